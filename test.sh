@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds Zelo with AddressSanitizer and UndefinedBehaviorSanitizer and runs every
+# test through CTest. Installs the Debian packages it needs when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-14-dev)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+JOBS=$(nproc)
+BUILD=${ZELO_BUILD_DIR:-build/asan}
+
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELO_SANITIZE=ON \
+      -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=ON
+cmake --build "$BUILD" -j "$JOBS"
+
+# The libFuzzer targets need clang; build them (not run them) so they stay compilable.
+# Their seed corpora are replayed by the sanitizer build's tests above.
+if command -v clang++ >/dev/null 2>&1; then
+    FUZZ_BUILD=${ZELO_FUZZ_BUILD_DIR:-build/fuzz}
+    CXX=clang++ cmake -S . -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DZELO_BUILD_FUZZ=ON -DZELO_BUILD_TESTS=OFF -DZELO_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$FUZZ_BUILD" -j "$JOBS"
+fi
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$BUILD" -j "$JOBS" --output-on-failure --timeout 600
