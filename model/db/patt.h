@@ -1,0 +1,87 @@
+// Named styles kept in a MODEL's pattern ring and referenced by objects (line
+// styles, hatch patterns, text fonts, texture images), and stored viewpoints.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/db/zobj.h"
+
+struct StrokeFont;
+
+// A named resource of the model's pattern ring. Destroying a pattern that is in a
+// model first clears every reference to it.
+class PATT : public ZOBJ {
+public:
+    static RtcClass rtc_class;
+    PATT() { set_klass(&rtc_class); }
+    ~PATT() override;
+};
+
+// A stored viewpoint: six parameters written and applied by the view code.
+class VPORT : public ZOBJ {
+public:
+    static RtcClass rtc_class;
+    VPORT() { set_klass(&rtc_class); }
+    int copy_level(const VPORT& src);
+
+    double params[6] = {0, 0, 0, 0, 0, 0};
+};
+
+// A line style: dash lengths in model units.
+class LINEPATT : public PATT {
+public:
+    static RtcClass rtc_class;
+    LINEPATT() { set_klass(&rtc_class); }
+    int copy_level(const LINEPATT& src);
+
+    int32_t word = 0;
+    std::vector<double> dashes;
+};
+
+// One family of parallel hatch lines.
+struct HatchLine {
+    double angle = 0, origin_x = 0, origin_y = 0, offset_x = 0, offset_y = 0;
+    std::vector<double> dashes;
+};
+
+class HATCHPATT : public PATT {
+public:
+    static RtcClass rtc_class;
+    HATCHPATT() { set_klass(&rtc_class); }
+    int copy_level(const HATCHPATT& src);
+
+    std::vector<HatchLine> lines;
+};
+
+// A text font: owns its stroke font.
+class FONTPATT : public PATT {
+public:
+    static RtcClass rtc_class;
+    FONTPATT() { set_klass(&rtc_class); }
+    ~FONTPATT() override;
+    int copy_level(const FONTPATT& src);
+
+    StrokeFont* font = nullptr;  // owned
+};
+
+// A named texture image: width x height RGB pixels. Without an image it shows the
+// shared 1 x 1 black pixel, which is never freed.
+class MATRPATT : public PATT {
+public:
+    static RtcClass rtc_class;
+    MATRPATT();
+    ~MATRPATT() override;
+
+    // Makes the pixels ready (a subclass decodes them); 0 when ready.
+    virtual int make_image_ready();
+    // Frees the pixels unless they are the shared black pixel; then 1 x 1 black.
+    virtual void release_image();
+
+    int copy_level(const MATRPATT& src);
+    bool has_own_pixels() const;
+
+    int32_t width = 1;
+    int32_t height = 1;
+    uint8_t* pixels;  // owned unless it is the shared black pixel
+};

@@ -1,0 +1,137 @@
+// Rings, inserting and removing objects, boxes, named patterns and model hooks.
+#include "model/db/tree.h"
+
+#include <cstring>
+
+#include "model/db/patt.h"
+
+AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
+SecondHook g_hook_second = nullptr;
+ObjectChangedHook g_hook_object_changed = nullptr;
+
+void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
+    if (!head || !item) return;
+    if (!*head) {
+        item->next = item->prev = item;
+        *head = item;
+        return;
+    }
+    ZDLIST* h = *head;
+    item->next = h;
+    item->prev = h->prev;
+    h->prev->next = item;
+    h->prev = item;
+    if (as_head) *head = item;
+}
+
+void ring_remove(ZDLIST** head, ZDLIST* item) {
+    if (!head || !item || !*head || !item->next) return;
+    if (*head == item) {
+        *head = item->next;
+        if (*head == item) *head = nullptr;
+    }
+    item->prev->next = item->next;
+    item->next->prev = item->prev;
+    item->next = item->prev = nullptr;
+}
+
+ZOBJ* obj_find_ancestor(ZOBJ* obj, const RtcClass* cls) {
+    for (ZOBJ* o = obj; o; o = o->parent) {
+        if (rtc_is_a(o, cls)) return o;
+    }
+    return nullptr;
+}
+
+MODEL* obj_model(ZOBJ* obj) {
+    return static_cast<MODEL*>(obj_find_ancestor(obj, &MODEL::rtc_class));
+}
+
+void obj_update_bbox(object* obj) {
+    if (!obj) return;
+    obj->own_box();
+    for (CONTAINER* c = obj->parent; c; c = c->parent) {
+        if (rtc_is<object>(c)) bbox_union(obj->box, &c->box);
+    }
+}
+
+void obj_set_modified(ZOBJ* obj, int flag) {
+    if (MODEL* m = obj_model(obj)) m->set_modified(flag);
+}
+
+int container_insert(CONTAINER* container, ZOBJ* obj) {
+    if (!container || !obj) return 13;
+    if (auto* patt = rtc_cast<PATT>(obj)) {
+        MODEL* m = obj_model(container);
+        if (!m) return 13;
+        return model_insert_patt(m, patt) ? 0 : 13;
+    }
+    // A container can hold neither itself nor one of its ancestors.
+    for (ZOBJ* a = container; a; a = a->parent) {
+        if (a == obj) return 13;
+    }
+    obj_remove(obj);
+    ring_insert(&container->children, obj, false);
+    obj->parent = container;
+    if (auto* o = rtc_cast<object>(obj)) obj_update_bbox(o);
+    obj_set_modified(container, 1);
+    return 0;
+}
+
+void obj_remove(ZOBJ* obj) {
+    if (!obj || !obj->parent) return;
+    obj_set_modified(obj, 1);
+    if (auto* patt = rtc_cast<PATT>(obj)) {
+        model_remove_patt(patt, nullptr);
+    } else {
+        ring_remove(&obj->parent->children, obj);
+    }
+    obj->parent = nullptr;
+}
+
+int model_insert_patt(MODEL* model, PATT* patt) {
+    if (!model || !patt) return 0;
+    if (model_find_patt(model, patt->name(), patt->klass())) return 0;
+    obj_remove(patt);
+    ring_insert(&model->patterns, patt, false);
+    patt->parent = model;
+    return 1;
+}
+
+PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls) {
+    if (!model || !name || !model->patterns) return nullptr;
+    ZDLIST* p = model->patterns;
+    do {
+        auto* z = static_cast<PATT*>(p);
+        if (rtc_is_a(z, cls) && std::strcmp(z->name(), name) == 0) return z;
+        p = p->next;
+    } while (p != model->patterns);
+    return nullptr;
+}
+
+void model_remove_patt(PATT* patt, PATT* replacement) {
+    if (!patt) return;
+    auto* model = rtc_cast<MODEL>(patt->parent);
+    if (!model) return;
+    model->replace_ref(patt, replacement);
+    ring_remove(&model->patterns, patt);
+    patt->parent = nullptr;
+}
+
+void model_delete_patt(PATT* patt, PATT* replacement) {
+    model_remove_patt(patt, replacement);
+    rtc_destroy(patt);
+}
+
+int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name) {
+    if (!model || !layer) return 13;
+    if (model->children) {
+        ZDLIST* c = model->children;
+        do {
+            auto* z = static_cast<ZOBJ*>(c);
+            if (rtc_is<LAYER>(z) && std::strcmp(z->name(), name ? name : "") == 0) return 13;
+            c = c->next;
+        } while (c != model->children);
+    }
+    if (layer->set_string(0, name) != 0) return 8;
+    return container_insert(model, layer);
+}

@@ -1,0 +1,48 @@
+// The drawing tree: rings, inserting and removing objects, box upkeep, named
+// patterns of a model and the model hooks.
+#pragma once
+
+#include "model/db/zobj.h"
+
+// Into an empty ring the item goes alone and becomes the head; otherwise before the
+// head, becoming the head when `as_head` is set. Nothing for null arguments.
+void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head);
+// Takes the item out; the head moves on when it was the head; links cleared.
+void ring_remove(ZDLIST** head, ZDLIST* item);
+
+// Calls the object's own-box slot, then widens every ancestor container's box by it.
+void obj_update_bbox(object* obj);
+// The object itself or its first ancestor of the class; null when none.
+ZOBJ* obj_find_ancestor(ZOBJ* obj, const RtcClass* cls);
+// The MODEL that is or holds the object; null when none.
+MODEL* obj_model(ZOBJ* obj);
+
+// Inserts an object at the end of a container (a pattern goes to the model's pattern
+// ring). 13 when the object is null, the container itself, or one of its ancestors;
+// 0 otherwise.
+int container_insert(CONTAINER* container, ZOBJ* obj);
+// Takes an object out of its container or pattern ring; nothing when it has no parent.
+void obj_remove(ZOBJ* obj);
+// Calls the set-modified slot of the MODEL above the object.
+void obj_set_modified(ZOBJ* obj, int flag);
+
+// Puts a pattern at the end of the model's pattern ring unless one of the same class
+// and name is there. 1 when inserted, 0 when refused.
+int model_insert_patt(MODEL* model, PATT* patt);
+// The first pattern of the class (kind test) with that exact name; null when none.
+PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls);
+// Redirects every reference to the pattern to `replacement` (or null), then takes
+// it out of the ring.
+void model_remove_patt(PATT* patt, PATT* replacement);
+// model_remove_patt, then destroys the pattern.
+void model_delete_patt(PATT* patt, PATT* replacement);
+
+// Hooks the application chains at start-up.
+using AddLayerHook = int (*)(MODEL* model, LAYER* layer, const char* name);
+using SecondHook = int (*)(MODEL* model, ZOBJ* obj);
+using ObjectChangedHook = int (*)(ZOBJ* obj, int what);
+extern AddLayerHook g_hook_add_layer;
+extern SecondHook g_hook_second;
+extern ObjectChangedHook g_hook_object_changed;
+// 13 when the model already has a LAYER of that name; otherwise names and inserts it.
+int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name);

@@ -1,0 +1,316 @@
+// Ring members, named things, drawable objects, containers, layers and the MODEL.
+#include "model/db/zobj.h"
+
+#include <new>
+
+#include "graphics/font/strokefont.h"
+#include "model/db/buffer.h"
+#include "model/db/iter.h"
+#include "model/db/patt.h"
+#include "model/db/track.h"
+#include "model/db/tree.h"
+
+RTC_CLASS_RECORD(ZDLIST, "ZDLIST", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
+RTC_CLASS_RECORD(ZSVIEW, "ZSVIEW", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
+RTC_CLASS_RECORD(ZOBJ, "ZOBJ", &ZDLIST::rtc_class, 2, nullptr, &rtc_copy_slot<ZOBJ>,
+                 &rtc_move_slot<ZOBJ>, true, true);
+RTC_CLASS_RECORD(object, "object", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<object>,
+                 &rtc_move_slot<object>, true, true);
+RTC_CLASS_RECORD(CONTAINER, "CONTAINER", &object::rtc_class, 4, nullptr,
+                 &rtc_copy_slot<CONTAINER>, &rtc_move_slot<CONTAINER>, true, true);
+RTC_CLASS_RECORD(LAYER, "LAYER", &CONTAINER::rtc_class, 5, nullptr, &rtc_copy_slot<CONTAINER>,
+                 nullptr, true, true);
+RTC_CLASS_RECORD(MODEL, "MODEL", &CONTAINER::rtc_class, 5, &MODEL::init_level,
+                 &rtc_copy_slot<MODEL>, nullptr, true, true);
+
+ModelModifiedHook g_model_modified_hook = nullptr;
+
+// ---- ZSVIEW
+
+ZSVIEW::~ZSVIEW() { model_detach_view(this); }
+
+int ZSVIEW::view_slot(const BBox*, int) { return 0; }
+
+void model_attach_view(MODEL* model, ZSVIEW* view) {
+    if (!view) return;
+    model_detach_view(view);
+    if (!model) return;
+    ring_insert(&model->views, view, false);
+    view->model = model;
+}
+
+void model_detach_view(ZSVIEW* view) {
+    if (!view || !view->model) return;
+    ring_remove(&view->model->views, view);
+    view->model = nullptr;
+}
+
+void model_notify_views(MODEL* model, const BBox* box, int flags) {
+    if (!model || !model->views) return;
+    ZDLIST* v = model->views;
+    do {
+        ZDLIST* next = v->next;
+        auto* view = static_cast<ZSVIEW*>(v);
+        if (view->has_view_slot()) view->view_slot(box, flags);
+        v = next;
+    } while (model->views && v != model->views);
+}
+
+// ---- ZOBJ
+
+ZOBJ::~ZOBJ() {
+    obj_remove(this);
+    buffer_purge_object(this);
+}
+
+int ZOBJ::set_string(int index, const char* text) {
+    if (index < 0 || index > 2) return 13;
+    try {
+        std::string value(text ? text : "");
+        strings[index].swap(value);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    return 0;
+}
+
+int ZOBJ::replace_ref(RTC*, RTC*) { return 0; }
+
+int ZOBJ::copy_level(const ZOBJ& src) {
+    if (rtc_copy_base(&src, this, &ZOBJ::rtc_class) != 0) return 8;
+    try {
+        for (int i = 0; i < 3; ++i) strings[i] = src.strings[i];
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    return 0;
+}
+
+void ZOBJ::move_level(ZOBJ& src) {
+    file_id = src.file_id;
+    for (int i = 0; i < 3; ++i) strings[i].swap(src.strings[i]);
+}
+
+std::unique_ptr<RTC> rtc_new(const char* name, RtcClass* cls) {
+    std::unique_ptr<RTC> obj;
+    if (rtc_init(obj, cls) != 0) return nullptr;
+    if (auto* z = rtc_cast<ZOBJ>(obj.get())) {
+        if (z->set_string(0, name) != 0) return nullptr;
+    }
+    return obj;
+}
+
+// ---- object
+
+object::~object() { track_list_free(this); }
+
+void object::own_box() {
+    CLIPITER clip;
+    clip.flags = kIterPointsOnly;
+    walk(&clip);
+    box = clip.box;
+    if (bbox_is_empty(box) || width == 0.0f) return;
+    const float h = width * 0.5f;
+    box.min.x -= h;
+    box.min.y -= h;
+    box.min.z -= h;
+    box.max.x += h;
+    box.max.y += h;
+    box.max.z += h;
+}
+
+int object::walk(ZITER* it) {
+    int status = it->visit(this, 1, 0);
+    if (status == 0) status = report(it);
+    return it->visit(this, 0, status);
+}
+
+int object::report(ZITER*) { return 0; }
+
+int object::copy_level(const object& src) {
+    if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
+    if (track_list_copy(&src, this) != 0) return 8;
+    box = src.box;
+    width = src.width;
+    colour = src.colour;
+    return 0;
+}
+
+void object::move_level(object& src) {
+    track_list_free(this);
+    tracks = src.tracks;
+    src.tracks = nullptr;
+    for (KeyframeTrack* t = tracks; t; t = t->next_track) t->owner = this;
+    box = src.box;
+    width = src.width;
+    colour = src.colour;
+}
+
+// ---- CONTAINER
+
+// Takes every child out of the ring without touching the model, then destroys it.
+static void destroy_children(CONTAINER* c) {
+    while (c->children) {
+        ZDLIST* child = c->children;
+        ring_remove(&c->children, child);
+        static_cast<ZOBJ*>(child)->parent = nullptr;
+        rtc_destroy(child);
+    }
+}
+
+CONTAINER::~CONTAINER() { destroy_children(this); }
+
+int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
+    int result = 0;
+    if (!children) return 0;
+    ZDLIST* c = children;
+    do {
+        result |= static_cast<ZOBJ*>(c)->replace_ref(old_ref, new_ref);
+        if (result && old_ref == new_ref) return 1;
+        c = c->next;
+    } while (c != children);
+    return result;
+}
+
+void CONTAINER::own_box() {
+    box = kEmptyBBox;
+    if (!children) return;
+    ZDLIST* c = children;
+    do {
+        if (auto* o = rtc_cast<object>(c)) {
+            o->own_box();
+            bbox_union(o->box, &box);
+        }
+        c = c->next;
+    } while (c != children);
+}
+
+int CONTAINER::report(ZITER* it) {
+    int status = 0;
+    if (!children) return 0;
+    ZDLIST* c = children;
+    do {
+        ZDLIST* next = c->next;
+        if (auto* o = rtc_cast<object>(c)) {
+            status = o->walk(it);
+            if (status > 0) return status;
+        }
+        c = next;
+    } while (children && c != children);
+    return status;
+}
+
+int CONTAINER::copy_level(const CONTAINER& src) {
+    if (rtc_copy_base(&src, this, &CONTAINER::rtc_class) != 0) return 8;
+    if (!src.children) return 0;
+    const ZDLIST* c = src.children;
+    do {
+        std::unique_ptr<RTC> dup;
+        RtcClass* cls = const_cast<RtcClass*>(c->klass());
+        if (rtc_init(dup, cls) != 0) return 8;
+        if (rtc_copy(c, dup.get()) != 0) return 8;
+        if (container_insert(this, static_cast<ZOBJ*>(dup.get())) != 0) return 8;
+        dup.release();  // now owned by this container
+        c = c->next;
+    } while (c != src.children);
+    return 0;
+}
+
+void CONTAINER::move_level(CONTAINER& src) {
+    destroy_children(this);
+    children = src.children;
+    src.children = nullptr;
+    if (!children) return;
+    ZDLIST* c = children;
+    do {
+        static_cast<ZOBJ*>(c)->parent = this;
+        c = c->next;
+    } while (c != children);
+}
+
+// ---- MODEL
+
+MODEL::~MODEL() {
+    model_free_undo(this);
+    destroy_children(this);
+    // The objects are gone, so nothing refers to the patterns any more.
+    while (patterns) {
+        ZDLIST* p = patterns;
+        ring_remove(&patterns, p);
+        static_cast<ZOBJ*>(p)->parent = nullptr;
+        rtc_destroy(p);
+    }
+    while (views) model_detach_view(static_cast<ZSVIEW*>(views));
+}
+
+int MODEL::init_level(RTC* obj) {
+    auto* m = static_cast<MODEL*>(obj);
+    m->current_frame = -1;
+
+    auto layer = rtc_make<LAYER>();
+    if (!layer || layer->set_string(0, "default") != 0) return 8;
+    container_insert(m, layer.release());
+
+    auto solid = rtc_make<LINEPATT>();
+    if (!solid || solid->set_string(0, "Solid") != 0) return 8;
+    model_insert_patt(m, solid.release());
+
+    auto none = rtc_make<MATRPATT>();
+    if (!none || none->set_string(0, "<NONE>") != 0) return 8;
+    model_insert_patt(m, none.release());
+
+    auto font = rtc_make<FONTPATT>();
+    if (!font || font->set_string(0, "DEFAULT") != 0) return 8;
+    font->font = font_copy(font_default());
+    if (!font->font) return 8;
+    model_insert_patt(m, font.release());
+    m->modified = 0;
+    return 0;
+}
+
+int MODEL::replace_ref(RTC* old_ref, RTC* new_ref) {
+    int result = CONTAINER::replace_ref(old_ref, new_ref);
+    if (result && old_ref == new_ref) return 1;
+    if (!patterns) return result;
+    ZDLIST* p = patterns;
+    do {
+        result |= static_cast<ZOBJ*>(p)->replace_ref(old_ref, new_ref);
+        if (result && old_ref == new_ref) return 1;
+        p = p->next;
+    } while (p != patterns);
+    return result;
+}
+
+void MODEL::set_modified(int flag) {
+    modified = flag != 0;
+    if (g_model_modified_hook) g_model_modified_hook(this, flag);
+}
+
+int MODEL::copy_level(const MODEL& src) {
+    // The copy mirrors the source's layers: drop the fresh model's own "default"
+    // layer first so it does not appear twice.
+    if (src.children) destroy_children(this);
+    if (rtc_copy_base(&src, this, &MODEL::rtc_class) != 0) return 8;
+    if (!src.patterns) return 0;
+    const ZDLIST* p = src.patterns;
+    do {
+        std::unique_ptr<RTC> dup;
+        if (rtc_init(dup, const_cast<RtcClass*>(p->klass())) != 0) return 8;
+        if (rtc_copy(p, dup.get()) != 0) return 8;
+        // A style of the same class and name already held is not duplicated; the
+        // refused copy is freed when `dup` goes out of scope.
+        if (model_insert_patt(this, static_cast<PATT*>(dup.get()))) dup.release();
+        p = p->next;
+    } while (p != src.patterns);
+
+    // The copied objects still refer to the source's styles: point them at the
+    // copy's styles of the same class and name (or at nothing).
+    p = src.patterns;
+    do {
+        auto* old_patt = static_cast<PATT*>(const_cast<ZDLIST*>(p));
+        PATT* mine = model_find_patt(this, old_patt->name(), old_patt->klass());
+        if (CONTAINER::replace_ref(old_patt, old_patt)) CONTAINER::replace_ref(old_patt, mine);
+        p = p->next;
+    } while (p != src.patterns);
+    return 0;
+}

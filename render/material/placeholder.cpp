@@ -1,0 +1,1 @@
+// The image-map pattern class and image attachment of texture mappings.
