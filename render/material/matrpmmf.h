@@ -1,0 +1,66 @@
+// The image-map texture pattern: a MATRPATT that also keeps the bytes of the image
+// file it came from, with the file's kind and name, and decodes them into pixels
+// only when a renderer or the material editor asks. Animated images (kind 4) are
+// decoded again at each request, showing the drawing's current frame.
+#pragma once
+
+#include <cstdint>
+
+#include "model/db/patt.h"
+
+struct TextureMapping;
+
+// Image kinds of the stored bytes.
+inline constexpr int32_t kImageKindNone = -1;
+inline constexpr int32_t kImageKindBmp = 0;
+inline constexpr int32_t kImageKindGif = 1;
+inline constexpr int32_t kImageKindJpeg = 2;
+inline constexpr int32_t kImageKindTarga = 3;     // never kept raw
+inline constexpr int32_t kImageKindAnimator = 4;  // PIC, CEL, FLI, FLC
+
+// Decodes image file bytes held in memory into 24-bit pixels (red, green, blue; rows
+// of width pixels, top row first). On success returns 0 with *pixels owning at
+// least w * h * 3 bytes allocated with new[], and the width and height; otherwise
+// the reader's error with nothing allocated. `frame` is the animation frame wanted
+// (kind 4): the drawing's current frame, -1 when no animation runs.
+using ImageDecoder = int (*)(const uint8_t* data, uint32_t size, int32_t frame, int32_t* width,
+                             int32_t* height, uint8_t** pixels);
+
+// The image readers install one decoder per kind at start-up; a kind without a
+// decoder fails to decode with 1.
+void texture_image_set_decoder(int32_t kind, ImageDecoder decoder);
+
+class MATRPMMF : public MATRPATT {
+public:
+    static RtcClass rtc_class;
+    MATRPMMF() { set_klass(&rtc_class); }
+    ~MATRPMMF() override;
+
+    // Decodes the kept bytes when the pattern has no pixels yet (kind 4: always).
+    int make_image_ready() override;
+
+    int copy_level(const MATRPMMF& src);
+    // Replaces the kept bytes and file name (copies); 8 when out of memory.
+    int set_data(int32_t image_kind, const char* name, const uint8_t* bytes, uint32_t count);
+
+    int32_t kind = kImageKindNone;
+    char* file_name = nullptr;  // owned, may be null
+    uint8_t* data = nullptr;    // owned image file bytes, may be null
+    uint32_t size = 0;
+};
+
+// Sets up the class record; called once at start-up.
+void MATRPMMF_register();
+// The decode entry of the class (its make-ready method).
+int texture_image_decode(MATRPMMF* patt);
+
+// Attaches an image pattern (or null) to a mapping. With the use-coverage flag the
+// image is made ready and the key colour becomes its first pixel / 255; without it
+// (or without an image) the key colour is 0. 0, or the image's own error (the key
+// colour then stays as it was).
+int texture_mapping_set_image(TextureMapping* m, MATRPATT* image);
+
+// Copies the mapping fields that `mask` selects (kMappingCopy* bits), attaching the
+// source's image first when bit 32 is set, then rebuilds the matrix. 0, or the
+// image step's error with nothing changed.
+int texture_mapping_copy_masked(TextureMapping* dst, const TextureMapping* src, int32_t mask);

@@ -1,1 +1,0 @@
-// The image-map pattern class and image attachment of texture mappings.

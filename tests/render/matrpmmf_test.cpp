@@ -1,0 +1,186 @@
+// Image-map texture patterns: kept file bytes, decoding on demand, copies, and the
+// attachment of images to texture mappings.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "model/db/patt.h"
+#include "model/db/tree.h"
+#include "render/material/matrpmmf.h"
+#include "render/material_record/material.h"
+
+namespace {
+
+struct DecodeLog {
+    int calls = 0;
+    int32_t last_frame = -99;
+};
+DecodeLog g_log;
+
+// A stand-in reader: the first byte is the width, the second the height, the rest
+// fills the pixels with the frame number; fewer than two bytes is bad data (13).
+int fake_decoder(const uint8_t* data, uint32_t size, int32_t frame, int32_t* w, int32_t* h,
+                 uint8_t** pixels) {
+    ++g_log.calls;
+    g_log.last_frame = frame;
+    if (!data || size < 2) return 13;
+    *w = data[0];
+    *h = data[1];
+    const size_t n = static_cast<size_t>(*w) * static_cast<size_t>(*h) * 3;
+    *pixels = new uint8_t[n];
+    for (size_t i = 0; i < n; ++i) (*pixels)[i] = static_cast<uint8_t>(i == 0 ? 51 + frame : 7);
+    return 0;
+}
+
+class MatrpmmfTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rtc_register_all();
+        MATRPMMF_register();
+        for (int k = 0; k < 5; ++k) texture_image_set_decoder(k, &fake_decoder);
+        g_log = {};
+    }
+    void TearDown() override {
+        for (int k = 0; k < 5; ++k) texture_image_set_decoder(k, nullptr);
+    }
+};
+
+const uint8_t kTwoByThree[] = {2, 3, 0xAA};
+
+TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
+    auto gif = rtc_make<MATRPMMF>();
+    ASSERT_EQ(gif->set_data(kImageKindGif, "wood.gif", kTwoByThree, sizeof kTwoByThree), 0);
+    EXPECT_FALSE(gif->has_own_pixels());
+    EXPECT_EQ(gif->make_image_ready(), 0);
+    EXPECT_EQ(gif->make_image_ready(), 0);
+    EXPECT_EQ(g_log.calls, 1);
+    EXPECT_EQ(gif->width, 2);
+    EXPECT_EQ(gif->height, 3);
+    EXPECT_EQ(g_log.last_frame, 0);  // not in a drawing
+
+    auto model = rtc_make<MODEL>();
+    auto flc = rtc_make<MATRPMMF>();
+    ASSERT_EQ(flc->set_string(0, "fire"), 0);
+    ASSERT_EQ(flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree), 0);
+    MATRPMMF* flc_raw = flc.get();
+    ASSERT_EQ(model_insert_patt(model.get(), flc.release()), 1);
+    g_log = {};
+    model->current_frame = 4;
+    EXPECT_EQ(flc_raw->make_image_ready(), 0);
+    model->current_frame = 5;
+    EXPECT_EQ(flc_raw->make_image_ready(), 0);
+    EXPECT_EQ(g_log.calls, 2);
+    EXPECT_EQ(g_log.last_frame, 5);
+    EXPECT_EQ(flc_raw->pixels[0], 56);
+}
+
+TEST_F(MatrpmmfTest, BadDataKeepsThePlaceholderAndKindsWithoutRawBytesNeedNoDecode) {
+    struct Row {
+        int32_t kind;
+        uint32_t size;
+        bool decoder;
+        int code;
+        int calls;
+    };
+    const Row rows[] = {
+        {kImageKindJpeg, 0, true, 13, 1},   // empty data: the reader fails
+        {kImageKindBmp, 3, false, 1, 0},    // no reader installed
+        {kImageKindTarga, 3, true, 0, 0},   // never kept raw
+        {kImageKindNone, 3, true, 0, 0},    // nothing to decode
+        {7, 3, true, 0, 0},                 // unknown kind
+    };
+    for (const Row& r : rows) {
+        g_log = {};
+        texture_image_set_decoder(kImageKindBmp, r.decoder ? &fake_decoder : nullptr);
+        auto p = rtc_make<MATRPMMF>();
+        ASSERT_EQ(p->set_data(r.kind, "x", r.size ? kTwoByThree : nullptr, r.size), 0);
+        EXPECT_EQ(p->make_image_ready(), r.code) << "kind " << r.kind;
+        EXPECT_EQ(g_log.calls, r.calls) << "kind " << r.kind;
+        EXPECT_FALSE(p->has_own_pixels());
+        EXPECT_EQ(p->width, 1);
+        EXPECT_EQ(p->height, 1);
+        EXPECT_EQ(p->pixels[0], 0);
+    }
+}
+
+TEST_F(MatrpmmfTest, CopiesAreIndependent) {
+    auto src = rtc_make<MATRPMMF>();
+    src->set_string(0, "brick");
+    ASSERT_EQ(src->set_data(kImageKindGif, "brick.gif", kTwoByThree, sizeof kTwoByThree), 0);
+    std::unique_ptr<RTC> out;
+    ASSERT_EQ(rtc_clone(&out, src.get()), 0);
+    auto* copy = static_cast<MATRPMMF*>(out.get());
+    EXPECT_EQ(copy->klass(), &MATRPMMF::rtc_class);
+    EXPECT_STREQ(copy->name(), "brick");
+    EXPECT_EQ(copy->kind, kImageKindGif);
+    ASSERT_EQ(copy->size, sizeof kTwoByThree);
+    EXPECT_NE(copy->data, src->data);
+    EXPECT_NE(copy->file_name, src->file_name);
+    // The copy decoded the source (copying pixels needs them ready).
+    EXPECT_TRUE(src->has_own_pixels());
+    EXPECT_TRUE(copy->has_own_pixels());
+    EXPECT_NE(copy->pixels, src->pixels);
+    src.reset();
+    EXPECT_STREQ(copy->file_name, "brick.gif");
+    EXPECT_EQ(std::memcmp(copy->data, kTwoByThree, sizeof kTwoByThree), 0);
+    EXPECT_EQ(copy->width, 2);
+}
+
+TEST_F(MatrpmmfTest, MappingTakesTheKeyColourOnlyWithCoverage) {
+    auto img = rtc_make<MATRPMMF>();
+    ASSERT_EQ(img->set_data(kImageKindBmp, "k.bmp", kTwoByThree, sizeof kTwoByThree), 0);
+    TextureMapping m;
+    texture_mapping_init(&m);
+    m.key_colour[3] = 0.5f;
+    EXPECT_EQ(texture_mapping_set_image(&m, img.get()), 0);
+    EXPECT_EQ(m.image, img.get());
+    EXPECT_EQ(g_log.calls, 0);  // no decode without the coverage flag
+    for (float c : m.key_colour) EXPECT_EQ(c, 0.0f);
+
+    m.flags = kMappingImageCoverage;
+    EXPECT_EQ(texture_mapping_set_image(&m, img.get()), 0);
+    EXPECT_FLOAT_EQ(m.key_colour[0], 51 / 255.0f);
+    EXPECT_FLOAT_EQ(m.key_colour[1], 7 / 255.0f);
+
+    auto bad = rtc_make<MATRPMMF>();
+    ASSERT_EQ(bad->set_data(kImageKindBmp, "bad.bmp", kTwoByThree, 1), 0);
+    EXPECT_EQ(texture_mapping_set_image(&m, bad.get()), 13);
+    EXPECT_FLOAT_EQ(m.key_colour[0], 51 / 255.0f);  // left as it was
+}
+
+TEST_F(MatrpmmfTest, CopyMaskedTakesOnlyTheSelectedFieldsAndRebuildsTheMatrix) {
+    TextureMapping src, dst;
+    texture_mapping_init(&src);
+    texture_mapping_init(&dst);
+    src.interpolation = 3;
+    src.angle = 90;
+    src.flags = kMappingMirrorU | kMappingDecal | kMappingImageCoverage;
+    src.u_scale = 2;
+    src.v_scale = 4;
+    src.u_offset = 0.25f;
+    src.v_offset = 0.5f;
+
+    EXPECT_EQ(texture_mapping_copy_masked(&dst, &src, kMappingCopyUScale | kMappingCopyAngle), 0);
+    EXPECT_EQ(dst.interpolation, 1);
+    EXPECT_EQ(dst.u_scale, 2.0f);
+    EXPECT_EQ(dst.v_scale, 1.0f);
+    EXPECT_EQ(dst.angle, 90.0f);
+    EXPECT_EQ(dst.flags, kMappingMirrorU);  // the decal and coverage bits were not selected
+    Matrix43 expected;
+    texture_mapping_build_matrix(&expected, 2, 1, 90, true, false, 0, 0);
+    for (int i = 0; i < 12; ++i) EXPECT_DOUBLE_EQ(dst.matrix.m[i], expected.m[i]) << i;
+
+    EXPECT_EQ(texture_mapping_copy_masked(&dst, &src,
+                                          kMappingCopyInterpolation | kMappingCopyDecal |
+                                              kMappingCopyVScale | kMappingCopyUOffset |
+                                              kMappingCopyVOffset),
+              0);
+    EXPECT_EQ(dst.interpolation, 3);
+    EXPECT_EQ(dst.flags, kMappingMirrorU | kMappingDecal);
+    EXPECT_EQ(dst.v_scale, 4.0f);
+    EXPECT_EQ(dst.u_offset, 0.25f);
+    EXPECT_EQ(dst.v_offset, 0.5f);
+}
+
+}  // namespace
