@@ -1,0 +1,154 @@
+// Tests of point lists, lists of point lists and boxes. Leaks and stray frees are
+// caught by the sanitizer build.
+#include "model/math/plist.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+PointNode* make_list(std::initializer_list<Vec3> pts, bool closed) {
+    PointNode* list = nullptr;
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) plist_add(&list, *it);
+    if (closed && list) {
+        PointNode* last = list;
+        while (last->next) last = last->next;
+        last->next = list;
+    }
+    return list;
+}
+
+std::vector<float> xs(const PointNode* list) {
+    std::vector<float> out;
+    for (const PointNode* n = list; n; n = n->next == list ? nullptr : n->next) out.push_back(n->x);
+    return out;
+}
+
+TEST(PointList, AddPrependsAndCounts) {
+    PointNode* list = nullptr;
+    for (float x : {1.f, 2.f, 3.f}) ASSERT_EQ(plist_add(&list, {x, 0, 0}), 0);
+    EXPECT_EQ(xs(list), (std::vector<float>{3, 2, 1}));
+    EXPECT_EQ(list->flags, 0u);
+    EXPECT_EQ(plist_count(list), 3);
+    EXPECT_FALSE(plist_is_closed(list));
+    list_free(&list);
+    EXPECT_EQ(list, nullptr);
+    EXPECT_EQ(plist_count(nullptr), 0);
+}
+
+TEST(PointList, CopyKeepsOrderFlagsAndClosure) {
+    for (bool closed : {false, true}) {
+        PointNode* src = make_list({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, closed);
+        src->next->flags = kPointMoveNext;
+        src->extra = 42;
+        PointNode* copy = nullptr;
+        ASSERT_EQ(plist_copy(&copy, src), 0);
+        EXPECT_NE(copy, src);
+        EXPECT_EQ(plist_is_closed(copy), closed);
+        EXPECT_EQ(xs(copy), (std::vector<float>{1, 4, 7}));
+        EXPECT_EQ(copy->next->flags, kPointMoveNext);
+        EXPECT_EQ(copy->next->next->z, 9);
+        EXPECT_EQ(copy->extra, 0u);
+        list_free(&copy);
+        list_free(&src);
+    }
+    PointNode* copy = reinterpret_cast<PointNode*>(1);
+    EXPECT_EQ(plist_copy(&copy, nullptr), 0);
+    EXPECT_EQ(copy, nullptr);
+}
+
+TEST(PointList, Reverse) {
+    struct Case {
+        std::initializer_list<Vec3> pts;
+        bool closed;
+        std::vector<float> expected;
+    } cases[] = {
+        {{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, false, {3, 2, 1}},
+        {{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, true, {3, 2, 1}},
+        {{{1, 0, 0}}, false, {1}},
+        {{{1, 0, 0}}, true, {1}},
+    };
+    for (const Case& c : cases) {
+        PointNode* list = make_list(c.pts, c.closed);
+        PointNode* only = list;
+        list = list_reverse(list);
+        EXPECT_EQ(xs(list), c.expected);
+        EXPECT_EQ(plist_is_closed(list), c.closed);
+        if (c.pts.size() == 1) {
+            EXPECT_EQ(list, only);
+            EXPECT_EQ(list->next, c.closed ? list : nullptr);
+        }
+        list_free(&list);
+    }
+    EXPECT_EQ(list_reverse(static_cast<PointNode*>(nullptr)), nullptr);
+
+    PtrNode* values = nullptr;
+    int a = 1, b = 2;
+    ptrlist_add(&values, &a);
+    ptrlist_add(&values, &b);
+    values = list_reverse(values);
+    EXPECT_EQ(values->value, &a);
+    list_free(&values);
+}
+
+TEST(PointList, ListOfListsCopyAndFree) {
+    PtrNode* lists = nullptr;
+    ptrlist_add(&lists, make_list({{1, 1, 1}, {2, 2, 2}}, true));
+    ptrlist_add(&lists, make_list({{3, 3, 3}}, false));
+    PtrNode* copy = nullptr;
+    ASSERT_EQ(plist_list_copy(&copy, lists), 0);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy->next, nullptr);
+    EXPECT_EQ(copy->next->next, nullptr);
+    auto* first = static_cast<PointNode*>(copy->value);
+    auto* second = static_cast<PointNode*>(copy->next->value);
+    EXPECT_NE(first, lists->value);
+    EXPECT_EQ(xs(first), (std::vector<float>{3}));
+    EXPECT_EQ(xs(second), (std::vector<float>{1, 2}));
+    EXPECT_TRUE(plist_is_closed(second));
+    plist_list_free(&copy);
+    plist_list_free(&lists);
+    EXPECT_EQ(lists, nullptr);
+}
+
+TEST(Boxes, PointListBoxWithMargin) {
+    PointNode* list = make_list({{0, 0, 0}, {2, 1, -1}, {1, 3, 0}}, false);
+    BBox box;
+    plist_bbox(list, &box, 1);
+    EXPECT_EQ(box.min.x, -0.5f);
+    EXPECT_EQ(box.min.y, -0.5f);
+    EXPECT_EQ(box.min.z, -1.5f);
+    EXPECT_EQ(box.max.x, 2.5f);
+    EXPECT_EQ(box.max.y, 3.5f);
+    EXPECT_EQ(box.max.z, 0.5f);
+    list_free(&list);
+
+    list = make_list({{1, 1, 1}, {2, 2, 2}}, true);  // a closed list ends too
+    plist_bbox(list, &box, 0);
+    EXPECT_EQ(box.max.y, 2);
+    list_free(&list);
+
+    plist_bbox(nullptr, &box, 10);
+    EXPECT_TRUE(bbox_is_empty(box));
+    EXPECT_EQ(box.min.x, kEmptyBBox.min.x);
+    EXPECT_EQ(box.max.z, kEmptyBBox.max.z);
+}
+
+TEST(Boxes, UnionAndTwoPoints) {
+    BBox box;
+    bbox_of_points({3, -1, 2}, {1, 4, 2}, &box);
+    EXPECT_EQ(box.min.x, 1);
+    EXPECT_EQ(box.min.y, -1);
+    EXPECT_EQ(box.max.y, 4);
+    BBox into = kEmptyBBox;
+    bbox_union(box, &into);
+    bbox_union(kEmptyBBox, &into);
+    EXPECT_EQ(into.min.x, 1);
+    EXPECT_EQ(into.max.x, 3);
+    EXPECT_EQ(into.max.z, 2);
+    EXPECT_EQ(vec3_near({1, 1, 1}, {1, 1, 1.0000005f}), 1);
+    EXPECT_EQ(vec3_near({1, 1, 1}, {1, 1, 1.000002f}), 0);
+}
+
+}  // namespace

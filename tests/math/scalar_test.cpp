@@ -1,0 +1,202 @@
+// Tests of the scalar and planar routines: rounding, angle conversions, integer
+// roots, angles about a centre, the three-point circle and the pair arrays.
+#include "model/math/scalar.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+TEST(Scalar, DegreesAndRadians) {
+    EXPECT_EQ(deg_to_rad(360), 2 * 3.14159265358979323846);
+    EXPECT_EQ(deg_to_rad(180), kPi * 180 * 0.005555555555555556);
+    EXPECT_EQ(deg_to_rad(0), 0);
+    EXPECT_NEAR(deg_to_rad(90), kPi / 2, 1e-15);
+    EXPECT_DOUBLE_EQ(rad_to_deg(kPi), 180);
+    EXPECT_DOUBLE_EQ(rad_to_deg(deg_to_rad(37.5)), 37.5);
+}
+
+TEST(Scalar, RoundingAndAbsolute) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double x;
+        int round, trunc;
+    } cases[] = {
+        {0.5, 1, 0},
+        {-0.5, 0, 0},
+        {-2.5, -2, -2},
+        {2.5, 3, 2},
+        {1.49, 1, 1},
+        {-2.7, -3, -2},
+        {1e12, INT_MAX, INT_MAX},
+        {-1e12, INT_MIN, INT_MIN},
+        {nan, 0, 0},
+        {2147483646.6, INT_MAX, 2147483646},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(round_int(c.x), c.round) << c.x;
+        EXPECT_EQ(trunc_int(c.x), c.trunc) << c.x;
+    }
+    EXPECT_EQ(abs_i(-7), 7);
+    EXPECT_EQ(abs_long(INT_MIN), INT_MAX);
+    EXPECT_EQ(max_i(-3, 2), 2);
+    EXPECT_EQ(min_d(1, -1), -1);
+    EXPECT_EQ(max_dd(1, -1), 1);
+    EXPECT_TRUE(std::signbit(min_d(-0.0, 0.0)));  // `a` when equal
+    EXPECT_FALSE(std::signbit(max_dd(0.0, -0.0)));
+}
+
+TEST(Isqrt, TableAndExtremes) {
+    struct Case {
+        long long n;
+        int root;
+    } cases[] = {
+        {-5, 0},
+        {LLONG_MIN, 0},
+        {0, 0},
+        {1, 1},
+        {2, 1},
+        {3, 1},
+        {4, 2},
+        {15, 3},
+        {16, 4},
+        {999999999999LL, 999999},
+        {1000000000000LL, 1000000},
+        {4611686014132420609LL, 2147483647},  // (2^31-1)^2
+        {LLONG_MAX, INT_MAX},
+    };
+    for (const Case& c : cases) EXPECT_EQ(isqrt(c.n), c.root) << c.n;
+
+    std::mt19937_64 gen(7);
+    for (int i = 0; i < 2000; ++i) {
+        long long n = static_cast<long long>(gen() >> (2 + i % 60));
+        long long r = isqrt(n);
+        EXPECT_LE(r * r, n);
+        EXPECT_GT((r + 1) * (r + 1), n);
+    }
+}
+
+TEST(Isqrt, TwoDimensionalWithoutOverflow) {
+    EXPECT_EQ(isqrt2(3, 4), 5);
+    EXPECT_EQ(isqrt2(-3, -4), 5);
+    EXPECT_EQ(isqrt2(46341, 0), 46341);  // 46341^2 does not fit in 32 bits
+    EXPECT_EQ(isqrt2(INT_MAX, 0), INT_MAX);
+    EXPECT_EQ(isqrt2(INT_MIN, INT_MIN), INT_MAX);  // the root exceeds the int range
+    EXPECT_EQ(isqrt2(1500000000, 1500000000), 2121320343);
+}
+
+TEST(Angles, AboutACentre) {
+    Vec3 c = {10, 20, 0};
+    struct Case {
+        Vec3 p;
+        double angle;
+    } cases[] = {
+        {{11, 20, 0}, 0},           {{10, 25, 0}, kPi / 2}, {{7, 20, 0}, kPi},
+        {{10, 19, 0}, 3 * kPi / 2}, {{10, 20, 0}, 0},       {{11, 19, 0}, 7 * kPi / 4},
+    };
+    for (const Case& k : cases) EXPECT_NEAR(angle_about(c, k.p), k.angle, 1e-12);
+    EXPECT_NEAR(angle_about_d({0, 0, 0}, {-1, -1, 0}), 5 * kPi / 4, 1e-12);
+}
+
+TEST(Angles, BetweenTwoPointsIsACounterClockwiseSweep) {
+    Vec3 c = {0, 0, 0};
+    struct Case {
+        Vec3 p1, p2;
+        double sweep;
+    } cases[] = {
+        {{1, 0, 0}, {0, 1, 0}, kPi / 2},
+        {{0, 1, 0}, {1, 0, 0}, 3 * kPi / 2},
+        {{2, 2, 0}, {3, 3, 0}, kTwoPi},  // same angle: a full turn
+        {{0, -1, 0}, {1, 0, 0}, kPi / 2},
+    };
+    for (const Case& k : cases) {
+        EXPECT_NEAR(angle_between(c, k.p1, k.p2), k.sweep, 1e-12);
+        EXPECT_NEAR(angle_between_d({0, 0, 0}, {k.p1.x, k.p1.y, 0}, {k.p2.x, k.p2.y, 0}), k.sweep,
+                    1e-12);
+    }
+}
+
+TEST(Angles, AtACentre) {
+    Vec3 c = {1, 1, 1};
+    EXPECT_EQ(vec3_angle(c, c, {5, 5, 5}), 0);
+    EXPECT_NEAR(vec3_angle(c, {2, 1, 1}, {1, 1, 3}), kPi / 2, 1e-12);
+    EXPECT_EQ(vec3_angle(c, {2, 1, 1}, {0, 1, 1}), kPi);
+    EXPECT_EQ(vec3_angle_d({0, 0, 0}, {1, 0, 0}, {3, 0, 0}), 0);
+}
+
+TEST(Circle3pt, BothOrientationsAndCollinear) {
+    struct Case {
+        Vec3 p1, p2, p3;
+    } cases[] = {{{0, 0, 0}, {1, 1, 0}, {2, 0, 0}}, {{2, 0, 0}, {1, 1, 0}, {0, 0, 0}}};
+    for (const Case& k : cases) {
+        double cx, cy, r, sx, sy, ex, ey;
+        ASSERT_EQ(circle_3pt(&cx, &cy, &r, &sx, &sy, &ex, &ey, k.p1, k.p2, k.p3), 1);
+        EXPECT_DOUBLE_EQ(cx, 1);
+        EXPECT_DOUBLE_EQ(cy, 0);
+        EXPECT_DOUBLE_EQ(r, 1);
+        EXPECT_EQ(sx, 2);
+        EXPECT_EQ(sy, 0);
+        EXPECT_EQ(ex, 0);
+        EXPECT_EQ(ey, 0);
+    }
+    double cx = -7;
+    EXPECT_EQ(circle_3pt(&cx, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {0, 0, 0},
+                         {1, 1, 0}, {3, 3, 0}),
+              0);
+    EXPECT_EQ(cx, -7);
+}
+
+TEST(Circle3pt, CounterClockwiseArcFromStartToEndPassesThroughTheMiddlePoint) {
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<float> u(-50, 50);
+    for (int i = 0; i < 500; ++i) {
+        Vec3 p1 = {u(gen), u(gen), 0}, p2 = {u(gen), u(gen), 0}, p3 = {u(gen), u(gen), 0};
+        double cx, cy, r, sx, sy, ex, ey;
+        if (!circle_3pt(&cx, &cy, &r, &sx, &sy, &ex, &ey, p1, p2, p3)) continue;
+        Vec3d c = {cx, cy, 0};
+        for (const Vec3& p : {p1, p2, p3}) EXPECT_NEAR(vec2_dist_xy(cx, cy, p.x, p.y), r, 1e-6 * r);
+        double to_mid = angle_between_d(c, {sx, sy, 0}, {p2.x, p2.y, 0});
+        double to_end = angle_between_d(c, {sx, sy, 0}, {ex, ey, 0});
+        EXPECT_LT(to_mid, to_end);
+    }
+}
+
+TEST(Circle3pt, ArcCentreTakesZFromTheFirstPoint) {
+    double r = 0;
+    Vec3 centre = {9, 9, 9};
+    ASSERT_EQ(arc_3pt(&r, &centre, {0, 1, 4}, {1, 0, 7}, {0, -1, 8}), 1);
+    EXPECT_NEAR(centre.x, 0, 1e-7);
+    EXPECT_NEAR(centre.y, 0, 1e-7);
+    EXPECT_EQ(centre.z, 4);
+    EXPECT_DOUBLE_EQ(r, 1);
+    EXPECT_EQ(arc_3pt(&r, &centre, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}), 0);
+}
+
+TEST(PairArray, InitClearFree) {
+    geom_status_reset();
+    PairArray a;
+    EXPECT_EQ(pair_array_init(&a, 0), 0);
+    EXPECT_EQ(a.last, -1);
+    EXPECT_EQ(geom_status_ok, 1);
+
+    ASSERT_EQ(pair_array_init(&a, 3), 0);
+    EXPECT_EQ(a.last, 2);
+    for (int i = 0; i <= a.last; ++i) EXPECT_EQ(a.items[i].d, 0.0);
+    a.items[1].d = 2.5;
+    a.items[2].w[1] = 77;
+    pair_array_clear(&a);
+    EXPECT_EQ(a.items[1].d, 0.0);
+    EXPECT_EQ(a.items[2].w[1], 0);
+
+    EXPECT_EQ(pair_array_init(&a, -1), 13);
+    EXPECT_EQ(a.last, -1);
+    EXPECT_EQ(geom_status_ok, 1);
+    pair_array_free(&a);
+    EXPECT_FALSE(a.items);
+}
+
+}  // namespace
