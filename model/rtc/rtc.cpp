@@ -110,6 +110,13 @@ void rtc_copy_body(RTC* dst, RTC* src) {
     }
 }
 
+std::atomic<long>& RTC::live_count() {
+    static std::atomic<long> count{0};
+    return count;
+}
+
+long rtc_live_objects() { return RTC::live_count().load(std::memory_order_relaxed); }
+
 void rtc_startup(int, int) {
     bool expected = false;
     g_started.compare_exchange_strong(expected, true);

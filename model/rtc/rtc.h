@@ -53,8 +53,8 @@ class RTC {
 public:
     static RtcClass rtc_class;
 
-    RTC() : klass_(&rtc_class) {}
-    virtual ~RTC() = default;
+    RTC() : klass_(&rtc_class) { live_count().fetch_add(1, std::memory_order_relaxed); }
+    virtual ~RTC() { live_count().fetch_sub(1, std::memory_order_relaxed); }
     RTC(const RTC&) = delete;
     RTC& operator=(const RTC&) = delete;
 
@@ -65,8 +65,14 @@ protected:
     void set_klass(const RtcClass* k) { klass_ = k; }
 
 private:
+    static std::atomic<long>& live_count();
+    friend long rtc_live_objects();
     const RtcClass* klass_;
 };
+
+// Number of objects alive in the process (made and not yet destroyed); tests use it
+// to check that every object made is freed again.
+long rtc_live_objects();
 
 // Sets a class (and its bases) up when its depth is negative; nothing otherwise.
 // Safe against concurrent callers.
