@@ -11,13 +11,18 @@ std::atomic<bool> g_started{false};
 
 // The root: depth 0 from the start, its ancestor table holds itself, and its `next`
 // heads the list of set-up classes.
-RtcClass RTC::rtc_class = {{0},     static_cast<int>(sizeof(RTC)),
-                           "RTC",   nullptr,
+RtcClass RTC::rtc_class = {{0},
+                           static_cast<int>(sizeof(RTC)),
+                           "RTC",
+                           nullptr,
                            {&RTC::rtc_class},
                            &rtc_factory<RTC>,
-                           nullptr, nullptr,
-                           nullptr, false,
-                           false,   nullptr};
+                           nullptr,
+                           nullptr,
+                           nullptr,
+                           false,
+                           false,
+                           nullptr};
 
 static void setup_locked(RtcClass* cls) {
     if (cls->depth.load(std::memory_order_relaxed) >= 0) return;
@@ -59,7 +64,9 @@ int rtc_init(std::unique_ptr<RTC>& out, RtcClass* cls) {
     return 0;
 }
 
-void rtc_destroy(RTC* obj) { delete obj; }
+void rtc_destroy(RTC* obj) {
+    delete obj;
+}
 
 RtcClass* rtc_find_class(const char* name) {
     if (!name) return nullptr;
@@ -115,11 +122,15 @@ std::atomic<long>& RTC::live_count() {
     return count;
 }
 
-long rtc_live_objects() { return RTC::live_count().load(std::memory_order_relaxed); }
+long rtc_live_objects() {
+    return RTC::live_count().load(std::memory_order_relaxed);
+}
 
 void rtc_startup(int, int) {
     bool expected = false;
     g_started.compare_exchange_strong(expected, true);
 }
 
-bool rtc_started() { return g_started.load(); }
+bool rtc_started() {
+    return g_started.load();
+}

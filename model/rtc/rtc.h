@@ -50,7 +50,7 @@ struct RtcClass {
 
 // Root of every object. The first member is the pointer to the class record.
 class RTC {
-public:
+  public:
     static RtcClass rtc_class;
 
     RTC() : klass_(&rtc_class) { live_count().fetch_add(1, std::memory_order_relaxed); }
@@ -60,11 +60,11 @@ public:
 
     const RtcClass* klass() const { return klass_; }
 
-protected:
+  protected:
     // Each constructor stores its own record; the most derived one stays.
     void set_klass(const RtcClass* k) { klass_ = k; }
 
-private:
+  private:
     static std::atomic<long>& live_count();
     friend long rtc_live_objects();
     const RtcClass* klass_;
@@ -162,9 +162,10 @@ void rtc_move_slot(RTC* dst, RTC* src) {
 }
 
 // Builds a class record in a constant initialiser.
-#define RTC_CLASS_RECORD(T, NAME, BASE_RECORD, DEPTH, INIT, COPY, MOVE, SAVE, LOAD)        \
-    RtcClass T::rtc_class = {{-(DEPTH)}, static_cast<int>(sizeof(T)), NAME, BASE_RECORD,  \
-                             {},         &rtc_factory<T>,                                 \
-                             INIT,       COPY,                                            \
-                             MOVE,       SAVE,                                            \
+#define RTC_CLASS_RECORD(T, NAME, BASE_RECORD, DEPTH, INIT, COPY, MOVE, SAVE, LOAD) \
+    RtcClass T::rtc_class = {{-(DEPTH)}, static_cast<int>(sizeof(T)),               \
+                             NAME,       BASE_RECORD,                               \
+                             {},         &rtc_factory<T>,                           \
+                             INIT,       COPY,                                      \
+                             MOVE,       SAVE,                                      \
                              LOAD,       nullptr}

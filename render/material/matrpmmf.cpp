@@ -1,11 +1,10 @@
-// The image-map texture pattern and the attachment of images to texture mappings.
+// The image-map texture pattern: kept image file bytes decoded on demand.
 #include "render/material/matrpmmf.h"
 
 #include <cstring>
 #include <new>
 
 #include "model/db/tree.h"
-#include "render/material_record/material.h"
 
 RTC_CLASS_RECORD(MATRPMMF, "MATRPMMF", &MATRPATT::rtc_class, 5, nullptr, &rtc_copy_slot<MATRPMMF>,
                  nullptr, true, true);
@@ -26,7 +25,9 @@ void texture_image_set_decoder(int32_t kind, ImageDecoder decoder) {
     if (kind >= 0 && kind < 5) g_decoders[kind] = decoder;
 }
 
-void MATRPMMF_register() { rtc_class_setup(&MATRPMMF::rtc_class); }
+void MATRPMMF_register() {
+    rtc_class_setup(&MATRPMMF::rtc_class);
+}
 
 MATRPMMF::~MATRPMMF() {
     release_image();
@@ -61,7 +62,9 @@ int MATRPMMF::copy_level(const MATRPMMF& src) {
     return set_data(src.kind, src.file_name, src.data, src.size);
 }
 
-int MATRPMMF::make_image_ready() { return texture_image_decode(this); }
+int MATRPMMF::make_image_ready() {
+    return texture_image_decode(this);
+}
 
 int texture_image_decode(MATRPMMF* p) {
     if (!p) return 13;
@@ -83,41 +86,5 @@ int texture_image_decode(MATRPMMF* p) {
     p->width = w;
     p->height = h;
     p->pixels = pixels;
-    return 0;
-}
-
-int texture_mapping_set_image(TextureMapping* m, MATRPATT* image) {
-    if (!m) return 13;
-    m->image = image;
-    if (!(m->flags & kMappingImageCoverage) || !image) {
-        for (float& c : m->key_colour) c = 0.0f;
-        return 0;
-    }
-    if (int r = image->make_image_ready()) return r;
-    for (int i = 0; i < 3; ++i) m->key_colour[i] = image->pixels[i] * 0.00392156862745098f;
-    return 0;
-}
-
-int texture_mapping_copy_masked(TextureMapping* dst, const TextureMapping* src, int32_t mask) {
-    if (!dst || !src) return 13;
-    if (mask & kMappingCopyImage) {
-        if (int r = texture_mapping_set_image(dst, src->image)) return r;
-    }
-    if (mask & kMappingCopyInterpolation) dst->interpolation = src->interpolation;
-    if (mask & kMappingCopyAngle) {
-        dst->angle = src->angle;
-        const uint16_t bits = 1 | 2 | kMappingMirrorU | kMappingMirrorV;
-        dst->flags = static_cast<uint16_t>((dst->flags & ~bits) | (src->flags & bits));
-    }
-    if (mask & kMappingCopyDecal) {
-        dst->flags = static_cast<uint16_t>((dst->flags & ~kMappingDecal) | (src->flags & kMappingDecal));
-    }
-    if (mask & kMappingCopyUScale) dst->u_scale = src->u_scale;
-    if (mask & kMappingCopyVScale) dst->v_scale = src->v_scale;
-    if (mask & kMappingCopyUOffset) dst->u_offset = src->u_offset;
-    if (mask & kMappingCopyVOffset) dst->v_offset = src->v_offset;
-    texture_mapping_build_matrix(&dst->matrix, dst->u_scale, dst->v_scale, dst->angle,
-                                 (dst->flags & kMappingMirrorU) != 0,
-                                 (dst->flags & kMappingMirrorV) != 0, dst->u_offset, dst->v_offset);
     return 0;
 }

@@ -8,8 +8,6 @@
 
 #include "model/db/patt.h"
 
-struct TextureMapping;
-
 // Image kinds of the stored bytes.
 inline constexpr int32_t kImageKindNone = -1;
 inline constexpr int32_t kImageKindBmp = 0;
@@ -31,7 +29,7 @@ using ImageDecoder = int (*)(const uint8_t* data, uint32_t size, int32_t frame, 
 void texture_image_set_decoder(int32_t kind, ImageDecoder decoder);
 
 class MATRPMMF : public MATRPATT {
-public:
+  public:
     static RtcClass rtc_class;
     MATRPMMF() { set_klass(&rtc_class); }
     ~MATRPMMF() override;
@@ -53,14 +51,3 @@ public:
 void MATRPMMF_register();
 // The decode entry of the class (its make-ready method).
 int texture_image_decode(MATRPMMF* patt);
-
-// Attaches an image pattern (or null) to a mapping. With the use-coverage flag the
-// image is made ready and the key colour becomes its first pixel / 255; without it
-// (or without an image) the key colour is 0. 0, or the image's own error (the key
-// colour then stays as it was).
-int texture_mapping_set_image(TextureMapping* m, MATRPATT* image);
-
-// Copies the mapping fields that `mask` selects (kMappingCopy* bits), attaching the
-// source's image first when bit 32 is set, then rebuilds the matrix. 0, or the
-// image step's error with nothing changed.
-int texture_mapping_copy_masked(TextureMapping* dst, const TextureMapping* src, int32_t mask);

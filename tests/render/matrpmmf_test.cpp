@@ -8,6 +8,7 @@
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "render/material/matrpmmf.h"
+#include "model/db/texture_map.h"
 #include "render/material_record/material.h"
 
 namespace {
