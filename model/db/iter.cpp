@@ -51,8 +51,9 @@ int walk_plist(ZITER* it, const PointNode* list) {
     return 0;
 }
 
+// Lists of lists may be closed too: stop on coming back to the head.
 int walk_plist_list(ZITER* it, const PtrNode* lists) {
-    for (const PtrNode* l = lists; l; l = l->next) {
+    for (const PtrNode* l = lists; l; l = (l->next == lists) ? nullptr : l->next) {
         if (int r = walk_plist(it, static_cast<const PointNode*>(l->value))) return r;
     }
     return 0;
@@ -70,7 +71,7 @@ int walk_fan(ZITER* it, const PointNode* list) {
 }
 
 int walk_fan_list(ZITER* it, const PtrNode* lists) {
-    for (const PtrNode* l = lists; l; l = l->next) {
+    for (const PtrNode* l = lists; l; l = (l->next == lists) ? nullptr : l->next) {
         if (int r = walk_fan(it, static_cast<const PointNode*>(l->value))) return r;
     }
     return 0;

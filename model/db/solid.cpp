@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "model/db/iter.h"
+#include "model/db/patt.h"
 #include "model/math/vec.h"
 #include "render/material_record/material.h"
 
@@ -32,18 +33,20 @@ void edge_pair_vertices(const MeshEdge& a, const MeshEdge& b, int32_t* first, in
     *last = (b.v[0] == s) ? b.v[1] : b.v[0];
 }
 
+// Only an image pattern is stored as an image; a new reference of another class
+// leaves the slot as it was (it is still reported).
 int material_replace_image(MaterialRecord* m, RTC* old_ref, RTC* new_ref) {
     if (!m || !old_ref) return 0;
     int found = 0;
     for (TextureSlot& slot : m->slots) {
-        if (slot.kind != 1 || static_cast<RTC*>(reinterpret_cast<RTC*>(slot.mapping.image)) != old_ref)
+        if (slot.kind != kTextureImage || static_cast<RTC*>(slot.mapping.image) != old_ref)
             continue;
         found = 1;
         if (new_ref == old_ref) continue;
-        if (new_ref) {
-            slot.mapping.image = reinterpret_cast<MATRPATT*>(new_ref);
-        } else {
-            slot.kind = 0;
+        if (!new_ref) {
+            slot.kind = kTextureNone;
+        } else if (auto* image = rtc_cast<MATRPATT>(new_ref)) {
+            slot.mapping.image = image;
         }
     }
     return found;

@@ -1,0 +1,295 @@
+// Objects in the drawing tree: their own boxes and the boxes of the containers
+// above them, inserting and moving objects between containers, and what happens to
+// the tree and to selections when an object dies.
+#include <gtest/gtest.h>
+
+#include "model/db/buffer.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/db/wire.h"
+#include "tests/model/classes_support.h"
+
+namespace {
+
+using ClassTree = ClassTest;
+
+void expect_box(const BBox& b, Vec3 lo, Vec3 hi) {
+    EXPECT_FLOAT_EQ(b.min.x, lo.x);
+    EXPECT_FLOAT_EQ(b.min.y, lo.y);
+    EXPECT_FLOAT_EQ(b.min.z, lo.z);
+    EXPECT_FLOAT_EQ(b.max.x, hi.x);
+    EXPECT_FLOAT_EQ(b.max.y, hi.y);
+    EXPECT_FLOAT_EQ(b.max.z, hi.z);
+}
+
+std::unique_ptr<WIRE> wire(std::initializer_list<Vec3> pts, float width = 0) {
+    auto w = rtc_make<WIRE>();
+    w->points = make_plist(pts);
+    w->width = width;
+    return w;
+}
+
+TEST_F(ClassTree, OwnBox) {
+    const struct {
+        const char* name;
+        std::unique_ptr<object> (*make)();
+        bool empty;
+        Vec3 lo, hi;
+    } cases[] = {
+        {"wire",
+         [] {
+             return std::unique_ptr<object>(wire({{0, 0, 0}, {10, 5, 0}}));
+         },
+         false,
+         {0, 0, 0},
+         {10, 5, 0}},
+        {"wire of width 2",
+         [] {
+             return std::unique_ptr<object>(wire({{0, 0, 0}, {10, 5, 0}}, 2));
+         },
+         false,
+         {-1, -1, -1},
+         {11, 6, 1}},
+        {"wire without points keeps the empty box",
+         [] { return std::unique_ptr<object>(wire({}, 2)); },
+         true,
+         {},
+         {}},
+        {"empty group",
+         [] { return std::unique_ptr<object>(rtc_make<CONTAINER>()); },
+         true,
+         {},
+         {}},
+        {"light: its position",
+         [] {
+             auto l = rtc_make<LIGHT>();
+             l->position = {1, 2, 3};
+             l->width = 4;
+             return std::unique_ptr<object>(std::move(l));
+         },
+         false,
+         {-1, 0, 1},
+         {3, 4, 5}},
+        {"camera: its position only",
+         [] {
+             auto c = rtc_make<CAMERA>();
+             c->position = {1, 2, 3};
+             c->target = {50, 50, 50};
+             c->up = {0, 0, 1};
+             c->lens = 1;
+             return std::unique_ptr<object>(std::move(c));
+         },
+         false,
+         {1, 2, 3},
+         {1, 2, 3}},
+        {"filled polygon",
+         [] {
+             auto x = rtc_make<XPLINE>();
+             x->kind = 2;
+             x->control = make_plist({{0, 0, 0}, {4, 0, 0}, {4, 3, -2}});
+             return std::unique_ptr<object>(std::move(x));
+         },
+         false,
+         {0, 0, -2},
+         {4, 3, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto o = c.make();
+        o->box = {{-9, -9, -9}, {9, 9, 9}};  // stale
+        o->own_box();
+        if (c.empty) {
+            EXPECT_TRUE(bbox_is_empty(o->box));
+        } else {
+            expect_box(o->box, c.lo, c.hi);
+        }
+    }
+}
+
+TEST_F(ClassTree, ContainerBoxIsTheUnionOfItsChildren) {
+    auto group = rtc_make<CONTAINER>();
+    auto inner = rtc_make<CONTAINER>();
+    container_insert(group.get(), wire({{0, 0, 0}, {1, 1, 1}}).release());
+    container_insert(inner.get(), wire({{5, -2, 0}, {6, 0, 0}}, 2).release());
+    container_insert(group.get(), inner.release());
+    container_insert(group.get(), wire({}).release());
+    group->box = kEmptyBBox;
+    group->own_box();
+    expect_box(group->box, {0, -3, -1}, {7, 1, 1});
+}
+
+// The box of a layer and the model grows when an object below them grows; it never
+// shrinks on its own.
+TEST_F(ClassTree, UpdatingAnObjectGrowsItsAncestors) {
+    auto m = rtc_make<MODEL>();
+    auto layer = rtc_make<LAYER>();
+    auto group = rtc_make<CONTAINER>();
+    auto w = wire({{0, 0, 0}, {1, 1, 0}});
+    LAYER* l = layer.get();
+    CONTAINER* g = group.get();
+    WIRE* wp = w.get();
+    container_insert(m.get(), layer.release());
+    container_insert(l, group.release());
+    container_insert(g, w.release());
+    expect_box(l->box, {0, 0, 0}, {1, 1, 0});
+    expect_box(m->box, {0, 0, 0}, {1, 1, 0});
+
+    list_free(&wp->points);
+    wp->points = make_plist({{5, 5, 5}, {6, 6, 6}});
+    obj_update_bbox(wp);
+    expect_box(wp->box, {5, 5, 5}, {6, 6, 6});
+    for (const object* o :
+         {static_cast<object*>(g), static_cast<object*>(l), static_cast<object*>(m.get())}) {
+        expect_box(o->box, {0, 0, 0}, {6, 6, 6});
+    }
+}
+
+TEST_F(ClassTree, InsertRefusesLoops) {
+    auto outer = rtc_make<CONTAINER>();
+    auto middle = rtc_make<CONTAINER>();
+    auto inner = rtc_make<CONTAINER>();
+    CONTAINER* o = outer.get();
+    CONTAINER* mi = middle.get();
+    CONTAINER* in = inner.get();
+    container_insert(mi, inner.release());
+    container_insert(o, middle.release());
+    const struct {
+        const char* name;
+        CONTAINER* into;
+        ZOBJ* what;
+    } cases[] = {
+        {"itself", in, in},
+        {"its parent", in, mi},
+        {"its grandparent", in, o},
+        {"a null object", o, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(container_insert(c.into, c.what), 13);
+        EXPECT_EQ(children_of(o), std::vector<ZOBJ*>{mi});
+        EXPECT_EQ(children_of(mi), std::vector<ZOBJ*>{in});
+        EXPECT_TRUE(children_of(in).empty());
+        EXPECT_EQ(o->parent, nullptr);
+        RecordingIter it;
+        EXPECT_EQ(o->walk(&it), 0);
+        EXPECT_EQ(it.trace(), "EEEXXX");
+    }
+    EXPECT_EQ(container_insert(nullptr, in), 13);
+}
+
+TEST_F(ClassTree, InsertMovesFromTheOldContainer) {
+    auto a = rtc_make<CONTAINER>();
+    auto b = rtc_make<CONTAINER>();
+    auto w1 = wire({{0, 0, 0}, {9, 9, 9}});
+    auto w2 = wire({{0, 0, 0}});
+    auto w3 = wire({{1, 1, 1}});
+    ZOBJ* x = w1.get();
+    ZOBJ* y = w2.get();
+    ZOBJ* z = w3.get();
+    container_insert(a.get(), w1.release());
+    container_insert(a.get(), w2.release());
+    container_insert(b.get(), w3.release());
+    ASSERT_EQ(container_insert(b.get(), x), 0);
+    EXPECT_EQ(children_of(a.get()), std::vector<ZOBJ*>{y});
+    EXPECT_EQ(children_of(b.get()), (std::vector<ZOBJ*>{z, x}));
+    EXPECT_EQ(x->parent, b.get());
+    expect_box(a->box, {0, 0, 0}, {9, 9, 9});  // the old container keeps its box
+    expect_box(b->box, {0, 0, 0}, {9, 9, 9});
+    // Inserting again where it already is puts it at the end.
+    ASSERT_EQ(container_insert(b.get(), z), 0);
+    EXPECT_EQ(children_of(b.get()), (std::vector<ZOBJ*>{x, z}));
+}
+
+TEST_F(ClassTree, DyingObjectLeavesItsContainer) {
+    for (int victim = 0; victim < 3; ++victim) {
+        SCOPED_TRACE(victim);
+        auto m = rtc_make<MODEL>();
+        auto* layer = static_cast<CONTAINER*>(children_of(m.get())[0]);
+        std::vector<ZOBJ*> kids;
+        for (int i = 0; i < 3; ++i) {
+            auto w = wire({{0, 0, 0}});
+            kids.push_back(w.get());
+            container_insert(layer, w.release());
+        }
+        m->set_modified(0);
+        rtc_destroy(kids[victim]);
+        kids.erase(kids.begin() + victim);
+        EXPECT_EQ(children_of(layer), kids);
+        EXPECT_EQ(m->get_modified(), 1);
+    }
+}
+
+TEST_F(ClassTree, DyingGroupTakesItsChildren) {
+    auto outer = rtc_make<CONTAINER>();
+    auto group = rtc_make<CONTAINER>();
+    CONTAINER* g = group.get();
+    container_insert(g, wire({{0, 0, 0}}).release());
+    container_insert(g, rtc_make<LIGHT>().release());
+    container_insert(outer.get(), group.release());
+    rtc_destroy(g);
+    EXPECT_EQ(outer->children, nullptr);
+}
+
+TEST_F(ClassTree, SelectionLosesDeadObjects) {
+    auto group = rtc_make<CONTAINER>();
+    auto w1 = wire({{0, 0, 0}});
+    auto w2 = wire({{1, 1, 1}});
+    auto inner = rtc_make<CONTAINER>();
+    auto deep = wire({{2, 2, 2}});
+    WIRE* a = w1.get();
+    WIRE* b = w2.get();
+    CONTAINER* in = inner.get();
+    WIRE* d = deep.get();
+    container_insert(group.get(), w1.release());
+    container_insert(group.get(), w2.release());
+    container_insert(in, deep.release());
+    container_insert(group.get(), inner.release());
+
+    buffer* sel = buffer_new();
+    buffer* other = buffer_new();
+    ASSERT_NE(sel, nullptr);
+    for (ZOBJ* o : std::initializer_list<ZOBJ*>{a, b, d}) EXPECT_EQ(buffer_add(sel, o), 0);
+    EXPECT_EQ(buffer_add(other, b), 0);
+
+    auto live = [](const buffer* buf) {
+        std::vector<ZOBJ*> out;
+        for (const RefNode* n = buf->refs; n; n = n->next) {
+            if (n->ref) out.push_back(n->ref);
+        }
+        return out;
+    };
+    rtc_destroy(b);
+    EXPECT_EQ(live(sel).size(), 2u);
+    EXPECT_TRUE(live(other).empty());
+    EXPECT_EQ(buffer_has_objects(other), 0);
+    rtc_destroy(in);  // takes `deep` with it
+    EXPECT_EQ(live(sel), std::vector<ZOBJ*>{a});
+    group.reset();
+    EXPECT_EQ(buffer_has_objects(sel), 0);
+    buffer_free(&sel);
+    buffer_free(&other);
+    EXPECT_EQ(sel, nullptr);
+}
+
+TEST_F(ClassTree, SetString) {
+    const struct {
+        int index;
+        const char* text;
+        int result;
+        const char* want[3];
+    } rows[] = {
+        {0, "Wall07", 0, {"Wall07", "", ""}}, {1, "one", 0, {"name", "one", ""}},
+        {2, "two", 0, {"name", "", "two"}},   {0, nullptr, 0, {"", "", ""}},
+        {3, "bad", 13, {"name", "", ""}},     {-1, "bad", 13, {"name", "", ""}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.index);
+        auto w = rtc_make<WIRE>();
+        ASSERT_EQ(w->set_string(0, "name"), 0);
+        EXPECT_EQ(w->set_string(r.index, r.text), r.result);
+        for (int i = 0; i < 3; ++i) EXPECT_STREQ(w->str(i), r.want[i]) << i;
+    }
+}
+
+}  // namespace
