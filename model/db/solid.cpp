@@ -52,6 +52,13 @@ int material_replace_image(MaterialRecord* m, RTC* old_ref, RTC* new_ref) {
     return found;
 }
 
+// Gives `dst` its own copy of `src` (making the record when missing). 0 or 8.
+static int copy_owned_material(MaterialRecord*& dst, const MaterialRecord* src) {
+    if (!dst && !(dst = material_new())) return 8;
+    if (src && material_copy(dst, src) != 0) return 8;
+    return 0;
+}
+
 // ---- MESH3
 
 MESH3::~MESH3() {
@@ -113,11 +120,7 @@ int MESH3::report(ZITER* it) {
 
 int MESH3::copy_level(const MESH3& src) {
     if (rtc_copy_base(&src, this, &MESH3::rtc_class) != 0) return 8;
-    if (!material) {
-        material = material_new();
-        if (!material) return 8;
-    }
-    if (src.material && material_copy(material, src.material) != 0) return 8;
+    if (copy_owned_material(material, src.material) != 0) return 8;
     MeshFaceBlock* head = nullptr;
     MeshFaceBlock** tail = &head;
     try {
@@ -207,11 +210,7 @@ int CAMERA::report(ZITER* it) {
 
 int CAMERA::copy_level(const CAMERA& src) {
     if (rtc_copy_base(&src, this, &CAMERA::rtc_class) != 0) return 8;
-    if (!material) {
-        material = material_new();
-        if (!material) return 8;
-    }
-    if (src.material && material_copy(material, src.material) != 0) return 8;
+    if (copy_owned_material(material, src.material) != 0) return 8;
     CameraKeys* k = nullptr;
     if (src.keys) {
         try {

@@ -21,6 +21,34 @@ static void notify_changed(ZOBJ* obj) {
     if (g_hook_object_changed) g_hook_object_changed(obj, 1);
 }
 
+// Replaces a line style and a second style reference of an object, each when it
+// equals `old_ref`. A new reference is stored only where its class fits (null
+// clears); the object-changed hook hears of any change. 1 when either referred to
+// `old_ref` (also in the query form, new equal to old).
+template <class Second>
+static int replace_style_pair(ZOBJ* self, LINEPATT*& style, Second*& second, RTC* old_ref,
+                              RTC* new_ref) {
+    if (!old_ref) return 0;
+    int found = 0;
+    bool changed = false;
+    if (static_cast<RTC*>(style) == old_ref) {
+        found = 1;
+        if (new_ref != old_ref && (!new_ref || rtc_is<LINEPATT>(new_ref))) {
+            style = static_cast<LINEPATT*>(new_ref);
+            changed = true;
+        }
+    }
+    if (static_cast<RTC*>(second) == old_ref) {
+        found = 1;
+        if (new_ref != old_ref && (!new_ref || rtc_is<Second>(new_ref))) {
+            second = static_cast<Second*>(new_ref);
+            changed = true;
+        }
+    }
+    if (changed) notify_changed(self);
+    return found;
+}
+
 // ---- WIRE
 
 WIRE::~WIRE() {
@@ -119,30 +147,8 @@ HATCH::~HATCH() {
     for (auto& c : contours) plist_list_free(&c);
 }
 
-// The style and the pattern are each replaced when equal to the old reference;
-// only a style of the right class is stored (null clears it).
 int HATCH::replace_ref(RTC* old_ref, RTC* new_ref) {
-    if (!old_ref) return 0;
-    const bool fits_style = !new_ref || rtc_is<LINEPATT>(new_ref);
-    const bool fits_pattern = !new_ref || rtc_is<HATCHPATT>(new_ref);
-    int found = 0;
-    bool changed = false;
-    if (static_cast<RTC*>(line_style) == old_ref) {
-        found = 1;
-        if (new_ref != old_ref && fits_style) {
-            line_style = static_cast<LINEPATT*>(new_ref);
-            changed = true;
-        }
-    }
-    if (static_cast<RTC*>(pattern) == old_ref) {
-        found = 1;
-        if (new_ref != old_ref && fits_pattern) {
-            pattern = static_cast<HATCHPATT*>(new_ref);
-            changed = true;
-        }
-    }
-    if (changed) notify_changed(this);
-    return found;
+    return replace_style_pair(this, line_style, pattern, old_ref, new_ref);
 }
 
 int HATCH::report(ZITER* it) {
@@ -179,27 +185,7 @@ int HATCH::copy_level(const HATCH& src) {
 // ---- TEXT2
 
 int TEXT2::replace_ref(RTC* old_ref, RTC* new_ref) {
-    if (!old_ref) return 0;
-    const bool fits_style = !new_ref || rtc_is<LINEPATT>(new_ref);
-    const bool fits_font = !new_ref || rtc_is<FONTPATT>(new_ref);
-    int found = 0;
-    bool changed = false;
-    if (static_cast<RTC*>(line_style) == old_ref) {
-        found = 1;
-        if (new_ref != old_ref && fits_style) {
-            line_style = static_cast<LINEPATT*>(new_ref);
-            changed = true;
-        }
-    }
-    if (static_cast<RTC*>(font) == old_ref) {
-        found = 1;
-        if (new_ref != old_ref && fits_font) {
-            font = static_cast<FONTPATT*>(new_ref);
-            changed = true;
-        }
-    }
-    if (changed) notify_changed(this);
-    return found;
+    return replace_style_pair(this, line_style, font, old_ref, new_ref);
 }
 
 int TEXT2::copy_level(const TEXT2& src) {
