@@ -5,10 +5,18 @@ RTC_CLASS_RECORD(ZITER, "ZITER", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, 
 RTC_CLASS_RECORD(CLIPITER, "CLIPITER", &ZITER::rtc_class, 2, nullptr, nullptr, nullptr, false,
                  false);
 
-int ZITER::visit(object*, int entering, int status) { return entering ? 0 : status; }
-int ZITER::move_to(double, double, double, int, int) { return 0; }
-int ZITER::line_to(double, double, double, int, int) { return 0; }
-int ZITER::triangle(const Vec3d&, const Vec3d&, const Vec3d&) { return 0; }
+int ZITER::visit(object*, int entering, int status) {
+    return entering ? 0 : status;
+}
+int ZITER::move_to(double, double, double, int, int) {
+    return 0;
+}
+int ZITER::line_to(double, double, double, int, int) {
+    return 0;
+}
+int ZITER::triangle(const Vec3d&, const Vec3d&, const Vec3d&) {
+    return 0;
+}
 
 void CLIPITER::add(double x, double y, double z) {
     const float fx = static_cast<float>(x), fy = static_cast<float>(y), fz = static_cast<float>(z);
@@ -20,7 +28,9 @@ void CLIPITER::add(double x, double y, double z) {
     if (fz > box.max.z) box.max.z = fz;
 }
 
-int CLIPITER::visit(object*, int, int) { return 0; }
+int CLIPITER::visit(object*, int, int) {
+    return 0;
+}
 int CLIPITER::move_to(double x, double y, double z, int, int) {
     add(x, y, z);
     return 0;

@@ -13,7 +13,7 @@ inline constexpr uint32_t kIterPointsOnly = 1u << 0;  // report positions, not d
 inline constexpr uint32_t kIterTriangles = 1u << 1;   // report filled faces too
 
 class ZITER : public RTC {
-public:
+  public:
     static RtcClass rtc_class;
     ZITER() { set_klass(&rtc_class); }
 
@@ -34,7 +34,7 @@ public:
 
 // Collects the box of everything it is given.
 class CLIPITER : public ZITER {
-public:
+  public:
     static RtcClass rtc_class;
     CLIPITER() { set_klass(&rtc_class); }
 

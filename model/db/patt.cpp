@@ -9,12 +9,12 @@
 
 RTC_CLASS_RECORD(PATT, "PATT", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<ZOBJ>, nullptr, true,
                  true);
-RTC_CLASS_RECORD(VPORT, "VPORT", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<VPORT>, nullptr,
-                 true, true);
+RTC_CLASS_RECORD(VPORT, "VPORT", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<VPORT>, nullptr, true,
+                 true);
 RTC_CLASS_RECORD(LINEPATT, "LINEPATT", &PATT::rtc_class, 4, nullptr, &rtc_copy_slot<LINEPATT>,
                  nullptr, true, true);
-RTC_CLASS_RECORD(HATCHPATT, "HATCHPATT", &PATT::rtc_class, 4, nullptr,
-                 &rtc_copy_slot<HATCHPATT>, nullptr, true, true);
+RTC_CLASS_RECORD(HATCHPATT, "HATCHPATT", &PATT::rtc_class, 4, nullptr, &rtc_copy_slot<HATCHPATT>,
+                 nullptr, true, true);
 RTC_CLASS_RECORD(FONTPATT, "FONTPATT", &PATT::rtc_class, 4, nullptr, &rtc_copy_slot<FONTPATT>,
                  nullptr, true, true);
 RTC_CLASS_RECORD(MATRPATT, "MATRPATT", &PATT::rtc_class, 4, nullptr, &rtc_copy_slot<MATRPATT>,
@@ -25,7 +25,9 @@ namespace {
 uint8_t g_black_pixel[3] = {0, 0, 0};
 }  // namespace
 
-PATT::~PATT() { model_remove_patt(this, nullptr); }
+PATT::~PATT() {
+    model_remove_patt(this, nullptr);
+}
 
 int VPORT::copy_level(const VPORT& src) {
     if (rtc_copy_base(&src, this, &VPORT::rtc_class) != 0) return 8;
@@ -54,7 +56,9 @@ int HATCHPATT::copy_level(const HATCHPATT& src) {
     return 0;
 }
 
-FONTPATT::~FONTPATT() { font_free(&font); }
+FONTPATT::~FONTPATT() {
+    font_free(&font);
+}
 
 int FONTPATT::copy_level(const FONTPATT& src) {
     if (rtc_copy_base(&src, this, &FONTPATT::rtc_class) != 0) return 8;
@@ -68,13 +72,21 @@ int FONTPATT::copy_level(const FONTPATT& src) {
     return 0;
 }
 
-MATRPATT::MATRPATT() : pixels(g_black_pixel) { set_klass(&rtc_class); }
+MATRPATT::MATRPATT() : pixels(g_black_pixel) {
+    set_klass(&rtc_class);
+}
 
-MATRPATT::~MATRPATT() { release_image(); }
+MATRPATT::~MATRPATT() {
+    release_image();
+}
 
-bool MATRPATT::has_own_pixels() const { return pixels && pixels != g_black_pixel; }
+bool MATRPATT::has_own_pixels() const {
+    return pixels && pixels != g_black_pixel;
+}
 
-int MATRPATT::make_image_ready() { return 0; }
+int MATRPATT::make_image_ready() {
+    return 0;
+}
 
 void MATRPATT::release_image() {
     if (has_own_pixels()) delete[] pixels;

@@ -12,7 +12,7 @@ struct StrokeFont;
 // A named resource of the model's pattern ring. Destroying a pattern that is in a
 // model first clears every reference to it.
 class PATT : public ZOBJ {
-public:
+  public:
     static RtcClass rtc_class;
     PATT() { set_klass(&rtc_class); }
     ~PATT() override;
@@ -20,7 +20,7 @@ public:
 
 // A stored viewpoint: six parameters written and applied by the view code.
 class VPORT : public ZOBJ {
-public:
+  public:
     static RtcClass rtc_class;
     VPORT() { set_klass(&rtc_class); }
     int copy_level(const VPORT& src);
@@ -30,7 +30,7 @@ public:
 
 // A line style: dash lengths in model units.
 class LINEPATT : public PATT {
-public:
+  public:
     static RtcClass rtc_class;
     LINEPATT() { set_klass(&rtc_class); }
     int copy_level(const LINEPATT& src);
@@ -46,7 +46,7 @@ struct HatchLine {
 };
 
 class HATCHPATT : public PATT {
-public:
+  public:
     static RtcClass rtc_class;
     HATCHPATT() { set_klass(&rtc_class); }
     int copy_level(const HATCHPATT& src);
@@ -56,7 +56,7 @@ public:
 
 // A text font: owns its stroke font.
 class FONTPATT : public PATT {
-public:
+  public:
     static RtcClass rtc_class;
     FONTPATT() { set_klass(&rtc_class); }
     ~FONTPATT() override;
@@ -68,7 +68,7 @@ public:
 // A named texture image: width x height RGB pixels. Without an image it shows the
 // shared 1 x 1 black pixel, which is never freed.
 class MATRPATT : public PATT {
-public:
+  public:
     static RtcClass rtc_class;
     MATRPATT();
     ~MATRPATT() override;

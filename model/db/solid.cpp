@@ -172,10 +172,16 @@ static int report_square(ZITER* it, const Vec3& p) {
     return 0;
 }
 
-static int move_d(ZITER* it, const Vec3d& p) { return it->move_to(p.x, p.y, p.z, 0, 0); }
-static int line_d(ZITER* it, const Vec3d& p) { return it->line_to(p.x, p.y, p.z, 0, 0); }
+static int move_d(ZITER* it, const Vec3d& p) {
+    return it->move_to(p.x, p.y, p.z, 0, 0);
+}
+static int line_d(ZITER* it, const Vec3d& p) {
+    return it->line_to(p.x, p.y, p.z, 0, 0);
+}
 
-static Vec3d to_d(const Vec3& v) { return {v.x, v.y, v.z}; }
+static Vec3d to_d(const Vec3& v) {
+    return {v.x, v.y, v.z};
+}
 static Vec3d add_scaled(const Vec3d& a, const Vec3d& b, double t) {
     return {a.x + b.x * t, a.y + b.y * t, a.z + b.z * t};
 }
@@ -235,10 +241,13 @@ int CAMERA::copy_level(const CAMERA& src) {
 
 // ---- LIGHT
 
-LIGHT::~LIGHT() { delete keys; }
+LIGHT::~LIGHT() {
+    delete keys;
+}
 
 static int report_star(ZITER* it, const Vec3& p) {
-    static const int kStrokes[4][4] = {{-4, 0, 4, 0}, {0, -4, 0, 4}, {-3, -3, 3, 3}, {-3, 3, 3, -3}};
+    static const int kStrokes[4][4] = {
+        {-4, 0, 4, 0}, {0, -4, 0, 4}, {-3, -3, 3, 3}, {-3, 3, 3, -3}};
     for (const auto& s : kStrokes) {
         if (int r = it->move_to(p.x, p.y, p.z, s[0], s[1])) return r;
         if (int r = it->line_to(p.x, p.y, p.z, s[2], s[3])) return r;
@@ -311,7 +320,8 @@ int SPOTLITE::report(ZITER* it) {
     auto make_circle = [&](double radius) {
         for (int i = 0; i < 16; ++i) {
             const double a = i * std::numbers::pi / 8;
-            circle[i] = add_scaled(add_scaled(tgt, u, radius * std::cos(a)), w, radius * std::sin(a));
+            circle[i] =
+                add_scaled(add_scaled(tgt, u, radius * std::cos(a)), w, radius * std::sin(a));
         }
     };
     const double r1 = cone_radius(cone_cos[0], d);

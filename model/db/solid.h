@@ -50,7 +50,7 @@ void edge_pair_vertices(const MeshEdge& a, const MeshEdge& b, int32_t* first, in
 int material_replace_image(MaterialRecord* m, RTC* old_ref, RTC* new_ref);
 
 class MESH3 : public object {
-public:
+  public:
     static RtcClass rtc_class;
     MESH3() { set_klass(&rtc_class); }
     ~MESH3() override;
@@ -98,7 +98,7 @@ struct LightKeys {
 };
 
 class CAMERA : public object {
-public:
+  public:
     static RtcClass rtc_class;
     CAMERA() { set_klass(&rtc_class); }
     ~CAMERA() override;
@@ -123,7 +123,7 @@ public:
 };
 
 class LIGHT : public object {
-public:
+  public:
     static RtcClass rtc_class;
     LIGHT() { set_klass(&rtc_class); }
     ~LIGHT() override;
@@ -137,7 +137,7 @@ public:
 };
 
 class SPOTLITE : public LIGHT {
-public:
+  public:
     static RtcClass rtc_class;
     SPOTLITE() { set_klass(&rtc_class); }
 

@@ -10,12 +10,12 @@ RTC_CLASS_RECORD(WIRE, "WIRE", &object::rtc_class, 4, nullptr, &rtc_copy_slot<WI
                  &rtc_move_slot<WIRE>, true, true);
 RTC_CLASS_RECORD(XPLINE, "XPLINE", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<XPLINE>, nullptr,
                  true, true);
-RTC_CLASS_RECORD(ELARC, "ELARC", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<ELARC>, nullptr,
-                 true, true);
-RTC_CLASS_RECORD(HATCH, "HATCH", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<HATCH>, nullptr,
-                 true, true);
-RTC_CLASS_RECORD(TEXT2, "TEXT2", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<TEXT2>, nullptr,
-                 true, true);
+RTC_CLASS_RECORD(ELARC, "ELARC", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<ELARC>, nullptr, true,
+                 true);
+RTC_CLASS_RECORD(HATCH, "HATCH", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<HATCH>, nullptr, true,
+                 true);
+RTC_CLASS_RECORD(TEXT2, "TEXT2", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<TEXT2>, nullptr, true,
+                 true);
 
 static void notify_changed(ZOBJ* obj) {
     if (g_hook_object_changed) g_hook_object_changed(obj, 1);
@@ -104,7 +104,9 @@ void WIRE::move_level(WIRE& src) {
 
 // ---- XPLINE
 
-XPLINE::~XPLINE() { list_free(&control); }
+XPLINE::~XPLINE() {
+    list_free(&control);
+}
 
 int XPLINE::report(ZITER* it) {
     if (kind == 2) return walk_fan(it, control);

@@ -13,7 +13,7 @@ class HATCHPATT;
 class FONTPATT;
 
 class WIRE : public object {
-public:
+  public:
     static RtcClass rtc_class;
     WIRE() { set_klass(&rtc_class); }
     ~WIRE() override;
@@ -24,16 +24,16 @@ public:
     int copy_level(const WIRE& src);
     void move_level(WIRE& src);
 
-    double curve_step = 5.0;      // resolution read by regeneration
+    double curve_step = 5.0;         // resolution read by regeneration
     LINEPATT* line_style = nullptr;  // not owned
-    PtrNode* strokes = nullptr;   // owned display strokes (list of point lists); may be null
+    PtrNode* strokes = nullptr;      // owned display strokes (list of point lists); may be null
     double second = 1.0;
     PointNode* points = nullptr;  // owned, the object's own vertices
 };
 
 // Polyline (kind 0), spline (1) or filled polygon (2).
 class XPLINE : public WIRE {
-public:
+  public:
     static RtcClass rtc_class;
     XPLINE() { set_klass(&rtc_class); }
     ~XPLINE() override;
@@ -52,7 +52,7 @@ inline constexpr int32_t kElarcWholeEllipse = 2;  // whole ellipse
 // Arc, circle or ellipse: centre, first and second axis points, start and end
 // angles (radians, from the direction of the first axis point).
 class ELARC : public WIRE {
-public:
+  public:
     static RtcClass rtc_class;
     ELARC();
     int copy_level(const ELARC& src);
@@ -67,7 +67,7 @@ public:
 
 // Hatch or solid fill bounded by contour lists.
 class HATCH : public WIRE {
-public:
+  public:
     static RtcClass rtc_class;
     HATCH() { set_klass(&rtc_class); }
     ~HATCH() override;
@@ -83,7 +83,7 @@ public:
 
 // 2D text in a stroke font.
 class TEXT2 : public WIRE {
-public:
+  public:
     static RtcClass rtc_class;
     TEXT2() { set_klass(&rtc_class); }
 

@@ -16,8 +16,8 @@ RTC_CLASS_RECORD(ZOBJ, "ZOBJ", &ZDLIST::rtc_class, 2, nullptr, &rtc_copy_slot<ZO
                  &rtc_move_slot<ZOBJ>, true, true);
 RTC_CLASS_RECORD(object, "object", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<object>,
                  &rtc_move_slot<object>, true, true);
-RTC_CLASS_RECORD(CONTAINER, "CONTAINER", &object::rtc_class, 4, nullptr,
-                 &rtc_copy_slot<CONTAINER>, &rtc_move_slot<CONTAINER>, true, true);
+RTC_CLASS_RECORD(CONTAINER, "CONTAINER", &object::rtc_class, 4, nullptr, &rtc_copy_slot<CONTAINER>,
+                 &rtc_move_slot<CONTAINER>, true, true);
 RTC_CLASS_RECORD(LAYER, "LAYER", &CONTAINER::rtc_class, 5, nullptr, &rtc_copy_slot<CONTAINER>,
                  nullptr, true, true);
 RTC_CLASS_RECORD(MODEL, "MODEL", &CONTAINER::rtc_class, 5, &MODEL::init_level,
@@ -27,9 +27,13 @@ ModelModifiedHook g_model_modified_hook = nullptr;
 
 // ---- ZSVIEW
 
-ZSVIEW::~ZSVIEW() { model_detach_view(this); }
+ZSVIEW::~ZSVIEW() {
+    model_detach_view(this);
+}
 
-int ZSVIEW::view_slot(const BBox*, int) { return 0; }
+int ZSVIEW::view_slot(const BBox*, int) {
+    return 0;
+}
 
 void model_attach_view(MODEL* model, ZSVIEW* view) {
     if (!view) return;
@@ -74,7 +78,9 @@ int ZOBJ::set_string(int index, const char* text) {
     return 0;
 }
 
-int ZOBJ::replace_ref(RTC*, RTC*) { return 0; }
+int ZOBJ::replace_ref(RTC*, RTC*) {
+    return 0;
+}
 
 int ZOBJ::copy_level(const ZOBJ& src) {
     if (rtc_copy_base(&src, this, &ZOBJ::rtc_class) != 0) return 8;
@@ -102,7 +108,9 @@ std::unique_ptr<RTC> rtc_new(const char* name, RtcClass* cls) {
 
 // ---- object
 
-object::~object() { track_list_free(this); }
+object::~object() {
+    track_list_free(this);
+}
 
 void object::own_box() {
     CLIPITER clip;
@@ -125,7 +133,9 @@ int object::walk(ZITER* it) {
     return it->visit(this, 0, status);
 }
 
-int object::report(ZITER*) { return 0; }
+int object::report(ZITER*) {
+    return 0;
+}
 
 int object::copy_level(const object& src) {
     if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
@@ -158,7 +168,9 @@ static void destroy_children(CONTAINER* c) {
     }
 }
 
-CONTAINER::~CONTAINER() { destroy_children(this); }
+CONTAINER::~CONTAINER() {
+    destroy_children(this);
+}
 
 int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
     int result = 0;

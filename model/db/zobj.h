@@ -23,7 +23,7 @@ struct KeyframeTrack;
 
 // A member of a circular doubly linked ring.
 class ZDLIST : public RTC {
-public:
+  public:
     static RtcClass rtc_class;
     ZDLIST() { set_klass(&rtc_class); }
 
@@ -34,7 +34,7 @@ public:
 // Base of the view object behind each drawing window. The view is attached to the
 // ring of views of one MODEL; destroying it takes it out of that ring.
 class ZSVIEW : public ZDLIST {
-public:
+  public:
     static RtcClass rtc_class;
     ZSVIEW() { set_klass(&rtc_class); }
     ~ZSVIEW() override;
@@ -49,7 +49,7 @@ public:
 
 // A named thing of a drawing: parent link, file id and three owned strings.
 class ZOBJ : public ZDLIST {
-public:
+  public:
     static RtcClass rtc_class;
     ZOBJ() { set_klass(&rtc_class); }
     ~ZOBJ() override;
@@ -74,7 +74,7 @@ public:
 
 // A drawable thing: keyframe tracks, own box, width and colour index.
 class object : public ZOBJ {
-public:
+  public:
     static RtcClass rtc_class;
     object() { set_klass(&rtc_class); }
     ~object() override;
@@ -97,7 +97,7 @@ public:
 
 // A drawable object owning a ring of child objects (groups and blocks).
 class CONTAINER : public object {
-public:
+  public:
     static RtcClass rtc_class;
     CONTAINER() { set_klass(&rtc_class); }
     ~CONTAINER() override;
@@ -115,14 +115,14 @@ public:
 };
 
 class LAYER : public CONTAINER {
-public:
+  public:
     static RtcClass rtc_class;
     LAYER() { set_klass(&rtc_class); }
 };
 
 // The drawing: the root container of layers, viewports and objects.
 class MODEL : public CONTAINER {
-public:
+  public:
     static RtcClass rtc_class;
     MODEL() { set_klass(&rtc_class); }
     ~MODEL() override;
@@ -136,7 +136,7 @@ public:
     int copy_level(const MODEL& src);
 
     int32_t modified = 0;
-    void* document = nullptr;  // the document holding the model (not owned)
+    void* document = nullptr;    // the document holding the model (not owned)
     ZDLIST* patterns = nullptr;  // ring head of PATT objects, owned
     int32_t undo_levels = 0;
     ZDLIST* added = nullptr;    // ring of added-object buffers, owned

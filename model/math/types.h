@@ -33,4 +33,6 @@ struct BBox {
 
 inline constexpr BBox kEmptyBBox = {{FLT_MAX, FLT_MAX, FLT_MAX}, {-FLT_MAX, -FLT_MAX, -FLT_MAX}};
 
-inline bool bbox_is_empty(const BBox& b) { return b.min.x > b.max.x; }
+inline bool bbox_is_empty(const BBox& b) {
+    return b.min.x > b.max.x;
+}

@@ -33,7 +33,7 @@ int trace_init(RTC*, int level) {
 }
 
 class TLevel1 : public RTC {
-public:
+  public:
     static RtcClass rtc_class;
     TLevel1() { set_klass(&rtc_class); }
     ~TLevel1() override {
@@ -48,7 +48,7 @@ public:
     int* owned1 = nullptr;
 };
 class TLevel2 : public TLevel1 {
-public:
+  public:
     static RtcClass rtc_class;
     TLevel2() { set_klass(&rtc_class); }
     ~TLevel2() override {
@@ -62,7 +62,7 @@ public:
     std::string* owned2 = nullptr;
 };
 class TLevel3 : public TLevel2 {
-public:
+  public:
     static RtcClass rtc_class;
     TLevel3() { set_klass(&rtc_class); }
     ~TLevel3() override {
@@ -76,7 +76,7 @@ public:
     char* owned3 = nullptr;
 };
 class TLevel4 : public TLevel3 {
-public:
+  public:
     static RtcClass rtc_class;
     TLevel4() { set_klass(&rtc_class); }
     ~TLevel4() override {
@@ -105,7 +105,7 @@ namespace {
 
 // A named thing whose init fails while the trace asks for level 9.
 class TFragile : public ZOBJ {
-public:
+  public:
     static RtcClass rtc_class;
     TFragile() { set_klass(&rtc_class); }
     static int init(RTC*) { return g_trace.fail_level == 9 ? 8 : 0; }
@@ -113,7 +113,7 @@ public:
 
 // Never set up by anything but the concurrency test.
 class TRace : public ZOBJ {
-public:
+  public:
     static RtcClass rtc_class;
     TRace() { set_klass(&rtc_class); }
 };
@@ -122,13 +122,13 @@ public:
 
 RTC_CLASS_RECORD(TFragile, "TFragile", &ZOBJ::rtc_class, 3, &TFragile::init, &rtc_copy_slot<ZOBJ>,
                  nullptr, false, false);
-RTC_CLASS_RECORD(TRace, "TRace", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<ZOBJ>, nullptr,
-                 false, false);
+RTC_CLASS_RECORD(TRace, "TRace", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<ZOBJ>, nullptr, false,
+                 false);
 
 namespace {
 
 class RtcEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override { rtc_register_all(); }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new RtcEnvironment);
@@ -140,9 +140,9 @@ std::vector<std::string> class_list() {
 }
 
 const char* const kRegistrationOrder[] = {
-    "ZDLIST",  "buffer", "ZOBJ",     "VPORT",     "PATT",   "LINEPATT", "HATCHPATT", "FONTPATT",
-    "MATRPATT", "object", "CONTAINER", "LAYER",   "MODEL",  "WIRE",     "ELARC",     "HATCH",
-    "TEXT2",   "XPLINE", "MESH3",    "CAMERA",    "LIGHT",  "SPOTLITE", "ZSVIEW"};
+    "ZDLIST",   "buffer", "ZOBJ",      "VPORT",  "PATT",  "LINEPATT", "HATCHPATT", "FONTPATT",
+    "MATRPATT", "object", "CONTAINER", "LAYER",  "MODEL", "WIRE",     "ELARC",     "HATCH",
+    "TEXT2",    "XPLINE", "MESH3",     "CAMERA", "LIGHT", "SPOTLITE", "ZSVIEW"};
 
 TEST(RtcRegistry, ClassListHoldsEveryClassNewestFirstAfterTheRoot) {
     const auto names = class_list();
@@ -185,7 +185,8 @@ TEST(RtcRegistry, DepthsAndAncestorTables) {
         ASSERT_NE(c, nullptr) << r.name;
         EXPECT_EQ(c->depth.load(), r.depth) << r.name;
         std::string chain;
-        for (int i = 0; i <= r.depth; ++i) chain += std::string(i ? " " : "") + c->ancestors[i]->name;
+        for (int i = 0; i <= r.depth; ++i)
+            chain += std::string(i ? " " : "") + c->ancestors[i]->name;
         EXPECT_EQ(chain, r.ancestors);
     }
 }
@@ -245,28 +246,21 @@ TEST(RtcKind, Matrix) {
         bool expected;
     };
     const Row rows[] = {
-        {nullptr, &RTC::rtc_class, false},
-        {nullptr, &LAYER::rtc_class, false},
-        {layer.get(), &CONTAINER::rtc_class, true},
-        {container.get(), &LAYER::rtc_class, false},
-        {model.get(), &LAYER::rtc_class, false},
-        {model.get(), &CONTAINER::rtc_class, true},
-        {layer.get(), &MODEL::rtc_class, false},
-        {spot.get(), &LIGHT::rtc_class, true},
-        {spot.get(), &CAMERA::rtc_class, false},
-        {text.get(), &WIRE::rtc_class, true},
-        {text.get(), &XPLINE::rtc_class, false},
-        {text.get(), &object::rtc_class, true},
-        {buf.get(), &ZOBJ::rtc_class, false},
-        {buf.get(), &ZDLIST::rtc_class, true},
+        {nullptr, &RTC::rtc_class, false},          {nullptr, &LAYER::rtc_class, false},
+        {layer.get(), &CONTAINER::rtc_class, true}, {container.get(), &LAYER::rtc_class, false},
+        {model.get(), &LAYER::rtc_class, false},    {model.get(), &CONTAINER::rtc_class, true},
+        {layer.get(), &MODEL::rtc_class, false},    {spot.get(), &LIGHT::rtc_class, true},
+        {spot.get(), &CAMERA::rtc_class, false},    {text.get(), &WIRE::rtc_class, true},
+        {text.get(), &XPLINE::rtc_class, false},    {text.get(), &object::rtc_class, true},
+        {buf.get(), &ZOBJ::rtc_class, false},       {buf.get(), &ZDLIST::rtc_class, true},
         {layer.get(), &buffer::rtc_class, false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(rtc_is_a(r.obj, r.cls), r.expected)
             << (r.obj ? r.obj->klass()->name : "null") << " vs " << r.cls->name;
     }
-    for (const RTC* o : {layer.get(), container.get(), model.get(), spot.get(), text.get(),
-                         buf.get()}) {
+    for (const RTC* o :
+         {layer.get(), container.get(), model.get(), spot.get(), text.get(), buf.get()}) {
         EXPECT_TRUE(rtc_is_a(o, &RTC::rtc_class)) << o->klass()->name;
         EXPECT_TRUE(rtc_is_a(o, o->klass())) << o->klass()->name;
     }
@@ -297,7 +291,8 @@ TEST(RtcInit, FailingLevelStopsTheChainAndEverythingMadeIsFreed) {
         {1, 8, {"init1", "destroy4", "destroy3", "destroy2", "destroy1"}},
         {3, 8, {"init1", "init2", "init3", "destroy4", "destroy3", "destroy2", "destroy1"}},
         {3, 13, {"init1", "init2", "init3", "destroy4", "destroy3", "destroy2", "destroy1"}},
-        {4, 22,
+        {4,
+         22,
          {"init1", "init2", "init3", "init4", "destroy4", "destroy3", "destroy2", "destroy1"}},
     };
     for (const InitCase& c : cases) {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "model/db/patt.h"
+#include "model/db/texture_map.h"
 #include "model/db/tree.h"
 #include "render/material/matrpmmf.h"
-#include "model/db/texture_map.h"
 #include "render/material_record/material.h"
 
 namespace {
@@ -35,7 +35,7 @@ int fake_decoder(const uint8_t* data, uint32_t size, int32_t frame, int32_t* w, 
 }
 
 class MatrpmmfTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         rtc_register_all();
         MATRPMMF_register();
@@ -85,11 +85,11 @@ TEST_F(MatrpmmfTest, BadDataKeepsThePlaceholderAndKindsWithoutRawBytesNeedNoDeco
         int calls;
     };
     const Row rows[] = {
-        {kImageKindJpeg, 0, true, 13, 1},   // empty data: the reader fails
-        {kImageKindBmp, 3, false, 1, 0},    // no reader installed
-        {kImageKindTarga, 3, true, 0, 0},   // never kept raw
-        {kImageKindNone, 3, true, 0, 0},    // nothing to decode
-        {7, 3, true, 0, 0},                 // unknown kind
+        {kImageKindJpeg, 0, true, 13, 1},  // empty data: the reader fails
+        {kImageKindBmp, 3, false, 1, 0},   // no reader installed
+        {kImageKindTarga, 3, true, 0, 0},  // never kept raw
+        {kImageKindNone, 3, true, 0, 0},   // nothing to decode
+        {7, 3, true, 0, 0},                // unknown kind
     };
     for (const Row& r : rows) {
         g_log = {};
