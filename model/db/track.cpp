@@ -1,11 +1,20 @@
-// Keyframe track records: making, linking, freeing and duplicating them.
+// Keyframe track records: making, linking, freeing (with the redirect of object keys
+// that refer to a dying object) and duplicating them.
 #include "model/db/track.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
+#include "model/db/tree.h"
 #include "model/db/zobj.h"
 #include "model/math/matrix.h"
+
+namespace {
+std::atomic<long> g_live_tracks{0};
+}
+
+long track_live_count() { return g_live_tracks.load(std::memory_order_relaxed); }
 
 KeyframeTrack* track_new(const char* name, object* owner) {
     auto* t = new (std::nothrow) KeyframeTrack();
@@ -24,11 +33,32 @@ KeyframeTrack* track_new(const char* name, object* owner) {
     t->cached_frame = -1;
     xform_translate(&t->base, 0, 0, 0);
     t->evaluated = t->base;
+    t->counted = true;
+    g_live_tracks.fetch_add(1, std::memory_order_relaxed);
     return t;
 }
 
-void track_link_child(KeyframeTrack* parent, KeyframeTrack* child) {
-    if (!parent || !child) return;
+// 1 when `track` is `start` or one of its ancestors, or when the chain of parents from
+// `start` runs in a circle (links edited by hand): either way a link below `start`
+// must be refused. Floyd's two pointers keep a circular chain from looping.
+static bool in_parent_chain(const KeyframeTrack* start, const KeyframeTrack* track) {
+    const KeyframeTrack* slow = start;
+    const KeyframeTrack* fast = start;
+    while (fast) {
+        if (fast == track) return true;
+        fast = fast->parent;
+        if (!fast) break;
+        if (fast == track) return true;
+        fast = fast->parent;
+        slow = slow->parent;
+        if (fast && fast == slow) return true;
+    }
+    return false;
+}
+
+int track_link_child(KeyframeTrack* parent, KeyframeTrack* child) {
+    if (!parent || !child) return 13;
+    if (in_parent_chain(parent, child)) return 13;
     track_unlink(child);
     if (!parent->children) {
         child->next = child->prev = child;
@@ -41,6 +71,8 @@ void track_link_child(KeyframeTrack* parent, KeyframeTrack* child) {
         h->prev = child;
     }
     child->parent = parent;
+    child->cached_frame = -1;
+    return 0;
 }
 
 void track_unlink(KeyframeTrack* track) {
@@ -56,21 +88,98 @@ void track_unlink(KeyframeTrack* track) {
     }
     track->next = track->prev = nullptr;
     track->parent = nullptr;
+    track->cached_frame = -1;
+}
+
+void track_invalidate(KeyframeTrack* track) {
+    if (track) track->cached_frame = -1;
 }
 
 void track_delete(KeyframeTrack* track) {
     if (!track) return;
+    if (track->counted) g_live_tracks.fetch_sub(1, std::memory_order_relaxed);
     delete[] track->name;
     delete track;
 }
 
+int track_redirect_links(object* holder, const object* dying) {
+    if (!holder || !dying) return 0;
+    int changed = 0;
+    for (KeyframeTrack* t = holder->tracks; t; t = t->next_track) {
+        int here = 0;
+        for (ObjectKey& k : t->objects.keys) {
+            if (k.target == dying) {
+                k.target = holder;
+                ++here;
+            }
+        }
+        if (t->blend_a == dying) {
+            t->blend_a = nullptr;
+            ++here;
+        }
+        if (t->blend_b == dying) {
+            t->blend_b = nullptr;
+            ++here;
+        }
+        if (here) t->cached_frame = -1;
+        changed += here;
+    }
+    return changed;
+}
+
+// Walks a container's ring of children (and theirs) calling track_redirect_links.
+// `dying` is skipped without looking into it: it is part-way through its destructor.
+static int redirect_children(CONTAINER* c, const ZOBJ* dying, const object* dying_obj) {
+    if (!c->children) return 0;
+    int changed = 0;
+    ZDLIST* n = c->children;
+    do {
+        auto* z = static_cast<ZOBJ*>(n);
+        if (z != dying) {
+            if (auto* o = rtc_cast<object>(z)) changed += track_redirect_links(o, dying_obj);
+            if (auto* sub = rtc_cast<CONTAINER>(z)) changed += redirect_children(sub, dying, dying_obj);
+        }
+        n = n->next;
+    } while (n && n != c->children);
+    return changed;
+}
+
+int track_redirect_model(MODEL* model, const object* dying) {
+    if (!model || !dying) return 0;
+    const ZOBJ* dying_z = dying;
+    if (static_cast<const ZOBJ*>(model) == dying_z) return 0;
+    return track_redirect_links(model, dying) + redirect_children(model, dying_z, dying);
+}
+
+// Unlinks every child of the track. The children are taken out of the ring one by
+// one from the ring itself, so a child whose parent link disagrees with the ring
+// (edited by hand) cannot keep the loop going.
+static void unlink_children(KeyframeTrack* t) {
+    KeyframeTrack* c = t->children;
+    t->children = nullptr;
+    if (!c) return;
+    c->prev->next = nullptr;  // open the ring
+    while (c) {
+        KeyframeTrack* next = c->next;
+        c->next = c->prev = nullptr;
+        if (c->parent == t) c->parent = nullptr;
+        c->cached_frame = -1;
+        c = next;
+    }
+}
+
 void track_list_free(object* obj) {
     if (!obj) return;
-    // Unlink first (children may belong to other tracks of this list), then free.
+    // Unlink first (children may belong to other tracks of this list or of other
+    // objects), then redirect the keys that name the object, then free. The redirect
+    // runs for an object without tracks too: keys of other objects may name it.
+    long own = 0;
     for (KeyframeTrack* t = obj->tracks; t; t = t->next_track) {
-        while (t->children) track_unlink(t->children);
+        unlink_children(t);
         track_unlink(t);
+        if (t->counted) ++own;
     }
+    if (track_live_count() > own) track_redirect_model(obj_model(obj), obj);
     while (obj->tracks) {
         KeyframeTrack* t = obj->tracks;
         obj->tracks = t->next_track;
@@ -104,6 +213,7 @@ static KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner) {
 }
 
 int track_list_copy(const object* src, object* dst) {
+    if (!src || !dst) return 0;
     KeyframeTrack* head = nullptr;
     KeyframeTrack** tail = &head;
     for (const KeyframeTrack* s = src->tracks; s; s = s->next_track) {
@@ -119,7 +229,9 @@ int track_list_copy(const object* src, object* dst) {
         *tail = t;
         tail = &t->next_track;
     }
-    *tail = dst->tracks;  // keep any tracks the destination already had after the copies
-    dst->tracks = head ? head : dst->tracks;
+    // Append after any tracks the destination already had.
+    KeyframeTrack** end = &dst->tracks;
+    while (*end) end = &(*end)->next_track;
+    *end = head;
     return 0;
 }
