@@ -179,7 +179,10 @@ void track_list_free(object* obj) {
         track_unlink(t);
         if (t->counted) ++own;
     }
-    if (track_live_count() > own) track_redirect_model(obj_model(obj), obj);
+    // A dying MODEL has nothing above it to redirect (and is no longer a MODEL here).
+    if (!rtc_is<MODEL>(obj) && track_live_count() > own) {
+        track_redirect_model(obj_model(obj), obj);
+    }
     while (obj->tracks) {
         KeyframeTrack* t = obj->tracks;
         obj->tracks = t->next_track;
