@@ -1,16 +1,209 @@
-// Buffers of object references and the global ring of selection buffers.
+// Buffers of object references, the global ring of selection buffers, and the
+// operations on every object of a buffer: colour, box, material, moving and
+// destroying.
 #include "model/db/buffer.h"
 
-#include <mutex>
+#include <algorithm>
+#include <new>
+#include <utility>
+#include <vector>
 
+#include "model/db/solid.h"
+#include "model/db/texture_map.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/math/matrix.h"
+#include "model/math/plist.h"
+#include "render/material_record/material.h"
 
-RTC_CLASS_RECORD(buffer, "buffer", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false,
-                 false);
+RTC_CLASS_RECORD(buffer, "buffer", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
 
 namespace {
+
 ZDLIST* g_buffer_ring = nullptr;
+
+// True when `anc` holds `obj` (directly or deeper). Only ring membership counts: an
+// object out of every ring whose parent link remembers a container is not inside it.
+bool is_inside(const ZOBJ* obj, const ZOBJ* anc) {
+    for (const ZOBJ* cur = obj; cur->next && cur->parent;) {
+        cur = cur->parent;
+        if (cur == anc) return true;
+    }
+    return false;
 }
+
+// True when an ancestor of `obj` is in the sorted list.
+bool has_ancestor_in(const ZOBJ* obj, const std::vector<const ZOBJ*>& sorted) {
+    for (const ZOBJ* cur = obj; cur->next && cur->parent;) {
+        cur = cur->parent;
+        if (std::binary_search(sorted.begin(), sorted.end(), cur)) return true;
+    }
+    return false;
+}
+
+void destroy_one(ZOBJ* obj, bool unlinked) {
+    if (unlinked && !obj->next) obj->parent = nullptr;
+    rtc_destroy(obj);
+}
+
+void forget_one(ZOBJ* obj) {
+    MODEL* m = obj_model(obj);
+    if (m && model_has_history(m)) undo_forget_objects(m, &obj, 1);
+}
+
+// Without memory for a list: one node at a time. An object that a later reference
+// holds is left to die with it; references into an object's tree go with it.
+void delete_objects_slowly(buffer* buf, bool unlinked) {
+    for (RefNode* n = buf->refs; n; n = n->next) {
+        ZOBJ* obj = n->ref;
+        if (!obj) continue;
+        bool held_later = false;
+        for (RefNode* m = n->next; m && !held_later; m = m->next) {
+            if (m->ref && m->ref != obj && is_inside(obj, m->ref)) held_later = true;
+        }
+        n->ref = nullptr;
+        if (held_later) continue;
+        for (RefNode* m = n->next; m; m = m->next) {
+            if (m->ref && (m->ref == obj || is_inside(m->ref, obj))) m->ref = nullptr;
+        }
+        forget_one(obj);
+        destroy_one(obj, unlinked);
+    }
+    buffer_clear(buf);
+}
+
+void delete_objects(buffer* buf, bool unlinked) {
+    if (!rtc_is<buffer>(buf)) return;
+    std::vector<ZOBJ*> roots;
+    std::vector<MODEL*> models;
+    try {
+        std::vector<const ZOBJ*> all;
+        for (const RefNode* n = buf->refs; n; n = n->next) {
+            if (n->ref) all.push_back(n->ref);
+        }
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        // An object inside another referenced object dies with that one.
+        for (const ZOBJ* o : all) {
+            if (has_ancestor_in(o, all)) continue;
+            ZOBJ* obj = const_cast<ZOBJ*>(o);
+            roots.push_back(obj);
+            MODEL* m = obj_model(obj);
+            if (m && model_has_history(m) &&
+                std::find(models.begin(), models.end(), m) == models.end())
+                models.push_back(m);
+        }
+    } catch (const std::bad_alloc&) {
+        delete_objects_slowly(buf, unlinked);
+        return;
+    }
+    // Emptied first: destroying an object purges the ring buffers, this one included.
+    buffer_clear(buf);
+    for (MODEL* m : models) undo_forget_objects(m, roots.data(), roots.size());
+    for (ZOBJ* obj : roots) destroy_one(obj, unlinked);
+}
+
+void colour_tree(object* obj, int32_t colour) {
+    obj->colour = colour == -1 ? ~obj->colour : colour;
+    auto* c = rtc_cast<CONTAINER>(obj);
+    if (!c || !c->children) return;
+    ZDLIST* n = c->children;
+    do {
+        if (auto* child = rtc_cast<object>(n)) colour_tree(child, colour);
+        n = n->next;
+    } while (n != c->children);
+}
+
+// Holds `container` itself or somewhere below it.
+bool holds(const ZOBJ* group, const ZOBJ* container) {
+    for (const ZOBJ* a = container; a; a = a->parent) {
+        if (a == group) return true;
+    }
+    return false;
+}
+
+// Moves every child of `group` into `target`. False when one could not go (the group
+// then keeps the rest).
+bool move_children(CONTAINER* group, CONTAINER* target) {
+    while (group->children) {
+        if (container_insert(target, static_cast<ZOBJ*>(group->children)) != 0) return false;
+    }
+    return true;
+}
+
+// ---- Materials
+
+void copy_flag(MaterialRecord* d, const MaterialRecord* s, uint32_t bit) {
+    d->flags = (d->flags & ~bit) | (s->flags & bit);
+}
+
+// The mapping copy mask of texture_mapping_copy_masked chosen by a material mask.
+int32_t mapping_mask(int32_t mask) {
+    int32_t m = 0;
+    if (mask & kMatApplyMapAngle) m |= kMappingCopyAngle;
+    if (mask & kMatApplyMapDecal) m |= kMappingCopyDecal;
+    if (mask & (kMatApplyTexture | kMatApplyBumpReflection)) m |= kMappingCopyImage;
+    if (mask & kMatApplyMapScale) m |= kMappingCopyUScale | kMappingCopyVScale;
+    return m;
+}
+
+int apply_slot(TextureSlot& d, const TextureSlot& s, int32_t mask) {
+    const int32_t old_kind = d.kind;
+    d.kind = s.kind;
+    d.amount = s.amount;
+    d.mapping_mode = s.mapping_mode;
+    colour_ramp_release(&d.ramp);
+    d.ramp = nullptr;  // a static preset is not released, only dropped
+    if (xform_assign(d.transform, s.transform.get()) != 0) return 8;
+    if (!s.transform) d.transform.reset();
+    if (colour_ramp_copy(&d.ramp, s.ramp) != 0) return 8;
+    if (s.kind == kTextureImage) {
+        if (old_kind != kTextureImage) texture_mapping_init(&d.mapping);
+        return texture_mapping_copy_masked(&d.mapping, &s.mapping, mapping_mask(mask));
+    }
+    if (s.kind > kTextureImage) {
+        pattern_params_init(&d.pattern);
+        pattern_params_copy_masked(&d.pattern, &s.pattern, kPatternCopyAll);
+    }
+    return 0;
+}
+
+int apply_material(MaterialRecord* d, const MaterialRecord* s, int32_t mask) {
+    if (!d || d == s) return 0;
+    if ((mask & kMatApplyAll) == kMatApplyAll && material_copy(d, s) != 0) return 8;
+    if (mask & kMatApplyColour) std::copy(s->colour, s->colour + 4, d->colour);
+    if (mask & kMatApplySelfIllumination) d->self_illumination = s->self_illumination;
+    if (mask & kMatApplyTransparency) d->transparency = s->transparency;
+    if (mask & kMatApplyShininess) d->shininess = s->shininess;
+    if (mask & kMatApplySpecularExponent) d->specular_exponent = s->specular_exponent;
+    if (mask & kMatApplyRandomness) d->randomness = s->randomness;
+    if (mask & kMatApplyReflectionLevel) d->reflection_level = s->reflection_level;
+    if (mask & kMatApplyRefraction) d->refraction = s->refraction;
+    if (mask & kMatApplyMappingType) copy_flag(d, s, kMaterialMappingType);
+    if (mask & kMatApplyColourHighlight) copy_flag(d, s, kMaterialColourHighlight);
+    if (mask & kMatApplySmoothing) {
+        copy_flag(d, s, kMaterialSmoothAlways);
+        copy_flag(d, s, kMaterialSmoothByAngle);
+        if (d->flags & kMaterialSmoothByAngle) d->smoothing_angle = s->smoothing_angle;
+    }
+    if (mask & kMatApplyTexture) {
+        if (int r = apply_slot(d->slots[kSlotTexture], s->slots[kSlotTexture], mask)) return r;
+    }
+    if (mask & kMatApplyBumpReflection) {
+        if (int r = apply_slot(d->slots[kSlotBump], s->slots[kSlotBump], mask)) return r;
+        if (int r = apply_slot(d->slots[kSlotReflection], s->slots[kSlotReflection], mask))
+            return r;
+    }
+    return 0;
+}
+
+MaterialRecord* material_of(ZOBJ* obj) {
+    if (auto* m = rtc_cast<MESH3>(obj)) return m->material;
+    if (auto* c = rtc_cast<CAMERA>(obj)) return c->material;
+    return nullptr;
+}
+
+}  // namespace
 
 buffer::~buffer() {
     buffer_clear(this);
@@ -41,13 +234,29 @@ int buffer_add(buffer* buf, ZOBJ* obj) {
         if (!n->ref && !free_node) free_node = n;
     }
     if (free_node) {
-        free_node->ref = obj;
+        *free_node = RefNode{obj, free_node->next};
         return 0;
     }
     auto* n = new (std::nothrow) RefNode{obj, buf->refs};
     if (!n) return 8;
     buf->refs = n;
     return 0;
+}
+
+buffer* buffer_copy(const buffer* buf) {
+    if (!rtc_is<buffer>(buf)) return nullptr;
+    buffer* copy = buffer_new();
+    if (!copy) return nullptr;
+    for (const RefNode* n = buf->refs; n; n = n->next) {
+        if (!n->ref) continue;
+        auto* node = new (std::nothrow) RefNode{n->ref, copy->refs};
+        if (!node) {
+            buffer_free(&copy);
+            return nullptr;
+        }
+        copy->refs = node;
+    }
+    return copy;
 }
 
 void buffer_clear(buffer* buf) {
@@ -57,6 +266,14 @@ void buffer_clear(buffer* buf) {
         buf->refs = n->next;
         delete n;
     }
+}
+
+void buffer_delete_objects(buffer* buf) {
+    delete_objects(buf, false);
+}
+
+void buffer_delete_objects_unlinked(buffer* buf) {
+    delete_objects(buf, true);
 }
 
 void buffer_free(buffer** buf) {
@@ -84,28 +301,134 @@ void buffer_purge_object(const ZOBJ* obj) {
     } while (b != g_buffer_ring);
 }
 
-// Deleted objects held by an undo level are out of their containers but keep a
-// parent link; clear it so their destruction does not touch the drawing.
-static void free_undo_ring(ZDLIST** ring, bool owns_objects) {
-    while (*ring) {
-        auto* b = static_cast<buffer*>(*ring);
-        ring_remove(ring, b);
-        if (owns_objects) {
-            for (RefNode* n = b->refs; n; n = n->next) {
-                if (!n->ref) continue;
-                ZOBJ* o = n->ref;
-                n->ref = nullptr;
-                if (!o->next) o->parent = nullptr;  // not in any ring: held by the level only
-                if (!o->parent) rtc_destroy(o);
+void buffer_set_color(buffer* buf, int32_t colour) {
+    if (!rtc_is<buffer>(buf)) return;
+    // Complementing is not idempotent: an object below a referenced group is reached
+    // through the group only. Ancestors are always groups, so only they are listed.
+    std::vector<const ZOBJ*> groups;
+    if (colour == -1) {
+        try {
+            for (const RefNode* n = buf->refs; n; n = n->next) {
+                auto* c = rtc_cast<CONTAINER>(n->ref);
+                if (c && c->children) groups.push_back(c);
             }
+            std::sort(groups.begin(), groups.end());
+        } catch (const std::bad_alloc&) {
+            groups.clear();
         }
-        rtc_destroy(b);
+    }
+    for (RefNode* n = buf->refs; n; n = n->next) {
+        auto* obj = rtc_cast<object>(n->ref);
+        if (!obj) continue;
+        if (!groups.empty() && has_ancestor_in(obj, groups)) continue;
+        colour_tree(obj, colour);
     }
 }
 
-void model_free_undo(MODEL* model) {
-    if (!model) return;
-    free_undo_ring(&model->added, false);
-    free_undo_ring(&model->deleted, true);
-    model->undo_levels = 0;
+void buffer_invert_color(buffer* buf) {
+    buffer_set_color(buf, -1);
+}
+
+void buffer_get_bbox(const buffer* buf, BBox* box) {
+    if (!box) return;
+    *box = kEmptyBBox;
+    if (!rtc_is<buffer>(buf)) return;
+    for (const RefNode* n = buf->refs; n; n = n->next) {
+        if (auto* obj = rtc_cast<object>(n->ref)) bbox_union(obj->box, box);
+    }
+}
+
+int buffer_insert_into(buffer* buf, CONTAINER* container) {
+    if (!rtc_is<buffer>(buf) || !rtc_is<CONTAINER>(container)) return 13;
+    for (RefNode* n = buf->refs; n; n = n->next) {
+        if (n->ref) container_insert(container, n->ref);
+    }
+    return 0;
+}
+
+int container_insert_buffer(CONTAINER* container, buffer* buf) {
+    if (!rtc_is<CONTAINER>(container)) return 13;
+    if (!rtc_is<buffer>(buf)) return 0;
+    // Emptied groups, destroyed at the end: first the history of each drawing is told
+    // in one pass that their held members now belong in the target, so that the
+    // groups' own destruction finds nothing of theirs left to forget.
+    std::vector<std::pair<MODEL*, ZOBJ*>> emptied;
+    while (buf->refs) {
+        RefNode* n = buf->refs;
+        buf->refs = n->next;
+        ZOBJ* ref = n->ref;
+        delete n;
+        auto* obj = rtc_cast<object>(ref);
+        if (!obj) continue;
+        if (obj->klass() != &CONTAINER::rtc_class) {
+            container_insert(container, obj);
+            buffer_purge_object(obj);
+            continue;
+        }
+        auto* group = static_cast<CONTAINER*>(obj);
+        // Dissolving a group that holds the target would destroy the target with it.
+        if (holds(group, container)) continue;
+        MODEL* model = obj_model(group);
+        if (!move_children(group, container)) continue;
+        if (!model || !model_has_history(model)) {
+            rtc_destroy(group);
+            continue;
+        }
+        try {
+            emptied.emplace_back(model, group);
+        } catch (const std::bad_alloc&) {
+            const ZOBJ* g = group;
+            undo_redirect_container(model, &g, 1, container);
+            rtc_destroy(group);
+        }
+    }
+    for (size_t i = 0; i < emptied.size(); ++i) {
+        MODEL* model = emptied[i].first;
+        if (!model) continue;  // told already with an earlier group of its drawing
+        std::vector<const ZOBJ*> groups;
+        try {
+            for (const auto& [m, g] : emptied) {
+                if (m == model) groups.push_back(g);
+            }
+        } catch (const std::bad_alloc&) {
+            groups.clear();
+        }
+        if (!groups.empty()) {
+            undo_redirect_container(model, groups.data(), groups.size(), container);
+        } else {
+            for (const auto& [m, g] : emptied) {  // one group at a time then
+                const ZOBJ* one = g;
+                if (m == model) undo_redirect_container(model, &one, 1, container);
+            }
+        }
+        for (auto& e : emptied) {
+            if (e.first == model) e.first = nullptr;
+        }
+    }
+    for (const auto& e : emptied) rtc_destroy(e.second);
+    return 0;
+}
+
+int buffer_set_material(buffer* buf, const MaterialRecord* material, int32_t mask) {
+    if (!rtc_is<buffer>(buf) || !material) return 13;
+    for (RefNode* n = buf->refs; n; n = n->next) {
+        ZOBJ* obj = n->ref;
+        if (!obj) continue;
+        int r = 0;
+        if (auto* c = rtc_cast<CONTAINER>(obj)) {
+            if (!c->children) continue;
+            ZDLIST* ch = c->children;
+            do {
+                r = apply_material(material_of(static_cast<ZOBJ*>(ch)), material, mask);
+                ch = ch->next;
+            } while (r == 0 && ch != c->children);
+        } else if (MaterialRecord* m = material_of(obj)) {
+            r = apply_material(m, material, mask);
+        } else if (auto* light = rtc_cast<LIGHT>(obj)) {
+            if (mask & kMatApplyColour)
+                std::copy(material->colour, material->colour + 4, light->light_colour);
+        }
+        if (r != 0) return r;
+    }
+    return 0;
 }

@@ -1,24 +1,43 @@
 // Buffers: sets of references to drawing objects (selections, pick results, the
-// halves of undo levels). Buffers made with buffer_new sit in one global ring and
-// lose a reference when its object dies; buffers made with buffer_create (undo
-// levels) are kept outside that ring.
+// objects a command works on, and the two halves of every undo level), and the
+// operations on all objects of one: colour, material, bounding box, moving into a
+// container.
+//
+// Buffers made with buffer_new sit in one global ring and lose a reference when its
+// object dies or leaves the drawing (buffer_purge_object). Buffers made with
+// buffer_create are kept outside that ring; the undo levels use them because they
+// must keep references to deleted objects. A buffer never owns the objects it refers
+// to. The ring is used from the user-interface thread only.
 #pragma once
+
+#include <cstdint>
 
 #include "model/db/zobj.h"
 
+struct MaterialRecord;
+
+// One reference. New references go to the head of the list; a node whose reference
+// was cleared is reused by the next buffer_add.
 struct RefNode {
-    ZOBJ* ref;  // null once the object has died
-    RefNode* next;
+    ZOBJ* ref = nullptr;  // null once the object has died
+    RefNode* next = nullptr;
+    // Undo levels only (null and 0 in other buffers), see undo.h: the container the
+    // object goes back into, the member that followed it in its ring when it was taken
+    // out (null: it was the last), and the order of the recorded operation.
+    CONTAINER* home = nullptr;
+    ZOBJ* succ = nullptr;
+    uint64_t seq = 0;
 };
 
 class buffer : public ZDLIST {
-public:
+  public:
     static RtcClass rtc_class;
     buffer() { set_klass(&rtc_class); }
     ~buffer() override;
 
     RefNode* refs = nullptr;  // owned nodes
-    bool in_ring = false;
+    bool in_ring = false;     // made by buffer_new
+    bool undone = false;      // undo level that was undone and can be redone
 };
 
 // A buffer outside the global ring; null when out of memory.
@@ -26,10 +45,22 @@ buffer* buffer_create();
 // A buffer in the global ring; null when out of memory.
 buffer* buffer_new();
 // 6 when `buf` is not a buffer or `obj` not a ZOBJ; 0 for a null object or one
-// already referenced; 8 when out of memory.
+// already referenced; otherwise the reference takes the first cleared node or a new
+// node at the head; 8 when out of memory.
 int buffer_add(buffer* buf, ZOBJ* obj);
+// A new buffer in the ring with the live references of `buf` (in reverse list order);
+// null when `buf` is not a buffer or memory runs out (nothing is left then).
+buffer* buffer_copy(const buffer* buf);
 // Frees the nodes, keeps the objects.
 void buffer_clear(buffer* buf);
+// Destroys every referenced object and frees the nodes. An object inside another
+// referenced object dies with it (it is not destroyed twice); the undo history of the
+// objects' drawing forgets them first.
+void buffer_delete_objects(buffer* buf);
+// The same for objects that are out of every container but keep a parent link (held
+// by an undo level, say): the link is cleared before the object is destroyed. An
+// object that is still in a container keeps its link and leaves the container.
+void buffer_delete_objects_unlinked(buffer* buf);
 // Clears, takes out of the ring, frees, nulls the caller's pointer.
 void buffer_free(buffer** buf);
 // 1 when at least one reference is live.
@@ -37,5 +68,56 @@ int buffer_has_objects(const buffer* buf);
 // Clears every reference to `obj` in every buffer of the global ring.
 void buffer_purge_object(const ZOBJ* obj);
 
-// Frees every undo level of the model with the deleted objects they hold.
+// Sets the colour index of every referenced drawable object and of everything below
+// the referenced containers. Colour -1 complements each index (bitwise not) instead;
+// an object reached twice (a group and one of its members are both referenced) is
+// complemented once.
+void buffer_set_color(buffer* buf, int32_t colour);
+// buffer_set_color(buf, -1): highlights a selection, and un-highlights it again.
+void buffer_invert_color(buffer* buf);
+// The union of the stored boxes of the referenced drawable objects; the empty box
+// when there is none.
+void buffer_get_bbox(const buffer* buf, BBox* box);
+// container_insert of each referenced object into `container`; the buffer keeps its
+// references. An object that cannot go there (it holds the container) stays where it
+// is. 13 when `buf` is not a buffer or `container` not a CONTAINER; 0 otherwise.
+int buffer_insert_into(buffer* buf, CONTAINER* container);
+// Moves the referenced objects into `container` and empties the buffer. References
+// that are not drawable objects are dropped. A plain group (class CONTAINER exactly,
+// never a LAYER or a MODEL) is dissolved: its children go into `container` in turn and
+// the emptied group is destroyed; the undo history drops its references to the group,
+// and objects it holds that belonged in the group now belong in `container`. A group
+// that holds `container` is left alone. Any other object is inserted and purged from
+// every buffer of the ring. 13 when `container` is not a CONTAINER; 0 otherwise
+// (nothing happens for a null or empty buffer).
+int container_insert_buffer(CONTAINER* container, buffer* buf);
+
+// Mask bits of buffer_set_material: which fields of the material are applied.
+inline constexpr int32_t kMatApplyAll = 65535;  // copy the whole record first
+inline constexpr int32_t kMatApplyColour = 8;   // colour (a LIGHT takes it too)
+inline constexpr int32_t kMatApplySelfIllumination = 1024;
+inline constexpr int32_t kMatApplyTransparency = 4;
+inline constexpr int32_t kMatApplyShininess = 2;
+inline constexpr int32_t kMatApplySpecularExponent = 4096;
+inline constexpr int32_t kMatApplyRandomness = 2048;
+inline constexpr int32_t kMatApplyReflectionLevel = 256;
+inline constexpr int32_t kMatApplyRefraction = 32768;
+inline constexpr int32_t kMatApplyMappingType = 64;        // flag kMaterialMappingType
+inline constexpr int32_t kMatApplyColourHighlight = 8192;  // flag kMaterialColourHighlight
+inline constexpr int32_t kMatApplySmoothing = 32;          // smoothing flags, and the angle when on
+inline constexpr int32_t kMatApplyTexture = 1;             // texture slot 1
+inline constexpr int32_t kMatApplyBumpReflection = 16384;  // texture slots 2 and 3
+// Bits that only choose what an image-map slot copies of its mapping.
+inline constexpr int32_t kMatApplyMapAngle = 16;
+inline constexpr int32_t kMatApplyMapDecal = 512;
+inline constexpr int32_t kMatApplyMapScale = 128;
+
+// Applies the fields of `material` that `mask` chooses to the referenced objects: a
+// MESH3 or CAMERA gets them in its own material, a CONTAINER passes them to its direct
+// children that are MESH3 or CAMERA, a LIGHT takes the colour (mask bit 8); other
+// classes are skipped. 0; 13 for a bad buffer or null material; the first failure
+// otherwise (8 out of memory, or an image's own error), the rest left as they are.
+int buffer_set_material(buffer* buf, const MaterialRecord* material, int32_t mask);
+
+// Frees every undo level of the model with the objects only they hold (undo.cpp).
 void model_free_undo(MODEL* model);

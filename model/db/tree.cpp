@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "model/db/patt.h"
+#include "model/db/undo.h"
 
 AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
 SecondHook g_hook_second = nullptr;
@@ -112,7 +113,14 @@ void model_remove_patt(PATT* patt, PATT* replacement) {
     if (!patt) return;
     auto* model = rtc_cast<MODEL>(patt->parent);
     if (!model) return;
+    // A pattern cannot stand in for itself: it is leaving, so nothing may keep it.
+    if (replacement == patt) replacement = nullptr;
     model->replace_ref(patt, replacement);
+    // Objects the undo history holds out of the drawing follow too, and the history
+    // lets go of the pattern itself (it is no longer the model's).
+    undo_replace_ref(model, patt, replacement);
+    ZOBJ* leaving = patt;
+    undo_forget_objects(model, &leaving, 1);
     ring_remove(&model->patterns, patt);
     patt->parent = nullptr;
 }

@@ -5,10 +5,12 @@
 
 #include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
+#include "model/db/glimpse_notify.h"
 #include "model/db/iter.h"
 #include "model/db/patt.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 
 RTC_CLASS_RECORD(ZDLIST, "ZDLIST", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
 RTC_CLASS_RECORD(ZSVIEW, "ZSVIEW", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
@@ -63,6 +65,8 @@ void model_notify_views(MODEL* model, const BBox* box, int flags) {
 // ---- ZOBJ
 
 ZOBJ::~ZOBJ() {
+    // Containers did this already; the object's own key redirect ran with its tracks.
+    if (!rtc_is<CONTAINER>(this)) undo_object_dying(this, false);
     obj_remove(this);
     buffer_purge_object(this);
 }
@@ -169,6 +173,7 @@ static void destroy_children(CONTAINER* c) {
 }
 
 CONTAINER::~CONTAINER() {
+    undo_object_dying(this, true);
     destroy_children(this);
 }
 
@@ -243,6 +248,7 @@ void CONTAINER::move_level(CONTAINER& src) {
 // ---- MODEL
 
 MODEL::~MODEL() {
+    glimpse_unsubscribe_model(this);
     model_free_undo(this);
     destroy_children(this);
     // The objects are gone, so nothing refers to the patterns any more.

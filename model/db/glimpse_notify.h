@@ -1,0 +1,40 @@
+// The notifier through which changes of a drawing reach its preview scenes. The
+// preview subscribes a callback per drawing (MODEL); the drawing model reports meshes
+// and groups that enter or leave the drawing, and changes of its cameras. With no
+// subscriber every report does nothing. No graphics here: the preview lives above.
+//
+// Threads: subscribing and reporting happen on the user-interface thread. The
+// registry is guarded by a recursive lock, so a callback may subscribe or unsubscribe
+// (itself or others) while a report runs; a listener removed during a report is not
+// called again, one added during a report hears the next report.
+#pragma once
+
+class MODEL;
+class ZOBJ;
+
+enum class GlimpseEvent {
+    kObjectAdded,    // `obj` (a MESH3 or a CONTAINER) entered the drawing
+    kObjectRemoved,  // `obj` (a MESH3 or a CONTAINER) left the drawing
+    kDrawingChanged  // the drawing's cameras changed; `obj` is null
+};
+
+// A listener: `user` is the pointer given when subscribing.
+using GlimpseCallback = void (*)(void* user, MODEL* model, GlimpseEvent event, ZOBJ* obj);
+
+// Subscribes (callback, user) to the reports of `model`. Subscribing the same pair
+// twice keeps one entry. 0; 13 for a null model or callback; 8 when out of memory.
+int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user);
+// Removes the pair from the listeners of `model`; nothing when it is not there.
+void glimpse_unsubscribe(MODEL* model, GlimpseCallback callback, void* user);
+// Removes every listener of `model` (the drawing is being closed).
+void glimpse_unsubscribe_model(MODEL* model);
+// Number of listeners of `model`.
+int glimpse_listener_count(const MODEL* model);
+
+// A MESH3 or a CONTAINER (any kind) entered the drawing; other classes are ignored.
+// Always 0.
+int glimpse_notify_object_added(MODEL* model, ZOBJ* obj);
+// A MESH3 or a CONTAINER left the drawing; other classes are ignored.
+void glimpse_notify_object_removed(MODEL* model, ZOBJ* obj);
+// The drawing's cameras changed (one was added, removed or altered).
+void glimpse_notify_drawing(MODEL* model);
