@@ -15,7 +15,9 @@ inline constexpr uint32_t kIterTriangles = 1u << 1;   // report filled faces too
 class ZITER : public RTC {
   public:
     static RtcClass rtc_class;
-    ZITER() { set_klass(&rtc_class); }
+    // Iterators are often made on the stack rather than through rtc_init: their
+    // classes are set up on first use either way, so kind tests work on them.
+    ZITER() { set_klass_setup(&rtc_class); }
 
     // Called with entering 1 before an object's geometry and with entering 0 and
     // the status so far after it; the leaving call's result is the walk's result.
@@ -36,7 +38,7 @@ class ZITER : public RTC {
 class CLIPITER : public ZITER {
   public:
     static RtcClass rtc_class;
-    CLIPITER() { set_klass(&rtc_class); }
+    CLIPITER() { set_klass_setup(&rtc_class); }
 
     int visit(object* obj, int entering, int status) override;
     int move_to(double x, double y, double z, int dx, int dy) override;

@@ -46,6 +46,11 @@ void rtc_class_setup(RtcClass* cls) {
     setup_locked(cls);
 }
 
+void RTC::set_klass_setup(RtcClass* k) {
+    rtc_class_setup(k);
+    klass_ = k;
+}
+
 int rtc_init(std::unique_ptr<RTC>& out, RtcClass* cls) {
     out.reset();
     if (!cls) return 13;

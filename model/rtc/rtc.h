@@ -63,6 +63,9 @@ class RTC {
   protected:
     // Each constructor stores its own record; the most derived one stays.
     void set_klass(const RtcClass* k) { klass_ = k; }
+    // The same for classes whose objects may be made without rtc_init (on the stack):
+    // sets the class up first when it is not yet.
+    void set_klass_setup(RtcClass* k);
 
   private:
     static std::atomic<long>& live_count();

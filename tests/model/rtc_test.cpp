@@ -400,3 +400,14 @@ TEST(RtcStartup, StartedFlagIsSetOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RtcKind, IteratorMadeOnTheStackIsOfItsClass) {
+    CLIPITER clip;
+    EXPECT_TRUE(rtc_is<ZITER>(&clip));
+    EXPECT_TRUE(rtc_is<CLIPITER>(&clip));
+    EXPECT_EQ(rtc_find_class("CLIPITER"), &CLIPITER::rtc_class);
+}
+
+}  // namespace
