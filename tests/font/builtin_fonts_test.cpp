@@ -41,7 +41,7 @@ TEST(BuiltinFonts, FixedSettings) {
 TEST(BuiltinFonts, Coverage) {
     const StrokeFont* latin = font_builtin(0);
     const StrokeFont* cyrillic = font_builtin(1);
-    EXPECT_EQ(non_empty(latin), 218);
+    EXPECT_EQ(non_empty(latin), 221);
     EXPECT_EQ(non_empty(cyrillic), 166);
     for (int c = 33; c <= 129; ++c) {
         EXPECT_TRUE(has_glyph(latin, c)) << c;
