@@ -41,9 +41,14 @@ bool has_ancestor_in(const ZOBJ* obj, const std::vector<const ZOBJ*>& sorted) {
     return false;
 }
 
-void destroy_one(ZOBJ* obj, bool unlinked) {
-    if (unlinked && !obj->next) obj->parent = nullptr;
-    rtc_destroy(obj);
+// An object out of every container keeps only a remembered parent link (held by an
+// undo level, say), which its destructors could not follow to the drawing, or which may
+// name another object dying here: animation keys naming it or anything inside it fall
+// back while the drawing can still be found, then the link is cleared.
+void let_go(ZOBJ* obj) {
+    if (obj->next || !obj->parent) return;
+    undo_object_dying(obj, true);
+    obj->parent = nullptr;
 }
 
 void forget_one(ZOBJ* obj) {
@@ -53,7 +58,7 @@ void forget_one(ZOBJ* obj) {
 
 // Without memory for a list: one node at a time. An object that a later reference
 // holds is left to die with it; references into an object's tree go with it.
-void delete_objects_slowly(buffer* buf, bool unlinked) {
+void delete_objects_slowly(buffer* buf) {
     for (RefNode* n = buf->refs; n; n = n->next) {
         ZOBJ* obj = n->ref;
         if (!obj) continue;
@@ -67,12 +72,13 @@ void delete_objects_slowly(buffer* buf, bool unlinked) {
             if (m->ref && (m->ref == obj || is_inside(m->ref, obj))) m->ref = nullptr;
         }
         forget_one(obj);
-        destroy_one(obj, unlinked);
+        let_go(obj);
+        rtc_destroy(obj);
     }
     buffer_clear(buf);
 }
 
-void delete_objects(buffer* buf, bool unlinked) {
+void delete_objects(buffer* buf) {
     if (!rtc_is<buffer>(buf)) return;
     std::vector<ZOBJ*> roots;
     std::vector<MODEL*> models;
@@ -94,13 +100,20 @@ void delete_objects(buffer* buf, bool unlinked) {
                 models.push_back(m);
         }
     } catch (const std::bad_alloc&) {
-        delete_objects_slowly(buf, unlinked);
+        delete_objects_slowly(buf);
         return;
     }
     // Emptied first: destroying an object purges the ring buffers, this one included.
     buffer_clear(buf);
     for (MODEL* m : models) undo_forget_objects(m, roots.data(), roots.size());
-    for (ZOBJ* obj : roots) destroy_one(obj, unlinked);
+    // Every link is still whole while the keys are redirected; cleared afterwards.
+    for (ZOBJ* obj : roots) {
+        if (!obj->next && obj->parent) undo_object_dying(obj, true);
+    }
+    for (ZOBJ* obj : roots) {
+        if (!obj->next) obj->parent = nullptr;
+    }
+    for (ZOBJ* obj : roots) rtc_destroy(obj);
 }
 
 void colour_tree(object* obj, int32_t colour) {
@@ -269,11 +282,11 @@ void buffer_clear(buffer* buf) {
 }
 
 void buffer_delete_objects(buffer* buf) {
-    delete_objects(buf, false);
+    delete_objects(buf);
 }
 
 void buffer_delete_objects_unlinked(buffer* buf) {
-    delete_objects(buf, true);
+    delete_objects(buf);
 }
 
 void buffer_free(buffer** buf) {

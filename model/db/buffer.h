@@ -55,11 +55,12 @@ buffer* buffer_copy(const buffer* buf);
 void buffer_clear(buffer* buf);
 // Destroys every referenced object and frees the nodes. An object inside another
 // referenced object dies with it (it is not destroyed twice); the undo history of the
-// objects' drawing forgets them first.
+// objects' drawing forgets them first. An object that is out of every container but
+// keeps a parent link (held by an undo level, say) has the link cleared before it is
+// destroyed, after animation keys naming it have fallen back to their holders; an
+// object still in a container keeps its link and leaves the container.
 void buffer_delete_objects(buffer* buf);
-// The same for objects that are out of every container but keep a parent link (held
-// by an undo level, say): the link is cleared before the object is destroyed. An
-// object that is still in a container keeps its link and leaves the container.
+// The same; the form for objects that are no longer in a container.
 void buffer_delete_objects_unlinked(buffer* buf);
 // Clears, takes out of the ring, frees, nulls the caller's pointer.
 void buffer_free(buffer** buf);

@@ -7,8 +7,16 @@
 #include "model/db/undo.h"
 
 AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
-SecondHook g_hook_second = nullptr;
-ObjectChangedHook g_hook_object_changed = nullptr;
+SecondHook g_hook_second = &model_hook_second_default;
+ObjectChangedHook g_hook_object_changed = &model_hook_object_changed_default;
+
+int model_hook_second_default(MODEL*, ZOBJ*) {
+    return 0;
+}
+
+int model_hook_object_changed_default(ZOBJ*, int) {
+    return 0;
+}
 
 void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
     if (!head || !item) return;

@@ -46,3 +46,7 @@ extern SecondHook g_hook_second;
 extern ObjectChangedHook g_hook_object_changed;
 // 13 when the model already has a LAYER of that name; otherwise names and inserts it.
 int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name);
+// The defaults of the other two hooks: nothing to do, 0. A hook chained at start-up
+// may call the one it replaced without checking it.
+int model_hook_second_default(MODEL* model, ZOBJ* obj);
+int model_hook_object_changed_default(ZOBJ* obj, int what);

@@ -126,7 +126,10 @@ void put_back(MODEL* m, RefNode* n, bool notify) {
     ZOBJ* obj = n->ref;
     if (!obj || obj->next || !n->home) return;
     obj->parent = nullptr;
-    if (container_insert(n->home, obj) != 0) return;  // nowhere to go: it stays out
+    if (container_insert(n->home, obj) != 0) {  // nowhere to go: it stays out
+        obj->parent = m;
+        return;
+    }
     ZOBJ* succ = n->succ;
     if (succ && succ != obj && succ->next && succ->parent == obj->parent &&
         rtc_is<PATT>(succ) == rtc_is<PATT>(obj)) {
@@ -318,12 +321,15 @@ class TreeSet {
 // Object keys of animation tracks that name a doomed object fall back to the object
 // holding the key, and blends with it are cleared (as track_redirect_links does for one
 // object), in the drawing and in the objects the history still holds: one pass for
-// all doomed objects.
-void redirect_tracks(MODEL* m, const TreeSet& doomed) {
+// all doomed objects. Without `in_drawing` only the held objects are fixed (the
+// drawing's own keys were redirected already).
+void redirect_tracks(MODEL* m, const TreeSet& doomed, bool in_drawing = true) {
     if (track_live_count() == 0) return;
     auto fix = [&doomed](ZOBJ* z) {
+        // Asked first: a doomed object may be part-way through its destructor.
+        if (doomed.contains(z)) return;
         auto* o = rtc_cast<object>(z);
-        if (!o || doomed.contains(o)) return;
+        if (!o) return;
         for (KeyframeTrack* t = o->tracks; t; t = t->next_track) {
             bool changed = false;
             for (ObjectKey& k : t->objects.keys) {
@@ -341,7 +347,7 @@ void redirect_tracks(MODEL* m, const TreeSet& doomed) {
             if (changed) track_invalidate(t);
         }
     };
-    visit_tree(m, fix);
+    if (in_drawing) visit_tree(m, fix);
     for_each_node(m, [&fix](RefNode* n) {
         if (n->ref && !n->ref->next) visit_tree(n->ref, fix);
     });
@@ -364,16 +370,16 @@ void destroy_held(MODEL* m, ZOBJ* obj) {
 // forgotten. True when something was cut loose.
 bool cut_loose(MODEL* m, const TreeSet& doomed) {
     bool cut = false;
-    for_each_node(m, [&doomed, &cut](RefNode* n) {
+    for_each_node(m, [m, &doomed, &cut](RefNode* n) {
         if (ZOBJ* r = n->ref) {
             if (doomed.contains(r)) {
                 if (r->next) {
                     if (ZDLIST** head = ring_of(r)) ring_remove(head, r);
                     cut = true;
                 }
-                r->parent = nullptr;
+                r->parent = m;
             } else if (!r->next && r->parent && doomed.contains(r->parent)) {
-                r->parent = nullptr;
+                r->parent = m;
             }
         }
         if (n->home && doomed.contains(n->home)) n->home = nullptr;
@@ -461,7 +467,13 @@ void undo_object_dying(ZOBJ* obj, bool redirect_keys) {
     if (!m) return;
     ZOBJ* roots[1] = {obj};
     if (model_has_history(m)) undo_forget_objects(m, roots, 1);
-    if (redirect_keys) redirect_tracks(m, TreeSet(roots, 1));
+    // Keys of the objects the history holds out of the drawing follow too: without
+    // `redirect_keys` the object's own track clean-up only reached the drawing.
+    if (redirect_keys) {
+        redirect_tracks(m, TreeSet(roots, 1));
+    } else if (model_has_history(m) && track_live_count() > 0) {
+        redirect_tracks(m, TreeSet(roots, 1), false);
+    }
 }
 
 int model_has_history(const MODEL* model) {
@@ -516,13 +528,14 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
     // A held object is going in: its remembered place no longer counts, and dropping
     // the level that held it may free that place.
     if (!moving) obj->parent = nullptr;
-    drop_redo(m, 0, obj);
-    if (new_level) link_level(m, level);
-    model_undo_trim(m, depth);
-
     if (moving) report(m, obj, false);
     container_insert(container, obj);  // cannot fail: checked above
     report(m, obj, true);
+    // Levels are dropped with the object in the drawing, so that animation keys of it
+    // naming an object they free fall back like those of the rest of the drawing.
+    drop_redo(m, 0, obj);
+    if (new_level) link_level(m, level);
+    model_undo_trim(m, depth);
     return 0;
 }
 
@@ -670,12 +683,12 @@ int undo_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref) {
 void undo_forget_objects(MODEL* model, ZOBJ* const* objs, size_t count) {
     if (!model_has_history(model) || !objs || count == 0) return;
     const TreeSet gone(objs, count);
-    for_each_node(model, [&gone](RefNode* n) {
+    for_each_node(model, [model, &gone](RefNode* n) {
         if (ZOBJ* r = n->ref) {
             if (gone.contains(r)) {
                 n->ref = nullptr;
             } else if (!r->next && r->parent && gone.contains(r->parent)) {
-                r->parent = nullptr;
+                r->parent = model;
             }
         }
         if (n->home && gone.contains(n->home)) n->home = nullptr;
@@ -703,7 +716,7 @@ void undo_redirect_container(MODEL* model, const ZOBJ* const* groups, size_t cou
             n->ref = nullptr;
         } else if (ZOBJ* r = n->ref; r && !r->next && r->parent && gone(r->parent)) {
             // It belonged in the group; the group's children went to the target.
-            r->parent = (target && !holds(r, target)) ? target : nullptr;
+            r->parent = (target && !holds(r, target)) ? target : model;
         }
         if (n->home && gone(n->home)) n->home = target;
         if (n->succ && gone(n->succ)) n->succ = nullptr;

@@ -21,7 +21,8 @@
 // last level holding it goes (trimmed, dropped as a redo level, rolled back, or freed
 // with the model) and it is not in any container by then. An object in the drawing
 // belongs to its container; the history only refers to it. Objects the history holds
-// keep their parent link while they are out, so obj_model() finds their drawing.
+// keep their parent link while they are out, so obj_model() finds their drawing; one
+// whose container has gone is linked to the MODEL itself (it stays out on undo).
 //
 // The history expects objects it refers to to be changed only through these routines,
 // container_insert_buffer, buffer_delete_objects and model_remove_patt (which keep it in
