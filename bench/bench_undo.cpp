@@ -112,16 +112,20 @@ void report(benchmark::State& state, long long objects, long long history_bytes,
         benchmark::Counter(static_cast<double>(total_bytes) / static_cast<double>(objects));
 }
 
-void BM_AddWithUndo(benchmark::State& state) {
+// Times `step` on a fresh drawing of range(0) objects made ready by `prepare`, and
+// counts the bytes the step allocates (its history) and the drawing's total.
+template <class Prepare, class Step>
+void measure_recording(benchmark::State& state, Prepare prepare, Step step) {
     const int n = static_cast<int>(state.range(0));
     long long items = 0, history = 0, total = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const long long start = g_bytes.load();
         auto* d = new Drawing(n);
+        prepare(*d);
         const long long made = g_bytes.load();
         state.ResumeTiming();
-        d->add_all_undoable();
+        step(*d);
         state.PauseTiming();
         history += g_bytes.load() - made;
         total += g_bytes.load() - start;
@@ -132,25 +136,14 @@ void BM_AddWithUndo(benchmark::State& state) {
     report(state, items, history, total);
 }
 
+void BM_AddWithUndo(benchmark::State& state) {
+    measure_recording(
+        state, [](Drawing&) {}, [](Drawing& d) { d.add_all_undoable(); });
+}
+
 void BM_DeleteWithUndo(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    long long items = 0, history = 0, total = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const long long start = g_bytes.load();
-        auto* d = new Drawing(n);
-        d->insert_all();
-        const long long made = g_bytes.load();
-        state.ResumeTiming();
-        d->delete_all_undoable();
-        state.PauseTiming();
-        history += g_bytes.load() - made;
-        total += g_bytes.load() - start;
-        items += n;
-        delete d;
-        state.ResumeTiming();
-    }
-    report(state, items, history, total);
+    measure_recording(
+        state, [](Drawing& d) { d.insert_all(); }, [](Drawing& d) { d.delete_all_undoable(); });
 }
 
 // Undoes the deletions of a drawing whose objects were added and then deleted, each
