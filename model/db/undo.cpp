@@ -431,6 +431,18 @@ void release(MODEL* m, Chain& chain, const ZOBJ* keep_alive) {
     for (ZOBJ* obj : doomed) destroy_held(m, obj);
 }
 
+// Unlinks `count` consecutive levels starting at (a, d), following the rings' next
+// links (`forward`) or their prev links.
+void unlink_levels(MODEL* m, ZDLIST* a, ZDLIST* d, int count, bool forward, Chain& chain) {
+    for (int i = 0; i < count; ++i) {
+        ZDLIST* following_a = forward ? a->next : a->prev;
+        ZDLIST* following_d = forward ? d->next : d->prev;
+        unlink_level(m, a, d, chain);
+        a = following_a;
+        d = following_d;
+    }
+}
+
 // Drops redo levels (all but `keep`, the least recently undone first).
 void drop_redo(MODEL* m, int keep, const ZOBJ* keep_alive) {
     if (keep < 0 || !has_redo(m)) return;
@@ -443,13 +455,7 @@ void drop_redo(MODEL* m, int keep, const ZOBJ* keep_alive) {
         d = d->prev;
     }
     Chain chain;
-    for (int i = 0; i < r - keep; ++i) {
-        ZDLIST* next_a = a->next;
-        ZDLIST* next_d = d->next;
-        unlink_level(m, a, d, chain);
-        a = next_a;
-        d = next_d;
-    }
+    unlink_levels(m, a, d, r - keep, true, chain);
     release(m, chain, keep_alive);
 }
 
@@ -640,13 +646,7 @@ int model_undo_trim(MODEL* model, int depth) {
         }
     }
     Chain chain;
-    for (int i = 0; i < c - depth; ++i) {
-        ZDLIST* newer_a = a->prev;
-        ZDLIST* newer_d = d->prev;
-        unlink_level(model, a, d, chain);
-        a = newer_a;
-        d = newer_d;
-    }
+    unlink_levels(model, a, d, c - depth, false, chain);
     model->undo_levels = depth;
     release(model, chain, nullptr);
     return 0;

@@ -26,12 +26,7 @@ TEST(BuiltinFonts, FixedSettings) {
         EXPECT_EQ(f->magic, kStrokeFontMagic);
         EXPECT_EQ(f->design_width, 16);
         EXPECT_EQ(f->design_height, 24);
-        EXPECT_EQ(f->char_width, 16);
-        EXPECT_EQ(f->char_height, 16);
-        EXPECT_EQ(f->dir_cos, 1000);
-        EXPECT_EQ(f->dir_sin, 0);
-        EXPECT_EQ(f->slant_y, 1000);
-        EXPECT_EQ(f->slant_x, 0);
+        EXPECT_EQ(settings_of(f), (FontSettings{16, 16, 1000, 0, 0, 1000}));
     }
     EXPECT_EQ(font_builtin(2), nullptr);
     EXPECT_EQ(font_builtin(-1), nullptr);
@@ -124,12 +119,7 @@ TEST(BuiltinFonts, InitSetsUpTheDefaultFont) {
     fonts_init();
     StrokeFont* def = font_default();
     ASSERT_TRUE(font_is_builtin(def));
-    EXPECT_EQ(def->dir_cos, 1024);
-    EXPECT_EQ(def->dir_sin, 0);
-    EXPECT_EQ(def->slant_x, 0);
-    EXPECT_EQ(def->slant_y, 1024);
-    EXPECT_EQ(def->char_width, 10);
-    EXPECT_EQ(def->char_height, 10);
+    EXPECT_EQ(settings_of(def), (FontSettings{10, 10, 1024, 0, 0, 1024}));
     // The glyphs are untouched; restore the settings for the other tests.
     *font_builtin(0) = saved[0];
     *font_builtin(1) = saved[1];

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "graphics/font/strokefont.h"
 
 // Character codes used as table indices (unsigned, as the engine indexes).
@@ -84,4 +86,17 @@ inline StrokeFont* small_font() {
     font->advance[kB] = 12;
     font->advance[kSpace] = 8;
     return font;
+}
+
+// Size, direction and slant settings of a font, compared as one value.
+struct FontSettings {
+    int32_t char_width, char_height, dir_cos, dir_sin, slant_x, slant_y;
+    bool operator==(const FontSettings&) const = default;
+};
+inline FontSettings settings_of(const StrokeFont* f) {
+    return {f->char_width, f->char_height, f->dir_cos, f->dir_sin, f->slant_x, f->slant_y};
+}
+inline void PrintTo(const FontSettings& s, std::ostream* os) {
+    *os << "size " << s.char_width << 'x' << s.char_height << ", direction " << s.dir_cos << '/'
+        << s.dir_sin << ", slant " << s.slant_x << '/' << s.slant_y;
 }

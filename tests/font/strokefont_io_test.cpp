@@ -38,12 +38,7 @@ TEST(StrokeFontIo, BuiltinFontsRoundTripByteIdentical) {
         ASSERT_EQ(read_bytes(&font, first), 0);
         EXPECT_EQ(font_bytes(font), first);
         // Reading resets size, direction and slant to the neutral values.
-        EXPECT_EQ(font->char_width, 16);
-        EXPECT_EQ(font->char_height, 24);
-        EXPECT_EQ(font->dir_cos, 1024);
-        EXPECT_EQ(font->dir_sin, 0);
-        EXPECT_EQ(font->slant_x, 0);
-        EXPECT_EQ(font->slant_y, 1024);
+        EXPECT_EQ(settings_of(font), (FontSettings{16, 24, 1024, 0, 0, 1024}));
         font_free(&font);
     }
 }
