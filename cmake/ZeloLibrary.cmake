@@ -1,0 +1,15 @@
+# zelo_library(<name> DEPS <libs...>): one static library from every .cpp file in the
+# calling folder. A folder that has no source yet still yields a linkable library.
+function(zelo_library name)
+  cmake_parse_arguments(ZL "" "" "DEPS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT _sources)
+    set(_sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ZL_DEPS)
+    target_link_libraries(${name} PUBLIC ${ZL_DEPS})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY ZELO_LIBRARIES ${name})
+endfunction()
