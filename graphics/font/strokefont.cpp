@@ -172,12 +172,7 @@ int read_font(void* handle, FontReadFn reader, FontPtr* out) {
         if (rc != 0) return rc;
     }
 
-    font->char_width = font->design_width;
-    font->char_height = font->design_height;
-    font->dir_cos = 1024;
-    font->dir_sin = 0;
-    font->slant_x = 0;
-    font->slant_y = 1024;
+    font_reset_layout(font.get());
     *out = std::move(font);
     return 0;
 }
@@ -275,6 +270,15 @@ StrokeFont* font_copy(const StrokeFont* font) {
     copy->slant_x = font->slant_x;
     record_ok();
     return copy.release();
+}
+
+void font_reset_layout(StrokeFont* font) {
+    font->char_width = font->design_width;
+    font->char_height = font->design_height;
+    font->dir_cos = 1024;
+    font->dir_sin = 0;
+    font->slant_x = 0;
+    font->slant_y = 1024;
 }
 
 void font_set_size(StrokeFont* font, int width, int height) {

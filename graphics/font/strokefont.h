@@ -82,6 +82,8 @@ StrokeFont* font_copy(const StrokeFont* font);
 
 // Character size in output units per design cell.
 void font_set_size(StrokeFont* font, int width, int height);
+// Character size back to the design units, upright, no slant.
+void font_reset_layout(StrokeFont* font);
 
 // Baseline direction from the vector (dx, dy); (0, 0) means along +x.
 void font_set_direction(StrokeFont* font, int dx, int dy);

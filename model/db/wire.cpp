@@ -161,7 +161,7 @@ int HATCH::report(ZITER* it) {
         }
         return 0;
     }
-    if (pattern) return walk_plist_list(it, strokes);
+    if (pattern && !pattern_degenerate) return walk_plist_list(it, strokes);
     return walk_fan_list(it, contours[2]);
 }
 
@@ -179,6 +179,7 @@ int HATCH::copy_level(const HATCH& src) {
         contours[i] = copies[i];
     }
     pattern = src.pattern;
+    pattern_degenerate = src.pattern_degenerate;
     values[0] = src.values[0];
     values[1] = src.values[1];
     return 0;

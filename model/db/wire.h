@@ -77,6 +77,10 @@ class HATCH : public WIRE {
     int copy_level(const HATCH& src);
 
     HATCHPATT* pattern = nullptr;  // not owned; null for a solid fill
+    // Set by the fill when the pattern has no family that can be drawn (zero or
+    // parallel offsets, scale 0, far too dense): the walk then shows the solid fill,
+    // so the hatch never vanishes. Derived data, not saved.
+    bool pattern_degenerate = false;
     PtrNode* contours[4] = {nullptr, nullptr, nullptr, nullptr};  // owned lists of point lists
     double values[2] = {0, 0};
 };

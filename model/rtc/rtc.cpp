@@ -22,6 +22,8 @@ RtcClass RTC::rtc_class = {{0},
                            nullptr,
                            false,
                            false,
+                           nullptr,
+                           nullptr,
                            nullptr};
 
 static void setup_locked(RtcClass* cls) {

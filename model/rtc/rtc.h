@@ -20,8 +20,13 @@
 #include <memory>
 
 class RTC;
+class IOstream;  // the serialisation stream (model/stream/iostream.h)
 
 inline constexpr int kRtcMaxDepth = 7;
+
+// A level's save or load method: (stream, object). Failures are raised through the
+// stream; the result is passed back by rtc_save_base / rtc_load_base.
+using RtcIoMethod = int (*)(IOstream* stream, RTC* obj);
 
 struct RtcClass {
     // Number of ancestors above the class; stored negative (0 for the root) until
@@ -46,6 +51,11 @@ struct RtcClass {
     bool has_load;
     // Link of the list of set-up classes, headed by RTC's record.
     RtcClass* next;
+    // This level's save and load methods. The file module installs them at start-up
+    // (io_set_class_methods, model/stream/iostream.h); a level's method runs only when
+    // its flag above is set and the method is installed.
+    RtcIoMethod save;
+    RtcIoMethod load;
 };
 
 // Root of every object. The first member is the pointer to the class record.
@@ -171,4 +181,5 @@ void rtc_move_slot(RTC* dst, RTC* src) {
                              {},         &rtc_factory<T>,                           \
                              INIT,       COPY,                                      \
                              MOVE,       SAVE,                                      \
-                             LOAD,       nullptr}
+                             LOAD,       nullptr,                                   \
+                             nullptr,    nullptr}

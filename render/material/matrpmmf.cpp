@@ -1,10 +1,12 @@
-// The image-map texture pattern: kept image file bytes decoded on demand.
+// The image-map texture pattern: kept image file bytes decoded on demand, and its
+// record in the drawing file.
 #include "render/material/matrpmmf.h"
 
 #include <cstring>
 #include <new>
 
 #include "model/db/tree.h"
+#include "model/stream/iostream.h"
 
 RTC_CLASS_RECORD(MATRPMMF, "MATRPMMF", &MATRPATT::rtc_class, 5, nullptr, &rtc_copy_slot<MATRPMMF>,
                  nullptr, true, true);
@@ -27,6 +29,49 @@ void texture_image_set_decoder(int32_t kind, ImageDecoder decoder) {
 
 void MATRPMMF_register() {
     rtc_class_setup(&MATRPMMF::rtc_class);
+    io_set_class_methods(&MATRPMMF::rtc_class, &MATRPMMF_save, &MATRPMMF_load);
+}
+
+int MATRPMMF_save(IOstream* s, RTC* obj) {
+    rtc_save_base(s, obj, &MATRPMMF::rtc_class);
+    const auto* p = static_cast<const MATRPMMF*>(obj);
+    IoChunkWriter c(s, 0);
+    io_put_long(s, p->kind);
+    io_put_string(s, p->file_name);
+    const uint32_t size = p->data ? p->size : 0;
+    io_put_long(s, static_cast<int32_t>(size));
+    io_write(s, p->data, size);
+    return 0;
+}
+
+int MATRPMMF_load(IOstream* s, RTC* obj) {
+    rtc_load_base(s, obj, &MATRPMMF::rtc_class);
+    auto* p = static_cast<MATRPMMF*>(obj);
+    // The base levels have taken their chunks; this level's is the next chunk 0.
+    while (io_chunk_inside(s)) {
+        IoChunkReader c(s);
+        if (c.tag() != 0) continue;
+        const int32_t kind = io_get_long(s);
+        const std::string name = io_get_string(s);
+        const int32_t size = io_get_long(s);
+        io_check_count(s, size, 1);  // negative or more than the chunk holds: 13
+        std::unique_ptr<uint8_t[]> bytes;
+        if (size > 0) {
+            bytes.reset(new (std::nothrow) uint8_t[size]);
+            if (!bytes) io_raise(s, 8);
+            io_read(s, bytes.get(), static_cast<size_t>(size));
+        }
+        char* n = dup_text(name.c_str());
+        if (!n) io_raise(s, 8);
+        delete[] p->file_name;
+        delete[] p->data;
+        p->file_name = n;
+        p->data = bytes.release();
+        p->size = p->data ? static_cast<uint32_t>(size) : 0;
+        p->kind = kind;
+        break;
+    }
+    return 0;
 }
 
 MATRPMMF::~MATRPMMF() {

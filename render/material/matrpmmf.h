@@ -47,7 +47,16 @@ class MATRPMMF : public MATRPATT {
     uint32_t size = 0;
 };
 
-// Sets up the class record; called once at start-up.
+// Sets up the class record and installs its save and load methods; called once at
+// start-up (the drawing file's registration calls it too).
 void MATRPMMF_register();
+
+class IOstream;
+// Record of the pattern in the drawing file: the MATRPATT level (the image, when it
+// is decoded), then chunk 0 { kind (4 bytes); file name (string); size (4 bytes); the
+// file's bytes exactly as they were read }. The load reads the bytes back unchanged;
+// a size that is negative or larger than the chunk raises 13. Failures raise.
+int MATRPMMF_save(IOstream* s, RTC* obj);
+int MATRPMMF_load(IOstream* s, RTC* obj);
 // The decode entry of the class (its make-ready method).
 int texture_image_decode(MATRPMMF* patt);

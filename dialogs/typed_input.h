@@ -1,0 +1,72 @@
+// The dialogs of typed input: Enter Number (template 277) and Enter Coordinate
+// (template 278), opened when the user starts typing during a command.
+//
+// Both edit a caller's text buffer: on OK it holds the typed values (Enter Number:
+// the text, which the edit keeps to the buffer; Enter Coordinate: the point text,
+// refused when it does not fit), on Cancel it is unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "dialogs/dlg.h"
+
+class VIEW;
+
+inline constexpr int kIdcTypedText = 2209;    // the edit of both dialogs
+inline constexpr int kIdcTypedPrompt = 2373;  // the prompt of Enter Number
+inline constexpr int kIdcCoordUser = 2610;    // Enter Coordinate: in the view's axes
+inline constexpr int kIdcCoordWorld = 2611;   // Enter Coordinate: in drawing axes
+inline constexpr uint32_t kHelpTypedInput = 40097;
+
+// Turns a typed coordinate into the point text handed to the command
+// ("%.4lf %.4lf %.4lf"), in the view's axes when `user_axes` is set. Returns false
+// when the text is not a coordinate. The command layer installs it.
+using CoordConverter = bool (*)(const VIEW* view, const std::string& typed, bool user_axes, std::string* point);
+CoordConverter coord_dialog_set_converter(CoordConverter converter);
+
+// Enter Number: the prompt (a string id) above the edit.
+class CNumberDlg : public CDlg {
+  public:
+    CNumberDlg(QWidget* view_window, uint32_t prompt_id, char* buffer, size_t length);
+
+  protected:
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    uint32_t prompt_id_;
+    char* buffer_;
+    size_t length_;
+    std::string text_;
+};
+
+// Enter Coordinate: the edit and the choice of axes (the "CoordSys" preference).
+// Without an installed converter the text must hold two or three numbers
+// (separated by blanks or commas; a missing z is 0).
+class CCoordDlg : public CDlg {
+  public:
+    CCoordDlg(QWidget* view_window, const VIEW* view, char* buffer, size_t length);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    const VIEW* view_;
+    char* buffer_;
+    size_t length_;
+    std::string text_;
+    int user_axes_ = 1;
+};
+
+// Runs Enter Coordinate when `point` is set, otherwise Enter Number under
+// `prompt_id`, with help 40097 and the buffer's text as the first text. True on
+// OK, the buffer then holding the typed values.
+bool enter_coordinate_dialog(int point, const VIEW* view, uint32_t prompt_id, char* buffer, size_t capacity,
+                             QWidget* parent = nullptr);
+
+// The text of `value` as "%.4lf" with a '.' whatever the locale.
+std::string format_fixed4(double value);

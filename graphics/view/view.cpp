@@ -1,0 +1,180 @@
+// The VIEW class: defaults, lifetime, invalidation of the window area showing a box,
+// frame placement saved at one size and restored at another, and layer flags.
+#include "graphics/view/view.h"
+
+#include <cmath>
+#include <new>
+
+#include "graphics/view/colours.h"
+#include "model/db/buffer.h"
+#include "model/db/solid.h"
+#include "model/math/scalar.h"
+#include "model/services/log.h"
+
+RTC_CLASS_RECORD(VIEW, "VIEW", &ZSVIEW::rtc_class, 3, &VIEW::init_level, nullptr, nullptr, true,
+                 true);
+
+float g_view_default_area[6] = {-32000.0f, -32000.0f, 0.0f, 32000.0f, 32000.0f, 0.0f};
+
+VIEW::VIEW() {
+    set_klass(&rtc_class);
+    for (int32_t& c : colours) c = 15;
+    for (int i = 0; i < 6; ++i) scroll_area[i] = g_view_default_area[i];
+    accuracy_angular = kPi / 12;
+    const double dims[7] = {5.0, 3.0, deg_to_rad(10.0), 1.0, 0.4, 4.5, 2.5};
+    for (int i = 0; i < 7; ++i) dimension_values[i] = dims[i];
+    material_colour = g_display.black_background ? 7 : 0;
+    colour_index_rgb(material.colour, material_colour);
+    colour_index_rgb(second_material.colour, 7);
+}
+
+VIEW::~VIEW() {
+    buffer_free(&selection);
+}
+
+int VIEW::init_level(RTC* obj) {
+    auto* v = static_cast<VIEW*>(obj);
+    if (!v->selection) v->selection = buffer_new();
+    return v->selection ? 0 : 8;
+}
+
+int VIEW::view_slot(const BBox* box, int flags) {
+    return view_invalidate(this, box, flags);
+}
+
+MODEL* view_drawing(const VIEW* view) {
+    return view ? view->model : nullptr;
+}
+
+int view_invalidate(VIEW* view, const BBox* box, int flags) {
+    if (!view || !view->window) return 0;
+    ViewWindow* w = view->window;
+    const bool erase = (flags & 1) != 0;
+    if (!box || view->display_mode == 1) {
+        w->update_scroll_bars();
+        w->invalidate(nullptr, true);
+    } else {
+        if (bbox_is_empty(*box)) return 0;
+        int min_x = INT32_MAX, min_y = INT32_MAX, max_x = INT32_MIN, max_y = INT32_MIN;
+        for (int i = 0; i < 8; ++i) {
+            const Vec3 c = {(i & 1) ? box->max.x : box->min.x, (i & 2) ? box->max.y : box->min.y,
+                            (i & 4) ? box->max.z : box->min.z};
+            int x, y;
+            world_to_pixel(&view->projection, c, &x, &y);
+            // Far outside the window: held to the pixel range, so the sums below stay
+            // within int.
+            x = x < kPixelMin ? kPixelMin : (x > kPixelMax ? kPixelMax : x);
+            y = y < kPixelMin ? kPixelMin : (y > kPixelMax ? kPixelMax : y);
+            if (x < min_x) min_x = x;
+            if (x > max_x) max_x = x;
+            if (y < min_y) min_y = y;
+            if (y > max_y) max_y = y;
+        }
+        int cw = 0, ch = 0;
+        w->client_size(&cw, &ch);
+        WindowRect r;
+        r.left = min_x - 4;
+        r.top = ch - max_y - 1 - 4;
+        r.right = max_x + 1 + 4;
+        r.bottom = ch - min_y + 4;
+        w->invalidate(&r, erase);
+    }
+    if (flags & 2) w->update_now();
+    return 0;
+}
+
+namespace {
+
+void capture_placement(VIEW* view) {
+    FramePlacement p;
+    if (!view->window->get_placement(&p)) return;
+    ViewPlacement& s = view->placement;
+    s.show_state = p.state == FramePlacement::kMaximised   ? 2
+                   : p.state == FramePlacement::kMinimised ? 1
+                                                           : 3;
+    view->window->parent_client_size(&s.parent_width, &s.parent_height);
+    s.min_x = p.min_x;
+    s.min_y = p.min_y;
+    s.left = p.normal.left;
+    s.top = p.normal.top;
+    s.width = p.normal.right - p.normal.left;
+    s.height = p.normal.bottom - p.normal.top;
+    s.saved = 1;
+}
+
+int scaled(int32_t v, double f) {
+    return trunc_int(v * f);
+}
+
+}  // namespace
+
+int view_placement(VIEW* view, int restore) {
+    if (!view || !view->window) return 1;
+    if (!restore) {
+        capture_placement(view);
+        return 0;
+    }
+    const ViewPlacement& s = view->placement;
+    if (s.show_state == 0) return 1;
+    int pw = 0, ph = 0;
+    view->window->parent_client_size(&pw, &ph);
+    const double fx = s.parent_width > 0 ? double(pw) / s.parent_width : 1.0;
+    const double fy = s.parent_height > 0 ? double(ph) / s.parent_height : 1.0;
+    double f = std::fmax(fx, fy);
+    if (fx < 1.0 && fy < 1.0) f = std::fmin(fx, fy);
+    if (!std::isfinite(f) || f <= 0) f = 1.0;
+
+    FramePlacement p;
+    p.state = s.show_state == 2   ? FramePlacement::kMaximised
+              : s.show_state == 1 ? FramePlacement::kMinimised
+                                  : FramePlacement::kNormal;
+    p.min_x = scaled(s.min_x, f);
+    p.min_y = scaled(s.min_y, f);
+    int width = scaled(s.width, f), height = scaled(s.height, f);
+    if (width < 64) width = 80;
+    if (height < 32) height = 60;
+    p.normal.left = scaled(s.left, f);
+    p.normal.top = scaled(s.top, f);
+    p.normal.right = p.normal.left + width;
+    p.normal.bottom = p.normal.top + height;
+    view->window->adjust_frame_rect(&p.normal);
+    view_recentre(view, f);
+    view->window->set_placement(p);
+    return 0;
+}
+
+void view_recentre(VIEW* view, double factor) {
+    if (!view || factor == 1.0) return;
+    ViewProjection& vp = view->projection;
+    if (vp.scale > 0) {
+        vp.origin_x -= (view->placement.width / vp.scale) * (factor - 1.0) * 0.5;
+        vp.origin_y -= (view->placement.height / vp.scale) * (factor - 1.0) * 0.5;
+    }
+    view_extents_reset(&vp);
+}
+
+int view_layer_flag(const VIEW* view, int index) {
+    if (!view || index < 0) return 1;
+    const auto& flags = view->layer_state.flags;
+    if (static_cast<size_t>(index) >= flags.size()) return 1;
+    return flags[index];
+}
+
+int view_push_layer_flag(VIEW* view, int32_t flag) {
+    if (!view) return 13;
+    try {
+        view->layer_state.flags.push_back(flag);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    return 0;
+}
+
+void view_gdi_object(VIEW* view, object* obj, int colour) {
+    if (!view || !view->window || !obj) return;
+    if (view->display_mode == 1) {
+        if (rtc_is<MESH3>(obj)) view_invalidate(view, &obj->box, 0);
+        return;
+    }
+    view->window->draw_object(obj, colour < 0 ? colour_index_fix(obj->colour) : colour);
+}

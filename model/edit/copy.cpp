@@ -1,0 +1,78 @@
+// Rebinding the named styles of copied objects to the drawing they now belong to.
+#include "model/edit/copy.h"
+
+#include <string>
+
+#include "model/db/naming.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/db/wire.h"
+#include "render/material_record/material.h"
+
+namespace {
+
+template <class T>
+T* same_name_in(MODEL* model, const ZOBJ* style) {
+    return static_cast<T*>(model_find_patt(model, style->name(), &T::rtc_class));
+}
+
+void rebind_material(MaterialRecord* m, MODEL* model) {
+    if (!m) return;
+    for (TextureSlot& s : m->slots) texture_slot_rebind(&s, model);
+}
+
+void rebind(object* obj, MODEL* model) {
+    if (auto* wire = rtc_cast<WIRE>(obj)) {
+        if (wire->line_style) wire->line_style = same_name_in<LINEPATT>(model, wire->line_style);
+    }
+    if (auto* text = rtc_cast<TEXT2>(obj)) {
+        if (text->font) text->font = same_name_in<FONTPATT>(model, text->font);
+    } else if (auto* hatch = rtc_cast<HATCH>(obj)) {
+        if (hatch->pattern) hatch->pattern = same_name_in<HATCHPATT>(model, hatch->pattern);
+    } else if (auto* cam = rtc_cast<CAMERA>(obj)) {
+        rebind_material(cam->material, model);
+    } else if (auto* mesh = rtc_cast<MESH3>(obj)) {
+        rebind_material(mesh->material, model);
+    } else if (auto* group = rtc_cast<CONTAINER>(obj)) {
+        ZDLIST* head = group->children;
+        if (!head) return;
+        ZDLIST* c = head;
+        do {
+            if (auto* child = rtc_cast<object>(c)) rebind(child, model);
+            c = c->next;
+        } while (c != head);
+    }
+}
+
+}  // namespace
+
+void texture_slot_rebind(TextureSlot* slot, MODEL* model) {
+    if (!slot || slot->kind != kTextureImage || !slot->mapping.image) return;
+    slot->mapping.image = static_cast<MATRPATT*>(
+        model_find_patt(model, slot->mapping.image->name(), &MATRPATT::rtc_class));
+}
+
+void object_patterns_rebind(object* obj) {
+    MODEL* model = obj_model(obj);
+    if (!obj || !model) return;
+    rebind(obj, model);
+}
+
+int objects_unique_names(object* obj) {
+    if (!obj) return 0;
+    if (obj->strings[0].empty()) {
+        auto* group = rtc_cast<CONTAINER>(obj);
+        if (!group || !group->children) return 0;
+        ZDLIST* c = group->children;
+        do {
+            if (auto* child = rtc_cast<object>(c)) {
+                if (int rc = objects_unique_names(child)) return rc;
+            }
+            c = c->next;
+        } while (c != group->children);
+        return 0;
+    }
+    const std::string name = obj->name();
+    return obj_default_name(obj_model(obj), obj, 0, name.c_str());
+}

@@ -1,0 +1,121 @@
+// Reading drawing files and block files of every version: the header, the current
+// chunked layout through the model's load chain, and the older layouts.
+#include <cstring>
+
+#include "model/db/zobj.h"
+#include "model/file/drawing_file.h"
+#include "model/file/load_context.h"
+#include "model/file/old_reader.h"
+#include "model/file/records.h"
+#include "model/services/log.h"
+#include "model/stream/iorec.h"
+
+namespace {
+
+constexpr int32_t kOldestVersion = 100;
+constexpr int32_t kFirstCodedVersion = 107;
+
+std::unique_ptr<IOrec> new_stream() {
+    std::unique_ptr<RTC> made;
+    if (rtc_init(made, &IOrecStd::rtc_class) != 0) return nullptr;
+    return std::unique_ptr<IOrec>(static_cast<IOrec*>(made.release()));
+}
+
+}  // namespace
+
+void iorec_read_header(std::unique_ptr<IOrec>& stream) {
+    IOrec* s = stream.get();
+    if (io_get_long(s) != 1) io_raise(s, kIoBadData);
+    s->version = io_get_long(s);
+    if (s->version > kIoFormatVersion || s->version < kOldestVersion) io_raise(s, kIoBadData);
+    int32_t coding = 0;
+    if (s->version >= kIoFormatVersion)
+        coding = io_get_long(s);
+    else if (s->version >= kFirstCodedVersion)
+        coding = 1;
+    if (coding == 1)
+        iorec_to_lzw(stream);
+    else if (coding != 0)
+        io_raise(s, kIoBadData);
+}
+
+int drawing_file_import(const char* path, MODEL* model) {
+    if (!model || !path || !*path) return 0;
+    drawing_file_register();
+    WaitCursor wait;
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return kIoOutOfMemory;
+    LoadScope scope;
+    bool reading_body = false;
+    const int r = io_guarded([&] {
+        iorec_open(s.get(), path, 0);
+        iorec_read_header(s);
+        reading_body = true;
+        s->target_model = model;
+        if (s->version >= kIoFormatVersion) {
+            ChunkMark top;
+            io_chunk_open(s.get(), &top);
+            if (top.tag != kTagName) io_raise(s.get(), kIoWrongTopChunk);
+            rtc_load(s.get(), model);
+            io_chunk_close(s.get());
+        } else {
+            old_read_drawing(s.get(), model);
+        }
+    });
+    // Links of what was placed are resolved even after an error; a file refused by its
+    // header leaves the drawing as it was.
+    if (reading_body) model->frame_count = tracks_resolve(model, model, 0);
+    s.reset();
+    if (r != 0) log_message(LogLevel::warning, "drawing_file_import %s: error %d", path, r);
+    return r;
+}
+
+int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
+                    buffer* selection, Vec3* base, int* new_level, int undo_depth) {
+    if (!path || !*path) return 0;
+    drawing_file_register();
+    WaitCursor wait;
+    if (label && label_size) label[0] = '\0';
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return kIoOutOfMemory;
+    const bool info_only = !model && !selection;
+    s->info_only = info_only ? 1 : 0;
+    LoadScope scope;
+    int r = io_guarded([&] {
+        iorec_open(s.get(), path, 0);
+        iorec_read_header(s);
+        if (s->version < kIoFormatVersion) {
+            old_read_block(s.get(), model, selection, base, info_only);
+            return;
+        }
+        ChunkMark top;
+        io_chunk_open(s.get(), &top);
+        // The tag first: a drawing file must not lend its bytes to a base point.
+        if (top.tag != kTagBlockBody) io_raise(s.get(), kIoWrongTopChunk);
+        int32_t words[3];
+        io_get_longs(s.get(), words, 3);
+        if (base) std::memcpy(base, words, sizeof words);
+        s->target_model = model;
+        std::unique_ptr<RTC> made;
+        const int m = rtc_init(made, &MODEL::rtc_class);
+        if (m != 0) io_raise(s.get(), kIoOutOfMemory);
+        std::unique_ptr<MODEL> temp(static_cast<MODEL*>(made.release()));
+        while (temp->children) rtc_destroy(static_cast<ZOBJ*>(temp->children));
+        s->target_model = temp.get();
+        s->label_buffer = label;
+        s->label_size = label ? label_size : 0;
+        const int nested = io_guarded([&] {
+            rtc_load(s.get(), temp.get());
+            if (!info_only) {
+                tracks_resolve(temp.get(), temp.get(), 0);
+                block_merge(s.get(), model, temp.get(), selection, new_level, undo_depth);
+            }
+        });
+        temp.reset();
+        if (nested != 0) io_raise(s.get(), nested);
+    });
+    if (info_only && r == kIoStopAfterLabel) r = 0;
+    s.reset();
+    if (r != 0) log_message(LogLevel::warning, "block_file_load %s: error %d", path, r);
+    return r;
+}

@@ -1,0 +1,67 @@
+// Bookkeeping of one load of a drawing or block file: which objects and keyframe
+// tracks were made by this load, and the file ids and track numbers their records
+// named. References between records (track links, object keys) are resolved through
+// this map only, never against objects that were already in the drawing, so a file
+// imported into an open drawing cannot link to (or be confused with) its objects.
+//
+// A LoadScope makes the context current on the calling thread for the length of a
+// load; the record readers note into it. Without a current context the readers still
+// work: tracks are then read without their links and object keys without targets.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class RTC;
+class ZOBJ;
+struct KeyframeTrack;
+
+struct TrackLinks {
+    int32_t id = -1;  // the track's own number in the file
+    // next sibling, previous sibling, parent, first child (-1 none)
+    int32_t next = -1, prev = -1, parent = -1, child = -1;
+    std::vector<int32_t> key_targets;  // per object key: the target's file id
+};
+
+struct LoadContext {
+    std::unordered_set<const RTC*> objects;  // made by this load
+    std::unordered_map<const KeyframeTrack*, TrackLinks> tracks;
+};
+
+// The context of the load running on this thread, or null.
+LoadContext* load_context();
+
+class LoadScope {
+  public:
+    LoadScope();
+    ~LoadScope();
+    LoadScope(const LoadScope&) = delete;
+    LoadScope& operator=(const LoadScope&) = delete;
+    LoadContext context;
+
+  private:
+    LoadContext* outer_;
+};
+
+// Notes an object made by the current load (nothing without one).
+void load_note_object(const RTC* obj);
+// Notes a track read by the current load with its stored numbers.
+void load_note_track(const KeyframeTrack* track, TrackLinks links);
+
+// Resolves the links of the tracks of this load found in the tree below `root`
+// (root included): parents and children through the track numbers, sibling order
+// through the stored sibling links, object keys through the file ids of this load's
+// objects. A link that names nothing of this load, or that would make a track its own
+// ancestor, stays empty. Returns the largest frame count (last key frame + 1) among all
+// tracks of the tree, at least `frame_count`.
+int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count);
+
+// The frame count a track needs: its last key frame + 1 over its four key lists, 0
+// without keys.
+int32_t track_frame_count(const KeyframeTrack* track);
+
+// The object of this load with file id `id` below `root`, or null. Views read their
+// references through it.
+ZOBJ* load_find_object(ZOBJ* root, int32_t id);

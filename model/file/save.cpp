@@ -1,0 +1,124 @@
+// Writing drawing files and block files, plain or with the LZW pass.
+#include <cstring>
+
+#include "model/db/buffer.h"
+#include "model/db/find.h"
+#include "model/db/patt.h"
+#include "model/file/drawing_file.h"
+#include "model/file/records.h"
+#include "model/services/log.h"
+#include "model/stream/iorec.h"
+
+namespace {
+
+// A plain file stream, or null when out of memory.
+std::unique_ptr<IOrec> new_stream() {
+    std::unique_ptr<RTC> made;
+    if (rtc_init(made, &IOrecStd::rtc_class) != 0) return nullptr;
+    return std::unique_ptr<IOrec>(static_cast<IOrec*>(made.release()));
+}
+
+void put_header(IOstream* s) {
+    io_put_long(s, 1);
+    io_put_long(s, kIoFormatVersion);
+    io_put_long(s, 0);
+}
+
+void put_empty_chunk(IOstream* s, uint32_t tag) {
+    IoChunkWriter c(s, tag);
+}
+
+template <class Fn>
+void for_ring(ZDLIST* head, Fn&& fn) {
+    if (!head) return;
+    ZDLIST* n = head;
+    do {
+        ZDLIST* next = n->next;
+        fn(n);
+        n = next;
+    } while (n != head);
+}
+
+}  // namespace
+
+int drawing_file_save(const char* path, MODEL* model, int pack) {
+    if (!path || !*path || !model) return kIoBadData;
+    drawing_file_register();
+    WaitCursor wait;
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return kIoOutOfMemory;
+    s->version = kIoFormatVersion;
+    int r = io_guarded([&] {
+        iorec_open(s.get(), path, 1);
+        s->tracks = 1;
+        model_number_objects(model);
+        put_header(s.get());
+        {
+            IoChunkWriter body(s.get(), kTagName);
+            put_empty_chunk(s.get(), kTagCurrentLayout);
+            for_ring(model->patterns,
+                     [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
+            for_ring(model->children, [&](ZDLIST* c) {
+                const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
+                                     : rtc_is<VPORT>(c) ? kKindViewport
+                                                        : kTagAnyClass;
+                io_put_object(s.get(), c, tag);
+            });
+            for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
+        }
+        iorec_commit(s.get());
+    });
+    s.reset();  // an uncommitted temporary file goes with the stream
+    if (r == 0 && pack == 1) r = lzw_pack_file(path);
+    if (r != 0) log_message(LogLevel::warning, "drawing_file_save %s: error %d", path, r);
+    return r;
+}
+
+int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
+                    const Vec3& base) {
+    drawing_file_register();
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return kIoOutOfMemory;
+    s->version = kIoFormatVersion;
+    if (!path || !*path) return kIoBadData;
+    if (mode != 0 && mode != 1) return kIoBadData;
+    if (!selection) return 0;
+    WaitCursor wait;
+    // The drawable objects of the selection, in buffer order.
+    std::vector<object*> objects;
+    for (RefNode* n = selection->refs; n; n = n->next) {
+        if (auto* o = rtc_cast<object>(n->ref)) objects.push_back(o);
+    }
+    int r = io_guarded([&] {
+        iorec_open(s.get(), path, 1);
+        s->tracks = 0;
+        if (model) model_number_objects(model);
+        put_header(s.get());
+        IoChunkWriter body(s.get(), kTagBlockBody);
+        const float b[3] = {base.x, base.y, base.z};
+        int32_t words[3];
+        std::memcpy(words, b, sizeof words);
+        io_put_longs(s.get(), words, 3);
+        put_empty_chunk(s.get(), kTagCurrentLayout);
+        std::string text = label ? label : "";
+        if (text.size() > kBlockLabelSize - 1) text.resize(kBlockLabelSize - 1);
+        io_put_string_chunk(s.get(), text.c_str(), kTagLabel);
+        // Only the styles some selected object (or anything inside it) refers to.
+        if (model) {
+            for_ring(model->patterns, [&](ZDLIST* p) {
+                for (object* o : objects) {
+                    if (o->replace_ref(p, p)) {
+                        io_put_object(s.get(), p, object_record_tag(p));
+                        break;
+                    }
+                }
+            });
+        }
+        for (object* o : objects) io_put_object(s.get(), o, object_record_tag(o));
+    });
+    if (r == 0) r = io_guarded([&] { iorec_commit(s.get()); });
+    s.reset();
+    if (r == 0 && mode == 1) r = lzw_pack_file(path);
+    if (r != 0) log_message(LogLevel::warning, "block_file_save %s: error %d", path, r);
+    return r;
+}

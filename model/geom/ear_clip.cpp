@@ -1,0 +1,294 @@
+// Ear clipping of one closed contour. Of all ears (convex corners whose triangle
+// holds no other vertex, not even on its border) the one with the shortest
+// diagonal is cut first, the first in contour order on ties, until three
+// vertices are left.
+//
+// The rule is evaluated incrementally so that large contours stay fast: cutting
+// an ear changes only its two neighbours' corners, and can only turn a blocked
+// convex corner into an ear when the cut vertex was what blocked it. Each vertex
+// keeps its ear state, a blocked corner remembers one blocker, a heap keyed on
+// (diagonal, position) yields the next ear, and a uniform grid over the contour's
+// projection finds the vertices near a triangle. The result is the same as
+// testing every vertex against every other after each cut.
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <queue>
+#include <vector>
+
+#include "model/geom/hatch.h"
+#include "model/services/log.h"
+
+namespace {
+
+struct V3 {
+    double x, y, z;
+};
+V3 sub(const V3& a, const V3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+double dot(const V3& a, const V3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+V3 cross(const V3& a, const V3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// True when p lies outside the triangle (a, b, c); on an edge or a corner counts
+// as inside.
+bool point_outside_triangle(const V3& p, const V3& a, const V3& b, const V3& c) {
+    V3 u = sub(a, p), v = sub(b, p), w = sub(c, p);
+    double uv = dot(u, v), vw = dot(v, w), wu = dot(w, u);
+    double uu = dot(u, u), vv = dot(v, v), ww = dot(w, w);
+    return uv * vw - vv * wu < 0 || wu * vw - ww * uv < 0 || wu * uv - uu * vw < 0;
+}
+
+struct HeapEntry {
+    double diag;
+    int index;
+    unsigned version;
+    bool operator>(const HeapEntry& o) const {
+        return diag != o.diag ? diag > o.diag : index > o.index;
+    }
+};
+
+class EarClipper {
+  public:
+    EarClipper(std::vector<V3>&& pts, const V3& normal, double offset)
+        : p_(std::move(pts)), n_(normal), offset_(offset) {
+        const int n = static_cast<int>(p_.size());
+        prev_.resize(n);
+        next_.resize(n);
+        for (int i = 0; i < n; ++i) {
+            prev_[i] = (i + n - 1) % n;
+            next_[i] = (i + 1) % n;
+        }
+        live_.assign(n, 1);
+        diagonal_.assign(n, 0);
+        version_.assign(n, 0);
+        blocked_.resize(n);
+        // Projection onto the plane of the two axes the normal leans on least.
+        double ax = std::fabs(n_.x), ay = std::fabs(n_.y), az = std::fabs(n_.z);
+        drop_ = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
+        build_grid();
+    }
+
+    // 0, 1 an ear off the plane, 2 no ear, 3 out of memory.
+    int run(PtrNode** out) {
+        int remaining = static_cast<int>(p_.size());
+        for (int i = 0; i < remaining; ++i) evaluate(i);
+        while (remaining > 2) {
+            int i = pop_ear();
+            if (i < 0) return 2;
+            const int a = prev_[i], c = next_[i];
+            const double d = std::fabs(dot(n_, p_[c]) - offset_);
+            if (d > 0.001 * std::fabs(offset_)) {
+                log_message(LogLevel::debug, "ear off the contour's plane: min_diag=%g", diag(i));
+                return 1;
+            }
+            const bool last = remaining == 3;
+            if (emit(a, i, c, last, out)) return 3;
+            diagonal_[a] = 1;  // the edge a-c is a cut
+            live_[i] = 0;
+            next_[a] = c;
+            prev_[c] = a;
+            --remaining;
+            evaluate(a);
+            evaluate(c);
+            for (int j : blocked_[i])
+                if (live_[j] && j != a && j != c) evaluate(j);
+            blocked_[i].clear();
+            blocked_[i].shrink_to_fit();
+        }
+        return 0;
+    }
+
+    std::vector<V3> unshifted;  // the original points, for the output
+
+  private:
+    double diag(int i) const {
+        V3 d = sub(p_[next_[i]], p_[prev_[i]]);
+        return dot(d, d);
+    }
+
+    void project(const V3& v, double* u, double* w) const {
+        if (drop_ == 0) {
+            *u = v.y;
+            *w = v.z;
+        } else if (drop_ == 1) {
+            *u = v.x;
+            *w = v.z;
+        } else {
+            *u = v.x;
+            *w = v.y;
+        }
+    }
+
+    void build_grid() {
+        const int n = static_cast<int>(p_.size());
+        double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
+        for (const V3& v : p_) {
+            double u, w;
+            project(v, &u, &w);
+            u0 = std::min(u0, u);
+            u1 = std::max(u1, u);
+            w0 = std::min(w0, w);
+            w1 = std::max(w1, w);
+        }
+        int side = std::max(1, static_cast<int>(std::sqrt(double(n) / 2)));
+        side = std::min(side, 1024);
+        gu_ = gw_ = side;
+        u0_ = u0;
+        w0_ = w0;
+        cu_ = (u1 - u0) / side;
+        cw_ = (w1 - w0) / side;
+        if (!(cu_ > 0) || !std::isfinite(cu_)) cu_ = 1;
+        if (!(cw_ > 0) || !std::isfinite(cw_)) cw_ = 1;
+        cells_.assign(size_t(gu_) * gw_, {});
+        for (int i = 0; i < n; ++i) {
+            double u, w;
+            project(p_[i], &u, &w);
+            cells_[size_t(cell_w(w)) * gu_ + cell_u(u)].push_back(i);
+        }
+    }
+    int cell_u(double u) const {
+        double c = std::floor((u - u0_) / cu_);
+        return static_cast<int>(std::clamp(c, 0.0, double(gu_ - 1)));
+    }
+    int cell_w(double w) const {
+        double c = std::floor((w - w0_) / cw_);
+        return static_cast<int>(std::clamp(c, 0.0, double(gw_ - 1)));
+    }
+
+    // A live vertex other than the corners that lies in or on the triangle; -1 when none.
+    int find_blocker(int a, int i, int c) const {
+        double ua, wa, ui, wi, uc, wc;
+        project(p_[a], &ua, &wa);
+        project(p_[i], &ui, &wi);
+        project(p_[c], &uc, &wc);
+        double lo_u = std::min({ua, ui, uc}), hi_u = std::max({ua, ui, uc});
+        double lo_w = std::min({wa, wi, wc}), hi_w = std::max({wa, wi, wc});
+        double eps = 1e-9 * (1 + std::max({std::fabs(lo_u), std::fabs(hi_u), std::fabs(lo_w),
+                                           std::fabs(hi_w)}));
+        lo_u -= eps;
+        hi_u += eps;
+        lo_w -= eps;
+        hi_w += eps;
+        const int cu0 = cell_u(lo_u), cu1 = cell_u(hi_u), cw0 = cell_w(lo_w), cw1 = cell_w(hi_w);
+        for (int gw = cw0; gw <= cw1; ++gw) {
+            for (int gu = cu0; gu <= cu1; ++gu) {
+                for (int j : cells_[size_t(gw) * gu_ + gu]) {
+                    if (!live_[j] || j == a || j == i || j == c) continue;
+                    double u, w;
+                    project(p_[j], &u, &w);
+                    if (u < lo_u || u > hi_u || w < lo_w || w > hi_w) continue;
+                    if (!point_outside_triangle(p_[j], p_[a], p_[i], p_[c])) return j;
+                }
+            }
+        }
+        return -1;
+    }
+
+    void evaluate(int i) {
+        ++version_[i];
+        const int a = prev_[i], c = next_[i];
+        if (a == i || c == i || a == c) return;
+        if (!(dot(p_[a], cross(p_[i], p_[c])) > 0)) return;  // not a convex corner
+        int blocker = find_blocker(a, i, c);
+        if (blocker >= 0) {
+            blocked_[blocker].push_back(i);
+            return;
+        }
+        heap_.push(HeapEntry{diag(i), i, version_[i]});
+    }
+
+    int pop_ear() {
+        while (!heap_.empty()) {
+            HeapEntry e = heap_.top();
+            heap_.pop();
+            if (live_[e.index] && version_[e.index] == e.version) {
+                if (!(e.diag < 1e30)) return -1;
+                return e.index;
+            }
+        }
+        return -1;
+    }
+
+    // Prepends the triangle (a, b, c) as a closed ring with the inner-diagonal bits.
+    int emit(int a, int b, int c, bool last, PtrNode** out) {
+        PointNode* ring = nullptr;
+        const int idx[3] = {a, b, c};
+        const bool inner[3] = {diagonal_[a] != 0, diagonal_[b] != 0, last ? diagonal_[c] != 0 : true};
+        for (int k = 2; k >= 0; --k) {
+            const V3& v = unshifted[idx[k]];
+            if (plist_add(&ring, Vec3{float(v.x), float(v.y), float(v.z)})) {
+                list_free(&ring);
+                return 8;
+            }
+            if (inner[k]) ring->flags |= kPointInnerDiagonal;
+        }
+        ring->next->next->next = ring;
+        if (ptrlist_add(out, ring)) {
+            list_free(&ring);
+            return 8;
+        }
+        return 0;
+    }
+
+    std::vector<V3> p_;  // shifted points
+    V3 n_;
+    double offset_;
+    std::vector<int> prev_, next_;
+    std::vector<char> live_, diagonal_;
+    std::vector<unsigned> version_;
+    std::vector<std::vector<int>> blocked_;
+    std::priority_queue<HeapEntry, std::vector<HeapEntry>, std::greater<HeapEntry>> heap_;
+    int drop_ = 2;
+    int gu_ = 1, gw_ = 1;
+    double u0_ = 0, w0_ = 0, cu_ = 1, cw_ = 1;
+    std::vector<std::vector<int>> cells_;
+};
+
+}  // namespace
+
+int contour_ear_clip(const PointNode* ring, int points, PtrNode** out) {
+    if (!ring || points <= 0) return 1;
+    try {
+        std::vector<V3> pts;
+        pts.reserve(points);
+        const PointNode* n = ring;
+        for (int i = 0; i < points && n; ++i) {
+            pts.push_back(V3{n->x, n->y, n->z});
+            n = n->next;
+            if (n == ring) break;
+        }
+        const int count = static_cast<int>(pts.size());
+        // Newell normal.
+        V3 nrm{0, 0, 0};
+        for (int i = 0; i < count; ++i) {
+            const V3& p = pts[i];
+            const V3& q = pts[(i + 1) % count];
+            nrm.x += (p.z + q.z) * (p.y - q.y);
+            nrm.y += (p.x + q.x) * (p.z - q.z);
+            nrm.z += (p.y + q.y) * (p.x - q.x);
+        }
+        double len = std::sqrt(dot(nrm, nrm));
+        if (!(len > 0) || !std::isfinite(len)) return 1;
+        double d = dot(nrm, pts[0]);
+        if (d < 0) {
+            std::reverse(pts.begin(), pts.end());
+            len = -len;
+        }
+        nrm = {nrm.x / len, nrm.y / len, nrm.z / len};
+        const double offset = d / len + 1;
+        // Shifted by the unit normal, the plane never passes through the origin.
+        std::vector<V3> shifted(pts.size());
+        for (size_t i = 0; i < pts.size(); ++i)
+            shifted[i] = {pts[i].x + nrm.x, pts[i].y + nrm.y, pts[i].z + nrm.z};
+        EarClipper clipper(std::move(shifted), nrm, offset);
+        clipper.unshifted = std::move(pts);
+        return clipper.run(out);
+    } catch (const std::bad_alloc&) {
+        return 3;
+    }
+}

@@ -1,0 +1,333 @@
+// Face blocks of a MESH3: block chain upkeep, triangles with shared edges, grid
+// layout and single faces with vertex merging (declared in mesh_block.h).
+#include "model/mesh/mesh_block.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "model/mesh/grid_builders.h"
+#include "model/services/log.h"
+
+namespace {
+
+// Key of an unordered vertex pair, as the hash of mesh_add_triangle spreads it.
+uint32_t edge_bucket(int32_t a, int32_t b, size_t bucket_count) {
+    const int64_t lo = a < b ? a : b;
+    const int64_t hi = a < b ? b : a;
+    return static_cast<uint32_t>(static_cast<uint64_t>(hi + 4 * lo) % bucket_count);
+}
+
+bool same_edge(const MeshEdge& e, int32_t a, int32_t b) {
+    return (e.v[0] == a && e.v[1] == b) || (e.v[0] == b && e.v[1] == a);
+}
+
+// The edge a-b of the block, or -1.
+int32_t find_edge(const MeshFaceBlock& block, int32_t a, int32_t b, const MeshEdgeHash* hash) {
+    if (hash && !hash->buckets.empty()) {
+        // Entries beyond the block's edges (a hash made for another block) end the chain.
+        int32_t k = hash->buckets[edge_bucket(a, b, hash->buckets.size())];
+        while (k > 0 && static_cast<size_t>(k) <= block.edges.size() &&
+               static_cast<size_t>(k) <= hash->next.size()) {
+            const int32_t e = k - 1;
+            if (same_edge(block.edges[e], a, b)) return e;
+            k = hash->next[e];
+        }
+        return -1;
+    }
+    for (size_t e = 0; e < block.edges.size(); ++e) {
+        if (same_edge(block.edges[e], a, b)) return static_cast<int32_t>(e);
+    }
+    return -1;
+}
+
+// Appends edge a-b (flags 0) and enters it in the hash. May throw std::bad_alloc.
+int32_t append_edge(MeshFaceBlock& block, int32_t a, int32_t b, MeshEdgeHash* hash) {
+    const auto e = static_cast<int32_t>(block.edges.size());
+    if (hash && !hash->buckets.empty()) {
+        hash->next.resize(static_cast<size_t>(e) + 1);
+        block.edges.push_back(MeshEdge{{a, b}, 0});
+        int32_t& head = hash->buckets[edge_bucket(a, b, hash->buckets.size())];
+        hash->next[e] = head;
+        head = e + 1;
+    } else {
+        block.edges.push_back(MeshEdge{{a, b}, 0});
+    }
+    return e;
+}
+
+// Index of the vertex whose coordinate bytes equal p, appending it when new.
+// May throw std::bad_alloc.
+int32_t merge_vertex(MeshFaceBlock& block, const Vec3& p) {
+    const float xyz[3] = {p.x, p.y, p.z};
+    for (size_t i = 0; i < block.vertices.size(); ++i) {
+        const MeshVertex& v = block.vertices[i];
+        const float w[3] = {v.x, v.y, v.z};
+        if (std::memcmp(xyz, w, sizeof xyz) == 0) return static_cast<int32_t>(i);
+    }
+    block.vertices.push_back(MeshVertex{p.x, p.y, p.z, {0, 0, 0, 0, 0, 0}});
+    return static_cast<int32_t>(block.vertices.size() - 1);
+}
+
+bool distinct3(int32_t a, int32_t b, int32_t c) {
+    return a != b && b != c && a != c;
+}
+
+bool is_grid(const MeshFaceBlock& b) {
+    return b.rows != 0 && b.columns != 0;
+}
+
+}  // namespace
+
+bool mesh_point_finite(const Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+bool mesh_point_finite(const Vec3d& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+bool mesh_grid_fits(int64_t points_per_row, int64_t rows) {
+    if (points_per_row < 1 || rows < 1) return false;
+    if (points_per_row <= kMeshMaxGridVertices / rows) return true;
+    log_message(LogLevel::warning, "mesh grid of %lld x %lld points refused (limit %d)",
+                static_cast<long long>(points_per_row), static_cast<long long>(rows),
+                kMeshMaxGridVertices);
+    return false;
+}
+
+int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t bucket_count) {
+    if (!hash) return 13;
+    hash->buckets.clear();
+    hash->next.clear();
+    try {
+        hash->buckets.assign(bucket_count > 0 ? static_cast<size_t>(bucket_count) : 1u, 0);
+        if (block) {
+            hash->next.assign(block->edges.size(), 0);
+            for (size_t e = 0; e < block->edges.size(); ++e) {
+                const MeshEdge& ed = block->edges[e];
+                int32_t& head = hash->buckets[edge_bucket(ed.v[0], ed.v[1], hash->buckets.size())];
+                hash->next[e] = head;
+                head = static_cast<int32_t>(e) + 1;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        hash->buckets.clear();
+        hash->next.clear();
+        return 8;
+    }
+    return 0;
+}
+
+MeshFaceBlock* mesh_face_block(MESH3* mesh, int find_room) {
+    if (!mesh) return nullptr;
+    if (find_room) {
+        for (MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
+            if (b->vertices.empty() || !is_grid(*b)) return b;
+        }
+    }
+    auto* b = new (std::nothrow) MeshFaceBlock();
+    if (!b) return nullptr;
+    b->next = mesh->blocks;
+    mesh->blocks = b;
+    return b;
+}
+
+void mesh_drop_block(MESH3* mesh, MeshFaceBlock* block) {
+    if (!mesh || !block) return;
+    for (MeshFaceBlock** link = &mesh->blocks; *link; link = &(*link)->next) {
+        if (*link == block) {
+            *link = block->next;
+            delete block;
+            return;
+        }
+    }
+}
+
+void mesh_blocks_free(MeshFaceBlock* first) {
+    while (first) {
+        MeshFaceBlock* next = first->next;
+        delete first;
+        first = next;
+    }
+}
+
+int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c, MeshEdgeHash* hash) {
+    if (!block) return 13;
+    const auto nv = static_cast<int64_t>(block->vertices.size());
+    for (int32_t v : {a, b, c}) {
+        if (v < 0 || v >= nv) return 13;
+    }
+    const size_t old_edges = block->edges.size();
+    const size_t old_next = hash ? hash->next.size() : 0;
+    try {
+        const int32_t ends[4] = {a, b, c, a};
+        MeshFace f{{0, 0, 0}, 0};
+        for (int i = 0; i < 3; ++i) {
+            int32_t e = find_edge(*block, ends[i], ends[i + 1], hash);
+            if (e < 0) e = append_edge(*block, ends[i], ends[i + 1], hash);
+            f.e[i] = e;
+        }
+        block->faces.push_back(f);
+    } catch (const std::bad_alloc&) {
+        // Take the new edges back out of the hash chains, newest first.
+        if (hash && !hash->buckets.empty()) {
+            for (size_t e = block->edges.size(); e-- > old_edges;) {
+                const MeshEdge& ed = block->edges[e];
+                int32_t& head = hash->buckets[edge_bucket(ed.v[0], ed.v[1], hash->buckets.size())];
+                if (head == static_cast<int32_t>(e) + 1) head = hash->next[e];
+            }
+            hash->next.resize(old_next);
+        }
+        block->edges.resize(old_edges);
+        return 8;
+    }
+    return 0;
+}
+
+int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, bool closed_columns,
+                    bool closed_rows) {
+    if (!block || points < 1 || row_count < 1) return 13;
+    if (static_cast<int64_t>(points) * row_count != static_cast<int64_t>(block->vertices.size()))
+        return 13;
+    const bool wrap_c = closed_columns && points >= 3;
+    const bool wrap_r = closed_rows && row_count >= 3;
+    const int64_t W = points;
+    const int64_t C = wrap_c ? W : W - 1;
+    const int64_t S = wrap_r ? row_count : row_count - 1;  // row steps
+    const int64_t edge_count = C + S * (3 * C + 1);
+    const int64_t face_count = 2 * C * S;
+    if (edge_count > INT32_MAX || face_count > INT32_MAX) return 13;
+
+    std::vector<MeshEdge> edges;
+    std::vector<MeshFace> faces;
+    try {
+        edges.reserve(static_cast<size_t>(edge_count));
+        faces.reserve(static_cast<size_t>(face_count));
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    auto vtx = [W](int64_t row, int64_t i) { return static_cast<int32_t>(row * W + i % W); };
+    auto edge = [&edges](int32_t a, int32_t b, uint16_t flags) {
+        edges.push_back(MeshEdge{{a, b}, flags});
+        return static_cast<int32_t>(edges.size() - 1);
+    };
+    for (int64_t i = 0; i < C; ++i) edge(vtx(0, i), vtx(0, i + 1), 0);
+    int64_t along_a = 0;  // first edge along row A; successive ones step by `along_step`
+    int64_t along_step = 1;
+    for (int64_t s = 1; s <= S; ++s) {
+        const int64_t A = s - 1;
+        const int64_t B = s % row_count;
+        const int64_t base = static_cast<int64_t>(edges.size());
+        for (int64_t i = 0; i < C; ++i) {
+            edge(vtx(B, i), vtx(A, i), 0);
+            edge(vtx(B, i), vtx(B, i + 1), 0);
+            edge(vtx(B, i + 1), vtx(A, i), kEdgeHidden);
+        }
+        edge(vtx(B, C), vtx(A, C), 0);
+        for (int64_t i = 0; i < C; ++i) {
+            const auto between = static_cast<int32_t>(base + 3 * i);
+            const auto between_next = static_cast<int32_t>(base + 3 * (i + 1));
+            const auto along_b = static_cast<int32_t>(base + 3 * i + 1);
+            const auto diagonal = static_cast<int32_t>(base + 3 * i + 2);
+            const auto along = static_cast<int32_t>(along_a + along_step * i);
+            faces.push_back(MeshFace{{between, along_b, diagonal}, 0});
+            faces.push_back(MeshFace{{diagonal, between_next, along}, 0});
+        }
+        along_a = base + 1;
+        along_step = 3;
+    }
+    block->rows = static_cast<int32_t>(S);
+    block->columns = static_cast<int32_t>(C);
+    block->edges.swap(edges);
+    block->faces.swap(faces);
+    return 0;
+}
+
+int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_per_row,
+                  int32_t row_count, bool closed_columns, bool closed_rows) {
+    if (!mesh || !mesh_grid_fits(points_per_row, row_count)) return 13;
+    if (int64_t{points_per_row} * row_count != static_cast<int64_t>(points.size())) return 13;
+    for (const Vec3d& p : points) {
+        // Stored as floats: beyond their range a coordinate is as bad as NaN.
+        if (!(std::fabs(p.x) <= FLT_MAX && std::fabs(p.y) <= FLT_MAX && std::fabs(p.z) <= FLT_MAX))
+            return 13;
+    }
+    MeshFaceBlock* block = mesh_face_block(mesh, 0);
+    if (!block) return 8;
+    try {
+        block->vertices.resize(points.size());
+    } catch (const std::bad_alloc&) {
+        mesh_drop_block(mesh, block);
+        return 8;
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+        block->vertices[i] = MeshVertex{static_cast<float>(points[i].x),
+                                        static_cast<float>(points[i].y),
+                                        static_cast<float>(points[i].z),
+                                        {0, 0, 0, 0, 0, 0}};
+    }
+    const int r = mesh_grid_build(block, points_per_row, row_count, closed_columns, closed_rows);
+    if (r != 0) mesh_drop_block(mesh, block);
+    return r;
+}
+
+int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
+                  int split) {
+    if (!mesh || !p1 || !p2 || !p3) return 13;
+    for (const Vec3* p : {p1, p2, p3, p4}) {
+        if (p && !mesh_point_finite(*p)) return 13;
+    }
+    if (split && p4) return mesh_add_grid_patch(mesh, p1, p2, p3, p4, 1, 1);
+
+    MeshFaceBlock* block = nullptr;
+    for (MeshFaceBlock* b = mesh->blocks; b && !block; b = b->next) {
+        if (!is_grid(*b)) block = b;
+    }
+    const bool made = block == nullptr;
+    if (made && !(block = mesh_face_block(mesh, 0))) return 8;
+
+    const size_t old_vertices = block->vertices.size();
+    const size_t old_edges = block->edges.size();
+    const size_t old_faces = block->faces.size();
+    std::vector<uint16_t> old_flags;
+    try {
+        old_flags.reserve(old_edges);
+        for (const MeshEdge& e : block->edges) old_flags.push_back(e.flags);
+        const int32_t i1 = merge_vertex(*block, *p1);
+        const int32_t i2 = merge_vertex(*block, *p2);
+        const int32_t i3 = merge_vertex(*block, *p3);
+        const int32_t i4 = p4 ? merge_vertex(*block, *p4) : -1;
+        const bool first = distinct3(i1, i2, i3);
+        const bool second = p4 && distinct3(i1, i3, i4);
+        // The diagonal p1-p3 is hidden only when both halves exist and it is new.
+        const bool hide_diagonal = first && second && find_edge(*block, i1, i3, nullptr) < 0;
+        auto show = [block](int32_t a, int32_t b) {
+            const int32_t e = find_edge(*block, a, b, nullptr);
+            if (e >= 0) block->edges[e].flags &= static_cast<uint16_t>(~kEdgeHidden);
+        };
+        if (first && mesh_add_triangle(block, i1, i2, i3) != 0) throw std::bad_alloc();
+        if (second && mesh_add_triangle(block, i1, i3, i4) != 0) throw std::bad_alloc();
+        if (first) {
+            show(i1, i2);
+            show(i2, i3);
+        }
+        if (second) {
+            show(i3, i4);
+            show(i4, i1);
+        }
+        if (first != second) show(i1, i3);
+        if (hide_diagonal) block->edges[find_edge(*block, i1, i3, nullptr)].flags |= kEdgeHidden;
+        if (!first && !second) block->vertices.resize(old_vertices);  // nothing to keep
+    } catch (const std::bad_alloc&) {
+        block->vertices.resize(old_vertices);
+        block->edges.resize(old_edges);
+        block->faces.resize(old_faces);
+        for (size_t e = 0; e < old_flags.size(); ++e) block->edges[e].flags = old_flags[e];
+        if (made) mesh_drop_block(mesh, block);
+        return 8;
+    }
+    if (made && block->faces.empty()) mesh_drop_block(mesh, block);
+    return 0;
+}

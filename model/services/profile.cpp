@@ -1,0 +1,250 @@
+// The settings store: one INI file behind a mutex, and the typed profile routines.
+#include "model/services/profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "model/services/ini_store.h"
+#include "model/services/log.h"
+
+namespace {
+
+struct Settings {
+    std::mutex mutex;
+    IniStore store;
+    std::string path;
+    bool opened = false;
+    int batch = 0;
+    bool dirty = false;
+    int last_error = 0;
+    int read_error = 0;  // the file exists but could not be read: never overwrite it
+};
+
+Settings& settings() {
+    static Settings s;
+    return s;
+}
+
+// Callers hold the mutex.
+void open_locked(Settings& s) {
+    if (s.opened) return;
+    s.path = settings_default_path();
+    s.opened = true;
+    s.read_error = s.store.load(s.path);
+    if (s.read_error)
+        log_message(LogLevel::warning, "cannot read the settings file %s (error %d)", s.path.c_str(),
+                    s.read_error);
+}
+
+int write_locked(Settings& s) {
+    s.dirty = false;
+    if (s.read_error) {
+        // Writing the store would replace every setting the file holds with the few
+        // put since: keep the file, and the changes in memory only.
+        s.last_error = s.read_error;
+        return s.last_error;
+    }
+    s.last_error = s.store.save(s.path);
+    if (s.last_error)
+        log_message(LogLevel::warning, "cannot write the settings file %s (error %d)", s.path.c_str(),
+                    s.last_error);
+    return s.last_error;
+}
+
+bool get_text(const char* section, const char* key, std::string* out) {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    open_locked(s);
+    return s.store.get(section ? section : "", key ? key : "", out);
+}
+
+void put_text(const char* section, const char* key, const std::string& value) {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    open_locked(s);
+    s.store.put(section ? section : "", key ? key : "", value);
+    s.dirty = true;
+    if (s.batch == 0) write_locked(s);
+}
+
+// Where a number's digits (or its '-') begin: after leading white space and a '+',
+// as scanf reads; null for a null text or a doubled sign.
+const char* number_start(const char* text) {
+    if (!text) return nullptr;
+    const char* p = text;
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '+') {
+        ++p;
+        if (*p == '+' || *p == '-') return nullptr;
+    }
+    return p;
+}
+
+}  // namespace
+
+std::string settings_default_path() {
+    std::string base;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : ".") + "/.config";
+    }
+    std::string app = kSettingsApplication;
+    for (char& c : app)
+        if (c == '/') c = '-';
+    return base + "/" + kSettingsCompany + "/" + app + ".ini";
+}
+
+int settings_open(const std::string& path) {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.path = path.empty() ? settings_default_path() : path;
+    s.opened = true;
+    s.dirty = false;
+    s.last_error = 0;
+    s.read_error = s.store.load(s.path);
+    return s.read_error;
+}
+
+std::string settings_path() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.path;
+}
+
+int settings_flush() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    open_locked(s);
+    return write_locked(s);
+}
+
+int settings_last_error() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.last_error;
+}
+
+SettingsBatch::SettingsBatch() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    ++s.batch;
+}
+
+SettingsBatch::~SettingsBatch() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (--s.batch == 0 && s.dirty) write_locked(s);
+}
+
+std::string profile_format_int(long value) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+std::string profile_format_double(double value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
+}
+
+bool profile_parse_int(const char* text, int* out) {
+    const char* p = number_start(text);
+    if (!p) return false;
+    int value = 0;
+    auto r = std::from_chars(p, p + std::strlen(p), value);
+    if (r.ec != std::errc()) return false;
+    *out = value;
+    return true;
+}
+
+bool profile_parse_double(const char* text, double* out) {
+    const char* p = number_start(text);
+    if (!p) return false;
+    double value = 0;
+    auto r = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
+    if (r.ec != std::errc() || !std::isfinite(value)) return false;
+    *out = value;
+    return true;
+}
+
+int app_profile_get_int(const char* section, const char* key, int def) {
+    std::string text;
+    int value = def;
+    if (get_text(section, key, &text) && profile_parse_int(text.c_str(), &value)) return value;
+    return def;
+}
+
+double app_profile_get_double(const char* section, const char* key, double def) {
+    std::string text;
+    double value = def;
+    if (get_text(section, key, &text) && profile_parse_double(text.c_str(), &value)) return value;
+    return def;
+}
+
+std::string app_profile_get_text(const char* section, const char* key, const char* def) {
+    std::string text;
+    if (get_text(section, key, &text)) return text;
+    return def ? def : "";
+}
+
+void app_profile_get_string(const char* section, const char* key, char* buffer, size_t size,
+                            const char* def) {
+    if (!buffer || size == 0) return;
+    std::string text = app_profile_get_text(section, key, def);
+    size_t n = std::min(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+void app_profile_put_int(const char* section, const char* key, long value) {
+    put_text(section, key, profile_format_int(value));
+}
+
+void app_profile_put_double(const char* section, const char* key, double value) {
+    put_text(section, key, profile_format_double(value));
+}
+
+void app_profile_put_string(const char* section, const char* key, const char* text) {
+    put_text(section, key, text ? text : "");
+}
+
+int prof_get_int(const char* section, const char* key, int def) { return app_profile_get_int(section, key, def); }
+double prof_get_double(const char* section, const char* key, double def) {
+    return app_profile_get_double(section, key, def);
+}
+void prof_get_string_buf(const char* section, const char* key, char* buffer, size_t size, const char* def) {
+    app_profile_get_string(section, key, buffer, size, def);
+}
+void prof_put_int(const char* section, const char* key, long value) { app_profile_put_int(section, key, value); }
+void prof_put_double(const char* section, const char* key, double value) {
+    app_profile_put_double(section, key, value);
+}
+void prof_put_string(const char* section, const char* key, const char* text) {
+    app_profile_put_string(section, key, text);
+}
+
+int pref_int(int load, const char* section, const char* key, int value, int def) {
+    if (load) return prof_get_int(section, key, def);
+    prof_put_int(section, key, value);
+    return value;
+}
+
+double pref_double(int load, const char* section, const char* key, double value, double def) {
+    if (load) return prof_get_double(section, key, def);
+    prof_put_double(section, key, value);
+    return value;
+}
+
+void pref_string(int load, const char* section, const char* key, char* buffer, size_t size, const char* def) {
+    if (load) prof_get_string_buf(section, key, buffer, size, def);
+    else if (buffer) prof_put_string(section, key, buffer);
+}

@@ -1,0 +1,352 @@
+// Plain file streams: opening for reading, writing through a temporary file in the
+// target's folder, the checked commit that renames it over the target, and the
+// stdio transport of IOrecStd.
+#include "model/stream/iorec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+RTC_CLASS_RECORD(IOrec, "IOrec", &IOstream::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
+RTC_CLASS_RECORD(IOrecStd, "IOrecStd", &IOrec::rtc_class, 3, nullptr, nullptr, nullptr, false,
+                 false);
+
+namespace {
+
+std::atomic<int64_t> g_write_limit{-1};
+
+inline int errno_code() {
+    return errno != 0 ? errno : 1;
+}
+
+// The file a save replaces: a symbolic link is followed, so the linked file is
+// replaced and the link stays.
+std::string resolve_target(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            std::string r(real);
+            std::free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+// Permissions of a new file: those of the file it replaces, else 0666 less the umask.
+mode_t new_file_mode(const std::string& target) {
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+void iorec_test_set_write_limit(int64_t bytes) {
+    g_write_limit.store(bytes < 0 ? -1 : bytes);
+}
+
+// ---- IOrec
+
+IOrec::~IOrec() {
+    if (owned_object) {
+        rtc_destroy(owned_object);
+        owned_object = nullptr;
+    }
+    if (buffer) {
+        std::free(buffer);
+        buffer = nullptr;
+    }
+    iorec_abort(this);
+}
+
+void* IOrec::alloc(size_t n) {
+    return IOstream::alloc(n);
+}
+void IOrec::free(void* p) {
+    IOstream::free(p);
+}
+
+void IOrec::take_over(IOrec& from) {
+    chunks = from.chunks;
+    error_code = from.error_code;
+    file = from.file;
+    version = from.version;
+    writing = from.writing;
+    target_model = from.target_model;
+    label_buffer = from.label_buffer;
+    label_size = from.label_size;
+    owned_object = from.owned_object;
+    buffer = from.buffer;
+    info_only = from.info_only;
+    tracks = from.tracks;
+    path = std::move(from.path);
+    temp_path = std::move(from.temp_path);
+    file_size = from.file_size;
+    write_limit = from.write_limit;
+    written = from.written;
+    saved_errno = from.saved_errno;
+    // The old stream gives up everything it owned.
+    from.chunks = nullptr;
+    from.file = nullptr;
+    from.owned_object = nullptr;
+    from.buffer = nullptr;
+    from.temp_path.clear();
+}
+
+void iorec_open(IOrec* s, const char* path, int writing) {
+    if (s->file) io_raise(s, kIoBadData);
+    s->writing = writing ? 1 : 0;
+    if (!path || !*path) io_raise(s, ENOENT);
+    s->path = path;
+    if (!s->writing) {
+        errno = 0;
+        FILE* f = std::fopen(path, "rb");
+        if (!f) io_raise(s, errno_code());
+        s->file = f;
+        struct stat st;
+        if (fstat(fileno(f), &st) != 0) io_raise(s, errno_code());
+        if (S_ISDIR(st.st_mode)) io_raise(s, EISDIR);
+        s->file_size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size)
+                                           : std::numeric_limits<uint64_t>::max();
+        std::setvbuf(f, nullptr, _IOFBF, 8192);
+        if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
+            // A small file needs no more window than its own size.
+            const uint64_t want =
+                std::max<uint64_t>(4096, std::min<uint64_t>(s->file_size, IOrecStd::kWriteWindow));
+            std_stream->window_capacity = static_cast<size_t>(want);
+            std_stream->window.reset(new (std::nothrow) uint8_t[want]);
+            if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+            std_stream->window_base = std_stream->file_position = 0;
+            std_stream->window_length = std_stream->window_cursor = 0;
+        }
+        return;
+    }
+    const std::string target = resolve_target(s->path);
+    const size_t slash = target.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty()) io_raise(s, EISDIR);
+    // A file its user may not write stays protected, as it would be if written in place.
+    errno = 0;
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+        io_raise(s, errno_code());
+    }
+    std::string temp = folder + "." + name + ".XXXXXX";
+    errno = 0;
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) io_raise(s, errno_code());
+    s->temp_path = temp;
+    s->path = target;
+    fchmod(fd, new_file_mode(target));  // best effort: a failure keeps 0600
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        const int e = errno_code();
+        close(fd);
+        iorec_abort(s);
+        io_raise(s, e);
+    }
+    s->file = f;
+    std::setvbuf(f, nullptr, _IOFBF, 8192);
+    s->write_limit = g_write_limit.load();
+    s->written = 0;
+    if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
+        std_stream->window_capacity = IOrecStd::kWriteWindow;
+        std_stream->window.reset(new (std::nothrow) uint8_t[IOrecStd::kWriteWindow]);
+        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+        std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
+        std_stream->window_length = std_stream->window_cursor = 0;
+    }
+}
+
+void iorec_commit(IOrec* s) {
+    if (!s->writing) {
+        FILE* f = s->file;
+        s->file = nullptr;
+        errno = 0;
+        if (f && std::fclose(f) != 0) io_raise(s, errno_code());
+        return;
+    }
+    if (!s->file || s->temp_path.empty()) io_raise(s, kIoBadData);
+    auto fail = [s](int code) {
+        iorec_abort(s);
+        io_raise(s, code);
+    };
+    try {
+        s->finish_transport();
+    } catch (const IoError& e) {
+        fail(e.code);
+    }
+    errno = 0;
+    if (std::fflush(s->file) != 0) fail(s->saved_errno ? s->saved_errno : errno_code());
+    if (s->saved_errno) fail(s->saved_errno);
+    errno = 0;
+    if (fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS) fail(errno_code());
+    FILE* f = s->file;
+    s->file = nullptr;
+    errno = 0;
+    if (std::fclose(f) != 0) fail(errno_code());
+    errno = 0;
+    if (std::rename(s->temp_path.c_str(), s->path.c_str()) != 0) fail(errno_code());
+    s->temp_path.clear();
+}
+
+void iorec_abort(IOrec* s) {
+    if (s->file) {
+        std::fclose(s->file);
+        s->file = nullptr;
+    }
+    if (!s->temp_path.empty()) {
+        unlink(s->temp_path.c_str());
+        s->temp_path.clear();
+    }
+}
+
+// ---- IOrecStd
+
+namespace {
+
+// Puts the file's own position at `pos`.
+void position_file(IOrecStd* s, uint64_t pos) {
+    if (s->file_position == pos) return;
+    errno = 0;
+    if (fseeko(s->file, static_cast<off_t>(pos), SEEK_SET) != 0) io_raise(s, errno_code());
+    s->file_position = pos;
+}
+
+void put_to_file(IOrecStd* s, uint64_t pos, const uint8_t* p, size_t n) {
+    position_file(s, pos);
+    errno = 0;
+    if (fwrite_unlocked(p, 1, n, s->file) != n) io_raise(s, errno_code());
+    s->file_position += n;
+}
+
+// Hands the window to the file; the window then starts empty at the cursor.
+void flush_window(IOrecStd* s) {
+    if (s->window_length) put_to_file(s, s->window_base, s->window.get(), s->window_length);
+    s->window_base += s->window_cursor;
+    s->window_length = s->window_cursor = 0;
+}
+
+}  // namespace
+
+void IOrecStd::read(void* buf, size_t n) {
+    if (n == 0) return;
+    if (!file || writing || !window) io_raise(this, kIoBadData);
+    auto* out = static_cast<uint8_t*>(buf);
+    while (n > 0) {
+        if (window_cursor < window_length) {
+            const size_t k = std::min(n, window_length - window_cursor);
+            std::memcpy(out, window.get() + window_cursor, k);
+            window_cursor += k;
+            out += k;
+            n -= k;
+            continue;
+        }
+        window_base += window_cursor;
+        window_length = window_cursor = 0;
+        position_file(this, window_base);
+        errno = 0;
+        if (n >= window_capacity) {  // a large read goes straight to the caller
+            const size_t got = fread_unlocked(out, 1, n, file);
+            file_position += got;
+            window_base += got;
+            if (got != n) io_raise(this, errno_code());
+            return;
+        }
+        const size_t got = fread_unlocked(window.get(), 1, window_capacity, file);
+        file_position += got;
+        window_length = got;
+        if (got == 0) io_raise(this, errno_code());
+    }
+}
+
+void IOrecStd::write(const void* buf, size_t n) {
+    if (n == 0) return;
+    if (!file || !writing || !window) io_raise(this, kIoBadData);
+    if (write_limit >= 0 && written + n > static_cast<uint64_t>(write_limit)) {
+        io_raise(this, ENOSPC);
+    }
+    if (window_cursor + n > window_capacity) {
+        flush_window(this);
+        if (n >= window_capacity) {
+            put_to_file(this, window_base, static_cast<const uint8_t*>(buf), n);
+            window_base += n;
+            written += n;
+            file_end = std::max(file_end, window_base);
+            return;
+        }
+    }
+    std::memcpy(window.get() + window_cursor, buf, n);
+    window_cursor += n;
+    window_length = std::max(window_length, window_cursor);
+    written += n;
+    file_end = std::max(file_end, window_base + window_cursor);
+}
+
+void IOrecStd::finish_transport() {
+    if (!window || !file) return;
+    if (writing) {
+        flush_window(this);
+    } else {
+        window_base += window_cursor;
+        window_length = window_cursor = 0;
+    }
+    position_file(this, window_base);  // the file continues where the stream is
+}
+
+int IOrecStd::seek(int64_t offset, int whence) {
+    if (!file || !window) io_raise(this, kIoBadData);
+    int64_t target;
+    switch (whence) {
+        case SEEK_SET:
+            target = offset;
+            break;
+        case SEEK_CUR:
+            target = static_cast<int64_t>(tell()) + offset;
+            break;
+        case SEEK_END:
+            if (!writing && file_size == std::numeric_limits<uint64_t>::max())
+                io_raise(this, ESPIPE);
+            target = static_cast<int64_t>(writing ? file_end : file_size) + offset;
+            break;
+        default:
+            io_raise(this, EINVAL);
+    }
+    if (target < 0) io_raise(this, EINVAL);
+    const auto t = static_cast<uint64_t>(target);
+    if (t >= window_base && t <= window_base + window_length) {
+        window_cursor = static_cast<size_t>(t - window_base);
+        return 0;
+    }
+    if (writing) {
+        flush_window(this);
+    } else {
+        window_length = window_cursor = 0;
+    }
+    window_base = t;
+    return 0;
+}
+
+uint64_t IOrecStd::tell() {
+    if (!file || !window) io_raise(this, kIoBadData);
+    return window_base + window_cursor;
+}
+
+uint64_t IOrecStd::available(uint64_t) {
+    if (writing || file_size == std::numeric_limits<uint64_t>::max()) {
+        return std::numeric_limits<uint64_t>::max();
+    }
+    const uint64_t p = tell();
+    return p < file_size ? file_size - p : 0;
+}

@@ -1,0 +1,55 @@
+// Engine service hooks shown through the platform, and window boxes.
+#include "shell/services.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <QtGlobal>
+
+#include "model/services/log.h"
+#include "model/services/msgbox.h"
+#include "platform/modal.h"
+
+namespace {
+
+QPointer<QWidget>& main_window() {
+    static QPointer<QWidget> window;
+    return window;
+}
+
+}  // namespace
+
+void shell_set_main_window(QWidget* window) { main_window() = window; }
+
+QWidget* shell_main_window() { return main_window().data(); }
+
+void shell_install_services() {
+    // Engine log lines join Qt's logging (thread-safe; its rules and handler apply).
+    log_set_hook([](LogLevel level, const char* text) {
+        switch (level) {
+            case LogLevel::debug: qDebug("%s", text); break;
+            case LogLevel::info: qInfo("%s", text); break;
+            case LogLevel::warning: qWarning("%s", text); break;
+            case LogLevel::error: qCritical("%s", text); break;
+        }
+    });
+    msgbox_set_hook([](const MsgBoxRequest& box) { return platform_message_box(shell_main_window(), box); });
+    wait_cursor_set_hook([](bool show) { platform_wait_cursor(show); });
+}
+
+void window_get_box(const QWidget* window, WinBox* box, int mode) {
+    if (!window || !box) return;
+    switch (mode) {
+        case 0: {
+            QRect r = window->frameGeometry();
+            *box = WinBox{r.x(), r.y(), r.width(), r.height()};
+            break;
+        }
+        case 1: {
+            QRect r = window->frameGeometry();
+            *box = WinBox{0, 0, r.width(), r.height()};
+            break;
+        }
+        case 2: *box = WinBox{0, 0, window->width(), window->height()}; break;
+        default: break;
+    }
+}
