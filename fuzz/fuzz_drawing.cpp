@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/view/view.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         log_set_level(LogLevel::error);
         drawing_file_register();
+        view_type_register();  // views are part of a drawing file too
         return true;
     }();
     (void)ready;

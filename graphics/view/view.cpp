@@ -6,6 +6,7 @@
 #include <new>
 
 #include "graphics/view/colours.h"
+#include "model/db/patt.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
 #include "model/math/scalar.h"
@@ -36,6 +37,29 @@ int VIEW::init_level(RTC* obj) {
     auto* v = static_cast<VIEW*>(obj);
     if (!v->selection) v->selection = buffer_new();
     return v->selection ? 0 : 8;
+}
+
+namespace {
+
+// Replaces one reference equal to old_ref; a new reference of another class clears it.
+template <class T>
+int swap_ref(T** slot, RTC* old_ref, RTC* new_ref) {
+    if (!*slot || *slot != old_ref) return 0;
+    *slot = (new_ref && rtc_is<T>(new_ref)) ? static_cast<T*>(new_ref) : nullptr;
+    return 1;
+}
+
+}  // namespace
+
+int VIEW::replace_ref(RTC* old_ref, RTC* new_ref) {
+    if (!old_ref || old_ref == new_ref) return 0;
+    int n = swap_ref(&current_layer, old_ref, new_ref) +
+            swap_ref(&current_line_style, old_ref, new_ref) +
+            swap_ref(&current_hatch, old_ref, new_ref) + swap_ref(&current_font, old_ref, new_ref);
+    ViewLayerState& st = layer_state;
+    n += swap_ref(&st.layer, old_ref, new_ref) + swap_ref(&st.line_style, old_ref, new_ref) +
+         swap_ref(&st.hatch, old_ref, new_ref) + swap_ref(&st.font, old_ref, new_ref);
+    return n != 0;
 }
 
 int VIEW::view_slot(const BBox* box, int flags) {

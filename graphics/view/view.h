@@ -111,6 +111,8 @@ class VIEW : public ZSVIEW {
 
     // The view slot (model_notify_views): view_invalidate.
     int view_slot(const BBox* box, int flags) override;
+    // The current layer and styles, and those of the layer-state record.
+    int replace_ref(RTC* old_ref, RTC* new_ref) override;
     bool has_view_slot() const override { return true; }
 
     static int init_level(RTC* obj);

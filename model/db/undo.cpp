@@ -471,6 +471,8 @@ void undo_object_dying(ZOBJ* obj, bool redirect_keys) {
     if (!obj || !obj->parent) return;
     MODEL* m = obj_model(obj->parent);
     if (!m) return;
+    // No view may keep a dying layer or style as its current one.
+    if (rtc_is<LAYER>(obj) || rtc_is<PATT>(obj)) model_views_replace_ref(m, obj, nullptr);
     ZOBJ* roots[1] = {obj};
     if (model_has_history(m)) undo_forget_objects(m, roots, 1);
     // Keys of the objects the history holds out of the drawing follow too: without

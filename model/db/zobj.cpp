@@ -289,14 +289,25 @@ int MODEL::init_level(RTC* obj) {
 int MODEL::replace_ref(RTC* old_ref, RTC* new_ref) {
     int result = CONTAINER::replace_ref(old_ref, new_ref);
     if (result && old_ref == new_ref) return 1;
-    if (!patterns) return result;
-    ZDLIST* p = patterns;
-    do {
-        result |= static_cast<ZOBJ*>(p)->replace_ref(old_ref, new_ref);
-        if (result && old_ref == new_ref) return 1;
-        p = p->next;
-    } while (p != patterns);
+    if (patterns) {
+        ZDLIST* p = patterns;
+        do {
+            result |= static_cast<ZOBJ*>(p)->replace_ref(old_ref, new_ref);
+            if (result && old_ref == new_ref) return 1;
+            p = p->next;
+        } while (p != patterns);
+    }
+    model_views_replace_ref(this, old_ref, new_ref);
     return result;
+}
+
+void model_views_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref) {
+    if (!model || !model->views || old_ref == new_ref) return;
+    ZDLIST* v = model->views;
+    do {
+        if (rtc_is<ZSVIEW>(v)) static_cast<ZSVIEW*>(v)->replace_ref(old_ref, new_ref);
+        v = v->next;
+    } while (v != model->views);
 }
 
 void MODEL::set_modified(int flag) {

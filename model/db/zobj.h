@@ -43,6 +43,10 @@ class ZSVIEW : public ZDLIST {
     virtual int view_slot(const BBox* box, int flags);
     // Whether the class fills the view slot (the base does not).
     virtual bool has_view_slot() const { return false; }
+    // A view's references to layers and styles (its current ones) that equal
+    // old_ref become new_ref; non-zero when one did. Reached through the model's
+    // replace_ref, so no view keeps a style or layer that leaves the drawing.
+    virtual int replace_ref(RTC* /*old_ref*/, RTC* /*new_ref*/) { return 0; }
 
     MODEL* model = nullptr;
 };
@@ -154,6 +158,8 @@ extern ModelModifiedHook g_model_modified_hook;
 // For every view attached to the model whose class fills the view slot, calls it
 // with (box, flags).
 void model_notify_views(MODEL* model, const BBox* box, int flags);
+// Every attached view's references equal to old_ref become new_ref.
+void model_views_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref);
 // Attaches a view to the model's ring of views (detaching it from any other first).
 void model_attach_view(MODEL* model, ZSVIEW* view);
 void model_detach_view(ZSVIEW* view);

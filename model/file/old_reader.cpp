@@ -344,7 +344,12 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
         if (v >= 104) {
             int32_t box[6];
             io_get_longs(s, box, 6);
-            if (auto* t = rtc_cast<TEXT2>(obj)) std::memcpy(t->pairs, box, sizeof box);
+            if (auto* t = rtc_cast<TEXT2>(obj)) {
+                // Older files keep the text's box here; texts of those versions lie
+                // in the x-y plane, and the first pair now holds the plane normal.
+                std::memcpy(t->pairs, box, sizeof box);
+                text2_set_normal(*t, Vec3d{0, 0, 1});
+            }
         }
         obj->width = static_cast<float>(io_get_long(s) / kAttributeScale);
         obj->colour = io_get_long(s);

@@ -39,37 +39,46 @@ void for_ring(ZDLIST* head, Fn&& fn) {
     } while (n != head);
 }
 
+// Runs `write(path)` through iorec_save_maybe_packed.
+template <class Fn>
+int save_with(const char* path, bool pack, Fn&& write) {
+    return iorec_save_maybe_packed(
+        path, pack,
+        [](const char* target, void* context) { return (*static_cast<Fn*>(context))(target); },
+        &write);
+}
+
 }  // namespace
 
 int drawing_file_save(const char* path, MODEL* model, int pack) {
     if (!path || !*path || !model) return kIoBadData;
     drawing_file_register();
     WaitCursor wait;
-    std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return kIoOutOfMemory;
-    s->version = kIoFormatVersion;
-    int r = io_guarded([&] {
-        iorec_open(s.get(), path, 1);
-        s->tracks = 1;
-        model_number_objects(model);
-        put_header(s.get());
-        {
-            IoChunkWriter body(s.get(), kTagName);
-            put_empty_chunk(s.get(), kTagCurrentLayout);
-            for_ring(model->patterns,
-                     [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
-            for_ring(model->children, [&](ZDLIST* c) {
-                const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
-                                     : rtc_is<VPORT>(c) ? kKindViewport
-                                                        : kTagAnyClass;
-                io_put_object(s.get(), c, tag);
-            });
-            for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
-        }
-        iorec_commit(s.get());
+    int r = save_with(path, pack == 1, [&](const char* target) {
+        std::unique_ptr<IOrec> s = new_stream();
+        if (!s) return int{kIoOutOfMemory};
+        s->version = kIoFormatVersion;
+        return io_guarded([&] {
+            iorec_open(s.get(), target, 1);
+            s->tracks = 1;
+            model_number_objects(model);
+            put_header(s.get());
+            {
+                IoChunkWriter body(s.get(), kTagName);
+                put_empty_chunk(s.get(), kTagCurrentLayout);
+                for_ring(model->patterns,
+                         [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
+                for_ring(model->children, [&](ZDLIST* c) {
+                    const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
+                                         : rtc_is<VPORT>(c) ? kKindViewport
+                                                            : kTagAnyClass;
+                    io_put_object(s.get(), c, tag);
+                });
+                for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
+            }
+            iorec_commit(s.get());
+        });  // an uncommitted temporary file goes with the stream
     });
-    s.reset();  // an uncommitted temporary file goes with the stream
-    if (r == 0 && pack == 1) r = lzw_pack_file(path);
     if (r != 0) log_message(LogLevel::warning, "drawing_file_save %s: error %d", path, r);
     return r;
 }
@@ -77,9 +86,6 @@ int drawing_file_save(const char* path, MODEL* model, int pack) {
 int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
                     const Vec3& base) {
     drawing_file_register();
-    std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return kIoOutOfMemory;
-    s->version = kIoFormatVersion;
     if (!path || !*path) return kIoBadData;
     if (mode != 0 && mode != 1) return kIoBadData;
     if (!selection) return 0;
@@ -89,36 +95,40 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
     for (RefNode* n = selection->refs; n; n = n->next) {
         if (auto* o = rtc_cast<object>(n->ref)) objects.push_back(o);
     }
-    int r = io_guarded([&] {
-        iorec_open(s.get(), path, 1);
-        s->tracks = 0;
-        if (model) model_number_objects(model);
-        put_header(s.get());
-        IoChunkWriter body(s.get(), kTagBlockBody);
-        const float b[3] = {base.x, base.y, base.z};
-        int32_t words[3];
-        std::memcpy(words, b, sizeof words);
-        io_put_longs(s.get(), words, 3);
-        put_empty_chunk(s.get(), kTagCurrentLayout);
-        std::string text = label ? label : "";
-        if (text.size() > kBlockLabelSize - 1) text.resize(kBlockLabelSize - 1);
-        io_put_string_chunk(s.get(), text.c_str(), kTagLabel);
-        // Only the styles some selected object (or anything inside it) refers to.
-        if (model) {
-            for_ring(model->patterns, [&](ZDLIST* p) {
-                for (object* o : objects) {
-                    if (o->replace_ref(p, p)) {
-                        io_put_object(s.get(), p, object_record_tag(p));
-                        break;
+    int r = save_with(path, mode == 1, [&](const char* target) {
+        std::unique_ptr<IOrec> s = new_stream();
+        if (!s) return int{kIoOutOfMemory};
+        s->version = kIoFormatVersion;
+        int w = io_guarded([&] {
+            iorec_open(s.get(), target, 1);
+            s->tracks = 0;
+            if (model) model_number_objects(model);
+            put_header(s.get());
+            IoChunkWriter body(s.get(), kTagBlockBody);
+            const float b[3] = {base.x, base.y, base.z};
+            int32_t words[3];
+            std::memcpy(words, b, sizeof words);
+            io_put_longs(s.get(), words, 3);
+            put_empty_chunk(s.get(), kTagCurrentLayout);
+            std::string text = label ? label : "";
+            if (text.size() > kBlockLabelSize - 1) text.resize(kBlockLabelSize - 1);
+            io_put_string_chunk(s.get(), text.c_str(), kTagLabel);
+            // Only the styles some selected object (or anything inside it) refers to.
+            if (model) {
+                for_ring(model->patterns, [&](ZDLIST* p) {
+                    for (object* o : objects) {
+                        if (o->replace_ref(p, p)) {
+                            io_put_object(s.get(), p, object_record_tag(p));
+                            break;
+                        }
                     }
-                }
-            });
-        }
-        for (object* o : objects) io_put_object(s.get(), o, object_record_tag(o));
+                });
+            }
+            for (object* o : objects) io_put_object(s.get(), o, object_record_tag(o));
+        });
+        if (w == 0) w = io_guarded([&] { iorec_commit(s.get()); });
+        return w;
     });
-    if (r == 0) r = io_guarded([&] { iorec_commit(s.get()); });
-    s.reset();
-    if (r == 0 && mode == 1) r = lzw_pack_file(path);
     if (r != 0) log_message(LogLevel::warning, "block_file_save %s: error %d", path, r);
     return r;
 }

@@ -21,6 +21,7 @@ RTC_CLASS_RECORD(IOrecStd, "IOrecStd", &IOrec::rtc_class, 3, nullptr, nullptr, n
 namespace {
 
 std::atomic<int64_t> g_write_limit{-1};
+std::atomic<int> g_write_limit_spared{0};
 
 inline int errno_code() {
     return errno != 0 ? errno : 1;
@@ -51,7 +52,8 @@ mode_t new_file_mode(const std::string& target) {
 
 }  // namespace
 
-void iorec_test_set_write_limit(int64_t bytes) {
+void iorec_test_set_write_limit(int64_t bytes, int spared) {
+    g_write_limit_spared.store(spared > 0 ? spared : 0);
     g_write_limit.store(bytes < 0 ? -1 : bytes);
 }
 
@@ -159,6 +161,9 @@ void iorec_open(IOrec* s, const char* path, int writing) {
     s->file = f;
     std::setvbuf(f, nullptr, _IOFBF, 8192);
     s->write_limit = g_write_limit.load();
+    if (s->write_limit >= 0 && g_write_limit_spared.load() > 0 &&
+        g_write_limit_spared.fetch_sub(1) > 0)
+        s->write_limit = -1;
     s->written = 0;
     if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
         std_stream->window_capacity = IOrecStd::kWriteWindow;

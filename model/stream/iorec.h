@@ -170,9 +170,21 @@ LzwCodecState lzw_codecs_state();
 // a current plain file; 8 out of memory; errno when a file cannot be read or written.
 // On failure the plain file at `path` stays as it was.
 int lzw_pack_file(const char* path);
+// The same pass from the plain file `source` into `target` (which may be the same
+// path); `target` is replaced only when the packed file is complete.
+int lzw_pack_file_to(const char* source, const char* target);
+
+// Saves through `write_plain(path)` (a function writing a complete plain file and
+// returning its code). With `pack`, the plain file goes to a scratch file beside
+// `path` first and the packed file then replaces `path`, so a failure at any step
+// leaves the previous file in place. The scratch file never outlives the call.
+int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(const char*, void*),
+                            void* context);
 
 // ---- Tests ------------------------------------------------------------------------
 
 // Every write stream opened from now on fails with ENOSPC once it has handed more
 // than `bytes` bytes to its file, like a full disk; -1 turns it off.
-void iorec_test_set_write_limit(int64_t bytes);
+// With `spared` > 0 that many write streams are opened unlimited first (a disk that
+// fills up during the second pass of a save).
+void iorec_test_set_write_limit(int64_t bytes, int spared = 0);

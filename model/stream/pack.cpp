@@ -2,10 +2,13 @@
 // coding word 1, then the code stream of everything behind the header. The packed
 // file is written beside the plain one and replaces it only when complete.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "model/stream/iorec.h"
 
@@ -28,12 +31,32 @@ uint32_t le32(const uint8_t* b) {
 }  // namespace
 
 int lzw_pack_file(const char* path) {
+    return lzw_pack_file_to(path, path);
+}
+
+int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(const char*, void*),
+                            void* context) {
+    if (!pack) return write_plain(path, context);
+    if (!path || !*path) return ENOENT;
+    // Reserve a unique name beside the target for the plain pass.
+    std::string scratch = std::string(path) + ".plain-XXXXXX";
+    errno = 0;
+    const int fd = mkstemp(scratch.data());
+    if (fd < 0) return errno_code();
+    close(fd);
+    int r = write_plain(scratch.c_str(), context);
+    if (r == 0) r = lzw_pack_file_to(scratch.c_str(), path);
+    std::remove(scratch.c_str());
+    return r;
+}
+
+int lzw_pack_file_to(const char* path, const char* target) {
     std::unique_ptr<IOrec> stream = rtc_make<IOrecStd>();
     if (!stream) return kIoOutOfMemory;
     std::unique_ptr<FILE, FileCloser> source;
     constexpr size_t kPiece = 1u << 16;
     return io_guarded([&] {
-        if (!path || !*path) io_raise(stream.get(), ENOENT);
+        if (!path || !*path || !target || !*target) io_raise(stream.get(), ENOENT);
         errno = 0;
         source.reset(std::fopen(path, "rb"));
         if (!source) io_raise(stream.get(), errno_code());
@@ -52,7 +75,7 @@ int lzw_pack_file(const char* path) {
         uint64_t size = static_cast<uint64_t>(st.st_size) - 12;
 
         stream->version = kIoFormatVersion;
-        iorec_open(stream.get(), path, 1);
+        iorec_open(stream.get(), target, 1);
         io_put_long(stream.get(), 1);
         io_put_long(stream.get(), kIoFormatVersion);
         io_put_long(stream.get(), 1);

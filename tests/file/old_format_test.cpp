@@ -10,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/geom/regen.h"
 #include "model/file/drawing_file.h"
 #include "model/stream/iostream.h"
 #include "old_writer.h"
@@ -82,6 +83,11 @@ TEST_F(OldFormatTest, EveryVersionLoadsItsObjects) {
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(text->text, "Hello");
         EXPECT_STREQ(text->font->name(), v >= 103 ? "Mono" : "DEFAULT");
+        // The stored box is not taken for the text's plane.
+        const Vec3d normal = text2_normal(*text);
+        EXPECT_EQ(normal.x, 0.0);
+        EXPECT_EQ(normal.y, 0.0);
+        EXPECT_EQ(normal.z, 1.0);
 
         if (v >= 103) {
             EXPECT_NE(model_find_patt(model.get(), "Dash", &LINEPATT::rtc_class), nullptr);

@@ -80,7 +80,13 @@ class Writer {
     void common(int32_t kind, int32_t colour, bool mesh = false) {
         if (v_ < 103) return;
         w_.i32(kind);
-        if (v_ >= 104) w_.i32(0).i32(0).i32(0).i32(0).i32(0).i32(0);
+        if (v_ >= 104) {  // the box, two float corners and a third pair
+            for (float f : {1.0f, 2.0f, 0.0f, 11.0f, 4.0f, 0.0f}) {
+                int32_t bits;
+                std::memcpy(&bits, &f, sizeof bits);
+                w_.i32(bits);
+            }
+        }
         w_.i32(8192);  // width 0.5
         w_.i32(colour);
         real(0.125);  // resolution

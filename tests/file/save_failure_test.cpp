@@ -51,6 +51,14 @@ TEST_F(SaveFailureTest, FullDiskKeepsThePreviousFile) {
     }
     EXPECT_EQ(read_bytes(target), (Bytes{'o', 'l', 'd'}));
     buffer_free(&sel);
+    // The disk fills up while the packed file is written, after the plain pass.
+    for (int64_t limit : {0, 20, 200}) {
+        iorec_test_set_write_limit(limit, 1);
+        EXPECT_NE(drawing_file_save(target.c_str(), model.get(), 1), 0);
+        iorec_test_set_write_limit(-1);
+        EXPECT_EQ(read_bytes(target), (Bytes{'o', 'l', 'd'})) << limit;
+        EXPECT_EQ(files_in(dir_), 1u) << limit;
+    }
     // Without the limit the same save succeeds.
     EXPECT_EQ(drawing_file_save(target.c_str(), model.get(), 1), 0);
     EXPECT_GT(read_bytes(target).size(), 12u);

@@ -7,6 +7,8 @@
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
+#include "model/db/patt.h"
+#include "model/db/tree.h"
 #include "model/math/scalar.h"
 #include "view_test_util.h"
 
@@ -178,3 +180,32 @@ TEST_F(ViewTest, DrawingObjectsIntoTheWindow) {
 }
 
 }  // namespace
+
+TEST_F(ViewTest, CurrentLayerAndStylesFollowTheirReplacementOrGoWithThem) {
+    auto model = rtc_make<MODEL>();
+    ASSERT_TRUE(model);
+    auto* dash = rtc_make<LINEPATT>().release();
+    auto* dots = rtc_make<LINEPATT>().release();
+    dash->set_string(0, "Dash");
+    dots->set_string(0, "Dots");
+    ASSERT_EQ(model_insert_patt(model.get(), dash), 1);
+    ASSERT_EQ(model_insert_patt(model.get(), dots), 1);
+    auto* layer = static_cast<LAYER*>(model->children);
+    ASSERT_TRUE(rtc_is<LAYER>(layer));
+    VIEW* v = view.release();
+    model_attach_view(model.get(), v);
+    v->current_line_style = dash;
+    v->layer_state.line_style = dash;
+    v->current_layer = layer;
+
+    // A style replaced by another: the view takes the replacement.
+    model_delete_patt(dash, dots);
+    EXPECT_EQ(v->current_line_style, dots);
+    EXPECT_EQ(v->layer_state.line_style, dots);
+    // A style or layer that goes without one: the view keeps nothing dangling.
+    model_delete_patt(dots, nullptr);
+    EXPECT_EQ(v->current_line_style, nullptr);
+    rtc_destroy(layer);
+    EXPECT_EQ(v->current_layer, nullptr);
+    rtc_destroy(v);
+}
