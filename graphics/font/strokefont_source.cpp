@@ -23,7 +23,9 @@ namespace {
 constexpr int kErrNoMemory = 8;
 constexpr int kErrBadInput = 13;
 constexpr int kMaxStack = 7;
-constexpr int kMaxSubshapeDepth = 32;
+// Every glyph on a chain of subshapes being defined is in progress, so a
+// chain without a cycle is at most as deep as there are glyph codes.
+constexpr int kMaxSubshapeDepth = 255;
 constexpr int64_t kMaxCoordinate = 255;  // an end beyond this is too large
 constexpr int64_t kMaxExtent = 127;      // the largest signed stroke byte
 constexpr int kMaxArcStepsPerOctant = 64;

@@ -69,6 +69,11 @@ uint32_t g_cube27[27] = {};
 inline int threshold(int x, int y) {
     return kDitherMatrix[(y & 7) * 8 + (x & 7)];
 }
+// Threshold of the i-th pixel of a row starting at x; only the low bits of
+// the position matter, so it is formed without overflowing near INT_MAX.
+inline int threshold_at(int x, int i, int y) {
+    return threshold(static_cast<int>((static_cast<unsigned>(x) + static_cast<unsigned>(i)) & 7u), y);
+}
 
 inline uint32_t to4(uint32_t p, int t) {
     return g_cube27[(level(kQuant3, p, t) * 3 + level(kQuant3, p >> 8, t)) * 3 + level(kQuant3, p >> 16, t)];
@@ -116,7 +121,7 @@ uint32_t cube27_entry(int index) {
 void dither_row_rgb32(uint32_t* row, int x, int y, int count, int depth) {
     if (!row || count <= 0) return;
     for (int i = 0; i < count; ++i) {
-        const int t = threshold(x + i, y);
+        const int t = threshold_at(x, i, y);
         const uint32_t p = row[i];
         switch (depth) {
         case 4: row[i] = to4(p, t); break;
@@ -143,7 +148,7 @@ void dither_row_rgb24(void* dst, const uint8_t* src, int x, int y, int count, in
     // safe in place.
     for (int i = 0; i < count; ++i) {
         const uint32_t p = uint32_t{src[3 * i]} | uint32_t{src[3 * i + 1]} << 8 | uint32_t{src[3 * i + 2]} << 16;
-        const int t = threshold(x + i, y);
+        const int t = threshold_at(x, i, y);
         if (depth == 4) {
             out[i] = static_cast<uint8_t>(to4(p, t));
         } else if (depth == 8) {

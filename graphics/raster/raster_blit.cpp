@@ -98,11 +98,20 @@ void image_dc_blit(ImageDC* dst, int dx, int dy, int w, int h, const void* src, 
     }
     ImageDC* from = const_cast<ImageDC*>(static_cast<const ImageDC*>(src));
     if (!dc_ok(from)) return;
-    rect_from_xywh(&s, sx, sy, w, h);
+    // Clipped in 64 bits: a size reaching past the 32-bit range still copies
+    // the visible part, and both rectangles keep the same size.
+    int64_t d64[4] = {dx, dy, int64_t{dx} + w - 1, int64_t{dy} + h - 1};
+    int64_t s64[4] = {sx, sy, int64_t{sx} + w - 1, int64_t{sy} + h - 1};
     const RasterRect db{0, 0, dst->width - 1, dst->height - 1};
     const RasterRect sb{0, 0, from->width - 1, from->height - 1};
-    if (!rect_clip_pair(&d, &db, &s, &sb)) return;
-    if (from == dst || (!(op & kRopColourWords) && from->planes == dst->planes && from->bits == dst->bits)) {
+    if (!rect_clip_pair64(d64, &db, s64, &sb)) return;
+    rect_store64(&d, d64);
+    rect_store64(&s, s64);
+    // Two contexts on one image share its format; the image's own blit
+    // orders overlapping rows and columns, which a row-by-row conversion
+    // would not.
+    if (from == dst || from->image == dst->image ||
+        (!(op & kRopColourWords) && from->planes == dst->planes && from->bits == dst->bits)) {
         if (from->blit) from->blit(dst, &d, from, &s, op);
         return;
     }

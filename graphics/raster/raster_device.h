@@ -50,6 +50,12 @@ void segment_find(const ImageDC* dc, const RasterRect& rect, int order, Fn&& fn)
     }
 }
 
+// rect_clip_pair on rectangles held in 64 bits ({x0, y0, x1, y1}), for
+// callers whose rectangles come from positions and sizes that may not fit in
+// 32 bits; rect_store64 saturates the result into a RasterRect.
+int rect_clip_pair64(int64_t r1[4], const RasterRect* bounds1, int64_t r2[4], const RasterRect* bounds2);
+void rect_store64(RasterRect* out, const int64_t r[4]);
+
 // Traversal order of a blit: within one image, bottom to top (bit 1) when
 // the source starts above the destination and reaches it, right to left (bit
 // 0) when it starts left of it and reaches it; 0 between two images.
@@ -91,7 +97,8 @@ void mask_walk(ImageDC* dc, const RasterPen* pen, int x, int y, int width, int h
     uint32_t pixel;
     int rop;
     if (!raster_reduce_colour(dc, pen->colour, pen->op, &pixel, &rop)) return;
-    RasterRect rect{x, y, static_cast<int32_t>(int64_t{x} + width - 1), static_cast<int32_t>(int64_t{y} + height - 1)};
+    RasterRect rect;
+    rect_from_xywh(&rect, x, y, width, height);  // saturates a size past the 32-bit range
     RasterRect clipped;
     if (!rect_intersect(&clipped, &rect, &pen->clip)) return;
     segment_find(dc, clipped, 0, [&](RasterSegment* e, const RasterRect& part) {

@@ -193,27 +193,40 @@ int rect_intersect(RasterRect* out, const RasterRect* a, const RasterRect* b) {
 }
 
 void rect_from_xywh(RasterRect* out, int x, int y, int w, int h) {
+    // An edge beyond the 32-bit range stops at its end instead of wrapping.
     out->x0 = x;
     out->y0 = y;
-    out->x1 = static_cast<int32_t>(int64_t{x} + w - 1);
-    out->y1 = static_cast<int32_t>(int64_t{y} + h - 1);
+    out->x1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x} + w - 1, INT32_MIN, INT32_MAX));
+    out->y1 = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y} + h - 1, INT32_MIN, INT32_MAX));
+}
+
+int rect_clip_pair64(int64_t r1[4], const RasterRect* b1, int64_t r2[4], const RasterRect* b2) {
+    // Edges 0..3 are x0, y0, x1, y1; every move is taken in 64 bits and
+    // applied to both rectangles, so they stay the same size.
+    const int64_t lo1[2] = {b1->x0, b1->y0}, hi1[2] = {b1->x1, b1->y1};
+    const int64_t lo2[2] = {b2->x0, b2->y0}, hi2[2] = {b2->x1, b2->y1};
+    for (int k = 0; k < 2; ++k)
+        if (r1[k] < lo1[k]) r2[k] += lo1[k] - r1[k], r1[k] = lo1[k];
+    for (int k = 0; k < 2; ++k)
+        if (r2[k] < lo2[k]) r1[k] += lo2[k] - r2[k], r2[k] = lo2[k];
+    for (int k = 0; k < 2; ++k)
+        if (r1[k + 2] > hi1[k]) r2[k + 2] -= r1[k + 2] - hi1[k], r1[k + 2] = hi1[k];
+    for (int k = 0; k < 2; ++k)
+        if (r2[k + 2] > hi2[k]) r1[k + 2] -= r2[k + 2] - hi2[k], r2[k + 2] = hi2[k];
+    return r1[0] <= r1[2] && r1[1] <= r1[3];
+}
+
+void rect_store64(RasterRect* out, const int64_t r[4]) {
+    auto c = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    *out = {c(r[0]), c(r[1]), c(r[2]), c(r[3])};
 }
 
 int rect_clip_pair(RasterRect* r1, const RasterRect* b1, RasterRect* r2, const RasterRect* b2) {
-    // Differences are taken in 64 bits; every move only shrinks the rectangles.
-    auto move = [](int32_t& edge, int32_t& other, int64_t by) {
-        edge = static_cast<int32_t>(edge + by);
-        other = static_cast<int32_t>(other + by);
-    };
-    if (r1->x0 < b1->x0) move(r1->x0, r2->x0, int64_t{b1->x0} - r1->x0);
-    if (r1->y0 < b1->y0) move(r1->y0, r2->y0, int64_t{b1->y0} - r1->y0);
-    if (r2->x0 < b2->x0) move(r2->x0, r1->x0, int64_t{b2->x0} - r2->x0);
-    if (r2->y0 < b2->y0) move(r2->y0, r1->y0, int64_t{b2->y0} - r2->y0);
-    if (r1->x1 > b1->x1) move(r1->x1, r2->x1, int64_t{b1->x1} - r1->x1);
-    if (r1->y1 > b1->y1) move(r1->y1, r2->y1, int64_t{b1->y1} - r1->y1);
-    if (r2->x1 > b2->x1) move(r2->x1, r1->x1, int64_t{b2->x1} - r2->x1);
-    if (r2->y1 > b2->y1) move(r2->y1, r1->y1, int64_t{b2->y1} - r2->y1);
-    return r1->x0 <= r1->x1 && r1->y0 <= r1->y1;
+    int64_t a[4] = {r1->x0, r1->y0, r1->x1, r1->y1}, b[4] = {r2->x0, r2->y0, r2->x1, r2->y1};
+    const int visible = rect_clip_pair64(a, b1, b, b2);
+    rect_store64(r1, a);
+    rect_store64(r2, b);
+    return visible;
 }
 
 uint32_t pixel_to_colour(const ImageDC* dc, uint32_t pixel) {

@@ -2,6 +2,7 @@
 // exact clipping of one-pixel lines, fill patterns and wide pens (2 x 2,
 // round and rectangular) built from one-pixel segments.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -200,7 +201,6 @@ namespace {
 
 // Pen sizes beyond this are drawn at this size; far larger than any image.
 constexpr int kMaxPenSize = 65535;
-constexpr int64_t kCoordLimit = int64_t{1} << 30;
 
 // Collects one-pixel segments and draws them 16 at a time.
 class Batch {
@@ -225,7 +225,9 @@ public:
 
 private:
     static int32_t clamp(int64_t v) {
-        return static_cast<int32_t>(std::clamp(v, -kCoordLimit, kCoordLimit));
+        // Only ends pushed past the 32-bit range by the pen's offsets move;
+        // every other one-pixel segment keeps the direction of its wide one.
+        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     }
     ImageDC* dc_;
     const RasterPen* pen_;

@@ -141,11 +141,13 @@ int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageD
     if (!factor_ok(fx) || !factor_ok(fy) || !offset_ok(ox) || !offset_ok(oy)) return 13;
     if (width <= 0 || height <= 0) return 0;
     RasterRect d, s;
-    rect_from_xywh(&d, dx, dy, width, height);
-    rect_from_xywh(&s, sx, sy, width, height);
+    int64_t d64[4] = {dx, dy, int64_t{dx} + width - 1, int64_t{dy} + height - 1};
+    int64_t s64[4] = {sx, sy, int64_t{sx} + width - 1, int64_t{sy} + height - 1};
     const RasterRect db{0, 0, dst->width - 1, dst->height - 1};
     const RasterRect sb = scaled_bounds(src->width, src->height, fx, fy);
-    if (sb.x1 < 0 || sb.y1 < 0 || !rect_clip_pair(&d, &db, &s, &sb)) return 0;
+    if (sb.x1 < 0 || sb.y1 < 0 || !rect_clip_pair64(d64, &db, s64, &sb)) return 0;
+    rect_store64(&d, d64);
+    rect_store64(&s, s64);
     const size_t count = static_cast<size_t>(d.x1 - d.x0) + 1;
     Scaler scaler(fx, fy, ox, oy, src->width, src->height);
     std::vector<uint32_t> out;
@@ -187,10 +189,13 @@ int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uin
     if (!row || !source || width <= 0 || source_width <= 0 || source_height <= 0) return 13;
     if (!factor_ok(fx) || !factor_ok(fy)) return 13;
     std::memset(row, 0, static_cast<size_t>(width) * 4);
-    RasterRect d{0, 0, width - 1, 0}, s{sx, sy, static_cast<int32_t>(int64_t{sx} + width - 1), sy};
-    const RasterRect db = d;
+    const RasterRect db{0, 0, width - 1, 0};
+    int64_t d64[4] = {0, 0, width - 1, 0}, s64[4] = {sx, sy, int64_t{sx} + width - 1, sy};
     const RasterRect sb = scaled_bounds(source_width, source_height, fx, fy);
-    if (sb.x1 < 0 || sb.y1 < 0 || !rect_clip_pair(&d, &db, &s, &sb)) return -1;
+    if (sb.x1 < 0 || sb.y1 < 0 || !rect_clip_pair64(d64, &db, s64, &sb)) return -1;
+    RasterRect d, s;
+    rect_store64(&d, d64);
+    rect_store64(&s, s64);
     const size_t count = static_cast<size_t>(d.x1 - d.x0) + 1;
     Scaler scaler(fx, fy, 0, 0, source_width, source_height);
     std::vector<uint32_t> words;
@@ -214,6 +219,8 @@ int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uin
     // the source pixels.
     uint32_t* out = row + d.x0;
     for (size_t i = 0; i < count; ++i) out[i] = t[3 * i + 2] | t[3 * i + 1] << 8 | t[3 * i] << 16;
-    dither_row_rgb32(out, x + d.x0, y, static_cast<int>(count), depth);
+    // Only the position modulo 8 picks thresholds: formed without overflow.
+    const int first = static_cast<int>((static_cast<unsigned>(x) + static_cast<unsigned>(d.x0)) & 7u);
+    dither_row_rgb32(out, first, y, static_cast<int>(count), depth);
     return 0;
 }

@@ -300,7 +300,13 @@ int SRCITER::triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) {
                       &v[i]);
         grow(v[i]);
     }
+    // A triangle seen edge-on (or collapsed to a point) passes the edge test for every
+    // point on its line: it holds only the points of its own extent.
+    const bool flat = orient(v[0], v[1], v[2]) == 0.0;
+    BBox extent = kEmptyBBox;
+    for (const Vec3& c : v) grow_box(&extent, c);
     auto inside = [&](const Vec3& p) {
+        if (flat && !box_contains_point(extent, p)) return false;
         return !point_edge_side(v[0], v[1], p) && !point_edge_side(v[1], v[2], p) &&
                !point_edge_side(v[2], v[0], p);
     };

@@ -126,8 +126,13 @@ void capture_placement(VIEW* view) {
     s.saved = 1;
 }
 
+// Placements are scaled by the ratio of two parent sizes, which a stored size of 1
+// makes huge: results are held to a range in which the sums below stay within int.
+constexpr int kPlacementLimit = 1 << 24;
+
 int scaled(int32_t v, double f) {
-    return trunc_int(v * f);
+    const int r = trunc_int(v * f);
+    return r < -kPlacementLimit ? -kPlacementLimit : (r > kPlacementLimit ? kPlacementLimit : r);
 }
 
 }  // namespace

@@ -194,9 +194,10 @@ void view_type_register();
 
 // The VIEW's level of its record in the drawing file (view_io.cpp). Failures are
 // raised through the stream (13 for nonsense: a scale or transform that is not
-// finite and invertible, a layer-flag count beyond the chunk or above
-// kViewMaxLayerFlags, a placement that is no window). Styles and selected objects are
-// looked up in the stream's target model; what is not found is left empty.
+// finite and invertible, an elevation that is not finite, a layer-flag count beyond
+// the chunk or above kViewMaxLayerFlags, a placement that is no window). Styles and
+// selected objects are looked up in the stream's target model; what is not found is
+// left empty.
 int view_write(IOstream* s, VIEW* view);
 int view_read(IOstream* s, VIEW* view);
 

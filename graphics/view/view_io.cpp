@@ -67,6 +67,11 @@ void require(IOstream* s, bool ok) {
 bool positive(double v) {
     return std::isfinite(v) && v > 0;
 }
+// A scale the origin transforms can hold both ways: its inverse must be finite too,
+// or the next save would write a transform that no load accepts.
+bool usable_scale(double v) {
+    return positive(v) && std::isfinite(1.0 / v);
+}
 bool finite_matrix(const Matrix43& m) {
     for (double v : m.m)
         if (!std::isfinite(v)) return false;
@@ -243,7 +248,7 @@ void read_projection(IOstream* s, VIEW* v) {
     get_doubles(s, four, 4);
     get_doubles(s, three, 3);
     io_get_varint(s);  // a VIEW always reopens in parallel projection
-    require(s, positive(scale) && positive(four[3]) && std::isfinite(three[0]) &&
+    require(s, usable_scale(scale) && positive(four[3]) && std::isfinite(three[0]) &&
                    std::isfinite(three[1]));
     p.scale = scale;
     for (int i = 0; i < 3; ++i) p.reserved[i] = four[i];
@@ -268,7 +273,7 @@ void read_projection(IOstream* s, VIEW* v) {
 
 void read_previous(IOstream* s, VIEW* v) {
     const double scale = io_get_double(s);
-    require(s, positive(scale));
+    require(s, usable_scale(scale));
     v->previous_scale = scale;
     while (io_chunk_inside(s)) {
         IoChunkReader t(s);
@@ -324,6 +329,7 @@ void read_settings(IOstream* s, VIEW* v) {
     v->setting_d = io_get_varint_signed(s);
     get_doubles(s, v->values4, 4);
     v->elevation = io_get_double(s);
+    require(s, std::isfinite(v->elevation));  // it goes into the stored origin transforms
     v->readout_mode = io_get_varint_signed(s);
     v->setting_e = io_get_varint_signed(s);
     v->cursor_angle = io_get_double(s);

@@ -2,10 +2,13 @@
 #include "model/edit/copy.h"
 
 #include <string>
+#include <unordered_map>
 
+#include "model/db/find.h"
 #include "model/db/naming.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
+#include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "render/material_record/material.h"
@@ -57,6 +60,38 @@ void object_patterns_rebind(object* obj) {
     MODEL* model = obj_model(obj);
     if (!obj || !model) return;
     rebind(obj, model);
+}
+
+void object_tracks_rebind(object* src, object* copy) {
+    if (!src || !copy) return;
+    MODEL* model = obj_model(copy);
+    // A fresh clone has the shape of its source: walking both trees in step pairs each
+    // object with its copy.
+    std::unordered_map<const object*, object*> copies;
+    bool any_tracks = false;
+    for (ZOBJ *s = src, *c = copy; s && c; s = tree_next(s, src), c = tree_next(c, copy)) {
+        auto* so = rtc_cast<object>(s);
+        auto* co = rtc_cast<object>(c);
+        if (so && co) {
+            copies.emplace(so, co);
+            any_tracks = any_tracks || co->tracks;
+        }
+    }
+    if (!any_tracks) return;
+    auto rebound = [&](object* target, object* holder) -> object* {
+        if (!target) return nullptr;
+        if (auto it = copies.find(target); it != copies.end()) return it->second;
+        return obj_model(target) == model ? target : holder;
+    };
+    for (const auto& pair : copies) {
+        object* to = pair.second;
+        for (KeyframeTrack* t = to->tracks; t; t = t->next_track) {
+            for (ObjectKey& k : t->objects.keys) k.target = rebound(k.target, to);
+            // Blend objects are derived from the keys at the next evaluation.
+            t->blend_a = t->blend_b = nullptr;
+            track_invalidate(t);
+        }
+    }
 }
 
 int objects_unique_names(object* obj) {

@@ -17,6 +17,13 @@ void object_patterns_rebind(object* obj);
 // of the same name in the model (none when the model has no such image).
 void texture_slot_rebind(TextureSlot* slot, MODEL* model);
 
+// The animation links of a copy that landed in another drawing: an object key or
+// blend object naming an object copied along with it (inside the same group) names
+// that object's copy; one naming any other object outside the copy's drawing names
+// the holder of the key instead, as keys whose object dies do. `copy` must have the
+// shape of `src` (a fresh clone). Nothing when either is null.
+void object_tracks_rebind(object* src, object* copy);
+
 // Gives a copied object a name unique in its drawing: a named object keeps its name
 // when it is free, else the first free numbered form of it (obj_default_name); an
 // unnamed CONTAINER passes this on to its children. 0 or the first naming error.

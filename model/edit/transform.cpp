@@ -4,6 +4,7 @@
 // shape L diag(r1^2, r2^2) L^T, whose eigenvectors are its new axes.
 #include "model/edit/transform.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "model/db/solid.h"
@@ -91,12 +92,21 @@ double sine_at(const Vec3& p1, const Vec3& p2, const Vec3& p3) {
     return vec3_len_d(&n) / (l2 * l3);
 }
 
+bool finite_point(const Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 }  // namespace
 
 int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& p3, int32_t mode) {
     if (!t) return 13;
+    // A point that is not a number would spread into every coordinate it touches.
+    const int kind = mode & kXformKindMask;
+    if (kind <= kXformScale3 &&
+        (!finite_point(p1) || !finite_point(p2) || (kind != kXformMove && !finite_point(p3))))
+        return 13;
     Transform r;
-    switch (mode & kXformKindMask) {
+    switch (kind) {
         case kXformMove:
             xform_translate(&r, double(p2.x) - p1.x, double(p2.y) - p1.y, double(p2.z) - p1.z);
             break;
@@ -164,16 +174,19 @@ void text2_transform(TEXT2* text, const Transform& t) {
     const Vec3d n = text2_normal(*text);
     Matrix43 to_space;
     mat_align_z(&to_space, nullptr, n.x, n.y, n.z, 0);
-    Vec3d u = {w * std::cos(dir), w * std::sin(dir), 0};
-    Vec3d v = {-h * std::sin(dir - slant), h * std::cos(dir - slant), 0};
+    // A width or height of 0 is carried as a unit vector, so that such a text keeps
+    // its plane and direction; the size itself stays 0.
+    const double wu = w != 0 ? w : 1.0, hu = h != 0 ? h : 1.0;
+    Vec3d u = {wu * std::cos(dir), wu * std::sin(dir), 0};
+    Vec3d v = {-hu * std::sin(dir - slant), hu * std::cos(dir - slant), 0};
     mat_xform_point_d(&u, &u, &to_space);
     mat_xform_point_d(&v, &v, &to_space);
     u = xform_direction(t, u);
     v = xform_direction(t, v);
     Vec3d n2;
     vec3_cross_d(&n2, &u, &v);
-    text->layout[kText2Width] = vec3_len_d(&u);
-    text->layout[kText2Height] = vec3_len_d(&v);
+    text->layout[kText2Width] = w != 0 ? vec3_len_d(&u) : 0.0;
+    text->layout[kText2Height] = h != 0 ? vec3_len_d(&v) : 0.0;
     Matrix43 to_plane;
     mat_align_z(&to_plane, nullptr, n2.x, n2.y, n2.z, 1);
     mat_xform_point_d(&u, &u, &to_plane);
@@ -236,10 +249,16 @@ int elarc_transform(ELARC* arc, const Transform& t) {
     const double big = std::sqrt(std::fmax(mean + w, 0.0));
     const double small = std::sqrt(std::fmax(mean - w, 0.0));
 
+    // Radii that agree to within what float coordinates of this size can hold are one
+    // radius: a circle far from the origin stays a circle however often it is moved.
+    const double reach =
+        std::fmax(std::fmax(std::fabs(o2.x), std::fabs(o2.y)), std::fmax(std::fabs(o2.z), big));
+    const double same_radius = std::fmax(1e-4, 16.0 * FLT_EPSILON * reach);
+
     // Image of the old first axis: the new first axis is the principal axis nearest it.
     double ix = l00 * r1, iy = l10 * r1;
     double ux, uy, nr1, nr2;
-    if (big - small < 1e-4) {
+    if (big - small < same_radius) {
         const double len = std::hypot(ix, iy);
         ux = len > 0 ? ix / len : 1.0;
         uy = len > 0 ? iy / len : 0.0;
@@ -286,7 +305,7 @@ int elarc_transform(ELARC* arc, const Transform& t) {
     arc->centre = c2;
     arc->axis1 = to_f(Vec3d{p1.x + o2.x, p1.y + o2.y, p1.z + o2.z});
     arc->axis2 = to_f(Vec3d{p2.x + o2.x, p2.y + o2.y, p2.z + o2.z});
-    if (std::fabs(nr1 - nr2) >= 1e-4)
+    if (std::fabs(nr1 - nr2) >= same_radius)
         arc->flags &= ~kElarcCircular;
     else
         arc->flags |= kElarcCircular;

@@ -36,7 +36,8 @@ struct TransformJob {
     int copy = 0;
 };
 
-// Fills *t from the points by the mode's kind. 0; 13 (t left as it was) for a mirror
+// Fills *t from the points by the mode's kind. 0; 13 (t left as it was) for a point
+// that is not finite (p3 is not read by a move), for a mirror
 // through (nearly) collinear or coincident points, and for a three-point scale whose
 // points would give a zero or non-finite scale factor (coincident or collinear points,
 // or p2 at right angles to p3 seen from p1).

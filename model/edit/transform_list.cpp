@@ -2,6 +2,7 @@
 // step (the copy is added and the source deleted in the same undo level, so a move
 // undoes in one step) or directly, with copies into another drawing finding their
 // layer and styles there by name.
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <unordered_set>
@@ -40,11 +41,16 @@ CONTAINER* copy_target(object* src, CONTAINER* given) {
 int rebind_styles(object* src, object* clone) {
     if (obj_model(clone) == obj_model(src)) return 0;
     object_patterns_rebind(clone);
+    object_tracks_rebind(src, clone);
     return regen_object(clone);
 }
 
+// Drawings other than the target's that a move took objects out of, each with the
+// undo level this step opened in it.
+using SourceLevels = std::vector<MODEL*>;
+
 int object_transform_undoable(const TransformJob& job, object* src, CONTAINER* container, int depth,
-                              int* new_level, object** out) {
+                              int* new_level, SourceLevels* sources, object** out) {
     std::unique_ptr<RTC> made;
     if (int rc = rtc_clone(&made, src)) return rc;
     auto* clone = static_cast<object*>(made.get());
@@ -57,7 +63,15 @@ int object_transform_undoable(const TransformJob& job, object* src, CONTAINER* c
     *out = clone;
     if (int rc = rebind_styles(src, clone)) return rc;
     if (!job.copy) {
-        if (int rc = model_delete_object(src, record_depth, 0)) return rc;
+        // A move out of another drawing is a step of that drawing's own history: it
+        // gets a level of its own there, never a place in the level of its last command.
+        MODEL* home = obj_model(src);
+        const bool other = home && home != obj_model(target);
+        const bool fresh =
+            other && std::find(sources->begin(), sources->end(), home) == sources->end();
+        if (fresh) sources->reserve(sources->size() + 1);
+        if (int rc = model_delete_object(src, record_depth, fresh ? 1 : 0)) return rc;
+        if (fresh) sources->push_back(home);
     }
     return 0;
 }
@@ -100,12 +114,14 @@ std::vector<object*> objects_of(buffer* list) {
 
 // Transforms each object of the list into `result`; copies get unique names.
 int objects_transform_list(const TransformJob& job, buffer* list, CONTAINER* container,
-                           buffer* result, bool undoable, int depth, int* level) {
+                           buffer* result, bool undoable, int depth, int* level,
+                           SourceLevels* sources) {
     std::vector<object*> copies;
     try {
         for (object* src : objects_of(list)) {
             object* made = nullptr;
-            int rc = undoable ? object_transform_undoable(job, src, container, depth, level, &made)
+            int rc = undoable ? object_transform_undoable(job, src, container, depth, level,
+                                                          sources, &made)
                               : object_transform_plain(job, src, container, &made);
             if (rc) return rc;
             if ((rc = buffer_add(result, made))) return rc;
@@ -142,10 +158,16 @@ int transform_objects(CONTAINER* container, buffer* result, buffer* list, const 
     const int level_asked = *level;
     MODEL* model = obj_model(container);
 
-    const int rc = objects_transform_list(job, list, container, result, undoable, depth, level);
+    SourceLevels sources;
+    const int rc =
+        objects_transform_list(job, list, container, result, undoable, depth, level, &sources);
     if (undoable && model) {
         if (rc && level_asked && *level == 0) model_rollback(model);
         model_undo_trim(model, depth);
+    }
+    for (MODEL* home : sources) {
+        if (rc) model_rollback(home);
+        model_undo_trim(home, depth);
     }
     buffer_free(&temporary);
     return rc;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "edit_test_util.h"
+#include "model/db/track.h"
 #include "model/db/undo.h"
 #include "model/edit/copy.h"
 #include "model/edit/transform.h"
@@ -111,6 +112,38 @@ TEST_F(EditTest, UndoOffStillMovesAndKeepsNoHistory) {
     EXPECT_NEAR(points_of(static_cast<XPLINE*>(all[0])->control)[0].x, 3, 1e-6);
 }
 
+// A move into another drawing is one step in each drawing's own history.
+TEST_F(EditTest, MoveIntoAnotherDrawingIsAStepOfBothHistories) {
+    for (bool earlier_command : {false, true}) {
+        auto from = rtc_make<MODEL>();
+        auto to = rtc_make<MODEL>();
+        LAYER* layer = first_layer(from.get());
+        XPLINE* kept = nullptr;
+        if (earlier_command) {
+            auto x = rtc_make<XPLINE>();
+            x->control = make_plist({{0, 9, 0}, {1, 9, 0}});
+            kept = x.get();
+            ASSERT_EQ(model_add_object(layer, x.release(), -1, 1), 0);
+        }
+        XPLINE* moving = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
+        Selection sel;
+        buffer_add(sel.buf, moving);
+        ASSERT_EQ(transform_objects(first_layer(to.get()), nullptr, sel.buf, kOrigin, {3, 0, 0},
+                                    kOrigin, kXformMove, nullptr, -1),
+                  0)
+            << earlier_command;
+        EXPECT_EQ(children_of(first_layer(to.get())).size(), 1u);
+        EXPECT_EQ(from->undo_levels, earlier_command ? 2 : 1);
+        // Undoing the move in the source brings the object back and nothing else.
+        ASSERT_EQ(model_undo(from.get()), 0);
+        std::vector<ZOBJ*> want = {moving};
+        if (kept) want.insert(want.begin(), kept);
+        EXPECT_EQ(children_of(layer), want) << earlier_command;
+        ASSERT_EQ(model_undo(to.get()), 0);
+        EXPECT_TRUE(children_of(first_layer(to.get())).empty());
+    }
+}
+
 TEST_F(EditTest, DegenerateTransformChangesNothing) {
     auto model = rtc_make<MODEL>();
     LAYER* layer = first_layer(model.get());
@@ -205,6 +238,64 @@ TEST_F(EditTest, ImageSlotsRebindByName) {
     object_patterns_rebind(m);
     EXPECT_EQ(m->material->slots[0].mapping.image, brick);
     EXPECT_EQ(m->material->slots[1].mapping.image, nullptr);
+}
+
+// A morphing mesh copied into another drawing: its keys must not point into the
+// drawing it came from, which may be closed long before the copy is drawn.
+TEST_F(EditTest, CopyIntoAnotherDrawingKeepsNoAnimationLinksIntoTheSource) {
+    auto from = rtc_make<MODEL>();
+    auto to = rtc_make<MODEL>();
+    auto make_mesh = [] {
+        auto mesh = rtc_make<MESH3>();
+        auto* b = new MeshFaceBlock;
+        b->vertices = {{0, 0, 0, {}}, {1, 0, 0, {}}};
+        b->edges = {{{0, 1}, 0}};
+        mesh->blocks = b;
+        mesh->own_box();
+        return mesh;
+    };
+    auto group = rtc_make<CONTAINER>();
+    auto key_inside = make_mesh();
+    auto morph = make_mesh();
+    auto key_outside = make_mesh();
+    MESH3* inside = key_inside.get();
+    MESH3* outside = key_outside.get();
+    KeyframeTrack* t = track_new("morph", morph.get());
+    t->objects.keys = {ObjectKey{0, {0, 0, 0, 0, 0}, inside},
+                       ObjectKey{10, {0, 0, 0, 0, 0}, outside}};
+    t->blend_a = inside;
+    t->blend_b = outside;
+    morph->tracks = t;
+    container_insert(group.get(), key_inside.release());
+    container_insert(group.get(), morph.release());
+    CONTAINER* g = group.get();
+    container_insert(first_layer(from.get()), group.release());
+    container_insert(first_layer(from.get()), key_outside.release());
+
+    for (int32_t mode : {kXformMove | kXformCopy, kXformMove | kXformCopy | kXformNoUndo}) {
+        Selection sel, result;
+        buffer_add(sel.buf, g);
+        ASSERT_EQ(transform_objects(first_layer(to.get()), result.buf, sel.buf, kOrigin, {0, 5, 0},
+                                    kOrigin, mode, nullptr, -1),
+                  0);
+        ASSERT_TRUE(result.buf->refs);
+        auto* copy = rtc_cast<CONTAINER>(result.buf->refs->ref);
+        ASSERT_TRUE(copy);
+        const auto members = children_of(copy);
+        ASSERT_EQ(members.size(), 2u);
+        auto* copied_key = static_cast<MESH3*>(members[0]);
+        auto* copied_morph = static_cast<MESH3*>(members[1]);
+        KeyframeTrack* ct = copied_morph->tracks;
+        ASSERT_TRUE(ct);
+        ASSERT_EQ(ct->objects.keys.size(), 2u);
+        // The key inside the group names its copy; the one outside names the holder.
+        EXPECT_EQ(ct->objects.keys[0].target, copied_key) << mode;
+        EXPECT_EQ(ct->objects.keys[1].target, copied_morph) << mode;
+        EXPECT_EQ(ct->blend_a, nullptr);
+        EXPECT_EQ(ct->blend_b, nullptr);
+        // The source keeps its own links.
+        EXPECT_EQ(t->objects.keys[1].target, outside);
+    }
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "edit_test_util.h"
 #include "model/db/track.h"
 #include "model/edit/transform.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "model/math/vec.h"
 #include "render/material_record/material.h"
 
 namespace {
@@ -64,6 +66,11 @@ TEST_F(EditTest, DegenerateMirrorAndScaleAreRefused) {
         {{0, 0, 0}, {2, 1, 0}, {0, 0, 0}, kXformScale3},  // p3 on p1
         {{0, 0, 0}, {2, 0, 0}, {1, 0, 0}, kXformScale3},  // collinear: zero y factor
         {{0, 0, 0}, {0, 2, 0}, {1, 0, 0}, kXformScale3},  // right angle: zero x factor
+        // Points that are not numbers, as typed coordinates may be.
+        {{0, 0, 0}, {NAN, 0, 0}, {0, 0, 0}, kXformMove},
+        {{0, 0, 0}, {0, 0, 1}, {NAN, 0, 0}, kXformRotate},
+        {{0, 0, 0}, {1, 0, 0}, {0, INFINITY, 0}, kXformMirror},
+        {{NAN, 0, 0}, {2, 1, 0}, {1, 0, 0}, kXformScale3},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(xform_from_points(&t, c.p1, c.p2, c.p3, c.mode), 13);
@@ -231,6 +238,85 @@ TEST_F(EditTest, TextTurnsWithItsFrame) {
     ASSERT_EQ(transform_object(t, text.get()), 0);
     expect_vec(text->insert, {1, 0, 0});
     EXPECT_NEAR(text->layout[kText2Width], 2, 1e-6);
+    EXPECT_NEAR(text->layout[kText2Height], 3, 1e-6);
+}
+
+// Circles and arcs stay what they are under transforms that keep their shape, even
+// where float coordinates are coarse, and every kind of ELARC ends up on the image of
+// its old curve.
+TEST_F(EditTest, ArcsOfEveryKindFollowTheirTransform) {
+    struct Kind {
+        int flags;
+        float r2;  // second radius (the first is 10.3)
+        double start, end;
+    } kinds[] = {
+        {kElarcCircular, 10.3f, 0.2, 2.0},        // circular arc
+        {kElarcCircular, 10.3f, 0.0, kTwoPi},     // circle
+        {0, 4.0f, 5.5, 1.0},                      // elliptic arc across the first axis
+        {kElarcWholeEllipse, 4.0f, 0.0, kTwoPi},  // whole ellipse
+        {kElarcWholeEllipse | kElarcCircular, 10.3f, 0.0, kTwoPi},
+    };
+    for (float at : {0.0f, 10000.0f, 123456.7f}) {
+        for (const Kind& k : kinds) {
+            auto arc = rtc_make<ELARC>();
+            arc->flags = k.flags;
+            arc->centre = {at, at * 0.7f, 0};
+            arc->axis1 = {at + 10.3f, at * 0.7f, 0};
+            arc->axis2 = {at, at * 0.7f + k.r2, 0};
+            arc->start = k.start;
+            arc->end = k.end;
+            ASSERT_EQ(regen_object(arc.get()), 0);
+            const Vec3 c = arc->centre;
+            Transform t;
+            // Five turns about an axis through another point, then a mirror and a move.
+            for (int i = 0; i < 7; ++i) {
+                const std::vector<Vec3> before = points_of(arc->points);
+                if (i < 5)
+                    ASSERT_EQ(xform_from_points(&t, {at + 3, at, 0}, {0.2f, 0.1f, 1}, {0.37f, 0, 0},
+                                                kXformRotate),
+                              0);
+                else if (i == 5)
+                    ASSERT_EQ(xform_from_points(&t, c, {c.x + 1, c.y + 2, 0}, {c.x, c.y, 1},
+                                                kXformMirror),
+                              0);
+                else
+                    xform_translate(&t, 7, -3, 2);
+                ASSERT_EQ(transform_object(t, arc.get()), 0);
+                EXPECT_EQ(arc->flags, k.flags)
+                    << "at " << at << " kind " << k.flags << " step " << i;
+                // The ends of an arc are the images of the old ends (in either order).
+                const std::vector<Vec3> after = points_of(arc->points);
+                ASSERT_FALSE(after.empty());
+                if (!(k.flags & kElarcWholeEllipse) && k.end - k.start < kTwoPi) {
+                    const Vec3 a = apply(t, before.front()), b = apply(t, before.back());
+                    const double tol = 1e-3 + 1e-6 * at;
+                    const bool same =
+                        vec3_dist(after.front(), a) < tol && vec3_dist(after.back(), b) < tol;
+                    const bool swapped =
+                        vec3_dist(after.front(), b) < tol && vec3_dist(after.back(), a) < tol;
+                    EXPECT_TRUE(same || swapped) << "at " << at << " kind " << k.flags;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(EditTest, TextWithoutWidthKeepsItsPlaneAndDirection) {
+    auto text = rtc_make<TEXT2>();
+    text->insert = {0, 0, 0};
+    text->layout[kText2Width] = 0;
+    text->layout[kText2Height] = 3;
+    text->layout[kText2Direction] = 0.5;
+    text->layout[kText2Slant] = 0;
+    text2_set_normal(*text, {1, 0, 0});  // upright in the plane x = 0
+    Transform t;
+    xform_translate(&t, 1, 0, 0);
+    ASSERT_EQ(transform_object(t, text.get()), 0);
+    Vec3d n = text2_normal(*text);
+    vec3_normalize_d(&n, &n);
+    EXPECT_NEAR(n.x, 1, 1e-6);
+    EXPECT_NEAR(text->layout[kText2Direction], 0.5, 1e-6);
+    EXPECT_EQ(text->layout[kText2Width], 0.0);
     EXPECT_NEAR(text->layout[kText2Height], 3, 1e-6);
 }
 

@@ -173,12 +173,23 @@ TEST(StrokeFontSource, HostileSourcesEndWithAnError) {
         EXPECT_EQ(font, before) << c.name;
         font_free(&font);
     }
-    // Deeply nested subshapes, each defined after its caller, end with an error.
-    std::string deep = kHeader;
-    for (int code = 1; code < 200; ++code) deep += "*" + std::to_string(code) + ",3\n7," + std::to_string(code + 1) + ",0\n";
+    // A long chain of subshapes that closes on itself ends with an error.
+    std::string cycle = kHeader;
+    for (int code = 1; code <= 40; ++code)
+        cycle += "*" + std::to_string(code) + ",3\n7," + std::to_string(code % 40 + 1) + ",0\n";
     StrokeFont* font = nullptr;
-    EXPECT_EQ(font_parse_text(deep.data(), deep.size(), &font), 13);
+    EXPECT_EQ(font_parse_text(cycle.data(), cycle.size(), &font), 13);
     EXPECT_EQ(font, nullptr);
+}
+
+TEST(StrokeFontSource, DeepSubshapeChainsWithoutACycleLoad) {
+    // Each glyph calls the next, defined after it; the last draws one stroke.
+    std::string deep = kHeader;
+    for (int code = 1; code < 255; ++code) deep += "*" + std::to_string(code) + ",3\n7," + std::to_string(code + 1) + ",0\n";
+    deep += "*255,2\n014,0\n";
+    Loaded f(deep);
+    ASSERT_EQ(f.rc, 0);
+    EXPECT_EQ(f.strokes(1), (std::set<std::tuple<int, int, int, int>>{{0, 2, 0, 3}}));
 }
 
 TEST(StrokeFontSource, FilesAreReadOnlyAndErrorsReported) {

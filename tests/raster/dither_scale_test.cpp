@@ -189,3 +189,25 @@ TEST(Scale, RowScalerKeepsTheSourceByteOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Dither, RowsNearTheEndOfTheCoordinateRange) {
+    // Thresholds repeat every 8 pixels: a row starting at INT_MAX - 1 dithers
+    // as one starting at 6, without overflowing its positions.
+    uint32_t far[16], near[16];
+    uint8_t far24[16], near24[16], rgb[48];
+    for (int i = 0; i < 16; ++i) far[i] = near[i] = 0x406080u + uint32_t(i);
+    std::memset(rgb, 0x50, sizeof rgb);
+    dither_row_rgb32(far, std::numeric_limits<int>::max() - 1, 3, 16, 8);
+    dither_row_rgb32(near, 6, 3, 16, 8);
+    EXPECT_EQ(0, std::memcmp(far, near, sizeof far));
+    dither_row_rgb24(far24, rgb, std::numeric_limits<int>::max() - 1, 3, 16, 8);
+    dither_row_rgb24(near24, rgb, 6, 3, 16, 8);
+    EXPECT_EQ(0, std::memcmp(far24, near24, sizeof far24));
+    uint32_t row[4] = {};
+    const uint8_t picture[3] = {0x50, 0x50, 0x50};
+    EXPECT_EQ(image_scale_row(row, std::numeric_limits<int>::max(), 0, 4, 8, picture, 1, 1, 0, 0, 4.0, 4.0), 0);
+}
+
+}  // namespace

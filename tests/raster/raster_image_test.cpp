@@ -2,6 +2,7 @@
 // conversions, the nearest palette colour, and blits between formats.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -210,6 +211,49 @@ TEST(RasterImage, EmptyBlitsDrawNothing) {
     image_dc_blit(da.get(), 10, 0, 4, 4, db.get(), 0, 0, 3);
     image_dc_blit(da.get(), 0, 0, 4, 4, db.get(), -4, 0, 3);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(a->pixels[i], 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RasterImage, SizesPastThe32BitRangeClipWithoutWrapping) {
+    // A pair whose moves leave the 32-bit range is empty, not a wrapped
+    // rectangle of the right size in the wrong place.
+    RasterRect d{0, 0, INT32_MAX - 1, 0}, s{INT32_MIN, 0, -2, 0};
+    const RasterRect bounds{0, 0, 99, 3};
+    EXPECT_EQ(rect_clip_pair(&d, &bounds, &s, &bounds), 0);
+    RasterRect r;
+    rect_from_xywh(&r, 5, -3, INT32_MAX, INT32_MAX);
+    EXPECT_EQ(r.x1, INT32_MAX);
+    EXPECT_EQ(r.y1, INT32_MAX - 4);
+
+    ImagePtr i8(image_create_ex(8, 2, 1, 8, nullptr)), i24(image_create_ex(8, 2, 1, 24, nullptr));
+    DCPtr d8(image_dc_create(i8.get())), d24(image_dc_create(i24.get()));
+    for (int x = 0; x < 8; ++x) i8->pixels[x] = static_cast<uint8_t>(x + 1);
+    std::memset(i24->pixels, 0x33, 48);
+    // Source wholly left of the image, reached only through a wrapped size.
+    image_dc_blit(d8.get(), 0, 1, INT32_MAX, 1, d24.get(), INT32_MIN, 0, 3);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(decode_pixel(i8.get(), x, 1), 0u) << x;
+    // A size reaching past the range copies and fills the visible part.
+    image_dc_blit(d8.get(), 3, 1, INT32_MAX, 1, d8.get(), 0, 0, 3);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(decode_pixel(i8.get(), x, 1), x < 3 ? 0u : uint32_t(x - 2)) << x;
+    RasterFill fill{0, 9, 0, 0, 0, 0, 0, nullptr};
+    image_dc_blit(d8.get(), 6, 0, INT32_MAX, INT32_MAX, &fill, 0, 0, kRopFill | 3);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(decode_pixel(i8.get(), x, 0), x < 6 ? uint32_t(x + 1) : 9u) << x;
+}
+
+TEST(RasterImage, TwoContextsOnOneImageBlitLikeOne) {
+    // Shifting rows down through a second context on the same image, also
+    // with colour words, must not copy the rows it has already moved.
+    for (uint32_t op : {3u, kRopColourWords | 3u}) {
+        ImagePtr img(image_create_ex(4, 4, 1, 8, nullptr));
+        for (int i = 0; i < 16; ++i) img->pixels[i] = static_cast<uint8_t>(i);
+        DCPtr a(image_dc_create(img.get())), b(image_dc_create(img.get()));
+        image_dc_blit(a.get(), 1, 1, 4, 3, b.get(), 0, 0, op);
+        const uint8_t want[16] = {0, 1, 2, 3, 4, 0, 1, 2, 8, 4, 5, 6, 12, 8, 9, 10};
+        EXPECT_EQ(0, std::memcmp(img->pixels, want, 16)) << op;
+    }
 }
 
 }  // namespace

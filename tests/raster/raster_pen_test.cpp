@@ -4,6 +4,7 @@
 // covering the pixels inside its edges).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -199,6 +200,11 @@ TEST(RasterPen, MasksClipTheirBitsAlongWithThePixels) {
     // Two rows above the image: drawing starts with mask row 2.
     c.dc->mask(c.dc.get(), &kPen, 0, -2, 8, 4, bits, 0, 8);
     EXPECT_EQ(c.drawn(), (std::set<std::pair<int, int>>{{1, 0}, {6, 0}, {2, 1}, {5, 1}}));
+    // A width reaching past the 32-bit range draws the columns inside the image.
+    Canvas wide(8, 1);
+    const uint8_t ones[1] = {0xFF};
+    wide.dc->mask(wide.dc.get(), &kPen, 2, 0, INT32_MAX, 1, ones, 0, 8);
+    EXPECT_EQ(wide.drawn().size(), 6u);
 }
 
 TEST(RasterPen, TrianglesCoverThePixelsInsideTheirEdges) {
@@ -242,6 +248,24 @@ TEST(RasterPen, HostileCoordinatesEndQuickly) {
     c.lines(pen(), 2000000000, 3, {0, 0, 5, 5});
     image_dc_fill_triangle(c.dc.get(), &kPen, INT32_MIN, INT32_MIN, INT32_MAX, 0, 0, INT32_MAX);
     EXPECT_FALSE(c.drawn().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RasterPen, WidePensWithFarEndsCoverTheirOnePixelLine) {
+    // The one-pixel segments a wide pen is made of keep the direction of the
+    // wide segment, however far away its ends lie.
+    const int32_t ends[][4] = {{-2000000000, -1000000000, 100, 50}, {7, 3, 2100000000, 1050000000}};
+    for (const auto& e : ends)
+        for (auto [w, h] : {std::pair{2, 2}, std::pair{3, 3}, std::pair{5, 3}}) {
+            Canvas thin(120, 80), wide(120, 80);
+            thin.lines(pen(), 1, 1, {e[0], e[1], e[2], e[3]});
+            wide.lines(pen(), w, h, {e[0], e[1], e[2], e[3]});
+            ASSERT_FALSE(thin.drawn().empty());
+            for (auto q : thin.drawn()) EXPECT_EQ(wide.at(q.first, q.second), 1u) << w << 'x' << h;
+        }
 }
 
 }  // namespace

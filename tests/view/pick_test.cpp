@@ -193,6 +193,23 @@ TEST_F(PickTest, FilledTriangleContainsThePointOnlyClockwise) {
     EXPECT_EQ(hits(kPickWindow, {-1, -1, 0}, {11, 11, 0}), Hits{cw});
 }
 
+TEST_F(PickTest, FlatTrianglesHoldOnlyTheirOwnPoints) {
+    // A filled polygon whose points were clicked on top of each other: its fan is a
+    // triangle collapsed to a point and one collapsed to the segment (0,0)-(10,10).
+    XPLINE* flat = add(layer, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {10, 10, 0}}, 2);
+    struct Case {
+        Vec3 p;
+        bool hit;
+    } cases[] = {
+        {{2, 8, 0}, false},  // inside its box, far from it
+        {{9, 1, 0}, false},
+        {{5, 5, 0}, true},  // on it
+        {{0, 0, 0}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(hits(kPickPoint, c.p), c.hit ? Hits{flat} : Hits{}) << c.p.x << "," << c.p.y;
+}
+
 TEST_F(PickTest, CallbackStopsTheWalk) {
     add(layer, {{0, 0, 0}, {10, 0, 0}});
     add(layer, {{0, 0, 0}, {10, 0, 0}});

@@ -317,6 +317,26 @@ TEST_F(ViewIoTest, NonsenseIsRefused) {
             io_put_varint(s, 1);
         };
     };
+    // The construction settings with the given elevation, every other field zero.
+    auto settings_with_elevation = [](double elevation) {
+        return [elevation](IOstream* s) {
+            IoChunkWriter c(s, 4);
+            io_put_varint(s, 0);
+            put_doubles(s, {0, 0, 0, 0, elevation});
+            for (int i = 0; i < 2; ++i) io_put_varint(s, 0);
+            io_put_double(s, 0);
+            for (int i = 0; i < 3; ++i) io_put_varint(s, 0);
+            io_put_double(s, 1000);
+            for (int i = 0; i < 3; ++i) io_put_varint(s, 0);
+            for (int i = 0; i < 6; ++i) io_put_float(s, 0);
+            put_doubles(s, {0, 1, 1});
+            for (int i = 0; i < 4; ++i) io_put_varint(s, 0);
+            for (int a = 0; a < 2; ++a) {
+                put_doubles(s, {-1, 1, -1, 1});
+                io_put_varint(s, 0);
+            }
+        };
+    };
     auto placement = [](std::vector<int32_t> words) {
         return [words](IOstream* s) {
             IoChunkWriter c(s, 7);
@@ -342,6 +362,10 @@ TEST_F(ViewIoTest, NonsenseIsRefused) {
         {"negative width", placement({3, 1000, 800, 0, 0, 0, 0, -400, 300, 1}), 13},
         {"huge position", placement({3, 1000, 800, 0, 0, 1 << 30, 0, 400, 300, 1}), 13},
         {"good placement", placement({3, 1000, 800, -32000, -32000, 5, 5, 400, 300, 1}), 0},
+        {"scale without an inverse", [&](IOstream* s) { put_projection(s, 1e-310, identity); }, 13},
+        {"NaN elevation", settings_with_elevation(NAN), 13},
+        {"infinite elevation", settings_with_elevation(-INFINITY), 13},
+        {"good elevation", settings_with_elevation(2.5), 0},
         {"zero previous scale",
          [](IOstream* s) {
              IoChunkWriter c(s, 1);

@@ -154,6 +154,15 @@ TEST_F(ViewTest, PlacementSavedAtOneSizeRestoredAtAnother) {
     EXPECT_EQ(window.frame.normal.right - window.frame.normal.left, 80 + 4);   // 25 -> 80
     EXPECT_EQ(window.frame.normal.bottom - window.frame.normal.top, 60 + 22);  // 20 -> 60
 
+    // A placement saved in a parent of 1 x 1 pixel and restored in a large one: the
+    // factor is huge, yet the rectangle stays a rectangle.
+    view->placement = {3, 1, 1, 0, 0, 1 << 20, 1 << 20, 1 << 20, 1 << 20, 1};
+    window.parent_width = 1920;
+    window.parent_height = 1080;
+    ASSERT_EQ(view_placement(view.get(), 1), 0);
+    EXPECT_GT(window.frame.normal.right, window.frame.normal.left);
+    EXPECT_GT(window.frame.normal.bottom, window.frame.normal.top);
+
     // Nothing saved, or no window: nothing applied.
     view->placement = ViewPlacement{};
     EXPECT_EQ(view_placement(view.get(), 1), 1);
