@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
@@ -39,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         log_set_level(LogLevel::error);
         drawing_file_register();
+        view_type_register();  // a block file may name a view class too
         return true;
     }();
     (void)ready;

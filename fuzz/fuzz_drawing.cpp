@@ -1,7 +1,8 @@
 // Fuzz target for the drawing-file reader (every version, plain and LZW-coded): any
 // input is read or refused without crashing, leaking or tripping the sanitizers. A
 // drawing that was read saves, and what it saves reads back and saves to the same
-// bytes.
+// bytes. Read a second time into the same drawing, it merges with itself and still
+// saves.
 #include <unistd.h>
 
 #include <cstdint>
@@ -62,6 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (drawing_file_save(b.c_str(), second.get(), 0) != 0) std::abort();
         if (slurp(a) != slurp(b)) std::abort();
         drawing_file_drop_views(second.get());
+        // Imported again into the drawing that holds it already: every style and layer
+        // now meets a namesake whose users must follow it; saving walks them all.
+        drawing_file_import(in.c_str(), first.get());
+        drawing_file_save(a.c_str(), first.get(), 0);
     }
     drawing_file_drop_views(first.get());
     std::remove(in.c_str());

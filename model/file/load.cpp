@@ -111,6 +111,9 @@ int block_file_load(const char* path, char* label, size_t label_size, MODEL* mod
                 block_merge(s.get(), model, temp.get(), selection, new_level, undo_depth);
             }
         });
+        // Views belong to a drawing's windows: one a block file brought goes with the
+        // scratch drawing, which only lets go of its views.
+        drawing_file_drop_views(temp.get());
         temp.reset();
         if (nested != 0) io_raise(s.get(), nested);
     });

@@ -30,6 +30,9 @@ void place_style(CONTAINER* container, std::unique_ptr<RTC> obj) {
     bool was_head = false;
     if (PATT* existing = model_find_patt(model, style->name(), style->klass())) {
         if (auto* f = rtc_cast<FONTPATT>(style); f && !f->font) return;  // keep the working font
+        // Only a style of the namesake's own class (or below) can take over its users; a
+        // more general one would leave them pointing at the style that goes.
+        if (!rtc_is_a(style, existing->klass())) return;
         if (existing->next != existing) successor = existing->next;
         was_head = model->patterns == existing;
         model_remove_patt(existing, style);

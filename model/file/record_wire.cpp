@@ -40,17 +40,21 @@ int xpline_load(IOstream* s, RTC* obj) {
     auto* x = static_cast<XPLINE*>(obj);
     const bool is_coded = object_kind_code(obj) >= 0;
     if (!io_chunk_inside(s)) return 0;
+    bool subtype_read = false;
     read_record(s, x, is_coded, [&](uint32_t tag, const ChunkMark& m) {
-        if (tag == kTagSecondDouble) {
-            x->second = io_get_double(s);
-            return true;
-        }
-        // Coded records carry the subtype 0 to 2 as the tag; in the wrapped layout the
-        // one chunk below the attribute tags left after the shared levels is it.
-        if (tag <= 2 || (!is_coded && tag < kTagName)) {
+        // Coded records carry the subtype 0 to 2 as the tag. In the wrapped layout the
+        // first chunk left after the shared levels is the subtype chunk, whatever its
+        // tag: the subtype is any 32-bit value (-1 is the tag FF FF FF FF 0F).
+        const bool subtype_chunk = is_coded ? tag <= 2 : !subtype_read;
+        if (subtype_chunk) {
             io_get_points(s, &x->control, m.length);
             x->kind = static_cast<int32_t>(tag);
             if (tag == 2) contour_make_cw(&x->control);
+            subtype_read = true;
+            return true;
+        }
+        if (tag == kTagSecondDouble) {
+            x->second = io_get_double(s);
             return true;
         }
         return false;
@@ -192,6 +196,9 @@ int hatch_load(IOstream* s, RTC* obj) {
         }
         return true;
     });
+    // The strokes come from the file: a pattern that drew nothing shows the fill, as it
+    // did before the hatch was saved.
+    h->pattern_degenerate = h->pattern && !h->strokes;
     return 0;
 }
 

@@ -241,8 +241,9 @@ void io_chunk_open(IOstream* s, ChunkMark* mark) {
     mark->length = static_cast<uint32_t>(io_get_long(s));
     mark->start = s->tell();
     mark->end = mark->start + mark->length;
-    // A chunk cannot reach beyond the one that holds it.
-    if (mark->length > io_bytes_left(s)) io_raise(s, kIoBadData);
+    // A chunk cannot reach beyond the one that holds it: reading it would read the
+    // holder beyond its end, so that is said at once, before anything is read.
+    if (mark->length > io_bytes_left(s)) io_raise(s, kIoChunkOverrun);
     mark->next = s->chunks;
     s->chunks = mark;
 }

@@ -160,10 +160,24 @@ std::string head(const K& k) {
     return s + ")";
 }
 
+std::string vec(const Vec3& v) {
+    return f(v.x) + "," + f(v.y) + "," + f(v.z);
+}
+
+std::string matrix(const Matrix43& m) {
+    std::string s;
+    for (double v : m.m) s += " " + f(v);
+    return s;
+}
+
 void dump_material(Dump& d, const MaterialRecord* m, int depth) {
     if (!m) return;
     std::string s = "material";
     for (float c : m->colour) s += " " + f(c);
+    for (float v : {m->self_illumination, m->transparency, m->diffuse, m->diffuse_exponent,
+                    m->second_highlight, m->second_highlight_exponent, m->shininess,
+                    m->specular_exponent, m->randomness, m->reflection_level, m->refraction})
+        s += " " + f(v);
     s += " flags " + std::to_string(m->flags) + " smooth " + f(m->smoothing_angle);
     d.line(s, depth);
     for (int i = 0; i < kMaterialSlotCount; ++i) {
@@ -172,28 +186,56 @@ void dump_material(Dump& d, const MaterialRecord* m, int depth) {
         std::string slot = "slot " + std::to_string(i) + " kind " + std::to_string(t.kind) +
                            " amount " + f(t.amount) + " mode " + std::to_string(t.mapping_mode);
         if (t.kind == kTextureImage) {
-            slot += " image " + std::string(t.mapping.image ? t.mapping.image->name() : "-") +
-                    " u " + f(t.mapping.u_scale) + " v " + f(t.mapping.v_scale) + " angle " +
-                    f(t.mapping.angle);
+            const TextureMapping& mp = t.mapping;
+            slot += " image " + std::string(mp.image ? mp.image->name() : "-") + " interp " +
+                    std::to_string(mp.interpolation) + " flags " + std::to_string(mp.flags) +
+                    " u " + f(mp.u_scale) + " v " + f(mp.v_scale) + " off " + f(mp.u_offset) +
+                    "," + f(mp.v_offset) + " angle " + f(mp.angle) + " spare " + f(mp.spare) +
+                    " key " + f(mp.key_colour[0]) + "," + f(mp.key_colour[1]) + "," +
+                    f(mp.key_colour[2]) + "," + f(mp.key_colour[3]) + matrix(mp.matrix);
+        } else {
+            const PatternParams& pp = t.pattern;
+            slot += " on " + std::to_string(pp.turbulence_on) + " turb " + f(pp.turbulence[0]) +
+                    "," + f(pp.turbulence[1]) + "," + f(pp.turbulence[2]) + " freq " +
+                    f(pp.frequency) + " phase " + f(pp.phase) + " noise " + f(pp.noise_amount) +
+                    " oct " + std::to_string(pp.octaves) + " extra " + std::to_string(pp.extra);
         }
-        if (t.ramp) slot += " ramp " + std::to_string(t.ramp->count);
+        if (t.ramp) {
+            slot += " ramp " + std::to_string(t.ramp->count) + " ref " +
+                    std::to_string(t.ramp->refcount);
+            for (int32_t k = 0; k < t.ramp->count && t.ramp->keys; ++k) {
+                const ColourRampKey& key = t.ramp->keys[k];
+                slot += " " + f(key.position) + ":" + f(key.r) + "," + f(key.g) + "," + f(key.b) +
+                        "," + f(key.a);
+            }
+        }
+        if (t.transform) slot += " xf" + matrix(t.transform->fwd) + matrix(t.transform->inv);
         d.line(slot, depth + 1);
     }
 }
 
+std::string track_name(const KeyframeTrack* t) {
+    return t ? (t->name ? std::string(t->name) : std::string("?")) : std::string("-");
+}
+
 void dump_track(Dump& d, const KeyframeTrack* t, int depth) {
-    std::string s =
-        "track '" + std::string(t->name ? t->name : "") + "' parent " +
-        std::string(t->parent && t->parent->name ? t->parent->name : (t->parent ? "?" : "-")) +
-        " w " + std::to_string(t->word1) + "," + std::to_string(t->word2) + " pivot " +
-        f(t->pivot[0]) + "," + f(t->pivot[1]) + "," + f(t->pivot[2]);
-    for (double v : t->base.fwd.m) s += " " + f(v);
+    std::string s = "track '" + std::string(t->name ? t->name : "") + "' parent " +
+                    track_name(t->parent) + " first child " + track_name(t->children) +
+                    " next " + track_name(t->parent ? t->next : nullptr) + " w " +
+                    std::to_string(t->word1) + "," + std::to_string(t->word2) + " pivot " +
+                    f(t->pivot[0]) + "," + f(t->pivot[1]) + "," + f(t->pivot[2]);
+    s += matrix(t->base.fwd) + matrix(t->base.inv);
     d.line(s, depth);
     for (const auto& k : t->position.keys)
-        d.line("pos " + head(k) + f(k.value[0]) + "," + f(k.value[1]), depth + 1);
+        d.line("pos " + head(k) + f(k.value[0]) + "," + f(k.value[1]) + "," + f(k.value[2]),
+               depth + 1);
     for (const auto& k : t->rotation.keys)
-        d.line("rot " + head(k) + f(k.angle) + " " + f(k.accumulated.fwd.m[0]), depth + 1);
-    for (const auto& k : t->scale.keys) d.line("scl " + head(k) + f(k.value[2]), depth + 1);
+        d.line("rot " + head(k) + f(k.angle) + " axis " + f(k.axis[0]) + "," + f(k.axis[1]) +
+                   "," + f(k.axis[2]) + matrix(k.accumulated.fwd) + matrix(k.accumulated.inv),
+               depth + 1);
+    for (const auto& k : t->scale.keys)
+        d.line("scl " + head(k) + f(k.value[0]) + "," + f(k.value[1]) + "," + f(k.value[2]),
+               depth + 1);
     for (const auto& k : t->objects.keys)
         d.line("obj " + head(k) + (k.target ? std::string(k.target->name()) : "-"), depth + 1);
     d.line("flags " + std::to_string(t->position.flags) + " " + std::to_string(t->rotation.flags) +
@@ -218,8 +260,8 @@ void dump_object(Dump& d, const ZOBJ* z, int depth) {
     if (const auto* x = rtc_cast<XPLINE>(z))
         d.line("xpline " + std::to_string(x->kind) + points(x->control), depth + 1);
     if (const auto* a = rtc_cast<ELARC>(z)) {
-        d.line("elarc " + std::to_string(a->flags) + " " + f(a->centre.x) + "," + f(a->centre.y) +
-                   " " + f(a->axis1.x) + "," + f(a->axis2.y) + " " + f(a->start) + " " + f(a->end),
+        d.line("elarc " + std::to_string(a->flags) + " " + vec(a->centre) + " " + vec(a->axis1) +
+                   " " + vec(a->axis2) + " " + f(a->start) + " " + f(a->end),
                depth + 1);
     }
     if (const auto* h = rtc_cast<HATCH>(z)) {
@@ -230,7 +272,7 @@ void dump_object(Dump& d, const ZOBJ* z, int depth) {
     }
     if (const auto* t = rtc_cast<TEXT2>(z)) {
         std::string ts = "text '" + t->text + "' font " + (t->font ? t->font->name() : "-") + " " +
-                         std::to_string(t->word) + " at " + f(t->insert.x);
+                         std::to_string(t->word) + " at " + vec(t->insert);
         for (double v : t->layout) ts += " " + f(v);
         for (float v : t->pairs) ts += " " + f(v);
         d.line(ts, depth + 1);
@@ -256,8 +298,8 @@ void dump_object(Dump& d, const ZOBJ* z, int depth) {
     }
     if (const auto* c = rtc_cast<CAMERA>(z)) {
         dump_material(d, c->material, depth + 1);
-        std::string cs = "camera " + f(c->position.x) + " " + f(c->target.y) + " " + f(c->up.z) +
-                         " " + f(c->side.x) + " lens " + f(c->lens) + " words " +
+        std::string cs = "camera " + vec(c->position) + " " + vec(c->target) + " " + vec(c->up) +
+                         " " + vec(c->side) + " lens " + f(c->lens) + " words " +
                          std::to_string(c->words[0]) + "," + std::to_string(c->words[1]) + "," +
                          std::to_string(c->words[2]) + " " + std::to_string(c->word) + " roll " +
                          f(c->roll) + " fov " + f(c->fov);
@@ -270,18 +312,21 @@ void dump_object(Dump& d, const ZOBJ* z, int depth) {
         d.line(cs, depth + 1);
     }
     if (const auto* l = rtc_cast<LIGHT>(z)) {
-        std::string ls = "light " + f(l->position.x) + "," + f(l->position.y) + " colour " +
-                         f(l->light_colour[0]) + "," + f(l->light_colour[1]);
+        std::string ls = "light " + vec(l->position) + " colour " + f(l->light_colour[0]) + "," +
+                         f(l->light_colour[1]) + "," + f(l->light_colour[2]) + "," +
+                         f(l->light_colour[3]);
         if (const auto* sp = rtc_cast<SPOTLITE>(z))
-            ls += " spot " + f(sp->target.x) + " " + std::to_string(sp->word) + " " +
+            ls += " spot " + vec(sp->target) + " " + std::to_string(sp->word) + " " +
                   f(sp->cone_cos[0]) + " " + f(sp->cone_cos[1]);
         if (l->keys) {
             for (int ch = 0; ch < 2; ++ch) {
                 ls += " ch" + std::to_string(ch) + " flags " + std::to_string(l->keys->flags[ch]);
                 for (const auto& k : l->keys->channel[ch]) ls += " " + head(k) + f(k.value);
             }
+            ls += " colflags " + std::to_string(l->keys->flags[2]);
             for (const auto& k : l->keys->colour)
-                ls += " col " + head(k) + f(k.value[0]) + f(k.value[3]);
+                ls += " col " + head(k) + f(k.value[0]) + "," + f(k.value[1]) + "," +
+                      f(k.value[2]) + "," + f(k.value[3]);
         }
         d.line(ls, depth + 1);
     }

@@ -17,6 +17,15 @@
 #include "model/geom/regen.h"
 #include "rich_drawing.h"
 
+// A view class of the tests' own: what a block file must not keep.
+class TestView : public ZSVIEW {
+  public:
+    static RtcClass rtc_class;
+    TestView() { set_klass(&rtc_class); }
+};
+RTC_CLASS_RECORD(TestView, "TESTVIEW", &ZSVIEW::rtc_class, 3, nullptr, nullptr, nullptr, false,
+                 false);
+
 namespace {
 
 template <class T>
@@ -105,6 +114,19 @@ TEST_F(ImportTest, StylesThatCannotStandAreNotTaken) {
     EXPECT_EQ(model_find_patt(open.get(), "DEFAULT", &FONTPATT::rtc_class), before);
     EXPECT_NE(before->font, nullptr);
     EXPECT_EQ(model_find_patt(open.get(), "NoPixels", &MATRPATT::rtc_class), nullptr);
+
+    // A style of a more general class cannot stand in for its namesake: the objects
+    // that use the drawing's own keep it, alive.
+    auto general = bare_model();
+    add<PATT>(general.get(), "Dashed");
+    ASSERT_EQ(drawing_file_save(path("b.qvm").c_str(), general.get(), 0), 0);
+    auto* dashed = add<LINEPATT>(open.get(), "Dashed");
+    dashed->dashes = {0.5, 0.25};
+    XPLINE* line = add_line(static_cast<LAYER*>(open->children), "line", dashed);
+    ASSERT_EQ(drawing_file_import(path("b.qvm").c_str(), open.get()), 0);
+    EXPECT_EQ(model_find_patt(open.get(), "Dashed", &LINEPATT::rtc_class), dashed);
+    EXPECT_EQ(line->line_style, dashed);
+    EXPECT_EQ(dashed->dashes.size(), 2u);
 }
 
 TEST_F(ImportTest, ReferencesResolveWithinThisLoadOnly) {
@@ -347,4 +369,36 @@ TEST_F(BlockTest, MergedStylesJoinTheUndoHistory) {
     for (RefNode* n = sel->refs; n; n = n->next) line = line ? line : rtc_cast<XPLINE>(n->ref);
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->line_style, merged);
+}
+
+TEST_F(BlockTest, ViewRecordsInABlockAreDropped) {
+    // Views belong to a drawing's windows, not to a block: one in a block file is
+    // neither handed over nor left alive.
+    rtc_class_setup(&TestView::rtc_class);
+    const Bytes view_record =
+        ByteWriter().chunk(126, ByteWriter().chunk(127, ByteWriter().str("TESTVIEW").b).b).b;
+    write_bytes(path("v.mcr"), ByteWriter()
+                                   .i32(1)
+                                   .i32(112)
+                                   .i32(0)
+                                   .chunk(1025, ByteWriter()
+                                                    .f32(1)
+                                                    .f32(2)
+                                                    .f32(3)
+                                                    .chunk(125, {})
+                                                    .chunk(1033, ByteWriter().str("v").b)
+                                                    .raw(view_record)
+                                                    .b)
+                                   .b);
+    auto m = new_model();
+    sel = buffer_new();
+    char label[16];
+    Vec3 base{};
+    EXPECT_EQ(block_file_load(path("v.mcr").c_str(), label, sizeof label, m.get(), sel, &base,
+                              nullptr, 0),
+              0);
+    EXPECT_STREQ(label, "v");
+    EXPECT_EQ(base.z, 3.0f);
+    EXPECT_EQ(sel->refs, nullptr);
+    EXPECT_EQ(m->views, nullptr);
 }

@@ -385,44 +385,47 @@ TEST_F(RecordTest, DeepNestingIsRefused) {
 
 TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {
     // A polyline of an unusual subtype has no kind code: tag 126, each shared level in
-    // a chunk 0 of its own. Every field comes back.
-    auto m = bare_model();
-    auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
-    auto* style = rtc_make<LINEPATT>().release();
-    style->set_string(0, "Dots");
-    style->dashes = {0.1, 0.1};
-    container_insert(m.get(), style);
-    auto* x = rtc_make<XPLINE>().release();
-    x->set_string(0, "odd");
-    x->set_string(2, "three");
-    x->kind = 3;
-    x->control = make_points({{0, 0, 0}, {1, 2, 3}});
-    x->width = 0.25f;
-    x->colour = 9;
-    x->curve_step = 0.5;
-    x->second = 4.0;
-    x->line_style = style;
-    x->tracks = track_new("w", x);
-    x->tracks->position.keys = {PositionKey{2, {0, 0, 0, 0, 0}, {1, 1, 1}}};
-    container_insert(l, x);
-    ASSERT_EQ(drawing_file_save(path("w.qvm").c_str(), m.get(), 0), 0);
-    model = bare_model();
-    ASSERT_EQ(drawing_file_import(path("w.qvm").c_str(), model.get()), 0);
-    auto* back = rtc_cast<XPLINE>(find_named(model.get(), "odd", &XPLINE::rtc_class));
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->kind, 3);
-    EXPECT_STREQ(back->str(2), "three");
-    EXPECT_EQ(back->width, 0.25f);
-    EXPECT_EQ(back->colour, 9);
-    EXPECT_EQ(back->curve_step, 0.5);
-    EXPECT_EQ(back->second, 4.0);
-    EXPECT_EQ(back->line_style, model_find_patt(model.get(), "Dots", &LINEPATT::rtc_class));
-    EXPECT_EQ(plist_count(back->control), 2);
-    ASSERT_NE(back->tracks, nullptr);
-    EXPECT_STREQ(back->tracks->name, "w");
-    ASSERT_EQ(drawing_file_save(path("w2.qvm").c_str(), model.get(), 0), 0);
-    EXPECT_EQ(read_bytes(path("w.qvm")), read_bytes(path("w2.qvm")));
+    // a chunk 0 of its own. Every field comes back, whatever the subtype's value.
+    for (int32_t subtype : {3, 1023, 1024, 2000, 70000, -1, INT32_MIN}) {
+        SCOPED_TRACE(subtype);
+        auto m = bare_model();
+        auto* l = rtc_make<LAYER>().release();
+        container_insert(m.get(), l);
+        auto* style = rtc_make<LINEPATT>().release();
+        style->set_string(0, "Dots");
+        style->dashes = {0.1, 0.1};
+        container_insert(m.get(), style);
+        auto* x = rtc_make<XPLINE>().release();
+        x->set_string(0, "odd");
+        x->set_string(2, "three");
+        x->kind = subtype;
+        x->control = make_points({{0, 0, 0}, {1, 2, 3}});
+        x->width = 0.25f;
+        x->colour = 9;
+        x->curve_step = 0.5;
+        x->second = 4.0;
+        x->line_style = style;
+        x->tracks = track_new("w", x);
+        x->tracks->position.keys = {PositionKey{2, {0, 0, 0, 0, 0}, {1, 1, 1}}};
+        container_insert(l, x);
+        ASSERT_EQ(drawing_file_save(path("w.qvm").c_str(), m.get(), 0), 0);
+        model = bare_model();
+        ASSERT_EQ(drawing_file_import(path("w.qvm").c_str(), model.get()), 0);
+        auto* back = rtc_cast<XPLINE>(find_named(model.get(), "odd", &XPLINE::rtc_class));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->kind, subtype);
+        EXPECT_STREQ(back->str(2), "three");
+        EXPECT_EQ(back->width, 0.25f);
+        EXPECT_EQ(back->colour, 9);
+        EXPECT_EQ(back->curve_step, 0.5);
+        EXPECT_EQ(back->second, 4.0);
+        EXPECT_EQ(back->line_style, model_find_patt(model.get(), "Dots", &LINEPATT::rtc_class));
+        EXPECT_EQ(plist_count(back->control), 2);
+        ASSERT_NE(back->tracks, nullptr);
+        EXPECT_STREQ(back->tracks->name, "w");
+        ASSERT_EQ(drawing_file_save(path("w2.qvm").c_str(), model.get(), 0), 0);
+        EXPECT_EQ(read_bytes(path("w.qvm")), read_bytes(path("w2.qvm")));
+    }
 }
 
 TEST_F(RecordTest, ImageMapPatternKeepsItsFileBytes) {
@@ -511,4 +514,40 @@ TEST_F(RecordTest, RecordsWrittenBeforeTheLayoutSign) {
                                     .b);
     model = new_model();
     EXPECT_EQ(drawing_file_import(path("in.qvm").c_str(), model.get()), kIoBadData);
+}
+
+TEST_F(RecordTest, HatchWhosePatternDrawsNothingStillShowsItsFill) {
+    // The fill takes the place of a pattern that cannot be drawn; a loaded hatch,
+    // whose strokes come from the file, must know it as well as the one saved.
+    struct Case {
+        double scale;
+        bool degenerate;
+    } cases[] = {{0.0, true}, {1.0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scale);
+        auto m = bare_model();
+        auto* l = rtc_make<LAYER>().release();
+        container_insert(m.get(), l);
+        auto* p = rtc_make<HATCHPATT>().release();
+        p->set_string(0, "Lines");
+        HatchLine line;
+        line.offset_y = 0.5;
+        p->lines = {line};
+        container_insert(m.get(), p);
+        auto* h = rtc_make<HATCH>().release();
+        h->set_string(0, "h");
+        h->pattern = p;
+        h->values[0] = c.scale;
+        auto* outline = new PtrNode{nullptr, make_points({{0, 0, 0}, {4, 0, 0}, {4, 4, 0}}, true)};
+        h->contours[0] = outline;
+        container_insert(l, h);
+        ASSERT_EQ(regen_object(h), 0);
+        ASSERT_EQ(h->pattern_degenerate, c.degenerate);
+        ASSERT_EQ(drawing_file_save(path("h.qvm").c_str(), m.get(), 0), 0);
+        model = bare_model();
+        ASSERT_EQ(drawing_file_import(path("h.qvm").c_str(), model.get()), 0);
+        auto* back = rtc_cast<HATCH>(find_named(model.get(), "h", &HATCH::rtc_class));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->pattern_degenerate, c.degenerate);
+    }
 }
