@@ -19,7 +19,7 @@
 
 #include "graphics/view/projection.h"
 #include "model/db/zobj.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 class buffer;
 class IOstream;

@@ -14,7 +14,7 @@
 #include "model/db/undo.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 RTC_CLASS_RECORD(buffer, "buffer", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
 

@@ -9,7 +9,7 @@
 #include "model/db/iter.h"
 #include "model/db/patt.h"
 #include "model/math/vec.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 RTC_CLASS_RECORD(MESH3, "MESH3", &object::rtc_class, 4, &MESH3::init_level, &rtc_copy_slot<MESH3>,
                  nullptr, true, true);

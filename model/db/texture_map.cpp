@@ -2,7 +2,7 @@
 #include "model/db/texture_map.h"
 
 #include "model/db/patt.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 int texture_mapping_set_image(TextureMapping* m, MATRPATT* image) {
     if (!m) return 13;

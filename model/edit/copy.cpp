@@ -11,7 +11,7 @@
 #include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

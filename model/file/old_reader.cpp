@@ -20,7 +20,7 @@
 #include "model/math/scalar.h"
 #include "model/mesh/mesh_block.h"
 #include "model/stream/iorec.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
 #include "model/stream/iostream.h"
-#include "render/material/matrpmmf.h"
+#include "model/material/image/matrpmmf.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "model/db/solid.h"
 #include "model/db/wire.h"
 #include "model/file/record_util.h"
-#include "render/material/matrpmmf.h"
+#include "model/material/image/matrpmmf.h"
 
 void drawing_file_register() {
     static std::once_flag once;

@@ -31,7 +31,7 @@
 
 #include "model/math/types.h"
 #include "model/stream/iostream.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 class MODEL;
 class PATT;

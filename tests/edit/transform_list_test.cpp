@@ -9,7 +9,7 @@
 #include "model/db/undo.h"
 #include "model/edit/copy.h"
 #include "model/edit/transform.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

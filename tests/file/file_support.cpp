@@ -17,8 +17,8 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/records.h"
-#include "render/material/matrpmmf.h"
-#include "render/material_record/material.h"
+#include "model/material/image/matrpmmf.h"
+#include "model/material/material.h"
 
 Bytes read_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

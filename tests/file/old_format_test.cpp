@@ -14,7 +14,7 @@
 #include "model/file/drawing_file.h"
 #include "model/stream/iostream.h"
 #include "old_writer.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 class OldFormatTest : public FileTest {
   protected:

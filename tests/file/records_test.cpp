@@ -14,8 +14,8 @@
 #include "model/file/records.h"
 #include "model/geom/regen.h"
 #include "model/mesh/mesh_block.h"
-#include "render/material/matrpmmf.h"
-#include "render/material_record/material.h"
+#include "model/material/image/matrpmmf.h"
+#include "model/material/material.h"
 
 namespace {
 

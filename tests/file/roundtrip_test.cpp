@@ -8,8 +8,8 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
-#include "render/material/matrpmmf.h"
-#include "render/material_record/material.h"
+#include "model/material/image/matrpmmf.h"
+#include "model/material/material.h"
 #include "rich_drawing.h"
 
 using RoundTripTest = FileTest;

@@ -1,7 +1,7 @@
 // Colour ramps: creation, copy, reference counting and release.
 #include <gtest/gtest.h>
 
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 namespace {
 

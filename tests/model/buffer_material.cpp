@@ -6,7 +6,7 @@
 #include <string>
 
 #include "model/db/solid.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 #include "tests/model/undo_support.h"
 
 namespace {

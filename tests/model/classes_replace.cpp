@@ -7,7 +7,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 #include "tests/model/classes_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "model/db/tree.h"
 #include "model/math/matrix.h"
 #include "model/stream/matchunk.h"
-#include "render/material/matrpmmf.h"
+#include "model/material/image/matrpmmf.h"
 #include "tests/stream/stream_support.h"
 
 namespace {

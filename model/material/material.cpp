@@ -1,6 +1,6 @@
 // The material record: defaults, deep copy and release of records, colour ramps,
 // procedural pattern parameters and the image-mapping matrix.
-#include "render/material_record/material.h"
+#include "model/material/material.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The image-map texture pattern: kept image file bytes decoded on demand, and its
 // record in the drawing file.
-#include "render/material/matrpmmf.h"
+#include "model/material/image/matrpmmf.h"
 
 #include <cstring>
 #include <new>

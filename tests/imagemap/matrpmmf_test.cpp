@@ -8,8 +8,8 @@
 #include "model/db/patt.h"
 #include "model/db/texture_map.h"
 #include "model/db/tree.h"
-#include "render/material/matrpmmf.h"
-#include "render/material_record/material.h"
+#include "model/material/image/matrpmmf.h"
+#include "model/material/material.h"
 
 namespace {
 
