@@ -1,0 +1,68 @@
+// The MDI child frame of drawing windows and its closing guard.
+#include "shell/mdiframe.h"
+
+#include <QCloseEvent>
+
+#include "platform/modal.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/sview.h"
+
+namespace {
+// Set while the main frame closes every window after asking about every document.
+bool g_closing_all = false;
+}  // namespace
+
+void mdi_set_closing_all(bool on) { g_closing_all = on; }
+
+CMDIFrame::CMDIFrame(QWidget* parent) : QMdiSubWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+CMDIFrame::~CMDIFrame() = default;
+
+void CMDIFrame::set_view(CSView* view) {
+    view_ = view;
+    setWidget(view);
+}
+
+QRect CMDIFrame::normal_geometry() const {
+    if (!isMaximized() && !isMinimized()) return geometry();
+    return normal_.isValid() ? normal_ : geometry();
+}
+
+void CMDIFrame::moveEvent(QMoveEvent* e) {
+    QMdiSubWindow::moveEvent(e);
+    if (!isMaximized() && !isMinimized()) normal_ = geometry();
+}
+
+void CMDIFrame::resizeEvent(QResizeEvent* e) {
+    QMdiSubWindow::resizeEvent(e);
+    if (!isMaximized() && !isMinimized()) normal_ = geometry();
+}
+
+void CMDIFrame::closeEvent(QCloseEvent* e) {
+    CMainApp* app = CMainApp::instance();
+    if (view_ && app && app->command_window() == view_) {
+        // The command waiting in this view is cancelled; the frame closes once it
+        // has unwound, so its VIEW is never freed under it.
+        close_pending_ = true;
+        app->CancelCommand();
+        e->ignore();
+        return;
+    }
+    CDoc* doc = view_ ? view_->document() : nullptr;
+    if (doc && doc->render_busy && doc->views().size() == 1) {
+        platform_beep();
+        e->ignore();
+        return;
+    }
+    if (doc && !g_closing_all && doc->views().size() == 1 && !doc->SaveModified()) {
+        e->ignore();
+        return;
+    }
+    close_pending_ = false;
+    QMdiSubWindow::closeEvent(e);
+}
+
+bool CMDIFrame::OnCmdMsg(int, CCmdUI*) { return false; }

@@ -1,0 +1,434 @@
+// The drawing view: canvas painting, scroll bars over the drawing's extents,
+// panning, and the VIEW's window side.
+#include "shell/sview.h"
+
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <cmath>
+
+#include "graphics/view/colours.h"
+#include "model/db/patt.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/db/zobj.h"
+#include "shell/cmd_ids.h"
+#include "shell/doc_template.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/mdiframe.h"
+
+VIEW* view_new(MODEL* model, const VIEW* copy) {
+    if (!model) return nullptr;
+    std::unique_ptr<VIEW> v = rtc_make<VIEW>();
+    if (!v) return nullptr;
+    if (copy) {
+        ViewProjection& p = v->projection;
+        p = copy->projection;
+        p.line = nullptr;
+        p.pen = nullptr;
+        p.triangle = nullptr;
+        p.context = nullptr;
+        v->flags = copy->flags;
+        for (int i = 0; i < 4; ++i) v->values4[i] = copy->values4[i];
+        for (int i = 0; i < 6; ++i) v->scroll_area[i] = copy->scroll_area[i];
+        v->current_colour = copy->current_colour;
+        v->current_layer = copy->current_layer;
+        v->current_line_style = copy->current_line_style;
+        v->current_hatch = copy->current_hatch;
+        v->current_font = copy->current_font;
+        v->input_flags = copy->input_flags;
+        v->coordinate_type = copy->coordinate_type;
+        v->user_origin = copy->user_origin;
+        v->length_unit = copy->length_unit;
+        v->degrees = copy->degrees;
+        v->elevation = copy->elevation;
+        v->drawing_scales[0] = copy->drawing_scales[0];
+        v->drawing_scales[1] = copy->drawing_scales[1];
+        try {
+            v->layer_state.flags = copy->layer_state.flags;
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    } else {
+        v->current_layer = rtc_cast<LAYER>(model->first_child());
+        v->current_line_style = static_cast<LINEPATT*>(model_find_patt(model, "Solid", &LINEPATT::rtc_class));
+        v->current_font = static_cast<FONTPATT*>(model_find_patt(model, "DEFAULT", &FONTPATT::rtc_class));
+    }
+    model_attach_view(model, v.get());
+    return v.release();
+}
+
+namespace {
+
+// The drawing's box in view coordinates (empty for an empty drawing).
+BBox drawing_view_box(VIEW* view, MODEL* model) {
+    model->own_box();
+    BBox box;
+    view_project_bbox(&view->projection, model->box, &box);
+    return box;
+}
+
+void set_scroll_area(VIEW* view, const BBox& box) {
+    const bool empty = bbox_is_empty(box);
+    for (int i = 0; i < 3; ++i) {
+        view->scroll_area[i] = empty ? 0.0f : (&box.min.x)[i];
+        view->scroll_area[3 + i] = empty ? 0.0f : (&box.max.x)[i];
+    }
+}
+
+}  // namespace
+
+void view_compute_extents(VIEW* view) {
+    MODEL* model = view_drawing(view);
+    if (!model) return;
+    set_scroll_area(view, drawing_view_box(view, model));
+    if (view->window) view->window->update_scroll_bars();
+}
+
+void view_fit_all(VIEW* view) {
+    MODEL* model = view_drawing(view);
+    if (!model || !view->window) return;
+    ViewProjection& vp = view->projection;
+    view->previous_scale = vp.scale;
+    view->previous_origin_x = vp.origin_x;
+    view->previous_origin_y = vp.origin_y;
+    const BBox box = drawing_view_box(view, model);
+    int w = 0, h = 0;
+    view->window->client_size(&w, &h);
+    if (bbox_is_empty(box) || w <= 0 || h <= 0) {
+        // Nothing drawn yet: the drawing's origin near the lower left, one unit a pixel.
+        vp.scale = 1.0;
+        vp.origin_x = -10.0;
+        vp.origin_y = -10.0;
+    } else {
+        const double bw = std::max(double(box.max.x - box.min.x), 1e-6);
+        const double bh = std::max(double(box.max.y - box.min.y), 1e-6);
+        const double s = std::min(w / bw, h / bh) * 0.9;
+        if (std::isfinite(s) && s > 0) vp.scale = s;
+        vp.origin_x = (box.min.x + box.max.x) * 0.5 - w / vp.scale * 0.5;
+        vp.origin_y = (box.min.y + box.max.y) * 0.5 - h / vp.scale * 0.5;
+    }
+    set_scroll_area(view, box);
+    view_extents_reset(&vp);
+    view->window->update_scroll_bars();
+    view->window->invalidate(nullptr, true);
+}
+
+CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setMouseTracking(true);
+    viewport()->setCursor(Qt::CrossCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    doc_->AddView(this);
+}
+
+CSView::~CSView() {
+    if (CMainApp* app = CMainApp::instance()) app->ForgetWindow(this);
+    if (view_) {
+        view_->window = nullptr;
+        model_detach_view(view_);
+        rtc_destroy(view_);
+        view_ = nullptr;
+    }
+    doc_->RemoveView(this);
+    if (doc_->views().empty() && doc_->doc_template()) doc_->doc_template()->RemoveDocument(doc_);
+}
+
+double CSView::device_ratio() const { return viewport()->devicePixelRatioF(); }
+
+bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
+    MODEL* model = doc_->drawing();
+    if (!model) return false;
+    view_ = taken ? taken : view_new(model, copy_from);
+    if (!view_) return false;
+    view_->window = this;
+    UpdateFrameTitle();
+    QMdiArea* area = frame_->mdiArea();
+    const bool restore = taken && view_->placement.show_state != 0;
+    if (copy_from && copy_from->window) {
+        auto* other = static_cast<CSView*>(copy_from->window);
+        frame_->resize(other->frame()->size());
+    } else if (area && !restore) {
+        int w = 0, h = 0;
+        new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
+        const QSize border = frame_->size() - viewport()->size();
+        frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
+    }
+    if (restore) view_placement(view_, 1);
+    if (!taken) view_fit_all(view_);
+    SetScrollBars();
+    InvalidateAll();
+    return true;
+}
+
+void CSView::UpdateFrameTitle() {
+    frame_->setWindowTitle(QString::fromStdString(doc_->title()));
+}
+
+void CSView::client_size(int* width, int* height) const {
+    const double r = device_ratio();
+    *width = int(std::lround(viewport()->width() * r));
+    *height = int(std::lround(viewport()->height() * r));
+}
+
+void CSView::parent_client_size(int* width, int* height) const {
+    QMdiArea* area = frame_->mdiArea();
+    *width = area ? area->viewport()->width() : 0;
+    *height = area ? area->viewport()->height() : 0;
+}
+
+bool CSView::get_placement(FramePlacement* out) const {
+    out->state = frame_->isMaximized()   ? FramePlacement::kMaximised
+                 : frame_->isMinimized() ? FramePlacement::kMinimised
+                                         : FramePlacement::kNormal;
+    const QRect r = frame_->normal_geometry();
+    out->normal = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    out->min_x = r.left();
+    out->min_y = r.top();
+    return true;
+}
+
+void CSView::set_placement(const FramePlacement& p) {
+    frame_->setGeometry(p.normal.left, p.normal.top, p.normal.right - p.normal.left,
+                        p.normal.bottom - p.normal.top);
+    if (p.state == FramePlacement::kMaximised)
+        frame_->showMaximized();
+    else if (p.state == FramePlacement::kMinimised)
+        frame_->showMinimized();
+    else
+        frame_->showNormal();
+}
+
+void CSView::mark_dirty(const QRect& r) {
+    dirty_ += r;
+}
+
+void CSView::invalidate(const WindowRect* rect, bool) {
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const QRect all(0, 0, w, h);
+    const QRect r = rect ? QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) & all : all;
+    if (r.isEmpty()) return;
+    mark_dirty(r);
+    const double k = device_ratio();
+    viewport()->update(QRect(QPoint(int(std::floor(r.left() / k)), int(std::floor(r.top() / k))),
+                             QPoint(int(std::ceil((r.right() + 1) / k)), int(std::ceil((r.bottom() + 1) / k)))));
+}
+
+void CSView::InvalidateAll() { invalidate(nullptr, true); }
+
+void CSView::update_now() { viewport()->repaint(); }
+
+void CSView::update_scroll_bars() { SetScrollBars(); }
+
+void CSView::draw_object(object* obj, int colour) {
+    if (!view_) return;
+    repaint_dirty();
+    view_paint_object(view_, canvas_, obj, colour, 3);
+    viewport()->update();
+}
+
+void CSView::repaint_dirty() {
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    if (canvas_.width() != std::max(w, 1) || canvas_.height() != std::max(h, 1)) {
+        if (!canvas_.resize(w, h)) return;
+        dirty_ = QRegion(0, 0, canvas_.width(), canvas_.height());
+    }
+    if (dirty_.isEmpty() || !view_) return;
+    for (const QRect& r : dirty_)
+        view_paint_rect(view_, canvas_, RasterRect{r.left(), r.top(), r.right(), r.bottom()});
+    dirty_ = QRegion();
+}
+
+void CSView::paintEvent(QPaintEvent*) {
+    repaint_dirty();
+    QPainter p(viewport());
+    if (!canvas_.bits()) {
+        p.fillRect(viewport()->rect(), Qt::black);
+        return;
+    }
+    QImage img(canvas_.bits(), canvas_.width(), canvas_.height(), canvas_.stride(), QImage::Format_BGR888);
+    img.setDevicePixelRatio(device_ratio());
+    p.drawImage(QPointF(0, 0), img);
+}
+
+void CSView::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    InvalidateAll();
+    SetScrollBars();
+    if (view_ && view_->projection.mode == kProjPerspective) viewport()->update();
+}
+
+void CSView::SetScrollBars() {
+    if (!view_) return;
+    const ViewProjection& vp = view_->projection;
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const bool persp = vp.mode == kProjPerspective;
+    const float* a = view_->scroll_area;
+    const double vw = w / vp.scale, vh = h / vp.scale;
+    const ScrollBarState sx = scroll_bar_for(persp, a[0], a[3], vp.origin_x, vw);
+    // The vertical bar counts from the top: mirror the axis.
+    const ScrollBarState sy = scroll_bar_for(persp, -double(a[4]), -double(a[1]), -(vp.origin_y + vh), vh);
+    setting_bars_ = true;
+    auto apply = [](QScrollBar* bar, const ScrollBarState& s) {
+        bar->setEnabled(s.active);
+        bar->setRange(s.minimum, std::max(s.minimum, s.maximum - s.page + 1));
+        bar->setPageStep(std::max(s.page, 1));
+        bar->setSingleStep(std::max(s.page / 20, 1));
+        bar->setValue(s.position);
+    };
+    apply(horizontalScrollBar(), sx);
+    apply(verticalScrollBar(), sy);
+    setting_bars_ = false;
+}
+
+void CSView::scrollContentsBy(int dx, int dy) {
+    if (setting_bars_ || !view_ || view_->projection.mode == kProjPerspective) return;
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const double s = view_->projection.scale;
+    const double ux = scroll_amount_to_units(-dx, s, horizontalScrollBar()->pageStep(), w);
+    const double uy = scroll_amount_to_units(-dy, s, verticalScrollBar()->pageStep(), h);
+    if (ux == 0.0 && uy == 0.0) return;
+    ScrollBy(ux, uy, true);
+}
+
+void CSView::ScrollBy(double dx, double dy, bool from_bar) {
+    if (!view_) return;
+    ViewProjection& vp = view_->projection;
+    if (vp.mode == kProjPerspective) return;
+    const double px = std::floor(dx * vp.scale + 0.5), py = std::floor(dy * vp.scale + 0.5);
+    const double nx = vp.origin_x + px / vp.scale, ny = vp.origin_y - py / vp.scale;
+    // A scroll that would leave the origin non-finite (an empty window, a broken
+    // scale) changes nothing: such an origin could not be saved and read back.
+    if (!std::isfinite(px) || !std::isfinite(py) || !std::isfinite(nx) || !std::isfinite(ny)) return;
+    if (px == 0 && py == 0) return;
+    vp.origin_x = nx;
+    vp.origin_y = ny;
+    view_extents_reset(&vp);
+    const int ix = int(std::clamp(px, -1e6, 1e6)), iy = int(std::clamp(py, -1e6, 1e6));
+    const int w = canvas_.width(), h = canvas_.height();
+    if (std::abs(ix) >= w || std::abs(iy) >= h) {
+        InvalidateAll();
+    } else {
+        repaint_dirty();
+        canvas_.scroll(-ix, -iy);
+        if (ix > 0) mark_dirty(QRect(w - ix, 0, ix, h));
+        if (ix < 0) mark_dirty(QRect(0, 0, -ix, h));
+        if (iy > 0) mark_dirty(QRect(0, h - iy, w, iy));
+        if (iy < 0) mark_dirty(QRect(0, 0, w, -iy));
+        viewport()->update();
+    }
+    if (!from_bar) SetScrollBars();
+}
+
+void CSView::ToDevice(const QPointF& p, int* x, int* y) const {
+    const double r = device_ratio();
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    *x = int(std::floor(p.x() * r));
+    *y = h - 1 - int(std::floor(p.y() * r));
+}
+
+void CSView::mousePressEvent(QMouseEvent* e) {
+    if (!view_) return;
+    int x, y;
+    ToDevice(e->position(), &x, &y);
+    if (e->button() == Qt::LeftButton && view_->projection.mode != kProjPerspective) {
+        panning_ = true;
+        pan_last_ = QPoint(x, y);
+    }
+}
+
+void CSView::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) panning_ = false;
+}
+
+void CSView::mouseMoveEvent(QMouseEvent* e) {
+    if (!view_) return;
+    int x, y;
+    ToDevice(e->position(), &x, &y);
+    if (panning_ && view_->projection.mode != kProjPerspective) {
+        if (QPoint(x, y) != pan_last_) {
+            const double s = view_->projection.scale;
+            ScrollBy(-(x - pan_last_.x()) / s, (y - pan_last_.y()) / s, false);
+            pan_last_ = QPoint(x, y);
+        }
+    }
+}
+
+bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
+    MODEL* model = doc_->drawing();
+    CMainApp* app = CMainApp::instance();
+    const bool allowed = view_ && view_->projection.mode != kProjPerspective && !doc_->render_busy &&
+                         (!app || !app->command_window() || app->command_window() == this);
+    if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
+        // Commands not built yet have an empty slot: their items stay disabled.
+        if (ui) ui->Enable(false);
+        return true;
+    }
+    switch (id) {
+        case ID_ZOOM_ALL:
+            if (ui) {
+                ui->Enable(allowed);
+            } else if (allowed) {
+                view_fit_all(view_);
+            }
+            return true;
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+            if (ui && !allowed) {
+                ui->Enable(false);
+                return true;
+            }
+            return false;
+        case ID_EDIT_UNDO:
+        case ID_EDIT_REDO: {
+            const bool can = allowed && (!app || !app->command_window()) && model &&
+                             (id == ID_EDIT_UNDO ? model->undo_levels > 0 : model_redo_count(model) > 0);
+            if (ui) {
+                ui->Enable(can);
+            } else if (can) {
+                if (id == ID_EDIT_UNDO)
+                    model_undo(model);
+                else
+                    model_redo(model);
+                doc_->UpdateAllViews();
+            }
+            return true;
+        }
+        case ID_FILE_CLOSE: {
+            const bool can = allowed && (!app || app->command_window() != this);
+            if (ui) {
+                ui->Enable(can);
+            } else if (can && doc_->SaveModified()) {
+                doc_->SetModifiedFlag(false);
+                const std::vector<CSView*> views = doc_->views();
+                for (CSView* v : views) v->frame()->close();
+            }
+            return true;
+        }
+        case ID_NEXT_WINDOW:
+        case ID_PREV_WINDOW:
+        case ID_CLOSE_WINDOW:
+            if (!ui) {
+                QMdiArea* area = frame_->mdiArea();
+                if (id == ID_CLOSE_WINDOW)
+                    frame_->close();
+                else if (area && id == ID_NEXT_WINDOW)
+                    area->activateNextSubWindow();
+                else if (area)
+                    area->activatePreviousSubWindow();
+            }
+            return true;
+        default: return false;
+    }
+}
