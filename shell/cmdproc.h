@@ -52,7 +52,10 @@ class CmdProcessor {
     // -2; a tool is told to end) and the new one is re-posted once to the main window
     // as WM_COMMAND when the running one has unwound. 0.
     int RunCommand(CmdWindow* window, uint32_t id, CommandFn fn, void* arg);
-    // Starts a tool instead of a function (same rules). 0.
+    // Starts a tool instead of a function (same rules). The processor owns `input`
+    // from this call: a tool that does not start now is deleted (its command is
+    // re-posted when the running one has unwound, or dropped with a beep when a
+    // running tool refuses to end). 0.
     int SwitchCommand(CmdWindow* window, uint32_t id, CCmdInput* input);
     // The nested wait of a step: returns the posted code, or -2 on quit, when the
     // command window is closed or there is none, or when the command was cancelled.

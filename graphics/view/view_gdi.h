@@ -51,6 +51,9 @@ int object_visible_in_view(const VIEW* view, const object* obj);
 // failed push the views already extended lose it again and 8 is returned. Then the
 // layer lists are refilled (8 when that fails). 0 on success.
 int views_add_layer_flag(VIEW* view, int32_t flag);
-// Installs view_object_redraw_hook as the model's object-redraw hook, once.
+// Test seam: the push after `pushes` successful ones fails as out of memory (-1: off).
+void views_add_layer_flag_fail_after(int pushes);
+// Chains view_object_redraw_hook (draw the object in every view) before the model's
+// second hook; once.
 void view_install_redraw_hook();
 int view_object_redraw_hook(RTC* obj, int flag);
