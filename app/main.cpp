@@ -3,12 +3,30 @@
 #include <QApplication>
 #include <string>
 
+#include "dialogs/typed_input.h"
 #include "platform/app.h"
+#include "shell/app_view_host.h"
 #include "shell/mainapp.h"
+
+namespace {
+
+// Typed entry during a command step: the coordinate dialog for a point step, the
+// number dialog otherwise, both editing the step's own buffer within its capacity.
+bool typed_entry(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer, size_t capacity) {
+    if (point) {
+        CCoordDlg dlg(owner, view, buffer, capacity);
+        return dlg.DoModal() == IDOK;
+    }
+    CNumberDlg dlg(owner, prompt_id, buffer, capacity);
+    return dlg.DoModal() == IDOK;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::unique_ptr<QApplication> qt = platform_create_application(argc, argv);
     const std::string file = argc > 1 ? argv[1] : "";
+    app_set_typed_entry(&typed_entry);
     CMainApp app;
     if (!app.InitInstance(file)) return 1;
     const int code = qt->exec();

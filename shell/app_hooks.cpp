@@ -12,12 +12,10 @@ namespace {
 AddLayerHook g_prev_add_layer = nullptr;
 ObjectChangedHook g_prev_object_changed = nullptr;
 bool g_installed = false;
-bool g_contour = false;
 
 // Repaints every window of the drawing.
 void refresh_drawing(MODEL* model) {
-    if (!model || !model->document) return;
-    static_cast<CDoc*>(model->document)->UpdateAllViews();
+    if (CDoc* doc = CDoc::of(model)) doc->UpdateAllViews();
 }
 
 int add_layer_hook(MODEL* model, LAYER* layer, const char* name) {
@@ -41,6 +39,3 @@ void model_hooks_install() {
     g_hook_add_layer = &add_layer_hook;
     g_hook_object_changed = &object_changed_hook;
 }
-
-void contour_init() { g_contour = true; }
-bool contour_initialised() { return g_contour; }

@@ -5,6 +5,3 @@
 // Chains the model's add-layer and object-changed hooks (once; later calls do
 // nothing).
 void model_hooks_install();
-// Sets the contour module's initialised flag (once at start-up).
-void contour_init();
-bool contour_initialised();

@@ -19,8 +19,7 @@ namespace {
 
 // The model's modified hook: the model's own flag reaches its document.
 void doc_modified_hook(MODEL* model, int flag) {
-    if (!model || !model->document) return;
-    static_cast<CDoc*>(model->document)->SetModifiedFlag(flag != 0);
+    if (CDoc* doc = CDoc::of(model)) doc->SetModifiedFlag(flag != 0);
 }
 
 }  // namespace
@@ -33,7 +32,13 @@ void CDoc::ModelDeleter::operator()(MODEL* m) const {
     rtc_destroy(m);
 }
 
+CDoc* CDoc::of(const MODEL* model) {
+    DrawingDocument* d = drawing_document(model);
+    return d ? static_cast<CDoc*>(d->owner) : nullptr;
+}
+
 CDoc::CDoc(CDocTemplate* tmpl) : CDocument(tmpl) {
+    engine_.owner = this;
     if (!g_model_modified_hook) g_model_modified_hook = &doc_modified_hook;
 }
 
@@ -42,7 +47,7 @@ CDoc::~CDoc() = default;
 bool CDoc::make_model() {
     std::unique_ptr<MODEL> m = rtc_make<MODEL>();
     if (!m) return false;
-    m->document = this;
+    m->document = &engine_;
     model_.reset(m.release());
     return true;
 }

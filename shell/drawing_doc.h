@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "graphics/view/view_host.h"
 #include "shell/document.h"
 
 class MODEL;
@@ -16,6 +17,10 @@ class CDoc : public CDocument {
     ~CDoc() override;
 
     MODEL* drawing() const { return model_.get(); }
+    // The engine side of the document (its MODEL's document record).
+    DrawingDocument* engine_document() { return &engine_; }
+    // The document of a drawing, or null.
+    static CDoc* of(const MODEL* model);
 
     // Mirrors the flag into the model; nothing when there is no drawing or the flag
     // is unchanged.
@@ -39,6 +44,7 @@ class CDoc : public CDocument {
     struct ModelDeleter {
         void operator()(MODEL* m) const;
     };
+    DrawingDocument engine_;
     std::unique_ptr<MODEL, ModelDeleter> model_;
 };
 

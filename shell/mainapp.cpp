@@ -24,7 +24,13 @@
 #include "model/stream/iorec.h"
 #include "platform/file_choice.h"
 #include "resources/string_ids.h"
+#include "commands/dimension/dim_settings.h"
+#include "commands/model3d/contour.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/units/units_hooks.h"
+#include "graphics/view/view_gdi.h"
 #include "shell/app_hooks.h"
+#include "shell/app_view_host.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -54,10 +60,14 @@ int app_palette_create(std::array<uint32_t, 256>& palette, const uint32_t* table
     return int(n);
 }
 
-CMainApp::CMainApp() { g_app = this; }
+CMainApp::CMainApp() : host_(std::make_unique<AppViewHost>(this)) {
+    g_app = this;
+    view_host_install(host_.get());
+}
 
 CMainApp::~CMainApp() {
     frame_.reset();
+    if (view_host() == host_.get()) view_host_install(nullptr);
     if (g_app == this) g_app = nullptr;
 }
 
@@ -77,6 +87,10 @@ bool CMainApp::InitInstance(const std::string& file) {
     MATRPMMF_register();
     view_type_register();
     prefs_load();
+    draw3d_prefs_load();
+    dim_prefs_load();
+    dim_prefs_save();
+    draw3d_prefs_save();
     prefs_save();
     g_display.black_background = g_prefs.black_bkg != 0;
 
@@ -86,7 +100,10 @@ bool CMainApp::InitInstance(const std::string& file) {
 
     contour_init();
     model_hooks_install();
+    view_install_redraw_hook();
+    units_install_hooks();
     if (lzw_codecs_init() != 0) return false;
+    dim_prefs_load();
 
     uint32_t table[256];
     for (int i = 0; i < 256; ++i) table[i] = display_colour_word(i);
@@ -103,6 +120,7 @@ bool CMainApp::InitInstance(const std::string& file) {
 
     frame_ = std::make_unique<CMainFrame>();
     if (!frame_->Create()) return false;
+    SetMainWindow(frame_->win_id());
     shell_set_main_window(frame_.get());
     if (!placement_.empty())
         frame_->setGeometry(placement_.left, placement_.top, placement_.right - placement_.left,
@@ -122,6 +140,8 @@ bool CMainApp::InitInstance(const std::string& file) {
 }
 
 int CMainApp::ExitInstance() {
+    dim_prefs_save();
+    draw3d_prefs_save();
     prefs_save();
     recent_files().save();
     settings_flush();
@@ -159,7 +179,7 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& path) {
     if (file_kind_of(path.c_str()) == FileKind::block) {
         if (active && active->view()) {
             LoadBlockArgs args{active->view(), path.c_str()};
-            RunCommand(active, ID_LOAD_BLOCK, &cmd_load_block, &args);
+            RunViewCommand(active, ID_LOAD_BLOCK, &cmd_load_block, &args);
         }
         return nullptr;
     }
@@ -199,33 +219,45 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& path) {
     return doc;
 }
 
-int CMainApp::RunCommand(CSView* window, int id, CommandFn fn, void* arg) {
-    if (!fn) return 0;
-    if (command_window_ == window && command_id_ == id && command_fn_ == fn) return 0;
-    if (!command_window_) {
-        command_window_ = window;
-        command_id_ = id;
-        command_fn_ = fn;
-        QPointer<CMDIFrame> frame = window ? window->frame() : nullptr;
-        const int r = fn(arg);
-        command_window_ = nullptr;
-        command_id_ = 0;
-        command_fn_ = nullptr;
-        // A window asked to close while its command waited closes now.
-        if (frame && frame->close_pending()) QTimer::singleShot(0, frame.data(), [frame] {
-            if (frame) frame->close();
-        });
-        return r;
-    }
-    CancelCommand();
-    QTimer::singleShot(0, frame_.get(), [this, id] { frame_->route_command(id); });
-    return 0;
+int CMainApp::RunViewCommand(CSView* window, int id, CommandFn fn, void* arg) {
+    const int r = RunCommand(window, uint32_t(id), fn, arg);
+    if (!command_running()) ClosePendingFrames();
+    return r;
 }
 
-void CMainApp::CancelCommand() {}
+void CMainApp::ClosePendingFrames() {
+    if (!frame_) return;
+    for (QMdiSubWindow* w : frame_->mdi_area()->subWindowList()) {
+        auto* f = dynamic_cast<CMDIFrame*>(w);
+        if (!f || !f->close_pending()) continue;
+        if (f->view() && command_window() == static_cast<CmdWindow*>(f->view())) continue;
+        QPointer<CMDIFrame> p = f;
+        QTimer::singleShot(0, f, [p] {
+            if (p) p->close();
+        });
+    }
+}
 
-void CMainApp::ForgetWindow(CSView* window) {
-    if (command_window_ == window) command_window_ = nullptr;
+bool CMainApp::OnIdle(long count) {
+    const bool more = CmdProcessor::OnIdle(count);
+    if (!command_running()) ClosePendingFrames();
+    return more;
+}
+
+void CMainApp::ViewActivated(CSView* view) {
+    if (top_input()) {
+        RetargetInput(view);
+        return;
+    }
+    CmdWindow* w = command_window();
+    if (!w || w == static_cast<CmdWindow*>(view) || !view->view()) return;
+    VIEW* running = w->cmd_view();
+    // A command moves between views of its own drawing only.
+    if (!running || view_drawing(running) != view_drawing(view->view()) || running->nested_busy) return;
+    if (auto* other = static_cast<CSView*>(running->window)) other->ShowMark(false);
+    running->command_view = 0;
+    view->view()->command_view = 1;
+    MoveCommand(view);
 }
 
 void CMainApp::OnFileOpen() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "shell/cmd_target.h"
+#include "shell/cmdproc.h"
 #include "shell/placement.h"
 
 class CDocTemplate;
@@ -19,11 +20,9 @@ class CMainFrame;
 class CSView;
 class VIEW;
 
-// A drawing command: takes the argument it was started with (a pointer to a word
-// holding the VIEW, or its own record) and returns a result the shell ignores.
-using CommandFn = int (*)(void* arg);
+class AppViewHost;
 
-class CMainApp : public CCmdTarget {
+class CMainApp : public CmdProcessor, public CCmdTarget {
   public:
     CMainApp();
     ~CMainApp() override;
@@ -53,15 +52,16 @@ class CMainApp : public CCmdTarget {
     const MainPlacement& placement() const { return placement_; }
     MainPlacement& placement() { return placement_; }
 
-    // The running command: its window and id (null and 0 when none runs).
-    CSView* command_window() const { return command_window_; }
-    int command_id() const { return command_id_; }
-    // Runs a command function in a window (see the command processor).
-    int RunCommand(CSView* window, int id, CommandFn fn, void* arg);
-    // Tells the running command to unwind (its wait ends cancelled).
-    void CancelCommand();
-    // A closing window forgets the command it ran.
-    void ForgetWindow(CSView* window);
+    // Runs a command function of a drawing view; afterwards a window that was asked
+    // to close while the command waited closes.
+    int RunViewCommand(CSView* window, int id, CommandFn fn, void* arg);
+    // A drawing view got the focus: a command of its drawing follows it, a tool is
+    // told.
+    void ViewActivated(CSView* view);
+    // Closes the frames whose close waited for their command to unwind.
+    void ClosePendingFrames();
+
+    bool OnIdle(long count) override;
 
     // The display palette of the program: 256 colour words.
     const std::array<uint32_t, 256>& palette() const { return palette_; }
@@ -78,9 +78,7 @@ class CMainApp : public CCmdTarget {
     std::string version_text_ = "3.00.020 C";
     MainPlacement placement_;
     std::array<uint32_t, 256> palette_{};
-    CSView* command_window_ = nullptr;
-    int command_id_ = 0;
-    CommandFn command_fn_ = nullptr;
+    std::unique_ptr<AppViewHost> host_;
 };
 
 // The version text of two version words: "%d.%d.%X" of (ms >> 16, ms & 0xFFFF,

@@ -227,6 +227,11 @@ bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
     }
 }
 
+intptr_t CMainFrame::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
+    if (message == WM_COMMAND) route_command(int(wparam));
+    return 0;
+}
+
 void CMainFrame::record_placement() {
     CMainApp* app = CMainApp::instance();
     if (!app) return;
@@ -259,7 +264,7 @@ void CMainFrame::changeEvent(QEvent* e) {
 void CMainFrame::closeEvent(QCloseEvent* e) {
     CMainApp* app = CMainApp::instance();
     // No close from any route (menu, keys, window manager) while a command waits.
-    if (app && app->command_window()) {
+    if (app && app->command_running()) {
         platform_beep();
         e->ignore();
         return;

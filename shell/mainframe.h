@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <map>
 
+#include "platform/msgqueue.h"
 #include "shell/cmd_target.h"
 #include "shell/menu_resource.h"
 
@@ -19,7 +20,7 @@ class QMdiSubWindow;
 class CMDIFrame;
 class CSView;
 
-class CMainFrame : public QMainWindow, public CCmdTarget {
+class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
   public:
     CMainFrame();
     ~CMainFrame() override;
@@ -50,6 +51,9 @@ class CMainFrame : public QMainWindow, public CCmdTarget {
     void update_recent_menu();
 
     bool OnCmdMsg(int id, CCmdUI* ui) override;
+    // WM_COMMAND posted to the frame (a command re-started after the running one
+    // unwound) is routed like a menu command.
+    intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

@@ -3,7 +3,6 @@
 
 #include <QCloseEvent>
 
-#include "platform/modal.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/sview.h"
@@ -42,21 +41,14 @@ void CMDIFrame::resizeEvent(QResizeEvent* e) {
 }
 
 void CMDIFrame::closeEvent(QCloseEvent* e) {
-    CMainApp* app = CMainApp::instance();
-    if (view_ && app && app->command_window() == view_) {
-        // The command waiting in this view is cancelled; the frame closes once it
-        // has unwound, so its VIEW is never freed under it.
-        close_pending_ = true;
-        app->CancelCommand();
+    const int guard = view_ ? view_->CloseGuard() : 1;
+    if (guard <= 0) {
+        // 0: the command was told to unwind; the application closes the frame then.
+        close_pending_ = guard == 0;
         e->ignore();
         return;
     }
     CDoc* doc = view_ ? view_->document() : nullptr;
-    if (doc && doc->render_busy && doc->views().size() == 1) {
-        platform_beep();
-        e->ignore();
-        return;
-    }
     if (doc && !g_closing_all && doc->views().size() == 1 && !doc->SaveModified()) {
         e->ignore();
         return;

@@ -2,13 +2,19 @@
 // panning, and the VIEW's window side.
 #include "shell/sview.h"
 
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <cmath>
+#include <map>
 
 #include "graphics/view/colours.h"
+#include "graphics/view/view_input.h"
+#include "platform/modal.h"
+#include "shell/cmdinput.h"
+#include "shell/view_rules.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
@@ -32,7 +38,7 @@ VIEW* view_new(MODEL* model, const VIEW* copy) {
         p.triangle = nullptr;
         p.context = nullptr;
         v->flags = copy->flags;
-        for (int i = 0; i < 4; ++i) v->values4[i] = copy->values4[i];
+        for (int i = 0; i < 4; ++i) v->grid_steps[i] = copy->grid_steps[i];
         for (int i = 0; i < 6; ++i) v->scroll_area[i] = copy->scroll_area[i];
         v->current_colour = copy->current_colour;
         v->current_layer = copy->current_layer;
@@ -129,7 +135,7 @@ CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
 }
 
 CSView::~CSView() {
-    if (CMainApp* app = CMainApp::instance()) app->ForgetWindow(this);
+    if (CMainApp* app = CMainApp::instance()) app->WindowClosing(this);
     if (view_) {
         view_->window = nullptr;
         model_detach_view(view_);
@@ -228,33 +234,76 @@ void CSView::update_now() { viewport()->repaint(); }
 void CSView::update_scroll_bars() { SetScrollBars(); }
 
 void CSView::draw_object(object* obj, int colour) {
-    if (!view_) return;
+    if (!view_ || !canvas()) return;
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    canvas_.set_pen(kDrawCopy, 0);
+    canvas_.draw_object(view_, obj, colour);
+    if (shown) ShowMark(true);
+    viewport()->update();
+}
+
+Canvas* CSView::canvas() {
     repaint_dirty();
-    view_paint_object(view_, canvas_, obj, colour, 3);
+    viewport()->update();
+    return canvas_.image() ? &canvas_ : nullptr;
+}
+
+bool CSView::is_command_view() const {
+    CMainApp* app = CMainApp::instance();
+    return app && app->command_window() == static_cast<const CmdWindow*>(this);
+}
+
+void CSView::ShowMark(bool show) {
+    if (!view_ || (view_->cursor_shown != 0) == show || !canvas_.image()) return;
+    CMainApp* app = CMainApp::instance();
+    DocInputState* st = view_input_state(view_);
+    CCmdInput* tool = app ? app->top_input() : nullptr;
+    if (show) {
+        mark_x_ = view_->cursor_pixel[0];
+        mark_y_ = view_->cursor_pixel[1];
+    }
+    view_set_xor(view_);
+    if (tool)
+        tool->DrawMark(view_, mark_x_, mark_y_);
+    else if (st && st->on_move)
+        st->on_move(view_, mark_x_, mark_y_);
+    view_->cursor_shown = show ? 1 : 0;
     viewport()->update();
 }
 
 void CSView::repaint_dirty() {
     int w = 0, h = 0;
     client_size(&w, &h);
+    if (painting_) return;
     if (canvas_.width() != std::max(w, 1) || canvas_.height() != std::max(h, 1)) {
-        if (!canvas_.resize(w, h)) return;
+        if (view_) view_->cursor_shown = 0;
+        if (canvas_.resize(std::max(w, 1), std::max(h, 1), display_background_word()) != 0) return;
         dirty_ = QRegion(0, 0, canvas_.width(), canvas_.height());
     }
-    if (dirty_.isEmpty() || !view_) return;
-    for (const QRect& r : dirty_)
-        view_paint_rect(view_, canvas_, RasterRect{r.left(), r.top(), r.right(), r.bottom()});
+    if (dirty_.isEmpty() || !view_ || painting_) return;
+    painting_ = true;
+    // The XOR mark leaves the picture before it changes and comes back after.
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    CanvasPainter painter(canvas_.image());
+    const QRegion dirty = dirty_;
     dirty_ = QRegion();
+    for (const QRect& r : dirty)
+        view_paint_rect(view_, painter, RasterRect{r.left(), r.top(), r.right(), r.bottom()});
+    if (shown) ShowMark(true);
+    painting_ = false;
 }
 
 void CSView::paintEvent(QPaintEvent*) {
     repaint_dirty();
     QPainter p(viewport());
-    if (!canvas_.bits()) {
+    const RasterImage* im = canvas_.image();
+    if (!im) {
         p.fillRect(viewport()->rect(), Qt::black);
         return;
     }
-    QImage img(canvas_.bits(), canvas_.width(), canvas_.height(), canvas_.stride(), QImage::Format_BGR888);
+    QImage img(im->pixels, im->width, im->height, im->stride, QImage::Format_BGR888);
     img.setDevicePixelRatio(device_ratio());
     p.drawImage(QPointF(0, 0), img);
 }
@@ -320,7 +369,10 @@ void CSView::ScrollBy(double dx, double dy, bool from_bar) {
         InvalidateAll();
     } else {
         repaint_dirty();
-        canvas_.scroll(-ix, -iy);
+        const bool shown = view_->cursor_shown != 0;
+        if (shown) ShowMark(false);
+        CanvasPainter(canvas_.image()).scroll(-ix, -iy);
+        if (shown) ShowMark(true);
         if (ix > 0) mark_dirty(QRect(w - ix, 0, ix, h));
         if (ix < 0) mark_dirty(QRect(0, 0, -ix, h));
         if (iy > 0) mark_dirty(QRect(0, h - iy, w, iy));
@@ -342,40 +394,201 @@ void CSView::mousePressEvent(QMouseEvent* e) {
     if (!view_) return;
     int x, y;
     ToDevice(e->position(), &x, &y);
-    if (e->button() == Qt::LeftButton && view_->projection.mode != kProjPerspective) {
+    CMainApp* app = CMainApp::instance();
+    CCmdInput* tool = app ? app->top_input() : nullptr;
+    const bool left = e->button() == Qt::LeftButton, right = e->button() == Qt::RightButton;
+    if (click_swallow_) {
+        click_swallow_ = false;
+        return;
+    }
+    if (tool && (left || right)) {
+        ShowMark(false);
+        Vec3 p;
+        pixel_to_world(&view_->projection, x, y, view_->elevation, &p);
+        const float pt[3] = {p.x, p.y, p.z};
+        tool->OnUpdateViews(left ? kPointerLeftDown : kPointerRightDown, 0, x, y, pt);
+        return;
+    }
+    if (is_command_view()) {
+        // The step gets the position of the press itself, not of the last move.
+        view_input_move(view_, x, y);
+        if (left || right) view_input_button_up(view_, left ? kButtonLeft : kButtonRight);
+        return;
+    }
+    if (left && view_->projection.mode != kProjPerspective) {
         panning_ = true;
         pan_last_ = QPoint(x, y);
     }
 }
 
 void CSView::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) panning_ = false;
+    if (e->button() == Qt::LeftButton && panning_) {
+        panning_ = false;
+        return;
+    }
+    CMainApp* app = CMainApp::instance();
+    if (CCmdInput* tool = app ? app->top_input() : nullptr) {
+        int x, y;
+        ToDevice(e->position(), &x, &y);
+        const float pt[3] = {float(view_->cursor[0]), float(view_->cursor[1]), float(view_->cursor[2])};
+        tool->OnUpdateViews(kPointerUp, 0, x, y, pt);
+    }
 }
 
 void CSView::mouseMoveEvent(QMouseEvent* e) {
     if (!view_) return;
     int x, y;
     ToDevice(e->position(), &x, &y);
-    if (panning_ && view_->projection.mode != kProjPerspective) {
-        if (QPoint(x, y) != pan_last_) {
+    if (panning_) {
+        if (view_->projection.mode != kProjPerspective && QPoint(x, y) != pan_last_) {
             const double s = view_->projection.scale;
             ScrollBy(-(x - pan_last_.x()) / s, (y - pan_last_.y()) / s, false);
             pan_last_ = QPoint(x, y);
         }
+        return;
     }
+    CMainApp* app = CMainApp::instance();
+    if (CCmdInput* tool = app ? app->top_input() : nullptr) {
+        if (!is_command_view()) return;
+        ShowMark(false);
+        Vec3 p;
+        pixel_to_world(&view_->projection, x, y, view_->elevation, &p);
+        view_->cursor_pixel[0] = x;
+        view_->cursor_pixel[1] = y;
+        const float pt[3] = {p.x, p.y, p.z};
+        tool->OnUpdateViews(kPointerMove, 0, x, y, pt);
+        ShowMark(true);
+        return;
+    }
+    view_input_move(view_, x, y);
+}
+
+namespace {
+// The character a key gives a command step (0: none).
+int step_char(const QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Escape: return kKeyEsc;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return kKeyEnter;
+        case Qt::Key_Backspace: return kKeyBackspace;
+        default: break;
+    }
+    const QString t = e->text();
+    if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) return t[0].unicode();
+    return 0;
+}
+}  // namespace
+
+void CSView::keyPressEvent(QKeyEvent* e) {
+    const int ch = step_char(e);
+    CMainApp* app = CMainApp::instance();
+    if (!view_ || !ch || !app) {
+        QAbstractScrollArea::keyPressEvent(e);
+        return;
+    }
+    if (CCmdInput* tool = app->top_input()) {
+        tool->OnKey(ch, 1, 0);
+        return;
+    }
+    if (!view_input_char(view_, ch)) QAbstractScrollArea::keyPressEvent(e);
+}
+
+void CSView::focusOutEvent(QFocusEvent* e) {
+    if (is_command_view()) ShowMark(false);
+    QAbstractScrollArea::focusOutEvent(e);
+}
+
+void CSView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    if (CMainApp* app = CMainApp::instance()) app->ViewActivated(this);
+}
+
+int CSView::CloseGuard() {
+    CMainApp* app = CMainApp::instance();
+    if (doc_->render_busy && doc_->views().size() == 1) {
+        platform_beep();
+        return -1;
+    }
+    if (view_ && view_->nested_busy) {
+        platform_beep();
+        return -1;
+    }
+    if (!app || !view_ || app->command_window() != this) return 1;
+    if (app->top_input()) {
+        // A tool ends at once; the view may go.
+        app->WindowClosing(this);
+        return 1;
+    }
+    // A function command waits here: it is told to unwind, and the frame closes
+    // once it has (never while its VIEW is still in use).
+    view_input_closing(view_);
+    return 0;
+}
+
+bool CSView::CommandAllowed() const {
+    CMainApp* app = CMainApp::instance();
+    return view_ && view_->projection.mode != kProjPerspective && !view_->nested_busy && !doc_->render_busy &&
+           (!app || !app->command_window() || app->command_window() == static_cast<const CmdWindow*>(this));
+}
+
+namespace {
+std::map<int, CommandFn>& command_slots() {
+    static std::map<int, CommandFn> slots_;
+    return slots_;
+}
+}  // namespace
+
+CommandFn CSView::CommandFunction(int id) {
+    auto it = command_slots().find(id);
+    return it == command_slots().end() ? nullptr : it->second;
+}
+
+void CSView::SetCommandFunction(int id, CommandFn fn) {
+    if (fn)
+        command_slots()[id] = fn;
+    else
+        command_slots().erase(id);
+}
+
+void CSView::snap_toggle(int id) {
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    view_->input_flags = snap_flags_toggle(view_->input_flags, id);
+    if (shown) ShowMark(true);
 }
 
 bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
-    const bool allowed = view_ && view_->projection.mode != kProjPerspective && !doc_->render_busy &&
-                         (!app || !app->command_window() || app->command_window() == this);
+    const bool allowed = CommandAllowed();
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
         // Commands not built yet have an empty slot: their items stay disabled.
-        if (ui) ui->Enable(false);
+        CommandFn fn = CommandFunction(id);
+        if (ui) {
+            ui->Enable(allowed && fn);
+            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
+        } else if (allowed && fn && app) {
+            void* arg = view_;
+            app->RunViewCommand(this, id, fn, &arg);
+        }
+        return true;
+    }
+    if (id >= ID_SNAP_PROJECTIONS + 1 && id <= ID_SNAP_LAST) {
+        if (ui)
+            ui->SetCheck(view_ && (view_->input_flags & snap_bit_of(id)) != 0);
+        else if (view_)
+            snap_toggle(id);
         return true;
     }
     switch (id) {
+        case ID_SETTINGS_KEY:
+            if (!ui && app) {
+                if (CCmdInput* tool = app->top_input())
+                    tool->OnKey(121, 1, 0);
+                else
+                    view_input_options_key(view_);
+            }
+            return true;
         case ID_ZOOM_ALL:
             if (ui) {
                 ui->Enable(allowed);
@@ -392,7 +605,7 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             return false;
         case ID_EDIT_UNDO:
         case ID_EDIT_REDO: {
-            const bool can = allowed && (!app || !app->command_window()) && model &&
+            const bool can = allowed && (!app || !app->command_running()) && model &&
                              (id == ID_EDIT_UNDO ? model->undo_levels > 0 : model_redo_count(model) > 0);
             if (ui) {
                 ui->Enable(can);
@@ -406,7 +619,7 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             return true;
         }
         case ID_FILE_CLOSE: {
-            const bool can = allowed && (!app || app->command_window() != this);
+            const bool can = allowed && !is_command_view();
             if (ui) {
                 ui->Enable(can);
             } else if (can && doc_->SaveModified()) {

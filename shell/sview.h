@@ -12,15 +12,21 @@
 #include <QRegion>
 #include <memory>
 
+#include "graphics/view/canvas.h"
 #include "graphics/view/view.h"
+#include "platform/msgqueue.h"
 #include "shell/cmd_target.h"
-#include "shell/view_canvas.h"
+#include "shell/cmdproc.h"
 #include "shell/view_paint.h"
 
 class CDoc;
 class CMDIFrame;
 
-class CSView : public QAbstractScrollArea, public ViewWindow, public CCmdTarget {
+class CSView : public QAbstractScrollArea,
+               public ViewWindow,
+               public CCmdTarget,
+               public CmdWindow,
+               public MsgTarget {
   public:
     // A view of `doc` in `frame` (its widget). OnInitialUpdate chooses the VIEW.
     CSView(CDoc* doc, CMDIFrame* frame);
@@ -55,8 +61,28 @@ class CSView : public QAbstractScrollArea, public ViewWindow, public CCmdTarget 
 
     // Window point (logical pixels, rows downward) to device pixels with rows upward.
     void ToDevice(const QPointF& p, int* x, int* y) const;
-    const ViewCanvas& canvas() const { return canvas_; }
+    // The canvas, brought up to date (what is dirty painted, the cursor mark kept).
+    Canvas* canvas();
     double device_ratio() const;
+
+    // Shows or hides the cursor mark in this view (XOR into the canvas).
+    void ShowMark(bool show);
+    // The closing guard: -1 refused (with a beep), 0 the running command was told to
+    // unwind and the close is to wait for it, 1 the view may close.
+    int CloseGuard();
+    // A drawing command may start here: parallel projection, no nested pick, the
+    // drawing not held by a render job, and no other view running a command.
+    bool CommandAllowed() const;
+    // The command function behind an id (null: not built yet).
+    static CommandFn CommandFunction(int id);
+    // Test seam: puts a function in a command slot (null empties it).
+    static void SetCommandFunction(int id, CommandFn fn);
+
+    // CmdWindow.
+    WinId cmd_win_id() const override { return win_id(); }
+    VIEW* cmd_view() const override { return view_; }
+    // MsgTarget: the view gets its step results through the processor's wait.
+    intptr_t OnMessage(uint32_t, intptr_t, intptr_t) override { return 0; }
 
     bool OnCmdMsg(int id, CCmdUI* ui) override;
 
@@ -67,19 +93,27 @@ class CSView : public QAbstractScrollArea, public ViewWindow, public CCmdTarget 
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 
   private:
     void mark_dirty(const QRect& device_rect);
     void repaint_dirty();
+    bool is_command_view() const;
+    void snap_toggle(int id);
 
     CDoc* doc_;
     CMDIFrame* frame_;
     VIEW* view_ = nullptr;  // owned (destroyed with the view)
-    ViewCanvas canvas_;
+    Canvas canvas_;
+    bool painting_ = false;
+    int mark_x_ = 0, mark_y_ = 0;  // where the shown mark was drawn
     QRegion dirty_;         // device pixels still to paint into the canvas
     bool setting_bars_ = false;
     bool panning_ = false;
     QPoint pan_last_;       // device pixels, rows upward
+    bool click_swallow_ = false;  // the click that activated the window
 };
 
 // A new VIEW for the drawing, set up from `copy` when given (projection, drawing

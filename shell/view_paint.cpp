@@ -12,7 +12,42 @@
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
 #include "model/db/zobj.h"
-#include "shell/view_canvas.h"
+
+CanvasPainter::CanvasPainter(RasterImage* image) : image_(image) {
+    dc_ = image ? image_dc_create(image) : nullptr;
+}
+
+CanvasPainter::~CanvasPainter() { image_dc_free(dc_); }
+
+void CanvasPainter::fill(const RasterRect& r, uint32_t colour) {
+    if (!dc_) return;
+    RasterRect c;
+    if (!rect_intersect(&c, &r, &clip_)) return;
+    RasterFill f{0, colour, 0, 0, 0, 0, 0, nullptr};
+    image_dc_blit(dc_, c.x0, c.y0, c.x1 - c.x0 + 1, c.y1 - c.y0 + 1, &f, 0, 0,
+                  kRopFill | kRopColourWords | 3);
+}
+
+void CanvasPainter::segments(const int32_t* xy, int count, uint32_t colour, int pen_width, uint32_t op) {
+    if (!dc_ || count <= 0) return;
+    const RasterPen pen{op | kRopColourWords, colour, clip_};
+    const int w = std::max(pen_width, 1);
+    dc_->segment(dc_, &pen, w, w, xy, count, 0xFFFFFFFFu);
+}
+
+void CanvasPainter::triangle(int x0, int y0, int x1, int y1, int x2, int y2, uint32_t colour, uint32_t op) {
+    if (!dc_) return;
+    const RasterPen pen{op | kRopColourWords, colour, clip_};
+    image_dc_fill_triangle(dc_, &pen, x0, y0, x1, y1, x2, y2);
+}
+
+void CanvasPainter::scroll(int dx, int dy) {
+    if (!dc_ || (dx == 0 && dy == 0)) return;
+    const int w = image_->width, h = image_->height;
+    if (dx >= w || -dx >= w || dy >= h || -dy >= h) return;
+    const int sx = std::max(0, -dx), sy = std::max(0, -dy);
+    image_dc_blit(dc_, sx + dx, sy + dy, w - std::abs(dx), h - std::abs(dy), dc_, sx, sy, 3);
+}
 
 uint32_t display_colour_word(int index) {
     const PaletteEntry& e = kDisplayPalette[static_cast<uint8_t>(index)];
@@ -28,7 +63,7 @@ namespace {
 // The line batch of one drawing operation: segments gathered in one colour and
 // width and handed to the canvas together.
 struct LineBatch {
-    ViewCanvas* canvas = nullptr;
+    CanvasPainter* canvas = nullptr;
     int last_row = 0;      // client height - 1
     bool fixed = false;    // one colour for everything
     uint32_t colour = 0;
@@ -71,7 +106,7 @@ int batch_triangle(void* c, int x1, int y1, int x2, int y2, int x3, int y3) {
 // Runs `draw` with the VIEW's projection feeding a line batch; the projection's
 // callbacks are restored afterwards.
 template <class Fn>
-void with_batch(VIEW* view, ViewCanvas& canvas, int colour, uint32_t op, Fn&& draw) {
+void with_batch(VIEW* view, CanvasPainter& canvas, int colour, uint32_t op, Fn&& draw) {
     LineBatch batch;
     batch.canvas = &canvas;
     batch.last_row = canvas.height() - 1;
@@ -94,14 +129,14 @@ void with_batch(VIEW* view, ViewCanvas& canvas, int colour, uint32_t op, Fn&& dr
 
 }  // namespace
 
-void view_paint_object(VIEW* view, ViewCanvas& canvas, object* obj, int colour, uint32_t op) {
+void view_paint_object(VIEW* view, CanvasPainter& canvas, object* obj, int colour, uint32_t op) {
     if (!view || !obj) return;
     with_batch(view, canvas, colour, op, [&] { viewiter_draw_object(&view->projection, obj); });
 }
 
-void view_paint_grid(VIEW* view, ViewCanvas& canvas, const RasterRect& rect) {
+void view_paint_grid(VIEW* view, CanvasPainter& canvas, const RasterRect& rect) {
     const ViewProjection& vp = view->projection;
-    const double sx = view->values4[0], sy = view->values4[1], scale = vp.scale;
+    const double sx = view->grid_steps[0], sy = view->grid_steps[1], scale = vp.scale;
     if (!std::isfinite(sx) || !std::isfinite(sy) || !std::isfinite(scale)) return;
     if (!(sx * scale >= 10.0) || !(sy * scale >= 10.0)) return;
     const int height = canvas.height();
@@ -137,7 +172,7 @@ void view_paint_grid(VIEW* view, ViewCanvas& canvas, const RasterRect& rect) {
     canvas.clear_clip();
 }
 
-void view_paint_rect(VIEW* view, ViewCanvas& canvas, const RasterRect& rect) {
+void view_paint_rect(VIEW* view, CanvasPainter& canvas, const RasterRect& rect) {
     if (!view) return;
     canvas.set_clip(rect);
     canvas.fill(rect, display_background_word());

@@ -11,8 +11,36 @@
 #include "graphics/raster/raster.h"
 
 class VIEW;
-class ViewCanvas;
 class object;
+
+// Paints into a 24-bit raster image (the canvas of a drawing view) limited to a clip
+// rectangle: what repainting one part of a window needs. Rows run from the top;
+// colours are colour words. Does not own the image.
+class CanvasPainter {
+  public:
+    explicit CanvasPainter(RasterImage* image);
+    ~CanvasPainter();
+    CanvasPainter(const CanvasPainter&) = delete;
+    CanvasPainter& operator=(const CanvasPainter&) = delete;
+
+    int width() const { return image_ ? image_->width : 0; }
+    int height() const { return image_ ? image_->height : 0; }
+    // Later drawing is limited to the rectangle (inclusive) and the image.
+    void set_clip(const RasterRect& r) { clip_ = r; }
+    void clear_clip() { clip_ = {-0x3FFFFFFF, -0x3FFFFFFF, 0x3FFFFFFF, 0x3FFFFFFF}; }
+    void fill(const RasterRect& r, uint32_t colour);
+    // (x0, y0, x1, y1) quadruples; `op` the raster operation (3 copy, 6 xor).
+    void segments(const int32_t* xy, int count, uint32_t colour, int pen_width, uint32_t op);
+    void triangle(int x0, int y0, int x1, int y1, int x2, int y2, uint32_t colour, uint32_t op);
+    // Moves the whole picture by (dx, dy) pixels; the uncovered strips keep stale
+    // pixels that the caller repaints.
+    void scroll(int dx, int dy);
+
+  private:
+    RasterImage* image_;
+    ImageDC* dc_ = nullptr;
+    RasterRect clip_ = {-0x3FFFFFFF, -0x3FFFFFFF, 0x3FFFFFFF, 0x3FFFFFFF};
+};
 
 // Bits of VIEW::flags the drawing view reads.
 inline constexpr int32_t kViewFlagGrid = 0x0008;       // the grid is shown
@@ -26,13 +54,13 @@ uint32_t display_background_word();
 // Paints one rectangle of the canvas (inclusive, rows from the top): the background,
 // the grid when the VIEW shows it, then every visible layer and camera of the
 // drawing. The canvas height is the client height.
-void view_paint_rect(VIEW* view, ViewCanvas& canvas, const RasterRect& rect);
+void view_paint_rect(VIEW* view, CanvasPainter& canvas, const RasterRect& rect);
 // Draws the grid into a rectangle; nothing when a step is below 10 pixels on
 // screen, not finite or not positive.
-void view_paint_grid(VIEW* view, ViewCanvas& canvas, const RasterRect& rect);
+void view_paint_grid(VIEW* view, CanvasPainter& canvas, const RasterRect& rect);
 // Draws one object through the VIEW's projection in a display colour index, or in
 // its own colours for a negative index, with raster operation `op`.
-void view_paint_object(VIEW* view, ViewCanvas& canvas, object* obj, int colour, uint32_t op);
+void view_paint_object(VIEW* view, CanvasPainter& canvas, object* obj, int colour, uint32_t op);
 
 // One scroll bar: range, page and position.
 struct ScrollBarState {
