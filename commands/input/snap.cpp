@@ -127,7 +127,7 @@ class BINDITER : public ZITER {
     Vec3 best_point = {0, 0, 0};
 };
 
-int polyline_point(VIEW* view, const Hits& hits, Vec3* point) {
+int try_polyline_point(VIEW* view, const Hits& hits, Vec3* point) {
     const int32_t f = view->input_flags;
     if (!(f & (kSnapLineEnd | kSnapLineMid))) return 0;
     for (object* o : hits.list) {
@@ -160,7 +160,7 @@ ELARC* first_elarc(const Hits& hits, bool closed) {
     return nullptr;
 }
 
-int circle_point(VIEW* view, const Hits& hits, Vec3* point) {
+int try_circle_point(VIEW* view, const Hits& hits, Vec3* point) {
     const int32_t f = view->input_flags;
     if (!(f & (kSnapCircleCentre | kSnapQuadrant))) return 0;
     ELARC* e = first_elarc(hits, true);
@@ -184,7 +184,7 @@ int circle_point(VIEW* view, const Hits& hits, Vec3* point) {
     return 1;
 }
 
-int arc_point(VIEW* view, const Hits& hits, Vec3* point) {
+int try_arc_point(VIEW* view, const Hits& hits, Vec3* point) {
     const int32_t f = view->input_flags;
     if (!(f & (kSnapArcEnd | kSnapArcCentre))) return 0;
     ELARC* e = first_elarc(hits, false);
@@ -223,14 +223,14 @@ int arc_point(VIEW* view, const Hits& hits, Vec3* point) {
     return 1;
 }
 
-int object_centre(VIEW* view, const Hits& hits, Vec3* point) {
+int try_object_centre(VIEW* view, const Hits& hits, Vec3* point) {
     if (!(view->input_flags & kSnapGravity) || hits.list.empty()) return 0;
     object_center(hits.list.front(), point);
     snap_remember(view, hits.list.front(), nullptr, kSnapGravity);
     return 1;
 }
 
-int intersection(VIEW* view, const Hits& hits, Vec3* point) {
+int try_intersection(VIEW* view, const Hits& hits, Vec3* point) {
     if (!(view->input_flags & kSnapIntersection)) return 0;
     object* a = hits.first_of(&XPLINE::rtc_class);
     object* b = a ? hits.first_of(&XPLINE::rtc_class, a) : nullptr;
@@ -242,7 +242,7 @@ int intersection(VIEW* view, const Hits& hits, Vec3* point) {
     return 1;
 }
 
-int mesh_vertex(VIEW* view, const Hits& hits, Vec3* point) {
+int try_mesh_vertex(VIEW* view, const Hits& hits, Vec3* point) {
     if (!(view->input_flags & kSnapVertex)) return 0;
     object* o = hits.first_of(&MESH3::rtc_class);
     if (!o) return 0;
@@ -261,7 +261,7 @@ int mesh_vertex(VIEW* view, const Hits& hits, Vec3* point) {
     return 1;
 }
 
-int walk_nearest(VIEW* view, const Hits& hits, const RtcClass* cls, Vec3* point) {
+int try_walk_nearest(VIEW* view, const Hits& hits, const RtcClass* cls, Vec3* point) {
     if (!(view->input_flags & kSnapVertex)) return 0;
     object* o = hits.first_of(cls);
     if (!o) return 0;
@@ -299,14 +299,14 @@ void snap_forget(VIEW* view) {
     view->snap_kind = 0;
 }
 
-int snap_polyline_point(VIEW* v, Vec3* p) { return single(v, p, polyline_point); }
-int snap_circle_point(VIEW* v, Vec3* p) { return single(v, p, circle_point); }
-int snap_arc_point(VIEW* v, Vec3* p) { return single(v, p, arc_point); }
-int snap_object_centre(VIEW* v, Vec3* p) { return single(v, p, object_centre); }
-int snap_intersection(VIEW* v, Vec3* p) { return single(v, p, intersection); }
-int snap_mesh_vertex(VIEW* v, Vec3* p) { return single(v, p, mesh_vertex); }
+int snap_polyline_point(VIEW* v, Vec3* p) { return single(v, p, try_polyline_point); }
+int snap_circle_point(VIEW* v, Vec3* p) { return single(v, p, try_circle_point); }
+int snap_arc_point(VIEW* v, Vec3* p) { return single(v, p, try_arc_point); }
+int snap_object_centre(VIEW* v, Vec3* p) { return single(v, p, try_object_centre); }
+int snap_intersection(VIEW* v, Vec3* p) { return single(v, p, try_intersection); }
+int snap_mesh_vertex(VIEW* v, Vec3* p) { return single(v, p, try_mesh_vertex); }
 int snap_walk_nearest(VIEW* v, const RtcClass* cls, Vec3* p) {
-    return single(v, p, [cls](VIEW* vv, const Hits& h, Vec3* pp) { return walk_nearest(vv, h, cls, pp); });
+    return single(v, p, [cls](VIEW* vv, const Hits& h, Vec3* pp) { return try_walk_nearest(vv, h, cls, pp); });
 }
 
 int snap_find(VIEW* view, Vec3* point) {
@@ -320,9 +320,9 @@ int snap_find(VIEW* view, Vec3* point) {
     }
     Hits hits;
     collect_hits(view, *point, &hits);
-    if (polyline_point(view, hits, point) || circle_point(view, hits, point) || arc_point(view, hits, point) ||
-        object_centre(view, hits, point) || intersection(view, hits, point) || mesh_vertex(view, hits, point) ||
-        walk_nearest(view, hits, &CAMERA::rtc_class, point) || walk_nearest(view, hits, &SPOTLITE::rtc_class, point))
+    if (try_polyline_point(view, hits, point) || try_circle_point(view, hits, point) || try_arc_point(view, hits, point) ||
+        try_object_centre(view, hits, point) || try_intersection(view, hits, point) || try_mesh_vertex(view, hits, point) ||
+        try_walk_nearest(view, hits, &CAMERA::rtc_class, point) || try_walk_nearest(view, hits, &SPOTLITE::rtc_class, point))
         return 1;
     snap_forget(view);
     return 0;
