@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "commands/units/length_text.h"
@@ -24,7 +25,7 @@ bool is_field_char(char c) {
 }
 
 int error_at(const char* text, const char* p) {
-    ptrdiff_t offset = p - text;
+    std::ptrdiff_t offset = p - text;
     return offset >= INT_MAX ? INT_MIN + 1 : -static_cast<int>(offset + 1);
 }
 

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -36,7 +37,7 @@ std::string unsigned_zero(std::string text) {
 }
 
 int error_at(const char* first, const char* p) {
-    ptrdiff_t offset = p - first;
+    std::ptrdiff_t offset = p - first;
     return offset >= INT_MAX ? INT_MIN + 1 : -static_cast<int>(offset + 1);
 }
 

@@ -108,7 +108,10 @@ class ViewHost {
     // back the previous command VIEW.
     virtual VIEW* set_command_view(VIEW* view) = 0;
     // Shows or hides the cursor mark of the view (and of the drawing's other views
-    // unless `this_only`), through the pending step's on_move in XOR.
+    // unless `this_only`) where its state differs: XOR mode (view_set_xor), then the
+    // top tool's DrawMark or the pending step's on_move at the remembered cursor
+    // position (showing remembers the VIEW's cursor_pixel first), and only then
+    // cursor_shown flips: feedback sees 0 while it draws and 1 while it erases.
     virtual void show_cursor_mark(VIEW* view, bool show, bool this_only) = 0;
     // Lets the window repaint what is invalid now.
     virtual void update_window(VIEW* view) = 0;
