@@ -29,7 +29,9 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/units/units_hooks.h"
 #include "graphics/view/view_gdi.h"
-#include "shell/app_hooks.h"
+#include "commands/input/input.h"
+#include "commands/input/support.h"
+#include "commands/input/zoom.h"
 #include "shell/app_view_host.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
@@ -100,8 +102,8 @@ bool CMainApp::InitInstance(const std::string& file) {
 
     contour_init();
     model_hooks_install();
-    view_install_redraw_hook();
     units_install_hooks();
+    input_install_hooks();
     if (lzw_codecs_init() != 0) return false;
     dim_prefs_load();
 
@@ -125,8 +127,11 @@ bool CMainApp::InitInstance(const std::string& file) {
     if (!placement_.empty())
         frame_->setGeometry(placement_.left, placement_.top, placement_.right - placement_.left,
                             placement_.bottom - placement_.top);
-    if (placement_.maxed)
+    if (placement_.maxed) {
+        // Without a window manager a maximised window keeps its size: fill the screen.
+        if (screen) frame_->setGeometry(screen->availableGeometry());
         frame_->showMaximized();
+    }
     else
         frame_->show();
 
@@ -215,7 +220,10 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& path) {
     }
     for (VIEW* v : stored) CreateDrawingFrame(doc, v, nullptr);
     if (stored.empty()) CreateDrawingFrame(doc, nullptr, nullptr);
-    for (CSView* v : doc->views()) view_compute_extents(v->view());
+    for (CSView* v : doc->views()) {
+        views_compute_extents(v->view());
+        v->SetScrollBars();
+    }
     return doc;
 }
 

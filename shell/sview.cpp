@@ -10,7 +10,10 @@
 #include <cmath>
 #include <map>
 
+#include "commands/input/support.h"
+#include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
+#include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
 #include "platform/modal.h"
 #include "shell/cmdinput.h"
@@ -25,103 +28,6 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
-
-VIEW* view_new(MODEL* model, const VIEW* copy) {
-    if (!model) return nullptr;
-    std::unique_ptr<VIEW> v = rtc_make<VIEW>();
-    if (!v) return nullptr;
-    if (copy) {
-        ViewProjection& p = v->projection;
-        p = copy->projection;
-        p.line = nullptr;
-        p.pen = nullptr;
-        p.triangle = nullptr;
-        p.context = nullptr;
-        v->flags = copy->flags;
-        for (int i = 0; i < 4; ++i) v->grid_steps[i] = copy->grid_steps[i];
-        for (int i = 0; i < 6; ++i) v->scroll_area[i] = copy->scroll_area[i];
-        v->current_colour = copy->current_colour;
-        v->current_layer = copy->current_layer;
-        v->current_line_style = copy->current_line_style;
-        v->current_hatch = copy->current_hatch;
-        v->current_font = copy->current_font;
-        v->input_flags = copy->input_flags;
-        v->coordinate_type = copy->coordinate_type;
-        v->user_origin = copy->user_origin;
-        v->length_unit = copy->length_unit;
-        v->degrees = copy->degrees;
-        v->elevation = copy->elevation;
-        v->drawing_scales[0] = copy->drawing_scales[0];
-        v->drawing_scales[1] = copy->drawing_scales[1];
-        try {
-            v->layer_state.flags = copy->layer_state.flags;
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-    } else {
-        v->current_layer = rtc_cast<LAYER>(model->first_child());
-        v->current_line_style = static_cast<LINEPATT*>(model_find_patt(model, "Solid", &LINEPATT::rtc_class));
-        v->current_font = static_cast<FONTPATT*>(model_find_patt(model, "DEFAULT", &FONTPATT::rtc_class));
-    }
-    model_attach_view(model, v.get());
-    return v.release();
-}
-
-namespace {
-
-// The drawing's box in view coordinates (empty for an empty drawing).
-BBox drawing_view_box(VIEW* view, MODEL* model) {
-    model->own_box();
-    BBox box;
-    view_project_bbox(&view->projection, model->box, &box);
-    return box;
-}
-
-void set_scroll_area(VIEW* view, const BBox& box) {
-    const bool empty = bbox_is_empty(box);
-    for (int i = 0; i < 3; ++i) {
-        view->scroll_area[i] = empty ? 0.0f : (&box.min.x)[i];
-        view->scroll_area[3 + i] = empty ? 0.0f : (&box.max.x)[i];
-    }
-}
-
-}  // namespace
-
-void view_compute_extents(VIEW* view) {
-    MODEL* model = view_drawing(view);
-    if (!model) return;
-    set_scroll_area(view, drawing_view_box(view, model));
-    if (view->window) view->window->update_scroll_bars();
-}
-
-void view_fit_all(VIEW* view) {
-    MODEL* model = view_drawing(view);
-    if (!model || !view->window) return;
-    ViewProjection& vp = view->projection;
-    view->previous_scale = vp.scale;
-    view->previous_origin_x = vp.origin_x;
-    view->previous_origin_y = vp.origin_y;
-    const BBox box = drawing_view_box(view, model);
-    int w = 0, h = 0;
-    view->window->client_size(&w, &h);
-    if (bbox_is_empty(box) || w <= 0 || h <= 0) {
-        // Nothing drawn yet: the drawing's origin near the lower left, one unit a pixel.
-        vp.scale = 1.0;
-        vp.origin_x = -10.0;
-        vp.origin_y = -10.0;
-    } else {
-        const double bw = std::max(double(box.max.x - box.min.x), 1e-6);
-        const double bh = std::max(double(box.max.y - box.min.y), 1e-6);
-        const double s = std::min(w / bw, h / bh) * 0.9;
-        if (std::isfinite(s) && s > 0) vp.scale = s;
-        vp.origin_x = (box.min.x + box.max.x) * 0.5 - w / vp.scale * 0.5;
-        vp.origin_y = (box.min.y + box.max.y) * 0.5 - h / vp.scale * 0.5;
-    }
-    set_scroll_area(view, box);
-    view_extents_reset(&vp);
-    view->window->update_scroll_bars();
-    view->window->invalidate(nullptr, true);
-}
 
 CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -167,7 +73,7 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
         frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
     }
     if (restore) view_placement(view_, 1);
-    if (!taken) view_fit_all(view_);
+    if (!taken) view_zoom_all(view_);
     SetScrollBars();
     InvalidateAll();
     return true;
@@ -532,8 +438,12 @@ bool CSView::CommandAllowed() const {
 }
 
 namespace {
+int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(arg)); }
+
+// The command functions built so far, by id; every other drawing command has an
+// empty slot.
 std::map<int, CommandFn>& command_slots() {
-    static std::map<int, CommandFn> slots_;
+    static std::map<int, CommandFn> slots_ = {{ID_ZOOM_WINDOW, &zoom_window_fn}};
     return slots_;
 }
 }  // namespace
@@ -593,7 +503,7 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             if (ui) {
                 ui->Enable(allowed);
             } else if (allowed) {
-                view_fit_all(view_);
+                view_zoom_all(view_);
             }
             return true;
         case ID_FILE_SAVE:
@@ -611,10 +521,9 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
                 ui->Enable(can);
             } else if (can) {
                 if (id == ID_EDIT_UNDO)
-                    model_undo(model);
+                    cmd_undo(view_);
                 else
-                    model_redo(model);
-                doc_->UpdateAllViews();
+                    cmd_redo(view_);
             }
             return true;
         }

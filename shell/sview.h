@@ -115,13 +115,3 @@ class CSView : public QAbstractScrollArea,
     QPoint pan_last_;       // device pixels, rows upward
     bool click_swallow_ = false;  // the click that activated the window
 };
-
-// A new VIEW for the drawing, set up from `copy` when given (projection, drawing
-// state and layer flags), else with the defaults (the first layer current); attached
-// to the drawing. Null when it cannot be made.
-VIEW* view_new(MODEL* model, const VIEW* copy);
-// Sets the view's extents (its scroll area) to the drawing's box and updates its
-// scroll bars.
-void view_compute_extents(VIEW* view);
-// Fits the whole drawing into the view (the previous window remembered).
-void view_fit_all(VIEW* view);
