@@ -6,7 +6,10 @@
 #include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
+#include "shell/core/crash_filter.h"
 #include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/single_instance.h"
 
 namespace {
 
@@ -24,10 +27,21 @@ bool typed_entry(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char
 }  // namespace
 
 int main(int argc, char** argv) {
+    crash_filter_install();
     std::unique_ptr<QApplication> qt = platform_create_application(argc, argv);
     const std::string file = argc > 1 ? argv[1] : "";
+    // A second start hands its file to the running program and ends.
+    SingleInstance instance;
+    if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     app_set_typed_entry(&typed_entry);
     CMainApp app;
+    instance.on_open = [&app](const QString& path) {
+        if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
+        if (CMainFrame* f = app.main_frame()) {
+            f->raise();
+            f->activateWindow();
+        }
+    };
     if (!app.InitInstance(file)) return 1;
     const int code = qt->exec();
     const int exit_code = app.ExitInstance();

@@ -8,6 +8,7 @@
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/readout_bar.h"
 #include "shell/sview.h"
 
 CSView* view_window_of(const VIEW* view) {
@@ -48,13 +49,17 @@ void AppViewHost::doc_update_all(VIEW* view) {
     if (CDoc* d = doc_of(view)) d->UpdateAllViews();
 }
 
-int AppViewHost::fill_layer_lists(VIEW*) { return 0; }
+int AppViewHost::fill_layer_lists(VIEW* view) {
+    for (VIEW* v = drawing_first_view(view_drawing(view)); v; v = drawing_next_view(v))
+        if (CSView* w = view_window_of(v)) w->FillLayerList();
+    return 0;
+}
 
 void AppViewHost::status_prompt(int string_id) {
     if (CMainFrame* f = app_->main_frame()) f->set_prompt(string_id);
 }
 
-void AppViewHost::readout_update(VIEW*, int) {}
+void AppViewHost::readout_update(VIEW* view, int mode) { coord_readout_update(view, mode); }
 
 void AppViewHost::beep(int) { platform_beep(); }
 

@@ -32,7 +32,9 @@
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
+#include "model/services/log.h"
 #include "shell/app_view_host.h"
+#include "shell/core/shell_types.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -123,11 +125,14 @@ bool CMainApp::InitInstance(const std::string& file) {
     frame_ = std::make_unique<CMainFrame>();
     if (!frame_->Create()) return false;
     SetMainWindow(frame_->win_id());
+    // The desktop knows the program's file types (rewritten only when changed).
+    const ShellTypesResult types =
+        shell_types_register(shell_data_home(), QCoreApplication::applicationFilePath().toStdString());
+    if (types.error) log_message(LogLevel::warning, "desktop file types not written (%d)", types.error);
     shell_set_main_window(frame_.get());
-    if (!placement_.empty())
-        frame_->setGeometry(placement_.left, placement_.top, placement_.right - placement_.left,
-                            placement_.bottom - placement_.top);
-    if (placement_.maxed) {
+    const PlacementRect& pr = placement_.rect;
+    if (placement_on_screen(pr, sg.width(), sg.height())) frame_->setGeometry(pr.left, pr.top, pr.width(), pr.height());
+    if (placement_.maximised) {
         // Without a window manager a maximised window keeps its size: fill the screen.
         if (screen) frame_->setGeometry(screen->availableGeometry());
         frame_->showMaximized();

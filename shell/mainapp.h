@@ -11,7 +11,7 @@
 
 #include "shell/cmd_target.h"
 #include "shell/cmdproc.h"
-#include "shell/placement.h"
+#include "shell/core/placement.h"
 
 class CDocTemplate;
 class CDocument;
@@ -49,8 +49,8 @@ class CMainApp : public CmdProcessor, public CCmdTarget {
     CDocTemplate* drawing_template() const { return drawing_template_.get(); }
     CDocTemplate* image_template() const { return image_template_.get(); }
     const std::string& version_text() const { return version_text_; }
-    const MainPlacement& placement() const { return placement_; }
-    MainPlacement& placement() { return placement_; }
+    const WindowPlacement& placement() const { return placement_; }
+    WindowPlacement& placement() { return placement_; }
 
     // Runs a command function of a drawing view; afterwards a window that was asked
     // to close while the command waited closes.
@@ -76,7 +76,7 @@ class CMainApp : public CmdProcessor, public CCmdTarget {
     std::unique_ptr<CDocTemplate> image_template_;
     std::unique_ptr<CMainFrame> frame_;
     std::string version_text_ = "3.00.020 C";
-    MainPlacement placement_;
+    WindowPlacement placement_;
     std::array<uint32_t, 256> palette_{};
     std::unique_ptr<AppViewHost> host_;
 };

@@ -15,7 +15,12 @@
 #include "menus_text.h"
 #include "model/services/strtab.h"
 #include "platform/modal.h"
+#include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
+#include "shell/cmdinput.h"
+#include "shell/editor_frame.h"
+#include "shell/readout_bar.h"
+#include "shell/toolbars.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -51,14 +56,34 @@ bool CMainFrame::Create() {
         act->setShortcutContext(Qt::ApplicationShortcut);
         addAction(act);
     }
+    // Readout on top, then the eleven toolbars docked on their sides, then the status
+    // line and the key-help bar at the bottom.
+    readout_bar_install(this);
+    CMainApp* app = CMainApp::instance();
+    toolbars_ = new ToolbarSet(
+        this, app ? app->version_text() : std::string(), [this](int id) { route_command(id); },
+        [this](int id, ToolbarItemState* st) {
+            const CCmdUI ui = route_update(id);
+            st->enabled = ui.enabled;
+            st->checked = ui.checked;
+            st->checkable = ui.checkable;
+        });
+    if (!toolbars_->create(g_prefs.bitmap_set)) return false;
+    // The third item of each menu bar is the toolbars menu.
+    for (auto* menus : {&menus_128_, &menus_129_})
+        if (menus->size() > 2) toolbars_->fill_toolbars_menu((*menus)[2]);
     message_ = new QLabel(this);
     statusBar()->addWidget(message_, 1);
+    key_help_bar_install(this);
     set_prompt(-1);
     update_recent_menu();
     show_bar(128);
     // Item states follow the routing whenever the program is idle.
     auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [this] { update_actions(); });
+    connect(timer, &QTimer::timeout, this, [this] {
+        update_actions();
+        toolbars_->update_actions();
+    });
     timer->start(250);
     return true;
 }
@@ -223,6 +248,33 @@ bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
             }
             return true;
         case ID_KEYS_INFO: return true;
+        case ID_RESET_TOOLBARS:
+            if (!ui) toolbars_->load_state();
+            return true;
+        case ID_CUSTOMIZE:
+            if (ui)
+                ui->Enable(toolbars_->customize_target() != nullptr);
+            else
+                toolbars_->run_customize();
+            return true;
+        case ID_OBJECT_SNAP_BAR:
+        case ID_VIEW_TOOLBAR:
+            if (ui) {
+                CCustomBar* b = toolbars_->bar(id);
+                ui->SetCheck(b && b->isVisible());
+            } else {
+                toolbars_->toggle_bar(id);
+            }
+            return true;
+        case ID_SETTINGS_KEY: {
+            // A tool with a floating editor: the key shows, focuses or hides it.
+            CMainApp* app = CMainApp::instance();
+            CCmdInput* tool = app ? app->top_input() : nullptr;
+            auto* editor = tool ? dynamic_cast<CEditorFrame*>(tool->tool_window) : nullptr;
+            if (!editor) return false;
+            if (!ui) editor->Toggle(0);
+            return true;
+        }
         default: return false;
     }
 }
@@ -235,14 +287,11 @@ intptr_t CMainFrame::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
 void CMainFrame::record_placement() {
     CMainApp* app = CMainApp::instance();
     if (!app) return;
-    MainPlacement& p = app->placement();
-    p.maxed = isMaximized() ? 1 : 0;
+    WindowPlacement& p = app->placement();
+    p.maximised = isMaximized();
     if (!isMaximized() && !isMinimized() && !isFullScreen()) {
         const QRect r = frameGeometry();
-        p.left = r.left();
-        p.top = r.top();
-        p.right = r.left() + r.width();
-        p.bottom = r.top() + r.height();
+        p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 }
 
@@ -281,6 +330,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     }
     record_placement();
     if (app) window_placement_save(app->placement());
+    toolbars_->save_state();
     recent_files().save();
     mdi_set_closing_all(true);
     mdi_->closeAllSubWindows();

@@ -19,6 +19,7 @@ class QMenu;
 class QMdiSubWindow;
 class CMDIFrame;
 class CSView;
+class ToolbarSet;
 
 class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
   public:
@@ -43,6 +44,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // Brings every action's state up to date.
     void update_actions();
     QAction* action(int id) const;
+    ToolbarSet* toolbars() const { return toolbars_; }
 
     // Shows a string-table text in the status line's message pane (-1: the help
     // prompt).
@@ -77,4 +79,5 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;
     int shown_bar_ = 0;
+    ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };

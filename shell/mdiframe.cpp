@@ -2,6 +2,9 @@
 #include "shell/mdiframe.h"
 
 #include <QCloseEvent>
+#include <QMainWindow>
+
+#include "shell/edit_bar.h"
 
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -22,7 +25,12 @@ CMDIFrame::~CMDIFrame() = default;
 
 void CMDIFrame::set_view(CSView* view) {
     view_ = view;
-    setWidget(view);
+    inner_ = new QMainWindow();
+    inner_->setWindowFlags(Qt::Widget);
+    edit_bar_ = new CEditBar(inner_);
+    inner_->addToolBar(Qt::TopToolBarArea, edit_bar_);
+    inner_->setCentralWidget(view);
+    setWidget(inner_);
 }
 
 QRect CMDIFrame::normal_geometry() const {

@@ -9,6 +9,8 @@
 
 class CSView;
 class CDoc;
+class CEditBar;
+class QMainWindow;
 
 class CMDIFrame : public QMdiSubWindow, public CCmdTarget {
   public:
@@ -16,7 +18,9 @@ class CMDIFrame : public QMdiSubWindow, public CCmdTarget {
     ~CMDIFrame() override;
 
     CSView* view() const { return view_; }
+    // Puts the view in the frame under the frame's Edit bar.
     void set_view(CSView* view);
+    CEditBar* edit_bar() const { return edit_bar_; }
 
     // Closes the frame once the command running in its view has unwound; set by
     // the closing guard.
@@ -35,6 +39,8 @@ class CMDIFrame : public QMdiSubWindow, public CCmdTarget {
 
   private:
     CSView* view_ = nullptr;
+    QMainWindow* inner_ = nullptr;  // holds the Edit bar and the view
+    CEditBar* edit_bar_ = nullptr;
     bool close_pending_ = false;
     QRect normal_;
 };

@@ -17,6 +17,7 @@
 #include "graphics/view/view_input.h"
 #include "platform/modal.h"
 #include "shell/cmdinput.h"
+#include "shell/readout_bar.h"
 #include "shell/view_rules.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
@@ -27,6 +28,8 @@
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/button_ex.h"
+#include "shell/edit_bar.h"
 #include "shell/mdiframe.h"
 
 CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
@@ -74,9 +77,35 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
     }
     if (restore) view_placement(view_, 1);
     if (!taken) view_zoom_all(view_);
+    FillLayerList();
+    if (CEditBar* bar = frame_->edit_bar()) {
+        bar->on_layer = [this](const std::string& name) {
+            if (layer_set_state(view_, name.c_str(), true, true)) InvalidateAll();
+        };
+        bar->on_command = [](int id) {
+            if (CMainApp* app = CMainApp::instance())
+                if (app->main_frame()) app->main_frame()->route_command(id);
+        };
+    }
     SetScrollBars();
     InvalidateAll();
     return true;
+}
+
+void CSView::FillLayerList() {
+    MODEL* model = doc_->drawing();
+    CEditBar* bar = frame_->edit_bar();
+    if (!bar || !model || !view_) return;
+    std::vector<std::string> names;
+    if (ZDLIST* head = model->children) {
+        ZDLIST* n = head;
+        do {
+            if (auto* l = rtc_cast<LAYER>(n)) names.push_back(l->name());
+            n = n->next;
+        } while (n && n != head);
+    }
+    bar->set_layers(names, view_->current_layer ? view_->current_layer->name() : "");
+    bar->colour_button()->SetColour(view_->current_colour);
 }
 
 void CSView::UpdateFrameTitle() {
@@ -367,6 +396,7 @@ void CSView::mouseMoveEvent(QMouseEvent* e) {
         return;
     }
     view_input_move(view_, x, y);
+    if (is_command_view()) coord_readout_update(view_, view_->readout_mode);
 }
 
 namespace {
@@ -492,6 +522,8 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     }
     switch (id) {
         case ID_SETTINGS_KEY:
+            // A tool with a floating editor leaves the key to the main frame.
+            if (app && app->top_input() && app->top_input()->tool_window) return false;
             if (!ui && app) {
                 if (CCmdInput* tool = app->top_input())
                     tool->OnKey(121, 1, 0);

@@ -58,6 +58,9 @@ class CSView : public QAbstractScrollArea,
     void ScrollBy(double dx, double dy, bool from_bar);
     void InvalidateAll();
     void UpdateFrameTitle();
+    // Fills the frame's layer list with the drawing's layers, the VIEW's current one
+    // selected, and shows its current colour.
+    void FillLayerList();
 
     // Window point (logical pixels, rows downward) to device pixels with rows upward.
     void ToDevice(const QPointF& p, int* x, int* y) const;
