@@ -76,7 +76,8 @@ bool CDoc::OnOpenDocument(const char* path) {
     if (r != 0) {
         // No frame has taken the views read so far: they go now.
         drawing_file_drop_views(model_.get());
-        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
+        // 22: the dispatcher has said that the type has no reader yet.
+        if (r != 22) msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
         return false;
     }
     return true;

@@ -74,6 +74,9 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
         new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
         const QSize border = frame_->size() - viewport()->size();
         frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
+        // The frame stays inside the area whatever its borders measure.
+        const QSize room = area->viewport()->size();
+        frame_->resize(std::min(frame_->width(), room.width()), std::min(frame_->height(), room.height()));
     }
     if (restore) view_placement(view_, 1);
     if (!taken) view_zoom_all(view_);
