@@ -19,6 +19,9 @@ void mdi_set_closing_all(bool on) { g_closing_all = on; }
 
 CMDIFrame::CMDIFrame(QWidget* parent) : QMdiSubWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The window keys (Ctrl+F4, Ctrl+F6) are the program's own accelerators; the
+    // frame's system menu would take them too and make them ambiguous.
+    setSystemMenu(nullptr);
 }
 
 CMDIFrame::~CMDIFrame() = default;
