@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "app_env.h"
+#include "commands/input/feedback.h"
 #include "commands/input/input.h"
+#include "graphics/view/canvas.h"
 #include "commands/input/support.h"
 #include "graphics/view/view_host.h"
 #include "graphics/view/view_input.h"
@@ -374,6 +376,30 @@ TEST_F(AppTest, MainWindowRefusesToCloseWhileACommandWaits) {
     EXPECT_EQ(beeps, 1);
     platform_set_beep_hook(old);
     CSView::SetCommandFunction(15002, nullptr);
+}
+
+TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
+    CSView* v = active();
+    Canvas* c = v->canvas();
+    ASSERT_NE(c, nullptr);
+    DocInputState* st = view_input_state(v->view());
+    ASSERT_NE(st, nullptr);
+    st->on_move = &cursor_draw_crosshair;
+    v->view()->cursor_pixel[0] = 40;
+    v->view()->cursor_pixel[1] = 30;
+    auto bytes = [c] {
+        std::string out;
+        for (int y = 0; y < c->height(); ++y) out.append(reinterpret_cast<const char*>(c->row(y)), 3 * c->width());
+        return out;
+    };
+    const std::string before = bytes();
+    v->ShowMark(true);
+    EXPECT_NE(bytes(), before);
+    // The pointer moves on while the mark is shown: it is erased where it was drawn.
+    v->view()->cursor_pixel[0] = 90;
+    v->ShowMark(false);
+    EXPECT_EQ(bytes(), before);
+    st->on_move = nullptr;
 }
 
 }  // namespace

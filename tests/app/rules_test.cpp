@@ -14,6 +14,8 @@
 #include "shell/menu_resource.h"
 #include "shell/view_paint.h"
 #include "shell/view_rules.h"
+#include "graphics/view/view.h"
+#include "graphics/raster/raster.h"
 
 namespace {
 
@@ -181,6 +183,37 @@ TEST(Startup, VersionTextAndPaletteClamp) {
     EXPECT_EQ(app_palette_create(pal, table.data(), 0xFFFFFFFFu), 256);
     EXPECT_EQ(app_palette_create(pal, table.data(), 0xC0000010u), 16);
     EXPECT_EQ(app_palette_create(pal, nullptr, 10), 0);
+}
+
+TEST(Grid, DrawnFromTenPixelsAndNeverForABrokenStep) {
+    rtc_register_all();
+    std::unique_ptr<VIEW> view = rtc_make<VIEW>();
+    ASSERT_TRUE(view);
+    RasterImage* img = image_create_ex(64, 48, 1, 24, nullptr);
+    ASSERT_NE(img, nullptr);
+    auto drawn = [&](double step) {
+        CanvasPainter p(img);
+        const RasterRect all{0, 0, 63, 47};
+        p.fill(all, display_background_word());
+        view->grid_steps[0] = view->grid_steps[1] = step;
+        view_paint_grid(view.get(), p, all);
+        int n = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const uint8_t* px = img->pixels + y * img->stride + 3 * x;
+                n += (uint32_t(px[2]) | px[1] << 8 | px[0] << 16) != display_background_word();
+            }
+        return n;
+    };
+    view->projection.scale = 1.0;
+    EXPECT_EQ(drawn(9.0), 0);
+    EXPECT_EQ(drawn(10.0), 7 * 5);  // dots at 0, 10, ... 60 across, rows 47, 37, ... 7
+    EXPECT_EQ(drawn(NAN), 0);
+    EXPECT_EQ(drawn(INFINITY), 0);
+    EXPECT_EQ(drawn(-10.0), 0);
+    view->projection.scale = 2.0;
+    EXPECT_EQ(drawn(5.0), 7 * 5);
+    image_free(img);
 }
 
 }  // namespace
