@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app_env.h"
+#include "app_session.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "graphics/view/canvas.h"
@@ -62,21 +63,10 @@ class AppTest : public ::testing::Test {
         ASSERT_TRUE(app->InitInstance(""));
         msg_dispatch_pending();
     }
-    void TearDown() override {
-        CSView::SetCommandFunction(15000, nullptr);
-        platform_set_file_choice_hook(nullptr);
-        if (app->main_frame()) {
-            // Nothing asked on the way out: the tests leave drawings unsaved.
-            for (const auto& d : app->drawing_template()->documents()) d->SetModifiedFlag(false);
-            app->main_frame()->close();
-        }
-        msg_dispatch_pending();
-        app->ExitInstance();
-        app.reset();
-    }
+    void TearDown() override { app_session_end(app, [] { msg_dispatch_pending(); }); }
     CMainFrame* frame() { return app->main_frame(); }
     CSView* active() { return frame()->active_view(); }
-    int windows() { return int(frame()->mdi_area()->subWindowList().size()); }
+    int windows() { return app_window_count(app.get()); }
     // Runs posted work and deferred deletes.
     void settle() {
         for (int i = 0; i < 3; ++i) {
@@ -113,7 +103,7 @@ TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
     settings_flush();
     const std::string first = read_file(settings_path());
     ASSERT_FALSE(first.empty());
-    for (const char* key : {"[Draw_3D]", "[dimension]", "[Main]", "[Settings]"})
+    for (const char* key : {"[Draw_3D]", "[dimension]", "[Main]"})
         EXPECT_NE(first.find(key), std::string::npos) << key;
     int draw3d = 0, dim = 0;
     std::istringstream in(first);

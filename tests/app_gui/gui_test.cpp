@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "../app/app_session.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
@@ -121,19 +122,9 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
         settle();
     }
-    void TearDown() override {
-        CSView::SetCommandFunction(15000, nullptr);
-        platform_set_file_choice_hook(nullptr);
-        if (app->main_frame()) {
-            for (const auto& d : app->drawing_template()->documents()) d->SetModifiedFlag(false);
-            app->main_frame()->close();
-        }
-        settle();
-        app->ExitInstance();
-        app.reset();
-    }
+    void TearDown() override { app_session_end(app, &settle); }
     CMainFrame* frame() { return app->main_frame(); }
-    int windows() { return int(frame()->mdi_area()->subWindowList().size()); }
+    int windows() { return app_window_count(app.get()); }
     QWidget* line_button() {
         CCustomBar* bar = frame()->toolbars()->bar(15906);
         QAction* act = bar ? bar->action_of(15000) : nullptr;
