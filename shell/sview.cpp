@@ -439,7 +439,13 @@ void CSView::focusOutEvent(QFocusEvent* e) {
 
 void CSView::focusInEvent(QFocusEvent* e) {
     QAbstractScrollArea::focusInEvent(e);
-    if (CMainApp* app = CMainApp::instance()) app->ViewActivated(this);
+    CMainApp* app = CMainApp::instance();
+    if (!app) return;
+    // The click that brings a view forward while a command runs only activates it:
+    // the command moves here and waits for the next click.
+    if (e->reason() == Qt::MouseFocusReason && app->command_running() && !is_command_view())
+        click_swallow_ = true;
+    app->ViewActivated(this);
 }
 
 int CSView::CloseGuard() {
