@@ -73,6 +73,10 @@ int CmdProcessor::RunCommand(CmdWindow* window, uint32_t id, CommandFn fn, void*
         id_ = id;
         cancel_pending_ = false;
         ++depth_;
+        if (!arg) {
+            view_word_ = window ? window->cmd_view() : nullptr;
+            arg = &view_word_;
+        }
         int r = fn ? fn(arg) : 0;
         --depth_;
         if (depth_ == 0) {
