@@ -230,7 +230,7 @@ HeadlessWindow* Harness::window_of(const VIEW* v) {
 
 VIEW* Harness::command_view() {
     CmdWindow* w = processor_->command_window();
-    return w ? w->cmd_view() : nullptr;
+    return w ? w->cmd_view() : forced_command_view;
 }
 
 VIEW* Harness::set_command_view(VIEW* v) {

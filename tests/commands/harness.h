@@ -122,6 +122,7 @@ class Harness : public ViewHost {
     int modified = 0;
     bool ran_out = false;
     bool allow_run_out = false;
+    VIEW* forced_command_view = nullptr;  // the command view while no command runs (feedback tests)
     int pending_after = -1;  // input_pending answers true after this many questions
     int pending_asked = 0;
     size_t script_left() const { return script_.size(); }
