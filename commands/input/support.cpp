@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "commands/input/snap.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
@@ -335,4 +336,5 @@ void model_hooks_install() {
     }
     display_colours_update();
     view_install_redraw_hook();
+    snap_track_changes();
 }

@@ -86,7 +86,9 @@ TEST(Canvas, EveryPrimitiveTwiceInXorRestoresTheImage) {
         SCOPED_TRACE(p.what);
         c.set_pen(kDrawXor, 0xFFFFFF);
         p.draw(c);
-        if (std::strcmp(p.what, "zero line") != 0) EXPECT_NE(bytes_of(c), before);
+        if (std::strcmp(p.what, "zero line") != 0) {
+            EXPECT_NE(bytes_of(c), before);
+        }
         p.draw(c);
         EXPECT_EQ(bytes_of(c), before);
     }

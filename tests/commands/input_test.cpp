@@ -96,7 +96,9 @@ TEST(InputDistance, ModesUnitsAndTypedLengths) {
         c.script(h);
         h.run(kProbe);
         EXPECT_EQ(code, c.code);
-        if (code == 0) EXPECT_NEAR(got, c.value, 1e-4);
+        if (code == 0) {
+            EXPECT_NEAR(got, c.value, 1e-4);
+        }
     }
 }
 
