@@ -188,6 +188,21 @@ TEST(ModelHooks, NewLayersGetAFlagInEveryViewAndDuplicatesAreRefused) {
     rtc_destroy(v);
 }
 
+TEST(ViewWalk, NestedWalksAndViewsWithoutWindows) {
+    Harness h(3);
+    h.view(1)->window = nullptr;  // a VIEW of another kind of window
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 0, 0}, {5, 0, 0}});
+    int outer = 0;
+    for (VIEW* v = drawing_first_view(h.model()); v; v = drawing_next_view(v)) {
+        ++outer;
+        EXPECT_NE(v, h.view(1));
+        view_gdi_object_all(v, line);  // walks all views inside the walk
+    }
+    EXPECT_EQ(outer, 2);
+    h.view(1)->window = h.window(1);
+    EXPECT_EQ(view_doc_path(h.view()), "drawing.qvm");
+}
+
 TEST(ViewState, CursorAngleArmsAndIndependentMaterialCopies) {
     Harness h;
     VIEW* v = h.view();
