@@ -180,8 +180,11 @@ void CmdProcessor::NotifyInput(CCmdInput* input, int result) {
         if (!depth_) CommandEnded();
     } else {
         id_ = top_->command_id;
-        // The new top's view decides the window; the window side finds it.
-        if (window_ && window_->cmd_view() != top_->view) window_ = nullptr;
+        // The window that shows the new top's view runs the command now.
+        if (!window_ || window_->cmd_view() != top_->view) {
+            CmdWindow* w = top_->view ? dynamic_cast<CmdWindow*>(top_->view->window) : nullptr;
+            if (w) window_ = w;
+        }
     }
 }
 
