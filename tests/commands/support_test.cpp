@@ -234,6 +234,19 @@ TEST(NestedInput, ADialogsPickRestoresTheCommandViewStateAndMode) {
     expect_near3(outer_point, {9, 9, 0});
 }
 
+TEST(ViewState, DisplayColoursFollowTheBackgroundPreference) {
+    Harness h;
+    const int saved = g_prefs.black_bkg;
+    for (int black : {1, 0}) {
+        g_prefs.black_bkg = black;
+        display_colours_update();
+        EXPECT_EQ(background_colour, black ? 7 : 0);
+        EXPECT_EQ(default_colour, 15);
+    }
+    g_prefs.black_bkg = saved;
+    display_colours_update();
+}
+
 TEST(ViewState, CursorAngleArmsAndIndependentMaterialCopies) {
     Harness h;
     VIEW* v = h.view();
