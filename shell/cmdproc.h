@@ -46,7 +46,10 @@ class CmdProcessor {
     // The frame window that gets WM_COMMAND re-posts (0: none).
     void SetMainWindow(WinId frame) { main_window_ = frame; }
 
-    // Starts a command function. Idle: calls it at once and returns its result.
+    // Starts a command function. `arg` null: the function gets a pointer to the
+    // processor's own word holding the window's VIEW, which stays valid when the
+    // window closes during the command (a word kept in the window would not).
+    // Idle: calls it at once and returns its result.
     // The same command again (window, id and function): ignored, 0. Another one while
     // a command runs: the running one is cancelled (its next or current wait returns
     // -2; a tool is told to end) and the new one is re-posted once to the main window
@@ -113,6 +116,8 @@ class CmdProcessor {
     uint32_t id_ = 0;
     WinId main_window_ = 0;
     int depth_ = 0;             // functions on the call stack
+    VIEW* view_word_ = nullptr;  // the argument word of commands started without one
+    WinId ran_on_ = 0;           // queue window of the running function's first window
     bool cancel_pending_ = false;  // the next (or current) wait returns -2
     uint32_t pending_id_ = 0;   // command to re-post when the running one ends
     IdleHandler previous_idle_;

@@ -75,24 +75,31 @@ void view_gdi_arc3p(VIEW* view, int x1, int y1, int x2, int y2, int x3, int y3) 
         return;
     }
     if ((x2 == x1 && y2 == y1) || (x2 == x3 && y2 == y3)) return line13();
-    const int64_t X1 = x1, Y1 = y1, X2 = x2, Y2 = y2, X3 = x3, Y3 = y3;
+    // Wide integers: products of 32-bit differences need 64 bits, and their sums one more.
+    using W = __int128;
+    const W X1 = x1, Y1 = y1, X2 = x2, Y2 = y2, X3 = x3, Y3 = y3;
     if (X1 != X3) {
-        int64_t yl = Y1 + (Y3 - Y1) * (X2 - X1) / (X3 - X1);
+        W yl = Y1 + (Y3 - Y1) * (X2 - X1) / (X3 - X1);
         if (yl == Y2) return line13();
     } else if (X2 == X1) {
         return line13();
     }
-    int64_t d = 2 * ((X1 - X2) * (Y1 - Y3) - (Y1 - Y2) * (X1 - X3));
+    const W d = 2 * ((X1 - X2) * (Y1 - Y3) - (Y1 - Y2) * (X1 - X3));
     if (d == 0) return line13();
-    int64_t a = X1 * X1 + Y1 * Y1 - X2 * X2 - Y2 * Y2;
-    int64_t b = X1 * X1 + Y1 * Y1 - X3 * X3 - Y3 * Y3;
-    // Products of 32-bit coordinates fit 64 bits; the quotients are formed in double
-    // where the numerators could overflow.
-    double cxd = (static_cast<double>(Y1 - Y3) * a - static_cast<double>(Y1 - Y2) * b) / static_cast<double>(d);
-    double cyd = (static_cast<double>(X1 - X2) * b - static_cast<double>(X1 - X3) * a) / static_cast<double>(d);
-    if (!std::isfinite(cxd) || !std::isfinite(cyd) || std::fabs(cxd) > 1e9 || std::fabs(cyd) > 1e9) return line13();
-    int64_t cx = static_cast<int64_t>(cxd), cy = static_cast<int64_t>(cyd);
-    double r = std::hypot(static_cast<double>(X1 - cx), static_cast<double>(Y1 - cy));
+    const W a = X1 * X1 + Y1 * Y1 - X2 * X2 - Y2 * Y2;
+    const W b = X1 * X1 + Y1 * Y1 - X3 * X3 - Y3 * Y3;
+    const long double cxd = (static_cast<long double>(Y1 - Y3) * static_cast<long double>(a) -
+                             static_cast<long double>(Y1 - Y2) * static_cast<long double>(b)) /
+                            static_cast<long double>(d);
+    const long double cyd = (static_cast<long double>(X1 - X2) * static_cast<long double>(b) -
+                             static_cast<long double>(X1 - X3) * static_cast<long double>(a)) /
+                            static_cast<long double>(d);
+    // A centre beyond the pixel range cannot be drawn as an arc: the line stands in.
+    if (!std::isfinite(static_cast<double>(cxd)) || !std::isfinite(static_cast<double>(cyd)) || std::fabs(static_cast<double>(cxd)) > 1e9 ||
+        std::fabs(static_cast<double>(cyd)) > 1e9)
+        return line13();
+    const int64_t cx = static_cast<int64_t>(cxd), cy = static_cast<int64_t>(cyd);
+    const double r = std::hypot(static_cast<double>(x1 - cx), static_cast<double>(y1 - cy));
     if (r > 1e9) return line13();
     int sx = x1, sy = y1, ex = x3, ey = y3;
     if ((Y3 - Y1) * (X2 - X3) + (Y2 - Y3) * (X1 - X3) < 0) std::swap(sx, ex), std::swap(sy, ey);

@@ -173,6 +173,11 @@ void invalidate_all_views();
 // command_post_code through the host.
 void command_post_code(int code);
 
+// ---- The internal clipboard of drawings (filled by the copy and paste commands)
+// Its base point, and the drawing it holds (null when empty; enables Paste).
+Vec3* clip_buffer();
+MODEL** clip_contents();
+
 // ---- Input modes and nested picks
 // Stores the mode; mode 0 blanks the coordinate readout. Sets the length- and
 // angle-format modes from the VIEW (g_length_format_mode, g_angle_format_mode).
