@@ -79,6 +79,7 @@ CReadoutBar* readout_bar_install(QMainWindow* frame) {
 CReadoutBar* key_help_bar_install(QMainWindow* frame) {
     static constexpr int kPane[] = {32801};
     auto* bar = new CReadoutBar(15911, kPane);
+    frame->addToolBarBreak(Qt::BottomToolBarArea);
     frame->addToolBar(Qt::BottomToolBarArea, fixed_bar(frame, QStringLiteral("KeyHelp"), bar));
     bar->status_pane_set(32801, res_load_string(32801), 0);
     return bar;

@@ -52,30 +52,34 @@ SingleInstance::~SingleInstance() {
 
 SingleInstance::Start SingleInstance::start(const QString& file) {
     if (path_.isEmpty()) return Start::kFailed;
-    if (hand_over(file)) return Start::kHandedOver;
+    switch (hand_over(file)) {
+        case HandOver::kDone: return Start::kHandedOver;
+        case HandOver::kRefused: return Start::kFailed;  // a program listens: never take its socket
+        case HandOver::kNoServer: break;
+    }
     if (listen()) return Start::kPrimary;
     // Another start may have won the race to listen: try once more to hand over.
-    return hand_over(file) ? Start::kHandedOver : Start::kFailed;
+    return hand_over(file) == HandOver::kDone ? Start::kHandedOver : Start::kFailed;
 }
 
-bool SingleInstance::hand_over(const QString& file) {
+SingleInstance::HandOver SingleInstance::hand_over(const QString& file) {
     QLocalSocket socket;
     socket.connectToServer(path_);
-    if (!socket.waitForConnected(kConnectMs)) return false;
+    if (!socket.waitForConnected(kConnectMs)) return HandOver::kNoServer;
     QByteArray request;
     if (file.isEmpty()) {
         request = kWakeRequest.toByteArray();
     } else {
         std::string text = open_request_format(QFile::encodeName(QFileInfo(file).absoluteFilePath()).toStdString());
-        if (text.empty()) return false;
+        if (text.empty()) return HandOver::kRefused;
         request = QByteArray::fromStdString(text);
     }
     socket.write(request + '\n');
-    if (!socket.waitForBytesWritten(kReplyMs)) return false;
+    if (!socket.waitForBytesWritten(kReplyMs)) return HandOver::kRefused;
     // The server answers "ok" once it took the request.
     while (!socket.canReadLine())
-        if (!socket.waitForReadyRead(kReplyMs)) return false;
-    return socket.readLine().trimmed() == "ok";
+        if (!socket.waitForReadyRead(kReplyMs)) return HandOver::kRefused;
+    return socket.readLine().trimmed() == "ok" ? HandOver::kDone : HandOver::kRefused;
 }
 
 bool SingleInstance::listen() {

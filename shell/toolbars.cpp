@@ -117,6 +117,10 @@ bool ToolbarSet::create(int bitmap_set) {
         };
         connect(bar, &QWidget::customContextMenuRequested, this,
                 [this, bar](const QPoint& pos) { show_context_menu(bar, bar->mapToGlobal(pos)); });
+        // Each bar docks on a line of its own on its side, in table order.
+        bool side_used = false;
+        for (CCustomBar* b : bars_) side_used |= b->def().side == def.side;
+        if (side_used) frame_->addToolBarBreak(area_of(def.side));
         frame_->addToolBar(area_of(def.side), bar);
         bars_.push_back(bar);
     }

@@ -4,7 +4,8 @@
 //
 // Wiring by the main frame:
 //   ToolbarSet bars(frame, version_text, on_command, on_update);
-//   bars.create(prefs BitmapSet);        // after readout_bar_install, before show
+//   bars.create(prefs BitmapSet);        // after readout_bar_install and
+//                                        // key_help_bar_install, before show
 //   bars.fill_toolbars_menu(menu);       // the main menu's third item
 //   bars.update_actions();               // from idle: enabling and check marks
 //   bars.save_state();                   // when the frame closes
