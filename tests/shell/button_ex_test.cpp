@@ -9,6 +9,7 @@
 #include "graphics/view/colours.h"
 #include "shell/button_ex.h"
 #include "shell/edit_bar.h"
+#include "shell/preview_bar.h"
 #include "tests/platform/qt_test_env.h"
 
 namespace {
@@ -112,4 +113,30 @@ TEST(EditBar, LayerChoiceAndColourClick) {
     press(bar.colour_button(), Qt::LeftButton);
     release(bar.colour_button(), Qt::LeftButton);
     EXPECT_EQ(commands, std::vector<int>{15306});
+}
+
+TEST(PreviewBar, PlayingStateAndSideDocking) {
+    CGlimpseBar bar;
+    bar.set_view_points({"<< Front >>", "Camera01"});
+    EXPECT_TRUE(bar.view_points()->isEnabled());
+    EXPECT_FALSE(bar.action_of(32805)->isEnabled());
+    bar.SetPlaying(true);
+    EXPECT_FALSE(bar.view_points()->isEnabled());
+    for (int id : {32803, 32787, 32788, 32804, 32807, 32808}) EXPECT_FALSE(bar.action_of(id)->isEnabled()) << id;
+    for (int id : {32805, 32806}) EXPECT_TRUE(bar.action_of(id)->isEnabled()) << id;
+    bar.SetPlaying(false);
+    EXPECT_TRUE(bar.action_of(32804)->isEnabled());
+
+    std::vector<int> commands;
+    bar.on_command = [&](int id) { commands.push_back(id); };
+    bar.show();
+    bar.setOrientation(Qt::Vertical);
+    EXPECT_FALSE(bar.view_points()->isVisible());
+    EXPECT_TRUE(bar.action_of(32802)->isVisible());
+    bar.action_of(32802)->trigger();
+    EXPECT_EQ(commands, std::vector<int>{32802});
+    bar.setOrientation(Qt::Horizontal);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(bar.view_points()->isVisible());
+    EXPECT_FALSE(bar.action_of(32802)->isVisible());
 }
