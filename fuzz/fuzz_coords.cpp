@@ -36,7 +36,8 @@ void check_point_text(const std::string& point) {
     for (int i = 0; i < 3; ++i) {
         double v = 0;
         auto r = std::from_chars(p, end, v, std::chars_format::fixed);
-        if (r.ec != std::errc() || !std::isfinite(v) || std::fabs(v) >= FLT_MAX * (1 + 1e-6)) std::abort();
+        if (r.ec != std::errc() || !std::isfinite(v) || std::fabs(v) >= FLT_MAX * (1 + 1e-6))
+            std::abort();
         p = r.ptr;
         if (i < 2) {
             if (p == end || *p != ' ') std::abort();
@@ -51,7 +52,8 @@ void check_point_text(const std::string& point) {
 void check_round_trip(double mm, int mode, int denominator, int decimals) {
     std::string text = length_format(mode, mm, denominator, decimals);
     double back = 0;
-    bool ok = mode == 0 ? typed_distance_parse(text.c_str(), &back) : length_parse(text.c_str(), &back) == 1;
+    bool ok = mode == 0 ? typed_distance_parse(text.c_str(), &back)
+                        : length_parse(text.c_str(), &back) == 1;
     if (!ok) std::abort();
     const int places = decimals < 1 ? 1 : decimals > 9 ? 9 : decimals;
     double step = mode == 0   ? std::pow(10.0, -places)
