@@ -4,7 +4,8 @@
 // The text is read as coordinates and converted into a point, and read as a
 // length that is written back in every unit mode and read again. Checks: error
 // offsets lie inside the text; an accepted point is three finite numbers below
-// FLT_MAX; every written length reads back to within what its text can show.
+// FLT_MAX; every written length reads back to within what its text can show; angle
+// minutes stay below 60.
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -104,6 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check_round_trip(mm, 1, denominator, decimals);
         check_round_trip(mm, 5, denominator, decimals);
         for (int mode = 0; mode < 7; ++mode) value_format_unit("c", mm, mode);
+        // Degrees and minutes: the minutes are whole and below 60.
+        std::string angle = value_format_unit("", mm, 3);
+        size_t sign = angle.find('\x07');
+        if (sign != std::string::npos) {
+            int minutes = -1;
+            auto r = std::from_chars(angle.data() + sign + 2, angle.data() + angle.size(), minutes);
+            if (r.ec != std::errc() || minutes < 0 || minutes > 59 || *r.ptr != '\'') std::abort();
+        }
     }
     double distance = 0;
     if (typed_distance_parse(text.c_str(), &distance) && !std::isfinite(distance)) std::abort();

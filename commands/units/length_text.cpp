@@ -245,9 +245,10 @@ std::string value_format_unit(const char* caption, double value, int mode) {
             if (!std::isfinite(value)) return text + special_text(value);
             // Rounded to the minute before the split: pi/6 is 30 degrees 0', not 29 59'.
             double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + 0.5);
-            double degrees = std::floor(minutes / 60);
-            return text + fixed_text(degrees, 0) + kStrokeDegreeSign + ' ' +
-                   fixed_text(minutes - degrees * 60, 0) + '\'';
+            if (!std::isfinite(minutes)) return text + special_text(minutes);
+            double rest = std::fmod(minutes, 60);  // exact, also past 2^53
+            return text + fixed_text((minutes - rest) / 60, 0) + kStrokeDegreeSign + ' ' +
+                   fixed_text(rest, 0) + '\'';
         }
         case kUnitAngleRadians:
             if (!std::isfinite(value)) return text + special_text(value);

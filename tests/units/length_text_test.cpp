@@ -114,6 +114,7 @@ TEST(ValueFormatUnit, AnglesAndLengthsWithACaption) {
         {"", 0.5 * kPi / 180 / 60 * 0.999, 3, std::string("0\x07 0'")},
         {"", 10.5 * kPi / 180, 3, std::string("10\x07 30'")},
         {"", -1, 4, "5.283 rad"},
+        {"", 1e306, 3, "inf"},
         {"", -7, 4, "5.566 rad"},
         {"R", 25.4, 5, "R1\""},
         {"", 1612.9, 1, "5'3.50\""},
