@@ -27,12 +27,12 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
     view.projection.scale = 1.0;
     view.cursor_pixel[0] = 30, view.cursor_pixel[1] = 40;
     coord_readout_update(&view, 0);
-    EXPECT_EQ(bar->pane_text(32793), " 30.0000");
-    EXPECT_EQ(bar->pane_text(32794), " 40.0000");
-    EXPECT_EQ(bar->pane_text(32797), "r=50.0000");
+    EXPECT_EQ(bar->pane_text(32793), " 30.00");
+    EXPECT_EQ(bar->pane_text(32794), " 40.00");
+    EXPECT_EQ(bar->pane_text(32797), "r=50.00");
     EXPECT_EQ(bar->pane_text(32800), " 007 ");
     EXPECT_EQ(bar->pane_text(32799), "Layer:\"Walls\"");
-    EXPECT_EQ(QString::fromStdString(bar->pane_text(32798)), QString::fromUtf8("a=53\u00B008'"));
+    EXPECT_EQ(QString::fromStdString(bar->pane_text(32798)), QString::fromUtf8("a=53\u00B0 8'"));
     // Number panes keep at least 14 digits' width.
     auto* first = bar->findChild<QLabel*>("Pane32793");
     ASSERT_NE(first, nullptr);
