@@ -103,7 +103,6 @@ void status_prompt(unsigned string_id) {
     CReadoutBar* bar = g_readout.data();
     auto* frame = bar ? qobject_cast<QMainWindow*>(bar->window()) : nullptr;
     if (!frame) return;
-    std::string text = res_load_string(string_id);
-    if (text.empty()) text = " ";
-    frame->statusBar()->showMessage(QString::fromStdString(text));
+    QString text = QString::fromStdString(res_load_string(string_id));
+    frame->statusBar()->showMessage(text.isEmpty() ? QStringLiteral(" ") : text);
 }

@@ -117,9 +117,11 @@ bool ToolbarSet::create(int bitmap_set) {
         };
         connect(bar, &QWidget::customContextMenuRequested, this,
                 [this, bar](const QPoint& pos) { show_context_menu(bar, bar->mapToGlobal(pos)); });
-        // Each bar docks on a line of its own on its side, in table order.
+        // Each bar docks on a line of its own on its side, in table order, also apart
+        // from bars the frame put there before (readout, key help).
         bool side_used = false;
-        for (CCustomBar* b : bars_) side_used |= b->def().side == def.side;
+        for (QToolBar* b : frame_->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly))
+            side_used |= b != bar && frame_->toolBarArea(b) == area_of(def.side);
         if (side_used) frame_->addToolBarBreak(area_of(def.side));
         frame_->addToolBar(area_of(def.side), bar);
         bars_.push_back(bar);
