@@ -99,7 +99,7 @@ void coord_readout_update(VIEW* view, int mode) {
     }
 }
 
-void status_prompt(unsigned string_id) {
+void readout_status_prompt(unsigned string_id) {
     CReadoutBar* bar = g_readout.data();
     auto* frame = bar ? qobject_cast<QMainWindow*>(bar->window()) : nullptr;
     if (!frame) return;

@@ -53,4 +53,4 @@ CReadoutBar* readout_bar();
 // digits wide. Also recomputes the VIEW's cursor.
 void coord_readout_update(VIEW* view, int mode);
 // Shows the string-table text in the main window's status line (a blank when empty).
-void status_prompt(unsigned string_id);
+void readout_status_prompt(unsigned string_id);

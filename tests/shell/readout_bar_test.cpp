@@ -46,7 +46,7 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
     coord_readout_update(&view, 0);
     for (int id : kReadoutPaneIds) EXPECT_EQ(bar->pane_text(id), " ") << id;
 
-    status_prompt(42114);
+    readout_status_prompt(42114);
     EXPECT_EQ(frame.statusBar()->currentMessage(), "Layer");
 }
 
