@@ -237,7 +237,8 @@ void ToolbarSet::customize(CCustomBar* bar) {
 void ToolbarSet::show_context_menu(CCustomBar* bar, const QPoint& global) {
     target_ = nullptr;
     QMenu menu(frame_);
-    fill_toolbars_menu(&menu);
+    if (fill_context_menu) fill_context_menu(&menu);
+    else fill_toolbars_menu(&menu);
     menu.addSeparator();
     QString text = QString::fromStdString(res_load_string(32771));
     QAction* custom = menu.addAction(text);

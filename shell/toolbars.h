@@ -88,6 +88,10 @@ class ToolbarSet : public QObject {
     // Opens the customise dialog of a bar (modal; the bar changes as the user edits).
     void customize(CCustomBar* bar);
 
+    // Fills the popup shown on a right click over a bar (the main menu's third item);
+    // unset, the bar toggles of fill_toolbars_menu. "Customi&ze" is appended to it.
+    std::function<void(QMenu* menu)> fill_context_menu;
+
   private:
     void show_context_menu(CCustomBar* bar, const QPoint& global);
 
