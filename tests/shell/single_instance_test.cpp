@@ -120,3 +120,49 @@ TEST(SingleInstance, DefaultSocketIsPrivate) {
     ASSERT_FALSE(path.isEmpty());
     EXPECT_TRUE(path.endsWith("/zelo.sock"));
 }
+
+#ifdef ZELO_INSTANCE_PROBE
+#include <QProcess>
+
+// Two real processes: the second start hands its file to the first and exits 0.
+TEST(SingleInstance, SecondProcessHandsOverAndExitsZero) {
+    QString path = socket_path("process");
+    QProcess first;
+    first.start(ZELO_INSTANCE_PROBE, {path});
+    ASSERT_TRUE(first.waitForReadyRead(10000));
+    EXPECT_EQ(first.readLine().trimmed(), "listening");
+
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(QtTestEnvironment::temp_dir()));
+    second.start(ZELO_INSTANCE_PROBE, {path, "relative name.qvm"});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.readAllStandardOutput().trimmed(), "handed");
+
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    // The file arrives made absolute against the second start's folder.
+    EXPECT_EQ(first.readAllStandardOutput().trimmed(),
+              "open " + QByteArray::fromStdString(QtTestEnvironment::temp_dir()) + "/relative name.qvm");
+}
+
+// A first start killed without cleaning up leaves its socket; the next start takes
+// over as the first.
+TEST(SingleInstance, StartAfterAKilledFirstListens) {
+    QString path = socket_path("killed");
+    QProcess first;
+    first.start(ZELO_INSTANCE_PROBE, {path});
+    ASSERT_TRUE(first.waitForReadyRead(10000));
+    first.kill();
+    first.waitForFinished(5000);
+    ASSERT_TRUE(QFile::exists(path));
+
+    QProcess next;
+    next.start(ZELO_INSTANCE_PROBE, {path, "/tmp/a.qvm"});
+    ASSERT_TRUE(next.waitForReadyRead(10000));
+    EXPECT_EQ(next.readLine().trimmed(), "listening");
+    next.kill();
+    next.waitForFinished(5000);
+}
+#endif
