@@ -106,6 +106,8 @@ void SingleInstance::accept_connections() {
             socket->deleteLater();
             continue;
         }
+        // Never buffer more than one request and its line end.
+        socket->setReadBufferSize(qint64(kOpenRequestMaxText) + 2);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read_request(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // A peer that never completes its request is dropped.
@@ -119,7 +121,7 @@ void SingleInstance::accept_connections() {
 void SingleInstance::read_request(QLocalSocket* socket) {
     if (!socket->property("done").isNull()) return;
     if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > qint64(kOpenRequestMaxText) + 1) socket->abort();
+        if (socket->bytesAvailable() >= qint64(kOpenRequestMaxText) + 2) socket->abort();
         return;
     }
     QByteArray line = socket->readLine(qint64(kOpenRequestMaxText) + 2);

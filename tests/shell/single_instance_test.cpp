@@ -88,11 +88,14 @@ TEST(SingleInstance, AnythingButAnOpenRequestIsRefused) {
               QByteArray("[open(\"/") + QByteArray(5000, 'a') + "\")]\n"})
             replies.push_back(send_raw(path, bad));
         replies.push_back(send_raw(path, "[open(\"/good.qvm\")]\n"));
+        // The longest path that may be sent still goes through.
+        replies.push_back(send_raw(path, "[open(\"/" + QByteArray(4095, 'b') + "\")]\n"));
     });
-    ASSERT_EQ(replies.size(), 6u);
+    ASSERT_EQ(replies.size(), 7u);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(replies[size_t(i)], "") << i;
     EXPECT_EQ(replies[5], "ok\n");
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(replies[6], "ok\n");
+    EXPECT_EQ(opened, 2);
 }
 
 TEST(SingleInstance, StaleSocketIsRecovered) {
