@@ -386,6 +386,9 @@ void CSView::mouseMoveEvent(QMouseEvent* e) {
         return;
     }
     CMainApp* app = CMainApp::instance();
+    // In the command view the cursor mark stands for the pointer.
+    const Qt::CursorShape shape = is_command_view() && hasFocus() ? Qt::BlankCursor : Qt::CrossCursor;
+    if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
     if (CCmdInput* tool = app ? app->top_input() : nullptr) {
         if (!is_command_view()) return;
         ShowMark(false);
