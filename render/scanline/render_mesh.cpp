@@ -1,0 +1,364 @@
+// Face and corner normals of a face block (faceted, smooth, smoothing groups, smooth
+// by crease angle) and the renderer's private copy of a block.
+#include "render/scanline/render_mesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <numeric>
+
+#include "model/db/solid.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+
+namespace {
+
+constexpr int kPollEvery = 512;
+
+Vec3d sub(const Vec3d& a, const Vec3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3d cross(const Vec3d& a, const Vec3d& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Unit vector, or zero for a vector without length (a face without area, or normals
+// that cancel out): a zero normal shades as unlit instead of spreading NaN.
+Vec3 unit_or_zero(const Vec3d& v) {
+    const double len = std::sqrt(dot(v, v));
+    if (!(len > 0.0) || !std::isfinite(len)) return {0, 0, 0};
+    return {static_cast<float>(v.x / len), static_cast<float>(v.y / len),
+            static_cast<float>(v.z / len)};
+}
+
+void grow(BBox* box, const Vec3d& p) {
+    const auto x = static_cast<float>(p.x), y = static_cast<float>(p.y),
+               z = static_cast<float>(p.z);
+    box->min.x = std::min(box->min.x, x);
+    box->min.y = std::min(box->min.y, y);
+    box->min.z = std::min(box->min.z, z);
+    box->max.x = std::max(box->max.x, x);
+    box->max.y = std::max(box->max.y, y);
+    box->max.z = std::max(box->max.z, z);
+}
+
+// Small union-find over the faces around one vertex.
+struct Groups {
+    std::vector<int32_t> parent;
+    void reset(size_t n) {
+        parent.resize(n);
+        std::iota(parent.begin(), parent.end(), 0);
+    }
+    int32_t find(int32_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    }
+    void join(int32_t a, int32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    }
+};
+
+struct Topology {
+    const MeshFaceBlock* block;
+    const Vec3d* pos;
+    size_t nv;
+};
+
+// Corners a, b, c of face f; false when its edges name no valid triangle.
+bool face_corners(const Topology& t, size_t f, int32_t out[3]) {
+    const MeshFace& face = t.block->faces[f];
+    const auto ne = static_cast<int64_t>(t.block->edges.size());
+    for (int k = 0; k < 2; ++k)
+        if (face.e[k] < 0 || face.e[k] >= ne) return false;
+    const MeshEdge& e0 = t.block->edges[face.e[0]];
+    const MeshEdge& e1 = t.block->edges[face.e[1]];
+    const bool share = e0.v[0] == e1.v[0] || e0.v[0] == e1.v[1] || e0.v[1] == e1.v[0] ||
+                       e0.v[1] == e1.v[1];
+    if (!share) return false;
+    edge_pair_vertices(e0, e1, &out[0], &out[1], &out[2]);
+    for (int k = 0; k < 3; ++k)
+        if (out[k] < 0 || static_cast<size_t>(out[k]) >= t.nv) return false;
+    return true;
+}
+
+int poll(RenderStepFn step, void* ctx, int64_t count) {
+    return step && step(ctx, count) != 0;
+}
+
+int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRecord>* pool,
+                 std::vector<int32_t>* corners, std::vector<Vec3>* face_normals,
+                 RenderStepFn step, void* ctx, int64_t* running, bool faceted, bool force_angle,
+                 const BoundsGrowth* bounds) {
+    const size_t nf = t.block->faces.size();
+    const uint32_t flags = m ? m->flags : kMaterialSmoothAlways;
+    if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
+        faceted = true;
+    const int64_t base = running ? *running : 0;
+    std::vector<int32_t> vtx(nf * 3, -1);
+    std::vector<Vec3d> raw(nf);
+    std::vector<int32_t> around_count(t.nv + 1, 0);
+    pool->clear();
+    corners->assign(nf * 3, -1);
+    if (face_normals) face_normals->assign(nf, Vec3{0, 0, 0});
+    pool->reserve(faceted ? nf : nf * 3);
+    for (size_t f = 0; f < nf; ++f) {
+        if (f % kPollEvery == 0 && poll(step, ctx, base + static_cast<int64_t>(f))) return -1;
+        int32_t c[3];
+        if (!face_corners(t, f, c)) {
+            raw[f] = {0, 0, 0};
+            continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+            vtx[f * 3 + k] = c[k];
+            ++around_count[c[k]];
+        }
+        const Vec3d& a = t.pos[c[0]];
+        raw[f] = cross(sub(t.pos[c[1]], a), sub(t.pos[c[2]], a));
+        if (!std::isfinite(raw[f].x) || !std::isfinite(raw[f].y) || !std::isfinite(raw[f].z))
+            raw[f] = {0, 0, 0};
+        if (face_normals) (*face_normals)[f] = unit_or_zero(raw[f]);
+        if (bounds && bounds->box) {
+            for (int k = 0; k < 3; ++k) {
+                Vec3d p = t.pos[c[k]];
+                if (bounds->matrix) mat_xform_point_d(&p, &p, bounds->matrix);
+                if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+                    grow(bounds->box, p);
+            }
+        }
+        if (faceted) {
+            ShadeRecord r;
+            const Vec3 n = unit_or_zero(raw[f]);
+            r.v[0] = n.x;
+            r.v[1] = n.y;
+            r.v[2] = n.z;
+            const auto idx = static_cast<int32_t>(pool->size());
+            pool->push_back(r);
+            for (int k = 0; k < 3; ++k) (*corners)[f * 3 + k] = idx;
+        }
+    }
+    if (!faceted) {
+        // Faces around each vertex (start offsets, then face numbers).
+        std::vector<int32_t> start(t.nv + 1, 0);
+        for (size_t v = 0; v < t.nv; ++v) start[v + 1] = start[v] + around_count[v];
+        std::vector<int32_t> fill(start.begin(), start.end() - 1);
+        std::vector<int32_t> around(static_cast<size_t>(start[t.nv]));
+        for (size_t f = 0; f < nf; ++f)
+            for (int k = 0; k < 3; ++k)
+                if (vtx[f * 3 + k] >= 0) around[fill[vtx[f * 3 + k]]++] = static_cast<int32_t>(f);
+        const bool by_angle = (flags & kMaterialSmoothByAngle) || force_angle;
+        const bool by_groups = !by_angle && (flags & kMaterialSmoothGroups);
+        const double crease = m ? m->smoothing_angle : kDefaultSmoothingAngle;
+        Groups groups;
+        std::vector<Vec3d> sums;
+        for (size_t v = 0; v < t.nv; ++v) {
+            const int32_t* fs = around.data() + start[v];
+            const int32_t n = start[v + 1] - start[v];
+            if (n == 0) continue;
+            groups.reset(static_cast<size_t>(n));
+            if (by_angle) {
+                // Neighbouring faces (sharing an edge at this vertex) meeting at no
+                // more than the crease angle form one smooth run.
+                for (int32_t i = 0; i < n; ++i) {
+                    const MeshFace& fi = t.block->faces[fs[i]];
+                    for (int32_t j = i + 1; j < n; ++j) {
+                        const MeshFace& fj = t.block->faces[fs[j]];
+                        bool neighbours = false;
+                        for (int a = 0; a < 3 && !neighbours; ++a)
+                            for (int b = 0; b < 3 && !neighbours; ++b) {
+                                if (fi.e[a] != fj.e[b] || fi.e[a] < 0 ||
+                                    fi.e[a] >= static_cast<int32_t>(t.block->edges.size()))
+                                    continue;
+                                const MeshEdge& e = t.block->edges[fi.e[a]];
+                                neighbours = e.v[0] == static_cast<int32_t>(v) ||
+                                             e.v[1] == static_cast<int32_t>(v);
+                            }
+                        if (!neighbours) continue;
+                        const double la = std::sqrt(dot(raw[fs[i]], raw[fs[i]]));
+                        const double lb = std::sqrt(dot(raw[fs[j]], raw[fs[j]]));
+                        double angle = 0.0;
+                        if (la >= 1e-20 && lb >= 1e-20)
+                            angle = std::acos(
+                                std::clamp(dot(raw[fs[i]], raw[fs[j]]) / (la * lb), -1.0, 1.0));
+                        if (!(angle > crease)) groups.join(i, j);
+                    }
+                }
+            } else if (by_groups) {
+                // Masks that share a bit merge into one group (transitively).
+                for (int32_t i = 0; i < n; ++i) {
+                    const uint32_t mi = static_cast<uint32_t>(t.block->faces[fs[i]].word);
+                    if (!mi) continue;
+                    for (int32_t j = i + 1; j < n; ++j) {
+                        const uint32_t mj = static_cast<uint32_t>(t.block->faces[fs[j]].word);
+                        if (mi & mj) groups.join(i, j);
+                    }
+                }
+            } else {
+                for (int32_t i = 1; i < n; ++i) groups.join(0, i);
+            }
+            sums.assign(static_cast<size_t>(n), Vec3d{0, 0, 0});
+            std::vector<int32_t> record(static_cast<size_t>(n), -1);
+            for (int32_t i = 0; i < n; ++i) {
+                const bool own = by_groups && t.block->faces[fs[i]].word == 0;
+                const int32_t g = own ? i : groups.find(i);
+                Vec3d& s = sums[g];
+                s = {s.x + raw[fs[i]].x, s.y + raw[fs[i]].y, s.z + raw[fs[i]].z};
+                if (own) sums[g] = raw[fs[i]];
+            }
+            for (int32_t i = 0; i < n; ++i) {
+                const bool own = by_groups && t.block->faces[fs[i]].word == 0;
+                const int32_t g = own ? i : groups.find(i);
+                if (record[g] < 0) {
+                    ShadeRecord r;
+                    const Vec3 nn = unit_or_zero(sums[g]);
+                    r.v[0] = nn.x;
+                    r.v[1] = nn.y;
+                    r.v[2] = nn.z;
+                    record[g] = static_cast<int32_t>(pool->size());
+                    pool->push_back(r);
+                }
+                const size_t f = static_cast<size_t>(fs[i]);
+                for (int k = 0; k < 3; ++k)
+                    if (vtx[f * 3 + k] == static_cast<int32_t>(v)) (*corners)[f * 3 + k] = record[g];
+            }
+        }
+    }
+    pool->shrink_to_fit();
+    if (running) *running += static_cast<int64_t>(nf);
+    if (poll(step, ctx, running ? *running : static_cast<int64_t>(nf))) return -1;
+    return 0;
+}
+
+}  // namespace
+
+int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
+                        std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
+                        RenderStepFn step, void* step_context, int64_t* running, bool faceted,
+                        bool force_angle, const BoundsGrowth* bounds) {
+    if (!block || !pool || !corners) return 13;
+    try {
+        std::vector<Vec3d> pos(block->vertices.size());
+        for (size_t i = 0; i < pos.size(); ++i)
+            pos[i] = {block->vertices[i].x, block->vertices[i].y, block->vertices[i].z};
+        const Topology t{block, pos.data(), pos.size()};
+        const int rc = prepare_core(t, material, pool, corners, nullptr, step, step_context,
+                                    running, faceted, force_angle, bounds);
+        if (rc != 0) {
+            pool->clear();
+            corners->clear();
+        }
+        return rc;
+    } catch (const std::bad_alloc&) {
+        pool->clear();
+        corners->clear();
+        return 8;
+    }
+}
+
+int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
+                               int64_t* running, bool faceted) {
+    if (!mesh || !mesh->block) return 13;
+    try {
+        std::vector<Vec3d> pos(mesh->vertices.size());
+        for (size_t i = 0; i < pos.size(); ++i) pos[i] = mesh->vertices[i].world;
+        const Topology t{mesh->block, pos.data(), pos.size()};
+        std::vector<int32_t> corners;
+        std::vector<Vec3> normals;
+        const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
+                                    step_context, running, faceted, false, nullptr);
+        if (rc != 0) {
+            mesh->shade.clear();
+            return rc;
+        }
+        const size_t nf = mesh->triangles.size();
+        for (size_t f = 0; f < nf; ++f) {
+            RenderTriangle& tri = mesh->triangles[f];
+            int32_t c[3];
+            if (!face_corners(t, f, c) || corners[f * 3] < 0) {
+                tri.drawable = 0;
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) {
+                tri.corner[k] = c[k];
+                tri.shade[k] = corners[f * 3 + k];
+                if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
+            }
+            tri.normal = normals[f];
+            const MeshFace& face = mesh->block->faces[f];
+            for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
+            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->edges.size()))
+                tri.drawable = 0;
+        }
+        return 0;
+    } catch (const std::bad_alloc&) {
+        mesh->shade.clear();
+        return 8;
+    }
+}
+
+RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord* material,
+                               const Matrix43* move, const MeshFaceBlock* key_a,
+                               const MeshFaceBlock* key_b, double blend) {
+    if (!block) return nullptr;
+    auto* mesh = new (std::nothrow) RenderMesh();
+    if (!mesh) return nullptr;
+    try {
+        mesh->block = block;
+        mesh->material = material;
+        mesh->rows = block->rows;
+        mesh->columns = block->columns;
+        const size_t nv = block->vertices.size();
+        mesh->vertices.resize(nv);
+        mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
+        const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
+                             key_b->vertices.size() == nv;
+        for (size_t i = 0; i < nv; ++i) {
+            const MeshVertex& s = block->vertices[i];
+            RenderVertex& d = mesh->vertices[i];
+            d.world = {s.x, s.y, s.z};
+            if (blended) {
+                const MeshVertex& a = key_a->vertices[i];
+                const MeshVertex& b = key_b->vertices[i];
+                d.world = {a.x * blend + b.x * (1.0 - blend), a.y * blend + b.y * (1.0 - blend),
+                           a.z * blend + b.z * (1.0 - blend)};
+            }
+            if (move) mat_xform_point_d(&d.world, &d.world, move);
+            d.finite = std::isfinite(d.world.x) && std::isfinite(d.world.y) &&
+                       std::isfinite(d.world.z);
+            if (mesh->has_vertex_uv) {
+                d.u = block->uv[i * 2];
+                d.v = block->uv[i * 2 + 1];
+            }
+        }
+        mesh->edges.resize(block->edges.size());
+        for (size_t i = 0; i < block->edges.size(); ++i) {
+            const MeshEdge& e = block->edges[i];
+            mesh->edges[i].v[0] = e.v[0];
+            mesh->edges[i].v[1] = e.v[1];
+        }
+        mesh->triangles.resize(block->faces.size());
+    } catch (const std::bad_alloc&) {
+        delete mesh;
+        return nullptr;
+    }
+    return mesh;
+}
+
+void render_mesh_release(RenderMesh** mesh) {
+    if (!mesh) return;
+    delete *mesh;
+    *mesh = nullptr;
+}
+
+void render_mesh_list_free(RenderMesh** list) {
+    if (!list) return;
+    while (*list) {
+        RenderMesh* next = (*list)->next;
+        delete *list;
+        *list = next;
+    }
+}
