@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/math/types.h"
+#include "model/rtc/rtc.h"
 #include "render/scanline/fog_halo.h"
 #include "render/scanline/render_mesh.h"
 #include "render/scanline/render_settings.h"

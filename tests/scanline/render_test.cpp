@@ -1,0 +1,282 @@
+// The render entry end to end: refusals, mended faults, oracles and thread invariance.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "render/scanline/render_context.h"
+#include "scanline_test_util.h"
+
+namespace {
+
+// A view looking along -(1, 1, 1): a cube shows as a regular hexagon.
+ViewProjection diagonal_view(double cx, double cy) {
+    ViewProjection vp;
+    const double s3 = std::sqrt(3.0), s2 = std::sqrt(2.0);
+    const Vec3d z = {1 / s3, 1 / s3, 1 / s3}, x = {-1 / s2, 1 / s2, 0};
+    const Vec3d y = {z.y * x.z - z.z * x.y, z.z * x.x - z.x * x.z, z.x * x.y - z.y * x.x};
+    vp.view = {{x.x, y.x, z.x, x.y, y.y, z.y, x.z, y.z, z.z, 0, 0, 0}};
+    mat_invert(&vp.inverse, &vp.view);
+    vp.origin_x = -cx;
+    vp.origin_y = -cy;
+    return vp;
+}
+
+CAMERA* make_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
+    auto c = rtc_make<CAMERA>();
+    c->position = pos;
+    c->target = target;
+    c->up = {0, 1, 0};
+    c->lens = lens;
+    CAMERA* raw = c.release();
+    container_insert(s.layer, raw);
+    return raw;
+}
+
+double coverage(const Image24& img, int channel = 0) {
+    double sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            uint8_t p[3];
+            img.rgb(x, y, p);
+            sum += p[channel] / 255.0;
+        }
+    return sum;
+}
+
+}  // namespace
+
+TEST(RenderScene, RefusesBadTargetsAndCameras) {
+    TestScene s;
+    s.add_box({0, 0, -5}, {10, 10, 5}, 0, 1.0f);
+    EXPECT_EQ(render_scene(nullptr, &s.settings, &s.view, s.model.get(), nullptr, nullptr,
+                           nullptr, nullptr, nullptr), 13);
+    RasterImage* eight = image_create(8, 8, 1, 8, nullptr);
+    ImageDC* dc8 = image_dc_create(eight);
+    EXPECT_EQ(render_scene(dc8, &s.settings, &s.view, s.model.get(), nullptr, nullptr, nullptr,
+                           nullptr, nullptr), 13);
+    image_dc_free(dc8);
+    image_free(eight);
+    Image24 img(16, 16);
+    s.settings.flags |= kRenderPerspective;
+    struct Case {
+        Vec3 pos, target;
+        double lens;
+    } cases[] = {{{5, 5, 50}, {5, 5, 50}, 1.0},
+                 {{5, 5, 50}, {5, 5, 0}, 0.0},
+                 {{5, 5, 50}, {5, 5, 0}, -1.0},
+                 {{5, 5, 50}, {5, 5, 0}, NAN},
+                 {{NAN, 5, 50}, {5, 5, 0}, 1.0}};
+    for (const Case& c : cases) {
+        CAMERA* cam = make_camera(s, c.pos, c.target, c.lens);
+        EXPECT_EQ(s.render(img, cam), 13) << c.lens;
+    }
+}
+
+TEST(RenderScene, AmbientOnlyAndGammaFromFiles) {
+    // White, no lights, ambient 0.15: 38 at gamma 1, 98 at gamma 2; gamma 0 (or
+    // anything outside 0.1..10) renders as 1.
+    struct Case {
+        float gamma;
+        int want;
+    } cases[] = {{1.0f, 38}, {2.0f, 98}, {0.0f, 38}, {-3.0f, 38}, {50.0f, 38}, {NAN, 38}};
+    for (const Case& c : cases) {
+        TestScene s;
+        s.add_box({0, 0, -5}, {20, 20, 5});
+        s.settings.flags = kRenderGouraud | kRenderAmbient;
+        s.settings.gamma = c.gamma;
+        Image24 img(20, 20);
+        ASSERT_EQ(s.render(img), 0);
+        uint8_t p[3];
+        img.rgb(10, 10, p);
+        EXPECT_EQ(p[0], c.want) << c.gamma;
+        EXPECT_EQ(p[1], c.want);
+    }
+}
+
+TEST(RenderScene, EmptySceneAndBadPerspectiveRenderTheBackground) {
+    for (int32_t perspective : {30, -5, 0, 1000}) {
+        TestScene s;
+        s.settings.material.colour[0] = 0.2f;
+        s.settings.material.colour[1] = 0.4f;
+        s.settings.material.colour[2] = 0.6f;
+        s.settings.light_mask = 0xFFFF;  // default lights of an empty scene: no NaN
+        s.settings.perspective = perspective;
+        Image24 img(10, 8);
+        ASSERT_EQ(s.render(img), 0);
+        uint8_t p[3];
+        img.rgb(9, 7, p);
+        EXPECT_EQ(p[0], 51);
+        EXPECT_EQ(p[1], 102);
+        EXPECT_EQ(p[2], 153);
+    }
+}
+
+TEST(RenderScene, SelfLitCubeCoversItsHexagon) {
+    // Side 40 seen along the diagonal: a hexagon of area sqrt(3) x 40^2.
+    for (bool aa : {false, true}) {
+        TestScene s;
+        s.add_box({-20, -20, -20}, {20, 20, 20}, 0, 1.0f);
+        s.view = diagonal_view(50, 50);
+        s.settings.flags = kRenderFlat | (aa ? kRenderAntialias : 0);
+        Image24 img(100, 100);
+        ASSERT_EQ(s.render(img), 0);
+        const double area = std::sqrt(3.0) * 1600.0;
+        const double got = coverage(img);
+        if (aa)
+            EXPECT_NEAR(got, area, area * 0.005);
+        else
+            EXPECT_NEAR(got, area, 6 * 40.0);  // within its perimeter in pixels
+    }
+}
+
+TEST(RenderScene, CameraSquareSpansLensTimesWidthOverDistance) {
+    TestScene s;
+    s.add_mesh({{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, -5, 0}, {5, 5, 0}, {-5, 5, 0}}, 0, 1.0f);
+    s.settings.flags = kRenderFlat | kRenderPerspective;
+    CAMERA* cam = make_camera(s, {0, 0, 100}, {0, 0, 0}, 1.0);
+    Image24 img(200, 100);
+    ASSERT_EQ(s.render(img, cam), 0);
+    int lit = 0;
+    for (int x = 0; x < 200; ++x) {
+        uint8_t p[3];
+        img.rgb(x, 50, p);
+        lit += p[0] > 128;
+    }
+    EXPECT_NEAR(lit, 10 * 1.0 * 200 / 100, 1);
+}
+
+TEST(RenderScene, NearClippedTriangleCoversItsClippedForm) {
+    // A floor triangle running under the camera: only the part in front is drawn,
+    // no row of the image breaks.
+    TestScene s;
+    s.add_mesh({{-50, -5, 50}, {50, -5, 50}, {0, -5, -200}}, 0, 1.0f);
+    s.settings.flags = kRenderFlat | kRenderPerspective;
+    CAMERA* cam = make_camera(s, {0, 0, 10}, {0, 0, 0}, 0.8);
+    Image24 img(64, 48);
+    ASSERT_EQ(s.render(img, cam), 0);
+    uint8_t top[3], bottom[3];
+    img.rgb(32, 2, top);
+    img.rgb(32, 46, bottom);
+    EXPECT_EQ(top[0], 0);        // above the horizon: background
+    EXPECT_EQ(bottom[0], 255);   // the floor right under the eye
+}
+
+TEST(RenderScene, NearerOfInterpenetratingTrianglesWins) {
+    // Two triangles crossing along x = 50: red nearer on the left, green on the right.
+    TestScene s;
+    MESH3* a = s.add_mesh({{0, 0, 10}, {100, 0, -10}, {50, 100, 0}}, 0, 1.0f);
+    MESH3* b = s.add_mesh({{0, 0, -10}, {100, 0, 10}, {50, 100, 0}}, 0, 1.0f);
+    a->material->colour[1] = a->material->colour[2] = 0;
+    b->material->colour[0] = b->material->colour[2] = 0;
+    s.settings.flags = kRenderFlat;
+    Image24 img(100, 100);
+    ASSERT_EQ(s.render(img), 0);
+    for (int y : {80, 90}) {
+        uint8_t l[3], r[3];
+        img.rgb(40, y, l);
+        img.rgb(60, y, r);
+        EXPECT_EQ(l[0], 255);
+        EXPECT_EQ(l[1], 0);
+        EXPECT_EQ(r[1], 255);
+        EXPECT_EQ(r[0], 0);
+    }
+}
+
+namespace {
+struct RowLog {
+    std::vector<int> rows;
+    int starts = 0;
+    int phase0_calls = 0;
+    int stop_after = -1;
+};
+int log_rows(ImageDC*, int32_t first, int32_t last, void* c) {
+    auto* log = static_cast<RowLog*>(c);
+    if (first < 0) {
+        ++log->starts;
+        return 0;
+    }
+    for (int r = first; r <= last; ++r) log->rows.push_back(r);
+    return 0;
+}
+int stop_in_preparation(int32_t, int32_t, int32_t phase, void* c) {
+    auto* log = static_cast<RowLog*>(c);
+    if (phase != 0) return 0;
+    return ++log->phase0_calls >= 2 ? 1 : 0;
+}
+}  // namespace
+
+TEST(RenderScene, DraftWritesAndReportsOnlyRowsInsideTheTarget) {
+    TestScene s;
+    s.add_box({-200, -200, -5}, {300, 300, 5}, 0, 1.0f);
+    s.settings.flags = kRenderFlat | kRenderDraft;
+    Image24 img(101, 75);
+    RowLog log;
+    ASSERT_EQ(s.render(img, nullptr, nullptr, log_rows, &log), 0);
+    std::sort(log.rows.begin(), log.rows.end());
+    ASSERT_EQ(log.rows.size(), 75u);
+    for (int r = 0; r < 75; ++r) EXPECT_EQ(log.rows[r], r);
+    uint8_t p[3];
+    img.rgb(100, 74, p);
+    EXPECT_EQ(p[0], 255);
+}
+
+TEST(RenderScene, StopDuringMeshPreparationWithin512Faces) {
+    TestScene s;
+    s.add_sphere({0, 0, 0}, 40, 40, 40);  // 3200 faces
+    s.settings.flags = kRenderGouraud;
+    RowLog log;
+    Image24 img(32, 32);
+    EXPECT_EQ(s.render(img, nullptr, stop_in_preparation, log_rows, &log), -1);
+    EXPECT_TRUE(log.rows.empty());
+}
+
+TEST(RenderScene, OneThreadAndAllCoresGiveTheSameBytes) {
+    TestScene s;
+    s.add_sphere({0, 0, 0}, 30, 24, 32);
+    MESH3* glass = s.add_box({-35, -10, 20}, {35, 10, 25});
+    glass->material->transparency = 0.5f;
+    glass->material->colour[2] = 0.3f;
+    s.add_light({60, 80, 100}, 1, 1, 1);
+    s.view.origin_x = -40;
+    s.view.origin_y = -30;
+    for (uint32_t flags : {kRenderGouraud | kRenderAntialias, kRenderPhong | kRenderAmbient,
+                           kRenderFlat}) {
+        s.settings.flags = flags;
+        s.settings.light_mask = 0x11;
+        s.settings.light_colours[0] = 15;
+        s.settings.light_colours[4] = 9;
+        Image24 one(80, 60), many(80, 60);
+        render_set_thread_count(1);
+        ASSERT_EQ(s.render(one), 0);
+        render_set_thread_count(7);
+        ASSERT_EQ(s.render(many), 0);
+        render_set_thread_count(0);
+        EXPECT_EQ(one.bytes(), many.bytes()) << flags;
+    }
+}
+
+TEST(RenderScene, ShortLayerFilterMeansVisibleAndDrawingStaysUnchanged) {
+    TestScene s;
+    s.add_box({-5, -5, -5}, {5, 5, 5}, 0, 1.0f);
+    LIGHT* light = s.add_light({0, 0, 50}, 1, 1, 1);
+    s.settings.flags = kRenderFlat | kRenderPerspective;
+    CAMERA* cam = make_camera(s, {0, 0, 40}, {0, 0, 0}, 1.0);
+    const int32_t none[1] = {0};
+    RenderLayerFilter empty{none, 0}, hide{none, 1};
+    Image24 shown(32, 32), hidden(32, 32);
+    ASSERT_EQ(s.render(shown, cam, nullptr, nullptr, nullptr, &empty), 0);
+    ASSERT_EQ(s.render(hidden, cam, nullptr, nullptr, nullptr, &hide), 0);
+    uint8_t p[3], q[3];
+    shown.rgb(16, 16, p);
+    hidden.rgb(16, 16, q);
+    EXPECT_EQ(p[0], 255);
+    EXPECT_EQ(q[0], 0);
+    EXPECT_EQ(light->position.z, 50.0f);
+}
