@@ -287,10 +287,11 @@ int prepare_meshes(RenderContext* ctx) {
                 bbox_grow(&boxes[i], p);
             }
         }
-        if (m->tag == 0) grow_by_window(&boxes[i], *m, ctx->matrix, ctx->window);
         int64_t running = 0;
         results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
                                                 (ctx->flags & kRenderFlat) != 0);
+        if (results[i]) return;
+        if (m->tag == 0) grow_by_window(&boxes[i], *m, ctx->matrix, ctx->window);
         if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
     });
     for (size_t i = 0; i < meshes.size(); ++i) {
