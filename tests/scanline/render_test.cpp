@@ -8,6 +8,7 @@
 
 #include "model/db/solid.h"
 #include "model/db/tree.h"
+#include "model/db/track.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_context.h"
@@ -279,4 +280,29 @@ TEST(RenderScene, ShortLayerFilterMeansVisibleAndDrawingStaysUnchanged) {
     EXPECT_EQ(p[0], 255);
     EXPECT_EQ(q[0], 0);
     EXPECT_EQ(light->position.z, 50.0f);
+}
+
+TEST(RenderScene, AnimatedMeshMovesWithoutChangingTheDrawing) {
+    TestScene s;
+    MESH3* box = s.add_box({0, 0, -5}, {10, 10, 5}, 0, 1.0f);
+    KeyframeTrack* t = track_new("move", box);
+    ASSERT_NE(t, nullptr);
+    box->tracks = t;
+    t->position.keys.push_back(PositionKey{0, {0, 0, 0, 0, 0}, {0, 0, 0}});
+    t->position.keys.push_back(PositionKey{1, {0, 0, 0, 0, 0}, {30, 0, 0}});
+    s.model->frame_count = 2;
+    s.model->current_frame = 1;
+    const Transform before = t->evaluated;
+    s.settings.flags = kRenderFlat;
+    Image24 img(60, 20);
+    ASSERT_EQ(s.render(img), 0);
+    uint8_t moved[3], home[3];
+    img.rgb(35, 15, moved);
+    img.rgb(5, 15, home);
+    EXPECT_EQ(moved[0], 255);
+    EXPECT_EQ(home[0], 0);
+    // The drawing's own track was not evaluated: no cache, same transform.
+    EXPECT_EQ(t->cached_frame, -1);
+    EXPECT_EQ(std::memcmp(&t->evaluated, &before, sizeof before), 0);
+    EXPECT_EQ(box->blocks->vertices[0].x, 0.0f);
 }
