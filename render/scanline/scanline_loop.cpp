@@ -459,16 +459,26 @@ int prepare_scene(Scene* s) {
         l->screen_x = ix / s->f;
         l->screen_y = iy / s->f;
     }
-    // Vertices.
-    std::vector<RenderMesh*> meshes;
+    // Vertices, then triangles, in fixed chunks over the render threads.
+    constexpr size_t kChunk = 8192;
+    struct Chunk {
+        RenderMesh* mesh;
+        size_t begin, end;
+    };
+    std::vector<Chunk> vchunks, tchunks;
     size_t total = 0;
     for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
         mesh->first_triangle = static_cast<uint32_t>(total);
         total += mesh->triangles.size();
-        meshes.push_back(mesh);
+        for (size_t b = 0; b < mesh->vertices.size(); b += kChunk)
+            vchunks.push_back({mesh, b, std::min(mesh->vertices.size(), b + kChunk)});
+        for (size_t b = 0; b < mesh->triangles.size(); b += kChunk)
+            tchunks.push_back({mesh, b, std::min(mesh->triangles.size(), b + kChunk)});
     }
-    render_parallel_for(ctx->threads, static_cast<int64_t>(meshes.size()), [&](int64_t i) {
-        for (RenderVertex& v : meshes[i]->vertices) {
+    render_parallel_for(ctx->threads, static_cast<int64_t>(vchunks.size()), [&](int64_t i) {
+        const Chunk& c = vchunks[i];
+        for (size_t k = c.begin; k < c.end; ++k) {
+            RenderVertex& v = c.mesh->vertices[k];
             double xs, ys, z;
             project(ctx, m, v.world, s->f, &xs, &ys, &z);
             if (!v.finite || !std::isfinite(xs) || !std::isfinite(ys) || !std::isfinite(z)) {
@@ -483,9 +493,9 @@ int prepare_scene(Scene* s) {
     if (render_stopped(ctx->progress)) return -1;
     s->tris.resize(total);
     std::vector<uint8_t> valid(total, 0);
-    render_parallel_for(ctx->threads, static_cast<int64_t>(meshes.size()), [&](int64_t i) {
-        const RenderMesh* mesh = meshes[i];
-        for (size_t k = 0; k < mesh->triangles.size(); ++k) {
+    render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
+        const RenderMesh* mesh = tchunks[i].mesh;
+        for (size_t k = tchunks[i].begin; k < tchunks[i].end; ++k) {
             const RenderTriangle& tri = mesh->triangles[k];
             const size_t idx = mesh->first_triangle + k;
             ScanTri& t = s->tris[idx];

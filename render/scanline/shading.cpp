@@ -154,55 +154,65 @@ bool render_mesh_smooth(const RenderContext* ctx, const RenderMesh* mesh) {
 
 int render_light_pass(RenderContext* ctx) {
     if ((ctx->flags & kRenderPhong) || !ctx->meshes) return 0;
-    std::vector<RenderMesh*> meshes;
-    for (RenderMesh* m = ctx->meshes; m; m = m->next) meshes.push_back(m);
     static const MaterialRecord kDefault;
-    // Meshes are independent: each thread lights whole meshes.
-    render_parallel_for(ctx->threads, static_cast<int64_t>(meshes.size()), [&](int64_t i) {
-        RenderMesh* mesh = meshes[i];
+    constexpr int64_t kChunk = 4096;
+    for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
+        if (render_stopped(ctx->progress)) return -1;
         const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
-        const bool smooth = render_mesh_smooth(ctx, mesh);
-        std::vector<uint8_t> done(mesh->shade.size(), 0);
-        std::vector<ShadeRecord> out = mesh->shade;
-        size_t count = 0;
-        for (RenderTriangle& tri : mesh->triangles) {
-            if ((++count & 511) == 0 && render_stopped(ctx->progress)) return;
-            if (!tri.drawable) continue;
-            if (smooth) {
+        if (render_mesh_smooth(ctx, mesh)) {
+            // Each shading record is lit once, at the first corner that uses it (the
+            // records of smooth meshes belong to one vertex each).
+            std::vector<int32_t> at(mesh->shade.size(), -1);
+            for (const RenderTriangle& tri : mesh->triangles) {
+                if (!tri.drawable) continue;
                 for (int k = 0; k < 3; ++k) {
                     const int32_t s = tri.shade[k];
-                    if (s < 0 || done[s]) continue;
-                    const ShadeRecord& n = mesh->shade[s];
-                    double d, h;
-                    render_intensity(ctx, m, mesh->vertices[tri.corner[k]].world,
-                                     {n.v[0], n.v[1], n.v[2]}, &d, &h);
-                    out[s].v[0] = static_cast<float>(d);
-                    out[s].v[1] = static_cast<float>(h);
-                    out[s].done = done[s] = 1;
+                    if (s >= 0 && static_cast<size_t>(s) < at.size() && at[s] < 0)
+                        at[s] = tri.corner[k];
                 }
-            } else {
-                Vec3d c = {0, 0, 0};
-                for (int k = 0; k < 3; ++k) {
-                    const Vec3d& p = mesh->vertices[tri.corner[k]].world;
-                    c = {c.x + p.x, c.y + p.y, c.z + p.z};
-                }
-                c = {c.x * 0.33333334f, c.y * 0.33333334f, c.z * 0.33333334f};
-                double d, h;
-                render_intensity(ctx, m, c, to_d(tri.normal), &d, &h);
-                // The face's own record, shared by its three corners.
-                ShadeRecord r;
-                r.v[0] = static_cast<float>(d);
-                r.v[1] = static_cast<float>(h);
-                r.done = 1;
-                const auto idx = static_cast<int32_t>(out.size());
-                out.push_back(r);
-                for (int k = 0; k < 3; ++k) tri.shade[k] = idx;
             }
+            const auto n = static_cast<int64_t>(at.size());
+            render_parallel_for(ctx->threads, (n + kChunk - 1) / kChunk, [&](int64_t c) {
+                if (render_stopped(ctx->progress)) return;
+                for (int64_t s = c * kChunk; s < std::min(n, (c + 1) * kChunk); ++s) {
+                    if (at[s] < 0) continue;
+                    ShadeRecord& r = mesh->shade[s];
+                    double d, h;
+                    render_intensity(ctx, m, mesh->vertices[at[s]].world, {r.v[0], r.v[1], r.v[2]},
+                                     &d, &h);
+                    r.v[0] = static_cast<float>(d);
+                    r.v[1] = static_cast<float>(h);
+                    r.done = 1;
+                }
+            });
+        } else {
+            // One record per face, copied to its three corners.
+            const size_t base = mesh->shade.size();
+            const auto n = static_cast<int64_t>(mesh->triangles.size());
+            mesh->shade.resize(base + mesh->triangles.size());
+            render_parallel_for(ctx->threads, (n + kChunk - 1) / kChunk, [&](int64_t c) {
+                if (render_stopped(ctx->progress)) return;
+                for (int64_t i = c * kChunk; i < std::min(n, (c + 1) * kChunk); ++i) {
+                    RenderTriangle& tri = mesh->triangles[i];
+                    if (!tri.drawable) continue;
+                    Vec3d p = {0, 0, 0};
+                    for (int k = 0; k < 3; ++k) {
+                        const Vec3d& q = mesh->vertices[tri.corner[k]].world;
+                        p = {p.x + q.x, p.y + q.y, p.z + q.z};
+                    }
+                    p = {p.x * 0.33333334f, p.y * 0.33333334f, p.z * 0.33333334f};
+                    double d, h;
+                    render_intensity(ctx, m, p, to_d(tri.normal), &d, &h);
+                    ShadeRecord& r = mesh->shade[base + i];
+                    r.v[0] = static_cast<float>(d);
+                    r.v[1] = static_cast<float>(h);
+                    r.done = 1;
+                    for (int k = 0; k < 3; ++k) tri.shade[k] = static_cast<int32_t>(base + i);
+                }
+            });
         }
-        mesh->shade.swap(out);
-    });
-    if (render_stopped(ctx->progress)) return -1;
-    return 0;
+    }
+    return render_stopped(ctx->progress) ? -1 : 0;
 }
 
 void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
