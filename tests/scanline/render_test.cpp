@@ -306,3 +306,30 @@ TEST(RenderScene, AnimatedMeshMovesWithoutChangingTheDrawing) {
     EXPECT_EQ(std::memcmp(&t->evaluated, &before, sizeof before), 0);
     EXPECT_EQ(box->blocks->vertices[0].x, 0.0f);
 }
+
+TEST(RenderScene, EqualDepthKeepsTheTriangleFirstInTheScene) {
+    // Two coplanar squares over each other: the one first in the scene shows, on any
+    // thread count and whichever band a row falls in. The object buffer lists its
+    // newest reference first, so that is the green square added second.
+    for (int threads : {1, 5}) {
+        TestScene s;
+        MESH3* a = s.add_mesh({{0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 0, 0}, {40, 40, 0}, {0, 40, 0}},
+                              0, 1.0f);
+        MESH3* b = s.add_mesh({{0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 0, 0}, {40, 40, 0}, {0, 40, 0}},
+                              0, 1.0f);
+        a->material->colour[1] = a->material->colour[2] = 0;
+        b->material->colour[0] = b->material->colour[2] = 0;
+        s.settings.flags = kRenderFlat;
+        render_set_thread_count(threads);
+        Image24 img(40, 40);
+        ASSERT_EQ(s.render(img), 0);
+        render_set_thread_count(0);
+        for (int y = 0; y < 40; y += 7)
+            for (int x = 0; x < 40; x += 7) {
+                uint8_t p[3];
+                img.rgb(x, y, p);
+                EXPECT_EQ(p[1], 255) << x << "," << y;
+                EXPECT_EQ(p[0], 0);
+            }
+    }
+}
