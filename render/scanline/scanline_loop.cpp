@@ -170,7 +170,8 @@ class Bands {
     int run();
 
   private:
-    void band(BandState& st, int32_t row0, int32_t row1);
+    void band(BandState& st, int32_t b, int32_t row0, int32_t row1);
+    void bucket();
     void activate(BandState& st, uint32_t index, int32_t y);
     void resolve_row(BandState& st, int32_t py);
     void resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
@@ -187,6 +188,8 @@ class Bands {
     std::atomic<int32_t> next_band_{0};
     int32_t band_rows_ = 0, band_count_ = 0;
     std::atomic<bool> no_memory_{false};
+    // Per band: (first line in the band, triangle), in scene order.
+    std::vector<std::vector<std::pair<int32_t, uint32_t>>> starts_;
 };
 
 void Bands::activate(BandState& st, uint32_t index, int32_t y) {
@@ -321,33 +324,39 @@ void Bands::resolve_row(BandState& st, int32_t py) {
     for (SampleRecord& r : st.records) r.last = -1;
 }
 
-void Bands::band(BandState& st, int32_t row0, int32_t row1) {
+// Every triangle goes to the band of its first sample line and to each later band it
+// still reaches, starting there at the band's first line.
+void Bands::bucket() {
+    const int32_t f = s_->f, H = s_->H;
+    const int32_t band_lines = band_rows_ * f;
+    starts_.assign(static_cast<size_t>(band_count_), {});
+    const auto n = static_cast<uint32_t>(s_->tris.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        const ScanTri& t = s_->tris[i];
+        const double top = std::ceil(t.y[0]);
+        const double bottom = std::min(std::floor(t.y[2]), double(H - 1));
+        if (bottom < 0 || top >= H || top > bottom) continue;
+        const auto first = static_cast<int32_t>(std::max(top, 0.0));
+        const auto last = static_cast<int32_t>(bottom);
+        for (int32_t b = first / band_lines; b <= last / band_lines && b < band_count_; ++b)
+            starts_[b].push_back({std::max(first, b * band_lines), i});
+    }
+}
+
+void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
     const int32_t f = s_->f, W = s_->W;
     const int32_t y0 = row0 * f, y1 = row1 * f;
     const auto lines = static_cast<size_t>(y1 - y0);
-    // Bucket the band's triangles by their first line in the band.
-    st.line_start.assign(lines + 1, 0);
-    st.order.clear();
-    const auto n = static_cast<uint32_t>(s_->tris.size());
+    // The band's triangles by their first line (counting sort, scene order kept).
     std::vector<int32_t>& count = st.line_start;
-    auto first_line = [&](const ScanTri& t) -> int64_t {
-        const double top = std::ceil(t.y[0]);
-        const double bottom = std::floor(t.y[2]);
-        if (bottom < y0 || top >= y1) return -1;
-        return top < y0 ? y0 : static_cast<int64_t>(top);
-    };
-    for (uint32_t i = 0; i < n; ++i) {
-        const int64_t l = first_line(s_->tris[i]);
-        if (l >= 0) ++count[static_cast<size_t>(l - y0) + 1];
-    }
+    count.assign(lines + 1, 0);
+    const auto& list = starts_[b];
+    for (const auto& e : list) ++count[static_cast<size_t>(e.first - y0) + 1];
     for (size_t l = 0; l < lines; ++l) count[l + 1] += count[l];
-    st.order.resize(static_cast<size_t>(count[lines]));
+    st.order.resize(list.size());
     {
         std::vector<int32_t> fill(count.begin(), count.end() - 1);
-        for (uint32_t i = 0; i < n; ++i) {
-            const int64_t l = first_line(s_->tris[i]);
-            if (l >= 0) st.order[fill[static_cast<size_t>(l - y0)]++] = i;
-        }
+        for (const auto& e : list) st.order[fill[static_cast<size_t>(e.first - y0)]++] = e.second;
     }
     st.active.clear();
     for (int32_t y = y0; y < y1; ++y) {
@@ -397,6 +406,12 @@ int Bands::run() {
     // One band per thread and a few more for balance; one band with one thread.
     band_count_ = threads == 1 ? 1 : std::min(rows, threads * 4);
     band_rows_ = (rows + band_count_ - 1) / band_count_;
+    band_count_ = (rows + band_rows_ - 1) / band_rows_;
+    try {
+        bucket();
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
     auto worker = [&]() {
         BandState st;
         try {
@@ -413,7 +428,7 @@ int Bands::run() {
             const int32_t r0 = b * band_rows_, r1 = std::min(rows, r0 + band_rows_);
             if (r0 >= r1) continue;
             try {
-                band(st, r0, r1);
+                band(st, b, r0, r1);
             } catch (const std::bad_alloc&) {
                 no_memory_ = true;
                 return;
