@@ -190,6 +190,7 @@ class Bands {
     std::atomic<bool> no_memory_{false};
     // Per band: (first line in the band, triangle), in scene order.
     std::vector<std::vector<std::pair<int32_t, uint32_t>>> starts_;
+    std::vector<RenderLight*> visible_;  // visible after the projection
 };
 
 void Bands::activate(BandState& st, uint32_t index, int32_t y) {
@@ -286,8 +287,9 @@ void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
 void Bands::resolve_row(BandState& st, int32_t py) {
     const int32_t f = s_->f;
     const int32_t width = ctx_->width;
-    for (RenderLight* l = ctx_->lights; l; l = l->next)
-        if (l->visible && l->screen_y == py) light_test(st, l, py);
+    // Each light is tested (and written) only by the band holding its row.
+    for (RenderLight* l : visible_)
+        if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
     for (int32_t px = 0; px < width; ++px) {
@@ -409,6 +411,8 @@ int Bands::run() {
     band_count_ = (rows + band_rows_ - 1) / band_rows_;
     try {
         bucket();
+        for (RenderLight* l = ctx_->lights; l; l = l->next)
+            if (l->visible) visible_.push_back(l);
     } catch (const std::bad_alloc&) {
         return 1;
     }

@@ -333,3 +333,35 @@ TEST(RenderScene, EqualDepthKeepsTheTriangleFirstInTheScene) {
             }
     }
 }
+
+TEST(RenderScene, LightVisibilityAndHalosDoNotDependOnThreads) {
+    // Lights in view, some behind a half-transparent panel, one behind an opaque box,
+    // one behind the camera: visibility is tested by whichever band holds its row.
+    TestScene s;
+    MESH3* panel = s.add_box({-40, 20, -30}, {0, 22, 30});
+    panel->material->transparency = 0.6f;
+    s.add_box({10, 20, -10}, {30, 25, 10});
+    s.add_light({-20, 40, 0}, 1, 0.8f, 0.6f);   // behind the panel
+    s.add_light({20, 40, 0}, 1, 1, 1);          // behind the box
+    s.add_light({-30, 0, 15}, 0.5f, 0.7f, 1);   // in the open
+    s.add_light({0, -200, 0}, 1, 1, 1);         // behind the camera
+    auto cam = rtc_make<CAMERA>();
+    cam->position = {0, -80, 0};
+    cam->target = {0, 0, 0};
+    cam->up = {0, 0, 1};
+    cam->lens = 1.0;
+    cam->material->self_illumination = 0.5f;
+    cam->material->shininess = 3000.0f;
+    CAMERA* camera = cam.release();
+    container_insert(s.layer, camera);
+    for (uint32_t aa : {0u, uint32_t(kRenderAntialias)}) {
+        s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient | aa;
+        Image24 one(96, 72), many(96, 72);
+        render_set_thread_count(1);
+        ASSERT_EQ(s.render(one, camera), 0);
+        render_set_thread_count(6);
+        ASSERT_EQ(s.render(many, camera), 0);
+        render_set_thread_count(0);
+        EXPECT_EQ(one.bytes(), many.bytes()) << aa;
+    }
+}
