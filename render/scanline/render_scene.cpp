@@ -291,13 +291,29 @@ int prepare_meshes(RenderContext* ctx) {
         results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
                                                 (ctx->flags & kRenderFlat) != 0);
         if (results[i]) return;
-        if (m->tag == 0) grow_by_window(&boxes[i], *m, ctx->matrix, ctx->window);
         if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
     });
     for (size_t i = 0; i < meshes.size(); ++i) {
         if (results[i]) return results[i];
         bbox_merge(&ctx->bounds, boxes[i]);
     }
+    // Meshes without a tag grow the bounds only by their part inside the window,
+    // in chunks of triangles over the threads.
+    constexpr size_t kChunk = 16384;
+    struct Chunk {
+        const RenderMesh* mesh;
+        size_t first;
+    };
+    std::vector<Chunk> chunks;
+    for (const RenderMesh* m : meshes)
+        if (m->tag == 0)
+            for (size_t f = 0; f < m->triangles.size(); f += kChunk) chunks.push_back({m, f});
+    std::vector<BBox> parts(chunks.size(), kEmptyBBox);
+    render_parallel_for(ctx->threads, static_cast<int64_t>(chunks.size()), [&](int64_t i) {
+        grow_by_window(&parts[i], *chunks[i].mesh, ctx->matrix, ctx->window, chunks[i].first,
+                       chunks[i].first + kChunk);
+    });
+    for (const BBox& b : parts) bbox_merge(&ctx->bounds, b);
     return render_stopped(ctx->progress) ? -1 : 0;
 }
 

@@ -129,12 +129,14 @@ void bbox_merge(BBox* box, const BBox& o) {
 }
 
 void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
-                    const double w[4]) {
+                    const double w[4], size_t first, size_t end) {
     auto inside = [&](const Vec3d& p) {
         return p.x >= w[0] && p.x <= w[2] && p.y >= w[1] && p.y <= w[3];
     };
     const double corners[4][2] = {{w[0], w[1]}, {w[2], w[1]}, {w[2], w[3]}, {w[0], w[3]}};
-    for (const RenderTriangle& t : mesh.triangles) {
+    end = std::min(end, mesh.triangles.size());
+    for (size_t i = first; i < end; ++i) {
+        const RenderTriangle& t = mesh.triangles[i];
         Vec3d p[3];
         bool ok = true;
         for (int k = 0; k < 3; ++k) {

@@ -3,6 +3,7 @@
 // window) and the grid texture coordinates of a render mesh.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "model/math/types.h"
@@ -39,7 +40,7 @@ void bbox_merge(BBox* box, const BBox& other);
 // `matrix`): corners inside, window corners inside a face, edge crossings of the
 // window's sides.
 void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
-                    const double window[4]);
+                    const double window[4], size_t first = 0, size_t end = SIZE_MAX);
 
 // Per-corner texture coordinates of the mesh's triangles from its per-vertex
 // coordinates or, for textured grid meshes without them, grid cell coordinates. 0 or 8.
