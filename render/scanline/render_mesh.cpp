@@ -10,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "render/scanline/render_context.h"
 
 namespace {
 
@@ -90,10 +91,73 @@ int poll(RenderStepFn step, void* ctx, int64_t count) {
     return step && step(ctx, count) != 0;
 }
 
+// Groups of the faces around vertex v (local group number per face in `group`, the
+// count returned): one for all faces (smooth always), masks sharing bits (smoothing
+// groups; a face without a mask alone), or runs of neighbours meeting at no more than
+// the crease angle.
+int32_t vertex_groups(const Topology& t, size_t v, const int32_t* fs, int32_t n,
+                      const std::vector<Vec3d>& raw, bool by_angle, bool by_groups, double crease,
+                      Groups& groups, int32_t* group) {
+    groups.reset(static_cast<size_t>(n));
+    if (by_angle) {
+        for (int32_t i = 0; i < n; ++i) {
+            const MeshFace& fi = t.block->faces[fs[i]];
+            for (int32_t j = i + 1; j < n; ++j) {
+                const MeshFace& fj = t.block->faces[fs[j]];
+                bool neighbours = false;
+                for (int a = 0; a < 3 && !neighbours; ++a)
+                    for (int b = 0; b < 3 && !neighbours; ++b) {
+                        if (fi.e[a] != fj.e[b] || fi.e[a] < 0 ||
+                            fi.e[a] >= static_cast<int32_t>(t.block->edges.size()))
+                            continue;
+                        const MeshEdge& e = t.block->edges[fi.e[a]];
+                        neighbours = e.v[0] == static_cast<int32_t>(v) ||
+                                     e.v[1] == static_cast<int32_t>(v);
+                    }
+                if (!neighbours) continue;
+                const double la = std::sqrt(dot(raw[fs[i]], raw[fs[i]]));
+                const double lb = std::sqrt(dot(raw[fs[j]], raw[fs[j]]));
+                double angle = 0.0;
+                if (la >= 1e-20 && lb >= 1e-20)
+                    angle = std::acos(std::clamp(dot(raw[fs[i]], raw[fs[j]]) / (la * lb), -1.0, 1.0));
+                if (!(angle > crease)) groups.join(i, j);
+            }
+        }
+    } else if (by_groups) {
+        for (int32_t i = 0; i < n; ++i) {
+            const auto mi = static_cast<uint32_t>(t.block->faces[fs[i]].word);
+            if (!mi) continue;
+            for (int32_t j = i + 1; j < n; ++j)
+                if (mi & static_cast<uint32_t>(t.block->faces[fs[j]].word)) groups.join(i, j);
+        }
+    } else {
+        for (int32_t i = 1; i < n; ++i) groups.join(0, i);
+    }
+    // Number the groups in order of their first face.
+    int32_t count = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t r = groups.find(i);
+        group[i] = r == i ? count++ : group[r];
+    }
+    return count;
+}
+
+// Runs fn(chunk) over chunks of `n` items: on `threads` threads when the caller's step
+// callback is safe to call from them (the renderer's is), else in order on this one.
+template <class Fn>
+void chunked(int32_t threads, size_t n, size_t chunk, Fn&& fn) {
+    const auto chunks = static_cast<int64_t>((n + chunk - 1) / chunk);
+    if (threads <= 1) {
+        for (int64_t c = 0; c < chunks; ++c) fn(c);
+        return;
+    }
+    render_parallel_for(threads, chunks, fn);
+}
+
 int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRecord>* pool,
                  std::vector<int32_t>* corners, std::vector<Vec3>* face_normals,
                  RenderStepFn step, void* ctx, int64_t* running, bool faceted, bool force_angle,
-                 const BoundsGrowth* bounds) {
+                 const BoundsGrowth* bounds, int32_t threads) {
     const size_t nf = t.block->faces.size();
     const uint32_t flags = m ? m->flags : kMaterialSmoothAlways;
     if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
@@ -101,131 +165,115 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
     const int64_t base = running ? *running : 0;
     std::vector<int32_t> vtx(nf * 3, -1);
     std::vector<Vec3d> raw(nf);
-    std::vector<int32_t> around_count(t.nv + 1, 0);
     pool->clear();
     corners->assign(nf * 3, -1);
     if (face_normals) face_normals->assign(nf, Vec3{0, 0, 0});
-    pool->reserve(faceted ? nf : nf * 3);
-    for (size_t f = 0; f < nf; ++f) {
-        if (f % kPollEvery == 0 && poll(step, ctx, base + static_cast<int64_t>(f))) return -1;
-        int32_t c[3];
-        if (!face_corners(t, f, c)) {
-            raw[f] = {0, 0, 0};
-            continue;
+    // Corners and area-weighted face normals, in chunks of the polling interval.
+    std::atomic<bool> stopped{false};
+    chunked(threads, nf, kPollEvery, [&](int64_t c) {
+        if (stopped) return;
+        const size_t f0 = static_cast<size_t>(c) * kPollEvery;
+        if (poll(step, ctx, base + static_cast<int64_t>(f0))) {
+            stopped = true;
+            return;
         }
-        for (int k = 0; k < 3; ++k) {
-            vtx[f * 3 + k] = c[k];
-            ++around_count[c[k]];
+        for (size_t f = f0; f < std::min(nf, f0 + kPollEvery); ++f) {
+            int32_t cn[3];
+            if (!face_corners(t, f, cn)) {
+                raw[f] = {0, 0, 0};
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) vtx[f * 3 + k] = cn[k];
+            const Vec3d& a = t.pos[cn[0]];
+            raw[f] = cross(sub(t.pos[cn[1]], a), sub(t.pos[cn[2]], a));
+            if (!std::isfinite(raw[f].x) || !std::isfinite(raw[f].y) || !std::isfinite(raw[f].z))
+                raw[f] = {0, 0, 0};
+            if (face_normals) (*face_normals)[f] = unit_or_zero(raw[f]);
         }
-        const Vec3d& a = t.pos[c[0]];
-        raw[f] = cross(sub(t.pos[c[1]], a), sub(t.pos[c[2]], a));
-        if (!std::isfinite(raw[f].x) || !std::isfinite(raw[f].y) || !std::isfinite(raw[f].z))
-            raw[f] = {0, 0, 0};
-        if (face_normals) (*face_normals)[f] = unit_or_zero(raw[f]);
-        if (bounds && bounds->box) {
-            for (int k = 0; k < 3; ++k) {
-                Vec3d p = t.pos[c[k]];
+    });
+    if (stopped) return -1;
+    if (bounds && bounds->box)
+        for (size_t f = 0; f < nf; ++f)
+            for (int k = 0; k < 3 && vtx[f * 3] >= 0; ++k) {
+                Vec3d p = t.pos[vtx[f * 3 + k]];
                 if (bounds->matrix) mat_xform_point_d(&p, &p, bounds->matrix);
                 if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
                     grow(bounds->box, p);
             }
-        }
-        if (faceted) {
-            ShadeRecord r;
-            const Vec3 n = unit_or_zero(raw[f]);
-            r.v[0] = n.x;
-            r.v[1] = n.y;
-            r.v[2] = n.z;
-            const auto idx = static_cast<int32_t>(pool->size());
-            pool->push_back(r);
-            for (int k = 0; k < 3; ++k) (*corners)[f * 3 + k] = idx;
-        }
-    }
-    if (!faceted) {
-        // Faces around each vertex (start offsets, then face numbers).
+    if (faceted) {
+        // One record per face (zero for a face that names no triangle).
+        pool->resize(nf);
+        chunked(threads, nf, 16384, [&](int64_t c) {
+            for (size_t f = static_cast<size_t>(c) * 16384; f < std::min(nf, (c + 1) * size_t{16384}); ++f) {
+                const Vec3 n = unit_or_zero(raw[f]);
+                (*pool)[f].v[0] = n.x;
+                (*pool)[f].v[1] = n.y;
+                (*pool)[f].v[2] = n.z;
+                if (vtx[f * 3] >= 0)
+                    for (int k = 0; k < 3; ++k) (*corners)[f * 3 + k] = static_cast<int32_t>(f);
+            }
+        });
+    } else {
+        // Faces around each vertex (start offsets, then face numbers in face order).
         std::vector<int32_t> start(t.nv + 1, 0);
-        for (size_t v = 0; v < t.nv; ++v) start[v + 1] = start[v] + around_count[v];
-        std::vector<int32_t> fill(start.begin(), start.end() - 1);
+        for (size_t i = 0; i < nf * 3; ++i)
+            if (vtx[i] >= 0) ++start[static_cast<size_t>(vtx[i]) + 1];
+        for (size_t v = 0; v < t.nv; ++v) start[v + 1] += start[v];
         std::vector<int32_t> around(static_cast<size_t>(start[t.nv]));
-        for (size_t f = 0; f < nf; ++f)
-            for (int k = 0; k < 3; ++k)
-                if (vtx[f * 3 + k] >= 0) around[fill[vtx[f * 3 + k]]++] = static_cast<int32_t>(f);
+        {
+            std::vector<int32_t> fill(start.begin(), start.end() - 1);
+            for (size_t i = 0; i < nf * 3; ++i)
+                if (vtx[i] >= 0) around[fill[vtx[i]]++] = static_cast<int32_t>(i / 3);
+        }
         const bool by_angle = (flags & kMaterialSmoothByAngle) || force_angle;
         const bool by_groups = !by_angle && (flags & kMaterialSmoothGroups);
         const double crease = m ? m->smoothing_angle : kDefaultSmoothingAngle;
-        Groups groups;
-        std::vector<Vec3d> sums;
-        for (size_t v = 0; v < t.nv; ++v) {
-            const int32_t* fs = around.data() + start[v];
-            const int32_t n = start[v + 1] - start[v];
-            if (n == 0) continue;
-            groups.reset(static_cast<size_t>(n));
-            if (by_angle) {
-                // Neighbouring faces (sharing an edge at this vertex) meeting at no
-                // more than the crease angle form one smooth run.
+        // Pass 1: the group of every face around every vertex, and the record count of
+        // each vertex; pass 2 fills the records at their place in vertex order.
+        std::vector<int32_t> group(around.size());
+        std::vector<int32_t> records(t.nv + 1, 0);
+        constexpr size_t kVertexChunk = 8192;
+        chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
+            Groups groups;
+            for (size_t v = static_cast<size_t>(c) * kVertexChunk;
+                 v < std::min(t.nv, (c + 1) * kVertexChunk); ++v) {
+                const int32_t n = start[v + 1] - start[v];
+                if (n == 0) continue;
+                records[v + 1] = vertex_groups(t, v, around.data() + start[v], n, raw, by_angle,
+                                               by_groups, crease, groups, group.data() + start[v]);
+            }
+        });
+        for (size_t v = 0; v < t.nv; ++v) records[v + 1] += records[v];
+        pool->resize(static_cast<size_t>(records[t.nv]));
+        chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
+            std::vector<Vec3d> sums;
+            for (size_t v = static_cast<size_t>(c) * kVertexChunk;
+                 v < std::min(t.nv, (c + 1) * kVertexChunk); ++v) {
+                const int32_t n = start[v + 1] - start[v];
+                const int32_t r = records[v + 1] - records[v];
+                if (n == 0) continue;
+                const int32_t* fs = around.data() + start[v];
+                const int32_t* g = group.data() + start[v];
+                sums.assign(static_cast<size_t>(r), Vec3d{0, 0, 0});
                 for (int32_t i = 0; i < n; ++i) {
-                    const MeshFace& fi = t.block->faces[fs[i]];
-                    for (int32_t j = i + 1; j < n; ++j) {
-                        const MeshFace& fj = t.block->faces[fs[j]];
-                        bool neighbours = false;
-                        for (int a = 0; a < 3 && !neighbours; ++a)
-                            for (int b = 0; b < 3 && !neighbours; ++b) {
-                                if (fi.e[a] != fj.e[b] || fi.e[a] < 0 ||
-                                    fi.e[a] >= static_cast<int32_t>(t.block->edges.size()))
-                                    continue;
-                                const MeshEdge& e = t.block->edges[fi.e[a]];
-                                neighbours = e.v[0] == static_cast<int32_t>(v) ||
-                                             e.v[1] == static_cast<int32_t>(v);
-                            }
-                        if (!neighbours) continue;
-                        const double la = std::sqrt(dot(raw[fs[i]], raw[fs[i]]));
-                        const double lb = std::sqrt(dot(raw[fs[j]], raw[fs[j]]));
-                        double angle = 0.0;
-                        if (la >= 1e-20 && lb >= 1e-20)
-                            angle = std::acos(
-                                std::clamp(dot(raw[fs[i]], raw[fs[j]]) / (la * lb), -1.0, 1.0));
-                        if (!(angle > crease)) groups.join(i, j);
-                    }
+                    Vec3d& sum = sums[g[i]];
+                    sum = {sum.x + raw[fs[i]].x, sum.y + raw[fs[i]].y, sum.z + raw[fs[i]].z};
                 }
-            } else if (by_groups) {
-                // Masks that share a bit merge into one group (transitively).
+                for (int32_t k = 0; k < r; ++k) {
+                    const Vec3 nn = unit_or_zero(sums[k]);
+                    ShadeRecord& rec = (*pool)[records[v] + k];
+                    rec.v[0] = nn.x;
+                    rec.v[1] = nn.y;
+                    rec.v[2] = nn.z;
+                }
                 for (int32_t i = 0; i < n; ++i) {
-                    const uint32_t mi = static_cast<uint32_t>(t.block->faces[fs[i]].word);
-                    if (!mi) continue;
-                    for (int32_t j = i + 1; j < n; ++j) {
-                        const uint32_t mj = static_cast<uint32_t>(t.block->faces[fs[j]].word);
-                        if (mi & mj) groups.join(i, j);
-                    }
+                    const auto f = static_cast<size_t>(fs[i]);
+                    for (int k = 0; k < 3; ++k)
+                        if (vtx[f * 3 + k] == static_cast<int32_t>(v))
+                            (*corners)[f * 3 + k] = records[v] + g[i];
                 }
-            } else {
-                for (int32_t i = 1; i < n; ++i) groups.join(0, i);
             }
-            sums.assign(static_cast<size_t>(n), Vec3d{0, 0, 0});
-            std::vector<int32_t> record(static_cast<size_t>(n), -1);
-            for (int32_t i = 0; i < n; ++i) {
-                const bool own = by_groups && t.block->faces[fs[i]].word == 0;
-                const int32_t g = own ? i : groups.find(i);
-                Vec3d& s = sums[g];
-                s = {s.x + raw[fs[i]].x, s.y + raw[fs[i]].y, s.z + raw[fs[i]].z};
-                if (own) sums[g] = raw[fs[i]];
-            }
-            for (int32_t i = 0; i < n; ++i) {
-                const bool own = by_groups && t.block->faces[fs[i]].word == 0;
-                const int32_t g = own ? i : groups.find(i);
-                if (record[g] < 0) {
-                    ShadeRecord r;
-                    const Vec3 nn = unit_or_zero(sums[g]);
-                    r.v[0] = nn.x;
-                    r.v[1] = nn.y;
-                    r.v[2] = nn.z;
-                    record[g] = static_cast<int32_t>(pool->size());
-                    pool->push_back(r);
-                }
-                const size_t f = static_cast<size_t>(fs[i]);
-                for (int k = 0; k < 3; ++k)
-                    if (vtx[f * 3 + k] == static_cast<int32_t>(v)) (*corners)[f * 3 + k] = record[g];
-            }
-        }
+        });
     }
     pool->shrink_to_fit();
     if (running) *running += static_cast<int64_t>(nf);
@@ -246,7 +294,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
             pos[i] = {block->vertices[i].x, block->vertices[i].y, block->vertices[i].z};
         const Topology t{block, pos.data(), pos.size()};
         const int rc = prepare_core(t, material, pool, corners, nullptr, step, step_context,
-                                    running, faceted, force_angle, bounds);
+                                    running, faceted, force_angle, bounds, 1);
         if (rc != 0) {
             pool->clear();
             corners->clear();
@@ -260,7 +308,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
 }
 
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
-                               int64_t* running, bool faceted) {
+                               int64_t* running, bool faceted, int32_t threads) {
     if (!mesh || !mesh->block) return 13;
     try {
         std::vector<Vec3d> pos(mesh->vertices.size());
@@ -269,7 +317,7 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
         std::vector<int32_t> corners;
         std::vector<Vec3> normals;
         const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
-                                    step_context, running, faceted, false, nullptr);
+                                    step_context, running, faceted, false, nullptr, threads);
         if (rc != 0) {
             mesh->shade.clear();
             return rc;

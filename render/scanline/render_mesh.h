@@ -91,9 +91,11 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
                         bool force_angle, const BoundsGrowth* bounds);
 
 // The same over a RenderMesh's own vertex, edge and triangle arrays: fills each
-// triangle's corners, face normal and shading records.
+// triangle's corners, face normal and shading records. With `threads` above 1 the work
+// is split over that many threads, and the step callback must then be safe to call
+// from any of them; the records come out the same.
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
-                               int64_t* running, bool faceted);
+                               int64_t* running, bool faceted, int32_t threads = 1);
 
 // A RenderMesh with copies of the block's vertices, edges and faces; null when out of
 // memory. With two key blocks of the same vertex count each vertex is first blended

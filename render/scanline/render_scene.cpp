@@ -272,7 +272,13 @@ int prepare_meshes(RenderContext* ctx) {
     for (RenderMesh* m = ctx->meshes; m; m = m->next) meshes.push_back(m);
     std::vector<BBox> boxes(meshes.size(), kEmptyBBox);
     std::vector<int> results(meshes.size(), 0);
-    render_parallel_for(ctx->threads, static_cast<int64_t>(meshes.size()), [&](int64_t i) {
+    // Small meshes go one to a thread; a large one is split over the threads itself.
+    constexpr size_t kLarge = 65536;
+    std::vector<int64_t> small, large;
+    for (size_t i = 0; i < meshes.size(); ++i)
+        (meshes[i]->triangles.size() >= kLarge && ctx->threads > 1 ? large : small)
+            .push_back(static_cast<int64_t>(i));
+    auto prepare = [&](int64_t i, int32_t threads) {
         RenderMesh* m = meshes[i];
         int64_t polled = 0;
         for (RenderVertex& v : m->vertices) {
@@ -289,10 +295,12 @@ int prepare_meshes(RenderContext* ctx) {
         }
         int64_t running = 0;
         results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
-                                                (ctx->flags & kRenderFlat) != 0);
-        if (results[i]) return;
+                                                (ctx->flags & kRenderFlat) != 0, threads);
         if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
-    });
+    };
+    render_parallel_for(ctx->threads, static_cast<int64_t>(small.size()),
+                        [&](int64_t k) { prepare(small[k], 1); });
+    for (int64_t i : large) prepare(i, ctx->threads);
     for (size_t i = 0; i < meshes.size(); ++i) {
         if (results[i]) return results[i];
         bbox_merge(&ctx->bounds, boxes[i]);

@@ -177,3 +177,27 @@ TEST(GridUv, LayoutAndRefusal) {
     EXPECT_TRUE(uv.empty());
     EXPECT_EQ(render_grid_uv(b, 0, 3, false, &uv), 13);
 }
+
+TEST(MeshPrepare, SplitOverThreadsGivesTheSameRecords) {
+    TestScene s;
+    MESH3* sphere = s.add_sphere({0, 0, 0}, 10, 90, 120);
+    for (uint32_t flags : {uint32_t(kMaterialSmoothAlways), uint32_t(kMaterialSmoothByAngle),
+                           uint32_t(kMaterialSmoothGroups | kMaterialSmoothAlways), 0u}) {
+        sphere->material->flags = flags;
+        sphere->material->smoothing_angle = 0.05f;  // some creases between the rings
+        for (MeshFace& f : sphere->blocks->faces) f.word = 1 << ((&f - sphere->blocks->faces.data()) % 3);
+        RenderMesh* one = render_mesh_create(sphere->blocks, sphere->material, nullptr);
+        RenderMesh* many = render_mesh_create(sphere->blocks, sphere->material, nullptr);
+        int64_t r1 = 0, r2 = 0;
+        ASSERT_EQ(render_mesh_prepare_record(one, nullptr, nullptr, &r1, false, 1), 0);
+        ASSERT_EQ(render_mesh_prepare_record(many, nullptr, nullptr, &r2, false, 5), 0);
+        ASSERT_EQ(one->shade.size(), many->shade.size()) << flags;
+        for (size_t i = 0; i < one->shade.size(); ++i)
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(one->shade[i].v[k], many->shade[i].v[k]);
+        for (size_t t = 0; t < one->triangles.size(); ++t)
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(one->triangles[t].shade[k], many->triangles[t].shade[k]);
+        EXPECT_EQ(r1, r2);
+        render_mesh_release(&one);
+        render_mesh_release(&many);
+    }
+}
