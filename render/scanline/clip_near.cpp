@@ -201,10 +201,15 @@ int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* 
     RenderMesh** link = list;
     while (*link) {
         RenderMesh* m = *link;
-        for (RenderVertex& v : m->vertices) mat_xform_point_d(&v.image, &v.world, matrix);
+        bool behind = false;
+        for (RenderVertex& v : m->vertices) {
+            mat_xform_point_d(&v.image, &v.world, matrix);
+            behind = behind || vertex_behind(v);
+        }
         RenderMesh* clipped = nullptr;
         try {
-            clip_mesh(m, &clipped);
+            if (behind && render_mesh_edges(m) != 0) return 8;
+            if (behind) clip_mesh(m, &clipped);
         } catch (const std::bad_alloc&) {
             return 8;
         }

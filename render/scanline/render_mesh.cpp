@@ -338,7 +338,7 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
             tri.normal = normals[f];
             const MeshFace& face = mesh->block->faces[f];
             for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
-            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->edges.size()))
+            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
                 tri.drawable = 0;
         }
         return 0;
@@ -350,7 +350,7 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
 
 RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord* material,
                                const Matrix43* move, const MeshFaceBlock* key_a,
-                               const MeshFaceBlock* key_b, double blend) {
+                               const MeshFaceBlock* key_b, double blend, int32_t threads) {
     if (!block) return nullptr;
     auto* mesh = new (std::nothrow) RenderMesh();
     if (!mesh) return nullptr;
@@ -364,36 +364,49 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
         mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
         const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
                              key_b->vertices.size() == nv;
-        for (size_t i = 0; i < nv; ++i) {
-            const MeshVertex& s = block->vertices[i];
-            RenderVertex& d = mesh->vertices[i];
-            d.world = {s.x, s.y, s.z};
-            if (blended) {
-                const MeshVertex& a = key_a->vertices[i];
-                const MeshVertex& b = key_b->vertices[i];
-                d.world = {a.x * blend + b.x * (1.0 - blend), a.y * blend + b.y * (1.0 - blend),
-                           a.z * blend + b.z * (1.0 - blend)};
+        constexpr size_t kChunk = 16384;
+        render_parallel_for(nv >= 4 * kChunk ? threads : 1,
+                            static_cast<int64_t>((nv + kChunk - 1) / kChunk), [&](int64_t c) {
+            for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i) {
+                const MeshVertex& s = block->vertices[i];
+                RenderVertex& d = mesh->vertices[i];
+                d.world = {s.x, s.y, s.z};
+                if (blended) {
+                    const MeshVertex& a = key_a->vertices[i];
+                    const MeshVertex& b = key_b->vertices[i];
+                    d.world = {a.x * blend + b.x * (1.0 - blend), a.y * blend + b.y * (1.0 - blend),
+                               a.z * blend + b.z * (1.0 - blend)};
+                }
+                if (move) mat_xform_point_d(&d.world, &d.world, move);
+                d.finite = std::isfinite(d.world.x) && std::isfinite(d.world.y) &&
+                           std::isfinite(d.world.z);
+                if (mesh->has_vertex_uv) {
+                    d.u = block->uv[i * 2];
+                    d.v = block->uv[i * 2 + 1];
+                }
             }
-            if (move) mat_xform_point_d(&d.world, &d.world, move);
-            d.finite = std::isfinite(d.world.x) && std::isfinite(d.world.y) &&
-                       std::isfinite(d.world.z);
-            if (mesh->has_vertex_uv) {
-                d.u = block->uv[i * 2];
-                d.v = block->uv[i * 2 + 1];
-            }
-        }
-        mesh->edges.resize(block->edges.size());
-        for (size_t i = 0; i < block->edges.size(); ++i) {
-            const MeshEdge& e = block->edges[i];
-            mesh->edges[i].v[0] = e.v[0];
-            mesh->edges[i].v[1] = e.v[1];
-        }
+        });
         mesh->triangles.resize(block->faces.size());
     } catch (const std::bad_alloc&) {
         delete mesh;
         return nullptr;
     }
     return mesh;
+}
+
+int render_mesh_edges(RenderMesh* mesh) {
+    if (!mesh || !mesh->edges.empty() || !mesh->block) return 0;
+    try {
+        mesh->edges.resize(mesh->block->edges.size());
+        for (size_t i = 0; i < mesh->edges.size(); ++i) {
+            mesh->edges[i].v[0] = mesh->block->edges[i].v[0];
+            mesh->edges[i].v[1] = mesh->block->edges[i].v[1];
+        }
+    } catch (const std::bad_alloc&) {
+        mesh->edges.clear();
+        return 8;
+    }
+    return 0;
 }
 
 void render_mesh_release(RenderMesh** mesh) {

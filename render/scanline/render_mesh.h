@@ -56,7 +56,7 @@ struct RenderMesh {
     RenderMesh* next = nullptr;
     std::vector<RenderTriangle> triangles;
     std::vector<RenderVertex> vertices;
-    std::vector<RenderEdge> edges;
+    std::vector<RenderEdge> edges;  // empty until needed: then the block's edges
     bool has_vertex_uv = false;
     bool has_edge_uv = false;
     std::vector<ShadeRecord> shade;   // the normal pool / shading records
@@ -102,7 +102,11 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
 // (key_a x blend + key_b x (1 - blend)); then it is moved by `move` when given.
 RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord* material,
                                const Matrix43* move, const MeshFaceBlock* key_a = nullptr,
-                               const MeshFaceBlock* key_b = nullptr, double blend = 0.0);
+                               const MeshFaceBlock* key_b = nullptr, double blend = 0.0,
+                               int32_t threads = 1);
+// Copies the source block's edges into the record when it has none yet (clipping,
+// grid coordinates and wire edges need them). 0, or 8 when out of memory.
+int render_mesh_edges(RenderMesh* mesh);
 // Frees the record and clears the pointer.
 void render_mesh_release(RenderMesh** mesh);
 // Frees a whole list.

@@ -79,7 +79,7 @@ int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-    RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend);
+    RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
     if (!m) return 8;
     if (c->camera && frustum_culls(c->frustum, *m)) {
         render_mesh_release(&m);

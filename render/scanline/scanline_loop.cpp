@@ -639,7 +639,8 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
                                           row.size() * 4, 3);
     }
     int64_t polled = 0;
-    for (const RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next)
+    for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
+        if (render_mesh_edges(mesh) != 0) return 1;
         for (const RenderEdge& e : mesh->edges) {
             if ((++polled & 511) == 0 && render_step(ctx, polled)) return -1;
             if (e.v[0] < 0 || e.v[1] < 0 || static_cast<size_t>(e.v[0]) >= mesh->vertices.size() ||
@@ -653,6 +654,7 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
             };
             render_line_hook(ctx, px(a.sx), px(a.sy), px(b.sx), px(b.sy), 7);
         }
+    }
     for (int32_t y = 0; y < ctx->height; ++y) {
         std::lock_guard<std::recursive_mutex> lock(ctx->progress->lock);
         ctx->render_target->read_row(ctx->render_target, 0, y, ctx->width, row.data(),

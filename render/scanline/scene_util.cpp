@@ -205,6 +205,7 @@ int mesh_texture_coordinates(const RenderContext* ctx, RenderMesh* mesh) {
     const int rc = render_grid_uv(mesh->block, mesh->rows, mesh->columns, false, &uv);
     if (rc == 8) return 8;
     if (rc != 0) return 0;  // not a grid of that layout: no coordinates
+    if (render_mesh_edges(mesh) != 0) return 8;
     const bool scale = !(m->flags & kMaterialMappingType);
     for (size_t e = 0; e < mesh->edges.size() && e * 4 + 3 < uv.size(); ++e)
         for (int k = 0; k < 4; ++k) {
