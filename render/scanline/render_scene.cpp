@@ -13,12 +13,14 @@
 #include "graphics/view/projection.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
+#include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/geom/query.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/services/log.h"
 #include "render/scanline/clip_near.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_hooks.h"
@@ -75,10 +77,25 @@ T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
     return t;
 }
 
+// Pixels of the material's image maps, decoded now. Only running out of memory is a
+// failure; an image that cannot be decoded (no decoder yet, damaged bytes) keeps its
+// placeholder pixel and renders as such.
+int load_images(const MaterialRecord* m) {
+    if (!m) return 0;
+    for (const TextureSlot& slot : m->slots) {
+        if (slot.kind != kTextureImage || !slot.mapping.image) continue;
+        const int rc = slot.mapping.image->make_image_ready();
+        if (rc == 8) return 8;
+        if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
+    }
+    return 0;
+}
+
 int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material, int32_t tag,
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
+    if ((c->ctx->flags & kRenderTextures) && load_images(material) != 0) return 8;
     RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
     if (!m) return 8;
     if (c->camera && frustum_culls(c->frustum, *m)) {
@@ -410,6 +427,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                                         &ctx.matrix, &ctx.inverse, ctx.window))
                 return rc;
         }
+        if (load_images(&settings->material) != 0) return 8;
         if (ctx.flags & kRenderRayTrace) {
             settings->flags |= kRenderRayTraceForced;
             return rt_render(drawing, layers, settings, ctx.width, ctx.height, camera, &p);

@@ -9,6 +9,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/track.h"
+#include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_context.h"
@@ -363,5 +364,38 @@ TEST(RenderScene, LightVisibilityAndHalosDoNotDependOnThreads) {
         ASSERT_EQ(s.render(many, camera), 0);
         render_set_thread_count(0);
         EXPECT_EQ(one.bytes(), many.bytes()) << aa;
+    }
+}
+
+namespace {
+int failing_decoder(const uint8_t*, uint32_t, int32_t, int32_t*, int32_t*, uint8_t**) {
+    return 2;
+}
+}  // namespace
+
+TEST(RenderScene, ImageMapsThatCannotBeDecodedStillRender) {
+    // The scene's and the mesh's image maps are decoded before rendering; an image
+    // that cannot be decoded keeps its placeholder and the render goes on.
+    MATRPMMF_register();
+    texture_image_set_decoder(kImageKindGif, failing_decoder);
+    TestScene s;
+    MESH3* box = s.add_box({0, 0, -5}, {10, 10, 5}, 0, 1.0f);
+    auto image = rtc_make<MATRPMMF>();
+    const uint8_t bytes[4] = {'G', 'I', 'F', '8'};
+    ASSERT_EQ(image->set_data(kImageKindGif, "wall.gif", bytes, 4), 0);
+    for (MaterialRecord* m : {&s.settings.material, box->material}) {
+        m->slots[kSlotTexture].kind = kTextureImage;
+        m->slots[kSlotTexture].mapping.image = image.get();
+    }
+    s.settings.flags = kRenderFlat | kRenderTextures;
+    Image24 img(16, 16);
+    EXPECT_EQ(s.render(img), 0);
+    uint8_t p[3];
+    img.rgb(5, 10, p);
+    EXPECT_EQ(p[0], 255);  // base colour: textures are not evaluated yet
+    texture_image_set_decoder(kImageKindGif, nullptr);
+    for (MaterialRecord* m : {&s.settings.material, box->material}) {
+        m->slots[kSlotTexture].mapping.image = nullptr;
+        m->slots[kSlotTexture].kind = kTextureNone;
     }
 }
