@@ -399,3 +399,60 @@ TEST(RenderScene, ImageMapsThatCannotBeDecodedStillRender) {
         m->slots[kSlotTexture].kind = kTextureNone;
     }
 }
+
+namespace {
+int record_total(int32_t, int32_t total, int32_t phase, void* c) {
+    if (phase == 0) *static_cast<int32_t*>(c) = std::max(*static_cast<int32_t*>(c), total);
+    return 0;
+}
+}  // namespace
+
+TEST(RenderScene, BlocksOutsideTheViewPyramidAreCulled) {
+    // The work estimate counts only the blocks kept: a box behind the camera or far
+    // to the side adds nothing; one in view does.
+    auto total_with = [](Vec3 lo, Vec3 hi) {
+        TestScene s;
+        s.add_box({-5, -5, -5}, {5, 5, 5});
+        s.add_box(lo, hi);
+        auto cam = rtc_make<CAMERA>();
+        cam->position = {0, -50, 0};
+        cam->target = {0, 0, 0};
+        cam->up = {0, 0, 1};
+        cam->lens = 1.0;
+        CAMERA* camera = cam.release();
+        container_insert(s.layer, camera);
+        s.settings.flags = kRenderFlat | kRenderPerspective;
+        int32_t total = 0;
+        Image24 img(32, 32);
+        EXPECT_EQ(s.render(img, camera, record_total, nullptr, &total), 0);
+        return total;
+    };
+    const int32_t alone = total_with({-5, -5, -5}, {5, 5, 5}) ;
+    EXPECT_EQ(total_with({-5, -90, -5}, {5, -80, 5}), alone / 2 + 16);  // behind the eye
+    EXPECT_EQ(total_with({200, -5, -5}, {210, 5, 5}), alone / 2 + 16);  // beside the view
+    EXPECT_EQ(total_with({-5, 20, -5}, {5, 30, 5}), alone);             // in view
+}
+
+TEST(RenderScene, DepthBoundsAndFittedCamera) {
+    TestScene s;
+    MESH3* box = s.add_box({0, 0, -4}, {10, 10, 6});
+    box->file_id = 3;  // every vertex counts
+    double eye_z = 0, focal = 0;
+    ASSERT_EQ(render_depth_bounds(&s.view, s.objects, 100, 60, 30, &eye_z, &focal), 0);
+    const double e = (100 + 60) / 2.0 * 50.0 / 35.0;
+    EXPECT_NEAR(eye_z, 6 + e, 1e-4);
+    EXPECT_NEAR(focal, 5 + e, 1e-4);
+    CAMERA cam;
+    ASSERT_EQ(render_fit_camera(&s.view, 100, 60, eye_z, focal, &cam), 0);
+    EXPECT_FLOAT_EQ(cam.position.x, 50.0f);
+    EXPECT_FLOAT_EQ(cam.position.y, 30.0f);
+    EXPECT_NEAR(cam.position.z, eye_z, 1e-4);
+    EXPECT_NEAR(cam.target.z, eye_z - 50, 1e-4);
+    EXPECT_NEAR(cam.lens, focal / 100, 1e-9);
+    EXPECT_FLOAT_EQ(cam.up.y, 1.0f);
+    // Nothing to fit: the bounds of an empty scene, and 1.
+    buffer_clear(s.objects);
+    EXPECT_EQ(render_depth_bounds(&s.view, s.objects, 100, 60, 30, &eye_z, &focal), 1);
+    EXPECT_NEAR(eye_z, e, 1e-4);
+    EXPECT_EQ(render_fit_camera(&s.view, 0, 60, eye_z, focal, &cam), 13);
+}
