@@ -456,3 +456,18 @@ TEST(RenderScene, DepthBoundsAndFittedCamera) {
     EXPECT_NEAR(eye_z, e, 1e-4);
     EXPECT_EQ(render_fit_camera(&s.view, 0, 60, eye_z, focal, &cam), 13);
 }
+
+TEST(RenderScene, SegmentedTargetsGetTheSameRows) {
+    TestScene s;
+    s.add_sphere({0, 0, 0}, 20, 10, 16);
+    s.add_light({30, 30, 60}, 1, 1, 1);
+    s.view.origin_x = -25;
+    s.view.origin_y = -20;
+    for (uint32_t flags : {kRenderGouraud, kRenderGouraud | kRenderDraft, kRenderWireEdges}) {
+        s.settings.flags = flags;
+        Image24 plain(51, 41), split(51, 41, 100);  // rows cut across segments
+        ASSERT_EQ(s.render(plain), 0);
+        ASSERT_EQ(s.render(split), 0);
+        EXPECT_EQ(plain.bytes(), split.bytes()) << flags;
+    }
+}

@@ -14,6 +14,11 @@ Image24::Image24(int w, int h) {
     dc = image_dc_create(image);
 }
 
+Image24::Image24(int w, int h, size_t segment_bytes) {
+    image = image_create_segmented(w, h, 1, 24, nullptr, segment_bytes);
+    dc = image_dc_create(image);
+}
+
 Image24::~Image24() {
     image_dc_free(dc);
     image_free(image);

@@ -19,6 +19,8 @@ struct Image24 {
     RasterImage* image = nullptr;
     ImageDC* dc = nullptr;
     Image24(int w, int h);
+    // The same over buffer segments of at most segment_bytes each.
+    Image24(int w, int h, size_t segment_bytes);
     ~Image24();
     Image24(const Image24&) = delete;
     Image24& operator=(const Image24&) = delete;
