@@ -130,13 +130,13 @@ bool Harness::feed() {
     return msg_queue_size() == 0 && !quit_pending();
 }
 
-Harness& Harness::push(std::function<void(Harness&)> fn, std::string what) {
+Harness& Harness::push(std::function<void(Harness&)> fn, std::string what, bool input) {
     const int t = target_;
     script_.push_back(ScriptEvent{[t, fn](Harness& h) {
                                       h.target_ = t;
                                       fn(h);
                                   },
-                                  std::move(what)});
+                                  std::move(what), input});
     return *this;
 }
 
@@ -215,10 +215,12 @@ Harness& Harness::close() {
 }
 
 Harness& Harness::quit() {
-    return push([](Harness&) { post_quit_message(0); }, "quit");
+    return push([](Harness&) { post_quit_message(0); }, "quit", false);
 }
 
-Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) { return push(std::move(fn), what); }
+Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) {
+    return push(std::move(fn), what, false);
+}
 
 MODEL* Harness::first_drawing() { return model_.get(); }
 
@@ -260,9 +262,13 @@ void Harness::show_cursor_mark(VIEW* view, bool show, bool this_only) {
         if (v != view) one(v);
 }
 
+int64_t Harness::now_us = 0;
+
 bool Harness::input_pending() {
-    if (pending_after < 0) return false;
-    return ++pending_asked > pending_after;
+    if (pending_after >= 0) return ++pending_asked > pending_after;
+    now_us += draw_us_per_question;
+    if (!script_.empty() && script_.front().input) gate.input_seen();
+    return gate.pending();
 }
 
 Canvas* Harness::canvas(VIEW* v) {
