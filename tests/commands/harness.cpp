@@ -78,6 +78,7 @@ Harness::~Harness() {
     if (quit_pending()) peek_message(nullptr, 0, WM_QUIT, WM_QUIT, true);
     processor_.reset();
     for (VIEW* v : views_) {
+        if (!v) continue;
         v->window = nullptr;
         rtc_destroy(v);
     }
@@ -206,10 +207,17 @@ Harness& Harness::close() {
             const size_t i = static_cast<size_t>(h.target_);
             HeadlessWindow* w = h.windows_[i].get();
             if (!w) return;
+            const bool waits_here = h.processor().command_window() == w;
             view_input_closing(w->view);
             h.processor().WindowClosing(w);
             w->view->window = nullptr;
             h.windows_[i].reset();
+            // As in the application, a view the command does not wait in goes at once.
+            if (!waits_here) {
+                model_detach_view(h.views_[i]);
+                rtc_destroy(h.views_[i]);
+                h.views_[i] = nullptr;
+            }
         },
         "close");
 }
