@@ -201,25 +201,25 @@ Harness& Harness::activate() {
         "activate");
 }
 
+void Harness::close_now(int index) {
+    const size_t i = static_cast<size_t>(index);
+    HeadlessWindow* w = windows_[i].get();
+    if (!w) return;
+    const bool waits_here = processor_->command_window() == w && !processor_->top_input();
+    view_input_closing(w->view);
+    processor_->WindowClosing(w);
+    w->view->window = nullptr;
+    windows_[i].reset();
+    // As in the application, a view no function command waits in goes at once.
+    if (!waits_here) {
+        model_detach_view(views_[i]);
+        rtc_destroy(views_[i]);
+        views_[i] = nullptr;
+    }
+}
+
 Harness& Harness::close() {
-    return push(
-        [](Harness& h) {
-            const size_t i = static_cast<size_t>(h.target_);
-            HeadlessWindow* w = h.windows_[i].get();
-            if (!w) return;
-            const bool waits_here = h.processor().command_window() == w;
-            view_input_closing(w->view);
-            h.processor().WindowClosing(w);
-            w->view->window = nullptr;
-            h.windows_[i].reset();
-            // As in the application, a view the command does not wait in goes at once.
-            if (!waits_here) {
-                model_detach_view(h.views_[i]);
-                rtc_destroy(h.views_[i]);
-                h.views_[i] = nullptr;
-            }
-        },
-        "close");
+    return push([](Harness& h) { h.close_now(h.target_); }, "close");
 }
 
 Harness& Harness::quit() {

@@ -110,6 +110,7 @@ class Harness : public ViewHost {
     Harness& start(uint32_t id);  // another command started from the menu
     Harness& activate();          // the view is activated (the command moves there)
     Harness& close();             // the view is closed
+    void close_now(int view_index);  // closes it at once (no step waits)
     Harness& quit();
     Harness& call(std::function<void(Harness&)> fn, const std::string& what = "call");
 
