@@ -1,13 +1,17 @@
 // Boolean engine: classifying the faces of each solid as inside, outside or on the
 // other solid, and keeping the faces that the operation asks for.
 #include <cmath>
-#include <deque>
+#include <vector>
 
 #include "commands/boolean/csg_internal.h"
 
 namespace csg {
 
 namespace {
+
+// A face lies on another one only when their normals agree this closely (cosine); a
+// face that merely starts in another's plane at an angle looks past it.
+constexpr double kParallel = 0.9999;
 
 // Where face f lies with respect to solid t, by a ray from its centroid along its
 // normal: the nearest face hit decides. Ambiguous rays (grazing an edge, or running
@@ -40,7 +44,7 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
                     }
                     nearest = dist;
                     result = dn > kTol ? kInside : kOutside;
-                } else if (point_in_triangle(g, m, p) != kPitOutside) {
+                } else if (std::fabs(dn) > kParallel * length(n) && point_in_triangle(g, m, p) != kPitOutside) {
                     return dn > kTol ? kOnSame : kOnOpposite;
                 }
             } else if (std::fabs(dw) < kTol) {
@@ -53,34 +57,52 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
     raise(ctx, 42191, "Ray does not settle in csg_classify_face()");
 }
 
-// Gives `state` to f and to every unclassified face reached from it without crossing
-// a cut edge, so a region bounded by the intersection curve shares one state.
-void propagate_state(Face* f, uint32_t state, std::deque<Face*>& queue) {
-    f->state = state;
-    queue.push_back(f);
-    while (!queue.empty()) {
-        Face* h = queue.front();
-        queue.pop_front();
-        for (Edge* e : h->e) {
+double area2(const Face* f) {
+    const D3 a = pos(f->v[0]);
+    return length(cross(pos(f->v[1]) - a, pos(f->v[2]) - a));
+}
+
+// Classifies the region of unclassified faces reached from f without crossing a cut
+// edge: such a region, bounded by the intersection curve, has one state. The ray is
+// cast from the region's largest face, whose centroid lies well away from the curve
+// (a sliver along the curve may sit on the other surface and give any answer).
+void classify_region(Context& ctx, Face* f, Solid& t, std::vector<Face*>& region) {
+    region.clear();
+    constexpr uint32_t kVisiting = 0x10000;
+    f->state = kVisiting;
+    region.push_back(f);
+    for (size_t i = 0; i < region.size(); ++i) {
+        for (Edge* e : region[i]->e) {
             if (e->flags & kCutEdge) continue;
             for (FaceNode* n = e->faces; n; n = n->next) {
                 Face* g = n->face;
                 if (!live(g) || g->state != kUnclassified) continue;
-                g->state = state;
-                queue.push_back(g);
+                g->state = kVisiting;
+                region.push_back(g);
             }
         }
     }
+    Face* best = f;
+    double best_area = area2(f);
+    for (Face* g : region) {
+        const double a = area2(g);
+        if (a > best_area) {
+            best = g;
+            best_area = a;
+        }
+    }
+    const uint32_t state = classify_face(ctx, best, t);
+    for (Face* g : region) g->state = state;
 }
 
 void classify_faces(Context& ctx, Solid& s, Solid& t) {
     for (Face* g = t.faces; g; g = g->next) {
         if (live(g)) g->plane = face_plane(ctx, g);
     }
-    std::deque<Face*> queue;
+    std::vector<Face*> region;
     for (Face* f = s.faces; f; f = f->next) {
         if (!live(f) || f->state != kUnclassified) continue;
-        propagate_state(f, classify_face(ctx, f, t), queue);
+        classify_region(ctx, f, t, region);
     }
 }
 

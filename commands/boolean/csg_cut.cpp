@@ -1,8 +1,6 @@
 // Boolean engine: cutting the faces of each solid along the surface of the other
 // until the intersection curve runs along edges only.
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -133,7 +131,6 @@ void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
         Vertex* p = f->v[(k + 1) % 3];
         Vertex* q = f->v[(k + 2) % 3];
         discard(f);
-        if (std::getenv("ZELO_CSG_DUMP")) std::printf("split edge at (%g %g %g) apex (%g %g %g)\n", v->x, v->y, v->z, apex->x, apex->y, apex->z);
         if (points_coincide(pos(apex), pos(v))) {
             merge_apex(ctx, t, apex, v);
         } else {
@@ -146,7 +143,6 @@ void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
 }
 
 void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
-    if (std::getenv("ZELO_CSG_DUMP")) std::printf("split3 at (%g %g %g)\n", v->x, v->y, v->z);
     discard(g);
     new_face(ctx, t, g->v[0], g->v[1], v);
     new_face(ctx, t, g->v[1], g->v[2], v);
@@ -238,7 +234,8 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
 // Vertices of s on the intersection curve that lie inside a cut edge of t split that
 // edge, so both solids carry the same points along the curve and the result has no
 // cracks where one side's curve has a point the other's lacks.
-bool conform_curve(Context& ctx, Solid& s, Solid& t) {
+static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
+    constexpr uint32_t kListed = 0x8000;
     std::vector<Edge*> cut;
     for (Edge* bucket : t.buckets) {
         for (Edge* e = bucket; e; e = e->next) {
@@ -256,13 +253,13 @@ bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     for (Face* f = s.faces; f; f = f->next) {
         if (!live(f)) continue;
         for (Vertex* v : f->v) {
-            if ((v->flags & kOnCut) && !(v->flags & 0x8000)) {
-                v->flags |= 0x8000;
+            if ((v->flags & kOnCut) && !(v->flags & kListed)) {
+                v->flags |= kListed;
                 points.push_back(v);
             }
         }
     }
-    for (Vertex* v : points) v->flags &= ~0x8000u;
+    for (Vertex* v : points) v->flags &= ~kListed;
     bool changed = false;
     t.cursor = nullptr;
     for (Vertex* v : points) {
@@ -294,23 +291,9 @@ bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     return changed;
 }
 
-static void dbg_census(Solid& s, const char* what) {
-    if (!std::getenv("ZELO_CSG_DUMP")) return;
-    int bad = 0;
-    for (Edge* bucket : s.buckets)
-        for (Edge* e = bucket; e; e = e->next) {
-            int n = 0;
-            for (FaceNode* fn = e->faces; fn; fn = fn->next) n += live(fn->face) ? 1 : 0;
-            if (n != 2 && n != 0) { ++bad; std::printf("  %s edge (%g %g %g)-(%g %g %g) faces %d\n", what, e->a->x, e->a->y, e->a->z, e->b->x, e->b->y, e->b->z, n); }
-        }
-    std::printf("%s: %d bad edges\n", what, bad);
-}
-
 void intersect_solids(Context& ctx) {
     cut_faces(ctx, ctx.a, ctx.b);
-    dbg_census(ctx.b, "B after pass 1");
     cut_faces(ctx, ctx.b, ctx.a);
-    dbg_census(ctx.a, "A after pass 2");
     for (int round = 0; round < 8; ++round) {
         const bool into_b = conform_curve(ctx, ctx.a, ctx.b);
         const bool into_a = conform_curve(ctx, ctx.b, ctx.a);

@@ -2,8 +2,6 @@
 // welding, the triangle-height check, and the check and orientation of a solid.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 
 #include "commands/boolean/csg_internal.h"
@@ -118,8 +116,6 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
     Face* f = make<Face>(ctx);
     attach_face(ctx, s, f, x, y, z);
-    if (std::getenv("ZELO_CSG_DUMP") && length(cross(pos(y) - pos(x), pos(z) - pos(x))) < 1e-6)
-        std::printf("degenerate new face (%g %g %g) (%g %g %g) (%g %g %g)\n", x->x, x->y, x->z, y->x, y->y, y->z, z->x, z->y, z->z);
     if (s.cursor) {
         f->next = s.cursor->next;
         s.cursor->next = f;
