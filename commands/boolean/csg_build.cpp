@@ -128,7 +128,7 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
         ctx.faces_made = 0;
-        ctx.face_budget = 64 * faces + 100000;
+        ctx.face_budget = 64 * faces + 1000;
         intersect_solids(ctx);
         select_faces(ctx, operation);
         result = build_mesh(ctx);

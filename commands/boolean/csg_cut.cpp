@@ -149,8 +149,9 @@ void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
     new_face(ctx, t, g->v[2], g->v[0], v);
 }
 
-// Puts p into face g: snaps to a corner within the tolerance (0, *snapped set), or
-// splits the edge it lies on or the face itself around a new vertex (1).
+// Puts p into face g (whose plane is set): snaps to a corner within the tolerance (0,
+// *snapped set), or splits the edge it lies on or the face itself around a new
+// vertex (1); a point outside g is left out (0, *snapped null).
 int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
     Vertex* near = nullptr;
     double near_d = kTol;
@@ -166,14 +167,6 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
         *snapped = near;
         return 0;
     }
-    Vertex* v = make<Vertex>(ctx);
-    v->x = static_cast<float>(p.x);
-    v->y = static_cast<float>(p.y);
-    v->z = static_cast<float>(p.z);
-    v->flags = kOnCut;
-    v->seq = t.next_seq++;
-    v->next = t.vertices;
-    t.vertices = v;
     Edge* on = nullptr;
     double on_d = kTol;
     for (int i = 0; i < 3; ++i) {
@@ -184,6 +177,18 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
             on_d = d;
         }
     }
+    // A point beyond g's edges (the tolerance of the clipping lets one through) is not
+    // put in: splitting around it would fold a face over.
+    *snapped = nullptr;
+    if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
+    Vertex* v = make<Vertex>(ctx);
+    v->x = static_cast<float>(p.x);
+    v->y = static_cast<float>(p.y);
+    v->z = static_cast<float>(p.z);
+    v->flags = kOnCut;
+    v->seq = t.next_seq++;
+    v->next = t.vertices;
+    t.vertices = v;
     if (on) {
         split_edge_faces(ctx, t, on, v);
     } else {
@@ -207,7 +212,7 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
     if (insert_point(ctx, t, g, s1.p[0], &first) == 1 || (s1.flags & kSinglePoint)) return;
     Vertex* last = nullptr;
     // Both ends on corners of g: the cut runs along the edge between them.
-    if (insert_point(ctx, t, g, s1.p[1], &last) == 0 && last != first)
+    if (insert_point(ctx, t, g, s1.p[1], &last) == 0 && first && last && last != first)
         mark_edge(ctx, t, first, last, kCutEdge);
 }
 

@@ -190,8 +190,9 @@ inline std::string unsound(const MESH3* m) {
 }
 
 // Closedness after welding corners within `tol` across blocks: every directed edge
-// appears exactly once and its reverse exactly once. Returns the number of edges
-// that break the rule (0 for a closed, consistently oriented surface).
+// appears as often as its reverse: once each on a manifold surface, twice each where
+// two solids of a union meet along an edge only. Returns the number of directed
+// edges that break the rule (0 for a closed, consistently oriented surface).
 inline int open_edges(const MESH3* m, double tol = kCsgTolerance * 1.5) {
     std::vector<P3> reps;
     std::map<std::array<long long, 3>, std::vector<int>> grid;
@@ -227,7 +228,7 @@ inline int open_edges(const MESH3* m, double tol = kCsgTolerance * 1.5) {
     int bad = 0;
     for (const auto& [e, n] : directed) {
         auto rev = directed.find({e.second, e.first});
-        if (n != 1 || rev == directed.end() || rev->second != 1) {
+        if (rev == directed.end() || rev->second != n || n > 2) {
             ++bad;
             if (std::getenv("ZELO_CSG_DUMP"))
                 std::printf("open %d (%g %g %g) -> (%g %g %g) n=%d rev=%d\n", n, reps[e.first][0], reps[e.first][1],
