@@ -111,12 +111,18 @@ std::unique_ptr<MESH3> build_mesh(Context& ctx) {
 using namespace csg;
 
 std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation, CsgStatus* status) {
+    return csg::boolean_run(a, b, operation, status, false);
+}
+
+std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                        bool plain_pairs) {
     if (status) *status = CsgStatus{};
     if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
         if (status) status->code = 13;
         return nullptr;
     }
     Context ctx;
+    ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result;
     try {
         const size_t faces = face_count(a) + face_count(b);

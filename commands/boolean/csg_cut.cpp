@@ -1,6 +1,9 @@
 // Boolean engine: cutting the faces of each solid along the surface of the other
 // until the intersection curve runs along edges only.
+#include <algorithm>
 #include <cmath>
+#include <queue>
+#include <unordered_map>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -216,8 +219,89 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
         mark_edge(ctx, t, first, last, kCutEdge);
 }
 
+}  // namespace
+
+// The faces of the solid being cut by cell of a uniform grid, so a cutter meets only
+// the faces near it. Candidates are visited by rank, which is list order, and the
+// faces a cut makes enter the walk as they are made, so the visits are those of a
+// walk of the whole list that skips faces whose boxes miss the cutter's.
+struct FaceIndex {
+    double origin[3] = {0, 0, 0};
+    double cell = 1;
+    std::unordered_map<uint64_t, std::vector<Face*>> cells;
+    std::vector<Face*> big;  // faces spanning too many cells
+    // The walk of the current cutter.
+    const Face* cutter = nullptr;
+    uint32_t walk = 0;
+    // Ordered by the faces' current ranks: numbering the list again keeps their
+    // order, so the heap stays valid.
+    struct LaterRank {
+        bool operator()(const Face* a, const Face* b) const { return a->rank > b->rank; }
+    };
+    std::priority_queue<Face*, std::vector<Face*>, LaterRank> queue;
+
+    static constexpr int64_t kMaxSpan = 8;  // cells a face may span on one axis
+
+    bool span(const float box[6], int64_t lo[3], int64_t hi[3]) const {
+        for (int k = 0; k < 3; ++k) {
+            const double a = std::floor((box[k] - kTol - origin[k]) / cell);
+            const double b = std::floor((box[k + 3] + kTol - origin[k]) / cell);
+            if (!(b - a < kMaxSpan)) return false;
+            lo[k] = static_cast<int64_t>(a);
+            hi[k] = static_cast<int64_t>(b);
+        }
+        return true;
+    }
+    static uint64_t key(int64_t x, int64_t y, int64_t z) {
+        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+        return h;
+    }
+    void add(Face* f) {
+        int64_t lo[3], hi[3];
+        if (!span(f->box, lo, hi)) {
+            big.push_back(f);
+            return;
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells[key(x, y, z)].push_back(f);
+    }
+    // Queues g for the current cutter when it is a face the walk would visit.
+    void offer(Face* g) {
+        if (!cutter || g->mark == walk || g->state != kUnclassified || !boxes_overlap(g->box, cutter->box)) return;
+        g->mark = walk;
+        queue.push(g);
+    }
+};
+
+namespace {
+
 // Faces of s are the cutters, faces of t are cut.
 void cut_faces(Context& ctx, Solid& s, Solid& t) {
+    FaceIndex index;
+    if (!ctx.plain_pairs) {
+        // Cells about as large as the faces of both solids.
+        double extent = 0;
+        size_t n = 0;
+        for (Solid* x : {&s, &t}) {
+            for (const Face* f = x->faces; f; f = f->next) {
+                if (!live(f)) continue;
+                extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
+                                    double(f->box[5]) - f->box[2]});
+                ++n;
+            }
+        }
+        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(extent / double(n), 4 * kTol) : 1.0;
+        for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
+        rank_faces(t);
+        for (Face* g = t.faces; g; g = g->next) {
+            g->mark = 0;
+            if (live(g)) index.add(g);
+        }
+        t.index = &index;
+    }
     for (Face* f = s.faces; f; f = f->next) {
         if (f->state != kUnclassified) continue;
         if (!boxes_overlap(f->box, t.box)) {
@@ -225,13 +309,38 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
             continue;
         }
         f->plane = face_plane(ctx, f);
-        for (Face* g = t.faces; g; g = g->next) {
+        int64_t lo[3], hi[3];
+        if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
+            // Walk every face.
+            for (Face* g = t.faces; g; g = g->next) {
+                t.cursor = g;
+                if (g->state != kUnclassified || !boxes_overlap(g->box, f->box)) continue;
+                intersect_faces(ctx, t, g, f);
+            }
+            t.cursor = nullptr;
+            continue;
+        }
+        index.cutter = f;
+        ++index.walk;
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                    auto it = index.cells.find(FaceIndex::key(x, y, z));
+                    if (it == index.cells.end()) continue;
+                    for (Face* g : it->second) index.offer(g);
+                }
+        for (Face* g : index.big) index.offer(g);
+        while (!index.queue.empty()) {
+            Face* g = index.queue.top();
+            index.queue.pop();
+            if (g->state != kUnclassified) continue;
             t.cursor = g;
-            if (g->state != kUnclassified || !boxes_overlap(g->box, f->box)) continue;
             intersect_faces(ctx, t, g, f);
         }
         t.cursor = nullptr;
+        index.cutter = nullptr;
     }
+    t.index = nullptr;
 }
 
 }  // namespace
@@ -294,6 +403,11 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         }
     }
     return changed;
+}
+
+void index_new_face(Solid& s, Face* f) {
+    s.index->add(f);
+    s.index->offer(f);
 }
 
 void intersect_solids(Context& ctx) {

@@ -78,14 +78,19 @@ struct Face {
     uint32_t state;
     float box[6];  // min x, y, z, max x, y, z
     Plane plane;   // valid while a pass that computed it runs
+    double rank;   // rises along the face list (set by rank_faces, kept by new_face)
+    uint32_t mark; // last walk that listed the face (face index)
 };
 inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
+
+struct FaceIndex;
 
 struct Solid {
     Face* faces = nullptr;
     Vertex* vertices = nullptr;
     std::vector<Edge*> buckets;
     Face* cursor = nullptr;  // new faces go right after it
+    FaceIndex* index = nullptr;  // while the solid is being cut: new faces enter it
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
     // Weld grid of the loading: cell key -> vertices, for the nearest-vertex search.
@@ -116,6 +121,7 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
+    bool plain_pairs = false;  // cut by walking every face pair (the reference for the index)
 };
 
 // The engine's error exit: thrown by raise, caught at the entries only.
@@ -151,6 +157,10 @@ void face_box(Face* f);
 // Working model upkeep (csg_load.cpp).
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
+// Numbers the solid's faces in list order (ranks 1024 apart).
+void rank_faces(Solid& s);
+// Enters a new face into the solid's face index (csg_cut.cpp).
+void index_new_face(Solid& s, Face* f);
 void reverse_face(Face* f);
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh);
 void height_check(Context& ctx);
@@ -166,5 +176,10 @@ void select_faces(Context& ctx, int operation);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);
+
+// csg_boolean, optionally cutting by walking every face pair instead of the face
+// index (the two give the same result; tests compare them).
+std::unique_ptr<MESH3> boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                   bool plain_pairs);
 
 }  // namespace csg

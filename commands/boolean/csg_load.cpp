@@ -116,6 +116,17 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
     Face* f = make<Face>(ctx);
     attach_face(ctx, s, f, x, y, z);
+    // The rank lies between the neighbours'; when doubles run out of room between
+    // them the whole list is numbered again.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Face* after = s.cursor;
+        const Face* before = s.cursor ? s.cursor->next : s.faces;
+        const double lo = after ? after->rank : (before ? before->rank - 2048.0 : 0.0);
+        const double hi = before ? before->rank : lo + 2048.0;
+        f->rank = lo + (hi - lo) * 0.5;
+        if ((f->rank > lo && f->rank < hi) || attempt == 1) break;
+        rank_faces(s);
+    }
     if (s.cursor) {
         f->next = s.cursor->next;
         s.cursor->next = f;
@@ -123,7 +134,16 @@ Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
         f->next = s.faces;
         s.faces = f;
     }
+    if (s.index) index_new_face(s, f);
     return f;
+}
+
+void rank_faces(Solid& s) {
+    double r = 0;
+    for (Face* f = s.faces; f; f = f->next) {
+        f->rank = r;
+        r += 1024.0;
+    }
 }
 
 void reverse_face(Face* f) {
