@@ -31,7 +31,7 @@ const Pair& pair_at(int level) {
 void BM_Boolean(benchmark::State& state) {
     const Pair& p = pair_at(int(state.range(0)));
     const int op = int(state.range(1));
-    double volume = 0;
+    double enclosed = 0;
     size_t triangles = 0;
     for (auto _ : state) {
         CsgStatus status;
@@ -40,12 +40,12 @@ void BM_Boolean(benchmark::State& state) {
             state.SkipWithError("engine failed");
             break;
         }
-        triangles = mesh_triangles(r.get());
-        volume = mesh_volume(r.get());
+        triangles = triangle_count(r.get());
+        enclosed = volume(r.get());
     }
     state.counters["input_triangles"] = double(p.a.triangles.size() / 3);
     state.counters["result_triangles"] = double(triangles);
-    state.counters["volume"] = volume;
+    state.counters["volume"] = enclosed;
 }
 
 void operations(benchmark::internal::Benchmark* b) {
@@ -59,17 +59,17 @@ BENCHMARK(BM_Boolean)->Apply(operations);
 void BM_BooleanCgal(benchmark::State& state) {
     const Pair& p = pair_at(int(state.range(0)));
     const int op = int(state.range(1));
-    double volume = 0;
+    double enclosed = 0;
     size_t triangles = 0;
     for (auto _ : state) {
-        if (!cgal_boolean(p.a, p.b, op, &volume, &triangles)) {
+        if (!cgal_boolean(p.a, p.b, op, &enclosed, &triangles)) {
             state.SkipWithError("CGAL failed");
             break;
         }
     }
     state.counters["input_triangles"] = double(p.a.triangles.size() / 3);
     state.counters["result_triangles"] = double(triangles);
-    state.counters["volume"] = volume;
+    state.counters["volume"] = enclosed;
 }
 BENCHMARK(BM_BooleanCgal)->Apply(operations);
 #endif

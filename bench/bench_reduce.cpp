@@ -29,7 +29,7 @@ void BM_Reduce(benchmark::State& state) {
             state.SkipWithError("not reduced");
             break;
         }
-        left = mesh_triangles(r);
+        left = triangle_count(r);
         rtc_destroy(r);
     }
     state.counters["triangles_left"] = double(left);

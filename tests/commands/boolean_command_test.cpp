@@ -17,6 +17,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
+#include "tests/boolean/mesh_shapes.h"
 
 namespace {
 
@@ -47,19 +48,6 @@ std::vector<MESH3*> meshes_in(CONTAINER* c) {
         p = p->next;
     } while (p != c->children);
     return out;
-}
-
-double mesh_volume(const MESH3* m) {
-    double v = 0;
-    for (const MeshFaceBlock* b = m->blocks; b; b = b->next)
-        for (const MeshFace& f : b->faces) {
-            int32_t i[3];
-            edge_pair_vertices(b->edges[f.e[0]], b->edges[f.e[1]], &i[0], &i[1], &i[2]);
-            const MeshVertex &p = b->vertices[i[0]], &q = b->vertices[i[1]], &r = b->vertices[i[2]];
-            v += double(p.x) * (double(q.y) * r.z - double(q.z) * r.y) - double(p.y) * (double(q.x) * r.z - double(q.z) * r.x) +
-                 double(p.z) * (double(q.x) * r.y - double(q.y) * r.x);
-        }
-    return std::fabs(v / 6.0);
 }
 
 std::vector<ZOBJ*> selected(VIEW* v) {
@@ -138,7 +126,7 @@ TEST(BooleanCommands, UnionPromptsAndResult) {
         const auto left = meshes_in(s.layer);
         ASSERT_EQ(left.size(), 2u);  // C and the result
         MESH3* result = left[0] == s.c ? left[1] : left[0];
-        EXPECT_NEAR(mesh_volume(result), 14000, 1);
+        EXPECT_NEAR(shapes::volume(result), 14000, 1);
         // The result takes the first operand's own colour and material, smooth by angle.
         EXPECT_TRUE(result->colour == 3 || result->colour == 5) << result->colour;
         EXPECT_TRUE(result->material->flags & kMaterialSmoothByAngle);
@@ -199,9 +187,9 @@ TEST(BooleanCommands, SubtractionAndIntersectionOperands) {
         {"subtraction of a picked pair", kCmdSubtraction, {}, [](Scene& s) { s.h.click(s.in_a).click(s.in_b); },
          {kStrCsgPickSubtractFrom, kStrCsgPickSubtracted}, 2, 6000},
         // Three selected: only the tool is asked; each loses the tool, which goes.
-        {"three selected, tool picked", kCmdSubtraction, {0, 1, 2}, [](Scene& s) { s.h.click(s.in_b); },
+        {"three selected, one of them the tool", kCmdSubtraction, {0, 1, 2}, [](Scene& s) { s.h.click(s.in_b); },
          {kStrCsgPickSubtracted}, 2, 6000 + 2000},
-        {"tool among the selection", kCmdSubtraction, {0, 1}, [](Scene& s) { s.h.click(s.in_b); },
+        {"two selected, one of them the tool", kCmdSubtraction, {0, 1}, [](Scene& s) { s.h.click(s.in_b); },
          {kStrCsgPickSubtracted}, 2, 6000},
         // The one selected mesh picked as the tool: asked again rather than lost.
         {"tool is the only operand", kCmdIntersection, {0},
@@ -220,7 +208,7 @@ TEST(BooleanCommands, SubtractionAndIntersectionOperands) {
         EXPECT_EQ(after.size(), c.meshes_after);
         double sum = 0;
         for (MESH3* m : after)
-            if (m != s.c) sum += mesh_volume(m);
+            if (m != s.c) sum += shapes::volume(m);
         EXPECT_NEAR(sum, c.volume_sum, 1);
         ASSERT_EQ(model_undo(s.h.model()), 0);
         EXPECT_EQ(meshes_in(s.layer).size(), 3u);
