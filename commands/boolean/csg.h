@@ -56,9 +56,3 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head);
 // The same over a list of meshes (null entries passed by).
 std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshes,
                                           CsgStatus* status = nullptr);
-
-// The bucket of an edge between two points in an edge table of `bucket_count`
-// buckets: the sum of the six coordinates truncated toward zero, made
-// non-negative, modulo the count, computed without overflow for any finite sum.
-// Symmetric in the two points. Callers refuse non-finite coordinates first.
-uint64_t csg_edge_hash(const float p[3], const float q[3], uint64_t bucket_count);

@@ -176,14 +176,3 @@ void face_box(Face* f) {
 }
 
 }  // namespace csg
-
-uint64_t csg_edge_hash(const float p[3], const float q[3], uint64_t bucket_count) {
-    if (bucket_count == 0) return 0;
-    double sum = 0;
-    for (int k = 0; k < 3; ++k) sum += static_cast<double>(p[k]) + static_cast<double>(q[k]);
-    if (!std::isfinite(sum)) return 0;
-    // fmod of whole numbers is exact, so this is the 64-bit (or wider) truncated sum
-    // modulo the count.
-    const double r = std::fmod(std::fabs(std::trunc(sum)), static_cast<double>(bucket_count));
-    return static_cast<uint64_t>(r);
-}

@@ -18,10 +18,14 @@ namespace {
 // having none: its normal would be noise.
 constexpr double kMinHeight = 1e-4;
 
+// The bucket of the edge between a and b: a 64-bit mix of the two vertices'
+// creation numbers, the same either way round.
 uint64_t bucket_of(const Solid& s, const Vertex* a, const Vertex* b) {
-    const float p[3] = {a->x, a->y, a->z};
-    const float q[3] = {b->x, b->y, b->z};
-    return csg_edge_hash(p, q, s.buckets.size());
+    const uint64_t lo = a->seq < b->seq ? a->seq : b->seq;
+    const uint64_t hi = a->seq < b->seq ? b->seq : a->seq;
+    uint64_t h = (hi << 32 | lo) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    return h % s.buckets.size();
 }
 
 void push_face_node(Context& ctx, Edge* e, Face* f) {
