@@ -253,6 +253,15 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         EXPECT_EQ(meshes_in(s.layer).size(), 4u);
         EXPECT_EQ(selected(s.h.view()), std::vector<ZOBJ*>{s.a});
         EXPECT_EQ(s.h.model()->undo_levels, 0);
+        // Three operands, the refused one last: the running result of the first two goes.
+        select_at(s.h, s.in_b);
+        select_at(s.h, {155, 155, 0});
+        EXPECT_EQ(s.h.run(kCmdUnion), 8);
+        EXPECT_EQ(meshes_in(s.layer).size(), 4u);
+        EXPECT_EQ(selected(s.h.view()).size(), 3u);
+        EXPECT_EQ(s.h.model()->undo_levels, 0);
+        buffer_clear(s.h.view()->selection);
+        select_at(s.h, s.in_a);
         // The same with the intersection, the refused mesh as the tool.
         s.h.click({155, 155, 0});
         EXPECT_EQ(s.h.run(kCmdIntersection), 8);
