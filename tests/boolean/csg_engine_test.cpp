@@ -230,6 +230,39 @@ TEST(CsgEngine, CutNearAVertexSnapsToIt) {
     }
 }
 
+// A diamond prism whose top is split along y = 1 and whose last bottom triangle has
+// its centroid at y = 1 exactly: the orientation ray from that face (tested first)
+// runs into the top's diagonal edge, is perturbed and cast again.
+TEST(CsgEngine, GrazingRayIsCastAgain) {
+    std::vector<P3> pts = {{0, 1, 0}, {2, 0, 0}, {4, 1, 0}, {2, 2, 0}, {0, 1, 2}, {2, 0, 2}, {4, 1, 2}, {2, 2, 2}};
+    std::vector<std::array<int, 3>> tris;
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        tris.push_back({i, j, j + 4});
+        tris.push_back({i, j + 4, i + 4});
+    }
+    tris.push_back({4, 5, 6});
+    tris.push_back({4, 6, 7});
+    tris.push_back({1, 0, 3});
+    const std::array<int, 3> grazing = {1, 3, 2};
+    auto far = make_cube(10, 1);
+    double volumes[2];
+    for (int order = 0; order < 2; ++order) {
+        auto t = tris;
+        // Last loaded is tested first: the grazing face, or else a side face.
+        if (order == 0) t.push_back(grazing);
+        else t.insert(t.begin(), grazing);
+        auto prism = make_mesh(pts, t);
+        CsgStatus st;
+        auto r = csg_boolean(prism.get(), far.get(), kCsgUnion, &st);
+        ASSERT_NE(r, nullptr) << st.diagnostic;
+        EXPECT_EQ(open_edges(r.get()), 0);
+        volumes[order] = signed_volume(r.get());
+    }
+    EXPECT_NEAR(volumes[0], 9.0, 1e-9);
+    EXPECT_EQ(volumes[0], volumes[1]);
+}
+
 TEST(CsgEngine, SameAnswerEveryTime) {
     // Spheres whose facets meet edge-on give grazing rays: perturbed rays must not make
     // the answer depend on the moment of the call.
