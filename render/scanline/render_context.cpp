@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <random>
 #include <thread>
 
 #include "graphics/raster/raster.h"
@@ -48,6 +49,16 @@ void render_lights_free(RenderContext* ctx) {
 
 void render_set_thread_count(int32_t n) {
     g_thread_count = std::max(0, n);
+}
+
+uint32_t render_next_noise_seed() {
+    // A counter started from the system's entropy, each value mixed (splitmix).
+    static std::atomic<uint64_t> state{(uint64_t(std::random_device{}()) << 32) ^
+                                       std::random_device{}()};
+    uint64_t x = state.fetch_add(0x9E3779B97F4A7C15ull) + 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return static_cast<uint32_t>(x ^ (x >> 31));
 }
 
 int32_t render_thread_count() {

@@ -43,6 +43,9 @@ struct RenderContext {
     double gamma_exponent = 1.0;
     double ambient = 0.0;
     double viewer_factor = 1.0;
+    // Drawn once per render: mixed into the per-pixel seeds of the materials'
+    // randomness, so that noise changes from render to render but not with threads.
+    uint32_t noise_seed = 0;
 
     // Eye data for shading.
     Vec3d eye = {0, 0, 0};
@@ -84,6 +87,9 @@ int32_t render_thread_count();
 // result of each call must not depend on which thread ran it.
 template <class Fn>
 void render_parallel_for(int32_t threads, int64_t n, Fn&& fn);
+
+// A fresh seed for one render's material noise, from a process-wide generator.
+uint32_t render_next_noise_seed();
 
 // The step callback of the stages: reports `count` as the progress record's current
 // value (serialised), and answers non-zero once a stop was asked.

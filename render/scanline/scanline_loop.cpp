@@ -213,7 +213,9 @@ const ShadeResult& Bands::shade(BandState& st, uint32_t tri, uint8_t edges, doub
     weights(t, edges, xs, ys, s_->persp, w);
     CacheEntry e;
     e.tri = tri;
-    const uint32_t seed = (static_cast<uint32_t>(py) * 65599u + static_cast<uint32_t>(px)) * 31u + tri;
+    const uint32_t seed =
+        ((static_cast<uint32_t>(py) * 65599u + static_cast<uint32_t>(px)) * 31u + tri) ^
+        ctx_->noise_seed;
     if (ctx_->flags & kRenderPhong)
         render_shade_phong(ctx_, t.mesh, t.tri, w, seed, &e.shade);
     else
@@ -264,9 +266,9 @@ void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
         weights(t, fr.edges, xs, ys, s_->persp, w);
         ShadeResult r;
         if (ctx_->flags & kRenderPhong)
-            render_shade_phong(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+            render_shade_phong(ctx_, t.mesh, t.tri, w, fr.tri ^ ctx_->noise_seed, &r);
         else
-            render_shade_flat(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+            render_shade_flat(ctx_, t.mesh, t.tri, w, fr.tri ^ ctx_->noise_seed, &r);
         const double a = r.surface[3];
         const double T = t.mesh->material ? t.mesh->material->transparency : 0.0;
         const double B = T * (1.0 - a);

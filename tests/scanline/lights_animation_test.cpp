@@ -1,0 +1,104 @@
+// Scene lights and animation as the renderer reads them: spot exponents, parent
+// hierarchies of keyframe tracks on private copies, and material noise per render.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "model/db/solid.h"
+#include "model/db/track.h"
+#include "model/db/tree.h"
+#include "model/material/material.h"
+#include "render/scanline/render_context.h"
+#include "scanline_test_util.h"
+
+namespace {
+
+KeyframeTrack* moving_track(object* owner, const char* name, Vec3 at0, Vec3 at1) {
+    KeyframeTrack* t = track_new(name, owner);
+    if (!t) return nullptr;
+    t->position.keys.push_back(PositionKey{0, {0, 0, 0, 0, 0}, {at0.x, at0.y, at0.z}});
+    t->position.keys.push_back(PositionKey{1, {0, 0, 0, 0, 0}, {at1.x, at1.y, at1.z}});
+    t->next_track = owner->tracks;
+    owner->tracks = t;
+    return t;
+}
+
+}  // namespace
+
+TEST(RenderLights, SpotExponentNarrowsTheBeam) {
+    // A spot straight above a white plane, no cone: a point at cosine c from the axis
+    // gets c (the diffuse cosine) times c^exponent.
+    for (int exponent : {0, 4}) {
+        TestScene s;
+        s.add_mesh({{0, 0, 0}, {64, 0, 0}, {64, 64, 0}, {0, 0, 0}, {64, 64, 0}, {0, 64, 0}});
+        auto spot = rtc_make<SPOTLITE>();
+        spot->position = {32, 32, 50};
+        spot->target = {32, 32, 0};
+        spot->light_colour[0] = spot->light_colour[1] = spot->light_colour[2] = 1.0f;
+        spot->word = exponent;
+        container_insert(s.layer, spot.release());
+        s.settings.flags = kRenderPhong;
+        Image24 img(64, 64);
+        ASSERT_EQ(s.render(img), 0);
+        for (int px : {32, 48, 61}) {
+            // Pixel (px, 31) shows the drawing point (px + 0.5, 32.5).
+            const double dx = px + 0.5 - 32, dy = 0.5;
+            const double c = 50.0 / std::sqrt(dx * dx + dy * dy + 2500.0);
+            const double expected = 255.0 * std::pow(c, 1.0 + exponent);
+            uint8_t p[3];
+            img.rgb(px, 31, p);
+            EXPECT_NEAR(p[0], expected, 2.0) << "exponent " << exponent << " x " << px;
+        }
+    }
+}
+
+TEST(RenderAnimation, ParentTracksMoveChildrenWithoutWritingTheDrawing) {
+    // A box whose own track keeps it still, under a parent track (of another object)
+    // that carries it 30 units along x by frame 1; a self-lit box, so only its place
+    // matters.
+    TestScene s;
+    MESH3* box = s.add_box({0, 0, -5}, {10, 10, 5}, 0, 1.0f);
+    KeyframeTrack* child = moving_track(box, "still", {0, 0, 0}, {0, 0, 0});
+    auto holder = rtc_make<MESH3>();  // not in the object buffer: not rendered
+    KeyframeTrack* parent = moving_track(holder.get(), "carrier", {0, 0, 0}, {30, 0, 0});
+    container_insert(s.layer, holder.release());
+    ASSERT_NE(child, nullptr);
+    ASSERT_NE(parent, nullptr);
+    ASSERT_EQ(track_link_child(parent, child), 0);
+    s.model->frame_count = 2;
+    s.model->current_frame = 1;
+    s.settings.flags = kRenderFlat;
+    for (int threads : {1, 4}) {
+        render_set_thread_count(threads);
+        Image24 img(60, 20);
+        ASSERT_EQ(s.render(img), 0);
+        render_set_thread_count(0);
+        uint8_t moved[3], home[3];
+        img.rgb(35, 15, moved);
+        img.rgb(5, 15, home);
+        EXPECT_EQ(moved[0], 255) << threads;
+        EXPECT_EQ(home[0], 0) << threads;
+    }
+    // Neither the box's track nor its parent was evaluated in the drawing.
+    EXPECT_EQ(child->cached_frame, -1);
+    EXPECT_EQ(parent->cached_frame, -1);
+    EXPECT_EQ(child->parent, parent);
+    EXPECT_EQ(box->blocks->vertices[0].x, 0.0f);
+}
+
+TEST(RenderShading, MaterialNoiseChangesFromRenderToRender) {
+    // With randomness 0 two renders give the same bytes; above 0 they differ.
+    for (float randomness : {0.0f, 0.5f}) {
+        TestScene s;
+        MESH3* box = s.add_box({-20, -20, -20}, {20, 20, 20});
+        box->material->randomness = randomness;
+        s.add_light({0, 0, 100}, 1, 1, 1);
+        s.settings.flags = kRenderGouraud;
+        Image24 a(40, 40), b(40, 40);
+        ASSERT_EQ(s.render(a), 0);
+        ASSERT_EQ(s.render(b), 0);
+        EXPECT_EQ(a.bytes() == b.bytes(), randomness == 0.0f) << randomness;
+    }
+}
