@@ -68,13 +68,24 @@ int32_t render_thread_count() {
     return hw ? static_cast<int32_t>(std::min(hw, 256u)) : 1;
 }
 
-int render_step(void* c, int64_t) {
-    auto* ctx = static_cast<RenderContext*>(c);
+namespace {
+int report_work(RenderContext* ctx, int64_t items) {
     RenderProgress* p = ctx->progress;
     if (!p) return 0;
     if (render_stopped(p)) return 1;
     std::lock_guard<std::recursive_mutex> lock(p->lock);
-    return render_progress_step(p);
+    ctx->running += std::max<int64_t>(items, 0);
+    const int64_t current = std::min<int64_t>(ctx->running, std::max(p->total, 0));
+    return render_progress_set_current(p, static_cast<int32_t>(current));
+}
+}  // namespace
+
+int render_step(void* c, int64_t) {
+    return report_work(static_cast<RenderContext*>(c), 0);
+}
+
+int render_work(RenderContext* ctx, int64_t items) {
+    return ctx ? report_work(ctx, items) : 0;
 }
 
 int render_progress_set(RenderProgress* p, int32_t current, int32_t total, int32_t phase) {

@@ -351,7 +351,7 @@ int prepare_meshes(RenderContext* ctx) {
         RenderMesh* m = meshes[i];
         int64_t polled = 0;
         for (RenderVertex& v : m->vertices) {
-            if ((++polled & 511) == 0 && render_step(ctx, 0)) {
+            if ((++polled & 511) == 0 && render_work(ctx, 512)) {
                 results[i] = -1;
                 return;
             }
@@ -366,6 +366,11 @@ int prepare_meshes(RenderContext* ctx) {
         results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
                                                 (ctx->flags & kRenderFlat) != 0, threads);
         if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
+        // The rest of the vertices, the edges and the faces of this block are done.
+        if (results[i] == 0 &&
+            render_work(ctx, (polled & 511) + static_cast<int64_t>(m->block->edges.size()) +
+                                 static_cast<int64_t>(m->triangles.size())))
+            results[i] = -1;
     };
     render_parallel_for(ctx->threads, static_cast<int64_t>(small.size()),
                         [&](int64_t k) { prepare(small[k], 1); });

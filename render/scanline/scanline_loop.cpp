@@ -498,6 +498,7 @@ int prepare_scene(Scene* s) {
     }
     render_parallel_for(ctx->threads, static_cast<int64_t>(vchunks.size()), [&](int64_t i) {
         const Chunk& c = vchunks[i];
+        if (render_work(ctx, static_cast<int64_t>(c.end - c.begin))) return;
         for (size_t k = c.begin; k < c.end; ++k) {
             RenderVertex& v = c.mesh->vertices[k];
             double xs, ys, z;
@@ -516,6 +517,7 @@ int prepare_scene(Scene* s) {
     std::vector<uint8_t> valid(total, 0);
     render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
         const RenderMesh* mesh = tchunks[i].mesh;
+        if (render_work(ctx, static_cast<int64_t>(tchunks[i].end - tchunks[i].begin))) return;
         for (size_t k = tchunks[i].begin; k < tchunks[i].end; ++k) {
             const RenderTriangle& tri = mesh->triangles[k];
             const size_t idx = mesh->first_triangle + k;
@@ -547,6 +549,7 @@ int prepare_scene(Scene* s) {
             valid[idx] = 1;
         }
     });
+    if (render_stopped(ctx->progress)) return -1;
     // Triangles that cannot be drawn sit below every sample line.
     for (size_t i = 0; i < total; ++i)
         if (!valid[i]) {

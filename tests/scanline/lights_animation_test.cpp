@@ -2,6 +2,7 @@
 // hierarchies of keyframe tracks on private copies, and material noise per render.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -101,4 +102,41 @@ TEST(RenderShading, MaterialNoiseChangesFromRenderToRender) {
         ASSERT_EQ(s.render(b), 0);
         EXPECT_EQ(a.bytes() == b.bytes(), randomness == 0.0f) << randomness;
     }
+}
+
+namespace {
+struct ProgressLog {
+    int32_t total0 = 0, max0 = 0, calls0 = 0;
+    bool over_total = false;
+};
+int log_progress(int32_t current, int32_t total, int32_t phase, void* c) {
+    auto* log = static_cast<ProgressLog*>(c);
+    if (phase != 0) return 0;
+    ++log->calls0;
+    log->total0 = total;
+    log->max0 = std::max(log->max0, current);
+    log->over_total = log->over_total || current > total;
+    return 0;
+}
+}  // namespace
+
+TEST(RenderProgress, PreparationMovesTowardItsEstimate) {
+    // Before the rows, the progress record counts the preparation's work against the
+    // estimate it announced (never beyond it), on one thread or many.
+    for (uint32_t method : {uint32_t(kRenderGouraud), uint32_t(kRenderPhong)})
+        for (int threads : {1, 4}) {
+            TestScene s;
+            s.add_sphere({0, 0, 0}, 30, 60, 120);  // 14400 faces
+            s.add_light({60, 80, 100}, 1, 1, 1);
+            s.settings.flags = method;
+            ProgressLog log;
+            render_set_thread_count(threads);
+            Image24 img(48, 48);
+            ASSERT_EQ(s.render(img, nullptr, log_progress, nullptr, &log), 0);
+            render_set_thread_count(0);
+            ASSERT_GT(log.total0, 48);
+            EXPECT_GE(log.max0, (log.total0 - 48) / 2) << method << " " << threads;
+            EXPECT_FALSE(log.over_total);
+            EXPECT_GT(log.calls0, 10);
+        }
 }
