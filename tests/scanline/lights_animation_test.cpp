@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -139,4 +141,19 @@ TEST(RenderProgress, PreparationMovesTowardItsEstimate) {
             EXPECT_FALSE(log.over_total);
             EXPECT_GT(log.calls0, 10);
         }
+}
+
+TEST(RenderThreads, OutOfMemoryOnAWorkerReachesTheCaller) {
+    // Every range still runs; the failure is thrown once all threads have ended.
+    for (int64_t failing : {0, 5, 7}) {
+        std::atomic<int> ran{0};
+        EXPECT_THROW(render_parallel_for(4, 8,
+                                         [&](int64_t i) {
+                                             ++ran;
+                                             if (i == failing) throw std::bad_alloc();
+                                         }),
+                     std::bad_alloc)
+            << failing;
+        EXPECT_GE(ran.load(), 1);
+    }
 }
