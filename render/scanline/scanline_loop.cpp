@@ -620,7 +620,7 @@ int halo_pass(RenderContext* ctx) {
                 halo_add(&ctx->halo, x, y, l->screen_x, l->screen_y, l->screen_colour, c);
             uint32_t b[3];
             for (int k = 0; k < 3; ++k)
-                b[k] = static_cast<uint32_t>(std::clamp(c[k], 0.0f, 1.0f) * 255.0f);
+                b[k] = static_cast<uint32_t>((c[k] >= 0.0f ? std::min(c[k], 1.0f) : 0.0f) * 255.0f);
             // Pixels read back already carry the gamma: they are written as they are.
             row[x] = b[2] | (b[1] << 8) | (b[0] << 16);
         }
@@ -673,7 +673,9 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
 
 uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
     auto out = [&](double c) {
-        c = std::clamp(c, 0.0, 1.0);
+        // A value that is not a number (a damaged material or light from a file) is
+        // black: converting it to an integer would be undefined.
+        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
         if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
         return static_cast<uint32_t>(c * 255.0);
     };

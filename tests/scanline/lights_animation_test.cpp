@@ -157,3 +157,20 @@ TEST(RenderThreads, OutOfMemoryOnAWorkerReachesTheCaller) {
         EXPECT_GE(ran.load(), 1);
     }
 }
+
+TEST(RenderShading, ValuesThatAreNotNumbersRenderBlack) {
+    // A damaged material colour or light colour (not a number) gives black pixels,
+    // never an undefined integer conversion.
+    const float nan = std::nanf("");
+    TestScene s;
+    MESH3* box = s.add_box({0, 0, -5}, {30, 30, 5}, 0, 1.0f);
+    box->material->colour[0] = nan;
+    s.add_light({15, 15, 40}, nan, 1, 1);
+    s.settings.flags = kRenderPhong;
+    Image24 img(40, 40);
+    ASSERT_EQ(s.render(img), 0);
+    uint8_t p[3];
+    img.rgb(10, 25, p);
+    EXPECT_EQ(p[0], 0);
+    EXPECT_EQ(p[1], 255);
+}
