@@ -7,6 +7,8 @@
 #include <new>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include "model/db/solid.h"
@@ -173,4 +175,41 @@ TEST(RenderShading, ValuesThatAreNotNumbersRenderBlack) {
     img.rgb(10, 25, p);
     EXPECT_EQ(p[0], 0);
     EXPECT_EQ(p[1], 255);
+}
+
+TEST(RenderScene, FarAndNonFiniteVerticesStayInRange) {
+    // A self-lit triangle reaching far beyond the image still covers it where it lies;
+    // a face with a vertex that is not finite is skipped, its neighbours drawn; in
+    // perspective the same through the near plane.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+    for (bool camera : {false, true}) {
+        TestScene s;
+        s.add_mesh({{0, 0, 0}, {1e30f, 0, 0}, {0, 1e30f, 0}}, 0, 1.0f);
+        MESH3* bad = s.add_mesh({{-40, 0, 0}, {-1, 0, 0}, {-1, 39, 0},          // drawn
+                                 {-40, 0, 1}, {nan, 0, 1}, {-1, 39, 1},         // skipped
+                                 {-40, 1, 2}, {-1, inf, 2}, {-1, 39, 2}},       // skipped
+                                0, 1.0f);
+        bad->material->colour[1] = 0;
+        s.view.origin_x = -40;
+        s.view.origin_y = -20;
+        std::unique_ptr<CAMERA> cam;
+        if (camera) {
+            cam = rtc_make<CAMERA>();
+            cam->position = {0, 20, 60};
+            cam->target = {0, 20, 0};
+            cam->up = {0, 1, 0};
+            cam->lens = 60.0 / 80.0;  // the image spans x -40..40 at the target
+            s.settings.flags = kRenderFlat | kRenderPerspective;
+        } else {
+            s.settings.flags = kRenderFlat;
+        }
+        Image24 img(80, 40);
+        ASSERT_EQ(s.render(img, cam.get()), 0) << camera;
+        uint8_t p[3];
+        img.rgb(60, 10, p);  // inside the far-reaching triangle
+        EXPECT_EQ(p[1], 255) << camera;
+        img.rgb(35, 10, p);  // inside the drawn face of the damaged mesh
+        EXPECT_EQ(p[0], 255) << camera;
+        EXPECT_EQ(p[1], 0) << camera;
+    }
 }
