@@ -49,7 +49,7 @@ struct Collect {
 // `original` has a parent gets a chain of copies of that twin's ancestors (cut where
 // the chain repeats itself or grows deeper than the evaluation follows), so that the
 // hierarchy is evaluated without writing into the drawing's tracks. The copies made
-// are freed with the object; the copy's links are cleared first.
+// are freed when this goes out of scope (the evaluation done), the links cleared first.
 class PrivateParents {
   public:
     explicit PrivateParents(object* copy) : copy_(copy) {}
