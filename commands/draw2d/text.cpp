@@ -181,6 +181,9 @@ int input_text_in_place(VIEW** view_ref, const StrokeFont* font, int (*on_option
         st->text_font = font;
         st->text_object = text;
     }
+    // The pointer cannot be moved from here: the mark (crosshair, text and cursor
+    // glyph) is shown at the line's start as a pointer move there would show it.
+    if (!view->cursor_shown) h->show_cursor_mark(view, true, true);
     const int code = h->wait_step();
     VIEW* now = h->command_view();
     *view_ref = now;
