@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 
+#include "commands/draw2d/draw2d.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
@@ -482,7 +483,13 @@ int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(a
 // The command functions built so far, by id; every other drawing command has an
 // empty slot.
 std::map<int, CommandFn>& command_slots() {
-    static std::map<int, CommandFn> slots_ = {{ID_ZOOM_WINDOW, &zoom_window_fn}};
+    static std::map<int, CommandFn> slots_ = [] {
+        std::map<int, CommandFn> m = {{ID_ZOOM_WINDOW, &zoom_window_fn}};
+        static std::map<int, CommandFn>* filling = nullptr;
+        filling = &m;
+        draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        return m;
+    }();
     return slots_;
 }
 }  // namespace

@@ -52,7 +52,9 @@ TEST(Draw2dFeedback, EveryRoutineErasesExactly) {
                 v->cursor_pixel[0] = x;
                 v->cursor_pixel[1] = y;
                 h.show_cursor_mark(v, true, true);
-                if (x == 80) EXPECT_NE(bytes_of(h.window()->canvas), before);
+                if (x == 80) {
+                    EXPECT_NE(bytes_of(h.window()->canvas), before);
+                }
                 h.show_cursor_mark(v, false, true);
                 EXPECT_EQ(bytes_of(h.window()->canvas), before);
             }
