@@ -413,8 +413,10 @@ int step_char(const QKeyEvent* e) {
         case Qt::Key_Backspace: return kKeyBackspace;
         default: break;
     }
-    const QString t = e->text();
-    if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) return t[0].unicode();
+    // One character, as its Unicode code point (text typed in place maps it to its
+    // font's code page).
+    const QList<uint> u = e->text().toUcs4();
+    if (u.size() == 1 && u[0] >= 32 && u[0] != 127 && u[0] <= 0x10FFFF) return static_cast<int>(u[0]);
     return 0;
 }
 }  // namespace
