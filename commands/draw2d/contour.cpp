@@ -31,17 +31,43 @@ const PointNode* list_last_node(const PointNode* head) {
     return n;
 }
 
-// The contour's vertices in the order given, taken into the plane frame.
-std::vector<Vec3d> plane_points(const Contour* c) {
-    std::vector<Vec3d> out;
-    out.reserve(static_cast<size_t>(c->count) + 1);
-    for (const PointNode* n = c->vertices; n; n = n->next == c->vertices ? nullptr : n->next) {
-        Vec3 in = pt(n), q;
-        mat_xform_point(&q, &in, &c->to_plane);
-        out.push_back({q.x, q.y, q.z});
+constexpr size_t kBlock = 32;  // segments of one block box
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+Vec3d to_flat(const Contour* c, const Vec3& p) {
+    Vec3 q;
+    mat_xform_point(&q, &p, &c->to_plane);
+    return {q.x, q.y, q.z};
+}
+
+// Grows the box of block k by a point.
+void block_grow(Contour* c, size_t k, const Vec3d& q) {
+    while (c->blocks.size() < 4 * (k + 1)) {
+        c->blocks.insert(c->blocks.end(), {HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL});
     }
-    std::reverse(out.begin(), out.end());
-    return out;
+    double* b = &c->blocks[4 * k];
+    b[0] = std::min(b[0], q.x);
+    b[1] = std::min(b[1], q.y);
+    b[2] = std::max(b[2], q.x);
+    b[3] = std::max(b[3], q.y);
+}
+
+// Appends a plane-frame point: block k holds segments k*kBlock .. k*kBlock+kBlock-1,
+// that is points k*kBlock .. (k+1)*kBlock.
+void flat_push(Contour* c, const Vec3d& q) {
+    const size_t j = c->flat.size();
+    c->flat.push_back(q);
+    if (j >= 1) block_grow(c, (j - 1) / kBlock, q);
+    block_grow(c, j / kBlock, q);
+}
+
+void flat_rebuild(Contour* c) {
+    c->flat.clear();
+    c->blocks.clear();
+    if (!c->plane_known) return;
+    std::vector<Vec3> pts;
+    for (const PointNode* n = c->vertices; n; n = n->next == c->vertices ? nullptr : n->next) pts.push_back(pt(n));
+    for (size_t i = pts.size(); i-- > 0;) flat_push(c, to_flat(c, pts[i]));
 }
 
 double orient(const Vec3d& a, const Vec3d& b, const Vec3d& p) {
@@ -62,26 +88,27 @@ bool segments_meet(const Vec3d& a, const Vec3d& b, const Vec3d& c, const Vec3d& 
            (d3 == 0 && on_segment(a, b, c)) || (d4 == 0 && on_segment(a, b, d));
 }
 
-// Does segment a-b meet any segment of pts (indices i..i+1) other than those listed
-// as adjacent?
-bool meets_any(const std::vector<Vec3d>& pts, const Vec3d& a, const Vec3d& b, size_t skip_first, size_t skip_last) {
-    for (size_t i = 0; i + 1 < pts.size(); ++i) {
-        if (i == skip_first || i == skip_last) continue;
-        if (segments_meet(a, b, pts[i], pts[i + 1])) return true;
+// Does segment a-b meet a segment i (flat[i] to flat[i+1]) of the contour other than
+// the two skipped ones?
+bool meets_any(const Contour* c, const Vec3d& a, const Vec3d& b, size_t skip_first, size_t skip_last) {
+    const size_t segments = c->flat.size() < 2 ? 0 : c->flat.size() - 1;
+    const double x0 = std::min(a.x, b.x), x1 = std::max(a.x, b.x), y0 = std::min(a.y, b.y), y1 = std::max(a.y, b.y);
+    for (size_t k = 0; k * kBlock < segments; ++k) {
+        const double* box = &c->blocks[4 * k];
+        if (x1 < box[0] || box[2] < x0 || y1 < box[1] || box[3] < y0) continue;
+        const size_t end = std::min(segments, (k + 1) * kBlock);
+        for (size_t i = k * kBlock; i < end; ++i) {
+            if (i == skip_first || i == skip_last) continue;
+            if (segments_meet(a, b, c->flat[i], c->flat[i + 1])) return true;
+        }
     }
     return false;
 }
 
-constexpr size_t kNone = static_cast<size_t>(-1);
-
 // The new segment last -> p crosses the contour.
 bool new_segment_crosses(const Contour* c, const Vec3& p) {
-    if (!c->plane_known || c->count < 3) return false;
-    const std::vector<Vec3d> pts = plane_points(c);
-    Vec3 q;
-    mat_xform_point(&q, &p, &c->to_plane);
-    const Vec3d b{q.x, q.y, q.z};
-    return meets_any(pts, pts.back(), b, pts.size() - 2, kNone);
+    if (!c->plane_known || c->flat.size() < 3) return false;
+    return meets_any(c, c->flat.back(), to_flat(c, p), c->flat.size() - 2, kNone);
 }
 
 void draw_segment(VIEW* view, const Vec3& a, const Vec3& b) {
@@ -218,21 +245,16 @@ void contour_clear(Contour* c) {
 }
 
 int contour_crosses_itself(const Contour* c, const Vec3& p) {
-    if (!c || !c->plane_known || c->count < 3) return 0;
-    std::vector<Vec3d> pts = plane_points(c);
-    Vec3 q;
-    mat_xform_point(&q, &p, &c->to_plane);
-    const Vec3d b{q.x, q.y, q.z};
-    const Vec3 first = pt(list_last_node(c->vertices));
-    if (vec3_near(p, first)) {
+    if (!c || !c->plane_known || c->flat.size() < 3) return 0;
+    const size_t n = c->flat.size();
+    const Vec3d first = c->flat.front(), last = c->flat.back(), b = to_flat(c, p);
+    if (vec3_near(p, pt(list_last_node(c->vertices)))) {
         // Only the closing segment: it meets the first and the last segment at its ends.
-        return meets_any(pts, pts.back(), pts.front(), 0, pts.size() - 2) ? 1 : 0;
+        return meets_any(c, last, first, 0, n - 2) ? 1 : 0;
     }
-    if (!vec3_near(p, pt(c->vertices))) {
-        if (meets_any(pts, pts.back(), b, pts.size() - 2, kNone)) return 1;
-        pts.push_back(b);
-    }
-    return meets_any(pts, pts.back(), pts.front(), 0, pts.size() - 2) ? 1 : 0;
+    if (vec3_near(p, pt(c->vertices))) return meets_any(c, last, first, 0, n - 2) ? 1 : 0;
+    if (meets_any(c, last, b, n - 2, kNone)) return 1;
+    return meets_any(c, b, first, 0, kNone) ? 1 : 0;
 }
 
 int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
@@ -257,8 +279,12 @@ int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
     const Vec3 last = c->vertices ? pt(c->vertices) : p;
     if (plist_add(&c->vertices, p)) return 8;
     ++c->count;
-    if (c->count >= 3 && !c->plane_known)
+    if (c->plane_known) {
+        flat_push(c, to_flat(c, p));
+    } else if (c->count >= 3) {
         c->plane_known = chain_plane(c->vertices, nullptr, &c->to_plane, &c->from_plane, &c->depth);
+        flat_rebuild(c);
+    }
     set_slot(view, 0, p);
     if (c->count > 1) draw_segment(view, last, p);
     *accepted = 1;
@@ -270,18 +296,36 @@ int contour_add_points(VIEW* view, Contour* c, const PointNode* run) {
         hatch_message(kNotFlat);
         return 0;
     }
-    const Contour saved = *c;
+    PointNode* const saved_head = c->vertices;
+    const int saved_count = c->count, saved_known = c->plane_known;
+    const Matrix43 saved_to = c->to_plane, saved_from = c->from_plane;
+    const double saved_depth = c->depth;
+    const size_t saved_flat = c->flat.size();
     // Messages of single points are held back: the run shows one.
     for (const PointNode* n = run; n; n = n->next == run ? nullptr : n->next) {
         int accepted = 0;
         const bool refused = contour_add_point(view, c, pt(n), &accepted) != 0;
         if (refused || !accepted) {
-            while (c->vertices != saved.vertices) {  // take the run back whole
+            while (c->vertices != saved_head) {  // take the run back whole
                 PointNode* head = c->vertices;
                 c->vertices = head->next;
                 delete head;
             }
-            *c = saved;
+            c->count = saved_count;
+            c->plane_known = saved_known;
+            c->to_plane = saved_to;
+            c->from_plane = saved_from;
+            c->depth = saved_depth;
+            if (saved_known) {
+                c->flat.resize(saved_flat);
+                c->blocks.clear();
+                const std::vector<Vec3d> keep = std::move(c->flat);
+                c->flat.clear();
+                for (const Vec3d& q : keep) flat_push(c, q);
+            } else {
+                c->flat.clear();
+                c->blocks.clear();
+            }
             if (view && c->vertices) set_slot(view, 0, pt(c->vertices));
             return 0;
         }

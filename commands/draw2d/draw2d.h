@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
@@ -127,6 +128,11 @@ struct Contour {
     Matrix43 to_plane = kMatIdentity;
     Matrix43 from_plane = kMatIdentity;
     double depth = 0.0;  // the plane's depth in its own frame
+    // While the plane is known: the vertices in the order given, in the plane frame,
+    // and the x-y boxes of blocks of consecutive segments (four doubles a block), so
+    // that the crossing tests pass over far parts of a long contour.
+    std::vector<Vec3d> flat;
+    std::vector<double> blocks;
 };
 void contour_clear(Contour* c);
 // Asks the contour point by point; on 0 it is accepted (plane known, ring closed)
