@@ -169,6 +169,15 @@ TEST(TextSessions, CodePagesAndNoFont) {
     EXPECT_EQ(s.h.run(kCmdText), 13);
 }
 
+TEST(TextSessions, AFailedAddEndsTheCommandWithoutFreeingTwice) {
+    TextScene s;
+    s.h.view()->current_layer = nullptr;  // nowhere to add: the add fails and frees the text
+    s.h.move(30, 100).key('a').enter();
+    EXPECT_EQ(s.h.run(kCmdText), 13);
+    EXPECT_EQ(s.h.script_left(), 0u);
+    EXPECT_EQ(s.h.view()->input_mode, 0);
+}
+
 // ---- Hatches and fills
 
 struct HatchScene {
