@@ -66,6 +66,7 @@ Drawing& drawing() {
         }
         out.view = rtc_make<VIEW>();
         out.view->projection.scale = 10;  // the 5-pixel aperture is half a unit
+        snap_track_changes();
         out.view->input_flags = kSnapFree | kSnapLineEnd | kSnapCircleCentre | kSnapArcEnd | kSnapGravity |
                                 kSnapIntersection | kSnapVertex;
         model_attach_view(out.model.get(), out.view.get());

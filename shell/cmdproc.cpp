@@ -55,9 +55,16 @@ void CmdProcessor::CancelRunning() {
     if (window_) post_message(window_->cmd_win_id(), kMsgCmdStep, kStepCancelled, 0);
 }
 
-// The running command has unwound: a start that waited for it is posted now.
+// The running command has unwound: step results still queued for its window belong
+// to nobody now (a cancel posted while it was busy), and a start that waited for it
+// is posted.
 void CmdProcessor::CommandEnded() {
     cancel_pending_ = false;
+    if (ran_on_) {
+        while (peek_message(nullptr, ran_on_, kMsgCmdStep, kMsgCmdStep, true)) {
+        }
+        ran_on_ = 0;
+    }
     if (pending_id_ != 0) {
         uint32_t id = pending_id_;
         pending_id_ = 0;
@@ -71,6 +78,7 @@ int CmdProcessor::RunCommand(CmdWindow* window, uint32_t id, CommandFn fn, void*
         function_ = fn;
         window_ = window;
         id_ = id;
+        ran_on_ = window ? window->cmd_win_id() : 0;
         cancel_pending_ = false;
         ++depth_;
         if (!arg) {
@@ -180,8 +188,11 @@ void CmdProcessor::NotifyInput(CCmdInput* input, int result) {
         if (!depth_) CommandEnded();
     } else {
         id_ = top_->command_id;
-        // The new top's view decides the window; the window side finds it.
-        if (window_ && window_->cmd_view() != top_->view) window_ = nullptr;
+        // The window that shows the new top's view runs the command now.
+        if (!window_ || window_->cmd_view() != top_->view) {
+            CmdWindow* w = top_->view ? dynamic_cast<CmdWindow*>(top_->view->window) : nullptr;
+            if (w) window_ = w;
+        }
     }
 }
 

@@ -117,6 +117,7 @@ class CmdProcessor {
     WinId main_window_ = 0;
     int depth_ = 0;             // functions on the call stack
     VIEW* view_word_ = nullptr;  // the argument word of commands started without one
+    WinId ran_on_ = 0;           // queue window of the running function's first window
     bool cancel_pending_ = false;  // the next (or current) wait returns -2
     uint32_t pending_id_ = 0;   // command to re-post when the running one ends
     IdleHandler previous_idle_;

@@ -83,9 +83,11 @@ void CEditorFrame::Toggle(int mode) {
 }
 
 void CEditorFrame::closeEvent(QCloseEvent* event) {
-    // Closing hides the frame: it lives as long as its owner.
-    event->ignore();
-    Hide();
+    // Closing hides the frame (a window without delete-on-close is only hidden by an
+    // accepted close): it lives as long as its owner. Accepting also lets the
+    // application quit while the frame is open.
+    if (auto* page = dynamic_cast<CDialog*>(hosted_)) page->UpdateData(true);
+    event->accept();
 }
 
 void CEditorFrame::focusInEvent(QFocusEvent*) {

@@ -79,6 +79,7 @@ CReadoutBar* readout_bar_install(QMainWindow* frame) {
 CReadoutBar* key_help_bar_install(QMainWindow* frame) {
     static constexpr int kPane[] = {32801};
     auto* bar = new CReadoutBar(15911, kPane);
+    frame->addToolBarBreak(Qt::BottomToolBarArea);
     frame->addToolBar(Qt::BottomToolBarArea, fixed_bar(frame, QStringLiteral("KeyHelp"), bar));
     bar->status_pane_set(32801, res_load_string(32801), 0);
     return bar;
@@ -98,11 +99,10 @@ void coord_readout_update(VIEW* view, int mode) {
     }
 }
 
-void status_prompt(unsigned string_id) {
+void readout_status_prompt(unsigned string_id) {
     CReadoutBar* bar = g_readout.data();
     auto* frame = bar ? qobject_cast<QMainWindow*>(bar->window()) : nullptr;
     if (!frame) return;
-    std::string text = res_load_string(string_id);
-    if (text.empty()) text = " ";
-    frame->statusBar()->showMessage(QString::fromStdString(text));
+    QString text = QString::fromStdString(res_load_string(string_id));
+    frame->statusBar()->showMessage(text.isEmpty() ? QStringLiteral(" ") : text);
 }

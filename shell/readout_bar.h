@@ -44,6 +44,7 @@ class CReadoutBar : public QWidget {
 // before the toolbars are created so that it sits above them.
 CReadoutBar* readout_bar_install(QMainWindow* frame);
 // Makes the key-help bar (id 15911, pane 32801 showing string 32801) at the bottom.
+// Call before the toolbars are created so that it sits below them, at the edge.
 CReadoutBar* key_help_bar_install(QMainWindow* frame);
 // The registered readout bar, or null.
 CReadoutBar* readout_bar();
@@ -52,4 +53,4 @@ CReadoutBar* readout_bar();
 // digits wide. Also recomputes the VIEW's cursor.
 void coord_readout_update(VIEW* view, int mode);
 // Shows the string-table text in the main window's status line (a blank when empty).
-void status_prompt(unsigned string_id);
+void readout_status_prompt(unsigned string_id);

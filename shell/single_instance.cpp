@@ -52,30 +52,34 @@ SingleInstance::~SingleInstance() {
 
 SingleInstance::Start SingleInstance::start(const QString& file) {
     if (path_.isEmpty()) return Start::kFailed;
-    if (hand_over(file)) return Start::kHandedOver;
+    switch (hand_over(file)) {
+        case HandOver::kDone: return Start::kHandedOver;
+        case HandOver::kRefused: return Start::kFailed;  // a program listens: never take its socket
+        case HandOver::kNoServer: break;
+    }
     if (listen()) return Start::kPrimary;
     // Another start may have won the race to listen: try once more to hand over.
-    return hand_over(file) ? Start::kHandedOver : Start::kFailed;
+    return hand_over(file) == HandOver::kDone ? Start::kHandedOver : Start::kFailed;
 }
 
-bool SingleInstance::hand_over(const QString& file) {
+SingleInstance::HandOver SingleInstance::hand_over(const QString& file) {
     QLocalSocket socket;
     socket.connectToServer(path_);
-    if (!socket.waitForConnected(kConnectMs)) return false;
+    if (!socket.waitForConnected(kConnectMs)) return HandOver::kNoServer;
     QByteArray request;
     if (file.isEmpty()) {
         request = kWakeRequest.toByteArray();
     } else {
         std::string text = open_request_format(QFile::encodeName(QFileInfo(file).absoluteFilePath()).toStdString());
-        if (text.empty()) return false;
+        if (text.empty()) return HandOver::kRefused;
         request = QByteArray::fromStdString(text);
     }
     socket.write(request + '\n');
-    if (!socket.waitForBytesWritten(kReplyMs)) return false;
+    if (!socket.waitForBytesWritten(kReplyMs)) return HandOver::kRefused;
     // The server answers "ok" once it took the request.
     while (!socket.canReadLine())
-        if (!socket.waitForReadyRead(kReplyMs)) return false;
-    return socket.readLine().trimmed() == "ok";
+        if (!socket.waitForReadyRead(kReplyMs)) return HandOver::kRefused;
+    return socket.readLine().trimmed() == "ok" ? HandOver::kDone : HandOver::kRefused;
 }
 
 bool SingleInstance::listen() {
@@ -102,6 +106,8 @@ void SingleInstance::accept_connections() {
             socket->deleteLater();
             continue;
         }
+        // Never buffer more than one request and its line end.
+        socket->setReadBufferSize(qint64(kOpenRequestMaxText) + 2);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read_request(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // A peer that never completes its request is dropped.
@@ -115,7 +121,7 @@ void SingleInstance::accept_connections() {
 void SingleInstance::read_request(QLocalSocket* socket) {
     if (!socket->property("done").isNull()) return;
     if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > qint64(kOpenRequestMaxText) + 1) socket->abort();
+        if (socket->bytesAvailable() >= qint64(kOpenRequestMaxText) + 2) socket->abort();
         return;
     }
     QByteArray line = socket->readLine(qint64(kOpenRequestMaxText) + 2);

@@ -19,6 +19,7 @@ class SingleInstance : public QObject {
         kHandedOver,  // the running program took the request: exit 0
         kFailed,      // neither listening nor handing over worked: go on alone
     };
+    enum class HandOver { kDone, kNoServer, kRefused };
 
     // `socket_path` empty: the default, "$XDG_RUNTIME_DIR/zelo.sock" (a private
     // folder under the temporary folder when that is unset).
@@ -27,6 +28,8 @@ class SingleInstance : public QObject {
 
     // `file` (may be empty; made absolute here) is handed over when another start
     // already listens; with no file a second start only brings the first forward.
+    // A socket file nobody answers on is removed and listened on; a program that
+    // answers but does not take the request keeps its socket (kFailed).
     Start start(const QString& file);
     const QString& socket_path() const { return path_; }
 
@@ -38,7 +41,7 @@ class SingleInstance : public QObject {
 
   private:
     bool listen();
-    bool hand_over(const QString& file);
+    HandOver hand_over(const QString& file);
     void accept_connections();
     void read_request(QLocalSocket* socket);
 

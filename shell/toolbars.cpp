@@ -117,6 +117,12 @@ bool ToolbarSet::create(int bitmap_set) {
         };
         connect(bar, &QWidget::customContextMenuRequested, this,
                 [this, bar](const QPoint& pos) { show_context_menu(bar, bar->mapToGlobal(pos)); });
+        // Each bar docks on a line of its own on its side, in table order, also apart
+        // from bars the frame put there before (readout, key help).
+        bool side_used = false;
+        for (QToolBar* b : frame_->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly))
+            side_used |= b != bar && frame_->toolBarArea(b) == area_of(def.side);
+        if (side_used) frame_->addToolBarBreak(area_of(def.side));
         frame_->addToolBar(area_of(def.side), bar);
         bars_.push_back(bar);
     }
@@ -231,7 +237,8 @@ void ToolbarSet::customize(CCustomBar* bar) {
 void ToolbarSet::show_context_menu(CCustomBar* bar, const QPoint& global) {
     target_ = nullptr;
     QMenu menu(frame_);
-    fill_toolbars_menu(&menu);
+    if (fill_context_menu) fill_context_menu(&menu);
+    else fill_toolbars_menu(&menu);
     menu.addSeparator();
     QString text = QString::fromStdString(res_load_string(32771));
     QAction* custom = menu.addAction(text);

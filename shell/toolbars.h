@@ -4,7 +4,8 @@
 //
 // Wiring by the main frame:
 //   ToolbarSet bars(frame, version_text, on_command, on_update);
-//   bars.create(prefs BitmapSet);        // after readout_bar_install, before show
+//   bars.create(prefs BitmapSet);        // after readout_bar_install and
+//                                        // key_help_bar_install, before show
 //   bars.fill_toolbars_menu(menu);       // the main menu's third item
 //   bars.update_actions();               // from idle: enabling and check marks
 //   bars.save_state();                   // when the frame closes
@@ -86,6 +87,10 @@ class ToolbarSet : public QObject {
     void run_customize();
     // Opens the customise dialog of a bar (modal; the bar changes as the user edits).
     void customize(CCustomBar* bar);
+
+    // Fills the popup shown on a right click over a bar (the main menu's third item);
+    // unset, the bar toggles of fill_toolbars_menu. "Customi&ze" is appended to it.
+    std::function<void(QMenu* menu)> fill_context_menu;
 
   private:
     void show_context_menu(CCustomBar* bar, const QPoint& global);

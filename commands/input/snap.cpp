@@ -6,14 +6,17 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/db/buffer.h"
 #include "model/db/iter.h"
 #include "model/db/solid.h"
 #include "model/db/wire.h"
+#include "model/db/zobj.h"
 #include "model/geom/query.h"
 #include "model/math/arcgeom.h"
 
@@ -49,6 +52,72 @@ struct Hits {
     }
 };
 
+// The drawable objects of one drawing in walk order with their boxes and layer
+// positions, so that a click looks at a flat array instead of walking the drawing.
+// Valid while no drawing changed since it was built (every insertion, removal and
+// rebuild of an object marks its drawing modified, which bumps g_generation) and no
+// object died; without that tracking installed the drawing is walked.
+struct SnapEntry {
+    BBox box;
+    object* obj;
+    int32_t layer;  // position among the drawing's layers; -1 directly in the drawing
+};
+struct SnapCache {
+    const MODEL* model = nullptr;
+    uint64_t generation = 0;
+    uint64_t purges = 0;  // objects died since: the copy may hold dead pointers
+    std::vector<SnapEntry> entries;
+};
+SnapCache g_cache;
+uint64_t g_generation = 1;
+bool g_tracking = false;
+ModelModifiedHook g_previous_modified = nullptr;
+
+void on_modified(MODEL* m, int flag) {
+    ++g_generation;
+    if (g_previous_modified) g_previous_modified(m, flag);
+}
+
+template <typename F>
+void walk_top(const MODEL* m, F f) {
+    int layer_index = 0;
+    ZDLIST* head = m->children;
+    ZDLIST* p = head;
+    do {
+        if (rtc_is_a(p, &LAYER::rtc_class)) {
+            const int index = layer_index++;
+            LAYER* layer = static_cast<LAYER*>(p);
+            if (layer->children) {
+                ZDLIST* q = layer->children;
+                do {
+                    if (rtc_is_a(q, &object::rtc_class)) f(static_cast<object*>(q), index);
+                    q = q->next;
+                } while (q && q != layer->children);
+            }
+        } else if (rtc_is_a(p, &object::rtc_class)) {
+            f(static_cast<object*>(p), -1);
+        }
+        p = p->next;
+    } while (p && p != head);
+}
+
+const SnapCache* snap_cache(const MODEL* m) {
+    if (!g_tracking) return nullptr;
+    if (g_cache.model == m && g_cache.generation == g_generation && g_cache.purges == buffer_purge_count())
+        return &g_cache;
+    try {
+        g_cache.entries.clear();
+        walk_top(m, [](object* o, int layer) { g_cache.entries.push_back(SnapEntry{o->box, o, layer}); });
+        g_cache.model = m;
+        g_cache.generation = g_generation;
+        g_cache.purges = buffer_purge_count();
+        return &g_cache;
+    } catch (...) {
+        g_cache = SnapCache();
+        return nullptr;
+    }
+}
+
 void collect_hits(VIEW* view, const Vec3& point, Hits* hits) {
     hits->list.clear();
     MODEL* m = view_drawing(view);
@@ -61,8 +130,7 @@ void collect_hits(VIEW* view, const Vec3& point, Hits* hits) {
     const bool plan = plan_matrix(view->projection);
     const double tol = win.tolerance;
     const double px = win.p1.x, py = win.p1.y;
-    auto box_hit = [&](const object* o) {
-        BBox b = o->box;
+    auto box_hit = [&](BBox b) {
         if (bbox_is_empty(b)) return true;  // no box: leave it to the exact test
         if (!plan) {
             BBox vb;
@@ -71,31 +139,15 @@ void collect_hits(VIEW* view, const Vec3& point, Hits* hits) {
         }
         return px >= b.min.x - tol && px <= b.max.x + tol && py >= b.min.y - tol && py <= b.max.y + tol;
     };
-    auto test = [&](ZDLIST* p) {
-        if (!rtc_is_a(p, &object::rtc_class)) return;
-        object* o = static_cast<object*>(p);
-        if (!box_hit(o)) return;
-        pick_object_in_window_ex(&view->projection, o, &win, collect_cb, &hits->list);
-    };
-    int layer_index = 0;
-    ZDLIST* head = m->children;
-    ZDLIST* p = head;
-    do {
-        if (rtc_is_a(p, &LAYER::rtc_class)) {
-            const int visible = view_layer_flag(view, layer_index++);
-            LAYER* layer = static_cast<LAYER*>(p);
-            if (visible && layer->children) {
-                ZDLIST* q = layer->children;
-                do {
-                    test(q);
-                    q = q->next;
-                } while (q && q != layer->children);
-            }
-        } else {
-            test(p);
-        }
-        p = p->next;
-    } while (p && p != head);
+    auto exact = [&](object* o) { pick_object_in_window_ex(&view->projection, o, &win, collect_cb, &hits->list); };
+    if (const SnapCache* c = snap_cache(m)) {
+        for (const SnapEntry& e : c->entries)
+            if (box_hit(e.box) && (e.layer < 0 || view_layer_flag(view, e.layer))) exact(e.obj);
+        return;
+    }
+    walk_top(m, [&](object* o, int layer) {
+        if ((layer < 0 || view_layer_flag(view, layer)) && box_hit(o->box)) exact(o);
+    });
 }
 
 // Nearest reported point of an object's outline (cameras and spot lights).
@@ -307,6 +359,13 @@ int snap_intersection(VIEW* v, Vec3* p) { return single(v, p, try_intersection);
 int snap_mesh_vertex(VIEW* v, Vec3* p) { return single(v, p, try_mesh_vertex); }
 int snap_walk_nearest(VIEW* v, const RtcClass* cls, Vec3* p) {
     return single(v, p, [cls](VIEW* vv, const Hits& h, Vec3* pp) { return try_walk_nearest(vv, h, cls, pp); });
+}
+
+void snap_track_changes() {
+    if (g_tracking) return;
+    g_tracking = true;
+    g_previous_modified = g_model_modified_hook;
+    g_model_modified_hook = &on_modified;
 }
 
 int snap_find(VIEW* view, Vec3* point) {

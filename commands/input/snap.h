@@ -32,6 +32,12 @@ inline constexpr uint32_t kCmdSnapProjections = 15820;  // keep-depth flag
 inline constexpr uint32_t kCmdSnapFirst = 15821;
 inline constexpr uint32_t kCmdSnapLast = 15830;
 
+// Follows changes of every drawing (chained before the model-modified hook), so that
+// the objects under the cursor are found in a flat copy of the drawing's boxes that
+// is rebuilt after a change. Called once by model_hooks_install; without it every
+// click walks the drawing.
+void snap_track_changes();
+
 // The point for the cursor: 1 with *point set, 0 when no snap hit and free points
 // are off.
 int input_resolve_point(VIEW* view, Vec3* point);

@@ -6,6 +6,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "commands/input/snap.h"
+#include "commands/input/view_walk.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
@@ -35,17 +37,6 @@ void set_light_colour(object* obj) {
     colour_index_rgb(rgba, l->colour);
     for (int i = 0; i < 3; ++i) l->light_colour[i] = rgba[i];
     l->light_colour[3] = 0.0f;
-}
-
-template <typename F>
-void for_each_view(MODEL* m, F f) {
-    if (!m || !m->views) return;
-    ZDLIST* p = m->views;
-    do {
-        ZDLIST* next = p->next;
-        if (rtc_is_a(p, &VIEW::rtc_class)) f(static_cast<VIEW*>(p));
-        p = next;
-    } while (p && p != m->views);
 }
 
 LAYER* first_layer(MODEL* m, const ZOBJ* other_than) {
@@ -181,7 +172,7 @@ void style_fallback_on_remove(VIEW* view, ZOBJ* obj) {
         fallback_one(view, obj);
         return;
     }
-    for_each_view(m, [&](VIEW* v) { fallback_one(v, obj); });
+    for_each_model_view(m, [&](VIEW* v) { fallback_one(v, obj); });
 }
 
 void view_layer_flags_init(std::vector<int32_t>* flags, const MODEL* model, const std::vector<int32_t>* source) {
@@ -304,7 +295,7 @@ int hook_object_added(MODEL* model, LAYER* layer, const char* name) {
     VIEW* v = drawing_first_view(model);
     if (v && view_drawing(v) == model) return views_add_layer_flag(v, 1);
     // Views without windows get the flag too.
-    for_each_view(model, [](VIEW* w) { view_push_layer_flag(w, 1); });
+    for_each_model_view(model, [](VIEW* w) { view_push_layer_flag(w, 1); });
     return 0;
 }
 
@@ -335,4 +326,5 @@ void model_hooks_install() {
     }
     display_colours_update();
     view_install_redraw_hook();
+    snap_track_changes();
 }

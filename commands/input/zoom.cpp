@@ -8,6 +8,7 @@
 
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
+#include "commands/input/view_walk.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/iter.h"
@@ -65,17 +66,6 @@ void store(VIEW* v, const BBox& b) {
     a[3] = b.max.x, a[4] = b.max.y, a[5] = b.max.z;
 }
 
-template <typename F>
-void for_each_view(MODEL* m, F f) {
-    if (!m || !m->views) return;
-    ZDLIST* p = m->views;
-    do {
-        ZDLIST* next = p->next;
-        if (rtc_is_a(p, &VIEW::rtc_class)) f(static_cast<VIEW*>(p));
-        p = next;
-    } while (p && p != m->views);
-}
-
 void client(const VIEW* v, int* w, int* h) {
     *w = *h = 0;
     if (v->window) v->window->client_size(w, h);
@@ -90,7 +80,7 @@ BBox view_extents(const VIEW* v) {
 
 void views_extend_extents(VIEW* view, object* obj) {
     if (!view || !obj) return;
-    for_each_view(view_drawing(view), [&](VIEW* v) {
+    for_each_model_view(view_drawing(view), [&](VIEW* v) {
         EXTRITER it(v);
         it.total = view_extents(v);
         obj->walk(&it);
@@ -102,7 +92,7 @@ void views_compute_extents(VIEW* view) {
     MODEL* m = view_drawing(view);
     if (!m) return;
     wait_cursor_begin();
-    for_each_view(m, [&](VIEW* v) {
+    for_each_model_view(m, [&](VIEW* v) {
         EXTRITER it(v);
         m->walk(&it);
         store(v, it.total);
@@ -189,7 +179,7 @@ bool method_dialog_zoom_window(VIEW* view) {
     if (!h) return false;
     const int current = std::clamp(g_prefs.zoom_window, 0, 2);
     const int chosen = h->method_dialog(view, 43100, kChoices, 3, current);
-    if (chosen < 0 || chosen > 2 || chosen == g_prefs.zoom_window) return false;
+    if (chosen < 0 || chosen > 2 || chosen == current) return false;
     g_prefs.zoom_window = chosen;
     return true;
 }
@@ -207,7 +197,7 @@ int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2) {
         Vec3 p0, p1;
         int code = input_point(view_ref, kFirst[method], cursor_draw_crosshair, zoom_method_callback, &p0, help);
         if (code != 0) {
-            if (code == kStepCancelled || g_prefs.zoom_window == method) return code;
+            if (code == kStepCancelled || std::clamp(g_prefs.zoom_window, 0, 2) == method) return code;
             continue;
         }
         input_set_point(*view_ref, p0, 0);

@@ -5,5 +5,9 @@ namespace {
 bool g_initialised = false;
 }
 
-void contour_init() { g_initialised = true; }
-bool contour_initialised() { return g_initialised; }
+void contour_init() {
+    g_initialised = true;
+}
+bool contour_initialised() {
+    return g_initialised;
+}

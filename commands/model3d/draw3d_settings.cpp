@@ -61,24 +61,41 @@ void draw3d_prefs_io(int load) {
     Draw3DSettings& s = g_draw3d;
     for (const Row& r : kRows) {
         if (r.int_member) {
-            s.*r.int_member = pref_int(load, kSection, r.key, s.*r.int_member, kDefaults.*r.int_member);
+            s.*r.int_member =
+                pref_int(load, kSection, r.key, s.*r.int_member, kDefaults.*r.int_member);
         } else if (r.double_member) {
-            s.*r.double_member = pref_double(load, kSection, r.key, s.*r.double_member, kDefaults.*r.double_member);
+            s.*r.double_member =
+                pref_double(load, kSection, r.key, s.*r.double_member, kDefaults.*r.double_member);
         } else {
-            pref_string(load, kSection, r.key, s.*r.text_member, kDraw3DTextSize, kDefaults.*r.text_member);
+            pref_string(load, kSection, r.key, s.*r.text_member, kDraw3DTextSize,
+                        kDefaults.*r.text_member);
         }
     }
 }
 
-void draw3d_prefs_load() { draw3d_prefs_io(1); }
-void draw3d_prefs_save() { draw3d_prefs_io(0); }
+void draw3d_prefs_load() {
+    draw3d_prefs_io(1);
+}
+void draw3d_prefs_save() {
+    draw3d_prefs_io(0);
+}
 
-const char* draw3d_font() { return g_draw3d.font; }
-void draw3d_set_font(const char* name) { copy_text(g_draw3d.font, name); }
-const char* draw3d_text() { return g_draw3d.text; }
-void draw3d_set_text(const char* text) { copy_text(g_draw3d.text, text); }
+const char* draw3d_font() {
+    return g_draw3d.font;
+}
+void draw3d_set_font(const char* name) {
+    copy_text(g_draw3d.font, name);
+}
+const char* draw3d_text() {
+    return g_draw3d.text;
+}
+void draw3d_set_text(const char* text) {
+    copy_text(g_draw3d.text, text);
+}
 
-int draw3d_key_count() { return static_cast<int>(std::size(kRows)); }
+int draw3d_key_count() {
+    return static_cast<int>(std::size(kRows));
+}
 const char* draw3d_key(int index) {
     return index >= 0 && index < draw3d_key_count() ? kRows[index].key : nullptr;
 }

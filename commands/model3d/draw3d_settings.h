@@ -25,13 +25,13 @@ struct Draw3DSettings {
     int merge_edges = 0;     // "MergeEdges": handed to face creation
     int fractal_mode = 0;    // "FractalMode": 0 from three points, else on chosen meshes
     int fractal_levels = 4;  // "FractalLevels": subdivision levels
-    double font_height = 100.0;   // "3DFontH": 3D text height, drawing units
-    double font_depth = 30.0;     // "3DFontD": 3D text extrusion depth, drawing units
-    double font_chamfer = 0.5;    // "3DFontC": 3D text chamfer size, drawing units
-    double fractal_deriv = 0.25;  // "FractalDeriv": fractal roughness
-    double revolve_angle = 6.283185307179586;  // "RevolveAngle": total angle, radians
-    double revolve_start = 0.0;                // "RevolveStart": start angle, radians
-    double spiral_rounds = 2.0;                // "SpiraleRounds": number of turns
+    double font_height = 100.0;                 // "3DFontH": 3D text height, drawing units
+    double font_depth = 30.0;                   // "3DFontD": 3D text extrusion depth, drawing units
+    double font_chamfer = 0.5;                  // "3DFontC": 3D text chamfer size, drawing units
+    double fractal_deriv = 0.25;                // "FractalDeriv": fractal roughness
+    double revolve_angle = 6.283185307179586;   // "RevolveAngle": total angle, radians
+    double revolve_start = 0.0;                 // "RevolveStart": start angle, radians
+    double spiral_rounds = 2.0;                 // "SpiraleRounds": number of turns
     char font[kDraw3DTextSize] = "<INTERNAL>";  // "3DFont": TrueType face name of 3D text
     char text[kDraw3DTextSize] = "Zelo";        // "3DText": text last used by 3D Text
 };

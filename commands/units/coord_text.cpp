@@ -17,11 +17,13 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kInchPerMm = 0.03937007874015748;
 
-bool is_gap(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool is_gap(char c) {
+    return c == ' ' || c == '\t' || c == ',';
+}
 
 bool is_field_char(char c) {
-    return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == '@' || c == '/' || c == '\'' ||
-           c == '"';
+    return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == '@' || c == '/' ||
+           c == '\'' || c == '"';
 }
 
 int error_at(const char* text, const char* p) {
@@ -34,7 +36,9 @@ bool sane_scales(double a, double b) {
     return a != b && a != 0 && b != 0 && std::isfinite(a) && std::isfinite(b);
 }
 
-bool usable(double v) { return std::isfinite(v) && std::fabs(v) < FLT_MAX; }
+bool usable(double v) {
+    return std::isfinite(v) && std::fabs(v) < FLT_MAX;
+}
 
 // Typed units per drawing unit are the inverse of this factor: inches in an
 // imperial view, then the drawing scale.
@@ -44,8 +48,8 @@ double typed_unit_factor(const VIEW* view) {
 
 // The typed point into drawing units and onto its reference, for a cartesian point
 // and a given coordinate type.
-bool typed_to_world(const VIEW* view, bool cartesian, int coordinate_type, double x, double y, double z,
-                    Vec3d* out) {
+bool typed_to_world(const VIEW* view, bool cartesian, int coordinate_type, double x, double y,
+                    double z, Vec3d* out) {
     double factor = typed_unit_factor(view);
     Vec3d p;
     p.z = z * factor;
@@ -56,7 +60,9 @@ bool typed_to_world(const VIEW* view, bool cartesian, int coordinate_type, doubl
         p.x = std::cos(y) * x * factor;
         p.y = std::sin(y) * x * factor;
     }
-    const Vec3* ref = coordinate_type == 1 ? &view->user_origin : coordinate_type == 2 ? &view->last_point : nullptr;
+    const Vec3* ref = coordinate_type == 1   ? &view->user_origin
+                      : coordinate_type == 2 ? &view->last_point
+                                             : nullptr;
     if (ref) {
         p.x += ref->x;
         p.y += ref->y;
@@ -129,12 +135,14 @@ double view_scale_ratio_inverse(const VIEW* view, double value) {
 
 bool view_typed_to_world(const VIEW* view, double x, double y, double z, Vec3* out) {
     Vec3d p;
-    if (!view || !typed_to_world(view, view->cartesian != 0, view->coordinate_type, x, y, z, &p)) return false;
+    if (!view || !typed_to_world(view, view->cartesian != 0, view->coordinate_type, x, y, z, &p))
+        return false;
     *out = Vec3{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
     return true;
 }
 
-bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_axes, std::string* point) {
+bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_axes,
+                         std::string* point) {
     if (!view || !point || typed.find('\0') != std::string::npos) return false;
     int flags = 0;
     double v[3] = {0, 0, 0};
@@ -182,7 +190,8 @@ bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_a
         zz = q.z;
     }
     Vec3d world;
-    if (!typed_to_world(view, true, relative ? 2 : view->coordinate_type, x, y, zz, &world)) return false;
+    if (!typed_to_world(view, true, relative ? 2 : view->coordinate_type, x, y, zz, &world))
+        return false;
     *point = fixed4(world.x) + " " + fixed4(world.y) + " " + fixed4(world.z);
     return true;
 }

@@ -47,4 +47,5 @@ bool view_typed_to_world(const VIEW* view, double x, double y, double z, Vec3* o
 // the point relative to the view's last point. With `user_axes` the point is read
 // in the view's axes and turned into drawing axes (only the direction of relative
 // input). False for any other text, or a point whose magnitude reaches FLT_MAX.
-bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_axes, std::string* point);
+bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_axes,
+                         std::string* point);

@@ -15,7 +15,9 @@ constexpr double kInchPerMm = 0.03937007874015748;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2 * kPi;
 
-bool is_gap(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool is_gap(char c) {
+    return c == ' ' || c == '\t' || c == ',';
+}
 
 // "%.*f" without regard to the locale.
 std::string fixed_text(double value, int decimals) {
@@ -73,8 +75,10 @@ int length_add_part(bool has_decimal_point, double value, int part, LengthReader
             state->numerator = value;
             break;
         case kPartInches:
-            if (parts & (kPartWhole | kPartNumerator)) state->denominator = value;
-            else state->total_inches += value;
+            if (parts & (kPartWhole | kPartNumerator))
+                state->denominator = value;
+            else
+                state->total_inches += value;
             break;
         default:
             return 1;
@@ -106,7 +110,8 @@ int length_parse_range(const char* first, const char* last, double* mm) {
         char c = *p;
         if (c >= '0' && c <= '9') {
             if (sign == 0) sign = 1;
-            if (!have_number && (st.parts & (kPartInches | kPartDecimal))) return error_at(first, p);
+            if (!have_number && (st.parts & (kPartInches | kPartDecimal)))
+                return error_at(first, p);
             have_number = true;
             if (!decimal) {
                 number = number * 10 + (c - '0');
@@ -115,14 +120,17 @@ int length_parse_range(const char* first, const char* last, double* mm) {
                 place /= 10;
             }
         } else if (c == '.') {
-            if (decimal || (st.parts & (kPartWhole | kPartNumerator | kPartDecimal))) return error_at(first, p);
+            if (decimal || (st.parts & (kPartWhole | kPartNumerator | kPartDecimal)))
+                return error_at(first, p);
             decimal = true;
         } else if (c == '+') {
             if (sign != 0) return error_at(first, p);
             sign = 1;
         } else if (c == '-') {
-            if (sign == 0) sign = -1;
-            else if (!end_part(kPartWhole)) return error_at(first, p);
+            if (sign == 0)
+                sign = -1;
+            else if (!end_part(kPartWhole))
+                return error_at(first, p);
         } else if (c == '\'') {
             if (!end_part(kPartFeet)) return error_at(first, p);
         } else if (c == '"') {
@@ -137,7 +145,8 @@ int length_parse_range(const char* first, const char* last, double* mm) {
     // A point with no digits after the last part, or no number at all.
     if (decimal || st.parts == 0) return error_at(first, e);
     if (!(st.parts & kPartDecimal)) {
-        bool has_denominator = (st.parts & kPartInches) && (st.parts & (kPartWhole | kPartNumerator));
+        bool has_denominator =
+            (st.parts & kPartInches) && (st.parts & (kPartWhole | kPartNumerator));
         if (st.parts & kPartNumerator) {
             if (!has_denominator || st.denominator == 0) return error_at(first, e);
             st.total_inches += st.numerator / st.denominator;
@@ -196,7 +205,8 @@ std::string length_format(int mode, double mm, int denominator, int decimals) {
     const int places = std::clamp(decimals, 1, 9);
     // Steps of the output per inch: the text shows whole steps only, so the value is
     // rounded to a step first and split into feet and inches afterwards.
-    const double steps = decimal_inches ? std::pow(10.0, places) : (denominator >= 2 ? denominator : 1);
+    const double steps =
+        decimal_inches ? std::pow(10.0, places) : (denominator >= 2 ? denominator : 1);
     const double per_foot = 12 * steps;
     double feet = 0, rest_steps = 0;
     double scaled = std::floor(inches * steps + 0.5);
@@ -235,9 +245,10 @@ std::string value_format_unit(const char* caption, double value, int mode) {
             if (!std::isfinite(value)) return text + special_text(value);
             // Rounded to the minute before the split: pi/6 is 30 degrees 0', not 29 59'.
             double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + 0.5);
-            double degrees = std::floor(minutes / 60);
-            return text + fixed_text(degrees, 0) + kStrokeDegreeSign + ' ' + fixed_text(minutes - degrees * 60, 0) +
-                   '\'';
+            if (!std::isfinite(minutes)) return text + special_text(minutes);
+            double rest = std::fmod(minutes, 60);  // exact, also past 2^53
+            return text + fixed_text((minutes - rest) / 60, 0) + kStrokeDegreeSign + ' ' +
+                   fixed_text(rest, 0) + '\'';
         }
         case kUnitAngleRadians:
             if (!std::isfinite(value)) return text + special_text(value);

@@ -12,22 +12,22 @@
 
 // Unit modes of the formatter (the view's readout and dimension settings use the
 // same codes).
-inline constexpr int kUnitDecimal = 0;        // drawing units, decimals
-inline constexpr int kUnitFeetInches = 1;     // feet and decimal inches: 5'3.50"
-inline constexpr int kUnitAngleDegrees = 3;   // degrees and minutes (value_format_unit)
-inline constexpr int kUnitAngleRadians = 4;   // radians (value_format_unit)
-inline constexpr int kUnitFeetFraction = 5;   // feet and inches with fractions: 5'3-1/2"
+inline constexpr int kUnitDecimal = 0;       // drawing units, decimals
+inline constexpr int kUnitFeetInches = 1;    // feet and decimal inches: 5'3.50"
+inline constexpr int kUnitAngleDegrees = 3;  // degrees and minutes (value_format_unit)
+inline constexpr int kUnitAngleRadians = 4;  // radians (value_format_unit)
+inline constexpr int kUnitFeetFraction = 5;  // feet and inches with fractions: 5'3-1/2"
 
 // The degree sign of the stroke fonts, as value_format_unit writes it.
 inline constexpr char kStrokeDegreeSign = 7;
 
 // Parts of a feet-and-inch text, as bits of LengthReader::parts.
 enum LengthPart : int {
-    kPartFeet = 1,         // a number ended by '
-    kPartWhole = 2,        // whole inches ended by '-' before a fraction
-    kPartNumerator = 4,    // a number ended by '/'
-    kPartInches = 8,       // inches (or the denominator after a numerator) ended by "
-    kPartDecimal = 16,     // a number with a decimal point was used
+    kPartFeet = 1,       // a number ended by '
+    kPartWhole = 2,      // whole inches ended by '-' before a fraction
+    kPartNumerator = 4,  // a number ended by '/'
+    kPartInches = 8,     // inches (or the denominator after a numerator) ended by "
+    kPartDecimal = 16,   // a number with a decimal point was used
 };
 
 // State of the feet-and-inch reader between parts.

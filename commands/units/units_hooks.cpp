@@ -11,7 +11,9 @@ std::string units_length_format(int kind, double mm, int denominator, int precis
     return length_format(mode, mm, denominator, precision);
 }
 
-bool units_length_parse(const char* text, double* mm) { return length_parse(text, mm) == 1; }
+bool units_length_parse(const char* text, double* mm) {
+    return length_parse(text, mm) == 1;
+}
 
 void units_install_hooks() {
     number_set_length_hooks(units_length_format, units_length_parse);

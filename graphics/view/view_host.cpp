@@ -7,7 +7,12 @@
 
 namespace {
 ViewHost* g_host = nullptr;
+Vec3 g_clip_base = {0, 0, 0};
+MODEL* g_clip_drawing = nullptr;
 }  // namespace
+
+Vec3* clip_buffer() { return &g_clip_base; }
+MODEL** clip_contents() { return &g_clip_drawing; }
 
 int g_length_format_mode = 0;
 int g_angle_format_mode = 3;

@@ -115,8 +115,13 @@ class ViewHost {
     virtual void show_cursor_mark(VIEW* view, bool show, bool this_only) = 0;
     // Lets the window repaint what is invalid now.
     virtual void update_window(VIEW* view) = 0;
-    // True when keyboard or mouse input (other than a move to the same place) waits.
+    // True when keyboard or mouse input (other than a move to the same place) waits,
+    // asked every 16 segments of a phantom draw, which then stops. A window system that
+    // cannot peek its queue answers from an InputGate (graphics/view/input_gate.h): input
+    // seen since feedback_started, or the draw ran longer than a frame.
     virtual bool input_pending() = 0;
+    // A phantom draw (not its erasing pass) starts in `view`.
+    virtual void feedback_started(VIEW* view) { (void)view; }
 
     // ---- Drawing
     // The canvas the view's window shows; null when there is none.
@@ -172,6 +177,11 @@ void view_refresh_deferred(VIEW* view);
 void invalidate_all_views();
 // command_post_code through the host.
 void command_post_code(int code);
+
+// ---- The internal clipboard of drawings (filled by the copy and paste commands)
+// Its base point, and the drawing it holds (null when empty; enables Paste).
+Vec3* clip_buffer();
+MODEL** clip_contents();
 
 // ---- Input modes and nested picks
 // Stores the mode; mode 0 blanks the coordinate readout. Sets the length- and

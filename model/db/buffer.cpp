@@ -388,7 +388,14 @@ int buffer_has_objects(const buffer* buf) {
     return 0;
 }
 
+namespace {
+uint64_t g_purges = 0;
+}  // namespace
+
+uint64_t buffer_purge_count() { return g_purges; }
+
 void buffer_purge_object(const ZOBJ* obj) {
+    if (obj) ++g_purges;
     if (!obj || !g_buffer_ring) return;
     ZDLIST* b = g_buffer_ring;
     do {

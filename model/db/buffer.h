@@ -75,6 +75,9 @@ void buffer_free(buffer** buf);
 int buffer_has_objects(const buffer* buf);
 // Clears every reference to `obj` in every buffer of the global ring.
 void buffer_purge_object(const ZOBJ* obj);
+// How many objects have been purged so far (every dying ZOBJ is): caches of object
+// pointers compare it to know that none of theirs can have died.
+uint64_t buffer_purge_count();
 
 // Sets the colour index of every referenced drawable object and of everything below
 // the referenced containers. Colour -1 complements each index (bitwise not) instead;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "commands/units/length_text.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "model/db/zobj.h"
@@ -43,24 +44,16 @@ Ref projected(const VIEW* view, const Vec3& v) {
     return {out.x, out.y};
 }
 
-// Until the shared unit formatting is wired in, lengths show four decimals and
-// angles degrees and minutes (with the bell byte as the degree mark) or radians.
-std::string format_unit(double value, ReadoutFormat format, const VIEW* view) {
-    char buf[64];
-    if (!std::isfinite(value)) return "-";
-    if (format == ReadoutFormat::kAngle && view->degrees) {
-        double deg = value * 180.0 / kPi;
-        double whole = std::floor(deg);
-        int minutes = int(std::lround((deg - whole) * 60.0));
-        if (minutes == 60) {
-            whole += 1.0;
-            minutes = 0;
-        }
-        std::snprintf(buf, sizeof buf, "%.0f\a%02d'", whole, minutes);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.4f", value);
+// The formatter's modes for the view's units: lengths decimal, feet and decimal
+// inches, or feet and inches with fractions (length unit 0, 1, 2); angles in degrees
+// and minutes or in radians.
+int format_mode(ReadoutFormat format, const VIEW* view) {
+    if (format == ReadoutFormat::kAngle) return view->degrees ? kUnitAngleDegrees : kUnitAngleRadians;
+    switch (view->length_unit) {
+        case 1: return kUnitFeetInches;
+        case 2: return kUnitFeetFraction;
+        default: return kUnitDecimal;
     }
-    return buf;
 }
 
 }  // namespace
@@ -152,7 +145,7 @@ std::string readout_fix_degree(std::string text) {
 }
 
 std::string readout_value_text(const char* prefix, double value, ReadoutFormat format, const VIEW* view) {
-    return readout_fix_degree(std::string(prefix ? prefix : "") + format_unit(value, format, view));
+    return readout_fix_degree(value_format_unit(prefix ? prefix : "", value, format_mode(format, view)));
 }
 
 std::string readout_colour_text(int colour) {

@@ -35,8 +35,11 @@ double coord_angle(const VIEW* view, double x, double y);
 // coordinates (the references projected into them).
 void coord_values(const VIEW* view, int mode, double* first, double* second, double* dx, double* dy);
 
-// A number with its prefix in the view's length or angle format. The formatter's
-// bell byte (7) and a Latin-1 degree byte (176) both become U+00B0.
+// A number with its prefix in the view's length or angle format (value_format_unit of
+// commands/units: length unit 0 decimal, 1 feet and decimal inches, 2 feet and
+// inches with fractions; degrees and minutes when the degree flag is set, else
+// radians). The formatter's degree mark (byte 7) and a Latin-1 degree byte (176)
+// both become U+00B0.
 std::string readout_value_text(const char* prefix, double value, ReadoutFormat format,
                                const VIEW* view);
 // Replaces byte 7 and every byte 176 that is not part of a UTF-8 sequence by U+00B0;

@@ -25,7 +25,8 @@ struct DimValues {
 };
 
 DimValues dims() {
-    return {dim_get_text_mode(), dim_get_arrows(), dim_get_leader(), dim_get_lframe(), dim_get_dframe()};
+    return {dim_get_text_mode(), dim_get_arrows(), dim_get_leader(), dim_get_lframe(),
+            dim_get_dframe()};
 }
 
 void set_dims(const DimValues& d) {
@@ -41,13 +42,14 @@ bool same_bits(const Draw3DSettings& a, const Draw3DSettings& b) {
     auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
     return a.use_pattern == b.use_pattern && a.faces_m == b.faces_m && a.faces_n == b.faces_n &&
            a.smooth == b.smooth && a.sphere == b.sphere && a.cone == b.cone && a.tops == b.tops &&
-           a.spiral_dir == b.spiral_dir && a.box_faces == b.box_faces && a.face_mode == b.face_mode &&
-           a.merge_edges == b.merge_edges && a.fractal_mode == b.fractal_mode &&
-           a.fractal_levels == b.fractal_levels && same(a.font_height, b.font_height) &&
-           same(a.font_depth, b.font_depth) && same(a.font_chamfer, b.font_chamfer) &&
-           same(a.fractal_deriv, b.fractal_deriv) && same(a.revolve_angle, b.revolve_angle) &&
-           same(a.revolve_start, b.revolve_start) && same(a.spiral_rounds, b.spiral_rounds) &&
-           std::strcmp(a.font, b.font) == 0 && std::strcmp(a.text, b.text) == 0;
+           a.spiral_dir == b.spiral_dir && a.box_faces == b.box_faces &&
+           a.face_mode == b.face_mode && a.merge_edges == b.merge_edges &&
+           a.fractal_mode == b.fractal_mode && a.fractal_levels == b.fractal_levels &&
+           same(a.font_height, b.font_height) && same(a.font_depth, b.font_depth) &&
+           same(a.font_chamfer, b.font_chamfer) && same(a.fractal_deriv, b.fractal_deriv) &&
+           same(a.revolve_angle, b.revolve_angle) && same(a.revolve_start, b.revolve_start) &&
+           same(a.spiral_rounds, b.spiral_rounds) && std::strcmp(a.font, b.font) == 0 &&
+           std::strcmp(a.text, b.text) == 0;
 }
 
 // What the application does at start-up and at exit.
@@ -87,7 +89,8 @@ TEST_F(CmdSettingsTest, FirstStartWritesEveryKeyAndARestartReadsThemBitIdentical
     ASSERT_EQ(file.load(path_), 0);
     std::string text;
     ASSERT_EQ(draw3d_key_count(), 22);
-    for (int i = 0; i < draw3d_key_count(); ++i) EXPECT_TRUE(file.get("Draw_3D", draw3d_key(i), &text)) << i;
+    for (int i = 0; i < draw3d_key_count(); ++i)
+        EXPECT_TRUE(file.get("Draw_3D", draw3d_key(i), &text)) << i;
     for (const char* key : {"text", "arrows", "leader", "lframe", "dframe"})
         EXPECT_TRUE(file.get("dimension", key, &text)) << key;
     ASSERT_TRUE(file.get("Draw_3D", "RevolveAngle", &text));

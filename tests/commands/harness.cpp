@@ -78,6 +78,7 @@ Harness::~Harness() {
     if (quit_pending()) peek_message(nullptr, 0, WM_QUIT, WM_QUIT, true);
     processor_.reset();
     for (VIEW* v : views_) {
+        if (!v) continue;
         v->window = nullptr;
         rtc_destroy(v);
     }
@@ -130,13 +131,13 @@ bool Harness::feed() {
     return msg_queue_size() == 0 && !quit_pending();
 }
 
-Harness& Harness::push(std::function<void(Harness&)> fn, std::string what) {
+Harness& Harness::push(std::function<void(Harness&)> fn, std::string what, bool input) {
     const int t = target_;
     script_.push_back(ScriptEvent{[t, fn](Harness& h) {
                                       h.target_ = t;
                                       fn(h);
                                   },
-                                  std::move(what)});
+                                  std::move(what), input});
     return *this;
 }
 
@@ -206,19 +207,28 @@ Harness& Harness::close() {
             const size_t i = static_cast<size_t>(h.target_);
             HeadlessWindow* w = h.windows_[i].get();
             if (!w) return;
+            const bool waits_here = h.processor().command_window() == w;
             view_input_closing(w->view);
             h.processor().WindowClosing(w);
             w->view->window = nullptr;
             h.windows_[i].reset();
+            // As in the application, a view the command does not wait in goes at once.
+            if (!waits_here) {
+                model_detach_view(h.views_[i]);
+                rtc_destroy(h.views_[i]);
+                h.views_[i] = nullptr;
+            }
         },
         "close");
 }
 
 Harness& Harness::quit() {
-    return push([](Harness&) { post_quit_message(0); }, "quit");
+    return push([](Harness&) { post_quit_message(0); }, "quit", false);
 }
 
-Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) { return push(std::move(fn), what); }
+Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) {
+    return push(std::move(fn), what, false);
+}
 
 MODEL* Harness::first_drawing() { return model_.get(); }
 
@@ -260,9 +270,13 @@ void Harness::show_cursor_mark(VIEW* view, bool show, bool this_only) {
         if (v != view) one(v);
 }
 
+int64_t Harness::now_us = 0;
+
 bool Harness::input_pending() {
-    if (pending_after < 0) return false;
-    return ++pending_asked > pending_after;
+    if (pending_after >= 0) return ++pending_asked > pending_after;
+    now_us += draw_us_per_question;
+    if (!script_.empty() && script_.front().input) gate.input_seen();
+    return gate.pending();
 }
 
 Canvas* Harness::canvas(VIEW* v) {

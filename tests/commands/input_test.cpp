@@ -96,7 +96,9 @@ TEST(InputDistance, ModesUnitsAndTypedLengths) {
         c.script(h);
         h.run(kProbe);
         EXPECT_EQ(code, c.code);
-        if (code == 0) EXPECT_NEAR(got, c.value, 1e-4);
+        if (code == 0) {
+            EXPECT_NEAR(got, c.value, 1e-4);
+        }
     }
 }
 
@@ -195,6 +197,30 @@ TEST(InputObject, PickingLoopsUntilAHitAndRestoresItsOwnViewsSettings) {
     EXPECT_EQ(h.view(0)->grid_on, 1);
     EXPECT_EQ(h.view(0)->step_select, 1);
     EXPECT_EQ(h.view(1)->input_flags, kSnapGravity);
+}
+
+TEST(InputObject, AViewClosedAfterThePickMovedOnIsLeftAlone) {
+    Harness h(2);
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
+    h.view(1)->input_flags = kSnapFree;
+    buffer* got = nullptr;
+    int code = 99;
+    g_probe = [&](VIEW** vr) {
+        Vec3 p;
+        got = input_pick_objects(vr, &p, &code);
+        return code;
+    };
+    h.define(kProbe, cmd_probe);
+    // The pick started in the first view moves to the second; the first view is closed
+    // (and its VIEW destroyed) before the click there ends the pick.
+    h.at(1).activate().at(0).close().at(1).click({50, 50, 0});
+    h.run(kProbe);
+    EXPECT_EQ(code, 0);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->refs->ref, line);
+    EXPECT_EQ(h.view(0), nullptr);
+    EXPECT_EQ(h.view(1)->input_flags, kSnapFree);
+    buffer_free(&got);
 }
 
 TEST(InputObject, CancelledPickGivesNoBuffer) {

@@ -103,6 +103,24 @@ TEST_F(ProcessorTest, SameCommandAgainIsIgnoredAnotherCancelsAndStartsOnce) {
     EXPECT_FALSE(h.processor().start_pending());
 }
 
+// Started again while it computes (no wait runs): the cancel it never waited for must
+// not reach the next command in the same window.
+int cmd_busy_then_return(void*) {
+    g_ran.push_back(400);
+    cmd_processor()->RunCommand(cmd_processor()->command_window(), 200, cmd_once, nullptr);
+    return 0;
+}
+
+TEST_F(ProcessorTest, ACancelNeverWaitedForDoesNotReachTheNextCommand) {
+    Harness h;
+    h.define(400, cmd_busy_then_return);
+    h.define(200, cmd_once);
+    h.click({5, 5, 0});
+    h.run(400);
+    EXPECT_EQ(g_ran, (std::vector<uint32_t>{400, 200}));
+    EXPECT_EQ(g_codes, (std::vector<int>{0}));
+}
+
 TEST_F(ProcessorTest, StepMessageForAnotherWindowDoesNotEndTheWait) {
     Harness h(2);
     h.define(100, cmd_points);

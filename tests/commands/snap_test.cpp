@@ -89,6 +89,23 @@ TEST(Snap, NotRememberedWithoutTheFlagAndHiddenLayersAreSkipped) {
     EXPECT_EQ(s.resolve(97, 2, kSnapLineEnd, &p), 0);
 }
 
+TEST(Snap, TheFlatCopyFollowsChangesOfTheDrawing) {
+    snap_track_changes();
+    Scene s;
+    Vec3 p;
+    ASSERT_EQ(s.resolve(97, 2, kSnapLineEnd, &p), 1);
+    // A new line and a removed one are seen by the next click.
+    XPLINE* added = scene_line(scene_layer(s.h.model()), {{300, 300, 0}, {320, 300, 0}});
+    ASSERT_EQ(s.resolve(318, 301, kSnapLineEnd, &p), 1);
+    expect_near3(p, {320, 300, 0});
+    obj_remove(added);
+    rtc_destroy(added);
+    EXPECT_EQ(s.resolve(318, 301, kSnapLineEnd, &p), 0);
+    // An object destroyed in place (its destructor takes it out) is gone too.
+    rtc_destroy(s.line);
+    EXPECT_EQ(s.resolve(97, 2, kSnapLineEnd, &p), 0);
+}
+
 TEST(Snap, DegenerateArcGivesNoEnd) {
     Harness h;
     ELARC* e = scene_ellipse(scene_layer(h.model()), {50, 50, 0}, 10, 0, kPi, false);

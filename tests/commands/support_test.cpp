@@ -188,6 +188,65 @@ TEST(ModelHooks, NewLayersGetAFlagInEveryViewAndDuplicatesAreRefused) {
     rtc_destroy(v);
 }
 
+TEST(ViewWalk, NestedWalksAndViewsWithoutWindows) {
+    Harness h(3);
+    h.view(1)->window = nullptr;  // a VIEW of another kind of window
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 0, 0}, {5, 0, 0}});
+    int outer = 0;
+    for (VIEW* v = drawing_first_view(h.model()); v; v = drawing_next_view(v)) {
+        ++outer;
+        EXPECT_NE(v, h.view(1));
+        view_gdi_object_all(v, line);  // walks all views inside the walk
+    }
+    EXPECT_EQ(outer, 2);
+    h.view(1)->window = h.window(1);
+    EXPECT_EQ(view_doc_path(h.view()), "drawing.qvm");
+}
+
+TEST(NestedInput, ADialogsPickRestoresTheCommandViewStateAndMode) {
+    Harness h(2);
+    Vec3 outer_point{0, 0, 0}, inner_point{0, 0, 0};
+    int inner_code = 99;
+    g_probe = [&](VIEW** vr) {
+        view_set_input_mode(*vr, 1);
+        DocInputState* before = view_input_state(*vr);
+        // A dialog of this command asks for a point in the second view.
+        DocInputState nested;
+        VIEW* other = h.view(1);
+        view_begin_nested_input(other, &nested);
+        EXPECT_EQ(view_input_state(other), &nested);
+        EXPECT_EQ(h.command_view(), other);
+        EXPECT_EQ(other->nested_busy, 1);
+        VIEW* ov = other;
+        inner_code = input_point(&ov, 42002, nullptr, nullptr, &inner_point, 0);
+        view_end_nested_input(other);
+        EXPECT_EQ(view_input_state(*vr), before);
+        EXPECT_EQ(h.command_view(), *vr);
+        EXPECT_EQ(other->nested_busy, 0);
+        EXPECT_EQ(other->input_mode, 0);  // the mode it had before the dialog asked
+        return input_point(vr, 42003, nullptr, nullptr, &outer_point, 0);
+    };
+    h.define(kProbe, cmd_probe);
+    h.at(1).click({7, 7, 0}).at(0).click({9, 9, 0});
+    EXPECT_EQ(h.run(kProbe), 0);
+    EXPECT_EQ(inner_code, 0);
+    expect_near3(inner_point, {7, 7, 0});
+    expect_near3(outer_point, {9, 9, 0});
+}
+
+TEST(ViewState, DisplayColoursFollowTheBackgroundPreference) {
+    Harness h;
+    const int saved = g_prefs.black_bkg;
+    for (int black : {1, 0}) {
+        g_prefs.black_bkg = black;
+        display_colours_update();
+        EXPECT_EQ(background_colour, black ? 7 : 0);
+        EXPECT_EQ(default_colour, 15);
+    }
+    g_prefs.black_bkg = saved;
+    display_colours_update();
+}
+
 TEST(ViewState, CursorAngleArmsAndIndependentMaterialCopies) {
     Harness h;
     VIEW* v = h.view();

@@ -78,7 +78,14 @@ TEST(Readout, DegreeSignIsUtf8) {
     EXPECT_EQ(readout_fix_degree("\xE2\x82\xAC\xB0\xFF"), "\xE2\x82\xAC\xC2\xB0\xEF\xBF\xBD");
     VIEW v;
     v.degrees = 1;
-    EXPECT_EQ(readout_value_text("a=", kPi / 4, ReadoutFormat::kAngle, &v), "a=45\xC2\xB0" "00'");
+    EXPECT_EQ(readout_value_text("a=", kPi / 4, ReadoutFormat::kAngle, &v), "a=45\xC2\xB0 0'");
+    v.degrees = 0;
+    EXPECT_EQ(readout_value_text("a=", kPi / 4, ReadoutFormat::kAngle, &v), "a=0.785 rad");
+    // Lengths in the view's unit: 1066.8 mm is 3'6" in feet and inches.
+    v.length_unit = 2;
+    EXPECT_EQ(readout_value_text("r=", 1066.8, ReadoutFormat::kLength, &v), "r=3'6\"");
+    v.length_unit = 0;
+    EXPECT_EQ(readout_value_text(" ", 2.5, ReadoutFormat::kLength, &v), " 2.50");
 }
 
 TEST(Readout, PaneTexts) {
@@ -93,7 +100,7 @@ TEST(Readout, PaneTexts) {
     auto t = readout_texts(&v, 0);
     EXPECT_EQ(t[kPaneColour], " 007 ");
     EXPECT_EQ(t[kPaneLayer], "");  // no current layer
-    EXPECT_EQ(t[kPaneDistance], "r=5.0000");
+    EXPECT_EQ(t[kPaneDistance], "r=5.00");
     EXPECT_EQ(v.readout_mode, 0);
 
     LAYER layer;

@@ -47,11 +47,11 @@ TEST(CoordsParse, MarkersFieldsAndErrors) {
         {"1e3,0", false, -2, 0, {}},  // no exponents in a typed field
         {"", false, 0, 0, {}},
         {"10", false, 1, 0, {10}},
-        {"10,2x", false, -5, 0, {}},        // text after the fields is refused
-        {"1 2 3 4", false, -7, 0, {}},      // a fourth field
-        {"10,3'6", false, -4, 0, {}},       // feet and inches in a metric view
-        {"10,5'-3\"", true, -6, 0, {}},     // the length reader's error, in the whole text
-        {"<10,20", false, -1, 0, {}},       // an angle first
+        {"10,2x", false, -5, 0, {}},     // text after the fields is refused
+        {"1 2 3 4", false, -7, 0, {}},   // a fourth field
+        {"10,3'6", false, -4, 0, {}},    // feet and inches in a metric view
+        {"10,5'-3\"", true, -6, 0, {}},  // the length reader's error, in the whole text
+        {"<10,20", false, -1, 0, {}},    // an angle first
         {"10,@20", false, -4, 0, {}},
     };
     for (const Row& r : rows) {
@@ -109,7 +109,7 @@ TEST_F(CoordTextTest, DialogConversions) {
         {"3'6\",0,0", 1, 1, "1066.8000 0.0000 0.0000"},
         {"1/2 1", 2, 1, "12.7000 25.4000 5.0000"},
         {"10", 0, 1, "refused"},
-        {"10,20<30", 0, 1, "refused"},   // an angle on the third field only
+        {"10,20<30", 0, 1, "refused"},  // an angle on the third field only
         {"10<20<30<", 0, 1, "refused"},
         {"10<45,30", 0, 1, "7.0711 7.0711 30.0000"},
         {"10<45<30", 0, 1, "6.1237 6.1237 5.0000"},

@@ -17,19 +17,21 @@ TEST(LengthParse, ExamplesInInches) {
         bool ok;
         double inches;
     } rows[] = {
-        {"12\"", true, 12},      {"3'6\"", true, 42},     {"5'3-1/2\"", true, 63.5}, {"1/2", true, 0.5},
-        {"3.5'", true, 42},      {"-2'", true, -24},      {" ,3'6, ", true, 42},     {"+7", true, 7},
-        {".5", true, 0.5},       {"3'6", true, 42},       {"1'6-3/4\"", true, 18.75},
-        {"5'-3\"", false, 0},    {"1/0", false, 0},       {"3.5/2", false, 0},       {"1'2'", false, 0},
-        {"", false, 0},          {" , ", false, 0},       {"abc", false, 0},         {"3-4\"", false, 0},
-        {".", false, 0},         {"3'.", false, 0},       {"1.2.3", false, 0},       {"--1", false, 0},
-        {"1/2/3", false, 0},     {"2\"3", false, 0},      {"1.5\" 2", false, 0},     {"-", false, 0},
+        {"12\"", true, 12}, {"3'6\"", true, 42}, {"5'3-1/2\"", true, 63.5},  {"1/2", true, 0.5},
+        {"3.5'", true, 42}, {"-2'", true, -24},  {" ,3'6, ", true, 42},      {"+7", true, 7},
+        {".5", true, 0.5},  {"3'6", true, 42},   {"1'6-3/4\"", true, 18.75}, {"5'-3\"", false, 0},
+        {"1/0", false, 0},  {"3.5/2", false, 0}, {"1'2'", false, 0},         {"", false, 0},
+        {" , ", false, 0},  {"abc", false, 0},   {"3-4\"", false, 0},        {".", false, 0},
+        {"3'.", false, 0},  {"1.2.3", false, 0}, {"--1", false, 0},          {"1/2/3", false, 0},
+        {"2\"3", false, 0}, {"6\"5'", false, 0}, {"1.5\" 2", false, 0},      {"-", false, 0},
     };
     for (const Row& r : rows) {
         double mm = -1;
         EXPECT_EQ(length_parse(r.text, &mm), r.ok ? 1 : 0) << r.text;
-        if (r.ok) EXPECT_NEAR(mm, r.inches * 25.4, 1e-9) << r.text;
-        else EXPECT_EQ(mm, -1) << r.text;  // untouched on failure
+        if (r.ok)
+            EXPECT_NEAR(mm, r.inches * 25.4, 1e-9) << r.text;
+        else
+            EXPECT_EQ(mm, -1) << r.text;  // untouched on failure
     }
     EXPECT_EQ(length_parse(nullptr, nullptr), 0);
 }
@@ -51,22 +53,6 @@ TEST(LengthParse, NonFiniteLengthsAreRefused) {
     EXPECT_EQ(length_parse((huge + "'").c_str(), &mm), 0);
     EXPECT_EQ(mm, 3);
     EXPECT_EQ(length_parse(("1/" + huge).c_str(), &mm), 1);  // a tiny fraction is still a length
-}
-
-TEST(LengthAddPart, OrderRules) {
-    LengthReader st;
-    EXPECT_EQ(length_add_part(false, 5, kPartFeet, &st), 0);
-    EXPECT_EQ(length_add_part(false, 1, kPartFeet, &st), 1);  // twice
-    EXPECT_EQ(length_add_part(false, 3, kPartWhole, &st), 0);
-    EXPECT_EQ(length_add_part(true, 1.5, kPartNumerator, &st), 1);  // decimal in a fraction
-    EXPECT_EQ(length_add_part(false, 1, kPartNumerator, &st), 0);
-    EXPECT_EQ(length_add_part(false, 2, kPartInches, &st), 0);
-    EXPECT_EQ(st.total_inches, 63);
-    EXPECT_EQ(st.numerator, 1);
-    EXPECT_EQ(st.denominator, 2);
-    LengthReader late;
-    EXPECT_EQ(length_add_part(false, 6, kPartInches, &late), 0);
-    EXPECT_EQ(length_add_part(false, 5, kPartFeet, &late), 1);  // feet after inches
 }
 
 TEST(LengthFormat, ExamplesAndRoundingBeforeTheSplit) {
@@ -99,7 +85,8 @@ TEST(LengthFormat, ExamplesAndRoundingBeforeTheSplit) {
         {5, -INFINITY, 64, 2, "-inf"},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(length_format(r.mode, r.mm, r.denominator, r.decimals), r.text) << r.mode << " " << r.mm;
+        EXPECT_EQ(length_format(r.mode, r.mm, r.denominator, r.decimals), r.text)
+            << r.mode << " " << r.mm;
 }
 
 TEST(LengthFormat, HugeLengthsPrintWholeFeet) {
@@ -127,6 +114,7 @@ TEST(ValueFormatUnit, AnglesAndLengthsWithACaption) {
         {"", 0.5 * kPi / 180 / 60 * 0.999, 3, std::string("0\x07 0'")},
         {"", 10.5 * kPi / 180, 3, std::string("10\x07 30'")},
         {"", -1, 4, "5.283 rad"},
+        {"", 1e306, 3, "inf"},
         {"", -7, 4, "5.566 rad"},
         {"R", 25.4, 5, "R1\""},
         {"", 1612.9, 1, "5'3.50\""},
@@ -134,7 +122,8 @@ TEST(ValueFormatUnit, AnglesAndLengthsWithACaption) {
         {"x", 1, 2, ""},
         {nullptr, 1, 0, "1.00"},
     };
-    for (const Row& r : rows) EXPECT_EQ(value_format_unit(r.caption, r.value, r.mode), r.text) << r.value;
+    for (const Row& r : rows)
+        EXPECT_EQ(value_format_unit(r.caption, r.value, r.mode), r.text) << r.value;
 }
 
 TEST(TypedDistance, PlainNumbersAsTheyAreOtherTextInFeetAndInches) {
@@ -143,9 +132,9 @@ TEST(TypedDistance, PlainNumbersAsTheyAreOtherTextInFeetAndInches) {
         bool ok;
         double value;
     } rows[] = {
-        {"12", true, 12},          {" 2.5\t", true, 2.5},  {"-0", true, 0},       {".5", true, 0.5},
-        {"1e3", true, 1000},       {"3'6\"", true, 1066.8}, {"1/2", true, 12.7},  {"12\"", true, 304.8},
-        {"abc", false, 0},         {"3.5abc", false, 0},    {"nan", false, 0},    {"1e999", false, 0},
+        {"12", true, 12},    {" 2.5\t", true, 2.5},   {"-0", true, 0},     {".5", true, 0.5},
+        {"1e3", true, 1000}, {"3'6\"", true, 1066.8}, {"1/2", true, 12.7}, {"12\"", true, 304.8},
+        {"abc", false, 0},   {"3.5abc", false, 0},    {"nan", false, 0},   {"1e999", false, 0},
         {"", false, 0},
     };
     for (const Row& r : rows) {
@@ -168,12 +157,14 @@ TEST(LengthRoundTrip, FormatThenParse) {
         struct Form {
             int mode, denominator, decimals;
             double resolution_in;
-        } forms[] = {{5, 1024, 2, 0.5 / 1024}, {5, 64, 2, 0.5 / 64}, {5, 1, 2, 0.5}, {1, 0, 4, 0.00005}};
+        } forms[] = {
+            {5, 1024, 2, 0.5 / 1024}, {5, 64, 2, 0.5 / 64}, {5, 1, 2, 0.5}, {1, 0, 4, 0.00005}};
         for (const Form& f : forms) {
             std::string text = length_format(f.mode, mm, f.denominator, f.decimals);
             double back = 0;
             ASSERT_EQ(length_parse(text.c_str(), &back), 1) << text;
-            EXPECT_NEAR(back, mm, f.resolution_in * 25.4 * (1 + 1e-9) + std::fabs(mm) * 1e-12) << text;
+            EXPECT_NEAR(back, mm, f.resolution_in * 25.4 * (1 + 1e-9) + std::fabs(mm) * 1e-12)
+                << text;
         }
         std::string text = length_format(0, mm, 0, 6);
         double back = 0;
