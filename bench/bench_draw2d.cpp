@@ -175,7 +175,7 @@ void BM_LineCommandOnMillionObjects(benchmark::State& state) {
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.PauseTiming();
         if (code != kStepCancelled) state.SkipWithError("the command did not run to the end of its script");
-        if (children(host.model.get()) != kObjects + kSegments * (added + 1))
+        if (children(host.model.get()) != static_cast<size_t>(kObjects + kSegments * (added + 1)))
             state.SkipWithError("the segments were not all added");
         ++added;
         model_detach_view(view.get());
