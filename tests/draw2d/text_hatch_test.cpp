@@ -253,6 +253,19 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         EXPECT_EQ(hs[0]->pattern, nullptr);
     }
     {
+        SCOPED_TRACE("three clicks on an arc follow it, then a free point");
+        HatchScene s;
+        scene_ellipse(scene_layer(s.h.model()), {10, 9, 0}, 4, 0, kPi, false);
+        s.h.click({14, 9, 0}).click({10, 13, 0}).click({6, 9, 0}).click({10, 3, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        EXPECT_GT(ring.size(), 8u);
+        // Half the disc (as a polygon at 15 degrees) and the triangle below it.
+        EXPECT_NEAR(shoelace(ring), 0.5 * 12 * 16 * std::sin(kPi / 12) + 24, 1e-2);
+    }
+    {
         SCOPED_TRACE("a point off the plane of the first three is refused");
         HatchScene s;
         s.h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).typed("1 9 5").click({1, 9, 0}).esc().esc();
