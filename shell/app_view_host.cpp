@@ -1,6 +1,9 @@
 // The application's view host: the engine's view services over the real windows.
 #include "shell/app_view_host.h"
 
+#include <QCursor>
+#include <cmath>
+
 #include "graphics/view/view.h"
 #include "model/db/zobj.h"
 #include "platform/modal.h"
@@ -120,3 +123,13 @@ int AppViewHost::method_dialog(VIEW* view, uint32_t title_id, const uint32_t* ch
 }
 
 void app_set_method_dialog(MethodDialogFn fn) { g_method_dialog = fn; }
+
+void AppViewHost::warp_pointer(VIEW* view, int x, int y) {
+    CSView* v = view_window_of(view);
+    if (!v || !v->isVisible()) return;
+    int w = 0, h = 0;
+    v->client_size(&w, &h);
+    const double r = v->device_ratio();
+    const QPoint local(int(std::floor((x + 0.5) / r)), int(std::floor((h - 1 - y + 0.5) / r)));
+    QCursor::setPos(v->viewport()->mapToGlobal(local));  // refused quietly where warping is not allowed
+}

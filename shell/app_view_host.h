@@ -40,6 +40,7 @@ class AppViewHost : public ViewHost {
                             size_t capacity) override;
     int method_dialog(VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count,
                       int current) override;
+    void warp_pointer(VIEW* view, int x, int y) override;
 
   private:
     CMainApp* app_;

@@ -181,8 +181,10 @@ int input_text_in_place(VIEW** view_ref, const StrokeFont* font, int (*on_option
         st->text_font = font;
         st->text_object = text;
     }
-    // The pointer cannot be moved from here: the mark (crosshair, text and cursor
-    // glyph) is shown at the line's start as a pointer move there would show it.
+    // The pointer goes to the line's start where the window system allows it; the
+    // line starts there either way, and the mark (crosshair, text and cursor glyph)
+    // is shown there as a pointer move would show it.
+    h->warp_pointer(view, view->cursor_pixel[0], view->cursor_pixel[1]);
     if (!view->cursor_shown) h->show_cursor_mark(view, true, true);
     const int code = h->wait_step();
     VIEW* now = h->command_view();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QScreen>
@@ -163,7 +164,15 @@ TEST_F(DrawGui, TextTypedInPlace) {
     v->view()->text_width = 20 / v->view()->projection.scale;
     run(15005, {[this] { QTest::mouseMove(v->viewport(), at(0.2, 0.4)); },
                 [this] { QTest::keyClicks(v, "Zelo 3.0"); }, [] { screenshot("draw2d_text_typing"); },
-                key(Qt::Key_Return), [this] { type_unicode(QString::fromUtf8("d\u00e9j\u00e0")); },
+                key(Qt::Key_Return),
+                [this] {
+                    // The pointer went to the next line's start (Xvfb allows warping).
+                    int dx, dy;
+                    v->ToDevice(QPointF(v->viewport()->mapFromGlobal(QCursor::pos())), &dx, &dy);
+                    EXPECT_EQ(dx, v->view()->cursor_pixel[0]);
+                    EXPECT_EQ(dy, v->view()->cursor_pixel[1]);
+                    type_unicode(QString::fromUtf8("d\u00e9j\u00e0"));
+                },
                 key(Qt::Key_Return), key(Qt::Key_Escape)});
     const auto texts = objects_of<TEXT2>(v);
     ASSERT_EQ(texts.size(), 2u);
