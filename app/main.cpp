@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <string>
 
+#include "dialogs/draw2d_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     SingleInstance instance;
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     app_set_typed_entry(&typed_entry);
+    draw2d_dialogs_install();
     CMainApp app;
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
