@@ -30,8 +30,10 @@ ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(pare
     auto* title = new QLabel(text(44104), this);
     title->setStyleSheet("font-weight: bold");
     grid->addWidget(title, 0, 0, 1, 4);
-    grid->addWidget(new QLabel(text(44105), this), 1, 0);
+    auto* resolution_label = new QLabel(text(44105), this);
+    grid->addWidget(resolution_label, 1, 0);
     resolution_ = new QComboBox(this);
+    resolution_label->setBuddy(resolution_);
     resolution_->setObjectName("ctl2323");
     resolution_->addItem(text(40511));
     for (int i = 1; i < 9; ++i) resolution_->addItem(QString::number(kExportResolutions[i]));
@@ -53,12 +55,16 @@ ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(pare
         grid->addWidget(e, row, col);
         return e;
     };
-    grid->addWidget(new QLabel(text(44106), this), 2, 0, 1, 2);
+    auto* size_label = new QLabel(text(44106), this);
+    grid->addWidget(size_label, 2, 0, 1, 2);
     width_ = make_edit(2327, 3, 0);
     height_ = make_edit(2328, 3, 1);
-    grid->addWidget(new QLabel(text(44107), this), 4, 0, 1, 2);
+    size_label->setBuddy(width_);
+    auto* scale_label = new QLabel(text(44107), this);
+    grid->addWidget(scale_label, 4, 0, 1, 2);
     scale1_ = make_edit(2325, 5, 0);
     scale2_ = make_edit(2326, 5, 1);
+    scale_label->setBuddy(scale1_);
     grid->setColumnStretch(3, 1);
 
     // A change of resolution or visible area, or leaving a scale field, reads and

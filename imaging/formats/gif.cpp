@@ -133,6 +133,10 @@ int gif_decode(const uint8_t* data, size_t size, RgbImage* out) {
     const uint8_t code_size = r.u8();
     if (r.failed() || code_size < 2 || code_size > 8) return kImageBadData;
     if (!image_size_ok(width, height)) return kImageBadData;
+    // A code of at least 3 bits stands for at most 4096 pixels: data that could not
+    // cover the image even so is refused before the image is allocated.
+    if (static_cast<uint64_t>(width) * height > static_cast<uint64_t>(r.left()) * 8 / 3 * 4096 + 4096)
+        return kImageBadData;
     if (int e = rgb_image_alloc(out, width, height)) return e;
 
     SubBlocks blocks{&r};

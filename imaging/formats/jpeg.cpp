@@ -65,8 +65,11 @@ int jpg_decode(const uint8_t* data, size_t size, RgbImage* out) {
     cinfo.progress = &prog;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
+    // Every 8 x 8 block costs at least a bit of coded data: a header claiming more
+    // blocks than the bytes could code is refused before anything is allocated.
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK ||
-        !image_size_ok(cinfo.image_width, cinfo.image_height)) {
+        !image_size_ok(cinfo.image_width, cinfo.image_height) ||
+        static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height > static_cast<uint64_t>(size) * 8 * 64) {
         jpeg_destroy_decompress(&cinfo);
         return kImageBadData;
     }
