@@ -134,9 +134,12 @@ class VIEW : public ZSVIEW {
     int32_t words5[5] = {3, 0, 0, 0, 0};
     int32_t words4[4] = {0, 0, 0, 0};
     double setting_c = 0.0;  // stored as a 4-byte float
-    float scroll_area[6];    // not saved: what the window's scroll bars span
+    // Not saved: the extents of the drawing in view coordinates (minimum x, y, z, then
+    // maximum), which the scroll bars span and zoom-all fits.
+    float scroll_area[6];
     int32_t setting_d = 0;
-    double values4[4] = {10.0, 10.0, 0.1, 0.1};
+    // Grid steps: two pairs (x, y) in drawing units; step_select picks the first pair.
+    double grid_steps[4] = {10.0, 10.0, 0.1, 0.1};
     int32_t readout_mode = 0;
     double cursor[3] = {150.0, 100.0, 0.0};       // not saved: drawing coordinates
     double cursor_view[3] = {150.0, 100.0, 0.0};  // not saved
@@ -147,7 +150,9 @@ class VIEW : public ZSVIEW {
     int32_t cross_arm[2] = {0, 2048};  // sine and cosine x 2048; 0: full-window cross-hair
     int32_t input_flags = 1;
     double zoom_limit = 1000.0;
-    int32_t words3[3] = {1, 0, 0};
+    int32_t keep_depth = 1;   // a snapped point keeps its own depth (else moved onto the input plane)
+    int32_t grid_on = 0;      // grid steps round free points
+    int32_t step_select = 0;  // non-zero: the first pair of grid_steps, else the second
     Vec3 user_origin = {0, 0, 0};
     Vec3 last_point = {0, 0, 0};
     double setting_f = 0.0;
@@ -162,8 +167,8 @@ class VIEW : public ZSVIEW {
     LINEPATT* current_line_style = nullptr;
     HATCHPATT* current_hatch = nullptr;
     FONTPATT* current_font = nullptr;
-    double setting_g = 0.5;
-    double setting_h = 1.0;  // in its own sub-chunk
+    double line_width = 0.5;        // current line width given to new objects, drawing units
+    double line_style_scale = 1.0;  // current line-style scale (in its own sub-chunk)
     double values2[2] = {0.0, 1.0};
     double accuracy_linear = 5.0;
     double accuracy_angular;  // pi / 12
@@ -180,8 +185,30 @@ class VIEW : public ZSVIEW {
     ViewArea second_area = {100.0, 2000.0, 100.0, 2000.0, 0};
     ViewLayerState layer_state;
     // Working fields of the shell and the commands, not saved.
-    Transform phantom = {kMatIdentity, kMatIdentity};
+    Transform phantom = {kMatIdentity, kMatIdentity};  // phantom placement (drawing -> pixels)
     Transform second_transform = {kMatIdentity, kMatIdentity};
+    // Drawing state of the view services: draw mode (3 copy, 6 XOR, 7 merge), pen
+    // word and colour word (red in the low byte).
+    int32_t draw_mode = 3;
+    int32_t draw_pen = 15;
+    uint32_t draw_colour = 0;
+    // The cursor mark (crosshair or tool mark) is drawn in the window.
+    int32_t cursor_shown = 0;
+    int32_t command_view = 0;  // this view runs the command
+    int32_t nested_busy = 0;   // a dialog's nested pick runs in this view
+    // The remembered snap: object (0 none), polyline segment (vertex node) and kind.
+    object* snap_object = nullptr;
+    void* snap_segment = nullptr;
+    int32_t snap_kind = 0;
+    // Phantom drawing: segments drawn by the last pass, the batch of segments waiting
+    // to be drawn, and the table of segments drawn in the current pass.
+    int32_t phantom_count = 0;
+    int32_t phantom_batch_count = 0;
+    int32_t phantom_batch[16 * 4] = {};
+    int32_t phantom_table_count = 0;
+    int32_t phantom_table[1024 * 4] = {};
+    // Text kept by the options key during in-place entry.
+    std::string saved_text;
 };
 
 // The default drawing area copied into every new VIEW's scroll area: minimum x, y, z,

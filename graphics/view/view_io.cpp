@@ -173,7 +173,7 @@ void write_colours(IOstream* s, const VIEW* v) {
 void write_settings(IOstream* s, const VIEW* v) {
     IoChunkWriter c(s, 4);
     io_put_varint(s, static_cast<uint32_t>(v->setting_d));
-    put_doubles(s, v->values4, 4);
+    put_doubles(s, v->grid_steps, 4);
     io_put_double(s, v->elevation);
     io_put_varint(s, static_cast<uint32_t>(v->readout_mode));
     io_put_varint(s, static_cast<uint32_t>(v->setting_e));
@@ -181,7 +181,8 @@ void write_settings(IOstream* s, const VIEW* v) {
     put_varints(s, v->cross_arm, 2);
     io_put_varint(s, static_cast<uint32_t>(v->input_flags));
     io_put_double(s, v->zoom_limit);
-    put_varints(s, v->words3, 3);
+    const int32_t switches[3] = {v->keep_depth, v->grid_on, v->step_select};
+    put_varints(s, switches, 3);
     put_vec_words(s, v->user_origin);
     put_vec_words(s, v->last_point);
     io_put_double(s, v->setting_f);
@@ -199,7 +200,7 @@ void write_styles(IOstream* s, const VIEW* v) {
     put_name(s, v->current_line_style);
     put_name(s, v->current_hatch);
     put_name(s, v->current_font);
-    const double d[5] = {v->setting_g, v->values2[0], v->values2[1], v->accuracy_linear,
+    const double d[5] = {v->line_width, v->values2[0], v->values2[1], v->accuracy_linear,
                          v->accuracy_angular};
     put_doubles(s, d, 5);
     put_varints(s, v->words9, 9);
@@ -212,7 +213,7 @@ void write_styles(IOstream* s, const VIEW* v) {
     put_varints(s, v->dimension_words, 4);
     io_put_material(s, &v->second_material, 0);
     IoChunkWriter one(s, 1);
-    io_put_double(s, v->setting_h);
+    io_put_double(s, v->line_style_scale);
 }
 
 void write_layer_state(IOstream* s, const VIEW* v) {
@@ -327,7 +328,7 @@ void read_colours(IOstream* s, VIEW* v) {
 
 void read_settings(IOstream* s, VIEW* v) {
     v->setting_d = io_get_varint_signed(s);
-    get_doubles(s, v->values4, 4);
+    get_doubles(s, v->grid_steps, 4);
     v->elevation = io_get_double(s);
     require(s, std::isfinite(v->elevation));  // it goes into the stored origin transforms
     v->readout_mode = io_get_varint_signed(s);
@@ -336,7 +337,11 @@ void read_settings(IOstream* s, VIEW* v) {
     get_varints(s, v->cross_arm, 2);
     v->input_flags = io_get_varint_signed(s);
     v->zoom_limit = io_get_double(s);
-    get_varints(s, v->words3, 3);
+    int32_t switches[3];
+    get_varints(s, switches, 3);
+    v->keep_depth = switches[0];
+    v->grid_on = switches[1];
+    v->step_select = switches[2];
     get_vec_words(s, &v->user_origin);
     get_vec_words(s, &v->last_point);
     v->setting_f = io_get_double(s);
@@ -367,7 +372,7 @@ void read_styles(IOstream* s, VIEW* v) {
     v->current_font = named<FONTPATT>(s, model);
     double d[5];
     get_doubles(s, d, 5);
-    v->setting_g = d[0];
+    v->line_width = d[0];
     v->values2[0] = d[1];
     v->values2[1] = d[2];
     v->accuracy_linear = d[3];
@@ -385,7 +390,7 @@ void read_styles(IOstream* s, VIEW* v) {
         if (sub.tag() == 0)
             io_get_material(s, model, &v->second_material);
         else if (sub.tag() == 1)
-            v->setting_h = io_get_double(s);
+            v->line_style_scale = io_get_double(s);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -218,6 +219,88 @@ MaterialRecord* material_of(ZOBJ* obj) {
 
 }  // namespace
 
+// Long buffers keep an index: the node of each referenced object, and nodes known to
+// be cleared. It is valid while the list's head is the one it last saw; every routine
+// here that frees nodes drops it, and code elsewhere only prepends nodes, reverses the
+// list or clears references, which the head check and the node check catch.
+struct BufferIndex {
+    std::unordered_map<const ZOBJ*, RefNode*> where;
+    std::vector<RefNode*> cleared;
+    RefNode* head = nullptr;
+};
+
+namespace {
+
+constexpr size_t kIndexFrom = 16;  // shorter buffers are scanned
+
+bool index_valid(const buffer* buf) { return buf->index && buf->index->head == buf->refs; }
+
+// Builds the index when the buffer is long enough; false when it stays unindexed
+// (short, or out of memory).
+bool index_ready(buffer* buf) {
+    if (index_valid(buf)) return true;
+    buf->index.reset();
+    size_t n = 0;
+    for (const RefNode* p = buf->refs; p && n <= kIndexFrom; p = p->next) ++n;
+    if (n <= kIndexFrom) return false;
+    try {
+        auto index = std::make_unique<BufferIndex>();
+        for (RefNode* p = buf->refs; p; p = p->next) {
+            if (p->ref)
+                index->where.emplace(p->ref, p);
+            else
+                index->cleared.push_back(p);
+        }
+        index->head = buf->refs;
+        buf->index = std::move(index);
+        return true;
+    } catch (...) {
+        buf->index.reset();
+        return false;
+    }
+}
+
+int add_indexed(buffer* buf, ZOBJ* obj) {
+    BufferIndex& ix = *buf->index;
+    auto it = ix.where.find(obj);
+    if (it != ix.where.end()) {
+        if (it->second->ref == obj) return 0;
+        ix.where.erase(it);  // cleared elsewhere since
+    }
+    RefNode* node = nullptr;
+    while (!ix.cleared.empty() && !node) {
+        RefNode* c = ix.cleared.back();
+        ix.cleared.pop_back();
+        if (!c->ref) node = c;
+    }
+    try {
+        if (node) {
+            ix.where.emplace(obj, node);
+            *node = RefNode{obj, node->next};
+            return 0;
+        }
+        auto* n = new (std::nothrow) RefNode{obj, buf->refs};
+        if (!n) return 8;
+        try {
+            ix.where.emplace(obj, n);
+        } catch (...) {
+            delete n;
+            throw;
+        }
+        buf->refs = n;
+        ix.head = n;
+        return 0;
+    } catch (...) {
+        // No memory for the index: it is dropped and the list keeps working.
+        buf->index.reset();
+        return 8;
+    }
+}
+
+}  // namespace
+
+buffer::buffer() { set_klass(&rtc_class); }
+
 buffer::~buffer() {
     buffer_clear(this);
     if (in_ring) ring_remove(&g_buffer_ring, this);
@@ -241,6 +324,7 @@ int buffer_add(buffer* buf, ZOBJ* obj) {
     if (!rtc_is<buffer>(buf)) return 6;
     if (!obj) return 0;
     if (!rtc_is<ZOBJ>(obj)) return 6;
+    if (index_ready(buf)) return add_indexed(buf, obj);
     RefNode* free_node = nullptr;
     for (RefNode* n = buf->refs; n; n = n->next) {
         if (n->ref == obj) return 0;
@@ -274,6 +358,7 @@ buffer* buffer_copy(const buffer* buf) {
 
 void buffer_clear(buffer* buf) {
     if (!buf) return;
+    buf->index.reset();
     while (buf->refs) {
         RefNode* n = buf->refs;
         buf->refs = n->next;
@@ -303,12 +388,35 @@ int buffer_has_objects(const buffer* buf) {
     return 0;
 }
 
+namespace {
+uint64_t g_purges = 0;
+}  // namespace
+
+uint64_t buffer_purge_count() { return g_purges; }
+
 void buffer_purge_object(const ZOBJ* obj) {
+    if (obj) ++g_purges;
     if (!obj || !g_buffer_ring) return;
     ZDLIST* b = g_buffer_ring;
     do {
-        for (RefNode* n = static_cast<buffer*>(b)->refs; n; n = n->next) {
-            if (n->ref == obj) n->ref = nullptr;
+        buffer* buf = static_cast<buffer*>(b);
+        if (index_valid(buf)) {
+            BufferIndex& ix = *buf->index;
+            auto it = ix.where.find(obj);
+            if (it != ix.where.end()) {
+                if (it->second->ref == obj) {
+                    it->second->ref = nullptr;
+                    try {
+                        ix.cleared.push_back(it->second);
+                    } catch (...) {
+                    }
+                }
+                ix.where.erase(it);
+            }
+        } else {
+            for (RefNode* n = buf->refs; n; n = n->next) {
+                if (n->ref == obj) n->ref = nullptr;
+            }
         }
         b = b->next;
     } while (b != g_buffer_ring);
@@ -366,6 +474,7 @@ int container_insert_buffer(CONTAINER* container, buffer* buf) {
     // in one pass that their held members now belong in the target, so that the
     // groups' own destruction finds nothing of theirs left to forget.
     std::vector<std::pair<MODEL*, ZOBJ*>> emptied;
+    buf->index.reset();
     while (buf->refs) {
         RefNode* n = buf->refs;
         buf->refs = n->next;

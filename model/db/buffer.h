@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "model/db/zobj.h"
 
@@ -29,15 +30,20 @@ struct RefNode {
     uint64_t seq = 0;
 };
 
+// The lookup index of a long buffer (buffer.cpp): which node holds an object, and
+// nodes seen cleared. Kept by buffer_add; rebuilt when the list was changed elsewhere.
+struct BufferIndex;
+
 class buffer : public ZDLIST {
   public:
     static RtcClass rtc_class;
-    buffer() { set_klass(&rtc_class); }
+    buffer();
     ~buffer() override;
 
     RefNode* refs = nullptr;  // owned nodes
     bool in_ring = false;     // made by buffer_new
     bool undone = false;      // undo level that was undone and can be redone
+    std::unique_ptr<BufferIndex> index;  // owned; null for short buffers
 };
 
 // A buffer outside the global ring; null when out of memory.
@@ -45,8 +51,9 @@ buffer* buffer_create();
 // A buffer in the global ring; null when out of memory.
 buffer* buffer_new();
 // 6 when `buf` is not a buffer or `obj` not a ZOBJ; 0 for a null object or one
-// already referenced; otherwise the reference takes the first cleared node or a new
-// node at the head; 8 when out of memory.
+// already referenced; otherwise the reference takes a cleared node (the first one in
+// a short buffer) or a new node at the head; 8 when out of memory. Membership is
+// looked up in constant time once a buffer holds more than a few references.
 int buffer_add(buffer* buf, ZOBJ* obj);
 // A new buffer in the ring with the live references of `buf` (in reverse list order);
 // null when `buf` is not a buffer or memory runs out (nothing is left then).
@@ -68,6 +75,9 @@ void buffer_free(buffer** buf);
 int buffer_has_objects(const buffer* buf);
 // Clears every reference to `obj` in every buffer of the global ring.
 void buffer_purge_object(const ZOBJ* obj);
+// How many objects have been purged so far (every dying ZOBJ is): caches of object
+// pointers compare it to know that none of theirs can have died.
+uint64_t buffer_purge_count();
 
 // Sets the colour index of every referenced drawable object and of everything below
 // the referenced containers. Colour -1 complements each index (bitwise not) instead;

@@ -1,0 +1,125 @@
+// Resolving a click into a point with every object snap on, in a drawing of
+// 1,000,000 objects (short lines in a grid, every hundredth a circle, four layers):
+// the cursor on a line end, on a circle, and on nothing. Peers in the same run: one
+// pick_object_at that finds nothing (the walk a snap kind took before), and a linear
+// scan of the same objects' boxes in a flat array.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "commands/input/snap.h"
+#include "graphics/view/view.h"
+#include "model/db/tree.h"
+#include "model/db/wire.h"
+#include "model/edit/picking.h"
+#include "model/geom/regen.h"
+#include "model/math/scalar.h"
+
+namespace {
+
+constexpr int kObjects = 1000000;
+constexpr int kColumns = 1000;
+
+struct Drawing {
+    std::unique_ptr<MODEL> model;
+    std::unique_ptr<VIEW> view;
+    std::vector<BBox> boxes;
+};
+
+Drawing& drawing() {
+    static Drawing d = [] {
+        rtc_register_all();
+        view_type_register();
+        Drawing out;
+        out.model = rtc_make<MODEL>();
+        LAYER* layers[4] = {rtc_cast<LAYER>(out.model->first_child()), nullptr, nullptr, nullptr};
+        for (int i = 1; i < 4; ++i) {
+            auto l = rtc_make<LAYER>();
+            layers[i] = l.get();
+            container_insert(out.model.get(), l.release());
+        }
+        out.boxes.reserve(kObjects);
+        for (int i = 0; i < kObjects; ++i) {
+            const float x = static_cast<float>(i % kColumns) * 10, y = static_cast<float>(i / kColumns) * 10;
+            object* o;
+            if (i % 100 == 50) {
+                auto e = rtc_make<ELARC>();
+                e->flags = kElarcCircular | kElarcWholeEllipse;
+                e->centre = {x + 3, y + 3, 0};
+                e->axis1 = {x + 6, y + 3, 0};
+                e->axis2 = {x + 3, y + 6, 0};
+                e->end = kTwoPi;
+                regen_object(e.get());
+                o = e.release();
+            } else {
+                auto line = rtc_make<XPLINE>();
+                PointNode* head = nullptr;
+                plist_add(&head, Vec3{x + 6, y + 6, 0});
+                plist_add(&head, Vec3{x, y, 0});
+                line->control = head;
+                line->own_box();
+                o = line.release();
+            }
+            out.boxes.push_back(o->box);
+            container_insert(layers[i % 4], o);
+        }
+        out.view = rtc_make<VIEW>();
+        out.view->projection.scale = 10;  // the 5-pixel aperture is half a unit
+        snap_track_changes();
+        out.view->input_flags = kSnapFree | kSnapLineEnd | kSnapCircleCentre | kSnapArcEnd | kSnapGravity |
+                                kSnapIntersection | kSnapVertex;
+        model_attach_view(out.model.get(), out.view.get());
+        return out;
+    }();
+    return d;
+}
+
+void resolve_at(benchmark::State& state, double x, double y) {
+    Drawing& d = drawing();
+    d.view->cursor[0] = x;
+    d.view->cursor[1] = y;
+    for (auto _ : state) {
+        Vec3 p;
+        benchmark::DoNotOptimize(input_resolve_point(d.view.get(), &p));
+        benchmark::DoNotOptimize(p);
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+
+void BM_ResolveLineEnd(benchmark::State& state) { resolve_at(state, 5006.2, 5006.1); }
+BENCHMARK(BM_ResolveLineEnd)->Unit(benchmark::kMillisecond);
+
+void BM_ResolveCircle(benchmark::State& state) { resolve_at(state, 506.0, 5003.0); }  // on the circle of cell 500050
+BENCHMARK(BM_ResolveCircle)->Unit(benchmark::kMillisecond);
+
+void BM_ResolveNothing(benchmark::State& state) { resolve_at(state, 5008.0, 5003.0); }
+BENCHMARK(BM_ResolveNothing)->Unit(benchmark::kMillisecond);
+
+void BM_PickNothingPeer(benchmark::State& state) {
+    Drawing& d = drawing();
+    const Vec3 point = {5008, 5003, 0};
+    for (auto _ : state) benchmark::DoNotOptimize(pick_object_at(d.view.get(), point, nullptr, nullptr));
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_PickNothingPeer)->Unit(benchmark::kMillisecond);
+
+void BM_BoxScanPeer(benchmark::State& state) {
+    Drawing& d = drawing();
+    const Vec3 p = {5003, 5003, 0};
+    for (auto _ : state) {
+        int found = -1;
+        for (size_t i = 0; i < d.boxes.size(); ++i) {
+            const BBox& b = d.boxes[i];
+            if (p.x >= b.min.x - 0.5f && p.x <= b.max.x + 0.5f && p.y >= b.min.y - 0.5f && p.y <= b.max.y + 0.5f)
+                found = static_cast<int>(i);
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

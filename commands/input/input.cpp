@@ -1,0 +1,295 @@
+// The input routines of commands: the step wait and points, distances, angles,
+// boxes and objects taken from it; typed text of in-place entry and the options key.
+#include "commands/input/input.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "commands/input/feedback.h"
+#include "commands/input/snap.h"
+#include "commands/units/length_text.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_input.h"
+#include "model/db/buffer.h"
+#include "model/db/wire.h"
+#include "model/edit/picking.h"
+#include "model/math/scalar.h"
+
+int input_accepted = 1;
+int input_error_code = 0;
+
+namespace {
+
+ViewHost* host() { return view_host(); }
+
+// The VIEW that runs the command now (null when there is none).
+VIEW* current_view(VIEW* fallback) {
+    ViewHost* h = host();
+    if (!h) return fallback;
+    return h->command_view();
+}
+
+// Is `buf` the selection of any VIEW of the drawing?
+bool is_selection(VIEW* view, const buffer* buf) {
+    if (!buf || !view) return false;
+    if (view->selection == buf) return true;
+    MODEL* m = view_drawing(view);
+    if (!m || !m->views) return false;
+    ZDLIST* p = m->views;
+    do {
+        if (rtc_is_a(p, &VIEW::rtc_class) && static_cast<VIEW*>(p)->selection == buf) return true;
+        p = p->next;
+    } while (p && p != m->views);
+    return false;
+}
+
+int no_options(VIEW**) { return 0; }
+
+}  // namespace
+
+int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, char* text,
+               size_t capacity, int32_t flags, uint32_t help_id) {
+    VIEW* view = *view_ref;
+    ViewHost* h = host();
+    if (!view || !h) return kStepCancelled;
+    if (text && capacity) text[0] = 0;
+    h->update_window(view);
+    if (DocInputState* st = view_input_state(view)) {
+        st->prompt_id = prompt_id;
+        st->on_move = on_move;
+        st->on_options = on_options;
+        st->flags = flags;
+        st->text_buffer = text;
+        st->text_capacity = text ? capacity : 0;
+        st->help_id = help_id;
+        st->text_font = nullptr;
+        st->text_object = nullptr;
+    }
+    status_prompt(static_cast<int>(prompt_id));
+    int code = h->wait_step();
+    VIEW* now = current_view(nullptr);
+    *view_ref = now;
+    if (now && now->cursor_shown) {
+        h->show_cursor_mark(now, false, true);
+        h->update_window(now);
+    }
+    status_prompt(-1);
+    return code;
+}
+
+int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, Vec3* out,
+                uint32_t help_id) {
+    for (;;) {
+        char text[kTypedTextSize];
+        int code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 1, help_id);
+        if (code != 0) return code;
+        VIEW* view = *view_ref;
+        if (!view) return kStepCancelled;
+        if (text[0]) {
+            double x, y, z;
+            if (std::sscanf(text, "%lg %lg %lg", &x, &y, &z) == 3 && std::isfinite(x) && std::isfinite(y) &&
+                std::isfinite(z)) {
+                *out = Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+                view->last_point = *out;
+                return 0;
+            }
+            continue;
+        }
+        Vec3 p;
+        if (input_resolve_point(view, &p)) {
+            *out = p;
+            view->last_point = p;
+            return 0;
+        }
+    }
+}
+
+int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mode, InputMoveFn on_move,
+                   InputOptionsFn on_options, double* out, uint32_t help_id) {
+    char text[kTypedTextSize];
+    int code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 0, help_id);
+    if (code != 0) return code;
+    VIEW* view = *view_ref;
+    if (!view) return kStepCancelled;
+    if (text[0]) {
+        // A plain number is in the view's unit (inches give 25.4 each); feet-and-inch
+        // text is read as such, into millimetres.
+        double v;
+        const char* end = text + std::strlen(text);
+        const char* first = text;
+        while (first < end && (*first == ' ' || *first == '\t')) ++first;
+        const char* last = end;
+        while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
+        if (plain_real_parse(first, last, &v)) {
+            if (view->length_unit != 0) v *= 25.4;
+        } else if (!typed_distance_parse(text, &v)) {
+            return kStepRefused;
+        }
+        *out = v;
+        return 0;
+    }
+    Vec3 p;
+    if (!input_resolve_point(view, &p)) return kStepRefused;
+    Vec3 a, b;
+    world_to_view(&view->projection, base, &a);
+    world_to_view(&view->projection, p, &b);
+    double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+    switch (mode) {
+        case 0: *out = std::sqrt(dx * dx + dy * dy); break;
+        case 1: *out = std::fabs(dy); break;
+        case 2: *out = std::fabs(dx); break;
+        default: *out = 0.0; break;
+    }
+    view->last_point = p;
+    return 0;
+}
+
+int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference, uint32_t prompt_id, InputMoveFn on_move,
+                InputOptionsFn on_options, double* out, uint32_t help_id) {
+    for (;;) {
+        char text[kTypedTextSize];
+        int code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 0, help_id);
+        if (code != 0) return code;
+        VIEW* view = *view_ref;
+        if (!view) return kStepCancelled;
+        if (text[0]) {
+            double v;
+            if (!plain_real_parse(text, text + std::strlen(text), &v)) {
+                // Blanks around the number are allowed.
+                if (std::sscanf(text, "%lf", &v) != 1 || !std::isfinite(v)) continue;
+            }
+            *out = view->degrees ? deg_to_rad(v) : v;
+            return 0;
+        }
+        Vec3 p;
+        if (!input_resolve_point(view, &p)) continue;
+        Vec3 c, r, q;
+        world_to_view(&view->projection, centre, &c);
+        world_to_view(&view->projection, reference, &r);
+        world_to_view(&view->projection, p, &q);
+        c.z = r.z = q.z = 0;
+        view->last_point = p;
+        *out = angle_between(c, r, q);
+        return 0;
+    }
+}
+
+int input_box(VIEW** view_ref, InputOptionsFn on_options, Vec3* c1, Vec3* c2, uint32_t help_id) {
+    int code = input_point(view_ref, kPromptFirstCorner, cursor_draw_crosshair, on_options, c1, help_id);
+    if (code != 0) return code;
+    input_set_point(*view_ref, *c1, 0);
+    return input_point(view_ref, kPromptOtherCorner, cursor_draw_rubber_box, on_options, c2, help_id);
+}
+
+int input_object(VIEW** view_ref, buffer** buf, Vec3* point) {
+    VIEW* view = *view_ref;
+    if (!view) return kStepCancelled;
+    if (*buf && !is_selection(view, *buf)) buffer_free(buf);
+    *buf = nullptr;
+    if (view->selection && buffer_has_objects(view->selection)) {
+        *buf = view->selection;
+        return 0;
+    }
+    int code = 0;
+    *buf = input_pick_objects(view_ref, point, &code);
+    return code;
+}
+
+buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
+    VIEW* view = *view_ref;
+    *code = 0;
+    if (!view) {
+        *code = kStepCancelled;
+        return nullptr;
+    }
+    buffer* buf = buffer_new();
+    if (!buf) {
+        *code = 8;
+        return nullptr;
+    }
+    // Exact clicks: no grid, no snaps. The settings go back to this VIEW, wherever
+    // the command ends.
+    VIEW* owner = view;
+    const int32_t grid = owner->grid_on, flags = owner->input_flags, step = owner->step_select;
+    owner->grid_on = 0;
+    owner->input_flags = kSnapFree;
+    owner->step_select = 0;
+    int c = 0;
+    while (!buffer_has_objects(buf)) {
+        c = input_point(view_ref, kPromptSelectObject, cursor_draw_snap_box, no_options, point, kHelpSelectObject);
+        if (c != 0) break;
+        c = pick_objects_at(*view_ref, buf, *point, nullptr);
+        if (c != 0) break;
+    }
+    owner->grid_on = grid;
+    owner->input_flags = flags;
+    owner->step_select = step;
+    if (!buffer_has_objects(buf)) buffer_free(&buf);
+    *code = c != 0 ? c : (buf ? 0 : 2);
+    return buf;
+}
+
+void input_finish(VIEW* view, buffer* buf) {
+    if (buf && !is_selection(view, buf)) buffer_free(&buf);
+    if (view) view_set_input_mode(view, 0);
+}
+
+int input_set_point(VIEW* view, const Vec3& point, int slot) {
+    DocInputState* st = view_input_state(view);
+    if (!st || slot < 0 || slot >= kInputPoints) return 13;
+    st->points[slot] = point;
+    return 0;
+}
+
+void input_clear_last_point(VIEW* view) {
+    if (DocInputState* st = view_input_state(view)) st->phantom_objects = nullptr;
+}
+
+void input_set_last_point(VIEW* view, RTC* objects, const Vec3& base) {
+    if (DocInputState* st = view_input_state(view)) {
+        st->phantom_objects = objects;
+        st->phantom_base = base;
+    }
+    input_accepted = 1;
+}
+
+int typed_input_char(VIEW* view, int ch) {
+    input_accepted = 1;
+    DocInputState* st = view_input_state(view);
+    if (!st || !st->text_object || !rtc_is_a(st->text_object, &TEXT2::rtc_class)) return 0;
+    TEXT2* t = static_cast<TEXT2*>(st->text_object);
+    try {
+        if (ch == kKeyBackspace) {
+            if (!t->text.empty()) t->text.pop_back();
+        } else {
+            t->text.push_back(static_cast<char>(ch));
+        }
+    } catch (...) {
+        input_accepted = 0;
+        input_error_code = 8;
+        return kStepRefused;
+    }
+    return 0;
+}
+
+int typed_input_submit(VIEW** view_ref) {
+    VIEW* view = view_ref ? *view_ref : nullptr;
+    DocInputState* st = view_input_state(view);
+    if (!st || !st->on_options) {
+        input_error_code = 13;
+        return 0;
+    }
+    TEXT2* t = st->text_object && rtc_is_a(st->text_object, &TEXT2::rtc_class) ? static_cast<TEXT2*>(st->text_object)
+                                                                                 : nullptr;
+    if (t) view->saved_text = t->text;
+    int changed = st->on_options(view_ref);
+    if (changed) {
+        if (t) t->text = view->saved_text;
+        return 1;
+    }
+    view->saved_text.clear();
+    return 0;
+}
+
+void input_install_hooks() { view_input_set_typed_hooks(typed_input_char, typed_input_submit); }
