@@ -1,0 +1,37 @@
+// Shows an image window scrolled into a test picture and writes it to a PNG (for
+// screenshots under Xvfb at the screen's depth; not a test).
+#include <QApplication>
+#include <QMainWindow>
+#include <QScreen>
+#include <cmath>
+#include <vector>
+
+#include "shell/core/image_block.h"
+#include "shell/image/imgdoc.h"
+#include "shell/image/iview.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : "image_view.png";
+    const int w = 640, h = 480;
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double r = std::hypot(x - 320.0, y - 240.0);
+            uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+            p[0] = static_cast<uint8_t>(x * 255 / w);
+            p[1] = static_cast<uint8_t>(127 + 127 * std::sin(r / 18));
+            p[2] = static_cast<uint8_t>(y * 255 / h);
+        }
+    CImgDoc doc(nullptr);
+    doc.set_image(image_block_from_packed(rgb.data(), w, h), w, h);
+    QMainWindow win;
+    auto* view = new CIView(&doc);
+    win.setCentralWidget(view);
+    win.setWindowTitle(QString("Image - depth %1").arg(view->depth()));
+    win.resize(420, 320);
+    win.show();
+    view->scroll_to(150, 120);
+    QApplication::processEvents();
+    return win.grab().save(out) ? 0 : 1;
+}
