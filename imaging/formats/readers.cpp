@@ -51,11 +51,9 @@ int slurp(ImageReadFn read, ImageSeekFn seek, void* context, ImageReader* r) {
     return 0;
 }
 
-ImageReader* open_stream(Decode decode, ImageReadFn read, ImageSeekFn seek, void* context,
-                         int32_t* width, int32_t* height, int* error) {
-    int e = kImageNoMemory;
-    ImageReader* r = new (std::nothrow) ImageReader;
-    if (r && (e = slurp(read, seek, context, r)) == 0) e = decode(r->data, r->size, &r->image);
+// Hands out a reader whose open step answered `e`: the size on success, null and
+// nothing left on failure.
+ImageReader* finish_open(ImageReader* r, int e, int32_t* width, int32_t* height, int* error) {
     if (error) *error = e;
     if (e) {
         delete r;
@@ -64,6 +62,14 @@ ImageReader* open_stream(Decode decode, ImageReadFn read, ImageSeekFn seek, void
     if (width) *width = r->image.width;
     if (height) *height = r->image.height;
     return r;
+}
+
+ImageReader* open_stream(Decode decode, ImageReadFn read, ImageSeekFn seek, void* context,
+                         int32_t* width, int32_t* height, int* error) {
+    int e = kImageNoMemory;
+    ImageReader* r = new (std::nothrow) ImageReader;
+    if (r && (e = slurp(read, seek, context, r)) == 0) e = decode(r->data, r->size, &r->image);
+    return finish_open(r, e, width, height, error);
 }
 
 int copy_out(ImageReader* r, uint8_t* pixels) {
@@ -89,31 +95,18 @@ ImageReader* jpg_open_memory(const uint8_t* data, size_t size, int32_t* width, i
     int e = kImageNoMemory;
     ImageReader* r = new (std::nothrow) ImageReader;
     if (r) e = jpg_decode(data, size, &r->image);
-    if (error) *error = e;
-    if (e) {
-        delete r;
-        return nullptr;
-    }
-    if (width) *width = r->image.width;
-    if (height) *height = r->image.height;
-    return r;
+    return finish_open(r, e, width, height, error);
 }
 
 ImageReader* cel_open_memory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
                              int* error) {
     int e = kImageNoMemory;
     ImageReader* r = new (std::nothrow) ImageReader;
-    if (r) e = cel_decode(data, size, 0, &r->image);
-    if (error) *error = e;
-    if (e) {
-        delete r;
-        return nullptr;
+    if (r && (e = cel_decode(data, size, 0, &r->image)) == 0) {
+        r->data = data;  // kept for the other frames
+        r->size = size;
     }
-    r->data = data;
-    r->size = size;
-    if (width) *width = r->image.width;
-    if (height) *height = r->image.height;
-    return r;
+    return finish_open(r, e, width, height, error);
 }
 
 int bmp_read_rgb24(ImageReader* reader, uint8_t* pixels) { return copy_out(reader, pixels); }
