@@ -183,3 +183,61 @@ TEST(ImageBlock, ProposedNamesAndSaveExtensions) {
 }
 
 }  // namespace
+
+#include "shell/core/page_setup.h"
+
+namespace {
+
+PageSetupModel a4_model(double iw, double ih) {
+    PageSetupModel m;
+    m.minimum = {250, 250, 250, 250};
+    m.image_w = iw, m.image_h = ih;
+    return m;
+}
+
+TEST(PageSetup, FullPageTakesTheMinimumMarginsAndKeepsProportions) {
+    PageSetupModel m = a4_model(3, 2);
+    m.full_page = true;
+    m.settle();
+    EXPECT_EQ(m.left, 250);
+    EXPECT_EQ(m.top, 250);
+    EXPECT_EQ(m.right, 250);
+    EXPECT_NEAR(m.area_w() / m.area_h(), 1.5, 1e-9);
+}
+
+TEST(PageSetup, ThreeToTwoStaysThreeToTwoWhateverIsTyped) {
+    PageSetupModel m = a4_model(3, 2);
+    m.full_page = false;
+    m.settle();
+    const struct {
+        int field;
+        double mm;
+    } typed[] = {{0, 40}, {1, 10}, {2, 60}, {3, 5}, {4, 150}, {5, 80}, {0, 1000}, {4, 0}};
+    for (const auto& t : typed) {
+        m.type(t.field, t.mm);
+        if (m.area_h() > 1) {
+            EXPECT_NEAR(m.area_w() / m.area_h(), 1.5, 1e-6) << t.field << " " << t.mm;
+        }
+        EXPECT_GE(m.left, 250);
+        EXPECT_GE(m.right, 250 - 1e-9);
+        EXPECT_GE(m.bottom, 250 - 1e-9);
+    }
+}
+
+TEST(PageSetup, CentringAndUnits) {
+    PageSetupModel m = a4_model(1, 1);
+    m.full_page = false;
+    m.centre = true;
+    m.settle();
+    EXPECT_NEAR(m.left, m.right, 1e-9);
+    EXPECT_NEAR(m.top, m.bottom, 1e-9);
+    EXPECT_NEAR(m.area_w(), m.area_h(), 1e-9);
+    m.centre = false;
+    m.left = 1000;
+    m.set_units(0);
+    EXPECT_NEAR(m.field(0), 25.4, 1e-9);
+    m.set_units(1);
+    EXPECT_NEAR(m.field(0), 1.0, 1e-12);
+}
+
+}  // namespace
