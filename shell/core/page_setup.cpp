@@ -42,10 +42,16 @@ void PageSetupModel::keep_proportions(bool horizontal_changed) {
     }
 }
 
-void PageSetupModel::apply_centre() {
+void PageSetupModel::apply_centre(int typed) {
     const double iw = image_w > kTiny ? image_w : 1, ih = image_h > kTiny ? image_h : 1;
-    const double mh = std::max({left, right, double(minimum.left), double(minimum.right)});
-    const double mv = std::max({top, bottom, double(minimum.top), double(minimum.bottom)});
+    // The margin on each axis: the one typed (against the opposite minimum), else the
+    // smaller of the two, never below either minimum.
+    const double min_h = std::max(minimum.left, minimum.right), min_v = std::max(minimum.top, minimum.bottom);
+    double mh = std::max(min_h, std::min(left, right)), mv = std::max(min_v, std::min(top, bottom));
+    if (typed == 0) mh = std::max(left, double(minimum.right));
+    if (typed == 1) mh = std::max(right, double(minimum.left));
+    if (typed == 2) mv = std::max(top, double(minimum.bottom));
+    if (typed == 3) mv = std::max(bottom, double(minimum.top));
     const double fw = std::max(0.0, paper_w - 2 * mh), fh = std::max(0.0, paper_h - 2 * mv);
     const double k = std::min(fw / iw, fh / ih);
     left = right = (paper_w - k * iw) / 2;
@@ -60,7 +66,7 @@ void PageSetupModel::settle() {
         top = std::max(top, double(minimum.top)), bottom = std::max(bottom, double(minimum.bottom));
     }
     if (centre) {
-        apply_centre();
+        apply_centre(-1);
         return;
     }
     // Fit the image into what the margins leave: the tighter side decides.
@@ -95,7 +101,7 @@ void PageSetupModel::type(int which, double value) {
         default: return;
     }
     if (centre) {
-        apply_centre();
+        apply_centre(which);
         return;
     }
     keep_proportions(which == 0 || which == 1 || which == 4);

@@ -32,5 +32,5 @@ struct PageSetupModel {
 
   private:
     void keep_proportions(bool horizontal_changed);
-    void apply_centre();
+    void apply_centre(int typed);
 };

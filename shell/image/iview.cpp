@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
@@ -16,6 +18,7 @@
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/image/imgdoc.h"
+#include "shell/image/page_setup_dlg.h"
 
 namespace {
 
@@ -201,8 +204,51 @@ bool CIView::print(QPrinter* printer) {
     return p.end();
 }
 
+bool CIView::page_setup(QPrinter* printer) {
+    if (!printer) return false;
+    const int page_orientation =
+        printer->pageLayout().orientation() == QPageLayout::Landscape ? kLandscape : kPortrait;
+    margins_follow_orientation(&margins, &orientation, page_orientation);
+    PageSetupModel m;
+    const QSizeF paper = printer->pageLayout().fullRectPoints().size();  // points
+    m.paper_w = paper.width() * 1000 / 72;
+    m.paper_h = paper.height() * 1000 / 72;
+    const QMarginsF min = printer->pageLayout().minimumMargins();
+    const double k = printer->pageLayout().units() == QPageLayout::Inch ? 1000 : 1000 / 25.4;
+    m.minimum = {int32_t(min.left() * k), int32_t(min.top() * k), int32_t(min.right() * k), int32_t(min.bottom() * k)};
+    m.left = margins.left, m.top = margins.top, m.right = margins.right, m.bottom = margins.bottom;
+    m.full_page = false;
+    m.image_w = doc_ && doc_->has_image() ? doc_->width() : 1;
+    m.image_h = doc_ && doc_->has_image() ? doc_->height() : 1;
+    QImage preview;
+    if (doc_ && doc_->has_image())
+        preview = QImage(doc_->pixels(), doc_->width(), doc_->height(),
+                         static_cast<int>(image_block_row_pixels(doc_->width()) * 3), QImage::Format_BGR888);
+    CPageLayoutDlg dlg(&m, &preview, 321, this);
+    if (dlg.DoModal() != IDOK) return false;
+    margins = m.margins();
+    orientation = dlg.landscape() ? kLandscape : kPortrait;
+    printer->setPageOrientation(dlg.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    return true;
+}
+
+bool CIView::print_with_dialog(QPrinter* printer) {
+    if (!printer || !doc_ || !doc_->can_use_image()) return false;
+    QPrintDialog dlg(printer, this);
+    dlg.setMinMax(1, 1);
+    return dlg.exec() == QDialog::Accepted && print(printer);
+}
+
+bool CIView::print_preview(QPrinter* printer) {
+    if (!printer || !doc_ || !doc_->can_use_image()) return false;
+    QPrintPreviewDialog dlg(printer, this);
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
+    return dlg.exec() == QDialog::Accepted;
+}
+
 bool CIView::OnCmdMsg(int id, CCmdUI* ui) {
-    if (id != ID_EDIT_COPY && id != ID_FILE_PRINT) return doc_ && doc_->OnCmdMsg(id, ui);
+    if (id != ID_EDIT_COPY && id != ID_FILE_PRINT && id != ID_FILE_PRINT_PREVIEW)
+        return doc_ && doc_->OnCmdMsg(id, ui);
     const bool on = doc_ && doc_->can_use_image();
     if (ui) {
         ui->Enable(on);

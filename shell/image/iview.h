@@ -13,6 +13,8 @@
 #include "shell/core/page_layout.h"
 
 class CImgDoc;
+inline constexpr int ID_FILE_PAGE_SETUP = 57605;
+inline constexpr int ID_FILE_PRINT_PREVIEW = 57609;
 class QPrinter;
 
 class CIView : public QAbstractScrollArea, public CCmdTarget {
@@ -42,6 +44,13 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
     // Prints the image on one page, fitted inside the margins; false when nothing
     // could be printed.
     bool print(QPrinter* printer);
+    // Page Setup: the image page setup dialog over the margins and the printer's
+    // minimum margins; true on OK (the margins and orientation are then taken).
+    bool page_setup(QPrinter* printer);
+    // Print and Print Preview through Qt's print dialogs (the printer is the
+    // application's, kept by the caller).
+    bool print_with_dialog(QPrinter* printer);
+    bool print_preview(QPrinter* printer);
 
     bool OnCmdMsg(int id, CCmdUI* ui) override;
 

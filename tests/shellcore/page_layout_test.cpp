@@ -225,13 +225,18 @@ TEST(PageSetup, ThreeToTwoStaysThreeToTwoWhateverIsTyped) {
 }
 
 TEST(PageSetup, CentringAndUnits) {
-    PageSetupModel m = a4_model(1, 1);
+    PageSetupModel m = a4_model(4, 3);
     m.full_page = false;
+    m.settle();  // proportions first: a deep bottom margin
     m.centre = true;
     m.settle();
+    EXPECT_GT(m.area_w(), 0);
     EXPECT_NEAR(m.left, m.right, 1e-9);
     EXPECT_NEAR(m.top, m.bottom, 1e-9);
-    EXPECT_NEAR(m.area_w(), m.area_h(), 1e-9);
+    EXPECT_NEAR(m.area_w() / m.area_h(), 4.0 / 3, 1e-9);
+    m.type(0, 50);  // a typed left margin is kept on both sides
+    EXPECT_NEAR(m.left, 50 / 0.0254, 1e-6);
+    EXPECT_NEAR(m.right, m.left, 1e-9);
     m.centre = false;
     m.left = 1000;
     m.set_units(0);

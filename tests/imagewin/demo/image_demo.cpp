@@ -9,6 +9,7 @@
 #include "shell/core/image_block.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
+#include "shell/image/page_setup_dlg.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -33,5 +34,27 @@ int main(int argc, char** argv) {
     win.show();
     view->scroll_to(150, 120);
     QApplication::processEvents();
+    if (argc > 2) {
+        // The image page setup with Preview on, written instead of the window.
+        bool saved = false;
+        platform_set_modal_hook([&](CDialog& dlg) {
+            dlg.CheckDlgButton(kPagePreview, true);
+            dlg.press(kPagePreview);
+            dlg.CheckDlgButton(kPageCentre, true);
+            dlg.press(kPageCentre);
+            dlg.show();
+            QApplication::processEvents();
+            saved = dlg.grab().save(argv[2]);
+            dlg.press(IDCANCEL);
+        });
+        PageSetupModel m;
+        m.minimum = {170, 170, 170, 170};
+        m.full_page = false;
+        m.image_w = w, m.image_h = h;
+        CPageLayoutDlg dlg(&m, new QImage(doc.pixels(), w, h, static_cast<int>(image_block_row_pixels(w) * 3),
+                                           QImage::Format_BGR888));
+        dlg.DoModal();
+        if (!saved) return 1;
+    }
     return win.grab().save(out) ? 0 : 1;
 }
