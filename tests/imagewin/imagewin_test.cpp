@@ -216,3 +216,26 @@ TEST(ImagePrint, PdfPageShowsTheFittedRectangle) {
 }
 
 }  // namespace
+
+#include "shell/image/image_frame.h"
+
+namespace {
+
+TEST(ImageFrame, CommandsRunAndABusyCloseOnlyAsksTheJobToStop) {
+    write_bmp(dir() + "/frame.bmp", 9, 7);
+    auto doc = std::make_unique<CImgDoc>(nullptr);
+    ASSERT_TRUE(doc->OnOpenDocument((dir() + "/frame.bmp").c_str()));
+    CImgDoc* d = doc.get();
+    auto* frame = new CImgFrame(std::move(doc));
+    frame->show();
+    EXPECT_TRUE(frame->run(ID_EDIT_COPY));
+    EXPECT_EQ(QApplication::clipboard()->image().width(), 9);
+    d->set_busy(true);
+    EXPECT_FALSE(frame->run(ID_EDIT_COPY));
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(d->cancel_requested());
+    d->set_busy(false);
+    EXPECT_TRUE(frame->close());  // not modified: closes without asking
+}
+
+}  // namespace
