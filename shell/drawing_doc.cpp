@@ -17,9 +17,14 @@
 
 namespace {
 
-// The model's modified hook: the model's own flag reaches its document.
+ModelModifiedHook g_previous_modified = nullptr;
+bool g_hook_installed = false;
+
+// The model's modified hook: the model's own flag reaches its document, then the hook
+// chained before it (the snaps' change tracking) runs.
 void doc_modified_hook(MODEL* model, int flag) {
     if (CDoc* doc = CDoc::of(model)) doc->SetModifiedFlag(flag != 0);
+    if (g_previous_modified) g_previous_modified(model, flag);
 }
 
 }  // namespace
@@ -39,7 +44,11 @@ CDoc* CDoc::of(const MODEL* model) {
 
 CDoc::CDoc(CDocTemplate* tmpl) : CDocument(tmpl) {
     engine_.owner = this;
-    if (!g_model_modified_hook) g_model_modified_hook = &doc_modified_hook;
+    if (!g_hook_installed) {
+        g_hook_installed = true;
+        g_previous_modified = g_model_modified_hook;
+        g_model_modified_hook = &doc_modified_hook;
+    }
 }
 
 CDoc::~CDoc() = default;

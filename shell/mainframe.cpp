@@ -4,6 +4,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,6 +37,7 @@ CMainFrame::CMainFrame() {
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
+    setAcceptDrops(true);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) { on_subwindow_activated(w); });
 }
 
@@ -308,6 +312,18 @@ void CMainFrame::resizeEvent(QResizeEvent* e) {
 void CMainFrame::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange) record_placement();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    CMainApp* app = CMainApp::instance();
+    if (!app || app->command_running()) return;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) app->OpenDocumentFile(url.toLocalFile().toStdString());
+    e->acceptProposedAction();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

@@ -62,6 +62,9 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
+    // Files dropped on the window open as if chosen in Open.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
   private:
     void build_bar(const MenuBar& bar, std::vector<QMenu*>* menus);

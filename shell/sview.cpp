@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 
+#include "commands/boolean/boolean_commands.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
@@ -386,6 +387,9 @@ void CSView::mouseMoveEvent(QMouseEvent* e) {
         return;
     }
     CMainApp* app = CMainApp::instance();
+    // In the command view the cursor mark stands for the pointer.
+    const Qt::CursorShape shape = is_command_view() && hasFocus() ? Qt::BlankCursor : Qt::CrossCursor;
+    if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
     if (CCmdInput* tool = app ? app->top_input() : nullptr) {
         if (!is_command_view()) return;
         ShowMark(false);
@@ -482,7 +486,11 @@ int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(a
 // The command functions built so far, by id; every other drawing command has an
 // empty slot.
 std::map<int, CommandFn>& command_slots() {
-    static std::map<int, CommandFn> slots_ = {{ID_ZOOM_WINDOW, &zoom_window_fn}};
+    static std::map<int, CommandFn> slots_ = {
+        {ID_ZOOM_WINDOW, &zoom_window_fn},      {int(kCmdSubtraction), &cmd_subtraction},
+        {int(kCmdIntersection), &cmd_intersection}, {int(kCmdUnion), &cmd_union},
+        {int(kCmdJoinMeshes), &cmd_join_meshes},
+    };
     return slots_;
 }
 }  // namespace

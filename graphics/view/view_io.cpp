@@ -9,10 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "graphics/view/colours.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
+#include "model/file/drawing_file.h"
 #include "model/file/load_context.h"
 #include "model/math/matrix.h"
 #include "model/stream/iorec.h"
@@ -494,4 +496,5 @@ int view_load_method(IOstream* s, RTC* obj) {
 void view_type_register() {
     rtc_class_setup(&VIEW::rtc_class);
     io_set_class_methods(&VIEW::rtc_class, &view_save_method, &view_load_method);
+    g_old_mesh_index_colour = &colour_index_rgb;
 }

@@ -83,3 +83,10 @@ void block_merge(IOstream* s, MODEL* model, MODEL* temp, buffer* selection, int*
 // caller (the document) takes them over. Tests and tools that have no document
 // destroy them with this call. Returns the number destroyed.
 int drawing_file_drop_views(MODEL* model);
+
+// Older files keep a mesh's colour only as a colour index. This routine, when set,
+// gives each mesh read from such a file the red, green and blue of its index; the view
+// library, which owns the colour table, installs colour_index_rgb at start-up
+// (view_type_register). Null: the material colour is left as read.
+using MeshIndexColourFn = void (*)(float rgba[4], int index);
+extern MeshIndexColourFn g_old_mesh_index_colour;

@@ -12,6 +12,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/file/drawing_file.h"
 #include "model/file/load_context.h"
 #include "model/file/record_util.h"
 #include "model/geom/query.h"
@@ -21,6 +22,8 @@
 #include "model/mesh/mesh_block.h"
 #include "model/stream/iorec.h"
 #include "model/material/material.h"
+
+MeshIndexColourFn g_old_mesh_index_colour = nullptr;
 
 namespace {
 
@@ -485,6 +488,11 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
             int32_t more[6];
             io_get_longs(s, more, 6);
         }
+    }
+    if (auto* m = rtc_cast<MESH3>(obj); m && m->material && g_old_mesh_index_colour) {
+        float rgba[4];
+        g_old_mesh_index_colour(rgba, m->colour);
+        for (int i = 0; i < 3; ++i) m->material->colour[i] = rgba[i];
     }
     if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
     return made;

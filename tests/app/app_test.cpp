@@ -17,6 +17,7 @@
 #include "commands/input/support.h"
 #include "graphics/view/view_host.h"
 #include "graphics/view/view_input.h"
+#include "model/db/buffer.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
@@ -366,6 +367,38 @@ TEST_F(AppTest, MainWindowRefusesToCloseWhileACommandWaits) {
     EXPECT_EQ(beeps, 1);
     platform_set_beep_hook(old);
     CSView::SetCommandFunction(15002, nullptr);
+}
+
+TEST_F(AppTest, BlockFileGoesIntoTheActiveDrawingAsOneUndoLevel) {
+    // A block of two lines saved from another drawing.
+    std::unique_ptr<MODEL> src = rtc_make<MODEL>();
+    auto* src_layer = rtc_cast<LAYER>(src->first_child());
+    buffer* sel = buffer_create();
+    for (float y : {0.0f, 5.0f}) {
+        std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+        plist_add(&line->control, {10, y, 0});
+        plist_add(&line->control, {0, y, 0});
+        line->own_box();
+        buffer_add(sel, line.get());
+        ASSERT_EQ(container_insert(src_layer, line.release()), 0);
+    }
+    const std::string path = AppTestEnvironment::file("pair.mcr");
+    ASSERT_EQ(block_file_save(path.c_str(), "pair", src.get(), 0, sel, {0, 0, 0}), 0);
+    buffer_free(&sel);
+
+    CSView* v = active();
+    MODEL* m = view_drawing(v->view());
+    CONTAINER* layer = v->view()->current_layer;
+    ASSERT_NE(layer, nullptr);
+    const int levels = m->undo_levels;
+    EXPECT_EQ(app->OpenDocumentFile(path), nullptr);
+    int count = 0;
+    for (ZDLIST* n = layer->children; n; n = n->next == layer->children ? nullptr : n->next) ++count;
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(m->undo_levels, levels + 1);
+    EXPECT_TRUE(v->document()->IsModified());
+    cmd_undo(v->view());
+    EXPECT_EQ(layer->children, nullptr);
 }
 
 TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {

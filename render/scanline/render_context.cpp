@@ -1,0 +1,99 @@
+// The render context's lifetime, the scene light list, thread count, the progress
+// record's routines and the step callback of the stages.
+#include "render/scanline/render_context.h"
+
+#include <algorithm>
+#include <new>
+#include <thread>
+
+#include "graphics/raster/raster.h"
+#include "model/db/zobj.h"
+
+namespace {
+std::atomic<int32_t> g_thread_count{0};
+}
+
+RenderContext::~RenderContext() {
+    render_mesh_list_free(&meshes);
+    render_lights_free(this);
+    if (draft_image) {
+        if (render_target && render_target != target) image_dc_free(render_target);
+        image_free(draft_image);
+    }
+    draft_image = nullptr;
+    render_target = nullptr;
+    // Private copies: no parent link, so they leave no container behind.
+    for (auto& c : copies)
+        if (auto* z = dynamic_cast<ZOBJ*>(c.get())) z->parent = nullptr;
+}
+
+RenderLight* render_light_add(RenderContext* ctx, const Vec3* position, const float colour[4]) {
+    auto* l = new (std::nothrow) RenderLight();
+    if (!l) return nullptr;
+    if (position) l->position = *position;
+    if (colour)
+        for (int i = 0; i < 4; ++i) l->colour[i] = colour[i];
+    l->next = ctx->lights;
+    ctx->lights = l;
+    return l;
+}
+
+void render_lights_free(RenderContext* ctx) {
+    while (ctx->lights) {
+        RenderLight* n = ctx->lights->next;
+        delete ctx->lights;
+        ctx->lights = n;
+    }
+}
+
+void render_set_thread_count(int32_t n) {
+    g_thread_count = std::max(0, n);
+}
+
+int32_t render_thread_count() {
+    const int32_t n = g_thread_count.load();
+    if (n > 0) return n;
+    const unsigned hw = std::thread::hardware_concurrency();
+    return hw ? static_cast<int32_t>(std::min(hw, 256u)) : 1;
+}
+
+int render_step(void* c, int64_t) {
+    auto* ctx = static_cast<RenderContext*>(c);
+    RenderProgress* p = ctx->progress;
+    if (!p) return 0;
+    if (render_stopped(p)) return 1;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    return render_progress_step(p);
+}
+
+int render_progress_set(RenderProgress* p, int32_t current, int32_t total, int32_t phase) {
+    if (!p) return 0;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    p->current = current;
+    p->total = total;
+    p->phase = phase;
+    if (!p->progress) return 0;
+    const int r = p->progress(current, total, phase, p->context);
+    if (r) p->stop = true;
+    return r;
+}
+
+int render_progress_step(RenderProgress* p) {
+    if (!p) return 0;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    return render_progress_set(p, p->current + 1, p->total, p->phase);
+}
+
+int render_progress_set_current(RenderProgress* p, int32_t current) {
+    if (!p) return 0;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    return render_progress_set(p, current, p->total, p->phase);
+}
+
+int render_progress_rows(RenderProgress* p, int32_t first, int32_t last) {
+    if (!p || !p->row_done) return 0;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    const int r = p->row_done(p->target, first, last, p->context);
+    if (r) p->stop = true;
+    return r;
+}

@@ -1,0 +1,425 @@
+// Face and corner normals of a face block (faceted, smooth, smoothing groups, smooth
+// by crease angle) and the renderer's private copy of a block.
+#include "render/scanline/render_mesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <numeric>
+
+#include "model/db/solid.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "render/scanline/render_context.h"
+
+namespace {
+
+constexpr int kPollEvery = 512;
+
+Vec3d sub(const Vec3d& a, const Vec3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3d cross(const Vec3d& a, const Vec3d& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Unit vector, or zero for a vector without length (a face without area, or normals
+// that cancel out): a zero normal shades as unlit instead of spreading NaN.
+Vec3 unit_or_zero(const Vec3d& v) {
+    const double len = std::sqrt(dot(v, v));
+    if (!(len > 0.0) || !std::isfinite(len)) return {0, 0, 0};
+    return {static_cast<float>(v.x / len), static_cast<float>(v.y / len),
+            static_cast<float>(v.z / len)};
+}
+
+void grow(BBox* box, const Vec3d& p) {
+    const auto x = static_cast<float>(p.x), y = static_cast<float>(p.y),
+               z = static_cast<float>(p.z);
+    box->min.x = std::min(box->min.x, x);
+    box->min.y = std::min(box->min.y, y);
+    box->min.z = std::min(box->min.z, z);
+    box->max.x = std::max(box->max.x, x);
+    box->max.y = std::max(box->max.y, y);
+    box->max.z = std::max(box->max.z, z);
+}
+
+// Small union-find over the faces around one vertex.
+struct Groups {
+    std::vector<int32_t> parent;
+    void reset(size_t n) {
+        parent.resize(n);
+        std::iota(parent.begin(), parent.end(), 0);
+    }
+    int32_t find(int32_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    }
+    void join(int32_t a, int32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    }
+};
+
+struct Topology {
+    const MeshFaceBlock* block;
+    const Vec3d* pos;
+    size_t nv;
+};
+
+// Corners a, b, c of face f; false when its edges name no valid triangle.
+bool face_corners(const Topology& t, size_t f, int32_t out[3]) {
+    const MeshFace& face = t.block->faces[f];
+    const auto ne = static_cast<int64_t>(t.block->edges.size());
+    for (int k = 0; k < 2; ++k)
+        if (face.e[k] < 0 || face.e[k] >= ne) return false;
+    const MeshEdge& e0 = t.block->edges[face.e[0]];
+    const MeshEdge& e1 = t.block->edges[face.e[1]];
+    const bool share = e0.v[0] == e1.v[0] || e0.v[0] == e1.v[1] || e0.v[1] == e1.v[0] ||
+                       e0.v[1] == e1.v[1];
+    if (!share) return false;
+    edge_pair_vertices(e0, e1, &out[0], &out[1], &out[2]);
+    for (int k = 0; k < 3; ++k)
+        if (out[k] < 0 || static_cast<size_t>(out[k]) >= t.nv) return false;
+    return true;
+}
+
+int poll(RenderStepFn step, void* ctx, int64_t count) {
+    return step && step(ctx, count) != 0;
+}
+
+// Groups of the faces around vertex v (local group number per face in `group`, the
+// count returned): one for all faces (smooth always), masks sharing bits (smoothing
+// groups; a face without a mask alone), or runs of neighbours meeting at no more than
+// the crease angle.
+int32_t vertex_groups(const Topology& t, size_t v, const int32_t* fs, int32_t n,
+                      const std::vector<Vec3d>& raw, bool by_angle, bool by_groups, double crease,
+                      Groups& groups, int32_t* group) {
+    groups.reset(static_cast<size_t>(n));
+    if (by_angle) {
+        for (int32_t i = 0; i < n; ++i) {
+            const MeshFace& fi = t.block->faces[fs[i]];
+            for (int32_t j = i + 1; j < n; ++j) {
+                const MeshFace& fj = t.block->faces[fs[j]];
+                bool neighbours = false;
+                for (int a = 0; a < 3 && !neighbours; ++a)
+                    for (int b = 0; b < 3 && !neighbours; ++b) {
+                        if (fi.e[a] != fj.e[b] || fi.e[a] < 0 ||
+                            fi.e[a] >= static_cast<int32_t>(t.block->edges.size()))
+                            continue;
+                        const MeshEdge& e = t.block->edges[fi.e[a]];
+                        neighbours = e.v[0] == static_cast<int32_t>(v) ||
+                                     e.v[1] == static_cast<int32_t>(v);
+                    }
+                if (!neighbours) continue;
+                const double la = std::sqrt(dot(raw[fs[i]], raw[fs[i]]));
+                const double lb = std::sqrt(dot(raw[fs[j]], raw[fs[j]]));
+                double angle = 0.0;
+                if (la >= 1e-20 && lb >= 1e-20)
+                    angle = std::acos(std::clamp(dot(raw[fs[i]], raw[fs[j]]) / (la * lb), -1.0, 1.0));
+                if (!(angle > crease)) groups.join(i, j);
+            }
+        }
+    } else if (by_groups) {
+        for (int32_t i = 0; i < n; ++i) {
+            const auto mi = static_cast<uint32_t>(t.block->faces[fs[i]].word);
+            if (!mi) continue;
+            for (int32_t j = i + 1; j < n; ++j)
+                if (mi & static_cast<uint32_t>(t.block->faces[fs[j]].word)) groups.join(i, j);
+        }
+    } else {
+        for (int32_t i = 1; i < n; ++i) groups.join(0, i);
+    }
+    // Number the groups in order of their first face.
+    int32_t count = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t r = groups.find(i);
+        group[i] = r == i ? count++ : group[r];
+    }
+    return count;
+}
+
+// Runs fn(chunk) over chunks of `n` items: on `threads` threads when the caller's step
+// callback is safe to call from them (the renderer's is), else in order on this one.
+template <class Fn>
+void chunked(int32_t threads, size_t n, size_t chunk, Fn&& fn) {
+    const auto chunks = static_cast<int64_t>((n + chunk - 1) / chunk);
+    if (threads <= 1) {
+        for (int64_t c = 0; c < chunks; ++c) fn(c);
+        return;
+    }
+    render_parallel_for(threads, chunks, fn);
+}
+
+int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRecord>* pool,
+                 std::vector<int32_t>* corners, std::vector<Vec3>* face_normals,
+                 RenderStepFn step, void* ctx, int64_t* running, bool faceted, bool force_angle,
+                 const BoundsGrowth* bounds, int32_t threads) {
+    const size_t nf = t.block->faces.size();
+    const uint32_t flags = m ? m->flags : kMaterialSmoothAlways;
+    if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
+        faceted = true;
+    const int64_t base = running ? *running : 0;
+    std::vector<int32_t> vtx(nf * 3, -1);
+    std::vector<Vec3d> raw(nf);
+    pool->clear();
+    corners->assign(nf * 3, -1);
+    if (face_normals) face_normals->assign(nf, Vec3{0, 0, 0});
+    // Corners and area-weighted face normals, in chunks of the polling interval.
+    std::atomic<bool> stopped{false};
+    chunked(threads, nf, kPollEvery, [&](int64_t c) {
+        if (stopped) return;
+        const size_t f0 = static_cast<size_t>(c) * kPollEvery;
+        if (poll(step, ctx, base + static_cast<int64_t>(f0))) {
+            stopped = true;
+            return;
+        }
+        for (size_t f = f0; f < std::min(nf, f0 + kPollEvery); ++f) {
+            int32_t cn[3];
+            if (!face_corners(t, f, cn)) {
+                raw[f] = {0, 0, 0};
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) vtx[f * 3 + k] = cn[k];
+            const Vec3d& a = t.pos[cn[0]];
+            raw[f] = cross(sub(t.pos[cn[1]], a), sub(t.pos[cn[2]], a));
+            if (!std::isfinite(raw[f].x) || !std::isfinite(raw[f].y) || !std::isfinite(raw[f].z))
+                raw[f] = {0, 0, 0};
+            if (face_normals) (*face_normals)[f] = unit_or_zero(raw[f]);
+        }
+    });
+    if (stopped) return -1;
+    if (bounds && bounds->box)
+        for (size_t f = 0; f < nf; ++f)
+            for (int k = 0; k < 3 && vtx[f * 3] >= 0; ++k) {
+                Vec3d p = t.pos[vtx[f * 3 + k]];
+                if (bounds->matrix) mat_xform_point_d(&p, &p, bounds->matrix);
+                if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+                    grow(bounds->box, p);
+            }
+    if (faceted) {
+        // One record per face (zero for a face that names no triangle).
+        pool->resize(nf);
+        chunked(threads, nf, 16384, [&](int64_t c) {
+            for (size_t f = static_cast<size_t>(c) * 16384; f < std::min(nf, (c + 1) * size_t{16384}); ++f) {
+                const Vec3 n = unit_or_zero(raw[f]);
+                (*pool)[f].v[0] = n.x;
+                (*pool)[f].v[1] = n.y;
+                (*pool)[f].v[2] = n.z;
+                if (vtx[f * 3] >= 0)
+                    for (int k = 0; k < 3; ++k) (*corners)[f * 3 + k] = static_cast<int32_t>(f);
+            }
+        });
+    } else {
+        // Faces around each vertex (start offsets, then face numbers in face order).
+        std::vector<int32_t> start(t.nv + 1, 0);
+        for (size_t i = 0; i < nf * 3; ++i)
+            if (vtx[i] >= 0) ++start[static_cast<size_t>(vtx[i]) + 1];
+        for (size_t v = 0; v < t.nv; ++v) start[v + 1] += start[v];
+        std::vector<int32_t> around(static_cast<size_t>(start[t.nv]));
+        {
+            std::vector<int32_t> fill(start.begin(), start.end() - 1);
+            for (size_t i = 0; i < nf * 3; ++i)
+                if (vtx[i] >= 0) around[fill[vtx[i]]++] = static_cast<int32_t>(i / 3);
+        }
+        const bool by_angle = (flags & kMaterialSmoothByAngle) || force_angle;
+        const bool by_groups = !by_angle && (flags & kMaterialSmoothGroups);
+        const double crease = m ? m->smoothing_angle : kDefaultSmoothingAngle;
+        // Pass 1: the group of every face around every vertex, and the record count of
+        // each vertex; pass 2 fills the records at their place in vertex order.
+        std::vector<int32_t> group(around.size());
+        std::vector<int32_t> records(t.nv + 1, 0);
+        constexpr size_t kVertexChunk = 8192;
+        chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
+            Groups groups;
+            for (size_t v = static_cast<size_t>(c) * kVertexChunk;
+                 v < std::min(t.nv, (c + 1) * kVertexChunk); ++v) {
+                const int32_t n = start[v + 1] - start[v];
+                if (n == 0) continue;
+                records[v + 1] = vertex_groups(t, v, around.data() + start[v], n, raw, by_angle,
+                                               by_groups, crease, groups, group.data() + start[v]);
+            }
+        });
+        for (size_t v = 0; v < t.nv; ++v) records[v + 1] += records[v];
+        pool->resize(static_cast<size_t>(records[t.nv]));
+        chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
+            std::vector<Vec3d> sums;
+            for (size_t v = static_cast<size_t>(c) * kVertexChunk;
+                 v < std::min(t.nv, (c + 1) * kVertexChunk); ++v) {
+                const int32_t n = start[v + 1] - start[v];
+                const int32_t r = records[v + 1] - records[v];
+                if (n == 0) continue;
+                const int32_t* fs = around.data() + start[v];
+                const int32_t* g = group.data() + start[v];
+                sums.assign(static_cast<size_t>(r), Vec3d{0, 0, 0});
+                for (int32_t i = 0; i < n; ++i) {
+                    Vec3d& sum = sums[g[i]];
+                    sum = {sum.x + raw[fs[i]].x, sum.y + raw[fs[i]].y, sum.z + raw[fs[i]].z};
+                }
+                for (int32_t k = 0; k < r; ++k) {
+                    const Vec3 nn = unit_or_zero(sums[k]);
+                    ShadeRecord& rec = (*pool)[records[v] + k];
+                    rec.v[0] = nn.x;
+                    rec.v[1] = nn.y;
+                    rec.v[2] = nn.z;
+                }
+                for (int32_t i = 0; i < n; ++i) {
+                    const auto f = static_cast<size_t>(fs[i]);
+                    for (int k = 0; k < 3; ++k)
+                        if (vtx[f * 3 + k] == static_cast<int32_t>(v))
+                            (*corners)[f * 3 + k] = records[v] + g[i];
+                }
+            }
+        });
+    }
+    pool->shrink_to_fit();
+    if (running) *running += static_cast<int64_t>(nf);
+    if (poll(step, ctx, running ? *running : static_cast<int64_t>(nf))) return -1;
+    return 0;
+}
+
+}  // namespace
+
+int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
+                        std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
+                        RenderStepFn step, void* step_context, int64_t* running, bool faceted,
+                        bool force_angle, const BoundsGrowth* bounds) {
+    if (!block || !pool || !corners) return 13;
+    try {
+        std::vector<Vec3d> pos(block->vertices.size());
+        for (size_t i = 0; i < pos.size(); ++i)
+            pos[i] = {block->vertices[i].x, block->vertices[i].y, block->vertices[i].z};
+        const Topology t{block, pos.data(), pos.size()};
+        const int rc = prepare_core(t, material, pool, corners, nullptr, step, step_context,
+                                    running, faceted, force_angle, bounds, 1);
+        if (rc != 0) {
+            pool->clear();
+            corners->clear();
+        }
+        return rc;
+    } catch (const std::bad_alloc&) {
+        pool->clear();
+        corners->clear();
+        return 8;
+    }
+}
+
+int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
+                               int64_t* running, bool faceted, int32_t threads) {
+    if (!mesh || !mesh->block) return 13;
+    try {
+        std::vector<Vec3d> pos(mesh->vertices.size());
+        for (size_t i = 0; i < pos.size(); ++i) pos[i] = mesh->vertices[i].world;
+        const Topology t{mesh->block, pos.data(), pos.size()};
+        std::vector<int32_t> corners;
+        std::vector<Vec3> normals;
+        const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
+                                    step_context, running, faceted, false, nullptr, threads);
+        if (rc != 0) {
+            mesh->shade.clear();
+            return rc;
+        }
+        const size_t nf = mesh->triangles.size();
+        for (size_t f = 0; f < nf; ++f) {
+            RenderTriangle& tri = mesh->triangles[f];
+            int32_t c[3];
+            if (!face_corners(t, f, c) || corners[f * 3] < 0) {
+                tri.drawable = 0;
+                continue;
+            }
+            for (int k = 0; k < 3; ++k) {
+                tri.corner[k] = c[k];
+                tri.shade[k] = corners[f * 3 + k];
+                if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
+            }
+            tri.normal = normals[f];
+            const MeshFace& face = mesh->block->faces[f];
+            for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
+            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
+                tri.drawable = 0;
+        }
+        return 0;
+    } catch (const std::bad_alloc&) {
+        mesh->shade.clear();
+        return 8;
+    }
+}
+
+RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord* material,
+                               const Matrix43* move, const MeshFaceBlock* key_a,
+                               const MeshFaceBlock* key_b, double blend, int32_t threads) {
+    if (!block) return nullptr;
+    auto* mesh = new (std::nothrow) RenderMesh();
+    if (!mesh) return nullptr;
+    try {
+        mesh->block = block;
+        mesh->material = material;
+        mesh->rows = block->rows;
+        mesh->columns = block->columns;
+        const size_t nv = block->vertices.size();
+        mesh->vertices.resize(nv);
+        mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
+        const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
+                             key_b->vertices.size() == nv;
+        constexpr size_t kChunk = 16384;
+        render_parallel_for(nv >= 4 * kChunk ? threads : 1,
+                            static_cast<int64_t>((nv + kChunk - 1) / kChunk), [&](int64_t c) {
+            for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i) {
+                const MeshVertex& s = block->vertices[i];
+                RenderVertex& d = mesh->vertices[i];
+                d.world = {s.x, s.y, s.z};
+                if (blended) {
+                    const MeshVertex& a = key_a->vertices[i];
+                    const MeshVertex& b = key_b->vertices[i];
+                    d.world = {a.x * blend + b.x * (1.0 - blend), a.y * blend + b.y * (1.0 - blend),
+                               a.z * blend + b.z * (1.0 - blend)};
+                }
+                if (move) mat_xform_point_d(&d.world, &d.world, move);
+                d.finite = std::isfinite(d.world.x) && std::isfinite(d.world.y) &&
+                           std::isfinite(d.world.z);
+                if (mesh->has_vertex_uv) {
+                    d.u = block->uv[i * 2];
+                    d.v = block->uv[i * 2 + 1];
+                }
+            }
+        });
+        mesh->triangles.resize(block->faces.size());
+    } catch (const std::bad_alloc&) {
+        delete mesh;
+        return nullptr;
+    }
+    return mesh;
+}
+
+int render_mesh_edges(RenderMesh* mesh) {
+    if (!mesh || !mesh->edges.empty() || !mesh->block) return 0;
+    try {
+        mesh->edges.resize(mesh->block->edges.size());
+        for (size_t i = 0; i < mesh->edges.size(); ++i) {
+            mesh->edges[i].v[0] = mesh->block->edges[i].v[0];
+            mesh->edges[i].v[1] = mesh->block->edges[i].v[1];
+        }
+    } catch (const std::bad_alloc&) {
+        mesh->edges.clear();
+        return 8;
+    }
+    return 0;
+}
+
+void render_mesh_release(RenderMesh** mesh) {
+    if (!mesh) return;
+    delete *mesh;
+    *mesh = nullptr;
+}
+
+void render_mesh_list_free(RenderMesh** list) {
+    if (!list) return;
+    while (*list) {
+        RenderMesh* next = (*list)->next;
+        delete *list;
+        *list = next;
+    }
+}

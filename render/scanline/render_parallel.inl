@@ -1,0 +1,32 @@
+// Fixed-range parallel loop of the render stages (included by render_context.h).
+#pragma once
+
+#include <thread>
+#include <vector>
+
+template <class Fn>
+void render_parallel_for(int32_t threads, int64_t n, Fn&& fn) {
+    if (n <= 0) return;
+    int64_t t = threads < 1 ? 1 : threads;
+    if (t > n) t = n;
+    if (t == 1) {
+        for (int64_t i = 0; i < n; ++i) fn(i);
+        return;
+    }
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<size_t>(t - 1));
+    auto run = [&](int64_t k) {
+        const int64_t a = n * k / t, b = n * (k + 1) / t;
+        for (int64_t i = a; i < b; ++i) fn(i);
+    };
+    for (int64_t k = 1; k < t; ++k) {
+        try {
+            pool.emplace_back(run, k);
+        } catch (...) {
+            // No thread to spare: this thread does that range too.
+            run(k);
+        }
+    }
+    run(0);
+    for (std::thread& th : pool) th.join();
+}

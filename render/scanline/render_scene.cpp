@@ -1,0 +1,454 @@
+// The render entry and scene preparation: settings, projection, meshes, lights,
+// default lights, and the order of the scan-line stages.
+#include "render/scanline/render_scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "graphics/raster/raster.h"
+#include "graphics/view/colours.h"
+#include "graphics/view/projection.h"
+#include "model/db/buffer.h"
+#include "model/db/find.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/track.h"
+#include "model/db/track_eval.h"
+#include "model/geom/query.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "model/services/log.h"
+#include "render/scanline/clip_near.h"
+#include "render/scanline/render_context.h"
+#include "render/scanline/render_hooks.h"
+#include "render/scanline/scanline_loop.h"
+#include "render/scanline/scene_util.h"
+#include "render/scanline/shading.h"
+
+namespace {
+
+// Default-light directions in the image frame (z toward the viewer).
+constexpr int kDefaultLightDir[16][3] = {
+    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
+    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
+    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
+
+struct Collect {
+    RenderContext* ctx;
+    MODEL* drawing;
+    const CAMERA* camera;
+    Frustum frustum;
+    RenderMesh** tail;
+    int64_t work = 0;
+};
+
+// A private copy of an animated object, evaluated at the drawing's frame without
+// touching the drawing's own tracks. Null when the object is not animated now.
+template <class T>
+T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
+    *rc = 0;
+    if (!obj->tracks) return nullptr;
+    std::unique_ptr<RTC> copy;
+    const int c = rtc_clone(&copy, obj);
+    if (c != 0) {
+        *rc = 8;
+        return nullptr;
+    }
+    T* t = static_cast<T*>(copy.get());
+    // The copy reads the drawing's frame through its parent link; it is not put into
+    // the container, so the drawing does not change.
+    t->parent = obj->parent;
+    int applied;
+    if constexpr (std::is_base_of_v<LIGHT, T>)
+        applied = light_apply_frame(t);
+    else
+        applied = obj_apply_frame(t);
+    t->parent = nullptr;
+    if (applied != 1) return nullptr;
+    try {
+        ctx->copies.push_back(std::move(copy));
+    } catch (const std::bad_alloc&) {
+        *rc = 8;
+        return nullptr;
+    }
+    return t;
+}
+
+// Pixels of the material's image maps, decoded now. Only running out of memory is a
+// failure; an image that cannot be decoded (no decoder yet, damaged bytes) keeps its
+// placeholder pixel and renders as such.
+int load_images(const MaterialRecord* m) {
+    if (!m) return 0;
+    for (const TextureSlot& slot : m->slots) {
+        if (slot.kind != kTextureImage || !slot.mapping.image) continue;
+        const int rc = slot.mapping.image->make_image_ready();
+        if (rc == 8) return 8;
+        if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
+    }
+    return 0;
+}
+
+int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material, int32_t tag,
+              const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
+              double blend) {
+    if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
+    if ((c->ctx->flags & kRenderTextures) && load_images(material) != 0) return 8;
+    RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
+    if (!m) return 8;
+    if (c->camera && frustum_culls(c->frustum, *m)) {
+        render_mesh_release(&m);
+        return 0;
+    }
+    m->tag = tag;
+    *c->tail = m;
+    c->tail = &m->next;
+    c->work += 2 * static_cast<int64_t>(b->faces.size()) +
+               2 * static_cast<int64_t>(b->vertices.size() + b->edges.size());
+    return 0;
+}
+
+int mesh_from_object(Collect* c, MESH3* mesh) {
+    const int32_t tag = c->camera ? 1 : mesh->file_id;
+    int rc = 0;
+    MESH3* copy = evaluated_copy(c->ctx, mesh, &rc);
+    if (rc) return rc;
+    if (!copy) {
+        for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next)
+            if (int r = add_block(c, b, mesh->material, tag, nullptr, nullptr, nullptr, 0.0)) return r;
+        return 0;
+    }
+    // One moved form per track (the copy's evaluated tracks; key meshes blended).
+    for (const KeyframeTrack* t = copy->tracks; t; t = t->next_track) {
+        const auto* ka = rtc_cast<MESH3>(t->blend_a);
+        const auto* kb = rtc_cast<MESH3>(t->blend_b);
+        const MeshFaceBlock* ba = ka ? ka->blocks : nullptr;
+        const MeshFaceBlock* bb = kb ? kb->blocks : nullptr;
+        for (const MeshFaceBlock* b = copy->blocks; b; b = b->next) {
+            if (int r = add_block(c, b, copy->material, tag, &t->evaluated.fwd, ba, bb, t->blend))
+                return r;
+            if (ba) ba = ba->next;
+            if (bb) bb = bb->next;
+        }
+    }
+    return 0;
+}
+
+int walk_object(Collect* c, ZOBJ* root) {
+    for (ZOBJ* z = root; z; z = tree_next(z, root)) {
+        if (auto* m = rtc_cast<MESH3>(z))
+            if (int rc = mesh_from_object(c, m)) return rc;
+    }
+    return 0;
+}
+
+bool layer_visible(const RenderLayerFilter* f, size_t index) {
+    if (!f || !f->flags || index >= f->count) return true;
+    return f->flags[index] != 0;
+}
+
+// Calls fn for every layer of the drawing kept by the filter.
+template <class Fn>
+int for_kept_layers(MODEL* drawing, const RenderLayerFilter* filter, Fn&& fn) {
+    if (!drawing || !drawing->children) return 0;
+    size_t index = 0;
+    ZDLIST* c = drawing->children;
+    do {
+        if (rtc_is<LAYER>(c)) {
+            if (layer_visible(filter, index) && static_cast<CONTAINER*>(c)->first_child())
+                if (int rc = fn(static_cast<LAYER*>(c))) return rc;
+            ++index;
+        }
+        c = c->next;
+    } while (c && c != drawing->children);
+    return 0;
+}
+
+int collect_meshes(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers,
+                   const RenderSettings* s) {
+    Collect c{ctx, drawing, ctx->camera, {}, &ctx->meshes};
+    if (c.camera) frustum_from_camera(&c.frustum, ctx->matrix, ctx->focal, ctx->width, ctx->height);
+    ctx->bounds = kEmptyBBox;
+    int rc = 0;
+    if (c.camera && !(ctx->flags & kRenderSelectedOnly)) {
+        rc = for_kept_layers(drawing, layers, [&](LAYER* l) {
+            ZOBJ* first = l->first_child();
+            ZDLIST* z = first;
+            do {
+                if (int r = walk_object(&c, static_cast<ZOBJ*>(z))) return r;
+                z = z->next;
+            } while (z && z != first);
+            return 0;
+        });
+    } else if (s->objects) {
+        for (const RefNode* n = s->objects->refs; n && rc == 0; n = n->next)
+            if (n->ref && (rtc_is<MESH3>(n->ref) || rtc_is<CONTAINER>(n->ref)))
+                rc = walk_object(&c, n->ref);
+    }
+    if (rc) return 8;
+    RenderProgress* p = ctx->progress;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    const int64_t total = std::min<int64_t>(p->total + c.work, INT32_MAX);
+    return render_progress_set(p, 0, static_cast<int32_t>(total), 0) ? -1 : 0;
+}
+
+int add_light(RenderContext* ctx, LIGHT* obj) {
+    int rc = 0;
+    LIGHT* src = evaluated_copy(ctx, obj, &rc);
+    if (rc) return rc;
+    if (!src) src = obj;
+    const Vec3 pos = src->position;
+    RenderLight* l = render_light_add(ctx, &pos, src->light_colour);
+    if (!l) return 8;
+    if (auto* spot = rtc_cast<SPOTLITE>(src)) {
+        l->spot = 1;
+        l->target = spot->target;
+        l->inner = spot->cone_cos[0];
+        l->outer = spot->cone_cos[1];
+    }
+    return 0;
+}
+
+int collect_lights(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers) {
+    return for_kept_layers(drawing, layers, [&](LAYER* layer) {
+        for (ZOBJ* z = layer; z; z = tree_next(z, layer)) {
+            if (auto* l = rtc_cast<LIGHT>(z)) {
+                if (add_light(ctx, l)) return 8;
+            } else if (auto* m = rtc_cast<MESH3>(z); m && (ctx->flags & kRenderPhong) && m->material &&
+                                                      m->material->self_illumination > 0.3f) {
+                Vec3 centre;
+                object_center(m, &centre);
+                float colour[4];
+                for (int i = 0; i < 4; ++i)
+                    colour[i] = m->material->colour[i] * m->material->self_illumination;
+                if (!render_light_add(ctx, &centre, colour)) return 8;
+            }
+        }
+        return 0;
+    });
+}
+
+int default_lights(RenderContext* ctx, const RenderSettings* s) {
+    const Matrix43 before = ctx->inverse;
+    if (bbox_is_empty(ctx->bounds)) ctx->bounds = BBox{{0, 0, 0}, {0, 0, 0}};  // empty scene
+    const BBox& b = ctx->bounds;
+    if (ctx->camera) {
+        const CAMERA* cam = ctx->camera;
+        ctx->eye = {cam->position.x, cam->position.y, cam->position.z};
+        ctx->focal_distance = ctx->focal;
+        ctx->fog_distance = cam->lens;
+        halo_setup(&ctx->halo, cam);
+        Vec3d d = ctx->eye;  // perspective: the eye position itself
+        ctx->view_dir = d;
+    } else {
+        const double mean = (ctx->width + ctx->height) / 2.0;
+        double e = mean * ctx->viewer_factor;
+        if (!(e >= 0.001)) e = 0.001;
+        const double z = double(b.max.z) + e;
+        Vec3d eye = {0, 0, z}, look = {0, 0, 0};
+        mat_xform_point_d(&eye, &eye, &before);
+        mat_xform_point_d(&look, &look, &before);
+        ctx->eye = eye;
+        Vec3d d = {eye.x - look.x, eye.y - look.y, eye.z - look.z};
+        const double len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        ctx->view_dir = len > 0.0 ? Vec3d{d.x / len, d.y / len, d.z / len} : Vec3d{0, 0, 1};
+        ctx->focal_distance = (double(b.max.z) - b.min.z) / 2.0 + e;
+        ctx->fog_distance = e;
+        Matrix43 move = kMatIdentity;
+        move.m[11] = -z;
+        mat_mul(&ctx->matrix, &ctx->matrix, &move);
+        mat_invert(&ctx->inverse, &ctx->matrix);
+        halo_setup(&ctx->halo, nullptr);
+    }
+    fog_setup(&ctx->fog, s->material.slots[1].amount, s->material.slots[0].amount,
+              ctx->fog_distance, s->material.colour);
+    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y,
+                 dz = double(b.max.z) - b.min.z;
+    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const Vec3d c = {(double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
+                     (double(b.max.z) + b.min.z) / 2};
+    for (int i = 0; i < 16; ++i) {
+        if (!(s->light_mask & (1u << i))) continue;
+        Vec3d p = {c.x + kDefaultLightDir[i][0] * diag, c.y + kDefaultLightDir[i][1] * diag,
+                   c.z + kDefaultLightDir[i][2] * diag};
+        mat_xform_point_d(&p, &p, &before);
+        const Vec3 pos = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+        float colour[4];
+        colour_index_rgb(colour, s->light_colours[i]);
+        if (!render_light_add(ctx, &pos, colour)) return 8;
+    }
+    return 0;
+}
+
+// Mesh preparation over the render threads: vertices into the image frame (growing
+// per-mesh bounds), grid texture coordinates, normals.
+int prepare_meshes(RenderContext* ctx) {
+    std::vector<RenderMesh*> meshes;
+    for (RenderMesh* m = ctx->meshes; m; m = m->next) meshes.push_back(m);
+    std::vector<BBox> boxes(meshes.size(), kEmptyBBox);
+    std::vector<int> results(meshes.size(), 0);
+    // Small meshes go one to a thread; a large one is split over the threads itself.
+    constexpr size_t kLarge = 65536;
+    std::vector<int64_t> small, large;
+    for (size_t i = 0; i < meshes.size(); ++i)
+        (meshes[i]->triangles.size() >= kLarge && ctx->threads > 1 ? large : small)
+            .push_back(static_cast<int64_t>(i));
+    auto prepare = [&](int64_t i, int32_t threads) {
+        RenderMesh* m = meshes[i];
+        int64_t polled = 0;
+        for (RenderVertex& v : m->vertices) {
+            if ((++polled & 511) == 0 && render_step(ctx, 0)) {
+                results[i] = -1;
+                return;
+            }
+            if (!v.finite) continue;
+            if (m->tag != 0) {
+                Vec3d p;
+                mat_xform_point_d(&p, &v.world, &ctx->matrix);
+                bbox_grow(&boxes[i], p);
+            }
+        }
+        int64_t running = 0;
+        results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
+                                                (ctx->flags & kRenderFlat) != 0, threads);
+        if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
+    };
+    render_parallel_for(ctx->threads, static_cast<int64_t>(small.size()),
+                        [&](int64_t k) { prepare(small[k], 1); });
+    for (int64_t i : large) prepare(i, ctx->threads);
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        if (results[i]) return results[i];
+        bbox_merge(&ctx->bounds, boxes[i]);
+    }
+    // Meshes without a tag grow the bounds only by their part inside the window,
+    // in chunks of triangles over the threads.
+    constexpr size_t kChunk = 16384;
+    struct Chunk {
+        const RenderMesh* mesh;
+        size_t first;
+    };
+    std::vector<Chunk> chunks;
+    for (const RenderMesh* m : meshes)
+        if (m->tag == 0)
+            for (size_t f = 0; f < m->triangles.size(); f += kChunk) chunks.push_back({m, f});
+    std::vector<BBox> parts(chunks.size(), kEmptyBBox);
+    render_parallel_for(ctx->threads, static_cast<int64_t>(chunks.size()), [&](int64_t i) {
+        grow_by_window(&parts[i], *chunks[i].mesh, ctx->matrix, ctx->window, chunks[i].first,
+                       chunks[i].first + kChunk);
+    });
+    for (const BBox& b : parts) bbox_merge(&ctx->bounds, b);
+    return render_stopped(ctx->progress) ? -1 : 0;
+}
+
+int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers,
+                  const RenderSettings* s) {
+    const int32_t k = std::clamp(s->perspective, 1, 100) + 5;
+    ctx->viewer_factor = 50.0 / k;
+    ctx->ambient = (ctx->flags & kRenderAmbient) ? 0.15f : 0.0;
+    int rc = collect_meshes(ctx, drawing, layers, s);
+    if (rc == 0) rc = prepare_meshes(ctx);
+    if (rc == 0) rc = default_lights(ctx, s);
+    if (rc == 0) rc = collect_lights(ctx, drawing, layers);
+    if (rc == 0) {
+        halo_set_image(&ctx->halo, ctx->width, ctx->height);
+        ctx->background_scale_u = 1.0 / ctx->width;
+        ctx->background_scale_v = 1.0 / ctx->height;
+        rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse);
+    }
+    if (rc == 0) rc = render_light_pass(ctx);
+    if (rc == 0) rc = render_scanline(ctx);
+    return rc;
+}
+
+void fill_rest(RenderContext* ctx) {
+    const int32_t first = ctx->rows_done_max + 1;
+    if (first >= ctx->full_height) return;
+    float rgba[4];
+    colour_index_rgb(rgba, ctx->settings->background_colour);
+    const uint32_t px = static_cast<uint32_t>(rgba[2] * 255.0f) |
+                        (static_cast<uint32_t>(rgba[1] * 255.0f) << 8) |
+                        (static_cast<uint32_t>(rgba[0] * 255.0f) << 16);
+    std::vector<uint32_t> row(static_cast<size_t>(ctx->full_width), px);
+    for (int32_t y = first; y < ctx->full_height; ++y)
+        ctx->target->write_row(ctx->target, 0, y, ctx->full_width, row.data(), row.size() * 4, 3);
+}
+
+}  // namespace
+
+int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection* view,
+                 MODEL* drawing, const RenderLayerFilter* layers, const CAMERA* camera,
+                 RenderProgressFn progress, RenderRowDoneFn row_done, void* context) {
+    if (!target || target->magic != kImageDCMagic || target->planes != 1 || target->bits != 24 ||
+        target->width < 1 || target->height < 1 || !settings)
+        return 13;
+    try {
+        render_init_hooks();
+        RenderProgress p;
+        p.progress = progress;
+        p.row_done = row_done;
+        p.context = context;
+        p.target = target;
+        p.total = target->height;
+        p.phase = 1;
+        RenderContext ctx;
+        ctx.settings = settings;
+        ctx.progress = &p;
+        ctx.target = target;
+        ctx.threads = render_thread_count();
+        ctx.flags = settings->flags | kRenderShadows;
+        if ((ctx.flags & kRenderPhong) && (ctx.flags & kRenderTextures))
+            ctx.flags |= kRenderPhongTextures;
+        else
+            ctx.flags &= ~kRenderPhongTextures;
+        // Gamma outside the page's range (a file may hold 0) renders as 1.0.
+        const double gamma = settings->gamma;
+        ctx.gamma_exponent = (std::isfinite(gamma) && gamma >= 0.1 && gamma <= 10.0) ? 1.0 / gamma : 1.0;
+        ctx.perspective = (ctx.flags & kRenderPerspective) && camera;
+        ctx.camera = ctx.perspective ? camera : nullptr;
+        ctx.full_width = target->width;
+        ctx.full_height = target->height;
+        if (ctx.flags & kRenderDraft) {
+            ctx.draft_scale = 0.5;
+            ctx.width = target->width / 2 + 2;
+            ctx.height = target->height / 2 + 2;
+        } else {
+            ctx.width = target->width;
+            ctx.height = target->height;
+        }
+        // Projection.
+        if (ctx.camera) {
+            if (int rc = camera_frame(*ctx.camera, &ctx.matrix, &ctx.inverse)) return rc;
+            ctx.focal = ctx.camera->lens * target->width * ctx.draft_scale;
+        } else {
+            if (!view) return 13;
+            if (int rc = parallel_frame(*view, target->width, target->height, ctx.draft_scale,
+                                        &ctx.matrix, &ctx.inverse, ctx.window))
+                return rc;
+        }
+        if (load_images(&settings->material) != 0) return 8;
+        if (ctx.flags & kRenderRayTrace) {
+            settings->flags |= kRenderRayTraceForced;
+            return rt_render(drawing, layers, settings, ctx.width, ctx.height, camera, &p);
+        }
+        if (ctx.flags & kRenderDraft) {
+            ctx.draft_image = image_create(ctx.width, ctx.height, 1, 24, nullptr);
+            ImageDC* dc = ctx.draft_image ? image_dc_create(ctx.draft_image) : nullptr;
+            if (!dc) return 8;
+            ctx.render_target = dc;
+        } else {
+            ctx.render_target = target;
+        }
+        int rc = scanline_path(&ctx, drawing, layers, settings);
+        if (rc == 0) fill_rest(&ctx);
+        return rc;
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+}
+
+int rt_render(MODEL*, const RenderLayerFilter*, RenderSettings*, int32_t, int32_t,
+              const CAMERA*, RenderProgress*) {
+    return 1;
+}

@@ -1,0 +1,720 @@
+// Scan-line loop: projection, bucketing, band workers, sample lists, pixel resolve,
+// light visibility, halos and the wire-edge pass.
+#include "render/scanline/scanline_loop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "graphics/raster/dither.h"
+#include "graphics/raster/raster.h"
+#include "graphics/view/colours.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "render/scanline/render_hooks.h"
+#include "render/scanline/shading.h"
+#include "render/scanline/surface_detail.h"
+
+namespace {
+
+// Far beyond any image, yet well inside int: projected coordinates are held here
+// before anything becomes a sample line or column.
+constexpr double kCoordLimit = 1e7;
+
+double clamp_coord(double v) {
+    return std::clamp(v, -kCoordLimit, kCoordLimit);
+}
+
+// Edge k of a sorted triangle joins these two of its (top-first) vertices.
+constexpr int kEdgeEnds[3][2] = {{0, 1}, {1, 2}, {0, 2}};
+
+// One triangle ready for the loop: its vertices sorted by sample line.
+struct ScanTri {
+    const RenderMesh* mesh;
+    const RenderTriangle* tri;
+    double x[3], y[3], z[3];
+    uint8_t corner[3];  // triangle corner of each sorted vertex
+    uint8_t left_first;  // 1: edge 0 (or 1 after it) lies left of edge 2
+};
+
+struct Fragment {
+    double depth;
+    uint32_t tri;
+    uint8_t edges;  // left edge | right edge << 2
+};
+
+struct SampleRecord {
+    int32_t last = -1;
+    Fragment frags[kSampleFragments];
+};
+
+// A triangle in a band's active list.
+struct Active {
+    uint32_t tri;
+    uint8_t state;  // 0: edges 0 and 2; 2: edges 1 and 2
+};
+
+struct Scene {
+    RenderContext* ctx = nullptr;
+    std::vector<ScanTri> tris;
+    int32_t f = 1;       // samples per pixel side
+    int32_t W = 0, H = 0;
+    bool persp = false;
+};
+
+void project(const RenderContext* ctx, const Matrix43& m, const Vec3d& world, int32_t f,
+             double* xs, double* ys, double* z) {
+    Vec3d p;
+    mat_xform_point_d(&p, &world, &m);
+    double x = p.x, y = -p.y, d = -p.z;
+    if (ctx->perspective) {
+        double w = d / ctx->focal;
+        if (w < 1e-6) w = 1e-6;
+        x /= w;
+        y /= w;
+    }
+    *xs = (ctx->width / 2.0 + x) * f - 0.5;
+    *ys = (ctx->height / 2.0 + y) * f - 0.5;
+    *z = d;
+}
+
+// Edge position at sample line y: x, depth and the parameter along the edge
+// (perspective-correct when projecting through the camera).
+struct EdgeAt {
+    double x, depth, t;
+};
+
+EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
+    const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
+    const double dy = t.y[b] - t.y[a];
+    double s = dy != 0.0 ? (y - t.y[a]) / dy : 0.0;
+    EdgeAt r;
+    r.x = t.x[a] + (t.x[b] - t.x[a]) * s;
+    if (persp) {
+        const double den = t.z[b] - s * (t.z[b] - t.z[a]);
+        if (den != 0.0) s = s * t.z[a] / den;
+    }
+    r.depth = t.z[a] + (t.z[b] - t.z[a]) * s;
+    r.t = s;
+    return r;
+}
+
+uint8_t pair_of(const ScanTri& t, uint8_t state) {
+    const int first = state == 0 ? 0 : 1;  // edge 0 or its follower edge 1
+    return t.left_first ? static_cast<uint8_t>(first | (2 << 2))
+                        : static_cast<uint8_t>(2 | (first << 2));
+}
+
+// Corner weights of the point at sample (xs, ys) between the fragment's two edges.
+void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, double w[3]) {
+    const int l = edges & 3, r = edges >> 2;
+    const EdgeAt L = edge_at(t, l, ys, persp), R = edge_at(t, r, ys, persp);
+    double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
+    if (persp) {
+        const double den = R.depth - s * (R.depth - L.depth);
+        if (den != 0.0) s = s * L.depth / den;
+    }
+    double v[3] = {0, 0, 0};
+    v[kEdgeEnds[l][0]] += (1.0 - L.t) * (1.0 - s);
+    v[kEdgeEnds[l][1]] += L.t * (1.0 - s);
+    v[kEdgeEnds[r][0]] += (1.0 - R.t) * s;
+    v[kEdgeEnds[r][1]] += R.t * s;
+    for (int k = 0; k < 3; ++k) w[t.corner[k]] = v[k];
+}
+
+bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
+    int i = 0;
+    for (; i <= rec.last; ++i) {
+        Fragment& fr = rec.frags[i];
+        if (fr.depth == depth) {
+            // Equal depth: the triangle that comes first in the scene stays.
+            if (fr.tri > tri) {
+                fr.tri = tri;
+                fr.edges = edges;
+            }
+            return true;
+        }
+        if (fr.depth > depth) break;
+    }
+    if (i >= kSampleFragments) return false;
+    const int keep = std::min(rec.last + 1, kSampleFragments - 1);  // a full list loses its deepest
+    std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
+    rec.frags[i] = Fragment{depth, tri, edges};
+    rec.last = keep;
+    return true;
+}
+
+struct CacheEntry {
+    uint32_t tri;
+    ShadeResult shade;
+};
+
+// Per-thread state of the band workers.
+struct BandState {
+    std::vector<SampleRecord> records;
+    std::vector<uint32_t> order;       // triangles of the band by start line
+    std::vector<int32_t> line_start;   // offsets into order per band line (+1)
+    std::vector<Active> active;
+    std::vector<uint32_t> row;
+    std::vector<CacheEntry> cache;
+};
+
+class Bands {
+  public:
+    explicit Bands(Scene* s) : s_(s), ctx_(s->ctx) {}
+
+    int run();
+
+  private:
+    void band(BandState& st, int32_t b, int32_t row0, int32_t row1);
+    void bucket();
+    void activate(BandState& st, uint32_t index, int32_t y);
+    void resolve_row(BandState& st, int32_t py);
+    void resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
+                        double ys, int32_t px, int32_t py, const float* background, float out[3]);
+    const ShadeResult& shade(BandState& st, uint32_t tri, uint8_t edges, double xs, double ys,
+                             int32_t px, int32_t py);
+    void light_test(BandState& st, RenderLight* light, int32_t py);
+    SampleRecord& record(BandState& st, int32_t xs, int32_t ys) {
+        return s_->f == 1 ? st.records[xs] : st.records[xs * 3 + ys % 3];
+    }
+
+    Scene* s_;
+    RenderContext* ctx_;
+    std::atomic<int32_t> next_band_{0};
+    int32_t band_rows_ = 0, band_count_ = 0;
+    std::atomic<bool> no_memory_{false};
+    // Per band: (first line in the band, triangle), in scene order.
+    std::vector<std::vector<std::pair<int32_t, uint32_t>>> starts_;
+    std::vector<RenderLight*> visible_;  // visible after the projection
+};
+
+void Bands::activate(BandState& st, uint32_t index, int32_t y) {
+    const ScanTri& t = s_->tris[index];
+    const double f0 = std::floor(t.y[0]), f1 = std::floor(t.y[1]), f2 = std::floor(t.y[2]);
+    if (f0 == f1 && f0 == f2) return;  // on one sample line: never drawn
+    uint8_t state = f0 == f1 ? 2 : 0;  // a horizontal top edge gives way to edge 1
+    // Edges that ended above the first line this band draws, as on line 0.
+    if (state == 0 && f1 <= y - 1) state = 2;
+    if (f2 <= y - 1) return;
+    st.active.push_back(Active{index, state});
+}
+
+const ShadeResult& Bands::shade(BandState& st, uint32_t tri, uint8_t edges, double xs,
+                                double ys, int32_t px, int32_t py) {
+    for (const CacheEntry& c : st.cache)
+        if (c.tri == tri) return c.shade;
+    const ScanTri& t = s_->tris[tri];
+    double w[3];
+    weights(t, edges, xs, ys, s_->persp, w);
+    CacheEntry e;
+    e.tri = tri;
+    const uint32_t seed = (static_cast<uint32_t>(py) * 65599u + static_cast<uint32_t>(px)) * 31u + tri;
+    if (ctx_->flags & kRenderPhong)
+        render_shade_phong(ctx_, t.mesh, t.tri, w, seed, &e.shade);
+    else
+        render_shade_flat(ctx_, t.mesh, t.tri, w, seed, &e.shade);
+    st.cache.push_back(e);
+    return st.cache.back().shade;
+}
+
+void Bands::resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
+                           double ys, int32_t px, int32_t py, const float* background,
+                           float out[3]) {
+    if (i > rec.last) {
+        for (int c = 0; c < 3; ++c) out[c] = background[c];
+        return;
+    }
+    const Fragment& fr = rec.frags[i];
+    const ShadeResult& sh = shade(st, fr.tri, fr.edges, xs, ys, px, py);
+    const ShadeResult r = sh;  // the cache may grow below
+    const float a = r.surface[3];
+    const MaterialRecord* m = s_->tris[fr.tri].mesh->material;
+    const double T = m ? m->transparency : 0.0;
+    float colour[3];
+    for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
+    const double B = T * (1.0 - a);
+    if (a + B >= 0.003) {
+        float behind[3];
+        resolve_sample(st, rec, i + 1, fr.depth, xs, ys, px, py, background, behind);
+        for (int c = 0; c < 3; ++c)
+            colour[c] = static_cast<float>(colour[c] + (r.surface[c] * B + a) * behind[c]);
+    }
+    const double d = fr.depth - ref;
+    if (d >= 0.0) fog_apply(&ctx_->fog, d, colour);
+    for (int c = 0; c < 3; ++c) colour[c] = std::clamp(colour[c], 0.0f, 1.0f);
+    for (int c = 0; c < 3; ++c) out[c] = colour[c];
+}
+
+void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
+    const int32_t f = s_->f;
+    const int32_t xs = light->screen_x * f + (f == 3 ? 1 : 0);
+    const int32_t ys = py * f + (f == 3 ? 1 : 0);
+    (void)st;
+    const SampleRecord& rec = record(st, xs, ys);
+    double pass[3] = {1, 1, 1};
+    for (int i = 0; i <= rec.last && rec.frags[i].depth < light->screen_depth; ++i) {
+        const Fragment& fr = rec.frags[i];
+        const ScanTri& t = s_->tris[fr.tri];
+        double w[3];
+        weights(t, fr.edges, xs, ys, s_->persp, w);
+        ShadeResult r;
+        if (ctx_->flags & kRenderPhong)
+            render_shade_phong(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+        else
+            render_shade_flat(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+        const double a = r.surface[3];
+        const double T = t.mesh->material ? t.mesh->material->transparency : 0.0;
+        const double B = T * (1.0 - a);
+        for (int c = 0; c < 3; ++c) pass[c] *= r.surface[c] * B + a;
+    }
+    float colour[3] = {static_cast<float>(pass[0]), static_cast<float>(pass[1]),
+                       static_cast<float>(pass[2])};
+    const double d = light->screen_depth - ctx_->fog_distance;
+    if (d >= 0.0) fog_attenuate(&ctx_->fog, d, colour);
+    float sum = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        light->screen_colour[c] = std::clamp(light->screen_colour[c] * colour[c], 0.0f, 1.0f);
+        sum += light->screen_colour[c];
+    }
+    if (sum < 0.003f) light->visible = 0;
+}
+
+void Bands::resolve_row(BandState& st, int32_t py) {
+    const int32_t f = s_->f;
+    const int32_t width = ctx_->width;
+    // Each light is tested (and written) only by the band holding its row.
+    for (RenderLight* l : visible_)
+        if (l->screen_y == py) light_test(st, l, py);
+    const RenderSettings* settings = ctx_->settings;
+    const float inv = 1.0f / static_cast<float>(f * f);
+    for (int32_t px = 0; px < width; ++px) {
+        st.cache.clear();
+        float background[3];
+        bool have_background = false;
+        float sum[3] = {0, 0, 0};
+        for (int32_t sy = 0; sy < f; ++sy)
+            for (int32_t sx = 0; sx < f; ++sx) {
+                const int32_t xs = px * f + sx, ys = py * f + sy;
+                const SampleRecord& rec = record(st, xs, ys);
+                if (!have_background && rec.last < kSampleFragments) {
+                    // Evaluated once per pixel, for the samples that reach it.
+                    float base[4] = {0, 0, 0, 0};
+                    if (settings)
+                        for (int c = 0; c < 4; ++c) base[c] = settings->material.colour[c];
+                    const double at[3] = {px * ctx_->background_scale_u,
+                                          py * ctx_->background_scale_v, 0.0};
+                    float tex[4];
+                    surface_texture(settings ? &settings->material.slots[0] : nullptr, at, base,
+                                    tex);
+                    for (int c = 0; c < 3; ++c) background[c] = tex[c];
+                    fog_far(&ctx_->fog, background);
+                    have_background = true;
+                }
+                float colour[3];
+                resolve_sample(st, rec, 0, ctx_->fog_distance, xs + 0.0, ys + 0.0, px, py,
+                               background, colour);
+                for (int c = 0; c < 3; ++c) sum[c] += colour[c] * inv;
+            }
+        st.row[px] = render_pixel_word(ctx_, sum);
+    }
+    // The records of this row are done with.
+    for (SampleRecord& r : st.records) r.last = -1;
+}
+
+// Every triangle goes to the band of its first sample line and to each later band it
+// still reaches, starting there at the band's first line.
+void Bands::bucket() {
+    const int32_t f = s_->f, H = s_->H;
+    const int32_t band_lines = band_rows_ * f;
+    starts_.assign(static_cast<size_t>(band_count_), {});
+    const auto n = static_cast<uint32_t>(s_->tris.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        const ScanTri& t = s_->tris[i];
+        const double top = std::ceil(t.y[0]);
+        const double bottom = std::min(std::floor(t.y[2]), double(H - 1));
+        if (bottom < 0 || top >= H || top > bottom) continue;
+        const auto first = static_cast<int32_t>(std::max(top, 0.0));
+        const auto last = static_cast<int32_t>(bottom);
+        for (int32_t b = first / band_lines; b <= last / band_lines && b < band_count_; ++b)
+            starts_[b].push_back({std::max(first, b * band_lines), i});
+    }
+}
+
+void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
+    const int32_t f = s_->f, W = s_->W;
+    const int32_t y0 = row0 * f, y1 = row1 * f;
+    const auto lines = static_cast<size_t>(y1 - y0);
+    // The band's triangles by their first line (counting sort, scene order kept).
+    std::vector<int32_t>& count = st.line_start;
+    count.assign(lines + 1, 0);
+    const auto& list = starts_[b];
+    for (const auto& e : list) ++count[static_cast<size_t>(e.first - y0) + 1];
+    for (size_t l = 0; l < lines; ++l) count[l + 1] += count[l];
+    st.order.resize(list.size());
+    {
+        std::vector<int32_t> fill(count.begin(), count.end() - 1);
+        for (const auto& e : list) st.order[fill[static_cast<size_t>(e.first - y0)]++] = e.second;
+    }
+    st.active.clear();
+    for (int32_t y = y0; y < y1; ++y) {
+        if (render_stopped(ctx_->progress)) return;
+        for (int32_t k = count[y - y0]; k < count[y - y0 + 1]; ++k) activate(st, st.order[k], y);
+        // Span fill.
+        for (const Active& a : st.active) {
+            const ScanTri& t = s_->tris[a.tri];
+            const uint8_t edges = pair_of(t, a.state);
+            const EdgeAt L = edge_at(t, edges & 3, y, s_->persp);
+            const EdgeAt R = edge_at(t, edges >> 2, y, s_->persp);
+            const double xl = std::ceil(clamp_coord(L.x));
+            const double xr = std::ceil(clamp_coord(R.x));
+            const int32_t x_end = static_cast<int32_t>(std::min(xr, double(W)));
+            const double span = R.x - L.x;
+            for (int32_t x = static_cast<int32_t>(std::max(xl, 0.0)); x < x_end; ++x) {
+                double s = span != 0.0 ? (x - L.x) / span : 1.0;
+                if (s_->persp) {
+                    const double den = R.depth - s * (R.depth - L.depth);
+                    if (den != 0.0) s = s * L.depth / den;
+                }
+                const double depth = L.depth + (R.depth - L.depth) * s;
+                if (depth > 0.001) insert(record(st, x, y), depth, a.tri, edges);
+            }
+        }
+        if (y % f == f - 1) {
+            const int32_t py = y / f;
+            resolve_row(st, py);
+            if (render_emit_row(ctx_, py, st.row.data()) != 0) return;
+        }
+        // Retire edges that end on this line.
+        size_t keep = 0;
+        for (size_t i = 0; i < st.active.size(); ++i) {
+            Active a = st.active[i];
+            const ScanTri& t = s_->tris[a.tri];
+            if (a.state == 0 && std::floor(t.y[1]) <= y) a.state = 2;
+            if (std::floor(t.y[2]) <= y) continue;
+            st.active[keep++] = a;
+        }
+        st.active.resize(keep);
+    }
+}
+
+int Bands::run() {
+    const int32_t rows = ctx_->height;
+    const int32_t threads = std::max(1, ctx_->threads);
+    // One band per thread and a few more for balance; one band with one thread.
+    band_count_ = threads == 1 ? 1 : std::min(rows, threads * 4);
+    band_rows_ = (rows + band_count_ - 1) / band_count_;
+    band_count_ = (rows + band_rows_ - 1) / band_rows_;
+    try {
+        bucket();
+        for (RenderLight* l = ctx_->lights; l; l = l->next)
+            if (l->visible) visible_.push_back(l);
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+    auto worker = [&]() {
+        BandState st;
+        try {
+            st.records.resize(static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3));
+            st.row.resize(static_cast<size_t>(ctx_->width));
+            st.cache.reserve(16);
+        } catch (const std::bad_alloc&) {
+            no_memory_ = true;
+            return;
+        }
+        for (;;) {
+            const int32_t b = next_band_.fetch_add(1);
+            if (b >= band_count_ || render_stopped(ctx_->progress) || no_memory_) return;
+            const int32_t r0 = b * band_rows_, r1 = std::min(rows, r0 + band_rows_);
+            if (r0 >= r1) continue;
+            try {
+                band(st, b, r0, r1);
+            } catch (const std::bad_alloc&) {
+                no_memory_ = true;
+                return;
+            }
+        }
+    };
+    render_parallel_for(std::min(threads, band_count_), std::min(threads, band_count_),
+                        [&](int64_t) { worker(); });
+    if (no_memory_) return 1;
+    return render_stopped(ctx_->progress) ? -1 : 0;
+}
+
+int prepare_scene(Scene* s) {
+    RenderContext* ctx = s->ctx;
+    Matrix43 m = ctx->matrix;
+    s->f = (ctx->flags & kRenderAntialias) ? 3 : 1;
+    s->W = ctx->width * s->f;
+    s->H = ctx->height * s->f;
+    s->persp = ctx->perspective;
+    // Lights: screen position, colour toward the eye, visibility.
+    for (RenderLight* l = ctx->lights; l; l = l->next) {
+        double xs, ys, z;
+        project(ctx, m, {l->position.x, l->position.y, l->position.z}, s->f, &xs, &ys, &z);
+        l->visible = 0;
+        l->screen_depth = z;
+        const bool inside = std::isfinite(xs) && std::isfinite(ys) && z > 1e-6 && xs >= 0 &&
+                            xs < s->W && ys >= 0 && ys < s->H;
+        if (!inside) continue;
+        const auto ix = static_cast<int32_t>(xs), iy = static_cast<int32_t>(ys);
+        double k = 1.0;
+        if (l->spot) {
+            Vec3d u = {ctx->eye.x - l->position.x, ctx->eye.y - l->position.y,
+                       ctx->eye.z - l->position.z};
+            if (!ctx->perspective) u = ctx->view_dir;
+            const double len = std::sqrt(u.x * u.x + u.y * u.y + u.z * u.z);
+            k = len > 0.0 ? render_spot_factor({u.x / len, u.y / len, u.z / len}, l) : 0.0;
+        }
+        float sum = 0.0f;
+        for (int c = 0; c < 4; ++c) l->screen_colour[c] = static_cast<float>(l->colour[c] * k);
+        for (int c = 0; c < 3; ++c) sum += l->screen_colour[c];
+        if (sum < 0.003f) continue;
+        l->visible = 1;
+        l->screen_x = ix / s->f;
+        l->screen_y = iy / s->f;
+    }
+    // Vertices, then triangles, in fixed chunks over the render threads.
+    constexpr size_t kChunk = 8192;
+    struct Chunk {
+        RenderMesh* mesh;
+        size_t begin, end;
+    };
+    std::vector<Chunk> vchunks, tchunks;
+    size_t total = 0;
+    for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
+        mesh->first_triangle = static_cast<uint32_t>(total);
+        total += mesh->triangles.size();
+        for (size_t b = 0; b < mesh->vertices.size(); b += kChunk)
+            vchunks.push_back({mesh, b, std::min(mesh->vertices.size(), b + kChunk)});
+        for (size_t b = 0; b < mesh->triangles.size(); b += kChunk)
+            tchunks.push_back({mesh, b, std::min(mesh->triangles.size(), b + kChunk)});
+    }
+    render_parallel_for(ctx->threads, static_cast<int64_t>(vchunks.size()), [&](int64_t i) {
+        const Chunk& c = vchunks[i];
+        for (size_t k = c.begin; k < c.end; ++k) {
+            RenderVertex& v = c.mesh->vertices[k];
+            double xs, ys, z;
+            project(ctx, m, v.world, s->f, &xs, &ys, &z);
+            if (!v.finite || !std::isfinite(xs) || !std::isfinite(ys) || !std::isfinite(z)) {
+                v.finite = 0;
+                continue;
+            }
+            v.sx = clamp_coord(xs);
+            v.sy = clamp_coord(ys);
+            v.depth = clamp_coord(z);
+        }
+    });
+    if (render_stopped(ctx->progress)) return -1;
+    s->tris.resize(total);
+    std::vector<uint8_t> valid(total, 0);
+    render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
+        const RenderMesh* mesh = tchunks[i].mesh;
+        for (size_t k = tchunks[i].begin; k < tchunks[i].end; ++k) {
+            const RenderTriangle& tri = mesh->triangles[k];
+            const size_t idx = mesh->first_triangle + k;
+            ScanTri& t = s->tris[idx];
+            t.mesh = mesh;
+            t.tri = &tri;
+            if (!tri.drawable) continue;
+            bool ok = true;
+            int order[3] = {0, 1, 2};
+            for (int c = 0; c < 3; ++c) {
+                if (tri.corner[c] < 0 || static_cast<size_t>(tri.corner[c]) >= mesh->vertices.size() ||
+                    !mesh->vertices[tri.corner[c]].finite)
+                    ok = false;
+            }
+            if (!ok) continue;
+            const RenderVertex* v[3] = {&mesh->vertices[tri.corner[0]],
+                                        &mesh->vertices[tri.corner[1]],
+                                        &mesh->vertices[tri.corner[2]]};
+            std::stable_sort(order, order + 3, [&](int a, int b) { return v[a]->sy < v[b]->sy; });
+            for (int c = 0; c < 3; ++c) {
+                t.x[c] = v[order[c]]->sx;
+                t.y[c] = v[order[c]]->sy;
+                t.z[c] = v[order[c]]->depth;
+                t.corner[c] = static_cast<uint8_t>(order[c]);
+            }
+            const double d0x = t.x[1] - t.x[0], d0y = t.y[1] - t.y[0];
+            const double d2x = t.x[2] - t.x[0], d2y = t.y[2] - t.y[0];
+            t.left_first = d0x * d2y - d0y * d2x < 0.0 ? 1 : 0;
+            valid[idx] = 1;
+        }
+    });
+    // Triangles that cannot be drawn sit below every sample line.
+    for (size_t i = 0; i < total; ++i)
+        if (!valid[i]) {
+            ScanTri& t = s->tris[i];
+            t.x[0] = t.x[1] = t.x[2] = 0;
+            t.y[0] = t.y[1] = t.y[2] = -kCoordLimit;
+            t.z[0] = t.z[1] = t.z[2] = 0;
+        }
+    // Visible lights go first, in their order.
+    RenderLight* vis = nullptr;
+    RenderLight** vis_tail = &vis;
+    RenderLight* rest = nullptr;
+    RenderLight** rest_tail = &rest;
+    for (RenderLight* l = ctx->lights; l;) {
+        RenderLight* next = l->next;
+        l->next = nullptr;
+        if (l->visible) {
+            *vis_tail = l;
+            vis_tail = &l->next;
+        } else {
+            *rest_tail = l;
+            rest_tail = &l->next;
+        }
+        l = next;
+    }
+    *vis_tail = rest;
+    ctx->lights = vis;
+    return 0;
+}
+
+void reorder_lights_after_rows(RenderContext* ctx) {
+    RenderLight* vis = nullptr;
+    RenderLight** vt = &vis;
+    RenderLight* rest = nullptr;
+    RenderLight** rt = &rest;
+    for (RenderLight* l = ctx->lights; l;) {
+        RenderLight* next = l->next;
+        l->next = nullptr;
+        if (l->visible) {
+            *vt = l;
+            vt = &l->next;
+        } else {
+            *rt = l;
+            rt = &l->next;
+        }
+        l = next;
+    }
+    *vt = rest;
+    ctx->lights = vis;
+}
+
+int halo_pass(RenderContext* ctx) {
+    if (!(ctx->halo.intensity > 0.0f) || !ctx->lights || !ctx->lights->visible) return 0;
+    ImageDC* dc = ctx->render_target;
+    if (render_progress_set(ctx->progress, -1, ctx->height, 1) != 0) return -1;
+    if (render_progress_rows(ctx->progress, -1, -1) != 0) return -1;
+    std::vector<uint32_t> row(static_cast<size_t>(ctx->width));
+    for (int32_t y = 0; y < ctx->height; ++y) {
+        if (render_stopped(ctx->progress)) return -1;
+        {
+            std::lock_guard<std::recursive_mutex> lock(ctx->progress->lock);
+            dc->read_row(dc, 0, y, ctx->width, row.data(), row.size() * 4, 3);
+        }
+        for (int32_t x = 0; x < ctx->width; ++x) {
+            const uint32_t p = row[x];
+            float c[3] = {((p >> 16) & 255) / 255.0f, ((p >> 8) & 255) / 255.0f, (p & 255) / 255.0f};
+            for (const RenderLight* l = ctx->lights; l && l->visible; l = l->next)
+                halo_add(&ctx->halo, x, y, l->screen_x, l->screen_y, l->screen_colour, c);
+            uint32_t b[3];
+            for (int k = 0; k < 3; ++k)
+                b[k] = static_cast<uint32_t>(std::clamp(c[k], 0.0f, 1.0f) * 255.0f);
+            // Pixels read back already carry the gamma: they are written as they are.
+            row[x] = b[2] | (b[1] << 8) | (b[0] << 16);
+        }
+        if (render_emit_row(ctx, y, row.data()) != 0) return -1;
+    }
+    return 0;
+}
+
+int wire_pass(RenderContext* ctx, const Scene& s) {
+    // The background first, then the edges over it; every row counts as done.
+    std::vector<uint32_t> row(static_cast<size_t>(ctx->width));
+    float bg[3] = {0, 0, 0};
+    if (ctx->settings)
+        for (int c = 0; c < 3; ++c) bg[c] = ctx->settings->material.colour[c];
+    fog_far(&ctx->fog, bg);
+    std::fill(row.begin(), row.end(), render_pixel_word(ctx, bg));
+    {
+        std::lock_guard<std::recursive_mutex> lock(ctx->progress->lock);
+        for (int32_t y = 0; y < ctx->height; ++y)
+            ctx->render_target->write_row(ctx->render_target, 0, y, ctx->width, row.data(),
+                                          row.size() * 4, 3);
+    }
+    int64_t polled = 0;
+    for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
+        if (render_mesh_edges(mesh) != 0) return 1;
+        for (const RenderEdge& e : mesh->edges) {
+            if ((++polled & 511) == 0 && render_step(ctx, polled)) return -1;
+            if (e.v[0] < 0 || e.v[1] < 0 || static_cast<size_t>(e.v[0]) >= mesh->vertices.size() ||
+                static_cast<size_t>(e.v[1]) >= mesh->vertices.size())
+                continue;
+            const RenderVertex& a = mesh->vertices[e.v[0]];
+            const RenderVertex& b = mesh->vertices[e.v[1]];
+            if (!a.finite || !b.finite) continue;
+            auto px = [&](double v) {
+                return static_cast<int32_t>(std::clamp((v + 0.5) / s.f - 0.5, -30000.0, 30000.0));
+            };
+            render_line_hook(ctx, px(a.sx), px(a.sy), px(b.sx), px(b.sy), 7);
+        }
+    }
+    for (int32_t y = 0; y < ctx->height; ++y) {
+        std::lock_guard<std::recursive_mutex> lock(ctx->progress->lock);
+        ctx->render_target->read_row(ctx->render_target, 0, y, ctx->width, row.data(),
+                                     row.size() * 4, 3);
+        if (render_emit_row(ctx, y, row.data()) != 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
+    auto out = [&](double c) {
+        c = std::clamp(c, 0.0, 1.0);
+        if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
+        return static_cast<uint32_t>(c * 255.0);
+    };
+    if (ctx->flags & kRenderGrey) {
+        const uint32_t g = out(0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
+        return g | (g << 8) | (g << 16);
+    }
+    return out(colour[2]) | (out(colour[1]) << 8) | (out(colour[0]) << 16);
+}
+
+int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {
+    RenderProgress* p = ctx->progress;
+    std::lock_guard<std::recursive_mutex> lock(p->lock);
+    ImageDC* rt = ctx->render_target;
+    rt->write_row(rt, 0, row, ctx->width, pixels, static_cast<size_t>(ctx->width) * 4, 3);
+    int32_t first = row, last = row;
+    if (ctx->draft_image) {
+        // Row r of the half image becomes target rows 2r and 2r + 1, as far as the
+        // target reaches.
+        first = row * 2;
+        last = std::min(row * 2 + 1, ctx->full_height - 1);
+        if (first <= last)
+            image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
+                             0.0, 0.0, 2.0, 2.0, 3);
+    }
+    if (render_progress_step(p) != 0) return 1;
+    if (first > last) return 0;
+    ctx->rows_done_max = std::max(ctx->rows_done_max, last);
+    ctx->rows_reported.fetch_add(last - first + 1);
+    return render_progress_rows(p, first, last);
+}
+
+int render_scanline(RenderContext* ctx) {
+    Scene s;
+    s.ctx = ctx;
+    try {
+        if (int rc = prepare_scene(&s)) return rc;
+        if (ctx->flags & kRenderWireEdges) return wire_pass(ctx, s);
+        if (render_progress_set(ctx->progress, -1, ctx->height, 1) != 0) return -1;
+        if (render_progress_rows(ctx->progress, -1, -1) != 0) return -1;
+        Bands bands(&s);
+        const int rc = bands.run();
+        if (rc != 0) return rc;
+        reorder_lights_after_rows(ctx);
+        return halo_pass(ctx);
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+}

@@ -1,0 +1,49 @@
+// The lighting model of the scan-line renderer: the spot factor, the light pass that
+// computes diffuse and highlight intensities at corners or faces (flat and Gouraud),
+// and the two pixel routines the scan-line loop calls for a triangle met at a pixel.
+// All material constants are the MaterialRecord's; lights and eye data come from the
+// render context, which the routines only read (any number of threads may shade).
+#pragma once
+
+#include <cstdint>
+
+#include "model/math/types.h"
+#include "render/scanline/render_context.h"
+
+// Spot factor for a point: u is the unit direction from the point toward the light.
+// 0 when the light's target equals its position or the point is outside the cone;
+// c^exponent (exponent above 0) times the smoothstep between the outer and inner
+// cone cosines (when the inner value is above 0).
+double render_spot_factor(const Vec3d& u, const RenderLight* light);
+
+// Diffuse and highlight intensity at point p with normal n for the material.
+void render_intensity(const RenderContext* ctx, const MaterialRecord* m, const Vec3d& p,
+                      const Vec3d& n, double* diffuse, double* highlight);
+
+// The light pass over every mesh (nothing for Phong): corner intensities for smooth
+// meshes, one value per face (copied to its three corners) otherwise. Works on
+// `threads` threads; 0, or -1 when stopped.
+int render_light_pass(RenderContext* ctx);
+
+// Whether a mesh is shaded smoothly in flat/Gouraud mode.
+bool render_mesh_smooth(const RenderContext* ctx, const RenderMesh* mesh);
+
+// One shaded point: the lit colour and the surface colour before lighting (each
+// red, green, blue and the fourth component).
+struct ShadeResult {
+    float lit[4];
+    float surface[4];
+};
+
+// The shading point of a triangle: weights of its three corners (summing to 1).
+// `seed` picks the pseudo-random numbers of the material's randomness, so that a
+// render repeats exactly whatever the number of threads.
+void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, const double w[3], uint32_t seed,
+                       ShadeResult* out);
+void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
+                        const RenderTriangle* tri, const double w[3], uint32_t seed,
+                        ShadeResult* out);
+
+// A repeatable pseudo-random integer 0..32767 from a seed.
+int32_t render_random(uint32_t seed);

@@ -1,0 +1,212 @@
+// Reference images of the scan-line renderer (PPM in tests/data/render/): each scene
+// is rendered and compared; at most 0.2% of the pixels may differ by more than 2.
+// Set ZELO_GOLDEN_OUT to a folder to write the images rendered now.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "scanline_test_util.h"
+
+namespace {
+
+ViewProjection tilted_view(double cx, double cy) {
+    ViewProjection vp;
+    // Turned 30 degrees about x, then 25 about z: a three-quarter view.
+    Matrix43 a, b;
+    mat_rotate_axis(&a, nullptr, 0, 0, 1, 0.44, nullptr);
+    mat_rotate_axis(&b, nullptr, 1, 0, 0, -0.9, nullptr);
+    mat_mul(&vp.view, &a, &b);
+    mat_invert(&vp.inverse, &vp.view);
+    vp.origin_x = -cx;
+    vp.origin_y = -cy;
+    return vp;
+}
+
+CAMERA* add_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
+    auto c = rtc_make<CAMERA>();
+    c->position = pos;
+    c->target = target;
+    c->up = {0, 0, 1};
+    c->lens = lens;
+    CAMERA* raw = c.release();
+    container_insert(s.layer, raw);
+    return raw;
+}
+
+SPOTLITE* add_spot(TestScene& s, Vec3 pos, Vec3 target, float inner, float outer) {
+    auto l = rtc_make<SPOTLITE>();
+    l->position = pos;
+    l->target = target;
+    l->light_colour[0] = l->light_colour[1] = l->light_colour[2] = 1.0f;
+    l->cone_cos[0] = inner;
+    l->cone_cos[1] = outer;
+    SPOTLITE* raw = l.get();
+    container_insert(s.layer, l.release());
+    return raw;
+}
+
+void colour(MESH3* m, float r, float g, float b) {
+    m->material->colour[0] = r;
+    m->material->colour[1] = g;
+    m->material->colour[2] = b;
+}
+
+void check(const char* name, TestScene& s, int w, int h, const CAMERA* cam = nullptr) {
+    Image24 img(w, h);
+    ASSERT_EQ(s.render(img, cam), 0) << name;
+    const std::vector<uint8_t> got = img.bytes();
+    if (const char* out = std::getenv("ZELO_GOLDEN_OUT"))
+        write_ppm(std::string(out) + "/" + name + ".ppm", w, h, got);
+    const std::string ref = std::string(ZELO_TEST_DATA) + "/render/" + name + ".ppm";
+    int rw = 0, rh = 0;
+    std::vector<uint8_t> want;
+    if (!read_ppm(ref, &rw, &rh, &want)) {
+        const std::string cand = ::testing::TempDir() + "/" + name + ".ppm";
+        write_ppm(cand, w, h, got);
+        FAIL() << "no reference " << ref << "; candidate written to " << cand;
+    }
+    ASSERT_EQ(rw, w);
+    ASSERT_EQ(rh, h);
+    size_t off = 0;
+    for (size_t i = 0; i < got.size(); i += 3) {
+        bool bad = false;
+        for (int c = 0; c < 3; ++c) bad |= std::abs(int(got[i + c]) - int(want[i + c])) > 2;
+        off += bad;
+    }
+    EXPECT_LE(off, got.size() / 3 / 500) << name;
+}
+
+void spheres(TestScene& s) {
+    s.add_sphere({-30, 0, 0}, 25, 16, 24);
+    MESH3* b = s.add_sphere({30, 0, 0}, 25, 16, 24);
+    colour(b, 0.9f, 0.5f, 0.2f);
+    b->material->shininess = 0.6f;
+    s.view = tilted_view(80, 60);
+}
+
+}  // namespace
+
+TEST(Golden, FlatCube) {
+    TestScene s;
+    MESH3* c = s.add_box({-25, -25, -25}, {25, 25, 25});
+    colour(c, 0.3f, 0.6f, 1.0f);
+    s.view = tilted_view(60, 60);
+    s.settings.flags = kRenderFlat | kRenderAmbient;
+    s.settings.light_mask = 0x3;  // two default lights
+    s.settings.light_colours[0] = 15;
+    s.settings.light_colours[1] = 7;
+    check("flat_cube", s, 120, 120);
+}
+
+TEST(Golden, GouraudSpheresOmni) {
+    TestScene s;
+    spheres(s);
+    s.add_light({-60, -80, 120}, 1, 1, 1);
+    s.settings.flags = kRenderGouraud | kRenderAmbient;
+    check("gouraud_omni", s, 160, 120);
+}
+
+TEST(Golden, PhongSpheresSpot) {
+    TestScene s;
+    spheres(s);
+    add_spot(s, {0, -60, 120}, {0, 0, 0}, 0.96f, 0.9f);
+    s.settings.flags = kRenderPhong | kRenderAmbient;
+    check("phong_spot", s, 160, 120);
+}
+
+TEST(Golden, Transparency) {
+    TestScene s;
+    spheres(s);
+    MESH3* glass = s.add_box({-60, -40, 28}, {60, -10, 32});
+    colour(glass, 0.4f, 0.8f, 1.0f);
+    glass->material->transparency = 0.6f;
+    s.add_light({-60, -80, 120}, 1, 1, 1);
+    s.settings.flags = kRenderGouraud | kRenderAmbient;
+    check("transparency", s, 160, 120);
+}
+
+TEST(Golden, Antialiasing) {
+    TestScene s;
+    MESH3* c = s.add_box({-25, -25, -25}, {25, 25, 25});
+    colour(c, 1.0f, 0.8f, 0.3f);
+    s.view = tilted_view(40, 40);
+    s.settings.flags = kRenderFlat | kRenderAntialias | kRenderAmbient;
+    s.settings.light_mask = 0x1;
+    s.settings.light_colours[0] = 15;
+    check("antialias", s, 80, 80);
+}
+
+TEST(Golden, NearClipping) {
+    TestScene s;
+    // A chequered floor of boxes running under the camera.
+    for (int i = -3; i < 3; ++i)
+        for (int j = -1; j < 8; ++j) {
+            MESH3* b = s.add_box({i * 20.0f, j * 20.0f, -1}, {i * 20.0f + 20, j * 20.0f + 20, 0});
+            if ((i + j) & 1) colour(b, 0.2f, 0.3f, 0.8f);
+        }
+    s.add_light({0, 40, 60}, 1, 1, 1);
+    CAMERA* cam = add_camera(s, {5, -10, 8}, {5, 60, 0}, 0.8);
+    s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient;
+    check("near_clip", s, 160, 120, cam);
+}
+
+TEST(Golden, Fog) {
+    TestScene s;
+    for (int k = 0; k < 5; ++k) {
+        MESH3* b = s.add_box({-60.0f + k * 25, k * 40.0f, 0}, {-45.0f + k * 25, k * 40.0f + 15, 20});
+        colour(b, 0.9f, 0.3f, 0.2f);
+    }
+    s.add_light({0, -50, 100}, 1, 1, 1);
+    CAMERA* cam = add_camera(s, {0, -80, 40}, {0, 100, 0}, 1.0);
+    s.settings.material.colour[0] = s.settings.material.colour[1] = s.settings.material.colour[2] = 0.7f;
+    s.settings.material.slots[0].amount = 0.0f;  // haze
+    s.settings.material.slots[1].amount = 0.995f;  // visibility at the reference distance
+    s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient;
+    check("fog", s, 160, 120, cam);
+}
+
+TEST(Golden, Halos) {
+    TestScene s;
+    MESH3* b = s.add_box({-30, 40, -10}, {30, 60, 10});
+    colour(b, 0.3f, 0.3f, 0.35f);
+    s.add_light({-20, 0, 10}, 1, 0.9f, 0.6f);
+    s.add_light({25, 10, -5}, 0.6f, 0.8f, 1);
+    CAMERA* cam = add_camera(s, {0, -80, 0}, {0, 0, 0}, 1.0);
+    cam->material->self_illumination = 0.8f;  // halo brightness
+    cam->material->shininess = 4000.0f;       // halo size
+    s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient;
+    check("halos", s, 160, 120, cam);
+}
+
+TEST(Golden, Draft) {
+    TestScene s;
+    spheres(s);
+    s.add_light({-60, -80, 120}, 1, 1, 1);
+    s.settings.flags = kRenderGouraud | kRenderDraft;
+    check("draft", s, 161, 121);
+}
+
+TEST(Golden, GreyScaleWithGamma) {
+    TestScene s;
+    spheres(s);
+    s.add_light({-60, -80, 120}, 1, 1, 1);
+    s.settings.flags = kRenderPhong | kRenderGrey | kRenderAmbient;
+    s.settings.gamma = 1.8f;
+    check("grey_gamma", s, 160, 120);
+}
+
+TEST(Golden, WireEdges) {
+    TestScene s;
+    s.add_sphere({-30, 0, 0}, 25, 6, 10);
+    s.add_box({10, -20, -20}, {50, 20, 20});
+    s.view = tilted_view(80, 60);
+    s.settings.flags = kRenderWireEdges;
+    check("wire_edges", s, 160, 120);
+}
