@@ -26,44 +26,50 @@ QSizeF paper_thousandths(QPageSize::PageSizeId id) {
 
 class SamplePane : public QWidget {
   public:
-    SamplePane(CPageLayoutDlg* dlg, const QImage* image) : dlg_(dlg), image_(image) { setMinimumSize(180, 200); }
-    bool preview = false;
+    explicit SamplePane(CPageLayoutDlg* dlg) : dlg_(dlg) { setMinimumSize(180, 200); }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), palette().window());
-        const PageSetupModel& m = dlg_->working();
-        // The paper, fitted into the pane with a shadow.
-        const double k = std::min((width() - 16) / m.paper_w, (height() - 16) / m.paper_h);
-        const QRectF page((width() - m.paper_w * k) / 2, (height() - m.paper_h * k) / 2, m.paper_w * k,
-                          m.paper_h * k);
-        p.fillRect(page.translated(3, 3), Qt::darkGray);
-        p.fillRect(page, Qt::white);
-        p.setPen(Qt::black);
-        p.drawRect(page);
-        const QRectF r = CPageLayoutDlg::sample_image_rect(m, page);
-        if (r.width() < 1 || r.height() < 1) return;
-        if (preview && image_ && !image_->isNull()) {
-            p.drawImage(r, *image_);
-        } else {
-            p.drawRect(r);
-            p.drawLine(r.topLeft(), r.bottomRight());
-            p.drawLine(r.topRight(), r.bottomLeft());
-        }
+        dlg_->paint_sample(p, QRectF(rect()));
     }
 
   private:
     CPageLayoutDlg* dlg_;
-    const QImage* image_;
 };
 
 }  // namespace
 
 CPageLayoutDlg::CPageLayoutDlg(PageSetupModel* model, const QImage* image, int template_id, QWidget* parent)
-    : CDialog(template_id, parent), model_(model), work_(*model), image_(image) {
+    : CDialog(template_id, parent), work_(*model), model_(model), image_(image) {
     landscape_ = work_.paper_w > work_.paper_h;
     setWindowTitle(QString::fromStdString(res_load_string(static_cast<uint32_t>(template_id))));
+}
+
+void CPageLayoutDlg::paint_sample(QPainter& p, const QRectF& pane) {
+    const PageSetupModel& m = work_;
+    // The paper, fitted into the pane with a shadow.
+    const double k = std::min((pane.width() - 16) / m.paper_w, (pane.height() - 16) / m.paper_h);
+    const QRectF page((pane.width() - m.paper_w * k) / 2, (pane.height() - m.paper_h * k) / 2, m.paper_w * k,
+                      m.paper_h * k);
+    p.fillRect(page.translated(3, 3), Qt::darkGray);
+    p.fillRect(page, Qt::white);
+    p.setPen(Qt::black);
+    p.drawRect(page);
+    const QRectF r = sample_image_rect(m, page);
+    if (r.width() < 1 || r.height() < 1) return;
+    if (preview_ && image_ && !image_->isNull()) {
+        p.drawImage(r, *image_);
+    } else {
+        p.drawRect(r);
+        p.drawLine(r.topLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomLeft());
+    }
+}
+
+void CPageLayoutDlg::repaint_sample() {
+    if (sample_) sample_->update();
 }
 
 QRectF CPageLayoutDlg::sample_image_rect(const PageSetupModel& m, const QRectF& page) {
@@ -99,9 +105,9 @@ void CPageLayoutDlg::CreateControls() {
     add_check(kPageFullPage, text(44120), 9, 0, 2);
     add_check(kPageCentre, text(44121), 10, 0, 2);
     add_check(kPagePreview, text(2084), 11, 0, 2);
-    sample_ = register_control(kPageSample, new SamplePane(this, image_));
+    sample_ = register_control(kPageSample, new SamplePane(this));
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(sample_, 0, 3, 12, 1);
-    add_ok_cancel(12, 4);
+    add_ok_cancel(20, 4);
     connect(paper_, &QComboBox::activated, this, [this] { paper_changed(); });
     for (int id : {kPagePortrait, kPageLandscape, kPageMillimetres, kPageInches, kPageFullPage, kPageCentre,
                    kPagePreview})
@@ -134,7 +140,8 @@ void CPageLayoutDlg::refill(int except) {
         // Margins are the printer's minimum while the full page is used.
         fields_[i]->setEnabled(!work_.full_page);
     }
-    if (sample_) sample_->update();
+    layout_changed();
+    repaint_sample();
 }
 
 void CPageLayoutDlg::typed(int field) {
@@ -183,8 +190,8 @@ void CPageLayoutDlg::OnCommand(int id) {
             refill();
             break;
         case kPagePreview:
-            static_cast<SamplePane*>(sample_)->preview = IsDlgButtonChecked(kPagePreview);
-            sample_->update();
+            preview_ = IsDlgButtonChecked(kPagePreview);
+            repaint_sample();
             break;
         default: break;
     }

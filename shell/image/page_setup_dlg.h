@@ -24,19 +24,28 @@ class CPageLayoutDlg : public CDialog {
     // The image rectangle inside the page rectangle `page` (the sample's drawing).
     static QRectF sample_image_rect(const PageSetupModel& m, const QRectF& page);
 
+    // Paints the sample page into the pane's rectangle.
+    virtual void paint_sample(class QPainter& p, const QRectF& pane);
+    bool preview() const { return preview_; }
+
   protected:
     void CreateControls() override;
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCommand(int id) override;
+    // Called after every change of the page or its margins.
+    virtual void layout_changed() {}
+    void refill(int except = -1);
+    void repaint_sample();
+
+    PageSetupModel work_;
 
   private:
-    void refill(int except = -1);
     void typed(int field);
     void paper_changed();
 
     PageSetupModel* model_;
-    PageSetupModel work_;
+    bool preview_ = false;
     const QImage* image_;
     bool landscape_ = false;
     QComboBox* paper_ = nullptr;

@@ -79,3 +79,40 @@ TEST(ImagePageSetup, SampleFitsTheImageIntoThePrintedArea) {
 }
 
 }  // namespace
+
+#include "shell/image/draw_page_setup_dlg.h"
+
+namespace {
+
+TEST(DrawPageSetup, TileSetsFullPageAndShowsTheGridTooManyPagesStayOpen) {
+    PrintLayout layout;
+    PageSetupModel page;
+    page.minimum = {250, 250, 250, 250};
+    page.full_page = false;
+    int columns = 0, rows = 0;
+    Modal modal([&](CDialog& dlg) {
+        dlg.CheckDlgButton(kPageTile, true);
+        dlg.press(kPageTile);
+        EXPECT_TRUE(dlg.IsDlgButtonChecked(kPageFullPage));
+        EXPECT_FALSE(dlg.GetDlgItem(kPageCentre)->isEnabled());
+        EXPECT_TRUE(dlg.GetDlgItem(kPageScale)->isEnabled());
+        for (int id : {2367, 2368, 2176, 2177}) EXPECT_EQ(dlg.GetDlgItemText(id), "6.35");  // the minimum
+        columns = std::stoi(dlg.GetDlgItemText(kPageColumns));
+        rows = std::stoi(dlg.GetDlgItemText(kPageRows));
+        // A huge scale: refused on OK, the dialog stays.
+        type_into(dlg, kPageScale, "1000");
+        dlg.press(IDOK);
+        EXPECT_FALSE(dlg.ended());
+        type_into(dlg, kPageScale, "1");
+        dlg.press(IDOK);
+    });
+    CDrawPageSetupDlg dlg(&layout, &page, -100, 0, 500, 400);
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(layout.tile, 1);
+    EXPECT_EQ(layout.columns, columns);
+    EXPECT_EQ(layout.rows, rows);
+    EXPECT_GE(layout.columns, 3);  // 600 mm over pages under 200 mm wide, one before 0
+    EXPECT_EQ(layout.scale, 1.0);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include "shell/core/image_block.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
+#include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/page_setup_dlg.h"
 
 int main(int argc, char** argv) {
@@ -53,6 +54,24 @@ int main(int argc, char** argv) {
         m.image_w = w, m.image_h = h;
         CPageLayoutDlg dlg(&m, new QImage(doc.pixels(), w, h, static_cast<int>(image_block_row_pixels(w) * 3),
                                            QImage::Format_BGR888));
+        dlg.DoModal();
+        if (!saved) return 1;
+    }
+    if (argc > 3) {
+        // The drawing page setup tiling a 600 x 400 mm drawing: the tile sheet.
+        bool saved = false;
+        platform_set_modal_hook([&](CDialog& dlg) {
+            dlg.CheckDlgButton(kPageTile, true);
+            dlg.press(kPageTile);
+            dlg.show();
+            QApplication::processEvents();
+            saved = dlg.grab().save(argv[3]);
+            dlg.press(IDCANCEL);
+        });
+        PrintLayout layout;
+        PageSetupModel page;
+        page.minimum = {250, 250, 250, 250};
+        CDrawPageSetupDlg dlg(&layout, &page, -100, 0, 500, 400);
         dlg.DoModal();
         if (!saved) return 1;
     }
