@@ -56,3 +56,64 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
     }
     return p.end() ? 0 : 13;
 }
+
+// ---------------------------------------------------------------------------------
+// The drawing as segments, through the wire-frame driver.
+
+#include <algorithm>
+
+#include "graphics/view/driver.h"
+#include "graphics/view/projection.h"
+#include "model/db/solid.h"
+#include "model/db/zobj.h"
+
+namespace {
+
+struct Collect {
+    const SegmentSink* put;
+    double ox, oy, scale;
+};
+
+int collect_line(void* context, int x1, int y1, int x2, int y2) {
+    auto* c = static_cast<Collect*>(context);
+    (*c->put)(x1 / c->scale + c->ox, y1 / c->scale + c->oy, x2 / c->scale + c->ox, y2 / c->scale + c->oy);
+    return 0;
+}
+
+int no_triangle(void*, int, int, int, int, int, int) { return 0; }
+int no_pen(void*, int, int, int) { return 0; }
+
+}  // namespace
+
+DrawingSource drawing_source_of(MODEL* model, const ViewProjection& projection, double min_x, double min_y,
+                                double max_x, double max_y, std::function<bool(int layer)> layer_shown) {
+    return [=](const SegmentSink& put) {
+        if (!model || !model->children) return;
+        ViewProjection vp = projection;
+        const double side = std::max({max_x - min_x, max_y - min_y, 1e-9});
+        // Drawing units to driver pixels: the area fills 16000 pixels of the range.
+        vp.scale = 16000.0 / side;
+        vp.origin_x = min_x;
+        vp.origin_y = min_y;
+        vp.extents_min = {float(min_x - side), float(min_y - side), -FLT_MAX};
+        vp.extents_max = {float(max_x + side), float(max_y + side), FLT_MAX};
+        Collect c{&put, min_x, min_y, vp.scale};
+        vp.line = &collect_line;
+        vp.triangle = &no_triangle;
+        vp.pen = &no_pen;
+        vp.context = &c;
+        vp.pen_mode = kPenModeNoRange;
+        ZDLIST* head = model->children;
+        ZDLIST* n = head;
+        int layer = 0;
+        do {
+            if (rtc_is<LAYER>(n)) {
+                if (!layer_shown || layer_shown(layer)) viewiter_draw_object(&vp, static_cast<object*>(n));
+                ++layer;
+            } else if (rtc_is<CAMERA>(n)) {
+                viewiter_draw_object(&vp, static_cast<object*>(n));
+            }
+            n = n->next;
+        } while (n && n != head);
+    };
+}

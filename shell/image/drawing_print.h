@@ -20,3 +20,14 @@ using DrawingSource = std::function<void(const SegmentSink& put)>;
 // each finished page.
 int print_drawing(QPrinter* printer, const PrintLayout& layout, const DrawingSource& source,
                   const std::function<void(int64_t page, int64_t pages)>& progress = {});
+
+class MODEL;
+struct ViewProjection;
+
+// The segments of every layer (all of them, or those `layer_shown` accepts by
+// index) and camera of a drawing, drawn by the wire-frame driver through a copy of
+// `projection` (its view matrix and mode; origin and scale are set here so that the
+// area min_x..max_x, min_y..max_y in view coordinates fills the driver's pixel
+// range) and handed back in view coordinates.
+DrawingSource drawing_source_of(MODEL* model, const ViewProjection& projection, double min_x, double min_y,
+                                double max_x, double max_y, std::function<bool(int layer)> layer_shown = {});

@@ -144,3 +144,51 @@ TEST(DrawingPrint, TooManyPagesAreRefused) {
 }
 
 }  // namespace
+
+#include "graphics/view/projection.h"
+#include "model/db/tree.h"
+#include "model/db/zobj.h"
+#include "model/file/records.h"
+#include "model/rtc/rtc.h"
+#include "tests/file/rich_drawing.h"
+
+namespace {
+
+// The rich drawing through the wire-frame driver: segments inside its box, and a
+// tiled print of it with one page per tile.
+TEST(DrawingPrint, RichDrawingPrintsThroughTheDriver) {
+    if (std::system("pdfinfo -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    drawing_file_register();
+    auto model = rtc_make<MODEL>();
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(build_rich_drawing(model.get()), 0);
+    ViewProjection vp;
+    vp.mode = kProjPlan;
+    const double min_x = -200, min_y = -200, max_x = 400, max_y = 400;
+    const DrawingSource source = drawing_source_of(model.get(), vp, min_x, min_y, max_x, max_y);
+    int count = 0;
+    double lo = 1e300, hi = -1e300;
+    source([&](double x0, double, double x1, double) {
+        ++count;
+        lo = std::min({lo, x0, x1});
+        hi = std::max({hi, x0, x1});
+    });
+    ASSERT_GT(count, 10);
+    EXPECT_GE(lo, min_x - 600);
+    PrintLayout l;
+    l.tile = 1;
+    l.margins = {250, 250, 250, 250};
+    l.scale = 0.5;
+    ASSERT_EQ(print_layout_run(&l, min_x, min_y, max_x, max_y), 0);
+    const std::string pdf = scratch() + "/rich.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_EQ(print_drawing(&printer, l, source), 0);
+    }
+    EXPECT_EQ(pdf_pages(pdf), l.columns * l.rows);
+}
+
+}  // namespace
