@@ -8,6 +8,7 @@
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
+#include "shell/image/image_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     app_set_typed_entry(&typed_entry);
     draw2d_dialogs_install();
     CMainApp app;
+    app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
         if (CMainFrame* f = app.main_frame()) {
