@@ -79,12 +79,18 @@ int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOp
         st->text_object = nullptr;
     }
     status_prompt(static_cast<int>(prompt_id));
+    // The drawing outlives the wait; the VIEW may not (its window can close once the
+    // command has moved to another view).
+    MODEL* drawing = view_drawing(view);
     int code = h->wait_step();
     VIEW* now = current_view(nullptr);
     *view_ref = now;
-    if (now && now->cursor_shown) {
-        h->show_cursor_mark(now, false, true);
-        h->update_window(now);
+    // Marks still shown go from every view of the drawing: a step cancelled by another
+    // command or by quitting was not ended by the view, which would have hidden them.
+    for (VIEW* v = drawing_first_view(drawing); v; v = drawing_next_view(v)) {
+        if (!v->cursor_shown) continue;
+        h->show_cursor_mark(v, false, true);
+        h->update_window(v);
     }
     status_prompt(-1);
     return code;
