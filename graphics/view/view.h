@@ -248,6 +248,15 @@ int view_read(IOstream* s, VIEW* view);
 // The drawing the view shows; null when it is attached to none.
 MODEL* view_drawing(const VIEW* view);
 
+// The selection buffer a running command works on (input_object holds it,
+// input_finish lets it go). A VIEW destroyed while a command runs leaves that buffer
+// to the command instead of freeing it: it is then orphaned, and the command's
+// input_finish frees it.
+void view_hold_selection(buffer* selection);
+void view_release_selection(const buffer* selection);
+bool view_selection_held(const buffer* selection);
+bool view_selection_orphaned(const buffer* selection);
+
 // Invalidates the window's area showing `box` (drawing coordinates), or the whole
 // window for a null box or in display mode 1. Flag bit 0 erases the background, bit 1
 // repaints at once. 0.
