@@ -405,6 +405,91 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     return changed;
 }
 
+// Moves every live face of t from corner w to corner v (closer than the tolerance).
+// A face that has both folds to a line and goes; two faces that come out as the same
+// triangle facing opposite ways (the sliver that lay between v and w, seen from both
+// sides) go together.
+static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
+    std::vector<Face*> around;
+    for (Face* f = t.faces; f; f = f->next) {
+        if (live(f) && uses(f, w)) around.push_back(f);
+    }
+    t.cursor = nullptr;
+    std::vector<Face*> made;
+    for (Face* f : around) {
+        discard(f);
+        if (uses(f, v)) continue;
+        Vertex* x[3];
+        for (int i = 0; i < 3; ++i) x[i] = f->v[i] == w ? v : f->v[i];
+        made.push_back(new_face(ctx, t, x[0], x[1], x[2]));
+        for (int i = 0; i < 3; ++i) mark_edge(ctx, t, x[i], x[(i + 1) % 3], f->e[i]->flags);
+    }
+    w->flags = kUnused;
+    for (Face* f : made) {
+        if (!live(f)) continue;
+        for (FaceNode* n = f->e[0]->faces; n; n = n->next) {
+            Face* g = n->face;
+            if (g != f && live(g) && uses(g, f->v[0]) && uses(g, f->v[1]) && uses(g, f->v[2])) {
+                discard(f);
+                discard(g);
+                break;
+            }
+        }
+    }
+}
+
+// Where a cut ran across slivers thinner than the tolerance, one curve point can
+// have been put in twice, as two vertices closer than the tolerance with no edge
+// between them: the curve then has a gap through which classification would spread
+// from one side to the other. Each such pair of curve ends becomes one vertex (or,
+// when an edge joins them, that edge becomes a cut edge). True when a gap was closed.
+static bool close_curve_gaps(Context& ctx, Solid& t) {
+    std::unordered_map<Vertex*, int> degree;
+    for (Edge* bucket : t.buckets) {
+        for (Edge* e = bucket; e; e = e->next) {
+            if (!(e->flags & kCutEdge)) continue;
+            bool has_face = false;
+            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+            if (!has_face) continue;
+            ++degree[e->a];
+            ++degree[e->b];
+        }
+    }
+    std::vector<Vertex*> ends;
+    for (const auto& [v, d] : degree) {
+        if (d % 2) ends.push_back(v);
+    }
+    std::sort(ends.begin(), ends.end(), [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; });
+    bool closed = false;
+    for (size_t i = 0; i < ends.size(); ++i) {
+        Vertex* v = ends[i];
+        if (!v) continue;
+        size_t best = 0;
+        double best_d = kTol;
+        for (size_t k = i + 1; k < ends.size(); ++k) {
+            if (!ends[k]) continue;
+            const double d = length(pos(ends[k]) - pos(v));
+            if (d < best_d) {
+                best = k;
+                best_d = d;
+            }
+        }
+        if (!best) continue;
+        Vertex* w = ends[best];
+        ends[best] = nullptr;
+        Edge* e = edge_lookup(ctx, t, v, w, false);
+        bool joined = false;
+        for (FaceNode* n = e ? e->faces : nullptr; n && !joined; n = n->next) joined = live(n->face);
+        if (joined) {
+            e->flags = kCutEdge;
+        } else {
+            merge_vertex(ctx, t, w, v);
+        }
+        closed = true;
+    }
+    return closed;
+}
+
 void index_new_face(Solid& s, Face* f) {
     s.index->add(f);
     s.index->offer(f);
@@ -418,6 +503,8 @@ void intersect_solids(Context& ctx) {
         const bool into_a = conform_curve(ctx, ctx.b, ctx.a);
         if (!into_a && !into_b) break;
     }
+    close_curve_gaps(ctx, ctx.a);
+    close_curve_gaps(ctx, ctx.b);
     classify_all(ctx);
 }
 
