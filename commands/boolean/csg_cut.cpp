@@ -101,22 +101,30 @@ bool uses(const Face* f, const Vertex* v) {
     return f->v[0] == v || f->v[1] == v || f->v[2] == v;
 }
 
-// Every live face of t around `apex` takes v in its place; a face that already uses
-// v would fold to a line and is dropped.
-void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
+// Every live face of t around `from` (only those whose box holds `to` when `near`)
+// takes `to` in its place; a face that already uses `to` would fold to a line and is
+// dropped. Gives the faces made.
+std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to, bool near) {
     std::vector<Face*> around;
     for (Face* f = t.faces; f; f = f->next) {
-        if (live(f) && uses(f, apex) && box_contains(f->box, pos(v))) around.push_back(f);
+        if (live(f) && uses(f, from) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
     }
+    std::vector<Face*> made;
     for (Face* f : around) {
         discard(f);
-        if (uses(f, v)) continue;
+        if (uses(f, to)) continue;
         Vertex* w[3];
-        for (int i = 0; i < 3; ++i) w[i] = f->v[i] == apex ? v : f->v[i];
-        new_face(ctx, t, w[0], w[1], w[2]);
+        for (int i = 0; i < 3; ++i) w[i] = f->v[i] == from ? to : f->v[i];
+        made.push_back(new_face(ctx, t, w[0], w[1], w[2]));
         for (int i = 0; i < 3; ++i) mark_edge(ctx, t, w[i], w[(i + 1) % 3], f->e[i]->flags);
     }
-    apex->flags = kUnused;
+    from->flags = kUnused;
+    return made;
+}
+
+// The faces around `apex` near v take v in its place.
+void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
+    move_corner(ctx, t, apex, v, true);
 }
 
 // Splits every live face on edge e at the new vertex v.
@@ -410,22 +418,8 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
 // triangle facing opposite ways (the sliver that lay between v and w, seen from both
 // sides) go together.
 static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
-    std::vector<Face*> around;
-    for (Face* f = t.faces; f; f = f->next) {
-        if (live(f) && uses(f, w)) around.push_back(f);
-    }
     t.cursor = nullptr;
-    std::vector<Face*> made;
-    for (Face* f : around) {
-        discard(f);
-        if (uses(f, v)) continue;
-        Vertex* x[3];
-        for (int i = 0; i < 3; ++i) x[i] = f->v[i] == w ? v : f->v[i];
-        made.push_back(new_face(ctx, t, x[0], x[1], x[2]));
-        for (int i = 0; i < 3; ++i) mark_edge(ctx, t, x[i], x[(i + 1) % 3], f->e[i]->flags);
-    }
-    w->flags = kUnused;
-    for (Face* f : made) {
+    for (Face* f : move_corner(ctx, t, w, v, false)) {
         if (!live(f)) continue;
         for (FaceNode* n = f->e[0]->faces; n; n = n->next) {
             Face* g = n->face;
