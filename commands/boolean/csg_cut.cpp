@@ -93,6 +93,19 @@ void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
     }
 }
 
+// A new vertex of t on the intersection curve.
+Vertex* curve_vertex(Context& ctx, Solid& t, float x, float y, float z) {
+    Vertex* v = make<Vertex>(ctx);
+    v->x = x;
+    v->y = y;
+    v->z = z;
+    v->flags = kOnCut;
+    v->seq = t.next_seq++;
+    v->next = t.vertices;
+    t.vertices = v;
+    return v;
+}
+
 void discard(Face* f) {
     f->state = kDiscarded;
 }
@@ -192,14 +205,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
     // put in: splitting around it would fold a face over.
     *snapped = nullptr;
     if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
-    Vertex* v = make<Vertex>(ctx);
-    v->x = static_cast<float>(p.x);
-    v->y = static_cast<float>(p.y);
-    v->z = static_cast<float>(p.z);
-    v->flags = kOnCut;
-    v->seq = t.next_seq++;
-    v->next = t.vertices;
-    t.vertices = v;
+    Vertex* v = curve_vertex(ctx, t, static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
     if (on) {
         split_edge_faces(ctx, t, on, v);
     } else {
@@ -395,14 +401,7 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
             bool has_face = false;
             for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
             if (!has_face) continue;
-            Vertex* w = make<Vertex>(ctx);
-            w->x = v->x;
-            w->y = v->y;
-            w->z = v->z;
-            w->flags = kOnCut;
-            w->seq = t.next_seq++;
-            w->next = t.vertices;
-            t.vertices = w;
+            Vertex* w = curve_vertex(ctx, t, v->x, v->y, v->z);
             split_edge_faces(ctx, t, e, w);
             if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) cut.push_back(h);
             if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) cut.push_back(h);
@@ -413,7 +412,7 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     return changed;
 }
 
-// Moves every live face of t from corner w to corner v (closer than the tolerance).
+// Moves every live face of t from corner w to corner v (close to it).
 // A face that has both folds to a line and goes; two faces that come out as the same
 // triangle facing opposite ways (the sliver that lay between v and w, seen from both
 // sides) go together.
@@ -432,11 +431,36 @@ static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
     }
 }
 
+// Tells whether a face around v and a face around w lie on either side of one edge
+// that touches neither (a sliver fan crossed between them).
+static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
+    std::vector<const Edge*> opposite;
+    for (const Face* f = t.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (int i = 0; i < 3; ++i) {
+            if (f->v[i] == v && !uses(f, w)) opposite.push_back(f->e[(i + 1) % 3]);
+        }
+    }
+    for (const Face* f = t.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (int i = 0; i < 3; ++i) {
+            if (f->v[i] == w && !uses(f, v) &&
+                std::find(opposite.begin(), opposite.end(), f->e[(i + 1) % 3]) != opposite.end())
+                return true;
+        }
+    }
+    return false;
+}
+
 // Where a cut ran across slivers thinner than the tolerance, one curve point can
 // have been put in twice, as two vertices closer than the tolerance with no edge
-// between them: the curve then has a gap through which classification would spread
-// from one side to the other. Each such pair of curve ends becomes one vertex (or,
-// when an edge joins them, that edge becomes a cut edge). True when a gap was closed.
+// between them, or the short piece of the curve across one sliver can have been
+// taken for a point at each end: the curve then has a gap through which
+// classification would spread from one side to the other. Each such pair of curve
+// ends becomes one vertex: the older one when they lie within the tolerance, else
+// (up to twice the tolerance, the faces around them meeting across one edge) a new
+// one halfway. When an edge joins the pair, that edge becomes a cut edge instead.
+// True when a gap was closed.
 static bool close_curve_gaps(Context& ctx, Solid& t) {
     std::unordered_map<Vertex*, int> degree;
     for (Edge* bucket : t.buckets) {
@@ -459,7 +483,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         Vertex* v = ends[i];
         if (!v) continue;
         size_t best = 0;
-        double best_d = kTol;
+        double best_d = 2 * kTol;
         for (size_t k = i + 1; k < ends.size(); ++k) {
             if (!ends[k]) continue;
             const double d = length(pos(ends[k]) - pos(v));
@@ -470,15 +494,23 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         }
         if (!best) continue;
         Vertex* w = ends[best];
-        ends[best] = nullptr;
         Edge* e = edge_lookup(ctx, t, v, w, false);
         bool joined = false;
         for (FaceNode* n = e ? e->faces : nullptr; n && !joined; n = n->next) joined = live(n->face);
         if (joined) {
             e->flags = kCutEdge;
-        } else {
+        } else if (best_d < kTol) {
             merge_vertex(ctx, t, w, v);
+        } else if (across_one_edge(t, v, w)) {
+            Vertex* m = curve_vertex(ctx, t, static_cast<float>((double{v->x} + w->x) * 0.5),
+                                     static_cast<float>((double{v->y} + w->y) * 0.5),
+                                     static_cast<float>((double{v->z} + w->z) * 0.5));
+            merge_vertex(ctx, t, v, m);
+            merge_vertex(ctx, t, w, m);
+        } else {
+            continue;
         }
+        ends[best] = nullptr;
         closed = true;
     }
     return closed;
