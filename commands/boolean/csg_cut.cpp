@@ -95,14 +95,8 @@ void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
 
 // A new vertex of t on the intersection curve.
 Vertex* curve_vertex(Context& ctx, Solid& t, float x, float y, float z) {
-    Vertex* v = make<Vertex>(ctx);
-    v->x = x;
-    v->y = y;
-    v->z = z;
+    Vertex* v = add_vertex(ctx, t, x, y, z);
     v->flags = kOnCut;
-    v->seq = t.next_seq++;
-    v->next = t.vertices;
-    t.vertices = v;
     return v;
 }
 
