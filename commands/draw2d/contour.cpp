@@ -167,9 +167,33 @@ Vec3 point_on_curve_plane(const VIEW* view, const CurveFrame& f, const Vec3& p) 
     return finite3(q) ? q : p;
 }
 
-Vec3 point_on_curve_plane(const VIEW* view, const object* o, const Vec3& p) {
+// A point clicked on a polyline put on the segment under it, where the view line
+// through it passes nearest (kept as clicked where no segment is found or the
+// segment is seen end-on): a followed run then lies on the polyline in any view.
+Vec3 point_on_polyline(const VIEW* view, object* o, const Vec3& p) {
+    PointNode* seg = nullptr;
+    if (!pick_polyline_segment(&view->projection, p, o, &seg) || !seg || !seg->next) return p;
+    const Vec3 a = pt(seg), b = pt(seg->next);
+    Vec3 va, vb, vp;
+    world_to_view(&view->projection, a, &va);
+    world_to_view(&view->projection, b, &vb);
+    world_to_view(&view->projection, p, &vp);
+    const double ex = static_cast<double>(vb.x) - va.x, ey = static_cast<double>(vb.y) - va.y;
+    const double len2 = ex * ex + ey * ey;
+    if (!(len2 > 1e-12)) return p;
+    const double t = std::clamp(((static_cast<double>(vp.x) - va.x) * ex + (static_cast<double>(vp.y) - va.y) * ey) / len2,
+                                0.0, 1.0);
+    const Vec3 q = vec(a.x + t * (static_cast<double>(b.x) - a.x), a.y + t * (static_cast<double>(b.y) - a.y),
+                       a.z + t * (static_cast<double>(b.z) - a.z));
+    return finite3(q) ? q : p;
+}
+
+// A clicked point carried onto the object it starts or goes on following.
+Vec3 point_on_followed(const VIEW* view, object* o, const Vec3& p) {
+    if (!o || !view) return p;
+    if (rtc_is_a(o, &XPLINE::rtc_class)) return point_on_polyline(view, o, p);
     CurveFrame f;
-    if (!o || !rtc_is_a(o, &ELARC::rtc_class) || !curve_frame(static_cast<const ELARC*>(o), &f)) return p;
+    if (!rtc_is_a(o, &ELARC::rtc_class) || !curve_frame(static_cast<const ELARC*>(o), &f)) return p;
     return point_on_curve_plane(view, f, p);
 }
 
@@ -426,7 +450,7 @@ int contour_ask(VIEW** view_ref, Contour* c, int (*on_options)(VIEW**), uint32_t
     int code = input_point(view_ref, kPromptContour, contour_marker_feedback, nullptr, &p, help_id);
     if (code != 0) return finish(code);
     object* followed = followable_at(*view_ref, p, nullptr);
-    p = point_on_curve_plane(*view_ref, followed, p);
+    p = point_on_followed(*view_ref, followed, p);
     int state = followed ? 1 : 0;
     Vec3 pending{};
     int accepted = 0;
@@ -440,7 +464,7 @@ int contour_ask(VIEW** view_ref, Contour* c, int (*on_options)(VIEW**), uint32_t
             VIEW* v = *view_ref;
             const Vec3 last = c->vertices ? pt(c->vertices) : p;
             object* under = followable_at(v, p, followed);
-            p = point_on_curve_plane(v, under, p);
+            p = point_on_followed(v, under, p);
             PointNode* run = nullptr;
             int rc = 0;
             if (under && under == followed) {

@@ -393,6 +393,21 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         EXPECT_NEAR(fill_area(hs[0]), 12 * sector, 0.3);  // clicks land on whole pixels
     }
     {
+        SCOPED_TRACE("a polyline followed in a tilted view stays in its plane");
+        HatchScene s;
+        tilt(s.h.view(), kPi / 3, kPi / 6);
+        scene_line(scene_layer(s.h.model()), {{2, 2, 0}, {12, 2, 0}, {12, 12, 0}, {2, 12, 0}});
+        s.h.click({7, 2, 0}).click({12, 7, 0}).click({7, 12, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        ASSERT_EQ(ring.size(), 5u);
+        for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
+        EXPECT_NEAR(fill_area(hs[0]), 50, 0.5);  // clicks land on whole pixels
+    }
+    {
         SCOPED_TRACE("hatch and hole in a tilted view: accepted, counter-clockwise as seen, one undo step");
         HatchScene s;
         tilt(s.h.view(), kPi / 3, kPi / 6);
