@@ -328,6 +328,16 @@ int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
         *accepted = 1;
         return 0;
     }
+    if (c->count >= 3 && vec3_near(p, pt(list_last_node(c->vertices)))) {
+        // Back on the first point: the ring closes by itself; only its closing
+        // segment is tested (it touches the first segment there, which is no crossing).
+        if (contour_crosses_itself(c, p)) {
+            hatch_message(kCrosses);
+            return 0;
+        }
+        *accepted = 1;
+        return 0;
+    }
     if (new_segment_crosses(c, p)) {
         hatch_message(kCrosses);
         return 0;

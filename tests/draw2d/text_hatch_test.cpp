@@ -5,6 +5,7 @@
 // flat, and its fill covers exactly the polygon's area.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -276,6 +277,23 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         const auto hs = objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         EXPECT_NEAR(fill_area(hs[0]), 64, 1e-3);
+    }
+    {
+        SCOPED_TRACE("a click back on the first point closes without a message; so does a followed run");
+        HatchScene s;
+        s.h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).click({1, 1, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        // Round a circle in two halves, back to where following began.
+        scene_ellipse(scene_layer(s.h.model()), {20, 9, 0}, 4, 0, 0, true);
+        s.h.click({24, 9, 0}).click({16, 9, 0}).click({24, 9, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 2u);
+        std::vector<double> areas{fill_area(hs[0]), fill_area(hs[1])};
+        std::sort(areas.begin(), areas.end());
+        EXPECT_NEAR(areas[0], 32, 1e-3);
+        EXPECT_NEAR(areas[1], 24 * 0.5 * 16 * std::sin(kPi / 12), 1e-2);
     }
     {
         SCOPED_TRACE("closing a figure eight asks; No discards the contour");
