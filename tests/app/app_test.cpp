@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QToolBar>
 #include <fstream>
 #include <sstream>
 
@@ -423,6 +424,38 @@ TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
     v->ShowMark(false);
     EXPECT_EQ(bytes(), before);
     st->on_move = nullptr;
+}
+
+// The key-help bar lies along the bottom edge, below every toolbar docked at the
+// bottom and on a line of its own, by default, after a saved layout is loaded (also
+// one that moved a bottom toolbar away) and after the toolbars are reset.
+TEST_F(AppTest, KeyHelpBarStaysAtTheBottomEdgeOnItsOwnLine) {
+    auto check = [this](const char* when) {
+        frame()->resize(1000, 700);
+        frame()->show();
+        settle();
+        QToolBar* help = frame()->findChild<QToolBar*>(QStringLiteral("KeyHelp"));
+        ASSERT_NE(help, nullptr) << when;
+        ASSERT_EQ(frame()->toolBarArea(help), Qt::BottomToolBarArea) << when;
+        int bottom_bars = 0;
+        for (QToolBar* b : frame()->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+            if (b == help || !b->isVisible() || frame()->toolBarArea(b) != Qt::BottomToolBarArea) continue;
+            ++bottom_bars;
+            EXPECT_LE(b->geometry().bottom(), help->geometry().top()) << when << " " << b->objectName().toStdString();
+        }
+        EXPECT_GE(bottom_bars, 1) << when;
+    };
+    check("first start");
+    frame()->route_command(32772);  // reset toolbars
+    check("reset");
+    // One bottom toolbar moved to the top; the layout is saved and read at the next start.
+    QToolBar* moved = frame()->findChild<QToolBar*>(QStringLiteral("TB15908"));
+    ASSERT_NE(moved, nullptr);
+    frame()->addToolBar(Qt::TopToolBarArea, moved);
+    TearDown();
+    SetUp();
+    check("saved layout");
+    EXPECT_EQ(frame()->toolBarArea(frame()->findChild<QToolBar*>(QStringLiteral("TB15908"))), Qt::TopToolBarArea);
 }
 
 }  // namespace
