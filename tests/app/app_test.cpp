@@ -6,13 +6,19 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QToolBar>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "app_env.h"
 #include "app_session.h"
 #include "commands/input/feedback.h"
+#include "dialogs/ask_string.h"
+#include "dialogs/typed_input.h"
+#include "platform/dialog.h"
 #include "commands/input/input.h"
 #include "graphics/view/canvas.h"
 #include "commands/input/support.h"
@@ -424,6 +430,49 @@ TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
     v->ShowMark(false);
     EXPECT_EQ(bytes(), before);
     st->on_move = nullptr;
+}
+
+// Typing during a command step opens the typed-entry dialog on the step's own
+// buffer: the whole text of a long buffer comes back (not the first 64 bytes), a
+// short buffer's edit takes no more than fits.
+TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
+    dialogs_install_services();
+    static std::string typed;
+    static size_t capacity;
+    static int max_length;
+    static std::string got;
+    static CSView* sv;
+    sv = active();
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        std::vector<char> buffer(capacity, 'x');
+        QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, "1"));
+        const int r = input_wait(&view, 42083, nullptr, nullptr, buffer.data(), buffer.size(), 0, 0);
+        got = r == kStepGiven ? std::string(buffer.data(), strnlen(buffer.data(), buffer.size())) : "<cancelled>";
+        return r == kStepGiven ? 0 : -1;
+    });
+    ModalDialogHook old = platform_set_modal_hook([](CDialog& d) {
+        auto* edit = qobject_cast<QLineEdit*>(d.GetDlgItem(kIdcTypedText));
+        max_length = edit ? edit->maxLength() : -1;
+        if (edit) edit->setText(QString::fromStdString(typed));  // as typed: the edit keeps to its limit
+        d.press(IDOK);
+    });
+    struct Case {
+        size_t capacity;
+        std::string typed, expected;
+    };
+    const std::string long_number = "1" + std::string(149, '0');
+    for (const Case& c : {Case{200, long_number, long_number}, Case{8, "123456789", "1234567"}}) {
+        capacity = c.capacity;
+        typed = c.typed;
+        got.clear();
+        active()->OnCmdMsg(15002, nullptr);
+        settle();
+        EXPECT_EQ(max_length, int(c.capacity - 1)) << c.capacity;
+        EXPECT_EQ(got, c.expected) << c.capacity;
+    }
+    platform_set_modal_hook(old);
+    CSView::SetCommandFunction(15002, nullptr);
 }
 
 // The key-help bar lies along the bottom edge, below every toolbar docked at the
