@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app_env.h"
@@ -30,6 +31,7 @@
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/math/plist.h"
+#include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "platform/file_choice.h"
 #include "platform/msgqueue.h"
@@ -430,6 +432,33 @@ TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
     v->ShowMark(false);
     EXPECT_EQ(bytes(), before);
     st->on_move = nullptr;
+}
+
+// Every object-snap toggle and Keep current Z reach the drawing view from the menus
+// and keys: enabled, checked as their state, flipped by the command.
+TEST_F(AppTest, SnapTogglesAndKeepZAreRoutedAndChecked) {
+    VIEW* view = active()->view();
+    struct Case {
+        int id;
+        std::function<bool()> state;
+    };
+    const Case cases[] = {
+        {15820, [view] { return view->keep_depth != 0; }},
+        {15826, [view] { return (view->input_flags & 0x004) != 0; }},
+        {15840, [] { return g_prefs.pled_keep_z != 0; }},
+    };
+    for (const Case& c : cases) {
+        const bool before = c.state();
+        CCmdUI ui = frame()->route_update(c.id);
+        EXPECT_TRUE(ui.enabled) << c.id;
+        EXPECT_TRUE(ui.checkable) << c.id;
+        EXPECT_EQ(ui.checked, before) << c.id;
+        EXPECT_TRUE(frame()->route_command(c.id)) << c.id;
+        EXPECT_NE(c.state(), before) << c.id;
+        EXPECT_EQ(frame()->route_update(c.id).checked, !before) << c.id;
+        frame()->route_command(c.id);
+        EXPECT_EQ(c.state(), before) << c.id;
+    }
 }
 
 // Typing during a command step opens the typed-entry dialog on the step's own
