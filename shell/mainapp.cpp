@@ -184,7 +184,9 @@ CDoc* CMainApp::NewDrawing() {
     return doc;
 }
 
-CDocument* CMainApp::OpenDocumentFile(const std::string& path) {
+CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
+    // One name for one file, whatever folder the request was made from.
+    const std::string path = full_path(name);
     CSView* active = frame_ ? frame_->active_view() : nullptr;
     if (file_kind_of(path.c_str()) == FileKind::block) {
         if (active && active->view()) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QToolBar>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -41,6 +42,7 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
+#include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
 
@@ -432,6 +434,29 @@ TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
     v->ShowMark(false);
     EXPECT_EQ(bytes(), before);
     st->on_move = nullptr;
+}
+
+// A drawing opened by a name relative to the working folder (a command-line start)
+// is known by its full path: the recent-file list still finds it after the folder
+// changes, and the same file named either way is one document.
+TEST_F(AppTest, ARelativeNameIsKeptAsItsFullPath) {
+    add_line(active(), {0, 0, 0}, {10, 10, 0});
+    const std::string full = AppTestEnvironment::file("rel.qvm");
+    platform_set_file_choice_hook([&](const FileChoiceRequest&, std::string* out) {
+        *out = full;
+        return true;
+    });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
+    active()->frame()->close();
+    settle();
+    const std::filesystem::path old_cwd = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(full).parent_path());
+    CDocument* doc = app->OpenDocumentFile("./rel.qvm");
+    std::filesystem::current_path(old_cwd);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->path(), full);
+    EXPECT_EQ(recent_files().entries().front(), full);
+    EXPECT_EQ(app->OpenDocumentFile(full), doc);
 }
 
 // Every object-snap toggle and Keep current Z reach the drawing view from the menus
