@@ -294,7 +294,10 @@ void CMainFrame::record_placement() {
     WindowPlacement& p = app->placement();
     p.maximised = isMaximized();
     if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-        const QRect r = frameGeometry();
+        // The window's outer position and its inner size: the pair that move() and
+        // resize() take back at the next start, so a window manager's frame does not
+        // make the window creep and grow from run to run.
+        const QRect r(frameGeometry().topLeft(), geometry().size());
         p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 }
