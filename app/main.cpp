@@ -4,9 +4,11 @@
 #include <string>
 
 #include "dialogs/ask_string.h"
+#include "dialogs/draw2d_dialogs.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
+#include "shell/image/image_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
@@ -19,7 +21,9 @@ int main(int argc, char** argv) {
     SingleInstance instance;
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     dialogs_install_services();
+    draw2d_dialogs_install();
     CMainApp app;
+    app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
         if (CMainFrame* f = app.main_frame()) {

@@ -2,7 +2,7 @@
 // input is read or refused without crashing, leaking or tripping the sanitizers. A
 // drawing that was read saves, and what it saves reads back and saves to the same
 // bytes. Read a second time into the same drawing, it merges with itself and still
-// saves.
+// saves. Every image pattern it read is made ready (its kept file bytes decoded).
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "graphics/view/view.h"
+#include "imaging/texture/texture_image.h"
+#include "model/db/patt.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
@@ -32,6 +34,16 @@ std::unique_ptr<MODEL> fresh_model() {
     return std::unique_ptr<MODEL>(static_cast<MODEL*>(m.release()));
 }
 
+// Decodes every texture image of the drawing, as a render or the material editor would.
+void make_images_ready(MODEL* m) {
+    ZDLIST* p = m->patterns;
+    if (!p) return;
+    do {
+        if (auto* image = rtc_cast<MATRPATT>(p)) image->make_image_ready();
+        p = p->next;
+    } while (p && p != m->patterns);
+}
+
 std::vector<char> slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<char>((std::istreambuf_iterator<char>(in)),
@@ -45,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         log_set_level(LogLevel::error);
         drawing_file_register();
         view_type_register();  // views are part of a drawing file too
+        texture_image_install_decoders();
         return true;
     }();
     (void)ready;
@@ -57,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     auto first = fresh_model();
     if (drawing_file_import(in.c_str(), first.get()) == 0) {
+        make_images_ready(first.get());
         if (drawing_file_save(a.c_str(), first.get(), 0) != 0) std::abort();
         auto second = fresh_model();
         if (drawing_file_import(a.c_str(), second.get()) != 0) std::abort();

@@ -1,6 +1,9 @@
 // The application's view host: the engine's view services over the real windows.
 #include "shell/app_view_host.h"
 
+#include <QCursor>
+#include <cmath>
+
 #include "graphics/view/view.h"
 #include "model/db/zobj.h"
 #include "platform/modal.h"
@@ -17,6 +20,7 @@ CSView* view_window_of(const VIEW* view) {
 
 namespace {
 TypedEntryFn g_typed_entry = nullptr;
+MethodDialogFn g_method_dialog = nullptr;
 CDoc* doc_of(const VIEW* view) { return CDoc::of(view_drawing(view)); }
 }  // namespace
 
@@ -114,4 +118,18 @@ bool AppViewHost::typed_entry_dialog(VIEW* view, int point, uint32_t prompt_id, 
 
 void app_set_typed_entry(TypedEntryFn fn) { g_typed_entry = fn; }
 
-int AppViewHost::method_dialog(VIEW*, uint32_t, const uint32_t*, int, int) { return -1; }
+int AppViewHost::method_dialog(VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count, int current) {
+    return g_method_dialog ? g_method_dialog(view_window_of(view), view, title_id, choice_ids, count, current) : -1;
+}
+
+void app_set_method_dialog(MethodDialogFn fn) { g_method_dialog = fn; }
+
+void AppViewHost::warp_pointer(VIEW* view, int x, int y) {
+    CSView* v = view_window_of(view);
+    if (!v || !v->isVisible()) return;
+    int w = 0, h = 0;
+    v->client_size(&w, &h);
+    const double r = v->device_ratio();
+    const QPoint local(int(std::floor((x + 0.5) / r)), int(std::floor((h - 1 - y + 0.5) / r)));
+    QCursor::setPos(v->viewport()->mapToGlobal(local));  // refused quietly where warping is not allowed
+}

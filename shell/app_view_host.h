@@ -40,6 +40,7 @@ class AppViewHost : public ViewHost {
                             size_t capacity) override;
     int method_dialog(VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count,
                       int current) override;
+    void warp_pointer(VIEW* view, int x, int y) override;
 
   private:
     CMainApp* app_;
@@ -51,6 +52,11 @@ class AppViewHost : public ViewHost {
 using TypedEntryFn = bool (*)(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer,
                               size_t capacity);
 void app_set_typed_entry(TypedEntryFn fn);
+// The method choice of the drawing commands (the chosen method or -1), installed the
+// same way; without one the choice is cancelled.
+using MethodDialogFn = int (*)(QWidget* owner, VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count,
+                               int current);
+void app_set_method_dialog(MethodDialogFn fn);
 
 // The drawing view showing a VIEW, or null.
 CSView* view_window_of(const VIEW* view);

@@ -207,6 +207,7 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
         return open;
     }
     if (ic > dc) {
+        if (image_opener_) return image_opener_(*this, path);
         msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_TYPE_NOT_SUPPORTED_YET).c_str(), path.c_str());
         return nullptr;
     }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,10 @@ class CMainApp : public CmdProcessor, public CCmdTarget {
     CMainFrame* main_frame() const { return frame_.get(); }
     CDocTemplate* drawing_template() const { return drawing_template_.get(); }
     CDocTemplate* image_template() const { return image_template_.get(); }
+    // Opens an image file in an image window; installed by the program's entry from
+    // the image window library. Without one, image files are refused with a message.
+    using ImageOpener = std::function<CDocument*(CMainApp& app, const std::string& path)>;
+    void SetImageOpener(ImageOpener opener) { image_opener_ = std::move(opener); }
     const std::string& version_text() const { return version_text_; }
     const WindowPlacement& placement() const { return placement_; }
     WindowPlacement& placement() { return placement_; }
@@ -79,6 +84,7 @@ class CMainApp : public CmdProcessor, public CCmdTarget {
     WindowPlacement placement_;
     std::array<uint32_t, 256> palette_{};
     std::unique_ptr<AppViewHost> host_;
+    ImageOpener image_opener_;
 };
 
 // The version text of two version words: "%d.%d.%X" of (ms >> 16, ms & 0xFFFF,

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "commands/boolean/boolean_commands.h"
+#include "commands/draw2d/draw2d.h"
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
@@ -418,8 +419,10 @@ int step_char(const QKeyEvent* e) {
         case Qt::Key_Backspace: return kKeyBackspace;
         default: break;
     }
-    const QString t = e->text();
-    if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) return t[0].unicode();
+    // One character, as its Unicode code point (text typed in place maps it to its
+    // font's code page).
+    const QList<uint> u = e->text().toUcs4();
+    if (u.size() == 1 && u[0] >= 32 && u[0] != 127 && u[0] <= 0x10FFFF) return static_cast<int>(u[0]);
     return 0;
 }
 }  // namespace
@@ -488,11 +491,17 @@ int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(a
 // The command functions built so far, by id; every other drawing command has an
 // empty slot.
 std::map<int, CommandFn>& command_slots() {
-    static std::map<int, CommandFn> slots_ = {
-        {ID_ZOOM_WINDOW, &zoom_window_fn},      {int(kCmdSubtraction), &cmd_subtraction},
-        {int(kCmdIntersection), &cmd_intersection}, {int(kCmdUnion), &cmd_union},
-        {int(kCmdJoinMeshes), &cmd_join_meshes},
-    };
+    static std::map<int, CommandFn> slots_ = [] {
+        std::map<int, CommandFn> m = {
+            {ID_ZOOM_WINDOW, &zoom_window_fn},      {int(kCmdSubtraction), &cmd_subtraction},
+            {int(kCmdIntersection), &cmd_intersection}, {int(kCmdUnion), &cmd_union},
+            {int(kCmdJoinMeshes), &cmd_join_meshes},
+        };
+        static std::map<int, CommandFn>* filling = nullptr;
+        filling = &m;
+        draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        return m;
+    }();
     return slots_;
 }
 }  // namespace

@@ -79,12 +79,18 @@ int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOp
         st->text_object = nullptr;
     }
     status_prompt(static_cast<int>(prompt_id));
+    // The drawing outlives the wait; the VIEW may not (its window can close once the
+    // command has moved to another view).
+    MODEL* drawing = view_drawing(view);
     int code = h->wait_step();
     VIEW* now = current_view(nullptr);
     *view_ref = now;
-    if (now && now->cursor_shown) {
-        h->show_cursor_mark(now, false, true);
-        h->update_window(now);
+    // Marks still shown go from every view of the drawing: a step cancelled by another
+    // command or by quitting was not ended by the view, which would have hidden them.
+    for (VIEW* v = drawing_first_view(drawing); v; v = drawing_next_view(v)) {
+        if (!v->cursor_shown) continue;
+        h->show_cursor_mark(v, false, true);
+        h->update_window(v);
     }
     status_prompt(-1);
     return code;
@@ -197,10 +203,14 @@ int input_box(VIEW** view_ref, InputOptionsFn on_options, Vec3* c1, Vec3* c2, ui
 int input_object(VIEW** view_ref, buffer** buf, Vec3* point) {
     VIEW* view = *view_ref;
     if (!view) return kStepCancelled;
-    if (*buf && !is_selection(view, *buf)) buffer_free(buf);
+    if (*buf && (view_selection_orphaned(*buf) || !is_selection(view, *buf))) {
+        view_release_selection(*buf);
+        buffer_free(buf);
+    }
     *buf = nullptr;
     if (view->selection && buffer_has_objects(view->selection)) {
         *buf = view->selection;
+        view_hold_selection(*buf);
         return 0;
     }
     int code = 0;
@@ -246,7 +256,11 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
 }
 
 void input_finish(VIEW* view, buffer* buf) {
-    if (buf && !is_selection(view, buf)) buffer_free(&buf);
+    // A held selection is known without the VIEW (which is null after a cancel):
+    // kept while a VIEW owns it, freed once its VIEW has gone.
+    const bool keep = view_selection_held(buf) ? !view_selection_orphaned(buf) : is_selection(view, buf);
+    view_release_selection(buf);
+    if (buf && !keep) buffer_free(&buf);
     if (view) view_set_input_mode(view, 0);
 }
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "graphics/view/colours.h"
+#include "graphics/view/view_host.h"
 #include "model/db/patt.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
@@ -29,8 +30,35 @@ VIEW::VIEW() {
     colour_index_rgb(second_material.colour, 7);
 }
 
+namespace {
+buffer* g_held_selection = nullptr;
+bool g_held_orphaned = false;
+}  // namespace
+
+void view_hold_selection(buffer* selection) {
+    g_held_selection = selection;
+    g_held_orphaned = false;
+}
+
+void view_release_selection(const buffer* selection) {
+    if (!selection || selection != g_held_selection) return;
+    g_held_selection = nullptr;
+    g_held_orphaned = false;
+}
+
+bool view_selection_held(const buffer* selection) { return selection && selection == g_held_selection; }
+
+bool view_selection_orphaned(const buffer* selection) { return view_selection_held(selection) && g_held_orphaned; }
+
 VIEW::~VIEW() {
-    buffer_free(&selection);
+    ViewHost* h = view_host();
+    if (view_selection_held(selection) && h && h->command_running()) {
+        g_held_orphaned = true;  // the running command still works on it
+        selection = nullptr;
+    } else {
+        view_release_selection(selection);
+        buffer_free(&selection);
+    }
 }
 
 int VIEW::init_level(RTC* obj) {

@@ -169,15 +169,32 @@ class VIEW : public ZSVIEW {
     FONTPATT* current_font = nullptr;
     double line_width = 0.5;        // current line width given to new objects, drawing units
     double line_style_scale = 1.0;  // current line-style scale (in its own sub-chunk)
-    double values2[2] = {0.0, 1.0};
+    double hatch_angle = 0.0;  // radians, current hatch angle
+    double hatch_scale = 1.0;  // current hatch pattern scale
     double accuracy_linear = 5.0;
     double accuracy_angular;  // pi / 12
     MaterialRecord second_material;
-    int32_t words9[9] = {0, 0, 0, 0, 0, 0, 0, 0, 6};
+    // Construction settings of the drawing commands (out-of-range values from files are
+    // held to their range by the commands, never trusted).
+    int32_t line_method = 0;     // 0..5
+    int32_t box_method = 0;      // 0..3
+    int32_t circle_method = 0;   // 0..4
+    int32_t arc_method = 0;      // 0..2
+    int32_t ellipse_method = 0;  // 0..2
+    int32_t orthogonal = 0;      // rubber lines and new segments held horizontal or vertical
+    int32_t corner_height = 0;   // rectangle corners take their depths crosswise
+    int32_t command_word = 0;
+    int32_t polygon_count = 6;  // segments of a regular polygon, 3..100
     double values3[3] = {5.0, 4.0, 4.0};
     int32_t direction = 0;
     int32_t setting_i = 1;
-    double values6[6] = {10.0, 10.0, 0, 0, 0, 0};
+    // Current 2D text style: height and width in drawing units, oblique angle of the
+    // characters and slope of the line (radians).
+    double text_height = 10.0;
+    double text_width = 10.0;
+    double text_oblique = 0.0;
+    double text_slope = 0.0;
+    double text_values[2] = {0, 0};
     int32_t setting_j = 0;
     double dimension_values[7];                 // 5, 3, 10 degrees, 1, 0.4 (line width), 4.5, 2.5
     int32_t dimension_words[4] = {1, 7, 1, 1};  // first: colour of dimension lines
@@ -230,6 +247,15 @@ int view_read(IOstream* s, VIEW* view);
 
 // The drawing the view shows; null when it is attached to none.
 MODEL* view_drawing(const VIEW* view);
+
+// The selection buffer a running command works on (input_object holds it,
+// input_finish lets it go). A VIEW destroyed while a command runs leaves that buffer
+// to the command instead of freeing it: it is then orphaned, and the command's
+// input_finish frees it.
+void view_hold_selection(buffer* selection);
+void view_release_selection(const buffer* selection);
+bool view_selection_held(const buffer* selection);
+bool view_selection_orphaned(const buffer* selection);
 
 // Invalidates the window's area showing `box` (drawing coordinates), or the whole
 // window for a null box or in display mode 1. Flag bit 0 erases the background, bit 1

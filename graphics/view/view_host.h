@@ -138,6 +138,10 @@ class ViewHost {
     // Returns the chosen method, or -1 when cancelled.
     virtual int method_dialog(VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count,
                               int current) = 0;
+    // Moves the pointer to window pixel (x, y) of the view where the window system
+    // allows it (the start of the next line of text typed in place). Nothing by
+    // default; commands never rely on it.
+    virtual void warp_pointer(VIEW*, int, int) {}
 };
 
 // Installs the host (null: none); returns the previous one.

@@ -202,14 +202,18 @@ void write_styles(IOstream* s, const VIEW* v) {
     put_name(s, v->current_line_style);
     put_name(s, v->current_hatch);
     put_name(s, v->current_font);
-    const double d[5] = {v->line_width, v->values2[0], v->values2[1], v->accuracy_linear,
+    const double d[5] = {v->line_width, v->hatch_angle, v->hatch_scale, v->accuracy_linear,
                          v->accuracy_angular};
     put_doubles(s, d, 5);
-    put_varints(s, v->words9, 9);
+    const int32_t words[9] = {v->line_method,    v->box_method, v->circle_method, v->arc_method, v->ellipse_method,
+                              v->orthogonal,     v->corner_height, v->command_word, v->polygon_count};
+    put_varints(s, words, 9);
     put_doubles(s, v->values3, 3);
     const int32_t two[2] = {v->direction, v->setting_i};
     put_varints(s, two, 2);
-    put_doubles(s, v->values6, 6);
+    const double text[6] = {v->text_height, v->text_width, v->text_oblique, v->text_slope, v->text_values[0],
+                            v->text_values[1]};
+    put_doubles(s, text, 6);
     io_put_varint(s, static_cast<uint32_t>(v->setting_j));
     put_doubles(s, v->dimension_values, 7);
     put_varints(s, v->dimension_words, 4);
@@ -375,15 +379,26 @@ void read_styles(IOstream* s, VIEW* v) {
     double d[5];
     get_doubles(s, d, 5);
     v->line_width = d[0];
-    v->values2[0] = d[1];
-    v->values2[1] = d[2];
+    v->hatch_angle = d[1];
+    v->hatch_scale = d[2];
     v->accuracy_linear = d[3];
     v->accuracy_angular = d[4];
-    get_varints(s, v->words9, 9);
+    int32_t words[9] = {};
+    get_varints(s, words, 9);
+    int32_t* named[9] = {&v->line_method, &v->box_method, &v->circle_method, &v->arc_method, &v->ellipse_method,
+                         &v->orthogonal,  &v->corner_height, &v->command_word, &v->polygon_count};
+    for (int i = 0; i < 9; ++i) *named[i] = words[i];
     get_doubles(s, v->values3, 3);
     v->direction = io_get_varint_signed(s);
     v->setting_i = io_get_varint_signed(s);
-    get_doubles(s, v->values6, 6);
+    double text[6] = {};
+    get_doubles(s, text, 6);
+    v->text_height = text[0];
+    v->text_width = text[1];
+    v->text_oblique = text[2];
+    v->text_slope = text[3];
+    v->text_values[0] = text[4];
+    v->text_values[1] = text[5];
     v->setting_j = io_get_varint_signed(s);
     get_doubles(s, v->dimension_values, 7);
     get_varints(s, v->dimension_words, 4);

@@ -145,6 +145,6 @@ class SPOTLITE : public LIGHT {
     int copy_level(const SPOTLITE& src);
 
     Vec3 target = {0, 0, 0};
-    int32_t word = 0;
+    int32_t word = 0;  // spot exponent: the light falls off as cos^word (none when not above 0)
     float cone_cos[2] = {0, 0};  // cosines of the drawn cone's and the outer cone's half-angles
 };

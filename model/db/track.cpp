@@ -190,7 +190,7 @@ void track_list_free(object* obj) {
     }
 }
 
-static KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner) {
+KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner) {
     KeyframeTrack* t = track_new(src->name, owner);
     if (!t) return nullptr;
     try {

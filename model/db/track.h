@@ -129,6 +129,10 @@ int track_redirect_model(MODEL* model, const object* dying);
 // redirect runs also for an object without tracks (a blend target usually has none);
 // an object outside any model redirects nothing.
 void track_list_free(object* obj);
+// A copy of one track for `owner`: name, keys, pivot, base and evaluated transforms,
+// words and object-key state; links reset (no parent, children or next track) and
+// nothing cached. Null when out of memory. Free it with track_delete.
+KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner);
 // Duplicates every track of `src` onto `dst`, appended after any tracks `dst` already
 // has, in the source order: names and key arrays copied, links reset (no parent, no
 // children), owner `dst`, cache -1. 0, or 8 with nothing added.

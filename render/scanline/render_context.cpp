@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <random>
 #include <thread>
 
 #include "graphics/raster/raster.h"
@@ -50,6 +51,16 @@ void render_set_thread_count(int32_t n) {
     g_thread_count = std::max(0, n);
 }
 
+uint32_t render_next_noise_seed() {
+    // A counter started from the system's entropy, each value mixed (splitmix).
+    static std::atomic<uint64_t> state{(uint64_t(std::random_device{}()) << 32) ^
+                                       std::random_device{}()};
+    uint64_t x = state.fetch_add(0x9E3779B97F4A7C15ull) + 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return static_cast<uint32_t>(x ^ (x >> 31));
+}
+
 int32_t render_thread_count() {
     const int32_t n = g_thread_count.load();
     if (n > 0) return n;
@@ -57,13 +68,24 @@ int32_t render_thread_count() {
     return hw ? static_cast<int32_t>(std::min(hw, 256u)) : 1;
 }
 
-int render_step(void* c, int64_t) {
-    auto* ctx = static_cast<RenderContext*>(c);
+namespace {
+int report_work(RenderContext* ctx, int64_t items) {
     RenderProgress* p = ctx->progress;
     if (!p) return 0;
     if (render_stopped(p)) return 1;
     std::lock_guard<std::recursive_mutex> lock(p->lock);
-    return render_progress_step(p);
+    ctx->running += std::max<int64_t>(items, 0);
+    const int64_t current = std::min<int64_t>(ctx->running, std::max(p->total, 0));
+    return render_progress_set_current(p, static_cast<int32_t>(current));
+}
+}  // namespace
+
+int render_step(void* c, int64_t) {
+    return report_work(static_cast<RenderContext*>(c), 0);
+}
+
+int render_work(RenderContext* ctx, int64_t items) {
+    return ctx ? report_work(ctx, items) : 0;
 }
 
 int render_progress_set(RenderProgress* p, int32_t current, int32_t total, int32_t phase) {

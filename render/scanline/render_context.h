@@ -43,6 +43,9 @@ struct RenderContext {
     double gamma_exponent = 1.0;
     double ambient = 0.0;
     double viewer_factor = 1.0;
+    // Drawn once per render: mixed into the per-pixel seeds of the materials'
+    // randomness, so that noise changes from render to render but not with threads.
+    uint32_t noise_seed = 0;
 
     // Eye data for shading.
     Vec3d eye = {0, 0, 0};
@@ -60,7 +63,7 @@ struct RenderContext {
     std::vector<std::unique_ptr<RTC>> copies;  // moved copies of animated objects
 
     int32_t threads = 1;
-    int64_t running = 0;  // work done, for the step callback
+    int64_t running = 0;  // work done before the rows (under the progress lock)
     std::atomic<int32_t> rows_reported{0};
     int32_t rows_done_max = -1;  // highest target row reported
 
@@ -85,8 +88,15 @@ int32_t render_thread_count();
 template <class Fn>
 void render_parallel_for(int32_t threads, int64_t n, Fn&& fn);
 
-// The step callback of the stages: reports `count` as the progress record's current
-// value (serialised), and answers non-zero once a stop was asked.
+// A fresh seed for one render's material noise, from a process-wide generator.
+uint32_t render_next_noise_seed();
+
+// The step callback of the stages: calls the progress callback with the work done so
+// far (serialised) and answers non-zero once a stop was asked. The caller's running
+// `count` is not used: the stages count their work through render_work.
 int render_step(void* ctx, int64_t count);
+// Adds `items` to the work done before the rows, reports it as the progress record's
+// current value (never beyond its total) and answers non-zero once a stop was asked.
+int render_work(RenderContext* ctx, int64_t items);
 
 #include "render/scanline/render_parallel.inl"

@@ -1,6 +1,8 @@
 // Fixed-range parallel loop of the render stages (included by render_context.h).
 #pragma once
 
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -15,9 +17,18 @@ void render_parallel_for(int32_t threads, int64_t n, Fn&& fn) {
     }
     std::vector<std::thread> pool;
     pool.reserve(static_cast<size_t>(t - 1));
+    // An exception on a worker (out of memory) is carried to the caller after every
+    // range has ended, as on one thread, instead of ending the process.
+    std::exception_ptr failure;
+    std::mutex failure_lock;
     auto run = [&](int64_t k) {
-        const int64_t a = n * k / t, b = n * (k + 1) / t;
-        for (int64_t i = a; i < b; ++i) fn(i);
+        try {
+            const int64_t a = n * k / t, b = n * (k + 1) / t;
+            for (int64_t i = a; i < b; ++i) fn(i);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(failure_lock);
+            if (!failure) failure = std::current_exception();
+        }
     };
     for (int64_t k = 1; k < t; ++k) {
         try {
@@ -29,4 +40,5 @@ void render_parallel_for(int32_t threads, int64_t n, Fn&& fn) {
     }
     run(0);
     for (std::thread& th : pool) th.join();
+    if (failure) std::rethrow_exception(failure);
 }

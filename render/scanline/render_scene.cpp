@@ -45,8 +45,50 @@ struct Collect {
     int64_t work = 0;
 };
 
+// Private parents for the tracks of a copy: each track of `copy` whose drawing twin in
+// `original` has a parent gets a chain of copies of that twin's ancestors (cut where
+// the chain repeats itself or grows deeper than the evaluation follows), so that the
+// hierarchy is evaluated without writing into the drawing's tracks. The copies made
+// are freed when this goes out of scope (the evaluation done), the links cleared first.
+class PrivateParents {
+  public:
+    explicit PrivateParents(object* copy) : copy_(copy) {}
+    ~PrivateParents() {
+        for (KeyframeTrack* t = copy_->tracks; t; t = t->next_track) t->parent = nullptr;
+        for (KeyframeTrack* t : made_) track_delete(t);
+    }
+    PrivateParents(const PrivateParents&) = delete;
+    PrivateParents& operator=(const PrivateParents&) = delete;
+
+    // 0, or 8 when out of memory.
+    int link(const object* original) {
+        constexpr size_t kMaxAncestors = 1023;  // with the track itself, 1024
+        const KeyframeTrack* s = original->tracks;
+        for (KeyframeTrack* c = copy_->tracks; s && c; s = s->next_track, c = c->next_track) {
+            std::vector<const KeyframeTrack*> seen{s};
+            KeyframeTrack* below = c;
+            for (const KeyframeTrack* a = s->parent; a && seen.size() <= kMaxAncestors;
+                 a = a->parent) {
+                if (std::find(seen.begin(), seen.end(), a) != seen.end()) break;
+                seen.push_back(a);
+                KeyframeTrack* d = track_duplicate(a, a->owner);
+                if (!d) return 8;
+                made_.push_back(d);
+                below->parent = d;
+                below = d;
+            }
+        }
+        return 0;
+    }
+
+  private:
+    object* copy_;
+    std::vector<KeyframeTrack*> made_;
+};
+
 // A private copy of an animated object, evaluated at the drawing's frame without
-// touching the drawing's own tracks. Null when the object is not animated now.
+// touching the drawing's own tracks (nor those of its parents in the hierarchy).
+// Null when the object is not animated now.
 template <class T>
 T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
     *rc = 0;
@@ -58,15 +100,22 @@ T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
         return nullptr;
     }
     T* t = static_cast<T*>(copy.get());
-    // The copy reads the drawing's frame through its parent link; it is not put into
-    // the container, so the drawing does not change.
-    t->parent = obj->parent;
     int applied;
-    if constexpr (std::is_base_of_v<LIGHT, T>)
-        applied = light_apply_frame(t);
-    else
-        applied = obj_apply_frame(t);
-    t->parent = nullptr;
+    {
+        PrivateParents parents(t);
+        if (parents.link(obj) != 0) {
+            *rc = 8;
+            return nullptr;
+        }
+        // The copy reads the drawing's frame through its parent link; it is not put
+        // into the container, so the drawing does not change.
+        t->parent = obj->parent;
+        if constexpr (std::is_base_of_v<LIGHT, T>)
+            applied = light_apply_frame(t);
+        else
+            applied = obj_apply_frame(t);
+        t->parent = nullptr;
+    }
     if (applied != 1) return nullptr;
     try {
         ctx->copies.push_back(std::move(copy));
@@ -205,6 +254,9 @@ int add_light(RenderContext* ctx, LIGHT* obj) {
     if (auto* spot = rtc_cast<SPOTLITE>(src)) {
         l->spot = 1;
         l->target = spot->target;
+        // The spot's first value (its exponent) is the word the file keeps before the
+        // two cone cosines; not above 0 means no power.
+        l->spot_exponent = static_cast<float>(spot->word);
         l->inner = spot->cone_cos[0];
         l->outer = spot->cone_cos[1];
     }
@@ -299,7 +351,7 @@ int prepare_meshes(RenderContext* ctx) {
         RenderMesh* m = meshes[i];
         int64_t polled = 0;
         for (RenderVertex& v : m->vertices) {
-            if ((++polled & 511) == 0 && render_step(ctx, 0)) {
+            if ((++polled & 511) == 0 && render_work(ctx, 512)) {
                 results[i] = -1;
                 return;
             }
@@ -314,6 +366,11 @@ int prepare_meshes(RenderContext* ctx) {
         results[i] = render_mesh_prepare_record(m, render_step, ctx, &running,
                                                 (ctx->flags & kRenderFlat) != 0, threads);
         if (results[i] == 0) results[i] = mesh_texture_coordinates(ctx, m);
+        // The rest of the vertices, the edges and the faces of this block are done.
+        if (results[i] == 0 &&
+            render_work(ctx, (polled & 511) + static_cast<int64_t>(m->block->edges.size()) +
+                                 static_cast<int64_t>(m->triangles.size())))
+            results[i] = -1;
     };
     render_parallel_for(ctx->threads, static_cast<int64_t>(small.size()),
                         [&](int64_t k) { prepare(small[k], 1); });
@@ -397,6 +454,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         ctx.progress = &p;
         ctx.target = target;
         ctx.threads = render_thread_count();
+        ctx.noise_seed = render_next_noise_seed();
         ctx.flags = settings->flags | kRenderShadows;
         if ((ctx.flags & kRenderPhong) && (ctx.flags & kRenderTextures))
             ctx.flags |= kRenderPhongTextures;

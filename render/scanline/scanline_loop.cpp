@@ -213,7 +213,9 @@ const ShadeResult& Bands::shade(BandState& st, uint32_t tri, uint8_t edges, doub
     weights(t, edges, xs, ys, s_->persp, w);
     CacheEntry e;
     e.tri = tri;
-    const uint32_t seed = (static_cast<uint32_t>(py) * 65599u + static_cast<uint32_t>(px)) * 31u + tri;
+    const uint32_t seed =
+        ((static_cast<uint32_t>(py) * 65599u + static_cast<uint32_t>(px)) * 31u + tri) ^
+        ctx_->noise_seed;
     if (ctx_->flags & kRenderPhong)
         render_shade_phong(ctx_, t.mesh, t.tri, w, seed, &e.shade);
     else
@@ -264,9 +266,9 @@ void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
         weights(t, fr.edges, xs, ys, s_->persp, w);
         ShadeResult r;
         if (ctx_->flags & kRenderPhong)
-            render_shade_phong(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+            render_shade_phong(ctx_, t.mesh, t.tri, w, fr.tri ^ ctx_->noise_seed, &r);
         else
-            render_shade_flat(ctx_, t.mesh, t.tri, w, fr.tri, &r);
+            render_shade_flat(ctx_, t.mesh, t.tri, w, fr.tri ^ ctx_->noise_seed, &r);
         const double a = r.surface[3];
         const double T = t.mesh->material ? t.mesh->material->transparency : 0.0;
         const double B = T * (1.0 - a);
@@ -496,6 +498,7 @@ int prepare_scene(Scene* s) {
     }
     render_parallel_for(ctx->threads, static_cast<int64_t>(vchunks.size()), [&](int64_t i) {
         const Chunk& c = vchunks[i];
+        if (render_work(ctx, static_cast<int64_t>(c.end - c.begin))) return;
         for (size_t k = c.begin; k < c.end; ++k) {
             RenderVertex& v = c.mesh->vertices[k];
             double xs, ys, z;
@@ -514,6 +517,7 @@ int prepare_scene(Scene* s) {
     std::vector<uint8_t> valid(total, 0);
     render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
         const RenderMesh* mesh = tchunks[i].mesh;
+        if (render_work(ctx, static_cast<int64_t>(tchunks[i].end - tchunks[i].begin))) return;
         for (size_t k = tchunks[i].begin; k < tchunks[i].end; ++k) {
             const RenderTriangle& tri = mesh->triangles[k];
             const size_t idx = mesh->first_triangle + k;
@@ -545,6 +549,7 @@ int prepare_scene(Scene* s) {
             valid[idx] = 1;
         }
     });
+    if (render_stopped(ctx->progress)) return -1;
     // Triangles that cannot be drawn sit below every sample line.
     for (size_t i = 0; i < total; ++i)
         if (!valid[i]) {
@@ -615,7 +620,7 @@ int halo_pass(RenderContext* ctx) {
                 halo_add(&ctx->halo, x, y, l->screen_x, l->screen_y, l->screen_colour, c);
             uint32_t b[3];
             for (int k = 0; k < 3; ++k)
-                b[k] = static_cast<uint32_t>(std::clamp(c[k], 0.0f, 1.0f) * 255.0f);
+                b[k] = static_cast<uint32_t>((c[k] >= 0.0f ? std::min(c[k], 1.0f) : 0.0f) * 255.0f);
             // Pixels read back already carry the gamma: they are written as they are.
             row[x] = b[2] | (b[1] << 8) | (b[0] << 16);
         }
@@ -668,7 +673,9 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
 
 uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
     auto out = [&](double c) {
-        c = std::clamp(c, 0.0, 1.0);
+        // A value that is not a number (a damaged material or light from a file) is
+        // black: converting it to an integer would be undefined.
+        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
         if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
         return static_cast<uint32_t>(c * 255.0);
     };

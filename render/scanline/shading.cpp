@@ -172,8 +172,13 @@ int render_light_pass(RenderContext* ctx) {
                 }
             }
             const auto n = static_cast<int64_t>(at.size());
+            const auto ntri = static_cast<int64_t>(mesh->triangles.size());
+            const int64_t chunks = std::max<int64_t>((n + kChunk - 1) / kChunk, 1);
+            if (n == 0 && render_work(ctx, ntri)) return -1;
             render_parallel_for(ctx->threads, (n + kChunk - 1) / kChunk, [&](int64_t c) {
                 if (render_stopped(ctx->progress)) return;
+                // Work is counted per triangle, as the estimate does.
+                if (render_work(ctx, (c + 1) * ntri / chunks - c * ntri / chunks)) return;
                 for (int64_t s = c * kChunk; s < std::min(n, (c + 1) * kChunk); ++s) {
                     if (at[s] < 0) continue;
                     ShadeRecord& r = mesh->shade[s];
@@ -192,6 +197,7 @@ int render_light_pass(RenderContext* ctx) {
             mesh->shade.resize(base + mesh->triangles.size());
             render_parallel_for(ctx->threads, (n + kChunk - 1) / kChunk, [&](int64_t c) {
                 if (render_stopped(ctx->progress)) return;
+                if (render_work(ctx, std::min(n, (c + 1) * kChunk) - c * kChunk)) return;
                 for (int64_t i = c * kChunk; i < std::min(n, (c + 1) * kChunk); ++i) {
                     RenderTriangle& tri = mesh->triangles[i];
                     if (!tri.drawable) continue;

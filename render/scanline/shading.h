@@ -36,8 +36,9 @@ struct ShadeResult {
 };
 
 // The shading point of a triangle: weights of its three corners (summing to 1).
-// `seed` picks the pseudo-random numbers of the material's randomness, so that a
-// render repeats exactly whatever the number of threads.
+// `seed` picks the pseudo-random numbers of the material's randomness (the caller
+// mixes the pixel, the triangle and the render's seed, so that a render does not
+// depend on the number of threads).
 void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
                        const RenderTriangle* tri, const double w[3], uint32_t seed,
                        ShadeResult* out);

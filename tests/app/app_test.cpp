@@ -106,7 +106,8 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
     EXPECT_EQ(frame()->windowTitle(), "Zelo");
     // The drawing menu bar is up, with the drawing commands that exist enabled.
     EXPECT_TRUE(frame()->route_update(15000).enabled);
-    EXPECT_FALSE(frame()->route_update(15001).enabled);  // empty slot
+    EXPECT_TRUE(frame()->route_update(15001).enabled);
+    EXPECT_FALSE(frame()->route_update(15100).enabled);  // empty slot
     EXPECT_TRUE(frame()->route_update(ID_FILE_SAVE).enabled);
     EXPECT_FALSE(frame()->route_update(ID_EDIT_UNDO).enabled);
 }

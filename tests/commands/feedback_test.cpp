@@ -338,3 +338,44 @@ TEST(Arc3p, CollinearRepeatedAndFarPoints) {
 }
 
 }  // namespace
+
+namespace {
+std::vector<uint8_t> canvas_bytes(Harness& h, int i) { return bytes_of(h.window(i)->canvas); }
+}  // namespace
+
+// Marks shown in every view of the drawing go from every view when a step ends, also
+// when it is cancelled (another command started) rather than ended by the user.
+TEST(Feedback, MarksInOtherViewsGoWhenAStepIsCancelled) {
+    struct Case {
+        const char* what;
+        std::function<void(Harness&)> end;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"click", [](Harness& h) { h.click_px(40, 40); }, 0},
+        {"Esc", [](Harness& h) { h.esc(); }, -1},
+        {"another command", [](Harness& h) { h.start(15998); }, -2},
+        {"quit", [](Harness& h) { h.quit(); }, -2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h(2, 160, 120);
+        const auto before0 = canvas_bytes(h, 0), before1 = canvas_bytes(h, 1);
+        int code = 99;
+        Vec3 p;
+        g_probe = [&](VIEW** vr) {
+            code = input_point(vr, 42002, cursor_draw_crosshair, nullptr, &p, 0);
+            return code;
+        };
+        h.define(kProbe, cmd_probe);
+        h.define(15998, [](void*) { return 0; });
+        h.move(50, 50);
+        c.end(h);
+        h.run(kProbe);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(h.view(0)->cursor_shown, 0);
+        EXPECT_EQ(h.view(1)->cursor_shown, 0);
+        EXPECT_EQ(canvas_bytes(h, 0), before0);
+        EXPECT_EQ(canvas_bytes(h, 1), before1);
+    }
+}

@@ -223,6 +223,52 @@ TEST(InputObject, AViewClosedAfterThePickMovedOnIsLeftAlone) {
     buffer_free(&got);
 }
 
+TEST(InputObject, ASelectionStaysWithTheCommandWhenItsViewCloses) {
+    Harness h(2);
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
+    buffer_add(h.view(0)->selection, line);
+    h.view(1)->input_flags = kSnapFree;
+    int code = 99, live = -1;
+    g_probe = [&](VIEW** vr) {
+        buffer* got = nullptr;
+        Vec3 p;
+        code = input_object(vr, &got, &p);
+        if (code == 0) code = input_point(vr, 42002, nullptr, nullptr, &p, 0);
+        live = got && got->refs && got->refs->ref == line ? 1 : 0;
+        input_finish(*vr, got);  // no VIEW's selection any more: freed here
+        return code;
+    };
+    h.define(kProbe, cmd_probe);
+    // The command takes the first view's selection, moves to the second view, and the
+    // first view closes before the next point.
+    h.at(1).activate().at(0).close().at(1).click({50, 20, 0});
+    h.run(kProbe);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(live, 1);
+    EXPECT_EQ(h.view(0), nullptr);
+}
+
+TEST(InputObject, ASelectionIsKeptWhenTheStepIsCancelled) {
+    Harness h;
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
+    buffer_add(h.view(0)->selection, line);
+    int code = 99;
+    g_probe = [&](VIEW** vr) {
+        buffer* got = nullptr;
+        Vec3 p;
+        code = input_object(vr, &got, &p);
+        if (code == 0) code = input_point(vr, 42002, nullptr, nullptr, &p, 0);
+        input_finish(*vr, got);  // the view is null after the close
+        return code;
+    };
+    h.define(kProbe, cmd_probe);
+    h.close();  // the command view closes: the step is cancelled, the VIEW lives on
+    h.run(kProbe);
+    EXPECT_EQ(code, -2);
+    ASSERT_TRUE(rtc_is_a(h.view(0)->selection, &buffer::rtc_class));
+    EXPECT_EQ(buffer_has_objects(h.view(0)->selection), 1);
+}
+
 TEST(InputObject, CancelledPickGivesNoBuffer) {
     Harness h;
     int code = 99;

@@ -266,3 +266,58 @@ TEST(ViewState, CursorAngleArmsAndIndependentMaterialCopies) {
 }
 
 }  // namespace
+
+namespace {
+bool in_layer(LAYER* layer, const object* o) {
+    if (!layer->children) return false;
+    ZDLIST* p = layer->children;
+    do {
+        if (p == o) return true;
+        p = p->next;
+    } while (p != layer->children);
+    return false;
+}
+}  // namespace
+
+// Undo takes back the newest step first and redo gives back the oldest undone step
+// first; a new step drops what could have been redone.
+TEST(UndoRedo, StepsComeBackInTheirOrder) {
+    Harness h;
+    VIEW* v = h.view();
+    g_prefs.undo_mode = -1;
+    LAYER* layer = scene_layer(h.model());
+    object* o[4];
+    for (int i = 0; i < 3; ++i) {
+        o[i] = new_line({{float(10 * i), 0, 0}, {float(10 * i + 5), 5, 0}});
+        ASSERT_EQ(drawing_add_object(v, o[i], 0, 1), 0);
+    }
+    auto state = [&] {
+        std::string s;
+        for (int i = 0; i < 3; ++i) s += in_layer(layer, o[i]) ? 'x' : '-';
+        return s;
+    };
+    cmd_undo(v);
+    EXPECT_EQ(state(), "xx-");
+    cmd_undo(v);
+    EXPECT_EQ(state(), "x--");
+    cmd_redo(v);
+    EXPECT_EQ(state(), "xx-");
+    cmd_undo(v);
+    cmd_undo(v);
+    EXPECT_EQ(state(), "---");
+    cmd_redo(v);
+    EXPECT_EQ(state(), "x--");
+    cmd_redo(v);
+    cmd_redo(v);
+    EXPECT_EQ(state(), "xxx");
+    cmd_undo(v);
+    EXPECT_EQ(state(), "xx-");
+    o[3] = new_line({{0, 20, 0}, {5, 25, 0}});
+    ASSERT_EQ(drawing_add_object(v, o[3], 0, 1), 0);
+    cmd_redo(v);  // nothing to redo after a new step
+    EXPECT_TRUE(in_layer(layer, o[3]));
+    EXPECT_EQ(state().substr(0, 2), "xx");
+    cmd_undo(v);
+    EXPECT_FALSE(in_layer(layer, o[3]));
+    EXPECT_EQ(state().substr(0, 2), "xx");
+}

@@ -1,0 +1,171 @@
+// Decoded-image record, bounded byte reader and sink, whole-file read and write.
+#include "imaging/formats/image_buffer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+bool image_size_ok(int64_t width, int64_t height) {
+    if (width < 1 || height < 1 || width > kImageMaxSide || height > kImageMaxSide) return false;
+    return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= kImageMaxPixels;
+}
+
+int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height) {
+    if (!image_size_ok(width, height)) return kImageBadData;
+    const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    uint8_t* p = new (std::nothrow) uint8_t[n]();
+    if (!p) return kImageNoMemory;
+    delete[] image->pixels;
+    image->pixels = p;
+    image->width = static_cast<int32_t>(width);
+    image->height = static_cast<int32_t>(height);
+    return kImageOk;
+}
+
+uint8_t ByteReader::u8() {
+    if (pos_ >= size_) {
+        failed_ = true;
+        return 0;
+    }
+    return data_[pos_++];
+}
+
+uint16_t ByteReader::u16le() {
+    const uint8_t* p = take(2);
+    return p ? static_cast<uint16_t>(p[0] | (p[1] << 8)) : 0;
+}
+
+uint32_t ByteReader::u32le() {
+    const uint8_t* p = take(4);
+    return p ? static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                   (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24)
+             : 0;
+}
+
+uint16_t ByteReader::u16be() {
+    const uint8_t* p = take(2);
+    return p ? static_cast<uint16_t>((p[0] << 8) | p[1]) : 0;
+}
+
+const uint8_t* ByteReader::take(size_t n) {
+    if (n > left()) {
+        failed_ = true;
+        pos_ = size_;
+        return nullptr;
+    }
+    const uint8_t* p = data_ + pos_;
+    pos_ += n;
+    return p;
+}
+
+bool ByteReader::skip(uint64_t n) {
+    if (n > left()) {
+        failed_ = true;
+        pos_ = size_;
+        return false;
+    }
+    pos_ += static_cast<size_t>(n);
+    return true;
+}
+
+bool ByteReader::seek(uint64_t pos) {
+    if (pos > size_) {
+        failed_ = true;
+        return false;
+    }
+    pos_ = static_cast<size_t>(pos);
+    return true;
+}
+
+void ByteSink::put(const void* bytes, size_t n) {
+    if (failed_ || n == 0) return;
+    try {
+        const auto* b = static_cast<const uint8_t*>(bytes);
+        buf_.insert(buf_.end(), b, b + n);
+    } catch (...) {
+        failed_ = true;
+    }
+}
+
+void ByteSink::fill(uint8_t v, size_t n) {
+    if (failed_ || n == 0) return;
+    try {
+        buf_.insert(buf_.end(), n, v);
+    } catch (...) {
+        failed_ = true;
+    }
+}
+
+void ByteSink::u8(uint8_t v) { put(&v, 1); }
+
+void ByteSink::u16le(uint16_t v) {
+    const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    put(b, 2);
+}
+
+void ByteSink::u32le(uint32_t v) {
+    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    put(b, 4);
+}
+
+int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit) {
+    *data = nullptr;
+    *size = 0;
+    if (!path) return EINVAL;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return errno ? errno : ENOENT;
+    int err = 0;
+    uint8_t* buf = nullptr;
+    long n = -1;
+    if (std::fseek(f, 0, SEEK_END) != 0 || (n = std::ftell(f)) < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+        err = errno ? errno : EIO;
+    } else if (static_cast<unsigned long>(n) > limit) {
+        err = EFBIG;
+    } else {
+        buf = new (std::nothrow) uint8_t[n > 0 ? n : 1];
+        if (!buf) {
+            err = ENOMEM;
+        } else if (n > 0 && std::fread(buf, 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
+            err = std::ferror(f) ? (errno ? errno : EIO) : EIO;
+        }
+    }
+    std::fclose(f);
+    if (err) {
+        delete[] buf;
+        return err;
+    }
+    *data = buf;
+    *size = static_cast<size_t>(n);
+    return 0;
+}
+
+int image_file_write(const char* path, const uint8_t* data, size_t size) {
+    if (!path || !*path) return EINVAL;
+    std::string tmp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(tmp.data());
+    if (fd < 0) return errno ? errno : EIO;
+    // mkstemp makes the file private; give it the mode a plain create would.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    int err = 0;
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        err = errno ? errno : EIO;
+        close(fd);
+    } else {
+        if (size && std::fwrite(data, 1, size, f) != size) err = errno ? errno : EIO;
+        if (std::fflush(f) != 0 && !err) err = errno ? errno : EIO;
+        if (std::fclose(f) != 0 && !err) err = errno ? errno : EIO;
+    }
+    if (!err && std::rename(tmp.c_str(), path) != 0) err = errno ? errno : EIO;
+    if (err) std::remove(tmp.c_str());
+    return err;
+}

@@ -1,0 +1,125 @@
+// Image window frames and opening image files into them.
+#include "shell/image/image_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QPrinter>
+#include <QScrollBar>
+
+#include "model/services/strtab.h"
+#include "shell/cmd_ids.h"
+#include "shell/cmd_target.h"
+#include "shell/image/imgdoc.h"
+#include "shell/image/iview.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+
+namespace {
+
+struct Command {
+    int id;
+    uint32_t text_id;  // menu text: the second part of the command's string
+    QKeySequence key;
+};
+
+// The menu text of a command string "prompt\nMenu text".
+QString menu_text(uint32_t id) {
+    const std::string s = res_load_string(id);
+    const size_t nl = s.find('\n');
+    return QString::fromStdString(nl == std::string::npos ? s : s.substr(nl + 1));
+}
+
+}  // namespace
+
+QPrinter* image_printer() {
+    static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
+    return printer;
+}
+
+CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
+    : QMdiSubWindow(parent), doc_(std::move(doc)), view_(new CIView(doc_.get())) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWidget(view_);
+    setWindowTitle(QString::fromStdString(doc_->title()));
+    view_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const Command commands[] = {
+        {ID_FILE_SAVE, 44122, QKeySequence::Save},
+        {ID_FILE_SAVE_AS, 44123, QKeySequence::SaveAs},
+        {ID_SAVE_CMYK, ID_SAVE_CMYK, {}},
+        {ID_EDIT_COPY, 44124, QKeySequence::Copy},
+        {ID_FILE_PAGE_SETUP, 44125, {}},
+        {ID_FILE_PRINT, 44126, QKeySequence::Print},
+        {ID_FILE_PRINT_PREVIEW, 44127, {}},
+        {ID_WINDOW_FIT_IMAGE, ID_WINDOW_FIT_IMAGE, {}},
+    };
+    for (const Command& c : commands) {
+        auto* a = new QAction(menu_text(c.text_id), view_);
+        a->setShortcut(c.key);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        const int id = c.id;
+        connect(a, &QAction::triggered, this, [this, id] { run(id); });
+        view_->addAction(a);
+    }
+}
+
+CImgFrame::~CImgFrame() = default;
+
+bool CImgFrame::run(int id) {
+    CCmdUI ui;
+    ui.id = id;
+    switch (id) {
+        case ID_WINDOW_FIT_IMAGE:
+            fit_to_image();
+            return true;
+        case ID_FILE_PAGE_SETUP:
+            return view_->page_setup(image_printer());
+        case ID_FILE_PRINT:
+            return view_->print_with_dialog(image_printer());
+        case ID_FILE_PRINT_PREVIEW:
+            return view_->print_preview(image_printer());
+        default:
+            if (!view_->OnCmdMsg(id, &ui) || !ui.enabled) return false;
+            view_->OnCmdMsg(id, nullptr);
+            setWindowTitle(QString::fromStdString(doc_->title()));
+            return true;
+    }
+}
+
+void CImgFrame::fit_to_image() {
+    const QSize img = view_->image_size();
+    const QSize chrome = size() - view_->viewport()->size();
+    QSize want = img + chrome;
+    if (QMdiArea* area = mdiArea()) want = want.boundedTo(area->viewport()->size());
+    resize(want);
+}
+
+void CImgFrame::closeEvent(QCloseEvent* e) {
+    if (doc_->busy()) {
+        // The job stops at its next row; the window closes afterwards.
+        doc_->request_cancel();
+        e->ignore();
+        return;
+    }
+    if (!doc_->SaveModified()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
+CDocument* image_window_open(CMainApp& app, const std::string& path) {
+    auto doc = std::make_unique<CImgDoc>(app.image_template());
+    if (!doc->OnOpenDocument(path.c_str())) return nullptr;
+    doc->SetPathName(path);
+    CImgDoc* d = doc.get();
+    CMainFrame* main = app.main_frame();
+    auto* frame = new CImgFrame(std::move(doc));
+    if (main) {
+        main->mdi_area()->addSubWindow(frame);
+        main->update_recent_menu();
+    }
+    frame->show();
+    frame->fit_to_image();
+    return d;
+}

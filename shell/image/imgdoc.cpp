@@ -1,0 +1,137 @@
+// The image document: open, save by extension, CMYK plates.
+#include "shell/image/imgdoc.h"
+
+#include <memory>
+#include <new>
+
+#include "dialogs/xfile.h"
+#include "imaging/texture/texture_image.h"
+#include "model/db/patt.h"
+#include "model/rtc/rtc.h"
+#include "model/services/log.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "shell/cmd_ids.h"
+#include "shell/cmd_target.h"
+#include "shell/core/image_block.h"
+
+namespace {
+
+// Packed RGB pixels of the document's block in a temporary texture image.
+std::unique_ptr<MATRPATT> packed_pattern(const CImgDoc& doc) {
+    auto p = rtc_make<MATRPATT>();
+    if (!p) return nullptr;
+    auto* rgb = new (std::nothrow) uint8_t[static_cast<size_t>(doc.width()) * doc.height() * 3];
+    if (!rgb) return nullptr;
+    image_block_to_packed(doc.pixels(), doc.width(), doc.height(), rgb);
+    p->release_image();
+    p->width = doc.width();
+    p->height = doc.height();
+    p->pixels = rgb;
+    return p;
+}
+
+}  // namespace
+
+CImgDoc::CImgDoc(CDocTemplate* tmpl) : CDocument(tmpl) {
+    static const bool decoders = [] {
+        texture_image_install_decoders();
+        return true;
+    }();
+    (void)decoders;
+}
+
+CImgDoc::~CImgDoc() { clear(); }
+
+void CImgDoc::clear() {
+    delete[] pixels_;
+    pixels_ = nullptr;
+    width_ = height_ = 0;
+}
+
+void CImgDoc::set_image(uint8_t* block, int32_t width, int32_t height) {
+    clear();
+    pixels_ = block;
+    width_ = block ? width : 0;
+    height_ = block ? height : 0;
+}
+
+bool CImgDoc::OnOpenDocument(const char* path) {
+    clear();
+    SetModifiedFlag(false);
+    WaitCursor wait;
+    MATRPATT* patt = nullptr;
+    int code = texture_image_load(&patt, path, "");
+    std::unique_ptr<MATRPATT, void (*)(MATRPATT*)> hold(patt, [](MATRPATT* p) { rtc_destroy(p); });
+    if (code == 0) code = patt->make_image_ready();
+    if (code == 0) {
+        // A new padded block: the pattern's packed rows are never padded in place.
+        uint8_t* block = image_block_from_packed(patt->pixels, patt->width, patt->height);
+        if (!block) code = 8;
+        else set_image(block, patt->width, patt->height);
+    }
+    if (code != 0) {
+        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(42180).c_str(), code);
+        return false;
+    }
+    return true;
+}
+
+bool CImgDoc::OnSaveDocument(const char* path) {
+    if (!has_image()) return true;
+    if (busy_ || !path) return false;
+    int code = 8;
+    if (auto p = packed_pattern(*this)) code = texture_image_save(p.get(), path);
+    if (code != 0) {
+        msgbox_printf(kStrIdError, res_load_string(44102).c_str(), path, code);
+        return false;
+    }
+    SetPathName(path);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CImgDoc::DoSave(const char* path, bool replace) {
+    if (!can_use_image()) return false;
+    std::string name;
+    if (path && image_save_extension_ok(path)) {
+        name = path;
+    } else {
+        name = this->path();
+        if (name.empty() && replace) name = image_proposed_name(title());
+        if (image_file_dialog(&name, false) < 0) return false;
+    }
+    WaitCursor wait;
+    return OnSaveDocument(name.c_str());
+}
+
+bool CImgDoc::SaveCmyk() {
+    if (!can_use_image()) return false;
+    std::string name;
+    if (!single_type_save_dialog(&name, "*.tga")) return false;
+    WaitCursor wait;
+    auto p = packed_pattern(*this);
+    const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : 8;
+    if (code != 0) {
+        msgbox_printf(kStrIdError, res_load_string(44103).c_str(), name.c_str(), code);
+        return false;
+    }
+    return true;
+}
+
+bool CImgDoc::OnCmdMsg(int id, CCmdUI* ui) {
+    switch (id) {
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+        case ID_SAVE_CMYK:
+            if (ui) {
+                ui->Enable(can_use_image());
+                return true;
+            }
+            if (id == ID_SAVE_CMYK) SaveCmyk();
+            else DoSave(id == ID_FILE_SAVE && !path().empty() ? path().c_str() : nullptr, true);
+            return true;
+        default:
+            return CDocument::OnCmdMsg(id, ui);
+    }
+}

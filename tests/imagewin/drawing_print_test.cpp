@@ -1,0 +1,194 @@
+// A tiled drawing printed to PDF: one page per tile, crop marks at the corners, and
+// a line crossing a page edge going on at the place the layout computes.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPrinter>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "shell/image/drawing_print.h"
+
+namespace {
+
+std::string scratch() {
+    static std::string d = [] {
+        char t[] = "/tmp/zelo_drawprint_XXXXXX";
+        return std::string(mkdtemp(t));
+    }();
+    return d;
+}
+
+int pdf_pages(const std::string& pdf) {
+    FILE* f = popen(("pdfinfo " + pdf + " | sed -n 's/^Pages: *//p'").c_str(), "r");
+    int n = -1;
+    if (f) {
+        if (std::fscanf(f, "%d", &n) != 1) n = -1;
+        pclose(f);
+    }
+    return n;
+}
+
+// The rows of column x where the page is dark.
+std::vector<int> dark_rows(const QImage& page, int x) {
+    std::vector<int> rows;
+    for (int y = 0; y < page.height(); ++y)
+        if (qGray(page.pixel(x, y)) < 160) rows.push_back(y);
+    return rows;
+}
+
+TEST(DrawingPrint, TiledPdfHasColumnsTimesRowsPagesWithCropMarksAndContinuingLines) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    PrintLayout l;
+    l.tile = 1;
+    l.paper_w = 8268, l.paper_h = 11693;  // A4, thousandths of an inch
+    l.margins = {500, 500, 500, 500};
+    l.scale = 1.0;  // 1 mm a drawing unit
+    // A line rising gently across three pages' width, 100 mm above the bottom margin.
+    const double y_mm = 100;
+    ASSERT_EQ(print_layout_run(&l, 0, 0, 500, 150), 0);
+    ASSERT_GE(l.columns, 3);
+    const auto source = [&](const SegmentSink& put) { put(0, y_mm, 500, y_mm + 50); };
+    const std::string pdf = scratch() + "/tiles.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_EQ(print_drawing(&printer, l, source), 0);
+    }
+    EXPECT_EQ(pdf_pages(pdf), l.columns * l.rows);
+    ASSERT_EQ(std::system(("pdftoppm -r 150 -png -f 1 -l 2 " + pdf + " " + scratch() + "/p").c_str()), 0);
+    const int digits = l.columns * l.rows >= 10 ? 2 : 1;
+    auto page_file = [&](int n) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%0*d", digits, n);
+        return QString::fromStdString(scratch() + "/p-" + buf + ".png");
+    };
+    // Pages 1 and 2 are the top row; with rows > 1 the line is on the bottom row:
+    // print the bottom-left page region from the layout instead.
+    const QImage first(page_file(1));
+    ASSERT_FALSE(first.isNull());
+    const double px_mm = 150 / 25.4;
+    const double left = 500 * 0.0254, bottom = 500 * 0.0254;
+    // Crop mark: along the left edge of the page area, 0.1 mm inside, 20 mm long.
+    const int mark_x = static_cast<int>(std::lround((left + 0.1) * px_mm));
+    // The two vertical marks of the left corners: 20 mm each.
+    std::vector<int> mark;
+    for (int x = mark_x - 2; x <= mark_x + 2; ++x)
+        if (dark_rows(first, x).size() > mark.size()) mark = dark_rows(first, x);
+    EXPECT_NEAR(static_cast<double>(mark.size()), 20 * px_mm * 2, 4);
+    // The top mark ends 20 mm below the top margin.
+    ASSERT_FALSE(mark.empty());
+    EXPECT_NEAR(mark.front(), left * px_mm, 1.5);
+    (void)bottom;
+}
+
+TEST(DrawingPrint, LineCrossingAPageEdgeGoesOnWhereTheLayoutSays) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    PrintLayout l;
+    l.tile = 1;
+    l.paper_w = 8268, l.paper_h = 11693;
+    l.margins = {500, 500, 500, 500};
+    l.scale = 1.0;
+    // An area one page high, so every page is on the same row.
+    const double W = (8268 - 1000) * 0.0254, H = (11693 - 1000) * 0.0254;
+    const double L = 500 * 0.0254, B = 500 * 0.0254;
+    ASSERT_EQ(print_layout_run(&l, L, B, L + 2.5 * W, B + H - 1), 0);
+    ASSERT_EQ(l.rows, 1);
+    ASSERT_EQ(l.columns, 3);
+    // y = B + 20 + (x - L) * 0.2: crosses from page 1 to page 2 at x = L + W.
+    const auto source = [&](const SegmentSink& put) { put(L, B + 20, L + 2.5 * W, B + 20 + 2.5 * W * 0.2); };
+    const std::string pdf = scratch() + "/edge.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_EQ(print_drawing(&printer, l, source), 0);
+    }
+    EXPECT_EQ(pdf_pages(pdf), 3);
+    ASSERT_EQ(std::system(("pdftoppm -r 150 -png -f 1 -l 2 " + pdf + " " + scratch() + "/e").c_str()), 0);
+    const QImage p1(QString::fromStdString(scratch() + "/e-1.png")), p2(QString::fromStdString(scratch() + "/e-2.png"));
+    ASSERT_FALSE(p1.isNull());
+    ASSERT_FALSE(p2.isNull());
+    const double px_mm = 150 / 25.4;
+    const double paper_h_mm = 11693 * 0.0254;
+    // Where the line meets the page edge: on page 1 at its right edge, on page 2 at
+    // its left edge, both at height 20 + W * 0.2 above the bottom margin.
+    const double edge_y = paper_h_mm - (B + 20 + W * 0.2);
+    const int x1 = static_cast<int>((L + W) * px_mm) - 3, x2 = static_cast<int>(L * px_mm) + 3;
+    // The crop marks along the top and bottom edges cross these columns too: keep
+    // the rows well inside the page.
+    auto line_rows = [&](const QImage& page, int x) {
+        std::vector<int> rows;
+        for (int y : dark_rows(page, x))
+            if (y > (L + 5) * px_mm && y < (paper_h_mm - B - 5) * px_mm) rows.push_back(y);
+        return rows;
+    };
+    const std::vector<int> r1 = line_rows(p1, x1), r2 = line_rows(p2, x2);
+    ASSERT_FALSE(r1.empty());
+    ASSERT_FALSE(r2.empty());
+    // 3 pixels in from the edge the line is 3 * 0.2 pixels off the edge height.
+    EXPECT_NEAR((r1.front() + r1.back()) / 2.0, edge_y * px_mm + 0.6, 1.5);
+    EXPECT_NEAR((r2.front() + r2.back()) / 2.0, edge_y * px_mm - 0.6, 1.5);
+}
+
+TEST(DrawingPrint, TooManyPagesAreRefused) {
+    PrintLayout l;
+    l.tile = 1;
+    l.columns = 200, l.rows = 100;
+    QPrinter printer;
+    EXPECT_EQ(print_drawing(&printer, l, [](const SegmentSink&) {}), kLayoutTooManyPages);
+}
+
+}  // namespace
+
+#include "graphics/view/projection.h"
+#include "model/db/tree.h"
+#include "model/db/zobj.h"
+#include "model/file/records.h"
+#include "model/rtc/rtc.h"
+#include "tests/file/rich_drawing.h"
+
+namespace {
+
+// The rich drawing through the wire-frame driver: segments inside its box, and a
+// tiled print of it with one page per tile.
+TEST(DrawingPrint, RichDrawingPrintsThroughTheDriver) {
+    if (std::system("pdfinfo -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    drawing_file_register();
+    auto model = rtc_make<MODEL>();
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(build_rich_drawing(model.get()), 0);
+    ViewProjection vp;
+    vp.mode = kProjPlan;
+    const double min_x = -200, min_y = -200, max_x = 400, max_y = 400;
+    const DrawingSource source = drawing_source_of(model.get(), vp, min_x, min_y, max_x, max_y);
+    int count = 0;
+    double lo = 1e300, hi = -1e300;
+    source([&](double x0, double, double x1, double) {
+        ++count;
+        lo = std::min({lo, x0, x1});
+        hi = std::max({hi, x0, x1});
+    });
+    ASSERT_GT(count, 10);
+    EXPECT_GE(lo, min_x - 600);
+    PrintLayout l;
+    l.tile = 1;
+    l.margins = {250, 250, 250, 250};
+    l.scale = 0.5;
+    ASSERT_EQ(print_layout_run(&l, min_x, min_y, max_x, max_y), 0);
+    const std::string pdf = scratch() + "/rich.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_EQ(print_drawing(&printer, l, source), 0);
+    }
+    EXPECT_EQ(pdf_pages(pdf), l.columns * l.rows);
+}
+
+}  // namespace

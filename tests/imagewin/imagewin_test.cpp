@@ -1,0 +1,241 @@
+// The image window's document and view: open and save with failures told, the block
+// left alone while a job writes it, the clipboard, job messages, painting at 24 and
+// 16 bits, and an image printed to PDF measured with poppler.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QPrinter>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialogs/xfile.h"
+#include "imaging/formats/image_formats.h"
+#include "model/services/msgbox.h"
+#include "shell/cmd_ids.h"
+#include "shell/core/image_block.h"
+#include "shell/image/imgdoc.h"
+#include "shell/image/iview.h"
+#include "tests/platform/qt_test_env.h"
+
+namespace {
+
+struct Boxes {
+    std::vector<std::string> texts;
+    MsgBoxHook old;
+    Boxes() {
+        old = msgbox_set_hook([this](const MsgBoxRequest& b) {
+            texts.push_back(b.text);
+            return kIdOk;
+        });
+    }
+    ~Boxes() { msgbox_set_hook(old); }
+};
+
+std::string dir() {
+    static std::string d = [] {
+        char t[] = "/tmp/zelo_imagewin_XXXXXX";
+        return std::string(mkdtemp(t));
+    }();
+    return d;
+}
+
+// A w x h picture written as a 24-bit BMP; its RGB pixels.
+std::vector<uint8_t> write_bmp(const std::string& path, int w, int h) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 37 + 11);
+    ByteSink s;
+    bmp_encode(rgb.data(), w, h, &s);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    return rgb;
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(ImageDocument, OpensIntoAPaddedBlockAndSavesOnlyTheImage) {
+    const auto rgb = write_bmp(dir() + "/five.bmp", 5, 3);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/five.bmp").c_str()));
+    EXPECT_EQ(doc.width(), 5);
+    // Rows of 8 pixels, blue first.
+    EXPECT_EQ(doc.pixels()[24 + 0], rgb[15 + 2]);
+    ASSERT_TRUE(doc.OnSaveDocument((dir() + "/five.tga").c_str()));
+    const auto tga = read_file(dir() + "/five.tga");
+    EXPECT_EQ(tga.size(), 18u + 5 * 3 * 3);
+    RgbImage back;
+    ASSERT_EQ(tga_decode(tga.data(), tga.size(), &back), 0);
+    EXPECT_EQ(0, std::memcmp(back.pixels, rgb.data(), rgb.size()));
+    EXPECT_EQ(doc.path(), dir() + "/five.tga");
+}
+
+TEST(ImageDocument, FailuresAreToldAndNothingIsLost) {
+    write_bmp(dir() + "/keep.bmp", 4, 4);
+    Boxes boxes;
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/keep.bmp").c_str()));
+    doc.SetModifiedFlag(true);
+    // A folder where the file should go: the write fails, the answer says so.
+    const std::string blocked = dir() + "/blocked.bmp";
+    mkdir(blocked.c_str(), 0755);
+    EXPECT_FALSE(doc.OnSaveDocument(blocked.c_str()));
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find("could not be saved"), std::string::npos);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.path(), "");
+    // An unknown extension opens nothing: "Can't load data... (13)".
+    CImgDoc other(nullptr);
+    EXPECT_FALSE(other.OnOpenDocument((dir() + "/x.png").c_str()));
+    EXPECT_EQ(boxes.texts.back(), "Can't load data... (13)");
+    EXPECT_FALSE(other.has_image());
+}
+
+TEST(ImageDocument, BusyBlocksSaveCopyAndPrint) {
+    write_bmp(dir() + "/busy.bmp", 6, 2);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/busy.bmp").c_str()));
+    CIView view(&doc);
+    doc.set_busy(true);
+    for (const int id : {ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_SAVE_CMYK, ID_EDIT_COPY, ID_FILE_PRINT}) {
+        CCmdUI ui;
+        EXPECT_TRUE(view.OnCmdMsg(id, &ui));
+        EXPECT_FALSE(ui.enabled) << id;
+    }
+    EXPECT_FALSE(doc.OnSaveDocument((dir() + "/busy.tga").c_str()));
+    EXPECT_FALSE(view.copy_to_clipboard());
+    doc.set_busy(false);
+    CCmdUI ui;
+    view.OnCmdMsg(ID_EDIT_COPY, &ui);
+    EXPECT_TRUE(ui.enabled);
+}
+
+TEST(ImageDocument, FirstSaveProposesTheTitleAndOtherExtensionsAsk) {
+    write_bmp(dir() + "/t.bmp", 3, 3);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/t.bmp").c_str()));
+    doc.set_title("Render 12");
+    std::string proposed;
+    const FileDialogHook old = xfile_set_test_hook([&](CXFile& dlg) {
+        proposed = dlg.initial_name();
+        dlg.choose(dir() + "/chosen", 0);
+        return true;
+    });
+    EXPECT_TRUE(doc.DoSave((dir() + "/t.png").c_str(), true));  // not an image name: ask
+    xfile_set_test_hook(old);
+    EXPECT_EQ(proposed, "Render");
+    EXPECT_EQ(doc.path(), dir() + "/chosen.bmp");
+}
+
+TEST(ImageView, ClipboardHoldsTheWidthByHeightPixels) {
+    const auto rgb = write_bmp(dir() + "/clip.bmp", 5, 2);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/clip.bmp").c_str()));
+    CIView view(&doc);
+    ASSERT_TRUE(view.copy_to_clipboard());
+    const QImage img = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(img.width(), 5);
+    ASSERT_EQ(img.height(), 2);
+    EXPECT_EQ(0, std::memcmp(img.constScanLine(1), rgb.data() + 15, 15));
+}
+
+TEST(ImageView, JobMessagesAreTextNotFormats) {
+    write_bmp(dir() + "/m.bmp", 2, 2);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/m.bmp").c_str()));
+    CIView view(&doc);
+    Boxes boxes;
+    view.job_message(std::make_unique<std::string>("100% done %s %n"), 1);
+    view.job_message(std::make_unique<std::string>("not shown"), 2);
+    CImgDoc empty(nullptr);
+    CIView none(&empty);
+    none.job_message(std::make_unique<std::string>("no image"), 1);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "100% done %s %n");
+}
+
+TEST(ImageView, PaintsTrueColourExactlyAndSixteenBitsNear) {
+    write_bmp(dir() + "/p.bmp", 40, 30);
+    CImgDoc doc(nullptr);
+    ASSERT_TRUE(doc.OnOpenDocument((dir() + "/p.bmp").c_str()));
+    CIView view(&doc);
+    view.resize(30, 20);
+    view.show();
+    view.scroll_to(7, 5);
+    for (const int depth : {24, 16}) {
+        view.set_depth(depth);
+        const QImage shot = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        const size_t stride = static_cast<size_t>(image_block_row_pixels(40)) * 3;
+        const uint8_t* px = doc.pixels() + (5 + 3) * stride + (7 + 4) * 3;  // image (11, 8)
+        const QRgb c = shot.pixel(4, 3);
+        const int tol = depth == 24 ? 0 : 9;
+        EXPECT_NEAR(qRed(c), px[2], tol) << depth;
+        EXPECT_NEAR(qGreen(c), px[1], tol) << depth;
+        EXPECT_NEAR(qBlue(c), px[0], tol) << depth;
+    }
+}
+
+// Printed to PDF at A4 with one-inch margins, the image's rectangle in a 150 dpi
+// rendering is where the page rules put it, to a pixel.
+TEST(ImagePrint, PdfPageShowsTheFittedRectangle) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    const int w = 60, h = 20;
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3, 0);  // black
+    CImgDoc doc(nullptr);
+    doc.set_image(image_block_from_packed(rgb.data(), w, h), w, h);
+    CIView view(&doc);
+    view.margins = {1000, 1000, 1000, 1000};
+    const std::string pdf = dir() + "/image.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_TRUE(view.print(&printer));
+    }
+    ASSERT_EQ(std::system(("pdfinfo " + pdf + " | grep -q 'Pages: *1'").c_str()), 0);
+    ASSERT_EQ(std::system(("pdftoppm -r 150 -png " + pdf + " " + dir() + "/page").c_str()), 0);
+    QImage page(QString::fromStdString(dir() + "/page-1.png"));
+    ASSERT_FALSE(page.isNull());
+    QRect dark;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128) dark |= QRect(x, y, 1, 1);
+    // A4 is 8.27 inches wide: 6.27 inches of image 60:20, at 150 dpi.
+    const double inner_w = (210 / 25.4 - 2) * 150;
+    EXPECT_NEAR(dark.left(), 150, 1);
+    EXPECT_NEAR(dark.top(), 150, 1);
+    EXPECT_NEAR(dark.width(), inner_w, 1.5);
+    EXPECT_NEAR(dark.height(), inner_w / 3, 1.5);
+}
+
+}  // namespace
+
+#include "shell/image/image_frame.h"
+
+namespace {
+
+TEST(ImageFrame, CommandsRunAndABusyCloseOnlyAsksTheJobToStop) {
+    write_bmp(dir() + "/frame.bmp", 9, 7);
+    auto doc = std::make_unique<CImgDoc>(nullptr);
+    ASSERT_TRUE(doc->OnOpenDocument((dir() + "/frame.bmp").c_str()));
+    CImgDoc* d = doc.get();
+    auto* frame = new CImgFrame(std::move(doc));
+    frame->show();
+    EXPECT_TRUE(frame->run(ID_EDIT_COPY));
+    EXPECT_EQ(QApplication::clipboard()->image().width(), 9);
+    d->set_busy(true);
+    EXPECT_FALSE(frame->run(ID_EDIT_COPY));
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(d->cancel_requested());
+    d->set_busy(false);
+    EXPECT_TRUE(frame->close());  // not modified: closes without asking
+}
+
+}  // namespace
