@@ -19,6 +19,7 @@
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
 #include "platform/modal.h"
+#include "shell/app_view_host.h"
 #include "shell/cmdinput.h"
 #include "shell/readout_bar.h"
 #include "shell/view_rules.h"
@@ -334,6 +335,7 @@ void CSView::ToDevice(const QPointF& p, int* x, int* y) const {
 
 void CSView::mousePressEvent(QMouseEvent* e) {
     if (!view_) return;
+    app_input_gate().input_seen();
     int x, y;
     ToDevice(e->position(), &x, &y);
     CMainApp* app = CMainApp::instance();
@@ -379,6 +381,7 @@ void CSView::mouseReleaseEvent(QMouseEvent* e) {
 
 void CSView::mouseMoveEvent(QMouseEvent* e) {
     if (!view_) return;
+    app_input_gate().input_seen();
     int x, y;
     ToDevice(e->position(), &x, &y);
     if (panning_) {
@@ -428,6 +431,7 @@ int step_char(const QKeyEvent* e) {
 }  // namespace
 
 void CSView::keyPressEvent(QKeyEvent* e) {
+    app_input_gate().input_seen();
     const int ch = step_char(e);
     CMainApp* app = CMainApp::instance();
     if (!view_ || !ch || !app) {

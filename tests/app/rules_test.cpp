@@ -3,12 +3,15 @@
 // resource, version text and palette size.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "app_env.h"
 #include "commands/input/snap.h"
 #include "exchange/file_type.h"
 #include "menus_text.h"
+#include "shell/app_view_host.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -225,6 +228,32 @@ TEST(Grid, DrawnFromTenPixelsAndNeverForABrokenStep) {
     view->projection.scale = 2.0;
     EXPECT_EQ(drawn(5.0), 7 * 5);
     image_free(img);
+}
+
+}  // namespace
+
+namespace {
+
+// The application's host answers a long feedback draw from the views' input reports:
+// input seen during the draw stops it, input handled before it does not, and a draw
+// that outlasts its frame is overtaken without any input.
+TEST(AppViewHost, LongFeedbackDrawsYieldToNewInput) {
+    AppViewHost host(nullptr);
+    InputGate& gate = app_input_gate();
+    const int64_t frame = gate.frame_us();
+    gate.set_frame_us(0);  // no frame limit: only input counts
+    gate.input_seen();
+    host.feedback_started(nullptr);
+    EXPECT_FALSE(host.input_pending());
+    gate.input_seen();
+    EXPECT_TRUE(host.input_pending());
+    host.feedback_started(nullptr);
+    EXPECT_FALSE(host.input_pending());
+    gate.set_frame_us(1);
+    host.feedback_started(nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(host.input_pending());
+    gate.set_frame_us(frame);
 }
 
 }  // namespace
