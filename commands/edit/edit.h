@@ -22,6 +22,7 @@ class PATT;
 class CONTAINER;
 struct MaterialRecord;
 struct RtcClass;
+struct ViewProjection;
 
 // Prompt ids (resources/strings.txt).
 inline constexpr uint32_t kPromptBasePoint = 44300;
@@ -56,9 +57,13 @@ inline constexpr uint32_t kTextNoMemory = 42040;
 inline constexpr uint32_t kTitleError = 42170;
 
 // Command ids.
-inline constexpr uint32_t kCmdMove = 15100;  // 15100..15107: move, copy, clipboard copy, mirror,
-                                             // rotate, stretch, group, split group
-inline constexpr uint32_t kCmdChangeMaterial = 15400;  // 15400..15407, Change Label last
+// 15100..15107: move, copy, clipboard copy, mirror, rotate, stretch, group, split group.
+inline constexpr uint32_t kCmdMove = 15100, kCmdCopy = 15101, kCmdMirror = 15103, kCmdRotate = 15104,
+                          kCmdStretch = 15105, kCmdGroup = 15106, kCmdSplitGroup = 15107;
+// 15400..15407: material, line style, layer, camera, light, hatch, text, label.
+inline constexpr uint32_t kCmdChangeMaterial = 15400, kCmdChangeLineStyle = 15401, kCmdChangeLayer = 15402,
+                          kCmdAdjustCamera = 15403, kCmdAdjustLight = 15404, kCmdChangeHatch = 15405,
+                          kCmdChangeText = 15406, kCmdChangeLabel = 15407;
 inline constexpr uint32_t kCmdSelect = 15701, kCmdDeselect = 15702, kCmdDelete = 15703;
 inline constexpr uint32_t kCmdCopyClipboard = 32782, kCmdPaste = 32783;
 
@@ -123,6 +128,9 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
 // The options dialog (unless quiet) and the apply. 0 when declined.
 int transform_confirm_apply(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3, int kind);
 int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, int kind);
+// The transform of Stretch: factors f (x, y, depth) along the view's axes about
+// `base`, built in double precision. 13 when a factor is below 1e-10 or not finite.
+int stretch_transform(const ViewProjection* vp, const Vec3& base, const double f[3], Transform* t);
 // Replaces the objects by clones in one new level (the caller's buffer then holds the
 // clones). 0 and *cloned true when a level was opened.
 int edit_clone_step(VIEW* view, buffer* objects, bool* cloned);
