@@ -198,9 +198,12 @@ int patterns_copy_for_object(MODEL* target, object* obj, int* new_level) {
         } while (p != c->children);
         return 0;
     }
-    if (auto* w = rtc_cast<WIRE>(obj)) return pattern_copy_into(target, w->line_style, new_level);
-    if (auto* t = rtc_cast<TEXT2>(obj)) return pattern_copy_into(target, t->font, new_level);
-    if (auto* h = rtc_cast<HATCH>(obj)) return pattern_copy_into(target, h->pattern, new_level);
+    if (auto* w = rtc_cast<WIRE>(obj)) {
+        if (int rc = pattern_copy_into(target, w->line_style, new_level)) return rc;
+        if (auto* t = rtc_cast<TEXT2>(obj)) return pattern_copy_into(target, t->font, new_level);
+        if (auto* h = rtc_cast<HATCH>(obj)) return pattern_copy_into(target, h->pattern, new_level);
+        return 0;
+    }
     if (auto* m = rtc_cast<MESH3>(obj)) return material_patterns(target, m->material, new_level);
     if (auto* c = rtc_cast<CAMERA>(obj)) return material_patterns(target, c->material, new_level);
     return 0;
