@@ -132,8 +132,15 @@ int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, 
 // `base`, built in double precision. 13 when a factor is below 1e-10 or not finite.
 int stretch_transform(const ViewProjection* vp, const Vec3& base, const double f[3], Transform* t);
 // Replaces the objects by clones in one new level (the caller's buffer then holds the
-// clones). 0 and *cloned true when a level was opened.
-int edit_clone_step(VIEW* view, buffer* objects, bool* cloned);
+// clones). 0 and *cloned true when a level was opened; *originals (when asked) gets an
+// unringed copy of the sources' references, which the caller frees. On failure the
+// buffer holds the sources again.
+int edit_clone_step(VIEW* view, buffer* objects, bool* cloned, buffer** originals = nullptr);
+// Rolls the clone level back and puts the sources back into the buffer; frees
+// *originals.
+void edit_rollback_clones(VIEW* view, buffer* objects, buffer** originals);
+// The buffer holds the references of `saved` again (a failed pass).
+void edit_restore_refs(buffer* objects, const buffer* saved);
 // Draws the objects in every view of the drawing (erasing their old place) and
 // redraws the box.
 void edit_redraw_box(VIEW* view, const BBox& box);

@@ -24,6 +24,11 @@ void edit_trim_undo(MODEL* model) {
     if (model && g_prefs.undo_mode >= 0) model_undo_trim(model, g_prefs.undo_mode);
 }
 
+void edit_restore_refs(buffer* objects, const buffer* saved) {
+    buffer_clear(objects);
+    for (const RefNode* n = saved->refs; n; n = n->next) buffer_add(objects, n->ref);
+}
+
 int transform_default_options() {
     if (g_prefs.delete_parents) return 3;
     if (g_prefs.link_parents) return 5;
@@ -65,7 +70,14 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
         view_gdi_list_all_cur(view, objects);
     }
     buffer* made = buffer_new();
-    if (!made) return 8;
+    // The sources leave the ring buffers as they are replaced; a failed pass puts
+    // them back into the caller's buffer (the rollback restores the objects).
+    buffer* saved = replace ? buffer_copy_unringed(objects) : nullptr;
+    if (!made || (replace && !saved)) {
+        buffer_free(&made);
+        buffer_free(&saved);
+        return 8;
+    }
     CONTAINER* into = view->current_layer ? static_cast<CONTAINER*>(view->current_layer)
                                           : static_cast<CONTAINER*>(view_drawing(view));
     const int32_t flags = replace ? 0 : (mode & kXformCopy);
@@ -74,7 +86,10 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
     if (replace && rc == 0 && !(mode & kXformNoUndo)) {
         buffer_swap_refs(objects, made);
         edit_redraw_box(view, old_box);
+    } else if (replace && rc != 0) {
+        edit_restore_refs(objects, saved);
     }
+    buffer_free(&saved);
     const BBox box = box_of(replace ? objects : made);
     buffer_free(&made);
     edit_redraw_box(view, box);
@@ -101,12 +116,18 @@ int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, 
     return objects_apply_transform_by(view, objects, t, (options & 2) ? 16 : kXformCopy, &new_level);
 }
 
-int edit_clone_step(VIEW* view, buffer* objects, bool* cloned) {
+int edit_clone_step(VIEW* view, buffer* objects, bool* cloned, buffer** originals) {
     *cloned = false;
+    if (originals) *originals = nullptr;
     if (!view || !objects) return 13;
     MODEL* model = view_drawing(view);
     buffer* made = buffer_new();
-    if (!made) return 8;
+    buffer* saved = buffer_copy_unringed(objects);
+    if (!made || !saved) {
+        buffer_free(&made);
+        buffer_free(&saved);
+        return 8;
+    }
     CONTAINER* into = view->current_layer ? static_cast<CONTAINER*>(view->current_layer)
                                           : static_cast<CONTAINER*>(model);
     const Vec3 zero = {0, 0, 0};
@@ -116,9 +137,21 @@ int edit_clone_step(VIEW* view, buffer* objects, bool* cloned) {
     if (rc == 0 && new_level == 0) {
         buffer_swap_refs(objects, made);
         *cloned = true;
+    } else if (rc != 0) {
+        edit_restore_refs(objects, saved);
     }
     buffer_free(&made);
+    if (originals && *cloned)
+        *originals = saved;
+    else
+        buffer_free(&saved);
     return rc;
+}
+
+void edit_rollback_clones(VIEW* view, buffer* objects, buffer** originals) {
+    if (MODEL* m = view_drawing(view)) model_rollback(m);
+    if (originals && *originals) edit_restore_refs(objects, *originals);
+    buffer_free(originals);
 }
 
 const EditCommandFn kTransformTable[8] = {cmd_move,    cmd_copy,    cmd_copy_clipboard, cmd_mirror,

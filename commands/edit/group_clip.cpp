@@ -27,12 +27,6 @@ namespace {
 
 bool ask(uint32_t prompt) { return msgbox_yes_no("%s", res_load_string(prompt).c_str()); }
 
-// Puts the references of `saved` back into the selection.
-void restore_selection(buffer* selection, const buffer* saved) {
-    buffer_clear(selection);
-    for (const RefNode* n = saved->refs; n; n = n->next) buffer_add(selection, n->ref);
-}
-
 bool is_group(const ZOBJ* obj) { return obj && rtc_is_a(obj, &CONTAINER::rtc_class) && !rtc_is<LAYER>(obj) && !rtc_is<MODEL>(obj); }
 
 CONTAINER* current_container(VIEW* view) {
@@ -89,7 +83,7 @@ int cmd_group(void* arg) {
     if (rc != 0) {
         if (new_level == 0) model_rollback(model);
         buffer_delete_objects_unlinked(clones);
-        restore_selection(sel, saved);
+        edit_restore_refs(sel, saved);
     } else {
         group->colour = view->current_colour;
         obj_update_bbox(group);
@@ -143,7 +137,7 @@ int cmd_split_group(void* arg) {
     }
     if (rc != 0) {
         if (new_level == 0) model_rollback(model);
-        restore_selection(sel, saved);
+        edit_restore_refs(sel, saved);
     } else {
         buffer_clear(sel);
         model_notify_views(model, &box, 1);

@@ -33,10 +33,6 @@
 
 namespace {
 
-void rollback(VIEW* view) {
-    if (MODEL* m = view_drawing(view)) model_rollback(m);
-}
-
 // Tells the preview about changed objects, then draws them.
 void announce(VIEW* view, buffer* objects, bool selected) {
     MODEL* model = view_drawing(view);
@@ -183,7 +179,8 @@ int cmd_change_material(void* arg) {
         const bool ok = !edit_dialogs().material_sheet || edit_dialogs().material_sheet(view, &colour, &work, camera);
         if (ok) {
             bool cloned = false;
-            rc = edit_clone_step(view, objects, &cloned);
+            buffer* originals = nullptr;
+            rc = edit_clone_step(view, objects, &cloned, &originals);
             if (rc != 0 || !cloned) break;
             int32_t mask = g_prefs.material ? kMatApplyAll : kMatApplyColour;
             bool go = true;
@@ -193,14 +190,15 @@ int cmd_change_material(void* arg) {
                 go = msgbox_yes_no("%s", res_load_string(kPromptChangeColour).c_str());
             }
             if (!go) {
-                rollback(view);
+                edit_rollback_clones(view, objects, &originals);
             } else {
                 view_set_modified(view, 1);
                 if (mask & kMatApplyColour) buffer_set_color(objects, colour);
                 rc = buffer_set_material(objects, &work, mask);
-                if (rc != 0) rollback(view);
+                if (rc != 0) edit_rollback_clones(view, objects, &originals);
                 else announce(view, objects, from_selection);
             }
+            buffer_free(&originals);
             edit_trim_undo(view_drawing(view));
             if (rc != 0) break;
         }
@@ -235,10 +233,11 @@ int adopt_pattern(VIEW* view, PATT** pattern) {
 // tail of the three style commands.
 int apply_style(VIEW* view, buffer* objects, PATT* pattern, const double values[6], const char* text) {
     bool cloned = false;
-    int rc = edit_clone_step(view, objects, &cloned);
+    buffer* originals = nullptr;
+    int rc = edit_clone_step(view, objects, &cloned, &originals);
     if (rc != 0 || !cloned) return rc;
     if (adopt_pattern(view, &pattern) != 0) {
-        rollback(view);
+        edit_rollback_clones(view, objects, &originals);
         edit_trim_undo(view_drawing(view));
         return 8;
     }
@@ -249,12 +248,13 @@ int apply_style(VIEW* view, buffer* objects, PATT* pattern, const double values[
     if (text) rc = texts_set_string(objects, text);
     if (rc == 0) rc = objects_set_patt_params_list(pattern, values, objects);
     if (rc != 0) {
-        rollback(view);
+        edit_rollback_clones(view, objects, &originals);
     } else {
         BBox after;
         buffer_get_bbox(objects, &after);
         bbox_union(after, &box);
     }
+    buffer_free(&originals);
     edit_trim_undo(view_drawing(view));
     edit_redraw_box(view, box);
     return rc;
@@ -407,15 +407,17 @@ int cmd_change_layer(void* arg) {
         if (layer) {
             view_set_modified(view, 1);
             bool cloned = false;
-            rc = edit_clone_step(view, objects, &cloned);
+            buffer* originals = nullptr;
+            rc = edit_clone_step(view, objects, &cloned, &originals);
             // The clones move in the clone level, so Undo and Redo carry them both ways.
             const int depth = edit_record_depth();
             for (RefNode* n = objects->refs; n && rc == 0 && cloned; n = n->next) {
                 if (n->ref && n->ref->parent != layer) rc = model_add_object(layer, n->ref, depth, 0);
             }
-            if (rc != 0 && cloned) model_rollback(model);
+            if (rc != 0 && cloned) edit_rollback_clones(view, objects, &originals);
+            buffer_free(&originals);
             edit_trim_undo(model);
-            buffer_clear(view->selection);
+            if (rc == 0) buffer_clear(view->selection);
             view_doc_update_all(view);
             if (rc == 0) glimpse_notify_viewport(model);
         }
