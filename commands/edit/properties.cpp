@@ -346,10 +346,17 @@ int change_style_command(VIEW** view_ref, int hatch) {
         StyleValues v;
         if (auto* w = rtc_cast<WIRE>(first_object(found))) {
             v.width = w->width;
+            // Angles take any finite value, so every value starts from the object.
             if (auto* h = rtc_cast<HATCH>(w)) {
                 v.pattern = h->pattern;
+                v.params[0] = h->values[1];  // angle
+                v.params[1] = h->values[0];  // scale
             } else if (auto* t = rtc_cast<TEXT2>(w)) {
                 v.pattern = t->font;
+                v.params[0] = t->layout[kText2Direction];
+                v.params[1] = t->layout[kText2Slant];
+                v.params[2] = t->layout[kText2Width];
+                v.params[3] = t->layout[kText2Height];
                 std::snprintf(v.text, sizeof v.text, "%s", t->text.c_str());
             }
         }
