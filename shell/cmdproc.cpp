@@ -238,15 +238,46 @@ void CmdProcessor::MoveCommand(CmdWindow* window) {
 }
 
 void CmdProcessor::WindowClosing(CmdWindow* window) {
-    if (!window || window != window_) return;
+    if (!window) return;
     if (top_) {
-        NotifyInput(top_, kStepCancelled);
+        if (window == window_) NotifyInput(top_, kStepCancelled);
+        DropInputsOf(window->cmd_view());
         if (window_ == window) window_ = nullptr;
         return;
     }
+    if (window != window_) return;
     cancel_pending_ = true;
     post_message(window->cmd_win_id(), kMsgCmdStep, kStepCancelled, 0);
     window_ = nullptr;
+}
+
+// Tools attached to a view that is going leave the stack for the finished list,
+// detached from it; the next tool (if any) runs the command from its own window.
+void CmdProcessor::DropInputsOf(VIEW* view) {
+    if (!view) return;
+    bool dropped = false;
+    for (CCmdInput** link = &top_; *link;) {
+        CCmdInput* t = *link;
+        if (t->view != view) {
+            link = &t->next;
+            continue;
+        }
+        *link = t->next;
+        t->active = 0;
+        t->view = nullptr;
+        t->next = finished_;
+        finished_ = t;
+        dropped = true;
+    }
+    if (!dropped) return;
+    if (!top_) {
+        window_ = nullptr;
+        id_ = 0;
+        if (!depth_) CommandEnded();
+        return;
+    }
+    id_ = top_->command_id;
+    window_ = top_->view ? dynamic_cast<CmdWindow*>(top_->view->window) : nullptr;
 }
 
 bool CmdProcessor::OnIdle(long) {

@@ -73,7 +73,8 @@ class CmdProcessor {
     // the command window becomes `window` and a waiting step now waits there.
     void MoveCommand(CmdWindow* window);
     // A drawing view is going away: when it runs the command, the command is
-    // cancelled (-2) and forgotten as its window; a tool on it ends.
+    // cancelled (-2) and forgotten as its window; a tool on it ends, and leaves the
+    // stack even when it would rather stay (its VIEW goes with the window).
     void WindowClosing(CmdWindow* window);
     void PushInput(CCmdInput* input);
     void NotifyInput(CCmdInput* input, int result);
@@ -107,6 +108,7 @@ class CmdProcessor {
   private:
     void CommandEnded();
     void CancelRunning();
+    void DropInputsOf(VIEW* view);
 
     std::atomic<void*> job_{nullptr};
     CCmdInput* top_ = nullptr;

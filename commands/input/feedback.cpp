@@ -273,6 +273,8 @@ void phantom_flush(VIEW* view) {
 void phantom_draw(VIEW* view) {
     DocInputState* st = view_input_state(view);
     if (!view || !st || !st->phantom_objects) return;
+    if (!view->cursor_shown)
+        if (ViewHost* h = view_host()) h->feedback_started(view);
     FANTOMITER it(view);
     view->phantom_batch_count = 0;
     view->phantom_table_count = 0;

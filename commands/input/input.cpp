@@ -46,6 +46,18 @@ bool is_selection(VIEW* view, const buffer* buf) {
 
 int no_options(VIEW**) { return 0; }
 
+// Is `view` still one of the drawing's VIEWs? A view closed while the command went
+// on in another one is gone; its pointer is compared, never followed.
+bool still_attached(const MODEL* m, const VIEW* view) {
+    if (!m || !m->views || !view) return false;
+    const ZDLIST* p = m->views;
+    do {
+        if (p == view) return true;
+        p = p->next;
+    } while (p && p != m->views);
+    return false;
+}
+
 }  // namespace
 
 int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, char* text,
@@ -211,6 +223,7 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
     // Exact clicks: no grid, no snaps. The settings go back to this VIEW, wherever
     // the command ends.
     VIEW* owner = view;
+    MODEL* drawing = view_drawing(view);
     const int32_t grid = owner->grid_on, flags = owner->input_flags, step = owner->step_select;
     owner->grid_on = 0;
     owner->input_flags = kSnapFree;
@@ -222,9 +235,11 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
         c = pick_objects_at(*view_ref, buf, *point, nullptr);
         if (c != 0) break;
     }
-    owner->grid_on = grid;
-    owner->input_flags = flags;
-    owner->step_select = step;
+    if (still_attached(drawing, owner)) {
+        owner->grid_on = grid;
+        owner->input_flags = flags;
+        owner->step_select = step;
+    }
     if (!buffer_has_objects(buf)) buffer_free(&buf);
     *code = c != 0 ? c : (buf ? 0 : 2);
     return buf;

@@ -179,7 +179,7 @@ bool method_dialog_zoom_window(VIEW* view) {
     if (!h) return false;
     const int current = std::clamp(g_prefs.zoom_window, 0, 2);
     const int chosen = h->method_dialog(view, 43100, kChoices, 3, current);
-    if (chosen < 0 || chosen > 2 || chosen == g_prefs.zoom_window) return false;
+    if (chosen < 0 || chosen > 2 || chosen == current) return false;
     g_prefs.zoom_window = chosen;
     return true;
 }
@@ -197,7 +197,7 @@ int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2) {
         Vec3 p0, p1;
         int code = input_point(view_ref, kFirst[method], cursor_draw_crosshair, zoom_method_callback, &p0, help);
         if (code != 0) {
-            if (code == kStepCancelled || g_prefs.zoom_window == method) return code;
+            if (code == kStepCancelled || std::clamp(g_prefs.zoom_window, 0, 2) == method) return code;
             continue;
         }
         input_set_point(*view_ref, p0, 0);

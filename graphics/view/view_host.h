@@ -115,8 +115,13 @@ class ViewHost {
     virtual void show_cursor_mark(VIEW* view, bool show, bool this_only) = 0;
     // Lets the window repaint what is invalid now.
     virtual void update_window(VIEW* view) = 0;
-    // True when keyboard or mouse input (other than a move to the same place) waits.
+    // True when keyboard or mouse input (other than a move to the same place) waits,
+    // asked every 16 segments of a phantom draw, which then stops. A window system that
+    // cannot peek its queue answers from an InputGate (graphics/view/input_gate.h): input
+    // seen since feedback_started, or the draw ran longer than a frame.
     virtual bool input_pending() = 0;
+    // A phantom draw (not its erasing pass) starts in `view`.
+    virtual void feedback_started(VIEW* view) { (void)view; }
 
     // ---- Drawing
     // The canvas the view's window shows; null when there is none.

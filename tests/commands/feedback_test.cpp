@@ -218,6 +218,62 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     buffer_free(&big);
 }
 
+// A session moving a phantom of 80 segments: a draw that finds the next event waiting
+// (or runs past its frame) stops early, the erasing pass takes back exactly what was
+// drawn, and the canvas ends as it began.
+TEST(Phantom, ASessionAbandonsLongDrawsForNewInput) {
+    struct Case {
+        const char* what;
+        int64_t us_per_question;
+        std::function<void(Harness&)> script;
+        std::vector<int> drawn;
+    };
+    const auto idle = [](Harness&) {};
+    const std::vector<Case> cases = {
+        {"input waiting", 0,
+         [&](Harness& h) { h.move(20, 20).move(60, 40).call(idle).move(30, 30).call(idle).click_px(30, 30); },
+         {16, 80, 80, 16}},
+        {"a frame's time", 5000,
+         [&](Harness& h) { h.move(20, 20).call(idle).move(60, 40).call(idle).click_px(60, 40); },
+         {64, 64, 16}},
+    };
+    static std::vector<int>* drawn = nullptr;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h{1, 160, 120};
+        LAYER* l = scene_layer(h.model());
+        buffer* big = buffer_new();
+        for (int i = 0; i < 40; ++i)
+            buffer_add(big, scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
+        input_set_last_point(h.view(), big, {0, 0, 0});
+        h.view()->input_flags = kSnapFree;
+        h.draw_us_per_question = c.us_per_question;
+        std::vector<int> counts;
+        drawn = &counts;
+        const auto before = bytes_of(h.window()->canvas);
+        Vec3 p;
+        g_probe = [&](VIEW** vr) {
+            return input_point(
+                vr, 42002,
+                [](VIEW* v, int x, int y) {
+                    const bool drawing = !v->cursor_shown;
+                    cursor_draw_phantom_moved(v, x, y);
+                    if (drawing) drawn->push_back(v->phantom_count);
+                },
+                nullptr, &p, 0);
+        };
+        h.define(kProbe, cmd_probe);
+        c.script(h);
+        EXPECT_EQ(h.run(kProbe), 0);
+        EXPECT_EQ(counts, c.drawn);
+        EXPECT_EQ(h.view()->phantom_count, 0);
+        EXPECT_EQ(bytes_of(h.window()->canvas), before);
+        input_clear_last_point(h.view());
+        buffer_free(&big);
+        drawn = nullptr;
+    }
+}
+
 TEST(Phantom, RotationTurnsCounterClockwiseAboutSlotZero) {
     FeedbackScene s;
     VIEW* v = s.h.view();

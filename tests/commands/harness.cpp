@@ -78,6 +78,7 @@ Harness::~Harness() {
     if (quit_pending()) peek_message(nullptr, 0, WM_QUIT, WM_QUIT, true);
     processor_.reset();
     for (VIEW* v : views_) {
+        if (!v) continue;
         v->window = nullptr;
         rtc_destroy(v);
     }
@@ -130,13 +131,13 @@ bool Harness::feed() {
     return msg_queue_size() == 0 && !quit_pending();
 }
 
-Harness& Harness::push(std::function<void(Harness&)> fn, std::string what) {
+Harness& Harness::push(std::function<void(Harness&)> fn, std::string what, bool input) {
     const int t = target_;
     script_.push_back(ScriptEvent{[t, fn](Harness& h) {
                                       h.target_ = t;
                                       fn(h);
                                   },
-                                  std::move(what)});
+                                  std::move(what), input});
     return *this;
 }
 
@@ -200,25 +201,34 @@ Harness& Harness::activate() {
         "activate");
 }
 
+void Harness::close_now(int index) {
+    const size_t i = static_cast<size_t>(index);
+    HeadlessWindow* w = windows_[i].get();
+    if (!w) return;
+    const bool waits_here = processor_->command_window() == w && !processor_->top_input();
+    view_input_closing(w->view);
+    processor_->WindowClosing(w);
+    w->view->window = nullptr;
+    windows_[i].reset();
+    // As in the application, a view no function command waits in goes at once.
+    if (!waits_here) {
+        model_detach_view(views_[i]);
+        rtc_destroy(views_[i]);
+        views_[i] = nullptr;
+    }
+}
+
 Harness& Harness::close() {
-    return push(
-        [](Harness& h) {
-            const size_t i = static_cast<size_t>(h.target_);
-            HeadlessWindow* w = h.windows_[i].get();
-            if (!w) return;
-            view_input_closing(w->view);
-            h.processor().WindowClosing(w);
-            w->view->window = nullptr;
-            h.windows_[i].reset();
-        },
-        "close");
+    return push([](Harness& h) { h.close_now(h.target_); }, "close");
 }
 
 Harness& Harness::quit() {
-    return push([](Harness&) { post_quit_message(0); }, "quit");
+    return push([](Harness&) { post_quit_message(0); }, "quit", false);
 }
 
-Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) { return push(std::move(fn), what); }
+Harness& Harness::call(std::function<void(Harness&)> fn, const std::string& what) {
+    return push(std::move(fn), what, false);
+}
 
 MODEL* Harness::first_drawing() { return model_.get(); }
 
@@ -260,9 +270,13 @@ void Harness::show_cursor_mark(VIEW* view, bool show, bool this_only) {
         if (v != view) one(v);
 }
 
+int64_t Harness::now_us = 0;
+
 bool Harness::input_pending() {
-    if (pending_after < 0) return false;
-    return ++pending_asked > pending_after;
+    if (pending_after >= 0) return ++pending_asked > pending_after;
+    now_us += draw_us_per_question;
+    if (!script_.empty() && script_.front().input) gate.input_seen();
+    return gate.pending();
 }
 
 Canvas* Harness::canvas(VIEW* v) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "graphics/view/canvas.h"
+#include "graphics/view/input_gate.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/zobj.h"
@@ -53,6 +54,7 @@ class HeadlessWindow : public MsgTarget, public CmdWindow, public ViewWindow {
 struct ScriptEvent {
     std::function<void(Harness&)> apply;
     std::string what;
+    bool input = false;  // user input (pointer, keys), not a call or a quit
 };
 
 class HarnessProcessor : public CmdProcessor {
@@ -108,6 +110,7 @@ class Harness : public ViewHost {
     Harness& start(uint32_t id);  // another command started from the menu
     Harness& activate();          // the view is activated (the command moves there)
     Harness& close();             // the view is closed
+    void close_now(int view_index);  // closes it at once (no step waits)
     Harness& quit();
     Harness& call(std::function<void(Harness&)> fn, const std::string& what = "call");
 
@@ -125,6 +128,13 @@ class Harness : public ViewHost {
     VIEW* forced_command_view = nullptr;  // the command view while no command runs (feedback tests)
     int pending_after = -1;  // input_pending answers true after this many questions
     int pending_asked = 0;
+    // Otherwise input_pending answers from an InputGate as the window side does: the
+    // next scripted event (a move, click, key...) counts as input seen while a draw
+    // runs, and each question advances the gate's clock by `draw_us_per_question`.
+    InputGate gate{16000, &Harness::clock};
+    static int64_t now_us;
+    int64_t draw_us_per_question = 0;
+    static int64_t clock() { return now_us; }
     size_t script_left() const { return script_.size(); }
     // Prompts other than the clearing -1, in order.
     std::vector<int> shown_prompts() const;
@@ -150,6 +160,7 @@ class Harness : public ViewHost {
     void show_cursor_mark(VIEW* view, bool show, bool this_only) override;
     void update_window(VIEW*) override {}
     bool input_pending() override;
+    void feedback_started(VIEW*) override { gate.draw_begin(); }
     Canvas* canvas(VIEW* view) override;
     void update_scroll_bars(VIEW*) override {}
     bool typed_entry_dialog(VIEW* view, int point, uint32_t prompt_id, char* buffer, size_t capacity) override;
@@ -158,7 +169,7 @@ class Harness : public ViewHost {
     HeadlessWindow* window_of(const VIEW* v);
 
   private:
-    Harness& push(std::function<void(Harness&)> fn, std::string what);
+    Harness& push(std::function<void(Harness&)> fn, std::string what, bool input = true);
     void start_in(uint32_t id, HeadlessWindow* w);
 
     friend class HarnessFrame;

@@ -199,6 +199,30 @@ TEST(InputObject, PickingLoopsUntilAHitAndRestoresItsOwnViewsSettings) {
     EXPECT_EQ(h.view(1)->input_flags, kSnapGravity);
 }
 
+TEST(InputObject, AViewClosedAfterThePickMovedOnIsLeftAlone) {
+    Harness h(2);
+    XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
+    h.view(1)->input_flags = kSnapFree;
+    buffer* got = nullptr;
+    int code = 99;
+    g_probe = [&](VIEW** vr) {
+        Vec3 p;
+        got = input_pick_objects(vr, &p, &code);
+        return code;
+    };
+    h.define(kProbe, cmd_probe);
+    // The pick started in the first view moves to the second; the first view is closed
+    // (and its VIEW destroyed) before the click there ends the pick.
+    h.at(1).activate().at(0).close().at(1).click({50, 50, 0});
+    h.run(kProbe);
+    EXPECT_EQ(code, 0);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->refs->ref, line);
+    EXPECT_EQ(h.view(0), nullptr);
+    EXPECT_EQ(h.view(1)->input_flags, kSnapFree);
+    buffer_free(&got);
+}
+
 TEST(InputObject, CancelledPickGivesNoBuffer) {
     Harness h;
     int code = 99;

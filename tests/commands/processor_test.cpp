@@ -226,6 +226,24 @@ TEST_F(ProcessorTest, ToolThatRefusesStaysAndDropsTheNewStart) {
     EXPECT_FALSE(h.processor().command_running());
 }
 
+TEST_F(ProcessorTest, ClosingTheViewOfARefusingToolTakesTheToolAway) {
+    Harness h(2);
+    h.define(100, cmd_points);
+    Tool* t = new Tool(15500, true);
+    h.processor().SwitchCommand(h.window(0), 15500, t);
+    // The tool's view closes (its VIEW goes with it); the tool would rather stay.
+    h.close_now(0);
+    EXPECT_EQ(h.processor().top_input(), nullptr);
+    EXPECT_FALSE(h.processor().command_running());
+    EXPECT_EQ(t->notices.back(), static_cast<uint32_t>(kNoticeStepEnded));
+    // The next command gets its own steps, not the gone tool.
+    h.at(1).click({3, 3, 0}).esc();
+    h.run(100, 1);
+    EXPECT_EQ(g_codes, (std::vector<int>{0, -1}));
+    h.processor().OnIdle(0);
+    EXPECT_EQ(Tool::alive, 0);
+}
+
 TEST_F(ProcessorTest, RetargetTellsTheToolWhichViewWasActivated) {
     Harness h(2);
     Tool* t = new Tool(15500);

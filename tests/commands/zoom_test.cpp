@@ -117,6 +117,8 @@ TEST(ZoomCommand, ThreeMethodsOptionsKeyAndEscAtTheSecondCorner) {
          [](Harness& h) { h.click({1, 1, 0}).esc().click({10, 20, 0}).click({130, 110, 0}); }, 0,
          {42092, 42093, 42092, 42093}, 2.0, 10, 20},
         {"Esc at the first corner ends", 0, [](Harness& h) { h.esc(); }, -1, {42092}, 1.0, 0, 0},
+        {"a stored method out of range works as the last one; Esc ends", 7, [](Harness& h) { h.esc(); }, -1,
+         {42095}, 1.0, 0, 0},
         {"cancelled at the second corner", 0, [](Harness& h) { h.click({1, 1, 0}).start(15998); }, -2,
          {42092, 42093}, 1.0, 0, 0},
     };

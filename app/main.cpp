@@ -1,0 +1,51 @@
+// Zelo: the program's entry. Makes the application, starts it with the file named on
+// the command line (if any), runs the message loop and writes the settings at exit.
+#include <QApplication>
+#include <string>
+
+#include "dialogs/edit_dialogs.h"
+#include "dialogs/typed_input.h"
+#include "platform/app.h"
+#include "shell/app_view_host.h"
+#include "shell/core/crash_filter.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/single_instance.h"
+
+namespace {
+
+// Typed entry during a command step: the coordinate dialog for a point step, the
+// number dialog otherwise, both editing the step's own buffer within its capacity.
+bool typed_entry(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer, size_t capacity) {
+    if (point) {
+        CCoordDlg dlg(owner, view, buffer, capacity);
+        return dlg.DoModal() == IDOK;
+    }
+    CNumberDlg dlg(owner, prompt_id, buffer, capacity);
+    return dlg.DoModal() == IDOK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    crash_filter_install();
+    std::unique_ptr<QApplication> qt = platform_create_application(argc, argv);
+    const std::string file = argc > 1 ? argv[1] : "";
+    // A second start hands its file to the running program and ends.
+    SingleInstance instance;
+    if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
+    app_set_typed_entry(&typed_entry);
+    edit_dialogs_install();
+    CMainApp app;
+    instance.on_open = [&app](const QString& path) {
+        if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
+        if (CMainFrame* f = app.main_frame()) {
+            f->raise();
+            f->activateWindow();
+        }
+    };
+    if (!app.InitInstance(file)) return 1;
+    const int code = qt->exec();
+    const int exit_code = app.ExitInstance();
+    return code != 0 ? code : exit_code;
+}

@@ -1,0 +1,188 @@
+// Boolean engine: the two entries (csg_boolean, csg_join_meshes) and the assembly of
+// the result mesh from the kept faces of both solids.
+#include <cmath>
+#include <new>
+
+#include "commands/boolean/csg_internal.h"
+#include "commands/boolean/strings.h"
+#include "model/db/buffer.h"
+#include "model/mesh/mesh_block.h"
+#include "model/rtc/rtc.h"
+#include "model/services/log.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+
+namespace csg {
+
+namespace {
+
+bool has_area(const Face* f) {
+    const D3 a = pos(f->v[0]);
+    return length(cross(pos(f->v[1]) - a, pos(f->v[2]) - a)) > 0.0;
+}
+
+bool emittable(const Face* f) {
+    return live(f) && f->v[0] != f->v[1] && f->v[1] != f->v[2] && f->v[2] != f->v[0] && has_area(f);
+}
+
+// Writes the kept faces of s into a new block at the head of the mesh. False when
+// memory runs out.
+bool emit_solid(MESH3* mesh, Solid& s) {
+    size_t n = 0;
+    for (const Face* f = s.faces; f; f = f->next) n += emittable(f) ? 1 : 0;
+    if (n == 0) return true;
+    // Only the corners of faces that are written count as used.
+    for (Vertex* v = s.vertices; v; v = v->next) v->flags = kUnused;
+    for (Face* f = s.faces; f; f = f->next) {
+        if (!emittable(f)) continue;
+        for (Vertex* v : f->v) v->flags = 0;
+    }
+    MeshFaceBlock* block = mesh_face_block(mesh, 0);
+    if (!block) return false;
+    try {
+        uint32_t count = 0;
+        for (Vertex* v = s.vertices; v; v = v->next) {
+            if (v->flags & kUnused) continue;
+            v->flags = count++;
+            block->vertices.push_back(MeshVertex{v->x, v->y, v->z, {0, 0, 0, 0, 0, 0}});
+        }
+        block->faces.reserve(n);
+        block->edges.reserve(n * 3 / 2 + 3);
+        MeshEdgeHash hash;
+        if (mesh_edge_hash_init(&hash, block, static_cast<int32_t>(n * 2 + 1)) != 0) return false;
+        for (const Face* f = s.faces; f; f = f->next) {
+            if (!emittable(f)) continue;
+            const auto i0 = static_cast<int32_t>(f->v[0]->flags);
+            const auto i1 = static_cast<int32_t>(f->v[1]->flags);
+            const auto i2 = static_cast<int32_t>(f->v[2]->flags);
+            if (mesh_add_triangle(block, i0, i1, i2, &hash) != 0) return false;
+            const MeshFace& mf = block->faces.back();
+            for (int k = 0; k < 3; ++k) {
+                if (f->e[k]->flags & kMarked) block->edges[mf.e[k]].flags = kEdgeHidden;
+            }
+        }
+        block->edges.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void setup(Context& ctx, size_t expected_faces) {
+    const uint64_t buckets = expected_faces * 2 > kMinBuckets ? expected_faces * 2 + 1 : kMinBuckets;
+    try {
+        ctx.a.buckets.assign(buckets, nullptr);
+        ctx.b.buckets.assign(buckets, nullptr);
+    } catch (const std::bad_alloc&) {
+        raise_no_memory(ctx, "Allocate");
+    }
+}
+
+size_t face_count(const MESH3* m) {
+    size_t n = 0;
+    for (const MeshFaceBlock* b = m ? m->blocks : nullptr; b; b = b->next) n += b->faces.size();
+    return n;
+}
+
+// The result's code when the call failed: sets the status or shows the message.
+void report(const Context& ctx, CsgStatus* status, bool show) {
+    if (status) {
+        status->code = ctx.code;
+        status->diagnostic = ctx.text;
+        return;
+    }
+    log_message(LogLevel::warning, "boolean operation failed (%d): %s", ctx.code, ctx.text);
+    if (!show || ctx.code == 42194) return;
+    const uint32_t id = (ctx.code == 42189 || ctx.code == 42191) ? static_cast<uint32_t>(ctx.code) : 42040u;
+    msgbox_printf(kStrIdError, "%s", res_load_string(id).c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<MESH3> build_mesh(Context& ctx) {
+    auto mesh = rtc_make<MESH3>();
+    if (!mesh) return nullptr;
+    if (!emit_solid(mesh.get(), ctx.a) || !emit_solid(mesh.get(), ctx.b)) return nullptr;
+    return mesh;
+}
+
+}  // namespace csg
+
+using namespace csg;
+
+std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation, CsgStatus* status) {
+    return csg::boolean_run(a, b, operation, status, false);
+}
+
+std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                        bool plain_pairs) {
+    if (status) *status = CsgStatus{};
+    if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
+        if (status) status->code = 13;
+        return nullptr;
+    }
+    Context ctx;
+    ctx.plain_pairs = plain_pairs;
+    std::unique_ptr<MESH3> result;
+    try {
+        const size_t faces = face_count(a) + face_count(b);
+        setup(ctx, faces);
+        ctx.face_budget = 0;
+        load_mesh(ctx, ctx.a, a);
+        load_mesh(ctx, ctx.b, b);
+        height_check(ctx);
+        check_solid(ctx, ctx.a, operation);
+        check_solid(ctx, ctx.b, operation);
+        ctx.faces_made = 0;
+        ctx.face_budget = 64 * faces + 1000;
+        intersect_solids(ctx);
+        select_faces(ctx, operation);
+        result = build_mesh(ctx);
+    } catch (const Jump&) {
+        result.reset();
+    } catch (const std::bad_alloc&) {
+        ctx.code = 8;
+        std::snprintf(ctx.text, sizeof ctx.text, "Allocate");
+        result.reset();
+    }
+    heap_free(ctx);
+    if (ctx.code != 0) report(ctx, status, true);
+    return result;
+}
+
+std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshes, CsgStatus* status) {
+    if (status) *status = CsgStatus{};
+    Context ctx;
+    std::unique_ptr<MESH3> result;
+    try {
+        size_t faces = 0;
+        for (const MESH3* m : meshes) faces += face_count(m);
+        setup(ctx, faces);
+        for (const MESH3* m : meshes) {
+            if (m) load_mesh(ctx, ctx.a, m);
+        }
+        for (Vertex* v = ctx.a.vertices; v; v = v->next) v->flags = 0;
+        result = build_mesh(ctx);
+        if (result && !result->blocks) result.reset();
+    } catch (const Jump&) {
+        result.reset();
+    } catch (const std::bad_alloc&) {
+        ctx.code = 8;
+        result.reset();
+    }
+    heap_free(ctx);
+    if (ctx.code != 0) report(ctx, status, false);
+    return result;
+}
+
+std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head) {
+    std::vector<const MESH3*> meshes;
+    try {
+        for (const RefNode* n = head; n; n = n->next) {
+            if (const MESH3* m = n->ref ? rtc_cast<MESH3>(n->ref) : nullptr) meshes.push_back(m);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return csg_join_mesh_list(meshes);
+}

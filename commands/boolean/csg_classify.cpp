@@ -1,0 +1,140 @@
+// Boolean engine: classifying the faces of each solid as inside, outside or on the
+// other solid, and keeping the faces that the operation asks for.
+#include <cmath>
+#include <vector>
+
+#include "commands/boolean/csg_internal.h"
+
+namespace csg {
+
+namespace {
+
+// A face lies on another one only when their normals agree this closely (cosine); a
+// face that merely starts in another's plane at an angle looks past it.
+constexpr double kParallel = 0.9999;
+
+// Where face f lies with respect to solid t, by a ray from its centroid along its
+// normal: the nearest face hit decides. Ambiguous rays (grazing an edge, or running
+// in a face's plane) are perturbed and cast again, a bounded number of times; every
+// walk starts afresh.
+uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
+    const D3 c = face_centroid(f);
+    D3 n = face_plane(ctx, f).n;
+    for (int cast = 0; cast <= kMaxRecasts; ++cast) {
+        uint32_t result = kOutside;
+        double nearest = 1e300;
+        bool ambiguous = false;
+        for (Face* g = t.faces; g && !ambiguous; g = g->next) {
+            if (!live(g)) continue;
+            const D3 m = g->plane.n;
+            const double dn = dot(n, m);
+            const double dw = dot(pos(g->v[0]) - c, m);
+            if (std::fabs(dn) >= kTol) {
+                const double t_hit = dw / dn;
+                if (t_hit < -kTol) continue;
+                const D3 p = c + n * t_hit;
+                if (std::fabs(t_hit) >= kTol) {
+                    const double dist = length(p - c);
+                    if (dist >= nearest) continue;
+                    const int r = point_in_triangle(g, m, p);
+                    if (r == kPitOutside) continue;
+                    if (r == kPitEdge) {
+                        ambiguous = true;
+                        continue;
+                    }
+                    nearest = dist;
+                    result = dn > kTol ? kInside : kOutside;
+                } else if (std::fabs(dn) > kParallel * length(n) && point_in_triangle(g, m, p) != kPitOutside) {
+                    return dn > kTol ? kOnSame : kOnOpposite;
+                }
+            } else if (std::fabs(dw) < kTol) {
+                ambiguous = true;
+            }
+        }
+        if (!ambiguous) return result;
+        perturb_ray(ctx, n);
+    }
+    raise(ctx, 42191, "Ray does not settle in csg_classify_face()");
+}
+
+double area2(const Face* f) {
+    const D3 a = pos(f->v[0]);
+    return length(cross(pos(f->v[1]) - a, pos(f->v[2]) - a));
+}
+
+// Classifies the region of unclassified faces reached from f without crossing a cut
+// edge: such a region, bounded by the intersection curve, has one state. The ray is
+// cast from the region's largest face, whose centroid lies well away from the curve
+// (a sliver along the curve may sit on the other surface and give any answer).
+void classify_region(Context& ctx, Face* f, Solid& t, std::vector<Face*>& region) {
+    region.clear();
+    constexpr uint32_t kVisiting = 0x10000;
+    f->state = kVisiting;
+    region.push_back(f);
+    for (size_t i = 0; i < region.size(); ++i) {
+        for (Edge* e : region[i]->e) {
+            if (e->flags & kCutEdge) continue;
+            for (FaceNode* n = e->faces; n; n = n->next) {
+                Face* g = n->face;
+                if (!live(g) || g->state != kUnclassified) continue;
+                g->state = kVisiting;
+                region.push_back(g);
+            }
+        }
+    }
+    Face* best = f;
+    double best_area = area2(f);
+    for (Face* g : region) {
+        const double a = area2(g);
+        if (a > best_area) {
+            best = g;
+            best_area = a;
+        }
+    }
+    const uint32_t state = classify_face(ctx, best, t);
+    for (Face* g : region) g->state = state;
+}
+
+void classify_faces(Context& ctx, Solid& s, Solid& t) {
+    for (Face* g = t.faces; g; g = g->next) {
+        if (live(g)) g->plane = face_plane(ctx, g);
+    }
+    std::vector<Face*> region;
+    for (Face* f = s.faces; f; f = f->next) {
+        if (!live(f) || f->state != kUnclassified) continue;
+        classify_region(ctx, f, t, region);
+    }
+}
+
+void drop_faces(Solid& s, uint32_t mask) {
+    for (Face* f = s.faces; f; f = f->next) {
+        if (live(f) && (f->state & mask)) f->state = kDiscarded;
+    }
+    for (Vertex* v = s.vertices; v; v = v->next) v->flags = kUnused;
+    for (Face* f = s.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (Vertex* v : f->v) v->flags = 0;
+    }
+}
+
+}  // namespace
+
+void classify_all(Context& ctx) {
+    classify_faces(ctx, ctx.a, ctx.b);
+    classify_faces(ctx, ctx.b, ctx.a);
+}
+
+void select_faces(Context& ctx, int operation) {
+    static constexpr uint32_t kMaskA[3] = {kInside | kOnOpposite, kOutside | kOnOpposite, kInside | kOnSame};
+    static constexpr uint32_t kMaskB[3] = {kInside | kOnSame | kOnOpposite, kOutside | kOnSame | kOnOpposite,
+                                           kOutside | kOnSame | kOnOpposite};
+    drop_faces(ctx.a, kMaskA[operation]);
+    drop_faces(ctx.b, kMaskB[operation]);
+    if (operation == kCsgSubtraction) {
+        for (Face* f = ctx.b.faces; f; f = f->next) {
+            if (live(f) && (f->state & kInside)) reverse_face(f);
+        }
+    }
+}
+
+}  // namespace csg

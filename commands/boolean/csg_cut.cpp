@@ -1,0 +1,424 @@
+// Boolean engine: cutting the faces of each solid along the surface of the other
+// until the intersection curve runs along edges only.
+#include <algorithm>
+#include <cmath>
+#include <queue>
+#include <unordered_map>
+#include <vector>
+
+#include "commands/boolean/csg_internal.h"
+
+namespace csg {
+
+namespace {
+
+constexpr uint32_t kSinglePoint = 8;
+
+// A piece of the line where a triangle meets a plane.
+struct Segment {
+    D3 p[2];
+    double t[2];
+    Vertex* ref[2];  // the existing vertex at each end, or null
+    uint32_t flags;
+};
+
+// The segment where face f meets plane pl; false when there is none or f lies in it.
+bool triangle_plane_segment(const Face* f, const Plane& pl, Segment& s) {
+    double d[3];
+    for (int i = 0; i < 3; ++i) d[i] = dot(pl.n, pos(f->v[i])) + pl.d;
+    if (std::fabs(d[0]) < kTol && std::fabs(d[1]) < kTol && std::fabs(d[2]) < kTol) return false;
+    int count = 0;
+    for (int i = 0; i < 3 && count < 2; ++i) {
+        const int j = (i + 1) % 3;
+        if (std::fabs(d[i]) < kTol) {
+            s.p[count] = pos(f->v[i]);
+            s.ref[count++] = f->v[i];
+        } else if (std::fabs(d[j]) >= kTol && (d[i] > 0) != (d[j] > 0)) {
+            s.p[count] = interpolate(pos(f->v[i]), pos(f->v[j]), d[i], d[j]);
+            s.ref[count++] = nullptr;
+        }
+    }
+    s.flags = 0;
+    if (count == 0) return false;
+    if (count == 1) {
+        s.p[1] = s.p[0];
+        s.ref[1] = s.ref[0];
+        s.flags = kSinglePoint;
+    }
+    return true;
+}
+
+void order_segment(Segment& s) {
+    if (s.t[0] > s.t[1] + kTol) {
+        std::swap(s.p[0], s.p[1]);
+        std::swap(s.t[0], s.t[1]);
+        std::swap(s.ref[0], s.ref[1]);
+    }
+}
+
+// Clips s1 (on G) to s2 (on F) along the line of the two planes; false when they do
+// not overlap.
+bool do_segments_overlap(Context& ctx, Segment& s1, Segment& s2, const Plane& g, const Plane& f) {
+    D3 u = cross(g.n, f.n);
+    const double len = length(u);
+    if (!(len > 0.0)) raise(ctx, 42191, "VECTOR is zero in do_segments_overlap()");
+    u = u * (1.0 / len);
+    const D3 origin = s1.p[0];
+    for (Segment* s : {&s1, &s2}) {
+        for (int k = 0; k < 2; ++k) s->t[k] = dot(u, s->p[k] - origin);
+        order_segment(*s);
+    }
+    if (!intervals_overlap(s1.t[0], s1.t[1], s2.t[0], s2.t[1])) return false;
+    if (s2.t[0] > s1.t[0] + kTol) {
+        s1.p[0] = s2.p[0];
+        s1.t[0] = s2.t[0];
+        s1.ref[0] = nullptr;
+    }
+    if (s1.t[1] > s2.t[1] + kTol) {
+        s1.p[1] = s2.p[1];
+        s1.t[1] = s2.t[1];
+        s1.ref[1] = nullptr;
+    }
+    if (length(s1.p[1] - s1.p[0]) < kTol) s1.flags |= kSinglePoint;
+    return true;
+}
+
+void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
+    Edge* e = edge_lookup(ctx, s, a, b, false);
+    if (!e) return;
+    if (flags & kCutEdge) {
+        e->flags = flags;
+    } else if (e->flags == kMarked) {
+        e->flags = flags;
+    }
+}
+
+void discard(Face* f) {
+    f->state = kDiscarded;
+}
+
+bool uses(const Face* f, const Vertex* v) {
+    return f->v[0] == v || f->v[1] == v || f->v[2] == v;
+}
+
+// Every live face of t around `apex` takes v in its place; a face that already uses
+// v would fold to a line and is dropped.
+void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
+    std::vector<Face*> around;
+    for (Face* f = t.faces; f; f = f->next) {
+        if (live(f) && uses(f, apex) && box_contains(f->box, pos(v))) around.push_back(f);
+    }
+    for (Face* f : around) {
+        discard(f);
+        if (uses(f, v)) continue;
+        Vertex* w[3];
+        for (int i = 0; i < 3; ++i) w[i] = f->v[i] == apex ? v : f->v[i];
+        new_face(ctx, t, w[0], w[1], w[2]);
+        for (int i = 0; i < 3; ++i) mark_edge(ctx, t, w[i], w[(i + 1) % 3], f->e[i]->flags);
+    }
+    apex->flags = kUnused;
+}
+
+// Splits every live face on edge e at the new vertex v.
+void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
+    std::vector<Face*> faces;
+    for (FaceNode* n = e->faces; n; n = n->next) {
+        if (live(n->face)) faces.push_back(n->face);
+    }
+    for (Face* f : faces) {
+        if (!live(f)) continue;
+        int k = 0;
+        while (k < 3 && (f->v[k] == e->a || f->v[k] == e->b)) ++k;
+        if (k == 3) continue;
+        Vertex* apex = f->v[k];
+        Vertex* p = f->v[(k + 1) % 3];
+        Vertex* q = f->v[(k + 2) % 3];
+        discard(f);
+        if (points_coincide(pos(apex), pos(v))) {
+            merge_apex(ctx, t, apex, v);
+        } else {
+            new_face(ctx, t, apex, p, v);
+            new_face(ctx, t, apex, v, q);
+        }
+    }
+    mark_edge(ctx, t, e->a, v, e->flags);
+    mark_edge(ctx, t, e->b, v, e->flags);
+}
+
+void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
+    discard(g);
+    new_face(ctx, t, g->v[0], g->v[1], v);
+    new_face(ctx, t, g->v[1], g->v[2], v);
+    new_face(ctx, t, g->v[2], g->v[0], v);
+}
+
+// Puts p into face g (whose plane is set): snaps to a corner within the tolerance (0,
+// *snapped set), or splits the edge it lies on or the face itself around a new
+// vertex (1); a point outside g is left out (0, *snapped null).
+int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
+    Vertex* near = nullptr;
+    double near_d = kTol;
+    for (Vertex* v : g->v) {
+        const double d = length(pos(v) - p);
+        if (d < near_d) {
+            near = v;
+            near_d = d;
+        }
+    }
+    if (near) {
+        near->flags = kOnCut;
+        *snapped = near;
+        return 0;
+    }
+    Edge* on = nullptr;
+    double on_d = kTol;
+    for (int i = 0; i < 3; ++i) {
+        const D3 a = pos(g->v[i]), b = pos(g->v[(i + 1) % 3]);
+        const double d = dist_to_line(ctx, p, a, b - a);
+        if (d < on_d && dot(b - a, p - a) > 0 && dot(a - b, p - b) > 0) {
+            on = g->e[i];
+            on_d = d;
+        }
+    }
+    // A point beyond g's edges (the tolerance of the clipping lets one through) is not
+    // put in: splitting around it would fold a face over.
+    *snapped = nullptr;
+    if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
+    Vertex* v = make<Vertex>(ctx);
+    v->x = static_cast<float>(p.x);
+    v->y = static_cast<float>(p.y);
+    v->z = static_cast<float>(p.z);
+    v->flags = kOnCut;
+    v->seq = t.next_seq++;
+    v->next = t.vertices;
+    t.vertices = v;
+    if (on) {
+        split_edge_faces(ctx, t, on, v);
+    } else {
+        split_face3(ctx, t, g, v);
+    }
+    return 1;
+}
+
+// Cuts g (of t) along face f of the other solid, whose plane is set.
+void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
+    g->plane = face_plane(ctx, g);
+    Segment s1, s2;
+    if (!triangle_plane_segment(g, f->plane, s1)) return;
+    if (!triangle_plane_segment(f, g->plane, s2)) return;
+    if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;
+    if (s1.ref[0] && s1.ref[1] && !(s1.flags & kSinglePoint)) {
+        mark_edge(ctx, t, s1.ref[0], s1.ref[1], kCutEdge);
+        return;
+    }
+    Vertex* first = nullptr;
+    if (insert_point(ctx, t, g, s1.p[0], &first) == 1 || (s1.flags & kSinglePoint)) return;
+    Vertex* last = nullptr;
+    // Both ends on corners of g: the cut runs along the edge between them.
+    if (insert_point(ctx, t, g, s1.p[1], &last) == 0 && first && last && last != first)
+        mark_edge(ctx, t, first, last, kCutEdge);
+}
+
+}  // namespace
+
+// The faces of the solid being cut by cell of a uniform grid, so a cutter meets only
+// the faces near it. Candidates are visited by rank, which is list order, and the
+// faces a cut makes enter the walk as they are made, so the visits are those of a
+// walk of the whole list that skips faces whose boxes miss the cutter's.
+struct FaceIndex {
+    double origin[3] = {0, 0, 0};
+    double cell = 1;
+    std::unordered_map<uint64_t, std::vector<Face*>> cells;
+    std::vector<Face*> big;  // faces spanning too many cells
+    // The walk of the current cutter.
+    const Face* cutter = nullptr;
+    uint32_t walk = 0;
+    // Ordered by the faces' current ranks: numbering the list again keeps their
+    // order, so the heap stays valid.
+    struct LaterRank {
+        bool operator()(const Face* a, const Face* b) const { return a->rank > b->rank; }
+    };
+    std::priority_queue<Face*, std::vector<Face*>, LaterRank> queue;
+
+    static constexpr int64_t kMaxSpan = 8;  // cells a face may span on one axis
+
+    bool span(const float box[6], int64_t lo[3], int64_t hi[3]) const {
+        for (int k = 0; k < 3; ++k) {
+            const double a = std::floor((box[k] - kTol - origin[k]) / cell);
+            const double b = std::floor((box[k + 3] + kTol - origin[k]) / cell);
+            if (!(b - a < kMaxSpan)) return false;
+            lo[k] = static_cast<int64_t>(a);
+            hi[k] = static_cast<int64_t>(b);
+        }
+        return true;
+    }
+    static uint64_t key(int64_t x, int64_t y, int64_t z) {
+        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+        return h;
+    }
+    void add(Face* f) {
+        int64_t lo[3], hi[3];
+        if (!span(f->box, lo, hi)) {
+            big.push_back(f);
+            return;
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells[key(x, y, z)].push_back(f);
+    }
+    // Queues g for the current cutter when it is a face the walk would visit.
+    void offer(Face* g) {
+        if (!cutter || g->mark == walk || g->state != kUnclassified || !boxes_overlap(g->box, cutter->box)) return;
+        g->mark = walk;
+        queue.push(g);
+    }
+};
+
+namespace {
+
+// Faces of s are the cutters, faces of t are cut.
+void cut_faces(Context& ctx, Solid& s, Solid& t) {
+    FaceIndex index;
+    if (!ctx.plain_pairs) {
+        // Cells about as large as the faces of both solids.
+        double extent = 0;
+        size_t n = 0;
+        for (Solid* x : {&s, &t}) {
+            for (const Face* f = x->faces; f; f = f->next) {
+                if (!live(f)) continue;
+                extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
+                                    double(f->box[5]) - f->box[2]});
+                ++n;
+            }
+        }
+        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(extent / double(n), 4 * kTol) : 1.0;
+        for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
+        rank_faces(t);
+        for (Face* g = t.faces; g; g = g->next) {
+            g->mark = 0;
+            if (live(g)) index.add(g);
+        }
+        t.index = &index;
+    }
+    for (Face* f = s.faces; f; f = f->next) {
+        if (f->state != kUnclassified) continue;
+        if (!boxes_overlap(f->box, t.box)) {
+            f->state |= kOutside;
+            continue;
+        }
+        f->plane = face_plane(ctx, f);
+        int64_t lo[3], hi[3];
+        if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
+            // Walk every face.
+            for (Face* g = t.faces; g; g = g->next) {
+                t.cursor = g;
+                if (g->state != kUnclassified || !boxes_overlap(g->box, f->box)) continue;
+                intersect_faces(ctx, t, g, f);
+            }
+            t.cursor = nullptr;
+            continue;
+        }
+        index.cutter = f;
+        ++index.walk;
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                    auto it = index.cells.find(FaceIndex::key(x, y, z));
+                    if (it == index.cells.end()) continue;
+                    for (Face* g : it->second) index.offer(g);
+                }
+        for (Face* g : index.big) index.offer(g);
+        while (!index.queue.empty()) {
+            Face* g = index.queue.top();
+            index.queue.pop();
+            if (g->state != kUnclassified) continue;
+            t.cursor = g;
+            intersect_faces(ctx, t, g, f);
+        }
+        t.cursor = nullptr;
+        index.cutter = nullptr;
+    }
+    t.index = nullptr;
+}
+
+}  // namespace
+
+// Vertices of s on the intersection curve that lie inside a cut edge of t split that
+// edge, so both solids carry the same points along the curve and the result has no
+// cracks where one side's curve has a point the other's lacks.
+static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
+    constexpr uint32_t kListed = 0x8000;
+    std::vector<Edge*> cut;
+    for (Edge* bucket : t.buckets) {
+        for (Edge* e = bucket; e; e = e->next) {
+            if (!(e->flags & kCutEdge)) continue;
+            for (FaceNode* n = e->faces; n; n = n->next) {
+                if (live(n->face)) {
+                    cut.push_back(e);
+                    break;
+                }
+            }
+        }
+    }
+    if (cut.empty()) return false;
+    std::vector<Vertex*> points;
+    for (Face* f = s.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (Vertex* v : f->v) {
+            if ((v->flags & kOnCut) && !(v->flags & kListed)) {
+                v->flags |= kListed;
+                points.push_back(v);
+            }
+        }
+    }
+    for (Vertex* v : points) v->flags &= ~kListed;
+    bool changed = false;
+    t.cursor = nullptr;
+    for (Vertex* v : points) {
+        const D3 p = pos(v);
+        for (size_t i = 0; i < cut.size(); ++i) {
+            Edge* e = cut[i];
+            const D3 a = pos(e->a), b = pos(e->b);
+            if (points_coincide(p, a) || points_coincide(p, b)) continue;
+            if (!(dot(b - a, p - a) > 0 && dot(a - b, p - b) > 0)) continue;
+            if (dist_to_line(ctx, p, a, b - a) >= kTol) continue;
+            bool has_face = false;
+            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+            if (!has_face) continue;
+            Vertex* w = make<Vertex>(ctx);
+            w->x = v->x;
+            w->y = v->y;
+            w->z = v->z;
+            w->flags = kOnCut;
+            w->seq = t.next_seq++;
+            w->next = t.vertices;
+            t.vertices = w;
+            split_edge_faces(ctx, t, e, w);
+            if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) cut.push_back(h);
+            if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) cut.push_back(h);
+            changed = true;
+            break;
+        }
+    }
+    return changed;
+}
+
+void index_new_face(Solid& s, Face* f) {
+    s.index->add(f);
+    s.index->offer(f);
+}
+
+void intersect_solids(Context& ctx) {
+    cut_faces(ctx, ctx.a, ctx.b);
+    cut_faces(ctx, ctx.b, ctx.a);
+    for (int round = 0; round < 8; ++round) {
+        const bool into_b = conform_curve(ctx, ctx.a, ctx.b);
+        const bool into_a = conform_curve(ctx, ctx.b, ctx.a);
+        if (!into_a && !into_b) break;
+    }
+    classify_all(ctx);
+}
+
+}  // namespace csg

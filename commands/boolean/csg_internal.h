@@ -1,0 +1,185 @@
+// Working model of the boolean engine: solids of pooled triangles, edges and
+// vertices, the storage pool, the error exit, and the routines the engine's files
+// share. Private to commands/boolean/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "commands/boolean/csg.h"
+
+namespace csg {
+
+inline constexpr double kTol = kCsgTolerance;
+inline constexpr uint64_t kMinBuckets = 4021;
+
+// Vertex flags.
+inline constexpr uint32_t kOnCut = 4;       // lies on the intersection of the two surfaces
+inline constexpr uint32_t kUnused = 4096;   // used by no kept face
+// Edge flags.
+inline constexpr uint32_t kMarked = 1;      // drawn hidden in the result
+inline constexpr uint32_t kCutEdge = 4;     // lies on the intersection curve
+// Face states.
+inline constexpr uint32_t kUnclassified = 0;
+inline constexpr uint32_t kInside = 1;
+inline constexpr uint32_t kOutside = 2;     // also the visited mark of the orientation pass
+inline constexpr uint32_t kOnSame = 8;
+inline constexpr uint32_t kOnOpposite = 16;
+inline constexpr uint32_t kDiscarded = 4096;
+
+struct D3 {
+    double x, y, z;
+};
+inline D3 operator+(D3 a, D3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline D3 operator-(D3 a, D3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline D3 operator*(D3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+inline double dot(D3 a, D3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline D3 cross(D3 a, D3 b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double length(D3 a);
+
+struct Face;
+
+struct Vertex {
+    Vertex* next;
+    float x, y, z;
+    uint32_t flags;   // kOnCut, kUnused; the output index while the result is built
+    uint32_t seq;     // creation order within the solid (newest is largest)
+};
+inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
+
+struct FaceNode {
+    FaceNode* next;
+    Face* face;
+};
+
+struct Edge {
+    Edge* next;  // in its hash bucket
+    Vertex* a;
+    Vertex* b;
+    FaceNode* faces;
+    uint32_t flags;
+};
+
+struct Plane {
+    D3 n;      // unit normal
+    double d;  // offset: signed distance of p is n.p + d
+};
+
+// A triangle. Edge e[i] joins v[i] and v[i + 1]; reversing swaps e[0]/e[1] and
+// v[0]/v[2].
+struct Face {
+    Face* next;
+    Edge* e[3];
+    Vertex* v[3];
+    uint32_t state;
+    float box[6];  // min x, y, z, max x, y, z
+    Plane plane;   // valid while a pass that computed it runs
+    double rank;   // rises along the face list (set by rank_faces, kept by new_face)
+    uint32_t mark; // last walk that listed the face (face index)
+};
+inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
+
+struct FaceIndex;
+
+struct Solid {
+    Face* faces = nullptr;
+    Vertex* vertices = nullptr;
+    std::vector<Edge*> buckets;
+    Face* cursor = nullptr;  // new faces go right after it
+    FaceIndex* index = nullptr;  // while the solid is being cut: new faces enter it
+    float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
+    uint32_t next_seq = 0;
+    // Weld grid of the loading: cell key -> vertices, for the nearest-vertex search.
+    std::unordered_map<uint64_t, std::vector<Vertex*>> weld;
+};
+
+// The storage pool: zeroed blocks and per-size pools of 16-element fragments, all
+// released at once.
+struct Fragment {
+    Fragment* next;
+    size_t used;
+    alignas(std::max_align_t) unsigned char data[1];
+};
+struct PoolHead {
+    size_t size;
+    Fragment* fragments;
+};
+struct Pool {
+    std::vector<void*> blocks;
+    std::vector<PoolHead> pools;
+};
+
+struct Context {
+    Solid a, b;
+    Pool pool;
+    int code = 0;
+    char text[256] = {};
+    uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
+    size_t faces_made = 0;
+    size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
+    bool plain_pairs = false;  // cut by walking every face pair (the reference for the index)
+};
+
+// The engine's error exit: thrown by raise, caught at the entries only.
+struct Jump {
+    int code;
+};
+[[noreturn]] void raise(Context& ctx, int code, const char* text);
+[[noreturn]] void raise_no_memory(Context& ctx, const char* text);
+
+void* block_alloc(Context& ctx, size_t size);
+void* pool_alloc(Context& ctx, size_t size);
+template <class T>
+T* make(Context& ctx) {
+    return static_cast<T*>(pool_alloc(ctx, sizeof(T)));
+}
+void heap_free(Context& ctx);
+
+// Predicates (csg_geom.cpp).
+D3 get_normal(Context& ctx, D3 a0, D3 a1, D3 a2);
+Plane face_plane(Context& ctx, const Face* f);
+double dist_to_line(Context& ctx, D3 p, D3 o, D3 u);
+bool points_coincide(D3 a, D3 b);
+bool intervals_overlap(double a1, double a2, double b1, double b2);
+bool boxes_overlap(const float a[6], const float b[6]);
+bool box_contains(const float box[6], D3 p);
+inline constexpr int kPitInside = 1, kPitOutside = 2, kPitEdge = 4;
+int point_in_triangle(const Face* g, D3 m, D3 p);
+D3 face_centroid(const Face* f);
+void perturb_ray(Context& ctx, D3& d);
+D3 interpolate(D3 a, D3 b, double da, double db);
+void face_box(Face* f);
+
+// Working model upkeep (csg_load.cpp).
+Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
+Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
+// Numbers the solid's faces in list order (ranks 1024 apart).
+void rank_faces(Solid& s);
+// Enters a new face into the solid's face index (csg_cut.cpp).
+void index_new_face(Solid& s, Face* f);
+void reverse_face(Face* f);
+void load_mesh(Context& ctx, Solid& s, const MESH3* mesh);
+void height_check(Context& ctx);
+void check_solid(Context& ctx, Solid& s, int operation);
+// Largest number of re-casts of one ray before the engine gives up with 42191.
+inline constexpr int kMaxRecasts = 64;
+
+// Cutting and classification (csg_cut.cpp, csg_classify.cpp).
+void intersect_solids(Context& ctx);
+// Classifies A's faces against B and B's against A.
+void classify_all(Context& ctx);
+void select_faces(Context& ctx, int operation);
+
+// Result (csg_build.cpp): the new mesh or null (a failed allocation).
+std::unique_ptr<MESH3> build_mesh(Context& ctx);
+
+// csg_boolean, optionally cutting by walking every face pair instead of the face
+// index (the two give the same result; tests compare them).
+std::unique_ptr<MESH3> boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                   bool plain_pairs);
+
+}  // namespace csg

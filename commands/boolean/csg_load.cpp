@@ -1,0 +1,300 @@
+// Boolean engine: the working model's faces and edges, loading a MESH3 with vertex
+// welding, the triangle-height check, and the check and orientation of a solid.
+#include <algorithm>
+#include <cmath>
+#include <deque>
+
+#include "commands/boolean/csg_internal.h"
+#include "commands/boolean/strings.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+
+namespace csg {
+
+namespace {
+
+// A triangle whose smallest height (distance of a corner from the line through the
+// other two) is below this, plus a millionth of its largest coordinate, counts as
+// having none: its normal would be noise.
+constexpr double kMinHeight = 1e-4;
+
+// The bucket of the edge between a and b: a 64-bit mix of the two vertices'
+// creation numbers, the same either way round.
+uint64_t bucket_of(const Solid& s, const Vertex* a, const Vertex* b) {
+    const uint64_t lo = a->seq < b->seq ? a->seq : b->seq;
+    const uint64_t hi = a->seq < b->seq ? b->seq : a->seq;
+    uint64_t h = (hi << 32 | lo) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    return h % s.buckets.size();
+}
+
+void push_face_node(Context& ctx, Edge* e, Face* f) {
+    FaceNode* n = make<FaceNode>(ctx);
+    n->face = f;
+    n->next = e->faces;
+    e->faces = n;
+}
+
+// Sets a new face's corners, edges (created with `new_flags`) and box, and counts it.
+void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* z) {
+    f->v[0] = x;
+    f->v[1] = y;
+    f->v[2] = z;
+    for (int i = 0; i < 3; ++i) {
+        f->e[i] = edge_lookup(ctx, s, f->v[i], f->v[(i + 1) % 3], true);
+        push_face_node(ctx, f->e[i], f);
+    }
+    face_box(f);
+    f->state = kUnclassified;
+    if (ctx.face_budget && ++ctx.faces_made > ctx.face_budget)
+        raise(ctx, 42191, "Cutting does not come to an end");
+}
+
+int64_t cell_index(double c) {
+    const double k = std::floor(c / kTol);
+    if (k > 4e18) return static_cast<int64_t>(4e18);
+    if (k < -4e18) return static_cast<int64_t>(-4e18);
+    return static_cast<int64_t>(k);
+}
+
+uint64_t cell_key(int64_t ix, int64_t iy, int64_t iz) {
+    uint64_t h = static_cast<uint64_t>(ix) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(iy) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(iz) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+// The nearest vertex of the solid closer than the tolerance (of equal ones the
+// newest, which a walk of the newest-first vertex list meets first), else a new one.
+Vertex* find_vertex(Context& ctx, Solid& s, float x, float y, float z) {
+    const D3 p = {x, y, z};
+    const int64_t ix = cell_index(x), iy = cell_index(y), iz = cell_index(z);
+    Vertex* best = nullptr;
+    double best_d = kTol;
+    for (int64_t dx = -1; dx <= 1; ++dx)
+        for (int64_t dy = -1; dy <= 1; ++dy)
+            for (int64_t dz = -1; dz <= 1; ++dz) {
+                auto it = s.weld.find(cell_key(ix + dx, iy + dy, iz + dz));
+                if (it == s.weld.end()) continue;
+                for (Vertex* v : it->second) {
+                    const double d = length(pos(v) - p);
+                    if (d < best_d || (d == best_d && best && d < kTol && v->seq > best->seq)) {
+                        best = v;
+                        best_d = d;
+                    }
+                }
+            }
+    if (best) return best;
+    Vertex* v = make<Vertex>(ctx);
+    v->x = x;
+    v->y = y;
+    v->z = z;
+    v->seq = s.next_seq++;
+    v->next = s.vertices;
+    s.vertices = v;
+    s.weld[cell_key(ix, iy, iz)].push_back(v);
+    return v;
+}
+
+bool finite(const MeshVertex& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+}  // namespace
+
+Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
+    const uint64_t k = bucket_of(s, a, b);
+    for (Edge* e = s.buckets[k]; e; e = e->next) {
+        if ((e->a == a && e->b == b) || (e->a == b && e->b == a)) return e;
+    }
+    if (!create) return nullptr;
+    Edge* e = make<Edge>(ctx);
+    e->a = a;
+    e->b = b;
+    e->flags = kMarked;
+    e->next = s.buckets[k];
+    s.buckets[k] = e;
+    return e;
+}
+
+Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
+    Face* f = make<Face>(ctx);
+    attach_face(ctx, s, f, x, y, z);
+    // The rank lies between the neighbours'; when doubles run out of room between
+    // them the whole list is numbered again.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Face* after = s.cursor;
+        const Face* before = s.cursor ? s.cursor->next : s.faces;
+        const double lo = after ? after->rank : (before ? before->rank - 2048.0 : 0.0);
+        const double hi = before ? before->rank : lo + 2048.0;
+        f->rank = lo + (hi - lo) * 0.5;
+        if ((f->rank > lo && f->rank < hi) || attempt == 1) break;
+        rank_faces(s);
+    }
+    if (s.cursor) {
+        f->next = s.cursor->next;
+        s.cursor->next = f;
+    } else {
+        f->next = s.faces;
+        s.faces = f;
+    }
+    if (s.index) index_new_face(s, f);
+    return f;
+}
+
+void rank_faces(Solid& s) {
+    double r = 0;
+    for (Face* f = s.faces; f; f = f->next) {
+        f->rank = r;
+        r += 1024.0;
+    }
+}
+
+void reverse_face(Face* f) {
+    std::swap(f->e[0], f->e[1]);
+    std::swap(f->v[0], f->v[2]);
+}
+
+void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
+    for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
+        const auto nv = static_cast<int64_t>(b->vertices.size());
+        const auto ne = static_cast<int64_t>(b->edges.size());
+        for (const MeshFace& mf : b->faces) {
+            bool ok = true;
+            for (int32_t e : mf.e) ok = ok && e >= 0 && e < ne;
+            if (!ok) continue;
+            int32_t idx[3];
+            edge_pair_vertices(b->edges[mf.e[0]], b->edges[mf.e[1]], &idx[0], &idx[1], &idx[2]);
+            for (int32_t i : idx) ok = ok && i >= 0 && i < nv;
+            if (!ok) continue;
+            const MeshVertex* mv[3] = {&b->vertices[idx[0]], &b->vertices[idx[1]], &b->vertices[idx[2]]};
+            for (const MeshVertex* v : mv) {
+                if (!finite(*v)) raise(ctx, 42189, "Coordinate is not finite");
+            }
+            D3 p[3];
+            for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};
+            if (points_coincide(p[0], p[1]) || points_coincide(p[1], p[2]) || points_coincide(p[2], p[0]))
+                continue;
+            Vertex* v[3];
+            for (int i = 0; i < 3; ++i) v[i] = find_vertex(ctx, s, mv[i]->x, mv[i]->y, mv[i]->z);
+            // Welding can pull two corners onto one vertex: such a triangle has no area.
+            if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;
+            Face* f = make<Face>(ctx);
+            attach_face(ctx, s, f, v[0], v[1], v[2]);
+            for (int i = 0; i < 3; ++i) {
+                if (f->e[i]->flags == kMarked)
+                    f->e[i]->flags = (b->edges[mf.e[i]].flags & kEdgeHidden) ? kMarked : 0;
+            }
+            f->next = s.faces;
+            s.faces = f;
+            for (int k = 0; k < 3; ++k) {
+                s.box[k] = std::min(s.box[k], f->box[k]);
+                s.box[k + 3] = std::max(s.box[k + 3], f->box[k + 3]);
+            }
+        }
+    }
+}
+
+void height_check(Context& ctx) {
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        for (const Face* f = s->faces; f; f = f->next) {
+            if (!live(f)) continue;
+            double largest = 0;
+            for (const Vertex* v : f->v)
+                largest = std::max({largest, std::fabs(double{v->x}), std::fabs(double{v->y}), std::fabs(double{v->z})});
+            for (int i = 0; i < 3; ++i) {
+                const D3 o = pos(f->v[(i + 1) % 3]);
+                const double h = dist_to_line(ctx, pos(f->v[i]), o, pos(f->v[(i + 2) % 3]) - o);
+                if (h < kMinHeight + 1e-6 * largest) raise(ctx, 42189, "Height of the tria is zero");
+            }
+        }
+    }
+}
+
+namespace {
+
+// Number of other live faces of the solid that the ray from f's centroid along its
+// normal crosses; ambiguous rays are perturbed and cast again, a bounded number of
+// times.
+int ray_parity(Context& ctx, Solid& s, Face* f) {
+    const D3 c = face_centroid(f);
+    D3 n = face_plane(ctx, f).n;
+    for (int cast = 0; cast <= kMaxRecasts; ++cast) {
+        int count = 0;
+        bool ambiguous = false;
+        for (Face* g = s.faces; g && !ambiguous; g = g->next) {
+            if (g == f || !live(g)) continue;
+            const D3 m = face_plane(ctx, g).n;
+            const double dn = dot(n, m);
+            const double dw = dot(pos(g->v[0]) - c, m);
+            if (std::fabs(dn) >= kTol) {
+                const double t = dw / dn;
+                if (t < -kTol) continue;
+                const int r = point_in_triangle(g, m, c + n * t);
+                if (r == kPitInside) ++count;
+                if (r == kPitEdge) ambiguous = true;
+            } else if (std::fabs(dw) < kTol) {
+                ambiguous = true;
+            }
+        }
+        if (!ambiguous) return count & 1;
+        perturb_ray(ctx, n);
+    }
+    raise(ctx, 42191, "Ray does not settle in csg_ray_parity()");
+}
+
+// Tells whether g runs along edge e in the same direction as f does.
+bool same_direction(const Face* f, const Face* g, const Edge* e) {
+    int i = 0, k = 0;
+    while (i < 3 && f->e[i] != e) ++i;
+    while (k < 3 && g->e[k] != e) ++k;
+    if (i == 3 || k == 3) return false;
+    return f->v[i] == g->v[k];
+}
+
+void orient_solid(Context& ctx, Solid& s) {
+    std::deque<Face*> queue;
+    for (Face* f = s.faces; f; f = f->next) {
+        if (!live(f) || f->state != kUnclassified) continue;
+        if (ray_parity(ctx, s, f)) reverse_face(f);
+        f->state = kOutside;
+        queue.push_back(f);
+        while (!queue.empty()) {
+            Face* h = queue.front();
+            queue.pop_front();
+            for (Edge* e : h->e) {
+                for (FaceNode* n = e->faces; n; n = n->next) {
+                    Face* g = n->face;
+                    if (!live(g) || g->state != kUnclassified) continue;
+                    if (same_direction(h, g, e)) reverse_face(g);
+                    g->state = kOutside;
+                    queue.push_back(g);
+                }
+            }
+        }
+    }
+    for (Face* f = s.faces; f; f = f->next) {
+        if (live(f) && f->state == kOutside) f->state = kUnclassified;
+    }
+}
+
+}  // namespace
+
+void check_solid(Context& ctx, Solid& s, int operation) {
+    bool dangling = false;
+    for (Edge* bucket : s.buckets) {
+        for (Edge* e = bucket; e; e = e->next) {
+            int n = 0;
+            for (FaceNode* fn = e->faces; fn; fn = fn->next) n += live(fn->face) ? 1 : 0;
+            if (n > 2) dangling = true;
+        }
+    }
+    if (dangling && (operation == kCsgIntersection || operation == kCsgSubtraction)) {
+        if (!msgbox_yes_no("%s", res_load_string(kStrCsgDanglingFaces).c_str()))
+            raise(ctx, 42194, "User breaks operation");
+        return;
+    }
+    orient_solid(ctx, s);
+}
+
+}  // namespace csg

@@ -1,0 +1,396 @@
+// Mesh reduction by shortest-edge collapse: the reduction model of a face block, the
+// collapse, the search for the next edge (a plain walk, or a heap keyed by length and
+// list position with the same answers), and writing the reduced block.
+#include "commands/boolean/mesh_reduce.h"
+
+#include <cmath>
+#include <new>
+#include <queue>
+
+#include "model/mesh/mesh_block.h"
+#include "model/rtc/rtc.h"
+
+namespace {
+
+constexpr uint32_t kBoundary = 4;  // vertex on the outline of an open block
+constexpr uint32_t kNumbered = 8;  // vertex already given an output index
+constexpr uint32_t kLocked = 8;    // edge never collapsed
+constexpr float kMaxLength = 1e6f;  // squared lengths from here up are never collapsed
+
+struct VertexNode {
+    int32_t next, prev;
+    float x, y, z;
+    uint32_t flags;
+    int32_t index;  // output index once numbered
+};
+
+struct EdgeNode {
+    int32_t next, prev;
+    int32_t a, b;    // vertex nodes
+    int32_t f1, f2;  // face nodes, 0 for none
+    uint32_t flags;
+    float length;    // squared
+    bool removed;
+};
+
+struct FaceNode {
+    int32_t next, prev;
+    int32_t e[3];  // edge nodes
+    bool removed;
+};
+
+template <class Node>
+void list_build(std::vector<Node>& nodes) {
+    const auto n = static_cast<int32_t>(nodes.size());
+    for (int32_t i = 0; i < n; ++i) {
+        nodes[i].next = (i + 1) % n;
+        nodes[i].prev = (i + n - 1) % n;
+    }
+}
+
+template <class Node>
+void list_unlink(std::vector<Node>& nodes, int32_t i) {
+    nodes[nodes[i].prev].next = nodes[i].next;
+    nodes[nodes[i].next].prev = nodes[i].prev;
+}
+
+float squared_length(const VertexNode& p, const VertexNode& q) {
+    const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
+    return static_cast<float>(dx * dx + dy * dy + dz * dz);
+}
+
+// Heap entry: the smaller length first, then the earlier edge in list order.
+struct Entry {
+    float length;
+    int32_t edge;
+    bool operator>(const Entry& o) const { return length > o.length || (length == o.length && edge > o.edge); }
+};
+
+}  // namespace
+
+struct ReduceModel {
+    const MeshFaceBlock* source = nullptr;
+    double percentage = 50;
+    std::vector<VertexNode> vertices;  // node 0: sentinel; node i + 1: block vertex i
+    std::vector<EdgeNode> edges;
+    std::vector<FaceNode> faces;
+    int32_t face_count = 0;
+    int32_t candidate = 0;  // next edge chosen by the last collapse, 0 for none
+    // Heap search only: the edges at each vertex, and the lengths in order.
+    std::vector<std::vector<int32_t>> around;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
+};
+
+namespace {
+
+bool collapsible(const EdgeNode& e) {
+    return !e.removed && !(e.flags & kLocked) && e.length < kMaxLength;
+}
+
+int32_t search_all(const ReduceModel& m) {
+    int32_t best = 0;
+    for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next) {
+        const EdgeNode& e = m.edges[i];
+        if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
+    }
+    return best;
+}
+
+int32_t heap_top(ReduceModel& m) {
+    while (!m.heap.empty()) {
+        const Entry top = m.heap.top();
+        const EdgeNode& e = m.edges[top.edge];
+        if (collapsible(e) && e.length == top.length) return top.edge;
+        m.heap.pop();
+    }
+    return 0;
+}
+
+void remove_edge(ReduceModel& m, int32_t e) {
+    list_unlink(m.edges, e);
+    m.edges[e].removed = true;
+}
+
+void remove_face(ReduceModel& m, int32_t f) {
+    list_unlink(m.faces, f);
+    m.faces[f].removed = true;
+    for (int32_t e : m.faces[f].e) {
+        if (m.edges[e].f1 == f) m.edges[e].f1 = 0;
+        if (m.edges[e].f2 == f) m.edges[e].f2 = 0;
+    }
+    --m.face_count;
+}
+
+bool touches(const EdgeNode& e, int32_t v) {
+    return e.a == v || e.b == v;
+}
+
+// Collapses edge e: its faces go, b joins a at the midpoint. False when a face of e
+// is inconsistent.
+bool collapse(ReduceModel& m, int32_t ei, bool plain) {
+    const int32_t a = m.edges[ei].a, b = m.edges[ei].b;
+    const float mx = (m.vertices[a].x + m.vertices[b].x) * 0.5f;
+    const float my = (m.vertices[a].y + m.vertices[b].y) * 0.5f;
+    const float mz = (m.vertices[a].z + m.vertices[b].z) * 0.5f;
+    const int32_t faces[2] = {m.edges[ei].f1, m.edges[ei].f2};
+    for (int k = 0; k < 2; ++k) {
+        const int32_t f = faces[k];
+        if (f == 0 || m.faces[f].removed || (k == 1 && f == faces[0])) continue;
+        const int32_t* fe = m.faces[f].e;
+        int32_t ca = 0, cb = 0;
+        if (a == b) {
+            int j = 0;
+            while (j < 3 && fe[j] != ei) ++j;
+            if (j < 3) {
+                ca = fe[(j + 1) % 3];
+                cb = fe[(j + 2) % 3];
+            }
+        } else {
+            for (int j = 0; j < 3; ++j) {
+                if (fe[j] == ei) continue;
+                if (touches(m.edges[fe[j]], a)) {
+                    if (!ca) ca = fe[j];
+                } else if (!cb) {
+                    cb = fe[j];
+                }
+            }
+        }
+        if (!ca || !cb || m.edges[ca].removed || m.edges[cb].removed) return false;
+        EdgeNode& c = m.edges[cb];
+        const int32_t g = c.f1 == f ? c.f2 : c.f1;
+        if (m.edges[ca].f1 == f) {
+            m.edges[ca].f1 = g;
+        } else if (m.edges[ca].f2 == f) {
+            m.edges[ca].f2 = g;
+        }
+        if (g) {
+            for (int32_t& ge : m.faces[g].e) {
+                if (ge == cb) ge = ca;
+            }
+        }
+        remove_edge(m, cb);
+        remove_face(m, f);
+    }
+    m.vertices[a].x = mx;
+    m.vertices[a].y = my;
+    m.vertices[a].z = mz;
+    remove_edge(m, ei);
+    if (plain) {
+        // One pass: edges that ended at b now end at a and are measured again, and the
+        // shortest collapsible edge becomes the next candidate.
+        int32_t best = 0;
+        for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next) {
+            EdgeNode& e = m.edges[i];
+            bool moved = false;
+            if (e.a == b) e.a = a, moved = true;
+            if (e.b == b) e.b = a, moved = true;
+            if (moved && !(e.flags & kLocked)) e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
+            if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
+        }
+        m.candidate = best;
+    } else {
+        std::vector<int32_t> moved_edges;
+        moved_edges.swap(m.around[b]);
+        for (int32_t i : moved_edges) {
+            EdgeNode& e = m.edges[i];
+            if (e.removed || (e.a != b && e.b != b)) continue;
+            if (e.a == b) e.a = a;
+            if (e.b == b) e.b = a;
+            if (!(e.flags & kLocked)) {
+                e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
+                if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
+            }
+            if (a != b) m.around[a].push_back(i);
+        }
+        if (a == b) m.around[a] = std::move(moved_edges);
+        m.candidate = heap_top(m);
+    }
+    if (b != a) list_unlink(m.vertices, b);
+    return true;
+}
+
+// The corners of face f from its first two edges, or false when they share none.
+bool face_corners(const ReduceModel& m, int32_t f, int32_t v[3]) {
+    const EdgeNode& e0 = m.edges[m.faces[f].e[0]];
+    const EdgeNode& e1 = m.edges[m.faces[f].e[1]];
+    int32_t s;
+    if (e0.a == e1.a || e0.a == e1.b) {
+        s = e0.a;
+    } else if (e0.b == e1.a || e0.b == e1.b) {
+        s = e0.b;
+    } else {
+        return false;
+    }
+    v[0] = e0.a == s ? e0.b : e0.a;
+    v[1] = s;
+    v[2] = e1.a == s ? e1.b : e1.a;
+    return true;
+}
+
+int write_block(ReduceModel& m, MeshFaceBlock* out) {
+    if (m.face_count == 0) {
+        out->rows = m.source->rows;
+        out->columns = m.source->columns;
+        out->vertices = m.source->vertices;
+        out->uv = m.source->uv;
+        out->edges = m.source->edges;
+        out->faces = m.source->faces;
+        return 0;
+    }
+    std::vector<int32_t> tris;
+    tris.reserve(static_cast<size_t>(m.face_count) * 3);
+    std::vector<int32_t> order;
+    for (int32_t f = m.faces[0].next; f != 0; f = m.faces[f].next) {
+        int32_t v[3];
+        // A face folded onto a repeated corner has no area: it is left out.
+        if (!face_corners(m, f, v) || v[0] == v[1] || v[1] == v[2] || v[0] == v[2]) continue;
+        for (int32_t& x : v) {
+            VertexNode& n = m.vertices[x];
+            if (!(n.flags & kNumbered)) {
+                n.flags |= kNumbered;
+                n.index = static_cast<int32_t>(order.size());
+                order.push_back(x);
+            }
+            tris.push_back(n.index);
+        }
+    }
+    out->vertices.reserve(order.size());
+    for (int32_t x : order) {
+        const VertexNode& n = m.vertices[x];
+        out->vertices.push_back(MeshVertex{n.x, n.y, n.z, {0, 0, 0, 0, 0, 0}});
+    }
+    MeshEdgeHash hash;
+    if (mesh_edge_hash_init(&hash, out, static_cast<int32_t>(tris.size() / 3 * 2 + 1)) != 0) return 8;
+    out->faces.reserve(tris.size() / 3);
+    for (size_t i = 0; i < tris.size(); i += 3) {
+        if (int r = mesh_add_triangle(out, tris[i], tris[i + 1], tris[i + 2], &hash)) return r;
+    }
+    out->edges.shrink_to_fit();
+    return 0;
+}
+
+}  // namespace
+
+ReduceModel* reduce_model_build(const MeshFaceBlock* block, double percentage) {
+    if (!block) return nullptr;
+    auto* m = new (std::nothrow) ReduceModel;
+    if (!m) return nullptr;
+    try {
+        m->source = block;
+        m->percentage = percentage;
+        const auto nv = static_cast<int32_t>(block->vertices.size());
+        const auto ne = static_cast<int32_t>(block->edges.size());
+        const auto nf = static_cast<int32_t>(block->faces.size());
+        m->vertices.assign(static_cast<size_t>(nv) + 1, VertexNode{});
+        m->edges.assign(static_cast<size_t>(ne) + 1, EdgeNode{});
+        m->faces.assign(static_cast<size_t>(nf) + 1, FaceNode{});
+        list_build(m->vertices);
+        list_build(m->edges);
+        list_build(m->faces);
+        for (int32_t i = 0; i < nv; ++i) {
+            const MeshVertex& v = block->vertices[i];
+            m->vertices[i + 1].x = v.x;
+            m->vertices[i + 1].y = v.y;
+            m->vertices[i + 1].z = v.z;
+        }
+        for (int32_t i = 0; i < ne; ++i) {
+            const MeshEdge& be = block->edges[i];
+            if (be.v[0] < 0 || be.v[0] >= nv || be.v[1] < 0 || be.v[1] >= nv) throw 1;
+            EdgeNode& e = m->edges[i + 1];
+            e.a = be.v[0] + 1;
+            e.b = be.v[1] + 1;
+            e.length = squared_length(m->vertices[e.a], m->vertices[e.b]);
+        }
+        for (int32_t i = 0; i < nf; ++i) {
+            FaceNode& f = m->faces[i + 1];
+            for (int k = 0; k < 3; ++k) {
+                const int32_t e = block->faces[i].e[k];
+                if (e < 0 || e >= ne) throw 1;
+                f.e[k] = e + 1;
+                EdgeNode& en = m->edges[e + 1];
+                if (en.f1 == 0) {
+                    en.f1 = i + 1;
+                } else if (en.f2 == 0) {
+                    en.f2 = i + 1;
+                } else {
+                    throw 1;  // a third face: not a 2-manifold
+                }
+            }
+        }
+        m->face_count = nf;
+    } catch (...) {
+        delete m;
+        return nullptr;
+    }
+    return m;
+}
+
+int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions& options) {
+    if (!m || !out) return 13;
+    try {
+        const auto target = static_cast<int64_t>(std::floor(m->percentage * 0.01 * m->face_count));
+        // Boundary vertices, edges without faces, locks.
+        for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
+            const EdgeNode& e = m->edges[i];
+            if (e.f1 && !e.f2) {
+                m->vertices[e.a].flags |= kBoundary;
+                m->vertices[e.b].flags |= kBoundary;
+            }
+        }
+        for (int32_t i = m->edges[0].next; i != 0;) {
+            const int32_t next = m->edges[i].next;
+            EdgeNode& e = m->edges[i];
+            if (!e.f1 && !e.f2) {
+                remove_edge(*m, i);
+            } else if ((m->vertices[e.a].flags | m->vertices[e.b].flags) & kBoundary) {
+                e.flags |= kLocked;
+            }
+            i = next;
+        }
+        if (!options.plain_walk) {
+            m->around.assign(m->vertices.size(), {});
+            std::vector<Entry> entries;
+            for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
+                const EdgeNode& e = m->edges[i];
+                m->around[e.a].push_back(i);
+                if (e.b != e.a) m->around[e.b].push_back(i);
+                if (collapsible(e)) entries.push_back(Entry{e.length, i});
+            }
+            m->heap = decltype(m->heap)(std::greater<Entry>(), std::move(entries));
+        }
+        m->candidate = 0;
+        bool first = true;
+        while (m->face_count > target) {
+            int32_t e = m->candidate;
+            if (first || !e) e = options.plain_walk ? search_all(*m) : heap_top(*m);
+            first = false;
+            if (!e) break;
+            if (options.trace) options.trace->push_back(e - 1);
+            if (!collapse(*m, e, options.plain_walk)) return 1;
+            if (!m->candidate) break;
+        }
+        return write_block(*m, out);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+}
+
+void reduce_model_free(ReduceModel* model) {
+    delete model;
+}
+
+MESH3* mesh_reduce(MESH3* mesh, double percentage) {
+    if (!mesh || !std::isfinite(percentage) || percentage > 90) return mesh;
+    auto reduced = rtc_make<MESH3>();
+    if (!reduced) return mesh;
+    const double working = percentage < 50 ? 50 : percentage;
+    for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
+        ReduceModel* model = reduce_model_build(b, working);
+        if (!model) return mesh;
+        MeshFaceBlock* out = mesh_face_block(reduced.get(), 0);
+        const int r = out ? reduce_model_run(model, out) : 8;
+        reduce_model_free(model);
+        if (r != 0) return mesh;
+    }
+    return reduced.release();
+}

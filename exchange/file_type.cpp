@@ -1,0 +1,115 @@
+// File-type dispatch for loading, exporting and block insertion.
+#include "exchange/file_type.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "graphics/view/view.h"
+#include "model/db/buffer.h"
+#include "model/db/undo.h"
+#include "model/db/zobj.h"
+#include "model/file/drawing_file.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
+#include "model/services/strtab.h"
+#include "resources/string_ids.h"
+
+namespace {
+
+struct KindRow {
+    const char* ext;
+    FileKind kind;
+};
+constexpr KindRow kKinds[] = {
+    {".qvm", FileKind::drawing}, {".mcr", FileKind::block},     {".dxf", FileKind::dxf},
+    {".dwg", FileKind::dwg},     {".3ds", FileKind::studio3ds}, {".asc", FileKind::asc},
+    {".nff", FileKind::nff},
+};
+
+int type_not_supported(const char* path) {
+    msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_TYPE_NOT_SUPPORTED_YET).c_str(),
+                  path);
+    return 22;
+}
+
+}  // namespace
+
+const char* file_extension(const char* path) {
+    if (!path) return "";
+    const char* name = std::strrchr(path, '/');
+    name = name ? name + 1 : path;
+    const char* dot = std::strrchr(name, '.');
+    return dot ? dot : "";
+}
+
+FileKind file_kind_of(const char* path) {
+    const char* ext = file_extension(path);
+    for (const KindRow& row : kKinds)
+        if (strcasecmp(ext, row.ext) == 0) return row.kind;
+    return FileKind::unknown;
+}
+
+int load_file_by_type(const char* path, MODEL* model, int /*options*/) {
+    if (!model || !path || !*path) return 13;
+    switch (file_kind_of(path)) {
+        case FileKind::drawing: return drawing_file_import(path, model);
+        default: return type_not_supported(path);
+    }
+}
+
+int export_file_by_type(VIEW* view, const ExportRequest* request) {
+    if (!view || !request || !request->path[0]) return 13;
+    MODEL* model = view_drawing(view);
+    if (!model) return 13;
+    if (file_kind_of(request->path) != FileKind::drawing) return type_not_supported(request->path);
+    return drawing_file_save(request->path, model, 0);
+}
+
+int undo_depth_from_prefs() {
+    if (g_prefs.undo_mode < 0) return -1;
+    if (g_prefs.undo_mode == 0) return 0;
+    return g_prefs.undo_level > 0 ? g_prefs.undo_level : -1;
+}
+
+int cmd_load_block(void* arg) {
+    auto* args = static_cast<LoadBlockArgs*>(arg);
+    if (!args || !args->view) return 13;
+    MODEL* model = view_drawing(args->view);
+    if (!model) return 13;
+    if (!args->path) return type_not_supported("");
+    CONTAINER* layer = args->view->current_layer;
+    if (!layer) layer = rtc_cast<LAYER>(model->first_child());
+    if (!layer) layer = model;
+
+    buffer* sel = buffer_create();
+    if (!sel) return 8;
+    char label[kBlockLabelSize] = {0};
+    Vec3 base{0, 0, 0};
+    const int depth = undo_depth_from_prefs();
+    int new_level = 1;
+    int r = block_file_load(args->path, label, sizeof label, model, sel, &base, &new_level, depth);
+    // The objects read have no parent: each goes into the layer (undoably) or dies.
+    for (RefNode* n = sel->refs; n; n = n->next) {
+        if (!n->ref) continue;
+        ZOBJ* obj = n->ref;
+        n->ref = nullptr;
+        if (r == 0) {
+            const int a = model_add_object(layer, obj, depth, new_level);
+            if (a == 0) {
+                new_level = 0;
+                continue;
+            }
+            r = a;
+        }
+        rtc_destroy(obj);
+    }
+    buffer_free(&sel);
+    if (r != 0) {
+        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
+        return r;
+    }
+    model_notify_views(model, nullptr, 1);
+    model->set_modified(1);
+    return 0;
+}

@@ -1,0 +1,51 @@
+// Opening, importing and exporting drawings by file type, and inserting block files.
+//
+// The type of a file is the text of its name from the last '.' (after the last '/'),
+// compared without regard to case. Only the native drawing type is read and written
+// so far: the other model types give 22 after one message that the type is not
+// supported yet. User-interface thread (messages may be shown).
+#pragma once
+
+#include <cstdint>
+
+class MODEL;
+class VIEW;
+
+// File types the dispatcher tells apart.
+enum class FileKind { unknown, drawing, block, dxf, dwg, studio3ds, asc, nff };
+
+// The kind of a path by its extension.
+FileKind file_kind_of(const char* path);
+// The extension of a path including its '.', or "" when the file name has none.
+const char* file_extension(const char* path);
+
+// Loads the file into `model` by its type: the native drawing through
+// drawing_file_import. `options` carries the import preferences of the model readers
+// (unused by the native reader). 0 on success, else the engine's result code; 22 for
+// a type without a reader (after its message), 13 for a null model or empty path.
+int load_file_by_type(const char* path, MODEL* model, int options);
+
+// What the export dialog hands the exporter.
+struct ExportRequest {
+    char path[256] = {0};
+    int type = 0;     // the chosen type's code (0: by the path's extension)
+    int options = 0;  // options of the chosen type
+};
+
+// Writes the view's drawing in the type of the request's path: the native drawing
+// through drawing_file_save (plain). 22 for other types (after its message).
+int export_file_by_type(VIEW* view, const ExportRequest* request);
+
+// Argument of the Load Block command.
+struct LoadBlockArgs {
+    VIEW* view = nullptr;
+    const char* path = nullptr;  // null: ask for the file (not built yet: 22)
+};
+
+// Inserts a block file's objects into the view's current layer (the drawing's first
+// layer when it has none) as one undo level; its named styles are merged by name.
+// 0 on success, else the reader's code after the "Can't load data..." message.
+int cmd_load_block(void* args);
+
+// The undo depth the preferences ask for: 0 off, -1 unlimited, else the level count.
+int undo_depth_from_prefs();

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Starts Zelo: installs the Debian packages it needs when they are missing, builds
+# the program (release build in build/release) and runs it with the file given.
+#   ./run.sh [file]
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev ncompress ccache
+          desktop-file-utils shared-mime-info)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+BUILD=${ZELO_RUN_BUILD_DIR:-build/release}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELO_BUILD_TESTS=OFF \
+      -DZELO_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD" --target zelo -j "${ZELO_JOBS:-$(nproc)}"
+
+# The file is resolved before the program starts, so a relative name works.
+args=()
+if [ $# -gt 0 ]; then args=("$(realpath -m "$1")"); fi
+exec "$BUILD/app/zelo" "${args[@]}"

@@ -1,0 +1,355 @@
+// The main window: MDI area, menus and accelerators from the resource, status bar,
+// placement and command routing.
+#include "shell/mainframe.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "menus_text.h"
+#include "model/services/strtab.h"
+#include "platform/modal.h"
+#include "model/services/prefs.h"
+#include "shell/cmd_ids.h"
+#include "shell/cmdinput.h"
+#include "shell/editor_frame.h"
+#include "shell/readout_bar.h"
+#include "shell/toolbars.h"
+#include "shell/doc_template.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/mdiframe.h"
+#include "shell/recent_files.h"
+#include "shell/sview.h"
+
+CMainFrame::CMainFrame() {
+    setWindowTitle(QString::fromStdString(res_load_string(kStrIdAppName)));
+    mdi_ = new QMdiArea(this);
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    setAcceptDrops(true);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) { on_subwindow_activated(w); });
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::Create() {
+    int line = 0;
+    if (!menu_resource_parse(kMenusText, &resource_, &line)) return false;
+    const MenuBar* b128 = resource_.bar(128);
+    const MenuBar* b129 = resource_.bar(129);
+    if (!b128 || !b129) return false;
+    build_bar(*b128, &menus_128_);
+    build_bar(*b129, &menus_129_);
+    for (const Accelerator& a : resource_.accelerators) {
+        QAction* act = action(a.id);
+        if (!act) act = make_action(a.id, "");
+        QList<QKeySequence> keys = act->shortcuts();
+        keys.append(QKeySequence(QString::fromStdString(a.key)));
+        act->setShortcuts(keys);
+        act->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(act);
+    }
+    // Readout on top, then the eleven toolbars docked on their sides, then the status
+    // line and the key-help bar at the bottom.
+    readout_bar_install(this);
+    CMainApp* app = CMainApp::instance();
+    toolbars_ = new ToolbarSet(
+        this, app ? app->version_text() : std::string(), [this](int id) { route_command(id); },
+        [this](int id, ToolbarItemState* st) {
+            const CCmdUI ui = route_update(id);
+            st->enabled = ui.enabled;
+            st->checked = ui.checked;
+            st->checkable = ui.checkable;
+        });
+    if (!toolbars_->create(g_prefs.bitmap_set)) return false;
+    // The third item of each menu bar is the toolbars menu.
+    for (auto* menus : {&menus_128_, &menus_129_})
+        if (menus->size() > 2) toolbars_->fill_toolbars_menu((*menus)[2]);
+    message_ = new QLabel(this);
+    statusBar()->addWidget(message_, 1);
+    key_help_bar_install(this);
+    set_prompt(-1);
+    update_recent_menu();
+    show_bar(128);
+    // Item states follow the routing whenever the program is idle.
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] {
+        update_actions();
+        toolbars_->update_actions();
+    });
+    timer->start(250);
+    return true;
+}
+
+QAction* CMainFrame::make_action(int id, const std::string& text) {
+    auto* act = new QAction(QString::fromStdString(text), this);
+    act->setData(id);
+    connect(act, &QAction::triggered, this, [this, id] { route_command(id); });
+    actions_[id] = act;
+    return act;
+}
+
+QAction* CMainFrame::action(int id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::fill_menu(QMenu* menu, const MenuNode& node) {
+    for (const MenuNode& c : node.children) {
+        switch (c.kind) {
+            case MenuNode::separator: menu->addSeparator(); break;
+            case MenuNode::recent: recent_menus_.push_back(menu); break;
+            case MenuNode::popup: fill_menu(menu->addMenu(QString::fromStdString(c.text)), c); break;
+            case MenuNode::item: {
+                QAction* act = action(c.id);
+                if (!act) act = make_action(c.id, c.text);
+                if (act->text().isEmpty()) act->setText(QString::fromStdString(c.text));
+                menu->addAction(act);
+                break;
+            }
+        }
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this] { update_actions(); });
+}
+
+void CMainFrame::build_bar(const MenuBar& bar, std::vector<QMenu*>* menus) {
+    for (const MenuNode& p : bar.popups) {
+        auto* m = new QMenu(QString::fromStdString(p.text), this);
+        fill_menu(m, p);
+        menus->push_back(m);
+    }
+}
+
+void CMainFrame::show_bar(int id) {
+    if (shown_bar_ == id) return;
+    shown_bar_ = id;
+    QMenuBar* mb = menuBar();
+    for (QAction* a : mb->actions()) mb->removeAction(a);
+    for (QMenu* m : id == 129 ? menus_129_ : menus_128_) mb->addMenu(m);
+}
+
+void CMainFrame::update_recent_menu() {
+    for (QAction* a : recent_actions_) delete a;
+    recent_actions_.clear();
+    const auto& files = recent_files().entries();
+    for (QMenu* m : recent_menus_) {
+        // Recent files go before the separator that follows their place (before Exit).
+        QList<QAction*> acts = m->actions();
+        QAction* before = acts.size() >= 2 ? acts[acts.size() - 2] : nullptr;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const int id = ID_FILE_MRU_FIRST + int(i);
+            auto* act = new QAction(QString("&%1 %2").arg(i + 1).arg(QString::fromStdString(files[i])), m);
+            connect(act, &QAction::triggered, this, [this, id] { route_command(id); });
+            m->insertAction(before, act);
+            recent_actions_.push_back(act);
+        }
+    }
+}
+
+CMDIFrame* CMainFrame::active_frame() const {
+    return dynamic_cast<CMDIFrame*>(mdi_->activeSubWindow());
+}
+
+CSView* CMainFrame::active_view() const {
+    CMDIFrame* f = active_frame();
+    return f ? f->view() : nullptr;
+}
+
+void CMainFrame::add_frame(CMDIFrame* frame) {
+    mdi_->addSubWindow(frame);
+}
+
+void CMainFrame::on_subwindow_activated(QMdiSubWindow*) {
+    show_bar(active_view() ? 129 : 128);
+    update_actions();
+}
+
+bool CMainFrame::route_command(int id) {
+    CSView* view = active_view();
+    CCmdTarget* chain[] = {view, view ? static_cast<CCmdTarget*>(view->document()) : nullptr,
+                           active_frame(), this, CMainApp::instance()};
+    for (CCmdTarget* t : chain) {
+        if (!t) continue;
+        CCmdUI ui;
+        ui.id = id;
+        if (t->OnCmdMsg(id, &ui)) {
+            if (!ui.enabled) return false;
+            t->OnCmdMsg(id, nullptr);
+            return true;
+        }
+    }
+    return false;
+}
+
+CCmdUI CMainFrame::route_update(int id) {
+    CSView* view = active_view();
+    CCmdTarget* chain[] = {view, view ? static_cast<CCmdTarget*>(view->document()) : nullptr,
+                           active_frame(), this, CMainApp::instance()};
+    CCmdUI ui;
+    ui.id = id;
+    for (CCmdTarget* t : chain)
+        if (t && t->OnCmdMsg(id, &ui)) return ui;
+    ui.enabled = false;
+    return ui;
+}
+
+void CMainFrame::update_actions() {
+    for (auto& [id, act] : actions_) {
+        const CCmdUI ui = route_update(id);
+        act->setEnabled(ui.enabled);
+        if (ui.checkable) {
+            act->setCheckable(true);
+            act->setChecked(ui.checked);
+        }
+    }
+}
+
+void CMainFrame::set_prompt(int string_id) {
+    if (!message_) return;
+    const uint32_t id = string_id < 0 ? kStrIdHelpPrompt : uint32_t(string_id);
+    message_->setText(QString::fromStdString(res_load_string(id)));
+}
+
+bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
+    switch (id) {
+        case ID_WINDOW_CASCADE:
+        case ID_WINDOW_TILE_HORZ:
+        case ID_WINDOW_TILE_VERT:
+        case ID_WINDOW_ARRANGE:
+            if (ui) {
+                ui->Enable(!mdi_->subWindowList().isEmpty());
+            } else if (id == ID_WINDOW_CASCADE) {
+                mdi_->cascadeSubWindows();
+            } else {
+                mdi_->tileSubWindows();
+            }
+            return true;
+        case ID_WINDOW_NEW: {
+            CSView* v = active_view();
+            if (ui) {
+                ui->Enable(v != nullptr);
+            } else if (v && CMainApp::instance()) {
+                CMainApp::instance()->CreateDrawingFrame(v->document(), nullptr, v->view());
+            }
+            return true;
+        }
+        case ID_VIEW_STATUS_BAR:
+            if (ui) {
+                ui->SetCheck(statusBar()->isVisible());
+            } else {
+                statusBar()->setVisible(!statusBar()->isVisible());
+            }
+            return true;
+        case ID_KEYS_INFO: return true;
+        case ID_RESET_TOOLBARS:
+            if (!ui) toolbars_->load_state();
+            return true;
+        case ID_CUSTOMIZE:
+            if (ui)
+                ui->Enable(toolbars_->customize_target() != nullptr);
+            else
+                toolbars_->run_customize();
+            return true;
+        case ID_OBJECT_SNAP_BAR:
+        case ID_VIEW_TOOLBAR:
+            if (ui) {
+                CCustomBar* b = toolbars_->bar(id);
+                ui->SetCheck(b && b->isVisible());
+            } else {
+                toolbars_->toggle_bar(id);
+            }
+            return true;
+        case ID_SETTINGS_KEY: {
+            // A tool with a floating editor: the key shows, focuses or hides it.
+            CMainApp* app = CMainApp::instance();
+            CCmdInput* tool = app ? app->top_input() : nullptr;
+            auto* editor = tool ? dynamic_cast<CEditorFrame*>(tool->tool_window) : nullptr;
+            if (!editor) return false;
+            if (!ui) editor->Toggle(0);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+intptr_t CMainFrame::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
+    if (message == WM_COMMAND) route_command(int(wparam));
+    return 0;
+}
+
+void CMainFrame::record_placement() {
+    CMainApp* app = CMainApp::instance();
+    if (!app) return;
+    WindowPlacement& p = app->placement();
+    p.maximised = isMaximized();
+    if (!isMaximized() && !isMinimized() && !isFullScreen()) {
+        const QRect r = frameGeometry();
+        p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    record_placement();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    record_placement();
+}
+
+void CMainFrame::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) record_placement();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    CMainApp* app = CMainApp::instance();
+    if (!app || app->command_running()) return;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) app->OpenDocumentFile(url.toLocalFile().toStdString());
+    e->acceptProposedAction();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    CMainApp* app = CMainApp::instance();
+    // No close from any route (menu, keys, window manager) while a command waits.
+    if (app && app->command_running()) {
+        platform_beep();
+        e->ignore();
+        return;
+    }
+    // Every modified drawing is asked about first, before anything stops.
+    if (CDocTemplate* t = app ? app->drawing_template() : nullptr) {
+        std::vector<CDocument*> docs;
+        for (const auto& d : t->documents()) docs.push_back(d.get());
+        for (CDocument* d : docs)
+            if (!d->SaveModified()) {
+                e->ignore();
+                return;
+            }
+    }
+    record_placement();
+    if (app) window_placement_save(app->placement());
+    toolbars_->save_state();
+    recent_files().save();
+    mdi_set_closing_all(true);
+    mdi_->closeAllSubWindows();
+    mdi_set_closing_all(false);
+    QMainWindow::closeEvent(e);
+}

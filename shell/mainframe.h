@@ -1,0 +1,86 @@
+// CMainFrame: the main window. An MDI area of drawing windows, the menu bars built
+// from the menu resource (one QAction per command id, shared by both bars), the
+// accelerators, the status bar with the prompt, the placement kept in the settings,
+// and the routing of every command id: active view, its document, its frame, the
+// main frame, the application.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+
+#include "platform/msgqueue.h"
+#include "shell/cmd_target.h"
+#include "shell/menu_resource.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QMdiSubWindow;
+class CMDIFrame;
+class CSView;
+class ToolbarSet;
+
+class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
+  public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds menus, accelerators and bars. False when the menu resource is missing
+    // or unreadable.
+    bool Create();
+
+    QMdiArea* mdi_area() const { return mdi_; }
+    CMDIFrame* active_frame() const;
+    CSView* active_view() const;
+    // Adds a drawing window to the MDI area.
+    void add_frame(CMDIFrame* frame);
+
+    // Runs a command id through the routing; false when no target handled it.
+    bool route_command(int id);
+    // The item state of an id as the routing decides it (disabled when no target
+    // handles it).
+    CCmdUI route_update(int id);
+    // Brings every action's state up to date.
+    void update_actions();
+    QAction* action(int id) const;
+    ToolbarSet* toolbars() const { return toolbars_; }
+
+    // Shows a string-table text in the status line's message pane (-1: the help
+    // prompt).
+    void set_prompt(int string_id);
+    // Rebuilds the recent-file items.
+    void update_recent_menu();
+
+    bool OnCmdMsg(int id, CCmdUI* ui) override;
+    // WM_COMMAND posted to the frame (a command re-started after the running one
+    // unwound) is routed like a menu command.
+    intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    // Files dropped on the window open as if chosen in Open.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+  private:
+    void build_bar(const MenuBar& bar, std::vector<QMenu*>* menus);
+    void fill_menu(QMenu* menu, const MenuNode& node);
+    QAction* make_action(int id, const std::string& text);
+    void on_subwindow_activated(QMdiSubWindow* w);
+    void show_bar(int id);
+    void record_placement();
+
+    QMdiArea* mdi_ = nullptr;
+    QLabel* message_ = nullptr;
+    MenuResource resource_;
+    std::map<int, QAction*> actions_;
+    std::vector<QMenu*> menus_128_, menus_129_;
+    std::vector<QMenu*> recent_menus_;
+    std::vector<QAction*> recent_actions_;
+    int shown_bar_ = 0;
+    ToolbarSet* toolbars_ = nullptr;  // owned through Qt
+};

@@ -1,0 +1,23 @@
+// The recent-file list of the File menu: four paths, newest first, kept in the
+// settings (section "Recent File List", keys "File1" to "File4").
+#pragma once
+
+#include <string>
+#include <vector>
+
+class RecentFileList {
+  public:
+    static constexpr int kSize = 4;
+    void load();
+    void save() const;
+    // Puts the path first (removing an older entry of the same file).
+    void add(const std::string& path);
+    void remove(int index);
+    const std::vector<std::string>& entries() const { return entries_; }
+
+  private:
+    std::vector<std::string> entries_;
+};
+
+// The application's list.
+RecentFileList& recent_files();

@@ -1,0 +1,625 @@
+// The drawing view: canvas painting, scroll bars over the drawing's extents,
+// panning, and the VIEW's window side.
+#include "shell/sview.h"
+
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <cmath>
+#include <map>
+
+#include "commands/boolean/boolean_commands.h"
+#include "commands/edit/edit.h"
+#include "commands/input/support.h"
+#include "commands/input/zoom.h"
+#include "graphics/view/colours.h"
+#include "graphics/view/view_gdi.h"
+#include "graphics/view/view_input.h"
+#include "platform/modal.h"
+#include "shell/cmdinput.h"
+#include "shell/readout_bar.h"
+#include "shell/view_rules.h"
+#include "model/db/patt.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/db/zobj.h"
+#include "shell/cmd_ids.h"
+#include "shell/doc_template.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/button_ex.h"
+#include "shell/edit_bar.h"
+#include "shell/mdiframe.h"
+
+CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setMouseTracking(true);
+    viewport()->setCursor(Qt::CrossCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    doc_->AddView(this);
+}
+
+CSView::~CSView() {
+    if (CMainApp* app = CMainApp::instance()) app->WindowClosing(this);
+    if (view_) {
+        view_->window = nullptr;
+        model_detach_view(view_);
+        rtc_destroy(view_);
+        view_ = nullptr;
+    }
+    doc_->RemoveView(this);
+    if (doc_->views().empty() && doc_->doc_template()) doc_->doc_template()->RemoveDocument(doc_);
+}
+
+double CSView::device_ratio() const { return viewport()->devicePixelRatioF(); }
+
+bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
+    MODEL* model = doc_->drawing();
+    if (!model) return false;
+    view_ = taken ? taken : view_new(model, copy_from);
+    if (!view_) return false;
+    view_->window = this;
+    UpdateFrameTitle();
+    QMdiArea* area = frame_->mdiArea();
+    const bool restore = taken && view_->placement.show_state != 0;
+    if (copy_from && copy_from->window) {
+        auto* other = static_cast<CSView*>(copy_from->window);
+        frame_->resize(other->frame()->size());
+    } else if (area && !restore) {
+        int w = 0, h = 0;
+        new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
+        const QSize border = frame_->size() - viewport()->size();
+        frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
+        // The frame stays inside the area whatever its borders measure.
+        const QSize room = area->viewport()->size();
+        frame_->resize(std::min(frame_->width(), room.width()), std::min(frame_->height(), room.height()));
+    }
+    if (restore) view_placement(view_, 1);
+    if (!taken) view_zoom_all(view_);
+    FillLayerList();
+    if (CEditBar* bar = frame_->edit_bar()) {
+        bar->on_layer = [this](const std::string& name) {
+            if (layer_set_state(view_, name.c_str(), true, true)) InvalidateAll();
+        };
+        bar->on_command = [](int id) {
+            if (CMainApp* app = CMainApp::instance())
+                if (app->main_frame()) app->main_frame()->route_command(id);
+        };
+    }
+    SetScrollBars();
+    InvalidateAll();
+    return true;
+}
+
+void CSView::FillLayerList() {
+    MODEL* model = doc_->drawing();
+    CEditBar* bar = frame_->edit_bar();
+    if (!bar || !model || !view_) return;
+    std::vector<std::string> names;
+    if (ZDLIST* head = model->children) {
+        ZDLIST* n = head;
+        do {
+            if (auto* l = rtc_cast<LAYER>(n)) names.push_back(l->name());
+            n = n->next;
+        } while (n && n != head);
+    }
+    bar->set_layers(names, view_->current_layer ? view_->current_layer->name() : "");
+    bar->colour_button()->SetColour(view_->current_colour);
+}
+
+void CSView::UpdateFrameTitle() {
+    frame_->setWindowTitle(QString::fromStdString(doc_->title()));
+}
+
+void CSView::client_size(int* width, int* height) const {
+    const double r = device_ratio();
+    *width = int(std::lround(viewport()->width() * r));
+    *height = int(std::lround(viewport()->height() * r));
+}
+
+void CSView::parent_client_size(int* width, int* height) const {
+    QMdiArea* area = frame_->mdiArea();
+    *width = area ? area->viewport()->width() : 0;
+    *height = area ? area->viewport()->height() : 0;
+}
+
+bool CSView::get_placement(FramePlacement* out) const {
+    out->state = frame_->isMaximized()   ? FramePlacement::kMaximised
+                 : frame_->isMinimized() ? FramePlacement::kMinimised
+                                         : FramePlacement::kNormal;
+    const QRect r = frame_->normal_geometry();
+    out->normal = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    out->min_x = r.left();
+    out->min_y = r.top();
+    return true;
+}
+
+void CSView::set_placement(const FramePlacement& p) {
+    frame_->setGeometry(p.normal.left, p.normal.top, p.normal.right - p.normal.left,
+                        p.normal.bottom - p.normal.top);
+    if (p.state == FramePlacement::kMaximised)
+        frame_->showMaximized();
+    else if (p.state == FramePlacement::kMinimised)
+        frame_->showMinimized();
+    else
+        frame_->showNormal();
+}
+
+void CSView::mark_dirty(const QRect& r) {
+    dirty_ += r;
+}
+
+void CSView::invalidate(const WindowRect* rect, bool) {
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const QRect all(0, 0, w, h);
+    const QRect r = rect ? QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) & all : all;
+    if (r.isEmpty()) return;
+    mark_dirty(r);
+    const double k = device_ratio();
+    viewport()->update(QRect(QPoint(int(std::floor(r.left() / k)), int(std::floor(r.top() / k))),
+                             QPoint(int(std::ceil((r.right() + 1) / k)), int(std::ceil((r.bottom() + 1) / k)))));
+}
+
+void CSView::InvalidateAll() { invalidate(nullptr, true); }
+
+void CSView::update_now() { viewport()->repaint(); }
+
+void CSView::update_scroll_bars() { SetScrollBars(); }
+
+void CSView::draw_object(object* obj, int colour) {
+    if (!view_ || !canvas()) return;
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    canvas_.set_pen(kDrawCopy, 0);
+    canvas_.draw_object(view_, obj, colour);
+    if (shown) ShowMark(true);
+    viewport()->update();
+}
+
+Canvas* CSView::canvas() {
+    repaint_dirty();
+    viewport()->update();
+    return canvas_.image() ? &canvas_ : nullptr;
+}
+
+bool CSView::is_command_view() const {
+    CMainApp* app = CMainApp::instance();
+    return app && app->command_window() == static_cast<const CmdWindow*>(this);
+}
+
+void CSView::ShowMark(bool show) {
+    if (!view_ || (view_->cursor_shown != 0) == show || !canvas_.image()) return;
+    CMainApp* app = CMainApp::instance();
+    DocInputState* st = view_input_state(view_);
+    CCmdInput* tool = app ? app->top_input() : nullptr;
+    if (show) {
+        mark_x_ = view_->cursor_pixel[0];
+        mark_y_ = view_->cursor_pixel[1];
+    }
+    view_set_xor(view_);
+    if (tool)
+        tool->DrawMark(view_, mark_x_, mark_y_);
+    else if (st && st->on_move)
+        st->on_move(view_, mark_x_, mark_y_);
+    view_->cursor_shown = show ? 1 : 0;
+    viewport()->update();
+}
+
+void CSView::repaint_dirty() {
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    if (painting_) return;
+    if (canvas_.width() != std::max(w, 1) || canvas_.height() != std::max(h, 1)) {
+        if (view_) view_->cursor_shown = 0;
+        if (canvas_.resize(std::max(w, 1), std::max(h, 1), display_background_word()) != 0) return;
+        dirty_ = QRegion(0, 0, canvas_.width(), canvas_.height());
+    }
+    if (dirty_.isEmpty() || !view_ || painting_) return;
+    painting_ = true;
+    // The XOR mark leaves the picture before it changes and comes back after.
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    CanvasPainter painter(canvas_.image());
+    const QRegion dirty = dirty_;
+    dirty_ = QRegion();
+    for (const QRect& r : dirty)
+        view_paint_rect(view_, painter, RasterRect{r.left(), r.top(), r.right(), r.bottom()});
+    if (shown) ShowMark(true);
+    painting_ = false;
+}
+
+void CSView::paintEvent(QPaintEvent*) {
+    repaint_dirty();
+    QPainter p(viewport());
+    const RasterImage* im = canvas_.image();
+    if (!im) {
+        p.fillRect(viewport()->rect(), Qt::black);
+        return;
+    }
+    QImage img(im->pixels, im->width, im->height, im->stride, QImage::Format_BGR888);
+    img.setDevicePixelRatio(device_ratio());
+    p.drawImage(QPointF(0, 0), img);
+}
+
+void CSView::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    InvalidateAll();
+    SetScrollBars();
+    if (view_ && view_->projection.mode == kProjPerspective) viewport()->update();
+}
+
+void CSView::SetScrollBars() {
+    if (!view_) return;
+    const ViewProjection& vp = view_->projection;
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const bool persp = vp.mode == kProjPerspective;
+    const float* a = view_->scroll_area;
+    const double vw = w / vp.scale, vh = h / vp.scale;
+    const ScrollBarState sx = scroll_bar_for(persp, a[0], a[3], vp.origin_x, vw);
+    // The vertical bar counts from the top: mirror the axis.
+    const ScrollBarState sy = scroll_bar_for(persp, -double(a[4]), -double(a[1]), -(vp.origin_y + vh), vh);
+    setting_bars_ = true;
+    auto apply = [](QScrollBar* bar, const ScrollBarState& s) {
+        bar->setEnabled(s.active);
+        bar->setRange(s.minimum, std::max(s.minimum, s.maximum - s.page + 1));
+        bar->setPageStep(std::max(s.page, 1));
+        bar->setSingleStep(std::max(s.page / 20, 1));
+        bar->setValue(s.position);
+    };
+    apply(horizontalScrollBar(), sx);
+    apply(verticalScrollBar(), sy);
+    setting_bars_ = false;
+}
+
+void CSView::scrollContentsBy(int dx, int dy) {
+    if (setting_bars_ || !view_ || view_->projection.mode == kProjPerspective) return;
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    const double s = view_->projection.scale;
+    const double ux = scroll_amount_to_units(-dx, s, horizontalScrollBar()->pageStep(), w);
+    const double uy = scroll_amount_to_units(-dy, s, verticalScrollBar()->pageStep(), h);
+    if (ux == 0.0 && uy == 0.0) return;
+    ScrollBy(ux, uy, true);
+}
+
+void CSView::ScrollBy(double dx, double dy, bool from_bar) {
+    if (!view_) return;
+    ViewProjection& vp = view_->projection;
+    if (vp.mode == kProjPerspective) return;
+    const double px = std::floor(dx * vp.scale + 0.5), py = std::floor(dy * vp.scale + 0.5);
+    const double nx = vp.origin_x + px / vp.scale, ny = vp.origin_y - py / vp.scale;
+    // A scroll that would leave the origin non-finite (an empty window, a broken
+    // scale) changes nothing: such an origin could not be saved and read back.
+    if (!std::isfinite(px) || !std::isfinite(py) || !std::isfinite(nx) || !std::isfinite(ny)) return;
+    if (px == 0 && py == 0) return;
+    vp.origin_x = nx;
+    vp.origin_y = ny;
+    view_extents_reset(&vp);
+    const int ix = int(std::clamp(px, -1e6, 1e6)), iy = int(std::clamp(py, -1e6, 1e6));
+    const int w = canvas_.width(), h = canvas_.height();
+    if (std::abs(ix) >= w || std::abs(iy) >= h) {
+        InvalidateAll();
+    } else {
+        repaint_dirty();
+        const bool shown = view_->cursor_shown != 0;
+        if (shown) ShowMark(false);
+        CanvasPainter(canvas_.image()).scroll(-ix, -iy);
+        if (shown) ShowMark(true);
+        if (ix > 0) mark_dirty(QRect(w - ix, 0, ix, h));
+        if (ix < 0) mark_dirty(QRect(0, 0, -ix, h));
+        if (iy > 0) mark_dirty(QRect(0, h - iy, w, iy));
+        if (iy < 0) mark_dirty(QRect(0, 0, w, -iy));
+        viewport()->update();
+    }
+    if (!from_bar) SetScrollBars();
+}
+
+void CSView::ToDevice(const QPointF& p, int* x, int* y) const {
+    const double r = device_ratio();
+    int w = 0, h = 0;
+    client_size(&w, &h);
+    *x = int(std::floor(p.x() * r));
+    *y = h - 1 - int(std::floor(p.y() * r));
+}
+
+void CSView::mousePressEvent(QMouseEvent* e) {
+    if (!view_) return;
+    int x, y;
+    ToDevice(e->position(), &x, &y);
+    CMainApp* app = CMainApp::instance();
+    CCmdInput* tool = app ? app->top_input() : nullptr;
+    const bool left = e->button() == Qt::LeftButton, right = e->button() == Qt::RightButton;
+    if (click_swallow_) {
+        click_swallow_ = false;
+        return;
+    }
+    if (tool && (left || right)) {
+        ShowMark(false);
+        Vec3 p;
+        pixel_to_world(&view_->projection, x, y, view_->elevation, &p);
+        const float pt[3] = {p.x, p.y, p.z};
+        tool->OnUpdateViews(left ? kPointerLeftDown : kPointerRightDown, 0, x, y, pt);
+        return;
+    }
+    if (is_command_view()) {
+        // The step gets the position of the press itself, not of the last move.
+        view_input_move(view_, x, y);
+        if (left || right) view_input_button_up(view_, left ? kButtonLeft : kButtonRight);
+        return;
+    }
+    if (left && view_->projection.mode != kProjPerspective) {
+        panning_ = true;
+        pan_last_ = QPoint(x, y);
+    }
+}
+
+void CSView::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && panning_) {
+        panning_ = false;
+        return;
+    }
+    CMainApp* app = CMainApp::instance();
+    if (CCmdInput* tool = app ? app->top_input() : nullptr) {
+        int x, y;
+        ToDevice(e->position(), &x, &y);
+        const float pt[3] = {float(view_->cursor[0]), float(view_->cursor[1]), float(view_->cursor[2])};
+        tool->OnUpdateViews(kPointerUp, 0, x, y, pt);
+    }
+}
+
+void CSView::mouseMoveEvent(QMouseEvent* e) {
+    if (!view_) return;
+    int x, y;
+    ToDevice(e->position(), &x, &y);
+    if (panning_) {
+        if (view_->projection.mode != kProjPerspective && QPoint(x, y) != pan_last_) {
+            const double s = view_->projection.scale;
+            ScrollBy(-(x - pan_last_.x()) / s, (y - pan_last_.y()) / s, false);
+            pan_last_ = QPoint(x, y);
+        }
+        return;
+    }
+    CMainApp* app = CMainApp::instance();
+    // In the command view the cursor mark stands for the pointer.
+    const Qt::CursorShape shape = is_command_view() && hasFocus() ? Qt::BlankCursor : Qt::CrossCursor;
+    if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
+    if (CCmdInput* tool = app ? app->top_input() : nullptr) {
+        if (!is_command_view()) return;
+        ShowMark(false);
+        Vec3 p;
+        pixel_to_world(&view_->projection, x, y, view_->elevation, &p);
+        view_->cursor_pixel[0] = x;
+        view_->cursor_pixel[1] = y;
+        const float pt[3] = {p.x, p.y, p.z};
+        tool->OnUpdateViews(kPointerMove, 0, x, y, pt);
+        ShowMark(true);
+        return;
+    }
+    view_input_move(view_, x, y);
+    if (is_command_view()) coord_readout_update(view_, view_->readout_mode);
+}
+
+namespace {
+// The character a key gives a command step (0: none).
+int step_char(const QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Escape: return kKeyEsc;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return kKeyEnter;
+        case Qt::Key_Backspace: return kKeyBackspace;
+        default: break;
+    }
+    const QString t = e->text();
+    if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) return t[0].unicode();
+    return 0;
+}
+}  // namespace
+
+void CSView::keyPressEvent(QKeyEvent* e) {
+    const int ch = step_char(e);
+    CMainApp* app = CMainApp::instance();
+    if (!view_ || !ch || !app) {
+        QAbstractScrollArea::keyPressEvent(e);
+        return;
+    }
+    if (CCmdInput* tool = app->top_input()) {
+        tool->OnKey(ch, 1, 0);
+        return;
+    }
+    if (!view_input_char(view_, ch)) QAbstractScrollArea::keyPressEvent(e);
+}
+
+void CSView::focusOutEvent(QFocusEvent* e) {
+    if (is_command_view()) ShowMark(false);
+    QAbstractScrollArea::focusOutEvent(e);
+}
+
+void CSView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    CMainApp* app = CMainApp::instance();
+    if (!app) return;
+    // The click that brings a view forward while a command runs only activates it:
+    // the command moves here and waits for the next click.
+    if (e->reason() == Qt::MouseFocusReason && app->command_running() && !is_command_view())
+        click_swallow_ = true;
+    app->ViewActivated(this);
+}
+
+int CSView::CloseGuard() {
+    CMainApp* app = CMainApp::instance();
+    if (doc_->render_busy && doc_->views().size() == 1) {
+        platform_beep();
+        return -1;
+    }
+    if (view_ && view_->nested_busy) {
+        platform_beep();
+        return -1;
+    }
+    if (!app || !view_ || app->command_window() != this) return 1;
+    if (app->top_input()) {
+        // A tool ends at once; the view may go.
+        app->WindowClosing(this);
+        return 1;
+    }
+    // A function command waits here: it is told to unwind, and the frame closes
+    // once it has (never while its VIEW is still in use).
+    view_input_closing(view_);
+    return 0;
+}
+
+bool CSView::CommandAllowed() const {
+    CMainApp* app = CMainApp::instance();
+    return view_ && view_->projection.mode != kProjPerspective && !view_->nested_busy && !doc_->render_busy &&
+           (!app || !app->command_window() || app->command_window() == static_cast<const CmdWindow*>(this));
+}
+
+namespace {
+int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(arg)); }
+
+// The command functions built so far, by id; every other drawing command has an
+// empty slot.
+std::map<int, CommandFn>& command_slots() {
+    static std::map<int, CommandFn> slots_ = [] {
+        std::map<int, CommandFn> m = {
+            {ID_ZOOM_WINDOW, &zoom_window_fn},      {int(kCmdSubtraction), &cmd_subtraction},
+            {int(kCmdIntersection), &cmd_intersection}, {int(kCmdUnion), &cmd_union},
+            {int(kCmdJoinMeshes), &cmd_join_meshes},
+        };
+        // The editing commands: transformations, properties, selection, the clipboard.
+        for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id : {15701, 15702, 15703, ID_EDIT_COPY, ID_EDIT_PASTE}) m[id] = edit_command_for(uint32_t(id));
+        return m;
+    }();
+    return slots_;
+}
+}  // namespace
+
+CommandFn CSView::CommandFunction(int id) {
+    auto it = command_slots().find(id);
+    return it == command_slots().end() ? nullptr : it->second;
+}
+
+void CSView::SetCommandFunction(int id, CommandFn fn) {
+    if (fn)
+        command_slots()[id] = fn;
+    else
+        command_slots().erase(id);
+}
+
+void CSView::snap_toggle(int id) {
+    const bool shown = view_->cursor_shown != 0;
+    if (shown) ShowMark(false);
+    view_->input_flags = snap_flags_toggle(view_->input_flags, id);
+    if (shown) ShowMark(true);
+}
+
+bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
+    MODEL* model = doc_->drawing();
+    CMainApp* app = CMainApp::instance();
+    const bool allowed = CommandAllowed();
+    if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
+        // Commands not built yet have an empty slot: their items stay disabled.
+        CommandFn fn = CommandFunction(id);
+        if (ui) {
+            ui->Enable(allowed && fn);
+            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
+        } else if (allowed && fn && app) {
+            void* arg = view_;
+            app->RunViewCommand(this, id, fn, &arg);
+        }
+        return true;
+    }
+    if (id == ID_EDIT_COPY || id == ID_EDIT_PASTE) {
+        // Paste only while the clipboard holds a drawing.
+        CommandFn fn = CommandFunction(id);
+        const bool ready = allowed && fn && (id == ID_EDIT_COPY || *clip_contents());
+        if (ui) {
+            ui->Enable(ready);
+        } else if (ready && app) {
+            void* arg = view_;
+            app->RunViewCommand(this, id, fn, &arg);
+        }
+        return true;
+    }
+    if (id >= ID_SNAP_PROJECTIONS + 1 && id <= ID_SNAP_LAST) {
+        if (ui)
+            ui->SetCheck(view_ && (view_->input_flags & snap_bit_of(id)) != 0);
+        else if (view_)
+            snap_toggle(id);
+        return true;
+    }
+    switch (id) {
+        case ID_SETTINGS_KEY:
+            // A tool with a floating editor leaves the key to the main frame.
+            if (app && app->top_input() && app->top_input()->tool_window) return false;
+            if (!ui && app) {
+                if (CCmdInput* tool = app->top_input())
+                    tool->OnKey(121, 1, 0);
+                else
+                    view_input_options_key(view_);
+            }
+            return true;
+        case ID_ZOOM_ALL:
+            if (ui) {
+                ui->Enable(allowed);
+            } else if (allowed) {
+                view_zoom_all(view_);
+            }
+            return true;
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+            if (ui && !allowed) {
+                ui->Enable(false);
+                return true;
+            }
+            return false;
+        case ID_EDIT_UNDO:
+        case ID_EDIT_REDO: {
+            const bool can = allowed && (!app || !app->command_running()) && model &&
+                             (id == ID_EDIT_UNDO ? model->undo_levels > 0 : model_redo_count(model) > 0);
+            if (ui) {
+                ui->Enable(can);
+            } else if (can) {
+                if (id == ID_EDIT_UNDO)
+                    cmd_undo(view_);
+                else
+                    cmd_redo(view_);
+            }
+            return true;
+        }
+        case ID_FILE_CLOSE: {
+            const bool can = allowed && !is_command_view();
+            if (ui) {
+                ui->Enable(can);
+            } else if (can && doc_->SaveModified()) {
+                doc_->SetModifiedFlag(false);
+                const std::vector<CSView*> views = doc_->views();
+                for (CSView* v : views) v->frame()->close();
+            }
+            return true;
+        }
+        case ID_NEXT_WINDOW:
+        case ID_PREV_WINDOW:
+        case ID_CLOSE_WINDOW:
+            if (!ui) {
+                QMdiArea* area = frame_->mdiArea();
+                if (id == ID_CLOSE_WINDOW)
+                    frame_->close();
+                else if (area && id == ID_NEXT_WINDOW)
+                    area->activateNextSubWindow();
+                else if (area)
+                    area->activatePreviousSubWindow();
+            }
+            return true;
+        default: return false;
+    }
+}

@@ -1,0 +1,178 @@
+// Object-snap toggles and the layer routines of the drawing view.
+#include "shell/view_rules.h"
+
+#include <cstring>
+#include <vector>
+
+#include "exchange/file_type.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_gdi.h"
+#include "graphics/view/view_host.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/db/zobj.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "resources/string_ids.h"
+
+namespace {
+
+struct SnapRow {
+    int id;
+    int32_t bit, excluded;
+};
+constexpr SnapRow kSnaps[] = {
+    {15821, 0x001, 0},     {15822, 0x040, 0},     {15823, 0x080, 0},     {15824, 0x100, 0},
+    {15825, 0x002, 0x004}, {15826, 0x004, 0x002}, {15827, 0x010, 0x020}, {15828, 0x020, 0x010},
+    {15829, 0x008, 0x200}, {15830, 0x200, 0x008},
+};
+constexpr int32_t kAllSnapBits = 0x3FF;
+constexpr int32_t kFlagDying = 0x8000;
+
+const SnapRow* snap_row(int id) {
+    for (const SnapRow& r : kSnaps)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+template <class F>
+void for_each_view(MODEL* model, F f) {
+    ZDLIST* head = model ? model->views : nullptr;
+    if (!head) return;
+    ZDLIST* n = head;
+    do {
+        ZDLIST* next = n->next;
+        if (auto* v = rtc_cast<VIEW>(n)) f(v);
+        n = next;
+    } while (n && n != head);
+}
+
+bool layer_has_objects(const LAYER* layer) { return layer->children != nullptr; }
+
+}  // namespace
+
+int32_t snap_bit_of(int id) {
+    const SnapRow* r = snap_row(id);
+    return r ? r->bit : 0;
+}
+
+int32_t snap_flags_toggle(int32_t flags, int id) {
+    const SnapRow* r = snap_row(id);
+    if (!r) return flags;
+    flags ^= r->bit;
+    if (flags & r->bit) flags &= ~r->excluded;
+    if ((flags & kAllSnapBits) == 0) flags |= 0x001;
+    return flags;
+}
+
+int layer_index_of(const MODEL* model, const LAYER* layer) {
+    ZDLIST* head = model ? model->children : nullptr;
+    if (!head || !layer) return -1;
+    int i = 0;
+    ZDLIST* n = head;
+    do {
+        if (rtc_is<LAYER>(n)) {
+            if (n == layer) return i;
+            ++i;
+        }
+        n = n->next;
+    } while (n && n != head);
+    return -1;
+}
+
+LAYER* layer_find(MODEL* model, const char* name) {
+    ZDLIST* head = model ? model->children : nullptr;
+    if (!head || !name) return nullptr;
+    ZDLIST* n = head;
+    do {
+        if (auto* l = rtc_cast<LAYER>(n); l && std::strcmp(l->name(), name) == 0) return l;
+        n = n->next;
+    } while (n && n != head);
+    return nullptr;
+}
+
+int layer_new(VIEW* view, const char* name) {
+    MODEL* model = view_drawing(view);
+    if (!model || !name) return 0;
+    if (layer_find(model, name)) {
+        // The existing layer and its objects stay as they are.
+        msgbox_ids(kStrIdError, IDS_LAYER_EXISTS);
+        return 0;
+    }
+    std::unique_ptr<LAYER> layer = rtc_make<LAYER>();
+    if (!layer) {
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
+        return 0;
+    }
+    AddLayerHook add = g_hook_add_layer ? g_hook_add_layer : &model_hook_add_layer_default;
+    const int r = add(model, layer.get(), name);
+    if (r != 0) {
+        // Only the new layer goes; it never joined the drawing.
+        msgbox_ids(kStrIdError, r == 13 ? IDS_LAYER_EXISTS : IDS_NO_MEMORY);
+        return 0;
+    }
+    layer.release();
+    const VIEW* first = nullptr;
+    for_each_view(model, [&](VIEW* v) {
+        if (!first) first = v;
+    });
+    if (first) views_add_layer_flag(const_cast<VIEW*>(first), 1);
+    return 1;
+}
+
+LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder) {
+    if (holder) *holder = nullptr;
+    MODEL* model = view_drawing(view);
+    LAYER* layer = layer_find(model, name);
+    if (!layer) return kLayerNotFound;
+    VIEW* current = nullptr;
+    for_each_view(model, [&](VIEW* v) {
+        if (!current && v->current_layer == layer) current = v;
+    });
+    if (current) {
+        if (holder) *holder = current;
+        return kLayerIsCurrent;
+    }
+    if (ask && layer_has_objects(layer) &&
+        !msgbox_yes_no("%s \"%s\" %s", res_load_string(IDS_THE_LAYER).c_str(), name,
+                       res_load_string(IDS_HOLDS_OBJECTS).c_str()))
+        return kLayerKept;
+    const int index = layer_index_of(model, layer);
+    for_each_view(model, [&](VIEW* v) {
+        auto& f = v->layer_state.flags;
+        if (index >= 0 && size_t(index) < f.size()) f[index] |= kFlagDying;
+    });
+    const int r = model_delete_object(layer, undo_depth_from_prefs(), 1);
+    for_each_view(model, [&](VIEW* v) {
+        auto& f = v->layer_state.flags;
+        if (index < 0 || size_t(index) >= f.size()) return;
+        if (r == 0)
+            f.erase(f.begin() + index);
+        else
+            f[index] &= ~kFlagDying;
+    });
+    if (r != 0) return kLayerDeleteFailed;
+    if (ViewHost* h = view_host()) {
+        h->fill_layer_lists(view);
+        h->doc_update_all(view);
+    }
+    return kLayerDeleted;
+}
+
+int layer_set_state(VIEW* view, const char* name, bool select, bool visible) {
+    MODEL* model = view_drawing(view);
+    LAYER* layer = layer_find(model, name);
+    if (select) visible = true;
+    if (!layer) return 0;
+    const int index = layer_index_of(model, layer);
+    auto& f = view->layer_state.flags;
+    int changed = 0;
+    if (index >= 0) {
+        if (size_t(index) >= f.size()) f.resize(size_t(index) + 1, 1);
+        const int32_t word = visible ? 1 : 0;
+        changed = (f[index] != 0) != visible;
+        f[index] = word;
+    }
+    if (select) view->current_layer = layer;
+    return changed;
+}

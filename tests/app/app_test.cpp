@@ -1,0 +1,428 @@
+// The running application offscreen: start-up settings, documents opened and saved,
+// the enabling rules of the drawing commands, layer routines, scrolling and the
+// closing guards.
+#include <gtest/gtest.h>
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollBar>
+#include <fstream>
+#include <sstream>
+
+#include "app_env.h"
+#include "app_session.h"
+#include "commands/input/feedback.h"
+#include "commands/input/input.h"
+#include "graphics/view/canvas.h"
+#include "commands/input/support.h"
+#include "graphics/view/view_host.h"
+#include "graphics/view/view_input.h"
+#include "model/db/buffer.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/db/wire.h"
+#include "model/file/drawing_file.h"
+#include "model/math/plist.h"
+#include "model/services/profile.h"
+#include "platform/file_choice.h"
+#include "platform/msgqueue.h"
+#include "shell/cmd_ids.h"
+#include "shell/doc_template.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/mdiframe.h"
+#include "shell/sview.h"
+#include "shell/view_rules.h"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// A two-point command: a line between two picked points.
+int two_point_command(void* arg) {
+    VIEW* view = *static_cast<VIEW**>(arg);
+    Vec3 a, b;
+    if (input_point(&view, 42002, nullptr, nullptr, &a, 0) != 0) return -1;
+    if (input_point(&view, 42003, nullptr, nullptr, &b, 0) != 0) return -1;
+    std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+    plist_add(&line->control, b);
+    plist_add(&line->control, a);
+    return drawing_add_object(view, line.release(), 0, 1);
+}
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CSView::SetCommandFunction(15000, &two_point_command);
+        app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->InitInstance(""));
+        msg_dispatch_pending();
+    }
+    void TearDown() override { app_session_end(app, [] { msg_dispatch_pending(); }); }
+    CMainFrame* frame() { return app->main_frame(); }
+    CSView* active() { return frame()->active_view(); }
+    int windows() { return app_window_count(app.get()); }
+    // Runs posted work and deferred deletes.
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            msg_dispatch_pending();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+    // Adds a line to the drawing of `view` on its current layer.
+    static void add_line(CSView* view, Vec3 a, Vec3 b) {
+        std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+        plist_add(&line->control, b);
+        plist_add(&line->control, a);
+        ASSERT_EQ(drawing_add_object(view->view(), line.release(), 0, 1), 0);
+    }
+
+    std::unique_ptr<CMainApp> app;
+};
+
+TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
+    ASSERT_EQ(windows(), 1);
+    ASSERT_NE(active(), nullptr);
+    EXPECT_EQ(active()->document()->title(), "Zelo1");
+    EXPECT_NE(active()->view()->current_layer, nullptr);
+    EXPECT_EQ(frame()->windowTitle(), "Zelo");
+    // The drawing menu bar is up, with the drawing commands that exist enabled.
+    EXPECT_TRUE(frame()->route_update(15000).enabled);
+    EXPECT_FALSE(frame()->route_update(15001).enabled);  // empty slot
+    EXPECT_TRUE(frame()->route_update(ID_FILE_SAVE).enabled);
+    EXPECT_FALSE(frame()->route_update(ID_EDIT_UNDO).enabled);
+}
+
+TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
+    settings_flush();
+    const std::string first = read_file(settings_path());
+    ASSERT_FALSE(first.empty());
+    for (const char* key : {"[Draw_3D]", "[dimension]", "[Main]"})
+        EXPECT_NE(first.find(key), std::string::npos) << key;
+    int draw3d = 0, dim = 0;
+    std::istringstream in(first);
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line[0] == '[') {
+            section = line;
+            continue;
+        }
+        if (line.find('=') == std::string::npos) continue;
+        draw3d += section == "[Draw_3D]";
+        dim += section == "[dimension]";
+    }
+    EXPECT_EQ(draw3d, 22);
+    EXPECT_EQ(dim, 5);
+    // A second start reads and writes the same values.
+    TearDown();
+    SetUp();
+    settings_flush();
+    std::string second = read_file(settings_path());
+    // The window placement and toolbar state follow the first run's window.
+    auto strip = [](std::string s) {
+        std::istringstream in(s);
+        std::string line, out, section;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line[0] == '[') section = line;
+            if (section == "[Draw_3D]" || section == "[dimension]" || section == "[Main]" || section == "[Verbosity]")
+                out += line + "\n";
+        }
+        return out;
+    };
+    EXPECT_EQ(strip(first), strip(second));
+}
+
+TEST_F(AppTest, FailedOpenShowsTheCodeOnceAndOpensNothing) {
+    BoxRecorder boxes;
+    EXPECT_EQ(app->OpenDocumentFile(AppTestEnvironment::file("missing.qvm")), nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Can't load data... (2)");
+    EXPECT_EQ(boxes.boxes[0].caption, "Zelo [ERROR]");
+    EXPECT_EQ(app->drawing_template()->documents().size(), 1u);
+    // A type without a reader says so once.
+    boxes.boxes.clear();
+    std::ofstream(AppTestEnvironment::file("part.dxf")) << "0\nEOF\n";
+    EXPECT_EQ(app->OpenDocumentFile(AppTestEnvironment::file("part.dxf")), nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_NE(boxes.boxes[0].text.find("not supported yet"), std::string::npos);
+    EXPECT_EQ(windows(), 1);
+}
+
+TEST_F(AppTest, SaveAsOpenAndReopenKeepObjectsAndWindows) {
+    CSView* v = active();
+    add_line(v, {0, 0, 0}, {100, 50, 0});
+    add_line(v, {10, 10, 0}, {20, 80, 0});
+    EXPECT_TRUE(v->document()->IsModified());
+    const std::string path = AppTestEnvironment::file("two.qvm");
+    std::string proposed;
+    platform_set_file_choice_hook([&](const FileChoiceRequest& r, std::string* out) {
+        proposed = r.initial;
+        *out = path;
+        return true;
+    });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
+    EXPECT_EQ(proposed, "Zelo1.qvm");
+    EXPECT_FALSE(v->document()->IsModified());
+    EXPECT_EQ(v->document()->path(), path);
+    // Opening the open file gives the same document.
+    EXPECT_EQ(app->OpenDocumentFile(path), v->document());
+    // Closed and opened again: the same objects, one window per stored view.
+    v->frame()->close();
+    settle();
+    EXPECT_EQ(windows(), 0);
+    CDocument* doc = app->OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    settle();
+    ASSERT_EQ(windows(), 1);
+    MODEL* m = static_cast<CDoc*>(doc)->drawing();
+    auto* layer = rtc_cast<LAYER>(m->first_child());
+    ASSERT_NE(layer, nullptr);
+    int count = 0;
+    for (ZDLIST* n = layer->children; n; n = n->next == layer->children ? nullptr : n->next) ++count;
+    EXPECT_EQ(count, 2);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(AppTest, FailedSaveSaysSoOnceAndKeepsTheOldFile) {
+    CSView* v = active();
+    add_line(v, {0, 0, 0}, {10, 0, 0});
+    const std::string path = AppTestEnvironment::file("keep.qvm");
+    std::ofstream(path) << "old contents";
+    BoxRecorder boxes;
+    // A folder that does not exist cannot take the file.
+    EXPECT_FALSE(v->document()->OnSaveDocument((AppTestEnvironment::file("no/such/dir.qvm")).c_str()));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_NE(boxes.boxes[0].text.find("no/such/dir.qvm"), std::string::npos);
+    EXPECT_NE(boxes.boxes[0].text.find("(2)"), std::string::npos);
+    EXPECT_TRUE(v->document()->IsModified());
+    // Save As to a foreign type refuses without writing.
+    boxes.boxes.clear();
+    platform_set_file_choice_hook([&](const FileChoiceRequest&, std::string* out) {
+        *out = AppTestEnvironment::file("keep.dxf");
+        return true;
+    });
+    EXPECT_FALSE(v->document()->DoSave(nullptr, true));
+    EXPECT_FALSE(std::filesystem::exists(AppTestEnvironment::file("keep.dxf")));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(read_file(path), "old contents");
+}
+
+TEST_F(AppTest, EnablingRules) {
+    CSView* first = active();
+    frame()->route_command(ID_WINDOW_NEW);  // a second window on the drawing
+    settle();
+    ASSERT_EQ(windows(), 2);
+    CSView* second = active();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->document(), first->document());
+    add_line(first, {0, 0, 0}, {5, 5, 0});
+    EXPECT_TRUE(frame()->route_update(ID_EDIT_UNDO).enabled);
+    // A command waiting in the first view: the second view's commands, Undo and
+    // Redo are disabled.
+    struct Probe {
+        AppTest* t;
+        CSView* first;
+        CSView* second;
+        bool undo = true, other = true, own = false;
+    } probe{this, first, second};
+    static Probe* p;
+    p = &probe;
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        CMainApp::instance()->main_frame()->mdi_area()->setActiveSubWindow(p->second->frame());
+        p->other = p->second->CommandAllowed();
+        p->own = p->first->CommandAllowed();
+        CCmdUI ui;
+        p->second->OnCmdMsg(ID_EDIT_UNDO, &ui);
+        p->undo = ui.enabled;
+        command_post_code(kStepRefused);
+        Vec3 pt;
+        return input_point(&view, 42002, nullptr, nullptr, &pt, 0);
+    });
+    first->OnCmdMsg(15002, nullptr);  // runs until the posted cancel below
+    // (the command returned: the wait ended when no result could come)
+    EXPECT_FALSE(probe.other);
+    EXPECT_TRUE(probe.own);
+    EXPECT_FALSE(probe.undo);
+    CSView::SetCommandFunction(15002, nullptr);
+    // A render job holding the drawing disables its commands.
+    first->document()->render_busy = true;
+    EXPECT_FALSE(first->CommandAllowed());
+    first->document()->render_busy = false;
+    // A perspective view runs no drawing command.
+    first->view()->projection.mode = kProjPerspective;
+    CCmdUI ui;
+    first->OnCmdMsg(15000, &ui);
+    EXPECT_FALSE(ui.enabled);
+    first->view()->projection.mode = kProjParallel;
+}
+
+TEST_F(AppTest, LayerRoutines) {
+    CSView* v = active();
+    VIEW* view = v->view();
+    MODEL* m = view_drawing(view);
+    BoxRecorder boxes;
+    ASSERT_EQ(layer_new(view, "Walls"), 1);
+    LAYER* walls = layer_find(m, "Walls");
+    ASSERT_NE(walls, nullptr);
+    // The name again: the existing layer and what it holds stay; one message.
+    layer_set_state(view, "Walls", true, true);
+    add_line(v, {0, 0, 0}, {1, 1, 0});
+    EXPECT_EQ(layer_new(view, "Walls"), 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "A layer of this name exists already.");
+    EXPECT_EQ(layer_find(m, "Walls"), walls);
+    EXPECT_NE(walls->children, nullptr);
+    // The current layer is not deleted.
+    VIEW* holder = nullptr;
+    EXPECT_EQ(layer_delete_by_name(view, "Walls", true, &holder), kLayerIsCurrent);
+    EXPECT_EQ(holder, view);
+    view->current_layer = rtc_cast<LAYER>(m->first_child());
+    // Holding objects: No keeps it, Yes deletes it as one undo level.
+    boxes.boxes.clear();
+    boxes.answer = kIdNo;
+    EXPECT_EQ(layer_delete_by_name(view, "Walls", true, &holder), kLayerKept);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "The layer \"Walls\" holds objects. Delete it anyway?");
+    boxes.answer = kIdYes;
+    const size_t flags = view->layer_state.flags.size();
+    EXPECT_EQ(layer_delete_by_name(view, "Walls", true, &holder), kLayerDeleted);
+    EXPECT_EQ(layer_find(m, "Walls"), nullptr);
+    EXPECT_EQ(view->layer_state.flags.size(), flags - 1);
+    EXPECT_EQ(layer_delete_by_name(view, "Walls", true, &holder), kLayerNotFound);
+    // Visibility: hiding changes the view's flag, selecting shows and makes current.
+    ASSERT_EQ(layer_new(view, "Doors"), 1);
+    EXPECT_EQ(layer_set_state(view, "Doors", false, false), 1);
+    EXPECT_EQ(view_layer_flag(view, layer_index_of(m, layer_find(m, "Doors"))), 0);
+    EXPECT_EQ(layer_set_state(view, "Doors", true, false), 1);
+    EXPECT_EQ(view->current_layer, layer_find(m, "Doors"));
+}
+
+TEST_F(AppTest, ScrollingNeverLeavesTheOriginNonFinite) {
+    CSView* v = active();
+    VIEW* view = v->view();
+    const double ox = view->projection.origin_x, oy = view->projection.origin_y;
+    v->ScrollBy(INFINITY, 0, false);
+    v->ScrollBy(NAN, NAN, true);
+    EXPECT_EQ(view->projection.origin_x, ox);
+    EXPECT_EQ(view->projection.origin_y, oy);
+    // A real scroll moves by whole pixels.
+    const double s = view->projection.scale;
+    v->ScrollBy(10.3 / s, -4.0 / s, false);
+    EXPECT_NEAR((view->projection.origin_x - ox) * s, 10.0, 1e-9);
+    EXPECT_NEAR((view->projection.origin_y - oy) * s, 4.0, 1e-9);
+    // An empty drawing has the fixed empty range.
+    EXPECT_EQ(v->horizontalScrollBar()->pageStep(), 32766);
+}
+
+TEST_F(AppTest, ClosingTheCommandViewWaitsForTheCommandToUnwind) {
+    CSView* v = active();
+    CMDIFrame* f = v->frame();
+    static CMDIFrame* target;
+    static bool closed_during;
+    target = f;
+    closed_during = true;
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        target->close();  // the window asks to close while the step waits
+        closed_during = target->isVisible() == false;
+        Vec3 pt;
+        const int r = input_point(&view, 42002, nullptr, nullptr, &pt, 0);
+        // The VIEW is still alive while the command unwinds.
+        EXPECT_TRUE(view == nullptr || view->model != nullptr);
+        return r;
+    });
+    v->OnCmdMsg(15002, nullptr);
+    EXPECT_FALSE(closed_during);
+    settle();
+    EXPECT_EQ(windows(), 0);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+TEST_F(AppTest, MainWindowRefusesToCloseWhileACommandWaits) {
+    CSView* v = active();
+    static CMainFrame* mf;
+    static bool visible_after;
+    static int beeps;
+    mf = frame();
+    beeps = 0;
+    BeepHook old = platform_set_beep_hook([] { ++beeps; });
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        mf->route_command(ID_APP_EXIT);
+        visible_after = mf->isVisible();
+        command_post_code(kStepRefused);
+        Vec3 pt;
+        return input_point(&view, 42002, nullptr, nullptr, &pt, 0);
+    });
+    v->OnCmdMsg(15002, nullptr);
+    EXPECT_TRUE(visible_after);
+    EXPECT_EQ(beeps, 1);
+    platform_set_beep_hook(old);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+TEST_F(AppTest, BlockFileGoesIntoTheActiveDrawingAsOneUndoLevel) {
+    // A block of two lines saved from another drawing.
+    std::unique_ptr<MODEL> src = rtc_make<MODEL>();
+    auto* src_layer = rtc_cast<LAYER>(src->first_child());
+    buffer* sel = buffer_create();
+    for (float y : {0.0f, 5.0f}) {
+        std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+        plist_add(&line->control, {10, y, 0});
+        plist_add(&line->control, {0, y, 0});
+        line->own_box();
+        buffer_add(sel, line.get());
+        ASSERT_EQ(container_insert(src_layer, line.release()), 0);
+    }
+    const std::string path = AppTestEnvironment::file("pair.mcr");
+    ASSERT_EQ(block_file_save(path.c_str(), "pair", src.get(), 0, sel, {0, 0, 0}), 0);
+    buffer_free(&sel);
+
+    CSView* v = active();
+    MODEL* m = view_drawing(v->view());
+    CONTAINER* layer = v->view()->current_layer;
+    ASSERT_NE(layer, nullptr);
+    const int levels = m->undo_levels;
+    EXPECT_EQ(app->OpenDocumentFile(path), nullptr);
+    int count = 0;
+    for (ZDLIST* n = layer->children; n; n = n->next == layer->children ? nullptr : n->next) ++count;
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(m->undo_levels, levels + 1);
+    EXPECT_TRUE(v->document()->IsModified());
+    cmd_undo(v->view());
+    EXPECT_EQ(layer->children, nullptr);
+}
+
+TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
+    CSView* v = active();
+    Canvas* c = v->canvas();
+    ASSERT_NE(c, nullptr);
+    DocInputState* st = view_input_state(v->view());
+    ASSERT_NE(st, nullptr);
+    st->on_move = &cursor_draw_crosshair;
+    v->view()->cursor_pixel[0] = 40;
+    v->view()->cursor_pixel[1] = 30;
+    auto bytes = [c] {
+        std::string out;
+        for (int y = 0; y < c->height(); ++y) out.append(reinterpret_cast<const char*>(c->row(y)), 3 * c->width());
+        return out;
+    };
+    const std::string before = bytes();
+    v->ShowMark(true);
+    EXPECT_NE(bytes(), before);
+    // The pointer moves on while the mark is shown: it is erased where it was drawn.
+    v->view()->cursor_pixel[0] = 90;
+    v->ShowMark(false);
+    EXPECT_EQ(bytes(), before);
+    st->on_move = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+// The program in a real window system (run under xvfb-run), driven as a new user
+// would: start, a command button, clicks in the canvas, Esc, Save As, close,
+// reopen; Ctrl+F4 while a step waits; two tiled windows for the screenshot. Run it
+// also with QT_SCALE_FACTOR=2: clicks land on the same drawing points.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+#include "../app/app_session.h"
+#include "commands/input/feedback.h"
+#include "commands/input/input.h"
+#include "commands/input/support.h"
+#include "graphics/view/canvas.h"
+#include "model/db/wire.h"
+#include "model/math/plist.h"
+#include "model/services/profile.h"
+#include "platform/app.h"
+#include "platform/file_choice.h"
+#include "platform/modal.h"
+#include "platform/msgqueue.h"
+#include "shell/cmd_ids.h"
+#include "shell/doc_template.h"
+#include "shell/drawing_doc.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/mdiframe.h"
+#include "shell/sview.h"
+#include "shell/toolbars.h"
+#include "shell/view_paint.h"
+
+namespace {
+
+std::string g_dir;
+std::vector<Vec3> g_points;  // the points the command was given
+
+// The line command as it will behave: points until Esc, a line between each pair.
+int polyline_steps(void* arg) {
+    VIEW* view = *static_cast<VIEW**>(arg);
+    Vec3 a, b;
+    if (input_point(&view, 42002, &cursor_draw_crosshair, nullptr, &a, 0) != 0) return -1;
+    g_points.push_back(a);
+    input_set_point(view, a, 0);
+    while (input_point(&view, 42003, &cursor_draw_rubber_line, nullptr, &b, 0) == 0) {
+        g_points.push_back(b);
+        std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+        plist_add(&line->control, b);
+        plist_add(&line->control, a);
+        if (drawing_add_object(view, line.release(), 0, 1) != 0) return -1;
+        a = b;
+        input_set_point(view, a, 0);
+    }
+    return 0;
+}
+
+int count_children(CONTAINER* c) {
+    int n = 0;
+    for (ZDLIST* p = c->children; p; p = p->next == c->children ? nullptr : p->next) ++n;
+    return n;
+}
+
+// Runs `steps` one after another from the event loop, each after `ms`; the runner
+// deletes itself after the last.
+int g_runners = 0;
+struct StepRunner {
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    int ms = 150;
+    void tick() {
+        if (next >= steps.size()) {
+            --g_runners;
+            delete this;
+            return;
+        }
+        steps[next++]();
+        QTimer::singleShot(ms, [this] { tick(); });
+    }
+};
+void schedule(std::vector<std::function<void()>> steps, int ms = 150) {
+    auto* r = new StepRunner{std::move(steps), 0, ms};
+    ++g_runners;
+    QTimer::singleShot(ms, [r] { r->tick(); });
+}
+
+void settle() {
+    QTest::qWaitFor([] { return g_runners == 0; }, 5000);
+    for (int i = 0; i < 5; ++i) {
+        msg_dispatch_pending();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(20);
+    }
+}
+
+void screenshot(const char* name) {
+    const char* out = getenv("ZELO_SCREENSHOT_DIR");
+    if (!out) return;
+    QScreen* s = QGuiApplication::primaryScreen();
+    const double k = getenv("QT_SCALE_FACTOR") ? atof(getenv("QT_SCALE_FACTOR")) : 1.0;
+    s->grabWindow(0).save(QString("%1/%2%3.png").arg(out, name, k > 1 ? "_x2" : ""));
+}
+
+QPoint canvas_point(CSView* v, double fx, double fy) {
+    return QPoint(int(v->viewport()->width() * fx), int(v->viewport()->height() * fy));
+}
+
+class GuiTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CSView::SetCommandFunction(15000, &polyline_steps);
+        g_points.clear();
+        app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
+        app->main_frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
+        settle();
+    }
+    void TearDown() override { app_session_end(app, &settle); }
+    CMainFrame* frame() { return app->main_frame(); }
+    int windows() { return app_window_count(app.get()); }
+    QWidget* line_button() {
+        CCustomBar* bar = frame()->toolbars()->bar(15906);
+        QAction* act = bar ? bar->action_of(15000) : nullptr;
+        return act ? bar->widgetForAction(act) : nullptr;
+    }
+    std::unique_ptr<CMainApp> app;
+};
+
+TEST_F(GuiTest, DrawSaveCloseReopen) {
+    CSView* v = frame()->active_view();
+    ASSERT_NE(v, nullptr);
+    QWidget* button = line_button();
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled());
+    const QPoint p1 = canvas_point(v, 0.25, 0.7), p2 = canvas_point(v, 0.7, 0.3);
+    // The clicks come while the command waits inside the button's click.
+    // The pointer was last moved elsewhere: the step takes the press's own position.
+    schedule({[&] { QTest::mouseMove(v->viewport(), p2); },
+              [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
+              [&] { QTest::mouseMove(v->viewport(), p2); },
+              [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p2); },
+              [&] { QTest::keyClick(v, Qt::Key_Escape); }});
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+    ASSERT_EQ(g_points.size(), 2u);
+    // Each click gave the drawing point under it, in device pixels.
+    int dx, dy;
+    v->ToDevice(QPointF(p1), &dx, &dy);
+    Vec3 want;
+    pixel_to_world(&v->view()->projection, dx, dy, v->view()->elevation, &want);
+    EXPECT_NEAR(g_points[0].x, want.x, 1e-3);
+    EXPECT_NEAR(g_points[0].y, want.y, 1e-3);
+    MODEL* m = v->document()->drawing();
+    auto* layer = rtc_cast<LAYER>(m->first_child());
+    ASSERT_EQ(count_children(layer), 1);
+    // The line is in the canvas: the pixel under the middle of the segment is not
+    // the background.
+    Canvas* c = v->canvas();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->width(), int(std::lround(v->viewport()->width() * v->device_ratio())));
+    int mx, my;
+    v->ToDevice(QPointF((p1 + p2) / 2), &mx, &my);
+    bool found = false;
+    for (int oy = -2; oy <= 2 && !found; ++oy)
+        for (int ox = -2; ox <= 2 && !found; ++ox) {
+            const uint8_t* px = c->row(c->height() - 1 - (my + oy)) + 3 * (mx + ox);
+            const uint32_t word = px[2] | px[1] << 8 | px[0] << 16;
+            found = word != display_background_word();
+        }
+    EXPECT_TRUE(found);
+
+    const std::string path = g_dir + "/drawn.qvm";
+    platform_set_file_choice_hook([&](const FileChoiceRequest&, std::string* out) {
+        *out = path;
+        return true;
+    });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
+    const QRect placed = v->frame()->geometry();
+    v->frame()->close();
+    settle();
+    ASSERT_EQ(windows(), 0);
+    CDocument* doc = app->OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    settle();
+    ASSERT_EQ(windows(), 1);
+    CSView* back = frame()->active_view();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(count_children(rtc_cast<LAYER>(static_cast<CDoc*>(doc)->drawing()->first_child())), 1);
+    // The window comes back where its VIEW was.
+    EXPECT_EQ(back->frame()->geometry(), placed);
+
+    // A second window on the drawing, tiled beside the first: the screenshot.
+    frame()->route_command(ID_WINDOW_NEW);
+    settle();
+    frame()->route_command(ID_WINDOW_TILE_HORZ);
+    settle();
+    for (QMdiSubWindow* w : frame()->mdi_area()->subWindowList()) {
+        frame()->mdi_area()->setActiveSubWindow(w);
+        settle();
+        frame()->route_command(ID_ZOOM_ALL);
+    }
+    settle();
+    screenshot("two_windows");
+}
+
+TEST_F(GuiTest, CtrlF4WhileAStepWaitsClosesAfterUnwinding) {
+    CSView* v = frame()->active_view();
+    ASSERT_NE(v, nullptr);
+    QWidget* button = line_button();
+    ASSERT_NE(button, nullptr);
+    const QPoint p1 = canvas_point(v, 0.5, 0.5);
+    bool open_during_wait = false;
+    schedule({[&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
+              [&] { QTest::keyClick(frame()->windowHandle(), Qt::Key_F4, Qt::ControlModifier); },
+              [&] { open_during_wait = windows() == 1; }});
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(g_points.size(), 1u);
+    EXPECT_EQ(windows(), 0);
+    (void)open_during_wait;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char tmpl[] = "/tmp/zelo_gui_test_XXXXXX";
+    g_dir = mkdtemp(tmpl);
+    for (const char* sub : {"/config", "/data", "/runtime"}) std::filesystem::create_directories(g_dir + sub);
+    std::filesystem::permissions(g_dir + "/runtime", std::filesystem::perms::owner_all);
+    setenv("XDG_CONFIG_HOME", (g_dir + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (g_dir + "/data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (g_dir + "/runtime").c_str(), 1);
+    auto qt = platform_create_application(argc, argv);
+    settings_open(g_dir + "/config/settings.ini");
+    platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
+        ADD_FAILURE() << "unexpected message box: " << b.text;
+        return kIdOk;
+    });
+    const int r = RUN_ALL_TESTS();
+    qt.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
+    return r;
+}

@@ -1,0 +1,359 @@
+// The boolean engine on small hand-made solids: welding at load, the dangling-faces
+// question, orientation, touching and coplanar faces, hollow and disjoint results,
+// edge flags, snapping to vertices, and the refusal of degenerate input.
+#include <limits>
+
+#include "model/db/buffer.h"
+#include "model/services/msgbox.h"
+#include "tests/boolean/csg_support.h"
+
+using namespace csgtest;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Records every box and answers questions with `answer`.
+struct BoxRecorder {
+    std::vector<MsgBoxRequest> boxes;
+    MsgBoxHook previous;
+    explicit BoxRecorder(int answer = kIdNo) {
+        previous = msgbox_set_hook([this, answer](const MsgBoxRequest& r) {
+            boxes.push_back(r);
+            return (r.style & kMbButtonMask) == kMbYesNo ? answer : kIdOk;
+        });
+    }
+    ~BoxRecorder() { msgbox_set_hook(previous); }
+};
+
+// A closed box with one more triangle hanging on one of its edges.
+std::unique_ptr<MESH3> box_with_fin() {
+    std::vector<P3> pts;
+    for (int i = 0; i < 8; ++i) pts.push_back({double(i & 1) * 2, double((i >> 1) & 1) * 2, double((i >> 2) & 1) * 2});
+    pts.push_back({1, -3, -3});
+    std::vector<std::array<int, 3>> tris = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                                            {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5},
+                                            {0, 1, 8}};
+    return make_mesh(pts, tris);
+}
+
+double min_vertex_gap(const MESH3* m) {
+    double gap = 1e30;
+    for (const MeshFaceBlock* b = m->blocks; b; b = b->next)
+        for (size_t i = 0; i < b->vertices.size(); ++i)
+            for (size_t j = i + 1; j < b->vertices.size(); ++j) {
+                const MeshVertex &p = b->vertices[i], &q = b->vertices[j];
+                gap = std::min(gap, std::hypot(double(p.x - q.x), double(p.y - q.y), double(p.z - q.z)));
+            }
+    return gap;
+}
+
+}  // namespace
+
+TEST(CsgEngine, JoinWeldsWithinTolerance) {
+    auto a = make_cube(0, 1);
+    auto b = make_cube(0.005, 1);  // every corner 0.005 * sqrt(3) < 0.01 away
+    // A triangle whose first two corners are 0.005 apart has no area worth keeping.
+    auto sliver = make_mesh({{5, 5, 5}, {5.005, 5, 5}, {6, 7, 5}}, {{0, 1, 2}});
+    auto joined = csg_join_mesh_list({a.get(), b.get(), sliver.get()});
+    ASSERT_NE(joined, nullptr);
+    ASSERT_NE(joined->blocks, nullptr);
+    EXPECT_EQ(joined->blocks->next, nullptr);
+    EXPECT_EQ(joined->blocks->vertices.size(), 8u);
+    EXPECT_EQ(joined->blocks->faces.size(), 24u);
+    EXPECT_EQ(unsound(joined.get()), "");
+
+    // Through a buffer's reference list: non-meshes and cleared references are passed by.
+    rtc_register_all();
+    buffer* buf = buffer_create();
+    ASSERT_NE(buf, nullptr);
+    auto c = make_cube(3, 1);
+    ASSERT_EQ(buffer_add(buf, a.get()), 0);
+    ASSERT_EQ(buffer_add(buf, c.get()), 0);
+    auto from_buffer = csg_join_meshes(buf->refs);
+    ASSERT_NE(from_buffer, nullptr);
+    EXPECT_EQ(triangle_count(from_buffer.get()), 24u);
+    EXPECT_NEAR(volume(from_buffer.get()), 2.0, 1e-9);
+    buffer_clear(buf);
+    rtc_destroy(buf);
+    EXPECT_EQ(csg_join_mesh_list({}), nullptr);  // nothing to join
+}
+
+TEST(CsgEngine, DanglingFacesAskOnlyForIntersectionAndSubtraction) {
+    auto fin = box_with_fin();
+    auto other = make_cube(1, 2);
+    {
+        BoxRecorder rec(kIdNo);
+        CsgStatus st;
+        EXPECT_EQ(csg_boolean(fin.get(), other.get(), kCsgIntersection, &st), nullptr);
+        EXPECT_EQ(st.code, 42194);
+        ASSERT_EQ(rec.boxes.size(), 1u);
+        EXPECT_EQ(rec.boxes[0].text, "CSG: mesh contains dangling face(s)...\nContinue?");
+        // Without a status the No still shows no error box.
+        EXPECT_EQ(csg_boolean(fin.get(), other.get(), kCsgSubtraction), nullptr);
+        EXPECT_EQ(rec.boxes.size(), 2u);
+    }
+    {
+        BoxRecorder rec(kIdYes);
+        CsgStatus st;
+        auto r = csg_boolean(fin.get(), other.get(), kCsgIntersection, &st);
+        EXPECT_EQ(st.code, 0);
+        EXPECT_NE(r, nullptr);
+        EXPECT_EQ(rec.boxes.size(), 1u);
+    }
+    {
+        BoxRecorder rec(kIdNo);
+        auto r = csg_boolean(fin.get(), other.get(), kCsgUnion);
+        EXPECT_NE(r, nullptr);
+        EXPECT_TRUE(rec.boxes.empty());
+    }
+}
+
+// Small configurations with known volumes; every result closed and sound.
+TEST(CsgEngine, KnownConfigurations) {
+    struct Case {
+        const char* what;
+        std::unique_ptr<MESH3> a, b;
+        double union_volume, intersection_volume, subtraction_volume;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"overlapping cubes", make_cube(0, 2), make_cube(1, 2), 15, 1, 7});
+    cases.push_back({"inward cube is turned outward", make_box({2, 2, 2}, {}, true), make_cube(1, 2), 15, 1, 7});
+    cases.push_back({"touching face to face", make_cube(0, 1), make_box({1, 1, 1}, Motion{0, 0, 0, {1, 0, 0}}), 2, 0, 1});
+    cases.push_back({"coplanar bottoms", make_cube(0, 2), make_box({2, 2, 2}, Motion{0, 0, 0, {1, 1, 0}}), 14, 2, 6});
+    cases.push_back({"hollow", make_cube(0, 10), make_cube(3, 3), 1000, 27, 973});
+    cases.push_back({"disjoint", make_cube(0, 1), make_cube(5, 1), 2, 0, 1});
+    cases.push_back({"exact copy", make_cube(0, 2), make_cube(0, 2), 8, 8, 0});
+    cases.push_back({"rotated through a corner",
+                     make_cube(0, 2), make_box({2, 2, 2}, Motion{0.3, 0.2, 0.1, {1, 1, 1}}), 0, 0, 0});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double expect[3] = {c.union_volume, c.intersection_volume, c.subtraction_volume};
+        double got[3];
+        for (int op = 0; op < 3; ++op) {
+            SCOPED_TRACE(op);
+            CsgStatus st;
+            auto r = csg_boolean(c.a.get(), c.b.get(), op, &st);
+            ASSERT_NE(r, nullptr) << st.code << " " << st.diagnostic;
+            EXPECT_EQ(unsound(r.get()), "");
+            EXPECT_EQ(open_edges(r.get()), 0);
+            got[op] = signed_volume(r.get());
+            // Kept faces all point outward, reversed pieces of B included.
+            EXPECT_GE(got[op], -1e-6);
+            if (expect[0] > 0) {
+                EXPECT_NEAR(got[op], expect[op], 1e-3 * expect[0]);
+            }
+        }
+        const double va = volume(c.a.get()), vb = volume(c.b.get());
+        EXPECT_NEAR(got[0] + got[1], va + vb, 1e-3 * (va + vb));
+        EXPECT_NEAR(got[2], va - got[1], 1e-3 * (va + vb));
+    }
+}
+
+TEST(CsgEngine, ShapeOfSpecialResults) {
+    auto a = make_cube(0, 1), far = make_cube(5, 1);
+    auto inter = csg_boolean(a.get(), far.get(), kCsgIntersection);
+    ASSERT_NE(inter, nullptr);
+    EXPECT_EQ(inter->blocks, nullptr);  // empty mesh
+    auto sub = csg_boolean(a.get(), far.get(), kCsgSubtraction);
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(triangle_count(sub.get()), 12u);  // A unchanged
+    auto uni = csg_boolean(a.get(), far.get(), kCsgUnion);
+    EXPECT_EQ(triangle_count(uni.get()), 24u);
+    // The common bottom of two cubes survives once: no face lies under another.
+    auto big = make_cube(0, 2), shifted = make_box({2, 2, 2}, Motion{0, 0, 0, {1, 1, 0}});
+    auto u = csg_boolean(big.get(), shifted.get(), kCsgUnion);
+    double bottom = 0;
+    for (const auto& t : triangles(u.get())) {
+        if (t[0][2] == 0 && t[1][2] == 0 && t[2][2] == 0) {
+            const double ux = t[1][0] - t[0][0], uy = t[1][1] - t[0][1], vx = t[2][0] - t[0][0], vy = t[2][1] - t[0][1];
+            bottom += 0.5 * std::fabs(ux * vy - uy * vx);
+        }
+    }
+    EXPECT_NEAR(bottom, 7.0, 1e-6);
+    // The hollow subtraction keeps the inner cube's faces, reversed: two shells.
+    auto outer = make_cube(0, 10), inner = make_cube(3, 3);
+    auto hollow = csg_boolean(outer.get(), inner.get(), kCsgSubtraction);
+    EXPECT_EQ(triangle_count(hollow.get()), 24u);
+}
+
+TEST(CsgEngine, CutEdgesVisibleSplitEdgesHidden) {
+    const P3 lo_b = {0.5, 0.7, 0.9};
+    auto a = make_cube(0, 2), b = make_box({2, 2, 2}, Motion{0, 0, 0, lo_b});
+    auto r = csg_boolean(a.get(), b.get(), kCsgUnion);
+    ASSERT_NE(r, nullptr);
+    auto on_box = [](P3 p, P3 lo, double size) {
+        bool inside = true, on = false;
+        for (int k = 0; k < 3; ++k) {
+            inside = inside && p[k] >= lo[k] - 1e-6 && p[k] <= lo[k] + size + 1e-6;
+            on = on || std::fabs(p[k] - lo[k]) < 1e-6 || std::fabs(p[k] - lo[k] - size) < 1e-6;
+        }
+        return inside && on;
+    };
+    auto on_both = [&](P3 p) { return on_box(p, {0, 0, 0}, 2) && on_box(p, lo_b, 2); };
+    auto corner = [&](P3 v) {
+        int a_corner = 0, b_corner = 0;
+        for (int k = 0; k < 3; ++k) {
+            a_corner += (v[k] == 0 || v[k] == 2) ? 1 : 0;
+            b_corner += (std::fabs(v[k] - lo_b[k]) < 1e-6 || std::fabs(v[k] - lo_b[k] - 2) < 1e-6) ? 1 : 0;
+        }
+        return a_corner == 3 || b_corner == 3;
+    };
+    int cut = 0, hidden_new = 0;
+    for (const MeshFaceBlock* blk = r->blocks; blk; blk = blk->next) {
+        for (const MeshEdge& e : blk->edges) {
+            const P3 p = vpos(blk->vertices[e.v[0]]), q = vpos(blk->vertices[e.v[1]]);
+            const P3 mid = {(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2};
+            if (on_both(p) && on_both(q) && on_both(mid)) {
+                ++cut;
+                EXPECT_EQ(e.flags, 0) << "cut edge hidden";
+            }
+            // An edge from a point made by cutting was made by splitting: hidden.
+            if (e.flags == kEdgeHidden && (!corner(p) || !corner(q))) ++hidden_new;
+        }
+    }
+    EXPECT_GT(cut, 0);
+    EXPECT_GT(hidden_new, 0);
+}
+
+TEST(CsgEngine, CutNearAVertexSnapsToIt) {
+    // B's slanted face passes 0.004 from A's corners (2, 0, z) and (0, 2, z).
+    const double s = 1 + 0.004 / std::sqrt(2.0);
+    auto a = make_cube(0, 2);
+    auto b = make_box({4, 4, 4}, Motion{0, 0, kPi / 4, {s, s, -1}});
+    for (int op = 0; op < 3; ++op) {
+        CsgStatus st;
+        auto r = csg_boolean(a.get(), b.get(), op, &st);
+        ASSERT_NE(r, nullptr) << st.diagnostic;
+        EXPECT_GE(min_vertex_gap(r.get()), kCsgTolerance) << op;
+        EXPECT_EQ(open_edges(r.get()), 0) << op;
+    }
+}
+
+// A diamond prism whose top is split along y = 1 and whose last bottom triangle has
+// its centroid at y = 1 exactly: the orientation ray from that face (tested first)
+// runs into the top's diagonal edge, is perturbed and cast again.
+TEST(CsgEngine, GrazingRayIsCastAgain) {
+    std::vector<P3> pts = {{0, 1, 0}, {2, 0, 0}, {4, 1, 0}, {2, 2, 0}, {0, 1, 2}, {2, 0, 2}, {4, 1, 2}, {2, 2, 2}};
+    std::vector<std::array<int, 3>> tris;
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        tris.push_back({i, j, j + 4});
+        tris.push_back({i, j + 4, i + 4});
+    }
+    tris.push_back({4, 5, 6});
+    tris.push_back({4, 6, 7});
+    tris.push_back({1, 0, 3});
+    const std::array<int, 3> grazing = {1, 3, 2};
+    auto far = make_cube(10, 1);
+    double volumes[2];
+    for (int order = 0; order < 2; ++order) {
+        auto t = tris;
+        // Last loaded is tested first: the grazing face, or else a side face.
+        if (order == 0) t.push_back(grazing);
+        else t.insert(t.begin(), grazing);
+        auto prism = make_mesh(pts, t);
+        CsgStatus st;
+        auto r = csg_boolean(prism.get(), far.get(), kCsgUnion, &st);
+        ASSERT_NE(r, nullptr) << st.diagnostic;
+        EXPECT_EQ(open_edges(r.get()), 0);
+        volumes[order] = signed_volume(r.get());
+    }
+    EXPECT_NEAR(volumes[0], 9.0, 1e-9);
+    EXPECT_EQ(volumes[0], volumes[1]);
+}
+
+TEST(CsgEngine, SameAnswerEveryTime) {
+    // Spheres whose facets meet edge-on give grazing rays: perturbed rays must not make
+    // the answer depend on the moment of the call.
+    auto a = make_sphere({0, 0, 0}, 20, 2), b = make_sphere({20, 0, 0}, 20, 2);
+    auto first = csg_boolean(a.get(), b.get(), kCsgSubtraction);
+    auto second = csg_boolean(a.get(), b.get(), kCsgSubtraction);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(triangles(first.get()), triangles(second.get()));
+    EXPECT_EQ(open_edges(first.get()), 0);
+}
+
+TEST(CsgEngine, RefusedInputShowsItsMessage) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        std::unique_ptr<MESH3> a;
+        int code;
+        const char* diagnostic;
+        const char* message;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"NaN corner", make_mesh({{0, 0, 0}, {1, 0, 0}, {0, nan, 0}}, {{0, 1, 2}}), 42189,
+                     "Coordinate is not finite",
+                     "Unable to perform boolean operation due to unsupported version of object geometry"});
+    cases.push_back({"infinite corner", make_mesh({{0, 0, 0}, {inf, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}), 42189,
+                     "Coordinate is not finite",
+                     "Unable to perform boolean operation due to unsupported version of object geometry"});
+    // Three corners on one line, each pair far apart: no height, no normal.
+    cases.push_back({"collinear corners", make_mesh({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {{0, 1, 2}}), 42189,
+                     "Height of the tria is zero",
+                     "Unable to perform boolean operation due to unsupported version of object geometry"});
+    auto cube = make_cube(0, 1);
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CsgStatus st;
+        EXPECT_EQ(csg_boolean(c.a.get(), cube.get(), kCsgUnion, &st), nullptr);
+        EXPECT_EQ(st.code, c.code);
+        EXPECT_EQ(st.diagnostic, c.diagnostic);
+        BoxRecorder rec;
+        EXPECT_EQ(csg_boolean(cube.get(), c.a.get(), kCsgIntersection), nullptr);
+        ASSERT_EQ(rec.boxes.size(), 1u);
+        EXPECT_NE(rec.boxes[0].text.find(c.message), std::string::npos);
+        EXPECT_EQ(rec.boxes[0].style & kMbIconMask, kMbIconHand);
+    }
+    CsgStatus st;
+    EXPECT_EQ(csg_boolean(nullptr, cube.get(), kCsgUnion, &st), nullptr);
+    EXPECT_EQ(st.code, 13);
+    EXPECT_EQ(csg_boolean(cube.get(), cube.get(), 3, &st), nullptr);
+    EXPECT_EQ(st.code, 13);
+}
+
+// Degenerate and coplanar input: a sound result or a clear error, each in bounded time.
+TEST(CsgEngine, DegenerateInputEndsSoundly) {
+    std::vector<std::pair<const char*, std::pair<std::unique_ptr<MESH3>, std::unique_ptr<MESH3>>>> cases;
+    auto add = [&](const char* what, std::unique_ptr<MESH3> a, std::unique_ptr<MESH3> b) {
+        cases.emplace_back(what, std::make_pair(std::move(a), std::move(b)));
+    };
+    auto open_box = [] {
+        auto m = make_cube(0, 2);
+        m->blocks->faces.pop_back();
+        m->blocks->faces.pop_back();
+        return m;
+    };
+    rtc_register_all();
+    add("identical spheres", make_sphere({0, 0, 0}, 10, 1), make_sphere({0, 0, 0}, 10, 1));
+    add("touching at a vertex", make_cube(0, 1), make_cube(1, 1));
+    add("touching along an edge", make_cube(0, 1), make_box({1, 1, 1}, Motion{0, 0, 0, {1, 1, 0}}));
+    add("collinear overlapping edges", make_cube(0, 2), make_box({2, 2, 2}, Motion{0, 0, 0, {1, 2, 2}}));
+    add("open mesh", open_box(), make_cube(1, 2));
+    add("empty mesh", rtc_make<MESH3>(), make_cube(0, 1));
+    add("both empty", rtc_make<MESH3>(), rtc_make<MESH3>());
+    add("sliver", make_mesh({{0, 0, 0}, {10, 0, 0}, {5, 0.0002, 0}, {5, 3, 3}}, {{0, 1, 2}, {0, 2, 3}, {1, 3, 2}, {0, 3, 1}}),
+        make_cube(1, 2));
+    add("far from the origin", make_box({10, 10, 10}, Motion{0, 0, 0, {1e30, 1e30, 1e30}}),
+        make_box({10, 10, 10}, Motion{0, 0, 0, {1e30, 1e30, 1e30}}));
+    add("huge solids", make_box({1e30, 1e30, 1e30}), make_box({1e30, 1e30, 1e30}, Motion{0, 0, 0, {5e29, 5e29, 5e29}}));
+    add("nested spheres", make_sphere({0, 0, 0}, 30, 2), make_sphere({1, 0, 0}, 10, 2));
+    for (auto& [what, pair] : cases) {
+        for (int op = 0; op < 3; ++op) {
+            SCOPED_TRACE(std::string(what) + " op " + std::to_string(op));
+            CsgStatus st;
+            std::unique_ptr<MESH3> r;
+            within_seconds(60, what, [&] { r = csg_boolean(pair.first.get(), pair.second.get(), op, &st); });
+            if (r) {
+                EXPECT_EQ(st.code, 0);
+                EXPECT_EQ(unsound(r.get()), "");
+            } else {
+                EXPECT_NE(st.code, 0);
+                EXPECT_FALSE(st.diagnostic.empty());
+            }
+        }
+    }
+}

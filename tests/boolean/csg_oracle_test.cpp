@@ -1,0 +1,138 @@
+// Random pairs of boxes and spheres against the volume identities of the three
+// operations, with closed results.
+#include <random>
+
+#include "commands/boolean/csg_internal.h"
+
+#include "tests/boolean/csg_support.h"
+
+using namespace csgtest;
+
+namespace {
+
+struct PairResult {
+    bool ok = true;
+    std::string why;
+};
+
+std::unique_ptr<MESH3> random_solid(std::mt19937& rng, bool aligned) {
+    std::uniform_real_distribution<double> size(10, 100), angle(0, 6.283185307179586), shift(-40, 40);
+    std::uniform_int_distribution<int> kind(0, 1);
+    if (aligned) {
+        // Axis-aligned boxes on a coarse grid, so faces often share planes.
+        std::uniform_int_distribution<int> step(1, 10), place(-4, 4);
+        return make_box({10.0 * step(rng), 10.0 * step(rng), 10.0 * step(rng)},
+                        Motion{0, 0, 0, {10.0 * place(rng), 10.0 * place(rng), 10.0 * place(rng)}});
+    }
+    const Motion m{angle(rng), angle(rng), angle(rng), {shift(rng), shift(rng), shift(rng)}};
+    if (kind(rng) == 0) return make_box({size(rng), size(rng), size(rng)}, m);
+    return make_sphere({0, 0, 0}, size(rng) / 2, 2, m);
+}
+
+// One seed: a pair, its three results, the checks.
+PairResult check_pair(uint32_t seed, bool require_closed = true) {
+    std::mt19937 rng(seed);
+    const bool aligned = seed % 4 == 0;
+    auto a = random_solid(rng, aligned);
+    auto b = random_solid(rng, aligned);
+    PairResult r;
+    std::unique_ptr<MESH3> res[3];
+    for (int op = 0; op < 3; ++op) {
+        CsgStatus st;
+        res[op] = csg_boolean(a.get(), b.get(), op, &st);
+        if (!res[op]) {
+            r.ok = false;
+            r.why += " op" + std::to_string(op) + " failed " + std::to_string(st.code) + " " + st.diagnostic;
+            continue;
+        }
+        const std::string bad = unsound(res[op].get());
+        if (!bad.empty()) {
+            r.ok = false;
+            r.why += " op" + std::to_string(op) + " " + bad;
+        }
+        if (int open = require_closed ? open_edges(res[op].get()) : 0) {
+            r.ok = false;
+            r.why += " op" + std::to_string(op) + " open edges " + std::to_string(open);
+        }
+    }
+    if (!r.ok) return r;
+    const double va = volume(a.get()), vb = volume(b.get());
+    const double vu = volume(res[0].get()), vi = volume(res[1].get()), vs = volume(res[2].get());
+    const double scale = va + vb;
+    if (std::fabs(vu + vi - (va + vb)) > 0.005 * scale) {
+        r.ok = false;
+        r.why += " union+intersection " + std::to_string(vu + vi) + " vs " + std::to_string(va + vb);
+    }
+    if (std::fabs(vs - (va - vi)) > 0.005 * scale) {
+        r.ok = false;
+        r.why += " subtraction " + std::to_string(vs) + " vs " + std::to_string(va - vi);
+    }
+    return r;
+}
+
+// Seeds whose results once came out open and now close: regression cases.
+const uint32_t kRegressionSeeds[] = {28, 1016, 1020, 1024, 1032, 1038, 1044, 1073, 1098, 1122, 1140, 1147, 1151, 1197};
+// Seeds whose results still have open edges (0.3 % of 2,000 seeds): sound and with
+// the right volumes, but not closed. 1167: a sphere grazes a box face, so long
+// slivers of it lie within the tolerance of the face and the two intersection
+// curves part.
+const uint32_t kKnownOpenSeeds[] = {1167, 1243, 1715, 1914, 2078, 2451};
+
+bool known_open(uint32_t seed) {
+    for (uint32_t s : kKnownOpenSeeds)
+        if (s == seed) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(CsgOracle, FixedSeeds) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        const PairResult r = check_pair(seed, !known_open(seed));
+        EXPECT_TRUE(r.ok) << "seed " << seed << ":" << r.why;
+    }
+    for (uint32_t seed : kRegressionSeeds) {
+        const PairResult r = check_pair(seed);
+        EXPECT_TRUE(r.ok) << "regression seed " << seed << ":" << r.why;
+    }
+    for (uint32_t seed : kKnownOpenSeeds) {
+        const PairResult r = check_pair(seed, false);
+        EXPECT_TRUE(r.ok) << "known open seed " << seed << ":" << r.why;
+    }
+}
+
+// The face index finds the same face pairs, in the same order, as walking them all.
+TEST(CsgOracle, FaceIndexMatchesPlainWalk) {
+    for (uint32_t seed : {3u, 5u, 8u, 13u, 21u, 1167u}) {
+        std::mt19937 rng(seed);
+        const bool aligned = seed % 4 == 0;
+        auto a = random_solid(rng, aligned);
+        auto b = random_solid(rng, aligned);
+        for (int op = 0; op < 3; ++op) {
+            SCOPED_TRACE(std::to_string(seed) + " op " + std::to_string(op));
+            CsgStatus s1, s2;
+            auto fast = csg::boolean_run(a.get(), b.get(), op, &s1, false);
+            auto plain = csg::boolean_run(a.get(), b.get(), op, &s2, true);
+            EXPECT_EQ(s1.code, s2.code);
+            EXPECT_EQ(triangles(fast.get()), triangles(plain.get()));
+        }
+    }
+}
+
+// A longer run for the failure rate: ZELO_CSG_ORACLE_RUNS=n runs n more seeds and
+// prints the rate (not part of the default suite).
+TEST(CsgOracle, LongRun) {
+    const char* env = std::getenv("ZELO_CSG_ORACLE_RUNS");
+    if (!env) GTEST_SKIP() << "set ZELO_CSG_ORACLE_RUNS to run";
+    const int runs = std::atoi(env);
+    int failures = 0;
+    for (int i = 0; i < runs; ++i) {
+        const uint32_t seed = 1000 + uint32_t(i);
+        const PairResult r = check_pair(seed);
+        if (!r.ok) {
+            ++failures;
+            std::printf("seed %u:%s\n", seed, r.why.c_str());
+        }
+    }
+    std::printf("oracle: %d of %d pairs failed (%.2f%%)\n", failures, runs, 100.0 * failures / runs);
+}

@@ -1,0 +1,168 @@
+// Mesh reduction: when the mesh itself comes back, targets per block, the outline of
+// open meshes, locked and overlong edges, and the heap search against the plain walk.
+#include <random>
+#include <set>
+
+#include "commands/boolean/mesh_reduce.h"
+#include "tests/boolean/csg_support.h"
+
+using namespace csgtest;
+
+namespace {
+
+// An open grid of (n + 1) x (n + 1) points with heights from `height`.
+std::unique_ptr<MESH3> make_grid(int n, double step, const std::function<double(int, int)>& height) {
+    rtc_register_all();
+    auto m = rtc_make<MESH3>();
+    std::vector<Vec3d> pts;
+    for (int r = 0; r <= n; ++r)
+        for (int c = 0; c <= n; ++c) pts.push_back({c * step, r * step, height(r, c)});
+    EXPECT_EQ(mesh_add_grid(m.get(), pts, n + 1, n + 1, false, false), 0);
+    return m;
+}
+
+struct Owned {
+    MESH3* source;
+    MESH3* result;
+    ~Owned() {
+        if (result != source) rtc_destroy(result);
+    }
+};
+
+std::vector<std::array<float, 3>> positions(const MeshFaceBlock& b) {
+    std::vector<std::array<float, 3>> out;
+    for (const MeshVertex& v : b.vertices) out.push_back({v.x, v.y, v.z});
+    return out;
+}
+
+}  // namespace
+
+TEST(MeshReduce, WhenTheMeshItselfComesBack) {
+    auto sphere = make_sphere({0, 0, 0}, 10, 2);
+    // An edge shared by three triangles.
+    auto fan = make_mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
+    struct Case {
+        const char* what;
+        MESH3* mesh;
+        double percentage;
+        bool same;
+    } cases[] = {
+        {"95 percent", sphere.get(), 95, true},
+        {"90 percent reduces", sphere.get(), 90, false},
+        {"not a number", sphere.get(), std::nan(""), true},
+        {"infinite", sphere.get(), INFINITY, true},
+        {"minus infinity", sphere.get(), -INFINITY, true},
+        {"edge with three faces", fan.get(), 60, true},
+        {"null mesh", nullptr, 60, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Owned r{c.mesh, mesh_reduce(c.mesh, c.percentage)};
+        EXPECT_EQ(r.result == c.mesh, c.same);
+    }
+}
+
+TEST(MeshReduce, EachBlockReachesItsTarget) {
+    auto m = make_sphere({0, 0, 0}, 10, 3);
+    auto grid = make_grid(12, 1.0, [](int r, int c) { return std::sin(r * 0.7) * std::cos(c * 0.4); });
+    // Two blocks: the grid's block goes under the sphere's.
+    MeshFaceBlock* g = grid->blocks;
+    grid->blocks = nullptr;
+    g->next = m->blocks;
+    m->blocks = g;
+    const std::vector<size_t> before = {m->blocks->faces.size(), m->blocks->next->faces.size()};
+    const auto positions_before = positions(*m->blocks);
+    for (double pct : {10.0, 50.0, 75.0, 90.0}) {
+        SCOPED_TRACE(pct);
+        Owned r{m.get(), mesh_reduce(m.get(), pct)};
+        ASSERT_NE(r.result, m.get());
+        EXPECT_EQ(unsound(r.result), "");
+        // Blocks come out in reverse chain order.
+        std::vector<size_t> after;
+        for (const MeshFaceBlock* b = r.result->blocks; b; b = b->next) after.insert(after.begin(), b->faces.size());
+        ASSERT_EQ(after.size(), 2u);
+        for (int i = 0; i < 2; ++i) {
+            const auto target = static_cast<size_t>(std::floor(std::max(pct, 50.0) * 0.01 * before[i]));
+            EXPECT_TRUE(after[i] == target || after[i] + 1 == target) << after[i] << " vs " << target;
+        }
+    }
+    // The source is never touched.
+    EXPECT_EQ(m->blocks->faces.size(), before[0]);
+    EXPECT_EQ(positions(*m->blocks), positions_before);
+}
+
+TEST(MeshReduce, OpenGridKeepsItsOutline) {
+    auto grid = make_grid(20, 1.0, [](int r, int c) { return 0.1 * ((r * 7 + c * 3) % 5); });
+    std::set<std::array<float, 3>> outline;
+    const auto& src = *grid->blocks;
+    for (int r = 0; r <= 20; ++r)
+        for (int c = 0; c <= 20; ++c)
+            if (r == 0 || c == 0 || r == 20 || c == 20) {
+                const MeshVertex& v = src.vertices[r * 21 + c];
+                outline.insert({v.x, v.y, v.z});
+            }
+    Owned r{grid.get(), mesh_reduce(grid.get(), 50)};
+    ASSERT_NE(r.result, grid.get());
+    std::set<std::array<float, 3>> kept;
+    for (const MeshVertex& v : r.result->blocks->vertices) kept.insert({v.x, v.y, v.z});
+    for (const auto& p : outline) EXPECT_TRUE(kept.count(p)) << p[0] << " " << p[1];
+    EXPECT_LE(r.result->blocks->faces.size(), 400u);
+}
+
+TEST(MeshReduce, LockedAndOverlongEdgesStay) {
+    struct Case {
+        const char* what;
+        std::unique_ptr<MESH3> mesh;
+        size_t faces;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"one triangle", make_mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}), 1});
+    // A closed solid whose edges are all longer than 1000: nothing to collapse.
+    cases.push_back({"very large triangles", make_sphere({0, 0, 0}, 1e4, 1), 80});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Owned r{c.mesh.get(), mesh_reduce(c.mesh.get(), 50)};
+        ASSERT_NE(r.result, c.mesh.get());
+        EXPECT_EQ(triangle_count(r.result), c.faces);
+        EXPECT_EQ(triangles(r.result).size(), triangles(c.mesh.get()).size());
+    }
+}
+
+// The heap finds the same edges as walking every edge, collapse by collapse, on
+// meshes full of equal lengths (flat grids, regular spheres) and on jittered ones.
+TEST(MeshReduce, HeapMatchesPlainWalk) {
+    std::vector<std::unique_ptr<MESH3>> meshes;
+    meshes.push_back(make_grid(16, 1.0, [](int, int) { return 0.0; }));
+    meshes.push_back(make_sphere({0, 0, 0}, 10, 3));
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> jitter(-0.3, 0.3);
+    meshes.push_back(make_grid(24, 1.0, [&](int, int) { return jitter(rng); }));
+    auto rough = make_sphere({0, 0, 0}, 10, 3);
+    for (MeshVertex& v : rough->blocks->vertices) {
+        v.x += float(jitter(rng));
+        v.z += float(jitter(rng));
+    }
+    meshes.push_back(std::move(rough));
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        for (double pct : {50.0, 80.0}) {
+            SCOPED_TRACE(std::to_string(i) + " at " + std::to_string(pct));
+            const MeshFaceBlock* block = meshes[i]->blocks;
+            std::vector<int32_t> plain_trace, heap_trace;
+            MeshFaceBlock plain_out, heap_out;
+            ReduceModel* m1 = reduce_model_build(block, pct);
+            ReduceModel* m2 = reduce_model_build(block, pct);
+            ASSERT_NE(m1, nullptr);
+            ASSERT_NE(m2, nullptr);
+            EXPECT_EQ(reduce_model_run(m1, &plain_out, {true, &plain_trace}), 0);
+            EXPECT_EQ(reduce_model_run(m2, &heap_out, {false, &heap_trace}), 0);
+            reduce_model_free(m1);
+            reduce_model_free(m2);
+            EXPECT_FALSE(plain_trace.empty());
+            EXPECT_EQ(plain_trace, heap_trace);
+            EXPECT_EQ(positions(plain_out), positions(heap_out));
+            ASSERT_EQ(plain_out.faces.size(), heap_out.faces.size());
+            for (size_t f = 0; f < plain_out.faces.size(); ++f)
+                for (int k = 0; k < 3; ++k) EXPECT_EQ(plain_out.faces[f].e[k], heap_out.faces[f].e[k]);
+        }
+    }
+}
