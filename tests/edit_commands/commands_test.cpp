@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "commands/input/input.h"
+#include "model/services/strtab.h"
 #include "edit_fixture.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
@@ -321,6 +322,24 @@ TEST_F(LabelTest, SelectionAndPickedLabels) {
     h.run(kCmdChangeLabel);
     EXPECT_STREQ(s.c->str(1), "keep");
     EXPECT_EQ(string_prompts.back(), kPromptLabelObject);
+}
+
+// An object whose label cannot be stored (no memory).
+class NoMemoryLabel : public ZOBJ {
+  public:
+    int set_string(int, const char*) override { return 8; }
+};
+
+TEST_F(LabelTest, NoMemoryIsReportedAsSuch) {
+    Harness h;
+    define_edit_commands(h);
+    NoMemoryLabel obj;
+    buffer_add(h.view()->selection, &obj);
+    strings = {"Wall"};
+    EXPECT_EQ(h.run(kCmdChangeLabel), 8);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], res_load_string(kTextNoMemory));
+    buffer_clear(h.view()->selection);
 }
 
 }  // namespace
