@@ -3,29 +3,14 @@
 #include <QApplication>
 #include <string>
 
+#include "dialogs/ask_string.h"
 #include "dialogs/edit_dialogs.h"
-#include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
-
-namespace {
-
-// Typed entry during a command step: the coordinate dialog for a point step, the
-// number dialog otherwise, both editing the step's own buffer within its capacity.
-bool typed_entry(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer, size_t capacity) {
-    if (point) {
-        CCoordDlg dlg(owner, view, buffer, capacity);
-        return dlg.DoModal() == IDOK;
-    }
-    CNumberDlg dlg(owner, prompt_id, buffer, capacity);
-    return dlg.DoModal() == IDOK;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     crash_filter_install();
@@ -34,7 +19,7 @@ int main(int argc, char** argv) {
     // A second start hands its file to the running program and ends.
     SingleInstance instance;
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
-    app_set_typed_entry(&typed_entry);
+    dialogs_install_services();
     edit_dialogs_install();
     CMainApp app;
     instance.on_open = [&app](const QString& path) {

@@ -7,6 +7,10 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QTimer>
+#include <QElapsedTimer>
+#include <QThread>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +22,8 @@ namespace {
 constexpr int kConnectMs = 1000;
 constexpr int kReplyMs = 5000;
 constexpr int kPeerIdleMs = 3000;
+// How long a start waits for another start to finish deciding (then goes on alone).
+constexpr int kLockWaitMs = 10000;
 // A start without a file sends this; it asks only to come forward.
 constexpr QByteArrayView kWakeRequest = "[open(\"\")]";
 
@@ -27,6 +33,37 @@ bool peer_same_user(qintptr fd) {
     if (getsockopt(int(fd), SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return false;
     return cred.uid == getuid();
 }
+
+// Starts decide one at a time: an exclusive lock on a file beside the socket is held
+// from the hand-over attempt until this start listens. Without it two starts could
+// both find a dead program's socket, and the later one would remove the socket the
+// earlier one had just made. The kernel drops the lock when a process dies.
+class StartLock {
+  public:
+    explicit StartLock(const QString& socket_path) {
+        QByteArray name = QFile::encodeName(socket_path + QStringLiteral(".lock"));
+        fd_ = open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ < 0) return;  // no lock to be had: decide alone, as before
+        QElapsedTimer waited;
+        waited.start();
+        while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (waited.elapsed() > kLockWaitMs) {
+                close(fd_);
+                fd_ = -1;
+                return;
+            }
+            QThread::msleep(10);
+        }
+    }
+    ~StartLock() {
+        if (fd_ >= 0) close(fd_);  // closing releases the lock
+    }
+    StartLock(const StartLock&) = delete;
+    StartLock& operator=(const StartLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 }  // namespace
 
@@ -52,6 +89,7 @@ SingleInstance::~SingleInstance() {
 
 SingleInstance::Start SingleInstance::start(const QString& file) {
     if (path_.isEmpty()) return Start::kFailed;
+    StartLock lock(path_);
     switch (hand_over(file)) {
         case HandOver::kDone: return Start::kHandedOver;
         case HandOver::kRefused: return Start::kFailed;  // a program listens: never take its socket
@@ -89,6 +127,9 @@ bool SingleInstance::listen() {
         // The socket file exists but nobody answered hand_over: left by a program
         // that ended without closing it. Remove it and listen again.
         if (server_->serverError() == QAbstractSocket::AddressInUseError) {
+            QLocalSocket probe;
+            probe.connectToServer(path_);
+            if (probe.waitForConnected(kConnectMs)) return false;  // alive after all: not ours to take
             QLocalServer::removeServer(path_);
             if (!server_->listen(path_)) return false;
         } else {

@@ -12,6 +12,7 @@
 
 #include "commands/boolean/boolean_commands.h"
 #include "commands/edit/edit.h"
+#include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
@@ -25,6 +26,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
+#include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -515,13 +517,6 @@ void CSView::SetCommandFunction(int id, CommandFn fn) {
         command_slots().erase(id);
 }
 
-void CSView::snap_toggle(int id) {
-    const bool shown = view_->cursor_shown != 0;
-    if (shown) ShowMark(false);
-    view_->input_flags = snap_flags_toggle(view_->input_flags, id);
-    if (shown) ShowMark(true);
-}
-
 bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
@@ -550,11 +545,19 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
         }
         return true;
     }
-    if (id >= ID_SNAP_PROJECTIONS + 1 && id <= ID_SNAP_LAST) {
+    // The object-snap toggles and Keep current Z only carry a check mark.
+    if (id >= ID_SNAP_PROJECTIONS && id <= ID_SNAP_LAST) {
         if (ui)
-            ui->SetCheck(view_ && (view_->input_flags & snap_bit_of(id)) != 0);
-        else if (view_)
-            snap_toggle(id);
+            ui->SetCheck(view_snap_checked(view_, uint32_t(id)) != 0);
+        else
+            view_toggle_snap(view_, uint32_t(id));
+        return true;
+    }
+    if (id == ID_KEEP_Z) {
+        if (ui)
+            ui->SetCheck(g_prefs.pled_keep_z != 0);
+        else
+            g_prefs.pled_keep_z = g_prefs.pled_keep_z ? 0 : 1;
         return true;
     }
     switch (id) {

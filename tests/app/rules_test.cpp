@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app_env.h"
+#include "commands/input/snap.h"
 #include "exchange/file_type.h"
 #include "menus_text.h"
 #include "shell/doc_template.h"
@@ -111,6 +112,13 @@ TEST(NewView, ClientSizeFromArea) {
 }
 
 TEST(Snaps, ExclusionsAndTheLastBit) {
+    // The view's input flags after one toggle of the snap command `id`.
+    auto snap_flags_toggle = [](int32_t flags, int id) {
+        VIEW v;
+        v.input_flags = flags;
+        view_toggle_snap(&v, uint32_t(id));
+        return v.input_flags;
+    };
     // Midpoint on while end-of-line is on turns end-of-line off.
     int32_t f = snap_flags_toggle(0x002, 15826);
     EXPECT_EQ(f, 0x004);
@@ -122,7 +130,10 @@ TEST(Snaps, ExclusionsAndTheLastBit) {
     // Bits outside the snap set survive.
     EXPECT_EQ(snap_flags_toggle(0x4000 | 0x010, 15828), 0x4000 | 0x020);
     EXPECT_EQ(snap_flags_toggle(0x010, 15999), 0x010);
-    EXPECT_EQ(snap_bit_of(15829), 0x008);
+    VIEW v;
+    v.input_flags = 0x008;
+    EXPECT_TRUE(view_snap_checked(&v, 15829));
+    EXPECT_FALSE(view_snap_checked(&v, 15830));
 }
 
 TEST(MenuResource, BarsItemsAndAccelerators) {

@@ -126,6 +126,8 @@ TEST(SingleInstance, DefaultSocketIsPrivate) {
 
 #ifdef ZELO_INSTANCE_PROBE
 #include <QProcess>
+#include <memory>
+#include <vector>
 
 // Two real processes: the second start hands its file to the first and exits 0.
 TEST(SingleInstance, SecondProcessHandsOverAndExitsZero) {
@@ -167,5 +169,60 @@ TEST(SingleInstance, StartAfterAKilledFirstListens) {
     EXPECT_EQ(next.readLine().trimmed(), "listening");
     next.kill();
     next.waitForFinished(5000);
+}
+#endif
+
+#ifdef ZELO_INSTANCE_PROBE
+// Several starts at once over a socket file left by a crashed program: exactly one
+// becomes the first, every other hands its file to it (none takes the socket from
+// under the one that listens).
+TEST(SingleInstance, SimultaneousStartsOverAStaleSocketAgreeOnOneFirst) {
+    for (int round = 0; round < 4; ++round) {
+        QString path = socket_path(("crowd" + std::to_string(round)).c_str());
+        {
+            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            QByteArray p = QFile::encodeName(path);
+            std::memcpy(addr.sun_path, p.constData(), size_t(p.size()));
+            ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+            close(fd);  // the file stays, nobody listens
+        }
+        constexpr int kStarts = 6;
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < kStarts; ++i) {
+            starts.push_back(std::make_unique<QProcess>());
+            starts.back()->start(ZELO_INSTANCE_PROBE,
+                                 {path, QString("/tmp/f%1.qvm").arg(i), QString::number(kStarts - 1)});
+        }
+        int listening = 0, handed = 0;
+        QProcess* first = nullptr;
+        for (auto& p : starts) {
+            ASSERT_TRUE(p->waitForReadyRead(15000));
+            QByteArray line = p->readLine().trimmed();
+            if (line == "listening") {
+                ++listening;
+                first = p.get();
+            } else if (line == "handed") {
+                ++handed;
+            }
+        }
+        EXPECT_EQ(listening, 1) << "round " << round;
+        EXPECT_EQ(handed, kStarts - 1) << "round " << round;
+        for (auto& p : starts) {
+            if (p.get() != first) {
+                p->waitForFinished(5000);
+                continue;
+            }
+            // The first took one of the requests and ended with it.
+            ASSERT_TRUE(p->waitForFinished(15000));
+            EXPECT_EQ(p->exitCode(), 0);
+        }
+        for (auto& p : starts)
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+    }
 }
 #endif

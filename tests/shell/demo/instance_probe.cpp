@@ -1,10 +1,12 @@
 // A stand-in start of the program for the single-instance tests: run with a socket
-// path and an optional file. The first start prints "listening", waits for one open
-// request, prints "open <path>" and exits 0; a later start hands its file over and
+// path, an optional file and an optional count of requests (1 when not given). The
+// first start prints "listening", waits for that many open requests, prints
+// "open <path>" for each and exits 0; a later start hands its file over and
 // exits 0 at once ("handed"); a failure exits 1.
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "shell/single_instance.h"
 
@@ -23,10 +25,11 @@ int main(int argc, char** argv) {
         case SingleInstance::Start::kPrimary:
             break;
     }
-    instance.on_open = [](const QString& path) {
+    int left = argc > 3 ? std::atoi(argv[3]) : 1;
+    instance.on_open = [&left](const QString& path) {
         std::printf("open %s\n", qPrintable(path));
         std::fflush(stdout);
-        QCoreApplication::quit();
+        if (--left <= 0) QCoreApplication::quit();
     };
     std::printf("listening\n");
     std::fflush(stdout);
