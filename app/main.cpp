@@ -5,6 +5,7 @@
 
 #include "dialogs/ask_string.h"
 #include "dialogs/draw2d_dialogs.h"
+#include "dialogs/edit_dialogs.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     dialogs_install_services();
     draw2d_dialogs_install();
+    edit_dialogs_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {

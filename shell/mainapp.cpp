@@ -1,6 +1,8 @@
 // The application object: start-up in module order, documents, exit.
 #include "shell/mainapp.h"
 
+#include "commands/edit/edit.h"
+
 #include <strings.h>
 
 #include <QApplication>
@@ -153,6 +155,7 @@ bool CMainApp::InitInstance(const std::string& file) {
 }
 
 int CMainApp::ExitInstance() {
+    clipboard_release();
     dim_prefs_save();
     draw3d_prefs_save();
     prefs_save();

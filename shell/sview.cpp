@@ -12,6 +12,7 @@
 
 #include "commands/boolean/boolean_commands.h"
 #include "commands/draw2d/draw2d.h"
+#include "commands/edit/edit.h"
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
@@ -504,6 +505,10 @@ std::map<int, CommandFn>& command_slots() {
         static std::map<int, CommandFn>* filling = nullptr;
         filling = &m;
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        // The editing commands: transformations, properties, selection, the clipboard.
+        for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id : {15701, 15702, 15703, ID_EDIT_COPY, ID_EDIT_PASTE}) m[id] = edit_command_for(uint32_t(id));
         return m;
     }();
     return slots_;
@@ -533,6 +538,18 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             ui->Enable(allowed && fn);
             if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
         } else if (allowed && fn && app) {
+            void* arg = view_;
+            app->RunViewCommand(this, id, fn, &arg);
+        }
+        return true;
+    }
+    if (id == ID_EDIT_COPY || id == ID_EDIT_PASTE) {
+        // Paste only while the clipboard holds a drawing.
+        CommandFn fn = CommandFunction(id);
+        const bool ready = allowed && fn && (id == ID_EDIT_COPY || *clip_contents());
+        if (ui) {
+            ui->Enable(ready);
+        } else if (ready && app) {
             void* arg = view_;
             app->RunViewCommand(this, id, fn, &arg);
         }

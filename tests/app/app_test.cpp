@@ -32,6 +32,7 @@
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/math/plist.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "platform/file_choice.h"
@@ -563,3 +564,26 @@ TEST_F(AppTest, KeyHelpBarStaysAtTheBottomEdgeOnItsOwnLine) {
 }
 
 }  // namespace
+
+TEST_F(AppTest, EditingCommandsHaveTheirSlotsAndPasteFollowsTheClipboard) {
+    for (int id : {15100, 15101, 15102, 15103, 15104, 15105, 15106, 15107, 15400, 15407, 15701, 15702, 15703,
+                   ID_EDIT_COPY})
+        EXPECT_TRUE(frame()->route_update(id).enabled) << id;
+    ASSERT_EQ(*clip_contents(), nullptr);
+    EXPECT_FALSE(frame()->route_update(ID_EDIT_PASTE).enabled);
+    *clip_contents() = rtc_make<MODEL>().release();
+    EXPECT_TRUE(frame()->route_update(ID_EDIT_PASTE).enabled);
+    app->ExitInstance();  // frees the clipboard drawing
+    EXPECT_EQ(*clip_contents(), nullptr);
+    // Delete of the selection through the view's table: one undo level.
+    add_line(active(), {0, 0, 0}, {10, 0, 0});
+    MODEL* m = active()->document()->drawing();
+    buffer_add(active()->view()->selection, static_cast<ZOBJ*>(active()->view()->current_layer->children->prev));
+    msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
+    const int levels = m->undo_levels;
+    ASSERT_TRUE(frame()->route_command(15703));
+    settle();
+    msgbox_set_hook(nullptr);
+    EXPECT_EQ(m->undo_levels, levels + 1);
+    EXPECT_FALSE(buffer_has_objects(active()->view()->selection));
+}

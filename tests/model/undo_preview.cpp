@@ -26,6 +26,8 @@ struct Recorder {
             case GlimpseEvent::kDrawingChanged:
                 r->heard.push_back("cameras");
                 break;
+            default:
+                break;
         }
     }
 };
