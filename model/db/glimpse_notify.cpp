@@ -120,3 +120,7 @@ void glimpse_notify_object_removed(MODEL* model, ZOBJ* obj) {
 void glimpse_notify_drawing(MODEL* model) {
     dispatch(model, GlimpseEvent::kDrawingChanged, nullptr);
 }
+
+void glimpse_notify_camera(MODEL* model, ZOBJ* camera) {
+    if (camera) dispatch(model, GlimpseEvent::kCameraChanged, camera);
+}

@@ -15,7 +15,8 @@ class ZOBJ;
 enum class GlimpseEvent {
     kObjectAdded,    // `obj` (a MESH3 or a CONTAINER) entered the drawing
     kObjectRemoved,  // `obj` (a MESH3 or a CONTAINER) left the drawing
-    kDrawingChanged  // the drawing's cameras changed; `obj` is null
+    kDrawingChanged,  // the drawing's cameras changed; `obj` is null
+    kCameraChanged    // `obj` (a CAMERA) was set up anew: scenes viewing through it re-select it
 };
 
 // A listener: `user` is the pointer given when subscribing.
@@ -38,3 +39,5 @@ int glimpse_notify_object_added(MODEL* model, ZOBJ* obj);
 void glimpse_notify_object_removed(MODEL* model, ZOBJ* obj);
 // The drawing's cameras changed (one was added, removed or altered).
 void glimpse_notify_drawing(MODEL* model);
+// A camera was set up anew (the render sheet); a null camera is ignored.
+void glimpse_notify_camera(MODEL* model, ZOBJ* camera);
