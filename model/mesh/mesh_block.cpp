@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/mesh/face_index.h"
 #include "model/mesh/grid_builders.h"
 #include "model/services/log.h"
 
@@ -273,45 +274,6 @@ int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_
     return r;
 }
 
-size_t MeshFaceIndex::VertexKeyHash::operator()(const VertexKey& k) const noexcept {
-    uint64_t h = 0x9E3779B97F4A7C15ull;
-    for (uint32_t w : k.bits) {
-        h ^= w;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    return static_cast<size_t>(h);
-}
-
-MeshFaceIndex::VertexKey MeshFaceIndex::key_of(float x, float y, float z) {
-    VertexKey k;
-    const float xyz[3] = {x, y, z};
-    std::memcpy(k.bits, xyz, sizeof k.bits);
-    return k;
-}
-
-void MeshFaceIndex::sync(const MeshFaceBlock& b) {
-    if (block == &b && vertex_count == b.vertices.size() && edge_count == b.edges.size()) return;
-    reset();
-    try {
-        vertices.reserve(b.vertices.size());
-        edges.reserve(b.edges.size());
-        // try_emplace keeps the first (lowest) index of repeated keys.
-        for (size_t i = 0; i < b.vertices.size(); ++i) {
-            const MeshVertex& v = b.vertices[i];
-            vertices.try_emplace(key_of(v.x, v.y, v.z), static_cast<int32_t>(i));
-        }
-        for (size_t e = 0; e < b.edges.size(); ++e)
-            edges.try_emplace(edge_key(b.edges[e].v[0], b.edges[e].v[1]), static_cast<int32_t>(e));
-    } catch (...) {
-        reset();
-        throw;
-    }
-    block = &b;
-    vertex_count = b.vertices.size();
-    edge_count = b.edges.size();
-}
-
 namespace {
 
 // The vertex and edge lookups of one mesh_add_face call, through the index or by a
@@ -324,23 +286,17 @@ class FaceEditor {
     // Index of the vertex whose coordinate bytes equal p, appending it when new.
     int32_t vertex(const Vec3& p) {
         if (!index_) return merge_vertex(block_, p);
+        const int32_t found = index_->find_vertex(p);
+        if (found >= 0) return found;
         const auto next = static_cast<int32_t>(block_.vertices.size());
-        const auto [it, added] = index_->vertices.try_emplace(MeshFaceIndex::key_of(p.x, p.y, p.z), next);
-        if (!added) return it->second;
-        try {
-            block_.vertices.push_back(MeshVertex{p.x, p.y, p.z, {0, 0, 0, 0, 0, 0}});
-        } catch (...) {
-            index_->vertices.erase(it);
-            throw;
-        }
+        block_.vertices.push_back(MeshVertex{p.x, p.y, p.z, {0, 0, 0, 0, 0, 0}});
+        index_->add_vertex(next);
         index_->vertex_count = block_.vertices.size();
         return next;
     }
 
     int32_t find_edge(int32_t a, int32_t b) const {
-        if (!index_) return ::find_edge(block_, a, b, nullptr);
-        const auto it = index_->edges.find(MeshFaceIndex::edge_key(a, b));
-        return it == index_->edges.end() ? -1 : it->second;
+        return index_ ? index_->find_edge(a, b) : ::find_edge(block_, a, b, nullptr);
     }
 
     // Appends the face (a, b, c) with shared edges, as mesh_add_triangle does.
@@ -355,14 +311,8 @@ class FaceEditor {
             int32_t e = find_edge(ends[i], ends[i + 1]);
             if (e < 0) {
                 e = static_cast<int32_t>(block_.edges.size());
-                const uint64_t key = MeshFaceIndex::edge_key(ends[i], ends[i + 1]);
-                index_->edges.try_emplace(key, e);
-                try {
-                    block_.edges.push_back(MeshEdge{{ends[i], ends[i + 1]}, 0});
-                } catch (...) {
-                    index_->edges.erase(key);
-                    throw;
-                }
+                block_.edges.push_back(MeshEdge{{ends[i], ends[i + 1]}, 0});
+                index_->add_edge(e);
                 index_->edge_count = block_.edges.size();
             }
             f.e[i] = e;
@@ -381,14 +331,9 @@ class FaceEditor {
         for (auto it = changed_.rbegin(); it != changed_.rend(); ++it)
             if (static_cast<size_t>(it->first) < edges) block_.edges[it->first].flags = it->second;
         if (index_) {
-            // Entries of the vertices and edges made by this call (never lower ones:
-            // an added key was new).
-            for (size_t v = vertices; v < block_.vertices.size(); ++v) {
-                const MeshVertex& p = block_.vertices[v];
-                index_->vertices.erase(MeshFaceIndex::key_of(p.x, p.y, p.z));
-            }
-            for (size_t e = edges; e < block_.edges.size(); ++e)
-                index_->edges.erase(MeshFaceIndex::edge_key(block_.edges[e].v[0], block_.edges[e].v[1]));
+            // Entries of the vertices and edges made by this call, newest first.
+            for (size_t v = block_.vertices.size(); v-- > vertices;) index_->remove_vertex(static_cast<int32_t>(v));
+            for (size_t e = block_.edges.size(); e-- > edges;) index_->remove_edge(static_cast<int32_t>(e));
         }
         block_.vertices.resize(vertices);
         block_.edges.resize(edges);

@@ -15,9 +15,7 @@
 // builder refuses non-finite coordinates with 13.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "model/db/solid.h"
@@ -27,7 +25,7 @@
 // instead of exhausting memory. About 75 MB of vertices, edges and faces.
 inline constexpr int32_t kMeshMaxGridVertices = 1 << 20;
 
-struct MeshFaceIndex;  // below, with mesh_add_face
+struct MeshFaceIndex;  // model/mesh/face_index.h
 
 // Edge lookup of mesh_add_triangle: a bucket table (edge number + 1, 0 empty) and a
 // next-in-bucket chain per edge. Key of an edge = larger index + 4 x smaller index;
@@ -98,47 +96,11 @@ int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_
 // 0, 8 or 13 (null mesh or point, non-finite coordinates). On 8 the block is as it
 // was before the call (vertices, edges, faces and edge flags).
 //
-// With an `index` the vertex and edge lookups go through it, so a run of n faces costs
-// about n steps instead of n squared; the block comes out exactly as without it.
+// With an `index` (face_index.h) the vertex and edge lookups go through it, so a run
+// of n faces costs about n steps instead of n squared; the block comes out exactly as
+// without it.
 int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
                   int split, MeshFaceIndex* index = nullptr);
-
-// Lookup tables of one free block for a run of mesh_add_face calls: vertices by their
-// 12 coordinate bytes and edges by their unordered vertex pair, each to its lowest
-// index (what a scan from the start finds). Hold one for one run over one mesh. It
-// rebuilds itself from the block when it meets another block or counts it did not
-// make; call reset() after anything moved the block's vertices or edges (transforms,
-// file reading, booleans) and before using it again.
-struct MeshFaceIndex {
-    struct VertexKey {
-        uint32_t bits[3];
-        bool operator==(const VertexKey&) const = default;
-    };
-    struct VertexKeyHash {
-        size_t operator()(const VertexKey& k) const noexcept;
-    };
-    const MeshFaceBlock* block = nullptr;  // not owned
-    size_t vertex_count = 0;               // block sizes the tables were last brought to
-    size_t edge_count = 0;
-    std::unordered_map<VertexKey, int32_t, VertexKeyHash> vertices;
-    std::unordered_map<uint64_t, int32_t> edges;  // key: smaller index << 32 | larger
-
-    void reset() {
-        block = nullptr;
-        vertex_count = edge_count = 0;
-        vertices.clear();
-        edges.clear();
-    }
-    // Brings the tables to `b` (rebuilding when it is another block or its sizes
-    // differ from what the tables saw). May throw std::bad_alloc (tables reset).
-    void sync(const MeshFaceBlock& b);
-    static VertexKey key_of(float x, float y, float z);
-    static uint64_t edge_key(int32_t a, int32_t b) {
-        const auto lo = static_cast<uint32_t>(a < b ? a : b);
-        const auto hi = static_cast<uint32_t>(a < b ? b : a);
-        return static_cast<uint64_t>(lo) << 32 | hi;
-    }
-};
 
 // True when a grid of that many points per row and rows is within
 // kMeshMaxGridVertices (both counts at least 1); logs a warning when it is not.
