@@ -14,6 +14,7 @@
 #include "commands/draw2d/draw2d.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
+#include "commands/model3d/model3d.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
@@ -498,6 +499,7 @@ std::map<int, CommandFn>& command_slots() {
         static std::map<int, CommandFn>* filling = nullptr;
         filling = &m;
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        model3d_register_commands([](int id, Model3dCommandFn fn) { (*filling)[id] = fn; });
         return m;
     }();
     return slots_;

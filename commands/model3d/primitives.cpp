@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "commands/model3d/draw3d_settings.h"
@@ -176,9 +177,14 @@ int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, d
     const bool pointed = s.cone == 1 || rt == 0;
     const Vec3 top_rim = pointed ? top : rim(t, rt);
     const Vec3 base_rim = rim(b, rb);
-    out->chains.push_back({top_rim, base_rim});
-    if ((s.tops & 1) && rb > 0) out->chains.push_back({base_rim, base});
-    if ((s.tops & 2) && !pointed) out->chains.push_back({top, top_rim});
+    // A chain whose two points came out equal (a radius too small for floats) would
+    // only revolve faces without area: left out.
+    auto add = [out](const Vec3& p, const Vec3& q) {
+        if (std::memcmp(&p, &q, sizeof p) != 0) out->chains.push_back({p, q});
+    };
+    add(top_rim, base_rim);
+    if (s.tops & 1) add(base_rim, base);
+    if ((s.tops & 2) && !pointed) add(top, top_rim);
     out->axis_a = top;
     out->axis_b = base;
     return 0;
