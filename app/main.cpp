@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dialogs/draw2d_dialogs.h"
+#include "dialogs/draw3d_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     app_set_typed_entry(&typed_entry);
     draw2d_dialogs_install();
+    draw3d_dialogs_install();
     CMainApp app;
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());

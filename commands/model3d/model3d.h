@@ -9,19 +9,37 @@
 class VIEW;
 
 inline constexpr uint32_t kCmdBox3D = 15500;
+inline constexpr uint32_t kCmdSphere = 15503;
+inline constexpr uint32_t kCmdCone = 15504;
+inline constexpr uint32_t kCmdTorus = 15505;
 
 // Prompts of the 3D commands.
 inline constexpr uint32_t kPromptBoxCorner = 44500;  // "Left down corner of 3D box"
 inline constexpr uint32_t kPromptBoxWidth = 44501;   // "Width of 3D box"
 inline constexpr uint32_t kPromptBoxHeight = 44502;  // "Height of 3D box"
 inline constexpr uint32_t kPromptBoxDepth = 44503;   // "Depth of 3D box"
+inline constexpr uint32_t kPromptSphereCentre = 44504;  // "Sphere centre"
+inline constexpr uint32_t kPromptSphereRadius = 44505;  // "Sphere radius"
+inline constexpr uint32_t kPromptTorusCentre = 44506;   // "Torus centre"
+inline constexpr uint32_t kPromptTorusRadius = 44507;   // "Torus radius"
+inline constexpr uint32_t kPromptTorusTube = 44508;     // "Torus tube radius"
+inline constexpr uint32_t kPromptConeTop = 44509;       // "Top point"
+inline constexpr uint32_t kPromptConeBase = 44510;      // "Centre of base"
+inline constexpr uint32_t kPromptConeBaseRadius = 44511;  // "Base radius"
+inline constexpr uint32_t kPromptConeTopRadius = 44512;   // "Top radius"
 inline constexpr uint32_t kHelpBox3D = 40051;
+inline constexpr uint32_t kHelpSphere = 40054;
+inline constexpr uint32_t kHelpCone = 40055;
+inline constexpr uint32_t kHelpTorus = 40056;
 
 // The parameter dialogs of the commands, installed by the application (the Qt
 // dialogs) or by tests. Each returns 1 when accepted, 0 when cancelled; it edits
 // g_draw3d in place. Without a hook the command runs on the current settings.
 struct Draw3dDialogs {
     int (*box)(VIEW* view) = nullptr;
+    int (*sphere)(VIEW* view) = nullptr;
+    int (*cone)(VIEW* view) = nullptr;
+    int (*torus)(VIEW* view) = nullptr;
 };
 extern Draw3dDialogs g_draw3d_dialogs;
 // Set by the dialogs' "&Query" box: when non-zero, commands start without their
@@ -29,6 +47,15 @@ extern Draw3dDialogs g_draw3d_dialogs;
 extern int g_draw3d_query;
 
 int cmd_box(VIEW** view_ref);
+int cmd_sphere(VIEW** view_ref);
+int cmd_cone(VIEW** view_ref);
+int cmd_torus(VIEW** view_ref);
+
+// Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
+// to the view's drawing as one undo level. The mesh is the command's until the
+// drawing takes it; nothing is added when the build fails. 0, 8 or 13.
+struct RevolveProfiles;
+int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles);
 
 using Model3dCommandFn = int (*)(void* arg);
 void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn));
