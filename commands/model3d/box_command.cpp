@@ -116,4 +116,7 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdSphere, command_fn<cmd_sphere>);
     set(kCmdCone, command_fn<cmd_cone>);
     set(kCmdTorus, command_fn<cmd_torus>);
+    set(kCmdNewCamera, command_fn<cmd_new_camera>);
+    set(kCmdSpotLight, command_fn<cmd_spot_light>);
+    set(kCmdOmniLight, command_fn<cmd_omni_light>);
 }

@@ -7,11 +7,16 @@
 #include <cstdint>
 
 class VIEW;
+class CAMERA;
+class LIGHT;
 
 inline constexpr uint32_t kCmdBox3D = 15500;
 inline constexpr uint32_t kCmdSphere = 15503;
 inline constexpr uint32_t kCmdCone = 15504;
 inline constexpr uint32_t kCmdTorus = 15505;
+inline constexpr uint32_t kCmdNewCamera = 15600;
+inline constexpr uint32_t kCmdSpotLight = 15601;
+inline constexpr uint32_t kCmdOmniLight = 15602;
 
 // Prompts of the 3D commands.
 inline constexpr uint32_t kPromptBoxCorner = 44500;  // "Left down corner of 3D box"
@@ -27,6 +32,13 @@ inline constexpr uint32_t kPromptConeTop = 44509;       // "Top point"
 inline constexpr uint32_t kPromptConeBase = 44510;      // "Centre of base"
 inline constexpr uint32_t kPromptConeBaseRadius = 44511;  // "Base radius"
 inline constexpr uint32_t kPromptConeTopRadius = 44512;   // "Top radius"
+inline constexpr uint32_t kPromptCameraPosition = 44513;  // "Camera position"
+inline constexpr uint32_t kPromptCameraTarget = 44514;    // "Camera target location"
+inline constexpr uint32_t kPromptLightPosition = 44515;   // "Light position"
+inline constexpr uint32_t kPromptLightTarget = 44516;     // "Light target"
+inline constexpr uint32_t kHelpCamera = 40068;
+inline constexpr uint32_t kHelpSpotLight = 40069;
+inline constexpr uint32_t kHelpLight = 40070;
 inline constexpr uint32_t kHelpBox3D = 40051;
 inline constexpr uint32_t kHelpSphere = 40054;
 inline constexpr uint32_t kHelpCone = 40055;
@@ -40,6 +52,10 @@ struct Draw3dDialogs {
     int (*sphere)(VIEW* view) = nullptr;
     int (*cone)(VIEW* view) = nullptr;
     int (*torus)(VIEW* view) = nullptr;
+    // The settings dialogs of a new camera or light (name, position, target, cone,
+    // colour), shared with the adjusting commands; they edit the object. 1 on OK.
+    int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
+    int (*light_settings)(VIEW* view, LIGHT* light) = nullptr;
 };
 extern Draw3dDialogs g_draw3d_dialogs;
 // Set by the dialogs' "&Query" box: when non-zero, commands start without their
@@ -50,6 +66,10 @@ int cmd_box(VIEW** view_ref);
 int cmd_sphere(VIEW** view_ref);
 int cmd_cone(VIEW** view_ref);
 int cmd_torus(VIEW** view_ref);
+
+int cmd_new_camera(VIEW** view_ref);
+int cmd_spot_light(VIEW** view_ref);
+int cmd_omni_light(VIEW** view_ref);
 
 // Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
 // to the view's drawing as one undo level. The mesh is the command's until the
