@@ -116,6 +116,8 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdSphere, command_fn<cmd_sphere>);
     set(kCmdCone, command_fn<cmd_cone>);
     set(kCmdTorus, command_fn<cmd_torus>);
+    set(kCmdMesh, command_fn<cmd_mesh>);
+    set(kCmdFaces3D, command_fn<cmd_faces3d>);
     set(kCmdNewCamera, command_fn<cmd_new_camera>);
     set(kCmdSpotLight, command_fn<cmd_spot_light>);
     set(kCmdOmniLight, command_fn<cmd_omni_light>);

@@ -14,6 +14,8 @@ inline constexpr uint32_t kCmdBox3D = 15500;
 inline constexpr uint32_t kCmdSphere = 15503;
 inline constexpr uint32_t kCmdCone = 15504;
 inline constexpr uint32_t kCmdTorus = 15505;
+inline constexpr uint32_t kCmdMesh = 15502;
+inline constexpr uint32_t kCmdFaces3D = 15510;
 inline constexpr uint32_t kCmdNewCamera = 15600;
 inline constexpr uint32_t kCmdSpotLight = 15601;
 inline constexpr uint32_t kCmdOmniLight = 15602;
@@ -36,6 +38,15 @@ inline constexpr uint32_t kPromptCameraPosition = 44513;  // "Camera position"
 inline constexpr uint32_t kPromptCameraTarget = 44514;    // "Camera target location"
 inline constexpr uint32_t kPromptLightPosition = 44515;   // "Light position"
 inline constexpr uint32_t kPromptLightTarget = 44516;     // "Light target"
+inline constexpr uint32_t kPromptMeshCorner1 = 44560;  // "Mesh first corner"
+inline constexpr uint32_t kPromptMeshCorner2 = 44561;  // "Mesh second corner"
+inline constexpr uint32_t kPromptMeshCorner3 = 44562;  // "Mesh third corner"
+inline constexpr uint32_t kPromptMeshCorner4 = 44563;  // "Mesh fourth corner"
+inline constexpr uint32_t kPromptFacesFirst = 44564;   // "First point"
+inline constexpr uint32_t kPromptFacesSecond = 44565;  // "Second point"
+inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
+inline constexpr uint32_t kHelpMesh = 40053;
+inline constexpr uint32_t kHelpFaces3D = 40061;
 inline constexpr uint32_t kHelpCamera = 40068;
 inline constexpr uint32_t kHelpSpotLight = 40069;
 inline constexpr uint32_t kHelpLight = 40070;
@@ -52,6 +63,8 @@ struct Draw3dDialogs {
     int (*sphere)(VIEW* view) = nullptr;
     int (*cone)(VIEW* view) = nullptr;
     int (*torus)(VIEW* view) = nullptr;
+    int (*mesh)(VIEW* view) = nullptr;
+    int (*faces3d)(VIEW* view) = nullptr;  // options key only
     // The settings dialogs of a new camera or light (name, position, target, cone,
     // colour), shared with the adjusting commands; they edit the object. 1 on OK.
     int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
@@ -67,6 +80,8 @@ int cmd_sphere(VIEW** view_ref);
 int cmd_cone(VIEW** view_ref);
 int cmd_torus(VIEW** view_ref);
 
+int cmd_mesh(VIEW** view_ref);
+int cmd_faces3d(VIEW** view_ref);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);
