@@ -117,9 +117,21 @@ bool segments_dialog_torus(VIEW*) {
     return run(kDlgTorus, 40056, {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n)});
 }
 
+bool segments_dialog_mesh(VIEW*) {
+    return run(kDlgMesh, 40053, {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n)});
+}
+
+bool faces3d_dialog(VIEW*) {
+    return run(kDlgFaces3D, 40061,
+               {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {44556, 44557, 44558}},
+                bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)});
+}
+
 void draw3d_dialogs_install() {
     g_draw3d_dialogs.box = [](VIEW* v) { return box3d_dialog(v) ? 1 : 0; };
     g_draw3d_dialogs.sphere = [](VIEW* v) { return sphere_dialog(v) ? 1 : 0; };
     g_draw3d_dialogs.cone = [](VIEW* v) { return cone_dialog(v) ? 1 : 0; };
     g_draw3d_dialogs.torus = [](VIEW* v) { return segments_dialog_torus(v) ? 1 : 0; };
+    g_draw3d_dialogs.mesh = [](VIEW* v) { return segments_dialog_mesh(v) ? 1 : 0; };
+    g_draw3d_dialogs.faces3d = [](VIEW* v) { return faces3d_dialog(v) ? 1 : 0; };
 }

@@ -18,6 +18,8 @@ inline constexpr int kDlgBox3D = 44520;
 inline constexpr int kDlgSphere = 44521;
 inline constexpr int kDlgCone = 44522;
 inline constexpr int kDlgTorus = 44523;
+inline constexpr int kDlgMesh = 44524;
+inline constexpr int kDlgFaces3D = 44525;
 
 // Control ids: labels and check boxes take their texts from the string table under
 // their ids; the edits and combos sit beside them.
@@ -28,6 +30,8 @@ inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id +
 inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
 inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
 inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)
+inline constexpr int kIdcFaceMode = 44548;       // "&Continue from:" label; combo = id + 100
+inline constexpr int kIdcMergeEdges = 44549;     // "&Merge edges"
 inline constexpr int kEditOffset3D = 100;
 
 // Highest segment count the dialogs accept.
@@ -60,5 +64,7 @@ bool box3d_dialog(VIEW* view);
 bool sphere_dialog(VIEW* view);
 bool cone_dialog(VIEW* view);
 bool segments_dialog_torus(VIEW* view);
+bool segments_dialog_mesh(VIEW* view);
+bool faces3d_dialog(VIEW* view);
 
 void draw3d_dialogs_install();

@@ -122,4 +122,35 @@ TEST(Draw3dDialogs, SphereConeTorusValuesAndRanges) {
     g_draw3d = Draw3DSettings{};
 }
 
+TEST(Draw3dDialogs, MeshAndFaces) {
+    g_draw3d = Draw3DSettings{};
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Mesh");
+            shot(d, "draw3d_mesh.png");
+            d.SetDlgItemText(kIdcFacesM + kEditOffset3D, "4");
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(segments_dialog_mesh(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.faces_m, 4);
+    g_draw3d.face_mode = 7;  // out of range from a file: shown as the first entry
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "3D Faces");
+            auto* mode = qobject_cast<QComboBox*>(d.GetDlgItem(kIdcFaceMode + kEditOffset3D));
+            ASSERT_NE(mode, nullptr);
+            EXPECT_EQ(mode->currentIndex(), 0);
+            shot(d, "draw3d_faces.png");
+            mode->setCurrentIndex(2);
+            check(d, kIdcMergeEdges)->setChecked(true);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(faces3d_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.face_mode, 2);
+    EXPECT_EQ(g_draw3d.merge_edges, 1);
+    g_draw3d = Draw3DSettings{};
+}
+
 }  // namespace
