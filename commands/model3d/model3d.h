@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class VIEW;
 class CAMERA;
+class MESH3;
+class buffer;
 class LIGHT;
 
 inline constexpr uint32_t kCmdBox3D = 15500;
@@ -16,6 +19,7 @@ inline constexpr uint32_t kCmdCone = 15504;
 inline constexpr uint32_t kCmdTorus = 15505;
 inline constexpr uint32_t kCmdMesh = 15502;
 inline constexpr uint32_t kCmdFaces3D = 15510;
+inline constexpr uint32_t kCmdFractal = 15512;
 inline constexpr uint32_t kCmdNewCamera = 15600;
 inline constexpr uint32_t kCmdSpotLight = 15601;
 inline constexpr uint32_t kCmdOmniLight = 15602;
@@ -45,6 +49,8 @@ inline constexpr uint32_t kPromptMeshCorner4 = 44563;  // "Mesh fourth corner"
 inline constexpr uint32_t kPromptFacesFirst = 44564;   // "First point"
 inline constexpr uint32_t kPromptFacesSecond = 44565;  // "Second point"
 inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
+inline constexpr uint32_t kPromptFractalThird = 44567;  // "Third point"
+inline constexpr uint32_t kHelpFractal = 40063;
 inline constexpr uint32_t kHelpMesh = 40053;
 inline constexpr uint32_t kHelpFaces3D = 40061;
 inline constexpr uint32_t kHelpCamera = 40068;
@@ -65,6 +71,7 @@ struct Draw3dDialogs {
     int (*torus)(VIEW* view) = nullptr;
     int (*mesh)(VIEW* view) = nullptr;
     int (*faces3d)(VIEW* view) = nullptr;  // options key only
+    int (*fractal)(VIEW* view) = nullptr;
     // The settings dialogs of a new camera or light (name, position, target, cone,
     // colour), shared with the adjusting commands; they edit the object. 1 on OK.
     int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
@@ -82,9 +89,15 @@ int cmd_torus(VIEW** view_ref);
 
 int cmd_mesh(VIEW** view_ref);
 int cmd_faces3d(VIEW** view_ref);
+int cmd_fractal(VIEW** view_ref);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);
+
+// A new mesh with a fractal surface over every face of every MESH3 the buffer refers
+// to (other objects, containers too, are passed over). *out stays null when there was
+// no face to build on. 0, 8 or 13; the first failure stops it.
+int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std::unique_ptr<MESH3>* out);
 
 // Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
 // to the view's drawing as one undo level. The mesh is the command's until the
