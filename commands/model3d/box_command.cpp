@@ -113,6 +113,7 @@ int command_fn(void* arg) {
 void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     if (!set) return;
     set(kCmdBox3D, command_fn<cmd_box>);
+    set(kCmdPyramid, command_fn<cmd_pyramid>);
     set(kCmdSphere, command_fn<cmd_sphere>);
     set(kCmdCone, command_fn<cmd_cone>);
     set(kCmdTorus, command_fn<cmd_torus>);

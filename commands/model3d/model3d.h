@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "model/math/types.h"
 
 class VIEW;
 class CAMERA;
@@ -14,6 +17,7 @@ class buffer;
 class LIGHT;
 
 inline constexpr uint32_t kCmdBox3D = 15500;
+inline constexpr uint32_t kCmdPyramid = 15501;
 inline constexpr uint32_t kCmdSphere = 15503;
 inline constexpr uint32_t kCmdCone = 15504;
 inline constexpr uint32_t kCmdTorus = 15505;
@@ -51,6 +55,7 @@ inline constexpr uint32_t kPromptFacesSecond = 44565;  // "Second point"
 inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
 inline constexpr uint32_t kPromptFractalThird = 44567;  // "Third point"
 inline constexpr uint32_t kHelpFractal = 40063;
+inline constexpr uint32_t kHelpPyramid = 40052;
 inline constexpr uint32_t kHelpMesh = 40053;
 inline constexpr uint32_t kHelpFaces3D = 40061;
 inline constexpr uint32_t kHelpCamera = 40068;
@@ -72,6 +77,7 @@ struct Draw3dDialogs {
     int (*mesh)(VIEW* view) = nullptr;
     int (*faces3d)(VIEW* view) = nullptr;  // options key only
     int (*fractal)(VIEW* view) = nullptr;
+    int (*pyramid)(VIEW* view) = nullptr;
     // The settings dialogs of a new camera or light (name, position, target, cone,
     // colour), shared with the adjusting commands; they edit the object. 1 on OK.
     int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
@@ -90,6 +96,7 @@ int cmd_torus(VIEW** view_ref);
 int cmd_mesh(VIEW** view_ref);
 int cmd_faces3d(VIEW** view_ref);
 int cmd_fractal(VIEW** view_ref);
+int cmd_pyramid(VIEW** view_ref);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);
@@ -98,6 +105,22 @@ int cmd_omni_light(VIEW** view_ref);
 // to (other objects, containers too, are passed over). *out stays null when there was
 // no face to build on. 0, 8 or 13; the first failure stops it.
 int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std::unique_ptr<MESH3>* out);
+
+// A base point of a pyramid: its position and whether the segment to the next point
+// is left out (a pen-up stroke end).
+struct BasePoint {
+    Vec3 p;
+    bool pen_up;
+};
+// Appends the point lists of a line-work object (a container's recursively) without
+// repeated points (1e-6 on every axis); a closed list ends at its first point again.
+// Objects without a list add nothing.
+class object;
+void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out);
+// One mesh per drawn stroke of each base: a face (start, end, top, top) per segment.
+// 0, 8 or 13; on failure the meshes made so far are in *out, owned by the caller.
+int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& top, int merge_edges,
+                   std::vector<std::unique_ptr<MESH3>>* out);
 
 // Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
 // to the view's drawing as one undo level. The mesh is the command's until the
