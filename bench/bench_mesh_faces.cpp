@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "commands/model3d/flat_polygon.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
 
@@ -73,6 +74,42 @@ void BM_AddGrid(benchmark::State& state) {
         benchmark::Counter(double(n) * n, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_AddGrid)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A flat polygon of 100 x 100 = 10,000 vertices from its fill triangles (two per
+// cell, every corner listed once per triangle), in triangles per second.
+void BM_FlatPolygon(benchmark::State& state) {
+    rtc_register_all();
+    const int n = static_cast<int>(state.range(0));
+    PtrNode* triangles = nullptr;
+    auto tri = [&](Vec3 a, Vec3 b, Vec3 c) {
+        PointNode* l = nullptr;
+        plist_add(&l, c);
+        plist_add(&l, b);
+        plist_add(&l, a);
+        ptrlist_add(&triangles, l);
+    };
+    for (int i = 0; i + 1 < n; ++i)
+        for (int j = 0; j + 1 < n; ++j) {
+            const Vec3 p{float(i), float(j), 0}, q{float(i + 1), float(j), 0}, r{float(i + 1), float(j + 1), 0},
+                s{float(i), float(j + 1), 0};
+            tri(p, q, r);
+            tri(p, r, s);
+        }
+    size_t vertices = 0;
+    for (auto _ : state) {
+        std::unique_ptr<MESH3> mesh;
+        if (flat_polygon_mesh(triangles, &mesh) != 0 || !mesh) {
+            state.SkipWithError("flat_polygon_mesh failed");
+            break;
+        }
+        vertices = mesh->blocks->vertices.size();
+    }
+    plist_list_free(&triangles);
+    state.counters["vertices"] = static_cast<double>(vertices);
+    state.counters["triangles_per_second"] =
+        benchmark::Counter(2.0 * (n - 1) * (n - 1), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_FlatPolygon)->Arg(100)->Unit(benchmark::kMillisecond);
 
 #if defined(ZELO_BENCH_PEERS)
 // The same quadrilaterals as a triangle soup (six corners each), merged by position.

@@ -4,6 +4,11 @@
 #include <cmath>
 #include <new>
 
+#include "commands/draw2d/draw2d.h"
+#include "commands/input/support.h"
+#include "commands/model3d/model3d.h"
+#include "graphics/view/view_host.h"
+#include "model/db/wire.h"
 #include "model/geom/hatch.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
@@ -101,4 +106,35 @@ int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out) {
     if (block->faces.empty()) return 0;
     *out = std::move(mesh);
     return 0;
+}
+
+// ---- The Flat polygon command: closed contours picked as for a fill, each filled
+// and turned into one flat mesh.
+
+int cmd_flat_polygon(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    view_set_input_mode(*view_ref, 1);
+    int code;
+    for (;;) {
+        Contour c;
+        code = contour_ask(view_ref, &c, nullptr, kHelpFlatPolygon);
+        if (code != 0 || !*view_ref || !c.vertices) {
+            contour_clear(&c);
+            if (code == 0 && !*view_ref) code = kStepCancelled;
+            break;
+        }
+        HATCH* fill = nullptr;
+        int made = 0;
+        code = fill_from_contour(*view_ref, &fill, &c, &made, 0);  // takes the contour over
+        if (code != 0) break;
+        if (!fill) continue;
+        std::unique_ptr<MESH3> mesh;
+        code = flat_polygon_mesh(fill->contours[2], &mesh);
+        rtc_destroy(fill);  // the temporary fill never reaches the drawing
+        if (code != 0) break;
+        if (mesh) code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+        if (code != 0) break;
+    }
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    return code;
 }

@@ -24,6 +24,7 @@ inline constexpr uint32_t kCmdTorus = 15505;
 inline constexpr uint32_t kCmdMesh = 15502;
 inline constexpr uint32_t kCmdFaces3D = 15510;
 inline constexpr uint32_t kCmdFractal = 15512;
+inline constexpr uint32_t kCmdFlatPolygon = 15514;
 inline constexpr uint32_t kCmdNewCamera = 15600;
 inline constexpr uint32_t kCmdSpotLight = 15601;
 inline constexpr uint32_t kCmdOmniLight = 15602;
@@ -56,6 +57,7 @@ inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
 inline constexpr uint32_t kPromptFractalThird = 44567;  // "Third point"
 inline constexpr uint32_t kHelpFractal = 40063;
 inline constexpr uint32_t kHelpPyramid = 40052;
+inline constexpr uint32_t kHelpFlatPolygon = 40065;
 inline constexpr uint32_t kHelpMesh = 40053;
 inline constexpr uint32_t kHelpFaces3D = 40061;
 inline constexpr uint32_t kHelpCamera = 40068;
@@ -97,6 +99,7 @@ int cmd_mesh(VIEW** view_ref);
 int cmd_faces3d(VIEW** view_ref);
 int cmd_fractal(VIEW** view_ref);
 int cmd_pyramid(VIEW** view_ref);
+int cmd_flat_polygon(VIEW** view_ref);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);
