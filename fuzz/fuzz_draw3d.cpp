@@ -1,7 +1,8 @@
 // Fuzz target for the 3D construction geometry. The input fills the Draw_3D settings
 // (counts, kinds, masks and angles come from the settings file, so they are outside
 // bytes), a view turn, points and radii, then typed box text. Box, sphere, dome,
-// dish, torus and cone are built from them. Checks: results are 0, 8 or 13; a build
+// dish, torus and cone are built from them, and a pyramid and a flat polygon over
+// a few more points. Checks: results are 0, 8 or 13; a build
 // that succeeds hands back a mesh (the box only with a face bit) whose vertices are
 // finite; typed sizes are finite.
 #include <cmath>
@@ -10,8 +11,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/flat_polygon.h"
+#include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
@@ -69,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.cone = in.take<int32_t>();
     s.tops = in.take<int32_t>();
     s.box_faces = in.take<int32_t>();
+    s.merge_edges = in.take<int32_t>();
     // Keep one run short: segment counts beyond a few hundred only make it slower.
     const bool big = in.take<uint8_t>() == 255;
     const int steps = solid_segments(s.faces_n, big ? 4096 : 300);
@@ -102,6 +107,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         r = revolve_profiles_mesh(p, steps, &mesh);
         check(r, mesh, true);
     }
+
+    // A pyramid base and fill triangles from the next points.
+    const int count = in.take<uint8_t>() % 10;
+    std::vector<std::vector<BasePoint>> bases(1);
+    PtrNode* triangles = nullptr;
+    PointNode* tri = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t bits = in.take<uint8_t>();
+        const Vec3 q = in.point();
+        bases[0].push_back({q, (bits & 1) != 0});
+        if (plist_add(&tri, q) == 0 && (bits & 2)) tri->flags |= 1u << 31;
+        if (i % 3 == 2 || i == count - 1) {
+            if (ptrlist_add(&triangles, tri) != 0) list_free(&tri);
+            tri = nullptr;
+        }
+    }
+    std::vector<std::unique_ptr<MESH3>> pyramids;
+    r = pyramid_meshes(bases, b, s.merge_edges & 1, &pyramids);
+    if (r != 0 && r != 8 && r != 13) std::abort();
+    for (const auto& m : pyramids) check(0, m, true);
+    r = flat_polygon_mesh(triangles, &mesh);
+    check(r, mesh, r == 0 && mesh);
+    plist_list_free(&triangles);
 
     const std::string text(reinterpret_cast<const char*>(in.data), in.size);
     double sizes[3] = {0, 0, 0};
