@@ -6,6 +6,8 @@
 #include "dialogs/ask_string.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
+#include "dialogs/draw3d_dialogs.h"
+#include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
     dialogs_install_services();
     draw2d_dialogs_install();
     edit_dialogs_install();
+    draw3d_dialogs_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {

@@ -178,7 +178,8 @@ void CPolygonDlg::CreateControls() {
 }
 
 void CPolygonDlg::DoDataExchange(CDataExchange* dx) {
-    set_number_format_from(nullptr, 0, 64);
+    // Whole counts up to 100 show as written ("%.*g" with precision 0 gives "1e+02").
+    set_number_format_from(nullptr, 6, 64);
     DDX_Double(dx, kIdcPolygonCount, value_);
     DDV_MinMaxDouble(dx, value_, 3, 100);
     if (dx->saving()) count_ = static_cast<int>(std::lround(value_));

@@ -16,6 +16,7 @@
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
+#include "commands/model3d/model3d.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
@@ -509,6 +510,7 @@ std::map<int, CommandFn>& command_slots() {
         for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
         for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
         for (int id : {15701, 15702, 15703, ID_EDIT_COPY, ID_EDIT_PASTE}) m[id] = edit_command_for(uint32_t(id));
+        model3d_register_commands([](int id, Model3dCommandFn fn) { (*filling)[id] = fn; });
         return m;
     }();
     return slots_;

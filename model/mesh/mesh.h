@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/mesh/chain.h"
+#include "model/mesh/face_index.h"
 #include "model/mesh/fractal.h"
 #include "model/mesh/grid_builders.h"
 #include "model/mesh/mesh_block.h"

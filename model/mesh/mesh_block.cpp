@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/mesh/face_index.h"
 #include "model/mesh/grid_builders.h"
 #include "model/services/log.h"
 
@@ -273,8 +274,86 @@ int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_
     return r;
 }
 
+namespace {
+
+// The vertex and edge lookups of one mesh_add_face call, through the index or by a
+// scan of the block, with a record of the edge flags it changed so a failed face can
+// be undone.
+class FaceEditor {
+  public:
+    FaceEditor(MeshFaceBlock& block, MeshFaceIndex* index) : block_(block), index_(index) {}
+
+    // Index of the vertex whose coordinate bytes equal p, appending it when new.
+    int32_t vertex(const Vec3& p) {
+        if (!index_) return merge_vertex(block_, p);
+        const int32_t found = index_->find_vertex(p);
+        if (found >= 0) return found;
+        const auto next = static_cast<int32_t>(block_.vertices.size());
+        block_.vertices.push_back(MeshVertex{p.x, p.y, p.z, {0, 0, 0, 0, 0, 0}});
+        index_->add_vertex(next);
+        index_->vertex_count = block_.vertices.size();
+        return next;
+    }
+
+    int32_t find_edge(int32_t a, int32_t b) const {
+        return index_ ? index_->find_edge(a, b) : ::find_edge(block_, a, b, nullptr);
+    }
+
+    // Appends the face (a, b, c) with shared edges, as mesh_add_triangle does.
+    void triangle(int32_t a, int32_t b, int32_t c) {
+        if (!index_) {
+            if (mesh_add_triangle(&block_, a, b, c) != 0) throw std::bad_alloc();
+            return;
+        }
+        const int32_t ends[4] = {a, b, c, a};
+        MeshFace f{{0, 0, 0}, 0};
+        for (int i = 0; i < 3; ++i) {
+            int32_t e = find_edge(ends[i], ends[i + 1]);
+            if (e < 0) {
+                e = static_cast<int32_t>(block_.edges.size());
+                block_.edges.push_back(MeshEdge{{ends[i], ends[i + 1]}, 0});
+                index_->add_edge(e);
+                index_->edge_count = block_.edges.size();
+            }
+            f.e[i] = e;
+        }
+        block_.faces.push_back(f);
+    }
+
+    void set_flags(int32_t e, uint16_t flags) {
+        if (block_.edges[e].flags == flags) return;
+        changed_.push_back({e, block_.edges[e].flags});
+        block_.edges[e].flags = flags;
+    }
+
+    // Puts the block (and the index) back to the given sizes and the old flags.
+    void undo(size_t vertices, size_t edges, size_t faces) {
+        for (auto it = changed_.rbegin(); it != changed_.rend(); ++it)
+            if (static_cast<size_t>(it->first) < edges) block_.edges[it->first].flags = it->second;
+        if (index_) {
+            // Entries of the vertices and edges made by this call, newest first.
+            for (size_t v = block_.vertices.size(); v-- > vertices;) index_->remove_vertex(static_cast<int32_t>(v));
+            for (size_t e = block_.edges.size(); e-- > edges;) index_->remove_edge(static_cast<int32_t>(e));
+        }
+        block_.vertices.resize(vertices);
+        block_.edges.resize(edges);
+        block_.faces.resize(faces);
+        if (index_) {
+            index_->vertex_count = vertices;
+            index_->edge_count = edges;
+        }
+    }
+
+  private:
+    MeshFaceBlock& block_;
+    MeshFaceIndex* index_;
+    std::vector<std::pair<int32_t, uint16_t>> changed_;
+};
+
+}  // namespace
+
 int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
-                  int split) {
+                  int split, MeshFaceIndex* index) {
     if (!mesh || !p1 || !p2 || !p3) return 13;
     for (const Vec3* p : {p1, p2, p3, p4}) {
         if (p && !mesh_point_finite(*p)) return 13;
@@ -291,24 +370,23 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
     const size_t old_vertices = block->vertices.size();
     const size_t old_edges = block->edges.size();
     const size_t old_faces = block->faces.size();
-    std::vector<uint16_t> old_flags;
+    FaceEditor ed(*block, index);
     try {
-        old_flags.reserve(old_edges);
-        for (const MeshEdge& e : block->edges) old_flags.push_back(e.flags);
-        const int32_t i1 = merge_vertex(*block, *p1);
-        const int32_t i2 = merge_vertex(*block, *p2);
-        const int32_t i3 = merge_vertex(*block, *p3);
-        const int32_t i4 = p4 ? merge_vertex(*block, *p4) : -1;
+        if (index) index->sync(*block);
+        const int32_t i1 = ed.vertex(*p1);
+        const int32_t i2 = ed.vertex(*p2);
+        const int32_t i3 = ed.vertex(*p3);
+        const int32_t i4 = p4 ? ed.vertex(*p4) : -1;
         const bool first = distinct3(i1, i2, i3);
         const bool second = p4 && distinct3(i1, i3, i4);
         // The diagonal p1-p3 is hidden only when both halves exist and it is new.
-        const bool hide_diagonal = first && second && find_edge(*block, i1, i3, nullptr) < 0;
-        auto show = [block](int32_t a, int32_t b) {
-            const int32_t e = find_edge(*block, a, b, nullptr);
-            if (e >= 0) block->edges[e].flags &= static_cast<uint16_t>(~kEdgeHidden);
+        const bool hide_diagonal = first && second && ed.find_edge(i1, i3) < 0;
+        auto show = [&](int32_t a, int32_t b) {
+            const int32_t e = ed.find_edge(a, b);
+            if (e >= 0) ed.set_flags(e, static_cast<uint16_t>(block->edges[e].flags & ~kEdgeHidden));
         };
-        if (first && mesh_add_triangle(block, i1, i2, i3) != 0) throw std::bad_alloc();
-        if (second && mesh_add_triangle(block, i1, i3, i4) != 0) throw std::bad_alloc();
+        if (first) ed.triangle(i1, i2, i3);
+        if (second) ed.triangle(i1, i3, i4);
         if (first) {
             show(i1, i2);
             show(i2, i3);
@@ -318,16 +396,26 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
             show(i4, i1);
         }
         if (first != second) show(i1, i3);
-        if (hide_diagonal) block->edges[find_edge(*block, i1, i3, nullptr)].flags |= kEdgeHidden;
-        if (!first && !second) block->vertices.resize(old_vertices);  // nothing to keep
+        if (hide_diagonal) {
+            const int32_t e = ed.find_edge(i1, i3);
+            ed.set_flags(e, static_cast<uint16_t>(block->edges[e].flags | kEdgeHidden));
+        }
+        if (!first && !second) ed.undo(old_vertices, old_edges, old_faces);  // nothing to keep
     } catch (const std::bad_alloc&) {
-        block->vertices.resize(old_vertices);
-        block->edges.resize(old_edges);
-        block->faces.resize(old_faces);
-        for (size_t e = 0; e < old_flags.size(); ++e) block->edges[e].flags = old_flags[e];
-        if (made) mesh_drop_block(mesh, block);
+        try {
+            ed.undo(old_vertices, old_edges, old_faces);
+        } catch (...) {
+            if (index) index->reset();
+        }
+        if (made) {
+            if (index) index->reset();
+            mesh_drop_block(mesh, block);
+        }
         return 8;
     }
-    if (made && block->faces.empty()) mesh_drop_block(mesh, block);
+    if (made && block->faces.empty()) {
+        if (index && index->block == block) index->reset();
+        mesh_drop_block(mesh, block);
+    }
     return 0;
 }

@@ -25,6 +25,8 @@
 // instead of exhausting memory. About 75 MB of vertices, edges and faces.
 inline constexpr int32_t kMeshMaxGridVertices = 1 << 20;
 
+struct MeshFaceIndex;  // model/mesh/face_index.h
+
 // Edge lookup of mesh_add_triangle: a bucket table (edge number + 1, 0 empty) and a
 // next-in-bucket chain per edge. Key of an edge = larger index + 4 x smaller index;
 // bucket = key mod bucket count. The hash must see every edge added to its block, so
@@ -91,9 +93,14 @@ int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_
 // (kEdgeHidden) while the outline edges are visible. A triangle whose corners merge
 // into fewer than three vertices has no area and is left out; when one of the two
 // triangles of a quadrilateral is left out, the other keeps all its edges visible.
-// 0, 8 or 13 (null mesh or point, non-finite coordinates).
+// 0, 8 or 13 (null mesh or point, non-finite coordinates). On 8 the block is as it
+// was before the call (vertices, edges, faces and edge flags).
+//
+// With an `index` (face_index.h) the vertex and edge lookups go through it, so a run
+// of n faces costs about n steps instead of n squared; the block comes out exactly as
+// without it.
 int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
-                  int split);
+                  int split, MeshFaceIndex* index = nullptr);
 
 // True when a grid of that many points per row and rows is within
 // kMeshMaxGridVertices (both counts at least 1); logs a warning when it is not.

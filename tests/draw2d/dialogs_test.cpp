@@ -103,6 +103,21 @@ TEST(PolygonDialog, CountHeldToItsRangeThroughTheOptionsKey) {
     EXPECT_EQ(s.h.shown_prompts(), (std::vector<int>{42096, 42096, 42097, 42096}));
 }
 
+TEST(PolygonDialog, ShowsTheLargestCountAsWritten) {
+    DialogScene s;
+    s.h.define(kCmdRegularPolygon, fn<cmd_regular_polygon>);
+    s.h.view()->polygon_count = 100;
+    std::string shown;
+    ModalScript script([&](CDialog& d) {
+        shown = d.GetDlgItemText(kIdcPolygonCount);
+        d.press(IDCANCEL);
+    });
+    s.h.options().esc();
+    EXPECT_EQ(s.h.run(kCmdRegularPolygon), -1);
+    EXPECT_EQ(shown, "100");
+    EXPECT_EQ(s.h.view()->polygon_count, 100);
+}
+
 TEST(TextSettingsDialog, OkWritesTheStyleCancelKeepsIt) {
     DialogScene s;
     VIEW* v = s.h.view();

@@ -1,0 +1,110 @@
+// Mesh (a grid patch over four picked corners) and 3D faces (strips of four-cornered
+// faces that continue from an edge of the last one, all of one run in one mesh).
+#include "commands/input/feedback.h"
+#include "commands/input/input.h"
+#include "commands/input/support.h"
+#include "commands/input/zoom.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_gdi.h"
+#include "graphics/view/view_host.h"
+#include "model/geom/regen.h"
+#include "model/mesh/mesh.h"
+#include "model/rtc/rtc.h"
+
+namespace {
+
+int mesh_options(VIEW** r) { return g_draw3d_dialogs.mesh && *r ? (g_draw3d_dialogs.mesh(*r) ? 1 : 0) : 0; }
+int faces_options(VIEW** r) { return g_draw3d_dialogs.faces3d && *r ? (g_draw3d_dialogs.faces3d(*r) ? 1 : 0) : 0; }
+
+}  // namespace
+
+int cmd_mesh(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!g_draw3d_query && g_draw3d_dialogs.mesh && !g_draw3d_dialogs.mesh(*view_ref)) return 0;
+    view_set_input_mode(*view_ref, 1);
+    static constexpr uint32_t kPrompts[4] = {kPromptMeshCorner1, kPromptMeshCorner2, kPromptMeshCorner3,
+                                             kPromptMeshCorner4};
+    int code = 0;
+    for (;;) {
+        Vec3 c[4];
+        for (int i = 0; i < 4 && code == 0; ++i) {
+            code = input_point(view_ref, kPrompts[i], i == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
+                               mesh_options, &c[i], kHelpMesh);
+            if (code == 0 && *view_ref) input_set_point(*view_ref, c[i], 0);
+            if (!*view_ref) code = kStepCancelled;
+        }
+        if (code != 0) break;
+        auto mesh = rtc_make<MESH3>();
+        if (!mesh) {
+            code = 8;
+            break;
+        }
+        code = mesh_add_grid_patch(mesh.get(), &c[0], &c[1], &c[2], &c[3], g_draw3d.faces_n, g_draw3d.faces_m);
+        if (code != 0) break;  // the mesh is freed with the pointer
+        code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+        if (code != 0) break;
+    }
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    return code;
+}
+
+int cmd_faces3d(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    view_set_input_mode(*view_ref, 1);
+    MESH3* mesh = nullptr;  // the run's mesh, in the drawing once its first face is added
+    MeshFaceIndex index;
+    Vec3 p[4];
+    int state = 0;
+    int code = 0;
+    for (;;) {
+        static constexpr uint32_t kPrompts[4] = {kPromptFacesFirst, kPromptFacesSecond, kPromptFacesNext,
+                                                 kPromptFacesNext};
+        const int mode = g_draw3d.face_mode;
+        code = input_point(view_ref, kPrompts[state], state == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
+                           faces_options, &p[state], kHelpFaces3D);
+        if (!*view_ref) code = kStepCancelled;
+        if (code == kStepCancelled) break;
+        if (code != 0) {
+            if (g_draw3d.face_mode != mode) continue;  // asked again under the new mode
+            if (state == 3) {
+                state = 0;  // a new strip
+                continue;
+            }
+            break;
+        }
+        input_set_point(*view_ref, p[state], 0);
+        if (++state < 4) continue;
+        if (!mesh) {
+            auto made = rtc_make<MESH3>();
+            if (!made) {
+                code = 8;
+                break;
+            }
+            code = mesh_add_face(made.get(), &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
+            if (code != 0) break;
+            mesh = made.get();
+            code = drawing_add_object(*view_ref, made.release(), 0, 1);
+            if (code != 0) break;
+        } else {
+            code = mesh_add_face(mesh, &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
+            if (code != 0) break;
+            regen_object(mesh);
+            views_extend_extents(*view_ref, mesh);
+            view_gdi_object_all(*view_ref, mesh);
+        }
+        // The next face starts from an edge of this one: by "FaceMode" (p3, p4),
+        // (p4, p1) or (p2, p3) become its first two corners.
+        const int m = g_draw3d.face_mode;
+        const Vec3 a = m == 1 ? p[3] : m == 2 ? p[1] : p[2];
+        const Vec3 b = m == 1 ? p[0] : m == 2 ? p[2] : p[3];
+        p[0] = a;
+        p[1] = b;
+        input_set_point(*view_ref, a, 1);
+        input_set_point(*view_ref, b, 0);
+        state = 2;
+    }
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    return code;
+}

@@ -1,0 +1,135 @@
+// The 3D construction commands built so far and their registration in the drawing
+// view's command table. Each takes the command's VIEW by reference (written back when
+// the command moves to another view; null when its window closed) and returns 0, an
+// engine code (8 out of memory) or the input code that ended it (-1, -2).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "model/math/types.h"
+
+class VIEW;
+class CAMERA;
+class MESH3;
+class buffer;
+class LIGHT;
+
+inline constexpr uint32_t kCmdBox3D = 15500;
+inline constexpr uint32_t kCmdPyramid = 15501;
+inline constexpr uint32_t kCmdSphere = 15503;
+inline constexpr uint32_t kCmdCone = 15504;
+inline constexpr uint32_t kCmdTorus = 15505;
+inline constexpr uint32_t kCmdMesh = 15502;
+inline constexpr uint32_t kCmdFaces3D = 15510;
+inline constexpr uint32_t kCmdFractal = 15512;
+inline constexpr uint32_t kCmdFlatPolygon = 15514;
+inline constexpr uint32_t kCmdNewCamera = 15600;
+inline constexpr uint32_t kCmdSpotLight = 15601;
+inline constexpr uint32_t kCmdOmniLight = 15602;
+
+// Prompts of the 3D commands.
+inline constexpr uint32_t kPromptBoxCorner = 44500;  // "Left down corner of 3D box"
+inline constexpr uint32_t kPromptBoxWidth = 44501;   // "Width of 3D box"
+inline constexpr uint32_t kPromptBoxHeight = 44502;  // "Height of 3D box"
+inline constexpr uint32_t kPromptBoxDepth = 44503;   // "Depth of 3D box"
+inline constexpr uint32_t kPromptSphereCentre = 44504;  // "Sphere centre"
+inline constexpr uint32_t kPromptSphereRadius = 44505;  // "Sphere radius"
+inline constexpr uint32_t kPromptTorusCentre = 44506;   // "Torus centre"
+inline constexpr uint32_t kPromptTorusRadius = 44507;   // "Torus radius"
+inline constexpr uint32_t kPromptTorusTube = 44508;     // "Torus tube radius"
+inline constexpr uint32_t kPromptConeTop = 44509;       // "Top point"
+inline constexpr uint32_t kPromptConeBase = 44510;      // "Centre of base"
+inline constexpr uint32_t kPromptConeBaseRadius = 44511;  // "Base radius"
+inline constexpr uint32_t kPromptConeTopRadius = 44512;   // "Top radius"
+inline constexpr uint32_t kPromptCameraPosition = 44513;  // "Camera position"
+inline constexpr uint32_t kPromptCameraTarget = 44514;    // "Camera target location"
+inline constexpr uint32_t kPromptLightPosition = 44515;   // "Light position"
+inline constexpr uint32_t kPromptLightTarget = 44516;     // "Light target"
+inline constexpr uint32_t kPromptMeshCorner1 = 44560;  // "Mesh first corner"
+inline constexpr uint32_t kPromptMeshCorner2 = 44561;  // "Mesh second corner"
+inline constexpr uint32_t kPromptMeshCorner3 = 44562;  // "Mesh third corner"
+inline constexpr uint32_t kPromptMeshCorner4 = 44563;  // "Mesh fourth corner"
+inline constexpr uint32_t kPromptFacesFirst = 44564;   // "First point"
+inline constexpr uint32_t kPromptFacesSecond = 44565;  // "Second point"
+inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
+inline constexpr uint32_t kPromptFractalThird = 44567;  // "Third point"
+inline constexpr uint32_t kHelpFractal = 40063;
+inline constexpr uint32_t kHelpPyramid = 40052;
+inline constexpr uint32_t kHelpFlatPolygon = 40065;
+inline constexpr uint32_t kHelpMesh = 40053;
+inline constexpr uint32_t kHelpFaces3D = 40061;
+inline constexpr uint32_t kHelpCamera = 40068;
+inline constexpr uint32_t kHelpSpotLight = 40069;
+inline constexpr uint32_t kHelpLight = 40070;
+inline constexpr uint32_t kHelpBox3D = 40051;
+inline constexpr uint32_t kHelpSphere = 40054;
+inline constexpr uint32_t kHelpCone = 40055;
+inline constexpr uint32_t kHelpTorus = 40056;
+
+// The parameter dialogs of the commands, installed by the application (the Qt
+// dialogs) or by tests. Each returns 1 when accepted, 0 when cancelled; it edits
+// g_draw3d in place. Without a hook the command runs on the current settings.
+struct Draw3dDialogs {
+    int (*box)(VIEW* view) = nullptr;
+    int (*sphere)(VIEW* view) = nullptr;
+    int (*cone)(VIEW* view) = nullptr;
+    int (*torus)(VIEW* view) = nullptr;
+    int (*mesh)(VIEW* view) = nullptr;
+    int (*faces3d)(VIEW* view) = nullptr;  // options key only
+    int (*fractal)(VIEW* view) = nullptr;
+    int (*pyramid)(VIEW* view) = nullptr;
+    // The settings dialogs of a new camera or light (name, position, target, cone,
+    // colour), shared with the adjusting commands; they edit the object. 1 on OK.
+    int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
+    int (*light_settings)(VIEW* view, LIGHT* light) = nullptr;
+};
+extern Draw3dDialogs g_draw3d_dialogs;
+// Set by the dialogs' "&Query" box: when non-zero, commands start without their
+// dialog. Process-wide, not saved.
+extern int g_draw3d_query;
+
+int cmd_box(VIEW** view_ref);
+int cmd_sphere(VIEW** view_ref);
+int cmd_cone(VIEW** view_ref);
+int cmd_torus(VIEW** view_ref);
+
+int cmd_mesh(VIEW** view_ref);
+int cmd_faces3d(VIEW** view_ref);
+int cmd_fractal(VIEW** view_ref);
+int cmd_pyramid(VIEW** view_ref);
+int cmd_flat_polygon(VIEW** view_ref);
+int cmd_new_camera(VIEW** view_ref);
+int cmd_spot_light(VIEW** view_ref);
+int cmd_omni_light(VIEW** view_ref);
+
+// A new mesh with a fractal surface over every face of every MESH3 the buffer refers
+// to (other objects, containers too, are passed over). *out stays null when there was
+// no face to build on. 0, 8 or 13; the first failure stops it.
+int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std::unique_ptr<MESH3>* out);
+
+// A base point of a pyramid: its position and whether the segment to the next point
+// is left out (a pen-up stroke end).
+struct BasePoint {
+    Vec3 p;
+    bool pen_up;
+};
+// Appends the point lists of a line-work object (a container's recursively) without
+// repeated points (1e-6 on every axis); a closed list ends at its first point again.
+// Objects without a list add nothing.
+class object;
+void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out);
+// One mesh per drawn stroke of each base: a face (start, end, top, top) per segment.
+// 0, 8 or 13; on failure the meshes made so far are in *out, owned by the caller.
+int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& top, int merge_edges,
+                   std::vector<std::unique_ptr<MESH3>>* out);
+
+// Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
+// to the view's drawing as one undo level. The mesh is the command's until the
+// drawing takes it; nothing is added when the build fails. 0, 8 or 13.
+struct RevolveProfiles;
+int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles);
+
+using Model3dCommandFn = int (*)(void* arg);
+void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn));

@@ -1,0 +1,161 @@
+// The Sphere, Torus and Cone commands: points and radii asked in the view, the
+// profiles made by primitives.cpp, revolved into one new mesh per solid. The
+// coordinate read-out is polar about the last point during the radius steps and comes
+// back however the step ends.
+#include <cmath>
+
+#include "commands/input/feedback.h"
+#include "commands/input/input.h"
+#include "commands/input/support.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "commands/model3d/primitives.h"
+#include "graphics/view/projection.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_host.h"
+
+namespace {
+
+int sphere_options(VIEW** r) { return g_draw3d_dialogs.sphere && *r ? (g_draw3d_dialogs.sphere(*r) ? 1 : 0) : 0; }
+int cone_options(VIEW** r) { return g_draw3d_dialogs.cone && *r ? (g_draw3d_dialogs.cone(*r) ? 1 : 0) : 0; }
+int torus_options(VIEW** r) { return g_draw3d_dialogs.torus && *r ? (g_draw3d_dialogs.torus(*r) ? 1 : 0) : 0; }
+
+void draw_circle(VIEW* v, int x, int y) { cursor_draw_circle(v, x, y); }
+
+// A radius step with the read-out polar about the last point, put back afterwards.
+int ask_radius(VIEW** view_ref, const Vec3& base, uint32_t prompt, InputMoveFn feedback, InputOptionsFn opts,
+               double* out, uint32_t help) {
+    VIEW* v = *view_ref;
+    const int32_t type = v->coordinate_type, cartesian = v->cartesian;
+    v->coordinate_type = 2;
+    v->cartesian = 0;
+    input_set_point(v, base, 0);
+    const int code = input_distance(view_ref, base, prompt, 0, feedback, opts, out, help);
+    // Back on the view that asked, which may no longer run the command.
+    v->coordinate_type = type;
+    v->cartesian = cartesian;
+    return code;
+}
+
+// Starts a command: its dialog unless the query flag is set (Cancel ends with 0).
+bool start(VIEW** view_ref, int (*dialog)(VIEW*)) {
+    if (!g_draw3d_query && dialog && !dialog(*view_ref)) return false;
+    view_set_input_mode(*view_ref, 1);
+    return true;
+}
+
+int finish(VIEW** view_ref, int code) {
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    return code;
+}
+
+Vec3 along_view_x(const VIEW* v, const Vec3& p, double d) {
+    Vec3 a, out;
+    world_to_view(&v->projection, p, &a);
+    a.x = static_cast<float>(a.x + d);
+    view_to_world(&v->projection, a, &out);
+    return out;
+}
+
+}  // namespace
+
+int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
+    if (!view) return kStepCancelled;
+    std::unique_ptr<MESH3> mesh;
+    const int r = revolve_profiles_mesh(profiles, solid_segments(g_draw3d.faces_n), &mesh);
+    if (r != 0) return r;
+    // The drawing owns the mesh from here, also when adding it fails.
+    return drawing_add_object(view, mesh.release(), 0, 1);
+}
+
+int cmd_sphere(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!start(view_ref, g_draw3d_dialogs.sphere)) return 0;
+    int code;
+    for (;;) {
+        Vec3 c;
+        double r = 0;
+        code = input_point(view_ref, kPromptSphereCentre, cursor_draw_crosshair, sphere_options, &c, kHelpSphere);
+        if (code != 0 || !*view_ref) break;
+        code = ask_radius(view_ref, c, kPromptSphereRadius, draw_circle, sphere_options, &r, kHelpSphere);
+        if (code != 0 || !*view_ref) break;
+        RevolveProfiles p;
+        code = sphere_profiles((*view_ref)->projection, c, 0, r, g_draw3d, &p);
+        if (code == 13) continue;  // no radius: nothing to build
+        if (code == 0) code = revolve_into_drawing(*view_ref, p);
+        if (code != 0) break;
+    }
+    return finish(view_ref, code);
+}
+
+int cmd_torus(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!start(view_ref, g_draw3d_dialogs.torus)) return 0;
+    int code;
+    for (;;) {
+        Vec3 c;
+        double ring = 0, tube = 0;
+        code = input_point(view_ref, kPromptTorusCentre, cursor_draw_crosshair, torus_options, &c, kHelpTorus);
+        if (code != 0 || !*view_ref) break;
+        code = ask_radius(view_ref, c, kPromptTorusRadius, draw_circle, torus_options, &ring, kHelpTorus);
+        if (code != 0 || !*view_ref) break;
+        const Vec3 on_ring = along_view_x(*view_ref, c, ring);
+        code = ask_radius(view_ref, on_ring, kPromptTorusTube, draw_circle, torus_options, &tube, kHelpTorus);
+        if (code != 0 || !*view_ref) break;
+        RevolveProfiles p;
+        // A ring radius of 0 would make a sphere through the torus code path: refused.
+        code = ring > 0 ? sphere_profiles((*view_ref)->projection, c, ring, tube, g_draw3d, &p) : 13;
+        if (code == 13) continue;
+        if (code == 0) code = revolve_into_drawing(*view_ref, p);
+        if (code != 0) break;
+    }
+    return finish(view_ref, code);
+}
+
+int cmd_cone(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!start(view_ref, g_draw3d_dialogs.cone)) return 0;
+    int code = 0;
+    for (;;) {
+        Vec3 top, base;
+        double rb = 0, rt = 0;
+        int step = 0;  // steps answered
+        while (step < 4) {
+            const int kind = g_draw3d.cone;
+            switch (step) {
+                case 0:
+                    code = input_point(view_ref, kPromptConeTop, cursor_draw_crosshair, cone_options, &top, kHelpCone);
+                    if (code == 0) input_set_point(*view_ref, top, 0), input_set_point(*view_ref, top, 1);
+                    break;
+                case 1:
+                    code = input_point(view_ref, kPromptConeBase, cursor_draw_rubber_line, cone_options, &base,
+                                       kHelpCone);
+                    if (code == 0) input_set_point(*view_ref, base, 2);
+                    break;
+                case 2:
+                    code = ask_radius(view_ref, base, kPromptConeBaseRadius, draw_circle, cone_options, &rb,
+                                      kHelpCone);
+                    break;
+                default:
+                    if (kind == 0)
+                        code = ask_radius(view_ref, top, kPromptConeTopRadius, draw_circle, cone_options, &rt,
+                                          kHelpCone);
+                    break;
+            }
+            if (code == 0 && *view_ref) {
+                ++step;
+                continue;
+            }
+            // A refusal after "Cone" changed in the options dialog asks the same step again.
+            if (code == kStepRefused && *view_ref && g_draw3d.cone != kind) continue;
+            break;
+        }
+        if (code != 0 || !*view_ref) break;
+        RevolveProfiles p;
+        code = cone_profiles((*view_ref)->projection, top, base, rb, rt, g_draw3d, &p);
+        if (code == 13) continue;  // top on the base centre: nothing to build
+        if (code == 0) code = revolve_into_drawing(*view_ref, p);
+        if (code != 0) break;
+    }
+    return finish(view_ref, code);
+}

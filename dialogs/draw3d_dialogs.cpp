@@ -1,0 +1,147 @@
+// The 3D parameter dialogs (declared in draw3d_dialogs.h).
+#include "dialogs/draw3d_dialogs.h"
+
+#include <QComboBox>
+#include <cmath>
+
+#include "commands/edit/edit.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "model/services/strtab.h"
+#include "platform/dialog.h"
+#include "shell/ddx.h"
+
+CParam3dDlg::CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields)
+    : CDlg(template_id, parent), fields_(std::move(fields)), query_(g_draw3d_query ? 0 : 1) {
+    for (const Field& f : fields_) {
+        const int v = *f.setting;
+        values_.push_back(f.kind == Field::kBit ? ((v & f.bit) ? 1 : 0) : v);
+        // A count from the settings file may be anything: shown held to the range.
+        counts_.push_back(v < 1 ? 1 : v > kMaxSegments3D ? kMaxSegments3D : v);
+    }
+}
+
+void CParam3dDlg::CreateControls() {
+    int row = 0;
+    for (const Field& f : fields_) {
+        const std::string text = res_load_string(static_cast<uint32_t>(f.id));
+        if (f.kind == Field::kBit) {
+            add_check(f.id, text, row++, 0, 2);
+            continue;
+        }
+        add_static(f.id, text, row, 0);
+        if (f.kind == Field::kCount) {
+            add_edit(f.id + kEditOffset3D, row++, 1);
+        } else {
+            QComboBox* box = add_combo(f.id + kEditOffset3D, row++, 1);
+            for (uint32_t c : f.choices) box->addItem(QString::fromStdString(res_load_string(c)));
+        }
+    }
+    add_check(kIdcQuery3D, res_load_string(kIdcQuery3D), row++, 0, 2);
+    add_ok_cancel(row, 2);
+}
+
+void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
+    set_number_format_from(nullptr, 6, 64);  // whole counts up to the limit show as they are
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const Field& f = fields_[i];
+        switch (f.kind) {
+            case Field::kBit:
+                DDX_Check(dx, f.id, values_[i]);
+                break;
+            case Field::kCount:
+                DDX_Double(dx, f.id + kEditOffset3D, counts_[i]);
+                DDV_MinMaxDouble(dx, counts_[i], 1, kMaxSegments3D);
+                break;
+            case Field::kChoice: {
+                auto* box = qobject_cast<QComboBox*>(GetDlgItem(f.id + kEditOffset3D));
+                const int n = static_cast<int>(f.choices.size());
+                if (!box) break;
+                if (!dx->saving()) box->setCurrentIndex(values_[i] >= 0 && values_[i] < n ? values_[i] : 0);
+                else values_[i] = box->currentIndex() < 0 ? 0 : box->currentIndex();
+                break;
+            }
+        }
+    }
+    DDX_Check(dx, kIdcQuery3D, query_);
+    if (!dx->saving()) return;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const Field& f = fields_[i];
+        if (f.kind == Field::kBit) {
+            *f.setting = values_[i] ? (*f.setting | f.bit) : (*f.setting & ~f.bit);
+        } else if (f.kind == Field::kCount) {
+            *f.setting = static_cast<int>(std::lround(counts_[i]));
+        } else {
+            *f.setting = values_[i];
+        }
+    }
+    g_draw3d_query = query_ ? 0 : 1;
+}
+
+namespace {
+
+using Field = CParam3dDlg::Field;
+
+bool run(int template_id, uint32_t help_id, std::vector<Field> fields) {
+    CParam3dDlg dlg(template_id, nullptr, std::move(fields));
+    return dlg.DoModalHelp(help_id) == IDOK;
+}
+
+Field count(int id, int* s) { return {Field::kCount, id, s, 0, {}}; }
+Field bit(int id, int* s, int b) { return {Field::kBit, id, s, b, {}}; }
+
+}  // namespace
+
+bool box3d_dialog(VIEW*) {
+    // Check boxes in the order back (16), front (32), left (4), right (8), bottom (2), top (1).
+    static constexpr int kBits[6] = {16, 32, 4, 8, 2, 1};
+    std::vector<Field> f;
+    for (int i = 0; i < 6; ++i) f.push_back(bit(kIdcBoxFaceFirst + i, &g_draw3d.box_faces, kBits[i]));
+    return run(kDlgBox3D, 40051, std::move(f));
+}
+
+bool sphere_dialog(VIEW*) {
+    return run(kDlgSphere, 40054,
+               {{Field::kChoice, kIdcSolidKind, &g_draw3d.sphere, 0, {44550, 44551, 44552}},
+                count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
+                bit(kIdcTopsBase, &g_draw3d.tops, 1), bit(kIdcTopsTop, &g_draw3d.tops, 2)});
+}
+
+bool cone_dialog(VIEW*) {
+    return run(kDlgCone, 40055,
+               {{Field::kChoice, kIdcSolidKind, &g_draw3d.cone, 0, {44553, 44554, 44555}},
+                count(kIdcFacesN, &g_draw3d.faces_n), bit(kIdcTopsBase, &g_draw3d.tops, 1),
+                bit(kIdcTopsTop, &g_draw3d.tops, 2)});
+}
+
+bool segments_dialog_torus(VIEW*) {
+    return run(kDlgTorus, 40056, {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n)});
+}
+
+bool segments_dialog_mesh(VIEW*) {
+    return run(kDlgMesh, 40053, {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n)});
+}
+
+bool faces3d_dialog(VIEW*) {
+    return run(kDlgFaces3D, 40061,
+               {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {44556, 44557, 44558}},
+                bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)});
+}
+
+void draw3d_dialogs_install() {
+    g_draw3d_dialogs.box = [](VIEW* v) { return box3d_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.sphere = [](VIEW* v) { return sphere_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.cone = [](VIEW* v) { return cone_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.torus = [](VIEW* v) { return segments_dialog_torus(v) ? 1 : 0; };
+    g_draw3d_dialogs.mesh = [](VIEW* v) { return segments_dialog_mesh(v) ? 1 : 0; };
+    g_draw3d_dialogs.faces3d = [](VIEW* v) { return faces3d_dialog(v) ? 1 : 0; };
+    // A new camera or light opens the same settings dialog as Adjust Camera/Light.
+    g_draw3d_dialogs.camera_settings = [](VIEW* v, CAMERA* camera) {
+        const auto& dlg = edit_dialogs().camera_settings;
+        return dlg && dlg(v, camera) ? 1 : 0;
+    };
+    g_draw3d_dialogs.light_settings = [](VIEW* v, LIGHT* light) {
+        const auto& dlg = edit_dialogs().light_settings;
+        return dlg && dlg(v, light) ? 1 : 0;
+    };
+}

@@ -1,0 +1,70 @@
+// The parameter dialogs of the 3D construction commands: each shows the Draw_3D
+// settings its command reads (segment counts, solid kinds, cap and face bits) and the
+// "&Query" box (checked: the command opens its dialog before it starts; it stores the
+// inverse into g_draw3d_query). The values are edited on copies and written to
+// g_draw3d on OK only. draw3d_dialogs_install connects them to the commands'
+// Draw3dDialogs hooks.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "dialogs/dlg.h"
+
+class VIEW;
+
+// Dialog ids (captions in the string table).
+inline constexpr int kDlgBox3D = 44520;
+inline constexpr int kDlgSphere = 44521;
+inline constexpr int kDlgCone = 44522;
+inline constexpr int kDlgTorus = 44523;
+inline constexpr int kDlgMesh = 44524;
+inline constexpr int kDlgFaces3D = 44525;
+
+// Control ids: labels and check boxes take their texts from the string table under
+// their ids; the edits and combos sit beside them.
+inline constexpr int kIdcQuery3D = 44530;        // "&Query"
+inline constexpr int kIdcFacesM = 44531;         // "Segments &M:" label; edit = id + 100
+inline constexpr int kIdcFacesN = 44532;         // "Segments &N:"
+inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id + 100
+inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
+inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
+inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)
+inline constexpr int kIdcFaceMode = 44548;       // "&Continue from:" label; combo = id + 100
+inline constexpr int kIdcMergeEdges = 44549;     // "&Merge edges"
+inline constexpr int kEditOffset3D = 100;
+
+// Highest segment count the dialogs accept.
+inline constexpr int kMaxSegments3D = 1024;
+
+// One dialog for all the 3D parameter sets: a list of fields over int settings.
+class CParam3dDlg : public CDlg {
+  public:
+    struct Field {
+        enum Kind { kCount, kBit, kChoice } kind;
+        int id;                        // label or check box id
+        int* setting;                  // in g_draw3d
+        int bit = 0;                   // kBit
+        std::vector<uint32_t> choices; // kChoice: string ids of the entries
+    };
+    CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    std::vector<Field> fields_;
+    std::vector<double> counts_;  // per field (kCount)
+    std::vector<int> values_;     // per field: the edited copy of the setting or bit
+    int query_;
+};
+
+bool box3d_dialog(VIEW* view);
+bool sphere_dialog(VIEW* view);
+bool cone_dialog(VIEW* view);
+bool segments_dialog_torus(VIEW* view);
+bool segments_dialog_mesh(VIEW* view);
+bool faces3d_dialog(VIEW* view);
+
+void draw3d_dialogs_install();

@@ -1,0 +1,130 @@
+// Scripted sessions of the 3D Box command through the real input routines: sizes
+// typed at the width step (three, two, or in inches), picked sizes, "BoxFaces" 0
+// building and recording nothing, unreadable text going back to the corner, the
+// parameter dialog before the command, one undo level per box.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "commands/input/support.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "graphics/view/projection.h"
+#include "model/db/solid.h"
+#include "scene.h"
+#include "tests/model3d/solid_oracle.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+int box_fn(void* arg) { return cmd_box(static_cast<VIEW**>(arg)); }
+
+std::vector<MESH3*> meshes(MODEL* m) {
+    std::vector<MESH3*> out;
+    LAYER* l = scene_layer(m);
+    if (!l || !l->children) return out;
+    ZDLIST* p = l->children;
+    do {
+        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
+        p = p->next;
+    } while (p != l->children);
+    return out;
+}
+
+// Extent of a mesh along the view's axes.
+Vec3 view_extent(const VIEW* v, const MESH3& mesh) {
+    double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
+    for (const MeshFaceBlock* b = mesh.blocks; b; b = b->next)
+        for (const MeshVertex& mv : b->vertices) {
+            Vec3 p;
+            world_to_view(&v->projection, {mv.x, mv.y, mv.z}, &p);
+            const double c[3] = {p.x, p.y, p.z};
+            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
+        }
+    return {static_cast<float>(hi[0] - lo[0]), static_cast<float>(hi[1] - lo[1]), static_cast<float>(hi[2] - lo[2])};
+}
+
+struct Case {
+    const char* what;
+    std::function<void(Harness&)> script;
+    int box_faces;
+    int code;
+    std::vector<int> prompts;
+    int boxes;
+    Vec3 size;  // of the first box, view axes
+};
+
+TEST(BoxSession, Sessions) {
+    const int C = kPromptBoxCorner, W = kPromptBoxWidth, H = kPromptBoxHeight, D = kPromptBoxDepth;
+    const Case cases[] = {
+        {"three typed sizes build at once", [](Harness& h) { h.click({1, 1, 0}).typed("10,20,30").esc(); },
+         63, -1, {C, W, C}, 1, {10, 20, 30}},
+        {"inches", [](Harness& h) {
+             h.view()->length_unit = 1;
+             h.click({1, 1, 0}).typed("10,20,30").esc();
+         },
+         63, -1, {C, W, C}, 1, {254, 508, 762}},
+        {"two typed sizes go to the depth step",
+         [](Harness& h) { h.click({1, 1, 0}).typed("4 5").typed("6").esc(); }, 63, -1, {C, W, D, C}, 1, {4, 5, 6}},
+        {"picked width, typed height and depth",
+         [](Harness& h) { h.click({1, 1, 0}).click({4, 9, 0}).typed("2").typed("7").esc(); }, 63, -1,
+         {C, W, H, D, C}, 1, {3, 2, 7}},
+        {"unreadable width text goes back to the corner",
+         [](Harness& h) { h.click({1, 1, 0}).typed("1x").esc(); }, 63, -1, {C, W, C}, 0, {}},
+        {"BoxFaces 0 builds and records nothing",
+         [](Harness& h) { h.click({1, 1, 0}).typed("10,20,30").esc(); }, 0, -1, {C, W, C}, 0, {}},
+        {"Esc at the height step goes back to the corner",
+         [](Harness& h) { h.click({1, 1, 0}).click({4, 9, 0}).esc().esc(); }, 63, -1, {C, W, H, C}, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdBox3D, box_fn);
+        g_draw3d = Draw3DSettings{};
+        g_draw3d.box_faces = c.box_faces;
+        c.script(h);
+        EXPECT_EQ(h.run(kCmdBox3D), c.code);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(h.view()->input_mode, 0);
+        const auto made = meshes(h.model());
+        ASSERT_EQ(static_cast<int>(made.size()), c.boxes);
+        EXPECT_EQ(h.model()->undo_levels, c.boxes);
+        if (c.boxes == 0) continue;
+        EXPECT_EQ(block_count(*made[0]), 6);
+        EXPECT_EQ(triangle_count(*made[0]), 48);
+        const Vec3 e = view_extent(h.view(), *made[0]);
+        EXPECT_NEAR(e.x, c.size.x, 1e-3);
+        EXPECT_NEAR(e.y, c.size.y, 1e-3);
+        EXPECT_NEAR(e.z, c.size.z, 1e-3);
+        EXPECT_EQ(solid_check(*made[0]).bad_edges, 0);
+        cmd_undo(h.view());
+        EXPECT_TRUE(meshes(h.model()).empty());
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
+TEST(BoxSession, DialogFirstUnlessQuery) {
+    struct Case {
+        int query, answer, asked, code;
+    } cases[] = {{0, 0, 1, 0}, {0, 1, 1, -1}, {1, 0, 0, -1}};
+    for (const Case& c : cases) {
+        static int asked;
+        static int answer;
+        asked = 0;
+        answer = c.answer;
+        g_draw3d_dialogs.box = [](VIEW*) { return ++asked, answer; };
+        g_draw3d_query = c.query;
+        Harness h;
+        h.define(kCmdBox3D, box_fn);
+        if (c.code != 0) h.esc();
+        EXPECT_EQ(h.run(kCmdBox3D), c.code);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(h.script_left(), 0u);
+    }
+    g_draw3d_dialogs = Draw3dDialogs{};
+    g_draw3d_query = 0;
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The 3D parameter dialogs through the modal hook: values shown from the settings,
+// written back on OK only, counts range-checked, face and cap bits, the kind choice,
+// and "&Query" storing the inverse of the query flag. With ZELO_SHOT_DIR set each
+// dialog is also saved as a picture.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "dialogs/draw3d_dialogs.h"
+#include "model/services/msgbox.h"
+#include "platform/dialog.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+class ModalScript {
+  public:
+    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
+    ~ModalScript() { platform_set_modal_hook(old_); }
+
+  private:
+    ModalDialogHook old_;
+};
+
+void shot(CDialog& d, const char* name) {
+    if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QDir(dir).filePath(name));
+}
+
+QCheckBox* check(CDialog& d, int id) { return qobject_cast<QCheckBox*>(d.GetDlgItem(id)); }
+
+TEST(Draw3dDialogs, BoxFacesAndQuery) {
+    g_draw3d = Draw3DSettings{};
+    g_draw3d.box_faces = 63 & ~8;  // right face off
+    g_draw3d_query = 0;
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "3D Box");
+            for (int i = 0; i < 6; ++i) ASSERT_NE(check(d, kIdcBoxFaceFirst + i), nullptr);
+            EXPECT_FALSE(check(d, kIdcBoxFaceFirst + 3)->isChecked());
+            EXPECT_TRUE(check(d, kIdcBoxFaceFirst + 5)->isChecked());
+            EXPECT_TRUE(check(d, kIdcQuery3D)->isChecked());  // flag 0: the dialog is asked
+            shot(d, "draw3d_box.png");
+            check(d, kIdcBoxFaceFirst + 5)->setChecked(false);  // top off
+            check(d, kIdcQuery3D)->setChecked(false);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(box3d_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.box_faces, 63 & ~8 & ~1);
+    EXPECT_EQ(g_draw3d_query, 1);
+    {
+        ModalScript s([](CDialog& d) {
+            check(d, kIdcBoxFaceFirst)->setChecked(false);
+            d.press(IDCANCEL);
+        });
+        EXPECT_FALSE(box3d_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.box_faces, 63 & ~8 & ~1);  // cancel stores nothing
+    g_draw3d_query = 0;
+}
+
+TEST(Draw3dDialogs, SphereConeTorusValuesAndRanges) {
+    g_draw3d = Draw3DSettings{};
+    g_draw3d.faces_m = -40;  // from a damaged settings file: shown held to the range
+    std::vector<std::string> boxes;
+    const MsgBoxHook old_box = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        boxes.push_back(r.text);
+        return kIdOk;
+    });
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Sphere");
+            EXPECT_EQ(d.GetDlgItemText(kIdcFacesM + kEditOffset3D), "1");
+            auto* kind = qobject_cast<QComboBox*>(d.GetDlgItem(kIdcSolidKind + kEditOffset3D));
+            ASSERT_NE(kind, nullptr);
+            EXPECT_EQ(kind->count(), 3);
+            shot(d, "draw3d_sphere.png");
+            kind->setCurrentIndex(2);
+            d.SetDlgItemText(kIdcFacesM + kEditOffset3D, "5000");  // refused, dialog stays
+            d.press(IDOK);
+            d.SetDlgItemText(kIdcFacesM + kEditOffset3D, "24");
+            check(d, kIdcTopsBase)->setChecked(false);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(sphere_dialog(nullptr));
+    }
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(g_draw3d.faces_m, 24);
+    EXPECT_EQ(g_draw3d.sphere, 2);
+    EXPECT_EQ(g_draw3d.tops, 2);
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Cone");
+            EXPECT_EQ(d.GetDlgItemText(kIdcFacesN + kEditOffset3D), "16");
+            shot(d, "draw3d_cone.png");
+            qobject_cast<QComboBox*>(d.GetDlgItem(kIdcSolidKind + kEditOffset3D))->setCurrentIndex(2);
+            d.SetDlgItemText(kIdcFacesN + kEditOffset3D, "8");
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(cone_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.cone, 2);
+    EXPECT_EQ(g_draw3d.faces_n, 8);
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Torus");
+            shot(d, "draw3d_torus.png");
+            d.SetDlgItemText(kIdcFacesN + kEditOffset3D, "0");  // below 1: refused
+            d.press(IDOK);
+            d.press(IDCANCEL);
+        });
+        EXPECT_FALSE(segments_dialog_torus(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.faces_n, 8);
+    EXPECT_EQ(boxes.size(), 2u);
+    msgbox_set_hook(old_box);
+    g_draw3d = Draw3DSettings{};
+}
+
+TEST(Draw3dDialogs, MeshAndFaces) {
+    g_draw3d = Draw3DSettings{};
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Mesh");
+            shot(d, "draw3d_mesh.png");
+            d.SetDlgItemText(kIdcFacesM + kEditOffset3D, "4");
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(segments_dialog_mesh(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.faces_m, 4);
+    g_draw3d.face_mode = 7;  // out of range from a file: shown as the first entry
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "3D Faces");
+            auto* mode = qobject_cast<QComboBox*>(d.GetDlgItem(kIdcFaceMode + kEditOffset3D));
+            ASSERT_NE(mode, nullptr);
+            EXPECT_EQ(mode->currentIndex(), 0);
+            shot(d, "draw3d_faces.png");
+            mode->setCurrentIndex(2);
+            check(d, kIdcMergeEdges)->setChecked(true);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(faces3d_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.face_mode, 2);
+    EXPECT_EQ(g_draw3d.merge_edges, 1);
+    g_draw3d = Draw3DSettings{};
+}
+
+}  // namespace

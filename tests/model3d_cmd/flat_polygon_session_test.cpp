@@ -1,0 +1,46 @@
+// The Flat polygon command: a square of free points becomes one flat mesh of four
+// vertices and two faces with its diagonal hidden; the temporary fill is not left in
+// the drawing; one undo level.
+#include <gtest/gtest.h>
+
+#include "commands/model3d/model3d.h"
+#include "model/db/solid.h"
+#include "model/db/wire.h"
+#include "scene.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+int flat_fn(void* arg) { return cmd_flat_polygon(static_cast<VIEW**>(arg)); }
+
+TEST(FlatPolygonSession, FilledSquare) {
+    Harness h;
+    h.view()->projection.scale = 10.0;
+    h.define(kCmdFlatPolygon, flat_fn);
+    h.click({1, 1, 0}).click({5, 1, 0}).click({5, 5, 0}).click({1, 5, 0}).esc().esc();
+    EXPECT_EQ(h.run(kCmdFlatPolygon), -1);
+    EXPECT_EQ(h.script_left(), 0u);
+    EXPECT_EQ(h.view()->input_mode, 0);
+    int meshes = 0, hatches = 0;
+    const MESH3* mesh = nullptr;
+    LAYER* l = scene_layer(h.model());
+    ASSERT_NE(l->children, nullptr);
+    ZDLIST* p = l->children;
+    do {
+        if (rtc_is_a(p, &MESH3::rtc_class)) ++meshes, mesh = static_cast<MESH3*>(p);
+        if (rtc_is_a(p, &HATCH::rtc_class)) ++hatches;
+        p = p->next;
+    } while (p != l->children);
+    EXPECT_EQ(meshes, 1);
+    EXPECT_EQ(hatches, 0);
+    ASSERT_NE(mesh, nullptr);
+    const MeshFaceBlock& b = *mesh->blocks;
+    EXPECT_EQ(b.vertices.size(), 4u);
+    EXPECT_EQ(b.faces.size(), 2u);
+    int hidden = 0;
+    for (const MeshEdge& e : b.edges) hidden += (e.flags & kEdgeHidden) ? 1 : 0;
+    EXPECT_EQ(hidden, 1);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+}
+
+}  // namespace

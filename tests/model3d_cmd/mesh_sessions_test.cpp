@@ -1,0 +1,96 @@
+// Scripted sessions of Mesh and 3D faces: a 16 x 16 grid patch, a count of 0 adding
+// nothing, eight points giving three faces in one mesh (each continuing from the last
+// two corners), a new strip after Esc at the fourth corner joining the same mesh.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "model/db/solid.h"
+#include "scene.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+template <int (*F)(VIEW**)>
+int fn(void* arg) {
+    return F(static_cast<VIEW**>(arg));
+}
+
+std::vector<MESH3*> meshes(MODEL* m) {
+    std::vector<MESH3*> out;
+    LAYER* l = scene_layer(m);
+    if (!l || !l->children) return out;
+    ZDLIST* p = l->children;
+    do {
+        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
+        p = p->next;
+    } while (p != l->children);
+    return out;
+}
+
+struct Case {
+    const char* what;
+    uint32_t id;
+    std::function<void(Harness&)> script;
+    int code;
+    int meshes;
+    int cells;      // rows x columns of the first mesh's grid, or triangles / 2 of a free block
+    int vertices;
+};
+
+TEST(MeshSessions, Sessions) {
+    const Case cases[] = {
+        {"mesh 16 x 16", kCmdMesh,
+         [](Harness& h) { h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).click({1, 9, 0}).esc(); }, -1, 1, 256,
+         17 * 17},
+        {"mesh count 0 gives 13 and nothing", kCmdMesh,
+         [](Harness& h) {
+             g_draw3d.faces_m = 0;
+             h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).click({1, 9, 0});
+         },
+         13, 0, 0, 0},
+        {"eight points: three faces in one mesh", kCmdFaces3D,
+         [](Harness& h) {
+             for (int i = 0; i < 4; ++i) h.click({static_cast<float>(i % 2 ? 3 : 1), static_cast<float>(1 + 2 * (i / 2)), 0});
+             h.click({1, 5, 0}).click({3, 5, 0}).click({1, 7, 0}).click({3, 7, 0}).esc();
+         },
+         -1, 1, 3, 0},
+        {"Esc at the fourth corner starts a new strip in the same mesh", kCmdFaces3D,
+         [](Harness& h) {
+             h.click({1, 1, 0}).click({3, 1, 0}).click({3, 3, 0}).click({1, 3, 0});
+             h.click({5, 5, 0}).esc();  // third corner of the next face given, Esc at the fourth
+             h.click({10, 1, 0}).click({12, 1, 0}).click({12, 3, 0}).click({10, 3, 0}).esc();
+         },
+         -1, 1, 2, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdMesh, fn<cmd_mesh>);
+        h.define(kCmdFaces3D, fn<cmd_faces3d>);
+        g_draw3d = Draw3DSettings{};
+        c.script(h);
+        EXPECT_EQ(h.run(c.id), c.code);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(h.view()->input_mode, 0);
+        const auto made = meshes(h.model());
+        ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
+        EXPECT_EQ(h.model()->undo_levels, c.meshes);
+        if (c.meshes == 0) continue;
+        const MeshFaceBlock* b = made[0]->blocks;
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->next, nullptr);
+        if (c.id == kCmdMesh) {
+            EXPECT_EQ(b->rows * b->columns, c.cells);
+        } else {
+            EXPECT_EQ(static_cast<int>(b->faces.size()), 2 * c.cells);
+        }
+        if (c.vertices) EXPECT_EQ(static_cast<int>(b->vertices.size()), c.vertices);
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
+}  // namespace
