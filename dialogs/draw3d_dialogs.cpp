@@ -7,6 +7,7 @@
 #include "commands/edit/edit.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "model/db/solid.h"
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
 #include "shell/ddx.h"
