@@ -17,8 +17,10 @@
 #include "imaging/formats/image_formats.h"
 #include "model/db/wire.h"
 #include "model/math/plist.h"
+#include "platform/dialog.h"
 #include "platform/msgqueue.h"
 #include "shell/cmd_ids.h"
+#include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/drawing_print_cmd.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
@@ -123,6 +125,38 @@ TEST_F(PrintCommandsTest, PrintTilesTheDrawingAndTurnsTheMarginsWithTheOrientati
     const std::string none = AppTestEnvironment::file("none.pdf");
     printer->setOutputFileName(QString::fromStdString(none));
     EXPECT_FALSE(frame()->route_command(ID_FILE_PRINT) && std::ifstream(none).good());
+}
+
+// Page Setup through the menu command: Cancel keeps everything; Tile and Landscape
+// then OK give the view a tiled layout whose margins belong to landscape paper, and
+// the application's printer turns with it.
+TEST_F(PrintCommandsTest, PageSetupTakesTheLayoutAndTheOrientationOnlyOnOk) {
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    add_line(view, {0, 0, 0}, {300, 200, 0});
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    view->print_layout.margins = {500, 700, 500, 900};
+    const PrintLayout before = view->print_layout;
+    for (const bool ok : {false, true}) {
+        const ModalDialogHook old = platform_set_modal_hook([ok](CDialog& dlg) {
+            dlg.press(kPageTile);
+            dlg.press(kPageLandscape);
+            dlg.press(ok ? IDOK : IDCANCEL);
+        });
+        EXPECT_EQ(frame()->route_command(ID_FILE_PAGE_SETUP), true);
+        platform_set_modal_hook(old);
+        const PrintLayout& l = view->print_layout;
+        EXPECT_EQ(l.tile, ok ? 1 : before.tile) << ok;
+        EXPECT_EQ(view->print_orientation, ok ? kLandscape : kPortrait) << ok;
+        EXPECT_EQ(printer->pageLayout().orientation() == QPageLayout::Landscape, ok) << ok;
+        if (!ok) EXPECT_EQ(l.margins.top, before.margins.top);
+    }
+    // Tiling takes the printer's minimum margins on the landscape paper: the wide
+    // side is across.
+    EXPECT_GT(view->print_layout.paper_w, view->print_layout.paper_h);
 }
 
 TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
