@@ -11,6 +11,7 @@
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
+#include "shell/image/drawing_print_cmd.h"
 #include "shell/image/image_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     draw3d_dialogs_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
+    drawing_print_install();
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
         if (CMainFrame* f = app.main_frame()) {

@@ -51,6 +51,7 @@ bool CMainFrame::Create() {
     if (!b128 || !b129) return false;
     build_bar(*b128, &menus_128_);
     build_bar(*b129, &menus_129_);
+    if (const MenuBar* b130 = resource_.bar(130)) build_bar(*b130, &menus_130_);
     for (const Accelerator& a : resource_.accelerators) {
         QAction* act = action(a.id);
         if (!act) act = make_action(a.id, "");
@@ -75,7 +76,7 @@ bool CMainFrame::Create() {
         });
     if (!toolbars_->create(g_prefs.bitmap_set)) return false;
     // The third item of each menu bar is the toolbars menu.
-    for (auto* menus : {&menus_128_, &menus_129_})
+    for (auto* menus : {&menus_128_, &menus_129_, &menus_130_})
         if (menus->size() > 2) toolbars_->fill_toolbars_menu((*menus)[2]);
     message_ = new QLabel(this);
     statusBar()->addWidget(message_, 1);
@@ -136,7 +137,7 @@ void CMainFrame::show_bar(int id) {
     shown_bar_ = id;
     QMenuBar* mb = menuBar();
     for (QAction* a : mb->actions()) mb->removeAction(a);
-    for (QMenu* m : id == 129 ? menus_129_ : menus_128_) mb->addMenu(m);
+    for (QMenu* m : id == 129 ? menus_129_ : id == 130 ? menus_130_ : menus_128_) mb->addMenu(m);
 }
 
 void CMainFrame::update_recent_menu() {
@@ -170,15 +171,21 @@ void CMainFrame::add_frame(CMDIFrame* frame) {
     mdi_->addSubWindow(frame);
 }
 
+CCmdTarget* CMainFrame::active_other() const {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    return w && !dynamic_cast<CMDIFrame*>(w) ? dynamic_cast<CCmdTarget*>(w) : nullptr;
+}
+
 void CMainFrame::on_subwindow_activated(QMdiSubWindow*) {
-    show_bar(active_view() ? 129 : 128);
+    // Image windows (and any other window answering commands) have their own bar.
+    show_bar(active_view() ? 129 : active_other() && !menus_130_.empty() ? 130 : 128);
     update_actions();
 }
 
 bool CMainFrame::route_command(int id) {
     CSView* view = active_view();
     CCmdTarget* chain[] = {view, view ? static_cast<CCmdTarget*>(view->document()) : nullptr,
-                           active_frame(), this, CMainApp::instance()};
+                           active_frame(), active_other(), this, CMainApp::instance()};
     for (CCmdTarget* t : chain) {
         if (!t) continue;
         CCmdUI ui;
@@ -195,7 +202,7 @@ bool CMainFrame::route_command(int id) {
 CCmdUI CMainFrame::route_update(int id) {
     CSView* view = active_view();
     CCmdTarget* chain[] = {view, view ? static_cast<CCmdTarget*>(view->document()) : nullptr,
-                           active_frame(), this, CMainApp::instance()};
+                           active_frame(), active_other(), this, CMainApp::instance()};
     CCmdUI ui;
     ui.id = id;
     for (CCmdTarget* t : chain)

@@ -1,5 +1,5 @@
 // CMainFrame: the main window. An MDI area of drawing windows, the menu bars built
-// from the menu resource (one QAction per command id, shared by both bars), the
+// from the menu resource (one QAction per command id, shared by the bars), the
 // accelerators, the status bar with the prompt, the placement kept in the settings,
 // and the routing of every command id: active view, its document, its frame, the
 // main frame, the application.
@@ -33,6 +33,9 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     QMdiArea* mdi_area() const { return mdi_; }
     CMDIFrame* active_frame() const;
     CSView* active_view() const;
+    // The active window when it is not a drawing window but answers commands itself
+    // (an image window); null otherwise.
+    CCmdTarget* active_other() const;
     // Adds a drawing window to the MDI area.
     void add_frame(CMDIFrame* frame);
 
@@ -78,7 +81,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     QLabel* message_ = nullptr;
     MenuResource resource_;
     std::map<int, QAction*> actions_;
-    std::vector<QMenu*> menus_128_, menus_129_;
+    std::vector<QMenu*> menus_128_, menus_129_, menus_130_;
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;
     int shown_bar_ = 0;

@@ -529,10 +529,25 @@ void CSView::SetCommandFunction(int id, CommandFn fn) {
         command_slots().erase(id);
 }
 
+namespace {
+CSView::PrintHandler g_print_handler = nullptr;
+}  // namespace
+
+void CSView::SetPrintHandler(PrintHandler handler) { g_print_handler = handler; }
+
 bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
     const bool allowed = CommandAllowed();
+    if (id == ID_FILE_PAGE_SETUP || id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
+        // Not while a command of this drawing waits for input: it may change the drawing.
+        const bool can = g_print_handler && allowed && (!app || !app->command_running());
+        if (ui)
+            ui->Enable(can);
+        else if (can)
+            g_print_handler(this, id);
+        return true;
+    }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
         // Commands not built yet have an empty slot: their items stay disabled.
         CommandFn fn = CommandFunction(id);

@@ -15,6 +15,7 @@
 #include "graphics/view/canvas.h"
 #include "graphics/view/view.h"
 #include "platform/msgqueue.h"
+#include "shell/core/page_layout.h"
 #include "shell/cmd_target.h"
 #include "shell/cmdproc.h"
 #include "shell/view_paint.h"
@@ -88,6 +89,16 @@ class CSView : public QAbstractScrollArea,
     intptr_t OnMessage(uint32_t, intptr_t, intptr_t) override { return 0; }
 
     bool OnCmdMsg(int id, CCmdUI* ui) override;
+
+    // The print settings of this view: the layout its page setup edits and its
+    // prints use, and the orientation its margins belong to.
+    PrintLayout print_layout;
+    int print_orientation = kPortrait;
+    // Page Setup, Print and Print Preview of drawing views are carried out by a
+    // handler the program installs (printing sits above the shell); without one the
+    // items stay disabled. The handler answers whether the command was done.
+    using PrintHandler = bool (*)(CSView* view, int id);
+    static void SetPrintHandler(PrintHandler handler);
 
   protected:
     void paintEvent(QPaintEvent* e) override;

@@ -44,12 +44,14 @@ CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
     setWindowTitle(QString::fromStdString(doc_->title()));
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
     const Command commands[] = {
-        {ID_FILE_SAVE, 44122, QKeySequence::Save},
+        // Ctrl+S, Ctrl+Ins and Ctrl+P are the main window's keys, which reach this
+        // window through the routing; the same keys here would make them ambiguous.
+        {ID_FILE_SAVE, 44122, {}},
         {ID_FILE_SAVE_AS, 44123, QKeySequence::SaveAs},
         {ID_SAVE_CMYK, ID_SAVE_CMYK, {}},
-        {ID_EDIT_COPY, 44124, QKeySequence::Copy},
+        {ID_EDIT_COPY, 44124, {}},
         {ID_FILE_PAGE_SETUP, 44125, {}},
-        {ID_FILE_PRINT, 44126, QKeySequence::Print},
+        {ID_FILE_PRINT, 44126, {}},
         {ID_FILE_PRINT_PREVIEW, 44127, {}},
         {ID_WINDOW_FIT_IMAGE, ID_WINDOW_FIT_IMAGE, {}},
     };
@@ -65,6 +67,32 @@ CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
 
 CImgFrame::~CImgFrame() = default;
 
+bool CImgFrame::OnCmdMsg(int id, CCmdUI* ui) {
+    switch (id) {
+        case ID_WINDOW_NEW:
+        case ID_GLIMPSE:
+            if (ui) ui->Enable(false);
+            return true;
+        case ID_WINDOW_FIT_IMAGE:
+        case ID_FILE_CLOSE:
+        case ID_CLOSE_WINDOW:
+        case ID_NEXT_WINDOW:
+        case ID_PREV_WINDOW:
+            if (!ui) run(id);
+            return true;
+        default: {
+            CCmdUI probe;
+            probe.id = id;
+            if (!view_->OnCmdMsg(id, &probe)) return false;
+            if (ui)
+                *ui = probe;
+            else if (probe.enabled)
+                run(id);
+            return true;
+        }
+    }
+}
+
 bool CImgFrame::run(int id) {
     CCmdUI ui;
     ui.id = id;
@@ -72,7 +100,20 @@ bool CImgFrame::run(int id) {
         case ID_WINDOW_FIT_IMAGE:
             fit_to_image();
             return true;
+        case ID_FILE_CLOSE:
+        case ID_CLOSE_WINDOW:
+            return close();
+        case ID_NEXT_WINDOW:
+        case ID_PREV_WINDOW:
+            if (QMdiArea* area = mdiArea()) {
+                if (id == ID_NEXT_WINDOW)
+                    area->activateNextSubWindow();
+                else
+                    area->activatePreviousSubWindow();
+            }
+            return true;
         case ID_FILE_PAGE_SETUP:
+            if (!doc_->can_use_image()) return false;
             return view_->page_setup(image_printer());
         case ID_FILE_PRINT:
             return view_->print_with_dialog(image_printer());

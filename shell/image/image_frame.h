@@ -1,7 +1,8 @@
 // The frame of an image window in the main window's MDI area: it owns the image
 // document and its view, shows the document's title, offers the image commands on
-// the view's context menu and keys (Save, Save As, Save (CMYK), Copy, Page Setup,
-// Print, Print Preview, Fit to image), and guards closing: while a render job writes
+// the view's context menu and answers them from the main frame's menu bar and keys
+// (Save, Save As, Save (CMYK), Copy, Page Setup, Print, Print Preview, Fit to
+// image), and guards closing: while a render job writes
 // the image a close only asks the job to stop; otherwise the document may ask to
 // save first.
 #pragma once
@@ -10,13 +11,15 @@
 #include <memory>
 #include <string>
 
+#include "shell/cmd_target.h"
+
 class CDocument;
 class CImgDoc;
 class CIView;
 class CMainApp;
 class QPrinter;
 
-class CImgFrame : public QMdiSubWindow {
+class CImgFrame : public QMdiSubWindow, public CCmdTarget {
   public:
     explicit CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent = nullptr);
     ~CImgFrame() override;
@@ -26,6 +29,11 @@ class CImgFrame : public QMdiSubWindow {
     void fit_to_image();
     // Runs an image command by id (the ids of the menus); false when disabled.
     bool run(int id);
+    // The main frame's commands while this window is active: Save, Save As, Save
+    // (CMYK), Copy, Print, Print Preview and Page Setup (disabled while a render job
+    // writes the image), Close, Fit to image and the window keys; New Window and
+    // Glimpse disabled.
+    bool OnCmdMsg(int id, CCmdUI* ui) override;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

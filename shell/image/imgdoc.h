@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/cmd_ids.h"
 #include "shell/document.h"
 
 class CImgDoc : public CDocument {
@@ -55,4 +56,3 @@ class CImgDoc : public CDocument {
     bool cancel_ = false;
 };
 
-inline constexpr int ID_SAVE_CMYK = 32786;

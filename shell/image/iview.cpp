@@ -180,6 +180,21 @@ PrinterGeometry printer_geometry(QPrinter* printer) {
     return g;
 }
 
+int printer_orientation(QPrinter* printer) {
+    return printer->pageLayout().orientation() == QPageLayout::Landscape ? kLandscape : kPortrait;
+}
+
+PageSetupModel page_setup_model_of(QPrinter* printer) {
+    PageSetupModel m;
+    const QSizeF paper = printer->pageLayout().fullRectPoints().size();  // points
+    m.paper_w = paper.width() * 1000 / 72;
+    m.paper_h = paper.height() * 1000 / 72;
+    const QMarginsF min = printer->pageLayout().minimumMargins();
+    const double k = printer->pageLayout().units() == QPageLayout::Inch ? 1000 : 1000 / 25.4;
+    m.minimum = {int32_t(min.left() * k), int32_t(min.top() * k), int32_t(min.right() * k), int32_t(min.bottom() * k)};
+    return m;
+}
+
 bool CIView::print(QPrinter* printer) {
     if (!doc_ || !doc_->can_use_image() || !printer) return false;
     // Margins measured from the paper's edge: no page margins of Qt's own.
@@ -206,16 +221,8 @@ bool CIView::print(QPrinter* printer) {
 
 bool CIView::page_setup(QPrinter* printer) {
     if (!printer) return false;
-    const int page_orientation =
-        printer->pageLayout().orientation() == QPageLayout::Landscape ? kLandscape : kPortrait;
-    margins_follow_orientation(&margins, &orientation, page_orientation);
-    PageSetupModel m;
-    const QSizeF paper = printer->pageLayout().fullRectPoints().size();  // points
-    m.paper_w = paper.width() * 1000 / 72;
-    m.paper_h = paper.height() * 1000 / 72;
-    const QMarginsF min = printer->pageLayout().minimumMargins();
-    const double k = printer->pageLayout().units() == QPageLayout::Inch ? 1000 : 1000 / 25.4;
-    m.minimum = {int32_t(min.left() * k), int32_t(min.top() * k), int32_t(min.right() * k), int32_t(min.bottom() * k)};
+    margins_follow_orientation(&margins, &orientation, printer_orientation(printer));
+    PageSetupModel m = page_setup_model_of(printer);
     m.left = margins.left, m.top = margins.top, m.right = margins.right, m.bottom = margins.bottom;
     m.full_page = false;
     m.image_w = doc_ && doc_->has_image() ? doc_->width() : 1;
@@ -247,7 +254,7 @@ bool CIView::print_preview(QPrinter* printer) {
 }
 
 bool CIView::OnCmdMsg(int id, CCmdUI* ui) {
-    if (id != ID_EDIT_COPY && id != ID_FILE_PRINT && id != ID_FILE_PRINT_PREVIEW)
+    if (id != ID_EDIT_COPY && id != ID_FILE_PRINT && id != ID_FILE_PRINT_PREVIEW && id != ID_FILE_PAGE_SETUP)
         return doc_ && doc_->OnCmdMsg(id, ui);
     const bool on = doc_ && doc_->can_use_image();
     if (ui) {

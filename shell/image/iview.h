@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "shell/cmd_ids.h"
 #include "shell/cmd_target.h"
 #include "shell/core/page_layout.h"
+#include "shell/core/page_setup.h"
 
 class CImgDoc;
-inline constexpr int ID_FILE_PAGE_SETUP = 57605;
-inline constexpr int ID_FILE_PRINT_PREVIEW = 57609;
 class QPrinter;
 
 class CIView : public QAbstractScrollArea, public CCmdTarget {
@@ -73,3 +73,7 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
 
 // The geometry of a printer in the units the page rules use.
 PrinterGeometry printer_geometry(QPrinter* printer);
+// The printer's page orientation (kPortrait or kLandscape).
+int printer_orientation(QPrinter* printer);
+// The page setup model of the printer's paper (as oriented) and minimum margins.
+PageSetupModel page_setup_model_of(QPrinter* printer);

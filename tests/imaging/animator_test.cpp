@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "imaging/formats/image_formats.h"
@@ -173,6 +178,45 @@ TEST(Animator, FlcAndFliFramesInOrderWithWrapAndMinusOne) {
             ASSERT_TRUE(res == 0 || res == kImageBadData) << n;
         }
     }
+}
+
+// ffmpeg's FLIC decoder as an oracle: every frame of both fixtures decodes to the
+// same pixels (FLI palettes are 6-bit: ffmpeg shifts them up without filling the
+// low bits, so those may differ by up to 3).
+TEST(Animator, FramesMatchFfmpeg) {
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg missing";
+    char tmpl[] = "/tmp/zelo_flic_XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    ASSERT_NE(dir, nullptr);
+    const Frame f0 = pattern(1), f3 = pattern(5);
+    Frame f1 = f0;
+    const Frame p2 = pattern(2);
+    for (int y = 5; y < 12; ++y) std::memcpy(&f1[y * W], &p2[y * W], W);
+    for (const bool flc : {true, false}) {
+        const Bytes file = flic(flc, {frame({colour_chunk(!flc), brun(f0)}),
+                                      frame({flc ? ss2(f1, 5, 12) : lc(f1, 5, 12)}),
+                                      frame({chunk(13, {})}),
+                                      frame({chunk(16, Bytes(f3.begin(), f3.end()))})});
+        const std::string in = std::string(dir) + (flc ? "/a.flc" : "/a.fli"), out = std::string(dir) + "/a.rgb";
+        std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+        const std::string cmd = "ffmpeg -v error -y -i " + in + " -fps_mode passthrough -f rawvideo -pix_fmt rgb24 " + out;
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        std::ifstream rf(out, std::ios::binary);
+        const Bytes raw((std::istreambuf_iterator<char>(rf)), std::istreambuf_iterator<char>());
+        const size_t frame_bytes = size_t(W) * H * 3;
+        ASSERT_EQ(raw.size(), frame_bytes * 4) << flc;
+        const int tolerance = flc ? 0 : 3;
+        for (int n = 0; n < 4; ++n) {
+            RgbImage img;
+            ASSERT_EQ(cel_decode(file.data(), file.size(), n, &img), 0);
+            for (size_t i = 0; i < frame_bytes; ++i)
+                ASSERT_LE(std::abs(int(img.pixels[i]) - int(raw[n * frame_bytes + i])), tolerance)
+                    << (flc ? "FLC" : "FLI") << " frame " << n << " byte " << i;
+        }
+        std::remove(in.c_str());
+        std::remove(out.c_str());
+    }
+    std::remove(dir);
 }
 
 TEST(Animator, PicCelStillImage) {

@@ -1,0 +1,152 @@
+// Page Setup, Print and Print Preview of drawing windows.
+#include "shell/image/drawing_print_cmd.h"
+
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <algorithm>
+
+#include "commands/input/zoom.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "platform/modal.h"
+#include "shell/cmd_ids.h"
+#include "shell/drawing_doc.h"
+#include "shell/image/draw_page_setup_dlg.h"
+#include "shell/image/drawing_print.h"
+#include "shell/image/image_frame.h"
+#include "shell/image/iview.h"
+#include "shell/sview.h"
+
+namespace {
+
+std::function<bool(QPrinter*)>& dialog_hook() {
+    static std::function<bool(QPrinter*)> hook;
+    return hook;
+}
+
+inline constexpr uint32_t kStrPrintFailed = 44132;  // "The drawing could not be printed."
+
+// The view's layout with the printer's paper and minimum margins, the margins turned
+// to the printer's orientation and raised to the minimum.
+PrintLayout layout_for_printer(CSView* view, QPrinter* printer) {
+    margins_follow_orientation(&view->print_layout.margins, &view->print_orientation, printer_orientation(printer));
+    PrintLayout l = view->print_layout;
+    const PageSetupModel page = page_setup_model_of(printer);
+    l.paper_w = static_cast<int32_t>(page.paper_w);
+    l.paper_h = static_cast<int32_t>(page.paper_h);
+    l.minimum = page.minimum;
+    l.margins.left = std::max(l.margins.left, l.minimum.left);
+    l.margins.top = std::max(l.margins.top, l.minimum.top);
+    l.margins.right = std::max(l.margins.right, l.minimum.right);
+    l.margins.bottom = std::max(l.margins.bottom, l.minimum.bottom);
+    return l;
+}
+
+void tell_failure(int code) {
+    if (code == kLayoutTooManyPages)
+        msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
+    else if (code != 0)
+        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
+}
+
+bool page_setup(CSView* view, QPrinter* printer) {
+    double area[4];
+    if (!drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return false;
+    margins_follow_orientation(&view->print_layout.margins, &view->print_orientation, printer_orientation(printer));
+    PageSetupModel page = page_setup_model_of(printer);
+    const PrintLayout& l = view->print_layout;
+    page.left = l.margins.left, page.top = l.margins.top, page.right = l.margins.right, page.bottom = l.margins.bottom;
+    page.full_page = l.full_page;
+    page.centre = l.centre;
+    page.settle();
+    PrintLayout edited = l;
+    CDrawPageSetupDlg dlg(&edited, &page, area[0], area[1], area[2], area[3], view);
+    if (dlg.DoModal() != IDOK) return false;
+    edited.margins = page.margins();
+    edited.minimum = page.minimum;
+    edited.full_page = page.full_page;
+    edited.centre = page.centre;
+    view->print_layout = edited;
+    // The margins belong to the orientation chosen, which the printer takes.
+    view->print_orientation = dlg.landscape() ? kLandscape : kPortrait;
+    printer->setPageOrientation(dlg.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait);
+    return true;
+}
+
+}  // namespace
+
+void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { dialog_hook() = std::move(hook); }
+
+bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y) {
+    VIEW* v = view ? view->view() : nullptr;
+    if (!v) return false;
+    const BBox box = view_extents(v);
+    if (!view->print_layout.visible_only && box.min.x <= box.max.x && box.min.y <= box.max.y) {
+        *min_x = box.min.x, *min_y = box.min.y, *max_x = box.max.x, *max_y = box.max.y;
+        return true;
+    }
+    // What the window shows (also for a drawing without extents yet).
+    int w = 1, h = 1;
+    view->client_size(&w, &h);
+    const ViewProjection& p = v->projection;
+    *min_x = p.origin_x, *min_y = p.origin_y;
+    *max_x = p.origin_x + std::max(w, 1) / p.scale;
+    *max_y = p.origin_y + std::max(h, 1) / p.scale;
+    return true;
+}
+
+int drawing_view_print(CSView* view, QPrinter* printer) {
+    double area[4];
+    if (!printer || !drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return 13;
+    MODEL* model = view->document() ? view->document()->drawing() : nullptr;
+    if (!model) return 13;
+    printer->setFullPage(true);
+    PrintLayout l = layout_for_printer(view, printer);
+    if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;
+    VIEW* v = view->view();
+    const DrawingSource source = drawing_source_of(model, v->projection, area[0], area[1], area[2], area[3],
+                                                   [v](int layer) { return view_layer_flag(v, layer) != 0; });
+    platform_wait_cursor(true);
+    const int rc = print_drawing(printer, l, source);
+    platform_wait_cursor(false);
+    return rc;
+}
+
+bool drawing_view_command(CSView* view, int id) {
+    QPrinter* printer = image_printer();
+    if (!view || !printer) return false;
+    switch (id) {
+        case ID_FILE_PAGE_SETUP: return page_setup(view, printer);
+        case ID_FILE_PRINT: {
+            bool go = false;
+            if (dialog_hook()) {
+                go = dialog_hook()(printer);
+            } else {
+                QPrintDialog dlg(printer, view);
+                go = dlg.exec() == QDialog::Accepted;
+            }
+            if (!go) return false;
+            const int rc = drawing_view_print(view, printer);
+            tell_failure(rc);
+            return rc == 0;
+        }
+        case ID_FILE_PRINT_PREVIEW: {
+            // The layout is checked first: a preview of too many pages is refused.
+            PrintLayout l = layout_for_printer(view, printer);
+            double area[4];
+            if (!drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return false;
+            if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) {
+                tell_failure(rc);
+                return false;
+            }
+            QPrintPreviewDialog dlg(printer, view);
+            QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, view,
+                             [view](QPrinter* p) { drawing_view_print(view, p); });
+            return dlg.exec() == QDialog::Accepted;
+        }
+        default: return false;
+    }
+}
+
+void drawing_print_install() { CSView::SetPrintHandler(&drawing_view_command); }

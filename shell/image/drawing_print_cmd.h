@@ -1,0 +1,31 @@
+// Page Setup, Print and Print Preview of drawing windows: the drawing page setup over
+// the view's print layout, and prints of the drawing's shown layers and cameras laid
+// out on the printer's paper, on one page or tiled.
+#pragma once
+
+#include <functional>
+
+class CSView;
+class QPrinter;
+
+// Installs the commands into the drawing views (once, at start-up).
+void drawing_print_install();
+
+// Runs one of the commands (ID_FILE_PAGE_SETUP, ID_FILE_PRINT,
+// ID_FILE_PRINT_PREVIEW) for the view with the application's printer; true when
+// done (false when cancelled or refused, after a message).
+bool drawing_view_command(CSView* view, int id);
+
+// The area the view's layout covers, in view coordinates: what the window shows
+// with "visible area", else the drawing's extents. False when the view has no VIEW.
+bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y);
+
+// Prints the view's drawing on `printer` with the view's layout, the paper and
+// minimum margins taken from the printer, the margins turned with its orientation.
+// 0; 14 when the layout needs more than kMaxPrintPages pages; 13 when nothing can
+// be printed or the printer cannot start; 8 out of memory.
+int drawing_view_print(CSView* view, QPrinter* printer);
+
+// Test seam: answers the print dialog (true: print) instead of showing it; an
+// empty function restores the dialog.
+void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook);

@@ -1,0 +1,204 @@
+// Printing and image windows inside the running application: a drawing window's
+// Print command tiles the drawing to PDF with the layout turned to the paper's
+// orientation, and an image window gets its own menu bar whose commands reach it
+// (and are disabled while a render job writes the image).
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPrinter>
+#include <cstdio>
+#include <fstream>
+
+#include "../app/app_env.h"
+#include "../app/app_session.h"
+#include "commands/input/support.h"
+#include "imaging/formats/image_formats.h"
+#include "model/db/wire.h"
+#include "model/math/plist.h"
+#include "platform/dialog.h"
+#include "platform/msgqueue.h"
+#include "shell/cmd_ids.h"
+#include "shell/image/draw_page_setup_dlg.h"
+#include "shell/image/drawing_print_cmd.h"
+#include "shell/image/image_frame.h"
+#include "shell/image/imgdoc.h"
+
+namespace {
+
+class PrintCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        drawing_print_install();
+        app = std::make_unique<CMainApp>();
+        app->SetImageOpener(&image_window_open);
+        ASSERT_TRUE(app->InitInstance(""));
+        settle();
+    }
+    void TearDown() override {
+        drawing_print_set_dialog_hook({});
+        for (QMdiSubWindow* w : app->main_frame()->mdi_area()->subWindowList())
+            if (auto* f = dynamic_cast<CImgFrame*>(w)) f->document()->SetModifiedFlag(false);
+        app_session_end(app, [this] { settle(); });
+        CSView::SetPrintHandler(nullptr);
+    }
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            msg_dispatch_pending();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+    CMainFrame* frame() { return app->main_frame(); }
+    static void add_line(CSView* view, Vec3 a, Vec3 b) {
+        std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
+        plist_add(&line->control, b);
+        plist_add(&line->control, a);
+        ASSERT_EQ(drawing_add_object(view->view(), line.release(), 0, 1), 0);
+    }
+    // The page count and the first page's size in points of a PDF.
+    static int pdf_pages(const std::string& pdf, double* w, double* h) {
+        FILE* f = popen(("pdfinfo " + pdf).c_str(), "r");
+        int n = -1;
+        if (!f) return n;
+        char line[512];
+        while (std::fgets(line, sizeof line, f)) {
+            std::sscanf(line, "Pages: %d", &n);
+            std::sscanf(line, "Page size: %lf x %lf", w, h);
+        }
+        pclose(f);
+        return n;
+    }
+
+    std::unique_ptr<CMainApp> app;
+};
+
+TEST_F(PrintCommandsTest, PrintTilesTheDrawingAndTurnsTheMarginsWithTheOrientation) {
+    if (std::system("pdfinfo -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    // A 500 x 300 mm drawing from (20, 20), printed tiled at 1 mm a unit.
+    add_line(view, {20, 20, 0}, {520, 320, 0});
+    add_line(view, {20, 320, 0}, {520, 20, 0});
+    view->print_layout.tile = 1;
+    view->print_layout.scale = 1.0;
+    view->print_layout.margins = {500, 500, 500, 1000};  // left, top, right, bottom
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    int asked = 0;
+    drawing_print_set_dialog_hook([&](QPrinter*) { return ++asked > 0; });
+    EXPECT_TRUE(frame()->route_update(ID_FILE_PRINT).enabled);
+    EXPECT_TRUE(frame()->route_update(ID_FILE_PAGE_SETUP).enabled);
+
+    struct Case {
+        QPageLayout::Orientation orientation;
+        int pages;        // columns x rows of the layout on that paper
+        Margins margins;  // as the view keeps them afterwards
+        bool wide;
+    };
+    // Portrait A4 (184.6 x 258.9 mm inside the margins): the area starts 5.4 mm
+    // below the first page's bottom edge, so a row comes before it: 3 x 3.
+    // Landscape: the margins turn a quarter (the wide bottom goes to the right),
+    // 258.9 x 184.6 mm pages: 2 x 2.
+    const Case cases[] = {{QPageLayout::Portrait, 9, {500, 500, 500, 1000}, false},
+                          {QPageLayout::Landscape, 4, {500, 500, 1000, 500}, true}};
+    for (const Case& c : cases) {
+        const std::string pdf = AppTestEnvironment::file(c.wide ? "wide.pdf" : "tall.pdf");
+        printer->setOutputFileName(QString::fromStdString(pdf));
+        printer->setPageOrientation(c.orientation);
+        ASSERT_TRUE(frame()->route_command(ID_FILE_PRINT));
+        double w = 0, h = 0;
+        EXPECT_EQ(pdf_pages(pdf, &w, &h), c.pages) << c.wide;
+        EXPECT_EQ(w > h, c.wide);
+        const Margins& m = view->print_layout.margins;
+        EXPECT_EQ(m.left, c.margins.left);
+        EXPECT_EQ(m.top, c.margins.top);
+        EXPECT_EQ(m.right, c.margins.right);
+        EXPECT_EQ(m.bottom, c.margins.bottom);
+        EXPECT_EQ(view->print_orientation, c.wide ? kLandscape : kPortrait);
+    }
+    EXPECT_EQ(asked, 2);
+    // Cancelled in the print dialog: nothing is written.
+    drawing_print_set_dialog_hook([](QPrinter*) { return false; });
+    const std::string none = AppTestEnvironment::file("none.pdf");
+    printer->setOutputFileName(QString::fromStdString(none));
+    EXPECT_FALSE(frame()->route_command(ID_FILE_PRINT) && std::ifstream(none).good());
+}
+
+// Page Setup through the menu command: Cancel keeps everything; Tile and Landscape
+// then OK give the view a tiled layout whose margins belong to landscape paper, and
+// the application's printer turns with it.
+TEST_F(PrintCommandsTest, PageSetupTakesTheLayoutAndTheOrientationOnlyOnOk) {
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    add_line(view, {0, 0, 0}, {300, 200, 0});
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    view->print_layout.margins = {500, 700, 500, 900};
+    const PrintLayout before = view->print_layout;
+    for (const bool ok : {false, true}) {
+        const ModalDialogHook old = platform_set_modal_hook([ok](CDialog& dlg) {
+            dlg.press(kPageTile);
+            dlg.press(kPageLandscape);
+            dlg.press(ok ? IDOK : IDCANCEL);
+        });
+        EXPECT_EQ(frame()->route_command(ID_FILE_PAGE_SETUP), true);
+        platform_set_modal_hook(old);
+        const PrintLayout& l = view->print_layout;
+        EXPECT_EQ(l.tile, ok ? 1 : before.tile) << ok;
+        EXPECT_EQ(view->print_orientation, ok ? kLandscape : kPortrait) << ok;
+        EXPECT_EQ(printer->pageLayout().orientation() == QPageLayout::Landscape, ok) << ok;
+        if (!ok) EXPECT_EQ(l.margins.top, before.margins.top);
+    }
+    // Tiling takes the printer's minimum margins on the landscape paper: the wide
+    // side is across.
+    EXPECT_GT(view->print_layout.paper_w, view->print_layout.paper_h);
+}
+
+TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
+    std::vector<uint8_t> rgb(7 * 3 * 3, 90);
+    ByteSink s;
+    ASSERT_EQ(bmp_encode(rgb.data(), 7, 3, &s), 0);
+    const std::string path = AppTestEnvironment::file("seven.bmp");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    CImgDoc* doc = static_cast<CImgDoc*>(image_window_open(*app, path));
+    ASSERT_NE(doc, nullptr);
+    settle();
+    auto* img = dynamic_cast<CImgFrame*>(frame()->mdi_area()->activeSubWindow());
+    ASSERT_NE(img, nullptr);
+    EXPECT_EQ(frame()->active_other(), static_cast<CCmdTarget*>(img));
+    // The image bar: its File menu holds Save (CMYK), its Window menu Fit to image.
+    const QList<QAction*> bar = frame()->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 5);
+    EXPECT_EQ(bar[3]->text(), "&Window");
+    bool cmyk = false;
+    for (QAction* a : bar[0]->menu()->actions()) cmyk |= a->data().toInt() == ID_SAVE_CMYK;
+    EXPECT_TRUE(cmyk);
+
+    const int image_ids[] = {ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_SAVE_CMYK, ID_EDIT_COPY,
+                             ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP};
+    for (const int id : image_ids) EXPECT_TRUE(frame()->route_update(id).enabled) << id;
+    EXPECT_FALSE(frame()->route_update(ID_WINDOW_NEW).enabled);
+    EXPECT_FALSE(frame()->route_update(ID_GLIMPSE).enabled);
+    EXPECT_TRUE(frame()->route_update(ID_WINDOW_FIT_IMAGE).enabled);
+    doc->set_busy(true);
+    for (const int id : image_ids) {
+        EXPECT_FALSE(frame()->route_update(id).enabled) << id;
+        EXPECT_FALSE(frame()->route_command(id)) << id;
+    }
+    doc->set_busy(false);
+    QApplication::clipboard()->clear();
+    ASSERT_TRUE(frame()->route_command(ID_EDIT_COPY));
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(7, 3));
+    // Back on the drawing window the drawing bar returns.
+    ASSERT_TRUE(frame()->route_command(ID_CLOSE_WINDOW));
+    settle();
+    EXPECT_NE(frame()->active_view(), nullptr);
+    EXPECT_GT(frame()->menuBar()->actions().size(), 5);
+}
+
+}  // namespace
