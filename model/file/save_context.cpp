@@ -15,6 +15,7 @@ thread_local SaveContext* g_current = nullptr;
 
 void save_context_add(SaveContext* ctx, ZOBJ* top) {
     if (!ctx || !top) return;
+    ctx->tops.push_back(top);
     // Depths of the containers met so far; a child is one deeper than its parent.
     std::unordered_map<const ZOBJ*, int> depth_of;
     for (ZOBJ* z = top; z; z = tree_next(z, top)) {
@@ -25,12 +26,25 @@ void save_context_add(SaveContext* ctx, ZOBJ* top) {
         }
         if (rtc_is<CONTAINER>(z)) depth_of[z] = depth;
         if (depth > ctx->deepest) ctx->deepest = depth;
-        ctx->objects.insert(z);
-        if (auto* o = rtc_cast<object>(z)) {
-            for (const KeyframeTrack* t = o->tracks; t; t = t->next_track) ctx->tracks.insert(t);
+    }
+}
+
+namespace {
+
+void fill(SaveContext* ctx) {
+    if (ctx->filled) return;
+    ctx->filled = true;
+    for (ZOBJ* top : ctx->tops) {
+        for (ZOBJ* z = top; z; z = tree_next(z, top)) {
+            ctx->objects.insert(z);
+            if (auto* o = rtc_cast<object>(z)) {
+                for (const KeyframeTrack* t = o->tracks; t; t = t->next_track) ctx->tracks.insert(t);
+            }
         }
     }
 }
+
+}  // namespace
 
 SaveScope::SaveScope() : outer_(g_current) {
     g_current = &context;
@@ -42,12 +56,18 @@ SaveScope::~SaveScope() {
 
 int32_t save_object_ref(const ZOBJ* obj) {
     if (!obj) return -1;
-    if (g_current && !g_current->objects.count(obj)) return -1;
+    if (g_current) {
+        fill(g_current);
+        if (!g_current->objects.count(obj)) return -1;
+    }
     return obj->file_id;
 }
 
 int32_t save_track_ref(const KeyframeTrack* track) {
     if (!track) return -1;
-    if (g_current && !g_current->tracks.count(track)) return -1;
+    if (g_current) {
+        fill(g_current);
+        if (!g_current->tracks.count(track)) return -1;
+    }
     return track->id;
 }

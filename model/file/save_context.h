@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 class ZOBJ;
 struct KeyframeTrack;
@@ -24,13 +25,16 @@ struct KeyframeTrack;
 inline constexpr int kMaxRecordNesting = 1000;
 
 struct SaveContext {
+    std::vector<ZOBJ*> tops;  // what the file holds: these and everything below them
+    int deepest = 0;          // deepest record nesting of what was added
+    // Filled on the first reference asked about (most drawings have none).
+    bool filled = false;
     std::unordered_set<const ZOBJ*> objects;
     std::unordered_set<const KeyframeTrack*> tracks;
-    int deepest = 0;  // deepest record nesting of what was added
 };
 
-// Adds `top` and everything below it to the context, `top` at nesting depth 1.
-// Iterative: any depth is measured without deep recursion.
+// Adds `top` and everything below it to the context, `top` at nesting depth 1, and
+// measures the nesting. Iterative: any depth is measured without deep recursion.
 void save_context_add(SaveContext* ctx, ZOBJ* top);
 
 class SaveScope {
