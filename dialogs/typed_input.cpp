@@ -16,8 +16,6 @@ constexpr int kTemplateNumber = 277;
 constexpr int kTemplateCoord = 278;
 constexpr uint32_t kStrIdEnterCorrectly = 40704;
 
-CoordConverter g_converter = nullptr;
-
 void copy_out(const std::string& text, char* buffer, size_t length) {
     if (!buffer || length == 0) return;
     size_t n = std::min(text.size(), length - 1);
@@ -54,12 +52,6 @@ std::string format_fixed4(double value) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 4);
     return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.0000");
-}
-
-CoordConverter coord_dialog_set_converter(CoordConverter converter) {
-    CoordConverter old = g_converter;
-    g_converter = converter;
-    return old;
 }
 
 CNumberDlg::CNumberDlg(QWidget* view_window, uint32_t prompt_id, char* buffer, size_t length)
@@ -117,7 +109,8 @@ void CCoordDlg::DoDataExchange(CDataExchange* dx) {
     }
     user_axes_ = IsDlgButtonChecked(kIdcCoordWorld) ? 0 : 1;
     std::string point;
-    bool ok = g_converter ? g_converter(view_, text_, user_axes_ != 0, &point) : plain_point(text_, &point);
+    CoordConverter converter = coord_dialog_converter();
+    bool ok = converter ? converter(view_, text_, user_axes_ != 0, &point) : plain_point(text_, &point);
     // A point cut to the buffer would be another point: refused like a bad text.
     if (ok && point.size() >= length_) ok = false;
     if (!ok) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dialogs/dlg.h"
+#include "model/services/numfmt.h"
 
 class VIEW;
 
@@ -20,11 +21,9 @@ inline constexpr int kIdcCoordUser = 2610;    // Enter Coordinate: in the view's
 inline constexpr int kIdcCoordWorld = 2611;   // Enter Coordinate: in drawing axes
 inline constexpr uint32_t kHelpTypedInput = 40097;
 
-// Turns a typed coordinate into the point text handed to the command
-// ("%.4lf %.4lf %.4lf"), in the view's axes when `user_axes` is set. Returns false
-// when the text is not a coordinate. The command layer installs it.
-using CoordConverter = bool (*)(const VIEW* view, const std::string& typed, bool user_axes, std::string* point);
-CoordConverter coord_dialog_set_converter(CoordConverter converter);
+// The converter of typed coordinates (CoordConverter, coord_dialog_set_converter)
+// is declared in model/services/numfmt.h, so that the command layer can install it
+// without the window side.
 
 // Enter Number: the prompt (a string id) above the edit.
 class CNumberDlg : public CDlg {

@@ -184,6 +184,7 @@ constexpr PathGlyph kLatin[] = {
 };
 
 constexpr AccentGlyph kLatinAccented[] = {
+    {7, 127, Accent::kNone, 0},  // degree sign of the angle texts
     {0x82, ',', Accent::kNone, 0},
     {0x8A, 'S', Accent::kCaron, kCapLevel},
     {0x8E, 'Z', Accent::kCaron, kCapLevel},
@@ -299,6 +300,7 @@ constexpr PathGlyph kCyrillic[] = {
 };
 
 constexpr AccentGlyph kCyrillicAccented[] = {
+    {7, 127, Accent::kNone, 0},  // degree sign of the angle texts
     {0xA8, 'E', Accent::kDiaeresis, kCapLevel},    // IO
     {0xB8, 'e', Accent::kDiaeresis, kSmallLevel},  // io
     {0xB0, 127, Accent::kNone, 0},

@@ -58,7 +58,8 @@ struct Table {
 // Printable ASCII, the degree sign (127), plus-or-minus (128) and the diameter
 // sign (129): shared by both fonts.
 Table<PathGlyph> ascii_glyphs();
-// Font 0: the drawn glyphs and the accented letters of codes 130..255.
+// Font 0: the drawn glyphs and the accented letters of codes 130..255 (and code 7,
+// the degree sign again, which angle texts write; font 1 has it too).
 Table<PathGlyph> latin_glyphs();
 Table<AccentGlyph> latin_accented();
 // Font 1: the drawn Cyrillic letters, then the letters shared with Latin or

@@ -12,6 +12,7 @@ namespace {
 
 LengthFormatHook g_length_format = nullptr;
 LengthParseHook g_length_parse = nullptr;
+CoordConverter g_coord_converter = nullptr;
 
 std::string to_text(double value, std::chars_format fmt, int precision) {
     char buf[400];  // "%.*f" of the largest double with a few decimals fits
@@ -43,6 +44,14 @@ void number_set_length_hooks(LengthFormatHook format, LengthParseHook parse) {
     g_length_format = format;
     g_length_parse = parse;
 }
+
+CoordConverter coord_dialog_set_converter(CoordConverter converter) {
+    CoordConverter old = g_coord_converter;
+    g_coord_converter = converter;
+    return old;
+}
+
+CoordConverter coord_dialog_converter() { return g_coord_converter; }
 
 std::string number_format_real(double value, int precision) {
     if (precision < 0) precision = g_number_format.precision;

@@ -30,6 +30,15 @@ using LengthFormatHook = std::string (*)(int kind, double value, int denominator
 using LengthParseHook = bool (*)(const char* text, double* value);
 void number_set_length_hooks(LengthFormatHook format, LengthParseHook parse);
 
+// Turns a typed coordinate into the point text handed to the command
+// ("%.4lf %.4lf %.4lf"), in the view's axes when `user_axes` is set. Returns false
+// when the text is not a coordinate. The command layer installs it; the Enter
+// Coordinate dialog calls it. Setting returns the converter it replaces.
+class VIEW;
+using CoordConverter = bool (*)(const VIEW* view, const std::string& typed, bool user_axes, std::string* point);
+CoordConverter coord_dialog_set_converter(CoordConverter converter);
+CoordConverter coord_dialog_converter();
+
 // "%.*g" of `value` with `precision` significant digits (the format's when negative),
 // always with a '.' as decimal point; a value that shows as zero has no '-', so that
 // the text reads back through real_parse.

@@ -222,9 +222,11 @@ std::string profile_format_int(long value) {
     return std::string(buf, r.ptr);
 }
 
+// The shortest text that reads back as the same double ("0.1", "6.283185307179586",
+// "1e+300"): six digits would turn a stored full turn into 6.28319.
 std::string profile_format_double(double value) {
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, r.ptr);
 }
 

@@ -12,7 +12,8 @@
 // running copy's keys are kept. All routines are thread-safe.
 //
 // Numbers are written and read without regard to the C locale: integers as "%ld",
-// reals as "%lg" (six significant digits); a text that does not begin with a number
+// reals as the shortest text that reads back exactly (older files written with six
+// significant digits read as before); a text that does not begin with a number
 // (blanks may lead) gives the default, and so does a non-finite real. "12abc" reads
 // as 12.
 #pragma once
@@ -79,7 +80,7 @@ void pref_string(int load, const char* section, const char* key, char* buffer, s
 
 // Locale-free number texts shared with the rest of the settings code.
 std::string profile_format_int(long value);      // "%ld"
-std::string profile_format_double(double value);  // "%lg"
+std::string profile_format_double(double value);  // shortest exact text
 // Leading blanks skipped, then an optional sign and digits; false when no number
 // begins the text or it does not fit an int.
 bool profile_parse_int(const char* text, int* out);

@@ -36,8 +36,8 @@ TEST(BuiltinFonts, FixedSettings) {
 TEST(BuiltinFonts, Coverage) {
     const StrokeFont* latin = font_builtin(0);
     const StrokeFont* cyrillic = font_builtin(1);
-    EXPECT_EQ(non_empty(latin), 221);
-    EXPECT_EQ(non_empty(cyrillic), 166);
+    EXPECT_EQ(non_empty(latin), 222);
+    EXPECT_EQ(non_empty(cyrillic), 167);
     for (int c = 33; c <= 129; ++c) {
         EXPECT_TRUE(has_glyph(latin, c)) << c;
         EXPECT_TRUE(has_glyph(cyrillic, c)) << c;
@@ -50,6 +50,22 @@ TEST(BuiltinFonts, Coverage) {
         for (int c : {0, 10, 31, 32, 0xA0}) EXPECT_FALSE(has_glyph(f, c)) << c;
         EXPECT_GT(f->advance[kSpace], 0);
         EXPECT_EQ(f->advance[kSpace], f->advance[0xA0]);
+    }
+}
+
+// Angle texts write character 7 as the degree sign: it draws as code 127 does.
+TEST(BuiltinFonts, CharacterSevenIsTheDegreeSign) {
+    for (int index : {0, 1}) {
+        const StrokeFont* f = font_builtin(index);
+        const FontGlyph& seven = f->glyphs[7];
+        const FontGlyph& degree = f->glyphs[127];
+        ASSERT_GE(seven.last, 0) << index;
+        ASSERT_EQ(seven.last, degree.last);
+        EXPECT_EQ(f->advance[7], f->advance[127]);
+        for (int i = 0; i <= seven.last; ++i) {
+            const FontStroke &a = seven.strokes[i], &b = degree.strokes[i];
+            EXPECT_TRUE(a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2) << index << " " << i;
+        }
     }
 }
 

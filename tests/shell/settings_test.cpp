@@ -93,12 +93,16 @@ TEST_F(SettingsTest, IntegersReadTheirLeadingNumberOrTheDefault) {
     EXPECT_EQ(app_profile_get_int("Main", "N", 0), -123456);
 }
 
-TEST_F(SettingsTest, RealsAreWrittenWithSixDigitsAndReadLocaleFree) {
+TEST_F(SettingsTest, RealsReadBackExactlyAndLocaleFree) {
     app_profile_put_double("Hide", "Linear", 0.1);
     app_profile_put_double("Hide", "Big", 1234567.0);
+    app_profile_put_double("Hide", "Turn", 6.283185307179586);
     EXPECT_EQ(app_profile_get_text("Hide", "Linear", ""), "0.1");
-    EXPECT_EQ(app_profile_get_text("Hide", "Big", ""), "1.23457e+06");
-    EXPECT_DOUBLE_EQ(app_profile_get_double("Hide", "Linear", 5), 0.1);
+    EXPECT_EQ(app_profile_get_text("Hide", "Big", ""), "1234567");
+    EXPECT_EQ(app_profile_get_double("Hide", "Linear", 5), 0.1);
+    EXPECT_EQ(app_profile_get_double("Hide", "Turn", 5), 6.283185307179586);
+    app_profile_put_string("Hide", "Old", "1.23457e+06");  // six digits, as older files hold them
+    EXPECT_EQ(app_profile_get_double("Hide", "Old", 5), 1234570.0);
     app_profile_put_string("Hide", "Bad", "nan");
     EXPECT_EQ(app_profile_get_double("Hide", "Bad", 5), 5);
     app_profile_put_string("Hide", "Bad", "2,5");
