@@ -272,7 +272,7 @@ void band_sweep(Batch& batch, int64_t ax, int64_t ay, int64_t bx, int64_t by, in
 // Disc of radius r as horizontal spans: the pixels within r + 1/2 of the centre.
 void disc(Batch& batch, int64_t cx, int64_t cy, int64_t r) {
     for (int64_t dy = 0; dy <= r; ++dy) {
-        const int64_t half = isqrt(r * r + r - dy * dy);
+        const int64_t half = isqrt_floor(r * r + r - dy * dy);
         batch.add(cx - half, cy + dy, cx + half, cy + dy);
         if (dy) batch.add(cx - half, cy - dy, cx + half, cy - dy);
     }

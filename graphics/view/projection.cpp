@@ -2,6 +2,7 @@
 // driver, clipping of segments to the pixel range, vertex lists and culling.
 #include "graphics/view/projection.h"
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -36,31 +37,53 @@ int clamp_pixel(double v) {
     return t < kPixelMin ? kPixelMin : (t > kPixelMax ? kPixelMax : t);
 }
 
+// The coordinate v of a border crossing as an integer pixel, or false when it lies
+// outside the range. A crossing within rounding of a border (a segment through a
+// corner of the range computes its crossing a few ulps off) is taken as on it.
+bool crossing_pixel(double v, double tol, int* out) {
+    if (!(v >= kPixelMin - tol && v <= kPixelMax + tol)) return false;  // also NaN
+    if (std::fabs(v - kPixelMax) <= tol) {
+        *out = kPixelMax;
+    } else if (std::fabs(v - kPixelMin) <= tol) {
+        *out = kPixelMin;
+    } else {
+        *out = clamp_pixel(v);
+    }
+    return true;
+}
+
+// Rounding bound of the crossing (B - e) / (o - e) * (od - ed) + ed.
+double crossing_tolerance(double ed, double od) {
+    return 64 * DBL_EPSILON * (std::fabs(ed) + std::fabs(od) + kPixelMax);
+}
+
+enum class EndClip { kInside, kCrossing, kNone };
+
 // Clips one end (ex, ey) of a segment toward its other end (ox, oy): the integer end
-// in *ix, *iy; true when the end was outside and a border crossing inside the range
-// was found for it.
-bool clip_segment_end(double ex, double ey, double ox, double oy, int* ix, int* iy) {
+// in *ix, *iy (its truncated coordinates held to the range, or its border crossing).
+EndClip clip_segment_end(double ex, double ey, double ox, double oy, int* ix, int* iy) {
     *ix = clamp_pixel(ex);
     *iy = clamp_pixel(ey);
-    if (ex != ox && (ex < kPixelMin || ex > kPixelMax)) {
+    const bool x_out = ex < kPixelMin || ex > kPixelMax;
+    const bool y_out = ey < kPixelMin || ey > kPixelMax;
+    if (!x_out && !y_out) return EndClip::kInside;
+    if (ex != ox && x_out) {
         const double bx = ex < kPixelMin ? kPixelMin : kPixelMax;
         const double y = (bx - ex) / (ox - ex) * (oy - ey) + ey;
-        if (y >= kPixelMin && y <= kPixelMax) {
+        if (crossing_pixel(y, crossing_tolerance(ey, oy), iy)) {
             *ix = static_cast<int>(bx);
-            *iy = trunc_int(y);
-            return true;
+            return EndClip::kCrossing;
         }
     }
-    if (ey != oy && (ey < kPixelMin || ey > kPixelMax)) {
+    if (ey != oy && y_out) {
         const double by = ey < kPixelMin ? kPixelMin : kPixelMax;
         const double x = (by - ey) / (oy - ey) * (ox - ex) + ex;
-        if (x >= kPixelMin && x <= kPixelMax) {
-            *ix = trunc_int(x);
+        if (crossing_pixel(x, crossing_tolerance(ex, ox), ix)) {
             *iy = static_cast<int>(by);
-            return true;
+            return EndClip::kCrossing;
         }
     }
-    return false;
+    return EndClip::kNone;
 }
 
 }  // namespace
@@ -168,9 +191,16 @@ int view_clip_segment(double x1, double y1, double x2, double y2, int out[4]) {
     const bool outside = (x1 < kPixelMin && x2 < kPixelMin) || (x1 > kPixelMax && x2 > kPixelMax) ||
                          (y1 < kPixelMin && y2 < kPixelMin) || (y1 > kPixelMax && y2 > kPixelMax);
     if (!outside) {
-        const bool found1 = clip_segment_end(x1, y1, x2, y2, &out[0], &out[1]);
-        const bool found2 = clip_segment_end(x2, y2, x1, y1, &out[2], &out[3]);
-        if (found1 || found2) return 1;
+        const EndClip c1 = clip_segment_end(x1, y1, x2, y2, &out[0], &out[1]);
+        const EndClip c2 = clip_segment_end(x2, y2, x1, y1, &out[2], &out[3]);
+        if (c1 != EndClip::kNone || c2 != EndClip::kNone) {
+            // A segment that only grazes the range (through a corner) can find its
+            // crossing at one end and miss it by rounding at the other: it touches
+            // the range in one point, not along the border to the clamped end.
+            if (c1 == EndClip::kNone) out[0] = out[2], out[1] = out[3];
+            if (c2 == EndClip::kNone) out[2] = out[0], out[3] = out[1];
+            return 1;
+        }
     }
     for (int i = 0; i < 4; ++i) out[i] = kPixelMin;
     return 0;

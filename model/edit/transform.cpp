@@ -289,7 +289,10 @@ int elarc_transform(ELARC* arc, const Transform& t) {
             return angle_between_d(Vec3d{0, 0, 0}, Vec3d{ux, uy, 0}, Vec3d{p.x, p.y, 0});
         };
         double sweep = arc->end - arc->start;
-        while (sweep < 0) sweep += kTwoPi;
+        if (sweep < 0) {
+            sweep = std::fmod(sweep, kTwoPi);  // not turn by turn: far angles took ages
+            if (sweep < 0) sweep += kTwoPi;
+        }
         double start = image_angle(arc->start);
         if (start >= kTwoPi - 1e-9) start = 0.0;
         const double end = sweep >= kTwoPi - 1e-9 ? start + kTwoPi : image_angle(arc->end);

@@ -13,11 +13,13 @@
 
 namespace {
 
-// An image style is worth keeping when it has pixels of its own, or (an image-map
-// pattern) the file bytes it decodes them from.
+// An image style is dropped when it has no image at all: size 0 or no pixels, unless
+// (an image-map pattern) it keeps the file bytes it decodes them from. One showing the
+// shared black pixel (a fresh style, or one written without an image) is kept, so the
+// texture slots that use it stay on.
 bool image_style_empty(const MATRPATT* p) {
     if (const auto* mmf = rtc_cast<MATRPMMF>(p); mmf && mmf->data && mmf->size) return false;
-    return !p->has_own_pixels() || p->width <= 0 || p->height <= 0;
+    return !p->pixels || p->width <= 0 || p->height <= 0;
 }
 
 void place_style(CONTAINER* container, std::unique_ptr<RTC> obj) {

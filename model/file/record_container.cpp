@@ -9,14 +9,15 @@
 #include "model/file/drawing_file.h"
 #include "model/file/load_context.h"
 #include "model/file/record_util.h"
+#include "model/file/save_context.h"
 #include "model/stream/iorec.h"
 
 namespace {
 
 constexpr int32_t kCurrentLayout = 113;
-// Groups nest no deeper than this in a file; deeper nesting is refused (13) rather
-// than followed until the reader runs out of stack.
-constexpr int kMaxNesting = 200;
+// Records nest no deeper than the writers write; deeper nesting is refused (13)
+// rather than followed until the reader runs out of stack.
+constexpr int kMaxNesting = kMaxRecordNesting;
 thread_local int g_nesting = 0;
 
 struct NestingGuard {

@@ -142,6 +142,8 @@ void matrpatt_read_image(IOstream* s, MATRPATT* p) {
     }
     if (!rgb) io_raise(s, kIoBadData);
     p->release_image();
+    // A single black pixel is what the shared pixel is written as: it stays shared.
+    if (count == 1 && rgb[0] == 0 && rgb[1] == 0 && rgb[2] == 0) return;
     p->width = w;
     p->height = h;
     p->pixels = rgb.release();
@@ -210,9 +212,20 @@ int matrpatt_save(IOstream* s, RTC* obj) {
     p->make_image_ready();  // a pattern that decodes on demand writes its pixels too
     IoChunkWriter c(s, 3);
     if (!p->has_own_pixels() || p->width <= 0 || p->height <= 0) {
-        // The shared black pixel is no image of the style's own.
-        io_put_varint(s, 0);
-        io_put_varint(s, 0);
+        if (p->klass() != &MATRPATT::rtc_class) {
+            // A subclass keeps its image elsewhere (an image file's bytes): no pixels
+            // of its own to write.
+            io_put_varint(s, 0);
+            io_put_varint(s, 0);
+            return 0;
+        }
+        // The shared black pixel: written as the 1 x 1 black image it shows (an image
+        // of size 0 would be dropped on reading, switching off the slots that use it).
+        static const uint8_t kBlack[3] = {0, 0, 0};
+        io_put_varint(s, 1);
+        io_put_varint(s, 1);
+        IoChunkWriter image(s, kTagRgb);
+        io_write(s, kBlack, sizeof kBlack);
         return 0;
     }
     io_put_varint(s, static_cast<uint32_t>(p->width));

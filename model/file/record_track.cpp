@@ -1,11 +1,13 @@
 // Keyframe track records (chunk 1031): name, stored links, base transform and the
 // four key lists. Links are written as track numbers and object keys as file ids
-// (both assigned by model_number_objects before a save); the reader notes them in the
-// load's map, and tracks_resolve turns them into references after the load.
+// (both assigned by model_number_objects before a save; a link to anything the file
+// does not hold is written as -1); the reader notes them in the load's map, and
+// tracks_resolve turns them into references after the load.
 #include "model/db/naming.h"
 #include "model/db/track.h"
 #include "model/db/zobj.h"
 #include "model/file/load_context.h"
+#include "model/file/save_context.h"
 #include "model/file/record_util.h"
 #include "model/stream/matchunk.h"
 
@@ -20,7 +22,7 @@ constexpr uint32_t kTrackScale = 1029;
 constexpr uint32_t kTrackObjects = 1030;
 
 int32_t number_of(const KeyframeTrack* t) {
-    return t ? t->id : -1;
+    return save_track_ref(t);
 }
 
 // chunk(tag){ varint count; varint flags; keys }, only for a list with keys.
@@ -84,7 +86,7 @@ void io_put_tracks(IOstream* s, const object* obj) {
         });
         put_list(s, t->scale, kTrackScale, put_vec);
         put_list(s, t->objects, kTrackObjects, [&](const ObjectKey& k) {
-            io_put_varint(s, static_cast<uint32_t>(k.target ? k.target->file_id : -1));
+            io_put_varint(s, static_cast<uint32_t>(save_object_ref(k.target)));
         });
     }
 }

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr double kMaxArcAngle = 1e6;  // radians
 
 void regenerate(IOstream* s, object* obj) {
     if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
@@ -85,9 +84,8 @@ void elarc_read_body(IOstream* s, ELARC* a) {
     a->start = io_get_double(s);
     a->end = io_get_double(s);
     a->flags = io_get_varint_signed(s);
-    // Arcs turn a few times at most; an angle beyond any drawing's use is damage.
-    if (!(std::fabs(a->start) <= kMaxArcAngle) || !(std::fabs(a->end) <= kMaxArcAngle))
-        io_raise(s, kIoBadData);
+    // Any finite angle is an arc (regeneration bounds its points); not finite is damage.
+    if (!std::isfinite(a->start) || !std::isfinite(a->end)) io_raise(s, kIoBadData);
 }
 
 int elarc_load(IOstream* s, RTC* obj) {

@@ -6,6 +6,7 @@
 #include "model/db/patt.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
+#include "model/file/save_context.h"
 #include "model/services/log.h"
 #include "model/stream/iorec.h"
 
@@ -48,12 +49,25 @@ int save_with(const char* path, bool pack, Fn&& write) {
         &write);
 }
 
+// Nesting deeper than the reader follows: refused before anything is written.
+int refuse_too_deep(const char* path, const char* what) {
+    log_message(LogLevel::warning, "%s %s: groups nest deeper than %d levels", what, path,
+                kMaxRecordNesting);
+    return kIoBadData;
+}
+
 }  // namespace
 
 int drawing_file_save(const char* path, MODEL* model, int pack) {
     if (!path || !*path || !model) return kIoBadData;
     drawing_file_register();
     WaitCursor wait;
+    SaveScope scope;
+    for_ring(model->children,
+             [&](ZDLIST* c) { save_context_add(&scope.context, static_cast<ZOBJ*>(c)); });
+    for_ring(model->patterns,
+             [&](ZDLIST* p) { save_context_add(&scope.context, static_cast<ZOBJ*>(p)); });
+    if (scope.context.deepest > kMaxRecordNesting) return refuse_too_deep(path, "drawing_file_save");
     int r = save_with(path, pack == 1, [&](const char* target) {
         std::unique_ptr<IOrec> s = new_stream();
         if (!s) return int{kIoOutOfMemory};
@@ -95,6 +109,9 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
     for (RefNode* n = selection->refs; n; n = n->next) {
         if (auto* o = rtc_cast<object>(n->ref)) objects.push_back(o);
     }
+    SaveScope scope;
+    for (object* o : objects) save_context_add(&scope.context, o);
+    if (scope.context.deepest > kMaxRecordNesting) return refuse_too_deep(path, "block_file_save");
     int r = save_with(path, mode == 1, [&](const char* target) {
         std::unique_ptr<IOrec> s = new_stream();
         if (!s) return int{kIoOutOfMemory};

@@ -11,6 +11,7 @@
 #include "model/db/wire.h"
 #include "model/geom/hatch.h"
 #include "model/geom/regen_util.h"
+#include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
 #include "model/services/log.h"
@@ -33,6 +34,8 @@ int regen_xpline(XPLINE* x) {
 
 int regen_elarc(ELARC* e) {
     Vec3d normal;
+    // Angles far from the circle (many turns) come into one turn, drawing the same arc.
+    arc_angles_to_one_turn(&e->start, &e->end);
     if (e->flags & kElarcWholeEllipse || !(e->flags & kElarcCircular)) {
         double angle = 0;
         if (int rc = elarc_regen_ellipse(e->line_style, e, &angle, &normal)) return rc;

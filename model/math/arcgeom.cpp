@@ -73,6 +73,27 @@ int ellipse_points(PointNode** out, const Vec3& centre, double rx, double ry, in
     return 0;
 }
 
+bool arc_angles_to_one_turn(double* start, double* end) {
+    const double s0 = *start, e0 = *end;
+    if (!std::isfinite(s0) || !std::isfinite(e0)) return false;
+    if (std::fabs(s0) <= 2 * kTwoPi && std::fabs(e0) <= 2 * kTwoPi) return false;
+    // The sweep drawn from the start: an end below it comes up by whole turns.
+    double sweep = e0 - s0;
+    if (sweep < 0) {
+        sweep = std::fmod(sweep, kTwoPi);
+        if (sweep < 0) sweep += kTwoPi;
+    }
+    if (!(sweep < kTwoPi)) sweep = kTwoPi;  // one or more whole turns: the circle
+    double s = std::fmod(s0, kTwoPi);
+    if (s < 0) s += kTwoPi;
+    if (!(s < kTwoPi)) s = 0;
+    double e = s + sweep;
+    if (sweep < kTwoPi && e >= kTwoPi) e -= kTwoPi;
+    *start = s;
+    *end = e;
+    return true;
+}
+
 int arc_points_n(const Vec3& centre, double radius, double start, double end, int n,
                  PointNode** list) {
     if (n < 0) return 0;

@@ -43,6 +43,14 @@ int arc_points_n(const Vec3& centre, double radius, double start, double end, in
 int arc_points(const Vec3& centre, double radius, double start, double end, double step,
                PointNode** list);
 
+// Brings the start and end angles of an arc (radians; the arc runs counter-clockwise
+// from start to end, an end below start raised by whole turns) into one turn when
+// either lies more than two turns from 0, keeping the drawn arc: start into
+// [0, 2*pi), end start + the drawn sweep (a full turn at most), taken a turn down when
+// that passes 2*pi short of a full turn. Angles near the circle, and angles that are not
+// finite, are left as they are; true when something changed.
+bool arc_angles_to_one_turn(double* start, double* end);
+
 // Coefficients of the line a*x + b*y + c = 0 through p and q:
 // a = p.y - q.y, b = q.x - p.x, c = q.y*p.x - p.y*q.x.
 void line_coeffs(const Vec3& p, const Vec3& q, double* a, double* b, double* c);

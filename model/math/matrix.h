@@ -61,7 +61,8 @@ void mat_rotate_xyz(Matrix43* fwd, Matrix43* inv, double ax, double ay, double a
 // ay within pi/2 of 0. The rows of m (the images of the axes) are normalised first,
 // so a per-axis scale applied before the rotation does not disturb the angles. When
 // ay is a quarter turn only ax - az (or ax + az) is fixed; az is then taken as 0.
-// Each output may be null.
+// These are the angles mat_rotate_xyz turns by, not their negatives: the per-axis
+// locks of parent tracks rebuild a parent's turn from them. Each output may be null.
 void mat_to_xyz_angles(const Matrix43* m, double* ax, double* ay, double* az);
 
 // Image of the +Z direction: m(0,0,1) - m(0,0,0).

@@ -28,6 +28,20 @@ uint64_t isqrt_u64(uint64_t n) {
     }
 }
 
+// The program's integer root: from the estimates n / 2 and 2, a = (b + n / b) / 2 and
+// b = n / a until the two differ by less than 2; the larger of the two. That is the
+// floor root or one more (2 and 3 give 2, 6 to 8 give 3). Both estimates stay in
+// 1..n, so nothing divides by 0 or overflows for n <= 2^63.
+uint64_t isqrt_estimate_u64(uint64_t n) {
+    if (n < 2) return n;
+    uint64_t a = n / 2, b = 2;
+    for (int i = 0; i < 200 && (a > b ? a - b : b - a) >= 2; ++i) {
+        a = (b + n / b) >> 1;
+        b = n / a;
+    }
+    return a > b ? a : b;
+}
+
 int root_to_int(uint64_t r) {
     return r > uint64_t(INT_MAX) ? INT_MAX : static_cast<int>(r);
 }
@@ -104,14 +118,20 @@ double deg_to_rad(double x) {
 
 int isqrt(long long n) {
     if (n <= 0) return 0;
+    return root_to_int(isqrt_estimate_u64(static_cast<uint64_t>(n)));
+}
+
+int isqrt_floor(long long n) {
+    if (n <= 0) return 0;
     return root_to_int(isqrt_u64(static_cast<uint64_t>(n)));
 }
 
 int isqrt2(int dx, int dy) {
-    // |dx| and |dy| fit in 32 unsigned bits, so the sum of squares fits in 64.
+    // |dx| and |dy| fit in 31 unsigned bits (2^31 for INT_MIN), so the sum of squares
+    // is at most 2^63.
     uint64_t ux = dx < 0 ? 0 - uint64_t(int64_t(dx)) : uint64_t(dx);
     uint64_t uy = dy < 0 ? 0 - uint64_t(int64_t(dy)) : uint64_t(dy);
-    return root_to_int(isqrt_u64(ux * ux + uy * uy));
+    return root_to_int(isqrt_estimate_u64(ux * ux + uy * uy));
 }
 
 double vec2_dist_xy(double x1, double y1, double x2, double y2) {

@@ -36,9 +36,13 @@ double rad_to_deg(double x);
 // Exactly 360 gives 2*pi bit for bit; anything else pi * x * (1/180).
 double deg_to_rad(double x);
 
-// Integer square root: the largest r with r*r <= n. Negative n gives 0; a root above
-// INT_MAX (n beyond about 4.6e18) gives INT_MAX.
+// Integer square root by Newton's steps from the estimates n / 2 and 2, taking the
+// larger of the last two: the floor root r or r + 1 (0, 1 give themselves, 2 and 3
+// give 2, 4 and 5 give 2, 6 to 8 give 3, perfect squares their root). Negative n
+// gives 0; a root above INT_MAX (n beyond about 4.6e18) gives INT_MAX.
 int isqrt(long long n);
+// The largest r with r*r <= n; negative n gives 0, a root above INT_MAX gives INT_MAX.
+int isqrt_floor(long long n);
 // isqrt of dx*dx + dy*dy, formed in 64 bits without overflow.
 int isqrt2(int dx, int dy);
 

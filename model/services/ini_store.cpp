@@ -1,35 +1,79 @@
-// The INI settings file: parsing, escaping, and the safe write-and-rename save.
+// The INI settings file: the lines of the file with an index of its sections and
+// keys, escaping of names, values as written, and the safe write-and-rename save.
 #include "model/services/ini_store.h"
 
-#include <cerrno>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <strings.h>
-#include <unistd.h>
 
 namespace {
+
+constexpr const char* kBom = "\xEF\xBB\xBF";
 
 bool same_name(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-// Escapes backslash, line feed and carriage return; `extra` (if not 0) as \<extra>.
-std::string escape(const std::string& s, char extra) {
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Well-formed UTF-8 without NUL bytes.
+bool is_utf8_text(const std::string& s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c == 0) return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        unsigned lo = 0x80, hi = 0xBF;  // range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        if (p[i + 1] < lo || p[i + 1] > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF) return false;
+        i += len;
+    }
+    return true;
+}
+
+// Backslash, line feed and carriage return as \\, \n, \r.
+std::string escape_text(const std::string& s) {
     std::string out;
     out.reserve(s.size());
     for (char c : s) {
         if (c == '\\') out += "\\\\";
         else if (c == '\n') out += "\\n";
         else if (c == '\r') out += "\\r";
-        else if (extra && c == extra) (out += '\\') += c;
         else out += c;
     }
     return out;
 }
 
-// Undoes escape() on [begin, end); an unknown escape keeps its character.
+// Undoes the escapes of [begin, end): \n, \r, and \<c> for any other c.
 std::string unescape(const std::string& s, size_t begin, size_t end) {
     std::string out;
     for (size_t i = begin; i < end; ++i) {
@@ -44,6 +88,28 @@ std::string unescape(const std::string& s, size_t begin, size_t end) {
     return out;
 }
 
+std::string escape_key(const std::string& key) {
+    std::string out;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const char c = key[i];
+        const bool edge_blank = is_blank(c) && (i == 0 || i + 1 == key.size());
+        const bool lead = i == 0 && (c == ';' || c == '#' || c == '[');
+        if (c == '=' || edge_blank || lead) (out += '\\') += c;
+        else out += escape_text(std::string(1, c));
+    }
+    return out;
+}
+
+std::string escape_value(const std::string& value) {
+    const bool plain = value.find_first_of("\r\n") == std::string::npos &&
+                       value.compare(0, 2, "\\\"") != 0;
+    return plain ? value : "\\\"" + escape_text(value) + "\"";
+}
+
+std::string key_line(const std::string& key, const std::string& value) {
+    return escape_key(key) + '=' + escape_value(value);
+}
+
 std::string trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t");
     if (b == std::string::npos) return {};
@@ -55,118 +121,148 @@ std::string trim(const std::string& s) {
 
 IniStore::Section* IniStore::find_section(const std::string& name) {
     for (Section& s : sections_)
-        if (same_name(s.name, name)) return &s;
+        if (s.reachable && same_name(s.name, name)) return &s;
     return nullptr;
 }
 
 const IniStore::Section* IniStore::find_section(const std::string& name) const {
     for (const Section& s : sections_)
-        if (same_name(s.name, name)) return &s;
+        if (s.reachable && same_name(s.name, name)) return &s;
     return nullptr;
+}
+
+void IniStore::clear() {
+    lines_.clear();
+    sections_.clear();
+    eol_ = "\n";
+    bom_ = false;
 }
 
 bool IniStore::get(const std::string& section, const std::string& key, std::string* value) const {
     const Section* s = find_section(section);
     if (!s) return false;
-    for (const auto& kv : s->keys)
-        if (same_name(kv.first, key)) {
-            if (value) *value = kv.second;
+    // A key written twice reads as its last line.
+    for (auto it = s->keys.rbegin(); it != s->keys.rend(); ++it) {
+        if (same_name(it->name, key)) {
+            if (value) *value = it->value;
             return true;
         }
+    }
     return false;
 }
 
 void IniStore::put(const std::string& section, const std::string& key, const std::string& value) {
-    Section* s = find_section(section);
-    if (!s) {
-        sections_.push_back(Section{section, {}});
-        s = &sections_.back();
-    }
-    for (auto& kv : s->keys)
-        if (same_name(kv.first, key)) {
-            kv.second = value;
-            return;
+    if (Section* s = find_section(section)) {
+        for (auto it = s->keys.rbegin(); it != s->keys.rend(); ++it) {
+            if (same_name(it->name, key)) {
+                lines_[it->line] = key_line(it->name, value);
+                it->value = value;
+                return;
+            }
         }
-    s->keys.emplace_back(key, value);
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(s->last_line + 1),
+                      key_line(key, value));
+    } else {
+        if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
+        lines_.push_back('[' + escape_text(section) + ']');
+        lines_.push_back(key_line(key, value));
+    }
+    index();
 }
 
-void IniStore::parse(const std::string& text) {
+void IniStore::index() {
     sections_.clear();
-    // A byte-order mark left by an editor would hide the first section and, with
-    // it, every key under it on the next save.
-    const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    std::istringstream in(bom ? text.substr(3) : text);
-    std::string line;
     Section* current = nullptr;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::string t = trim(line);
+    for (size_t n = 0; n < lines_.size(); ++n) {
+        const std::string& line = lines_[n];
+        const std::string t = trim(line);
         if (t.empty() || t[0] == ';' || t[0] == '#') continue;
-        if (t[0] == '[' && t.back() == ']' && t.size() >= 2) {
-            std::string name = unescape(t, 1, t.size() - 1);
-            current = find_section(name);
+        if (t[0] == '[') {
+            const bool closed = t.size() >= 2 && t.back() == ']';
+            const std::string name = closed ? unescape(t, 1, t.size() - 1) : std::string();
+            current = closed ? find_section(name) : nullptr;
             if (!current) {
-                sections_.push_back(Section{name, {}});
+                sections_.push_back(Section{name, closed, n, n, {}});
                 current = &sections_.back();
+            } else {
+                current->last_line = n;  // a repeated section adds to the first
             }
             continue;
         }
-        if (!current) continue;
-        // The key runs to the first '=' that is not escaped.
-        size_t eq = std::string::npos;
+        if (!current || !current->reachable) continue;
+        // The key runs to the first '=' that is not escaped; blanks around it are not
+        // part of it unless escaped.
+        size_t eq = std::string::npos, escaped_end = 0;
         for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\\') ++i;
-            else if (line[i] == '=') {
+            if (line[i] == '\\') {
+                escaped_end = std::min(i + 2, line.size());
+                ++i;
+            } else if (line[i] == '=') {
                 eq = i;
                 break;
             }
         }
         if (eq == std::string::npos) continue;
-        size_t kb = line.find_first_not_of(" \t");
+        const size_t kb = line.find_first_not_of(" \t");
         size_t ke = eq;
-        while (ke > kb && (line[ke - 1] == ' ' || line[ke - 1] == '\t')) --ke;
+        while (ke > kb && ke > escaped_end && is_blank(line[ke - 1])) --ke;
         std::string key = unescape(line, kb, ke);
         if (key.empty()) continue;
-        // The value is everything after '=', blanks included.
-        std::string value = unescape(line, eq + 1, line.size());
-        Section* s = current;
-        bool replaced = false;
-        for (auto& kv : s->keys)
-            if (same_name(kv.first, key)) {
-                kv.second = value;
-                replaced = true;
-                break;
-            }
-        if (!replaced) s->keys.emplace_back(key, value);
+        std::string value;
+        const size_t vb = eq + 1, size = line.size();
+        if (size - vb >= 3 && line.compare(vb, 2, "\\\"") == 0 && line.back() == '"')
+            value = unescape(line, vb + 2, size - 1);
+        else
+            value = line.substr(vb);
+        current->keys.push_back(Key{std::move(key), std::move(value), n});
+        current->last_line = n;
     }
 }
 
-std::string IniStore::serialize() const {
-    std::string out;
-    for (const Section& s : sections_) {
-        if (!out.empty()) out += '\n';
-        out += '[' + escape(s.name, 0) + "]\n";
-        for (const auto& kv : s.keys) {
-            std::string key = escape(kv.first, '=');
-            // A key that would read as a comment or a section gets its first character escaped.
-            if (!key.empty() && (key[0] == ';' || key[0] == '#' || key[0] == '[' || key[0] == ' ' ||
-                                 key[0] == '\t'))
-                key.insert(key.begin(), '\\');
-            out += key + '=' + escape(kv.second, 0) + '\n';
-        }
+bool IniStore::parse(const std::string& text) {
+    clear();
+    if (!is_utf8_text(text)) return false;
+    size_t i = 0;
+    if (text.compare(0, 3, kBom) == 0) {
+        bom_ = true;
+        i = 3;
     }
+    bool eol_seen = false;
+    std::string line;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        const bool crlf = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        if (!eol_seen) {
+            eol_ = crlf ? "\r\n" : std::string(1, c);
+            eol_seen = true;
+        }
+        if (crlf) ++i;
+        lines_.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty()) lines_.push_back(std::move(line));
+    index();
+    return true;
+}
+
+std::string IniStore::serialize() const {
+    std::string out = bom_ ? kBom : "";
+    for (const std::string& line : lines_) out += line + eol_;
     return out;
 }
 
 int IniStore::load(const std::string& path) {
-    sections_.clear();
+    clear();
     std::ifstream in(path, std::ios::binary);
     if (!in) return errno == ENOENT || errno == ENOTDIR ? 0 : (errno ? errno : EIO);
     std::stringstream text;
     text << in.rdbuf();
     if (in.bad()) return EIO;
-    parse(text.str());
-    return 0;
+    return parse(text.str()) ? 0 : kIniNotText;
 }
 
 int IniStore::save(const std::string& path) const {
@@ -183,21 +279,29 @@ int IniStore::save(const std::string& path) const {
         fs::create_directories(target.parent_path(), ec);
         if (ec) return ec.value();
     }
-    std::string tmp = target.string() + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return errno ? errno : EIO;
-    std::string text = serialize();
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    int err = ok ? 0 : (errno ? errno : EIO);
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno ? errno : EIO;
+    // The replacement keeps the mode of the file it replaces; a file its owner made
+    // read-only is not replaced at all.
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && !(st.st_mode & S_IWUSR)) return EACCES;
+    const std::string tmp = target.string() + ".tmp" + std::to_string(::getpid());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          exists ? S_IRUSR | S_IWUSR : 0666);
+    if (fd < 0) return errno ? errno : EIO;
+    int err = 0;
+    if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno ? errno : EIO;
+    const std::string text = serialize();
+    for (size_t done = 0; err == 0 && done < text.size();) {
+        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            err = errno ? errno : EIO;
+        } else {
+            done += static_cast<size_t>(w);
+        }
     }
-    if (ok && std::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        err = errno ? errno : EIO;
-    }
-    if (!ok) std::remove(tmp.c_str());
+    if (::close(fd) != 0 && err == 0) err = errno ? errno : EIO;
+    if (err == 0 && std::rename(tmp.c_str(), target.c_str()) != 0) err = errno ? errno : EIO;
+    if (err != 0) std::remove(tmp.c_str());
     return err;
 }

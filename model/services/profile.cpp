@@ -7,22 +7,75 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <vector>
+
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "model/services/ini_store.h"
 #include "model/services/log.h"
 
 namespace {
 
+struct Pending {
+    std::string section, key, value;
+};
+
 struct Settings {
     std::mutex mutex;
-    IniStore store;
+    IniStore store;  // the file as last read or written, with this copy's puts
+    std::vector<Pending> pending;  // puts not yet in the file, oldest first
     std::string path;
     bool opened = false;
     int batch = 0;
     bool dirty = false;
     int last_error = 0;
     int read_error = 0;  // the file exists but could not be read: never overwrite it
+    bool warned = false;  // the read error was logged
+};
+
+// Logs a settings file that cannot be read or understood, once per file opened.
+void warn_unreadable(Settings& s, int error) {
+    if (s.warned) return;
+    s.warned = true;
+    if (error == kIniNotText)
+        log_message(LogLevel::warning,
+                    "the settings file %s is not UTF-8 text: it is left as it is, and settings "
+                    "changed now are kept until the program ends",
+                    s.path.c_str());
+    else
+        log_message(LogLevel::warning, "cannot read the settings file %s (error %d)", s.path.c_str(),
+                    error);
+}
+
+// An exclusive advisory lock on a file beside the settings file, held while the file
+// is re-read and replaced, so that two running copies never write over each other's
+// keys. Without a lock file (a folder that cannot be written) the write goes on and
+// reports its own error.
+class FileLock {
+  public:
+    explicit FileLock(const std::string& settings_path) {
+        std::error_code ec;
+        const std::filesystem::path p(settings_path);
+        if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
+        fd_ = ::open((settings_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+  private:
+    int fd_ = -1;
 };
 
 Settings& settings() {
@@ -36,11 +89,12 @@ void open_locked(Settings& s) {
     s.path = settings_default_path();
     s.opened = true;
     s.read_error = s.store.load(s.path);
-    if (s.read_error)
-        log_message(LogLevel::warning, "cannot read the settings file %s (error %d)", s.path.c_str(),
-                    s.read_error);
+    if (s.read_error) warn_unreadable(s, s.read_error);
 }
 
+// Writes this copy's pending puts into the file as it is now: under the lock, the
+// file is read again, only the pending keys change, and the result replaces it. Another
+// running copy's keys are so never undone.
 int write_locked(Settings& s) {
     s.dirty = false;
     if (s.read_error) {
@@ -49,11 +103,25 @@ int write_locked(Settings& s) {
         s.last_error = s.read_error;
         return s.last_error;
     }
-    s.last_error = s.store.save(s.path);
-    if (s.last_error)
+    FileLock lock(s.path);
+    IniStore now;
+    const int r = now.load(s.path);
+    if (r != 0) {
+        // The file changed into one that cannot be read or understood: keep it.
+        warn_unreadable(s, r);
+        s.last_error = r;
+        return r;
+    }
+    for (const Pending& p : s.pending) now.put(p.section, p.key, p.value);
+    s.last_error = now.save(s.path);
+    if (s.last_error) {
         log_message(LogLevel::warning, "cannot write the settings file %s (error %d)", s.path.c_str(),
                     s.last_error);
-    return s.last_error;
+        return s.last_error;
+    }
+    s.store = std::move(now);
+    s.pending.clear();
+    return 0;
 }
 
 bool get_text(const char* section, const char* key, std::string* out) {
@@ -68,6 +136,7 @@ void put_text(const char* section, const char* key, const std::string& value) {
     std::lock_guard<std::mutex> lock(s.mutex);
     open_locked(s);
     s.store.put(section ? section : "", key ? key : "", value);
+    s.pending.push_back(Pending{section ? section : "", key ? key : "", value});
     s.dirty = true;
     if (s.batch == 0) write_locked(s);
 }
@@ -109,7 +178,10 @@ int settings_open(const std::string& path) {
     s.opened = true;
     s.dirty = false;
     s.last_error = 0;
+    s.pending.clear();
+    s.warned = false;
     s.read_error = s.store.load(s.path);
+    if (s.read_error) warn_unreadable(s, s.read_error);
     return s.read_error;
 }
 
@@ -169,11 +241,13 @@ bool profile_parse_int(const char* text, int* out) {
 }
 
 bool profile_parse_double(const char* text, double* out) {
-    const char* p = number_start(text);
-    if (!p) return false;
-    double value = 0;
-    auto r = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
-    if (r.ec != std::errc() || !std::isfinite(value)) return false;
+    // As "%lf" reads in the C locale: hexadecimal ("0x10" is 16), and a number too
+    // small for a double ("1e-400") is 0.
+    static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    if (!text || !c_locale) return false;
+    char* end = nullptr;
+    const double value = ::strtod_l(text, &end, c_locale);
+    if (end == text || !std::isfinite(value)) return false;
     *out = value;
     return true;
 }

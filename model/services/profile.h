@@ -7,7 +7,9 @@
 //
 // The store is opened on first use (or explicitly by settings_open) and every put
 // is written through to the file at once, except inside a SettingsBatch, which
-// writes once when the outermost batch ends. All routines are thread-safe.
+// writes once when the outermost batch ends. A write locks "<file>.lock" (flock),
+// reads the file again and changes only the keys put since the last write, so another
+// running copy's keys are kept. All routines are thread-safe.
 //
 // Numbers are written and read without regard to the C locale: integers as "%ld",
 // reals as the shortest text that reads back exactly (older files written with six
@@ -25,10 +27,11 @@ inline constexpr const char* kSettingsApplication = "Zelo for 95/NT";
 // The default settings file, from the environment as described above.
 std::string settings_default_path();
 // Uses `path` as the settings file from now on (loading it; a missing file is an
-// empty store). An empty path means the default file. Returns 0 or errno of a file
-// that exists but cannot be read: the store is then empty, and the file is never
-// written over (puts stay in memory, every write reports that errno), so the
-// settings it holds are not lost.
+// empty store). An empty path means the default file. Returns 0, errno of a file
+// that exists but cannot be read, or kIniNotText for a file that is not UTF-8 text:
+// the store is then empty, one warning is logged, and the file is never written over
+// (puts stay in memory, every write reports the error), so the settings it holds are
+// not lost.
 int settings_open(const std::string& path);
 // The file in use (empty before the first use).
 std::string settings_path();
@@ -81,6 +84,7 @@ std::string profile_format_double(double value);  // shortest exact text
 // Leading blanks skipped, then an optional sign and digits; false when no number
 // begins the text or it does not fit an int.
 bool profile_parse_int(const char* text, int* out);
-// Leading blanks skipped, then a decimal real; false when none begins the text or it
-// is not finite.
+// Leading blanks skipped, then a real as "%lf" reads it in the C locale (hexadecimal
+// included, a number too small for a double is 0); false when none begins the text or
+// it is not finite.
 bool profile_parse_double(const char* text, double* out);

@@ -1,6 +1,7 @@
 // Object records read from hand-made files: unknown and forbidden classes, rebuilt
 // display geometry, style references by name, defaults, mesh grids, tracks, and
 // counts that do not fit the file.
+#include <cmath>
 #include <cstring>
 
 #include "file_support.h"
@@ -305,7 +306,7 @@ TEST_F(RecordTest, CountsBeyondTheFileAreRefused) {
          record(12, "LIGHT", chunk(12, chunk(1034, ByteWriter().varint(0).varint(0).b)))},
         {"arc angle", record(9, "ELARC",
                              chunk(9, cat({points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
-                                           ByteWriter().f64(1.35e45).f64(0).varint(1).b})))},
+                                           ByteWriter().f64(INFINITY).f64(0).varint(1).b})))},
         {"track keys",
          record(0, "XPLINE", chunk(1031, chunk(1027, cat({huge, ByteWriter().varint(0).b}))))},
     };

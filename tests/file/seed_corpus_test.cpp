@@ -7,6 +7,7 @@
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/db/tree.h"
+#include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "old_writer.h"
 #include "rich_drawing.h"
@@ -52,6 +53,51 @@ TEST_F(SeedCorpus, DISABLED_WriteSeedCorpus) {
                               Vec3{1, 2, 3}),
               0);
     buffer_free(&sel);
+    // Deep groups (199 in a layer's drawing, 200 in a block) and an arc far from the
+    // circle as older builds wrote it (angles not brought into one turn).
+    auto deep = new_model();
+    auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(deep->children));
+    CONTAINER* into = layer;
+    CONTAINER* outer = nullptr;
+    for (int i = 0; i < 200; ++i) {
+        auto* g = rtc_make<CONTAINER>().release();
+        ASSERT_EQ(container_insert(into, g), 0);
+        if (!outer) outer = g;
+        into = g;
+    }
+    auto* line = rtc_make<XPLINE>().release();
+    line->control = make_points({{0, 0, 0}, {1, 1, 0}});
+    ASSERT_EQ(container_insert(into, line), 0);
+    sel = buffer_new();
+    buffer_add(sel, outer);
+    ASSERT_EQ(block_file_save((block + "deep_groups.mcr").c_str(), "deep", deep.get(), 0, sel,
+                              Vec3{0, 0, 0}),
+              0);
+    buffer_free(&sel);
+    // One group fewer for the drawing: the layer is a level of its own.
+    CONTAINER* second = static_cast<CONTAINER*>(static_cast<ZOBJ*>(outer->children));
+    obj_remove(second);
+    obj_remove(outer);
+    ASSERT_EQ(container_insert(layer, second), 0);
+    rtc_destroy(outer);
+    ASSERT_EQ(drawing_file_save((drawing + "deep_groups.qvm").c_str(), deep.get(), 0), 0);
+
+    auto far = new_model();
+    auto* arc = rtc_make<ELARC>().release();
+    arc->flags = kElarcCircular;
+    arc->axis1 = {4, 0, 0};
+    arc->axis2 = {0, 4, 0};
+    arc->start = 2e6;
+    arc->end = 2e6 + 1;
+    ASSERT_EQ(container_insert(static_cast<CONTAINER*>(static_cast<ZOBJ*>(far->children)), arc), 0);
+    ASSERT_EQ(drawing_file_save((drawing + "far_arc_angles.qvm").c_str(), far.get(), 0), 0);
+    sel = buffer_new();
+    buffer_add(sel, arc);
+    ASSERT_EQ(block_file_save((block + "far_arc_angles.mcr").c_str(), "far", far.get(), 0, sel,
+                              Vec3{0, 0, 0}),
+              0);
+    buffer_free(&sel);
+
     // The block read as a drawing and the drawing read as a block give 11.
     std::filesystem::copy_file(drawing + "empty.qvm", block + "drawing_as_block.mcr",
                                std::filesystem::copy_options::overwrite_existing);

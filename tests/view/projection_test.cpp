@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
+#include <iomanip>
+#include <random>
 
 #include "graphics/view/colours.h"
 #include "graphics/view/driver.h"
@@ -82,6 +85,76 @@ TEST_F(ProjectionTest, ClippingCases) {
         EXPECT_EQ(view_clip_segment(c.x1, c.y1, c.x2, c.y2, out), c.result) << c.x1 << "," << c.y1;
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(out[i], c.want[i]) << c.x1 << "," << c.y1 << " #" << i;
+    }
+}
+
+TEST_F(ProjectionTest, CrossingsOnABorderWithinRoundingAreKept) {
+    struct Case {
+        double x1, y1, x2, y2;
+        int want[4];
+    } cases[] = {
+        // Through the top right corner: the crossing computes a few ulps outside.
+        {0, 0, 36141, 36141, {0, 0, 16383, 16383}},
+        {36141, 36141, 0, 0, {16383, 16383, 0, 0}},
+        // Exactly through the corner from outside to outside.
+        {16383 - 5000, 16383 + 5000, 16383 + 5000, 16383 - 5000, {16383, 16383, 16383, 16383}},
+        {-16384 - 7, -16384 + 7, -16384 + 9, -16384 - 9, {-16384, -16384, -16384, -16384}},
+        // Through the other two corners, on the diagonal.
+        {-30000, 30000 - 1, 30000 - 1, -30000, {-16384, 16383, 16383, -16384}},
+    };
+    for (const Case& c : cases) {
+        int out[4];
+        EXPECT_EQ(view_clip_segment(c.x1, c.y1, c.x2, c.y2, out), 1) << c.x1 << "," << c.y1;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], c.want[i]) << c.x1 << "," << c.y1 << " #" << i;
+    }
+
+    // Through the driver: a parallel view at the scales where the end lands past the
+    // corner.
+    for (double scale : {48.828946514996133, 135.46388851189127}) {
+        ViewProjection vp = unit_projection();
+        vp.scale = scale;
+        RecordingDevice dev;
+        dev.attach(&vp);
+        auto line = make_polyline({{0, 0, 0}, {1000, 1000, 0}});
+        viewiter_draw_object(&vp, line.get());
+        ASSERT_EQ(dev.lines.size(), 1u) << scale;
+        EXPECT_EQ(dev.lines[0], (RecordedLine{0, 0, 16383, 16383})) << scale;
+    }
+}
+
+// Random segments through a point of the range (a corner half of the time) with both
+// ends outside: the clipped segment is never lost, stays in the range and on the line.
+TEST_F(ProjectionTest, SegmentsCrossingTheRangeAreNeverLost) {
+    std::mt19937_64 gen(12);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double corner[2] = {double(kPixelMin), double(kPixelMax)};
+    for (int i = 0; i < 20000; ++i) {
+        double px, py;
+        if (i % 2 == 0) {
+            px = corner[gen() & 1];
+            py = corner[gen() & 1];
+        } else {
+            px = kPixelMin + unit(gen) * (kPixelMax - kPixelMin);
+            py = kPixelMin + unit(gen) * (kPixelMax - kPixelMin);
+        }
+        const double a = unit(gen) * 2 * M_PI;
+        const double dx = std::cos(a), dy = std::sin(a);
+        const double t1 = 40000 + unit(gen) * 1e5, t2 = 40000 + unit(gen) * 1e5;
+        const double x1 = px - t1 * dx, y1 = py - t1 * dy, x2 = px + t2 * dx, y2 = py + t2 * dy;
+        int out[4];
+        ASSERT_EQ(view_clip_segment(x1, y1, x2, y2, out), 1)
+            << std::setprecision(17) << x1 << "," << y1 << " " << x2 << "," << y2;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_GE(out[k], kPixelMin);
+            EXPECT_LE(out[k], kPixelMax);
+        }
+        for (int k = 0; k < 2; ++k) {
+            // Distance of the clipped end from the segment's line: truncation moves
+            // it by less than a pixel on each axis.
+            const double d = std::fabs((out[2 * k] - px) * dy - (out[2 * k + 1] - py) * dx);
+            EXPECT_LT(d, 1.5) << i << std::setprecision(17) << " " << x1 << "," << y1 << " " << x2 << "," << y2 << " -> " << out[0] << "," << out[1] << " " << out[2] << "," << out[3];
+        }
     }
 }
 

@@ -1,0 +1,73 @@
+// The context of one save: the objects and tracks written, and the deepest nesting.
+#include "model/file/save_context.h"
+
+#include <unordered_map>
+
+#include "model/db/find.h"
+#include "model/db/track.h"
+#include "model/db/zobj.h"
+
+namespace {
+
+thread_local SaveContext* g_current = nullptr;
+
+}  // namespace
+
+void save_context_add(SaveContext* ctx, ZOBJ* top) {
+    if (!ctx || !top) return;
+    ctx->tops.push_back(top);
+    // Depths of the containers met so far; a child is one deeper than its parent.
+    std::unordered_map<const ZOBJ*, int> depth_of;
+    for (ZOBJ* z = top; z; z = tree_next(z, top)) {
+        int depth = 1;
+        if (z != top) {
+            auto it = depth_of.find(z->parent);
+            depth = it == depth_of.end() ? 1 : it->second + 1;
+        }
+        if (rtc_is<CONTAINER>(z)) depth_of[z] = depth;
+        if (depth > ctx->deepest) ctx->deepest = depth;
+    }
+}
+
+namespace {
+
+void fill(SaveContext* ctx) {
+    if (ctx->filled) return;
+    ctx->filled = true;
+    for (ZOBJ* top : ctx->tops) {
+        for (ZOBJ* z = top; z; z = tree_next(z, top)) {
+            ctx->objects.insert(z);
+            if (auto* o = rtc_cast<object>(z)) {
+                for (const KeyframeTrack* t = o->tracks; t; t = t->next_track) ctx->tracks.insert(t);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+SaveScope::SaveScope() : outer_(g_current) {
+    g_current = &context;
+}
+
+SaveScope::~SaveScope() {
+    g_current = outer_;
+}
+
+int32_t save_object_ref(const ZOBJ* obj) {
+    if (!obj) return -1;
+    if (g_current) {
+        fill(g_current);
+        if (!g_current->objects.count(obj)) return -1;
+    }
+    return obj->file_id;
+}
+
+int32_t save_track_ref(const KeyframeTrack* track) {
+    if (!track) return -1;
+    if (g_current) {
+        fill(g_current);
+        if (!g_current->tracks.count(track)) return -1;
+    }
+    return track->id;
+}

@@ -1,0 +1,56 @@
+// Bookkeeping of one save of a drawing or block file: which objects and keyframe
+// tracks the file holds, and how deep its records nest.
+//
+// References between records (object keys, track links) are written as the file ids
+// and track numbers of the save. Objects the undo history holds keep the numbers of
+// an earlier save, which may now belong to other objects; so a reference to anything
+// this file does not hold is written as -1 (none).
+//
+// A SaveScope makes the context current on the calling thread for the length of a
+// save; without one the writers write every reference as numbered.
+#pragma once
+
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+class ZOBJ;
+struct KeyframeTrack;
+
+// Records nest at most this deep in a file: a layer (or a top object of a block) is
+// at depth 1, a group in it at 2, its children at 3, and so on. The reader refuses
+// deeper records (13); the writers refuse (13) before writing anything, so whatever is
+// written reads back. Far beyond what grouping by hand builds, and shallow enough
+// for the recursive walks of the drawing (reading, regeneration, drawing, copying).
+inline constexpr int kMaxRecordNesting = 1000;
+
+struct SaveContext {
+    std::vector<ZOBJ*> tops;  // what the file holds: these and everything below them
+    int deepest = 0;          // deepest record nesting of what was added
+    // Filled on the first reference asked about (most drawings have none).
+    bool filled = false;
+    std::unordered_set<const ZOBJ*> objects;
+    std::unordered_set<const KeyframeTrack*> tracks;
+};
+
+// Adds `top` and everything below it to the context, `top` at nesting depth 1, and
+// measures the nesting. Iterative: any depth is measured without deep recursion.
+void save_context_add(SaveContext* ctx, ZOBJ* top);
+
+class SaveScope {
+  public:
+    SaveScope();
+    ~SaveScope();
+    SaveScope(const SaveScope&) = delete;
+    SaveScope& operator=(const SaveScope&) = delete;
+    SaveContext context;
+
+  private:
+    SaveContext* outer_;
+};
+
+// The number to write for a reference: the object's file id (the track's number)
+// when the current save writes it, else -1; null gives -1. Without a current save
+// the number as it stands.
+int32_t save_object_ref(const ZOBJ* obj);
+int32_t save_track_ref(const KeyframeTrack* track);

@@ -1,0 +1,33 @@
+// A group chain as deep as a drawing file holds is transformed and regenerated
+// (the walk recurses once per group).
+#include <gtest/gtest.h>
+
+#include "edit_test_util.h"
+#include "model/edit/transform.h"
+#include "model/file/save_context.h"
+#include "model/geom/regen.h"
+#include "model/math/matrix.h"
+
+namespace {
+
+TEST(DeepTransform, TheDeepestGroupChainAFileHoldsMoves) {
+    rtc_register_all();
+    auto m = rtc_make<MODEL>();
+    CONTAINER* into = first_layer(m.get());
+    CONTAINER* outer = nullptr;
+    for (int i = 0; i < kMaxRecordNesting - 2; ++i) {
+        auto* g = rtc_make<CONTAINER>().release();
+        ASSERT_EQ(container_insert(into, g), 0);
+        if (!outer) outer = g;
+        into = g;
+    }
+    add_polyline(into, {{0, 0, 0}, {10, 10, 0}});
+    Transform move;
+    xform_translate(&move, 5, 0, 0);
+    EXPECT_EQ(transform_object(move, outer), 0);
+    EXPECT_EQ(regen_object(outer), 0);
+    EXPECT_FLOAT_EQ(outer->box.min.x, 5.0f);
+    EXPECT_FLOAT_EQ(outer->box.max.x, 15.0f);
+}
+
+}  // namespace

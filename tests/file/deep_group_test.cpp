@@ -1,0 +1,130 @@
+// Deep nesting: groups nested as deep as a file may hold save, load, regenerate and
+// compare in drawings and blocks; one level more is refused before anything is
+// written, so nothing is saved that cannot be opened again.
+#include "file_support.h"
+#include "model/db/buffer.h"
+#include "model/db/tree.h"
+#include "model/db/wire.h"
+#include "model/file/drawing_file.h"
+#include "model/file/save_context.h"
+#include "model/geom/regen.h"
+
+using DeepGroupTest = FileTest;
+
+namespace {
+
+// `groups` groups nested in one another inside `into`, the innermost holding a
+// polyline; returns the outermost group.
+CONTAINER* nest(CONTAINER* into, int groups) {
+    CONTAINER* outer = nullptr;
+    for (int i = 0; i < groups; ++i) {
+        auto* g = rtc_make<CONTAINER>().release();
+        EXPECT_EQ(container_insert(into, g), 0);
+        if (!outer) outer = g;
+        into = g;
+    }
+    auto* x = rtc_make<XPLINE>().release();
+    x->set_string(0, "innermost");
+    x->control = make_points({{0, 0, 0}, {1, 1, 0}});
+    EXPECT_EQ(container_insert(into, x), 0);
+    EXPECT_EQ(regen_object(x), 0);
+    return outer;
+}
+
+LAYER* add_layer(MODEL* m) {
+    auto* layer = rtc_make<LAYER>().release();
+    layer->set_string(0, "deep");
+    EXPECT_EQ(container_insert(m, layer), 0);
+    return layer;
+}
+
+}  // namespace
+
+TEST_F(DeepGroupTest, DrawingsKeepEveryDepthTheyMayHold) {
+    // In a drawing the layer is the first level: groups + 2 levels in all.
+    struct Case {
+        int groups;
+        int result;
+    } cases[] = {
+        {199, 0},                      // the drawing that would not open
+        {kMaxRecordNesting - 2, 0},    // the deepest a file holds
+        {kMaxRecordNesting - 1, 13},   // refused before writing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.groups);
+        auto m = new_model();
+        CONTAINER* outer = nest(add_layer(m.get()), c.groups);
+        ASSERT_EQ(regen_object(outer), 0);
+        const std::string file = path("d.qvm");
+        std::remove(file.c_str());
+        ASSERT_EQ(drawing_file_save(file.c_str(), m.get(), 1), c.result);
+        if (c.result != 0) {
+            EXPECT_FALSE(file_exists(file));
+            continue;
+        }
+        auto loaded = new_model();
+        ASSERT_EQ(drawing_file_import(file.c_str(), loaded.get()), 0);
+        ZOBJ* inner = find_named(loaded.get(), "innermost", &XPLINE::rtc_class);
+        ASSERT_NE(inner, nullptr);
+        int depth = 0;
+        for (ZOBJ* z = inner; z->parent; z = z->parent) ++depth;
+        EXPECT_EQ(depth, c.groups + 2);
+        ZOBJ* layer = inner;
+        while (!rtc_is<LAYER>(layer)) layer = layer->parent;
+        EXPECT_EQ(regen_object(static_cast<LAYER*>(layer)), 0);
+        // Saved again, the same bytes (plain, so that the comparison reads them all).
+        ASSERT_EQ(drawing_file_save(path("plain1.qvm").c_str(), m.get(), 0), 0);
+        ASSERT_EQ(drawing_file_save(path("plain2.qvm").c_str(), loaded.get(), 0), 0);
+        EXPECT_EQ(read_bytes(path("plain1.qvm")), read_bytes(path("plain2.qvm")));
+    }
+}
+
+TEST_F(DeepGroupTest, BlocksKeepEveryDepthTheyMayHold) {
+    // In a block the selected group is the first level: groups + 1 levels in all.
+    struct Case {
+        int groups;
+        int result;
+    } cases[] = {
+        {200, 0},
+        {kMaxRecordNesting - 1, 0},
+        {kMaxRecordNesting, 13},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.groups);
+        auto m = new_model();
+        CONTAINER* outer = nest(add_layer(m.get()), c.groups);
+        buffer* sel = buffer_new();
+        buffer_add(sel, outer);
+        const std::string file = path("b.mcr");
+        std::remove(file.c_str());
+        const int saved = block_file_save(file.c_str(), "deep", m.get(), 0, sel, Vec3{0, 0, 0});
+        buffer_free(&sel);
+        ASSERT_EQ(saved, c.result);
+        if (c.result != 0) {
+            EXPECT_FALSE(file_exists(file));
+            continue;
+        }
+        auto into = new_model();
+        sel = buffer_new();
+        char label[kBlockLabelSize];
+        Vec3 base{};
+        ASSERT_EQ(block_file_load(file.c_str(), label, sizeof label, into.get(), sel, &base,
+                                  nullptr, 0),
+                  0);
+        ASSERT_NE(sel->refs, nullptr);
+        auto* top = rtc_cast<CONTAINER>(sel->refs->ref);
+        ASSERT_NE(top, nullptr);
+        int depth = 0;
+        ZOBJ* z = top;
+        while (auto* g = rtc_cast<CONTAINER>(z)) {
+            ++depth;
+            z = static_cast<ZOBJ*>(g->children);
+            ASSERT_NE(z, nullptr);
+        }
+        EXPECT_EQ(depth, c.groups);
+        EXPECT_STREQ(z->name(), "innermost");
+        EXPECT_EQ(regen_object(top), 0);
+        buffer_delete_objects_unlinked(sel);
+        buffer_free(&sel);
+    }
+}
