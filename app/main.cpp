@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <string>
 
+#include "dialogs/dim_dialogs.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/app.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     app_set_typed_entry(&typed_entry);
     draw2d_dialogs_install();
+    dim_dialogs_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {
