@@ -11,6 +11,7 @@
 #include <map>
 
 #include "commands/boolean/boolean_commands.h"
+#include "commands/dimension/dim_command.h"
 #include "commands/draw2d/draw2d.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
@@ -498,6 +499,7 @@ std::map<int, CommandFn>& command_slots() {
         static std::map<int, CommandFn>* filling = nullptr;
         filling = &m;
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        dim_register_commands([](int id, DimCommandFn fn) { (*filling)[id] = fn; });
         return m;
     }();
     return slots_;
