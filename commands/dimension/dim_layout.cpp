@@ -314,8 +314,10 @@ int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1, const V
         arcs[1][0] = a2, arcs[1][1] = a2 + 2 * A / r;
         n = 2;
     }
+    // A piece cut away by the text (the text reaching past a ray) is left out, never
+    // drawn the long way round.
     for (int i = 0; i < n; ++i)
-        if ((code = dim_add_arc(b, c, r, arcs[i][0], arcs[i][1])) != 0) return code;
+        if (arcs[i][1] > arcs[i][0] && (code = dim_add_arc(b, c, r, arcs[i][0], arcs[i][1])) != 0) return code;
     return chain([&] {
         return outward ? dim_add_arrow_pair(b, pl(t1), pl(in1), pl(t2), pl(in2))
                        : dim_add_arrow_pair(b, pl(t1), pl(out1), pl(t2), pl(out2));
