@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <string>
 
+#include "commands/pledit/pln_editor.h"
 #include "dialogs/dim_dialogs.h"
+#include "graphics/view/view_host.h"
+#include "model/services/beep.h"
+#include "shell/sview.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/app.h"
@@ -39,6 +43,10 @@ int main(int argc, char** argv) {
     app_set_typed_entry(&typed_entry);
     draw2d_dialogs_install();
     dim_dialogs_install();
+    CSView::SetToolFactory(&pln_make_tool);
+    beep_set_hook([](int kind) {
+        if (ViewHost* host = view_host()) host->beep(kind);
+    });
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {

@@ -26,6 +26,8 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -506,6 +508,13 @@ std::map<int, CommandFn>& command_slots() {
 }
 }  // namespace
 
+namespace {
+CSView::ToolFactory g_tool_factory = nullptr;
+constexpr int kToolFirst = 15841, kToolLast = 15849;
+}  // namespace
+
+void CSView::SetToolFactory(ToolFactory factory) { g_tool_factory = factory; }
+
 CommandFn CSView::CommandFunction(int id) {
     auto it = command_slots().find(id);
     return it == command_slots().end() ? nullptr : it->second;
@@ -529,6 +538,26 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
     const bool allowed = CommandAllowed();
+    if (id == ID_KEEP_Z) {
+        // A preference toggle: it never interrupts a running tool.
+        if (ui)
+            ui->SetCheck(g_prefs.pled_keep_z != 0);
+        else
+            g_prefs.pled_keep_z = !g_prefs.pled_keep_z;
+        return true;
+    }
+    if (id >= kToolFirst && id <= kToolLast && g_tool_factory) {
+        if (ui) {
+            ui->Enable(allowed);
+            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
+        } else if (allowed && app) {
+            if (CCmdInput* tool = g_tool_factory(uint32_t(id)))
+                app->SwitchCommand(this, uint32_t(id), tool);
+            else
+                msgbox_ids(42120, 42040);
+        }
+        return true;
+    }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
         // Commands not built yet have an empty slot: their items stay disabled.
         CommandFn fn = CommandFunction(id);
