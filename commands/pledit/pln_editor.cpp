@@ -525,11 +525,13 @@ int CPlnEditor::OnNotify(InputNotice* n) {
     switch (n->code) {
         case kNoticeStepGiven:
             close();
+            n->result = 0;  // the tool ends
             break;
         case kNoticeStepEnded:
             if (n->result == 8) msgbox_ids(42120, 42040);
             if (working || second) roll_back();
             close();
+            n->result = 0;
             break;
         case kNoticeStart:
             separate = prof_get_int("PlnEditor", "Split", 0);
