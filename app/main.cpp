@@ -5,6 +5,7 @@
 
 #include "commands/pledit/pln_editor.h"
 #include "dialogs/dim_dialogs.h"
+#include "dialogs/pln_dialog.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "shell/sview.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     draw2d_dialogs_install();
     dim_dialogs_install();
     CSView::SetToolFactory(&pln_make_tool);
+    pln_dialogs_install();
     beep_set_hook([](int kind) {
         if (ViewHost* host = view_host()) host->beep(kind);
     });
