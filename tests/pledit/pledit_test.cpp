@@ -154,6 +154,36 @@ TEST_F(PlnEditorTest, ChamferInPlaceAndSeparate) {
     EXPECT_EQ(lines(h.model()).size(), 2u);
 }
 
+TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
+    add_line({{0, 0, 0}, {10, 0, 0}});
+    add_line({{5, -5, 0}, {5, 5, 0}});
+    add_line({{20, 0, 0}, {30, 0, 0}});
+    add_line({{20, 5, 0}, {30, 5, 0}});
+    h.view()->values3[kPlnFirstTrim] = 1;
+    h.view()->values3[kPlnSecondTrim] = 1;
+    CPlnEditor* t = start(kCmdChamfer);
+    click(t, {10, 0, 0});
+    click(t, {5, 0.2f, 0});  // an inner point of the second line is no end: beep, still waiting
+    EXPECT_EQ(g_beeps, 1);
+    click(t, {5, 5, 0});
+    auto ls = lines(h.model());
+    ASSERT_EQ(ls.size(), 3u);
+    auto p = pts(ls[2]->control);
+    ASSERT_EQ(p.size(), 4u);
+    expect_near3(p[0], {0, 0, 0});
+    expect_near3(p[1], {4, 0, 0});  // the picked ends gave way to the crossing at (5, 0)
+    expect_near3(p[2], {5, -1, 0});
+    expect_near3(p[3], {5, -5, 0});
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    // Parallel end segments never meet: a beep, nothing changes.
+    click(t, {30, 0, 0});
+    click(t, {30, 5, 0});
+    EXPECT_EQ(g_beeps, 2);
+    end(1);
+    EXPECT_EQ(lines(h.model()).size(), 3u);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+}
+
 TEST_F(PlnEditorTest, WeldDropsAPointCloserThanAThousandthAndKeepsTheOriginalsForUndo) {
     XPLINE* a = add_line({{0, 0, 0}, {10, 0, 0}});
     a->colour = 3;
