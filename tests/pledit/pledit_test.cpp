@@ -159,16 +159,18 @@ TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
     add_line({{5, -5, 0}, {5, 5, 0}});
     add_line({{20, 0, 0}, {30, 0, 0}});
     add_line({{20, 5, 0}, {30, 5, 0}});
+    add_line({{20, 20, 0}, {25, 25, 0}, {30, 20, 0}});
     h.view()->values3[kPlnFirstTrim] = 1;
     h.view()->values3[kPlnSecondTrim] = 1;
     CPlnEditor* t = start(kCmdChamfer);
+    t->separate = 0;  // "Split" persists in the settings between runs
     click(t, {10, 0, 0});
-    click(t, {5, 0.2f, 0});  // an inner point of the second line is no end: beep, still waiting
+    click(t, {25, 25, 0});  // an inner vertex of the second line is no end: beep, still waiting
     EXPECT_EQ(g_beeps, 1);
     click(t, {5, 5, 0});
     auto ls = lines(h.model());
-    ASSERT_EQ(ls.size(), 3u);
-    auto p = pts(ls[2]->control);
+    ASSERT_EQ(ls.size(), 4u);
+    auto p = pts(ls.back()->control);
     ASSERT_EQ(p.size(), 4u);
     expect_near3(p[0], {0, 0, 0});
     expect_near3(p[1], {4, 0, 0});  // the picked ends gave way to the crossing at (5, 0)
@@ -180,7 +182,7 @@ TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
     click(t, {30, 5, 0});
     EXPECT_EQ(g_beeps, 2);
     end(1);
-    EXPECT_EQ(lines(h.model()).size(), 3u);
+    EXPECT_EQ(lines(h.model()).size(), 4u);
     EXPECT_EQ(h.model()->undo_levels, 1);
 }
 
