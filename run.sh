@@ -3,10 +3,14 @@
 # the program (release build in build/release) and runs it with the file given.
 #   ./run.sh [file]
 set -euo pipefail
+# The file is resolved against the caller's folder before anything else, so a
+# relative name works from wherever the script is started.
+args=()
+if [ $# -gt 0 ]; then args=("$(realpath -m -- "$1")"); fi
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev ncompress ccache
-          desktop-file-utils shared-mime-info)
+          desktop-file-utils shared-mime-info libavcodec-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -26,7 +30,4 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELO_BUILD_TESTS=OF
       -DZELO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD" --target zelo -j "${ZELO_JOBS:-$(nproc)}"
 
-# The file is resolved before the program starts, so a relative name works.
-args=()
-if [ $# -gt 0 ]; then args=("$(realpath -m "$1")"); fi
 exec "$BUILD/app/zelo" "${args[@]}"

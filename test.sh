@@ -7,7 +7,8 @@ cd "$(dirname "$0")"
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev qt6-base-dev ncompress locales ccache
           xvfb xauth desktop-file-utils shared-mime-info python3
-          libjpeg-dev libfontconfig-dev imagemagick poppler-utils)
+          libjpeg-dev libfontconfig-dev imagemagick poppler-utils
+          libavcodec-dev ffmpeg)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -50,5 +51,7 @@ TSAN_BUILD=${ZELO_TSAN_BUILD_DIR:-build/tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests
+cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_scanline_tests" --gtest_brief=1
+# The render job's worker thread and its stop flag.
+TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_renderjob_tests" --gtest_brief=1

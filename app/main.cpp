@@ -9,8 +9,9 @@
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "shell/sview.h"
+#include "dialogs/ask_string.h"
 #include "dialogs/draw2d_dialogs.h"
-#include "dialogs/typed_input.h"
+#include "dialogs/edit_dialogs.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
@@ -19,21 +20,6 @@
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
 
-namespace {
-
-// Typed entry during a command step: the coordinate dialog for a point step, the
-// number dialog otherwise, both editing the step's own buffer within its capacity.
-bool typed_entry(QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer, size_t capacity) {
-    if (point) {
-        CCoordDlg dlg(owner, view, buffer, capacity);
-        return dlg.DoModal() == IDOK;
-    }
-    CNumberDlg dlg(owner, prompt_id, buffer, capacity);
-    return dlg.DoModal() == IDOK;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     crash_filter_install();
     std::unique_ptr<QApplication> qt = platform_create_application(argc, argv);
@@ -41,7 +27,7 @@ int main(int argc, char** argv) {
     // A second start hands its file to the running program and ends.
     SingleInstance instance;
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
-    app_set_typed_entry(&typed_entry);
+    dialogs_install_services();
     draw2d_dialogs_install();
     dim_dialogs_install();
     CSView::SetToolFactory(&pln_make_tool);
@@ -49,6 +35,7 @@ int main(int argc, char** argv) {
     beep_set_hook([](int kind) {
         if (ViewHost* host = view_host()) host->beep(kind);
     });
+    edit_dialogs_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {

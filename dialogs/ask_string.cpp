@@ -6,6 +6,8 @@
 
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "dialogs/typed_input.h"
+#include "shell/app_view_host.h"
 #include "shell/services.h"
 
 namespace {
@@ -41,5 +43,11 @@ void dialogs_install_services() {
         if (dlg.DoModal() != IDOK) return 0;
         text = dlg.text();
         return 1;
+    });
+    // Typed entry during a command step edits the step's own buffer within its
+    // capacity: the coordinate dialog for a point step, the number dialog otherwise.
+    app_set_typed_entry([](QWidget* owner, VIEW* view, int point, uint32_t prompt_id, char* buffer,
+                           size_t capacity) {
+        return enter_coordinate_dialog(point, view, prompt_id, buffer, capacity, owner);
     });
 }

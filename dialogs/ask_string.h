@@ -29,5 +29,6 @@ class CInputStringDlg : public CDlg {
 };
 
 // Installs the dialog behind input_ask_string (model/services/msgbox.h), owned by
-// the main window. Call once at start-up.
+// the main window, and the typed-entry dialogs of command steps (Enter Coordinate,
+// Enter Number). Call once at start-up.
 void dialogs_install_services();

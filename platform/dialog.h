@@ -82,6 +82,8 @@ class CDialog : public QDialog {
 
     // Presses the button `id` as a user would (runs OnOK, OnCancel or OnCommand).
     void press(int id);
+    // Builds the controls now (once); for dialogs shown inside another window.
+    void build_controls() { ensure_controls(); }
 
   protected:
     // Builds the controls (once, before the first run).

@@ -98,7 +98,14 @@ void AppViewHost::update_window(VIEW* view) {
     if (CSView* v = view_window_of(view)) v->viewport()->repaint();
 }
 
-bool AppViewHost::input_pending() { return false; }
+InputGate& app_input_gate() {
+    static InputGate gate;
+    return gate;
+}
+
+bool AppViewHost::input_pending() { return app_input_gate().pending(); }
+
+void AppViewHost::feedback_started(VIEW*) { app_input_gate().draw_begin(); }
 
 Canvas* AppViewHost::canvas(VIEW* view) {
     CSView* v = view_window_of(view);

@@ -2,6 +2,7 @@
 // the documents, drawing views, main frame and command processor.
 #pragma once
 
+#include "graphics/view/input_gate.h"
 #include "graphics/view/view_host.h"
 
 class CMainApp;
@@ -32,6 +33,7 @@ class AppViewHost : public ViewHost {
     void show_cursor_mark(VIEW* view, bool show, bool this_only) override;
     void update_window(VIEW* view) override;
     bool input_pending() override;
+    void feedback_started(VIEW* view) override;
 
     Canvas* canvas(VIEW* view) override;
     void update_scroll_bars(VIEW* view) override;
@@ -57,6 +59,11 @@ void app_set_typed_entry(TypedEntryFn fn);
 using MethodDialogFn = int (*)(QWidget* owner, VIEW* view, uint32_t title_id, const uint32_t* choice_ids, int count,
                                int current);
 void app_set_method_dialog(MethodDialogFn fn);
+
+// The gate through which long cursor feedback learns that new input waits: Qt cannot
+// look into its event queue, so the drawing views report each key, button and move
+// here, and a draw that outlasts a frame counts as overtaken too.
+InputGate& app_input_gate();
 
 // The drawing view showing a VIEW, or null.
 CSView* view_window_of(const VIEW* view);

@@ -63,7 +63,7 @@ struct CmdRange {
 };
 inline constexpr CmdRange kDrawingRanges[] = {
     {15000, 15010}, {15100, 15109}, {15200, 15211}, {15300, 15311}, {15400, 15407},
-    {15500, 15515}, {15600, 15605}, {15800, 15803}, {15841, 15849},
+    {15500, 15515}, {15600, 15605}, {15701, 15703}, {15800, 15803}, {15841, 15849},
 };
 inline bool in_drawing_range(int id) {
     for (const CmdRange& r : kDrawingRanges)

@@ -26,6 +26,13 @@ std::string CDocTemplate::doc_string(int index) const {
     return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
+std::string full_path(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
 bool same_path(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty()) return false;
     std::error_code ea, eb;

@@ -63,3 +63,6 @@ class CDocTemplate {
 // Paths compared as the file system names them: the same canonical path when both
 // exist, otherwise the same text.
 bool same_path(const std::string& a, const std::string& b);
+// The path made absolute against the working folder and cleaned of "." and ".."
+// parts (symbolic links are kept); an empty path stays empty.
+std::string full_path(const std::string& path);

@@ -8,10 +8,13 @@
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
+#include "shell/doc_template.h"
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 
-void CDocument::SetPathName(const std::string& path, bool add_to_recent) {
+void CDocument::SetPathName(const std::string& name, bool add_to_recent) {
+    // Kept as a full path: the working folder may change, the recent list outlives it.
+    const std::string path = full_path(name);
     path_ = path;
     const size_t slash = path.rfind('/');
     title_ = slash == std::string::npos ? path : path.substr(slash + 1);

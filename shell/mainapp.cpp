@@ -1,6 +1,8 @@
 // The application object: start-up in module order, documents, exit.
 #include "shell/mainapp.h"
 
+#include "commands/edit/edit.h"
+
 #include <strings.h>
 
 #include <QApplication>
@@ -131,7 +133,10 @@ bool CMainApp::InitInstance(const std::string& file) {
     if (types.error) log_message(LogLevel::warning, "desktop file types not written (%d)", types.error);
     shell_set_main_window(frame_.get());
     const PlacementRect& pr = placement_.rect;
-    if (placement_on_screen(pr, sg.width(), sg.height())) frame_->setGeometry(pr.left, pr.top, pr.width(), pr.height());
+    if (placement_on_screen(pr, sg.width(), sg.height())) {
+        frame_->move(pr.left, pr.top);
+        frame_->resize(pr.width(), pr.height());
+    }
     if (placement_.maximised) {
         // Without a window manager a maximised window keeps its size: fill the screen.
         if (screen) frame_->setGeometry(screen->availableGeometry());
@@ -150,6 +155,7 @@ bool CMainApp::InitInstance(const std::string& file) {
 }
 
 int CMainApp::ExitInstance() {
+    clipboard_release();
     dim_prefs_save();
     draw3d_prefs_save();
     prefs_save();
@@ -184,7 +190,9 @@ CDoc* CMainApp::NewDrawing() {
     return doc;
 }
 
-CDocument* CMainApp::OpenDocumentFile(const std::string& path) {
+CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
+    // One name for one file, whatever folder the request was made from.
+    const std::string path = full_path(name);
     CSView* active = frame_ ? frame_->active_view() : nullptr;
     if (file_kind_of(path.c_str()) == FileKind::block) {
         if (active && active->view()) {

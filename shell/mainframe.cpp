@@ -60,9 +60,10 @@ bool CMainFrame::Create() {
         act->setShortcutContext(Qt::ApplicationShortcut);
         addAction(act);
     }
-    // Readout on top, then the eleven toolbars docked on their sides, then the status
-    // line and the key-help bar at the bottom.
+    // Readout along the top edge and the key-help bar along the bottom edge (above
+    // the status line) first: toolbars docked later go inside them.
     readout_bar_install(this);
+    key_help_bar_install(this);
     CMainApp* app = CMainApp::instance();
     toolbars_ = new ToolbarSet(
         this, app ? app->version_text() : std::string(), [this](int id) { route_command(id); },
@@ -78,7 +79,6 @@ bool CMainFrame::Create() {
         if (menus->size() > 2) toolbars_->fill_toolbars_menu((*menus)[2]);
     message_ = new QLabel(this);
     statusBar()->addWidget(message_, 1);
-    key_help_bar_install(this);
     set_prompt(-1);
     update_recent_menu();
     show_bar(128);
@@ -294,7 +294,10 @@ void CMainFrame::record_placement() {
     WindowPlacement& p = app->placement();
     p.maximised = isMaximized();
     if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-        const QRect r = frameGeometry();
+        // The window's outer position and its inner size: the pair that move() and
+        // resize() take back at the next start, so a window manager's frame does not
+        // make the window creep and grow from run to run.
+        const QRect r(frameGeometry().topLeft(), geometry().size());
         p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 }

@@ -13,12 +13,15 @@
 #include "commands/boolean/boolean_commands.h"
 #include "commands/dimension/dim_command.h"
 #include "commands/draw2d/draw2d.h"
+#include "commands/edit/edit.h"
+#include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
 #include "platform/modal.h"
+#include "shell/app_view_host.h"
 #include "shell/cmdinput.h"
 #include "shell/readout_bar.h"
 #include "shell/view_rules.h"
@@ -335,6 +338,7 @@ void CSView::ToDevice(const QPointF& p, int* x, int* y) const {
 
 void CSView::mousePressEvent(QMouseEvent* e) {
     if (!view_) return;
+    app_input_gate().input_seen();
     int x, y;
     ToDevice(e->position(), &x, &y);
     CMainApp* app = CMainApp::instance();
@@ -380,6 +384,7 @@ void CSView::mouseReleaseEvent(QMouseEvent* e) {
 
 void CSView::mouseMoveEvent(QMouseEvent* e) {
     if (!view_) return;
+    app_input_gate().input_seen();
     int x, y;
     ToDevice(e->position(), &x, &y);
     if (panning_) {
@@ -429,6 +434,7 @@ int step_char(const QKeyEvent* e) {
 }  // namespace
 
 void CSView::keyPressEvent(QKeyEvent* e) {
+    app_input_gate().input_seen();
     const int ch = step_char(e);
     CMainApp* app = CMainApp::instance();
     if (!view_ || !ch || !app) {
@@ -502,6 +508,10 @@ std::map<int, CommandFn>& command_slots() {
         filling = &m;
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
         dim_register_commands([](int id, DimCommandFn fn) { (*filling)[id] = fn; });
+        // The editing commands: transformations, properties, selection, the clipboard.
+        for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
+        for (int id : {15701, 15702, 15703, ID_EDIT_COPY, ID_EDIT_PASTE}) m[id] = edit_command_for(uint32_t(id));
         return m;
     }();
     return slots_;
@@ -527,25 +537,10 @@ void CSView::SetCommandFunction(int id, CommandFn fn) {
         command_slots().erase(id);
 }
 
-void CSView::snap_toggle(int id) {
-    const bool shown = view_->cursor_shown != 0;
-    if (shown) ShowMark(false);
-    view_->input_flags = snap_flags_toggle(view_->input_flags, id);
-    if (shown) ShowMark(true);
-}
-
 bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
     const bool allowed = CommandAllowed();
-    if (id == ID_KEEP_Z) {
-        // A preference toggle: it never interrupts a running tool.
-        if (ui)
-            ui->SetCheck(g_prefs.pled_keep_z != 0);
-        else
-            g_prefs.pled_keep_z = !g_prefs.pled_keep_z;
-        return true;
-    }
     if (id >= kToolFirst && id <= kToolLast && g_tool_factory) {
         if (ui) {
             ui->Enable(allowed);
@@ -570,11 +565,31 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
         }
         return true;
     }
-    if (id >= ID_SNAP_PROJECTIONS + 1 && id <= ID_SNAP_LAST) {
+    if (id == ID_EDIT_COPY || id == ID_EDIT_PASTE) {
+        // Paste only while the clipboard holds a drawing.
+        CommandFn fn = CommandFunction(id);
+        const bool ready = allowed && fn && (id == ID_EDIT_COPY || *clip_contents());
+        if (ui) {
+            ui->Enable(ready);
+        } else if (ready && app) {
+            void* arg = view_;
+            app->RunViewCommand(this, id, fn, &arg);
+        }
+        return true;
+    }
+    // The object-snap toggles and Keep current Z only carry a check mark.
+    if (id >= ID_SNAP_PROJECTIONS && id <= ID_SNAP_LAST) {
         if (ui)
-            ui->SetCheck(view_ && (view_->input_flags & snap_bit_of(id)) != 0);
-        else if (view_)
-            snap_toggle(id);
+            ui->SetCheck(view_snap_checked(view_, uint32_t(id)) != 0);
+        else
+            view_toggle_snap(view_, uint32_t(id));
+        return true;
+    }
+    if (id == ID_KEEP_Z) {
+        if (ui)
+            ui->SetCheck(g_prefs.pled_keep_z != 0);
+        else
+            g_prefs.pled_keep_z = g_prefs.pled_keep_z ? 0 : 1;
         return true;
     }
     switch (id) {

@@ -110,7 +110,6 @@ class CSView : public QAbstractScrollArea,
     void mark_dirty(const QRect& device_rect);
     void repaint_dirty();
     bool is_command_view() const;
-    void snap_toggle(int id);
 
     CDoc* doc_;
     CMDIFrame* frame_;

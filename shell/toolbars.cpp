@@ -155,7 +155,9 @@ void ToolbarSet::load_state() {
     });
     for (size_t i = 0; i < placed.size(); ++i) {
         const Placed& p = placed[i];
-        if (i > 0 && placed[i - 1].place.side == p.place.side && placed[i - 1].place.line != p.place.line)
+        // A side's first bar starts a line of its own too, never joining a bar the
+        // frame keeps there (readout, key help).
+        if (i == 0 || placed[i - 1].place.side != p.place.side || placed[i - 1].place.line != p.place.line)
             frame_->addToolBarBreak(area_of(p.place.side));
         frame_->addToolBar(area_of(p.place.side), p.bar);
         p.bar->setVisible(p.place.visible);

@@ -1,4 +1,4 @@
-// Object-snap toggles and the layer routines of the drawing view.
+// The layer routines of the drawing view.
 #include "shell/view_rules.h"
 
 #include <cstring>
@@ -17,23 +17,8 @@
 
 namespace {
 
-struct SnapRow {
-    int id;
-    int32_t bit, excluded;
-};
-constexpr SnapRow kSnaps[] = {
-    {15821, 0x001, 0},     {15822, 0x040, 0},     {15823, 0x080, 0},     {15824, 0x100, 0},
-    {15825, 0x002, 0x004}, {15826, 0x004, 0x002}, {15827, 0x010, 0x020}, {15828, 0x020, 0x010},
-    {15829, 0x008, 0x200}, {15830, 0x200, 0x008},
-};
-constexpr int32_t kAllSnapBits = 0x3FF;
+// A layer entry being deleted (marked in every view until the deletion is done).
 constexpr int32_t kFlagDying = 0x8000;
-
-const SnapRow* snap_row(int id) {
-    for (const SnapRow& r : kSnaps)
-        if (r.id == id) return &r;
-    return nullptr;
-}
 
 template <class F>
 void for_each_view(MODEL* model, F f) {
@@ -50,20 +35,6 @@ void for_each_view(MODEL* model, F f) {
 bool layer_has_objects(const LAYER* layer) { return layer->children != nullptr; }
 
 }  // namespace
-
-int32_t snap_bit_of(int id) {
-    const SnapRow* r = snap_row(id);
-    return r ? r->bit : 0;
-}
-
-int32_t snap_flags_toggle(int32_t flags, int id) {
-    const SnapRow* r = snap_row(id);
-    if (!r) return flags;
-    flags ^= r->bit;
-    if (flags & r->bit) flags &= ~r->excluded;
-    if ((flags & kAllSnapBits) == 0) flags |= 0x001;
-    return flags;
-}
 
 int layer_index_of(const MODEL* model, const LAYER* layer) {
     ZDLIST* head = model ? model->children : nullptr;

@@ -1,5 +1,5 @@
-// Rules of the drawing view that need no window: the object-snap toggles and the
-// layer routines behind the layer lists and the layer dialogs.
+// Rules of the drawing view that need no window: the layer routines behind the
+// layer lists and the layer dialogs.
 //
 // Layer flags: every VIEW keeps one visibility word per LAYER of its drawing, in the
 // order of the drawing's layers (a missing entry is visible).
@@ -10,12 +10,6 @@
 class LAYER;
 class MODEL;
 class VIEW;
-
-// The snap bit of an object-snap command (15821-15830), 0 for another id.
-int32_t snap_bit_of(int id);
-// The input flags after toggling the snap of `id`: a bit turned on clears the bit it
-// excludes; when no snap bit is left, "to node position" (0x001) is turned on.
-int32_t snap_flags_toggle(int32_t flags, int id);
 
 // The position of a layer among the drawing's layers, -1 when it is none of them.
 int layer_index_of(const MODEL* model, const LAYER* layer);

@@ -138,6 +138,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         intersect_solids(ctx);
         select_faces(ctx, operation);
         result = build_mesh(ctx);
+        if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {
         result.reset();
     } catch (const std::bad_alloc&) {
@@ -163,6 +164,7 @@ std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshe
         }
         for (Vertex* v = ctx.a.vertices; v; v = v->next) v->flags = 0;
         result = build_mesh(ctx);
+        if (!result) raise_no_memory(ctx, "Build result");
         if (result && !result->blocks) result.reset();
     } catch (const Jump&) {
         result.reset();

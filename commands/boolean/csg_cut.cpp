@@ -93,6 +93,13 @@ void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
     }
 }
 
+// A new vertex of t on the intersection curve.
+Vertex* curve_vertex(Context& ctx, Solid& t, float x, float y, float z) {
+    Vertex* v = add_vertex(ctx, t, x, y, z);
+    v->flags = kOnCut;
+    return v;
+}
+
 void discard(Face* f) {
     f->state = kDiscarded;
 }
@@ -101,22 +108,30 @@ bool uses(const Face* f, const Vertex* v) {
     return f->v[0] == v || f->v[1] == v || f->v[2] == v;
 }
 
-// Every live face of t around `apex` takes v in its place; a face that already uses
-// v would fold to a line and is dropped.
-void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
+// Every live face of t around `from` (only those whose box holds `to` when `near`)
+// takes `to` in its place; a face that already uses `to` would fold to a line and is
+// dropped. Gives the faces made.
+std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to, bool near) {
     std::vector<Face*> around;
     for (Face* f = t.faces; f; f = f->next) {
-        if (live(f) && uses(f, apex) && box_contains(f->box, pos(v))) around.push_back(f);
+        if (live(f) && uses(f, from) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
     }
+    std::vector<Face*> made;
     for (Face* f : around) {
         discard(f);
-        if (uses(f, v)) continue;
+        if (uses(f, to)) continue;
         Vertex* w[3];
-        for (int i = 0; i < 3; ++i) w[i] = f->v[i] == apex ? v : f->v[i];
-        new_face(ctx, t, w[0], w[1], w[2]);
+        for (int i = 0; i < 3; ++i) w[i] = f->v[i] == from ? to : f->v[i];
+        made.push_back(new_face(ctx, t, w[0], w[1], w[2]));
         for (int i = 0; i < 3; ++i) mark_edge(ctx, t, w[i], w[(i + 1) % 3], f->e[i]->flags);
     }
-    apex->flags = kUnused;
+    from->flags = kUnused;
+    return made;
+}
+
+// The faces around `apex` near v take v in its place.
+void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
+    move_corner(ctx, t, apex, v, true);
 }
 
 // Splits every live face on edge e at the new vertex v.
@@ -184,14 +199,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
     // put in: splitting around it would fold a face over.
     *snapped = nullptr;
     if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
-    Vertex* v = make<Vertex>(ctx);
-    v->x = static_cast<float>(p.x);
-    v->y = static_cast<float>(p.y);
-    v->z = static_cast<float>(p.z);
-    v->flags = kOnCut;
-    v->seq = t.next_seq++;
-    v->next = t.vertices;
-    t.vertices = v;
+    Vertex* v = curve_vertex(ctx, t, static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
     if (on) {
         split_edge_faces(ctx, t, on, v);
     } else {
@@ -387,14 +395,7 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
             bool has_face = false;
             for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
             if (!has_face) continue;
-            Vertex* w = make<Vertex>(ctx);
-            w->x = v->x;
-            w->y = v->y;
-            w->z = v->z;
-            w->flags = kOnCut;
-            w->seq = t.next_seq++;
-            w->next = t.vertices;
-            t.vertices = w;
+            Vertex* w = curve_vertex(ctx, t, v->x, v->y, v->z);
             split_edge_faces(ctx, t, e, w);
             if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) cut.push_back(h);
             if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) cut.push_back(h);
@@ -403,6 +404,110 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         }
     }
     return changed;
+}
+
+// Moves every live face of t from corner w to corner v (close to it).
+// A face that has both folds to a line and goes; two faces that come out as the same
+// triangle facing opposite ways (the sliver that lay between v and w, seen from both
+// sides) go together.
+static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
+    t.cursor = nullptr;
+    for (Face* f : move_corner(ctx, t, w, v, false)) {
+        if (!live(f)) continue;
+        for (FaceNode* n = f->e[0]->faces; n; n = n->next) {
+            Face* g = n->face;
+            if (g != f && live(g) && uses(g, f->v[0]) && uses(g, f->v[1]) && uses(g, f->v[2])) {
+                discard(f);
+                discard(g);
+                break;
+            }
+        }
+    }
+}
+
+// Tells whether a face around v and a face around w lie on either side of one edge
+// that touches neither (a sliver fan crossed between them).
+static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
+    std::vector<const Edge*> opposite;
+    for (const Face* f = t.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (int i = 0; i < 3; ++i) {
+            if (f->v[i] == v && !uses(f, w)) opposite.push_back(f->e[(i + 1) % 3]);
+        }
+    }
+    for (const Face* f = t.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        for (int i = 0; i < 3; ++i) {
+            if (f->v[i] == w && !uses(f, v) &&
+                std::find(opposite.begin(), opposite.end(), f->e[(i + 1) % 3]) != opposite.end())
+                return true;
+        }
+    }
+    return false;
+}
+
+// Where a cut ran across slivers thinner than the tolerance, one curve point can
+// have been put in twice, as two vertices closer than the tolerance with no edge
+// between them, or the short piece of the curve across one sliver can have been
+// taken for a point at each end: the curve then has a gap through which
+// classification would spread from one side to the other. Each such pair of curve
+// ends becomes one vertex: the older one when they lie within the tolerance, else
+// (up to twice the tolerance, the faces around them meeting across one edge) a new
+// one halfway. When an edge joins the pair, that edge becomes a cut edge instead.
+// True when a gap was closed.
+static bool close_curve_gaps(Context& ctx, Solid& t) {
+    std::unordered_map<Vertex*, int> degree;
+    for (Edge* bucket : t.buckets) {
+        for (Edge* e = bucket; e; e = e->next) {
+            if (!(e->flags & kCutEdge)) continue;
+            bool has_face = false;
+            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+            if (!has_face) continue;
+            ++degree[e->a];
+            ++degree[e->b];
+        }
+    }
+    std::vector<Vertex*> ends;
+    for (const auto& [v, d] : degree) {
+        if (d % 2) ends.push_back(v);
+    }
+    std::sort(ends.begin(), ends.end(), [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; });
+    bool closed = false;
+    for (size_t i = 0; i < ends.size(); ++i) {
+        Vertex* v = ends[i];
+        if (!v) continue;
+        size_t best = 0;
+        double best_d = 2 * kTol;
+        for (size_t k = i + 1; k < ends.size(); ++k) {
+            if (!ends[k]) continue;
+            const double d = length(pos(ends[k]) - pos(v));
+            if (d < best_d) {
+                best = k;
+                best_d = d;
+            }
+        }
+        if (!best) continue;
+        Vertex* w = ends[best];
+        Edge* e = edge_lookup(ctx, t, v, w, false);
+        bool joined = false;
+        for (FaceNode* n = e ? e->faces : nullptr; n && !joined; n = n->next) joined = live(n->face);
+        if (joined) {
+            e->flags = kCutEdge;
+        } else if (best_d < kTol) {
+            merge_vertex(ctx, t, w, v);
+        } else if (across_one_edge(t, v, w)) {
+            Vertex* m = curve_vertex(ctx, t, static_cast<float>((double{v->x} + w->x) * 0.5),
+                                     static_cast<float>((double{v->y} + w->y) * 0.5),
+                                     static_cast<float>((double{v->z} + w->z) * 0.5));
+            merge_vertex(ctx, t, v, m);
+            merge_vertex(ctx, t, w, m);
+        } else {
+            continue;
+        }
+        ends[best] = nullptr;
+        closed = true;
+    }
+    return closed;
 }
 
 void index_new_face(Solid& s, Face* f) {
@@ -418,6 +523,8 @@ void intersect_solids(Context& ctx) {
         const bool into_a = conform_curve(ctx, ctx.b, ctx.a);
         if (!into_a && !into_b) break;
     }
+    close_curve_gaps(ctx, ctx.a);
+    close_curve_gaps(ctx, ctx.b);
     classify_all(ctx);
 }
 

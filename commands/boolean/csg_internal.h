@@ -155,6 +155,8 @@ D3 interpolate(D3 a, D3 b, double da, double db);
 void face_box(Face* f);
 
 // Working model upkeep (csg_load.cpp).
+// A new vertex at the head of the solid's vertex list (flags 0).
+Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z);
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
 // Numbers the solid's faces in list order (ranks 1024 apart).

@@ -85,13 +85,7 @@ Vertex* find_vertex(Context& ctx, Solid& s, float x, float y, float z) {
                 }
             }
     if (best) return best;
-    Vertex* v = make<Vertex>(ctx);
-    v->x = x;
-    v->y = y;
-    v->z = z;
-    v->seq = s.next_seq++;
-    v->next = s.vertices;
-    s.vertices = v;
+    Vertex* v = add_vertex(ctx, s, x, y, z);
     s.weld[cell_key(ix, iy, iz)].push_back(v);
     return v;
 }
@@ -101,6 +95,17 @@ bool finite(const MeshVertex& v) {
 }
 
 }  // namespace
+
+Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
+    Vertex* v = make<Vertex>(ctx);
+    v->x = x;
+    v->y = y;
+    v->z = z;
+    v->seq = s.next_seq++;
+    v->next = s.vertices;
+    s.vertices = v;
+    return v;
+}
 
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
     const uint64_t k = bucket_of(s, a, b);

@@ -146,15 +146,70 @@ double wrap(double a) {
     return a < 0 ? a + kTwoPi : a;
 }
 
-// The run along a circle, ellipse or arc from `from` to `to` (both ends included).
-int curve_run(const VIEW* view, const ELARC* e, const Vec3& from, const Vec3& to, PointNode** run) {
+// A clicked point carried onto the curve's plane along the view line through it; a
+// plane seen edge-on takes the point straight onto it.
+Vec3 point_on_curve_plane(const VIEW* view, const CurveFrame& f, const Vec3& p) {
+    const Vec3d n{f.u.y * f.v.z - f.u.z * f.v.y, f.u.z * f.v.x - f.u.x * f.v.z, f.u.x * f.v.y - f.u.y * f.v.x};
+    const Vec3d d0{f.c.x - p.x, f.c.y - p.y, f.c.z - p.z};
+    const double off = d0.x * n.x + d0.y * n.y + d0.z * n.z;
+    Vec3d dir{n.x, n.y, n.z};
+    double along = n.x * n.x + n.y * n.y + n.z * n.z;
+    if (view) {
+        Vec3d d;
+        view_get_direction_d(&view->projection, &d);
+        const double dn = d.x * n.x + d.y * n.y + d.z * n.z;
+        const double dl = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        if (std::isfinite(dn) && dl > 0 && std::fabs(dn) > 1e-6 * dl) dir = d, along = dn;
+    }
+    if (!(along != 0)) return p;
+    const double t = off / along;
+    const Vec3 q = vec(p.x + t * dir.x, p.y + t * dir.y, p.z + t * dir.z);
+    return finite3(q) ? q : p;
+}
+
+// A point clicked on a polyline put on the segment under it, where the view line
+// through it passes nearest (kept as clicked where no segment is found or the
+// segment is seen end-on): a followed run then lies on the polyline in any view.
+Vec3 point_on_polyline(const VIEW* view, object* o, const Vec3& p) {
+    PointNode* seg = nullptr;
+    if (!pick_polyline_segment(&view->projection, p, o, &seg) || !seg || !seg->next) return p;
+    const Vec3 a = pt(seg), b = pt(seg->next);
+    Vec3 va, vb, vp;
+    world_to_view(&view->projection, a, &va);
+    world_to_view(&view->projection, b, &vb);
+    world_to_view(&view->projection, p, &vp);
+    const double ex = static_cast<double>(vb.x) - va.x, ey = static_cast<double>(vb.y) - va.y;
+    const double len2 = ex * ex + ey * ey;
+    if (!(len2 > 1e-12)) return p;
+    const double t = std::clamp(((static_cast<double>(vp.x) - va.x) * ex + (static_cast<double>(vp.y) - va.y) * ey) / len2,
+                                0.0, 1.0);
+    const Vec3 q = vec(a.x + t * (static_cast<double>(b.x) - a.x), a.y + t * (static_cast<double>(b.y) - a.y),
+                       a.z + t * (static_cast<double>(b.z) - a.z));
+    return finite3(q) ? q : p;
+}
+
+// A clicked point carried onto the object it starts or goes on following.
+Vec3 point_on_followed(const VIEW* view, object* o, const Vec3& p) {
+    if (!o || !view) return p;
+    if (rtc_is_a(o, &XPLINE::rtc_class)) return point_on_polyline(view, o, p);
+    CurveFrame f;
+    if (!rtc_is_a(o, &ELARC::rtc_class) || !curve_frame(static_cast<const ELARC*>(o), &f)) return p;
+    return point_on_curve_plane(view, f, p);
+}
+
+// The run along a circle, ellipse or arc from `from` to `to` (both ends included,
+// carried onto the curve's plane). A closed curve is followed counter-clockwise in
+// its own frame from `from` to `to`; one point twice goes the whole way round.
+int curve_run(const VIEW* view, const ELARC* e, const Vec3& from_click, const Vec3& to_click, PointNode** run) {
     CurveFrame f;
     if (!curve_frame(e, &f)) return 19;
+    const Vec3 from = point_on_curve_plane(view, f, from_click), to = point_on_curve_plane(view, f, to_click);
     const double t0 = curve_param(f, from), t1 = curve_param(f, to);
     double sweep;
+    bool whole_turn = false;
     if (e->flags & kElarcWholeEllipse) {
         sweep = wrap(t1 - t0);
-        if (sweep > kPi) sweep -= kTwoPi;  // the shorter way round
+        if (sweep == 0 || vec3_near(from, to)) sweep = kTwoPi, whole_turn = true;
     } else {
         const double d0 = wrap(t0 - e->start), d1 = wrap(t1 - e->start);
         sweep = d1 - d0;  // stays on the arc
@@ -162,8 +217,9 @@ int curve_run(const VIEW* view, const ELARC* e, const Vec3& from, const Vec3& to
     double step = view->accuracy_angular;
     if (!(step > 1e-4) || !std::isfinite(step)) step = kPi / 12;
     const int n = std::min(4096, static_cast<int>(std::ceil(std::fabs(sweep) / step)));
-    // Built backward so that the prepending list ends in order.
-    if (plist_add(run, to)) return 8;
+    // Built backward so that the prepending list ends in order; a whole turn leaves
+    // out its last point, the ring closing on the first by itself.
+    if (!whole_turn && plist_add(run, to)) return 8;
     for (int i = n - 1; i >= 1; --i) {
         const double t = t0 + sweep * i / n;
         const Vec3 p = vec(f.c.x + f.a * std::cos(t) * f.u.x + f.b * std::sin(t) * f.v.x,
@@ -269,6 +325,16 @@ int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
         }
     }
     if (c->vertices && vec3_near(p, pt(c->vertices))) {
+        *accepted = 1;
+        return 0;
+    }
+    if (c->count >= 3 && vec3_near(p, pt(list_last_node(c->vertices)))) {
+        // Back on the first point: the ring closes by itself; only its closing
+        // segment is tested (it touches the first segment there, which is no crossing).
+        if (contour_crosses_itself(c, p)) {
+            hatch_message(kCrosses);
+            return 0;
+        }
         *accepted = 1;
         return 0;
     }
@@ -394,6 +460,7 @@ int contour_ask(VIEW** view_ref, Contour* c, int (*on_options)(VIEW**), uint32_t
     int code = input_point(view_ref, kPromptContour, contour_marker_feedback, nullptr, &p, help_id);
     if (code != 0) return finish(code);
     object* followed = followable_at(*view_ref, p, nullptr);
+    p = point_on_followed(*view_ref, followed, p);
     int state = followed ? 1 : 0;
     Vec3 pending{};
     int accepted = 0;
@@ -407,13 +474,27 @@ int contour_ask(VIEW** view_ref, Contour* c, int (*on_options)(VIEW**), uint32_t
             VIEW* v = *view_ref;
             const Vec3 last = c->vertices ? pt(c->vertices) : p;
             object* under = followable_at(v, p, followed);
+            p = point_on_followed(v, under, p);
             PointNode* run = nullptr;
             int rc = 0;
             if (under && under == followed) {
                 if (rtc_is_a(under, &XPLINE::rtc_class)) {
                     rc = polyline_run(v, static_cast<XPLINE*>(under), last, p, &run);
-                } else if (is_closed_curve(under) || state == 2) {
+                } else if (is_closed_curve(under)) {
                     rc = curve_run(v, static_cast<ELARC*>(under), last, p, &run);
+                } else if (state == 2) {
+                    // Along the arc to the remembered point, then on from there to this one.
+                    PointNode* rest = nullptr;
+                    rc = curve_run(v, static_cast<ELARC*>(under), pending, p, &rest);
+                    if (rc == 0) rc = curve_run(v, static_cast<ELARC*>(under), last, pending, &run);
+                    if (rc == 0 && run && rest) {
+                        PointNode* tail = run;
+                        while (tail->next) tail = tail->next;
+                        tail->next = rest->next;  // the remembered point once
+                        delete rest;
+                        rest = nullptr;
+                    }
+                    list_free(&rest);
                 } else {
                     pending = p;  // the second point on an arc: the third closes the run
                     state = 2;

@@ -106,7 +106,8 @@ int cmd_rectangle(VIEW** view_ref) {
             break;
         }
         int status = 0;
-        for (int i = 4; i >= 0 && status == 0; --i) status = plist_add(&rect->control, to_world(v, outline[i]));
+        // Given in outline order; the list prepends, so it holds them the other way round.
+        for (int i = 0; i <= 4 && status == 0; ++i) status = plist_add(&rect->control, to_world(v, outline[i]));
         if (status != 0) {
             rtc_destroy(rect.release());
             code = status;

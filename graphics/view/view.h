@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/view/pick.h"
 #include "graphics/view/projection.h"
 #include "model/db/zobj.h"
 #include "model/material/material.h"
@@ -226,6 +227,9 @@ class VIEW : public ZSVIEW {
     int32_t phantom_table[1024 * 4] = {};
     // Text kept by the options key during in-place entry.
     std::string saved_text;
+    // The selection criteria of Select and Deselect: location mode (low four bits) and
+    // attribute filters, with the last corners in view coordinates.
+    PickWindow criteria = {.flags = kPickWindow};
 };
 
 // The default drawing area copied into every new VIEW's scroll area: minimum x, y, z,

@@ -1,6 +1,8 @@
 // Decoded-image record, bounded byte reader and sink, whole-file read and write.
 #include "imaging/formats/image_buffer.h"
 
+#include "imaging/formats/replace_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,25 +149,8 @@ int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit
 }
 
 int image_file_write(const char* path, const uint8_t* data, size_t size) {
-    if (!path || !*path) return EINVAL;
-    std::string tmp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) return errno ? errno : EIO;
-    // mkstemp makes the file private; give it the mode a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    int err = 0;
-    FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        err = errno ? errno : EIO;
-        close(fd);
-    } else {
-        if (size && std::fwrite(data, 1, size, f) != size) err = errno ? errno : EIO;
-        if (std::fflush(f) != 0 && !err) err = errno ? errno : EIO;
-        if (std::fclose(f) != 0 && !err) err = errno ? errno : EIO;
-    }
-    if (!err && std::rename(tmp.c_str(), path) != 0) err = errno ? errno : EIO;
-    if (err) std::remove(tmp.c_str());
-    return err;
+    ReplaceFile f;
+    if (int err = f.open(path)) return err;
+    if (int err = f.write(data, size)) return err;
+    return f.commit();
 }

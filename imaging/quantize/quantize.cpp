@@ -93,27 +93,12 @@ bool split(Box& b, Box& other, const uint32_t* hist) {
     return true;
 }
 
-}  // namespace
-
-int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized* q,
-                 uint8_t* indices) {
-    if (max_colours < 1 || max_colours > 256) max_colours = 256;
-    if (exact_palette(pixels, count, max_colours, q, indices)) return 0;
-
-    std::unique_ptr<uint32_t[]> hist(new (std::nothrow) uint32_t[kBins]());
-    std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[kBins * 3]());
-    std::unique_ptr<int16_t[]> map(new (std::nothrow) int16_t[kBins]);
-    if (!hist || !sums || !map) return 8;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* p = pixels + i * 3;
-        const int k = bin_of(p);
-        if (hist[k] < 0xFFFFFFFFu) ++hist[k];
-        sums[k * 3] += p[0], sums[k * 3 + 1] += p[1], sums[k * 3 + 2] += p[2];
-    }
+// Median cut over a filled histogram: palette into q, each used bin's entry into map.
+void median_cut(const uint32_t* hist, const uint64_t* sums, int max_colours, Quantized* q, int16_t* map) {
     Box boxes[256];
     int n = 1;
     boxes[0] = Box{{0, 0, 0}, {31, 31, 31}, 0};
-    shrink(boxes[0], hist.get());
+    shrink(boxes[0], hist);
     while (n < max_colours) {
         // Split the heaviest box that can still be split.
         int best = -1;
@@ -122,7 +107,7 @@ int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized
                                         boxes[i].hi[2] > boxes[i].lo[2]) &&
                 (best < 0 || boxes[i].weight > boxes[best].weight))
                 best = i;
-        if (best < 0 || !split(boxes[best], boxes[n], hist.get())) break;
+        if (best < 0 || !split(boxes[best], boxes[n], hist)) break;
         ++n;
     }
     q->count = n;
@@ -153,6 +138,89 @@ int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized
         }
         map[k] = static_cast<int16_t>(best);
     }
+}
+
+void add_to_histogram(const uint8_t* pixels, size_t count, uint32_t* hist, uint64_t* sums) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = pixels + i * 3;
+        const int k = bin_of(p);
+        if (hist[k] < 0xFFFFFFFFu) ++hist[k];
+        sums[k * 3] += p[0], sums[k * 3 + 1] += p[1], sums[k * 3 + 2] += p[2];
+    }
+}
+
+}  // namespace
+
+int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized* q,
+                 uint8_t* indices) {
+    if (max_colours < 1 || max_colours > 256) max_colours = 256;
+    if (exact_palette(pixels, count, max_colours, q, indices)) return 0;
+
+    std::unique_ptr<uint32_t[]> hist(new (std::nothrow) uint32_t[kBins]());
+    std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[kBins * 3]());
+    std::unique_ptr<int16_t[]> map(new (std::nothrow) int16_t[kBins]);
+    if (!hist || !sums || !map) return 8;
+    add_to_histogram(pixels, count, hist.get(), sums.get());
+    median_cut(hist.get(), sums.get(), max_colours, q, map.get());
     for (size_t i = 0; i < count; ++i) indices[i] = static_cast<uint8_t>(map[bin_of(pixels + i * 3)]);
     return 0;
+}
+
+// ---- palette over many images ----
+
+int ColourCounter::init() {
+    hist_.reset(new (std::nothrow) uint32_t[kBins]());
+    sums_.reset(new (std::nothrow) uint64_t[kBins * 3]());
+    map_.reset(new (std::nothrow) int16_t[kBins]);
+    exact_.clear();
+    exact_ok_ = true;
+    return hist_ && sums_ && map_ ? 0 : 8;
+}
+
+int ColourCounter::add(const uint8_t* pixels, size_t count) {
+    if (!hist_) return 8;
+    add_to_histogram(pixels, count, hist_.get(), sums_.get());
+    if (!exact_ok_) return 0;
+    try {
+        for (size_t i = 0; i < count && exact_ok_; ++i) {
+            const uint8_t* p = pixels + i * 3;
+            const uint32_t key = (p[0] << 16) | (p[1] << 8) | p[2];
+            if (exact_.find(key) != exact_.end()) continue;
+            if (exact_.size() == 256) exact_ok_ = false;
+            else exact_.emplace(key, static_cast<uint8_t>(exact_.size()));
+        }
+    } catch (...) {
+        return 8;
+    }
+    if (!exact_ok_) exact_.clear();
+    return 0;
+}
+
+void ColourCounter::finish(Quantized* q) {
+    if (exact_ok_) {
+        q->count = exact_.empty() ? 1 : static_cast<int>(exact_.size());
+        std::memset(q->palette, 0, sizeof q->palette);
+        for (const auto& [key, i] : exact_) {
+            q->palette[i * 3] = static_cast<uint8_t>(key >> 16);
+            q->palette[i * 3 + 1] = static_cast<uint8_t>(key >> 8);
+            q->palette[i * 3 + 2] = static_cast<uint8_t>(key);
+        }
+        return;
+    }
+    median_cut(hist_.get(), sums_.get(), 256, q, map_.get());
+}
+
+void ColourCounter::map(const uint8_t* pixels, size_t count, uint8_t* indices) const {
+    if (exact_ok_) {
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* p = pixels + i * 3;
+            const auto it = exact_.find((p[0] << 16) | (p[1] << 8) | p[2]);
+            indices[i] = it == exact_.end() ? 0 : it->second;
+        }
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const int16_t m = map_[bin_of(pixels + i * 3)];
+        indices[i] = static_cast<uint8_t>(m < 0 ? 0 : m);
+    }
 }

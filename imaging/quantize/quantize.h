@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 
 struct Quantized {
     int count = 0;              // palette entries used, 1..256
@@ -15,3 +17,21 @@ struct Quantized {
 // pixel into `indices` (count bytes). 0, or 8 when memory runs out.
 int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized* q,
                  uint8_t* indices);
+
+// One palette for many images (the frames of a movie): add every image, then finish,
+// then map each image to indices. The exact colours are kept while at most 256 occur;
+// past that the palette is the median cut of the 5-5-5 histogram of all images.
+class ColourCounter {
+  public:
+    int init();                                    // 0, or 8 when memory runs out
+    int add(const uint8_t* pixels, size_t count);  // 0 or 8
+    void finish(Quantized* q);
+    void map(const uint8_t* pixels, size_t count, uint8_t* indices) const;  // after finish
+
+  private:
+    std::unique_ptr<uint32_t[]> hist_;
+    std::unique_ptr<uint64_t[]> sums_;
+    std::unique_ptr<int16_t[]> map_;
+    std::unordered_map<uint32_t, uint8_t> exact_;
+    bool exact_ok_ = true;
+};

@@ -356,6 +356,30 @@ buffer* buffer_copy(const buffer* buf) {
     return copy;
 }
 
+buffer* buffer_copy_unringed(const buffer* buf) {
+    if (!rtc_is<buffer>(buf)) return nullptr;
+    buffer* copy = buffer_create();
+    if (!copy) return nullptr;
+    RefNode** tail = &copy->refs;
+    for (const RefNode* n = buf->refs; n; n = n->next) {
+        if (!n->ref) continue;
+        auto* node = new (std::nothrow) RefNode{n->ref, nullptr};
+        if (!node) {
+            buffer_free(&copy);
+            return nullptr;
+        }
+        *tail = node;
+        tail = &node->next;
+    }
+    return copy;
+}
+
+void buffer_swap_refs(buffer* a, buffer* b) {
+    if (!a || !b || a == b) return;
+    std::swap(a->refs, b->refs);
+    std::swap(a->index, b->index);
+}
+
 void buffer_clear(buffer* buf) {
     if (!buf) return;
     buf->index.reset();
@@ -400,7 +424,9 @@ void buffer_purge_object(const ZOBJ* obj) {
     ZDLIST* b = g_buffer_ring;
     do {
         buffer* buf = static_cast<buffer*>(b);
-        if (index_valid(buf)) {
+        // A long buffer whose list was changed elsewhere (exchanged, reversed) gets its
+        // index again here, once, rather than being scanned on every removal.
+        if (index_valid(buf) || index_ready(buf)) {
             BufferIndex& ix = *buf->index;
             auto it = ix.where.find(obj);
             if (it != ix.where.end()) {

@@ -58,6 +58,12 @@ int buffer_add(buffer* buf, ZOBJ* obj);
 // A new buffer in the ring with the live references of `buf` (in reverse list order);
 // null when `buf` is not a buffer or memory runs out (nothing is left then).
 buffer* buffer_copy(const buffer* buf);
+// A new buffer outside the ring with the live references of `buf` in the same order.
+// Its references are not cleared when the objects die: it keeps a selection to put
+// back after a failed command. Null when `buf` is not a buffer or memory runs out.
+buffer* buffer_copy_unringed(const buffer* buf);
+// Exchanges the reference lists of two buffers (their lookup indexes follow).
+void buffer_swap_refs(buffer* a, buffer* b);
 // Frees the nodes, keeps the objects.
 void buffer_clear(buffer* buf);
 // Destroys every referenced object and frees the nodes. An object inside another

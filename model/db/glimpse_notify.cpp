@@ -117,6 +117,25 @@ void glimpse_notify_object_removed(MODEL* model, ZOBJ* obj) {
     if (reported_class(obj)) dispatch(model, GlimpseEvent::kObjectRemoved, obj);
 }
 
+namespace {
+bool g_drawing_muted = false;
+}  // namespace
+
+bool glimpse_mute_drawing(bool muted) {
+    bool was = g_drawing_muted;
+    g_drawing_muted = muted;
+    return was;
+}
+
+bool glimpse_drawing_muted() { return g_drawing_muted; }
+
+void glimpse_notify_camera(MODEL* model, ZOBJ* camera) {
+    if (camera) dispatch(model, GlimpseEvent::kCameraChanged, camera);
+}
+
+void glimpse_notify_viewport(MODEL* model) { dispatch(model, GlimpseEvent::kViewportChanged, nullptr); }
+
 void glimpse_notify_drawing(MODEL* model) {
+    if (g_drawing_muted) return;
     dispatch(model, GlimpseEvent::kDrawingChanged, nullptr);
 }

@@ -15,7 +15,9 @@ class ZOBJ;
 enum class GlimpseEvent {
     kObjectAdded,    // `obj` (a MESH3 or a CONTAINER) entered the drawing
     kObjectRemoved,  // `obj` (a MESH3 or a CONTAINER) left the drawing
-    kDrawingChanged  // the drawing's cameras changed; `obj` is null
+    kDrawingChanged,  // the drawing's cameras changed; `obj` is null
+    kCameraChanged,   // `obj` (a CAMERA) was altered in place
+    kViewportChanged  // the scene of the drawing's views must be built again; `obj` is null
 };
 
 // A listener: `user` is the pointer given when subscribing.
@@ -38,3 +40,14 @@ int glimpse_notify_object_added(MODEL* model, ZOBJ* obj);
 void glimpse_notify_object_removed(MODEL* model, ZOBJ* obj);
 // The drawing's cameras changed (one was added, removed or altered).
 void glimpse_notify_drawing(MODEL* model);
+
+// A camera of the drawing was altered (its settings, its material).
+void glimpse_notify_camera(MODEL* model, ZOBJ* camera);
+// The preview rebuilds its scene of the drawing (layers or many objects changed).
+void glimpse_notify_viewport(MODEL* model);
+
+// While muted, glimpse_notify_drawing reports nothing (a command that changes many
+// cameras tells the preview once at its end). Returns the previous state; callers
+// restore it, so muting nests.
+bool glimpse_mute_drawing(bool muted);
+bool glimpse_drawing_muted();

@@ -74,3 +74,7 @@ int transform_object(const Transform& t, object* obj);
 // degenerate transform), or the first error.
 int transform_objects(CONTAINER* container, buffer* result, buffer* list, const Vec3& p1,
                       const Vec3& p2, const Vec3& p3, int32_t mode, int* new_level, int depth);
+// The same with a transform built by the caller (in double precision); the kind bits
+// of `mode` are not read.
+int transform_objects_by(CONTAINER* container, buffer* result, buffer* list, const Transform& t,
+                         int32_t mode, int* new_level, int depth);

@@ -142,8 +142,17 @@ int transform_objects(CONTAINER* container, buffer* result, buffer* list, const 
                       const Vec3& p2, const Vec3& p3, int32_t mode, int* new_level, int depth) {
     if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return 13;
     if (result && !rtc_is<buffer>(result)) return 13;
+    Transform t;
+    if (int rc = xform_from_points(&t, p1, p2, p3, mode)) return rc;
+    return transform_objects_by(container, result, list, t, mode, new_level, depth);
+}
+
+int transform_objects_by(CONTAINER* container, buffer* result, buffer* list, const Transform& t,
+                         int32_t mode, int* new_level, int depth) {
+    if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return 13;
+    if (result && !rtc_is<buffer>(result)) return 13;
     TransformJob job;
-    if (int rc = xform_from_points(&job.transform, p1, p2, p3, mode)) return rc;
+    job.transform = t;
     job.copy = (mode & kXformCopy) != 0;
     const bool undoable = (mode & kXformNoUndo) == 0;
 

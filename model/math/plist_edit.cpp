@@ -101,7 +101,7 @@ PointNode* vertex_list_next(PointNode* list, VertexListState* state) {
         run = state->next_run;
     }
     if (state->cut) {
-        state->cut->next = state->next_run;
+        state->cut->next = state->cut_next;
         state->cut = nullptr;
     }
     if (!run) {
@@ -112,8 +112,9 @@ PointNode* vertex_list_next(PointNode* list, VertexListState* state) {
     while (end->next && end->next != list && (end->next->flags & state->mask) == (run->flags & state->mask))
         end = end->next;
     state->next_run = end->next == list ? nullptr : end->next;
-    if (end->next && end->next != list) {
+    if (end->next) {  // the last run of a ring is cut from the head as well
         state->cut = end;
+        state->cut_next = end->next;
         end->next = nullptr;
     }
     return run;
@@ -121,7 +122,7 @@ PointNode* vertex_list_next(PointNode* list, VertexListState* state) {
 
 void vertex_list_end(VertexListState* state) {
     if (!state) return;
-    if (state->cut) state->cut->next = state->next_run;
+    if (state->cut) state->cut->next = state->cut_next;
     state->cut = nullptr;
     state->next_run = nullptr;
 }

@@ -33,6 +33,7 @@ void plist_start_at_flag_change(PointNode** contour, uint32_t mask);
 struct VertexListState {
     PointNode* next_run = nullptr;  // first node of the run after the current one
     PointNode* cut = nullptr;       // last node of the current run (its next was cleared)
+    PointNode* cut_next = nullptr;  // what cut's next was (the ring's head after the last run)
     uint32_t mask = 0;
     bool started = false;
 };

@@ -6,12 +6,21 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolBar>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app_env.h"
 #include "app_session.h"
 #include "commands/input/feedback.h"
+#include "dialogs/ask_string.h"
+#include "dialogs/typed_input.h"
+#include "platform/dialog.h"
 #include "commands/input/input.h"
 #include "graphics/view/canvas.h"
 #include "commands/input/support.h"
@@ -23,6 +32,8 @@
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/math/plist.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "platform/file_choice.h"
 #include "platform/msgqueue.h"
@@ -32,6 +43,7 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
+#include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
 
@@ -96,7 +108,7 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
     // The drawing menu bar is up, with the drawing commands that exist enabled.
     EXPECT_TRUE(frame()->route_update(15000).enabled);
     EXPECT_TRUE(frame()->route_update(15001).enabled);
-    EXPECT_FALSE(frame()->route_update(15100).enabled);  // empty slot
+    EXPECT_FALSE(frame()->route_update(15605).enabled);  // Hide: an empty slot still
     EXPECT_TRUE(frame()->route_update(ID_FILE_SAVE).enabled);
     EXPECT_FALSE(frame()->route_update(ID_EDIT_UNDO).enabled);
 }
@@ -426,4 +438,152 @@ TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {
     st->on_move = nullptr;
 }
 
+// A drawing opened by a name relative to the working folder (a command-line start)
+// is known by its full path: the recent-file list still finds it after the folder
+// changes, and the same file named either way is one document.
+TEST_F(AppTest, ARelativeNameIsKeptAsItsFullPath) {
+    add_line(active(), {0, 0, 0}, {10, 10, 0});
+    const std::string full = AppTestEnvironment::file("rel.qvm");
+    platform_set_file_choice_hook([&](const FileChoiceRequest&, std::string* out) {
+        *out = full;
+        return true;
+    });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
+    active()->frame()->close();
+    settle();
+    const std::filesystem::path old_cwd = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(full).parent_path());
+    CDocument* doc = app->OpenDocumentFile("./rel.qvm");
+    std::filesystem::current_path(old_cwd);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->path(), full);
+    EXPECT_EQ(recent_files().entries().front(), full);
+    EXPECT_EQ(app->OpenDocumentFile(full), doc);
+}
+
+// Every object-snap toggle and Keep current Z reach the drawing view from the menus
+// and keys: enabled, checked as their state, flipped by the command.
+TEST_F(AppTest, SnapTogglesAndKeepZAreRoutedAndChecked) {
+    VIEW* view = active()->view();
+    struct Case {
+        int id;
+        std::function<bool()> state;
+    };
+    const Case cases[] = {
+        {15820, [view] { return view->keep_depth != 0; }},
+        {15826, [view] { return (view->input_flags & 0x004) != 0; }},
+        {15840, [] { return g_prefs.pled_keep_z != 0; }},
+    };
+    for (const Case& c : cases) {
+        const bool before = c.state();
+        CCmdUI ui = frame()->route_update(c.id);
+        EXPECT_TRUE(ui.enabled) << c.id;
+        EXPECT_TRUE(ui.checkable) << c.id;
+        EXPECT_EQ(ui.checked, before) << c.id;
+        EXPECT_TRUE(frame()->route_command(c.id)) << c.id;
+        EXPECT_NE(c.state(), before) << c.id;
+        EXPECT_EQ(frame()->route_update(c.id).checked, !before) << c.id;
+        frame()->route_command(c.id);
+        EXPECT_EQ(c.state(), before) << c.id;
+    }
+}
+
+// Typing during a command step opens the typed-entry dialog on the step's own
+// buffer: the whole text of a long buffer comes back (not the first 64 bytes), a
+// short buffer's edit takes no more than fits.
+TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
+    dialogs_install_services();
+    static std::string typed;
+    static size_t capacity;
+    static int max_length;
+    static std::string got;
+    static CSView* sv;
+    sv = active();
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        std::vector<char> buffer(capacity, 'x');
+        QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, "1"));
+        const int r = input_wait(&view, 42083, nullptr, nullptr, buffer.data(), buffer.size(), 0, 0);
+        got = r == kStepGiven ? std::string(buffer.data(), strnlen(buffer.data(), buffer.size())) : "<cancelled>";
+        return r == kStepGiven ? 0 : -1;
+    });
+    ModalDialogHook old = platform_set_modal_hook([](CDialog& d) {
+        auto* edit = qobject_cast<QLineEdit*>(d.GetDlgItem(kIdcTypedText));
+        max_length = edit ? edit->maxLength() : -1;
+        if (edit) edit->setText(QString::fromStdString(typed));  // as typed: the edit keeps to its limit
+        d.press(IDOK);
+    });
+    struct Case {
+        size_t capacity;
+        std::string typed, expected;
+    };
+    const std::string long_number = "1" + std::string(149, '0');
+    for (const Case& c : {Case{200, long_number, long_number}, Case{8, "123456789", "1234567"}}) {
+        capacity = c.capacity;
+        typed = c.typed;
+        got.clear();
+        active()->OnCmdMsg(15002, nullptr);
+        settle();
+        EXPECT_EQ(max_length, int(c.capacity - 1)) << c.capacity;
+        EXPECT_EQ(got, c.expected) << c.capacity;
+    }
+    platform_set_modal_hook(old);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+// The key-help bar lies along the bottom edge, below every toolbar docked at the
+// bottom and on a line of its own, by default, after a saved layout is loaded (also
+// one that moved a bottom toolbar away) and after the toolbars are reset.
+TEST_F(AppTest, KeyHelpBarStaysAtTheBottomEdgeOnItsOwnLine) {
+    auto check = [this](const char* when) {
+        frame()->resize(1000, 700);
+        frame()->show();
+        settle();
+        QToolBar* help = frame()->findChild<QToolBar*>(QStringLiteral("KeyHelp"));
+        ASSERT_NE(help, nullptr) << when;
+        ASSERT_EQ(frame()->toolBarArea(help), Qt::BottomToolBarArea) << when;
+        int bottom_bars = 0;
+        for (QToolBar* b : frame()->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+            if (b == help || !b->isVisible() || frame()->toolBarArea(b) != Qt::BottomToolBarArea) continue;
+            ++bottom_bars;
+            EXPECT_LE(b->geometry().bottom(), help->geometry().top()) << when << " " << b->objectName().toStdString();
+        }
+        EXPECT_GE(bottom_bars, 1) << when;
+    };
+    check("first start");
+    frame()->route_command(32772);  // reset toolbars
+    check("reset");
+    // One bottom toolbar moved to the top; the layout is saved and read at the next start.
+    QToolBar* moved = frame()->findChild<QToolBar*>(QStringLiteral("TB15908"));
+    ASSERT_NE(moved, nullptr);
+    frame()->addToolBar(Qt::TopToolBarArea, moved);
+    TearDown();
+    SetUp();
+    check("saved layout");
+    EXPECT_EQ(frame()->toolBarArea(frame()->findChild<QToolBar*>(QStringLiteral("TB15908"))), Qt::TopToolBarArea);
+}
+
 }  // namespace
+
+TEST_F(AppTest, EditingCommandsHaveTheirSlotsAndPasteFollowsTheClipboard) {
+    for (int id : {15100, 15101, 15102, 15103, 15104, 15105, 15106, 15107, 15400, 15407, 15701, 15702, 15703,
+                   ID_EDIT_COPY})
+        EXPECT_TRUE(frame()->route_update(id).enabled) << id;
+    ASSERT_EQ(*clip_contents(), nullptr);
+    EXPECT_FALSE(frame()->route_update(ID_EDIT_PASTE).enabled);
+    *clip_contents() = rtc_make<MODEL>().release();
+    EXPECT_TRUE(frame()->route_update(ID_EDIT_PASTE).enabled);
+    app->ExitInstance();  // frees the clipboard drawing
+    EXPECT_EQ(*clip_contents(), nullptr);
+    // Delete of the selection through the view's table: one undo level.
+    add_line(active(), {0, 0, 0}, {10, 0, 0});
+    MODEL* m = active()->document()->drawing();
+    buffer_add(active()->view()->selection, static_cast<ZOBJ*>(active()->view()->current_layer->children->prev));
+    msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
+    const int levels = m->undo_levels;
+    ASSERT_TRUE(frame()->route_command(15703));
+    settle();
+    msgbox_set_hook(nullptr);
+    EXPECT_EQ(m->undo_levels, levels + 1);
+    EXPECT_FALSE(buffer_has_objects(active()->view()->selection));
+}

@@ -3,11 +3,15 @@
 // resource, version text and palette size.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "app_env.h"
+#include "commands/input/snap.h"
 #include "exchange/file_type.h"
 #include "menus_text.h"
+#include "shell/app_view_host.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -111,6 +115,13 @@ TEST(NewView, ClientSizeFromArea) {
 }
 
 TEST(Snaps, ExclusionsAndTheLastBit) {
+    // The view's input flags after one toggle of the snap command `id`.
+    auto snap_flags_toggle = [](int32_t flags, int id) {
+        VIEW v;
+        v.input_flags = flags;
+        view_toggle_snap(&v, uint32_t(id));
+        return v.input_flags;
+    };
     // Midpoint on while end-of-line is on turns end-of-line off.
     int32_t f = snap_flags_toggle(0x002, 15826);
     EXPECT_EQ(f, 0x004);
@@ -122,7 +133,10 @@ TEST(Snaps, ExclusionsAndTheLastBit) {
     // Bits outside the snap set survive.
     EXPECT_EQ(snap_flags_toggle(0x4000 | 0x010, 15828), 0x4000 | 0x020);
     EXPECT_EQ(snap_flags_toggle(0x010, 15999), 0x010);
-    EXPECT_EQ(snap_bit_of(15829), 0x008);
+    VIEW v;
+    v.input_flags = 0x008;
+    EXPECT_TRUE(view_snap_checked(&v, 15829));
+    EXPECT_FALSE(view_snap_checked(&v, 15830));
 }
 
 TEST(MenuResource, BarsItemsAndAccelerators) {
@@ -214,6 +228,32 @@ TEST(Grid, DrawnFromTenPixelsAndNeverForABrokenStep) {
     view->projection.scale = 2.0;
     EXPECT_EQ(drawn(5.0), 7 * 5);
     image_free(img);
+}
+
+}  // namespace
+
+namespace {
+
+// The application's host answers a long feedback draw from the views' input reports:
+// input seen during the draw stops it, input handled before it does not, and a draw
+// that outlasts its frame is overtaken without any input.
+TEST(AppViewHost, LongFeedbackDrawsYieldToNewInput) {
+    AppViewHost host(nullptr);
+    InputGate& gate = app_input_gate();
+    const int64_t frame = gate.frame_us();
+    gate.set_frame_us(0);  // no frame limit: only input counts
+    gate.input_seen();
+    host.feedback_started(nullptr);
+    EXPECT_FALSE(host.input_pending());
+    gate.input_seen();
+    EXPECT_TRUE(host.input_pending());
+    host.feedback_started(nullptr);
+    EXPECT_FALSE(host.input_pending());
+    gate.set_frame_us(1);
+    host.feedback_started(nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(host.input_pending());
+    gate.set_frame_us(frame);
 }
 
 }  // namespace

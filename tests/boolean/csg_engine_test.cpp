@@ -357,3 +357,78 @@ TEST(CsgEngine, DegenerateInputEndsSoundly) {
         }
     }
 }
+
+// A ray that stays ambiguous however it is perturbed ends the call with 42191 after
+// a bounded number of casts. The last face of the plate (tested first) has its
+// centroid exactly at the origin, on an edge of a wedge face that lies in the plane
+// x = 0: every cast from there, in any direction, meets that edge at its start.
+TEST(CsgEngine, RayThatNeverSettlesGivesUp) {
+    std::vector<P3> pts = {
+        // wedge: face (8, 9, 10) in x = 0 with its edge 8-9 through the origin
+        {0, -1, -1}, {0, 1, 1}, {0, -1, 1}, {1, -0.25, 0.25},
+        // plate: a flat tetrahedron whose top face has its centroid at the origin
+        {-1, -1, 0}, {2, -1, 0}, {-1, 2, 0}, {0, 0, -0.5}};
+    std::vector<std::array<int, 3>> tris = {{0, 2, 1}, {0, 1, 3}, {1, 2, 3}, {2, 0, 3},
+                                            {4, 7, 5}, {5, 7, 6}, {6, 7, 4}, {4, 5, 6}};
+    auto crossed = make_mesh(pts, tris);
+    auto far = make_cube(10, 1);
+    for (int op = 0; op < 3; ++op) {
+        SCOPED_TRACE(op);
+        CsgStatus st;
+        std::unique_ptr<MESH3> r;
+        within_seconds(60, "ray that never settles", [&] { r = csg_boolean(crossed.get(), far.get(), op, &st); });
+        EXPECT_EQ(r, nullptr);
+        EXPECT_EQ(st.code, 42191);
+        EXPECT_EQ(st.diagnostic, "Ray does not settle in csg_ray_parity()");
+    }
+    BoxRecorder rec;
+    EXPECT_EQ(csg_boolean(far.get(), crossed.get(), kCsgUnion), nullptr);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_NE(rec.boxes[0].text.find("CSG: unknown problem. Can not complete operation..."), std::string::npos);
+}
+
+// A flat tetrahedron inside a large box B that holds a tiny cavity straight above the
+// tetrahedron's top face. The classifying ray from that face first meets the
+// cavity's far face (listed first), then the near face exactly on its diagonal: it is
+// perturbed, misses the cavity and meets B's top, farther than the first walk's hit.
+// That hit must count, so the tetrahedron lies inside B.
+TEST(CsgEngine, PerturbedRayStartsAfresh) {
+    auto tetra = make_mesh({{-1, -1, 0}, {2, -1, 0}, {-1, 2, 0}, {0, 0, -0.5}},
+                           {{0, 3, 1}, {1, 3, 2}, {2, 3, 0}, {0, 1, 2}});
+    std::vector<P3> pts;
+    std::vector<std::array<int, 3>> tris;
+    auto quad = [&](P3 p, P3 q, P3 r, P3 s) {  // triangles p q r and p r s: diagonal p-r
+        const int base = int(pts.size());
+        pts.insert(pts.end(), {p, q, r, s});
+        tris.push_back({base, base + 1, base + 2});
+        tris.push_back({base, base + 2, base + 3});
+    };
+    // B's outer box (its top's diagonal misses the ray), loaded first so walked last.
+    const double x0 = -10, x1 = 12, y0 = -10, y1 = 10, z0 = -10, z1 = 10;
+    quad({x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0});
+    quad({x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1});
+    quad({x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1});
+    quad({x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0});
+    quad({x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0});
+    quad({x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1});
+    // The cavity: near face at z = 4 with its diagonal on x = y (through the ray),
+    // sides, then the far face at z = 4.046875 with the other diagonal, loaded last.
+    const double lo = -0.03125, hi = 0.015625, n = 4, f = 4.046875;
+    quad({lo, lo, n}, {lo, hi, n}, {hi, hi, n}, {hi, lo, n});
+    quad({lo, lo, n}, {hi, lo, n}, {hi, lo, f}, {lo, lo, f});
+    quad({lo, hi, n}, {lo, hi, f}, {hi, hi, f}, {hi, hi, n});
+    quad({lo, lo, n}, {lo, lo, f}, {lo, hi, f}, {lo, hi, n});
+    quad({hi, lo, n}, {hi, hi, n}, {hi, hi, f}, {hi, lo, f});
+    quad({hi, lo, f}, {hi, hi, f}, {lo, hi, f}, {lo, lo, f});
+    auto b = make_mesh(pts, tris);
+    const double v_tetra = 0.75, v_b = 22.0 * 20 * 20 - 0.046875 * 0.046875 * 0.046875;
+    const double expect[3] = {v_b, v_tetra, 0};
+    for (int op = 0; op < 3; ++op) {
+        SCOPED_TRACE(op);
+        CsgStatus st;
+        auto r = csg_boolean(tetra.get(), b.get(), op, &st);
+        ASSERT_NE(r, nullptr) << st.diagnostic;
+        EXPECT_NEAR(signed_volume(r.get()), expect[op], 1e-6 * v_b);
+        EXPECT_EQ(open_edges(r.get()), 0);
+    }
+}

@@ -182,6 +182,18 @@ TEST(PointLists, FlaggedRepeatsFlagChangeStartAndRuns) {
     EXPECT_EQ(plist_count(r), 5);
     EXPECT_EQ(list_reaches(r, r->next->next->next), 1);
     EXPECT_EQ(list_reaches(r->next->next, r), 0);
+    // On a ring the last run ends before the head too, and the ring comes back whole.
+    PointNode* tail = r;
+    while (tail->next) tail = tail->next;
+    tail->next = r;
+    VertexListState on_ring;
+    on_ring.mask = 3;
+    lengths.clear();
+    for (PointNode* run = vertex_list_next(r, &on_ring); run; run = vertex_list_next(r, &on_ring))
+        lengths.push_back(plist_count(run));
+    EXPECT_EQ(lengths, (std::vector<int>{2, 1, 2}));
+    EXPECT_EQ(plist_count(r), 5);
+    EXPECT_TRUE(plist_is_closed(r));
     list_free(&r);
 }
 

@@ -182,7 +182,17 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
          -1, {42094, 42095, 42094},
          [](Harness&, const std::vector<object*>& o) {
              expect_list(vertices(line_of(o[0])->control),
-                         {{-2, -1, 0}, {-2, 1, 0}, {2, 1, 0}, {2, -1, 0}, {-2, -1, 0}});
+                         {{-2, -1, 0}, {2, -1, 0}, {2, 1, 0}, {-2, 1, 0}, {-2, -1, 0}});
+         },
+         1},
+        {"rectangle method 3 holds its corners in the order clicked", kCmdRectangle,
+         [](Harness& h) {
+             h.view()->box_method = 3;
+             h.click({1, 1, 0}).click({5, 1, 0}).click({6, 3, 0}).esc();
+         },
+         -1, {42002, 42003, 42051, 42002},
+         [](Harness&, const std::vector<object*>& o) {
+             expect_list(vertices(line_of(o[0])->control), {{1, 1, 0}, {5, 1, 0}, {6, 3, 0}, {2, 3, 0}, {1, 1, 0}});
          },
          1},
         {"a 19-segment polygon has all its vertices", kCmdRegularPolygon,

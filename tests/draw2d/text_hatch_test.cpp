@@ -5,6 +5,7 @@
 // flat, and its fill covers exactly the polygon's area.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -14,7 +15,9 @@
 #include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/geom/regen.h"
+#include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "graphics/view/projection.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
@@ -276,6 +279,23 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         EXPECT_NEAR(fill_area(hs[0]), 64, 1e-3);
     }
     {
+        SCOPED_TRACE("a click back on the first point closes without a message; so does a followed run");
+        HatchScene s;
+        s.h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).click({1, 1, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        // Round a circle in two halves, back to where following began.
+        scene_ellipse(scene_layer(s.h.model()), {20, 9, 0}, 4, 0, 0, true);
+        s.h.click({24, 9, 0}).click({16, 9, 0}).click({24, 9, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 2u);
+        std::vector<double> areas{fill_area(hs[0]), fill_area(hs[1])};
+        std::sort(areas.begin(), areas.end());
+        EXPECT_NEAR(areas[0], 32, 1e-3);
+        EXPECT_NEAR(areas[1], 24 * 0.5 * 16 * std::sin(kPi / 12), 1e-2);
+    }
+    {
         SCOPED_TRACE("closing a figure eight asks; No discards the contour");
         HatchScene s;
         s.boxes.answer = kIdNo;
@@ -329,6 +349,121 @@ TEST(HatchSessions, HoleIsOneUndoStep) {
         EXPECT_NEAR(fill_area(hs[0]), 196, 1e-3);
     }
     g_prefs.undo_mode = -1;
+}
+
+// A view tilted away from the plan: drawing z = 0 is seen at an angle.
+void tilt(VIEW* v, double ax, double az) {
+    mat_rotate_xyz(&v->projection.view, &v->projection.inverse, ax, 0, az);
+    v->projection.mode = kProjParallel;
+    v->projection.origin_x = -10;
+    v->projection.origin_y = -10;
+}
+
+Vec3 on_circle(const Vec3& c, double r, double t) {
+    return {static_cast<float>(c.x + r * std::cos(t)), static_cast<float>(c.y + r * std::sin(t)), c.z};
+}
+
+TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
+    const Vec3 c{10, 9, 0};
+    const double sector = 0.5 * 16 * std::sin(kPi / 12);  // one 15-degree piece of the polygon
+    {
+        SCOPED_TRACE("a circle goes counter-clockwise from the last point to the new one");
+        HatchScene s;
+        scene_ellipse(scene_layer(s.h.model()), c, 4, 0, 0, true);
+        s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, -kPi / 2)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        EXPECT_NEAR(shoelace(ring), 18 * sector + 8, 1e-2);  // three quarters and the triangle
+    }
+    {
+        SCOPED_TRACE("one point of a circle twice: the whole way round");
+        HatchScene s;
+        scene_ellipse(scene_layer(s.h.model()), c, 4, 0, 0, true);
+        s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, 0)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        EXPECT_NEAR(fill_area(hs[0]), 24 * sector, 1e-2);
+    }
+    {
+        SCOPED_TRACE("an arc: the second click leads the way, doubling back crosses");
+        HatchScene s;
+        scene_ellipse(scene_layer(s.h.model()), c, 4, 0, kPi, false);
+        s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, kPi)).click(on_circle(c, 4, kPi / 2)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_EQ(s.boxes.texts, (std::vector<std::string>{"Contour should not cross itself"}));
+    }
+    for (const double ax : {kPi / 3, -kPi / 4}) {
+        SCOPED_TRACE("a circle in a tilted view: clicks carried along the view line onto its plane");
+        HatchScene s;
+        tilt(s.h.view(), ax, kPi / 6);
+        scene_ellipse(scene_layer(s.h.model()), c, 4, 0, 0, true);
+        s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, kPi / 2)).click(on_circle(c, 4, kPi)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
+        EXPECT_NEAR(fill_area(hs[0]), 12 * sector, 0.3);  // clicks land on whole pixels
+    }
+    {
+        SCOPED_TRACE("a polyline followed in a tilted view stays in its plane");
+        HatchScene s;
+        tilt(s.h.view(), kPi / 3, kPi / 6);
+        scene_line(scene_layer(s.h.model()), {{2, 2, 0}, {12, 2, 0}, {12, 12, 0}, {2, 12, 0}});
+        s.h.click({7, 2, 0}).click({12, 7, 0}).click({7, 12, 0}).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdFill), -1);
+        EXPECT_TRUE(s.boxes.texts.empty());
+        const auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        ASSERT_EQ(ring.size(), 5u);
+        for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
+        EXPECT_NEAR(fill_area(hs[0]), 50, 0.5);  // clicks land on whole pixels
+    }
+    {
+        SCOPED_TRACE("hatch and hole in a tilted view: accepted, counter-clockwise as seen, one undo step");
+        HatchScene s;
+        tilt(s.h.view(), kPi / 3, kPi / 6);
+        VIEW* v = s.h.view();
+        auto at = [&](double x, double y) {  // a point of the view plane through the origin
+            Vec3 w;
+            view_to_world(&v->projection, Vec3{static_cast<float>(x), static_cast<float>(y), 0}, &w);
+            return w;
+        };
+        // Clockwise as seen: the hatch turns it round.
+        s.h.click(at(1, 1)).click(at(1, 15)).click(at(15, 15)).click(at(15, 1)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdHatch), -1);
+        EXPECT_EQ(s.d.hatches, 1);
+        auto hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        double seen = 0;
+        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        for (size_t i = 0; i < ring.size(); ++i) {
+            Vec3 a, b;
+            world_to_view(&v->projection, ring[i], &a);
+            world_to_view(&v->projection, ring[(i + 1) % ring.size()], &b);
+            seen += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+        }
+        EXPECT_NEAR(seen / 2, 196, 1e-2);
+        EXPECT_NEAR(fill_area(hs[0]), 196, 1e-2);
+        const int levels = s.h.model()->undo_levels;
+        s.h.click(at(8, 8)).click(at(4, 4)).click(at(8, 4)).click(at(8, 8)).esc().esc();
+        EXPECT_EQ(s.h.run(kCmdHatchHole), -1);
+        hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        ASSERT_NE(hs[0]->contours[1], nullptr);
+        EXPECT_NEAR(fill_area(hs[0]), 196 - 8, 1e-2);
+        EXPECT_EQ(s.h.model()->undo_levels, levels + 1);
+        cmd_undo(s.h.view());
+        hs = objects_of<HATCH>(s.h.model());
+        ASSERT_EQ(hs.size(), 1u);
+        EXPECT_EQ(hs[0]->contours[1], nullptr);
+    }
 }
 
 // Brute-force simplicity: no two non-adjacent edges of the ring meet.

@@ -26,6 +26,11 @@ struct Recorder {
             case GlimpseEvent::kDrawingChanged:
                 r->heard.push_back("cameras");
                 break;
+            case GlimpseEvent::kCameraChanged:
+                r->heard.push_back(std::string("camera ") + obj->name());
+                break;
+            default:
+                break;
         }
     }
 };
@@ -60,6 +65,10 @@ TEST_F(UndoPreview, MeshesGroupsAndCamerasAreReported) {
     model_rollback(model_);  // group is destroyed: the preview must drop it
     EXPECT_EQ(rec.heard, (std::vector<std::string>{"+mesh", "cameras", "+group", "-mesh", "+mesh",
                                                    "-mesh", "+mesh", "-group"}));
+    rec.heard.clear();
+    glimpse_notify_camera(model_, get<ZOBJ>("cam"));
+    glimpse_notify_camera(model_, nullptr);
+    EXPECT_EQ(rec.heard, (std::vector<std::string>{"camera cam"}));
 }
 
 TEST_F(UndoPreview, OnlyTheDrawingsOwnListenersHear) {

@@ -1,0 +1,554 @@
+// The property changes: colour and material, line style, layer, hatch and text
+// style, the label, and the camera and light settings. Each replaces the objects by
+// clones in one new undo level first (Adjust Camera and Light: the picked object),
+// then changes the clones, so that Undo brings the unchanged objects back and a
+// cancelled dialog rolls the level back.
+#include <cstring>
+#include <memory>
+
+#include "commands/edit/edit.h"
+#include "commands/input/feedback.h"
+#include "commands/input/input.h"
+#include "graphics/view/colours.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_gdi.h"
+#include "graphics/view/view_host.h"
+#include "model/db/buffer.h"
+#include "model/db/glimpse_notify.h"
+#include "model/db/naming.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/db/wire.h"
+#include "model/edit/picking.h"
+#include "model/geom/query.h"
+#include "model/math/plist.h"
+#include "model/db/find.h"
+#include "model/geom/regen.h"
+#include "model/material/material.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
+#include "model/services/strtab.h"
+
+namespace {
+
+// Tells the preview about changed objects, then draws them.
+void announce(VIEW* view, buffer* objects, bool selected) {
+    MODEL* model = view_drawing(view);
+    for (RefNode* n = objects->refs; n; n = n->next) {
+        auto* obj = rtc_cast<object>(n->ref);
+        if (!obj) continue;
+        if (rtc_is<MESH3>(obj) || rtc_is<CONTAINER>(obj)) {
+            glimpse_notify_object_removed(model, obj);
+            glimpse_notify_object_added(model, obj);
+        } else if (rtc_is<CAMERA>(obj)) {
+            glimpse_notify_camera(model, obj);
+        }
+        view_gdi_object(view, obj, -1);
+        if (selected) view_gdi_object(view, obj, 15);
+    }
+}
+
+const MaterialRecord* material_of(const object* obj) {
+    if (auto* m = rtc_cast<MESH3>(obj)) return m->material;
+    if (auto* c = rtc_cast<CAMERA>(obj)) return c->material;
+    return nullptr;
+}
+
+void count_sources(ZOBJ* obj, int* count, object** first) {
+    if (*count >= 2 || !obj) return;
+    if (rtc_is<CONTAINER>(obj) && !rtc_is<MODEL>(obj)) {
+        auto* c = static_cast<CONTAINER*>(obj);
+        ZDLIST* p = c->children;
+        if (!p) return;
+        do {
+            count_sources(static_cast<ZOBJ*>(p), count, first);
+            p = p->next;
+        } while (p != c->children && *count < 2);
+        return;
+    }
+    auto* o = rtc_cast<object>(obj);
+    if (o && material_of(o)) {
+        if (*count == 0) *first = o;
+        ++*count;
+    }
+}
+
+object* first_object(const buffer* b) {
+    for (const RefNode* n = b->refs; n; n = n->next)
+        if (auto* o = rtc_cast<object>(n->ref)) return o;
+    return nullptr;
+}
+
+int fail_box(int code) {
+    if (code == 8)
+        msgbox_printf(kTitleError, "%s", res_load_string(kTextNoMemory).c_str());
+    else
+        msgbox_printf(kTitleError, "%s", std::strerror(code));
+    return code;
+}
+
+}  // namespace
+
+bool material_source_count(const buffer* objects, object** first) {
+    int count = 0;
+    object* found = nullptr;
+    if (objects) {
+        for (const RefNode* n = objects->refs; n && count < 2; n = n->next) {
+            if (first) {
+                count_sources(n->ref, &count, &found);
+            } else if (rtc_is<object>(n->ref)) {
+                ++count;
+            }
+        }
+    }
+    if (first) *first = found;
+    return count < 2;
+}
+
+LAYER* buffer_common_layer(const buffer* objects) {
+    LAYER* common = nullptr;
+    for (const RefNode* n = objects ? objects->refs : nullptr; n; n = n->next) {
+        if (!n->ref) continue;
+        auto* layer = rtc_cast<LAYER>(obj_find_ancestor(n->ref->parent, &LAYER::rtc_class));
+        if (!common) common = layer;
+        if (layer != common) return nullptr;
+    }
+    return common;
+}
+
+int objects_set_patt_params_list(PATT* pattern, const double v[6], buffer* objects) {
+    for (RefNode* n = objects->refs; n; n = n->next) {
+        auto* obj = rtc_cast<object>(n->ref);
+        if (!obj) continue;
+        if (int rc = objects_set_patt_params(obj, pattern, v[0], v[1], v[2], v[3], v[4], v[5])) return rc;
+    }
+    return 0;
+}
+
+int texts_set_string(buffer* objects, const char* text) {
+    for (RefNode* n = objects->refs; n; n = n->next) {
+        if (auto* t = rtc_cast<TEXT2>(n->ref)) {
+            try {
+                t->text = text;
+            } catch (...) {
+                return 8;
+            }
+        }
+    }
+    return 0;
+}
+
+// ---- Change Colour Material
+
+int cmd_change_material(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    MaterialRecord work;
+    const bool muted = glimpse_mute_drawing(true);
+    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, 1);
+    buffer* objects = nullptr;
+    int rc = 0;
+    for (;;) {
+        Vec3 pick;
+        rc = input_object(view_ref, &objects, &pick);
+        if (rc != 0 || !*view_ref || !objects) break;
+        VIEW* view = *view_ref;
+        const bool from_selection = objects == view->selection;
+        object* source = nullptr;
+        const bool single = material_source_count(objects, &source);
+        int32_t colour;
+        if (single && source) {
+            colour = source->colour;
+            if (material_copy(&work, material_of(source))) rc = 8;
+        } else {
+            object* first = first_object(objects);
+            if (!first) break;
+            colour = first->colour;
+            if (material_copy(&work, &view->material)) rc = 8;
+            if (auto* light = rtc_cast<LIGHT>(first)) {
+                std::memcpy(work.colour, light->light_colour, sizeof work.colour);
+            } else {
+                colour_index_rgb(work.colour, colour);
+                work.colour[3] = 0.0f;
+            }
+        }
+        if (rc != 0) break;
+        const bool camera = single && rtc_is<CAMERA>(source);
+        const bool ok = !edit_dialogs().material_sheet || edit_dialogs().material_sheet(view, &colour, &work, camera);
+        if (ok) {
+            bool cloned = false;
+            buffer* originals = nullptr;
+            rc = edit_clone_step(view, objects, &cloned, &originals);
+            if (rc != 0 || !cloned) break;
+            int32_t mask = g_prefs.material ? kMatApplyAll : kMatApplyColour;
+            bool go = true;
+            if (g_prefs.material) {
+                if (!single && edit_dialogs().change_what) go = edit_dialogs().change_what(view, &mask);
+            } else if (from_selection) {
+                go = msgbox_yes_no("%s", res_load_string(kPromptChangeColour).c_str());
+            }
+            if (!go) {
+                edit_rollback_clones(view, objects, &originals);
+            } else {
+                view_set_modified(view, 1);
+                if (mask & kMatApplyColour) buffer_set_color(objects, colour);
+                rc = buffer_set_material(objects, &work, mask);
+                if (rc != 0) edit_rollback_clones(view, objects, &originals);
+                else announce(view, objects, from_selection);
+            }
+            buffer_free(&originals);
+            edit_trim_undo(view_drawing(view));
+            if (rc != 0) break;
+        }
+        if (from_selection) break;
+        if (!buffer_has_objects(view->selection)) view_set_input_mode(view, 1);
+    }
+    if (*view_ref) input_finish(*view_ref, objects);
+    glimpse_mute_drawing(muted);
+    return rc == kStepRefused ? 0 : rc;
+}
+
+// ---- Change Line style, Change Hatch, Change 2D Text
+
+namespace {
+
+// Adds the pattern to the drawing when it does not hold one of that class and name;
+// *pattern becomes the drawing's. 0 or 8.
+int adopt_pattern(VIEW* view, PATT** pattern) {
+    if (!*pattern) return 0;
+    MODEL* model = view_drawing(view);
+    if (PATT* own = model_find_patt(model, (*pattern)->name(), (*pattern)->klass())) {
+        *pattern = own;
+        return 0;
+    }
+    std::unique_ptr<PATT> copy = patt_clone(*pattern);
+    if (!copy || model_add_object(model, copy.get(), edit_record_depth(), 0) != 0) return 8;
+    *pattern = copy.release();
+    return 0;
+}
+
+// Applies the values to the clones of the objects (the caller's buffer): the shared
+// tail of the three style commands.
+int apply_style(VIEW* view, buffer* objects, PATT* pattern, const double values[6], const char* text) {
+    bool cloned = false;
+    buffer* originals = nullptr;
+    int rc = edit_clone_step(view, objects, &cloned, &originals);
+    if (rc != 0 || !cloned) return rc;
+    if (adopt_pattern(view, &pattern) != 0) {
+        edit_rollback_clones(view, objects, &originals);
+        edit_trim_undo(view_drawing(view));
+        return 8;
+    }
+    BBox box;
+    buffer_get_bbox(objects, &box);
+    view_gdi_list_all_cur(view, objects);
+    view_set_modified(view, 1);
+    if (text) rc = texts_set_string(objects, text);
+    if (rc == 0) rc = objects_set_patt_params_list(pattern, values, objects);
+    if (rc != 0) {
+        edit_rollback_clones(view, objects, &originals);
+    } else {
+        BBox after;
+        buffer_get_bbox(objects, &after);
+        bbox_union(after, &box);
+    }
+    buffer_free(&originals);
+    edit_trim_undo(view_drawing(view));
+    edit_redraw_box(view, box);
+    return rc;
+}
+
+}  // namespace
+
+int cmd_change_line_style(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    VIEW* view = *view_ref;
+    StyleValues v;
+    v.pattern = view->current_line_style;
+    v.width = view->line_width;
+    v.params[0] = view->accuracy_angular;
+    v.params[1] = view->accuracy_linear;
+    v.params[4] = view->line_style_scale;
+    if (!buffer_has_objects(view->selection)) view_set_input_mode(view, 1);
+    buffer* objects = nullptr;
+    int rc = 0;
+    for (;;) {
+        Vec3 pick;
+        rc = input_object(view_ref, &objects, &pick);
+        if (rc != 0 || !*view_ref || !objects) break;
+        view = *view_ref;
+        const bool from_selection = objects == view->selection;
+        if (auto* w = rtc_cast<WIRE>(first_object(objects))) {
+            v.width = w->width;
+            v.params[4] = w->second;
+            v.pattern = w->line_style;
+            v.params[rtc_is<ELARC>(w) ? 0 : 1] = w->curve_step;
+        }
+        if (edit_dialogs().line_style && !edit_dialogs().line_style(view, &LINEPATT::rtc_class, &v)) break;
+        int32_t mask = 31;
+        size_t count = 0;
+        for (RefNode* n = objects->refs; n; n = n->next) count += n->ref ? 1 : 0;
+        if (count >= 2 && edit_dialogs().change_what_line &&
+            (!edit_dialogs().change_what_line(view, &mask) || mask == 0))
+            break;
+        const double values[6] = {(mask & 1) ? v.width : -1.0, (mask & 4) ? v.params[0] : -1.0,
+                                  (mask & 8) ? v.params[1] : -1.0, -1.0, -1.0, (mask & 16) ? v.params[4] : -1.0};
+        rc = apply_style(view, objects, (mask & 2) ? v.pattern : nullptr, values, nullptr);
+        if (rc != 0 || from_selection) break;
+    }
+    if (*view_ref) input_finish(*view_ref, objects);
+    return rc == kStepRefused ? 0 : rc;
+}
+
+namespace {
+
+// Every object of the class in the selection, inside groups too; null when none.
+void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
+    if (!obj) return;
+    if (rtc_is_a(obj, cls)) {
+        buffer_add(into, obj);
+    } else if (rtc_is<CONTAINER>(obj)) {
+        auto* c = static_cast<CONTAINER*>(obj);
+        ZDLIST* p = c->children;
+        if (!p) return;
+        do {
+            collect_class(static_cast<ZOBJ*>(p), cls, into);
+            p = p->next;
+        } while (p != c->children);
+    }
+}
+
+int change_style_command(VIEW** view_ref, int hatch) {
+    const RtcClass* cls = hatch ? &HATCH::rtc_class : &TEXT2::rtc_class;
+    const RtcClass* patt_cls = hatch ? &HATCHPATT::rtc_class : &FONTPATT::rtc_class;
+    VIEW* view = *view_ref;
+    buffer* found = buffer_new();
+    if (!found) return 8;
+    for (RefNode* n = view->selection->refs; n; n = n->next) collect_class(n->ref, cls, found);
+    const bool from_selection = buffer_has_objects(found) != 0;
+    if (!from_selection) view_set_input_mode(view, 1);
+    int rc = 0;
+    for (;;) {
+        if (!from_selection) {
+            Vec3 p;
+            rc = input_point(view_ref, hatch ? kPromptSelectHatch : kPromptSelectText, cursor_draw_snap_box, nullptr,
+                             &p, hatch ? 40045 : 40046);
+            if (rc != 0 || !*view_ref) break;
+            object* obj = pick_object_at(*view_ref, p, cls, nullptr);
+            if (!obj) continue;
+            buffer_clear(found);
+            buffer_add(found, obj);
+        }
+        view = *view_ref;
+        StyleValues v;
+        if (auto* w = rtc_cast<WIRE>(first_object(found))) {
+            v.width = w->width;
+            // Angles take any finite value, so every value starts from the object.
+            if (auto* h = rtc_cast<HATCH>(w)) {
+                v.pattern = h->pattern;
+                v.params[0] = h->values[1];  // angle
+                v.params[1] = h->values[0];  // scale
+            } else if (auto* t = rtc_cast<TEXT2>(w)) {
+                v.pattern = t->font;
+                v.params[0] = t->layout[kText2Direction];
+                v.params[1] = t->layout[kText2Slant];
+                v.params[2] = t->layout[kText2Width];
+                v.params[3] = t->layout[kText2Height];
+                std::snprintf(v.text, sizeof v.text, "%s", t->text.c_str());
+            }
+        }
+        if (edit_dialogs().line_style && !edit_dialogs().line_style(view, patt_cls, &v)) {
+            if (from_selection) break;
+            continue;
+        }
+        const double values[6] = {v.width, v.params[0], v.params[1], v.params[2], v.params[3], -1.0};
+        rc = apply_style(view, found, v.pattern, values, hatch ? nullptr : v.text);
+        if (rc == 0 && from_selection) {
+            buffer_clear(view->selection);
+            for (RefNode* n = found->refs; n; n = n->next) {
+                ZOBJ* o = n->ref;
+                while (o && o->parent && rtc_is<CONTAINER>(o->parent) && !rtc_is<LAYER>(o->parent) &&
+                       !rtc_is<MODEL>(o->parent))
+                    o = o->parent;
+                buffer_add(view->selection, o);
+            }
+        }
+        if (rc != 0 || from_selection) break;
+    }
+    buffer_free(&found);
+    if (*view_ref && !from_selection) view_set_input_mode(*view_ref, 0);
+    return rc == kStepRefused || rc == kStepCancelled ? 0 : rc;
+}
+
+}  // namespace
+
+int cmd_change_hatch(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    return change_style_command(view_ref, 1);
+}
+
+int cmd_change_text(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    return change_style_command(view_ref, 0);
+}
+
+// ---- Change Layer
+
+int cmd_change_layer(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, 1);
+    buffer* objects = nullptr;
+    Vec3 pick;
+    int rc = input_object(view_ref, &objects, &pick);
+    if (rc == 0 && *view_ref && objects) {
+        VIEW* view = *view_ref;
+        LAYER* layer = edit_dialogs().choose_layer ? edit_dialogs().choose_layer(view, buffer_common_layer(objects))
+                                                   : nullptr;
+        MODEL* model = view_drawing(view);
+        if (layer) {
+            view_set_modified(view, 1);
+            bool cloned = false;
+            buffer* originals = nullptr;
+            rc = edit_clone_step(view, objects, &cloned, &originals);
+            // The clones move in the clone level, so Undo and Redo carry them both ways.
+            const int depth = edit_record_depth();
+            for (RefNode* n = objects->refs; n && rc == 0 && cloned; n = n->next) {
+                if (n->ref && n->ref->parent != layer) rc = model_add_object(layer, n->ref, depth, 0);
+            }
+            if (rc != 0 && cloned) edit_rollback_clones(view, objects, &originals);
+            buffer_free(&originals);
+            edit_trim_undo(model);
+            if (rc == 0) buffer_clear(view->selection);
+            view_doc_update_all(view);
+            if (rc == 0) glimpse_notify_viewport(model);
+        }
+    }
+    if (*view_ref) input_finish(*view_ref, objects);
+    return rc == kStepRefused ? 0 : rc;
+}
+
+// ---- Change Label
+
+namespace {
+
+const char* skip_blanks(const char* s) {
+    while (*s == ' ' || *s == '\t') ++s;
+    return s;
+}
+
+}  // namespace
+
+int cmd_change_label(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    VIEW* view = *view_ref;
+    char text[256];
+    if (buffer_has_objects(view->selection)) {
+        text[0] = 0;
+        if (!input_ask_string(kPromptLabelSelected, text, sizeof text, sizeof text - 1)) return 0;
+        int rc = 0;
+        for (RefNode* n = view->selection->refs; n && rc == 0; n = n->next)
+            if (n->ref) rc = n->ref->set_string(1, skip_blanks(text));
+        view_set_modified(view, 1);
+        return rc ? fail_box(rc) : 0;
+    }
+    view_set_input_mode(view, 1);
+    int rc = 0;
+    for (;;) {
+        Vec3 p;
+        rc = input_point(view_ref, kPromptSelectObject, cursor_draw_crosshair, nullptr, &p, 0);
+        if (rc != 0 || !*view_ref) break;
+        object* obj = pick_object_at(*view_ref, p, nullptr, nullptr);
+        if (!obj) continue;
+        std::snprintf(text, sizeof text, "%s", obj->str(1));
+        const uint32_t prompt = rtc_is<CONTAINER>(obj) ? kPromptLabelGroup : kPromptLabelObject;
+        if (!input_ask_string(prompt, text, sizeof text, sizeof text - 1)) continue;
+        rc = obj->set_string(1, skip_blanks(text));
+        if (rc != 0) {
+            fail_box(rc);
+            break;
+        }
+        view_set_modified(*view_ref, 1);
+    }
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    return rc == kStepRefused ? 0 : rc;
+}
+
+// ---- Adjust Camera, Adjust Light
+
+namespace {
+
+int adjust_object_command(VIEW** view_ref, const RtcClass* cls, uint32_t help) {
+    const bool camera = cls == &CAMERA::rtc_class;
+    const bool muted = camera ? glimpse_mute_drawing(true) : glimpse_drawing_muted();
+    view_set_input_mode(*view_ref, 1);
+    int rc = 0;
+    for (;;) {
+        Vec3 p;
+        rc = input_point(view_ref, camera ? kPromptSelectCamera : kPromptSelectLight, cursor_draw_snap_box, nullptr,
+                         &p, help);
+        if (rc != 0 || !*view_ref) break;
+        VIEW* view = *view_ref;
+        object* picked = pick_object_at(view, p, cls, nullptr);
+        if (!picked) continue;
+        MODEL* model = view_drawing(view);
+        const int depth = edit_record_depth();
+        std::unique_ptr<RTC> made;
+        rc = rtc_clone(&made, picked);
+        CONTAINER* home = picked->parent ? picked->parent : model;
+        const BBox old_box = picked->box;
+        if (rc == 0) rc = model_delete_object(picked, depth, 1);
+        if (rc != 0) break;
+        auto* clone = static_cast<object*>(made.get());
+        rc = model_add_object(home, clone, depth, 0);
+        if (rc != 0) {
+            model_rollback(model);
+            break;
+        }
+        made.release();
+        const auto& dialog = camera ? edit_dialogs().camera_settings : edit_dialogs().light_settings;
+        const bool ok = !dialog || dialog(view, clone);
+        int regen = regen_object(clone);
+        if (ok && regen == 0) {
+            regen = obj_default_name(model, clone, 0, clone->name());
+            if (camera) {
+                glimpse_mute_drawing(muted);
+                glimpse_notify_drawing(model);
+                glimpse_mute_drawing(true);
+            }
+        }
+        obj_update_bbox(clone);
+        edit_redraw_box(view, clone->box);
+        edit_redraw_box(view, old_box);
+        if (!ok || regen != 0) model_rollback(model);
+        else view_set_modified(view, 1);
+        edit_trim_undo(model);
+        if (regen != 0) {
+            rc = regen;
+            break;
+        }
+    }
+    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (camera) glimpse_mute_drawing(muted);
+    return rc == kStepRefused || rc == kStepCancelled ? 0 : rc;
+}
+
+}  // namespace
+
+int cmd_adjust_camera(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    return adjust_object_command(view_ref, &CAMERA::rtc_class, 40043);
+}
+
+int cmd_adjust_light(void* arg) {
+    auto** view_ref = static_cast<VIEW**>(arg);
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    return adjust_object_command(view_ref, &LIGHT::rtc_class, 40044);
+}

@@ -1,0 +1,185 @@
+// The dialogs of the editing commands: selection criteria, the options of Rotate,
+// Mirror and Stretch, "Change What?" for materials and for line styles, the choice of
+// a layer, the style dialog of line styles, hatches and fonts, the camera and light
+// settings and the least material sheets (colour, material, background).
+//
+// Each edits the caller's values and stores its settings ("Verbosity" preferences)
+// only on OK. edit_dialogs_install connects them to the commands' hooks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "commands/edit/edit.h"
+#include "dialogs/dlg.h"
+#include "graphics/view/pick.h"
+
+class LAYER;
+class CAMERA;
+class LIGHT;
+class QComboBox;
+
+// Template ids (the captions are string-table entries under these ids).
+inline constexpr int kDlgSelectCriteria = 44400;
+inline constexpr int kDlgTransformOptions = 44401;  // captioned Rotate, Mirror or Stretch
+inline constexpr int kDlgChangeWhat = 44402;
+inline constexpr int kDlgChangeWhatLine = 44403;
+inline constexpr int kDlgChooseLayer = 44404;
+inline constexpr int kDlgLineStyle = 44405;
+inline constexpr int kDlgCamera = 44406;
+inline constexpr int kDlgLight = 44407;
+inline constexpr int kDlgMaterialColour = 44408;
+inline constexpr int kDlgMaterial = 44409;
+inline constexpr int kDlgBackground = 44410;
+
+// Control ids (1024..1279: the dialog base leaves their texts alone).
+inline constexpr int kIdcAll = 1024;  // "All" of the criteria dialog (result 2)
+inline constexpr int kIdcFirst = 1030;
+
+// Selection criteria: location mode and the four attribute filters of `criteria`.
+// DoModal gives IDOK, IDCANCEL or kIdcAll.
+class CSelectCriteriaDlg : public CDlg {
+  public:
+    CSelectCriteriaDlg(QWidget* parent, MODEL* model, PickWindow* criteria);
+
+  protected:
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnCommand(int id) override;
+
+  private:
+    void store();
+    MODEL* model_;
+    PickWindow* criteria_;
+    int mode_ = 0;  // 0 point, 1 window, 2 crossing, 3 fence, 4 whole drawing
+    int use_colour_ = 0, use_layer_ = 0, use_style_ = 0, use_width_ = 0;
+    double colour_ = 0, min_width_ = 0, max_width_ = 0;
+    std::vector<ZOBJ*> layers_, styles_;
+};
+
+// The options of Rotate (kind 1), Mirror (2) and Stretch (3); on OK stores
+// "DeleteParents", "LinkParents", the quiet flag and (Rotate) "RotationMode".
+class CTransformOptionsDlg : public CDlg {
+  public:
+    CTransformOptionsDlg(QWidget* parent, int kind);
+    // The options word of the last OK (bit 1 go, bit 2 replace, bit 4 link).
+    int options() const { return options_; }
+
+  protected:
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    int kind_;
+    int delete_parents_ = 0, link_parents_ = 0, query_ = 1, ask_centre_ = 0, ask_base_ = 0;
+    int options_ = 0;
+};
+
+// "Change What?": one check per mask bit, pre-ticked from the stored choice; on OK
+// the mask and the stored choice ("ChangeMaterial" or "ChangeLinepat").
+class CChangeWhatDlg : public CDlg {
+  public:
+    CChangeWhatDlg(QWidget* parent, bool line_style, int32_t* mask);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    bool line_;
+    int32_t* mask_;
+    std::vector<int> ticks_;
+};
+
+// The layers of the drawing; the chosen one on OK.
+class CChooseLayerDlg : public CDlg {
+  public:
+    CChooseLayerDlg(QWidget* parent, MODEL* model, LAYER* preselected);
+    LAYER* chosen() const { return chosen_; }
+
+  protected:
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+  private:
+    MODEL* model_;
+    LAYER* chosen_;
+    std::vector<LAYER*> layers_;
+};
+
+// The style of the class (LINEPATT, HATCHPATT or FONTPATT): pattern among the
+// drawing's, width and the class's values (and the text for fonts).
+class CLineStyleDlg : public CDlg {
+  public:
+    CLineStyleDlg(QWidget* parent, MODEL* model, const RtcClass* cls, StyleValues* values);
+
+  protected:
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    MODEL* model_;
+    const RtcClass* cls_;
+    StyleValues* v_;
+    std::vector<PATT*> patterns_;
+    std::string text_;
+};
+
+// Camera settings: name, position, target and lens of the edited camera.
+class CCameraSettingsDlg : public CDlg {
+  public:
+    CCameraSettingsDlg(QWidget* parent, CAMERA* camera);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    CAMERA* cam_;
+    std::string name_;
+    double pos_[3], target_[3], lens_;
+};
+
+// Light settings: name, colour and position of the edited light.
+class CLightSettingsDlg : public CDlg {
+  public:
+    CLightSettingsDlg(QWidget* parent, LIGHT* light);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    LIGHT* light_;
+    std::string name_;
+    double colour_[3], pos_[3];
+};
+
+// The material sheet: colour index and colour (material_sheet_colour) alone, or
+// with the scalar fields and flags of the material (material_sheet_material), or the
+// background of a camera (material_sheet_background: colour and the scalars). Texture
+// slots are kept as they are.
+class CMaterialSheetDlg : public CDlg {
+  public:
+    CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* colour_index, MaterialRecord* material);
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    bool with_fields() const;
+    int32_t* index_;
+    MaterialRecord* m_;
+    double index_value_, rgb_[3];
+    double scalars_[7];
+    int flags_[3];
+};
+
+// Connects the dialogs above to the editing commands' hooks.
+void edit_dialogs_install();

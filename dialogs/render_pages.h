@@ -1,0 +1,118 @@
+// The render sheet's "Render" and "Animation" pages and the default-light picker,
+// as widgets over the page rules of render/job/page_models.h. The pages edit the
+// caller's copies of the render settings and job options; the sheet's OK keeps them.
+// The camera button, the picker's colour choice and the drawing-window preview go
+// through hooks the program installs; without them they do nothing.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+#include "platform/msgqueue.h"
+#include "platform/prop_sheet.h"
+#include "render/job/page_models.h"
+
+class QComboBox;
+class QSlider;
+
+// A camera of the drawing as the camera combo offers it.
+struct RenderCameraChoice {
+    std::string name;
+    double lens = 1.0;
+    int32_t frame_count = 0;  // of its keyed record
+};
+
+struct RenderPageHooks {
+    // Right button on a light: choose its colour index; true on OK.
+    std::function<bool(int32_t* colour_index)> choose_colour;
+    // Camera button: set up (or create) the camera named `name` ("" for a new one);
+    // true on OK with the camera's name, lens and frame count filled in.
+    std::function<bool(RenderCameraChoice* camera)> camera_setup;
+    // The preview: show the drawing through the chosen camera at `frame` (-1: none).
+    std::function<void(int32_t frame)> preview;
+};
+
+class DefaultLightPicker : public QWidget {
+  public:
+    DefaultLightPicker(RenderSettings* settings, const RenderPageHooks* hooks, QWidget* parent);
+    QSize sizeHint() const override { return {200, 140}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+  private:
+    RenderSettings* s_;
+    const RenderPageHooks* hooks_;
+};
+
+class CRenderPage : public CPropPage {
+  public:
+    CRenderPage(RenderSettings* settings, RenderJobOptions* options, std::vector<RenderCameraChoice> cameras,
+                int32_t client_width, int32_t client_height, RenderPageHooks hooks = {});
+    // The chosen camera, or null for "<Viewport>".
+    const RenderCameraChoice* camera() const;
+    const RenderPageValues& values() const { return v_; }
+    DefaultLightPicker* picker() const { return picker_; }
+    const RenderPageHooks& hooks() const { return hooks_; }
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnCommand(int id) override;
+
+  private:
+    void choose_camera(int index);
+    void enable();
+
+    RenderSettings* s_;
+    RenderJobOptions* o_;
+    std::vector<RenderCameraChoice> cameras_;
+    int32_t client_w_, client_h_;
+    RenderPageHooks hooks_;
+    RenderPageValues v_;
+    int camera_index_ = 0;  // 0: "<Viewport>"
+    bool filled_ = false;
+    QComboBox* camera_combo_ = nullptr;
+    QComboBox* size_combo_ = nullptr;
+    DefaultLightPicker* picker_ = nullptr;
+};
+
+class CAnimatPage : public CPropPage, public MsgTarget {
+  public:
+    explicit CAnimatPage(CRenderPage* render_page, RenderJobOptions* options);
+    AnimationPage& model() { return m_; }
+    intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
+    void OnSetActive() override;
+    bool OnKillActive() override;
+    void OnSheetClose() override;
+    static constexpr uint32_t kTimer = 153;
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnCommand(int id) override;
+
+  private:
+    void show_frame();
+    void enable();
+
+    CRenderPage* render_;
+    RenderJobOptions* o_;
+    AnimationPage m_;
+    bool animation_at_entry_ = false;
+    bool read_ = false;
+    QSlider* track_ = nullptr;
+};
+
+// The AVI compressor choice: 0 full frames (uncompressed), 1 Motion-JPEG; -1 when
+// cancelled. Runs through the modal hook in tests.
+int choose_avi_compressor(QWidget* parent, int current);
+
+// Runs the render sheet (both pages) on the copies; true on OK.
+bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOptions* options,
+                      const std::vector<RenderCameraChoice>& cameras, int32_t client_width,
+                      int32_t client_height, const RenderPageHooks& hooks);

@@ -1,0 +1,40 @@
+// A file written in place of another: the bytes go to a temporary file in the
+// target's folder ("<name>.XXXXXX"), every write is checked, and commit() flushes,
+// closes and renames it over the target. Until then, and after any failure, the
+// target is untouched; an uncommitted file is removed when the object goes away.
+// Used by the image writers and the movie writers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class ReplaceFile {
+  public:
+    ReplaceFile() = default;
+    ~ReplaceFile() { abort(); }
+    ReplaceFile(const ReplaceFile&) = delete;
+    ReplaceFile& operator=(const ReplaceFile&) = delete;
+
+    int open(const char* path);  // 0 or errno
+    // Appends at the end. After the first failure every call answers that error.
+    int write(const void* data, size_t size);
+    // Overwrites bytes already written (header sizes patched at the end).
+    int write_at(uint64_t offset, const void* data, size_t size);
+    int commit();                // 0 or errno; the temporary file is gone either way
+    void abort();                // removes the temporary file
+    uint64_t size() const { return size_; }
+    int error() const { return err_; }
+    bool is_open() const { return fd_ >= 0; }
+    const std::string& target() const { return path_; }
+
+  private:
+    int fd_ = -1;
+    int err_ = 0;
+    uint64_t size_ = 0;
+    std::string path_, temp_;
+};
+
+// Tests only: every ReplaceFile fails with `err` once `bytes` bytes have been
+// written through it (bytes < 0 turns this off).
+void replace_file_test_fail_after(int64_t bytes, int err);

@@ -1,0 +1,89 @@
+// Render job settings of a viewport and the rules of sizes, frames and names.
+#include "render/job/job_options.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "graphics/view/view.h"
+#include "imaging/formats/image_buffer.h"
+
+void render_job_options_read(const VIEW& view, RenderJobOptions* out) {
+    out->camera_name.assign(view.name, strnlen(view.name, sizeof view.name));
+    out->first_frame = view.words5[1];
+    out->last_frame = view.words5[2];
+    out->frame_count = view.words5[3];
+    out->animation = view.words5[4];
+    out->output_kind = std::clamp(view.words4[0], 0, 7);
+    out->typed_width = view.words4[1];
+    out->typed_height = view.words4[2];
+    out->size_mode = view.words4[3];
+}
+
+void render_job_options_write(VIEW* view, const RenderJobOptions& o) {
+    std::snprintf(view->name, sizeof view->name, "%s", o.camera_name.c_str());
+    view->words5[1] = o.first_frame;
+    view->words5[2] = o.last_frame;
+    view->words5[3] = o.frame_count;
+    view->words5[4] = o.animation;
+    view->words4[0] = o.output_kind;
+    view->words4[1] = o.typed_width;
+    view->words4[2] = o.typed_height;
+    view->words4[3] = o.size_mode;
+}
+
+int render_job_image_size(const RenderJobOptions& o, int32_t client_width, int32_t client_height,
+                          int32_t* width, int32_t* height) {
+    static const int32_t kSizes[11][2] = {{0, 0},       {0, 0},      {1600, 1200}, {1280, 1024},
+                                          {1024, 768},  {800, 600},  {640, 480},   {480, 360},
+                                          {320, 240},   {736, 578},  {736, 486}};
+    const int mode = std::clamp(o.size_mode, 0, 10);
+    int64_t w = kSizes[mode][0], h = kSizes[mode][1];
+    if (mode == 0) w = o.typed_width, h = o.typed_height;
+    if (mode == 1) w = client_width, h = client_height;
+    if (w < 1 || h < 1) w = kRenderDefaultWidth, h = kRenderDefaultHeight;
+    if (!image_size_ok(w, h)) return 8;
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return 0;
+}
+
+bool render_job_frame_range(int32_t first_frame, int32_t last_frame, int32_t count, int32_t* first,
+                            int32_t* end) {
+    *first = std::max(first_frame - 1, 0);
+    *end = std::min(last_frame, count);
+    return *end > *first;
+}
+
+int render_job_frame_digits(int32_t n) {
+    int digits = 1;
+    for (int64_t limit = 10; digits < 7 && n >= limit; limit *= 10) ++digits;
+    return digits;
+}
+
+std::string render_job_frame_name(const std::string& output, int32_t frame_count, int32_t frame) {
+    const size_t slash = output.find_last_of('/');
+    const size_t dot = output.find_last_of('.');
+    const size_t cut = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : output.size();
+    char number[32];
+    std::snprintf(number, sizeof number, "%0*d", render_job_frame_digits(frame_count), frame);
+    return output.substr(0, cut) + number + output.substr(cut);
+}
+
+const char* render_job_frame_extension(int32_t kind) {
+    switch (kind) {
+        case kOutputTarga: return ".tga";
+        case kOutputJpeg: return ".jpg";
+        case kOutputGif: return ".gif";
+        case kOutputBmp: return ".bmp";
+        default: return "";
+    }
+}
+
+std::string render_job_timing_text(const std::string& label, int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " | %lld min, %lld sec", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+    return label + buf;
+}

@@ -1,0 +1,270 @@
+// The render job: private drawing copy, worker thread, frame loop and outputs.
+#include "render/job/render_job.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <unordered_map>
+
+#include "graphics/raster/raster.h"
+#include "imaging/movie/mpeg_writer.h"
+#include "model/db/buffer.h"
+#include "model/db/find.h"
+#include "model/db/solid.h"
+#include "model/db/track_eval.h"
+#include "model/db/zobj.h"
+#include "model/rtc/rtc.h"
+
+namespace {
+
+// Pairs every object of the original tree with its copy (rtc_clone keeps the order).
+void map_tree(ZOBJ* a, ZOBJ* b, std::unordered_map<const ZOBJ*, ZOBJ*>* map) {
+    (*map)[a] = b;
+    auto* ca = rtc_cast<CONTAINER>(a);
+    auto* cb = rtc_cast<CONTAINER>(b);
+    if (!ca || !cb || !ca->children || !cb->children) return;
+    ZDLIST* x = ca->children;
+    ZDLIST* y = cb->children;
+    do {
+        map_tree(static_cast<ZOBJ*>(x), static_cast<ZOBJ*>(y), map);
+        x = x->next, y = y->next;
+    } while (x && y && x != ca->children && y != cb->children);
+}
+
+// Every light and mesh of the copy (lights first), or the mapped selection and every
+// light for "Selected only". 0 or 8; an empty selection leaves *out null.
+int collect_objects(MODEL* copy, const buffer* selection,
+                    const std::unordered_map<const ZOBJ*, ZOBJ*>& map, bool selected_only, buffer** out) {
+    *out = nullptr;
+    std::vector<ZOBJ*> lights, meshes;
+    std::vector<ZOBJ*> stack{copy};
+    while (!stack.empty()) {
+        ZOBJ* z = stack.back();
+        stack.pop_back();
+        if (rtc_is<LIGHT>(z)) lights.push_back(z);
+        else if (rtc_is<MESH3>(z)) meshes.push_back(z);
+        if (auto* c = rtc_cast<CONTAINER>(z); c && c->children) {
+            ZDLIST* x = c->children;
+            do stack.push_back(static_cast<ZOBJ*>(x)), x = x->next;
+            while (x && x != c->children);
+        }
+    }
+    std::vector<ZOBJ*> chosen;
+    if (selected_only) {
+        for (const RefNode* n = selection ? selection->refs : nullptr; n; n = n->next)
+            if (auto it = map.find(n->ref); n->ref && it != map.end()) chosen.push_back(it->second);
+        if (chosen.empty()) return 0;
+        chosen.insert(chosen.end(), lights.begin(), lights.end());
+    } else {
+        chosen = lights;
+        chosen.insert(chosen.end(), meshes.begin(), meshes.end());
+    }
+    buffer* b = buffer_create();
+    if (!b) return 8;
+    for (ZOBJ* z : chosen)
+        if (buffer_add(b, z) == 8) {
+            buffer_free(&b);
+            return 8;
+        }
+    *out = b;
+    return 0;
+}
+
+void settings_from_view(const VIEW& v, RenderSettings* s) {
+    s->background_colour = v.material_colour;
+    s->light_mask = static_cast<uint32_t>(v.setting_a);
+    for (int i = 0; i < 16; ++i) s->light_colours[i] = v.colours[i];
+    s->flags = static_cast<uint32_t>(v.flags);
+    s->perspective = v.setting_b;
+    s->trace_depth = v.words5[0];
+    s->gamma = static_cast<float>(v.setting_c);
+}
+
+}  // namespace
+
+RenderJob::RenderJob() = default;
+
+RenderJob::~RenderJob() {
+    request_stop();
+    if (worker_.joinable()) worker_.join();
+    output_.abort();
+    if (objects_) buffer_free(&objects_);
+    material_init(&settings_.material);
+    if (dc_) image_dc_free(dc_);
+    if (image_) image_free(image_);
+}
+
+int RenderJob::start(const RenderJobSetup& setup) {
+    if (!setup.drawing || !setup.view || !setup.camera || !setup.sink || !setup.render || worker_.joinable())
+        return 13;
+    setup_ = setup;
+    original_ = setup.drawing;
+    const RenderJobOptions& o = setup_.options;
+    int err = render_job_image_size(o, setup.client_width, setup.client_height, &width_, &height_);
+    if (!err && o.animation && o.output_kind == kOutputMpeg && (width_ > kMpegMaxSide || height_ > kMpegMaxSide))
+        err = 13;
+    if (err) {
+        setup_.sink->error(err, o.output);
+        return err;
+    }
+    // The private copies, made here on the user-interface thread.
+    settings_from_view(*setup.view, &settings_);
+    projection_ = setup.view->projection;
+    layer_flags_ = setup.view->layer_state.flags;
+    layers_.flags = layer_flags_.data();
+    layers_.count = layer_flags_.size();
+    if (rtc_clone(&copy_, original_) || !copy_ || rtc_clone(&camera_, setup.camera) || !camera_) return 8;
+    drawing_ = static_cast<MODEL*>(copy_.get());
+    drawing_->frame_count = original_->frame_count;
+    drawing_->current_frame = -1;
+    auto* camera = static_cast<CAMERA*>(camera_.get());
+    if (camera->lens == -1.0) settings_.flags &= ~kRenderPerspective;
+    std::unordered_map<const ZOBJ*, ZOBJ*> map;
+    try {
+        map_tree(original_, drawing_, &map);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    camera_object_ = o.camera_name.empty() ? nullptr
+                         : rtc_cast<CAMERA>(model_find_named(drawing_, o.camera_name.c_str(), &CAMERA::rtc_class));
+    const MaterialRecord* background = camera_object_ && camera_object_->material ? camera_object_->material
+                                                                                  : &setup.view->material;
+    if (material_copy(&settings_.material, background)) return 8;
+    const bool selected_only = settings_.flags & kRenderSelectedOnly;
+    if (!(settings_.flags & kRenderPerspective) || selected_only) {
+        if (collect_objects(drawing_, setup.view->selection, map, selected_only, &objects_)) return 8;
+    }
+    settings_.objects = objects_;
+    // Frames: the drawing's frame count; fewer than one frame renders one image.
+    animation_ = o.animation && drawing_->frame_count >= 1;
+    first_ = 0, end_ = 1;
+    if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, drawing_->frame_count, &first_, &end_))
+        animation_ = false, first_ = 0, end_ = 1;
+    image_ = image_create_ex(width_, height_, 1, 24, nullptr);
+    dc_ = image_ ? image_dc_create(image_) : nullptr;
+    try {
+        rgb_.assign(static_cast<size_t>(width_) * height_ * 3, 0);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    if (!dc_) return 8;
+    std::string failed;
+    if (animation_ && o.output_kind == kOutputMpeg) {
+        MpegParams p;
+        p.frame_count = end_ - first_, p.width = width_, p.height = height_;
+        std::snprintf(p.output, sizeof p.output, "%s", o.output.c_str());
+        std::snprintf(p.pattern, sizeof p.pattern, "IPPP");
+        if (o.output.size() >= sizeof p.output) err = ENAMETOOLONG;
+        else err = mpeg_setup(p);
+        if (err == kMpegOpenFailed && mpeg_last_open_errno()) err = mpeg_last_open_errno();
+        failed = o.output;
+    } else if (animation_) {
+        err = output_.open(o, width_, height_, end_ - first_, &failed);
+    }
+    if (err) {
+        setup_.sink->error(err, failed);
+        return err;
+    }
+    start_time_ = static_cast<int64_t>(std::time(nullptr));
+    stop_ = false;
+    running_ = true;
+    try {
+        worker_ = std::thread([this] { run(); });
+    } catch (...) {
+        running_ = false;
+        if (animation_ && o.output_kind == kOutputMpeg) mpeg_release();
+        output_.abort();
+        return 8;
+    }
+    return 0;
+}
+
+int RenderJob::poll(int32_t, int32_t, int32_t, void* self) {
+    return static_cast<RenderJob*>(self)->stop_.load() ? 1 : 0;
+}
+
+void RenderJob::copy_rows(int32_t y0, int32_t y1) {
+    size_t bytes = 0;
+    const uint8_t* px = image_pixels(image_, &bytes);
+    const size_t stride = bytes / static_cast<size_t>(height_);
+    for (int32_t y = y0; y <= y1; ++y) {
+        const uint8_t* s = px + stride * y;
+        uint8_t* d = rgb_.data() + static_cast<size_t>(y) * width_ * 3;
+        for (int32_t x = 0; x < width_; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+    }
+}
+
+int RenderJob::rows_done(ImageDC*, int32_t y0, int32_t y1, void* self) {
+    auto* job = static_cast<RenderJob*>(self);
+    if (job->stop_.load()) return 1;
+    if (y0 < 0 || y1 < 0) return 0;
+    if (y0 > y1) std::swap(y0, y1);
+    if (y1 >= job->height_) y1 = job->height_ - 1;
+    if (y0 > y1) return 0;
+    job->copy_rows(y0, y1);
+    job->setup_.sink->rows(y0, y1, job->rgb_.data() + static_cast<size_t>(y0) * job->width_ * 3, job->width_);
+    return 0;
+}
+
+int RenderJob::render_frame(int32_t frame) {
+    auto* camera = static_cast<CAMERA*>(camera_.get());
+    if (frame >= 0) {
+        drawing_->current_frame = frame;
+        if (camera_object_) {
+            if (obj_apply_frame(camera_object_)) camera_apply_frame(camera, camera_object_, frame);
+            else camera_apply_frame(camera, camera_object_, -1);
+        }
+        setup_.sink->caption(setup_.title + " #" + std::to_string(frame + 1));
+    }
+    std::vector<uint8_t> blank(static_cast<size_t>(width_) * 3, 0);
+    for (int32_t y = 0; y < height_; ++y) dc_->write_row(dc_, 0, y, width_, blank.data(), blank.size(), 0);
+    const int rc = setup_.render(dc_, &settings_, &projection_, drawing_, &layers_, camera, poll, rows_done, this);
+    if (rc == 0) copy_rows(0, height_ - 1);
+    return stop_.load() && rc == 0 ? kRenderJobStopped : rc;
+}
+
+int RenderJob::mpeg_source(int frame, int, uint8_t* rgb, void* self) {
+    auto* job = static_cast<RenderJob*>(self);
+    const int rc = job->render_frame(job->first_ + frame);
+    if (rc == 0) std::memcpy(rgb, job->rgb_.data(), job->rgb_.size());
+    return rc;
+}
+
+void RenderJob::run() {
+    int rc = 0;
+    std::string failed;
+    const int kind = setup_.options.output_kind;
+    if (!animation_) {
+        rc = render_frame(-1);
+    } else if (kind == kOutputMpeg) {
+        mpeg_set_frame_source(mpeg_source);
+        rc = mpeg_encode(this);
+        failed = setup_.options.output;
+    } else {
+        for (int32_t i = first_; i < end_ && rc == 0; ++i) {
+            rc = render_frame(i);
+            if (rc == 0) rc = output_.add(rgb_.data(), i, &failed);
+        }
+        if (rc == 0 || rc == kRenderJobStopped) {
+            std::string close_name;
+            const int close_rc = output_.close(&close_name);
+            // A stop before the first frame leaves no movie and keeps the old file.
+            if (close_rc && !(rc == kRenderJobStopped && close_rc == 13)) rc = close_rc, failed = close_name;
+        } else {
+            output_.abort();
+        }
+    }
+    drawing_->current_frame = -1;
+    const int64_t elapsed = static_cast<int64_t>(std::time(nullptr)) - start_time_;
+    if (rc != 0 && rc != kRenderJobStopped) setup_.sink->error(rc, failed);
+    result_ = rc;
+    running_ = false;
+    setup_.sink->done(rc, rc == 0 ? render_job_timing_text(setup_.timing_label, elapsed) : std::string());
+}
+
+int RenderJob::finish() {
+    if (worker_.joinable()) worker_.join();
+    if (original_) original_->current_frame = -1;
+    return result_;
+}

@@ -1,0 +1,182 @@
+// The render sheet's pages, the light picker and the compressor choice, driven
+// through the modal hook. With ZELO_SHOT_DIR set, each page is also saved as a PNG.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <cstdlib>
+#include <string>
+
+#include "dialogs/render_pages.h"
+#include "model/services/msgbox.h"
+#include "platform/dialog.h"
+#include "tests/platform/qt_test_env.h"
+
+namespace {
+
+class Script {
+  public:
+    explicit Script(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
+    ~Script() { platform_set_modal_hook(old_); }
+
+  private:
+    ModalDialogHook old_;
+};
+
+void shot(QWidget* w, const char* name) {
+    if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+        w->show();
+        QApplication::processEvents();
+        w->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+    }
+}
+
+void type(CDialog& d, int id, const char* text) { static_cast<QLineEdit*>(d.GetDlgItem(id))->setText(text); }
+
+CPropSheet& sheet_of(CDialog& d) { return static_cast<CPropSheet&>(d); }
+
+const std::vector<RenderCameraChoice> kCameras = {{"Still", 1.2071, 1}, {"Flyby", 1.0, 30}};
+
+TEST(RenderSheet, FillsFromTheSettingsAndStoresOnOk) {
+    RenderSettings s;
+    s.flags = 0x80 | 0x800;  // no method: the fifth button
+    s.gamma = 20;
+    RenderJobOptions o;
+    o.size_mode = 12;
+    std::vector<int> shown;
+    Script script([&](CDialog& d) {
+        CPropSheet& sh = sheet_of(d);
+        auto* page = static_cast<CRenderPage*>(sh.page(0));
+        shot(&d, "render_page");
+        EXPECT_TRUE(page->IsDlgButtonChecked(2151));
+        EXPECT_TRUE(page->IsDlgButtonChecked(2166));
+        EXPECT_EQ(static_cast<QComboBox*>(page->GetDlgItem(2208))->currentIndex(), 10);
+        EXPECT_EQ(page->GetDlgItemText(2199), "736");
+        EXPECT_FALSE(page->GetDlgItem(2199)->isEnabled());
+        EXPECT_EQ(page->GetDlgItemText(2207), "1");
+        type(*page, 2207, "0.05");
+        static_cast<QRadioButton*>(page->GetDlgItem(2153))->setChecked(true);
+        d.press(IDOK);
+    });
+    ASSERT_TRUE(run_render_sheet(nullptr, &s, &o, kCameras, 640, 480, {}));
+    EXPECT_FLOAT_EQ(s.gamma, 0.1f);
+    EXPECT_EQ(s.flags & 0x8007u, 4u);
+    EXPECT_EQ(o.size_mode, 10);
+}
+
+TEST(RenderSheet, ACameraDisablesPerspectiveAndOpensTheAnimation) {
+    RenderSettings s;
+    RenderJobOptions o;
+    o.camera_name = "Flyby";
+    Script script([&](CDialog& d) {
+        CPropSheet& sh = sheet_of(d);
+        auto* page = static_cast<CRenderPage*>(sh.page(0));
+        EXPECT_FALSE(page->GetDlgItem(2161)->isEnabled());
+        EXPECT_FALSE(page->GetDlgItem(2162)->isEnabled());
+        EXPECT_EQ(page->GetDlgItemText(2168), "Camera setup");
+        auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+        combo->setCurrentIndex(1);
+        combo->activated(1);  // "Still": lens 1.2071
+        EXPECT_EQ(page->GetDlgItemText(2162), "51");
+        ASSERT_TRUE(sh.SetActivePage(1));
+        auto* anim = static_cast<CAnimatPage*>(sh.page(1));
+        EXPECT_FALSE(anim->GetDlgItem(2171)->isEnabled());  // one frame: no animation
+        ASSERT_TRUE(sh.SetActivePage(0));
+        combo->setCurrentIndex(2);
+        combo->activated(2);  // "Flyby": 30 frames
+        ASSERT_TRUE(sh.SetActivePage(1));
+        EXPECT_TRUE(anim->GetDlgItem(2171)->isEnabled());
+        static_cast<QCheckBox*>(anim->GetDlgItem(2171))->click();
+        EXPECT_TRUE(anim->GetDlgItem(2359)->isEnabled());
+        type(*anim, 2169, "3");
+        type(*anim, 2170, "12");
+        static_cast<QRadioButton*>(anim->GetDlgItem(2359))->click();
+        ASSERT_TRUE(anim->UpdateData(true));  // the edits lose the focus
+        anim->press(2297);  // play: the range is locked
+        EXPECT_FALSE(anim->GetDlgItem(2169)->isEnabled());
+        anim->press(2296);
+        shot(&d, "animation_page");
+        d.press(IDOK);
+    });
+    ASSERT_TRUE(run_render_sheet(nullptr, &s, &o, kCameras, 640, 480, {}));
+    EXPECT_EQ(o.camera_name, "Flyby");
+    EXPECT_EQ(o.animation, 1);
+    EXPECT_EQ(o.first_frame, 3);
+    EXPECT_EQ(o.last_frame, 12);
+    EXPECT_EQ(o.frame_count, 30);
+    EXPECT_EQ(o.output_kind, kOutputFlic);
+}
+
+TEST(RenderSheet, OutOfRangeKeepsTheSheetOpen) {
+    std::vector<std::string> texts;
+    msgbox_set_hook([&](const MsgBoxRequest& box) {
+        texts.push_back(box.text);
+        return kIdOk;
+    });
+    RenderSettings s;
+    RenderJobOptions o;
+    o.size_mode = 0;
+    bool still_open = false;
+    Script script([&](CDialog& d) {
+        auto* page = sheet_of(d).page(0);
+        type(*page, 2199, "3");
+        d.press(IDOK);
+        still_open = !d.ended();
+        d.press(IDCANCEL);
+    });
+    EXPECT_FALSE(run_render_sheet(nullptr, &s, &o, {}, 640, 480, {}));
+    msgbox_set_hook(nullptr);
+    EXPECT_TRUE(still_open);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], "Please enter an integer between 4 and 32000.");
+}
+
+TEST(LightPicker, LeftTogglesRightChoosesThroughTheHook) {
+    RenderSettings s;
+    RenderPageHooks hooks;
+    DefaultLightPicker picker(&s, &hooks, nullptr);
+    picker.resize(200, 140);
+    auto click = [&](int light, Qt::MouseButton b, int dx = 0) {
+        const PickerPoint p = light_picker_position(light, 200, 140);
+        QMouseEvent e(QEvent::MouseButtonPress, QPointF(p.x + dx, p.y), QPointF(p.x + dx, p.y), b, b, Qt::NoModifier);
+        QApplication::sendEvent(&picker, &e);
+    };
+    click(3, Qt::LeftButton);
+    EXPECT_EQ(s.light_mask, 1u << 3);
+    click(3, Qt::RightButton);  // no colour chooser installed: nothing
+    EXPECT_EQ(s.light_colours[3], 0);
+    hooks.choose_colour = [](int32_t* c) {
+        *c = 12;
+        return true;
+    };
+    click(5, Qt::RightButton);
+    EXPECT_EQ(s.light_colours[5], 12);
+    EXPECT_EQ(s.light_mask, (1u << 3) | (1u << 5));
+    click(0, Qt::RightButton, 30);  // between two markers
+    EXPECT_EQ(s.light_mask, (1u << 3) | (1u << 5));
+    s.light_mask = 0x8421;
+    shot(&picker, "light_picker");
+}
+
+TEST(CompressorChoice, ChoosesOrCancels) {
+    {
+        Script script([](CDialog& d) {
+            shot(&d, "compressor");
+            static_cast<QRadioButton*>(d.GetDlgItem(44702))->setChecked(true);
+            d.press(IDOK);
+        });
+        EXPECT_EQ(choose_avi_compressor(nullptr, 0), 1);
+    }
+    {
+        Script script([](CDialog& d) { d.press(IDCANCEL); });
+        EXPECT_EQ(choose_avi_compressor(nullptr, 1), -1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+// The property changes: which material the sheet starts from, the "Change What?"
+// masks, Change Layer through undo and redo, a cancelled camera dialog, and Change
+// 2D Text on several texts.
+#include <cstring>
+
+#include "../file/file_support.h"
+#include "edit_fixture.h"
+#include "graphics/view/colours.h"
+#include "graphics/view/view.h"
+#include "model/db/find.h"
+#include "model/db/glimpse_notify.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/material/material.h"
+
+namespace {
+
+using PropertyTest = EditTest;
+
+MESH3* mesh_in(MODEL* m, float red) {
+    auto x = rtc_make<MESH3>();
+    x->material->colour[0] = red;
+    x->colour = 2;
+    return scene_add(scene_layer(m), x.release());
+}
+
+TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
+    struct Seen {
+        float red = -1;
+        int32_t colour = -1;
+        bool camera = false;
+        int change_what = 0;
+    };
+    // One mesh: its own material, no "Change What?".
+    {
+        Harness h;
+        define_edit_commands(h);
+        MESH3* one = mesh_in(h.model(), 0.75f);
+        h.view()->material.colour[0] = 0.125f;
+        buffer_add(h.view()->selection, one);
+        Seen seen;
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t* colour, MaterialRecord* m, bool camera) {
+            seen = {m->colour[0], *colour, camera, 0};
+            m->colour[1] = 0.5f;
+            return true;
+        };
+        edit_dialogs().change_what = [&](VIEW*, int32_t*) { return ++seen.change_what, true; };
+        EXPECT_EQ(h.run(kCmdChangeMaterial), 0);
+        EXPECT_FLOAT_EQ(seen.red, 0.75f);
+        EXPECT_EQ(seen.colour, 2);
+        EXPECT_EQ(seen.change_what, 0);
+        auto* now = rtc_cast<MESH3>(*refs_of(h.view()->selection).begin());
+        ASSERT_NE(now, nullptr);
+        EXPECT_NE(now, one);  // a clone, so Undo brings the old one back
+        EXPECT_FLOAT_EQ(now->material->colour[1], 0.5f);
+        EXPECT_EQ(h.model()->undo_levels, 1);
+    }
+    // Two meshes: the view's material, then "Change What?" (here: colour only).
+    {
+        Harness h;
+        define_edit_commands(h);
+        buffer_add(h.view()->selection, mesh_in(h.model(), 0.75f));
+        buffer_add(h.view()->selection, mesh_in(h.model(), 0.25f));
+        h.view()->material.specular_exponent = 12.5f;
+        float red = -1, exponent = 0;
+        int asked = 0;
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool) {
+            red = m->colour[0];
+            exponent = m->specular_exponent;
+            m->shininess = 0.9f;
+            return true;
+        };
+        edit_dialogs().change_what = [&](VIEW*, int32_t* mask) {
+            ++asked;
+            *mask = kMatApplyColour;
+            return true;
+        };
+        h.run(kCmdChangeMaterial);
+        float rgba[4];
+        colour_index_rgb(rgba, 2);  // the colour of the first object
+        EXPECT_FLOAT_EQ(red, rgba[0]);
+        EXPECT_FLOAT_EQ(exponent, 12.5f);
+        EXPECT_EQ(asked, 1);
+        for (ZOBJ* o : refs_of(h.view()->selection)) {
+            auto* m = rtc_cast<MESH3>(o);
+            EXPECT_FLOAT_EQ(m->material->colour[0], rgba[0]);
+            EXPECT_NE(m->material->shininess, 0.9f);  // not chosen
+        }
+        // Cancelled "Change What?" rolls the clone level back.
+        const std::string before = dump_drawing(h.model());
+        const int levels = h.model()->undo_levels;
+        edit_dialogs().change_what = [](VIEW*, int32_t*) { return false; };
+        h.run(kCmdChangeMaterial);
+        EXPECT_EQ(dump_drawing(h.model()), before);
+        EXPECT_EQ(h.model()->undo_levels, levels);
+    }
+    // A light: its colour starts the sheet.
+    {
+        Harness h;
+        define_edit_commands(h);
+        auto l = rtc_make<LIGHT>();
+        l->light_colour[0] = 0.3f;
+        l->light_colour[1] = 0.6f;
+        LIGHT* light = scene_add(scene_layer(h.model()), l.release());
+        buffer_add(h.view()->selection, light);
+        float rgb[2] = {0, 0};
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool) {
+            rgb[0] = m->colour[0];
+            rgb[1] = m->colour[1];
+            return false;  // cancel: nothing changes
+        };
+        h.run(kCmdChangeMaterial);
+        EXPECT_FLOAT_EQ(rgb[0], 0.3f);
+        EXPECT_FLOAT_EQ(rgb[1], 0.6f);
+        EXPECT_EQ(h.model()->undo_levels, 0);
+    }
+}
+
+TEST_F(PropertyTest, WidthAloneKeepsPatterns) {
+    Harness h;
+    define_edit_commands(h);
+    auto d = rtc_make<LINEPATT>();
+    d->set_string(0, "Dash");
+    LINEPATT* dash = d.get();
+    model_insert_patt(h.model(), d.release());
+    for (float y : {0.0f, 20.0f}) {
+        XPLINE* l = line_at(h.model(), 0, y);
+        l->line_style = dash;
+        l->curve_step = 3;
+        buffer_add(h.view()->selection, l);
+    }
+    edit_dialogs().line_style = [&](VIEW*, const RtcClass* cls, StyleValues* v) {
+        EXPECT_EQ(cls, &LINEPATT::rtc_class);
+        v->width = 2.5;
+        v->pattern = model_find_patt(h.model(), "Solid", &LINEPATT::rtc_class);
+        v->params[1] = 9;
+        return true;
+    };
+    edit_dialogs().change_what_line = [](VIEW*, int32_t* mask) {
+        EXPECT_EQ(*mask, 31);
+        *mask = 1;
+        return true;
+    };
+    h.run(kCmdChangeLineStyle);
+    const auto sel = refs_of(h.view()->selection);
+    ASSERT_EQ(sel.size(), 2u);
+    for (ZOBJ* o : sel) {
+        auto* w = rtc_cast<WIRE>(o);
+        EXPECT_FLOAT_EQ(w->width, 2.5f);
+        EXPECT_EQ(w->line_style, dash);
+        EXPECT_DOUBLE_EQ(w->curve_step, 3);
+    }
+    EXPECT_EQ(h.model()->undo_levels, 1);
+}
+
+TEST_F(PropertyTest, ChangeLayerUndoneAndRedone) {
+    Harness h;
+    define_edit_commands(h);
+    auto made = rtc_make<LAYER>();
+    LAYER* second = made.get();
+    ASSERT_EQ(model_hook_add_layer_default(h.model(), made.release(), "Second"), 0);
+    LAYER* first = scene_layer(h.model());
+    buffer_add(h.view()->selection, line_at(h.model(), 0, 0));
+    buffer_add(h.view()->selection, line_at(h.model(), 0, 20));
+    LAYER* offered = nullptr;
+    edit_dialogs().choose_layer = [&](VIEW*, LAYER* pre) {
+        offered = pre;
+        return second;
+    };
+    std::vector<GlimpseEvent> heard;
+    auto hear = [](void* user, MODEL*, GlimpseEvent e, ZOBJ*) {
+        static_cast<std::vector<GlimpseEvent>*>(user)->push_back(e);
+    };
+    glimpse_subscribe(h.model(), hear, &heard);
+    h.run(kCmdChangeLayer);
+    glimpse_unsubscribe_model(h.model());
+    EXPECT_EQ(offered, first);
+    EXPECT_EQ(heard, (std::vector<GlimpseEvent>{GlimpseEvent::kViewportChanged}));
+    auto in = [](LAYER* l) { return l->children ? 1 : 0; };
+    EXPECT_EQ(in(first), 0);
+    EXPECT_EQ(in(second), 1);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    model_undo(h.model());
+    EXPECT_EQ(in(first), 1);
+    EXPECT_EQ(in(second), 0);
+    model_redo(h.model());
+    EXPECT_EQ(in(first), 0);  // the redo puts them in the chosen layer again
+    EXPECT_EQ(in(second), 1);
+}
+
+TEST_F(PropertyTest, CancelledAdjustCameraLeavesNoLevel) {
+    Harness h;
+    define_edit_commands(h);
+    auto c = rtc_make<CAMERA>();
+    c->position = {50, 50, 0};
+    c->target = {60, 50, 0};
+    c->up = {0, 0, 1};
+    c->set_string(0, "Camera01");
+    CAMERA* cam = scene_add(scene_layer(h.model()), c.release());
+    const std::string before = dump_drawing(h.model());
+    int shown = 0;
+    edit_dialogs().camera_settings = [&](VIEW*, object* obj) {
+        EXPECT_NE(obj, cam);  // the dialog edits a clone
+        ++shown;
+        static_cast<CAMERA*>(obj)->lens = 99;
+        return false;
+    };
+    h.click({50, 50, 0}).esc();
+    h.run(kCmdAdjustCamera);
+    EXPECT_EQ(h.script_left(), 0u);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(h.model()->undo_levels, 0);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+    // Confirmed: one level with the edited clone.
+    edit_dialogs().camera_settings = [](VIEW*, object* obj) {
+        static_cast<CAMERA*>(obj)->lens = 99;
+        return true;
+    };
+    h.click({50, 50, 0}).esc();
+    h.run(kCmdAdjustCamera);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    auto* now = rtc_cast<CAMERA>(drawing_objects(h.model())[0]);
+    ASSERT_NE(now, nullptr);
+    EXPECT_DOUBLE_EQ(now->lens, 99);
+}
+
+TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
+    Harness h;
+    define_edit_commands(h);
+    std::vector<TEXT2*> texts;
+    for (int i = 0; i < 3; ++i) {
+        auto t = rtc_make<TEXT2>();
+        t->text = "old";
+        t->insert = {0, float(10 * i), 0};
+        texts.push_back(scene_add(scene_layer(h.model()), t.release()));
+        buffer_add(h.view()->selection, texts.back());
+    }
+    buffer_add(h.view()->selection, line_at(h.model(), 50, 50));  // not a text: left alone
+    edit_dialogs().line_style = [](VIEW*, const RtcClass* cls, StyleValues* v) {
+        EXPECT_EQ(cls, &FONTPATT::rtc_class);
+        EXPECT_STREQ(v->text, "old");
+        std::strcpy(v->text, "new");
+        return true;
+    };
+    h.run(kCmdChangeText);
+    int changed = 0;
+    for (object* o : drawing_objects(h.model()))
+        if (auto* t = rtc_cast<TEXT2>(o)) changed += t->text == "new";
+    EXPECT_EQ(changed, 3);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    model_undo(h.model());
+    for (object* o : drawing_objects(h.model()))
+        if (auto* t = rtc_cast<TEXT2>(o)) EXPECT_EQ(t->text, "old");
+}
+
+}  // namespace

@@ -1,0 +1,242 @@
+// Headless render jobs with a stub renderer that paints the frame number.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "../movie/movie_support.h"
+#include "../scanline/scanline_test_util.h"
+#include "graphics/raster/raster.h"
+#include "imaging/formats/image_buffer.h"
+#include "imaging/formats/image_formats.h"
+#include "imaging/formats/replace_file.h"
+#include "model/rtc/rtc.h"
+#include "render/job/render_job.h"
+
+namespace {
+
+struct Seen {
+    std::atomic<int> calls{0};
+    std::atomic<int> stop_at{-1};  // frame at which the stub asks for a stop
+    std::atomic<uint32_t> flags{0};
+    std::atomic<const void*> drawing{nullptr}, objects{nullptr};
+} g_seen;
+
+// Paints every pixel with the frame number (current frame + 1, or 200 for a single
+// image) in red, reports each row and polls for a stop like the renderer.
+int stub_render(ImageDC* dc, RenderSettings* s, const ViewProjection*, MODEL* drawing, const RenderLayerFilter*,
+                const CAMERA*, RenderProgressFn progress, RenderRowDoneFn rows, void* ctx) {
+    ++g_seen.calls;
+    g_seen.flags = s->flags;
+    g_seen.drawing = drawing;
+    g_seen.objects = s->objects;
+    const int frame = drawing->current_frame;
+    if (frame >= 0 && frame == g_seen.stop_at) {
+        // The user closes the image window mid-frame.
+        auto* job = static_cast<RenderJob*>(ctx);
+        job->request_stop();
+    }
+    if (progress(0, dc->height, 0, ctx)) return -1;
+    std::vector<uint8_t> row(size_t(dc->width) * 3);
+    for (int y = 0; y < dc->height; ++y) {
+        for (int x = 0; x < dc->width; ++x) {
+            row[x * 3 + 2] = uint8_t(frame >= 0 ? frame * 10 + 5 : 200);  // BGR in memory
+            row[x * 3 + 1] = uint8_t(y * 4);
+            row[x * 3] = uint8_t(x * 4);
+        }
+        dc->write_row(dc, 0, y, dc->width, row.data(), row.size(), 0);
+        if (rows(dc, y, y, ctx)) return -1;
+    }
+    return 0;
+}
+
+struct TestSink : RenderJobSink {
+    std::mutex m;
+    int rows_seen = 0, errors = 0, done_calls = 0, result = 12345, error_code = 0;
+    std::vector<std::string> captions;
+    std::string timing, error_file;
+    void rows(int32_t y0, int32_t y1, const uint8_t*, int32_t) override {
+        std::lock_guard<std::mutex> l(m);
+        rows_seen += y1 - y0 + 1;
+    }
+    void caption(const std::string& t) override {
+        std::lock_guard<std::mutex> l(m);
+        captions.push_back(t);
+    }
+    void error(int code, const std::string& file) override {
+        std::lock_guard<std::mutex> l(m);
+        ++errors, error_code = code, error_file = file;
+    }
+    void done(int r, const std::string& t) override {
+        std::lock_guard<std::mutex> l(m);
+        ++done_calls, result = r, timing = t;
+    }
+};
+
+std::string fresh_dir() {
+    static int n = 0;
+    std::string d = "/tmp/zelo_renderjob_" + std::to_string(getpid()) + "_" + std::to_string(++n);
+    mkdir(d.c_str(), 0755);
+    return d;
+}
+
+struct JobFixture {
+    TestScene scene;
+    VIEW view;
+    std::unique_ptr<CAMERA> camera = rtc_make<CAMERA>();
+    TestSink sink;
+    RenderJobSetup setup;
+    JobFixture(int frames) {
+        scene.add_box({0, 0, 0}, {10, 10, 10});
+        scene.model->frame_count = frames;
+        camera->lens = 1.0;
+        setup.drawing = scene.model.get();
+        setup.view = &view;
+        setup.camera = camera.get();
+        setup.sink = &sink;
+        setup.render = stub_render;
+        setup.title = "drawing : <Viewport>";
+        setup.options.size_mode = 0, setup.options.typed_width = 21, setup.options.typed_height = 9;
+        g_seen.stop_at = -1;
+    }
+    int run() {
+        RenderJob job;
+        const int rc = job.start(setup);
+        if (rc) return rc;
+        const int result = job.finish();
+        EXPECT_EQ(scene.model->current_frame, -1);
+        EXPECT_FALSE(job.running());
+        return result;
+    }
+};
+
+TEST(RenderJob, SingleImageWorksOnAPrivateCopy) {
+    JobFixture f(0);
+    f.setup.options.animation = 1;  // a zero-frame drawing renders one image
+    f.view.flags |= 0x800;
+    g_seen.calls = 0;
+    EXPECT_EQ(f.run(), 0);
+    EXPECT_EQ(g_seen.calls, 1);
+    EXPECT_NE(g_seen.drawing, f.scene.model.get());
+    EXPECT_EQ(f.sink.rows_seen, 9);
+    EXPECT_EQ(f.sink.done_calls, 1);
+    EXPECT_EQ(f.sink.timing, "Rendering time | 0 min, 0 sec");
+    EXPECT_TRUE(f.sink.captions.empty());
+}
+
+TEST(RenderJob, LensMinusOneRendersParallelAndSelectedOnlyMayBeEmpty) {
+    JobFixture f(0);
+    f.view.flags = 0x800 | 0x100;
+    f.camera->lens = -1.0;
+    EXPECT_EQ(f.run(), 0);
+    EXPECT_EQ(g_seen.flags & 0x800u, 0u);
+    EXPECT_EQ(g_seen.objects, nullptr);  // empty selection: nothing to render
+    JobFixture g(0);
+    g.view.flags = 0;  // parallel: every mesh and light of the copy
+    EXPECT_EQ(g.run(), 0);
+    EXPECT_NE(g_seen.objects, nullptr);
+}
+
+TEST(RenderJob, TargaFramesAreNumberedByTheFrameCount) {
+    for (auto [count, want] : {std::pair{9, "name7.tga"}, {10, "name07.tga"}}) {
+        JobFixture f(12);
+        const std::string dir = fresh_dir();
+        f.setup.options.animation = 1, f.setup.options.first_frame = 0, f.setup.options.last_frame = 99;
+        f.setup.options.frame_count = count;
+        f.setup.options.output_kind = kOutputTarga;
+        f.setup.options.output = dir + "/name.tga";
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(f.sink.captions.size(), 12u);  // last cut to the drawing's 12 frames
+        EXPECT_EQ(f.sink.captions.front(), "drawing : <Viewport> #1");
+        const std::vector<uint8_t> bytes = [&] {
+            std::vector<uint8_t> b;
+            uint8_t* d = nullptr;
+            size_t n = 0;
+            if (image_file_read((dir + "/" + want).c_str(), &d, &n, 1 << 20) == 0) b.assign(d, d + n), delete[] d;
+            return b;
+        }();
+        RgbImage img;
+        ASSERT_EQ(tga_decode(bytes.data(), bytes.size(), &img), 0) << want;
+        EXPECT_EQ(img.width, 21);
+        EXPECT_EQ(img.pixels[0], 7 * 10 + 5);  // frame 7 painted
+    }
+}
+
+enum class Kind { Flic, Avi, Mpeg, Targa };
+
+TEST(RenderJob, StopAtFrameThreeLeavesAReadableMovieAndNoTiming) {
+    for (Kind k : {Kind::Flic, Kind::Avi, Kind::Mpeg, Kind::Targa}) {
+        JobFixture f(10);
+        const std::string dir = fresh_dir();
+        auto& o = f.setup.options;
+        o.animation = 1, o.first_frame = 1, o.last_frame = 10, o.frame_count = 10;
+        o.typed_width = 32, o.typed_height = 16;
+        o.output_kind = k == Kind::Flic ? kOutputFlic : k == Kind::Avi ? kOutputAvi : k == Kind::Mpeg ? kOutputMpeg : kOutputTarga;
+        o.output = dir + (k == Kind::Flic ? "/m.flc" : k == Kind::Avi ? "/m.avi" : k == Kind::Mpeg ? "/m.mpg" : "/f.tga");
+        g_seen.stop_at = 3;
+        RenderJob job;
+        ASSERT_EQ(job.start(f.setup), 0);
+        EXPECT_EQ(job.finish(), kRenderJobStopped);
+        EXPECT_EQ(f.sink.result, kRenderJobStopped);
+        EXPECT_TRUE(f.sink.timing.empty());
+        EXPECT_EQ(f.sink.errors, 0);
+        EXPECT_EQ(f.scene.model->current_frame, -1);
+        struct stat st;
+        if (k == Kind::Targa) {
+            EXPECT_EQ(stat((dir + "/f02.tga").c_str(), &st), 0);
+            EXPECT_NE(stat((dir + "/f03.tga").c_str(), &st), 0);  // the stopped frame is never written
+        } else if (k == Kind::Mpeg) {
+            EXPECT_NE(stat(o.output.c_str(), &st), 0);  // an interrupted stream is not left behind
+        } else if (have_ffmpeg()) {
+            const int shown = k == Kind::Flic ? 4 : 3;  // FLIC: three frames and the ring frame
+            EXPECT_EQ(probe(o.output, "nb_read_frames"), std::to_string(shown));
+        }
+    }
+}
+
+TEST(RenderJob, FailingOutputsNameTheFileAndKeepTheOldOne) {
+    {  // a folder that does not exist: refused before any rendering
+        JobFixture f(5);
+        f.setup.options.animation = 1, f.setup.options.last_frame = 5;
+        f.setup.options.output_kind = kOutputFlic;
+        f.setup.options.output = "/nonexistent-folder/m.flc";
+        g_seen.calls = 0;
+        EXPECT_EQ(f.run(), ENOENT);
+        EXPECT_EQ(f.sink.errors, 1);
+        EXPECT_EQ(f.sink.error_file, "/nonexistent-folder/m.flc");
+        EXPECT_EQ(g_seen.calls, 0);
+    }
+    {  // the disk fills up half way through an AVI
+        JobFixture f(5);
+        const std::string dir = fresh_dir();
+        auto& o = f.setup.options;
+        o.animation = 1, o.last_frame = 5, o.output_kind = kOutputAvi, o.output = dir + "/m.avi";
+        FILE* old = std::fopen(o.output.c_str(), "wb");
+        std::fputs("old", old);
+        std::fclose(old);
+        replace_file_test_fail_after(6000, ENOSPC);
+        EXPECT_EQ(f.run(), ENOSPC);
+        replace_file_test_fail_after(-1, 0);
+        EXPECT_EQ(f.sink.error_file, o.output);
+        EXPECT_TRUE(f.sink.timing.empty());
+        char buf[8] = {};
+        old = std::fopen(o.output.c_str(), "rb");
+        ASSERT_NE(old, nullptr);
+        EXPECT_EQ(std::fread(buf, 1, sizeof buf, old), 3u);
+        std::fclose(old);
+    }
+    {  // MPEG-1 cannot be larger than 4095 a side
+        JobFixture f(5);
+        f.setup.options.animation = 1, f.setup.options.last_frame = 5, f.setup.options.output_kind = kOutputMpeg;
+        f.setup.options.output = fresh_dir() + "/m.mpg";
+        f.setup.options.typed_width = 4096, f.setup.options.typed_height = 8;
+        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.sink.errors, 1);
+    }
+}
+
+}  // namespace
