@@ -3,6 +3,12 @@
 #include <QApplication>
 #include <string>
 
+#include "commands/pledit/pln_editor.h"
+#include "dialogs/dim_dialogs.h"
+#include "dialogs/pln_dialog.h"
+#include "graphics/view/view_host.h"
+#include "model/services/beep.h"
+#include "shell/sview.h"
 #include "dialogs/ask_string.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
@@ -26,6 +32,12 @@ int main(int argc, char** argv) {
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
     dialogs_install_services();
     draw2d_dialogs_install();
+    dim_dialogs_install();
+    CSView::SetToolFactory(&pln_make_tool);
+    pln_dialogs_install();
+    beep_set_hook([](int kind) {
+        if (ViewHost* host = view_host()) host->beep(kind);
+    });
     edit_dialogs_install();
     draw3d_dialogs_install();
     CMainApp app;

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "commands/boolean/boolean_commands.h"
+#include "commands/dimension/dim_command.h"
 #include "commands/draw2d/draw2d.h"
 #include "commands/edit/edit.h"
 #include "commands/input/snap.h"
@@ -29,6 +30,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
 #include "shell/doc_template.h"
@@ -506,6 +508,7 @@ std::map<int, CommandFn>& command_slots() {
         static std::map<int, CommandFn>* filling = nullptr;
         filling = &m;
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
+        dim_register_commands([](int id, DimCommandFn fn) { (*filling)[id] = fn; });
         // The editing commands: transformations, properties, selection, the clipboard.
         for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
         for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
@@ -516,6 +519,13 @@ std::map<int, CommandFn>& command_slots() {
     return slots_;
 }
 }  // namespace
+
+namespace {
+CSView::ToolFactory g_tool_factory = nullptr;
+constexpr int kToolFirst = 15841, kToolLast = 15849;
+}  // namespace
+
+void CSView::SetToolFactory(ToolFactory factory) { g_tool_factory = factory; }
 
 CommandFn CSView::CommandFunction(int id) {
     auto it = command_slots().find(id);
@@ -546,6 +556,18 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             ui->Enable(can);
         else if (can)
             g_print_handler(this, id);
+        return true;
+    }
+    if (id >= kToolFirst && id <= kToolLast && g_tool_factory) {
+        if (ui) {
+            ui->Enable(allowed);
+            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
+        } else if (allowed && app) {
+            if (CCmdInput* tool = g_tool_factory(uint32_t(id)))
+                app->SwitchCommand(this, uint32_t(id), tool);
+            else
+                msgbox_ids(42120, 42040);
+        }
         return true;
     }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {

@@ -23,6 +23,8 @@
 class CDoc;
 class CMDIFrame;
 
+class CCmdInput;
+
 class CSView : public QAbstractScrollArea,
                public ViewWindow,
                public CCmdTarget,
@@ -81,6 +83,10 @@ class CSView : public QAbstractScrollArea,
     static CommandFn CommandFunction(int id);
     // Test seam: puts a function in a command slot (null empties it).
     static void SetCommandFunction(int id, CommandFn fn);
+    // Makes the input tool of a tool command (the polyline editor, 15841..15849);
+    // null when memory runs out. Installed at start-up.
+    using ToolFactory = CCmdInput* (*)(uint32_t id);
+    static void SetToolFactory(ToolFactory factory);
 
     // CmdWindow.
     WinId cmd_win_id() const override { return win_id(); }

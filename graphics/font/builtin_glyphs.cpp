@@ -184,6 +184,7 @@ constexpr PathGlyph kLatin[] = {
 };
 
 constexpr AccentGlyph kLatinAccented[] = {
+    {4, 129, Accent::kNone, 0},  // diameter sign of the diameter texts
     {7, 127, Accent::kNone, 0},  // degree sign of the angle texts
     {0x82, ',', Accent::kNone, 0},
     {0x8A, 'S', Accent::kCaron, kCapLevel},
@@ -300,6 +301,7 @@ constexpr PathGlyph kCyrillic[] = {
 };
 
 constexpr AccentGlyph kCyrillicAccented[] = {
+    {4, 129, Accent::kNone, 0},  // diameter sign of the diameter texts
     {7, 127, Accent::kNone, 0},  // degree sign of the angle texts
     {0xA8, 'E', Accent::kDiaeresis, kCapLevel},    // IO
     {0xB8, 'e', Accent::kDiaeresis, kSmallLevel},  // io

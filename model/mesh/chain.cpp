@@ -2,9 +2,11 @@
 #include "model/mesh/chain.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "model/geom/spline.h"
+#include "model/math/matrix.h"
 #include "model/mesh/mesh_block.h"
 
 namespace {
@@ -161,4 +163,25 @@ int chain_spline_resample(VertexChain* chain, int n) {
         p->next = i + 1 < need ? nodes[i + 1] : (closed ? nodes[0] : nullptr);
     }
     return 0;
+}
+
+void chain_orient_to_point(const Matrix43* view, VertexChain** chain, const Vec3& point) {
+    if (!chain || !*chain || plist_is_closed(*chain)) return;
+    auto flat = [&](const PointNode* n) {
+        Vec3 p{n->x, n->y, n->z};
+        if (view) mat_xform_point(&p, &p, view);
+        return p;
+    };
+    Vec3 pick = point;
+    if (view) mat_xform_point(&pick, &point, view);
+    double total = 0, upto = 0, best = INFINITY;
+    Vec3 prev = flat(*chain);
+    for (const PointNode* n = *chain; n; n = n->next) {
+        const Vec3 p = flat(n);
+        total += std::hypot(double(p.x) - prev.x, double(p.y) - prev.y);
+        const double d = std::hypot(double(p.x) - pick.x, double(p.y) - pick.y);
+        if (d < best) best = d, upto = total;
+        prev = p;
+    }
+    if (2 * upto > total) *chain = list_reverse(*chain);
 }

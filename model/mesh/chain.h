@@ -45,3 +45,11 @@ std::vector<Vec3d> chain_points(const VertexChain* chain);
 // n segments the way chain_subdivide cuts them; the input must have fewer than n
 // segments. The result has n + 1 points (open) or n (closed). Throws std::bad_alloc.
 std::vector<Vec3d> polyline_subdivide(const std::vector<Vec3d>& points, bool closed, int n);
+
+struct Matrix43;
+// Turns an open chain so that it starts at its end nearer `point`: the chain's length
+// up to its vertex nearest the point (x and y after `view`, the drawing-to-view
+// matrix; null: as they are) is summed, and when twice that length exceeds the whole
+// length the chain is reversed. A closed or empty chain is left as it is. Works on
+// the list it is given: a caller that must keep an object's own list orients a copy.
+void chain_orient_to_point(const Matrix43* view, VertexChain** chain, const Vec3& point);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "font_test_util.h"
 #include "graphics/font/strokefont.h"
@@ -36,8 +37,8 @@ TEST(BuiltinFonts, FixedSettings) {
 TEST(BuiltinFonts, Coverage) {
     const StrokeFont* latin = font_builtin(0);
     const StrokeFont* cyrillic = font_builtin(1);
-    EXPECT_EQ(non_empty(latin), 222);
-    EXPECT_EQ(non_empty(cyrillic), 167);
+    EXPECT_EQ(non_empty(latin), 223);  // with the diameter (4) and degree (7) signs
+    EXPECT_EQ(non_empty(cyrillic), 168);
     for (int c = 33; c <= 129; ++c) {
         EXPECT_TRUE(has_glyph(latin, c)) << c;
         EXPECT_TRUE(has_glyph(cyrillic, c)) << c;
@@ -53,18 +54,22 @@ TEST(BuiltinFonts, Coverage) {
     }
 }
 
-// Angle texts write character 7 as the degree sign: it draws as code 127 does.
-TEST(BuiltinFonts, CharacterSevenIsTheDegreeSign) {
+// Angle texts write character 7 as the degree sign and diameter texts character 4
+// as the diameter sign: they draw as codes 127 and 129 do.
+TEST(BuiltinFonts, DimensionSignsDrawAsTheirGlyphs) {
     for (int index : {0, 1}) {
         const StrokeFont* f = font_builtin(index);
-        const FontGlyph& seven = f->glyphs[7];
-        const FontGlyph& degree = f->glyphs[127];
-        ASSERT_GE(seven.last, 0) << index;
-        ASSERT_EQ(seven.last, degree.last);
-        EXPECT_EQ(f->advance[7], f->advance[127]);
-        for (int i = 0; i <= seven.last; ++i) {
-            const FontStroke &a = seven.strokes[i], &b = degree.strokes[i];
-            EXPECT_TRUE(a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2) << index << " " << i;
+        for (auto [code, same] : {std::pair{7, 127}, std::pair{4, 129}}) {
+            const FontGlyph& sign = f->glyphs[code];
+            const FontGlyph& glyph = f->glyphs[same];
+            ASSERT_GE(sign.last, 0) << index << " " << code;
+            ASSERT_EQ(sign.last, glyph.last);
+            EXPECT_EQ(f->advance[code], f->advance[same]);
+            for (int i = 0; i <= sign.last; ++i) {
+                const FontStroke &a = sign.strokes[i], &b = glyph.strokes[i];
+                EXPECT_TRUE(a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2)
+                    << index << " " << code << " " << i;
+            }
         }
     }
 }

@@ -1,0 +1,206 @@
+// The dimension text dialog (template 313) and the dimension settings dialog
+// (template 314).
+#include "dialogs/dim_dialogs.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "graphics/view/colours.h"
+#include "model/services/strtab.h"
+#include "shell/button_ex.h"
+#include "shell/ddx.h"
+
+namespace {
+
+DimColourChooser g_chooser = nullptr;
+
+QWidget* active_parent() { return QApplication::activeWindow(); }
+
+QColor palette_colour(int index) {
+    float rgba[4];
+    colour_index_rgb(rgba, dim_display_colour(index, g_display.black_background));
+    return QColor::fromRgbF(rgba[0], rgba[1], rgba[2]);
+}
+
+// Checks the radio button `index` of a row, or none for an index outside it.
+void check_row(QButtonGroup* group, int index) {
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons()) b->setChecked(group->id(b) == index);
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+// ---- Text of one dimension
+
+CDimTextDlg::CDimTextDlg(QWidget* parent, DimTextDialogData* data)
+    : CDlg(kTemplateDimText, parent),
+      data_(data),
+      text_(dim_text_to_utf8(data->text)),
+      upper_(dim_text_to_utf8(data->upper)),
+      lower_(dim_text_to_utf8(data->lower)) {}
+
+void CDimTextDlg::CreateControls() {
+    add_static(44918, res_load_string(44918), 0, 0);
+    add_edit(kIdcDimText, 0, 1, 2);
+    add_check(kIdcDimUpperOn, res_load_string(2231), 1, 0);
+    add_edit(kIdcDimUpper, 1, 1, 2);
+    add_check(kIdcDimLowerOn, res_load_string(2229), 2, 0);
+    add_edit(kIdcDimLower, 2, 1, 2);
+    add_check(kIdcDimQuery, res_load_string(2128), 3, 0, 3);
+    add_ok_cancel(4, 3);
+    for (int id : {kIdcDimText, kIdcDimUpper, kIdcDimLower})
+        if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) e->setMaxLength(kDimTextMax);
+    for (int id : {kIdcDimUpperOn, kIdcDimLowerOn})
+        if (auto* c = qobject_cast<QCheckBox*>(GetDlgItem(id)))
+            QObject::connect(c, &QCheckBox::toggled, this, [this] { enable_tolerances(); });
+}
+
+bool CDimTextDlg::OnInitDialog() {
+    const bool ok = CDlg::OnInitDialog();
+    setWindowTitle(QString::fromStdString(data_->title));
+    enable_tolerances();
+    return ok;
+}
+
+void CDimTextDlg::enable_tolerances() {
+    if (QWidget* w = GetDlgItem(kIdcDimUpper)) w->setEnabled(IsDlgButtonChecked(kIdcDimUpperOn));
+    if (QWidget* w = GetDlgItem(kIdcDimLower)) w->setEnabled(IsDlgButtonChecked(kIdcDimLowerOn));
+}
+
+void CDimTextDlg::OnCommand(int) { enable_tolerances(); }
+
+void CDimTextDlg::DoDataExchange(CDataExchange* dx) {
+    DDX_Text(dx, kIdcDimText, text_);
+    DDV_MaxChars(dx, text_, kDimTextMax);
+    DDX_Check(dx, kIdcDimUpperOn, data_->upper_on);
+    DDX_Text(dx, kIdcDimUpper, upper_);
+    DDV_MaxChars(dx, upper_, kDimTextMax);
+    DDX_Check(dx, kIdcDimLowerOn, data_->lower_on);
+    DDX_Text(dx, kIdcDimLower, lower_);
+    DDV_MaxChars(dx, lower_, kDimTextMax);
+    DDX_Check(dx, kIdcDimQuery, data_->query);
+    if (!dx->saving()) return;
+    data_->text = dim_text_from_utf8(text_);
+    data_->upper = dim_text_from_utf8(upper_);
+    data_->lower = dim_text_from_utf8(lower_);
+}
+
+// ---- Settings
+
+void dim_dialogs_set_colour_chooser(DimColourChooser chooser) { g_chooser = chooser; }
+
+CDimSettingsDlg::CDimSettingsDlg(QWidget* parent, DimSettingsValues* values)
+    : CDlg(kTemplateDimSettings, parent), v_(values) {}
+
+void CDimSettingsDlg::CreateControls() {
+    auto add_widget_at = [this](ButtonEx* w, int row, int col) {
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(w, row, col);
+        register_control(w->control_id(), w);
+    };
+    add_static(44900, res_load_string(44900), 0, 0);
+    add_edit(kIdcDimTextHeight, 0, 1);
+    add_static(44901, res_load_string(44901), 0, 2);
+    add_edit(kIdcDimArrowSize, 0, 3);
+    add_static(44902, res_load_string(44902), 0, 4);
+    add_edit(kIdcDimLineWidth, 0, 5);
+    struct Row {
+        uint32_t label;
+        int first, step, count;
+        uint32_t texts;
+    } rows[5] = {{44903, kIdcDimStyleFirst, 2, 2, 44904},
+                 {44907, kIdcDimArrowsFirst, 1, 5, 44909},
+                 {44908, kIdcDimLeaderFirst, 1, 5, 44909},
+                 {2247, kIdcDimFrameFirst, 1, 4, 44914},
+                 {44921, kIdcDimLFrameFirst, 1, 4, 44914}};
+    for (int r = 0; r < 5; ++r) {
+        add_static(static_cast<int>(rows[r].label), res_load_string(rows[r].label), r + 1, 0);
+        rows_[r] = new QButtonGroup(this);
+        for (int i = 0; i < rows[r].count; ++i) {
+            QRadioButton* b = add_radio(rows[r].first + i * rows[r].step,
+                                        res_load_string(rows[r].texts + static_cast<uint32_t>(i)), r + 1, i + 1);
+            rows_[r]->addButton(b, i);
+        }
+    }
+    add_static(44906, res_load_string(44906), 6, 0);
+    add_check(kIdcDimLowerOn, res_load_string(2229), 6, 1);
+    add_check(kIdcDimUpperOn, res_load_string(2231), 6, 2);
+    add_static(kIdcDimTextColour + 1, res_load_string(2233), 7, 0);
+    text_colour_ = new ButtonEx(kIdcDimTextColour, kButtonEx3D | kButtonExPush | kButtonExColour, this);
+    add_widget_at(text_colour_, 7, 1);
+    add_static(kIdcDimLineColour + 1, res_load_string(2235), 7, 2);
+    line_colour_ = new ButtonEx(kIdcDimLineColour, kButtonEx3D | kButtonExPush | kButtonExColour, this);
+    add_widget_at(line_colour_, 7, 3);
+    for (ButtonEx* b : {text_colour_, line_colour_})
+        b->on_notify = [this](int id, int code) {
+            if (code == 0) choose(id == kIdcDimTextColour ? &v_->text_colour : &v_->line_colour);
+        };
+    add_check(kIdcDimQuery, res_load_string(2128), 8, 0, 2);
+    add_ok_cancel(9, 6);
+    // Leaving a size edit checks the dialog at once.
+    for (int id : {kIdcDimTextHeight, kIdcDimArrowSize, kIdcDimLineWidth})
+        if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id)))
+            QObject::connect(e, &QLineEdit::editingFinished, this, [this] { UpdateData(true); });
+}
+
+bool CDimSettingsDlg::OnInitDialog() {
+    const bool ok = CDlg::OnInitDialog();
+    show_colours();
+    return ok;
+}
+
+void CDimSettingsDlg::show_colours() {
+    text_colour_->set_colour(palette_colour(v_->text_colour));
+    line_colour_->set_colour(palette_colour(v_->line_colour));
+}
+
+void CDimSettingsDlg::choose(int32_t* colour) {
+    if (g_chooser && g_chooser(this, colour)) show_colours();
+}
+
+void CDimSettingsDlg::DoDataExchange(CDataExchange* dx) {
+    set_number_format_from(nullptr, 5, 64);
+    const double size_max = dim_settings_size_max(v_->inches), width_max = dim_settings_width_max(v_->inches);
+    DDX_Double(dx, kIdcDimTextHeight, v_->text_height);
+    DDV_MinMaxDouble(dx, v_->text_height, 0, size_max);
+    DDX_Double(dx, kIdcDimArrowSize, v_->arrow_size);
+    DDV_MinMaxDouble(dx, v_->arrow_size, 0, size_max);
+    DDX_Double(dx, kIdcDimLineWidth, v_->line_width);
+    DDV_MinMaxDouble(dx, v_->line_width, 0, width_max);
+    DDX_Check(dx, kIdcDimLowerOn, v_->lower_on);
+    DDX_Check(dx, kIdcDimUpperOn, v_->upper_on);
+    DDX_Check(dx, kIdcDimQuery, v_->query);
+    int* values[5] = {&v_->text_mode, &v_->arrows, &v_->leader, &v_->dframe, &v_->lframe};
+    for (int r = 0; r < 5; ++r) {
+        if (!dx->saving())
+            check_row(rows_[r], *values[r]);
+        else if (rows_[r]->checkedId() >= 0)
+            *values[r] = rows_[r]->checkedId();
+    }
+}
+
+namespace {
+
+int run_text_dialog(VIEW*, DimTextDialogData* data) {
+    CDimTextDlg dlg(active_parent(), data);
+    return dlg.DoModalHelp(40082) == IDOK ? 1 : 0;
+}
+
+bool run_settings_dialog(VIEW*, DimSettingsValues* values) {
+    DimSettingsValues edited = *values;
+    CDimSettingsDlg dlg(active_parent(), &edited);
+    if (dlg.DoModalHelp(40094) != IDOK) return false;
+    *values = edited;
+    return true;
+}
+
+}  // namespace
+
+void dim_dialogs_install() {
+    dim_set_text_dialog(&run_text_dialog);
+    dim_set_settings_dialog(&run_settings_dialog);
+}

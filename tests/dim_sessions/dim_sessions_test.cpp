@@ -1,0 +1,145 @@
+// Scripted sessions of the dimension commands through the real input routines:
+// every dimension is one group and one undo level, Esc at the text position adds
+// nothing, the settings command enters no input mode, circles are picked for the
+// radial kinds and parallel lines are refused with a message.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "commands/dimension/dim_command.h"
+#include "commands/dimension/dim_geometry.h"
+#include "commands/dimension/dim_settings.h"
+#include "commands/dimension/dim_text.h"
+#include "commands/input/support.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
+#include "scene.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+std::vector<object*> layer_objects(MODEL* m) {
+    std::vector<object*> out;
+    LAYER* l = scene_layer(m);
+    if (!l || !l->children) return out;
+    ZDLIST* p = l->children;
+    do {
+        out.push_back(static_cast<object*>(p));
+        p = p->next;
+    } while (p != l->children);
+    return out;
+}
+
+// The texts of a dimension group.
+std::vector<std::string> texts_of(object* group) {
+    std::vector<std::string> out;
+    auto* c = static_cast<CONTAINER*>(group);
+    ZDLIST* p = c->children;
+    if (!p) return out;
+    do {
+        if (rtc_is_a(p, &TEXT2::rtc_class)) out.push_back(static_cast<TEXT2*>(p)->text);
+        p = p->next;
+    } while (p != c->children);
+    return out;
+}
+
+class DimSessions : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_prefs.dimension = 1;  // the computed text as it is
+        h.view()->projection.scale = 4.0;  // 60 x 45 drawing units on the canvas
+        g_current = &h;
+        dim_register_commands([](int id, DimCommandFn fn) { g_current->define(uint32_t(id), fn); });
+    }
+    void TearDown() override { g_prefs.dimension = 0; }
+    static inline Harness* g_current = nullptr;
+    Harness h;
+};
+
+TEST_F(DimSessions, HorizontalDimensionsAreOneGroupAndOneUndoLevelEach) {
+    h.click({0, 0, 0}).click({30, 10, 0}).click({15, 20, 0});
+    h.click({0, 30, 0}).click({20, 30, 0}).click({10, 40, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 0), -1);
+    EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42002, 42003, 42004, 42002, 42003, 42004, 42002}));
+    EXPECT_EQ(h.view()->input_mode, 0);
+    auto objs = layer_objects(h.model());
+    ASSERT_EQ(objs.size(), 2u);
+    EXPECT_TRUE(rtc_is_a(objs[0], &CONTAINER::rtc_class));
+    EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"30.00"});
+    EXPECT_EQ(texts_of(objs[1]), std::vector<std::string>{"20.00"});
+    EXPECT_EQ(h.model()->undo_levels, 2);
+    cmd_undo(h.view());
+    cmd_undo(h.view());
+    EXPECT_TRUE(layer_objects(h.model()).empty());
+}
+
+TEST_F(DimSessions, EscAtTextPositionAddsNothing) {
+    h.click({0, 0, 0}).click({0, 25, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 1), -1);
+    EXPECT_TRUE(layer_objects(h.model()).empty());
+}
+
+TEST_F(DimSessions, SettingsCommandEntersNoInputMode) {
+    int opened = 0;
+    static int* seen = nullptr;
+    seen = &opened;
+    dim_set_settings_dialog([](VIEW* v, DimSettingsValues*) {
+        ++*seen;
+        EXPECT_EQ(v->input_mode, 0);
+        return false;
+    });
+    EXPECT_EQ(h.run(kCmdDimSettings), 0);
+    dim_set_settings_dialog(nullptr);
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(h.shown_prompts().empty());
+}
+
+TEST_F(DimSessions, RadiusAndDiameterPickTheirCircle) {
+    scene_ellipse(scene_layer(h.model()), {20, 20, 0}, 10, 0, 0, true);
+    // A pick on empty paper repeats the prompt.
+    h.click({45, 5, 0}).click({30, 20, 0}).click({45, 25, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 7), -1);  // radius I
+    EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42011, 42011, 42004, 42011}));
+    auto objs = layer_objects(h.model());
+    ASSERT_EQ(objs.size(), 2u);
+    EXPECT_EQ(texts_of(objs[1]), std::vector<std::string>{"R10.00"});
+    h.click({30, 20, 0}).click({22, 22, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 6), -1);  // diameter
+    objs = layer_objects(h.model());
+    ASSERT_EQ(objs.size(), 3u);
+    EXPECT_EQ(texts_of(objs[2]), std::vector<std::string>{"\x04" "20.00"});
+}
+
+TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
+    h.click({10, 10, 0}).click({30, 10, 0}).click({10, 30, 0}).click({25, 25, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 9), -1);
+    auto objs = layer_objects(h.model());
+    ASSERT_EQ(objs.size(), 1u);
+    EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"90\x07 0'"});
+
+    int boxes = 0;
+    std::string said;
+    MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        ++boxes;
+        said = r.text;
+        return 1;
+    });
+    h.click({0, 0, 0}).click({10, 0, 0}).click({0, 5, 0}).click({10, 5, 0});
+    EXPECT_EQ(h.run(kCmdDimFirst + 10), -1);
+    msgbox_set_hook(old);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(said, "Those lines are parallel!");
+    EXPECT_EQ(layer_objects(h.model()).size(), 1u);
+}
+
+TEST_F(DimSessions, CancelledTextQueryEndsTheCommand) {
+    g_prefs.dimension = 0;
+    dim_set_text_dialog([](VIEW*, DimTextDialogData*) { return 0; });
+    h.click({0, 0, 0}).click({30, 0, 0});
+    EXPECT_EQ(h.run(kCmdDimFirst + 2), -1);
+    dim_set_text_dialog(nullptr);
+    EXPECT_TRUE(layer_objects(h.model()).empty());
+}
+
+}  // namespace
