@@ -601,6 +601,7 @@ int container_insert_buffer(CONTAINER* container, buffer* buf) {
     // in one pass that their held members now belong in the target, so that the
     // groups' own destruction finds nothing of theirs left to forget.
     std::vector<std::pair<MODEL*, ZOBJ*>> emptied;
+    drop_all(buf);
     buf->index.reset();
     while (buf->refs) {
         RefNode* n = buf->refs;
