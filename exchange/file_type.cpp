@@ -93,7 +93,7 @@ int cmd_load_block(void* arg) {
     for (RefNode* n = sel->refs; n; n = n->next) {
         if (!n->ref) continue;
         ZOBJ* obj = n->ref;
-        n->ref = nullptr;
+        buffer_drop_ref(sel, n);
         if (r == 0) {
             const int a = model_add_object(layer, obj, depth, new_level);
             if (a == 0) {

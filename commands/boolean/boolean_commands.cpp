@@ -207,7 +207,7 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
     run.waiting = true;
     // The tool is dropped from the operands; it is deleted on its own.
     for (RefNode* n = run.operands->refs; n; n = n->next) {
-        if (n->ref == tool) n->ref = nullptr;
+        if (n->ref == tool) buffer_drop_ref(run.operands, n);
     }
     BBox box = kEmptyBBox;
     buffer_get_bbox(run.operands, &box);
@@ -296,10 +296,10 @@ int selection_collect_meshes(VIEW* view, buffer* operands) {
         if (!n->ref) continue;
         if (auto* m = rtc_cast<MESH3>(n->ref)) {
             if (buffer_add(operands, m) != 0) return 8;
-            n->ref = nullptr;
+            buffer_drop_ref(view->selection, n);
         } else if (auto* c = rtc_cast<CONTAINER>(n->ref)) {
             if (collect_inside(c, operands) != 0) return 8;
-            n->ref = nullptr;
+            buffer_drop_ref(view->selection, n);
         }
     }
     return 0;

@@ -120,7 +120,9 @@ void edit_trim_undo(MODEL* model);
 int transform_default_options();
 // Applies kind + flags (16 replace, 32 copy, 64 no undo) to the objects; with 16 the
 // caller's buffer holds the new objects afterwards. Redraws, recomputes the extents.
-// 13 without a view; 0 for a null buffer; else transform_objects' result.
+// 13 without a view; 0 for a null buffer; else transform_objects' result. Joining a
+// level the caller opened (*new_level 0), the pass is recorded one level deeper and
+// left untrimmed: the caller rolls the whole level back on failure, then trims.
 int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3,
                             int32_t mode, int* new_level);
 // The same with a transform built by the caller.

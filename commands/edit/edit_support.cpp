@@ -81,8 +81,11 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
     CONTAINER* into = view->current_layer ? static_cast<CONTAINER*>(view->current_layer)
                                           : static_cast<CONTAINER*>(view_drawing(view));
     const int32_t flags = replace ? 0 : (mode & kXformCopy);
+    // Trimming to the setting here would drop the caller's open level (styles a Paste
+    // brought in) before it could be rolled back.
+    const bool joins = new_level && *new_level == 0;
     const int rc = transform_objects_by(into, made, objects, t, flags | (mode & kXformNoUndo), new_level,
-                                       g_prefs.undo_mode);
+                                       joins ? edit_record_depth() : g_prefs.undo_mode);
     if (replace && rc == 0 && !(mode & kXformNoUndo)) {
         buffer_swap_refs(objects, made);
         edit_redraw_box(view, old_box);

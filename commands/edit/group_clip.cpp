@@ -158,7 +158,10 @@ int pattern_copy_into(MODEL* target, PATT* pattern, int* new_level) {
     const int level_was = *new_level;
     int rc = model_add_object(target, copy.get(), edit_record_depth(), *new_level);
     if (rc != 0) {
-        if (!level_was) model_rollback(target);
+        if (!level_was) {
+            model_rollback(target);
+            *new_level = 1;  // the level is gone: nothing is left to roll back
+        }
         return rc;
     }
     copy.release();
@@ -312,13 +315,12 @@ int cmd_paste(void* arg) {
             int new_level = 1;
             rc = patterns_copy_for_buffer(target, objects, &new_level);
             if (rc == 0) rc = layers_copy_for_buffer(target, objects);
-            if (rc == 0) {
-                const bool level_open = new_level == 0;
+            // The styles opened the level when the target lacked some; the objects join
+            // it, and a failure anywhere rolls the whole of it back.
+            const bool level_open = new_level == 0;
+            if (rc == 0)
                 rc = objects_apply_transform(view, objects, base, to, to, kXformMove | kXformCopy, &new_level);
-                // The styles went into a level of their own before the objects: join
-                // them by rolling both back on failure.
-                if (rc != 0 && level_open) model_rollback(target);
-            }
+            if (rc != 0 && level_open) model_rollback(target);
             edit_trim_undo(target);
         }
         if (*view_ref) {

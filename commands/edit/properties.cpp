@@ -329,6 +329,12 @@ int change_style_command(VIEW** view_ref, int hatch) {
     if (!found) return 8;
     for (RefNode* n = view->selection->refs; n; n = n->next) collect_class(n->ref, cls, found);
     const bool from_selection = buffer_has_objects(found) != 0;
+    // The clone step takes the sources out of the selection; a failed pass puts them back.
+    buffer* kept = from_selection ? buffer_copy_unringed(view->selection) : nullptr;
+    if (from_selection && !kept) {
+        buffer_free(&found);
+        return 8;
+    }
     if (!from_selection) view_set_input_mode(view, 1);
     int rc = 0;
     for (;;) {
@@ -366,6 +372,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
         }
         const double values[6] = {v.width, v.params[0], v.params[1], v.params[2], v.params[3], -1.0};
         rc = apply_style(view, found, v.pattern, values, hatch ? nullptr : v.text);
+        if (rc != 0 && from_selection) edit_restore_refs(view->selection, kept);
         if (rc == 0 && from_selection) {
             buffer_clear(view->selection);
             for (RefNode* n = found->refs; n; n = n->next) {
@@ -379,6 +386,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
         if (rc != 0 || from_selection) break;
     }
     buffer_free(&found);
+    buffer_free(&kept);
     if (*view_ref && !from_selection) view_set_input_mode(*view_ref, 0);
     return rc == kStepRefused || rc == kStepCancelled ? 0 : rc;
 }

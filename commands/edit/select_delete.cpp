@@ -17,7 +17,7 @@
 
 namespace {
 
-int g_dialog_result = 0;  // of the options callback during the loop: 0 none, 1 OK, 2 All, -1 cancel
+int g_dialog_result = 0;  // of the options callback that ended a step: 0 none, 1 OK, 2 All
 uint32_t g_criteria_help = 0;
 
 int run_criteria(VIEW* view, uint32_t help) {
@@ -25,9 +25,11 @@ int run_criteria(VIEW* view, uint32_t help) {
     return edit_dialogs().select_criteria(view, help);
 }
 
+// A cancelled dialog leaves the step waiting as if the key had not been pressed: only
+// a confirmed one is remembered as the reason the step ended.
 int criteria_options(VIEW** view_ref) {
     const int r = run_criteria(*view_ref, g_criteria_help);
-    g_dialog_result = r == 0 ? -1 : r;
+    if (r != 0) g_dialog_result = r;
     return r != 0 ? 1 : 0;
 }
 

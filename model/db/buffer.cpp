@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -233,6 +234,60 @@ namespace {
 
 constexpr size_t kIndexFrom = 16;  // shorter buffers are scanned
 
+// Which ring buffers may hold each object. Every ring buffer holding an object is
+// listed under it; a listed buffer may since have let the object go (a reference
+// cleared outside this file) or died, so a removal checks that the buffer is alive
+// and looks. Kept by the routines here that put references into ring buffers or take
+// them out. After running out of memory the list is no longer whole and removals go
+// back to visiting every buffer of the ring.
+struct Holders {
+    std::unordered_multimap<const ZOBJ*, buffer*> by_object;
+    std::unordered_set<const buffer*> live;  // ring buffers not yet destroyed
+    bool whole = true;
+};
+
+Holders& holders() {
+    static Holders* h = new Holders;  // never freed: buffers die during static teardown
+    return *h;
+}
+
+uint64_t g_purge_visits = 0;
+
+void note_holder(buffer* buf, const ZOBJ* obj) {
+    Holders& h = holders();
+    if (!buf->in_ring || !h.whole || !obj) return;
+    auto [b, e] = h.by_object.equal_range(obj);
+    for (auto it = b; it != e; ++it) {
+        if (it->second == buf) return;
+    }
+    try {
+        h.by_object.emplace(obj, buf);
+    } catch (...) {
+        h.whole = false;
+        h.by_object.clear();
+    }
+}
+
+void drop_holder(buffer* buf, const ZOBJ* obj) {
+    Holders& h = holders();
+    if (!buf->in_ring || !h.whole || !obj) return;
+    auto [b, e] = h.by_object.equal_range(obj);
+    for (auto it = b; it != e; ++it) {
+        if (it->second == buf) {
+            h.by_object.erase(it);
+            return;
+        }
+    }
+}
+
+void note_all(buffer* buf) {
+    for (const RefNode* n = buf->refs; n; n = n->next) note_holder(buf, n->ref);
+}
+
+void drop_all(buffer* buf) {
+    for (const RefNode* n = buf->refs; n; n = n->next) drop_holder(buf, n->ref);
+}
+
 bool index_valid(const buffer* buf) { return buf->index && buf->index->head == buf->refs; }
 
 // Builds the index when the buffer is long enough; false when it stays unindexed
@@ -277,6 +332,7 @@ int add_indexed(buffer* buf, ZOBJ* obj) {
         if (node) {
             ix.where.emplace(obj, node);
             *node = RefNode{obj, node->next};
+            note_holder(buf, obj);
             return 0;
         }
         auto* n = new (std::nothrow) RefNode{obj, buf->refs};
@@ -289,6 +345,7 @@ int add_indexed(buffer* buf, ZOBJ* obj) {
         }
         buf->refs = n;
         ix.head = n;
+        note_holder(buf, obj);
         return 0;
     } catch (...) {
         // No memory for the index: it is dropped and the list keeps working.
@@ -303,7 +360,10 @@ buffer::buffer() { set_klass(&rtc_class); }
 
 buffer::~buffer() {
     buffer_clear(this);
-    if (in_ring) ring_remove(&g_buffer_ring, this);
+    if (in_ring) {
+        holders().live.erase(this);
+        ring_remove(&g_buffer_ring, this);
+    }
 }
 
 buffer* buffer_create() {
@@ -315,6 +375,12 @@ buffer* buffer_create() {
 buffer* buffer_new() {
     buffer* b = buffer_create();
     if (!b) return nullptr;
+    try {
+        holders().live.insert(b);
+    } catch (...) {
+        buffer_free(&b);
+        return nullptr;
+    }
     ring_insert(&g_buffer_ring, b, false);
     b->in_ring = true;
     return b;
@@ -332,11 +398,13 @@ int buffer_add(buffer* buf, ZOBJ* obj) {
     }
     if (free_node) {
         *free_node = RefNode{obj, free_node->next};
+        note_holder(buf, obj);
         return 0;
     }
     auto* n = new (std::nothrow) RefNode{obj, buf->refs};
     if (!n) return 8;
     buf->refs = n;
+    note_holder(buf, obj);
     return 0;
 }
 
@@ -352,6 +420,7 @@ buffer* buffer_copy(const buffer* buf) {
             return nullptr;
         }
         copy->refs = node;
+        note_holder(copy, node->ref);
     }
     return copy;
 }
@@ -376,12 +445,23 @@ buffer* buffer_copy_unringed(const buffer* buf) {
 
 void buffer_swap_refs(buffer* a, buffer* b) {
     if (!a || !b || a == b) return;
+    drop_all(a);
+    drop_all(b);
     std::swap(a->refs, b->refs);
     std::swap(a->index, b->index);
+    note_all(a);
+    note_all(b);
+}
+
+void buffer_drop_ref(buffer* buf, RefNode* node) {
+    if (!buf || !node || !node->ref) return;
+    drop_holder(buf, node->ref);
+    node->ref = nullptr;
 }
 
 void buffer_clear(buffer* buf) {
     if (!buf) return;
+    drop_all(buf);
     buf->index.reset();
     while (buf->refs) {
         RefNode* n = buf->refs;
@@ -418,32 +498,53 @@ uint64_t g_purges = 0;
 
 uint64_t buffer_purge_count() { return g_purges; }
 
+namespace {
+
+// Clears the references of one buffer to `obj`.
+void purge_from(buffer* buf, const ZOBJ* obj) {
+    ++g_purge_visits;
+    // A long buffer whose list was changed elsewhere (exchanged, reversed) gets its
+    // index again here, once, rather than being scanned on every removal.
+    if (index_valid(buf) || index_ready(buf)) {
+        BufferIndex& ix = *buf->index;
+        auto it = ix.where.find(obj);
+        if (it != ix.where.end()) {
+            if (it->second->ref == obj) {
+                it->second->ref = nullptr;
+                try {
+                    ix.cleared.push_back(it->second);
+                } catch (...) {
+                }
+            }
+            ix.where.erase(it);
+        }
+    } else {
+        for (RefNode* n = buf->refs; n; n = n->next) {
+            if (n->ref == obj) n->ref = nullptr;
+        }
+    }
+}
+
+}  // namespace
+
+uint64_t buffer_purge_visits() { return g_purge_visits; }
+
 void buffer_purge_object(const ZOBJ* obj) {
     if (obj) ++g_purges;
     if (!obj || !g_buffer_ring) return;
+    Holders& h = holders();
+    if (h.whole) {
+        auto [b, e] = h.by_object.equal_range(obj);
+        if (b == e) return;
+        for (auto it = b; it != e; ++it) {
+            if (h.live.count(it->second)) purge_from(it->second, obj);
+        }
+        h.by_object.erase(b, e);
+        return;
+    }
     ZDLIST* b = g_buffer_ring;
     do {
-        buffer* buf = static_cast<buffer*>(b);
-        // A long buffer whose list was changed elsewhere (exchanged, reversed) gets its
-        // index again here, once, rather than being scanned on every removal.
-        if (index_valid(buf) || index_ready(buf)) {
-            BufferIndex& ix = *buf->index;
-            auto it = ix.where.find(obj);
-            if (it != ix.where.end()) {
-                if (it->second->ref == obj) {
-                    it->second->ref = nullptr;
-                    try {
-                        ix.cleared.push_back(it->second);
-                    } catch (...) {
-                    }
-                }
-                ix.where.erase(it);
-            }
-        } else {
-            for (RefNode* n = buf->refs; n; n = n->next) {
-                if (n->ref == obj) n->ref = nullptr;
-            }
-        }
+        purge_from(static_cast<buffer*>(b), obj);
         b = b->next;
     } while (b != g_buffer_ring);
 }
@@ -500,6 +601,7 @@ int container_insert_buffer(CONTAINER* container, buffer* buf) {
     // in one pass that their held members now belong in the target, so that the
     // groups' own destruction finds nothing of theirs left to forget.
     std::vector<std::pair<MODEL*, ZOBJ*>> emptied;
+    drop_all(buf);
     buf->index.reset();
     while (buf->refs) {
         RefNode* n = buf->refs;

@@ -64,6 +64,10 @@ buffer* buffer_copy(const buffer* buf);
 buffer* buffer_copy_unringed(const buffer* buf);
 // Exchanges the reference lists of two buffers (their lookup indexes follow).
 void buffer_swap_refs(buffer* a, buffer* b);
+// Clears one reference of `buf` (`node` is one of its nodes). Code outside this file
+// that lets a ring buffer's object go uses this rather than clearing the node itself,
+// so that the object's removal later does not look in `buf` again.
+void buffer_drop_ref(buffer* buf, RefNode* node);
 // Frees the nodes, keeps the objects.
 void buffer_clear(buffer* buf);
 // Destroys every referenced object and frees the nodes. An object inside another
@@ -79,8 +83,11 @@ void buffer_delete_objects_unlinked(buffer* buf);
 void buffer_free(buffer** buf);
 // 1 when at least one reference is live.
 int buffer_has_objects(const buffer* buf);
-// Clears every reference to `obj` in every buffer of the global ring.
+// Clears every reference to `obj` in every buffer of the global ring. Only the ring
+// buffers that hold it are visited.
 void buffer_purge_object(const ZOBJ* obj);
+// How many buffers removals have looked in so far (tests of the cost of a removal).
+uint64_t buffer_purge_visits();
 // How many objects have been purged so far (every dying ZOBJ is): caches of object
 // pointers compare it to know that none of theirs can have died.
 uint64_t buffer_purge_count();

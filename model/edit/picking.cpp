@@ -33,10 +33,15 @@ int walk_drawing(VIEW* view, PickWindow* win, PickContext* ctx) {
     return pick_object_in_window_ex(&view->projection, model, win, &pick_collect_cb, ctx);
 }
 
+struct UnhighlightContext {
+    VIEW* view;
+    buffer* buf;
+};
+
 int pick_unhighlight_cb(RefNode* node, void* context) {
-    auto* view = static_cast<VIEW*>(context);
-    if (auto* obj = rtc_cast<object>(node->ref)) view_gdi_object(view, obj, -1);
-    node->ref = nullptr;
+    auto* ctx = static_cast<UnhighlightContext*>(context);
+    if (auto* obj = rtc_cast<object>(node->ref)) view_gdi_object(ctx->view, obj, -1);
+    buffer_drop_ref(ctx->buf, node);
     return 0;
 }
 
@@ -93,6 +98,7 @@ int pick_objects_region(VIEW* view, buffer* buf, PickWindow* win, int select) {
         return rc > 0 ? rc : 0;
     }
     if (!buf) return 0;
-    pick_for_each_hit(&view->projection, buf, win, &pick_unhighlight_cb, view);
+    UnhighlightContext ctx{view, buf};
+    pick_for_each_hit(&view->projection, buf, win, &pick_unhighlight_cb, &ctx);
     return 0;
 }

@@ -90,6 +90,26 @@ TEST_F(SelectTest, DeselectByBoxAndTheColourFilter) {
     EXPECT_EQ(refs_of(h.view()->selection), (std::set<ZOBJ*>{s.c}));
 }
 
+// The options key with the criteria dialog cancelled leaves the step waiting; the
+// Esc after it ends the command at once.
+TEST_F(SelectTest, EscAfterACancelledCriteriaDialogEnds) {
+    Harness h;
+    define_edit_commands(h);
+    three_lines(h);
+    h.view()->criteria.flags = 2;
+    std::deque<int> answers_left = {1, 0};  // OK at the start, Cancel from the options key
+    edit_dialogs().select_criteria = [&](VIEW*, uint32_t) {
+        const int a = answers_left.empty() ? 1 : answers_left.front();
+        if (!answers_left.empty()) answers_left.pop_front();
+        return a;
+    };
+    h.options().esc();
+    EXPECT_EQ(h.run(kCmdSelect), 0);
+    EXPECT_FALSE(h.ran_out);
+    EXPECT_TRUE(answers_left.empty());
+    EXPECT_FALSE(buffer_has_objects(h.view()->selection));
+}
+
 using DeleteTest = EditTest;
 
 TEST_F(DeleteTest, SelectionPickingAndNo) {

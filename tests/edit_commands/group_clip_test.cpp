@@ -181,4 +181,48 @@ TEST_F(ClipboardTest, PasteWithoutClipboardDoesNothing) {
     EXPECT_EQ(h.model()->undo_levels, 0);
 }
 
+// A paste that fails part way, with undo off, leaves the target as it was: the styles
+// it brought in and the copies made before the failure go again, and no level stays.
+int g_copies_left = 0;
+int (*g_line_copy)(const RTC*, RTC*) = nullptr;
+int copy_then_fail(const RTC* src, RTC* dst) {
+    if (g_copies_left > 0 && --g_copies_left == 0) return 8;
+    return g_line_copy(src, dst);
+}
+
+TEST_F(ClipboardTest, AFailedPasteWithUndoOffChangesNothing) {
+    {
+        Harness a;
+        define_edit_commands(a);
+        auto style = rtc_make<LINEPATT>();
+        style->set_string(0, "Dotted");
+        LINEPATT* dotted = style.get();
+        model_insert_patt(a.model(), style.release());
+        for (int i = 0; i < 3; ++i) {
+            XPLINE* l = line_at(a.model(), 0, float(10 * i));
+            l->line_style = dotted;
+            buffer_add(a.view()->selection, l);
+        }
+        a.click({0, 0, 0});
+        ASSERT_EQ(a.run(kCmdCopyClipboard), 0);
+    }
+    for (int mode : {0, 2, -1}) {
+        SCOPED_TRACE(mode);
+        g_prefs.undo_mode = mode;
+        Harness b;
+        define_edit_commands(b);
+        const std::string before = dump_drawing(b.model());
+        g_line_copy = XPLINE::rtc_class.copy;
+        g_copies_left = 2;
+        XPLINE::rtc_class.copy = copy_then_fail;
+        b.click({50, 50, 0});
+        const int rc = b.run(kCmdPaste);
+        XPLINE::rtc_class.copy = g_line_copy;
+        g_copies_left = 0;
+        EXPECT_EQ(rc, 8);
+        EXPECT_EQ(dump_drawing(b.model()), before);
+        EXPECT_EQ(b.model()->undo_levels, 0);
+    }
+}
+
 }  // namespace

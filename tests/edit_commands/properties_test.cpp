@@ -254,4 +254,41 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
         if (auto* t = rtc_cast<TEXT2>(o)) EXPECT_EQ(t->text, "old");
 }
 
+// A clone failing part way through Change 2D Text on the selection leaves the drawing,
+// the history and the selection as they were.
+int g_text_copies_left = 0;
+int (*g_text_copy)(const RTC*, RTC*) = nullptr;
+int text_copy_then_fail(const RTC* src, RTC* dst) {
+    if (g_text_copies_left > 0 && --g_text_copies_left == 0) return 8;
+    return g_text_copy(src, dst);
+}
+
+TEST_F(PropertyTest, AFailedChangeTextKeepsTheSelection) {
+    Harness h;
+    define_edit_commands(h);
+    for (int i = 0; i < 3; ++i) {
+        auto t = rtc_make<TEXT2>();
+        t->text = "old";
+        t->insert = {0, float(10 * i), 0};
+        buffer_add(h.view()->selection, scene_add(scene_layer(h.model()), t.release()));
+    }
+    buffer_add(h.view()->selection, line_at(h.model(), 50, 50));
+    edit_dialogs().line_style = [](VIEW*, const RtcClass*, StyleValues* v) {
+        std::strcpy(v->text, "new");
+        return true;
+    };
+    const std::string before = dump_drawing(h.model());
+    const auto selected = refs_of(h.view()->selection);
+    g_text_copy = TEXT2::rtc_class.copy;
+    g_text_copies_left = 3;
+    TEXT2::rtc_class.copy = text_copy_then_fail;
+    const int rc = h.run(kCmdChangeText);
+    TEXT2::rtc_class.copy = g_text_copy;
+    g_text_copies_left = 0;
+    EXPECT_EQ(rc, 8);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+    EXPECT_EQ(h.model()->undo_levels, 0);
+    EXPECT_EQ(refs_of(h.view()->selection), selected);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <unordered_set>
 #include <vector>
 
@@ -99,6 +100,89 @@ TEST_F(BufferIndexTest, ListsChangedElsewhereAreReadRight) {
     EXPECT_EQ(nodes(sel), 1u);
     buffer_free(&copy);
     buffer_free(&sel);
+}
+
+std::set<ZOBJ*> live_set(const buffer* b) {
+    std::set<ZOBJ*> s;
+    for (const RefNode* p = b->refs; p; p = p->next)
+        if (p->ref) s.insert(p->ref);
+    return s;
+}
+
+// Removal looks only in the ring buffers that hold the dying object, under adds,
+// copies, exchanges (with a ring buffer and with an unringed one), references let go
+// one at a time, clearing and freeing; every buffer agrees with a std::set throughout.
+TEST_F(BufferIndexTest, RemovalVisitsOnlyTheBuffersHoldingTheObject) {
+    std::vector<ZOBJ*> pool;
+    for (int i = 0; i < 200; ++i) {
+        ZOBJ* o = make("o");
+        container_insert(get<CONTAINER>("default"), o);
+        pool.push_back(o);
+    }
+    constexpr int kBuffers = 12;
+    std::vector<buffer*> bufs(kBuffers);
+    std::vector<std::set<ZOBJ*>> want(kBuffers);
+    for (auto& b : bufs) b = buffer_new();
+    buffer* outside = buffer_create();  // keeps its references: never given dying objects
+    std::set<ZOBJ*> want_outside;
+    // Bystanders: removals must not look in them at all.
+    std::vector<buffer*> idle(200);
+    for (auto& b : idle) b = buffer_new();
+    std::mt19937 rng(11);
+    for (int step = 0; step < 6000; ++step) {
+        const size_t k = rng() % kBuffers;
+        ZOBJ* o = pool[rng() % pool.size()];
+        switch (rng() % 16) {
+            case 0: {  // death
+                if (!o || want_outside.count(o)) break;
+                size_t holders = 0;
+                for (auto& w : want) holders += w.erase(o);
+                const uint64_t before = buffer_purge_visits();
+                std::replace(pool.begin(), pool.end(), o, static_cast<ZOBJ*>(nullptr));
+                rtc_destroy(o);
+                ASSERT_EQ(buffer_purge_visits() - before, holders) << "step " << step;
+                break;
+            }
+            case 1: {  // a copy takes the place of a buffer
+                buffer* c = buffer_copy(bufs[(k + 1) % kBuffers]);
+                buffer_free(&bufs[k]);
+                bufs[k] = c;
+                want[k] = want[(k + 1) % kBuffers];
+                break;
+            }
+            case 2:
+                buffer_swap_refs(bufs[k], bufs[(k + 3) % kBuffers]);
+                std::swap(want[k], want[(k + 3) % kBuffers]);
+                break;
+            case 3:
+                if (o && o->next && buffer_add(outside, o) == 0) want_outside.insert(o);
+                buffer_swap_refs(bufs[k], outside);
+                std::swap(want[k], want_outside);
+                break;
+            case 4:
+                for (RefNode* n = bufs[k]->refs; n; n = n->next)
+                    if (n->ref == o) buffer_drop_ref(bufs[k], n);
+                want[k].erase(o);
+                break;
+            case 5:
+                if (rng() % 8 == 0) {
+                    buffer_clear(bufs[k]);
+                    want[k].clear();
+                }
+                break;
+            default:
+                if (!o) break;
+                ASSERT_EQ(buffer_add(bufs[k], o), 0);
+                want[k].insert(o);
+        }
+        if (step % 500 == 0 || step == 5999) {
+            for (int b = 0; b < kBuffers; ++b) ASSERT_EQ(live_set(bufs[b]), want[b]) << step;
+            ASSERT_EQ(live_set(outside), want_outside);
+        }
+    }
+    for (auto& b : bufs) buffer_free(&b);
+    for (auto& b : idle) buffer_free(&b);
+    buffer_free(&outside);
 }
 
 }  // namespace
