@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "dialogs/edit_dialogs.h"
 #include "graphics/view/colours.h"
+#include "model/material/material.h"
 #include "model/services/strtab.h"
 #include "shell/button_ex.h"
 #include "shell/ddx.h"
@@ -203,4 +205,13 @@ bool run_settings_dialog(VIEW*, DimSettingsValues* values) {
 void dim_dialogs_install() {
     dim_set_text_dialog(&run_text_dialog);
     dim_set_settings_dialog(&run_settings_dialog);
+    // The colour buttons pick through the material sheet's colour page.
+    dim_dialogs_set_colour_chooser([](QWidget* parent, int32_t* colour_index) {
+        int32_t index = *colour_index;
+        MaterialRecord scratch;
+        CMaterialSheetDlg dlg(parent, kDlgMaterialColour, &index, &scratch);
+        if (dlg.DoModalHelp(0) != IDOK || index == *colour_index) return false;
+        *colour_index = index;
+        return true;
+    });
 }
