@@ -10,6 +10,7 @@
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
 #include "shell/image/image_frame.h"
+#include "shell/image/render_window.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     dialogs_install_services();
     draw2d_dialogs_install();
     edit_dialogs_install();
+    render_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {
