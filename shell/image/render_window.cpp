@@ -17,6 +17,7 @@
 
 #include "commands/edit/edit.h"
 #include "dialogs/render_pages.h"
+#include "dialogs/xfile.h"
 #include "graphics/view/view.h"
 #include "model/db/find.h"
 #include "model/db/glimpse_notify.h"
@@ -229,6 +230,25 @@ CImgFrame* new_image_window(const std::string& title, int32_t width, int32_t hei
     return frame;
 }
 
+// A movie or frame-file output asks for its file (the chosen type sets the kind) and
+// an AVI for its compressor; false when either is cancelled.
+bool choose_output(RenderJobOptions* o) {
+    if (!o->animation || o->output_kind == kOutputScreen) return true;
+    std::string name = o->output;
+    const int type = export_movie_dialog(&name, shell_main_window());
+    if (type < 0 || name.empty()) return false;
+    constexpr int kTypes[7] = {21, 26, 23, 12, 10, 6, 4};  // FLC, AVI, MPEG, TGA, JPEG, GIF, BMP
+    for (int i = 0; i < 7; ++i)
+        if (kTypes[i] == type) o->output_kind = i + 1;
+    o->output = name;
+    if (o->output_kind == kOutputAvi) {
+        const int codec = choose_avi_compressor(shell_main_window(), o->avi_codec);
+        if (codec < 0) return false;
+        o->avi_codec = codec;
+    }
+    return true;
+}
+
 }  // namespace
 
 int cmd_render(void* arg) {
@@ -250,6 +270,7 @@ int cmd_render(void* arg) {
     if (!run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model), client.width(),
                           client.height(), hooks))
         return 0;
+    if (!choose_output(&options)) return 0;
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;
