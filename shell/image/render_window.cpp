@@ -187,7 +187,7 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
     std::unique_ptr<CAMERA> fresh;
     if (!cam) {
         fresh = rtc_make<CAMERA>();
-        if (!fresh || CAMERA::init_level(fresh.get()) != 0 || obj_default_name(model, fresh.get(), 0, nullptr) != 0)
+        if (!fresh || obj_default_name(model, fresh.get(), 0, nullptr) != 0)
             return false;
         cam = fresh.get();
     }
@@ -281,8 +281,8 @@ int cmd_render(void* arg) {
     if (named) {
         if (rtc_clone(&camera, named) != 0) camera.reset();
         glimpse_notify_camera(model, named);
-    } else if (auto fresh = rtc_make<CAMERA>(); fresh && CAMERA::init_level(fresh.get()) == 0) {
-        camera = std::move(fresh);
+    } else {
+        camera = rtc_make<CAMERA>();  // made and initialised
     }
     if (!camera) {
         msgbox_ids(kStrIdError, 42040);
