@@ -312,7 +312,11 @@ int cmd_render(void* arg) {
     setup.timing_label = res_load_string(42118);
     auto* run = new RenderRun(frame, window->document());
     const int rc = run->start(setup);  // the job copies the camera
-    if (rc != 0) delete run;  // the job told its failure
+    if (rc != 0) {
+        // The job told its failure; the empty window goes.
+        delete run;
+        frame->close();
+    }
     return rc;
 }
 

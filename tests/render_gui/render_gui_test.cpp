@@ -93,6 +93,11 @@ std::string make_drawing() {
     EXPECT_NE(track, nullptr);
     track->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {60, -80, 50}},
                             PositionKey{5, {0, 0, 0, 0, 0}, {-60, -80, 50}}};
+    // A camera's own track works with its "target" track.
+    KeyframeTrack* aim = track_new("target", cam.get());
+    EXPECT_NE(aim, nullptr);
+    aim->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {0, 0, 10}}};
+    track->next_track = aim;
     cam->tracks = track;
     container_insert(scene.layer, cam.release());
     const std::string path = g_dir + "/scene.qvm";
@@ -237,6 +242,23 @@ TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
     settle();
     EXPECT_TRUE(frame.isNull());
+}
+
+TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
+    const std::string movie = "/nonexistent-folder/fly.flc";
+    xfile_set_test_hook([movie](CXFile& x) {
+        x.choose(movie, x.preselected_row());
+        return true;
+    });
+    const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    settle();
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(movie), std::string::npos) << g_boxes[0];
+    EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);
+    EXPECT_EQ(app->GetBackgroundJob(), nullptr);
+    EXPECT_FALSE(view->document()->render_busy);
+    EXPECT_TRUE(render_enabled());
 }
 
 }  // namespace
