@@ -106,15 +106,26 @@ std::string make_drawing() {
 }
 
 // The sheet as a user fills it: the camera, then Animation over all frames to an FLC.
+int g_other_dialogs = 0;  // dialogs opened from the sheet (the camera settings)
+
 void fill_sheet(CDialog& d) {
     auto* sheet = dynamic_cast<CPropSheet*>(&d);
-    ASSERT_NE(sheet, nullptr);
+    if (!sheet) {
+        ++g_other_dialogs;
+        d.press(IDOK);
+        return;
+    }
     auto* page = static_cast<CRenderPage*>(sheet->page(0));
     auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
     const int cam = combo->findText("Cam01");
     ASSERT_GT(cam, 0);
     combo->setCurrentIndex(cam);
     combo->activated(cam);
+    // The camera button opens the camera's settings.
+    const int before = g_other_dialogs;
+    page->press(2168);
+    EXPECT_EQ(g_other_dialogs, before + 1);
+    EXPECT_EQ(combo->currentText(), "Cam01");
     ASSERT_TRUE(sheet->SetActivePage(1));
     auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
     auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
