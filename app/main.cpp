@@ -4,24 +4,25 @@
 #include <string>
 
 #include "commands/pledit/pln_editor.h"
+#include "dialogs/ask_string.h"
 #include "dialogs/dim_dialogs.h"
+#include "dialogs/draw2d_dialogs.h"
+#include "dialogs/draw3d_dialogs.h"
+#include "dialogs/edit_dialogs.h"
 #include "dialogs/pln_dialog.h"
+#include "dialogs/typed_input.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
-#include "shell/sview.h"
-#include "dialogs/ask_string.h"
-#include "dialogs/draw2d_dialogs.h"
-#include "dialogs/edit_dialogs.h"
-#include "dialogs/draw3d_dialogs.h"
-#include "dialogs/typed_input.h"
 #include "platform/app.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
 #include "shell/image/drawing_print_cmd.h"
 #include "shell/image/image_frame.h"
+#include "shell/image/render_window.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
+#include "shell/sview.h"
 
 int main(int argc, char** argv) {
     crash_filter_install();
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    render_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     drawing_print_install();

@@ -336,6 +336,12 @@ void CMainFrame::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
 }
 
+namespace {
+void (*g_job_stopper)() = nullptr;
+}  // namespace
+
+void mainframe_set_job_stopper(void (*stop_and_wait)()) { g_job_stopper = stop_and_wait; }
+
 void CMainFrame::closeEvent(QCloseEvent* e) {
     CMainApp* app = CMainApp::instance();
     // No close from any route (menu, keys, window manager) while a command waits.
@@ -354,6 +360,8 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
                 return;
             }
     }
+    // A render job still running is stopped, and waited for, before its window goes.
+    if (app && app->GetBackgroundJob() && g_job_stopper) g_job_stopper();
     record_placement();
     if (app) window_placement_save(app->placement());
     toolbars_->save_state();

@@ -87,3 +87,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     int shown_bar_ = 0;
     ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };
+
+// The stop-and-wait of a running background job, called when the main window closes
+// (after the drawings were offered for saving). Installed by the render command.
+void mainframe_set_job_stopper(void (*stop_and_wait)());

@@ -571,8 +571,9 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
         return true;
     }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
-        // Commands not built yet have an empty slot: their items stay disabled.
-        CommandFn fn = CommandFunction(id);
+        // Commands not built yet have an empty slot: their items stay disabled. One
+        // render job runs at a time.
+        CommandFn fn = id == ID_RENDER && app && app->GetBackgroundJob() ? nullptr : CommandFunction(id);
         if (ui) {
             ui->Enable(allowed && fn);
             if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);

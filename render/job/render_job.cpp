@@ -71,7 +71,9 @@ int collect_objects(MODEL* copy, const buffer* selection,
     return 0;
 }
 
-void settings_from_view(const VIEW& v, RenderSettings* s) {
+}  // namespace
+
+void render_settings_read(const VIEW& v, RenderSettings* s) {
     s->background_colour = v.material_colour;
     s->light_mask = static_cast<uint32_t>(v.setting_a);
     for (int i = 0; i < 16; ++i) s->light_colours[i] = v.colours[i];
@@ -81,7 +83,15 @@ void settings_from_view(const VIEW& v, RenderSettings* s) {
     s->gamma = static_cast<float>(v.setting_c);
 }
 
-}  // namespace
+void render_settings_write(VIEW* v, const RenderSettings& s) {
+    v->material_colour = s.background_colour;
+    v->setting_a = static_cast<decltype(v->setting_a)>(s.light_mask);
+    for (int i = 0; i < 16; ++i) v->colours[i] = s.light_colours[i];
+    v->flags = static_cast<decltype(v->flags)>(s.flags);
+    v->setting_b = s.perspective;
+    v->words5[0] = s.trace_depth;
+    v->setting_c = s.gamma;
+}
 
 RenderJob::RenderJob() = default;
 
@@ -109,7 +119,7 @@ int RenderJob::start(const RenderJobSetup& setup) {
         return err;
     }
     // The private copies, made here on the user-interface thread.
-    settings_from_view(*setup.view, &settings_);
+    render_settings_read(*setup.view, &settings_);
     projection_ = setup.view->projection;
     layer_flags_ = setup.view->layer_state.flags;
     layers_.flags = layer_flags_.data();

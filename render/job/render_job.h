@@ -61,6 +61,11 @@ struct RenderJobSetup {
     RenderFn render = render_scene;
 };
 
+// The render settings a viewport stores (flags, default lights, background colour,
+// perspective, trace depth, gamma) read from and written back to the VIEW.
+void render_settings_read(const VIEW& view, RenderSettings* settings);
+void render_settings_write(VIEW* view, const RenderSettings& settings);
+
 class RenderJob {
   public:
     RenderJob();

@@ -1,0 +1,298 @@
+// The Render command in a real window system (run under xvfb-run), as a new user
+// tries it: a drawing with a box, a spot light and a camera over six frames; Render,
+// the camera chosen, Animation to an FLC; the image window fills while the program
+// stays responsive; ffprobe reads the movie. Then the same stopped by closing the
+// image window, and by closing the main window.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include "../app/app_session.h"
+#include "../scanline/scanline_test_util.h"
+#include "dialogs/ask_string.h"
+#include "dialogs/edit_dialogs.h"
+#include "dialogs/render_pages.h"
+#include "dialogs/xfile.h"
+#include "model/db/naming.h"
+#include "model/db/solid.h"
+#include "model/db/track.h"
+#include "model/db/tree.h"
+#include "model/file/drawing_file.h"
+#include "model/services/profile.h"
+#include "platform/app.h"
+#include "platform/modal.h"
+#include "platform/msgqueue.h"
+#include "platform/prop_sheet.h"
+#include "render/job/job_options.h"
+#include "shell/cmd_ids.h"
+#include "shell/drawing_doc.h"
+#include "shell/image/image_frame.h"
+#include "shell/image/imgdoc.h"
+#include "shell/image/render_window.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/sview.h"
+
+namespace {
+
+std::string g_dir;
+std::vector<std::string> g_boxes;  // message box texts
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        msg_dispatch_pending();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(20);
+    }
+}
+
+void screenshot(const char* name) {
+    if (const char* out = getenv("ZELO_SCREENSHOT_DIR"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
+}
+
+std::string run(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p)) out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+// The drawing a user would have: a box, a spot light aimed at it and a camera, six
+// frames long; saved as a drawing file.
+std::string make_drawing() {
+    TestScene scene;
+    scene.add_box({-10, -10, 0}, {10, 10, 20});
+    auto spot = rtc_make<SPOTLITE>();
+    spot->position = {40, -30, 60};
+    spot->target = {0, 0, 10};
+    spot->light_colour[0] = spot->light_colour[1] = spot->light_colour[2] = 1.0f;
+    spot->cone_cos[0] = 0.9f, spot->cone_cos[1] = 0.8f;
+    container_insert(scene.layer, spot.release());
+    auto cam = rtc_make<CAMERA>();
+    cam->position = {60, -80, 50};
+    cam->target = {0, 0, 10};
+    cam->up = {0, 0, 1};
+    cam->lens = 1.0;
+    obj_default_name(scene.model.get(), cam.get(), 0, "Cam01");
+    // The camera swings from the right to the left over frames 1 to 6.
+    KeyframeTrack* track = track_new(nullptr, cam.get());
+    EXPECT_NE(track, nullptr);
+    track->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {60, -80, 50}},
+                            PositionKey{5, {0, 0, 0, 0, 0}, {-60, -80, 50}}};
+    // A camera's own track works with its "target" track.
+    KeyframeTrack* aim = track_new("target", cam.get());
+    EXPECT_NE(aim, nullptr);
+    aim->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {0, 0, 10}}};
+    track->next_track = aim;
+    cam->tracks = track;
+    container_insert(scene.layer, cam.release());
+    const std::string path = g_dir + "/scene.qvm";
+    EXPECT_EQ(drawing_file_save(path.c_str(), scene.model.get(), 0), 0);
+    return path;
+}
+
+// The sheet as a user fills it: the camera, then Animation over all frames to an FLC.
+int g_other_dialogs = 0;  // dialogs opened from the sheet (the camera settings)
+
+void fill_sheet(CDialog& d) {
+    auto* sheet = dynamic_cast<CPropSheet*>(&d);
+    if (!sheet) {
+        ++g_other_dialogs;
+        d.press(IDOK);
+        return;
+    }
+    auto* page = static_cast<CRenderPage*>(sheet->page(0));
+    auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+    const int cam = combo->findText("Cam01");
+    ASSERT_GT(cam, 0);
+    combo->setCurrentIndex(cam);
+    combo->activated(cam);
+    // The camera button opens the camera's settings.
+    const int before = g_other_dialogs;
+    page->press(2168);
+    EXPECT_EQ(g_other_dialogs, before + 1);
+    EXPECT_EQ(combo->currentText(), "Cam01");
+    ASSERT_TRUE(sheet->SetActivePage(1));
+    auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+    auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
+    ASSERT_TRUE(check->isEnabled());
+    if (!check->isChecked()) check->click();
+    static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
+    static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+    static_cast<QRadioButton*>(anim->GetDlgItem(2359))->click();  // "&FLC"
+    ASSERT_TRUE(anim->UpdateData(true));
+    d.press(IDOK);
+}
+
+class RenderGui : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_boxes.clear();
+        app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
+        ASSERT_NE(app->OpenDocumentFile(make_drawing()), nullptr);
+        settle();
+        view = app->main_frame()->active_view();
+        ASSERT_NE(view, nullptr);
+        // A larger picture than the default, so a render is seen under way.
+        RenderJobOptions o;
+        render_job_options_read(*view->view(), &o);
+        o.size_mode = 6;  // 640 x 480
+        render_job_options_write(view->view(), o);
+        view->view()->flags |= 0x40;  // anti-aliased: long enough to watch
+        modal_ = platform_set_modal_hook([](CDialog& d) { fill_sheet(d); });
+    }
+    void TearDown() override {
+        platform_set_modal_hook(modal_);
+        xfile_set_test_hook(nullptr);
+        app_session_end(app, &settle);
+    }
+    // Render as from the menu, the movie saved as `movie`; the new image window.
+    CImgFrame* render(const std::string& movie) {
+        xfile_set_test_hook([movie](CXFile& x) {
+            x.choose(movie, x.preselected_row());
+            return true;
+        });
+        CCmdUI ui;
+        ui.id = ID_RENDER;
+        view->OnCmdMsg(ID_RENDER, &ui);
+        EXPECT_TRUE(ui.enabled);
+        view->OnCmdMsg(ID_RENDER, nullptr);
+        auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+        EXPECT_NE(frame, nullptr);
+        return frame;
+    }
+    bool render_enabled() {
+        CCmdUI ui;
+        ui.id = ID_RENDER;
+        view->OnCmdMsg(ID_RENDER, &ui);
+        return ui.enabled;
+    }
+    std::unique_ptr<CMainApp> app;
+    CSView* view = nullptr;
+    ModalDialogHook modal_;
+};
+
+TEST_F(RenderGui, AnimationToFlcFillsTheWindow) {
+    const std::string movie = g_dir + "/fly.flc";
+    QPointer<CImgFrame> frame = render(movie);
+    ASSERT_TRUE(frame);
+    CImgDoc* doc = frame->document();
+    EXPECT_TRUE(doc->busy());
+    EXPECT_TRUE(view->document()->render_busy);
+    EXPECT_NE(app->GetBackgroundJob(), nullptr);
+    EXPECT_FALSE(render_enabled());  // one job at a time
+    // Rows arrive while the user interface keeps running.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3") || !doc->busy(); }, 60000));
+    EXPECT_TRUE(doc->busy());
+    screenshot("render_mid");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
+    settle();
+    EXPECT_FALSE(view->document()->render_busy);
+    EXPECT_EQ(app->GetBackgroundJob(), nullptr);
+    EXPECT_TRUE(render_enabled());
+    EXPECT_EQ(view_drawing(view->view())->current_frame, -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].rfind("Rendering time", 0), 0u) << g_boxes[0];
+    EXPECT_TRUE(doc->IsModified());
+    // The finished picture is not black: the box is lit.
+    int lit = 0;
+    for (int64_t i = 0; i < int64_t(doc->width()) * doc->height() * 3; ++i) lit += doc->pixels()[i] > 16;
+    EXPECT_GT(lit, 1000);
+    screenshot("render_done");
+    // Six frames and the ring frame, 640 x 480.
+    EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                  "stream=codec_name,width,height,nb_read_frames -of csv=p=0 '" + movie + "'"),
+              "flic,640,480,7\n");
+}
+
+TEST_F(RenderGui, ClosingTheImageWindowStopsTheJob) {
+    const std::string movie = g_dir + "/stopped.flc";
+    QPointer<CImgFrame> frame = render(movie);
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3"); }, 60000));
+    frame->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }, 60000));
+    settle();
+    EXPECT_EQ(app->GetBackgroundJob(), nullptr);
+    EXPECT_FALSE(view->document()->render_busy);
+    EXPECT_EQ(view_drawing(view->view())->current_frame, -1);
+    EXPECT_TRUE(g_boxes.empty());  // a stop is no failure and has no timing
+    EXPECT_TRUE(render_enabled());
+    // The movie holds the frames finished before the stop and reads whole.
+    const std::string probe = run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                  "stream=codec_name,nb_read_frames -of csv=p=0 '" + movie + "'");
+    EXPECT_EQ(probe.rfind("flic,", 0), 0u) << probe;
+    const int frames = atoi(probe.c_str() + 5);
+    EXPECT_GE(frames, 3);
+    EXPECT_LE(frames, 6);
+    EXPECT_FALSE(view->document()->IsModified());
+}
+
+TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
+    QPointer<CImgFrame> frame = render(g_dir + "/main_close.flc");
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#2"); }, 60000));
+    view->document()->SetModifiedFlag(false);
+    app->main_frame()->close();
+    EXPECT_EQ(app->GetBackgroundJob(), nullptr);
+    settle();
+    EXPECT_TRUE(frame.isNull());
+}
+
+TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
+    const std::string movie = "/nonexistent-folder/fly.flc";
+    xfile_set_test_hook([movie](CXFile& x) {
+        x.choose(movie, x.preselected_row());
+        return true;
+    });
+    const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    settle();
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(movie), std::string::npos) << g_boxes[0];
+    EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);
+    EXPECT_EQ(app->GetBackgroundJob(), nullptr);
+    EXPECT_FALSE(view->document()->render_busy);
+    EXPECT_TRUE(render_enabled());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char tmpl[] = "/tmp/zelo_render_gui_XXXXXX";
+    g_dir = mkdtemp(tmpl);
+    for (const char* sub : {"/config", "/data", "/runtime"}) std::filesystem::create_directories(g_dir + sub);
+    std::filesystem::permissions(g_dir + "/runtime", std::filesystem::perms::owner_all);
+    setenv("XDG_CONFIG_HOME", (g_dir + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (g_dir + "/data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (g_dir + "/runtime").c_str(), 1);
+    auto qt = platform_create_application(argc, argv);
+    settings_open(g_dir + "/config/settings.ini");
+    dialogs_install_services();
+    edit_dialogs_install();
+    render_command_install();
+    platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
+        g_boxes.push_back(b.text);
+        return kIdOk;
+    });
+    const int r = RUN_ALL_TESTS();
+    std::filesystem::remove_all(g_dir);
+    return r;
+}
