@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/raytrace/rt_error.h"
+#include "render/raytrace/rt_shade.h"
 #include "render/raytrace/rt_vec.h"
 
 namespace {
@@ -143,8 +144,8 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     RtHit hit;
     const RtObject* obj = nullptr;
     RtColour c;
-    if (rt_find_hit(t, ray, &hit, &obj) && f.shade) {
-        c = f.shade(t, ray, hit, obj);
+    if (rt_find_hit(t, ray, &hit, &obj)) {
+        c = f.shade ? f.shade(t, ray, hit, obj) : rt_shade(t, ray, hit, obj);
     } else {
         c = f.background;
         c.f = 1.0f;

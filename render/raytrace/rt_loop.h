@@ -27,7 +27,7 @@ struct RtCamera {
 
 struct RtThread;
 
-// Colours the nearest hit of a ray (level: the trace depth, 0 for primary rays).
+// Colours the nearest hit of a ray; rt_shade when none is given.
 using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object)>;
 
 struct RtFrame {
@@ -39,6 +39,10 @@ struct RtFrame {
     RtObject* objects = nullptr;
     RtSlabs slabs;
     RtColour background{0, 0, 0, 1};
+    RtLight* lights = nullptr;    // linked by next_light
+    bool shadows = true;
+    bool reflections = true;      // reflected rays traced
+    bool pigment_only = false;    // surfaces in their colour, no lights
     RtShadeFn shade;
     // Called with (image row, width, pixels) in row order; never two calls at once.
     std::function<void(int row, int width, const uint32_t* pixels)> row_writer;

@@ -8,17 +8,20 @@
 #include <cstdint>
 
 #include "model/math/types.h"
+#include "render/raytrace/rt_optics.h"
 #include "render/raytrace/rt_pool.h"
 
 struct MaterialRecord;
 struct RtObject;
 
 // A ray. primary: a camera ray from the shared camera origin, which may use the
-// triangles' primary-ray cache (filled by rt_primary_cache before tracing).
+// triangles' primary-ray cache (filled by rt_primary_cache before tracing). media: the
+// refracting materials the ray is inside.
 struct RtRay {
     Vec3d origin;
     Vec3d dir;
     bool primary = false;
+    RtMedia media{};
 };
 
 struct RtMethods {
