@@ -1,0 +1,249 @@
+// Ray-trace loop: primary rays, tracing, antialiasing, row output, bands on every core.
+#include "render/raytrace/rt_loop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "render/raytrace/rt_error.h"
+#include "render/raytrace/rt_shade.h"
+#include "render/raytrace/rt_vec.h"
+
+namespace {
+
+constexpr int kGrid = 3;              // samples per axis when supersampling
+constexpr double kSpread = 1.0;
+constexpr double kThreshold = 0.15;
+
+double distance3(const RtColour& a, const RtColour& b) {
+    return std::fabs(a.r - b.r) + std::fabs(a.g - b.g) + std::fabs(a.b - b.b);
+}
+
+float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }  // NaN gives 0
+
+RtColour clamp(const RtColour& c) { return {clamp01(c.r), clamp01(c.g), clamp01(c.b), clamp01(c.f)}; }
+
+// Jitter in [0, 1) fixed by the pixel and the sample, so supersamples repeat exactly.
+double jitter(int x, int y, int k) {
+    uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^
+                 static_cast<uint32_t>(k) * 83492791u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return (h & 0xFFFF) / 65536.0;
+}
+
+RtColour trace_pixel(RtThread& t, double x, double y) {
+    RtRay ray;
+    rt_primary_ray(t, &ray, x, y);
+    t.level = -1;
+    return rt_trace(t, ray);
+}
+
+RtColour supersample(RtThread& t, int x, int y) {
+    RtColour sum{0, 0, 0, 0};
+    const double s = kSpread / kGrid, w = 1.0 / (kGrid * kGrid);
+    int k = 0;
+    for (int oy = -1; oy <= 1; ++oy) {
+        for (int ox = -1; ox <= 1; ++ox, ++k) {
+            double j1 = jitter(x, y, 2 * k) - 0.5, j2 = jitter(x, y, 2 * k + 1) - 0.5;
+            RtColour c = trace_pixel(t, x + (j1 + ox) * s, y + (j2 + oy) * s);
+            sum.r += static_cast<float>(c.r * w);
+            sum.g += static_cast<float>(c.g * w);
+            sum.b += static_cast<float>(c.b * w);
+        }
+    }
+    return sum;
+}
+
+// Rows of one band, traced into pixel rows; the previous row serves the antialiasing.
+struct BandRows {
+    std::vector<RtColour> cur, prev;
+    std::vector<char> cur_mark, prev_mark;
+};
+
+void trace_row(RtThread& t, BandRows& b, int r, bool has_prev) {
+    const RtFrame& f = *t.frame;
+    for (int c = 0; c < f.width; ++c) {
+        RtColour col = trace_pixel(t, c, r);
+        b.cur[c] = col;
+        if (f.antialias) {
+            b.cur_mark[c] = 0;
+            bool need = false;
+            if (c > 0 && distance3(b.cur[c - 1], col) >= kThreshold) {
+                need = true;
+                if (!b.cur_mark[c - 1]) {
+                    b.cur[c - 1] = supersample(t, c - 1, r);
+                    b.cur_mark[c - 1] = 1;
+                }
+            }
+            if (has_prev && distance3(b.prev[c], col) >= kThreshold) {
+                need = true;
+                if (!b.prev_mark[c]) {
+                    b.prev[c] = supersample(t, c, r - 1);
+                    b.prev_mark[c] = 1;
+                }
+            }
+            if (need) {
+                b.cur[c] = supersample(t, c, r);
+                b.cur_mark[c] = 1;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
+    const RtFrame& f = *t.frame;
+    const RtCamera& cam = f.camera;
+    double u = (x - f.width / 2.0) / f.width, v = -(y - f.height / 2.0) / f.height;
+    Vec3d offset = u * cam.right + v * cam.up;
+    ray->origin = cam.location;
+    ray->dir = cam.direction;
+    if (cam.orthographic)
+        ray->origin = ray->origin + offset;
+    else
+        ray->dir = ray->dir + offset;
+    if (cam.aperture != 0.0) {
+        double a = ((t.rand15() & 0xFFFF) / 32768.0 - 1) * cam.aperture * 2;
+        double b = ((t.rand15() & 0xFFFF) / 32768.0 - 1) * cam.aperture * 2;
+        Vec3d lens = b * cam.up + a * cam.right;
+        ray->origin = ray->origin + lens;
+        ray->dir = ray->dir * cam.focal_distance - lens;
+    }
+    ray->dir = rt_unit(ray->dir);
+    ray->primary = !cam.orthographic && cam.aperture == 0.0;
+}
+
+bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** object) {
+    const RtFrame& f = *t.frame;
+    hit->depth = 1e30;
+    *object = nullptr;
+    if (f.slabs.on) return rt_slab_intersect(f.slabs.root, ray, hit, object, t.queue, t.arena);
+    bool found = false;
+    for (const RtObject* o = f.objects; o; o = o->next) {
+        RtHit h;
+        if (rt_nearest_hit(&h, o, ray, t.arena) && h.depth < hit->depth) {
+            *hit = h;
+            *object = o;
+            found = true;
+        }
+    }
+    return found;
+}
+
+RtColour rt_trace(RtThread& t, const RtRay& ray) {
+    const RtFrame& f = *t.frame;
+    if (t.level >= f.max_level) return {0, 0, 0, 0};
+    ++t.level;
+    RtHit hit;
+    const RtObject* obj = nullptr;
+    RtColour c;
+    if (rt_find_hit(t, ray, &hit, &obj)) {
+        c = f.shade ? f.shade(t, ray, hit, obj) : rt_shade(t, ray, hit, obj);
+    } else {
+        c = f.background;
+        c.f = 1.0f;
+    }
+    --t.level;
+    return c;
+}
+
+uint32_t rt_pixel(const RtColour& in, bool grey) {
+    RtColour c = clamp(in);
+    // The small addend keeps white at 255 through the grey weights' rounding.
+    auto byte = [](double v) { return static_cast<uint32_t>(std::min(255.0, std::pow(v, 2.0 / 3.0) * 255.0 + 1e-6)); };
+    if (grey) {
+        uint32_t g = byte(std::min(1.0, 0.299 * c.r + 0.587 * c.g + 0.114 * c.b));
+        return g << 16 | g << 8 | g;
+    }
+    return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
+int rt_trace_rows(const RtFrame& f, int threads) {
+    if (f.width <= 0 || f.height <= 0) return 0;
+    const int bands = (f.height + kRtBandRows - 1) / kRtBandRows;
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    threads = std::min(threads, bands);
+
+    std::vector<uint32_t> pixels(static_cast<size_t>(f.width) * f.height);
+    std::vector<char> ready(f.height, 0);
+    std::atomic<int> next_band{0};
+    std::atomic<bool> stop{false};
+    std::mutex out_mutex;
+    int next_row = 0;
+    bool stopped = false;
+    std::exception_ptr error;
+
+    // Hands every finished row from next_row on to the writer, in order.
+    auto flush = [&] {
+        std::lock_guard<std::mutex> lock(out_mutex);
+        while (!stopped && next_row < f.height && ready[next_row]) {
+            int r = next_row++;
+            if (f.row_writer) f.row_writer(r, f.width, &pixels[static_cast<size_t>(r) * f.width]);
+            if (f.row_done && f.row_done(r) != 0) {
+                stopped = true;
+                stop = true;
+            }
+        }
+    };
+
+    auto worker = [&] {
+        RtThread t;
+        t.frame = &f;
+        BandRows b;
+        b.cur.resize(f.width);
+        b.prev.resize(f.width);
+        b.cur_mark.resize(f.width);
+        b.prev_mark.resize(f.width);
+        try {
+            for (int band; !stop && (band = next_band++) < bands;) {
+                int first = band * kRtBandRows, last = std::min(f.height, first + kRtBandRows) - 1;
+                t.seed = 1u + static_cast<uint32_t>(band);
+                t.arena.free_all();
+                int start = f.antialias ? first - 1 : first;
+                for (int r = start; r <= last && !stop; ++r) {
+                    trace_row(t, b, r, r > start);
+                    if (r >= first) {
+                        // Under antialiasing a row is final once the row below has been traced.
+                        if (!f.antialias) {
+                            for (int c = 0; c < f.width; ++c)
+                                pixels[static_cast<size_t>(r) * f.width + c] = rt_pixel(b.cur[c], f.grey);
+                            { std::lock_guard<std::mutex> lock(out_mutex); ready[r] = 1; }
+                            flush();
+                        } else if (r > first) {
+                            for (int c = 0; c < f.width; ++c)
+                                pixels[static_cast<size_t>(r - 1) * f.width + c] = rt_pixel(b.prev[c], f.grey);
+                            { std::lock_guard<std::mutex> lock(out_mutex); ready[r - 1] = 1; }
+                            flush();
+                        }
+                    }
+                    std::swap(b.cur, b.prev);
+                    std::swap(b.cur_mark, b.prev_mark);
+                }
+                if (f.antialias && !stop) {
+                    for (int c = 0; c < f.width; ++c)
+                        pixels[static_cast<size_t>(last) * f.width + c] = rt_pixel(b.prev[c], f.grey);
+                    { std::lock_guard<std::mutex> lock(out_mutex); ready[last] = 1; }
+                    flush();
+                }
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(out_mutex);
+            if (!error) error = std::current_exception();
+            stop = true;
+        }
+    };
+
+    std::vector<std::thread> pool;
+    for (int i = 1; i < threads; ++i) pool.emplace_back(worker);
+    worker();
+    for (auto& th : pool) th.join();
+    if (error) std::rethrow_exception(error);
+    return stopped ? -1 : 0;
+}

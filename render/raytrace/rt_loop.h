@@ -1,0 +1,81 @@
+// The ray tracer's frame loop: the camera model, primary rays, the trace of one ray to
+// its nearest hit, adaptive antialiasing by supersampling, conversion of finished rows
+// to 0x00RRGGBB pixels, and the rows traced on every core. The image is cut into fixed
+// bands of rows; each band starts with fresh state (one row early under antialiasing,
+// as row -1 is for the first band) so the image never depends on the thread count.
+// Rows reach the writer in order, one call at a time, from any thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "render/raytrace/rt_slabs.h"
+
+struct RtColour {
+    float r, g, b, f;  // 0..1 after clamping; filter f
+};
+
+struct RtCamera {
+    Vec3d location{0, 0, 0};
+    Vec3d direction{0, 0, 1};  // unit view direction x lens scale
+    Vec3d up{0, 1, 0};
+    Vec3d right{1, 0, 0};
+    double aperture = 0;        // focal blur; 0 = none
+    double focal_distance = 1;
+    bool orthographic = false;
+};
+
+struct RtThread;
+
+// Colours the nearest hit of a ray; rt_shade when none is given.
+using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object)>;
+
+struct RtFrame {
+    int width = 0, height = 0;
+    bool antialias = false;
+    bool grey = false;
+    int max_level = 5;
+    RtCamera camera;
+    RtObject* objects = nullptr;
+    RtSlabs slabs;
+    RtColour background{0, 0, 0, 1};
+    RtLight* lights = nullptr;    // linked by next_light
+    bool shadows = true;
+    bool reflections = true;      // reflected rays traced
+    bool pigment_only = false;    // surfaces in their colour, no lights
+    RtShadeFn shade;
+    // Called with (image row, width, pixels) in row order; never two calls at once.
+    std::function<void(int row, int width, const uint32_t* pixels)> row_writer;
+    // Non-zero stops the frame after the row just written.
+    std::function<int(int row)> row_done;
+};
+
+// Per-thread trace state, reset at every band start.
+struct RtThread {
+    const RtFrame* frame = nullptr;
+    RtArena arena;   // hit lists
+    RtQueue queue;
+    uint32_t seed = 1;
+    int level = -1;
+    // Our own generator: 0..32767, like the C library's rand.
+    int rand15() {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) & 0x7FFF);
+    }
+};
+
+// Rows per band.
+inline constexpr int kRtBandRows = 8;
+
+void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y);
+// Nearest hit over the frame's objects (hierarchy when on); false when none.
+bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** object);
+// Colour of one ray: black past the maximum level, the shading of the nearest hit, or
+// the background with filter 1.
+RtColour rt_trace(RtThread& t, const RtRay& ray);
+// One 0x00RRGGBB pixel from a traced colour: clamped to 0..1 (NaN as 0), then raised to
+// the power 2/3; grey scale from the weighted sum.
+uint32_t rt_pixel(const RtColour& c, bool grey);
+// Traces rows 0..height-1 on the given number of threads (0: every core). 0 when
+// complete, -1 when row_done stopped it; an RtError raised on any thread is rethrown.
+int rt_trace_rows(const RtFrame& frame, int threads);

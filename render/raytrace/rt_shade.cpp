@@ -1,0 +1,167 @@
+// Ray-trace shading: lights, shadows, highlights, reflection and refraction.
+#include "render/raytrace/rt_shade.h"
+
+#include <cmath>
+
+#include "model/material/material.h"
+#include "render/raytrace/rt_vec.h"
+#include "render/scanline/fog_halo.h"
+
+namespace {
+
+constexpr double kBlack = 0.003;
+
+bool black(const float c[3]) {
+    return std::fabs(c[0]) < kBlack && std::fabs(c[1]) < kBlack && std::fabs(c[2]) < kBlack;
+}
+
+const MaterialRecord& default_material() {
+    static const MaterialRecord m;
+    return m;
+}
+
+const MaterialRecord& material_of(const RtHit& hit, const RtObject* object) {
+    if (hit.object && hit.object->material) return *hit.object->material;
+    if (object && object->material) return *object->material;
+    return default_material();
+}
+
+// Transmission of one blocker hit: its pigment times its transparency, plus its filter.
+void shadow_filter(const MaterialRecord& m, float c[3]) {
+    float f = m.colour[3], tr = m.transparency * (1 - f);
+    if (tr + f < kBlack) {
+        c[0] = c[1] = c[2] = 0;
+        return;
+    }
+    for (int k = 0; k < 3; ++k) c[k] *= tr * m.colour[k] + f;
+}
+
+void light_loop(RtThread& t, const MaterialRecord& m, const Vec3d& p, const RtRay& ray, const Vec3d& n,
+                const RtObject* obj, float specular[3], float lit[3]) {
+    if (m.diffuse == 0 && m.second_highlight == 0 && m.shininess == 0) return;
+    const RtFrame& f = *t.frame;
+    Vec3d v = ray.dir * -1.0;
+    for (const RtLight* l = f.lights; l; l = l->next_light) {
+        Vec3d to = l->position - p;
+        double dist = rt_len(to);
+        if (dist == 0) continue;
+        Vec3d dir = to * (1.0 / dist);
+        double att = rt_spot_attenuation(l, dir);
+        float c[3] = {static_cast<float>(l->colour[0] * att), static_cast<float>(l->colour[1] * att),
+                      static_cast<float>(l->colour[2] * att)};
+        if (black(c)) continue;
+        if (!(obj->type & kRtTwoSided) && rt_dot(n, dir) < 0) continue;
+        if (f.shadows) {
+            rt_shadow_test(t, p, dir, dist, c);
+            if (black(c)) continue;
+        }
+        if (m.shininess > 0) {
+            double k = rt_dot(n, ray.dir);
+            Vec3d nn = n;
+            if (k < 0) {
+                k = -k;
+            } else {
+                nn = n * -1.0;
+            }
+            Vec3d r = ray.dir + (2 * k) * nn;
+            double s = std::fmax(0.0, rt_dot(r, dir));
+            if (m.specular_exponent != 1.0f) s = std::pow(s, m.specular_exponent);
+            for (int i = 0; i < 3; ++i) specular[i] += static_cast<float>(c[i] * m.shininess * s);
+        }
+        if (m.second_highlight > 0) {
+            Vec3d h = (dir + v) * 0.5;
+            double hl = rt_len(h);
+            double s = hl > 0 ? std::fmax(0.0, rt_dot(n, h) / hl) : 0.0;
+            if (m.second_highlight_exponent != 1.0f) s = std::pow(s, m.second_highlight_exponent);
+            for (int i = 0; i < 3; ++i) specular[i] += static_cast<float>(c[i] * m.second_highlight * s);
+        }
+        if (m.diffuse > 0) {
+            double d = std::fabs(rt_dot(n, dir));
+            if (m.diffuse_exponent != 1.0f) d = std::pow(d, m.diffuse_exponent);
+            if (m.randomness > 0) d -= t.rand15() / 32767.0 * m.randomness;
+            for (int i = 0; i < 3; ++i) lit[i] += static_cast<float>(c[i] * m.diffuse * d);
+        }
+    }
+}
+
+// Traces the mirror ray of ray at p and adds it times weight into out.
+void reflect(RtThread& t, double weight, const Vec3d& p, const RtRay& ray, const Vec3d& n, float out[3]) {
+    if (weight == 0) return;
+    RtRay r;
+    r.dir = rt_reflect_dir(ray.dir, n);
+    r.origin = p + 0.002 * r.dir;
+    r.media = ray.media;
+    RtColour c = rt_trace(t, r);
+    out[0] += static_cast<float>(weight * c.r);
+    out[1] += static_cast<float>(weight * c.g);
+    out[2] += static_cast<float>(weight * c.b);
+}
+
+}  // namespace
+
+void rt_shadow_test(RtThread& t, const Vec3d& point, const Vec3d& dir, double dist, float c[3]) {
+    RtRay ray{point, dir};
+    RtHitList* list = t.arena.hit_list_get();
+    for (const RtObject* o = t.frame->objects; o; o = o->next) {
+        if (o->type & kRtLight) continue;  // lights' shapes cast no shadow on their own light
+        list->count = 0;
+        if (!o->methods->all_intersections(o, ray, list, t.arena)) continue;
+        RtHit h;
+        while (RtArena::hit_list_pop(list, &h)) {
+            if (!(h.object->flags & kRtCastsShadow) || !(o->flags & kRtCastsShadow)) continue;
+            if (!(h.depth > 0.001 && h.depth < dist - 0.001)) continue;
+            shadow_filter(material_of(h, o), c);
+            if (black(c)) {
+                t.arena.hit_list_put(list);
+                return;
+            }
+        }
+    }
+    t.arena.hit_list_put(list);
+}
+
+RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object) {
+    const RtFrame& f = *t.frame;
+    const MaterialRecord& m = material_of(hit, object);
+    Vec3d n{0, 0, 1};
+    if (hit.object->methods->normal) hit.object->methods->normal(&n, nullptr, hit.object, hit.point);
+    const Vec3d outward = n;  // as the mesh faces
+    if (rt_dot(n, ray.dir) > 0) n = n * -1.0;
+    const float* pig = m.colour;
+    float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];
+    const int level = t.level;
+    if (f.pigment_only) {
+        for (int k = 0; k < 3; ++k) lit[k] = pig[k];
+    } else {
+        if (m.self_illumination != 0)
+            for (int k = 0; k < 3; ++k) lit[k] = pig[k] * m.self_illumination;
+        light_loop(t, m, hit.point, ray, n, hit.object, specular, lit);
+        if (f.reflections) reflect(t, m.reflection_level, hit.point, ray, n, reflected);
+    }
+    shade_combine(&m, pig, specular, lit, reflected, combined);
+    const float fil = pig[3], tr = m.transparency * (1 - fil);
+    RtColour out{combined[0] * (1 - fil), combined[1] * (1 - fil), combined[2] * (1 - fil), 0};
+    t.level = level;
+    if (fil + tr >= kBlack) {
+        RtRay r;
+        r.origin = hit.point;
+        r.dir = ray.dir;
+        r.media = ray.media;
+        RtColour through{0, 0, 0, 0};
+        bool traced = true;
+        if (m.transparency > 0) {
+            double ratio = rt_media_cross(&r.media, &m, m.refraction, ray.dir, outward);
+            if (!rt_refract_dir(ray.dir, n, ratio, &r.dir)) {
+                float tir[3] = {0, 0, 0};
+                reflect(t, 1.0 - m.reflection_level, hit.point, ray, n, tir);
+                through = {tir[0], tir[1], tir[2], 0};
+                traced = false;
+            }
+        }
+        if (traced) through = rt_trace(t, r);
+        out.r += (tr * pig[0] + fil) * through.r;
+        out.g += (tr * pig[1] + fil) * through.g;
+        out.b += (tr * pig[2] + fil) * through.b;
+    }
+    return out;
+}
