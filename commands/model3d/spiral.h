@@ -6,6 +6,7 @@
 // 0 done, 8 out of memory, 13 bad argument (nothing handed back).
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "model/math/types.h"
@@ -26,3 +27,12 @@ int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, doubl
 // 13 for non-finite values or n out of the arc range; 8 out of memory.
 int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, double tube, int n,
                 std::vector<Vec3>* circle);
+
+class MESH3;
+
+// Sweeps the closed `circle` (without or with its repeated last point) along `path`
+// into one new mesh, the profile placed at the path's first point and turned to its
+// first segment. 13 for fewer than two path points or three circle points; the mesh
+// builder's codes otherwise. On failure *out is null.
+int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
+                std::unique_ptr<MESH3>* out);

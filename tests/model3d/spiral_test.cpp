@@ -8,7 +8,9 @@
 #include "commands/model3d/spiral.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
+#include "model/db/solid.h"
 #include "model/mesh/chain.h"
+#include "model/rtc/rtc.h"
 
 namespace {
 
@@ -89,6 +91,37 @@ TEST(Spiral, TubeCircleSitsOnThePathStart) {
         EXPECT_NEAR(v.z - s.z, 0, 1e-4);
     }
     EXPECT_EQ(spiral_tube(vp, centre, 4.0, std::nan(""), 12, &circle), 13);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Spiral, TubeSweepsOneRowPerPathPoint) {
+    rtc_register_all();
+    const ViewProjection vp = turned_view();
+    const Vec3 centre{5, -3, 2};
+    std::vector<Vec3> circle, path;
+    ASSERT_EQ(spiral_tube(vp, centre, 20.0, 2.0, 8, &circle), 0);
+    ASSERT_EQ(spiral_path(vp, centre, 30.0, 20.0, 2.0, 16, true, &path), 0);
+    std::unique_ptr<MESH3> mesh;
+    ASSERT_EQ(spiral_mesh(circle, path, &mesh), 0);
+    ASSERT_TRUE(mesh);
+    ASSERT_TRUE(mesh->blocks);
+    EXPECT_EQ(mesh->blocks->next, nullptr);
+    EXPECT_EQ(mesh->blocks->vertices.size(), 33u * 8u);
+    // Every ring keeps the tube radius about its path point.
+    const auto& v = mesh->blocks->vertices;
+    for (size_t row = 0; row < 33; ++row)
+        for (size_t k = 0; k < 8; ++k) {
+            const MeshVertex& p = v[row * 8 + k];
+            const Vec3& c = path[row];
+            EXPECT_NEAR(std::sqrt((p.x - c.x) * (p.x - c.x) + (p.y - c.y) * (p.y - c.y) +
+                                  (p.z - c.z) * (p.z - c.z)),
+                        2.0, 0.2) << row << "/" << k;
+        }
+    EXPECT_EQ(spiral_mesh(circle, {path[0]}, &mesh), 13);
+    EXPECT_FALSE(mesh);
 }
 
 }  // namespace
