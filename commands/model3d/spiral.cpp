@@ -7,10 +7,9 @@
 #include "graphics/view/projection.h"
 #include "model/math/arcgeom.h"
 #include "model/math/plist.h"
+#include "commands/model3d/sweep_surface.h"
 #include "model/db/solid.h"
 #include "model/mesh/chain.h"
-#include "model/mesh/sweep.h"
-#include "model/rtc/rtc.h"
 
 namespace {
 
@@ -27,23 +26,6 @@ Vec3 view_vec(double x, double y, double z) {
 bool finite3(const Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
-
-// A point list owning its nodes, open or closed.
-struct OwnedList {
-    PointNode* head = nullptr;
-    ~OwnedList() { list_free(&head); }
-    // Builds the list from `pts` in order; closes it into a ring when `ring`.
-    int fill(const std::vector<Vec3>& pts, size_t count, bool ring) {
-        for (size_t i = count; i-- > 0;)
-            if (plist_add(&head, pts[i]) != 0) return 8;
-        if (ring && head) {
-            PointNode* last = head;
-            while (last->next) last = last->next;
-            last->next = head;
-        }
-        return 0;
-    }
-};
 
 }  // namespace
 
@@ -108,20 +90,10 @@ int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, dou
 int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
                 std::unique_ptr<MESH3>* out) {
     out->reset();
-    size_t ring = circle.size();
-    if (ring >= 2 && vec3_near(circle.front(), circle.back())) --ring;
-    if (path.size() < 2 || ring < 3) return 13;
-    OwnedList profile, line;
-    if (profile.fill(circle, ring, true) != 0 || line.fill(path, path.size(), false) != 0) return 8;
-    const Vec3 base = path[0];
+    if (path.size() < 2 || circle.size() < 3) return 13;
     Vec3 dir;
     dir.x = path[1].x - path[0].x;
     dir.y = path[1].y - path[0].y;
     dir.z = path[1].z - path[0].z;
-    auto mesh = rtc_make<MESH3>();
-    if (!mesh) return 8;
-    const int rc = mesh_sweep(mesh.get(), profile.head, &base, &dir, line.head);
-    if (rc != 0) return rc;
-    *out = std::move(mesh);
-    return 0;
+    return sweep_profile_mesh(circle, true, path, path[0], dir, out);
 }
