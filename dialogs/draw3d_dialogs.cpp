@@ -15,6 +15,13 @@
 CParam3dDlg::CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields)
     : CDlg(template_id, parent), fields_(std::move(fields)), query_(g_draw3d_query ? 0 : 1) {
     for (const Field& f : fields_) {
+        if (f.kind == Field::kReal) {
+            // A turn count from the settings file may be anything: shown held to the range.
+            const double r = *f.real;
+            values_.push_back(0);
+            counts_.push_back(!(r >= kMinSpiralTurns) ? kMinSpiralTurns : r > kMaxSpiralTurns ? kMaxSpiralTurns : r);
+            continue;
+        }
         const int v = *f.setting;
         values_.push_back(f.kind == Field::kBit ? ((v & f.bit) ? 1 : 0) : v);
         // A count from the settings file may be anything: shown held to the range.
@@ -31,7 +38,7 @@ void CParam3dDlg::CreateControls() {
             continue;
         }
         add_static(f.id, text, row, 0);
-        if (f.kind == Field::kCount) {
+        if (f.kind == Field::kCount || f.kind == Field::kReal) {
             add_edit(f.id + kEditOffset3D, row++, 1);
         } else {
             QComboBox* box = add_combo(f.id + kEditOffset3D, row++, 1);
@@ -54,6 +61,10 @@ void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
                 DDX_Double(dx, f.id + kEditOffset3D, counts_[i]);
                 DDV_MinMaxDouble(dx, counts_[i], 1, kMaxSegments3D);
                 break;
+            case Field::kReal:
+                DDX_Double(dx, f.id + kEditOffset3D, counts_[i]);
+                DDV_MinMaxDouble(dx, counts_[i], kMinSpiralTurns, kMaxSpiralTurns);
+                break;
             case Field::kChoice: {
                 auto* box = qobject_cast<QComboBox*>(GetDlgItem(f.id + kEditOffset3D));
                 const int n = static_cast<int>(f.choices.size());
@@ -72,6 +83,8 @@ void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
             *f.setting = values_[i] ? (*f.setting | f.bit) : (*f.setting & ~f.bit);
         } else if (f.kind == Field::kCount) {
             *f.setting = static_cast<int>(std::lround(counts_[i]));
+        } else if (f.kind == Field::kReal) {
+            *f.real = counts_[i];
         } else {
             *f.setting = values_[i];
         }
@@ -129,6 +142,14 @@ bool faces3d_dialog(VIEW*) {
                 bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)});
 }
 
+bool spiral_dialog(VIEW*) {
+    // "SpiraleDir" from a file may hold any value; the box shows and sets bit 0.
+    return run(kDlgSpiral, 40060,
+               {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
+                {Field::kReal, kIdcSpiralRounds, nullptr, 0, {}, &g_draw3d.spiral_rounds},
+                bit(kIdcSpiralDir, &g_draw3d.spiral_dir, 1)});
+}
+
 void draw3d_dialogs_install() {
     g_draw3d_dialogs.box = [](VIEW* v) { return box3d_dialog(v) ? 1 : 0; };
     g_draw3d_dialogs.sphere = [](VIEW* v) { return sphere_dialog(v) ? 1 : 0; };
@@ -136,6 +157,7 @@ void draw3d_dialogs_install() {
     g_draw3d_dialogs.torus = [](VIEW* v) { return segments_dialog_torus(v) ? 1 : 0; };
     g_draw3d_dialogs.mesh = [](VIEW* v) { return segments_dialog_mesh(v) ? 1 : 0; };
     g_draw3d_dialogs.faces3d = [](VIEW* v) { return faces3d_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.spiral = [](VIEW* v) { return spiral_dialog(v) ? 1 : 0; };
     // A new camera or light opens the same settings dialog as Adjust Camera/Light.
     g_draw3d_dialogs.camera_settings = [](VIEW* v, CAMERA* camera) {
         const auto& dlg = edit_dialogs().camera_settings;

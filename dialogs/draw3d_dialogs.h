@@ -20,6 +20,7 @@ inline constexpr int kDlgCone = 44522;
 inline constexpr int kDlgTorus = 44523;
 inline constexpr int kDlgMesh = 44524;
 inline constexpr int kDlgFaces3D = 44525;
+inline constexpr int kDlgSpiral = 44526;
 
 // Control ids: labels and check boxes take their texts from the string table under
 // their ids; the edits and combos sit beside them.
@@ -27,6 +28,8 @@ inline constexpr int kIdcQuery3D = 44530;        // "&Query"
 inline constexpr int kIdcFacesM = 44531;         // "Segments &M:" label; edit = id + 100
 inline constexpr int kIdcFacesN = 44532;         // "Segments &N:"
 inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id + 100
+inline constexpr int kIdcSpiralRounds = 44534;   // "&Turns:" label; edit = id + 100
+inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" bit 0)
 inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
 inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
 inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)
@@ -36,16 +39,22 @@ inline constexpr int kEditOffset3D = 100;
 
 // Highest segment count the dialogs accept.
 inline constexpr int kMaxSegments3D = 1024;
+// Turn range of the spiral dialog; its top times kMaxSegments3D stays within the
+// chain segment limit.
+inline constexpr double kMinSpiralTurns = 0.01;
+inline constexpr double kMaxSpiralTurns = 1000.0;
 
-// One dialog for all the 3D parameter sets: a list of fields over int settings.
+// One dialog for all the 3D parameter sets: a list of fields over int settings, and
+// real ones (kReal, through `real`).
 class CParam3dDlg : public CDlg {
   public:
     struct Field {
-        enum Kind { kCount, kBit, kChoice } kind;
+        enum Kind { kCount, kBit, kChoice, kReal } kind;
         int id;                        // label or check box id
-        int* setting;                  // in g_draw3d
+        int* setting;                  // in g_draw3d (null for kReal)
         int bit = 0;                   // kBit
         std::vector<uint32_t> choices; // kChoice: string ids of the entries
+        double* real = nullptr;        // kReal: in g_draw3d
     };
     CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields);
 
@@ -55,7 +64,7 @@ class CParam3dDlg : public CDlg {
 
   private:
     std::vector<Field> fields_;
-    std::vector<double> counts_;  // per field (kCount)
+    std::vector<double> counts_;  // per field (kCount, kReal)
     std::vector<int> values_;     // per field: the edited copy of the setting or bit
     int query_;
 };
@@ -66,5 +75,6 @@ bool cone_dialog(VIEW* view);
 bool segments_dialog_torus(VIEW* view);
 bool segments_dialog_mesh(VIEW* view);
 bool faces3d_dialog(VIEW* view);
+bool spiral_dialog(VIEW* view);
 
 void draw3d_dialogs_install();

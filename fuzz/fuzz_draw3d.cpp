@@ -1,8 +1,8 @@
 // Fuzz target for the 3D construction geometry. The input fills the Draw_3D settings
 // (counts, kinds, masks and angles come from the settings file, so they are outside
 // bytes), a view turn, points and radii, then typed box text. Box, sphere, dome,
-// dish, torus and cone are built from them, and a pyramid and a flat polygon over
-// a few more points. Checks: results are 0, 8 or 13; a build
+// dish, torus, cone and a spiral are built from them, and a pyramid, extruded bands
+// and a flat polygon over a few more points. Checks: results are 0, 8 or 13; a build
 // that succeeds hands back a mesh (the box only with a face bit) whose vertices are
 // finite; typed sizes are finite.
 #include <cmath>
@@ -17,8 +17,10 @@
 #include "commands/model3d/flat_polygon.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
+#include "commands/model3d/spiral.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
+#include "model/mesh/chain.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -127,6 +129,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = pyramid_meshes(bases, b, s.merge_edges & 1, &pyramids);
     if (r != 0 && r != 8 && r != 13) std::abort();
     for (const auto& m : pyramids) check(0, m, true);
+    r = extrude_meshes(bases, Vec3{b.x - a.x, b.y - a.y, b.z - a.z}, &pyramids);
+    if (r != 0 && r != 8 && r != 13) std::abort();
+    for (const auto& m : pyramids) check(0, m, true);
+
+    // A spiral from the same values; turns x segments from the settings unchecked.
+    std::vector<Vec3> circle, path;
+    r = spiral_path(vp, a, r1, r2, r3, s.faces_m, (s.tops & 1) != 0, &path);
+    if (r != 0 && r != 8 && r != 13) std::abort();
+    if (r == 0 && (path.size() < 1 || path.size() > static_cast<size_t>(kChainMaxSegments) + 1)) std::abort();
+    if (r == 0 && path.size() <= 2000 && spiral_tube(vp, a, r2, r1, steps, &circle) == 0) {
+        r = spiral_mesh(circle, path, &mesh);
+        if (r != 0 && r != 8 && r != 13) std::abort();
+        if (r != 0 && mesh) std::abort();
+    }
     r = flat_polygon_mesh(triangles, &mesh);
     check(r, mesh, r == 0 && mesh);
     plist_list_free(&triangles);

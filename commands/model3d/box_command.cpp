@@ -121,6 +121,8 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdFaces3D, command_fn<cmd_faces3d>);
     set(kCmdFractal, command_fn<cmd_fractal>);
     set(kCmdFlatPolygon, command_fn<cmd_flat_polygon>);
+    set(kCmdSpiral, command_fn<cmd_spiral>);
+    set(kCmdExtrude, command_fn<cmd_extrude>);
     set(kCmdNewCamera, command_fn<cmd_new_camera>);
     set(kCmdSpotLight, command_fn<cmd_spot_light>);
     set(kCmdOmniLight, command_fn<cmd_omni_light>);

@@ -25,6 +25,8 @@ inline constexpr uint32_t kCmdMesh = 15502;
 inline constexpr uint32_t kCmdFaces3D = 15510;
 inline constexpr uint32_t kCmdFractal = 15512;
 inline constexpr uint32_t kCmdFlatPolygon = 15514;
+inline constexpr uint32_t kCmdSpiral = 15509;
+inline constexpr uint32_t kCmdExtrude = 15507;
 inline constexpr uint32_t kCmdNewCamera = 15600;
 inline constexpr uint32_t kCmdSpotLight = 15601;
 inline constexpr uint32_t kCmdOmniLight = 15602;
@@ -55,6 +57,12 @@ inline constexpr uint32_t kPromptFacesFirst = 44564;   // "First point"
 inline constexpr uint32_t kPromptFacesSecond = 44565;  // "Second point"
 inline constexpr uint32_t kPromptFacesNext = 44566;    // "Next point"
 inline constexpr uint32_t kPromptFractalThird = 44567;  // "Third point"
+inline constexpr uint32_t kPromptSpiralCentre = 44568;  // "Spiral centre point"
+inline constexpr uint32_t kPromptSpiralStep = 44569;    // "Spiral step"
+inline constexpr uint32_t kPromptSpiralRadius = 44570;  // "Spiral radius"
+inline constexpr uint32_t kPromptSpiralTube = 44571;    // "Spiral tube radius"
+inline constexpr uint32_t kPromptDirectionStart = 44572;  // "Direction start point"
+inline constexpr uint32_t kPromptDirectionEnd = 44573;    // "Direction end point"
 inline constexpr uint32_t kHelpFractal = 40063;
 inline constexpr uint32_t kHelpPyramid = 40052;
 inline constexpr uint32_t kHelpFlatPolygon = 40065;
@@ -67,6 +75,8 @@ inline constexpr uint32_t kHelpBox3D = 40051;
 inline constexpr uint32_t kHelpSphere = 40054;
 inline constexpr uint32_t kHelpCone = 40055;
 inline constexpr uint32_t kHelpTorus = 40056;
+inline constexpr uint32_t kHelpSpiral = 40060;
+inline constexpr uint32_t kHelpExtrude = 40058;
 
 // The parameter dialogs of the commands, installed by the application (the Qt
 // dialogs) or by tests. Each returns 1 when accepted, 0 when cancelled; it edits
@@ -80,6 +90,8 @@ struct Draw3dDialogs {
     int (*faces3d)(VIEW* view) = nullptr;  // options key only
     int (*fractal)(VIEW* view) = nullptr;
     int (*pyramid)(VIEW* view) = nullptr;
+    int (*spiral)(VIEW* view) = nullptr;
+    int (*extrude)(VIEW* view) = nullptr;
     // The settings dialogs of a new camera or light (name, position, target, cone,
     // colour), shared with the adjusting commands; they edit the object. 1 on OK.
     int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
@@ -100,6 +112,8 @@ int cmd_faces3d(VIEW** view_ref);
 int cmd_fractal(VIEW** view_ref);
 int cmd_pyramid(VIEW** view_ref);
 int cmd_flat_polygon(VIEW** view_ref);
+int cmd_spiral(VIEW** view_ref);
+int cmd_extrude(VIEW** view_ref);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);
@@ -131,5 +145,10 @@ int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3&
 struct RevolveProfiles;
 int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles);
 
+// One band per drawn stroke of each base, the stroke moved along `v` (a stroke back at
+// its start within 0.001 makes a closed band). Strokes of one point make nothing.
+// 0, 8 or 13; on failure the meshes made so far are in *out, owned by the caller.
+int extrude_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& v,
+                   std::vector<std::unique_ptr<MESH3>>* out);
 using Model3dCommandFn = int (*)(void* arg);
 void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn));

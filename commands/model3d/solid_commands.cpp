@@ -1,5 +1,6 @@
-// The Sphere, Torus and Cone commands: points and radii asked in the view, the
-// profiles made by primitives.cpp, revolved into one new mesh per solid. The
+// The Sphere, Torus, Cone and Spiral commands: points and radii asked in the view,
+// the profiles made by primitives.cpp revolved into one new mesh per solid, the
+// spiral tube (spiral.cpp) swept along its path. The
 // coordinate read-out is polar about the last point during the radius steps and comes
 // back however the step ends.
 #include <cmath>
@@ -10,6 +11,8 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
+#include "commands/model3d/spiral.h"
+#include "model/db/solid.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -18,6 +21,7 @@ namespace {
 
 int sphere_options(VIEW** r) { return g_draw3d_dialogs.sphere && *r ? (g_draw3d_dialogs.sphere(*r) ? 1 : 0) : 0; }
 int cone_options(VIEW** r) { return g_draw3d_dialogs.cone && *r ? (g_draw3d_dialogs.cone(*r) ? 1 : 0) : 0; }
+int spiral_options(VIEW** r) { return g_draw3d_dialogs.spiral && *r ? (g_draw3d_dialogs.spiral(*r) ? 1 : 0) : 0; }
 int torus_options(VIEW** r) { return g_draw3d_dialogs.torus && *r ? (g_draw3d_dialogs.torus(*r) ? 1 : 0) : 0; }
 
 void draw_circle(VIEW* v, int x, int y) { cursor_draw_circle(v, x, y); }
@@ -49,12 +53,28 @@ int finish(VIEW** view_ref, int code) {
     return code;
 }
 
-Vec3 along_view_x(const VIEW* v, const Vec3& p, double d) {
+Vec3 along_view(const VIEW* v, const Vec3& p, double dx, double dy) {
     Vec3 a, out;
     world_to_view(&v->projection, p, &a);
-    a.x = static_cast<float>(a.x + d);
+    a.x = static_cast<float>(a.x + dx);
+    a.y = static_cast<float>(a.y + dy);
     view_to_world(&v->projection, a, &out);
     return out;
+}
+
+Vec3 along_view_x(const VIEW* v, const Vec3& p, double d) { return along_view(v, p, d, 0); }
+
+// One spiral from its four answers into the drawing; 0 when added, else the code.
+int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, double tube) {
+    std::vector<Vec3> circle, path;
+    int code = spiral_tube(v->projection, c, radius, tube, g_draw3d.faces_n, &circle);
+    if (code == 0)
+        code = spiral_path(v->projection, c, step, radius, g_draw3d.spiral_rounds, g_draw3d.faces_m,
+                           g_draw3d.spiral_dir != 0, &path);
+    std::unique_ptr<MESH3> mesh;
+    if (code == 0) code = spiral_mesh(circle, path, &mesh);
+    if (code != 0) return code;
+    return drawing_add_object(v, mesh.release(), 0, 1);
 }
 
 }  // namespace
@@ -155,6 +175,32 @@ int cmd_cone(VIEW** view_ref) {
         code = cone_profiles((*view_ref)->projection, top, base, rb, rt, g_draw3d, &p);
         if (code == 13) continue;  // top on the base centre: nothing to build
         if (code == 0) code = revolve_into_drawing(*view_ref, p);
+        if (code != 0) break;
+    }
+    return finish(view_ref, code);
+}
+
+int cmd_spiral(VIEW** view_ref) {
+    if (!view_ref || !*view_ref) return kStepCancelled;
+    if (!start(view_ref, g_draw3d_dialogs.spiral)) return 0;
+    int code;
+    for (;;) {
+        Vec3 c;
+        double step = 0, radius = 0, tube = 0;
+        code = input_point(view_ref, kPromptSpiralCentre, cursor_draw_crosshair, spiral_options, &c, kHelpSpiral);
+        if (code != 0 || !*view_ref) break;
+        input_set_point(*view_ref, c, 0);
+        code = input_distance(view_ref, c, kPromptSpiralStep, 2, cursor_draw_rubber_line, spiral_options, &step,
+                              kHelpSpiral);
+        if (code == 0 && *view_ref)
+            code = ask_radius(view_ref, c, kPromptSpiralRadius, draw_circle, spiral_options, &radius, kHelpSpiral);
+        if (code == 0 && *view_ref)
+            code = ask_radius(view_ref, along_view(*view_ref, c, 0, radius), kPromptSpiralTube, draw_circle,
+                              spiral_options, &tube, kHelpSpiral);
+        if (!*view_ref) code = kStepCancelled;
+        if (code == kStepRefused) continue;  // back to the centre
+        if (code != 0) break;
+        code = spiral_into_drawing(*view_ref, c, step, radius, tube);
         if (code != 0) break;
     }
     return finish(view_ref, code);

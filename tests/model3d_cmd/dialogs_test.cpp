@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <limits>
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
@@ -150,6 +151,44 @@ TEST(Draw3dDialogs, MeshAndFaces) {
     }
     EXPECT_EQ(g_draw3d.face_mode, 2);
     EXPECT_EQ(g_draw3d.merge_edges, 1);
+    g_draw3d = Draw3DSettings{};
+}
+
+TEST(Draw3dDialogs, SpiralTurnsAndSense) {
+    g_draw3d = Draw3DSettings{};
+    g_draw3d.spiral_rounds = std::numeric_limits<double>::quiet_NaN();  // damaged file: shown in range
+    std::vector<std::string> boxes;
+    const MsgBoxHook old_box = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        boxes.push_back(r.text);
+        return kIdOk;
+    });
+    {
+        ModalScript s([](CDialog& d) {
+            EXPECT_EQ(d.windowTitle().toStdString(), "Spiral");
+            EXPECT_EQ(d.GetDlgItemText(kIdcSpiralRounds + kEditOffset3D), "0.01");
+            EXPECT_TRUE(check(d, kIdcSpiralDir)->isChecked());
+            d.SetDlgItemText(kIdcSpiralRounds + kEditOffset3D, "2.5");
+            shot(d, "draw3d_spiral.png");
+            d.SetDlgItemText(kIdcSpiralRounds + kEditOffset3D, "5000");  // refused, dialog stays
+            d.press(IDOK);
+            d.SetDlgItemText(kIdcSpiralRounds + kEditOffset3D, "2.5");
+            check(d, kIdcSpiralDir)->setChecked(false);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(spiral_dialog(nullptr));
+    }
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(g_draw3d.spiral_rounds, 2.5);
+    EXPECT_EQ(g_draw3d.spiral_dir, 0);
+    {
+        ModalScript s([](CDialog& d) {
+            d.SetDlgItemText(kIdcSpiralRounds + kEditOffset3D, "7");
+            d.press(IDCANCEL);
+        });
+        EXPECT_FALSE(spiral_dialog(nullptr));
+    }
+    EXPECT_EQ(g_draw3d.spiral_rounds, 2.5);
+    msgbox_set_hook(old_box);
     g_draw3d = Draw3DSettings{};
 }
 

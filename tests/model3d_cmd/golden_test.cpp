@@ -1,5 +1,5 @@
 // Golden wire-frame pictures of the primitive solids (box, sphere, dome, dish, torus,
-// truncated cone, pointed cone, cylinder) drawn through the drawing view's canvas in
+// truncated cone, pointed cone, cylinder) and of spiral tubes drawn through the drawing view's canvas in
 // a front and an isometric view, compared with reviewed references in
 // tests/data/model3d. A missing or different reference leaves the candidate in the
 // test's temporary folder for a look.
@@ -10,6 +10,7 @@
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/primitives.h"
+#include "commands/model3d/spiral.h"
 #include "graphics/view/canvas.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
@@ -79,29 +80,60 @@ std::vector<std::unique_ptr<MESH3>> solids(const ViewProjection& vp) {
     return out;
 }
 
-TEST(Model3dGolden, PrimitivesFrontAndIsometric) {
+// Draws the meshes in a front and an isometric view and compares each picture with
+// its reference "<prefix>_front" / "<prefix>_isometric".
+void front_and_isometric(const std::vector<std::unique_ptr<MESH3>>& meshes, const char* prefix, int width,
+                         int height, double origin_x, double origin_y) {
     harness_register_classes();
     auto view = rtc_make<VIEW>();
     ASSERT_NE(view, nullptr);
     struct Shot {
         const char* name;
         double ax, ay, az;
-    } shots[] = {{"primitives_front", 0, 0, 0}, {"primitives_isometric", -0.6, 0.45, 0}};
-    const auto meshes = solids(ViewProjection{});
+    } shots[] = {{"_front", 0, 0, 0}, {"_isometric", -0.6, 0.45, 0}};
     for (const Shot& sh : shots) {
-        SCOPED_TRACE(sh.name);
+        const std::string name = std::string(prefix) + sh.name;
+        SCOPED_TRACE(name);
         ViewProjection& vp = view->projection;
         vp = ViewProjection{};
         // Tipped and turned so that the depth of the solids shows.
         mat_rotate_xyz(&vp.view, &vp.inverse, sh.ax, sh.ay, sh.az);
         vp.scale = 2.0;
-        vp.origin_x = -8;
-        vp.origin_y = -18;
+        vp.origin_x = origin_x;
+        vp.origin_y = origin_y;
         Canvas canvas;
-        ASSERT_EQ(canvas.resize(440, 110, 0x000000), 0);
+        ASSERT_EQ(canvas.resize(width, height, 0x000000), 0);
         for (const auto& m : meshes) canvas.draw_object(view.get(), m.get(), 7);
-        compare(canvas, sh.name);
+        compare(canvas, name.c_str());
     }
+}
+
+TEST(Model3dGolden, PrimitivesFrontAndIsometric) {
+    harness_register_classes();
+    front_and_isometric(solids(ViewProjection{}), "primitives", 440, 110, -8, -18);
+}
+
+// Two spirals of two turns: 16 x 8 turning backwards, and 2.5 turns of 10 x 6 forwards.
+TEST(Model3dGolden, SpiralFrontAndIsometric) {
+    harness_register_classes();
+    const ViewProjection vp;
+    std::vector<std::unique_ptr<MESH3>> meshes;
+    const struct {
+        double x, step, radius, tube, rounds;
+        int m, n;
+        bool negative;
+    } spirals[] = {{5, 20, 12, 3, 2.0, 16, 8, true}, {65, 14, 10, 2, 2.5, 10, 6, false}};
+    for (const auto& sp : spirals) {
+        const Vec3 c{static_cast<float>(sp.x), 0, 0};
+        std::vector<Vec3> circle, path;
+        ASSERT_EQ(spiral_tube(vp, c, sp.radius, sp.tube, sp.n, &circle), 0);
+        ASSERT_EQ(spiral_path(vp, c, sp.step, sp.radius, sp.rounds, sp.m, sp.negative, &path), 0);
+        std::unique_ptr<MESH3> m;
+        ASSERT_EQ(spiral_mesh(circle, path, &m), 0);
+        regen_object(m.get());
+        meshes.push_back(std::move(m));
+    }
+    front_and_isometric(meshes, "spiral", 240, 100, -4, -25);
 }
 
 }  // namespace

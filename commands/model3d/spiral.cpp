@@ -1,0 +1,99 @@
+// Spiral path and tube circle in a view's frame.
+#include "commands/model3d/spiral.h"
+
+#include <cmath>
+#include <new>
+
+#include "graphics/view/projection.h"
+#include "model/math/arcgeom.h"
+#include "model/math/plist.h"
+#include "commands/model3d/sweep_surface.h"
+#include "model/db/solid.h"
+#include "model/mesh/chain.h"
+
+namespace {
+
+constexpr double kTwoPi = 6.28318530717958647692;
+
+Vec3 view_vec(double x, double y, double z) {
+    Vec3 v;
+    v.x = static_cast<float>(x);
+    v.y = static_cast<float>(y);
+    v.z = static_cast<float>(z);
+    return v;
+}
+
+bool finite3(const Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+}  // namespace
+
+int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, double radius,
+                double rounds, int m, bool negative, std::vector<Vec3>* path) {
+    if (!path || m < 1 || !finite3(centre) || !std::isfinite(step) || !std::isfinite(radius) ||
+        !std::isfinite(rounds))
+        return 13;
+    const double count = rounds * m;
+    if (!std::isfinite(count) || count < 0 || count > kChainMaxSegments) return 13;
+    const int n = static_cast<int>(count);
+    Vec3 c;
+    world_to_view(&vp, centre, &c);
+    const double sign = negative ? -1.0 : 1.0;
+    try {
+        std::vector<Vec3> out;
+        out.reserve(static_cast<size_t>(n) + 1);
+        auto add = [&](double x, double t) {
+            Vec3 w;
+            view_to_world(&vp, view_vec(x, c.y + radius * std::cos(t), c.z - radius * std::sin(t)), &w);
+            out.push_back(w);
+        };
+        for (int i = 0; i < n; ++i) add(c.x + i * step / m, sign * i * kTwoPi / m);
+        add(c.x + rounds * step, sign * rounds * kTwoPi);
+        for (const Vec3& p : out)
+            if (!finite3(p)) return 13;
+        path->swap(out);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    return 0;
+}
+
+int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, double tube, int n,
+                std::vector<Vec3>* circle) {
+    if (!circle || !finite3(centre) || !std::isfinite(radius) || !std::isfinite(tube)) return 13;
+    Vec3 c;
+    world_to_view(&vp, centre, &c);
+    PointNode* list = nullptr;
+    int rc = arc_points_n(view_vec(c.x, c.y + radius, c.z), tube, 0.0, kTwoPi, n, &list);
+    if (rc != 0) {
+        list_free(&list);
+        return rc;
+    }
+    try {
+        std::vector<Vec3> out;
+        for (const PointNode* p = list; p; p = p->next) {
+            Vec3 w;
+            view_to_world(&vp, view_vec(p->x, p->y, p->z), &w);
+            out.push_back(w);
+            if (p->next == list) break;
+        }
+        list_free(&list);
+        circle->swap(out);
+    } catch (const std::bad_alloc&) {
+        list_free(&list);
+        return 8;
+    }
+    return 0;
+}
+
+int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
+                std::unique_ptr<MESH3>* out) {
+    out->reset();
+    if (path.size() < 2 || circle.size() < 3) return 13;
+    Vec3 dir;
+    dir.x = path[1].x - path[0].x;
+    dir.y = path[1].y - path[0].y;
+    dir.z = path[1].z - path[0].z;
+    return sweep_profile_mesh(circle, true, path, path[0], dir, out);
+}

@@ -1,0 +1,89 @@
+// Scripted sessions of the Spiral command: one tube mesh per spiral with one undo
+// level, Esc at a later step going back to the centre, turn counts from the settings
+// that are not finite or too large ending with 13 and nothing added, and the
+// coordinate read-out put back however the command ends.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "commands/input/support.h"
+#include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/model3d.h"
+#include "model/db/solid.h"
+#include "scene.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+int spiral_fn(void* arg) { return cmd_spiral(static_cast<VIEW**>(arg)); }
+
+std::vector<MESH3*> spiral_meshes(MODEL* m) {
+    std::vector<MESH3*> out;
+    LAYER* l = scene_layer(m);
+    if (!l || !l->children) return out;
+    ZDLIST* p = l->children;
+    do {
+        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
+        p = p->next;
+    } while (p != l->children);
+    return out;
+}
+
+TEST(SpiralSessions, Sessions) {
+    const int C = kPromptSpiralCentre, S = kPromptSpiralStep, R = kPromptSpiralRadius, T = kPromptSpiralTube;
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* what;
+        std::function<void(Harness&)> script;
+        int code;
+        std::vector<int> prompts;
+        int meshes;
+        int vertices;  // of the first mesh
+    } cases[] = {
+        {"two turns of 16 by 16", [](Harness& h) { h.click({5, 5, 0}).typed("10").typed("6").typed("1").esc(); }, -1,
+         {C, S, R, T, C}, 1, 33 * 16},
+        {"two spirals, then Esc", [](Harness& h) {
+             h.click({5, 5, 0}).typed("10").typed("6").typed("1").click({50, 5, 0}).typed("5").typed("4").typed("1").esc();
+         }, -1, {C, S, R, T, C, S, R, T, C}, 2, 33 * 16},
+        {"Esc at the tube goes back to the centre", [](Harness& h) { h.click({5, 5, 0}).typed("10").typed("6").esc().esc(); },
+         -1, {C, S, R, T, C}, 0, 0},
+        {"turns not finite end with 13", [inf](Harness& h) {
+             g_draw3d.spiral_rounds = inf;
+             h.click({5, 5, 0}).typed("10").typed("6").typed("1");
+         }, 13, {C, S, R, T}, 0, 0},
+        {"turns x FacesM above the chain limit end with 13", [](Harness& h) {
+             g_draw3d.spiral_rounds = 1e7;
+             h.click({5, 5, 0}).typed("10").typed("6").typed("1");
+         }, 13, {C, S, R, T}, 0, 0},
+        {"cancelled dialog ends quietly", [](Harness&) {
+             g_draw3d_dialogs.spiral = [](VIEW*) { return 0; };
+         }, 0, {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdSpiral, spiral_fn);
+        g_draw3d = Draw3DSettings{};
+        h.view()->coordinate_type = 1;
+        h.view()->cartesian = 1;
+        c.script(h);
+        EXPECT_EQ(h.run(kCmdSpiral), c.code);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(h.view()->input_mode, 0);
+        EXPECT_EQ(h.view()->coordinate_type, 1);
+        EXPECT_EQ(h.view()->cartesian, 1);
+        const auto made = spiral_meshes(h.model());
+        g_draw3d_dialogs = Draw3dDialogs{};
+        ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
+        EXPECT_EQ(h.model()->undo_levels, c.meshes);
+        if (c.meshes == 0) continue;
+        ASSERT_TRUE(made[0]->blocks);
+        EXPECT_EQ(static_cast<int>(made[0]->blocks->vertices.size()), c.vertices);
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
+}  // namespace
