@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/app/gui_main.h"
 #include "../app/app_session.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
@@ -230,23 +231,5 @@ TEST_F(GuiTest, CtrlF4WhileAStepWaitsClosesAfterUnwinding) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    char tmpl[] = "/tmp/zelo_gui_test_XXXXXX";
-    g_dir = mkdtemp(tmpl);
-    for (const char* sub : {"/config", "/data", "/runtime"}) std::filesystem::create_directories(g_dir + sub);
-    std::filesystem::permissions(g_dir + "/runtime", std::filesystem::perms::owner_all);
-    setenv("XDG_CONFIG_HOME", (g_dir + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (g_dir + "/data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (g_dir + "/runtime").c_str(), 1);
-    auto qt = platform_create_application(argc, argv);
-    settings_open(g_dir + "/config/settings.ini");
-    platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
-        ADD_FAILURE() << "unexpected message box: " << b.text;
-        return kIdOk;
-    });
-    const int r = RUN_ALL_TESTS();
-    qt.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(g_dir, ec);
-    return r;
+    return gui_test_main(argc, argv, "zelo_gui_test", &g_dir);
 }

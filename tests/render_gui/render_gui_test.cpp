@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include "tests/app/gui_main.h"
 #include "../app/app_session.h"
 #include "../scanline/scanline_test_util.h"
 #include "dialogs/ask_string.h"
@@ -275,24 +276,13 @@ TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    char tmpl[] = "/tmp/zelo_render_gui_XXXXXX";
-    g_dir = mkdtemp(tmpl);
-    for (const char* sub : {"/config", "/data", "/runtime"}) std::filesystem::create_directories(g_dir + sub);
-    std::filesystem::permissions(g_dir + "/runtime", std::filesystem::perms::owner_all);
-    setenv("XDG_CONFIG_HOME", (g_dir + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (g_dir + "/data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (g_dir + "/runtime").c_str(), 1);
-    auto qt = platform_create_application(argc, argv);
-    settings_open(g_dir + "/config/settings.ini");
-    dialogs_install_services();
-    edit_dialogs_install();
-    render_command_install();
-    platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
-        g_boxes.push_back(b.text);
-        return kIdOk;
+    return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
+        dialogs_install_services();
+        edit_dialogs_install();
+        render_command_install();
+        platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
+            g_boxes.push_back(b.text);
+            return kIdOk;
+        });
     });
-    const int r = RUN_ALL_TESTS();
-    std::filesystem::remove_all(g_dir);
-    return r;
 }
