@@ -269,13 +269,17 @@ int arrow_step(VIEW** view_ref, int mode, StepResult* out) {
         const Vec3 a = to_view(v, wa), b = to_view(v, wb);
         // The plane through both points containing the X (or Y) axis.
         const double dx = double(b.x) - a.x, dy = double(b.y) - a.y, dz = double(b.z) - a.z;
+        // Differing only in depth the arrow is seen end-on: ask again.
+        if (std::hypot(dx, dy) < 1e-6) continue;
         double nx, ny, nz;
-        if (v->direction)
+        if (std::fabs(dz) < 1e-6)
+            nx = 0, ny = 0, nz = 1;  // flat: the screen plane, whichever way it runs
+        else if (v->direction)
             nx = 0, ny = dz, nz = -dy;  // d x X
         else
             nx = -dz, ny = 0, nz = dx;  // Y x d
         Matrix43 to_local;
-        if (!plane_of(v, nx, ny, nz, &to_local, &out->matrix)) continue;  // differs only in depth: ask again
+        if (!plane_of(v, nx, ny, nz, &to_local, &out->matrix)) continue;
         mat_xform_point(&out->p[0], &a, &to_local);
         mat_xform_point(&out->p[1], &b, &to_local);
         dim_clear_texts();

@@ -133,6 +133,41 @@ TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
     EXPECT_EQ(layer_objects(h.model()).size(), 1u);
 }
 
+// Arrows drawn in the screen plane run along either axis with either plane axis flag:
+// a vertical one with the Y flag, a horizontal one with the X flag.
+TEST_F(DimSessions, ArrowsInTheScreenPlaneAlongEitherAxis) {
+    for (int direction : {0, 1}) {
+        Harness local;
+        local.view()->projection.scale = 4.0;
+        local.view()->direction = direction;
+        g_current = &local;
+        dim_register_commands([](int id, DimCommandFn fn) { g_current->define(uint32_t(id), fn); });
+        local.click({10, 10, 0}).click({10, 30, 0}).click({5, 5, 0}).click({25, 5, 0}).esc();
+        EXPECT_EQ(local.run(kCmdDimFirst + 5), -1) << direction;  // double arrow
+        EXPECT_EQ(local.shown_prompts(), (std::vector<int>{42002, 42003, 42002, 42003, 42002})) << direction;
+        auto objs = layer_objects(local.model());
+        ASSERT_EQ(objs.size(), 2u) << direction;
+        for (object* g : objs) {
+            auto* c = static_cast<CONTAINER*>(g);
+            int n = 0;
+            ZDLIST* q = c->children;
+            do {
+                if (rtc_is_a(q, &XPLINE::rtc_class)) {
+                    const PointNode* pn = static_cast<XPLINE*>(q)->control;
+                    for (; pn; pn = pn->next) {
+                        EXPECT_NEAR(pn->z, 0, 1e-4);
+                        EXPECT_TRUE(std::isfinite(pn->x) && std::isfinite(pn->y));
+                    }
+                }
+                ++n;
+                q = q->next;
+            } while (q != c->children);
+            EXPECT_EQ(n, 3) << direction;  // two marks and the line
+        }
+    }
+    g_current = &h;
+}
+
 TEST_F(DimSessions, CancelledTextQueryEndsTheCommand) {
     g_prefs.dimension = 0;
     dim_set_text_dialog([](VIEW*, DimTextDialogData*) { return 0; });
