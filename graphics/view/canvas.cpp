@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "graphics/raster/raster.h"
 #include "graphics/raster/rasterops.h"
@@ -86,6 +87,33 @@ void Canvas::plot_set(std::vector<int64_t>& keys) {
 }
 
 void Canvas::pixel(int x, int y) { plot(x, y); }
+
+void Canvas::triangle(int x1, int y1, int x2, int y2, int x3, int y3) {
+    if (!image_) return;
+    const int px[3] = {x1, x2, x3}, py[3] = {y1, y2, y3};
+    const int ylo = std::max(0, std::min({y1, y2, y3}));
+    const int yhi = std::min(image_->height - 1, std::max({y1, y2, y3}));
+    // One span a row, from the leftmost to the rightmost edge crossing.
+    for (int y = ylo; y <= yhi; ++y) {
+        double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+        for (int i = 0; i < 3; ++i) {
+            const int ax = px[i], ay = py[i], bx = px[(i + 1) % 3], by = py[(i + 1) % 3];
+            if (y < std::min(ay, by) || y > std::max(ay, by)) continue;
+            if (ay == by) {
+                lo = std::min({lo, double(ax), double(bx)});
+                hi = std::max({hi, double(ax), double(bx)});
+                continue;
+            }
+            const double x = ax + double(y - ay) * double(bx - ax) / double(by - ay);
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+        }
+        if (lo > hi) continue;
+        const int xa = static_cast<int>(std::max(0.0, std::ceil(lo - 1e-9)));
+        const int xb = static_cast<int>(std::min(double(image_->width - 1), std::floor(hi + 1e-9)));
+        for (int x = xa; x <= xb; ++x) plot(x, y);
+    }
+}
 
 void Canvas::line(int x1, int y1, int x2, int y2) {
     if (!image_) return;
@@ -216,6 +244,10 @@ int object_line_cb(void* context, int x1, int y1, int x2, int y2) {
     static_cast<ObjectPen*>(context)->canvas->line(x1, y1, x2, y2);
     return 0;
 }
+int object_triangle_cb(void* context, int x1, int y1, int x2, int y2, int x3, int y3) {
+    static_cast<ObjectPen*>(context)->canvas->triangle(x1, y1, x2, y2, x3, y3);
+    return 0;
+}
 int object_pen_cb(void* context, int colour, int, int) {
     ObjectPen* p = static_cast<ObjectPen*>(context);
     int index = p->fixed >= 0 ? p->fixed : colour_index_fix(colour);
@@ -230,7 +262,7 @@ void Canvas::draw_object(const VIEW* view, object* obj, int colour) {
     if (colour >= 0) set_pen(mode_, palette_colour(colour));
     ViewProjection vp = view->projection;
     vp.line = object_line_cb;
-    vp.triangle = nullptr;
+    vp.triangle = object_triangle_cb;
     vp.pen = object_pen_cb;
     vp.context = &pen;
     viewiter_draw_object(&vp, obj);

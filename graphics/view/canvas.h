@@ -63,6 +63,8 @@ class Canvas {
     // direction of (ex, ey) about the centre; equal directions give the whole circle.
     void arc(int cx, int cy, int sx, int sy, int ex, int ey, int radius);
     void pixel(int x, int y);
+    // The filled triangle with these corners (edges included), each pixel once.
+    void triangle(int x1, int y1, int x2, int y2, int x3, int y3);
     // `count` segments of four coordinates (x1, y1, x2, y2), each drawn as line().
     void segments(const int32_t* xy, int count);
     // Fills the whole image with a colour word in copy mode.

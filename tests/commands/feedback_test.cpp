@@ -77,6 +77,9 @@ TEST(Canvas, EveryPrimitiveTwiceInXorRestoresTheImage) {
         {"arc", [](Canvas& k) { k.arc(30, 20, 45, 20, 30, 35, 15); }},
         {"arc the long way", [](Canvas& k) { k.arc(30, 20, 30, 35, 45, 20, 15); }},
         {"pixel", [](Canvas& k) { k.pixel(63, 47); }},
+        {"triangle", [](Canvas& k) { k.triangle(2, 3, 60, 10, 20, 45); }},
+        {"clipped triangle", [](Canvas& k) { k.triangle(-100, -50, 200, 20, 30, 400); }},
+        {"flat triangle", [](Canvas& k) { k.triangle(5, 9, 40, 9, 20, 9); }},
         {"segments", [](Canvas& k) {
              const int32_t s[8] = {0, 0, 63, 47, 63, 0, 0, 47};
              k.segments(s, 2);
@@ -96,6 +99,10 @@ TEST(Canvas, EveryPrimitiveTwiceInXorRestoresTheImage) {
     c.set_pen(kDrawXor, 0xFFFFFF);
     c.rect(10, 10, 20, 15);
     EXPECT_EQ(lit_pixels(c, 0x102030), 2u * 11 + 2u * 4);
+    c.rect(10, 10, 20, 15);
+    // A filled right triangle with legs of 10 pixels covers its 66 lattice points.
+    c.triangle(30, 5, 40, 5, 30, 15);
+    EXPECT_EQ(lit_pixels(c, 0x102030), 66u);
 }
 
 // Shows and hides the step's feedback at a few cursor positions, as the view does.
