@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/grid_drawing.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
@@ -18,39 +19,11 @@ namespace {
 constexpr int kObjects = 1000000;
 constexpr int kColumns = 1000;
 
-struct Drawing {
-    std::unique_ptr<MODEL> model;
-    std::unique_ptr<VIEW> view;
-    std::vector<BBox> boxes;
-};
+using Drawing = GridDrawing;
 
 Drawing& drawing() {
     static Drawing d = [] {
-        rtc_register_all();
-        view_type_register();
-        Drawing out;
-        out.model = rtc_make<MODEL>();
-        LAYER* layers[4] = {rtc_cast<LAYER>(out.model->first_child()), nullptr, nullptr, nullptr};
-        for (int i = 1; i < 4; ++i) {
-            auto l = rtc_make<LAYER>();
-            layers[i] = l.get();
-            container_insert(out.model.get(), l.release());
-        }
-        out.boxes.reserve(kObjects);
-        for (int i = 0; i < kObjects; ++i) {
-            const float x = static_cast<float>(i % kColumns) * 10,
-                        y = static_cast<float>(i / kColumns) * 10;
-            auto line = rtc_make<XPLINE>();
-            PointNode* head = nullptr;
-            plist_add(&head, Vec3{x + 6, y + 6, 0});
-            plist_add(&head, Vec3{x, y, 0});
-            line->control = head;
-            line->own_box();
-            out.boxes.push_back(line->box);
-            container_insert(layers[i % 4], line.release());
-        }
-        out.view = rtc_make<VIEW>();
-        out.view->projection.scale = 10;  // the 5-pixel aperture is half a unit
+        Drawing out = make_grid_drawing(kObjects, kColumns, 0);
         model_attach_view(out.model.get(), out.view.get());
         return out;
     }();
