@@ -50,8 +50,8 @@ void BM_TiledPrint(benchmark::State& state) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName("/tmp/zelo_bench_tiles.pdf");
-        const int r = print_drawing(&printer, l, [&](const SegmentSink& put) {
-            for (size_t i = 0; i < s.size(); i += 4) put(s[i], s[i + 1], s[i + 2], s[i + 3]);
+        const int r = print_drawing(&printer, l, [&](const DrawingSink& put) {
+            for (size_t i = 0; i < s.size(); i += 4) put.line(s[i], s[i + 1], s[i + 2], s[i + 3]);
         });
         if (r) state.SkipWithError("print failed");
         state.counters["pages"] = static_cast<double>(print_layout_pages(l));

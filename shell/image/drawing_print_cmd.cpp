@@ -81,18 +81,29 @@ void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { dialog
 bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y) {
     VIEW* v = view ? view->view() : nullptr;
     if (!v) return false;
+    int w = 1, h = 1;
+    view->client_size(&w, &h);
+    w = std::max(w, 1), h = std::max(h, 1);
+    const ViewProjection& p = v->projection;
+    if (p.mode == kProjPerspective) {
+        // A camera view measures in its window's pixels: the whole picture, or the window.
+        MODEL* model = view->document() ? view->document()->drawing() : nullptr;
+        if (!view->print_layout.visible_only &&
+            drawing_picture_extents(model, p, [v](int layer) { return view_layer_flag(v, layer) != 0; }, min_x,
+                                    min_y, max_x, max_y))
+            return true;
+        *min_x = 0, *min_y = 0, *max_x = w, *max_y = h;
+        return true;
+    }
     const BBox box = view_extents(v);
     if (!view->print_layout.visible_only && box.min.x <= box.max.x && box.min.y <= box.max.y) {
         *min_x = box.min.x, *min_y = box.min.y, *max_x = box.max.x, *max_y = box.max.y;
         return true;
     }
     // What the window shows (also for a drawing without extents yet).
-    int w = 1, h = 1;
-    view->client_size(&w, &h);
-    const ViewProjection& p = v->projection;
     *min_x = p.origin_x, *min_y = p.origin_y;
-    *max_x = p.origin_x + std::max(w, 1) / p.scale;
-    *max_y = p.origin_y + std::max(h, 1) / p.scale;
+    *max_x = p.origin_x + w / p.scale;
+    *max_y = p.origin_y + h / p.scale;
     return true;
 }
 

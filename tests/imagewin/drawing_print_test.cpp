@@ -2,6 +2,7 @@
 // a line crossing a page edge going on at the place the layout computes.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPrinter>
 #include <cstdio>
@@ -49,7 +50,7 @@ TEST(DrawingPrint, TiledPdfHasColumnsTimesRowsPagesWithCropMarksAndContinuingLin
     const double y_mm = 100;
     ASSERT_EQ(print_layout_run(&l, 0, 0, 500, 150), 0);
     ASSERT_GE(l.columns, 3);
-    const auto source = [&](const SegmentSink& put) { put(0, y_mm, 500, y_mm + 50); };
+    const auto source = [&](const DrawingSink& put) { put.line(0, y_mm, 500, y_mm + 50); };
     const std::string pdf = scratch() + "/tiles.pdf";
     {
         QPrinter printer(QPrinter::HighResolution);
@@ -99,7 +100,7 @@ TEST(DrawingPrint, LineCrossingAPageEdgeGoesOnWhereTheLayoutSays) {
     ASSERT_EQ(l.rows, 1);
     ASSERT_EQ(l.columns, 3);
     // y = B + 20 + (x - L) * 0.2: crosses from page 1 to page 2 at x = L + W.
-    const auto source = [&](const SegmentSink& put) { put(L, B + 20, L + 2.5 * W, B + 20 + 2.5 * W * 0.2); };
+    const auto source = [&](const DrawingSink& put) { put.line(L, B + 20, L + 2.5 * W, B + 20 + 2.5 * W * 0.2); };
     const std::string pdf = scratch() + "/edge.pdf";
     {
         QPrinter printer(QPrinter::HighResolution);
@@ -135,12 +136,85 @@ TEST(DrawingPrint, LineCrossingAPageEdgeGoesOnWhereTheLayoutSays) {
     EXPECT_NEAR((r2.front() + r2.back()) / 2.0, edge_y * px_mm - 0.6, 1.5);
 }
 
+// Pens by colour, width and the monochrome switch, measured on the printed page.
+// Drawing units are paper millimetres from the paper's bottom-left corner here.
+TEST(DrawingPrint, PensPrintInTheirColoursAndWidthsOrBlackInMonochrome) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    const double L = 500 * 0.0254, B = 500 * 0.0254;
+    const auto source = [](const DrawingSink& put) {
+        put.pen(1, 1.0);  // red, 1 mm
+        put.line(30, 200, 150, 200);
+        put.pen(13, 2.0);  // blue, 2 mm
+        put.line(30, 180, 150, 180);
+        put.pen(15, 1.0);  // white prints black
+        put.line(30, 160, 150, 160);
+        put.pen(3, 0);  // green, a filled triangle
+        const double tri[6] = {40, 60, 140, 60, 90, 140};
+        put.triangle(tri);
+    };
+    struct Case {
+        bool mono;
+        uint32_t red, blue, white, green;  // expected at the middle of each shape
+    } cases[] = {{false, 0xC00000, 0x0000C0, 0x000000, 0x00C000}, {true, 0, 0, 0, 0}};
+    for (const Case& c : cases) {
+        PrintLayout l;
+        l.tile = 1;
+        l.margins = {500, 500, 500, 500};
+        l.scale = 1.0;
+        l.monochrome = c.mono;
+        ASSERT_EQ(print_layout_run(&l, L, B, 180, 250), 0);
+        ASSERT_EQ(l.columns * l.rows, 1);
+        const std::string base = scratch() + (c.mono ? "/mono" : "/colour");
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(base + ".pdf"));
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            ASSERT_EQ(print_drawing(&printer, l, source), 0);
+        }
+        ASSERT_EQ(std::system(("pdftoppm -r 150 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
+        const QImage page(QString::fromStdString(base + ".png"));
+        ASSERT_FALSE(page.isNull());
+        const double px_mm = 150 / 25.4, paper_h = 11693 * 0.0254;
+        auto at = [&](double x, double y) {
+            return page.pixel(int(std::lround(x * px_mm)), int(std::lround((paper_h - y) * px_mm))) & 0xFFFFFF;
+        };
+        auto near = [](uint32_t a, uint32_t b) {
+            for (int shift : {0, 8, 16})
+                if (std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)) > 24) return false;
+            return true;
+        };
+        EXPECT_TRUE(near(at(90, 200), c.red)) << std::hex << at(90, 200) << " mono " << c.mono;
+        EXPECT_TRUE(near(at(90, 180), c.blue)) << std::hex << at(90, 180);
+        EXPECT_TRUE(near(at(90, 160), c.white)) << std::hex << at(90, 160);
+        EXPECT_TRUE(near(at(90, 90), c.green)) << std::hex << at(90, 90);
+        // Widths: the rows a column crosses of each line.
+        auto thickness = [&](double y) {
+            const int x = int(std::lround(90 * px_mm));
+            int n = 0;
+            for (int r = int((paper_h - y - 3) * px_mm); r <= int((paper_h - y + 3) * px_mm); ++r)
+                if (qGray(page.pixel(x, r)) < 200 || QColor(page.pixel(x, r)).hsvSaturation() > 100) ++n;
+            return n;
+        };
+        EXPECT_NEAR(thickness(200), 1.0 * px_mm, 2);
+        EXPECT_NEAR(thickness(180), 2.0 * px_mm, 2);
+        // Monochrome: nothing on the page has a colour.
+        if (c.mono) {
+            int coloured = 0;
+            for (int y = 0; y < page.height(); y += 2)
+                for (int x = 0; x < page.width(); x += 2)
+                    if (QColor(page.pixel(x, y)).hsvSaturation() > 30) ++coloured;
+            EXPECT_EQ(coloured, 0);
+        }
+    }
+}
+
 TEST(DrawingPrint, TooManyPagesAreRefused) {
     PrintLayout l;
     l.tile = 1;
     l.columns = 200, l.rows = 100;
     QPrinter printer;
-    EXPECT_EQ(print_drawing(&printer, l, [](const SegmentSink&) {}), kLayoutTooManyPages);
+    EXPECT_EQ(print_drawing(&printer, l, [](const DrawingSink&) {}), kLayoutTooManyPages);
 }
 
 }  // namespace
@@ -168,11 +242,13 @@ TEST(DrawingPrint, RichDrawingPrintsThroughTheDriver) {
     const DrawingSource source = drawing_source_of(model.get(), vp, min_x, min_y, max_x, max_y);
     int count = 0;
     double lo = 1e300, hi = -1e300;
-    source([&](double x0, double, double x1, double) {
+    DrawingSink sink;
+    sink.line = [&](double x0, double, double x1, double) {
         ++count;
         lo = std::min({lo, x0, x1});
         hi = std::max({hi, x0, x1});
-    });
+    };
+    source(sink);
     ASSERT_GT(count, 10);
     EXPECT_GE(lo, min_x - 600);
     PrintLayout l;
