@@ -268,3 +268,98 @@ TEST(DrawingPrint, RichDrawingPrintsThroughTheDriver) {
 }
 
 }  // namespace
+
+#include "model/db/find.h"
+#include "model/db/wire.h"
+#include "tests/file/file_support.h"
+
+namespace {
+
+// A camera view prints what its window shows: the driver's perspective picture in the
+// window's pixels, magnified for the paper, in the objects' pens.
+TEST(DrawingPrint, PerspectiveViewPrintsItsPictureInWindowPixels) {
+    drawing_file_register();
+    auto model = rtc_make<MODEL>();
+    ASSERT_NE(model, nullptr);
+    std::unique_ptr<RTC> layer_obj;
+    ASSERT_EQ(rtc_init(layer_obj, &LAYER::rtc_class), 0);
+    auto* layer = static_cast<LAYER*>(layer_obj.release());
+    ASSERT_EQ(container_insert(model.get(), layer), 0);
+    // Two squares of side 20 facing the eye, 100 and 200 in front of it.
+    for (double z : {-100.0, -200.0}) {
+        std::unique_ptr<RTC> o;
+        ASSERT_EQ(rtc_init(o, &XPLINE::rtc_class), 0);
+        auto* sq = static_cast<XPLINE*>(o.release());
+        sq->control = make_points({{-10, -10, float(z)}, {10, -10, float(z)}, {10, 10, float(z)}, {-10, 10, float(z)}}, true);
+        sq->colour = z < -150 ? 13 : 1;
+        ASSERT_EQ(container_insert(layer, sq), 0);
+    }
+    ViewProjection vp;  // the eye at the origin looking down -z
+    vp.mode = kProjPerspective;
+    vp.eye_distance = 100;
+    vp.centre_x = 200, vp.centre_y = 150;
+    vp.scale = 1;
+    double x0, y0, x1, y1;
+    ASSERT_TRUE(drawing_picture_extents(model.get(), vp, {}, &x0, &y0, &x1, &y1));
+    EXPECT_NEAR(x0, 190, 1.01);
+    EXPECT_NEAR(y0, 140, 1.01);
+    EXPECT_NEAR(x1, 210, 1.01);
+    EXPECT_NEAR(y1, 160, 1.01);
+    // Through the print source the corners come far finer than a window pixel.
+    std::vector<int> colours;
+    double lo_x = 1e9, hi_x = -1e9, lo_y = 1e9, hi_y = -1e9;
+    DrawingSink sink;
+    sink.pen = [&](int colour, double) { colours.push_back(colour); };
+    sink.line = [&](double a, double b, double c, double d) {
+        lo_x = std::min({lo_x, a, c}), hi_x = std::max({hi_x, a, c});
+        lo_y = std::min({lo_y, b, d}), hi_y = std::max({hi_y, b, d});
+    };
+    drawing_source_of(model.get(), vp, 190, 140, 210, 160)(sink);
+    EXPECT_NEAR(lo_x, 190, 0.01);
+    EXPECT_NEAR(hi_x, 210, 0.01);
+    EXPECT_NEAR(lo_y, 140, 0.01);
+    EXPECT_NEAR(hi_y, 160, 0.01);
+    // (The layer, a container, selects its own pen first.)
+    colours.erase(std::remove(colours.begin(), colours.end(), 0), colours.end());
+    EXPECT_EQ(colours, (std::vector<int>{1, 13}));
+    // Fitted to a page: the near square fills the printable width, the far one is half
+    // its size and centred, in blue.
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    PrintLayout l;
+    l.margins = {500, 500, 500, 500};
+    ASSERT_EQ(print_layout_run(&l, 190, 140, 210, 160), 0);
+    const std::string base = scratch() + "/persp";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(base + ".pdf"));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_EQ(print_drawing(&printer, l, drawing_source_of(model.get(), vp, 190, 140, 210, 160)), 0);
+    }
+    ASSERT_EQ(std::system(("pdftoppm -r 100 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
+    const QImage page(QString::fromStdString(base + ".png"));
+    ASSERT_FALSE(page.isNull());
+    const double px_mm = 100 / 25.4, paper_h = 11693 * 0.0254;
+    const double mm_per_px = l.scale;  // paper mm per window pixel
+    auto paper = [&](double px, double py) {  // window pixel -> page pixel
+        return QPoint(int(std::lround((12.7 + (px - l.origin_x) * mm_per_px) * px_mm)),
+                      int(std::lround((paper_h - 12.7 - (py - l.origin_y) * mm_per_px) * px_mm)));
+    };
+    auto colour_near = [&](QPoint at, QRgb want) {
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx) {
+                const QColor c(page.pixel(at.x() + dx, at.y() + dy));
+                if (std::abs(c.red() - qRed(want)) < 40 && std::abs(c.green() - qGreen(want)) < 40 &&
+                    std::abs(c.blue() - qBlue(want)) < 40)
+                    return true;
+            }
+        return false;
+    };
+    EXPECT_TRUE(colour_near(paper(200, 140), qRgb(192, 0, 0)));   // near square, bottom edge
+    EXPECT_TRUE(colour_near(paper(190, 150), qRgb(192, 0, 0)));   // left edge
+    EXPECT_TRUE(colour_near(paper(200, 145), qRgb(0, 0, 192)));   // far square, bottom edge
+    EXPECT_TRUE(colour_near(paper(205, 150), qRgb(0, 0, 192)));   // right edge
+    EXPECT_FALSE(colour_near(paper(200, 150), qRgb(0, 0, 0)));    // nothing in the middle
+}
+
+}  // namespace
