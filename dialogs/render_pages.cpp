@@ -147,8 +147,12 @@ void CRenderPage::CreateControls() {
     QObject::connect(camera_combo_, &QComboBox::activated, this, [this](int i) { choose_camera(i); });
     add_button(2168, "Create camera", 14, 1);
     for (int id : {2162, 2164, 2199, 2200, 2207})  // leaving an edit reads it
-        QObject::connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this,
-                         [this] { UpdateData(true); });
+        QObject::connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this, [this, id] {
+            const int32_t value = v_.perspective_value;
+            if (!UpdateData(true)) return;
+            // A new perspective value shows at once.
+            if (id == 2162 && !camera() && v_.perspective && v_.perspective_value != value) preview(-1);
+        });
     add_static(0, "Default lights", 0, 2);
     picker_ = new DefaultLightPicker(s_, &hooks_, this);
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(picker_, 1, 2, 8, 1);
@@ -163,8 +167,19 @@ void CRenderPage::choose_camera(int index) {
         v_.perspective = (s_->flags & kRenderPerspective) != 0;
         v_.perspective_value = s_->perspective;
     }
-    if (hooks_.preview) hooks_.preview(-1);
+    preview(-1);
     if (filled_) UpdateData(false);
+}
+
+void CRenderPage::preview(int32_t frame) {
+    if (!hooks_.preview) return;
+    RenderPreview p;
+    p.camera = camera();
+    p.perspective = p.camera || v_.perspective;
+    p.perspective_value = v_.perspective_value;
+    p.selected_only = v_.selected_only;
+    p.frame = frame;
+    hooks_.preview(p);
 }
 
 void CRenderPage::DoDataExchange(CDataExchange* dx) {
@@ -244,7 +259,10 @@ void CRenderPage::OnCommand(int id) {
         o_->camera_name = c.name;
         return;
     }
-    if (UpdateData(true)) UpdateData(false);
+    if (!UpdateData(true)) return;
+    UpdateData(false);
+    // Perspective on or off, and the objects a viewport camera is fitted to.
+    if (!camera() && (id == 2161 || (id == 2157 && v_.perspective))) preview(-1);
 }
 
 // ---- Animation page ----
@@ -278,9 +296,7 @@ void CAnimatPage::CreateControls() {
         m_.preview = m_.frame_at(pos);
         SetDlgItemText(2173, std::to_string(m_.preview));
     });
-    QObject::connect(track_, &QSlider::sliderReleased, this, [this] {
-        if (render_->hooks().preview) render_->hooks().preview(m_.preview - 1);
-    });
+    QObject::connect(track_, &QSlider::sliderReleased, this, [this] { render_->preview(m_.preview - 1); });
     add_static(2173, "1", 8, 0);
     add_button(2294, "&<<", 8, 1);
     add_button(2295, ">>", 8, 2);
@@ -337,7 +353,7 @@ void CAnimatPage::show_frame() {
     m_.clamp_preview();
     SetDlgItemText(2173, std::to_string(m_.preview));
     if (track_) track_->setValue(m_.position());
-    if (render_->hooks().preview) render_->hooks().preview(m_.preview - 1);
+    render_->preview(m_.preview - 1);
 }
 
 void CAnimatPage::OnCommand(int id) {
@@ -346,7 +362,7 @@ void CAnimatPage::OnCommand(int id) {
             if (!UpdateData(true)) return;
             m_.stop();
             m_.preview = m_.first;
-            if (render_->hooks().preview) render_->hooks().preview(-1);
+            render_->preview(-1);
             if (track_) track_->setValue(1);
             UpdateData(false);
             return;

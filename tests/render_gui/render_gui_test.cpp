@@ -16,6 +16,7 @@
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include "tests/app/gui_main.h"
 #include "../app/app_session.h"
@@ -254,6 +255,83 @@ TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
     settle();
     EXPECT_TRUE(frame.isNull());
+}
+
+// The Animation page's preview: the drawing window looks through the chosen camera
+// and plays its animation while the sheet is open; everything is back afterwards.
+TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
+    MODEL* model = view_drawing(view->view());
+    const ViewProjection before = view->view()->projection;
+    auto picture = [&] { return view->viewport()->grab().toImage(); };
+    // The drawing window on the left, the sheet beside it, as a user would arrange them.
+    for (QWidget* w = view; w; w = w->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) {
+            sub->setGeometry(0, 0, 440, 470);
+            sub->raise();
+        }
+    settle();
+    int checked = 0;
+    platform_set_modal_hook([&](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) return d.press(IDOK);
+        sheet->show();
+        sheet->move(app->main_frame()->geometry().right() - sheet->width() - 10, 60);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        const QImage parallel = picture();
+        auto* page = static_cast<CRenderPage*>(sheet->page(0));
+        auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+        const int cam = combo->findText("Cam01");
+        ASSERT_GT(cam, 0);
+        combo->setCurrentIndex(cam);
+        combo->activated(cam);
+        settle();
+        // Through the camera, at rest.
+        EXPECT_EQ(view->view()->projection.mode, kProjPerspective);
+        EXPECT_EQ(model->current_frame, -1);
+        const QImage rest = picture();
+        EXPECT_NE(rest, parallel);
+        ASSERT_TRUE(sheet->SetActivePage(1));
+        auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+        auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
+        ASSERT_TRUE(check->isEnabled());
+        if (!check->isChecked()) check->click();
+        static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
+        static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+        ASSERT_TRUE(anim->UpdateData(true));
+        // ">>" shows frame 2 of 6: the camera has moved.
+        anim->press(2295);
+        settle();
+        EXPECT_EQ(model->current_frame, 1);
+        EXPECT_EQ(anim->GetDlgItemText(2173), "2");
+        EXPECT_NE(picture(), rest);
+        // ">" plays: the frames go round while the user interface runs.
+        anim->press(2297);
+        std::set<int> seen;
+        QTest::qWaitFor([&] {
+            seen.insert(model->current_frame);
+            return seen.size() >= 6;
+        }, 5000);
+        EXPECT_EQ(seen, (std::set<int>{0, 1, 2, 3, 4, 5}));
+        screenshot("render_preview_playing");
+        // "&Stop": the picture stays.
+        anim->press(2296);
+        settle();
+        const int stopped = model->current_frame;
+        QTest::qWait(100);
+        EXPECT_EQ(model->current_frame, stopped);
+        ++checked;
+        d.press(IDCANCEL);
+    });
+    const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    settle();
+    EXPECT_EQ(checked, 1);
+    // Cancelled: no render, and the drawing window looks as before.
+    EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);
+    EXPECT_EQ(model->current_frame, -1);
+    EXPECT_EQ(view->view()->projection.mode, before.mode);
+    EXPECT_EQ(view->view()->projection.origin_x, before.origin_x);
+    EXPECT_EQ(view->view()->projection.scale, before.scale);
 }
 
 TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
