@@ -11,15 +11,6 @@
 
 namespace {
 
-// The drawing once, in drawing units: segments and triangles, each with its pen's
-// number in the print's pen table.
-struct DisplayList {
-    std::vector<double> segs;  // x0, y0, x1, y1
-    std::vector<int> seg_pens;
-    std::vector<double> tris;  // three corners
-    std::vector<int> tri_pens;
-};
-
 QPen qpen_of(const PrintPen& pen) {
     QPen q(QColor::fromRgb(pen.rgb));
     q.setWidthF(pen.width);  // 0: cosmetic, one device pixel
@@ -30,30 +21,76 @@ QPen qpen_of(const PrintPen& pen) {
 
 }  // namespace
 
+int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out) {
+    *out = DrawingPicture();
+    try {
+        out->pens.push_back({0, 0.0});  // black hairline until the first pen
+        int pen = 0;
+        DrawingSink sink;
+        sink.pen = [&](int colour, double width) {
+            if (out->pens[size_t(pen)] == std::make_pair(colour, width)) return;
+            out->pens.emplace_back(colour, width);
+            pen = static_cast<int>(out->pens.size()) - 1;
+        };
+        sink.line = [&](double x0, double y0, double x1, double y1) {
+            out->segs.insert(out->segs.end(), {x0, y0, x1, y1});
+            out->seg_pens.push_back(pen);
+        };
+        sink.triangle = [&](const double xy[6]) {
+            out->tris.insert(out->tris.end(), xy, xy + 6);
+            out->tri_pens.push_back(pen);
+        };
+        if (source) source(sink);
+    } catch (...) {
+        *out = DrawingPicture();
+        return 8;
+    }
+    return 0;
+}
+
+void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const double window[4], const QRectF& target,
+                           bool monochrome) {
+    const double ww = window[2] - window[0], wh = window[3] - window[1];
+    if (!(ww > 0) || !(wh > 0) || target.width() < 1 || target.height() < 1) return;
+    const double kx = target.width() / ww, ky = target.height() / wh;
+    auto at = [&](double x, double y) {
+        return QPointF(target.left() + (x - window[0]) * kx, target.bottom() - (y - window[1]) * ky);
+    };
+    p.save();
+    p.setClipRect(target);
+    std::vector<QColor> colours;
+    for (const auto& [colour, width] : picture.pens) colours.emplace_back(QColor::fromRgb(print_pen_colour(colour, monochrome)));
+    for (size_t i = 0, t = 0; t < picture.tri_pens.size(); i += 6, ++t) {
+        const QColor& c = colours[size_t(picture.tri_pens[t])];
+        p.setPen(c);
+        p.setBrush(c);
+        const QPointF pts[3] = {at(picture.tris[i], picture.tris[i + 1]), at(picture.tris[i + 2], picture.tris[i + 3]),
+                                at(picture.tris[i + 4], picture.tris[i + 5])};
+        p.drawPolygon(pts, 3);
+    }
+    int current = -1;
+    for (size_t i = 0, s = 0; s < picture.seg_pens.size(); i += 4, ++s) {
+        if (picture.seg_pens[s] != current) {
+            current = picture.seg_pens[s];
+            p.setPen(QPen(colours[size_t(current)], 0));
+        }
+        p.drawLine(at(picture.segs[i], picture.segs[i + 1]), at(picture.segs[i + 2], picture.segs[i + 3]));
+    }
+    p.restore();
+}
+
 int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& source,
                   const std::function<void(int64_t, int64_t)>& progress) {
     const int64_t pages = print_layout_pages(l);
     if (pages > kMaxPrintPages) return kLayoutTooManyPages;
     if (!printer) return 13;
     printer->setFullPage(true);
+    DrawingPicture list;
+    if (drawing_picture_collect(source, &list) != 0) return 8;
+    // The picture's pen requests as printing pens, each made once.
     PrintPenTable table(l.scale, l.monochrome != 0);
-    DisplayList list;
-    try {
-        int pen = table.select(0, 0);
-        DrawingSink sink;
-        sink.pen = [&](int colour, double width) { pen = table.select(colour, width); };
-        sink.line = [&](double x0, double y0, double x1, double y1) {
-            list.segs.insert(list.segs.end(), {x0, y0, x1, y1});
-            list.seg_pens.push_back(pen);
-        };
-        sink.triangle = [&](const double xy[6]) {
-            list.tris.insert(list.tris.end(), xy, xy + 6);
-            list.tri_pens.push_back(pen);
-        };
-        source(sink);
-    } catch (...) {
-        return 8;
-    }
+    std::vector<int> pen_of;
+    for (const auto& [colour, width] : list.pens) pen_of.push_back(table.select(colour, width));
     std::vector<QPen> pens;
     for (const PrintPen& p : table.pens()) pens.push_back(qpen_of(p));
     QPainter p;
@@ -77,7 +114,8 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
         // The page's window on the drawing, in drawing units.
         const double ox = l.origin_x + col * page_w / units, oy = l.origin_y + row * page_h / units;
         int current = -1;
-        auto use = [&](int pen) {
+        auto use = [&](int request) {
+            const int pen = pen_of[size_t(request)];
             if (pen == current) return;
             current = pen;
             p.setPen(pens[size_t(pen)]);

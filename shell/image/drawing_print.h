@@ -6,10 +6,14 @@
 #pragma once
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "shell/core/page_layout.h"
 
+class QPainter;
 class QPrinter;
+class QRectF;
 
 // What a drawing hands to a print, in drawing units. `pen` sets the pen of what
 // follows: the object's colour index and line width (0: hairline); before any pen
@@ -21,6 +25,24 @@ struct DrawingSink {
     std::function<void(const double xy[6])> triangle;  // filled, in the pen's colour
 };
 using DrawingSource = std::function<void(const DrawingSink& sink)>;
+
+// A drawing collected once: the pen requests (colour index, width in drawing units)
+// in the order made, and segments (x0, y0, x1, y1) and triangles (three corners),
+// each with the number of its pen request. Request 0 is the black hairline.
+struct DrawingPicture {
+    std::vector<std::pair<int, double>> pens;
+    std::vector<double> segs;
+    std::vector<int> seg_pens;
+    std::vector<double> tris;
+    std::vector<int> tri_pens;
+};
+// 0, or 8 when memory ran out (the picture is then empty).
+int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out);
+// Paints the part window[0..3] (minimum x, y, maximum x, y) of the picture into
+// `target` (y down), in thin lines of the printing colours, clipped to `target`:
+// the preview of the page setup's sample.
+void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const double window[4], const QRectF& target,
+                           bool monochrome);
 
 // Prints columns x rows pages of the layout (run by print_layout_run) on the
 // printer, page 1 at the top left, with crop marks when tiled; pens by colour or, with

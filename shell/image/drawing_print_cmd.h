@@ -21,6 +21,9 @@ bool drawing_view_command(CSView* view, int id);
 // measures in its window's pixels, y up: the window, or the box of the whole
 // picture. False when the view has no VIEW.
 bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y);
+// The same for "visible area" on or off, whatever the view's layout says.
+bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, double* min_y, double* max_x,
+                           double* max_y);
 
 // Prints the view's drawing on `printer` with the view's layout, the paper and
 // minimum margins taken from the printer, the margins turned with its orientation.
