@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "graphics/view/colours.h"
 #include "model/services/msgbox.h"
 #include "shell/ddx.h"
 
@@ -38,12 +39,10 @@ void int_range_fail(CDataExchange* dx, int control, int64_t low, int64_t high) {
     dx->Fail();
 }
 
+// A light's colour as the drawing windows show palette index `index`.
 QColor palette_colour(int index) {
-    static const QColor kBase[16] = {Qt::black,    Qt::darkBlue,  Qt::darkGreen, Qt::darkCyan, Qt::darkRed,
-                                     Qt::darkMagenta, Qt::darkYellow, Qt::lightGray, Qt::darkGray, Qt::blue,
-                                     Qt::green,    Qt::cyan,      Qt::red,       Qt::magenta,  Qt::yellow,
-                                     Qt::white};
-    return kBase[((index % 16) + 16) % 16];
+    const PaletteEntry& e = kDisplayPalette[static_cast<unsigned>(index) & 0xFFu];
+    return QColor(e.red, e.green, e.blue);
 }
 
 void set_enabled(CDialog* d, int id, bool on) {
