@@ -157,7 +157,7 @@ void CRenderPage::CreateControls() {
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(picker_, 1, 2, 8, 1);
 }
 
-void CRenderPage::choose_camera(int index) {
+void CRenderPage::choose_camera(int index, bool force) {
     camera_index_ = index;
     if (const RenderCameraChoice* c = camera()) {
         v_.perspective = true;
@@ -166,11 +166,11 @@ void CRenderPage::choose_camera(int index) {
         v_.perspective = (s_->flags & kRenderPerspective) != 0;
         v_.perspective_value = s_->perspective;
     }
-    preview(-1);
+    preview(-1, force);
     if (filled_) UpdateData(false);
 }
 
-void CRenderPage::preview(int32_t frame) {
+void CRenderPage::preview(int32_t frame, bool force) {
     if (!hooks_.preview) return;
     RenderPreview p;
     p.camera = camera();
@@ -178,6 +178,7 @@ void CRenderPage::preview(int32_t frame) {
     p.perspective_value = v_.perspective_value;
     p.selected_only = v_.selected_only;
     p.frame = frame;
+    p.force = force;
     hooks_.preview(p);
 }
 
@@ -254,7 +255,7 @@ void CRenderPage::OnCommand(int id) {
             index = static_cast<int>(cameras_.size());
         }
         camera_combo_->setCurrentIndex(index);
-        choose_camera(index);
+        choose_camera(index, true);  // the camera may have moved
         o_->camera_name = c.name;
         return;
     }
@@ -296,6 +297,13 @@ void CAnimatPage::CreateControls() {
         SetDlgItemText(2173, std::to_string(m_.preview));
     });
     QObject::connect(track_, &QSlider::sliderReleased, this, [this] { render_->preview(m_.preview - 1); });
+    // Steps by key or page click end at once, as a released drag does.
+    QObject::connect(track_, &QSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderMove) return;
+        m_.preview = m_.frame_at(track_->sliderPosition());
+        SetDlgItemText(2173, std::to_string(m_.preview));
+        render_->preview(m_.preview - 1);
+    });
     add_static(2173, "1", 8, 0);
     add_button(2294, "&<<", 8, 1);
     add_button(2295, ">>", 8, 2);

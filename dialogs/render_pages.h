@@ -44,6 +44,7 @@ struct RenderPreview {
     int32_t perspective_value = 0;
     bool selected_only = false;
     int32_t frame = -1;  // the drawing's current frame to show, 0-based; -1: at rest
+    bool force = false;  // shown again even when nothing above changed (an edited camera)
 };
 
 class DefaultLightPicker : public QWidget {
@@ -70,7 +71,7 @@ class CRenderPage : public CPropPage {
     DefaultLightPicker* picker() const { return picker_; }
     const RenderPageHooks& hooks() const { return hooks_; }
     // Shows the page's camera and perspective in the drawing window at `frame`.
-    void preview(int32_t frame);
+    void preview(int32_t frame, bool force = false);
 
   protected:
     void CreateControls() override;
@@ -78,7 +79,7 @@ class CRenderPage : public CPropPage {
     void OnCommand(int id) override;
 
   private:
-    void choose_camera(int index);
+    void choose_camera(int index, bool force = false);
     void enable();
 
     RenderSettings* s_;

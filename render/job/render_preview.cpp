@@ -101,7 +101,7 @@ bool RenderPreviewer::show(const RenderPreviewRequest& r) {
     MODEL* model = view_ ? view_drawing(view_) : nullptr;
     if (!model) return false;
     const std::string name = r.camera_name ? r.camera_name : "";
-    if (shown_ && name == last_name_ && r.perspective == last_.perspective &&
+    if (shown_ && !r.force && name == last_name_ && r.perspective == last_.perspective &&
         r.perspective_value == last_.perspective_value && r.selected_only == last_.selected_only &&
         r.frame == last_.frame)
         return false;
@@ -134,7 +134,7 @@ bool RenderPreviewer::show(const RenderPreviewRequest& r) {
         next.line = vp.line, next.triangle = vp.triangle, next.pen = vp.pen, next.context = vp.context;
         look = false;
     }
-    const bool projection_changed = std::memcmp(&vp, &next, sizeof next) != 0;
+    const bool projection_changed = r.force || std::memcmp(&vp, &next, sizeof next) != 0;
     vp = next;
     changed_ = look;
     return projection_changed || frame_changed;

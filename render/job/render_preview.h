@@ -31,6 +31,7 @@ struct RenderPreviewRequest {
     int32_t perspective_value = 0;      // 1..100, for the viewport's fitted camera
     bool selected_only = false;         // fit to the selection instead of the window's meshes
     int32_t frame = -1;                 // 0-based; -1 the rest pose
+    bool force = false;                 // shown again even when equal to the last request
 };
 
 class RenderPreviewer {
@@ -42,7 +43,7 @@ class RenderPreviewer {
 
     // Shows the request; true when the view's projection or the drawing's frame
     // changed (the window must be redrawn). Nothing changes for a request equal to
-    // the last one.
+    // the last one unless it is forced.
     bool show(const RenderPreviewRequest& request);
     // The saved projection back and the current frame -1; true when anything changed.
     bool restore();

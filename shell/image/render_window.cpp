@@ -281,6 +281,7 @@ int cmd_render(void* arg) {
         r.perspective_value = p.perspective_value;
         r.selected_only = p.selected_only;
         r.frame = p.frame;
+        r.force = p.force;
         if (previewer.show(r)) redraw();
     };
     const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
@@ -319,6 +320,12 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
         const int stopped = model->current_frame;
         QTest::qWait(100);
         EXPECT_EQ(model->current_frame, stopped);
+        // The trackbar moved by key to its end shows the first frame at once.
+        auto* track = static_cast<QSlider*>(anim->GetDlgItem(2293));
+        track->triggerAction(QAbstractSlider::SliderToMinimum);
+        settle();
+        EXPECT_EQ(model->current_frame, 0);
+        EXPECT_EQ(anim->GetDlgItemText(2173), "1");
         ++checked;
         d.press(IDCANCEL);
     });

@@ -77,6 +77,15 @@ TEST(RenderPreview, CameraFramesMoveTheEyeAndKeepTheTargetCentred) {
         if (frame == 0) first_x = x;
         if (frame == 5) EXPECT_GT(std::fabs(x - first_x), 20);
     }
+    // The camera edited in its settings: the same request again, forced, shows it.
+    r.frame = -1;
+    p.show(r);
+    const Matrix43 seen = f.view.projection.view;
+    f.cam->position = {0, -120, 40};
+    EXPECT_FALSE(p.show(r));
+    r.force = true;
+    EXPECT_TRUE(p.show(r));
+    EXPECT_NE(std::memcmp(&f.view.projection.view, &seen, sizeof seen), 0);
     EXPECT_TRUE(p.restore());
     EXPECT_EQ(f.scene.model->current_frame, -1);
     EXPECT_EQ(f.view.projection.mode, before.mode);
