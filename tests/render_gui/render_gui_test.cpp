@@ -108,6 +108,28 @@ std::string make_drawing() {
     return path;
 }
 
+// The camera chosen in the Render page's combo, as a user picks it.
+void choose_camera(CRenderPage* page, const char* name) {
+    auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+    const int cam = combo->findText(name);
+    ASSERT_GT(cam, 0);
+    combo->setCurrentIndex(cam);
+    combo->activated(cam);
+}
+
+// The Animation page shown, Animation on over frames 1 to 6.
+CAnimatPage* animate_six_frames(CPropSheet* sheet) {
+    EXPECT_TRUE(sheet->SetActivePage(1));
+    auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+    auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
+    EXPECT_TRUE(check->isEnabled());
+    if (!check->isChecked()) check->click();
+    static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
+    static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+    EXPECT_TRUE(anim->UpdateData(true));
+    return anim;
+}
+
 // The sheet as a user fills it: the camera, then Animation over all frames to an FLC.
 int g_other_dialogs = 0;  // dialogs opened from the sheet (the camera settings)
 
@@ -119,23 +141,13 @@ void fill_sheet(CDialog& d) {
         return;
     }
     auto* page = static_cast<CRenderPage*>(sheet->page(0));
-    auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
-    const int cam = combo->findText("Cam01");
-    ASSERT_GT(cam, 0);
-    combo->setCurrentIndex(cam);
-    combo->activated(cam);
+    choose_camera(page, "Cam01");
     // The camera button opens the camera's settings.
     const int before = g_other_dialogs;
     page->press(2168);
     EXPECT_EQ(g_other_dialogs, before + 1);
-    EXPECT_EQ(combo->currentText(), "Cam01");
-    ASSERT_TRUE(sheet->SetActivePage(1));
-    auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
-    auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
-    ASSERT_TRUE(check->isEnabled());
-    if (!check->isChecked()) check->click();
-    static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
-    static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+    EXPECT_EQ(static_cast<QComboBox*>(page->GetDlgItem(2165))->currentText(), "Cam01");
+    CAnimatPage* anim = animate_six_frames(sheet);
     static_cast<QRadioButton*>(anim->GetDlgItem(2359))->click();  // "&FLC"
     ASSERT_TRUE(anim->UpdateData(true));
     d.press(IDOK);
@@ -279,26 +291,14 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
         sheet->move(app->main_frame()->geometry().right() - sheet->width() - 10, 60);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
         const QImage parallel = picture();
-        auto* page = static_cast<CRenderPage*>(sheet->page(0));
-        auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
-        const int cam = combo->findText("Cam01");
-        ASSERT_GT(cam, 0);
-        combo->setCurrentIndex(cam);
-        combo->activated(cam);
+        choose_camera(static_cast<CRenderPage*>(sheet->page(0)), "Cam01");
         settle();
         // Through the camera, at rest.
         EXPECT_EQ(view->view()->projection.mode, kProjPerspective);
         EXPECT_EQ(model->current_frame, -1);
         const QImage rest = picture();
         EXPECT_NE(rest, parallel);
-        ASSERT_TRUE(sheet->SetActivePage(1));
-        auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
-        auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
-        ASSERT_TRUE(check->isEnabled());
-        if (!check->isChecked()) check->click();
-        static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
-        static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
-        ASSERT_TRUE(anim->UpdateData(true));
+        CAnimatPage* anim = animate_six_frames(sheet);
         // ">>" shows frame 2 of 6: the camera has moved.
         anim->press(2295);
         settle();
