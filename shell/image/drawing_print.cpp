@@ -2,7 +2,6 @@
 #include "shell/image/drawing_print.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPrinter>
 #include <cmath>
 #include <vector>

@@ -363,3 +363,42 @@ TEST(DrawingPrint, PerspectiveViewPrintsItsPictureInWindowPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Objects hand their colour and line width to the print through the driver: widths
+// come back in drawing units whatever the area's size, thin lines as hairlines.
+TEST(DrawingPrint, ObjectPensComeThroughTheDriverInDrawingUnits) {
+    drawing_file_register();
+    for (double side : {100.0, 5000.0}) {
+        auto model = rtc_make<MODEL>();
+        ASSERT_NE(model, nullptr);
+        std::unique_ptr<RTC> layer_obj;
+        ASSERT_EQ(rtc_init(layer_obj, &LAYER::rtc_class), 0);
+        auto* layer = static_cast<LAYER*>(layer_obj.release());
+        ASSERT_EQ(container_insert(model.get(), layer), 0);
+        for (auto [colour, width] : {std::pair{1, 2.0f}, {13, 0.0f}}) {
+            std::unique_ptr<RTC> o;
+            ASSERT_EQ(rtc_init(o, &XPLINE::rtc_class), 0);
+            auto* line = static_cast<XPLINE*>(o.release());
+            line->control = make_points({{0, float(colour), 0}, {float(side), float(colour), 0}});
+            line->colour = colour;
+            line->width = width;
+            ASSERT_EQ(container_insert(layer, line), 0);
+        }
+        ViewProjection vp;
+        vp.mode = kProjPlan;
+        std::vector<std::pair<int, double>> pens;
+        DrawingSink sink;
+        sink.pen = [&](int colour, double width) {
+            if (colour) pens.emplace_back(colour, width);
+        };
+        drawing_source_of(model.get(), vp, 0, 0, side, side)(sink);
+        ASSERT_EQ(pens.size(), 2u) << side;
+        EXPECT_EQ(pens[0].first, 1);
+        EXPECT_NEAR(pens[0].second, 2.0, side / 16000 + 1e-9) << side;
+        EXPECT_EQ(pens[1], (std::pair<int, double>{13, 0.0}));
+    }
+}
+
+}  // namespace
