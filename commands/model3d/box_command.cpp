@@ -123,6 +123,10 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdFlatPolygon, command_fn<cmd_flat_polygon>);
     set(kCmdSpiral, command_fn<cmd_spiral>);
     set(kCmdExtrude, command_fn<cmd_extrude>);
+    set(kCmdRevolution, command_fn<cmd_revolution>);
+    set(kCmdRuled, command_fn<cmd_ruled>);
+    set(kCmdTracked, command_fn<cmd_tracked>);
+    set(kCmdProfiled, command_fn<cmd_profiled>);
     set(kCmdNewCamera, command_fn<cmd_new_camera>);
     set(kCmdSpotLight, command_fn<cmd_spot_light>);
     set(kCmdOmniLight, command_fn<cmd_omni_light>);

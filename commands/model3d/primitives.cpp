@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "commands/model3d/chains.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/units/length_text.h"
 #include "graphics/view/projection.h"
@@ -38,17 +39,6 @@ Vec3 to_world(const ViewProjection& vp, const Vec3& p) {
 bool finite3(const Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
-
-// A point list owning its nodes, made from a table.
-struct OwnedChain {
-    PointNode* head = nullptr;
-    ~OwnedChain() { list_free(&head); }
-    int fill(const std::vector<Vec3>& pts) {
-        for (size_t i = pts.size(); i-- > 0;)
-            if (plist_add(&head, pts[i]) != 0) return 8;
-        return 0;
-    }
-};
 
 }  // namespace
 
@@ -198,7 +188,7 @@ int revolve_profiles_mesh(const RevolveProfiles& p, int steps, std::unique_ptr<M
         if (chain.size() < 2) continue;
         OwnedChain c;
         if (c.fill(chain) != 0) return 8;
-        const int r = mesh_revolve(mesh.get(), c.head, &p.axis_a, &p.axis_b, 2 * kPi, 0, steps);
+        const int r = mesh_revolve(mesh.get(), c.head, &p.axis_a, &p.axis_b, p.angle, p.start, steps);
         if (r != 0) return r;
     }
     *out = std::move(mesh);
