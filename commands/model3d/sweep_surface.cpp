@@ -47,6 +47,8 @@ int sweep_profile_mesh(const std::vector<Vec3>& profile, bool profile_closed, co
     try {
         std::vector<Vec3> prof = without_repeats(profile), line = without_repeats(path);
         if (profile_closed && prof.size() > 1 && vec3_near(prof.front(), prof.back())) prof.pop_back();
+        // A point swept, or a profile swept along no length, has no faces: nothing is made.
+        if (prof.size() < 2 || line.size() < 2) return 0;
         const bool prof_ring = profile_closed || sweep_chain_closes(prof);
         const bool path_ring = sweep_chain_closes(line);
         OwnedChain p, l;

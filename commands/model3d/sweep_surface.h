@@ -23,8 +23,8 @@ bool sweep_chain_closes(const std::vector<Vec3>& chain);
 // One new mesh from `profile` swept along `path` (mesh_sweep with `base` and
 // `direction`). Consecutive repeated points are dropped from both; a chain that
 // sweep_chain_closes is swept as a ring without its last point; `profile_closed` says
-// the profile is a ring already (no repeat at its end). An empty path builds nothing
-// (0, *out null). 8 out of memory; the builder's 13 for bad input.
+// the profile is a ring already (no repeat at its end). A path or a profile of fewer
+// than two distinct points builds nothing (0, *out null). 8 out of memory; the builder's 13 for bad input.
 int sweep_profile_mesh(const std::vector<Vec3>& profile, bool profile_closed, const std::vector<Vec3>& path,
                        const Vec3& base, const Vec3& direction, std::unique_ptr<MESH3>* out);
 
