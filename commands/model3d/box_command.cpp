@@ -13,6 +13,7 @@
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/services/log.h"
 
 Draw3dDialogs g_draw3d_dialogs;
 int g_draw3d_query = 0;
@@ -89,6 +90,7 @@ int cmd_box(VIEW** view_ref) {
         double size[3] = {0, 0, 0};
         code = ask_box(view_ref, &corner, size);
         if (code != 0 || !*view_ref) break;
+        WaitCursor wait;
         Vec3 c[8];
         box_corners((*view_ref)->projection, corner, size[0], size[1], size[2], c);
         std::unique_ptr<MESH3> mesh;

@@ -12,6 +12,7 @@
 #include "model/geom/regen.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ int cmd_mesh(VIEW** view_ref) {
             if (!*view_ref) code = kStepCancelled;
         }
         if (code != 0) break;
+        WaitCursor wait;
         auto mesh = rtc_make<MESH3>();
         if (!mesh) {
             code = 8;

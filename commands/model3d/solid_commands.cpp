@@ -16,6 +16,7 @@
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ Vec3 along_view_x(const VIEW* v, const Vec3& p, double d) { return along_view(v,
 
 // One spiral from its four answers into the drawing; 0 when added, else the code.
 int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, double tube) {
+    WaitCursor wait;
     std::vector<Vec3> circle, path;
     int code = spiral_tube(v->projection, c, radius, tube, g_draw3d.faces_n, &circle);
     if (code == 0)
@@ -81,6 +83,7 @@ int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, doub
 
 int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
     if (!view) return kStepCancelled;
+    WaitCursor wait;
     std::unique_ptr<MESH3> mesh;
     const int r = revolve_profiles_mesh(profiles, solid_segments(g_draw3d.faces_n), &mesh);
     if (r != 0) return r;

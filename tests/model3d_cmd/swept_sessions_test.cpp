@@ -2,8 +2,8 @@
 // surfaces and extrude on picked or selected line work. Objects and meshes made, the
 // prompts in order, one undo level per mesh, the temporary display of the ruled
 // surface gone on every ending without marking the drawing, a cancel during the
-// direction question ending the command without building, and the snaps of the
-// object step put back.
+// direction question ending the command without building, the wait cursor during
+// builds, and the snaps of the object step put back.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,6 +13,7 @@
 #include "commands/model3d/model3d.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
+#include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -56,6 +57,10 @@ struct Session {
     int meshes;
     size_t vertices;  // of the first mesh, 0: not checked
 };
+
+// Wait cursor shows and restores seen by the hook.
+int g_wait_shown = 0, g_wait_restored = 0;
+void wait_hook(bool show) { (show ? g_wait_shown : g_wait_restored)++; }
 
 void add_selected(Harness& h, object* obj) { ASSERT_EQ(buffer_add(h.view()->selection, obj), 0); }
 
@@ -159,7 +164,13 @@ TEST(SweptSessions, Sessions) {
         const int modified = h.modified;
         const int32_t flags = h.view()->input_flags;
         c.script(h);
+        g_wait_shown = g_wait_restored = 0;
+        const WaitCursorHook old_wait = wait_cursor_set_hook(wait_hook);
         EXPECT_EQ(h.run(c.id), c.code);
+        wait_cursor_set_hook(old_wait);
+        // Every build runs under the wait cursor, put back when it ends.
+        if (c.meshes) EXPECT_GE(g_wait_shown, 1);
+        EXPECT_EQ(g_wait_shown, g_wait_restored);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.shown_prompts(), c.prompts);
         const Counts after = count(h.model());
@@ -201,21 +212,29 @@ TEST(SweptSessions, WarpedProfileIsRefused) {
 
 TEST(SweptSessions, ObjectStepFiltersByClass) {
     // Fractal chooses meshes only: a click on a polyline is asked again, and the snap
-    // settings come back after Esc.
-    Harness h;
-    h.view()->projection.scale = 10.0;
-    h.define(kCmdFractal, fn<cmd_fractal>);
-    g_draw3d = Draw3DSettings{};
-    g_draw3d.fractal_mode = 1;
-    scene_line(scene_layer(h.model()), {{1, 1, 0}, {9, 1, 0}});
-    h.view()->input_flags = 0x41;
-    h.view()->grid_on = 1;
-    h.click({5, 1, 0}).esc();
-    EXPECT_EQ(h.run(kCmdFractal), -1);
-    EXPECT_EQ(h.shown_prompts(), (std::vector<int>{kPromptFractalChoose, kPromptFractalChoose}));
-    EXPECT_EQ(h.view()->input_flags, 0x41);
-    EXPECT_EQ(h.view()->grid_on, 1);
-    EXPECT_EQ(count(h.model()).meshes, 0);
+    // and grid settings come back after Esc or a cancel.
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "Esc");
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdFractal, fn<cmd_fractal>);
+        h.define(kProbe, cmd_probe);
+        g_draw3d = Draw3DSettings{};
+        g_draw3d.fractal_mode = 1;
+        scene_line(scene_layer(h.model()), {{1, 1, 0}, {9, 1, 0}});
+        h.view()->input_flags = 0x41;
+        h.view()->grid_on = 1;
+        h.view()->step_select = 2;
+        h.click({5, 1, 0});
+        if (cancel) h.start(kProbe);
+        else h.esc();
+        EXPECT_EQ(h.run(kCmdFractal), cancel ? -2 : -1);
+        EXPECT_EQ(h.shown_prompts(), (std::vector<int>{kPromptFractalChoose, kPromptFractalChoose}));
+        EXPECT_EQ(h.view()->input_flags, 0x41);
+        EXPECT_EQ(h.view()->grid_on, 1);
+        EXPECT_EQ(h.view()->step_select, 2);
+        EXPECT_EQ(count(h.model()).meshes, 0);
+    }
     g_draw3d = Draw3DSettings{};
 }
 
