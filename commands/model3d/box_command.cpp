@@ -8,6 +8,7 @@
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "graphics/view/projection.h"
@@ -44,7 +45,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
         }
         input_set_point(*view_ref, *corner, 0);
         char text[kTypedTextSize];
-        code = input_wait(view_ref, kPromptBoxWidth, cursor_draw_rubber_line, box_options, text, sizeof text, 1,
+        code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 1,
                           kHelpBox3D);
         if (code == kStepCancelled) return code;
         if (code != 0 || !*view_ref) continue;
@@ -59,7 +60,11 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             known = 1;
         }
         if (known < 2) {
-            code = input_distance(view_ref, *corner, kPromptBoxHeight, 1, cursor_draw_rubber_box, box_options,
+            Vec3 width_end[8];
+            box_corners((*view_ref)->projection, *corner, size[0], 0, 0, width_end);
+            input_set_point(*view_ref, *corner, 0);
+            input_set_point(*view_ref, width_end[1], 1);
+            code = input_distance(view_ref, *corner, kPromptBoxHeight, 1, fb_box_height, box_options,
                                   &size[1], kHelpBox3D);
             if (code == kStepCancelled) return code;
             if (code != 0) continue;
@@ -69,7 +74,8 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             Vec3 far_corner[8];
             box_corners((*view_ref)->projection, *corner, size[0], size[1], 0, far_corner);
             input_set_point(*view_ref, far_corner[2], 0);
-            code = input_distance(view_ref, far_corner[2], kPromptBoxDepth, 0, cursor_draw_rubber_line, box_options,
+            input_set_point(*view_ref, *corner, kOutlineSlot);
+            code = input_distance(view_ref, far_corner[2], kPromptBoxDepth, 0, fb_box_depth, box_options,
                                   &size[2], kHelpBox3D);
             if (code == kStepCancelled) return code;
             if (code != 0) continue;

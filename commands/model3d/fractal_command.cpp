@@ -6,6 +6,7 @@
 #include "commands/input/support.h"
 #include "commands/model3d/contour_pick.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "model/services/log.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
@@ -52,11 +53,13 @@ int fractal_from_points(VIEW** view_ref) {
     static constexpr uint32_t kPrompts[3] = {kPromptFacesFirst, kPromptFacesSecond, kPromptFractalThird};
     Vec3 p[3];
     for (int i = 0; i < 3; ++i) {
-        const int code = input_point(view_ref, kPrompts[i], i == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                                     fractal_options, &p[i], kHelpFractal);
+        static constexpr InputMoveFn kFeedback[3] = {cursor_draw_crosshair, cursor_draw_rubber_line,
+                                                     fb_outline_triangle};
+        const int code = input_point(view_ref, kPrompts[i], kFeedback[i], fractal_options, &p[i], kHelpFractal);
         if (code != 0) return code;
         if (!*view_ref) return kStepCancelled;
         input_set_point(*view_ref, p[i], 0);
+        input_set_point(*view_ref, p[i], kOutlineSlot + i);
     }
     WaitCursor wait;
     auto mesh = rtc_make<MESH3>();

@@ -5,6 +5,7 @@
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_gdi.h"
@@ -31,9 +32,13 @@ int cmd_mesh(VIEW** view_ref) {
     for (;;) {
         Vec3 c[4];
         for (int i = 0; i < 4 && code == 0; ++i) {
-            code = input_point(view_ref, kPrompts[i], i == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                               mesh_options, &c[i], kHelpMesh);
-            if (code == 0 && *view_ref) input_set_point(*view_ref, c[i], 0);
+            static constexpr InputMoveFn kFeedback[4] = {cursor_draw_crosshair, cursor_draw_rubber_line,
+                                                         fb_outline_edge, fb_outline_quad};
+            code = input_point(view_ref, kPrompts[i], kFeedback[i], mesh_options, &c[i], kHelpMesh);
+            if (code == 0 && *view_ref) {
+                input_set_point(*view_ref, c[i], 0);
+                input_set_point(*view_ref, c[i], kOutlineSlot + i);
+            }
             if (!*view_ref) code = kStepCancelled;
         }
         if (code != 0) break;
@@ -63,9 +68,12 @@ int cmd_faces3d(VIEW** view_ref) {
     for (;;) {
         static constexpr uint32_t kPrompts[4] = {kPromptFacesFirst, kPromptFacesSecond, kPromptFacesNext,
                                                  kPromptFacesNext};
+        static constexpr InputMoveFn kFeedback[4] = {cursor_draw_crosshair, cursor_draw_rubber_line, fb_outline_edge,
+                                                     fb_outline_quad};
         const int mode = g_draw3d.face_mode;
-        code = input_point(view_ref, kPrompts[state], state == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                           faces_options, &p[state], kHelpFaces3D);
+        // The face so far is outlined from its fixed corners.
+        for (int i = 0; i < state && i < 3; ++i) input_set_point(*view_ref, p[i], kOutlineSlot + i);
+        code = input_point(view_ref, kPrompts[state], kFeedback[state], faces_options, &p[state], kHelpFaces3D);
         if (!*view_ref) code = kStepCancelled;
         if (code == kStepCancelled) break;
         if (code != 0) {

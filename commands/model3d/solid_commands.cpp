@@ -9,6 +9,7 @@
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "commands/model3d/spiral.h"
@@ -123,7 +124,8 @@ int cmd_torus(VIEW** view_ref) {
         code = ask_radius(view_ref, c, kPromptTorusRadius, draw_circle, torus_options, &ring, kHelpTorus);
         if (code != 0 || !*view_ref) break;
         const Vec3 on_ring = along_view_x(*view_ref, c, ring);
-        code = ask_radius(view_ref, on_ring, kPromptTorusTube, draw_circle, torus_options, &tube, kHelpTorus);
+        input_set_point(*view_ref, c, 1);
+        code = ask_radius(view_ref, on_ring, kPromptTorusTube, fb_torus_tube, torus_options, &tube, kHelpTorus);
         if (code != 0 || !*view_ref) break;
         RevolveProfiles p;
         // A ring radius of 0 would make a sphere through the torus code path: refused.
@@ -156,13 +158,16 @@ int cmd_cone(VIEW** view_ref) {
                     if (code == 0) input_set_point(*view_ref, base, 2);
                     break;
                 case 2:
-                    code = ask_radius(view_ref, base, kPromptConeBaseRadius, draw_circle, cone_options, &rb,
+                    code = ask_radius(view_ref, base, kPromptConeBaseRadius, fb_cone_base, cone_options, &rb,
                                       kHelpCone);
                     break;
                 default:
-                    if (kind == 0)
-                        code = ask_radius(view_ref, top, kPromptConeTopRadius, draw_circle, cone_options, &rt,
+                    if (kind == 0) {
+                        // The base radius stays drawn: a point that far from the base centre.
+                        input_set_point(*view_ref, along_view_x(*view_ref, base, rb), 3);
+                        code = ask_radius(view_ref, top, kPromptConeTopRadius, fb_cone_top, cone_options, &rt,
                                           kHelpCone);
+                    }
                     break;
             }
             if (code == 0 && *view_ref) {
