@@ -1,6 +1,7 @@
 // Picked curves for the swept-surface commands (declared in chains.h).
 #include "commands/model3d/chains.h"
 
+#include <cmath>
 #include <new>
 
 #include "commands/model3d/model3d.h"
@@ -32,6 +33,8 @@ std::vector<Vec3> chain_to_vector(const PointNode* list) {
 int chain_resample(std::vector<Vec3>* chain, int n) {
     if (n < 1 || chain->empty()) return 13;
     if (n > kChainMaxSegments) return 13;
+    for (const Vec3& p : *chain)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return 13;
     try {
         OwnedChain c;
         if (c.fill(*chain) != 0) return 8;

@@ -32,8 +32,9 @@ std::vector<Vec3> chain_to_vector(const PointNode* list);
 
 // Brings `chain` to n segments: repeated points (1e-6) dropped, then a chain with more
 // than n segments is resampled along a cubic spline, one with fewer cut linearly
-// (its own points kept), and repeats dropped again. 13 for n below 1 or an empty
-// chain; 8 out of memory; the chain is unchanged on failure.
+// (its own points kept), and repeats dropped again. 13 for n below 1 or above
+// kChainMaxSegments, an empty chain or a point not finite; 8 out of memory; the
+// chain is unchanged on failure.
 int chain_resample(std::vector<Vec3>* chain, int n);
 
 // The drawn strokes of point lists: a stroke ends at a pen-up point (which it holds)

@@ -46,6 +46,7 @@ TEST(ChainResample, SegmentCounts) {
         {"count 0 refused", {{0, 0, 0}, {1, 0, 0}}, 0, 13, 2},
         {"count past the chain limit refused", {{0, 0, 0}, {1, 0, 0}}, (1 << 20) + 1, 13, 2},
         {"empty chain refused", {}, 4, 13, 0},
+        {"a point not finite refused", {{0, 0, 0}, {1, 0, 0}, {2, 1.0f / 0.0f, 0}}, 1, 13, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
