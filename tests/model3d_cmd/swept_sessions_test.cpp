@@ -238,4 +238,41 @@ TEST(SweptSessions, ObjectStepFiltersByClass) {
     g_draw3d = Draw3DSettings{};
 }
 
+TEST(SweptSessions, RuledPicksShownByCopies) {
+    // While picking, one more polyline in the layer shows the two contours and the guide
+    // through their starts; the picked objects keep their own lists.
+    Harness h;
+    h.view()->projection.scale = 10.0;
+    h.define(kCmdRuled, fn<cmd_ruled>);
+    g_draw3d = Draw3DSettings{};
+    LAYER* layer = scene_layer(h.model());
+    XPLINE* a = scene_line(layer, {{1, 1, 0}, {9, 1, 0}});
+    XPLINE* b = scene_line(layer, {{1, 6, 0}, {9, 6, 0}});
+    const PointNode* a_list = a->control;
+    int strokes_seen = -1, shown_objects = 0;
+    h.click({2, 1, 0}).click({8, 6, 0});
+    h.call([&](Harness& hh) {
+        const ZDLIST* first = scene_layer(hh.model())->children;
+        const ZDLIST* p = first;
+        do {
+            if (auto* x = rtc_cast<XPLINE>(p); x && x != a && x != b) {
+                ++shown_objects;
+                strokes_seen = 0;
+                for (const PtrNode* n = x->strokes; n; n = n->next) ++strokes_seen;
+            }
+            p = p->next;
+        } while (p != first);
+    });
+    h.esc();
+    EXPECT_EQ(h.run(kCmdRuled), 0);
+    EXPECT_EQ(shown_objects, 1);
+    EXPECT_EQ(strokes_seen, 3);
+    EXPECT_EQ(a->control, a_list);
+    EXPECT_EQ(plist_count(a->control), 2);
+    Counts c = count(h.model());
+    EXPECT_EQ(c.meshes, 1);
+    EXPECT_EQ(c.others, 2);
+    g_draw3d = Draw3DSettings{};
+}
+
 }  // namespace
