@@ -21,10 +21,10 @@
 
 namespace {
 
-int sphere_options(VIEW** r) { return g_draw3d_dialogs.sphere && *r ? (g_draw3d_dialogs.sphere(*r) ? 1 : 0) : 0; }
-int cone_options(VIEW** r) { return g_draw3d_dialogs.cone && *r ? (g_draw3d_dialogs.cone(*r) ? 1 : 0) : 0; }
-int spiral_options(VIEW** r) { return g_draw3d_dialogs.spiral && *r ? (g_draw3d_dialogs.spiral(*r) ? 1 : 0) : 0; }
-int torus_options(VIEW** r) { return g_draw3d_dialogs.torus && *r ? (g_draw3d_dialogs.torus(*r) ? 1 : 0) : 0; }
+int sphere_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.sphere); }
+int cone_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.cone); }
+int spiral_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.spiral); }
+int torus_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.torus); }
 
 void draw_circle(VIEW* v, int x, int y) { cursor_draw_circle(v, x, y); }
 
@@ -41,13 +41,6 @@ int ask_radius(VIEW** view_ref, const Vec3& base, uint32_t prompt, InputMoveFn f
     v->coordinate_type = type;
     v->cartesian = cartesian;
     return code;
-}
-
-// Starts a command: its dialog unless the query flag is set (Cancel ends with 0).
-bool start(VIEW** view_ref, int (*dialog)(VIEW*)) {
-    if (!g_draw3d_query && dialog && !dialog(*view_ref)) return false;
-    view_set_input_mode(*view_ref, 1);
-    return true;
 }
 
 int finish(VIEW** view_ref, int code) {
@@ -94,7 +87,7 @@ int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
 
 int cmd_sphere(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.sphere)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.sphere)) return 0;
     int code;
     for (;;) {
         Vec3 c;
@@ -114,7 +107,7 @@ int cmd_sphere(VIEW** view_ref) {
 
 int cmd_torus(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.torus)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.torus)) return 0;
     int code;
     for (;;) {
         Vec3 c;
@@ -139,7 +132,7 @@ int cmd_torus(VIEW** view_ref) {
 
 int cmd_cone(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.cone)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.cone)) return 0;
     int code = 0;
     for (;;) {
         Vec3 top, base;
@@ -190,7 +183,7 @@ int cmd_cone(VIEW** view_ref) {
 
 int cmd_spiral(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.spiral)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.spiral)) return 0;
     int code;
     for (;;) {
         Vec3 c;
