@@ -52,6 +52,19 @@ void box_corners(const ViewProjection& vp, const Vec3& corner, double w, double 
     }
 }
 
+void view_ref_deltas(const ViewProjection& vp, const Vec3& a, const Vec3& b, int* dy, int* dx, int* dz) {
+    const Vec3 va = to_view(vp, a), vb = to_view(vp, b);
+    auto trunc = [](double d) {
+        if (!std::isfinite(d)) return 0;
+        if (d >= 2147483647.0) return 2147483647;
+        if (d <= -2147483648.0) return -2147483647 - 1;
+        return static_cast<int>(d);
+    };
+    *dy = trunc(double(va.y) - vb.y);
+    *dx = trunc(double(va.x) - vb.x);
+    *dz = trunc(double(va.z) - vb.z);
+}
+
 int box_mesh(const Vec3 c[8], int box_faces, std::unique_ptr<MESH3>* out) {
     out->reset();
     if ((box_faces & kBoxAllFaces) == 0) return 0;

@@ -37,6 +37,11 @@ int box_mesh(const Vec3 corners[8], int box_faces, std::unique_ptr<MESH3>* out);
 // 0 for unreadable text or any value that is not finite (sizes untouched).
 int box_parse_sizes(const char* text, bool inches, double sizes[3]);
 
+// The differences a - b of the two points' view coordinates, each truncated to an
+// integer (held to the int range; 0 for a value not finite), for rubber bands drawn
+// in view units.
+void view_ref_deltas(const ViewProjection& vp, const Vec3& a, const Vec3& b, int* dy, int* dx, int* dz);
+
 // A segment count from the settings as the revolved solids use it: below 4 gives 3;
 // above `limit` gives `limit`.
 int solid_segments(int count, int limit = 4096);
