@@ -18,6 +18,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/services/log.h"
+#include "model/services/msgbox.h"
 
 namespace {
 
@@ -64,6 +65,11 @@ int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, doub
     WaitCursor wait;
     std::vector<Vec3> circle, path;
     int code = spiral_tube(v->projection, c, radius, tube, g_draw3d.faces_n, &circle);
+    // A tube circle that cannot be made is said under the command's title.
+    if (code != 0) {
+        msgbox_ids(kTitleSpiral, kStrNoMemory3D);
+        return code;
+    }
     if (code == 0)
         code = spiral_path(v->projection, c, step, radius, g_draw3d.spiral_rounds, g_draw3d.faces_m,
                            g_draw3d.spiral_dir != 0, &path);
