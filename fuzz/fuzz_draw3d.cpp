@@ -25,6 +25,7 @@
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
 #include "model/mesh/chain.h"
+#include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -80,10 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.tops = in.take<int32_t>();
     s.box_faces = in.take<int32_t>();
     s.merge_edges = in.take<int32_t>();
-    // Keep one run short: segment counts beyond a few hundred only make it slower.
+    // Keep one run short: segment counts beyond a few dozen only make it slower.
     const bool big = in.take<uint8_t>() == 255;
-    const int steps = solid_segments(s.faces_n, big ? 4096 : 300);
-    if (!big) s.faces_m = solid_segments(s.faces_m, 300);
+    const int steps = solid_segments(s.faces_n, big ? 4096 : 64);
+    if (!big) s.faces_m = solid_segments(s.faces_m, 64);
+    // Big counts are for the grid limit: a revolved grid past it is refused before any
+    // work, one within it is kept to some 65,000 vertices.
+    int steps_kept = steps;
+    if (big) {
+        const long long rows = solid_segments(s.faces_m) + 1;
+        if (rows * (steps + 1) <= kMeshMaxGridVertices) steps_kept = solid_segments(static_cast<int>((1 << 16) / rows));
+    }
 
     ViewProjection vp;
     mat_rotate_xyz(&vp.view, &vp.inverse, in.real(), in.real(), in.real());
@@ -101,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = sphere_profiles(vp, a, r1, r2, s, &p);
     if (r != 0 && r != 13 && r != 8) std::abort();
     if (r == 0) {
-        r = revolve_profiles_mesh(p, steps, &mesh);
+        r = revolve_profiles_mesh(p, steps_kept, &mesh);
         check(r, mesh, true);
     }
     r = cone_profiles(vp, a, b, r2, r3, s, &p);
@@ -110,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& chain : p.chains)
             for (size_t i = 1; i < chain.size(); ++i)
                 if (std::memcmp(&chain[i], &chain[i - 1], sizeof(Vec3)) == 0 && chain.size() == 2) std::abort();
-        r = revolve_profiles_mesh(p, steps, &mesh);
+        r = revolve_profiles_mesh(p, steps_kept, &mesh);
         check(r, mesh, true);
     }
 
