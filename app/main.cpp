@@ -10,6 +10,7 @@
 #include "dialogs/draw3d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/pln_dialog.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    settings_dialogs_install();
     render_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
