@@ -191,6 +191,8 @@ class CCoordinatesDlg : public CSettingsDlg {
         add_static(kIdcSet + 10, "User &origin:", 3, 0);
         for (int i = 0; i < 3; ++i) add_edit(kIdcSet + 11 + i, 3, 1 + i);
         add_ok_cancel(4, 4);
+        radio_group(this, {kIdcSet + 1, kIdcSet + 2, kIdcSet + 3});
+        radio_group(this, {kIdcSet + 5, kIdcSet + 6, kIdcSet + 7});
     }
     void DoDataExchange(CDataExchange* dx) override {
         for (int i = 0; i < 3; ++i) {
@@ -248,11 +250,10 @@ class CLayersDlg : public CSettingsDlg {
         auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
         const std::string name = GetDlgItemText(kIdcSet + 3);
         const std::string sel = list->currentItem() ? list->currentItem()->text().toStdString() : "";
+        keep_ticks();
         if (id == kIdcSet + 4 && !name.empty()) {
-            keep_ticks();
             layer_new(v_, name.c_str());
         } else if (id == kIdcSet + 5 && !sel.empty()) {
-            keep_ticks();
             VIEW* holder = nullptr;
             layer_delete_by_name(v_, sel.c_str(), true, &holder);
         } else if (id == kIdcSet + 6 && !sel.empty()) {

@@ -1,6 +1,7 @@
 // The base of the settings dialogs (what the controls showed on opening), value
 // checks for numbers read from files, and turning a view to a direction.
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,6 +44,12 @@ bool CSettingsDlg::edited(int id) const {
     for (const auto& [sid, text] : shown_)
         if (sid == id) return control_state(w) != text;
     return true;  // made after opening
+}
+
+void radio_group(CDialog* dlg, std::initializer_list<int> ids) {
+    auto* group = new QButtonGroup(dlg);
+    for (int id : ids)
+        if (auto* b = qobject_cast<QAbstractButton*>(dlg->GetDlgItem(id))) group->addButton(b);
 }
 
 double positive_or(double v, double fallback) { return std::isfinite(v) && v > 0 ? v : fallback; }

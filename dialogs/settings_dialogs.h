@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ class CSettingsDlg : public CDlg {
 // The state of a control as text: an edit's text, "1"/"0" for a button, the chosen
 // index of a combo box or list, the check states of a list's items.
 std::string control_state(QWidget* w);
+
+// Makes the radio buttons `ids` of `dlg` one group of their own (radio buttons of
+// one dialog otherwise exclude each other across groups).
+void radio_group(CDialog* dlg, std::initializer_list<int> ids);
 
 // A value a control can show: `v` when finite and above zero, else `fallback`.
 double positive_or(double v, double fallback);
