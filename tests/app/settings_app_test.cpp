@@ -80,10 +80,10 @@ TEST_F(SettingsApp, EveryItemOfADrawingWindowDoesSomething) {
     // Items that wait for commands being built elsewhere, those enabled only in a
     // state this drawing lacks (nothing to undo, redo or paste, no recent file), and
     // those whose handlers the program's entry installs (images, printing, rendering,
-    // the polyline editor).
-    const std::set<int> waiting = {15704, 15506, 15508, 15509, 15511, 15513, 15515, 15605, 32784, 32785, 32783,
+    // the polyline editor, the preview window).
+    const std::set<int> waiting = {15506, 15508, 15509, 15511, 15513, 15515, 15605, 32784, 32785, 32783,
                                    57616, 57617, 57618, 57619, 32778, 57605, 57606, 57607, 57609, 15603,
-                                   15841, 15842, 15843, 15844, 15845, 15846, 15847, 15848, 15849};
+                                   15841, 15842, 15843, 15844, 15845, 15846, 15847, 15848, 15849, 15704};
     std::vector<int> disabled;
     for (int id : menu_item_ids(*menus.bar(129)))
         if (!waiting.count(id) && !frame()->route_update(id).enabled) disabled.push_back(id);
