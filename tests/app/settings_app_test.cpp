@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QThread>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -59,6 +60,10 @@ class SettingsApp : public ::testing::Test {
     // The sheet answered with undo kept to `levels` levels.
     static void answer_undo_levels(int levels) {
         platform_set_modal_hook([levels](CDialog& d) {
+            if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+                d.adjustSize();
+                d.grab().save(QString("%1/preferences.png").arg(dir));
+            }
             CPropPage* page = static_cast<CPropSheet&>(d).page(0);
             qobject_cast<QAbstractButton*>(page->GetDlgItem(kIdcSet + 3))->setChecked(true);
             qobject_cast<QLineEdit*>(page->GetDlgItem(kIdcSet + 4))->setText(QString::number(levels));

@@ -159,6 +159,10 @@ TEST_F(SettingsDialogs, OkWritesExactlyTheEditedFieldsAndCancelNothing) {
             int opened = 0;
             platform_set_modal_hook([&](CDialog& d) {
                 ++opened;
+                if (const char* dir = std::getenv("ZELO_SHOT_DIR"); dir && press == IDOK) {
+                    d.adjustSize();
+                    d.grab().save(QString("%1/settings_%2.png").arg(dir).arg(d.template_id()));
+                }
                 if (c.check_shown) c.check_shown(d, v);
                 c.change(d);
                 d.press(press);
