@@ -162,6 +162,7 @@ TEST_F(GlimpseGui, CamerasChangesListAndPlayback) {
 
     const QImage front = picture(v);
     save(front, "glimpse_front");
+    save(app->main_frame()->grab().toImage(), "glimpse_window");
     const int front_px = covered(front);
     EXPECT_GT(front_px, 1000);
     // The list chooses the other camera: another picture.
