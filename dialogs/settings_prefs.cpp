@@ -2,6 +2,7 @@
 // choices of the commands (page 1), and the toolbars (page 2). A changed undo depth
 // trims the history of every open drawing, never under a running command.
 #include <QMdiArea>
+#include <QToolBar>
 #include <QMdiSubWindow>
 #include <QTimer>
 
@@ -117,9 +118,26 @@ class CPrefMessagesPage : public CPropPage {
 
 // ---- Page 2: toolbars
 
+// The main window's toolbars: one check each (shown), applied on OK.
+struct BarChoice {
+    QToolBar* bar;
+    std::string title;
+    int shown;
+};
+
+std::vector<BarChoice> main_bars() {
+    std::vector<BarChoice> out;
+    CMainApp* app = CMainApp::instance();
+    CMainFrame* frame = app ? app->main_frame() : nullptr;
+    if (!frame || !frame->toolbars()) return out;
+    for (CCustomBar* b : frame->toolbars()->bars()) out.push_back({b, b->windowTitle().toStdString(), !b->isHidden()});
+    return out;
+}
+
 class CPrefToolbarsPage : public CPropPage {
   public:
-    explicit CPrefToolbarsPage(Preferences* w) : CPropPage(kDlgPrefToolbars, "Toolbars"), w_(w) {}
+    CPrefToolbarsPage(Preferences* w, std::vector<BarChoice>* bars)
+        : CPropPage(kDlgPrefToolbars, "Toolbars"), w_(w), bars_(bars) {}
 
   protected:
     void CreateControls() override {
@@ -127,6 +145,9 @@ class CPrefToolbarsPage : public CPropPage {
         add_static(kIdcSet + 41, "Buttons:", 1, 0);
         add_radio(kIdcSet + 42, "&Large", 1, 1);
         add_radio(kIdcSet + 43, "&Small", 2, 1);
+        int row = 3;
+        for (size_t i = 0; i < bars_->size(); ++i, ++row)
+            add_check(kIdcSet + 50 + int(i), (*bars_)[i].title, row, 0, 2);
     }
     void DoDataExchange(CDataExchange* dx) override {
         DDX_Check(dx, kIdcSet + 40, w_->toolbar);
@@ -134,10 +155,12 @@ class CPrefToolbarsPage : public CPropPage {
         DDX_Check(dx, kIdcSet + 42, large);
         DDX_Check(dx, kIdcSet + 43, small);
         if (dx->saving()) w_->bitmap_set = small ? 1 : 0;
+        for (size_t i = 0; i < bars_->size(); ++i) DDX_Check(dx, kIdcSet + 50 + int(i), (*bars_)[i].shown);
     }
 
   private:
     Preferences* w_;
+    std::vector<BarChoice>* bars_;
 };
 
 // The toolbars follow the preferences.
@@ -210,7 +233,8 @@ bool preferences_dialog(int start_page) {
     CPrefSheet sheet(start_page);
     sheet.AddPage(new CPrefPage(&work));
     sheet.AddPage(new CPrefMessagesPage(&work));
-    sheet.AddPage(new CPrefToolbarsPage(&work));
+    std::vector<BarChoice> bars = main_bars();
+    sheet.AddPage(new CPrefToolbarsPage(&work, &bars));
     if (sheet.DoModal() != IDOK) return false;
     const Preferences before = g_prefs;
     g_prefs = work;
@@ -220,5 +244,7 @@ bool preferences_dialog(int start_page) {
         invalidate_all_views();
     }
     apply_toolbars(before);
+    for (const BarChoice& b : bars)
+        if (b.bar->isHidden() == (b.shown != 0)) b.bar->setVisible(b.shown != 0);
     return true;
 }

@@ -27,6 +27,7 @@
 #include "platform/dialog.h"
 #include "platform/prop_sheet.h"
 #include "shell/mainframe.h"
+#include "shell/toolbars.h"
 #include "shell/sview.h"
 #include "shell/drawing_doc.h"
 #include "platform/msgqueue.h"
@@ -166,13 +167,26 @@ TEST_F(SettingsApp, SheetOpensOnTheToolbarsPageAndAppliesItsChoices) {
     platform_set_modal_hook([](CDialog& d) {
         auto& sheet = static_cast<CPropSheet&>(d);
         EXPECT_EQ(sheet.active_index(), 2);
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+            d.adjustSize();
+            d.grab().save(QString("%1/preferences_toolbars.png").arg(dir));
+        }
         qobject_cast<QAbstractButton*>(sheet.page(2)->GetDlgItem(kIdcSet + 43))->setChecked(true);
         qobject_cast<QAbstractButton*>(sheet.page(2)->GetDlgItem(kIdcSet + 40))->setChecked(false);
+        // The first main toolbar, shown, is unticked.
+        auto* first = qobject_cast<QAbstractButton*>(sheet.page(2)->GetDlgItem(kIdcSet + 50));
+        ASSERT_NE(first, nullptr);
+        EXPECT_TRUE(first->isChecked());
+        first->setChecked(false);
         d.press(IDOK);
     });
+    ASSERT_FALSE(frame()->toolbars()->bars().empty());
+    QToolBar* bar = frame()->toolbars()->bars().front();
+    ASSERT_FALSE(bar->isHidden());
     frame()->OnCmdMsg(32789, nullptr);
     EXPECT_EQ(g_prefs.bitmap_set, 1);
     EXPECT_EQ(g_prefs.toolbar, 0);
+    EXPECT_TRUE(bar->isHidden());
 }
 
 }  // namespace
