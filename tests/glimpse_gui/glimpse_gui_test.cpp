@@ -25,7 +25,10 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/services/prefs.h"
+#include "platform/dialog.h"
+#include "platform/modal.h"
 #include "platform/msgqueue.h"
+#include "model/services/profile.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
@@ -243,6 +246,34 @@ TEST_F(GlimpseGui, NewCameraJoinsTheDrawingAndTheList) {
     EXPECT_EQ(f->bar()->view_points()->count(), 3);
     EXPECT_EQ(v->view_point(), "Camera01");
     save(picture(v), "glimpse_new_camera");
+}
+
+TEST_F(GlimpseGui, PropertiesSetTheDetailAndKeepItInTheSettings) {
+    CGlimpseFrame* f = open();
+    ASSERT_NE(f, nullptr);
+    CGLimpseView* v = f->view();
+    const size_t full = v->scene().triangle_count();
+    int boxes = 0;
+    auto previous = platform_set_message_box_hook([&boxes](const MsgBoxRequest&, QWidget*) {
+        ++boxes;
+        return kIdOk;
+    });
+    for (const char* typed : {"0", "50"}) {
+        platform_set_modal_hook([typed](CDialog& d) {
+            d.SetDlgItemText(1101, typed);
+            d.press(IDOK);
+            if (!d.ended()) d.press(IDCANCEL);  // a refused value
+        });
+        f->command(32803);
+    }
+    platform_set_modal_hook(nullptr);
+    platform_set_message_box_hook(previous);
+    EXPECT_EQ(boxes, 1);  // 0 % is refused with the range message
+    EXPECT_EQ(v->detail(), 50);
+    EXPECT_LT(v->scene().triangle_count(), full);
+    EXPECT_EQ(app_profile_get_int("GLimpse", "Detail", 0), 50);
+    v->set_detail(100);
+    EXPECT_EQ(v->scene().triangle_count(), full);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "dialogs/settings_dialogs.h"
 #include "graphics/view/view.h"
 #include "model/db/patt.h"
+#include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -363,6 +364,45 @@ TEST_F(SettingsDialogs, LineStyleSettingsChangeOnlyTheEditedValues) {
     EXPECT_EQ(v->accuracy_angular, 0.2617993877991494);
     EXPECT_EQ(v->line_style_scale, 1.0 / 3);
     EXPECT_EQ(v->accuracy_linear, 2);
+}
+
+TEST_F(SettingsDialogs, ReportListsWhatTheInfoBitsAsk) {
+    Harness h;
+    MODEL* m = h.model();
+    scene_line(scene_layer(m), {{0, 0, 0}, {10, 0, 0}});
+    auto cam = rtc_make<CAMERA>();
+    cam->set_string(0, "Side");
+    container_insert(scene_layer(m), cam.release());
+    m->frame_count = 24;
+    struct Case {
+        int info;
+        std::vector<std::string> present, absent;
+    };
+    const std::vector<Case> cases = {
+        {16377, {"Cameras: 1", "  Side", "XPLINE: 1", "Animation: 24 frames", "Layers:"}, {"Extents", "Views:"}},
+        {512, {"Cameras: 1"}, {"Layers:", "XPLINE", "Animation"}},
+        {0, {}, {"Cameras", "Layers"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.info);
+        const std::string text = drawing_report_text(m, h.view(), c.info);
+        for (const std::string& p : c.present) EXPECT_NE(text.find(p), std::string::npos) << p;
+        for (const std::string& a : c.absent) EXPECT_EQ(text.find(a), std::string::npos) << a;
+    }
+    // The dialog stores the bits on OK only.
+    g_prefs.info = 512;
+    platform_set_modal_hook([](CDialog& d) {
+        tick(d, kIdcSet + 60, true);  // Summary
+        d.press(IDOK);
+    });
+    report_dialog_show(h.view());
+    EXPECT_EQ(g_prefs.info, 513);
+    platform_set_modal_hook([](CDialog& d) {
+        tick(d, kIdcSet + 60, false);
+        d.press(IDCANCEL);
+    });
+    report_dialog_show(h.view());
+    EXPECT_EQ(g_prefs.info, 513);
 }
 
 }  // namespace
