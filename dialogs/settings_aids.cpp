@@ -100,7 +100,6 @@ class CDrawingAidsDlg : public CSettingsDlg {
         keep_depth_ = v->keep_depth ? 1 : 0;
         dir_first_ = v->direction ? 1 : 0;
         dir_second_ = 1 - dir_first_;
-        snap_box_ = (v->input_flags & ~(1 | (1 << 13) | (1 << 14))) ? 1 : 0;
     }
 
   protected:
@@ -157,7 +156,7 @@ class CDrawingAidsDlg : public CSettingsDlg {
   private:
     VIEW* v_;
     double elevation_, angle_, scales_[2], linear_, angular_;
-    int ortho_, keep_depth_, dir_first_, dir_second_, snap_box_;
+    int ortho_, keep_depth_, dir_first_, dir_second_;
 };
 
 // ---- Coordinate system

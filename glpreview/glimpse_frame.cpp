@@ -58,8 +58,14 @@ CGlimpseFrame::CGlimpseFrame(MODEL* model, const VIEW* source, const std::string
     resize(640, 480);
     fill_list();
     bar_->on_command = [this](int id) { command(id); };
-    bar_->on_view_point = [this](const std::string& name) { view_->SelectViewPoint(name); };
-    view_->on_playing = [this](bool playing) { bar_->SetPlaying(playing); };
+    bar_->on_view_point = [this](const std::string& name) {
+        view_->SelectViewPoint(name);
+        fill_list();
+    };
+    view_->on_playing = [this](bool playing) {
+        bar_->SetPlaying(playing);
+        fill_list();  // Update camera only while looking from a camera
+    };
     view_->on_view_points = [this] { fill_list(); };
     view_->on_drawing_closed = [this] { close(); };
 }

@@ -203,7 +203,7 @@ TEST_F(GlimpseGui, CamerasChangesListAndPlayback) {
     EXPECT_FALSE(f->bar()->action_of(32804)->isEnabled());
     EXPECT_TRUE(f->bar()->action_of(32806)->isEnabled());
     EXPECT_FALSE(f->bar()->view_points()->isEnabled());
-    QTest::qWaitFor([v] { return v->frame() >= 5; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([v] { return v->frame() >= 5; }, 5000));
     f->command(32805);  // Pause
     EXPECT_FALSE(v->playing());
     const int32_t paused = v->frame();
@@ -229,8 +229,12 @@ TEST_F(GlimpseGui, CamerasChangesListAndPlayback) {
     QPointer<CGlimpseFrame> alive(f);
     for (const auto& d : app->drawing_template()->documents()) d->SetModifiedFlag(false);
     view->frame()->close();
-    settle(600);
-    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&alive] {
+            settle(20);
+            return alive.isNull();
+        },
+        10000));
 }
 
 TEST_F(GlimpseGui, NewCameraJoinsTheDrawingAndTheList) {
