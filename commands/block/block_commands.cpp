@@ -251,6 +251,12 @@ int cmd_import_text(void* arg) {
     rot = std::fmod(rot, 2 * M_PI);
     Vec3 p = to_view(view, at);
     CONTAINER* layer = view->current_layer;
+    if (!layer) {
+        // The drawing's first layer, as block insertion does.
+        MODEL* m = view_drawing(view);
+        for (ZDLIST* c = m ? m->children : nullptr; c && !layer; c = c->next == m->children ? nullptr : c->next)
+            layer = rtc_cast<LAYER>(c);
+    }
     if (!layer) return 13;
     int new_level = 1;
     BBox box = kEmptyBBox;
