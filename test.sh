@@ -8,7 +8,7 @@ PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           clang libclang-rt-14-dev qt6-base-dev ncompress locales ccache
           xvfb xauth desktop-file-utils shared-mime-info python3
           libjpeg-dev libfontconfig-dev imagemagick poppler-utils
-          libavcodec-dev ffmpeg)
+          libavcodec-dev ffmpeg libqt6opengl6-dev libgl1-mesa-dri)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -10,7 +10,9 @@
 #include "dialogs/draw3d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/pln_dialog.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
+#include "glpreview/glimpse_view.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "platform/app.h"
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    settings_dialogs_install();
+    glimpse_install();
     render_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
