@@ -10,6 +10,7 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/edit/copy.h"
+#include "model/geom/regen.h"
 #include "model/services/log.h"
 #include "render/hide/hide_visibility.h"
 
@@ -140,9 +141,14 @@ int hide_result_adopt(MODEL* from, MODEL* into) {
             }
         }
     }
-    for (ZOBJ* z : moved)
-        if (auto* o = rtc_cast<object>(z)) object_patterns_rebind(o);
-    return 0;
+    int rc = 0;
+    for (ZOBJ* z : moved) {
+        auto* o = rtc_cast<object>(z);
+        if (!o) continue;
+        object_patterns_rebind(o);
+        if (int r = regen_object(o); r != 0 && rc == 0) rc = r;  // strokes of patterned lines
+    }
+    return rc;
 }
 
 HideWorker::~HideWorker() {
