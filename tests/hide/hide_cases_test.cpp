@@ -234,3 +234,32 @@ TEST(HideCases, TwoRunsSaveIdenticalBytes) {
     EXPECT_FALSE(bytes[0].empty());
     EXPECT_TRUE(bytes[0] == bytes[1]);
 }
+
+// The worker thread: a cancel request from another thread stops it at its next visit;
+// its end is signalled once.
+TEST(HideCases, WorkerThreadStopsOnCancel) {
+    Scene s;
+    for (int i = 0; i < 200; ++i) add_box(s.model.get(), {float(i % 20), float(i / 20), 0}, {i % 20 + 0.8f, i / 20 + 0.8f, 1});
+    s.look({1, 0.8, 1.3});
+    for (bool cancel : {false, true}) {
+        auto result = rtc_make<MODEL>();
+        TestHost host;
+        HideJob job;
+        host.job = &job;
+        job.source = s.view.get();
+        job.drawing = s.model.get();
+        job.result_drawing = result.get();
+        job.host = &host;
+        hide_job_layers(&job, true);
+        std::atomic<int> ended{0};
+        HideWorker worker;
+        worker.start(&job, [](void* a) { static_cast<std::atomic<int>*>(a)->fetch_add(1); }, &ended);
+        if (cancel) worker.cancel();
+        worker.join();
+        EXPECT_EQ(ended.load(), 1);
+        EXPECT_TRUE(host.closed);
+        if (cancel) EXPECT_TRUE(job.result == 4 || job.result == 0) << job.result;
+        else EXPECT_EQ(job.result, 0);
+        if (!cancel) EXPECT_GT(job.lines_visible, 200);
+    }
+}
