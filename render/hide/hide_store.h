@@ -98,6 +98,7 @@ struct HideJob {
     double scale = 1.0, x_offset = 0.0, y_offset = 0.0;  // the perspective fit
     std::string status;             // the last status text
     int64_t work_cap = 0;           // when > 0: visits and triangle tests before a stop
+    bool candidate_scan = false;    // measurement only: scan every triangle, no grid
 };
 
 class HideGrid;

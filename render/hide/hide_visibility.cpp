@@ -286,7 +286,7 @@ void hide_visibility(HideContext* ctx) {
     HideJob* job = ctx->job;
     progress(ctx, 0, "", true);
     if (ctx->cancelled()) return;
-    if (!ctx->grid) ctx->grid = std::make_unique<HideGrid>(ctx->triangles);
+    if (!ctx->grid && !job->candidate_scan) ctx->grid = std::make_unique<HideGrid>(ctx->triangles);
     std::vector<HideRun> visible, hidden;
     int32_t left = ctx->counts.edges;
     for (HideEdge* e : ctx->edges) {
