@@ -109,6 +109,7 @@ int cmd_hide(void* arg) {
     });
     dlg.DoModalHelp(0);
     if (!dlg.started()) return 0;
+    dlg.wait_worker();
     if (job.counts.wrong_triangles > 0) msgbox_ids(kStrIdError, kStrWrongTriangle);
     switch (job.result) {
         case 0:

@@ -8,6 +8,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -145,13 +149,42 @@ void CHideDlg::progress(int stage, const char* text) {
 }
 
 bool CHideDlg::continue_without_hiding() {
-    bool yes = false;
-    auto ask = [&yes] {
-        yes = msgbox_show(kStrIdWarning, res_load_string(kStrNoHiding).c_str(), kMbYesNo | kMbIconQuestion) == kIdYes;
+    auto ask = [] {
+        return msgbox_show(kStrIdWarning, res_load_string(kStrNoHiding).c_str(), kMbYesNo | kMbIconQuestion) == kIdYes;
     };
-    if (QThread::currentThread() == thread()) ask();
-    else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
-    return yes;
+    if (QThread::currentThread() == thread()) return ask();
+    // Asked on the dialog's thread; the worker waits for the answer, or for a cancel
+    // request when the dialog goes away unanswered.
+    struct Answer {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false, yes = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, answer, ask] {
+            // Not asked any more once the user cancelled.
+            const bool yes = !(job_ && job_->cancel.load() != 0) && ask();
+            std::lock_guard<std::mutex> lock(answer->m);
+            answer->yes = yes;
+            answer->done = true;
+            answer->cv.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(answer->m);
+    while (!answer->done) {
+        if (job_ && job_->cancel.load() != 0) return false;
+        answer->cv.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return answer->yes;
+}
+
+void CHideDlg::wait_worker() {
+    if (!worker_.running()) return;
+    // The dialog went without the worker's end: that is a cancel.
+    worker_.cancel();
+    worker_.join();
 }
 
 std::string CHideDlg::status_text() const {

@@ -36,6 +36,9 @@ class CHideDlg : public CDlg, public HideHost {
     ~CHideDlg() override;
 
     bool started() const { return job_ != nullptr; }
+    // After the modal run: a worker still running (the dialog was closed under it) is
+    // cancelled and waited for.
+    void wait_worker();
     const HideChoice& choice() const { return choice_; }
     std::string status_text() const;
     int progress_value() const;

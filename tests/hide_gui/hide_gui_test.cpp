@@ -89,6 +89,7 @@ struct Fill {
     bool keep = true;
     int camera = 0;  // combo index: 0 none
     bool start = true;
+    bool cancel = false;  // pressed at once after Start
     std::string status;  // read after the run
     int progress = -1;
     bool ended = false;
@@ -113,6 +114,10 @@ void drive(CDialog& d) {
     if (!f.start) return;
     d.press(kIdcHideStart);
     EXPECT_FALSE(d.GetDlgItem(kIdcHideStart)->isEnabled());  // running
+    if (f.cancel) {
+        d.press(IDCANCEL);
+        EXPECT_FALSE(d.ended());  // it ends when the worker has stopped
+    }
     f.ended = QTest::qWaitFor([&] { return d.ended(); }, 60000);
     f.status = dlg->status_text();
     f.progress = dlg->progress_value();
@@ -256,6 +261,24 @@ TEST_F(HideGui, LinesAloneAskAndNoEndsTheRun) {
     ASSERT_EQ(g_boxes.size(), 2u);
     EXPECT_EQ(g_boxes[0], "There are no hidding objects.\nContinue?");
     EXPECT_EQ(g_boxes[1], "Nothing hides...");
+    EXPECT_EQ(windows(), before);
+}
+
+// Cancel while the worker runs: it stops, nothing is asked, and the user is told.
+TEST_F(HideGui, CancelStopsTheWorkerAndSaysSo) {
+    auto line = rtc_make<XPLINE>();
+    plist_add(&line->control, {10, 10, 0});
+    plist_add(&line->control, {0, 0, 0});
+    container_insert(layer_named(drawing(), "default"), line.release());
+    Fill fill;
+    fill.cancel = true;
+    g_fill = &fill;
+    g_answer = kIdYes;
+    const int before = windows();
+    hide();
+    EXPECT_TRUE(fill.ended);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "Operarion canceled by user...");
     EXPECT_EQ(windows(), before);
 }
 
