@@ -263,3 +263,32 @@ TEST(HideCases, WorkerThreadStopsOnCancel) {
         if (!cancel) EXPECT_GT(job.lines_visible, 200);
     }
 }
+
+// Cameras and lights are not drawn; a layer switched off in the source view is skipped.
+TEST(HideCases, CamerasLightsAndLayersOffAreSkipped) {
+    Scene s;
+    add_line(s.model.get(), {0, 0, 0}, {1, 0, 0});
+    auto cam = rtc_make<CAMERA>();
+    cam->position = {5, 5, 5}, cam->up = {0, 0, 1}, cam->lens = 1;
+    container_insert(first_layer(s.model.get()), cam.release());
+    auto light = rtc_make<LIGHT>();
+    light->position = {2, 2, 2};
+    container_insert(first_layer(s.model.get()), light.release());
+    auto off = rtc_make<LAYER>();
+    off->set_string(0, "Off");
+    LAYER* layer = off.get();
+    container_insert(s.model.get(), off.release());
+    auto line = rtc_make<XPLINE>();
+    plist_add(&line->control, {0, 3, 0});
+    plist_add(&line->control, {0, 2, 0});
+    container_insert(layer, line.release());
+    s.look({0, 0, 1});
+    for (bool shown : {true, false}) {
+        s.view->layer_state.flags.clear();
+        view_push_layer_flag(s.view.get(), 1);
+        view_push_layer_flag(s.view.get(), shown ? 1 : 0);
+        const HideRunResult r = run_hide(s);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.visible.size(), shown ? 2u : 1u) << segment_text(r.visible);
+    }
+}

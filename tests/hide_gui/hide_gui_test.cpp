@@ -264,6 +264,21 @@ TEST_F(HideGui, LinesAloneAskAndNoEndsTheRun) {
     EXPECT_EQ(windows(), before);
 }
 
+// Out of memory in the worker: the user is told, no window is made, nothing leaks.
+TEST_F(HideGui, OutOfMemorySaysSo) {
+    two_boxes_and_a_camera();
+    Fill fill;
+    g_fill = &fill;
+    const int before = windows();
+    hide_pool_fail_after(2);
+    hide();
+    hide_pool_fail_after(0);
+    EXPECT_TRUE(fill.ended);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "Not enough memory to complete operation...");
+    EXPECT_EQ(windows(), before);
+}
+
 // Cancel while the worker runs: it stops, nothing is asked, and the user is told.
 TEST_F(HideGui, CancelStopsTheWorkerAndSaysSo) {
     auto line = rtc_make<XPLINE>();
