@@ -26,6 +26,8 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/file/drawing_file.h"
+#include "render/hide/hide_pool.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
 #include "model/mesh/mesh_block.h"
@@ -209,6 +211,14 @@ TEST_F(HideGui, ParallelViewGivesANewDrawingWithHiddenLayer) {
     EXPECT_GE(lines_on(layer_named(m, "default")), 12);
     EXPECT_GE(lines_on(layer_named(m, "Hidden")), 3);
     EXPECT_TRUE(result->document()->IsModified());
+    // Saved and read back like any drawing.
+    const std::string path = g_dir + "/hidden.qvm";
+    ASSERT_EQ(drawing_file_save(path.c_str(), m, 0), 0);
+    auto back = rtc_make<MODEL>();
+    ASSERT_EQ(drawing_file_import(path.c_str(), back.get()), 0);
+    EXPECT_EQ(lines_on(layer_named(back.get(), "default")), lines_on(layer_named(m, "default")));
+    EXPECT_EQ(lines_on(layer_named(back.get(), "Hidden")), lines_on(layer_named(m, "Hidden")));
+    drawing_file_drop_views(back.get());
     tile();
     screenshot("hide_result");
     // The settings went back to the settings file.
