@@ -92,6 +92,8 @@ struct Fill {
     int camera = 0;  // combo index: 0 none
     bool start = true;
     bool cancel = false;  // pressed at once after Start
+    bool watch = false;   // wait for progress, take a picture, then cancel
+    bool progress_seen = false;
     std::string status;  // read after the run
     int progress = -1;
     bool ended = false;
@@ -119,6 +121,12 @@ void drive(CDialog& d) {
     if (f.cancel) {
         d.press(IDCANCEL);
         EXPECT_FALSE(d.ended());  // it ends when the worker has stopped
+    }
+    if (f.watch) {
+        f.progress_seen = QTest::qWaitFor([&] { return dlg->progress_value() > 0 || d.ended(); }, 30000) &&
+                          dlg->progress_value() > 0;
+        screenshot("hide_progress");
+        if (!d.ended()) d.press(IDCANCEL);
     }
     f.ended = QTest::qWaitFor([&] { return d.ended(); }, 60000);
     f.status = dlg->status_text();
@@ -272,6 +280,29 @@ TEST_F(HideGui, LinesAloneAskAndNoEndsTheRun) {
     EXPECT_EQ(g_boxes[0], "There are no hidding objects.\nContinue?");
     EXPECT_EQ(g_boxes[1], "Nothing hides...");
     EXPECT_EQ(windows(), before);
+}
+
+// A large mesh: the bar moves while the worker runs, and a cancel in the middle ends it.
+TEST_F(HideGui, ProgressMovesOnALargeMesh) {
+    std::vector<Vec3d> pts;
+    const int n = 180;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            pts.push_back({double(j), double(i), 3.0 * std::sin(j / 7.0) * std::cos(i / 9.0)});
+    auto mesh = rtc_make<MESH3>();
+    ASSERT_EQ(mesh_add_grid(mesh.get(), pts, n, n, false, false), 0);
+    mesh->own_box();
+    container_insert(layer_named(drawing(), "default"), mesh.release());
+    look_from({0.3, -1, 0.6});
+    Fill fill;
+    fill.watch = true;
+    fill.angular = "0";
+    g_fill = &fill;
+    hide();
+    EXPECT_TRUE(fill.ended);
+    EXPECT_TRUE(fill.progress_seen);
+    // Cancelled in the middle (told, lines so far shown) or done before the cancel.
+    for (const std::string& b : g_boxes) EXPECT_EQ(b, "Operarion canceled by user...");
 }
 
 // Out of memory in the worker: the user is told, no window is made, nothing leaks.
