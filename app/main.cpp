@@ -9,6 +9,7 @@
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
+#include "dialogs/hide_command.h"
 #include "dialogs/pln_dialog.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     settings_dialogs_install();
     glimpse_install();
     render_command_install();
+    hide_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     drawing_print_install();
