@@ -88,7 +88,9 @@ Text3dParams text3d_params(double h, double d, double c) {
     p.scale_x = p.scale_y = h;
     p.ring_inset[0] = c, p.ring_inset[1] = 0, p.ring_inset[2] = 0, p.ring_inset[3] = c;
     p.ring_z_step[0] = 0, p.ring_z_step[1] = c, p.ring_z_step[2] = d - 2 * c, p.ring_z_step[3] = c;
-    p.tolerance = h < 1 ? 1e-6 * h * h : 1e-6;
+    // Cross values grow with the square of the size: the threshold follows, so a
+    // glyph is cut alike at every size.
+    p.tolerance = 1e-6 * h * h;
     return p;
 }
 
@@ -128,15 +130,17 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
     out->rings = L;
     out->ring_size = static_cast<int32_t>(N);
     std::vector<Vec3d>& V = out->vertices;
-    // Tracing into ring 0.
+    // Tracing into ring 0, the black box's left edge at the pen.
+    const double shift = P.pen_x - o.left;
     int32_t at = 0;
     for (size_t p = 0; p < polys; ++p) {
         const int32_t start = at;
         trace_polygon(o, firsts[p], o.ends[p], P.line_steps, P.curve_steps, [&](double x, double y) {
             if (at < start + budgets[p])
-                V[static_cast<size_t>(at++)] = {(x + P.pen_x) * P.scale_x, (y + P.offset_y) * P.scale_y, 0};
+                V[static_cast<size_t>(at++)] = {(x + shift) * P.scale_x, (y + P.offset_y) * P.scale_y, 0};
         });
         at = start + budgets[p];
+        out->contour_last.push_back(at - 1);
         ContourRecord& r = contours[p];
         if (contour_init_range(&r, vertex_io, &V, start, at - 1)) return 8;
         if (r.count < 3) {
@@ -147,7 +151,16 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         }
         contour_update_box(&r, 0);
     }
-    params->pen_x = P.pen_x - o.left + o.right;
+    // The pen moves to the glyph's right edge (the gap is the caller's).
+    params->pen_x = shift + o.right;
+    // Contours that cross in the font itself (overlapping components, as in a
+    // cedilla) are not the chamfer's doing.
+    std::vector<char> crossed;
+    try {
+        crossed = contour_set_crossings(contours, 0);
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
     for (int k = 1; k < L; ++k)
         std::memcpy(&V[static_cast<size_t>(k * N)], &V[0], sizeof(Vec3d) * static_cast<size_t>(N));
     // Outer contours (clockwise), smallest box first, take the holes inside their box.
@@ -156,7 +169,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         int best = -1;
         for (size_t c = 0; c < polys; ++c)
             if (contours[c].clockwise == 1 && contours[c].count > 0 &&
-                (best < 0 || box_area(contours[c]) < box_area(contours[static_cast<size_t>(best)])))
+                (best < 0 || box_area(contours[c]) < box_area(contours[static_cast<size_t>(best)]) * (1 - 1e-10)))
                 best = static_cast<int>(c);
         if (best < 0) break;
         ContourRecord& outer = contours[static_cast<size_t>(best)];
@@ -193,7 +206,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         if (ring_index >= L || rings[ring_index] != k) continue;
         const int32_t base = static_cast<int32_t>(ring_index * N);
         ++ring_index;
-        if (contour_set_inset(&contours, base, P.ring_inset[k], z) != 0) return 34;
+        if (contour_set_inset(&contours, base, P.ring_inset[k], z, &crossed) != 0) return 34;
         // A hole grown past its outer without crossing it swallowed the letter.
         for (size_t h = 0; h < polys; ++h)
             if (outer_of[h] >= 0 && !box_within(contours[h], contours[static_cast<size_t>(outer_of[h])])) return 34;

@@ -30,7 +30,7 @@ struct Text3dParams {
 };
 
 // Parameters of text height h, depth d and chamfer c: ring insets c, 0, 0, c, z
-// steps 0, c, d - 2c, c, the cap tolerance 1e-6 (scaled by h^2 below 1).
+// steps 0, c, d - 2c, c, the cap tolerance 1e-6 h^2 (1e-6 em^2 at every size).
 Text3dParams text3d_params(double h, double d, double c);
 
 // One triangle of a glyph mesh: vertices and edge bits (1 a-b, 2 b-c, 4 c-a visible).
@@ -45,6 +45,7 @@ struct GlyphMesh {
     std::vector<GlyphFace> faces;
     int32_t rings = 0;
     int32_t ring_size = 0;
+    std::vector<int32_t> contour_last;  // last ring-0 vertex of each traced contour
 };
 
 // Builds one glyph at params->pen_x and moves the pen to the glyph's right edge.

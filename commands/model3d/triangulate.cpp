@@ -174,13 +174,24 @@ int contours_cross(const ContourRecord& a, const ContourRecord& b, int32_t base)
     return 0;
 }
 
-int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift) {
+int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift, const std::vector<char>* crossed) {
     for (ContourRecord& r : *set)
         if (contour_inset(&r, base, d, z_shift) != 0) return 34;
-    for (size_t i = 0; i < set->size(); ++i)
-        for (size_t j = i; j < set->size(); ++j)
+    const size_t n = set->size();
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i; j < n; ++j) {
+            if (crossed && (*crossed)[i * n + j]) continue;
             if (contours_cross((*set)[i], (*set)[j], base)) return 34;
+        }
     return 0;
+}
+
+std::vector<char> contour_set_crossings(const ContourSet& set, int32_t base) {
+    const size_t n = set.size();
+    std::vector<char> out(n * n, 0);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i; j < n; ++j) out[i * n + j] = static_cast<char>(contours_cross(set[i], set[j], base));
+    return out;
 }
 
 int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
@@ -198,7 +209,9 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
             if (outer->entries[j].flags) continue;
             const double b[3] = {op[j].x, op[j].y, op[j].z};
             const double dist = vec3d_dist(a, b);
-            if (dist > 0 && dist < best) best = dist, bi = i, bj = j;
+            // Pairs within rounding of the best are ties: the first keeps them, so
+            // a contour scaled by any size bridges alike.
+            if (dist > 0 && dist < best * (1 - 1e-10)) best = dist, bi = i, bj = j;
         }
     }
     if (bi < 0) return 0;  // nothing to bridge to

@@ -66,7 +66,12 @@ int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift);
 
 // contour_inset of every record, then the crossing test of each with itself and
 // with every later one. 34 at the first flip, non-finite position or crossing, else 0.
-int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift);
+// Pairs marked in `crossed` (n x n, row i column j >= i, from contour_set_crossings
+// before insetting) crossed already in the font's own outline and are not counted.
+int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift,
+                      const std::vector<char>* crossed = nullptr);
+// The pairs of records (i <= j) whose ranges cross at `base`.
+std::vector<char> contour_set_crossings(const ContourSet& set, int32_t base);
 
 // 1 when a segment of a's range crosses a segment of b's range (both read at
 // `base`); pairs sharing a vertex are skipped when a and b are the same record. A
