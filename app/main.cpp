@@ -8,6 +8,7 @@
 #include "dialogs/dim_dialogs.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
+#include "dialogs/text3d_dialog.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/pln_dialog.h"
 #include "dialogs/typed_input.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    text3d_dialog_install();
     render_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);

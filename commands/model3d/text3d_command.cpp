@@ -207,10 +207,8 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
                  double c) {
     if (!text || !*text) return 0;
     if (!view) return 13;
-    if (!(h > 0) || !std::isfinite(h) || !(d >= 0) || !std::isfinite(d)) {
-        show_error(13);
-        return 13;
-    }
+    // The dialog lets no such size or depth through: a caller's error, not the user's.
+    if (!(h > 0) || !std::isfinite(h) || !(d >= 0) || !std::isfinite(d)) return 13;
     if (!(c >= 0) || !(c <= d / 2)) {
         show_error(34);
         return 34;
