@@ -28,7 +28,9 @@ int clean_polygon(std::vector<OutlinePoint>& q, double tol) {
     while (changed) {
         changed = false;
         long k = 0;
-        while (q.size() >= 4 && k < static_cast<long>(q.size())) {
+        // Once started, the walk may shrink the polygon below three points: the
+        // reader then drops it.
+        while (q.size() >= 3 && k < static_cast<long>(q.size())) {
             OutlinePoint &pp = at(k - 1), &p = at(k), &c = at(k + 1), &nx = at(k + 2);
             if (!close(p, c, tol)) {
                 ++k;

@@ -134,6 +134,13 @@ TEST(TextSolids, PenGapsBlanksAndCharacters) {
     EXPECT_EQ(text_solids_build_font(&m.font, "AOA", &p, &sink), 34);
     EXPECT_EQ(sink.meshes.size(), 1u);
     EXPECT_EQ(sink.code, 34);
+    // With a face that has it, é is one glyph.
+    TextFontRecord dejavu;
+    dejavu.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    KeepSink s1;
+    Text3dParams p1 = text3d_params(1, 0.2, 0.01);
+    EXPECT_EQ(text_solids_build(dejavu, "\xC3\xA9", &p1, &s1), 0);
+    EXPECT_EQ(s1.meshes.size(), 1u);
     // An unopenable face is reported, not swallowed.
     TextFontRecord missing;
     missing.file = "/nonexistent.ttf";

@@ -155,7 +155,8 @@ class TestFont {
 
 // The tests' font: 'A' a clockwise square, 'O' a square ring, 'C' a circle of only
 // off-curve points, 'D' a square with a one-point contour, 'R' a counter-clockwise
-// square, ' ' an empty glyph, 'L' a square with a 600-unit left bearing.
+// square, ' ' an empty glyph, 'L' a square with a 600-unit left bearing, 'T' a square
+// with a contour that cleaning shrinks to nothing.
 inline TestFont test_font() {
     TestFont f;
     const TestContour square = {{0, 0}, {0, 1000}, {1000, 1000}, {1000, 0}};
@@ -172,5 +173,6 @@ inline TestFont test_font() {
     f.glyphs['R'] = {{{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}}}, 1000};
     f.glyphs[' '] = {{}, 500};
     f.glyphs['L'] = {{{{600, 0}, {600, 1000}, {1600, 1000}, {1600, 0}}}, 1700};
+    f.glyphs['T'] = {{square, {{500, 500}, {501, 500}, {501, 501}, {500, 501}}}, 1000};
     return f;
 }
