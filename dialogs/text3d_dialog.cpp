@@ -1,51 +1,23 @@
 // The 3D Text dialog (declared in text3d_dialog.h).
 #include "dialogs/text3d_dialog.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <QEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <set>
 
 #include "commands/model3d/text3d.h"
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
 #include "shell/ddx.h"
 
-std::vector<Text3dFamily> text3d_font_families() {
-    std::map<std::string, std::set<std::string>> found;
-    if (FcInit()) {
-        FcPattern* pat = FcPatternCreate();
-        FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
-        FcFontSet* set = pat && os ? FcFontList(nullptr, pat, os) : nullptr;
-        for (int i = 0; set && i < set->nfont; ++i) {
-            FcChar8 *family = nullptr, *style = nullptr, *format = nullptr;
-            if (FcPatternGetString(set->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch ||
-                std::strcmp(reinterpret_cast<const char*>(format), "TrueType") != 0)
-                continue;
-            if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch) continue;
-            std::set<std::string>& styles = found[reinterpret_cast<const char*>(family)];
-            if (FcPatternGetString(set->fonts[i], FC_STYLE, 0, &style) == FcResultMatch)
-                styles.insert(reinterpret_cast<const char*>(style));
-        }
-        if (set) FcFontSetDestroy(set);
-        if (os) FcObjectSetDestroy(os);
-        if (pat) FcPatternDestroy(pat);
-    }
-    std::vector<Text3dFamily> out;
-    for (auto& f : found) out.push_back({f.first, std::vector<std::string>(f.second.begin(), f.second.end())});
-    return out;
-}
-
 CText3DDlg::CText3DDlg(TextFontRecord* font, QWidget* parent)
-    : CDlg(kDlgText3D, parent), font_(font), families_(text3d_font_families()) {}
+    : CDlg(kDlgText3D, parent), font_(font), families_(text_font_families()) {}
 
 CText3DDlg::~CText3DDlg() = default;
 
@@ -57,7 +29,7 @@ void CText3DDlg::CreateControls() {
     add_static(kIdcText3DStyle, res_load_string(kIdcText3DStyle), 0, 2, 2);
     auto* styles = new QListWidget(this);
     register_control(kIdcText3DStyles, styles);
-    for (const Text3dFamily& f : families_) list->addItem(QString::fromStdString(f.name));
+    for (const TextFontFamily& f : families_) list->addItem(QString::fromStdString(f.name));
     list->setMinimumHeight(140);
     styles->setMinimumHeight(140);
     // The grid of the base: lists under their labels.
@@ -120,7 +92,11 @@ void CText3DDlg::UpdateSample() {
 bool CText3DDlg::eventFilter(QObject* watched, QEvent* event) {
     // Leaving one of the numbers reads the data back at once, so a value out of
     // range is reported as the field is left.
-    if (event->type() == QEvent::FocusOut && isVisible()) UpdateData(true);
+    if (event->type() == QEvent::FocusOut && isVisible() && !checking_) {
+        checking_ = true;  // a refused value moves the focus back: one message
+        UpdateData(true);
+        checking_ = false;
+    }
     return CDlg::eventFilter(watched, event);
 }
 
@@ -132,13 +108,7 @@ void CText3DDlg::DoDataExchange(CDataExchange* dx) {
         std::string want = font_->family;
         if (want.empty()) {
             TextFontRecord def;
-            if (text_font_resolve(&def)) {
-                want = "DejaVu Sans";
-                FcPattern* p = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(def.file.c_str()), def.index, nullptr, nullptr);
-                FcChar8* fam = nullptr;
-                if (p && FcPatternGetString(p, FC_FAMILY, 0, &fam) == FcResultMatch) want = reinterpret_cast<const char*>(fam);
-                if (p) FcPatternDestroy(p);
-            }
+            if (text_font_resolve(&def)) want = def.family;
         }
         int row = 0;
         for (size_t i = 0; i < families_.size(); ++i)
@@ -163,10 +133,10 @@ void CText3DDlg::DoDataExchange(CDataExchange* dx) {
         TextFontRecord r;
         r.family = list->currentItem()->text().toStdString();
         if (styles && styles->currentItem()) r.style = styles->currentItem()->text().toStdString();
-        QFont f(QString::fromStdString(r.family));
-        if (!r.style.empty()) f.setStyleName(QString::fromStdString(r.style));
-        r.weight = f.weight();
-        r.italic = r.style.find("Italic") != std::string::npos || r.style.find("Oblique") != std::string::npos;
+        const QString family = QString::fromStdString(r.family), style = QString::fromStdString(r.style);
+        const int weight = QFontDatabase::weight(family, style);
+        if (weight >= 0) r.weight = weight;
+        r.italic = QFontDatabase::italic(family, style);
         text_font_resolve(&r);
         *font_ = r;
     }

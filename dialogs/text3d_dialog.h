@@ -23,13 +23,6 @@ inline constexpr int kIdcText3DStyles = 1137;   // style list
 inline constexpr int kIdcText3DSample = 1092;   // sample text
 inline constexpr int kText3DEditOffset = 1000;
 
-// The TrueType families fontconfig knows, sorted, with their styles.
-struct Text3dFamily {
-    std::string name;
-    std::vector<std::string> styles;
-};
-std::vector<Text3dFamily> text3d_font_families();
-
 class CText3DDlg : public CDlg {
   public:
     // The font record is shared and edited on OK; the numbers start at 0, the text
@@ -49,7 +42,8 @@ class CText3DDlg : public CDlg {
     void FillStyles();
     void UpdateSample();
     TextFontRecord* font_;
-    std::vector<Text3dFamily> families_;
+    bool checking_ = false;  // a focus change while the data are read back
+    std::vector<TextFontFamily> families_;
 };
 
 bool text3d_dialog_run(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size, double* depth,

@@ -50,8 +50,16 @@ struct GlyphFont {
 };
 
 // Finds the face of the record through fontconfig (TrueType faces only; an empty
-// family gives the default sans face) and fills file and index. false when none.
+// family gives the default sans face, whose family is then filled in) and fills file
+// and index. false when none.
 bool text_font_resolve(TextFontRecord* font);
+
+// The TrueType families fontconfig knows, sorted by name, with their styles.
+struct TextFontFamily {
+    std::string name;
+    std::vector<std::string> styles;
+};
+std::vector<TextFontFamily> text_font_families();
 
 // Opens the record's face (resolving it first when its file is empty). 0, 13, 19,
 // 6, 202 or 8; the font is closed on failure.

@@ -211,6 +211,32 @@ TEST(Text3dDialog, RangesAndTheTextLimit) {
     EXPECT_FALSE(font.file.empty());  // the chosen face is resolved
 }
 
+TEST(Text3dDialog, ChosenFaceLandsInTheSharedRecord) {
+    FontSetup setup;
+    ModalScript s([](CDialog& d) {
+        auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(kIdcText3DFamilies));
+        auto* styles = qobject_cast<QListWidget*>(d.GetDlgItem(kIdcText3DStyles));
+        ASSERT_TRUE(list && styles);
+        const auto fam = list->findItems("DejaVu Serif", Qt::MatchExactly);
+        ASSERT_FALSE(fam.isEmpty());
+        list->setCurrentItem(fam[0]);
+        const auto bold = styles->findItems("Bold", Qt::MatchExactly);
+        ASSERT_FALSE(bold.isEmpty());
+        styles->setCurrentItem(bold[0]);
+        fill(d, "10", "2", "0", "x");
+        d.press(IDOK);
+    });
+    char text[256] = "";
+    double h = 1, dd = 1, ch = 0;
+    TextFontRecord font;
+    ASSERT_TRUE(text3d_dialog(nullptr, g_draw3d.font, sizeof g_draw3d.font, text, sizeof text, &font, &h, &dd, &ch));
+    EXPECT_EQ(font.family, "DejaVu Serif");
+    EXPECT_EQ(font.style, "Bold");
+    EXPECT_NE(font.file.find("DejaVuSerif-Bold"), std::string::npos) << font.file;
+    // The stored face name is kept, not taken from the dialog.
+    EXPECT_STREQ(g_draw3d.font, "<INTERNAL>");
+}
+
 TEST(Text3dPlace, FailuresLeaveDrawingAndHistory) {
     FontSetup setup;
     Harness h;
