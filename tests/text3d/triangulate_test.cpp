@@ -69,6 +69,15 @@ TEST(ContourTriangulate, TriangleIsOneFaceAllEdgesVisible) {
     EXPECT_EQ(triangulate(r), (std::vector<Tri>{{2, 0, 1, 7}}));
 }
 
+TEST(ContourTriangulate, IndicesPast16Bits) {
+    // A contour whose vertices sit past index 32767 keeps its indices.
+    std::vector<Vec3d> p(70003);
+    p[70000] = {0, 0, 0}, p[70001] = {0, 1, 0}, p[70002] = {1, 0, 0};
+    ContourRecord r = record(&p, 70000, 70002);
+    EXPECT_EQ(r.entries[2].vertex, 70002);
+    EXPECT_EQ(triangulate(r), (std::vector<Tri>{{70002, 70000, 70001, 7}}));
+}
+
 TEST(ContourTriangulate, ConvexHexagonTakesEverySecondPosition) {
     // Clockwise and counter-clockwise hexagons give the same ears.
     for (int dir : {-1, 1}) {
