@@ -144,6 +144,7 @@ void CText3DDlg::DoDataExchange(CDataExchange* dx) {
 
 bool text3d_dialog_run(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size, double* depth,
                        double* chamfer) {
+    if (!text || text_size == 0) return false;
     set_number_format_from(view, 4, 64);
     TextFontRecord edited = *font;
     CText3DDlg dlg(&edited, nullptr);

@@ -188,6 +188,7 @@ std::string text3d_error_text(int code) {
 bool text3d_dialog(VIEW* view, char* face_name, size_t face_size, char* text, size_t text_size,
                    TextFontRecord* font, double* size, double* depth, double* chamfer) {
     (void)face_name, (void)face_size;  // the stored face name is kept, not shown
+    if (!text || text_size == 0 || !size || !depth || !chamfer || !font) return false;
     if (!g_text3d_dialog) return g_dialog_calls++ == 0;
     std::string t(text ? text : "");
     std::vector<char> copy(text_size, '\0');
