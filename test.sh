@@ -9,6 +9,8 @@ PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           xvfb xauth desktop-file-utils shared-mime-info python3
           libjpeg-dev libfontconfig-dev imagemagick poppler-utils
           libavcodec-dev ffmpeg libqt6opengl6-dev libgl1-mesa-dri)
+# 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
+PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -8,6 +8,7 @@
 #include "dialogs/dim_dialogs.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
+#include "dialogs/text3d_dialog.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/hide_command.h"
 #include "dialogs/pln_dialog.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     draw3d_dialogs_install();
     settings_dialogs_install();
     glimpse_install();
+    text3d_dialog_install();
     render_command_install();
     hide_command_install();
     CMainApp app;
