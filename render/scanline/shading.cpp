@@ -290,39 +290,54 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
                 if (k < 0.001) continue;
             }
         }
-        if (m->diffuse > 0.0f) {
-            double d = power(cd, m->diffuse_exponent);
-            if (m->randomness > 0.0f)
-                d -= render_random(seed + 7919u * ++draw) * double(m->randomness) / 32767.0;
-            if (d > 0.0) {
-                d = std::min(d, 1.0);
-                for (int i = 0; i < 3; ++i) sd[i] += l->colour[i] * k * d;
-            }
-        }
-        if (m->shininess > 0.0f) {
-            const Vec3d H = {(V.x + L.x) / 2, (V.y + L.y) / 2, (V.z + L.z) / 2};
-            const double hl = len(H);
-            const double h = hl > 0.0 ? dot(H, Nb) / hl : 0.0;
-            if (h > 0.0) {
-                const double s = power(h, m->specular_exponent);
-                for (int i = 0; i < 3; ++i) sh[i] += l->colour[i] * k * s;
-            }
-        }
+        const int32_t r = m->randomness > 0.0f ? render_random(seed + 7919u * ++draw) : 0;
+        render_phong_light(m, l->colour, L, V, Nb, cd, k, r, sd, sh);
     }
     float reflected[3] = {0, 0, 0};
-    if ((ctx->flags & kRenderTextures) && m->reflection_level > 0.0f) {
-        const double vn = 2.0 * dot(V, Nb);
-        surface_reflection(&m->slots[kSlotReflection],
-                           {vn * Nb.x - V.x, vn * Nb.y - V.y, vn * Nb.z - V.z}, reflected);
+    if ((ctx->flags & kRenderTextures) && m->reflection_level > 0.0f)
+        render_reflected(m, V, Nb, reflected);
+    render_phong_combine(m, ctx->ambient, sd, sh, reflected, out->surface, out->lit);
+}
+
+void render_phong_light(const MaterialRecord* m, const float colour[4], const Vec3d& L,
+                        const Vec3d& V, const Vec3d& Nb, double cd, double k, int32_t random,
+                        double sd[3], double sh[3]) {
+    if (m->diffuse > 0.0f) {
+        double d = power(cd, m->diffuse_exponent);
+        if (m->randomness > 0.0f) d -= random * double(m->randomness) / 32767.0;
+        if (d > 0.0) {
+            d = std::min(d, 1.0);
+            for (int i = 0; i < 3; ++i) sd[i] += colour[i] * k * d;
+        }
     }
-    const double A = m->self_illumination + ctx->ambient;
+    if (m->shininess > 0.0f) {
+        const Vec3d H = {(V.x + L.x) / 2, (V.y + L.y) / 2, (V.z + L.z) / 2};
+        const double hl = len(H);
+        const double h = hl > 0.0 ? dot(H, Nb) / hl : 0.0;
+        if (h > 0.0) {
+            const double s = power(h, m->specular_exponent);
+            for (int i = 0; i < 3; ++i) sh[i] += colour[i] * k * s;
+        }
+    }
+}
+
+void render_reflected(const MaterialRecord* m, const Vec3d& V, const Vec3d& Nb, float out[3]) {
+    const double vn = 2.0 * dot(V, Nb);
+    surface_reflection(&m->slots[kSlotReflection],
+                       {vn * Nb.x - V.x, vn * Nb.y - V.y, vn * Nb.z - V.z}, out);
+}
+
+void render_phong_combine(const MaterialRecord* m, double ambient, const double sd[3],
+                          const double sh[3], const float reflected[3], const float surface[4],
+                          float lit[4]) {
+    const double A = m->self_illumination + ambient;
     for (int i = 0; i < 3; ++i) {
-        const double s = out->surface[i];
+        const double s = surface[i];
         double c = (sd[i] * m->diffuse + A) * s * (1.0 - m->transparency);
         double extra = sh[i] * m->shininess;
         if (m->reflection_level > 0.0f) extra += reflected[i] * m->reflection_level;
         if (m->flags & kMaterialColourHighlight) extra *= s;
-        out->lit[i] = static_cast<float>(c + extra);
+        lit[i] = static_cast<float>(c + extra);
     }
-    out->lit[3] = out->surface[3];
+    lit[3] = surface[3];
 }

@@ -2,6 +2,7 @@
 // the spot lights' shadow maps.
 #include "render/scanline/surface_detail.h"
 
+#include <atomic>
 #include <new>
 
 #include "model/material/material.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr int32_t kShadowMapSize = 256;
 constexpr double kShadowBias = 1.0;
 constexpr int32_t kShadowFilter = 3;
+std::atomic<int32_t> g_test_filter{-1};
 
 struct DrawTarget {
     ShadowFace* face;
@@ -65,6 +67,10 @@ double surface_shadow(const RenderLight* light, const Vec3d& point, const Render
                          mesh ? mesh->surface_id : 0);
 }
 
+void render_shadow_filter_for_tests(int32_t radius) {
+    g_test_filter = radius;
+}
+
 void render_shadow_free(RenderLight* light) {
     if (!light || !light->shadow) return;
     shadow_map_free(light->shadow);
@@ -77,7 +83,8 @@ int render_shadow_build(RenderContext* ctx) {
     for (RenderMesh* m = ctx->meshes; m; m = m->next) m->surface_id = ++id;
     for (RenderLight* l = ctx->lights; l; l = l->next) {
         l->shadow_bias = kShadowBias;
-        l->shadow_filter = kShadowFilter;
+        const int32_t f = g_test_filter.load();
+        l->shadow_filter = f >= 0 ? f : kShadowFilter;
     }
     if (!(ctx->flags & kRenderShadows)) return 0;
     for (RenderLight* l = ctx->lights; l; l = l->next) {

@@ -4,6 +4,8 @@
 // same ones). The shadow stage builds the spot lights' maps before the rows.
 #pragma once
 
+#include <cstdint>
+
 #include "model/math/types.h"
 
 struct MaterialRecord;
@@ -33,3 +35,7 @@ double surface_shadow(const RenderLight* light, const Vec3d& point, const Render
 int render_shadow_build(RenderContext* ctx);
 // Frees a light's map (the light list's release calls it).
 void render_shadow_free(RenderLight* light);
+
+// Testing: renders from now on filter shadows over this radius instead of 3 (a
+// negative value restores 3).
+void render_shadow_filter_for_tests(int32_t radius);
