@@ -149,17 +149,30 @@ void bump_image(double x, double y, double z, const TextureSlot* slot, float n[3
     for (int c = 0; c < 3; ++c) n[c] = float(du * T[c] + Nf[c] + dv * B[c]);
 }
 
+namespace {
+
+// A perturbation that overflows (a huge amount from a damaged file) leaves the
+// normal's direction.
+void perturb_or_keep(float n[3], const TextureSlot* slot, const double p[3]) {
+    const float before[3] = {n[0], n[1], n[2]};
+    perturb(n, slot, p);
+    if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2]))
+        std::copy(before, before + 3, n);
+}
+
+}  // namespace
+
 void bump_eval(float n[3], const TextureSlot* slot, const float p[3]) {
     if (!slot || !(slot->amount > 0.0f)) return;
     const double d[3] = {p[0], p[1], p[2]};
-    perturb(n, slot, d);
+    perturb_or_keep(n, slot, d);
     normalise(n);
 }
 
 void bump_eval_d(double n[3], const TextureSlot* slot, const double p[3]) {
     if (!slot || !(slot->amount > 0.0f)) return;
     float f[3] = {float(n[0]), float(n[1]), float(n[2])};
-    perturb(f, slot, p);
+    perturb_or_keep(f, slot, p);
     const double l = std::sqrt(double(f[0]) * f[0] + double(f[1]) * f[1] + double(f[2]) * f[2]);
     if (!(l > 0.0) || !std::isfinite(l)) {
         for (int c = 0; c < 3; ++c) n[c] = std::isfinite(f[c]) ? f[c] : 0.0;
