@@ -71,8 +71,12 @@ int32_t shape_hit(const float p[3], int32_t layer, int32_t shape, bool smooth, H
 
 void background(float colour[4], const float p[3]) {
     static const float kChecker[5][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
-    const int a = static_cast<int>(std::trunc(std::clamp((p[0] + 0.5) * 8.0, -1e6, 1e6)));
-    const int b = static_cast<int>(std::trunc(std::clamp((p[1] + 0.5) * 8.0, -1e6, 1e6)));
+    // Cell numbers in floating point first: a point off any range (or NaN) stays valid.
+    auto cell = [](double c) {
+        const double v = (c + 0.5) * 8.0;
+        return v == v ? static_cast<int>(std::trunc(std::clamp(v, -1e6, 1e6))) : 0;
+    };
+    const int a = cell(p[0]), b = cell(p[1]);
     const int n = (((a + b) % 5) + 5) % 5;
     for (int c = 0; c < 3; ++c) colour[c] = kChecker[n][c];
     colour[3] = 0.0f;

@@ -104,6 +104,20 @@ inline int hash3(int i, int j, int k) {
     return P[P[P[i & 255] ^ (j & 255)] ^ (k & 255)];
 }
 
+// The hashes of the eight corners of cell (i, j, k), corner c = x + 2 y + 4 z, with
+// the shared inner lookups made once.
+inline void corner_hashes(int i, int j, int k, int h[8]) {
+    const int pi[2] = {P[i & 255], P[(i + 1) & 255]};
+    const int j0 = j & 255, j1 = (j + 1) & 255, k0 = k & 255, k1 = (k + 1) & 255;
+    for (int ox = 0; ox < 2; ++ox) {
+        const int a = P[pi[ox] ^ j0], b = P[pi[ox] ^ j1];
+        h[ox] = P[a ^ k0];
+        h[ox + 2] = P[b ^ k0];
+        h[ox + 4] = P[a ^ k1];
+        h[ox + 6] = P[b ^ k1];
+    }
+}
+
 inline double lerp(double a, double b, double s) {
     return a + (b - a) * s;
 }
@@ -130,10 +144,12 @@ double noise3(double x, double y, double z) {
     lattice(y, &iy, &fy);
     lattice(z, &iz, &fz);
     const double sx = scurve(fx), sy = scurve(fy), sz = scurve(fz);
+    int hs[8];
+    corner_hashes(ix, iy, iz, hs);
     double sum = 0.0;
     for (int c = 0; c < 8; ++c) {
         const int ox = c & 1, oy = (c >> 1) & 1, oz = (c >> 2) & 1;
-        const int h = hash3(ix + ox, iy + oy, iz + oz);
+        const int h = hs[c];
         const double dx = fx - ox, dy = fy - oy, dz = fz - oz;
         const double value = G[h] * 0.5 + G[h + 1] * dx + G[h + 2] * dy + G[h + 3] * dz;
         const double w = (ox ? sx : 1.0 - sx) * (oy ? sy : 1.0 - sy) * (oz ? sz : 1.0 - sz);
@@ -160,10 +176,12 @@ void noise3_vec(double out[3], double x, double y, double z) {
     lattice(y, &iy, &fy);
     lattice(z, &iz, &fz);
     const double sx = scurve(fx), sy = scurve(fy), sz = scurve(fz);
+    int hs[8];
+    corner_hashes(ix, iy, iz, hs);
     out[0] = out[1] = out[2] = 0.0;
     for (int c = 0; c < 8; ++c) {
         const int ox = c & 1, oy = (c >> 1) & 1, oz = (c >> 2) & 1;
-        const int h = hash3(ix + ox, iy + oy, iz + oz);
+        const int h = hs[c];
         const double dx = fx - ox, dy = fy - oy, dz = fz - oz;
         const double w = (ox ? sx : 1.0 - sx) * (oy ? sy : 1.0 - sy) * (oz ? sz : 1.0 - sz);
         for (int k = 0; k < 3; ++k) {

@@ -166,6 +166,8 @@ double pattern_hexagon(double x, double y, double) {
     double Y = yy * 1.1547005380918363;
     X -= 6.0 * std::floor(X / 6.0);
     Y -= 6.0 * std::floor(Y / 6.0);
+    if (!(X >= 0.0)) X = 0.0;  // NaN, or an infinity reduced to NaN
+    if (!(Y >= 0.0)) Y = 0.0;
     // Far from the origin the reduction can land just outside 0..6.
     const int ix = std::clamp(static_cast<int>(std::clamp(X, 0.0, 5.0)), 0, 5);
     const int iy = std::clamp(static_cast<int>(std::clamp(Y, 0.0, 5.0)), 0, 5);

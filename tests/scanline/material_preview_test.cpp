@@ -36,6 +36,11 @@ TEST(MaterialPreview, BackgroundAndLayers) {
         EXPECT_EQ(c[1], 1.0f);
         EXPECT_EQ(c[2], 0.0f);
     }
+    // Points off every range (and NaN) still get a checker colour.
+    for (float v : {std::nanf(""), 1e30f, -1e30f}) {
+        shade(m, v, v, kPreviewSphere, c);
+        EXPECT_TRUE(c[0] >= 0.0f && c[0] <= 1.0f);
+    }
     // Layer 2 is nothing: the checker at the centre, (4 + 4) mod 5 = 3, blue.
     shade(m, 0.0f, 0.0f, kPreviewSphere, c, 2);
     EXPECT_EQ(c[2], 1.0f);

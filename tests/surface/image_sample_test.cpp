@@ -47,6 +47,31 @@ TEST(ImageMap, Projections) {
     EXPECT_TRUE(std::isfinite(u) && std::isfinite(v));
 }
 
+TEST(ImageMap, ImporterCoordinates) {
+    // No matrix and no wrap: (s, t) scaled by the tiling factors.
+    TextureMapping m;
+    texture_mapping_init(&m);
+    m.u_scale = 2.0f;
+    m.v_scale = 3.0f;
+    m.matrix.m[9] = 100.0;  // ignored
+    const struct {
+        int32_t selector;
+        float x, y, z;
+        double u, v;
+    } cases[] = {{kProjectCentred, 0.25f, 0.25f, 0, 1.5, -2.25},
+                 {kProjectPlanar, 1.5f, -4.0f, 0, 3.0, -12.0},
+                 {kProjectRaw, 1.5f, -4.0f, 0, 3.0, -12.0},
+                 {kProjectSphere, 1, 0, 0, 1.5, 1.5},
+                 {kProjectCylinder, 0, 0.25f, 1, 1.0, -2.25}};
+    for (const auto& c : cases) {
+        const float p[3] = {c.x, c.y, c.z};
+        double u, v;
+        texture_mapping_point_uv(p, c.selector, &m, &u, &v);
+        EXPECT_NEAR(u, c.u, 1e-6) << c.selector;
+        EXPECT_NEAR(v, c.v, 1e-6) << c.selector;
+    }
+}
+
 TEST(ImageMap, NoTilingHitsOnlyTheUnitTile) {
     TextureMapping m;
     texture_mapping_init(&m);

@@ -90,7 +90,7 @@ TEST(Pattern, Values) {
     EXPECT_NEAR(pattern_onion(0, 1.5, 0), 0.5, 1e-12);
     EXPECT_NEAR(pattern_leopard(0, 0, 0), 0.0, 1e-12);
     // Hexagon: every value is one of the three colours, also far away.
-    for (double c : {0.3, 2.7, -4.1, 1e16, -1e16, 3e16 + 1, 1e17})
+    for (double c : {0.3, 2.7, -4.1, 1e16, -1e16, 3e16 + 1, 1e17, kNaN, HUGE_VAL})
         for (double d : {0.1, -2.2, 1e16, -1e16 + 7, 5.196152424}) {
             const double v = pattern_hexagon(c, d, 0);
             EXPECT_TRUE(v == 0 || v == 0.5 || v == 1) << c << " " << d;
