@@ -75,15 +75,22 @@ inline double sane(double v) {
     return std::clamp(v, -1e300, 1e300);
 }
 
+// An integer-valued t modulo 256 (Euclidean): through a 64-bit integer where t fits
+// one, in floating point beyond.
+inline int mod256(double t) {
+    if (std::fabs(t) < 4e18) return static_cast<int>(static_cast<int64_t>(t) & 255);
+    double r = std::fmod(t, 256.0);
+    if (r < 0.0) r += 256.0;
+    return static_cast<int>(r) & 255;
+}
+
 // Lattice cell of one coordinate: the integer part (towards zero) of v + 10000
-// reduced modulo 256 in floating point, and the fraction left over.
+// reduced modulo 256, and the fraction left over.
 inline void lattice(double v, int* i, double* f) {
     v = sane(v) + 10000.0;
     const double t = std::trunc(v);
     *f = v - t;
-    double r = std::fmod(t, 256.0);
-    if (r < 0.0) r += 256.0;
-    *i = static_cast<int>(r) & 255;
+    *i = mod256(t);
 }
 
 // The same at floor(v), without the offset (crease noise).
@@ -91,9 +98,7 @@ inline void lattice_floor(double v, int* i, double* f) {
     v = sane(v);
     const double t = std::floor(v);
     *f = v - t;
-    double r = std::fmod(t, 256.0);
-    if (r < 0.0) r += 256.0;
-    *i = static_cast<int>(r) & 255;
+    *i = mod256(t);
 }
 
 inline double scurve(double f) {
