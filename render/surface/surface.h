@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 struct TextureSlot;
 
@@ -25,7 +26,7 @@ struct TextureCall {
     int32_t mapping_mode = -1;
     // A finite value replaces the slot's amount (the scan-line background applies its
     // texture in full). Not finite: the slot's own.
-    float amount = __builtin_nanf("");
+    float amount = std::numeric_limits<float>::quiet_NaN();
 };
 
 // Fills the one-time tables (sine table, ripple centres) and seeds the calling
