@@ -9,8 +9,11 @@
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
+#include "dialogs/hide_command.h"
 #include "dialogs/pln_dialog.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
+#include "glpreview/glimpse_view.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "platform/app.h"
@@ -43,7 +46,10 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    settings_dialogs_install();
+    glimpse_install();
     render_command_install();
+    hide_command_install();
     // Texture tables, and preset ramps of materials resolved as drawings are read.
     texture_tables_init();
     texture_presets_install();
