@@ -18,6 +18,8 @@
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "platform/app.h"
+#include "render/surface/presets.h"
+#include "render/surface/surface.h"
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
 #include "shell/image/drawing_print_cmd.h"
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
     text3d_dialog_install();
     render_command_install();
     hide_command_install();
+    // Texture tables, and preset ramps of materials resolved as drawings are read.
+    texture_tables_init();
+    texture_presets_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     drawing_print_install();

@@ -55,12 +55,13 @@ const ShadeRecord* record(const RenderMesh* mesh, const RenderTriangle* tri, int
     return &mesh->shade[s];
 }
 
-void surface_colour(const RenderContext* ctx, const MaterialRecord* m, const RenderMesh* mesh,
-                    const RenderTriangle* tri, const double w[3], const Vec3d& p, float out[4]) {
-    for (int i = 0; i < 4; ++i) out[i] = m->colour[i];
-    if (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone) return;
-    const TextureSlot& slot = m->slots[kSlotTexture];
-    double at[3] = {p.x, p.y, p.z};
+// Where a slot is evaluated: (u, v, 0) interpolated from the corners for an image map
+// with mapping mode 1, else the point.
+void slot_point(const TextureSlot& slot, const RenderTriangle* tri, const double w[3],
+                const Vec3d& p, double at[3]) {
+    at[0] = p.x;
+    at[1] = p.y;
+    at[2] = p.z;
     if (slot.kind == kTextureImage && slot.mapping_mode == kMappingModePoint) {
         at[0] = at[1] = at[2] = 0.0;
         for (int k = 0; k < 3; ++k) {
@@ -68,7 +69,15 @@ void surface_colour(const RenderContext* ctx, const MaterialRecord* m, const Ren
             at[1] += tri->uv[k * 2 + 1] * w[k];
         }
     }
-    (void)mesh;
+}
+
+void surface_colour(const RenderContext* ctx, const MaterialRecord* m, const RenderTriangle* tri,
+                    const double w[3], const Vec3d& p, float out[4]) {
+    for (int i = 0; i < 4; ++i) out[i] = m->colour[i];
+    if (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone) return;
+    const TextureSlot& slot = m->slots[kSlotTexture];
+    double at[3];
+    slot_point(slot, tri, w, p, at);
     surface_texture(&slot, at, m->colour, out);
 }
 
@@ -239,7 +248,7 @@ void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
     }
     Vec3d p = {0, 0, 0};
     if (ctx->flags & kRenderTextures) p = interpolate_point(mesh, tri, w);
-    surface_colour(ctx, m, mesh, tri, w, p, out->surface);
+    surface_colour(ctx, m, tri, w, p, out->surface);
     if (m->randomness != 0.0f) d -= render_random(seed) * double(m->randomness) / 32767.0;
     const double mm = (m->self_illumination + d) * (1.0 - m->transparency);
     for (int i = 0; i < 3; ++i) {
@@ -256,7 +265,7 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
     static const MaterialRecord kDefault;
     const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
     const Vec3d P = interpolate_point(mesh, tri, w);
-    surface_colour(ctx, m, mesh, tri, w, P, out->surface);
+    surface_colour(ctx, m, tri, w, P, out->surface);
     Vec3d N = {0, 0, 0};
     for (int k = 0; k < 3; ++k)
         if (const ShadeRecord* r = record(mesh, tri, k)) {
@@ -267,7 +276,8 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
     N = unit_or_zero(N);
     Vec3d Nb = N;
     if ((ctx->flags & kRenderPhongTextures) && m->slots[kSlotBump].kind != kTextureNone) {
-        const double at[3] = {P.x, P.y, P.z};
+        double at[3];
+        slot_point(m->slots[kSlotBump], tri, w, P, at);
         surface_bump(&m->slots[kSlotBump], at, &Nb);
     }
     const Vec3d V = view_vector(ctx, P);
@@ -290,39 +300,54 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
                 if (k < 0.001) continue;
             }
         }
-        if (m->diffuse > 0.0f) {
-            double d = power(cd, m->diffuse_exponent);
-            if (m->randomness > 0.0f)
-                d -= render_random(seed + 7919u * ++draw) * double(m->randomness) / 32767.0;
-            if (d > 0.0) {
-                d = std::min(d, 1.0);
-                for (int i = 0; i < 3; ++i) sd[i] += l->colour[i] * k * d;
-            }
-        }
-        if (m->shininess > 0.0f) {
-            const Vec3d H = {(V.x + L.x) / 2, (V.y + L.y) / 2, (V.z + L.z) / 2};
-            const double hl = len(H);
-            const double h = hl > 0.0 ? dot(H, Nb) / hl : 0.0;
-            if (h > 0.0) {
-                const double s = power(h, m->specular_exponent);
-                for (int i = 0; i < 3; ++i) sh[i] += l->colour[i] * k * s;
-            }
-        }
+        const int32_t r = m->randomness > 0.0f ? render_random(seed + 7919u * ++draw) : 0;
+        render_phong_light(m, l->colour, L, V, Nb, cd, k, r, sd, sh);
     }
     float reflected[3] = {0, 0, 0};
-    if ((ctx->flags & kRenderTextures) && m->reflection_level > 0.0f) {
-        const double vn = 2.0 * dot(V, Nb);
-        surface_reflection(&m->slots[kSlotReflection],
-                           {vn * Nb.x - V.x, vn * Nb.y - V.y, vn * Nb.z - V.z}, reflected);
+    if ((ctx->flags & kRenderTextures) && m->reflection_level > 0.0f)
+        render_reflected(m, V, Nb, reflected);
+    render_phong_combine(m, ctx->ambient, sd, sh, reflected, out->surface, out->lit);
+}
+
+void render_phong_light(const MaterialRecord* m, const float colour[4], const Vec3d& L,
+                        const Vec3d& V, const Vec3d& Nb, double cd, double k, int32_t random,
+                        double sd[3], double sh[3]) {
+    if (m->diffuse > 0.0f) {
+        double d = power(cd, m->diffuse_exponent);
+        if (m->randomness > 0.0f) d -= random * double(m->randomness) / 32767.0;
+        if (d > 0.0) {
+            d = std::min(d, 1.0);
+            for (int i = 0; i < 3; ++i) sd[i] += colour[i] * k * d;
+        }
     }
-    const double A = m->self_illumination + ctx->ambient;
+    if (m->shininess > 0.0f) {
+        const Vec3d H = {(V.x + L.x) / 2, (V.y + L.y) / 2, (V.z + L.z) / 2};
+        const double hl = len(H);
+        const double h = hl > 0.0 ? dot(H, Nb) / hl : 0.0;
+        if (h > 0.0) {
+            const double s = power(h, m->specular_exponent);
+            for (int i = 0; i < 3; ++i) sh[i] += colour[i] * k * s;
+        }
+    }
+}
+
+void render_reflected(const MaterialRecord* m, const Vec3d& V, const Vec3d& Nb, float out[3]) {
+    const double vn = 2.0 * dot(V, Nb);
+    surface_reflection(&m->slots[kSlotReflection],
+                       {vn * Nb.x - V.x, vn * Nb.y - V.y, vn * Nb.z - V.z}, out);
+}
+
+void render_phong_combine(const MaterialRecord* m, double ambient, const double sd[3],
+                          const double sh[3], const float reflected[3], const float surface[4],
+                          float lit[4]) {
+    const double A = m->self_illumination + ambient;
     for (int i = 0; i < 3; ++i) {
-        const double s = out->surface[i];
+        const double s = surface[i];
         double c = (sd[i] * m->diffuse + A) * s * (1.0 - m->transparency);
         double extra = sh[i] * m->shininess;
         if (m->reflection_level > 0.0f) extra += reflected[i] * m->reflection_level;
         if (m->flags & kMaterialColourHighlight) extra *= s;
-        out->lit[i] = static_cast<float>(c + extra);
+        lit[i] = static_cast<float>(c + extra);
     }
-    out->lit[3] = out->surface[3];
+    lit[3] = surface[3];
 }

@@ -46,5 +46,20 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
                         const RenderTriangle* tri, const double w[3], uint32_t seed,
                         ShadeResult* out);
 
+// One light's Phong contribution: L the unit direction to the light, V the view
+// vector, Nb the bumped normal, cd = |L . Nb|, k the spot (and shadow) factor,
+// `random` 0..32767 for the material's randomness. Adds to the diffuse and highlight
+// sums (red, green, blue).
+void render_phong_light(const MaterialRecord* m, const float colour[4], const Vec3d& L,
+                        const Vec3d& V, const Vec3d& Nb, double cd, double k, int32_t random,
+                        double sd[3], double sh[3]);
+// The reflection slot's colour along the view vector reflected about Nb.
+void render_reflected(const MaterialRecord* m, const Vec3d& V, const Vec3d& Nb, float out[3]);
+// The Phong combination of the sums, the reflected colour and the surface colour into
+// the lit colour (its fourth component the surface's), with the given ambient level.
+void render_phong_combine(const MaterialRecord* m, double ambient, const double sd[3],
+                          const double sh[3], const float reflected[3], const float surface[4],
+                          float lit[4]);
+
 // A repeatable pseudo-random integer 0..32767 from a seed.
 int32_t render_random(uint32_t seed);

@@ -59,28 +59,7 @@ void colour(MESH3* m, float r, float g, float b) {
 }
 
 void check(const char* name, TestScene& s, int w, int h, const CAMERA* cam = nullptr) {
-    Image24 img(w, h);
-    ASSERT_EQ(s.render(img, cam), 0) << name;
-    const std::vector<uint8_t> got = img.bytes();
-    if (const char* out = std::getenv("ZELO_GOLDEN_OUT"))
-        write_ppm(std::string(out) + "/" + name + ".ppm", w, h, got);
-    const std::string ref = std::string(ZELO_TEST_DATA) + "/render/" + name + ".ppm";
-    int rw = 0, rh = 0;
-    std::vector<uint8_t> want;
-    if (!read_ppm(ref, &rw, &rh, &want)) {
-        const std::string cand = ::testing::TempDir() + "/" + name + ".ppm";
-        write_ppm(cand, w, h, got);
-        FAIL() << "no reference " << ref << "; candidate written to " << cand;
-    }
-    ASSERT_EQ(rw, w);
-    ASSERT_EQ(rh, h);
-    size_t off = 0;
-    for (size_t i = 0; i < got.size(); i += 3) {
-        bool bad = false;
-        for (int c = 0; c < 3; ++c) bad |= std::abs(int(got[i + c]) - int(want[i + c])) > 2;
-        off += bad;
-    }
-    EXPECT_LE(off, got.size() / 3 / 500) << name;
+    golden_check(name, s, w, h, cam);
 }
 
 void spheres(TestScene& s) {

@@ -54,6 +54,13 @@ struct TestScene {
                const RenderLayerFilter* filter = nullptr);
 };
 
+// (golden_support.cpp, in the scan-line suite only.) Compares rgb bytes (w x h) with tests/data/render/<name>.ppm: at most 0.2% of the
+// pixels may differ by more than 2 in a channel. ZELO_GOLDEN_OUT names a folder to
+// write the images made now; a missing reference writes a candidate and fails.
+void golden_compare(const char* name, int w, int h, const std::vector<uint8_t>& got);
+// Renders the scene into a w x h image and compares it.
+void golden_check(const char* name, TestScene& s, int w, int h, const CAMERA* cam = nullptr);
+
 // Reads or writes a binary PPM (P6).
 bool read_ppm(const std::string& path, int* w, int* h, std::vector<uint8_t>* rgb);
 bool write_ppm(const std::string& path, int w, int h, const std::vector<uint8_t>& rgb);
