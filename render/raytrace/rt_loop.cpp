@@ -149,6 +149,11 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     } else {
         c = f.background;
         c.f = 1.0f;
+        if (f.fog.flags & kFogOn) {
+            float rgb[3] = {c.r, c.g, c.b};
+            fog_far(&f.fog, rgb);
+            c = {rgb[0], rgb[1], rgb[2], 1.0f};
+        }
     }
     --t.level;
     return c;
@@ -193,6 +198,7 @@ int rt_trace_rows(const RtFrame& f, int threads) {
         }
     };
 
+    auto stopping = [&] { return stop.load() || (f.stop && f.stop->load()); };
     auto worker = [&] {
         RtThread t;
         t.frame = &f;
@@ -202,12 +208,13 @@ int rt_trace_rows(const RtFrame& f, int threads) {
         b.cur_mark.resize(f.width);
         b.prev_mark.resize(f.width);
         try {
-            for (int band; !stop && (band = next_band++) < bands;) {
+            for (int band; !stopping() && (band = next_band++) < bands;) {
                 int first = band * kRtBandRows, last = std::min(f.height, first + kRtBandRows) - 1;
                 t.seed = 1u + static_cast<uint32_t>(band);
                 t.arena.free_all();
+                t.shadow_cache.assign(static_cast<size_t>(std::max(0, f.light_count)), nullptr);
                 int start = f.antialias ? first - 1 : first;
-                for (int r = start; r <= last && !stop; ++r) {
+                for (int r = start; r <= last && !stopping(); ++r) {
                     trace_row(t, b, r, r > start);
                     if (r >= first) {
                         // Under antialiasing a row is final once the row below has been traced.
@@ -226,7 +233,7 @@ int rt_trace_rows(const RtFrame& f, int threads) {
                     std::swap(b.cur, b.prev);
                     std::swap(b.cur_mark, b.prev_mark);
                 }
-                if (f.antialias && !stop) {
+                if (f.antialias && !stopping()) {
                     for (int c = 0; c < f.width; ++c)
                         pixels[static_cast<size_t>(last) * f.width + c] = rt_pixel(b.prev[c], f.grey);
                     { std::lock_guard<std::mutex> lock(out_mutex); ready[last] = 1; }
@@ -245,5 +252,5 @@ int rt_trace_rows(const RtFrame& f, int threads) {
     worker();
     for (auto& th : pool) th.join();
     if (error) std::rethrow_exception(error);
-    return stopped ? -1 : 0;
+    return stopped || (f.stop && f.stop->load()) ? -1 : 0;
 }

@@ -6,10 +6,13 @@
 // Rows reach the writer in order, one call at a time, from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "render/raytrace/rt_slabs.h"
+#include "render/scanline/fog_halo.h"
 
 struct RtColour {
     float r, g, b, f;  // 0..1 after clamping; filter f
@@ -27,8 +30,17 @@ struct RtCamera {
 
 struct RtThread;
 
+// A shadow ray's hit and the top-level object it belongs to.
+struct RtShadowHit {
+    RtHit hit;
+    const RtObject* object;
+};
+
 // Colours the nearest hit of a ray; rt_shade when none is given.
 using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object)>;
+
+// Deepest trace level a frame may ask for.
+inline constexpr int kRtMaxTraceDepth = 20;
 
 struct RtFrame {
     int width = 0, height = 0;
@@ -40,9 +52,16 @@ struct RtFrame {
     RtSlabs slabs;
     RtColour background{0, 0, 0, 1};
     RtLight* lights = nullptr;    // linked by next_light
+    int light_count = 0;          // lights' index fields run 0..light_count-1
     bool shadows = true;
     bool reflections = true;      // reflected rays traced
     bool pigment_only = false;    // surfaces in their colour, no lights
+    bool textures = false;        // materials' texture slots colour surfaces
+    bool bumps = false;           // materials' bump slots perturb normals
+    FogSettings fog;              // off by default; hit depths in drawing units
+    HaloSettings halo;
+    // Polled by every band before each row; set: the frame ends as stopped.
+    const std::atomic<bool>* stop = nullptr;
     RtShadeFn shade;
     // Called with (image row, width, pixels) in row order; never two calls at once.
     std::function<void(int row, int width, const uint32_t* pixels)> row_writer;
@@ -57,6 +76,9 @@ struct RtThread {
     RtQueue queue;
     uint32_t seed = 1;
     int level = -1;
+    // Per light: the object that last blocked it completely (tested first next time).
+    std::vector<const RtObject*> shadow_cache;
+    std::vector<RtShadowHit> shadow_hits;  // reused by every shadow ray
     // Our own generator: 0..32767, like the C library's rand.
     int rand15() {
         seed = seed * 1103515245u + 12345u;
@@ -77,5 +99,6 @@ RtColour rt_trace(RtThread& t, const RtRay& ray);
 // the power 2/3; grey scale from the weighted sum.
 uint32_t rt_pixel(const RtColour& c, bool grey);
 // Traces rows 0..height-1 on the given number of threads (0: every core). 0 when
-// complete, -1 when row_done stopped it; an RtError raised on any thread is rethrown.
+// complete, -1 when row_done or the stop flag stopped it; an RtError raised on any
+// thread is rethrown.
 int rt_trace_rows(const RtFrame& frame, int threads);

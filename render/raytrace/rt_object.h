@@ -85,6 +85,7 @@ struct RtLight : RtObject {
     double spot_exponent;
     double spot_inner;
     double spot_outer;
+    int index;         // 0..n-1 over the scene's lights (per-thread shadow caches)
     int on_screen;
     float visible_colour[4];
     int screen_x, screen_y;

@@ -1,11 +1,14 @@
 // Ray-trace shading: lights, shadows, highlights, reflection and refraction.
 #include "render/raytrace/rt_shade.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/fog_halo.h"
+#include "render/scanline/surface_detail.h"
 
 namespace {
 
@@ -26,14 +29,60 @@ const MaterialRecord& material_of(const RtHit& hit, const RtObject* object) {
     return default_material();
 }
 
+bool slot_on(const TextureSlot& slot) { return slot.kind != kTextureNone && slot.amount != 0.0f; }
+bool uv_mapped(const TextureSlot& slot) {
+    return slot.kind == kTextureImage && slot.mapping_mode == kMappingModePoint && slot.amount != 0.0f;
+}
+
+// Surface colour at a hit: the texture slot's colour over the material colour when
+// textures are on, at the triangle's texture coordinates for point-mapped images, else
+// at the hit point. Four components, the fourth the filter.
+void pigment(const RtFrame& f, const MaterialRecord& m, const RtHit& hit, float out[4]) {
+    const TextureSlot& slot = m.slots[kSlotTexture];
+    if (!f.textures || !slot_on(slot)) {
+        for (int k = 0; k < 4; ++k) out[k] = m.colour[k];
+        return;
+    }
+    Vec3d at = hit.point;
+    if (uv_mapped(slot) && hit.object->methods->normal) {
+        Vec3d n;
+        hit.object->methods->normal(&n, &at, hit.object, hit.point);
+    }
+    const double p[3] = {at.x, at.y, at.z};
+    surface_texture(&slot, p, m.colour, out);
+}
+
 // Transmission of one blocker hit: its pigment times its transparency, plus its filter.
-void shadow_filter(const MaterialRecord& m, float c[3]) {
-    float f = m.colour[3], tr = m.transparency * (1 - f);
-    if (tr + f < kBlack) {
+void shadow_filter(const RtFrame& f, const RtHit& h, const MaterialRecord& m, float c[3]) {
+    float pig[4];
+    pigment(f, m, h, pig);
+    float fil = pig[3], tr = m.transparency * (1 - fil);
+    if (tr + fil < kBlack) {
         c[0] = c[1] = c[2] = 0;
         return;
     }
-    for (int k = 0; k < 3; ++k) c[k] *= tr * m.colour[k] + f;
+    for (int k = 0; k < 3; ++k) c[k] *= tr * pig[k] + fil;
+}
+
+bool casts(const RtHit& h, const RtObject* o) {
+    return (h.object->flags & kRtCastsShadow) && (o->flags & kRtCastsShadow) && !(o->type & kRtLight);
+}
+
+// Filters c by the hits of one object between the point and the light; true when the
+// light is then blocked.
+bool filter_object(RtThread& t, const RtObject* o, const RtRay& ray, double dist, float c[3]) {
+    RtHitList* list = t.arena.hit_list_get();
+    bool blocked = false;
+    if (o->methods->all_intersections && o->methods->all_intersections(o, ray, list, t.arena)) {
+        RtHit h;
+        while (!blocked && RtArena::hit_list_pop(list, &h)) {
+            if (!casts(h, o) || !(h.depth > 0.001 && h.depth < dist - 0.001)) continue;
+            shadow_filter(*t.frame, h, material_of(h, o), c);
+            blocked = black(c);
+        }
+    }
+    t.arena.hit_list_put(list);
+    return blocked;
 }
 
 void light_loop(RtThread& t, const MaterialRecord& m, const Vec3d& p, const RtRay& ray, const Vec3d& n,
@@ -52,7 +101,7 @@ void light_loop(RtThread& t, const MaterialRecord& m, const Vec3d& p, const RtRa
         if (black(c)) continue;
         if (!(obj->type & kRtTwoSided) && rt_dot(n, dir) < 0) continue;
         if (f.shadows) {
-            rt_shadow_test(t, p, dir, dist, c);
+            rt_shadow_test(t, l, p, dir, dist, c);
             if (black(c)) continue;
         }
         if (m.shininess > 0) {
@@ -99,35 +148,82 @@ void reflect(RtThread& t, double weight, const Vec3d& p, const RtRay& ray, const
 
 }  // namespace
 
-void rt_shadow_test(RtThread& t, const Vec3d& point, const Vec3d& dir, double dist, float c[3]) {
-    RtRay ray{point, dir};
+void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const Vec3d& dir, double dist,
+                    float c[3]) {
+    const RtFrame& f = *t.frame;
+    const RtRay ray{point, dir};
+    // The object that blocked this light last time is the likeliest blocker now.
+    const RtObject** cache = nullptr;
+    if (light && light->index >= 0 && static_cast<size_t>(light->index) < t.shadow_cache.size())
+        cache = &t.shadow_cache[static_cast<size_t>(light->index)];
+    const RtObject* cached = cache ? *cache : nullptr;
+    if (cached && filter_object(t, cached, ray, dist, c)) return;
+    if (f.slabs.on) {
+        // Blockers one after the other along the ray, nearest first, through the hierarchy.
+        RtRay r = ray;
+        double left = dist;
+        bool first = true;
+        for (;;) {
+            RtHit h;
+            h.depth = left;
+            const RtObject* o = nullptr;
+            if (!rt_slab_intersect(f.slabs.root, r, &h, &o, t.queue, t.arena) || !(h.depth < left)) return;
+            if (o != cached && casts(h, o) && h.depth > 0.001 && h.depth < left - 0.001) {
+                shadow_filter(f, h, material_of(h, o), c);
+                if (black(c)) {
+                    if (first && cache) *cache = o;
+                    return;
+                }
+            }
+            first = false;
+            left -= h.depth;
+            r.origin = h.point;
+        }
+    }
+    // Every blocker hit, nearest first; hits within 0.001 of the one before are the same
+    // crossing (two triangles sharing the edge the ray passes), filtered once.
+    std::vector<RtShadowHit>& hits = t.shadow_hits;
+    hits.clear();
     RtHitList* list = t.arena.hit_list_get();
-    for (const RtObject* o = t.frame->objects; o; o = o->next) {
-        if (o->type & kRtLight) continue;  // lights' shapes cast no shadow on their own light
+    for (const RtObject* o = f.objects; o; o = o->next) {
+        if (o == cached || !(o->flags & kRtCastsShadow) || (o->type & kRtLight)) continue;
         list->count = 0;
         if (!o->methods->all_intersections(o, ray, list, t.arena)) continue;
-        RtHit h;
-        while (RtArena::hit_list_pop(list, &h)) {
-            if (!(h.object->flags & kRtCastsShadow) || !(o->flags & kRtCastsShadow)) continue;
-            if (!(h.depth > 0.001 && h.depth < dist - 0.001)) continue;
-            shadow_filter(material_of(h, o), c);
-            if (black(c)) {
-                t.arena.hit_list_put(list);
-                return;
-            }
+        for (uint32_t i = 0; i < list->count; ++i) {
+            const RtHit& h = list->hits[i];
+            if (casts(h, o) && h.depth > 0.001 && h.depth < dist - 0.001) hits.push_back({h, o});
         }
     }
     t.arena.hit_list_put(list);
+    std::sort(hits.begin(), hits.end(),
+              [](const RtShadowHit& a, const RtShadowHit& b) { return a.hit.depth < b.hit.depth; });
+    double last = -1.0;
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (hits[i].hit.depth - last < 0.001) continue;
+        last = hits[i].hit.depth;
+        shadow_filter(f, hits[i].hit, material_of(hits[i].hit, hits[i].object), c);
+        if (black(c)) {
+            if (i == 0 && cache) *cache = hits[i].object;
+            return;
+        }
+    }
 }
 
 RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object) {
     const RtFrame& f = *t.frame;
     const MaterialRecord& m = material_of(hit, object);
-    Vec3d n{0, 0, 1};
-    if (hit.object->methods->normal) hit.object->methods->normal(&n, nullptr, hit.object, hit.point);
+    Vec3d n{0, 0, 1}, uv = hit.point;
+    if (hit.object->methods->normal) hit.object->methods->normal(&n, &uv, hit.object, hit.point);
     const Vec3d outward = n;  // as the mesh faces
+    float pig[4];
+    pigment(f, m, hit, pig);
+    const TextureSlot& bump = m.slots[kSlotBump];
+    if (f.bumps && slot_on(bump)) {
+        const Vec3d at = uv_mapped(bump) ? uv : hit.point;
+        const double p[3] = {at.x, at.y, at.z};
+        surface_bump(&bump, p, &n);
+    }
     if (rt_dot(n, ray.dir) > 0) n = n * -1.0;
-    const float* pig = m.colour;
     float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];
     const int level = t.level;
     if (f.pigment_only) {
@@ -162,6 +258,11 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
         out.r += (tr * pig[0] + fil) * through.r;
         out.g += (tr * pig[1] + fil) * through.g;
         out.b += (tr * pig[2] + fil) * through.b;
+    }
+    if (f.fog.flags & kFogOn) {
+        float rgb[3] = {out.r, out.g, out.b};
+        fog_apply(&f.fog, hit.depth, rgb);
+        out = {rgb[0], rgb[1], rgb[2], out.f};
     }
     return out;
 }
