@@ -41,7 +41,15 @@ RtColour trace_pixel(RtThread& t, double x, double y) {
     RtRay ray;
     rt_primary_ray(t, &ray, x, y);
     t.level = -1;
-    return rt_trace(t, ray);
+    RtColour c = rt_trace(t, ray);
+    const RtFrame& f = *t.frame;
+    if (f.halo.intensity > 0.0f) {
+        float rgb[3] = {c.r, c.g, c.b};
+        for (const RtLight* l = f.lights; l; l = l->next_light)
+            if (l->on_screen) halo_add(&f.halo, x, y, l->screen_x, l->screen_y, l->visible_colour, rgb);
+        c.r = rgb[0], c.g = rgb[1], c.b = rgb[2];
+    }
+    return c;
 }
 
 RtColour supersample(RtThread& t, int x, int y) {
@@ -168,6 +176,38 @@ uint32_t rt_pixel(const RtColour& in, bool grey) {
         return g << 16 | g << 8 | g;
     }
     return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
+void rt_prepare_lights(const RtFrame& f) {
+    const RtCamera& cam = f.camera;
+    const double dlen = rt_len(cam.direction), rlen = rt_len(cam.right), ulen = rt_len(cam.up);
+    RtThread t;
+    t.frame = &f;
+    for (RtLight* l = f.lights; l; l = l->next_light) {
+        l->on_screen = 0;
+        if (cam.orthographic || !(f.halo.intensity > 0.0f) || dlen == 0 || rlen == 0 || ulen == 0) continue;
+        const Vec3d to = l->position - cam.location;
+        const double dist = rt_len(to);
+        if (dist == 0) continue;
+        const Vec3d dir = to * (1.0 / dist);
+        const double att = rt_spot_attenuation(l, dir);
+        float c[3] = {static_cast<float>(l->colour[0] * att), static_cast<float>(l->colour[1] * att),
+                      static_cast<float>(l->colour[2] * att)};
+        fog_attenuate(&f.fog, dist, c);
+        const double depth = rt_dot(to, cam.direction) / dlen;  // along the line of sight
+        if (!(c[0] >= 0.003 || c[1] >= 0.003 || c[2] >= 0.003) || depth < 1e-10) continue;
+        if (f.shadows) rt_shadow_test(t, nullptr, cam.location, dir, dist, c);
+        if (!(c[0] >= 0.003 || c[1] >= 0.003 || c[2] >= 0.003)) continue;
+        // The light's place on the image plane: to = s (direction + u right + v up).
+        const double s = depth / dlen;
+        const double u = rt_dot(to, cam.right) / rlen / (s * rlen);
+        const double v = rt_dot(to, cam.up) / ulen / (s * ulen);
+        if (std::fabs(u) > 1 || std::fabs(v) > 1) continue;
+        l->on_screen = 1;
+        for (int k = 0; k < 3; ++k) l->visible_colour[k] = c[k];
+        l->screen_x = static_cast<int>(std::lround(f.width * (u + 0.5)));
+        l->screen_y = static_cast<int>(std::lround(f.height * (0.5 - v)));
+    }
 }
 
 int rt_trace_rows(const RtFrame& f, int threads) {

@@ -98,6 +98,10 @@ RtColour rt_trace(RtThread& t, const RtRay& ray);
 // One 0x00RRGGBB pixel from a traced colour: clamped to 0..1 (NaN as 0), then raised to
 // the power 2/3; grey scale from the weighted sum.
 uint32_t rt_pixel(const RtColour& c, bool grey);
+// Before tracing (one thread): finds which lights show on the image for the camera
+// halo, with their colour there (spot cone, fog, shadows) and their pixel position.
+// Nothing shows in parallel views or without a halo.
+void rt_prepare_lights(const RtFrame& f);
 // Traces rows 0..height-1 on the given number of threads (0: every core). 0 when
 // complete, -1 when row_done or the stop flag stopped it; an RtError raised on any
 // thread is rethrown.

@@ -49,6 +49,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     f.stop = p ? &p->stop : nullptr;
     f.row_writer = [ctx](int row, int width, const uint32_t* pixels) { render_row_hook(ctx, row, width, pixels); };
     f.row_done = [p](int row) { return p ? render_progress_rows(p, row, row) : 0; };
+    rt_prepare_lights(f);
     if (p && render_progress_rows(p, -1, -1)) return -1;
     return rt_trace_rows(f, ctx->threads);
 }

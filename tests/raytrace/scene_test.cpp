@@ -330,3 +330,36 @@ TEST(RtScene, FogLeavesItsVisibilityAtTheReferenceDistance) {
         EXPECT_NEAR(linear(red(img, 32, 32)), 0.5, 0.01) << c.camera;
     }
 }
+
+TEST(RtScene, CameraHaloGlowsAroundVisibleLightsOnly) {
+    // A light in front of the camera, seen over a dark floor: with a halo brightness on
+    // the camera's material the pixels round it glow, unless a square hides the light.
+    struct Case {
+        float brightness;
+        bool hidden;
+        bool glows;
+    } cases[] = {{0.0f, false, false}, {1.0f, false, true}, {1.0f, true, false}};
+    for (const Case& c : cases) {
+        RayScene s;
+        MESH3* floor = s.square(50, -20);
+        floor->material->diffuse = 0.0f;  // the floor shows nothing but the halo
+        if (c.hidden) s.square(2, 5);
+        s.add_light({0, 0, 0}, 1, 1, 1);
+        s.settings.flags |= kRenderPerspective;
+        CAMERA* cam = make_camera(s, {0, 0, 40}, {0, 0, -20}, 1.0);
+        if (!cam->material) cam->material = material_new();
+        cam->material->self_illumination = c.brightness;
+        cam->material->shininess = 50.0f;
+        Image24 img(48, 48);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        dump(img, "halo" + std::to_string(&c - cases));
+        if (c.glows) {
+            EXPECT_GT(red(img, 24, 24), 100);
+            EXPECT_GT(red(img, 30, 24), red(img, 40, 24));
+        } else if (!c.hidden) {
+            EXPECT_EQ(red(img, 24, 24), 0);
+        } else {
+            EXPECT_EQ(red(img, 30, 30), 0);
+        }
+    }
+}
