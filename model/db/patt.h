@@ -2,6 +2,7 @@
 // styles, hatch patterns, text fonts, texture images), and stored viewpoints.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -81,7 +82,15 @@ class MATRPATT : public PATT {
     int copy_level(const MATRPATT& src);
     bool has_own_pixels() const;
 
+    // A render that samples the pixels holds the pattern for its duration: while it
+    // is held, decoded pixels are not replaced (an animated image keeps the frame the
+    // render started with instead of decoding the next one under it).
+    void hold_pixels() { holds.fetch_add(1); }
+    void release_pixels() { holds.fetch_sub(1); }
+    bool pixels_held() const { return holds.load() > 0; }
+
     int32_t width = 1;
     int32_t height = 1;
     uint8_t* pixels;  // owned unless it is the shared black pixel
+    std::atomic<int32_t> holds{0};
 };

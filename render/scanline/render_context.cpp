@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "graphics/raster/raster.h"
+#include "model/db/patt.h"
 #include "model/db/zobj.h"
+#include "render/scanline/surface_detail.h"
 
 namespace {
 std::atomic<int32_t> g_thread_count{0};
@@ -23,6 +25,7 @@ RenderContext::~RenderContext() {
     }
     draft_image = nullptr;
     render_target = nullptr;
+    for (MATRPATT* p : held_images) p->release_pixels();
     // Private copies: no parent link, so they leave no container behind.
     for (auto& c : copies)
         if (auto* z = dynamic_cast<ZOBJ*>(c.get())) z->parent = nullptr;
@@ -42,6 +45,7 @@ RenderLight* render_light_add(RenderContext* ctx, const Vec3* position, const fl
 void render_lights_free(RenderContext* ctx) {
     while (ctx->lights) {
         RenderLight* n = ctx->lights->next;
+        render_shadow_free(ctx->lights);
         delete ctx->lights;
         ctx->lights = n;
     }

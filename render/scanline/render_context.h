@@ -17,6 +17,7 @@
 
 class RTC;
 class CAMERA;
+class MATRPATT;
 struct ImageDC;
 struct RasterImage;
 
@@ -61,6 +62,8 @@ struct RenderContext {
     RenderMesh* meshes = nullptr;   // owned list
     RenderLight* lights = nullptr;  // owned list
     std::vector<std::unique_ptr<RTC>> copies;  // moved copies of animated objects
+    // Texture images the render samples, held until it ends (hold_pixels).
+    std::vector<MATRPATT*> held_images;
 
     int32_t threads = 1;
     int64_t running = 0;  // work done before the rows (under the progress lock)

@@ -7,6 +7,8 @@
 #include "graphics/raster/raster.h"
 #include "graphics/view/colours.h"
 #include "render/scanline/render_context.h"
+#include "render/surface/presets.h"
+#include "render/surface/surface.h"
 
 namespace {
 std::once_flag g_once;
@@ -16,6 +18,8 @@ double g_band[18];
 void render_init_hooks() {
     std::call_once(g_once, [] {
         for (int k = 0; k <= 17; ++k) g_band[k] = std::cos(k * 3.14159265358979323846 / 17.0);
+        texture_tables_init();
+        texture_presets_install();
     });
 }
 

@@ -65,6 +65,7 @@ struct RenderMesh {
     int32_t tag = 17459;  // 1 with a camera, else the object's file id
     int32_t rows = 0, columns = 0;  // grid size of the source block
     uint32_t first_triangle = 0;    // scene-wide number of triangle 0 (tie order)
+    uint32_t surface_id = 0;        // 1, 2, ... per render: the writer of shadow-map texels
 };
 
 // Step callback of long preparations: (context, running count) -> non-zero to stop.

@@ -30,6 +30,8 @@
 #include "render/scanline/scanline_loop.h"
 #include "render/scanline/scene_util.h"
 #include "render/scanline/shading.h"
+#include "render/scanline/surface_detail.h"
+#include "render/surface/presets.h"
 
 namespace {
 
@@ -54,13 +56,21 @@ struct Collect {
 // Pixels of the material's image maps, decoded now. Only running out of memory is a
 // failure; an image that cannot be decoded (no decoder yet, damaged bytes) keeps its
 // placeholder pixel and renders as such.
-int load_images(const MaterialRecord* m) {
+int load_images(RenderContext* ctx, const MaterialRecord* m) {
     if (!m) return 0;
     for (const TextureSlot& slot : m->slots) {
         if (slot.kind != kTextureImage || !slot.mapping.image) continue;
-        const int rc = slot.mapping.image->make_image_ready();
-        if (rc == 8) return 8;
-        if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
+        MATRPATT* image = slot.mapping.image;
+        if (std::find(ctx->held_images.begin(), ctx->held_images.end(), image) ==
+            ctx->held_images.end()) {
+            // Decoded once for this render, then held so that no later request
+            // (another mesh, the material editor) replaces the pixels being sampled.
+            const int rc = image->make_image_ready();
+            if (rc == 8) return 8;
+            if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
+            ctx->held_images.push_back(image);
+            image->hold_pixels();
+        }
     }
     return 0;
 }
@@ -69,7 +79,7 @@ int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-    if ((c->ctx->flags & kRenderTextures) && load_images(material) != 0) return 8;
+    if ((c->ctx->flags & kRenderTextures) && load_images(c->ctx, material) != 0) return 8;
     RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
     if (!m) return 8;
     if (c->camera && frustum_culls(c->frustum, *m)) {
@@ -293,11 +303,19 @@ int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     if (rc == 0) rc = collect_lights(ctx, drawing, layers);
     if (rc == 0) {
         halo_set_image(&ctx->halo, ctx->width, ctx->height);
-        ctx->background_scale_u = 1.0 / ctx->width;
-        ctx->background_scale_v = 1.0 / ctx->height;
+        // A procedural background is scaled by its preset's reference size.
+        if (s->material.slots[kSlotTexture].kind > kTextureImage) {
+            const double k = texture_preset_ref_size(&kPresetsTexture, &s->material) /
+                             double(std::min(ctx->width, ctx->height));
+            ctx->background_scale_u = ctx->background_scale_v = k;
+        } else {
+            ctx->background_scale_u = 1.0 / ctx->width;
+            ctx->background_scale_v = 1.0 / ctx->height;
+        }
         rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse);
     }
     if (rc == 0) rc = render_light_pass(ctx);
+    if (rc == 0) rc = render_shadow_build(ctx);
     if (rc == 0) rc = render_scanline(ctx);
     return rc;
 }
@@ -371,7 +389,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                                         &ctx.matrix, &ctx.inverse, ctx.window))
                 return rc;
         }
-        if (load_images(&settings->material) != 0) return 8;
+        if (load_images(&ctx, &settings->material) != 0) return 8;
         if (ctx.flags & kRenderRayTrace) {
             settings->flags |= kRenderRayTraceForced;
             const RayTraceFn trace = g_ray_tracer.load();

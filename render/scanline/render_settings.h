@@ -85,7 +85,7 @@ inline bool render_stopped(const RenderProgress* p) {
     return p && p->stop.load(std::memory_order_relaxed);
 }
 
-struct ShadowMap;  // built by the shadow stage; none until it exists
+struct ShadowMap;  // render/surface/shadow_map.h
 
 // One light of the scene, in a singly linked list that the render owns.
 struct RenderLight {
@@ -99,7 +99,7 @@ struct RenderLight {
     float outer = 0.0f;
     double shadow_bias = 1.0;
     int32_t shadow_filter = 3;
-    ShadowMap* shadow = nullptr;   // not built yet: every point counts as lit
+    ShadowMap* shadow = nullptr;   // owned; spot lights with shadows on, else none (lit)
     // Filled by the projection and the light visibility test of the scan-line loop.
     float screen_colour[4] = {0, 0, 0, 0};
     double screen_depth = 0.0;

@@ -311,8 +311,8 @@ void Bands::resolve_row(BandState& st, int32_t py) {
                     const double at[3] = {px * ctx_->background_scale_u,
                                           py * ctx_->background_scale_v, 0.0};
                     float tex[4];
-                    surface_texture(settings ? &settings->material.slots[0] : nullptr, at, base,
-                                    tex);
+                    surface_background(settings ? &settings->material.slots[0] : nullptr, at,
+                                       base, tex);
                     for (int c = 0; c < 3; ++c) background[c] = tex[c];
                     fog_far(&ctx_->fog, background);
                     have_background = true;

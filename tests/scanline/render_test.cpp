@@ -392,7 +392,7 @@ TEST(RenderScene, ImageMapsThatCannotBeDecodedStillRender) {
     EXPECT_EQ(s.render(img), 0);
     uint8_t p[3];
     img.rgb(5, 10, p);
-    EXPECT_EQ(p[0], 255);  // base colour: textures are not evaluated yet
+    EXPECT_EQ(p[0], 0);  // the placeholder pixel is black
     texture_image_set_decoder(kImageKindGif, nullptr);
     for (MaterialRecord* m : {&s.settings.material, box->material}) {
         m->slots[kSlotTexture].mapping.image = nullptr;

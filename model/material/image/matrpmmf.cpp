@@ -114,6 +114,8 @@ int MATRPMMF::make_image_ready() {
 int texture_image_decode(MATRPMMF* p) {
     if (!p) return 13;
     if (p->kind != kImageKindAnimator && p->has_own_pixels()) return 0;
+    // A render is sampling the current pixels: they stay until it ends.
+    if (p->pixels_held() && p->has_own_pixels()) return 0;
     if (p->kind < 0 || p->kind > 4 || p->kind == kImageKindTarga) return 0;
     int32_t frame = 0;
     if (MODEL* m = obj_model(p)) frame = m->current_frame;
