@@ -9,9 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "model/material/material.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_shade.h"
 #include "render/raytrace/rt_vec.h"
+#include "render/surface/presets.h"
+#include "render/surface/surface.h"
 
 namespace {
 
@@ -155,7 +158,7 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     if (rt_find_hit(t, ray, &hit, &obj)) {
         c = f.shade ? f.shade(t, ray, hit, obj) : rt_shade(t, ray, hit, obj);
     } else {
-        c = f.background;
+        c = rt_background(f, ray);
         c.f = 1.0f;
         if (f.fog.flags & kFogOn) {
             float rgb[3] = {c.r, c.g, c.b};
@@ -165,6 +168,60 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     }
     --t.level;
     return c;
+}
+
+bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]) {
+    const RtCamera& cam = f.camera;
+    double u, v;
+    if (cam.orthographic) {
+        // Parallel rays: where the ray crosses the image plane, as a fraction of it.
+        const double r2 = rt_dot(cam.right, cam.right), u2 = rt_dot(cam.up, cam.up);
+        if (r2 == 0 || u2 == 0 || rt_dot(ray.dir, cam.direction) < 1 - 1e-9) return false;
+        const Vec3d p = ray.origin - cam.location;
+        u = rt_dot(p, cam.right) / r2 + 0.5;
+        v = 0.5 - rt_dot(p, cam.up) / u2;
+    } else {
+        // Right, up and the line of sight as the axes; the image's corner gives its extent.
+        const Vec3d corner = rt_unit(cam.up + cam.direction + cam.right);
+        const double cz = rt_dot(corner, cam.direction);
+        const double sx = rt_dot(corner, cam.right) / cz, sy = rt_dot(corner, cam.up) / cz;
+        const double pz = rt_dot(ray.dir, cam.direction);
+        if (pz <= 1e-10 || sx == 0 || sy == 0) return false;
+        u = rt_dot(ray.dir, cam.right) / (pz * sx) + 0.5;
+        v = 0.5 - rt_dot(ray.dir, cam.up) / (pz * sy);
+    }
+    if (!(std::fabs(u) <= 1 && std::fabs(v) <= 1)) return false;
+    uv[0] = u;
+    uv[1] = v;
+    return true;
+}
+
+RtColour rt_background(const RtFrame& f, const RtRay& ray) {
+    RtColour c = f.background;
+    const MaterialRecord* m = f.scene_material;
+    if (!m) return c;
+    const float base[4] = {c.r, c.g, c.b, c.f};
+    float out[4];
+    double uv[2];
+    TextureCall call;
+    if (rt_background_uv(f, ray, uv)) {
+        const TextureSlot& slot = m->slots[kSlotTexture];
+        double p[3] = {uv[0], uv[1], 0};
+        if (slot.kind >= kTexturePatternFirst) {
+            // Patterns keep their size in the image whatever its shape.
+            const double r = texture_preset_ref_size(&kPresetsTexture, m);
+            const double aspect = static_cast<double>(f.width) / f.height;
+            p[0] *= aspect <= 1 ? r : aspect * r;
+            p[1] *= aspect <= 1 ? r / aspect : r;
+        }
+        call.amount = 1.0f;
+        texture_eval_d(out, base, &slot, p, &call);
+    } else {
+        const double d[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
+        call.mapping_mode = kMappingModeSpherical;
+        texture_eval_d(out, base, &m->slots[kSlotReflection], d, &call);
+    }
+    return {out[0], out[1], out[2], 1.0f};
 }
 
 uint32_t rt_pixel(const RtColour& in, bool grey) {

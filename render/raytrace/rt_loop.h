@@ -51,6 +51,10 @@ struct RtFrame {
     RtObject* objects = nullptr;
     RtSlabs slabs;
     RtColour background{0, 0, 0, 1};
+    // The scene material: its texture slot (in full) colours the background where rays
+    // leave through the image, its reflection slot by direction elsewhere. Null: the
+    // background colour alone.
+    const MaterialRecord* scene_material = nullptr;
     RtLight* lights = nullptr;    // linked by next_light
     int light_count = 0;          // lights' index fields run 0..light_count-1
     bool shadows = true;
@@ -93,10 +97,15 @@ void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y);
 // Nearest hit over the frame's objects (hierarchy when on); false when none.
 bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** object);
 // Colour of one ray: black past the maximum level, the shading of the nearest hit, or
-// the background with filter 1.
+// the background (rt_background) with filter 1.
 RtColour rt_trace(RtThread& t, const RtRay& ray);
 // One 0x00RRGGBB pixel from a traced colour: clamped to 0..1 (NaN as 0), then raised to
 // the power 2/3; grey scale from the weighted sum.
+// The background seen along a ray that hits nothing, before fog.
+RtColour rt_background(const RtFrame& f, const RtRay& ray);
+// Texture coordinates of the ray on the background image: (u, v) with the image from
+// (0, 0) at the top left to (1, 1); false when the ray leaves outside it (or behind).
+bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]);
 uint32_t rt_pixel(const RtColour& c, bool grey);
 // Before tracing (one thread): finds which lights show on the image for the camera
 // halo, with their colour there (spot cone, fog, shadows) and their pixel position.

@@ -39,6 +39,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     f.textures = (ctx->flags & kRenderTextures) != 0;
     f.bumps = (ctx->flags & kRenderPhongTextures) != 0;
     f.background = {s->material.colour[0], s->material.colour[1], s->material.colour[2], 1.0f};
+    f.scene_material = &s->material;
     f.lights = scene.lights;
     f.light_count = scene.light_count;
     if (p) render_progress_set(p, -1, f.height, 1);

@@ -123,6 +123,7 @@ struct Translator {
     int add_form(const MeshForm& f) {
         const MeshFaceBlock* b = f.block;
         if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
+        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return 8;
         RenderMesh* m = render_mesh_create(b, f.material, f.move, f.key_a, f.key_b, f.blend, ctx->threads);
         if (!m) return 8;
         meshes.emplace_back(m);
@@ -134,7 +135,7 @@ struct Translator {
         for (ZOBJ* z = root; z; z = tree_next(z, root))
             if (auto* m = rtc_cast<MESH3>(z))
                 check(render_mesh_from_object(ctx, m, [this](const MeshForm& f) { return add_form(f); }),
-                      "adjust_object");
+                      "attach mp");
     }
 
     void light(LIGHT* obj) {

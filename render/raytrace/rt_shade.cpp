@@ -8,7 +8,7 @@
 #include "model/material/material.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/fog_halo.h"
-#include "render/scanline/surface_detail.h"
+#include "render/surface/surface.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ void pigment(const RtFrame& f, const MaterialRecord& m, const RtHit& hit, float 
         hit.object->methods->normal(&n, &at, hit.object, hit.point);
     }
     const double p[3] = {at.x, at.y, at.z};
-    surface_texture(&slot, p, m.colour, out);
+    texture_eval_d(out, m.colour, &slot, p);
 }
 
 // Transmission of one blocker hit: its pigment times its transparency, plus its filter.
@@ -221,7 +221,9 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
     if (f.bumps && slot_on(bump)) {
         const Vec3d at = uv_mapped(bump) ? uv : hit.point;
         const double p[3] = {at.x, at.y, at.z};
-        surface_bump(&bump, p, &n);
+        double v[3] = {n.x, n.y, n.z};
+        bump_eval_d(v, &bump, p);
+        n = rt_v(v[0], v[1], v[2]);
     }
     if (rt_dot(n, ray.dir) > 0) n = n * -1.0;
     float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];

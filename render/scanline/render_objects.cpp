@@ -11,7 +11,10 @@
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
+#include "model/db/patt.h"
 #include "model/db/zobj.h"
+#include "model/material/material.h"
+#include "model/services/log.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_scene.h"
 
@@ -149,4 +152,23 @@ LIGHT* render_light_from_object(RenderContext* ctx, LIGHT* light, int* rc) {
     LIGHT* copy = evaluated_copy(ctx, light, rc);
     if (*rc) return nullptr;
     return copy ? copy : light;
+}
+
+int render_load_images(RenderContext* ctx, const MaterialRecord* m) {
+    if (!m) return 0;
+    for (const TextureSlot& slot : m->slots) {
+        if (slot.kind != kTextureImage || !slot.mapping.image) continue;
+        MATRPATT* image = slot.mapping.image;
+        if (std::find(ctx->held_images.begin(), ctx->held_images.end(), image) ==
+            ctx->held_images.end()) {
+            // Decoded once for this render, then held so that no later request
+            // (another mesh, the material editor) replaces the pixels being sampled.
+            const int rc = image->make_image_ready();
+            if (rc == 8) return 8;
+            if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
+            ctx->held_images.push_back(image);
+            image->hold_pixels();
+        }
+    }
+    return 0;
 }

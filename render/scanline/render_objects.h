@@ -49,3 +49,8 @@ LIGHT* render_light_from_object(RenderContext* ctx, LIGHT* light, int* rc);
 // result ends the walk and is returned.
 int render_for_kept_layers(MODEL* drawing, const RenderLayerFilter* filter,
                            const std::function<int(LAYER*)>& fn);
+
+// Decodes the pixels of the material's image maps once for this render and holds them
+// (in ctx) until it ends. Only running out of memory fails (8); an image that cannot be
+// decoded keeps its placeholder pixel and renders as such. 0.
+int render_load_images(RenderContext* ctx, const MaterialRecord* m);

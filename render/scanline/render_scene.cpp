@@ -53,33 +53,11 @@ struct Collect {
     int64_t work = 0;
 };
 
-// Pixels of the material's image maps, decoded now. Only running out of memory is a
-// failure; an image that cannot be decoded (no decoder yet, damaged bytes) keeps its
-// placeholder pixel and renders as such.
-int load_images(RenderContext* ctx, const MaterialRecord* m) {
-    if (!m) return 0;
-    for (const TextureSlot& slot : m->slots) {
-        if (slot.kind != kTextureImage || !slot.mapping.image) continue;
-        MATRPATT* image = slot.mapping.image;
-        if (std::find(ctx->held_images.begin(), ctx->held_images.end(), image) ==
-            ctx->held_images.end()) {
-            // Decoded once for this render, then held so that no later request
-            // (another mesh, the material editor) replaces the pixels being sampled.
-            const int rc = image->make_image_ready();
-            if (rc == 8) return 8;
-            if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
-            ctx->held_images.push_back(image);
-            image->hold_pixels();
-        }
-    }
-    return 0;
-}
-
 int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material, int32_t tag,
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-    if ((c->ctx->flags & kRenderTextures) && load_images(c->ctx, material) != 0) return 8;
+    if ((c->ctx->flags & kRenderTextures) && render_load_images(c->ctx, material) != 0) return 8;
     RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
     if (!m) return 8;
     if (c->camera && frustum_culls(c->frustum, *m)) {
@@ -389,7 +367,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                                         &ctx.matrix, &ctx.inverse, ctx.window))
                 return rc;
         }
-        if (load_images(&ctx, &settings->material) != 0) return 8;
+        if (render_load_images(&ctx, &settings->material) != 0) return 8;
         if (ctx.flags & kRenderRayTrace) {
             settings->flags |= kRenderRayTraceForced;
             const RayTraceFn trace = g_ray_tracer.load();

@@ -18,6 +18,7 @@
 #include "model/material/material.h"
 #include "render/raytrace/rt_render.h"
 #include "render/scanline/render_context.h"
+#include "render/surface/presets.h"
 #include "../scanline/scanline_test_util.h"
 
 namespace {
@@ -362,4 +363,35 @@ TEST(RtScene, CameraHaloGlowsAroundVisibleLightsOnly) {
             EXPECT_EQ(red(img, 30, 30), 0);
         }
     }
+}
+
+TEST(RtScene, TexturesAndBumpsComeFromTheSharedEvaluators) {
+    // A brick floor (black mortar, white bricks) under a far light: the ray tracer and
+    // the scan-line renderer show about as much mortar; a bump map changes the shading.
+    auto render_floor = [](bool trace, bool bump, Image24& img) {
+        RayScene s(2.3);  // samples off the bricks' grid
+        MESH3* floor = s.square(16, 0);
+        ASSERT_EQ(texture_preset_apply(floor->material, &kPresetsTexture, 32), 0);
+        if (bump) ASSERT_GE(texture_preset_apply(floor->material, &kPresetsBump, 0), 0);
+        s.add_light({0, 0, 1e4f}, 1, 1, 1);
+        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderPhong | kRenderTextures;
+        ASSERT_EQ(s.draw(img), 0);
+    };
+    auto dark = [](const Image24& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += red(img, x, y) < 64;
+        return n;
+    };
+    Image24 traced(64, 64), scanned(64, 64), bumped(64, 64);
+    render_floor(true, false, traced);
+    render_floor(false, false, scanned);
+    render_floor(true, true, bumped);
+    dump(traced, "bricks");
+    dump(bumped, "bumped");
+    const int mortar = dark(traced);
+    EXPECT_GT(mortar, 64 * 64 / 20);
+    EXPECT_LT(mortar, 64 * 64 / 2);
+    EXPECT_NEAR(mortar, dark(scanned), 64 * 64 / 50);
+    EXPECT_NE(traced.bytes(), bumped.bytes());
 }
