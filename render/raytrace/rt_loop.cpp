@@ -150,7 +150,7 @@ bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** obj
 
 RtColour rt_trace(RtThread& t, const RtRay& ray) {
     const RtFrame& f = *t.frame;
-    if (t.level >= f.max_level) return {0, 0, 0, 0};
+    if (t.level >= f.max_level || !(ray.weight >= kRtMinWeight)) return {0, 0, 0, 0};
     ++t.level;
     RtHit hit;
     const RtObject* obj = nullptr;

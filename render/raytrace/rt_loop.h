@@ -39,8 +39,11 @@ struct RtShadowHit {
 // Colours the nearest hit of a ray; rt_shade when none is given.
 using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object)>;
 
-// Deepest trace level a frame may ask for.
-inline constexpr int kRtMaxTraceDepth = 20;
+// Deepest trace level a frame may ask for (the page offers more; past this a chain of
+// mirrors only costs time and stack).
+inline constexpr int kRtMaxTraceDepth = 64;
+// Rays that would add less than this to a pixel are not traced.
+inline constexpr double kRtMinWeight = 1.0 / 512;
 
 struct RtFrame {
     int width = 0, height = 0;
@@ -96,7 +99,7 @@ inline constexpr int kRtBandRows = 8;
 void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y);
 // Nearest hit over the frame's objects (hierarchy when on); false when none.
 bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** object);
-// Colour of one ray: black past the maximum level, the shading of the nearest hit, or
+// Colour of one ray: black past the maximum level or below the least weight, the shading of the nearest hit, or
 // the background (rt_background) with filter 1.
 RtColour rt_trace(RtThread& t, const RtRay& ray);
 // One 0x00RRGGBB pixel from a traced colour: clamped to 0..1 (NaN as 0), then raised to

@@ -22,6 +22,9 @@ struct RtRay {
     Vec3d dir;
     bool primary = false;
     RtMedia media{};
+    // What the ray's colour counts for in the pixel (1 for a primary ray); a ray that
+    // can add less than a 512th is not traced.
+    double weight = 1.0;
 };
 
 struct RtMethods {

@@ -140,6 +140,7 @@ void reflect(RtThread& t, double weight, const Vec3d& p, const RtRay& ray, const
     r.dir = rt_reflect_dir(ray.dir, n);
     r.origin = p + 0.002 * r.dir;
     r.media = ray.media;
+    r.weight = ray.weight * std::fabs(weight);
     RtColour c = rt_trace(t, r);
     out[0] += static_cast<float>(weight * c.r);
     out[1] += static_cast<float>(weight * c.g);
@@ -245,6 +246,7 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
         r.origin = hit.point;
         r.dir = ray.dir;
         r.media = ray.media;
+        r.weight = ray.weight * std::fmax(std::fmax(tr * pig[0], tr * pig[1]), tr * pig[2]) + ray.weight * fil;
         RtColour through{0, 0, 0, 0};
         bool traced = true;
         if (m.transparency > 0) {

@@ -395,3 +395,48 @@ TEST(RtScene, TexturesAndBumpsComeFromTheSharedEvaluators) {
     EXPECT_NEAR(mortar, dark(scanned), 64 * 64 / 50);
     EXPECT_NE(traced.bytes(), bumped.bytes());
 }
+
+TEST(RtScene, HostileScenesEndWithAFrame) {
+    // Eleven nested glass boxes, two facing perfect mirrors at the page's deepest trace
+    // level, vertices that are not numbers or lie at 1e30, needles: each gives a frame.
+    struct Case {
+        const char* name;
+        void (*build)(RayScene& s);
+    } cases[] = {
+        {"panes",
+         [](RayScene& s) {
+             for (int i = 0; i < 11; ++i) {
+                 const float h = 1.0f + i * 0.5f;
+                 MESH3* b = s.add_box({-h, -h, -h}, {h, h, h});
+                 b->material->transparency = 0.95f;
+                 b->material->refraction = 1.0f + 0.05f * i;
+                 b->material->reflection_level = 0.05f;
+             }
+         }},
+        {"mirrors",
+         [](RayScene& s) {
+             for (float x : {-3.0f, 3.0f}) {
+                 MESH3* m = s.add_box({x - 0.1f, -6, -6}, {x + 0.1f, 6, 6});
+                 m->material->reflection_level = 1.0f;
+             }
+             s.settings.trace_depth = 1053;
+         }},
+        {"wild vertices",
+         [](RayScene& s) {
+             const float nan = std::nanf("");
+             s.add_mesh({{0, 0, 0}, {nan, 1, 0}, {1, 1, 0}, {-1e30f, -1e30f, 0}, {1e30f, 0, 0}, {0, 1e30f, 1},
+                         {0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {0, 0, 0}, {1e-7f, 0, 0}, {0, 1e-7f, 0}});
+             s.square(4, -1);
+         }},
+    };
+    for (const Case& c : cases) {
+        RayScene s;
+        c.build(s);
+        s.add_light({2, 3, 10}, 1, 1, 1);
+        s.settings.flags |= kRenderAntialias | kRenderPerspective;
+        // Looking almost along the mirrors' normal, from between them.
+        CAMERA* cam = make_camera(s, {0, 0.2f, 0.1f}, {10, 0.5f, 0.3f}, 0.5);
+        Image24 img(32, 24);
+        EXPECT_EQ(s.draw(img, cam), 0) << c.name;
+    }
+}
