@@ -44,6 +44,7 @@ RtColour trace_pixel(RtThread& t, double x, double y) {
     RtRay ray;
     rt_primary_ray(t, &ray, x, y);
     t.level = -1;
+    t.budget = kRtRayBudget;
     RtColour c = rt_trace(t, ray);
     const RtFrame& f = *t.frame;
     if (f.halo.intensity > 0.0f) {
@@ -150,7 +151,8 @@ bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** obj
 
 RtColour rt_trace(RtThread& t, const RtRay& ray) {
     const RtFrame& f = *t.frame;
-    if (t.level >= f.max_level || !(ray.weight >= kRtMinWeight)) return {0, 0, 0, 0};
+    if (t.level >= f.max_level || !(ray.weight >= kRtMinWeight) || t.budget <= 0) return {0, 0, 0, 0};
+    --t.budget;
     ++t.level;
     RtHit hit;
     const RtObject* obj = nullptr;

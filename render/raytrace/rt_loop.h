@@ -30,12 +30,6 @@ struct RtCamera {
 
 struct RtThread;
 
-// A shadow ray's hit and the top-level object it belongs to.
-struct RtShadowHit {
-    RtHit hit;
-    const RtObject* object;
-};
-
 // Colours the nearest hit of a ray; rt_shade when none is given.
 using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object)>;
 
@@ -44,6 +38,10 @@ using RtShadeFn = std::function<RtColour(RtThread& t, const RtRay& ray, const Rt
 inline constexpr int kRtMaxTraceDepth = 64;
 // Rays that would add less than this to a pixel are not traced.
 inline constexpr double kRtMinWeight = 1.0 / 512;
+// Rays one pixel sample may trace (its primary ray included); the rest are black. A
+// handful serve ordinary scenes; nested glass at deep trace levels would branch into
+// tens of thousands (images of ordinary scenes stay the same).
+inline constexpr int kRtRayBudget = 64;
 
 struct RtFrame {
     int width = 0, height = 0;
@@ -83,9 +81,10 @@ struct RtThread {
     RtQueue queue;
     uint32_t seed = 1;
     int level = -1;
+    int budget = kRtRayBudget;  // rays left for the current pixel sample
     // Per light: the object that last blocked it completely (tested first next time).
     std::vector<const RtObject*> shadow_cache;
-    std::vector<RtShadowHit> shadow_hits;  // reused by every shadow ray
+    std::vector<RtObjectHit> shadow_hits;  // reused by every shadow ray
     // Our own generator: 0..32767, like the C library's rand.
     int rand15() {
         seed = seed * 1103515245u + 12345u;

@@ -159,45 +159,35 @@ void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const
         cache = &t.shadow_cache[static_cast<size_t>(light->index)];
     const RtObject* cached = cache ? *cache : nullptr;
     if (cached && filter_object(t, cached, ray, dist, c)) return;
-    if (f.slabs.on) {
-        // Blockers one after the other along the ray, nearest first, through the hierarchy.
-        RtRay r = ray;
-        double left = dist;
-        bool first = true;
-        for (;;) {
-            RtHit h;
-            h.depth = left;
-            const RtObject* o = nullptr;
-            if (!rt_slab_intersect(f.slabs.root, r, &h, &o, t.queue, t.arena) || !(h.depth < left)) return;
-            if (o != cached && casts(h, o) && h.depth > 0.001 && h.depth < left - 0.001) {
-                shadow_filter(f, h, material_of(h, o), c);
-                if (black(c)) {
-                    if (first && cache) *cache = o;
-                    return;
-                }
-            }
-            first = false;
-            left -= h.depth;
-            r.origin = h.point;
-        }
-    }
     // Every blocker hit, nearest first; hits within 0.001 of the one before are the same
     // crossing (two triangles sharing the edge the ray passes), filtered once.
-    std::vector<RtShadowHit>& hits = t.shadow_hits;
+    std::vector<RtObjectHit>& hits = t.shadow_hits;
     hits.clear();
-    RtHitList* list = t.arena.hit_list_get();
-    for (const RtObject* o = f.objects; o; o = o->next) {
-        if (o == cached || !(o->flags & kRtCastsShadow) || (o->type & kRtLight)) continue;
-        list->count = 0;
-        if (!o->methods->all_intersections(o, ray, list, t.arena)) continue;
-        for (uint32_t i = 0; i < list->count; ++i) {
-            const RtHit& h = list->hits[i];
-            if (casts(h, o) && h.depth > 0.001 && h.depth < dist - 0.001) hits.push_back({h, o});
+    if (f.slabs.on) {
+        // An opaque blocker ends the search: nothing behind it changes the answer.
+        auto opaque = [&](const RtObjectHit& h) {
+            if (h.object == cached || !casts(h.hit, h.object) || !(h.hit.depth > 0.001)) return false;
+            float probe[3] = {1, 1, 1};
+            shadow_filter(f, h.hit, material_of(h.hit, h.object), probe);
+            return black(probe);
+        };
+        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque);
+    } else {
+        RtHitList* list = t.arena.hit_list_get();
+        for (const RtObject* o = f.objects; o; o = o->next) {
+            list->count = 0;
+            if (o->methods->all_intersections(o, ray, list, t.arena))
+                for (uint32_t i = 0; i < list->count; ++i) hits.push_back({list->hits[i], o});
         }
+        t.arena.hit_list_put(list);
     }
-    t.arena.hit_list_put(list);
+    size_t kept = 0;
+    for (const RtObjectHit& h : hits)
+        if (h.object != cached && casts(h.hit, h.object) && h.hit.depth > 0.001 && h.hit.depth < dist - 0.001)
+            hits[kept++] = h;
+    hits.resize(kept);
     std::sort(hits.begin(), hits.end(),
-              [](const RtShadowHit& a, const RtShadowHit& b) { return a.hit.depth < b.hit.depth; });
+              [](const RtObjectHit& a, const RtObjectHit& b) { return a.hit.depth < b.hit.depth; });
     double last = -1.0;
     for (size_t i = 0; i < hits.size(); ++i) {
         if (hits[i].hit.depth - last < 0.001) continue;

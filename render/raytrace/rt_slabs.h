@@ -4,6 +4,7 @@
 // by one thread for all its queries. Nodes live in the frame's RtArena.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "render/raytrace/rt_object.h"
@@ -49,6 +50,18 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena);
 // *object then updated.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
+
+// A hit and the top-level object it belongs to.
+struct RtObjectHit {
+    RtHit hit;
+    const RtObject* object;
+};
+
+// Appends every hit of the hierarchy's objects along the ray below depth max_depth to
+// out (in no particular order). A hit for which `ends` says true lowers max_depth to its
+// own depth (nothing beyond it matters to the caller); ends may be empty.
+void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
+                     RtQueue& queue, RtArena& arena, const std::function<bool(const RtObjectHit&)>& ends);
 
 // Pushes the box of o on the queue with its entry depth when the ray meets it.
 void rt_slab_check(RtQueue& queue, const RtRay& ray, const RtObject* o);
