@@ -143,6 +143,7 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
         RtQueueEntry e = queue.pop();
         if (best->depth < e.depth) break;
         if (e.object->type & kRtSlabNode) {
+            ++queue.opened;
             auto* n = static_cast<const RtSlabNode*>(e.object);
             for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
             continue;

@@ -31,6 +31,8 @@ public:
     void push(double depth, const RtObject* o);
     // Raises 153 "priority queue is empty" on an empty queue.
     RtQueueEntry pop();
+    // Hierarchy boxes opened by the searches that used this queue (for measurements).
+    uint64_t opened = 0;
 
 private:
     std::vector<RtQueueEntry> heap_;
