@@ -165,13 +165,18 @@ void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const
     hits.clear();
     if (f.slabs.on) {
         // An opaque blocker ends the search: nothing behind it changes the answer.
-        auto opaque = [&](const RtObjectHit& h) {
-            if (h.object == cached || !casts(h.hit, h.object) || !(h.hit.depth > 0.001)) return false;
-            float probe[3] = {1, 1, 1};
-            shadow_filter(f, h.hit, material_of(h.hit, h.object), probe);
-            return black(probe);
+        struct Probe {
+            const RtFrame* f;
+            const RtObject* cached;
+        } probe{&f, cached};
+        auto opaque = [](const RtObjectHit& h, void* context) {
+            auto* p = static_cast<Probe*>(context);
+            if (h.object == p->cached || !casts(h.hit, h.object) || !(h.hit.depth > 0.001)) return false;
+            float c1[3] = {1, 1, 1};
+            shadow_filter(*p->f, h.hit, material_of(h.hit, h.object), c1);
+            return black(c1);
         };
-        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque);
+        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque, &probe);
     } else {
         RtHitList* list = t.arena.hit_list_get();
         for (const RtObject* o = f.objects; o; o = o->next) {

@@ -160,7 +160,7 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
 }
 
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
-                     RtQueue& queue, RtArena& arena, const std::function<bool(const RtObjectHit&)>& ends) {
+                     RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context) {
     queue.clear();
     if (root) rt_slab_check(queue, ray, root);
     RtHitList* list = arena.hit_list_get();
@@ -177,7 +177,7 @@ void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
         for (uint32_t i = 0; i < list->count; ++i) {
             if (!(list->hits[i].depth < max_depth)) continue;
             out->push_back({list->hits[i], e.object});
-            if (ends && ends(out->back())) max_depth = list->hits[i].depth;
+            if (ends && ends(out->back(), context)) max_depth = list->hits[i].depth;
         }
     }
     arena.hit_list_put(list);

@@ -4,7 +4,6 @@
 // by one thread for all its queries. Nodes live in the frame's RtArena.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "render/raytrace/rt_object.h"
@@ -60,10 +59,11 @@ struct RtObjectHit {
 };
 
 // Appends every hit of the hierarchy's objects along the ray below depth max_depth to
-// out (in no particular order). A hit for which `ends` says true lowers max_depth to its
-// own depth (nothing beyond it matters to the caller); ends may be empty.
+// out (in no particular order). A hit for which ends(hit, context) says true lowers
+// max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
+using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
-                     RtQueue& queue, RtArena& arena, const std::function<bool(const RtObjectHit&)>& ends);
+                     RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);
 
 // Pushes the box of o on the queue with its entry depth when the ray meets it.
 void rt_slab_check(RtQueue& queue, const RtRay& ray, const RtObject* o);
