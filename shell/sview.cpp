@@ -1,6 +1,7 @@
 // The drawing view: canvas painting, scroll bars over the drawing's extents,
 // panning, and the VIEW's window side.
 #include "shell/sview.h"
+#include "shell/ui_handlers.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -551,7 +552,11 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     const bool allowed = CommandAllowed();
     if (id == ID_FILE_PAGE_SETUP || id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
         // Not while a command of this drawing waits for input: it may change the drawing.
-        const bool can = g_print_handler && allowed && (!app || !app->command_running());
+        // A camera (perspective) view prints its picture: printing draws nothing into it.
+        const bool print_allowed = view_ && !view_->nested_busy && !doc_->render_busy &&
+                                   (!app || !app->command_window() ||
+                                    app->command_window() == static_cast<const CmdWindow*>(this));
+        const bool can = g_print_handler && print_allowed && (!app || !app->command_running());
         if (ui)
             ui->Enable(can);
         else if (can)
@@ -568,6 +573,15 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             else
                 msgbox_ids(42120, 42040);
         }
+        return true;
+    }
+    if (const ViewHandler h = view_handler(id); h.run) {
+        // Settings dialogs and other commands run on the VIEW without the processor.
+        const bool can = !h.needs_test || allowed;
+        if (ui)
+            ui->Enable(can);
+        else if (can)
+            h.run(this, id);
         return true;
     }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
