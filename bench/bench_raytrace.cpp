@@ -1,12 +1,21 @@
 // Ray tracer: hierarchy build and primary rays (nearest hit, 1280 x 720) over 10^3 to
 // 10^6 triangles of one generator (small triangles scattered over a sphere shell), on
-// one core and on every core; a whole shaded frame with shadows and antialiasing.
+// one core and on every core; boxes opened per ray and bytes per triangle; a whole
+// shaded frame with shadows and antialiasing. With ZELO_BENCH_PEERS (and Embree 3
+// found) the same triangles and rays through Embree: rtcCommitScene and rtcIntersect1
+// on the same threads, for the ratio.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
+#include <atomic>
 #include <random>
 #include <thread>
+#include <vector>
+
+#if ZELO_BENCH_EMBREE
+#include <embree3/rtcore.h>
+#endif
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_loop.h"
@@ -16,23 +25,41 @@ namespace {
 
 Vec3 f3(const Vec3d& v) { return Vec3{float(v.x), float(v.y), float(v.z)}; }
 
-// n triangles of size about 4 / sqrt(n) on the unit sphere shell, linked in a list.
-RtObject* scene(RtArena& a, int n) {
+// n triangles of size about 4 / sqrt(n) on the unit sphere shell: three corners each.
+std::vector<Vec3> triangles(int n) {
     std::mt19937 rng(1);
     std::normal_distribution<double> g;
     const double s = 4.0 / std::sqrt(double(n));
-    RtObject* head = nullptr;
+    std::vector<Vec3> out;
+    out.reserve(size_t(n) * 3);
     for (int i = 0; i < n; ++i) {
         Vec3d c = rt_unit(rt_v(g(rng), g(rng), g(rng)));
-        Vec3d p1 = c + s * rt_v(g(rng), g(rng), g(rng)), p2 = c + s * rt_v(g(rng), g(rng), g(rng)),
-              p3 = c + s * rt_v(g(rng), g(rng), g(rng));
+        for (int k = 0; k < 3; ++k) out.push_back(f3(c + s * rt_v(g(rng), g(rng), g(rng))));
+    }
+    return out;
+}
+
+// The same triangles as ray-tracer records, linked in a list.
+RtObject* scene(RtArena& a, int n) {
+    const std::vector<Vec3> v = triangles(n);
+    RtObject* head = nullptr;
+    for (int i = 0; i < n; ++i) {
+        const Vec3d p1 = rt_v(v[3 * i]), p2 = rt_v(v[3 * i + 1]), p3 = rt_v(v[3 * i + 2]);
         Vec3d nrm = rt_unit(rt_cross(p2 - p1, p3 - p1));
-        if (rt_len(nrm) == 0) nrm = c;
-        RtTriangle* t = rt_triangle_new(a, nrm, f3(p1), f3(p2), f3(p3));
+        if (rt_len(nrm) == 0) nrm = rt_unit(p1);
+        RtTriangle* t = rt_triangle_new(a, nrm, v[3 * i], v[3 * i + 1], v[3 * i + 2]);
         t->next = head;
         head = t;
     }
     return head;
+}
+
+int count_nodes(const RtObject* o) {
+    if (!o || !(o->type & kRtSlabNode)) return 0;
+    auto* n = static_cast<const RtSlabNode*>(o);
+    int c = 1;
+    for (int k = 0; k < n->count; ++k) c += count_nodes(n->children[k]);
+    return c;
 }
 
 void camera(RtFrame& f, int w, int h) {
@@ -75,6 +102,34 @@ void BM_PrimaryRays(benchmark::State& state) {
     state.counters["rays/s"] = benchmark::Counter(1280.0 * 720, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Boxes of the hierarchy opened per primary ray (one core), and the bytes a triangle
+// costs with its share of the hierarchy.
+void BM_BoxesPerRay(benchmark::State& state) {
+    const int n = int(state.range(0));
+    RtArena a;
+    RtFrame f;
+    camera(f, 1280, 720);
+    f.objects = scene(a, n);
+    f.slabs = rt_build_slabs(f.objects, a);
+    RtThread t;
+    t.frame = &f;
+    uint64_t rays = 0;
+    for (auto _ : state) {
+        for (int y = 0; y < 720; y += 8)
+            for (int x = 0; x < 1280; x += 8, ++rays) {
+                RtRay ray;
+                rt_primary_ray(t, &ray, x, y);
+                RtHit best{};
+                best.depth = 1e30;
+                const RtObject* o = nullptr;
+                benchmark::DoNotOptimize(rt_slab_intersect(f.slabs.root, ray, &best, &o, t.queue, t.arena));
+            }
+    }
+    state.counters["boxes/ray"] = double(t.queue.opened) / double(rays);
+    state.counters["bytes/tri"] =
+        (double(sizeof(RtTriangle)) * n + double(sizeof(RtSlabNode)) * count_nodes(f.slabs.root)) / n;
+}
+
 void BM_ShadedFrame(benchmark::State& state) {
     RtArena a;
     auto m = std::make_unique<MaterialRecord>();
@@ -94,6 +149,89 @@ void BM_ShadedFrame(benchmark::State& state) {
     state.counters["pixels/s"] = benchmark::Counter(1280.0 * 720, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+#if ZELO_BENCH_EMBREE
+struct EmbreeScene {
+    RTCDevice device = nullptr;
+    RTCScene scene = nullptr;
+    ~EmbreeScene() {
+        if (scene) rtcReleaseScene(scene);
+        if (device) rtcReleaseDevice(device);
+    }
+};
+
+void embree_build(EmbreeScene& e, const std::vector<Vec3>& v) {
+    e.device = rtcNewDevice(nullptr);
+    e.scene = rtcNewScene(e.device);
+    RTCGeometry g = rtcNewGeometry(e.device, RTC_GEOMETRY_TYPE_TRIANGLE);
+    const size_t n = v.size() / 3;
+    auto* vb = static_cast<float*>(
+        rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), v.size()));
+    auto* ib = static_cast<unsigned*>(
+        rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), n));
+    for (size_t i = 0; i < v.size(); ++i) vb[3 * i] = v[i].x, vb[3 * i + 1] = v[i].y, vb[3 * i + 2] = v[i].z;
+    for (size_t i = 0; i < v.size(); ++i) ib[i] = unsigned(i);
+    rtcCommitGeometry(g);
+    rtcAttachGeometry(e.scene, g);
+    rtcReleaseGeometry(g);
+    rtcCommitScene(e.scene);
+}
+
+void BM_EmbreeBuild(benchmark::State& state) {
+    const std::vector<Vec3> v = triangles(int(state.range(0)));
+    for (auto _ : state) {
+        EmbreeScene e;
+        embree_build(e, v);
+        benchmark::DoNotOptimize(e.scene);
+    }
+    state.counters["tri/s"] =
+        benchmark::Counter(double(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The primary rays of rt_primary_ray for the benchmark camera, nearest hit by
+// rtcIntersect1, rows dealt out in bands of 8 to the threads as the ray tracer does.
+void BM_EmbreePrimaryRays(benchmark::State& state) {
+    const int n = int(state.range(0)), threads = int(state.range(1));
+    EmbreeScene e;
+    embree_build(e, triangles(n));
+    RtFrame f;
+    camera(f, 1280, 720);
+    const RtCamera& cam = f.camera;
+    for (auto _ : state) {
+        std::atomic<int> next{0};
+        std::atomic<uint64_t> hits{0};
+        auto work = [&] {
+            RTCIntersectContext ctx;
+            rtcInitIntersectContext(&ctx);
+            uint64_t mine = 0;
+            for (int band; (band = next++) < 90;) {
+                for (int y = band * 8; y < band * 8 + 8; ++y)
+                    for (int x = 0; x < 1280; ++x) {
+                        const double u = (x - 640.0) / 1280, v = -(y - 360.0) / 720;
+                        const Vec3d d = rt_unit(cam.direction + u * cam.right + v * cam.up);
+                        RTCRayHit rh{};
+                        rh.ray.org_x = float(cam.location.x), rh.ray.org_y = float(cam.location.y);
+                        rh.ray.org_z = float(cam.location.z);
+                        rh.ray.dir_x = float(d.x), rh.ray.dir_y = float(d.y), rh.ray.dir_z = float(d.z);
+                        rh.ray.tnear = 0.001f;
+                        rh.ray.tfar = 1e7f;
+                        rh.ray.mask = ~0u;
+                        rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+                        rtcIntersect1(e.scene, &ctx, &rh);
+                        mine += rh.hit.geomID != RTC_INVALID_GEOMETRY_ID;
+                    }
+            }
+            hits += mine;
+        };
+        std::vector<std::thread> pool;
+        for (int i = 1; i < threads; ++i) pool.emplace_back(work);
+        work();
+        for (auto& th : pool) th.join();
+        benchmark::DoNotOptimize(hits.load());
+    }
+    state.counters["rays/s"] = benchmark::Counter(1280.0 * 720, benchmark::Counter::kIsIterationInvariantRate);
+}
+#endif
+
 const int kAll = int(std::max(1u, std::thread::hardware_concurrency()));
 
 }  // namespace
@@ -103,5 +241,13 @@ BENCHMARK(BM_PrimaryRays)
     ->ArgsProduct({{1000, 10000, 100000, 1000000}, {1, kAll}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_BoxesPerRay)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+#if ZELO_BENCH_EMBREE
+BENCHMARK(BM_EmbreeBuild)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmbreePrimaryRays)
+    ->ArgsProduct({{1000, 10000, 100000, 1000000}, {1, kAll}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+#endif
 BENCHMARK(BM_ShadedFrame)->Arg(kAll)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK_MAIN();

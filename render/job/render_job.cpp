@@ -231,6 +231,7 @@ int RenderJob::render_frame(int32_t frame) {
     for (int32_t y = 0; y < height_; ++y) dc_->write_row(dc_, 0, y, width_, blank.data(), blank.size(), 0);
     const int rc = setup_.render(dc_, &settings_, &projection_, drawing_, &layers_, camera, poll, rows_done, this);
     if (rc == 0) copy_rows(0, height_ - 1);
+    if (rc != 0 && rc != kRenderJobStopped) message_ = render_last_message();
     return stop_.load() && rc == 0 ? kRenderJobStopped : rc;
 }
 
@@ -270,7 +271,12 @@ void RenderJob::run() {
     }
     drawing_->current_frame = -1;
     const int64_t elapsed = static_cast<int64_t>(std::time(nullptr)) - start_time_;
-    if (rc != 0 && rc != kRenderJobStopped) setup_.sink->error(rc, failed);
+    if (rc != 0 && rc != kRenderJobStopped) {
+        if (!message_.empty() && failed.empty())
+            setup_.sink->error_text(rc, message_);
+        else
+            setup_.sink->error(rc, failed);
+    }
     result_ = rc;
     running_ = false;
     setup_.sink->done(rc, rc == 0 ? render_job_timing_text(setup_.timing_label, elapsed) : std::string());

@@ -41,6 +41,12 @@ class RenderJobSink {
     virtual void caption(const std::string& text) = 0;
     // A failure the user must see: the file and what went wrong.
     virtual void error(int code, const std::string& file) = 0;
+    // A failure the renderer described itself (render_last_message); by default told
+    // as a failure without a file.
+    virtual void error_text(int code, const std::string& text) {
+        (void)text;
+        error(code, std::string());
+    }
     // The last call: the result and, on success, the timing text.
     virtual void done(int result, const std::string& timing) = 0;
 };
@@ -118,5 +124,6 @@ class RenderJob {
     std::thread worker_;
     std::atomic<bool> stop_{false}, running_{false};
     int result_ = 0;
+    std::string message_;  // the renderer's own text of the last failure
     int64_t start_time_ = 0;
 };

@@ -9,9 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "model/material/material.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_shade.h"
 #include "render/raytrace/rt_vec.h"
+#include "render/surface/presets.h"
+#include "render/surface/surface.h"
 
 namespace {
 
@@ -41,7 +44,16 @@ RtColour trace_pixel(RtThread& t, double x, double y) {
     RtRay ray;
     rt_primary_ray(t, &ray, x, y);
     t.level = -1;
-    return rt_trace(t, ray);
+    t.budget = kRtRayBudget;
+    RtColour c = rt_trace(t, ray);
+    const RtFrame& f = *t.frame;
+    if (f.halo.intensity > 0.0f) {
+        float rgb[3] = {c.r, c.g, c.b};
+        for (const RtLight* l = f.lights; l; l = l->next_light)
+            if (l->on_screen) halo_add(&f.halo, x, y, l->screen_x, l->screen_y, l->visible_colour, rgb);
+        c.r = rgb[0], c.g = rgb[1], c.b = rgb[2];
+    }
+    return c;
 }
 
 RtColour supersample(RtThread& t, int x, int y) {
@@ -139,7 +151,8 @@ bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** obj
 
 RtColour rt_trace(RtThread& t, const RtRay& ray) {
     const RtFrame& f = *t.frame;
-    if (t.level >= f.max_level) return {0, 0, 0, 0};
+    if (t.level >= f.max_level || !(ray.weight >= kRtMinWeight) || t.budget <= 0) return {0, 0, 0, 0};
+    --t.budget;
     ++t.level;
     RtHit hit;
     const RtObject* obj = nullptr;
@@ -147,11 +160,70 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     if (rt_find_hit(t, ray, &hit, &obj)) {
         c = f.shade ? f.shade(t, ray, hit, obj) : rt_shade(t, ray, hit, obj);
     } else {
-        c = f.background;
+        c = rt_background(f, ray);
         c.f = 1.0f;
+        if (f.fog.flags & kFogOn) {
+            float rgb[3] = {c.r, c.g, c.b};
+            fog_far(&f.fog, rgb);
+            c = {rgb[0], rgb[1], rgb[2], 1.0f};
+        }
     }
     --t.level;
     return c;
+}
+
+bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]) {
+    const RtCamera& cam = f.camera;
+    double u, v;
+    if (cam.orthographic) {
+        // Parallel rays: where the ray crosses the image plane, as a fraction of it.
+        const double r2 = rt_dot(cam.right, cam.right), u2 = rt_dot(cam.up, cam.up);
+        if (r2 == 0 || u2 == 0 || rt_dot(ray.dir, cam.direction) < 1 - 1e-9) return false;
+        const Vec3d p = ray.origin - cam.location;
+        u = rt_dot(p, cam.right) / r2 + 0.5;
+        v = 0.5 - rt_dot(p, cam.up) / u2;
+    } else {
+        // Right, up and the line of sight as the axes; the image's corner gives its extent.
+        const Vec3d corner = rt_unit(cam.up + cam.direction + cam.right);
+        const double cz = rt_dot(corner, cam.direction);
+        const double sx = rt_dot(corner, cam.right) / cz, sy = rt_dot(corner, cam.up) / cz;
+        const double pz = rt_dot(ray.dir, cam.direction);
+        if (pz <= 1e-10 || sx == 0 || sy == 0) return false;
+        u = rt_dot(ray.dir, cam.right) / (pz * sx) + 0.5;
+        v = 0.5 - rt_dot(ray.dir, cam.up) / (pz * sy);
+    }
+    if (!(std::fabs(u) <= 1 && std::fabs(v) <= 1)) return false;
+    uv[0] = u;
+    uv[1] = v;
+    return true;
+}
+
+RtColour rt_background(const RtFrame& f, const RtRay& ray) {
+    RtColour c = f.background;
+    const MaterialRecord* m = f.scene_material;
+    if (!m) return c;
+    const float base[4] = {c.r, c.g, c.b, c.f};
+    float out[4];
+    double uv[2];
+    TextureCall call;
+    if (rt_background_uv(f, ray, uv)) {
+        const TextureSlot& slot = m->slots[kSlotTexture];
+        double p[3] = {uv[0], uv[1], 0};
+        if (slot.kind >= kTexturePatternFirst) {
+            // Patterns keep their size in the image whatever its shape.
+            const double r = texture_preset_ref_size(&kPresetsTexture, m);
+            const double aspect = static_cast<double>(f.width) / f.height;
+            p[0] *= aspect <= 1 ? r : aspect * r;
+            p[1] *= aspect <= 1 ? r / aspect : r;
+        }
+        call.amount = 1.0f;
+        texture_eval_d(out, base, &slot, p, &call);
+    } else {
+        const double d[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
+        call.mapping_mode = kMappingModeSpherical;
+        texture_eval_d(out, base, &m->slots[kSlotReflection], d, &call);
+    }
+    return {out[0], out[1], out[2], 1.0f};
 }
 
 uint32_t rt_pixel(const RtColour& in, bool grey) {
@@ -163,6 +235,38 @@ uint32_t rt_pixel(const RtColour& in, bool grey) {
         return g << 16 | g << 8 | g;
     }
     return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
+void rt_prepare_lights(const RtFrame& f) {
+    const RtCamera& cam = f.camera;
+    const double dlen = rt_len(cam.direction), rlen = rt_len(cam.right), ulen = rt_len(cam.up);
+    RtThread t;
+    t.frame = &f;
+    for (RtLight* l = f.lights; l; l = l->next_light) {
+        l->on_screen = 0;
+        if (cam.orthographic || !(f.halo.intensity > 0.0f) || dlen == 0 || rlen == 0 || ulen == 0) continue;
+        const Vec3d to = l->position - cam.location;
+        const double dist = rt_len(to);
+        if (dist == 0) continue;
+        const Vec3d dir = to * (1.0 / dist);
+        const double att = rt_spot_attenuation(l, dir);
+        float c[3] = {static_cast<float>(l->colour[0] * att), static_cast<float>(l->colour[1] * att),
+                      static_cast<float>(l->colour[2] * att)};
+        fog_attenuate(&f.fog, dist, c);
+        const double depth = rt_dot(to, cam.direction) / dlen;  // along the line of sight
+        if (!(c[0] >= 0.003 || c[1] >= 0.003 || c[2] >= 0.003) || depth < 1e-10) continue;
+        if (f.shadows) rt_shadow_test(t, nullptr, cam.location, dir, dist, c);
+        if (!(c[0] >= 0.003 || c[1] >= 0.003 || c[2] >= 0.003)) continue;
+        // The light's place on the image plane: to = s (direction + u right + v up).
+        const double s = depth / dlen;
+        const double u = rt_dot(to, cam.right) / rlen / (s * rlen);
+        const double v = rt_dot(to, cam.up) / ulen / (s * ulen);
+        if (std::fabs(u) > 1 || std::fabs(v) > 1) continue;
+        l->on_screen = 1;
+        for (int k = 0; k < 3; ++k) l->visible_colour[k] = c[k];
+        l->screen_x = static_cast<int>(std::lround(f.width * (u + 0.5)));
+        l->screen_y = static_cast<int>(std::lround(f.height * (0.5 - v)));
+    }
 }
 
 int rt_trace_rows(const RtFrame& f, int threads) {
@@ -193,6 +297,7 @@ int rt_trace_rows(const RtFrame& f, int threads) {
         }
     };
 
+    auto stopping = [&] { return stop.load() || (f.stop && f.stop->load()); };
     auto worker = [&] {
         RtThread t;
         t.frame = &f;
@@ -202,12 +307,13 @@ int rt_trace_rows(const RtFrame& f, int threads) {
         b.cur_mark.resize(f.width);
         b.prev_mark.resize(f.width);
         try {
-            for (int band; !stop && (band = next_band++) < bands;) {
+            for (int band; !stopping() && (band = next_band++) < bands;) {
                 int first = band * kRtBandRows, last = std::min(f.height, first + kRtBandRows) - 1;
                 t.seed = 1u + static_cast<uint32_t>(band);
                 t.arena.free_all();
+                t.shadow_cache.assign(static_cast<size_t>(std::max(0, f.light_count)), nullptr);
                 int start = f.antialias ? first - 1 : first;
-                for (int r = start; r <= last && !stop; ++r) {
+                for (int r = start; r <= last && !stopping(); ++r) {
                     trace_row(t, b, r, r > start);
                     if (r >= first) {
                         // Under antialiasing a row is final once the row below has been traced.
@@ -226,7 +332,7 @@ int rt_trace_rows(const RtFrame& f, int threads) {
                     std::swap(b.cur, b.prev);
                     std::swap(b.cur_mark, b.prev_mark);
                 }
-                if (f.antialias && !stop) {
+                if (f.antialias && !stopping()) {
                     for (int c = 0; c < f.width; ++c)
                         pixels[static_cast<size_t>(last) * f.width + c] = rt_pixel(b.prev[c], f.grey);
                     { std::lock_guard<std::mutex> lock(out_mutex); ready[last] = 1; }
@@ -245,5 +351,5 @@ int rt_trace_rows(const RtFrame& f, int threads) {
     worker();
     for (auto& th : pool) th.join();
     if (error) std::rethrow_exception(error);
-    return stopped ? -1 : 0;
+    return stopped || (f.stop && f.stop->load()) ? -1 : 0;
 }

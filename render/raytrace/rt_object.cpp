@@ -180,6 +180,7 @@ RtLight* rt_light_create(RtArena& a, int kind, const float colour[4], const Vec3
     init_header(l, &kLightMethods, 13, static_cast<uint16_t>(kind & 7));
     for (int k = 0; k < 4; ++k) l->colour[k] = colour[k];
     for (int k = 0; k < 4; ++k) l->visible_colour[k] = k < 3 ? 1.0f : 0.0f;
+    l->index = -1;
     l->position = rt_v(position);
     l->target = rt_v(0, 0, 1);
     l->spot_exponent = 10.0;

@@ -22,6 +22,9 @@ struct RtRay {
     Vec3d dir;
     bool primary = false;
     RtMedia media{};
+    // What the ray's colour counts for in the pixel (1 for a primary ray); a ray that
+    // can add less than a 512th is not traced.
+    double weight = 1.0;
 };
 
 struct RtMethods {
@@ -85,6 +88,7 @@ struct RtLight : RtObject {
     double spot_exponent;
     double spot_inner;
     double spot_outer;
+    int index;         // 0..n-1 over the scene's lights (per-thread shadow caches)
     int on_screen;
     float visible_colour[4];
     int screen_x, screen_y;

@@ -1,11 +1,14 @@
 // Ray-trace shading: lights, shadows, highlights, reflection and refraction.
 #include "render/raytrace/rt_shade.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/fog_halo.h"
+#include "render/surface/surface.h"
 
 namespace {
 
@@ -26,14 +29,60 @@ const MaterialRecord& material_of(const RtHit& hit, const RtObject* object) {
     return default_material();
 }
 
+bool slot_on(const TextureSlot& slot) { return slot.kind != kTextureNone && slot.amount != 0.0f; }
+bool uv_mapped(const TextureSlot& slot) {
+    return slot.kind == kTextureImage && slot.mapping_mode == kMappingModePoint && slot.amount != 0.0f;
+}
+
+// Surface colour at a hit: the texture slot's colour over the material colour when
+// textures are on, at the triangle's texture coordinates for point-mapped images, else
+// at the hit point. Four components, the fourth the filter.
+void pigment(const RtFrame& f, const MaterialRecord& m, const RtHit& hit, float out[4]) {
+    const TextureSlot& slot = m.slots[kSlotTexture];
+    if (!f.textures || !slot_on(slot)) {
+        for (int k = 0; k < 4; ++k) out[k] = m.colour[k];
+        return;
+    }
+    Vec3d at = hit.point;
+    if (uv_mapped(slot) && hit.object->methods->normal) {
+        Vec3d n;
+        hit.object->methods->normal(&n, &at, hit.object, hit.point);
+    }
+    const double p[3] = {at.x, at.y, at.z};
+    texture_eval_d(out, m.colour, &slot, p);
+}
+
 // Transmission of one blocker hit: its pigment times its transparency, plus its filter.
-void shadow_filter(const MaterialRecord& m, float c[3]) {
-    float f = m.colour[3], tr = m.transparency * (1 - f);
-    if (tr + f < kBlack) {
+void shadow_filter(const RtFrame& f, const RtHit& h, const MaterialRecord& m, float c[3]) {
+    float pig[4];
+    pigment(f, m, h, pig);
+    float fil = pig[3], tr = m.transparency * (1 - fil);
+    if (tr + fil < kBlack) {
         c[0] = c[1] = c[2] = 0;
         return;
     }
-    for (int k = 0; k < 3; ++k) c[k] *= tr * m.colour[k] + f;
+    for (int k = 0; k < 3; ++k) c[k] *= tr * pig[k] + fil;
+}
+
+bool casts(const RtHit& h, const RtObject* o) {
+    return (h.object->flags & kRtCastsShadow) && (o->flags & kRtCastsShadow) && !(o->type & kRtLight);
+}
+
+// Filters c by the hits of one object between the point and the light; true when the
+// light is then blocked.
+bool filter_object(RtThread& t, const RtObject* o, const RtRay& ray, double dist, float c[3]) {
+    RtHitList* list = t.arena.hit_list_get();
+    bool blocked = false;
+    if (o->methods->all_intersections && o->methods->all_intersections(o, ray, list, t.arena)) {
+        RtHit h;
+        while (!blocked && RtArena::hit_list_pop(list, &h)) {
+            if (!casts(h, o) || !(h.depth > 0.001 && h.depth < dist - 0.001)) continue;
+            shadow_filter(*t.frame, h, material_of(h, o), c);
+            blocked = black(c);
+        }
+    }
+    t.arena.hit_list_put(list);
+    return blocked;
 }
 
 void light_loop(RtThread& t, const MaterialRecord& m, const Vec3d& p, const RtRay& ray, const Vec3d& n,
@@ -52,7 +101,7 @@ void light_loop(RtThread& t, const MaterialRecord& m, const Vec3d& p, const RtRa
         if (black(c)) continue;
         if (!(obj->type & kRtTwoSided) && rt_dot(n, dir) < 0) continue;
         if (f.shadows) {
-            rt_shadow_test(t, p, dir, dist, c);
+            rt_shadow_test(t, l, p, dir, dist, c);
             if (black(c)) continue;
         }
         if (m.shininess > 0) {
@@ -91,6 +140,7 @@ void reflect(RtThread& t, double weight, const Vec3d& p, const RtRay& ray, const
     r.dir = rt_reflect_dir(ray.dir, n);
     r.origin = p + 0.002 * r.dir;
     r.media = ray.media;
+    r.weight = ray.weight * std::fabs(weight);
     RtColour c = rt_trace(t, r);
     out[0] += static_cast<float>(weight * c.r);
     out[1] += static_cast<float>(weight * c.g);
@@ -99,35 +149,79 @@ void reflect(RtThread& t, double weight, const Vec3d& p, const RtRay& ray, const
 
 }  // namespace
 
-void rt_shadow_test(RtThread& t, const Vec3d& point, const Vec3d& dir, double dist, float c[3]) {
-    RtRay ray{point, dir};
-    RtHitList* list = t.arena.hit_list_get();
-    for (const RtObject* o = t.frame->objects; o; o = o->next) {
-        if (o->type & kRtLight) continue;  // lights' shapes cast no shadow on their own light
-        list->count = 0;
-        if (!o->methods->all_intersections(o, ray, list, t.arena)) continue;
-        RtHit h;
-        while (RtArena::hit_list_pop(list, &h)) {
-            if (!(h.object->flags & kRtCastsShadow) || !(o->flags & kRtCastsShadow)) continue;
-            if (!(h.depth > 0.001 && h.depth < dist - 0.001)) continue;
-            shadow_filter(material_of(h, o), c);
-            if (black(c)) {
-                t.arena.hit_list_put(list);
-                return;
-            }
+void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const Vec3d& dir, double dist,
+                    float c[3]) {
+    const RtFrame& f = *t.frame;
+    const RtRay ray{point, dir};
+    // The object that blocked this light last time is the likeliest blocker now.
+    const RtObject** cache = nullptr;
+    if (light && light->index >= 0 && static_cast<size_t>(light->index) < t.shadow_cache.size())
+        cache = &t.shadow_cache[static_cast<size_t>(light->index)];
+    const RtObject* cached = cache ? *cache : nullptr;
+    if (cached && filter_object(t, cached, ray, dist, c)) return;
+    // Every blocker hit, nearest first; hits within 0.001 of the one before are the same
+    // crossing (two triangles sharing the edge the ray passes), filtered once.
+    std::vector<RtObjectHit>& hits = t.shadow_hits;
+    hits.clear();
+    if (f.slabs.on) {
+        // An opaque blocker ends the search: nothing behind it changes the answer.
+        struct Probe {
+            const RtFrame* f;
+            const RtObject* cached;
+        } probe{&f, cached};
+        auto opaque = [](const RtObjectHit& h, void* context) {
+            auto* p = static_cast<Probe*>(context);
+            if (h.object == p->cached || !casts(h.hit, h.object) || !(h.hit.depth > 0.001)) return false;
+            float c1[3] = {1, 1, 1};
+            shadow_filter(*p->f, h.hit, material_of(h.hit, h.object), c1);
+            return black(c1);
+        };
+        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque, &probe);
+    } else {
+        RtHitList* list = t.arena.hit_list_get();
+        for (const RtObject* o = f.objects; o; o = o->next) {
+            list->count = 0;
+            if (o->methods->all_intersections(o, ray, list, t.arena))
+                for (uint32_t i = 0; i < list->count; ++i) hits.push_back({list->hits[i], o});
+        }
+        t.arena.hit_list_put(list);
+    }
+    size_t kept = 0;
+    for (const RtObjectHit& h : hits)
+        if (h.object != cached && casts(h.hit, h.object) && h.hit.depth > 0.001 && h.hit.depth < dist - 0.001)
+            hits[kept++] = h;
+    hits.resize(kept);
+    std::sort(hits.begin(), hits.end(),
+              [](const RtObjectHit& a, const RtObjectHit& b) { return a.hit.depth < b.hit.depth; });
+    double last = -1.0;
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (hits[i].hit.depth - last < 0.001) continue;
+        last = hits[i].hit.depth;
+        shadow_filter(f, hits[i].hit, material_of(hits[i].hit, hits[i].object), c);
+        if (black(c)) {
+            if (i == 0 && cache) *cache = hits[i].object;
+            return;
         }
     }
-    t.arena.hit_list_put(list);
 }
 
 RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object) {
     const RtFrame& f = *t.frame;
     const MaterialRecord& m = material_of(hit, object);
-    Vec3d n{0, 0, 1};
-    if (hit.object->methods->normal) hit.object->methods->normal(&n, nullptr, hit.object, hit.point);
+    Vec3d n{0, 0, 1}, uv = hit.point;
+    if (hit.object->methods->normal) hit.object->methods->normal(&n, &uv, hit.object, hit.point);
     const Vec3d outward = n;  // as the mesh faces
+    float pig[4];
+    pigment(f, m, hit, pig);
+    const TextureSlot& bump = m.slots[kSlotBump];
+    if (f.bumps && slot_on(bump)) {
+        const Vec3d at = uv_mapped(bump) ? uv : hit.point;
+        const double p[3] = {at.x, at.y, at.z};
+        double v[3] = {n.x, n.y, n.z};
+        bump_eval_d(v, &bump, p);
+        n = rt_v(v[0], v[1], v[2]);
+    }
     if (rt_dot(n, ray.dir) > 0) n = n * -1.0;
-    const float* pig = m.colour;
     float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];
     const int level = t.level;
     if (f.pigment_only) {
@@ -147,6 +241,7 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
         r.origin = hit.point;
         r.dir = ray.dir;
         r.media = ray.media;
+        r.weight = ray.weight * std::fmax(std::fmax(tr * pig[0], tr * pig[1]), tr * pig[2]) + ray.weight * fil;
         RtColour through{0, 0, 0, 0};
         bool traced = true;
         if (m.transparency > 0) {
@@ -162,6 +257,11 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
         out.r += (tr * pig[0] + fil) * through.r;
         out.g += (tr * pig[1] + fil) * through.g;
         out.b += (tr * pig[2] + fil) * through.b;
+    }
+    if (f.fog.flags & kFogOn) {
+        float rgb[3] = {out.r, out.g, out.b};
+        fog_apply(&f.fog, hit.depth, rgb);
+        out = {rgb[0], rgb[1], rgb[2], out.f};
     }
     return out;
 }

@@ -10,4 +10,7 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
 
 // Filters the light colour c (red, green, blue) by every shadow-casting surface between
 // the point and the light at distance dist along unit direction dir. Black: shadowed.
-void rt_shadow_test(RtThread& t, const Vec3d& point, const Vec3d& dir, double dist, float c[3]);
+// The object that last blocked the light completely is tested first (t's per-light
+// cache, kept for one band); light may be null (no cache).
+void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const Vec3d& dir, double dist,
+                    float c[3]);

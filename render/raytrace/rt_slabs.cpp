@@ -143,6 +143,7 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
         RtQueueEntry e = queue.pop();
         if (best->depth < e.depth) break;
         if (e.object->type & kRtSlabNode) {
+            ++queue.opened;
             auto* n = static_cast<const RtSlabNode*>(e.object);
             for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
             continue;
@@ -156,4 +157,29 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
     }
     queue.clear();
     return found;
+}
+
+void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
+                     RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context) {
+    queue.clear();
+    if (root) rt_slab_check(queue, ray, root);
+    RtHitList* list = arena.hit_list_get();
+    while (!queue.empty()) {
+        const RtQueueEntry e = queue.pop();
+        if (e.depth >= max_depth) break;
+        if (e.object->type & kRtSlabNode) {
+            auto* n = static_cast<const RtSlabNode*>(e.object);
+            for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
+            continue;
+        }
+        list->count = 0;
+        if (!e.object->methods->all_intersections(e.object, ray, list, arena)) continue;
+        for (uint32_t i = 0; i < list->count; ++i) {
+            if (!(list->hits[i].depth < max_depth)) continue;
+            out->push_back({list->hits[i], e.object});
+            if (ends && ends(out->back(), context)) max_depth = list->hits[i].depth;
+        }
+    }
+    arena.hit_list_put(list);
+    queue.clear();
 }

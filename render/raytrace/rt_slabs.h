@@ -30,6 +30,8 @@ public:
     void push(double depth, const RtObject* o);
     // Raises 153 "priority queue is empty" on an empty queue.
     RtQueueEntry pop();
+    // Hierarchy boxes opened by the searches that used this queue (for measurements).
+    uint64_t opened = 0;
 
 private:
     std::vector<RtQueueEntry> heap_;
@@ -49,6 +51,19 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena);
 // *object then updated.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
+
+// A hit and the top-level object it belongs to.
+struct RtObjectHit {
+    RtHit hit;
+    const RtObject* object;
+};
+
+// Appends every hit of the hierarchy's objects along the ray below depth max_depth to
+// out (in no particular order). A hit for which ends(hit, context) says true lowers
+// max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
+using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
+void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
+                     RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);
 
 // Pushes the box of o on the queue with its entry depth when the ray meets it.
 void rt_slab_check(RtQueue& queue, const RtRay& ray, const RtObject* o);

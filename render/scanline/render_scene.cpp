@@ -3,6 +3,8 @@
 #include "render/scanline/render_scene.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -24,6 +26,7 @@
 #include "render/scanline/clip_near.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_hooks.h"
+#include "render/scanline/render_objects.h"
 #include "render/scanline/scanline_loop.h"
 #include "render/scanline/scene_util.h"
 #include "render/scanline/shading.h"
@@ -31,6 +34,9 @@
 #include "render/surface/presets.h"
 
 namespace {
+
+std::atomic<RayTraceFn> g_ray_tracer{nullptr};
+thread_local char g_message[256] = "";
 
 // Default-light directions in the image frame (z toward the viewer).
 constexpr int kDefaultLightDir[16][3] = {
@@ -47,114 +53,11 @@ struct Collect {
     int64_t work = 0;
 };
 
-// Private parents for the tracks of a copy: each track of `copy` whose drawing twin in
-// `original` has a parent gets a chain of copies of that twin's ancestors (cut where
-// the chain repeats itself or grows deeper than the evaluation follows), so that the
-// hierarchy is evaluated without writing into the drawing's tracks. The copies made
-// are freed when this goes out of scope (the evaluation done), the links cleared first.
-class PrivateParents {
-  public:
-    explicit PrivateParents(object* copy) : copy_(copy) {}
-    ~PrivateParents() {
-        for (KeyframeTrack* t = copy_->tracks; t; t = t->next_track) t->parent = nullptr;
-        for (KeyframeTrack* t : made_) track_delete(t);
-    }
-    PrivateParents(const PrivateParents&) = delete;
-    PrivateParents& operator=(const PrivateParents&) = delete;
-
-    // 0, or 8 when out of memory.
-    int link(const object* original) {
-        constexpr size_t kMaxAncestors = 1023;  // with the track itself, 1024
-        const KeyframeTrack* s = original->tracks;
-        for (KeyframeTrack* c = copy_->tracks; s && c; s = s->next_track, c = c->next_track) {
-            std::vector<const KeyframeTrack*> seen{s};
-            KeyframeTrack* below = c;
-            for (const KeyframeTrack* a = s->parent; a && seen.size() <= kMaxAncestors;
-                 a = a->parent) {
-                if (std::find(seen.begin(), seen.end(), a) != seen.end()) break;
-                seen.push_back(a);
-                KeyframeTrack* d = track_duplicate(a, a->owner);
-                if (!d) return 8;
-                made_.push_back(d);
-                below->parent = d;
-                below = d;
-            }
-        }
-        return 0;
-    }
-
-  private:
-    object* copy_;
-    std::vector<KeyframeTrack*> made_;
-};
-
-// A private copy of an animated object, evaluated at the drawing's frame without
-// touching the drawing's own tracks (nor those of its parents in the hierarchy).
-// Null when the object is not animated now.
-template <class T>
-T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
-    *rc = 0;
-    if (!obj->tracks) return nullptr;
-    std::unique_ptr<RTC> copy;
-    const int c = rtc_clone(&copy, obj);
-    if (c != 0) {
-        *rc = 8;
-        return nullptr;
-    }
-    T* t = static_cast<T*>(copy.get());
-    int applied;
-    {
-        PrivateParents parents(t);
-        if (parents.link(obj) != 0) {
-            *rc = 8;
-            return nullptr;
-        }
-        // The copy reads the drawing's frame through its parent link; it is not put
-        // into the container, so the drawing does not change.
-        t->parent = obj->parent;
-        if constexpr (std::is_base_of_v<LIGHT, T>)
-            applied = light_apply_frame(t);
-        else
-            applied = obj_apply_frame(t);
-        t->parent = nullptr;
-    }
-    if (applied != 1) return nullptr;
-    try {
-        ctx->copies.push_back(std::move(copy));
-    } catch (const std::bad_alloc&) {
-        *rc = 8;
-        return nullptr;
-    }
-    return t;
-}
-
-// Pixels of the material's image maps, decoded now. Only running out of memory is a
-// failure; an image that cannot be decoded (no decoder yet, damaged bytes) keeps its
-// placeholder pixel and renders as such.
-int load_images(RenderContext* ctx, const MaterialRecord* m) {
-    if (!m) return 0;
-    for (const TextureSlot& slot : m->slots) {
-        if (slot.kind != kTextureImage || !slot.mapping.image) continue;
-        MATRPATT* image = slot.mapping.image;
-        if (std::find(ctx->held_images.begin(), ctx->held_images.end(), image) ==
-            ctx->held_images.end()) {
-            // Decoded once for this render, then held so that no later request
-            // (another mesh, the material editor) replaces the pixels being sampled.
-            const int rc = image->make_image_ready();
-            if (rc == 8) return 8;
-            if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
-            ctx->held_images.push_back(image);
-            image->hold_pixels();
-        }
-    }
-    return 0;
-}
-
 int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material, int32_t tag,
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-    if ((c->ctx->flags & kRenderTextures) && load_images(c->ctx, material) != 0) return 8;
+    if ((c->ctx->flags & kRenderTextures) && render_load_images(c->ctx, material) != 0) return 8;
     RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
     if (!m) return 8;
     if (c->camera && frustum_culls(c->frustum, *m)) {
@@ -171,28 +74,9 @@ int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material
 
 int mesh_from_object(Collect* c, MESH3* mesh) {
     const int32_t tag = c->camera ? 1 : mesh->file_id;
-    int rc = 0;
-    MESH3* copy = evaluated_copy(c->ctx, mesh, &rc);
-    if (rc) return rc;
-    if (!copy) {
-        for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next)
-            if (int r = add_block(c, b, mesh->material, tag, nullptr, nullptr, nullptr, 0.0)) return r;
-        return 0;
-    }
-    // One moved form per track (the copy's evaluated tracks; key meshes blended).
-    for (const KeyframeTrack* t = copy->tracks; t; t = t->next_track) {
-        const auto* ka = rtc_cast<MESH3>(t->blend_a);
-        const auto* kb = rtc_cast<MESH3>(t->blend_b);
-        const MeshFaceBlock* ba = ka ? ka->blocks : nullptr;
-        const MeshFaceBlock* bb = kb ? kb->blocks : nullptr;
-        for (const MeshFaceBlock* b = copy->blocks; b; b = b->next) {
-            if (int r = add_block(c, b, copy->material, tag, &t->evaluated.fwd, ba, bb, t->blend))
-                return r;
-            if (ba) ba = ba->next;
-            if (bb) bb = bb->next;
-        }
-    }
-    return 0;
+    return render_mesh_from_object(c->ctx, mesh, [&](const MeshForm& f) {
+        return add_block(c, f.block, f.material, tag, f.move, f.key_a, f.key_b, f.blend);
+    });
 }
 
 int walk_object(Collect* c, ZOBJ* root) {
@@ -203,28 +87,6 @@ int walk_object(Collect* c, ZOBJ* root) {
     return 0;
 }
 
-bool layer_visible(const RenderLayerFilter* f, size_t index) {
-    if (!f || !f->flags || index >= f->count) return true;
-    return f->flags[index] != 0;
-}
-
-// Calls fn for every layer of the drawing kept by the filter.
-template <class Fn>
-int for_kept_layers(MODEL* drawing, const RenderLayerFilter* filter, Fn&& fn) {
-    if (!drawing || !drawing->children) return 0;
-    size_t index = 0;
-    ZDLIST* c = drawing->children;
-    do {
-        if (rtc_is<LAYER>(c)) {
-            if (layer_visible(filter, index) && static_cast<CONTAINER*>(c)->first_child())
-                if (int rc = fn(static_cast<LAYER*>(c))) return rc;
-            ++index;
-        }
-        c = c->next;
-    } while (c && c != drawing->children);
-    return 0;
-}
-
 int collect_meshes(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers,
                    const RenderSettings* s) {
     Collect c{ctx, drawing, ctx->camera, {}, &ctx->meshes};
@@ -232,7 +94,7 @@ int collect_meshes(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* 
     ctx->bounds = kEmptyBBox;
     int rc = 0;
     if (c.camera && !(ctx->flags & kRenderSelectedOnly)) {
-        rc = for_kept_layers(drawing, layers, [&](LAYER* l) {
+        rc = render_for_kept_layers(drawing, layers, [&](LAYER* l) {
             ZOBJ* first = l->first_child();
             ZDLIST* z = first;
             do {
@@ -255,9 +117,8 @@ int collect_meshes(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* 
 
 int add_light(RenderContext* ctx, LIGHT* obj) {
     int rc = 0;
-    LIGHT* src = evaluated_copy(ctx, obj, &rc);
-    if (rc) return rc;
-    if (!src) src = obj;
+    LIGHT* src = render_light_from_object(ctx, obj, &rc);
+    if (!src) return rc;
     const Vec3 pos = src->position;
     RenderLight* l = render_light_add(ctx, &pos, src->light_colour);
     if (!l) return 8;
@@ -274,7 +135,7 @@ int add_light(RenderContext* ctx, LIGHT* obj) {
 }
 
 int collect_lights(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers) {
-    return for_kept_layers(drawing, layers, [&](LAYER* layer) {
+    return render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
         for (ZOBJ* z = layer; z; z = tree_next(z, layer)) {
             if (auto* l = rtc_cast<LIGHT>(z)) {
                 if (add_light(ctx, l)) return 8;
@@ -458,6 +319,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
     if (!target || target->magic != kImageDCMagic || target->planes != 1 || target->bits != 24 ||
         target->width < 1 || target->height < 1 || !settings)
         return 13;
+    render_set_message(nullptr);
     try {
         render_init_hooks();
         RenderProgress p;
@@ -478,6 +340,8 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             ctx.flags |= kRenderPhongTextures;
         else
             ctx.flags &= ~kRenderPhongTextures;
+        // The ray tracer traces the full image: drafts are a scan-line economy.
+        if (ctx.flags & kRenderRayTrace) ctx.flags = (ctx.flags | kRenderRayTraceForced) & ~kRenderDraft;
         // Gamma outside the page's range (a file may hold 0) renders as 1.0.
         const double gamma = settings->gamma;
         ctx.gamma_exponent = (std::isfinite(gamma) && gamma >= 0.1 && gamma <= 10.0) ? 1.0 / gamma : 1.0;
@@ -503,10 +367,13 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                                         &ctx.matrix, &ctx.inverse, ctx.window))
                 return rc;
         }
-        if (load_images(&ctx, &settings->material) != 0) return 8;
+        if (render_load_images(&ctx, &settings->material) != 0) return 8;
         if (ctx.flags & kRenderRayTrace) {
             settings->flags |= kRenderRayTraceForced;
-            return rt_render(drawing, layers, settings, ctx.width, ctx.height, camera, &p);
+            const RayTraceFn trace = g_ray_tracer.load();
+            if (!trace) return 1;
+            ctx.render_target = target;
+            return trace(&ctx, drawing, layers);
         }
         if (ctx.flags & kRenderDraft) {
             ctx.draft_image = image_create(ctx.width, ctx.height, 1, 24, nullptr);
@@ -524,7 +391,11 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
     }
 }
 
-int rt_render(MODEL*, const RenderLayerFilter*, RenderSettings*, int32_t, int32_t,
-              const CAMERA*, RenderProgress*) {
-    return 1;
+void render_set_ray_tracer(RayTraceFn fn) { g_ray_tracer.store(fn); }
+
+const char* render_last_message() { return g_message; }
+
+void render_set_message(const char* text) {
+    if (!text) text = "";
+    std::snprintf(g_message, sizeof g_message, "%s", text);
 }

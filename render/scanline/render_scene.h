@@ -5,7 +5,8 @@
 // scan-line loop over every core; or hands the frame to the ray tracer.
 //
 // Results: 0 done; 8 out of memory; 1 the sample buffers cannot be allocated or the
-// ray tracer is missing; 13 no target, a target that is not 1 plane x 24 bits, or a
+// ray tracer is not installed; 153 (or another code) a ray-tracer failure, its text in
+// render_last_message(); 13 no target, a target that is not 1 plane x 24 bits, or a
 // camera without a line of sight or a finite positive lens; -1 stopped by a callback.
 #pragma once
 
@@ -18,6 +19,7 @@ class CAMERA;
 class MODEL;
 struct ImageDC;
 struct ViewProjection;
+struct RenderContext;
 class buffer;
 
 // One visibility flag per layer of the drawing in ring order. Entries past `count`
@@ -31,9 +33,19 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                  MODEL* drawing, const RenderLayerFilter* layers, const CAMERA* camera,
                  RenderProgressFn progress, RenderRowDoneFn row_done, void* context);
 
-// The ray tracer's entry; until the ray tracer exists it renders nothing and answers 1.
-int rt_render(MODEL* drawing, const RenderLayerFilter* layers, RenderSettings* settings,
-              int32_t width, int32_t height, const CAMERA* camera, RenderProgress* progress);
+// The ray tracer's entry as render_scene calls it when the flags ask for ray tracing:
+// the render context holds the settings, the projection (drawing to image frame and
+// back), the camera (only in perspective), the target and the progress record. The ray
+// tracer's library installs it (rt_install); until then such renders answer 1.
+using RayTraceFn = int (*)(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers);
+void render_set_ray_tracer(RayTraceFn fn);
+
+// The text of the last failure of render_scene on the calling thread that has one of
+// its own (the ray tracer's messages), else empty. Renders run on worker threads, which
+// must never ask the user: the caller shows it (after "ERROR") on its window thread.
+const char* render_last_message();
+// Sets that text (at most 255 characters are kept); null or "" clears it.
+void render_set_message(const char* text);
 
 // Depth bounds for the Render page's camera set-up: the parallel frame of `view` for a
 // width x height image, grown by every mesh of `objects` (containers walked); eye_z

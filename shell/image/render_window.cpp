@@ -29,6 +29,7 @@
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
 #include "render/job/render_preview.h"
+#include "render/raytrace/rt_render.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/drawing_doc.h"
@@ -87,6 +88,12 @@ class RenderRun : public QObject, public RenderJobSink {
         // The start tells its failures on this thread, before any worker runs.
         if (QThread::currentThread() == QCoreApplication::instance()->thread()) return show_error(code, file);
         post([code, file] { show_error(code, file); });
+    }
+    void error_text(int code, const std::string& text) override {
+        post([code, text] {
+            if (code == 8) return show_error(code, std::string());
+            msgbox_printf(kStrIdError, "%s", text.c_str());
+        });
     }
     void done(int result, const std::string& timing) override {
         post([this, result, timing] { end(result, timing); });
@@ -346,6 +353,7 @@ void render_job_stop_and_wait() {
 }
 
 void render_command_install() {
+    rt_install();
     CSView::SetCommandFunction(ID_RENDER, &cmd_render);
     mainframe_set_job_stopper(&render_job_stop_and_wait);
 }

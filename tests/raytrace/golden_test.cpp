@@ -12,6 +12,7 @@
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_loop.h"
+#include "render/raytrace/rt_scene.h"
 #include "rt_test_util.h"
 
 namespace {
@@ -99,7 +100,13 @@ TEST(RtGolden, SpheresMirrorGlassAndShadows) {
     f.camera.direction = dir * (1.2 * aspect);
     f.camera.right = right * aspect;
     f.camera.up = up;
-    f.objects = rt_link({floor, s1, s2, s3});
+    // Unions dissolved into their triangles, as scene translation links them, so the
+    // hierarchy serves the frame.
+    RtScene scene;
+    for (RtObject* o : {static_cast<RtObject*>(s3), static_cast<RtObject*>(s2), static_cast<RtObject*>(s1),
+                        static_cast<RtObject*>(floor)})
+        rt_link_object(&scene, o);
+    f.objects = scene.objects;
     f.slabs = rt_build_slabs(f.objects, a);
     f.lights = spot;
     f.background = {0.3f, 0.4f, 0.6f, 1};

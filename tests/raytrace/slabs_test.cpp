@@ -134,3 +134,41 @@ TEST(RtSlabs, RayAlongTheAxisOfAFanOfTwoThousandTriangles) {
     best.depth = 1e30;
     EXPECT_EQ(rt_slab_intersect(s.root, up, &best, &obj, q, a), linear_nearest(list, up, a) < 1e30);
 }
+
+TEST(RtSlabs, BoxesOpenedPerRayGrowLikeTheLogarithmOfTheTriangles) {
+    // Small triangles on a unit sphere shell seen from (0, 0, 3): a hundred times the
+    // triangles opens only a few times the boxes (log n), never a hundred times.
+    double per_ray[3] = {0, 0, 0};
+    const int counts[3] = {1000, 10000, 100000};
+    for (int k = 0; k < 3; ++k) {
+        const int n = counts[k];
+        RtArena a;
+        std::mt19937 rng(7);
+        std::normal_distribution<double> g;
+        const double s = 4.0 / std::sqrt(double(n));
+        std::vector<RtObject*> tris;
+        for (int i = 0; i < n; ++i) {
+            const Vec3d c = rt_unit(rt_v(g(rng), g(rng), g(rng)));
+            tris.push_back(rt_tri(a, rt_f(c.x + s * g(rng), c.y + s * g(rng), c.z + s * g(rng)),
+                                  rt_f(c.x + s * g(rng), c.y + s * g(rng), c.z + s * g(rng)),
+                                  rt_f(c.x + s * g(rng), c.y + s * g(rng), c.z + s * g(rng))));
+        }
+        RtSlabs slabs = rt_build_slabs(rt_link(tris), a);
+        RtQueue q;
+        std::uniform_real_distribution<double> u(-0.6, 0.6);
+        std::mt19937 rays(3);
+        const int kRays = 2000;
+        for (int i = 0; i < kRays; ++i) {
+            RtRay ray{rt_v(0, 0, 3), rt_unit(rt_v(u(rays), u(rays), -3))};
+            RtHit best{};
+            best.depth = 1e30;
+            const RtObject* o = nullptr;
+            rt_slab_intersect(slabs.root, ray, &best, &o, q, a);
+        }
+        per_ray[k] = double(q.opened) / kRays;
+    }
+    EXPECT_GT(per_ray[0], 1.0);
+    EXPECT_LT(per_ray[1], 3 * per_ray[0]);
+    EXPECT_LT(per_ray[2], 3 * per_ray[1]);
+    EXPECT_LT(per_ray[2], 6 * per_ray[0]) << per_ray[0] << " " << per_ray[1] << " " << per_ray[2];
+}

@@ -270,6 +270,42 @@ TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
     EXPECT_TRUE(frame.isNull());
 }
 
+TEST_F(RenderGui, RayTracingRendersTheDrawingThroughItsCamera) {
+    // The sheet as a user fills it for one ray-traced picture through Cam01.
+    platform_set_modal_hook([](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) {
+            d.press(IDOK);
+            return;
+        }
+        auto* page = static_cast<CRenderPage*>(sheet->page(0));
+        auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+        const int cam = combo->findText("Cam01");
+        ASSERT_GT(cam, 0);
+        combo->setCurrentIndex(cam);
+        combo->activated(cam);
+        static_cast<QRadioButton*>(page->GetDlgItem(2152))->click();  // "&Ray tracing"
+        ASSERT_TRUE(sheet->SetActivePage(1));
+        auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+        auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
+        if (check->isChecked()) check->click();
+        ASSERT_TRUE(anim->UpdateData(true));
+        d.press(IDOK);
+    });
+    QPointer<CImgFrame> frame = render(g_dir + "/traced.flc");
+    ASSERT_TRUE(frame);
+    CImgDoc* doc = frame->document();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
+    settle();
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].rfind("Rendering time", 0), 0u) << g_boxes[0];
+    EXPECT_TRUE(view->view()->flags & 0x8000);
+    int lit = 0;
+    for (int64_t i = 0; i < int64_t(doc->width()) * doc->height() * 3; ++i) lit += doc->pixels()[i] > 16;
+    EXPECT_GT(lit, 1000);
+    screenshot("render_raytraced");
+}
+
 // The Animation page's preview: the drawing window looks through the chosen camera
 // and plays its animation while the sheet is open; everything is back afterwards.
 TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {

@@ -79,6 +79,11 @@ struct TestSink : RenderJobSink {
         std::lock_guard<std::mutex> l(m);
         ++done_calls, result = r, timing = t;
     }
+    std::string error_text_seen;
+    void error_text(int code, const std::string& text) override {
+        std::lock_guard<std::mutex> l(m);
+        ++errors, error_code = code, error_text_seen = text;
+    }
 };
 
 std::string fresh_dir() {
@@ -255,3 +260,20 @@ TEST(RenderJob, FailingOutputsNameTheFileAndKeepTheOldOne) {
 }
 
 }  // namespace
+
+TEST(RenderJob, TheRenderersOwnTextReachesTheSinkNotTheUser) {
+    // A renderer failing with its own text on the worker: the sink gets code and text
+    // (to show on its window thread); nothing is asked of the user from the worker.
+    JobFixture f(0);
+    f.setup.render = [](ImageDC*, RenderSettings*, const ViewProjection*, MODEL*, const RenderLayerFilter*,
+                        const CAMERA*, RenderProgressFn, RenderRowDoneFn, void*) {
+        render_set_message("Theres no objects in the scene");
+        return 153;
+    };
+    EXPECT_EQ(f.run(), 153);
+    EXPECT_EQ(f.sink.errors, 1);
+    EXPECT_EQ(f.sink.error_code, 153);
+    EXPECT_EQ(f.sink.error_text_seen, "Theres no objects in the scene");
+    EXPECT_EQ(f.sink.done_calls, 1);
+    EXPECT_TRUE(f.sink.timing.empty());
+}

@@ -1,0 +1,299 @@
+// Scene translation: meshes, lights, self-lit meshes, default lights and the camera.
+#include "render/raytrace/rt_scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "graphics/view/colours.h"
+#include "model/db/buffer.h"
+#include "model/db/find.h"
+#include "model/db/solid.h"
+#include "model/db/zobj.h"
+#include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "render/raytrace/rt_error.h"
+#include "render/raytrace/rt_vec.h"
+#include "render/scanline/render_context.h"
+#include "render/scanline/render_objects.h"
+#include "render/scanline/render_scene.h"
+#include "render/scanline/scene_util.h"
+
+namespace {
+
+// Default-light directions in the image frame (z toward the viewer); the lower ring has
+// no (0, -2, 0).
+constexpr int kDefaultLightDir[16][3] = {
+    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
+    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
+    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
+
+struct MeshRelease {
+    void operator()(RenderMesh* m) const { render_mesh_release(&m); }
+};
+using MeshPtr = std::unique_ptr<RenderMesh, MeshRelease>;
+
+void check(int rc, const char* label) {
+    if (rc == 8) rt_error_memory(label);
+    if (rc != 0) rt_error(rc, label);
+}
+
+Vec3 to_f(const Vec3d& p) {
+    return Vec3{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+}
+
+Vec3d xform_point(const Matrix43& m, const Vec3d& p) {
+    Vec3d out;
+    mat_xform_point_d(&out, &p, &m);
+    return out;
+}
+
+// A vector (difference of two points) through a matrix.
+Vec3d xform_vector(const Matrix43& m, const Vec3d& v) {
+    return xform_point(m, v) - xform_point(m, rt_v(0, 0, 0));
+}
+
+void add_light(RtScene* scene, RtLight* l) {
+    l->index = scene->light_count++;
+    l->next_light = scene->lights;
+    scene->lights = l;
+    rt_link_object(scene, l);
+}
+
+// The triangles of one prepared mesh, pushed on a new union. Faces without area, with
+// a coordinate that is not finite or with broken topology are left out.
+RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
+    RtUnion* u = rt_union_new(arena);
+    u->material = m.material;
+    for (const RenderTriangle& t : m.triangles) {
+        if (!t.drawable) continue;
+        const RenderVertex* v[3];
+        bool ok = true;
+        for (int k = 0; k < 3 && ok; ++k) {
+            const int32_t c = t.corner[k];
+            ok = c >= 0 && static_cast<size_t>(c) < m.vertices.size() && m.vertices[c].finite;
+            if (ok) v[k] = &m.vertices[c];
+        }
+        if (!ok) continue;
+        const Vec3d p = v[0]->world, q = v[1]->world, r = v[2]->world;
+        Vec3d n = rt_cross(p - q, r - q);
+        const double len = rt_len(n);
+        if (!(len >= 1e-9) || !std::isfinite(len)) continue;
+        n = n * (1.0 / len);
+        // The prepared face normal says which side is out (refraction needs it).
+        const Vec3d face = rt_v(t.normal);
+        if (rt_dot(face, n) < 0) n = n * -1.0;
+        RtTriangle* tri = nullptr;
+        if (smooth) {
+            Vec3 vn[3];
+            bool all_face = true;
+            for (int k = 0; k < 3; ++k) {
+                const int32_t s = t.shade[k];
+                Vec3d sn = n;
+                if (s >= 0 && static_cast<size_t>(s) < m.shade.size()) {
+                    const ShadeRecord& sr = m.shade[s];
+                    const Vec3d c = rt_v(sr.v[0], sr.v[1], sr.v[2]);
+                    if (rt_len(c) > 1e-6) sn = c;
+                }
+                if (rt_len(sn - n) > 1e-6) all_face = false;
+                vn[k] = to_f(sn);
+            }
+            if (!all_face) {
+                const double uv[3][2] = {{t.uv[0], t.uv[1]}, {t.uv[2], t.uv[3]}, {t.uv[4], t.uv[5]}};
+                tri = rt_smooth_triangle_new(arena, n, to_f(p), to_f(q), to_f(r), vn[0], vn[1], vn[2], uv[0],
+                                             uv[1], uv[2]);
+            }
+        }
+        if (!tri) tri = rt_triangle_new(arena, n, to_f(p), to_f(q), to_f(r));
+        tri->material = m.material;
+        if (m.material && m.material->slots[kSlotBump].kind != kTextureNone) tri->type |= kRtTwoSided;
+        rt_union_add(u, tri);
+    }
+    rt_union_bounds(u);
+    return u;
+}
+
+struct Translator {
+    RenderContext* ctx;
+    RtArena& arena;
+    RtScene* scene;
+    std::vector<MeshPtr> meshes;
+
+    int add_form(const MeshForm& f) {
+        const MeshFaceBlock* b = f.block;
+        if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
+        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return 8;
+        RenderMesh* m = render_mesh_create(b, f.material, f.move, f.key_a, f.key_b, f.blend, ctx->threads);
+        if (!m) return 8;
+        meshes.emplace_back(m);
+        scene->faces += static_cast<int64_t>(b->faces.size());
+        return 0;
+    }
+
+    void walk(ZOBJ* root) {
+        for (ZOBJ* z = root; z; z = tree_next(z, root))
+            if (auto* m = rtc_cast<MESH3>(z))
+                check(render_mesh_from_object(ctx, m, [this](const MeshForm& f) { return add_form(f); }),
+                      "attach mp");
+    }
+
+    void light(LIGHT* obj) {
+        int rc = 0;
+        LIGHT* src = render_light_from_object(ctx, obj, &rc);
+        if (!src) rt_error_memory("adjust_object");
+        RtLight* l;
+        if (auto* spot = rtc_cast<SPOTLITE>(src))
+            l = rt_light_create(arena, kRtLightSpot, src->light_colour, src->position, spot->target, spot->word,
+                                spot->cone_cos[0], spot->cone_cos[1]);
+        else
+            l = rt_light_create(arena, kRtLightPoint, src->light_colour, src->position, src->position, 0, 0, 0);
+        add_light(scene, l);
+    }
+
+    // One prepared mesh: a self-lit one becomes a light with the mesh as its shape.
+    void convert(RenderMesh& m) {
+        int64_t running = 0;
+        const bool faceted = (ctx->flags & kRenderFlat) != 0;
+        check(render_mesh_prepare_record(&m, render_step, ctx, &running, faceted, ctx->threads), "pre_trias");
+        check(mesh_texture_coordinates(ctx, &m), "uv");
+        BBox own = kEmptyBBox;
+        for (const RenderVertex& v : m.vertices)
+            if (v.finite) {
+                bbox_grow(&scene->box, xform_point(ctx->matrix, v.world));
+                bbox_grow(&own, v.world);
+            }
+        const MaterialRecord* mat = m.material;
+        RtUnion* u = mesh_union(arena, m, !faceted);
+        if (!u->children) return;
+        if (mat && mat->self_illumination >= kRtSelfLitLight) {
+            const Vec3 centre = {(own.min.x + own.max.x) / 2, (own.min.y + own.max.y) / 2,
+                                 (own.min.z + own.max.z) / 2};
+            float colour[4];
+            for (int k = 0; k < 4; ++k) colour[k] = mat->colour[k] * mat->self_illumination;
+            RtLight* l = rt_light_create(arena, kRtLightPoint, colour, centre, centre, 0, 0, 0);
+            l->type &= ~kRtFinite;
+            l->shape = u;
+            u->flags &= ~kRtCastsShadow;
+            for (RtObject* c = u->children; c; c = c->next) c->flags &= ~kRtCastsShadow;
+            l->flags &= ~kRtCastsShadow;
+            l->type |= u->type & (kRtFinite | kRtFinite2);
+            l->box_min = u->box_min;
+            l->box_max = u->box_max;
+            add_light(scene, l);
+        } else {
+            rt_link_object(scene, u);
+        }
+    }
+};
+
+}  // namespace
+
+void rt_link_object(RtScene* scene, RtObject* o) {
+    if ((o->type & kRtComposite) && !(o->type & kRtLight)) {
+        auto* u = static_cast<RtUnion*>(o);
+        RtObject* c = u->children;
+        u->children = nullptr;
+        while (c) {
+            RtObject* next = c->next;
+            c->next = nullptr;
+            rt_link_object(scene, c);
+            c = next;
+        }
+        return;
+    }
+    o->next = scene->objects;
+    scene->objects = o;
+    ++scene->object_count;
+}
+
+void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers, RtArena& arena,
+                  RtScene* scene) {
+    Translator tr{ctx, arena, scene, {}};
+    const RenderSettings* s = ctx->settings;
+    scene->box = kEmptyBBox;
+    if (ctx->camera && !(ctx->flags & kRenderSelectedOnly)) {
+        render_for_kept_layers(drawing, layers, [&](LAYER* l) {
+            tr.walk(l);
+            return 0;
+        });
+    } else if (s && s->objects) {
+        for (const RefNode* n = s->objects->refs; n; n = n->next)
+            if (n->ref && (rtc_is<MESH3>(n->ref) || rtc_is<CONTAINER>(n->ref))) tr.walk(n->ref);
+    }
+    render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
+        for (ZOBJ* z = layer; z; z = tree_next(z, layer))
+            if (auto* l = rtc_cast<LIGHT>(z)) tr.light(l);
+        return 0;
+    });
+    RenderProgress* p = ctx->progress;
+    if (p) {
+        std::lock_guard<std::recursive_mutex> lock(p->lock);
+        const int64_t total = std::min<int64_t>(scene->faces, INT32_MAX);
+        if (render_progress_set(p, 0, static_cast<int32_t>(total), 0)) rt_error(-1, "");
+    }
+    for (MeshPtr& m : tr.meshes) {
+        tr.convert(*m);
+        const int64_t faces = static_cast<int64_t>(m->triangles.size());
+        m.reset();  // the triangles hold their own copies
+        if (render_work(ctx, faces)) rt_error(-1, "");
+    }
+}
+
+void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene) {
+    const RenderSettings* s = ctx->settings;
+    if (!s || !s->light_mask) return;
+    BBox b = scene->box;
+    if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
+    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y, dz = double(b.max.z) - b.min.z;
+    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const Vec3d c = rt_v((double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
+                         (double(b.max.z) + b.min.z) / 2);
+    for (int i = 0; i < 16; ++i) {
+        if (!(s->light_mask & (1u << i))) continue;
+        const Vec3d p = xform_point(ctx->inverse, c + diag * rt_v(kDefaultLightDir[i][0], kDefaultLightDir[i][1],
+                                                                  kDefaultLightDir[i][2]));
+        float colour[4];
+        colour_index_rgb(colour, s->light_colours[i]);
+        add_light(scene, rt_light_create(arena, kRtLightPoint, colour, to_f(p), to_f(p), 0, 0, 0));
+    }
+}
+
+void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* cam, double* fog_distance) {
+    const double aspect = static_cast<double>(ctx->width) / ctx->height;
+    *cam = RtCamera{};
+    if (ctx->camera) {
+        const CAMERA& c = *ctx->camera;
+        cam->location = rt_v(c.position);
+        const Vec3d dir = rt_v(c.target) - rt_v(c.position);
+        cam->focal_distance = rt_len(dir);
+        // The camera frame (render_scene checked it) gives a usable up vector even when
+        // the camera's own is missing or along the line of sight.
+        cam->direction = rt_unit(dir) * (c.lens * aspect);
+        cam->up = rt_unit(xform_vector(ctx->inverse, rt_v(0, 1, 0)));
+        cam->right = rt_unit(xform_vector(ctx->inverse, rt_v(1, 0, 0))) * aspect;
+        cam->aperture = 0;
+        cam->orthographic = false;
+        *fog_distance = cam->focal_distance;
+        return;
+    }
+    BBox b = scene.box;
+    if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
+    // The scan-line renderer's parallel eye distance above the scene's top (image-frame
+    // units): parallel rays do not care where they start, but fog depths then agree.
+    const int32_t persp = std::clamp(ctx->settings ? ctx->settings->perspective : 30, 1, 100);
+    double eye = (ctx->width + ctx->height) / 2.0 * (50.0 / (persp + 5));
+    if (!(eye >= 0.001)) eye = 0.001;
+    const double top = b.max.z;
+    const Vec3d pos = xform_point(ctx->inverse, rt_v(0, 0, top + eye));
+    const Vec3d target = xform_point(ctx->inverse, rt_v(0, 0, top));
+    cam->location = pos;
+    cam->focal_distance = rt_len(target - pos);
+    cam->direction = rt_unit(target - pos);
+    // Parallel rays: up and right span the image; square pixels whatever the aspect.
+    cam->up = xform_vector(ctx->inverse, rt_v(0, ctx->height, 0));
+    cam->right = xform_vector(ctx->inverse, rt_v(ctx->width, 0, 0));
+    cam->aperture = 0;
+    cam->orthographic = true;
+    *fog_distance = cam->focal_distance;
+}

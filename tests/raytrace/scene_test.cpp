@@ -1,0 +1,442 @@
+// Ray-traced renders of drawings through render_scene: the empty scene, shadows and
+// default lights as analytic oracles, camera and parallel geometry against the
+// scan-line renderer, self-lit meshes as lights, animated and morphed meshes on private
+// copies, stops, threads and fog.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "graphics/view/colours.h"
+#include "model/db/solid.h"
+#include "model/db/track.h"
+#include "model/db/tree.h"
+#include "model/mesh/mesh_block.h"
+#include "model/material/material.h"
+#include "render/raytrace/rt_render.h"
+#include "render/scanline/render_context.h"
+#include "render/surface/presets.h"
+#include "../scanline/scanline_test_util.h"
+
+namespace {
+
+// A parallel-view scene of `scale` pixels per unit, ray traced, no default lights.
+struct RayScene : TestScene {
+    explicit RayScene(double scale = 4.0) {
+        rt_install();
+        view.scale = scale;
+        settings.flags = kRenderRayTrace | kRenderGouraud;
+        settings.light_mask = 0;
+        for (int i = 0; i < 4; ++i) settings.material.colour[i] = 0.0f;
+    }
+    // Renders with the drawing origin at the image centre.
+    int draw(Image24& img, const CAMERA* camera = nullptr, RenderProgressFn progress = nullptr,
+             RenderRowDoneFn rows = nullptr, void* context = nullptr) {
+        view.origin_x = -img.width() / (2 * view.scale);
+        view.origin_y = -img.height() / (2 * view.scale);
+        return render(img, camera, progress, rows, context);
+    }
+    // A square of half side h at height z, white, diffuse 1, no highlight or reflection.
+    MESH3* square(float h, float z, float self = 0.0f) {
+        MESH3* m = add_mesh({{-h, -h, z}, {h, -h, z}, {h, h, z}, {-h, -h, z}, {h, h, z}, {-h, h, z}}, 0, self);
+        m->material->reflection_level = 0.0f;
+        return m;
+    }
+};
+
+CAMERA* make_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
+    auto c = rtc_make<CAMERA>();
+    c->position = pos;
+    c->target = target;
+    c->up = {0, 1, 0};
+    c->lens = lens;
+    CAMERA* raw = c.release();
+    container_insert(s.layer, raw);
+    return raw;
+}
+
+// With RT_DUMP set, writes the image to /tmp/rt_<name>.ppm to be looked at.
+void dump(const Image24& img, const std::string& name) {
+    if (std::getenv("RT_DUMP")) write_ppm("/tmp/rt_" + name + ".ppm", img.width(), img.height(), img.bytes());
+}
+
+int red(const Image24& img, int x, int y) {
+    uint8_t p[3];
+    img.rgb(x, y, p);
+    return p[0];
+}
+
+// Linear light of a pixel byte (the output raises to the power 2/3).
+double linear(int byte) { return std::pow(byte / 255.0, 1.5); }
+
+int lit_run(const Image24& img, int y) {
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) n += red(img, x, y) > 128;
+    return n;
+}
+
+}  // namespace
+
+TEST(RtScene, EmptyDrawingShowsTheBackgroundOrSaysThereIsNothing) {
+    struct Case {
+        uint32_t mask;
+        int code;
+    } cases[] = {{0x10, 0}, {0, 153}};
+    for (const Case& c : cases) {
+        RayScene s;
+        s.settings.light_mask = c.mask;
+        s.settings.material.colour[0] = 0.5f;
+        s.settings.material.colour[1] = 0.25f;
+        s.settings.material.colour[2] = 1.0f;
+        Image24 img(16, 12);
+        ASSERT_EQ(s.draw(img), c.code) << c.mask;
+        if (c.code) {
+            EXPECT_STREQ(render_last_message(), "Theres no objects in the scene");
+            continue;
+        }
+        EXPECT_STREQ(render_last_message(), "");
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                uint8_t p[3];
+                img.rgb(x, y, p);
+                ASSERT_EQ(p[0], 160);
+                ASSERT_EQ(p[1], 101);
+                ASSERT_EQ(p[2], 255);
+            }
+    }
+}
+
+TEST(RtScene, NotInstalledAnswersOne) {
+    RayScene s;
+    s.square(2, 0);
+    render_set_ray_tracer(nullptr);
+    Image24 img(8, 8);
+    EXPECT_EQ(s.draw(img), 1);
+    rt_install();
+    EXPECT_EQ(s.draw(img), 0);
+}
+
+TEST(RtScene, SquareShadowOnTheFloorAndHalfThroughTransparency) {
+    // Light at (0, 0, 10), square [-1, 1]^2 at z = 5, floor z = 0: the shadow covers
+    // |x|, |y| < 2. Pixel column c shows x = (c - 32) / 4 on the middle row.
+    for (float transparency : {0.0f, 0.5f}) {
+        RayScene s;
+        s.square(8, 0);
+        MESH3* blocker = s.square(1, 5);
+        blocker->material->transparency = transparency;
+        s.add_light({0, 0, 10}, 1, 1, 1);
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img), 0);
+        dump(img, "shadow" + std::to_string(int(transparency * 10)));
+        for (int c = 0; c < 64; ++c) {
+            const double x = (c - 32) / 4.0;
+            const double ax = std::fabs(x), ax2 = std::fabs(x + 0.25);
+            const double cosine = 10.0 / std::sqrt(100.0 + x * x);
+            if (ax > 1.25 && ax2 > 1.25 && ax < 1.75 && ax2 < 1.75) {
+                const double expect = transparency * cosine;  // light through the pane
+                EXPECT_NEAR(linear(red(img, c, 32)), expect, 0.02) << "column " << c << " t " << transparency;
+            } else if (ax > 2.25 && ax2 > 2.25) {
+                EXPECT_NEAR(linear(red(img, c, 32)), cosine, 0.02) << "column " << c;
+            }
+        }
+    }
+}
+
+TEST(RtScene, DefaultLightFourSitsTwoDiagonalsAboveTheCentre) {
+    // The floor [-8, 8]^2 at scale 4 spans 64 x 64 pixels: diagonal 90.5 pixels, so the
+    // light is 45.25 units above the centre.
+    RayScene s;
+    s.square(8, 0);
+    s.settings.light_mask = 1u << 4;
+    s.settings.light_colours[4] = 15;
+    float colour[4];
+    colour_index_rgb(colour, 15);
+    ASSERT_GT(colour[0], 0.5f);
+    Image24 img(64, 64);
+    ASSERT_EQ(s.draw(img), 0);
+    const double h = 2 * std::sqrt(2.0) * 16.0;
+    for (int c : {32, 40, 50, 60}) {
+        const double x = (c - 32) / 4.0;
+        EXPECT_NEAR(linear(red(img, c, 32)), colour[0] * h / std::sqrt(h * h + x * x), 0.02) << c;
+    }
+}
+
+TEST(RtScene, CameraAndParallelSquaresSpanWhatTheScanLineRendererShows) {
+    struct Case {
+        bool camera;
+        int w, h;
+        int expect;  // lit pixels across the middle row
+    } cases[] = {{true, 200, 100, 20}, {false, 120, 40, 20}, {false, 40, 120, 20}};
+    for (const Case& c : cases) {
+        int lit[2] = {0, 0}, tall = 0;
+        for (int trace = 0; trace < 2; ++trace) {
+            RayScene s(c.camera ? 4.0 : 2.0);
+            s.square(5, 0, 1.0f);
+            s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderFlat | (c.camera ? kRenderPerspective : 0);
+            s.settings.light_mask = 0x10;  // the scan-line renderer lights with it
+            s.settings.light_colours[4] = 15;
+            CAMERA* cam = c.camera ? make_camera(s, {0, 0, 100}, {0, 0, 0}, 1.0) : nullptr;
+            Image24 img(c.w, c.h);
+            ASSERT_EQ(s.draw(img, cam), 0);
+            lit[trace] = lit_run(img, c.h / 2);
+            if (trace && !c.camera) {
+                for (int y = 0; y < c.h; ++y) tall += red(img, c.w / 2, y) > 128;
+            }
+        }
+        EXPECT_NEAR(lit[1], c.expect, 1) << c.w << "x" << c.h;
+        EXPECT_NEAR(lit[1], lit[0], 1) << c.w << "x" << c.h;
+        if (!c.camera) EXPECT_NEAR(tall, lit[1], 1) << "square pixels " << c.w << "x" << c.h;
+    }
+}
+
+TEST(RtScene, SelfLitMeshIsALightFromOneHalf) {
+    struct Case {
+        float self;
+        bool lights_floor;
+    } cases[] = {{0.5f, true}, {0.49f, false}, {1.0f, true}};
+    for (const Case& c : cases) {
+        RayScene s;
+        s.square(8, 0);
+        s.square(1, 5, c.self);
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img), 0);
+        const int floor = red(img, 56, 32);  // x = 6: beside the lamp's own shadow
+        if (c.lights_floor) {
+            EXPECT_GT(floor, 40) << c.self;
+        } else {
+            EXPECT_EQ(floor, 0) << c.self;
+        }
+        EXPECT_GT(red(img, 32, 32), 100) << "the lamp itself shows " << c.self;
+    }
+}
+
+TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
+    // A self-lit box carried 30 units along x by frame 1; its track also morphs towards
+    // a target with fewer vertices, which must not be blended (nor read past its end).
+    RayScene s(1.0);
+    s.settings.light_mask = 0x10;
+    s.settings.light_colours[4] = 15;
+    MESH3* box = s.add_box({0, 0, -5}, {10, 10, 5}, 0, 1.0f);
+    auto short_target = rtc_make<MESH3>();
+    MeshFaceBlock* b = mesh_face_block(short_target.get(), 0);
+    b->vertices.push_back(MeshVertex{100, 100, 100, {}});
+    KeyframeTrack* t = track_new("move", box);
+    ASSERT_NE(t, nullptr);
+    box->tracks = t;
+    t->position.keys.push_back(PositionKey{0, {0, 0, 0, 0, 0}, {0, 0, 0}});
+    t->position.keys.push_back(PositionKey{1, {0, 0, 0, 0, 0}, {30, 0, 0}});
+    t->objects.keys.push_back(ObjectKey{0, {0, 0, 0, 0, 0}, box});
+    t->objects.keys.push_back(ObjectKey{2, {0, 0, 0, 0, 0}, short_target.get()});
+    container_insert(s.layer, short_target.release());
+    s.model->frame_count = 3;
+    s.model->current_frame = 1;
+    const Transform before = t->evaluated;
+    Image24 img(60, 20);
+    ASSERT_EQ(s.render(img), 0);  // the drawing origin at the bottom left
+    EXPECT_GT(red(img, 35, 15), 128);
+    EXPECT_EQ(red(img, 5, 15), 0);
+    EXPECT_EQ(t->cached_frame, -1);
+    EXPECT_EQ(std::memcmp(&t->evaluated, &before, sizeof before), 0);
+    EXPECT_EQ(box->blocks->vertices[0].x, 0.0f);
+}
+
+namespace {
+
+struct StopAt {
+    int row;     // stop once this row is reported (-1: the call before the first row)
+    int calls = 0;
+    int last = -2;
+};
+
+int stop_rows(ImageDC*, int32_t first, int32_t, void* ctx) {
+    auto* s = static_cast<StopAt*>(ctx);
+    ++s->calls;
+    s->last = first;
+    return first >= s->row ? 1 : 0;
+}
+
+int stop_preparing(int32_t, int32_t, int32_t phase, void*) { return phase == 0 ? 1 : 0; }
+
+}  // namespace
+
+TEST(RtScene, StopsBeforeDuringAndInPreparationAnswerMinusOne) {
+    for (int row : {-1, 10}) {
+        RayScene s;
+        s.square(8, 0);
+        s.add_light({0, 0, 10}, 1, 1, 1);
+        StopAt stop{row};
+        Image24 img(64, 64);
+        EXPECT_EQ(s.draw(img, nullptr, nullptr, stop_rows, &stop), -1) << row;
+        EXPECT_EQ(stop.last, row);
+        if (row >= 0) {
+            EXPECT_GT(red(img, 32, row), 0);
+            EXPECT_EQ(red(img, 32, 63), 0);  // never written
+        }
+    }
+    RayScene s;
+    s.square(8, 0);
+    s.add_light({0, 0, 10}, 1, 1, 1);
+    Image24 img(16, 16);
+    EXPECT_EQ(s.draw(img, nullptr, stop_preparing), -1);
+}
+
+TEST(RtScene, OneTwoAndAllThreadsGiveTheSameBytes) {
+    // Enough triangles for the hierarchy, shadows, a mirror and antialiasing.
+    RayScene s;
+    s.square(8, 0);
+    for (int i = 0; i < 30; ++i) {
+        const float x = -7 + (i % 6) * 2.5f, y = -7 + (i / 6) * 2.5f;
+        MESH3* m = s.add_box({x, y, 0.5f}, {x + 1, y + 1, 1.5f + (i % 3)});
+        m->material->reflection_level = (i % 4 == 0) ? 0.5f : 0.0f;
+        m->material->colour[1] = (i % 5) / 5.0f;
+    }
+    s.add_light({3, -4, 12}, 1, 1, 1);
+    s.settings.flags |= kRenderAntialias;
+    std::vector<uint8_t> first;
+    for (int threads : {1, 2, 0}) {
+        render_set_thread_count(threads);
+        Image24 img(48, 40);
+        ASSERT_EQ(s.draw(img), 0);
+        if (first.empty())
+            first = img.bytes();
+        else
+            EXPECT_EQ(img.bytes(), first) << threads;
+    }
+    render_set_thread_count(0);
+}
+
+TEST(RtScene, FogLeavesItsVisibilityAtTheReferenceDistance) {
+    // A white floor under a far light, fog towards black with no haze: the floor lies at
+    // the reference distance (the camera's target, or the parallel eye above the top),
+    // so half its light is left there; a camera at its target is refused.
+    struct Case {
+        bool camera;
+        Vec3 position;
+        int code;
+    } cases[] = {{false, {}, 0}, {true, {0, 0, 100}, 0}, {true, {0, 0, 0}, 13}};
+    for (const Case& c : cases) {
+        RayScene s;
+        s.square(8, 0);
+        s.add_light({0, 0, 1e4f}, 1, 1, 1);
+        if (c.camera) s.settings.flags |= kRenderPerspective;
+        s.settings.material.slots[kSlotTexture].amount = 0.0f;  // haze
+        s.settings.material.slots[kSlotBump].amount = 0.5f;     // visibility at the distance
+        CAMERA* cam = c.camera ? make_camera(s, c.position, {0, 0, 0}, 1.0) : nullptr;
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img, cam), c.code);
+        if (c.code) continue;
+        EXPECT_NEAR(linear(red(img, 32, 32)), 0.5, 0.01) << c.camera;
+    }
+}
+
+TEST(RtScene, CameraHaloGlowsAroundVisibleLightsOnly) {
+    // A light in front of the camera, seen over a dark floor: with a halo brightness on
+    // the camera's material the pixels round it glow, unless a square hides the light.
+    struct Case {
+        float brightness;
+        bool hidden;
+        bool glows;
+    } cases[] = {{0.0f, false, false}, {1.0f, false, true}, {1.0f, true, false}};
+    for (const Case& c : cases) {
+        RayScene s;
+        MESH3* floor = s.square(50, -20);
+        floor->material->diffuse = 0.0f;  // the floor shows nothing but the halo
+        if (c.hidden) s.square(2, 5);
+        s.add_light({0, 0, 0}, 1, 1, 1);
+        s.settings.flags |= kRenderPerspective;
+        CAMERA* cam = make_camera(s, {0, 0, 40}, {0, 0, -20}, 1.0);
+        if (!cam->material) cam->material = material_new();
+        cam->material->self_illumination = c.brightness;
+        cam->material->shininess = 50.0f;
+        Image24 img(48, 48);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        dump(img, "halo" + std::to_string(&c - cases));
+        if (c.glows) {
+            EXPECT_GT(red(img, 24, 24), 100);
+            EXPECT_GT(red(img, 30, 24), red(img, 40, 24));
+        } else if (!c.hidden) {
+            EXPECT_EQ(red(img, 24, 24), 0);
+        } else {
+            EXPECT_EQ(red(img, 30, 30), 0);
+        }
+    }
+}
+
+TEST(RtScene, TexturesAndBumpsComeFromTheSharedEvaluators) {
+    // A brick floor (black mortar, white bricks) under a far light: the ray tracer and
+    // the scan-line renderer show about as much mortar; a bump map changes the shading.
+    auto render_floor = [](bool trace, bool bump, Image24& img) {
+        RayScene s(2.3);  // samples off the bricks' grid
+        MESH3* floor = s.square(16, 0);
+        ASSERT_EQ(texture_preset_apply(floor->material, &kPresetsTexture, 32), 0);
+        if (bump) ASSERT_GE(texture_preset_apply(floor->material, &kPresetsBump, 0), 0);
+        s.add_light({0, 0, 1e4f}, 1, 1, 1);
+        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderPhong | kRenderTextures;
+        ASSERT_EQ(s.draw(img), 0);
+    };
+    auto dark = [](const Image24& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += red(img, x, y) < 64;
+        return n;
+    };
+    Image24 traced(64, 64), scanned(64, 64), bumped(64, 64);
+    render_floor(true, false, traced);
+    render_floor(false, false, scanned);
+    render_floor(true, true, bumped);
+    dump(traced, "bricks");
+    dump(bumped, "bumped");
+    const int mortar = dark(traced);
+    EXPECT_GT(mortar, 64 * 64 / 20);
+    EXPECT_LT(mortar, 64 * 64 / 2);
+    EXPECT_NEAR(mortar, dark(scanned), 64 * 64 / 50);
+    EXPECT_NE(traced.bytes(), bumped.bytes());
+}
+
+TEST(RtScene, HostileScenesEndWithAFrame) {
+    // Eleven nested glass boxes, two facing perfect mirrors at the page's deepest trace
+    // level, vertices that are not numbers or lie at 1e30, needles: each gives a frame.
+    struct Case {
+        const char* name;
+        void (*build)(RayScene& s);
+    } cases[] = {
+        {"panes",
+         [](RayScene& s) {
+             for (int i = 0; i < 11; ++i) {
+                 const float h = 1.0f + i * 0.5f;
+                 MESH3* b = s.add_box({-h, -h, -h}, {h, h, h});
+                 b->material->transparency = 0.95f;
+                 b->material->refraction = 1.0f + 0.05f * i;
+                 b->material->reflection_level = 0.05f;
+             }
+         }},
+        {"mirrors",
+         [](RayScene& s) {
+             for (float x : {-3.0f, 3.0f}) {
+                 MESH3* m = s.add_box({x - 0.1f, -6, -6}, {x + 0.1f, 6, 6});
+                 m->material->reflection_level = 1.0f;
+             }
+             s.settings.trace_depth = 1053;
+         }},
+        {"wild vertices",
+         [](RayScene& s) {
+             const float nan = std::nanf("");
+             s.add_mesh({{0, 0, 0}, {nan, 1, 0}, {1, 1, 0}, {-1e30f, -1e30f, 0}, {1e30f, 0, 0}, {0, 1e30f, 1},
+                         {0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {0, 0, 0}, {1e-7f, 0, 0}, {0, 1e-7f, 0}});
+             s.square(4, -1);
+         }},
+    };
+    for (const Case& c : cases) {
+        RayScene s;
+        c.build(s);
+        s.add_light({2, 3, 10}, 1, 1, 1);
+        s.settings.flags |= kRenderAntialias | kRenderPerspective;
+        // Looking almost along the mirrors' normal, from between them.
+        CAMERA* cam = make_camera(s, {0, 0.2f, 0.1f}, {10, 0.5f, 0.3f}, 0.5);
+        Image24 img(32, 24);
+        EXPECT_EQ(s.draw(img, cam), 0) << c.name;
+    }
+}
