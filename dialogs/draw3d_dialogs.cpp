@@ -148,18 +148,19 @@ bool segments_dialog_mesh(VIEW*) {
 bool faces3d_dialog(VIEW*) {
     return run(kDlgFaces3D, 40061,
                {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {44556, 44557, 44558}},
-                bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)});
+                flag(kIdcMergeEdges, &g_draw3d.merge_edges)});
 }
 
 bool spiral_dialog(VIEW*) {
-    // "SpiraleDir" from a file may hold any value; the box shows and sets bit 0.
+    // The spiral turns the negative way for any non-zero "SpiraleDir": the box shows
+    // exactly that and stores 1 or 0.
     return run(kDlgSpiral, 40060,
                {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
                 real(kIdcSpiralRounds, &g_draw3d.spiral_rounds, kMinSpiralTurns, kMaxSpiralTurns),
-                bit(kIdcSpiralDir, &g_draw3d.spiral_dir, 1)});
+                flag(kIdcSpiralDir, &g_draw3d.spiral_dir)});
 }
 
-bool pyramid_dialog(VIEW*) { return run(kDlgPyramid, 40052, {bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)}); }
+bool pyramid_dialog(VIEW*) { return run(kDlgPyramid, 40052, {flag(kIdcMergeEdges, &g_draw3d.merge_edges)}); }
 
 bool revolution_dialog(VIEW*) {
     // Angles are kept in radians and shown in degrees.

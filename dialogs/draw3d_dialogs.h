@@ -36,7 +36,7 @@ inline constexpr int kIdcFacesM = 44531;         // "Segments &M:" label; edit =
 inline constexpr int kIdcFacesN = 44532;         // "Segments &N:"
 inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id + 100
 inline constexpr int kIdcSpiralRounds = 44534;   // "&Turns:" label; edit = id + 100
-inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" bit 0)
+inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" non-zero)
 inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
 inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
 inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)

@@ -190,6 +190,24 @@ TEST(Draw3dDialogs, SpiralTurnsAndSense) {
     }
     EXPECT_EQ(g_draw3d.spiral_rounds, 2.5);
     msgbox_set_hook(old_box);
+    // Damaged flags from a file (2: non-zero, so the spiral turns negatively and faces
+    // are split) show checked, and clearing the box really clears them.
+    g_draw3d.spiral_dir = 2;
+    g_draw3d.merge_edges = 2;
+    for (bool (*dialog)(VIEW*) : {spiral_dialog, faces3d_dialog}) {
+        static bool shown_checked;
+        shown_checked = false;
+        ModalScript s([](CDialog& d) {
+            const int id = d.GetDlgItem(kIdcSpiralDir) ? kIdcSpiralDir : kIdcMergeEdges;
+            shown_checked = check(d, id)->isChecked();
+            check(d, id)->setChecked(false);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(dialog(nullptr));
+        EXPECT_TRUE(shown_checked);
+    }
+    EXPECT_EQ(g_draw3d.spiral_dir, 0);
+    EXPECT_EQ(g_draw3d.merge_edges, 0);
     g_draw3d = Draw3DSettings{};
 }
 
