@@ -51,8 +51,9 @@ inline constexpr int kIdcFractalDeriv = 44598;   // "&Roughness:"
 inline constexpr int kIdcFractalMode = 44599;    // "Apply to &chosen meshes" ("FractalMode" non-zero)
 inline constexpr int kEditOffset3D = 100;
 
-// Highest segment count the dialogs accept.
-inline constexpr int kMaxSegments3D = 1024;
+// Highest segment count the dialogs accept: a grid of (n + 1) x (n + 1) points at
+// both counts' top stays within the mesh grid limit (kMeshMaxGridVertices, 2^20).
+inline constexpr int kMaxSegments3D = 1023;
 // Turn range of the spiral dialog; its top times kMaxSegments3D stays within the
 // chain segment limit.
 inline constexpr double kMinSpiralTurns = 0.01;

@@ -13,6 +13,10 @@
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "commands/model3d/primitives.h"
+#include "graphics/view/projection.h"
+#include "model/mesh/mesh.h"
+#include "model/rtc/rtc.h"
 #include "dialogs/draw3d_dialogs.h"
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
@@ -34,6 +38,24 @@ void shot(CDialog& d, const char* name) {
 }
 
 QCheckBox* check(CDialog& d, int id) { return qobject_cast<QCheckBox*>(d.GetDlgItem(id)); }
+
+TEST(Draw3dDialogs, TopSegmentCountsStillBuild) {
+    // The highest counts the dialogs accept must not make the commands' grids too big
+    // to build (which would end them without a mesh): a mesh grid and a sphere at
+    // kMaxSegments3D for both counts.
+    rtc_register_all();
+    const Vec3 c[4] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    auto grid = rtc_make<MESH3>();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(mesh_add_grid_patch(grid.get(), &c[0], &c[1], &c[2], &c[3], kMaxSegments3D, kMaxSegments3D), 0);
+    Draw3DSettings s;
+    s.faces_m = s.faces_n = kMaxSegments3D;
+    RevolveProfiles p;
+    ASSERT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, 5, s, &p), 0);
+    std::unique_ptr<MESH3> sphere;
+    EXPECT_EQ(revolve_profiles_mesh(p, solid_segments(s.faces_n), &sphere), 0);
+    EXPECT_NE(sphere, nullptr);
+}
 
 TEST(Draw3dDialogs, BoxFacesAndQuery) {
     g_draw3d = Draw3DSettings{};
