@@ -76,6 +76,8 @@ class CParam3dDlg : public CDlg {
         double* real = nullptr;        // kReal: in g_draw3d
         double lo = 0, hi = 0;         // kReal, kCount: range as shown
         double scale = 1;              // kReal: shown value = setting x scale
+        int other = 0;                 // kChoice: entry shown for a value outside the list,
+                                       // the one the command takes such a value for
     };
     CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields);
 

@@ -88,6 +88,31 @@ TEST(Draw3dDialogs, BoxFacesAndQuery) {
     g_draw3d_query = 0;
 }
 
+TEST(Draw3dDialogs, KindOutsideTheListShowsWhatIsBuilt) {
+    // A damaged kind from the settings file shows as the kind the command builds for
+    // it (a dish, a pointed cone) and OK stores that entry.
+    struct Case {
+        bool (*dialog)(VIEW*);
+        int* setting;
+        int stored, shown;
+    } cases[] = {{sphere_dialog, &g_draw3d.sphere, 5, 2}, {sphere_dialog, &g_draw3d.sphere, -1, 2},
+                 {cone_dialog, &g_draw3d.cone, 9, 1}};
+    for (const Case& c : cases) {
+        g_draw3d = Draw3DSettings{};
+        *c.setting = c.stored;
+        static int shown;
+        shown = -1;
+        ModalScript s([](CDialog& d) {
+            shown = qobject_cast<QComboBox*>(d.GetDlgItem(kIdcSolidKind + kEditOffset3D))->currentIndex();
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(c.dialog(nullptr));
+        EXPECT_EQ(shown, c.shown) << c.stored;
+        EXPECT_EQ(*c.setting, c.shown);
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
 TEST(Draw3dDialogs, SphereConeTorusValuesAndRanges) {
     g_draw3d = Draw3DSettings{};
     g_draw3d.faces_m = -40;  // from a damaged settings file: shown held to the range
