@@ -71,7 +71,7 @@ void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
                 auto* box = qobject_cast<QComboBox*>(GetDlgItem(f.id + kEditOffset3D));
                 const int n = static_cast<int>(f.choices.size());
                 if (!box) break;
-                if (!dx->saving()) box->setCurrentIndex(values_[i] >= 0 && values_[i] < n ? values_[i] : 0);
+                if (!dx->saving()) box->setCurrentIndex(values_[i] >= 0 && values_[i] < n ? values_[i] : f.other);
                 else values_[i] = box->currentIndex() < 0 ? 0 : box->currentIndex();
                 break;
             }
@@ -113,6 +113,14 @@ Field real(int id, double* r, double lo, double hi, double scale = 1) {
 }
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
+// The kind lists; a stored kind outside them shows as the kind the command builds
+// for it: a dish (any "Sphere" but 0 and 1), a pointed cone (no top radius asked).
+Field kind_choice(int* setting, std::vector<uint32_t> names, int other) {
+    Field f{Field::kChoice, kIdcSolidKind, setting, 0, std::move(names)};
+    f.other = other;
+    return f;
+}
+
 }  // namespace
 
 bool box3d_dialog(VIEW*) {
@@ -125,14 +133,14 @@ bool box3d_dialog(VIEW*) {
 
 bool sphere_dialog(VIEW*) {
     return run(kDlgSphere, 40054,
-               {{Field::kChoice, kIdcSolidKind, &g_draw3d.sphere, 0, {44550, 44551, 44552}},
+               {kind_choice(&g_draw3d.sphere, {44550, 44551, 44552}, 2),
                 count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
                 bit(kIdcTopsBase, &g_draw3d.tops, 1), bit(kIdcTopsTop, &g_draw3d.tops, 2)});
 }
 
 bool cone_dialog(VIEW*) {
     return run(kDlgCone, 40055,
-               {{Field::kChoice, kIdcSolidKind, &g_draw3d.cone, 0, {44553, 44554, 44555}},
+               {kind_choice(&g_draw3d.cone, {44553, 44554, 44555}, 1),
                 count(kIdcFacesN, &g_draw3d.faces_n), bit(kIdcTopsBase, &g_draw3d.tops, 1),
                 bit(kIdcTopsTop, &g_draw3d.tops, 2)});
 }
@@ -148,18 +156,19 @@ bool segments_dialog_mesh(VIEW*) {
 bool faces3d_dialog(VIEW*) {
     return run(kDlgFaces3D, 40061,
                {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {44556, 44557, 44558}},
-                bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)});
+                flag(kIdcMergeEdges, &g_draw3d.merge_edges)});
 }
 
 bool spiral_dialog(VIEW*) {
-    // "SpiraleDir" from a file may hold any value; the box shows and sets bit 0.
+    // The spiral turns the negative way for any non-zero "SpiraleDir": the box shows
+    // exactly that and stores 1 or 0.
     return run(kDlgSpiral, 40060,
                {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
                 real(kIdcSpiralRounds, &g_draw3d.spiral_rounds, kMinSpiralTurns, kMaxSpiralTurns),
-                bit(kIdcSpiralDir, &g_draw3d.spiral_dir, 1)});
+                flag(kIdcSpiralDir, &g_draw3d.spiral_dir)});
 }
 
-bool pyramid_dialog(VIEW*) { return run(kDlgPyramid, 40052, {bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)}); }
+bool pyramid_dialog(VIEW*) { return run(kDlgPyramid, 40052, {flag(kIdcMergeEdges, &g_draw3d.merge_edges)}); }
 
 bool revolution_dialog(VIEW*) {
     // Angles are kept in radians and shown in degrees.

@@ -36,7 +36,7 @@ inline constexpr int kIdcFacesM = 44531;         // "Segments &M:" label; edit =
 inline constexpr int kIdcFacesN = 44532;         // "Segments &N:"
 inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id + 100
 inline constexpr int kIdcSpiralRounds = 44534;   // "&Turns:" label; edit = id + 100
-inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" bit 0)
+inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" non-zero)
 inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
 inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
 inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)
@@ -51,8 +51,9 @@ inline constexpr int kIdcFractalDeriv = 44598;   // "&Roughness:"
 inline constexpr int kIdcFractalMode = 44599;    // "Apply to &chosen meshes" ("FractalMode" non-zero)
 inline constexpr int kEditOffset3D = 100;
 
-// Highest segment count the dialogs accept.
-inline constexpr int kMaxSegments3D = 1024;
+// Highest segment count the dialogs accept: a grid of (n + 1) x (n + 1) points at
+// both counts' top stays within the mesh grid limit (kMeshMaxGridVertices, 2^20).
+inline constexpr int kMaxSegments3D = 1023;
 // Turn range of the spiral dialog; its top times kMaxSegments3D stays within the
 // chain segment limit.
 inline constexpr double kMinSpiralTurns = 0.01;
@@ -75,6 +76,8 @@ class CParam3dDlg : public CDlg {
         double* real = nullptr;        // kReal: in g_draw3d
         double lo = 0, hi = 0;         // kReal, kCount: range as shown
         double scale = 1;              // kReal: shown value = setting x scale
+        int other = 0;                 // kChoice: entry shown for a value outside the list,
+                                       // the one the command takes such a value for
     };
     CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields);
 

@@ -100,7 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const double r1 = in.real(), r2 = in.real(), r3 = in.real();
 
     Vec3 corners[8];
-    box_corners(vp, a, r1, r2, r3, corners);
+    Vec3 low = a;
+    double extent[3] = {r1, r2, r3};
+    box_normalise(vp, &low, extent);
+    for (double v : extent)
+        if (v < 0) std::abort();  // sizes come out positive (NaN stays as it is)
+    box_corners(vp, low, extent[0], extent[1], extent[2], corners);
     std::unique_ptr<MESH3> mesh;
     int r = box_mesh(corners, s.box_faces, &mesh);
     check(r, mesh, (s.box_faces & kBoxAllFaces) != 0);

@@ -99,6 +99,7 @@ int cmd_box(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         WaitCursor wait;
         Vec3 c[8];
+        box_normalise((*view_ref)->projection, &corner, size);
         box_corners((*view_ref)->projection, corner, size[0], size[1], size[2], c);
         std::unique_ptr<MESH3> mesh;
         code = box_mesh(c, g_draw3d.box_faces, &mesh);

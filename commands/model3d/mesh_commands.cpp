@@ -73,7 +73,8 @@ void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
 int cmd_faces3d(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     view_set_input_mode(*view_ref, 1);
-    MESH3* mesh = nullptr;  // the run's mesh, in the drawing once its first face is added
+    MESH3* mesh = nullptr;  // the run's mesh, in the drawing once it holds a face
+    std::unique_ptr<MESH3> pending;  // the run's mesh while its faces so far have no area
     MeshFaceIndex index;
     Vec3 p[4], last[4];
     bool continuing = false;  // the strip goes on from the face in `last`
@@ -107,16 +108,19 @@ int cmd_faces3d(VIEW** view_ref) {
         input_set_point(*view_ref, p[state], 0);
         if (++state < 4) continue;
         if (!mesh) {
-            auto made = rtc_make<MESH3>();
-            if (!made) {
+            // A face whose corners merge into less than a triangle adds nothing: the mesh
+            // enters the drawing with its first real face, never empty.
+            if (!pending && !(pending = rtc_make<MESH3>())) {
                 code = 8;
                 break;
             }
-            code = mesh_add_face(made.get(), &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
+            code = mesh_add_face(pending.get(), &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
             if (code != 0) break;
-            mesh = made.get();
-            code = drawing_add_object(*view_ref, made.release(), 0, 1);
-            if (code != 0) break;
+            if (pending->blocks) {  // a face without area leaves no block
+                mesh = pending.get();
+                code = drawing_add_object(*view_ref, pending.release(), 0, 1);
+                if (code != 0) break;
+            }
         } else {
             code = mesh_add_face(mesh, &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
             if (code != 0) break;

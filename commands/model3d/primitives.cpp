@@ -52,6 +52,18 @@ void box_corners(const ViewProjection& vp, const Vec3& corner, double w, double 
     }
 }
 
+void box_normalise(const ViewProjection& vp, Vec3* corner, double size[3]) {
+    if (!(size[0] < 0) && !(size[1] < 0) && !(size[2] < 0)) return;
+    Vec3 p = to_view(vp, *corner);
+    float* axis[3] = {&p.x, &p.y, &p.z};
+    for (int k = 0; k < 3; ++k) {
+        if (!(size[k] < 0)) continue;
+        *axis[k] = static_cast<float>(*axis[k] + size[k]);
+        size[k] = -size[k];
+    }
+    *corner = to_world(vp, p);
+}
+
 void view_ref_deltas(const ViewProjection& vp, const Vec3& a, const Vec3& b, int* dy, int* dx, int* dz) {
     const Vec3 va = to_view(vp, a), vb = to_view(vp, b);
     auto trunc = [](double d) {

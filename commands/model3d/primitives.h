@@ -28,6 +28,11 @@ inline constexpr int kBoxAllFaces = 63;
 void box_corners(const ViewProjection& vp, const Vec3& corner, double w, double h, double d,
                  Vec3 out[8]);
 
+// A negative size (typed) runs the other way from the corner: the corner moves to the
+// box's low end on that view axis and the size turns positive, so the same box is
+// built with its faces pointing outward and each face bit on its named side.
+void box_normalise(const ViewProjection& vp, Vec3* corner, double size[3]);
+
 // A new mesh with one 2 x 2 grid patch for each face bit of `box_faces`. With no face
 // bit set, 0 and *out null (nothing to build). 8 or 13 (non-finite corners).
 int box_mesh(const Vec3 corners[8], int box_faces, std::unique_ptr<MESH3>* out);

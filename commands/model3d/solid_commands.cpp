@@ -4,6 +4,7 @@
 // coordinate read-out is polar about the last point during the radius steps and comes
 // back however the step ends.
 #include <cmath>
+#include <cstring>
 
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
@@ -122,7 +123,12 @@ int cmd_torus(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         code = ask_radius(view_ref, c, kPromptTorusRadius, draw_circle, torus_options, &ring, kHelpTorus);
         if (code != 0 || !*view_ref) break;
-        const Vec3 on_ring = along_view_x(*view_ref, c, ring);
+        // The tube is measured from the point given for the ring radius; a typed
+        // radius gives none (the last point is still the centre), so the point that far
+        // along the view's x axis stands in.
+        const Vec3 picked = (*view_ref)->last_point;
+        const bool clicked = std::memcmp(&picked, &c, sizeof c) != 0;
+        const Vec3 on_ring = clicked ? picked : along_view_x(*view_ref, c, ring);
         input_set_point(*view_ref, c, 1);
         code = ask_radius(view_ref, on_ring, kPromptTorusTube, fb_torus_tube, torus_options, &tube, kHelpTorus);
         if (code != 0 || !*view_ref) break;

@@ -105,6 +105,34 @@ TEST(BoxSession, Sessions) {
     g_draw3d = Draw3DSettings{};
 }
 
+TEST(BoxSession, NegativeTypedSizesRunTheOtherWay) {
+    // Typed negative sizes make the same box on the other side of the corner, with the
+    // faces turned the same way as a box of positive sizes (equal signed volume).
+    double volume[4] = {0, 0, 0, 0};
+    const char* typed[4] = {"10,20,30", "-10,20,30", "10,20,-30", "-10,-20,-30"};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(typed[i]);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdBox3D, box_fn);
+        g_draw3d = Draw3DSettings{};
+        h.click({1, 1, 0}).typed(typed[i]).esc();
+        EXPECT_EQ(h.run(kCmdBox3D), -1);
+        const auto made = meshes(h.model());
+        ASSERT_EQ(made.size(), 1u);
+        const Vec3 e = view_extent(h.view(), *made[0]);
+        EXPECT_NEAR(e.x, 10, 1e-3);
+        EXPECT_NEAR(e.y, 20, 1e-3);
+        EXPECT_NEAR(e.z, 30, 1e-3);
+        const SolidCheck k = solid_check(*made[0]);
+        EXPECT_EQ(k.bad_edges, 0);
+        volume[i] = k.volume;
+    }
+    EXPECT_NEAR(std::fabs(volume[0]), 6000.0, 0.05);
+    for (int i = 1; i < 4; ++i) EXPECT_NEAR(volume[i], volume[0], 0.05) << typed[i];
+    g_draw3d = Draw3DSettings{};
+}
+
 TEST(BoxSession, DialogFirstUnlessQuery) {
     struct Case {
         int query, answer, asked, code;

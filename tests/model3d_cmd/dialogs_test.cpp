@@ -13,6 +13,10 @@
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "commands/model3d/primitives.h"
+#include "graphics/view/projection.h"
+#include "model/mesh/mesh.h"
+#include "model/rtc/rtc.h"
 #include "dialogs/draw3d_dialogs.h"
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
@@ -34,6 +38,24 @@ void shot(CDialog& d, const char* name) {
 }
 
 QCheckBox* check(CDialog& d, int id) { return qobject_cast<QCheckBox*>(d.GetDlgItem(id)); }
+
+TEST(Draw3dDialogs, TopSegmentCountsStillBuild) {
+    // The highest counts the dialogs accept must not make the commands' grids too big
+    // to build (which would end them without a mesh): a mesh grid and a sphere at
+    // kMaxSegments3D for both counts.
+    rtc_register_all();
+    const Vec3 c[4] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    auto grid = rtc_make<MESH3>();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(mesh_add_grid_patch(grid.get(), &c[0], &c[1], &c[2], &c[3], kMaxSegments3D, kMaxSegments3D), 0);
+    Draw3DSettings s;
+    s.faces_m = s.faces_n = kMaxSegments3D;
+    RevolveProfiles p;
+    ASSERT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, 5, s, &p), 0);
+    std::unique_ptr<MESH3> sphere;
+    EXPECT_EQ(revolve_profiles_mesh(p, solid_segments(s.faces_n), &sphere), 0);
+    EXPECT_NE(sphere, nullptr);
+}
 
 TEST(Draw3dDialogs, BoxFacesAndQuery) {
     g_draw3d = Draw3DSettings{};
@@ -64,6 +86,31 @@ TEST(Draw3dDialogs, BoxFacesAndQuery) {
     }
     EXPECT_EQ(g_draw3d.box_faces, 63 & ~8 & ~1);  // cancel stores nothing
     g_draw3d_query = 0;
+}
+
+TEST(Draw3dDialogs, KindOutsideTheListShowsWhatIsBuilt) {
+    // A damaged kind from the settings file shows as the kind the command builds for
+    // it (a dish, a pointed cone) and OK stores that entry.
+    struct Case {
+        bool (*dialog)(VIEW*);
+        int* setting;
+        int stored, shown;
+    } cases[] = {{sphere_dialog, &g_draw3d.sphere, 5, 2}, {sphere_dialog, &g_draw3d.sphere, -1, 2},
+                 {cone_dialog, &g_draw3d.cone, 9, 1}};
+    for (const Case& c : cases) {
+        g_draw3d = Draw3DSettings{};
+        *c.setting = c.stored;
+        static int shown;
+        shown = -1;
+        ModalScript s([](CDialog& d) {
+            shown = qobject_cast<QComboBox*>(d.GetDlgItem(kIdcSolidKind + kEditOffset3D))->currentIndex();
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(c.dialog(nullptr));
+        EXPECT_EQ(shown, c.shown) << c.stored;
+        EXPECT_EQ(*c.setting, c.shown);
+    }
+    g_draw3d = Draw3DSettings{};
 }
 
 TEST(Draw3dDialogs, SphereConeTorusValuesAndRanges) {
@@ -190,6 +237,24 @@ TEST(Draw3dDialogs, SpiralTurnsAndSense) {
     }
     EXPECT_EQ(g_draw3d.spiral_rounds, 2.5);
     msgbox_set_hook(old_box);
+    // Damaged flags from a file (2: non-zero, so the spiral turns negatively and faces
+    // are split) show checked, and clearing the box really clears them.
+    g_draw3d.spiral_dir = 2;
+    g_draw3d.merge_edges = 2;
+    for (bool (*dialog)(VIEW*) : {spiral_dialog, faces3d_dialog}) {
+        static bool shown_checked;
+        shown_checked = false;
+        ModalScript s([](CDialog& d) {
+            const int id = d.GetDlgItem(kIdcSpiralDir) ? kIdcSpiralDir : kIdcMergeEdges;
+            shown_checked = check(d, id)->isChecked();
+            check(d, id)->setChecked(false);
+            d.press(IDOK);
+        });
+        EXPECT_TRUE(dialog(nullptr));
+        EXPECT_TRUE(shown_checked);
+    }
+    EXPECT_EQ(g_draw3d.spiral_dir, 0);
+    EXPECT_EQ(g_draw3d.merge_edges, 0);
     g_draw3d = Draw3DSettings{};
 }
 

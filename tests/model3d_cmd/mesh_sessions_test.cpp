@@ -123,4 +123,38 @@ TEST(MeshSessions, FaceModeChangeTakesTheLastFacesOtherEdge) {
     g_draw3d = Draw3DSettings{};
 }
 
+TEST(MeshSessions, FacesWithoutAreaAddNoEmptyMesh) {
+    // A 3D face whose corners all coincide adds nothing to the drawing (no empty mesh,
+    // no undo level); the strip goes on and the first face with area makes the mesh.
+    struct Case {
+        const char* what;
+        std::function<void(Harness&)> script;
+        int meshes, triangles;
+    } cases[] = {
+        {"one face on a single point", [](Harness& h) {
+             for (int i = 0; i < 4; ++i) h.click({2, 2, 0});
+             h.esc();
+         }, 0, 0},
+        {"the strip goes on to a face with area", [](Harness& h) {
+             for (int i = 0; i < 4; ++i) h.click({2, 2, 0});
+             h.click({6, 2, 0}).click({6, 6, 0}).esc();
+         }, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdFaces3D, fn<cmd_faces3d>);
+        g_draw3d = Draw3DSettings{};
+        c.script(h);
+        EXPECT_EQ(h.run(kCmdFaces3D), -1);
+        EXPECT_EQ(h.script_left(), 0u);
+        const auto made = meshes(h.model());
+        ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
+        EXPECT_EQ(h.model()->undo_levels, c.meshes);
+        if (c.meshes) EXPECT_EQ(static_cast<int>(made[0]->blocks->faces.size()), c.triangles);
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 // after every ending.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "commands/input/support.h"
@@ -129,6 +131,36 @@ TEST(SolidSessions, Sessions) {
         EXPECT_TRUE(s.finite);
         EXPECT_EQ(s.bad_edges == 0, c.closed);
         if (c.vertices) EXPECT_EQ(static_cast<int>(made[0]->blocks->vertices.size()), c.vertices);
+    }
+    g_draw3d = Draw3DSettings{};
+}
+
+TEST(SolidSessions, TorusTubeFromThePointGivenForTheRing) {
+    // The ring radius given by a click above the centre: the tube radius is the
+    // distance from that click, not from a point on the view's x axis. A typed ring
+    // radius measures from the point that far along x.
+    struct Case {
+        const char* what;
+        std::function<void(Harness&)> script;
+        double outer;  // ring + tube, from the centre in the view plane
+    } cases[] = {
+        {"clicked ring", [](Harness& h) { h.click({9, 9, 0}).click({9, 15, 0}).click({9, 16, 0}).esc(); }, 7},
+        {"typed ring", [](Harness& h) { h.click({9, 9, 0}).typed("6").click({16, 9, 0}).esc(); }, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdTorus, fn<cmd_torus>);
+        g_draw3d = Draw3DSettings{};
+        c.script(h);
+        EXPECT_EQ(h.run(kCmdTorus), -1);
+        const auto made = meshes(h.model());
+        ASSERT_EQ(made.size(), 1u);
+        double outer = 0;
+        for (const MeshVertex& v : made[0]->blocks->vertices)
+            outer = std::max(outer, std::hypot(v.x - 9.0, v.y - 9.0));
+        EXPECT_NEAR(outer, c.outer, 0.05);
     }
     g_draw3d = Draw3DSettings{};
 }
