@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "graphics/raster/raster.h"
+#include "imaging/movie/flic_writer.h"
 #include "imaging/movie/mpeg_writer.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
@@ -115,7 +116,9 @@ int RenderJob::start(const RenderJobSetup& setup) {
     if (!err && o.animation && o.output_kind == kOutputMpeg && (width_ > kMpegMaxSide || height_ > kMpegMaxSide))
         err = 13;
     if (err) {
-        setup_.sink->error(err, o.output);
+        // Settings the job cannot use: no file is at fault (a file name would make
+        // 13 read as the system's "permission denied").
+        setup_.sink->error(err, std::string());
         return err;
     }
     // The private copies, made here on the user-interface thread.
@@ -158,6 +161,10 @@ int RenderJob::start(const RenderJobSetup& setup) {
     first_ = 0, end_ = 1;
     if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, drawing_->frame_count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;
+    if (animation_ && o.output_kind == kOutputFlic && end_ - first_ > kFlicMaxFrames) {
+        setup_.sink->error(13, std::string());  // more frames than a FLIC holds
+        return 13;
+    }
     image_ = image_create_ex(width_, height_, 1, 24, nullptr);
     dc_ = image_ ? image_dc_create(image_) : nullptr;
     try {
