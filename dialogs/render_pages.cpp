@@ -384,7 +384,13 @@ void CAnimatPage::OnCommand(int id) {
 }
 
 intptr_t CAnimatPage::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
-    if (message == WM_TIMER && static_cast<uint32_t>(wparam) == kTimer && m_.tick()) show_frame();
+    // Every tick while playing shows the frame: with first equal to last the frame
+    // does not advance, yet the drawing must still come to it from its rest pose
+    // (the preview itself skips a request equal to the last one).
+    if (message == WM_TIMER && static_cast<uint32_t>(wparam) == kTimer && m_.animation && !m_.stopped) {
+        m_.tick();
+        show_frame();
+    }
     return 0;
 }
 

@@ -25,6 +25,26 @@ int write_all(int fd, const uint8_t* p, size_t n, int64_t offset) {
     }
     return 0;
 }
+// The process's file mode mask, read without changing it: setting and restoring
+// it with umask() would, for that moment, give files other threads create (a render
+// job's worker writes frames while the user saves) the mode 0666.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+            char line[128];
+            unsigned value = 0;
+            bool found = false;
+            while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &value) == 1;
+            std::fclose(f);
+            if (found) return static_cast<mode_t>(value & 0777);
+        }
+        const mode_t m = umask(022);  // no /proc: read it the old way, once
+        umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 }  // namespace
 
 void replace_file_test_fail_after(int64_t bytes, int err) {
@@ -45,9 +65,7 @@ int ReplaceFile::open(const char* path) {
         return err_ = errno ? errno : EIO;
     }
     // mkstemp makes the file private; give it the mode a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd_, 0666 & ~mask);
+    fchmod(fd_, 0666 & ~process_umask());
     return 0;
 }
 

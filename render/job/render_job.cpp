@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "graphics/raster/raster.h"
+#include "imaging/movie/flic_writer.h"
 #include "imaging/movie/mpeg_writer.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
@@ -115,7 +116,9 @@ int RenderJob::start(const RenderJobSetup& setup) {
     if (!err && o.animation && o.output_kind == kOutputMpeg && (width_ > kMpegMaxSide || height_ > kMpegMaxSide))
         err = 13;
     if (err) {
-        setup_.sink->error(err, o.output);
+        // Settings the job cannot use: no file is at fault (a file name would make
+        // 13 read as the system's "permission denied").
+        setup_.sink->error(err, std::string());
         return err;
     }
     // The private copies, made here on the user-interface thread.
@@ -124,7 +127,13 @@ int RenderJob::start(const RenderJobSetup& setup) {
     layer_flags_ = setup.view->layer_state.flags;
     layers_.flags = layer_flags_.data();
     layers_.count = layer_flags_.size();
-    if (rtc_clone(&copy_, original_) || !copy_ || rtc_clone(&camera_, setup.camera) || !camera_) return 8;
+    // Out of memory is told like any other failure to start.
+    auto out_of_memory = [this] {
+        setup_.sink->error(8, std::string());
+        return 8;
+    };
+    if (rtc_clone(&copy_, original_) || !copy_ || rtc_clone(&camera_, setup.camera) || !camera_)
+        return out_of_memory();
     drawing_ = static_cast<MODEL*>(copy_.get());
     drawing_->frame_count = original_->frame_count;
     drawing_->current_frame = -1;
@@ -134,16 +143,17 @@ int RenderJob::start(const RenderJobSetup& setup) {
     try {
         map_tree(original_, drawing_, &map);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return out_of_memory();
     }
     camera_object_ = o.camera_name.empty() ? nullptr
                          : rtc_cast<CAMERA>(model_find_named(drawing_, o.camera_name.c_str(), &CAMERA::rtc_class));
     const MaterialRecord* background = camera_object_ && camera_object_->material ? camera_object_->material
                                                                                   : &setup.view->material;
-    if (material_copy(&settings_.material, background)) return 8;
+    if (material_copy(&settings_.material, background)) return out_of_memory();
     const bool selected_only = settings_.flags & kRenderSelectedOnly;
     if (!(settings_.flags & kRenderPerspective) || selected_only) {
-        if (collect_objects(drawing_, setup.view->selection, map, selected_only, &objects_)) return 8;
+        if (collect_objects(drawing_, setup.view->selection, map, selected_only, &objects_))
+            return out_of_memory();
     }
     settings_.objects = objects_;
     // Frames: the drawing's frame count; fewer than one frame renders one image.
@@ -151,14 +161,18 @@ int RenderJob::start(const RenderJobSetup& setup) {
     first_ = 0, end_ = 1;
     if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, drawing_->frame_count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;
+    if (animation_ && o.output_kind == kOutputFlic && end_ - first_ > kFlicMaxFrames) {
+        setup_.sink->error(13, std::string());  // more frames than a FLIC holds
+        return 13;
+    }
     image_ = image_create_ex(width_, height_, 1, 24, nullptr);
     dc_ = image_ ? image_dc_create(image_) : nullptr;
     try {
         rgb_.assign(static_cast<size_t>(width_) * height_ * 3, 0);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return out_of_memory();
     }
-    if (!dc_) return 8;
+    if (!dc_) return out_of_memory();
     std::string failed;
     if (animation_ && o.output_kind == kOutputMpeg) {
         MpegParams p;
@@ -185,7 +199,7 @@ int RenderJob::start(const RenderJobSetup& setup) {
         running_ = false;
         if (animation_ && o.output_kind == kOutputMpeg) mpeg_release();
         output_.abort();
-        return 8;
+        return out_of_memory();
     }
     return 0;
 }

@@ -23,7 +23,10 @@
 #include "model/db/glimpse_notify.h"
 #include "model/db/naming.h"
 #include "model/db/solid.h"
+#include "model/db/tree.h"
 #include "model/db/undo.h"
+#include "graphics/view/view_host.h"
+#include "model/geom/regen.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -183,27 +186,52 @@ std::vector<RenderCameraChoice> drawing_cameras(MODEL* model) {
     return out;
 }
 
-// The camera button: the settings of the named camera, or of a new one that joins
-// the drawing on OK.
+// The camera button: the settings of a copy of the named camera, which replaces it
+// on OK, or of a new one that joins the drawing on OK; either with undo, and the
+// drawing marked changed. Cancel leaves the drawing as it was.
 bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
     EditDialogs& d = edit_dialogs();
     MODEL* model = view_drawing(view);
     if (!d.camera_settings || !model) return false;
-    CAMERA* cam = choice->name.empty()
+    CAMERA* old = choice->name.empty()
                       ? nullptr
                       : rtc_cast<CAMERA>(model_find_named(model, choice->name.c_str(), &CAMERA::rtc_class));
-    std::unique_ptr<CAMERA> fresh;
-    if (!cam) {
-        fresh = rtc_make<CAMERA>();
-        if (!fresh || obj_default_name(model, fresh.get(), 0, nullptr) != 0)
-            return false;
-        cam = fresh.get();
+    std::unique_ptr<RTC> made;
+    if (old) {
+        if (rtc_clone(&made, old) != 0) made.reset();
+    } else {
+        made = rtc_make<CAMERA>();
+        if (made && obj_default_name(model, static_cast<CAMERA*>(made.get()), 0, nullptr) != 0) made.reset();
     }
+    if (!made) return false;
+    auto* cam = static_cast<CAMERA*>(made.get());
     if (!d.camera_settings(view, cam)) return false;
-    if (fresh) {
-        if (model_add_object(model, fresh.get(), edit_record_depth(), 1) != 0) return false;
-        fresh.release();  // the drawing owns it
+    const int depth = edit_record_depth();
+    int rc = 0;
+    if (old) {
+        CONTAINER* home = old->parent ? old->parent : model;
+        rc = model_delete_object(old, depth, 1);
+        if (rc != 0) return false;
+        rc = model_add_object(home, cam, depth, 0);
+    } else {
+        rc = model_add_object(model, cam, depth, 1);
+        if (rc != 0) return false;
     }
+    if (rc != 0) {
+        model_rollback(model);
+        return false;
+    }
+    made.release();  // the drawing owns it
+    rc = regen_object(cam);
+    if (rc == 0) rc = obj_default_name(model, cam, 0, cam->name());  // a typed name stays unique
+    obj_update_bbox(cam);
+    if (rc != 0) {
+        model_rollback(model);
+        edit_trim_undo(model);
+        return false;
+    }
+    edit_trim_undo(model);
+    view_set_modified(view, 1);
     glimpse_notify_camera(model, cam);
     *choice = {cam->name(), cam->lens, model->frame_count};
     return true;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <cstdlib>
 #include <string>
@@ -16,6 +17,7 @@
 #include "dialogs/render_pages.h"
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
+#include "platform/msgqueue.h"
 #include "tests/platform/qt_test_env.h"
 
 namespace {
@@ -111,6 +113,38 @@ TEST(RenderSheet, ACameraDisablesPerspectiveAndOpensTheAnimation) {
     EXPECT_EQ(o.last_frame, 12);
     EXPECT_EQ(o.frame_count, 30);
     EXPECT_EQ(o.output_kind, kOutputFlic);
+}
+
+// Playing a one-frame range still takes the drawing window to that frame on the
+// timer, with the trackbar at its start.
+TEST(RenderSheet, PlayingOneFrameShowsItOnTheTimer) {
+    RenderSettings s;
+    RenderJobOptions o;
+    o.camera_name = "Flyby";
+    std::vector<int32_t> frames;
+    RenderPageHooks hooks;
+    hooks.preview = [&](const RenderPreview& p) { frames.push_back(p.frame); };
+    Script script([&](CDialog& d) {
+        CPropSheet& sh = sheet_of(d);
+        ASSERT_TRUE(sh.SetActivePage(1));
+        auto* anim = static_cast<CAnimatPage*>(sh.page(1));
+        static_cast<QCheckBox*>(anim->GetDlgItem(2171))->click();
+        type(*anim, 2169, "5");
+        type(*anim, 2170, "5");
+        ASSERT_TRUE(anim->UpdateData(true));
+        frames.clear();
+        anim->OnMessage(WM_TIMER, CAnimatPage::kTimer, 0);  // stopped: nothing moves
+        EXPECT_TRUE(frames.empty());
+        anim->press(2297);
+        anim->OnMessage(WM_TIMER, CAnimatPage::kTimer, 0);
+        ASSERT_FALSE(frames.empty());
+        EXPECT_EQ(frames.back(), 4);  // 0-based frame of "5"
+        EXPECT_EQ(anim->GetDlgItemText(2173), "5");
+        EXPECT_EQ(static_cast<QSlider*>(anim->GetDlgItem(2293))->value(), 0);
+        anim->press(2296);
+        d.press(IDCANCEL);
+    });
+    EXPECT_FALSE(run_render_sheet(nullptr, &s, &o, kCameras, 640, 480, hooks));
 }
 
 TEST(RenderSheet, OutOfRangeKeepsTheSheetOpen) {

@@ -4,11 +4,17 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <thread>
 #include <cstring>
 #include <string>
 
@@ -181,6 +187,39 @@ TEST(MovieFailure, AviWithoutFramesKeepsTheOldFile) {
     ASSERT_EQ(avi.open(f.path.c_str(), 8, 8, AviOptions{}), 0);
     EXPECT_EQ(avi.close(), 13);
     f.expect_old_kept();
+}
+
+}  // namespace
+
+// Every umask() call of this program is counted: setting the mask and putting it back
+// would, for that moment, give files that other threads create the wrong mode.
+std::atomic<int> g_umask_calls{0};
+extern "C" mode_t umask(mode_t mask) noexcept {
+    ++g_umask_calls;
+    return static_cast<mode_t>(syscall(SYS_umask, mask));
+}
+
+namespace {
+
+// Files replaced on a worker thread get 0666 less the mode mask, which the worker
+// reads without ever changing it.
+TEST(ReplaceFileMode, WorkerLeavesTheModeMaskAlone) {
+    const std::string dir = temp_dir() + "/replace_mode";
+    ASSERT_TRUE(mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST);
+    const mode_t mask = umask(0);
+    umask(mask);
+    g_umask_calls = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i) {
+            ReplaceFile f;
+            if (f.open((dir + "/worker.bin").c_str()) == 0) f.write("x", 1), f.commit();
+        }
+    });
+    worker.join();
+    EXPECT_EQ(g_umask_calls, 0);
+    struct stat st {};
+    ASSERT_EQ(stat((dir + "/worker.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 }
 
 }  // namespace

@@ -30,6 +30,8 @@
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
+#include "model/db/find.h"
+#include "model/db/undo.h"
 #include "model/file/drawing_file.h"
 #include "model/services/profile.h"
 #include "platform/app.h"
@@ -240,6 +242,9 @@ TEST_F(RenderGui, ClosingTheImageWindowStopsTheJob) {
     const std::string movie = g_dir + "/stopped.flc";
     QPointer<CImgFrame> frame = render(movie);
     ASSERT_TRUE(frame);
+    // The camera's OK in the sheet changed the drawing; the job itself must not.
+    EXPECT_TRUE(view->document()->IsModified());
+    view->document()->SetModifiedFlag(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3"); }, 60000));
     frame->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }, 60000));
@@ -375,6 +380,45 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
     EXPECT_EQ(view->view()->projection.mode, before.mode);
     EXPECT_EQ(view->view()->projection.origin_x, before.origin_x);
     EXPECT_EQ(view->view()->projection.scale, before.scale);
+}
+
+// The sheet's camera button edits a copy of the camera: OK puts it in the drawing
+// in the old one's place, undoably, and marks the drawing changed; Cancel changes
+// nothing.
+TEST_F(RenderGui, CameraButtonReplacesTheCameraWithUndo) {
+    MODEL* model = view_drawing(view->view());
+    auto cam01 = [&] { return rtc_cast<CAMERA>(model_find_named(model, "Cam01", &CAMERA::rtc_class)); };
+    ASSERT_NE(cam01(), nullptr);
+    const CAMERA* before = cam01();
+    for (bool ok : {false, true}) {
+        view->document()->SetModifiedFlag(false);
+        platform_set_modal_hook([&](CDialog& d) {
+            auto* sheet = dynamic_cast<CPropSheet*>(&d);
+            if (!sheet) {  // the camera's settings: a longer lens
+                static_cast<QLineEdit*>(d.GetDlgItem(kIdcFirst + 11))->setText("2");
+                return d.press(ok ? IDOK : IDCANCEL);
+            }
+            auto* page = static_cast<CRenderPage*>(sheet->page(0));
+            choose_camera(page, "Cam01");
+            page->press(2168);
+            EXPECT_EQ(static_cast<QComboBox*>(page->GetDlgItem(2165))->currentText(), "Cam01");
+            EXPECT_EQ(page->GetDlgItemText(2162), ok ? "84" : "42");  // the lens's perspective value
+            d.press(IDCANCEL);
+        });
+        view->OnCmdMsg(ID_RENDER, nullptr);
+        settle();
+        ASSERT_NE(cam01(), nullptr);
+        EXPECT_EQ(cam01()->lens, ok ? 2.0 : 1.0);
+        EXPECT_EQ(view->document()->IsModified(), ok);
+        EXPECT_EQ(cam01() == before, !ok);  // replaced, not edited in place
+    }
+    // Undo brings the old camera back.
+    ASSERT_EQ(model_undo(model), 0);
+    ASSERT_NE(cam01(), nullptr);
+    EXPECT_EQ(cam01()->lens, 1.0);
+    int cameras = 0;
+    for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model)) cameras += rtc_is<CAMERA>(z);
+    EXPECT_EQ(cameras, 1);
 }
 
 TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {

@@ -256,6 +256,21 @@ TEST(RenderJob, FailingOutputsNameTheFileAndKeepTheOldOne) {
         f.setup.options.typed_width = 4096, f.setup.options.typed_height = 8;
         EXPECT_EQ(f.run(), 13);
         EXPECT_EQ(f.sink.errors, 1);
+        EXPECT_EQ(f.sink.error_file, "");  // the settings are at fault, not the file
+    }
+    {  // more frames than a FLIC holds: refused as settings, before any file is made
+        JobFixture f(kFlicMaxFrames + 1);
+        const std::string dir = fresh_dir();
+        auto& o = f.setup.options;
+        o.animation = 1, o.last_frame = kFlicMaxFrames + 1, o.output_kind = kOutputFlic, o.output = dir + "/m.flc";
+        g_seen.calls = 0;
+        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.sink.errors, 1);
+        EXPECT_EQ(f.sink.error_code, 13);
+        EXPECT_EQ(f.sink.error_file, "");
+        EXPECT_EQ(g_seen.calls, 0);
+        struct stat st;
+        EXPECT_NE(stat(o.output.c_str(), &st), 0);
     }
 }
 
