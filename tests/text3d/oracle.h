@@ -66,3 +66,28 @@ inline std::string oracle_check(const std::vector<Vec3d>& v, const std::vector<O
         return "area " + std::to_string(sum) + " against " + std::to_string(region);
     return {};
 }
+
+// No overlap and no gap: points on a grid over the vertices' box that lie inside the
+// region are covered by exactly one (clockwise) triangle, points outside by none.
+// Empty when that holds; else the first miss.
+inline std::string oracle_sampled_cover(const std::vector<Vec3d>& v, const std::vector<OracleRange>& rs,
+                                        const std::vector<OracleFace>& faces, int grid) {
+    double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+    for (const OracleRange& r : rs)
+        for (int32_t i = r.first; i <= r.last; ++i)
+            x0 = std::fmin(x0, v[i].x), y0 = std::fmin(y0, v[i].y), x1 = std::fmax(x1, v[i].x),
+            y1 = std::fmax(y1, v[i].y);
+    for (int i = 0; i < grid; ++i)
+        for (int j = 0; j < grid; ++j) {
+            const Vec3d q{x0 + (x1 - x0) * (i + 0.37) / grid, y0 + (y1 - y0) * (j + 0.61) / grid, 0};
+            int cover = 0;
+            for (const OracleFace& f : faces) {
+                const Vec3d &a = v[f.a], &b = v[f.b], &c = v[f.c];
+                if (oracle_area2(a, b, q) < 0 && oracle_area2(b, c, q) < 0 && oracle_area2(c, a, q) < 0) ++cover;
+            }
+            if (cover != (oracle_inside(v, rs, q.x, q.y) ? 1 : 0))
+                return "sampled cover " + std::to_string(cover) + " at " + std::to_string(q.x) + "," +
+                       std::to_string(q.y);
+        }
+    return {};
+}

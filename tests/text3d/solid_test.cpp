@@ -147,6 +147,15 @@ TEST(TextSolids, PenGapsBlanksAndCharacters) {
     KeepSink s2;
     EXPECT_EQ(text_solids_build(missing, "A", &p, &s2), 13);
     EXPECT_EQ(s2.code, 13);
+    // A glyph that cannot be read (here: no face behind the font) stops the text
+    // with its code; it is no blank.
+    GlyphFont closed;
+    KeepSink s3;
+    Text3dParams p3 = text3d_params(1, 0, 0);
+    EXPECT_EQ(text_solids_build_font(&closed, "A", &p3, &s3), 6);
+    EXPECT_EQ(s3.code, 6);
+    EXPECT_EQ(s3.begun, 0);
+    EXPECT_EQ(p3.pen_x, 0);
 }
 
 TEST(TextSolids, PreviewSpaceAndBox) {

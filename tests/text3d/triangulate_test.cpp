@@ -258,4 +258,83 @@ TEST(ContourBridge, SquareWithSquareHole) {
     EXPECT_NEAR(sum, -2 * (100.0 - 4.0), 1e-9);
 }
 
+TEST(ContourInset, NotFinitePositionGives34) {
+    // A hole (counter-clockwise) whose sense cannot flip: only the finiteness check
+    // catches its NaN.
+    std::vector<Vec3d> p = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {NAN, 1, 0}};
+    ContourSet set(1);
+    ASSERT_EQ(contour_init_range(&set[0], io, &p, 0, 3), 0);
+    contour_update_box(&set[0], 0);
+    ASSERT_EQ(set[0].clockwise, 0);
+    EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), 34);
+}
+
+TEST(ContourTriangulate, HostileContoursStayBounded) {
+    // Degenerate and large contours (outer clockwise, holes bridged in): count - 2
+    // faces, every index in range, the signed areas summing to the region's, no hang.
+    auto circle = [](int n, double cx, double cy, double r, double dir) {
+        std::vector<Vec3d> c;
+        for (int i = 0; i < n; ++i) c.push_back({cx + r * std::cos(dir * 2 * M_PI * i / n), cy + r * std::sin(dir * 2 * M_PI * i / n), 0});
+        return c;
+    };
+    std::vector<Vec3d> runs, dup, flat, star, spike = {{0, 0, 0}, {0, 1, 0}, {0.5, 1, 0}, {0.5, 3, 0}, {0.5, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    for (int s = 0; s < 4; ++s)
+        for (int k = 0; k < 250; ++k) {
+            const double t = k / 250.0;
+            const double xy[4][2] = {{0, t}, {t, 1}, {1, 1 - t}, {1 - t, 0}};
+            runs.push_back({xy[s][0], xy[s][1], 0});
+        }
+    for (const Vec3d& q : circle(40, 0, 0, 1, -1)) dup.insert(dup.end(), 3, q);
+    for (int i = 0; i < 60; ++i) flat.push_back({double(i < 30 ? i : 60 - i), 0, 0});
+    for (int i = 0; i < 2000; ++i) {
+        const double a = -2 * M_PI * i / 2000, r = i % 2 ? 1 : 0.5;
+        star.push_back({r * std::cos(a), r * std::sin(a), 0});
+    }
+    const std::vector<Vec3d> square = {{0, 0, 0}, {0, 2, 0}, {2, 2, 0}, {2, 0, 0}};
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Vec3d>> contours;
+    } cases[] = {
+        {"collinear runs", {runs}},
+        {"every point three times", {dup}},
+        {"all collinear", {flat}},
+        {"all at one point", {std::vector<Vec3d>(20, Vec3d{1, 1, 0})}},
+        {"zero-area spike", {spike}},
+        {"hole touching the outer's corner", {square, {{0, 0, 0}, {1, 0.5, 0}, {1, 1, 0}, {0.5, 1, 0}}}},
+        {"hole touching the outer's side", {square, {{0, 1, 0}, {1, 0.5, 0}, {1.5, 1, 0}, {1, 1.5, 0}}}},
+        {"hole inside a hole's box", {square, {{0.2, 0.2, 0}, {1.8, 0.2, 0}, {1.8, 1.8, 0}, {0.2, 1.8, 0}}, {{0.5, 0.5, 0}, {1, 0.5, 0}, {1, 1, 0}, {0.5, 1, 0}}}},
+        {"2000-point star", {star}},
+        {"512-gon with 8 holes", [&] {
+             std::vector<std::vector<Vec3d>> c = {circle(512, 0, 0, 10, -1)};
+             for (int h = 0; h < 8; ++h) c.push_back(circle(64, -6 + h * 1.7, 0, 0.7, 1));
+             return c;
+         }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Vec3d> v;
+        ContourSet set(c.contours.size());
+        double region = 0;
+        for (size_t k = 0; k < c.contours.size(); ++k) {
+            const int32_t first = static_cast<int32_t>(v.size());
+            v.insert(v.end(), c.contours[k].begin(), c.contours[k].end());
+            const int32_t last = static_cast<int32_t>(v.size()) - 1;
+            for (int32_t i = first, j = last; i <= last; j = i++) region += v[j].x * v[i].y - v[i].x * v[j].y;
+            ASSERT_EQ(contour_init_range(&set[k], io, &v, first, last), 0);
+        }
+        for (ContourRecord& r : set) contour_update_box(&r, 0);
+        for (size_t k = 1; k < set.size(); ++k) ASSERT_EQ(contour_bridge_hole(&set[0], set[k]), 0);
+        set[0].clockwise = 1;
+        const std::vector<Tri> t = triangulate(set[0]);
+        ASSERT_EQ(t.size(), static_cast<size_t>(set[0].count - 2));
+        double sum = 0;
+        for (const Tri& f : t) {
+            for (int32_t x : {f.a, f.b, f.c}) ASSERT_TRUE(x >= 0 && x < static_cast<int32_t>(v.size()));
+            sum += area2(v, f);
+        }
+        EXPECT_TRUE(std::isfinite(sum));
+        EXPECT_NEAR(sum, region, 1e-9 * (1 + std::fabs(region)));
+    }
+}
+
 }  // namespace
