@@ -3,8 +3,6 @@
 // default-light mask, camera choice, thread count). Any input renders or is refused
 // with a documented code (0, 1, 8, 13, or -1 when the work limit stops it), without
 // crashing, hanging or tripping the sanitizers, and leaves the drawing as it was read.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,17 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool use_camera = data[14] & 1;
     render_set_thread_count(1 + data[15] % 4);
 
-    const std::string in = "/tmp/zelo_fuzz_render_" + std::to_string(getpid()) + ".qvm";
-    {
-        FILE* f = std::fopen(in.c_str(), "wb");
-        if (!f) return 0;
-        std::fwrite(data + kHeader, 1, size - kHeader, f);
-        std::fclose(f);
-    }
     std::unique_ptr<RTC> m;
     if (rtc_init(m, &MODEL::rtc_class) != 0) std::abort();
     std::unique_ptr<MODEL> model(static_cast<MODEL*>(m.release()));
-    if (drawing_file_import(in.c_str(), model.get()) == 0) {
+    if (drawing_file_import_memory(data + kHeader, size - kHeader, model.get()) == 0) {
         buffer* objects = buffer_create();
         CAMERA* camera = nullptr;
         for (ZOBJ* z = model.get(); z; z = tree_next(z, model.get())) {
@@ -97,7 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer_free(&objects);
     }
     drawing_file_drop_views(model.get());
-    std::remove(in.c_str());
     render_set_thread_count(0);
     return 0;
 }
