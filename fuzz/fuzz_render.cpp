@@ -1,4 +1,4 @@
-// Fuzz target for the scan-line renderer: a drawing file rendered at 64 x 48 with
+// Fuzz target for the scan-line renderer: a drawing file rendered at 32 x 24 with
 // settings taken from the input's first 16 bytes (flags, gamma, perspective value,
 // default-light mask, camera choice, thread count). Any input renders or is refused
 // with a documented code (0, 1, 8, 13, or -1 when the work limit stops it), without
@@ -74,9 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         settings.light_mask = light_mask16;
         for (int i = 0; i < 16; ++i) settings.light_colours[i] = 7 + i;
         ViewProjection view;
-        view.origin_x = -32;
-        view.origin_y = -24;
-        RasterImage* image = image_create(64, 48, 1, 24, nullptr);
+        view.origin_x = -16;
+        view.origin_y = -12;
+        RasterImage* image = image_create(32, 24, 1, 24, nullptr);
         ImageDC* dc = image_dc_create(image);
         long calls = 0;
         const int rc = render_scene(dc, &settings, &view, model.get(), nullptr,
