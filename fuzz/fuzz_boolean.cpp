@@ -41,7 +41,8 @@ std::unique_ptr<MESH3> soup(Reader& r, int triangles) {
     for (int t = 0; t < triangles; ++t) {
         const auto base = static_cast<int32_t>(b->vertices.size());
         for (int k = 0; k < 3; ++k) {
-            const float x = float(r.coordinate()), y = float(r.coordinate()), z = float(r.coordinate());
+            const float x = float(r.coordinate()), y = float(r.coordinate()),
+                        z = float(r.coordinate());
             b->vertices.push_back(MeshVertex{x, y, z, {0, 0, 0, 0, 0, 0}});
         }
         if (mesh_add_triangle(b, base, base + 1, base + 2) != 0) std::abort();
