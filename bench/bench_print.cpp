@@ -1,5 +1,7 @@
 // A tiled PDF print of a drawing of 1,000,000 segments (2 x 2 A4 pages) beside
-// QPdfWriter drawing the same segments on one page without tiling or clipping.
+// QPdfWriter drawing the same segments on one page without tiling or clipping, and a
+// tiled print of the 1,000,000-object grid drawing through the wire-frame driver
+// with its pens.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "grid_drawing.h"
 #include "shell/image/drawing_print.h"
 
 namespace {
@@ -50,8 +53,8 @@ void BM_TiledPrint(benchmark::State& state) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName("/tmp/zelo_bench_tiles.pdf");
-        const int r = print_drawing(&printer, l, [&](const SegmentSink& put) {
-            for (size_t i = 0; i < s.size(); i += 4) put(s[i], s[i + 1], s[i + 2], s[i + 3]);
+        const int r = print_drawing(&printer, l, [&](const DrawingSink& put) {
+            for (size_t i = 0; i < s.size(); i += 4) put.line(s[i], s[i + 1], s[i + 2], s[i + 3]);
         });
         if (r) state.SkipWithError("print failed");
         state.counters["pages"] = static_cast<double>(print_layout_pages(l));
@@ -59,6 +62,30 @@ void BM_TiledPrint(benchmark::State& state) {
     std::remove("/tmp/zelo_bench_tiles.pdf");
 }
 BENCHMARK(BM_TiledPrint)->Name("TiledPdf1M/zelo")->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The grid drawing (1,000,000 lines and circles, 1000 x 1000 cells of 10 units) at
+// 0.05 mm a unit: 500 x 500 mm over 3 x 2 A4 pages, every object through the driver.
+void BM_TiledPrintObjects(benchmark::State& state) {
+    app();
+    static GridDrawing g = make_grid_drawing(1000000, 1000, 7);
+    for (auto _ : state) {
+        PrintLayout l;
+        l.tile = 1;
+        l.margins = {500, 500, 500, 500};
+        l.scale = 0.05;
+        print_layout_run(&l, 0, 0, 10000, 10000);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName("/tmp/zelo_bench_objects.pdf");
+        ViewProjection vp;
+        vp.mode = kProjPlan;
+        const int r = print_drawing(&printer, l, drawing_source_of(g.model.get(), vp, 0, 0, 10000, 10000));
+        if (r) state.SkipWithError("print failed");
+        state.counters["pages"] = static_cast<double>(print_layout_pages(l));
+    }
+    std::remove("/tmp/zelo_bench_objects.pdf");
+}
+BENCHMARK(BM_TiledPrintObjects)->Name("TiledPdf1MObjects/zelo")->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_QPdfWriter(benchmark::State& state) {
     app();

@@ -16,16 +16,17 @@ CParam3dDlg::CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fi
     : CDlg(template_id, parent), fields_(std::move(fields)), query_(g_draw3d_query ? 0 : 1) {
     for (const Field& f : fields_) {
         if (f.kind == Field::kReal) {
-            // A turn count from the settings file may be anything: shown held to the range.
-            const double r = *f.real;
+            // A value from the settings file may be anything: shown held to the range.
+            const double r = *f.real * f.scale;
             values_.push_back(0);
-            counts_.push_back(!(r >= kMinSpiralTurns) ? kMinSpiralTurns : r > kMaxSpiralTurns ? kMaxSpiralTurns : r);
+            counts_.push_back(!(r >= f.lo) ? f.lo : r > f.hi ? f.hi : r);
             continue;
         }
         const int v = *f.setting;
-        values_.push_back(f.kind == Field::kBit ? ((v & f.bit) ? 1 : 0) : v);
+        values_.push_back(f.kind == Field::kBit ? ((v & f.bit) ? 1 : 0) : f.kind == Field::kFlag ? (v != 0) : v);
         // A count from the settings file may be anything: shown held to the range.
-        counts_.push_back(v < 1 ? 1 : v > kMaxSegments3D ? kMaxSegments3D : v);
+        const int top = f.hi > 0 ? static_cast<int>(f.hi) : kMaxSegments3D;
+        counts_.push_back(v < 1 ? 1 : v > top ? top : v);
     }
 }
 
@@ -33,7 +34,7 @@ void CParam3dDlg::CreateControls() {
     int row = 0;
     for (const Field& f : fields_) {
         const std::string text = res_load_string(static_cast<uint32_t>(f.id));
-        if (f.kind == Field::kBit) {
+        if (f.kind == Field::kBit || f.kind == Field::kFlag) {
             add_check(f.id, text, row++, 0, 2);
             continue;
         }
@@ -55,15 +56,16 @@ void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
         const Field& f = fields_[i];
         switch (f.kind) {
             case Field::kBit:
+            case Field::kFlag:
                 DDX_Check(dx, f.id, values_[i]);
                 break;
             case Field::kCount:
                 DDX_Double(dx, f.id + kEditOffset3D, counts_[i]);
-                DDV_MinMaxDouble(dx, counts_[i], 1, kMaxSegments3D);
+                DDV_MinMaxDouble(dx, counts_[i], 1, f.hi > 0 ? f.hi : kMaxSegments3D);
                 break;
             case Field::kReal:
                 DDX_Double(dx, f.id + kEditOffset3D, counts_[i]);
-                DDV_MinMaxDouble(dx, counts_[i], kMinSpiralTurns, kMaxSpiralTurns);
+                DDV_MinMaxDouble(dx, counts_[i], f.lo, f.hi);
                 break;
             case Field::kChoice: {
                 auto* box = qobject_cast<QComboBox*>(GetDlgItem(f.id + kEditOffset3D));
@@ -81,10 +83,12 @@ void CParam3dDlg::DoDataExchange(CDataExchange* dx) {
         const Field& f = fields_[i];
         if (f.kind == Field::kBit) {
             *f.setting = values_[i] ? (*f.setting | f.bit) : (*f.setting & ~f.bit);
+        } else if (f.kind == Field::kFlag) {
+            *f.setting = values_[i] ? 1 : 0;
         } else if (f.kind == Field::kCount) {
             *f.setting = static_cast<int>(std::lround(counts_[i]));
         } else if (f.kind == Field::kReal) {
-            *f.real = counts_[i];
+            *f.real = counts_[i] / f.scale;
         } else {
             *f.setting = values_[i];
         }
@@ -103,6 +107,11 @@ bool run(int template_id, uint32_t help_id, std::vector<Field> fields) {
 
 Field count(int id, int* s) { return {Field::kCount, id, s, 0, {}}; }
 Field bit(int id, int* s, int b) { return {Field::kBit, id, s, b, {}}; }
+Field flag(int id, int* s) { return {Field::kFlag, id, s, 0, {}}; }
+Field real(int id, double* r, double lo, double hi, double scale = 1) {
+    return {Field::kReal, id, nullptr, 0, {}, r, lo, hi, scale};
+}
+constexpr double kDegreesPerRadian = 57.29577951308232;
 
 }  // namespace
 
@@ -146,8 +155,49 @@ bool spiral_dialog(VIEW*) {
     // "SpiraleDir" from a file may hold any value; the box shows and sets bit 0.
     return run(kDlgSpiral, 40060,
                {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
-                {Field::kReal, kIdcSpiralRounds, nullptr, 0, {}, &g_draw3d.spiral_rounds},
+                real(kIdcSpiralRounds, &g_draw3d.spiral_rounds, kMinSpiralTurns, kMaxSpiralTurns),
                 bit(kIdcSpiralDir, &g_draw3d.spiral_dir, 1)});
+}
+
+bool pyramid_dialog(VIEW*) { return run(kDlgPyramid, 40052, {bit(kIdcMergeEdges, &g_draw3d.merge_edges, 1)}); }
+
+bool revolution_dialog(VIEW*) {
+    // Angles are kept in radians and shown in degrees.
+    return run(kDlgRevolution, 40057,
+               {flag(kIdcUsePattern, &g_draw3d.use_pattern), count(kIdcFacesM, &g_draw3d.faces_m),
+                count(kIdcFacesN, &g_draw3d.faces_n),
+                real(kIdcRevolveAngle, &g_draw3d.revolve_angle, 0.01, 360, kDegreesPerRadian),
+                real(kIdcRevolveStart, &g_draw3d.revolve_start, -360, 360, kDegreesPerRadian)});
+}
+
+bool segments_dialog_extrude(VIEW*) {
+    return run(kDlgExtrude, 40058, {flag(kIdcUsePattern, &g_draw3d.use_pattern), count(kIdcFacesM, &g_draw3d.faces_m)});
+}
+
+bool segments_dialog_ruled(VIEW*) {
+    return run(kDlgRuled, 40059,
+               {count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
+                flag(kIdcSmooth, &g_draw3d.smooth)});
+}
+
+bool segments_dialog_tracked(VIEW*) {
+    return run(kDlgTracked, 40062,
+               {flag(kIdcUsePattern, &g_draw3d.use_pattern), count(kIdcFacesM, &g_draw3d.faces_m),
+                count(kIdcFacesN, &g_draw3d.faces_n)});
+}
+
+bool segments_dialog_profiled(VIEW*) {
+    return run(kDlgProfiled, 40064,
+               {flag(kIdcUsePattern, &g_draw3d.use_pattern), count(kIdcFacesM, &g_draw3d.faces_m),
+                count(kIdcFacesN, &g_draw3d.faces_n)});
+}
+
+bool fractal_dialog(VIEW*) {
+    Field levels = count(kIdcFractalLevels, &g_draw3d.fractal_levels);
+    levels.hi = kMaxFractalLevels;
+    return run(kDlgFractal, 40063,
+               {flag(kIdcFractalMode, &g_draw3d.fractal_mode), levels,
+                real(kIdcFractalDeriv, &g_draw3d.fractal_deriv, -1, 1)});
 }
 
 void draw3d_dialogs_install() {
@@ -158,6 +208,13 @@ void draw3d_dialogs_install() {
     g_draw3d_dialogs.mesh = [](VIEW* v) { return segments_dialog_mesh(v) ? 1 : 0; };
     g_draw3d_dialogs.faces3d = [](VIEW* v) { return faces3d_dialog(v) ? 1 : 0; };
     g_draw3d_dialogs.spiral = [](VIEW* v) { return spiral_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.pyramid = [](VIEW* v) { return pyramid_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.revolution = [](VIEW* v) { return revolution_dialog(v) ? 1 : 0; };
+    g_draw3d_dialogs.extrude = [](VIEW* v) { return segments_dialog_extrude(v) ? 1 : 0; };
+    g_draw3d_dialogs.ruled = [](VIEW* v) { return segments_dialog_ruled(v) ? 1 : 0; };
+    g_draw3d_dialogs.tracked = [](VIEW* v) { return segments_dialog_tracked(v) ? 1 : 0; };
+    g_draw3d_dialogs.profiled = [](VIEW* v) { return segments_dialog_profiled(v) ? 1 : 0; };
+    g_draw3d_dialogs.fractal = [](VIEW* v) { return fractal_dialog(v) ? 1 : 0; };
     // A new camera or light opens the same settings dialog as Adjust Camera/Light.
     g_draw3d_dialogs.camera_settings = [](VIEW* v, CAMERA* camera) {
         const auto& dlg = edit_dialogs().camera_settings;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "graphics/view/colours.h"
 #include "model/services/msgbox.h"
 #include "shell/ddx.h"
 
@@ -38,12 +39,10 @@ void int_range_fail(CDataExchange* dx, int control, int64_t low, int64_t high) {
     dx->Fail();
 }
 
+// A light's colour as the drawing windows show palette index `index`.
 QColor palette_colour(int index) {
-    static const QColor kBase[16] = {Qt::black,    Qt::darkBlue,  Qt::darkGreen, Qt::darkCyan, Qt::darkRed,
-                                     Qt::darkMagenta, Qt::darkYellow, Qt::lightGray, Qt::darkGray, Qt::blue,
-                                     Qt::green,    Qt::cyan,      Qt::red,       Qt::magenta,  Qt::yellow,
-                                     Qt::white};
-    return kBase[((index % 16) + 16) % 16];
+    const PaletteEntry& e = kDisplayPalette[static_cast<unsigned>(index) & 0xFFu];
+    return QColor(e.red, e.green, e.blue);
 }
 
 void set_enabled(CDialog* d, int id, bool on) {
@@ -147,14 +146,18 @@ void CRenderPage::CreateControls() {
     QObject::connect(camera_combo_, &QComboBox::activated, this, [this](int i) { choose_camera(i); });
     add_button(2168, "Create camera", 14, 1);
     for (int id : {2162, 2164, 2199, 2200, 2207})  // leaving an edit reads it
-        QObject::connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this,
-                         [this] { UpdateData(true); });
+        QObject::connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this, [this, id] {
+            const int32_t value = v_.perspective_value;
+            if (!UpdateData(true)) return;
+            // A new perspective value shows at once.
+            if (id == 2162 && !camera() && v_.perspective && v_.perspective_value != value) preview(-1);
+        });
     add_static(0, "Default lights", 0, 2);
     picker_ = new DefaultLightPicker(s_, &hooks_, this);
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(picker_, 1, 2, 8, 1);
 }
 
-void CRenderPage::choose_camera(int index) {
+void CRenderPage::choose_camera(int index, bool force) {
     camera_index_ = index;
     if (const RenderCameraChoice* c = camera()) {
         v_.perspective = true;
@@ -163,8 +166,20 @@ void CRenderPage::choose_camera(int index) {
         v_.perspective = (s_->flags & kRenderPerspective) != 0;
         v_.perspective_value = s_->perspective;
     }
-    if (hooks_.preview) hooks_.preview(-1);
+    preview(-1, force);
     if (filled_) UpdateData(false);
+}
+
+void CRenderPage::preview(int32_t frame, bool force) {
+    if (!hooks_.preview) return;
+    RenderPreview p;
+    p.camera = camera();
+    p.perspective = p.camera || v_.perspective;
+    p.perspective_value = v_.perspective_value;
+    p.selected_only = v_.selected_only;
+    p.frame = frame;
+    p.force = force;
+    hooks_.preview(p);
 }
 
 void CRenderPage::DoDataExchange(CDataExchange* dx) {
@@ -240,11 +255,14 @@ void CRenderPage::OnCommand(int id) {
             index = static_cast<int>(cameras_.size());
         }
         camera_combo_->setCurrentIndex(index);
-        choose_camera(index);
+        choose_camera(index, true);  // the camera may have moved
         o_->camera_name = c.name;
         return;
     }
-    if (UpdateData(true)) UpdateData(false);
+    if (!UpdateData(true)) return;
+    UpdateData(false);
+    // Perspective on or off, and the objects a viewport camera is fitted to.
+    if (!camera() && (id == 2161 || (id == 2157 && v_.perspective))) preview(-1);
 }
 
 // ---- Animation page ----
@@ -278,8 +296,13 @@ void CAnimatPage::CreateControls() {
         m_.preview = m_.frame_at(pos);
         SetDlgItemText(2173, std::to_string(m_.preview));
     });
-    QObject::connect(track_, &QSlider::sliderReleased, this, [this] {
-        if (render_->hooks().preview) render_->hooks().preview(m_.preview - 1);
+    QObject::connect(track_, &QSlider::sliderReleased, this, [this] { render_->preview(m_.preview - 1); });
+    // Steps by key or page click end at once, as a released drag does.
+    QObject::connect(track_, &QSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderMove) return;
+        m_.preview = m_.frame_at(track_->sliderPosition());
+        SetDlgItemText(2173, std::to_string(m_.preview));
+        render_->preview(m_.preview - 1);
     });
     add_static(2173, "1", 8, 0);
     add_button(2294, "&<<", 8, 1);
@@ -337,7 +360,7 @@ void CAnimatPage::show_frame() {
     m_.clamp_preview();
     SetDlgItemText(2173, std::to_string(m_.preview));
     if (track_) track_->setValue(m_.position());
-    if (render_->hooks().preview) render_->hooks().preview(m_.preview - 1);
+    render_->preview(m_.preview - 1);
 }
 
 void CAnimatPage::OnCommand(int id) {
@@ -346,7 +369,7 @@ void CAnimatPage::OnCommand(int id) {
             if (!UpdateData(true)) return;
             m_.stop();
             m_.preview = m_.first;
-            if (render_->hooks().preview) render_->hooks().preview(-1);
+            render_->preview(-1);
             if (track_) track_->setValue(1);
             UpdateData(false);
             return;

@@ -31,8 +31,20 @@ struct RenderPageHooks {
     // Camera button: set up (or create) the camera named `name` ("" for a new one);
     // true on OK with the camera's name, lens and frame count filled in.
     std::function<bool(RenderCameraChoice* camera)> camera_setup;
-    // The preview: show the drawing through the chosen camera at `frame` (-1: none).
-    std::function<void(int32_t frame)> preview;
+    // The preview in the drawing window (see RenderPreview).
+    std::function<void(const struct RenderPreview& preview)> preview;
+};
+
+// What the drawing window previews while the sheet is open: the drawing through the
+// chosen camera at a frame, or through a camera fitted to the viewport with the
+// perspective value, or the parallel view when perspective is off.
+struct RenderPreview {
+    const RenderCameraChoice* camera = nullptr;  // null: "<Viewport>"
+    bool perspective = false;
+    int32_t perspective_value = 0;
+    bool selected_only = false;
+    int32_t frame = -1;  // the drawing's current frame to show, 0-based; -1: at rest
+    bool force = false;  // shown again even when nothing above changed (an edited camera)
 };
 
 class DefaultLightPicker : public QWidget {
@@ -58,6 +70,8 @@ class CRenderPage : public CPropPage {
     const RenderPageValues& values() const { return v_; }
     DefaultLightPicker* picker() const { return picker_; }
     const RenderPageHooks& hooks() const { return hooks_; }
+    // Shows the page's camera and perspective in the drawing window at `frame`.
+    void preview(int32_t frame, bool force = false);
 
   protected:
     void CreateControls() override;
@@ -65,7 +79,7 @@ class CRenderPage : public CPropPage {
     void OnCommand(int id) override;
 
   private:
-    void choose_camera(int index);
+    void choose_camera(int index, bool force = false);
     void enable();
 
     RenderSettings* s_;

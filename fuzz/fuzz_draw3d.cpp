@@ -1,8 +1,9 @@
 // Fuzz target for the 3D construction geometry. The input fills the Draw_3D settings
 // (counts, kinds, masks and angles come from the settings file, so they are outside
 // bytes), a view turn, points and radii, then typed box text. Box, sphere, dome,
-// dish, torus, cone and a spiral are built from them, and a pyramid, extruded bands
-// and a flat polygon over a few more points. Checks: results are 0, 8 or 13; a build
+// dish, torus, cone and a spiral are built from them, and a pyramid, extruded bands,
+// a flat polygon, revolved strokes, a ruled loft, picked-contour orientation and a
+// profiled sweep over a few more points. Checks: results are 0, 8 or 13; a build
 // that succeeds hands back a mesh (the box only with a face bit) whose vertices are
 // finite; typed sizes are finite.
 #include <cmath>
@@ -13,14 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "commands/model3d/chains.h"
+#include "commands/model3d/contour_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/flat_polygon.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "commands/model3d/spiral.h"
+#include "commands/model3d/sweep_surface.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
 #include "model/mesh/chain.h"
+#include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -76,11 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.tops = in.take<int32_t>();
     s.box_faces = in.take<int32_t>();
     s.merge_edges = in.take<int32_t>();
-    // Keep one run to milliseconds: segment counts beyond a few dozen only make it
-    // slower (the byte 255 still asks for the largest revolve count now and then).
+    // Keep one run short: segment counts beyond a few dozen only make it slower.
     const bool big = in.take<uint8_t>() == 255;
     const int steps = solid_segments(s.faces_n, big ? 4096 : 64);
     if (!big) s.faces_m = solid_segments(s.faces_m, 64);
+    // Big counts are for the grid limit: a revolved grid past it is refused before any
+    // work, one within it is kept to some 65,000 vertices.
+    int steps_kept = steps;
+    if (big) {
+        const long long rows = solid_segments(s.faces_m) + 1;
+        if (rows * (steps + 1) <= kMeshMaxGridVertices) steps_kept = solid_segments(static_cast<int>((1 << 16) / rows));
+    }
 
     ViewProjection vp;
     mat_rotate_xyz(&vp.view, &vp.inverse, in.real(), in.real(), in.real());
@@ -98,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = sphere_profiles(vp, a, r1, r2, s, &p);
     if (r != 0 && r != 13 && r != 8) std::abort();
     if (r == 0) {
-        r = revolve_profiles_mesh(p, steps, &mesh);
+        r = revolve_profiles_mesh(p, steps_kept, &mesh);
         check(r, mesh, true);
     }
     r = cone_profiles(vp, a, b, r2, r3, s, &p);
@@ -107,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& chain : p.chains)
             for (size_t i = 1; i < chain.size(); ++i)
                 if (std::memcmp(&chain[i], &chain[i - 1], sizeof(Vec3)) == 0 && chain.size() == 2) std::abort();
-        r = revolve_profiles_mesh(p, steps, &mesh);
+        r = revolve_profiles_mesh(p, steps_kept, &mesh);
         check(r, mesh, true);
     }
 
@@ -139,9 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = spiral_path(vp, a, r1, r2, r3, s.faces_m, (s.tops & 1) != 0, &path);
     if (r != 0 && r != 8 && r != 13) std::abort();
     if (r == 0 && (path.size() < 1 || path.size() > static_cast<size_t>(kChainMaxSegments) + 1)) std::abort();
-    // The tube's mesh is path x circle points: at most 20,000 of them.
-    if (r == 0 && path.size() * static_cast<size_t>(steps) <= 20000 &&
-        spiral_tube(vp, a, r2, r1, steps, &circle) == 0) {
+    // Tubes of more than a few ten thousand points only slow the runs down.
+    if (r == 0 && path.size() * static_cast<size_t>(steps) <= 20000 && spiral_tube(vp, a, r2, r1, steps, &circle) == 0) {
         r = spiral_mesh(circle, path, &mesh);
         if (r != 0 && r != 8 && r != 13) std::abort();
         if (r != 0 && mesh) std::abort();
@@ -149,6 +159,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = flat_polygon_mesh(triangles, &mesh);
     check(r, mesh, r == 0 && mesh);
     plist_list_free(&triangles);
+
+    // The swept surfaces over the same strokes: revolved by a fuzzed angle, resampled,
+    // lofted, oriented as a picked contour, and a profile placed along them.
+    const double angle = in.real(), start = in.real();
+    const int smooth = in.take<uint8_t>() & 1;
+    const Vec3 pick = in.point();
+    const int m = s.faces_m < 1 ? s.faces_m : solid_segments(s.faces_m, 64);
+    const int n_loft = s.faces_n < 1 ? s.faces_n : solid_segments(s.faces_n, 64);
+    const auto strokes = base_strokes(bases);
+    r = revolve_strokes_meshes(strokes, a, b, angle, start, steps, &pyramids);
+    if (r != 0 && r != 8 && r != 13) std::abort();
+    for (const auto& mm : pyramids) check(0, mm, true);
+    std::vector<std::vector<Vec3>> contours;
+    for (auto stroke : strokes) {
+        r = chain_resample(&stroke, m);
+        if (r != 0 && r != 8 && r != 13) std::abort();
+        if (r == 0 && stroke.size() > static_cast<size_t>(m) + 1) std::abort();
+        std::vector<Vec3> picked = stroke;
+        const bool closed = (stroke.size() & 1) != 0;
+        if (contour_make_closed_start(vp, &picked, pick, closed) != (picked.empty() ? 0 : 1)) std::abort();
+        if (closed && !picked.empty() && std::memcmp(&picked.front(), &picked.back(), sizeof(Vec3)) != 0) std::abort();
+        contours.push_back(std::move(stroke));
+    }
+    r = ruled_mesh(contours, m, smooth, n_loft, &mesh);
+    check(r, mesh, r == 0 && contours.size() >= 2);
+    if (!strokes.empty()) {
+        std::vector<Vec3> profile = strokes[0];
+        r = chain_resample(&profile, m);
+        if (r == 0) {
+            r = profiled_meshes(profile, strokes, &pyramids);
+            if (r != 0 && r != 8 && r != 13) std::abort();
+            for (const auto& mm : pyramids) check(0, mm, true);
+        }
+    }
 
     const std::string text(reinterpret_cast<const char*>(in.data), in.size);
     double sizes[3] = {0, 0, 0};

@@ -551,7 +551,11 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
     const bool allowed = CommandAllowed();
     if (id == ID_FILE_PAGE_SETUP || id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
         // Not while a command of this drawing waits for input: it may change the drawing.
-        const bool can = g_print_handler && allowed && (!app || !app->command_running());
+        // A camera (perspective) view prints its picture: printing draws nothing into it.
+        const bool print_allowed = view_ && !view_->nested_busy && !doc_->render_busy &&
+                                   (!app || !app->command_window() ||
+                                    app->command_window() == static_cast<const CmdWindow*>(this));
+        const bool can = g_print_handler && print_allowed && (!app || !app->command_running());
         if (ui)
             ui->Enable(can);
         else if (can)

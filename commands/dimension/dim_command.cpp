@@ -100,6 +100,29 @@ void text_band(VIEW* v, int x, int y) {
     for (int i = 0; i < 4; ++i) view_gdi_line(v, q[i][0], q[i][1], q[(i + 1) % 4][0], q[(i + 1) % 4][1]);
 }
 
+// Linear text position: the text box, and the extension lines from both measured
+// points (slots 1 and 2) to the dimension line through the cursor.
+void linear_text_band(VIEW* v, int x, int y) {
+    text_band(v, x, y);
+    int ax, ay, bx, by;
+    input_slot_pixel(v, 1, &ax, &ay);
+    input_slot_pixel(v, 2, &bx, &by);
+    double ux = 1, uy = 0;  // the dimension line's direction in pixels
+    if (g_mode == kDimVertical) {
+        ux = 0, uy = 1;
+    } else if (g_mode == kDimAligned) {
+        const double l = std::hypot(double(bx) - ax, double(by) - ay);
+        if (!(l > 0.5)) return;
+        ux = (bx - ax) / l, uy = (by - ay) / l;
+    }
+    const double nx = -uy, ny = ux;
+    for (const auto& [px, py] : {std::pair{ax, ay}, std::pair{bx, by}}) {
+        const double d = (x - px) * nx + (y - py) * ny;
+        view_gdi_line(v, px, py, px + static_cast<int>(std::lround(d * nx)),
+                      py + static_cast<int>(std::lround(d * ny)));
+    }
+}
+
 // Radius or diameter line from the centre (slot 0) toward the cursor.
 void radial_band(VIEW* v, int x, int y) {
     text_band(v, x, y);
@@ -233,7 +256,7 @@ int linear_step(VIEW** view_ref, int mode, StepResult* out) {
         double z = 0;
         do {
             g_mode = mode;
-            code = input_point(view_ref, kTextPosition, text_band, options, &wt, help);
+            code = input_point(view_ref, kTextPosition, linear_text_band, options, &wt, help);
             if (code) return code;
             t = to_view(*view_ref, wt);
         } while (!tilt.depth(t, &z));

@@ -8,11 +8,13 @@
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/services/log.h"
 
 Draw3dDialogs g_draw3d_dialogs;
 int g_draw3d_query = 0;
@@ -43,7 +45,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
         }
         input_set_point(*view_ref, *corner, 0);
         char text[kTypedTextSize];
-        code = input_wait(view_ref, kPromptBoxWidth, cursor_draw_rubber_line, box_options, text, sizeof text, 1,
+        code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 1,
                           kHelpBox3D);
         if (code == kStepCancelled) return code;
         if (code != 0 || !*view_ref) continue;
@@ -58,7 +60,11 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             known = 1;
         }
         if (known < 2) {
-            code = input_distance(view_ref, *corner, kPromptBoxHeight, 1, cursor_draw_rubber_box, box_options,
+            Vec3 width_end[8];
+            box_corners((*view_ref)->projection, *corner, size[0], 0, 0, width_end);
+            input_set_point(*view_ref, *corner, 0);
+            input_set_point(*view_ref, width_end[1], 1);
+            code = input_distance(view_ref, *corner, kPromptBoxHeight, 1, fb_box_height, box_options,
                                   &size[1], kHelpBox3D);
             if (code == kStepCancelled) return code;
             if (code != 0) continue;
@@ -68,7 +74,8 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             Vec3 far_corner[8];
             box_corners((*view_ref)->projection, *corner, size[0], size[1], 0, far_corner);
             input_set_point(*view_ref, far_corner[2], 0);
-            code = input_distance(view_ref, far_corner[2], kPromptBoxDepth, 0, cursor_draw_rubber_line, box_options,
+            input_set_point(*view_ref, *corner, kOutlineSlot);
+            code = input_distance(view_ref, far_corner[2], kPromptBoxDepth, 0, fb_box_depth, box_options,
                                   &size[2], kHelpBox3D);
             if (code == kStepCancelled) return code;
             if (code != 0) continue;
@@ -89,6 +96,7 @@ int cmd_box(VIEW** view_ref) {
         double size[3] = {0, 0, 0};
         code = ask_box(view_ref, &corner, size);
         if (code != 0 || !*view_ref) break;
+        WaitCursor wait;
         Vec3 c[8];
         box_corners((*view_ref)->projection, corner, size[0], size[1], size[2], c);
         std::unique_ptr<MESH3> mesh;
@@ -123,6 +131,10 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdFlatPolygon, command_fn<cmd_flat_polygon>);
     set(kCmdSpiral, command_fn<cmd_spiral>);
     set(kCmdExtrude, command_fn<cmd_extrude>);
+    set(kCmdRevolution, command_fn<cmd_revolution>);
+    set(kCmdRuled, command_fn<cmd_ruled>);
+    set(kCmdTracked, command_fn<cmd_tracked>);
+    set(kCmdProfiled, command_fn<cmd_profiled>);
     set(kCmdNewCamera, command_fn<cmd_new_camera>);
     set(kCmdSpotLight, command_fn<cmd_spot_light>);
     set(kCmdOmniLight, command_fn<cmd_omni_light>);

@@ -3,6 +3,8 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
+#include "commands/model3d/chains.h"
+#include "commands/model3d/contour_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/sweep_surface.h"
@@ -13,42 +15,23 @@
 
 int extrude_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& v,
                    std::vector<std::unique_ptr<MESH3>>* out) {
-    out->clear();
     const Vec3 origin{0, 0, 0};
-    const std::vector<Vec3> path = {origin, v};
-    for (const auto& base : bases) {
-        std::vector<Vec3> stroke;
-        for (size_t i = 0; i < base.size(); ++i) {
-            stroke.push_back(base[i].p);
-            // A pen-up point or the base's end closes the stroke.
-            if (!base[i].pen_up && i + 1 < base.size()) continue;
-            if (stroke.size() >= 2) {
-                std::unique_ptr<MESH3> mesh;
-                const int r = sweep_profile_mesh(stroke, false, path, origin, v, &mesh);
-                if (r != 0) return r;
-                if (mesh) out->push_back(std::move(mesh));
-            }
-            stroke.clear();
-        }
-    }
-    return 0;
+    return sweep_strokes_meshes(base_strokes(bases), {origin, v}, origin, v, out);
 }
 
 namespace {
 
-int extrude_options(VIEW** r) {
-    return g_draw3d_dialogs.extrude && *r ? (g_draw3d_dialogs.extrude(*r) ? 1 : 0) : 0;
-}
+int extrude_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.extrude); }
 
 }  // namespace
 
 int cmd_extrude(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!g_draw3d_query && g_draw3d_dialogs.extrude && !g_draw3d_dialogs.extrude(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    if (!model3d_start(view_ref, g_draw3d_dialogs.extrude)) return 0;
     buffer* chosen = nullptr;
-    Vec3 at, a, b;
-    int code = input_object(view_ref, &chosen, &at);
+    Vec3 a, b;
+    int code = select_for_command(kSelectLineWork, view_ref, &chosen, extrude_options, kPromptExtrudeSelect,
+                                  kHelpExtrude);
     if (code == 0 && *view_ref)
         code = input_point(view_ref, kPromptDirectionStart, cursor_draw_crosshair, extrude_options, &a, kHelpExtrude);
     if (code == 0 && *view_ref) {
@@ -57,17 +40,14 @@ int cmd_extrude(VIEW** view_ref) {
     }
     if (!*view_ref && code == 0) code = kStepCancelled;
     if (code == 0) {
-        std::vector<std::vector<BasePoint>> bases;
-        for (const RefNode* n = chosen ? chosen->refs : nullptr; n; n = n->next)
-            if (n->ref) wire_point_lists(static_cast<const object*>(n->ref), &bases);
-        const Vec3 v{b.x - a.x, b.y - a.y, b.z - a.z};
-        std::vector<std::unique_ptr<MESH3>> meshes;
-        code = extrude_meshes(bases, v, &meshes);
-        for (auto& m : meshes) {
-            if (code != 0) break;
-            code = drawing_add_object(*view_ref, m.release(), 0, 1);
-        }
+        // One band along the direction: the path has one segment whatever "FacesN"
+        // holds, and the setting itself is never changed.
+        const Vec3 origin{0, 0, 0}, v{b.x - a.x, b.y - a.y, b.z - a.z};
+        const int faces_n = g_draw3d.faces_n;
+        g_draw3d.faces_n = 1;
+        code = sweep_objects(*view_ref, chosen, {origin, v}, origin, v);
+        g_draw3d.faces_n = faces_n;
     }
-    if (*view_ref) input_finish(*view_ref, chosen);
+    select_done(*view_ref, chosen);
     return code;
 }

@@ -12,6 +12,7 @@
 #include "model/geom/hatch.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -123,6 +124,7 @@ int cmd_flat_polygon(VIEW** view_ref) {
             if (code == 0 && !*view_ref) code = kStepCancelled;
             break;
         }
+        WaitCursor wait;
         HATCH* fill = nullptr;
         int made = 0;
         code = fill_from_contour(*view_ref, &fill, &c, &made, 0);  // takes the contour over

@@ -4,7 +4,10 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
+#include "commands/model3d/contour_pick.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
+#include "model/services/log.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -50,12 +53,15 @@ int fractal_from_points(VIEW** view_ref) {
     static constexpr uint32_t kPrompts[3] = {kPromptFacesFirst, kPromptFacesSecond, kPromptFractalThird};
     Vec3 p[3];
     for (int i = 0; i < 3; ++i) {
-        const int code = input_point(view_ref, kPrompts[i], i == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                                     fractal_options, &p[i], kHelpFractal);
+        static constexpr InputMoveFn kFeedback[3] = {cursor_draw_crosshair, cursor_draw_rubber_line,
+                                                     fb_outline_triangle};
+        const int code = input_point(view_ref, kPrompts[i], kFeedback[i], fractal_options, &p[i], kHelpFractal);
         if (code != 0) return code;
         if (!*view_ref) return kStepCancelled;
         input_set_point(*view_ref, p[i], 0);
+        input_set_point(*view_ref, p[i], kOutlineSlot + i);
     }
+    WaitCursor wait;
     auto mesh = rtc_make<MESH3>();
     if (!mesh) return 8;
     const int r = mesh_fractal_surface(mesh.get(), &p[0], &p[1], &p[2], g_draw3d.fractal_levels,
@@ -77,9 +83,16 @@ int cmd_fractal(VIEW** view_ref) {
         if (mode == 0) {
             code = fractal_from_points(view_ref);
         } else {
-            Vec3 at;
-            code = input_object(view_ref, &chosen, &at);
+            // The buffer of the previous pass goes first (a selection is only let go).
+            if (chosen) {
+                select_done(*view_ref, chosen);
+                chosen = nullptr;
+                view_set_input_mode(*view_ref, 1);
+            }
+            code = select_for_command(kSelectMeshes, view_ref, &chosen, fractal_options, kPromptFractalChoose,
+                                      kHelpFractal);
             if (code == 0 && *view_ref) {
+                WaitCursor wait;
                 std::unique_ptr<MESH3> mesh;
                 code = fractal_from_meshes(chosen, g_draw3d.fractal_levels, g_draw3d.fractal_deriv, &mesh);
                 if (code == 0 && mesh) code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
@@ -91,6 +104,6 @@ int cmd_fractal(VIEW** view_ref) {
         if (code == kStepRefused && g_draw3d.fractal_mode != mode) continue;  // start over in the new mode
         if (code != 0) break;
     }
-    if (*view_ref) input_finish(*view_ref, chosen);
+    select_done(*view_ref, chosen);
     return code;
 }

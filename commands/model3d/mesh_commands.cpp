@@ -5,6 +5,7 @@
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_gdi.h"
@@ -12,6 +13,7 @@
 #include "model/geom/regen.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -30,12 +32,17 @@ int cmd_mesh(VIEW** view_ref) {
     for (;;) {
         Vec3 c[4];
         for (int i = 0; i < 4 && code == 0; ++i) {
-            code = input_point(view_ref, kPrompts[i], i == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                               mesh_options, &c[i], kHelpMesh);
-            if (code == 0 && *view_ref) input_set_point(*view_ref, c[i], 0);
+            static constexpr InputMoveFn kFeedback[4] = {cursor_draw_crosshair, cursor_draw_rubber_line,
+                                                         fb_outline_edge, fb_outline_quad};
+            code = input_point(view_ref, kPrompts[i], kFeedback[i], mesh_options, &c[i], kHelpMesh);
+            if (code == 0 && *view_ref) {
+                input_set_point(*view_ref, c[i], 0);
+                input_set_point(*view_ref, c[i], kOutlineSlot + i);
+            }
             if (!*view_ref) code = kStepCancelled;
         }
         if (code != 0) break;
+        WaitCursor wait;
         auto mesh = rtc_make<MESH3>();
         if (!mesh) {
             code = 8;
@@ -50,24 +57,47 @@ int cmd_mesh(VIEW** view_ref) {
     return code;
 }
 
+namespace {
+
+// The next face starts from an edge of the last one: by "FaceMode" (p3, p4), (p4, p1)
+// or (p2, p3) become its first two corners (input points 1 and 0).
+void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
+    p[0] = mode == 1 ? last[3] : mode == 2 ? last[1] : last[2];
+    p[1] = mode == 1 ? last[0] : mode == 2 ? last[2] : last[3];
+    input_set_point(view, p[0], 1);
+    input_set_point(view, p[1], 0);
+}
+
+}  // namespace
+
 int cmd_faces3d(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     view_set_input_mode(*view_ref, 1);
     MESH3* mesh = nullptr;  // the run's mesh, in the drawing once its first face is added
     MeshFaceIndex index;
-    Vec3 p[4];
+    Vec3 p[4], last[4];
+    bool continuing = false;  // the strip goes on from the face in `last`
     int state = 0;
     int code = 0;
     for (;;) {
+        if (state < 2) continuing = false;
         static constexpr uint32_t kPrompts[4] = {kPromptFacesFirst, kPromptFacesSecond, kPromptFacesNext,
                                                  kPromptFacesNext};
+        static constexpr InputMoveFn kFeedback[4] = {cursor_draw_crosshair, cursor_draw_rubber_line, fb_outline_edge,
+                                                     fb_outline_quad};
         const int mode = g_draw3d.face_mode;
-        code = input_point(view_ref, kPrompts[state], state == 0 ? cursor_draw_crosshair : cursor_draw_rubber_line,
-                           faces_options, &p[state], kHelpFaces3D);
+        // The face so far is outlined from its fixed corners.
+        for (int i = 0; i < state && i < 3; ++i) input_set_point(*view_ref, p[i], kOutlineSlot + i);
+        code = input_point(view_ref, kPrompts[state], kFeedback[state], faces_options, &p[state], kHelpFaces3D);
         if (!*view_ref) code = kStepCancelled;
         if (code == kStepCancelled) break;
         if (code != 0) {
-            if (g_draw3d.face_mode != mode) continue;  // asked again under the new mode
+            if (g_draw3d.face_mode != mode) {
+                // Asked again under the new mode; a strip going on from a face takes
+                // that face's edge the new mode names.
+                if (state == 2 && continuing) continue_from(g_draw3d.face_mode, last, p, *view_ref);
+                continue;
+            }
             if (state == 3) {
                 state = 0;  // a new strip
                 continue;
@@ -94,15 +124,9 @@ int cmd_faces3d(VIEW** view_ref) {
             views_extend_extents(*view_ref, mesh);
             view_gdi_object_all(*view_ref, mesh);
         }
-        // The next face starts from an edge of this one: by "FaceMode" (p3, p4),
-        // (p4, p1) or (p2, p3) become its first two corners.
-        const int m = g_draw3d.face_mode;
-        const Vec3 a = m == 1 ? p[3] : m == 2 ? p[1] : p[2];
-        const Vec3 b = m == 1 ? p[0] : m == 2 ? p[2] : p[3];
-        p[0] = a;
-        p[1] = b;
-        input_set_point(*view_ref, a, 1);
-        input_set_point(*view_ref, b, 0);
+        for (int i = 0; i < 4; ++i) last[i] = p[i];
+        continue_from(g_draw3d.face_mode, last, p, *view_ref);
+        continuing = true;
         state = 2;
     }
     if (*view_ref) view_set_input_mode(*view_ref, 0);

@@ -27,6 +27,10 @@ inline constexpr uint32_t kCmdFractal = 15512;
 inline constexpr uint32_t kCmdFlatPolygon = 15514;
 inline constexpr uint32_t kCmdSpiral = 15509;
 inline constexpr uint32_t kCmdExtrude = 15507;
+inline constexpr uint32_t kCmdRevolution = 15506;
+inline constexpr uint32_t kCmdRuled = 15508;
+inline constexpr uint32_t kCmdTracked = 15511;
+inline constexpr uint32_t kCmdProfiled = 15513;
 inline constexpr uint32_t kCmdNewCamera = 15600;
 inline constexpr uint32_t kCmdSpotLight = 15601;
 inline constexpr uint32_t kCmdOmniLight = 15602;
@@ -63,6 +67,25 @@ inline constexpr uint32_t kPromptSpiralRadius = 44570;  // "Spiral radius"
 inline constexpr uint32_t kPromptSpiralTube = 44571;    // "Spiral tube radius"
 inline constexpr uint32_t kPromptDirectionStart = 44572;  // "Direction start point"
 inline constexpr uint32_t kPromptDirectionEnd = 44573;    // "Direction end point"
+inline constexpr uint32_t kPromptRevolveSelect = 44574;  // "Select wire-frame objects to revolve"
+inline constexpr uint32_t kPromptAxisStart = 44575;      // "Revolve axis start point"
+inline constexpr uint32_t kPromptAxisEnd = 44576;        // "Revolve axis end point"
+inline constexpr uint32_t kPromptExtrudeSelect = 44577;  // "Select wire-frame objects to extrude"
+inline constexpr uint32_t kPromptSelectTheContour = 44578;  // "Select the contour"
+inline constexpr uint32_t kPromptPathDirection = 44579;     // "Specify closed path direction"
+inline constexpr uint32_t kPromptTrackSelect = 44580;  // "Select contour to extrude along the track"
+inline constexpr uint32_t kPromptPathCurve = 44581;    // "Select the path curve"
+inline constexpr uint32_t kPromptSelectContour = 44582;  // "Select contour"
+inline constexpr uint32_t kPromptPyramidBase = 44583;    // "Choose pyramid base contour"
+inline constexpr uint32_t kPromptFractalChoose = 44584;  // "Choose object to apply fractal"
+inline constexpr uint32_t kPromptBasePoint3D = 44585;    // "Base point"
+inline constexpr uint32_t kStrContourNotFlat = 42054;    // "Contour is not flat"
+inline constexpr uint32_t kStrNoMemory3D = 42040;  // "Not enough memory to complete operation..."
+inline constexpr uint32_t kTitleSpiral = 44526;    // "Spiral"
+inline constexpr uint32_t kHelpRevolution = 40057;
+inline constexpr uint32_t kHelpRuled = 40059;
+inline constexpr uint32_t kHelpTracked = 40062;
+inline constexpr uint32_t kHelpProfiled = 40064;
 inline constexpr uint32_t kHelpFractal = 40063;
 inline constexpr uint32_t kHelpPyramid = 40052;
 inline constexpr uint32_t kHelpFlatPolygon = 40065;
@@ -92,6 +115,10 @@ struct Draw3dDialogs {
     int (*pyramid)(VIEW* view) = nullptr;
     int (*spiral)(VIEW* view) = nullptr;
     int (*extrude)(VIEW* view) = nullptr;
+    int (*revolution)(VIEW* view) = nullptr;
+    int (*ruled)(VIEW* view) = nullptr;
+    int (*tracked)(VIEW* view) = nullptr;
+    int (*profiled)(VIEW* view) = nullptr;
     // The settings dialogs of a new camera or light (name, position, target, cone,
     // colour), shared with the adjusting commands; they edit the object. 1 on OK.
     int (*camera_settings)(VIEW* view, CAMERA* camera) = nullptr;
@@ -114,6 +141,32 @@ int cmd_pyramid(VIEW** view_ref);
 int cmd_flat_polygon(VIEW** view_ref);
 int cmd_spiral(VIEW** view_ref);
 int cmd_extrude(VIEW** view_ref);
+int cmd_revolution(VIEW** view_ref);
+int cmd_ruled(VIEW** view_ref);
+int cmd_tracked(VIEW** view_ref);
+int cmd_profiled(VIEW** view_ref);
+
+// Shared steps of the commands: the options key runs `dialog` (1 when accepted, so
+// the step is asked again); a command starts with its dialog unless the query flag
+// is set (false: cancelled) and enters input mode.
+int model3d_options(VIEW** view_ref, int (*dialog)(VIEW*));
+bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*));
+// Adds every built mesh to the drawing, each its own undo level, stopping at the first
+// failure (the rest are freed); returns `build_code` when non-zero (the build stopped
+// there, what it made before stays), else 0 or the adding failure.
+int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes, int build_code);
+// Sweeps every stroke of the chosen line work along `path` (each object's strokes
+// brought to "FacesM" segments and the path to "FacesN" unless "UsePattern"), one
+// new mesh per stroke, under the wait cursor. 0, 8 or 13.
+int sweep_objects(VIEW* view, const buffer* chosen, std::vector<Vec3> path, const Vec3& base,
+                  const Vec3& direction);
+// The profiled surface without a window: the profile placed at each path's start
+// (profile_place) and swept along it; paths of fewer than two points make nothing.
+int profiled_meshes(const std::vector<Vec3>& profile, const std::vector<std::vector<Vec3>>& paths,
+                    std::vector<std::unique_ptr<MESH3>>* out);
+// The contour picking of the ruled surface: picks until Esc (0) and returns the
+// contours, the last picked first; -2 or an engine code ends it.
+int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contours);
 int cmd_new_camera(VIEW** view_ref);
 int cmd_spot_light(VIEW** view_ref);
 int cmd_omni_light(VIEW** view_ref);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "commands/model3d/chains.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/units/length_text.h"
 #include "graphics/view/projection.h"
@@ -39,17 +40,6 @@ bool finite3(const Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
-// A point list owning its nodes, made from a table.
-struct OwnedChain {
-    PointNode* head = nullptr;
-    ~OwnedChain() { list_free(&head); }
-    int fill(const std::vector<Vec3>& pts) {
-        for (size_t i = pts.size(); i-- > 0;)
-            if (plist_add(&head, pts[i]) != 0) return 8;
-        return 0;
-    }
-};
-
 }  // namespace
 
 void box_corners(const ViewProjection& vp, const Vec3& corner, double w, double h, double d,
@@ -60,6 +50,19 @@ void box_corners(const ViewProjection& vp, const Vec3& corner, double w, double 
         out[i] = to_world(vp, front[i]);
         out[i + 4] = to_world(vp, vec(front[i].x, front[i].y, front[i].z + d));
     }
+}
+
+void view_ref_deltas(const ViewProjection& vp, const Vec3& a, const Vec3& b, int* dy, int* dx, int* dz) {
+    const Vec3 va = to_view(vp, a), vb = to_view(vp, b);
+    auto trunc = [](double d) {
+        if (!std::isfinite(d)) return 0;
+        if (d >= 2147483647.0) return 2147483647;
+        if (d <= -2147483648.0) return -2147483647 - 1;
+        return static_cast<int>(d);
+    };
+    *dy = trunc(double(va.y) - vb.y);
+    *dx = trunc(double(va.x) - vb.x);
+    *dz = trunc(double(va.z) - vb.z);
 }
 
 int box_mesh(const Vec3 c[8], int box_faces, std::unique_ptr<MESH3>* out) {
@@ -198,7 +201,7 @@ int revolve_profiles_mesh(const RevolveProfiles& p, int steps, std::unique_ptr<M
         if (chain.size() < 2) continue;
         OwnedChain c;
         if (c.fill(chain) != 0) return 8;
-        const int r = mesh_revolve(mesh.get(), c.head, &p.axis_a, &p.axis_b, 2 * kPi, 0, steps);
+        const int r = mesh_revolve(mesh.get(), c.head, &p.axis_a, &p.axis_b, p.angle, p.start, steps);
         if (r != 0) return r;
     }
     *out = std::move(mesh);

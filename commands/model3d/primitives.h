@@ -37,6 +37,11 @@ int box_mesh(const Vec3 corners[8], int box_faces, std::unique_ptr<MESH3>* out);
 // 0 for unreadable text or any value that is not finite (sizes untouched).
 int box_parse_sizes(const char* text, bool inches, double sizes[3]);
 
+// The differences a - b of the two points' view coordinates, each truncated to an
+// integer (held to the int range; 0 for a value not finite), for rubber bands drawn
+// in view units.
+void view_ref_deltas(const ViewProjection& vp, const Vec3& a, const Vec3& b, int* dy, int* dx, int* dz);
+
 // A segment count from the settings as the revolved solids use it: below 4 gives 3;
 // above `limit` gives `limit`.
 int solid_segments(int count, int limit = 4096);
@@ -45,6 +50,8 @@ int solid_segments(int count, int limit = 4096);
 struct RevolveProfiles {
     std::vector<std::vector<Vec3>> chains;  // in build order; the first makes the mesh
     Vec3 axis_a{}, axis_b{};                // axis from a towards b
+    double angle = 6.283185307179586;      // total turn, radians
+    double start = 0.0;                    // start angle, radians
 };
 
 // Sphere (ring radius 0, "Sphere" 0, 1 dome, 2 dish) or torus (ring > 0) about
@@ -61,6 +68,6 @@ int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring, d
 int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, double rb, double rt,
                   const Draw3DSettings& s, RevolveProfiles* out);
 
-// Revolves every chain (a full turn, `steps` steps) into one new mesh. Chains of fewer
+// Revolves every chain (by the profiles' angle from their start, `steps` steps) into one new mesh. Chains of fewer
 // than two points are passed over. 8, 13 (from mesh_revolve), or 0 with *out set.
 int revolve_profiles_mesh(const RevolveProfiles& p, int steps, std::unique_ptr<MESH3>* out);

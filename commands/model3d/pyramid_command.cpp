@@ -5,7 +5,9 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
+#include "commands/model3d/contour_pick.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "model/services/log.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -75,27 +77,30 @@ int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3&
     return 0;
 }
 
+namespace {
+int pyramid_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.pyramid); }
+}  // namespace
+
 int cmd_pyramid(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.pyramid && !g_draw3d_dialogs.pyramid(*view_ref)) return 0;
     view_set_input_mode(*view_ref, 1);
     buffer* chosen = nullptr;
-    Vec3 at, top;
-    int code = input_object(view_ref, &chosen, &at);
+    Vec3 top;
+    int code = select_for_command(kSelectLineWork, view_ref, &chosen, pyramid_options, kPromptPyramidBase,
+                                  kHelpPyramid);
     if (code == 0 && *view_ref)
-        code = input_point(view_ref, kPromptConeTop, cursor_draw_crosshair, nullptr, &top, kHelpPyramid);
+        code = input_point(view_ref, kPromptConeTop, cursor_draw_crosshair, pyramid_options, &top, kHelpPyramid);
     if (!*view_ref && code == 0) code = kStepCancelled;
     if (code == 0) {
+        WaitCursor wait;
         std::vector<std::vector<BasePoint>> bases;
         for (const RefNode* n = chosen ? chosen->refs : nullptr; n; n = n->next)
             if (n->ref) wire_point_lists(static_cast<const object*>(n->ref), &bases);
         std::vector<std::unique_ptr<MESH3>> meshes;
         code = pyramid_meshes(bases, top, g_draw3d.merge_edges, &meshes);
-        for (auto& m : meshes) {
-            if (code != 0) break;
-            code = drawing_add_object(*view_ref, m.release(), 0, 1);
-        }
+        code = add_meshes(*view_ref, &meshes, code);
     }
-    if (*view_ref) input_finish(*view_ref, chosen);
+    select_done(*view_ref, chosen);
     return code;
 }

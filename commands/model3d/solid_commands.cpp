@@ -9,6 +9,7 @@
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
+#include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "commands/model3d/spiral.h"
@@ -16,13 +17,15 @@
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/services/log.h"
+#include "model/services/msgbox.h"
 
 namespace {
 
-int sphere_options(VIEW** r) { return g_draw3d_dialogs.sphere && *r ? (g_draw3d_dialogs.sphere(*r) ? 1 : 0) : 0; }
-int cone_options(VIEW** r) { return g_draw3d_dialogs.cone && *r ? (g_draw3d_dialogs.cone(*r) ? 1 : 0) : 0; }
-int spiral_options(VIEW** r) { return g_draw3d_dialogs.spiral && *r ? (g_draw3d_dialogs.spiral(*r) ? 1 : 0) : 0; }
-int torus_options(VIEW** r) { return g_draw3d_dialogs.torus && *r ? (g_draw3d_dialogs.torus(*r) ? 1 : 0) : 0; }
+int sphere_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.sphere); }
+int cone_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.cone); }
+int spiral_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.spiral); }
+int torus_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.torus); }
 
 void draw_circle(VIEW* v, int x, int y) { cursor_draw_circle(v, x, y); }
 
@@ -39,13 +42,6 @@ int ask_radius(VIEW** view_ref, const Vec3& base, uint32_t prompt, InputMoveFn f
     v->coordinate_type = type;
     v->cartesian = cartesian;
     return code;
-}
-
-// Starts a command: its dialog unless the query flag is set (Cancel ends with 0).
-bool start(VIEW** view_ref, int (*dialog)(VIEW*)) {
-    if (!g_draw3d_query && dialog && !dialog(*view_ref)) return false;
-    view_set_input_mode(*view_ref, 1);
-    return true;
 }
 
 int finish(VIEW** view_ref, int code) {
@@ -66,8 +62,14 @@ Vec3 along_view_x(const VIEW* v, const Vec3& p, double d) { return along_view(v,
 
 // One spiral from its four answers into the drawing; 0 when added, else the code.
 int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, double tube) {
+    WaitCursor wait;
     std::vector<Vec3> circle, path;
     int code = spiral_tube(v->projection, c, radius, tube, g_draw3d.faces_n, &circle);
+    // A tube circle that cannot be made is said under the command's title.
+    if (code != 0) {
+        msgbox_ids(kTitleSpiral, kStrNoMemory3D);
+        return code;
+    }
     if (code == 0)
         code = spiral_path(v->projection, c, step, radius, g_draw3d.spiral_rounds, g_draw3d.faces_m,
                            g_draw3d.spiral_dir != 0, &path);
@@ -81,6 +83,7 @@ int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, doub
 
 int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
     if (!view) return kStepCancelled;
+    WaitCursor wait;
     std::unique_ptr<MESH3> mesh;
     const int r = revolve_profiles_mesh(profiles, solid_segments(g_draw3d.faces_n), &mesh);
     if (r != 0) return r;
@@ -90,7 +93,7 @@ int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
 
 int cmd_sphere(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.sphere)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.sphere)) return 0;
     int code;
     for (;;) {
         Vec3 c;
@@ -110,7 +113,7 @@ int cmd_sphere(VIEW** view_ref) {
 
 int cmd_torus(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.torus)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.torus)) return 0;
     int code;
     for (;;) {
         Vec3 c;
@@ -120,7 +123,8 @@ int cmd_torus(VIEW** view_ref) {
         code = ask_radius(view_ref, c, kPromptTorusRadius, draw_circle, torus_options, &ring, kHelpTorus);
         if (code != 0 || !*view_ref) break;
         const Vec3 on_ring = along_view_x(*view_ref, c, ring);
-        code = ask_radius(view_ref, on_ring, kPromptTorusTube, draw_circle, torus_options, &tube, kHelpTorus);
+        input_set_point(*view_ref, c, 1);
+        code = ask_radius(view_ref, on_ring, kPromptTorusTube, fb_torus_tube, torus_options, &tube, kHelpTorus);
         if (code != 0 || !*view_ref) break;
         RevolveProfiles p;
         // A ring radius of 0 would make a sphere through the torus code path: refused.
@@ -134,7 +138,7 @@ int cmd_torus(VIEW** view_ref) {
 
 int cmd_cone(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.cone)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.cone)) return 0;
     int code = 0;
     for (;;) {
         Vec3 top, base;
@@ -153,13 +157,16 @@ int cmd_cone(VIEW** view_ref) {
                     if (code == 0) input_set_point(*view_ref, base, 2);
                     break;
                 case 2:
-                    code = ask_radius(view_ref, base, kPromptConeBaseRadius, draw_circle, cone_options, &rb,
+                    code = ask_radius(view_ref, base, kPromptConeBaseRadius, fb_cone_base, cone_options, &rb,
                                       kHelpCone);
                     break;
                 default:
-                    if (kind == 0)
-                        code = ask_radius(view_ref, top, kPromptConeTopRadius, draw_circle, cone_options, &rt,
+                    if (kind == 0) {
+                        // The base radius stays drawn: a point that far from the base centre.
+                        input_set_point(*view_ref, along_view_x(*view_ref, base, rb), 3);
+                        code = ask_radius(view_ref, top, kPromptConeTopRadius, fb_cone_top, cone_options, &rt,
                                           kHelpCone);
+                    }
                     break;
             }
             if (code == 0 && *view_ref) {
@@ -182,7 +189,7 @@ int cmd_cone(VIEW** view_ref) {
 
 int cmd_spiral(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!start(view_ref, g_draw3d_dialogs.spiral)) return 0;
+    if (!model3d_start(view_ref, g_draw3d_dialogs.spiral)) return 0;
     int code;
     for (;;) {
         Vec3 c;

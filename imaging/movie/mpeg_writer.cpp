@@ -158,10 +158,16 @@ int mpeg_encode(void* context) {
     } catch (const std::bad_alloc&) {
         err = 8;
     }
+    int stopped = 0;  // a stop after the first frame: the movie ends there
     for (int f = 0; !err && f < p.frame_count; ++f) {
         const char c = p.pattern[f % group];
         const int type = c == 'I' ? kMpegFrameI : c == 'B' ? kMpegFrameB : kMpegFrameP;
         err = g_source ? g_source(f, type, rgb.data(), context) : 13;
+        if (err == kMpegSourceStop && f > 0) {
+            stopped = err;
+            err = 0;
+            break;
+        }
         if (err) break;
         rgb_to_yuv420(rgb.data(), p.width, p.height, s->frame);
         err = send(*s, type, type == kMpegFrameI ? qi : qp);
@@ -178,7 +184,7 @@ int mpeg_encode(void* context) {
     s->release();
     delete s;
     g_session = nullptr;
-    return err;
+    return err ? err : stopped;
 }
 
 void mpeg_release() {

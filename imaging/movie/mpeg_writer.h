@@ -26,7 +26,10 @@ struct MpegParams {
 enum MpegFrameType { kMpegFrameI = 1, kMpegFrameP = 2, kMpegFrameB = 3 };
 
 // Fills `rgb` (width x height x 3, top row first) with frame `frame` (0-based) of
-// picture type `type`; nonzero stops the encoding with that result.
+// picture type `type`; nonzero stops the encoding with that result. kMpegSourceStop
+// after the first frame ends the movie there: the frames so far are written as a
+// complete stream.
+constexpr int kMpegSourceStop = -1;
 using MpegFrameSource = int (*)(int frame, int type, uint8_t* rgb, void* context);
 
 void mpeg_set_frame_source(MpegFrameSource source);
@@ -34,7 +37,9 @@ void mpeg_set_frame_source(MpegFrameSource source);
 // the output cannot be opened or another MPEG output is running.
 int mpeg_setup(const MpegParams& params);
 // Encodes every frame, writes the stream and replaces the target; returns the first
-// nonzero result (a source's, 8, 13 or an errno), the old file then kept. Releases
+// nonzero result (a source's, 8, 13 or an errno), the old file then kept, except a
+// stop after the first frame (kMpegSourceStop, returned once the shorter movie is
+// written). Releases
 // what mpeg_setup took either way.
 int mpeg_encode(void* context);
 // Releases a set-up that will not be encoded.

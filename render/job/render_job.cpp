@@ -234,6 +234,9 @@ int RenderJob::render_frame(int32_t frame) {
     return stop_.load() && rc == 0 ? kRenderJobStopped : rc;
 }
 
+// A stopped frame ends an MPEG movie as a stop ends the other movies.
+static_assert(kRenderJobStopped == kMpegSourceStop);
+
 int RenderJob::mpeg_source(int frame, int, uint8_t* rgb, void* self) {
     auto* job = static_cast<RenderJob*>(self);
     const int rc = job->render_frame(job->first_ + frame);

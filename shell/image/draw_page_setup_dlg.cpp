@@ -13,7 +13,30 @@
 CDrawPageSetupDlg::CDrawPageSetupDlg(PrintLayout* layout, PageSetupModel* page, double min_x, double min_y,
                                      double max_x, double max_y, QWidget* parent)
     : CPageLayoutDlg(page, nullptr, 322, parent), target_(layout), layout_(*layout),
-      area_{min_x, min_y, max_x, max_y} {}
+      area_{min_x, min_y, max_x, max_y}, visible_{min_x, min_y, max_x, max_y} {}
+
+void CDrawPageSetupDlg::set_drawing(const double visible[4],
+                                    std::function<DrawingSource(const double area[4])> source_of) {
+    std::copy(visible, visible + 4, visible_);
+    source_of_ = std::move(source_of);
+    picture_of_ = -1;
+}
+
+const DrawingPicture* CDrawPageSetupDlg::picture() {
+    if (!source_of_) return nullptr;
+    if (picture_of_ != layout_.visible_only) {
+        picture_of_ = layout_.visible_only;
+        if (drawing_picture_collect(source_of_(area()), &picture_) != 0) return nullptr;
+    }
+    return &picture_;
+}
+
+bool CDrawPageSetupDlg::paint_printed(QPainter& p, const QRectF& r) {
+    const DrawingPicture* pic = preview() ? picture() : nullptr;
+    if (!pic) return false;
+    paint_drawing_picture(p, *pic, area(), r, layout_.monochrome);
+    return true;
+}
 
 void CDrawPageSetupDlg::CreateControls() {
     CPageLayoutDlg::CreateControls();
@@ -64,23 +87,29 @@ void CDrawPageSetupDlg::read_layout_fields() {
 void CDrawPageSetupDlg::layout_changed() {
     if (busy_) return;
     busy_ = true;
+    bool resettle = false;
     layout_.margins = work_.margins();
     layout_.minimum = work_.minimum;
     layout_.paper_w = static_cast<int32_t>(work_.paper_w);
     layout_.paper_h = static_cast<int32_t>(work_.paper_h);
     layout_.full_page = work_.full_page;
     layout_.centre = work_.centre;
-    result_ = print_layout_run(&layout_, area_[0], area_[1], area_[2], area_[3]);
+    const double* a = area();
+    result_ = print_layout_run(&layout_, a[0], a[1], a[2], a[3]);
     if (layout_.tile) {
         work_.image_w = work_.paper_w - work_.minimum.left - work_.minimum.right;
         work_.image_h = work_.paper_h - work_.minimum.top - work_.minimum.bottom;
     } else if (result_ == 0) {
-        // The printed area's proportions are the ones the margins keep.
+        // The printed area's proportions are the ones the margins keep: when they
+        // change (a new area), the margins follow them.
+        resettle = work_.image_w != layout_.printed_w || work_.image_h != layout_.printed_h;
         work_.image_w = layout_.printed_w;
         work_.image_h = layout_.printed_h;
+        if (resettle) work_.settle();
     }
     show_layout_fields();
     busy_ = false;
+    if (resettle) refill();
 }
 
 void CDrawPageSetupDlg::show_layout_fields() {
@@ -146,9 +175,21 @@ void CDrawPageSetupDlg::paint_sample(QPainter& p, const QRectF& pane) {
     p.fillRect(sheet, Qt::white);
     const QRectF area(sheet.left() + work_.left * k, sheet.top() + work_.top * k, pw * cols * k, ph * rows * k);
     p.setPen(Qt::black);
+    // The drawing under all the pages at the scale, or the crossed rectangle.
+    const double unit_mm = 0.0254 / (layout_.scale > 0 ? layout_.scale : 1);  // drawing units per thousandth
+    const double window[4] = {layout_.origin_x, layout_.origin_y, layout_.origin_x + pw * cols * unit_mm,
+                              layout_.origin_y + ph * rows * unit_mm};
+    const DrawingPicture* pic = preview() ? picture() : nullptr;
+    if (pic) {
+        paint_drawing_picture(p, *pic, window, area, layout_.monochrome);
+        p.setPen(Qt::black);
+        p.setBrush(Qt::NoBrush);
+    } else {
+        p.drawRect(area);
+        p.drawLine(area.topLeft(), area.bottomRight());
+        p.drawLine(area.topRight(), area.bottomLeft());
+    }
     p.drawRect(area);
-    p.drawLine(area.topLeft(), area.bottomRight());
-    p.drawLine(area.topRight(), area.bottomLeft());
     p.drawRect(sheet);
     for (int c = 1; c < cols; ++c) p.drawLine(QPointF(area.left() + c * pw * k, area.top()), QPointF(area.left() + c * pw * k, area.bottom()));
     for (int r = 1; r < rows; ++r) p.drawLine(QPointF(area.left(), area.top() + r * ph * k), QPointF(area.right(), area.top() + r * ph * k));

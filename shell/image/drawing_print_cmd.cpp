@@ -50,9 +50,19 @@ void tell_failure(int code) {
         msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
 }
 
+// The drawing of the view's shown layers over an area, for printing and previews.
+DrawingSource view_source(CSView* view, const double area[4]) {
+    VIEW* v = view->view();
+    MODEL* model = view->document() ? view->document()->drawing() : nullptr;
+    return drawing_source_of(model, v->projection, area[0], area[1], area[2], area[3],
+                             [v](int layer) { return view_layer_flag(v, layer) != 0; });
+}
+
 bool page_setup(CSView* view, QPrinter* printer) {
-    double area[4];
-    if (!drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return false;
+    double area[4], visible[4];
+    if (!drawing_print_area_of(view, false, &area[0], &area[1], &area[2], &area[3]) ||
+        !drawing_print_area_of(view, true, &visible[0], &visible[1], &visible[2], &visible[3]))
+        return false;
     margins_follow_orientation(&view->print_layout.margins, &view->print_orientation, printer_orientation(printer));
     PageSetupModel page = page_setup_model_of(printer);
     const PrintLayout& l = view->print_layout;
@@ -62,6 +72,7 @@ bool page_setup(CSView* view, QPrinter* printer) {
     page.settle();
     PrintLayout edited = l;
     CDrawPageSetupDlg dlg(&edited, &page, area[0], area[1], area[2], area[3], view);
+    dlg.set_drawing(visible, [view](const double a[4]) { return view_source(view, a); });
     if (dlg.DoModal() != IDOK) return false;
     edited.margins = page.margins();
     edited.minimum = page.minimum;
@@ -79,20 +90,36 @@ bool page_setup(CSView* view, QPrinter* printer) {
 void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { dialog_hook() = std::move(hook); }
 
 bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y) {
+    return view && drawing_print_area_of(view, view->print_layout.visible_only != 0, min_x, min_y, max_x, max_y);
+}
+
+bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, double* min_y, double* max_x,
+                           double* max_y) {
     VIEW* v = view ? view->view() : nullptr;
     if (!v) return false;
+    int w = 1, h = 1;
+    view->client_size(&w, &h);
+    w = std::max(w, 1), h = std::max(h, 1);
+    const ViewProjection& p = v->projection;
+    if (p.mode == kProjPerspective) {
+        // A camera view measures in its window's pixels: the whole picture, or the window.
+        MODEL* model = view->document() ? view->document()->drawing() : nullptr;
+        if (!visible_only &&
+            drawing_picture_extents(model, p, [v](int layer) { return view_layer_flag(v, layer) != 0; }, min_x,
+                                    min_y, max_x, max_y))
+            return true;
+        *min_x = 0, *min_y = 0, *max_x = w, *max_y = h;
+        return true;
+    }
     const BBox box = view_extents(v);
-    if (!view->print_layout.visible_only && box.min.x <= box.max.x && box.min.y <= box.max.y) {
+    if (!visible_only && box.min.x <= box.max.x && box.min.y <= box.max.y) {
         *min_x = box.min.x, *min_y = box.min.y, *max_x = box.max.x, *max_y = box.max.y;
         return true;
     }
     // What the window shows (also for a drawing without extents yet).
-    int w = 1, h = 1;
-    view->client_size(&w, &h);
-    const ViewProjection& p = v->projection;
     *min_x = p.origin_x, *min_y = p.origin_y;
-    *max_x = p.origin_x + std::max(w, 1) / p.scale;
-    *max_y = p.origin_y + std::max(h, 1) / p.scale;
+    *max_x = p.origin_x + w / p.scale;
+    *max_y = p.origin_y + h / p.scale;
     return true;
 }
 
@@ -104,9 +131,7 @@ int drawing_view_print(CSView* view, QPrinter* printer) {
     printer->setFullPage(true);
     PrintLayout l = layout_for_printer(view, printer);
     if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;
-    VIEW* v = view->view();
-    const DrawingSource source = drawing_source_of(model, v->projection, area[0], area[1], area[2], area[3],
-                                                   [v](int layer) { return view_layer_flag(v, layer) != 0; });
+    const DrawingSource source = view_source(view, area);
     platform_wait_cursor(true);
     const int rc = print_drawing(printer, l, source);
     platform_wait_cursor(false);

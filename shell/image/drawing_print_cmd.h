@@ -17,8 +17,13 @@ void drawing_print_install();
 bool drawing_view_command(CSView* view, int id);
 
 // The area the view's layout covers, in view coordinates: what the window shows
-// with "visible area", else the drawing's extents. False when the view has no VIEW.
+// with "visible area", else the drawing's extents. A perspective (camera) view
+// measures in its window's pixels, y up: the window, or the box of the whole
+// picture. False when the view has no VIEW.
 bool drawing_print_area(CSView* view, double* min_x, double* min_y, double* max_x, double* max_y);
+// The same for "visible area" on or off, whatever the view's layout says.
+bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, double* min_y, double* max_x,
+                           double* max_y);
 
 // Prints the view's drawing on `printer` with the view's layout, the paper and
 // minimum margins taken from the printer, the margins turned with its orientation.

@@ -59,13 +59,17 @@ void CPageLayoutDlg::paint_sample(QPainter& p, const QRectF& pane) {
     p.drawRect(page);
     const QRectF r = sample_image_rect(m, page);
     if (r.width() < 1 || r.height() < 1) return;
-    if (preview_ && image_ && !image_->isNull()) {
-        p.drawImage(r, *image_);
-    } else {
+    if (!paint_printed(p, r)) {
         p.drawRect(r);
         p.drawLine(r.topLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomLeft());
     }
+}
+
+bool CPageLayoutDlg::paint_printed(QPainter& p, const QRectF& r) {
+    if (!preview_ || !image_ || image_->isNull()) return false;
+    p.drawImage(r, *image_);
+    return true;
 }
 
 void CPageLayoutDlg::repaint_sample() {

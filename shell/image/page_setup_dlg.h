@@ -35,6 +35,9 @@ class CPageLayoutDlg : public CDialog {
     void OnCommand(int id) override;
     // Called after every change of the page or its margins.
     virtual void layout_changed() {}
+    // Paints what prints into the sample's printed rectangle; false leaves the
+    // crossed rectangle. The image dialog shows its image with Preview.
+    virtual bool paint_printed(class QPainter& p, const QRectF& r);
     void refill(int except = -1);
     void repaint_sample();
 

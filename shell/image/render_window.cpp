@@ -28,6 +28,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
+#include "render/job/render_preview.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/drawing_doc.h"
@@ -267,9 +268,26 @@ int cmd_render(void* arg) {
     RenderPageHooks hooks;
     hooks.camera_setup = [view](RenderCameraChoice* c) { return camera_setup(view, c); };
     hooks.choose_colour = [view](int32_t* colour) { return choose_colour(view, colour); };
-    if (!run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model), client.width(),
-                          client.height(), hooks))
-        return 0;
+    // While the sheet is open the drawing window looks through its camera.
+    RenderPreviewer previewer(view, client.width(), client.height());
+    auto redraw = [window] {
+        window->InvalidateAll();
+        window->update_now();
+    };
+    hooks.preview = [&](const RenderPreview& p) {
+        RenderPreviewRequest r;
+        r.camera_name = p.camera ? p.camera->name.c_str() : nullptr;
+        r.perspective = p.perspective;
+        r.perspective_value = p.perspective_value;
+        r.selected_only = p.selected_only;
+        r.frame = p.frame;
+        r.force = p.force;
+        if (previewer.show(r)) redraw();
+    };
+    const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),
+                                     client.width(), client.height(), hooks);
+    if (previewer.restore()) redraw();
+    if (!ok) return 0;
     if (!choose_output(&options)) return 0;
     render_settings_write(view, settings);
     render_job_options_write(view, options);
@@ -281,6 +299,9 @@ int cmd_render(void* arg) {
     if (named) {
         if (rtc_clone(&camera, named) != 0) camera.reset();
         glimpse_notify_camera(model, named);
+    } else if (const CAMERA* fitted = previewer.viewport_camera()) {
+        // The camera the preview fitted to the viewport's meshes.
+        if (rtc_clone(&camera, fitted) != 0) camera.reset();
     } else {
         camera = rtc_make<CAMERA>();  // made and initialised
     }

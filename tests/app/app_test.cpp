@@ -111,6 +111,8 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
     EXPECT_FALSE(frame()->route_update(15605).enabled);  // Hide: an empty slot still
     EXPECT_TRUE(frame()->route_update(ID_FILE_SAVE).enabled);
     EXPECT_FALSE(frame()->route_update(ID_EDIT_UNDO).enabled);
+    // The swept surfaces: revolution, ruled, tracked and profiled.
+    for (int id : {15506, 15508, 15511, 15513}) EXPECT_TRUE(frame()->route_update(id).enabled) << id;
 }
 
 TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {

@@ -12,6 +12,8 @@
 #include "commands/dimension/dim_settings.h"
 #include "commands/dimension/dim_text.h"
 #include "commands/input/support.h"
+#include "graphics/view/canvas.h"
+#include "graphics/view/projection.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
@@ -72,6 +74,41 @@ TEST_F(DimSessions, HorizontalDimensionsAreOneGroupAndOneUndoLevelEach) {
     cmd_undo(h.view());
     cmd_undo(h.view());
     EXPECT_TRUE(layer_objects(h.model()).empty());
+}
+
+// While the text position is asked, both extension lines run from the measured
+// points to the dimension line under the cursor, and leave nothing behind.
+TEST_F(DimSessions, TextPositionShowsTheExtensionLines) {
+    auto lit = [](Harness& hh, const Vec3& w) {
+        int x, y;
+        world_to_pixel(&hh.view()->projection, w, &x, &y);
+        Canvas* c = hh.canvas(hh.view());
+        const uint8_t* px = c->row(c->height() - 1 - y) + 3 * x;
+        const uint8_t* bg = c->row(0);
+        return px[0] != bg[0] || px[1] != bg[1] || px[2] != bg[2];
+    };
+    std::vector<uint8_t> before;
+    int seen = 0;
+    h.call([&](Harness& hh) {
+        Canvas* c = hh.canvas(hh.view());
+        for (int r = 0; r < c->height(); ++r) before.insert(before.end(), c->row(r), c->row(r) + 3 * c->width());
+    });
+    h.click({4, 4, 0}).click({24, 14, 0}).move_to({14, 30, 0});
+    h.call([&](Harness& hh) {
+        for (double y : {16.0, 20.0, 28.0}) {
+            EXPECT_TRUE(lit(hh, {4, y, 0})) << y;
+            EXPECT_TRUE(lit(hh, {24, y, 0})) << y;
+        }
+        EXPECT_FALSE(lit(hh, {4, 34, 0}));
+        ++seen;
+    });
+    h.esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 0), -1);
+    EXPECT_EQ(seen, 1);
+    Canvas* c = h.canvas(h.view());
+    std::vector<uint8_t> after;
+    for (int r = 0; r < c->height(); ++r) after.insert(after.end(), c->row(r), c->row(r) + 3 * c->width());
+    EXPECT_EQ(before, after);
 }
 
 TEST_F(DimSessions, EscAtTextPositionAddsNothing) {

@@ -116,3 +116,75 @@ TEST(DrawPageSetup, TileSetsFullPageAndShowsTheGridTooManyPagesStayOpen) {
 }
 
 }  // namespace
+
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+// The sample with Preview: the drawing in its colours (black in monochrome), over
+// the area "Visible area" chooses, fitted or under the tile grid.
+TEST(DrawPageSetup, PreviewShowsTheDrawingOfTheChosenArea) {
+    PrintLayout layout;
+    PageSetupModel page;
+    page.minimum = {250, 250, 250, 250};
+    const double visible[4] = {0, 0, 200, 100};
+    std::vector<int> areas;  // the widths the source was asked for
+    auto source_of = [&](const double a[4]) -> DrawingSource {
+        areas.push_back(int(a[2] - a[0]));
+        return [](const DrawingSink& put) {
+            put.pen(1, 0);  // red
+            put.line(0, 25, 100, 25);
+            put.line(50, 0, 50, 50);
+        };
+    };
+    auto count = [](const QImage& img, QRgb want) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += (img.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF);
+        return n;
+    };
+    Modal modal([&](CDialog& d) {
+        auto& dlg = static_cast<CDrawPageSetupDlg&>(d);
+        auto sample = [&] {
+            QImage img(300, 400, QImage::Format_RGB32);
+            img.fill(Qt::lightGray);
+            QPainter p(&img);
+            dlg.paint_sample(p, QRectF(0, 0, 300, 400));
+            return img;
+        };
+        // Fit to page keeps the drawing's 1:4 in the margins from the start.
+        EXPECT_NEAR(std::stod(dlg.GetDlgItemText(2178)) / std::stod(dlg.GetDlgItemText(2217)), 4.0, 0.01);
+        EXPECT_EQ(count(sample(), qRgb(192, 0, 0)), 0);  // Preview off: the crossed rectangle
+        EXPECT_TRUE(areas.empty());                         // and nothing collected
+        dlg.CheckDlgButton(kPagePreview, true);
+        dlg.press(kPagePreview);
+        const int fitted = count(sample(), qRgb(192, 0, 0));
+        EXPECT_GT(fitted, 60);  // the lines across the tall printed area
+        // Visible area: the other area, a new layout, the picture made again.
+        dlg.CheckDlgButton(kPageVisible, true);
+        dlg.press(kPageVisible);
+        EXPECT_NEAR(dlg.working_layout().printed_w / dlg.working_layout().printed_h, 2.0, 1e-6);
+        EXPECT_GT(count(sample(), qRgb(192, 0, 0)), 100);
+        // Monochrome: black lines only.
+        dlg.CheckDlgButton(kPageMonochrome, true);
+        dlg.press(kPageMonochrome);
+        const QImage mono = sample();
+        EXPECT_EQ(count(mono, qRgb(192, 0, 0)), 0);
+        EXPECT_GT(count(mono, qRgb(0, 0, 0)), 100);
+        // Tiled: the drawing under the page grid.
+        dlg.CheckDlgButton(kPageMonochrome, false);
+        dlg.press(kPageMonochrome);
+        dlg.CheckDlgButton(kPageTile, true);
+        dlg.press(kPageTile);
+        EXPECT_GT(count(sample(), qRgb(192, 0, 0)), 20);
+        dlg.press(IDCANCEL);
+    });
+    CDrawPageSetupDlg dlg(&layout, &page, 0, 0, 100, 400);
+    dlg.set_drawing(visible, source_of);
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(areas, (std::vector<int>{100, 200, 100}));  // whole, visible, whole (Tile)
+    EXPECT_EQ(layout.visible_only, 0);  // cancelled: nothing taken
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QImage>
 #include <QPrinter>
 #include <cstdio>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include "shell/cmd_ids.h"
 #include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/drawing_print_cmd.h"
+#include "graphics/view/projection.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
 
@@ -157,6 +159,53 @@ TEST_F(PrintCommandsTest, PageSetupTakesTheLayoutAndTheOrientationOnlyOnOk) {
     // Tiling takes the printer's minimum margins on the landscape paper: the wide
     // side is across.
     EXPECT_GT(view->print_layout.paper_w, view->print_layout.paper_h);
+}
+
+// A camera view prints its perspective picture: fitted, the whole picture fills the
+// printable width; with "Visible area", what the window shows.
+TEST_F(PrintCommandsTest, CameraViewsPrintTheirPicture) {
+    if (std::system("pdfinfo -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    // A square facing the eye 100 in front of it: 20 window pixels a side at eye distance 100.
+    add_line(view, {-10, -10, -100}, {10, -10, -100});
+    add_line(view, {10, -10, -100}, {10, 10, -100});
+    ViewProjection& vp = view->view()->projection;
+    vp.mode = kProjPerspective;
+    vp.view = vp.inverse = kMatIdentity;
+    vp.eye_distance = 100;
+    vp.centre_x = 150, vp.centre_y = 100;
+    double area[4];
+    ASSERT_TRUE(drawing_print_area(view, &area[0], &area[1], &area[2], &area[3]));
+    EXPECT_NEAR(area[0], 140, 1.01);
+    EXPECT_NEAR(area[1], 90, 1.01);
+    EXPECT_NEAR(area[2], 160, 1.01);
+    EXPECT_NEAR(area[3], 110, 1.01);
+    int w = 0, h = 0;
+    view->client_size(&w, &h);
+    ASSERT_TRUE(drawing_print_area_of(view, true, &area[0], &area[1], &area[2], &area[3]));
+    EXPECT_EQ(area[2] - area[0], std::max(w, 1));
+    EXPECT_EQ(area[3] - area[1], std::max(h, 1));
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    const std::string pdf = AppTestEnvironment::file("camera.pdf");
+    printer->setOutputFileName(QString::fromStdString(pdf));
+    view->print_layout.tile = 0;
+    drawing_print_set_dialog_hook([](QPrinter*) { return true; });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_PRINT));
+    double pw = 0, ph = 0;
+    EXPECT_EQ(pdf_pages(pdf, &pw, &ph), 1);
+    // The picture's two edges print as dark pixels in the page's middle band.
+    const std::string png = AppTestEnvironment::file("camera");
+    ASSERT_EQ(std::system(("pdftoppm -r 100 -png -singlefile " + pdf + " " + png).c_str()), 0);
+    const QImage page(QString::fromStdString(png + ".png"));
+    ASSERT_FALSE(page.isNull());
+    int dark = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 240;
+    EXPECT_GT(dark, page.width() / 2);  // at least the bottom edge across the width
 }
 
 TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {

@@ -202,4 +202,33 @@ TEST(Primitives, TypedBoxSizes) {
     EXPECT_EQ(box_parse_sizes(nullptr, false, nullptr), 0);
 }
 
+TEST(ViewRefDeltas, TruncatedViewDifferences) {
+    const ViewProjection front;
+    struct Case {
+        Vec3 a, b;
+        int dy, dx, dz;
+    } cases[] = {
+        {{0, 0, 0}, {0, 0, 0}, 0, 0, 0},
+        {{2.9f, -7.5f, 4.2f}, {0, 0, 0}, -7, 2, 4},  // truncated toward zero
+        {{0, 0, 0}, {2.9f, -7.5f, 4.2f}, 7, -2, -4},
+        {{0, 0, 1e30f}, {0, 0, 0}, 0, 0, 2147483647},  // held to the int range
+        {{0, 0, 0}, {0, 1.0f / 0.0f, 0}, 0, 0, 0},     // not finite
+    };
+    for (const Case& c : cases) {
+        int dy = 99, dx = 99, dz = 99;
+        view_ref_deltas(front, c.a, c.b, &dy, &dx, &dz);
+        EXPECT_EQ(dy, c.dy);
+        EXPECT_EQ(dx, c.dx);
+        EXPECT_EQ(dz, c.dz);
+    }
+    // In a view turned a quarter about the depth axis the x and y differences swap.
+    ViewProjection turned;
+    mat_rotate_xyz(&turned.view, &turned.inverse, 0, 0, 3.14159265358979323846 / 2);
+    int dy, dx, dz;
+    view_ref_deltas(turned, {2.9f, -7.5f, 4.2f}, {0, 0, 0}, &dy, &dx, &dz);
+    EXPECT_EQ(std::abs(dx), 7);
+    EXPECT_EQ(std::abs(dy), 2);
+    EXPECT_EQ(dz, 4);
+}
+
 }  // namespace

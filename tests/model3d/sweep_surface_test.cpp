@@ -34,6 +34,8 @@ TEST(SweepSurface, RingsRepeatsAndEmptyPaths) {
         {"a too short loop stays open", square(0.001f, 0), false, up, {0, 0, 1}, 10, 8},
         {"closed path joins the last row to the first", {{0, -2, 0}, {0, 2, 0}}, false, ring_path, {1, 0, 0}, 8, 8},
         {"empty path builds nothing", square(4, 0), false, {}, {0, 0, 1}, 0, 0},
+        {"a path of one repeated point builds nothing", square(4, 0), false, {{1, 1, 1}, {1, 1, 1}}, {0, 0, 1}, 0, 0},
+        {"a one-point profile builds nothing", {{2, 2, 2}, {2, 2, 2}}, false, up, {0, 0, 1}, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <functional>
 #include <limits>
 
 #include "commands/model3d/draw3d_settings.h"
@@ -188,6 +189,111 @@ TEST(Draw3dDialogs, SpiralTurnsAndSense) {
         EXPECT_FALSE(spiral_dialog(nullptr));
     }
     EXPECT_EQ(g_draw3d.spiral_rounds, 2.5);
+    msgbox_set_hook(old_box);
+    g_draw3d = Draw3DSettings{};
+}
+
+// The swept-surface, pyramid and fractal dialogs: title, the values shown from the
+// settings (angles in degrees, flags from any non-zero value), what a typed answer
+// stores on OK (angles back in radians, flags as 1 or 0), and a value out of range
+// refused with the dialog kept open.
+TEST(Draw3dDialogs, SweptPyramidFractal) {
+    struct Edit {
+        int id;  // a check box, or an edit (label id + kEditOffset3D)
+        const char* text;  // null: toggle the check box
+    };
+    struct Case {
+        const char* title;
+        bool (*dialog)(VIEW*);
+        const char* shot;
+        std::vector<std::pair<int, std::string>> shown;  // edit id and text
+        std::vector<Edit> edits;
+        const char* refused_edit = nullptr;  // put into the first edit first: refused
+        std::function<void()> check;
+    };
+    const int E = kEditOffset3D;
+    const Case cases[] = {
+        {"Pyramid", pyramid_dialog, "draw3d_pyramid.png", {}, {{kIdcMergeEdges, nullptr}}, nullptr,
+         [] { EXPECT_EQ(g_draw3d.merge_edges, 1); }},
+        {"Surface of Revolution", revolution_dialog, "draw3d_revolution.png",
+         {{kIdcRevolveAngle + E, "360"}, {kIdcRevolveStart + E, "0"}, {kIdcFacesM + E, "16"}},
+         {{kIdcRevolveAngle + E, "90"}, {kIdcRevolveStart + E, "-45"}, {kIdcUsePattern, nullptr}}, "400",
+         [] {
+             EXPECT_NEAR(g_draw3d.revolve_angle, 3.14159265358979 / 2, 1e-12);
+             EXPECT_NEAR(g_draw3d.revolve_start, -3.14159265358979 / 4, 1e-12);
+             EXPECT_EQ(g_draw3d.use_pattern, 0);
+         }},
+        {"Extrude", segments_dialog_extrude, "draw3d_extrude.png", {{kIdcFacesM + E, "16"}},
+         {{kIdcFacesM + E, "5"}, {kIdcUsePattern, nullptr}}, "0",
+         [] {
+             EXPECT_EQ(g_draw3d.faces_m, 5);
+             EXPECT_EQ(g_draw3d.use_pattern, 0);
+         }},
+        {"Ruled Surface", segments_dialog_ruled, "draw3d_ruled.png", {{kIdcFacesN + E, "16"}},
+         {{kIdcFacesN + E, "6"}, {kIdcSmooth, nullptr}}, "0",
+         [] {
+             EXPECT_EQ(g_draw3d.faces_n, 6);
+             EXPECT_EQ(g_draw3d.smooth, 0);
+         }},
+        {"Tracked Surface", segments_dialog_tracked, "draw3d_tracked.png", {{kIdcFacesN + E, "16"}},
+         {{kIdcFacesN + E, "9"}}, "2000", [] { EXPECT_EQ(g_draw3d.faces_n, 9); }},
+        {"Profiled Surface", segments_dialog_profiled, "draw3d_profiled.png", {{kIdcFacesM + E, "16"}},
+         {{kIdcFacesM + E, "7"}}, nullptr, [] { EXPECT_EQ(g_draw3d.faces_m, 7); }},
+        {"Fractal", fractal_dialog, "draw3d_fractal.png", {{kIdcFractalLevels + E, "4"}, {kIdcFractalDeriv + E, "0.25"}},
+         {{kIdcFractalLevels + E, "6"}, {kIdcFractalDeriv + E, "-0.5"}, {kIdcFractalMode, nullptr}}, "11",
+         [] {
+             EXPECT_EQ(g_draw3d.fractal_levels, 6);
+             EXPECT_EQ(g_draw3d.fractal_deriv, -0.5);
+             EXPECT_EQ(g_draw3d.fractal_mode, 1);
+         }},
+    };
+    std::vector<std::string> boxes;
+    const MsgBoxHook old_box = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        boxes.push_back(r.text);
+        return kIdOk;
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        g_draw3d = Draw3DSettings{};
+        g_draw3d.use_pattern = 5;  // any non-zero value shows checked
+        boxes.clear();
+        {
+            ModalScript s([&](CDialog& d) {
+                EXPECT_EQ(d.windowTitle().toStdString(), c.title);
+                for (const auto& [id, text] : c.shown) EXPECT_EQ(d.GetDlgItemText(id), text) << id;
+                if (QCheckBox* b = check(d, kIdcUsePattern)) EXPECT_TRUE(b->isChecked());
+                shot(d, c.shot);
+                if (c.refused_edit) {
+                    d.SetDlgItemText(c.edits[0].id, c.refused_edit);
+                    d.press(IDOK);  // refused: the dialog stays
+                }
+                for (const Edit& e : c.edits) {
+                    if (e.text) d.SetDlgItemText(e.id, e.text);
+                    else check(d, e.id)->setChecked(!check(d, e.id)->isChecked());
+                }
+                d.press(IDOK);
+            });
+            EXPECT_TRUE(c.dialog(nullptr));
+        }
+        EXPECT_EQ(boxes.size(), c.refused_edit ? 1u : 0u);
+        c.check();
+        // Cancel stores nothing.
+        const Draw3DSettings kept = g_draw3d;
+        {
+            ModalScript s([&](CDialog& d) {
+                for (const Edit& e : c.edits)
+                    if (e.text) d.SetDlgItemText(e.id, "3");
+                d.press(IDCANCEL);
+            });
+            EXPECT_FALSE(c.dialog(nullptr));
+        }
+        EXPECT_EQ(kept.faces_m, g_draw3d.faces_m);
+        EXPECT_EQ(kept.faces_n, g_draw3d.faces_n);
+        EXPECT_EQ(kept.fractal_levels, g_draw3d.fractal_levels);
+        EXPECT_EQ(kept.fractal_deriv, g_draw3d.fractal_deriv);
+        EXPECT_EQ(kept.revolve_angle, g_draw3d.revolve_angle);
+        EXPECT_EQ(kept.revolve_start, g_draw3d.revolve_start);
+    }
     msgbox_set_hook(old_box);
     g_draw3d = Draw3DSettings{};
 }

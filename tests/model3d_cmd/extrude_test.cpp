@@ -1,6 +1,7 @@
 // Extrude: one band per drawn stroke whatever "FacesN" holds, a stroke back at its
 // start within 0.001 making a closed band, and the command on the view's selection
-// leaving "FacesN" as it was however it ends.
+// leaving "FacesN" as it was however it ends (a build that fails too); no direction
+// adds nothing.
 #include <gtest/gtest.h>
 
 #include "commands/model3d/draw3d_settings.h"
@@ -48,7 +49,12 @@ TEST(Extrude, OnTheSelectionFacesNUnchanged) {
         bool finish;  // the direction's end is given
         int code;
         int meshes;
-    } cases[] = {{"built", true, 0, 1}, {"Esc at the direction's end", false, -1, 0}};
+        Vec3 end = {1, 6, 0};
+        int faces_m = 16;  // with "UsePattern" 0 when not 16
+    } cases[] = {{"built", true, 0, 1},
+                 {"Esc at the direction's end", false, -1, 0},
+                 {"no direction adds nothing", true, 0, 0, {1, 1, 0}},
+                 {"a resampling refused", true, 13, 0, {1, 6, 0}, (1 << 20) + 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
@@ -56,10 +62,11 @@ TEST(Extrude, OnTheSelectionFacesNUnchanged) {
         h.define(kCmdExtrude, extrude_fn);
         g_draw3d = Draw3DSettings{};
         g_draw3d.faces_n = 7;
+        if (c.faces_m != 16) g_draw3d.use_pattern = 0, g_draw3d.faces_m = c.faces_m;
         XPLINE* base = scene_line(scene_layer(h.model()), {{1, 1, 0}, {5, 1, 0}, {5, 5, 0}});
         ASSERT_EQ(buffer_add(h.view()->selection, base), 0);
         h.click({1, 1, 0});
-        if (c.finish) h.click({1, 6, 0});
+        if (c.finish) h.click(c.end);
         else h.esc();
         EXPECT_EQ(h.run(kCmdExtrude), c.code);
         EXPECT_EQ(h.script_left(), 0u);

@@ -1,5 +1,5 @@
 // Golden wire-frame pictures of the primitive solids (box, sphere, dome, dish, torus,
-// truncated cone, pointed cone, cylinder) and of spiral tubes drawn through the drawing view's canvas in
+// truncated cone, pointed cone, cylinder), of spiral tubes and of the swept surfaces drawn through the drawing view's canvas in
 // a front and an isometric view, compared with reviewed references in
 // tests/data/model3d. A missing or different reference leaves the candidate in the
 // test's temporary folder for a look.
@@ -10,7 +10,9 @@
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/primitives.h"
+#include "commands/model3d/model3d.h"
 #include "commands/model3d/spiral.h"
+#include "commands/model3d/sweep_surface.h"
 #include "graphics/view/canvas.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
@@ -134,6 +136,64 @@ TEST(Model3dGolden, SpiralFrontAndIsometric) {
         meshes.push_back(std::move(m));
     }
     front_and_isometric(meshes, "spiral", 240, 100, -4, -25);
+}
+
+// The swept surfaces and the pyramid side by side, about 20 units each: a profile
+// revolved by 270 degrees, an extruded zigzag, a smooth ruled surface through three
+// curves, a tracked square along a bent path, a profiled circle along an arc-like
+// path, and a pyramid over a pentagon.
+TEST(Model3dGolden, SurfacesFrontAndIsometric) {
+    harness_register_classes();
+    constexpr double kPi = 3.14159265358979323846;
+    std::vector<std::unique_ptr<MESH3>> meshes;
+    auto keep = [&](std::vector<std::unique_ptr<MESH3>>& made) {
+        for (auto& m : made) meshes.push_back(std::move(m));
+        made.clear();
+    };
+    std::vector<std::unique_ptr<MESH3>> made;
+    // Revolution about the vertical axis x = 10.
+    ASSERT_EQ(revolve_strokes_meshes({{{14, 0, 0}, {18, 6, 0}, {15, 12, 0}, {17, 20, 0}}}, {10, 0, 0}, {10, 1, 0},
+                                     1.5 * kPi, 0, 12, &made),
+              0);
+    keep(made);
+    // Extrude: a zigzag moved back and up.
+    ASSERT_EQ(extrude_meshes({{{{28, 2, 0}, false}, {{32, 12, 0}, false}, {{36, 2, 0}, false}, {{40, 12, 0}, false}}},
+                             {3, 6, -10}, &made),
+              0);
+    keep(made);
+    // Ruled: three curves, smooth, 8 x 10.
+    std::unique_ptr<MESH3> ruled;
+    ASSERT_EQ(ruled_mesh({{{50, 0, 0}, {56, 2, 0}, {64, 0, 0}},
+                          {{50, 10, 6}, {57, 8, 6}, {64, 10, 6}},
+                          {{50, 20, 0}, {56, 22, 0}, {64, 20, 0}}},
+                         8, 1, 10, &ruled),
+              0);
+    meshes.push_back(std::move(ruled));
+    // Tracked: a square swept along a bent path from its own place.
+    const std::vector<Vec3> track = {{74, 0, 0}, {74, 10, 0}, {80, 18, 0}, {86, 20, 0}};
+    ASSERT_EQ(sweep_strokes_meshes({{{72, 0, -2}, {76, 0, -2}, {76, 0, 2}, {72, 0, 2}, {72, 0, -2}}}, track,
+                                   track[0], {0, 10, 0}, &made),
+              0);
+    keep(made);
+    // Profiled: a circle of 12 placed at the start of each path.
+    std::vector<Vec3> circle;
+    for (int i = 0; i <= 12; ++i)
+        circle.push_back({static_cast<float>(2 * std::cos(i * kPi / 6)), static_cast<float>(2 * std::sin(i * kPi / 6)), 0});
+    std::vector<Vec3> arc;
+    for (int i = 0; i <= 8; ++i)
+        arc.push_back({static_cast<float>(100 - 8 * std::cos(i * kPi / 8)), static_cast<float>(2 + 8 * std::sin(i * kPi / 8)), 0});
+    ASSERT_EQ(profiled_meshes(circle, {arc}, &made), 0);
+    keep(made);
+    // Pyramid over a pentagon.
+    std::vector<BasePoint> pentagon;
+    for (int i = 0; i <= 5; ++i)
+        pentagon.push_back({{static_cast<float>(125 + 8 * std::cos(i * 2 * kPi / 5)), 0,
+                             static_cast<float>(8 * std::sin(i * 2 * kPi / 5))},
+                            false});
+    ASSERT_EQ(pyramid_meshes({pentagon}, {125, 18, 0}, 0, &made), 0);
+    keep(made);
+    for (auto& m : meshes) regen_object(m.get());
+    front_and_isometric(meshes, "surfaces", 300, 80, -4, -8);
 }
 
 }  // namespace

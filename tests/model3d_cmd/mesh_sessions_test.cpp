@@ -93,4 +93,34 @@ TEST(MeshSessions, Sessions) {
     g_draw3d = Draw3DSettings{};
 }
 
+TEST(MeshSessions, FaceModeChangeTakesTheLastFacesOtherEdge) {
+    // After a face, "FaceMode" changed to 2 at the next point: the strip goes on from the
+    // face's second and third corners instead of its third and fourth.
+    Harness h;
+    h.view()->projection.scale = 10.0;
+    h.define(kCmdFaces3D, fn<cmd_faces3d>);
+    g_draw3d = Draw3DSettings{};
+    g_draw3d_dialogs.faces3d = [](VIEW*) {
+        g_draw3d.face_mode = 2;
+        return 1;
+    };
+    Vec3 first{}, second{};
+    h.click({1, 1, 0}).click({3, 1, 0}).click({3, 3, 0}).click({1, 3, 0}).options();
+    h.call([&](Harness& hh) {
+        first = view_input_state(hh.view())->points[1];
+        second = view_input_state(hh.view())->points[0];
+    });
+    h.click({5, 3, 0}).click({5, 1, 0}).esc();
+    EXPECT_EQ(h.run(kCmdFaces3D), -1);
+    EXPECT_EQ(h.script_left(), 0u);
+    g_draw3d_dialogs = Draw3dDialogs{};
+    expect_near3(first, {3, 1, 0});
+    expect_near3(second, {3, 3, 0});
+    const auto made = meshes(h.model());
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0]->blocks->faces.size(), 4u);
+    EXPECT_EQ(made[0]->blocks->vertices.size(), 6u);
+    g_draw3d = Draw3DSettings{};
+}
+
 }  // namespace

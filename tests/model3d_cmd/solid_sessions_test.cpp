@@ -59,6 +59,13 @@ TEST(SolidSessions, Sessions) {
          -1, {SC, SR, SC}, 1, 1, true, 12},
         {"Esc at the radius ends the sphere", kCmdSphere, [](Harness& h) { h.click({5, 5, 0}).esc(); }, -1, {SC, SR}, 0, 0,
          false, 0},
+        {"a cancel at the sphere radius puts the read-out back", kCmdSphere,
+         [](Harness& h) { h.click({5, 5, 0}).start(kProbe); }, -2, {SC, SR}, 0, 0, false, 0},
+        {"a cancel at the torus tube puts the read-out back", kCmdTorus,
+         [](Harness& h) { h.click({9, 9, 0}).typed("6").start(kProbe); }, -2, {TC, TR, TT}, 0, 0, false, 0},
+        {"a cancel at the cone's top radius puts the read-out back", kCmdCone,
+         [](Harness& h) { h.click({5, 15, 0}).click({5, 5, 0}).typed("4").start(kProbe); }, -2, {CT, CB, CR, CU}, 0, 0,
+         false, 0},
         {"dish with Tops 2 gets a disc", kCmdSphere,
          [](Harness& h) {
              g_draw3d.sphere = 2, g_draw3d.tops = 2;
@@ -100,6 +107,7 @@ TEST(SolidSessions, Sessions) {
         h.define(kCmdSphere, fn<cmd_sphere>);
         h.define(kCmdTorus, fn<cmd_torus>);
         h.define(kCmdCone, fn<cmd_cone>);
+        h.define(kProbe, cmd_probe);
         g_draw3d = Draw3DSettings{};
         h.view()->coordinate_type = 1;
         h.view()->cartesian = 1;

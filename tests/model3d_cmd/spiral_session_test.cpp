@@ -1,7 +1,8 @@
 // Scripted sessions of the Spiral command: one tube mesh per spiral with one undo
 // level, Esc at a later step going back to the centre, turn counts from the settings
-// that are not finite or too large ending with 13 and nothing added, and the
-// coordinate read-out put back however the command ends.
+// that are not finite or too large ending with 13 and nothing added, a tube circle
+// that cannot be made said under the command's title, and the coordinate read-out
+// put back however the command ends.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
 #include "model/db/solid.h"
+#include "model/services/msgbox.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
 
@@ -40,6 +42,7 @@ TEST(SpiralSessions, Sessions) {
         std::vector<int> prompts;
         int meshes;
         int vertices;  // of the first mesh
+        size_t boxes = 0;  // message boxes shown
     } cases[] = {
         {"two turns of 16 by 16", [](Harness& h) { h.click({5, 5, 0}).typed("10").typed("6").typed("1").esc(); }, -1,
          {C, S, R, T, C}, 1, 33 * 16},
@@ -56,6 +59,10 @@ TEST(SpiralSessions, Sessions) {
              g_draw3d.spiral_rounds = 1e7;
              h.click({5, 5, 0}).typed("10").typed("6").typed("1");
          }, 13, {C, S, R, T}, 0, 0},
+        {"a tube circle that cannot be made is said and ends it", [](Harness& h) {
+             g_draw3d.faces_n = 1 << 30;  // from a damaged settings file
+             h.click({5, 5, 0}).typed("10").typed("6").typed("1");
+         }, 13, {C, S, R, T}, 0, 0, 1},
         {"cancelled dialog ends quietly", [](Harness&) {
              g_draw3d_dialogs.spiral = [](VIEW*) { return 0; };
          }, 0, {}, 0, 0},
@@ -69,7 +76,18 @@ TEST(SpiralSessions, Sessions) {
         h.view()->coordinate_type = 1;
         h.view()->cartesian = 1;
         c.script(h);
+        std::vector<std::string> boxes;
+        const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& r) {
+            boxes.push_back(r.caption + "|" + r.text);
+            return kIdOk;
+        });
         EXPECT_EQ(h.run(kCmdSpiral), c.code);
+        msgbox_set_hook(old);
+        ASSERT_EQ(boxes.size(), c.boxes);
+        if (c.boxes) {
+            EXPECT_NE(boxes[0].find("Spiral"), std::string::npos);
+            EXPECT_NE(boxes[0].find("Not enough memory"), std::string::npos);
+        }
         EXPECT_EQ(h.shown_prompts(), c.prompts);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.view()->input_mode, 0);

@@ -24,15 +24,21 @@ namespace {
 enum class Kind { AviDib, AviMjpeg, Flic, Mpeg };
 constexpr int kW = 64, kH = 48, kFrames = 6;
 
-int mpeg_source(int frame, int, uint8_t* rgb, void* stop_at) {
-    if (frame == *static_cast<int*>(stop_at)) return -1;
+// The source's answer at frame `at`: -1 a stop, else an error.
+struct SourceEnd {
+    int at = -1, code = -1;
+};
+
+int mpeg_source(int frame, int, uint8_t* rgb, void* end) {
+    const auto* e = static_cast<SourceEnd*>(end);
+    if (frame == e->at) return e->code;
     const std::vector<uint8_t> f = movie_frame(kW, kH, frame, true);
     std::memcpy(rgb, f.data(), f.size());
     return 0;
 }
 
 // Writes a movie of the kind; the first nonzero result.
-int write_movie(Kind kind, const std::string& path, int stop_at = -1) {
+int write_movie(Kind kind, const std::string& path, int stop_at = -1, int stop_code = -1) {
     switch (kind) {
         case Kind::AviDib:
         case Kind::AviMjpeg: {
@@ -59,7 +65,8 @@ int write_movie(Kind kind, const std::string& path, int stop_at = -1) {
             std::strcpy(p.pattern, "IPPP");
             mpeg_set_frame_source(mpeg_source);
             if (int err = mpeg_setup(p)) return err;
-            return mpeg_encode(&stop_at);
+            SourceEnd end{stop_at, stop_code};
+            return mpeg_encode(&end);
         }
     }
     return -1;
@@ -148,10 +155,24 @@ TEST(MovieFailure, FolderThatCannotHoldTheFileIsReported) {
     }
 }
 
-TEST(MovieFailure, StoppedMpegSourceKeepsTheOldFile) {
-    Fresh f("m.mpg");
-    EXPECT_EQ(write_movie(Kind::Mpeg, f.path, 3), -1);
-    f.expect_old_kept();
+// A stop after the first frame finishes a shorter movie; a stop before any frame or
+// a failing source keeps the old file.
+TEST(MovieFailure, StoppedMpegSourceFinishesTheMovieOrKeepsTheOldFile) {
+    struct Case {
+        int at, code;
+        bool written;
+    } cases[] = {{3, -1, true}, {0, -1, false}, {3, 5, false}};
+    for (const Case& c : cases) {
+        Fresh f("m.mpg");
+        EXPECT_EQ(write_movie(Kind::Mpeg, f.path, c.at, c.code), c.code) << c.at << " " << c.code;
+        if (!c.written) {
+            f.expect_old_kept();
+            continue;
+        }
+        EXPECT_EQ(files_in(f.dir), 1) << "a temporary file was left";
+        EXPECT_NE(file_bytes(f.path), f.old);
+        if (have_ffmpeg()) EXPECT_EQ(probe(f.path, "nb_read_frames"), "6");  // three frames, each coded twice
+    }
 }
 
 TEST(MovieFailure, AviWithoutFramesKeepsTheOldFile) {

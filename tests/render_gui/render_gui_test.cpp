@@ -13,9 +13,11 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include "tests/app/gui_main.h"
 #include "../app/app_session.h"
@@ -106,6 +108,28 @@ std::string make_drawing() {
     return path;
 }
 
+// The camera chosen in the Render page's combo, as a user picks it.
+void choose_camera(CRenderPage* page, const char* name) {
+    auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
+    const int cam = combo->findText(name);
+    ASSERT_GT(cam, 0);
+    combo->setCurrentIndex(cam);
+    combo->activated(cam);
+}
+
+// The Animation page shown, Animation on over frames 1 to 6.
+CAnimatPage* animate_six_frames(CPropSheet* sheet) {
+    EXPECT_TRUE(sheet->SetActivePage(1));
+    auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+    auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
+    EXPECT_TRUE(check->isEnabled());
+    if (!check->isChecked()) check->click();
+    static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
+    static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+    EXPECT_TRUE(anim->UpdateData(true));
+    return anim;
+}
+
 // The sheet as a user fills it: the camera, then Animation over all frames to an FLC.
 int g_other_dialogs = 0;  // dialogs opened from the sheet (the camera settings)
 
@@ -117,23 +141,13 @@ void fill_sheet(CDialog& d) {
         return;
     }
     auto* page = static_cast<CRenderPage*>(sheet->page(0));
-    auto* combo = static_cast<QComboBox*>(page->GetDlgItem(2165));
-    const int cam = combo->findText("Cam01");
-    ASSERT_GT(cam, 0);
-    combo->setCurrentIndex(cam);
-    combo->activated(cam);
+    choose_camera(page, "Cam01");
     // The camera button opens the camera's settings.
     const int before = g_other_dialogs;
     page->press(2168);
     EXPECT_EQ(g_other_dialogs, before + 1);
-    EXPECT_EQ(combo->currentText(), "Cam01");
-    ASSERT_TRUE(sheet->SetActivePage(1));
-    auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
-    auto* check = static_cast<QCheckBox*>(anim->GetDlgItem(2171));
-    ASSERT_TRUE(check->isEnabled());
-    if (!check->isChecked()) check->click();
-    static_cast<QLineEdit*>(anim->GetDlgItem(2169))->setText("1");
-    static_cast<QLineEdit*>(anim->GetDlgItem(2170))->setText("6");
+    EXPECT_EQ(static_cast<QComboBox*>(page->GetDlgItem(2165))->currentText(), "Cam01");
+    CAnimatPage* anim = animate_six_frames(sheet);
     static_cast<QRadioButton*>(anim->GetDlgItem(2359))->click();  // "&FLC"
     ASSERT_TRUE(anim->UpdateData(true));
     d.press(IDOK);
@@ -254,6 +268,77 @@ TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
     settle();
     EXPECT_TRUE(frame.isNull());
+}
+
+// The Animation page's preview: the drawing window looks through the chosen camera
+// and plays its animation while the sheet is open; everything is back afterwards.
+TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
+    MODEL* model = view_drawing(view->view());
+    const ViewProjection before = view->view()->projection;
+    auto picture = [&] { return view->viewport()->grab().toImage(); };
+    // The drawing window on the left, the sheet beside it, as a user would arrange them.
+    for (QWidget* w = view; w; w = w->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) {
+            sub->setGeometry(0, 0, 440, 470);
+            sub->raise();
+        }
+    settle();
+    int checked = 0;
+    platform_set_modal_hook([&](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) return d.press(IDOK);
+        sheet->show();
+        sheet->move(app->main_frame()->geometry().right() - sheet->width() - 10, 60);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        const QImage parallel = picture();
+        choose_camera(static_cast<CRenderPage*>(sheet->page(0)), "Cam01");
+        settle();
+        // Through the camera, at rest.
+        EXPECT_EQ(view->view()->projection.mode, kProjPerspective);
+        EXPECT_EQ(model->current_frame, -1);
+        const QImage rest = picture();
+        EXPECT_NE(rest, parallel);
+        CAnimatPage* anim = animate_six_frames(sheet);
+        // ">>" shows frame 2 of 6: the camera has moved.
+        anim->press(2295);
+        settle();
+        EXPECT_EQ(model->current_frame, 1);
+        EXPECT_EQ(anim->GetDlgItemText(2173), "2");
+        EXPECT_NE(picture(), rest);
+        // ">" plays: the frames go round while the user interface runs.
+        anim->press(2297);
+        std::set<int> seen;
+        QTest::qWaitFor([&] {
+            seen.insert(model->current_frame);
+            return seen.size() >= 6;
+        }, 5000);
+        EXPECT_EQ(seen, (std::set<int>{0, 1, 2, 3, 4, 5}));
+        screenshot("render_preview_playing");
+        // "&Stop": the picture stays.
+        anim->press(2296);
+        settle();
+        const int stopped = model->current_frame;
+        QTest::qWait(100);
+        EXPECT_EQ(model->current_frame, stopped);
+        // The trackbar moved by key to its end shows the first frame at once.
+        auto* track = static_cast<QSlider*>(anim->GetDlgItem(2293));
+        track->triggerAction(QAbstractSlider::SliderToMinimum);
+        settle();
+        EXPECT_EQ(model->current_frame, 0);
+        EXPECT_EQ(anim->GetDlgItemText(2173), "1");
+        ++checked;
+        d.press(IDCANCEL);
+    });
+    const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    settle();
+    EXPECT_EQ(checked, 1);
+    // Cancelled: no render, and the drawing window looks as before.
+    EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);
+    EXPECT_EQ(model->current_frame, -1);
+    EXPECT_EQ(view->view()->projection.mode, before.mode);
+    EXPECT_EQ(view->view()->projection.origin_x, before.origin_x);
+    EXPECT_EQ(view->view()->projection.scale, before.scale);
 }
 
 TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {

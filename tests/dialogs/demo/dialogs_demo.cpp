@@ -8,7 +8,11 @@
 #include <QFontDialog>
 #include <QTimer>
 
+#include <QCheckBox>
+
 #include "dialogs/export_panel.h"
+#include "dialogs/render_pages.h"
+#include "platform/prop_sheet.h"
 #include "dialogs/xfile.h"
 #include "dialogs/xfont.h"
 #include "model/services/profile.h"
@@ -50,5 +54,35 @@ int main(int argc, char** argv) {
     });
     CXFont font(FontRecord{"DejaVu Sans", "Bold", 12, 700, false, "", 0});
     font.DoModal();
-    return shots == 2 ? 0 : 1;
+    // The render sheet's two pages (a camera with 30 frames chosen, Animation on to
+    // an FLC) and the AVI compressor choice.
+    platform_set_modal_hook([&](CDialog& d) {
+        if (auto* sheet = dynamic_cast<CPropSheet*>(&d)) {
+            sheet->show();
+            QApplication::processEvents();
+            sheet->grab().save(out + "/render_page.png");
+            sheet->SetActivePage(1);
+            auto* anim = static_cast<CAnimatPage*>(sheet->page(1));
+            if (auto* check = qobject_cast<QCheckBox*>(anim->GetDlgItem(2171)); check && !check->isChecked())
+                check->click();
+            QApplication::processEvents();
+            sheet->grab().save(out + "/animation_page.png");
+            shots += 2;
+        } else {
+            d.show();
+            QApplication::processEvents();
+            d.grab().save(out + "/compressor_dialog.png");
+            ++shots;
+        }
+        d.press(IDCANCEL);
+    });
+    RenderSettings settings;
+    settings.light_mask = 0x0125;
+    for (int i = 0; i < 16; ++i) settings.light_colours[i] = i == 5 ? 1 : 15;
+    RenderJobOptions options;
+    options.camera_name = "Camera01";
+    options.animation = 1, options.first_frame = 1, options.last_frame = 30, options.output_kind = 1;
+    run_render_sheet(nullptr, &settings, &options, {{"Camera01", 1.0, 30}, {"Camera02", 0.8, 1}}, 640, 480, {});
+    choose_avi_compressor(nullptr, 1);
+    return shots == 5 ? 0 : 1;
 }

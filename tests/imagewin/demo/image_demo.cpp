@@ -57,21 +57,45 @@ int main(int argc, char** argv) {
         dlg.DoModal();
         if (!saved) return 1;
     }
-    if (argc > 3) {
-        // The drawing page setup tiling a 600 x 400 mm drawing: the tile sheet.
+    // A 600 x 400 mm drawing in a few colours for the drawing page setup's Preview.
+    const auto drawing = [](const double*) -> DrawingSource {
+        return [](const DrawingSink& put) {
+            put.pen(0, 0);
+            put.line(-100, 0, 500, 0), put.line(500, 0, 500, 400), put.line(500, 400, -100, 400), put.line(-100, 400, -100, 0);
+            put.pen(1, 0);
+            put.line(-100, 0, 500, 400), put.line(-100, 400, 500, 0);
+            put.pen(13, 0);
+            for (int i = 0; i < 64; ++i) {
+                const double a = i * M_PI / 32, b = (i + 1) * M_PI / 32;
+                put.line(200 + 150 * std::cos(a), 200 + 150 * std::sin(a), 200 + 150 * std::cos(b), 200 + 150 * std::sin(b));
+            }
+            put.pen(3, 0);
+            const double tri[6] = {-60, 40, 60, 40, 0, 160};
+            put.triangle(tri);
+        };
+    };
+    for (int shot = 3; shot <= 4 && shot < argc; ++shot) {
+        // The drawing page setup over a 600 x 400 mm drawing with Preview: the tile
+        // sheet (first), then fitted to the page.
         bool saved = false;
         platform_set_modal_hook([&](CDialog& dlg) {
-            dlg.CheckDlgButton(kPageTile, true);
-            dlg.press(kPageTile);
+            if (shot == 3) {
+                dlg.CheckDlgButton(kPageTile, true);
+                dlg.press(kPageTile);
+            }
+            dlg.CheckDlgButton(kPagePreview, true);
+            dlg.press(kPagePreview);
             dlg.show();
             QApplication::processEvents();
-            saved = dlg.grab().save(argv[3]);
+            saved = dlg.grab().save(argv[shot]);
             dlg.press(IDCANCEL);
         });
         PrintLayout layout;
         PageSetupModel page;
         page.minimum = {250, 250, 250, 250};
         CDrawPageSetupDlg dlg(&layout, &page, -100, 0, 500, 400);
+        const double visible[4] = {0, 0, 400, 300};
+        dlg.set_drawing(visible, drawing);
         dlg.DoModal();
         if (!saved) return 1;
     }
