@@ -10,7 +10,9 @@ if [ $# -gt 0 ]; then args=("$(realpath -m -- "$1")"); fi
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev ncompress ccache
-          desktop-file-utils shared-mime-info libavcodec-dev)
+          desktop-file-utils shared-mime-info libavcodec-dev libqt6opengl6-dev libgl1-mesa-dri)
+# 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
+PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

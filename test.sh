@@ -8,7 +8,9 @@ PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           clang libclang-rt-14-dev qt6-base-dev ncompress locales ccache
           xvfb xauth desktop-file-utils shared-mime-info python3
           libjpeg-dev libfontconfig-dev imagemagick poppler-utils
-          libavcodec-dev ffmpeg)
+          libavcodec-dev ffmpeg libqt6opengl6-dev libgl1-mesa-dri)
+# 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
+PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -51,8 +53,10 @@ TSAN_BUILD=${ZELO_TSAN_BUILD_DIR:-build/tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests zelo_raytrace_tests
+cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests zelo_raytrace_tests zelo_hide_tests
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_scanline_tests" --gtest_brief=1
 # The render job's worker thread and its stop flag.
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_renderjob_tests" --gtest_brief=1
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_raytrace_tests" --gtest_brief=1
+# The hidden-line worker thread and its cancel request.
+TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_hide_tests" --gtest_brief=1

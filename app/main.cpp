@@ -8,9 +8,13 @@
 #include "dialogs/dim_dialogs.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
+#include "dialogs/text3d_dialog.h"
 #include "dialogs/edit_dialogs.h"
+#include "dialogs/hide_command.h"
 #include "dialogs/pln_dialog.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
+#include "glpreview/glimpse_view.h"
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "platform/app.h"
@@ -41,7 +45,11 @@ int main(int argc, char** argv) {
     });
     edit_dialogs_install();
     draw3d_dialogs_install();
+    settings_dialogs_install();
+    glimpse_install();
+    text3d_dialog_install();
     render_command_install();
+    hide_command_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
     drawing_print_install();

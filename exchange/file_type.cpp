@@ -9,6 +9,7 @@
 #include "model/db/buffer.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
+#include "model/edit/transform.h"
 #include "model/file/drawing_file.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -89,11 +90,17 @@ int cmd_load_block(void* arg) {
     const int depth = undo_depth_from_prefs();
     int new_level = 1;
     int r = block_file_load(args->path, label, sizeof label, model, sel, &base, &new_level, depth);
+    Transform move;
+    if (args->at) {
+        const Vec3 zero{0, 0, 0}, by{args->at->x - base.x, args->at->y - base.y, args->at->z - base.z};
+        xform_from_points(&move, zero, by, zero, 0);
+    }
     // The objects read have no parent: each goes into the layer (undoably) or dies.
     for (RefNode* n = sel->refs; n; n = n->next) {
         if (!n->ref) continue;
         ZOBJ* obj = n->ref;
         buffer_drop_ref(sel, n);
+        if (r == 0 && args->at && rtc_is_a(obj, &object::rtc_class)) r = transform_object(move, static_cast<object*>(obj));
         if (r == 0) {
             const int a = model_add_object(layer, obj, depth, new_level);
             if (a == 0) {

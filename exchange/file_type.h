@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "model/math/types.h"
+
 class MODEL;
 class VIEW;
 
@@ -39,11 +41,13 @@ int export_file_by_type(VIEW* view, const ExportRequest* request);
 // Argument of the Load Block command.
 struct LoadBlockArgs {
     VIEW* view = nullptr;
-    const char* path = nullptr;  // null: ask for the file (not built yet: 22)
+    const char* path = nullptr;  // null: 22 (the interactive command asks for one first)
+    const Vec3* at = nullptr;    // where the block's base point goes; null: where it was saved
 };
 
 // Inserts a block file's objects into the view's current layer (the drawing's first
-// layer when it has none) as one undo level; its named styles are merged by name.
+// layer when it has none) as one undo level, moved by `at` less the block's base
+// point when `at` is given; its named styles are merged by name.
 // 0 on success, else the reader's code after the "Can't load data..." message.
 int cmd_load_block(void* args);
 

@@ -1,6 +1,7 @@
 // The main window: MDI area, menus and accelerators from the resource, status bar,
 // placement and command routing.
 #include "shell/mainframe.h"
+#include "shell/ui_handlers.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -286,7 +287,16 @@ bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
             if (!ui) editor->Toggle(0);
             return true;
         }
-        default: return false;
+        default: {
+            const FrameHandler h = frame_handler(id);
+            if (!h.run) return false;
+            const bool can = !h.enabled || h.enabled(this, id);
+            if (ui)
+                ui->Enable(can);
+            else if (can)
+                h.run(this, id);
+            return true;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // The drawing view: canvas painting, scroll bars over the drawing's extents,
 // panning, and the VIEW's window side.
 #include "shell/sview.h"
+#include "shell/ui_handlers.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -572,6 +573,15 @@ bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
             else
                 msgbox_ids(42120, 42040);
         }
+        return true;
+    }
+    if (const ViewHandler h = view_handler(id); h.run) {
+        // Settings dialogs and other commands run on the VIEW without the processor.
+        const bool can = !h.needs_test || allowed;
+        if (ui)
+            ui->Enable(can);
+        else if (can)
+            h.run(this, id);
         return true;
     }
     if (in_drawing_range(id) && id != ID_ZOOM_ALL) {

@@ -11,6 +11,7 @@
 #include "commands/model3d/feedback3d.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
+#include "commands/model3d/text3d.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -138,4 +139,5 @@ void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn)) {
     set(kCmdNewCamera, command_fn<cmd_new_camera>);
     set(kCmdSpotLight, command_fn<cmd_spot_light>);
     set(kCmdOmniLight, command_fn<cmd_omni_light>);
+    set(kCmdText3D, command_fn<cmd_text3d>);
 }

@@ -100,6 +100,14 @@ void glimpse_unsubscribe_model(MODEL* model) {
     compact(r);
 }
 
+bool glimpse_is_subscribed(const MODEL* model, GlimpseCallback callback, const void* user) {
+    Registry& r = registry();
+    std::lock_guard<std::recursive_mutex> guard(r.lock);
+    return std::any_of(r.listeners.begin(), r.listeners.end(), [&](const Listener& l) {
+        return l.live && l.model == model && l.callback == callback && l.user == user;
+    });
+}
+
 int glimpse_listener_count(const MODEL* model) {
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> guard(r.lock);

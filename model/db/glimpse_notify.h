@@ -30,6 +30,10 @@ int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user);
 void glimpse_unsubscribe(MODEL* model, GlimpseCallback callback, void* user);
 // Removes every listener of `model` (the drawing is being closed).
 void glimpse_unsubscribe_model(MODEL* model);
+// True while (callback, user) listens to `model` (the drawing's destruction removes
+// its listeners, so a listener learns this way that its drawing has gone; the model
+// pointer is compared only).
+bool glimpse_is_subscribed(const MODEL* model, GlimpseCallback callback, const void* user);
 // Number of listeners of `model`.
 int glimpse_listener_count(const MODEL* model);
 

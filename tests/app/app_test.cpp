@@ -108,7 +108,7 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
     // The drawing menu bar is up, with the drawing commands that exist enabled.
     EXPECT_TRUE(frame()->route_update(15000).enabled);
     EXPECT_TRUE(frame()->route_update(15001).enabled);
-    EXPECT_FALSE(frame()->route_update(15605).enabled);  // Hide: an empty slot still
+    EXPECT_FALSE(frame()->route_update(15604).enabled);  // no command there: an empty slot
     EXPECT_TRUE(frame()->route_update(ID_FILE_SAVE).enabled);
     EXPECT_FALSE(frame()->route_update(ID_EDIT_UNDO).enabled);
     // The swept surfaces: revolution, ruled, tracked and profiled.

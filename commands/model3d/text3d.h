@@ -1,0 +1,57 @@
+// The 3D Text command: a dialog for the font, size, depth, chamfer and text, a live
+// outline preview at the cursor, and solid letters (one MESH3 per glyph inside one
+// new group, turned to the view) at the picked point; then the dialog again until it
+// is cancelled.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "model/font_outline/glyph_outline.h"
+#include "model/math/types.h"
+
+class VIEW;
+
+inline constexpr uint32_t kCmdText3D = 15515;
+inline constexpr uint32_t kPromptTextPosition = 42004;  // "Text position"
+inline constexpr uint32_t kHelpText3D = 40066;
+inline constexpr size_t kText3dMaxChars = 128;  // characters the dialog's text takes
+
+// Message texts of the build errors.
+inline constexpr uint32_t kStrNotTrueType = 45450;     // "This is not a TrueType font file."
+inline constexpr uint32_t kStrCantLoadFile = 45451;    // "Can't load this file..."
+inline constexpr uint32_t kStrIllegalVersion = 45452;  // "Illegal version"
+inline constexpr uint32_t kStrCantOpenFile = 45453;    // "Can't open file..."
+inline constexpr uint32_t kStrUnknownFormat = 45454;   // "Unknown format"
+inline constexpr uint32_t kStrChamferTooLarge = 45455; // "Chamfer size is too large"
+inline constexpr uint32_t kStrUnknownError = 45456;    // "Unknown error "
+
+// The font of 3D text, shared with the dialog; lasts while the program runs.
+extern TextFontRecord g_text3d_font;
+
+// The dialog hook: edits the font record, text (a buffer of `text_size` bytes),
+// size, depth and chamfer in place and returns true on OK. Installed by the
+// application (the Qt dialog) or by tests.
+using Text3dDialogFn = bool (*)(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size,
+                                double* depth, double* chamfer);
+extern Text3dDialogFn g_text3d_dialog;
+
+// Runs the dialog on copies of the text and numbers and writes them back on OK
+// only. Without a hook the values stand as they are: the first call of a command
+// run answers OK, later ones Cancel.
+bool text3d_dialog(VIEW* view, char* face_name, size_t face_size, char* text, size_t text_size,
+                   TextFontRecord* font, double* size, double* depth, double* chamfer);
+
+// Builds the text's solids at `position` (the view's orientation) as one group and
+// one undo level. 0 (also for a null or empty text), 13 (a size that is not above 0
+// or not finite), 34 (a chamfer below 0 or above depth / 2, or one that folds a
+// letter), the font codes and 8. Every failure shows its message under "ERROR" and
+// leaves the drawing and its history as they were.
+int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, const char* text, double h, double d,
+                 double c);
+
+// The message of a build result (empty for 0).
+std::string text3d_error_text(int code);
+
+int cmd_text3d(VIEW** view_ref);

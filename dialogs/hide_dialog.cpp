@@ -1,0 +1,197 @@
+// The Hide dialog (declared in hide_dialog.h).
+#include "dialogs/hide_dialog.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "shell/ddx.h"
+
+namespace {
+constexpr int kLabelWidth = 45550, kLabelHeight = 45551, kLabelLinear = 45552, kLabelAngular = 45553,
+              kLabelCamera = 45555;
+constexpr uint32_t kStrNoCamera = 45556;  // "(none: the view's projection)"
+constexpr uint32_t kStrNoHiding = 42200;  // "There are no hidding objects.\nContinue?"
+}  // namespace
+
+CHideDlg::CHideDlg(QWidget* parent, std::vector<std::string> cameras, HideChoice initial, Prepare prepare)
+    : CDlg(kDlgHide, parent), cameras_(std::move(cameras)), choice_(initial), prepare_(std::move(prepare)) {
+    keep_ = choice_.keep_hidden ? 1 : 0;
+}
+
+CHideDlg::~CHideDlg() {
+    worker_.cancel();
+    worker_.join();
+}
+
+void CHideDlg::CreateControls() {
+    int row = 0;
+    const std::pair<int, int> fields[] = {{kLabelWidth, kIdcHideWidth},
+                                          {kLabelHeight, kIdcHideHeight},
+                                          {kLabelLinear, kIdcHideLinear},
+                                          {kLabelAngular, kIdcHideAngular}};
+    for (const auto& [label, edit] : fields) {
+        add_static(label, res_load_string(label), row, 0);
+        add_edit(edit, row++, 1);
+    }
+    add_static(kLabelCamera, res_load_string(kLabelCamera), row, 0);
+    QComboBox* box = add_combo(kIdcHideCamera, row++, 1);
+    box->addItem(QString::fromStdString(res_load_string(kStrNoCamera)));
+    for (const std::string& c : cameras_) box->addItem(QString::fromStdString(c));
+    QObject::connect(box, &QComboBox::currentIndexChanged, this, [this](int i) {
+        // The picture size is that of a perspective picture.
+        GetDlgItem(kIdcHideWidth)->setEnabled(i > 0);
+        GetDlgItem(kIdcHideHeight)->setEnabled(i > 0);
+    });
+    add_check(kIdcHideKeep, res_load_string(kIdcHideKeep), row++, 0, 2);
+    QLabel* status = add_static(kIdcHideStatus, "", row++, 0, 2);
+    status->setMinimumWidth(260);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, 100);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    register_control(kIdcHideProgress, bar_);
+    if (auto* grid = findChild<QGridLayout*>()) grid->addWidget(bar_, row++, 0, 1, 2);
+    add_button(kIdcHideStart, res_load_string(kIdcHideStart), row, 0, true);
+    add_button(IDCANCEL, std::string("Cancel"), row, 1);
+}
+
+void CHideDlg::DoDataExchange(CDataExchange* dx) {
+    set_number_format_from(nullptr, 6, 64);
+    DDX_Double(dx, kIdcHideWidth, choice_.width);
+    DDV_MinMaxDouble(dx, choice_.width, 1.0, 1e6);
+    DDX_Double(dx, kIdcHideHeight, choice_.height);
+    DDV_MinMaxDouble(dx, choice_.height, 1.0, 1e6);
+    DDX_Double(dx, kIdcHideLinear, choice_.linear);
+    DDV_MinMaxDouble(dx, choice_.linear, 0.0, 1e6);
+    DDX_Double(dx, kIdcHideAngular, choice_.angular);
+    DDV_MinMaxDouble(dx, choice_.angular, 0.0, 90.0);
+    DDX_Check(dx, kIdcHideKeep, keep_);
+    auto* box = qobject_cast<QComboBox*>(GetDlgItem(kIdcHideCamera));
+    if (!box) return;
+    const int n = static_cast<int>(cameras_.size());
+    if (!dx->saving()) {
+        box->setCurrentIndex(choice_.camera >= 0 && choice_.camera < n ? choice_.camera + 1 : 0);
+        GetDlgItem(kIdcHideWidth)->setEnabled(box->currentIndex() > 0);
+        GetDlgItem(kIdcHideHeight)->setEnabled(box->currentIndex() > 0);
+    } else {
+        choice_.camera = box->currentIndex() - 1;
+        choice_.keep_hidden = keep_ != 0;
+    }
+}
+
+// Enter starts, as the default button does.
+void CHideDlg::OnOK() {
+    if (!job_) start();
+}
+
+void CHideDlg::OnCancel() {
+    if (job_) {
+        job_->cancel.store(1);  // the worker stops at its next visit; the dialog ends then
+        return;
+    }
+    CDlg::OnCancel();
+}
+
+void CHideDlg::OnCommand(int id) {
+    if (id == kIdcHideStart && !job_) start();
+}
+
+void CHideDlg::enable_inputs(bool on) {
+    for (int id : {kIdcHideWidth, kIdcHideHeight, kIdcHideLinear, kIdcHideAngular, kIdcHideCamera, kIdcHideKeep,
+                   kIdcHideStart})
+        if (QWidget* w = GetDlgItem(id)) w->setEnabled(on);
+}
+
+void CHideDlg::start() {
+    if (!UpdateData(true)) return;
+    HideJob* job = prepare_ ? prepare_(choice_) : nullptr;
+    if (!job) return;
+    job_ = job;
+    job->host = this;
+    enable_inputs(false);
+    worker_.start(job, [](void* self) {
+        auto* dlg = static_cast<CHideDlg*>(self);
+        QMetaObject::invokeMethod(dlg, [dlg] { dlg->finished(); }, Qt::QueuedConnection);
+    }, this);
+}
+
+void CHideDlg::finished() {
+    worker_.join();
+    if (!ended()) EndDialog(IDOK);
+}
+
+void CHideDlg::progress(int stage, const char* text) {
+    const bool has_text = text != nullptr;
+    const std::string copy = has_text ? text : "";
+    QMetaObject::invokeMethod(
+        this,
+        [this, stage, has_text, copy] {
+            auto* status = qobject_cast<QLabel*>(GetDlgItem(kIdcHideStatus));
+            if (stage == 0) {
+                if (has_text && status) status->setText(QString::fromStdString(copy));
+                return;  // the end comes with the worker's finish
+            }
+            bar_->setValue(bar_->value() >= 100 ? 0 : bar_->value() + 10);
+            if (has_text && !copy.empty() && status) status->setText(QString::fromStdString(copy));
+        },
+        Qt::QueuedConnection);
+}
+
+bool CHideDlg::continue_without_hiding() {
+    auto ask = [] {
+        return msgbox_show(kStrIdWarning, res_load_string(kStrNoHiding).c_str(), kMbYesNo | kMbIconQuestion) == kIdYes;
+    };
+    if (QThread::currentThread() == thread()) return ask();
+    // Asked on the dialog's thread; the worker waits for the answer, or for a cancel
+    // request when the dialog goes away unanswered.
+    struct Answer {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false, yes = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, answer, ask] {
+            // Not asked any more once the user cancelled.
+            const bool yes = !(job_ && job_->cancel.load() != 0) && ask();
+            std::lock_guard<std::mutex> lock(answer->m);
+            answer->yes = yes;
+            answer->done = true;
+            answer->cv.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(answer->m);
+    while (!answer->done) {
+        if (job_ && job_->cancel.load() != 0) return false;
+        answer->cv.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return answer->yes;
+}
+
+void CHideDlg::wait_worker() {
+    if (!worker_.running()) return;
+    // The dialog went without the worker's end: that is a cancel.
+    worker_.cancel();
+    worker_.join();
+}
+
+std::string CHideDlg::status_text() const {
+    auto* status = qobject_cast<QLabel*>(GetDlgItem(kIdcHideStatus));
+    return status ? status->text().toStdString() : std::string();
+}
+
+int CHideDlg::progress_value() const {
+    return bar_ ? bar_->value() : 0;
+}

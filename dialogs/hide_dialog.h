@@ -1,0 +1,69 @@
+// The Hide dialog: picture size, tolerances, Keep hidden and the camera; Start runs the
+// hidden-line removal on a worker thread while the dialog shows its status and a
+// progress bar; Cancel asks the worker to stop. The dialog ends by itself when the
+// worker is done.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/dlg.h"
+#include "render/hide/hide_job.h"
+
+class QProgressBar;
+
+inline constexpr int kDlgHide = 323;
+inline constexpr int kIdcHideStatus = 2387;
+inline constexpr int kIdcHideWidth = 45560, kIdcHideHeight = 45561, kIdcHideLinear = 45562,
+                     kIdcHideAngular = 45563, kIdcHideCamera = 45565, kIdcHideKeep = 45554,
+                     kIdcHideStart = 45557, kIdcHideProgress = 45558;
+
+// What the user chose.
+struct HideChoice {
+    double width = 100.0, height = 100.0;  // perspective picture
+    double linear = 0.1;                   // mm
+    double angular = 0.0;                  // degrees
+    bool keep_hidden = false;
+    int camera = -1;  // index into the offered cameras, -1 none (the view's projection)
+};
+
+class CHideDlg : public CDlg, public HideHost {
+  public:
+    // `prepare` turns the choice into a job ready to run (null: not started).
+    using Prepare = std::function<HideJob*(const HideChoice&)>;
+    CHideDlg(QWidget* parent, std::vector<std::string> cameras, HideChoice initial, Prepare prepare);
+    ~CHideDlg() override;
+
+    bool started() const { return job_ != nullptr; }
+    // After the modal run: a worker still running (the dialog was closed under it) is
+    // cancelled and waited for.
+    void wait_worker();
+    const HideChoice& choice() const { return choice_; }
+    std::string status_text() const;
+    int progress_value() const;
+
+    // Worker side: posted to the dialog's thread.
+    void progress(int stage, const char* text) override;
+    bool continue_without_hiding() override;
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnCommand(int id) override;
+
+  private:
+    void start();
+    void finished();
+    void enable_inputs(bool on);
+
+    std::vector<std::string> cameras_;
+    HideChoice choice_;
+    Prepare prepare_;
+    HideJob* job_ = nullptr;
+    HideWorker worker_;
+    QProgressBar* bar_ = nullptr;
+    int keep_ = 0;
+};

@@ -1,0 +1,228 @@
+// Glyph outlines through FreeType: opening a face, reading one glyph as polygons of
+// on- and off-curve points in em units, and the UTF-8 walk of a text.
+#include "model/font_outline/glyph_outline.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+struct GlyphFontState {
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    double scale = 1.0;  // em units per font unit
+
+    ~GlyphFontState() {
+        if (face) FT_Done_Face(face);
+        if (lib) FT_Done_FreeType(lib);
+    }
+};
+
+GlyphFont::GlyphFont() = default;
+GlyphFont::~GlyphFont() = default;
+GlyphFont::GlyphFont(GlyphFont&&) noexcept = default;
+GlyphFont& GlyphFont::operator=(GlyphFont&&) noexcept = default;
+
+namespace {
+
+int open_code(FT_Error e) {
+    switch (e) {
+        case FT_Err_Cannot_Open_Resource:
+        case FT_Err_Cannot_Open_Stream:
+            return 13;
+        case FT_Err_Unknown_File_Format:
+            return 19;
+        case FT_Err_Out_Of_Memory:
+            return 8;
+        default:
+            return 6;
+    }
+}
+
+// Common part of both opens once FT_New_*Face has run.
+int finish_open(GlyphFont* font, GlyphFontState* st, FT_Error e) {
+    if (e) {
+        glyph_font_close(font);
+        return open_code(e);
+    }
+    FT_Face face = st->face;
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+        glyph_font_close(font);
+        return 6;
+    }
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) && FT_Select_Charmap(face, FT_ENCODING_APPLE_ROMAN)) {
+        glyph_font_close(font);
+        return 202;
+    }
+    st->scale = 1.0 / face->units_per_EM;
+    return 0;
+}
+
+GlyphFontState* new_state(GlyphFont* font, int* code) {
+    glyph_font_close(font);
+    try {
+        font->state = std::make_unique<GlyphFontState>();
+    } catch (const std::bad_alloc&) {
+        *code = 8;
+        return nullptr;
+    }
+    if (FT_Init_FreeType(&font->state->lib)) {
+        font->state.reset();
+        *code = 8;
+        return nullptr;
+    }
+    return font->state.get();
+}
+
+}  // namespace
+
+int glyph_font_open(GlyphFont* font, const TextFontRecord& record) {
+    TextFontRecord r = record;
+    if (r.file.empty() && !text_font_resolve(&r)) return 13;
+    int code = 0;
+    GlyphFontState* st = new_state(font, &code);
+    if (!st) return code;
+    return finish_open(font, st, FT_New_Face(st->lib, r.file.c_str(), r.index, &st->face));
+}
+
+int glyph_font_open_memory(GlyphFont* font, const unsigned char* data, size_t size, int index) {
+    int code = 0;
+    GlyphFontState* st = new_state(font, &code);
+    if (!st) return code;
+    if (!data || size == 0 || size > 0x7fffffff) {
+        glyph_font_close(font);
+        return 19;
+    }
+    return finish_open(font, st,
+                       FT_New_Memory_Face(st->lib, data, static_cast<FT_Long>(size), index, &st->face));
+}
+
+void glyph_font_close(GlyphFont* font) {
+    if (font) font->state.reset();
+}
+
+bool glyph_font_is_open(const GlyphFont& font) { return font.state && font.state->face; }
+
+int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
+    *out = GlyphOutline{};
+    if (!font || !glyph_font_is_open(*font)) return 6;
+    GlyphFontState* st = font->state.get();
+    FT_Face face = st->face;
+    const FT_UInt gi = FT_Get_Char_Index(face, code);
+    if (gi == 0) return 1;
+    const FT_Error e = FT_Load_Glyph(face, gi, FT_LOAD_NO_SCALE);
+    if (e) return e == FT_Err_Out_Of_Memory ? 8 : 6;
+    FT_GlyphSlot g = face->glyph;
+    const double s = st->scale;
+    out->left = g->metrics.horiBearingX * s;
+    out->top = g->metrics.horiBearingY * s;
+    out->right = out->left + g->metrics.width * s;
+    out->bottom = out->top - g->metrics.height * s;
+    out->advance_x = g->metrics.horiAdvance * s;
+    out->advance_y = g->metrics.vertAdvance * s;
+    if (g->format != FT_GLYPH_FORMAT_OUTLINE) return 6;
+    const FT_Outline& o = g->outline;
+    if (o.n_contours <= 0 || o.n_points <= 0) return 1;
+    const bool reverse = (o.flags & FT_OUTLINE_REVERSE_FILL) != 0;
+    try {
+        out->points.reserve(static_cast<size_t>(o.n_points) + o.n_contours);
+        out->ends.reserve(static_cast<size_t>(o.n_contours));
+        int start = 0;
+        for (int c = 0; c < o.n_contours; ++c) {
+            const int end = o.contours[c];
+            if (end < start || end >= o.n_points) return 6;
+            std::vector<OutlinePoint> poly;
+            for (int i = start; i <= end; ++i) {
+                const int tag = FT_CURVE_TAG(o.tags[i]);
+                if (tag == FT_CURVE_TAG_CUBIC) return 6;
+                poly.push_back({tag == FT_CURVE_TAG_ON ? 1 : 0, o.points[i].x * s, o.points[i].y * s});
+            }
+            start = end + 1;
+            // A last point repeating the first closes the polygon.
+            if (poly.size() > 1 && poly.back().x == poly.front().x && poly.back().y == poly.front().y &&
+                poly.back().on == poly.front().on)
+                poly.pop_back();
+            if (reverse) std::reverse(poly.begin(), poly.end());
+            // Without any on-curve point the polygon starts at the implied midpoint of
+            // its last and first points.
+            if (std::none_of(poly.begin(), poly.end(), [](const OutlinePoint& p) { return p.on; })) {
+                const OutlinePoint& a = poly.back();
+                const OutlinePoint& b = poly.front();
+                poly.insert(poly.begin(), OutlinePoint{1, (a.x + b.x) / 2, (a.y + b.y) / 2});
+            }
+            out->points.insert(out->points.end(), poly.begin(), poly.end());
+            out->ends.push_back(static_cast<int32_t>(out->points.size()) - 1);
+        }
+        glyph_points_clean(out, 0.003);
+        // Polygons of fewer than three points have no area: dropped.
+        std::vector<OutlinePoint> kept;
+        std::vector<int32_t> ends;
+        int32_t first = 0;
+        for (int32_t end : out->ends) {
+            if (end - first + 1 >= 3) {
+                kept.insert(kept.end(), out->points.begin() + first, out->points.begin() + end + 1);
+                ends.push_back(static_cast<int32_t>(kept.size()) - 1);
+            }
+            first = end + 1;
+        }
+        out->points.swap(kept);
+        out->ends.swap(ends);
+    } catch (const std::bad_alloc&) {
+        out->points.clear();
+        out->ends.clear();
+        return 8;
+    }
+    return out->ends.empty() ? 1 : 0;
+}
+
+uint32_t utf8_next(const char** p, const char* end) {
+    const auto* s = reinterpret_cast<const unsigned char*>(*p);
+    const auto* e = reinterpret_cast<const unsigned char*>(end);
+    const unsigned c = s[0];
+    int len = 0;
+    uint32_t cp = 0, min = 0;
+    if (c < 0x80) {
+        *p += 1;
+        return c;
+    } else if ((c & 0xE0) == 0xC0) {
+        len = 2, cp = c & 0x1F, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3, cp = c & 0x0F, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4, cp = c & 0x07, min = 0x10000;
+    }
+    bool ok = len > 0 && e - s >= len;
+    for (int i = 1; ok && i < len; ++i) {
+        if ((s[i] & 0xC0) != 0x80)
+            ok = false;
+        else
+            cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+        *p += 1;
+        return c;  // Latin-1
+    }
+    *p += len;
+    return cp;
+}
+
+size_t utf8_cut(const char* text, size_t max_bytes) {
+    const size_t len = std::strlen(text);
+    if (len <= max_bytes) return len;
+    // Walk whole characters while they fit.
+    const char* p = text;
+    const char* end = text + len;
+    size_t fit = 0;
+    while (p < end) {
+        const char* q = p;
+        utf8_next(&q, end);
+        if (static_cast<size_t>(q - text) > max_bytes) break;
+        p = q;
+        fit = static_cast<size_t>(p - text);
+    }
+    return fit;
+}

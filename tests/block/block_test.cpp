@@ -1,0 +1,218 @@
+// Save Block, Load Block and Import Text through the scripted-input harness: a
+// selection saved as a block and loaded into another drawing at a point as one undo
+// level, a text file placed line by line, and the text decoding of hostile files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "commands/block/block_commands.h"
+#include "graphics/font/strokefont.h"
+#include "model/db/buffer.h"
+#include "model/db/patt.h"
+#include "model/db/undo.h"
+#include "model/geom/regen.h"
+#include "model/services/msgbox.h"
+#include "model/services/prefs.h"
+#include "scene.h"
+#include "../platform/qt_test_env.h"
+
+namespace {
+
+template <class T>
+std::vector<T*> objects_of(MODEL* m) {
+    std::vector<T*> out;
+    LAYER* l = scene_layer(m);
+    if (!l || !l->children) return out;
+    ZDLIST* p = l->children;
+    do {
+        if (rtc_is_a(p, &T::rtc_class)) out.push_back(static_cast<T*>(p));
+        p = p->next;
+    } while (p != l->children);
+    return out;
+}
+
+struct BlockTest : ::testing::Test {
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() / ("zelo_block_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        saved = g_prefs;
+        g_prefs.undo_mode = -1;
+        msgbox_set_hook([this](const MsgBoxRequest& box) {
+            boxes.push_back(box.text);
+            return kIdOk;
+        });
+    }
+    void TearDown() override {
+        msgbox_set_hook(nullptr);
+        block_file_hooks() = {};
+        g_prefs = saved;
+        std::filesystem::remove_all(dir);
+    }
+    // The file dialogs answer `path` (empty: cancelled).
+    void answer_files(const std::string& path) {
+        block_file_hooks().choose_file = [path, this](std::string* name, const char* pattern, bool save) {
+            asked.push_back(std::string(pattern) + (save ? " save" : " open"));
+            *name = path;
+            return !path.empty();
+        };
+    }
+    std::string write(const std::string& name, const std::string& bytes) {
+        const std::string p = (dir / name).string();
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+    std::filesystem::path dir;
+    Preferences saved;
+    std::vector<std::string> boxes, asked;
+};
+
+TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoLevel) {
+    const std::string path = (dir / "part.mcr").string();
+    {
+        Harness h;
+        h.define(32777, &cmd_save_block);
+        XPLINE* a = scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}});
+        XPLINE* b = scene_line(scene_layer(h.model()), {{0, 5, 0}, {10, 5, 0}});
+        buffer_add(h.view()->selection, a);
+        buffer_add(h.view()->selection, b);
+        answer_files(path);
+        h.click({10, 0, 0});  // the base point
+        EXPECT_EQ(h.run(32777), 0);
+        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(objects_of<XPLINE>(h.model()).size(), 2u);  // the drawing keeps its objects
+        EXPECT_EQ(h.model()->undo_levels, 0);
+    }
+    Harness h;
+    h.define(32776, &cmd_load_block_ask);
+    answer_files(path);
+    h.click({50, 40, 0});  // the insertion point
+    EXPECT_EQ(h.run(32776), 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"*.mcr save", "*.mcr open"}));
+    const auto lines = objects_of<XPLINE>(h.model());
+    ASSERT_EQ(lines.size(), 2u);
+    // The base point (10, 0) lands on (50, 40): everything moved by (40, 40).
+    float min_x = 1e9f, min_y = 1e9f;
+    for (XPLINE* l : lines)
+        for (PointNode* n = l->control; n; n = n->next) min_x = std::min(min_x, n->x), min_y = std::min(min_y, n->y);
+    EXPECT_FLOAT_EQ(min_x, 40);
+    EXPECT_FLOAT_EQ(min_y, 40);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    model_undo(h.model());
+    EXPECT_TRUE(objects_of<XPLINE>(h.model()).empty());
+}
+
+TEST_F(BlockTest, CancelledFileChoicesChangeNothing) {
+    Harness h;
+    h.define(32776, &cmd_load_block_ask);
+    h.define(32781, &cmd_import_text);
+    answer_files("");
+    EXPECT_EQ(h.run(32776), 0);
+    EXPECT_EQ(h.run(32781), 0);
+    EXPECT_EQ(h.model()->undo_levels, 0);
+    EXPECT_TRUE(boxes.empty());
+}
+
+struct TextBlockTest : BlockTest {
+    void SetUp() override {
+        BlockTest::SetUp();
+        latin->font = font_copy(font_builtin(0));
+    }
+    void TearDown() override { BlockTest::TearDown(); }
+    void prepare(Harness& h) {
+        h.view()->current_font = latin.get();
+        h.view()->text_height = 10;
+        h.view()->text_width = 8;
+        h.define(32781, &cmd_import_text);
+    }
+    void release(Harness& h) {
+        h.view()->current_font = nullptr;
+        for (TEXT2* t : objects_of<TEXT2>(h.model())) t->font = nullptr;
+    }
+    std::unique_ptr<FONTPATT> latin = rtc_make<FONTPATT>();
+};
+
+TEST_F(TextBlockTest, ThreeLineFileMakesThreeTextsOneHeightApartInOneUndoLevel) {
+    Harness h;
+    prepare(h);
+    // Latin text, an accented letter (in the font's code page) and a Greek letter
+    // (not in it: replaced and told once).
+    answer_files(write("three.txt", "Alpha\nB\xC3\xA9ta\r\n\xCE\x93" "amma\n"));
+    h.click({20, 100, 0});
+    EXPECT_EQ(h.run(32781), 0);
+
+    const auto texts = objects_of<TEXT2>(h.model());
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0]->text, "Alpha");
+    EXPECT_EQ(texts[1]->text, "B\xE9ta");
+    EXPECT_EQ(texts[2]->text, "?amma");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(texts[size_t(i)]->insert.x, 20, 1e-4);
+        EXPECT_NEAR(texts[size_t(i)]->insert.y, 100 - 10 * i, 1e-4);
+        EXPECT_EQ(texts[size_t(i)]->font, latin.get());
+    }
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    ASSERT_EQ(boxes.size(), 1u);  // one replaced character
+    model_undo(h.model());
+    EXPECT_TRUE(objects_of<TEXT2>(h.model()).empty());
+    release(h);
+}
+
+TEST_F(TextBlockTest, TooLargeMissingAndEmptyFilesEndWithoutObjects) {
+    struct Case {
+        const char* what;
+        std::string path;
+        int rc;
+        size_t boxes;
+    };
+    const std::string big = write("big.txt", std::string(kImportMaxBytes + 1, 'a'));
+    const std::string many = write("many.txt", std::string(kImportMaxLines + 1, '\n'));
+    const std::vector<Case> cases = {
+        {"over the byte limit", big, 1, 1},
+        {"over the line limit", many, 1, 1},
+        {"missing", (dir / "none.txt").string(), 2, 1},
+        {"empty", write("empty.txt", ""), 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        Harness h;
+        prepare(h);
+        answer_files(c.path);
+        EXPECT_EQ(h.run(32781), c.rc);
+        EXPECT_EQ(boxes.size(), c.boxes);
+        EXPECT_TRUE(objects_of<TEXT2>(h.model()).empty());
+        EXPECT_EQ(h.model()->undo_levels, 0);
+        release(h);
+    }
+}
+
+TEST(ImportTextLines, HostileBytesArePlacedSafely) {
+    StrokeFont* font = font_copy(font_builtin(0));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> lines;
+        size_t replaced;
+    };
+    const std::vector<Case> cases = {
+        {"invalid bytes, overlong and cut sequences", "a\xFF" "b\xC0\x80" "c\xE2\x82", {"a?b??c??"}, 5},
+        {"NUL and other controls", std::string("x\0y\x01", 4), {"x?y?"}, 2},
+        {"surrogate code point", "\xED\xA0\x80!", {"???!"}, 3},
+        {"CRLF, lone CR, empty lines kept", "one\r\n\r\ntwo\rx", {"one", "", "two?x"}, 1},
+        {"tab to the next multiple of 8", "ab\tc", {"ab      c"}, 0},
+        {"byte order mark dropped", "\xEF\xBB\xBFhi\n", {"hi"}, 0},
+        {"long line cut in pieces", std::string(kImportMaxLineChars * 2 + 5, 'w'),
+         {std::string(kImportMaxLineChars, 'w'), std::string(kImportMaxLineChars, 'w'), "wwwww"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        size_t replaced = 99;
+        EXPECT_EQ(import_text_lines(c.bytes, font, &replaced), c.lines);
+        EXPECT_EQ(replaced, c.replaced);
+    }
+    font_free(&font);
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// The contour toolkit: boxes and turning sense, insets (square, spikes, coincident
+// neighbours), the crossing rules, hole bridges and ear clipping (triangle, convex
+// hexagon, collinear runs, both winding orders and their edge bits).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "commands/model3d/triangulate.h"
+#include "model/math/types.h"
+
+namespace {
+
+void io(void* v, int32_t i, double xyz[3], int mode) {
+    Vec3d& p = (*static_cast<std::vector<Vec3d>*>(v))[static_cast<size_t>(i)];
+    if (mode == 0)
+        xyz[0] = p.x, xyz[1] = p.y, xyz[2] = p.z;
+    else
+        p = {xyz[0], xyz[1], xyz[2]};
+}
+
+struct Tri {
+    int32_t a, b, c;
+    int bits;
+    bool operator==(const Tri& o) const { return a == o.a && b == o.b && c == o.c && bits == o.bits; }
+};
+
+void collect(void* ctx, int32_t, int32_t a, int32_t b, int32_t c, int bits) {
+    static_cast<std::vector<Tri>*>(ctx)->push_back({a, b, c, bits});
+}
+
+ContourRecord record(std::vector<Vec3d>* pts, int32_t first, int32_t last) {
+    ContourRecord r;
+    EXPECT_EQ(contour_init_range(&r, io, pts, first, last), 0);
+    contour_update_box(&r, 0);
+    return r;
+}
+
+std::vector<Tri> triangulate(const ContourRecord& r, int32_t base = 0) {
+    std::vector<Tri> out;
+    int32_t n = 0;
+    EXPECT_EQ(contour_triangulate(&out, &n, r, collect, base), 0);
+    EXPECT_EQ(n, static_cast<int32_t>(out.size()));
+    return out;
+}
+
+TEST(ContourBox, BoxAndTurningSense) {
+    std::vector<Vec3d> cw = {{0, 0, 5}, {0, 2, 7}, {3, 2, 1}, {3, 0, 0}};
+    ContourRecord r = record(&cw, 0, 3);
+    EXPECT_EQ(r.clockwise, 1);
+    EXPECT_EQ(r.box_min[0], 0);
+    EXPECT_EQ(r.box_max[0], 3);
+    EXPECT_EQ(r.box_max[1], 2);
+    EXPECT_EQ(r.box_min[2], 5);  // z stays the first vertex's
+    EXPECT_EQ(r.box_max[2], 5);
+    std::vector<Vec3d> ccw(cw.rbegin(), cw.rend());
+    EXPECT_EQ(record(&ccw, 0, 3).clockwise, 0);
+    // Too short a range leaves the record alone.
+    ContourRecord one;
+    ASSERT_EQ(contour_init_range(&one, io, &cw, 2, 2), 0);
+    one.clockwise = 7;
+    contour_update_box(&one, 0);
+    EXPECT_EQ(one.clockwise, 7);
+}
+
+TEST(ContourTriangulate, TriangleIsOneFaceAllEdgesVisible) {
+    std::vector<Vec3d> p = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}};
+    ContourRecord r = record(&p, 0, 2);
+    EXPECT_EQ(triangulate(r), (std::vector<Tri>{{2, 0, 1, 7}}));
+}
+
+TEST(ContourTriangulate, IndicesPast16Bits) {
+    // A contour whose vertices sit past index 32767 keeps its indices.
+    std::vector<Vec3d> p(70003);
+    p[70000] = {0, 0, 0}, p[70001] = {0, 1, 0}, p[70002] = {1, 0, 0};
+    ContourRecord r = record(&p, 70000, 70002);
+    EXPECT_EQ(r.entries[2].vertex, 70002);
+    EXPECT_EQ(triangulate(r), (std::vector<Tri>{{70002, 70000, 70001, 7}}));
+}
+
+TEST(ContourTriangulate, ConvexHexagonTakesEverySecondPosition) {
+    // Clockwise and counter-clockwise hexagons give the same ears.
+    for (int dir : {-1, 1}) {
+        std::vector<Vec3d> p;
+        for (int i = 0; i < 6; ++i) p.push_back({std::cos(dir * i * M_PI / 3), std::sin(dir * i * M_PI / 3), 0});
+        p.resize(12);
+        for (int i = 0; i < 6; ++i) p[6 + i] = p[i];
+        ContourRecord r = record(&p, 0, 5);
+        EXPECT_EQ(r.clockwise, dir < 0 ? 1 : 0);
+        // Front (ring base 0): (pred, ear, succ), bits 1 and 4 exchanged.
+        EXPECT_EQ(triangulate(r, 0), (std::vector<Tri>{{5, 0, 1, 3}, {1, 2, 3, 3}, {3, 4, 5, 3}, {5, 1, 3, 0}}));
+        // Any other base: (pred, succ, ear), bits as found.
+        EXPECT_EQ(triangulate(r, 6),
+                  (std::vector<Tri>{{11, 7, 6, 6}, {7, 9, 8, 6}, {9, 11, 10, 6}, {11, 9, 7, 0}}));
+    }
+}
+
+double area2(const std::vector<Vec3d>& p, const Tri& t) {
+    const Vec3d &a = p[t.a], &b = p[t.b], &c = p[t.c];
+    return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+TEST(ContourTriangulate, CollinearRunsAreConsumed) {
+    // A clockwise square with two extra points on each side: 12 entries, 10 faces,
+    // all of them the square's area, none reversed.
+    std::vector<Vec3d> p;
+    const double c[4][2] = {{0, 0}, {0, 3}, {3, 3}, {3, 0}};
+    for (int s = 0; s < 4; ++s)
+        for (int k = 0; k < 3; ++k) {
+            const double* a = c[s];
+            const double* b = c[(s + 1) % 4];
+            p.push_back({a[0] + (b[0] - a[0]) * k / 3, a[1] + (b[1] - a[1]) * k / 3, 0});
+        }
+    ContourRecord r = record(&p, 0, 11);
+    const std::vector<Tri> t = triangulate(r);
+    ASSERT_EQ(t.size(), 10u);
+    double sum = 0;
+    for (const Tri& f : t) {
+        const double a = area2(p, f);
+        EXPECT_LE(a, 1e-12);  // clockwise or flat
+        sum += a;
+    }
+    EXPECT_NEAR(sum, -18.0, 1e-9);
+}
+
+TEST(ContourTriangulate, ReflexVertexBlocksWrongEars) {
+    // A clockwise arrow-head: vertex 2 is reflex; no face may cover the notch.
+    std::vector<Vec3d> p = {{0, 0, 0}, {0, 4, 0}, {1, 2, 0}, {4, 4, 0}, {4, 0, 0}};
+    // Make the notch real: (1,2) pokes into the square from the top edge.
+    p = {{0, 0, 0}, {0, 4, 0}, {2, 1, 0}, {4, 4, 0}, {4, 0, 0}};
+    ContourRecord r = record(&p, 0, 4);
+    double sum = 0;
+    for (const Tri& f : triangulate(r)) {
+        EXPECT_LT(area2(p, f), 0);
+        sum += area2(p, f);
+    }
+    EXPECT_NEAR(sum, -2 * 10.0, 1e-9);  // 16 less the notch's 6
+}
+
+TEST(ContourInset, SquareMovesEachCornerByTheDistance) {
+    std::vector<Vec3d> p = {{0, 0, 0}, {0, 2, 0}, {2, 2, 0}, {2, 0, 0}};
+    ContourRecord r = record(&p, 0, 3);
+    EXPECT_EQ(contour_inset(&r, 0, 0.25, -1.0), 0);
+    const Vec3d want[4] = {{0.25, 0.25, -1}, {0.25, 1.75, -1}, {1.75, 1.75, -1}, {1.75, 0.25, -1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(p[i].x, want[i].x, 1e-12);
+        EXPECT_NEAR(p[i].y, want[i].y, 1e-12);
+        EXPECT_EQ(p[i].z, -1);
+    }
+    EXPECT_NEAR(r.box_min[0], 0.25, 1e-12);
+    // Distance 0 only lifts.
+    EXPECT_EQ(contour_inset(&r, 0, 0, 2.0), 0);
+    EXPECT_NEAR(p[0].x, 0.25, 1e-12);
+    EXPECT_EQ(p[0].z, 1.0);
+    // Too deep an inset turns a rectangle inside out (a square only turns round).
+    std::vector<Vec3d> q = {{0, 0, 0}, {0, 1, 0}, {4, 1, 0}, {4, 0, 0}};
+    ContourRecord rq = record(&q, 0, 3);
+    EXPECT_EQ(contour_inset(&rq, 0, 0.75, 0), 1);
+}
+
+TEST(ContourInset, SpikesCoincidentNeighboursAndNoNaN) {
+    const double d = 0.01;
+    // A needle (1e-9 wide) and a repeated point: every vertex stays finite and moves
+    // at most d / sin(0.15).
+    std::vector<Vec3d> p = {{0, 0, 0}, {0, 1, 0}, {0, 1, 0}, {5, 0.5 + 1e-9, 0}, {1, 0.5, 0}, {5, 0.5, 0}, {1, 0, 0}};
+    const std::vector<Vec3d> before = p;
+    ContourRecord r = record(&p, 0, static_cast<int32_t>(p.size()) - 1);
+    contour_inset(&r, 0, d, 0);
+    for (size_t i = 0; i < p.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(p[i].x) && std::isfinite(p[i].y)) << i;
+        EXPECT_LE(std::hypot(p[i].x - before[i].x, p[i].y - before[i].y), d / std::sin(0.15) + 1e-12) << i;
+    }
+    // An exact spike (both neighbours on one ray) moves along its edge's normal.
+    std::vector<Vec3d> s = {{0, 0, 0}, {2, 0, 0}, {1, 0, 0}};
+    ContourRecord rs = record(&s, 0, 2);
+    contour_inset(&rs, 0, d, 0);
+    EXPECT_NEAR(std::hypot(s[1].x - 2, s[1].y), d / std::sin(0.15), 1e-12);
+    // Every point at one place: nothing moves, nothing divides by zero.
+    std::vector<Vec3d> z(4, Vec3d{1, 1, 0});
+    ContourRecord rz = record(&z, 0, 3);
+    contour_inset(&rz, 0, d, 0);
+    for (const Vec3d& v : z) EXPECT_EQ(v.x, 1);
+}
+
+TEST(ContourInset, ReadsOriginalPositionsNotMovedNeighbours) {
+    // Insetting into the same ring it reads equals insetting a copy.
+    std::vector<Vec3d> a = {{0, 0, 0}, {0, 3, 0}, {1, 4, 0}, {4, 3, 0}, {3, 0, 0}};
+    std::vector<Vec3d> b = a;
+    b.insert(b.end(), a.begin(), a.end());
+    ContourRecord ra = record(&a, 0, 4), rb = record(&b, 0, 4);
+    contour_inset(&ra, 0, 0.2, 0);
+    contour_inset(&rb, 5, 0.2, 0);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(a[i].x, b[5 + i].x);
+        EXPECT_EQ(a[i].y, b[5 + i].y);
+    }
+}
+
+TEST(ContourCross, Rules) {
+    struct Case {
+        Vec3d p0, p1, q0, q1;
+        int want;
+    } cases[] = {
+        {{0, 0, 0}, {2, 2, 0}, {0, 2, 0}, {2, 0, 0}, 1},  // proper crossing
+        {{0, 0, 0}, {2, 0, 0}, {0, 1, 0}, {2, 1, 0}, 0},  // parallel
+        {{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0, 0}, 1},  // touches: one direction ends on the line
+        {{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0.5, 0}, 0},  // stops short
+        {{0, 0, 0}, {2, 0, 0}, {3, 1, 0}, {3, -1, 0}, 0},  // beyond the end
+        {{0, 0, 0}, {2, 0, 0}, {0, 0, 0}, {2, 0, 0}, 0},  // collinear overlap counts as parallel
+    };
+    for (const Case& c : cases) {
+        // Two-point contours: their segment both ways (last to first, first to last).
+        std::vector<Vec3d> a = {c.p0, c.p1}, b = {c.q0, c.q1};
+        ContourRecord ra, rb;
+        contour_init_range(&ra, io, &a, 0, 1);
+        contour_init_range(&rb, io, &b, 0, 1);
+        EXPECT_EQ(contours_cross(ra, rb, 0), c.want) << c.q0.x << "," << c.q0.y;
+    }
+    // A bow-tie crosses itself; a square does not.
+    std::vector<Vec3d> bow = {{0, 0, 0}, {2, 2, 0}, {2, 0, 0}, {0, 2, 0}};
+    ContourRecord rbow = record(&bow, 0, 3);
+    EXPECT_EQ(contours_cross(rbow, rbow, 0), 1);
+    std::vector<Vec3d> sq = {{0, 0, 0}, {0, 2, 0}, {2, 2, 0}, {2, 0, 0}};
+    ContourRecord rsq = record(&sq, 0, 3);
+    EXPECT_EQ(contours_cross(rsq, rsq, 0), 0);
+    ContourSet set(2);
+    set[0] = rsq;
+    set[1] = rbow;
+    EXPECT_EQ(contour_set_inset(&set, 0, 0, 0), 34);
+}
+
+TEST(ContourBridge, SquareWithSquareHole) {
+    std::vector<Vec3d> p = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0},  // outer, clockwise
+                            {4, 4, 0}, {6, 4, 0}, {6, 6, 0}, {4, 6, 0}};     // hole
+    ContourRecord outer = record(&p, 0, 3), hole = record(&p, 4, 7);
+    ASSERT_EQ(contour_bridge_hole(&outer, hole), 0);
+    ASSERT_EQ(outer.count, 10);
+    // Closest pair: hole entry 0 (4,4) and outer entry 0 (0,0), the first of the ties.
+    const int32_t want_v[10] = {4, 0, 1, 2, 3, 0, 4, 5, 6, 7};
+    const uint16_t want_f[10] = {kBridgeFrom, kBridgeTo, 0, 0, 0, kBridgeFrom, kBridgeTo, 0, 0, 0};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(outer.entries[i].vertex, want_v[i]) << i;
+        EXPECT_EQ(outer.entries[i].flags, want_f[i]) << i;
+    }
+    outer.clockwise = 1;
+    std::vector<Tri> t = triangulate(outer);
+    ASSERT_EQ(t.size(), 8u);
+    double sum = 0;
+    for (const Tri& f : t) {
+        sum += area2(p, f);
+        // The bridge edges 4-0 / 0-4 are never visible.
+        const int32_t v[3] = {f.a, f.b, f.c};
+        for (int k = 0; k < 3; ++k) {
+            const int32_t x = v[k], y = v[(k + 1) % 3];
+            if ((x == 0 && y == 4) || (x == 4 && y == 0)) EXPECT_FALSE(f.bits & (1 << k));
+        }
+    }
+    EXPECT_NEAR(sum, -2 * (100.0 - 4.0), 1e-9);
+}
+
+}  // namespace
