@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ImageReader* reader = cel_open_memory(data + 1, size - 1, &w, &h, &err);
     if (!reader || w != img.width || h != img.height) std::abort();
     uint8_t* px = new uint8_t[img.bytes()];
-    if (cel_read_rgb24(reader, frame, px) != 0 || std::memcmp(px, img.pixels, img.bytes()) != 0) std::abort();
+    if (cel_read_rgb24(reader, frame, px) != 0 || std::memcmp(px, img.pixels, img.bytes()) != 0)
+        std::abort();
     delete[] px;
     cel_close(reader);
     return 0;
