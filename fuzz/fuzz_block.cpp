@@ -2,14 +2,11 @@
 // merged into a drawing, and the label-only read of the block dialog. Any input is
 // read or refused without crashing or leaking; the label always comes back
 // terminated within its buffer; a block that was read saves and reads back.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <vector>
 
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
@@ -19,10 +16,6 @@
 #include "model/services/log.h"
 
 namespace {
-
-std::string scratch(const char* name) {
-    return "/tmp/zelo_fuzz_block_" + std::to_string(getpid()) + name;
-}
 
 std::unique_ptr<MODEL> fresh_model() {
     std::unique_ptr<RTC> m;
@@ -44,17 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return true;
     }();
     (void)ready;
-    const std::string in = scratch(".mcr"), out = scratch("_out.mcr");
-    {
-        FILE* f = std::fopen(in.c_str(), "wb");
-        if (!f) return 0;
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
     char label[kBlockLabelSize];
     std::memset(label, 'x', sizeof label);
     Vec3 base{};
-    block_file_load(in.c_str(), label, sizeof label, nullptr, nullptr, &base, nullptr, 0);
+    block_file_load_memory(data, size, label, sizeof label, nullptr, nullptr, &base, nullptr, 0);
     check_label(label, sizeof label);
 
     auto model = fresh_model();
@@ -62,16 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!sel) std::abort();
     std::memset(label, 'x', sizeof label);
     int new_level = 1;
-    const int r =
-        block_file_load(in.c_str(), label, sizeof label, model.get(), sel, &base, &new_level, 5);
+    const int r = block_file_load_memory(data, size, label, sizeof label, model.get(), sel, &base,
+                                         &new_level, 5);
     check_label(label, sizeof label);
     if (r == 0) {
-        if (block_file_save(out.c_str(), label, model.get(), 0, sel, base) != 0) std::abort();
+        std::vector<uint8_t> out;
+        if (block_file_save_memory(&out, label, model.get(), sel, base) != 0) std::abort();
         buffer* again = buffer_new();
         char label2[kBlockLabelSize];
         Vec3 base2{};
-        if (block_file_load(out.c_str(), label2, sizeof label2, model.get(), again, &base2, nullptr,
-                            0) != 0)
+        if (block_file_load_memory(out.data(), out.size(), label2, sizeof label2, model.get(),
+                                   again, &base2, nullptr, 0) != 0)
             std::abort();
         if (std::strcmp(label, label2) != 0) std::abort();
         buffer_delete_objects(again);
@@ -79,7 +66,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     buffer_delete_objects(sel);
     buffer_free(&sel);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
     return 0;
 }

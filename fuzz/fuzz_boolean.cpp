@@ -1,9 +1,10 @@
 // Fuzz target for the boolean engine and mesh reduction. The bytes give two small
 // triangle soups with corners on a 0.005 grid (so corners fall within the welding
-// tolerance of each other), an answer for the dangling-faces question and a
-// reduction percentage. Union, intersection, subtraction, join and reduction run;
-// every result must hold vertex and edge indices in range, finite coordinates and
-// no face with a repeated corner.
+// tolerance of each other), an answer for the dangling-faces question, the boolean
+// operations to run and a reduction percentage. The chosen operations (union,
+// intersection, subtraction, or all three), join and reduction run; every result must
+// hold vertex and edge indices in range, finite coordinates and no face with a
+// repeated corner. One operation per input keeps an input to a few milliseconds.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -40,7 +41,8 @@ std::unique_ptr<MESH3> soup(Reader& r, int triangles) {
     for (int t = 0; t < triangles; ++t) {
         const auto base = static_cast<int32_t>(b->vertices.size());
         for (int k = 0; k < 3; ++k) {
-            const float x = float(r.coordinate()), y = float(r.coordinate()), z = float(r.coordinate());
+            const float x = float(r.coordinate()), y = float(r.coordinate()),
+                        z = float(r.coordinate());
             b->vertices.push_back(MeshVertex{x, y, z, {0, 0, 0, 0, 0, 0}});
         }
         if (mesh_add_triangle(b, base, base + 1, base + 2) != 0) std::abort();
@@ -79,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader r{data, size};
     const uint8_t head = r.byte();
     const int count_a = 1 + (head & 15), count_b = 1 + (head >> 4);
-    const bool yes = r.byte() & 1;
+    const uint8_t answers = r.byte();
+    const bool yes = answers & 1;
+    // Bits 1-2: 0 union, 1 intersection, 2 subtraction, 3 all three.
+    const int chosen = (answers >> 1) & 3;
     const double percentage = r.byte() % 101;
     MsgBoxHook previous = msgbox_set_hook([yes](const MsgBoxRequest& q) {
         return (q.style & kMbButtonMask) == kMbYesNo ? (yes ? kIdYes : kIdNo) : kIdOk;
@@ -87,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto a = soup(r, count_a);
     auto b = soup(r, count_b);
     for (int op = kCsgUnion; op <= kCsgSubtraction; ++op) {
+        if (chosen != 3 && op != kCsgUnion + chosen) continue;
         CsgStatus status;
         auto result = csg_boolean(a.get(), b.get(), op, op == kCsgUnion ? nullptr : &status);
         check(result.get());

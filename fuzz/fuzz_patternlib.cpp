@@ -3,7 +3,8 @@
 // leaking; every dash list read is a finite, non-negative list of dash-gap pairs;
 // and the first patterns read are drawn (a dashed polyline, a hatched square) so
 // that hostile numbers also go through dash cutting and hatch line layout, which
-// must finish and stay inside the square.
+// must finish and stay inside the square. The shapes are 2 units across: dense
+// patterns cost in proportion to the area, and any layout fault shows at any size.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -31,7 +32,7 @@ PointNode* list_of(std::initializer_list<Vec3> pts) {
 
 void draw_with(LINEPATT* style) {
     auto x = rtc_make<XPLINE>();
-    x->control = list_of({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}});
+    x->control = list_of({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}});
     x->line_style = style;
     if (regen_object(x.get()) != 0) std::abort();
 }
@@ -39,14 +40,14 @@ void draw_with(LINEPATT* style) {
 void hatch_with(HATCHPATT* pattern) {
     auto h = rtc_make<HATCH>();
     PtrNode* set = nullptr;
-    ptrlist_add(&set, list_of({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}}));
+    ptrlist_add(&set, list_of({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}}));
     h->contours[0] = set;
     h->pattern = pattern;
     h->values[0] = 1;
     if (regen_object(h.get()) != 0) std::abort();
     for (PtrNode* r = h->strokes; r; r = r->next)
         for (PointNode* p = static_cast<PointNode*>(r->value); p; p = p->next)
-            if (!(p->x > -0.01 && p->x < 10.01 && p->y > -0.01 && p->y < 10.01)) std::abort();
+            if (!(p->x > -0.01 && p->x < 2.01 && p->y > -0.01 && p->y < 2.01)) std::abort();
 }
 
 }  // namespace

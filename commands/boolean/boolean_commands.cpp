@@ -13,6 +13,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
+#include "model/db/find.h"
 #include "model/db/undo.h"
 #include "model/edit/picking.h"
 #include "model/geom/regen.h"
@@ -241,19 +242,14 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
     return run_end(run, 0, false);
 }
 
-// Depth-first search of a container's children for meshes.
+// Depth-first search of a container's children for meshes (pre-order without
+// recursion: groups nest as deep as a file may hold).
 int collect_inside(const CONTAINER* c, buffer* operands) {
-    const ZDLIST* first = c->children;
-    if (!first) return 0;
-    const ZDLIST* p = first;
-    do {
-        if (auto* m = rtc_cast<MESH3>(const_cast<ZDLIST*>(p))) {
+    for (ZOBJ* z = tree_next(c, c); z; z = tree_next(z, c)) {
+        if (auto* m = rtc_cast<MESH3>(z)) {
             if (buffer_add(operands, m) != 0) return 8;
-        } else if (auto* inner = rtc_cast<CONTAINER>(const_cast<ZDLIST*>(p))) {
-            if (int r = collect_inside(inner, operands)) return r;
         }
-        p = p->next;
-    } while (p && p != first);
+    }
     return 0;
 }
 

@@ -183,18 +183,10 @@ int material_patterns(MODEL* target, const MaterialRecord* m, int* new_level) {
 
 }  // namespace
 
-int patterns_copy_for_object(MODEL* target, object* obj, int* new_level) {
-    if (!obj) return 0;
-    if (rtc_is<CONTAINER>(obj) && !rtc_is<MODEL>(obj)) {
-        auto* c = static_cast<CONTAINER*>(obj);
-        ZDLIST* p = c->children;
-        if (!p) return 0;
-        do {
-            if (int rc = patterns_copy_for_object(target, rtc_cast<object>(p), new_level)) return rc;
-            p = p->next;
-        } while (p != c->children);
-        return 0;
-    }
+namespace {
+
+// The styles of one object that is no group.
+int patterns_copy_for_one(MODEL* target, object* obj, int* new_level) {
     if (auto* w = rtc_cast<WIRE>(obj)) {
         if (int rc = pattern_copy_into(target, w->line_style, new_level)) return rc;
         if (auto* t = rtc_cast<TEXT2>(obj)) return pattern_copy_into(target, t->font, new_level);
@@ -203,6 +195,21 @@ int patterns_copy_for_object(MODEL* target, object* obj, int* new_level) {
     }
     if (auto* m = rtc_cast<MESH3>(obj)) return material_patterns(target, m->material, new_level);
     if (auto* c = rtc_cast<CAMERA>(obj)) return material_patterns(target, c->material, new_level);
+    return 0;
+}
+
+}  // namespace
+
+int patterns_copy_for_object(MODEL* target, object* obj, int* new_level) {
+    if (!obj) return 0;
+    if (rtc_is<MODEL>(obj)) return patterns_copy_for_one(target, obj, new_level);
+    // Every member of a group, in pre-order without recursion (groups nest as deep as a
+    // file may hold).
+    for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
+        auto* o = rtc_cast<object>(z);
+        if (!o || rtc_is<CONTAINER>(o)) continue;
+        if (int rc = patterns_copy_for_one(target, o, new_level)) return rc;
+    }
     return 0;
 }
 

@@ -57,21 +57,15 @@ const MaterialRecord* material_of(const object* obj) {
 }
 
 void count_sources(ZOBJ* obj, int* count, object** first) {
-    if (*count >= 2 || !obj) return;
-    if (rtc_is<CONTAINER>(obj) && !rtc_is<MODEL>(obj)) {
-        auto* c = static_cast<CONTAINER*>(obj);
-        ZDLIST* p = c->children;
-        if (!p) return;
-        do {
-            count_sources(static_cast<ZOBJ*>(p), count, first);
-            p = p->next;
-        } while (p != c->children && *count < 2);
-        return;
-    }
-    auto* o = rtc_cast<object>(obj);
-    if (o && material_of(o)) {
-        if (*count == 0) *first = o;
-        ++*count;
+    if (!obj || rtc_is<MODEL>(obj)) return;
+    // Groups are looked into, in pre-order without recursion, until two are found.
+    for (ZOBJ* z = obj; z && *count < 2; z = tree_next(z, obj)) {
+        if (rtc_is<CONTAINER>(z)) continue;
+        auto* o = rtc_cast<object>(z);
+        if (o && material_of(o)) {
+            if (*count == 0) *first = o;
+            ++*count;
+        }
     }
 }
 
@@ -307,17 +301,14 @@ namespace {
 
 // Every object of the class in the selection, inside groups too; null when none.
 void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
-    if (!obj) return;
-    if (rtc_is_a(obj, cls)) {
-        buffer_add(into, obj);
-    } else if (rtc_is<CONTAINER>(obj)) {
-        auto* c = static_cast<CONTAINER*>(obj);
-        ZDLIST* p = c->children;
-        if (!p) return;
-        do {
-            collect_class(static_cast<ZOBJ*>(p), cls, into);
-            p = p->next;
-        } while (p != c->children);
+    // Pre-order without recursion; an object of the class is not looked into.
+    for (ZOBJ* z = obj; z;) {
+        if (rtc_is_a(z, cls)) {
+            buffer_add(into, z);
+            z = tree_next_sibling(z, obj);
+        } else {
+            z = tree_next(z, obj);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/db/texture_map.h"
 #include "model/db/tree.h"
@@ -118,15 +119,11 @@ void delete_objects(buffer* buf) {
     for (ZOBJ* obj : roots) rtc_destroy(obj);
 }
 
+// The object and everything below it, in pre-order without recursion.
 void colour_tree(object* obj, int32_t colour) {
-    obj->colour = colour == -1 ? ~obj->colour : colour;
-    auto* c = rtc_cast<CONTAINER>(obj);
-    if (!c || !c->children) return;
-    ZDLIST* n = c->children;
-    do {
-        if (auto* child = rtc_cast<object>(n)) colour_tree(child, colour);
-        n = n->next;
-    } while (n != c->children);
+    for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
+        if (auto* o = rtc_cast<object>(z)) o->colour = colour == -1 ? ~o->colour : colour;
+    }
 }
 
 // Holds `container` itself or somewhere below it.

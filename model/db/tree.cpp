@@ -58,6 +58,14 @@ MODEL* obj_model(ZOBJ* obj) {
 void obj_update_bbox(object* obj) {
     if (!obj) return;
     obj->own_box();
+    carry_box_up(obj);
+}
+
+void carry_box_up(object* obj) {
+    if (!obj) return;
+    const BBox& b = obj->box;
+    // An empty box widens nothing: the walk up is spared.
+    if (b.min.x > b.max.x && b.min.y > b.max.y && b.min.z > b.max.z) return;
     for (CONTAINER* c = obj->parent; c; c = c->parent) {
         if (rtc_is<object>(c)) bbox_union(obj->box, &c->box);
     }
@@ -67,23 +75,44 @@ void obj_set_modified(ZOBJ* obj, int flag) {
     if (MODEL* m = obj_model(obj)) m->set_modified(flag);
 }
 
-int container_insert(CONTAINER* container, ZOBJ* obj) {
+namespace {
+
+int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
     if (!container || !obj) return 13;
     if (auto* patt = rtc_cast<PATT>(obj)) {
         MODEL* m = obj_model(container);
         if (!m) return 13;
         return model_insert_patt(m, patt) ? 0 : 13;
     }
-    // A container can hold neither itself nor one of its ancestors.
-    for (ZOBJ* a = container; a; a = a->parent) {
-        if (a == obj) return 13;
+    // A container can hold neither itself nor one of its ancestors (which hold
+    // children: an empty group or a leaf is no ancestor, and the walk up is spared).
+    auto* group = rtc_cast<CONTAINER>(obj);
+    if (obj == container || (group && group->children)) {
+        for (ZOBJ* a = container; a; a = a->parent) {
+            if (a == obj) return 13;
+        }
     }
     obj_remove(obj);
     ring_insert(&container->children, obj, false);
     obj->parent = container;
-    if (auto* o = rtc_cast<object>(obj)) obj_update_bbox(o);
+    if (auto* o = rtc_cast<object>(obj)) {
+        if (own_box)
+            obj_update_bbox(o);
+        else
+            carry_box_up(o);
+    }
     obj_set_modified(container, 1);
     return 0;
+}
+
+}  // namespace
+
+int container_insert(CONTAINER* container, ZOBJ* obj) {
+    return insert(container, obj, true);
+}
+
+int container_insert_boxed(CONTAINER* container, ZOBJ* obj) {
+    return insert(container, obj, false);
 }
 
 void obj_remove(ZOBJ* obj) {

@@ -12,6 +12,8 @@ void ring_remove(ZDLIST** head, ZDLIST* item);
 
 // Calls the object's own-box slot, then widens every ancestor container's box by it.
 void obj_update_bbox(object* obj);
+// Widens every ancestor container's box by the object's box as it stands.
+void carry_box_up(object* obj);
 // The object itself or its first ancestor of the class; null when none.
 ZOBJ* obj_find_ancestor(ZOBJ* obj, const RtcClass* cls);
 // The MODEL that is or holds the object; null when none.
@@ -21,6 +23,10 @@ MODEL* obj_model(ZOBJ* obj);
 // ring). 13 when the object is null, the container itself, or one of its ancestors;
 // 0 otherwise.
 int container_insert(CONTAINER* container, ZOBJ* obj);
+// container_insert for an object whose box is already its own (a group read from a
+// file, widened by each member as it was placed): the box is carried into the
+// ancestors' boxes without being recomputed, which would walk everything below it.
+int container_insert_boxed(CONTAINER* container, ZOBJ* obj);
 // Takes an object out of its container or pattern ring; nothing when it has no parent.
 void obj_remove(ZOBJ* obj);
 // Calls the set-modified slot of the MODEL above the object.

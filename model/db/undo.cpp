@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/db/buffer.h"
+#include "model/db/find.h"
 #include "model/db/glimpse_notify.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -272,16 +273,11 @@ void unlink_level(MODEL* m, ZDLIST* a, ZDLIST* d, Chain& chain) {
 
 // ---- Releasing held objects
 
+// f on the object and everything below it, in pre-order without recursion. f may not
+// unlink what it is given.
 template <class F>
 void visit_tree(ZOBJ* obj, F&& f) {
-    f(obj);
-    auto* c = rtc_cast<CONTAINER>(obj);
-    if (!c || !c->children) return;
-    ZDLIST* n = c->children;
-    do {
-        visit_tree(static_cast<ZOBJ*>(n), f);
-        n = n->next;
-    } while (n != c->children);
+    for (ZOBJ* z = obj; z; z = tree_next(z, obj)) f(z);
 }
 
 // A set of objects and everything inside them. Sorted pointers when memory allows;

@@ -2,9 +2,12 @@
 #include "model/db/zobj.h"
 
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
+#include "model/db/find.h"
 #include "model/db/glimpse_notify.h"
 #include "model/db/iter.h"
 #include "model/db/patt.h"
@@ -163,11 +166,34 @@ void object::move_level(object& src) {
 // ---- CONTAINER
 
 // Takes every child out of the ring without touching the model, then destroys it.
+// Deepest first and without recursion, in the order destroying each child in turn
+// would take: a child container is taken out of its ring, emptied the same way, then
+// destroyed. `open` holds the containers being emptied (any nesting depth).
 static void destroy_children(CONTAINER* c) {
-    while (c->children) {
-        ZDLIST* child = c->children;
-        ring_remove(&c->children, child);
+    std::vector<CONTAINER*> open;
+    CONTAINER* p = c;
+    while (p) {
+        if (!p->children) {
+            if (p == c) break;
+            CONTAINER* emptied = p;
+            open.pop_back();
+            p = open.empty() ? c : open.back();
+            rtc_destroy(emptied);
+            continue;
+        }
+        ZDLIST* child = p->children;
+        ring_remove(&p->children, child);
         static_cast<ZOBJ*>(child)->parent = nullptr;
+        auto* group = rtc_cast<CONTAINER>(child);
+        if (group && group->children) {
+            try {
+                open.push_back(group);
+                p = group;
+                continue;
+            } catch (const std::bad_alloc&) {
+                // No memory to go on without recursion: destroy it the plain way.
+            }
+        }
         rtc_destroy(child);
     }
 }
@@ -177,48 +203,104 @@ CONTAINER::~CONTAINER() {
     destroy_children(this);
 }
 
+// The walks below go through any nesting depth without recursion: containers have
+// no state of their own here, so a pre-order walk (tree_next) visits what recursion
+// over the children would, in the same order.
 int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
     int result = 0;
-    if (!children) return 0;
-    ZDLIST* c = children;
-    do {
-        result |= static_cast<ZOBJ*>(c)->replace_ref(old_ref, new_ref);
+    for (ZOBJ* z = tree_next(this, this); z; z = tree_next(z, this)) {
+        if (rtc_is<CONTAINER>(z)) continue;  // a group refers only through its children
+        result |= z->replace_ref(old_ref, new_ref);
         if (result && old_ref == new_ref) return 1;
-        c = c->next;
-    } while (c != children);
+    }
     return result;
 }
 
 void CONTAINER::own_box() {
-    box = kEmptyBBox;
-    if (!children) return;
-    ZDLIST* c = children;
-    do {
-        if (auto* o = rtc_cast<object>(c)) {
+    // Leaves first (pre-order), then every container from the deepest up, each from its
+    // children's boxes: the boxes recursion would give, in one pass.
+    std::vector<CONTAINER*> groups;
+    groups.push_back(this);
+    for (ZOBJ* z = tree_next(this, this); z; z = tree_next(z, this)) {
+        auto* o = rtc_cast<object>(z);
+        if (!o) continue;
+        if (auto* g = rtc_cast<CONTAINER>(o))
+            groups.push_back(g);
+        else
             o->own_box();
-            bbox_union(o->box, &box);
-        }
-        c = c->next;
-    } while (c != children);
+    }
+    for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+        CONTAINER* g = *it;
+        g->box = kEmptyBBox;
+        if (!g->children) continue;
+        ZDLIST* c = g->children;
+        do {
+            if (auto* o = rtc_cast<object>(c)) bbox_union(o->box, &g->box);
+            c = c->next;
+        } while (c != g->children);
+    }
 }
 
+// The walk of the children, a frame per open container instead of a call. Each child
+// is walked as object::walk does: entering visit, its report (a container's children),
+// leaving visit with the report's status; a status above 0 ends the container's report
+// with it, else the report gives the last child's status (0 with no children).
 int CONTAINER::report(ZITER* it) {
-    int status = 0;
+    struct Frame {
+        CONTAINER* group;
+        ZDLIST* at;    // the child being walked
+        ZDLIST* next;  // taken before its walk: the walk may unlink it
+        int status;
+    };
     if (!children) return 0;
-    ZDLIST* c = children;
-    do {
-        ZDLIST* next = c->next;
-        if (auto* o = rtc_cast<object>(c)) {
-            status = o->walk(it);
-            if (status > 0) return status;
+    std::vector<Frame> frames;
+    frames.push_back({this, children, nullptr, 0});
+    bool returning = false;  // a child container's report just ended with `result`
+    int result = 0;
+    while (true) {
+        Frame& f = frames.back();
+        int status;
+        if (returning) {
+            returning = false;
+            status = it->visit(static_cast<object*>(static_cast<ZOBJ*>(f.at)), 0, result);
+        } else {
+            f.next = f.at->next;
+            auto* o = rtc_cast<object>(f.at);
+            if (!o) {
+                status = f.status;  // not walked: the status stays
+            } else {
+                status = it->visit(o, 1, 0);
+                if (status == 0) {
+                    auto* g = rtc_cast<CONTAINER>(o);
+                    if (g && g->children) {
+                        frames.push_back({g, g->children, nullptr, 0});
+                        continue;
+                    }
+                    status = g ? 0 : o->report(it);
+                }
+                status = it->visit(o, 0, status);
+            }
         }
-        c = next;
-    } while (children && c != children);
-    return status;
+        f.status = status;
+        const bool ended = status > 0 || !f.group->children || f.next == f.group->children;
+        if (!ended) {
+            f.at = f.next;
+            continue;
+        }
+        result = f.status;
+        frames.pop_back();
+        if (frames.empty()) return result;
+        returning = true;
+    }
 }
 
-int CONTAINER::copy_level(const CONTAINER& src) {
-    if (rtc_copy_base(&src, this, &CONTAINER::rtc_class) != 0) return 8;
+namespace {
+
+// The copies of one outermost container copy still waiting for their children: a
+// container copied inside it only queues itself, so nesting costs no recursion.
+thread_local std::vector<std::pair<const CONTAINER*, CONTAINER*>>* g_pending_copies = nullptr;
+
+int copy_children(const CONTAINER& src, CONTAINER* dst) {
     if (!src.children) return 0;
     const ZDLIST* c = src.children;
     do {
@@ -226,11 +308,44 @@ int CONTAINER::copy_level(const CONTAINER& src) {
         RtcClass* cls = const_cast<RtcClass*>(c->klass());
         if (rtc_init(dup, cls) != 0) return 8;
         if (rtc_copy(c, dup.get()) != 0) return 8;
-        if (container_insert(this, static_cast<ZOBJ*>(dup.get())) != 0) return 8;
+        if (container_insert(dst, static_cast<ZOBJ*>(dup.get())) != 0) return 8;
         dup.release();  // now owned by this container
         c = c->next;
     } while (c != src.children);
     return 0;
+}
+
+}  // namespace
+
+int CONTAINER::copy_level(const CONTAINER& src) {
+    if (rtc_copy_base(&src, this, &CONTAINER::rtc_class) != 0) return 8;
+    try {
+        if (g_pending_copies) {
+            g_pending_copies->emplace_back(&src, this);
+            return 0;
+        }
+    } catch (const std::bad_alloc&) {
+        return 8;
+    }
+    std::vector<std::pair<const CONTAINER*, CONTAINER*>> pending;
+    struct Current {
+        explicit Current(std::vector<std::pair<const CONTAINER*, CONTAINER*>>* p) {
+            g_pending_copies = p;
+        }
+        ~Current() { g_pending_copies = nullptr; }
+    } current(&pending);
+    int r = 0;
+    try {
+        pending.emplace_back(&src, this);
+        while (r == 0 && !pending.empty()) {
+            const auto [from, to] = pending.back();
+            pending.pop_back();
+            r = copy_children(*from, to);
+        }
+    } catch (const std::bad_alloc&) {
+        r = 8;
+    }
+    return r;
 }
 
 void CONTAINER::move_level(CONTAINER& src) {

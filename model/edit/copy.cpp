@@ -25,7 +25,8 @@ void rebind_material(MaterialRecord* m, MODEL* model) {
     for (TextureSlot& s : m->slots) texture_slot_rebind(&s, model);
 }
 
-void rebind(object* obj, MODEL* model) {
+// One object's own styles (a group has none: rebind walks its members).
+void rebind_one(object* obj, MODEL* model) {
     if (auto* wire = rtc_cast<WIRE>(obj)) {
         if (wire->line_style) wire->line_style = same_name_in<LINEPATT>(model, wire->line_style);
     }
@@ -37,14 +38,13 @@ void rebind(object* obj, MODEL* model) {
         rebind_material(cam->material, model);
     } else if (auto* mesh = rtc_cast<MESH3>(obj)) {
         rebind_material(mesh->material, model);
-    } else if (auto* group = rtc_cast<CONTAINER>(obj)) {
-        ZDLIST* head = group->children;
-        if (!head) return;
-        ZDLIST* c = head;
-        do {
-            if (auto* child = rtc_cast<object>(c)) rebind(child, model);
-            c = c->next;
-        } while (c != head);
+    }
+}
+
+// The object and everything below it, in pre-order without recursion.
+void rebind(object* obj, MODEL* model) {
+    for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
+        if (auto* o = rtc_cast<object>(z)) rebind_one(o, model);
     }
 }
 
@@ -96,18 +96,20 @@ void object_tracks_rebind(object* src, object* copy) {
 
 int objects_unique_names(object* obj) {
     if (!obj) return 0;
-    if (obj->strings[0].empty()) {
-        auto* group = rtc_cast<CONTAINER>(obj);
-        if (!group || !group->children) return 0;
-        ZDLIST* c = group->children;
-        do {
-            if (auto* child = rtc_cast<object>(c)) {
-                if (int rc = objects_unique_names(child)) return rc;
-            }
-            c = c->next;
-        } while (c != group->children);
-        return 0;
+    // A named object is named uniquely; an unnamed group passes the question on to its
+    // members (pre-order, without recursion: groups nest as deep as a file may hold).
+    MODEL* model = obj_model(obj);
+    for (ZOBJ* z = obj; z;) {
+        auto* o = rtc_cast<object>(z);
+        if (o && !o->strings[0].empty()) {
+            const std::string name = o->name();
+            if (int rc = obj_default_name(model, o, 0, name.c_str())) return rc;
+            z = tree_next_sibling(z, obj);
+        } else if (o) {
+            z = tree_next(z, obj);
+        } else {
+            z = tree_next_sibling(z, obj);
+        }
     }
-    const std::string name = obj->name();
-    return obj_default_name(obj_model(obj), obj, 0, name.c_str());
+    return 0;
 }

@@ -7,16 +7,17 @@
 #include <cfloat>
 #include <cmath>
 
+#include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/db/wire.h"
 #include "model/geom/regen.h"
+#include "model/material/material.h"
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
-#include "model/material/material.h"
 
 namespace {
 
@@ -354,8 +355,11 @@ void camera_transform(CAMERA* cam, const Transform& t) {
     cam->roll = camera_roll(cam);
 }
 
-int transform_object(const Transform& t, object* obj) {
-    if (!obj) return 0;
+namespace {
+
+// One object's own part of transform_object: its tracks and its geometry (a group has
+// none of its own; transform_object walks its members).
+int transform_one(const Transform& t, object* obj) {
     if (!rtc_is<CAMERA>(obj) && !rtc_is<LIGHT>(obj)) {
         const Transform ti = inverse_of(t);
         for (KeyframeTrack* k = obj->tracks; k; k = k->next_track) {
@@ -385,17 +389,22 @@ int transform_object(const Transform& t, object* obj) {
         if (auto* spot = rtc_cast<SPOTLITE>(obj)) xform_in_place(spot->target, t);
     } else if (auto* cam = rtc_cast<CAMERA>(obj)) {
         camera_transform(cam, t);
-    } else if (auto* group = rtc_cast<CONTAINER>(obj)) {
-        ZDLIST* head = group->children;
-        if (!head) return 0;
-        ZDLIST* c = head;
-        do {
-            if (auto* child = rtc_cast<object>(c)) {
-                if (int rc = transform_object(t, child)) return rc;
-            }
-            c = c->next;
-        } while (c != head);
+    } else if (rtc_is<CONTAINER>(obj)) {
         return 0;
     }
     return regen_object(obj);
+}
+
+}  // namespace
+
+int transform_object(const Transform& t, object* obj) {
+    if (!obj) return 0;
+    // The object, then everything below it in pre-order (no recursion: groups nest as
+    // deep as a file may hold); the first failure ends the walk.
+    for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
+        if (auto* o = rtc_cast<object>(z)) {
+            if (int rc = transform_one(t, o)) return rc;
+        }
+    }
+    return 0;
 }

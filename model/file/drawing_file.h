@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "model/math/types.h"
 
@@ -60,6 +61,19 @@ int drawing_file_import(const char* path, MODEL* model);
 // top chunk is not a block body.
 int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
                     buffer* selection, Vec3* base, int* new_level, int undo_depth);
+
+// The same four from and into memory (the fuzz targets, and callers holding a file's
+// bytes): the bytes are exactly those of the file. The savers write the plain form
+// (no LZW pass) into `*out`, which is replaced only on success; 13 for a null `out`.
+// The loaders read `size` bytes at `data` (null data with size 0 is an empty input),
+// with the results of their file forms.
+int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model);
+int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* model,
+                           buffer* selection, const Vec3& base);
+int drawing_file_import_memory(const void* data, size_t size, MODEL* model);
+int block_file_load_memory(const void* data, size_t size, char* label, size_t label_size,
+                           MODEL* model, buffer* selection, Vec3* base, int* new_level,
+                           int undo_depth);
 
 // Reads the file header from a plain stream just opened for reading and turns the
 // stream into an LZW stream when the rest is coded. Raises 13 for a first word other

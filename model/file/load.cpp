@@ -21,6 +21,24 @@ std::unique_ptr<IOrec> new_stream() {
     return std::unique_ptr<IOrec>(static_cast<IOrec*>(made.release()));
 }
 
+// Where a load reads from: a file, or bytes in memory.
+struct Source {
+    const char* path = nullptr;
+    const void* data = nullptr;
+    size_t size = 0;
+    const char* name() const { return path ? path : "(memory)"; }
+    void open(IOrec* s) const {
+        if (path)
+            iorec_open(s, path, 0);
+        else
+            iorec_open_memory(s, data, size);
+    }
+};
+
+int import_drawing(const Source& from, MODEL* model);
+int load_block(const Source& from, char* label, size_t label_size, MODEL* model, buffer* selection,
+               Vec3* base, int* new_level, int undo_depth);
+
 }  // namespace
 
 void iorec_read_header(std::unique_ptr<IOrec>& stream) {
@@ -41,6 +59,40 @@ void iorec_read_header(std::unique_ptr<IOrec>& stream) {
 
 int drawing_file_import(const char* path, MODEL* model) {
     if (!model || !path || !*path) return 0;
+    Source from;
+    from.path = path;
+    return import_drawing(from, model);
+}
+
+int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
+    if (!model || (!data && size)) return 0;
+    Source from;
+    from.data = data;
+    from.size = size;
+    return import_drawing(from, model);
+}
+
+int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
+                    buffer* selection, Vec3* base, int* new_level, int undo_depth) {
+    if (!path || !*path) return 0;
+    Source from;
+    from.path = path;
+    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+}
+
+int block_file_load_memory(const void* data, size_t size, char* label, size_t label_size,
+                           MODEL* model, buffer* selection, Vec3* base, int* new_level,
+                           int undo_depth) {
+    if (!data && size) return 0;
+    Source from;
+    from.data = data;
+    from.size = size;
+    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+}
+
+namespace {
+
+int import_drawing(const Source& from, MODEL* model) {
     drawing_file_register();
     WaitCursor wait;
     std::unique_ptr<IOrec> s = new_stream();
@@ -48,7 +100,7 @@ int drawing_file_import(const char* path, MODEL* model) {
     LoadScope scope;
     bool reading_body = false;
     const int r = io_guarded([&] {
-        iorec_open(s.get(), path, 0);
+        from.open(s.get());
         iorec_read_header(s);
         reading_body = true;
         s->target_model = model;
@@ -66,13 +118,12 @@ int drawing_file_import(const char* path, MODEL* model) {
     // header leaves the drawing as it was.
     if (reading_body) model->frame_count = tracks_resolve(model, model, 0);
     s.reset();
-    if (r != 0) log_message(LogLevel::warning, "drawing_file_import %s: error %d", path, r);
+    if (r != 0) log_message(LogLevel::warning, "drawing_file_import %s: error %d", from.name(), r);
     return r;
 }
 
-int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
-                    buffer* selection, Vec3* base, int* new_level, int undo_depth) {
-    if (!path || !*path) return 0;
+int load_block(const Source& from, char* label, size_t label_size, MODEL* model, buffer* selection,
+               Vec3* base, int* new_level, int undo_depth) {
     drawing_file_register();
     WaitCursor wait;
     if (label && label_size) label[0] = '\0';
@@ -82,7 +133,7 @@ int block_file_load(const char* path, char* label, size_t label_size, MODEL* mod
     s->info_only = info_only ? 1 : 0;
     LoadScope scope;
     int r = io_guarded([&] {
-        iorec_open(s.get(), path, 0);
+        from.open(s.get());
         iorec_read_header(s);
         if (s->version < kIoFormatVersion) {
             old_read_block(s.get(), model, selection, base, info_only);
@@ -119,6 +170,8 @@ int block_file_load(const char* path, char* label, size_t label_size, MODEL* mod
     });
     if (info_only && r == kIoStopAfterLabel) r = 0;
     s.reset();
-    if (r != 0) log_message(LogLevel::warning, "block_file_load %s: error %d", path, r);
+    if (r != 0) log_message(LogLevel::warning, "block_file_load %s: error %d", from.name(), r);
     return r;
 }
+
+}  // namespace

@@ -8,8 +8,8 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
-#include "model/stream/iostream.h"
 #include "model/material/image/matrpmmf.h"
+#include "model/stream/iostream.h"
 
 namespace {
 
@@ -90,6 +90,9 @@ void load_place_object(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> o
         if (!model) io_raise(s, kIoBadData);
         model_attach_view(model, view);
         obj.release();  // the document takes the attached views over
+    } else if (rtc_is<CONTAINER>(obj.get())) {
+        // A group read from the file: its members widened its box as they were placed.
+        if (container_insert_boxed(container, static_cast<ZOBJ*>(obj.get())) == 0) obj.release();
     } else if (rtc_is<object>(obj.get()) || rtc_is<VPORT>(obj.get())) {
         if (container_insert(container, static_cast<ZOBJ*>(obj.get())) == 0) obj.release();
     }

@@ -2,6 +2,8 @@
 // the block label, the sign of the current layout (chunk 125), and the records of
 // the older layout of version 112 files written before that sign existed.
 #include <cstring>
+#include <deque>
+#include <memory>
 
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -16,19 +18,16 @@ namespace {
 
 constexpr int32_t kCurrentLayout = 113;
 // Records nest no deeper than the writers write; deeper nesting is refused (13)
-// rather than followed until the reader runs out of stack.
+// rather than read. The count covers every open record of the thread's current load.
 constexpr int kMaxNesting = kMaxRecordNesting;
 thread_local int g_nesting = 0;
 
-struct NestingGuard {
-    explicit NestingGuard(IOstream* s) {
-        if (++g_nesting > kMaxNesting) {
-            --g_nesting;
-            io_raise(s, kIoBadData);
-        }
+void enter_record(IOstream* s) {
+    if (++g_nesting > kMaxNesting) {
+        --g_nesting;
+        io_raise(s, kIoBadData);
     }
-    ~NestingGuard() { --g_nesting; }
-};
+}
 
 bool is_kind_tag(uint32_t tag) {
     switch (tag) {
@@ -166,38 +165,6 @@ std::unique_ptr<RTC> read_older_style(IOstream* s) {
     return style;
 }
 
-// One child record (the caller opened its chunk with `tag`).
-void read_child(IOstream* s, CONTAINER* c, uint32_t tag, bool in_group) {
-    IOrec* rec = rtc_cast<IOrec>(s);
-    if (rec && rec->info_only) return;
-    NestingGuard nesting(s);
-    std::unique_ptr<RTC> child;
-    if (tag == kTagAnyClass || io_format_version(s) >= kCurrentLayout) {
-        ChunkMark* const open = s->chunks;
-        const int r = io_guarded([&] { io_get_object(s, child); });
-        if (r == kIoUnknownClass) {
-            // A class this program does not know (or may not make from a file): skip
-            // the record and read on.
-            s->chunks = open;
-            s->error_code = 0;
-            return;
-        }
-        if (r != 0) io_raise(s, r);
-    } else if (tag == kKindLight) {
-        child = read_older_light(s);
-    } else if (tag == kKindStyle) {
-        if (in_group) return;
-        child = read_older_style(s);
-    } else {
-        RtcClass* cls = older_class(tag);
-        if (!cls) return;
-        const int r = rtc_init(child, cls);
-        if (r != 0) io_raise(s, r);
-        rtc_load(s, child.get());
-    }
-    load_place_object(s, c, std::move(child));
-}
-
 void store_label(IOstream* s) {
     const std::string label = io_get_string(s);
     IOrec* rec = rtc_cast<IOrec>(s);
@@ -210,6 +177,252 @@ void store_label(IOstream* s) {
     if (rec->info_only) io_raise(s, kIoStopAfterLabel);
 }
 
+// Groups and layers are read by one loop with a frame per open container record, not
+// by a call per nesting level: records nest as deep as a file may hold (kMaxRecordNesting)
+// on any stack. The loop reads what the recursive form would, in the same order, with
+// the same results:
+//  - a child record is read whole (its own record chunk, its children) and then placed
+//    into its container (load_place_object); a record that fails is not placed;
+//  - a record of the current layout whose class no drawing bears, or whose reading
+//    raises -11 anywhere that no inner record of the current layout catches, is
+//    skipped and reading goes on after it;
+//  - every other raise ends the load.
+struct ReadFrame {
+    CONTAINER* c = nullptr;
+    std::unique_ptr<RTC> owned;  // the container read (null for the outermost)
+    int32_t kind = -1;
+    uint32_t name_tag = 0;
+    ChunkMark* open = nullptr;  // the stream's open chunks when the record began
+    bool guarded = false;       // a current-layout record: -11 inside skips it
+    bool in_group = false;      // inside the container's group chunk (kind 16)
+    ChunkMark a, b;             // the open chunk of this level and of its group chunk
+};
+
+class ContainerReader {
+  public:
+    explicit ContainerReader(IOstream* s) : s_(s), entry_nesting_(g_nesting) {}
+    ~ContainerReader() { g_nesting = entry_nesting_; }
+
+    void run(CONTAINER* top) {
+        frames_.emplace_back();
+        ReadFrame& f = frames_.back();
+        f.c = top;
+        f.kind = object_kind_code(top);
+        f.name_tag = name_chunk_tag(top);
+        while (!frames_.empty()) {
+            try {
+                step(frames_.back());
+            } catch (const IoError& e) {
+                if (e.code != kIoUnknownClass || !skip_guarded()) throw;
+            }
+        }
+    }
+
+  private:
+    // One chunk of the innermost frame, or its end.
+    void step(ReadFrame& f) {
+        if (f.in_group) {
+            if (!io_chunk_inside(s_)) {
+                io_chunk_close(s_);  // the group chunk
+                f.in_group = false;
+                return;
+            }
+            io_chunk_open(s_, &f.b);
+            const uint32_t tag = f.b.tag;
+            if (tag == kTagAnyClass || (is_kind_tag(tag) && tag != kKindStyle)) {
+                if (read_child(f, tag, true)) return;  // its chunk closes when it is done
+            }
+            io_chunk_close(s_);
+            return;
+        }
+        if (!io_chunk_inside(s_)) {
+            finish();
+            return;
+        }
+        io_chunk_open(s_, &f.a);
+        const uint32_t tag = f.a.tag;
+        if (tag == f.name_tag) {
+            const std::string name = io_get_string(s_);
+            if (f.c->set_string(0, name.c_str()) != 0) io_raise(s_, kIoOutOfMemory);
+        } else if (tag == kTagCurrentLayout) {
+            if (IOrec* rec = rtc_cast<IOrec>(s_)) rec->version = kCurrentLayout;
+        } else if (tag == kKindContainer && f.kind == kKindContainer) {
+            f.in_group = true;  // the chunk stays open for its children
+            return;
+        } else if (tag == kTagAnyClass || is_kind_tag(tag)) {
+            if (read_child(f, tag, false)) return;
+        } else if (tag == kTagLabel) {
+            store_label(s_);
+        } else if (f.kind >= 0) {
+            io_get_attribute(s_, f.c, tag);
+        }
+        io_chunk_close(s_);
+    }
+
+    // The innermost frame's record is complete: place it and close the chunk that held
+    // it in its container's record.
+    void finish() {
+        std::unique_ptr<RTC> done = std::move(frames_.back().owned);
+        frames_.pop_back();
+        if (frames_.empty()) return;  // the outermost container: its caller closes
+        --g_nesting;
+        load_place_object(s_, frames_.back().c, std::move(done));
+        io_chunk_close(s_);
+    }
+
+    // After -11 inside a current-layout record: that record (and what it was reading)
+    // is dropped and reading goes on after it. False when no such record is open.
+    bool skip_guarded() {
+        size_t i = frames_.size();
+        while (i > 1 && !frames_[i - 1].guarded) --i;
+        if (i <= 1) return false;
+        ChunkMark* open = frames_[i - 1].open;
+        while (frames_.size() >= i) {
+            frames_.pop_back();
+            --g_nesting;
+        }
+        s_->chunks = open;
+        s_->error_code = 0;
+        io_chunk_close(s_);  // the chunk that held the record
+        return true;
+    }
+
+    // A child record in the chunk just opened with `tag`. True when it opened a frame
+    // (a group or layer, read by the loop); otherwise it is read and placed here and
+    // the caller closes its chunk.
+    bool read_child(ReadFrame& f, uint32_t tag, bool in_group) {
+        IOrec* rec = rtc_cast<IOrec>(s_);
+        if (rec && rec->info_only) return false;
+        enter_record(s_);
+        struct Leave {
+            bool armed = true;
+            ~Leave() {
+                if (armed) --g_nesting;
+            }
+        } leave;
+        std::unique_ptr<RTC> child;
+        if (tag == kTagAnyClass || io_format_version(s_) >= kCurrentLayout) {
+            ChunkMark* const open = s_->chunks;
+            RtcClass* cls = io_get_record_class(s_);
+            if (cls && is_read_by_loop(cls)) {
+                push(cls, open, true);
+                leave.armed = false;  // the frame holds the count now
+                rtc_load_base(s_, frames_.back().c, &CONTAINER::rtc_class);
+                return true;
+            }
+            const int r = io_guarded([&] {
+                if (!cls) io_raise(s_, kIoUnknownClass);
+                io_get_object_of(s_, cls, child);
+            });
+            if (r == kIoUnknownClass) {
+                // A class this program does not know (or may not make from a file): skip
+                // the record and read on.
+                s_->chunks = open;
+                s_->error_code = 0;
+                return false;
+            }
+            if (r != 0) io_raise(s_, r);
+        } else if (tag == kKindLight) {
+            child = read_older_light(s_);
+        } else if (tag == kKindStyle) {
+            if (in_group) return false;
+            child = read_older_style(s_);
+        } else {
+            RtcClass* cls = older_class(tag);
+            if (!cls) return false;
+            if (is_read_by_loop(cls)) {
+                push(cls, s_->chunks, false);
+                leave.armed = false;  // the frame holds the count now
+                rtc_load_base(s_, frames_.back().c, &CONTAINER::rtc_class);
+                return true;
+            }
+            const int r = rtc_init(child, cls);
+            if (r != 0) io_raise(s_, r);
+            rtc_load(s_, child.get());
+        }
+        load_place_object(s_, f.c, std::move(child));
+        return false;
+    }
+
+    // Groups and layers: their load chain is the container level's alone.
+    static bool is_read_by_loop(const RtcClass* cls) {
+        return cls == &CONTAINER::rtc_class || cls == &LAYER::rtc_class;
+    }
+
+    // Makes the container and opens its frame; the caller reads the levels below the
+    // container's.
+    void push(RtcClass* cls, ChunkMark* open, bool guarded) {
+        std::unique_ptr<RTC> made;
+        const int r = rtc_init(made, cls);
+        if (r != 0) io_raise(s_, r);
+        frames_.emplace_back();
+        ReadFrame& f = frames_.back();
+        f.c = static_cast<CONTAINER*>(made.get());
+        f.owned = std::move(made);
+        f.kind = object_kind_code(f.c);
+        f.name_tag = name_chunk_tag(f.c);
+        f.open = open;
+        f.guarded = guarded;
+    }
+
+    IOstream* s_;
+    int entry_nesting_;
+    std::deque<ReadFrame> frames_;  // a deque: the stream links the open marks
+};
+
+// Writes the children of `top` (and, for a group, its group chunk) with a frame per
+// open container record instead of a call per nesting level, in the order and with
+// the bytes of the recursive form: a group or layer child's record is begun, its
+// levels below the container's written, then its children, then its chunks ended.
+void put_children(IOstream* s, CONTAINER* top, int32_t top_kind) {
+    struct Frame {
+        CONTAINER* c;
+        ZDLIST* at;  // the next child to write; null when done
+        bool record, group;
+        ChunkMark record_mark, group_mark;
+    };
+    std::deque<Frame> frames;  // a deque: the stream links the open marks
+    auto open = [&](CONTAINER* c, int32_t kind, bool record) {
+        frames.push_back(Frame{c, c->children, record, kind == kKindContainer, {}, {}});
+        if (frames.back().group) io_chunk_begin(s, &frames.back().group_mark, kKindContainer);
+    };
+    open(top, top_kind, false);
+    while (!frames.empty()) {
+        Frame& f = frames.back();
+        if (!f.at) {
+            if (f.group) io_chunk_end(s);
+            if (f.record) io_chunk_end(s);
+            frames.pop_back();
+            if (!frames.empty()) {
+                Frame& p = frames.back();
+                p.at = p.at->next == p.c->children ? nullptr : p.at->next;
+            }
+            continue;
+        }
+        ZDLIST* n = f.at;
+        if (n->klass() == &CONTAINER::rtc_class || n->klass() == &LAYER::rtc_class) {
+            // io_put_object with the container level's save, the children left to the loop.
+            auto* g = static_cast<CONTAINER*>(static_cast<ZOBJ*>(n));
+            frames.push_back(Frame{g, nullptr, true, false, {}, {}});
+            io_chunk_begin(s, &frames.back().record_mark, object_record_tag(n));
+            {
+                IoChunkWriter name(s, kIoClassNameTag);
+                io_put_string(s, g->klass()->name);
+            }
+            rtc_save_base(s, g, &CONTAINER::rtc_class);
+            const int32_t kind = object_kind_code(g);
+            if (kind >= 0) io_put_object_header(s, g);
+            Frame& nf = frames.back();
+            nf.at = g->children;
+            nf.group = kind == kKindContainer;
+            if (nf.group) io_chunk_begin(s, &nf.group_mark, kKindContainer);
+            continue;
+        }
+        io_put_object(s, n, object_record_tag(n));
+        f.at = n->next == f.c->children ? nullptr : n->next;
+    }
+}
+
 }  // namespace
 
 int container_save(IOstream* s, RTC* obj) {
@@ -217,50 +430,13 @@ int container_save(IOstream* s, RTC* obj) {
     auto* c = static_cast<CONTAINER*>(obj);
     const int32_t kind = object_kind_code(obj);
     if (kind >= 0) io_put_object_header(s, c);
-    auto put_children = [&] {
-        if (!c->children) return;
-        ZDLIST* n = c->children;
-        do {
-            io_put_object(s, n, object_record_tag(n));
-            n = n->next;
-        } while (n != c->children);
-    };
-    if (kind == kKindContainer) {
-        IoChunkWriter group(s, kKindContainer);
-        put_children();
-    } else {
-        put_children();
-    }
+    put_children(s, c, kind);
     return 0;
 }
 
 int container_load(IOstream* s, RTC* obj) {
     rtc_load_base(s, obj, &CONTAINER::rtc_class);
-    auto* c = static_cast<CONTAINER*>(obj);
-    const int32_t kind = object_kind_code(obj);
-    const uint32_t name_tag = name_chunk_tag(obj);
-    while (io_chunk_inside(s)) {
-        IoChunkReader ch(s);
-        const uint32_t tag = ch.tag();
-        if (tag == name_tag) {
-            const std::string name = io_get_string(s);
-            if (c->set_string(0, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
-        } else if (tag == kTagCurrentLayout) {
-            if (IOrec* rec = rtc_cast<IOrec>(s)) rec->version = kCurrentLayout;
-        } else if (tag == kKindContainer && kind == kKindContainer) {
-            while (io_chunk_inside(s)) {
-                IoChunkReader sub(s);
-                if (sub.tag() == kTagAnyClass ||
-                    (is_kind_tag(sub.tag()) && sub.tag() != kKindStyle))
-                    read_child(s, c, sub.tag(), true);
-            }
-        } else if (tag == kTagAnyClass || is_kind_tag(tag)) {
-            read_child(s, c, tag, false);
-        } else if (tag == kTagLabel) {
-            store_label(s);
-        } else if (kind >= 0) {
-            io_get_attribute(s, c, tag);
-        }
-    }
+    ContainerReader reader(s);
+    reader.run(static_cast<CONTAINER*>(obj));
     return 0;
 }

@@ -1,5 +1,6 @@
 // Writing drawing files and block files, plain or with the LZW pass.
 #include <cstring>
+#include <vector>
 
 #include "model/db/buffer.h"
 #include "model/db/find.h"
@@ -56,6 +57,101 @@ int refuse_too_deep(const char* path, const char* what) {
     return kIoBadData;
 }
 
+// Opens `s` for writing the file at `path`, or memory when `path` is null.
+void open_target(IOrec* s, const char* path, std::vector<uint8_t>* out) {
+    if (path)
+        iorec_open(s, path, 1);
+    else
+        iorec_open_memory_writer(s, out);
+}
+
+// The whole drawing file into `path` (memory when null) through an open save scope.
+int write_drawing(const char* path, std::vector<uint8_t>* out, MODEL* model) {
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return int{kIoOutOfMemory};
+    s->version = kIoFormatVersion;
+    return io_guarded([&] {
+        open_target(s.get(), path, out);
+        s->tracks = 1;
+        model_number_objects(model);
+        put_header(s.get());
+        {
+            IoChunkWriter body(s.get(), kTagName);
+            put_empty_chunk(s.get(), kTagCurrentLayout);
+            for_ring(model->patterns,
+                     [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
+            for_ring(model->children, [&](ZDLIST* c) {
+                const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
+                                     : rtc_is<VPORT>(c) ? kKindViewport
+                                                        : kTagAnyClass;
+                io_put_object(s.get(), c, tag);
+            });
+            for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
+        }
+        iorec_commit(s.get());
+    });  // an uncommitted temporary file goes with the stream
+}
+
+// The whole block file of `objects` into `path` (memory when null).
+int write_block(const char* path, std::vector<uint8_t>* out, const char* label, MODEL* model,
+                const std::vector<object*>& objects, const Vec3& base) {
+    std::unique_ptr<IOrec> s = new_stream();
+    if (!s) return int{kIoOutOfMemory};
+    s->version = kIoFormatVersion;
+    int w = io_guarded([&] {
+        open_target(s.get(), path, out);
+        s->tracks = 0;
+        if (model) model_number_objects(model);
+        put_header(s.get());
+        IoChunkWriter body(s.get(), kTagBlockBody);
+        const float b[3] = {base.x, base.y, base.z};
+        int32_t words[3];
+        std::memcpy(words, b, sizeof words);
+        io_put_longs(s.get(), words, 3);
+        put_empty_chunk(s.get(), kTagCurrentLayout);
+        std::string text = label ? label : "";
+        if (text.size() > kBlockLabelSize - 1) text.resize(kBlockLabelSize - 1);
+        io_put_string_chunk(s.get(), text.c_str(), kTagLabel);
+        // Only the styles some selected object (or anything inside it) refers to.
+        if (model) {
+            for_ring(model->patterns, [&](ZDLIST* p) {
+                for (object* o : objects) {
+                    if (o->replace_ref(p, p)) {
+                        io_put_object(s.get(), p, object_record_tag(p));
+                        break;
+                    }
+                }
+            });
+        }
+        for (object* o : objects) io_put_object(s.get(), o, object_record_tag(o));
+    });
+    if (w == 0) w = io_guarded([&] { iorec_commit(s.get()); });
+    return w;
+}
+
+// Measures what a drawing save writes into `scope`; false when it nests too deep.
+bool measure_drawing(SaveScope& scope, MODEL* model) {
+    for_ring(model->children,
+             [&](ZDLIST* c) { save_context_add(&scope.context, static_cast<ZOBJ*>(c)); });
+    for_ring(model->patterns,
+             [&](ZDLIST* p) { save_context_add(&scope.context, static_cast<ZOBJ*>(p)); });
+    return scope.context.deepest <= kMaxRecordNesting;
+}
+
+// The drawable objects of the selection, in buffer order.
+std::vector<object*> block_objects(buffer* selection) {
+    std::vector<object*> objects;
+    for (RefNode* n = selection->refs; n; n = n->next) {
+        if (auto* o = rtc_cast<object>(n->ref)) objects.push_back(o);
+    }
+    return objects;
+}
+
+bool measure_block(SaveScope& scope, const std::vector<object*>& objects) {
+    for (object* o : objects) save_context_add(&scope.context, o);
+    return scope.context.deepest <= kMaxRecordNesting;
+}
+
 }  // namespace
 
 int drawing_file_save(const char* path, MODEL* model, int pack) {
@@ -63,38 +159,19 @@ int drawing_file_save(const char* path, MODEL* model, int pack) {
     drawing_file_register();
     WaitCursor wait;
     SaveScope scope;
-    for_ring(model->children,
-             [&](ZDLIST* c) { save_context_add(&scope.context, static_cast<ZOBJ*>(c)); });
-    for_ring(model->patterns,
-             [&](ZDLIST* p) { save_context_add(&scope.context, static_cast<ZOBJ*>(p)); });
-    if (scope.context.deepest > kMaxRecordNesting) return refuse_too_deep(path, "drawing_file_save");
-    int r = save_with(path, pack == 1, [&](const char* target) {
-        std::unique_ptr<IOrec> s = new_stream();
-        if (!s) return int{kIoOutOfMemory};
-        s->version = kIoFormatVersion;
-        return io_guarded([&] {
-            iorec_open(s.get(), target, 1);
-            s->tracks = 1;
-            model_number_objects(model);
-            put_header(s.get());
-            {
-                IoChunkWriter body(s.get(), kTagName);
-                put_empty_chunk(s.get(), kTagCurrentLayout);
-                for_ring(model->patterns,
-                         [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
-                for_ring(model->children, [&](ZDLIST* c) {
-                    const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
-                                         : rtc_is<VPORT>(c) ? kKindViewport
-                                                            : kTagAnyClass;
-                    io_put_object(s.get(), c, tag);
-                });
-                for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
-            }
-            iorec_commit(s.get());
-        });  // an uncommitted temporary file goes with the stream
-    });
+    if (!measure_drawing(scope, model)) return refuse_too_deep(path, "drawing_file_save");
+    int r = save_with(path, pack == 1,
+                      [&](const char* target) { return write_drawing(target, nullptr, model); });
     if (r != 0) log_message(LogLevel::warning, "drawing_file_save %s: error %d", path, r);
     return r;
+}
+
+int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model) {
+    if (!out || !model) return kIoBadData;
+    drawing_file_register();
+    SaveScope scope;
+    if (!measure_drawing(scope, model)) return refuse_too_deep("(memory)", "drawing_file_save");
+    return write_drawing(nullptr, out, model);
 }
 
 int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
@@ -104,48 +181,23 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
     if (mode != 0 && mode != 1) return kIoBadData;
     if (!selection) return 0;
     WaitCursor wait;
-    // The drawable objects of the selection, in buffer order.
-    std::vector<object*> objects;
-    for (RefNode* n = selection->refs; n; n = n->next) {
-        if (auto* o = rtc_cast<object>(n->ref)) objects.push_back(o);
-    }
+    const std::vector<object*> objects = block_objects(selection);
     SaveScope scope;
-    for (object* o : objects) save_context_add(&scope.context, o);
-    if (scope.context.deepest > kMaxRecordNesting) return refuse_too_deep(path, "block_file_save");
+    if (!measure_block(scope, objects)) return refuse_too_deep(path, "block_file_save");
     int r = save_with(path, mode == 1, [&](const char* target) {
-        std::unique_ptr<IOrec> s = new_stream();
-        if (!s) return int{kIoOutOfMemory};
-        s->version = kIoFormatVersion;
-        int w = io_guarded([&] {
-            iorec_open(s.get(), target, 1);
-            s->tracks = 0;
-            if (model) model_number_objects(model);
-            put_header(s.get());
-            IoChunkWriter body(s.get(), kTagBlockBody);
-            const float b[3] = {base.x, base.y, base.z};
-            int32_t words[3];
-            std::memcpy(words, b, sizeof words);
-            io_put_longs(s.get(), words, 3);
-            put_empty_chunk(s.get(), kTagCurrentLayout);
-            std::string text = label ? label : "";
-            if (text.size() > kBlockLabelSize - 1) text.resize(kBlockLabelSize - 1);
-            io_put_string_chunk(s.get(), text.c_str(), kTagLabel);
-            // Only the styles some selected object (or anything inside it) refers to.
-            if (model) {
-                for_ring(model->patterns, [&](ZDLIST* p) {
-                    for (object* o : objects) {
-                        if (o->replace_ref(p, p)) {
-                            io_put_object(s.get(), p, object_record_tag(p));
-                            break;
-                        }
-                    }
-                });
-            }
-            for (object* o : objects) io_put_object(s.get(), o, object_record_tag(o));
-        });
-        if (w == 0) w = io_guarded([&] { iorec_commit(s.get()); });
-        return w;
+        return write_block(target, nullptr, label, model, objects, base);
     });
     if (r != 0) log_message(LogLevel::warning, "block_file_save %s: error %d", path, r);
     return r;
+}
+
+int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* model,
+                           buffer* selection, const Vec3& base) {
+    drawing_file_register();
+    if (!out) return kIoBadData;
+    if (!selection) return 0;
+    const std::vector<object*> objects = block_objects(selection);
+    SaveScope scope;
+    if (!measure_block(scope, objects)) return refuse_too_deep("(memory)", "block_file_save");
+    return write_block(nullptr, out, label, model, objects, base);
 }

@@ -20,9 +20,11 @@ struct KeyframeTrack;
 // Records nest at most this deep in a file: a layer (or a top object of a block) is
 // at depth 1, a group in it at 2, its children at 3, and so on. The reader refuses
 // deeper records (13); the writers refuse (13) before writing anything, so whatever is
-// written reads back. Far beyond what grouping by hand builds, and shallow enough
-// for the recursive walks of the drawing (reading, regeneration, drawing, copying).
-inline constexpr int kMaxRecordNesting = 1000;
+// written reads back. Far beyond what grouping by hand builds. The reader, the writers
+// and the walks of a drawing (regeneration, drawing, picking, copying, transforms,
+// freeing, undo) go through the nesting without recursion, so the bound only keeps a
+// hostile file from taking unbounded time and memory.
+inline constexpr int kMaxRecordNesting = 20000;
 
 struct SaveContext {
     std::vector<ZOBJ*> tops;  // what the file holds: these and everything below them

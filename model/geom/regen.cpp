@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/track_eval.h"
@@ -76,9 +77,11 @@ int regen_object(object* obj) {
             rc = hatch_regen(h, &plane);
         }
     } else if (CONTAINER* c = rtc_cast<CONTAINER>(obj)) {
-        ZDLIST* head = c->children;
-        for (ZDLIST* n = head; n && rc == 0; n = (n->next == head) ? nullptr : n->next) {
-            if (object* child = rtc_cast<object>(n)) rc = regen_object(child);
+        // Every object below, in pre-order and without recursion (groups nest as deep as
+        // a file may hold); the group boxes follow from the box update below.
+        for (ZOBJ* z = tree_next(c, c); z && rc == 0; z = tree_next(z, c)) {
+            object* child = rtc_cast<object>(z);
+            if (child && !rtc_is<CONTAINER>(child)) rc = regen_object(child);
         }
     }
     if (rc) return rc;

@@ -97,12 +97,78 @@ void IOrec::take_over(IOrec& from) {
     write_limit = from.write_limit;
     written = from.written;
     saved_errno = from.saved_errno;
+    memory_buffer = from.memory_buffer;
+    memory_size = from.memory_size;
+    memory_out = from.memory_out;
     // The old stream gives up everything it owned.
     from.chunks = nullptr;
     from.file = nullptr;
     from.owned_object = nullptr;
     from.buffer = nullptr;
     from.temp_path.clear();
+    from.memory_buffer = nullptr;
+    from.memory_out = nullptr;
+}
+
+namespace {
+
+// Reading set-up shared by files and memory: the size, the stdio buffer, the window.
+void start_reading(IOrec* s, FILE* f, uint64_t size) {
+    s->file = f;
+    s->file_size = size;
+    std::setvbuf(f, nullptr, _IOFBF, 8192);
+    if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
+        // A small file needs no more window than its own size.
+        const uint64_t want =
+            std::max<uint64_t>(4096, std::min<uint64_t>(size, IOrecStd::kWriteWindow));
+        std_stream->window_capacity = static_cast<size_t>(want);
+        std_stream->window.reset(new (std::nothrow) uint8_t[want]);
+        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+        std_stream->window_base = std_stream->file_position = 0;
+        std_stream->window_length = std_stream->window_cursor = 0;
+    }
+}
+
+// Writing set-up shared by files and memory: the write limit and the window.
+void start_writing(IOrec* s, FILE* f) {
+    s->file = f;
+    std::setvbuf(f, nullptr, _IOFBF, 8192);
+    s->write_limit = g_write_limit.load();
+    if (s->write_limit >= 0 && g_write_limit_spared.load() > 0 &&
+        g_write_limit_spared.fetch_sub(1) > 0)
+        s->write_limit = -1;
+    s->written = 0;
+    if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
+        std_stream->window_capacity = IOrecStd::kWriteWindow;
+        std_stream->window.reset(new (std::nothrow) uint8_t[IOrecStd::kWriteWindow]);
+        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+        std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
+        std_stream->window_length = std_stream->window_cursor = 0;
+    }
+}
+
+}  // namespace
+
+void iorec_open_memory(IOrec* s, const void* data, size_t size) {
+    if (s->file) io_raise(s, kIoBadData);
+    s->writing = 0;
+    s->path = "(memory)";
+    // An empty input reads through a one-byte buffer whose byte lies behind the position.
+    static char empty[1];
+    FILE* f = size ? fmemopen(const_cast<void*>(data), size, "rb") : fmemopen(empty, 1, "rb");
+    if (!f) io_raise(s, kIoOutOfMemory);
+    if (!size) std::fgetc(f);
+    start_reading(s, f, size);
+}
+
+void iorec_open_memory_writer(IOrec* s, std::vector<uint8_t>* out) {
+    if (s->file || !out) io_raise(s, kIoBadData);
+    s->writing = 1;
+    s->path = "(memory)";
+    FILE* f = open_memstream(&s->memory_buffer, &s->memory_size);
+    if (!f) io_raise(s, kIoOutOfMemory);
+    s->memory_out = out;
+    start_writing(s, f);
 }
 
 void iorec_open(IOrec* s, const char* path, int writing) {
@@ -118,19 +184,9 @@ void iorec_open(IOrec* s, const char* path, int writing) {
         struct stat st;
         if (fstat(fileno(f), &st) != 0) io_raise(s, errno_code());
         if (S_ISDIR(st.st_mode)) io_raise(s, EISDIR);
-        s->file_size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size)
-                                           : std::numeric_limits<uint64_t>::max();
-        std::setvbuf(f, nullptr, _IOFBF, 8192);
-        if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
-            // A small file needs no more window than its own size.
-            const uint64_t want =
-                std::max<uint64_t>(4096, std::min<uint64_t>(s->file_size, IOrecStd::kWriteWindow));
-            std_stream->window_capacity = static_cast<size_t>(want);
-            std_stream->window.reset(new (std::nothrow) uint8_t[want]);
-            if (!std_stream->window) io_raise(s, kIoOutOfMemory);
-            std_stream->window_base = std_stream->file_position = 0;
-            std_stream->window_length = std_stream->window_cursor = 0;
-        }
+        start_reading(s, f,
+                      S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size)
+                                          : std::numeric_limits<uint64_t>::max());
         return;
     }
     const std::string target = resolve_target(s->path);
@@ -158,20 +214,7 @@ void iorec_open(IOrec* s, const char* path, int writing) {
         iorec_abort(s);
         io_raise(s, e);
     }
-    s->file = f;
-    std::setvbuf(f, nullptr, _IOFBF, 8192);
-    s->write_limit = g_write_limit.load();
-    if (s->write_limit >= 0 && g_write_limit_spared.load() > 0 &&
-        g_write_limit_spared.fetch_sub(1) > 0)
-        s->write_limit = -1;
-    s->written = 0;
-    if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
-        std_stream->window_capacity = IOrecStd::kWriteWindow;
-        std_stream->window.reset(new (std::nothrow) uint8_t[IOrecStd::kWriteWindow]);
-        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
-        std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
-        std_stream->window_length = std_stream->window_cursor = 0;
-    }
+    start_writing(s, f);
 }
 
 void iorec_commit(IOrec* s) {
@@ -182,7 +225,7 @@ void iorec_commit(IOrec* s) {
         if (f && std::fclose(f) != 0) io_raise(s, errno_code());
         return;
     }
-    if (!s->file || s->temp_path.empty()) io_raise(s, kIoBadData);
+    if (!s->file || (s->temp_path.empty() && !s->memory_out)) io_raise(s, kIoBadData);
     auto fail = [s](int code) {
         iorec_abort(s);
         io_raise(s, code);
@@ -191,6 +234,21 @@ void iorec_commit(IOrec* s) {
         s->finish_transport();
     } catch (const IoError& e) {
         fail(e.code);
+    }
+    if (s->memory_out) {
+        // The stream stands at the end of what was written (finish_transport).
+        errno = 0;
+        if (std::fflush(s->file) != 0) fail(errno_code());
+        if (s->saved_errno) fail(s->saved_errno);
+        const off_t end = ftello(s->file);
+        if (end < 0 || static_cast<size_t>(end) > s->memory_size) fail(kIoBadData);
+        try {
+            s->memory_out->assign(s->memory_buffer, s->memory_buffer + end);
+        } catch (const std::bad_alloc&) {
+            fail(kIoOutOfMemory);
+        }
+        iorec_abort(s);  // closes the memory stream and frees its buffer
+        return;
     }
     errno = 0;
     if (std::fflush(s->file) != 0) fail(s->saved_errno ? s->saved_errno : errno_code());
@@ -211,6 +269,10 @@ void iorec_abort(IOrec* s) {
         std::fclose(s->file);
         s->file = nullptr;
     }
+    std::free(s->memory_buffer);  // a memory stream's buffer outlives its FILE
+    s->memory_buffer = nullptr;
+    s->memory_size = 0;
+    s->memory_out = nullptr;
     if (!s->temp_path.empty()) {
         unlink(s->temp_path.c_str());
         s->temp_path.clear();

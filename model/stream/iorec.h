@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/stream/iostream.h"
 
@@ -66,6 +67,11 @@ class IOrec : public IOstream {
     int64_t write_limit = -1;  // test hook: bytes the file may take; -1 no limit
     uint64_t written = 0;      // bytes handed to the file so far
     int saved_errno = 0;       // a transport failure noticed outside a raise
+    // Writing into memory (iorec_open_memory_writer): the stdio memory stream's buffer
+    // and size, and where the commit hands the bytes.
+    char* memory_buffer = nullptr;
+    size_t memory_size = 0;
+    std::vector<uint8_t>* memory_out = nullptr;
 
   protected:
     // Moves the IOrec fields (file included) from another stream (iorec_to_lzw).
@@ -134,6 +140,16 @@ class IOrecLzw : public IOrec {
 // the target's folder; the target itself is untouched until iorec_commit. The file
 // gets a fully buffered 8192-byte stdio buffer. Raises errno (1 when 0) on failure.
 void iorec_open(IOrec* s, const char* path, int writing);
+
+// Opens a stream that reads the `size` bytes at `data` as iorec_open reads a file
+// holding them (plain and LZW-coded alike); the bytes must outlive the stream.
+// Raises 8 when the stream cannot be made.
+void iorec_open_memory(IOrec* s, const void* data, size_t size);
+
+// Opens a plain stream that writes into memory: no file is made, and iorec_commit
+// hands the complete bytes to `*out` (replacing what it held); an abort leaves `*out`
+// as it was. Raises 13 for a null `out`, 8 when the stream cannot be made.
+void iorec_open_memory_writer(IOrec* s, std::vector<uint8_t>* out);
 
 // Writing: finishes the file (LZW tail, flush, fsync, close, each checked) and renames
 // the temporary file over the target. Raises errno on any failure, after removing the

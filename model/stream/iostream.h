@@ -247,6 +247,13 @@ int io_put_object(IOstream* s, RTC* obj, uint32_t tag);
 // has been destroyed. A failing init raises its code.
 void io_get_object(IOstream* s, std::unique_ptr<RTC>& out);
 
+// io_get_object in two steps, for readers that treat some classes themselves: the
+// class-name chunk (another tag raises -10) and the drawing class it names, or null
+// when no drawing class bears the name; then an object of `cls` made and its load
+// chain run (`out` as io_get_object leaves it).
+RtcClass* io_get_record_class(IOstream* s);
+void io_get_object_of(IOstream* s, RtcClass* cls, std::unique_ptr<RTC>& out);
+
 // Whether io_get_object may make objects of `cls`.
 bool io_is_drawing_class(const RtcClass* cls);
 

@@ -90,8 +90,7 @@ int io_put_object(IOstream* s, RTC* obj, uint32_t tag) {
     return 0;
 }
 
-void io_get_object(IOstream* s, std::unique_ptr<RTC>& out) {
-    out.reset();
+RtcClass* io_get_record_class(IOstream* s) {
     std::string name;
     {
         IoChunkReader chunk(s);
@@ -100,10 +99,21 @@ void io_get_object(IOstream* s, std::unique_ptr<RTC>& out) {
     }
     RtcClass* cls = find_class_cached(name);
     // A file may name any class; only the classes of a drawing are made from it.
-    if (!cls || !io_is_drawing_class(cls)) io_raise(s, kIoUnknownClass);
+    return cls && io_is_drawing_class(cls) ? cls : nullptr;
+}
+
+void io_get_object_of(IOstream* s, RtcClass* cls, std::unique_ptr<RTC>& out) {
+    out.reset();
     std::unique_ptr<RTC> obj;
     const int r = rtc_init(obj, cls);
     if (r != 0) io_raise(s, r);
     rtc_load(s, obj.get());  // a raise destroys the half-read object with `obj`
     out = std::move(obj);
+}
+
+void io_get_object(IOstream* s, std::unique_ptr<RTC>& out) {
+    out.reset();
+    RtcClass* cls = io_get_record_class(s);
+    if (!cls) io_raise(s, kIoUnknownClass);
+    io_get_object_of(s, cls, out);
 }

@@ -50,7 +50,8 @@ int render_job_image_size(const RenderJobOptions& o, int32_t client_width, int32
 
 bool render_job_frame_range(int32_t first_frame, int32_t last_frame, int32_t count, int32_t* first,
                             int32_t* end) {
-    *first = std::max(first_frame - 1, 0);
+    // 64-bit: a stored first frame of INT32_MIN has no predecessor in 32 bits.
+    *first = static_cast<int32_t>(std::max<int64_t>(int64_t{first_frame} - 1, 0));
     *end = std::min(last_frame, count);
     return *end > *first;
 }

@@ -20,17 +20,10 @@
 namespace {
 
 // Pairs every object of the original tree with its copy (rtc_clone keeps the order).
+// Both trees in step, in pre-order without recursion (groups nest as deep as a file
+// may hold).
 void map_tree(ZOBJ* a, ZOBJ* b, std::unordered_map<const ZOBJ*, ZOBJ*>* map) {
-    (*map)[a] = b;
-    auto* ca = rtc_cast<CONTAINER>(a);
-    auto* cb = rtc_cast<CONTAINER>(b);
-    if (!ca || !cb || !ca->children || !cb->children) return;
-    ZDLIST* x = ca->children;
-    ZDLIST* y = cb->children;
-    do {
-        map_tree(static_cast<ZOBJ*>(x), static_cast<ZOBJ*>(y), map);
-        x = x->next, y = y->next;
-    } while (x && y && x != ca->children && y != cb->children);
+    for (ZOBJ *x = a, *y = b; x && y; x = tree_next(x, a), y = tree_next(y, b)) (*map)[x] = y;
 }
 
 // Every light and mesh of the copy (lights first), or the mapped selection and every

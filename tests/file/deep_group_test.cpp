@@ -4,6 +4,7 @@
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/file/save_context.h"
@@ -46,9 +47,9 @@ TEST_F(DeepGroupTest, DrawingsKeepEveryDepthTheyMayHold) {
         int groups;
         int result;
     } cases[] = {
-        {199, 0},                      // the drawing that would not open
-        {kMaxRecordNesting - 2, 0},    // the deepest a file holds
-        {kMaxRecordNesting - 1, 13},   // refused before writing
+        {199, 0},                     // the drawing that would not open
+        {kMaxRecordNesting - 2, 0},   // the deepest a file holds
+        {kMaxRecordNesting - 1, 13},  // refused before writing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.groups);
@@ -76,6 +77,22 @@ TEST_F(DeepGroupTest, DrawingsKeepEveryDepthTheyMayHold) {
         ASSERT_EQ(drawing_file_save(path("plain1.qvm").c_str(), m.get(), 0), 0);
         ASSERT_EQ(drawing_file_save(path("plain2.qvm").c_str(), loaded.get(), 0), 0);
         EXPECT_EQ(read_bytes(path("plain1.qvm")), read_bytes(path("plain2.qvm")));
+        // The undo history holds the whole chain: deleted, undone, redone, then freed
+        // with the drawing; copied, recoloured and freed through a buffer.
+        ZOBJ* group = static_cast<LAYER*>(layer)->first_child();
+        ASSERT_EQ(model_delete_object(group, 5, 1), 0);
+        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
+        ASSERT_EQ(model_undo(loaded.get()), 0);
+        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), inner);
+        std::unique_ptr<RTC> copy;
+        ASSERT_EQ(rtc_clone(&copy, group), 0);
+        buffer* held = buffer_new();
+        ASSERT_EQ(buffer_add(held, static_cast<ZOBJ*>(copy.release())), 0);
+        buffer_set_color(held, 3);
+        buffer_delete_objects_unlinked(held);
+        buffer_free(&held);
+        ASSERT_EQ(model_redo(loaded.get()), 0);
+        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
     }
 }
 
@@ -108,9 +125,9 @@ TEST_F(DeepGroupTest, BlocksKeepEveryDepthTheyMayHold) {
         sel = buffer_new();
         char label[kBlockLabelSize];
         Vec3 base{};
-        ASSERT_EQ(block_file_load(file.c_str(), label, sizeof label, into.get(), sel, &base,
-                                  nullptr, 0),
-                  0);
+        ASSERT_EQ(
+            block_file_load(file.c_str(), label, sizeof label, into.get(), sel, &base, nullptr, 0),
+            0);
         ASSERT_NE(sel->refs, nullptr);
         auto* top = rtc_cast<CONTAINER>(sel->refs->ref);
         ASSERT_NE(top, nullptr);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "file_support.h"
+#include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -13,10 +14,11 @@
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
+#include "model/file/save_context.h"
 #include "model/geom/regen.h"
-#include "model/mesh/mesh_block.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
+#include "model/mesh/mesh_block.h"
 
 namespace {
 
@@ -41,6 +43,24 @@ Bytes drawing(const Bytes& records) {
 }
 Bytes layer(const std::string& name, const Bytes& children) {
     return record(17, "LAYER", cat({str_chunk(1024, name), children}));
+}
+// `count` group records nested around `inner`, in one pass (nesting by calls would
+// copy the bytes once per level). `current` gives current-layout records (class-name
+// chunk), else the older layout's bare kind 16 records.
+Bytes nest_groups(int count, const Bytes& inner, bool current) {
+    const Bytes name = current ? str_chunk(127, "CONTAINER") : Bytes{};
+    std::vector<uint32_t> content(count);  // of each level's group chunk, outermost first
+    size_t size = inner.size();
+    for (int i = count - 1; i >= 0; --i) {
+        content[i] = static_cast<uint32_t>(size);
+        size = 5 + name.size() + 5 + size;
+    }
+    ByteWriter w;
+    for (int i = 0; i < count; ++i) {
+        w.varint(16).i32(static_cast<int32_t>(name.size() + 5 + content[i])).raw(name);
+        w.varint(16).i32(static_cast<int32_t>(content[i]));
+    }
+    return w.raw(inner).b;
 }
 Bytes points(std::initializer_list<Vec3> pts) {
     ByteWriter w;
@@ -375,13 +395,57 @@ TEST_F(RecordTest, StyleRecordsCheckTheirContent) {
 }
 
 TEST_F(RecordTest, DeepNestingIsRefused) {
-    Bytes inner = polyline("deep", {{0, 0, 0}, {1, 0, 0}});
-    for (int i = 0; i < 5000; ++i) inner = record(16, "CONTAINER", chunk(16, inner));
-    EXPECT_EQ(load(drawing(layer("L", inner))), kIoBadData);
-    Bytes shallow = polyline("deep", {{0, 0, 0}, {1, 0, 0}});
-    for (int i = 0; i < 50; ++i) shallow = record(16, "CONTAINER", chunk(16, shallow));
-    EXPECT_EQ(load(drawing(layer("L", shallow))), 0);
-    EXPECT_NE(find_named(model.get(), "deep", &XPLINE::rtc_class), nullptr);
+    // The layer is level 1, each group one more, the polyline the last: kMaxRecordNesting
+    // - 2 groups are the deepest a file holds, in either layout; one more is refused.
+    struct Case {
+        bool current;
+        int groups;
+        int result;
+    } cases[] = {
+        {true, 50, 0},
+        {true, kMaxRecordNesting - 2, 0},
+        {true, kMaxRecordNesting - 1, kIoBadData},
+        {false, kMaxRecordNesting - 2, 0},
+        {false, kMaxRecordNesting - 1, kIoBadData},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.current << " " << c.groups);
+        const Bytes inner =
+            nest_groups(c.groups, polyline("deep", {{0, 0, 0}, {1, 0, 0}}), c.current);
+        const Bytes file = c.current
+                               ? drawing(layer("L", inner))
+                               : ByteWriter()
+                                     .i32(1)
+                                     .i32(112)
+                                     .i32(0)
+                                     .chunk(1024, chunk(17, cat({str_chunk(1024, "L"), inner})))
+                                     .b;
+        EXPECT_EQ(load(file), c.result);
+        ZOBJ* deep = find_named(model.get(), "deep", &XPLINE::rtc_class);
+        EXPECT_EQ(deep != nullptr, c.result == 0);
+        int depth = 0;
+        for (ZOBJ* z = deep; z && z->parent; z = z->parent) ++depth;
+        if (deep) EXPECT_EQ(depth, c.groups + 2);
+    }
+    // In a block the top group is level 1: kMaxRecordNesting - 1 groups read, one more
+    // is refused.
+    for (int groups : {kMaxRecordNesting - 1, kMaxRecordNesting}) {
+        SCOPED_TRACE(groups);
+        const Bytes body =
+            cat({ByteWriter().point(0, 0, 0).b, chunk(125, {}), str_chunk(1033, "deep"),
+                 nest_groups(groups, polyline("deep", {{0, 0, 0}, {1, 0, 0}}), true)});
+        write_bytes(path("in.mcr"), ByteWriter().i32(1).i32(112).i32(0).chunk(1025, body).b);
+        auto into = new_model();
+        buffer* sel = buffer_new();
+        char label[16];
+        Vec3 base{};
+        EXPECT_EQ(block_file_load(path("in.mcr").c_str(), label, sizeof label, into.get(), sel,
+                                  &base, nullptr, 0),
+                  groups < kMaxRecordNesting ? 0 : kIoBadData);
+        EXPECT_EQ(sel->refs != nullptr, groups < kMaxRecordNesting);
+        buffer_delete_objects_unlinked(sel);
+        buffer_free(&sel);
+    }
 }
 
 TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {

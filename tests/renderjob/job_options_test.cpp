@@ -1,6 +1,8 @@
 // Sizes, frame ranges, frame file names and the timing text of the render job.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "graphics/view/view.h"
 #include "render/job/job_options.h"
 
@@ -37,6 +39,9 @@ TEST(RenderJobOptions, FrameRangeAndNames) {
     EXPECT_TRUE(render_job_frame_range(3, 99, 10, &first, &end));  // last cut to the count
     EXPECT_EQ(first, 2); EXPECT_EQ(end, 10);
     EXPECT_FALSE(render_job_frame_range(11, 20, 10, &first, &end));
+    // Stored words at their extremes (a fuzzed viewport): no overflow, frame 0 first.
+    EXPECT_TRUE(render_job_frame_range(INT32_MIN, INT32_MAX, 10, &first, &end));
+    EXPECT_EQ(first, 0); EXPECT_EQ(end, 10);
 
     struct Name {
         const char* output;
