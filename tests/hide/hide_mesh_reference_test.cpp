@@ -62,13 +62,10 @@ void triangle(Scene& s, World* w, Vec3 a, Vec3 b, Vec3 c) {
 
 // 1 hidden, 0 visible, -1 too close to call. `tie` is the depth within which a point
 // lies on a plane.
-int brute(const Scene& s, const World& w, const Vec3d& q, double tie) {
-    const bool camera = s.camera != nullptr;
+int brute(bool camera, const std::vector<std::array<Vec3d, 3>>& eye_tris, const Vec3d& q, double tie) {
     if (camera && q.z < kHideNearZ) return -1;
     int verdict = 0;
-    for (const Tri3& t : w.tris) {
-        Vec3d p[3];
-        for (int i = 0; i < 3; ++i) p[i] = s.eye(t.p[i]);
+    for (const std::array<Vec3d, 3>& p : eye_tris) {
         const Vec3d u{p[1].x - p[0].x, p[1].y - p[0].y, p[1].z - p[0].z};
         const Vec3d v{p[2].x - p[0].x, p[2].y - p[0].y, p[2].z - p[0].z};
         const Vec3d n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
@@ -135,6 +132,8 @@ struct Check {
 // Compares every edge's samples with the reference. `size` is the scene's extent.
 Check compare(const Scene& s, const World& w, const HideRunResult& r, double size) {
     Check c;
+    std::vector<std::array<Vec3d, 3>> eye_tris;
+    for (const Tri3& t : w.tris) eye_tris.push_back({s.eye(t.p[0]), s.eye(t.p[1]), s.eye(t.p[2])});
     const double pic = s.camera ? r.scale : 1.0;
     const double tol = 2e-4 * (s.camera ? pic : size), gap = 3e-3 * (s.camera ? pic : size);
     for (const Edge& e : w.edges) {
@@ -143,7 +142,7 @@ Check compare(const Scene& s, const World& w, const HideRunResult& r, double siz
             const Vec3 p{float(e.a.x + (e.b.x - e.a.x) * t), float(e.a.y + (e.b.y - e.a.y) * t),
                          float(e.a.z + (e.b.z - e.a.z) * t)};
             const Vec3d q = s.eye(p);
-            const int want = brute(s, w, q, 1e-4 * size);
+            const int want = brute(s.camera != nullptr, eye_tris, q, 1e-4 * size);
             if (want < 0) continue;
             double x, y;
             picture(s, r, p, &x, &y);
@@ -207,6 +206,43 @@ void build(Scene& s, World* w, const SceneCase& c) {
             box(s, w, {-4, -4, 0}, {-2, -3, 1}, 0, sc, P(0, 0, 0));
             box(s, w, {1, -4, 0}, {2, -3, 1}, 0, sc, P(0, 0, 0));
             break;
+        case 8:
+            // A room seen from inside, with a box on its floor.
+            box(s, w, {-3, -3, 0}, {3, 3, 3}, 0, sc, P(0, 0, 0));
+            box(s, w, {-1, -2, 0}, {0.5, -1, 1}, 0.3, sc, P(0, 0, 0));
+            break;
+        case 9:
+            // Overlapping plates in one plane, a line under them and one on them.
+            triangle(s, w, P(-2, -2, 0), P(1, -2, 0), P(1, 1, 0));
+            triangle(s, w, P(-1, -1, 0), P(2, -1, 0), P(2, 2, 0));
+            triangle(s, w, P(-3, 0.3, -0.5), P(3, 0.2, -0.5), P(3, 0.25, -0.4));
+            triangle(s, w, P(-1.5, -1.8, 0), P(1.5, 1.2, 0), P(1.5, 1.1, 0));
+            break;
+        case 10: {
+            // A faceted sphere over a plate: its outline runs along its edges.
+            MESH3* mesh = add_mesh(s.model.get());
+            const int nu = 12, nv = 8;
+            auto at = [&](int i, int j) {
+                const double u = 2 * M_PI * i / nu, v = M_PI * j / nv;
+                return P(std::cos(u) * std::sin(v), std::sin(u) * std::sin(v), 1.2 + std::cos(v));
+            };
+            auto tri = [&](Vec3 a, Vec3 b, Vec3 c) {
+                mesh_add_face(mesh, &a, &b, &c, nullptr, 0);
+                w->tris.push_back({{a, b, c}});
+                w->edges.push_back({a, b});
+                w->edges.push_back({b, c});
+                w->edges.push_back({c, a});
+            };
+            for (int i = 0; i < nu; ++i)
+                for (int j = 0; j < nv; ++j) {
+                    const Vec3 a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+                    if (j > 0) tri(a, c, b);
+                    if (j < nv - 1) tri(a, d, c);
+                }
+            mesh->own_box();
+            box(s, w, {-3, -3, -0.2}, {3, 3, 0}, 0, sc, P(0, 0, 0));
+            break;
+        }
         default: {
             std::mt19937 rng(static_cast<uint32_t>(c.kind));
             std::uniform_real_distribution<double> u(-2, 2), turn(0, 6.3), size(0.2, 1.2);
@@ -243,6 +279,13 @@ TEST(HideMeshReference, ClosedMeshesAgreeWithBruteForce) {
         {"random boxes 4, camera", 4, {-0.5, 0.6, 0.3}, 10, 1, {0, 0, 0}},
         {"random boxes 5, camera", 5, {0.1, 0.1, 1}, 8, 1, {0, 0, 0}},
         {"random boxes 6, parallel", 6, {-1, -1, -1}, 0, 1, {0, 0, 0}},
+        {"room seen from inside", 8, {0.4, -1, 0.5}, 2.2, 1, {0, 0, 1.2}},
+        {"room seen from inside, looking down", 8, {0.1, 0.2, 1}, 1.5, 1, {0, 0, 0.5}},
+        {"overlapping coplanar plates, parallel", 9, {0.2, -0.3, 1}, 0, 1, {0, 0, 0}},
+        {"overlapping coplanar plates, camera", 9, {-0.3, -0.4, 1}, 6, 1, {0, 0, 0}},
+        {"faceted sphere on a plate, parallel", 10, {0.6, -0.9, 0.5}, 0, 1, {0, 0, 0}},
+        {"faceted sphere on a plate, camera", 10, {0.6, -0.9, 0.5}, 5, 1, {0, 0, 1}},
+        {"faceted sphere from above, parallel", 10, {0, 0, 1}, 0, 1, {0, 0, 0}},
         {"wall reaching past the camera", 7, {0, 1, 0.05}, 5, 1, {0, 0, 0.5}},
         {"wall reaching past the camera, turned", 7, {0.3, 1, 0.3}, 5, 1, {0, 0, 0.5}},
     };
