@@ -339,3 +339,33 @@ TEST(HideMeshReference, RandomBoxesFromRandomViewpoints) {
     }
     EXPECT_GT(total, 20000);
 }
+
+// Two coplanar triangles whose shared edge crosses the near depth: both cut triangles
+// meet the cut edge of the line work, so the angular tolerance still drops it.
+TEST(HideMeshReference, SmoothEdgeAcrossTheNearDepth) {
+    for (double degrees : {0.0, 5.0}) {
+        Scene s;
+        const Vec3 a{-2, -2, 0}, b{2, 2, 0}, c{2, -2, 0}, d{-2, 2, 0};
+        MESH3* m = add_mesh(s.model.get());
+        mesh_add_face(m, &a, &c, &b, nullptr, 0);
+        mesh_add_face(m, &a, &b, &d, nullptr, 0);
+        m->own_box();
+        // Looking along the shared diagonal from above its middle: its near half is
+        // behind the camera.
+        s.look({-1, -1, 0.5});
+        s.camera = rtc_make<CAMERA>();
+        s.camera->position = {0.5f, 0.5f, 1};
+        s.camera->target = {-1, -1, 0};
+        s.camera->up = {0, 0, 1};
+        s.camera->lens = 1;
+        HideSettings set;
+        set.linear = 0;
+        set.angular = degrees * M_PI / 180;
+        const HideRunResult r = run_hide(s, true, set);
+        ASSERT_EQ(r.code, 0);
+        EXPECT_EQ(r.counts.triangles, 4);  // each cut into two
+        EXPECT_EQ(r.counts.wrong_triangles, 0);
+        // The outline's edges crossing the near depth and the diagonal's near part.
+        EXPECT_EQ(r.counts.edges, degrees > 0 ? 4 : 5) << segment_text(r.visible);
+    }
+}
