@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include "model/db/find.h"
@@ -91,6 +92,8 @@ int hlr_run(HideJob* job) {
         result = 1;
     } catch (const std::bad_alloc&) {
         result = 1;
+    } catch (...) {
+        result = 1;  // nothing leaves the worker; a container's length error counts as memory
     }
     if (result == 4 || job->cancel.load() != 0) result = result == 1 ? 1 : 4;
     job->result = result;
@@ -159,10 +162,17 @@ HideWorker::~HideWorker() {
 void HideWorker::start(HideJob* job, void (*done)(void*), void* arg) {
     join();
     job_ = job;
-    thread_ = std::thread([job, done, arg] {
-        hlr_run(job);
+    try {
+        thread_ = std::thread([job, done, arg] {
+            hlr_run(job);
+            if (done) done(arg);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the run ends at once, out of memory.
+        job->result = 1;
+        if (job->host) job->host->progress(0, nullptr);
         if (done) done(arg);
-    });
+    }
 }
 
 void HideWorker::cancel() {

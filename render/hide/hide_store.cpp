@@ -233,6 +233,14 @@ void hide_finish_store(HideContext* ctx) {
 
 // ---- the iterator
 
+// Where the segment from `front` (at or beyond the near depth) to `back` (nearer than
+// it) meets the near depth. Always taken from the front end, so line work and the
+// triangles that share its edges get the same point.
+static Vec3d near_cut(const Vec3d& front, const Vec3d& back) {
+    const double s = (kHideNearZ - front.z) / (back.z - front.z);
+    return {front.x + (back.x - front.x) * s, front.y + (back.y - front.y) * s, kHideNearZ};
+}
+
 HIDEITER::HIDEITER(HideContext* ctx, const VIEW* view) : ctx_(ctx), view_(view) {
     set_klass_setup(&rtc_class);
     flags = kIterTriangles;
@@ -318,9 +326,8 @@ int HIDEITER::point(double x, double y, double z, bool line) {
             hide_edge_add(ctx_, prev_vertex_, v, current_);
         } else if (prev_ok != near_ok) {
             // Line work crossing the near depth is cut there.
-            const double s = (kHideNearZ - prev_.z) / (p.z - prev_.z);
-            HideVertex* cut = hide_vertex_get(ctx_, prev_.x + (p.x - prev_.x) * s, prev_.y + (p.y - prev_.y) * s,
-                                              kHideNearZ);
+            const Vec3d c = prev_ok ? near_cut(prev_, p) : near_cut(p, prev_);
+            HideVertex* cut = hide_vertex_get(ctx_, c.x, c.y, c.z);
             hide_edge_add(ctx_, prev_ok ? prev_vertex_ : cut, prev_ok ? cut : v, current_);
         }
     }
@@ -343,13 +350,31 @@ int HIDEITER::triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) {
     if (!current_) return -1;
     if (mode == 1) return 0;
     const Vec3d p[3] = {eye(a.x, a.y, a.z), eye(b.x, b.y, b.z), eye(c.x, c.y, c.z)};
+    int behind = 0;
     for (const Vec3d& q : p) {
         if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) {
             ++ctx_->counts.non_finite;
             return 0;
         }
-        if (ctx_->perspective && q.z < kHideNearZ) return 0;  // behind or at the eye: dropped
+        behind += ctx_->perspective && q.z < kHideNearZ;
     }
-    hide_triangle_add(ctx_, p[0], p[1], p[2]);
+    if (behind == 3) return 0;  // wholly behind or at the eye: dropped
+    if (behind == 0) {
+        hide_triangle_add(ctx_, p[0], p[1], p[2]);
+        return 0;
+    }
+    // Cut at the near depth: the part in front still hides what lies behind it. The
+    // corners keep the triangle's order, so it keeps its winding.
+    Vec3d poly[4];
+    int n = 0;
+    for (int i = 0; i < 3; ++i) {
+        const Vec3d& a = p[i];
+        const Vec3d& b = p[(i + 1) % 3];
+        const bool a_in = a.z >= kHideNearZ, b_in = b.z >= kHideNearZ;
+        if (a_in) poly[n++] = a;
+        if (a_in != b_in) poly[n++] = a_in ? near_cut(a, b) : near_cut(b, a);
+    }
+    hide_triangle_add(ctx_, poly[0], poly[1], poly[2]);
+    if (n == 4) hide_triangle_add(ctx_, poly[0], poly[2], poly[3]);
     return 0;
 }
