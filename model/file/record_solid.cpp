@@ -171,6 +171,9 @@ void get_faces(IOstream* s, MeshFaceBlock* b) {
         for (int32_t& i : v) i = static_cast<int32_t>(get_index(s, b->vertices.size()));
         const int32_t word = io_get_varint_signed(s);
         const uint32_t flags = io_get_varint(s);
+        // A face with a repeated corner has no area and no corner order that its edges
+        // keep (written again it would come back turned): dropped.
+        if (v[0] == v[1] || v[1] == v[2] || v[0] == v[2]) continue;
         const int r = mesh_add_triangle(b, v[0], v[1], v[2], &hash);
         if (r != 0) io_raise(s, r == 13 ? kIoBadData : kIoOutOfMemory);
         MeshFace& face = b->faces.back();

@@ -1,6 +1,7 @@
 // Object records read from hand-made files: unknown and forbidden classes, rebuilt
 // display geometry, style references by name, defaults, mesh grids, tracks, and
 // counts that do not fit the file.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -251,6 +252,43 @@ TEST_F(RecordTest, MeshGridsAreStoredByTheirCells) {
     auto* none = rtc_cast<MESH3>(find_named(model.get(), "empty", &MESH3::rtc_class));
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(none->blocks, nullptr);
+}
+
+TEST_F(RecordTest, FacesWithARepeatedCornerAreDropped) {
+    // Two triangles of a free set; the second is then given a repeated corner in the
+    // file. Such a face has no corner order its edges keep: read, it would be written
+    // turned, so the drawing did not save the same twice. It is dropped on reading.
+    auto m = bare_model();
+    auto* l = rtc_make<LAYER>().release();
+    container_insert(m.get(), l);
+    auto* mesh = rtc_make<MESH3>().release();
+    mesh->set_string(0, "m");
+    container_insert(l, mesh);
+    MeshFaceBlock* b = mesh_face_block(mesh, 0);
+    for (int i = 0; i < 4; ++i)
+        b->vertices.push_back(MeshVertex{float(i % 2), float(i / 2), 0, {}});
+    ASSERT_EQ(mesh_add_triangle(b, 0, 1, 3), 0);
+    ASSERT_EQ(mesh_add_triangle(b, 0, 3, 2), 0);
+    Bytes bytes;
+    ASSERT_EQ(drawing_file_save_memory(&bytes, m.get()), 0);
+    // The face chunk: tag 4, length 11, count 2, then per face three corners, word, flags.
+    const Bytes head = {4, 11, 0, 0, 0, 2};
+    auto at = std::search(bytes.begin(), bytes.end(), head.begin(), head.end());
+    ASSERT_NE(at, bytes.end());
+    const size_t second = static_cast<size_t>(at - bytes.begin()) + head.size() + 5;
+    bytes[second + 2] = bytes[second];  // corners (a, b, a)
+    model = new_model();
+    ASSERT_EQ(drawing_file_import_memory(bytes.data(), bytes.size(), model.get()), 0);
+    auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back->blocks, nullptr);
+    EXPECT_EQ(back->blocks->faces.size(), 1u);
+    Bytes once, twice;
+    ASSERT_EQ(drawing_file_save_memory(&once, model.get()), 0);
+    auto again = new_model();
+    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), again.get()), 0);
+    ASSERT_EQ(drawing_file_save_memory(&twice, again.get()), 0);
+    EXPECT_EQ(once, twice);
 }
 
 TEST_F(RecordTest, TracksKeepTheirOrder) {
