@@ -112,7 +112,8 @@ std::vector<std::string> import_text_lines(const std::string& bytes, const Strok
         line.push_back(c);
     };
     size_t i = 0, column = 0;
-    while (i < bytes.size()) {
+    // Past the line limit the file is refused: no need to cut the rest of it.
+    while (i < bytes.size() && lines.size() <= kImportMaxLines) {
         const int cp = next_code_point(bytes, &i);
         if (cp == '\n') {
             if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -215,4 +215,10 @@ TEST(ImportTextLines, HostileBytesArePlacedSafely) {
     font_free(&font);
 }
 
+TEST(ImportTextLines, DecodingStopsPastTheLineLimit) {
+    // A file of nothing but line ends: one line past the limit, not millions of them.
+    const std::vector<std::string> lines = import_text_lines(std::string(kImportMaxBytes, '\n'), nullptr, nullptr);
+    EXPECT_EQ(lines.size(), kImportMaxLines + 1);
+}
+
 }  // namespace
