@@ -182,6 +182,7 @@ int cmd_load_block_ask(void* arg) {
         msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantRead).c_str(), path.c_str(), rc);
         return rc;
     }
+    if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
     view_set_input_mode(*view_ref, 1);
     Vec3 at = base;
     rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);
