@@ -3,6 +3,7 @@
 // error raised on a worker reaching the caller.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -157,4 +158,26 @@ TEST(RtLoop, TraceLevelLimitsNesting) {
     EXPECT_EQ(rt_trace(t, ray).f, 1.0f);  // the primary ray is traced
     t.level = 0;
     EXPECT_EQ(rt_trace(t, ray).f, 0.0f);  // deeper rays are black
+}
+
+TEST(RtLoop, StopFlagReachesEveryBandWithinARow) {
+    // A square filling the view: every pixel is shaded once. Once the flag is up, each
+    // of the four workers may finish at most the row it is on.
+    RtArena a;
+    RtObject* quad = rt_link({rt_tri(a, rt_f(-50, -50, 0), rt_f(50, -50, 0), rt_f(50, 50, 0)),
+                              rt_tri(a, rt_f(-50, -50, 0), rt_f(50, 50, 0), rt_f(-50, 50, 0))});
+    RtFrame f = frame_for(quad, a);
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0}, after{0};
+    f.stop = &stop;
+    f.shade = [&](RtThread&, const RtRay&, const RtHit&, const RtObject*) {
+        if (stop.load()) ++after;
+        if (++calls == 5 * f.width) stop = true;
+        return RtColour{1, 1, 1, 0};
+    };
+    int rc = 0;
+    render(f, 4, &rc);
+    EXPECT_EQ(rc, -1);
+    EXPECT_LE(after.load(), 4 * f.width);
+    EXPECT_LT(calls.load(), f.width * f.height / 2);
 }
