@@ -351,7 +351,14 @@ int rt_trace_rows(const RtFrame& f, int threads) {
     };
 
     std::vector<std::thread> pool;
-    for (int i = 1; i < threads; ++i) pool.emplace_back(worker);
+    for (int i = 1; i < threads; ++i) {
+        // A thread the system refuses leaves its bands to the others: the same image.
+        try {
+            pool.emplace_back(worker);
+        } catch (...) {
+            break;
+        }
+    }
     worker();
     for (auto& th : pool) th.join();
     if (error) std::rethrow_exception(error);
