@@ -200,7 +200,9 @@ TEST(RtLoop, PatternedBackgroundGoesOnPastTheImageEdges) {
         double uv[2] = {-9, -9};
         EXPECT_EQ(rt_background_uv(f, inside, uv), c.inside) << c.kind;
         EXPECT_EQ(rt_background_uv(f, beyond, uv), c.beyond) << c.kind;
-        if (c.beyond) EXPECT_GT(uv[0], 1.0);
+        if (c.beyond) {
+            EXPECT_GT(uv[0], 1.0);
+        }
         EXPECT_FALSE(rt_background_uv(f, behind, uv)) << c.kind;
     }
 }

@@ -494,7 +494,9 @@ TEST(RtScene, MoreHostileScenesEndWithAFrame) {
             Image24 img(24, 18);
             EXPECT_EQ(s.draw(img, cam), 0) << c.name << camera;
             // The ordinary light still lights what the eye sees.
-            if (!camera && c.lit) EXPECT_GT(red(img, 12, 9), 0) << c.name;
+            if (!camera && c.lit) {
+                EXPECT_GT(red(img, 12, 9), 0) << c.name;
+            }
         }
     }
 }
