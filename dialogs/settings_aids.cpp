@@ -21,6 +21,7 @@ namespace {
 
 constexpr double kDefaultStep = 10.0;
 constexpr double kDefaultFineStep = 0.1;
+constexpr double kMaxOrigin = 1e12;  // user origin coordinates, drawing units
 
 // Exchanges a control only while filling it or when the user changed it.
 #define IF_SHOWN_OR_EDITED(id) if (!dx->saving() || edited(id))
@@ -197,7 +198,11 @@ class CCoordinatesDlg : public CSettingsDlg {
         for (int i = 0; i < 3; ++i) {
             IF_SHOWN_OR_EDITED(kIdcSet + 1 + i) DDX_Check(dx, kIdcSet + 1 + i, type_[i]);
             IF_SHOWN_OR_EDITED(kIdcSet + 5 + i) DDX_Check(dx, kIdcSet + 5 + i, unit_[i]);
-            IF_SHOWN_OR_EDITED(kIdcSet + 11 + i) DDX_Length(dx, kIdcSet + 11 + i, origin_[i]);
+            IF_SHOWN_OR_EDITED(kIdcSet + 11 + i) {
+                // The view keeps the origin in single precision.
+                DDX_Length(dx, kIdcSet + 11 + i, origin_[i]);
+                DDV_MinMaxLength(dx, origin_[i], -kMaxOrigin, kMaxOrigin);
+            }
         }
         IF_SHOWN_OR_EDITED(kIdcSet + 8) DDX_Check(dx, kIdcSet + 8, cartesian_);
         IF_SHOWN_OR_EDITED(kIdcSet + 9) DDX_Check(dx, kIdcSet + 9, degrees_);

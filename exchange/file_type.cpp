@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "graphics/view/view.h"
@@ -90,6 +91,9 @@ int cmd_load_block(void* arg) {
     const int depth = undo_depth_from_prefs();
     int new_level = 1;
     int r = block_file_load(args->path, label, sizeof label, model, sel, &base, &new_level, depth);
+    // A base point the file cannot give (not finite) is the origin: no object is
+    // moved to nowhere.
+    if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
     Transform move;
     if (args->at) {
         const Vec3 zero{0, 0, 0}, by{args->at->x - base.x, args->at->y - base.y, args->at->z - base.z};

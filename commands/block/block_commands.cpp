@@ -112,7 +112,8 @@ std::vector<std::string> import_text_lines(const std::string& bytes, const Strok
         line.push_back(c);
     };
     size_t i = 0, column = 0;
-    while (i < bytes.size()) {
+    // Past the line limit the file is refused: no need to cut the rest of it.
+    while (i < bytes.size() && lines.size() <= kImportMaxLines) {
         const int cp = next_code_point(bytes, &i);
         if (cp == '\n') {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -181,6 +182,7 @@ int cmd_load_block_ask(void* arg) {
         msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantRead).c_str(), path.c_str(), rc);
         return rc;
     }
+    if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
     view_set_input_mode(*view_ref, 1);
     Vec3 at = base;
     rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);

@@ -41,5 +41,6 @@ inline constexpr size_t kImportMaxLineChars = 250;
 // every character the font cannot show (NUL and other controls included) replaced
 // by '?'. Lines longer than kImportMaxLineChars are split. `replaced` counts the
 // replacements. A null font takes Latin-1-like codes (what the draw2d code page
-// gives). Empty lines stay (as empty strings).
+// gives). Empty lines stay (as empty strings). Decoding stops once more than
+// kImportMaxLines lines are made (such a file is refused).
 std::vector<std::string> import_text_lines(const std::string& bytes, const StrokeFont* font, size_t* replaced);

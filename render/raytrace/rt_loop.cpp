@@ -192,7 +192,11 @@ bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]) {
         u = rt_dot(ray.dir, cam.right) / (pz * sx) + 0.5;
         v = 0.5 - rt_dot(ray.dir, cam.up) / (pz * sy);
     }
-    if (!(std::fabs(u) <= 1 && std::fabs(v) <= 1)) return false;
+    // A procedural pattern goes on past the image's edges; a picture does not.
+    const MaterialRecord* m = f.scene_material;
+    const bool pattern = m && m->slots[kSlotTexture].kind >= kTexturePatternFirst;
+    if (!std::isfinite(u) || !std::isfinite(v) || (!pattern && !(std::fabs(u) <= 1 && std::fabs(v) <= 1)))
+        return false;
     uv[0] = u;
     uv[1] = v;
     return true;
@@ -347,7 +351,14 @@ int rt_trace_rows(const RtFrame& f, int threads) {
     };
 
     std::vector<std::thread> pool;
-    for (int i = 1; i < threads; ++i) pool.emplace_back(worker);
+    for (int i = 1; i < threads; ++i) {
+        // A thread the system refuses leaves its bands to the others: the same image.
+        try {
+            pool.emplace_back(worker);
+        } catch (...) {
+            break;
+        }
+    }
     worker();
     for (auto& th : pool) th.join();
     if (error) std::rethrow_exception(error);

@@ -107,6 +107,8 @@ RtColour rt_trace(RtThread& t, const RtRay& ray);
 RtColour rt_background(const RtFrame& f, const RtRay& ray);
 // Texture coordinates of the ray on the background image: (u, v) with the image from
 // (0, 0) at the top left to (1, 1); false when the ray leaves outside it (or behind).
+// A procedural pattern in the scene material's texture slot has coordinates beyond the
+// image too, so rays leaving past its edges still see the pattern.
 bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]);
 uint32_t rt_pixel(const RtColour& c, bool grey);
 // Before tracing (one thread): finds which lights show on the image for the camera

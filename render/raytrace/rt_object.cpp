@@ -321,5 +321,5 @@ double rt_spot_attenuation(const RtLight* l, const Vec3d& dir) {
         double x = (c - l->spot_outer) / (l->spot_inner - l->spot_outer);
         a *= x * x * (3.0 - 2.0 * x);
     }
-    return a;
+    return std::isfinite(a) ? a : 0.0;  // cones or a target from a file that are not numbers
 }

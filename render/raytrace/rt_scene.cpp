@@ -142,6 +142,13 @@ struct Translator {
         int rc = 0;
         LIGHT* src = render_light_from_object(ctx, obj, &rc);
         if (!src) rt_error_memory("adjust_object");
+        // A light from a file at a place or of a colour that is not a number would turn
+        // every surface it reaches into one: such a light is left out.
+        const Vec3& at = src->position;
+        const float* rgb = src->light_colour;
+        if (!std::isfinite(at.x) || !std::isfinite(at.y) || !std::isfinite(at.z) || !std::isfinite(rgb[0]) ||
+            !std::isfinite(rgb[1]) || !std::isfinite(rgb[2]))
+            return;
         RtLight* l;
         if (auto* spot = rtc_cast<SPOTLITE>(src))
             l = rt_light_create(arena, kRtLightSpot, src->light_colour, src->position, spot->target, spot->word,

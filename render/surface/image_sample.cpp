@@ -164,6 +164,13 @@ void texel_inverse_distance(const TexelSource& s, double u, double v, float out[
     texel_nearest(s, ix + 1, iy + 1, t[3]);
     const double d2[4] = {fx * fx + fy * fy, (1 - fx) * (1 - fx) + fy * fy,
                           fx * fx + (1 - fy) * (1 - fy), (1 - fx) * (1 - fx) + (1 - fy) * (1 - fy)};
+    // A fraction that rounded up to 1 (a coordinate a hair below a pixel edge) puts
+    // the point on a neighbour: that texel, not an infinite weight.
+    for (int k = 1; k < 4; ++k)
+        if (d2[k] == 0.0) {
+            std::copy(t[k], t[k] + 4, out);
+            return;
+        }
     double w[4], sum = 0.0;
     for (int k = 0; k < 4; ++k) sum += (w[k] = 1.0 / d2[k]);
     for (int c = 0; c < 4; ++c) {

@@ -71,13 +71,22 @@ int two_point_command(void* arg) {
 class AppTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The tests replace the real commands 15000 and 15002; put them back after,
+        // so later tests in the same process see the program's own commands.
+        saved_line_ = CSView::CommandFunction(15000);
+        saved_polyline_ = CSView::CommandFunction(15002);
         CSView::SetCommandFunction(15000, &two_point_command);
         app = std::make_unique<CMainApp>();
         ASSERT_TRUE(app->InitInstance(""));
         msg_dispatch_pending();
     }
-    void TearDown() override { app_session_end(app, [] { msg_dispatch_pending(); }); }
+    void TearDown() override {
+        app_session_end(app, [] { msg_dispatch_pending(); });
+        CSView::SetCommandFunction(15000, saved_line_);
+        CSView::SetCommandFunction(15002, saved_polyline_);
+    }
     CMainFrame* frame() { return app->main_frame(); }
+    CommandFn saved_line_ = nullptr, saved_polyline_ = nullptr;
     CSView* active() { return frame()->active_view(); }
     int windows() { return app_window_count(app.get()); }
     // Runs posted work and deferred deletes.

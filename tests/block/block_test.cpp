@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "commands/block/block_commands.h"
 #include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/undo.h"
+#include "model/file/drawing_file.h"
 #include "model/geom/regen.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -101,6 +103,43 @@ TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoL
     EXPECT_EQ(h.model()->undo_levels, 1);
     model_undo(h.model());
     EXPECT_TRUE(objects_of<XPLINE>(h.model()).empty());
+}
+
+TEST_F(BlockTest, BlockFileWithANonFiniteBasePointInsertsFromTheOrigin) {
+    const std::string path = (dir / "odd.mcr").string();
+    const float base_x = 1234.5f;
+    {
+        Harness h;
+        buffer* sel = buffer_create();
+        buffer_add(sel, scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}}));
+        ASSERT_EQ(block_file_save(path.c_str(), "odd", h.model(), 0, sel, Vec3{base_x, 0, 0}), 0);
+        buffer_free(&sel);
+    }
+    // The stored base point's x made NaN.
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string from(reinterpret_cast<const char*>(&base_x), 4);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const size_t at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, std::string(reinterpret_cast<const char*>(&nan), 4));
+    write("odd.mcr", bytes);
+
+    Harness h;
+    h.define(32776, &cmd_load_block_ask);
+    answer_files(path);
+    h.click({50, 40, 0});
+    EXPECT_EQ(h.run(32776), 0);
+    const auto lines = objects_of<XPLINE>(h.model());
+    ASSERT_EQ(lines.size(), 1u);
+    for (PointNode* n = lines[0]->control; n; n = n->next) {
+        EXPECT_TRUE(std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z));
+        EXPECT_FLOAT_EQ(n->y, 40);
+    }
+    EXPECT_FLOAT_EQ(lines[0]->control->x, 50);
 }
 
 TEST_F(BlockTest, CancelledFileChoicesChangeNothing) {
@@ -213,6 +252,12 @@ TEST(ImportTextLines, HostileBytesArePlacedSafely) {
         EXPECT_EQ(replaced, c.replaced);
     }
     font_free(&font);
+}
+
+TEST(ImportTextLines, DecodingStopsPastTheLineLimit) {
+    // A file of nothing but line ends: one line past the limit, not millions of them.
+    const std::vector<std::string> lines = import_text_lines(std::string(kImportMaxBytes, '\n'), nullptr, nullptr);
+    EXPECT_EQ(lines.size(), kImportMaxLines + 1);
 }
 
 }  // namespace

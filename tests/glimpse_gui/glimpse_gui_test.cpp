@@ -237,6 +237,36 @@ TEST_F(GlimpseGui, CamerasChangesListAndPlayback) {
         10000));
 }
 
+// Edits made while the preview plays: the frames keep coming from the private copy
+// (a mesh freed by the drawing is never read), and Stop shows the drawing as it is.
+TEST_F(GlimpseGui, EditsWhilePlayingWaitForStopAndFreedMeshesAreNotRead) {
+    CGlimpseFrame* f = open();
+    ASSERT_NE(f, nullptr);
+    CGLimpseView* v = f->view();
+    f->resize(640, 480);
+    settle(200);
+    const QImage still = picture(v);
+    const Vec3 box_vertex{box->blocks->vertices[0].x, box->blocks->vertices[0].y, box->blocks->vertices[0].z};
+    f->command(32804);
+    ASSERT_TRUE(v->playing());
+    const float green[3] = {0.2f, 0.8f, 0.3f};
+    MESH3* extra = add_box(model, {-60, 0, 0}, 30, green);
+    settle();
+    ASSERT_EQ(model_delete_object(box, -1, 1), 0);
+    model_undo(model);  // the animated box comes back
+    ASSERT_EQ(model_delete_object(extra, -1, 1), 0);
+    model_undo_trim(model, 0);  // the deleted mesh is freed
+    const int32_t at = v->frame();
+    EXPECT_TRUE(QTest::qWaitFor([v, at] { return v->frame() != at && v->frame() >= 3; }, 5000));
+    EXPECT_GT(covered(picture(v)), 1000);
+    f->command(32806);
+    EXPECT_FALSE(v->playing());
+    const QImage after = picture(v);
+    EXPECT_EQ(covered(after), covered(still));
+    EXPECT_EQ(model->current_frame, 0);
+    EXPECT_EQ(box->blocks->vertices[0].x, box_vertex.x);
+}
+
 TEST_F(GlimpseGui, NewCameraJoinsTheDrawingAndTheList) {
     CGlimpseFrame* f = open();
     ASSERT_NE(f, nullptr);

@@ -3,9 +3,11 @@
 // error raised on a worker reaching the caller.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
+#include "model/material/material.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_loop.h"
 #include "rt_test_util.h"
@@ -157,4 +159,50 @@ TEST(RtLoop, TraceLevelLimitsNesting) {
     EXPECT_EQ(rt_trace(t, ray).f, 1.0f);  // the primary ray is traced
     t.level = 0;
     EXPECT_EQ(rt_trace(t, ray).f, 0.0f);  // deeper rays are black
+}
+
+TEST(RtLoop, StopFlagReachesEveryBandWithinARow) {
+    // A square filling the view: every pixel is shaded once. Once the flag is up, each
+    // of the four workers may finish at most the row it is on.
+    RtArena a;
+    RtObject* quad = rt_link({rt_tri(a, rt_f(-50, -50, 0), rt_f(50, -50, 0), rt_f(50, 50, 0)),
+                              rt_tri(a, rt_f(-50, -50, 0), rt_f(50, 50, 0), rt_f(-50, 50, 0))});
+    RtFrame f = frame_for(quad, a);
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0}, after{0};
+    f.stop = &stop;
+    f.shade = [&](RtThread&, const RtRay&, const RtHit&, const RtObject*) {
+        if (stop.load()) ++after;
+        if (++calls == f.width + 1) stop = true;  // early in a band's second row
+        return RtColour{1, 1, 1, 0};
+    };
+    int rc = 0;
+    render(f, 4, &rc);
+    EXPECT_EQ(rc, -1);
+    EXPECT_LE(after.load(), 4 * f.width);
+    EXPECT_LT(calls.load(), f.width * f.height / 2);
+}
+
+TEST(RtLoop, PatternedBackgroundGoesOnPastTheImageEdges) {
+    RtArena a;
+    RtFrame f = frame_for(nullptr, a);
+    MaterialRecord m;
+    f.scene_material = &m;
+    const RtRay inside{{0, 0, 10}, rt_unit(rt_v(0.1, 0.1, -1))};
+    const RtRay beyond{{0, 0, 10}, rt_unit(rt_v(3, 0, -1))};
+    const RtRay behind{{0, 0, 10}, rt_v(0, 0, 1)};
+    struct Case {
+        int32_t kind;
+        bool inside, beyond;
+    } cases[] = {{kTextureNone, true, false}, {kTextureImage, true, false}, {kTexturePatternFirst, true, true}};
+    for (const Case& c : cases) {
+        m.slots[kSlotTexture].kind = c.kind;
+        double uv[2] = {-9, -9};
+        EXPECT_EQ(rt_background_uv(f, inside, uv), c.inside) << c.kind;
+        EXPECT_EQ(rt_background_uv(f, beyond, uv), c.beyond) << c.kind;
+        if (c.beyond) {
+            EXPECT_GT(uv[0], 1.0);
+        }
+        EXPECT_FALSE(rt_background_uv(f, behind, uv)) << c.kind;
+    }
 }

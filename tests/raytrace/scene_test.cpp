@@ -440,3 +440,63 @@ TEST(RtScene, HostileScenesEndWithAFrame) {
         EXPECT_EQ(s.draw(img, cam), 0) << c.name;
     }
 }
+
+TEST(RtScene, MoreHostileScenesEndWithAFrame) {
+    // Lights that are not numbers, lie at 1e30 or on top of each other, an eye inside a
+    // closed box, refraction indices of 0 and below, everything fully transparent.
+    struct Case {
+        const char* name;
+        void (*build)(RayScene& s);
+        bool lit = false;  // the square under the ordinary light shows
+    } cases[] = {
+        {"nan light", [](RayScene& s) {
+             s.square(2, 0);
+             s.add_light({std::nanf(""), 0, 5}, 1, 1, 1);
+             s.add_light({0, 0, 5}, std::nanf(""), 1, 1);
+         }, true},
+        {"far light", [](RayScene& s) {
+             s.square(2, 0);
+             s.add_light({1e30f, -1e30f, 1e30f}, 1, 1, 1);
+         }, true},
+        {"coincident lights", [](RayScene& s) {
+             s.square(2, 0);
+             for (int i = 0; i < 3; ++i) s.add_light({0, 0, 3}, 1, 1, 1);
+             s.add_light({0, 0, 0}, 1, 1, 1);
+         }, true},
+        {"zero and negative index", [](RayScene& s) {
+             MESH3* a = s.add_box({-1, -1, -1}, {1, 1, 1});
+             a->material->transparency = 1.0f;
+             a->material->refraction = 0.0f;
+             MESH3* b = s.add_box({-3, -3, -3}, {3, 3, 3});
+             b->material->transparency = 1.0f;
+             b->material->refraction = -1.5f;
+         }},
+        {"all transparent", [](RayScene& s) {
+             for (int i = 0; i < 30; ++i) {
+                 MESH3* m = s.square(3, -i * 0.25f);
+                 m->material->transparency = 1.0f;
+                 m->material->reflection_level = 1.0f;
+             }
+             s.settings.trace_depth = 1053;
+         }},
+    };
+    for (const Case& c : cases) {
+        for (bool camera : {false, true}) {
+            RayScene s;
+            c.build(s);
+            s.add_light({2, 3, 10}, 1, 1, 1);
+            s.settings.flags |= kRenderAntialias | kRenderShadows;
+            CAMERA* cam = nullptr;
+            if (camera) {
+                s.settings.flags |= kRenderPerspective;
+                cam = make_camera(s, {0.1f, 0.2f, 0.3f}, {0, 0, -10}, 0.5);
+            }
+            Image24 img(24, 18);
+            EXPECT_EQ(s.draw(img, cam), 0) << c.name << camera;
+            // The ordinary light still lights what the eye sees.
+            if (!camera && c.lit) {
+                EXPECT_GT(red(img, 12, 9), 0) << c.name;
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 // independence from renders, and surface ids and held images in renders.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <set>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "model/material/material.h"
 #include "render/scanline/material_preview.h"
 #include "render/scanline/surface_detail.h"
+#include "render/surface/presets.h"
 #include "scanline_test_util.h"
 
 namespace {
@@ -105,6 +107,44 @@ TEST(MaterialPreview, IndependentOfRendersAndThreads) {
         EXPECT_EQ(before[c], after[c]);
         EXPECT_EQ(before[c], other[c]);
     }
+}
+
+TEST(MaterialPreview, SwatchBesideARenderOfTheSameMaterial) {
+    // The swatch and a render's band threads read one material (texture, bump and
+    // reflection slots) at the same time: neither writes it, and the swatch comes out
+    // as when shaded alone.
+    TestScene s;
+    MESH3* box = s.add_box({-5, -5, -5}, {5, 5, 5});
+    MaterialRecord& m = *box->material;
+    ASSERT_GE(texture_preset_apply(&m, &kPresetsTexture, 6), 0);     // "Marble: Red"
+    ASSERT_GE(texture_preset_apply(&m, &kPresetsBump, 3), 0);        // "Ripples"
+    ASSERT_GE(texture_preset_apply(&m, &kPresetsReflection, 25), 0);  // "Sky: Blue IV"
+    m.slots[kSlotReflection].mapping_mode = kMappingModePoint;
+    m.reflection_level = 0.5f;
+    s.add_light({-20, 30, 60}, 1, 1, 1);
+    s.settings.flags = kRenderPhong | kRenderTextures | kRenderPhongTextures;
+    const float at[][2] = {{0.05f, 0.1f}, {-0.2f, 0.15f}, {0.3f, -0.25f}};
+    float alone[3][4];
+    for (int k = 0; k < 3; ++k) shade(m, at[k][0], at[k][1], kPreviewSphere, alone[k]);
+    std::atomic<bool> done{false};
+    int differ = 0;
+    std::thread swatch([&] {
+        while (!done.load()) {
+            for (int k = 0; k < 3; ++k) {
+                float c[4];
+                shade(m, at[k][0], at[k][1], kPreviewSphere, c);
+                for (int i = 0; i < 4; ++i) differ += c[i] != alone[k][i];
+            }
+        }
+    });
+    for (int r = 0; r < 3; ++r) {
+        Image24 img(48, 48);
+        EXPECT_EQ(s.render(img), 0);
+    }
+    done = true;
+    swatch.join();
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(m.slots[kSlotReflection].mapping_mode, kMappingModePoint);
 }
 
 TEST(SurfaceRender, MeshesShadowEachOther) {

@@ -221,18 +221,36 @@ TEST_F(SettingsDialogs, UnshowableFileValuesShowDefaultsAndStayUnwritten) {
 }
 
 TEST_F(SettingsDialogs, TypedZeroStepIsRefusedAndTheDialogStaysOpen) {
-    Harness h;
-    VIEW* v = h.view();
-    const std::vector<double> before = fields(v);
-    platform_set_modal_hook([](CDialog& d) {
-        edit(d, kIdcSet + 6)->setText("0");
-        d.press(IDOK);
-        EXPECT_FALSE(d.ended());
-        d.press(IDCANCEL);
-    });
-    EXPECT_FALSE(grid_settings_dialog(v));
-    EXPECT_EQ(fields(v), before);
-    EXPECT_EQ(boxes.size(), 1u);
+    // Typed values a field cannot hold: refused with one message, the dialog stays
+    // open and Cancel leaves the view as it was.
+    struct Case {
+        const char* what;
+        int id;
+        const char* typed;
+        bool (*open)(VIEW*);
+    };
+    const Case cases[] = {
+        {"zero grid step", kIdcSet + 6, "0", &grid_settings_dialog},
+        {"user origin past what the view stores", kIdcSet + 11, "1e39", &coordinate_system_dialog},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        Harness h;
+        VIEW* v = h.view();
+        const std::vector<double> before = fields(v);
+        static const Case* now;
+        now = &c;
+        platform_set_modal_hook([](CDialog& d) {
+            edit(d, now->id)->setText(now->typed);
+            d.press(IDOK);
+            EXPECT_FALSE(d.ended());
+            d.press(IDCANCEL);
+        });
+        EXPECT_FALSE(c.open(v));
+        EXPECT_EQ(fields(v), before);
+        EXPECT_EQ(boxes.size(), 1u);
+    }
 }
 
 TEST_F(SettingsDialogs, ZoomScaleKeepsTheCentreAndRespectsTheLimit) {

@@ -126,6 +126,15 @@ TEST(ImageMap, FilterRules) {
     texel_inverse_distance(src, 3, 1, t);  // an exact pixel position is that pixel
     EXPECT_FLOAT_EQ(t[0], 61 * kByte);
     EXPECT_FLOAT_EQ(t[1], 21 * kByte);
+    // A coordinate a hair below a pixel edge leaves a fraction that rounds to 1: the
+    // neighbour at distance 0 is the texel, not a 0/0 blend.
+    const double edges[][2] = {{-1e-18, 0.0}, {0.0, -1e-18}, {-1e-18, -1e-18}, {-1e-18, 2.0}};
+    for (const auto& c : edges) {
+        texel_inverse_distance(src, c[0], c[1], t);
+        float want[4];
+        texel_nearest(src, std::round(c[0]), std::round(c[1]), want);
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(t[k], want[k]) << c[0] << "," << c[1];
+    }
     // Huge and non-finite raw coordinates are reduced into the image.
     const double huge[] = {1e17, -1e300, std::numeric_limits<double>::infinity(),
                            std::numeric_limits<double>::quiet_NaN()};
