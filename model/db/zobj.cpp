@@ -121,6 +121,7 @@ void object::own_box() {
     clip.flags = kIterPointsOnly;
     walk(&clip);
     box = clip.box;
+    tree_changed();
     if (bbox_is_empty(box) || width == 0.0f) return;
     const float h = width * 0.5f;
     box.min.x -= h;
@@ -145,6 +146,7 @@ int object::copy_level(const object& src) {
     if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
     if (track_list_copy(&src, this) != 0) return 8;
     box = src.box;
+    tree_changed();
     width = src.width;
     colour = src.colour;
     return 0;
@@ -156,6 +158,7 @@ void object::move_level(object& src) {
     src.tracks = nullptr;
     for (KeyframeTrack* t = tracks; t; t = t->next_track) t->owner = this;
     box = src.box;
+    tree_changed();
     width = src.width;
     colour = src.colour;
 }
@@ -191,6 +194,7 @@ int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
 
 void CONTAINER::own_box() {
     box = kEmptyBBox;
+    tree_changed();
     if (!children) return;
     ZDLIST* c = children;
     do {
@@ -237,6 +241,7 @@ void CONTAINER::move_level(CONTAINER& src) {
     destroy_children(this);
     children = src.children;
     src.children = nullptr;
+    tree_changed();
     if (!children) return;
     ZDLIST* c = children;
     do {
