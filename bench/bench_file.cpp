@@ -93,6 +93,7 @@ void BM_SaveDrawing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kObjects);
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file_size(path)));
     state.counters["file_MB"] = double(file_size(path)) / 1e6;
+    std::remove(path.c_str());  // scratch files of 30 and 140 MB must not pile up
 }
 
 void BM_LoadDrawing(benchmark::State& state) {
@@ -109,6 +110,7 @@ void BM_LoadDrawing(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kObjects);
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file_size(path)));
+    std::remove(path.c_str());
 }
 
 // Peer: the plain file's bytes written (with fsync) and read back through stdio.
@@ -137,6 +139,7 @@ void BM_PeerWriteRead(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
     std::remove(dst.c_str());
+    std::remove(src.c_str());
 }
 
 BENCHMARK(BM_SaveDrawing)

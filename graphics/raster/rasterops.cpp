@@ -165,16 +165,15 @@ void span_fill16(uint8_t* dst, uint32_t value, size_t count) {
 }
 
 void span_fill24(uint8_t* dst, uint32_t value, size_t count) {
-    // The first pixels are stored one by one; the rest of the span is copied
-    // from its own start in doubling blocks (whole pixels, never past the end).
-    const size_t first = std::min<size_t>(count, 16);
-    for (size_t i = 0; i < first; ++i) store24(dst + 3 * i, value);
-    size_t done = first;
-    while (done < count) {
-        const size_t n = std::min(done, count - done);
-        std::memcpy(dst + 3 * done, dst, 3 * n);
-        done += n;
-    }
+    // Sixteen pixels are 48 bytes, three 16-byte words: the pattern is built once and
+    // stored a block at a time (only writes, no reads of the span); the last pixels
+    // one by one.
+    uint8_t pattern[48];
+    for (int i = 0; i < 16; ++i) store24(pattern + 3 * i, value);
+    const size_t bytes = 3 * count;
+    size_t i = 0;
+    for (; i + 48 <= bytes; i += 48) std::memcpy(dst + i, pattern, 48);
+    for (; i < bytes; i += 3) store24(dst + i, value);
 }
 
 void span_fill_op(uint8_t* dst, int bpp, uint32_t value, size_t count, int op) {

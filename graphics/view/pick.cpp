@@ -4,8 +4,10 @@
 #include "graphics/view/pick.h"
 
 #include <cmath>
+#include <memory>
 #include <new>
 
+#include "graphics/view/pick_index.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/solid.h"
@@ -175,6 +177,7 @@ int SRCITER::enter(object* obj) {
             if (i < w.layer_flag_count && w.layer_flags[i] == 0) return kSkip;
         }
         if ((w.flags & kPickLayer) && obj != static_cast<object*>(w.layer)) return kSkip;
+        if ((w.flags & kPickPoint) && !group) return walk_indexed(static_cast<CONTAINER*>(obj));
         return kGoOn;
     }
     if (rtc_is<CONTAINER>(obj)) {
@@ -197,6 +200,41 @@ int SRCITER::enter(object* obj) {
         default:
             return kGoOn;
     }
+}
+
+// Walks the children of a layer whose projected box reaches the point box, in ring
+// order, as the container's own walk would (the others would be culled on entering
+// them). Returns what enter returns for the layer: a positive stop, or kSkip when the
+// children are done; kGoOn leaves them to the ordinary walk (no index to be had).
+int SRCITER::walk_indexed(CONTAINER* c) {
+    const std::shared_ptr<const PickBoxIndex> idx = pick_box_index(c, projection);
+    if (!idx) return kGoOn;
+    const uint64_t epoch = tree_epoch();
+    const float* b = idx->boxes.data();
+    const BBox& p = point_box;
+    const size_t n = idx->children.size();
+    for (size_t i = 0; i < n; ++i, b += 4) {
+        // Containers (min x of minus infinity) are always entered.
+        if (b[0] != -INFINITY &&
+            !(p.min.x <= b[2] && b[0] <= p.max.x && p.min.y <= b[3] && b[1] <= p.max.y))
+            continue;
+        ZDLIST* child = idx->children[i];
+        ZDLIST* next = child->next;
+        const int status = static_cast<object*>(child)->walk(this);
+        if (status > 0) return status;
+        if (tree_epoch() == epoch) continue;
+        // The walk changed the tree: go on along the ring like the container's walk.
+        for (ZDLIST* r = next; r && c->children && r != c->children;) {
+            ZDLIST* after = r->next;
+            if (auto* o = rtc_cast<object>(r)) {
+                const int s = o->walk(this);
+                if (s > 0) return s;
+            }
+            r = after;
+        }
+        return kSkip;
+    }
+    return kSkip;
 }
 
 int SRCITER::leave(object* obj, int status) {

@@ -98,6 +98,7 @@ class SRCITER : public ZITER {
     int enter(object* obj);
     int leave(object* obj, int status);
     int box_test(object* obj);
+    int walk_indexed(CONTAINER* c);
     void grow(const Vec3& v);
 };
 

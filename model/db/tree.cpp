@@ -9,6 +9,7 @@
 AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
 SecondHook g_hook_second = &model_hook_second_default;
 ObjectChangedHook g_hook_object_changed = &model_hook_object_changed_default;
+std::atomic<uint64_t> g_tree_epoch{0};
 
 int model_hook_second_default(MODEL*, ZOBJ*) {
     return 0;
@@ -20,6 +21,7 @@ int model_hook_object_changed_default(ZOBJ*, int) {
 
 void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
     if (!head || !item) return;
+    tree_changed();
     if (!*head) {
         item->next = item->prev = item;
         *head = item;
@@ -35,6 +37,7 @@ void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
 
 void ring_remove(ZDLIST** head, ZDLIST* item) {
     if (!head || !item || !*head || !item->next) return;
+    tree_changed();
     if (*head == item) {
         *head = item->next;
         if (*head == item) *head = nullptr;
@@ -58,11 +61,13 @@ MODEL* obj_model(ZOBJ* obj) {
 void obj_update_bbox(object* obj) {
     if (!obj) return;
     obj->own_box();
+    tree_changed();
     carry_box_up(obj);
 }
 
 void carry_box_up(object* obj) {
     if (!obj) return;
+    tree_changed();
     const BBox& b = obj->box;
     // An empty box widens nothing: the walk up is spared.
     if (b.min.x > b.max.x && b.min.y > b.max.y && b.min.z > b.max.z) return;

@@ -2,7 +2,23 @@
 // patterns of a model and the model hooks.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "model/db/zobj.h"
+
+// Tree epoch: a process-wide counter that moves on whenever a ring gains or loses a
+// member or an object's box is recomputed or copied. Caches built from the tree
+// (the pick device's box index) compare it to know they still hold.
+extern std::atomic<uint64_t> g_tree_epoch;
+// A plain load and store rather than a locked add: two threads bumping at once still
+// move it on, and a tree changed while another thread reads it is a race anyway.
+inline void tree_changed() {
+    g_tree_epoch.store(g_tree_epoch.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+inline uint64_t tree_epoch() {
+    return g_tree_epoch.load(std::memory_order_relaxed);
+}
 
 // Into an empty ring the item goes alone and becomes the head; otherwise before the
 // head, becoming the head when `as_head` is set. Nothing for null arguments.

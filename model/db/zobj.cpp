@@ -124,6 +124,7 @@ void object::own_box() {
     clip.flags = kIterPointsOnly;
     walk(&clip);
     box = clip.box;
+    tree_changed();
     if (bbox_is_empty(box) || width == 0.0f) return;
     const float h = width * 0.5f;
     box.min.x -= h;
@@ -148,6 +149,7 @@ int object::copy_level(const object& src) {
     if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
     if (track_list_copy(&src, this) != 0) return 8;
     box = src.box;
+    tree_changed();
     width = src.width;
     colour = src.colour;
     return 0;
@@ -159,6 +161,7 @@ void object::move_level(object& src) {
     src.tracks = nullptr;
     for (KeyframeTrack* t = tracks; t; t = t->next_track) t->owner = this;
     box = src.box;
+    tree_changed();
     width = src.width;
     colour = src.colour;
 }
@@ -217,6 +220,7 @@ int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
 }
 
 void CONTAINER::own_box() {
+    tree_changed();
     // Leaves first (pre-order), then every container from the deepest up, each from its
     // children's boxes: the boxes recursion would give, in one pass.
     std::vector<CONTAINER*> groups;
@@ -352,6 +356,7 @@ void CONTAINER::move_level(CONTAINER& src) {
     destroy_children(this);
     children = src.children;
     src.children = nullptr;
+    tree_changed();
     if (!children) return;
     ZDLIST* c = children;
     do {

@@ -66,11 +66,10 @@ int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count) {
     // load made and later dropped is never looked at again.
     std::vector<KeyframeTrack*> loaded;
     std::unordered_map<int32_t, KeyframeTrack*> by_number;
-    std::unordered_map<int32_t, object*> by_id;
+    bool keys = false;  // some track of this load names objects
     for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
         auto* o = rtc_cast<object>(z);
         if (!o) continue;
-        if (ctx && ctx->objects.count(o)) by_id.emplace(o->file_id, o);
         for (KeyframeTrack* t = o->tracks; t; t = t->next_track) {
             frame_count = std::max(frame_count, track_frame_count(t));
             if (!ctx) continue;
@@ -78,10 +77,19 @@ int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count) {
             if (it == ctx->tracks.end()) continue;
             loaded.push_back(t);
             by_number.emplace(it->second.id, t);
+            keys = keys || !it->second.key_targets.empty();
         }
     }
     (void)root;
     if (!ctx || loaded.empty()) return frame_count;
+    // The file ids of this load's objects, only when some key names one.
+    std::unordered_map<int32_t, object*> by_id;
+    if (keys) {
+        for (ZOBJ* z = obj; z; z = tree_next(z, obj)) {
+            auto* o = rtc_cast<object>(z);
+            if (o && ctx->objects.count(o)) by_id.emplace(o->file_id, o);
+        }
+    }
 
     auto find_track = [&](int32_t n) -> KeyframeTrack* {
         if (n < 0) return nullptr;

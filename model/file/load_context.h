@@ -11,8 +11,9 @@
 
 #include <cstdint>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
+
+#include "model/file/ptr_set.h"
 
 class RTC;
 class ZOBJ;
@@ -26,7 +27,7 @@ struct TrackLinks {
 };
 
 struct LoadContext {
-    std::unordered_set<const RTC*> objects;  // made by this load
+    FlatPtrSet<RTC> objects;  // made by this load
     std::unordered_map<const KeyframeTrack*, TrackLinks> tracks;
 };
 

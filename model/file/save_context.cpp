@@ -17,12 +17,19 @@ void save_context_add(SaveContext* ctx, ZOBJ* top) {
     if (!ctx || !top) return;
     ctx->tops.push_back(top);
     // Depths of the containers met so far; a child is one deeper than its parent.
+    // Siblings follow each other in the walk, so the last parent's depth is kept at hand.
     std::unordered_map<const ZOBJ*, int> depth_of;
+    const ZOBJ* last_parent = nullptr;
+    int last_depth = 1;
     for (ZOBJ* z = top; z; z = tree_next(z, top)) {
         int depth = 1;
         if (z != top) {
-            auto it = depth_of.find(z->parent);
-            depth = it == depth_of.end() ? 1 : it->second + 1;
+            if (z->parent != last_parent) {
+                auto it = depth_of.find(z->parent);
+                last_parent = z->parent;
+                last_depth = it == depth_of.end() ? 1 : it->second + 1;
+            }
+            depth = last_depth;
         }
         if (rtc_is<CONTAINER>(z)) depth_of[z] = depth;
         if (depth > ctx->deepest) ctx->deepest = depth;

@@ -11,8 +11,9 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
+
+#include "model/file/ptr_set.h"
 
 class ZOBJ;
 struct KeyframeTrack;
@@ -31,8 +32,8 @@ struct SaveContext {
     int deepest = 0;          // deepest record nesting of what was added
     // Filled on the first reference asked about (most drawings have none).
     bool filled = false;
-    std::unordered_set<const ZOBJ*> objects;
-    std::unordered_set<const KeyframeTrack*> tracks;
+    FlatPtrSet<ZOBJ> objects;
+    FlatPtrSet<KeyframeTrack> tracks;
 };
 
 // Adds `top` and everything below it to the context, `top` at nesting depth 1, and

@@ -99,11 +99,11 @@ int max_i(int a, int b) {
     return b > a ? b : a;
 }
 
-int round_int(double x) {
+int round_int_slow(double x) {
     return to_int_clamped(std::floor(x + 0.5));
 }
 
-int trunc_int(double x) {
+int trunc_int_slow(double x) {
     return to_int_clamped(std::trunc(x));
 }
 

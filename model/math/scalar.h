@@ -27,9 +27,30 @@ int max_i(int a, int b);
 
 // floor(x + 0.5): halves round up, also for negatives (-2.5 gives -2). Values beyond
 // the int range give INT_MIN or INT_MAX; NaN gives 0.
-int round_int(double x);
+// Inline: the drawing drivers call them for every point.
+inline int round_int(double x);
 // x truncated toward zero, with the same range rules as round_int.
-int trunc_int(double x);
+inline int trunc_int(double x);
+// The library routes of both (floor and trunc, then the clamp), for values outside
+// the int range and NaN.
+int round_int_slow(double x);
+int trunc_int_slow(double x);
+
+inline int round_int(double x) {
+    const double y = x + 0.5;
+    // In [INT_MIN, INT_MAX + 1) the conversion truncates toward zero; one step down
+    // makes it the floor of a negative value with a fraction.
+    if (y >= -2147483648.0 && y < 2147483648.0) {
+        const int t = static_cast<int>(y);
+        return y < static_cast<double>(t) ? t - 1 : t;
+    }
+    return round_int_slow(x);
+}
+
+inline int trunc_int(double x) {
+    if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int>(x);
+    return trunc_int_slow(x);
+}
 
 // x / pi * 180.
 double rad_to_deg(double x);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -40,6 +41,23 @@ TEST(Scalar, RoundingAndAbsolute) {
     for (const Case& c : cases) {
         EXPECT_EQ(round_int(c.x), c.round) << c.x;
         EXPECT_EQ(trunc_int(c.x), c.trunc) << c.x;
+    }
+    // The inline conversions against the library routes, over the int range's edges,
+    // halves, fractions just off whole values, huge values and infinities.
+    std::mt19937_64 rng(7);
+    std::vector<double> xs = {0.0, -0.0, 0.49999999999999994, -0.49999999999999994,
+                              2147483647.0, 2147483647.5, 2147483647.49, 2147483648.0,
+                              -2147483648.0, -2147483648.5, -2147483648.51, -2147483649.0,
+                              -2147483649.5, 1e300, -1e300, INFINITY, -INFINITY, nan};
+    std::uniform_real_distribution<double> wide(-3e9, 3e9), narrow(-4.0, 4.0);
+    for (int i = 0; i < 20000; ++i) {
+        xs.push_back(wide(rng));
+        xs.push_back(narrow(rng));
+        xs.push_back(std::nextafter(std::round(narrow(rng) * 2) / 2, (i & 1) ? 1e9 : -1e9));
+    }
+    for (double x : xs) {
+        ASSERT_EQ(round_int(x), round_int_slow(x)) << x;
+        ASSERT_EQ(trunc_int(x), trunc_int_slow(x)) << x;
     }
     EXPECT_EQ(abs_i(-7), 7);
     EXPECT_EQ(abs_long(INT_MIN), INT_MAX);

@@ -115,10 +115,16 @@ TEST(RasterOps, KeyedRgb24SkipsTransparentWords) {
 }
 
 TEST(RasterOps, FillsStopAtTheLastPixel) {
-    for (size_t count : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{63}, size_t{64}, size_t{65}, size_t{200}}) {
-        std::vector<uint8_t> b16(2 * count + 3, kGuard), b24(3 * count + 3, kGuard);
+    // Counts about the 16-pixel blocks of the 24-bit fill, started on odd addresses too.
+    for (size_t count : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{15}, size_t{16},
+                         size_t{17}, size_t{33}, size_t{63}, size_t{64}, size_t{65}, size_t{200},
+                         size_t{4097}}) {
+      for (size_t start : {size_t{0}, size_t{1}}) {
+        std::vector<uint8_t> b16(2 * count + 3, kGuard), b24s(3 * count + 3 + start, kGuard);
         span_fill16(b16.data(), 0xBEEF, count);
-        span_fill24(b24.data(), 0xFF123456, count);
+        span_fill24(b24s.data() + start, 0xFF123456, count);
+        EXPECT_TRUE(start == 0 || b24s[0] == kGuard);
+        const std::vector<uint8_t> b24(b24s.begin() + static_cast<ptrdiff_t>(start), b24s.end());
         for (size_t i = 0; i < count; ++i) {
             ASSERT_EQ(b16[2 * i], 0xEF);
             ASSERT_EQ(b16[2 * i + 1], 0xBE);
@@ -128,6 +134,7 @@ TEST(RasterOps, FillsStopAtTheLastPixel) {
         }
         for (size_t i = 2 * count; i < b16.size(); ++i) EXPECT_EQ(b16[i], kGuard) << count;
         for (size_t i = 3 * count; i < b24.size(); ++i) EXPECT_EQ(b24[i], kGuard) << count;
+      }
     }
 }
 
