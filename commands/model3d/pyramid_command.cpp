@@ -12,6 +12,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
+#include "model/db/find.h"
 #include "model/db/wire.h"
 #include "model/geom/vertex_lists.h"
 #include "model/mesh/mesh.h"
@@ -25,15 +26,8 @@ bool near3(const Vec3& a, const Vec3& b) {
 
 }  // namespace
 
-void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out) {
-    if (!obj) return;
-    if (rtc_is_a(obj, &CONTAINER::rtc_class)) {
-        const auto* c = static_cast<const CONTAINER*>(obj);
-        const ZDLIST* first = c->children;
-        for (const ZDLIST* p = first; p; p = p->next == first ? nullptr : p->next)
-            wire_point_lists(static_cast<const object*>(p), out);
-        return;
-    }
+// The point lists of one wire.
+static void wire_own_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out) {
     if (!rtc_is_a(obj, &WIRE::rtc_class)) return;
     const PointNode* head = wire_point_list(obj);
     if (!head) return;
@@ -52,6 +46,13 @@ void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* ou
     while (last->next && last->next != head) last = last->next;
     if (last->next == head && list.size() > 2 && !near3(list.back().p, list.front().p)) list.push_back({list.front().p, false});
     if (list.size() >= 2) out->push_back(std::move(list));
+}
+
+void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out) {
+    // Every wire inside a group, in pre-order and without recursion (groups nest as
+    // deep as a drawing file holds).
+    for (const ZOBJ* z = obj; z; z = tree_next(z, obj))
+        if (auto* o = rtc_cast<object>(z)) wire_own_point_lists(o, out);
 }
 
 int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& top, int merge_edges,

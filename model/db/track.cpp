@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/db/find.h"
 #include "model/db/tree.h"
 #include "model/db/zobj.h"
 #include "model/math/matrix.h"
@@ -127,20 +128,20 @@ int track_redirect_links(object* holder, const object* dying) {
     return changed;
 }
 
-// Walks a container's ring of children (and theirs) calling track_redirect_links.
-// `dying` is skipped without looking into it: it is part-way through its destructor.
+// Walks everything below a container (groups nest as deep as a file may hold, so in
+// pre-order and without recursion) calling track_redirect_links. `dying` is skipped
+// without looking into it: it is part-way through its destructor.
 static int redirect_children(CONTAINER* c, const ZOBJ* dying, const object* dying_obj) {
-    if (!c->children) return 0;
     int changed = 0;
-    ZDLIST* n = c->children;
-    do {
-        auto* z = static_cast<ZOBJ*>(n);
-        if (z != dying) {
-            if (auto* o = rtc_cast<object>(z)) changed += track_redirect_links(o, dying_obj);
-            if (auto* sub = rtc_cast<CONTAINER>(z)) changed += redirect_children(sub, dying, dying_obj);
+    ZOBJ* z = tree_next(c, c);
+    while (z) {
+        if (z == dying) {
+            z = tree_next_sibling(z, c);
+            continue;
         }
-        n = n->next;
-    } while (n && n != c->children);
+        if (auto* o = rtc_cast<object>(z)) changed += track_redirect_links(o, dying_obj);
+        z = tree_next(z, c);
+    }
     return changed;
 }
 

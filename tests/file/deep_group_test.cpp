@@ -9,6 +9,7 @@
 #include "model/file/drawing_file.h"
 #include "model/file/save_context.h"
 #include "model/geom/regen.h"
+#include "tests/small_stack.h"
 
 using DeepGroupTest = FileTest;
 
@@ -52,47 +53,53 @@ TEST_F(DeepGroupTest, DrawingsKeepEveryDepthTheyMayHold) {
         {kMaxRecordNesting - 1, 13},  // refused before writing
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.groups);
-        auto m = new_model();
-        CONTAINER* outer = nest(add_layer(m.get()), c.groups);
-        ASSERT_EQ(regen_object(outer), 0);
-        const std::string file = path("d.qvm");
-        std::remove(file.c_str());
-        ASSERT_EQ(drawing_file_save(file.c_str(), m.get(), 1), c.result);
-        if (c.result != 0) {
-            EXPECT_FALSE(file_exists(file));
-            continue;
-        }
-        auto loaded = new_model();
-        ASSERT_EQ(drawing_file_import(file.c_str(), loaded.get()), 0);
-        ZOBJ* inner = find_named(loaded.get(), "innermost", &XPLINE::rtc_class);
-        ASSERT_NE(inner, nullptr);
-        int depth = 0;
-        for (ZOBJ* z = inner; z->parent; z = z->parent) ++depth;
-        EXPECT_EQ(depth, c.groups + 2);
-        ZOBJ* layer = inner;
-        while (!rtc_is<LAYER>(layer)) layer = layer->parent;
-        EXPECT_EQ(regen_object(static_cast<LAYER*>(layer)), 0);
-        // Saved again, the same bytes (plain, so that the comparison reads them all).
-        ASSERT_EQ(drawing_file_save(path("plain1.qvm").c_str(), m.get(), 0), 0);
-        ASSERT_EQ(drawing_file_save(path("plain2.qvm").c_str(), loaded.get(), 0), 0);
-        EXPECT_EQ(read_bytes(path("plain1.qvm")), read_bytes(path("plain2.qvm")));
-        // The undo history holds the whole chain: deleted, undone, redone, then freed
-        // with the drawing; copied, recoloured and freed through a buffer.
-        ZOBJ* group = static_cast<LAYER*>(layer)->first_child();
-        ASSERT_EQ(model_delete_object(group, 5, 1), 0);
-        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
-        ASSERT_EQ(model_undo(loaded.get()), 0);
-        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), inner);
-        std::unique_ptr<RTC> copy;
-        ASSERT_EQ(rtc_clone(&copy, group), 0);
-        buffer* held = buffer_new();
-        ASSERT_EQ(buffer_add(held, static_cast<ZOBJ*>(copy.release())), 0);
-        buffer_set_color(held, 3);
-        buffer_delete_objects_unlinked(held);
-        buffer_free(&held);
-        ASSERT_EQ(model_redo(loaded.get()), 0);
-        EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
+        // On a small stack: a walk taking a call per group level overflows it.
+        ASSERT_TRUE(run_on_small_stack([&] {
+            SCOPED_TRACE(c.groups);
+            auto m = new_model();
+            CONTAINER* outer = nest(add_layer(m.get()), c.groups);
+            ASSERT_EQ(regen_object(outer), 0);
+            // A file already there is left as it was when the save is refused.
+            const std::string file = path("d.qvm");
+            const Bytes before = {'o', 'l', 'd'};
+            write_bytes(file, before);
+            ASSERT_EQ(drawing_file_save(file.c_str(), m.get(), 1), c.result);
+            if (c.result != 0) {
+                EXPECT_EQ(read_bytes(file), before);
+                EXPECT_FALSE(file_exists(file + ".tmp"));
+                return;
+            }
+            auto loaded = new_model();
+            ASSERT_EQ(drawing_file_import(file.c_str(), loaded.get()), 0);
+            ZOBJ* inner = find_named(loaded.get(), "innermost", &XPLINE::rtc_class);
+            ASSERT_NE(inner, nullptr);
+            int depth = 0;
+            for (ZOBJ* z = inner; z->parent; z = z->parent) ++depth;
+            EXPECT_EQ(depth, c.groups + 2);
+            ZOBJ* layer = inner;
+            while (!rtc_is<LAYER>(layer)) layer = layer->parent;
+            EXPECT_EQ(regen_object(static_cast<LAYER*>(layer)), 0);
+            // Saved again, the same bytes (plain, so that the comparison reads them all).
+            ASSERT_EQ(drawing_file_save(path("plain1.qvm").c_str(), m.get(), 0), 0);
+            ASSERT_EQ(drawing_file_save(path("plain2.qvm").c_str(), loaded.get(), 0), 0);
+            EXPECT_EQ(read_bytes(path("plain1.qvm")), read_bytes(path("plain2.qvm")));
+            // The undo history holds the whole chain: deleted, undone, redone, then freed
+            // with the drawing; copied, recoloured and freed through a buffer.
+            ZOBJ* group = static_cast<LAYER*>(layer)->first_child();
+            ASSERT_EQ(model_delete_object(group, 5, 1), 0);
+            EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
+            ASSERT_EQ(model_undo(loaded.get()), 0);
+            EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), inner);
+            std::unique_ptr<RTC> copy;
+            ASSERT_EQ(rtc_clone(&copy, group), 0);
+            buffer* held = buffer_new();
+            ASSERT_EQ(buffer_add(held, static_cast<ZOBJ*>(copy.release())), 0);
+            buffer_set_color(held, 3);
+            buffer_delete_objects_unlinked(held);
+            buffer_free(&held);
+            ASSERT_EQ(model_redo(loaded.get()), 0);
+            EXPECT_EQ(find_named(loaded.get(), "innermost", &XPLINE::rtc_class), nullptr);
+        }));
     }
 }
 
@@ -107,41 +114,47 @@ TEST_F(DeepGroupTest, BlocksKeepEveryDepthTheyMayHold) {
         {kMaxRecordNesting, 13},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.groups);
-        auto m = new_model();
-        CONTAINER* outer = nest(add_layer(m.get()), c.groups);
-        buffer* sel = buffer_new();
-        buffer_add(sel, outer);
-        const std::string file = path("b.mcr");
-        std::remove(file.c_str());
-        const int saved = block_file_save(file.c_str(), "deep", m.get(), 0, sel, Vec3{0, 0, 0});
-        buffer_free(&sel);
-        ASSERT_EQ(saved, c.result);
-        if (c.result != 0) {
-            EXPECT_FALSE(file_exists(file));
-            continue;
-        }
-        auto into = new_model();
-        sel = buffer_new();
-        char label[kBlockLabelSize];
-        Vec3 base{};
-        ASSERT_EQ(
-            block_file_load(file.c_str(), label, sizeof label, into.get(), sel, &base, nullptr, 0),
-            0);
-        ASSERT_NE(sel->refs, nullptr);
-        auto* top = rtc_cast<CONTAINER>(sel->refs->ref);
-        ASSERT_NE(top, nullptr);
-        int depth = 0;
-        ZOBJ* z = top;
-        while (auto* g = rtc_cast<CONTAINER>(z)) {
-            ++depth;
-            z = static_cast<ZOBJ*>(g->children);
-            ASSERT_NE(z, nullptr);
-        }
-        EXPECT_EQ(depth, c.groups);
-        EXPECT_STREQ(z->name(), "innermost");
-        EXPECT_EQ(regen_object(top), 0);
-        buffer_delete_objects_unlinked(sel);
-        buffer_free(&sel);
+        // On a small stack: a walk taking a call per group level overflows it.
+        ASSERT_TRUE(run_on_small_stack([&] {
+            SCOPED_TRACE(c.groups);
+            auto m = new_model();
+            CONTAINER* outer = nest(add_layer(m.get()), c.groups);
+            buffer* sel = buffer_new();
+            buffer_add(sel, outer);
+            // A file already there is left as it was when the save is refused.
+            const std::string file = path("b.mcr");
+            const Bytes before = {'o', 'l', 'd'};
+            write_bytes(file, before);
+            const int saved = block_file_save(file.c_str(), "deep", m.get(), 0, sel, Vec3{0, 0, 0});
+            buffer_free(&sel);
+            ASSERT_EQ(saved, c.result);
+            if (c.result != 0) {
+                EXPECT_EQ(read_bytes(file), before);
+                EXPECT_FALSE(file_exists(file + ".tmp"));
+                return;
+            }
+            auto into = new_model();
+            sel = buffer_new();
+            char label[kBlockLabelSize];
+            Vec3 base{};
+            ASSERT_EQ(
+                block_file_load(file.c_str(), label, sizeof label, into.get(), sel, &base, nullptr, 0),
+                0);
+            ASSERT_NE(sel->refs, nullptr);
+            auto* top = rtc_cast<CONTAINER>(sel->refs->ref);
+            ASSERT_NE(top, nullptr);
+            int depth = 0;
+            ZOBJ* z = top;
+            while (auto* g = rtc_cast<CONTAINER>(z)) {
+                ++depth;
+                z = static_cast<ZOBJ*>(g->children);
+                ASSERT_NE(z, nullptr);
+            }
+            EXPECT_EQ(depth, c.groups);
+            EXPECT_STREQ(z->name(), "innermost");
+            EXPECT_EQ(regen_object(top), 0);
+            buffer_delete_objects_unlinked(sel);
+            buffer_free(&sel);
+        }));
     }
 }

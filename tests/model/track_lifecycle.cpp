@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "model/file/save_context.h"
 #include "tests/model/track_support.h"
+#include "tests/small_stack.h"
 
 namespace {
 
@@ -178,3 +180,26 @@ TEST_F(TrackTest, ListCopyAppendsAfterExistingTracks) {
 }
 
 }  // namespace
+
+TEST_F(TrackTest, RedirectGoesThroughTheDeepestGroupChainOnASmallStack) {
+    // A key inside a group chain as deep as a drawing file holds names an object that
+    // goes (freed in place, or its tracks replaced): the key is redirected, and the walk
+    // that finds it takes no call per level. The chain's top is skipped as dying.
+    Scene s(10, 0);
+    auto* target = s.add<MESH3>();
+    CONTAINER* into = s.layer;
+    CONTAINER* top = nullptr;
+    for (int i = 0; i < kMaxRecordNesting - 2; ++i) {
+        into = s.add<CONTAINER>(into);
+        if (!top) top = into;
+    }
+    auto* holder = s.add<MESH3>(into);
+    add_track(holder)->objects.keys = {okey(0, target)};
+    int changed = -1;
+    ASSERT_TRUE(run_on_small_stack([&] { changed = track_redirect_model(s.model.get(), target); }));
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(holder->tracks->objects.keys[0].target, holder);
+    holder->tracks->objects.keys = {okey(0, target)};
+    EXPECT_EQ(track_redirect_model(s.model.get(), top), 0);
+    EXPECT_EQ(holder->tracks->objects.keys[0].target, target);
+}
