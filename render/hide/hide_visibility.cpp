@@ -100,7 +100,13 @@ namespace {
 
 struct Segment {
     Vec3d a, b;  // eye points of the edge's ends
-    Vec3d at(double t) const { return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t}; }
+    // Weighted, not a + (b - a) t: ends of very different size would cancel (an end
+    // at depth 1e21 and one at 56 gave depth 0 at t = 1), while the weighted form gives
+    // each end exactly and stays between the ends' depths.
+    Vec3d at(double t) const {
+        const double s = 1 - t;
+        return {a.x * s + b.x * t, a.y * s + b.y * t, a.z * s + b.z * t};
+    }
 };
 
 // Cuts [lo, hi] down to where the linear function f (f0 at t = 0, f1 at t = 1) is
@@ -256,6 +262,12 @@ void output(HideContext* ctx, const HideEdge* e, const std::vector<HideRun>& run
             }
         }
         const Vec3 p0{float(x[0]), float(y[0]), 0.0f}, p1{float(x[1]), float(y[1]), 0.0f};
+        // A piece reaching beyond what a drawing's coordinates hold (a far end seen
+        // close to the eye) is left out and counted like a non-finite point.
+        if (!std::isfinite(p0.x) || !std::isfinite(p0.y) || !std::isfinite(p1.x) || !std::isfinite(p1.y)) {
+            ++ctx->counts.non_finite;
+            continue;
+        }
         if (std::hypot(double(p1.x) - p0.x, double(p1.y) - p0.y) < ctx->linear || (p0.x == p1.x && p0.y == p1.y)) {
             ++ctx->counts.skipped;
             continue;
