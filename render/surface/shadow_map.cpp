@@ -298,6 +298,8 @@ int shadow_polygon_draw(ShadowPolygon* poly, const double m[4][4], int32_t heigh
         f[0] = (f[0] / w + 1.0) * width * 0.5;
         f[1] = (f[1] / w + 1.0) * height * 0.5;
         f[2] = f[2] / w;
+        // A w near zero (nearly on the light) can overflow the divide: no depth to draw.
+        if (!std::isfinite(f[0]) || !std::isfinite(f[1]) || !std::isfinite(f[2])) return 0;
     }
     const Scan s{poly, width, height, affine, poly->mask, fn, light, scene};
     poly_scan(s);

@@ -229,6 +229,17 @@ TEST(Shadow, ClipAndScan) {
     }
 }
 
+// A vertex whose divide overflows (a huge depth over a tiny w) drops the polygon:
+// the span callback never sees a non-finite value.
+TEST(Shadow, OverflowingDivideDropped) {
+    double m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 1}, {0, 0, 1e10, 0}};
+    const double a[3] = {0, 0, 1e-300}, b[3] = {0.5, 0, 1}, c[3] = {0, 0.5, 1};
+    ShadowPolygon p = triangle(a, b, c);
+    Hits h;
+    EXPECT_EQ(shadow_polygon_draw(&p, m, 8, 8, false, 0, &record, &h, nullptr), 0);
+    EXPECT_TRUE(h.cells.empty());
+}
+
 TEST(Shadow, AllocationLimits) {
     ShadowFace f;
     EXPECT_EQ(shadow_face_alloc(&f, 0), 1);
