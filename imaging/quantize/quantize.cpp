@@ -14,30 +14,39 @@ constexpr int kBins = 32 * 32 * 32;
 inline int bin_of(const uint8_t* p) { return ((p[0] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[2] >> 3); }
 
 // Exact palette: true and the indices written when at most max colours occur.
+// Colours go into a small open-addressed table (at most 256 of 1024 slots taken);
+// a pixel equal to the one before reuses its index without a lookup.
 bool exact_palette(const uint8_t* pixels, size_t count, int max_colours, Quantized* q, uint8_t* out) {
-    try {
-        std::unordered_map<uint32_t, uint8_t> index;
-        index.reserve(512);
-        q->count = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* p = pixels + i * 3;
-            const uint32_t key = (p[0] << 16) | (p[1] << 8) | p[2];
-            auto it = index.find(key);
-            if (it == index.end()) {
+    constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // keys are 24-bit colours
+    constexpr int kSlots = 1024;
+    uint32_t keys[kSlots];
+    uint8_t values[kSlots];
+    std::fill(keys, keys + kSlots, kEmpty);
+    q->count = 0;
+    uint32_t last_key = kEmpty;
+    uint8_t last_index = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = pixels + i * 3;
+        const uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+        if (key != last_key) {
+            uint32_t slot = (key * 2654435761u) >> 22;
+            while (keys[slot] != kEmpty && keys[slot] != key) slot = (slot + 1) & (kSlots - 1);
+            if (keys[slot] == kEmpty) {
                 if (q->count == max_colours) return false;
                 std::memcpy(q->palette + q->count * 3, p, 3);
-                it = index.emplace(key, static_cast<uint8_t>(q->count++)).first;
+                keys[slot] = key;
+                values[slot] = static_cast<uint8_t>(q->count++);
             }
-            out[i] = it->second;
+            last_key = key;
+            last_index = values[slot];
         }
-        if (q->count == 0) {
-            q->count = 1;
-            std::memset(q->palette, 0, 3);
-        }
-        return true;
-    } catch (...) {
-        return false;
+        out[i] = last_index;
     }
+    if (q->count == 0) {
+        q->count = 1;
+        std::memset(q->palette, 0, 3);
+    }
+    return true;
 }
 
 struct Box {
