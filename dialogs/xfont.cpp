@@ -7,24 +7,12 @@
 #include <QFontDialog>
 
 #include "dialogs/dlg.h"
+#include "model/font_outline/glyph_outline.h"
 #include "model/services/strtab.h"
 
 namespace {
 
 FontDialogHook g_hook;
-
-// Qt's weights (1 to 1000, as CSS) to fontconfig's.
-int fc_weight(int css) {
-    if (css <= 150) return FC_WEIGHT_THIN;
-    if (css <= 250) return FC_WEIGHT_EXTRALIGHT;
-    if (css <= 350) return FC_WEIGHT_LIGHT;
-    if (css <= 450) return FC_WEIGHT_REGULAR;
-    if (css <= 550) return FC_WEIGHT_MEDIUM;
-    if (css <= 650) return FC_WEIGHT_DEMIBOLD;
-    if (css <= 750) return FC_WEIGHT_BOLD;
-    if (css <= 850) return FC_WEIGHT_EXTRABOLD;
-    return FC_WEIGHT_BLACK;
-}
 
 FontRecord record_of(const QFont& f) {
     FontRecord r;
@@ -51,7 +39,7 @@ bool font_record_resolve(FontRecord* font) {
     FcPattern* pat = FcPatternCreate();
     if (!pat) return false;
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(font->family.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, fc_weight(font->weight));
+    FcPatternAddInteger(pat, FC_WEIGHT, fontconfig_weight(font->weight));
     FcPatternAddInteger(pat, FC_SLANT, font->italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(nullptr, pat, FcMatchPattern);

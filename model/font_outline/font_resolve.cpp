@@ -23,7 +23,15 @@ FcConfig* config() {
     return c.config;
 }
 
-int fc_weight(int css) {
+bool is_truetype(FcPattern* p) {
+    FcChar8* format = nullptr;
+    return FcPatternGetString(p, FC_FONTFORMAT, 0, &format) == FcResultMatch && format &&
+           std::strcmp(reinterpret_cast<const char*>(format), "TrueType") == 0;
+}
+
+}  // namespace
+
+int fontconfig_weight(int css) {
     if (css <= 150) return FC_WEIGHT_THIN;
     if (css <= 250) return FC_WEIGHT_EXTRALIGHT;
     if (css <= 350) return FC_WEIGHT_LIGHT;
@@ -35,14 +43,6 @@ int fc_weight(int css) {
     return FC_WEIGHT_BLACK;
 }
 
-bool is_truetype(FcPattern* p) {
-    FcChar8* format = nullptr;
-    return FcPatternGetString(p, FC_FONTFORMAT, 0, &format) == FcResultMatch && format &&
-           std::strcmp(reinterpret_cast<const char*>(format), "TrueType") == 0;
-}
-
-}  // namespace
-
 bool text_font_resolve(TextFontRecord* font) {
     font->file.clear();
     font->index = 0;
@@ -53,7 +53,7 @@ bool text_font_resolve(TextFontRecord* font) {
     const char* family = font->family.empty() ? "sans-serif" : font->family.c_str();
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     if (!font->style.empty()) FcPatternAddString(pat, FC_STYLE, reinterpret_cast<const FcChar8*>(font->style.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, fc_weight(font->weight));
+    FcPatternAddInteger(pat, FC_WEIGHT, fontconfig_weight(font->weight));
     FcPatternAddInteger(pat, FC_SLANT, font->italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
     FcPatternAddString(pat, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));

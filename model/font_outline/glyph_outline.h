@@ -54,6 +54,9 @@ struct GlyphFont {
 // and index. false when none.
 bool text_font_resolve(TextFontRecord* font);
 
+// A weight on the 1 to 1000 scale (as Qt and CSS give it) as fontconfig's weight.
+int fontconfig_weight(int css);
+
 // The TrueType families fontconfig knows, sorted by name, with their styles.
 struct TextFontFamily {
     std::string name;
