@@ -83,14 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.merge_edges = in.take<int32_t>();
     // Keep one run short: segment counts beyond a few dozen only make it slower.
     const bool big = in.take<uint8_t>() == 255;
-    const int steps = solid_segments(s.faces_n, big ? 4096 : 64);
-    if (!big) s.faces_m = solid_segments(s.faces_m, 64);
+    const int steps = solid_segments(s.faces_n, big ? 4096 : 32);
+    if (!big) s.faces_m = solid_segments(s.faces_m, 32);
     // Big counts are for the grid limit: a revolved grid past it is refused before any
-    // work, one within it is kept to some 65,000 vertices.
+    // work, one within it is kept to some 4,000 vertices.
     int steps_kept = steps;
     if (big) {
         const long long rows = solid_segments(s.faces_m) + 1;
-        if (rows * (steps + 1) <= kMeshMaxGridVertices) steps_kept = solid_segments(static_cast<int>((1 << 16) / rows));
+        if (rows * (steps + 1) <= kMeshMaxGridVertices) steps_kept = solid_segments(static_cast<int>((1 << 12) / rows));
     }
 
     ViewProjection vp;
@@ -155,8 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r = spiral_path(vp, a, r1, r2, r3, s.faces_m, (s.tops & 1) != 0, &path);
     if (r != 0 && r != 8 && r != 13) std::abort();
     if (r == 0 && (path.size() < 1 || path.size() > static_cast<size_t>(kChainMaxSegments) + 1)) std::abort();
-    // Tubes of more than a few ten thousand points only slow the runs down.
-    if (r == 0 && path.size() * static_cast<size_t>(steps) <= 20000 && spiral_tube(vp, a, r2, r1, steps, &circle) == 0) {
+    // Tubes of more than a few thousand points only slow the runs down.
+    if (r == 0 && path.size() * static_cast<size_t>(steps) <= 4000 && spiral_tube(vp, a, r2, r1, steps, &circle) == 0) {
         r = spiral_mesh(circle, path, &mesh);
         if (r != 0 && r != 8 && r != 13) std::abort();
         if (r != 0 && mesh) std::abort();
