@@ -18,17 +18,9 @@
 #include "model/services/msgbox.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
 
 TEST(MethodDialog, PictureButtonsChooseCancelStoresNothing) {
     const uint32_t choices[6] = {43950, 43951, 43952, 43953, 43954, 43955};

@@ -17,8 +17,6 @@
 
 namespace {
 
-int box_fn(void* arg) { return cmd_box(static_cast<VIEW**>(arg)); }
-
 // Extent of a mesh along the view's axes.
 Vec3 view_extent(const VIEW* v, const MESH3& mesh) {
     double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
@@ -68,7 +66,7 @@ TEST(BoxSession, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         g_draw3d = Draw3DSettings{};
         g_draw3d.box_faces = c.box_faces;
         c.script(h);
@@ -102,7 +100,7 @@ TEST(BoxSession, NegativeTypedSizesRunTheOtherWay) {
         SCOPED_TRACE(typed[i]);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         g_draw3d = Draw3DSettings{};
         h.click({1, 1, 0}).typed(typed[i]).esc();
         EXPECT_EQ(h.run(kCmdBox3D), -1);
@@ -133,7 +131,7 @@ TEST(BoxSession, DialogFirstUnlessQuery) {
         g_draw3d_dialogs.box = [](VIEW*) { return ++asked, answer; };
         g_draw3d_query = c.query;
         Harness h;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         if (c.code != 0) h.esc();
         EXPECT_EQ(h.run(kCmdBox3D), c.code);
         EXPECT_EQ(asked, c.asked);

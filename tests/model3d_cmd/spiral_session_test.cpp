@@ -18,8 +18,6 @@
 
 namespace {
 
-int spiral_fn(void* arg) { return cmd_spiral(static_cast<VIEW**>(arg)); }
-
 TEST(SpiralSessions, Sessions) {
     const int C = kPromptSpiralCentre, S = kPromptSpiralStep, R = kPromptSpiralRadius, T = kPromptSpiralTube;
     const double inf = std::numeric_limits<double>::infinity();
@@ -59,7 +57,7 @@ TEST(SpiralSessions, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdSpiral, spiral_fn);
+        h.define(kCmdSpiral, scene_command<cmd_spiral>);
         g_draw3d = Draw3DSettings{};
         h.view()->coordinate_type = 1;
         h.view()->cartesian = 1;

@@ -23,19 +23,9 @@
 #include "platform/dialog.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-int text3d_fn(void* arg) { return cmd_text3d(static_cast<VIEW**>(arg)); }
-
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
 
 struct Boxes {
     std::vector<std::string> texts;
@@ -82,7 +72,7 @@ struct FontSetup {
 TEST(Text3dSession, OneClickBuildsAGroupTurnedToTheView) {
     FontSetup setup;
     Harness h;
-    h.define(kCmdText3D, text3d_fn);
+    h.define(kCmdText3D, scene_command<cmd_text3d>);
     // A view turned about x and y: the text must face it.
     ViewProjection& vp = h.view()->projection;
     mat_rotate_xyz(&vp.view, &vp.inverse, 0.4, -0.3, 0);
@@ -137,7 +127,7 @@ TEST(Text3dSession, OneClickBuildsAGroupTurnedToTheView) {
 TEST(Text3dSession, EscShowsTheDialogAgainCancelEnds) {
     FontSetup setup;
     Harness h;
-    h.define(kCmdText3D, text3d_fn);
+    h.define(kCmdText3D, scene_command<cmd_text3d>);
     int shown = 0;
     ModalScript s([&](CDialog& d) {
         if (++shown <= 2) {
