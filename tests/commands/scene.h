@@ -22,26 +22,33 @@ inline LAYER* scene_layer(MODEL* m) {
     return nullptr;
 }
 
-// The objects of the drawing's first layer in order (none without a layer).
-inline std::vector<object*> scene_objects(MODEL* m) {
+// The children of a container in ring order (none for a null or empty one).
+inline std::vector<object*> scene_children(const CONTAINER* c) {
     std::vector<object*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
+    if (!c || !c->children) return out;
+    ZDLIST* p = c->children;
     do {
         out.push_back(static_cast<object*>(p));
         p = p->next;
-    } while (p != l->children);
+    } while (p != c->children);
     return out;
 }
 
 // Those of them of class T (or derived from it).
 template <class T>
-std::vector<T*> scene_objects_of(MODEL* m) {
+std::vector<T*> scene_children_of(const CONTAINER* c) {
     std::vector<T*> out;
-    for (object* o : scene_objects(m))
+    for (object* o : scene_children(c))
         if (rtc_is_a(o, &T::rtc_class)) out.push_back(static_cast<T*>(o));
     return out;
+}
+
+// The objects of the drawing's first layer in order (none without a layer), all or
+// those of class T.
+inline std::vector<object*> scene_objects(MODEL* m) { return scene_children(scene_layer(m)); }
+template <class T>
+std::vector<T*> scene_objects_of(MODEL* m) {
+    return scene_children_of<T>(scene_layer(m));
 }
 
 // The points of a point list in order (a closed list is read once round).

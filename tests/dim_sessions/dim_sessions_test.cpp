@@ -24,13 +24,7 @@ namespace {
 // The texts of a dimension group.
 std::vector<std::string> texts_of(object* group) {
     std::vector<std::string> out;
-    auto* c = static_cast<CONTAINER*>(group);
-    ZDLIST* p = c->children;
-    if (!p) return out;
-    do {
-        if (rtc_is_a(p, &TEXT2::rtc_class)) out.push_back(static_cast<TEXT2*>(p)->text);
-        p = p->next;
-    } while (p != c->children);
+    for (TEXT2* t : scene_children_of<TEXT2>(static_cast<CONTAINER*>(group))) out.push_back(t->text);
     return out;
 }
 
