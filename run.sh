@@ -9,23 +9,10 @@ args=()
 if [ $# -gt 0 ]; then args=("$(realpath -m -- "$1")"); fi
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev ncompress ccache
-          desktop-file-utils shared-mime-info libavcodec-dev libqt6opengl6-dev libgl1-mesa-dri)
-# 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
-PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
-fi
+# Packages the program needs at run time beyond building go into PACKAGES here.
+source scripts/packages.sh
+PACKAGES=("${ZELO_PACKAGES[@]}")
+zelo_install_packages "${PACKAGES[@]}"
 
 BUILD=${ZELO_RUN_BUILD_DIR:-build/release}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELO_BUILD_TESTS=OFF \

@@ -4,26 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev qt6-base-dev ncompress locales ccache
-          xvfb xauth desktop-file-utils shared-mime-info python3
-          libjpeg-dev libfontconfig-dev imagemagick poppler-utils
-          libavcodec-dev ffmpeg libqt6opengl6-dev libgl1-mesa-dri)
-# 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
-PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
-fi
+# What the program needs (scripts/packages.sh), and what the tests, the sanitizer and
+# fuzz builds, the benchmarks and the window-system runs add.
+source scripts/packages.sh
+PACKAGES=("${ZELO_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-14-dev locales xvfb xauth python3
+          libjpeg-dev imagemagick poppler-utils ffmpeg)
+zelo_install_packages "${PACKAGES[@]}"
 
 JOBS=$(nproc)
 BUILD=${ZELO_BUILD_DIR:-build/asan}

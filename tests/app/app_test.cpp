@@ -89,14 +89,6 @@ class AppTest : public ::testing::Test {
     CommandFn saved_line_ = nullptr, saved_polyline_ = nullptr;
     CSView* active() { return frame()->active_view(); }
     int windows() { return app_window_count(app.get()); }
-    // Runs posted work and deferred deletes.
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            msg_dispatch_pending();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-    }
     // Adds a line to the drawing of `view` on its current layer.
     static void add_line(CSView* view, Vec3 a, Vec3 b) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
@@ -199,11 +191,11 @@ TEST_F(AppTest, SaveAsOpenAndReopenKeepObjectsAndWindows) {
     EXPECT_EQ(app->OpenDocumentFile(path), v->document());
     // Closed and opened again: the same objects, one window per stored view.
     v->frame()->close();
-    settle();
+    app_session_settle();
     EXPECT_EQ(windows(), 0);
     CDocument* doc = app->OpenDocumentFile(path);
     ASSERT_NE(doc, nullptr);
-    settle();
+    app_session_settle();
     ASSERT_EQ(windows(), 1);
     MODEL* m = static_cast<CDoc*>(doc)->drawing();
     auto* layer = rtc_cast<LAYER>(m->first_child());
@@ -241,7 +233,7 @@ TEST_F(AppTest, FailedSaveSaysSoOnceAndKeepsTheOldFile) {
 TEST_F(AppTest, EnablingRules) {
     CSView* first = active();
     frame()->route_command(ID_WINDOW_NEW);  // a second window on the drawing
-    settle();
+    app_session_settle();
     ASSERT_EQ(windows(), 2);
     CSView* second = active();
     ASSERT_NE(second, first);
@@ -365,7 +357,7 @@ TEST_F(AppTest, ClosingTheCommandViewWaitsForTheCommandToUnwind) {
     });
     v->OnCmdMsg(15002, nullptr);
     EXPECT_FALSE(closed_during);
-    settle();
+    app_session_settle();
     EXPECT_EQ(windows(), 0);
     CSView::SetCommandFunction(15002, nullptr);
 }
@@ -461,7 +453,7 @@ TEST_F(AppTest, ARelativeNameIsKeptAsItsFullPath) {
     });
     ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
     active()->frame()->close();
-    settle();
+    app_session_settle();
     const std::filesystem::path old_cwd = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::path(full).parent_path());
     CDocument* doc = app->OpenDocumentFile("./rel.qvm");
@@ -534,7 +526,7 @@ TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
         typed = c.typed;
         got.clear();
         active()->OnCmdMsg(15002, nullptr);
-        settle();
+        app_session_settle();
         EXPECT_EQ(max_length, int(c.capacity - 1)) << c.capacity;
         EXPECT_EQ(got, c.expected) << c.capacity;
     }
@@ -549,7 +541,7 @@ TEST_F(AppTest, KeyHelpBarStaysAtTheBottomEdgeOnItsOwnLine) {
     auto check = [this](const char* when) {
         frame()->resize(1000, 700);
         frame()->show();
-        settle();
+        app_session_settle();
         QToolBar* help = frame()->findChild<QToolBar*>(QStringLiteral("KeyHelp"));
         ASSERT_NE(help, nullptr) << when;
         ASSERT_EQ(frame()->toolBarArea(help), Qt::BottomToolBarArea) << when;
@@ -593,7 +585,7 @@ TEST_F(AppTest, EditingCommandsHaveTheirSlotsAndPasteFollowsTheClipboard) {
     msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
     const int levels = m->undo_levels;
     ASSERT_TRUE(frame()->route_command(15703));
-    settle();
+    app_session_settle();
     msgbox_set_hook(nullptr);
     EXPECT_EQ(m->undo_levels, levels + 1);
     EXPECT_FALSE(buffer_has_objects(active()->view()->selection));

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
@@ -67,38 +68,6 @@ int count_children(CONTAINER* c) {
     return n;
 }
 
-// Runs `steps` one after another from the event loop, each after `ms`; the runner
-// deletes itself after the last.
-int g_runners = 0;
-struct StepRunner {
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    int ms = 150;
-    void tick() {
-        if (next >= steps.size()) {
-            --g_runners;
-            delete this;
-            return;
-        }
-        steps[next++]();
-        QTimer::singleShot(ms, [this] { tick(); });
-    }
-};
-void schedule(std::vector<std::function<void()>> steps, int ms = 150) {
-    auto* r = new StepRunner{std::move(steps), 0, ms};
-    ++g_runners;
-    QTimer::singleShot(ms, [r] { r->tick(); });
-}
-
-void settle() {
-    QTest::qWaitFor([] { return g_runners == 0; }, 5000);
-    for (int i = 0; i < 5; ++i) {
-        msg_dispatch_pending();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(20);
-    }
-}
-
 void screenshot(const char* name) {
     const char* out = getenv("ZELO_SCREENSHOT_DIR");
     if (!out) return;
@@ -121,9 +90,9 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         app->main_frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
-        settle();
+        gui_settle();
     }
-    void TearDown() override { app_session_end(app, &settle); }
+    void TearDown() override { app_session_end(app, &gui_settle); }
     CMainFrame* frame() { return app->main_frame(); }
     int windows() { return app_window_count(app.get()); }
     QWidget* line_button() {
@@ -143,13 +112,13 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
     const QPoint p1 = canvas_point(v, 0.25, 0.7), p2 = canvas_point(v, 0.7, 0.3);
     // The clicks come while the command waits inside the button's click.
     // The pointer was last moved elsewhere: the step takes the press's own position.
-    schedule({[&] { QTest::mouseMove(v->viewport(), p2); },
-              [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
-              [&] { QTest::mouseMove(v->viewport(), p2); },
-              [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p2); },
-              [&] { QTest::keyClick(v, Qt::Key_Escape); }});
+    gui_schedule({[&] { QTest::mouseMove(v->viewport(), p2); },
+                  [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
+                  [&] { QTest::mouseMove(v->viewport(), p2); },
+                  [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p2); },
+                  [&] { QTest::keyClick(v, Qt::Key_Escape); }});
     QTest::mouseClick(button, Qt::LeftButton);
-    settle();
+    gui_settle();
     ASSERT_EQ(g_points.size(), 2u);
     // Each click gave the drawing point under it, in device pixels.
     int dx, dy;
@@ -185,11 +154,11 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
     ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
     const QRect placed = v->frame()->geometry();
     v->frame()->close();
-    settle();
+    gui_settle();
     ASSERT_EQ(windows(), 0);
     CDocument* doc = app->OpenDocumentFile(path);
     ASSERT_NE(doc, nullptr);
-    settle();
+    gui_settle();
     ASSERT_EQ(windows(), 1);
     CSView* back = frame()->active_view();
     ASSERT_NE(back, nullptr);
@@ -199,15 +168,15 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
 
     // A second window on the drawing, tiled beside the first: the screenshot.
     frame()->route_command(ID_WINDOW_NEW);
-    settle();
+    gui_settle();
     frame()->route_command(ID_WINDOW_TILE_HORZ);
-    settle();
+    gui_settle();
     for (QMdiSubWindow* w : frame()->mdi_area()->subWindowList()) {
         frame()->mdi_area()->setActiveSubWindow(w);
-        settle();
+        gui_settle();
         frame()->route_command(ID_ZOOM_ALL);
     }
-    settle();
+    gui_settle();
     screenshot("two_windows");
 }
 
@@ -218,11 +187,11 @@ TEST_F(GuiTest, CtrlF4WhileAStepWaitsClosesAfterUnwinding) {
     ASSERT_NE(button, nullptr);
     const QPoint p1 = canvas_point(v, 0.5, 0.5);
     bool open_during_wait = false;
-    schedule({[&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
-              [&] { QTest::keyClick(frame()->windowHandle(), Qt::Key_F4, Qt::ControlModifier); },
-              [&] { open_during_wait = windows() == 1; }});
+    gui_schedule({[&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, p1); },
+                  [&] { QTest::keyClick(frame()->windowHandle(), Qt::Key_F4, Qt::ControlModifier); },
+                  [&] { open_during_wait = windows() == 1; }});
     QTest::mouseClick(button, Qt::LeftButton);
-    settle();
+    gui_settle();
     EXPECT_EQ(g_points.size(), 1u);
     EXPECT_EQ(windows(), 0);
     (void)open_during_wait;

@@ -22,19 +22,6 @@
 
 namespace {
 
-template <class T>
-std::vector<T*> objects_of(MODEL* m) {
-    std::vector<T*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &T::rtc_class)) out.push_back(static_cast<T*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 struct BlockTest : ::testing::Test {
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() / ("zelo_block_" + std::to_string(::getpid()));
@@ -83,7 +70,7 @@ TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoL
         h.click({10, 0, 0});  // the base point
         EXPECT_EQ(h.run(32777), 0);
         EXPECT_TRUE(std::filesystem::exists(path));
-        EXPECT_EQ(objects_of<XPLINE>(h.model()).size(), 2u);  // the drawing keeps its objects
+        EXPECT_EQ(scene_objects_of<XPLINE>(h.model()).size(), 2u);  // the drawing keeps its objects
         EXPECT_EQ(h.model()->undo_levels, 0);
     }
     Harness h;
@@ -92,7 +79,7 @@ TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoL
     h.click({50, 40, 0});  // the insertion point
     EXPECT_EQ(h.run(32776), 0);
     EXPECT_EQ(asked, (std::vector<std::string>{"*.mcr save", "*.mcr open"}));
-    const auto lines = objects_of<XPLINE>(h.model());
+    const auto lines = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(lines.size(), 2u);
     // The base point (10, 0) lands on (50, 40): everything moved by (40, 40).
     float min_x = 1e9f, min_y = 1e9f;
@@ -102,7 +89,7 @@ TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoL
     EXPECT_FLOAT_EQ(min_y, 40);
     EXPECT_EQ(h.model()->undo_levels, 1);
     model_undo(h.model());
-    EXPECT_TRUE(objects_of<XPLINE>(h.model()).empty());
+    EXPECT_TRUE(scene_objects_of<XPLINE>(h.model()).empty());
 }
 
 TEST_F(BlockTest, BlockFileWithANonFiniteBasePointInsertsFromTheOrigin) {
@@ -133,7 +120,7 @@ TEST_F(BlockTest, BlockFileWithANonFiniteBasePointInsertsFromTheOrigin) {
     answer_files(path);
     h.click({50, 40, 0});
     EXPECT_EQ(h.run(32776), 0);
-    const auto lines = objects_of<XPLINE>(h.model());
+    const auto lines = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(lines.size(), 1u);
     for (PointNode* n = lines[0]->control; n; n = n->next) {
         EXPECT_TRUE(std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z));
@@ -167,7 +154,7 @@ struct TextBlockTest : BlockTest {
     }
     void release(Harness& h) {
         h.view()->current_font = nullptr;
-        for (TEXT2* t : objects_of<TEXT2>(h.model())) t->font = nullptr;
+        for (TEXT2* t : scene_objects_of<TEXT2>(h.model())) t->font = nullptr;
     }
     std::unique_ptr<FONTPATT> latin = rtc_make<FONTPATT>();
 };
@@ -181,7 +168,7 @@ TEST_F(TextBlockTest, ThreeLineFileMakesThreeTextsOneHeightApartInOneUndoLevel) 
     h.click({20, 100, 0});
     EXPECT_EQ(h.run(32781), 0);
 
-    const auto texts = objects_of<TEXT2>(h.model());
+    const auto texts = scene_objects_of<TEXT2>(h.model());
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0]->text, "Alpha");
     EXPECT_EQ(texts[1]->text, "B\xE9ta");
@@ -194,7 +181,7 @@ TEST_F(TextBlockTest, ThreeLineFileMakesThreeTextsOneHeightApartInOneUndoLevel) 
     EXPECT_EQ(h.model()->undo_levels, 1);
     ASSERT_EQ(boxes.size(), 1u);  // one replaced character
     model_undo(h.model());
-    EXPECT_TRUE(objects_of<TEXT2>(h.model()).empty());
+    EXPECT_TRUE(scene_objects_of<TEXT2>(h.model()).empty());
     release(h);
 }
 
@@ -221,7 +208,7 @@ TEST_F(TextBlockTest, TooLargeMissingAndEmptyFilesEndWithoutObjects) {
         answer_files(c.path);
         EXPECT_EQ(h.run(32781), c.rc);
         EXPECT_EQ(boxes.size(), c.boxes);
-        EXPECT_TRUE(objects_of<TEXT2>(h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<TEXT2>(h.model()).empty());
         EXPECT_EQ(h.model()->undo_levels, 0);
         release(h);
     }

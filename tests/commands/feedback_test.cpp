@@ -16,18 +16,13 @@
 #include "model/db/buffer.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "pictures.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
 
 #include <QImage>
 
 namespace {
-
-std::vector<uint8_t> bytes_of(const Canvas& c) {
-    std::vector<uint8_t> out;
-    for (int r = 0; r < c.height(); ++r) out.insert(out.end(), c.row(r), c.row(r) + 3 * c.width());
-    return out;
-}
 
 size_t lit_pixels(const Canvas& c, uint32_t background) {
     size_t n = 0;
@@ -38,29 +33,10 @@ size_t lit_pixels(const Canvas& c, uint32_t background) {
     return n;
 }
 
-QImage image_of(const Canvas& c) {
-    QImage img(c.width(), c.height(), QImage::Format_BGR888);
-    for (int r = 0; r < c.height(); ++r) std::memcpy(img.scanLine(r), c.row(r), 3 * static_cast<size_t>(c.width()));
-    return img;
-}
-
-// Compares with tests/data/commands/<name>.png; a missing or different reference
-// writes the candidate to the temporary folder for a look.
-void compare_snapshot(const Canvas& c, const char* name) {
-    const QImage got = image_of(c);
-    const std::string ref = std::string(ZELO_TEST_DATA) + "/commands/" + name + ".png";
-    const std::string candidate = ::testing::TempDir() + name + ".png";
-    QImage want(QString::fromStdString(ref));
-    if (want.isNull() || want.convertToFormat(QImage::Format_BGR888) != got) {
-        got.save(QString::fromStdString(candidate));
-        ADD_FAILURE() << "snapshot " << name << " differs from " << ref << "; candidate " << candidate;
-    }
-}
-
 TEST(Canvas, EveryPrimitiveTwiceInXorRestoresTheImage) {
     Canvas c;
     ASSERT_EQ(c.resize(64, 48, 0x102030), 0);
-    const auto before = bytes_of(c);
+    const auto before = canvas_pixels(c);
     struct Prim {
         const char* what;
         std::function<void(Canvas&)> draw;
@@ -90,10 +66,10 @@ TEST(Canvas, EveryPrimitiveTwiceInXorRestoresTheImage) {
         c.set_pen(kDrawXor, 0xFFFFFF);
         p.draw(c);
         if (std::strcmp(p.what, "zero line") != 0) {
-            EXPECT_NE(bytes_of(c), before);
+            EXPECT_NE(canvas_pixels(c), before);
         }
         p.draw(c);
-        EXPECT_EQ(bytes_of(c), before);
+        EXPECT_EQ(canvas_pixels(c), before);
     }
     // A closed outline sets each pixel once: a rectangle's corners are lit.
     c.set_pen(kDrawXor, 0xFFFFFF);
@@ -157,10 +133,10 @@ TEST(Feedback, EveryRoutineErasesExactlyAtEveryAngle) {
             FeedbackScene s;
             view_set_cursor_angle(s.h.view(), angle);
             s.h.view()->input_flags = kSnapFree | 2;  // the snap box too
-            const auto before = bytes_of(s.h.window()->canvas);
+            const auto before = canvas_pixels(s.h.window()->canvas);
             // Inside, on the edge, on slot 0, and far outside the window.
             cycle_feedback(s.h, fn, {{80, 60}, {0, 0}, {50, 50}, {159, 119}, {-3000000, 2000000000}});
-            EXPECT_EQ(bytes_of(s.h.window()->canvas), before);
+            EXPECT_EQ(canvas_pixels(s.h.window()->canvas), before);
         }
     }
 }
@@ -187,7 +163,7 @@ TEST(Feedback, SnapshotsOfCrosshairBoxesAndPhantoms) {
         f.h.view()->cursor_pixel[0] = s.x;
         f.h.view()->cursor_pixel[1] = s.y;
         f.h.show_cursor_mark(f.h.view(), true, true);
-        compare_snapshot(f.h.window()->canvas, s.name);
+        expect_picture(f.h.window()->canvas, "commands", s.name);
         f.h.show_cursor_mark(f.h.view(), false, true);
     }
 }
@@ -196,7 +172,7 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     FeedbackScene s;
     VIEW* v = s.h.view();
     view_set_xor(v);
-    const auto before = bytes_of(s.h.window()->canvas);
+    const auto before = canvas_pixels(s.h.window()->canvas);
     // The shared edge (40,10)-(40,30) is drawn once, so it shows.
     cursor_draw_phantom_moved(v, 0, 0);
     const uint8_t* row = s.h.window()->canvas.row(120 - 1 - 20);
@@ -204,7 +180,7 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     v->cursor_shown = 1;
     cursor_draw_phantom_moved(v, 0, 0);
     v->cursor_shown = 0;
-    EXPECT_EQ(bytes_of(s.h.window()->canvas), before);
+    EXPECT_EQ(canvas_pixels(s.h.window()->canvas), before);
 
     // A large phantom interrupted by input after 32 segments is erased by 32.
     LAYER* l = scene_layer(s.h.model());
@@ -220,7 +196,7 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     cursor_draw_phantom_moved(v, 20, 20);
     v->cursor_shown = 0;
     EXPECT_EQ(v->phantom_count, 0);
-    EXPECT_EQ(bytes_of(s.h.window()->canvas), before);
+    EXPECT_EQ(canvas_pixels(s.h.window()->canvas), before);
     input_clear_last_point(v);
     buffer_free(&big);
 }
@@ -257,7 +233,7 @@ TEST(Phantom, ASessionAbandonsLongDrawsForNewInput) {
         h.draw_us_per_question = c.us_per_question;
         std::vector<int> counts;
         drawn = &counts;
-        const auto before = bytes_of(h.window()->canvas);
+        const auto before = canvas_pixels(h.window()->canvas);
         Vec3 p;
         g_probe = [&](VIEW** vr) {
             return input_point(
@@ -274,7 +250,7 @@ TEST(Phantom, ASessionAbandonsLongDrawsForNewInput) {
         EXPECT_EQ(h.run(kProbe), 0);
         EXPECT_EQ(counts, c.drawn);
         EXPECT_EQ(h.view()->phantom_count, 0);
-        EXPECT_EQ(bytes_of(h.window()->canvas), before);
+        EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         input_clear_last_point(h.view());
         buffer_free(&big);
         drawn = nullptr;
@@ -325,16 +301,16 @@ TEST(Arc3p, CollinearRepeatedAndFarPoints) {
         SCOPED_TRACE(c.what);
         Harness h(1, 160, 120);
         view_set_xor(h.view());
-        const auto before = bytes_of(h.window()->canvas);
+        const auto before = canvas_pixels(h.window()->canvas);
         view_gdi_arc3p(h.view(), c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5]);
-        const auto drawn = bytes_of(h.window()->canvas);
+        const auto drawn = canvas_pixels(h.window()->canvas);
         view_gdi_arc3p(h.view(), c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5]);
-        EXPECT_EQ(bytes_of(h.window()->canvas), before);
+        EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         Canvas line;
         line.resize(160, 120, Canvas::palette_colour(0));
         line.set_pen(kDrawXor, Canvas::palette_colour(7));
         line.line(c.p[0], c.p[1], c.p[4], c.p[5]);
-        EXPECT_EQ(drawn == bytes_of(line), c.straight);
+        EXPECT_EQ(drawn == canvas_pixels(line), c.straight);
     }
     // The round case passes through its middle point's pixel.
     Harness h(1, 160, 120);
@@ -347,7 +323,7 @@ TEST(Arc3p, CollinearRepeatedAndFarPoints) {
 }  // namespace
 
 namespace {
-std::vector<uint8_t> canvas_bytes(Harness& h, int i) { return bytes_of(h.window(i)->canvas); }
+std::vector<uint8_t> canvas_bytes(Harness& h, int i) { return canvas_pixels(h.window(i)->canvas); }
 }  // namespace
 
 // Marks shown in every view of the drawing go from every view when a step ends, also

@@ -17,18 +17,9 @@
 #include "model/services/prefs.h"
 #include "platform/modal.h"
 #include "tests/platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-// Installs a modal hook for the life of the object.
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
 
 // Collects the message boxes shown meanwhile.
 class Messages {

@@ -21,28 +21,10 @@
 
 namespace {
 
-std::vector<object*> layer_objects(MODEL* m) {
-    std::vector<object*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        out.push_back(static_cast<object*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 // The texts of a dimension group.
 std::vector<std::string> texts_of(object* group) {
     std::vector<std::string> out;
-    auto* c = static_cast<CONTAINER*>(group);
-    ZDLIST* p = c->children;
-    if (!p) return out;
-    do {
-        if (rtc_is_a(p, &TEXT2::rtc_class)) out.push_back(static_cast<TEXT2*>(p)->text);
-        p = p->next;
-    } while (p != c->children);
+    for (TEXT2* t : scene_children_of<TEXT2>(static_cast<CONTAINER*>(group))) out.push_back(t->text);
     return out;
 }
 
@@ -65,7 +47,7 @@ TEST_F(DimSessions, HorizontalDimensionsAreOneGroupAndOneUndoLevelEach) {
     EXPECT_EQ(h.run(kCmdDimFirst + 0), -1);
     EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42002, 42003, 42004, 42002, 42003, 42004, 42002}));
     EXPECT_EQ(h.view()->input_mode, 0);
-    auto objs = layer_objects(h.model());
+    auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 2u);
     EXPECT_TRUE(rtc_is_a(objs[0], &CONTAINER::rtc_class));
     EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"30.00"});
@@ -73,7 +55,7 @@ TEST_F(DimSessions, HorizontalDimensionsAreOneGroupAndOneUndoLevelEach) {
     EXPECT_EQ(h.model()->undo_levels, 2);
     cmd_undo(h.view());
     cmd_undo(h.view());
-    EXPECT_TRUE(layer_objects(h.model()).empty());
+    EXPECT_TRUE(scene_objects(h.model()).empty());
 }
 
 // While the text position is asked, both extension lines run from the measured
@@ -114,7 +96,7 @@ TEST_F(DimSessions, TextPositionShowsTheExtensionLines) {
 TEST_F(DimSessions, EscAtTextPositionAddsNothing) {
     h.click({0, 0, 0}).click({0, 25, 0}).esc();
     EXPECT_EQ(h.run(kCmdDimFirst + 1), -1);
-    EXPECT_TRUE(layer_objects(h.model()).empty());
+    EXPECT_TRUE(scene_objects(h.model()).empty());
 }
 
 TEST_F(DimSessions, SettingsCommandEntersNoInputMode) {
@@ -138,12 +120,12 @@ TEST_F(DimSessions, RadiusAndDiameterPickTheirCircle) {
     h.click({45, 5, 0}).click({30, 20, 0}).click({45, 25, 0}).esc();
     EXPECT_EQ(h.run(kCmdDimFirst + 7), -1);  // radius I
     EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42011, 42011, 42004, 42011}));
-    auto objs = layer_objects(h.model());
+    auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 2u);
     EXPECT_EQ(texts_of(objs[1]), std::vector<std::string>{"R10.00"});
     h.click({30, 20, 0}).click({22, 22, 0}).esc();
     EXPECT_EQ(h.run(kCmdDimFirst + 6), -1);  // diameter
-    objs = layer_objects(h.model());
+    objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 3u);
     EXPECT_EQ(texts_of(objs[2]), std::vector<std::string>{"\x04" "20.00"});
 }
@@ -151,7 +133,7 @@ TEST_F(DimSessions, RadiusAndDiameterPickTheirCircle) {
 TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
     h.click({10, 10, 0}).click({30, 10, 0}).click({10, 30, 0}).click({25, 25, 0}).esc();
     EXPECT_EQ(h.run(kCmdDimFirst + 9), -1);
-    auto objs = layer_objects(h.model());
+    auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 1u);
     EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"90\x07 0'"});
 
@@ -167,7 +149,7 @@ TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
     msgbox_set_hook(old);
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(said, "Those lines are parallel!");
-    EXPECT_EQ(layer_objects(h.model()).size(), 1u);
+    EXPECT_EQ(scene_objects(h.model()).size(), 1u);
 }
 
 // Arrows drawn in the screen plane run along either axis with either plane axis flag:
@@ -182,7 +164,7 @@ TEST_F(DimSessions, ArrowsInTheScreenPlaneAlongEitherAxis) {
         local.click({10, 10, 0}).click({10, 30, 0}).click({5, 5, 0}).click({25, 5, 0}).esc();
         EXPECT_EQ(local.run(kCmdDimFirst + 5), -1) << direction;  // double arrow
         EXPECT_EQ(local.shown_prompts(), (std::vector<int>{42002, 42003, 42002, 42003, 42002})) << direction;
-        auto objs = layer_objects(local.model());
+        auto objs = scene_objects(local.model());
         ASSERT_EQ(objs.size(), 2u) << direction;
         for (object* g : objs) {
             auto* c = static_cast<CONTAINER*>(g);
@@ -211,7 +193,7 @@ TEST_F(DimSessions, CancelledTextQueryEndsTheCommand) {
     h.click({0, 0, 0}).click({30, 0, 0});
     EXPECT_EQ(h.run(kCmdDimFirst + 2), -1);
     dim_set_text_dialog(nullptr);
-    EXPECT_TRUE(layer_objects(h.model()).empty());
+    EXPECT_TRUE(scene_objects(h.model()).empty());
 }
 
 }  // namespace

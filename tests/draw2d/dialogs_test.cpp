@@ -18,22 +18,9 @@
 #include "model/services/msgbox.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
-
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
 
 TEST(MethodDialog, PictureButtonsChooseCancelStoresNothing) {
     const uint32_t choices[6] = {43950, 43951, 43952, 43953, 43954, 43955};
@@ -84,7 +71,7 @@ struct DialogScene {
 
 TEST(PolygonDialog, CountHeldToItsRangeThroughTheOptionsKey) {
     DialogScene s;
-    s.h.define(kCmdRegularPolygon, fn<cmd_regular_polygon>);
+    s.h.define(kCmdRegularPolygon, scene_command<cmd_regular_polygon>);
     int shown = 0;
     ModalScript script([&](CDialog& d) {
         ++shown;
@@ -105,7 +92,7 @@ TEST(PolygonDialog, CountHeldToItsRangeThroughTheOptionsKey) {
 
 TEST(PolygonDialog, ShowsTheLargestCountAsWritten) {
     DialogScene s;
-    s.h.define(kCmdRegularPolygon, fn<cmd_regular_polygon>);
+    s.h.define(kCmdRegularPolygon, scene_command<cmd_regular_polygon>);
     s.h.view()->polygon_count = 100;
     std::string shown;
     ModalScript script([&](CDialog& d) {
@@ -147,7 +134,7 @@ TEST(TextSettingsDialog, OkWritesTheStyleCancelKeepsIt) {
 TEST(HatchStyleDialog, PatternNoneScaleAngleAndCancelAtTheEndOfAContour) {
     DialogScene s;
     VIEW* v = s.h.view();
-    s.h.define(kCmdHatch, fn<cmd_hatch>);
+    s.h.define(kCmdHatch, scene_command<cmd_hatch>);
     auto patt = rtc_make<HATCHPATT>();
     patt->set_string(0, "Bricks");
     HATCHPATT* bricks = patt.get();

@@ -13,16 +13,11 @@
 #include "model/geom/vertex_lists.h"
 #include "model/math/plist_edit.h"
 #include "model/math/scalar.h"
+#include "pictures.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
 
 namespace {
-
-std::vector<uint8_t> bytes_of(const Canvas& c) {
-    std::vector<uint8_t> out;
-    for (int r = 0; r < c.height(); ++r) out.insert(out.end(), c.row(r), c.row(r) + 3 * c.width());
-    return out;
-}
 
 TEST(Draw2dFeedback, EveryRoutineErasesExactly) {
     const std::vector<std::pair<const char*, InputMoveFn>> routines = {
@@ -47,16 +42,16 @@ TEST(Draw2dFeedback, EveryRoutineErasesExactly) {
             st->text_font = font_builtin(0);
             st->text_object = text.get();
             st->on_move = fn;
-            const auto before = bytes_of(h.window()->canvas);
+            const auto before = canvas_pixels(h.window()->canvas);
             for (auto [x, y] : std::vector<std::pair<int, int>>{{80, 60}, {50, 50}, {0, 0}, {159, 119}, {-300000, 200000}}) {
                 v->cursor_pixel[0] = x;
                 v->cursor_pixel[1] = y;
                 h.show_cursor_mark(v, true, true);
                 if (x == 80) {
-                    EXPECT_NE(bytes_of(h.window()->canvas), before);
+                    EXPECT_NE(canvas_pixels(h.window()->canvas), before);
                 }
                 h.show_cursor_mark(v, false, true);
-                EXPECT_EQ(bytes_of(h.window()->canvas), before);
+                EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
             }
             st->text_object = nullptr;
         }

@@ -17,29 +17,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
-std::vector<object*> layer_objects(MODEL* m) {
-    std::vector<object*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        out.push_back(static_cast<object*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
-std::vector<Vec3> vertices(const PointNode* n) {
-    std::vector<Vec3> out;
-    for (const PointNode* p = n; p; p = p->next == n ? nullptr : p->next) out.push_back({p->x, p->y, p->z});
-    return out;
-}
-
 void expect_list(const std::vector<Vec3>& got, const std::vector<Vec3>& want) {
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < got.size(); ++i) {
@@ -63,27 +40,27 @@ void run_sessions(const std::vector<Session>& sessions) {
         SCOPED_TRACE(s.what);
         Harness h;
         h.view()->projection.scale = 10.0;  // 24 x 18 drawing units on the 240 x 180 canvas
-        h.define(kCmdLine, fn<cmd_line>);
-        h.define(kCmdPolyline, fn<cmd_polyline>);
-        h.define(kCmdRectangle, fn<cmd_rectangle>);
-        h.define(kCmdRegularPolygon, fn<cmd_regular_polygon>);
-        h.define(kCmdCircle, fn<cmd_circle>);
-        h.define(kCmdArc, fn<cmd_arc>);
-        h.define(kCmdEllipse, fn<cmd_ellipse>);
+        h.define(kCmdLine, scene_command<cmd_line>);
+        h.define(kCmdPolyline, scene_command<cmd_polyline>);
+        h.define(kCmdRectangle, scene_command<cmd_rectangle>);
+        h.define(kCmdRegularPolygon, scene_command<cmd_regular_polygon>);
+        h.define(kCmdCircle, scene_command<cmd_circle>);
+        h.define(kCmdArc, scene_command<cmd_arc>);
+        h.define(kCmdEllipse, scene_command<cmd_ellipse>);
         s.setup(h);
-        const size_t before = layer_objects(h.model()).size();
+        const size_t before = scene_objects(h.model()).size();
         EXPECT_EQ(h.run(s.id), s.code);
         EXPECT_EQ(h.shown_prompts(), s.prompts);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.view()->input_mode, 0);
-        const std::vector<object*> objs = layer_objects(h.model());
+        const std::vector<object*> objs = scene_objects(h.model());
         ASSERT_EQ(static_cast<int>(objs.size()), s.objects);
         if (s.check) s.check(h, objs);
         // One undo level per object; undoing all gives back the empty drawing.
         const int made = s.objects - static_cast<int>(before);
         EXPECT_EQ(h.model()->undo_levels, made);
         for (int i = 0; i < made; ++i) cmd_undo(h.view());
-        EXPECT_EQ(layer_objects(h.model()).size(), before);
+        EXPECT_EQ(scene_objects(h.model()).size(), before);
     }
 }
 
@@ -106,9 +83,9 @@ TEST(LineSessions, MethodsEnterOrthogonalAndReferences) {
          -1, {42002, 42048, 42048, 42048, 42002, 42048, 42048, 42002},
          [](Harness&, const std::vector<object*>& o) {
              // The list prepends: end first, then start.
-             expect_list(vertices(line_of(o[0])->control), {{5, 1, 0}, {1, 1, 0}});
-             expect_list(vertices(line_of(o[1])->control), {{5, 4, 0}, {5, 1, 0}});
-             expect_list(vertices(line_of(o[2])->control), {{12, 10, 0}, {10, 10, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{5, 1, 0}, {1, 1, 0}});
+             expect_list(scene_points(line_of(o[1])->control), {{5, 4, 0}, {5, 1, 0}});
+             expect_list(scene_points(line_of(o[2])->control), {{12, 10, 0}, {10, 10, 0}});
              EXPECT_EQ(o[0]->colour, 7);
              EXPECT_DOUBLE_EQ(line_of(o[0])->curve_step, 5.0);
          },
@@ -120,8 +97,8 @@ TEST(LineSessions, MethodsEnterOrthogonalAndReferences) {
          },
          -1, {42002, 42048, 42048, 42048, 42002},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control), {{8, 2, 0}, {2, 2, 0}});
-             expect_list(vertices(line_of(o[1])->control), {{2, 8, 0}, {2, 2, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{8, 2, 0}, {2, 2, 0}});
+             expect_list(scene_points(line_of(o[1])->control), {{2, 8, 0}, {2, 2, 0}});
          },
          2},
         {"orthogonal: the diagonal gives a horizontal segment", kCmdLine,
@@ -131,7 +108,7 @@ TEST(LineSessions, MethodsEnterOrthogonalAndReferences) {
          },
          -1, {42002, 42048, 42002},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control), {{4, 1, 0}, {1, 1, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{4, 1, 0}, {1, 1, 0}});
          },
          1},
         {"method 4: a cross of four segments", kCmdLine,
@@ -141,8 +118,8 @@ TEST(LineSessions, MethodsEnterOrthogonalAndReferences) {
          },
          -1, {42080, 42081, 42080},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control), {{13, 10, 0}, {10, 10, 0}});
-             expect_list(vertices(line_of(o[3])->control), {{10, 7, 0}, {10, 10, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{13, 10, 0}, {10, 10, 0}});
+             expect_list(scene_points(line_of(o[3])->control), {{10, 7, 0}, {10, 10, 0}});
          },
          4},
         {"method 2: a reference under one unit wide behaves as vertical", kCmdLine,
@@ -153,7 +130,7 @@ TEST(LineSessions, MethodsEnterOrthogonalAndReferences) {
          },
          -1, {42079, 42002, 42003, 42002, 42079},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[1])->control), {{10, 9, 0}, {10, 2, 0}});
+             expect_list(scene_points(line_of(o[1])->control), {{10, 9, 0}, {10, 2, 0}});
          },
          2},
         {"a method from a file outside the table ends at once", kCmdLine,
@@ -167,7 +144,7 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
          [](Harness& h) { h.click({1, 1, 0}).click({4, 1, 0}).click({4, 1, 0}).click({4, 5, 0}).esc().esc(); }, -1,
          {42002, 42048, 42048, 42048, 42048, 42002},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control), {{4, 5, 0}, {4, 1, 0}, {1, 1, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{4, 5, 0}, {4, 1, 0}, {1, 1, 0}});
              EXPECT_EQ(o[0]->colour, 7);  // the current colour once finished
          },
          1},
@@ -181,7 +158,7 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
          },
          -1, {42094, 42095, 42094},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control),
+             expect_list(scene_points(line_of(o[0])->control),
                          {{-2, -1, 0}, {2, -1, 0}, {2, 1, 0}, {-2, 1, 0}, {-2, -1, 0}});
          },
          1},
@@ -192,7 +169,7 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
          },
          -1, {42002, 42003, 42051, 42002},
          [](Harness&, const std::vector<object*>& o) {
-             expect_list(vertices(line_of(o[0])->control), {{1, 1, 0}, {5, 1, 0}, {6, 3, 0}, {2, 3, 0}, {1, 1, 0}});
+             expect_list(scene_points(line_of(o[0])->control), {{1, 1, 0}, {5, 1, 0}, {6, 3, 0}, {2, 3, 0}, {1, 1, 0}});
          },
          1},
         {"a 19-segment polygon has all its vertices", kCmdRegularPolygon,
@@ -202,7 +179,7 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
          },
          -1, {42096, 42097, 42096},
          [](Harness&, const std::vector<object*>& o) {
-             const auto v = vertices(line_of(o[0])->control);
+             const auto v = scene_points(line_of(o[0])->control);
              ASSERT_EQ(v.size(), 20u);
              expect_near3(v.front(), {10, 13, 0});
              expect_near3(v.back(), {10, 13, 0});
@@ -216,7 +193,7 @@ TEST(ShapeSessions, PolylinesRectanglesAndPolygons) {
              h.click({10, 9, 0}).click({10, 13, 0}).esc();
          },
          -1, {42096, 42097, 42096},
-         [](Harness&, const std::vector<object*>& o) { EXPECT_EQ(vertices(line_of(o[0])->control).size(), 4u); }, 1},
+         [](Harness&, const std::vector<object*>& o) { EXPECT_EQ(scene_points(line_of(o[0])->control).size(), 4u); }, 1},
     });
 }
 
@@ -283,7 +260,7 @@ TEST(CurveSessions, CirclesArcsAndEllipses) {
 TEST(Options, MethodDialogChangesTheMethodMidCommand) {
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdCircle, fn<cmd_circle>);
+    h.define(kCmdCircle, scene_command<cmd_circle>);
     h.method_answers = {3};
     // Centre given under method 0, then the options key: the first point stays as the
     // diameter's start.
@@ -291,7 +268,7 @@ TEST(Options, MethodDialogChangesTheMethodMidCommand) {
     EXPECT_EQ(h.run(kCmdCircle), -1);
     EXPECT_EQ(h.view()->circle_method, 3);
     EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42082, 42083, 42086, 42085}));
-    const auto objs = layer_objects(h.model());
+    const auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 1u);
     expect_near3(arc_of(objs[0])->centre, {2, 0, 0});
 }
@@ -302,12 +279,12 @@ TEST(PolylineUndo, AbandonedPolylineGoesUnderEveryUndoSetting) {
         g_prefs.undo_mode = mode;
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdPolyline, fn<cmd_polyline>);
+        h.define(kCmdPolyline, scene_command<cmd_polyline>);
         h.click({1, 1, 0}).click({3, 1, 0}).esc().click({5, 5, 0}).esc();
         EXPECT_EQ(h.run(kCmdPolyline), -1);
-        const auto objs = layer_objects(h.model());
+        const auto objs = scene_objects(h.model());
         ASSERT_EQ(objs.size(), 1u);  // the finished one stays, the one-point one went
-        EXPECT_EQ(vertices(line_of(objs[0])->control).size(), 2u);
+        EXPECT_EQ(scene_points(line_of(objs[0])->control).size(), 2u);
         EXPECT_EQ(h.model()->undo_levels, mode == 0 ? 0 : 1);
     }
     g_prefs.undo_mode = -1;

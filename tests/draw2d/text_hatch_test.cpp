@@ -25,24 +25,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
-template <class T>
-std::vector<T*> objects_of(MODEL* m) {
-    std::vector<T*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &T::rtc_class)) out.push_back(static_cast<T*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 // Scripted answers of the parameter dialogs.
 struct ScriptedDialogs : Draw2dDialogs {
     int count = -1;
@@ -87,11 +69,11 @@ struct TextScene {
         v->current_font = latin.get();
         v->text_height = 10;
         v->text_width = 8;
-        h.define(kCmdText, fn<cmd_text>);
+        h.define(kCmdText, scene_command<cmd_text>);
     }
     ~TextScene() {
         h.view()->current_font = nullptr;
-        for (TEXT2* t : objects_of<TEXT2>(h.model())) t->font = nullptr;
+        for (TEXT2* t : scene_objects_of<TEXT2>(h.model())) t->font = nullptr;
     }
 };
 
@@ -117,7 +99,7 @@ TEST(TextSessions, TypingEmptyLinesSlopeAndEsc) {
         c.script(s.h);
         EXPECT_EQ(s.h.run(kCmdText), -1);
         EXPECT_EQ(s.h.script_left(), 0u);
-        const auto texts = objects_of<TEXT2>(s.h.model());
+        const auto texts = scene_objects_of<TEXT2>(s.h.model());
         ASSERT_EQ(texts.size(), c.texts.size());
         for (size_t i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(texts[i]->text, c.texts[i]);
@@ -140,7 +122,7 @@ TEST(TextSessions, OptionsKeyKeepsTheTextAtTheNewHeight) {
     s.h.move(30, 100).key('H').key('i').options().enter().esc();
     EXPECT_EQ(s.h.run(kCmdText), -1);
     EXPECT_EQ(d.texts, 1);
-    const auto texts = objects_of<TEXT2>(s.h.model());
+    const auto texts = scene_objects_of<TEXT2>(s.h.model());
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0]->text, "Hi");
     EXPECT_DOUBLE_EQ(texts[0]->layout[kText2Height], 25);
@@ -153,7 +135,7 @@ TEST(TextSessions, CodePagesAndNoFont) {
     // beeps and the typing goes on.
     s.h.move(30, 100).key(0xE9).key(0x416).key(0x20AC).enter().esc();
     EXPECT_EQ(s.h.run(kCmdText), -1);
-    auto texts = objects_of<TEXT2>(s.h.model());
+    auto texts = scene_objects_of<TEXT2>(s.h.model());
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0]->text, "\xE9\x80");
     EXPECT_EQ(s.h.beeps, 1);
@@ -189,9 +171,9 @@ struct HatchScene {
     Boxes boxes;
     HatchScene() {
         h.view()->projection.scale = 10.0;
-        h.define(kCmdHatch, fn<cmd_hatch>);
-        h.define(kCmdHatchHole, fn<cmd_hatch_hole>);
-        h.define(kCmdFill, fn<cmd_fill>);
+        h.define(kCmdHatch, scene_command<cmd_hatch>);
+        h.define(kCmdHatchHole, scene_command<cmd_hatch_hole>);
+        h.define(kCmdFill, scene_command<cmd_fill>);
     }
 };
 
@@ -232,7 +214,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         scene_ellipse(scene_layer(s.h.model()), {10, 9, 0}, 4, 0, 0, true);
         s.h.click({14, 9, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdHatch), -1);
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_GE(ring.size(), 24u);
@@ -247,7 +229,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         scene_line(scene_layer(s.h.model()), {{2, 2, 0}, {12, 2, 0}, {12, 12, 0}, {2, 12, 0}});
         s.h.click({7, 2, 0}).click({12, 7, 0}).click({7, 7, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         ASSERT_EQ(ring.size(), 4u);
@@ -261,7 +243,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         scene_ellipse(scene_layer(s.h.model()), {10, 9, 0}, 4, 0, kPi, false);
         s.h.click({14, 9, 0}).click({10, 13, 0}).click({6, 9, 0}).click({10, 3, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_GT(ring.size(), 8u);
@@ -274,7 +256,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         s.h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).typed("1 9 5").click({1, 9, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_EQ(s.boxes.texts, (std::vector<std::string>{"Contour is not flat"}));
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         EXPECT_NEAR(fill_area(hs[0]), 64, 1e-3);
     }
@@ -288,7 +270,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         s.h.click({24, 9, 0}).click({16, 9, 0}).click({24, 9, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_TRUE(s.boxes.texts.empty());
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 2u);
         std::vector<double> areas{fill_area(hs[0]), fill_area(hs[1])};
         std::sort(areas.begin(), areas.end());
@@ -302,7 +284,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         s.h.click({1, 1, 0}).click({9, 1, 0}).click({1, 9, 0}).click({9, 9, 0}).esc();
         EXPECT_EQ(s.h.run(kCmdHatch), 0);
         EXPECT_EQ(s.boxes.texts, (std::vector<std::string>{"Contour should not cross itself"}));
-        EXPECT_TRUE(objects_of<HATCH>(s.h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<HATCH>(s.h.model()).empty());
     }
     {
         SCOPED_TRACE("a crossing segment is refused and the user clicks again");
@@ -310,7 +292,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         s.h.click({1, 1, 0}).click({9, 9, 0}).click({9, 1, 0}).click({1, 9, 0}).click({5, 0, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_EQ(s.boxes.texts, (std::vector<std::string>{"Contour should not cross itself"}));
-        EXPECT_EQ(objects_of<HATCH>(s.h.model()).size(), 1u);
+        EXPECT_EQ(scene_objects_of<HATCH>(s.h.model()).size(), 1u);
     }
     {
         SCOPED_TRACE("Cancel in the style dialog makes no hatch");
@@ -318,7 +300,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         s.d.hatch = -1;
         s.h.click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).esc();
         EXPECT_EQ(s.h.run(kCmdHatch), 0);
-        EXPECT_TRUE(objects_of<HATCH>(s.h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<HATCH>(s.h.model()).empty());
     }
 }
 
@@ -329,11 +311,11 @@ TEST(HatchSessions, HoleIsOneUndoStep) {
         HatchScene s;
         s.h.click({1, 1, 0}).click({15, 1, 0}).click({15, 15, 0}).click({1, 15, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
-        ASSERT_EQ(objects_of<HATCH>(s.h.model()).size(), 1u);
+        ASSERT_EQ(scene_objects_of<HATCH>(s.h.model()).size(), 1u);
         const int levels = s.h.model()->undo_levels;
         s.h.click({8, 8, 0}).click({4, 4, 0}).click({8, 4, 0}).click({8, 8, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdHatchHole), -1);
-        auto hs = objects_of<HATCH>(s.h.model());
+        auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         ASSERT_NE(hs[0]->contours[1], nullptr);
         EXPECT_NEAR(fill_area(hs[0]), 196 - 8, 1e-3);
@@ -343,7 +325,7 @@ TEST(HatchSessions, HoleIsOneUndoStep) {
         }
         EXPECT_EQ(s.h.model()->undo_levels, levels + 1);
         cmd_undo(s.h.view());
-        hs = objects_of<HATCH>(s.h.model());
+        hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         EXPECT_EQ(hs[0]->contours[1], nullptr);
         EXPECT_NEAR(fill_area(hs[0]), 196, 1e-3);
@@ -372,7 +354,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         scene_ellipse(scene_layer(s.h.model()), c, 4, 0, 0, true);
         s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, -kPi / 2)).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_NEAR(shoelace(ring), 18 * sector + 8, 1e-2);  // three quarters and the triangle
@@ -384,7 +366,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, 0)).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_TRUE(s.boxes.texts.empty());
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         EXPECT_NEAR(fill_area(hs[0]), 24 * sector, 1e-2);
     }
@@ -404,7 +386,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         s.h.click(on_circle(c, 4, 0)).click(on_circle(c, 4, kPi / 2)).click(on_circle(c, 4, kPi)).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_TRUE(s.boxes.texts.empty());
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
@@ -418,7 +400,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         s.h.click({7, 2, 0}).click({12, 7, 0}).click({7, 12, 0}).esc().esc();
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         EXPECT_TRUE(s.boxes.texts.empty());
-        const auto hs = objects_of<HATCH>(s.h.model());
+        const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         ASSERT_EQ(ring.size(), 5u);
@@ -439,7 +421,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         s.h.click(at(1, 1)).click(at(1, 15)).click(at(15, 15)).click(at(15, 1)).esc().esc();
         EXPECT_EQ(s.h.run(kCmdHatch), -1);
         EXPECT_EQ(s.d.hatches, 1);
-        auto hs = objects_of<HATCH>(s.h.model());
+        auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         double seen = 0;
         const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
@@ -454,13 +436,13 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         const int levels = s.h.model()->undo_levels;
         s.h.click(at(8, 8)).click(at(4, 4)).click(at(8, 4)).click(at(8, 8)).esc().esc();
         EXPECT_EQ(s.h.run(kCmdHatchHole), -1);
-        hs = objects_of<HATCH>(s.h.model());
+        hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         ASSERT_NE(hs[0]->contours[1], nullptr);
         EXPECT_NEAR(fill_area(hs[0]), 196 - 8, 1e-2);
         EXPECT_EQ(s.h.model()->undo_levels, levels + 1);
         cmd_undo(s.h.view());
-        hs = objects_of<HATCH>(s.h.model());
+        hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         EXPECT_EQ(hs[0]->contours[1], nullptr);
     }

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "commands/draw2d/draw2d.h"
 #include "dialogs/draw2d_dialogs.h"
@@ -34,42 +35,6 @@
 namespace {
 
 std::string g_dir;
-
-int g_runners = 0;
-struct StepRunner {
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    int ms = 120;
-    void tick() {
-        if (next >= steps.size()) {
-            --g_runners;
-            delete this;
-            return;
-        }
-        steps[next++]();
-        QTimer::singleShot(ms, [this] { tick(); });
-    }
-};
-void schedule(std::vector<std::function<void()>> steps) {
-    auto* r = new StepRunner{std::move(steps)};
-    ++g_runners;
-    QTimer::singleShot(r->ms, [r] { r->tick(); });
-}
-
-void settle() {
-    QTest::qWaitFor([] { return g_runners == 0; }, 10000);
-    for (int i = 0; i < 5; ++i) {
-        msg_dispatch_pending();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(20);
-    }
-}
-
-void screenshot(const char* name) {
-    const char* out = getenv("ZELO_SCREENSHOT_DIR");
-    if (!out) return;
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
-}
 
 template <class T>
 std::vector<T*> objects_of(CSView* v) {
@@ -90,13 +55,13 @@ class DrawGui : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         app->main_frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
-        settle();
+        gui_settle();
         v = app->main_frame()->active_view();
         ASSERT_NE(v, nullptr);
     }
     void TearDown() override {
         platform_set_modal_hook(nullptr);
-        app_session_end(app, &settle);
+        app_session_end(app, &gui_settle);
     }
     // Starts a drawing command from its toolbar button; the scheduled steps run while
     // it waits.
@@ -106,9 +71,9 @@ class DrawGui : public ::testing::Test {
         QWidget* button = act ? bar->widgetForAction(act) : nullptr;
         ASSERT_NE(button, nullptr);
         ASSERT_TRUE(button->isEnabled());
-        schedule(std::move(steps));
+        gui_schedule(std::move(steps), 120);
         QTest::mouseClick(button, Qt::LeftButton);
-        settle();
+        gui_settle();
     }
     QPoint at(double fx, double fy) {
         return QPoint(int(v->viewport()->width() * fx), int(v->viewport()->height() * fy));
@@ -164,7 +129,7 @@ TEST_F(DrawGui, TextTypedInPlace) {
     v->view()->text_height = 30 / v->view()->projection.scale;
     v->view()->text_width = 20 / v->view()->projection.scale;
     run(15005, {[this] { QTest::mouseMove(v->viewport(), at(0.2, 0.4)); },
-                [this] { QTest::keyClicks(v, "Zelo 3.0"); }, [] { screenshot("draw2d_text_typing"); },
+                [this] { QTest::keyClicks(v, "Zelo 3.0"); }, [] { gui_screenshot("draw2d_text_typing"); },
                 key(Qt::Key_Return),
                 [this] {
                     // The pointer went to the next line's start (Xvfb allows warping).
@@ -186,15 +151,15 @@ TEST_F(DrawGui, HatchTracedAndFilled) {
     // The style dialog at the end of the contour: OK.
     platform_set_modal_hook([](CDialog& d) { d.press(IDOK); });
     run(15006, {click(0.2, 0.2), click(0.6, 0.2), click(0.7, 0.6), [this] { QTest::mouseMove(v->viewport(), at(0.3, 0.7)); },
-                [] { screenshot("draw2d_contour_tracing"); }, click(0.3, 0.7), key(Qt::Key_Escape),
+                [] { gui_screenshot("draw2d_contour_tracing"); }, click(0.3, 0.7), key(Qt::Key_Escape),
                 key(Qt::Key_Escape)});
     run(15010, {click(0.75, 0.2), click(0.9, 0.2), click(0.9, 0.5), key(Qt::Key_Escape), key(Qt::Key_Escape)});
     const auto hatches = objects_of<HATCH>(v);
     ASSERT_EQ(hatches.size(), 2u);
     EXPECT_EQ(plist_count(static_cast<PointNode*>(hatches[0]->contours[0]->value)), 4);
     EXPECT_EQ(hatches[1]->pattern, nullptr);
-    settle();
-    screenshot("draw2d_hatch_and_fill");
+    gui_settle();
+    gui_screenshot("draw2d_hatch_and_fill");
 }
 
 }  // namespace

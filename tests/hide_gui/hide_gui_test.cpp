@@ -40,25 +40,13 @@
 #include "shell/mainframe.h"
 #include "shell/sview.h"
 #include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 
 namespace {
 
 std::string g_dir;
 std::vector<std::string> g_boxes;  // message box texts
 int g_answer = kIdOk;
-
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        msg_dispatch_pending();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(20);
-    }
-}
-
-void screenshot(const char* name) {
-    if (const char* out = getenv("ZELO_SCREENSHOT_DIR"))
-        QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
-}
 
 LAYER* layer_named(MODEL* m, const char* name) {
     return static_cast<LAYER*>(model_find_named(m, name, &LAYER::rtc_class));
@@ -114,7 +102,7 @@ void drive(CDialog& d) {
     auto* keep = static_cast<QCheckBox*>(d.GetDlgItem(kIdcHideKeep));
     if (keep->isChecked() != f.keep) keep->click();
     QTest::qWait(50);
-    screenshot(f.camera ? "hide_dialog_camera" : "hide_dialog");
+    gui_screenshot(f.camera ? "hide_dialog_camera" : "hide_dialog");
     if (!f.start) return;
     d.press(kIdcHideStart);
     EXPECT_FALSE(d.GetDlgItem(kIdcHideStart)->isEnabled());  // running
@@ -125,7 +113,7 @@ void drive(CDialog& d) {
     if (f.watch) {
         f.progress_seen = QTest::qWaitFor([&] { return dlg->progress_value() > 0 || d.ended(); }, 30000) &&
                           dlg->progress_value() > 0;
-        screenshot("hide_progress");
+        gui_screenshot("hide_progress");
         if (!d.ended()) d.press(IDCANCEL);
     }
     f.ended = QTest::qWaitFor([&] { return d.ended(); }, 60000);
@@ -141,14 +129,14 @@ class HideGui : public ::testing::Test {
         app = std::make_unique<CMainApp>();
         ASSERT_TRUE(app->InitInstance(""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-        settle();
+        gui_flush();
         view = app->main_frame()->active_view();
         ASSERT_NE(view, nullptr);
         modal_ = platform_set_modal_hook([](CDialog& d) { drive(d); });
     }
     void TearDown() override {
         platform_set_modal_hook(modal_);
-        app_session_end(app, &settle);
+        app_session_end(app, &gui_flush);
     }
     MODEL* drawing() { return view_drawing(view->view()); }
     void look_from(Vec3d from) {
@@ -175,7 +163,7 @@ class HideGui : public ::testing::Test {
         obj_default_name(drawing(), cam.get(), 0, "Cam01");
         container_insert(layer_named(drawing(), "default"), cam.release());
         look_from({0.3, -1, 0.25});
-        settle();
+        gui_flush();
     }
     void hide() {
         CCmdUI ui;
@@ -183,18 +171,18 @@ class HideGui : public ::testing::Test {
         view->OnCmdMsg(ID_HIDE, &ui);
         EXPECT_TRUE(ui.enabled);
         view->OnCmdMsg(ID_HIDE, nullptr);
-        settle();
+        gui_flush();
     }
     // Both windows side by side, each showing its whole drawing, for the screenshots.
     void tile() {
         app->main_frame()->mdi_area()->tileSubWindows();
-        settle();
+        gui_flush();
         for (QMdiSubWindow* w : app->main_frame()->mdi_area()->subWindowList())
             if (auto* v = w->findChild<CSView*>()) {
                 view_zoom_all(v->view());
                 v->viewport()->update();
             }
-        settle();
+        gui_flush();
     }
     int windows() { return int(app->main_frame()->mdi_area()->subWindowList().size()); }
     std::unique_ptr<CMainApp> app;
@@ -204,7 +192,7 @@ class HideGui : public ::testing::Test {
 
 TEST_F(HideGui, ParallelViewGivesANewDrawingWithHiddenLayer) {
     two_boxes_and_a_camera();
-    screenshot("hide_source");
+    gui_screenshot("hide_source");
     Fill fill;
     g_fill = &fill;
     const int before = windows();
@@ -228,7 +216,7 @@ TEST_F(HideGui, ParallelViewGivesANewDrawingWithHiddenLayer) {
     EXPECT_EQ(lines_on(layer_named(back.get(), "Hidden")), lines_on(layer_named(m, "Hidden")));
     drawing_file_drop_views(back.get());
     tile();
-    screenshot("hide_result");
+    gui_screenshot("hide_result");
     // The settings went back to the settings file.
     EXPECT_DOUBLE_EQ(app_profile_get_double("Hide", "Linear", -1), 0.5);
     EXPECT_DOUBLE_EQ(app_profile_get_double("Hide", "Angular", -1), 5.0);
@@ -259,7 +247,7 @@ TEST_F(HideGui, CameraPictureFitsTheChosenSize) {
         c = c->next;
     } while (c != layer->children);
     tile();
-    screenshot("hide_result_camera");
+    gui_screenshot("hide_result_camera");
     EXPECT_DOUBLE_EQ(app_profile_get_double("Hide", "Hsize", -1), 200.0);
 }
 

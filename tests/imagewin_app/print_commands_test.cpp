@@ -36,21 +36,14 @@ class PrintCommandsTest : public ::testing::Test {
         app = std::make_unique<CMainApp>();
         app->SetImageOpener(&image_window_open);
         ASSERT_TRUE(app->InitInstance(""));
-        settle();
+        app_session_settle();
     }
     void TearDown() override {
         drawing_print_set_dialog_hook({});
         for (QMdiSubWindow* w : app->main_frame()->mdi_area()->subWindowList())
             if (auto* f = dynamic_cast<CImgFrame*>(w)) f->document()->SetModifiedFlag(false);
-        app_session_end(app, [this] { settle(); });
+        app_session_end(app, &app_session_settle);
         CSView::SetPrintHandler(nullptr);
-    }
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            msg_dispatch_pending();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
     }
     CMainFrame* frame() { return app->main_frame(); }
     static void add_line(CSView* view, Vec3 a, Vec3 b) {
@@ -216,7 +209,7 @@ TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
     CImgDoc* doc = static_cast<CImgDoc*>(image_window_open(*app, path));
     ASSERT_NE(doc, nullptr);
-    settle();
+    app_session_settle();
     auto* img = dynamic_cast<CImgFrame*>(frame()->mdi_area()->activeSubWindow());
     ASSERT_NE(img, nullptr);
     EXPECT_EQ(frame()->active_other(), static_cast<CCmdTarget*>(img));
@@ -245,7 +238,7 @@ TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(7, 3));
     // Back on the drawing window the drawing bar returns.
     ASSERT_TRUE(frame()->route_command(ID_CLOSE_WINDOW));
-    settle();
+    app_session_settle();
     EXPECT_NE(frame()->active_view(), nullptr);
     EXPECT_GT(frame()->menuBar()->actions().size(), 5);
 }

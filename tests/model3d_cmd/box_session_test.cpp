@@ -17,20 +17,6 @@
 
 namespace {
 
-int box_fn(void* arg) { return cmd_box(static_cast<VIEW**>(arg)); }
-
-std::vector<MESH3*> meshes(MODEL* m) {
-    std::vector<MESH3*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 // Extent of a mesh along the view's axes.
 Vec3 view_extent(const VIEW* v, const MESH3& mesh) {
     double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
@@ -80,7 +66,7 @@ TEST(BoxSession, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         g_draw3d = Draw3DSettings{};
         g_draw3d.box_faces = c.box_faces;
         c.script(h);
@@ -88,7 +74,7 @@ TEST(BoxSession, Sessions) {
         EXPECT_EQ(h.shown_prompts(), c.prompts);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.view()->input_mode, 0);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.boxes);
         EXPECT_EQ(h.model()->undo_levels, c.boxes);
         if (c.boxes == 0) continue;
@@ -100,7 +86,7 @@ TEST(BoxSession, Sessions) {
         EXPECT_NEAR(e.z, c.size.z, 1e-3);
         EXPECT_EQ(solid_check(*made[0]).bad_edges, 0);
         cmd_undo(h.view());
-        EXPECT_TRUE(meshes(h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<MESH3>(h.model()).empty());
     }
     g_draw3d = Draw3DSettings{};
 }
@@ -114,11 +100,11 @@ TEST(BoxSession, NegativeTypedSizesRunTheOtherWay) {
         SCOPED_TRACE(typed[i]);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         g_draw3d = Draw3DSettings{};
         h.click({1, 1, 0}).typed(typed[i]).esc();
         EXPECT_EQ(h.run(kCmdBox3D), -1);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(made.size(), 1u);
         const Vec3 e = view_extent(h.view(), *made[0]);
         EXPECT_NEAR(e.x, 10, 1e-3);
@@ -145,7 +131,7 @@ TEST(BoxSession, DialogFirstUnlessQuery) {
         g_draw3d_dialogs.box = [](VIEW*) { return ++asked, answer; };
         g_draw3d_query = c.query;
         Harness h;
-        h.define(kCmdBox3D, box_fn);
+        h.define(kCmdBox3D, scene_command<cmd_box>);
         if (c.code != 0) h.esc();
         EXPECT_EQ(h.run(kCmdBox3D), c.code);
         EXPECT_EQ(asked, c.asked);

@@ -21,17 +21,9 @@
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
 #include "../platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
 
 void shot(CDialog& d, const char* name) {
     if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QDir(dir).filePath(name));

@@ -13,8 +13,6 @@
 
 namespace {
 
-int extrude_fn(void* arg) { return cmd_extrude(static_cast<VIEW**>(arg)); }
-
 TEST(Extrude, BandsPerStroke) {
     harness_register_classes();
     const Vec3 v{0, 0, 5};
@@ -59,7 +57,7 @@ TEST(Extrude, OnTheSelectionFacesNUnchanged) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdExtrude, extrude_fn);
+        h.define(kCmdExtrude, scene_command<cmd_extrude>);
         g_draw3d = Draw3DSettings{};
         g_draw3d.faces_n = 7;
         if (c.faces_m != 16) g_draw3d.use_pattern = 0, g_draw3d.faces_m = c.faces_m;

@@ -10,22 +10,11 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/feedback3d.h"
 #include "graphics/view/view.h"
+#include "pictures.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
 
 namespace {
-
-std::vector<uint8_t> bytes_of(const Canvas& c) {
-    std::vector<uint8_t> out;
-    for (int r = 0; r < c.height(); ++r) out.insert(out.end(), c.row(r), c.row(r) + 3 * c.width());
-    return out;
-}
-
-QImage image_of(const Canvas& c) {
-    QImage img(c.width(), c.height(), QImage::Format_BGR888);
-    for (int r = 0; r < c.height(); ++r) std::memcpy(img.scanLine(r), c.row(r), 3 * static_cast<size_t>(c.width()));
-    return img;
-}
 
 struct Routine {
     const char* what;
@@ -73,12 +62,12 @@ TEST(Feedback3d, EveryOutlineErasesExactly) {
         SCOPED_TRACE(r.what);
         Harness h(1, 160, 120);
         prepare(h, r);
-        const auto before = bytes_of(h.window()->canvas);
+        const auto before = canvas_pixels(h.window()->canvas);
         for (auto [x, y] : std::vector<std::pair<int, int>>{{r.x, r.y}, {30, 30}, {80, 60}, {-3000000, 2000000000}}) {
             show(h, x, y, true);
-            if (x == r.x) EXPECT_NE(bytes_of(h.window()->canvas), before);  // something is drawn
+            if (x == r.x) EXPECT_NE(canvas_pixels(h.window()->canvas), before);  // something is drawn
             show(h, x, y, false);
-            EXPECT_EQ(bytes_of(h.window()->canvas), before);
+            EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         }
     }
     g_draw3d = Draw3DSettings{};
@@ -95,18 +84,12 @@ TEST(Feedback3d, PictureOfEveryOutline) {
         prepare(h, all[i]);
         show(h, all[i].x, all[i].y, true);
         paint.drawImage(static_cast<int>(i % across) * w + 1, static_cast<int>(i / across) * hgt + 1,
-                        image_of(h.window()->canvas));
+                        canvas_image(h.window()->canvas));
         show(h, all[i].x, all[i].y, false);
     }
     paint.end();
     g_draw3d = Draw3DSettings{};
-    const std::string ref = std::string(ZELO_TEST_DATA) + "/model3d/feedback3d.png";
-    const std::string candidate = ::testing::TempDir() + "feedback3d.png";
-    QImage want(QString::fromStdString(ref));
-    if (want.isNull() || want.convertToFormat(QImage::Format_BGR888) != sheet) {
-        sheet.save(QString::fromStdString(candidate));
-        ADD_FAILURE() << "picture differs from " << ref << "; candidate " << candidate;
-    }
+    expect_picture(sheet, "model3d", "feedback3d");
 }
 
 }  // namespace

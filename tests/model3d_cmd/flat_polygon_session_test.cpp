@@ -11,30 +11,18 @@
 
 namespace {
 
-int flat_fn(void* arg) { return cmd_flat_polygon(static_cast<VIEW**>(arg)); }
-
 TEST(FlatPolygonSession, FilledSquare) {
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdFlatPolygon, flat_fn);
+    h.define(kCmdFlatPolygon, scene_command<cmd_flat_polygon>);
     h.click({1, 1, 0}).click({5, 1, 0}).click({5, 5, 0}).click({1, 5, 0}).esc().esc();
     EXPECT_EQ(h.run(kCmdFlatPolygon), -1);
     EXPECT_EQ(h.script_left(), 0u);
     EXPECT_EQ(h.view()->input_mode, 0);
-    int meshes = 0, hatches = 0;
-    const MESH3* mesh = nullptr;
-    LAYER* l = scene_layer(h.model());
-    ASSERT_NE(l->children, nullptr);
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &MESH3::rtc_class)) ++meshes, mesh = static_cast<MESH3*>(p);
-        if (rtc_is_a(p, &HATCH::rtc_class)) ++hatches;
-        p = p->next;
-    } while (p != l->children);
-    EXPECT_EQ(meshes, 1);
-    EXPECT_EQ(hatches, 0);
-    ASSERT_NE(mesh, nullptr);
-    const MeshFaceBlock& b = *mesh->blocks;
+    const auto meshes = scene_objects_of<MESH3>(h.model());
+    EXPECT_TRUE(scene_objects_of<HATCH>(h.model()).empty());
+    ASSERT_EQ(meshes.size(), 1u);
+    const MeshFaceBlock& b = *meshes[0]->blocks;
     EXPECT_EQ(b.vertices.size(), 4u);
     EXPECT_EQ(b.faces.size(), 2u);
     int hidden = 0;

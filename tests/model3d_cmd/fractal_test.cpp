@@ -13,12 +13,10 @@
 
 namespace {
 
-int fractal_fn(void* arg) { return cmd_fractal(static_cast<VIEW**>(arg)); }
-
 TEST(Fractal, FromThreePoints) {
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdFractal, fractal_fn);
+    h.define(kCmdFractal, scene_command<cmd_fractal>);
     g_draw3d = Draw3DSettings{};
     h.click({1, 1, 0}).click({9, 1, 0}).click({5, 8, 0}).esc();
     EXPECT_EQ(h.run(kCmdFractal), -1);

@@ -20,26 +20,10 @@
 #include "model/math/matrix.h"
 #include "model/rtc/rtc.h"
 #include "harness.h"
+#include "pictures.h"
 #include "../platform/qt_test_env.h"
 
 namespace {
-
-QImage image_of(const Canvas& c) {
-    QImage img(c.width(), c.height(), QImage::Format_BGR888);
-    for (int r = 0; r < c.height(); ++r) std::memcpy(img.scanLine(r), c.row(r), 3 * static_cast<size_t>(c.width()));
-    return img;
-}
-
-void compare(const Canvas& c, const char* name) {
-    const QImage got = image_of(c);
-    const std::string ref = std::string(ZELO_TEST_DATA) + "/model3d/" + name + ".png";
-    const std::string candidate = ::testing::TempDir() + name + ".png";
-    QImage want(QString::fromStdString(ref));
-    if (want.isNull() || want.convertToFormat(QImage::Format_BGR888) != got) {
-        got.save(QString::fromStdString(candidate));
-        ADD_FAILURE() << "picture " << name << " differs from " << ref << "; candidate " << candidate;
-    }
-}
 
 // The solids side by side along x, each about 20 units across, built in the frame of
 // the plain front view `vp` as the commands do in it.
@@ -106,7 +90,7 @@ void front_and_isometric(const std::vector<std::unique_ptr<MESH3>>& meshes, cons
         Canvas canvas;
         ASSERT_EQ(canvas.resize(width, height, 0x000000), 0);
         for (const auto& m : meshes) canvas.draw_object(view.get(), m.get(), 7);
-        compare(canvas, name.c_str());
+        expect_picture(canvas, "model3d", name);
     }
 }
 

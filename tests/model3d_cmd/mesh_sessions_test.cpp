@@ -13,23 +13,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
-std::vector<MESH3*> meshes(MODEL* m) {
-    std::vector<MESH3*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 struct Case {
     const char* what;
     uint32_t id;
@@ -69,14 +52,14 @@ TEST(MeshSessions, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdMesh, fn<cmd_mesh>);
-        h.define(kCmdFaces3D, fn<cmd_faces3d>);
+        h.define(kCmdMesh, scene_command<cmd_mesh>);
+        h.define(kCmdFaces3D, scene_command<cmd_faces3d>);
         g_draw3d = Draw3DSettings{};
         c.script(h);
         EXPECT_EQ(h.run(c.id), c.code);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.view()->input_mode, 0);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
         EXPECT_EQ(h.model()->undo_levels, c.meshes);
         if (c.meshes == 0) continue;
@@ -98,7 +81,7 @@ TEST(MeshSessions, FaceModeChangeTakesTheLastFacesOtherEdge) {
     // face's second and third corners instead of its third and fourth.
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdFaces3D, fn<cmd_faces3d>);
+    h.define(kCmdFaces3D, scene_command<cmd_faces3d>);
     g_draw3d = Draw3DSettings{};
     g_draw3d_dialogs.faces3d = [](VIEW*) {
         g_draw3d.face_mode = 2;
@@ -116,7 +99,7 @@ TEST(MeshSessions, FaceModeChangeTakesTheLastFacesOtherEdge) {
     g_draw3d_dialogs = Draw3dDialogs{};
     expect_near3(first, {3, 1, 0});
     expect_near3(second, {3, 3, 0});
-    const auto made = meshes(h.model());
+    const auto made = scene_objects_of<MESH3>(h.model());
     ASSERT_EQ(made.size(), 1u);
     EXPECT_EQ(made[0]->blocks->faces.size(), 4u);
     EXPECT_EQ(made[0]->blocks->vertices.size(), 6u);
@@ -144,12 +127,12 @@ TEST(MeshSessions, FacesWithoutAreaAddNoEmptyMesh) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdFaces3D, fn<cmd_faces3d>);
+        h.define(kCmdFaces3D, scene_command<cmd_faces3d>);
         g_draw3d = Draw3DSettings{};
         c.script(h);
         EXPECT_EQ(h.run(kCmdFaces3D), -1);
         EXPECT_EQ(h.script_left(), 0u);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
         EXPECT_EQ(h.model()->undo_levels, c.meshes);
         if (c.meshes) EXPECT_EQ(static_cast<int>(made[0]->blocks->faces.size()), c.triangles);

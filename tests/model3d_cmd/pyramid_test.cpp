@@ -11,8 +11,6 @@
 
 namespace {
 
-int pyramid_fn(void* arg) { return cmd_pyramid(static_cast<VIEW**>(arg)); }
-
 int faces_of(const MESH3& m) {
     int n = 0;
     for (const MeshFaceBlock* b = m.blocks; b; b = b->next) n += static_cast<int>(b->faces.size());
@@ -45,7 +43,7 @@ TEST(Pyramid, FacesPerStroke) {
 TEST(Pyramid, OnTheSelection) {
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdPyramid, pyramid_fn);
+    h.define(kCmdPyramid, scene_command<cmd_pyramid>);
     g_draw3d = Draw3DSettings{};
     XPLINE* base = scene_line(scene_layer(h.model()), {{1, 1, 0}, {5, 1, 0}, {5, 1, 0}, {5, 5, 0}});
     ASSERT_EQ(buffer_add(h.view()->selection, base), 0);

@@ -17,24 +17,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
-template <class T>
-std::vector<T*> objects_of(MODEL* m) {
-    std::vector<T*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &T::rtc_class)) out.push_back(static_cast<T*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 std::vector<std::string> names_of(const std::vector<LIGHT*>& v) {
     std::vector<std::string> out;
     for (LIGHT* l : v) out.push_back(l->name() ? l->name() : "");
@@ -46,9 +28,9 @@ struct Scene {
     Harness h;
     Scene() {
         h.view()->projection.scale = 10.0;
-        h.define(kCmdNewCamera, fn<cmd_new_camera>);
-        h.define(kCmdSpotLight, fn<cmd_spot_light>);
-        h.define(kCmdOmniLight, fn<cmd_omni_light>);
+        h.define(kCmdNewCamera, scene_command<cmd_new_camera>);
+        h.define(kCmdSpotLight, scene_command<cmd_spot_light>);
+        h.define(kCmdOmniLight, scene_command<cmd_omni_light>);
     }
     ~Scene() { g_draw3d_dialogs = Draw3dDialogs{}; }
 };
@@ -58,7 +40,7 @@ TEST(SceneSessions, OmniLightsAreNamedInTurn) {
     s.h.click({1, 1, 0}).click({5, 5, 0}).esc();
     EXPECT_EQ(s.h.run(kCmdOmniLight), -1);
     EXPECT_EQ(s.h.shown_prompts(), (std::vector<int>{kPromptLightPosition, kPromptLightPosition, kPromptLightPosition}));
-    const auto lights = objects_of<LIGHT>(s.h.model());
+    const auto lights = scene_objects_of<LIGHT>(s.h.model());
     ASSERT_EQ(lights.size(), 2u);
     EXPECT_EQ(names_of(lights), (std::vector<std::string>{"Light", "Light01"}));
     for (LIGHT* l : lights) {
@@ -74,7 +56,7 @@ TEST(SceneSessions, SpotLightConeAndEscAtTheTarget) {
     EXPECT_EQ(s.h.run(kCmdSpotLight), -1);
     EXPECT_EQ(s.h.shown_prompts(), (std::vector<int>{kPromptLightPosition, kPromptLightTarget, kPromptLightPosition,
                                                      kPromptLightTarget}));
-    const auto spots = objects_of<SPOTLITE>(s.h.model());
+    const auto spots = scene_objects_of<SPOTLITE>(s.h.model());
     ASSERT_EQ(spots.size(), 1u);  // the second one ended at its target
     EXPECT_NEAR(spots[0]->cone_cos[0], 0.9659, 1e-4);
     EXPECT_NEAR(spots[0]->cone_cos[1], 0.9397, 1e-4);
@@ -88,7 +70,7 @@ TEST(SceneSessions, CameraValuesAndName) {
     Scene s;
     s.h.click({1, 1, 0}).click({9, 5, 0}).esc();
     EXPECT_EQ(s.h.run(kCmdNewCamera), -1);
-    const auto cams = objects_of<CAMERA>(s.h.model());
+    const auto cams = scene_objects_of<CAMERA>(s.h.model());
     ASSERT_EQ(cams.size(), 1u);
     const CAMERA& c = *cams[0];
     EXPECT_STREQ(c.name(), "Camera01");
@@ -117,8 +99,8 @@ TEST(SceneSessions, CancelInTheSettingsDialogEndsQuietly) {
         if (id == kCmdNewCamera) s.h.click({4, 4, 0});
         EXPECT_EQ(s.h.run(id), 0);
         EXPECT_EQ(shown, 1);
-        EXPECT_TRUE(objects_of<LIGHT>(s.h.model()).empty());
-        EXPECT_TRUE(objects_of<CAMERA>(s.h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<LIGHT>(s.h.model()).empty());
+        EXPECT_TRUE(scene_objects_of<CAMERA>(s.h.model()).empty());
         EXPECT_EQ(s.h.model()->undo_levels, 0);
         EXPECT_EQ(s.h.view()->input_mode, 0);
     }

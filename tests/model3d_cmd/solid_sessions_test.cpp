@@ -18,23 +18,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
-std::vector<MESH3*> meshes(MODEL* m) {
-    std::vector<MESH3*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 struct Case {
     const char* what;
     uint32_t id;
@@ -106,9 +89,9 @@ TEST(SolidSessions, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdSphere, fn<cmd_sphere>);
-        h.define(kCmdTorus, fn<cmd_torus>);
-        h.define(kCmdCone, fn<cmd_cone>);
+        h.define(kCmdSphere, scene_command<cmd_sphere>);
+        h.define(kCmdTorus, scene_command<cmd_torus>);
+        h.define(kCmdCone, scene_command<cmd_cone>);
         h.define(kProbe, cmd_probe);
         g_draw3d = Draw3DSettings{};
         h.view()->coordinate_type = 1;
@@ -120,7 +103,7 @@ TEST(SolidSessions, Sessions) {
         EXPECT_EQ(h.view()->input_mode, 0);
         EXPECT_EQ(h.view()->coordinate_type, 1);
         EXPECT_EQ(h.view()->cartesian, 1);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.solids);
         EXPECT_EQ(h.model()->undo_levels, c.solids);
         g_draw3d_dialogs = Draw3dDialogs{};
@@ -151,11 +134,11 @@ TEST(SolidSessions, TorusTubeFromThePointGivenForTheRing) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdTorus, fn<cmd_torus>);
+        h.define(kCmdTorus, scene_command<cmd_torus>);
         g_draw3d = Draw3DSettings{};
         c.script(h);
         EXPECT_EQ(h.run(kCmdTorus), -1);
-        const auto made = meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(made.size(), 1u);
         double outer = 0;
         for (const MeshVertex& v : made[0]->blocks->vertices)

@@ -18,20 +18,6 @@
 
 namespace {
 
-int spiral_fn(void* arg) { return cmd_spiral(static_cast<VIEW**>(arg)); }
-
-std::vector<MESH3*> spiral_meshes(MODEL* m) {
-    std::vector<MESH3*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        if (rtc_is_a(p, &MESH3::rtc_class)) out.push_back(static_cast<MESH3*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-
 TEST(SpiralSessions, Sessions) {
     const int C = kPromptSpiralCentre, S = kPromptSpiralStep, R = kPromptSpiralRadius, T = kPromptSpiralTube;
     const double inf = std::numeric_limits<double>::infinity();
@@ -71,7 +57,7 @@ TEST(SpiralSessions, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdSpiral, spiral_fn);
+        h.define(kCmdSpiral, scene_command<cmd_spiral>);
         g_draw3d = Draw3DSettings{};
         h.view()->coordinate_type = 1;
         h.view()->cartesian = 1;
@@ -93,7 +79,7 @@ TEST(SpiralSessions, Sessions) {
         EXPECT_EQ(h.view()->input_mode, 0);
         EXPECT_EQ(h.view()->coordinate_type, 1);
         EXPECT_EQ(h.view()->cartesian, 1);
-        const auto made = spiral_meshes(h.model());
+        const auto made = scene_objects_of<MESH3>(h.model());
         g_draw3d_dialogs = Draw3dDialogs{};
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
         EXPECT_EQ(h.model()->undo_levels, c.meshes);

@@ -20,11 +20,6 @@
 
 namespace {
 
-template <int (*F)(VIEW**)>
-int fn(void* arg) {
-    return F(static_cast<VIEW**>(arg));
-}
-
 struct Counts {
     int meshes = 0, others = 0;
     size_t first_vertices = 0;  // of the first mesh in the layer
@@ -152,11 +147,11 @@ TEST(SweptSessions, Sessions) {
         SCOPED_TRACE(c.what);
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(c.id, c.id == kCmdRevolution ? fn<cmd_revolution>
-                       : c.id == kCmdRuled     ? fn<cmd_ruled>
-                       : c.id == kCmdTracked   ? fn<cmd_tracked>
-                       : c.id == kCmdProfiled  ? fn<cmd_profiled>
-                                               : fn<cmd_extrude>);
+        h.define(c.id, c.id == kCmdRevolution ? scene_command<cmd_revolution>
+                       : c.id == kCmdRuled     ? scene_command<cmd_ruled>
+                       : c.id == kCmdTracked   ? scene_command<cmd_tracked>
+                       : c.id == kCmdProfiled  ? scene_command<cmd_profiled>
+                                               : scene_command<cmd_extrude>);
         h.define(kProbe, cmd_probe);
         g_draw3d = Draw3DSettings{};
         c.scene(h);
@@ -188,7 +183,7 @@ TEST(SweptSessions, Sessions) {
 TEST(SweptSessions, WarpedProfileIsRefused) {
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdProfiled, fn<cmd_profiled>);
+    h.define(kCmdProfiled, scene_command<cmd_profiled>);
     g_draw3d = Draw3DSettings{};
     g_draw3d.faces_m = 4;
     LAYER* layer = scene_layer(h.model());
@@ -217,7 +212,7 @@ TEST(SweptSessions, ObjectStepFiltersByClass) {
         SCOPED_TRACE(cancel ? "cancelled" : "Esc");
         Harness h;
         h.view()->projection.scale = 10.0;
-        h.define(kCmdFractal, fn<cmd_fractal>);
+        h.define(kCmdFractal, scene_command<cmd_fractal>);
         h.define(kProbe, cmd_probe);
         g_draw3d = Draw3DSettings{};
         g_draw3d.fractal_mode = 1;
@@ -243,7 +238,7 @@ TEST(SweptSessions, RuledPicksShownByCopies) {
     // through their starts; the picked objects keep their own lists.
     Harness h;
     h.view()->projection.scale = 10.0;
-    h.define(kCmdRuled, fn<cmd_ruled>);
+    h.define(kCmdRuled, scene_command<cmd_ruled>);
     g_draw3d = Draw3DSettings{};
     LAYER* layer = scene_layer(h.model());
     XPLINE* a = scene_line(layer, {{1, 1, 0}, {9, 1, 0}});

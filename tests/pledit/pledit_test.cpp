@@ -21,29 +21,6 @@
 
 namespace {
 
-std::vector<object*> layer_objects(MODEL* m) {
-    std::vector<object*> out;
-    LAYER* l = scene_layer(m);
-    if (!l || !l->children) return out;
-    ZDLIST* p = l->children;
-    do {
-        out.push_back(static_cast<object*>(p));
-        p = p->next;
-    } while (p != l->children);
-    return out;
-}
-std::vector<Vec3> pts(const PointNode* n) {
-    std::vector<Vec3> out;
-    for (const PointNode* p = n; p; p = p->next == n ? nullptr : p->next) out.push_back({p->x, p->y, p->z});
-    return out;
-}
-std::vector<XPLINE*> lines(MODEL* m) {
-    std::vector<XPLINE*> out;
-    for (object* o : layer_objects(m))
-        if (rtc_is_a(o, &XPLINE::rtc_class)) out.push_back(static_cast<XPLINE*>(o));
-    return out;
-}
-
 int g_beeps = 0;
 std::vector<std::string> g_boxes;
 
@@ -90,9 +67,9 @@ TEST_F(PlnEditorTest, FilletOnARightAngle) {
     CPlnEditor* t = start(kCmdFillet);
     click(t, {0, 0, 0});
     end();
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 1u);
-    auto p = pts(ls[0]->control);
+    auto p = scene_points(ls[0]->control);
     ASSERT_GE(p.size(), 5u);
     expect_near3(p[0], {10, 0, 0});
     expect_near3(p[1], {5, 0, 0});  // tangent points 5 from the corner
@@ -102,8 +79,8 @@ TEST_F(PlnEditorTest, FilletOnARightAngle) {
         EXPECT_NEAR(std::hypot(p[i].x - 5.0, p[i].y - 5.0), 5.0, 1e-3) << i;  // on the arc about (5, 5)
     EXPECT_EQ(h.model()->undo_levels, 1);
     cmd_undo(h.view());
-    ASSERT_EQ(lines(h.model()).size(), 1u);
-    EXPECT_EQ(pts(lines(h.model())[0]->control).size(), 3u);
+    ASSERT_EQ(scene_objects_of<XPLINE>(h.model()).size(), 1u);
+    EXPECT_EQ(scene_points(scene_objects_of<XPLINE>(h.model())[0]->control).size(), 3u);
 }
 
 TEST_F(PlnEditorTest, FilletTooLargeForTheLegsChangesNothing) {
@@ -113,9 +90,9 @@ TEST_F(PlnEditorTest, FilletTooLargeForTheLegsChangesNothing) {
     click(t, {0, 0, 0});
     end();
     EXPECT_EQ(g_boxes, std::vector<std::string>{"Can not chamfer these segments."});
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 1u);
-    EXPECT_EQ(pts(ls[0]->control).size(), 3u);
+    EXPECT_EQ(scene_points(ls[0]->control).size(), 3u);
     EXPECT_EQ(h.model()->undo_levels, 0);
 }
 
@@ -130,15 +107,15 @@ TEST_F(PlnEditorTest, ChamferInPlaceAndSeparate) {
     click(t, {30, 0, 0});
     EXPECT_EQ(h.model()->undo_levels, 2);  // one level per edit
     end();
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 4u);
-    auto a = pts(ls[0]->control);
+    auto a = scene_points(ls[0]->control);
     ASSERT_EQ(a.size(), 4u);
     expect_near3(a[1], {3, 0, 0});
     expect_near3(a[2], {0, 4, 0});
     // Separate: the first part to the first new point, the chamfer line, the rest.
     std::vector<std::vector<Vec3>> rest;
-    for (size_t i = 1; i < ls.size(); ++i) rest.push_back(pts(ls[i]->control));
+    for (size_t i = 1; i < ls.size(); ++i) rest.push_back(scene_points(ls[i]->control));
     std::sort(rest.begin(), rest.end(), [](auto& x, auto& y) { return x[0].x + x[0].y > y[0].x + y[0].y; });
     ASSERT_EQ(rest[0].size(), 2u);
     expect_near3(rest[0][0], {40, 0, 0});
@@ -151,7 +128,7 @@ TEST_F(PlnEditorTest, ChamferInPlaceAndSeparate) {
     EXPECT_TRUE(chamfer_line);
     EXPECT_TRUE(second_part);
     cmd_undo(h.view());
-    EXPECT_EQ(lines(h.model()).size(), 2u);
+    EXPECT_EQ(scene_objects_of<XPLINE>(h.model()).size(), 2u);
 }
 
 TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
@@ -168,9 +145,9 @@ TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
     click(t, {25, 25, 0});  // an inner vertex of the second line is no end: beep, still waiting
     EXPECT_EQ(g_beeps, 1);
     click(t, {5, 5, 0});
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 4u);
-    auto p = pts(ls.back()->control);
+    auto p = scene_points(ls.back()->control);
     ASSERT_EQ(p.size(), 4u);
     expect_near3(p[0], {0, 0, 0});
     expect_near3(p[1], {4, 0, 0});  // the picked ends gave way to the crossing at (5, 0)
@@ -182,7 +159,7 @@ TEST_F(PlnEditorTest, TwoLinesPickedAtTheirEndsAreJoinedAtTheirCrossing) {
     click(t, {30, 5, 0});
     EXPECT_EQ(g_beeps, 2);
     end(1);
-    EXPECT_EQ(lines(h.model()).size(), 4u);
+    EXPECT_EQ(scene_objects_of<XPLINE>(h.model()).size(), 4u);
     EXPECT_EQ(h.model()->undo_levels, 1);
 }
 
@@ -198,9 +175,9 @@ TEST_F(PlnEditorTest, WeldDropsAPointCloserThanAThousandthAndKeepsTheOriginalsFo
     event(t, kPointerRightDown, {0, 0, 0});  // two or more: ends with 0, the weld stays
     h.drain();
     EXPECT_FALSE(h.processor().command_running());
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 1u);
-    auto p = pts(ls[0]->control);
+    auto p = scene_points(ls[0]->control);
     ASSERT_EQ(p.size(), 3u);
     expect_near3(p[0], {0, 0, 0});
     expect_near3(p[1], {10, 0, 0});
@@ -227,9 +204,9 @@ TEST_F(PlnEditorTest, ScissorsOnFourPointsGiveThreeAndThree) {
     click(t, {15, 0, 0});
     click(t, {15, 0, 0});
     end();
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 2u);
-    auto a = pts(ls[0]->control), b = pts(ls[1]->control);
+    auto a = scene_points(ls[0]->control), b = scene_points(ls[1]->control);
     ASSERT_EQ(a.size(), 3u);
     ASSERT_EQ(b.size(), 3u);
     expect_near3(a[2], {15, 0, 0});
@@ -254,7 +231,7 @@ TEST_F(PlnEditorTest, EscWhilePlacingRestoresAndKeepZDecidesTheDepth) {
         event(t, kPointerMove, {12, 7, 0});
         click(t, {12, 7, 0});
         end();
-        auto p = pts(lines(h.model())[0]->control);
+        auto p = scene_points(scene_objects_of<XPLINE>(h.model())[0]->control);
         expect_near3(p[1], {12, 7, keep ? 5.0f : 0.0f});
         cmd_undo(h.view());
     }
@@ -267,16 +244,16 @@ TEST_F(PlnEditorTest, SmoothTwiceBeepsAndDeleteKeepsSinglePointLines) {
     click(t, {10, 5, 0});
     end();
     EXPECT_EQ(g_beeps, 1);
-    EXPECT_EQ(lines(h.model())[0]->kind, 1);
+    EXPECT_EQ(scene_objects_of<XPLINE>(h.model())[0]->kind, 1);
     EXPECT_EQ(h.model()->undo_levels, 1);
     add_line({{40, 40, 0}});
     t = start(kCmdDeleteVertex);
     click(t, {40, 40, 0});  // a single point is never picked
     click(t, {10, 5, 0});
     end();
-    auto ls = lines(h.model());
+    auto ls = scene_objects_of<XPLINE>(h.model());
     ASSERT_EQ(ls.size(), 2u);
-    EXPECT_EQ(pts(ls[0]->control).size() + pts(ls[1]->control).size(), 3u);
+    EXPECT_EQ(scene_points(ls[0]->control).size() + scene_points(ls[1]->control).size(), 3u);
 }
 
 TEST_F(PlnEditorTest, RandomEditsUndoneLeaveTheDrawingAsItWas) {
@@ -293,10 +270,10 @@ TEST_F(PlnEditorTest, RandomEditsUndoneLeaveTheDrawingAsItWas) {
         const uint32_t id = kCmdMoveVertex + uint32_t(rng() % 9);
         CPlnEditor* t = start(id);
         t->separate = int(rng() % 2);
-        auto objs = lines(h.model());
+        auto objs = scene_objects_of<XPLINE>(h.model());
         if (objs.empty()) break;
         XPLINE* target = objs[rng() % objs.size()];
-        auto p = pts(target->control);
+        auto p = scene_points(target->control);
         const Vec3 q = p[rng() % p.size()];
         click(t, q);
         click(t, {float(c(rng)), float(c(rng)), 0});

@@ -97,17 +97,6 @@ void spot_and_point(TestScene& s) {
     s.add_light({4, 3, 5}, 0.6f, 0.5f, 0.3f);
 }
 
-CAMERA* camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
-    auto c = rtc_make<CAMERA>();
-    c->position = pos;
-    c->target = target;
-    c->up = {0, 0, 1};
-    c->lens = lens;
-    CAMERA* raw = c.release();
-    container_insert(s.layer, raw);
-    return raw;
-}
-
 std::vector<uint8_t> trace(TestScene& s, const CAMERA* cam) {
     rt_install();
     Image24 img(kW, kH);
@@ -133,7 +122,7 @@ TEST(RtGoldenScene, Drawings) {
              spot_and_point(s);
              background(s, 0.3f, 0.4f, 0.6f);
              s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderAntialias | kRenderPerspective;
-             return trace(s, camera(s, {0, -7, 4.5f}, {0, 0, 0.5f}, 1.2));
+             return trace(s, s.add_camera({0, -7, 4.5f}, {0, 0, 0.5f}, 1.2));
          }},
         {"scene_grey",
          [](TestScene& s) {
@@ -142,7 +131,7 @@ TEST(RtGoldenScene, Drawings) {
              spot_and_point(s);
              background(s, 0.3f, 0.4f, 0.6f);
              s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderGrey | kRenderPerspective;
-             return trace(s, camera(s, {0, -7, 4.5f}, {0, 0, 0.5f}, 1.2));
+             return trace(s, s.add_camera({0, -7, 4.5f}, {0, 0, 0.5f}, 1.2));
          }},
         {"scene_fog_halo",
          [](TestScene& s) {
@@ -154,7 +143,7 @@ TEST(RtGoldenScene, Drawings) {
              s.settings.material.slots[kSlotTexture].amount = 0.1f;  // haze
              s.settings.material.slots[kSlotBump].amount = 0.6f;     // visibility at the target
              s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderPerspective;
-             CAMERA* cam = camera(s, {0, -7, 3}, {0, 0, 0.8f}, 1.2);
+             CAMERA* cam = s.add_camera({0, -7, 3}, {0, 0, 0.8f}, 1.2);
              cam->material->self_illumination = 0.6f;  // halo brightness
              cam->material->shininess = 60.0f;         // halo size
              return trace(s, cam);
@@ -192,7 +181,7 @@ TEST(RtGoldenScene, Drawings) {
              s.add_light({-3, -5, 6}, 1, 1, 1);
              background(s, 0.1f, 0.1f, 0.1f);
              s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderPerspective;
-             return trace(s, camera(s, {0, -6, 3}, {0, 0, 0.8f}, 1.0));
+             return trace(s, s.add_camera({0, -6, 3}, {0, 0, 0.8f}, 1.0));
          }},
     };
     for (const Case& c : cases) {

@@ -42,15 +42,6 @@ void glass(MESH3* m, float transparency, float refraction) {
     m->material->reflection_level = 0.1f;
 }
 
-void add_camera(TestScene& s, Vec3 pos, Vec3 target) {
-    auto c = rtc_make<CAMERA>();
-    c->position = pos;
-    c->target = target;
-    c->up = {0, 0, 1};
-    c->lens = 1.0;
-    container_insert(s.layer, c.release());
-}
-
 const Seed kSeeds[] = {
     {"rt_spheres_lamp", kRenderRayTrace | kRenderPhong | kRenderAntialias | kRenderPerspective, 5,
      [](TestScene& s) {
@@ -65,7 +56,7 @@ const Seed kSeeds[] = {
          spot->cone_cos[0] = 0.9f;
          spot->cone_cos[1] = 0.8f;
          container_insert(s.layer, spot.release());
-         add_camera(s, {0, -7, 4}, {0, 0, 1});
+         s.add_camera({0, -7, 4}, {0, 0, 1});
      }},
     {"rt_eleven_panes", kRenderRayTrace | kRenderGouraud | kRenderPerspective, 12,
      [](TestScene& s) {
@@ -74,7 +65,7 @@ const Seed kSeeds[] = {
              glass(s.add_box({-h, -h, -h}, {h, h, h}), 0.95f, 1.0f + 0.05f * i);
          }
          s.add_light({3, -5, 8}, 1, 1, 1);
-         add_camera(s, {0, -9, 1}, {0, 0, 0});
+         s.add_camera({0, -9, 1}, {0, 0, 0});
      }},
     {"rt_wild_vertices", kRenderRayTrace | kRenderFlat | kRenderGrey, 3,
      [](TestScene& s) {

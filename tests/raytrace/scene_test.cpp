@@ -47,17 +47,6 @@ struct RayScene : TestScene {
     }
 };
 
-CAMERA* make_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
-    auto c = rtc_make<CAMERA>();
-    c->position = pos;
-    c->target = target;
-    c->up = {0, 1, 0};
-    c->lens = lens;
-    CAMERA* raw = c.release();
-    container_insert(s.layer, raw);
-    return raw;
-}
-
 // With RT_DUMP set, writes the image to /tmp/rt_<name>.ppm to be looked at.
 void dump(const Image24& img, const std::string& name) {
     if (std::getenv("RT_DUMP")) write_ppm("/tmp/rt_" + name + ".ppm", img.width(), img.height(), img.bytes());
@@ -178,7 +167,7 @@ TEST(RtScene, CameraAndParallelSquaresSpanWhatTheScanLineRendererShows) {
             s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderFlat | (c.camera ? kRenderPerspective : 0);
             s.settings.light_mask = 0x10;  // the scan-line renderer lights with it
             s.settings.light_colours[4] = 15;
-            CAMERA* cam = c.camera ? make_camera(s, {0, 0, 100}, {0, 0, 0}, 1.0) : nullptr;
+            CAMERA* cam = c.camera ? s.add_camera({0, 0, 100}, {0, 0, 0}, 1.0, {0, 1, 0}) : nullptr;
             Image24 img(c.w, c.h);
             ASSERT_EQ(s.draw(img, cam), 0);
             lit[trace] = lit_run(img, c.h / 2);
@@ -324,7 +313,7 @@ TEST(RtScene, FogLeavesItsVisibilityAtTheReferenceDistance) {
         if (c.camera) s.settings.flags |= kRenderPerspective;
         s.settings.material.slots[kSlotTexture].amount = 0.0f;  // haze
         s.settings.material.slots[kSlotBump].amount = 0.5f;     // visibility at the distance
-        CAMERA* cam = c.camera ? make_camera(s, c.position, {0, 0, 0}, 1.0) : nullptr;
+        CAMERA* cam = c.camera ? s.add_camera(c.position, {0, 0, 0}, 1.0, {0, 1, 0}) : nullptr;
         Image24 img(64, 64);
         ASSERT_EQ(s.draw(img, cam), c.code);
         if (c.code) continue;
@@ -347,7 +336,7 @@ TEST(RtScene, CameraHaloGlowsAroundVisibleLightsOnly) {
         if (c.hidden) s.square(2, 5);
         s.add_light({0, 0, 0}, 1, 1, 1);
         s.settings.flags |= kRenderPerspective;
-        CAMERA* cam = make_camera(s, {0, 0, 40}, {0, 0, -20}, 1.0);
+        CAMERA* cam = s.add_camera({0, 0, 40}, {0, 0, -20}, 1.0, {0, 1, 0});
         if (!cam->material) cam->material = material_new();
         cam->material->self_illumination = c.brightness;
         cam->material->shininess = 50.0f;
@@ -435,7 +424,7 @@ TEST(RtScene, HostileScenesEndWithAFrame) {
         s.add_light({2, 3, 10}, 1, 1, 1);
         s.settings.flags |= kRenderAntialias | kRenderPerspective;
         // Looking almost along the mirrors' normal, from between them.
-        CAMERA* cam = make_camera(s, {0, 0.2f, 0.1f}, {10, 0.5f, 0.3f}, 0.5);
+        CAMERA* cam = s.add_camera({0, 0.2f, 0.1f}, {10, 0.5f, 0.3f}, 0.5, {0, 1, 0});
         Image24 img(32, 24);
         EXPECT_EQ(s.draw(img, cam), 0) << c.name;
     }
@@ -489,7 +478,7 @@ TEST(RtScene, MoreHostileScenesEndWithAFrame) {
             CAMERA* cam = nullptr;
             if (camera) {
                 s.settings.flags |= kRenderPerspective;
-                cam = make_camera(s, {0.1f, 0.2f, 0.3f}, {0, 0, -10}, 0.5);
+                cam = s.add_camera({0.1f, 0.2f, 0.3f}, {0, 0, -10}, 0.5, {0, 1, 0});
             }
             Image24 img(24, 18);
             EXPECT_EQ(s.draw(img, cam), 0) << c.name << camera;

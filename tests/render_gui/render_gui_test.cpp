@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 #include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "../scanline/scanline_test_util.h"
 #include "dialogs/ask_string.h"
@@ -52,19 +53,6 @@ namespace {
 
 std::string g_dir;
 std::vector<std::string> g_boxes;  // message box texts
-
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        msg_dispatch_pending();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(20);
-    }
-}
-
-void screenshot(const char* name) {
-    if (const char* out = getenv("ZELO_SCREENSHOT_DIR"))
-        QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
-}
 
 std::string run(const std::string& cmd) {
     std::string out;
@@ -163,7 +151,7 @@ class RenderGui : public ::testing::Test {
         ASSERT_TRUE(app->InitInstance(""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         ASSERT_NE(app->OpenDocumentFile(make_drawing()), nullptr);
-        settle();
+        gui_flush();
         view = app->main_frame()->active_view();
         ASSERT_NE(view, nullptr);
         // A larger picture than the default, so a render is seen under way.
@@ -177,7 +165,7 @@ class RenderGui : public ::testing::Test {
     void TearDown() override {
         platform_set_modal_hook(modal_);
         xfile_set_test_hook(nullptr);
-        app_session_end(app, &settle);
+        app_session_end(app, &gui_flush);
     }
     // Render as from the menu, the movie saved as `movie`; the new image window.
     CImgFrame* render(const std::string& movie) {
@@ -217,9 +205,9 @@ TEST_F(RenderGui, AnimationToFlcFillsTheWindow) {
     // Rows arrive while the user interface keeps running.
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3") || !doc->busy(); }, 60000));
     EXPECT_TRUE(doc->busy());
-    screenshot("render_mid");
+    gui_screenshot("render_mid");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
-    settle();
+    gui_flush();
     EXPECT_FALSE(view->document()->render_busy);
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
     EXPECT_TRUE(render_enabled());
@@ -231,7 +219,7 @@ TEST_F(RenderGui, AnimationToFlcFillsTheWindow) {
     int lit = 0;
     for (int64_t i = 0; i < int64_t(doc->width()) * doc->height() * 3; ++i) lit += doc->pixels()[i] > 16;
     EXPECT_GT(lit, 1000);
-    screenshot("render_done");
+    gui_screenshot("render_done");
     // Six frames and the ring frame, 640 x 480.
     EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                   "stream=codec_name,width,height,nb_read_frames -of csv=p=0 '" + movie + "'"),
@@ -248,7 +236,7 @@ TEST_F(RenderGui, ClosingTheImageWindowStopsTheJob) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3"); }, 60000));
     frame->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }, 60000));
-    settle();
+    gui_flush();
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
     EXPECT_FALSE(view->document()->render_busy);
     EXPECT_EQ(view_drawing(view->view())->current_frame, -1);
@@ -271,7 +259,7 @@ TEST_F(RenderGui, ClosingTheMainWindowStopsAndWaits) {
     view->document()->SetModifiedFlag(false);
     app->main_frame()->close();
     EXPECT_EQ(app->GetBackgroundJob(), nullptr);
-    settle();
+    gui_flush();
     EXPECT_TRUE(frame.isNull());
 }
 
@@ -301,14 +289,14 @@ TEST_F(RenderGui, RayTracingRendersTheDrawingThroughItsCamera) {
     ASSERT_TRUE(frame);
     CImgDoc* doc = frame->document();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
-    settle();
+    gui_flush();
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].rfind("Rendering time", 0), 0u) << g_boxes[0];
     EXPECT_TRUE(view->view()->flags & 0x8000);
     int lit = 0;
     for (int64_t i = 0; i < int64_t(doc->width()) * doc->height() * 3; ++i) lit += doc->pixels()[i] > 16;
     EXPECT_GT(lit, 1000);
-    screenshot("render_raytraced");
+    gui_screenshot("render_raytraced");
 }
 
 // The Animation page's preview: the drawing window looks through the chosen camera
@@ -323,7 +311,7 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
             sub->setGeometry(0, 0, 440, 470);
             sub->raise();
         }
-    settle();
+    gui_flush();
     int checked = 0;
     platform_set_modal_hook([&](CDialog& d) {
         auto* sheet = dynamic_cast<CPropSheet*>(&d);
@@ -333,7 +321,7 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
         const QImage parallel = picture();
         choose_camera(static_cast<CRenderPage*>(sheet->page(0)), "Cam01");
-        settle();
+        gui_flush();
         // Through the camera, at rest.
         EXPECT_EQ(view->view()->projection.mode, kProjPerspective);
         EXPECT_EQ(model->current_frame, -1);
@@ -342,7 +330,7 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
         CAnimatPage* anim = animate_six_frames(sheet);
         // ">>" shows frame 2 of 6: the camera has moved.
         anim->press(2295);
-        settle();
+        gui_flush();
         EXPECT_EQ(model->current_frame, 1);
         EXPECT_EQ(anim->GetDlgItemText(2173), "2");
         EXPECT_NE(picture(), rest);
@@ -354,17 +342,17 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
             return seen.size() >= 6;
         }, 5000);
         EXPECT_EQ(seen, (std::set<int>{0, 1, 2, 3, 4, 5}));
-        screenshot("render_preview_playing");
+        gui_screenshot("render_preview_playing");
         // "&Stop": the picture stays.
         anim->press(2296);
-        settle();
+        gui_flush();
         const int stopped = model->current_frame;
         QTest::qWait(100);
         EXPECT_EQ(model->current_frame, stopped);
         // The trackbar moved by key to its end shows the first frame at once.
         auto* track = static_cast<QSlider*>(anim->GetDlgItem(2293));
         track->triggerAction(QAbstractSlider::SliderToMinimum);
-        settle();
+        gui_flush();
         EXPECT_EQ(model->current_frame, 0);
         EXPECT_EQ(anim->GetDlgItemText(2173), "1");
         ++checked;
@@ -372,7 +360,7 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
     });
     const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
     view->OnCmdMsg(ID_RENDER, nullptr);
-    settle();
+    gui_flush();
     EXPECT_EQ(checked, 1);
     // Cancelled: no render, and the drawing window looks as before.
     EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);
@@ -406,7 +394,7 @@ TEST_F(RenderGui, CameraButtonReplacesTheCameraWithUndo) {
             d.press(IDCANCEL);
         });
         view->OnCmdMsg(ID_RENDER, nullptr);
-        settle();
+        gui_flush();
         ASSERT_NE(cam01(), nullptr);
         EXPECT_EQ(cam01()->lens, ok ? 2.0 : 1.0);
         EXPECT_EQ(view->document()->IsModified(), ok);
@@ -429,7 +417,7 @@ TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
     });
     const int windows = int(app->main_frame()->mdi_area()->subWindowList().size());
     view->OnCmdMsg(ID_RENDER, nullptr);
-    settle();
+    gui_flush();
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_NE(g_boxes[0].find(movie), std::string::npos) << g_boxes[0];
     EXPECT_EQ(int(app->main_frame()->mdi_area()->subWindowList().size()), windows);

@@ -29,17 +29,6 @@ ViewProjection tilted_view(double cx, double cy) {
     return vp;
 }
 
-CAMERA* add_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
-    auto c = rtc_make<CAMERA>();
-    c->position = pos;
-    c->target = target;
-    c->up = {0, 0, 1};
-    c->lens = lens;
-    CAMERA* raw = c.release();
-    container_insert(s.layer, raw);
-    return raw;
-}
-
 SPOTLITE* add_spot(TestScene& s, Vec3 pos, Vec3 target, float inner, float outer) {
     auto l = rtc_make<SPOTLITE>();
     l->position = pos;
@@ -131,7 +120,7 @@ TEST(Golden, NearClipping) {
             if ((i + j) & 1) colour(b, 0.2f, 0.3f, 0.8f);
         }
     s.add_light({0, 40, 60}, 1, 1, 1);
-    CAMERA* cam = add_camera(s, {5, -10, 8}, {5, 60, 0}, 0.8);
+    CAMERA* cam = s.add_camera({5, -10, 8}, {5, 60, 0}, 0.8);
     s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient;
     check("near_clip", s, 160, 120, cam);
 }
@@ -143,7 +132,7 @@ TEST(Golden, Fog) {
         colour(b, 0.9f, 0.3f, 0.2f);
     }
     s.add_light({0, -50, 100}, 1, 1, 1);
-    CAMERA* cam = add_camera(s, {0, -80, 40}, {0, 100, 0}, 1.0);
+    CAMERA* cam = s.add_camera({0, -80, 40}, {0, 100, 0}, 1.0);
     s.settings.material.colour[0] = s.settings.material.colour[1] = s.settings.material.colour[2] = 0.7f;
     s.settings.material.slots[0].amount = 0.0f;  // haze
     s.settings.material.slots[1].amount = 0.995f;  // visibility at the reference distance
@@ -157,7 +146,7 @@ TEST(Golden, Halos) {
     colour(b, 0.3f, 0.3f, 0.35f);
     s.add_light({-20, 0, 10}, 1, 0.9f, 0.6f);
     s.add_light({25, 10, -5}, 0.6f, 0.8f, 1);
-    CAMERA* cam = add_camera(s, {0, -80, 0}, {0, 0, 0}, 1.0);
+    CAMERA* cam = s.add_camera({0, -80, 0}, {0, 0, 0}, 1.0);
     cam->material->self_illumination = 0.8f;  // halo brightness
     cam->material->shininess = 4000.0f;       // halo size
     s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient;

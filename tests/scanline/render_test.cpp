@@ -30,17 +30,6 @@ ViewProjection diagonal_view(double cx, double cy) {
     return vp;
 }
 
-CAMERA* make_camera(TestScene& s, Vec3 pos, Vec3 target, double lens) {
-    auto c = rtc_make<CAMERA>();
-    c->position = pos;
-    c->target = target;
-    c->up = {0, 1, 0};
-    c->lens = lens;
-    CAMERA* raw = c.release();
-    container_insert(s.layer, raw);
-    return raw;
-}
-
 double coverage(const Image24& img, int channel = 0) {
     double sum = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -76,7 +65,7 @@ TEST(RenderScene, RefusesBadTargetsAndCameras) {
                  {{5, 5, 50}, {5, 5, 0}, NAN},
                  {{NAN, 5, 50}, {5, 5, 0}, 1.0}};
     for (const Case& c : cases) {
-        CAMERA* cam = make_camera(s, c.pos, c.target, c.lens);
+        CAMERA* cam = s.add_camera(c.pos, c.target, c.lens, {0, 1, 0});
         EXPECT_EQ(s.render(img, cam), 13) << c.lens;
     }
 }
@@ -142,7 +131,7 @@ TEST(RenderScene, CameraSquareSpansLensTimesWidthOverDistance) {
     TestScene s;
     s.add_mesh({{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, -5, 0}, {5, 5, 0}, {-5, 5, 0}}, 0, 1.0f);
     s.settings.flags = kRenderFlat | kRenderPerspective;
-    CAMERA* cam = make_camera(s, {0, 0, 100}, {0, 0, 0}, 1.0);
+    CAMERA* cam = s.add_camera({0, 0, 100}, {0, 0, 0}, 1.0, {0, 1, 0});
     Image24 img(200, 100);
     ASSERT_EQ(s.render(img, cam), 0);
     int lit = 0;
@@ -160,7 +149,7 @@ TEST(RenderScene, NearClippedTriangleCoversItsClippedForm) {
     TestScene s;
     s.add_mesh({{-50, -5, 50}, {50, -5, 50}, {0, -5, -200}}, 0, 1.0f);
     s.settings.flags = kRenderFlat | kRenderPerspective;
-    CAMERA* cam = make_camera(s, {0, 0, 10}, {0, 0, 0}, 0.8);
+    CAMERA* cam = s.add_camera({0, 0, 10}, {0, 0, 0}, 0.8, {0, 1, 0});
     Image24 img(64, 48);
     ASSERT_EQ(s.render(img, cam), 0);
     uint8_t top[3], bottom[3];
@@ -269,7 +258,7 @@ TEST(RenderScene, ShortLayerFilterMeansVisibleAndDrawingStaysUnchanged) {
     s.add_box({-5, -5, -5}, {5, 5, 5}, 0, 1.0f);
     LIGHT* light = s.add_light({0, 0, 50}, 1, 1, 1);
     s.settings.flags = kRenderFlat | kRenderPerspective;
-    CAMERA* cam = make_camera(s, {0, 0, 40}, {0, 0, 0}, 1.0);
+    CAMERA* cam = s.add_camera({0, 0, 40}, {0, 0, 0}, 1.0, {0, 1, 0});
     const int32_t none[1] = {0};
     RenderLayerFilter empty{none, 0}, hide{none, 1};
     Image24 shown(32, 32), hidden(32, 32);

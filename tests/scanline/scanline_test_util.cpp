@@ -132,6 +132,17 @@ LIGHT* TestScene::add_light(Vec3 p, float r, float g, float b) {
     return raw;
 }
 
+CAMERA* TestScene::add_camera(Vec3 position, Vec3 target, double lens, Vec3 up) {
+    auto c = rtc_make<CAMERA>();
+    c->position = position;
+    c->target = target;
+    c->up = up;
+    c->lens = lens;
+    CAMERA* raw = c.get();
+    container_insert(layer, c.release());
+    return raw;
+}
+
 int TestScene::render(Image24& img, const CAMERA* camera, RenderProgressFn progress,
                       RenderRowDoneFn rows, void* context, const RenderLayerFilter* filter) {
     return render_scene(img.dc, &settings, &view, model.get(), filter, camera, progress, rows,

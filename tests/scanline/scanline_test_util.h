@@ -49,6 +49,9 @@ struct TestScene {
     // A UV sphere grid mesh (smooth material).
     MESH3* add_sphere(Vec3 centre, float radius, int rows, int columns);
     LIGHT* add_light(Vec3 position, float r, float g, float b);
+    // A camera at `position` looking at `target` with the given lens and up direction,
+    // added to the layer.
+    CAMERA* add_camera(Vec3 position, Vec3 target, double lens = 1.0, Vec3 up = {0, 0, 1});
     int render(Image24& img, const CAMERA* camera = nullptr, RenderProgressFn progress = nullptr,
                RenderRowDoneFn rows = nullptr, void* context = nullptr,
                const RenderLayerFilter* filter = nullptr);

@@ -13,14 +13,6 @@
 
 namespace {
 
-void io(void* v, int32_t i, double xyz[3], int mode) {
-    Vec3d& p = (*static_cast<std::vector<Vec3d>*>(v))[static_cast<size_t>(i)];
-    if (mode == 0)
-        xyz[0] = p.x, xyz[1] = p.y, xyz[2] = p.z;
-    else
-        p = {xyz[0], xyz[1], xyz[2]};
-}
-
 void collect(void* ctx, int32_t, int32_t a, int32_t b, int32_t c, int bits) {
     static_cast<std::vector<OracleFace>*>(ctx)->push_back({a, b, c, bits});
 }
@@ -64,7 +56,7 @@ TEST(TriangulationOracle, RandomPolygonsWithHoles) {
         }
         ContourSet set(rs.size());
         for (size_t i = 0; i < rs.size(); ++i) {
-            ASSERT_EQ(contour_init_range(&set[i], io, &v, rs[i].first, rs[i].last), 0);
+            ASSERT_EQ(contour_init_range(&set[i], vector_vertex_io, &v, rs[i].first, rs[i].last), 0);
             contour_update_box(&set[i], 0);
         }
         ASSERT_EQ(set[0].clockwise, 1);
@@ -115,7 +107,7 @@ std::vector<OracleFace> glyph_faces(GlyphFont* font, uint32_t code, double size,
     for (const GlyphFace& f : g.faces) faces.push_back({f.a, f.b, f.c, f.bits});
     // Overlapping components (a cedilla on its letter) make no region to judge.
     ContourSet set(rs.size());
-    for (size_t i = 0; i < rs.size(); ++i) contour_init_range(&set[i], io, &g.vertices, rs[i].first, rs[i].last);
+    for (size_t i = 0; i < rs.size(); ++i) contour_init_range(&set[i], vector_vertex_io, &g.vertices, rs[i].first, rs[i].last);
     for (char c : contour_set_crossings(set, 0))
         if (c) {
             *overlapping = true;

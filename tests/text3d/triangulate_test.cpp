@@ -8,16 +8,9 @@
 
 #include "commands/model3d/triangulate.h"
 #include "model/math/types.h"
+#include "text3d_support.h"
 
 namespace {
-
-void io(void* v, int32_t i, double xyz[3], int mode) {
-    Vec3d& p = (*static_cast<std::vector<Vec3d>*>(v))[static_cast<size_t>(i)];
-    if (mode == 0)
-        xyz[0] = p.x, xyz[1] = p.y, xyz[2] = p.z;
-    else
-        p = {xyz[0], xyz[1], xyz[2]};
-}
 
 struct Tri {
     int32_t a, b, c;
@@ -31,7 +24,7 @@ void collect(void* ctx, int32_t, int32_t a, int32_t b, int32_t c, int bits) {
 
 ContourRecord record(std::vector<Vec3d>* pts, int32_t first, int32_t last) {
     ContourRecord r;
-    EXPECT_EQ(contour_init_range(&r, io, pts, first, last), 0);
+    EXPECT_EQ(contour_init_range(&r, vector_vertex_io, pts, first, last), 0);
     contour_update_box(&r, 0);
     return r;
 }
@@ -57,7 +50,7 @@ TEST(ContourBox, BoxAndTurningSense) {
     EXPECT_EQ(record(&ccw, 0, 3).clockwise, 0);
     // Too short a range leaves the record alone.
     ContourRecord one;
-    ASSERT_EQ(contour_init_range(&one, io, &cw, 2, 2), 0);
+    ASSERT_EQ(contour_init_range(&one, vector_vertex_io, &cw, 2, 2), 0);
     one.clockwise = 7;
     contour_update_box(&one, 0);
     EXPECT_EQ(one.clockwise, 7);
@@ -212,8 +205,8 @@ TEST(ContourCross, Rules) {
         // Two-point contours: their segment both ways (last to first, first to last).
         std::vector<Vec3d> a = {c.p0, c.p1}, b = {c.q0, c.q1};
         ContourRecord ra, rb;
-        contour_init_range(&ra, io, &a, 0, 1);
-        contour_init_range(&rb, io, &b, 0, 1);
+        contour_init_range(&ra, vector_vertex_io, &a, 0, 1);
+        contour_init_range(&rb, vector_vertex_io, &b, 0, 1);
         EXPECT_EQ(contours_cross(ra, rb, 0), c.want) << c.q0.x << "," << c.q0.y;
     }
     // A bow-tie crosses itself; a square does not.
@@ -263,7 +256,7 @@ TEST(ContourInset, NotFinitePositionGives34) {
     // catches its NaN.
     std::vector<Vec3d> p = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {NAN, 1, 0}};
     ContourSet set(1);
-    ASSERT_EQ(contour_init_range(&set[0], io, &p, 0, 3), 0);
+    ASSERT_EQ(contour_init_range(&set[0], vector_vertex_io, &p, 0, 3), 0);
     contour_update_box(&set[0], 0);
     ASSERT_EQ(set[0].clockwise, 0);
     EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), 34);
@@ -320,7 +313,7 @@ TEST(ContourTriangulate, HostileContoursStayBounded) {
             v.insert(v.end(), c.contours[k].begin(), c.contours[k].end());
             const int32_t last = static_cast<int32_t>(v.size()) - 1;
             for (int32_t i = first, j = last; i <= last; j = i++) region += v[j].x * v[i].y - v[i].x * v[j].y;
-            ASSERT_EQ(contour_init_range(&set[k], io, &v, first, last), 0);
+            ASSERT_EQ(contour_init_range(&set[k], vector_vertex_io, &v, first, last), 0);
         }
         for (ContourRecord& r : set) contour_update_box(&r, 0);
         for (size_t k = 1; k < set.size(); ++k) ASSERT_EQ(contour_bridge_hole(&set[0], set[k]), 0);

@@ -13,26 +13,10 @@
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
 #include "harness.h"
+#include "pictures.h"
 #include "scene.h"
 
 namespace {
-
-QImage image_of(const Canvas& c) {
-    QImage img(c.width(), c.height(), QImage::Format_BGR888);
-    for (int r = 0; r < c.height(); ++r) std::memcpy(img.scanLine(r), c.row(r), 3 * static_cast<size_t>(c.width()));
-    return img;
-}
-
-void compare(const Canvas& c, const char* name) {
-    const QImage got = image_of(c);
-    const std::string ref = std::string(ZELO_TEST_DATA) + "/text3d/" + name + ".png";
-    const std::string candidate = ::testing::TempDir() + name + ".png";
-    QImage want(QString::fromStdString(ref));
-    if (want.isNull() || want.convertToFormat(QImage::Format_BGR888) != got) {
-        got.save(QString::fromStdString(candidate));
-        ADD_FAILURE() << "picture " << name << " differs from " << ref << "; candidate " << candidate;
-    }
-}
 
 TextFontRecord dejavu() {
     TextFontRecord f;
@@ -62,7 +46,7 @@ TEST(Text3dGolden, ZeloSolidsFrontAndIsometric) {
         Canvas canvas;
         ASSERT_EQ(canvas.resize(320, 130, 0x000000), 0);
         canvas.draw_object(h.view(), group, 7);
-        compare(canvas, s.name);
+        expect_picture(canvas, "text3d", s.name);
     }
 }
 
@@ -82,7 +66,7 @@ TEST(Text3dGolden, PreviewLines) {
         p->canvas->line(static_cast<int>(std::lround(p->x + x0 * p->k)), static_cast<int>(std::lround(p->y + y0 * p->k)),
                         static_cast<int>(std::lround(p->x + x1 * p->k)), static_cast<int>(std::lround(p->y + y1 * p->k)));
     });
-    compare(canvas, "zelo_preview");
+    expect_picture(canvas, "text3d", "zelo_preview");
 }
 
 }  // namespace

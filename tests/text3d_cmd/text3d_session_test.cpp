@@ -23,19 +23,9 @@
 #include "platform/dialog.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
+#include "tests/platform/modal_script.h"
 
 namespace {
-
-int text3d_fn(void* arg) { return cmd_text3d(static_cast<VIEW**>(arg)); }
-
-class ModalScript {
-  public:
-    explicit ModalScript(ModalDialogHook hook) : old_(platform_set_modal_hook(std::move(hook))) {}
-    ~ModalScript() { platform_set_modal_hook(old_); }
-
-  private:
-    ModalDialogHook old_;
-};
 
 struct Boxes {
     std::vector<std::string> texts;
@@ -58,17 +48,6 @@ void fill(CDialog& d, const char* size, const char* depth, const char* chamfer, 
     edit(d, kIdcText3DText)->setText(QString::fromStdString(text));
 }
 
-std::vector<ZOBJ*> children(CONTAINER* c) {
-    std::vector<ZOBJ*> out;
-    if (!c || !c->children) return out;
-    ZDLIST* p = c->children;
-    do {
-        out.push_back(static_cast<ZOBJ*>(p));
-        p = p->next;
-    } while (p != c->children);
-    return out;
-}
-
 struct FontSetup {
     FontSetup() {
         g_draw3d = Draw3DSettings{};
@@ -82,7 +61,7 @@ struct FontSetup {
 TEST(Text3dSession, OneClickBuildsAGroupTurnedToTheView) {
     FontSetup setup;
     Harness h;
-    h.define(kCmdText3D, text3d_fn);
+    h.define(kCmdText3D, scene_command<cmd_text3d>);
     // A view turned about x and y: the text must face it.
     ViewProjection& vp = h.view()->projection;
     mat_rotate_xyz(&vp.view, &vp.inverse, 0.4, -0.3, 0);
@@ -104,10 +83,10 @@ TEST(Text3dSession, OneClickBuildsAGroupTurnedToTheView) {
     EXPECT_EQ(h.model()->undo_levels, 1);
     EXPECT_EQ(g_draw3d.font_height, 10);
     EXPECT_STREQ(g_draw3d.text, "AB");
-    const std::vector<ZOBJ*> top = children(scene_layer(h.model()));
+    const std::vector<object*> top = scene_children(scene_layer(h.model()));
     ASSERT_EQ(top.size(), 1u);
     ASSERT_TRUE(rtc_is_a(top[0], &CONTAINER::rtc_class));
-    const std::vector<ZOBJ*> glyphs = children(static_cast<CONTAINER*>(top[0]));
+    const std::vector<object*> glyphs = scene_children(static_cast<CONTAINER*>(top[0]));
     ASSERT_EQ(glyphs.size(), 2u);
     double zmin = 1e30, zmax = -1e30;
     for (ZOBJ* g : glyphs) {
@@ -131,13 +110,13 @@ TEST(Text3dSession, OneClickBuildsAGroupTurnedToTheView) {
     EXPECT_NEAR(zmax - zmin, 2.0, 1e-4);
     // One undo step takes the whole text away.
     cmd_undo(h.view());
-    EXPECT_TRUE(children(scene_layer(h.model())).empty());
+    EXPECT_TRUE(scene_children(scene_layer(h.model())).empty());
 }
 
 TEST(Text3dSession, EscShowsTheDialogAgainCancelEnds) {
     FontSetup setup;
     Harness h;
-    h.define(kCmdText3D, text3d_fn);
+    h.define(kCmdText3D, scene_command<cmd_text3d>);
     int shown = 0;
     ModalScript s([&](CDialog& d) {
         if (++shown <= 2) {
@@ -152,7 +131,7 @@ TEST(Text3dSession, EscShowsTheDialogAgainCancelEnds) {
     EXPECT_EQ(h.run(kCmdText3D), 0);
     EXPECT_EQ(shown, 3);
     EXPECT_EQ(h.model()->undo_levels, 0);
-    EXPECT_TRUE(children(scene_layer(h.model())).empty());
+    EXPECT_TRUE(scene_children(scene_layer(h.model())).empty());
     EXPECT_EQ(h.view()->input_mode, 0);
     EXPECT_NE(std::find(h.prompts.begin(), h.prompts.end(), int(kPromptTextPosition)), h.prompts.end());
 }
@@ -275,20 +254,20 @@ TEST(Text3dPlace, FailuresLeaveDrawingAndHistory) {
             boxes.texts.clear();
             TextFontRecord f;
             f.file = c.file;
-            const size_t before = children(scene_layer(m)).size();
+            const size_t before = scene_children(scene_layer(m)).size();
             EXPECT_EQ(text3d_place(h.view(), {0, 0, 0}, f, "B8", c.H, c.D, c.C), c.code);
             ASSERT_EQ(boxes.texts.size(), c.message ? 1u : 0u);
             if (c.message) EXPECT_EQ(boxes.texts[0], c.message);
             EXPECT_EQ(m->undo_levels, levels);
-            EXPECT_EQ(children(scene_layer(m)).size(), before);
-            if (current) EXPECT_TRUE(children(current).empty());
+            EXPECT_EQ(scene_children(scene_layer(m)).size(), before);
+            if (current) EXPECT_TRUE(scene_children(current).empty());
         }
         // A good text inside the current group goes in without an undo level.
         if (group_current) {
             EXPECT_EQ(text3d_place(h.view(), {0, 0, 0}, g_text3d_font, "B8", 10, 1, 0.1), 0);
             EXPECT_EQ(m->undo_levels, levels);
-            ASSERT_EQ(children(current).size(), 1u);
-            EXPECT_EQ(children(static_cast<CONTAINER*>(children(current)[0])).size(), 2u);
+            ASSERT_EQ(scene_children(current).size(), 1u);
+            EXPECT_EQ(scene_children(static_cast<CONTAINER*>(scene_children(current)[0])).size(), 2u);
         }
         h.view()->current_layer = layer;
     }

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/text3d.h"
@@ -27,37 +28,6 @@ namespace {
 
 std::string g_dir;
 
-int g_runners = 0;
-struct StepRunner {
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    int ms = 150;
-    void tick() {
-        if (next >= steps.size()) {
-            --g_runners;
-            delete this;
-            return;
-        }
-        steps[next++]();
-        QTimer::singleShot(ms, [this] { tick(); });
-    }
-};
-
-void settle() {
-    QTest::qWaitFor([] { return g_runners == 0; }, 10000);
-    for (int i = 0; i < 5; ++i) {
-        msg_dispatch_pending();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(20);
-    }
-}
-
-void screenshot(const char* name) {
-    const char* out = getenv("ZELO_SCREENSHOT_DIR");
-    if (!out) return;
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
-}
-
 TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     text3d_dialog_install();
     g_text3d_font = TextFontRecord{};
@@ -66,7 +36,7 @@ TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     ASSERT_TRUE(app->InitInstance(""));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
     app->main_frame()->activateWindow();
-    settle();
+    gui_settle();
     CSView* v = app->main_frame()->active_view();
     ASSERT_NE(v, nullptr);
     // Letters a quarter of the window high, a quarter of that deep.
@@ -80,15 +50,13 @@ TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     auto at = [v](double fx, double fy) {
         return QPoint(int(v->viewport()->width() * fx), int(v->viewport()->height() * fy));
     };
-    auto* r = new StepRunner{{[&] { QTest::mouseMove(v->viewport(), at(0.15, 0.6)); },
-                              [&] { QTest::mouseMove(v->viewport(), at(0.2, 0.6)); },
-                              [] { screenshot("text3d_preview"); },
-                              [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, at(0.2, 0.6)); }}};
-    ++g_runners;
-    QTimer::singleShot(r->ms, [r] { r->tick(); });
+    gui_schedule({[&] { QTest::mouseMove(v->viewport(), at(0.15, 0.6)); },
+                  [&] { QTest::mouseMove(v->viewport(), at(0.2, 0.6)); },
+                  [] { gui_screenshot("text3d_preview"); },
+                  [&] { QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, at(0.2, 0.6)); }});
     v->OnCmdMsg(kCmdText3D, nullptr);
-    settle();
-    screenshot("text3d_placed");
+    gui_settle();
+    gui_screenshot("text3d_placed");
     EXPECT_EQ(shown, 2);
     MODEL* m = v->document()->drawing();
     auto* layer = rtc_cast<LAYER>(m->first_child());
@@ -102,7 +70,7 @@ TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     EXPECT_EQ(meshes, 4);
     EXPECT_EQ(m->undo_levels, 1);
     platform_set_modal_hook(nullptr);
-    app_session_end(app, &settle);
+    app_session_end(app, &gui_settle);
 }
 
 }  // namespace

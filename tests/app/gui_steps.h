@@ -1,0 +1,65 @@
+// Timed steps of the real-window tests: user actions run one after another from the
+// event loop while a command waits for input, the wait for them to end with the
+// program's queues emptied, and screenshots of the screen.
+#pragma once
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QString>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "platform/msgqueue.h"
+
+// Runners not yet through their steps.
+inline int g_gui_runners = 0;
+
+// Runs `steps` one after another from the event loop, each `ms` milliseconds after the
+// last; the runner deletes itself after the last step.
+struct GuiStepRunner {
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    int ms = 150;
+    void tick() {
+        if (next >= steps.size()) {
+            --g_gui_runners;
+            delete this;
+            return;
+        }
+        steps[next++]();
+        QTimer::singleShot(ms, [this] { tick(); });
+    }
+};
+
+inline void gui_schedule(std::vector<std::function<void()>> steps, int ms = 150) {
+    auto* r = new GuiStepRunner{std::move(steps), 0, ms};
+    ++g_gui_runners;
+    QTimer::singleShot(ms, [r] { r->tick(); });
+}
+
+// Dispatches what the program's message queue and Qt's deferred deletes hold, a few
+// rounds with short waits between.
+inline void gui_flush() {
+    for (int i = 0; i < 5; ++i) {
+        msg_dispatch_pending();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(20);
+    }
+}
+
+// Waits (10 s at the most) for every scheduled runner to end, then flushes.
+inline void gui_settle() {
+    QTest::qWaitFor([] { return g_gui_runners == 0; }, 10000);
+    gui_flush();
+}
+
+// Saves the whole screen as <name>.png in $ZELO_SCREENSHOT_DIR when that is set.
+inline void gui_screenshot(const char* name) {
+    if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/%2.png").arg(out, name));
+}
