@@ -1,7 +1,8 @@
 // Fuzz target for the render job's set-up: hostile viewport words (size mode, typed
 // size, frame range, frame count, animation flag, output kind), a camera name, an
 // output name and the drawing's frame count come from the input; the job runs with a
-// stub renderer into a private folder. Every input starts and finishes a job or is
+// stub renderer into a private folder (in memory when /dev/shm is there, removed after
+// every input). Every input starts and finishes a job or is
 // refused with a code, without crashing, hanging or leaking, and the drawing's
 // current frame is -1 afterwards.
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -47,14 +49,22 @@ std::string text(const uint8_t*& p, const uint8_t* end, size_t max) {
     return s;
 }
 
+// Removes the folder and what the job wrote, so nothing is left between inputs.
+void remove_quietly(const std::string& d) {
+    std::error_code ec;
+    std::filesystem::remove_all(d, ec);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string dir = [] {
-        std::string d = "/tmp/zelo_fuzz_renderjob_" + std::to_string(getpid());
-        mkdir(d.c_str(), 0700);
-        return d;
-    }();
+    static const std::string dir =
+        std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+        "/zelo_fuzz_renderjob_" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0700);
+    struct Remove {
+        ~Remove() { remove_quietly(dir); }
+    } remove_after;
     const uint8_t* p = data;
     const uint8_t* end = data + size;
     auto model = rtc_make<MODEL>();
