@@ -54,7 +54,13 @@ void packed_fill(ImageDC* dc, const RasterRect* rect, const RasterFill* fill, ui
         segment_find(dc, *rect, 0, [&](RasterSegment* e, const RasterRect& r) {
             e->dirty = 1;
             const size_t n = static_cast<size_t>(r.x1 - r.x0) + 1;
-            for (int64_t y = r.y0; y <= r.y1; ++y) span_fill_op(address(dc, r.x0, y), bpp, pixel, n, rop);
+            // Fills far larger than the caches bypass them.
+            const bool stream = bpp == 3 && (rop == 0 || rop == 3 || rop == 12 || rop == 15) &&
+                                uint64_t{n} * 3 * static_cast<uint64_t>(r.y1 - r.y0 + 1) >=
+                                    kStreamFillBytes;
+            for (int64_t y = r.y0; y <= r.y1; ++y)
+                span_fill_op(address(dc, r.x0, y), bpp, pixel, n, rop, stream);
+            if (stream) span_stream_fence();
         });
         return;
     }

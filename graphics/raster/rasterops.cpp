@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -176,7 +179,43 @@ void span_fill24(uint8_t* dst, uint32_t value, size_t count) {
     for (; i < bytes; i += 3) store24(dst + i, value);
 }
 
-void span_fill_op(uint8_t* dst, int bpp, uint32_t value, size_t count, int op) {
+#if defined(__SSE2__)
+void span_fill24_stream(uint8_t* dst, uint32_t value, size_t count) {
+    // 22 pixels of pattern: any 16-byte word of the span starts at pattern + (its
+    // offset % 3). Bytes up to the first 16-byte boundary and the tail are plain
+    // stores; the aligned middle is streamed 48 bytes at a time.
+    uint8_t pattern[66];
+    for (int i = 0; i < 22; ++i) store24(pattern + 3 * i, value);
+    const size_t bytes = 3 * count;
+    size_t head = (16 - (reinterpret_cast<uintptr_t>(dst) & 15)) & 15;
+    if (head > bytes) head = bytes;
+    std::memcpy(dst, pattern, head);
+    const uint8_t* phase = pattern + head % 3;
+    const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(phase));
+    const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(phase + 16));
+    const __m128i w2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(phase + 32));
+    size_t i = head;
+    for (; i + 48 <= bytes; i += 48) {
+        auto* p = reinterpret_cast<__m128i*>(dst + i);
+        _mm_stream_si128(p, w0);
+        _mm_stream_si128(p + 1, w1);
+        _mm_stream_si128(p + 2, w2);
+    }
+    std::memcpy(dst + i, pattern + i % 3, bytes - i);
+}
+
+void span_stream_fence() {
+    _mm_sfence();
+}
+#else
+void span_fill24_stream(uint8_t* dst, uint32_t value, size_t count) {
+    span_fill24(dst, value, count);
+}
+
+void span_stream_fence() {}
+#endif
+
+void span_fill_op(uint8_t* dst, int bpp, uint32_t value, size_t count, int op, bool stream) {
     op &= 15;
     if (op == 5 || count == 0) return;
     uint32_t mask = bpp == 1 ? 0xFFu : bpp == 2 ? 0xFFFFu : 0xFFFFFFu;
@@ -193,6 +232,7 @@ void span_fill_op(uint8_t* dst, int bpp, uint32_t value, size_t count, int op) {
     store &= mask;
     if (bpp == 1) std::memset(dst, static_cast<int>(store), count);
     else if (bpp == 2) span_fill16(dst, store, count);
+    else if (stream) span_fill24_stream(dst, store, count);
     else span_fill24(dst, store, count);
 }
 

@@ -72,9 +72,18 @@ void span_translate_bytes(uint8_t* buffer, const uint8_t* table, size_t count);
 // Fills: count pixels set to value (its low 2 or 3 bytes).
 void span_fill16(uint8_t* dst, uint32_t value, size_t count);
 void span_fill24(uint8_t* dst, uint32_t value, size_t count);
+// span_fill24 with stores that bypass the caches where the processor has them: for
+// fills far larger than the caches, which would only evict other data. The stores
+// are ordered with later ones only after span_stream_fence().
+void span_fill24_stream(uint8_t* dst, uint32_t value, size_t count);
+void span_stream_fence();
+// A fill of at least this many bytes in all goes through span_fill24_stream.
+inline constexpr uint64_t kStreamFillBytes = uint64_t{16} << 20;
 // Fills with an operation: count pixels of 1, 2 or 3 bytes (bytes_per_pixel)
-// combined with value by op. Copies, inversions, 0 and 15 are stores.
-void span_fill_op(uint8_t* dst, int bytes_per_pixel, uint32_t value, size_t count, int op);
+// combined with value by op. Copies, inversions, 0 and 15 are stores; `stream`
+// makes 3-byte stores span_fill24_stream (the caller fences).
+void span_fill_op(uint8_t* dst, int bytes_per_pixel, uint32_t value, size_t count, int op,
+                  bool stream = false);
 
 // One row of one plane of a planar image. Destination bytes from dst: byte 0,
 // touched only when left_mask is not 0; bytes 1..middle, combined whole; byte

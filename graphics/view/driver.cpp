@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "graphics/view/projection_inline.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
@@ -220,6 +221,25 @@ int VIEWITER::line_to(double x, double y, double z, int dx, int dy) {
     const ProjectedPoint prev = last;
     view_project_point(projection, x, y, z, dx, dy, &last);
     if (!prev.behind && !last.behind) view_draw_segment(projection, prev, last);
+    return 0;
+}
+
+int VIEWITER::walk_points(const PointNode* list) {
+    const ViewProjection* vp = projection;
+    ProjectedPoint cur;
+    view_inline::project_point(vp, list->x, list->y, list->z, 0, 0, &cur);
+    const PointNode* prev_node = list;
+    for (const PointNode* n = list->next; n; n = n->next) {
+        const ProjectedPoint prev = cur;
+        view_inline::project_point(vp, n->x, n->y, n->z, 0, 0, &cur);
+        if (!(prev_node->flags & kPointMoveNext) && !prev.behind && !cur.behind && vp->line &&
+            !view_inline::draw_unclipped(vp, prev, cur)) {
+            view_draw_segment(vp, prev, cur);
+        }
+        if (n == list) break;  // closed: back at the first point
+        prev_node = n;
+    }
+    last = cur;
     return 0;
 }
 

@@ -32,6 +32,8 @@ class VIEWITER : public ZITER {
     // Fills the triangle; corners outside the pixel range are clipped; a triangle with a
     // corner behind the eye is left out. Always 0, so the walk goes on.
     int triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) override;
+    // move_to and line_to over a whole list in one loop, the projection inline.
+    int walk_points(const PointNode* list) override;
 
     const ViewProjection* projection;  // not owned
     ProjectedPoint last;               // the previous point of the walk

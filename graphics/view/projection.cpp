@@ -2,6 +2,8 @@
 // driver, clipping of segments to the pixel range, vertex lists and culling.
 #include "graphics/view/projection.h"
 
+#include "graphics/view/projection_inline.h"
+
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -20,19 +22,9 @@ void apply(const Matrix43& m, double x, double y, double z, double* ox, double* 
     *oz = v.z;
 }
 
-// v + d without overflow: the sum is held to the int range.
-int add_clamped(int v, int d) {
-    const long long s = static_cast<long long>(v) + d;
-    if (s > INT_MAX) return INT_MAX;
-    if (s < INT_MIN) return INT_MIN;
-    return static_cast<int>(s);
-}
+using view_inline::in_range;
 
-bool in_range(int v) {
-    return v >= kPixelMin && v <= kPixelMax;
-}
-
-int clamp_pixel(double v) {
+VIEW_INLINE int clamp_pixel(double v) {
     const int t = trunc_int(v);
     return t < kPixelMin ? kPixelMin : (t > kPixelMax ? kPixelMax : t);
 }
@@ -40,7 +32,7 @@ int clamp_pixel(double v) {
 // The coordinate v of a border crossing as an integer pixel, or false when it lies
 // outside the range. A crossing within rounding of a border (a segment through a
 // corner of the range computes its crossing a few ulps off) is taken as on it.
-bool crossing_pixel(double v, double tol, int* out) {
+VIEW_INLINE bool crossing_pixel(double v, double tol, int* out) {
     if (!(v >= kPixelMin - tol && v <= kPixelMax + tol)) return false;  // also NaN
     if (std::fabs(v - kPixelMax) <= tol) {
         *out = kPixelMax;
@@ -61,7 +53,7 @@ enum class EndClip { kInside, kCrossing, kNone };
 
 // Clips one end (ex, ey) of a segment toward its other end (ox, oy): the integer end
 // in *ix, *iy (its truncated coordinates held to the range, or its border crossing).
-EndClip clip_segment_end(double ex, double ey, double ox, double oy, int* ix, int* iy) {
+VIEW_INLINE EndClip clip_segment_end(double ex, double ey, double ox, double oy, int* ix, int* iy) {
     *ix = clamp_pixel(ex);
     *iy = clamp_pixel(ey);
     const bool x_out = ex < kPixelMin || ex > kPixelMax;
@@ -149,42 +141,16 @@ void view_get_direction(const ViewProjection* vp, Vec3* out) {
 
 void view_project_point(const ViewProjection* vp, double x, double y, double z, int dx, int dy,
                         ProjectedPoint* out) {
-    double vx, vy, vz;
-    apply(vp->view, x, y, z, &vx, &vy, &vz);
-    view_project_view_point(vp, vx, vy, vz, dx, dy, out);
+    view_inline::project_point(vp, x, y, z, dx, dy, out);
 }
 
 int view_pixel_of(const ViewProjection* vp, double v) {
-    return vp->mode == kProjPerspective ? trunc_int(v) : round_int(v);
+    return view_inline::pixel_of(vp, v);
 }
 
 void view_project_view_point(const ViewProjection* vp, double vx, double vy, double vz, int dx,
                              int dy, ProjectedPoint* out) {
-    out->not_drawable = 1;
-    out->behind = 0;
-    if (vp->mode != kProjPerspective) {
-        out->fx = (vx - vp->origin_x) * vp->scale;
-        out->fy = (vy - vp->origin_y) * vp->scale;
-    } else {
-        if (!(vz <= kNearDepth)) {  // also NaN
-            out->behind = 1;
-            return;
-        }
-        if (vz < kNearDepth) {
-            const double w = -vz / vp->eye_distance;
-            out->fx = vx / w + vp->centre_x;
-            out->fy = vy / w + vp->centre_y;
-        } else {
-            out->fx = vx;
-            out->fy = vy;
-        }
-    }
-    out->x = add_clamped(view_pixel_of(vp, out->fx), dx);
-    out->y = add_clamped(view_pixel_of(vp, out->fy), dy);
-    out->fx += dx;
-    out->fy += dy;
-    if (vp->pen_mode != kPenModeNoRange && (!in_range(out->x) || !in_range(out->y))) return;
-    out->not_drawable = 0;
+    view_inline::project_view_point(vp, vx, vy, vz, dx, dy, out);
 }
 
 int view_clip_segment(double x1, double y1, double x2, double y2, int out[4]) {

@@ -1,11 +1,14 @@
 // LZW coder: variable-width codes (up to 12 bits) with clear and end codes, either
 // bit order and either code-width schedule. The encoder finds (prefix, byte) pairs in
-// an open-addressing hash table whose slots are stamped with the table's generation,
-// so a clear costs nothing; the decoder keeps (prefix, suffix, length, first byte) per
-// code and writes each string backwards, straight into the caller's buffer when it
-// fits.
+// a 32 KiB open-addressing table whose slots hold pair and code in one word (one load
+// a probe, emptied with the code table). The decoder writes into a history of its own: a code's string
+// is copied from where the entry's string was first written, and the caller's reads
+// are served from that history.
 #include "imaging/lzw/lzw.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,9 +17,18 @@ namespace {
 constexpr uint32_t kMagic = 0x36782453u;  // "S$x6" in memory order
 constexpr uint32_t kDeadMagic = 0;
 constexpr int kTableSize = 4096;
-constexpr int kHashBits = 13;
+constexpr int kHashBits = 14;
 constexpr uint32_t kHashMask = (1u << kHashBits) - 1;
-constexpr uint32_t kGenerations = 1u << 12;
+constexpr size_t kSlots = size_t{1} << kHashBits;  // slots of the encoder's table
+constexpr size_t kHistoryStart = 64 * 1024;          // first size of the decoder's history
+constexpr size_t kCopySlack = 16;                    // bytes a short copy may write past its end
+constexpr size_t kBatch = 64 * 1024;                 // most bytes decoded ahead of the reader
+
+#if defined(__GNUC__)
+#define LZW_INLINE inline __attribute__((always_inline))
+#else
+#define LZW_INLINE inline
+#endif
 
 }  // namespace
 
@@ -32,29 +44,32 @@ struct LzwCoder {
     int next = 258;     // encoder: next free code; decoder: the encoder's next, simulated
     uint64_t bits = 0;  // bit accumulator
     int nbits = 0;      // bits held in it
-    uint8_t io[kLzwBlockSize];
+    uint8_t io[kLzwBlockSize + 4];  // the encoder may store a word just past its bytes
     int io_len = 0, io_pos = 0;
     bool failed = false;  // encoder: the callback refused output
 
     // Encoder.
     bool started = false;
     int prefix = -1;
-    // Slot word: the table generation (1..4095) in bits 20 and up, the key (prefix << 8
-    // | byte) below; 0 is an empty slot. A clear only moves to the next generation.
-    uint32_t generation = 1;
-    uint32_t hash_slot[1u << kHashBits] = {};
-    uint16_t hash_code[1u << kHashBits];
+    // Open addressing: a slot holds (prefix << 8 | byte) << 12 | code, 0 when empty
+    // (code 0 is a literal, never an entry).
+    uint32_t table[kSlots];
 
     // Decoder.
     int entries = 258;  // codes defined in the table
     int prev = -1;      // previous code since the last clear; -1 after a clear
     bool ended = false, corrupt = false;
-    uint16_t d_prefix[kTableSize];
-    uint8_t d_suffix[kTableSize];
-    uint8_t d_first[kTableSize];
+    bool clear_pending = false;  // a clear code came while decoded bytes were undelivered
+    uint32_t d_off[kTableSize];  // where in the history the entry's string stands
     uint16_t d_len[kTableSize];
-    uint8_t pending[kTableSize];  // rest of a string that did not fit the caller's buffer
-    int pend_pos = 0, pend_len = 0;
+    uint8_t* hist = nullptr;     // decoded bytes since the last clear
+    size_t hist_cap = 0;
+    size_t hist_pos = 0;   // end of the decoded bytes
+    size_t pend_pos = 0;   // bytes before this were handed to the caller
+    size_t last_pos = 0;   // where the previous code's string was written
+    size_t table_end = 0;  // with a full table: the end of the bytes its entries use
+
+    ~LzwCoder() { std::free(hist); }
 };
 
 namespace {
@@ -76,11 +91,8 @@ inline void advance_next(LzwCoder* c) {
     if (grows(c, c->next, c->width)) ++c->width;
 }
 
-void next_generation(LzwCoder* c) {
-    if (++c->generation == kGenerations) {  // generations used up: empty the slots once
-        std::memset(c->hash_slot, 0, sizeof c->hash_slot);
-        c->generation = 1;
-    }
+void clear_table(LzwCoder* c) {
+    std::memset(c->table, 0, sizeof c->table);
 }
 
 void start_state(LzwCoder* c) {
@@ -92,14 +104,15 @@ void start_state(LzwCoder* c) {
     c->failed = false;
     c->started = false;
     c->prefix = -1;
-    next_generation(c);
+    if (c->mode == kLzwEncode) clear_table(c);
     c->entries = c->first_free;
     c->prev = -1;
-    c->ended = c->corrupt = false;
-    c->pend_pos = c->pend_len = 0;
+    c->ended = c->corrupt = c->clear_pending = false;
+    c->hist_pos = c->pend_pos = c->last_pos = c->table_end = 0;
 }
 
 // ---- Encoder
+
 
 void put_block(LzwCoder* c) {
     if (c->io_len == 0) return;
@@ -115,18 +128,59 @@ inline void put_byte(LzwCoder* c, uint8_t b) {
     if (c->io_len == kLzwBlockSize) put_block(c);
 }
 
-inline void emit(LzwCoder* c, int code) {
+// Bits waiting for output, kept in registers by the encoder's loop.
+struct BitOut {
+    uint64_t bits;
+    int nbits;
+};
+
+// Moves 32 finished bits to the output block (the block still goes out at 1024 bytes).
+LZW_INLINE void put_word(LzwCoder* c, uint32_t word_in_order) {
+    uint8_t b[4];
+    std::memcpy(b, &word_in_order, 4);
+    if (c->io_len <= kLzwBlockSize - 4) {
+        std::memcpy(c->io + c->io_len, b, 4);
+        c->io_len += 4;
+        if (c->io_len == kLzwBlockSize) put_block(c);
+    } else {
+        for (uint8_t v : b) put_byte(c, v);
+    }
+}
+
+// Appends `code` at `width` bits; whole 32-bit words go out as they fill.
+LZW_INLINE void emit_bits(LzwCoder* c, BitOut& o, bool msb, int code, int width) {
+    if (msb) {
+        o.bits = (o.bits << width) | static_cast<uint64_t>(code);
+        o.nbits += width;
+        if (o.nbits >= 32) {
+            o.nbits -= 32;
+            uint32_t w = static_cast<uint32_t>(o.bits >> o.nbits);
+            if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+            put_word(c, w);
+            o.bits &= (uint64_t{1} << o.nbits) - 1;
+        }
+    } else {
+        o.bits |= static_cast<uint64_t>(code) << o.nbits;
+        o.nbits += width;
+        if (o.nbits >= 32) {
+            uint32_t w = static_cast<uint32_t>(o.bits);
+            if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+            put_word(c, w);
+            o.bits >>= 32;
+            o.nbits -= 32;
+        }
+    }
+}
+
+// Writes out the whole bytes held in the accumulator (the tail keeps fewer than 8).
+void drain_bytes(LzwCoder* c) {
     if (c->msb_first) {
-        c->bits = (c->bits << c->width) | static_cast<uint64_t>(code);
-        c->nbits += c->width;
         while (c->nbits >= 8) {
             c->nbits -= 8;
             put_byte(c, static_cast<uint8_t>(c->bits >> c->nbits));
         }
         c->bits &= (uint64_t{1} << c->nbits) - 1;
     } else {
-        c->bits |= static_cast<uint64_t>(code) << c->nbits;
-        c->nbits += c->width;
         while (c->nbits >= 8) {
             put_byte(c, static_cast<uint8_t>(c->bits));
             c->bits >>= 8;
@@ -135,118 +189,274 @@ inline void emit(LzwCoder* c, int code) {
     }
 }
 
-inline uint32_t hash_of(uint32_t key) {
-    return (key * 2654435761u) >> (32 - kHashBits);
+void emit(LzwCoder* c, int code) {
+    BitOut o{c->bits, c->nbits};
+    emit_bits(c, o, c->msb_first != 0, code, c->width);
+    c->bits = o.bits;
+    c->nbits = o.nbits;
 }
 
-// The encoder's inner loop keeps its state in locals; the coder is brought up to date
-// before anything that reads it (a full output block, the end of the input).
+// The value of the encoder's next free code at which the width grows past `width`
+// (never past the maximum width).
+inline int grow_point(const LzwCoder* c, int width) {
+    return width < c->max_width ? (1 << width) - c->early + 1 : -1;
+}
+
+// The encoder's inner loop keeps its state in locals, and a hit and a miss run the
+// same instructions (selects, not branches): whether a byte extends the string is as
+// good as random to the processor. The coder is brought up to date at the end.
+template <bool kMsb>
 void encode(LzwCoder* c, const uint8_t* p, size_t n) {
     const uint8_t* end = p + n;
     if (c->prefix < 0) c->prefix = *p++;
-    int prefix = c->prefix;
-    int next = c->next, width = c->width;
-    uint32_t tag = c->generation << 20;
-    uint64_t bits = c->bits;
-    int nbits = c->nbits;
-    const bool msb = c->msb_first != 0;
-    const int full_at = c->full_at;
-
-    auto emit_local = [&](int code) {
-        if (msb) {
-            bits = (bits << width) | static_cast<uint64_t>(code);
-            nbits += width;
-            while (nbits >= 8) {
-                nbits -= 8;
-                c->io[c->io_len++] = static_cast<uint8_t>(bits >> nbits);
-                if (c->io_len == kLzwBlockSize) put_block(c);
-            }
-            bits &= (uint64_t{1} << nbits) - 1;
-        } else {
-            bits |= static_cast<uint64_t>(code) << nbits;
-            nbits += width;
-            while (nbits >= 8) {
-                c->io[c->io_len++] = static_cast<uint8_t>(bits);
-                if (c->io_len == kLzwBlockSize) put_block(c);
-                bits >>= 8;
-                nbits -= 8;
-            }
-        }
-    };
+    uint32_t prefix = static_cast<uint32_t>(c->prefix);
+    uint32_t next = static_cast<uint32_t>(c->next);
+    int width = c->width;
+    uint32_t grow_at = static_cast<uint32_t>(grow_point(c, width));
+    BitOut o{c->bits, c->nbits};
+    const uint32_t full_at = static_cast<uint32_t>(c->full_at);
+    uint32_t* const table = c->table;
+    uint8_t* const io = c->io;
+    int io_len = c->io_len;  // a multiple of 4 here: the encoder writes whole words
 
     while (p < end) {
-        const uint8_t byte = *p++;
-        const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
-        const uint32_t want = tag | key;
-        uint32_t h = hash_of(key);
-        uint32_t slot;
-        while ((slot = c->hash_slot[h]) != want && (slot & ~0xFFFFFu) == tag)
+        const uint32_t byte = *p++;
+        const uint32_t key = (prefix << 8) | byte;
+        const uint32_t want = key << 12;
+        uint32_t h = (key * 2654435761u) >> (32 - kHashBits);
+        uint32_t slot = table[h];
+        while (slot != 0 && (slot & ~0xFFFu) != want) {
             h = (h + 1) & kHashMask;
-        if (slot == want) {
-            prefix = c->hash_code[h];
-            continue;
+            slot = table[h];
         }
-        emit_local(prefix);
-        c->hash_slot[h] = want;
-        c->hash_code[h] = static_cast<uint16_t>(next);
-        ++next;
-        if (grows(c, next, width)) ++width;
-        if (next >= full_at) {
-            emit_local(c->clear_code);
+        // A miss emits the prefix, defines the next code and starts again at the byte.
+        const uint32_t miss = slot == 0;
+        const uint32_t take = 0u - miss;
+        const int bits_in = width & static_cast<int>(take);
+        if (kMsb) {
+            o.bits = (o.bits << bits_in) | (prefix & take);
+        } else {
+            o.bits |= static_cast<uint64_t>(prefix & take) << o.nbits;
+        }
+        o.nbits += bits_in;
+        table[h] = miss ? (want | next) : slot;
+        next += miss;
+        prefix = miss ? byte : (slot & 0xFFFu);
+
+        // A whole word goes out when 32 bits are waiting (stored either way).
+        const int word_out = o.nbits >= 32;
+        uint32_t w;
+        if (kMsb) {
+            w = static_cast<uint32_t>(o.bits >> ((o.nbits - 32) & 63));
+            if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+            o.nbits -= 32 * word_out;
+            o.bits &= (uint64_t{1} << o.nbits) - 1;
+        } else {
+            w = static_cast<uint32_t>(o.bits);
+            if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+            o.bits >>= 32 * word_out;
+            o.nbits -= 32 * word_out;
+        }
+        std::memcpy(io + io_len, &w, 4);
+        io_len += 4 * word_out;
+        if (io_len == kLzwBlockSize) [[unlikely]] {
+            c->io_len = io_len;
+            put_block(c);
+            io_len = 0;
+        }
+
+        if (next == grow_at) [[unlikely]] {
+            ++width;
+            grow_at = static_cast<uint32_t>(grow_point(c, width));
+        }
+        if (next >= full_at) [[unlikely]] {
+            c->io_len = io_len;
+            emit_bits(c, o, kMsb, c->clear_code, width);
+            io_len = c->io_len;
             width = c->init_width;
-            next = c->first_free;
-            next_generation(c);
-            tag = c->generation << 20;
+            grow_at = static_cast<uint32_t>(grow_point(c, width));
+            next = static_cast<uint32_t>(c->first_free);
+            clear_table(c);
         }
-        prefix = byte;
     }
-    c->prefix = prefix;
-    c->next = next;
+    c->io_len = io_len;
+    c->prefix = static_cast<int>(prefix);
+    c->next = static_cast<int>(next);
     c->width = width;
-    c->bits = bits;
-    c->nbits = nbits;
+    c->bits = o.bits;
+    c->nbits = o.nbits;
 }
 
 // ---- Decoder
 
+// Makes room for `need` bytes (plus the copy slack) in the history; false when memory
+// ran out.
+bool reserve_history(LzwCoder* c, size_t need) {
+    need += kCopySlack;
+    if (need <= c->hist_cap) return true;
+    size_t cap = c->hist_cap ? c->hist_cap : kHistoryStart;
+    while (cap < need) cap *= 2;
+    auto* grown = static_cast<uint8_t*>(std::realloc(c->hist, cap));
+    if (!grown) return false;
+    std::memset(grown + c->hist_cap, 0, cap - c->hist_cap);
+    c->hist = grown;
+    c->hist_cap = cap;
+    return true;
+}
+
+// Bit input of the decoder, kept in registers by its loop.
+struct BitIn {
+    uint64_t bits;
+    int nbits;
+    int pos, len;  // in the coder's input block
+};
+
 // Next code from the input, or -1 when the input ended.
-inline int read_code(LzwCoder* c) {
-    while (c->nbits < c->width) {
-        if (c->io_pos == c->io_len) {
-            const int r = c->callback(c->io, kLzwBlockSize, kLzwBlockSize, c->context);
-            if (r <= 0) return -1;
-            c->io_len = r > kLzwBlockSize ? kLzwBlockSize : r;
-            c->io_pos = 0;
-        }
-        const uint8_t b = c->io[c->io_pos++];
-        if (c->msb_first) {
-            c->bits = (c->bits << 8) | b;
+template <bool kMsb>
+LZW_INLINE int read_code(LzwCoder* c, BitIn& in, int width) {
+    if (in.nbits < width) {
+        if (!kMsb && in.len - in.pos >= 8) {
+            // Seven whole bytes at once; the accumulator keeps only its valid bits.
+            uint64_t v;
+            std::memcpy(&v, c->io + in.pos, 8);
+            if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+            const int take = (63 - in.nbits) >> 3;
+            in.bits = (in.bits & ((uint64_t{1} << in.nbits) - 1)) | (v << in.nbits);
+            in.pos += take;
+            in.nbits += take * 8;
+            if (in.nbits < 64) in.bits &= (uint64_t{1} << in.nbits) - 1;
         } else {
-            c->bits |= static_cast<uint64_t>(b) << c->nbits;
+            while (in.nbits < width) {
+                if (in.pos == in.len) {
+                    const int r = c->callback(c->io, kLzwBlockSize, kLzwBlockSize, c->context);
+                    if (r <= 0) return -1;
+                    in.len = r > kLzwBlockSize ? kLzwBlockSize : r;
+                    in.pos = 0;
+                }
+                const uint8_t b = c->io[in.pos++];
+                if (kMsb) {
+                    in.bits = (in.bits << 8) | b;
+                } else {
+                    in.bits |= static_cast<uint64_t>(b) << in.nbits;
+                }
+                in.nbits += 8;
+            }
         }
-        c->nbits += 8;
     }
-    const uint64_t mask = (uint64_t{1} << c->width) - 1;
+    const uint64_t mask = (uint64_t{1} << width) - 1;
     int code;
-    if (c->msb_first) {
-        c->nbits -= c->width;
-        code = static_cast<int>((c->bits >> c->nbits) & mask);
-        c->bits &= (uint64_t{1} << c->nbits) - 1;
+    if (kMsb) {
+        in.nbits -= width;
+        code = static_cast<int>((in.bits >> in.nbits) & mask);
+        in.bits &= (uint64_t{1} << in.nbits) - 1;
     } else {
-        code = static_cast<int>(c->bits & mask);
-        c->bits >>= c->width;
-        c->nbits -= c->width;
+        code = static_cast<int>(in.bits & mask);
+        in.bits >>= width;
+        in.nbits -= width;
     }
     return code;
 }
 
-inline void write_string(const LzwCoder* c, int code, uint8_t* dst_end) {
-    uint8_t* q = dst_end;
-    while (code >= c->first_free) {
-        *--q = c->d_suffix[code];
-        code = c->d_prefix[code];
+// Copies `len` bytes from `src` forward to `dst` in the history; the source may run
+// into the destination (a code that repeats its own entry), and short copies may
+// write up to kCopySlack bytes past the end.
+LZW_INLINE void copy_string(uint8_t* dst, const uint8_t* src, size_t len) {
+    const size_t gap = static_cast<size_t>(dst - src);
+    if (len <= 16 && gap >= 16) {
+        std::memcpy(dst, src, 16);
+    } else if (gap >= len) {
+        std::memcpy(dst, src, len);
+    } else {
+        for (size_t i = 0; i < len; ++i) dst[i] = src[i];
     }
-    *--q = static_cast<uint8_t>(code);
+}
+
+// Decodes codes into the history until it holds `want` undelivered bytes, the code
+// stream ends, or a clear code arrives while decoded bytes are still undelivered.
+// Called only when everything decoded so far was delivered.
+template <bool kMsb>
+void decode_more(LzwCoder* c, size_t want) {
+    if (c->clear_pending) {
+        c->clear_pending = false;
+        c->hist_pos = c->pend_pos = 0;
+    } else if (c->entries >= kTableSize && c->hist_pos > c->table_end) {
+        // A full table defines nothing more: what follows its entries' bytes is reused.
+        c->hist_pos = c->pend_pos = c->table_end;
+    }
+    want = std::min(want, kBatch);
+    BitIn in{c->bits, c->nbits, c->io_pos, c->io_len};
+    int width = c->width, next = c->next, entries = c->entries, prev = c->prev;
+    size_t pos = c->hist_pos, last_pos = c->last_pos;
+    size_t goal = c->pend_pos + want;
+    const int clear_code = c->clear_code, end_code = c->end_code, first_free = c->first_free;
+    while (pos < goal) {
+        const int code = read_code<kMsb>(c, in, width);
+        if (code < 0 || code == end_code) {
+            c->ended = true;
+            break;
+        }
+        if (code == clear_code) {
+            width = c->init_width;
+            next = first_free;
+            entries = first_free;
+            prev = -1;
+            if (pos == c->pend_pos) {
+                pos = last_pos = c->pend_pos = 0;
+                goal = want;
+                continue;
+            }
+            c->clear_pending = true;
+            break;
+        }
+        if (prev < 0) {
+            // First code of a table: a literal.
+            if (code > clear_code) {
+                c->ended = c->corrupt = true;
+                break;
+            }
+        } else {
+            if (code > entries || (code == entries && entries >= kTableSize) ||
+                (code >= clear_code && code < first_free)) {
+                c->ended = c->corrupt = true;
+                break;
+            }
+            if (entries < kTableSize) {
+                // The new entry is the previous string plus the first byte of this
+                // one, which is written right behind the previous string.
+                c->d_off[entries] = static_cast<uint32_t>(last_pos);
+                c->d_len[entries] = static_cast<uint16_t>(c->d_len[prev] + 1);
+                ++entries;
+                // The last entry ends with the first byte of this string.
+                if (entries == kTableSize) c->table_end = pos + 1;
+            }
+        }
+        const size_t len = c->d_len[code];
+        if (pos + len + kCopySlack > c->hist_cap && !reserve_history(c, pos + len)) {
+            c->ended = true;  // out of memory: the data ends here
+            break;
+        }
+        uint8_t* const hist = c->hist;
+        if (code < clear_code) {
+            hist[pos] = static_cast<uint8_t>(code);
+        } else {
+            copy_string(hist + pos, hist + c->d_off[code], len);
+        }
+        last_pos = pos;
+        pos += len;
+        prev = code;
+        ++next;
+        if (grows(c, next, width)) ++width;
+    }
+    c->bits = in.bits;
+    c->nbits = in.nbits;
+    c->io_pos = in.pos;
+    c->io_len = in.len;
+    c->width = width;
+    c->next = next;
+    c->entries = entries;
+    c->prev = prev;
+    c->hist_pos = pos;
+    c->last_pos = last_pos;
 }
 
 }  // namespace
@@ -268,10 +478,12 @@ LzwCoder* lzw_create(LzwCallback callback, void* context, int initial_width, int
     c->end_code = c->clear_code + 1;
     c->first_free = c->clear_code + 2;
     c->full_at = (1 << max_width) - c->early;
+    if (mode == kLzwDecode && !reserve_history(c, kHistoryStart - kCopySlack)) {
+        delete c;
+        return nullptr;
+    }
     for (int i = 0; i < c->clear_code; ++i) {
-        c->d_first[i] = static_cast<uint8_t>(i);
-        c->d_suffix[i] = static_cast<uint8_t>(i);
-        c->d_prefix[i] = 0;
+        c->d_off[i] = 0;
         c->d_len[i] = 1;
     }
     start_state(c);
@@ -289,7 +501,11 @@ size_t lzw_write(LzwCoder* c, const void* buffer, size_t n) {
         c->started = true;
         emit(c, c->clear_code);
     }
-    encode(c, p, n);
+    if (c->msb_first) {
+        encode<true>(c, p, n);
+    } else {
+        encode<false>(c, p, n);
+    }
     return c->failed ? 0 : n;
 }
 
@@ -298,59 +514,19 @@ size_t lzw_read(LzwCoder* c, void* buffer, size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t got = 0;
     while (got < n) {
-        if (c->pend_pos < c->pend_len) {
-            size_t k = static_cast<size_t>(c->pend_len - c->pend_pos);
-            if (k > n - got) k = n - got;
-            std::memcpy(out + got, c->pending + c->pend_pos, k);
-            c->pend_pos += static_cast<int>(k);
+        if (c->pend_pos < c->hist_pos) {
+            const size_t k = std::min(c->hist_pos - c->pend_pos, n - got);
+            std::memcpy(out + got, c->hist + c->pend_pos, k);
+            c->pend_pos += k;
             got += k;
             continue;
         }
         if (c->ended) break;
-        const int code = read_code(c);
-        if (code < 0 || code == c->end_code) {
-            c->ended = true;
-            break;
-        }
-        if (code == c->clear_code) {
-            c->width = c->init_width;
-            c->next = c->first_free;
-            c->entries = c->first_free;
-            c->prev = -1;
-            continue;
-        }
-        if (c->prev < 0) {
-            // First code of a table: a literal.
-            if (code > c->clear_code) {
-                c->ended = c->corrupt = true;
-                break;
-            }
+        if (c->msb_first) {
+            decode_more<true>(c, n - got);
         } else {
-            if (code > c->entries || (code == c->entries && c->entries >= kTableSize) ||
-                (code >= c->clear_code && code < c->first_free)) {
-                c->ended = c->corrupt = true;
-                break;
-            }
-            if (c->entries < kTableSize) {
-                const int e = c->entries++;
-                const uint8_t fc = code < e ? c->d_first[code] : c->d_first[c->prev];
-                c->d_prefix[e] = static_cast<uint16_t>(c->prev);
-                c->d_suffix[e] = fc;
-                c->d_first[e] = c->d_first[c->prev];
-                c->d_len[e] = static_cast<uint16_t>(c->d_len[c->prev] + 1);
-            }
+            decode_more<false>(c, n - got);
         }
-        const int len = c->d_len[code];
-        if (static_cast<size_t>(len) <= n - got) {
-            write_string(c, code, out + got + len);
-            got += static_cast<size_t>(len);
-        } else {
-            write_string(c, code, c->pending + len);
-            c->pend_pos = 0;
-            c->pend_len = len;
-        }
-        c->prev = code;
-        advance_next(c);
     }
     return got;
 }
@@ -364,6 +540,7 @@ int lzw_flush(LzwCoder* c) {
             advance_next(c);  // the decoder counts this code too
         }
         emit(c, c->end_code);
+        drain_bytes(c);
         if (c->nbits > 0) {
             const uint8_t last = c->msb_first ? static_cast<uint8_t>(c->bits << (8 - c->nbits))
                                               : static_cast<uint8_t>(c->bits);

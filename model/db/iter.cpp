@@ -46,19 +46,22 @@ int CLIPITER::triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) {
     return 0;
 }
 
-int walk_plist(ZITER* it, const PointNode* list) {
-    if (!list) return 0;
-    int r = it->move_to(list->x, list->y, list->z, 0, 0);
+int ZITER::walk_points(const PointNode* list) {
+    int r = move_to(list->x, list->y, list->z, 0, 0);
     if (r) return r;
     const PointNode* prev = list;
     for (const PointNode* n = list->next; n; n = n->next) {
         const bool move = (prev->flags & kPointMoveNext) != 0;
-        r = move ? it->move_to(n->x, n->y, n->z, 0, 0) : it->line_to(n->x, n->y, n->z, 0, 0);
+        r = move ? move_to(n->x, n->y, n->z, 0, 0) : line_to(n->x, n->y, n->z, 0, 0);
         if (r) return r;
         if (n == list) break;  // closed: back at the first point
         prev = n;
     }
     return 0;
+}
+
+int walk_plist(ZITER* it, const PointNode* list) {
+    return list ? it->walk_points(list) : 0;
 }
 
 // Lists of lists may be closed too: stop on coming back to the head.

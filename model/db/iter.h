@@ -26,6 +26,11 @@ class ZITER : public RTC {
     virtual int move_to(double x, double y, double z, int dx, int dy);
     virtual int line_to(double x, double y, double z, int dx, int dy);
     virtual int triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c);
+    // A whole point list (non-null): move_to the first point, then line_to (move_to
+    // after a point flagged kPointMoveNext) each next one, stopping at the first
+    // non-zero result or back at the head of a closed list. An iterator may do the
+    // same work in one loop of its own.
+    virtual int walk_points(const PointNode* list);
 
     bool points_only() const { return (flags & kIterPointsOnly) != 0; }
     bool wants_triangles() const { return (flags & kIterTriangles) != 0; }

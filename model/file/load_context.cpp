@@ -60,7 +60,8 @@ ZOBJ* load_find_object(ZOBJ* root, int32_t id) {
 }
 
 int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count) {
-    if (!obj) return frame_count;
+    // Without a single track alive there is nothing to count or link: no walk.
+    if (!obj || track_live_count() == 0) return frame_count;
     LoadContext* ctx = g_current;
     // Only tracks and objects that are alive in the tree now take part: anything this
     // load made and later dropped is never looked at again.

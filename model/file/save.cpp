@@ -65,15 +65,15 @@ void open_target(IOrec* s, const char* path, std::vector<uint8_t>* out) {
         iorec_open_memory_writer(s, out);
 }
 
-// The whole drawing file into `path` (memory when null) through an open save scope.
+// The whole drawing file into `path` (memory when null) through an open save scope,
+// the drawing measured and numbered by measure_drawing.
 int write_drawing(const char* path, std::vector<uint8_t>* out, MODEL* model) {
     std::unique_ptr<IOrec> s = new_stream();
     if (!s) return int{kIoOutOfMemory};
     s->version = kIoFormatVersion;
     return io_guarded([&] {
         open_target(s.get(), path, out);
-        s->tracks = 1;
-        model_number_objects(model);
+        s->tracks = 1;  // the objects were numbered by measure_drawing
         put_header(s.get());
         {
             IoChunkWriter body(s.get(), kTagName);
@@ -129,10 +129,15 @@ int write_block(const char* path, std::vector<uint8_t>* out, const char* label, 
     return w;
 }
 
-// Measures what a drawing save writes into `scope`; false when it nests too deep.
+// Measures what a drawing save writes into `scope` and, in the same walk, gives the
+// model and everything in it their file ids and track numbers (model_number_objects
+// from the model); false when it nests too deep.
 bool measure_drawing(SaveScope& scope, MODEL* model) {
-    for_ring(model->children,
-             [&](ZDLIST* c) { save_context_add(&scope.context, static_cast<ZOBJ*>(c)); });
+    SaveNumbering numbering;
+    save_number_one(model, &numbering);
+    for_ring(model->children, [&](ZDLIST* c) {
+        save_context_add(&scope.context, static_cast<ZOBJ*>(c), &numbering);
+    });
     for_ring(model->patterns,
              [&](ZDLIST* p) { save_context_add(&scope.context, static_cast<ZOBJ*>(p)); });
     return scope.context.deepest <= kMaxRecordNesting;

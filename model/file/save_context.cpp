@@ -13,7 +13,14 @@ thread_local SaveContext* g_current = nullptr;
 
 }  // namespace
 
-void save_context_add(SaveContext* ctx, ZOBJ* top) {
+void save_number_one(ZOBJ* obj, SaveNumbering* numbering) {
+    obj->file_id = numbering->object_id++;
+    if (auto* o = rtc_cast<object>(obj)) {
+        for (KeyframeTrack* t = o->tracks; t; t = t->next_track) t->id = numbering->track_id++;
+    }
+}
+
+void save_context_add(SaveContext* ctx, ZOBJ* top, SaveNumbering* numbering) {
     if (!ctx || !top) return;
     ctx->tops.push_back(top);
     // Depths of the containers met so far; a child is one deeper than its parent.
@@ -33,6 +40,7 @@ void save_context_add(SaveContext* ctx, ZOBJ* top) {
         }
         if (rtc_is<CONTAINER>(z)) depth_of[z] = depth;
         if (depth > ctx->deepest) ctx->deepest = depth;
+        if (numbering) save_number_one(z, numbering);
     }
 }
 

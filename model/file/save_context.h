@@ -36,9 +36,22 @@ struct SaveContext {
     FlatPtrSet<KeyframeTrack> tracks;
 };
 
+// File ids and track numbers handed out so far by a numbering walk (the counters of
+// model_number_objects).
+struct SaveNumbering {
+    int32_t object_id = 0;
+    int32_t track_id = 0;
+};
+
+// Gives `obj` the next file id and its keyframe tracks (drawable objects only) the
+// next track numbers, in the order of its track list.
+void save_number_one(ZOBJ* obj, SaveNumbering* numbering);
+
 // Adds `top` and everything below it to the context, `top` at nesting depth 1, and
 // measures the nesting. Iterative: any depth is measured without deep recursion.
-void save_context_add(SaveContext* ctx, ZOBJ* top);
+// With `numbering`, the same walk numbers every object it meets (save_number_one in
+// pre-order), as model_number_objects would over the same objects.
+void save_context_add(SaveContext* ctx, ZOBJ* top, SaveNumbering* numbering = nullptr);
 
 class SaveScope {
   public:

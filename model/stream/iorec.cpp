@@ -308,6 +308,12 @@ void flush_window(IOrecStd* s) {
 }  // namespace
 
 void IOrecStd::read(void* buf, size_t n) {
+    // The common case, a few bytes from the window, without the loop.
+    if (n - 1 < window_length - window_cursor && file && !writing) {
+        std::memcpy(buf, window.get() + window_cursor, n);
+        window_cursor += n;
+        return;
+    }
     if (n == 0) return;
     if (!file || writing || !window) io_raise(this, kIoBadData);
     auto* out = static_cast<uint8_t*>(buf);

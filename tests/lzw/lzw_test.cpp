@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -158,6 +159,55 @@ TEST(Lzw, RoundTripsEveryFlagCombinationAndReadSize) {
                 }
             }
         }
+    }
+}
+
+// Codes of a stream whose table fills up and is then kept without a clear code, as
+// some image writers do: later codes reach back to strings defined long before.
+std::vector<uint8_t> encode_keeping_full_table(const std::vector<uint8_t>& in) {
+    std::map<std::pair<int, int>, int> dict;
+    int next = 258, width = 9, nbits = 0;
+    uint64_t bits = 0;
+    std::vector<uint8_t> out;
+    auto put = [&](int code) {
+        bits |= static_cast<uint64_t>(code) << nbits;
+        nbits += width;
+        for (; nbits >= 8; nbits -= 8, bits >>= 8) out.push_back(static_cast<uint8_t>(bits));
+    };
+    auto count = [&] {
+        if (next < 4096) ++next;
+        if (next - 1 == (1 << width) && width < 12) ++width;
+    };
+    put(256);
+    int prefix = in[0];
+    for (size_t i = 1; i < in.size(); ++i) {
+        const auto it = dict.find({prefix, in[i]});
+        if (it != dict.end()) {
+            prefix = it->second;
+            continue;
+        }
+        put(prefix);
+        if (next < 4096) dict[{prefix, in[i]}] = next;
+        count();
+        prefix = in[i];
+    }
+    put(prefix);
+    count();
+    put(257);
+    if (nbits > 0) out.push_back(static_cast<uint8_t>(bits));
+    return out;
+}
+
+TEST(Lzw, DecodesStreamsThatKeepAFullTable) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "layer " + std::to_string(i % 37) + " line\n";
+    auto in = std::vector<uint8_t>(text.begin(), text.end());
+    const auto noise = random_bytes(150000, 11, 5);
+    in.insert(in.end(), noise.begin(), noise.end());
+    in.insert(in.end(), text.begin(), text.end());
+    const auto code = encode_keeping_full_table(in);
+    for (size_t piece : {size_t{3}, size_t{4096}, size_t{1} << 20}) {
+        EXPECT_EQ(decode(code, 0, 0, piece, in.size() + 10), in) << "piece " << piece;
     }
 }
 

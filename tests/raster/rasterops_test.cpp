@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "graphics/raster/rasterops.h"
+#include "raster_test_util.h"
 
 namespace {
 
@@ -135,6 +136,42 @@ TEST(RasterOps, FillsStopAtTheLastPixel) {
         for (size_t i = 2 * count; i < b16.size(); ++i) EXPECT_EQ(b16[i], kGuard) << count;
         for (size_t i = 3 * count; i < b24.size(); ++i) EXPECT_EQ(b24[i], kGuard) << count;
       }
+    }
+}
+
+// The streamed 24-bit fill against the plain one: every alignment of the start to
+// the 16-byte words, counts about its 48-byte blocks; nothing written past the end.
+TEST(RasterOps, StreamedFillMatchesThePlainFillAtEveryAlignment) {
+    for (size_t count : {size_t{0}, size_t{1}, size_t{4}, size_t{5}, size_t{16}, size_t{21},
+                         size_t{22}, size_t{100}, size_t{4097}}) {
+        for (size_t start = 0; start < 16; ++start) {
+            std::vector<uint8_t> plain(3 * count + 40, kGuard), streamed(plain);
+            span_fill24(plain.data() + start, 0xAB9C8D7E, count);
+            span_fill24_stream(streamed.data() + start, 0xAB9C8D7E, count);
+            span_stream_fence();
+            ASSERT_EQ(plain, streamed) << "count " << count << " start " << start;
+        }
+    }
+}
+
+// A fill larger than kStreamFillBytes through the blit (streamed), inside a margin
+// that must stay untouched.
+TEST(RasterOps, LargeSolidFillThroughTheBlit) {
+    const int w = 2600, h = 2400;  // 18.7 MB of 24-bit pixels
+    ASSERT_GE(uint64_t{w - 2} * 3 * (h - 2), kStreamFillBytes);
+    ImagePtr img(image_create_ex(w, h, 1, 24, nullptr));
+    ASSERT_TRUE(img);
+    DCPtr dc(image_dc_create(img.get()));
+    RasterFill fill{0, 0x123456, 0, 0, 0, 0, 0, nullptr};
+    image_dc_blit(dc.get(), 0, 0, w, h, &fill, 0, 0, 0x40000003u);
+    fill.colour = 0x654321;
+    image_dc_blit(dc.get(), 1, 1, w - 2, h - 2, &fill, 0, 0, 0x40000003u);
+    for (int y = 0; y < h; y += 7) {
+        for (int x : {0, 1, 2, 5, w / 2 + 1, w - 2, w - 1}) {
+            const bool inner = x > 0 && y > 0 && x < w - 1 && y < h - 1;
+            ASSERT_EQ(decode_pixel(img.get(), x, y), inner ? 0x654321u : 0x123456u)
+                << x << "," << y;
+        }
     }
 }
 
