@@ -35,7 +35,9 @@ TEST(DeepWalk, TheDeepestGroupChainAFileHoldsIsWalked) {
         dev.attach(&vp);
         viewiter_draw_object(&vp, layer.get());
         EXPECT_EQ(dev.lines.size(), 1u);
-        if (!dev.lines.empty()) EXPECT_EQ(dev.lines[0], (RecordedLine{0, 0, 10, 10}));
+        if (!dev.lines.empty()) {
+            EXPECT_EQ(dev.lines[0], (RecordedLine{0, 0, 10, 10}));
+        }
 
         PickWindow w;
         w.flags = kPickCrossing;
