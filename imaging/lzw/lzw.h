@@ -20,6 +20,10 @@
 //   decoder: (buffer, count, count, context) asks for up to count (1024) bytes; the
 //            result is the number delivered, 0 (or less) meaning the end of the input.
 //
+// Memory: a coder holds about 90 KiB; a decoder adds the bytes decoded since the last
+// clear code (64 KiB at first; at most 16 MiB with 3-bit literals, 8 MiB with 9-bit,
+// however long a stream runs without a clear).
+//
 // A coder belongs to one thread at a time. Records carry the magic "S$x6" and are
 // checked on every call.
 #pragma once
