@@ -1,9 +1,9 @@
 // LZW coder: variable-width codes (up to 12 bits) with clear and end codes, either
 // bit order and either code-width schedule. The encoder finds (prefix, byte) pairs in
-// a 32 KiB open-addressing table whose slots hold pair and code in one word (one load
-// a probe, emptied with the code table). The decoder writes into a history of its own: a code's string
-// is copied from where the entry's string was first written, and the caller's reads
-// are served from that history.
+// a 64 KiB open-addressing table whose slots hold pair and code in one word (one load
+// a probe, emptied with the code table). The decoder writes into a history of its
+// own: a code's string is copied from where the entry's string was first written, and
+// the caller's reads are served from that history.
 #include "imaging/lzw/lzw.h"
 
 #include <algorithm>
