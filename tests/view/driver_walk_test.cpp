@@ -4,6 +4,7 @@
 // under pen mode 4.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -75,6 +76,56 @@ TEST(DriverWalk, OwnLoopMatchesTheGenericWalk) {
             list_free(&head);
         }
         EXPECT_GT(drawn, 20u) << "mode " << vp->mode;  // the lists do reach the device
+    }
+}
+
+// The driver's projection is the view matrix product of mat_xform_point_d followed by
+// the view-space projection, to the bit: pixels drawn through either agree.
+TEST(DriverWalk, ProjectionIsTheMatrixProductThenTheViewPoint) {
+    Transform t;
+    xform_rotate_xyz(&t, 0.7, -0.4, 1.3);
+    t.fwd.m[9] = 12.5;
+    t.fwd.m[10] = -3.25;
+    t.fwd.m[11] = -180.0;
+    ViewProjection parallel = unit_projection();
+    parallel.view = t.fwd;
+    parallel.scale = 0.37;
+    parallel.origin_x = -41.5;
+    parallel.origin_y = 7.0;
+    ViewProjection persp = parallel;
+    persp.mode = kProjPerspective;
+    persp.eye_distance = 250;
+    persp.centre_x = 320;
+    persp.centre_y = 200;
+    ViewProjection no_range = parallel;
+    no_range.pen_mode = kPenModeNoRange;
+    struct Case {
+        const ViewProjection* vp;
+        double spread;  // coordinates drawn from -spread .. spread
+        int dx, dy;
+    };
+    const Case cases[] = {
+        {&parallel, 1e3, 0, 0}, {&parallel, 1e7, 5, -9},   {&persp, 500, 0, 0},
+        {&persp, 1e6, -3, 4},   {&no_range, 1e9, 0, 0},    {&no_range, 0.01, 2147483000, -7},
+    };
+    std::mt19937 rng(77);
+    for (const Case& c : cases) {
+        std::uniform_real_distribution<double> coord(-c.spread, c.spread);
+        for (int i = 0; i < 2000; ++i) {
+            const Vec3d p = {coord(rng), coord(rng), coord(rng)};
+            ProjectedPoint direct, via_matrix;
+            view_project_point(c.vp, p.x, p.y, p.z, c.dx, c.dy, &direct);
+            Vec3d v;
+            mat_xform_point_d(&v, &p, &c.vp->view);
+            view_project_view_point(c.vp, v.x, v.y, v.z, c.dx, c.dy, &via_matrix);
+            ASSERT_EQ(direct.behind, via_matrix.behind) << i;
+            if (direct.behind) continue;
+            ASSERT_EQ(direct.x, via_matrix.x) << i;
+            ASSERT_EQ(direct.y, via_matrix.y) << i;
+            ASSERT_EQ(direct.not_drawable, via_matrix.not_drawable) << i;
+            ASSERT_EQ(std::memcmp(&direct.fx, &via_matrix.fx, sizeof direct.fx), 0) << i;
+            ASSERT_EQ(std::memcmp(&direct.fy, &via_matrix.fy, sizeof direct.fy), 0) << i;
+        }
     }
 }
 
