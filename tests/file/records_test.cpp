@@ -463,7 +463,9 @@ TEST_F(RecordTest, DeepNestingIsRefused) {
         EXPECT_EQ(deep != nullptr, c.result == 0);
         int depth = 0;
         for (ZOBJ* z = deep; z && z->parent; z = z->parent) ++depth;
-        if (deep) EXPECT_EQ(depth, c.groups + 2);
+        if (deep) {
+            EXPECT_EQ(depth, c.groups + 2);
+        }
     }
     // In a block the top group is level 1: kMaxRecordNesting - 1 groups read, one more
     // is refused.
