@@ -127,6 +127,24 @@ inline double lerp(double a, double b, double s) {
     return a + (b - a) * s;
 }
 
+// A point's lattice cell: fractions, their s-curves and the corner hashes.
+struct Cell {
+    double fx, fy, fz, sx, sy, sz;
+    int hs[8];
+    explicit Cell(double x, double y, double z) {
+        int ix, iy, iz;
+        lattice(x, &ix, &fx);
+        lattice(y, &iy, &fy);
+        lattice(z, &iz, &fz);
+        sx = scurve(fx), sy = scurve(fy), sz = scurve(fz);
+        corner_hashes(ix, iy, iz, hs);
+    }
+    // Trilinear weight of corner c (c = x + 2 y + 4 z).
+    double weight(int ox, int oy, int oz) const {
+        return (ox ? sx : 1.0 - sx) * (oy ? sy : 1.0 - sy) * (oz ? sz : 1.0 - sz);
+    }
+};
+
 }  // namespace
 
 void noise_tables_ready() {
@@ -143,21 +161,14 @@ void noise_tables_ready() {
 }
 
 double noise3(double x, double y, double z) {
-    int ix, iy, iz;
-    double fx, fy, fz;
-    lattice(x, &ix, &fx);
-    lattice(y, &iy, &fy);
-    lattice(z, &iz, &fz);
-    const double sx = scurve(fx), sy = scurve(fy), sz = scurve(fz);
-    int hs[8];
-    corner_hashes(ix, iy, iz, hs);
+    const Cell cell(x, y, z);
     double sum = 0.0;
     for (int c = 0; c < 8; ++c) {
         const int ox = c & 1, oy = (c >> 1) & 1, oz = (c >> 2) & 1;
-        const int h = hs[c];
-        const double dx = fx - ox, dy = fy - oy, dz = fz - oz;
+        const int h = cell.hs[c];
+        const double dx = cell.fx - ox, dy = cell.fy - oy, dz = cell.fz - oz;
         const double value = G[h] * 0.5 + G[h + 1] * dx + G[h + 2] * dy + G[h + 3] * dz;
-        const double w = (ox ? sx : 1.0 - sx) * (oy ? sy : 1.0 - sy) * (oz ? sz : 1.0 - sz);
+        const double w = cell.weight(ox, oy, oz);
         sum += w * value;
     }
     return std::clamp(sum + 0.5, 0.0, 1.0);
@@ -175,20 +186,13 @@ double noise1(double t) {
 }
 
 void noise3_vec(double out[3], double x, double y, double z) {
-    int ix, iy, iz;
-    double fx, fy, fz;
-    lattice(x, &ix, &fx);
-    lattice(y, &iy, &fy);
-    lattice(z, &iz, &fz);
-    const double sx = scurve(fx), sy = scurve(fy), sz = scurve(fz);
-    int hs[8];
-    corner_hashes(ix, iy, iz, hs);
+    const Cell cell(x, y, z);
     out[0] = out[1] = out[2] = 0.0;
     for (int c = 0; c < 8; ++c) {
         const int ox = c & 1, oy = (c >> 1) & 1, oz = (c >> 2) & 1;
-        const int h = hs[c];
-        const double dx = fx - ox, dy = fy - oy, dz = fz - oz;
-        const double w = (ox ? sx : 1.0 - sx) * (oy ? sy : 1.0 - sy) * (oz ? sz : 1.0 - sz);
+        const int h = cell.hs[c];
+        const double dx = cell.fx - ox, dy = cell.fy - oy, dz = cell.fz - oz;
+        const double w = cell.weight(ox, oy, oz);
         for (int k = 0; k < 3; ++k) {
             const float* g = G + h + 4 * k;
             out[k] += w * (g[0] * 0.5 + g[1] * dx + g[2] * dy + g[3] * dz);
