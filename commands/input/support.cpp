@@ -145,23 +145,39 @@ int drawing_insert_object(VIEW* view, object* obj) {
     return r;
 }
 
+namespace {
+
+// Undoes (`redo` false) or redoes the next level: the objects that leave the drawing
+// are erased and lose their place as current styles first.
+void replay_level(VIEW* view, MODEL* m, bool redo) {
+    buffer* added = buffer_create();
+    buffer* deleted = buffer_create();
+    // Without memory for the listing the step still happens; the views redraw whole.
+    if (added && deleted) undo_level_objects(m, redo ? 1 : 0, added, deleted);
+    if (redo) {
+        undo_step(view, deleted, added, model_redo);
+    } else {
+        undo_step(view, added, deleted, model_undo);
+    }
+    buffer_free(&added);
+    buffer_free(&deleted);
+}
+
+}  // namespace
+
 int cmd_undo(VIEW* view) {
     MODEL* m = view_drawing(view);
-    if (!m || m->undo_levels < 1 || !m->added || !m->deleted) return 0;
+    if (!m || m->undo_levels < 1) return 0;
     if (refuse_while_running()) return 0;
-    undo_step(view, static_cast<buffer*>(m->added), static_cast<buffer*>(m->deleted), model_undo);
+    replay_level(view, m, false);
     return 0;
 }
 
 int cmd_redo(VIEW* view) {
     MODEL* m = view_drawing(view);
-    if (!m || model_redo_count(m) < 1 || !m->added || !m->deleted) return 0;
+    if (!m || model_redo_count(m) < 1) return 0;
     if (refuse_while_running()) return 0;
-    // The level redone first sits just before the head (the head itself when no level
-    // is left to undo).
-    ZDLIST* a = m->undo_levels > 0 ? m->added->prev : m->added;
-    ZDLIST* d = m->undo_levels > 0 ? m->deleted->prev : m->deleted;
-    undo_step(view, static_cast<buffer*>(d), static_cast<buffer*>(a), model_redo);
+    replay_level(view, m, true);
     return 0;
 }
 

@@ -226,12 +226,12 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
     const bool own_level = view->current_layer && rtc_is_a(view->current_layer, &LAYER::rtc_class) &&
                            g_prefs.undo_mode != 0;
     const int levels_before = model->undo_levels;
-    const ZDLIST* head_before = model->added;
+    const uint64_t stamp_before = model_undo_stamp(model);
     if (const int r = drawing_add_object(view, group_made.release(), 0, 1)) {
         show_error(r);
         return r;  // the group was destroyed; nothing else happened
     }
-    const bool recorded = own_level && (model->undo_levels != levels_before || model->added != head_before);
+    const bool recorded = own_level && (model->undo_levels != levels_before || model_undo_stamp(model) != stamp_before);
     // The glyph meshes go into the group: the view's current layer field holds any
     // container while a group is current.
     LAYER* layer = view->current_layer;

@@ -5,9 +5,9 @@
 //
 // Buffers made with buffer_new sit in one global ring and lose a reference when its
 // object dies or leaves the drawing (buffer_purge_object). Buffers made with
-// buffer_create are kept outside that ring; the undo levels use them because they
-// must keep references to deleted objects. A buffer never owns the objects it refers
-// to. The ring is used from the user-interface thread only.
+// buffer_create are kept outside that ring: their references stay when the objects
+// leave the drawing. A buffer never owns the objects it refers to. The ring is used
+// from the user-interface thread only.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,6 @@ struct MaterialRecord;
 struct RefNode {
     ZOBJ* ref = nullptr;  // null once the object has died
     RefNode* next = nullptr;
-    // Undo levels only (null and 0 in other buffers), see undo.h: the container the
-    // object goes back into, the member that followed it in its ring when it was taken
-    // out (null: it was the last), and the order of the recorded operation.
-    CONTAINER* home = nullptr;
-    ZOBJ* succ = nullptr;
-    uint64_t seq = 0;
 };
 
 // The lookup index of a long buffer (buffer.cpp): which node holds an object, and
@@ -42,7 +36,6 @@ class buffer : public ZDLIST {
 
     RefNode* refs = nullptr;  // owned nodes
     bool in_ring = false;     // made by buffer_new
-    bool undone = false;      // undo level that was undone and can be redone
     std::unique_ptr<BufferIndex> index;  // owned; null for short buffers
 };
 

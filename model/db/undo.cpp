@@ -4,7 +4,6 @@
 #include "model/db/undo.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -16,31 +15,54 @@
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
+#include "model/db/undo_log.h"
+
+// The history of one drawing: its operation log, oldest level first. The undoable
+// levels come first (MODEL::undo_levels of them, ending at `undo_end`); the redo levels
+// follow, the most recently undone first.
+struct UndoHistory {
+    UndoLog ops;
+    size_t undo_end = 0;  // ops[0, undo_end) belong to the undoable levels
+    int levels = 0;       // undoable and redo levels
+    uint64_t stamp = 0;   // levels recorded so far (model_undo_stamp)
+};
+
+void UndoHistoryDeleter::operator()(UndoHistory* history) const {
+    delete history;
+}
 
 namespace {
 
-// Order of recorded operations across all levels and drawings.
-std::atomic<uint64_t> g_next_seq{1};
-
-uint64_t next_seq() {
-    return g_next_seq.fetch_add(1, std::memory_order_relaxed);
+UndoHistory* history_of(const MODEL* m) {
+    return m ? m->history.get() : nullptr;
 }
 
-buffer* as_buffer(ZDLIST* b) {
-    return static_cast<buffer*>(b);
+// The model's history, made when it has none; null when out of memory.
+UndoHistory* history_for(MODEL* m) {
+    if (!m->history) m->history.reset(new (std::nothrow) UndoHistory);
+    return m->history.get();
 }
 
-// Calls f(node) for every node of every level in the model's rings.
+// Calls f(op) for every recorded operation of every level.
 template <class F>
 void for_each_node(MODEL* m, F&& f) {
-    for (ZDLIST* ring : {m->added, m->deleted}) {
-        if (!ring) continue;
-        ZDLIST* b = ring;
-        do {
-            for (RefNode* n = as_buffer(b)->refs; n; n = n->next) f(n);
-            b = b->next;
-        } while (b != ring);
-    }
+    UndoHistory* h = history_of(m);
+    if (!h) return;
+    for (size_t i = 0, n = h->ops.size(); i < n; ++i) f(&h->ops[i]);
+}
+
+// The first operation of the level that ends before `end` (end > 0).
+size_t level_begin(UndoHistory* h, size_t end) {
+    size_t i = end - 1;
+    while (i > 0 && !h->ops[i].starts_level()) --i;
+    return i;
+}
+
+// The end of the level that starts at `begin` (begin < size).
+size_t level_end(UndoHistory* h, size_t begin) {
+    size_t i = begin + 1;
+    while (i < h->ops.size() && !h->ops[i].starts_level()) ++i;
+    return i;
 }
 
 // In the drawing of `m`: every link up to the model is a ring membership.
@@ -124,11 +146,11 @@ void take_out(MODEL* m, ZOBJ* obj, bool notify) {
 
 // Puts a held object back into its home container, in front of its remembered
 // successor when that is still there.
-void put_back(MODEL* m, RefNode* n, bool notify) {
+void put_back(MODEL* m, UndoOp* n, bool notify) {
     ZOBJ* obj = n->ref;
-    if (!obj || obj->next || !n->home) return;
+    if (!obj || obj->next || !n->home()) return;
     obj->parent = nullptr;
-    if (container_insert(n->home, obj) != 0) {  // nowhere to go: it stays out
+    if (container_insert(n->home(), obj) != 0) {  // nowhere to go: it stays out
         obj->parent = m;
         return;
     }
@@ -141,135 +163,47 @@ void put_back(MODEL* m, RefNode* n, bool notify) {
 }
 
 // Takes out an object that a node put in; the node remembers where it was.
-void take_out_node(MODEL* m, RefNode* n, bool keep_position, bool notify) {
+void take_out_node(MODEL* m, UndoOp* n, bool keep_position, bool notify) {
     ZOBJ* obj = n->ref;
     if (!obj || !obj->next) return;
-    n->home = obj->parent;
+    n->set_home(obj->parent);
     n->succ = keep_position ? ring_successor(obj) : nullptr;
     take_out(m, obj, notify);
 }
 
-RefNode* reverse(RefNode* head) {
-    RefNode* prev = nullptr;
-    while (head) {
-        RefNode* next = head->next;
-        head->next = prev;
-        prev = head;
-        head = next;
-    }
-    return prev;
-}
-
-// Undoes a level's operations, newest first (both lists are newest first).
-void replay_undo(MODEL* m, buffer* add, buffer* del, bool notify) {
-    RefNode* a = add->refs;
-    RefNode* d = del->refs;
-    while (a || d) {
-        if (a && (!d || a->seq > d->seq)) {
-            take_out_node(m, a, false, notify);
-            a = a->next;
+// Undoes the operations [begin, end) of a level, newest first.
+void replay_undo(MODEL* m, size_t begin, size_t end, bool notify) {
+    UndoHistory* h = m->history.get();
+    for (size_t i = end; i-- > begin;) {
+        UndoOp* n = &h->ops[i];
+        if (n->added()) {
+            take_out_node(m, n, false, notify);
         } else {
-            put_back(m, d, notify);
-            d = d->next;
+            put_back(m, n, notify);
         }
     }
 }
 
-// Redoes a level's operations, oldest first.
-void replay_redo(MODEL* m, buffer* add, buffer* del) {
-    add->refs = reverse(add->refs);
-    del->refs = reverse(del->refs);
-    RefNode* a = add->refs;
-    RefNode* d = del->refs;
-    while (a || d) {
-        if (a && (!d || a->seq < d->seq)) {
-            put_back(m, a, true);
-            a = a->next;
+// Redoes the operations [begin, end) of a level, oldest first.
+void replay_redo(MODEL* m, size_t begin, size_t end) {
+    UndoHistory* h = m->history.get();
+    for (size_t i = begin; i < end; ++i) {
+        UndoOp* n = &h->ops[i];
+        if (n->added()) {
+            put_back(m, n, true);
         } else {
-            take_out_node(m, d, true, true);
-            d = d->next;
+            take_out_node(m, n, true, true);
         }
     }
-    add->refs = reverse(add->refs);
-    del->refs = reverse(del->refs);
-}
-
-// ---- Levels
-
-struct Level {
-    buffer* added = nullptr;
-    buffer* deleted = nullptr;
-};
-
-Level make_level() {
-    Level l;
-    l.added = buffer_create();
-    l.deleted = l.added ? buffer_create() : nullptr;
-    if (!l.deleted) {
-        buffer_free(&l.added);
-        return {};
-    }
-    return l;
-}
-
-void link_level(MODEL* m, const Level& l) {
-    m->undo_levels += 1;
-    ring_insert(&m->added, l.added, true);
-    ring_insert(&m->deleted, l.deleted, true);
-}
-
-void push(buffer* b, RefNode* n) {
-    n->next = b->refs;
-    b->refs = n;
-}
-
-// Any redo level: with no undoable level every level is one; otherwise the head's
-// previous level is one exactly when it was undone.
-bool has_redo(const MODEL* m) {
-    if (!m->added) return false;
-    return m->undo_levels <= 0 || as_buffer(m->added->prev)->undone;
 }
 
 int redo_levels(const MODEL* m) {
-    if (!m->added) return 0;
-    const ZDLIST* head = m->added;
-    int r = 0;
-    if (m->undo_levels <= 0) {
-        const ZDLIST* b = head;
-        do {
-            ++r;
-            b = b->next;
-        } while (b != head);
-        return r;
-    }
-    for (const ZDLIST* b = head->prev; b != head && static_cast<const buffer*>(b)->undone;
-         b = b->prev)
-        ++r;
-    return r;
+    const UndoHistory* h = history_of(m);
+    return h ? h->levels - std::max(m->undo_levels, 0) : 0;
 }
 
-// Buffers of dropped levels, chained through their (free) ring links.
-struct Chain {
-    buffer* first = nullptr;
-    void push(buffer* b) {
-        b->next = first;
-        first = b;
-    }
-    void free_all() {
-        while (first) {
-            buffer* b = first;
-            first = as_buffer(b->next);
-            b->next = nullptr;
-            rtc_destroy(b);
-        }
-    }
-};
-
-void unlink_level(MODEL* m, ZDLIST* a, ZDLIST* d, Chain& chain) {
-    ring_remove(&m->added, a);
-    ring_remove(&m->deleted, d);
-    chain.push(as_buffer(a));
-    chain.push(as_buffer(d));
+bool has_redo(const MODEL* m) {
+    return redo_levels(m) > 0;
 }
 
 // ---- Releasing held objects
@@ -345,7 +279,7 @@ void redirect_tracks(MODEL* m, const TreeSet& doomed, bool in_drawing = true) {
         }
     };
     if (in_drawing) visit_tree(m, fix);
-    for_each_node(m, [&fix](RefNode* n) {
+    for_each_node(m, [&fix](UndoOp* n) {
         if (n->ref && !n->ref->next) visit_tree(n->ref, fix);
     });
 }
@@ -367,7 +301,7 @@ void destroy_held(MODEL* m, ZOBJ* obj) {
 // forgotten. True when something was cut loose.
 bool cut_loose(MODEL* m, const TreeSet& doomed) {
     bool cut = false;
-    for_each_node(m, [m, &doomed, &cut](RefNode* n) {
+    for_each_node(m, [m, &doomed, &cut](UndoOp* n) {
         if (ZOBJ* r = n->ref) {
             if (doomed.contains(r)) {
                 if (r->next) {
@@ -379,44 +313,58 @@ bool cut_loose(MODEL* m, const TreeSet& doomed) {
                 r->parent = m;
             }
         }
-        if (n->home && doomed.contains(n->home)) n->home = nullptr;
+        if (n->home() && doomed.contains(n->home())) n->set_home(nullptr);
         if (n->succ && doomed.contains(n->succ)) n->succ = nullptr;
     });
     return cut;
 }
 
-// Frees the dropped levels. An object they held that is out of every ring and that no
-// remaining level (nor `keep_alive`) holds is destroyed with everything inside it.
-void release(MODEL* m, Chain& chain, const ZOBJ* keep_alive) {
+// Drops the operations [begin, end) of the log, `levels` whole levels at its front or
+// its end. An object they held that is out of every ring and that no remaining level
+// (nor `keep_alive`) holds is destroyed with everything inside it.
+void drop_ops(MODEL* m, size_t begin, size_t end, int levels, const ZOBJ* keep_alive) {
+    UndoHistory* h = m->history.get();
     std::vector<ZOBJ*> doomed;
     bool ok = true;
     try {
-        for (buffer* b = chain.first; b; b = as_buffer(b->next)) {
-            for (const RefNode* n = b->refs; n; n = n->next) {
-                if (n->ref && !n->ref->next && n->ref != keep_alive) doomed.push_back(n->ref);
-            }
+        for (size_t i = begin; i < end; ++i) {
+            ZOBJ* r = h->ops[i].ref;
+            if (r && !r->next && r != keep_alive) doomed.push_back(r);
         }
         std::sort(doomed.begin(), doomed.end());
         doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
-        if (!doomed.empty() && model_has_history(m)) {
-            std::vector<char> kept(doomed.size(), 0);
-            for_each_node(m, [&](RefNode* n) {
-                auto it = std::lower_bound(doomed.begin(), doomed.end(), n->ref);
-                if (n->ref && it != doomed.end() && *it == n->ref) kept[it - doomed.begin()] = 1;
-            });
-            size_t out = 0;
-            for (size_t i = 0; i < doomed.size(); ++i) {
-                if (!kept[i]) doomed[out++] = doomed[i];
-            }
-            doomed.resize(out);
-        }
     } catch (const std::bad_alloc&) {
         // Out of memory: the objects are kept (lost) rather than risk freeing one that
         // a remaining level still holds.
         ok = false;
     }
-    chain.free_all();
+    if (begin == 0) {
+        h->ops.drop_front(end);
+        h->undo_end -= std::min(h->undo_end, end);
+    } else {
+        h->ops.truncate(begin);
+        h->undo_end = std::min(h->undo_end, begin);
+    }
+    h->levels -= levels;
     if (!ok || doomed.empty()) return;
+    if (model_has_history(m)) {
+        std::vector<char> kept;
+        try {
+            kept.assign(doomed.size(), 0);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        for_each_node(m, [&](UndoOp* n) {
+            auto it = std::lower_bound(doomed.begin(), doomed.end(), n->ref);
+            if (n->ref && it != doomed.end() && *it == n->ref) kept[it - doomed.begin()] = 1;
+        });
+        size_t out = 0;
+        for (size_t i = 0; i < doomed.size(); ++i) {
+            if (!kept[i]) doomed[out++] = doomed[i];
+        }
+        doomed.resize(out);
+        if (doomed.empty()) return;
+    }
     {
         const TreeSet trees(doomed.data(), doomed.size());
         if (!model_has_history(m) || !cut_loose(m, trees)) {
@@ -428,37 +376,33 @@ void release(MODEL* m, Chain& chain, const ZOBJ* keep_alive) {
     for (ZOBJ* obj : doomed) destroy_held(m, obj);
 }
 
-// Unlinks `count` consecutive levels starting at (a, d), following the rings' next
-// links (`forward`) or their prev links.
-void unlink_levels(MODEL* m, ZDLIST* a, ZDLIST* d, int count, bool forward, Chain& chain) {
-    for (int i = 0; i < count; ++i) {
-        ZDLIST* following_a = forward ? a->next : a->prev;
-        ZDLIST* following_d = forward ? d->next : d->prev;
-        unlink_level(m, a, d, chain);
-        a = following_a;
-        d = following_d;
-    }
-}
-
-// Drops redo levels (all but `keep`, the least recently undone first).
+// Drops redo levels (all but `keep`, the most recently undone stay).
 void drop_redo(MODEL* m, int keep, const ZOBJ* keep_alive) {
-    if (keep < 0 || !has_redo(m)) return;
+    if (keep < 0) return;
     const int r = redo_levels(m);
     if (keep >= r) return;
-    ZDLIST* a = m->added;
-    ZDLIST* d = m->deleted;
-    for (int i = 0; i < r; ++i) {
-        a = a->prev;
-        d = d->prev;
+    UndoHistory* h = m->history.get();
+    size_t cut = h->undo_end;
+    for (int i = 0; i < keep; ++i) cut = level_end(h, cut);
+    drop_ops(m, cut, h->ops.size(), r - keep, keep_alive);
+}
+
+// Appends a recorded operation (room reserved) at the end of the undoable levels, which
+// is the end of the log once the redo levels are dropped.
+void push_op(MODEL* m, const UndoOp& op) {
+    UndoHistory* h = m->history.get();
+    h->ops.push_back(op);
+    h->undo_end = h->ops.size();
+    if (op.starts_level()) {
+        h->levels += 1;
+        m->undo_levels += 1;
+        h->stamp += 1;
     }
-    Chain chain;
-    unlink_levels(m, a, d, r - keep, true, chain);
-    release(m, chain, keep_alive);
 }
 
 bool history_holds(MODEL* m, const ZOBJ* obj) {
     bool found = false;
-    for_each_node(m, [&](RefNode* n) { found = found || n->ref == obj; });
+    for_each_node(m, [&](UndoOp* n) { found = found || n->ref == obj; });
     return found;
 }
 
@@ -482,7 +426,8 @@ void undo_object_dying(ZOBJ* obj, bool redirect_keys) {
 }
 
 int model_has_history(const MODEL* model) {
-    return model && (model->added || model->deleted) ? 1 : 0;
+    const UndoHistory* h = history_of(model);
+    return h && h->levels > 0 ? 1 : 0;
 }
 
 int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) {
@@ -506,30 +451,11 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
         return 0;
     }
 
-    RefNode* del_node = nullptr;
-    if (moving) {
-        del_node =
-            new (std::nothrow) RefNode{obj, nullptr, obj->parent, ring_successor(obj), next_seq()};
-        if (!del_node) return 8;
-    }
-    auto* add_node = new (std::nothrow) RefNode{obj, nullptr, container, nullptr, next_seq()};
-    if (!add_node) {
-        delete del_node;
-        return 8;
-    }
-    Level level;
-    if (new_level) {
-        level = make_level();
-    } else if (m->undo_levels >= 1 && m->added && m->deleted) {
-        level = {as_buffer(m->added), as_buffer(m->deleted)};
-    }
-    if (!level.added) {
-        delete del_node;
-        delete add_node;
-        return 8;
-    }
-    if (del_node) push(level.deleted, del_node);
-    push(level.added, add_node);
+    UndoHistory* h = history_for(m);
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(moving ? 2 : 1)) return 8;
+    // A move is a deletion from the old place followed by the addition.
+    const UndoOp del_op(obj, moving ? obj->parent : nullptr, moving ? ring_successor(obj) : nullptr,
+                        false, new_level != 0);
     // A held object is going in: its remembered place no longer counts, and dropping
     // the level that held it may free that place.
     if (!moving) obj->parent = nullptr;
@@ -539,7 +465,8 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
     // Levels are dropped with the object in the drawing, so that animation keys of it
     // naming an object they free fall back like those of the rest of the drawing.
     drop_redo(m, 0, obj);
-    if (new_level) link_level(m, level);
+    if (moving) push_op(m, del_op);
+    push_op(m, UndoOp(obj, container, nullptr, true, new_level && !moving));
     model_undo_trim(m, depth);
     return 0;
 }
@@ -557,66 +484,52 @@ int model_delete_object(ZOBJ* obj, int depth, int new_level) {
         return 0;
     }
 
-    auto* node =
-        new (std::nothrow) RefNode{obj, nullptr, obj->parent, ring_successor(obj), next_seq()};
-    if (!node) return 8;
-    Level level;
-    if (new_level) {
-        level = make_level();
-    } else if (m->undo_levels >= 1 && m->added && m->deleted) {
-        level = {as_buffer(m->added), as_buffer(m->deleted)};
-    }
-    if (!level.added) {
-        delete node;
-        return 8;
-    }
-    push(level.deleted, node);
+    UndoHistory* h = history_for(m);
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(1)) return 8;
+    const UndoOp op(obj, obj->parent, ring_successor(obj), false, new_level != 0);
     drop_redo(m, 0, nullptr);
-    if (new_level) link_level(m, level);
+    push_op(m, op);
     model_undo_trim(m, depth);
     take_out(m, obj, true);
     return 0;
 }
 
 int model_undo(MODEL* model) {
-    if (!rtc_is<MODEL>(model) || model->undo_levels < 1 || !model->added) return 0;
-    buffer* a = as_buffer(model->added);
-    buffer* d = as_buffer(model->deleted);
-    model->added = a->next;
-    model->deleted = d->next;
-    a->undone = d->undone = true;
+    if (!rtc_is<MODEL>(model) || model->undo_levels < 1 || !model->history) return 0;
+    UndoHistory* h = model->history.get();
+    const size_t end = h->undo_end;
+    const size_t begin = level_begin(h, end);
+    h->undo_end = begin;
     model->undo_levels -= 1;
-    replay_undo(model, a, d, true);
+    replay_undo(model, begin, end, true);
     return 0;
 }
 
 int model_redo(MODEL* model) {
     if (!rtc_is<MODEL>(model) || !has_redo(model)) return 0;
-    buffer* a = as_buffer(model->added->prev);
-    buffer* d = as_buffer(model->deleted->prev);
-    model->added = a;
-    model->deleted = d;
-    a->undone = d->undone = false;
+    UndoHistory* h = model->history.get();
+    const size_t begin = h->undo_end;
+    const size_t end = level_end(h, begin);
+    h->undo_end = end;
     model->undo_levels = std::max(model->undo_levels, 0) + 1;
-    replay_redo(model, a, d);
+    replay_redo(model, begin, end);
     return 0;
 }
 
 int model_redo_count(const MODEL* model) {
-    return model ? redo_levels(model) : 0;
+    return redo_levels(model);
 }
 
 int model_rollback(MODEL* model) {
-    if (!rtc_is<MODEL>(model) || model->undo_levels < 1 || !model->added) return 0;
+    if (!rtc_is<MODEL>(model) || model->undo_levels < 1 || !model->history) return 0;
     // Redo levels were built on top of the step that is cancelled.
     drop_redo(model, 0, nullptr);
-    ZDLIST* a = model->added;
-    ZDLIST* d = model->deleted;
-    replay_undo(model, as_buffer(a), as_buffer(d), true);
-    Chain chain;
-    unlink_level(model, a, d, chain);
+    UndoHistory* h = model->history.get();
+    const size_t end = h->undo_end;
+    const size_t begin = level_begin(h, end);
+    replay_undo(model, begin, end, true);
     model->undo_levels -= 1;
-    release(model, chain, nullptr);
+    drop_ops(model, begin, end, 1, nullptr);
     return 0;
 }
 
@@ -626,52 +539,52 @@ int model_drop_redo(MODEL* model, int keep) {
 }
 
 int model_undo_trim(MODEL* model, int depth) {
-    if (!model || depth < 0 || depth >= model->undo_levels || !model->added) return 0;
-    const int c = model->undo_levels;
-    // The oldest undoable level: c - 1 steps on from the head, or just behind the redo
-    // levels, whichever walk is shorter.
-    const int r = has_redo(model) ? redo_levels(model) : 0;
-    ZDLIST* a = model->added;
-    ZDLIST* d = model->deleted;
-    if (c - 1 <= r + 1) {
-        for (int i = 0; i < c - 1; ++i) {
-            a = a->next;
-            d = d->next;
-        }
-    } else {
-        for (int i = 0; i < r + 1; ++i) {
-            a = a->prev;
-            d = d->prev;
-        }
-    }
-    Chain chain;
-    unlink_levels(model, a, d, c - depth, false, chain);
+    if (!model || depth < 0 || depth >= model->undo_levels || !model->history) return 0;
+    UndoHistory* h = model->history.get();
+    const int drop = model->undo_levels - depth;
+    size_t cut = 0;
+    for (int i = 0; i < drop; ++i) cut = level_end(h, cut);
     model->undo_levels = depth;
-    release(model, chain, nullptr);
+    drop_ops(model, 0, cut, drop, nullptr);
     return 0;
 }
 
 void model_free_undo(MODEL* model) {
-    if (!model) return;
-    Chain chain;
-    while (model->added) {
-        ZDLIST* b = model->added;
-        ring_remove(&model->added, b);
-        chain.push(as_buffer(b));
-    }
-    while (model->deleted) {
-        ZDLIST* b = model->deleted;
-        ring_remove(&model->deleted, b);
-        chain.push(as_buffer(b));
-    }
+    if (!model || !model->history) return;
+    UndoHistory* h = model->history.get();
     model->undo_levels = 0;
-    release(model, chain, nullptr);
+    drop_ops(model, 0, h->ops.size(), h->levels, nullptr);
+    // Destroying what the levels held records nothing: the log is empty; its memory goes.
+    if (h->ops.size() == 0) h->ops.release();
+}
+
+uint64_t model_undo_stamp(const MODEL* model) {
+    const UndoHistory* h = history_of(model);
+    return h ? h->stamp : 0;
+}
+
+int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* deleted) {
+    if (!model || !added || !deleted) return 13;
+    UndoHistory* h = model->history.get();
+    if (redo ? !has_redo(model) : (model->undo_levels < 1 || !h)) return 0;
+    const size_t begin = redo ? h->undo_end : level_begin(h, h->undo_end);
+    const size_t end = redo ? level_end(h, begin) : h->undo_end;
+    // Newest first, as the level replays on undo.
+    for (size_t i = begin; i < end; ++i) {
+        const UndoOp& op = h->ops[i];
+        if (!op.ref) continue;
+        buffer* b = op.added() ? added : deleted;
+        auto* node = new (std::nothrow) RefNode{op.ref, b->refs};
+        if (!node) return 8;
+        b->refs = node;
+    }
+    return 0;
 }
 
 int undo_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref) {
     if (!model || !old_ref) return 0;
     int result = 0;
-    for_each_node(model, [&](RefNode* n) {
+    for_each_node(model, [&](UndoOp* n) {
         ZOBJ* held = n->ref;
         if (!held || held->next || (result && old_ref == new_ref)) return;
         result |= held->replace_ref(old_ref, new_ref);
@@ -682,7 +595,7 @@ int undo_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref) {
 void undo_forget_objects(MODEL* model, ZOBJ* const* objs, size_t count) {
     if (!model_has_history(model) || !objs || count == 0) return;
     const TreeSet gone(objs, count);
-    for_each_node(model, [model, &gone](RefNode* n) {
+    for_each_node(model, [model, &gone](UndoOp* n) {
         if (ZOBJ* r = n->ref) {
             if (gone.contains(r)) {
                 n->ref = nullptr;
@@ -690,7 +603,7 @@ void undo_forget_objects(MODEL* model, ZOBJ* const* objs, size_t count) {
                 r->parent = model;
             }
         }
-        if (n->home && gone.contains(n->home)) n->home = nullptr;
+        if (n->home() && gone.contains(n->home())) n->set_home(nullptr);
         if (n->succ && gone.contains(n->succ)) n->succ = nullptr;
     });
 }
@@ -710,14 +623,14 @@ void undo_redirect_container(MODEL* model, const ZOBJ* const* groups, size_t cou
         if (!sorted.empty()) return std::binary_search(sorted.begin(), sorted.end(), p);
         return std::find(groups, groups + count, p) != groups + count;
     };
-    for_each_node(model, [&](RefNode* n) {
+    for_each_node(model, [&](UndoOp* n) {
         if (n->ref && gone(n->ref)) {
             n->ref = nullptr;
         } else if (ZOBJ* r = n->ref; r && !r->next && r->parent && gone(r->parent)) {
             // It belonged in the group; the group's children went to the target.
             r->parent = (target && !holds(r, target)) ? target : model;
         }
-        if (n->home && gone(n->home)) n->home = target;
+        if (n->home() && gone(n->home())) n->set_home(target);
         if (n->succ && gone(n->succ)) n->succ = nullptr;
     });
 }

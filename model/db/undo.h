@@ -2,19 +2,17 @@
 // redo, rollback of a failed step, and trimming the history to the depth chosen in
 // the preferences.
 //
-// A level is one command step: a buffer of the objects it added and a buffer of the
-// objects it deleted, kept in the MODEL's two rings (`added`, `deleted`), which always
-// have the same length and turn together. The head of each ring is the newest level
-// that can be undone; following `next` gives older undoable levels; the levels that
-// were undone and can be redone sit behind the head (the head's `prev` is redone
-// first). MODEL::undo_levels counts the undoable levels; the ring length less that
-// count is the number of redo levels.
+// A level is one command step: the objects it added and deleted, in the order of the
+// operations. The MODEL's history (MODEL::history, undo.cpp) keeps every level's
+// operations in one log, oldest level first: first the undoable levels
+// (MODEL::undo_levels of them, the newest is undone first), then the levels that were
+// undone and can be redone (the most recently undone is redone first).
 //
-// Every recorded operation is a node (RefNode) holding the object, the container it
-// goes back into (`home`), its neighbour in the ring when it was taken out (`succ`, so
-// that undo restores the drawing's order) and a rising sequence number. Undo replays a
-// level's operations newest first, redo oldest first, so a step that deletes an
-// object and adds it elsewhere (a move) comes back exactly.
+// Every recorded operation holds the object, the container it goes back into (its
+// home), its neighbour in the ring when it was taken out (so that undo restores the
+// drawing's order) and whether it was an addition or a deletion. Undo replays a level's
+// operations newest first, redo oldest first, so a step that deletes an object and
+// adds it elsewhere (a move) comes back exactly.
 //
 // Ownership: an object that a level holds out of the drawing (deleted by an undoable
 // level, or added by an undone one) belongs to the history; it is destroyed when the
@@ -36,11 +34,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class CONTAINER;
 class MODEL;
 class RTC;
 class ZOBJ;
+class buffer;
 
 // Adds `obj` to `container` (a CONTAINER in a drawing, or the MODEL itself) as an
 // undoable step. `new_level` non-zero starts a new level (the first object of a
@@ -105,3 +105,14 @@ void undo_object_dying(ZOBJ* obj, bool redirect_keys);
 
 // 1 when the model has any undo or redo level.
 int model_has_history(const MODEL* model);
+
+// A number that changes whenever a new level is recorded in the model (0 before any):
+// a caller compares it before and after a step to know whether the step recorded.
+uint64_t model_undo_stamp(const MODEL* model);
+
+// Puts the objects of the level that model_undo (`redo` 0) or model_redo (`redo` 1)
+// would replay into two buffers made by the caller (buffer_create): the objects the
+// level added into `added`, those it deleted into `deleted`, newest first. Nothing
+// when there is no such level. 0; 13 for a null argument; 8 when out of memory (the
+// buffers then hold part of the level).
+int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* deleted);

@@ -2,12 +2,13 @@
 // containers, layers and the MODEL itself, plus the base of the view object.
 //
 // Ownership: a CONTAINER owns the ring of its children, the MODEL owns its pattern
-// ring and its undo buffers; every other pointer between objects is a plain
+// ring and its undo history; every other pointer between objects is a plain
 // reference. A ZOBJ's destructor takes it out of its container (or the pattern
 // ring) and clears every selection reference to it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "model/math/plist.h"
@@ -20,6 +21,11 @@ class MODEL;
 class PATT;
 class buffer;
 struct KeyframeTrack;
+struct UndoHistory;
+// Frees a MODEL's undo history (undo.cpp); the objects it held are released before.
+struct UndoHistoryDeleter {
+    void operator()(UndoHistory* history) const;
+};
 
 // A member of a circular doubly linked ring.
 class ZDLIST : public RTC {
@@ -143,8 +149,8 @@ class MODEL : public CONTAINER {
     void* document = nullptr;    // the document holding the model (not owned)
     ZDLIST* patterns = nullptr;  // ring head of PATT objects, owned
     int32_t undo_levels = 0;
-    ZDLIST* added = nullptr;    // ring of added-object buffers, owned
-    ZDLIST* deleted = nullptr;  // ring of deleted-object buffers, owned
+    // The undo levels (undo.cpp); null until the first undoable step.
+    std::unique_ptr<UndoHistory, UndoHistoryDeleter> history;
     int32_t frame_count = 0;
     int32_t current_frame = -1;
     int32_t word = 0;
