@@ -43,25 +43,48 @@ UndoHistory* history_for(MODEL* m) {
     return m->history.get();
 }
 
+// The operation whose first slot is `i`.
+UndoOp op_at(UndoHistory* h, size_t i) {
+    UndoSlot& first = h->ops[i];
+    return UndoOp(first, (first.bits & UndoSlot::kAdded) ? nullptr : &h->ops[i + 1]);
+}
+
+// The first slot of the operation that ends before slot `i` (i > 0).
+size_t op_before(UndoHistory* h, size_t i) {
+    return (h->ops[i - 1].bits & UndoSlot::kSecond) ? i - 2 : i - 1;
+}
+
+// Calls f(op) for every recorded operation of the slots [begin, end), oldest first.
+template <class F>
+void for_each_op(UndoHistory* h, size_t begin, size_t end, F&& f) {
+    for (size_t i = begin; i < end;) {
+        UndoOp op = op_at(h, i);
+        i += op.slots();
+        f(&op);
+    }
+}
+
 // Calls f(op) for every recorded operation of every level.
 template <class F>
 void for_each_node(MODEL* m, F&& f) {
-    UndoHistory* h = history_of(m);
-    if (!h) return;
-    for (size_t i = 0, n = h->ops.size(); i < n; ++i) f(&h->ops[i]);
+    if (UndoHistory* h = history_of(m)) for_each_op(h, 0, h->ops.size(), f);
 }
 
-// The first operation of the level that ends before `end` (end > 0).
+bool starts_level(const UndoSlot& s) {
+    return (s.bits & UndoSlot::kLevelStart) != 0;  // never set in a second slot
+}
+
+// The first slot of the level that ends before slot `end` (end > 0).
 size_t level_begin(UndoHistory* h, size_t end) {
     size_t i = end - 1;
-    while (i > 0 && !h->ops[i].starts_level()) --i;
+    while (i > 0 && !starts_level(h->ops[i])) --i;
     return i;
 }
 
-// The end of the level that starts at `begin` (begin < size).
+// The end of the level that starts at slot `begin` (begin < size).
 size_t level_end(UndoHistory* h, size_t begin) {
     size_t i = begin + 1;
-    while (i < h->ops.size() && !h->ops[i].starts_level()) ++i;
+    while (i < h->ops.size() && !starts_level(h->ops[i])) ++i;
     return i;
 }
 
@@ -154,7 +177,7 @@ void put_back(MODEL* m, UndoOp* n, bool notify) {
         obj->parent = m;
         return;
     }
-    ZOBJ* succ = n->succ;
+    ZOBJ* succ = n->succ();
     if (succ && succ != obj && succ->next && succ->parent == obj->parent &&
         rtc_is<PATT>(succ) == rtc_is<PATT>(obj)) {
         if (ZDLIST** head = ring_of(obj)) move_before(head, obj, succ);
@@ -167,34 +190,33 @@ void take_out_node(MODEL* m, UndoOp* n, bool keep_position, bool notify) {
     ZOBJ* obj = n->ref;
     if (!obj || !obj->next) return;
     n->set_home(obj->parent);
-    n->succ = keep_position ? ring_successor(obj) : nullptr;
+    n->set_succ(keep_position ? ring_successor(obj) : nullptr);
     take_out(m, obj, notify);
 }
 
 // Undoes the operations [begin, end) of a level, newest first.
 void replay_undo(MODEL* m, size_t begin, size_t end, bool notify) {
     UndoHistory* h = m->history.get();
-    for (size_t i = end; i-- > begin;) {
-        UndoOp* n = &h->ops[i];
-        if (n->added()) {
-            take_out_node(m, n, false, notify);
+    for (size_t i = end; i > begin;) {
+        i = op_before(h, i);
+        UndoOp n = op_at(h, i);
+        if (n.added()) {
+            take_out_node(m, &n, false, notify);
         } else {
-            put_back(m, n, notify);
+            put_back(m, &n, notify);
         }
     }
 }
 
 // Redoes the operations [begin, end) of a level, oldest first.
 void replay_redo(MODEL* m, size_t begin, size_t end) {
-    UndoHistory* h = m->history.get();
-    for (size_t i = begin; i < end; ++i) {
-        UndoOp* n = &h->ops[i];
+    for_each_op(m->history.get(), begin, end, [m](UndoOp* n) {
         if (n->added()) {
             put_back(m, n, true);
         } else {
             take_out_node(m, n, true, true);
         }
-    }
+    });
 }
 
 int redo_levels(const MODEL* m) {
@@ -314,7 +336,7 @@ bool cut_loose(MODEL* m, const TreeSet& doomed) {
             }
         }
         if (n->home() && doomed.contains(n->home())) n->set_home(nullptr);
-        if (n->succ && doomed.contains(n->succ)) n->succ = nullptr;
+        if (n->succ() && doomed.contains(n->succ())) n->set_succ(nullptr);
     });
     return cut;
 }
@@ -327,10 +349,10 @@ void drop_ops(MODEL* m, size_t begin, size_t end, int levels, const ZOBJ* keep_a
     std::vector<ZOBJ*> doomed;
     bool ok = true;
     try {
-        for (size_t i = begin; i < end; ++i) {
-            ZOBJ* r = h->ops[i].ref;
+        for_each_op(h, begin, end, [&](UndoOp* n) {
+            ZOBJ* r = n->ref;
             if (r && !r->next && r != keep_alive) doomed.push_back(r);
-        }
+        });
         std::sort(doomed.begin(), doomed.end());
         doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
     } catch (const std::bad_alloc&) {
@@ -387,13 +409,15 @@ void drop_redo(MODEL* m, int keep, const ZOBJ* keep_alive) {
     drop_ops(m, cut, h->ops.size(), r - keep, keep_alive);
 }
 
-// Appends a recorded operation (room reserved) at the end of the undoable levels, which
-// is the end of the log once the redo levels are dropped.
-void push_op(MODEL* m, const UndoOp& op) {
+// Appends a recorded operation (room reserved: one slot for an addition, two for a
+// deletion) at the end of the undoable levels, which is the end of the log once the
+// redo levels are dropped. A deletion's successor is `succ`.
+void push_op(MODEL* m, ZOBJ* obj, CONTAINER* home, ZOBJ* succ, bool added, bool level_start) {
     UndoHistory* h = m->history.get();
-    h->ops.push_back(op);
+    h->ops.push_back(UndoOp::first_slot(obj, home, added, level_start));
+    if (!added) h->ops.push_back(UndoOp::second_slot(succ));
     h->undo_end = h->ops.size();
-    if (op.starts_level()) {
+    if (level_start) {
         h->levels += 1;
         m->undo_levels += 1;
         h->stamp += 1;
@@ -452,10 +476,10 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
     }
 
     UndoHistory* h = history_for(m);
-    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(moving ? 2 : 1)) return 8;
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(moving ? 3 : 1)) return 8;
     // A move is a deletion from the old place followed by the addition.
-    const UndoOp del_op(obj, moving ? obj->parent : nullptr, moving ? ring_successor(obj) : nullptr,
-                        false, new_level != 0);
+    CONTAINER* old_home = obj->parent;
+    ZOBJ* old_succ = moving ? ring_successor(obj) : nullptr;
     // A held object is going in: its remembered place no longer counts, and dropping
     // the level that held it may free that place.
     if (!moving) obj->parent = nullptr;
@@ -465,8 +489,8 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
     // Levels are dropped with the object in the drawing, so that animation keys of it
     // naming an object they free fall back like those of the rest of the drawing.
     drop_redo(m, 0, obj);
-    if (moving) push_op(m, del_op);
-    push_op(m, UndoOp(obj, container, nullptr, true, new_level && !moving));
+    if (moving) push_op(m, obj, old_home, old_succ, false, new_level != 0);
+    push_op(m, obj, container, nullptr, true, new_level && !moving);
     model_undo_trim(m, depth);
     return 0;
 }
@@ -485,10 +509,11 @@ int model_delete_object(ZOBJ* obj, int depth, int new_level) {
     }
 
     UndoHistory* h = history_for(m);
-    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(1)) return 8;
-    const UndoOp op(obj, obj->parent, ring_successor(obj), false, new_level != 0);
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(2)) return 8;
+    CONTAINER* home = obj->parent;
+    ZOBJ* succ = ring_successor(obj);
     drop_redo(m, 0, nullptr);
-    push_op(m, op);
+    push_op(m, obj, home, succ, false, new_level != 0);
     model_undo_trim(m, depth);
     take_out(m, obj, true);
     return 0;
@@ -570,15 +595,18 @@ int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* dele
     const size_t begin = redo ? h->undo_end : level_begin(h, h->undo_end);
     const size_t end = redo ? level_end(h, begin) : h->undo_end;
     // Newest first, as the level replays on undo.
-    for (size_t i = begin; i < end; ++i) {
-        const UndoOp& op = h->ops[i];
-        if (!op.ref) continue;
-        buffer* b = op.added() ? added : deleted;
-        auto* node = new (std::nothrow) RefNode{op.ref, b->refs};
-        if (!node) return 8;
+    int result = 0;
+    for_each_op(h, begin, end, [&](UndoOp* op) {
+        if (!op->ref || result) return;
+        buffer* b = op->added() ? added : deleted;
+        auto* node = new (std::nothrow) RefNode{op->ref, b->refs};
+        if (!node) {
+            result = 8;
+            return;
+        }
         b->refs = node;
-    }
-    return 0;
+    });
+    return result;
 }
 
 int undo_replace_ref(MODEL* model, RTC* old_ref, RTC* new_ref) {
@@ -604,7 +632,7 @@ void undo_forget_objects(MODEL* model, ZOBJ* const* objs, size_t count) {
             }
         }
         if (n->home() && gone.contains(n->home())) n->set_home(nullptr);
-        if (n->succ && gone.contains(n->succ)) n->succ = nullptr;
+        if (n->succ() && gone.contains(n->succ())) n->set_succ(nullptr);
     });
 }
 
@@ -631,6 +659,6 @@ void undo_redirect_container(MODEL* model, const ZOBJ* const* groups, size_t cou
             r->parent = (target && !holds(r, target)) ? target : model;
         }
         if (n->home() && gone(n->home())) n->set_home(target);
-        if (n->succ && gone(n->succ)) n->succ = nullptr;
+        if (n->succ() && gone(n->succ())) n->set_succ(nullptr);
     });
 }

@@ -1,9 +1,9 @@
-// The operation log behind a drawing's undo history (undo.cpp): one record per
-// recorded addition or deletion, oldest first, kept in fixed chunks of records.
-// Records are appended at the end, dropped from either end (trimming takes the oldest
-// levels, a new step drops the redo levels at the end) and reached by index.
+// The operation log behind a drawing's undo history (undo.cpp): the recorded additions
+// and deletions, oldest first, in 16-byte slots kept in fixed chunks. Slots are
+// appended at the end, dropped from either end (trimming takes the oldest levels, a new
+// step drops the redo levels at the end) and reached by index.
 //
-// A step reserves room for its records before it changes the drawing and appends them
+// A step reserves room for its slots before it changes the drawing and appends them
 // afterwards, so that it cannot fail half-way for want of memory.
 #pragma once
 
@@ -15,40 +15,59 @@
 
 #include "model/db/zobj.h"
 
-// One recorded operation: `ref` was added to or deleted from `home`. A level is the
-// run of records from one that starts a level up to the next one that does.
+// A slot of the log. An addition takes one slot: the object and its home container
+// with the flags. A deletion takes two: that slot, then one holding the member that
+// followed the object in its ring when it was taken out (null: it was the last).
+struct UndoSlot {
+    static constexpr uintptr_t kAdded = 1;       // an addition (else a deletion)
+    static constexpr uintptr_t kLevelStart = 2;  // the first operation of its level
+    static constexpr uintptr_t kSecond = 4;      // the second slot of a deletion
+    static constexpr uintptr_t kFlags = 7;
+
+    ZOBJ* obj = nullptr;  // the object (null once the history forgot it), or the successor
+    uintptr_t bits = 0;   // home container | flags, or kSecond
+};
+static_assert(alignof(CONTAINER) >= 8, "the flag bits live in the container pointer");
+
+// One recorded operation seen through its slots: `ref` added to or deleted from
+// its home container. A level is the run of operations from one that starts a level up
+// to the next one that does.
 class UndoOp {
   public:
-    UndoOp() = default;
-    UndoOp(ZOBJ* object, CONTAINER* home_container, ZOBJ* successor, bool added, bool level_start)
-        : ref(object),
-          succ(successor),
-          bits_(reinterpret_cast<uintptr_t>(home_container) | (added ? kAdded : 0) |
-                (level_start ? kLevelStart : 0)) {}
+    UndoOp(UndoSlot& first, UndoSlot* second) : ref(first.obj), first_(first), second_(second) {}
 
-    // The container the object goes back into (set again when it is taken out by a
-    // replay); null when that container has gone.
-    CONTAINER* home() const { return reinterpret_cast<CONTAINER*>(bits_ & ~kFlags); }
-    void set_home(CONTAINER* c) { bits_ = reinterpret_cast<uintptr_t>(c) | (bits_ & kFlags); }
-    // An addition (else a deletion).
-    bool added() const { return (bits_ & kAdded) != 0; }
-    // The first record of its level.
-    bool starts_level() const { return (bits_ & kLevelStart) != 0; }
+    ZOBJ*& ref;  // the object; null once the history forgot it
 
-    ZOBJ* ref = nullptr;   // the object; null once the history forgot it
-    ZOBJ* succ = nullptr;  // the member after it in its ring when it was taken out; null: last
+    // The container the object goes back into (set again when a replay takes it out);
+    // null when that container has gone.
+    CONTAINER* home() const { return reinterpret_cast<CONTAINER*>(first_.bits & ~UndoSlot::kFlags); }
+    void set_home(CONTAINER* c) {
+        first_.bits = reinterpret_cast<uintptr_t>(c) | (first_.bits & UndoSlot::kFlags);
+    }
+    // A deletion's ring successor; an addition keeps none (it goes back to the end).
+    ZOBJ* succ() const { return second_ ? second_->obj : nullptr; }
+    void set_succ(ZOBJ* s) {
+        if (second_) second_->obj = s;
+    }
+    bool added() const { return (first_.bits & UndoSlot::kAdded) != 0; }
+    bool starts_level() const { return (first_.bits & UndoSlot::kLevelStart) != 0; }
+    size_t slots() const { return second_ ? 2 : 1; }
+
+    // The slots of a new operation (two for a deletion).
+    static UndoSlot first_slot(ZOBJ* object, CONTAINER* home, bool added, bool level_start) {
+        return {object, reinterpret_cast<uintptr_t>(home) | (added ? UndoSlot::kAdded : 0) |
+                            (level_start ? UndoSlot::kLevelStart : 0)};
+    }
+    static UndoSlot second_slot(ZOBJ* successor) { return {successor, UndoSlot::kSecond}; }
 
   private:
-    static constexpr uintptr_t kAdded = 1;
-    static constexpr uintptr_t kLevelStart = 2;
-    static constexpr uintptr_t kFlags = 3;
-    uintptr_t bits_ = 0;  // home container | flags (containers are aligned to 8)
+    UndoSlot& first_;
+    UndoSlot* second_;
 };
-static_assert(alignof(CONTAINER) >= 4, "the two flag bits live in the container pointer");
 
 class UndoLog {
   public:
-    static constexpr size_t kChunk = 512;  // records per chunk (12 KiB)
+    static constexpr size_t kChunk = 768;  // slots per chunk (12 KiB)
 
     UndoLog() = default;
     ~UndoLog() { free_from(0); }
@@ -56,7 +75,7 @@ class UndoLog {
     UndoLog& operator=(const UndoLog&) = delete;
 
     size_t size() const { return size_; }
-    UndoOp& operator[](size_t i) {
+    UndoSlot& operator[](size_t i) {
         const size_t k = first_ + i;
         return chunks_[k / kChunk][k % kChunk];
     }
@@ -69,22 +88,22 @@ class UndoLog {
                 // Grown by doubling, and before the chunk is made, so that push_back
                 // cannot throw with the chunk in hand.
                 if (chunks_.capacity() < need) chunks_.reserve(std::max(need, 2 * chunks_.capacity()));
-                void* chunk = ::operator new(kChunk * sizeof(UndoOp), std::nothrow);
+                void* chunk = ::operator new(kChunk * sizeof(UndoSlot), std::nothrow);
                 if (!chunk) return false;
-                chunks_.push_back(static_cast<UndoOp*>(chunk));
+                chunks_.push_back(static_cast<UndoSlot*>(chunk));
             }
         } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
     }
-    // Appends a record; the room must have been reserved.
-    void push_back(const UndoOp& op) {
+    // Appends a slot; the room must have been reserved.
+    void push_back(const UndoSlot& slot) {
         const size_t k = first_ + size_;
-        new (&chunks_[k / kChunk][k % kChunk]) UndoOp(op);
+        new (&chunks_[k / kChunk][k % kChunk]) UndoSlot(slot);
         ++size_;
     }
-    // Drops the `count` oldest records.
+    // Drops the `count` oldest slots.
     void drop_front(size_t count) {
         first_ += count;
         size_ -= count;
@@ -94,7 +113,7 @@ class UndoLog {
         chunks_.erase(chunks_.begin(), chunks_.begin() + static_cast<std::ptrdiff_t>(gone));
         first_ -= gone * kChunk;
     }
-    // Keeps the `count` oldest records. The chunk after the one that the next append
+    // Keeps the `count` oldest slots. The chunk after the one that the next append
     // goes to stays, so room reserved before the cut still holds after it.
     void truncate(size_t count) {
         size_ = count;
@@ -115,7 +134,7 @@ class UndoLog {
         }
     }
 
-    std::vector<UndoOp*> chunks_;
-    size_t first_ = 0;  // index of the oldest record in chunks_[0]
+    std::vector<UndoSlot*> chunks_;
+    size_t first_ = 0;  // index of the oldest slot in chunks_[0]
     size_t size_ = 0;
 };

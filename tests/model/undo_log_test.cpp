@@ -1,5 +1,6 @@
 // The undo history's operation log against a plain deque, across chunk boundaries,
-// and the history as a whole where it spans many chunks: long runs of levels trimmed,
+// the view of an operation through its slots, and the history as a whole where it
+// spans many chunks: long runs of levels trimmed,
 // undone, redone and dropped, what undo and redo would replay, and the recording stamp.
 #include <gtest/gtest.h>
 
@@ -35,8 +36,7 @@ TEST(UndoLog, FollowsADequeThroughAppendsAndCutsAtBothEnds) {
                 want.resize(keep);
             }
             for (size_t i = 0; i < count; ++i, ++next) {
-                log.push_back(UndoOp(fake(next), fake_home(next), fake(next + 1), next % 2 == 0,
-                                     next % 3 == 0));
+                log.push_back(UndoSlot{fake(next), reinterpret_cast<uintptr_t>(fake_home(next))});
                 want.push_back(next);
             }
         } else if (kind < 7 && !want.empty()) {
@@ -52,12 +52,8 @@ TEST(UndoLog, FollowsADequeThroughAppendsAndCutsAtBothEnds) {
         for (size_t i : {size_t{0}, want.size() / 2, want.size() - 1}) {
             if (want.empty()) break;
             const uint64_t id = want[i];
-            const UndoOp& op = log[i];
-            ASSERT_EQ(op.ref, fake(id)) << "step " << step << " index " << i;
-            ASSERT_EQ(op.home(), fake_home(id));
-            ASSERT_EQ(op.succ, fake(id + 1));
-            ASSERT_EQ(op.added(), id % 2 == 0);
-            ASSERT_EQ(op.starts_level(), id % 3 == 0);
+            ASSERT_EQ(log[i].obj, fake(id)) << "step " << step << " index " << i;
+            ASSERT_EQ(log[i].bits, reinterpret_cast<uintptr_t>(fake_home(id)));
         }
     }
     log.truncate(0);
@@ -65,17 +61,32 @@ TEST(UndoLog, FollowsADequeThroughAppendsAndCutsAtBothEnds) {
     EXPECT_EQ(log.size(), 0u);
 }
 
-TEST(UndoLog, HomeCanChangeWithoutLosingTheFlags) {
-    UndoOp op(fake(1), fake_home(1), nullptr, true, true);
-    op.set_home(nullptr);
-    EXPECT_EQ(op.home(), nullptr);
-    EXPECT_TRUE(op.added());
-    EXPECT_TRUE(op.starts_level());
-    op.set_home(fake_home(7));
-    EXPECT_EQ(op.home(), fake_home(7));
-    EXPECT_TRUE(op.added() && op.starts_level());
-    const UndoOp del(fake(2), fake_home(2), fake(3), false, false);
-    EXPECT_FALSE(del.added() || del.starts_level());
+// An operation seen through its slots: the home changes without the flags, an
+// addition has no successor to keep, a deletion keeps it in its second slot.
+TEST(UndoLog, OperationViewKeepsFlagsAndSuccessor) {
+    UndoSlot add = UndoOp::first_slot(fake(1), fake_home(1), true, true);
+    UndoOp a(add, nullptr);
+    a.set_home(nullptr);
+    EXPECT_EQ(a.home(), nullptr);
+    a.set_home(fake_home(7));
+    EXPECT_EQ(a.home(), fake_home(7));
+    EXPECT_TRUE(a.added() && a.starts_level());
+    a.set_succ(fake(9));
+    EXPECT_EQ(a.succ(), nullptr);
+    EXPECT_EQ(a.slots(), 1u);
+
+    UndoSlot del[2] = {UndoOp::first_slot(fake(2), fake_home(2), false, false),
+                       UndoOp::second_slot(fake(3))};
+    UndoOp d(del[0], &del[1]);
+    EXPECT_FALSE(d.added() || d.starts_level());
+    EXPECT_EQ(d.succ(), fake(3));
+    d.set_succ(nullptr);
+    EXPECT_EQ(d.succ(), nullptr);
+    d.ref = nullptr;
+    EXPECT_EQ(del[0].obj, nullptr);
+    EXPECT_EQ(d.home(), fake_home(2));
+    // A second slot never reads as the start of a level or as an addition.
+    EXPECT_EQ(del[1].bits & (UndoSlot::kAdded | UndoSlot::kLevelStart), 0u);
 }
 
 class UndoLongHistory : public UndoTest {
@@ -115,23 +126,32 @@ TEST_F(UndoLongHistory, TrimUndoRedoAcrossChunks) {
 }
 
 // One step that deletes many objects and one that moves many: each is undone and
-// redone as a whole, in order.
+// redone as a whole, in order. An odd number of additions first, so that deletions
+// (two slots each) also straddle the chunk boundaries.
 TEST_F(UndoLongHistory, WideLevelsSpanningChunks) {
-    add_levels(0, 1200, -1);
+    add_levels(0, 1201, -1);
     for (int i = 0; i < 1200; i += 2) {
         ASSERT_EQ(model_delete_object(get<ZOBJ>("o" + std::to_string(i)), -1, i == 0), 0);
     }
     for (int i = 1; i < 1200; i += 2) {
         ASSERT_EQ(model_add_object(other_, get<ZOBJ>("o" + std::to_string(i)), -1, i == 1), 0);
     }
-    EXPECT_EQ(listing(layer_), "");
+    EXPECT_EQ(listing(layer_), "o1200");
     model_undo(model_);
     model_undo(model_);
-    EXPECT_EQ(drawing(), "default[" + names(0, 1200) + "] M[]");
+    EXPECT_EQ(drawing(), "default[" + names(0, 1201) + "] M[]");
+    model_redo(model_);  // the deletions again: the odd ones and the last are left
+    std::string odd;
+    for (int i = 1; i < 1200; i += 2) odd += "o" + std::to_string(i) + " ";
+    EXPECT_EQ(listing(layer_), odd + "o1200");
     model_redo(model_);
-    model_redo(model_);
-    EXPECT_EQ(listing(layer_), "");
-    EXPECT_EQ(model_->undo_levels, 1202);
+    EXPECT_EQ(listing(layer_), "o1200");
+    EXPECT_EQ(model_->undo_levels, 1203);
+    // Trimmed to the two wide levels, both still undo.
+    model_undo_trim(model_, 2);
+    model_undo(model_);
+    model_undo(model_);
+    EXPECT_EQ(drawing(), "default[" + names(0, 1201) + "] M[]");
 }
 
 // What undo and redo would replay, split into the level's additions and deletions,
