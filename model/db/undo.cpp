@@ -44,13 +44,13 @@ UndoHistory* history_for(MODEL* m) {
 }
 
 // The operation whose first slot is `i`.
-UndoOp op_at(UndoHistory* h, size_t i) {
+[[gnu::always_inline]] inline UndoOp op_at(UndoHistory* h, size_t i) {
     UndoSlot& first = h->ops[i];
     return UndoOp(first, (first.bits & UndoSlot::kAdded) ? nullptr : &h->ops[i + 1]);
 }
 
 // The first slot of the operation that ends before slot `i` (i > 0).
-size_t op_before(UndoHistory* h, size_t i) {
+[[gnu::always_inline]] inline size_t op_before(UndoHistory* h, size_t i) {
     return (h->ops[i - 1].bits & UndoSlot::kSecond) ? i - 2 : i - 1;
 }
 

@@ -67,7 +67,7 @@ class UndoOp {
 
 class UndoLog {
   public:
-    static constexpr size_t kChunk = 768;  // slots per chunk (12 KiB)
+    static constexpr size_t kChunk = 512;  // slots per chunk (8 KiB)
 
     UndoLog() = default;
     ~UndoLog() { free_from(0); }
