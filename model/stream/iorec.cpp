@@ -27,6 +27,12 @@ inline int errno_code() {
     return errno != 0 ? errno : 1;
 }
 
+// A stream without its file lends no direct window.
+void drop_direct(IOstream* s) {
+    s->direct_base = s->direct_cur = s->direct_end = nullptr;
+    s->direct_pos = 0;
+}
+
 // The file a save replaces: a symbolic link is followed, so the linked file is
 // replaced and the link stays.
 std::string resolve_target(const std::string& path) {
@@ -103,6 +109,7 @@ void IOrec::take_over(IOrec& from) {
     // The old stream gives up everything it owned.
     from.chunks = nullptr;
     from.file = nullptr;
+    drop_direct(&from);
     from.owned_object = nullptr;
     from.buffer = nullptr;
     from.temp_path.clear();
@@ -126,6 +133,7 @@ void start_reading(IOrec* s, FILE* f, uint64_t size) {
         if (!std_stream->window) io_raise(s, kIoOutOfMemory);
         std_stream->window_base = std_stream->file_position = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
+        std_stream->lend_direct();
     }
 }
 
@@ -144,6 +152,7 @@ void start_writing(IOrec* s, FILE* f) {
         if (!std_stream->window) io_raise(s, kIoOutOfMemory);
         std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
+        std_stream->lend_direct();
     }
 }
 
@@ -221,6 +230,7 @@ void iorec_commit(IOrec* s) {
     if (!s->writing) {
         FILE* f = s->file;
         s->file = nullptr;
+        drop_direct(s);
         errno = 0;
         if (f && std::fclose(f) != 0) io_raise(s, errno_code());
         return;
@@ -257,6 +267,7 @@ void iorec_commit(IOrec* s) {
     if (fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS) fail(errno_code());
     FILE* f = s->file;
     s->file = nullptr;
+    drop_direct(s);
     errno = 0;
     if (std::fclose(f) != 0) fail(errno_code());
     errno = 0;
@@ -265,6 +276,7 @@ void iorec_commit(IOrec* s) {
 }
 
 void iorec_abort(IOrec* s) {
+    drop_direct(s);
     if (s->file) {
         std::fclose(s->file);
         s->file = nullptr;
@@ -281,7 +293,40 @@ void iorec_abort(IOrec* s) {
 
 // ---- IOrecStd
 
+void IOrecStd::take_back_direct() {
+    if (!direct_base) return;
+    window_cursor = static_cast<size_t>(direct_cur - direct_base);
+    if (writing) {
+        window_length = std::max(window_length, window_cursor);
+        file_end = std::max(file_end, window_base + window_cursor);
+    }
+}
+
+void IOrecStd::lend_direct() {
+    if (!file || !window || (writing && write_limit >= 0)) {
+        drop_direct(this);
+        return;
+    }
+    direct_base = window.get();
+    direct_pos = window_base;
+    direct_cur = direct_base + window_cursor;
+    direct_end = direct_base + (writing ? window_capacity : window_length);
+}
+
 namespace {
+
+// Takes the cursor back from the direct window for the length of a method and lends
+// the window again when it ends, also on a raise.
+class DirectScope {
+  public:
+    explicit DirectScope(IOrecStd* s) : s_(s) { s_->take_back_direct(); }
+    ~DirectScope() { s_->lend_direct(); }
+    DirectScope(const DirectScope&) = delete;
+    DirectScope& operator=(const DirectScope&) = delete;
+
+  private:
+    IOrecStd* s_;
+};
 
 // Puts the file's own position at `pos`.
 void position_file(IOrecStd* s, uint64_t pos) {
@@ -308,13 +353,8 @@ void flush_window(IOrecStd* s) {
 }  // namespace
 
 void IOrecStd::read(void* buf, size_t n) {
-    // The common case, a few bytes from the window, without the loop.
-    if (n - 1 < window_length - window_cursor && file && !writing) {
-        std::memcpy(buf, window.get() + window_cursor, n);
-        window_cursor += n;
-        return;
-    }
     if (n == 0) return;
+    DirectScope direct(this);
     if (!file || writing || !window) io_raise(this, kIoBadData);
     auto* out = static_cast<uint8_t*>(buf);
     while (n > 0) {
@@ -346,6 +386,7 @@ void IOrecStd::read(void* buf, size_t n) {
 
 void IOrecStd::write(const void* buf, size_t n) {
     if (n == 0) return;
+    DirectScope direct(this);
     if (!file || !writing || !window) io_raise(this, kIoBadData);
     if (write_limit >= 0 && written + n > static_cast<uint64_t>(write_limit)) {
         io_raise(this, ENOSPC);
@@ -369,6 +410,7 @@ void IOrecStd::write(const void* buf, size_t n) {
 
 void IOrecStd::finish_transport() {
     if (!window || !file) return;
+    DirectScope direct(this);
     if (writing) {
         flush_window(this);
     } else {
@@ -380,6 +422,7 @@ void IOrecStd::finish_transport() {
 
 int IOrecStd::seek(int64_t offset, int whence) {
     if (!file || !window) io_raise(this, kIoBadData);
+    DirectScope direct(this);
     int64_t target;
     switch (whence) {
         case SEEK_SET:
@@ -413,6 +456,7 @@ int IOrecStd::seek(int64_t offset, int whence) {
 
 uint64_t IOrecStd::tell() {
     if (!file || !window) io_raise(this, kIoBadData);
+    take_back_direct();
     return window_base + window_cursor;
 }
 
@@ -420,6 +464,6 @@ uint64_t IOrecStd::available(uint64_t) {
     if (writing || file_size == std::numeric_limits<uint64_t>::max()) {
         return std::numeric_limits<uint64_t>::max();
     }
-    const uint64_t p = tell();
+    const uint64_t p = io_tell(this);
     return p < file_size ? file_size - p : 0;
 }

@@ -98,7 +98,15 @@ class IOrecStd : public IOrec {
     // file's own position where the stream is and empties the window.
     void finish_transport() override;
 
+    // Takes the cursor back from the direct window (and, writing, what was written
+    // into it); then lends the window again. Every method below starts with the one and
+    // ends with the other.
+    void take_back_direct();
+    void lend_direct();
+
     // Window: bytes [base, base + length) of the file, the stream at base + cursor.
+    // Lent as the direct window (model/stream/iostream.h) except to a stream with a
+    // write limit, which counts every byte through write().
     std::unique_ptr<uint8_t[]> window;
     size_t window_capacity = 0;
     uint64_t window_base = 0;
