@@ -301,6 +301,7 @@ class ContainerReader {
             }
         } leave;
         std::unique_ptr<RTC> child;
+        if (LoadContext* ctx = load_context()) ctx->boxed = nullptr;  // none read yet
         if (tag == kTagAnyClass || io_format_version(s_) >= kCurrentLayout) {
             ChunkMark* const open = s_->chunks;
             RtcClass* cls = io_get_record_class(s_);

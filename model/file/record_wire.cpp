@@ -6,6 +6,7 @@
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/file/load_context.h"
 #include "model/file/record_util.h"
 #include "model/file/records.h"
 #include "model/geom/query.h"
@@ -14,8 +15,11 @@
 namespace {
 
 
+// Rebuilds the display geometry and the box of what was read; the box then stands
+// when the object is placed.
 void regenerate(IOstream* s, object* obj) {
     if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
+    if (LoadContext* ctx = load_context()) ctx->boxed = obj;
 }
 
 }  // namespace
