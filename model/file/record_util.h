@@ -15,8 +15,10 @@ class ELARC;
 template <class Own>
 void read_record(IOstream* s, ZOBJ* obj, bool coded_layout, Own&& own) {
     while (io_chunk_inside(s)) {
-        IoChunkReader c(s);
-        if (!own(c.tag(), c.mark) && coded_layout) io_get_attribute(s, obj, c.tag());
+        ChunkMark c;  // closed here; a raise leaves it open, as IoChunkReader does
+        io_chunk_open(s, &c);
+        if (!own(c.tag, c) && coded_layout) io_get_attribute(s, obj, c.tag);
+        io_chunk_close(s);
     }
 }
 

@@ -148,10 +148,17 @@ void io_get_pairs(IOstream* s, int32_t* array, int64_t n) {
 
 void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag) {
     mark->tag = tag;
-    uint8_t b[9];
-    const size_t n = io_encode_varint(b, tag);
-    io_store_le32(b + n, 0);
-    io_put_bytes(s, b, n + 4);
+    if (io_direct_room(s) >= 9) {
+        uint8_t* b = s->direct_cur;
+        const size_t n = io_encode_varint(b, tag);
+        io_store_le32(b + n, 0);
+        s->direct_cur += n + 4;
+    } else {
+        uint8_t b[9];
+        const size_t n = io_encode_varint(b, tag);
+        io_store_le32(b + n, 0);
+        io_put_bytes(s, b, n + 4);
+    }
     mark->start = mark->end = io_tell(s);
     mark->length = 0;
     mark->next = s->chunks;

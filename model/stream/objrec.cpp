@@ -81,21 +81,26 @@ bool io_is_drawing_class(const RtcClass* cls) {
 
 int io_put_object(IOstream* s, RTC* obj, uint32_t tag) {
     if (!obj) io_raise(s, kIoBadData);
-    IoChunkWriter record(s, tag);
-    {
-        IoChunkWriter name(s, kIoClassNameTag);
-        io_put_string(s, obj->klass()->name);
-    }
+    // Chunks paired by hand: a raise between begin and end leaves them open, as
+    // IoChunkWriter would, without its look-ups of the exception count.
+    ChunkMark record, name;
+    io_chunk_begin(s, &record, tag);
+    io_chunk_begin(s, &name, kIoClassNameTag);
+    io_put_string(s, obj->klass()->name);
+    io_chunk_end(s);
     rtc_save(s, obj);
+    io_chunk_end(s);
     return 0;
 }
 
 RtcClass* io_get_record_class(IOstream* s) {
     std::string name;
     {
-        IoChunkReader chunk(s);
-        if (chunk.tag() != kIoClassNameTag) io_raise(s, kIoNoClassChunk);
+        ChunkMark chunk;  // closed here; a raise leaves it open, as IoChunkReader does
+        io_chunk_open(s, &chunk);
+        if (chunk.tag != kIoClassNameTag) io_raise(s, kIoNoClassChunk);
         name = io_get_string(s);
+        io_chunk_close(s);
     }
     RtcClass* cls = find_class_cached(name);
     // A file may name any class; only the classes of a drawing are made from it.
