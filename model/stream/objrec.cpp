@@ -63,11 +63,21 @@ namespace {
 // Class lookup by name for the reader, which asks for the same few names again and
 // again. Only classes found are remembered: a class once set up stays set up.
 RtcClass* find_class_cached(const std::string& name) {
+    // Records of one class mostly follow each other: the last answer is tried first.
+    thread_local std::string last_name;
+    thread_local RtcClass* last_class = nullptr;
+    if (last_class && name == last_name) return last_class;
     thread_local std::unordered_map<std::string, RtcClass*> cache;
-    auto it = cache.find(name);
-    if (it != cache.end()) return it->second;
-    RtcClass* cls = rtc_find_class(name.c_str());
-    if (cls) cache.emplace(name, cls);
+    RtcClass* cls = nullptr;
+    if (auto it = cache.find(name); it != cache.end()) {
+        cls = it->second;
+    } else {
+        cls = rtc_find_class(name.c_str());
+        if (!cls) return nullptr;
+        cache.emplace(name, cls);
+    }
+    last_name = name;
+    last_class = cls;
     return cls;
 }
 
