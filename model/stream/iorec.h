@@ -135,7 +135,14 @@ class IOrecLzw : public IOrec {
     LzwCoder* coder = nullptr;  // shared or private
     uint64_t position = 0;      // bytes delivered by read since the switch
 
-    // Reading: bytes decoded ahead of the position (by available()).
+    // Reading: the bytes decoded ahead are lent as the direct window
+    // (model/stream/iostream.h); every method takes the cursor back first.
+    void take_back_direct();
+    void lend_direct();
+    // Reading decodes at least this many bytes ahead at a time.
+    static constexpr size_t kReadAhead = 64 * 1024;
+
+    // Reading: bytes decoded ahead of the position (by read() and available()).
     std::unique_ptr<uint8_t[]> ahead;
     size_t ahead_size = 0, ahead_pos = 0, ahead_cap = 0;
     bool coder_ended = false;  // the decoder delivered its last byte

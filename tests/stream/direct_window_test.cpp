@@ -193,3 +193,40 @@ TEST_F(DirectWindow, StreamsWithoutTheirFileLendNothing) {
               0);
     EXPECT_EQ(io_guarded([&] { io_get_long(r.get()); }), kIoBadData);
 }
+
+TEST_F(DirectWindow, CodedStreamsLendWhatTheyDecodedAhead) {
+    const std::vector<Op> ops = make_ops(IOrecStd::kWriteWindow + 4321);
+    // Coded files are packed from finished plain ones (chunks patch their lengths).
+    ASSERT_EQ(write_file("plain.bin",
+                         [&](IOrec* s) {
+                             io_put_long(s, 1);
+                             io_put_long(s, 112);
+                             io_put_long(s, 0);
+                             write_ops(s, ops);
+                         }),
+              0);
+    ASSERT_EQ(lzw_pack_file_to(path("plain.bin").c_str(), path("coded.bin").c_str()), 0);
+    const auto read_coded = [&](const Bytes& file, bool skip) {
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        return io_guarded([&] {
+            iorec_open_memory(s.get(), file.data(), file.size());
+            for (int i = 0; i < 3; ++i) io_get_long(s.get());
+            iorec_to_lzw(s);
+            ASSERT_TRUE(rtc_is<IOrecLzw>(s.get()));
+            read_ops(s.get(), ops, skip);
+            // Everything was read: nothing more to deliver, and a read says so.
+            EXPECT_EQ(s->available(1), 0u);
+            EXPECT_EQ(io_guarded([&] { io_get_varint(s.get()); }), kIoLzwEnded);
+        });
+    };
+    const Bytes coded = file_bytes(path("coded.bin"));
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "skipping" : "reading all");
+        EXPECT_EQ(read_coded(coded, skip), 0);
+    }
+    // A code stream cut short ends the reading with its code, wherever it is cut.
+    for (size_t keep : {coded.size() / 3, coded.size() - 40}) {
+        const Bytes cut(coded.begin(), coded.begin() + static_cast<long>(keep));
+        EXPECT_NE(read_coded(cut, false), 0) << keep;
+    }
+}
