@@ -21,6 +21,9 @@ RTC_CLASS_RECORD(IOrecStd, "IOrecStd", &IOrec::rtc_class, 3, nullptr, nullptr, n
 namespace {
 
 std::atomic<int64_t> g_write_limit{-1};
+// The scratch file of the packed save running on this thread (iorec_save_maybe_packed),
+// or null: written without a sync.
+thread_local const char* g_scratch_path = nullptr;
 std::atomic<int> g_write_limit_spared{0};
 
 inline int errno_code() {
@@ -57,6 +60,10 @@ mode_t new_file_mode(const std::string& target) {
 }
 
 }  // namespace
+
+void iorec_set_scratch_path(const char* path) {
+    g_scratch_path = path;
+}
 
 void iorec_test_set_write_limit(int64_t bytes, int spared) {
     g_write_limit_spared.store(spared > 0 ? spared : 0);
@@ -102,6 +109,7 @@ void IOrec::take_over(IOrec& from) {
     file_size = from.file_size;
     write_limit = from.write_limit;
     written = from.written;
+    sync = from.sync;
     saved_errno = from.saved_errno;
     memory_buffer = from.memory_buffer;
     memory_size = from.memory_size;
@@ -215,6 +223,7 @@ void iorec_open(IOrec* s, const char* path, int writing) {
     if (fd < 0) io_raise(s, errno_code());
     s->temp_path = temp;
     s->path = target;
+    s->sync = g_scratch_path && s->path == resolve_target(g_scratch_path) ? 0 : 1;
     fchmod(fd, new_file_mode(target));  // best effort: a failure keeps 0600
     FILE* f = fdopen(fd, "wb");
     if (!f) {
@@ -264,7 +273,8 @@ void iorec_commit(IOrec* s) {
     if (std::fflush(s->file) != 0) fail(s->saved_errno ? s->saved_errno : errno_code());
     if (s->saved_errno) fail(s->saved_errno);
     errno = 0;
-    if (fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS) fail(errno_code());
+    if (s->sync && fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS)
+        fail(errno_code());
     FILE* f = s->file;
     s->file = nullptr;
     drop_direct(s);

@@ -59,6 +59,7 @@ class IOrec : public IOstream {
     void* buffer = nullptr;         // from alloc; released through free with the stream
     int32_t info_only = 0;          // block file read for its label and base point only
     int32_t tracks = 0;             // writing: keyframe tracks go with the objects
+    int32_t sync = 1;               // writing: the commit syncs the file to the disk
 
     // File bookkeeping of this implementation.
     std::string path;          // the file named by iorec_open (the target when writing)
@@ -208,9 +209,14 @@ int lzw_pack_file_to(const char* source, const char* target);
 // Saves through `write_plain(path)` (a function writing a complete plain file and
 // returning its code). With `pack`, the plain file goes to a scratch file beside
 // `path` first and the packed file then replaces `path`, so a failure at any step
-// leaves the previous file in place. The scratch file never outlives the call.
+// leaves the previous file in place. The scratch file never outlives the call and is
+// not synced to the disk (streams this thread opens on it get sync 0): only the packed
+// file is.
 int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(const char*, void*),
                             void* context);
+// Internal to iorec_save_maybe_packed: write streams this thread opens on `path` (null:
+// none) get sync 0. The path must outlive the setting.
+void iorec_set_scratch_path(const char* path);
 
 // ---- Tests ------------------------------------------------------------------------
 
