@@ -26,9 +26,39 @@ struct TrackLinks {
     std::vector<int32_t> key_targets;  // per object key: the target's file id
 };
 
+// The objects one load made. Noting one is an append; the set to look them up in is
+// built on the first look-up (most loads never look one up) and kept from then on.
+class LoadObjects {
+  public:
+    void insert(const RTC* obj) {
+        if (!obj) return;
+        if (indexed_)
+            set_.insert(obj);
+        else
+            noted_.push_back(obj);
+    }
+    size_t count(const RTC* obj) const {
+        if (!indexed_) {
+            for (const RTC* o : noted_) set_.insert(o);
+            noted_.clear();
+            noted_.shrink_to_fit();
+            indexed_ = true;
+        }
+        return set_.count(obj);
+    }
+
+  private:
+    mutable std::vector<const RTC*> noted_;
+    mutable FlatPtrSet<RTC> set_;
+    mutable bool indexed_ = false;
+};
+
 struct LoadContext {
-    FlatPtrSet<RTC> objects;  // made by this load
+    LoadObjects objects;  // made by this load
     std::unordered_map<const KeyframeTrack*, TrackLinks> tracks;
+    // The object whose reader last gave it its box (regenerating it): placed without
+    // computing the box again.
+    const RTC* boxed = nullptr;
 };
 
 // The context of the load running on this thread, or null.

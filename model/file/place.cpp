@@ -8,6 +8,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
+#include "model/file/load_context.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/stream/iostream.h"
 
@@ -94,7 +95,13 @@ void load_place_object(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> o
         // A group read from the file: its members widened its box as they were placed.
         if (container_insert_boxed(container, static_cast<ZOBJ*>(obj.get())) == 0) obj.release();
     } else if (rtc_is<object>(obj.get()) || rtc_is<VPORT>(obj.get())) {
-        if (container_insert(container, static_cast<ZOBJ*>(obj.get())) == 0) obj.release();
+        // An object its reader regenerated has its box already.
+        LoadContext* ctx = load_context();
+        auto* z = static_cast<ZOBJ*>(obj.get());
+        const bool boxed = ctx && ctx->boxed == z;
+        if (ctx) ctx->boxed = nullptr;
+        const int r = boxed ? container_insert_boxed(container, z) : container_insert(container, z);
+        if (r == 0) obj.release();
     }
     // Anything else (a bare named thing) is no part of a drawing: dropped.
 }

@@ -130,23 +130,24 @@ int wire_save(IOstream* s, RTC* obj) {
         }
         return io_chunk_end(s);
     }
-    {
-        const bool boxed = rtc_is<TEXT2>(w) || rtc_is<HATCH>(w);
-        IoChunkWriter c(s, boxed ? kTagName : kTagWireHeader);
-        if (boxed) {
-            if (auto* t = rtc_cast<TEXT2>(w)) {
-                for (float f : t->pairs) io_put_float(s, f);
-            } else {
-                for (int i = 0; i < 3; ++i) io_put_double(s, 0.0);
-            }
+    // Chunks paired by hand (see io_put_string_chunk).
+    const bool boxed = rtc_is<TEXT2>(w) || rtc_is<HATCH>(w);
+    io_chunk_begin(s, &mark, boxed ? kTagName : kTagWireHeader);
+    if (boxed) {
+        if (auto* t = rtc_cast<TEXT2>(w)) {
+            for (float f : t->pairs) io_put_float(s, f);
+        } else {
+            for (int i = 0; i < 3; ++i) io_put_double(s, 0.0);
         }
-        io_put_varint(s, static_cast<uint32_t>(w->file_id));
-        io_put_varint(s, static_cast<uint32_t>(io_width_fixed(w->width)));
-        io_put_varint(s, static_cast<uint32_t>(w->colour));
-        io_put_double(s, w->curve_step);
     }
-    IoChunkWriter c(s, kTagSecondDouble);
+    io_put_varint(s, static_cast<uint32_t>(w->file_id));
+    io_put_varint(s, static_cast<uint32_t>(io_width_fixed(w->width)));
+    io_put_varint(s, static_cast<uint32_t>(w->colour));
+    io_put_double(s, w->curve_step);
+    io_chunk_end(s);
+    io_chunk_begin(s, &mark, kTagSecondDouble);
     io_put_double(s, w->second);
+    io_chunk_end(s);
     return 0;
 }
 

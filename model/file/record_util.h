@@ -15,9 +15,22 @@ class ELARC;
 template <class Own>
 void read_record(IOstream* s, ZOBJ* obj, bool coded_layout, Own&& own) {
     while (io_chunk_inside(s)) {
-        IoChunkReader c(s);
-        if (!own(c.tag(), c.mark) && coded_layout) io_get_attribute(s, obj, c.tag());
+        ChunkMark c;  // closed here; a raise leaves it open, as IoChunkReader does
+        io_chunk_open(s, &c);
+        if (!own(c.tag, c) && coded_layout) io_get_attribute(s, obj, c.tag);
+        io_chunk_close(s);
     }
+}
+
+// Asks for the cache line at `p` without waiting for it (any address, null included).
+// An asm statement: the compiler drops a plain prefetch builtin whose address it
+// finds otherwise unused.
+inline void prefetch_line(const void* p) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm volatile("prefetcht0 (%0)" : : "r"(p));
+#else
+    __builtin_prefetch(p);
+#endif
 }
 
 // A point list being read: freed unless released, also when a read raises.

@@ -6,6 +6,7 @@
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/file/load_context.h"
 #include "model/file/record_util.h"
 #include "model/file/records.h"
 #include "model/geom/query.h"
@@ -14,8 +15,11 @@
 namespace {
 
 
+// Rebuilds the display geometry and the box of what was read; the box then stands
+// when the object is placed.
 void regenerate(IOstream* s, object* obj) {
     if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
+    if (LoadContext* ctx = load_context()) ctx->boxed = obj;
 }
 
 }  // namespace
@@ -25,12 +29,14 @@ void regenerate(IOstream* s, object* obj) {
 int xpline_save(IOstream* s, RTC* obj) {
     rtc_save_base(s, obj, &XPLINE::rtc_class);
     auto* x = static_cast<XPLINE*>(obj);
-    IoChunkWriter c(s, static_cast<uint32_t>(x->kind));
+    ChunkMark c;
+    io_chunk_begin(s, &c, static_cast<uint32_t>(x->kind));
     for (const PointNode* n = x->control; n;) {
         io_put_vec3(s, Vec3{n->x, n->y, n->z});
         n = n->next;
         if (n == x->control) break;
     }
+    io_chunk_end(s);
     return 0;
 }
 
@@ -67,13 +73,15 @@ int xpline_load(IOstream* s, RTC* obj) {
 int elarc_save(IOstream* s, RTC* obj) {
     rtc_save_base(s, obj, &ELARC::rtc_class);
     auto* a = static_cast<ELARC*>(obj);
-    IoChunkWriter c(s, kKindArc);
+    ChunkMark c;
+    io_chunk_begin(s, &c, kKindArc);
     io_put_vec3(s, a->centre);
     io_put_vec3(s, a->axis1);
     io_put_vec3(s, a->axis2);
     io_put_double(s, a->start);
     io_put_double(s, a->end);
     io_put_varint(s, static_cast<uint32_t>(a->flags));
+    io_chunk_end(s);
     return 0;
 }
 

@@ -48,9 +48,15 @@ uint32_t name_chunk_tag(const RTC* obj) {
 
 // ---- Writers
 
+// The writers of every record pair io_chunk_begin and io_chunk_end themselves (a raise
+// between them leaves the chunk open, as IoChunkWriter does, without its look-ups of
+// the exception count).
+
 void io_put_string_chunk(IOstream* s, const char* text, uint32_t tag) {
-    IoChunkWriter c(s, tag);
+    ChunkMark c;
+    io_chunk_begin(s, &c, tag);
     io_put_string(s, text);
+    io_chunk_end(s);
 }
 
 int32_t io_width_fixed(float width) {
@@ -61,10 +67,12 @@ int32_t io_width_fixed(float width) {
 }
 
 void io_put_object_header(IOstream* s, const object* obj) {
-    IoChunkWriter c(s, kTagObjectHeader);
+    ChunkMark c;
+    io_chunk_begin(s, &c, kTagObjectHeader);
     io_put_varint(s, static_cast<uint32_t>(obj->file_id));
     io_put_varint(s, static_cast<uint32_t>(io_width_fixed(obj->width)));
     io_put_varint(s, static_cast<uint32_t>(obj->colour));
+    io_chunk_end(s);
 }
 
 void io_put_vec3(IOstream* s, const Vec3& p) {
@@ -134,7 +142,8 @@ void put_run(IOstream* s, const PointNode* first, uint32_t count) {
 
 void io_put_visible_runs(IOstream* s, const PtrNode* lists, const PointNode* single, uint32_t tag) {
     if (!lists && !single) return;
-    IoChunkWriter c(s, tag);
+    ChunkMark c;
+    io_chunk_begin(s, &c, tag);
     uint32_t runs = 0;
     auto count_runs = [&](const PointNode* l) {
         for_each_run(l, [&](const PointNode*, uint32_t) { ++runs; });
@@ -153,6 +162,7 @@ void io_put_visible_runs(IOstream* s, const PtrNode* lists, const PointNode* sin
         io_put_varint(s, runs);
         write_runs(single);
     }
+    io_chunk_end(s);
 }
 
 bool io_wants_tracks(IOstream* s) {

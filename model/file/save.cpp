@@ -5,6 +5,7 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
+#include "model/db/track.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
 #include "model/file/save_context.h"
@@ -80,10 +81,13 @@ int write_drawing(const char* path, std::vector<uint8_t>* out, MODEL* model) {
             put_empty_chunk(s.get(), kTagCurrentLayout);
             for_ring(model->patterns,
                      [&](ZDLIST* p) { io_put_object(s.get(), p, object_record_tag(p)); });
+            SaveContext* ctx = save_context();
             for_ring(model->children, [&](ZDLIST* c) {
                 const uint32_t tag = rtc_is<LAYER>(c)   ? kKindLayer
                                      : rtc_is<VPORT>(c) ? kKindViewport
                                                         : kTagAnyClass;
+                save_write_enter(s.get(), static_cast<ZOBJ*>(c), 1);
+                if (ctx) ctx->depth = 1;
                 io_put_object(s.get(), c, tag);
             });
             for_ring(model->views, [&](ZDLIST* v) { io_put_object(s.get(), v, kTagAnyClass); });
@@ -131,8 +135,22 @@ int write_block(const char* path, std::vector<uint8_t>* out, const char* label, 
 
 // Measures what a drawing save writes into `scope` and, in the same walk, gives the
 // model and everything in it their file ids and track numbers (model_number_objects
-// from the model); false when it nests too deep.
+// from the model); false when it nests too deep. Without a keyframe track alive no
+// record refers to another object of the drawing, so nothing needs a number before
+// its own record is written: the writers then number and measure as they go (one walk
+// of the drawing instead of two), in the same order.
 bool measure_drawing(SaveScope& scope, MODEL* model) {
+    if (track_live_count() == 0) {
+        SaveContext& ctx = scope.context;
+        ctx.number_while_writing = true;
+        save_number_one(model, &ctx.numbering);
+        for_ring(model->children, [&](ZDLIST* c) { ctx.tops.push_back(static_cast<ZOBJ*>(c)); });
+        for_ring(model->patterns, [&](ZDLIST* p) {
+            ctx.tops.push_back(static_cast<ZOBJ*>(p));
+            ctx.deepest = 1;
+        });
+        return true;
+    }
     SaveNumbering numbering;
     save_number_one(model, &numbering);
     for_ring(model->children, [&](ZDLIST* c) {
@@ -167,6 +185,7 @@ int drawing_file_save(const char* path, MODEL* model, int pack) {
     if (!measure_drawing(scope, model)) return refuse_too_deep(path, "drawing_file_save");
     int r = save_with(path, pack == 1,
                       [&](const char* target) { return write_drawing(target, nullptr, model); });
+    if (scope.context.too_deep) return refuse_too_deep(path, "drawing_file_save");
     if (r != 0) log_message(LogLevel::warning, "drawing_file_save %s: error %d", path, r);
     return r;
 }
@@ -176,7 +195,9 @@ int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model) {
     drawing_file_register();
     SaveScope scope;
     if (!measure_drawing(scope, model)) return refuse_too_deep("(memory)", "drawing_file_save");
-    return write_drawing(nullptr, out, model);
+    const int r = write_drawing(nullptr, out, model);
+    if (scope.context.too_deep) return refuse_too_deep("(memory)", "drawing_file_save");
+    return r;
 }
 
 int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,

@@ -6,6 +6,7 @@
 #include "model/db/find.h"
 #include "model/db/track.h"
 #include "model/db/zobj.h"
+#include "model/stream/iostream.h"
 
 namespace {
 
@@ -60,6 +61,23 @@ void fill(SaveContext* ctx) {
 }
 
 }  // namespace
+
+SaveContext* save_context() {
+    return g_current;
+}
+
+void save_write_enter(IOstream* s, ZOBJ* obj, int depth) {
+    SaveContext* ctx = g_current;
+    if (!ctx || !ctx->number_while_writing) return;
+    if (depth > ctx->deepest) {
+        ctx->deepest = depth;
+        if (depth > kMaxRecordNesting) {
+            ctx->too_deep = true;
+            io_raise(s, kIoBadData);
+        }
+    }
+    save_number_one(obj, &ctx->numbering);
+}
 
 SaveScope::SaveScope() : outer_(g_current) {
     g_current = &context;

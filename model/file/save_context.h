@@ -15,6 +15,7 @@
 
 #include "model/file/ptr_set.h"
 
+class IOstream;
 class ZOBJ;
 struct KeyframeTrack;
 
@@ -27,6 +28,13 @@ struct KeyframeTrack;
 // hostile file from taking unbounded time and memory.
 inline constexpr int kMaxRecordNesting = 20000;
 
+// File ids and track numbers handed out so far by a numbering walk (the counters of
+// model_number_objects).
+struct SaveNumbering {
+    int32_t object_id = 0;
+    int32_t track_id = 0;
+};
+
 struct SaveContext {
     std::vector<ZOBJ*> tops;  // what the file holds: these and everything below them
     int deepest = 0;          // deepest record nesting of what was added
@@ -34,13 +42,16 @@ struct SaveContext {
     bool filled = false;
     FlatPtrSet<ZOBJ> objects;
     FlatPtrSet<KeyframeTrack> tracks;
-};
 
-// File ids and track numbers handed out so far by a numbering walk (the counters of
-// model_number_objects).
-struct SaveNumbering {
-    int32_t object_id = 0;
-    int32_t track_id = 0;
+    // Numbering while writing (a drawing without keyframe tracks, whose records refer
+    // to no object written after them): the writers number each object just before
+    // its record (save_write_enter) and measure the nesting as they go. `depth` is
+    // the nesting of the record being written; a record deeper than kMaxRecordNesting
+    // sets `too_deep` and raises 13.
+    bool number_while_writing = false;
+    SaveNumbering numbering;
+    int depth = 0;
+    bool too_deep = false;
 };
 
 // Gives `obj` the next file id and its keyframe tracks (drawable objects only) the
@@ -52,6 +63,12 @@ void save_number_one(ZOBJ* obj, SaveNumbering* numbering);
 // With `numbering`, the same walk numbers every object it meets (save_number_one in
 // pre-order), as model_number_objects would over the same objects.
 void save_context_add(SaveContext* ctx, ZOBJ* top, SaveNumbering* numbering = nullptr);
+
+// Writers: `obj`'s record is about to be written at nesting depth `depth`. Numbers it
+// and checks the depth when the current save numbers while writing; nothing otherwise.
+void save_write_enter(IOstream* s, ZOBJ* obj, int depth);
+// The current save's context, or null.
+SaveContext* save_context();
 
 class SaveScope {
   public:

@@ -21,10 +21,19 @@ RTC_CLASS_RECORD(IOrecStd, "IOrecStd", &IOrec::rtc_class, 3, nullptr, nullptr, n
 namespace {
 
 std::atomic<int64_t> g_write_limit{-1};
+// The scratch file of the packed save running on this thread (iorec_save_maybe_packed),
+// or null: written without a sync.
+thread_local const char* g_scratch_path = nullptr;
 std::atomic<int> g_write_limit_spared{0};
 
 inline int errno_code() {
     return errno != 0 ? errno : 1;
+}
+
+// A stream without its file lends no direct window.
+void drop_direct(IOstream* s) {
+    s->direct_base = s->direct_cur = s->direct_end = nullptr;
+    s->direct_pos = 0;
 }
 
 // The file a save replaces: a symbolic link is followed, so the linked file is
@@ -51,6 +60,10 @@ mode_t new_file_mode(const std::string& target) {
 }
 
 }  // namespace
+
+void iorec_set_scratch_path(const char* path) {
+    g_scratch_path = path;
+}
 
 void iorec_test_set_write_limit(int64_t bytes, int spared) {
     g_write_limit_spared.store(spared > 0 ? spared : 0);
@@ -96,6 +109,7 @@ void IOrec::take_over(IOrec& from) {
     file_size = from.file_size;
     write_limit = from.write_limit;
     written = from.written;
+    sync = from.sync;
     saved_errno = from.saved_errno;
     memory_buffer = from.memory_buffer;
     memory_size = from.memory_size;
@@ -103,6 +117,7 @@ void IOrec::take_over(IOrec& from) {
     // The old stream gives up everything it owned.
     from.chunks = nullptr;
     from.file = nullptr;
+    drop_direct(&from);
     from.owned_object = nullptr;
     from.buffer = nullptr;
     from.temp_path.clear();
@@ -126,6 +141,7 @@ void start_reading(IOrec* s, FILE* f, uint64_t size) {
         if (!std_stream->window) io_raise(s, kIoOutOfMemory);
         std_stream->window_base = std_stream->file_position = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
+        std_stream->lend_direct();
     }
 }
 
@@ -144,6 +160,7 @@ void start_writing(IOrec* s, FILE* f) {
         if (!std_stream->window) io_raise(s, kIoOutOfMemory);
         std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
+        std_stream->lend_direct();
     }
 }
 
@@ -206,6 +223,7 @@ void iorec_open(IOrec* s, const char* path, int writing) {
     if (fd < 0) io_raise(s, errno_code());
     s->temp_path = temp;
     s->path = target;
+    s->sync = g_scratch_path && s->path == resolve_target(g_scratch_path) ? 0 : 1;
     fchmod(fd, new_file_mode(target));  // best effort: a failure keeps 0600
     FILE* f = fdopen(fd, "wb");
     if (!f) {
@@ -221,6 +239,7 @@ void iorec_commit(IOrec* s) {
     if (!s->writing) {
         FILE* f = s->file;
         s->file = nullptr;
+        drop_direct(s);
         errno = 0;
         if (f && std::fclose(f) != 0) io_raise(s, errno_code());
         return;
@@ -254,9 +273,11 @@ void iorec_commit(IOrec* s) {
     if (std::fflush(s->file) != 0) fail(s->saved_errno ? s->saved_errno : errno_code());
     if (s->saved_errno) fail(s->saved_errno);
     errno = 0;
-    if (fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS) fail(errno_code());
+    if (s->sync && fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS)
+        fail(errno_code());
     FILE* f = s->file;
     s->file = nullptr;
+    drop_direct(s);
     errno = 0;
     if (std::fclose(f) != 0) fail(errno_code());
     errno = 0;
@@ -265,6 +286,7 @@ void iorec_commit(IOrec* s) {
 }
 
 void iorec_abort(IOrec* s) {
+    drop_direct(s);
     if (s->file) {
         std::fclose(s->file);
         s->file = nullptr;
@@ -281,7 +303,40 @@ void iorec_abort(IOrec* s) {
 
 // ---- IOrecStd
 
+void IOrecStd::take_back_direct() {
+    if (!direct_base) return;
+    window_cursor = static_cast<size_t>(direct_cur - direct_base);
+    if (writing) {
+        window_length = std::max(window_length, window_cursor);
+        file_end = std::max(file_end, window_base + window_cursor);
+    }
+}
+
+void IOrecStd::lend_direct() {
+    if (!file || !window || (writing && write_limit >= 0)) {
+        drop_direct(this);
+        return;
+    }
+    direct_base = window.get();
+    direct_pos = window_base;
+    direct_cur = direct_base + window_cursor;
+    direct_end = direct_base + (writing ? window_capacity : window_length);
+}
+
 namespace {
+
+// Takes the cursor back from the direct window for the length of a method and lends
+// the window again when it ends, also on a raise.
+class DirectScope {
+  public:
+    explicit DirectScope(IOrecStd* s) : s_(s) { s_->take_back_direct(); }
+    ~DirectScope() { s_->lend_direct(); }
+    DirectScope(const DirectScope&) = delete;
+    DirectScope& operator=(const DirectScope&) = delete;
+
+  private:
+    IOrecStd* s_;
+};
 
 // Puts the file's own position at `pos`.
 void position_file(IOrecStd* s, uint64_t pos) {
@@ -308,13 +363,8 @@ void flush_window(IOrecStd* s) {
 }  // namespace
 
 void IOrecStd::read(void* buf, size_t n) {
-    // The common case, a few bytes from the window, without the loop.
-    if (n - 1 < window_length - window_cursor && file && !writing) {
-        std::memcpy(buf, window.get() + window_cursor, n);
-        window_cursor += n;
-        return;
-    }
     if (n == 0) return;
+    DirectScope direct(this);
     if (!file || writing || !window) io_raise(this, kIoBadData);
     auto* out = static_cast<uint8_t*>(buf);
     while (n > 0) {
@@ -346,6 +396,7 @@ void IOrecStd::read(void* buf, size_t n) {
 
 void IOrecStd::write(const void* buf, size_t n) {
     if (n == 0) return;
+    DirectScope direct(this);
     if (!file || !writing || !window) io_raise(this, kIoBadData);
     if (write_limit >= 0 && written + n > static_cast<uint64_t>(write_limit)) {
         io_raise(this, ENOSPC);
@@ -369,6 +420,7 @@ void IOrecStd::write(const void* buf, size_t n) {
 
 void IOrecStd::finish_transport() {
     if (!window || !file) return;
+    DirectScope direct(this);
     if (writing) {
         flush_window(this);
     } else {
@@ -380,6 +432,7 @@ void IOrecStd::finish_transport() {
 
 int IOrecStd::seek(int64_t offset, int whence) {
     if (!file || !window) io_raise(this, kIoBadData);
+    DirectScope direct(this);
     int64_t target;
     switch (whence) {
         case SEEK_SET:
@@ -413,6 +466,7 @@ int IOrecStd::seek(int64_t offset, int whence) {
 
 uint64_t IOrecStd::tell() {
     if (!file || !window) io_raise(this, kIoBadData);
+    take_back_direct();
     return window_base + window_cursor;
 }
 
@@ -420,6 +474,6 @@ uint64_t IOrecStd::available(uint64_t) {
     if (writing || file_size == std::numeric_limits<uint64_t>::max()) {
         return std::numeric_limits<uint64_t>::max();
     }
-    const uint64_t p = tell();
+    const uint64_t p = io_tell(this);
     return p < file_size ? file_size - p : 0;
 }

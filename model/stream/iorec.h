@@ -59,6 +59,7 @@ class IOrec : public IOstream {
     void* buffer = nullptr;         // from alloc; released through free with the stream
     int32_t info_only = 0;          // block file read for its label and base point only
     int32_t tracks = 0;             // writing: keyframe tracks go with the objects
+    int32_t sync = 1;               // writing: the commit syncs the file to the disk
 
     // File bookkeeping of this implementation.
     std::string path;          // the file named by iorec_open (the target when writing)
@@ -98,7 +99,15 @@ class IOrecStd : public IOrec {
     // file's own position where the stream is and empties the window.
     void finish_transport() override;
 
+    // Takes the cursor back from the direct window (and, writing, what was written
+    // into it); then lends the window again. Every method below starts with the one and
+    // ends with the other.
+    void take_back_direct();
+    void lend_direct();
+
     // Window: bytes [base, base + length) of the file, the stream at base + cursor.
+    // Lent as the direct window (model/stream/iostream.h) except to a stream with a
+    // write limit, which counts every byte through write().
     std::unique_ptr<uint8_t[]> window;
     size_t window_capacity = 0;
     uint64_t window_base = 0;
@@ -127,7 +136,14 @@ class IOrecLzw : public IOrec {
     LzwCoder* coder = nullptr;  // shared or private
     uint64_t position = 0;      // bytes delivered by read since the switch
 
-    // Reading: bytes decoded ahead of the position (by available()).
+    // Reading: the bytes decoded ahead are lent as the direct window
+    // (model/stream/iostream.h); every method takes the cursor back first.
+    void take_back_direct();
+    void lend_direct();
+    // Reading decodes at least this many bytes ahead at a time.
+    static constexpr size_t kReadAhead = 64 * 1024;
+
+    // Reading: bytes decoded ahead of the position (by read() and available()).
     std::unique_ptr<uint8_t[]> ahead;
     size_t ahead_size = 0, ahead_pos = 0, ahead_cap = 0;
     bool coder_ended = false;  // the decoder delivered its last byte
@@ -193,9 +209,14 @@ int lzw_pack_file_to(const char* source, const char* target);
 // Saves through `write_plain(path)` (a function writing a complete plain file and
 // returning its code). With `pack`, the plain file goes to a scratch file beside
 // `path` first and the packed file then replaces `path`, so a failure at any step
-// leaves the previous file in place. The scratch file never outlives the call.
+// leaves the previous file in place. The scratch file never outlives the call and is
+// not synced to the disk (streams this thread opens on it get sync 0): only the packed
+// file is.
 int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(const char*, void*),
                             void* context);
+// Internal to iorec_save_maybe_packed: write streams this thread opens on `path` (null:
+// none) get sync 0. The path must outlive the setting.
+void iorec_set_scratch_path(const char* path);
 
 // ---- Tests ------------------------------------------------------------------------
 

@@ -152,21 +152,75 @@ void IOrecLzw::finish_transport() {
         io_raise(this, saved_errno ? saved_errno : kIoLzwEnded);
 }
 
+void IOrecLzw::take_back_direct() {
+    if (!direct_base) return;
+    ahead_pos = static_cast<size_t>(direct_cur - direct_base);
+    position = direct_pos + ahead_pos;
+}
+
+void IOrecLzw::lend_direct() {
+    if (writing || !coder || !file || !ahead) {
+        direct_base = direct_cur = direct_end = nullptr;
+        direct_pos = 0;
+        return;
+    }
+    direct_base = ahead.get();
+    direct_pos = position - ahead_pos;
+    direct_cur = direct_base + ahead_pos;
+    direct_end = direct_base + ahead_size;
+}
+
+namespace {
+
+// Takes the cursor back from the direct window for the length of a method and lends
+// the window again when it ends, also on a raise.
+class LzwDirectScope {
+  public:
+    explicit LzwDirectScope(IOrecLzw* s) : s_(s) { s_->take_back_direct(); }
+    ~LzwDirectScope() { s_->lend_direct(); }
+    LzwDirectScope(const LzwDirectScope&) = delete;
+    LzwDirectScope& operator=(const LzwDirectScope&) = delete;
+
+  private:
+    IOrecLzw* s_;
+};
+
+}  // namespace
+
 void IOrecLzw::read(void* buf, size_t n) {
     if (n == 0) return;
     if (writing || !coder) io_raise(this, kIoBadData);
+    LzwDirectScope direct(this);
     auto* out = static_cast<uint8_t*>(buf);
     size_t got = 0;
     if (ahead_pos < ahead_size) {
         got = std::min(n, ahead_size - ahead_pos);
         std::memcpy(out, ahead.get() + ahead_pos, got);
         ahead_pos += got;
-        if (ahead_pos == ahead_size) ahead_pos = ahead_size = 0;
     }
+    if (ahead_pos == ahead_size) ahead_pos = ahead_size = 0;
     if (got < n && !coder_ended) {
-        const size_t r = lzw_read(coder, out + got, n - got);
-        if (r < n - got) coder_ended = true;
-        got += r;
+        const size_t rest = n - got;
+        if (rest >= kReadAhead) {  // a large read goes straight to the caller
+            const size_t r = lzw_read(coder, out + got, rest);
+            if (r < rest) coder_ended = true;
+            got += r;
+        } else {
+            // Decode a piece ahead into the (empty) buffer and hand out the front.
+            if (ahead_cap < kReadAhead) {
+                std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[kReadAhead]);
+                if (!grown) io_raise(this, kIoOutOfMemory);
+                ahead = std::move(grown);
+                ahead_cap = kReadAhead;
+            }
+            const size_t r = lzw_read(coder, ahead.get(), kReadAhead);
+            if (r < kReadAhead) coder_ended = true;
+            ahead_size = r;
+            const size_t take = std::min(rest, r);
+            std::memcpy(out + got, ahead.get(), take);
+            ahead_pos = take;
+            got += take;
+        }
     }
     if (got != n) io_raise(this, saved_errno ? saved_errno : kIoLzwEnded);
     position += n;
@@ -180,6 +234,7 @@ void IOrecLzw::write(const void* buf, size_t n) {
 
 int IOrecLzw::seek(int64_t offset, int whence) {
     if (writing) io_raise(this, kIoRefusedSeek);
+    LzwDirectScope direct(this);
     int64_t target;
     if (whence == 0) {
         target = offset;
@@ -200,11 +255,13 @@ int IOrecLzw::seek(int64_t offset, int whence) {
 }
 
 uint64_t IOrecLzw::tell() {
+    take_back_direct();
     return position;
 }
 
 uint64_t IOrecLzw::available(uint64_t want) {
     if (writing) return std::numeric_limits<uint64_t>::max();
+    LzwDirectScope direct(this);
     uint64_t have = ahead_size - ahead_pos;
     while (have < want && !coder_ended && coder) {
         // Keep what is buffered at the front, then decode the next piece behind it.

@@ -51,7 +51,7 @@ void io_free(IOstream* s, void* p) {
 
 uint64_t io_bytes_left(IOstream* s) {
     if (!s->chunks) return std::numeric_limits<uint64_t>::max();
-    const uint64_t pos = s->tell();
+    const uint64_t pos = io_tell(s);
     return pos < s->chunks->end ? s->chunks->end - pos : 0;
 }
 
@@ -62,112 +62,56 @@ void io_check_count(IOstream* s, int64_t count, uint64_t item_size) {
     if (n > std::numeric_limits<uint64_t>::max() / item_size) io_raise(s, kIoBadData);
     const uint64_t need = n * item_size;
     if (need > io_bytes_left(s)) io_raise(s, kIoBadData);
+    // Bytes in the direct window are there to be delivered.
+    if (need <= io_direct_room(s) && s->direct_base) return;
     if (s->available(need) < need) io_raise(s, kIoBadData);
 }
 
 // ---- Primitives
 
-namespace {
-
-inline void put_le32(uint8_t* b, uint32_t v) {
-    b[0] = static_cast<uint8_t>(v);
-    b[1] = static_cast<uint8_t>(v >> 8);
-    b[2] = static_cast<uint8_t>(v >> 16);
-    b[3] = static_cast<uint8_t>(v >> 24);
-}
-inline uint32_t get_le32(const uint8_t* b) {
-    return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
-}
-
-}  // namespace
-
 void io_write(IOstream* s, const void* buf, size_t n) {
-    if (n) s->write(buf, n);
+    io_put_bytes(s, buf, n);
 }
 void io_read(IOstream* s, void* buf, size_t n) {
+    io_get_bytes(s, buf, n);
+}
+
+void io_put_bytes_slow(IOstream* s, const void* buf, size_t n) {
+    if (n) s->write(buf, n);
+}
+void io_get_bytes_slow(IOstream* s, void* buf, size_t n) {
     if (n) s->read(buf, n);
 }
 
-void io_put_varint(IOstream* s, uint32_t value) {
+void io_put_varint_slow(IOstream* s, uint32_t value) {
     uint8_t b[5];
-    size_t n = 0;
-    do {
-        uint8_t byte = value & 0x7F;
-        value >>= 7;
-        if (value) byte |= 0x80;
-        b[n++] = byte;
-    } while (value);
-    s->write(b, n);
+    const size_t n = io_encode_varint(b, value);
+    io_put_bytes(s, b, n);
 }
 
-uint32_t io_get_varint(IOstream* s) {
+uint32_t io_get_varint_slow(IOstream* s) {
     uint32_t result = 0;
     for (int shift = 0; shift < 35; shift += 7) {
         uint8_t byte;
-        s->read(&byte, 1);
+        io_get_bytes(s, &byte, 1);
         result |= static_cast<uint32_t>(byte & 0x7F) << shift;
         if (!(byte & 0x80)) return result;
     }
     io_raise(s, kIoBadData);  // never written: more than five bytes
 }
 
-void io_put_long(IOstream* s, int32_t value) {
-    uint8_t b[4];
-    put_le32(b, static_cast<uint32_t>(value));
-    s->write(b, 4);
-}
-int32_t io_get_long(IOstream* s) {
-    uint8_t b[4];
-    s->read(b, 4);
-    return static_cast<int32_t>(get_le32(b));
-}
-
-void io_put_float(IOstream* s, double value) {
-    const float f = static_cast<float>(value);
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    uint8_t b[4];
-    put_le32(b, bits);
-    s->write(b, 4);
-}
-double io_get_float(IOstream* s) {
-    uint8_t b[4];
-    s->read(b, 4);
-    const uint32_t bits = get_le32(b);
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
-
-void io_put_double(IOstream* s, double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    uint8_t b[8];
-    put_le32(b, static_cast<uint32_t>(bits));
-    put_le32(b + 4, static_cast<uint32_t>(bits >> 32));
-    s->write(b, 8);
-}
-double io_get_double(IOstream* s) {
-    uint8_t b[8];
-    s->read(b, 8);
-    const uint64_t bits = uint64_t{get_le32(b)} | uint64_t{get_le32(b + 4)} << 32;
-    double d;
-    std::memcpy(&d, &bits, 8);
-    return d;
-}
-
 void io_put_string(IOstream* s, const char* text) {
     const size_t n = text ? std::strlen(text) : 0;
     if (n > std::numeric_limits<uint32_t>::max()) io_raise(s, kIoBadData);
     io_put_varint(s, static_cast<uint32_t>(n));
-    if (n) s->write(text, n);
+    io_put_bytes(s, text, n);
 }
 
 std::string io_get_string(IOstream* s) {
     const uint32_t n = io_get_varint(s);
     io_check_count(s, n, 1);
     std::string text(n, '\0');
-    if (n) s->read(text.data(), n);
+    io_get_bytes(s, text.data(), n);
     return text;
 }
 
@@ -186,17 +130,17 @@ void io_get_longs(IOstream* s, int32_t* array, int64_t n) {
 void io_put_pairs(IOstream* s, const int32_t* array, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         uint8_t b[8];
-        put_le32(b, static_cast<uint32_t>(array[2 * i]));
-        put_le32(b + 4, static_cast<uint32_t>(array[2 * i + 1]));
-        s->write(b, 8);
+        io_store_le32(b, static_cast<uint32_t>(array[2 * i]));
+        io_store_le32(b + 4, static_cast<uint32_t>(array[2 * i + 1]));
+        io_put_bytes(s, b, 8);
     }
 }
 void io_get_pairs(IOstream* s, int32_t* array, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         uint8_t b[8];
-        s->read(b, 8);
-        array[2 * i] = static_cast<int32_t>(get_le32(b));
-        array[2 * i + 1] = static_cast<int32_t>(get_le32(b + 4));
+        io_get_bytes(s, b, 8);
+        array[2 * i] = static_cast<int32_t>(io_load_le32(b));
+        array[2 * i + 1] = static_cast<int32_t>(io_load_le32(b + 4));
     }
 }
 
@@ -204,18 +148,18 @@ void io_get_pairs(IOstream* s, int32_t* array, int64_t n) {
 
 void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag) {
     mark->tag = tag;
-    uint8_t b[9];
-    size_t n = 0;
-    uint32_t v = tag;
-    do {
-        uint8_t byte = v & 0x7F;
-        v >>= 7;
-        if (v) byte |= 0x80;
-        b[n++] = byte;
-    } while (v);
-    put_le32(b + n, 0);
-    s->write(b, n + 4);
-    mark->start = mark->end = s->tell();
+    if (io_direct_room(s) >= 9) {
+        uint8_t* b = s->direct_cur;
+        const size_t n = io_encode_varint(b, tag);
+        io_store_le32(b + n, 0);
+        s->direct_cur += n + 4;
+    } else {
+        uint8_t b[9];
+        const size_t n = io_encode_varint(b, tag);
+        io_store_le32(b + n, 0);
+        io_put_bytes(s, b, n + 4);
+    }
+    mark->start = mark->end = io_tell(s);
     mark->length = 0;
     mark->next = s->chunks;
     s->chunks = mark;
@@ -224,14 +168,20 @@ void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag) {
 int io_chunk_end(IOstream* s) {
     ChunkMark* mark = s->chunks;
     if (!mark) io_raise(s, kIoBadData);
-    mark->end = s->tell();
+    mark->end = io_tell(s);
     if (mark->end < mark->start) io_raise(s, kIoBadData);
     const uint64_t length = mark->end - mark->start;
     if (length > std::numeric_limits<uint32_t>::max()) io_raise(s, 27);  // EFBIG
     mark->length = static_cast<uint32_t>(length);
-    s->seek(static_cast<int64_t>(mark->start) - 4, 0);
-    io_put_long(s, static_cast<int32_t>(mark->length));
-    const int r = s->seek(static_cast<int64_t>(mark->end), 0);
+    int r = 0;
+    if (s->direct_base && mark->start >= s->direct_pos + 4) {
+        // The length field is still in the direct window: patched in place.
+        io_store_le32(s->direct_base + (mark->start - 4 - s->direct_pos), mark->length);
+    } else {
+        s->seek(static_cast<int64_t>(mark->start) - 4, 0);
+        io_put_long(s, static_cast<int32_t>(mark->length));
+        r = s->seek(static_cast<int64_t>(mark->end), 0);
+    }
     s->chunks = mark->next;
     return r;
 }
@@ -239,7 +189,7 @@ int io_chunk_end(IOstream* s) {
 void io_chunk_open(IOstream* s, ChunkMark* mark) {
     mark->tag = io_get_varint(s);
     mark->length = static_cast<uint32_t>(io_get_long(s));
-    mark->start = s->tell();
+    mark->start = io_tell(s);
     mark->end = mark->start + mark->length;
     // A chunk cannot reach beyond the one that holds it: reading it would read the
     // holder beyond its end, so that is said at once, before anything is read.
@@ -251,12 +201,13 @@ void io_chunk_open(IOstream* s, ChunkMark* mark) {
 void io_chunk_close(IOstream* s) {
     ChunkMark* mark = s->chunks;
     if (!mark) io_raise(s, kIoBadData);
-    const uint64_t p = s->tell();
+    const uint64_t p = io_tell(s);
     if (p > mark->end) io_raise(s, kIoChunkOverrun);
-    if (p < mark->end) s->seek(static_cast<int64_t>(mark->end), 0);
+    if (p < mark->end) {
+        if (s->direct_base && mark->end - p <= io_direct_room(s))
+            s->direct_cur += mark->end - p;  // the rest of the chunk is in the window
+        else
+            s->seek(static_cast<int64_t>(mark->end), 0);
+    }
     s->chunks = mark->next;
-}
-
-bool io_chunk_inside(IOstream* s) {
-    return s->chunks && s->tell() < s->chunks->end;
 }

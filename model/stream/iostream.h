@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -95,6 +96,20 @@ class IOstream : public RTC {
 
     ChunkMark* chunks = nullptr;  // innermost open chunk; null when none
     int error_code = 0;           // code of the last raise; 0 while none
+
+    // Direct window: a transport that holds its bytes in memory may lend them here, so
+    // the primitives below copy in and out without a call. Stream positions
+    // [direct_pos, direct_pos + (direct_end - direct_base)) lie at direct_base; the
+    // stream stands at direct_cur. Reading: [direct_cur, direct_end) are bytes the
+    // stream delivers next. Writing: [direct_cur, direct_end) is room to write into, and
+    // [direct_base, direct_cur) holds bytes written and not yet handed on, which may
+    // still be patched in place. Every transport method takes the cursor back from
+    // direct_cur first and lends the window again before it returns (also on a raise);
+    // all null when the transport lends none.
+    uint8_t* direct_base = nullptr;
+    uint8_t* direct_cur = nullptr;
+    uint8_t* direct_end = nullptr;
+    uint64_t direct_pos = 0;
 };
 
 // Throws IoError{code} after storing it in s->error_code (s may be null). A code of
@@ -137,22 +152,123 @@ uint64_t io_bytes_left(IOstream* s);
 void io_check_count(IOstream* s, int64_t count, uint64_t item_size);
 
 // ---- Primitives ------------------------------------------------------------------
+// The common case of each primitive (the bytes fit into the direct window) is inline;
+// the rest goes through the transport's methods (io_*_slow, never called directly).
 
-void io_put_varint(IOstream* s, uint32_t value);
-uint32_t io_get_varint(IOstream* s);  // more than 5 bytes raises 13
+// Bytes left in the direct window.
+inline size_t io_direct_room(const IOstream* s) {
+    return static_cast<size_t>(s->direct_end - s->direct_cur);
+}
+
+// Current byte position (the transport's tell when it lends no window).
+inline uint64_t io_tell(IOstream* s) {
+    if (s->direct_base)
+        return s->direct_pos + static_cast<uint64_t>(s->direct_cur - s->direct_base);
+    return s->tell();
+}
+
+inline void io_store_le32(uint8_t* b, uint32_t v) {
+    b[0] = static_cast<uint8_t>(v);
+    b[1] = static_cast<uint8_t>(v >> 8);
+    b[2] = static_cast<uint8_t>(v >> 16);
+    b[3] = static_cast<uint8_t>(v >> 24);
+}
+inline uint32_t io_load_le32(const uint8_t* b) {
+    return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+}
+
+// A varint into b (at least 5 bytes); returns its length.
+inline size_t io_encode_varint(uint8_t* b, uint32_t value) {
+    size_t n = 0;
+    while (value >= 0x80) {
+        b[n++] = static_cast<uint8_t>(value | 0x80);
+        value >>= 7;
+    }
+    b[n++] = static_cast<uint8_t>(value);
+    return n;
+}
+
+void io_put_varint_slow(IOstream* s, uint32_t value);
+uint32_t io_get_varint_slow(IOstream* s);
+void io_put_bytes_slow(IOstream* s, const void* buf, size_t n);
+void io_get_bytes_slow(IOstream* s, void* buf, size_t n);
+
+// n raw bytes (n may be 0).
+inline void io_put_bytes(IOstream* s, const void* buf, size_t n) {
+    if (io_direct_room(s) >= n) {
+        if (n) std::memcpy(s->direct_cur, buf, n);
+        s->direct_cur += n;
+        return;
+    }
+    io_put_bytes_slow(s, buf, n);
+}
+inline void io_get_bytes(IOstream* s, void* buf, size_t n) {
+    if (io_direct_room(s) >= n) {
+        if (n) std::memcpy(buf, s->direct_cur, n);
+        s->direct_cur += n;
+        return;
+    }
+    io_get_bytes_slow(s, buf, n);
+}
+
+inline void io_put_varint(IOstream* s, uint32_t value) {
+    if (io_direct_room(s) >= 5) {
+        s->direct_cur += io_encode_varint(s->direct_cur, value);
+        return;
+    }
+    io_put_varint_slow(s, value);
+}
+// More than 5 bytes raises 13.
+inline uint32_t io_get_varint(IOstream* s) {
+    if (io_direct_room(s) >= 1 && s->direct_cur[0] < 0x80) return *s->direct_cur++;
+    return io_get_varint_slow(s);
+}
 // A varint read as a signed 32-bit value (-1 for FF FF FF FF 0F).
 inline int32_t io_get_varint_signed(IOstream* s) {
     return static_cast<int32_t>(io_get_varint(s));
 }
 
-void io_put_long(IOstream* s, int32_t value);
-int32_t io_get_long(IOstream* s);
+inline void io_put_long(IOstream* s, int32_t value) {
+    uint8_t b[4];
+    io_store_le32(b, static_cast<uint32_t>(value));
+    io_put_bytes(s, b, 4);
+}
+inline int32_t io_get_long(IOstream* s) {
+    uint8_t b[4];
+    io_get_bytes(s, b, 4);
+    return static_cast<int32_t>(io_load_le32(b));
+}
 
-void io_put_float(IOstream* s, double value);  // rounded to single precision
-double io_get_float(IOstream* s);
+// Rounded to single precision.
+inline void io_put_float(IOstream* s, double value) {
+    const float f = static_cast<float>(value);
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    io_put_long(s, static_cast<int32_t>(bits));
+}
+inline double io_get_float(IOstream* s) {
+    const uint32_t bits = static_cast<uint32_t>(io_get_long(s));
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
 
-void io_put_double(IOstream* s, double value);
-double io_get_double(IOstream* s);
+inline void io_put_double(IOstream* s, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    uint8_t b[8];
+    io_store_le32(b, static_cast<uint32_t>(bits));
+    io_store_le32(b + 4, static_cast<uint32_t>(bits >> 32));
+    io_put_bytes(s, b, 8);
+}
+inline double io_get_double(IOstream* s) {
+    uint8_t b[8];
+    io_get_bytes(s, b, 8);
+    const uint64_t bits = uint64_t{io_load_le32(b)} | uint64_t{io_load_le32(b + 4)} << 32;
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
 
 // A null text is written as the empty string.
 void io_put_string(IOstream* s, const char* text);
@@ -192,7 +308,9 @@ void io_chunk_close(IOstream* s);
 
 // True while the stream is inside the innermost open chunk (position below its end);
 // the readers' "while inside" loop. False when no chunk is open.
-bool io_chunk_inside(IOstream* s);
+inline bool io_chunk_inside(IOstream* s) {
+    return s->chunks && io_tell(s) < s->chunks->end;
+}
 
 // Chunk opened for reading and closed when the scope ends normally; on a raise the
 // mark is simply dropped (the stream is not used again but to be closed).

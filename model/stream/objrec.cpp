@@ -63,11 +63,21 @@ namespace {
 // Class lookup by name for the reader, which asks for the same few names again and
 // again. Only classes found are remembered: a class once set up stays set up.
 RtcClass* find_class_cached(const std::string& name) {
+    // Records of one class mostly follow each other: the last answer is tried first.
+    thread_local std::string last_name;
+    thread_local RtcClass* last_class = nullptr;
+    if (last_class && name == last_name) return last_class;
     thread_local std::unordered_map<std::string, RtcClass*> cache;
-    auto it = cache.find(name);
-    if (it != cache.end()) return it->second;
-    RtcClass* cls = rtc_find_class(name.c_str());
-    if (cls) cache.emplace(name, cls);
+    RtcClass* cls = nullptr;
+    if (auto it = cache.find(name); it != cache.end()) {
+        cls = it->second;
+    } else {
+        cls = rtc_find_class(name.c_str());
+        if (!cls) return nullptr;
+        cache.emplace(name, cls);
+    }
+    last_name = name;
+    last_class = cls;
     return cls;
 }
 
@@ -81,21 +91,26 @@ bool io_is_drawing_class(const RtcClass* cls) {
 
 int io_put_object(IOstream* s, RTC* obj, uint32_t tag) {
     if (!obj) io_raise(s, kIoBadData);
-    IoChunkWriter record(s, tag);
-    {
-        IoChunkWriter name(s, kIoClassNameTag);
-        io_put_string(s, obj->klass()->name);
-    }
+    // Chunks paired by hand: a raise between begin and end leaves them open, as
+    // IoChunkWriter would, without its look-ups of the exception count.
+    ChunkMark record, name;
+    io_chunk_begin(s, &record, tag);
+    io_chunk_begin(s, &name, kIoClassNameTag);
+    io_put_string(s, obj->klass()->name);
+    io_chunk_end(s);
     rtc_save(s, obj);
+    io_chunk_end(s);
     return 0;
 }
 
 RtcClass* io_get_record_class(IOstream* s) {
     std::string name;
     {
-        IoChunkReader chunk(s);
-        if (chunk.tag() != kIoClassNameTag) io_raise(s, kIoNoClassChunk);
+        ChunkMark chunk;  // closed here; a raise leaves it open, as IoChunkReader does
+        io_chunk_open(s, &chunk);
+        if (chunk.tag != kIoClassNameTag) io_raise(s, kIoNoClassChunk);
         name = io_get_string(s);
+        io_chunk_close(s);
     }
     RtcClass* cls = find_class_cached(name);
     // A file may name any class; only the classes of a drawing are made from it.

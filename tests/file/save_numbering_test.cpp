@@ -148,3 +148,55 @@ TEST_F(SaveNumberingTest, LoadResolvesTracksWhenNoneWereAliveBefore) {
     EXPECT_NE(target->parent->owner, spot);
     drawing_file_drop_views(loaded.get());
 }
+
+// Without a keyframe track alive a save numbers the objects while it writes them (one
+// walk); with one alive anywhere it numbers them in a walk of their own first. Both
+// give the ids of model_number_objects and the same bytes, group nesting included.
+TEST_F(SaveNumberingTest, NumberingWhileWritingGivesTheBytesOfTheNumberingWalk) {
+    struct Case {
+        const char* name;
+        std::function<void(MODEL*)> build;
+    };
+    const auto strip_tracks = [](MODEL* m) {
+        for (ZOBJ* z = m; z; z = tree_next(z, m)) {
+            if (auto* o = rtc_cast<object>(z)) track_list_free(o);
+        }
+    };
+    const Case cases[] = {
+        {"rich",
+         [&](MODEL* m) {
+             ASSERT_EQ(build_rich_drawing(m), 0);
+             strip_tracks(m);
+         }},
+        {"nested groups",
+         [&](MODEL* m) {
+             build_nested(m);
+             strip_tracks(m);
+         }},
+        {"empty", [](MODEL*) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto m = new_model();
+        c.build(m.get());
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(track_live_count(), 0);
+        ASSERT_EQ(model_number_objects(m.get()), 1);
+        const Numbers want = numbers_of(m.get());
+        scramble(m.get());
+        Bytes one_walk, two_walks;
+        ASSERT_EQ(drawing_file_save_memory(&one_walk, m.get()), 0);
+        EXPECT_TRUE(numbers_of(m.get()) == want);
+        {
+            // A track alive outside the drawing sends the save through the walk.
+            auto stray = rtc_make<XPLINE>();
+            stray->tracks = track_new("stray", stray.get());
+            ASSERT_NE(stray->tracks, nullptr);
+            scramble(m.get());
+            ASSERT_EQ(drawing_file_save_memory(&two_walks, m.get()), 0);
+            EXPECT_TRUE(numbers_of(m.get()) == want);
+        }
+        EXPECT_EQ(one_walk, two_walks);
+        drawing_file_drop_views(m.get());
+    }
+}

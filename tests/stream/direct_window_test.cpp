@@ -1,0 +1,232 @@
+// The window a plain stream lends to the primitives: long mixed sequences of
+// primitives, strings, raw runs and nested chunks written across many window edges
+// give the bytes the transport writes one call at a time, and read back to the same
+// values from files and from memory, also when readers skip what they do not read;
+// a stream whose file is gone lends nothing.
+#include <cstring>
+#include <limits>
+
+#include "tests/stream/stream_support.h"
+
+namespace {
+
+using DirectWindow = StreamTest;
+
+// One step of a written sequence.
+struct Op {
+    enum Kind { kVarint, kLong, kFloat, kDouble, kString, kRaw, kOpen, kClose } kind = kVarint;
+    uint64_t value = 0;
+    std::string text;  // strings and raw runs
+};
+
+// A fixed pseudo-random sequence of about `bytes` bytes with chunks nested up to
+// four deep; every chunk opened is closed.
+std::vector<Op> make_ops(size_t bytes) {
+    std::vector<Op> ops;
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state >> 33;
+    };
+    int open = 0;
+    size_t size = 0;
+    while (size < bytes || open > 0) {
+        const uint64_t r = next() % 16;
+        Op op;
+        if (size >= bytes || (r == 0 && open > 0)) {
+            op.kind = Op::kClose;
+            --open;
+        } else if (r == 1 && open < 4) {
+            op.kind = Op::kOpen;
+            op.value = next() % 3000;
+            ++open;
+            size += 9;
+        } else if (r < 6) {
+            // 7 to 35 significant bits: varints of every length.
+            const uint64_t bits = 7 * (1 + next() % 5);
+            const uint64_t word = next() << 1 ^ next();
+            op.value = bits >= 32 ? word & 0xFFFFFFFFu : word & ((uint64_t{1} << bits) - 1);
+            size += 5;
+        } else if (r < 8) {
+            op.kind = Op::kLong;
+            op.value = next();
+            size += 4;
+        } else if (r < 10) {
+            op.kind = Op::kFloat;
+            op.value = next();
+            size += 4;
+        } else if (r < 12) {
+            op.kind = Op::kDouble;
+            op.value = next() << 20 | next();
+            size += 8;
+        } else if (r < 15) {
+            op.kind = Op::kString;
+            op.text.assign(next() % 300, static_cast<char>('a' + next() % 26));
+            size += op.text.size() + 2;
+        } else {
+            op.kind = Op::kRaw;
+            op.text.assign(next() % 9000, static_cast<char>(next()));
+            size += op.text.size();
+        }
+        ops.push_back(op);
+    }
+    return ops;
+}
+
+float float_of(uint64_t v) {
+    return static_cast<float>(static_cast<int32_t>(v)) / 7.0f;
+}
+double double_of(uint64_t v) {
+    return static_cast<double>(static_cast<int64_t>(v)) / 3.0;
+}
+
+void write_ops(IOstream* s, const std::vector<Op>& ops) {
+    std::vector<ChunkMark> marks(ops.size());
+    for (size_t i = 0; i < ops.size(); ++i) {
+        const Op& op = ops[i];
+        switch (op.kind) {
+            case Op::kVarint: io_put_varint(s, static_cast<uint32_t>(op.value)); break;
+            case Op::kLong: io_put_long(s, static_cast<int32_t>(op.value)); break;
+            case Op::kFloat: io_put_float(s, float_of(op.value)); break;
+            case Op::kDouble: io_put_double(s, double_of(op.value)); break;
+            case Op::kString: io_put_string(s, op.text); break;
+            case Op::kRaw: io_write(s, op.text.data(), op.text.size()); break;
+            case Op::kOpen: io_chunk_begin(s, &marks[i], static_cast<uint32_t>(op.value)); break;
+            case Op::kClose: io_chunk_end(s); break;
+        }
+    }
+}
+
+// Reads the sequence back; with `skip`, every third chunk is closed unread.
+void read_ops(IOstream* s, const std::vector<Op>& ops, bool skip) {
+    std::vector<ChunkMark> marks(ops.size());
+    int skipping = 0;  // nesting inside a chunk being skipped
+    int chunk_count = 0;
+    for (size_t i = 0; i < ops.size(); ++i) {
+        const Op& op = ops[i];
+        if (skipping > 0) {
+            if (op.kind == Op::kOpen) ++skipping;
+            if (op.kind == Op::kClose && --skipping == 0) io_chunk_close(s);
+            continue;
+        }
+        switch (op.kind) {
+            case Op::kVarint: ASSERT_EQ(io_get_varint(s), static_cast<uint32_t>(op.value)) << i; break;
+            case Op::kLong: ASSERT_EQ(io_get_long(s), static_cast<int32_t>(op.value)) << i; break;
+            case Op::kFloat: ASSERT_EQ(io_get_float(s), float_of(op.value)) << i; break;
+            case Op::kDouble: ASSERT_EQ(io_get_double(s), double_of(op.value)) << i; break;
+            case Op::kString: ASSERT_EQ(io_get_string(s), op.text) << i; break;
+            case Op::kRaw: {
+                std::string back(op.text.size(), '\0');
+                io_read(s, back.data(), back.size());
+                ASSERT_EQ(back, op.text) << i;
+                break;
+            }
+            case Op::kOpen:
+                io_chunk_open(s, &marks[i]);
+                ASSERT_EQ(marks[i].tag, static_cast<uint32_t>(op.value)) << i;
+                if (skip && ++chunk_count % 3 == 0) skipping = 1;
+                break;
+            case Op::kClose:
+                ASSERT_FALSE(io_chunk_inside(s)) << i;
+                io_chunk_close(s);
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(DirectWindow, MixedSequencesAcrossWindowEdges) {
+    const std::vector<Op> ops = make_ops(4 * IOrecStd::kWriteWindow + 12345);
+    // Through the window, then with a write limit (which lends no window: every
+    // primitive goes through the transport's write).
+    const Bytes direct = written([&](IOrec* s) { write_ops(s, ops); });
+    iorec_test_set_write_limit(std::numeric_limits<int64_t>::max() / 2);
+    const Bytes by_call = written([&](IOrec* s) { write_ops(s, ops); });
+    iorec_test_set_write_limit(-1);
+    ASSERT_GT(direct.size(), 4 * IOrecStd::kWriteWindow);
+    ASSERT_EQ(direct, by_call);
+
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "skipping" : "reading all");
+        EXPECT_EQ(read_bytes(direct, [&](IOrec* s) { read_ops(s, ops, skip); }), 0);
+        std::unique_ptr<IOrec> m = rtc_make<IOrecStd>();
+        EXPECT_EQ(io_guarded([&] {
+                      iorec_open_memory(m.get(), direct.data(), direct.size());
+                      read_ops(m.get(), ops, skip);
+                      EXPECT_EQ(io_tell(m.get()), direct.size());
+                  }),
+                  0);
+    }
+    // Cut short anywhere, the reader says so instead of reading on.
+    const Bytes cut(direct.begin(), direct.begin() + static_cast<long>(direct.size() / 2 + 3));
+    EXPECT_NE(read_bytes(cut, [&](IOrec* s) { read_ops(s, ops, false); }), 0);
+}
+
+TEST_F(DirectWindow, StreamsWithoutTheirFileLendNothing) {
+    // Written and committed, then aborted, then read and closed: every primitive after
+    // that raises instead of going into the window left behind.
+    std::unique_ptr<IOrec> w = rtc_make<IOrecStd>();
+    ASSERT_EQ(io_guarded([&] {
+                  iorec_open(w.get(), path("c.bin").c_str(), 1);
+                  io_put_long(w.get(), 7);
+                  iorec_commit(w.get());
+              }),
+              0);
+    EXPECT_EQ(io_guarded([&] { io_put_long(w.get(), 8); }), kIoBadData);
+    EXPECT_EQ(file_bytes(path("c.bin")), bytes({7, 0, 0, 0}));
+
+    std::unique_ptr<IOrec> a = rtc_make<IOrecStd>();
+    ASSERT_EQ(io_guarded([&] {
+                  iorec_open(a.get(), path("a.bin").c_str(), 1);
+                  io_put_long(a.get(), 7);
+              }),
+              0);
+    iorec_abort(a.get());
+    EXPECT_EQ(io_guarded([&] { io_put_varint(a.get(), 1); }), kIoBadData);
+
+    std::unique_ptr<IOrec> r = rtc_make<IOrecStd>();
+    ASSERT_EQ(io_guarded([&] {
+                  iorec_open(r.get(), path("c.bin").c_str(), 0);
+                  iorec_commit(r.get());
+              }),
+              0);
+    EXPECT_EQ(io_guarded([&] { io_get_long(r.get()); }), kIoBadData);
+}
+
+TEST_F(DirectWindow, CodedStreamsLendWhatTheyDecodedAhead) {
+    const std::vector<Op> ops = make_ops(IOrecStd::kWriteWindow + 4321);
+    // Coded files are packed from finished plain ones (chunks patch their lengths).
+    ASSERT_EQ(write_file("plain.bin",
+                         [&](IOrec* s) {
+                             io_put_long(s, 1);
+                             io_put_long(s, 112);
+                             io_put_long(s, 0);
+                             write_ops(s, ops);
+                         }),
+              0);
+    ASSERT_EQ(lzw_pack_file_to(path("plain.bin").c_str(), path("coded.bin").c_str()), 0);
+    const auto read_coded = [&](const Bytes& file, bool skip) {
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        return io_guarded([&] {
+            iorec_open_memory(s.get(), file.data(), file.size());
+            for (int i = 0; i < 3; ++i) io_get_long(s.get());
+            iorec_to_lzw(s);
+            ASSERT_TRUE(rtc_is<IOrecLzw>(s.get()));
+            read_ops(s.get(), ops, skip);
+            // Everything was read: nothing more to deliver, and a read says so.
+            EXPECT_EQ(s->available(1), 0u);
+            EXPECT_EQ(io_guarded([&] { io_get_varint(s.get()); }), kIoLzwEnded);
+        });
+    };
+    const Bytes coded = file_bytes(path("coded.bin"));
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "skipping" : "reading all");
+        EXPECT_EQ(read_coded(coded, skip), 0);
+    }
+    // A code stream cut short ends the reading with its code, wherever it is cut.
+    for (size_t keep : {coded.size() / 3, coded.size() - 40}) {
+        const Bytes cut(coded.begin(), coded.begin() + static_cast<long>(keep));
+        EXPECT_NE(read_coded(cut, false), 0) << keep;
+    }
+}
