@@ -192,13 +192,15 @@ TEST_F(UndoProperty, LimitedDepthRollbackAndDroppedRedoLevelsFollowTheStates) {
             auto check_listing = [&](int redo, int step) {
                 const size_t level = redo ? cur + 1 : cur;
                 const bool any = redo ? cur + 1 < states.size() : cur > base;
-                const auto want = any ? split_ops(states[level].ops)
-                                      : std::pair<std::string, std::string>{};
+                const auto want =
+                    any ? split_ops(states[level].ops) : std::pair<std::string, std::string>{};
                 buffer* added = buffer_create();
                 buffer* deleted = buffer_create();
                 ASSERT_EQ(undo_level_objects(model_, redo, added, deleted), 0);
-                EXPECT_EQ(names_in(added), want.first) << "added, redo " << redo << " step " << step;
-                EXPECT_EQ(names_in(deleted), want.second) << "deleted, redo " << redo << " step " << step;
+                EXPECT_EQ(names_in(added), want.first)
+                    << "added, redo " << redo << " step " << step;
+                EXPECT_EQ(names_in(deleted), want.second)
+                    << "deleted, redo " << redo << " step " << step;
                 buffer_free(&added);
                 buffer_free(&deleted);
             };
@@ -253,7 +255,8 @@ TEST_F(UndoProperty, LimitedDepthRollbackAndDroppedRedoLevelsFollowTheStates) {
                     ZOBJ* obj = all[rng.below(static_cast<int>(all.size()))];
                     result = model_delete_object(obj, run.depth, flag);
                     op = "-" + std::string(obj->name());
-                } else if (const auto out = kind < 17 ? held() : std::vector<ZOBJ*>{}; !out.empty()) {
+                } else if (const auto out = kind < 17 ? held() : std::vector<ZOBJ*>{};
+                           !out.empty()) {
                     // A held object comes back (one a redo level holds drops that level).
                     moved = out[rng.below(static_cast<int>(out.size()))];
                     result = model_add_object(groups[rng.below(static_cast<int>(groups.size()))],
