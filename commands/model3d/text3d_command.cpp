@@ -231,7 +231,8 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
         show_error(r);
         return r;  // the group was destroyed; nothing else happened
     }
-    const bool recorded = own_level && (model->undo_levels != levels_before || model_undo_stamp(model) != stamp_before);
+    const bool recorded = own_level && (model->undo_levels != levels_before ||
+                                        model_undo_stamp(model) != stamp_before);
     // The glyph meshes go into the group: the view's current layer field holds any
     // container while a group is current.
     LAYER* layer = view->current_layer;

@@ -40,7 +40,9 @@ class UndoOp {
 
     // The container the object goes back into (set again when a replay takes it out);
     // null when that container has gone.
-    CONTAINER* home() const { return reinterpret_cast<CONTAINER*>(first_.bits & ~UndoSlot::kFlags); }
+    CONTAINER* home() const {
+        return reinterpret_cast<CONTAINER*>(first_.bits & ~UndoSlot::kFlags);
+    }
     void set_home(CONTAINER* c) {
         first_.bits = reinterpret_cast<uintptr_t>(c) | (first_.bits & UndoSlot::kFlags);
     }
@@ -87,7 +89,8 @@ class UndoLog {
             while (chunks_.size() < need) {
                 // Grown by doubling, and before the chunk is made, so that push_back
                 // cannot throw with the chunk in hand.
-                if (chunks_.capacity() < need) chunks_.reserve(std::max(need, 2 * chunks_.capacity()));
+                if (chunks_.capacity() < need)
+                    chunks_.reserve(std::max(need, 2 * chunks_.capacity()));
                 void* chunk = ::operator new(kChunk * sizeof(UndoSlot), std::nothrow);
                 if (!chunk) return false;
                 chunks_.push_back(static_cast<UndoSlot*>(chunk));

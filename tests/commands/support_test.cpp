@@ -158,6 +158,29 @@ TEST(StyleFallback, UndoneStylesAndLayersInEveryView) {
     EXPECT_EQ(h.view(1)->current_layer, scene_layer(m));
 }
 
+// With every level undone, redo replays the oldest level: the views give up what that
+// level takes out of the drawing, not what the newest level would.
+TEST(StyleFallback, RedoAfterUndoingEverythingFallsBackFromTheOldestLevel) {
+    Harness h(2);
+    g_prefs.undo_mode = -1;
+    MODEL* m = h.model();
+    PATT* solid = model_find_patt(m, "Solid", &LINEPATT::rtc_class);
+    auto dash = rtc_make<LINEPATT>();
+    dash->set_string(0, "Dash");
+    LINEPATT* dash_raw = dash.get();
+    ASSERT_EQ(model_add_object(m, dash.release(), 0, 1), 0);  // in the drawing, no history
+    ASSERT_EQ(model_delete_object(dash_raw, -1, 1), 0);
+    ASSERT_EQ(drawing_add_object(h.view(), new_line({{0, 0, 0}, {5, 0, 0}}), 0, 1), 0);
+    cmd_undo(h.view());
+    cmd_undo(h.view());
+    ASSERT_EQ(m->undo_levels, 0);
+    for (int i = 0; i < 2; ++i) h.view(i)->current_line_style = dash_raw;
+    cmd_redo(h.view());  // the style goes again
+    EXPECT_EQ(model_find_patt(m, "Dash", &LINEPATT::rtc_class), nullptr);
+    EXPECT_EQ(h.view(0)->current_line_style, solid);
+    EXPECT_EQ(h.view(1)->current_line_style, solid);
+}
+
 TEST(LayerFlags, FailedPushRollsBackEveryExtendedView) {
     Harness h(4);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(h.view(i)->layer_state.flags.size(), 1u);
