@@ -230,3 +230,53 @@ TEST_F(DirectWindow, CodedStreamsLendWhatTheyDecodedAhead) {
         EXPECT_NE(read_coded(cut, false), 0) << keep;
     }
 }
+
+TEST_F(DirectWindow, PrimitivesAgainstTheStreamsDirectionRaise) {
+    // Reading from a stream being written, and writing to one being read, is refused
+    // by every primitive, whether or not the bytes would fit the window.
+    const Bytes data(64, 0x11);
+    struct Case {
+        const char* name;
+        std::function<void(IOstream*)> op;
+    };
+    const Case reads[] = {
+        {"varint", [](IOstream* s) { io_get_varint(s); }},
+        {"long", [](IOstream* s) { io_get_long(s); }},
+        {"double", [](IOstream* s) { io_get_double(s); }},
+        {"bytes", [](IOstream* s) { char b[3]; io_read(s, b, 3); }},
+        {"chunk", [](IOstream* s) { ChunkMark m; io_chunk_open(s, &m); }},
+    };
+    const Case writes[] = {
+        {"varint", [](IOstream* s) { io_put_varint(s, 5); }},
+        {"long", [](IOstream* s) { io_put_long(s, 5); }},
+        {"double", [](IOstream* s) { io_put_double(s, 5.0); }},
+        {"bytes", [](IOstream* s) { io_write(s, "abc", 3); }},
+        {"chunk", [](IOstream* s) { ChunkMark m; io_chunk_begin(s, &m, 4); }},
+    };
+    for (const Case& c : reads) {
+        SCOPED_TRACE(c.name);
+        int got = -1;
+        EXPECT_EQ(write_file("w.bin",
+                             [&](IOrec* s) {
+                                 io_put_long(s, 1);
+                                 got = io_guarded([&] { c.op(s); });
+                             }),
+                  0);
+        EXPECT_EQ(got, kIoBadData);
+        EXPECT_EQ(file_bytes(path("w.bin")), bytes({1, 0, 0, 0}));
+    }
+    for (const Case& c : writes) {
+        SCOPED_TRACE(c.name);
+        int got = -1;
+        EXPECT_EQ(read_bytes(data,
+                             [&](IOrec* s) {
+                                 io_get_long(s);
+                                 got = io_guarded([&] { c.op(s); });
+                                 // What is read next is the file's, not what was refused.
+                                 EXPECT_EQ(io_get_long(s), 0x11111111);
+                                 EXPECT_EQ(io_tell(s), 8u);
+                             }),
+                  0);
+        EXPECT_EQ(got, kIoBadData);
+    }
+}
