@@ -3,6 +3,7 @@
 // give the bytes the transport writes one call at a time, and read back to the same
 // values from files and from memory, also when readers skip what they do not read;
 // a stream whose file is gone lends nothing.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -278,5 +279,80 @@ TEST_F(DirectWindow, PrimitivesAgainstTheStreamsDirectionRaise) {
                              }),
                   0);
         EXPECT_EQ(got, kIoBadData);
+    }
+}
+
+TEST_F(DirectWindow, CodedReadsOfEverySizeSeeksAndCountsAgree) {
+    // A coded stream read in steps of every size (inline primitives, small and large
+    // raw reads, forward seeks, counts checked ahead) delivers the plain bytes in
+    // order and tells the position of each step.
+    Bytes plain(3 * 65536 + 777);
+    uint64_t state = 99;
+    for (uint8_t& b : plain) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        b = static_cast<uint8_t>(state >> 60);  // few values: the coder has work to do
+    }
+    ASSERT_EQ(write_file("plain.bin",
+                         [&](IOrec* s) {
+                             io_put_long(s, 1);
+                             io_put_long(s, 112);
+                             io_put_long(s, 0);
+                             io_write(s, plain.data(), plain.size());
+                         }),
+              0);
+    ASSERT_EQ(lzw_pack_file_to(path("plain.bin").c_str(), path("coded.bin").c_str()), 0);
+    const Bytes coded = file_bytes(path("coded.bin"));
+    // Steps: > 0 reads that many bytes, < 0 seeks that far ahead; 0 checks a count.
+    // A seek past the end ends the reading with the coder's code.
+    const struct {
+        std::vector<int64_t> steps;
+        int result;
+    } plans[] = {
+        {{4, 1, 70000, 8, 0, 3, -5, 65536, 4, -60000, 2}, 0},
+        {{65535, 1, 1, 0, 65536, -1, 200000}, 0},
+        {{-65536, 8, 131072, 0, -20, 4}, 0},
+        {{1, 0, 196608, 4, 8}, 0},
+        {{4, 70000, -130000}, kIoLzwEnded},
+    };
+    for (const auto& [plan, result] : plans) {
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        uint64_t at = 0;
+        const int r = io_guarded([&] {
+            iorec_open_memory(s.get(), coded.data(), coded.size());
+            for (int i = 0; i < 3; ++i) io_get_long(s.get());
+            iorec_to_lzw(s);
+            const uint64_t origin = io_tell(s.get());
+            for (int64_t step : plan) {
+                SCOPED_TRACE(step);
+                const uint64_t left = plain.size() - at;
+                if (step == 0) {
+                    io_check_count(s.get(), static_cast<int64_t>(left), 1);
+                    EXPECT_EQ(io_guarded([&] {
+                                  io_check_count(s.get(), static_cast<int64_t>(left) + 1, 1);
+                              }),
+                              kIoBadData);
+                } else if (step < 0) {
+                    const auto n = static_cast<uint64_t>(-step);
+                    s->seek(static_cast<int64_t>(n), SEEK_CUR);
+                    at += n;
+                } else {
+                    const auto n = static_cast<size_t>(std::min<uint64_t>(step, left));
+                    Bytes got(n);
+                    if (n == 1) {
+                        got[0] = static_cast<uint8_t>(io_get_varint(s.get()) & 0x7F);
+                        ASSERT_EQ(got[0], plain[at]);  // values below 16: one-byte varints
+                    } else if (n == 4) {
+                        const uint32_t v = static_cast<uint32_t>(io_get_long(s.get()));
+                        for (int k = 0; k < 4; ++k) got[k] = static_cast<uint8_t>(v >> 8 * k);
+                    } else {
+                        io_read(s.get(), got.data(), n);
+                    }
+                    ASSERT_TRUE(std::equal(got.begin(), got.end(), plain.begin() + at));
+                    at += n;
+                }
+                ASSERT_EQ(io_tell(s.get()) - origin, at);
+            }
+        });
+        EXPECT_EQ(r, result) << "at " << at;
     }
 }
