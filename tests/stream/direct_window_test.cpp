@@ -3,7 +3,11 @@
 // give the bytes the transport writes one call at a time, and read back to the same
 // values from files and from memory, also when readers skip what they do not read;
 // a stream whose file is gone lends nothing.
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <limits>
 
@@ -355,4 +359,38 @@ TEST_F(DirectWindow, CodedReadsOfEverySizeSeeksAndCountsAgree) {
         });
         EXPECT_EQ(r, result) << "at " << at;
     }
+}
+
+TEST_F(DirectWindow, AFileThatCannotGrowFailsTheSave) {
+    // The file system refuses to let the file grow past a size (here the process's
+    // file size limit): whether the refusal comes while a window is handed on, while
+    // a chunk length is patched or when the commit flushes the rest, the save fails
+    // with the system's code and leaves no file behind, also when the stream goes on
+    // writing into its window after the failure.
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    const std::vector<Op> ops = make_ops(3 * IOrecStd::kWriteWindow);
+    const rlim_t ops_size = written([&](IOrec* s) { write_ops(s, ops); }).size();
+    std::remove(path("w.bin").c_str());
+    for (rlim_t limit : {rlim_t{1000}, rlim_t{IOrecStd::kWriteWindow + 100},
+                         rlim_t{3 * IOrecStd::kWriteWindow - 100}, ops_size - 1}) {
+        SCOPED_TRACE(limit);
+        struct rlimit small = old_limit;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        int inner = 0;
+        const int r = write_file("big.bin", [&](IOrec* s) {
+            inner = io_guarded([&] { write_ops(s, ops); });
+            // A writer that carries on after the failure (with a primitive that fits
+            // the window) still gets no file: the commit fails too.
+            io_guarded([&] { io_put_long(s, 5); });
+        });
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
+        EXPECT_EQ(r, EFBIG);
+        // Refused while the sequence is written, or only by the commit's last flush.
+        EXPECT_EQ(inner, limit < 2 * IOrecStd::kWriteWindow ? EFBIG : 0);
+        EXPECT_TRUE(entries().empty()) << entries().front();
+    }
+    std::signal(SIGXFSZ, old_handler);
 }
