@@ -99,7 +99,7 @@ int import_drawing(const Source& from, MODEL* model) {
     if (!s) return kIoOutOfMemory;
     LoadScope scope;
     bool reading_body = false;
-    const int r = io_guarded([&] {
+    int r = io_guarded([&] {
         from.open(s.get());
         iorec_read_header(s);
         reading_body = true;
@@ -115,8 +115,12 @@ int import_drawing(const Source& from, MODEL* model) {
         }
     });
     // Links of what was placed are resolved even after an error; a file refused by its
-    // header leaves the drawing as it was.
-    if (reading_body) model->frame_count = tracks_resolve(model, model, 0);
+    // header leaves the drawing as it was. Resolving builds look-up tables: running out
+    // of memory there is said like anywhere else in the load.
+    if (reading_body) {
+        const int t = io_guarded([&] { model->frame_count = tracks_resolve(model, model, 0); });
+        if (r == 0) r = t;
+    }
     s.reset();
     if (r != 0) log_message(LogLevel::warning, "drawing_file_import %s: error %d", from.name(), r);
     return r;

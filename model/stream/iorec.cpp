@@ -32,7 +32,7 @@ inline int errno_code() {
 
 // A stream without its file lends no direct window.
 void drop_direct(IOstream* s) {
-    s->direct_base = s->direct_cur = s->direct_end = nullptr;
+    s->direct_base = s->direct_cur = s->direct_get_end = s->direct_put_end = nullptr;
     s->direct_pos = 0;
 }
 
@@ -320,7 +320,8 @@ void IOrecStd::lend_direct() {
     direct_base = window.get();
     direct_pos = window_base;
     direct_cur = direct_base + window_cursor;
-    direct_end = direct_base + (writing ? window_capacity : window_length);
+    direct_get_end = writing ? nullptr : direct_base + window_length;
+    direct_put_end = writing ? direct_base + window_capacity : nullptr;
 }
 
 namespace {

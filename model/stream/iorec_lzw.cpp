@@ -160,14 +160,15 @@ void IOrecLzw::take_back_direct() {
 
 void IOrecLzw::lend_direct() {
     if (writing || !coder || !file || !ahead) {
-        direct_base = direct_cur = direct_end = nullptr;
+        direct_base = direct_cur = direct_get_end = direct_put_end = nullptr;
         direct_pos = 0;
         return;
     }
     direct_base = ahead.get();
     direct_pos = position - ahead_pos;
     direct_cur = direct_base + ahead_pos;
-    direct_end = direct_base + ahead_size;
+    direct_get_end = direct_base + ahead_size;
+    direct_put_end = nullptr;
 }
 
 namespace {

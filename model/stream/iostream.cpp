@@ -63,7 +63,7 @@ void io_check_count(IOstream* s, int64_t count, uint64_t item_size) {
     const uint64_t need = n * item_size;
     if (need > io_bytes_left(s)) io_raise(s, kIoBadData);
     // Bytes in the direct window are there to be delivered.
-    if (need <= io_direct_room(s) && s->direct_base) return;
+    if (need <= io_direct_room(s) && s->direct_get_end) return;
     if (s->available(need) < need) io_raise(s, kIoBadData);
 }
 
@@ -148,7 +148,7 @@ void io_get_pairs(IOstream* s, int32_t* array, int64_t n) {
 
 void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag) {
     mark->tag = tag;
-    if (io_direct_room(s) >= 9) {
+    if (io_direct_put_room(s) >= 9) {
         uint8_t* b = s->direct_cur;
         const size_t n = io_encode_varint(b, tag);
         io_store_le32(b + n, 0);
@@ -174,7 +174,7 @@ int io_chunk_end(IOstream* s) {
     if (length > std::numeric_limits<uint32_t>::max()) io_raise(s, 27);  // EFBIG
     mark->length = static_cast<uint32_t>(length);
     int r = 0;
-    if (s->direct_base && mark->start >= s->direct_pos + 4) {
+    if (s->direct_put_end && mark->start >= s->direct_pos + 4) {
         // The length field is still in the direct window: patched in place.
         io_store_le32(s->direct_base + (mark->start - 4 - s->direct_pos), mark->length);
     } else {
@@ -204,7 +204,7 @@ void io_chunk_close(IOstream* s) {
     const uint64_t p = io_tell(s);
     if (p > mark->end) io_raise(s, kIoChunkOverrun);
     if (p < mark->end) {
-        if (s->direct_base && mark->end - p <= io_direct_room(s))
+        if (s->direct_get_end && mark->end - p <= io_direct_room(s))
             s->direct_cur += mark->end - p;  // the rest of the chunk is in the window
         else
             s->seek(static_cast<int64_t>(mark->end), 0);

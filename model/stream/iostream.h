@@ -98,17 +98,19 @@ class IOstream : public RTC {
     int error_code = 0;           // code of the last raise; 0 while none
 
     // Direct window: a transport that holds its bytes in memory may lend them here, so
-    // the primitives below copy in and out without a call. Stream positions
-    // [direct_pos, direct_pos + (direct_end - direct_base)) lie at direct_base; the
-    // stream stands at direct_cur. Reading: [direct_cur, direct_end) are bytes the
-    // stream delivers next. Writing: [direct_cur, direct_end) is room to write into, and
-    // [direct_base, direct_cur) holds bytes written and not yet handed on, which may
-    // still be patched in place. Every transport method takes the cursor back from
-    // direct_cur first and lends the window again before it returns (also on a raise);
-    // all null when the transport lends none.
+    // the primitives below copy in and out without a call. Stream positions from
+    // direct_pos on lie at direct_base; the stream stands at direct_cur. Reading:
+    // [direct_cur, direct_get_end) are bytes the stream delivers next. Writing:
+    // [direct_cur, direct_put_end) is room to write into, and [direct_base, direct_cur)
+    // holds bytes written and not yet handed on, which may still be patched in place.
+    // The end of the other direction is null, so a primitive of the wrong direction
+    // finds no room and goes to the transport, which refuses it. Every transport method
+    // takes the cursor back from direct_cur first and lends the window again before it
+    // returns (also on a raise); all null when the transport lends none.
     uint8_t* direct_base = nullptr;
     uint8_t* direct_cur = nullptr;
-    uint8_t* direct_end = nullptr;
+    uint8_t* direct_get_end = nullptr;
+    uint8_t* direct_put_end = nullptr;
     uint64_t direct_pos = 0;
 };
 
@@ -155,9 +157,17 @@ void io_check_count(IOstream* s, int64_t count, uint64_t item_size);
 // The common case of each primitive (the bytes fit into the direct window) is inline;
 // the rest goes through the transport's methods (io_*_slow, never called directly).
 
-// Bytes left in the direct window.
+// Bytes the direct window holds to be read, and room it has to be written into; 0 in
+// the direction the stream does not go (its end is null).
+inline size_t io_direct_room_to(const uint8_t* end, const uint8_t* cur) {
+    const auto e = reinterpret_cast<uintptr_t>(end), c = reinterpret_cast<uintptr_t>(cur);
+    return e > c ? static_cast<size_t>(e - c) : 0;
+}
 inline size_t io_direct_room(const IOstream* s) {
-    return static_cast<size_t>(s->direct_end - s->direct_cur);
+    return io_direct_room_to(s->direct_get_end, s->direct_cur);
+}
+inline size_t io_direct_put_room(const IOstream* s) {
+    return io_direct_room_to(s->direct_put_end, s->direct_cur);
 }
 
 // Current byte position (the transport's tell when it lends no window).
@@ -195,7 +205,7 @@ void io_get_bytes_slow(IOstream* s, void* buf, size_t n);
 
 // n raw bytes (n may be 0).
 inline void io_put_bytes(IOstream* s, const void* buf, size_t n) {
-    if (io_direct_room(s) >= n) {
+    if (io_direct_put_room(s) >= n) {
         if (n) std::memcpy(s->direct_cur, buf, n);
         s->direct_cur += n;
         return;
@@ -212,7 +222,7 @@ inline void io_get_bytes(IOstream* s, void* buf, size_t n) {
 }
 
 inline void io_put_varint(IOstream* s, uint32_t value) {
-    if (io_direct_room(s) >= 5) {
+    if (io_direct_put_room(s) >= 5) {
         s->direct_cur += io_encode_varint(s->direct_cur, value);
         return;
     }

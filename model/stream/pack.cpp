@@ -44,10 +44,19 @@ int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(cons
     const int fd = mkstemp(scratch.data());
     if (fd < 0) return errno_code();
     close(fd);
-    // The scratch file only feeds the pass below: no sync of its own.
-    iorec_set_scratch_path(scratch.c_str());
-    int r = write_plain(scratch.c_str(), context);
-    iorec_set_scratch_path(nullptr);
+    // The scratch file only feeds the pass below: no sync of its own. The setting goes
+    // with this call however it ends (it names this call's string).
+    struct ScratchSetting {
+        explicit ScratchSetting(const char* p) { iorec_set_scratch_path(p); }
+        ~ScratchSetting() { iorec_set_scratch_path(nullptr); }
+        ScratchSetting(const ScratchSetting&) = delete;
+        ScratchSetting& operator=(const ScratchSetting&) = delete;
+    };
+    int r;
+    {
+        ScratchSetting unsynced(scratch.c_str());
+        r = write_plain(scratch.c_str(), context);
+    }
     if (r == 0) r = lzw_pack_file_to(scratch.c_str(), path);
     std::remove(scratch.c_str());
     return r;

@@ -1,9 +1,12 @@
 // Deep nesting: groups nested as deep as a file may hold save, load, regenerate and
-// compare in drawings and blocks; one level more is refused before anything is
-// written, so nothing is saved that cannot be opened again.
+// compare in drawings and blocks; one level more is refused and the file already
+// there kept, so nothing is saved that cannot be opened again.
+#include <dirent.h>
+
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/db/tree.h"
+#include "model/db/track.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
@@ -156,5 +159,53 @@ TEST_F(DeepGroupTest, BlocksKeepEveryDepthTheyMayHold) {
             buffer_delete_objects_unlinked(sel);
             buffer_free(&sel);
         }));
+    }
+}
+
+TEST_F(DeepGroupTest, RefusedDrawingLeavesNothingBehind) {
+    // One level too deep, behind a layer of ordinary line work: refused plain, packed
+    // and into memory, whether the save numbers the objects as it writes them (no
+    // keyframe track alive) or first (one alive). The file already there keeps its
+    // bytes, no scratch or temporary file is left beside it, and the memory output is
+    // untouched.
+    auto m = new_model();
+    auto* first = rtc_make<LAYER>().release();
+    first->set_string(0, "first");
+    ASSERT_EQ(container_insert(m.get(), first), 0);
+    for (int i = 0; i < 50; ++i) {
+        auto* x = rtc_make<XPLINE>().release();
+        x->control = make_points({{0, 0, 0}, {float(i), 1, 0}});
+        ASSERT_EQ(container_insert(first, x), 0);
+        ASSERT_EQ(regen_object(x), 0);
+    }
+    nest(add_layer(m.get()), kMaxRecordNesting - 1);
+    const Bytes before = {'o', 'l', 'd'};
+    const std::string file = path("d.qvm");
+    for (bool track_alive : {false, true}) {
+        SCOPED_TRACE(track_alive ? "a track alive" : "no track alive");
+        std::unique_ptr<XPLINE> stray;
+        if (track_alive) {
+            stray = rtc_make<XPLINE>();
+            stray->tracks = track_new("stray", stray.get());
+            ASSERT_NE(stray->tracks, nullptr);
+        }
+        for (int pack : {0, 1}) {
+            SCOPED_TRACE(pack);
+            write_bytes(file, before);
+            EXPECT_EQ(drawing_file_save(file.c_str(), m.get(), pack), 13);
+            EXPECT_EQ(read_bytes(file), before);
+            std::vector<std::string> names;
+            if (DIR* d = opendir(dir_.c_str())) {
+                while (dirent* e = readdir(d)) {
+                    const std::string n = e->d_name;
+                    if (n != "." && n != "..") names.push_back(n);
+                }
+                closedir(d);
+            }
+            EXPECT_EQ(names, std::vector<std::string>{"d.qvm"});
+        }
+        Bytes out = before;
+        EXPECT_EQ(drawing_file_save_memory(&out, m.get()), 13);
+        EXPECT_EQ(out, before);
     }
 }

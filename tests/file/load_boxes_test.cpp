@@ -76,6 +76,38 @@ void build_line_work(MODEL* m) {
     }
 }
 
+// The odd shapes: polylines without points and with one, splines and filled polygons
+// (whose points the reader turns clockwise), whole and partial ellipses, widths.
+void build_odd_shapes(MODEL* m) {
+    auto* layer = rtc_make<LAYER>().release();
+    layer->set_string(0, "Odd");
+    ASSERT_EQ(container_insert(m, layer), 0);
+    const std::vector<std::vector<Vec3>> point_sets = {
+        {}, {{5, 5, 1}}, {{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {0, 3, 2}}};
+    for (int kind = 0; kind < 3; ++kind) {
+        for (const auto& pts : point_sets) {
+            auto* x = rtc_make<XPLINE>().release();
+            x->kind = kind;
+            for (const Vec3& p : pts) plist_add(&x->control, p);
+            x->width = kind == 1 ? 0.5f : 0.0f;
+            ASSERT_EQ(regen_object(x), 0);
+            ASSERT_EQ(container_insert(layer, x), 0);
+        }
+    }
+    for (int32_t flags : {0, kElarcWholeEllipse, kElarcCircular}) {
+        auto* a = rtc_make<ELARC>().release();
+        a->flags = flags;
+        a->centre = {1, 2, 0};
+        a->axis1 = {6, 2, 0};
+        a->axis2 = {1, 4, 0};
+        a->start = -0.7;
+        a->end = 4.1;
+        a->width = 1.5f;
+        ASSERT_EQ(regen_object(a), 0);
+        ASSERT_EQ(container_insert(layer, a), 0);
+    }
+}
+
 }  // namespace
 
 TEST_F(LoadBoxesTest, LoadedObjectsCarryFreshBoxes) {
@@ -86,6 +118,7 @@ TEST_F(LoadBoxesTest, LoadedObjectsCarryFreshBoxes) {
     const Case cases[] = {
         {"rich", [](MODEL* m) { ASSERT_EQ(build_rich_drawing(m), 0); }},
         {"line work", build_line_work},
+        {"odd shapes", build_odd_shapes},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

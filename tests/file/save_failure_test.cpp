@@ -1,13 +1,17 @@
 // A save that fails part-way (full disk, unwritable folder) leaves the previous file
 // as it was and says so.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/db/tree.h"
+#include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/stream/iorec.h"
 #include "rich_drawing.h"
@@ -98,4 +102,43 @@ TEST_F(SaveFailureTest, MissingFolderOrBadArgumentsFail) {
     EXPECT_EQ(drawing_file_save("", model.get(), 0), kIoBadData);
     EXPECT_EQ(drawing_file_save(path("d.qvm").c_str(), nullptr, 0), kIoBadData);
     EXPECT_FALSE(file_exists(path("d.qvm")));
+}
+
+TEST_F(SaveFailureTest, FileSystemRefusingToGrowTheFileKeepsThePreviousFile) {
+    // The file system itself refuses (the process's file size limit), with the
+    // stream's window lent to the writers as in every real save: plain and packed,
+    // refused at the first window handed on, at a later one, or at the commit.
+    auto model = new_model();
+    ASSERT_EQ(build_rich_drawing(model.get()), 0);
+    auto* layer = static_cast<CONTAINER*>(model->children);
+    for (int i = 0; i < 12000; ++i) {
+        auto* x = rtc_make<XPLINE>().release();
+        x->control = make_points({{0, 0, 0}, {float(i), 1, 0}, {2, float(i), 0}});
+        ASSERT_EQ(container_insert(layer, x), 0);
+    }
+    Bytes whole;
+    ASSERT_EQ(drawing_file_save_memory(&whole, model.get()), 0);
+    ASSERT_GT(whole.size(), 3 * IOrecStd::kWriteWindow);
+    const std::string target = path("d.qvm");
+    write_bytes(target, Bytes{'o', 'l', 'd'});
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    for (int pack : {0, 1}) {
+        for (rlim_t limit : {rlim_t{100}, rlim_t{2 * IOrecStd::kWriteWindow + 10},
+                             rlim_t{whole.size() - 1}}) {
+            SCOPED_TRACE(testing::Message() << "pack " << pack << " limit " << limit);
+            struct rlimit small = old_limit;
+            small.rlim_cur = limit;
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+            const int r = drawing_file_save(target.c_str(), model.get(), pack);
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
+            EXPECT_EQ(r, EFBIG);
+            EXPECT_EQ(read_bytes(target), (Bytes{'o', 'l', 'd'}));
+            EXPECT_EQ(files_in(dir_), 1u);  // no temporary or scratch file left behind
+        }
+    }
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(drawing_file_save(target.c_str(), model.get(), 0), 0);
+    EXPECT_EQ(read_bytes(target), whole);
 }

@@ -174,6 +174,25 @@ TEST_F(SaveNumberingTest, NumberingWhileWritingGivesTheBytesOfTheNumberingWalk) 
              strip_tracks(m);
          }},
         {"empty", [](MODEL*) {}},
+        {"a model among the children",
+         [&](MODEL* m) {
+             // A model in a group of the first layer holds line work and a group of
+             // its own; a polyline follows it in the group and another the group.
+             auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(m->children));
+             auto* g = rtc_make<CONTAINER>().release();
+             ASSERT_EQ(container_insert(layer, g), 0);
+             auto* inner = rtc_make<MODEL>().release();
+             ASSERT_EQ(container_insert(g, inner), 0);
+             auto* ig = rtc_make<CONTAINER>().release();
+             ASSERT_EQ(container_insert(inner, ig), 0);
+             for (CONTAINER* into : {static_cast<CONTAINER*>(ig), static_cast<CONTAINER*>(inner),
+                                     g, layer}) {
+                 auto* x = rtc_make<XPLINE>().release();
+                 x->control = make_points({{0, 0, 0}, {3, 1, 0}});
+                 regen_object(x);
+                 ASSERT_EQ(container_insert(into, x), 0);
+             }
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,11 @@
 // give the bytes the transport writes one call at a time, and read back to the same
 // values from files and from memory, also when readers skip what they do not read;
 // a stream whose file is gone lends nothing.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <limits>
 
@@ -229,4 +234,163 @@ TEST_F(DirectWindow, CodedStreamsLendWhatTheyDecodedAhead) {
         const Bytes cut(coded.begin(), coded.begin() + static_cast<long>(keep));
         EXPECT_NE(read_coded(cut, false), 0) << keep;
     }
+}
+
+TEST_F(DirectWindow, PrimitivesAgainstTheStreamsDirectionRaise) {
+    // Reading from a stream being written, and writing to one being read, is refused
+    // by every primitive, whether or not the bytes would fit the window.
+    const Bytes data(64, 0x11);
+    struct Case {
+        const char* name;
+        std::function<void(IOstream*)> op;
+    };
+    const Case reads[] = {
+        {"varint", [](IOstream* s) { io_get_varint(s); }},
+        {"long", [](IOstream* s) { io_get_long(s); }},
+        {"double", [](IOstream* s) { io_get_double(s); }},
+        {"bytes", [](IOstream* s) { char b[3]; io_read(s, b, 3); }},
+        {"chunk", [](IOstream* s) { ChunkMark m; io_chunk_open(s, &m); }},
+    };
+    const Case writes[] = {
+        {"varint", [](IOstream* s) { io_put_varint(s, 5); }},
+        {"long", [](IOstream* s) { io_put_long(s, 5); }},
+        {"double", [](IOstream* s) { io_put_double(s, 5.0); }},
+        {"bytes", [](IOstream* s) { io_write(s, "abc", 3); }},
+        {"chunk", [](IOstream* s) { ChunkMark m; io_chunk_begin(s, &m, 4); }},
+    };
+    for (const Case& c : reads) {
+        SCOPED_TRACE(c.name);
+        int got = -1;
+        EXPECT_EQ(write_file("w.bin",
+                             [&](IOrec* s) {
+                                 io_put_long(s, 1);
+                                 got = io_guarded([&] { c.op(s); });
+                             }),
+                  0);
+        EXPECT_EQ(got, kIoBadData);
+        EXPECT_EQ(file_bytes(path("w.bin")), bytes({1, 0, 0, 0}));
+    }
+    for (const Case& c : writes) {
+        SCOPED_TRACE(c.name);
+        int got = -1;
+        EXPECT_EQ(read_bytes(data,
+                             [&](IOrec* s) {
+                                 io_get_long(s);
+                                 got = io_guarded([&] { c.op(s); });
+                                 // What is read next is the file's, not what was refused.
+                                 EXPECT_EQ(io_get_long(s), 0x11111111);
+                                 EXPECT_EQ(io_tell(s), 8u);
+                             }),
+                  0);
+        EXPECT_EQ(got, kIoBadData);
+    }
+}
+
+TEST_F(DirectWindow, CodedReadsOfEverySizeSeeksAndCountsAgree) {
+    // A coded stream read in steps of every size (inline primitives, small and large
+    // raw reads, forward seeks, counts checked ahead) delivers the plain bytes in
+    // order and tells the position of each step.
+    Bytes plain(3 * 65536 + 777);
+    uint64_t state = 99;
+    for (uint8_t& b : plain) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        b = static_cast<uint8_t>(state >> 60);  // few values: the coder has work to do
+    }
+    ASSERT_EQ(write_file("plain.bin",
+                         [&](IOrec* s) {
+                             io_put_long(s, 1);
+                             io_put_long(s, 112);
+                             io_put_long(s, 0);
+                             io_write(s, plain.data(), plain.size());
+                         }),
+              0);
+    ASSERT_EQ(lzw_pack_file_to(path("plain.bin").c_str(), path("coded.bin").c_str()), 0);
+    const Bytes coded = file_bytes(path("coded.bin"));
+    // Steps: > 0 reads that many bytes, < 0 seeks that far ahead; 0 checks a count.
+    // A seek past the end ends the reading with the coder's code.
+    const struct {
+        std::vector<int64_t> steps;
+        int result;
+    } plans[] = {
+        {{4, 1, 70000, 8, 0, 3, -5, 65536, 4, -60000, 2}, 0},
+        {{65535, 1, 1, 0, 65536, -1, 200000}, 0},
+        {{-65536, 8, 131072, 0, -20, 4}, 0},
+        {{1, 0, 196608, 4, 8}, 0},
+        {{4, 70000, -130000}, kIoLzwEnded},
+    };
+    for (const auto& [plan, result] : plans) {
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        uint64_t at = 0;
+        const int r = io_guarded([&] {
+            iorec_open_memory(s.get(), coded.data(), coded.size());
+            for (int i = 0; i < 3; ++i) io_get_long(s.get());
+            iorec_to_lzw(s);
+            const uint64_t origin = io_tell(s.get());
+            for (int64_t step : plan) {
+                SCOPED_TRACE(step);
+                const uint64_t left = plain.size() - at;
+                if (step == 0) {
+                    io_check_count(s.get(), static_cast<int64_t>(left), 1);
+                    EXPECT_EQ(io_guarded([&] {
+                                  io_check_count(s.get(), static_cast<int64_t>(left) + 1, 1);
+                              }),
+                              kIoBadData);
+                } else if (step < 0) {
+                    const auto n = static_cast<uint64_t>(-step);
+                    s->seek(static_cast<int64_t>(n), SEEK_CUR);
+                    at += n;
+                } else {
+                    const auto n = static_cast<size_t>(std::min<uint64_t>(step, left));
+                    Bytes got(n);
+                    if (n == 1) {
+                        got[0] = static_cast<uint8_t>(io_get_varint(s.get()) & 0x7F);
+                        ASSERT_EQ(got[0], plain[at]);  // values below 16: one-byte varints
+                    } else if (n == 4) {
+                        const uint32_t v = static_cast<uint32_t>(io_get_long(s.get()));
+                        for (int k = 0; k < 4; ++k) got[k] = static_cast<uint8_t>(v >> 8 * k);
+                    } else {
+                        io_read(s.get(), got.data(), n);
+                    }
+                    ASSERT_TRUE(std::equal(got.begin(), got.end(), plain.begin() + at));
+                    at += n;
+                }
+                ASSERT_EQ(io_tell(s.get()) - origin, at);
+            }
+        });
+        EXPECT_EQ(r, result) << "at " << at;
+    }
+}
+
+TEST_F(DirectWindow, AFileThatCannotGrowFailsTheSave) {
+    // The file system refuses to let the file grow past a size (here the process's
+    // file size limit): whether the refusal comes while a window is handed on, while
+    // a chunk length is patched or when the commit flushes the rest, the save fails
+    // with the system's code and leaves no file behind, also when the stream goes on
+    // writing into its window after the failure.
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    const std::vector<Op> ops = make_ops(3 * IOrecStd::kWriteWindow);
+    const rlim_t ops_size = written([&](IOrec* s) { write_ops(s, ops); }).size();
+    std::remove(path("w.bin").c_str());
+    for (rlim_t limit : {rlim_t{1000}, rlim_t{IOrecStd::kWriteWindow + 100},
+                         rlim_t{3 * IOrecStd::kWriteWindow - 100}, ops_size - 1}) {
+        SCOPED_TRACE(limit);
+        struct rlimit small = old_limit;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        int inner = 0;
+        const int r = write_file("big.bin", [&](IOrec* s) {
+            inner = io_guarded([&] { write_ops(s, ops); });
+            // A writer that carries on after the failure (with a primitive that fits
+            // the window) still gets no file: the commit fails too.
+            io_guarded([&] { io_put_long(s, 5); });
+        });
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
+        EXPECT_EQ(r, EFBIG);
+        // Refused while the sequence is written, or only by the commit's last flush.
+        EXPECT_EQ(inner, limit < 2 * IOrecStd::kWriteWindow ? EFBIG : 0);
+        EXPECT_TRUE(entries().empty()) << entries().front();
+    }
+    std::signal(SIGXFSZ, old_handler);
 }
