@@ -358,13 +358,27 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
 // cracks where one side's curve has a point the other's lacks.
 static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     constexpr uint32_t kListed = 0x8000;
-    std::vector<Edge*> cut;
+    // Each cut edge goes with its box grown by twice the tolerance: a point outside
+    // that box lies farther than the tolerance from the edge, so the exact tests below
+    // cannot take the edge, and most pairs end at six comparisons.
+    struct CutEdge {
+        Edge* e;
+        D3 lo, hi;
+    };
+    std::vector<CutEdge> cut;
+    const auto list = [&cut](Edge* e) {
+        constexpr double g = 2 * kTol;
+        const D3 a = pos(e->a), b = pos(e->b);
+        cut.push_back({e,
+                       {std::min(a.x, b.x) - g, std::min(a.y, b.y) - g, std::min(a.z, b.z) - g},
+                       {std::max(a.x, b.x) + g, std::max(a.y, b.y) + g, std::max(a.z, b.z) + g}});
+    };
     for (Edge* bucket : t.buckets) {
         for (Edge* e = bucket; e; e = e->next) {
             if (!(e->flags & kCutEdge)) continue;
             for (FaceNode* n = e->faces; n; n = n->next) {
                 if (live(n->face)) {
-                    cut.push_back(e);
+                    list(e);
                     break;
                 }
             }
@@ -387,7 +401,11 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     for (Vertex* v : points) {
         const D3 p = pos(v);
         for (size_t i = 0; i < cut.size(); ++i) {
-            Edge* e = cut[i];
+            const CutEdge& c = cut[i];
+            if (p.x < c.lo.x || p.x > c.hi.x || p.y < c.lo.y || p.y > c.hi.y || p.z < c.lo.z ||
+                p.z > c.hi.z)
+                continue;
+            Edge* e = c.e;
             const D3 a = pos(e->a), b = pos(e->b);
             if (points_coincide(p, a) || points_coincide(p, b)) continue;
             if (!(dot(b - a, p - a) > 0 && dot(a - b, p - b) > 0)) continue;
@@ -397,8 +415,8 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
             if (!has_face) continue;
             Vertex* w = curve_vertex(ctx, t, v->x, v->y, v->z);
             split_edge_faces(ctx, t, e, w);
-            if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) cut.push_back(h);
-            if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) cut.push_back(h);
+            if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) list(h);
+            if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) list(h);
             changed = true;
             break;
         }
