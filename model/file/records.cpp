@@ -60,6 +60,7 @@ void io_put_string_chunk(IOstream* s, const char* text, uint32_t tag) {
 }
 
 int32_t io_width_fixed(float width) {
+    if (width == 0.0f) return 0;  // most objects: spares the library's floor
     const double v = std::floor(static_cast<double>(width) * kAttributeScale + 0.5);
     if (!(v > -2147483648.0)) return INT32_MIN;  // also NaN
     if (v > 2147483647.0) return INT32_MAX;
