@@ -398,8 +398,10 @@ void prefetch_list(const Obj* obj, const PointNode* head) {
 
 void prefetch_ahead(const ZDLIST* n) {
     const ZDLIST* next = n->next;
-    const auto* line = reinterpret_cast<const char*>(next->next);
-    for (int i = 0; i < 5; ++i) prefetch_line(line + 64 * i);
+    // Addresses as integers: the lines may lie past the object's end, where pointer
+    // arithmetic would be undefined (a prefetch of any address is harmless).
+    const uintptr_t line = reinterpret_cast<uintptr_t>(next->next);
+    for (uintptr_t i = 0; i < 5; ++i) prefetch_line(reinterpret_cast<const void*>(line + 64 * i));
     const RtcClass* k = next->klass();
     if (k == &ELARC::rtc_class) {
         const auto* a = static_cast<const ELARC*>(static_cast<const ZOBJ*>(next));
