@@ -82,6 +82,8 @@ void obj_set_modified(ZOBJ* obj, int flag) {
 
 namespace {
 
+thread_local const ZOBJ* t_fresh_box = nullptr;
+
 int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
     if (!container || !obj) return 13;
     if (auto* patt = rtc_cast<PATT>(obj)) {
@@ -101,7 +103,7 @@ int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
     ring_insert(&container->children, obj, false);
     obj->parent = container;
     if (auto* o = rtc_cast<object>(obj)) {
-        if (own_box)
+        if (own_box && obj != t_fresh_box)
             obj_update_bbox(o);
         else
             carry_box_up(o);
@@ -111,6 +113,14 @@ int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
 }
 
 }  // namespace
+
+FreshBoxScope::FreshBoxScope(const ZOBJ* obj) : outer_(t_fresh_box) {
+    t_fresh_box = obj;
+}
+
+FreshBoxScope::~FreshBoxScope() {
+    t_fresh_box = outer_;
+}
 
 int container_insert(CONTAINER* container, ZOBJ* obj) {
     return insert(container, obj, true);

@@ -43,6 +43,21 @@ int container_insert(CONTAINER* container, ZOBJ* obj);
 // file, widened by each member as it was placed): the box is carried into the
 // ancestors' boxes without being recomputed, which would walk everything below it.
 int container_insert_boxed(CONTAINER* container, ZOBJ* obj);
+// While it lives, container_insert of `obj` on this thread takes the object's box as
+// it stands (as container_insert_boxed does): for a caller that hands an object whose
+// box is fresh to code that inserts it, such as a layer read from a file (its box
+// grew with each member as it was placed) going through the add-layer hook. Scopes
+// nest; each restores the one it replaced.
+class FreshBoxScope {
+  public:
+    explicit FreshBoxScope(const ZOBJ* obj);
+    ~FreshBoxScope();
+    FreshBoxScope(const FreshBoxScope&) = delete;
+    FreshBoxScope& operator=(const FreshBoxScope&) = delete;
+
+  private:
+    const ZOBJ* outer_;
+};
 // Takes an object out of its container or pattern ring; nothing when it has no parent.
 void obj_remove(ZOBJ* obj);
 // Calls the set-modified slot of the MODEL above the object.

@@ -17,6 +17,25 @@ RTC_CLASS_RECORD(HATCH, "HATCH", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<HA
 RTC_CLASS_RECORD(TEXT2, "TEXT2", &WIRE::rtc_class, 5, nullptr, &rtc_copy_slot<TEXT2>, nullptr, true,
                  true);
 
+// Widens `box` by every node of an open or closed list: the points a walk of the list
+// reports (walk_plist) as the box iterator takes them.
+static void widen_by_list(const PointNode* list, BBox* box) {
+    for (const PointNode* n = list; n; n = n->next == list ? nullptr : n->next) {
+        if (n->x < box->min.x) box->min.x = n->x;
+        if (n->y < box->min.y) box->min.y = n->y;
+        if (n->z < box->min.z) box->min.z = n->z;
+        if (n->x > box->max.x) box->max.x = n->x;
+        if (n->y > box->max.y) box->max.y = n->y;
+        if (n->z > box->max.z) box->max.z = n->z;
+    }
+}
+
+// The same for every list of a list of point lists (walk_plist_list).
+static void widen_by_lists(const PtrNode* lists, BBox* box) {
+    for (const PtrNode* l = lists; l; l = l->next == lists ? nullptr : l->next)
+        widen_by_list(static_cast<const PointNode*>(l->value), box);
+}
+
 static void notify_changed(ZOBJ* obj) {
     if (g_hook_object_changed) g_hook_object_changed(obj, 1);
 }
@@ -115,6 +134,20 @@ int XPLINE::report(ZITER* it) {
     return walk_plist(it, control);
 }
 
+void XPLINE::own_box() {
+    BBox b = kEmptyBBox;
+    if (kind == 2) {
+        // A fan reports its points only when it makes a first triangle (walk_fan).
+        const PointNode* c = control;
+        if (c && c->next && c->next->next && c->next->next != c) widen_by_list(c, &b);
+    } else if (strokes) {
+        widen_by_lists(strokes, &b);
+    } else {
+        widen_by_list(points ? points : control, &b);
+    }
+    set_walked_box(b);
+}
+
 int XPLINE::copy_level(const XPLINE& src) {
     if (rtc_copy_base(&src, this, &XPLINE::rtc_class) != 0) return 8;
     PointNode* c = nullptr;
@@ -130,6 +163,15 @@ int XPLINE::copy_level(const XPLINE& src) {
 ELARC::ELARC() {
     set_klass(&rtc_class);
     curve_step = deg_to_rad(15.0);
+}
+
+void ELARC::own_box() {
+    BBox b = kEmptyBBox;
+    if (strokes)
+        widen_by_lists(strokes, &b);
+    else
+        widen_by_list(points, &b);
+    set_walked_box(b);
 }
 
 int ELARC::copy_level(const ELARC& src) {

@@ -39,6 +39,9 @@ class XPLINE : public WIRE {
     ~XPLINE() override;
 
     int report(ZITER* it) override;
+    // The box of the points report() gives, gathered without an iterator (the box
+    // object::own_box gives, bit for bit).
+    void own_box() override;
     int copy_level(const XPLINE& src);
 
     int32_t kind = 0;
@@ -55,6 +58,8 @@ class ELARC : public WIRE {
   public:
     static RtcClass rtc_class;
     ELARC();
+    // As XPLINE::own_box, for the points WIRE::report gives.
+    void own_box() override;
     int copy_level(const ELARC& src);
 
     int32_t flags = 0;

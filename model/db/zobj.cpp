@@ -123,7 +123,11 @@ void object::own_box() {
     CLIPITER clip;
     clip.flags = kIterPointsOnly;
     walk(&clip);
-    box = clip.box;
+    set_walked_box(clip.box);
+}
+
+void object::set_walked_box(const BBox& walked) {
+    box = walked;
     tree_changed();
     if (bbox_is_empty(box) || width == 0.0f) return;
     const float h = width * 0.5f;

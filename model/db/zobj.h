@@ -103,6 +103,11 @@ class object : public ZOBJ {
     BBox box = kEmptyBBox;
     float width = 0.0f;  // model units; the box is widened by half of it
     int32_t colour = 0;
+
+  protected:
+    // Stores the box of the points the walk reports, widened by half the width: the
+    // last step of own_box, for classes that gather those points without a walk.
+    void set_walked_box(const BBox& walked);
 };
 
 // A drawable object owning a ring of child objects (groups and blocks).

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -26,29 +27,40 @@ struct TrackLinks {
     std::vector<int32_t> key_targets;  // per object key: the target's file id
 };
 
-// The objects one load made. Noting one is an append; the set to look them up in is
-// built on the first look-up (most loads never look one up) and kept from then on.
+// The objects one load made. Noting one is an append to fixed blocks (no copy as
+// the list grows, none of a million-object load's big buffers freed half-way); the set
+// to look them up in is built on the first look-up (most loads never look one up) and
+// kept from then on.
 class LoadObjects {
   public:
     void insert(const RTC* obj) {
         if (!obj) return;
-        if (indexed_)
+        if (indexed_) {
             set_.insert(obj);
-        else
-            noted_.push_back(obj);
+            return;
+        }
+        if (used_ == kBlock || blocks_.empty()) {
+            blocks_.push_back(std::unique_ptr<const RTC*[]>(new const RTC*[kBlock]));
+            used_ = 0;
+        }
+        blocks_.back()[used_++] = obj;
     }
     size_t count(const RTC* obj) const {
         if (!indexed_) {
-            for (const RTC* o : noted_) set_.insert(o);
-            noted_.clear();
-            noted_.shrink_to_fit();
+            for (size_t b = 0; b < blocks_.size(); ++b) {
+                const size_t n = b + 1 == blocks_.size() ? used_ : kBlock;
+                for (size_t i = 0; i < n; ++i) set_.insert(blocks_[b][i]);
+            }
+            blocks_.clear();
             indexed_ = true;
         }
         return set_.count(obj);
     }
 
   private:
-    mutable std::vector<const RTC*> noted_;
+    static constexpr size_t kBlock = 8192;  // 64 KiB of pointers
+    mutable std::vector<std::unique_ptr<const RTC*[]>> blocks_;
+    size_t used_ = 0;  // entries of the last block
     mutable FlatPtrSet<RTC> set_;
     mutable bool indexed_ = false;
 };

@@ -54,6 +54,8 @@ void place_style(CONTAINER* container, std::unique_ptr<RTC> obj) {
 void place_layer(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> obj) {
     auto* layer = static_cast<LAYER*>(obj.get());
     int r = 13;
+    // The layer's box grew with each member as it was placed: no walk of them again.
+    FreshBoxScope fresh(layer);
     if (auto* model = rtc_cast<MODEL>(container)) {
         const std::string name = layer->name();
         r = g_hook_add_layer ? g_hook_add_layer(model, layer, name.c_str()) : 13;
@@ -69,9 +71,10 @@ void place_layer(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> obj) {
         if (container_insert(container, layer) == 0) obj.release();
         return;
     }
+    // The members keep their boxes; the namesake's grows by them.
     while (layer->children) {
         ZOBJ* child = layer->first_child();
-        if (container_insert(existing, child) != 0) break;
+        if (container_insert_boxed(existing, child) != 0) break;
     }
     if (existing->set_string(1, layer->str(1)) != 0) io_raise(s, kIoOutOfMemory);
 }

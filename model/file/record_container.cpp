@@ -1,6 +1,8 @@
 // Records of containers, layers and the model: their children as object records,
 // the block label, the sign of the current layout (chunk 125), and the records of
 // the older layout of version 112 files written before that sign existed.
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -376,16 +378,40 @@ class ContainerReader {
 // drawing goes from one scattered object to the next, and writing one record takes
 // about as long as fetching the next from memory, so the fetch is started a record
 // ahead (two for the object itself).
+// A point list made right after its object (regeneration and reading make them so)
+// lies between the object's end and its head when it was built by prepending, as
+// flattened arcs are: the nodes after the head are then known without following the
+// links, and that span is asked for too when it is short. Otherwise only the head.
+template <class Obj>
+void prefetch_list(const Obj* obj, const PointNode* head) {
+    const uintptr_t end = reinterpret_cast<uintptr_t>(obj) + sizeof(Obj);
+    const uintptr_t h = reinterpret_cast<uintptr_t>(head);
+    constexpr uintptr_t kSpan = 1024;
+    if (h < end || h - end > kSpan) {
+        prefetch_line(head);
+        return;
+    }
+    const uintptr_t last = (h + sizeof(PointNode) - 1) & ~uintptr_t{63};
+    for (uintptr_t p = end & ~uintptr_t{63}; p <= last; p += 64)
+        prefetch_line(reinterpret_cast<const void*>(p));
+}
+
 void prefetch_ahead(const ZDLIST* n) {
     const ZDLIST* next = n->next;
-    const auto* line = reinterpret_cast<const char*>(next->next);
-    for (int i = 0; i < 5; ++i) prefetch_line(line + 64 * i);
+    // Addresses as integers: the lines may lie past the object's end, where pointer
+    // arithmetic would be undefined (a prefetch of any address is harmless).
+    const uintptr_t line = reinterpret_cast<uintptr_t>(next->next);
+    for (uintptr_t i = 0; i < 5; ++i) prefetch_line(reinterpret_cast<const void*>(line + 64 * i));
     const RtcClass* k = next->klass();
-    if (k == &XPLINE::rtc_class || k == &ELARC::rtc_class) {
-        const auto* w = static_cast<const WIRE*>(static_cast<const ZOBJ*>(next));
-        prefetch_line(w->points);
-        prefetch_line(w->strokes);
-        if (k == &XPLINE::rtc_class) prefetch_line(static_cast<const XPLINE*>(w)->control);
+    if (k == &ELARC::rtc_class) {
+        const auto* a = static_cast<const ELARC*>(static_cast<const ZOBJ*>(next));
+        prefetch_list(a, a->points);
+        prefetch_line(a->strokes);
+    } else if (k == &XPLINE::rtc_class) {
+        const auto* x = static_cast<const XPLINE*>(static_cast<const ZOBJ*>(next));
+        prefetch_line(x->points);
+        prefetch_line(x->strokes);
+        prefetch_list(x, x->control);
     }
 }
 

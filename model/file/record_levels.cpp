@@ -12,11 +12,6 @@ bool coded(const RTC* obj) {
     return object_kind_code(obj) >= 0;
 }
 
-void read_text(IOstream* s, ZOBJ* z, int index) {
-    const std::string text = io_get_string(s);
-    if (z->set_string(index, text.c_str()) != 0) io_raise(s, kIoOutOfMemory);
-}
-
 }  // namespace
 
 // ---- ZOBJ
@@ -62,11 +57,11 @@ int zobj_load(IOstream* s, RTC* obj) {
     while (io_chunk_inside(s)) {
         IoChunkReader c(s);
         if (c.tag() == name_tag)
-            read_text(s, z, 0);
+            io_get_text(s, z, 0);
         else if (c.tag() == kTagText1)
-            read_text(s, z, 1);
+            io_get_text(s, z, 1);
         else if (c.tag() == kTagText2)
-            read_text(s, z, 2);
+            io_get_text(s, z, 2);
     }
     io_chunk_close(s);
     return 0;

@@ -60,6 +60,7 @@ void io_put_string_chunk(IOstream* s, const char* text, uint32_t tag) {
 }
 
 int32_t io_width_fixed(float width) {
+    if (width == 0.0f) return 0;  // most objects: spares the library's floor
     const double v = std::floor(static_cast<double>(width) * kAttributeScale + 0.5);
     if (!(v > -2147483648.0)) return INT32_MIN;  // also NaN
     if (v > 2147483647.0) return INT32_MAX;
@@ -225,11 +226,6 @@ void io_get_style_ref(IOstream* s, PATT** out, const RtcClass* cls) {
 
 namespace {
 
-void set_text(IOstream* s, ZOBJ* obj, int index) {
-    const std::string text = io_get_string(s);
-    if (obj->set_string(index, text.c_str()) != 0) io_raise(s, kIoOutOfMemory);
-}
-
 void read_header(IOstream* s, ZOBJ* obj, bool wire_double) {
     const int32_t id = io_get_varint_signed(s);
     const int32_t width = io_get_varint_signed(s);
@@ -247,9 +243,15 @@ void read_header(IOstream* s, ZOBJ* obj, bool wire_double) {
 
 }  // namespace
 
+void io_get_text(IOstream* s, ZOBJ* obj, int index) {
+    const std::string text = io_get_string(s);
+    if (text.empty() && !*obj->str(index)) return;  // most objects have no names
+    if (obj->set_string(index, text.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+}
+
 void io_get_attribute(IOstream* s, ZOBJ* obj, uint32_t tag) {
     if (tag == name_chunk_tag(obj)) {
-        set_text(s, obj, 0);
+        io_get_text(s, obj, 0);
         return;
     }
     switch (tag) {
@@ -292,10 +294,10 @@ void io_get_attribute(IOstream* s, ZOBJ* obj, uint32_t tag) {
             if (auto* o = rtc_cast<object>(obj)) io_get_track(s, o);
             break;
         case kTagText1:
-            set_text(s, obj, 1);
+            io_get_text(s, obj, 1);
             break;
         case kTagText2:
-            set_text(s, obj, 2);
+            io_get_text(s, obj, 2);
             break;
         default:
             break;

@@ -90,6 +90,9 @@ bool io_wants_tracks(IOstream* s);
 // ---- Readers ----------------------------------------------------------------------
 
 Vec3 io_get_vec3(IOstream* s);
+// Reads a string into text `index` of the object (0 name, 1, 2); an empty string read
+// onto an empty text changes nothing.
+void io_get_text(IOstream* s, ZOBJ* obj, int index);
 // Reads one attribute chunk of the coded layout (the caller opened it and closes it)
 // into the object: name, texts, headers, point runs, line style, material, tracks.
 // Other tags are left for the caller's close to skip.

@@ -326,19 +326,6 @@ void IOrecStd::lend_direct() {
 
 namespace {
 
-// Takes the cursor back from the direct window for the length of a method and lends
-// the window again when it ends, also on a raise.
-class DirectScope {
-  public:
-    explicit DirectScope(IOrecStd* s) : s_(s) { s_->take_back_direct(); }
-    ~DirectScope() { s_->lend_direct(); }
-    DirectScope(const DirectScope&) = delete;
-    DirectScope& operator=(const DirectScope&) = delete;
-
-  private:
-    IOrecStd* s_;
-};
-
 // Puts the file's own position at `pos`.
 void position_file(IOrecStd* s, uint64_t pos) {
     if (s->file_position == pos) return;
@@ -365,7 +352,7 @@ void flush_window(IOrecStd* s) {
 
 void IOrecStd::read(void* buf, size_t n) {
     if (n == 0) return;
-    DirectScope direct(this);
+    DirectWindowScope direct(this);
     if (!file || writing || !window) io_raise(this, kIoBadData);
     auto* out = static_cast<uint8_t*>(buf);
     while (n > 0) {
@@ -397,7 +384,7 @@ void IOrecStd::read(void* buf, size_t n) {
 
 void IOrecStd::write(const void* buf, size_t n) {
     if (n == 0) return;
-    DirectScope direct(this);
+    DirectWindowScope direct(this);
     if (!file || !writing || !window) io_raise(this, kIoBadData);
     if (write_limit >= 0 && written + n > static_cast<uint64_t>(write_limit)) {
         io_raise(this, ENOSPC);
@@ -421,7 +408,7 @@ void IOrecStd::write(const void* buf, size_t n) {
 
 void IOrecStd::finish_transport() {
     if (!window || !file) return;
-    DirectScope direct(this);
+    DirectWindowScope direct(this);
     if (writing) {
         flush_window(this);
     } else {
@@ -433,7 +420,7 @@ void IOrecStd::finish_transport() {
 
 int IOrecStd::seek(int64_t offset, int whence) {
     if (!file || !window) io_raise(this, kIoBadData);
-    DirectScope direct(this);
+    DirectWindowScope direct(this);
     int64_t target;
     switch (whence) {
         case SEEK_SET:

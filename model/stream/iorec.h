@@ -116,6 +116,20 @@ class IOrecStd : public IOrec {
     uint64_t file_end = 0;       // largest end written so far
 };
 
+// Takes a stream's cursor back from its direct window for the length of a method and
+// lends the window again when the scope ends, also on a raise (IOrecStd, IOrecLzw).
+template <class Stream>
+class DirectWindowScope {
+  public:
+    explicit DirectWindowScope(Stream* s) : s_(s) { s_->take_back_direct(); }
+    ~DirectWindowScope() { s_->lend_direct(); }
+    DirectWindowScope(const DirectWindowScope&) = delete;
+    DirectWindowScope& operator=(const DirectWindowScope&) = delete;
+
+  private:
+    Stream* s_;
+};
+
 // Codes every byte through an LZW coder; made only by iorec_to_lzw. Reading can only
 // move forward (a forward seek reads and discards); writing cannot seek at all, so a
 // coded file is made from a finished plain file by a second pass (lzw_pack_file).

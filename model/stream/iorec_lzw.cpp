@@ -171,27 +171,10 @@ void IOrecLzw::lend_direct() {
     direct_put_end = nullptr;
 }
 
-namespace {
-
-// Takes the cursor back from the direct window for the length of a method and lends
-// the window again when it ends, also on a raise.
-class LzwDirectScope {
-  public:
-    explicit LzwDirectScope(IOrecLzw* s) : s_(s) { s_->take_back_direct(); }
-    ~LzwDirectScope() { s_->lend_direct(); }
-    LzwDirectScope(const LzwDirectScope&) = delete;
-    LzwDirectScope& operator=(const LzwDirectScope&) = delete;
-
-  private:
-    IOrecLzw* s_;
-};
-
-}  // namespace
-
 void IOrecLzw::read(void* buf, size_t n) {
     if (n == 0) return;
     if (writing || !coder) io_raise(this, kIoBadData);
-    LzwDirectScope direct(this);
+    DirectWindowScope direct(this);
     auto* out = static_cast<uint8_t*>(buf);
     size_t got = 0;
     if (ahead_pos < ahead_size) {
@@ -235,7 +218,7 @@ void IOrecLzw::write(const void* buf, size_t n) {
 
 int IOrecLzw::seek(int64_t offset, int whence) {
     if (writing) io_raise(this, kIoRefusedSeek);
-    LzwDirectScope direct(this);
+    DirectWindowScope direct(this);
     int64_t target;
     if (whence == 0) {
         target = offset;
@@ -262,7 +245,7 @@ uint64_t IOrecLzw::tell() {
 
 uint64_t IOrecLzw::available(uint64_t want) {
     if (writing) return std::numeric_limits<uint64_t>::max();
-    LzwDirectScope direct(this);
+    DirectWindowScope direct(this);
     uint64_t have = ahead_size - ahead_pos;
     while (have < want && !coder_ended && coder) {
         // Keep what is buffered at the front, then decode the next piece behind it.

@@ -63,10 +63,18 @@ namespace {
 // Class lookup by name for the reader, which asks for the same few names again and
 // again. Only classes found are remembered: a class once set up stays set up.
 RtcClass* find_class_cached(const std::string& name) {
-    // Records of one class mostly follow each other: the last answer is tried first.
-    thread_local std::string last_name;
-    thread_local RtcClass* last_class = nullptr;
-    if (last_class && name == last_name) return last_class;
+    // Records of a few classes mostly follow each other: the last answers are tried
+    // first.
+    struct Recent {
+        std::string name;
+        RtcClass* cls = nullptr;
+    };
+    constexpr unsigned kRecent = 4;
+    thread_local Recent recent[kRecent];
+    thread_local unsigned next_slot = 0;
+    for (const Recent& r : recent) {
+        if (r.cls && r.name == name) return r.cls;
+    }
     thread_local std::unordered_map<std::string, RtcClass*> cache;
     RtcClass* cls = nullptr;
     if (auto it = cache.find(name); it != cache.end()) {
@@ -76,8 +84,9 @@ RtcClass* find_class_cached(const std::string& name) {
         if (!cls) return nullptr;
         cache.emplace(name, cls);
     }
-    last_name = name;
-    last_class = cls;
+    Recent& r = recent[next_slot++ % kRecent];
+    r.name = name;
+    r.cls = cls;
     return cls;
 }
 

@@ -108,6 +108,27 @@ void build_odd_shapes(MODEL* m) {
     }
 }
 
+// Layers inside a layer and inside a group below it, two of them namesakes (the
+// second merges into the first as it is read), each holding line work.
+void build_nested_layers(MODEL* m) {
+    auto* outer = rtc_make<LAYER>().release();
+    outer->set_string(0, "Outer");
+    ASSERT_EQ(container_insert(m, outer), 0);
+    auto* group = rtc_make<CONTAINER>().release();
+    CONTAINER* homes[] = {outer, outer, group};
+    for (int i = 0; i < 3; ++i) {
+        auto* inner = rtc_make<LAYER>().release();
+        inner->set_string(0, i < 2 ? "In" : "Deep");
+        ASSERT_EQ(container_insert(homes[i], inner), 0);
+        auto* x = rtc_make<XPLINE>().release();
+        x->control = make_points({{float(-3 * i), 1, 0}, {2, float(4 * i), -1}});
+        x->width = 0.5f * float(i);
+        ASSERT_EQ(regen_object(x), 0);
+        ASSERT_EQ(container_insert(inner, x), 0);
+        if (i == 1) ASSERT_EQ(container_insert(outer, group), 0);
+    }
+}
+
 }  // namespace
 
 TEST_F(LoadBoxesTest, LoadedObjectsCarryFreshBoxes) {
@@ -119,6 +140,7 @@ TEST_F(LoadBoxesTest, LoadedObjectsCarryFreshBoxes) {
         {"rich", [](MODEL* m) { ASSERT_EQ(build_rich_drawing(m), 0); }},
         {"line work", build_line_work},
         {"odd shapes", build_odd_shapes},
+        {"nested layers", build_nested_layers},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

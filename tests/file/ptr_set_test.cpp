@@ -1,11 +1,13 @@
 // The flat pointer set of the load and save bookkeeping against std::unordered_set:
-// inserts, repeats, misses, null and growth through many doublings.
+// inserts, repeats, misses, null and growth through many doublings; the list of the
+// objects one load made.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
 
+#include "model/file/load_context.h"
 #include "model/file/ptr_set.h"
 
 TEST(FlatPtrSet, AgreesWithTheStandardSet) {
@@ -35,4 +37,23 @@ TEST(FlatPtrSet, AgreesWithTheStandardSet) {
     set.clear();
     EXPECT_TRUE(set.empty());
     EXPECT_EQ(set.count(&block[0]), 0u);
+}
+
+// The objects of a load: noted in blocks, looked up through the set built on the first
+// look-up, noted straight into the set after it. Counts on both sides of a block's end.
+TEST(LoadObjectsTest, FindsEveryNotedObjectAcrossBlocks) {
+    for (size_t noted :
+         {size_t{0}, size_t{1}, size_t{8191}, size_t{8192}, size_t{8193}, size_t{20000}}) {
+        SCOPED_TRACE(noted);
+        std::vector<char> storage(noted + 2);
+        auto at = [&](size_t i) { return reinterpret_cast<const RTC*>(storage.data() + i); };
+        LoadObjects made;
+        for (size_t i = 0; i < noted; ++i) made.insert(at(i));
+        made.insert(nullptr);
+        for (size_t i = 0; i < noted; ++i) ASSERT_EQ(made.count(at(i)), 1u) << i;
+        EXPECT_EQ(made.count(at(noted)), 0u);
+        made.insert(at(noted + 1));  // after the first look-up
+        EXPECT_EQ(made.count(at(noted + 1)), 1u);
+        EXPECT_EQ(made.count(nullptr), 0u);
+    }
 }

@@ -143,6 +143,37 @@ TEST_F(RecordTest, PolylineGeometryIsRebuiltNotRead) {
     }
 }
 
+// A text chunk read again replaces what the first one gave, an empty one included;
+// an empty one read onto an empty text leaves it empty.
+TEST_F(RecordTest, RepeatedTextChunksKeepTheLastValue) {
+    const struct {
+        const char* name;
+        Bytes texts;
+        const char* want_name;
+        const char* want_text1;
+    } cases[] = {
+        {"empty onto a name", cat({str_chunk(119, "a"), str_chunk(119, "")}), "", ""},
+        {"empty onto empty", cat({str_chunk(119, ""), str_chunk(119, "")}), "", ""},
+        {"a name onto empty", cat({str_chunk(119, ""), str_chunk(119, "b")}), "b", ""},
+        {"a name onto a name", cat({str_chunk(119, "a"), str_chunk(119, "b")}), "b", ""},
+        {"empty onto a text", cat({str_chunk(1032, "t"), str_chunk(1032, "")}), "", ""},
+        {"empty text beside a name", cat({str_chunk(119, "a"), str_chunk(1032, "")}), "a", ""},
+        {"a text onto empty", cat({str_chunk(1032, ""), str_chunk(1032, "u")}), "", "u"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes rec =
+            record(1, "XPLINE", cat({c.texts, chunk(1, points({{0, 0, 0}, {2, 3, 0}}))}));
+        ASSERT_EQ(load(drawing(layer("L", rec))), 0);
+        auto* l = rtc_cast<LAYER>(find_named(model.get(), "L", &LAYER::rtc_class));
+        ASSERT_NE(l, nullptr);
+        auto* x = rtc_cast<XPLINE>(l->first_child());
+        ASSERT_NE(x, nullptr);
+        EXPECT_STREQ(x->name(), c.want_name);
+        EXPECT_STREQ(x->str(1), c.want_text1);
+    }
+}
+
 TEST_F(RecordTest, ReferencesByNameResolveInTheLoadingDrawing) {
     const Bytes text = record(
         5, "TEXT2",

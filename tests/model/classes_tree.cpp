@@ -145,6 +145,78 @@ TEST_F(ClassTree, UpdatingAnObjectGrowsItsAncestors) {
     }
 }
 
+// An object handed over under a FreshBoxScope keeps the box it carries, and only
+// that object and only while the scope lives: after it ends, also by a throw, and
+// for any other object the insert computes the box again.
+TEST_F(ClassTree, FreshBoxScopeKeepsTheBoxOnlyWhileItLives) {
+    const struct {
+        const char* name;
+        void (*insert)(MODEL* m, CONTAINER* g);
+        bool kept;
+    } cases[] = {
+        {"no scope", [](MODEL* m, CONTAINER* g) { container_insert(m, g); }, false},
+        {"its own scope",
+         [](MODEL* m, CONTAINER* g) {
+             FreshBoxScope fresh(g);
+             container_insert(m, g);
+         },
+         true},
+        {"another object's scope",
+         [](MODEL* m, CONTAINER* g) {
+             FreshBoxScope fresh(m);
+             container_insert(m, g);
+         },
+         false},
+        {"after the scope ended",
+         [](MODEL* m, CONTAINER* g) {
+             { FreshBoxScope fresh(g); }
+             container_insert(m, g);
+         },
+         false},
+        {"after a throw left the scope",
+         [](MODEL* m, CONTAINER* g) {
+             try {
+                 FreshBoxScope fresh(g);
+                 throw 1;
+             } catch (int) {
+             }
+             container_insert(m, g);
+         },
+         false},
+        {"an inner scope ended: the outer one holds again",
+         [](MODEL* m, CONTAINER* g) {
+             FreshBoxScope outer(g);
+             { FreshBoxScope inner(m); }
+             container_insert(m, g);
+         },
+         true},
+        {"an inner scope for another object hides the outer one",
+         [](MODEL* m, CONTAINER* g) {
+             FreshBoxScope outer(g);
+             FreshBoxScope inner(m);
+             container_insert(m, g);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto m = rtc_make<MODEL>();
+        auto group = rtc_make<CONTAINER>();
+        CONTAINER* g = group.get();
+        container_insert(g, wire({{0, 0, 0}, {1, 1, 1}}).release());
+        g->box = {{-7, -7, -7}, {7, 7, 7}};  // what the caller vouches for
+        c.insert(m.get(), group.release());
+        ASSERT_EQ(g->parent, m.get());
+        if (c.kept) {
+            expect_box(g->box, {-7, -7, -7}, {7, 7, 7});
+            expect_box(m->box, {-7, -7, -7}, {7, 7, 7});
+        } else {
+            expect_box(g->box, {0, 0, 0}, {1, 1, 1});
+            expect_box(m->box, {0, 0, 0}, {1, 1, 1});
+        }
+    }
+}
+
 TEST_F(ClassTree, InsertRefusesLoops) {
     auto outer = rtc_make<CONTAINER>();
     auto middle = rtc_make<CONTAINER>();

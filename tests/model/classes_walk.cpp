@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -331,6 +332,114 @@ TEST_F(ClassWalk, NonDrawableChildrenAreSkipped) {
     RecordingIter it;
     t.group->walk(&it);
     EXPECT_EQ(it.trace(), "EEMLXEMLXX");
+}
+
+// Polylines and arcs gather their box without an iterator: it must be the box the walk
+// gives (object::own_box), bit for bit, for every list shape the walk treats apart.
+TEST_F(ClassWalk, LineWorkBoxIsTheWalkedBox) {
+    struct Case {
+        const char* name;
+        int kind;  // polyline subtype; -1 for an arc
+        PointNode* (*control)();
+        PointNode* (*points)();
+        PtrNode* (*strokes)();
+        float width;
+    };
+    auto none = []() -> PointNode* { return nullptr; };
+    auto no_runs = []() -> PtrNode* { return nullptr; };
+    const Case cases[] = {
+        {"open control", 0,
+         [] {
+             return make_plist({P0, P1, P3});
+         },
+         none, no_runs, 0},
+        {"closed control, width", 0,
+         [] {
+             return make_plist({P1, P2, P3}, true);
+         },
+         none, no_runs, 0.5f},
+        {"no points at all", 0, none, none, no_runs, 1},
+        {"flattened points win", 1,
+         [] {
+             return make_plist({P0, P3});
+         },
+         [] {
+             return make_plist({{-1, 4, 0}, P1});
+         },
+         no_runs, 0},
+        {"strokes win", 1, [] { return make_plist({P0}); }, [] { return make_plist({P3}); },
+         [] {
+             return make_lists({make_plist({P2, {7, -3, 1}}), make_plist({P1}, true)});
+         },
+         0},
+        {"closed list of runs", 0, none, none,
+         [] {
+             return make_lists({make_plist({P2}), make_plist({P3, P0})}, true);
+         },
+         0},
+        {"negative zero and NaN", 0,
+         [] {
+             return make_plist(
+                 {{-0.0f, 0.0f, std::nanf("")}, {0.0f, -0.0f, 1}, {std::nanf(""), 2, 0}});
+         },
+         none, no_runs, 0},
+        {"fan of three", 2,
+         [] {
+             return make_plist({P0, P1, {3, 3, -3}});
+         },
+         none, no_runs, 0.25f},
+        {"fan of two reports nothing", 2,
+         [] {
+             return make_plist({P0, P3});
+         },
+         none, no_runs, 0},
+        {"closed fan of two", 2,
+         [] {
+             return make_plist({P0, P3}, true);
+         },
+         none, no_runs, 0},
+        {"closed single point fan", 2, [] { return make_plist({P3}, true); }, none, no_runs, 0},
+        {"fan ignores strokes", 2,
+         [] {
+             return make_plist({P0, P1, P2}, true);
+         },
+         none,
+         [] {
+             return make_lists({make_plist({{9, 9, 9}})});
+         },
+         0},
+        {"arc points", -1, none,
+         [] {
+             return make_plist({P1, P2, P3});
+         },
+         no_runs, 2},
+        {"arc strokes", -1, none, [] { return make_plist({P1}); },
+         [] {
+             return make_lists({make_plist({{-5, 0, 0}, P2})});
+         },
+         0},
+        {"arc without points", -1, none, none, no_runs, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<WIRE> w;
+        if (c.kind >= 0) {
+            auto x = rtc_make<XPLINE>();
+            x->kind = c.kind;
+            x->control = c.control();
+            w = std::move(x);
+        } else {
+            w = rtc_make<ELARC>();
+        }
+        w->points = c.points();
+        w->strokes = c.strokes();
+        w->width = c.width;
+        w->object::own_box();
+        const BBox walked = w->box;
+        w->box = {{-9, -9, -9}, {9, 9, 9}};  // stale
+        w->own_box();
+        EXPECT_EQ(std::memcmp(&walked, &w->box, sizeof walked), 0);
+    }
 }
 
 }  // namespace
