@@ -36,23 +36,6 @@ V3 moved(const MeshVertex& v, const Matrix43* m) {
             v.x * a[2] + v.y * a[5] + v.z * a[8] + a[11]};
 }
 
-// The index of the layer holding `obj` among the drawing's layers, -1 when none.
-int layer_index(const ZOBJ* obj) {
-    const ZOBJ* p = obj;
-    while (p && !rtc_is<LAYER>(p)) p = p->parent;
-    if (!p || !p->parent) return -1;
-    const auto* model = rtc_cast<MODEL>(p->parent);
-    if (!model || !model->children) return -1;
-    int i = 0;
-    ZDLIST* c = model->children;
-    do {
-        if (c == p) return i;
-        if (rtc_is<LAYER>(c)) ++i;
-        c = c->next;
-    } while (c != model->children);
-    return -1;
-}
-
 bool layer_shown(const std::vector<int32_t>* flags, int index) {
     return !flags || index < 0 || size_t(index) >= flags->size() || (*flags)[size_t(index)] != 0;
 }

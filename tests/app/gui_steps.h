@@ -54,7 +54,7 @@ inline void gui_flush() {
 
 // Waits (10 s at the most) for every scheduled runner to end, then flushes.
 inline void gui_settle() {
-    QTest::qWaitFor([] { return g_gui_runners == 0; }, 10000);
+    (void)QTest::qWaitFor([] { return g_gui_runners == 0; }, 10000);
     gui_flush();
 }
 

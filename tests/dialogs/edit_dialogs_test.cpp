@@ -175,7 +175,7 @@ TEST_F(EditDialogs, ChooseLayerAndLineStyle) {
         });
         CLineStyleDlg dlg(nullptr, model_.get(), cls, &w);
         EXPECT_EQ(dlg.DoModal(), IDOK);
-        if (cls == &HATCHPATT::rtc_class) EXPECT_EQ(w.pattern, nullptr);  // solid
+        if (cls == &HATCHPATT::rtc_class) { EXPECT_EQ(w.pattern, nullptr); }  // solid
     }
 }
 

@@ -125,7 +125,7 @@ void build_nested_layers(MODEL* m) {
         x->width = 0.5f * float(i);
         ASSERT_EQ(regen_object(x), 0);
         ASSERT_EQ(container_insert(inner, x), 0);
-        if (i == 1) ASSERT_EQ(container_insert(outer, group), 0);
+        if (i == 1) { ASSERT_EQ(container_insert(outer, group), 0); }
     }
 }
 

@@ -147,7 +147,7 @@ TEST_F(PrintCommandsTest, PageSetupTakesTheLayoutAndTheOrientationOnlyOnOk) {
         EXPECT_EQ(l.tile, ok ? 1 : before.tile) << ok;
         EXPECT_EQ(view->print_orientation, ok ? kLandscape : kPortrait) << ok;
         EXPECT_EQ(printer->pageLayout().orientation() == QPageLayout::Landscape, ok) << ok;
-        if (!ok) EXPECT_EQ(l.margins.top, before.margins.top);
+        if (!ok) { EXPECT_EQ(l.margins.top, before.margins.top); }
     }
     // Tiling takes the printer's minimum margins on the landscape paper: the wide
     // side is across.

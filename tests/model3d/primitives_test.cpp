@@ -120,7 +120,7 @@ TEST(Primitives, RevolvedSolidsAreClosedAndConverge) {
                 EXPECT_EQ(s.bad_edges, 0) << n;
                 const double err = std::fabs(std::fabs(s.volume) - r.volume()) / r.volume();
                 EXPECT_LE(err, last_error * 1.01 + 1e-9) << n;
-                if (n == 64) EXPECT_LT(err, 0.02);
+                if (n == 64) { EXPECT_LT(err, 0.02); }
                 last_error = std::min(last_error, err);
             }
         }
@@ -196,8 +196,8 @@ TEST(Primitives, TypedBoxSizes) {
         EXPECT_EQ(box_parse_sizes(c.text, c.inches, v), c.count);
         if (c.count == 0) continue;
         EXPECT_NEAR(v[0], c.w, 1e-9);
-        if (c.count > 1) EXPECT_NEAR(v[1], c.h, 1e-9);
-        if (c.count > 2) EXPECT_NEAR(v[2], c.d, 1e-9);
+        if (c.count > 1) { EXPECT_NEAR(v[1], c.h, 1e-9); }
+        if (c.count > 2) { EXPECT_NEAR(v[2], c.d, 1e-9); }
     }
     EXPECT_EQ(box_parse_sizes(nullptr, false, nullptr), 0);
 }

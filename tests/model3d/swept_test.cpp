@@ -167,7 +167,7 @@ TEST(RuledMesh, LoftThroughContours) {
         std::unique_ptr<MESH3> mesh;
         ASSERT_EQ(ruled_mesh(k.contours, k.m, k.smooth, k.n, &mesh), k.code);
         ASSERT_EQ(mesh != nullptr, k.vertices != 0);
-        if (mesh) EXPECT_EQ(vertices(*mesh), k.vertices);
+        if (mesh) { EXPECT_EQ(vertices(*mesh), k.vertices); }
     }
 }
 

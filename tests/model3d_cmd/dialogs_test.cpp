@@ -318,7 +318,7 @@ TEST(Draw3dDialogs, SweptPyramidFractal) {
             ModalScript s([&](CDialog& d) {
                 EXPECT_EQ(d.windowTitle().toStdString(), c.title);
                 for (const auto& [id, text] : c.shown) EXPECT_EQ(d.GetDlgItemText(id), text) << id;
-                if (QCheckBox* b = check(d, kIdcUsePattern)) EXPECT_TRUE(b->isChecked());
+                if (QCheckBox* b = check(d, kIdcUsePattern)) { EXPECT_TRUE(b->isChecked()); }
                 shot(d, c.shot);
                 if (c.refused_edit) {
                     d.SetDlgItemText(c.edits[0].id, c.refused_edit);

@@ -65,7 +65,7 @@ TEST(Feedback3d, EveryOutlineErasesExactly) {
         const auto before = canvas_pixels(h.window()->canvas);
         for (auto [x, y] : std::vector<std::pair<int, int>>{{r.x, r.y}, {30, 30}, {80, 60}, {-3000000, 2000000000}}) {
             show(h, x, y, true);
-            if (x == r.x) EXPECT_NE(canvas_pixels(h.window()->canvas), before);  // something is drawn
+            if (x == r.x) { EXPECT_NE(canvas_pixels(h.window()->canvas), before); }  // something is drawn
             show(h, x, y, false);
             EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         }

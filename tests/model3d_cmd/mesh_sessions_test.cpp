@@ -71,7 +71,7 @@ TEST(MeshSessions, Sessions) {
         } else {
             EXPECT_EQ(static_cast<int>(b->faces.size()), 2 * c.cells);
         }
-        if (c.vertices) EXPECT_EQ(static_cast<int>(b->vertices.size()), c.vertices);
+        if (c.vertices) { EXPECT_EQ(static_cast<int>(b->vertices.size()), c.vertices); }
     }
     g_draw3d = Draw3DSettings{};
 }
@@ -135,7 +135,7 @@ TEST(MeshSessions, FacesWithoutAreaAddNoEmptyMesh) {
         const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);
         EXPECT_EQ(h.model()->undo_levels, c.meshes);
-        if (c.meshes) EXPECT_EQ(static_cast<int>(made[0]->blocks->faces.size()), c.triangles);
+        if (c.meshes) { EXPECT_EQ(static_cast<int>(made[0]->blocks->faces.size()), c.triangles); }
     }
     g_draw3d = Draw3DSettings{};
 }

@@ -113,7 +113,7 @@ TEST(SolidSessions, Sessions) {
         const SolidCheck s = solid_check(*made[0], 1e-3);
         EXPECT_TRUE(s.finite);
         EXPECT_EQ(s.bad_edges == 0, c.closed);
-        if (c.vertices) EXPECT_EQ(static_cast<int>(made[0]->blocks->vertices.size()), c.vertices);
+        if (c.vertices) { EXPECT_EQ(static_cast<int>(made[0]->blocks->vertices.size()), c.vertices); }
     }
     g_draw3d = Draw3DSettings{};
 }

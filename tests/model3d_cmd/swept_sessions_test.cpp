@@ -61,7 +61,7 @@ void add_selected(Harness& h, object* obj) { ASSERT_EQ(buffer_add(h.view()->sele
 
 TEST(SweptSessions, Sessions) {
     const int RS = kPromptRevolveSelect, AS = kPromptAxisStart, AE = kPromptAxisEnd, SC = kPromptSelectTheContour,
-              PD = kPromptPathDirection, TS = kPromptTrackSelect, BP = kPromptBasePoint3D, PC = kPromptPathCurve,
+              PD = kPromptPathDirection, BP = kPromptBasePoint3D, PC = kPromptPathCurve,
               CO = kPromptSelectContour, ES = kPromptExtrudeSelect, DS = kPromptDirectionStart,
               DE = kPromptDirectionEnd;
     auto line = [](Harness& h, std::initializer_list<Vec3> pts) { return scene_line(scene_layer(h.model()), pts); };
@@ -164,7 +164,7 @@ TEST(SweptSessions, Sessions) {
         EXPECT_EQ(h.run(c.id), c.code);
         wait_cursor_set_hook(old_wait);
         // Every build runs under the wait cursor, put back when it ends.
-        if (c.meshes) EXPECT_GE(g_wait_shown, 1);
+        if (c.meshes) { EXPECT_GE(g_wait_shown, 1); }
         EXPECT_EQ(g_wait_shown, g_wait_restored);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.shown_prompts(), c.prompts);
@@ -172,8 +172,8 @@ TEST(SweptSessions, Sessions) {
         EXPECT_EQ(after.meshes, c.meshes);
         EXPECT_EQ(after.others, before.others);  // no temporary object left behind
         EXPECT_EQ(h.model()->undo_levels, c.meshes);
-        if (c.meshes == 0) EXPECT_EQ(h.modified, modified);
-        if (c.vertices) EXPECT_EQ(after.first_vertices, c.vertices);
+        if (c.meshes == 0) { EXPECT_EQ(h.modified, modified); }
+        if (c.vertices) { EXPECT_EQ(after.first_vertices, c.vertices); }
         EXPECT_EQ(h.view()->input_flags, flags);
         EXPECT_EQ(h.view()->input_mode, 0);
     }

@@ -27,7 +27,7 @@ constexpr int kW = 160, kH = 120;
 
 void compare_golden(const std::string& name, const std::vector<uint8_t>& rgb) {
     const std::string path = std::string(ZELO_TEST_DATA) + "/raytrace/" + name + ".ppm";
-    if (std::getenv("ZELO_UPDATE_GOLDEN")) ASSERT_TRUE(write_ppm(path, kW, kH, rgb));
+    if (std::getenv("ZELO_UPDATE_GOLDEN")) { ASSERT_TRUE(write_ppm(path, kW, kH, rgb)); }
     int w = 0, h = 0;
     std::vector<uint8_t> ref;
     ASSERT_TRUE(read_ppm(path, &w, &h, &ref)) << path;

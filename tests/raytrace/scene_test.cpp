@@ -177,7 +177,7 @@ TEST(RtScene, CameraAndParallelSquaresSpanWhatTheScanLineRendererShows) {
         }
         EXPECT_NEAR(lit[1], c.expect, 1) << c.w << "x" << c.h;
         EXPECT_NEAR(lit[1], lit[0], 1) << c.w << "x" << c.h;
-        if (!c.camera) EXPECT_NEAR(tall, lit[1], 1) << "square pixels " << c.w << "x" << c.h;
+        if (!c.camera) { EXPECT_NEAR(tall, lit[1], 1) << "square pixels " << c.w << "x" << c.h; }
     }
 }
 
@@ -361,7 +361,7 @@ TEST(RtScene, TexturesAndBumpsComeFromTheSharedEvaluators) {
         RayScene s(2.3);  // samples off the bricks' grid
         MESH3* floor = s.square(16, 0);
         ASSERT_EQ(texture_preset_apply(floor->material, &kPresetsTexture, 32), 0);
-        if (bump) ASSERT_GE(texture_preset_apply(floor->material, &kPresetsBump, 0), 0);
+        if (bump) { ASSERT_GE(texture_preset_apply(floor->material, &kPresetsBump, 0), 0); }
         s.add_light({0, 0, 1e4f}, 1, 1, 1);
         s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderPhong | kRenderTextures;
         ASSERT_EQ(s.draw(img), 0);

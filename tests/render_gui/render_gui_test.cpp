@@ -337,7 +337,7 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
         // ">" plays: the frames go round while the user interface runs.
         anim->press(2297);
         std::set<int> seen;
-        QTest::qWaitFor([&] {
+        (void)QTest::qWaitFor([&] {
             seen.insert(model->current_frame);
             return seen.size() >= 6;
         }, 5000);

@@ -75,7 +75,7 @@ TEST(RenderPreview, CameraFramesMoveTheEyeAndKeepTheTargetCentred) {
         // A corner of the box moves across the picture as the camera swings.
         f.pixel({10, -10, 20}, &x, &y);
         if (frame == 0) first_x = x;
-        if (frame == 5) EXPECT_GT(std::fabs(x - first_x), 20);
+        if (frame == 5) { EXPECT_GT(std::fabs(x - first_x), 20); }
     }
     // The camera edited in its settings: the same request again, forced, shows it.
     r.frame = -1;

@@ -257,10 +257,10 @@ TEST(Text3dPlace, FailuresLeaveDrawingAndHistory) {
             const size_t before = scene_children(scene_layer(m)).size();
             EXPECT_EQ(text3d_place(h.view(), {0, 0, 0}, f, "B8", c.H, c.D, c.C), c.code);
             ASSERT_EQ(boxes.texts.size(), c.message ? 1u : 0u);
-            if (c.message) EXPECT_EQ(boxes.texts[0], c.message);
+            if (c.message) { EXPECT_EQ(boxes.texts[0], c.message); }
             EXPECT_EQ(m->undo_levels, levels);
             EXPECT_EQ(scene_children(scene_layer(m)).size(), before);
-            if (current) EXPECT_TRUE(scene_children(current).empty());
+            if (current) { EXPECT_TRUE(scene_children(current).empty()); }
         }
         // A good text inside the current group goes in without an undo level.
         if (group_current) {
