@@ -202,8 +202,6 @@ void BM_Hide(benchmark::State& state) {
     state.counters["lines"] = double(lines) / state.iterations();
 }
 
-const char* kSceneNames[] = {"torus", "terrain", "small_torus"};
-
 void args(benchmark::internal::Benchmark* b) {
     for (int scene : {0, 1})
         for (int cam : {0, 1})

@@ -77,7 +77,7 @@ TEST_F(DimSessions, TextPositionShowsTheExtensionLines) {
     });
     h.click({4, 4, 0}).click({24, 14, 0}).move_to({14, 30, 0});
     h.call([&](Harness& hh) {
-        for (double y : {16.0, 20.0, 28.0}) {
+        for (float y : {16.0f, 20.0f, 28.0f}) {
             EXPECT_TRUE(lit(hh, {4, y, 0})) << y;
             EXPECT_TRUE(lit(hh, {24, y, 0})) << y;
         }

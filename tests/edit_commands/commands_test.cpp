@@ -144,7 +144,9 @@ TEST_F(DeleteTest, SelectionPickingAndNo) {
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(drawing_objects(h.model()).size(), c.want_left);
         EXPECT_EQ(h.model()->undo_levels, c.want_levels);
-        if (c.want_levels) EXPECT_FALSE(buffer_has_objects(h.view()->selection));
+        if (c.want_levels) {
+            EXPECT_FALSE(buffer_has_objects(h.view()->selection));
+        }
         // Undo of every level gives the three lines back.
         for (int i = 0; i < c.want_levels; ++i) model_undo(h.model());
         EXPECT_EQ(drawing_objects(h.model()).size(), 3u);

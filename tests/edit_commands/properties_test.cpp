@@ -250,8 +250,11 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
     EXPECT_EQ(changed, 3);
     EXPECT_EQ(h.model()->undo_levels, 1);
     model_undo(h.model());
-    for (object* o : drawing_objects(h.model()))
-        if (auto* t = rtc_cast<TEXT2>(o)) EXPECT_EQ(t->text, "old");
+    for (object* o : drawing_objects(h.model())) {
+        if (auto* t = rtc_cast<TEXT2>(o)) {
+            EXPECT_EQ(t->text, "old");
+        }
+    }
 }
 
 // A clone failing part way through Change 2D Text on the selection leaves the drawing,

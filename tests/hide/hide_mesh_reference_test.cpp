@@ -309,7 +309,9 @@ TEST(HideMeshReference, ClosedMeshesAgreeWithBruteForce) {
         ASSERT_EQ(r.code, 0);
         const Check k = compare(s, w, r, 4 * c.scale);
         // Along an axis every edge meets another in the picture: nothing to tell apart.
-        if (c.from.x * c.from.y * c.from.z != 0 || c.kind != 1) EXPECT_GT(k.checked, 100);
+        if (c.from.x * c.from.y * c.from.z != 0 || c.kind != 1) {
+            EXPECT_GT(k.checked, 100);
+        }
         total += k.checked;
     }
     EXPECT_GT(total, 8000);

@@ -79,7 +79,7 @@ class ImageFixtures : public ::testing::TestWithParam<Fixture> {};
 TEST_P(ImageFixtures, ReadEqualToThePictureAtOddAndEvenWidths) {
     if (!have_convert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
     const Fixture& f = GetParam();
-    for (const auto [w, h] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{64, 9}}) {
+    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{64, 9}}) {
         const std::string path = make_fixture(f, w, h);
         ASSERT_FALSE(path.empty()) << f.file;
         const auto bytes = file_bytes(path);
@@ -137,7 +137,7 @@ const Writer kWriters[] = {{"bmp", &bmp_encode, &bmp_decode, 0},
 // Our files read back equal by our readers and by ImageMagick.
 TEST(ImageWriters, RoundTripsAndImageMagickReadsThemBack) {
     for (const Writer& wr : kWriters) {
-        for (const auto [w, h] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{6, 5}}) {
+        for (const auto& [w, h] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{6, 5}}) {
             const Picture p = wr.min_psnr == 0 && std::strcmp(wr.ext, "gif") == 0 ? picture_palette(w, h, 40)
                                                                                : picture_rich(w, h);
             ByteSink sink;
@@ -146,10 +146,11 @@ TEST(ImageWriters, RoundTripsAndImageMagickReadsThemBack) {
             ASSERT_EQ(wr.decode(sink.data(), sink.size(), &img), 0) << wr.ext;
             ASSERT_EQ(img.width, w);
             ASSERT_EQ(img.height, h);
-            if (wr.min_psnr == 0)
+            if (wr.min_psnr == 0) {
                 EXPECT_EQ(0, std::memcmp(img.pixels, p.rgb.data(), p.rgb.size())) << wr.ext << " " << w;
-            else if (w * h > 1)
+            } else if (w * h > 1) {
                 EXPECT_GT(psnr(img.pixels, p.rgb.data(), p.rgb.size()), wr.min_psnr) << wr.ext;
+            }
             if (!have_convert()) continue;
             const std::string ours = temp_dir() + "/ours." + wr.ext, back = temp_dir() + "/back.ppm";
             put_file(ours, std::vector<uint8_t>(sink.data(), sink.data() + sink.size()));
@@ -158,10 +159,11 @@ TEST(ImageWriters, RoundTripsAndImageMagickReadsThemBack) {
             ASSERT_TRUE(read_ppm(back, &q)) << wr.ext;
             ASSERT_EQ(q.rgb.size(), p.rgb.size());
             // ImageMagick's JPEG decoder rounds differently from ours: near enough.
-            if (wr.min_psnr == 0)
+            if (wr.min_psnr == 0) {
                 EXPECT_EQ(q.rgb, std::vector<uint8_t>(img.pixels, img.pixels + img.bytes())) << wr.ext;
-            else if (w * h > 1)
+            } else if (w * h > 1) {
                 EXPECT_GT(psnr(q.rgb.data(), img.pixels, img.bytes()), 40) << wr.ext;
+            }
         }
     }
 }

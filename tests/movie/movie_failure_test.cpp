@@ -177,7 +177,9 @@ TEST(MovieFailure, StoppedMpegSourceFinishesTheMovieOrKeepsTheOldFile) {
         }
         EXPECT_EQ(files_in(f.dir), 1) << "a temporary file was left";
         EXPECT_NE(file_bytes(f.path), f.old);
-        if (have_ffmpeg()) EXPECT_EQ(probe(f.path, "nb_read_frames"), "6");  // three frames, each coded twice
+        if (have_ffmpeg()) {
+            EXPECT_EQ(probe(f.path, "nb_read_frames"), "6");  // three frames, each coded twice
+        }
     }
 }
 

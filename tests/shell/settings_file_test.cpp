@@ -87,7 +87,9 @@ TEST(IniStoreLines, HandEditedFilesReadAndKeepTheirLines) {
         ASSERT_TRUE(s.parse(c.text));
         std::string v;
         EXPECT_EQ(s.get(c.section, c.key, &v), c.value != nullptr);
-        if (c.value) EXPECT_EQ(v, c.value);
+        if (c.value) {
+            EXPECT_EQ(v, c.value);
+        }
         s.put("Main", "New", "1");
         EXPECT_EQ(s.serialize(), c.after_put);
     }

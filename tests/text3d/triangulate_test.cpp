@@ -245,7 +245,9 @@ TEST(ContourBridge, SquareWithSquareHole) {
         const int32_t v[3] = {f.a, f.b, f.c};
         for (int k = 0; k < 3; ++k) {
             const int32_t x = v[k], y = v[(k + 1) % 3];
-            if ((x == 0 && y == 4) || (x == 4 && y == 0)) EXPECT_FALSE(f.bits & (1 << k));
+            if ((x == 0 && y == 4) || (x == 4 && y == 0)) {
+                EXPECT_FALSE(f.bits & (1 << k));
+            }
         }
     }
     EXPECT_NEAR(sum, -2 * (100.0 - 4.0), 1e-9);
