@@ -49,17 +49,23 @@ bool settle(D2* r, D2 step, Side side) {
     return true;
 }
 
-// How often `step` must be added to d until side(d) >= 0.
+// How often `step` must be added to d until side(d) >= 0. The division is right to a
+// step or two; when d is so large that adding a step no longer changes it, walking
+// one step at a time would never arrive, so a walk of more than a few steps fails
+// like the division's own overflow does.
 template <class Side>
 bool count_steps(D2 d, D2 step, Side side, long long limit, long long* out) {
     const double per = side(step);
     double m = side(d) >= 0 ? 0 : std::ceil(-side(d) / per);
     if (!std::isfinite(m) || m > double(limit)) return false;
     long long k = static_cast<long long>(m);
-    while (side(d + step * double(k)) < 0) {
-        if (++k > limit) return false;
+    for (int guard = 0; side(d + step * double(k)) < 0; ++guard) {
+        if (guard > 8 || ++k > limit) return false;
     }
-    while (k > 0 && side(d + step * double(k - 1)) >= 0) --k;
+    for (int guard = 0; k > 0 && side(d + step * double(k - 1)) >= 0; ++guard) {
+        if (guard > 8) return false;
+        --k;
+    }
     *out = k;
     return true;
 }

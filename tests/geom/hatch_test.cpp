@@ -404,6 +404,23 @@ TEST_F(HatchTest, DegeneratePatternsFinishWithASoundResult) {
     }
 }
 
+TEST_F(HatchTest, RowsShiftedAlongBeyondPrecisionFinish) {
+    // Each row shifted along by 3.7e16, where one step of the pattern (5,300) is lost
+    // in the rounding: counting whole patterns across the region one at a time never
+    // ended. Such a family is left out; the others of the pattern still draw.
+    auto patt = make_hatchpatt({HatchLine{120, 10, 8.66025, -36666666666626664, 51.9615, {10, 5230, 10, 50}},
+                                HatchLine{45, 0, 0, 0, 0.5, {}}});
+    auto h = hatch({rect(0, 0, 2, 2)});
+    h->pattern = patt.get();
+    ASSERT_EQ(regen_object(h.get()), 0);
+    ASSERT_NE(h->strokes, nullptr);
+    for (const auto& r : runs_of(h->strokes)) {
+        ASSERT_EQ(r.size(), 2u);
+        EXPECT_NEAR(r[1].y - r[0].y, r[1].x - r[0].x, 1e-3);  // only the 45-degree lines
+        for (const Pt& p : r) EXPECT_TRUE(p.x >= -1e-3 && p.x <= 2.001 && p.y >= -1e-3 && p.y <= 2.001);
+    }
+}
+
 TEST_F(HatchTest, LinesFillTheRegionAtTheirSpacing) {
     // Continuous lines a spacing apart cover a region so that their total length
     // times the spacing is its area (one missing line would be off by 4 here).
