@@ -253,7 +253,9 @@ int HatchClipper::clip(const Vec3& S, const Vec3& E, float z, PtrNode** segments
 namespace {
 
 struct DashTable {
-    std::vector<double> len, total;
+    // total: the pattern's length up to the end of each dash or gap; reach: the
+    // largest total so far, non-decreasing even where lengths are negative.
+    std::vector<double> len, total, reach;
     std::vector<D2> vec;
     double period = 0;
 };
@@ -273,8 +275,10 @@ int dash_segments(PtrNode* segments, const DashTable& t, D2 unit, const Vec3& S,
             std::swap(d0, d1);
         }
         double phase = std::fmod(d0, t.period);
-        int k = 0;
-        while (k < count && t.total[k] < phase) ++k;
+        // The first dash or gap whose end reaches the phase, found by halving: a
+        // scan from the start per inside piece is slow for long dash lists.
+        int k = static_cast<int>(std::lower_bound(t.reach.begin(), t.reach.end(), phase) -
+                                 t.reach.begin());
         if (k == count) {
             k = 0;
             phase = 0;
@@ -344,6 +348,8 @@ int hatch_family(HatchClipper& clipper, const HATCHPATT* pattern, int family, do
                 total += l;
                 table.len.push_back(l);
                 table.total.push_back(total);
+                table.reach.push_back(table.reach.empty() ? total
+                                                          : std::max(table.reach.back(), total));
                 table.vec.push_back(D2{lay.direction.x * l, lay.direction.y * l});
             }
             table.period = total;

@@ -421,6 +421,26 @@ TEST_F(HatchTest, RowsShiftedAlongBeyondPrecisionFinish) {
     }
 }
 
+TEST_F(HatchTest, DashListsThatRunBackFindTheirPhase) {
+    // Negative entries make the running length go back: a piece starting after an
+    // island picks the first entry whose end reaches its phase, as a scan would.
+    auto patt = make_hatchpatt({HatchLine{0, 0, 0, 0, 1, {3, -1, 2, 1}}});
+    const std::vector<std::pair<float, std::vector<std::pair<double, double>>>> cases = {
+        {2.5f, {{0, 1.5}, {2, 4}, {2.5, 3}, {5, 8}, {7, 9}, {10, 12}}},
+        {7.9f, {{0, 1.5}, {7, 9}, {7.9, 8}, {10, 12}}}};
+    for (const auto& [x, expect] : cases) {
+        auto h = hatch({rect(0, 0, 12, 2)}, {rect(1.5f, 0.5f, x, 1.5f)});
+        h->pattern = patt.get();
+        ASSERT_EQ(regen_object(h.get()), 0);
+        const auto got = pieces_at(h->strokes, 1);
+        ASSERT_EQ(got.size(), expect.size()) << x;
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_NEAR(got[i].first, expect[i].first, 1e-4) << x;
+            EXPECT_NEAR(got[i].second, expect[i].second, 1e-4) << x;
+        }
+    }
+}
+
 TEST_F(HatchTest, LinesFillTheRegionAtTheirSpacing) {
     // Continuous lines a spacing apart cover a region so that their total length
     // times the spacing is its area (one missing line would be off by 4 here).
