@@ -1,6 +1,7 @@
 // Solid fill of a contour of 10,000 vertices with 50 islands (star-shaped rings),
 // and the same region hatched with a pattern. Peer in the same run: one pass over
-// the same vertices taking their extent, the least any fill must do.
+// the same vertices taking their extent, the least any fill must do. Then a comb of
+// 80,002 vertices, whose last cuts are long thin ears.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -103,6 +104,35 @@ void BM_PeerExtentPass(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * (10000 + 50 * 24));
 }
 BENCHMARK(BM_PeerExtentPass)->Unit(benchmark::kMicrosecond);
+
+// A comb: 20,000 thin teeth on a low spine, 80,002 vertices. Long thin ears near
+// the spine cover many grid cells, the hard case for the vertex lookup.
+std::vector<Vec3> comb(int teeth) {
+    std::vector<Vec3> p;
+    p.push_back({0, 0, 0});
+    p.push_back({float(2 * teeth), 0, 0});
+    for (int k = teeth - 1; k >= 0; --k) {
+        float x0 = float(2 * k), x1 = x0 + 1;
+        p.push_back({x1, 1, 0});
+        p.push_back({x1, 100, 0});
+        p.push_back({x0, 100, 0});
+        p.push_back({x0, 1, 0});
+    }
+    return p;
+}
+
+void BM_SolidFillComb80k(benchmark::State& state) {
+    rtc_register_all();
+    auto h = rtc_make<HATCH>();
+    h->contours[0] = set_of({comb(20000)});
+    h->values[0] = 1;
+    for (auto _ : state) {
+        Vec3d plane;
+        if (hatch_regen(h.get(), &plane) != 0) state.SkipWithError("fill failed");
+    }
+    state.SetItemsProcessed(state.iterations() * 80002);
+}
+BENCHMARK(BM_SolidFillComb80k)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

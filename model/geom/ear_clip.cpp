@@ -7,9 +7,10 @@
 // an ear changes only its two neighbours' corners, and can only turn a blocked
 // convex corner into an ear when the cut vertex was what blocked it. Each vertex
 // keeps its ear state, a blocked corner remembers one blocker, a heap keyed on
-// (diagonal, position) yields the next ear, and a uniform grid over the contour's
-// projection finds the vertices near a triangle. The result is the same as
-// testing every vertex against every other after each cut.
+// (diagonal, position) yields the next ear, and a box tree over the contour's
+// projection finds the vertices in a triangle without visiting those merely in its
+// bounding box (long thin ears, as in a comb, span nearly all of them). The result
+// is the same as testing every vertex against every other after each cut.
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -70,6 +71,7 @@ class EarClipper {
         // Projection onto the plane of the two axes the normal leans on least.
         double ax = std::fabs(n_.x), ay = std::fabs(n_.y), az = std::fabs(n_.z);
         drop_ = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
+        build_tree();
         build_grid();
     }
 
@@ -89,7 +91,7 @@ class EarClipper {
             const bool last = remaining == 3;
             if (emit(a, i, c, last, out)) return 3;
             diagonal_[a] = 1;  // the edge a-c is a cut
-            live_[i] = 0;
+            kill(i);
             next_[a] = c;
             prev_[c] = a;
             --remaining;
@@ -124,16 +126,51 @@ class EarClipper {
         }
     }
 
+    // A box tree over runs of the contour: leaf j holds the vertices from j * kLeaf on,
+    // each inner node the union of its two children (node 1 the root, node k's
+    // children 2k and 2k + 1), each node counting its live vertices. A contour's
+    // neighbours lie near each other, so the boxes stay tight, and it is built in
+    // one pass.
+    struct Node {
+        double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
+        int live = 0;
+    };
+    static constexpr int kLeaf = 16;
+    static constexpr int kGridCells = 4;
+
+    void build_tree() {
+        const int n = static_cast<int>(p_.size());
+        uv_.resize(n);
+        leaves_ = 1;
+        while (leaves_ * kLeaf < n) leaves_ *= 2;
+        nodes_.assign(size_t(2) * leaves_, Node{});
+        for (int i = 0; i < n; ++i) {
+            UV& q = uv_[i];
+            project(p_[i], &q.u, &q.w);
+            Node& leaf = nodes_[leaves_ + i / kLeaf];
+            leaf.u0 = std::min(leaf.u0, q.u);
+            leaf.u1 = std::max(leaf.u1, q.u);
+            leaf.w0 = std::min(leaf.w0, q.w);
+            leaf.w1 = std::max(leaf.w1, q.w);
+            ++leaf.live;
+        }
+        for (int k = leaves_ - 1; k >= 1; --k) {
+            const Node &l = nodes_[2 * k], &r = nodes_[2 * k + 1];
+            nodes_[k] = {std::min(l.u0, r.u0), std::min(l.w0, r.w0), std::max(l.u1, r.u1),
+                         std::max(l.w1, r.w1), l.live + r.live};
+        }
+    }
+
+    // A uniform grid over the same projection (after the tree, whose root box it
+    // takes): the quick lookup for small triangles.
     void build_grid() {
         const int n = static_cast<int>(p_.size());
         double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
-        for (const V3& v : p_) {
-            double u, w;
-            project(v, &u, &w);
-            u0 = std::min(u0, u);
-            u1 = std::max(u1, u);
-            w0 = std::min(w0, w);
-            w1 = std::max(w1, w);
+        if (n > 0) {
+            u0 = nodes_[1].u0;
+            u1 = nodes_[1].u1;
+            w0 = nodes_[1].w0;
+            w1 = nodes_[1].w1;
         }
         int side = std::max(1, static_cast<int>(std::sqrt(double(n) / 2)));
         side = std::min(side, 1024);
@@ -145,11 +182,8 @@ class EarClipper {
         if (!(cu_ > 0) || !std::isfinite(cu_)) cu_ = 1;
         if (!(cw_ > 0) || !std::isfinite(cw_)) cw_ = 1;
         cells_.assign(size_t(gu_) * gw_, {});
-        for (int i = 0; i < n; ++i) {
-            double u, w;
-            project(p_[i], &u, &w);
-            cells_[size_t(cell_w(w)) * gu_ + cell_u(u)].push_back(i);
-        }
+        for (int i = 0; i < n; ++i)
+            cells_[size_t(cell_w(uv_[i].w)) * gu_ + cell_u(uv_[i].u)].push_back(i);
     }
     int cell_u(double u) const {
         double c = std::floor((u - u0_) / cu_);
@@ -160,30 +194,101 @@ class EarClipper {
         return static_cast<int>(std::clamp(c, 0.0, double(gw_ - 1)));
     }
 
+    void kill(int i) {
+        live_[i] = 0;
+        for (int k = leaves_ + i / kLeaf; k >= 1; k /= 2) --nodes_[k].live;
+    }
+
+    // j when it is a live vertex other than the corners in or on the triangle, else -1.
+    int test_vertex(int j, int a, int i, int c, double lo_u, double hi_u, double lo_w,
+                    double hi_w) const {
+        if (!live_[j] || j == a || j == i || j == c) return -1;
+        const UV& q = uv_[j];
+        if (q.u < lo_u || q.u > hi_u || q.w < lo_w || q.w > hi_w) return -1;
+        return point_outside_triangle(p_[j], p_[a], p_[i], p_[c]) ? -1 : j;
+    }
+
     // A live vertex other than the corners that lies in or on the triangle; -1 when none.
+    // A triangle over a few grid cells looks in them; a larger one walks the tree.
+    // Subtrees are skipped when their box misses the triangle's box or lies beyond one
+    // of its edges by a margin far above the rounding of the vertex test, so the
+    // answer is the one the vertex test would give for every vertex.
     int find_blocker(int a, int i, int c) const {
-        double ua, wa, ui, wi, uc, wc;
-        project(p_[a], &ua, &wa);
-        project(p_[i], &ui, &wi);
-        project(p_[c], &uc, &wc);
-        double lo_u = std::min({ua, ui, uc}), hi_u = std::max({ua, ui, uc});
-        double lo_w = std::min({wa, wi, wc}), hi_w = std::max({wa, wi, wc});
-        double eps = 1e-9 * (1 + std::max({std::fabs(lo_u), std::fabs(hi_u), std::fabs(lo_w),
-                                           std::fabs(hi_w)}));
+        const UV pa = uv_[a], pi = uv_[i], pc = uv_[c];
+        double lo_u = std::min({pa.u, pi.u, pc.u}), hi_u = std::max({pa.u, pi.u, pc.u});
+        double lo_w = std::min({pa.w, pi.w, pc.w}), hi_w = std::max({pa.w, pi.w, pc.w});
+        double eps =
+            1e-9 *
+            (1 + std::max({std::fabs(lo_u), std::fabs(hi_u), std::fabs(lo_w), std::fabs(hi_w)}));
         lo_u -= eps;
         hi_u += eps;
         lo_w -= eps;
         hi_w += eps;
         const int cu0 = cell_u(lo_u), cu1 = cell_u(hi_u), cw0 = cell_w(lo_w), cw1 = cell_w(hi_w);
-        for (int gw = cw0; gw <= cw1; ++gw) {
-            for (int gu = cu0; gu <= cu1; ++gu) {
-                for (int j : cells_[size_t(gw) * gu_ + gu]) {
-                    if (!live_[j] || j == a || j == i || j == c) continue;
-                    double u, w;
-                    project(p_[j], &u, &w);
-                    if (u < lo_u || u > hi_u || w < lo_w || w > hi_w) continue;
-                    if (!point_outside_triangle(p_[j], p_[a], p_[i], p_[c])) return j;
+        if ((cu1 - cu0 + 1) * (cw1 - cw0 + 1) <= kGridCells) {
+            for (int gw = cw0; gw <= cw1; ++gw) {
+                for (int gu = cu0; gu <= cu1; ++gu) {
+                    for (int j : cells_[size_t(gw) * gu_ + gu]) {
+                        if (int hit = test_vertex(j, a, i, c, lo_u, hi_u, lo_w, hi_w); hit >= 0)
+                            return hit;
+                    }
                 }
+            }
+            return -1;
+        }
+        // The edges as lines with the triangle on their positive side; none when the
+        // projected triangle is too thin to tell its sides.
+        struct Edge {
+            double nu, nw, d;  // nu * u + nw * w + d >= 0 on the triangle's side
+        };
+        Edge edges[3];
+        int edge_count = 0;
+        const double area = (pi.u - pa.u) * (pc.w - pa.w) - (pi.w - pa.w) * (pc.u - pa.u);
+        double scale = 0;
+        for (const V3* v : {&p_[a], &p_[i], &p_[c]})
+            scale = std::max({scale, std::fabs(v->x), std::fabs(v->y), std::fabs(v->z)});
+        const double margin = 1e-7 * (1 + scale);
+        if (std::fabs(area) > margin * margin) {
+            const double sign = area > 0 ? 1 : -1;
+            const UV corner[3] = {pa, pi, pc};
+            for (int k = 0; k < 3; ++k) {
+                const UV& s = corner[k];
+                const UV& t = corner[(k + 1) % 3];
+                double nu = -(t.w - s.w) * sign, nw = (t.u - s.u) * sign;
+                const double len = std::sqrt(nu * nu + nw * nw);
+                if (!(len > 0)) continue;
+                nu /= len;
+                nw /= len;
+                edges[edge_count++] = {nu, nw, -(nu * s.u + nw * s.w) + margin};
+            }
+        }
+        int stack[64];
+        int top = 0;
+        stack[top++] = 1;
+        const int n = static_cast<int>(p_.size());
+        while (top > 0) {
+            const int k = stack[--top];
+            const Node& node = nodes_[k];
+            if (node.live == 0 || node.u0 > hi_u || node.u1 < lo_u || node.w0 > hi_w ||
+                node.w1 < lo_w)
+                continue;
+            bool beyond = false;
+            for (int e = 0; e < edge_count && !beyond; ++e) {
+                const Edge& edge = edges[e];
+                // The box corner furthest along the edge's inward normal.
+                const double u = edge.nu > 0 ? node.u1 : node.u0;
+                const double w = edge.nw > 0 ? node.w1 : node.w0;
+                beyond = edge.nu * u + edge.nw * w + edge.d < 0;
+            }
+            if (beyond) continue;
+            if (k < leaves_) {
+                stack[top++] = 2 * k + 1;
+                stack[top++] = 2 * k;
+                continue;
+            }
+            const int first = (k - leaves_) * kLeaf, last = std::min(n, first + kLeaf);
+            for (int j = first; j < last; ++j) {
+                if (int hit = test_vertex(j, a, i, c, lo_u, hi_u, lo_w, hi_w); hit >= 0) return hit;
             }
         }
         return -1;
@@ -218,7 +323,8 @@ class EarClipper {
     int emit(int a, int b, int c, bool last, PtrNode** out) {
         PointNode* ring = nullptr;
         const int idx[3] = {a, b, c};
-        const bool inner[3] = {diagonal_[a] != 0, diagonal_[b] != 0, last ? diagonal_[c] != 0 : true};
+        const bool inner[3] = {diagonal_[a] != 0, diagonal_[b] != 0,
+                               last ? diagonal_[c] != 0 : true};
         for (int k = 2; k >= 0; --k) {
             const V3& v = unshifted[idx[k]];
             if (plist_add(&ring, Vec3{float(v.x), float(v.y), float(v.z)})) {
@@ -244,6 +350,12 @@ class EarClipper {
     std::vector<std::vector<int>> blocked_;
     std::priority_queue<HeapEntry, std::vector<HeapEntry>, std::greater<HeapEntry>> heap_;
     int drop_ = 2;
+    struct UV {
+        double u, w;
+    };
+    std::vector<UV> uv_;  // projected points
+    int leaves_ = 1;
+    std::vector<Node> nodes_;
     int gu_ = 1, gw_ = 1;
     double u0_ = 0, w0_ = 0, cu_ = 1, cw_ = 1;
     std::vector<std::vector<int>> cells_;

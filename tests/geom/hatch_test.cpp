@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "geom_support.h"
 #include "tests/model/classes_support.h"
@@ -193,26 +195,47 @@ TEST_F(HatchTest, SolidFillAreaMatchesTheRegion) {
     }
 }
 
+// A comb: thin teeth of uneven height on a low spine, the spine's top edge made of
+// collinear points; its last cuts are long thin ears across all the teeth.
+std::vector<Vec3> comb(int teeth, uint32_t seed) {
+    std::vector<Vec3> p{{0, 0, 0}, {float(2 * teeth), 0, 0}};
+    uint32_t s = seed;
+    for (int k = teeth - 1; k >= 0; --k) {
+        s = s * 1103515245u + 12345u;
+        const float x0 = float(2 * k), x1 = x0 + 1, top = float(5 + (s >> 16) % 60);
+        p.insert(p.end(), {{x1, 1, 0}, {x1, top, 0}, {x0, top, 0}, {x0, 1, 0}});
+    }
+    return p;
+}
+
 TEST_F(HatchTest, EarClippingFollowsTheShortestDiagonalRule) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        std::vector<Vec3> poly = star(8 + seed % 23, seed);
-        if (seed % 2) std::reverse(poly.begin(), poly.end());
+    std::vector<std::pair<std::string, std::vector<Vec3>>> polys;
+    for (uint32_t seed = 1; seed <= 40; ++seed)
+        polys.emplace_back("star " + std::to_string(seed), star(8 + seed % 23, seed));
+    // Larger ones, where ears cover many cells of the vertex lookup.
+    for (uint32_t seed = 1; seed <= 6; ++seed)
+        polys.emplace_back("big star " + std::to_string(seed), star(120 + 30 * seed, seed));
+    for (uint32_t seed = 1; seed <= 6; ++seed)
+        polys.emplace_back("comb " + std::to_string(seed), comb(10 * int(seed), seed));
+    for (size_t n = 0; n < polys.size(); ++n) {
+        auto& [name, poly] = polys[n];
+        if (n % 2 == 0) std::reverse(poly.begin(), poly.end());
         bool ok = false;
         auto expect = reference_ear_clip(poly, &ok);
-        ASSERT_TRUE(ok);
+        ASSERT_TRUE(ok) << name;
         PointNode* ring = make_list(poly);
         PointNode* last = ring;
         while (last->next) last = last->next;
         last->next = ring;
         PtrNode* tris = nullptr;
-        ASSERT_EQ(contour_ear_clip(ring, int(poly.size()), &tris), 0);
+        ASSERT_EQ(contour_ear_clip(ring, int(poly.size()), &tris), 0) << name;
         auto got = runs_of(tris);
         std::reverse(got.begin(), got.end());  // prepended: last cut first
-        ASSERT_EQ(got.size(), expect.size()) << "seed " << seed;
+        ASSERT_EQ(got.size(), expect.size()) << name;
         for (size_t i = 0; i < got.size(); ++i) {
             for (int k = 0; k < 3; ++k) {
-                EXPECT_EQ(got[i][k].x, expect[i][k].x) << "seed " << seed << " triangle " << i;
-                EXPECT_EQ(got[i][k].y, expect[i][k].y) << "seed " << seed << " triangle " << i;
+                EXPECT_EQ(got[i][k].x, expect[i][k].x) << name << " triangle " << i;
+                EXPECT_EQ(got[i][k].y, expect[i][k].y) << name << " triangle " << i;
             }
         }
         plist_list_free(&tris);
