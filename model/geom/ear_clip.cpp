@@ -13,6 +13,7 @@
 // is the same as testing every vertex against every other after each cut.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <queue>
 #include <vector>
@@ -113,6 +114,10 @@ class EarClipper {
         return dot(d, d);
     }
 
+    // The axes kept by the projection: u and w are these coordinates of a point.
+    int axis_u() const { return drop_ == 0 ? 1 : 0; }
+    int axis_w() const { return drop_ == 2 ? 1 : 2; }
+
     void project(const V3& v, double* u, double* w) const {
         if (drop_ == 0) {
             *u = v.y;
@@ -130,9 +135,11 @@ class EarClipper {
     // each inner node the union of its two children (node 1 the root, node k's
     // children 2k and 2k + 1), each node counting its live vertices. A contour's
     // neighbours lie near each other, so the boxes stay tight, and it is built in
-    // one pass.
+    // one pass. The boxes are kept in space: points rounded off the contour's plane
+    // are judged by the vertex test where they lie, not where the projection puts them.
     struct Node {
-        double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
+        double lo[3] = {INFINITY, INFINITY, INFINITY};
+        double hi[3] = {-INFINITY, -INFINITY, -INFINITY};
         int live = 0;
     };
     static constexpr int kLeaf = 16;
@@ -142,22 +149,26 @@ class EarClipper {
         const int n = static_cast<int>(p_.size());
         uv_.resize(n);
         leaves_ = 1;
-        while (leaves_ * kLeaf < n) leaves_ *= 2;
+        while (int64_t(leaves_) * kLeaf < n) leaves_ *= 2;
         nodes_.assign(size_t(2) * leaves_, Node{});
         for (int i = 0; i < n; ++i) {
-            UV& q = uv_[i];
-            project(p_[i], &q.u, &q.w);
+            project(p_[i], &uv_[i].u, &uv_[i].w);
             Node& leaf = nodes_[leaves_ + i / kLeaf];
-            leaf.u0 = std::min(leaf.u0, q.u);
-            leaf.u1 = std::max(leaf.u1, q.u);
-            leaf.w0 = std::min(leaf.w0, q.w);
-            leaf.w1 = std::max(leaf.w1, q.w);
+            const double xyz[3] = {p_[i].x, p_[i].y, p_[i].z};
+            for (int d = 0; d < 3; ++d) {
+                leaf.lo[d] = std::min(leaf.lo[d], xyz[d]);
+                leaf.hi[d] = std::max(leaf.hi[d], xyz[d]);
+            }
             ++leaf.live;
         }
         for (int k = leaves_ - 1; k >= 1; --k) {
             const Node &l = nodes_[2 * k], &r = nodes_[2 * k + 1];
-            nodes_[k] = {std::min(l.u0, r.u0), std::min(l.w0, r.w0), std::max(l.u1, r.u1),
-                         std::max(l.w1, r.w1), l.live + r.live};
+            Node& node = nodes_[k];
+            for (int d = 0; d < 3; ++d) {
+                node.lo[d] = std::min(l.lo[d], r.lo[d]);
+                node.hi[d] = std::max(l.hi[d], r.hi[d]);
+            }
+            node.live = l.live + r.live;
         }
     }
 
@@ -167,10 +178,10 @@ class EarClipper {
         const int n = static_cast<int>(p_.size());
         double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
         if (n > 0) {
-            u0 = nodes_[1].u0;
-            u1 = nodes_[1].u1;
-            w0 = nodes_[1].w0;
-            w1 = nodes_[1].w1;
+            u0 = nodes_[1].lo[axis_u()];
+            u1 = nodes_[1].hi[axis_u()];
+            w0 = nodes_[1].lo[axis_w()];
+            w1 = nodes_[1].hi[axis_w()];
         }
         int side = std::max(1, static_cast<int>(std::sqrt(double(n) / 2)));
         side = std::min(side, 1024);
@@ -210,9 +221,9 @@ class EarClipper {
 
     // A live vertex other than the corners that lies in or on the triangle; -1 when none.
     // A triangle over a few grid cells looks in them; a larger one walks the tree.
-    // Subtrees are skipped when their box misses the triangle's box or lies beyond one
-    // of its edges by a margin far above the rounding of the vertex test, so the
-    // answer is the one the vertex test would give for every vertex.
+    // Subtrees are skipped when their box misses the triangle's box or lies wholly
+    // beyond one of its edge planes by a margin far above the rounding of the vertex
+    // test, so the answer is the one the vertex test would give for every vertex.
     int find_blocker(int a, int i, int c) const {
         const UV pa = uv_[a], pi = uv_[i], pc = uv_[c];
         double lo_u = std::min({pa.u, pi.u, pc.u}), hi_u = std::max({pa.u, pi.u, pc.u});
@@ -236,32 +247,34 @@ class EarClipper {
             }
             return -1;
         }
-        // The edges as lines with the triangle on their positive side; none when the
-        // projected triangle is too thin to tell its sides.
+        // The planes through the edges square to the triangle, each with the triangle
+        // on its positive side; none when the triangle is too thin to tell its sides.
+        // A point the vertex test finds in or on the triangle has its foot on the
+        // triangle's plane inside, so it is on the positive side of all three planes
+        // whatever its distance from the plane; the margin covers rounding.
         struct Edge {
-            double nu, nw, d;  // nu * u + nw * w + d >= 0 on the triangle's side
+            V3 m;
+            double d;  // dot(m, p) + d >= 0 on the triangle's side
         };
         Edge edges[3];
         int edge_count = 0;
-        const double area = (pi.u - pa.u) * (pc.w - pa.w) - (pi.w - pa.w) * (pc.u - pa.u);
+        const V3* corner[3] = {&p_[a], &p_[i], &p_[c]};
         double scale = 0;
-        for (const V3* v : {&p_[a], &p_[i], &p_[c]})
+        for (const V3* v : corner)
             scale = std::max({scale, std::fabs(v->x), std::fabs(v->y), std::fabs(v->z)});
         const double margin = 1e-7 * (1 + scale);
-        if (std::fabs(area) > margin * margin) {
-            const double sign = area > 0 ? 1 : -1;
-            const UV corner[3] = {pa, pi, pc};
+        const V3 normal = cross(sub(p_[i], p_[a]), sub(p_[c], p_[a]));
+        if (std::sqrt(dot(normal, normal)) > margin * margin) {
             for (int k = 0; k < 3; ++k) {
-                const UV& s = corner[k];
-                const UV& t = corner[(k + 1) % 3];
-                double nu = -(t.w - s.w) * sign, nw = (t.u - s.u) * sign;
-                const double len = std::sqrt(nu * nu + nw * nw);
+                const V3& s = *corner[k];
+                V3 m = cross(normal, sub(*corner[(k + 1) % 3], s));
+                const double len = std::sqrt(dot(m, m));
                 if (!(len > 0)) continue;
-                nu /= len;
-                nw /= len;
-                edges[edge_count++] = {nu, nw, -(nu * s.u + nw * s.w) + margin};
+                m = {m.x / len, m.y / len, m.z / len};
+                edges[edge_count++] = {m, margin - dot(m, s)};
             }
         }
+        const int du = axis_u(), dw = axis_w();
         int stack[64];
         int top = 0;
         stack[top++] = 1;
@@ -269,16 +282,17 @@ class EarClipper {
         while (top > 0) {
             const int k = stack[--top];
             const Node& node = nodes_[k];
-            if (node.live == 0 || node.u0 > hi_u || node.u1 < lo_u || node.w0 > hi_w ||
-                node.w1 < lo_w)
+            if (node.live == 0 || node.lo[du] > hi_u || node.hi[du] < lo_u || node.lo[dw] > hi_w ||
+                node.hi[dw] < lo_w)
                 continue;
             bool beyond = false;
             for (int e = 0; e < edge_count && !beyond; ++e) {
                 const Edge& edge = edges[e];
-                // The box corner furthest along the edge's inward normal.
-                const double u = edge.nu > 0 ? node.u1 : node.u0;
-                const double w = edge.nw > 0 ? node.w1 : node.w0;
-                beyond = edge.nu * u + edge.nw * w + edge.d < 0;
+                // The box corner furthest along the plane's inward normal.
+                const V3 far{edge.m.x > 0 ? node.hi[0] : node.lo[0],
+                             edge.m.y > 0 ? node.hi[1] : node.lo[1],
+                             edge.m.z > 0 ? node.hi[2] : node.lo[2]};
+                beyond = dot(edge.m, far) + edge.d < 0;
             }
             if (beyond) continue;
             if (k < leaves_) {

@@ -243,6 +243,32 @@ TEST_F(HatchTest, EarClippingFollowsTheShortestDiagonalRule) {
     }
 }
 
+// A contour in a tilted plane far from the origin, its float points off the plane
+// by their rounding: the vertex lookup must judge them where they lie, or it passes
+// over a vertex that blocks an ear and the clipping runs out of ears.
+TEST_F(HatchTest, EarClippingOfATiltedContourFarFromTheOrigin) {
+    const std::vector<Vec3> poly = {
+        {-2125293.75f, -2171912.75f, -2156202.25f}, {-2125293.75f, -2171912.75f, -2156202.5f},
+        {-2125293.75f, -2171912.25f, -2156202.75f}, {-2125293.75f, -2171913.25f, -2156202.5f},
+        {-2125293.5f, -2171912.75f, -2156202.75f},  {-2125293.25f, -2171913.25f, -2156202.25f},
+        {-2125293.25f, -2171912.5f, -2156202.5f},   {-2125293.25f, -2171912.75f, -2156202.5f},
+        {-2125293.75f, -2171913.25f, -2156203.25f}, {-2125293.5f, -2171913, -2156203},
+        {-2125293.25f, -2171913.25f, -2156202.75f}, {-2125293.25f, -2171913, -2156203},
+        {-2125293.25f, -2171912.75f, -2156203.25f}, {-2125292.75f, -2171913, -2156202.5f},
+        {-2125293, -2171913, -2156203},             {-2125292.75f, -2171913.25f, -2156203},
+        {-2122712, -2172331.25f, -2157852.75f},     {-2126867.75f, -2171386, -2155476.5f},
+        {-2128023.5f, -2171469.75f, -2154458.25f}};
+    PointNode* ring = make_list(poly);
+    PointNode* last = ring;
+    while (last->next) last = last->next;
+    last->next = ring;
+    PtrNode* tris = nullptr;
+    EXPECT_EQ(contour_ear_clip(ring, int(poly.size()), &tris), 0);
+    EXPECT_EQ(runs_of(tris).size(), poly.size() - 2);
+    plist_list_free(&tris);
+    list_free(&ring);
+}
+
 TEST_F(HatchTest, FigureEightFailsAndKeepsTheOldFill) {
     auto h = hatch({rect(0, 0, 2, 2)});
     ASSERT_EQ(regen_object(h.get()), 0);
