@@ -7,8 +7,9 @@
 // an ear changes only its two neighbours' corners, and can only turn a blocked
 // convex corner into an ear when the cut vertex was what blocked it. Each vertex
 // keeps its ear state, a blocked corner remembers one blocker, a heap keyed on
-// (diagonal, position) yields the next ear, and a box tree over the contour's
-// projection finds the vertices in a triangle without visiting those merely in its
+// (diagonal, position) yields the next ear. A uniform grid over the contour's
+// projection finds the vertices near a small triangle; a box tree over runs of the
+// contour finds those in a larger one without visiting the ones merely in its
 // bounding box (long thin ears, as in a comb, span nearly all of them). The result
 // is the same as testing every vertex against every other after each cut.
 #include <algorithm>
