@@ -26,9 +26,9 @@ void output_device_register_all() {
     if (g_count) return;
     g_devices[g_count++] = {4, "Windows bitmap", ".bmp", &write_with<&bmp_encode>};
     g_devices[g_count++] = {6, "GIF image", ".gif", &write_with<&gif_encode>};
-    g_devices[g_count++] = {10, "Targa image", ".tga", &write_with<&tga_encode24>};
-    g_devices[g_count++] = {11, "JPEG image", ".jpg", &write_with<&encode_jpeg>};
-    g_devices[g_count++] = {12, "CMYK Targa plates", ".tga", &cmyk_save_image};
+    g_devices[g_count++] = {10, "JPEG image", ".jpg", &write_with<&encode_jpeg>};
+    g_devices[g_count++] = {11, "JPEG image", ".jif", &write_with<&encode_jpeg>};
+    g_devices[g_count++] = {12, "Targa image", ".tga", &write_with<&tga_encode24>};
 }
 
 const OutputDevice* output_device_list(int* count) {

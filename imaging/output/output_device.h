@@ -1,6 +1,8 @@
 // The output devices that write rendered or printed images to raster files. Types
-// are the numbers stored in settings: 4 BMP, 6 GIF, 10 Targa, 11 JPEG, 12 CMYK
-// Targa plates. Plotters, FLIC and MPEG outputs are not registered yet.
+// are the file-type codes of the file dialogs and settings: 4 BMP (.bmp), 6 GIF
+// (.gif), 10 JPEG (.jpg), 11 JPEG (.jif), 12 Targa (.tga). CMYK plates have no file
+// type of their own (Save (CMYK) writes them with cmyk_save_image). Plotters, FLIC
+// and MPEG outputs are not registered yet.
 #pragma once
 
 #include <cstdint>
