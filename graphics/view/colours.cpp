@@ -40,8 +40,12 @@ int display_background_colour() {
 int colour_index_fix(int index) {
     if (index < 0) return g_display.default_colour;
     if (g_display.monochrome) return g_display.black_background ? 0 : 7;
+    return colour_index_on_background(index, display_background_colour());
+}
+
+int colour_index_on_background(int index, int background) {
     const int c = index & 0xFF;
-    if (g_display.black_background) return (c == 7 || c == 15) ? 0 : c;
+    if (background == 7) return (c == 7 || c == 15) ? 0 : c;
     return c == 0 ? 7 : c;
 }
 

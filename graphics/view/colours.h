@@ -29,6 +29,12 @@ extern DisplaySettings g_display;
 int display_background_colour();
 // The display colour index of a drawing colour index (see colours.cpp).
 int colour_index_fix(int index);
+// The colour index a non-negative drawing colour index shows in on a background of
+// colour `background` (7 or 0), whatever the display settings: the low byte, with
+// the background's own colour swapped for one that shows on it (on 7, indices 7
+// and 15 become 0; on 0, index 0 becomes 7). Prints use it with background 7, white
+// paper being a light background.
+int colour_index_on_background(int index, int background);
 // Fills red, green, blue with the palette entry (low 8 bits of the index) / 255 and
 // alpha with 0.
 void colour_index_rgb(float rgba[4], int index);

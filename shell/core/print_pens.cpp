@@ -7,7 +7,9 @@
 
 uint32_t print_pen_colour(int colour_index, bool monochrome) {
     if (monochrome) return 0;
-    const int index = colour_index < 0 ? g_display.default_colour : colour_index;
+    // Paper is a light background: the colours that show black on the light screen
+    // background print black.
+    const int index = colour_index_on_background(colour_index < 0 ? g_display.default_colour : colour_index, 7);
     const PaletteEntry& e = kDisplayPalette[static_cast<unsigned>(index) & 0xFFu];
     const uint32_t rgb = uint32_t(e.red) << 16 | uint32_t(e.green) << 8 | e.blue;
     return rgb == 0xFFFFFFu ? 0 : rgb;

@@ -1,7 +1,9 @@
 // The pens of a drawing print: which colour and width a line or filled triangle of a
 // drawing object prints in. Colours come from the display palette by the object's
-// colour index; white, the paper's own colour, prints black so that nothing drawn
-// vanishes, and a monochrome print draws everything in black. Widths are the
+// colour index mapped as on the light screen background (indices 7 and 15, which
+// show black there, print black); any other white, the paper's own colour, prints
+// black too so that nothing drawn vanishes, and a monochrome print draws everything
+// in black. Widths are the
 // object's line width at the print scale; thin lines print as hairlines.
 //
 // PrintPenTable keeps the distinct pens of one print in the order they were first
@@ -22,8 +24,10 @@ struct PrintPen {
 };
 
 // The colour a drawing colour index prints in: a negative index takes the display's
-// default colour, then the low byte picks the palette entry; pure white prints
-// black. Monochrome prints black whatever the index.
+// default colour, then the index is mapped as on the light background (7 and 15 to
+// 0) and its low byte picks the palette entry; pure white prints black. Monochrome
+// prints black whatever the index. The display's own background setting plays no
+// part: paper is white.
 uint32_t print_pen_colour(int colour_index, bool monochrome);
 
 // The pen of an object: `width_units` is its line width in drawing units (0 or less:

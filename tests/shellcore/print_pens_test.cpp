@@ -18,7 +18,9 @@ TEST(PrintPens, ColoursFollowThePaletteAndWhitePrintsBlack) {
         {1, false, 0xC00000},    // red
         {3, false, 0x00C000},    // green
         {13, false, 0x0000C0},   // blue
-        {7, false, 0xC0C0C0},    // light grey stays
+        {7, false, 0},           // black on the light screen background: black on paper
+        {256 + 7, false, 0},     // low byte
+        {8, false, 0x808080},    // dark grey stays
         {24, false, 0x808080},   // grey ramp
         {15, false, 0},          // white on white paper: black
         {255, false, 0},         // the cube's white too
@@ -27,7 +29,14 @@ TEST(PrintPens, ColoursFollowThePaletteAndWhitePrintsBlack) {
         {1, true, 0},            // monochrome: black
         {24, true, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(print_pen_colour(c.index, c.mono), c.rgb) << c.index << " " << c.mono;
+    // Paper is white whatever background the screen shows.
+    const bool background = g_display.black_background;
+    for (const bool light_screen : {true, false}) {
+        g_display.black_background = light_screen;
+        for (const Case& c : cases)
+            EXPECT_EQ(print_pen_colour(c.index, c.mono), c.rgb) << c.index << " " << c.mono << " " << light_screen;
+    }
+    g_display.black_background = background;
     // The default colour comes from the display settings.
     const int saved = g_display.default_colour;
     g_display.default_colour = 1;
