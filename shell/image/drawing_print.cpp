@@ -18,7 +18,16 @@ QPen qpen_of(const PrintPen& pen) {
     return q;
 }
 
+std::function<bool(QPrinter*)>& new_page_hook() {
+    static std::function<bool(QPrinter*)> hook;
+    return hook;
+}
+
 }  // namespace
+
+bool print_new_page(QPrinter* printer) { return new_page_hook() ? new_page_hook()(printer) : printer->newPage(); }
+
+void print_set_new_page_hook(std::function<bool(QPrinter*)> hook) { new_page_hook() = std::move(hook); }
 
 int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out) {
     *out = DrawingPicture();
@@ -79,7 +88,8 @@ void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const dou
 }
 
 int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& source,
-                  const std::function<void(int64_t, int64_t)>& progress) {
+                  const std::function<void(int64_t, int64_t)>& progress, int64_t* pages_out) {
+    if (pages_out) *pages_out = 0;
     const int64_t pages = print_layout_pages(l);
     if (pages > kMaxPrintPages) return kLayoutTooManyPages;
     if (!printer) return 13;
@@ -102,7 +112,11 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
     const double page_h = (double(l.paper_h) - l.margins.top - l.margins.bottom) * 0.0254 * 100;
     const double units = l.scale * 100;  // 0.01 mm per drawing unit
     for (int64_t page = 1; page <= pages; ++page) {
-        if (page > 1 && !printer->newPage()) break;
+        if (page > 1 && !print_new_page(printer)) {
+            // The pages so far stay with the printer; the print as a whole failed.
+            p.end();
+            return 13;
+        }
         int64_t col = 0, row = 0;
         print_layout_page_cell(l, page, &col, &row);
         p.resetTransform();
@@ -150,6 +164,7 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
             for (int m = 0; m < 8; ++m)
                 p.drawLine(QPointF(marks[m * 4], marks[m * 4 + 1]), QPointF(marks[m * 4 + 2], marks[m * 4 + 3]));
         }
+        if (pages_out) *pages_out = page;
         if (progress) progress(page, pages);
     }
     return p.end() ? 0 : 13;

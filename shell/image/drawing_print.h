@@ -47,10 +47,17 @@ void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const dou
 // Prints columns x rows pages of the layout (run by print_layout_run) on the
 // printer, page 1 at the top left, with crop marks when tiled; pens by colour or, with
 // the layout's monochrome flag, all black. 0, 14 for more than
-// kMaxPrintPages, 13 when the printer cannot start. `progress` (may be empty) gets
-// each finished page.
+// kMaxPrintPages, 13 when the printer cannot start, cannot begin a page or cannot
+// finish the print. `progress` (may be empty) gets each finished page; *pages_out
+// (may be null) the number of pages that went to the printer.
 int print_drawing(QPrinter* printer, const PrintLayout& layout, const DrawingSource& source,
-                  const std::function<void(int64_t page, int64_t pages)>& progress = {});
+                  const std::function<void(int64_t page, int64_t pages)>& progress = {},
+                  int64_t* pages_out = nullptr);
+
+// Begins the printer's next page (QPrinter::newPage); false when it refuses.
+bool print_new_page(QPrinter* printer);
+// Test seam: answers print_new_page instead of the printer; empty restores it.
+void print_set_new_page_hook(std::function<bool(QPrinter*)> hook);
 
 class MODEL;
 struct ViewProjection;

@@ -26,6 +26,7 @@ std::function<bool(QPrinter*)>& dialog_hook() {
 }
 
 inline constexpr uint32_t kStrPrintFailed = 44132;  // "The drawing could not be printed."
+inline constexpr uint32_t kStrPagesOut = 44133;     // "%d of %d pages went to the printer."
 
 // The view's layout with the printer's paper and minimum margins, the margins turned
 // to the printer's orientation and raised to the minimum.
@@ -43,11 +44,18 @@ PrintLayout layout_for_printer(CSView* view, QPrinter* printer) {
     return l;
 }
 
-void tell_failure(int code) {
-    if (code == kLayoutTooManyPages)
+// One message for a failed print; a print that stopped part way also says how many
+// of its pages went out.
+void tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0) {
+    if (code == kLayoutTooManyPages) {
         msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
-    else if (code != 0)
+    } else if (code != 0 && pages > 0) {
+        const std::string out = res_load_string(kStrPagesOut);
+        msgbox_printf(kStrIdError, ("%s (%d)\n" + out).c_str(), res_load_string(kStrPrintFailed).c_str(), code,
+                      static_cast<int>(pages_out), static_cast<int>(pages));
+    } else if (code != 0) {
         msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
+    }
 }
 
 // The drawing of the view's shown layers over an area, for printing and previews.
@@ -123,7 +131,9 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
     return true;
 }
 
-int drawing_view_print(CSView* view, QPrinter* printer) {
+int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out, int64_t* pages) {
+    if (pages_out) *pages_out = 0;
+    if (pages) *pages = 0;
     double area[4];
     if (!printer || !drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return 13;
     MODEL* model = view->document() ? view->document()->drawing() : nullptr;
@@ -132,8 +142,9 @@ int drawing_view_print(CSView* view, QPrinter* printer) {
     PrintLayout l = layout_for_printer(view, printer);
     if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;
     const DrawingSource source = view_source(view, area);
+    if (pages) *pages = print_layout_pages(l);
     platform_wait_cursor(true);
-    const int rc = print_drawing(printer, l, source);
+    const int rc = print_drawing(printer, l, source, {}, pages_out);
     platform_wait_cursor(false);
     return rc;
 }
@@ -152,8 +163,9 @@ bool drawing_view_command(CSView* view, int id) {
                 go = dlg.exec() == QDialog::Accepted;
             }
             if (!go) return false;
-            const int rc = drawing_view_print(view, printer);
-            tell_failure(rc);
+            int64_t out = 0, pages = 0;
+            const int rc = drawing_view_print(view, printer, &out, &pages);
+            tell_failure(rc, out, pages);
             return rc == 0;
         }
         case ID_FILE_PRINT_PREVIEW: {

@@ -3,6 +3,7 @@
 // out on the printer's paper, on one page or tiled.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 class CSView;
@@ -28,8 +29,10 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
 // Prints the view's drawing on `printer` with the view's layout, the paper and
 // minimum margins taken from the printer, the margins turned with its orientation.
 // 0; 14 when the layout needs more than kMaxPrintPages pages; 13 when nothing can
-// be printed or the printer cannot start; 8 out of memory.
-int drawing_view_print(CSView* view, QPrinter* printer);
+// be printed or the printer cannot start, refuses a page or cannot finish; 8 out of
+// memory. *pages_out and *pages (may be null) get the pages that went out and the
+// pages of the layout.
+int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr, int64_t* pages = nullptr);
 
 // Test seam: answers the print dialog (true: print) instead of showing it; an
 // empty function restores the dialog.

@@ -17,11 +17,13 @@
 #include "commands/input/support.h"
 #include "imaging/formats/image_formats.h"
 #include "model/db/wire.h"
+#include "model/services/msgbox.h"
 #include "model/math/plist.h"
 #include "platform/dialog.h"
 #include "platform/msgqueue.h"
 #include "shell/cmd_ids.h"
 #include "shell/image/draw_page_setup_dlg.h"
+#include "shell/image/drawing_print.h"
 #include "shell/image/drawing_print_cmd.h"
 #include "graphics/view/projection.h"
 #include "shell/image/image_frame.h"
@@ -120,6 +122,36 @@ TEST_F(PrintCommandsTest, PrintTilesTheDrawingAndTurnsTheMarginsWithTheOrientati
     const std::string none = AppTestEnvironment::file("none.pdf");
     printer->setOutputFileName(QString::fromStdString(none));
     EXPECT_FALSE(frame()->route_command(ID_FILE_PRINT) && std::ifstream(none).good());
+}
+
+// A printer that refuses its fourth page: the print fails, told once with the pages
+// that went out, instead of passing for a finished print.
+TEST_F(PrintCommandsTest, ARefusedPageIsToldOnceWithThePagesThatWentOut) {
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    add_line(view, {20, 20, 0}, {520, 320, 0});  // 3 x 3 pages tiled on portrait A4
+    view->print_layout.tile = 1;
+    view->print_layout.scale = 1.0;
+    view->print_layout.margins = {500, 500, 500, 1000};
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    printer->setOutputFileName(QString::fromStdString(AppTestEnvironment::file("refused.pdf")));
+    drawing_print_set_dialog_hook([](QPrinter*) { return true; });
+    int asked = 0;
+    print_set_new_page_hook([&](QPrinter* p) { return ++asked < 3 && p->newPage(); });
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+        boxes.push_back(b.text);
+        return kIdOk;
+    });
+    frame()->route_command(ID_FILE_PRINT);
+    msgbox_set_hook(old);
+    print_set_new_page_hook({});
+    EXPECT_EQ(asked, 3);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)\n3 of 9 pages went to the printer.");
 }
 
 // Page Setup through the menu command: Cancel keeps everything; Tile and Landscape
