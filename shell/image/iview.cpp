@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,11 +11,17 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QMainWindow>
+#include <QProgressDialog>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "graphics/raster/dither.h"
 #include "model/services/msgbox.h"
+#include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/image/imgdoc.h"
@@ -33,6 +40,13 @@ const QList<QRgb>& palette8() {
         return t;
     }();
     return table;
+}
+
+inline constexpr uint32_t kStrPrintProgress = 44134;  // "Printing %d %% done"
+
+std::function<bool(QPrinter*)>& print_dialog_hook() {
+    static std::function<bool(QPrinter*)> hook;
+    return hook;
 }
 
 // The 16 colours of a 4-bit screen (as colour words: red in the low byte).
@@ -195,7 +209,15 @@ PageSetupModel page_setup_model_of(QPrinter* printer) {
     return m;
 }
 
-bool CIView::print(QPrinter* printer) {
+std::string image_print_progress_text(int percent) {
+    char text[128];
+    std::snprintf(text, sizeof text, res_load_string(kStrPrintProgress).c_str(), percent);
+    return text;
+}
+
+void image_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { print_dialog_hook() = std::move(hook); }
+
+bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done) {
     if (!doc_ || !doc_->can_use_image() || !printer) return false;
     // Margins measured from the paper's edge: no page margins of Qt's own.
     printer->setFullPage(true);
@@ -213,9 +235,28 @@ bool CIView::print(QPrinter* printer) {
     if (!image_print_rect(paper, device, doc_->width(), doc_->height(), &r)) return false;
     QPainter p;
     if (!p.begin(printer)) return false;
+    // Device pixels, set afresh: the print engine of a printer shared with drawing
+    // prints would otherwise keep the last print's page transform (their scale, y up).
+    p.setWorldTransform(QTransform(), false);
+    // The pixels go out as they are: a lossy copy would blur hard edges.
+    p.setRenderHint(QPainter::LosslessImageRendering);
     const int stride = static_cast<int>(image_block_row_pixels(doc_->width()) * 3);
-    const QImage image(doc_->pixels(), doc_->width(), doc_->height(), stride, QImage::Format_BGR888);
-    p.drawImage(QRect(r.x, r.y, r.w, r.h), image);
+    const int w = doc_->width(), h = doc_->height();
+    const QImage image(doc_->pixels(), w, h, stride, QImage::Format_BGR888);
+    // Band by band, top first, each stretched to its share of the rectangle.
+    for (int y0 = 0; y0 < h; y0 += kImagePrintBandRows) {
+        const int rows = std::min(kImagePrintBandRows, h - y0);
+        const double top = r.y + double(r.h) * y0 / h, bottom = r.y + double(r.h) * (y0 + rows) / h;
+        p.drawImage(QRectF(r.x, top, r.w, bottom - top), image, QRectF(0, y0, w, rows));
+        if (band_done && !band_done(static_cast<int>(int64_t{100} * (y0 + rows) / h))) {
+            // Stopped: the job is dropped where the printer can, and a print to a
+            // file leaves no half-printed file behind.
+            printer->abort();
+            p.end();
+            if (!printer->outputFileName().isEmpty()) QFile::remove(printer->outputFileName());
+            return false;
+        }
+    }
     return p.end();
 }
 
@@ -241,9 +282,30 @@ bool CIView::page_setup(QPrinter* printer) {
 
 bool CIView::print_with_dialog(QPrinter* printer) {
     if (!printer || !doc_ || !doc_->can_use_image()) return false;
-    QPrintDialog dlg(printer, this);
-    dlg.setMinMax(1, 1);
-    return dlg.exec() == QDialog::Accepted && print(printer);
+    if (print_dialog_hook()) {
+        if (!print_dialog_hook()(printer)) return false;
+    } else {
+        QPrintDialog dlg(printer, this);
+        dlg.setMinMax(1, 1);
+        if (dlg.exec() != QDialog::Accepted) return false;
+    }
+    // The progress on the main window's message bar and in a small window whose
+    // Cancel stops the print between bands; windows keep repainting meanwhile.
+    auto* main = qobject_cast<QMainWindow*>(window());
+    QProgressDialog progress(QString::fromStdString(image_print_progress_text(0)), QStringLiteral("Cancel"), 0, 100,
+                             this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    const bool done = print(printer, [&](int percent) {
+        const QString text = QString::fromStdString(image_print_progress_text(percent));
+        if (main) main->statusBar()->showMessage(text);
+        progress.setLabelText(text);
+        progress.setValue(percent);  // a modal progress window also runs pending events here
+        return !progress.wasCanceled();
+    });
+    if (main) main->statusBar()->clearMessage();
+    return done;
 }
 
 bool CIView::print_preview(QPrinter* printer) {

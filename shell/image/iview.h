@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,9 +42,12 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
     // The margins (thousandths of an inch) and orientation of the image page setup.
     Margins margins;
     int orientation = kPortrait;
-    // Prints the image on one page, fitted inside the margins; false when nothing
-    // could be printed.
-    bool print(QPrinter* printer);
+    // Prints the image on one page, fitted inside the margins, in bands of rows, its
+    // pixels as they are (no lossy compression). After each band `band_done` (may
+    // be empty) gets the percentage of rows done and answers false to stop: the
+    // print is then aborted (a print to a file leaves no file). False when nothing
+    // could be printed or it was stopped.
+    bool print(QPrinter* printer, const std::function<bool(int percent)>& band_done = {});
     // Page Setup: the image page setup dialog over the margins and the printer's
     // minimum margins; true on OK (the margins and orientation are then taken).
     bool page_setup(QPrinter* printer);
@@ -70,6 +74,14 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
     QPoint anchor_;
     bool dragging_ = false;
 };
+
+// The rows of an image printed in one band.
+inline constexpr int kImagePrintBandRows = 16;
+// The status text while an image prints ("Printing %d %% done").
+std::string image_print_progress_text(int percent);
+// Test seam: answers Print's dialog (true: print) instead of showing it; an empty
+// function restores the dialog.
+void image_print_set_dialog_hook(std::function<bool(QPrinter*)> hook);
 
 // The geometry of a printer in the units the page rules use.
 PrinterGeometry printer_geometry(QPrinter* printer);

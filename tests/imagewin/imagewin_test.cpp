@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QPrinter>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "model/services/msgbox.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
+#include "shell/image/drawing_print.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
 #include "tests/platform/qt_test_env.h"
@@ -213,6 +215,133 @@ TEST(ImagePrint, PdfPageShowsTheFittedRectangle) {
     EXPECT_NEAR(dark.top(), 150, 1);
     EXPECT_NEAR(dark.width(), inner_w, 1.5);
     EXPECT_NEAR(dark.height(), inner_w / 3, 1.5);
+}
+
+// A red and blue checkerboard of 4-pixel cells, 15 x 6 cells (the top-left cell
+// red): a vertical flip turns every cell's colour.
+std::vector<uint8_t> checkerboard(int w, int h) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rgb[(size_t(y) * w + x) * 3 + ((x / 4 + y / 4) % 2 ? 2 : 0)] = 255;
+    return rgb;
+}
+
+// Page 1 of a PDF rendered by poppler at 150 dpi.
+QImage pdf_page(const std::string& pdf, const std::string& name) {
+    const std::string png = dir() + "/" + name;
+    if (std::system(("pdftoppm -r 150 -png -singlefile " + pdf + " " + png).c_str()) != 0) return {};
+    return QImage(QString::fromStdString(png + ".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// The checkerboard printed inside one-inch margins: where it lies on the page and
+// whether every rendered pixel away from the cell edges has its cell's exact colour
+// (red or blue, no compression error). Not upright: the colours come out swapped.
+struct PrintedBoard {
+    QRect box;        // the non-white pixels
+    int exact = 0;    // pixels of the right exact colour
+    int wrong = 0;    // pixels of any other colour
+};
+PrintedBoard read_board(const QImage& page, int w, int h) {
+    PrintedBoard b;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (page.pixel(x, y) != qRgb(255, 255, 255)) b.box |= QRect(x, y, 1, 1);
+    if (b.box.isEmpty()) return b;
+    const double k = double(b.box.width()) / w;  // rendered pixels per image pixel
+    for (int y = b.box.top(); y <= b.box.bottom(); ++y)
+        for (int x = b.box.left(); x <= b.box.right(); ++x) {
+            const double ix = (x + 0.5 - b.box.left()) / k, iy = (y + 0.5 - b.box.top()) / k;
+            // Two rendered pixels clear of every cell edge.
+            const double ex = std::fmod(ix, 4.0), ey = std::fmod(iy, 4.0);
+            if (ex * k < 2 || (4 - ex) * k < 2 || ey * k < 2 || (4 - ey) * k < 2 || iy >= h) continue;
+            const bool blue = (int(ix) / 4 + int(iy) / 4) % 2;
+            const QRgb want = blue ? qRgb(0, 0, 255) : qRgb(255, 0, 0);
+            (page.pixel(x, y) == want ? b.exact : b.wrong)++;
+        }
+    return b;
+}
+
+// File, Print of an image to PDF: the pixels as they are (no JPEG), upright, fitted
+// inside the margins; on one printer object shared with drawing prints, each print
+// sets up its own page: an image alone, then a drawing, the image and the drawing
+// again come out as the first ones did.
+TEST(ImagePrint, CheckerboardPrintsExactUprightAndFittedAlsoBetweenDrawingPrints) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    const int w = 60, h = 24;
+    const std::vector<uint8_t> rgb = checkerboard(w, h);
+    CImgDoc doc(nullptr);
+    doc.set_image(image_block_from_packed(rgb.data(), w, h), w, h);
+    CIView view(&doc);
+    view.margins = {1000, 1000, 1000, 1000};
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    std::string out;
+    image_print_set_dialog_hook([&](QPrinter* p) {
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(QString::fromStdString(out));
+        return true;
+    });
+    PrintLayout layout;  // a cross over 100 x 100 mm, fitted to the page
+    layout.margins = {500, 500, 500, 500};
+    ASSERT_EQ(print_layout_run(&layout, 0, 0, 100, 100), 0);
+    const auto cross = [](const DrawingSink& put) {
+        put.line(0, 0, 100, 100);
+        put.line(0, 100, 100, 0);
+    };
+    auto print_drawing_to = [&](const std::string& pdf) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        return print_drawing(&printer, layout, cross);
+    };
+    // A4 is 8.27 inches wide: 6.27 inches of a 60:24 image at 150 dpi.
+    const double inner_w = (210 / 25.4 - 2) * 150;
+    QImage drawings[2];
+    for (int round = 0; round < 2; ++round) {
+        out = dir() + "/board" + std::to_string(round) + ".pdf";
+        ASSERT_TRUE(view.print_with_dialog(&printer)) << round;
+        const QImage page = pdf_page(out, "board" + std::to_string(round));
+        ASSERT_FALSE(page.isNull());
+        const PrintedBoard b = read_board(page, w, h);
+        EXPECT_NEAR(b.box.left(), 150, 1) << round;
+        EXPECT_NEAR(b.box.top(), 150, 1) << round;
+        EXPECT_NEAR(b.box.width(), inner_w, 1.5) << round;
+        EXPECT_NEAR(b.box.height(), inner_w * h / w, 1.5) << round;
+        EXPECT_GT(b.exact, 100000) << round;
+        EXPECT_EQ(b.wrong, 0) << round;
+        const std::string pdf = dir() + "/cross" + std::to_string(round) + ".pdf";
+        ASSERT_EQ(print_drawing_to(pdf), 0) << round;
+        drawings[round] = pdf_page(pdf, "cross" + std::to_string(round));
+        ASSERT_FALSE(drawings[round].isNull());
+    }
+    EXPECT_TRUE(drawings[0] == drawings[1]);
+    image_print_set_dialog_hook({});
+}
+
+// The image goes out in bands of rows, the percentage done told after each; a stop
+// after the first band ends the print, leaving no file.
+TEST(ImagePrint, BandsTellProgressAndAStopEndsThePrint) {
+    const int w = 8, h = 2 * kImagePrintBandRows + 3;
+    const std::vector<uint8_t> rgb = checkerboard(w, h);
+    CImgDoc doc(nullptr);
+    doc.set_image(image_block_from_packed(rgb.data(), w, h), w, h);
+    CIView view(&doc);
+    for (const bool stop : {false, true}) {
+        const std::string pdf = dir() + "/bands" + std::to_string(stop) + ".pdf";
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        std::vector<int> told;
+        EXPECT_EQ(view.print(&printer,
+                             [&](int percent) {
+                                 told.push_back(percent);
+                                 return !stop;
+                             }),
+                  !stop);
+        const std::vector<int> want = stop ? std::vector<int>{45} : std::vector<int>{45, 91, 100};
+        EXPECT_EQ(told, want) << stop;
+        EXPECT_EQ(std::ifstream(pdf).good(), !stop);
+    }
+    EXPECT_EQ(image_print_progress_text(45), "Printing 45 % done");
 }
 
 }  // namespace
