@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -22,6 +23,7 @@ constexpr int kLabelWidth = 45550, kLabelHeight = 45551, kLabelLinear = 45552, k
               kLabelCamera = 45555;
 constexpr uint32_t kStrNoCamera = 45556;  // "(none: the view's projection)"
 constexpr uint32_t kStrNoHiding = 42200;  // "There are no hidding objects.\nContinue?"
+constexpr int kProgressIntervalMs = 40;   // at most 25 screen updates a second
 }  // namespace
 
 CHideDlg::CHideDlg(QWidget* parent, std::vector<std::string> cameras, HideChoice initial, Prepare prepare)
@@ -120,6 +122,17 @@ void CHideDlg::start() {
     job_ = job;
     job->host = this;
     enable_inputs(false);
+    {
+        std::lock_guard<std::mutex> lock(reported_lock_);
+        reported_ = Reported();
+    }
+    steps_shown_ = 0;
+    if (!ticker_) {
+        ticker_ = new QTimer(this);
+        ticker_->setInterval(kProgressIntervalMs);
+        QObject::connect(ticker_, &QTimer::timeout, this, [this] { show_progress(); });
+    }
+    ticker_->start();
     worker_.start(job, [](void* self) {
         auto* dlg = static_cast<CHideDlg*>(self);
         QMetaObject::invokeMethod(dlg, [dlg] { dlg->finished(); }, Qt::QueuedConnection);
@@ -128,24 +141,38 @@ void CHideDlg::start() {
 
 void CHideDlg::finished() {
     worker_.join();
+    if (ticker_) ticker_->stop();
+    show_progress();  // the last status the worker set
     if (!ended()) EndDialog(IDOK);
 }
 
+// Worker side: only the latest report is kept; nothing is posted.
 void CHideDlg::progress(int stage, const char* text) {
-    const bool has_text = text != nullptr;
-    const std::string copy = has_text ? text : "";
-    QMetaObject::invokeMethod(
-        this,
-        [this, stage, has_text, copy] {
-            auto* status = qobject_cast<QLabel*>(GetDlgItem(kIdcHideStatus));
-            if (stage == 0) {
-                if (has_text && status) status->setText(QString::fromStdString(copy));
-                return;  // the end comes with the worker's finish
-            }
-            bar_->setValue(bar_->value() >= 100 ? 0 : bar_->value() + 10);
-            if (has_text && !copy.empty() && status) status->setText(QString::fromStdString(copy));
-        },
-        Qt::QueuedConnection);
+    std::lock_guard<std::mutex> lock(reported_lock_);
+    if (stage != 0) ++reported_.steps;
+    // A step's empty text leaves the status alone; the end (null) comes with the
+    // worker's finish.
+    if (text && (stage == 0 || *text)) {
+        reported_.text = text;
+        reported_.text_changed = true;
+    }
+}
+
+void CHideDlg::show_progress() {
+    Reported now;
+    {
+        std::lock_guard<std::mutex> lock(reported_lock_);
+        now = reported_;
+        reported_.text_changed = false;
+    }
+    if (now.text_changed)
+        if (auto* status = qobject_cast<QLabel*>(GetDlgItem(kIdcHideStatus)))
+            status->setText(QString::fromStdString(now.text));
+    if (now.steps != steps_shown_ && bar_) {
+        // The bar goes up 10 a step and starts again after 100.
+        steps_shown_ = now.steps;
+        bar_->setValue(static_cast<int>(now.steps % 11) * 10);
+    }
 }
 
 bool CHideDlg::continue_without_hiding() {

@@ -2,9 +2,14 @@
 // hidden-line removal on a worker thread while the dialog shows its status and a
 // progress bar; Cancel asks the worker to stop. The dialog ends by itself when the
 // worker is done.
+//
+// The worker only records its latest status and progress step count (under a
+// mutex); the dialog reads them a few dozen times a second, so the window thread
+// never falls behind a fast worker and sees its end (and a Cancel) at once.
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +17,7 @@
 #include "render/hide/hide_job.h"
 
 class QProgressBar;
+class QTimer;
 
 inline constexpr int kDlgHide = 323;
 inline constexpr int kIdcHideStatus = 2387;
@@ -58,6 +64,8 @@ class CHideDlg : public CDlg, public HideHost {
     void start();
     void finished();
     void enable_inputs(bool on);
+    // Shows the worker's latest status and step count (window thread).
+    void show_progress();
 
     std::vector<std::string> cameras_;
     HideChoice choice_;
@@ -65,5 +73,16 @@ class CHideDlg : public CDlg, public HideHost {
     HideJob* job_ = nullptr;
     HideWorker worker_;
     QProgressBar* bar_ = nullptr;
+    QTimer* ticker_ = nullptr;
     int keep_ = 0;
+
+    // What the worker reported last, read by show_progress.
+    struct Reported {
+        int64_t steps = 0;
+        std::string text;
+        bool text_changed = false;
+    };
+    std::mutex reported_lock_;
+    Reported reported_;
+    int64_t steps_shown_ = 0;
 };

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QTimer>
 #include <QScreen>
 #include <QTest>
 #include <string>
@@ -81,6 +83,9 @@ struct Fill {
     bool start = true;
     bool cancel = false;  // pressed at once after Start
     bool watch = false;   // wait for progress, take a picture, then cancel
+    int cancel_at_ms = 0; // when > 0: Cancel pressed by a timer this long after Start
+    bool cancel_pressed = false;       // ... before the dialog ended
+    int bar_moves_after_cancel = -1;   // progress bar changes seen after that press
     bool progress_seen = false;
     std::string status;  // read after the run
     int progress = -1;
@@ -109,6 +114,23 @@ void drive(CDialog& d) {
     if (f.cancel) {
         d.press(IDCANCEL);
         EXPECT_FALSE(d.ended());  // it ends when the worker has stopped
+    }
+    if (f.cancel_at_ms > 0) {
+        // The bar's changes after the press are what the dialog still had to catch
+        // up on: a dialog that keeps up shows at most the worker's last step.
+        QObject guard;
+        int moves = 0;
+        bool pressed = false;
+        QObject::connect(static_cast<QProgressBar*>(d.GetDlgItem(kIdcHideProgress)), &QProgressBar::valueChanged,
+                         &guard, [&] { moves += pressed; });
+        QTimer::singleShot(f.cancel_at_ms, &guard, [&] {
+            if (d.ended()) return;
+            pressed = true;
+            d.press(IDCANCEL);
+        });
+        f.ended = QTest::qWaitFor([&] { return d.ended(); }, 300000);
+        f.cancel_pressed = pressed;
+        f.bar_moves_after_cancel = moves;
     }
     if (f.watch) {
         f.progress_seen = QTest::qWaitFor([&] { return dlg->progress_value() > 0 || d.ended(); }, 30000) &&
@@ -291,6 +313,38 @@ TEST_F(HideGui, ProgressMovesOnALargeMesh) {
     EXPECT_TRUE(fill.progress_seen);
     // Cancelled in the middle (told, lines so far shown) or done before the cancel.
     for (const std::string& b : g_boxes) EXPECT_EQ(b, "Operarion canceled by user...");
+}
+
+// 300,000 triangles, Cancel a second after Start: the worker sees the cancel at its
+// next step and the dialog, never behind its worker, ends as soon as the worker has
+// (no backlog of progress steps to show after the press).
+TEST_F(HideGui, CancelOnAHugeMeshEndsTheDialogWithTheWorker) {
+    // Twenty stacked wavy sheets of 78 x 99 points: 301,840 triangles, each edge
+    // over many sheets, a run of several seconds.
+    const int nx = 78, ny = 99;
+    for (int sheet = 0; sheet < 20; ++sheet) {
+        std::vector<Vec3d> pts;
+        for (int i = 0; i < ny; ++i)
+            for (int j = 0; j < nx; ++j)
+                pts.push_back({double(j), double(i), 4.0 * sheet + 3.0 * std::sin((j + sheet) / 5.0) * std::cos(i / 7.0)});
+        auto mesh = rtc_make<MESH3>();
+        ASSERT_EQ(mesh_add_grid(mesh.get(), pts, nx, ny, false, false), 0);
+        mesh->own_box();
+        container_insert(layer_named(drawing(), "default"), mesh.release());
+    }
+    look_from({0.2, -1, 0.8});
+    Fill fill;
+    fill.cancel_at_ms = 1000;
+    fill.angular = "0";
+    g_fill = &fill;
+    const int before = windows();
+    hide();
+    EXPECT_TRUE(fill.ended);
+    ASSERT_TRUE(fill.cancel_pressed) << "the run ended before the cancel";
+    EXPECT_LE(fill.bar_moves_after_cancel, 2);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "Operarion canceled by user...");
+    EXPECT_GE(windows(), before);  // the lines made before the cancel are kept
 }
 
 // Out of memory in the worker: the user is told, no window is made, nothing leaks.
