@@ -5,14 +5,14 @@
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QScreen>
-#include <QMainWindow>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <algorithm>
