@@ -81,6 +81,9 @@ class CmdProcessor {
 
     // Idle processing: deletes one finished tool per call; true to be called again.
     virtual bool OnIdle(long count);
+    // Deletes every tool, finished or still on the stack (no notice is sent): at exit,
+    // while the windows that tools own still exist.
+    void DeleteInputs();
     // Result of the application's exit (the framework's ExitInstance); 0 here.
     virtual int ExitInstance() { return 0; }
 
@@ -106,6 +109,19 @@ class CmdProcessor {
     virtual void Beep();
 
   private:
+    // Deletes the finished tools once the queue reaches it: a tool that left the
+    // stack is gone right after the event that ended it (its tool window and the
+    // position that window saves with it), not at some later idle call or at exit.
+    class Reaper : public MsgTarget {
+      public:
+        explicit Reaper(CmdProcessor* p) : p_(p) {}
+        intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
+
+      private:
+        CmdProcessor* p_;
+    };
+    void Finished(CCmdInput* input);
+    void DeleteFinished();
     void CommandEnded();
     void CancelRunning();
     void DropInputsOf(VIEW* view);
@@ -123,6 +139,8 @@ class CmdProcessor {
     bool cancel_pending_ = false;  // the next (or current) wait returns -2
     uint32_t pending_id_ = 0;   // command to re-post when the running one ends
     IdleHandler previous_idle_;
+    Reaper reaper_{this};
+    bool reap_posted_ = false;
 };
 
 // The one processor, or null. (command_post_code, view_host.h, reaches it through
