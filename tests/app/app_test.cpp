@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +55,14 @@ std::string read_file(const std::string& path) {
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// A key pressed and released on a widget, through Qt's event delivery.
+void key_click(QWidget* w, Qt::Key key, const char* text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString::fromLatin1(text));
+    QApplication::sendEvent(w, &release);
 }
 
 // A two-point command: a line between two picked points.
@@ -531,6 +540,42 @@ TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
         EXPECT_EQ(got, c.expected) << c.capacity;
     }
     platform_set_modal_hook(old);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+// "50" typed at a number step (a circle's radius): the first key opens Enter Number
+// with "5", and the next key goes on after it instead of replacing it.
+TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
+    dialogs_install_services();
+    static double got;
+    static int code;
+    static CSView* sv;
+    static QString shown;
+    sv = active();
+    got = -1;
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        QTimer::singleShot(0, [] {
+            // Runs inside the dialog's own loop, once it is on screen.
+            QTimer::singleShot(0, [] {
+                auto* d = dynamic_cast<CDialog*>(QApplication::activeModalWidget());
+                auto* edit = d ? qobject_cast<QLineEdit*>(d->GetDlgItem(kIdcTypedText)) : nullptr;
+                if (!edit) return;
+                key_click(edit, Qt::Key_0, "0");
+                shown = edit->text();
+                key_click(edit, Qt::Key_Return, "\r");
+                if (d->isVisible()) d->press(IDOK);
+            });
+            key_click(sv, Qt::Key_5, "5");
+        });
+        code = input_distance(&view, Vec3{0, 0, 0}, 42083, 0, nullptr, nullptr, &got, 0);
+        return 0;
+    });
+    active()->OnCmdMsg(15002, nullptr);
+    app_session_settle();
+    EXPECT_EQ(shown, "50");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(got, 50.0);
     CSView::SetCommandFunction(15002, nullptr);
 }
 
