@@ -262,6 +262,28 @@ void CmdProcessor::MoveCommand(CmdWindow* window) {
     post_message(old->cmd_win_id(), kMsgCmdStep, 0, kRebindMark);
 }
 
+void CmdProcessor::NestInput(CmdWindow* window) {
+    if (!window) {
+        if (!nested_only_) return;
+        nested_only_ = false;
+        if (depth_ || top_) return;
+        window_ = nullptr;
+        id_ = 0;
+        CommandEnded();
+        return;
+    }
+    if (window_) {
+        MoveCommand(window);
+        return;
+    }
+    window_ = window;
+    id_ = 0;
+    function_ = nullptr;
+    ran_on_ = window->cmd_win_id();
+    cancel_pending_ = false;
+    nested_only_ = true;
+}
+
 void CmdProcessor::WindowClosing(CmdWindow* window) {
     if (!window) return;
     if (top_) {

@@ -72,6 +72,12 @@ class CmdProcessor {
     // Activation moved a running function command to another view of its drawing:
     // the command window becomes `window` and a waiting step now waits there.
     void MoveCommand(CmdWindow* window);
+    // A dialog's pick (view_begin_nested_input) waits in `window`: a running command
+    // moves there (MoveCommand); with none running, `window` becomes the command
+    // window of the pick alone, so that its steps wait for clicks there. Null ends
+    // such a pick (the command window of a running command is given back by
+    // MoveCommand instead).
+    void NestInput(CmdWindow* window);
     // A drawing view is going away: when it runs the command, the command is
     // cancelled (-2) and forgotten as its window; a tool on it ends, and leaves the
     // stack even when it would rather stay (its VIEW goes with the window).
@@ -137,6 +143,7 @@ class CmdProcessor {
     VIEW* view_word_ = nullptr;  // the argument word of commands started without one
     WinId ran_on_ = 0;           // queue window of the running function's first window
     bool cancel_pending_ = false;  // the next (or current) wait returns -2
+    bool nested_only_ = false;     // the command window is a dialog's pick's, no command runs
     uint32_t pending_id_ = 0;   // command to re-post when the running one ends
     IdleHandler previous_idle_;
     Reaper reaper_{this};
