@@ -347,6 +347,54 @@ TEST_F(AppTest, ScrollingNeverLeavesTheOriginNonFinite) {
     EXPECT_EQ(v->horizontalScrollBar()->pageStep(), 32766);
 }
 
+// The arrows and page clicks of the bars scroll by their share of the page even
+// where the slider has no room left: at the drawing's edge (extents 0..100, origin
+// 50, scale 4: the right arrow moves the origin by a twentieth of the window and the
+// range widens) and in an empty drawing.
+TEST_F(AppTest, ScrollBarArrowsScrollPastTheDrawingsEdge) {
+    CSView* v = active();
+    VIEW* view = v->view();
+    int w = 0, h = 0;
+    v->client_size(&w, &h);
+    ASSERT_GT(w, 0);
+    ASSERT_GT(h, 0);
+    struct Case {
+        const char* what;
+        bool empty;
+        QAbstractSlider::SliderAction action;
+        bool across;
+        int divisor, sign;  // the step is sign * (page / divisor) bar units
+    };
+    const Case cases[] = {
+        {"right arrow at the edge", false, QAbstractSlider::SliderSingleStepAdd, true, 20, 1},
+        {"page right at the edge", false, QAbstractSlider::SliderPageStepAdd, true, 2, 1},
+        {"down arrow, empty drawing", true, QAbstractSlider::SliderSingleStepAdd, false, 20, 1},
+        {"left arrow, empty drawing", true, QAbstractSlider::SliderSingleStepSub, true, 20, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float extents[6] = {0, 0, 0, 100, 100, 0};
+        for (int i = 0; i < 6; ++i) view->scroll_area[i] = c.empty ? (i < 3 ? 5.0f : -5.0f) : extents[i];
+        view->projection.scale = 4;
+        view->projection.origin_x = 50;
+        view->projection.origin_y = 50;
+        v->SetScrollBars();
+        QScrollBar* bar = c.across ? v->horizontalScrollBar() : v->verticalScrollBar();
+        const int range_before = bar->maximum() - bar->minimum();
+        const int page = bar->pageStep();
+        // Bar units to window pixels, rounded to whole pixels as scrolling does; the
+        // vertical bar counts from the top.
+        const double pixels = std::floor(c.sign * (page / c.divisor) / double(page) * (c.across ? w : h) + 0.5);
+        bar->triggerAction(c.action);
+        const double moved = c.across ? view->projection.origin_x - 50 : 50 - view->projection.origin_y;
+        EXPECT_NEAR(moved, pixels / 4, 1e-9);
+        EXPECT_NE(moved, 0.0);
+        if (!c.empty) {
+            EXPECT_GT(bar->maximum() - bar->minimum(), range_before);
+        }
+    }
+}
+
 TEST_F(AppTest, ClosingTheCommandViewWaitsForTheCommandToUnwind) {
     CSView* v = active();
     CMDIFrame* f = v->frame();
