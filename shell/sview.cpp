@@ -434,7 +434,9 @@ void CSView::mouseMoveEvent(QMouseEvent* e) {
         return;
     }
     view_input_move(view_, x, y);
-    if (is_command_view()) coord_readout_update(view_, view_->readout_mode);
+    // The readout works in the axes the user types coordinates in: the view's own
+    // (a front view shows the height) or the drawing's.
+    if (is_command_view()) coord_readout_update(view_, g_prefs.coord_sys ? 1 : 0);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -20,6 +21,7 @@
 #include "app_session.h"
 #include "commands/input/feedback.h"
 #include "dialogs/ask_string.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/dialog.h"
 #include "commands/input/input.h"
@@ -44,6 +46,8 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
+#include "shell/readout_bar.h"
+#include "shell/core/readout.h"
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
@@ -393,6 +397,46 @@ TEST_F(AppTest, ScrollBarArrowsScrollPastTheDrawingsEdge) {
             EXPECT_GT(bar->maximum() - bar->minimum(), range_before);
         }
     }
+}
+
+// In a front view the readout works in the axes the user types coordinates in: the
+// view's own by default (the second value is the height under the pointer), the
+// drawing's when the user chose those.
+TEST_F(AppTest, ReadoutFollowsTheAxesOfTypedCoordinates) {
+    static CSView* sv;
+    static std::string second;
+    sv = active();
+    VIEW* view = sv->view();
+    ASSERT_TRUE(view_point_preset(view, 6010));
+    view->projection.origin_y = 100;  // every height in the window is above 100
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* v = *static_cast<VIEW**>(arg);
+        view_set_input_mode(v, 1);
+        QWidget* vp = sv->viewport();
+        const QPointF at(vp->width() * 0.3, vp->height() * 0.2);
+        QCoreApplication::postEvent(vp, new QMouseEvent(QEvent::MouseMove, at, vp->mapToGlobal(at), Qt::NoButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        Vec3 p;
+        input_point(&v, 42002, nullptr, nullptr, &p, 0);
+        second = readout_bar() ? readout_bar()->pane_text(32794) : "<no bar>";
+        view_set_input_mode(v, 0);
+        return 0;
+    });
+    const int saved = g_prefs.coord_sys;
+    for (int axes : {1, 0}) {
+        SCOPED_TRACE(axes);
+        g_prefs.coord_sys = axes;
+        second.clear();
+        sv->OnCmdMsg(15002, nullptr);
+        app_session_settle();
+        EXPECT_GT(view->cursor_view[1], 100.0);
+        EXPECT_NEAR(view->cursor[1], 0.0, 1e-6);  // the drawing's y in a front view: the depth
+        const double want = axes ? view->cursor_view[1] : view->cursor[1];
+        EXPECT_EQ(second, readout_value_text(" ", want, ReadoutFormat::kLength, view));
+    }
+    g_prefs.coord_sys = saved;
+    CSView::SetCommandFunction(15002, nullptr);
 }
 
 TEST_F(AppTest, ClosingTheCommandViewWaitsForTheCommandToUnwind) {
