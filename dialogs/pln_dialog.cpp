@@ -47,9 +47,13 @@ void CPlnEditorDlg::DoDataExchange(CDataExchange* dx) {
 bool CPlnEditorDlg::Apply() { return UpdateData(true); }
 
 CPlnCornerFrame::CPlnCornerFrame(CPlnEditor* tool, QWidget* parent)
-    : CEditorFrame(tool->command_id, parent), page_(new CPlnEditorDlg(tool, tool->chamfer())) {
+    : CEditorFrame(tool->command_id, parent), owner_(tool), page_(new CPlnEditorDlg(tool, tool->chamfer())) {
     page_->Prepare();
     if (!Create(kStrPlnCornerTitle, page_)) page_ = nullptr;
+}
+
+CPlnCornerFrame::~CPlnCornerFrame() {
+    if (owner_ && owner_->tool_window == static_cast<CmdToolWindow*>(this)) owner_->tool_window = nullptr;
 }
 
 void CPlnCornerFrame::show(bool visible) { Toggle(visible ? 2 : 1); }

@@ -34,11 +34,15 @@ class CPlnEditorDlg : public CEditorDlg {
 class CPlnCornerFrame : public CEditorFrame, public PlnCornerFrame {
   public:
     CPlnCornerFrame(CPlnEditor* tool, QWidget* parent);
+    // A frame deleted by its parent window rather than by its tool is forgotten by
+    // the tool, which would otherwise delete it again.
+    ~CPlnCornerFrame() override;
     CPlnEditorDlg* page() const { return page_; }
     void show(bool visible) override;
     void update_controls() override;
 
   private:
+    CCmdInput* owner_;
     CPlnEditorDlg* page_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 
+#include "commands/input/support.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "graphics/view/view.h"
@@ -358,6 +359,8 @@ bool drawing_aids_dialog(VIEW** view_ref) {
     if (!view) return false;
     CDrawingAidsDlg dlg(view);
     if (dlg.DoModalHelp(0) != IDOK) return false;
+    // The cross-hair is drawn with the arms of the angle, not with the angle itself.
+    view_set_cursor_angle(view, view->cursor_angle);
     view_refresh(view, 0);
     return true;
 }

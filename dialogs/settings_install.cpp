@@ -51,7 +51,14 @@ void run_settings(CSView* v, int id) {
             v->FillLayerList();
             break;
         case 15309: grid_settings_dialog(view); break;
-        case 15310: drawing_aids_dialog(&view); break;
+        case 15310: {
+            // The mark leaves with the arms it was drawn with: the dialog may turn them.
+            const bool shown = view->cursor_shown != 0;
+            if (shown) v->ShowMark(false);
+            drawing_aids_dialog(&view);
+            if (shown) v->ShowMark(true);
+            break;
+        }
         case 15311: coordinate_system_dialog(view); break;
         case 32779: report_dialog_show(view); break;
         case 32774: export_command(v); break;

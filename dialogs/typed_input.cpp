@@ -54,8 +54,21 @@ std::string format_fixed4(double value) {
     return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.0000");
 }
 
+void CTypedEntryDlg::setVisible(bool visible) {
+    CDlg::setVisible(visible);
+    if (!visible) return;
+    // Showing a dialog focuses its focus widget as if tabbed to, and an edit tabbed to
+    // selects its whole text: the next key would replace the character that opened
+    // the dialog.
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(kIdcTypedText))) {
+        edit->setFocus(Qt::OtherFocusReason);
+        edit->deselect();
+        edit->end(false);
+    }
+}
+
 CNumberDlg::CNumberDlg(QWidget* view_window, uint32_t prompt_id, char* buffer, size_t length)
-    : CDlg(kTemplateNumber, view_window),
+    : CTypedEntryDlg(kTemplateNumber, view_window),
       prompt_id_(prompt_id),
       buffer_(buffer),
       length_(length),
@@ -71,10 +84,6 @@ bool CNumberDlg::OnInitDialog() {
     CDlg::OnInitDialog();
     const char* prompt = res_find_string(prompt_id_);
     SetDlgItemText(kIdcTypedPrompt, prompt ? prompt : "");
-    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(kIdcTypedText))) {
-        edit->setFocus();
-        edit->end(false);  // typing goes on after the first character
-    }
     return false;
 }
 
@@ -85,7 +94,7 @@ void CNumberDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 CCoordDlg::CCoordDlg(QWidget* view_window, const VIEW* view, char* buffer, size_t length)
-    : CDlg(kTemplateCoord, view_window),
+    : CTypedEntryDlg(kTemplateCoord, view_window),
       view_(view),
       buffer_(buffer),
       length_(length),

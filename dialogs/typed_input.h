@@ -25,8 +25,16 @@ inline constexpr uint32_t kHelpTypedInput = 40097;
 // is declared in model/services/numfmt.h, so that the command layer can install it
 // without the window side.
 
+// The base of the dialogs that a typed character opens: the edit starts with that
+// character and typing goes on after it, nothing selected.
+class CTypedEntryDlg : public CDlg {
+  public:
+    using CDlg::CDlg;
+    void setVisible(bool visible) override;
+};
+
 // Enter Number: the prompt (a string id) above the edit.
-class CNumberDlg : public CDlg {
+class CNumberDlg : public CTypedEntryDlg {
   public:
     CNumberDlg(QWidget* view_window, uint32_t prompt_id, char* buffer, size_t length);
 
@@ -45,7 +53,7 @@ class CNumberDlg : public CDlg {
 // Enter Coordinate: the edit and the choice of axes (the "CoordSys" preference).
 // Without an installed converter the text must hold two or three numbers
 // (separated by blanks or commas; a missing z is 0).
-class CCoordDlg : public CDlg {
+class CCoordDlg : public CTypedEntryDlg {
   public:
     CCoordDlg(QWidget* view_window, const VIEW* view, char* buffer, size_t length);
 

@@ -82,7 +82,10 @@ bool AppViewHost::command_running() { return app_->command_running(); }
 
 VIEW* AppViewHost::set_command_view(VIEW* view) {
     VIEW* previous = command_view();
-    if (CSView* v = view_window_of(view)) app_->MoveCommand(v);
+    if (!view)
+        app_->NestInput(nullptr);
+    else if (CSView* v = view_window_of(view))
+        app_->NestInput(v);
     return previous;
 }
 

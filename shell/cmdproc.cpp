@@ -9,6 +9,9 @@ namespace {
 
 CmdProcessor* g_processor = nullptr;
 
+// The reaper's one message.
+constexpr uint32_t kMsgReapInputs = WM_USER + 40;
+
 // lParam of a wake-up posted to the old command window when the command moved.
 constexpr intptr_t kRebindMark = 0x5245424E;  // "REBN"
 
@@ -23,17 +26,40 @@ CmdProcessor::CmdProcessor() {
 
 CmdProcessor::~CmdProcessor() {
     msg_set_idle_handler(previous_idle_);
+    DeleteInputs();
+    if (g_processor == this) g_processor = nullptr;
+}
+
+void CmdProcessor::DeleteFinished() {
+    reap_posted_ = false;
     while (finished_) {
         CCmdInput* f = finished_;
         finished_ = f->next;
         delete f;
     }
+}
+
+void CmdProcessor::DeleteInputs() {
+    DeleteFinished();
     while (top_) {
         CCmdInput* t = top_;
         top_ = t->next;
         delete t;
     }
-    if (g_processor == this) g_processor = nullptr;
+}
+
+intptr_t CmdProcessor::Reaper::OnMessage(uint32_t message, intptr_t, intptr_t) {
+    if (message == kMsgReapInputs) p_->DeleteFinished();
+    return 0;
+}
+
+// A tool that left the stack waits on the finished list until the queue reaches the
+// reaper: the code that ended it (its own key or pointer handler, say) is still
+// running now.
+void CmdProcessor::Finished(CCmdInput* input) {
+    input->next = finished_;
+    finished_ = input;
+    if (!reap_posted_) reap_posted_ = post_message(reaper_.win_id(), kMsgReapInputs, 0, 0);
 }
 
 void CmdProcessor::RepostCommand(uint32_t id) {
@@ -180,8 +206,7 @@ void CmdProcessor::NotifyInput(CCmdInput* input, int result) {
     input->OnNotify(&n);
     if (n.result != 0 || input != top_) return;
     top_ = input->next;
-    input->next = finished_;
-    finished_ = input;
+    Finished(input);
     if (!top_) {
         window_ = nullptr;
         id_ = 0;
@@ -237,6 +262,28 @@ void CmdProcessor::MoveCommand(CmdWindow* window) {
     post_message(old->cmd_win_id(), kMsgCmdStep, 0, kRebindMark);
 }
 
+void CmdProcessor::NestInput(CmdWindow* window) {
+    if (!window) {
+        if (!nested_only_) return;
+        nested_only_ = false;
+        if (depth_ || top_) return;
+        window_ = nullptr;
+        id_ = 0;
+        CommandEnded();
+        return;
+    }
+    if (window_) {
+        MoveCommand(window);
+        return;
+    }
+    window_ = window;
+    id_ = 0;
+    function_ = nullptr;
+    ran_on_ = window->cmd_win_id();
+    cancel_pending_ = false;
+    nested_only_ = true;
+}
+
 void CmdProcessor::WindowClosing(CmdWindow* window) {
     if (!window) return;
     if (top_) {
@@ -265,8 +312,7 @@ void CmdProcessor::DropInputsOf(VIEW* view) {
         *link = t->next;
         t->active = 0;
         t->view = nullptr;
-        t->next = finished_;
-        finished_ = t;
+        Finished(t);
         dropped = true;
     }
     if (!dropped) return;

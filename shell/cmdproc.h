@@ -72,6 +72,12 @@ class CmdProcessor {
     // Activation moved a running function command to another view of its drawing:
     // the command window becomes `window` and a waiting step now waits there.
     void MoveCommand(CmdWindow* window);
+    // A dialog's pick (view_begin_nested_input) waits in `window`: a running command
+    // moves there (MoveCommand); with none running, `window` becomes the command
+    // window of the pick alone, so that its steps wait for clicks there. Null ends
+    // such a pick (the command window of a running command is given back by
+    // MoveCommand instead).
+    void NestInput(CmdWindow* window);
     // A drawing view is going away: when it runs the command, the command is
     // cancelled (-2) and forgotten as its window; a tool on it ends, and leaves the
     // stack even when it would rather stay (its VIEW goes with the window).
@@ -81,6 +87,9 @@ class CmdProcessor {
 
     // Idle processing: deletes one finished tool per call; true to be called again.
     virtual bool OnIdle(long count);
+    // Deletes every tool, finished or still on the stack (no notice is sent): at exit,
+    // while the windows that tools own still exist.
+    void DeleteInputs();
     // Result of the application's exit (the framework's ExitInstance); 0 here.
     virtual int ExitInstance() { return 0; }
 
@@ -106,6 +115,19 @@ class CmdProcessor {
     virtual void Beep();
 
   private:
+    // Deletes the finished tools once the queue reaches it: a tool that left the
+    // stack is gone right after the event that ended it (its tool window and the
+    // position that window saves with it), not at some later idle call or at exit.
+    class Reaper : public MsgTarget {
+      public:
+        explicit Reaper(CmdProcessor* p) : p_(p) {}
+        intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
+
+      private:
+        CmdProcessor* p_;
+    };
+    void Finished(CCmdInput* input);
+    void DeleteFinished();
     void CommandEnded();
     void CancelRunning();
     void DropInputsOf(VIEW* view);
@@ -121,8 +143,11 @@ class CmdProcessor {
     VIEW* view_word_ = nullptr;  // the argument word of commands started without one
     WinId ran_on_ = 0;           // queue window of the running function's first window
     bool cancel_pending_ = false;  // the next (or current) wait returns -2
+    bool nested_only_ = false;     // the command window is a dialog's pick's, no command runs
     uint32_t pending_id_ = 0;   // command to re-post when the running one ends
     IdleHandler previous_idle_;
+    Reaper reaper_{this};
+    bool reap_posted_ = false;
 };
 
 // The one processor, or null. (command_post_code, view_host.h, reaches it through

@@ -72,6 +72,8 @@ CMainApp::CMainApp() : host_(std::make_unique<AppViewHost>(this)) {
 }
 
 CMainApp::~CMainApp() {
+    // Tools own windows whose parent is the main window: they go first.
+    DeleteInputs();
     frame_.reset();
     if (view_host() == host_.get()) view_host_install(nullptr);
     if (g_app == this) g_app = nullptr;
@@ -155,6 +157,8 @@ bool CMainApp::InitInstance(const std::string& file) {
 }
 
 int CMainApp::ExitInstance() {
+    // A tool's window saves its position when it goes: before the settings are written.
+    DeleteInputs();
     clipboard_release();
     dim_prefs_save();
     draw3d_prefs_save();

@@ -50,6 +50,26 @@ CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Arrows and page clicks scroll by their share of the page whatever the bar's
+    // range: the slider would stop at its end (the drawing's edge, or the fixed range
+    // of an empty drawing) before the step could widen the range.
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        QObject::connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar](int action) {
+            const int page = bar->pageStep();
+            const int amount = action == QAbstractSlider::SliderSingleStepAdd   ? page / 20
+                               : action == QAbstractSlider::SliderSingleStepSub ? -(page / 20)
+                               : action == QAbstractSlider::SliderPageStepAdd   ? page / 2
+                               : action == QAbstractSlider::SliderPageStepSub   ? -(page / 2)
+                                                                                : 0;
+            if (amount == 0 || !view_ || view_->projection.mode == kProjPerspective) return;
+            bar->setSliderPosition(bar->value());  // the slider's own, clamped step is dropped
+            int w = 0, h = 0;
+            client_size(&w, &h);
+            const bool across = bar == horizontalScrollBar();
+            const double units = scroll_amount_to_units(amount, view_->projection.scale, page, across ? w : h);
+            if (units != 0.0) ScrollBy(across ? units : 0.0, across ? 0.0 : units, false);
+        });
+    }
     doc_->AddView(this);
 }
 
@@ -414,7 +434,9 @@ void CSView::mouseMoveEvent(QMouseEvent* e) {
         return;
     }
     view_input_move(view_, x, y);
-    if (is_command_view()) coord_readout_update(view_, view_->readout_mode);
+    // The readout works in the axes the user types coordinates in: the view's own
+    // (a front view shows the height) or the drawing's.
+    if (is_command_view()) coord_readout_update(view_, g_prefs.coord_sys ? 1 : 0);
 }
 
 namespace {

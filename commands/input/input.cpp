@@ -203,9 +203,13 @@ int input_box(VIEW** view_ref, InputOptionsFn on_options, Vec3* c1, Vec3* c2, ui
 int input_object(VIEW** view_ref, buffer** buf, Vec3* point) {
     VIEW* view = *view_ref;
     if (!view) return kStepCancelled;
-    if (*buf && (view_selection_orphaned(*buf) || !is_selection(view, *buf))) {
+    if (*buf) {
+        // What an earlier pass took is let go: a selection stays with its VIEW (unless
+        // that VIEW has gone), a picked buffer is freed. A hold kept past its pass
+        // would outlive the command, which may now work in another view.
+        const bool drop = view_selection_orphaned(*buf) || !is_selection(view, *buf);
         view_release_selection(*buf);
-        buffer_free(buf);
+        if (drop) buffer_free(buf);
     }
     *buf = nullptr;
     if (view->selection && buffer_has_objects(view->selection)) {

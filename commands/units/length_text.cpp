@@ -243,8 +243,10 @@ std::string value_format_unit(const char* caption, double value, int mode) {
             return text + length_format(mode, value, 1024, 2);
         case kUnitAngleDegrees: {
             if (!std::isfinite(value)) return text + special_text(value);
-            // Rounded to the minute before the split: pi/6 is 30 degrees 0', not 29 59'.
-            double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + 0.5);
+            // Cut to the whole minute the angle lies in (atan 4 = 75.9638 degrees is 75 57');
+            // a millionth of a minute absorbs the rounding noise of the conversion, so
+            // pi/6 is 30 degrees 0', not 29 59'.
+            double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + 1e-6);
             if (!std::isfinite(minutes)) return text + special_text(minutes);
             double rest = std::fmod(minutes, 60);  // exact, also past 2^53
             return text + fixed_text((minutes - rest) / 60, 0) + kStrokeDegreeSign + ' ' +

@@ -155,8 +155,8 @@ std::string readout_colour_text(int colour) {
 }
 
 std::string readout_layer_text(const VIEW* view) {
-    if (!view->current_layer) return "";
-    return res_load_string(42114) + ":\"" + view->current_layer->name() + "\"";
+    const std::string name = view->current_layer ? view->current_layer->name() : std::string();
+    return res_load_string(42114) + ":\"" + name + "\"";
 }
 
 std::array<std::string, 8> readout_texts(VIEW* view, int mode) {

@@ -47,7 +47,7 @@ std::string readout_value_text(const char* prefix, double value, ReadoutFormat f
 std::string readout_fix_degree(std::string text);
 // " %03d " of the colour index.
 std::string readout_colour_text(int colour);
-// Layer:"name" (label from the string table); "" without a current layer.
+// Layer:"name" (label from the string table); Layer:"" without a current layer.
 std::string readout_layer_text(const VIEW* view);
 
 // Recomputes the view's cursor from its cursor pixel and elevation, stores the mode

@@ -7,7 +7,9 @@
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "app_session.h"
 #include "commands/input/feedback.h"
 #include "dialogs/ask_string.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/typed_input.h"
 #include "platform/dialog.h"
 #include "commands/input/input.h"
@@ -43,6 +46,8 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
+#include "shell/readout_bar.h"
+#include "shell/core/readout.h"
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
@@ -54,6 +59,14 @@ std::string read_file(const std::string& path) {
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// A key pressed and released on a widget, through Qt's event delivery.
+void key_click(QWidget* w, Qt::Key key, const char* text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString::fromLatin1(text));
+    QApplication::sendEvent(w, &release);
 }
 
 // A two-point command: a line between two picked points.
@@ -338,6 +351,94 @@ TEST_F(AppTest, ScrollingNeverLeavesTheOriginNonFinite) {
     EXPECT_EQ(v->horizontalScrollBar()->pageStep(), 32766);
 }
 
+// The arrows and page clicks of the bars scroll by their share of the page even
+// where the slider has no room left: at the drawing's edge (extents 0..100, origin
+// 50, scale 4: the right arrow moves the origin by a twentieth of the window and the
+// range widens) and in an empty drawing.
+TEST_F(AppTest, ScrollBarArrowsScrollPastTheDrawingsEdge) {
+    CSView* v = active();
+    VIEW* view = v->view();
+    int w = 0, h = 0;
+    v->client_size(&w, &h);
+    ASSERT_GT(w, 0);
+    ASSERT_GT(h, 0);
+    struct Case {
+        const char* what;
+        bool empty;
+        QAbstractSlider::SliderAction action;
+        bool across;
+        int divisor, sign;  // the step is sign * (page / divisor) bar units
+    };
+    const Case cases[] = {
+        {"right arrow at the edge", false, QAbstractSlider::SliderSingleStepAdd, true, 20, 1},
+        {"page right at the edge", false, QAbstractSlider::SliderPageStepAdd, true, 2, 1},
+        {"down arrow, empty drawing", true, QAbstractSlider::SliderSingleStepAdd, false, 20, 1},
+        {"left arrow, empty drawing", true, QAbstractSlider::SliderSingleStepSub, true, 20, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float extents[6] = {0, 0, 0, 100, 100, 0};
+        for (int i = 0; i < 6; ++i) view->scroll_area[i] = c.empty ? (i < 3 ? 5.0f : -5.0f) : extents[i];
+        view->projection.scale = 4;
+        view->projection.origin_x = 50;
+        view->projection.origin_y = 50;
+        v->SetScrollBars();
+        QScrollBar* bar = c.across ? v->horizontalScrollBar() : v->verticalScrollBar();
+        const int range_before = bar->maximum() - bar->minimum();
+        const int page = bar->pageStep();
+        // Bar units to window pixels, rounded to whole pixels as scrolling does; the
+        // vertical bar counts from the top.
+        const double pixels = std::floor(c.sign * (page / c.divisor) / double(page) * (c.across ? w : h) + 0.5);
+        bar->triggerAction(c.action);
+        const double moved = c.across ? view->projection.origin_x - 50 : 50 - view->projection.origin_y;
+        EXPECT_NEAR(moved, pixels / 4, 1e-9);
+        EXPECT_NE(moved, 0.0);
+        if (!c.empty) {
+            EXPECT_GT(bar->maximum() - bar->minimum(), range_before);
+        }
+    }
+}
+
+// In a front view the readout works in the axes the user types coordinates in: the
+// view's own by default (the second value is the height under the pointer), the
+// drawing's when the user chose those.
+TEST_F(AppTest, ReadoutFollowsTheAxesOfTypedCoordinates) {
+    static CSView* sv;
+    static std::string second;
+    sv = active();
+    VIEW* view = sv->view();
+    ASSERT_TRUE(view_point_preset(view, 6010));
+    view->projection.origin_y = 100;  // every height in the window is above 100
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* v = *static_cast<VIEW**>(arg);
+        view_set_input_mode(v, 1);
+        QWidget* vp = sv->viewport();
+        const QPointF at(vp->width() * 0.3, vp->height() * 0.2);
+        QCoreApplication::postEvent(vp, new QMouseEvent(QEvent::MouseMove, at, vp->mapToGlobal(at), Qt::NoButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        Vec3 p;
+        input_point(&v, 42002, nullptr, nullptr, &p, 0);
+        second = readout_bar() ? readout_bar()->pane_text(32794) : "<no bar>";
+        view_set_input_mode(v, 0);
+        return 0;
+    });
+    const int saved = g_prefs.coord_sys;
+    for (int axes : {1, 0}) {
+        SCOPED_TRACE(axes);
+        g_prefs.coord_sys = axes;
+        second.clear();
+        sv->OnCmdMsg(15002, nullptr);
+        app_session_settle();
+        EXPECT_GT(view->cursor_view[1], 100.0);
+        EXPECT_NEAR(view->cursor[1], 0.0, 1e-6);  // the drawing's y in a front view: the depth
+        const double want = axes ? view->cursor_view[1] : view->cursor[1];
+        EXPECT_EQ(second, readout_value_text(" ", want, ReadoutFormat::kLength, view));
+    }
+    g_prefs.coord_sys = saved;
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
 TEST_F(AppTest, ClosingTheCommandViewWaitsForTheCommandToUnwind) {
     CSView* v = active();
     CMDIFrame* f = v->frame();
@@ -531,6 +632,42 @@ TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
         EXPECT_EQ(got, c.expected) << c.capacity;
     }
     platform_set_modal_hook(old);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+// "50" typed at a number step (a circle's radius): the first key opens Enter Number
+// with "5", and the next key goes on after it instead of replacing it.
+TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
+    dialogs_install_services();
+    static double got;
+    static int code;
+    static CSView* sv;
+    static QString shown;
+    sv = active();
+    got = -1;
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        QTimer::singleShot(0, [] {
+            // Runs inside the dialog's own loop, once it is on screen.
+            QTimer::singleShot(0, [] {
+                auto* d = dynamic_cast<CDialog*>(QApplication::activeModalWidget());
+                auto* edit = d ? qobject_cast<QLineEdit*>(d->GetDlgItem(kIdcTypedText)) : nullptr;
+                if (!edit) return;
+                key_click(edit, Qt::Key_0, "0");
+                shown = edit->text();
+                key_click(edit, Qt::Key_Return, "\r");
+                if (d->isVisible()) d->press(IDOK);
+            });
+            key_click(sv, Qt::Key_5, "5");
+        });
+        code = input_distance(&view, Vec3{0, 0, 0}, 42083, 0, nullptr, nullptr, &got, 0);
+        return 0;
+    });
+    active()->OnCmdMsg(15002, nullptr);
+    app_session_settle();
+    EXPECT_EQ(shown, "50");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(got, 50.0);
     CSView::SetCommandFunction(15002, nullptr);
 }
 

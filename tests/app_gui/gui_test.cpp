@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,8 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
+#include "commands/pledit/pln_editor.h"
+#include "dialogs/pln_dialog.h"
 #include "graphics/view/canvas.h"
 #include "model/db/wire.h"
 #include "model/math/plist.h"
@@ -29,6 +32,7 @@
 #include "platform/modal.h"
 #include "platform/msgqueue.h"
 #include "shell/cmd_ids.h"
+#include "shell/core/placement.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -178,6 +182,46 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
     }
     gui_settle();
     screenshot("two_windows");
+}
+
+// Chamfer opens its Corner page; the user moves the page, points at the drawing and
+// presses Esc: the tool goes at once, its page with it, saving the page's place under
+// "Layout", where the next Chamfer opens it (not at the pointer). Exit afterwards
+// (the fixture's end) runs under the leak and address checks.
+TEST_F(GuiTest, CornerPageGoesWithItsToolAndReopensWhereItWas) {
+    pln_dialogs_install();
+    CSView::SetToolFactory(&pln_make_tool);
+    CSView* v = frame()->active_view();
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(frame()->route_command(kCmdChamfer));
+    gui_settle();
+    CCmdInput* tool = app->top_input();
+    ASSERT_NE(tool, nullptr);
+    QPointer<CPlnCornerFrame> page = dynamic_cast<CPlnCornerFrame*>(tool->tool_window);
+    ASSERT_FALSE(page.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.data()));
+    const QPoint placed(123, 145);
+    page->move(placed);
+    gui_settle();
+    const QPoint saved = page->frameGeometry().topLeft();
+    QTest::mouseMove(v->viewport(), canvas_point(v, 0.5, 0.5));
+    QTest::keyClick(v, Qt::Key_Escape);
+    EXPECT_EQ(app->top_input(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.isNull(); }, 10000));
+    int x = 0, y = 0;
+    ASSERT_TRUE(layout_load(kCmdChamfer, &x, &y));
+    EXPECT_EQ(QPoint(x, y), saved);
+
+    QTest::mouseMove(v->viewport(), canvas_point(v, 0.2, 0.8));
+    ASSERT_TRUE(frame()->route_command(kCmdChamfer));
+    gui_settle();
+    ASSERT_NE(app->top_input(), nullptr);
+    QPointer<CPlnCornerFrame> again = dynamic_cast<CPlnCornerFrame*>(app->top_input()->tool_window);
+    ASSERT_FALSE(again.isNull());
+    EXPECT_EQ(again->frameGeometry().topLeft(), saved);
+    QTest::keyClick(v, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return again.isNull(); }, 10000));
+    CSView::SetToolFactory(nullptr);
 }
 
 TEST_F(GuiTest, CtrlF4WhileAStepWaitsClosesAfterUnwinding) {

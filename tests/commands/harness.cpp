@@ -245,7 +245,10 @@ VIEW* Harness::command_view() {
 
 VIEW* Harness::set_command_view(VIEW* v) {
     VIEW* previous = command_view();
-    if (HeadlessWindow* w = window_of(v)) processor_->MoveCommand(w);
+    if (!v)
+        processor_->NestInput(nullptr);
+    else if (HeadlessWindow* w = window_of(v))
+        processor_->NestInput(w);
     return previous;
 }
 

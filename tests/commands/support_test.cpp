@@ -257,6 +257,28 @@ TEST(NestedInput, ADialogsPickRestoresTheCommandViewStateAndMode) {
     expect_near3(outer_point, {9, 9, 0});
 }
 
+// A dialog opened with no command running picks a point: the step waits for the
+// click in the view it names, and afterwards no command runs.
+TEST(NestedInput, APickWithNoCommandRunningWaitsForTheClick) {
+    Harness h(2);
+    h.at(1).click({7, 7, 0});
+    VIEW* other = h.view(1);
+    DocInputState nested;
+    view_begin_nested_input(other, &nested);
+    EXPECT_EQ(h.command_view(), other);
+    Vec3 p{0, 0, 0};
+    VIEW* v = other;
+    const int code = input_point(&v, 42002, nullptr, nullptr, &p, 0);
+    view_end_nested_input(other);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(v, other);
+    expect_near3(p, {7, 7, 0});
+    EXPECT_EQ(h.script_left(), 0u);
+    EXPECT_FALSE(h.processor().command_running());
+    EXPECT_EQ(h.command_view(), nullptr);
+    EXPECT_EQ(other->nested_busy, 0);
+}
+
 TEST(ViewState, DisplayColoursFollowTheBackgroundPreference) {
     Harness h;
     const int saved = g_prefs.black_bkg;

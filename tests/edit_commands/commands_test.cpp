@@ -187,6 +187,21 @@ TEST_F(TransformTest, MoveLeavesTheSelectionHoldingTheMovedObjects) {
                                                    int(kPromptBasePoint)}));
 }
 
+// The selection of view 1 is held while Move works on it; the command goes on in view
+// 2 (a new location clicked there, then Esc at "Select the object"): the hold ends
+// with the pass that took it, not at the end of the command, which never sees it.
+TEST_F(TransformTest, MoveGoingOnInAnotherViewLetsTheFirstSelectionGo) {
+    Harness h(2);
+    define_edit_commands(h);
+    Scene s = three_lines(h);
+    buffer_add(h.view(0)->selection, s.a);
+    h.at(0).click({0, 0, 0}).at(1).activate().click({20, 30, 0}).esc();
+    h.run(kCmdMove);
+    EXPECT_EQ(h.script_left(), 0u);
+    EXPECT_EQ(refs_of(h.view(0)->selection).size(), 1u);
+    EXPECT_FALSE(view_selection_held(h.view(0)->selection));
+}
+
 TEST_F(TransformTest, CopyToThreeLocationsCopiesTheSources) {
     Harness h;
     define_edit_commands(h);

@@ -22,6 +22,8 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "platform/dialog.h"
+#include "commands/input/feedback.h"
+#include "pictures.h"
 #include "scene.h"
 #include "shell/ddx.h"
 #include "shell/view_paint.h"
@@ -179,6 +181,30 @@ TEST_F(SettingsDialogs, OkWritesExactlyTheEditedFieldsAndCancelNothing) {
                 EXPECT_EQ(after[i], want[i]) << "field " << i << (press == IDOK ? " OK" : " Cancel");
         }
     }
+}
+
+// Cursor angle 30 in Drawing Aids turns the cross-hair and the rubber box drawn with
+// it (the reviewed picture of the feedback suite's 30-degree box).
+TEST_F(SettingsDialogs, DrawingAidsCursorAngleTurnsTheCrossHair) {
+    Harness h(1, 160, 120);
+    VIEW* v = h.view();
+    platform_set_modal_hook([](CDialog& d) {
+        edit(d, kIdcSet + 3)->setText("30");
+        d.press(IDOK);
+    });
+    ASSERT_TRUE(drawing_aids_dialog(&v));
+    EXPECT_NEAR(v->cursor_angle, M_PI / 6, 1e-12);
+    EXPECT_EQ(v->cross_arm[0], 1023);  // sin and cos times 2048, truncated
+    EXPECT_EQ(v->cross_arm[1], 1773);
+    DocInputState* st = view_input_state(v);
+    st->points[0] = {50, 50, 0};
+    st->on_move = cursor_draw_rubber_box;
+    h.forced_command_view = v;
+    v->cursor_pixel[0] = 110;
+    v->cursor_pixel[1] = 80;
+    h.show_cursor_mark(v, true, true);
+    expect_picture(h.window()->canvas, "commands", "rubber_box_30");
+    h.show_cursor_mark(v, false, true);
 }
 
 TEST_F(SettingsDialogs, UnshowableFileValuesShowDefaultsAndStayUnwritten) {

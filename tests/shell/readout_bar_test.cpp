@@ -32,7 +32,8 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
     EXPECT_EQ(bar->pane_text(32797), "r=50.00");
     EXPECT_EQ(bar->pane_text(32800), " 007 ");
     EXPECT_EQ(bar->pane_text(32799), "Layer:\"Walls\"");
-    EXPECT_EQ(QString::fromStdString(bar->pane_text(32798)), QString::fromUtf8("a=53\u00B0 8'"));
+    // 53.1301 degrees: the minute it lies in.
+    EXPECT_EQ(QString::fromStdString(bar->pane_text(32798)), QString::fromUtf8("a=53\u00B0 7'"));
     // Number panes keep at least 14 digits' width.
     auto* first = bar->findChild<QLabel*>("Pane32793");
     ASSERT_NE(first, nullptr);
@@ -40,7 +41,7 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
 
     view.current_layer = nullptr;
     coord_readout_update(&view, 0);
-    EXPECT_EQ(bar->pane_text(32799), "");
+    EXPECT_EQ(bar->pane_text(32799), "Layer:\"\"");
 
     view.input_mode = 0;
     coord_readout_update(&view, 0);

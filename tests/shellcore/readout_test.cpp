@@ -99,7 +99,7 @@ TEST(Readout, PaneTexts) {
     v.cursor_pixel[0] = 3, v.cursor_pixel[1] = 4;
     auto t = readout_texts(&v, 0);
     EXPECT_EQ(t[kPaneColour], " 007 ");
-    EXPECT_EQ(t[kPaneLayer], "");  // no current layer
+    EXPECT_EQ(t[kPaneLayer], "Layer:\"\"");  // no current layer: the label stays
     EXPECT_EQ(t[kPaneDistance], "r=5.00");
     EXPECT_EQ(v.readout_mode, 0);
 

@@ -113,6 +113,7 @@ TEST(ValueFormatUnit, AnglesAndLengthsWithACaption) {
         {"", -kPi / 2, 3, std::string("270\x07 0'")},
         {"", 0.5 * kPi / 180 / 60 * 0.999, 3, std::string("0\x07 0'")},
         {"", 10.5 * kPi / 180, 3, std::string("10\x07 30'")},
+        {"", std::atan(4.0), 3, std::string("75\x07 57'")},  // 75.9638 degrees: cut, not rounded
         {"", -1, 4, "5.283 rad"},
         {"", 1e306, 3, "inf"},
         {"", -7, 4, "5.566 rad"},
