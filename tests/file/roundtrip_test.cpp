@@ -1,5 +1,9 @@
 // The rich drawing saved, loaded and saved again: identical bytes, plain and packed,
 // and a loaded drawing equal to the one saved.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
 #include "file_support.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
@@ -8,6 +12,7 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
+#include "model/geom/regen.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
 #include "rich_drawing.h"
@@ -82,4 +87,74 @@ TEST_F(RoundTripTest, DrawingWithoutTracksHasNoFrames) {
     m->frame_count = 99;
     ASSERT_EQ(drawing_file_import(path("d.qvm").c_str(), m.get()), 0);
     EXPECT_EQ(m->frame_count, 0);
+}
+
+namespace {
+
+XPLINE* add_polyline(CONTAINER* into, const char* name, int32_t kind, std::initializer_list<Vec3> points) {
+    std::unique_ptr<RTC> o;
+    if (rtc_init(o, &XPLINE::rtc_class) != 0) return nullptr;
+    auto* x = static_cast<XPLINE*>(o.release());
+    x->set_string(0, name);
+    x->kind = kind;
+    x->control = make_points(points);
+    if (regen_object(x) != 0 || container_insert(into, x) != 0) {
+        rtc_destroy(x);
+        return nullptr;
+    }
+    return x;
+}
+
+// A drawing of a line and a spline whose middle vertex is the marker.
+constexpr float kMarker = 12345.5f;
+std::unique_ptr<MODEL> line_and_spline(XPLINE** spline) {
+    auto m = new_model();
+    auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(m->children));
+    EXPECT_NE(add_polyline(layer, "line", 0, {{0, 0, 0}, {10, 0, 0}}), nullptr);
+    *spline = add_polyline(layer, "spline", 1, {{0, 0, 0}, {5, kMarker, 0}, {10, 0, 0}});
+    EXPECT_NE(*spline, nullptr);
+    return m;
+}
+
+}  // namespace
+
+// A spline with a NaN or infinite control point cannot be rebuilt: saved, its record
+// made the whole drawing unreadable (8, "not enough memory"). The writer now leaves
+// such a vertex out, and a file that holds one (as written before) opens without that
+// spline, the rest of the drawing intact.
+TEST_F(RoundTripTest, NonFiniteSplineVerticesNeverCostTheDrawing) {
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+        SCOPED_TRACE(bad);
+        XPLINE* spline = nullptr;
+        auto m = line_and_spline(&spline);
+        ASSERT_EQ(drawing_file_save(path("good.qvm").c_str(), m.get(), 0), 0);
+
+        // The bytes written before: the marker (the vertex, and the drawn curve through
+        // it) replaced by the bad value.
+        Bytes bytes = read_bytes(path("good.qvm"));
+        uint8_t marker[4], damage[4];
+        std::memcpy(marker, &kMarker, 4);
+        std::memcpy(damage, &bad, 4);
+        int replaced = 0;
+        for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), marker, marker + 4)) != bytes.end(); ++replaced)
+            std::copy(damage, damage + 4, at);
+        ASSERT_GT(replaced, 0);
+        write_bytes(path("damaged.qvm"), bytes);
+        auto opened = new_model();
+        ASSERT_EQ(drawing_file_import(path("damaged.qvm").c_str(), opened.get()), 0);
+        EXPECT_NE(find_named(opened.get(), "line", &XPLINE::rtc_class), nullptr);
+        EXPECT_EQ(find_named(opened.get(), "spline", &XPLINE::rtc_class), nullptr);
+
+        // Such a spline in memory saves without its bad vertex and reads back.
+        spline->control->next->y = bad;
+        ASSERT_EQ(drawing_file_save(path("saved.qvm").c_str(), m.get(), 0), 0);
+        auto reread = new_model();
+        ASSERT_EQ(drawing_file_import(path("saved.qvm").c_str(), reread.get()), 0);
+        auto* back = rtc_cast<XPLINE>(find_named(reread.get(), "spline", &XPLINE::rtc_class));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(plist_count(back->control), 2);
+        const Bytes saved = read_bytes(path("saved.qvm"));
+        EXPECT_EQ(std::search(saved.begin(), saved.end(), damage, damage + 4), saved.end());
+    }
 }
