@@ -94,10 +94,12 @@ bool refuse_while_running() {
     return false;
 }
 
-// Whether every point the object is drawn with is finite. Coordinates are stored as
-// floats, so a finite point also lies within the drawing's range.
+// Whether every point of the object is finite (every vertex of a mesh, hidden edges
+// too). Coordinates are stored as floats, so a finite point also lies within the
+// drawing's range.
 class FiniteCheck : public ZITER {
   public:
+    FiniteCheck() { flags = kIterPointsOnly; }
     int move_to(double x, double y, double z, int, int) override { return point(x, y, z); }
     int line_to(double x, double y, double z, int, int) override { return point(x, y, z); }
     int triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) override {

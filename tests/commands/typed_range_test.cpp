@@ -36,6 +36,7 @@ bool drawing_finite(MODEL* m) {
         }
         bool bad = false;
     } check;
+    check.flags = kIterPointsOnly;
     m->walk(&check);
     return !check.bad;
 }
