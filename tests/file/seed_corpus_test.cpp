@@ -1,10 +1,7 @@
 // Writes the seed corpora of the drawing and block fuzz targets (fuzz/corpus/drawing
 // and fuzz/corpus/block). Not run by default: run zelo_file_tests with ZELO_SEED_DIR set
 // to fuzz/corpus and --gtest_also_run_disabled_tests --gtest_filter=*WriteSeedCorpus*.
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "file_support.h"
@@ -12,8 +9,6 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
-#include "model/file/records.h"
-#include "model/stream/iorec.h"
 #include "old_writer.h"
 #include "rich_drawing.h"
 
@@ -102,33 +97,6 @@ TEST_F(SeedCorpus, DISABLED_WriteSeedCorpus) {
                               Vec3{0, 0, 0}),
               0);
     buffer_free(&sel);
-
-    // A spline with a NaN vertex as earlier builds wrote it (the whole drawing was
-    // refused with 8), and a view whose eye distance is 0 (refused with 13): both now
-    // open, without the spline and with the view's default.
-    auto spline_drawing = new_model();
-    auto* spline = rtc_make<XPLINE>().release();
-    spline->kind = 1;
-    const float marker = 12345.5f, nan = NAN;
-    spline->control = make_points({{0, 0, 0}, {5, marker, 0}, {10, 0, 0}});
-    ASSERT_EQ(container_insert(static_cast<CONTAINER*>(static_cast<ZOBJ*>(spline_drawing->children)), spline), 0);
-    const std::string spline_path = drawing + "regress_nan_spline.qvm";
-    ASSERT_EQ(drawing_file_save(spline_path.c_str(), spline_drawing.get(), 0), 0);
-    Bytes bytes = read_bytes(spline_path);
-    uint8_t from[4], to[4];
-    std::memcpy(from, &marker, 4);
-    std::memcpy(to, &nan, 4);
-    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from, from + 4)) != bytes.end();)
-        std::copy(to, to + 4, at);
-    write_bytes(spline_path, bytes);
-    ByteWriter projection;
-    projection.f64(2.0).f64(0).f64(0).f64(0).f64(0.0).f64(0).f64(0).f64(0).varint(1);
-    const Bytes view_level = ByteWriter().chunk(0, projection.b).b;
-    const Bytes record =
-        ByteWriter().chunk(kIoClassNameTag, ByteWriter().str("VIEW").b).chunk(0, view_level).b;
-    const Bytes body = ByteWriter().chunk(kTagCurrentLayout, {}).chunk(kTagAnyClass, record).b;
-    write_bytes(drawing + "regress_view_eye_distance.qvm",
-                ByteWriter().i32(1).i32(kIoFormatVersion).i32(0).chunk(kTagName, body).b);
 
     // The block read as a drawing and the drawing read as a block give 11.
     std::filesystem::copy_file(drawing + "empty.qvm", block + "drawing_as_block.mcr",
