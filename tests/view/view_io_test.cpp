@@ -96,11 +96,11 @@ void put_doubles(IOstream* s, std::initializer_list<double> v) {
     for (double d : v) io_put_double(s, d);
 }
 
-// A projection sub-chunk with the given scale and view rotation.
-void put_projection(IOstream* s, double scale, const Transform& rotation) {
+// A projection sub-chunk with the given scale, view rotation and eye distance.
+void put_projection(IOstream* s, double scale, const Transform& rotation, double eye = 1) {
     IoChunkWriter c(s, 0);
     io_put_double(s, scale);
-    put_doubles(s, {0, 0, 0, 1, 0, 0, 0});
+    put_doubles(s, {0, 0, 0, eye, 0, 0, 0});
     io_put_varint(s, 1);
     io_put_transform(s, &rotation, 0);
 }
@@ -321,15 +321,8 @@ TEST_F(ViewIoTest, UnusableFieldsReadAsTheirDefaults) {
             io_put_varint(s, 1);
         };
     };
-    // A projection sub-chunk with the given eye distance.
     auto eye = [identity](double distance) {
-        return [identity, distance](IOstream* s) {
-            IoChunkWriter c(s, 0);
-            io_put_double(s, 1.0);
-            put_doubles(s, {0, 0, 0, distance, 0, 0, 0});
-            io_put_varint(s, 1);
-            io_put_transform(s, &identity, 0);
-        };
+        return [identity, distance](IOstream* s) { put_projection(s, 1.0, identity, distance); };
     };
     // The construction settings with the given elevation and zoom limit, every other
     // field zero.
