@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <cfloat>
 #include <cmath>
 #include <map>
 
@@ -125,7 +126,10 @@ class CDrawingAidsDlg : public CSettingsDlg {
         add_ok_cancel(8, 3);
     }
     void DoDataExchange(CDataExchange* dx) override {
-        IF_SHOWN_OR_EDITED(kIdcSet + 1) DDX_Length(dx, kIdcSet + 1, elevation_);
+        IF_SHOWN_OR_EDITED(kIdcSet + 1) {
+            DDX_Length(dx, kIdcSet + 1, elevation_);
+            DDV_MinMaxLength(dx, elevation_, -FLT_MAX, FLT_MAX);  // it becomes the z of picked points
+        }
         IF_SHOWN_OR_EDITED(kIdcSet + 3) DDX_Units(dx, kIdcSet + 3, angle_);
         for (int i = 0; i < 2; ++i) IF_SHOWN_OR_EDITED(kIdcSet + 5 + i) {
                 DDX_Double(dx, kIdcSet + 5 + i, scales_[i]);

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QListWidget>
+#include <cfloat>
 #include <cmath>
 
 #include "commands/input/zoom.h"
@@ -83,8 +84,15 @@ class CZoomingDlg : public CSettingsDlg {
             DDX_Double(dx, kIdcSet + 1, shown);
             DDV_MinMaxDouble(dx, shown, 1e-9, 1e9);
         }
-        if (!save || edited(kIdcSet + 4)) DDX_Length(dx, kIdcSet + 4, ox_);
-        if (!save || edited(kIdcSet + 6)) DDX_Length(dx, kIdcSet + 6, oy_);
+        // The origin is a drawing coordinate: within the float range.
+        if (!save || edited(kIdcSet + 4)) {
+            DDX_Length(dx, kIdcSet + 4, ox_);
+            DDV_MinMaxLength(dx, ox_, -FLT_MAX, FLT_MAX);
+        }
+        if (!save || edited(kIdcSet + 6)) {
+            DDX_Length(dx, kIdcSet + 6, oy_);
+            DDV_MinMaxLength(dx, oy_, -FLT_MAX, FLT_MAX);
+        }
         if (!save || edited(kIdcSet + 8)) {
             DDX_Double(dx, kIdcSet + 8, limit_);
             DDV_MinMaxDouble(dx, limit_, 1e-9, 1e12);

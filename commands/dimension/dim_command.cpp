@@ -492,7 +492,8 @@ int dim_command(VIEW** view_ref, int mode) {
         }
         code = one_dimension(view_ref, mode, group.get());
         if (code != 0 || !*view_ref) break;
-        if ((code = drawing_insert_object(*view_ref, group.release())) != 0) break;
+        if ((code = drawing_insert_object(*view_ref, group.get())) != 0) break;  // refused: still ours
+        group.release();
     }
     if (*view_ref) view_set_input_mode(*view_ref, 0);
     return code;

@@ -127,6 +127,11 @@ int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const V
                             int32_t mode, int* new_level);
 // The same with a transform built by the caller.
 int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, int32_t mode, int* new_level);
+// Whether the objects carried by `t` stay within the float range of the drawing's
+// coordinates (a huge typed factor or a far point would leave them infinite); when
+// not, the user is told ("Please enter the value correctly") and the pass is to be
+// asked again.
+bool transform_result_usable(const buffer* objects, const Transform& t);
 // The options dialog (unless quiet) and the apply. 0 when declined.
 int transform_confirm_apply(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3, int kind);
 int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, int kind);

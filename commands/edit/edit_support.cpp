@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "commands/edit/edit.h"
+#include "commands/input/input.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_gdi.h"
@@ -49,6 +50,21 @@ BBox box_of(const buffer* objects) {
 }
 
 }  // namespace
+
+bool transform_result_usable(const buffer* objects, const Transform& t) {
+    const BBox box = box_of(objects);
+    if (bbox_is_empty(box)) return true;
+    // The carried box's corners bound every carried point (the transform is affine).
+    double corners[24];
+    for (int i = 0; i < 8; ++i) {
+        const Vec3d c = {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
+                         (i & 4) ? box.max.z : box.min.z};
+        Vec3d moved;
+        xform_point_d(&moved, &c, &t, 0);
+        corners[3 * i] = moved.x, corners[3 * i + 1] = moved.y, corners[3 * i + 2] = moved.z;
+    }
+    return input_typed_values_usable(corners, 24);
+}
 
 int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3,
                             int32_t mode, int* new_level) {

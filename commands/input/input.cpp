@@ -2,6 +2,7 @@
 // boxes and objects taken from it; typed text of in-place entry and the options key.
 #include "commands/input/input.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,8 @@
 #include "model/db/wire.h"
 #include "model/edit/picking.h"
 #include "model/math/scalar.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
 
 int input_accepted = 1;
 int input_error_code = 0;
@@ -46,6 +49,16 @@ bool is_selection(VIEW* view, const buffer* buf) {
 
 int no_options(VIEW**) { return 0; }
 
+constexpr uint32_t kTextEnterCorrectly = 40704;  // "Please enter the value correctly"
+
+bool in_float_range(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
+
+bool refuse_typed() {
+    const std::string text = res_load_string(kTextEnterCorrectly);
+    msgbox_show(0, text.c_str(), kMbOk | kMbIconExclamation);
+    return false;
+}
+
 // Is `view` still one of the drawing's VIEWs? A view closed while the command went
 // on in another one is gone; its pointer is compared, never followed.
 bool still_attached(const MODEL* m, const VIEW* view) {
@@ -59,6 +72,19 @@ bool still_attached(const MODEL* m, const VIEW* view) {
 }
 
 }  // namespace
+
+bool input_typed_values_usable(const double* values, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!in_float_range(values[i])) return refuse_typed();
+    return true;
+}
+
+bool input_typed_length_usable(const Vec3& base, double length) {
+    if (!in_float_range(length)) return refuse_typed();
+    for (float c : {base.x, base.y, base.z})
+        if (!in_float_range(std::fabs(static_cast<double>(c)) + std::fabs(length))) return refuse_typed();
+    return true;
+}
 
 int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, char* text,
                size_t capacity, int32_t flags, uint32_t help_id) {
@@ -105,10 +131,9 @@ int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputO
         VIEW* view = *view_ref;
         if (!view) return kStepCancelled;
         if (text[0]) {
-            double x, y, z;
-            if (std::sscanf(text, "%lg %lg %lg", &x, &y, &z) == 3 && std::isfinite(x) && std::isfinite(y) &&
-                std::isfinite(z)) {
-                *out = Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+            double p[3];
+            if (std::sscanf(text, "%lg %lg %lg", &p[0], &p[1], &p[2]) == 3 && input_typed_values_usable(p, 3)) {
+                *out = Vec3{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
                 view->last_point = *out;
                 return 0;
             }
@@ -130,7 +155,7 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
     if (code != 0) return code;
     VIEW* view = *view_ref;
     if (!view) return kStepCancelled;
-    if (text[0]) {
+    while (text[0]) {
         // A plain number is in the view's unit (inches give 25.4 each); feet-and-inch
         // text is read as such, into millimetres.
         double v;
@@ -144,8 +169,15 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
         } else if (!typed_distance_parse(text, &v)) {
             return kStepRefused;
         }
-        *out = v;
-        return 0;
+        if (input_typed_length_usable(base, v)) {
+            *out = v;
+            return 0;
+        }
+        // Beyond the drawing's range: asked again.
+        code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 0, help_id);
+        if (code != 0) return code;
+        view = *view_ref;
+        if (!view) return kStepCancelled;
     }
     Vec3 p;
     if (!input_resolve_point(view, &p)) return kStepRefused;

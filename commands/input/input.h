@@ -59,6 +59,17 @@ int input_set_point(VIEW* view, const Vec3& point, int slot);
 void input_clear_last_point(VIEW* view);
 void input_set_last_point(VIEW* view, RTC* objects, const Vec3& base);
 
+// Typed values the drawing can hold. A typed length, distance, factor or coordinate
+// whose result is not finite or lies beyond the float range of the drawing's
+// coordinates is refused: these tell the user ("Please enter the value correctly")
+// and return false, and the caller asks again. The input routines check what they
+// read themselves; commands that read typed text of their own call these.
+// Every value finite and within the float range.
+bool input_typed_values_usable(const double* values, int count);
+// A length measured from `base` in any direction: every coordinate of base plus or
+// minus the length within the float range.
+bool input_typed_length_usable(const Vec3& base, double length);
+
 // In-place text entry and the options key (installed into the drawing view's rules
 // by input_install_hooks).
 int typed_input_char(VIEW* view, int ch);

@@ -19,7 +19,9 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
+#include "model/db/iter.h"
 #include "model/geom/regen.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 
 int shared_error_code = 0;
@@ -92,6 +94,49 @@ bool refuse_while_running() {
     return false;
 }
 
+// Whether every point of the object is finite (every vertex of a mesh, hidden edges
+// too). Coordinates are stored as floats, so a finite point also lies within the
+// drawing's range.
+class FiniteCheck : public ZITER {
+  public:
+    FiniteCheck() { flags = kIterPointsOnly; }
+    int move_to(double x, double y, double z, int, int) override { return point(x, y, z); }
+    int line_to(double x, double y, double z, int, int) override { return point(x, y, z); }
+    int triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) override {
+        if (point(a.x, a.y, a.z) || point(b.x, b.y, b.z)) return 1;
+        return point(c.x, c.y, c.z);
+    }
+    int point(double x, double y, double z) {
+        finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+        return finite ? 0 : 1;  // the first one that is not ends the walk
+    }
+    bool finite = true;
+};
+
+bool finite3(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// The points that define line work (its display geometry is built from them).
+bool defining_points_finite(const object* obj) {
+    if (const auto* x = rtc_cast<XPLINE>(obj)) {
+        for (const PointNode* n = x->control; n; n = n->next == x->control ? nullptr : n->next)
+            if (!finite3(Vec3{n->x, n->y, n->z})) return false;
+    } else if (const auto* e = rtc_cast<ELARC>(obj)) {
+        return finite3(e->centre) && finite3(e->axis1) && finite3(e->axis2) && std::isfinite(e->start) &&
+               std::isfinite(e->end);
+    } else if (const auto* t = rtc_cast<TEXT2>(obj)) {
+        return finite3(t->insert);
+    }
+    return true;
+}
+
+constexpr uint32_t kTextBeyondRange = 40705;  // the object would lie beyond the drawing's range
+
+// Refuses an object with a coordinate that is not finite, saying so: 13.
+int refuse_beyond_range() {
+    msgbox_ids(kStrIdWarning, kTextBeyondRange);
+    return 13;
+}
+
 }  // namespace
 
 int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
@@ -111,6 +156,10 @@ int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
             return 8;
         }
     }
+    if (!defining_points_finite(obj)) {
+        rtc_destroy(obj);
+        return refuse_beyond_range();
+    }
     if (rtc_is_a(obj, &WIRE::rtc_class)) {
         WIRE* w = static_cast<WIRE*>(obj);
         w->curve_step = linear ? view->accuracy_linear : view->accuracy_angular;
@@ -128,6 +177,8 @@ int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
 
 int drawing_insert_object(VIEW* view, object* obj) {
     if (!view || !obj) return 0;
+    FiniteCheck check;
+    if (!defining_points_finite(obj) || (obj->walk(&check), !check.finite)) return refuse_beyond_range();
     set_light_colour(obj);
     CONTAINER* target = view->current_layer;
     const bool layer = target && rtc_is_a(target, &LAYER::rtc_class);

@@ -26,7 +26,8 @@ extern int background_colour;  // 7 with the black-background preference, else 0
 int drawing_add_object(VIEW* view, object* obj, int status, int linear);
 // Inserts into the current layer as an undo step (or, in a group, without undo),
 // grows the extents, draws it and marks the document modified. A null view or
-// object gives 0.
+// object gives 0. An object with a coordinate that is not finite never enters the
+// drawing: the user is told and 13 returned (the object stays the caller's).
 int drawing_insert_object(VIEW* view, object* obj);
 // Undo and redo of the drawing view. While a command runs they are refused with a
 // beep (a waiting command holds objects). 0.

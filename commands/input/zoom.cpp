@@ -71,6 +71,20 @@ void client(const VIEW* v, int* w, int* h) {
     if (v->window) v->window->client_size(w, h);
 }
 
+// The largest scale a zoom may set. A limit that is 0, negative or not finite (a
+// damaged file, a bad setting) would zoom to a scale no projection can use: the
+// default limit stands in for it, as the zoom dialog shows it.
+constexpr double kDefaultZoomLimit = 1000.0;
+double zoom_limit(const VIEW* v) {
+    const double l = v->zoom_limit;
+    return l > 0.0 && std::isfinite(l) ? l : kDefaultZoomLimit;
+}
+
+// A scale the view can be set to: positive, finite, with a finite inverse.
+bool usable_scale(double s) {
+    return s > 0.0 && std::isfinite(s) && std::isfinite(1.0 / s);
+}
+
 }  // namespace
 
 BBox view_extents(const VIEW* v) {
@@ -126,15 +140,20 @@ int view_zoom_window(VIEW* view, const Vec3& c1, const Vec3& c2) {
     if (w <= 0 || h <= 0) return 1;
     const double s = std::min(h / dy, w / dx);
     const double step = g_prefs.scale_round;
+    const double limit = zoom_limit(view);
     ViewProjection& p = view->projection;
-    if (s >= view->zoom_limit) {
+    if (s >= limit) {
+        const double scale = round_scale(step, limit);
+        if (!usable_scale(scale)) return 0;
         view->previous_scale = p.scale;
-        p.scale = round_scale(step, view->zoom_limit);
+        p.scale = scale;
     } else if (s != p.scale) {
+        const double scale = round_scale(step, s);
+        if (!usable_scale(scale)) return 0;
         view->previous_scale = p.scale;
         view->previous_origin_x = p.origin_x;
         view->previous_origin_y = p.origin_y;
-        p.scale = round_scale(step, s);
+        p.scale = scale;
     } else {
         return 0;
     }
@@ -153,9 +172,6 @@ void view_zoom_all(VIEW* view) {
     client(view, &w, &h);
     if (w <= 0 || h <= 0) return;
     ViewProjection& p = view->projection;
-    view->previous_scale = p.scale;
-    view->previous_origin_x = p.origin_x;
-    view->previous_origin_y = p.origin_y;
     const double sx = w / (static_cast<double>(e.max.x) - e.min.x);
     const double sy = h / (static_cast<double>(e.max.y) - e.min.y);
     double s;
@@ -166,8 +182,13 @@ void view_zoom_all(VIEW* view) {
         s = sx;
         if (h / s + e.min.y > FLT_MAX) s = h / (static_cast<double>(FLT_MAX) - e.min.y);
     }
-    if (s > view->zoom_limit) s = view->zoom_limit;
-    p.scale = round_scale(g_prefs.scale_round, s);
+    s = std::min(s, zoom_limit(view));
+    s = round_scale(g_prefs.scale_round, s);
+    if (!usable_scale(s)) return;
+    view->previous_scale = p.scale;
+    view->previous_origin_x = p.origin_x;
+    view->previous_origin_y = p.origin_y;
+    p.scale = s;
     p.origin_x = round_origin(p.scale, e.min.x);
     p.origin_y = round_origin(p.scale, e.min.y);
     view_refresh(view, 1);

@@ -54,6 +54,8 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
         if (text[0]) {
             known = box_parse_sizes(text, (*view_ref)->length_unit != 0, size);
             if (known == 0) continue;  // unreadable: from the corner again
+            if (!input_typed_length_usable(*corner, std::fabs(size[0]) + std::fabs(size[1]) + std::fabs(size[2])))
+                continue;  // beyond the drawing's range: from the corner again
         } else {
             Vec3 p;
             if (!input_resolve_point(*view_ref, &p)) continue;

@@ -3,7 +3,9 @@
 // material, 4 construction settings, 5 current styles by name and dimension settings,
 // 6 layer state, 7 window placement). Everything read is checked before it is used:
 // scales and transforms must be finite and sensible, counts must fit the chunk and
-// placements must be window sizes; anything else is refused with 13.
+// placements must be window sizes. A view is the window's state, not the user's work:
+// a field that fails its check keeps its initial value, with a logged warning, and
+// the drawing still opens.
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -17,6 +19,7 @@
 #include "model/file/drawing_file.h"
 #include "model/file/load_context.h"
 #include "model/math/matrix.h"
+#include "model/services/log.h"
 #include "model/stream/iorec.h"
 #include "model/stream/iostream.h"
 #include "model/stream/matchunk.h"
@@ -63,8 +66,11 @@ void put_name(IOstream* s, const ZOBJ* style) {
     io_put_string(s, style ? style->name() : "");
 }
 
-void require(IOstream* s, bool ok) {
-    if (!ok) io_raise(s, kIoBadData);
+// False, with a warning naming the field, when a field read is unusable; the caller
+// then leaves the field as the view's init set it.
+bool usable(bool ok, const char* field) {
+    if (!ok) log_message(LogLevel::warning, "VIEW record: unusable %s; its default is used", field);
+    return ok;
 }
 bool positive(double v) {
     return std::isfinite(v) && v > 0;
@@ -110,10 +116,11 @@ Transform origin_transform(double x, double y, double z, double s) {
 void read_origin(IOstream* s, double* x, double* y) {
     std::unique_ptr<Transform> t;
     io_get_transform(s, t);
-    require(s, t && finite_matrix(t->inv));
+    if (!usable(t && finite_matrix(t->inv) && std::isfinite(t->inv.m[9]) && std::isfinite(t->inv.m[10]),
+                "origin"))
+        return;
     *x = t->inv.m[9];
     *y = t->inv.m[10];
-    require(s, std::isfinite(*x) && std::isfinite(*y));
 }
 
 MODEL* target_model(IOstream* s) {
@@ -255,13 +262,13 @@ void read_projection(IOstream* s, VIEW* v) {
     get_doubles(s, four, 4);
     get_doubles(s, three, 3);
     io_get_varint(s);  // a VIEW always reopens in parallel projection
-    require(s, usable_scale(scale) && positive(four[3]) && std::isfinite(three[0]) &&
-                   std::isfinite(three[1]));
-    p.scale = scale;
+    if (usable(usable_scale(scale), "scale")) p.scale = scale;
     for (int i = 0; i < 3; ++i) p.reserved[i] = four[i];
-    p.eye_distance = four[3];
-    p.centre_x = three[0];
-    p.centre_y = three[1];
+    if (usable(positive(four[3]), "eye distance")) p.eye_distance = four[3];
+    if (usable(std::isfinite(three[0]) && std::isfinite(three[1]), "screen centre")) {
+        p.centre_x = three[0];
+        p.centre_y = three[1];
+    }
     p.reserved2 = three[2];
     p.mode = kProjParallel;
     while (io_chunk_inside(s)) {
@@ -269,7 +276,7 @@ void read_projection(IOstream* s, VIEW* v) {
         if (t.tag() == 0) {
             std::unique_ptr<Transform> r;
             io_get_transform(s, r);
-            require(s, r && rotation_pair_ok(*r));
+            if (!usable(r && rotation_pair_ok(*r), "view rotation")) continue;
             p.view = r->fwd;
             p.inverse = r->inv;
         } else if (t.tag() == 1) {
@@ -280,8 +287,7 @@ void read_projection(IOstream* s, VIEW* v) {
 
 void read_previous(IOstream* s, VIEW* v) {
     const double scale = io_get_double(s);
-    require(s, usable_scale(scale));
-    v->previous_scale = scale;
+    if (usable(usable_scale(scale), "previous scale")) v->previous_scale = scale;
     while (io_chunk_inside(s)) {
         IoChunkReader t(s);
         if (t.tag() == 1) read_origin(s, &v->previous_origin_x, &v->previous_origin_y);
@@ -335,14 +341,14 @@ void read_colours(IOstream* s, VIEW* v) {
 void read_settings(IOstream* s, VIEW* v) {
     v->setting_d = io_get_varint_signed(s);
     get_doubles(s, v->grid_steps, 4);
-    v->elevation = io_get_double(s);
-    require(s, std::isfinite(v->elevation));  // it goes into the stored origin transforms
+    // The elevation goes into the stored origin transforms.
+    if (const double e = io_get_double(s); usable(std::isfinite(e), "elevation")) v->elevation = e;
     v->readout_mode = io_get_varint_signed(s);
     v->setting_e = io_get_varint_signed(s);
     v->cursor_angle = io_get_double(s);
     get_varints(s, v->cross_arm, 2);
     v->input_flags = io_get_varint_signed(s);
-    v->zoom_limit = io_get_double(s);
+    if (const double l = io_get_double(s); usable(positive(l), "zoom limit")) v->zoom_limit = l;
     int32_t switches[3];
     get_varints(s, switches, 3);
     v->keep_depth = switches[0];
@@ -424,8 +430,10 @@ void read_layer_state(IOstream* s, VIEW* v) {
     l.hatch = named<HATCHPATT>(s, model);
     l.font = named<FONTPATT>(s, model);
     const int32_t count = io_get_varint_signed(s);
-    require(s, count >= 0 && count <= kViewMaxLayerFlags);
-    io_check_count(s, count, 1);  // a varint takes at least one byte
+    // A varint takes at least one byte.
+    if (!usable(count >= 0 && count <= kViewMaxLayerFlags && static_cast<uint64_t>(count) <= io_bytes_left(s),
+                "layer-flag count"))
+        return;
     std::vector<int32_t> flags(static_cast<size_t>(count));
     get_varints(s, flags.data(), count);
     l.flags = std::move(flags);
@@ -440,7 +448,7 @@ void read_placement(IOstream* s, VIEW* v) {
     bool positions_ok = true;
     for (int i : {3, 4, 5, 6})
         positions_ok = positions_ok && w[i] >= -kMaxPlacement && w[i] <= kMaxPlacement;
-    require(s, state_ok && sizes_ok && positions_ok && (w[9] == 0 || w[9] == 1));
+    if (!usable(state_ok && sizes_ok && positions_ok && (w[9] == 0 || w[9] == 1), "window placement")) return;
     v->placement = {w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9]};
 }
 

@@ -19,6 +19,7 @@
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "model/services/log.h"
 #include "model/mesh/mesh_block.h"
 #include "model/stream/iorec.h"
 #include "model/material/material.h"
@@ -296,6 +297,7 @@ RtcClass* class_of_kind(int32_t kind) {
 }  // namespace
 
 static void place(IOstream* s, std::unique_ptr<RTC> made, CONTAINER* container, buffer* selection) {
+    if (!made) return;  // left out by its reader
     auto* obj = static_cast<object*>(made.get());
     if (container) {
         if (container_insert(container, obj) != 0) return;
@@ -494,7 +496,15 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
         g_old_mesh_index_colour(rgba, m->colour);
         for (int i = 0; i < 3; ++i) m->material->colour[i] = rgba[i];
     }
-    if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
+    // An object whose geometry cannot be built is left out; the rest of the drawing
+    // is read.
+    const auto* x = rtc_cast<XPLINE>(obj);
+    if (const int rc = x && !points_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
+        io_raise(s, kIoOutOfMemory);
+    } else if (rc != 0) {
+        log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", cls->name);
+        made.reset();
+    }
     return made;
 }
 

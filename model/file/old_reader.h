@@ -51,7 +51,8 @@ void old_read_groups(IOstream* s, MODEL* model, CONTAINER* container, buffer* se
 void old_read_group(IOstream* s, MODEL* model, CONTAINER* container, buffer* selection,
                     int32_t kind);
 // One object record of the kind's class (common part, the kind's part, the closing
-// words), its display geometry rebuilt. Ownership passes to the caller.
+// words), its display geometry rebuilt. Ownership passes to the caller; null (with a
+// logged warning) when the geometry cannot be built from what was read.
 std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind);
 // A string: a 4-byte length (negative gives 13), then the bytes.
 std::string old_read_string(IOstream* s);

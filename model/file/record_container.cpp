@@ -14,6 +14,7 @@
 #include "model/file/load_context.h"
 #include "model/file/record_util.h"
 #include "model/file/save_context.h"
+#include "model/services/log.h"
 #include "model/stream/iorec.h"
 
 namespace {
@@ -317,9 +318,12 @@ class ContainerReader {
                 if (!cls) io_raise(s_, kIoUnknownClass);
                 io_get_object_of(s_, cls, child);
             });
-            if (r == kIoUnknownClass) {
-                // A class this program does not know (or may not make from a file): skip
-                // the record and read on.
+            if (r == kIoUnknownClass || r == kIoObjectNotRebuilt) {
+                // A class this program does not know (or may not make from a file), or an
+                // object that cannot be rebuilt: skip the record and read on.
+                if (r == kIoObjectNotRebuilt)
+                    log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out",
+                                cls->name);
                 s_->chunks = open;
                 s_->error_code = 0;
                 return false;
@@ -341,7 +345,15 @@ class ContainerReader {
             }
             const int r = rtc_init(child, cls);
             if (r != 0) io_raise(s_, r);
-            rtc_load(s_, child.get());
+            ChunkMark* const open = s_->chunks;
+            const int l = io_guarded([&] { rtc_load(s_, child.get()); });
+            if (l == kIoObjectNotRebuilt) {
+                log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", cls->name);
+                s_->chunks = open;
+                s_->error_code = 0;
+                return false;
+            }
+            if (l != 0) io_raise(s_, l);
         }
         load_place_object(s_, f.c, std::move(child));
         return false;

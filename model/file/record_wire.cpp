@@ -16,9 +16,12 @@ namespace {
 
 
 // Rebuilds the display geometry and the box of what was read; the box then stands
-// when the object is placed.
+// when the object is placed. An object whose geometry cannot be built (a point that
+// is not finite) is dropped by the container reader, not the whole drawing.
 void regenerate(IOstream* s, object* obj) {
-    if (regen_object(obj) != 0) io_raise(s, kIoOutOfMemory);
+    const int rc = regen_object(obj);
+    if (rc == kIoOutOfMemory) io_raise(s, kIoOutOfMemory);
+    if (rc != 0) io_raise(s, kIoObjectNotRebuilt);
     if (LoadContext* ctx = load_context()) ctx->boxed = obj;
 }
 
@@ -26,13 +29,16 @@ void regenerate(IOstream* s, object* obj) {
 
 // ---- XPLINE
 
+// A vertex that is not finite cannot be drawn and would make the record unreadable:
+// it is left out of what is written (the object in memory keeps it).
 int xpline_save(IOstream* s, RTC* obj) {
     rtc_save_base(s, obj, &XPLINE::rtc_class);
     auto* x = static_cast<XPLINE*>(obj);
     ChunkMark c;
     io_chunk_begin(s, &c, static_cast<uint32_t>(x->kind));
     for (const PointNode* n = x->control; n;) {
-        io_put_vec3(s, Vec3{n->x, n->y, n->z});
+        if (std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z))
+            io_put_vec3(s, Vec3{n->x, n->y, n->z});
         n = n->next;
         if (n == x->control) break;
     }
@@ -64,6 +70,7 @@ int xpline_load(IOstream* s, RTC* obj) {
         }
         return false;
     });
+    if (!points_finite(x->control)) io_raise(s, kIoObjectNotRebuilt);
     regenerate(s, x);
     return 0;
 }

@@ -56,6 +56,11 @@ inline constexpr uint32_t kTagText2 = 1034;
 inline constexpr uint32_t kTagSecondDouble = 2000;
 inline constexpr uint32_t kTagDashes = 2052;
 
+// Raised inside an object record that was read whole but whose object cannot be
+// rebuilt (its display geometry fails for a reason other than memory): the container
+// reader drops that object with a logged warning and reads on. Never leaves a load.
+inline constexpr int kIoObjectNotRebuilt = -12;
+
 // Fixed-point scale of the float attribute.
 inline constexpr double kAttributeScale = 16384.0;
 

@@ -52,6 +52,29 @@ TEST(ZoomWindow, ThinWindowsAreRefusedOthersFitTheClientArea) {
     g_prefs.scale_round = 0.01;
 }
 
+// A zoom limit of 0, below 0 or not finite (a damaged file) with no scale rounding
+// zoomed to a scale of 0 or -3, which the drawing then saved and could not read.
+TEST(ZoomLimit, UnusableLimitsNeverGiveAnUnusableScale) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (double limit : {0.0, -3.0, nan, inf, -inf}) {
+        for (double round : {0.0, 0.01, nan}) {
+            SCOPED_TRACE(testing::Message() << "limit " << limit << " round " << round);
+            Harness h;
+            scene_line(scene_layer(h.model()), {{10, 20, 0}, {10.5f, 20.5f, 0}});
+            h.view()->zoom_limit = limit;
+            g_prefs.scale_round = round;
+            view_zoom_all(h.view());
+            const double all = h.view()->projection.scale;
+            EXPECT_TRUE(all > 0 && std::isfinite(all) && std::isfinite(1 / all)) << all;
+            view_zoom_window(h.view(), {10, 20, 0}, {10.01f, 20.01f, 0});
+            const double window = h.view()->projection.scale;
+            EXPECT_TRUE(window > 0 && std::isfinite(window) && std::isfinite(1 / window)) << window;
+        }
+    }
+    g_prefs.scale_round = 0.01;
+}
+
 TEST(Extents, WidthsHiddenLayersAndZoomAll) {
     Harness h(2);
     LAYER* l = scene_layer(h.model());

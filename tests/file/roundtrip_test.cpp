@@ -1,5 +1,9 @@
 // The rich drawing saved, loaded and saved again: identical bytes, plain and packed,
 // and a loaded drawing equal to the one saved.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
 #include "file_support.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
@@ -8,6 +12,7 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
+#include "model/geom/regen.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
 #include "rich_drawing.h"
@@ -82,4 +87,53 @@ TEST_F(RoundTripTest, DrawingWithoutTracksHasNoFrames) {
     m->frame_count = 99;
     ASSERT_EQ(drawing_file_import(path("d.qvm").c_str(), m.get()), 0);
     EXPECT_EQ(m->frame_count, 0);
+}
+
+// A spline with a NaN or infinite vertex cannot be rebuilt: saved, it made the whole
+// drawing unreadable (8, "not enough memory"). The writer now leaves such a vertex
+// out, and a file that holds one (as written before) opens without that spline.
+TEST_F(RoundTripTest, NonFiniteSplineVerticesNeverCostTheDrawing) {
+    const float inf = std::numeric_limits<float>::infinity(), marker = 12345.5f;
+    auto bytes_of = [](float f) {
+        Bytes b(4);
+        std::memcpy(b.data(), &f, 4);
+        return b;
+    };
+    auto polylines = [](MODEL* m) {
+        int n = 0;
+        for (ZOBJ* z = m; z; z = tree_next(z, m)) n += rtc_is<XPLINE>(z) ? 1 : 0;
+        return n;
+    };
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+        SCOPED_TRACE(bad);
+        auto m = new_model();
+        auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(m->children));
+        auto* line = rtc_make<XPLINE>().release();
+        line->control = make_points({{0, 0, 0}, {10, 0, 0}});
+        ASSERT_EQ(container_insert(layer, line), 0);
+        auto* spline = rtc_make<XPLINE>().release();
+        spline->kind = 1;
+        spline->control = make_points({{0, 0, 0}, {5, marker, 0}, {10, 0, 0}});
+        ASSERT_EQ(regen_object(spline), 0);
+        ASSERT_EQ(container_insert(layer, spline), 0);
+        ASSERT_EQ(drawing_file_save(path("good.qvm").c_str(), m.get(), 0), 0);
+        // The bytes written before: the marker (the vertex, the curve through it) made bad.
+        Bytes bytes = read_bytes(path("good.qvm"));
+        const Bytes from = bytes_of(marker), to = bytes_of(bad);
+        for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end();)
+            std::copy(to.begin(), to.end(), at);
+        write_bytes(path("damaged.qvm"), bytes);
+        auto opened = new_model();
+        ASSERT_EQ(drawing_file_import(path("damaged.qvm").c_str(), opened.get()), 0);
+        EXPECT_EQ(polylines(opened.get()), 1);  // the line
+
+        // Such a spline in memory saves without its bad vertex and reads back.
+        spline->control->next->y = bad;
+        ASSERT_EQ(drawing_file_save(path("saved.qvm").c_str(), m.get(), 0), 0);
+        auto reread = new_model();
+        ASSERT_EQ(drawing_file_import(path("saved.qvm").c_str(), reread.get()), 0);
+        EXPECT_EQ(polylines(reread.get()), 2);
+        const Bytes saved = read_bytes(path("saved.qvm"));
+        EXPECT_EQ(std::search(saved.begin(), saved.end(), to.begin(), to.end()), saved.end());
+    }
 }

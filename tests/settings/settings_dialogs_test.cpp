@@ -258,6 +258,10 @@ TEST_F(SettingsDialogs, TypedZeroStepIsRefusedAndTheDialogStaysOpen) {
     const Case cases[] = {
         {"zero grid step", kIdcSet + 6, "0", &grid_settings_dialog},
         {"user origin past what the view stores", kIdcSet + 11, "1e39", &coordinate_system_dialog},
+        // Written into the view, these made the cursor (NaN, NaN, inf) and no click a point.
+        {"elevation beyond the float range", kIdcSet + 1, "1e300",
+         +[](VIEW* v) { return drawing_aids_dialog(&v); }},
+        {"zoom origin beyond the float range", kIdcSet + 4, "-1e300", &zooming_dialog},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

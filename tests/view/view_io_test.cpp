@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -95,11 +96,11 @@ void put_doubles(IOstream* s, std::initializer_list<double> v) {
     for (double d : v) io_put_double(s, d);
 }
 
-// A projection sub-chunk with the given scale and view rotation.
-void put_projection(IOstream* s, double scale, const Transform& rotation) {
+// A projection sub-chunk with the given scale, view rotation and eye distance.
+void put_projection(IOstream* s, double scale, const Transform& rotation, double eye = 1) {
     IoChunkWriter c(s, 0);
     io_put_double(s, scale);
-    put_doubles(s, {0, 0, 0, 1, 0, 0, 0});
+    put_doubles(s, {0, 0, 0, eye, 0, 0, 0});
     io_put_varint(s, 1);
     io_put_transform(s, &rotation, 0);
 }
@@ -296,8 +297,11 @@ TEST_F(ViewIoTest, NamesCutAndUnknownSubChunksSkipped) {
     EXPECT_FALSE(buffer_has_objects(v->selection));
 }
 
-TEST_F(ViewIoTest, NonsenseIsRefused) {
-    log_set_level(LogLevel::error);  // each refusal is logged as a warning
+// A view is the window's state, not the user's work: a field that fails its check
+// keeps its initial value (with a logged warning) and the drawing opens. A zero,
+// negative or NaN eye distance refused the whole file.
+TEST_F(ViewIoTest, UnusableFieldsReadAsTheirDefaults) {
+    log_set_level(LogLevel::error);  // each unusable field is logged as a warning
     Transform identity;
     xform_scale(&identity, 1, 1, 1);
     Transform broken = identity;
@@ -317,16 +321,20 @@ TEST_F(ViewIoTest, NonsenseIsRefused) {
             io_put_varint(s, 1);
         };
     };
-    // The construction settings with the given elevation, every other field zero.
-    auto settings_with_elevation = [](double elevation) {
-        return [elevation](IOstream* s) {
+    auto eye = [identity](double distance) {
+        return [identity, distance](IOstream* s) { put_projection(s, 1.0, identity, distance); };
+    };
+    // The construction settings with the given elevation and zoom limit, every other
+    // field zero.
+    auto settings_with = [](double elevation, double limit) {
+        return [elevation, limit](IOstream* s) {
             IoChunkWriter c(s, 4);
             io_put_varint(s, 0);
             put_doubles(s, {0, 0, 0, 0, elevation});
             for (int i = 0; i < 2; ++i) io_put_varint(s, 0);
             io_put_double(s, 0);
             for (int i = 0; i < 3; ++i) io_put_varint(s, 0);
-            io_put_double(s, 1000);
+            io_put_double(s, limit);
             for (int i = 0; i < 3; ++i) io_put_varint(s, 0);
             for (int i = 0; i < 6; ++i) io_put_float(s, 0);
             put_doubles(s, {0, 1, 1});
@@ -343,42 +351,62 @@ TEST_F(ViewIoTest, NonsenseIsRefused) {
             for (int32_t w : words) io_put_varint(s, static_cast<uint32_t>(w));
         };
     };
+    auto settings_with_elevation = [&](double elevation) { return settings_with(elevation, 1000); };
+    // What each case reads back: 0 for the field's initial value, 1 for the value
+    // written.
     struct Case {
         const char* what;
         std::function<void(IOstream*)> body;
         int want;
     } cases[] = {
-        {"zero scale", [&](IOstream* s) { put_projection(s, 0.0, identity); }, 13},
-        {"negative scale", [&](IOstream* s) { put_projection(s, -2.0, identity); }, 13},
-        {"infinite scale", [&](IOstream* s) { put_projection(s, INFINITY, identity); }, 13},
-        {"NaN rotation", [&](IOstream* s) { put_projection(s, 1.0, broken); }, 13},
-        {"singular rotation", [&](IOstream* s) { put_projection(s, 1.0, singular); }, 13},
-        {"good projection", [&](IOstream* s) { put_projection(s, 2.0, identity); }, 0},
-        {"hostile layer-flag count", layer_state_with_count(0x7FFFFFFF), 13},
-        {"count beyond the chunk", layer_state_with_count(5), 13},
-        {"negative count", layer_state_with_count(0xFFFFFFFF), 13},
-        {"one flag", layer_state_with_count(1), 0},
-        {"show state", placement({9, 0, 0, 0, 0, 0, 0, 0, 0, 1}), 13},
-        {"negative width", placement({3, 1000, 800, 0, 0, 0, 0, -400, 300, 1}), 13},
-        {"huge position", placement({3, 1000, 800, 0, 0, 1 << 30, 0, 400, 300, 1}), 13},
-        {"good placement", placement({3, 1000, 800, -32000, -32000, 5, 5, 400, 300, 1}), 0},
-        {"scale without an inverse", [&](IOstream* s) { put_projection(s, 1e-310, identity); }, 13},
-        {"NaN elevation", settings_with_elevation(NAN), 13},
-        {"infinite elevation", settings_with_elevation(-INFINITY), 13},
-        {"good elevation", settings_with_elevation(2.5), 0},
+        {"zero eye distance", eye(0.0), 0},
+        {"negative eye distance", eye(-4.0), 0},
+        {"NaN eye distance", eye(NAN), 0},
+        {"good eye distance", eye(7.0), 1},
+        {"zero zoom limit", settings_with(0, 0.0), 0},
+        {"negative zoom limit", settings_with(0, -3.0), 0},
+        {"good zoom limit", settings_with(0, 50.0), 1},
+        {"zero scale", [&](IOstream* s) { put_projection(s, 0.0, identity); }, 0},
+        {"negative scale", [&](IOstream* s) { put_projection(s, -2.0, identity); }, 0},
+        {"infinite scale", [&](IOstream* s) { put_projection(s, INFINITY, identity); }, 0},
+        {"NaN rotation", [&](IOstream* s) { put_projection(s, 1.0, broken); }, 0},
+        {"singular rotation", [&](IOstream* s) { put_projection(s, 1.0, singular); }, 0},
+        {"good projection", [&](IOstream* s) { put_projection(s, 2.0, identity); }, 1},
+        {"hostile layer-flag count", layer_state_with_count(0x7FFFFFFF), 0},
+        {"count beyond the chunk", layer_state_with_count(5), 0},
+        {"negative count", layer_state_with_count(0xFFFFFFFF), 0},
+        {"one flag", layer_state_with_count(1), 1},
+        {"show state", placement({9, 0, 0, 0, 0, 0, 0, 0, 0, 1}), 0},
+        {"negative width", placement({3, 1000, 800, 0, 0, 0, 0, -400, 300, 1}), 0},
+        {"huge position", placement({3, 1000, 800, 0, 0, 1 << 30, 0, 400, 300, 1}), 0},
+        {"good placement", placement({3, 1000, 800, -32000, -32000, 5, 5, 400, 300, 1}), 1},
+        {"scale without an inverse", [&](IOstream* s) { put_projection(s, 1e-310, identity); }, 0},
+        {"NaN elevation", settings_with_elevation(NAN), 0},
+        {"infinite elevation", settings_with_elevation(-INFINITY), 0},
+        {"good elevation", settings_with_elevation(2.5), 1},
         {"zero previous scale",
          [](IOstream* s) {
              IoChunkWriter c(s, 1);
              io_put_double(s, 0.0);
          },
-         13},
+         0},
     };
+    auto init = rtc_make<VIEW>();
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         ModelWithViews into;
-        EXPECT_EQ(import_with_view_body(c.body, &into, "nonsense.qvm"), c.want) << c.what;
-        if (c.want != 0) {
-            EXPECT_TRUE(into.views().empty()) << c.what;
-        }
+        ASSERT_EQ(import_with_view_body(c.body, &into, "nonsense.qvm"), 0);
+        ASSERT_EQ(into.views().size(), 1u);
+        const VIEW* v = into.views()[0];
+        const ViewProjection& p = v->projection;
+        const bool all_initial = p.scale == init->projection.scale &&
+                                 p.eye_distance == init->projection.eye_distance &&
+                                 std::memcmp(p.view.m, init->projection.view.m, sizeof p.view.m) == 0 &&
+                                 v->previous_scale == init->previous_scale && v->elevation == init->elevation &&
+                                 v->zoom_limit == init->zoom_limit &&
+                                 v->layer_state.flags == init->layer_state.flags &&
+                                 std::memcmp(&v->placement, &init->placement, sizeof v->placement) == 0;
+        EXPECT_EQ(all_initial, c.want == 0);
     }
     log_set_level(LogLevel::info);
 }
