@@ -1,6 +1,6 @@
 // Fuzz target for the boolean engine and mesh reduction. The bytes give two small
-// triangle soups with corners on a 0.005 grid (so corners fall within the welding
-// tolerance of each other), an answer for the dangling-faces question, the boolean
+// triangle soups (up to sixteen triangles each) with corners on a 0.005 grid (so
+// corners fall within the welding tolerance of each other), an answer for the dangling-faces question, the boolean
 // operations to run and a reduction percentage. The chosen operations (union,
 // intersection, subtraction, or all three), join and reduction run; every result must
 // hold vertex and edge indices in range, finite coordinates and no face with a
@@ -81,8 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader r{data, size};
     const uint8_t head = r.byte();
     // Up to eight triangles a side: every cutting, touching and coplanar case is
-    // reached with that few, and the cost grows with the square of the count.
-    const int count_a = 1 + (head & 7), count_b = 1 + ((head >> 4) & 7);
+    // reached with that few, and the cost grows with the square of the count. Bits 3
+    // and 7 add eight more, so two closed boxes (twelve triangles each) fit.
+    const int count_a = 1 + (head & 7) + ((head & 0x08) ? 8 : 0);
+    const int count_b = 1 + ((head >> 4) & 7) + ((head & 0x80) ? 8 : 0);
     const uint8_t answers = r.byte();
     const bool yes = answers & 1;
     // Bits 1-2: 0 union, 1 intersection, 2 subtraction, 3 all three.

@@ -21,6 +21,7 @@
 #include "model/math/plist.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 
 namespace {
@@ -162,7 +163,14 @@ int combine_command(void* arg, bool join) {
     buffer_get_bbox(run.operands, &box);
     std::unique_ptr<MESH3> result;
     if (join) {
-        result = csg_join_meshes(run.operands->refs);
+        CsgStatus status;
+        result = csg_join_meshes(run.operands->refs, &status);
+        // Meshes of nothing but degenerate triangles are refused with a reason, not
+        // reported as a lack of memory.
+        if (!result && status.code == kCsgNoUsableFace) {
+            msgbox_ids(kStrIdError, kStrCsgNoUsableFace);
+            return run_end(run, 13, true);
+        }
     } else {
         MESH3* second = buffer_next_mesh(run.operands, &cursor);
         result = csg_boolean(first, second, kCsgUnion);

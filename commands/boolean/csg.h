@@ -12,6 +12,8 @@
 //   42191  the geometry could not be resolved: zero normal, ambiguous rays that do
 //          not settle, runaway cutting ("CSG: unknown problem...")
 //   42194  the user answered No to the dangling-faces question (no message)
+//   43807  a join found no triangle worth keeping: every one had corners within the
+//          tolerance (kCsgNoUsableFace)
 //   8      out of memory
 #pragma once
 
@@ -29,6 +31,8 @@ inline constexpr int kCsgIntersection = 1;
 inline constexpr int kCsgSubtraction = 2;  // A minus B
 
 inline constexpr double kCsgTolerance = 0.01;
+
+inline constexpr int kCsgNoUsableFace = 43807;
 
 // What a call ended with: 0 and an empty text on success, else one of the codes above
 // and the engine's diagnostic (for logs and tests; the user sees the string-table
@@ -50,9 +54,9 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 
 // All triangles of the MESH3 objects referenced from `head` on (other objects are
 // passed by) in one new mesh: coinciding vertices (within the tolerance) merged,
-// triangles without area dropped. Null on failure or when no triangle is left; shows
-// no message.
-std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head);
+// triangles without area dropped. Null on failure or when no triangle is left
+// (status code kCsgNoUsableFace, not an out-of-memory failure); shows no message.
+std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status = nullptr);
 // The same over a list of meshes (null entries passed by).
 std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshes,
                                           CsgStatus* status = nullptr);

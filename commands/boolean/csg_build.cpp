@@ -165,7 +165,7 @@ std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshe
         for (Vertex* v = ctx.a.vertices; v; v = v->next) v->flags = 0;
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
-        if (result && !result->blocks) result.reset();
+        if (!result->blocks) raise(ctx, kCsgNoUsableFace, "No face left to join");
     } catch (const Jump&) {
         result.reset();
     } catch (const std::bad_alloc&) {
@@ -177,14 +177,15 @@ std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshe
     return result;
 }
 
-std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head) {
+std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
     std::vector<const MESH3*> meshes;
     try {
         for (const RefNode* n = head; n; n = n->next) {
             if (const MESH3* m = n->ref ? rtc_cast<MESH3>(n->ref) : nullptr) meshes.push_back(m);
         }
     } catch (const std::bad_alloc&) {
+        if (status) *status = CsgStatus{8, "Allocate"};
         return nullptr;
     }
-    return csg_join_mesh_list(meshes);
+    return csg_join_mesh_list(meshes, status);
 }

@@ -19,7 +19,10 @@ constexpr double kParallel = 0.9999;
 // walk starts afresh.
 uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
     const D3 c = face_centroid(f);
-    D3 n = face_plane(ctx, f).n;
+    // The face's own normal decides whether a face it starts in lies on it; the ray
+    // direction, once perturbed, no longer does.
+    const D3 normal = face_plane(ctx, f).n;
+    D3 n = normal;
     for (int cast = 0; cast <= kMaxRecasts; ++cast) {
         uint32_t result = kOutside;
         double nearest = 1e300;
@@ -44,8 +47,8 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
                     }
                     nearest = dist;
                     result = dn > kTol ? kInside : kOutside;
-                } else if (std::fabs(dn) > kParallel * length(n) && point_in_triangle(g, m, p) != kPitOutside) {
-                    return dn > kTol ? kOnSame : kOnOpposite;
+                } else if (std::fabs(dot(normal, m)) > kParallel && point_in_triangle(g, m, p) != kPitOutside) {
+                    return dot(normal, m) > 0 ? kOnSame : kOnOpposite;
                 }
             } else if (std::fabs(dw) < kTol) {
                 ambiguous = true;

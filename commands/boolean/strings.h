@@ -10,3 +10,4 @@ inline constexpr uint32_t kStrCsgPickIntersectionSecond = 43803;
 inline constexpr uint32_t kStrCsgPickSubtractFrom = 43804;
 inline constexpr uint32_t kStrCsgPickSubtracted = 43805;
 inline constexpr uint32_t kStrCsgDanglingFaces = 43806;  // Yes/No question
+inline constexpr uint32_t kStrCsgNoUsableFace = 43807;

@@ -143,10 +143,21 @@ int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift) {
         double v[3] = {out[i].x, out[i].y, out[i].z};
         rec->vertex_io(rec->vertices, base + rec->first + i, v, 1);
     }
+    // An edge that runs against its original direction was shrunk past nothing: the
+    // inset is wider than the contour there. A small square inset past its middle
+    // comes back turned round by half a turn, with the same turning sense and no
+    // crossing, so only its edges tell.
+    bool reversed = false;
+    for (int32_t i = 0; i < n && d != 0 && !reversed; ++i) {
+        const int32_t j = i == 0 ? n - 1 : i - 1;
+        const double ex = src[i].x - src[j].x, ey = src[i].y - src[j].y;
+        const double along = (out[i].x - out[j].x) * ex + (out[i].y - out[j].y) * ey;
+        reversed = along < -1e-9 * (ex * ex + ey * ey);
+    }
     const int32_t before = rec->clockwise;
     contour_update_box(rec, base);
     if (!finite) return 2;
-    const bool flipped = (before != 0) != (rec->clockwise != 0);
+    const bool flipped = reversed || (before != 0) != (rec->clockwise != 0);
     if (!flipped && before == 2) rec->clockwise = 2;
     return flipped ? 1 : 0;
 }

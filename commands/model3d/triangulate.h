@@ -60,8 +60,9 @@ void contour_update_box(ContourRecord* rec, int32_t base);
 // vertex moves along the bisector of its two edges by d / sin(half angle), the half
 // angle held to at least 0.15 rad; a coincident neighbour is skipped for the next
 // distinct one, a spike moves along its edge's normal. Then the record's box is
-// updated from the ring. 1 when the turning sense flipped, 2 when a position came
-// out not finite, else 0. An outer's mark 2 is kept when the sense did not flip.
+// updated from the ring. 1 when the inset turned the contour inside out (its turning
+// sense flipped, or an edge runs against its original direction), 2 when a position
+// came out not finite, else 0. An outer's mark 2 is kept when it did not turn.
 int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift);
 
 // contour_inset of every record, then the crossing test of each with itself and

@@ -77,6 +77,10 @@ TEST(CsgEngine, JoinWeldsWithinTolerance) {
     buffer_clear(buf);
     rtc_destroy(buf);
     EXPECT_EQ(csg_join_mesh_list({}), nullptr);  // nothing to join
+    // Nothing but slivers: no face, which is no lack of memory.
+    CsgStatus st;
+    EXPECT_EQ(csg_join_mesh_list({sliver.get(), sliver.get()}, &st), nullptr);
+    EXPECT_EQ(st.code, kCsgNoUsableFace);
 }
 
 TEST(CsgEngine, DanglingFacesAskOnlyForIntersectionAndSubtraction) {

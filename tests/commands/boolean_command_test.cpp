@@ -3,6 +3,7 @@
 // prompt, one Undo restoring the operands, and failures that change nothing.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -279,4 +280,28 @@ TEST(BooleanCommands, UndoOffKeepsNoLevel) {
     EXPECT_EQ(meshes_in(s.layer).size(), 2u);
     EXPECT_EQ(s.h.model()->undo_levels, 0);
     g_prefs.undo_mode = -1;
+}
+
+// Join of meshes whose only triangles have two corners 0.005 apart: nothing is left
+// to join, which is said as such, not as a lack of memory; the drawing stays.
+TEST(BooleanCommands, JoinOfDegenerateTrianglesIsRefusedWithItsReason) {
+    Scene s;
+    MESH3* slivers[2];
+    for (int i = 0; i < 2; ++i) {
+        auto m = rtc_make<MESH3>();
+        MeshFaceBlock* b = mesh_face_block(m.get(), 0);
+        const float x = 100.0f + 20 * i;
+        for (const auto& p : {std::array<float, 3>{x, 0, 0}, {x + 0.005f, 0, 0}, {x + 5, 10, 0}})
+            b->vertices.push_back(MeshVertex{p[0], p[1], p[2], {0, 0, 0, 0, 0, 0}});
+        ASSERT_EQ(mesh_add_triangle(b, 0, 1, 2), 0);
+        slivers[i] = scene_add(s.layer, m.release());
+        ASSERT_EQ(buffer_add(s.h.view()->selection, slivers[i]), 0);
+    }
+    Boxes boxes;
+    EXPECT_EQ(s.h.run(kCmdJoinMeshes), 13);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_NE(boxes.seen[0].text.find("no usable face"), std::string::npos) << boxes.seen[0].text;
+    EXPECT_EQ(meshes_in(s.layer).size(), 5u);
+    EXPECT_EQ(selected(s.h.view()).size(), 2u);
+    EXPECT_EQ(s.h.model()->undo_levels, 0);
 }

@@ -2,8 +2,14 @@
 // chamfer, ring depths and insets, the pen, blanks, and the chamfer refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "commands/model3d/triangulate.h"
 #include "text3d_support.h"
 
 namespace {
@@ -90,6 +96,133 @@ TEST(GlyphSolid, ChamferThatFoldsALetterIsRefused) {
     // Negative z steps (a chamfer above half the depth) fold the rings back.
     p = text3d_params(1, 0.1, 0.2);
     EXPECT_EQ(glyph_solid_build(s, &p, &g), 34);
+}
+
+// Why a glyph solid is no sound solid, or empty: every directed edge must meet its
+// reverse exactly once (closed), and no two faces without a common corner may cross
+// (one's edge passing through the other's inside).
+std::string unsound_solid(const GlyphMesh& g) {
+    std::map<std::pair<int32_t, int32_t>, int> directed;
+    for (const GlyphFace& f : g.faces) {
+        const int32_t v[3] = {f.a, f.b, f.c};
+        for (int k = 0; k < 3; ++k) ++directed[{v[k], v[(k + 1) % 3]}];
+    }
+    for (const auto& [e, n] : directed) {
+        const auto rev = directed.find({e.second, e.first});
+        if (n != 1 || rev == directed.end() || rev->second != 1) return "open or doubled edge";
+    }
+    auto orient = [](const Vec3d& a, const Vec3d& b, const Vec3d& c, const Vec3d& d) {
+        const Vec3d u{b.x - a.x, b.y - a.y, b.z - a.z}, v{c.x - a.x, c.y - a.y, c.z - a.z},
+            w{d.x - a.x, d.y - a.y, d.z - a.z};
+        const double det = u.x * (v.y * w.z - v.z * w.y) - u.y * (v.x * w.z - v.z * w.x) +
+                           u.z * (v.x * w.y - v.y * w.x);
+        return det > 0 ? 1 : det < 0 ? -1 : 0;
+    };
+    // Segment p-q through the inside of triangle a, b, c.
+    auto pierces = [&](const Vec3d& p, const Vec3d& q, const Vec3d& a, const Vec3d& b,
+                       const Vec3d& c) {
+        const int sp = orient(a, b, c, p), sq = orient(a, b, c, q);
+        if (sp == 0 || sq == 0 || sp == sq) return false;
+        const int s1 = orient(p, q, a, b), s2 = orient(p, q, b, c), s3 = orient(p, q, c, a);
+        return s1 != 0 && s1 == s2 && s2 == s3;
+    };
+    struct Box {
+        double lo[3], hi[3];
+        size_t face;
+    };
+    std::vector<Box> boxes;
+    for (size_t i = 0; i < g.faces.size(); ++i) {
+        const GlyphFace& f = g.faces[i];
+        Box b{{1e300, 1e300, 1e300}, {-1e300, -1e300, -1e300}, i};
+        for (int32_t v : {f.a, f.b, f.c}) {
+            const double c[3] = {g.vertices[v].x, g.vertices[v].y, g.vertices[v].z};
+            for (int k = 0; k < 3; ++k)
+                b.lo[k] = std::fmin(b.lo[k], c[k]), b.hi[k] = std::fmax(b.hi[k], c[k]);
+        }
+        boxes.push_back(b);
+    }
+    std::sort(boxes.begin(), boxes.end(),
+              [](const Box& a, const Box& b) { return a.lo[0] < b.lo[0]; });
+    for (size_t i = 0; i < boxes.size(); ++i)
+        for (size_t j = i + 1; j < boxes.size() && boxes[j].lo[0] <= boxes[i].hi[0]; ++j) {
+            const Box &p = boxes[i], &q = boxes[j];
+            if (p.lo[1] > q.hi[1] || q.lo[1] > p.hi[1] || p.lo[2] > q.hi[2] || q.lo[2] > p.hi[2])
+                continue;
+            const GlyphFace &f = g.faces[p.face], &h = g.faces[q.face];
+            const int32_t fv[3] = {f.a, f.b, f.c}, hv[3] = {h.a, h.b, h.c};
+            bool shared = false;
+            for (int32_t x : fv)
+                for (int32_t y : hv) shared = shared || x == y;
+            if (shared) continue;
+            for (int k = 0; k < 3; ++k) {
+                const Vec3d &f0 = g.vertices[fv[k]], &f1 = g.vertices[fv[(k + 1) % 3]];
+                const Vec3d &h0 = g.vertices[hv[k]], &h1 = g.vertices[hv[(k + 1) % 3]];
+                if (pierces(f0, f1, g.vertices[hv[0]], g.vertices[hv[1]], g.vertices[hv[2]]) ||
+                    pierces(h0, h1, g.vertices[fv[0]], g.vertices[fv[1]], g.vertices[fv[2]]))
+                    return "faces cross";
+            }
+        }
+    return {};
+}
+
+// Whether contours of a glyph cross in the font's own outline (a cedilla drawn over
+// its letter): its solid crosses itself whatever the chamfer.
+bool overlapping_components(const GlyphOutline& o) {
+    Text3dParams flat = text3d_params(1, 0, 0);
+    GlyphMesh g;
+    if (glyph_solid_build(o, &flat, &g) != 0) return true;
+    ContourSet set;
+    int32_t first = 0;
+    for (int32_t last : g.contour_last) {
+        set.emplace_back();
+        contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
+        first = last + 1;
+    }
+    for (char c : contour_set_crossings(set, 0))
+        if (c) return true;
+    return false;
+}
+
+// The glyphs of real fonts at two sizes and three chamfers: a chamfer is refused or
+// gives a closed solid that does not cross itself. A chamfer wider than a dot turned
+// the dot's front ring half round, its chamfer faces through each other.
+TEST(GlyphSolid, ChamferedDejaVuGlyphsAreRefusedOrSound) {
+    TextFontRecord r;
+    r.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    GlyphFont sans;
+    ASSERT_EQ(glyph_font_open(&sans, r), 0);
+    GlyphOutline dot;
+    ASSERT_EQ(glyph_outline_read(&dot, &sans, '.'), 0);
+    Text3dParams p = text3d_params(100, 30, 7.2);
+    GlyphMesh g;
+    EXPECT_EQ(glyph_solid_build(dot, &p, &g), 34);
+    for (const char* file : {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                             "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"}) {
+        r.file = file;
+        GlyphFont font;
+        ASSERT_EQ(glyph_font_open(&font, r), 0) << file;
+        int accepted = 0, refused = 0;
+        for (uint32_t code = 33; code < 256; ++code) {
+            if (code >= 127 && code < 161) continue;
+            GlyphOutline o;
+            if (glyph_outline_read(&o, &font, code) != 0 || overlapping_components(o)) continue;
+            for (double size : {1.0, 100.0})
+                for (double chamfer : {0.004, 0.02, 0.072}) {
+                    p = text3d_params(size, 0.3 * size, chamfer * size);
+                    const int result = glyph_solid_build(o, &p, &g);
+                    if (result == 34) {
+                        ++refused;
+                        continue;
+                    }
+                    ASSERT_EQ(result, 0);
+                    ++accepted;
+                    EXPECT_EQ(unsound_solid(g), "") << file << " U+" << std::hex << code << std::dec << " size "
+                                                    << size << " chamfer " << chamfer;
+                }
+        }
+        // The widest chamfer is wider than most strokes; the narrower ones pass.
+        EXPECT_GT(accepted, refused) << file;
+    }
 }
 
 double min_x(const GlyphMesh& g) {

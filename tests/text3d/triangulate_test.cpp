@@ -151,6 +151,26 @@ TEST(ContourInset, SquareMovesEachCornerByTheDistance) {
     EXPECT_EQ(contour_inset(&rq, 0, 0.75, 0), 1);
 }
 
+// An inset past a contour's middle turns it inside out even when its turning sense
+// survives: the 10 x 10 square inset by 6 comes back as a 2 x 2 square turned half
+// round. Outlines shrink with a positive inset, holes with a negative one.
+TEST(ContourInset, InsetPastTheMiddleTurnsTheContourInsideOut) {
+    const struct {
+        bool hole;
+        double d;
+        int want;
+    } cases[] = {{false, 6, 34}, {false, 4.9, 0}, {true, -6, 34}, {true, -4.9, 0}, {true, 6, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.hole) + " " + std::to_string(c.d));
+        std::vector<Vec3d> p = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}};
+        if (c.hole) std::swap(p[1], p[3]);
+        ContourSet set(1);
+        set[0] = record(&p, 0, 3);
+        ASSERT_EQ(set[0].clockwise, c.hole ? 0 : 1);
+        EXPECT_EQ(contour_set_inset(&set, 0, c.d, 0), c.want);
+    }
+}
+
 TEST(ContourInset, SpikesCoincidentNeighboursAndNoNaN) {
     const double d = 0.01;
     // A needle (1e-9 wide) and a repeated point: every vertex stays finite and moves
