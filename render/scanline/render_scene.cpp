@@ -38,12 +38,6 @@ namespace {
 std::atomic<RayTraceFn> g_ray_tracer{nullptr};
 thread_local char g_message[256] = "";
 
-// Default-light directions in the image frame (z toward the viewer).
-constexpr int kDefaultLightDir[16][3] = {
-    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
-    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
-    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
-
 struct Collect {
     RenderContext* ctx;
     MODEL* drawing;
@@ -187,17 +181,9 @@ int default_lights(RenderContext* ctx, const RenderSettings* s) {
     }
     fog_setup(&ctx->fog, s->material.slots[1].amount, s->material.slots[0].amount,
               ctx->fog_distance, s->material.colour);
-    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y,
-                 dz = double(b.max.z) - b.min.z;
-    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
-    const Vec3d c = {(double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
-                     (double(b.max.z) + b.min.z) / 2};
     for (int i = 0; i < 16; ++i) {
         if (!(s->light_mask & (1u << i))) continue;
-        Vec3d p = {c.x + kDefaultLightDir[i][0] * diag, c.y + kDefaultLightDir[i][1] * diag,
-                   c.z + kDefaultLightDir[i][2] * diag};
-        mat_xform_point_d(&p, &p, &before);
-        const Vec3 pos = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+        const Vec3 pos = render_default_light_position(b, i, before);
         float colour[4];
         colour_index_rgb(colour, s->light_colours[i]);
         if (!render_light_add(ctx, &pos, colour)) return 8;

@@ -230,6 +230,24 @@ TEST(RtScene, AmbientLightShowsAGreySurfaceAsTheScanLineRendererDoes) {
     }
 }
 
+TEST(RtScene, OneFarVertexLeavesTheDefaultLightsFiniteAndTheViewLit) {
+    // A lit box through a camera with the sixteen default lights, and a mesh with one
+    // vertex near the largest float: the box still shows lit in both renderers.
+    for (bool trace : {false, true}) {
+        RayScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_mesh({{-5, -5, 20}, {5, -5, 20}, {3e38f, 0, 20}});
+        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderGouraud | kRenderPerspective;
+        s.settings.light_mask = 0xFFFF;
+        for (int i = 0; i < 16; ++i) s.settings.light_colours[i] = 15;
+        CAMERA* cam = s.add_camera({30, -60, 40}, {0, 0, 0});
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        dump(img, trace ? "far_vertex_traced" : "far_vertex_scanline");
+        EXPECT_GT(red(img, 32, 36), 40) << trace;
+    }
+}
+
 TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
     // A self-lit box carried 30 units along x by frame 1; its track also morphs towards
     // a target with fewer vertices, which must not be blended (nor read past its end).
