@@ -320,7 +320,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         ctx.progress = &p;
         ctx.target = target;
         ctx.threads = render_thread_count();
-        ctx.noise_seed = render_next_noise_seed();
+        ctx.noise_seed = settings->noise_seed ? settings->noise_seed : render_next_noise_seed();
         ctx.flags = settings->flags | kRenderShadows;
         if ((ctx.flags & kRenderPhong) && (ctx.flags & kRenderTextures))
             ctx.flags |= kRenderPhongTextures;
