@@ -13,6 +13,7 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/solid.h"
+#include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/db/zobj.h"
 #include "model/rtc/rtc.h"
@@ -149,11 +150,15 @@ int RenderJob::start(const RenderJobSetup& setup) {
             return out_of_memory();
     }
     settings_.objects = objects_;
-    // Frames: the drawing's frame count; fewer than one frame renders one image.
-    animation_ = o.animation && drawing_->frame_count >= 1;
+    // Frames: those of the named camera's animation (the drawing's when the viewport is
+    // rendered); fewer than one frame renders one image. The copy's frame count is
+    // that of the run, so the camera's tracks apply at every frame of it.
+    const int32_t count = camera_object_ ? object_frame_count(camera_object_) : drawing_->frame_count;
+    animation_ = o.animation && count >= 1;
     first_ = 0, end_ = 1;
-    if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, drawing_->frame_count, &first_, &end_))
+    if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;
+    if (animation_) drawing_->frame_count = count;
     if (animation_ && o.output_kind == kOutputFlic && end_ - first_ > kFlicMaxFrames) {
         setup_.sink->error(13, std::string());  // more frames than a FLIC holds
         return 13;

@@ -23,6 +23,7 @@
 #include "model/db/glimpse_notify.h"
 #include "model/db/naming.h"
 #include "model/db/solid.h"
+#include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "graphics/view/view_host.h"
@@ -182,7 +183,7 @@ std::vector<RenderCameraChoice> drawing_cameras(MODEL* model) {
     std::vector<RenderCameraChoice> out;
     if (!model) return out;
     for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
-        if (auto* cam = rtc_cast<CAMERA>(z)) out.push_back({cam->name(), cam->lens, model->frame_count});
+        if (auto* cam = rtc_cast<CAMERA>(z)) out.push_back({cam->name(), cam->lens, object_frame_count(cam)});
     return out;
 }
 
@@ -233,7 +234,7 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
     edit_trim_undo(model);
     view_set_modified(view, 1);
     glimpse_notify_camera(model, cam);
-    *choice = {cam->name(), cam->lens, model->frame_count};
+    *choice = {cam->name(), cam->lens, object_frame_count(cam)};
     return true;
 }
 

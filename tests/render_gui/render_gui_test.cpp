@@ -409,6 +409,34 @@ TEST_F(RenderGui, CameraButtonReplacesTheCameraWithUndo) {
     EXPECT_EQ(cameras, 1);
 }
 
+// "&Animation" goes by the chosen camera's own frames: a camera without a track has
+// none, however much else in the drawing moves.
+TEST_F(RenderGui, AnimationIsAvailableOnlyForACameraThatMoves) {
+    MODEL* model = view_drawing(view->view());
+    auto still = rtc_make<CAMERA>();
+    still->position = {0, -90, 30};
+    still->target = {0, 0, 10};
+    still->up = {0, 0, 1};
+    still->lens = 1.0;
+    obj_default_name(model, still.get(), 0, "Still01");
+    container_insert(rtc_cast<LAYER>(model->first_child()), still.release());
+    std::vector<std::pair<std::string, bool>> seen;
+    platform_set_modal_hook([&](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) return d.press(IDOK);
+        for (const char* name : {"Still01", "Cam01"}) {
+            ASSERT_TRUE(sheet->SetActivePage(0));
+            choose_camera(static_cast<CRenderPage*>(sheet->page(0)), name);
+            ASSERT_TRUE(sheet->SetActivePage(1));
+            seen.push_back({name, sheet->page(1)->GetDlgItem(2171)->isEnabled()});
+        }
+        d.press(IDCANCEL);
+    });
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    gui_flush();
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, bool>>{{"Still01", false}, {"Cam01", true}}));
+}
+
 TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
     const std::string movie = "/nonexistent-folder/fly.flc";
     xfile_set_test_hook([movie](CXFile& x) {

@@ -18,6 +18,7 @@
 #include "imaging/formats/image_formats.h"
 #include "imaging/formats/replace_file.h"
 #include "model/file/drawing_file.h"
+#include "model/db/track.h"
 #include "model/file/records.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_job.h"
@@ -297,4 +298,31 @@ TEST(RenderJob, TheRenderersOwnTextReachesTheSinkNotTheUser) {
     EXPECT_EQ(f.sink.error_text_seen, "Theres no objects in the scene");
     EXPECT_EQ(f.sink.done_calls, 1);
     EXPECT_TRUE(f.sink.timing.empty());
+}
+
+TEST(RenderJob, FramesAreTheNamedCamerasNotTheDrawings) {
+    // A camera whose track has 10 frames in a drawing of 30, frames 3 to 20: frames 3 to
+    // 10 (8 files). A camera without a track renders one image.
+    for (bool tracked : {true, false}) {
+        JobFixture f(30);
+        CAMERA* cam = f.scene.add_camera({0, -50, 20}, {5, 5, 5});
+        ASSERT_EQ(cam->set_string(0, "Camera01"), 0);
+        if (tracked) {
+            KeyframeTrack* t = track_new(nullptr, cam);
+            ASSERT_NE(t, nullptr);
+            t->position.keys = {PositionKey{0, {}, {0, -50, 20}}, PositionKey{9, {}, {50, -50, 20}}};
+            cam->tracks = t;
+        }
+        const std::string dir = fresh_dir();
+        auto& o = f.setup.options;
+        o.camera_name = "Camera01";
+        o.animation = 1, o.first_frame = 3, o.last_frame = 20, o.frame_count = 10;
+        o.output_kind = kOutputTarga, o.output = dir + "/f.tga";
+        g_seen.calls = 0;
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(g_seen.calls, tracked ? 8 : 1);
+        struct stat st;
+        EXPECT_EQ(stat((dir + "/f09.tga").c_str(), &st) == 0, tracked);
+        EXPECT_NE(stat((dir + "/f10.tga").c_str(), &st), 0);
+    }
 }
