@@ -107,8 +107,6 @@ int RenderJob::start(const RenderJobSetup& setup) {
     original_ = setup.drawing;
     const RenderJobOptions& o = setup_.options;
     int err = render_job_image_size(o, setup.client_width, setup.client_height, &width_, &height_);
-    if (!err && o.animation && o.output_kind == kOutputMpeg && (width_ > kMpegMaxSide || height_ > kMpegMaxSide))
-        err = 13;
     if (err) {
         // Settings the job cannot use: no file is at fault (a file name would make
         // 13 read as the system's "permission denied").
@@ -159,8 +157,12 @@ int RenderJob::start(const RenderJobSetup& setup) {
     if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;
     if (animation_) drawing_->frame_count = count;
-    if (animation_ && o.output_kind == kOutputFlic && end_ - first_ > kFlicMaxFrames) {
-        setup_.sink->error(13, std::string());  // more frames than a FLIC holds
+    // A movie that cannot hold the frames or the image size is refused before any file
+    // is made, naming the limit.
+    if (const std::string limit = animation_ ? render_job_limit_text(o.output_kind, end_ - first_, width_, height_)
+                                             : std::string();
+        !limit.empty()) {
+        setup_.sink->error_text(13, limit);
         return 13;
     }
     image_ = image_create_ex(width_, height_, 1, 24, nullptr);

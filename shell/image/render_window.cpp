@@ -47,9 +47,6 @@
 
 namespace {
 
-constexpr uint32_t kStrWriteFailed = 44700;  // "%s could not be written (%s)."
-constexpr uint32_t kStrBadSettings = 44701;  // "The render settings cannot be used (%d)."
-
 // One running job and the image window it fills. Lives on the user-interface thread;
 // the worker only calls the sink methods, which copy and post.
 class RenderRun : public QObject, public RenderJobSink {
@@ -88,16 +85,9 @@ class RenderRun : public QObject, public RenderJobSink {
             if (frame_) frame_->setWindowTitle(QString::fromStdString(text));
         });
     }
-    void error(int code, const std::string& file) override {
-        // The start tells its failures on this thread, before any worker runs.
-        if (QThread::currentThread() == QCoreApplication::instance()->thread()) return show_error(code, file);
-        post([code, file] { show_error(code, file); });
-    }
+    void error(int code, const std::string& file) override { tell(render_job_failure_text(code, file)); }
     void error_text(int code, const std::string& text) override {
-        post([code, text] {
-            if (code == 8) return show_error(code, std::string());
-            msgbox_printf(kStrIdError, "%s", text.c_str());
-        });
+        tell(code == 8 ? render_job_failure_text(code, std::string()) : text);
     }
     void done(int result, const std::string& timing) override {
         post([this, result, timing] { end(result, timing); });
@@ -137,15 +127,12 @@ class RenderRun : public QObject, public RenderJobSink {
         QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
     }
 
-    static void show_error(int code, const std::string& file) {
-        if (code == 8 && file.empty()) {
-            msgbox_ids(kStrIdError, 42040);
-        } else if (file.empty()) {
-            msgbox_printf(kStrIdError, res_load_string(kStrBadSettings).c_str(), code);
-        } else {
-            const char* what = code > 0 ? std::strerror(code) : "error";
-            msgbox_printf(kStrIdError, res_load_string(kStrWriteFailed).c_str(), file.c_str(), what);
-        }
+    // A failure for the user: at once when the start tells it (on this thread, before
+    // any worker runs), else posted from the worker.
+    void tell(const std::string& text) {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return (void)msgbox_printf(kStrIdError, "%s", text.c_str());
+        post([text] { msgbox_printf(kStrIdError, "%s", text.c_str()); });
     }
 
     // Finished rows into the image document's padded BGR block, then a repaint of them.

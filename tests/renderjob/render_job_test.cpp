@@ -326,3 +326,29 @@ TEST(RenderJob, FramesAreTheNamedCamerasNotTheDrawings) {
         EXPECT_NE(stat((dir + "/f10.tga").c_str(), &st), 0);
     }
 }
+
+TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
+    struct Case {
+        int32_t kind, frames, width, height;
+        const char* says;
+    } cases[] = {{kOutputFlic, 5000, 21, 9, "at most 4000 frames; the animation has 5000"},
+                 {kOutputMpeg, 5, 4096, 8, "at most 4095 pixels wide; the image is 4096"},
+                 {kOutputMpeg, 5, 8, 5000, "at most 4095 pixels high; the image is 5000"},
+                 {kOutputAvi, 5, 32768, 8, "at most 32767 pixels wide; the image is 32768"}};
+    for (const Case& c : cases) {
+        JobFixture f(c.frames);
+        auto& o = f.setup.options;
+        o.animation = 1, o.last_frame = c.frames, o.output_kind = c.kind, o.output = fresh_dir() + "/m";
+        o.typed_width = c.width, o.typed_height = c.height;
+        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.sink.errors, 1);
+        EXPECT_NE(f.sink.error_text_seen.find(c.says), std::string::npos) << f.sink.error_text_seen;
+    }
+    // A file that fails with the program's own code reads the program's text, an errno
+    // the system's.
+    const std::string memory = render_job_failure_text(8, "/tmp/m.avi");
+    EXPECT_NE(memory.find("/tmp/m.avi"), std::string::npos);
+    EXPECT_NE(memory.find("Not enough memory"), std::string::npos) << memory;
+    EXPECT_EQ(memory.find(std::strerror(8)), std::string::npos) << memory;
+    EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
+}
