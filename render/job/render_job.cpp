@@ -17,8 +17,11 @@
 #include "model/db/track_eval.h"
 #include "model/db/zobj.h"
 #include "model/rtc/rtc.h"
+#include "model/services/strtab.h"
 
 namespace {
+
+constexpr uint32_t kStrNoLight = 44714;  // "No light in the scene"
 
 // Pairs every object of the original tree with its copy (rtc_clone keeps the order).
 // Both trees in step, in pre-order without recursion (groups nest as deep as a file
@@ -244,6 +247,7 @@ int RenderJob::render_frame(int32_t frame) {
     std::vector<uint8_t> blank(static_cast<size_t>(width_) * 3, 0);
     for (int32_t y = 0; y < height_; ++y) dc_->write_row(dc_, 0, y, width_, blank.data(), blank.size(), 0);
     const int rc = setup_.render(dc_, &settings_, &projection_, drawing_, &layers_, camera, poll, rows_done, this);
+    if (rc == 0 && render_last_found_no_light()) no_light_ = true;
     if (rc == 0) copy_rows(0, height_ - 1);
     if (rc != 0 && rc != kRenderJobStopped) message_ = render_last_message();
     return stop_.load() && rc == 0 ? kRenderJobStopped : rc;
@@ -293,7 +297,11 @@ void RenderJob::run() {
     }
     result_ = rc;
     running_ = false;
-    setup_.sink->done(rc, rc == 0 ? render_job_timing_text(setup_.timing_label, elapsed) : std::string());
+    std::string timing;
+    if (rc == 0) timing = render_job_timing_text(setup_.timing_label, elapsed);
+    // A black picture is no failure when the scene has no light: say why beside the time.
+    if (rc == 0 && no_light_) timing += "|" + res_load_string(kStrNoLight);
+    setup_.sink->done(rc, timing);
 }
 
 int RenderJob::finish() {

@@ -125,5 +125,6 @@ class RenderJob {
     std::atomic<bool> stop_{false}, running_{false};
     int result_ = 0;
     std::string message_;  // the renderer's own text of the last failure
+    bool no_light_ = false;  // some frame found no light at all
     int64_t start_time_ = 0;
 };

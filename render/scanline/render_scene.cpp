@@ -37,6 +37,7 @@ namespace {
 
 std::atomic<RayTraceFn> g_ray_tracer{nullptr};
 thread_local char g_message[256] = "";
+thread_local bool g_no_light = false;
 
 struct Collect {
     RenderContext* ctx;
@@ -265,6 +266,7 @@ int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     if (rc == 0) rc = prepare_meshes(ctx);
     if (rc == 0) rc = default_lights(ctx, s);
     if (rc == 0) rc = collect_lights(ctx, drawing, layers);
+    ctx->no_light = rc == 0 && !ctx->lights && ctx->ambient == 0.0;
     if (rc == 0) {
         halo_set_image(&ctx->halo, ctx->width, ctx->height);
         // A procedural background is scaled by its preset's reference size.
@@ -306,6 +308,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         target->width < 1 || target->height < 1 || !settings)
         return 13;
     render_set_message(nullptr);
+    g_no_light = false;
     try {
         render_init_hooks();
         RenderProgress p;
@@ -359,7 +362,9 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             const RayTraceFn trace = g_ray_tracer.load();
             if (!trace) return 1;
             ctx.render_target = target;
-            return trace(&ctx, drawing, layers);
+            const int rc = trace(&ctx, drawing, layers);
+            g_no_light = ctx.no_light;
+            return rc;
         }
         if (ctx.flags & kRenderDraft) {
             ctx.draft_image = image_create(ctx.width, ctx.height, 1, 24, nullptr);
@@ -370,6 +375,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             ctx.render_target = target;
         }
         int rc = scanline_path(&ctx, drawing, layers, settings);
+        g_no_light = ctx.no_light;
         if (rc == 0) fill_rest(&ctx);
         return rc;
     } catch (const std::bad_alloc&) {
@@ -380,6 +386,8 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
 void render_set_ray_tracer(RayTraceFn fn) { g_ray_tracer.store(fn); }
 
 const char* render_last_message() { return g_message; }
+
+bool render_last_found_no_light() { return g_no_light; }
 
 void render_set_message(const char* text) {
     if (!text) text = "";

@@ -352,3 +352,17 @@ TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
     EXPECT_EQ(memory.find(std::strerror(8)), std::string::npos) << memory;
     EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
 }
+
+TEST(RenderJob, ABlackPictureWithoutLightSaysSoBesideTheTime) {
+    // A new drawing's first render: one box, no default light, ambient off, no light.
+    for (uint32_t mask : {0u, 1u << 4}) {
+        JobFixture f(0);
+        f.setup.render = render_scene;
+        f.view.flags = kRenderGouraud;
+        f.view.setting_a = static_cast<decltype(f.view.setting_a)>(mask);
+        f.view.colours[4] = 15;
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(f.sink.timing.find("|No light in the scene") != std::string::npos, mask == 0) << f.sink.timing;
+        EXPECT_EQ(f.sink.timing.rfind("Rendering time | ", 0), 0u);
+    }
+}
