@@ -23,6 +23,8 @@ namespace {
 
 constexpr uint32_t kStrNoLight = 44714;  // "No light in the scene"
 
+RenderJobFrameHook g_frame_hook;
+
 // Pairs every object of the original tree with its copy (rtc_clone keeps the order).
 // Both trees in step, in pre-order without recursion (groups nest as deep as a file
 // may hold).
@@ -243,6 +245,7 @@ int RenderJob::render_frame(int32_t frame) {
             else camera_apply_frame(camera, camera_object_, -1);
         }
         setup_.sink->caption(setup_.title + " #" + std::to_string(frame + 1));
+        if (g_frame_hook) g_frame_hook(*this, frame);
     }
     std::vector<uint8_t> blank(static_cast<size_t>(width_) * 3, 0);
     for (int32_t y = 0; y < height_; ++y) dc_->write_row(dc_, 0, y, width_, blank.data(), blank.size(), 0);
@@ -302,6 +305,19 @@ void RenderJob::run() {
     // A black picture is no failure when the scene has no light: say why beside the time.
     if (rc == 0 && no_light_) timing += "|" + res_load_string(kStrNoLight);
     setup_.sink->done(rc, timing);
+}
+
+void RenderJob::request_stop() {
+    stop_.store(true);
+    stop_.notify_all();
+}
+
+void RenderJob::wait_for_stop() const { stop_.wait(false); }
+
+RenderJobFrameHook render_job_set_frame_hook(RenderJobFrameHook hook) {
+    RenderJobFrameHook old = std::move(g_frame_hook);
+    g_frame_hook = std::move(hook);
+    return old;
 }
 
 int RenderJob::finish() {
