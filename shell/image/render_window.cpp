@@ -259,9 +259,10 @@ CImgFrame* new_image_window(const std::string& title, int32_t width, int32_t hei
 bool choose_output(RenderJobOptions* o) {
     if (!o->animation || o->output_kind == kOutputScreen) return true;
     std::string name = o->output;
-    const int type = export_movie_dialog(&name, shell_main_window());
-    if (type < 0 || name.empty()) return false;
     constexpr int kTypes[7] = {21, 26, 23, 12, 10, 6, 4};  // FLC, AVI, MPEG, TGA, JPEG, GIF, BMP
+    // The Animation page's type comes preselected, so a bare name takes its extension.
+    const int type = export_movie_dialog(&name, shell_main_window(), kTypes[o->output_kind - 1]);
+    if (type < 0 || name.empty()) return false;
     for (int i = 0; i < 7; ++i)
         if (kTypes[i] == type) o->output_kind = i + 1;
     o->output = name;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,6 +35,7 @@
 #include "model/db/find.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
+#include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "platform/app.h"
 #include "platform/modal.h"
@@ -446,6 +448,48 @@ TEST_F(RenderGui, AnimationIsAvailableOnlyForACameraThatMoves) {
     view->OnCmdMsg(ID_RENDER, nullptr);
     gui_flush();
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, bool>>{{"Still01", false}, {"Cam01", true}}));
+}
+
+// The movie type chosen on the Animation page is the type written: the file dialog
+// comes with it preselected (whatever type was used last), so a bare name takes its
+// extension, and an AVI asks for its compressor.
+TEST_F(RenderGui, TheAnimationPagesMovieTypeIsTheOneWritten) {
+    g_prefs.export_movie = 21;  // FLC used last
+    RenderJobOptions o;
+    render_job_options_read(*view->view(), &o);
+    o.size_mode = 8;  // 320 x 240, quick
+    render_job_options_write(view->view(), o);
+    view->view()->flags &= ~0x40;
+    int compressor = 0;
+    platform_set_modal_hook([&](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) {
+            ++compressor;
+            return d.press(IDOK);
+        }
+        choose_camera(static_cast<CRenderPage*>(sheet->page(0)), "Cam01");
+        CAnimatPage* anim = animate_six_frames(sheet);
+        static_cast<QRadioButton*>(anim->GetDlgItem(2360))->click();  // "&Windows AVI"
+        ASSERT_TRUE(anim->UpdateData(true));
+        d.press(IDOK);
+    });
+    const std::string bare = g_dir + "/movie";
+    std::string preselected;
+    xfile_set_test_hook([&](CXFile& x) {
+        preselected = x.dialog()->nameFilters().value(x.preselected_row()).toStdString();
+        x.choose(bare, x.preselected_row());
+        return true;
+    });
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+    ASSERT_NE(frame, nullptr);
+    CImgDoc* doc = frame->document();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
+    gui_flush();
+    EXPECT_NE(preselected.find("*.avi"), std::string::npos) << preselected;
+    EXPECT_EQ(compressor, 1);
+    EXPECT_TRUE(std::filesystem::exists(bare + ".avi"));
+    EXPECT_FALSE(std::filesystem::exists(bare + ".flc"));
 }
 
 TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
