@@ -156,7 +156,7 @@ int RenderJob::start(const RenderJobSetup& setup) {
     // Frames: those of the named camera's animation (the drawing's when the viewport is
     // rendered); fewer than one frame renders one image. The copy's frame count is
     // that of the run, so the camera's tracks apply at every frame of it.
-    const int32_t count = camera_object_ ? object_frame_count(camera_object_) : drawing_->frame_count;
+    const int32_t count = render_job_frame_count(drawing_, camera_object_);
     animation_ = o.animation && count >= 1;
     first_ = 0, end_ = 1;
     if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, count, &first_, &end_))
@@ -305,6 +305,11 @@ void RenderJob::run() {
     // A black picture is no failure when the scene has no light: say why beside the time.
     if (rc == 0 && no_light_) timing += "|" + res_load_string(kStrNoLight);
     setup_.sink->done(rc, timing);
+}
+
+int32_t render_job_frame_count(const MODEL* drawing, const CAMERA* camera_object) {
+    if (camera_object) return object_frame_count(camera_object);
+    return drawing ? drawing->frame_count : 0;
 }
 
 void RenderJob::request_stop() {

@@ -73,6 +73,12 @@ struct RenderJobSetup {
 void render_settings_read(const VIEW& view, RenderSettings* settings);
 void render_settings_write(VIEW* view, const RenderSettings& settings);
 
+// The frames an animation of the drawing renders through `camera_object` (a CAMERA
+// of the drawing, or null for "<Viewport>"): the camera's own animation
+// (object_frame_count), or the drawing's frame count for the viewport. Below 1 the
+// job renders one image.
+int32_t render_job_frame_count(const MODEL* drawing, const CAMERA* camera_object);
+
 class RenderJob;
 // Called on the worker as each frame of an animation starts (its caption told), with
 // the 0-based frame: tests hold a job at a frame with it (wait_for_stop) instead of

@@ -312,14 +312,16 @@ int cmd_render(void* arg) {
                                      client.width(), client.height(), hooks);
     if (previewer.restore()) redraw();
     if (!ok) return 0;
-    if (!choose_output(&options)) return 0;
+    CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
+    // A camera without frames renders one picture whatever the stored animation flag:
+    // no movie to name then.
+    if (render_job_frame_count(model, named) >= 1 && !choose_output(&options)) return 0;
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;
 
     // The job camera: a copy of the named camera, or a fresh one for the viewport.
     std::unique_ptr<RTC> camera;
-    CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
     if (named) {
         if (rtc_clone(&camera, named) != 0) camera.reset();
         glimpse_notify_camera(model, named);
