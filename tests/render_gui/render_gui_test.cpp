@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -146,6 +147,14 @@ void fill_sheet(CDialog& d) {
     d.press(IDOK);
 }
 
+// A gate the job waits at (see hold_job_at and the frame hook below), opened by the
+// test once it has seen what it waits for.
+std::atomic<bool> g_gate{true};
+void open_gate() {
+    g_gate = true;
+    g_gate.notify_all();
+}
+
 class RenderGui : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -166,10 +175,11 @@ class RenderGui : public ::testing::Test {
         modal_ = platform_set_modal_hook([](CDialog& d) { fill_sheet(d); });
     }
     void TearDown() override {
-        render_job_set_frame_hook(nullptr);
+        open_gate();  // a job held by a failed test goes on (or is stopped) below
         platform_set_modal_hook(modal_);
         xfile_set_test_hook(nullptr);
         app_session_end(app, &gui_flush);
+        render_job_set_frame_hook(nullptr);  // no job runs now
     }
     // Render as from the menu, the movie saved as `movie`; the new image window.
     CImgFrame* render(const std::string& movie) {
@@ -199,6 +209,11 @@ class RenderGui : public ::testing::Test {
 
 TEST_F(RenderGui, AnimationToFlcFillsTheWindow) {
     const std::string movie = g_dir + "/fly.flc";
+    // The job waits at frame 3 until the test has seen it under way.
+    g_gate = false;
+    render_job_set_frame_hook([](RenderJob&, int32_t f) {
+        if (f == 2) g_gate.wait(false);
+    });
     QPointer<CImgFrame> frame = render(movie);
     ASSERT_TRUE(frame);
     CImgDoc* doc = frame->document();
@@ -207,9 +222,10 @@ TEST_F(RenderGui, AnimationToFlcFillsTheWindow) {
     EXPECT_NE(app->GetBackgroundJob(), nullptr);
     EXPECT_FALSE(render_enabled());  // one job at a time
     // Rows arrive while the user interface keeps running.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3") || !doc->busy(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle().contains("#3"); }, 60000));
     EXPECT_TRUE(doc->busy());
     gui_screenshot("render_mid");
+    open_gate();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
     gui_flush();
     EXPECT_FALSE(view->document()->render_busy);
