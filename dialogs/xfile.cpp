@@ -212,8 +212,9 @@ int image_file_dialog(std::string* name, bool open, QWidget* parent) {
     return type;
 }
 
-int export_movie_dialog(std::string* name, QWidget* parent) {
-    const int type = run_typed(name, kMovieTypes, false, 40515, g_prefs.export_movie, 21, "Mov", parent);
+int export_movie_dialog(std::string* name, QWidget* parent, int preferred) {
+    const int want = preferred >= 0 ? preferred : g_prefs.export_movie;
+    const int type = run_typed(name, kMovieTypes, false, 40515, want, 21, "Mov", parent);
     if (type < 0 && name) name->clear();
     remember("Export", "Movie", &g_prefs.export_movie, type);
     return type;

@@ -69,8 +69,10 @@ bool single_type_save_dialog(std::string* name, const char* pattern, QWidget* pa
 //   texture and image files: type code; on cancel the name is emptied and -1 answered.
 int texture_file_dialog(std::string* name, bool open, QWidget* parent = nullptr);
 int image_file_dialog(std::string* name, bool open, QWidget* parent = nullptr);
-//   animations: type code or -1 (name emptied).
-int export_movie_dialog(std::string* name, QWidget* parent = nullptr);
+//   animations: type code or -1 (name emptied). `type` (a type code of the table)
+//   is preselected, so a name typed without extension takes that type's; -1 or a code
+//   not in the table preselects the type chosen last time.
+int export_movie_dialog(std::string* name, QWidget* parent = nullptr, int type = -1);
 //   a folder: 1 with the name replaced by the folder and a trailing '/', 0 on cancel.
 int choose_folder_dialog(std::string* name, QWidget* parent = nullptr);
 //   export: the drawing's extents and visible area (drawing units) for the size

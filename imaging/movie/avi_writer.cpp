@@ -41,7 +41,7 @@ int AviWriter::put_u32(uint32_t v) {
 }
 
 int AviWriter::open(const char* path, int width, int height, const AviOptions& options) {
-    if (width < 1 || height < 1 || width > 32767 || height > 32767) return 13;
+    if (width < 1 || height < 1 || width > kAviMaxSide || height > kAviMaxSide) return 13;
     opt_ = options;
     if (opt_.fps < 1 || opt_.fps > 120) opt_.fps = 15;
     if (opt_.jpeg_quality < 1 || opt_.jpeg_quality > 100) opt_.jpeg_quality = 90;

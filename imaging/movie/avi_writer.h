@@ -20,9 +20,12 @@ struct AviOptions {
     int jpeg_quality = 90;  // Motion-JPEG quality, 1..100
 };
 
+// The largest width and height of a frame.
+inline constexpr int32_t kAviMaxSide = 32767;
+
 class AviWriter {
   public:
-    // Width and height 1..32767. 0, 13 for bad sizes, or the errno of the file.
+    // Width and height 1..kAviMaxSide. 0, 13 for bad sizes, or the errno of the file.
     int open(const char* path, int width, int height, const AviOptions& options);
     // One frame, rows of width x 3 RGB bytes top row first. 0, 8 or errno.
     int add_frame(const uint8_t* rgb);

@@ -191,6 +191,34 @@ void track_list_free(object* obj) {
     }
 }
 
+namespace {
+template <class K>
+int32_t last_frame(const KeyArray<K>& a, int32_t best) {
+    for (const K& k : a.keys) best = k.frame > best ? k.frame : best;
+    return best;
+}
+}  // namespace
+
+int32_t track_frame_count(const KeyframeTrack* t) {
+    if (!t) return 0;
+    int32_t last = -1;
+    last = last_frame(t->position, last);
+    last = last_frame(t->rotation, last);
+    last = last_frame(t->scale, last);
+    last = last_frame(t->objects, last);
+    if (last < 0) return 0;
+    return last == INT32_MAX ? INT32_MAX : last + 1;
+}
+
+int32_t object_frame_count(const object* obj) {
+    int32_t n = 0;
+    for (const KeyframeTrack* t = obj ? obj->tracks : nullptr; t; t = t->next_track) {
+        const int32_t c = track_frame_count(t);
+        if (c > n) n = c;
+    }
+    return n;
+}
+
 KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner) {
     KeyframeTrack* t = track_new(src->name, owner);
     if (!t) return nullptr;

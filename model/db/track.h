@@ -102,6 +102,14 @@ KeyframeTrack* track_new(const char* name, object* owner);
 int track_link_child(KeyframeTrack* parent, KeyframeTrack* child);
 // Takes a track out of its parent's ring and clears its parent. Nothing for a root.
 void track_unlink(KeyframeTrack* track);
+// The frame count a track needs: its last key frame + 1 over its four key lists, 0
+// without keys.
+int32_t track_frame_count(const KeyframeTrack* track);
+// The frames of an object's own animation: the largest track_frame_count of its
+// tracks, 0 without tracks. A camera's is the frame count of its animation, which the
+// render job and the render sheet's pages go by (not the drawing's, which counts
+// every animated object).
+int32_t object_frame_count(const object* obj);
 // Forgets the cached frame of the track, so the next track_eval recomputes it (its
 // children notice through the parent stamp). Call after any change to keys, pivot,
 // base transform or links.

@@ -11,12 +11,6 @@
 
 namespace {
 thread_local LoadContext* g_current = nullptr;
-
-template <class K>
-int32_t last_frame(const KeyArray<K>& a, int32_t best) {
-    for (const K& k : a.keys) best = std::max(best, k.frame);
-    return best;
-}
 }  // namespace
 
 LoadContext* load_context() {
@@ -37,17 +31,6 @@ void load_note_object(const RTC* obj) {
 
 void load_note_track(const KeyframeTrack* track, TrackLinks links) {
     if (g_current && track) g_current->tracks.insert_or_assign(track, std::move(links));
-}
-
-int32_t track_frame_count(const KeyframeTrack* t) {
-    if (!t) return 0;
-    int32_t last = -1;
-    last = last_frame(t->position, last);
-    last = last_frame(t->rotation, last);
-    last = last_frame(t->scale, last);
-    last = last_frame(t->objects, last);
-    if (last < 0) return 0;
-    return last == INT32_MAX ? INT32_MAX : last + 1;
 }
 
 ZOBJ* load_find_object(ZOBJ* root, int32_t id) {

@@ -101,10 +101,6 @@ void load_note_track(const KeyframeTrack* track, TrackLinks links);
 // tracks of the tree, at least `frame_count`.
 int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count);
 
-// The frame count a track needs: its last key frame + 1 over its four key lists, 0
-// without keys.
-int32_t track_frame_count(const KeyframeTrack* track);
-
 // The object of this load with file id `id` below `root`, or null. Views read their
 // references through it.
 ZOBJ* load_find_object(ZOBJ* root, int32_t id);

@@ -7,6 +7,10 @@
 
 #include "graphics/view/view.h"
 #include "imaging/formats/image_buffer.h"
+#include "imaging/movie/avi_writer.h"
+#include "imaging/movie/flic_writer.h"
+#include "imaging/movie/mpeg_writer.h"
+#include "model/services/strtab.h"
 
 void render_job_options_read(const VIEW& view, RenderJobOptions* out) {
     out->camera_name.assign(view.name, strnlen(view.name, sizeof view.name));
@@ -87,4 +91,45 @@ std::string render_job_timing_text(const std::string& label, int64_t seconds) {
     std::snprintf(buf, sizeof buf, " | %lld min, %lld sec", static_cast<long long>(seconds / 60),
                   static_cast<long long>(seconds % 60));
     return label + buf;
+}
+
+namespace {
+
+constexpr uint32_t kStrNoMemory = 42040;
+constexpr uint32_t kStrWriteFailed = 44700;   // "%s could not be written (%s)."
+constexpr uint32_t kStrBadSettings = 44701;   // "The render settings cannot be used (error %d)."
+constexpr uint32_t kStrFlicFrames = 44710;    // "... at most %d frames; the animation has %d."
+constexpr uint32_t kStrMovieWidth = 44711;    // "%s movies are at most %d pixels wide; ..."
+constexpr uint32_t kStrMovieHeight = 44712;
+constexpr uint32_t kStrEncoderUnavailable = 44713;
+
+// printf of a string-table format (its arguments as the entry names them).
+template <class... A>
+std::string format(uint32_t id, A... args) {
+    const std::string fmt = res_load_string(id);
+    char buf[512];
+    std::snprintf(buf, sizeof buf, fmt.c_str(), args...);
+    return buf;
+}
+
+}  // namespace
+
+std::string render_job_limit_text(int32_t kind, int32_t frames, int32_t width, int32_t height) {
+    if (kind == kOutputFlic && frames > kFlicMaxFrames) return format(kStrFlicFrames, kFlicMaxFrames, frames);
+    const char* name = kind == kOutputMpeg ? "MPEG-1" : kind == kOutputAvi ? "AVI" : nullptr;
+    const int32_t side = kind == kOutputMpeg ? kMpegMaxSide : kAviMaxSide;
+    if (name && width > side) return format(kStrMovieWidth, name, side, width);
+    if (name && height > side) return format(kStrMovieHeight, name, side, height);
+    return std::string();
+}
+
+std::string render_job_failure_text(int code, const std::string& file) {
+    if (file.empty()) return code == 8 ? res_load_string(kStrNoMemory) : format(kStrBadSettings, code);
+    // The writers answer the system's error numbers for files and a few codes of their
+    // own, which the system's table would misread (8 is "Exec format error" there).
+    std::string why;
+    if (code == 8) why = res_load_string(kStrNoMemory);
+    else if (code == kMpegOpenFailed) why = res_load_string(kStrEncoderUnavailable);
+    else why = code > 0 ? std::strerror(code) : "error";
+    return format(kStrWriteFailed, file.c_str(), why.c_str());
 }

@@ -37,8 +37,8 @@ struct RenderPageRangeError {
 };
 // Checks the values (the perspective value only while no camera is chosen); when they
 // are fine, stores them: flags rebuilt (0x8007 from the method, every option bit), the
-// perspective flag only while no camera is chosen, the typed size only in size mode 0,
-// gamma held to 0.1..10.
+// perspective flag set whenever a camera is chosen (else as ticked) and the value only
+// while none is, the typed size only in size mode 0, gamma held to 0.1..10.
 RenderPageRangeError render_page_write(const RenderPageValues& v, bool camera_chosen, RenderSettings* s,
                                        RenderJobOptions* o);
 

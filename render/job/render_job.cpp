@@ -13,11 +13,17 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/solid.h"
+#include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/db/zobj.h"
 #include "model/rtc/rtc.h"
+#include "model/services/strtab.h"
 
 namespace {
+
+constexpr uint32_t kStrNoLight = 44714;  // "No light in the scene"
+
+RenderJobFrameHook g_frame_hook;
 
 // Pairs every object of the original tree with its copy (rtc_clone keeps the order).
 // Both trees in step, in pre-order without recursion (groups nest as deep as a file
@@ -106,8 +112,6 @@ int RenderJob::start(const RenderJobSetup& setup) {
     original_ = setup.drawing;
     const RenderJobOptions& o = setup_.options;
     int err = render_job_image_size(o, setup.client_width, setup.client_height, &width_, &height_);
-    if (!err && o.animation && o.output_kind == kOutputMpeg && (width_ > kMpegMaxSide || height_ > kMpegMaxSide))
-        err = 13;
     if (err) {
         // Settings the job cannot use: no file is at fault (a file name would make
         // 13 read as the system's "permission denied").
@@ -149,13 +153,21 @@ int RenderJob::start(const RenderJobSetup& setup) {
             return out_of_memory();
     }
     settings_.objects = objects_;
-    // Frames: the drawing's frame count; fewer than one frame renders one image.
-    animation_ = o.animation && drawing_->frame_count >= 1;
+    // Frames: those of the named camera's animation (the drawing's when the viewport is
+    // rendered); fewer than one frame renders one image. The copy's frame count is
+    // that of the run, so the camera's tracks apply at every frame of it.
+    const int32_t count = render_job_frame_count(drawing_, camera_object_);
+    animation_ = o.animation && count >= 1;
     first_ = 0, end_ = 1;
-    if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, drawing_->frame_count, &first_, &end_))
+    if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;
-    if (animation_ && o.output_kind == kOutputFlic && end_ - first_ > kFlicMaxFrames) {
-        setup_.sink->error(13, std::string());  // more frames than a FLIC holds
+    if (animation_) drawing_->frame_count = count;
+    // A movie that cannot hold the frames or the image size is refused before any file
+    // is made, naming the limit.
+    if (const std::string limit = animation_ ? render_job_limit_text(o.output_kind, end_ - first_, width_, height_)
+                                             : std::string();
+        !limit.empty()) {
+        setup_.sink->error_text(13, limit);
         return 13;
     }
     image_ = image_create_ex(width_, height_, 1, 24, nullptr);
@@ -233,10 +245,12 @@ int RenderJob::render_frame(int32_t frame) {
             else camera_apply_frame(camera, camera_object_, -1);
         }
         setup_.sink->caption(setup_.title + " #" + std::to_string(frame + 1));
+        if (g_frame_hook) g_frame_hook(*this, frame);
     }
     std::vector<uint8_t> blank(static_cast<size_t>(width_) * 3, 0);
     for (int32_t y = 0; y < height_; ++y) dc_->write_row(dc_, 0, y, width_, blank.data(), blank.size(), 0);
     const int rc = setup_.render(dc_, &settings_, &projection_, drawing_, &layers_, camera, poll, rows_done, this);
+    if (rc == 0 && render_last_found_no_light()) no_light_ = true;
     if (rc == 0) copy_rows(0, height_ - 1);
     if (rc != 0 && rc != kRenderJobStopped) message_ = render_last_message();
     return stop_.load() && rc == 0 ? kRenderJobStopped : rc;
@@ -286,7 +300,29 @@ void RenderJob::run() {
     }
     result_ = rc;
     running_ = false;
-    setup_.sink->done(rc, rc == 0 ? render_job_timing_text(setup_.timing_label, elapsed) : std::string());
+    std::string timing;
+    if (rc == 0) timing = render_job_timing_text(setup_.timing_label, elapsed);
+    // A black picture is no failure when the scene has no light: say why beside the time.
+    if (rc == 0 && no_light_) timing += "|" + res_load_string(kStrNoLight);
+    setup_.sink->done(rc, timing);
+}
+
+int32_t render_job_frame_count(const MODEL* drawing, const CAMERA* camera_object) {
+    if (camera_object) return object_frame_count(camera_object);
+    return drawing ? drawing->frame_count : 0;
+}
+
+void RenderJob::request_stop() {
+    stop_.store(true);
+    stop_.notify_all();
+}
+
+void RenderJob::wait_for_stop() const { stop_.wait(false); }
+
+RenderJobFrameHook render_job_set_frame_hook(RenderJobFrameHook hook) {
+    RenderJobFrameHook old = std::move(g_frame_hook);
+    g_frame_hook = std::move(hook);
+    return old;
 }
 
 int RenderJob::finish() {

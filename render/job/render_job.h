@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -72,6 +73,19 @@ struct RenderJobSetup {
 void render_settings_read(const VIEW& view, RenderSettings* settings);
 void render_settings_write(VIEW* view, const RenderSettings& settings);
 
+// The frames an animation of the drawing renders through `camera_object` (a CAMERA
+// of the drawing, or null for "<Viewport>"): the camera's own animation
+// (object_frame_count), or the drawing's frame count for the viewport. Below 1 the
+// job renders one image.
+int32_t render_job_frame_count(const MODEL* drawing, const CAMERA* camera_object);
+
+class RenderJob;
+// Called on the worker as each frame of an animation starts (its caption told), with
+// the 0-based frame: tests hold a job at a frame with it (wait_for_stop) instead of
+// racing it. Set it while no job runs; returns the hook it replaces.
+using RenderJobFrameHook = std::function<void(RenderJob& job, int32_t frame)>;
+RenderJobFrameHook render_job_set_frame_hook(RenderJobFrameHook hook);
+
 class RenderJob {
   public:
     RenderJob();
@@ -82,8 +96,10 @@ class RenderJob {
     // User-interface thread. 0 when the worker runs; else nothing was started and no
     // file was touched (8, 13, or the output's errno, also told to the sink).
     int start(const RenderJobSetup& setup);
-    void request_stop() { stop_.store(true); }
+    void request_stop();
     bool stop_requested() const { return stop_.load(); }
+    // Blocks until a stop is asked (request_stop; the destructor asks one too).
+    void wait_for_stop() const;
     bool running() const { return running_.load(); }
     // User-interface thread: waits for the worker, resets the drawing's current frame
     // to -1 and answers the result.
@@ -125,5 +141,6 @@ class RenderJob {
     std::atomic<bool> stop_{false}, running_{false};
     int result_ = 0;
     std::string message_;  // the renderer's own text of the last failure
+    bool no_light_ = false;  // some frame found no light at all
     int64_t start_time_ = 0;
 };

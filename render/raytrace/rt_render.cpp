@@ -42,6 +42,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     f.scene_material = &s->material;
     f.lights = scene.lights;
     f.light_count = scene.light_count;
+    ctx->no_light = !scene.lights && !f.pigment_only;
     if (p) render_progress_set(p, -1, f.height, 1);
     if (!scene.objects) rt_error(kRtErrorGeneral, "Theres no objects in the scene");
     f.objects = scene.objects;

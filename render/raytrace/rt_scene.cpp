@@ -22,13 +22,6 @@
 
 namespace {
 
-// Default-light directions in the image frame (z toward the viewer); the lower ring has
-// no (0, -2, 0).
-constexpr int kDefaultLightDir[16][3] = {
-    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
-    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
-    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
-
 struct MeshRelease {
     void operator()(RenderMesh* m) const { render_mesh_release(&m); }
 };
@@ -252,17 +245,12 @@ void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene)
     if (!s || !s->light_mask) return;
     BBox b = scene->box;
     if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
-    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y, dz = double(b.max.z) - b.min.z;
-    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
-    const Vec3d c = rt_v((double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
-                         (double(b.max.z) + b.min.z) / 2);
     for (int i = 0; i < 16; ++i) {
         if (!(s->light_mask & (1u << i))) continue;
-        const Vec3d p = xform_point(ctx->inverse, c + diag * rt_v(kDefaultLightDir[i][0], kDefaultLightDir[i][1],
-                                                                  kDefaultLightDir[i][2]));
+        const Vec3 p = render_default_light_position(b, i, ctx->inverse);
         float colour[4];
         colour_index_rgb(colour, s->light_colours[i]);
-        add_light(scene, rt_light_create(arena, kRtLightPoint, colour, to_f(p), to_f(p), 0, 0, 0));
+        add_light(scene, rt_light_create(arena, kRtLightPoint, colour, p, p, 0, 0, 0));
     }
 }
 

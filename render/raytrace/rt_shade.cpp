@@ -225,7 +225,10 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
     float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];
     const int level = t.level;
     if (f.pigment_only) {
-        for (int k = 0; k < 3; ++k) lit[k] = pig[k];
+        // Full white light and nothing else: the combination multiplies the pigment in
+        // once, so a surface shows its own colour (as much as the scan-line renderer's
+        // ambient and self-illumination together at full strength).
+        for (int k = 0; k < 3; ++k) lit[k] = 1.0f;
     } else {
         if (m.self_illumination != 0)
             for (int k = 0; k < 3; ++k) lit[k] = pig[k] * m.self_illumination;

@@ -3,6 +3,8 @@
 #include "render/scanline/render_context.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <new>
 #include <random>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "graphics/raster/raster.h"
 #include "model/db/patt.h"
 #include "model/db/zobj.h"
+#include "model/math/matrix.h"
 #include "render/scanline/surface_detail.h"
 
 namespace {
@@ -53,6 +56,39 @@ void render_lights_free(RenderContext* ctx) {
 
 void render_set_thread_count(int32_t n) {
     g_thread_count = std::max(0, n);
+}
+
+namespace {
+// Default-light directions in the image frame (z toward the viewer); the lower ring has
+// no (0, -2, 0).
+constexpr int kDefaultLightDir[16][3] = {
+    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
+    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
+    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
+}  // namespace
+
+Vec3 render_default_light_position(const BBox& b, int light, const Matrix43& inverse) {
+    const int* d = kDefaultLightDir[std::clamp(light, 0, 15)];
+    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y,
+                 dz = double(b.max.z) - b.min.z;
+    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
+    Vec3d c = {(double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
+               (double(b.max.z) + b.min.z) / 2};
+    Vec3d p = {c.x + d[0] * diag, c.y + d[1] * diag, c.z + d[2] * diag};
+    mat_xform_point_d(&p, &p, &inverse);
+    mat_xform_point_d(&c, &c, &inverse);
+    // A quarter of the largest float leaves room for the differences shading takes.
+    constexpr double kFar = std::numeric_limits<float>::max() / 4.0;
+    auto fit = [&](double x) { return std::clamp(x, -kFar, kFar); };
+    c = {fit(c.x), fit(c.y), fit(c.z)};
+    double t = 1.0;
+    for (double Vec3d::*a : {&Vec3d::x, &Vec3d::y, &Vec3d::z}) {
+        const double off = p.*a - c.*a;
+        if (!std::isfinite(off)) t = 0.0;
+        else if (std::fabs(c.*a + off * t) > kFar) t = std::min(t, (std::copysign(kFar, off) - c.*a) / off);
+    }
+    p = {fit(c.x + (p.x - c.x) * t), fit(c.y + (p.y - c.y) * t), fit(c.z + (p.z - c.z) * t)};
+    return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
 }
 
 uint32_t render_next_noise_seed() {

@@ -47,6 +47,8 @@ struct RenderContext {
     // Drawn once per render: mixed into the per-pixel seeds of the materials'
     // randomness, so that noise changes from render to render but not with threads.
     uint32_t noise_seed = 0;
+    // Set once the lights are gathered: no light of any kind and no ambient level.
+    bool no_light = false;
 
     // Eye data for shading.
     Vec3d eye = {0, 0, 0};
@@ -90,6 +92,13 @@ int32_t render_thread_count();
 // result of each call must not depend on which thread ran it.
 template <class Fn>
 void render_parallel_for(int32_t threads, int64_t n, Fn&& fn);
+
+// Where default light i (0..15) stands, in drawing coordinates: the centre of the scene
+// bounds (image frame) plus the light's direction times their diagonal, taken back
+// through `inverse`. Worked in doubles; a position beyond the range of floats (a
+// vertex near the largest float makes the bounds that large) is drawn in along its
+// direction from the centre until it fits, so every light stays finite.
+Vec3 render_default_light_position(const BBox& bounds, int light, const Matrix43& inverse);
 
 // A fresh seed for one render's material noise, from a process-wide generator.
 uint32_t render_next_noise_seed();

@@ -37,12 +37,7 @@ namespace {
 
 std::atomic<RayTraceFn> g_ray_tracer{nullptr};
 thread_local char g_message[256] = "";
-
-// Default-light directions in the image frame (z toward the viewer).
-constexpr int kDefaultLightDir[16][3] = {
-    {-2, -2, 2}, {0, -2, 2}, {2, -2, 2}, {-2, 0, 2}, {0, 0, 2},  {2, 0, 2},
-    {-2, 2, 2},  {0, 2, 2},  {2, 2, 2},  {-2, -2, 0}, {-2, 0, 0}, {-2, 2, 0},
-    {0, 2, 0},   {2, 2, 0},  {2, 0, 0},  {2, -2, 0}};
+thread_local bool g_no_light = false;
 
 struct Collect {
     RenderContext* ctx;
@@ -187,17 +182,9 @@ int default_lights(RenderContext* ctx, const RenderSettings* s) {
     }
     fog_setup(&ctx->fog, s->material.slots[1].amount, s->material.slots[0].amount,
               ctx->fog_distance, s->material.colour);
-    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y,
-                 dz = double(b.max.z) - b.min.z;
-    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
-    const Vec3d c = {(double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
-                     (double(b.max.z) + b.min.z) / 2};
     for (int i = 0; i < 16; ++i) {
         if (!(s->light_mask & (1u << i))) continue;
-        Vec3d p = {c.x + kDefaultLightDir[i][0] * diag, c.y + kDefaultLightDir[i][1] * diag,
-                   c.z + kDefaultLightDir[i][2] * diag};
-        mat_xform_point_d(&p, &p, &before);
-        const Vec3 pos = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+        const Vec3 pos = render_default_light_position(b, i, before);
         float colour[4];
         colour_index_rgb(colour, s->light_colours[i]);
         if (!render_light_add(ctx, &pos, colour)) return 8;
@@ -279,6 +266,7 @@ int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     if (rc == 0) rc = prepare_meshes(ctx);
     if (rc == 0) rc = default_lights(ctx, s);
     if (rc == 0) rc = collect_lights(ctx, drawing, layers);
+    ctx->no_light = rc == 0 && !ctx->lights && ctx->ambient == 0.0;
     if (rc == 0) {
         halo_set_image(&ctx->halo, ctx->width, ctx->height);
         // A procedural background is scaled by its preset's reference size.
@@ -320,6 +308,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         target->width < 1 || target->height < 1 || !settings)
         return 13;
     render_set_message(nullptr);
+    g_no_light = false;
     try {
         render_init_hooks();
         RenderProgress p;
@@ -334,7 +323,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         ctx.progress = &p;
         ctx.target = target;
         ctx.threads = render_thread_count();
-        ctx.noise_seed = render_next_noise_seed();
+        ctx.noise_seed = settings->noise_seed ? settings->noise_seed : render_next_noise_seed();
         ctx.flags = settings->flags | kRenderShadows;
         if ((ctx.flags & kRenderPhong) && (ctx.flags & kRenderTextures))
             ctx.flags |= kRenderPhongTextures;
@@ -373,7 +362,9 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             const RayTraceFn trace = g_ray_tracer.load();
             if (!trace) return 1;
             ctx.render_target = target;
-            return trace(&ctx, drawing, layers);
+            const int rc = trace(&ctx, drawing, layers);
+            g_no_light = ctx.no_light;
+            return rc;
         }
         if (ctx.flags & kRenderDraft) {
             ctx.draft_image = image_create(ctx.width, ctx.height, 1, 24, nullptr);
@@ -384,6 +375,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             ctx.render_target = target;
         }
         int rc = scanline_path(&ctx, drawing, layers, settings);
+        g_no_light = ctx.no_light;
         if (rc == 0) fill_rest(&ctx);
         return rc;
     } catch (const std::bad_alloc&) {
@@ -394,6 +386,8 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
 void render_set_ray_tracer(RayTraceFn fn) { g_ray_tracer.store(fn); }
 
 const char* render_last_message() { return g_message; }
+
+bool render_last_found_no_light() { return g_no_light; }
 
 void render_set_message(const char* text) {
     if (!text) text = "";

@@ -47,6 +47,11 @@ const char* render_last_message();
 // Sets that text (at most 255 characters are kept); null or "" clears it.
 void render_set_message(const char* text);
 
+// True when the last render_scene on the calling thread found no light at all: no
+// light in the drawing, no default light and no ambient level (its picture is black
+// but for self-illuminated surfaces). The render job tells it with the timing.
+bool render_last_found_no_light();
+
 // Depth bounds for the Render page's camera set-up: the parallel frame of `view` for a
 // width x height image, grown by every mesh of `objects` (containers walked); eye_z
 // is the bounds' maximum z plus the eye distance for the page's perspective value,

@@ -47,6 +47,10 @@ struct RenderSettings {
     int32_t perspective = 30;           // 1..100; the renderer clamps it
     int32_t trace_depth = 3;            // ray tracer's maximum trace level
     float gamma = 1.0f;                 // 0.1..10; the output exponent is 1 / gamma
+    // The seed of the materials' randomness: 0 (always, from the pages and files) draws
+    // a fresh one for each render, so noise changes from run to run; tests give one to
+    // repeat a noisy picture.
+    uint32_t noise_seed = 0;
 };
 
 // Progress callback: (current, total, phase, context) -> non-zero to stop. Phase 0

@@ -33,6 +33,11 @@ double power(double x, float e) {
     return std::pow(x, static_cast<double>(e));
 }
 
+// A normal turns toward the viewer only when it clearly faces away: below this V . N.
+// The vertex normals of a closed smooth mesh's outline are square to the view, and
+// float rounding alone must not turn them toward a light on the other side.
+constexpr double kFacingAway = -1e-5;
+
 Vec3d view_vector(const RenderContext* ctx, const Vec3d& p) {
     if (ctx->perspective) return unit_or_zero(sub(ctx->eye, p));
     return ctx->view_dir;
@@ -123,7 +128,7 @@ void render_intensity(const RenderContext* ctx, const MaterialRecord* m, const V
     double d = ctx->ambient, h = 0.0;
     const Vec3d V = view_vector(ctx, p);
     Vec3d N = n_in;
-    if (dot(V, N) < 0.0) N = {-N.x, -N.y, -N.z};
+    if (dot(V, N) < kFacingAway) N = {-N.x, -N.y, -N.z};
     for (const RenderLight* l = ctx->lights; l; l = l->next) {
         const Vec3d L = sub(to_d(l->position), p);
         const double ln = dot(L, N);
@@ -281,8 +286,8 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
         surface_bump(&m->slots[kSlotBump], at, &Nb);
     }
     const Vec3d V = view_vector(ctx, P);
-    if (dot(V, N) < 0.0) N = {-N.x, -N.y, -N.z};
-    if (dot(V, Nb) < 0.0) Nb = {-Nb.x, -Nb.y, -Nb.z};
+    if (dot(V, N) < kFacingAway) N = {-N.x, -N.y, -N.z};
+    if (dot(V, Nb) < kFacingAway) Nb = {-Nb.x, -Nb.y, -Nb.z};
     double sd[3] = {0, 0, 0}, sh[3] = {0, 0, 0};
     uint32_t draw = 0;
     for (const RenderLight* l = ctx->lights; l; l = l->next) {

@@ -23,6 +23,7 @@
 #include "model/db/glimpse_notify.h"
 #include "model/db/naming.h"
 #include "model/db/solid.h"
+#include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "graphics/view/view_host.h"
@@ -45,9 +46,6 @@
 #include "shell/sview.h"
 
 namespace {
-
-constexpr uint32_t kStrWriteFailed = 44700;  // "%s could not be written (%s)."
-constexpr uint32_t kStrBadSettings = 44701;  // "The render settings cannot be used (%d)."
 
 // One running job and the image window it fills. Lives on the user-interface thread;
 // the worker only calls the sink methods, which copy and post.
@@ -87,16 +85,9 @@ class RenderRun : public QObject, public RenderJobSink {
             if (frame_) frame_->setWindowTitle(QString::fromStdString(text));
         });
     }
-    void error(int code, const std::string& file) override {
-        // The start tells its failures on this thread, before any worker runs.
-        if (QThread::currentThread() == QCoreApplication::instance()->thread()) return show_error(code, file);
-        post([code, file] { show_error(code, file); });
-    }
+    void error(int code, const std::string& file) override { tell(render_job_failure_text(code, file)); }
     void error_text(int code, const std::string& text) override {
-        post([code, text] {
-            if (code == 8) return show_error(code, std::string());
-            msgbox_printf(kStrIdError, "%s", text.c_str());
-        });
+        tell(code == 8 ? render_job_failure_text(code, std::string()) : text);
     }
     void done(int result, const std::string& timing) override {
         post([this, result, timing] { end(result, timing); });
@@ -136,15 +127,12 @@ class RenderRun : public QObject, public RenderJobSink {
         QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
     }
 
-    static void show_error(int code, const std::string& file) {
-        if (code == 8 && file.empty()) {
-            msgbox_ids(kStrIdError, 42040);
-        } else if (file.empty()) {
-            msgbox_printf(kStrIdError, res_load_string(kStrBadSettings).c_str(), code);
-        } else {
-            const char* what = code > 0 ? std::strerror(code) : "error";
-            msgbox_printf(kStrIdError, res_load_string(kStrWriteFailed).c_str(), file.c_str(), what);
-        }
+    // A failure for the user: at once when the start tells it (on this thread, before
+    // any worker runs), else posted from the worker.
+    void tell(const std::string& text) {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return (void)msgbox_printf(kStrIdError, "%s", text.c_str());
+        post([text] { msgbox_printf(kStrIdError, "%s", text.c_str()); });
     }
 
     // Finished rows into the image document's padded BGR block, then a repaint of them.
@@ -182,7 +170,7 @@ std::vector<RenderCameraChoice> drawing_cameras(MODEL* model) {
     std::vector<RenderCameraChoice> out;
     if (!model) return out;
     for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
-        if (auto* cam = rtc_cast<CAMERA>(z)) out.push_back({cam->name(), cam->lens, model->frame_count});
+        if (auto* cam = rtc_cast<CAMERA>(z)) out.push_back({cam->name(), cam->lens, object_frame_count(cam)});
     return out;
 }
 
@@ -233,7 +221,7 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
     edit_trim_undo(model);
     view_set_modified(view, 1);
     glimpse_notify_camera(model, cam);
-    *choice = {cam->name(), cam->lens, model->frame_count};
+    *choice = {cam->name(), cam->lens, object_frame_count(cam)};
     return true;
 }
 
@@ -271,9 +259,10 @@ CImgFrame* new_image_window(const std::string& title, int32_t width, int32_t hei
 bool choose_output(RenderJobOptions* o) {
     if (!o->animation || o->output_kind == kOutputScreen) return true;
     std::string name = o->output;
-    const int type = export_movie_dialog(&name, shell_main_window());
-    if (type < 0 || name.empty()) return false;
     constexpr int kTypes[7] = {21, 26, 23, 12, 10, 6, 4};  // FLC, AVI, MPEG, TGA, JPEG, GIF, BMP
+    // The Animation page's type comes preselected, so a bare name takes its extension.
+    const int type = export_movie_dialog(&name, shell_main_window(), kTypes[o->output_kind - 1]);
+    if (type < 0 || name.empty()) return false;
     for (int i = 0; i < 7; ++i)
         if (kTypes[i] == type) o->output_kind = i + 1;
     o->output = name;
@@ -323,14 +312,16 @@ int cmd_render(void* arg) {
                                      client.width(), client.height(), hooks);
     if (previewer.restore()) redraw();
     if (!ok) return 0;
-    if (!choose_output(&options)) return 0;
+    CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
+    // A camera without frames renders one picture whatever the stored animation flag:
+    // no movie to name then.
+    if (render_job_frame_count(model, named) >= 1 && !choose_output(&options)) return 0;
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;
 
     // The job camera: a copy of the named camera, or a fresh one for the viewport.
     std::unique_ptr<RTC> camera;
-    CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
     if (named) {
         if (rtc_clone(&camera, named) != 0) camera.reset();
         glimpse_notify_camera(model, named);

@@ -202,6 +202,52 @@ TEST(RtScene, SelfLitMeshIsALightFromOneHalf) {
     }
 }
 
+TEST(RtScene, AmbientLightShowsAGreySurfaceAsTheScanLineRendererDoes) {
+    // A 0.5 grey square under ambient light alone, at full strength in the scan-line
+    // renderer (self-illumination 0.85 + ambient 0.15) and at the ray tracer's output
+    // exponent (gamma 1.5): 160 in both, the pigment counted once. The ray tracer shows
+    // it so with or without the self-illumination (then a lamp of its own shape).
+    struct Case {
+        bool trace;
+        float self;
+        const char* name;
+    } cases[] = {{false, 0.85f, "ambient_scanline"}, {true, 0.85f, "ambient_traced_lamp"},
+                 {true, 0.0f, "ambient_traced"}};
+    for (const Case& c : cases) {
+        RayScene s;
+        MESH3* sq = s.square(5, 0, c.self);
+        for (int k = 0; k < 3; ++k) sq->material->colour[k] = 0.5f;
+        s.settings.flags = (c.trace ? kRenderRayTrace : 0) | kRenderGouraud | kRenderAmbient;
+        s.settings.gamma = 1.5f;
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img), 0);
+        dump(img, c.name);
+        uint8_t p[3];
+        img.rgb(32, 32, p);
+        EXPECT_EQ(p[0], 160) << c.name;
+        EXPECT_EQ(p[1], 160) << c.name;
+        EXPECT_EQ(p[2], 160) << c.name;
+    }
+}
+
+TEST(RtScene, OneFarVertexLeavesTheDefaultLightsFiniteAndTheViewLit) {
+    // A lit box through a camera with the sixteen default lights, and a mesh with one
+    // vertex near the largest float: the box still shows lit in both renderers.
+    for (bool trace : {false, true}) {
+        RayScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_mesh({{-5, -5, 20}, {5, -5, 20}, {3e38f, 0, 20}});
+        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderGouraud | kRenderPerspective;
+        s.settings.light_mask = 0xFFFF;
+        for (int i = 0; i < 16; ++i) s.settings.light_colours[i] = 15;
+        CAMERA* cam = s.add_camera({30, -60, 40}, {0, 0, 0});
+        Image24 img(64, 64);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        dump(img, trace ? "far_vertex_traced" : "far_vertex_scanline");
+        EXPECT_GT(red(img, 32, 36), 40) << trace;
+    }
+}
+
 TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
     // A self-lit box carried 30 units along x by frame 1; its track also morphs towards
     // a target with fewer vertices, which must not be blended (nor read past its end).

@@ -20,9 +20,26 @@ TEST(RenderPage, MethodIndexPrecedenceAndFlagsWritten) {
     v.method = 4, v.ambient = true, v.grey = true, v.perspective = false, v.perspective_value = 40;
     ASSERT_EQ(render_page_write(v, false, &s, &o).control, 0);
     EXPECT_EQ(s.flags, 0x80u | 0x4000u);  // no method bit, perspective cleared
-    v.perspective = true;
-    ASSERT_EQ(render_page_write(v, true, &s, &o).control, 0);  // a camera keeps the stored perspective
-    EXPECT_EQ(s.flags & 0x800u, 0u);
+    v.perspective = true, v.perspective_value = 70;
+    ASSERT_EQ(render_page_write(v, true, &s, &o).control, 0);  // a camera keeps the stored value
+    EXPECT_EQ(s.perspective, 40);
+}
+
+TEST(RenderPage, AChosenCameraMakesTheRenderPerspective) {
+    // Rendered once with Perspective off through "<Viewport>", then through Camera01:
+    // the page shows Perspective ticked (greyed) for the camera, and the render must
+    // look through it.
+    RenderSettings s;
+    RenderJobOptions o;
+    RenderPageValues v;
+    render_page_read(s, o, 0, 0, &v);
+    v.perspective = false;
+    ASSERT_EQ(render_page_write(v, false, &s, &o).control, 0);
+    ASSERT_EQ(s.flags & kRenderPerspective, 0u);
+    render_page_read(s, o, 0, 0, &v);
+    v.perspective = true;  // what choosing the camera shows
+    ASSERT_EQ(render_page_write(v, true, &s, &o).control, 0);
+    EXPECT_EQ(s.flags & kRenderPerspective, kRenderPerspective);
 }
 
 TEST(RenderPage, SizesGammaAndRanges) {

@@ -18,6 +18,7 @@
 #include "imaging/formats/image_formats.h"
 #include "imaging/formats/replace_file.h"
 #include "model/file/drawing_file.h"
+#include "model/db/track.h"
 #include "model/file/records.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_job.h"
@@ -297,4 +298,71 @@ TEST(RenderJob, TheRenderersOwnTextReachesTheSinkNotTheUser) {
     EXPECT_EQ(f.sink.error_text_seen, "Theres no objects in the scene");
     EXPECT_EQ(f.sink.done_calls, 1);
     EXPECT_TRUE(f.sink.timing.empty());
+}
+
+TEST(RenderJob, FramesAreTheNamedCamerasNotTheDrawings) {
+    // A camera whose track has 10 frames in a drawing of 30, frames 3 to 20: frames 3 to
+    // 10 (8 files). A camera without a track renders one image.
+    for (bool tracked : {true, false}) {
+        JobFixture f(30);
+        CAMERA* cam = f.scene.add_camera({0, -50, 20}, {5, 5, 5});
+        ASSERT_EQ(cam->set_string(0, "Camera01"), 0);
+        if (tracked) {
+            KeyframeTrack* t = track_new(nullptr, cam);
+            ASSERT_NE(t, nullptr);
+            t->position.keys = {PositionKey{0, {}, {0, -50, 20}}, PositionKey{9, {}, {50, -50, 20}}};
+            cam->tracks = t;
+        }
+        const std::string dir = fresh_dir();
+        auto& o = f.setup.options;
+        o.camera_name = "Camera01";
+        o.animation = 1, o.first_frame = 3, o.last_frame = 20, o.frame_count = 10;
+        o.output_kind = kOutputTarga, o.output = dir + "/f.tga";
+        g_seen.calls = 0;
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(g_seen.calls, tracked ? 8 : 1);
+        struct stat st;
+        EXPECT_EQ(stat((dir + "/f09.tga").c_str(), &st) == 0, tracked);
+        EXPECT_NE(stat((dir + "/f10.tga").c_str(), &st), 0);
+    }
+}
+
+TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
+    struct Case {
+        int32_t kind, frames, width, height;
+        const char* says;
+    } cases[] = {{kOutputFlic, 5000, 21, 9, "at most 4000 frames; the animation has 5000"},
+                 {kOutputMpeg, 5, 4096, 8, "at most 4095 pixels wide; the image is 4096"},
+                 {kOutputMpeg, 5, 8, 5000, "at most 4095 pixels high; the image is 5000"},
+                 {kOutputAvi, 5, 32768, 8, "at most 32767 pixels wide; the image is 32768"}};
+    for (const Case& c : cases) {
+        JobFixture f(c.frames);
+        auto& o = f.setup.options;
+        o.animation = 1, o.last_frame = c.frames, o.output_kind = c.kind, o.output = fresh_dir() + "/m";
+        o.typed_width = c.width, o.typed_height = c.height;
+        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.sink.errors, 1);
+        EXPECT_NE(f.sink.error_text_seen.find(c.says), std::string::npos) << f.sink.error_text_seen;
+    }
+    // A file that fails with the program's own code reads the program's text, an errno
+    // the system's.
+    const std::string memory = render_job_failure_text(8, "/tmp/m.avi");
+    EXPECT_NE(memory.find("/tmp/m.avi"), std::string::npos);
+    EXPECT_NE(memory.find("Not enough memory"), std::string::npos) << memory;
+    EXPECT_EQ(memory.find(std::strerror(8)), std::string::npos) << memory;
+    EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
+}
+
+TEST(RenderJob, ABlackPictureWithoutLightSaysSoBesideTheTime) {
+    // A new drawing's first render: one box, no default light, ambient off, no light.
+    for (uint32_t mask : {0u, 1u << 4}) {
+        JobFixture f(0);
+        f.setup.render = render_scene;
+        f.view.flags = kRenderGouraud;
+        f.view.setting_a = static_cast<decltype(f.view.setting_a)>(mask);
+        f.view.colours[4] = 15;
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(f.sink.timing.find("|No light in the scene") != std::string::npos, mask == 0) << f.sink.timing;
+        EXPECT_EQ(f.sink.timing.rfind("Rendering time | ", 0), 0u);
+    }
 }

@@ -178,3 +178,27 @@ TEST(Golden, WireEdges) {
     s.settings.flags = kRenderWireEdges;
     check("wire_edges", s, 160, 120);
 }
+
+TEST(Golden, DarkOutlineOfASmoothSphereHasNoBrightSpecks) {
+    // A closed Gouraud sphere seen along its axis, lit from the front left: its right
+    // outline is dark. The outline's vertex normals are square to the view, and must
+    // not turn toward the light by rounding: no pixel there is brighter than the one
+    // inside it.
+    TestScene s;
+    s.add_sphere({0, 0, 0}, 40, 24, 48);
+    s.add_light({-150, 0, 60}, 1, 1, 1);
+    s.view.origin_x = -50, s.view.origin_y = -50;
+    s.settings.flags = kRenderGouraud;
+    Image24 img(100, 100);
+    ASSERT_EQ(s.render(img), 0);
+    int specks = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 51; x < 100; ++x) {
+            uint8_t in[3], at[3];
+            img.rgb(x - 1, y, in);
+            img.rgb(x, y, at);
+            specks += at[0] > in[0] + 24;
+        }
+    EXPECT_EQ(specks, 0);
+    golden_compare("sphere_outline", 100, 100, img.bytes());
+}

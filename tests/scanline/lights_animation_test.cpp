@@ -108,6 +108,24 @@ TEST(RenderShading, MaterialNoiseChangesFromRenderToRender) {
     }
 }
 
+TEST(RenderShading, AGivenNoiseSeedRepeatsOnOneThreadAndOnAllCores) {
+    // Randomness 0.3 with the seed given: one thread and every core draw the same
+    // noise, in Gouraud and in Phong shading (the sphere spans many bands).
+    for (uint32_t flags : {kRenderGouraud, kRenderPhong}) {
+        TestScene s;
+        s.add_sphere({0, 0, 0}, 30, 24, 48)->material->randomness = 0.3f;
+        s.add_light({-40, 50, 100}, 1, 1, 1);
+        s.settings.flags = flags | kRenderAntialias;
+        s.settings.noise_seed = 12345;
+        Image24 one(80, 80), all(80, 80);
+        render_set_thread_count(1);
+        ASSERT_EQ(s.render(one), 0);
+        render_set_thread_count(0);
+        ASSERT_EQ(s.render(all), 0);
+        EXPECT_EQ(one.bytes(), all.bytes()) << flags;
+    }
+}
+
 namespace {
 struct ProgressLog {
     int32_t total0 = 0, max0 = 0, calls0 = 0;
