@@ -514,7 +514,8 @@ void CPlnEditor::close() {
         regen_object(working);
     }
     working = second = nullptr;
-    if (MODEL* m = view_drawing(view)) model_undo_trim(m, g_prefs.undo_level);
+    // Back to the undo depth the user chose (the edits recorded one level more).
+    if (MODEL* m = view_drawing(view)) model_undo_trim(m, g_prefs.undo_mode);
     view_notify_all(view, &redraw, 1);
     if (auto* f = dynamic_cast<PlnCornerFrame*>(tool_window)) f->show(false);
 }

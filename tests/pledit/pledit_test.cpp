@@ -254,6 +254,28 @@ TEST_F(PlnEditorTest, WeldDropsAPointCloserThanAThousandthAndKeepsTheOriginalsFo
     EXPECT_EQ(dump_drawing(h.model()), before);  // the picked lists came back as they were
 }
 
+// Closing a tool trims the history to the undo depth the user chose, not to the
+// level count setting.
+TEST_F(PlnEditorTest, ClosingAToolKeepsTheUndoDepth) {
+    struct Case {
+        int mode, levels_left;
+    } cases[] = {{-1, 41}, {50, 41}, {0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        model_free_undo(h.model());
+        g_prefs.undo_mode = c.mode;
+        ASSERT_EQ(g_prefs.undo_level, 32);
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(model_add_object(scene_layer(h.model()), rtc_make<XPLINE>().release(), -1, 1), 0);
+        const float y = float(10 * (&c - cases));
+        add_line({{0, y, 0}, {10, y + 5, 0}, {20, y, 0}});
+        CPlnEditor* t = start(kCmdSmooth);
+        click(t, {10, y + 5, 0});
+        end();
+        EXPECT_EQ(h.model()->undo_levels, c.levels_left);
+    }
+}
+
 TEST_F(PlnEditorTest, RightButtonAfterOneWeldPickTakesItBack) {
     add_line({{0, 0, 0}, {10, 0, 0}});
     const std::string before = dump_drawing(h.model());
