@@ -11,6 +11,8 @@
 #include "../file/file_support.h"
 #include "commands/input/support.h"
 #include "commands/pledit/pln_editor.h"
+#include "model/db/patt.h"
+#include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/math/scalar.h"
 #include "model/mesh/chain.h"
@@ -252,6 +254,25 @@ TEST_F(PlnEditorTest, WeldDropsAPointCloserThanAThousandthAndKeepsTheOriginalsFo
     EXPECT_EQ(ls[0]->colour, 3);  // the first object's attributes
     cmd_undo(h.view());
     EXPECT_EQ(dump_drawing(h.model()), before);  // the picked lists came back as they were
+}
+
+TEST_F(PlnEditorTest, WeldOfOneObjectEndedKeepsEveryAttribute) {
+    XPLINE* a = add_line({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}});
+    a->colour = 3;
+    a->line_style = static_cast<LINEPATT*>(model_find_patt(h.model(), "Solid", &LINEPATT::rtc_class));
+    ASSERT_NE(a->line_style, nullptr);
+    a->width = 0.7f;
+    a->second = 2.5;
+    CPlnEditor* t = start(kCmdWeld);
+    click(t, {5, 0, 0});
+    end();  // ended, not cancelled: the single weld stays
+    auto ls = scene_objects_of<XPLINE>(h.model());
+    ASSERT_EQ(ls.size(), 1u);
+    EXPECT_NE(ls[0], a);
+    EXPECT_EQ(ls[0]->colour, 3);
+    EXPECT_EQ(ls[0]->line_style, a->line_style);
+    EXPECT_EQ(ls[0]->width, 0.7f);
+    EXPECT_EQ(ls[0]->second, 2.5);
 }
 
 // Closing a tool trims the history to the undo depth the user chose, not to the
