@@ -96,6 +96,19 @@ TEST(SceneSessions, TheColourTypedForANewLightStands) {
     }
 }
 
+// Omni and spot lights share one set of names.
+TEST(SceneSessions, NewLightNamesAreUniqueAcrossLightKinds) {
+    Scene s;
+    s.h.click({1, 1, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdOmniLight), -1);
+    s.h.click({3, 3, 0}).click({5, 2, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdSpotLight), -1);
+    s.h.click({6, 6, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdOmniLight), -1);
+    EXPECT_EQ(names_of(scene_objects_of<LIGHT>(s.h.model())), (std::vector<std::string>{"Light", "Light01", "Light02"}));
+    EXPECT_STREQ(scene_objects_of<SPOTLITE>(s.h.model())[0]->name(), "Light01");
+}
+
 TEST(SceneSessions, CameraValuesAndName) {
     Scene s;
     s.h.click({1, 1, 0}).click({9, 5, 0}).esc();
