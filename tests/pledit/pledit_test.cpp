@@ -91,64 +91,51 @@ TEST_F(PlnEditorTest, FilletOnARightAngle) {
 // about the centre moving one way, and the polyline never crosses itself.
 TEST_F(PlnEditorTest, FilletPointsRunFromTheFirstTangentPointToTheSecond) {
     h.view()->values3[kPlnFilletRadius] = 1;
-    auto dot = [](const Vec3& a, const Vec3& b) { return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z; };
-    auto add = [](const Vec3& a, const Vec3& b, double k) {
-        return Vec3{float(a.x + b.x * k), float(a.y + b.y * k), float(a.z + b.z * k)};
-    };
+    using P2 = std::pair<double, double>;
     int n = 0;
     for (double tilt : {0.0, 0.5})
         for (int degrees : {20, 45, 90, 135, 160})
             for (int sense : {1, -1}) {
                 SCOPED_TRACE(testing::Message() << degrees << " degrees, sense " << sense << ", tilt " << tilt);
-                const double a = degrees * kPi / 180;
-                const Vec3 v{float(30 * n++), 0, 0};
-                const Vec3 d1{1, 0, 0};
-                const Vec3 d2{float(std::cos(a)), float(sense * std::sin(a) * std::cos(tilt)),
-                              float(sense * std::sin(a) * std::sin(tilt))};
-                add_line({add(v, d1, 10), v, add(v, d2, 10)});
+                const double a = degrees * kPi / 180, ox = 30.0 * n++, ux = std::cos(a), uy = sense * std::sin(a);
+                // The corner's plane: x along the first leg, y across it, turned by `tilt` about x.
+                auto at = [&](double x, double y) {
+                    return Vec3{float(ox + x), float(y * std::cos(tilt)), float(y * std::sin(tilt))};
+                };
+                add_line({at(10, 0), at(0, 0), at(10 * ux, 10 * uy)});
                 CPlnEditor* t = start(kCmdFillet);
                 t->separate = 0;
-                click(t, v);
+                click(t, at(0, 0));
                 end();
-                std::vector<Vec3> p;
+                std::vector<P2> p;
                 for (XPLINE* x : scene_objects_of<XPLINE>(h.model()))
-                    if (std::fabs(x->control->x - (v.x + 10)) < 1e-3) p = scene_points(x->control);
+                    if (std::fabs(x->control->x - (ox + 10)) < 1e-3)
+                        for (const Vec3& q : scene_points(x->control))
+                            p.emplace_back(q.x - ox, q.y * std::cos(tilt) + q.z * std::sin(tilt));
                 ASSERT_GE(p.size(), 5u);
-                expect_near3(p.front(), add(v, d1, 10));
-                expect_near3(p.back(), add(v, d2, 10));
-                // The arc in the corner's plane: e1 along the first leg, e2 across it.
-                const double t_len = 1 / std::tan(a / 2);
-                const Vec3 bis = add(d1, d2, 1);
-                const double bl = std::sqrt(dot(bis, bis));
-                const Vec3 c = add(v, bis, 1 / std::sin(a / 2) / bl);
-                const Vec3 e2raw = add(d2, d1, -dot(d1, d2));
-                const Vec3 e2 = add({0, 0, 0}, e2raw, 1 / std::sqrt(dot(e2raw, e2raw)));
-                std::vector<std::pair<double, double>> flat;
-                for (const Vec3& q : p) flat.emplace_back(dot(add(q, v, -1), d1), dot(add(q, v, -1), e2));
-                expect_near3(p[1], add(v, d1, t_len), 1e-3);
-                expect_near3(p[p.size() - 2], add(v, d2, t_len), 1e-3);
-                const double cx = dot(add(c, v, -1), d1), cy = dot(add(c, v, -1), e2);
-                double prev = std::atan2(flat[1].second - cy, flat[1].first - cx), swept = 0;
-                for (size_t i = 2; i + 1 < flat.size(); ++i) {
-                    const double ang = std::atan2(flat[i].second - cy, flat[i].first - cx);
-                    double step = ang - prev;
-                    if (step > kPi) step -= 2 * kPi;
-                    if (step < -kPi) step += 2 * kPi;
-                    EXPECT_LE(step, 1e-6) << "point " << i;  // towards the second leg only
-                    swept += step;
-                    prev = ang;
+                const double tl = 1 / std::tan(a / 2);  // tangent length; the centre is (tl, sense)
+                for (auto [got, want] : {std::pair{p[0], P2{10, 0}}, {p[1], P2{tl, 0}},
+                                         {p[p.size() - 2], P2{tl * ux, tl * uy}}, {p.back(), P2{10 * ux, 10 * uy}}}) {
+                    EXPECT_NEAR(got.first, want.first, 1e-3);
+                    EXPECT_NEAR(got.second, want.second, 1e-3);
                 }
-                EXPECT_NEAR(swept, a - kPi, 1e-3);
-                // No two segments that do not share a point cross.
-                auto side = [](auto o, auto u, auto w) {
+                double swept = 0;
+                for (size_t i = 2; i + 1 < p.size(); ++i) {
+                    const double step = std::remainder(std::atan2(p[i].second - sense, p[i].first - tl) -
+                                                           std::atan2(p[i - 1].second - sense, p[i - 1].first - tl),
+                                                       2 * kPi);
+                    EXPECT_LE(step * sense, 1e-6) << "point " << i;  // towards the second leg only
+                    swept += step;
+                }
+                EXPECT_NEAR(swept * sense, a - kPi, 1e-3);
+                auto side = [](P2 o, P2 u, P2 w) {
                     return (u.first - o.first) * (w.second - o.second) - (u.second - o.second) * (w.first - o.first);
                 };
-                for (size_t i = 0; i + 1 < flat.size(); ++i)
-                    for (size_t j = i + 2; j + 1 < flat.size(); ++j) {
-                        const bool crosses = side(flat[i], flat[i + 1], flat[j]) * side(flat[i], flat[i + 1], flat[j + 1]) < -1e-9 &&
-                                             side(flat[j], flat[j + 1], flat[i]) * side(flat[j], flat[j + 1], flat[i + 1]) < -1e-9;
-                        EXPECT_FALSE(crosses) << "segments " << i << " and " << j;
-                    }
+                for (size_t i = 0; i + 1 < p.size(); ++i)
+                    for (size_t j = i + 2; j + 1 < p.size(); ++j)
+                        EXPECT_FALSE(side(p[i], p[i + 1], p[j]) * side(p[i], p[i + 1], p[j + 1]) < -1e-9 &&
+                                     side(p[j], p[j + 1], p[i]) * side(p[j], p[j + 1], p[i + 1]) < -1e-9)
+                            << "segments " << i << " and " << j << " cross";
             }
 }
 
