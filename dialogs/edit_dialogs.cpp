@@ -3,6 +3,8 @@
 #include "dialogs/edit_dialogs.h"
 
 #include <QComboBox>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "graphics/view/view.h"
@@ -11,6 +13,7 @@
 #include "model/db/solid.h"
 #include "model/db/zobj.h"
 #include "model/material/material.h"
+#include "model/math/scalar.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "shell/ddx.h"
@@ -363,11 +366,14 @@ void CCameraSettingsDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 CLightSettingsDlg::CLightSettingsDlg(QWidget* parent, LIGHT* light)
-    : CDlg(kDlgLight, parent), light_(light), name_(light->name()) {
+    : CDlg(kDlgLight, parent), light_(light), spot_(rtc_cast<SPOTLITE>(light)), name_(light->name()) {
     for (int i = 0; i < 3; ++i) {
         colour_[i] = light->light_colour[i];
         pos_[i] = (&light->position.x)[i];
+        target_[i] = spot_ ? (&spot_->target.x)[i] : 0.0;
     }
+    for (int i = 0; i < 2; ++i)
+        cone_[i] = spot_ ? rad_to_deg(std::acos(std::clamp(double(spot_->cone_cos[i]), -1.0, 1.0))) : 0.0;
 }
 
 void CLightSettingsDlg::CreateControls() {
@@ -377,7 +383,17 @@ void CLightSettingsDlg::CreateControls() {
     for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 3 + i, 1, 1 + i);
     add_static(kIdcFirst + 6, "&Position:", 2, 0);
     for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 7 + i, 2, 1 + i);
-    add_ok_cancel(3, 4);
+    if (!spot_) {
+        add_ok_cancel(3, 4);
+        return;
+    }
+    add_static(kIdcFirst + 10, "&Target:", 3, 0);
+    for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 11 + i, 3, 1 + i);
+    add_static(kIdcFirst + 14, "&Hot spot (degrees):", 4, 0);
+    add_edit(kIdcFirst + 15, 4, 1);
+    add_static(kIdcFirst + 16, "&Fall-off (degrees):", 4, 2);
+    add_edit(kIdcFirst + 17, 4, 3);
+    add_ok_cancel(5, 4);
 }
 
 void CLightSettingsDlg::DoDataExchange(CDataExchange* dx) {
@@ -387,12 +403,24 @@ void CLightSettingsDlg::DoDataExchange(CDataExchange* dx) {
         DDV_MinMaxDouble(dx, colour_[i], 0, 1);
         DDX_Length(dx, kIdcFirst + 7 + i, pos_[i]);
     }
+    if (spot_) {
+        for (int i = 0; i < 3; ++i) DDX_Length(dx, kIdcFirst + 11 + i, target_[i]);
+        // Half-angles of the two cones: the fully lit hot spot inside the fall-off,
+        // both short of a right angle.
+        DDX_Double(dx, kIdcFirst + 15, cone_[0]);
+        DDV_MinMaxDouble(dx, cone_[0], 0, kSpotConeMax);
+        DDX_Double(dx, kIdcFirst + 17, cone_[1]);
+        DDV_MinMaxDouble(dx, cone_[1], cone_[0], kSpotConeMax);
+    }
     if (!dx->saving()) return;
     light_->set_string(0, name_.c_str());
     for (int i = 0; i < 3; ++i) {
         light_->light_colour[i] = float(colour_[i]);
         (&light_->position.x)[i] = float(pos_[i]);
     }
+    if (!spot_) return;
+    for (int i = 0; i < 3; ++i) (&spot_->target.x)[i] = float(target_[i]);
+    for (int i = 0; i < 2; ++i) spot_->cone_cos[i] = float(std::cos(deg_to_rad(cone_[i])));
 }
 
 // ---- Material sheets

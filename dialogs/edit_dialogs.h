@@ -18,6 +18,7 @@
 class LAYER;
 class CAMERA;
 class LIGHT;
+class SPOTLITE;
 class QComboBox;
 
 // Template ids (the captions are string-table entries under these ids).
@@ -145,10 +146,13 @@ class CCameraSettingsDlg : public CDlg {
     double pos_[3], target_[3], lens_;
 };
 
-// Light settings: name, colour and position of the edited light.
+// Light settings: name, colour and position of the edited light; for a spot light
+// also its target and the half-angles of its hot spot and fall-off cones (degrees,
+// kept as their cosines; 0 <= hot spot <= fall-off <= kSpotConeMax).
 class CLightSettingsDlg : public CDlg {
   public:
     CLightSettingsDlg(QWidget* parent, LIGHT* light);
+    static constexpr double kSpotConeMax = 89.0;
 
   protected:
     void CreateControls() override;
@@ -156,8 +160,9 @@ class CLightSettingsDlg : public CDlg {
 
   private:
     LIGHT* light_;
+    SPOTLITE* spot_;  // the same light when it is a spot light, else null
     std::string name_;
-    double colour_[3], pos_[3];
+    double colour_[3], pos_[3], target_[3], cone_[2];
 };
 
 // The material sheet: colour index and colour (material_sheet_colour) alone, or

@@ -236,8 +236,9 @@ int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int fram
         Vec3 pos;
         double w, h;
     } pieces[3] = {{&g_state.value, vpos, tw, th}, {&upper, upos, tol_w, tol_h}, {&lower, lpos, tol_w, tol_h}};
+    // All three, empty ones too: a dimension always holds its value and both
+    // tolerance texts, in this order.
     for (const Piece& p : pieces) {
-        if (p.text->empty()) continue;
         Vec3 w;
         if (!map_points(b, &p.pos, &w, 1)) continue;
         auto text = rtc_make<TEXT2>();

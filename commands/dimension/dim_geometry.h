@@ -89,5 +89,6 @@ int dim_add_arc(const DimBuild& b, const Vec3& centre, double radius, double a0,
 // with its corner at `corner`, `width` long and `height` high along the text direction.
 int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double height, int kind);
 // The value and tolerance texts of the shared state centred on `at`, with their
-// frame of `frame` kind; *box_width receives the width of the text box.
+// frame of `frame` kind: three TEXT2 objects (value, upper, lower tolerance), empty
+// ones included; *box_width receives the width of the text box.
 int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int frame);

@@ -2,6 +2,7 @@
 // over the whole drawing with attribute filters, and deleting objects one undo level
 // per pass.
 #include "commands/edit/edit.h"
+#include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/projection.h"
@@ -81,7 +82,8 @@ int select_objects(VIEW** view_ref, buffer* selection, int select) {
             last = input_point(view_ref, kPromptFirstPoint, nullptr, criteria_options, &a, 40104);
             if (last == 0 && *view_ref) {
                 input_set_point(*view_ref, a, 0);
-                last = input_point(view_ref, kPromptSecondPoint, nullptr, criteria_options, &b, 40104);
+                last = input_point(view_ref, kPromptSecondPoint, cursor_draw_rubber_line, criteria_options, &b,
+                                   40104);
             }
         } else {
             rc = pick_objects_region(*view_ref, selection, &(*view_ref)->criteria, select);

@@ -32,15 +32,6 @@ int background_colour = 0;
 namespace {
 AddLayerHook g_previous_add = nullptr;
 
-void set_light_colour(object* obj) {
-    if (!rtc_is_a(obj, &LIGHT::rtc_class)) return;
-    LIGHT* l = static_cast<LIGHT*>(obj);
-    float rgba[4];
-    colour_index_rgb(rgba, l->colour);
-    for (int i = 0; i < 3; ++i) l->light_colour[i] = rgba[i];
-    l->light_colour[3] = 0.0f;
-}
-
 LAYER* first_layer(MODEL* m, const ZOBJ* other_than) {
     if (!m || !m->children) return nullptr;
     ZDLIST* p = m->children;
@@ -139,6 +130,15 @@ int refuse_beyond_range() {
 
 }  // namespace
 
+void light_set_palette_colour(object* obj) {
+    if (!rtc_is_a(obj, &LIGHT::rtc_class)) return;
+    LIGHT* l = static_cast<LIGHT*>(obj);
+    float rgba[4];
+    colour_index_rgb(rgba, l->colour);
+    for (int i = 0; i < 3; ++i) l->light_colour[i] = rgba[i];
+    l->light_colour[3] = 0.0f;
+}
+
 int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
     if (status != 0) return status;
     if (!obj) return 0;
@@ -170,6 +170,7 @@ int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
             return r;
         }
     }
+    light_set_palette_colour(obj);
     int r = drawing_insert_object(view, obj);
     if (r != 0) rtc_destroy(obj);
     return r;
@@ -179,7 +180,6 @@ int drawing_insert_object(VIEW* view, object* obj) {
     if (!view || !obj) return 0;
     FiniteCheck check;
     if (!defining_points_finite(obj) || (obj->walk(&check), !check.finite)) return refuse_beyond_range();
-    set_light_colour(obj);
     CONTAINER* target = view->current_layer;
     const bool layer = target && rtc_is_a(target, &LAYER::rtc_class);
     int r;

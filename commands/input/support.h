@@ -19,15 +19,20 @@ extern int default_colour;     // 15
 extern int background_colour;  // 7 with the black-background preference, else 0
 
 // `status` is the result of building the object: non-zero is returned at once and the
-// object stays the caller's. Otherwise the object gets the view's width, colour,
-// material or line attributes (`linear` 1: linear accuracy, 0: angular, for circles
-// and ellipses) and is inserted; the drawing owns it from here, and on any failure it
-// is destroyed. 0 or the failure code.
+// object stays the caller's. Otherwise the object gets the view's width, colour (a
+// light shines in that colour's palette entry), material or line attributes
+// (`linear` 1: linear accuracy, 0: angular, for circles and ellipses) and is
+// inserted; the drawing owns it from here, and on any failure it is destroyed. 0 or
+// the failure code.
 int drawing_add_object(VIEW* view, object* obj, int status, int linear);
+// A LIGHT shines in the palette colour of its colour index (alpha 0); other objects
+// are left as they are.
+void light_set_palette_colour(object* obj);
 // Inserts into the current layer as an undo step (or, in a group, without undo),
-// grows the extents, draws it and marks the document modified. A null view or
-// object gives 0. An object with a coordinate that is not finite never enters the
-// drawing: the user is told and 13 returned (the object stays the caller's).
+// grows the extents, draws it and marks the document modified; the object keeps
+// every attribute it has (a light its colour). A null view or object gives 0. An
+// object with a coordinate that is not finite never enters the drawing: the user is
+// told and 13 returned (the object stays the caller's).
 int drawing_insert_object(VIEW* view, object* obj);
 // Undo and redo of the drawing view. While a command runs they are refused with a
 // beep (a waiting command holds objects). 0.

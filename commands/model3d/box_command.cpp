@@ -45,8 +45,11 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             return code;
         }
         input_set_point(*view_ref, *corner, 0);
+        // Typed sizes are lengths along the box's own axes, one to three numbers: the
+        // step asks for numbers, never for a point that the coordinate dialog would
+        // turn into the drawing's axes.
         char text[kTypedTextSize];
-        code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 1,
+        code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 0,
                           kHelpBox3D);
         if (code == kStepCancelled) return code;
         if (code != 0 || !*view_ref) continue;

@@ -45,7 +45,10 @@ std::unique_ptr<LIGHT> new_light(const Vec3& position, const Vec3* target) {
         light = rtc_make<LIGHT>();
         if (!light) return nullptr;
     }
+    // The light shines in the palette colour of its index from the start, so that its
+    // settings dialog opens at the colour it will have.
     light->colour = kNewLightColour;
+    light_set_palette_colour(light.get());
     light->position = position;
     return light;
 }

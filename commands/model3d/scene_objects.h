@@ -21,5 +21,6 @@ inline constexpr int kNewLightColour = 30;
 // A camera at `position` looking at `target`, up from world +Z, with colour index
 // `colour`.
 std::unique_ptr<CAMERA> new_camera(const Vec3& position, const Vec3& target, int colour);
-// A spot light (with a target) or an omni light (target null) at `position`.
+// A spot light (with a target) or an omni light (target null) at `position`, of
+// colour index 30 and shining in that index's palette colour.
 std::unique_ptr<LIGHT> new_light(const Vec3& position, const Vec3* target);

@@ -499,7 +499,9 @@ int CPlnEditor::weld_step(const Vec3& p) {
 
 void CPlnEditor::close() {
     prof_put_int("PlnEditor", "Split", separate);
-    if (command_id == kCmdWeld && weld_count > 1 && working) {
+    // The weld result takes the attributes of the first object welded, also when it
+    // was the only one.
+    if (command_id == kCmdWeld && weld_count > 0 && working) {
         working->line_style = weld_style_;
         working->colour = weld_colour_;
         working->width = weld_width_;
@@ -509,12 +511,10 @@ void CPlnEditor::close() {
             view_set_modified(view, 1);
         else
             weld_count = 0;
-    } else if (command_id == kCmdWeld && working && weld_count == 1) {
-        working->colour = weld_colour_;  // a single pick keeps its look
-        regen_object(working);
     }
     working = second = nullptr;
-    if (MODEL* m = view_drawing(view)) model_undo_trim(m, g_prefs.undo_level);
+    // Back to the undo depth the user chose (the edits recorded one level more).
+    if (MODEL* m = view_drawing(view)) model_undo_trim(m, g_prefs.undo_mode);
     view_notify_all(view, &redraw, 1);
     if (auto* f = dynamic_cast<PlnCornerFrame*>(tool_window)) f->show(false);
 }

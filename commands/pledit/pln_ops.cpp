@@ -167,7 +167,9 @@ int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
     PointNode* local = nullptr;
     const int code = arc_points(lc, r, a1, a2, step > 0 ? step : kPi / 12, &local);
     if (code) return code == 8 ? 8 : 19;
-    if (swapped) local = list_reverse(local);
+    // arc_points prepends, so the list runs from a2 back to a1. Unswapped, a1 is the
+    // T1 side and the list is turned round; swapped, a2 is the T1 side already.
+    if (!swapped) local = list_reverse(local);
     for (PointNode* q = local; q; q = q->next) {
         Vec3 w = at(q);
         mat_xform_point(&w, &w, &from);

@@ -1,4 +1,5 @@
-// Default names for new objects (unique per class within a model) and heap texts.
+// Default names for new objects (unique per class within a model, lights of every
+// kind counting as one class) and heap texts.
 #include "model/db/naming.h"
 
 #include <climits>
@@ -78,7 +79,9 @@ std::string first_free_numbered(MODEL* model, const ZOBJ* self, const RtcClass* 
 
 int obj_default_name(MODEL* model, ZOBJ* obj, int /*reserved*/, const char* text) {
     if (!obj) return 13;
-    const RtcClass* cls = obj->klass();
+    // Lights of every kind share one set of names: a spot light clashes with an omni
+    // light of the same name as much as the other way round.
+    const RtcClass* cls = rtc_is<LIGHT>(obj) ? &LIGHT::rtc_class : obj->klass();
     try {
         // A copy: `text` may be the object's own name, which set_string replaces.
         const std::string base = (text && *text) ? text : default_base(obj);

@@ -9,7 +9,8 @@
 
 // Names `obj` so that no other object of its class in `model` carries the name
 // (objects of a subclass count as the class: a new LIGHT may not take the name of a
-// SPOTLITE, a new SPOTLITE may take that of a plain LIGHT). Patterns are checked
+// SPOTLITE; lights of every kind count as one class, so a new SPOTLITE may not take
+// the name of a plain LIGHT either). Patterns are checked
 // against the pattern ring, everything else against the whole object tree.
 //
 // The base is `text` when it is not empty, else "Viewpoint01" for a VPORT,

@@ -11,6 +11,8 @@
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
+#include "model/services/numfmt.h"
+#include "model/services/prefs.h"
 #include "shell/cmdinput.h"
 
 void harness_register_classes() {
@@ -287,7 +289,7 @@ Canvas* Harness::canvas(VIEW* v) {
     return w ? &w->canvas : nullptr;
 }
 
-bool Harness::typed_entry_dialog(VIEW*, int, uint32_t, char* buffer, size_t capacity) {
+bool Harness::typed_entry_dialog(VIEW* view, int point, uint32_t, char* buffer, size_t capacity) {
     if (typed_answers.empty()) {
         ADD_FAILURE() << "a typed-entry dialog opened without an answer";
         return false;
@@ -295,6 +297,13 @@ bool Harness::typed_entry_dialog(VIEW*, int, uint32_t, char* buffer, size_t capa
     std::optional<std::string> a = typed_answers.front();
     typed_answers.pop_front();
     if (!a || capacity == 0) return false;
+    // With a converter installed, a point answer goes through it as in the Enter
+    // Coordinate dialog (a refused text counts as Cancel).
+    if (CoordConverter convert = coord_dialog_converter(); point && convert) {
+        std::string converted;
+        if (!convert(view, *a, g_prefs.coord_sys != 0, &converted)) return false;
+        a = converted;
+    }
     std::strncpy(buffer, a->c_str(), capacity - 1);
     buffer[capacity - 1] = 0;
     return true;

@@ -114,7 +114,9 @@ class Harness : public ViewHost {
     Harness& quit();
     Harness& call(std::function<void(Harness&)> fn, const std::string& what = "call");
 
-    // Answers of the dialogs: typed entry (nullopt cancels) and method choices.
+    // Answers of the dialogs: typed entry (nullopt cancels; at a point step, once a
+    // coordinate converter is installed, the answer goes through it as in the Enter
+    // Coordinate dialog) and method choices.
     std::deque<std::optional<std::string>> typed_answers;
     std::deque<int> method_answers;
 

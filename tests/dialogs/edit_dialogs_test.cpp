@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/material/material.h"
+#include "model/math/scalar.h"
 #include "model/services/prefs.h"
 #include "platform/modal.h"
 
@@ -202,6 +204,37 @@ TEST_F(EditDialogs, CameraLightAndMaterialSheets) {
     });
     EXPECT_EQ(CLightSettingsDlg(nullptr, light.get()).DoModal(), IDOK);
     EXPECT_FLOAT_EQ(light->light_colour[0], 0.5f);
+
+    // A spot light's dialog also edits its target and cone angles (degrees, stored as
+    // cosines); a hot spot wider than the fall-off keeps the dialog open.
+    auto spot = rtc_make<SPOTLITE>();
+    spot->cone_cos[0] = float(std::cos(15 * kPi / 180));
+    spot->cone_cos[1] = float(std::cos(20 * kPi / 180));
+    script("spot_light_settings", [](CDialog& d) {
+        if (!d.GetDlgItem(kIdcFirst + 15) || !d.GetDlgItem(kIdcFirst + 17)) {
+            ADD_FAILURE() << "no cone angles";
+            d.press(IDCANCEL);
+            return;
+        }
+        EXPECT_NEAR(std::stod(d.GetDlgItemText(kIdcFirst + 15)), 15, 1e-3);
+        EXPECT_NEAR(std::stod(d.GetDlgItemText(kIdcFirst + 17)), 20, 1e-3);
+        d.SetDlgItemText(kIdcFirst + 15, "30");
+        d.press(IDOK);
+        EXPECT_FALSE(d.ended());
+        d.SetDlgItemText(kIdcFirst + 15, "10");
+        d.SetDlgItemText(kIdcFirst + 17, "35");
+        d.SetDlgItemText(kIdcFirst + 11, "4");
+        d.press(IDOK);
+    });
+    EXPECT_EQ(CLightSettingsDlg(nullptr, spot.get()).DoModal(), IDOK);
+    EXPECT_NEAR(spot->cone_cos[0], std::cos(10 * kPi / 180), 1e-6);
+    EXPECT_NEAR(spot->cone_cos[1], std::cos(35 * kPi / 180), 1e-6);
+    EXPECT_FLOAT_EQ(spot->target.x, 4);
+    script("light_settings_omni", [](CDialog& d) {
+        EXPECT_EQ(d.GetDlgItem(kIdcFirst + 15), nullptr);  // no cone for an omni light
+        d.press(IDCANCEL);
+    });
+    EXPECT_EQ(CLightSettingsDlg(nullptr, light.get()).DoModal(), IDCANCEL);
 
     for (int tmpl : {kDlgMaterialColour, kDlgMaterial, kDlgBackground}) {
         SCOPED_TRACE(tmpl);

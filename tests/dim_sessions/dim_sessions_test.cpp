@@ -21,7 +21,7 @@
 
 namespace {
 
-// The texts of a dimension group.
+// The texts of a dimension group: the value, the upper and the lower tolerance.
 std::vector<std::string> texts_of(object* group) {
     std::vector<std::string> out;
     for (TEXT2* t : scene_children_of<TEXT2>(static_cast<CONTAINER*>(group))) out.push_back(t->text);
@@ -50,8 +50,8 @@ TEST_F(DimSessions, HorizontalDimensionsAreOneGroupAndOneUndoLevelEach) {
     auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 2u);
     EXPECT_TRUE(rtc_is_a(objs[0], &CONTAINER::rtc_class));
-    EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"30.00"});
-    EXPECT_EQ(texts_of(objs[1]), std::vector<std::string>{"20.00"});
+    EXPECT_EQ(texts_of(objs[0]), (std::vector<std::string>{"30.00", "", ""}));
+    EXPECT_EQ(texts_of(objs[1]), (std::vector<std::string>{"20.00", "", ""}));
     EXPECT_EQ(h.model()->undo_levels, 2);
     cmd_undo(h.view());
     cmd_undo(h.view());
@@ -122,12 +122,12 @@ TEST_F(DimSessions, RadiusAndDiameterPickTheirCircle) {
     EXPECT_EQ(h.shown_prompts(), (std::vector<int>{42011, 42011, 42004, 42011}));
     auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 2u);
-    EXPECT_EQ(texts_of(objs[1]), std::vector<std::string>{"R10.00"});
+    EXPECT_EQ(texts_of(objs[1]), (std::vector<std::string>{"R10.00", "", ""}));
     h.click({30, 20, 0}).click({22, 22, 0}).esc();
     EXPECT_EQ(h.run(kCmdDimFirst + 6), -1);  // diameter
     objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 3u);
-    EXPECT_EQ(texts_of(objs[2]), std::vector<std::string>{"\x04" "20.00"});
+    EXPECT_EQ(texts_of(objs[2]), (std::vector<std::string>{"\x04" "20.00", "", ""}));
 }
 
 TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
@@ -135,7 +135,7 @@ TEST_F(DimSessions, AnglesByVertexAndParallelLinesRefused) {
     EXPECT_EQ(h.run(kCmdDimFirst + 9), -1);
     auto objs = scene_objects(h.model());
     ASSERT_EQ(objs.size(), 1u);
-    EXPECT_EQ(texts_of(objs[0]), std::vector<std::string>{"90\x07 0'"});
+    EXPECT_EQ(texts_of(objs[0]), (std::vector<std::string>{"90\x07 0'", "", ""}));
 
     int boxes = 0;
     std::string said;

@@ -92,24 +92,28 @@ TEST_F(DimGeometry, FramesOfEveryKind) {
     EXPECT_NEAR(circle->axis1.x - circle->centre.x, 11, 1e-4);
 }
 
+// Every dimension holds its three texts (value, upper and lower tolerance), empty
+// ones too, so that a tolerance can be given later.
 TEST_F(DimGeometry, EqualTolerancesMakeOneFullSizeTextOthersTwoHalfSize) {
     struct Row {
         const char *lower, *upper;
-        int texts;
+        const char* shown_upper;
         double tol_height;
-    } rows[] = {{"0.1", "0.1", 2, 5.0}, {"-0.1", "0.1", 3, 2.5}, {"", "", 1, 0}};
+    } rows[] = {{"0.1", "0.1", "", 5.0}, {"-0.1", "0.1", "0.1", 2.5}, {"", "", "", 2.5}};
     for (const Row& r : rows) {
         SetUp();
         dim_store_texts(nullptr, "30.00", r.lower, r.upper);
         double box = 0;
         ASSERT_EQ(dim_add_texts(build_, {15, 10, 0}, &box, 0), 0);
         auto texts = of<TEXT2>();
-        ASSERT_EQ(static_cast<int>(texts.size()), r.texts) << r.lower;
+        ASSERT_EQ(texts.size(), 3u) << r.lower;
         EXPECT_EQ(texts[0]->text, "30.00");
+        EXPECT_EQ(texts[1]->text, r.shown_upper);
+        EXPECT_EQ(texts[2]->text, r.lower);
         EXPECT_EQ(texts[0]->layout[kText2Height], 5.0);
         // Centred on the text point: the value text starts half the text before it.
         const double m = dim_measure("30.00", 3.0) * 1.1;
-        const double t = r.texts == 1 ? 0 : dim_measure(r.lower, r.tol_height * 0.6);
+        const double t = dim_measure(r.lower, r.tol_height * 0.6);
         EXPECT_NEAR(box, (m + t / 2) * 1.1, 1e-4);
         EXPECT_NEAR(texts[0]->insert.x, 15 - (m + t / 2) / 2, 1e-4);
         EXPECT_NEAR(texts[0]->insert.y, 10 - 2.5, 1e-5);
@@ -118,11 +122,9 @@ TEST_F(DimGeometry, EqualTolerancesMakeOneFullSizeTextOthersTwoHalfSize) {
         for (size_t i = 1; i < texts.size(); ++i) {
             EXPECT_EQ(texts[i]->layout[kText2Height], r.tol_height);
             EXPECT_NEAR(texts[i]->insert.x, texts[0]->insert.x + m, 1e-4);
+            EXPECT_EQ(texts[i]->colour, 7);
         }
-        if (r.texts == 3) {  // upper above lower
-            EXPECT_EQ(texts[1]->text, "0.1");
-            EXPECT_NEAR(texts[1]->insert.y - texts[2]->insert.y, 2.5, 1e-5);
-        }
+        EXPECT_NEAR(texts[1]->insert.y - texts[2]->insert.y, r.tol_height, 1e-5);  // upper above lower
     }
 }
 
@@ -149,7 +151,7 @@ TEST_F(DimGeometry, TextsAlongTheLineAndTheDefaultFontPattern) {
     double box = 0;
     ASSERT_EQ(dim_add_texts(build_, {0, 0, 0}, &box, 0), 0);
     auto texts = of<TEXT2>();
-    ASSERT_EQ(texts.size(), 1u);
+    ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0]->font, f);
     EXPECT_NEAR(texts[0]->layout[kText2Direction], kPi / 2, 1e-9);
     EXPECT_NEAR(texts[0]->insert.x, 0, 1e-5);  // centred along the direction

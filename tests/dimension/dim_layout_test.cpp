@@ -33,7 +33,7 @@ TEST_F(DimLayout, HorizontalWithTheTextInside) {
     dim_store_texts(nullptr, "30.00", "", "");
     ASSERT_EQ(dim_layout_linear(build_, kDimHorizontal, {0, 0, 0}, {30, 10, 0}, {15, 20, 0}), 0);
     auto texts = of<TEXT2>();
-    ASSERT_EQ(texts.size(), 1u);
+    ASSERT_EQ(texts.size(), 3u);  // the value and two empty tolerances
     EXPECT_EQ(texts[0]->text, "30.00");
     double w = dim_measure("30.00", 3.0) * 1.1;
     EXPECT_NEAR(texts[0]->insert.x, 15 - w / 2, 1e-4);  // centred on the text point
@@ -99,7 +99,7 @@ TEST_F(DimLayout, RadiusDiameterAndAngleWorkedCases) {
     dim_store_texts(nullptr, "R10.00", "", "");
     ASSERT_EQ(dim_layout_radius(build_, kDimRadius1, {0, 0, 0}, 10, {30, 5, 0}), 0);
     EXPECT_EQ(marks(), 1);
-    EXPECT_EQ(of<TEXT2>().size(), 1u);
+    EXPECT_EQ(of<TEXT2>().size(), 3u);
     SetUp();
     dim_store_texts(nullptr, "\x04" "20.00", "", "");
     ASSERT_EQ(dim_layout_diameter(build_, {0, 0, 0}, 10, {2, 1, 0}), 0);

@@ -69,6 +69,34 @@ TEST_F(SelectTest, LocationModesFiltersAndTheAllButton) {
     }
 }
 
+// While the second fence point is asked, a rubber line runs from the first point to
+// the cursor (the box mode shows its box the same way).
+TEST_F(SelectTest, FenceShowsItsLineWhileTheSecondPointIsAsked) {
+    for (int select : {1, 0}) {
+        SCOPED_TRACE(select);
+        Harness h;
+        define_edit_commands(h);
+        three_lines(h);
+        h.view()->criteria.flags = kCritFence;
+        g_prefs.mark = g_prefs.unmark = 1;
+        // Halfway along the line from pixel (40, 40) to (120, 100), on neither crosshair.
+        auto mid = [&h] {
+            const Canvas& c = h.window()->canvas;
+            const uint8_t* px = c.row(c.height() - 1 - 70) + 3 * 80;
+            return std::vector<uint8_t>(px, px + 3);
+        };
+        std::vector<uint8_t> before, shown;
+        h.click_px(40, 40).call([&](Harness&) { before = mid(); }).move(120, 100).call([&](Harness&) {
+            shown = mid();
+        });
+        h.esc();
+        h.run(select ? kCmdSelect : kCmdDeselect);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_NE(shown, before);
+        EXPECT_EQ(mid(), before);  // erased when the step ended
+    }
+}
+
 TEST_F(SelectTest, DeselectByBoxAndTheColourFilter) {
     Harness h;
     define_edit_commands(h);

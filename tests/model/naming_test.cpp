@@ -72,7 +72,8 @@ TEST_F(NamingTest, NumberingTable) {
 TEST_F(NamingTest, SubclassesCountAsTheirClass) {
     name_new<SPOTLITE>("Light01");
     EXPECT_EQ(name_new<LIGHT>("Light01"), "Light02");     // clashes with the spot
-    EXPECT_EQ(name_new<SPOTLITE>("Light02"), "Light02");  // a plain light does not count
+    // Lights of either kind share their names: the plain Light02 counts for a spot too.
+    EXPECT_EQ(name_new<SPOTLITE>("Light02"), "Light03");
 
     // Patterns are checked against the pattern ring, by class.
     auto line = rtc_make<LINEPATT>();

@@ -9,8 +9,12 @@
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "commands/units/coord_text.h"
 #include "graphics/view/projection.h"
 #include "model/db/solid.h"
+#include "model/math/matrix.h"
+#include "model/services/numfmt.h"
+#include "model/services/prefs.h"
 #include "scene.h"
 #include "tests/model3d/solid_oracle.h"
 #include "../platform/qt_test_env.h"
@@ -88,6 +92,45 @@ TEST(BoxSession, Sessions) {
         cmd_undo(h.view());
         EXPECT_TRUE(scene_objects_of<MESH3>(h.model()).empty());
     }
+    g_draw3d = Draw3DSettings{};
+}
+
+// Sizes typed at the width step are lengths along the box's own axes: one, two or
+// three numbers, asked as numbers and never turned like a point, also in a tipped
+// view where typed points are read in the view's own axes.
+TEST(BoxSession, TypedSizesAreLengthsAlongTheBoxAxes) {
+    const CoordConverter old = coord_dialog_set_converter(typed_point_convert);
+    const int coord_sys = g_prefs.coord_sys;
+    const struct {
+        const char* what;
+        std::function<void(Harness&)> script;
+    } cases[] = {
+        {"one number", [](Harness& h) { h.click({1, 1, 0}).typed("200").typed("150").typed("100").esc(); }},
+        {"two numbers", [](Harness& h) { h.click({1, 1, 0}).typed("200,150").typed("100").esc(); }},
+        {"three numbers", [](Harness& h) { h.click({1, 1, 0}).typed("200,150,100").esc(); }},
+    };
+    for (const auto& c : cases)
+        for (int user_axes : {1, 0}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", user axes " << user_axes);
+            g_prefs.coord_sys = user_axes;
+            Harness h;
+            ViewProjection& vp = h.view()->projection;
+            mat_rotate_xyz(&vp.view, &vp.inverse, -0.6, 0.45, 0);
+            vp.scale = 1.0;
+            h.define(kCmdBox3D, scene_command<cmd_box>);
+            g_draw3d = Draw3DSettings{};
+            c.script(h);
+            EXPECT_EQ(h.run(kCmdBox3D), -1);
+            EXPECT_EQ(h.script_left(), 0u);
+            const auto made = scene_objects_of<MESH3>(h.model());
+            ASSERT_EQ(made.size(), 1u);
+            const Vec3 e = view_extent(h.view(), *made[0]);
+            EXPECT_NEAR(e.x, 200, 1e-2);
+            EXPECT_NEAR(e.y, 150, 1e-2);
+            EXPECT_NEAR(e.z, 100, 1e-2);
+        }
+    g_prefs.coord_sys = coord_sys;
+    coord_dialog_set_converter(old);
     g_draw3d = Draw3DSettings{};
 }
 

@@ -11,6 +11,7 @@
 
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/scene_objects.h"
+#include "graphics/view/colours.h"
 #include "model/db/solid.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -64,6 +65,48 @@ TEST(SceneSessions, SpotLightConeAndEscAtTheTarget) {
     EXPECT_STREQ(spots[0]->name(), "Light");
     EXPECT_NEAR(spots[0]->target.x, 5, 1e-3);
     EXPECT_NEAR(spots[0]->position.x, 1, 1e-3);
+}
+
+// The dialog of a new light opens at the colour the light will get, and the colour
+// typed there is the light's colour in the drawing.
+TEST(SceneSessions, TheColourTypedForANewLightStands) {
+    for (uint32_t id : {kCmdOmniLight, kCmdSpotLight}) {
+        SCOPED_TRACE(id);
+        Scene s;
+        static float opened[4];
+        g_draw3d_dialogs.light_settings = [](VIEW*, LIGHT* l) {
+            std::copy(l->light_colour, l->light_colour + 4, opened);
+            l->light_colour[0] = 1, l->light_colour[1] = 0, l->light_colour[2] = 0;
+            return 1;
+        };
+        s.h.click({1, 1, 0});
+        if (id == kCmdSpotLight) s.h.click({5, 2, 0});
+        s.h.esc();
+        EXPECT_EQ(s.h.run(id), -1);
+        float palette[4];
+        colour_index_rgb(palette, kNewLightColour);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(opened[i], palette[i]) << i;
+        EXPECT_GT(palette[0], 0.5f);  // a light grey, not black
+        const auto lights = scene_objects_of<LIGHT>(s.h.model());
+        ASSERT_EQ(lights.size(), 1u);
+        EXPECT_EQ(lights[0]->colour, kNewLightColour);
+        EXPECT_EQ(lights[0]->light_colour[0], 1.0f);
+        EXPECT_EQ(lights[0]->light_colour[1], 0.0f);
+        EXPECT_EQ(lights[0]->light_colour[2], 0.0f);
+    }
+}
+
+// Omni and spot lights share one set of names.
+TEST(SceneSessions, NewLightNamesAreUniqueAcrossLightKinds) {
+    Scene s;
+    s.h.click({1, 1, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdOmniLight), -1);
+    s.h.click({3, 3, 0}).click({5, 2, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdSpotLight), -1);
+    s.h.click({6, 6, 0}).esc();
+    EXPECT_EQ(s.h.run(kCmdOmniLight), -1);
+    EXPECT_EQ(names_of(scene_objects_of<LIGHT>(s.h.model())), (std::vector<std::string>{"Light", "Light01", "Light02"}));
+    EXPECT_STREQ(scene_objects_of<SPOTLITE>(s.h.model())[0]->name(), "Light01");
 }
 
 TEST(SceneSessions, CameraValuesAndName) {

@@ -11,7 +11,10 @@
 #include "../file/file_support.h"
 #include "commands/input/support.h"
 #include "commands/pledit/pln_editor.h"
+#include "model/db/patt.h"
+#include "model/db/tree.h"
 #include "model/db/undo.h"
+#include "model/math/scalar.h"
 #include "model/mesh/chain.h"
 #include "model/services/beep.h"
 #include "model/services/msgbox.h"
@@ -81,6 +84,59 @@ TEST_F(PlnEditorTest, FilletOnARightAngle) {
     cmd_undo(h.view());
     ASSERT_EQ(scene_objects_of<XPLINE>(h.model()).size(), 1u);
     EXPECT_EQ(scene_points(scene_objects_of<XPLINE>(h.model())[0]->control).size(), 3u);
+}
+
+// Fillets at sharp to blunt corners, turning either way, flat and in a tilted plane:
+// the points run from the first leg's tangent point to the second's with the angle
+// about the centre moving one way, and the polyline never crosses itself.
+TEST_F(PlnEditorTest, FilletPointsRunFromTheFirstTangentPointToTheSecond) {
+    h.view()->values3[kPlnFilletRadius] = 1;
+    using P2 = std::pair<double, double>;
+    int n = 0;
+    for (double tilt : {0.0, 0.5})
+        for (int degrees : {20, 45, 90, 135, 160})
+            for (int sense : {1, -1}) {
+                SCOPED_TRACE(testing::Message() << degrees << " degrees, sense " << sense << ", tilt " << tilt);
+                const double a = degrees * kPi / 180, ox = 30.0 * n++, ux = std::cos(a), uy = sense * std::sin(a);
+                // The corner's plane: x along the first leg, y across it, turned by `tilt` about x.
+                auto at = [&](double x, double y) {
+                    return Vec3{float(ox + x), float(y * std::cos(tilt)), float(y * std::sin(tilt))};
+                };
+                add_line({at(10, 0), at(0, 0), at(10 * ux, 10 * uy)});
+                CPlnEditor* t = start(kCmdFillet);
+                t->separate = 0;
+                click(t, at(0, 0));
+                end();
+                std::vector<P2> p;
+                for (XPLINE* x : scene_objects_of<XPLINE>(h.model()))
+                    if (std::fabs(x->control->x - (ox + 10)) < 1e-3)
+                        for (const Vec3& q : scene_points(x->control))
+                            p.emplace_back(q.x - ox, q.y * std::cos(tilt) + q.z * std::sin(tilt));
+                ASSERT_GE(p.size(), 5u);
+                const double tl = 1 / std::tan(a / 2);  // tangent length; the centre is (tl, sense)
+                for (auto [got, want] : {std::pair{p[0], P2{10, 0}}, {p[1], P2{tl, 0}},
+                                         {p[p.size() - 2], P2{tl * ux, tl * uy}}, {p.back(), P2{10 * ux, 10 * uy}}}) {
+                    EXPECT_NEAR(got.first, want.first, 1e-3);
+                    EXPECT_NEAR(got.second, want.second, 1e-3);
+                }
+                double swept = 0;
+                for (size_t i = 2; i + 1 < p.size(); ++i) {
+                    const double step = std::remainder(std::atan2(p[i].second - sense, p[i].first - tl) -
+                                                           std::atan2(p[i - 1].second - sense, p[i - 1].first - tl),
+                                                       2 * kPi);
+                    EXPECT_LE(step * sense, 1e-6) << "point " << i;  // towards the second leg only
+                    swept += step;
+                }
+                EXPECT_NEAR(swept * sense, a - kPi, 1e-3);
+                auto side = [](P2 o, P2 u, P2 w) {
+                    return (u.first - o.first) * (w.second - o.second) - (u.second - o.second) * (w.first - o.first);
+                };
+                for (size_t i = 0; i + 1 < p.size(); ++i)
+                    for (size_t j = i + 2; j + 1 < p.size(); ++j)
+                        EXPECT_FALSE(side(p[i], p[i + 1], p[j]) * side(p[i], p[i + 1], p[j + 1]) < -1e-9 &&
+                                     side(p[j], p[j + 1], p[i]) * side(p[j], p[j + 1], p[i + 1]) < -1e-9)
+                            << "segments " << i << " and " << j << " cross";
+            }
 }
 
 TEST_F(PlnEditorTest, FilletTooLargeForTheLegsChangesNothing) {
@@ -185,6 +241,47 @@ TEST_F(PlnEditorTest, WeldDropsAPointCloserThanAThousandthAndKeepsTheOriginalsFo
     EXPECT_EQ(ls[0]->colour, 3);  // the first object's attributes
     cmd_undo(h.view());
     EXPECT_EQ(dump_drawing(h.model()), before);  // the picked lists came back as they were
+}
+
+TEST_F(PlnEditorTest, WeldOfOneObjectEndedKeepsEveryAttribute) {
+    XPLINE* a = add_line({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}});
+    a->colour = 3;
+    a->line_style = static_cast<LINEPATT*>(model_find_patt(h.model(), "Solid", &LINEPATT::rtc_class));
+    ASSERT_NE(a->line_style, nullptr);
+    a->width = 0.7f;
+    a->second = 2.5;
+    CPlnEditor* t = start(kCmdWeld);
+    click(t, {5, 0, 0});
+    end();  // ended, not cancelled: the single weld stays
+    auto ls = scene_objects_of<XPLINE>(h.model());
+    ASSERT_EQ(ls.size(), 1u);
+    EXPECT_NE(ls[0], a);
+    EXPECT_EQ(ls[0]->colour, 3);
+    EXPECT_EQ(ls[0]->line_style, a->line_style);
+    EXPECT_EQ(ls[0]->width, 0.7f);
+    EXPECT_EQ(ls[0]->second, 2.5);
+}
+
+// Closing a tool trims the history to the undo depth the user chose, not to the
+// level count setting.
+TEST_F(PlnEditorTest, ClosingAToolKeepsTheUndoDepth) {
+    struct Case {
+        int mode, levels_left;
+    } cases[] = {{-1, 41}, {50, 41}, {0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        model_free_undo(h.model());
+        g_prefs.undo_mode = c.mode;
+        ASSERT_EQ(g_prefs.undo_level, 32);
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(model_add_object(scene_layer(h.model()), rtc_make<XPLINE>().release(), -1, 1), 0);
+        const float y = float(10 * (&c - cases));
+        add_line({{0, y, 0}, {10, y + 5, 0}, {20, y, 0}});
+        CPlnEditor* t = start(kCmdSmooth);
+        click(t, {10, y + 5, 0});
+        end();
+        EXPECT_EQ(h.model()->undo_levels, c.levels_left);
+    }
 }
 
 TEST_F(PlnEditorTest, RightButtonAfterOneWeldPickTakesItBack) {
