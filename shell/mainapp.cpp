@@ -169,12 +169,13 @@ CSView* CMainApp::CreateDrawingFrame(CDoc* doc, VIEW* taken, const VIEW* copy_fr
     auto* frame = new CMDIFrame();
     auto* view = new CSView(doc, frame);
     frame->set_view(view);
-    frame_->add_frame(frame);
-    frame->show();
+    const bool maximise = frame_->add_frame(frame);
     if (!view->OnInitialUpdate(taken, copy_from)) {
         frame->close();
         return nullptr;
     }
+    // A view read from a file keeps the state it was saved in.
+    if (maximise && !(taken && taken->placement.show_state != 0)) frame->showMaximized();
     view->setFocus();
     return view;
 }
@@ -207,6 +208,7 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
     const auto ic = image_template_->MatchDocType(path, &img_open);
     if (dc == CDocTemplate::yesAlreadyOpen) {
         if (!open->views().empty()) frame_->mdi_area()->setActiveSubWindow(open->views().front()->frame());
+        recent_files().add(open->path());
         return open;
     }
     if (ic > dc) {
@@ -221,7 +223,6 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
         return nullptr;
     }
     doc->SetPathName(path);
-    if (frame_) frame_->update_recent_menu();
     // Every view stored in the drawing gets its window.
     std::vector<VIEW*> stored;
     MODEL* model = doc->drawing();
@@ -234,6 +235,10 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
     }
     for (VIEW* v : stored) CreateDrawingFrame(doc, v, nullptr);
     if (stored.empty()) CreateDrawingFrame(doc, nullptr, nullptr);
+    // Views saved maximised are maximised once all are there (a later window would
+    // have taken the state from an earlier one).
+    for (CSView* v : doc->views())
+        if (v->view() && v->view()->placement.show_state == 2) v->frame()->showMaximized();
     for (CSView* v : doc->views()) {
         views_compute_extents(v->view());
         v->SetScrollBars();
@@ -301,10 +306,7 @@ bool CMainApp::OnCmdMsg(int id, CCmdUI* ui) {
         if (ui) return true;
         if (i < int(recent_files().entries().size())) {
             const std::string path = recent_files().entries()[i];
-            if (!OpenDocumentFile(path)) {
-                recent_files().remove(i);
-                if (frame_) frame_->update_recent_menu();
-            }
+            if (!OpenDocumentFile(path)) recent_files().remove(i);
         }
         return true;
     }

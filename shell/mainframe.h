@@ -36,8 +36,10 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // The active window when it is not a drawing window but answers commands itself
     // (an image window); null otherwise.
     CCmdTarget* active_other() const;
-    // Adds a drawing window to the MDI area.
-    void add_frame(CMDIFrame* frame);
+    // Adds a window to the MDI area and shows it as a normal window. True when the
+    // window active before is maximised: the caller maximises the new one once it has
+    // its normal size, so that a window opened beside a maximised one is maximised too.
+    bool add_frame(QMdiSubWindow* frame);
 
     // Runs a command id through the routing; false when no target handled it.
     bool route_command(int id);
@@ -71,16 +73,23 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
 
   private:
     void build_bar(const MenuBar& bar, std::vector<QMenu*>* menus);
+    // Ends a Window menu with one item per open window (nine at the most), the active
+    // one checked; choosing one activates it.
+    void fill_window_list(QMenu* menu);
     void fill_menu(QMenu* menu, const MenuNode& node);
     QAction* make_action(int id, const std::string& text);
     void on_subwindow_activated(QMdiSubWindow* w);
     void show_bar(int id);
+    // Cascade (57650), Tile Horizontally (57651) or Tile Vertically (57652) of the
+    // windows that are neither hidden nor minimised.
+    void arrange_windows(int id);
     void record_placement();
 
     QMdiArea* mdi_ = nullptr;
     QLabel* message_ = nullptr;
     MenuResource resource_;
     std::map<int, QAction*> actions_;
+    std::vector<QAction*> own_texts_;  // items whose text differs from the shared action's
     std::vector<QMenu*> menus_128_, menus_129_, menus_130_;
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;

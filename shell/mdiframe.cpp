@@ -9,6 +9,7 @@
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/sview.h"
+#include "shell/toolbars.h"
 
 namespace {
 // Set while the main frame closes every window after asking about every document.
@@ -22,6 +23,7 @@ CMDIFrame::CMDIFrame(QWidget* parent) : QMdiSubWindow(parent) {
     // The window keys (Ctrl+F4, Ctrl+F6) are the program's own accelerators; the
     // frame's system menu would take them too and make them ambiguous.
     setSystemMenu(nullptr);
+    setWindowIcon(window_icon(129));
 }
 
 CMDIFrame::~CMDIFrame() = default;

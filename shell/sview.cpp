@@ -27,6 +27,7 @@
 #include "shell/cmdinput.h"
 #include "shell/readout_bar.h"
 #include "shell/view_rules.h"
+#include "model/db/glimpse_notify.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
@@ -56,6 +57,7 @@ CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
 CSView::~CSView() {
     if (CMainApp* app = CMainApp::instance()) app->WindowClosing(this);
     if (view_) {
+        glimpse_activate_viewport(view_);
         view_->window = nullptr;
         model_detach_view(view_);
         rtc_destroy(view_);
@@ -122,7 +124,7 @@ void CSView::FillLayerList() {
 }
 
 void CSView::UpdateFrameTitle() {
-    frame_->setWindowTitle(QString::fromStdString(doc_->title()));
+    frame_->setWindowTitle(QString::fromStdString(doc_->frame_title(this)));
 }
 
 void CSView::client_size(int* width, int* height) const {

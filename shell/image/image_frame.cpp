@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QPrinter>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
@@ -14,6 +15,7 @@
 #include "shell/image/iview.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/toolbars.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
     : QMdiSubWindow(parent), doc_(std::move(doc)), view_(new CIView(doc_.get())) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view_);
+    setWindowIcon(window_icon(130));
     setWindowTitle(QString::fromStdString(doc_->title()));
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
     const Command commands[] = {
@@ -131,8 +134,13 @@ void CImgFrame::fit_to_image() {
     const QSize img = view_->image_size();
     const QSize chrome = size() - view_->viewport()->size();
     QSize want = img + chrome;
-    if (QMdiArea* area = mdiArea()) want = want.boundedTo(area->viewport()->size());
+    QMdiArea* area = mdiArea();
+    if (area) want = want.boundedTo(area->viewport()->size());
     resize(want);
+    if (!area || isMaximized()) return;
+    // Moved back inside the area where the larger size would pass its right or bottom edge.
+    const QSize room = area->viewport()->size();
+    move(std::max(0, std::min(x(), room.width() - width())), std::max(0, std::min(y(), room.height() - height())));
 }
 
 void CImgFrame::closeEvent(QCloseEvent* e) {
@@ -156,11 +164,12 @@ CDocument* image_window_open(CMainApp& app, const std::string& path) {
     CImgDoc* d = doc.get();
     CMainFrame* main = app.main_frame();
     auto* frame = new CImgFrame(std::move(doc));
-    if (main) {
-        main->mdi_area()->addSubWindow(frame);
-        main->update_recent_menu();
-    }
-    frame->show();
+    bool maximise = false;
+    if (main)
+        maximise = main->add_frame(frame);
+    else
+        frame->show();
     frame->fit_to_image();
+    if (maximise) frame->showMaximized();
     return d;
 }
