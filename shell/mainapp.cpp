@@ -147,10 +147,12 @@ bool CMainApp::InitInstance(const std::string& file) {
 
     if (file.empty()) {
         NewDrawing();
-        return true;
+    } else {
+        if (file_kind_of(file.c_str()) == FileKind::block) NewDrawing();
+        OpenDocumentFile(file);
     }
-    if (file_kind_of(file.c_str()) == FileKind::block) NewDrawing();
-    OpenDocumentFile(file);
+    // The window manager may place (maximise) the main window only later.
+    frame_->keep_fitted(frame_->active_frame());
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
+#include <QToolBar>
 #include <algorithm>
 
 #include "menus_text.h"
@@ -46,6 +47,24 @@ CMainFrame::CMainFrame() {
     setCentralWidget(mdi_);
     setAcceptDrops(true);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) { on_subwindow_activated(w); });
+    mdi_->viewport()->installEventFilter(this);
+}
+
+void CMainFrame::keep_fitted(CMDIFrame* frame) {
+    fitted_ = frame;
+    if (frame) fitted_geometry_ = frame->geometry();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == mdi_->viewport() && e->type() == QEvent::Resize && fitted_) {
+        if (fitted_->isMaximized() || fitted_->isMinimized() || fitted_->geometry() != fitted_geometry_) {
+            fitted_ = nullptr;  // the user has placed it
+        } else {
+            fitted_->fit_to_area();
+            fitted_geometry_ = fitted_->geometry();
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 CMainFrame::~CMainFrame() { recent_files().on_change = nullptr; }
@@ -72,6 +91,12 @@ bool CMainFrame::Create() {
     // the status line) first: toolbars docked later go inside them.
     readout_bar_install(this);
     key_help_bar_install(this);
+    // Their panes do not set the window's minimum width: the bars shrink with the
+    // window (a long key-help line is cut at the right edge), so that the window fits
+    // small screens and large scale factors.
+    for (QToolBar* b : findChildren<QToolBar*>(Qt::FindDirectChildrenOnly))
+        for (QAction* a : b->actions())
+            if (QWidget* w = b->widgetForAction(a)) w->setSizePolicy(QSizePolicy::Ignored, w->sizePolicy().verticalPolicy());
     CMainApp* app = CMainApp::instance();
     toolbars_ = new ToolbarSet(
         this, app ? app->version_text() : std::string(), [this](int id) { route_command(id); },

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 
 #include "platform/msgqueue.h"
@@ -51,6 +52,11 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     QAction* action(int id) const;
     ToolbarSet* toolbars() const { return toolbars_; }
 
+    // The drawing window made at start-up takes its size again whenever the window
+    // area changes size (as when the window manager places a maximised main window
+    // after the window was made), until the user moves or resizes it.
+    void keep_fitted(CMDIFrame* frame);
+
     // Shows a string-table text in the status line's message pane (-1: the help
     // prompt).
     void set_prompt(int string_id);
@@ -63,6 +69,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -94,6 +101,8 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;
     int shown_bar_ = 0;
+    QPointer<CMDIFrame> fitted_;  // see keep_fitted
+    QRect fitted_geometry_;
     ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };
 

@@ -82,13 +82,7 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
         auto* other = static_cast<CSView*>(copy_from->window);
         frame_->resize(other->frame()->size());
     } else if (area && !restore) {
-        int w = 0, h = 0;
-        new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
-        const QSize border = frame_->size() - viewport()->size();
-        frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
-        // The frame stays inside the area whatever its borders measure.
-        const QSize room = area->viewport()->size();
-        frame_->resize(std::min(frame_->width(), room.width()), std::min(frame_->height(), room.height()));
+        frame_->fit_to_area();
     }
     if (restore) view_placement(view_, 1);
     if (!taken) view_zoom_all(view_);

@@ -6,7 +6,6 @@
 #include <QMdiArea>
 #include <QPrinter>
 #include <QScrollBar>
-#include <algorithm>
 
 #include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
@@ -15,6 +14,7 @@
 #include "shell/image/iview.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/mdiframe.h"
 #include "shell/toolbars.h"
 
 namespace {
@@ -134,13 +134,10 @@ void CImgFrame::fit_to_image() {
     const QSize img = view_->image_size();
     const QSize chrome = size() - view_->viewport()->size();
     QSize want = img + chrome;
-    QMdiArea* area = mdiArea();
-    if (area) want = want.boundedTo(area->viewport()->size());
+    if (QMdiArea* area = mdiArea()) want = want.boundedTo(area->viewport()->size());
     resize(want);
-    if (!area || isMaximized()) return;
-    // Moved back inside the area where the larger size would pass its right or bottom edge.
-    const QSize room = area->viewport()->size();
-    move(std::max(0, std::min(x(), room.width() - width())), std::max(0, std::min(y(), room.height() - height())));
+    // Moved back where the larger size would pass the area's right or bottom edge.
+    mdi_keep_inside(this);
 }
 
 void CImgFrame::closeEvent(QCloseEvent* e) {
