@@ -134,8 +134,7 @@ bool CMainApp::InitInstance(const std::string& file) {
     shell_set_main_window(frame_.get());
     const PlacementRect& pr = placement_.rect;
     if (placement_on_screen(pr, sg.width(), sg.height())) {
-        frame_->move(pr.left, pr.top);
-        frame_->resize(pr.width(), pr.height());
+        frame_->place_outer(QRect(pr.left, pr.top, pr.width(), pr.height()));
     }
     if (placement_.maximised) {
         // Without a window manager a maximised window keeps its size: fill the screen.

@@ -423,21 +423,44 @@ void CMainFrame::record_placement() {
     WindowPlacement& p = app->placement();
     p.maximised = isMaximized();
     if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-        // The window's outer position and its inner size: the pair that move() and
-        // resize() take back at the next start, so a window manager's frame does not
-        // make the window creep and grow from run to run.
-        const QRect r(frameGeometry().topLeft(), geometry().size());
+        // The outer frame, decorations included; place_outer takes it back (the frame
+        // it was given while the window manager has not framed it yet).
+        const QRect r = outer_pending_.isValid() ? outer_pending_ : frameGeometry();
         p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 }
 
+void CMainFrame::place_outer(const QRect& outer) {
+    move(outer.topLeft());
+    resize(outer.size());
+    outer_pending_ = outer;
+}
+
+void CMainFrame::fit_outer() {
+    if (!outer_pending_.isValid() || isMaximized() || isMinimized()) return;
+    const QRect outer = outer_pending_;
+    // The decorations are known once the window manager has framed the window.
+    const QSize decorations = frameGeometry().size() - size();
+    if (decorations.width() <= 0 && decorations.height() <= 0) {
+        // Unframed and placed elsewhere (by the user or a window manager that draws
+        // no frame): nothing is left to take back.
+        if (frameGeometry() != outer) outer_pending_ = QRect();
+        return;
+    }
+    outer_pending_ = QRect();
+    resize(outer.size() - decorations);
+    move(outer.topLeft());
+}
+
 void CMainFrame::moveEvent(QMoveEvent* e) {
     QMainWindow::moveEvent(e);
+    fit_outer();
     record_placement();
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* e) {
     QMainWindow::resizeEvent(e);
+    fit_outer();
     record_placement();
 }
 

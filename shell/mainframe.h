@@ -60,6 +60,11 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // Shows a string-table text in the status line's message pane (-1: the help
     // prompt).
     void set_prompt(int string_id);
+    // Places the window with its outer frame (decorations included) on `outer`, as
+    // "Frame" stores it: the size is taken down by the decorations once the window
+    // manager has framed the window.
+    void place_outer(const QRect& outer);
+
     // Rebuilds the recent-file items.
     void update_recent_menu();
 
@@ -91,6 +96,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // windows that are neither hidden nor minimised.
     void arrange_windows(int id);
     void record_placement();
+    void fit_outer();
 
     QMdiArea* mdi_ = nullptr;
     QLabel* message_ = nullptr;
@@ -103,6 +109,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     int shown_bar_ = 0;
     QPointer<CMDIFrame> fitted_;  // see keep_fitted
     QRect fitted_geometry_;
+    QRect outer_pending_;  // see place_outer
     ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };
 
