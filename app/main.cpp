@@ -23,6 +23,7 @@
 #include "shell/app_view_host.h"
 #include "shell/core/crash_filter.h"
 #include "shell/image/drawing_print_cmd.h"
+#include "shell/image/image_commands.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/render_window.h"
 #include "shell/mainapp.h"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     texture_presets_install();
     CMainApp app;
     app.SetImageOpener(&image_window_open);
+    image_commands_install();
     drawing_print_install();
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());

@@ -17,6 +17,7 @@
 #include "shell/mainframe.h"
 #include "shell/preview_bar.h"
 #include "shell/sview.h"
+#include "shell/toolbars.h"
 #include "shell/ui_handlers.h"
 
 namespace {
@@ -47,6 +48,7 @@ CGlimpseFrame::CGlimpseFrame(MODEL* model, const VIEW* source, const std::string
     : QMdiSubWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("GlimpseFrame"));
+    setWindowIcon(window_icon(129));
     setWindowTitle(QString::fromStdString(title + " : Glimpse"));
     auto* inner = new QMainWindow(this);
     inner->setWindowFlags(Qt::Widget);
@@ -121,8 +123,7 @@ CGlimpseFrame* glimpse_open() {
     // The drawing template shows the preview view while its kind is 1.
     app->drawing_template()->view_kind = 1;
     auto* frame = new CGlimpseFrame(active->document()->drawing(), active->view(), active->document()->title());
-    main->mdi_area()->addSubWindow(frame);
-    frame->show();
+    if (main->add_frame(frame)) frame->showMaximized();
     app->drawing_template()->view_kind = 0;
     return frame;
 }

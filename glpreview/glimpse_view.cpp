@@ -45,12 +45,20 @@ bool source_alive(MODEL* model, const VIEW* source) {
     return false;
 }
 
+// The previews alive, for the drawing views' farewell.
+std::vector<CGLimpseView*>& live_previews() {
+    static std::vector<CGLimpseView*> list;
+    return list;
+}
+
 }  // namespace
 
 CGLimpseView::CGLimpseView(MODEL* model, const VIEW* source, QWidget* parent)
     : QOpenGLWidget(parent), model_(model), source_(source) {
     setObjectName(QStringLiteral("GlimpseView"));
     setMinimumSize(64, 48);
+    live_previews().push_back(this);
+    glimpse_set_view_hook(&CGLimpseView::view_closing);
     scene_.set_detail(app_profile_get_int("GLimpse", "Detail", 100));
     glimpse_subscribe(model_, &CGLimpseView::notified, this);
     read_layer_flags();
@@ -79,7 +87,15 @@ CGLimpseView::CGLimpseView(MODEL* model, const VIEW* source, QWidget* parent)
 }
 
 CGLimpseView::~CGLimpseView() {
+    std::erase(live_previews(), this);
     if (alive()) glimpse_unsubscribe(model_, &CGLimpseView::notified, this);
+}
+
+void CGLimpseView::view_closing(const VIEW* view) {
+    // The preview keeps what it took from the view (layer flags, direction) and reads
+    // the view no more: a later view at the same address is another view.
+    for (CGLimpseView* p : live_previews())
+        if (p->source_ == view) p->source_ = nullptr;
 }
 
 bool CGLimpseView::alive() const {
@@ -123,7 +139,9 @@ void CGLimpseView::set_detail(double percent) {
 }
 
 void CGLimpseView::read_layer_flags() {
-    if (source_ && alive() && source_alive(model_, source_))
+    // Let go by its view: the flags it last read stay.
+    if (!source_) return;
+    if (alive() && source_alive(model_, source_))
         layer_flags_ = source_->layer_state.flags;
     else
         layer_flags_.clear();

@@ -84,6 +84,8 @@ class CGLimpseView : public QOpenGLWidget {
 
   private:
     static void notified(void* user, MODEL* model, GlimpseEvent event, ZOBJ* obj);
+    // The drawing view `view` is being destroyed: previews bound to it let it go.
+    static void view_closing(const VIEW* view);
     void on_event(GlimpseEvent event, ZOBJ* obj);
     void read_layer_flags();
     void rebuild();
@@ -92,7 +94,7 @@ class CGLimpseView : public QOpenGLWidget {
     void fit_default();
 
     MODEL* model_;
-    const VIEW* source_;  // checked against the drawing's views before each use
+    const VIEW* source_;  // the view it was opened from; null once that view has gone
     std::vector<int32_t> layer_flags_;
     GlimpseScene scene_;
     PreviewCamera camera_;

@@ -2,6 +2,7 @@
 #include "platform/dialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,7 +11,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFontMetrics>
 #include <QVariant>
+#include <algorithm>
 
 namespace {
 
@@ -63,11 +66,23 @@ void CDialog::ensure_controls() {
             if (!qobject_cast<QLabel*>(controls_[i + 1].second)) label->setBuddy(controls_[i + 1].second);
 }
 
+int dialog_caption_width(const QString& caption) {
+    // A title bar shows the caption in a bold face between the window's icon and its
+    // buttons (close, and often maximise and minimise): room for four squares of the
+    // title bar's height besides the text.
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    return fm.horizontalAdvance(caption) + 4 * (fm.height() + 10);
+}
+
 int CDialog::DoModal() {
     ensure_controls();
     ended_ = false;
     result_ = IDCANCEL;
     OnInitDialog();
+    // Never so narrow that the window manager cuts the caption.
+    setMinimumWidth(std::max(minimumWidth(), dialog_caption_width(windowTitle())));
     if (const ModalDialogHook& hook = modal_hook()) {
         hook(*this);
         if (!ended_) EndDialog(IDCANCEL);

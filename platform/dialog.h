@@ -123,6 +123,10 @@ class CDialog : public QDialog {
     std::vector<std::pair<int, QWidget*>> controls_;
 };
 
+// The width (pixels) a dialog needs for its caption to show whole in a title bar;
+// DoModal keeps every dialog at least this wide.
+int dialog_caption_width(const QString& caption);
+
 // The id of a control registered with a dialog (0 for other widgets).
 int dlg_control_id(const QWidget* widget);
 

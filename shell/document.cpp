@@ -52,10 +52,19 @@ bool CDocument::SaveModified() {
 
 void CDocument::AddView(CSView* view) {
     if (std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
+    for (CSView* v : views_) v->UpdateFrameTitle();
 }
 
 void CDocument::RemoveView(CSView* view) {
     views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
+    for (CSView* v : views_) v->UpdateFrameTitle();
+}
+
+std::string CDocument::frame_title(const CSView* view) const {
+    if (views_.size() < 2) return title_;
+    const auto it = std::find(views_.begin(), views_.end(), view);
+    if (it == views_.end()) return title_;
+    return title_ + ":" + std::to_string(it - views_.begin() + 1);
 }
 
 void CDocument::UpdateAllViews() {

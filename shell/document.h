@@ -36,10 +36,14 @@ class CDocument : public CCmdTarget {
     // File Save: the document's own path when it is a drawing file, else Save As.
     bool DoFileSave();
 
-    // The drawing views showing the document, in creation order (not owned).
+    // The drawing views showing the document, in creation order (not owned). Adding
+    // or removing one numbers the windows' titles again.
     const std::vector<CSView*>& views() const { return views_; }
     void AddView(CSView* view);
     void RemoveView(CSView* view);
+    // The title of a view's window: the document's title, followed by ":n" (n from 1
+    // in creation order) while more than one window shows the document.
+    std::string frame_title(const CSView* view) const;
     // Repaints every view.
     void UpdateAllViews();
 

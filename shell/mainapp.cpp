@@ -136,8 +136,7 @@ bool CMainApp::InitInstance(const std::string& file) {
     shell_set_main_window(frame_.get());
     const PlacementRect& pr = placement_.rect;
     if (placement_on_screen(pr, sg.width(), sg.height())) {
-        frame_->move(pr.left, pr.top);
-        frame_->resize(pr.width(), pr.height());
+        frame_->place_outer(QRect(pr.left, pr.top, pr.width(), pr.height()));
     }
     if (placement_.maximised) {
         // Without a window manager a maximised window keeps its size: fill the screen.
@@ -149,10 +148,12 @@ bool CMainApp::InitInstance(const std::string& file) {
 
     if (file.empty()) {
         NewDrawing();
-        return true;
+    } else {
+        if (file_kind_of(file.c_str()) == FileKind::block) NewDrawing();
+        OpenDocumentFile(file);
     }
-    if (file_kind_of(file.c_str()) == FileKind::block) NewDrawing();
-    OpenDocumentFile(file);
+    // The window manager may place (maximise) the main window only later.
+    frame_->keep_fitted(frame_->active_frame());
     return true;
 }
 
@@ -173,12 +174,13 @@ CSView* CMainApp::CreateDrawingFrame(CDoc* doc, VIEW* taken, const VIEW* copy_fr
     auto* frame = new CMDIFrame();
     auto* view = new CSView(doc, frame);
     frame->set_view(view);
-    frame_->add_frame(frame);
-    frame->show();
+    const bool maximise = frame_->add_frame(frame);
     if (!view->OnInitialUpdate(taken, copy_from)) {
         frame->close();
         return nullptr;
     }
+    // A view read from a file keeps the state it was saved in.
+    if (maximise && !(taken && taken->placement.show_state != 0)) frame->showMaximized();
     view->setFocus();
     return view;
 }
@@ -211,6 +213,7 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
     const auto ic = image_template_->MatchDocType(path, &img_open);
     if (dc == CDocTemplate::yesAlreadyOpen) {
         if (!open->views().empty()) frame_->mdi_area()->setActiveSubWindow(open->views().front()->frame());
+        recent_files().add(open->path());
         return open;
     }
     if (ic > dc) {
@@ -225,7 +228,6 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
         return nullptr;
     }
     doc->SetPathName(path);
-    if (frame_) frame_->update_recent_menu();
     // Every view stored in the drawing gets its window.
     std::vector<VIEW*> stored;
     MODEL* model = doc->drawing();
@@ -238,6 +240,10 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
     }
     for (VIEW* v : stored) CreateDrawingFrame(doc, v, nullptr);
     if (stored.empty()) CreateDrawingFrame(doc, nullptr, nullptr);
+    // Views saved maximised are maximised once all are there (a later window would
+    // have taken the state from an earlier one).
+    for (CSView* v : doc->views())
+        if (v->view() && v->view()->placement.show_state == 2) v->frame()->showMaximized();
     for (CSView* v : doc->views()) {
         views_compute_extents(v->view());
         v->SetScrollBars();
@@ -305,10 +311,7 @@ bool CMainApp::OnCmdMsg(int id, CCmdUI* ui) {
         if (ui) return true;
         if (i < int(recent_files().entries().size())) {
             const std::string path = recent_files().entries()[i];
-            if (!OpenDocumentFile(path)) {
-                recent_files().remove(i);
-                if (frame_) frame_->update_recent_menu();
-            }
+            if (!OpenDocumentFile(path)) recent_files().remove(i);
         }
         return true;
     }

@@ -8,13 +8,18 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTimer>
+#include <QToolBar>
+#include <algorithm>
 
 #include "menus_text.h"
 #include "model/services/strtab.h"
@@ -22,6 +27,7 @@
 #include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
 #include "shell/cmdinput.h"
+#include "shell/core/mdi_arrange.h"
 #include "shell/editor_frame.h"
 #include "shell/readout_bar.h"
 #include "shell/toolbars.h"
@@ -34,15 +40,34 @@
 
 CMainFrame::CMainFrame() {
     setWindowTitle(QString::fromStdString(res_load_string(kStrIdAppName)));
+    setWindowIcon(window_icon(128));
     mdi_ = new QMdiArea(this);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     setAcceptDrops(true);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) { on_subwindow_activated(w); });
+    mdi_->viewport()->installEventFilter(this);
 }
 
-CMainFrame::~CMainFrame() = default;
+void CMainFrame::keep_fitted(CMDIFrame* frame) {
+    fitted_ = frame;
+    if (frame) fitted_geometry_ = frame->geometry();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == mdi_->viewport() && e->type() == QEvent::Resize && fitted_) {
+        if (fitted_->isMaximized() || fitted_->isMinimized() || fitted_->geometry() != fitted_geometry_) {
+            fitted_ = nullptr;  // the user has placed it
+        } else {
+            fitted_->fit_to_area();
+            fitted_geometry_ = fitted_->geometry();
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+CMainFrame::~CMainFrame() { recent_files().on_change = nullptr; }
 
 bool CMainFrame::Create() {
     int line = 0;
@@ -66,6 +91,12 @@ bool CMainFrame::Create() {
     // the status line) first: toolbars docked later go inside them.
     readout_bar_install(this);
     key_help_bar_install(this);
+    // Their panes do not set the window's minimum width: the bars shrink with the
+    // window (a long key-help line is cut at the right edge), so that the window fits
+    // small screens and large scale factors.
+    for (QToolBar* b : findChildren<QToolBar*>(Qt::FindDirectChildrenOnly))
+        for (QAction* a : b->actions())
+            if (QWidget* w = b->widgetForAction(a)) w->setSizePolicy(QSizePolicy::Ignored, w->sizePolicy().verticalPolicy());
     CMainApp* app = CMainApp::instance();
     toolbars_ = new ToolbarSet(
         this, app ? app->version_text() : std::string(), [this](int id) { route_command(id); },
@@ -82,6 +113,8 @@ bool CMainFrame::Create() {
     message_ = new QLabel(this);
     statusBar()->addWidget(message_, 1);
     set_prompt(-1);
+    // Every change of the list (open, Save, Save As, a stale entry dropped) shows at once.
+    recent_files().on_change = [this] { update_recent_menu(); };
     update_recent_menu();
     show_bar(128);
     // Item states follow the routing whenever the program is idle.
@@ -114,9 +147,21 @@ void CMainFrame::fill_menu(QMenu* menu, const MenuNode& node) {
             case MenuNode::recent: recent_menus_.push_back(menu); break;
             case MenuNode::popup: fill_menu(menu->addMenu(QString::fromStdString(c.text)), c); break;
             case MenuNode::item: {
+                const QString text = QString::fromStdString(c.text);
                 QAction* act = action(c.id);
                 if (!act) act = make_action(c.id, c.text);
-                if (act->text().isEmpty()) act->setText(QString::fromStdString(c.text));
+                if (act->text().isEmpty()) act->setText(text);
+                if (act->text() != text) {
+                    // The same command under another text in this bar ("Tile" of the
+                    // drawing bar is "Tile Horizontally" here): an item of its own,
+                    // routed and kept up to date like the shared one.
+                    auto* own = new QAction(text, menu);
+                    own->setData(c.id);
+                    const int id = c.id;
+                    connect(own, &QAction::triggered, this, [this, id] { route_command(id); });
+                    own_texts_.push_back(own);
+                    act = own;
+                }
                 menu->addAction(act);
                 break;
             }
@@ -130,6 +175,39 @@ void CMainFrame::build_bar(const MenuBar& bar, std::vector<QMenu*>* menus) {
         auto* m = new QMenu(QString::fromStdString(p.text), this);
         fill_menu(m, p);
         menus->push_back(m);
+        // The Window menu (the one with Cascade) ends with the open windows.
+        const bool window_menu = std::any_of(p.children.begin(), p.children.end(), [](const MenuNode& c) {
+            return c.kind == MenuNode::item && c.id == ID_WINDOW_CASCADE;
+        });
+        if (window_menu) connect(m, &QMenu::aboutToShow, this, [this, m] { fill_window_list(m); });
+    }
+}
+
+void CMainFrame::fill_window_list(QMenu* menu) {
+    for (QAction* a : menu->actions())
+        if (a->property("zelo_window_item").toBool()) {
+            menu->removeAction(a);
+            a->deleteLater();
+        }
+    const QList<QMdiSubWindow*> wins = mdi_->subWindowList(QMdiArea::CreationOrder);
+    if (wins.isEmpty()) return;
+    auto mark = [](QAction* a) {
+        a->setProperty("zelo_window_item", true);
+        return a;
+    };
+    mark(menu->addSeparator());
+    // Nine at the most, each with its digit as the key letter.
+    for (int i = 0; i < int(wins.size()) && i < 9; ++i) {
+        QMdiSubWindow* w = wins[i];
+        QAction* a = mark(menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(w->windowTitle())));
+        a->setCheckable(true);
+        a->setChecked(w == mdi_->activeSubWindow());
+        QPointer<QMdiSubWindow> target = w;
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (!target) return;
+            if (target->isMinimized()) target->showNormal();
+            mdi_->setActiveSubWindow(target);
+        });
     }
 }
 
@@ -142,7 +220,11 @@ void CMainFrame::show_bar(int id) {
 }
 
 void CMainFrame::update_recent_menu() {
-    for (QAction* a : recent_actions_) delete a;
+    // Taken out now, deleted later: the list may change under a recent item's own click.
+    for (QAction* a : recent_actions_) {
+        for (QMenu* m : recent_menus_) m->removeAction(a);
+        a->deleteLater();
+    }
     recent_actions_.clear();
     const auto& files = recent_files().entries();
     for (QMenu* m : recent_menus_) {
@@ -168,8 +250,15 @@ CSView* CMainFrame::active_view() const {
     return f ? f->view() : nullptr;
 }
 
-void CMainFrame::add_frame(CMDIFrame* frame) {
+bool CMainFrame::add_frame(QMdiSubWindow* frame) {
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    const bool maximise = active && active->isMaximized();
     mdi_->addSubWindow(frame);
+    frame->show();
+    // The area maximises a window activated beside a maximised one before it has a size
+    // of its own; resizing it then would leave it marked maximised at a wrong size.
+    if (frame->isMaximized()) frame->showNormal();
+    return maximise;
 }
 
 CCmdTarget* CMainFrame::active_other() const {
@@ -213,13 +302,14 @@ CCmdUI CMainFrame::route_update(int id) {
 }
 
 void CMainFrame::update_actions() {
-    for (auto& [id, act] : actions_) {
+    std::vector<std::pair<int, QAction*>> all(actions_.begin(), actions_.end());
+    for (QAction* a : own_texts_) all.emplace_back(a->data().toInt(), a);
+    for (auto& [id, act] : all) {
         const CCmdUI ui = route_update(id);
         act->setEnabled(ui.enabled);
-        if (ui.checkable) {
-            act->setCheckable(true);
-            act->setChecked(ui.checked);
-        }
+        // A command's item is checked only while it runs: the mark goes with it.
+        act->setCheckable(ui.checkable || ui.checked);
+        act->setChecked(ui.checked);
     }
 }
 
@@ -237,10 +327,10 @@ bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
         case ID_WINDOW_ARRANGE:
             if (ui) {
                 ui->Enable(!mdi_->subWindowList().isEmpty());
-            } else if (id == ID_WINDOW_CASCADE) {
-                mdi_->cascadeSubWindows();
-            } else {
+            } else if (id == ID_WINDOW_ARRANGE) {
                 mdi_->tileSubWindows();
+            } else {
+                arrange_windows(id);
             }
             return true;
         case ID_WINDOW_NEW: {
@@ -300,6 +390,28 @@ bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {
     }
 }
 
+void CMainFrame::arrange_windows(int id) {
+    // Bottom first: in a cascade the window on top ends last, its title still in view.
+    std::vector<QMdiSubWindow*> wins;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::StackingOrder))
+        if (!w->isHidden() && !w->isMinimized()) wins.push_back(w);
+    if (wins.empty()) return;
+    for (QMdiSubWindow* w : wins)
+        if (w->isMaximized()) w->showNormal();
+    const QSize area = mdi_->viewport()->size();
+    std::vector<PlacementRect> rects;
+    if (id == ID_WINDOW_CASCADE) {
+        QStyleOptionTitleBar opt;
+        opt.initFrom(wins.front());
+        const int step = wins.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, wins.front());
+        rects = mdi_cascade(int(wins.size()), area.width(), area.height(), step);
+    } else {
+        rects = mdi_tile(int(wins.size()), area.width(), area.height(), id == ID_WINDOW_TILE_HORZ);
+    }
+    for (size_t i = 0; i < wins.size(); ++i)
+        wins[i]->setGeometry(rects[i].left, rects[i].top, rects[i].width(), rects[i].height());
+}
+
 intptr_t CMainFrame::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
     if (message == WM_COMMAND) route_command(int(wparam));
     return 0;
@@ -311,21 +423,44 @@ void CMainFrame::record_placement() {
     WindowPlacement& p = app->placement();
     p.maximised = isMaximized();
     if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-        // The window's outer position and its inner size: the pair that move() and
-        // resize() take back at the next start, so a window manager's frame does not
-        // make the window creep and grow from run to run.
-        const QRect r(frameGeometry().topLeft(), geometry().size());
+        // The outer frame, decorations included; place_outer takes it back (the frame
+        // it was given while the window manager has not framed it yet).
+        const QRect r = outer_pending_.isValid() ? outer_pending_ : frameGeometry();
         p.rect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
 }
 
+void CMainFrame::place_outer(const QRect& outer) {
+    move(outer.topLeft());
+    resize(outer.size());
+    outer_pending_ = outer;
+}
+
+void CMainFrame::fit_outer() {
+    if (!outer_pending_.isValid() || isMaximized() || isMinimized()) return;
+    const QRect outer = outer_pending_;
+    // The decorations are known once the window manager has framed the window.
+    const QSize decorations = frameGeometry().size() - size();
+    if (decorations.width() <= 0 && decorations.height() <= 0) {
+        // Unframed and placed elsewhere (by the user or a window manager that draws
+        // no frame): nothing is left to take back.
+        if (frameGeometry() != outer) outer_pending_ = QRect();
+        return;
+    }
+    outer_pending_ = QRect();
+    resize(outer.size() - decorations);
+    move(outer.topLeft());
+}
+
 void CMainFrame::moveEvent(QMoveEvent* e) {
     QMainWindow::moveEvent(e);
+    fit_outer();
     record_placement();
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* e) {
     QMainWindow::resizeEvent(e);
+    fit_outer();
     record_placement();
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 
 #include "platform/msgqueue.h"
@@ -36,8 +37,10 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // The active window when it is not a drawing window but answers commands itself
     // (an image window); null otherwise.
     CCmdTarget* active_other() const;
-    // Adds a drawing window to the MDI area.
-    void add_frame(CMDIFrame* frame);
+    // Adds a window to the MDI area and shows it as a normal window. True when the
+    // window active before is maximised: the caller maximises the new one once it has
+    // its normal size, so that a window opened beside a maximised one is maximised too.
+    bool add_frame(QMdiSubWindow* frame);
 
     // Runs a command id through the routing; false when no target handled it.
     bool route_command(int id);
@@ -49,9 +52,19 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     QAction* action(int id) const;
     ToolbarSet* toolbars() const { return toolbars_; }
 
+    // The drawing window made at start-up takes its size again whenever the window
+    // area changes size (as when the window manager places a maximised main window
+    // after the window was made), until the user moves or resizes it.
+    void keep_fitted(CMDIFrame* frame);
+
     // Shows a string-table text in the status line's message pane (-1: the help
     // prompt).
     void set_prompt(int string_id);
+    // Places the window with its outer frame (decorations included) on `outer`, as
+    // "Frame" stores it: the size is taken down by the decorations once the window
+    // manager has framed the window.
+    void place_outer(const QRect& outer);
+
     // Rebuilds the recent-file items.
     void update_recent_menu();
 
@@ -61,6 +74,7 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     intptr_t OnMessage(uint32_t message, intptr_t wparam, intptr_t lparam) override;
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -71,20 +85,31 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
 
   private:
     void build_bar(const MenuBar& bar, std::vector<QMenu*>* menus);
+    // Ends a Window menu with one item per open window (nine at the most), the active
+    // one checked; choosing one activates it.
+    void fill_window_list(QMenu* menu);
     void fill_menu(QMenu* menu, const MenuNode& node);
     QAction* make_action(int id, const std::string& text);
     void on_subwindow_activated(QMdiSubWindow* w);
     void show_bar(int id);
+    // Cascade (57650), Tile Horizontally (57651) or Tile Vertically (57652) of the
+    // windows that are neither hidden nor minimised.
+    void arrange_windows(int id);
     void record_placement();
+    void fit_outer();
 
     QMdiArea* mdi_ = nullptr;
     QLabel* message_ = nullptr;
     MenuResource resource_;
     std::map<int, QAction*> actions_;
+    std::vector<QAction*> own_texts_;  // items whose text differs from the shared action's
     std::vector<QMenu*> menus_128_, menus_129_, menus_130_;
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;
     int shown_bar_ = 0;
+    QPointer<CMDIFrame> fitted_;  // see keep_fitted
+    QRect fitted_geometry_;
+    QRect outer_pending_;  // see place_outer
     ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };
 

@@ -3,12 +3,16 @@
 
 #include <QCloseEvent>
 #include <QMainWindow>
+#include <QMdiArea>
+#include <algorithm>
 
 #include "shell/edit_bar.h"
 
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/sview.h"
+#include "shell/view_paint.h"
+#include "shell/toolbars.h"
 
 namespace {
 // Set while the main frame closes every window after asking about every document.
@@ -22,6 +26,7 @@ CMDIFrame::CMDIFrame(QWidget* parent) : QMdiSubWindow(parent) {
     // The window keys (Ctrl+F4, Ctrl+F6) are the program's own accelerators; the
     // frame's system menu would take them too and make them ambiguous.
     setSystemMenu(nullptr);
+    setWindowIcon(window_icon(129));
 }
 
 CMDIFrame::~CMDIFrame() = default;
@@ -39,6 +44,27 @@ void CMDIFrame::set_view(CSView* view) {
 QRect CMDIFrame::normal_geometry() const {
     if (!isMaximized() && !isMinimized()) return geometry();
     return normal_.isValid() ? normal_ : geometry();
+}
+
+void CMDIFrame::fit_to_area() {
+    QMdiArea* area = mdiArea();
+    if (!area || !view_) return;
+    int w = 0, h = 0;
+    new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
+    const QSize border = size() - view_->viewport()->size();
+    resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
+    // The frame stays inside the area whatever its borders measure.
+    const QSize room = area->viewport()->size();
+    resize(std::min(width(), room.width()), std::min(height(), room.height()));
+    mdi_keep_inside(this);
+}
+
+void mdi_keep_inside(QMdiSubWindow* w) {
+    QMdiArea* area = w ? w->mdiArea() : nullptr;
+    if (!area || w->isMaximized() || w->isMinimized()) return;
+    const QSize room = area->viewport()->size();
+    w->move(std::max(0, std::min(w->x(), room.width() - w->width())),
+            std::max(0, std::min(w->y(), room.height() - w->height())));
 }
 
 void CMDIFrame::moveEvent(QMoveEvent* e) {

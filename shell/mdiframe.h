@@ -29,6 +29,9 @@ class CMDIFrame : public QMdiSubWindow, public CCmdTarget {
 
     // The frame's rectangle when last shown normally, in the MDI area.
     QRect normal_geometry() const;
+    // Gives the frame the size of a new drawing window for the MDI area's present
+    // size, inside the area.
+    void fit_to_area();
 
     bool OnCmdMsg(int id, CCmdUI* ui) override;
 
@@ -48,3 +51,7 @@ class CMDIFrame : public QMdiSubWindow, public CCmdTarget {
 // While set, closing a drawing's last window does not ask to save it (the main
 // frame has asked about every document already).
 void mdi_set_closing_all(bool on);
+
+// Moves a normal window of the MDI area back inside the area where it passes its
+// right or bottom edge (never beyond its left or top edge).
+void mdi_keep_inside(QMdiSubWindow* window);

@@ -17,6 +17,7 @@ void RecentFileList::load() {
         std::string p = app_profile_get_text(kSection, key_of(i).c_str(), "");
         if (!p.empty()) entries_.push_back(p);
     }
+    changed();
 }
 
 void RecentFileList::save() const {
@@ -32,10 +33,13 @@ void RecentFileList::add(const std::string& path) {
                    entries_.end());
     entries_.insert(entries_.begin(), path);
     if (entries_.size() > size_t(kSize)) entries_.resize(kSize);
+    changed();
 }
 
 void RecentFileList::remove(int index) {
-    if (index >= 0 && index < int(entries_.size())) entries_.erase(entries_.begin() + index);
+    if (index < 0 || index >= int(entries_.size())) return;
+    entries_.erase(entries_.begin() + index);
+    changed();
 }
 
 RecentFileList& recent_files() {

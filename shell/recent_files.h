@@ -2,6 +2,7 @@
 // settings (section "Recent File List", keys "File1" to "File4").
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,13 @@ class RecentFileList {
     void remove(int index);
     const std::vector<std::string>& entries() const { return entries_; }
 
+    // Told after every change of the list (the File menus show it).
+    std::function<void()> on_change;
+
   private:
+    void changed() const {
+        if (on_change) on_change();
+    }
     std::vector<std::string> entries_;
 };
 

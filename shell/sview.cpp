@@ -27,6 +27,7 @@
 #include "shell/cmdinput.h"
 #include "shell/readout_bar.h"
 #include "shell/view_rules.h"
+#include "model/db/glimpse_notify.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
@@ -76,6 +77,7 @@ CSView::CSView(CDoc* doc, CMDIFrame* frame) : doc_(doc), frame_(frame) {
 CSView::~CSView() {
     if (CMainApp* app = CMainApp::instance()) app->WindowClosing(this);
     if (view_) {
+        glimpse_activate_viewport(view_);
         view_->window = nullptr;
         model_detach_view(view_);
         rtc_destroy(view_);
@@ -100,13 +102,7 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
         auto* other = static_cast<CSView*>(copy_from->window);
         frame_->resize(other->frame()->size());
     } else if (area && !restore) {
-        int w = 0, h = 0;
-        new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
-        const QSize border = frame_->size() - viewport()->size();
-        frame_->resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
-        // The frame stays inside the area whatever its borders measure.
-        const QSize room = area->viewport()->size();
-        frame_->resize(std::min(frame_->width(), room.width()), std::min(frame_->height(), room.height()));
+        frame_->fit_to_area();
     }
     if (restore) view_placement(view_, 1);
     if (!taken) view_zoom_all(view_);
@@ -142,7 +138,7 @@ void CSView::FillLayerList() {
 }
 
 void CSView::UpdateFrameTitle() {
-    frame_->setWindowTitle(QString::fromStdString(doc_->title()));
+    frame_->setWindowTitle(QString::fromStdString(doc_->frame_title(this)));
 }
 
 void CSView::client_size(int* width, int* height) const {

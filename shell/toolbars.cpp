@@ -38,6 +38,21 @@ DockSide side_of(Qt::ToolBarArea area) {
     }
 }
 
+// The built-in images of an id as one icon: one set (large or small) or both (-1).
+QIcon icon_of(int id, int large) {
+    QIcon icon;
+    for (size_t i = 0; i < kIconImageCount; ++i) {
+        const IconImage& img = kIconImages[i];
+        if (img.command_id != id || (large >= 0 && (img.large != 0) != (large != 0))) continue;
+        QPixmap pm;
+        if (pm.loadFromData(img.png, uint(img.size), "PNG")) {
+            pm.setDevicePixelRatio(img.scale);
+            icon.addPixmap(pm);
+        }
+    }
+    return icon;
+}
+
 }  // namespace
 
 QIcon toolbar_icon(int command_id, bool large) {
@@ -45,19 +60,12 @@ QIcon toolbar_icon(int command_id, bool large) {
     static std::map<std::pair<int, bool>, QIcon> cache;
     auto key = std::make_pair(command_id, large);
     if (auto it = cache.find(key); it != cache.end()) return it->second;
-    QIcon icon;
-    for (size_t i = 0; i < kIconImageCount; ++i) {
-        const IconImage& img = kIconImages[i];
-        if (img.command_id != command_id || (img.large != 0) != large) continue;
-        QPixmap pm;
-        if (pm.loadFromData(img.png, uint(img.size), "PNG")) {
-            pm.setDevicePixelRatio(img.scale);
-            icon.addPixmap(pm);
-        }
-    }
+    const QIcon icon = icon_of(command_id, large ? 1 : 0);
     cache[key] = icon;
     return icon;
 }
+
+QIcon window_icon(int id) { return icon_of(id, -1); }
 
 CCustomBar::CCustomBar(const ToolbarDef& def, QWidget* parent)
     : QToolBar(QString::fromStdString(res_load_string(uint32_t(def.caption_id))), parent), def_(&def) {

@@ -27,6 +27,9 @@ class QMenu;
 
 // The icon of a command id from the built-in sets (an empty icon when none).
 QIcon toolbar_icon(int command_id, bool large);
+// The icon of a kind of window, every size of both sets: 128 the program (main
+// window), 129 drawing windows, 130 image windows.
+QIcon window_icon(int id);
 
 // What the update callback answers for a command id.
 struct ToolbarItemState {

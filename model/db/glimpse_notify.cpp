@@ -147,3 +147,13 @@ void glimpse_notify_drawing(MODEL* model) {
     if (g_drawing_muted) return;
     dispatch(model, GlimpseEvent::kDrawingChanged, nullptr);
 }
+
+namespace {
+GlimpseViewHook g_view_hook = nullptr;
+}  // namespace
+
+void glimpse_set_view_hook(GlimpseViewHook hook) { g_view_hook = hook; }
+
+void glimpse_activate_viewport(const VIEW* view) {
+    if (view && g_view_hook) g_view_hook(view);
+}

@@ -10,6 +10,7 @@
 #pragma once
 
 class MODEL;
+class VIEW;
 class ZOBJ;
 
 enum class GlimpseEvent {
@@ -49,6 +50,15 @@ void glimpse_notify_drawing(MODEL* model);
 void glimpse_notify_camera(MODEL* model, ZOBJ* camera);
 // The preview rebuilds its scene of the drawing (layers or many objects changed).
 void glimpse_notify_viewport(MODEL* model);
+
+// A preview is bound to the drawing view it was opened from (its layer flags and view
+// direction). The view's window calls glimpse_activate_viewport while it is being
+// destroyed: the hook, installed by the preview, lets every preview bound to that
+// view go of it. The view is compared by address only, never read. Nothing without
+// a hook.
+using GlimpseViewHook = void (*)(const VIEW* view);
+void glimpse_set_view_hook(GlimpseViewHook hook);
+void glimpse_activate_viewport(const VIEW* view);
 
 // While muted, glimpse_notify_drawing reports nothing (a command that changes many
 // cameras tells the preview once at its end). Returns the previous state; callers

@@ -14,6 +14,8 @@
 #include "shell/image/iview.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/mdiframe.h"
+#include "shell/toolbars.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
     : QMdiSubWindow(parent), doc_(std::move(doc)), view_(new CIView(doc_.get())) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view_);
+    setWindowIcon(window_icon(130));
     setWindowTitle(QString::fromStdString(doc_->title()));
     view_->setContextMenuPolicy(Qt::ActionsContextMenu);
     const Command commands[] = {
@@ -133,6 +136,8 @@ void CImgFrame::fit_to_image() {
     QSize want = img + chrome;
     if (QMdiArea* area = mdiArea()) want = want.boundedTo(area->viewport()->size());
     resize(want);
+    // Moved back where the larger size would pass the area's right or bottom edge.
+    mdi_keep_inside(this);
 }
 
 void CImgFrame::closeEvent(QCloseEvent* e) {
@@ -156,11 +161,12 @@ CDocument* image_window_open(CMainApp& app, const std::string& path) {
     CImgDoc* d = doc.get();
     CMainFrame* main = app.main_frame();
     auto* frame = new CImgFrame(std::move(doc));
-    if (main) {
-        main->mdi_area()->addSubWindow(frame);
-        main->update_recent_menu();
-    }
-    frame->show();
+    bool maximise = false;
+    if (main)
+        maximise = main->add_frame(frame);
+    else
+        frame->show();
     frame->fit_to_image();
+    if (maximise) frame->showMaximized();
     return d;
 }

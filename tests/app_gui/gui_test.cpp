@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -239,6 +240,49 @@ TEST_F(GuiTest, CtrlF4WhileAStepWaitsClosesAfterUnwinding) {
     EXPECT_EQ(g_points.size(), 1u);
     EXPECT_EQ(windows(), 0);
     (void)open_during_wait;
+}
+
+// A stored 800-pixel frame opens 800 wide, within the screen (1024 x 768 at scale 1,
+// 1920 x 1080 at scale 2), with every bar inside the window; so does the maximised
+// window, and its first drawing window lies inside the window area.
+TEST(GuiStart, TheMainWindowFitsTheScreenWithEveryBarInside) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int maxed : {0, 1}) {
+        prof_put_int("Settings", "Maxed", maxed);
+        prof_put_string("Settings", "Frame", "0 800 0 600");
+        auto app = std::make_unique<CMainApp>();
+        ASSERT_TRUE(app->InitInstance(""));
+        CMainFrame* f = app->main_frame();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+        gui_settle();
+        // The readout filled as the pointer moves over the drawing.
+        CSView* v = f->active_view();
+        ASSERT_NE(v, nullptr);
+        QTest::mouseMove(v->viewport(), canvas_point(v, 0.5, 0.5));
+        gui_settle();
+        if (maxed == 0 && screen.width() >= 800) {
+            EXPECT_EQ(f->width(), 800);
+        }
+        EXPECT_TRUE(screen.contains(f->frameGeometry())) << maxed;
+        const QRect inside = f->rect();
+        for (QToolBar* bar : f->findChildren<QToolBar*>()) {
+            if (bar->isHidden()) continue;
+            const QRect r(bar->mapTo(f, QPoint(0, 0)), bar->size());
+            EXPECT_TRUE(inside.contains(r)) << bar->objectName().toStdString();
+        }
+        QRect room(QPoint(0, 0), f->mdi_area()->viewport()->size());
+        EXPECT_TRUE(room.contains(v->frame()->geometry())) << maxed;
+        screenshot(maxed ? "start_maximised" : "start_800");
+        // A window manager places the maximised window after it was made, smaller
+        // than the screen (its panels): the first drawing window follows.
+        if (maxed) {
+            f->setGeometry(screen.adjusted(0, 0, 0, -screen.height() / 4));
+            gui_settle();
+            room = QRect(QPoint(0, 0), f->mdi_area()->viewport()->size());
+            EXPECT_TRUE(room.contains(v->frame()->geometry()));
+        }
+        app_session_end(app, &gui_settle);
+    }
 }
 
 }  // namespace

@@ -267,6 +267,26 @@ TEST_F(GlimpseGui, EditsWhilePlayingWaitForStopAndFreedMeshesAreNotRead) {
     EXPECT_EQ(box->blocks->vertices[0].x, box_vertex.x);
 }
 
+// A preview takes its layer flags from the view it was opened from; once that view
+// is closed, the preview keeps them and reads the view no more.
+TEST_F(GlimpseGui, APreviewKeepsWhatItTookFromAClosedView) {
+    ASSERT_FALSE(view->view()->layer_state.flags.empty());
+    view->view()->layer_state.flags[0] = 0;  // the meshes' layer hidden in this view
+    CGlimpseFrame* f = open();
+    ASSERT_NE(f, nullptr);
+    CGLimpseView* v = f->view();
+    const size_t shown = v->scene().triangle_count();
+    // Another window on the drawing shows every layer; the first one closes.
+    CSView* other = app->CreateDrawingFrame(view->document(), nullptr, view->view());
+    ASSERT_NE(other, nullptr);
+    other->view()->layer_state.flags[0] = 1;
+    view->frame()->close();
+    settle();
+    glimpse_notify_viewport(model);
+    settle();
+    EXPECT_EQ(v->scene().triangle_count(), shown);
+}
+
 TEST_F(GlimpseGui, NewCameraJoinsTheDrawingAndTheList) {
     CGlimpseFrame* f = open();
     ASSERT_NE(f, nullptr);
