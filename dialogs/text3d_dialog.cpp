@@ -13,6 +13,7 @@
 
 #include "commands/model3d/text3d.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 #include "platform/dialog.h"
 #include "shell/ddx.h"
 
@@ -152,9 +153,7 @@ bool text3d_dialog_run(VIEW* view, TextFontRecord* font, char* text, size_t text
     dlg.text = text;
     if (dlg.DoModalHelp(kHelpText3D) != IDOK) return false;
     *size = dlg.size, *depth = dlg.depth, *chamfer = dlg.chamfer;
-    const size_t n = std::min(dlg.text.size(), text_size - 1);
-    std::memcpy(text, dlg.text.data(), n);
-    text[n] = '\0';
+    utf8_copy(text, text_size, dlg.text);
     *font = edited;
     return true;
 }

@@ -16,9 +16,11 @@
 // line feed and carriage return are written as \\, \n and \r, '=' in a key as \=,
 // and a key's leading or trailing blank, or leading ';', '#' or '[', as \<char>.
 // Values are written as they are, a backslash typed by hand ("C:\new") reading as
-// itself; only a value holding a line feed or carriage return (or one starting with
-// the two characters \") is written as \" + the escaped text + ", which reads back
-// unescaped.
+// itself; only a value holding a line feed or carriage return, bytes that are not
+// UTF-8 (a Latin-1 file name) or a NUL, or one starting with the two characters \",
+// is written as \" + the escaped text + ", which reads back unescaped: the bytes that
+// are not UTF-8 as \xHH. Names escape such bytes the same way. So every file the store
+// writes is UTF-8 text and every value reads back as it was put.
 //
 // Saving writes a temporary file in the same folder with the mode of the file it
 // replaces, then renames it over that file, so a failed save never destroys the
