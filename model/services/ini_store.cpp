@@ -130,6 +130,7 @@ const IniStore::Section* IniStore::find_section(const std::string& name) const {
 
 void IniStore::clear() {
     lines_.clear();
+    ends_.clear();
     sections_.clear();
     eol_ = "\n";
     bom_ = false;
@@ -157,12 +158,14 @@ void IniStore::put(const std::string& section, const std::string& key, const std
                 return;
             }
         }
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(s->last_line + 1),
-                      key_line(key, value));
+        const auto at = static_cast<std::ptrdiff_t>(s->last_line + 1);
+        lines_.insert(lines_.begin() + at, key_line(key, value));
+        ends_.insert(ends_.begin() + at, std::string());
     } else {
         if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
         lines_.push_back('[' + escape_text(section) + ']');
         lines_.push_back(key_line(key, value));
+        ends_.resize(lines_.size());
     }
     index();
 }
@@ -239,16 +242,20 @@ bool IniStore::parse(const std::string& text) {
         }
         if (crlf) ++i;
         lines_.push_back(std::move(line));
+        ends_.push_back(crlf ? "\r\n" : std::string(1, c));
         line.clear();
     }
-    if (!line.empty()) lines_.push_back(std::move(line));
+    if (!line.empty()) {
+        lines_.push_back(std::move(line));
+        ends_.emplace_back();
+    }
     index();
     return true;
 }
 
 std::string IniStore::serialize() const {
     std::string out = bom_ ? kBom : "";
-    for (const std::string& line : lines_) out += line + eol_;
+    for (size_t n = 0; n < lines_.size(); ++n) out += lines_[n] + (ends_[n].empty() ? eol_ : ends_[n]);
     return out;
 }
 

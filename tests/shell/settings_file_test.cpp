@@ -80,6 +80,8 @@ TEST(IniStoreLines, HandEditedFilesReadAndKeepTheirLines) {
         {"blanks around a key", "[Main]\n  Info  = 5\n", "Main", "Info", " 5",
          "[Main]\n  Info  = 5\nNew=1\n"},
         {"no final line end", "[Main]\nInfo=5", "Main", "Info", "5", "[Main]\nInfo=5\nNew=1\n"},
+        {"LF and CR LF mixed", "[Main]\r\nInfo=5\nUndoLevel=3\r\n\n[Hide]\nA=1\r\n", "Main", "Info", "5",
+         "[Main]\r\nInfo=5\nUndoLevel=3\r\nNew=1\r\n\n[Hide]\nA=1\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
