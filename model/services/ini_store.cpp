@@ -132,7 +132,7 @@ void IniStore::clear() {
     lines_.clear();
     ends_.clear();
     sections_.clear();
-    eol_ = "\n";
+    eol_.assign(1, '\n');  // not = "\n": GCC 12 raises a false -Wrestrict alarm on it
     bom_ = false;
 }
 
