@@ -82,12 +82,16 @@ int layer_new(VIEW* view, const char* name) {
         msgbox_ids(kStrIdError, r == 13 ? IDS_LAYER_EXISTS : IDS_NO_MEMORY);
         return 0;
     }
-    layer.release();
-    const VIEW* first = nullptr;
+    LAYER* added = layer.release();
+    // The add-layer hook installed at start-up gives every view its flag for the new
+    // layer and refills the layer lists; a view left without one (the model's bare
+    // default hook) gets it here.
+    const size_t count = size_t(layer_index_of(model, added) + 1);
+    bool pushed = false;
     for_each_view(model, [&](VIEW* v) {
-        if (!first) first = v;
+        if (v->layer_state.flags.size() + 1 == count && view_push_layer_flag(v, 1) == 0) pushed = true;
     });
-    if (first) views_add_layer_flag(const_cast<VIEW*>(first), 1);
+    if (ViewHost* h = pushed ? view_host() : nullptr) h->fill_layer_lists(view);
     return 1;
 }
 
