@@ -95,7 +95,7 @@ int layer_new(VIEW* view, const char* name) {
     return 1;
 }
 
-LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder) {
+LayerDeleteResult layer_delete_allowed(VIEW* view, const char* name, bool ask, VIEW** holder) {
     if (holder) *holder = nullptr;
     MODEL* model = view_drawing(view);
     LAYER* layer = layer_find(model, name);
@@ -112,6 +112,13 @@ LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, V
         !msgbox_yes_no("%s \"%s\" %s", res_load_string(IDS_THE_LAYER).c_str(), name,
                        res_load_string(IDS_HOLDS_OBJECTS).c_str()))
         return kLayerKept;
+    return kLayerDeleted;
+}
+
+LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder) {
+    if (const LayerDeleteResult r = layer_delete_allowed(view, name, ask, holder); r != kLayerDeleted) return r;
+    MODEL* model = view_drawing(view);
+    LAYER* layer = layer_find(model, name);
     const int index = layer_index_of(model, layer);
     for_each_view(model, [&](VIEW* v) {
         auto& f = v->layer_state.flags;
