@@ -16,6 +16,7 @@
 #include "model/math/scalar.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 #include "shell/ddx.h"
 #include "shell/services.h"
 
@@ -323,7 +324,7 @@ void CLineStyleDlg::DoDataExchange(CDataExchange* dx) {
     std::vector<ZOBJ*> items(patterns_.begin(), patterns_.end());
     v_->pattern =
         static_cast<PATT*>(combo_choice(GetDlgItem(kIdcFirst + 1), items, cls_ == &HATCHPATT::rtc_class));
-    std::snprintf(v_->text, sizeof v_->text, "%s", text_.c_str());
+    utf8_copy(v_->text, sizeof v_->text, text_);
 }
 
 // ---- Camera and light

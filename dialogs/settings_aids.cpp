@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
@@ -15,6 +16,8 @@
 #include "model/db/glimpse_notify.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
+#include "model/services/msgbox.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 #include "shell/view_paint.h"
 #include "shell/view_rules.h"
@@ -231,7 +234,10 @@ class CCoordinatesDlg : public CSettingsDlg {
     double origin_[3];
 };
 
-// ---- Layers: visibility in this view, the current layer, new and deleted layers
+// ---- Layers: visibility in this view, the current layer, new and deleted layers.
+// Nothing reaches the drawing before OK: New and Delete change the dialog's list, and
+// OK deletes (each deletion one undo level), then adds, then sets visibility and the
+// current layer. Cancel keeps nothing.
 
 class CLayersDlg : public CSettingsDlg {
   public:
@@ -261,10 +267,19 @@ class CLayersDlg : public CSettingsDlg {
         const std::string sel = list->currentItem() ? list->currentItem()->text().toStdString() : "";
         keep_ticks();
         if (id == kIdcSet + 4 && !name.empty()) {
-            layer_new(v_, name.c_str());
-        } else if (id == kIdcSet + 5 && !sel.empty()) {
-            VIEW* holder = nullptr;
-            layer_delete_by_name(v_, sel.c_str(), true, &holder);
+            if (listed(name))
+                msgbox_ids(kStrIdError, IDS_LAYER_EXISTS);  // as layer_new says it
+            else
+                added_.push_back(name);
+        } else if (id == kIdcSet + 5 && !sel.empty() && sel != current_) {
+            auto it = std::find(added_.begin(), added_.end(), sel);
+            if (it != added_.end()) {
+                added_.erase(it);
+                ticks_.erase(sel);
+            } else if (layer_delete_allowed(v_, sel.c_str(), true, nullptr) == kLayerDeleted) {
+                deleted_.push_back(sel);
+                ticks_.erase(sel);
+            }
         } else if (id == kIdcSet + 6 && !sel.empty()) {
             current_ = sel;
         }
@@ -273,6 +288,8 @@ class CLayersDlg : public CSettingsDlg {
     void OnOK() override {
         keep_ticks();
         if (!m_) return EndDialog(IDOK);
+        for (const std::string& name : deleted_) layer_delete_by_name(v_, name.c_str(), false, nullptr);
+        for (const std::string& name : added_) layer_new(v_, name.c_str());
         for (const auto& [name, visible] : ticks_) {
             LAYER* l = layer_find(m_, name.c_str());
             if (!l) continue;
@@ -288,6 +305,31 @@ class CLayersDlg : public CSettingsDlg {
     }
 
   private:
+    // The drawing's layers as OK would leave them: those not deleted, then the new.
+    std::vector<std::pair<std::string, bool>> names_shown() const {
+        std::vector<std::pair<std::string, bool>> out;  // name, visible in the view now
+        if (m_ && m_->children) {
+            ZDLIST* p = m_->children;
+            size_t index = 0;
+            do {
+                if (auto* l = rtc_cast<LAYER>(p)) {
+                    const std::string name = l->name();
+                    const bool shown = index >= v_->layer_state.flags.size() || v_->layer_state.flags[index] != 0;
+                    if (std::find(deleted_.begin(), deleted_.end(), name) == deleted_.end())
+                        out.emplace_back(name, shown);
+                    ++index;
+                }
+                p = p->next;
+            } while (p != m_->children);
+        }
+        for (const std::string& name : added_) out.emplace_back(name, true);
+        return out;
+    }
+    bool listed(const std::string& name) const {
+        for (const auto& [n, shown] : names_shown())
+            if (n == name) return true;
+        return false;
+    }
     void keep_ticks() {
         auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
         for (int i = 0; i < list->count(); ++i)
@@ -296,32 +338,24 @@ class CLayersDlg : public CSettingsDlg {
     void fill() {
         auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
         list->clear();
-        if (!m_ || !m_->children) return;
-        ZDLIST* p = m_->children;
-        size_t index = 0;
-        do {
-            if (auto* l = rtc_cast<LAYER>(p)) {
-                const std::string name = l->name();
-                const bool shown = index >= v_->layer_state.flags.size() || v_->layer_state.flags[index] != 0;
-                auto it = ticks_.find(name);
-                auto* item = new QListWidgetItem(QString::fromUtf8(name.c_str()) , list);
-                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-                item->setCheckState((it != ticks_.end() ? it->second : shown) ? Qt::Checked : Qt::Unchecked);
-                if (name == current_) {
-                    QFont f = item->font();
-                    f.setBold(true);
-                    item->setFont(f);
-                    list->setCurrentItem(item);
-                }
-                ++index;
+        for (const auto& [name, shown] : names_shown()) {
+            auto it = ticks_.find(name);
+            auto* item = new QListWidgetItem(QString::fromUtf8(name.c_str()), list);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState((it != ticks_.end() ? it->second : shown) ? Qt::Checked : Qt::Unchecked);
+            if (name == current_) {
+                QFont f = item->font();
+                f.setBold(true);
+                item->setFont(f);
+                list->setCurrentItem(item);
             }
-            p = p->next;
-        } while (p != m_->children);
+        }
     }
     VIEW* v_;
     MODEL* m_;
     std::string current_;
     std::map<std::string, bool> ticks_;
+    std::vector<std::string> added_, deleted_;  // waiting for OK, in the order asked
 };
 
 // ---- Line style: the style dialog of the editing commands on the view's current

@@ -53,7 +53,8 @@ class CPrefPage : public CPropPage {
         DDX_Check(dx, kIdcSet + 1, off);
         DDX_Check(dx, kIdcSet + 2, unlimited);
         DDX_Check(dx, kIdcSet + 3, levels);
-        double count = w_->undo_level > 0 ? w_->undo_level : 32;
+        // The depth in use when it is a number of levels, else the last number chosen.
+        double count = w_->undo_mode > 0 ? w_->undo_mode : w_->undo_level > 0 ? w_->undo_level : 32;
         DDX_Double(dx, kIdcSet + 4, count);
         if (dx->saving() && levels) DDV_MinMaxDouble(dx, count, 1, 100000);
         DDX_Check(dx, kIdcSet + 5, w_->black_bkg);

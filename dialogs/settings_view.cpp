@@ -5,6 +5,9 @@
 #include <QListWidget>
 #include <cfloat>
 #include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "commands/input/zoom.h"
 #include "dialogs/settings_dialogs.h"
@@ -225,9 +228,14 @@ std::vector<VPORT*> stored_views(MODEL* m) {
 
 namespace {
 
+// The drawing's stored views. Save current and Delete change the dialog's list only;
+// OK stores and deletes them as one undo level and applies the chosen view. Cancel
+// keeps nothing.
 class CUserViewsDlg : public CSettingsDlg {
   public:
-    explicit CUserViewsDlg(VIEW* v) : CSettingsDlg(kDlgUserViews, nullptr), v_(v), m_(view_drawing(v)) {}
+    explicit CUserViewsDlg(VIEW* v) : CSettingsDlg(kDlgUserViews, nullptr), v_(v), m_(view_drawing(v)) {
+        for (VPORT* p : stored_views(m_)) rows_.push_back(Row{p, nullptr});
+    }
     VPORT* chosen = nullptr;
 
   protected:
@@ -248,42 +256,68 @@ class CUserViewsDlg : public CSettingsDlg {
     void OnCommand(int id) override {
         if (id == kIdcSet + 4) {
             const std::string name = GetDlgItemText(kIdcSet + 3);
-            vport_store(name);
+            if (std::unique_ptr<VPORT> p = vport_of_view(name)) rows_.push_back(Row{nullptr, std::move(p)});
         } else if (id == kIdcSet + 5) {
             auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
             const int row = list->currentRow();
-            const std::vector<VPORT*> views = stored_views(m_);
-            if (row >= 0 && row < int(views.size())) model_delete_object(views[size_t(row)], g_prefs.undo_mode, 1);
+            if (row >= 0 && row < int(rows_.size())) {
+                if (rows_[size_t(row)].stored) deleted_.push_back(rows_[size_t(row)].stored);
+                rows_.erase(rows_.begin() + row);
+            }
         }
         fill();
     }
     void OnOK() override {
         auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
-        const std::vector<VPORT*> views = stored_views(m_);
         const int row = list->currentRow();
-        chosen = row >= 0 && row < int(views.size()) ? views[size_t(row)] : nullptr;
+        const Row* pick = row >= 0 && row < int(rows_.size()) ? &rows_[size_t(row)] : nullptr;
+        VPORT* keep = pick ? (pick->stored ? pick->stored : pick->made.get()) : nullptr;
+        int level = 1;  // the first change opens the undo level, the others join it
+        for (VPORT* p : deleted_)
+            if (model_delete_object(p, g_prefs.undo_mode, level) == 0) level = 0;
+        for (Row& r : rows_) {
+            if (!r.made) continue;
+            // Named now, so two views saved under one name get numbers of their own.
+            if (obj_default_name(m_, r.made.get(), 0, r.made->name()) != 0) continue;
+            VPORT* p = r.made.get();
+            if (model_add_object(m_, p, g_prefs.undo_mode, level) == 0) {
+                r.made.release();
+                level = 0;
+            } else if (p == keep) {
+                keep = nullptr;
+            }
+        }
+        chosen = keep;
         EndDialog(IDOK);
     }
 
   private:
+    struct Row {
+        VPORT* stored;               // a view the drawing holds
+        std::unique_ptr<VPORT> made;  // or one saved in this dialog, not yet added
+    };
     void fill() {
         auto* list = qobject_cast<QListWidget*>(GetDlgItem(kIdcSet + 1));
         list->clear();
-        for (VPORT* p : stored_views(m_)) list->addItem(QString::fromUtf8(p->name()));
+        for (const Row& r : rows_)
+            list->addItem(QString::fromUtf8(r.stored ? r.stored->name() : r.made->name()));
     }
-    void vport_store(const std::string& name) {
-        if (!m_) return;
+    // The view's current projection as a stored view named after `name`.
+    std::unique_ptr<VPORT> vport_of_view(const std::string& name) const {
+        if (!m_) return nullptr;
         auto p = rtc_make<VPORT>();
-        if (!p) return;
+        if (!p) return nullptr;
         double ax = 0, ay = 0, az = 0;
         mat_to_xyz_angles(&v_->projection.view, &ax, &ay, &az);
         const double vals[6] = {ax, ay, az, v_->projection.origin_x, v_->projection.origin_y, v_->projection.scale};
         for (int i = 0; i < 6; ++i) p->params[i] = vals[i];
-        if (obj_default_name(m_, p.get(), 0, name.c_str()) != 0) return;
-        if (model_add_object(m_, p.get(), g_prefs.undo_mode, 1) == 0) p.release();
+        if (obj_default_name(m_, p.get(), 0, name.c_str()) != 0) return nullptr;
+        return p;
     }
     VIEW* v_;
     MODEL* m_;
+    std::vector<Row> rows_;
+    std::vector<VPORT*> deleted_;
 };
 
 }  // namespace

@@ -142,19 +142,17 @@ void CText3DDlg::DoDataExchange(CDataExchange* dx) {
     }
 }
 
-bool text3d_dialog_run(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size, double* depth,
+bool text3d_dialog_run(VIEW* view, TextFontRecord* font, std::string* text, double* size, double* depth,
                        double* chamfer) {
-    if (!text || text_size == 0) return false;
+    if (!text) return false;
     set_number_format_from(view, 4, 64);
     TextFontRecord edited = *font;
     CText3DDlg dlg(&edited, nullptr);
     dlg.size = *size, dlg.depth = *depth, dlg.chamfer = *chamfer;
-    dlg.text = text;
+    dlg.text = *text;
     if (dlg.DoModalHelp(kHelpText3D) != IDOK) return false;
     *size = dlg.size, *depth = dlg.depth, *chamfer = dlg.chamfer;
-    const size_t n = std::min(dlg.text.size(), text_size - 1);
-    std::memcpy(text, dlg.text.data(), n);
-    text[n] = '\0';
+    *text = dlg.text;
     *font = edited;
     return true;
 }

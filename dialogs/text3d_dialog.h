@@ -46,6 +46,6 @@ class CText3DDlg : public CDlg {
     std::vector<TextFontFamily> families_;
 };
 
-bool text3d_dialog_run(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size, double* depth,
+bool text3d_dialog_run(VIEW* view, TextFontRecord* font, std::string* text, double* size, double* depth,
                        double* chamfer);
 void text3d_dialog_install();

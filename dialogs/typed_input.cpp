@@ -9,6 +9,7 @@
 #include "model/services/numfmt.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 
 namespace {
 
@@ -17,10 +18,7 @@ constexpr int kTemplateCoord = 278;
 constexpr uint32_t kStrIdEnterCorrectly = 40704;
 
 void copy_out(const std::string& text, char* buffer, size_t length) {
-    if (!buffer || length == 0) return;
-    size_t n = std::min(text.size(), length - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
+    utf8_copy(buffer, length, text);
 }
 
 std::string copy_in(const char* buffer, size_t length) {

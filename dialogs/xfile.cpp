@@ -73,7 +73,7 @@ CXFile::CXFile(std::string* name, const FileTypeTable* table, bool open, uint32_
     dlg_->setWindowTitle(q(res_load_string(title_id)));
     if (!table_) {
         initial_name_ = "*.*";
-        folder_ = ".";
+        folder_.assign(1, '.');  // not = ".": GCC 12 raises a false -Wrestrict alarm on it
     } else {
         preselected_ = file_type_preselect(*table_, preferred, fallback);
         const FileTypeEntry& row = table_->rows[preselected_];

@@ -82,16 +82,20 @@ int layer_new(VIEW* view, const char* name) {
         msgbox_ids(kStrIdError, r == 13 ? IDS_LAYER_EXISTS : IDS_NO_MEMORY);
         return 0;
     }
-    layer.release();
-    const VIEW* first = nullptr;
+    LAYER* added = layer.release();
+    // The add-layer hook installed at start-up gives every view its flag for the new
+    // layer and refills the layer lists; a view left without one (the model's bare
+    // default hook) gets it here.
+    const size_t count = size_t(layer_index_of(model, added) + 1);
+    bool pushed = false;
     for_each_view(model, [&](VIEW* v) {
-        if (!first) first = v;
+        if (v->layer_state.flags.size() + 1 == count && view_push_layer_flag(v, 1) == 0) pushed = true;
     });
-    if (first) views_add_layer_flag(const_cast<VIEW*>(first), 1);
+    if (ViewHost* h = pushed ? view_host() : nullptr) h->fill_layer_lists(view);
     return 1;
 }
 
-LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder) {
+LayerDeleteResult layer_delete_allowed(VIEW* view, const char* name, bool ask, VIEW** holder) {
     if (holder) *holder = nullptr;
     MODEL* model = view_drawing(view);
     LAYER* layer = layer_find(model, name);
@@ -108,6 +112,13 @@ LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, V
         !msgbox_yes_no("%s \"%s\" %s", res_load_string(IDS_THE_LAYER).c_str(), name,
                        res_load_string(IDS_HOLDS_OBJECTS).c_str()))
         return kLayerKept;
+    return kLayerDeleted;
+}
+
+LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder) {
+    if (const LayerDeleteResult r = layer_delete_allowed(view, name, ask, holder); r != kLayerDeleted) return r;
+    MODEL* model = view_drawing(view);
+    LAYER* layer = layer_find(model, name);
     const int index = layer_index_of(model, layer);
     for_each_view(model, [&](VIEW* v) {
         auto& f = v->layer_state.flags;

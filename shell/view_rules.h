@@ -32,6 +32,9 @@ enum LayerDeleteResult {
 // Deletes a layer by name as one undo level; with `ask`, a layer holding objects is
 // deleted only when the user answers Yes. The views drop its flag.
 LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, VIEW** holder);
+// The checks of layer_delete_by_name without the deletion: kLayerDeleted when the
+// layer may go (asked as there), else why not.
+LayerDeleteResult layer_delete_allowed(VIEW* view, const char* name, bool ask, VIEW** holder);
 
 // Sets a layer's visibility in the view (select forces it visible and makes it the
 // view's current layer). 1 when the visibility changed (the view wants a redraw).

@@ -30,6 +30,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 
 namespace {
 
@@ -354,7 +355,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
                 v.params[1] = t->layout[kText2Slant];
                 v.params[2] = t->layout[kText2Width];
                 v.params[3] = t->layout[kText2Height];
-                std::snprintf(v.text, sizeof v.text, "%s", t->text.c_str());
+                utf8_copy(v.text, sizeof v.text, t->text);
             }
         }
         if (edit_dialogs().line_style && !edit_dialogs().line_style(view, patt_cls, &v)) {
@@ -465,7 +466,7 @@ int cmd_change_label(void* arg) {
         if (rc != 0 || !*view_ref) break;
         object* obj = pick_object_at(*view_ref, p, nullptr, nullptr);
         if (!obj) continue;
-        std::snprintf(text, sizeof text, "%s", obj->str(1));
+        utf8_copy(text, sizeof text, obj->str(1));
         const uint32_t prompt = rtc_is<CONTAINER>(obj) ? kPromptLabelGroup : kPromptLabelObject;
         if (!input_ask_string(prompt, text, sizeof text, sizeof text - 1)) continue;
         rc = obj->set_string(1, skip_blanks(text));

@@ -205,6 +205,13 @@ void replay_level(VIEW* view, MODEL* m, bool redo) {
     buffer* deleted = buffer_create();
     // Without memory for the listing the step still happens; the views redraw whole.
     if (added && deleted) undo_level_objects(m, redo ? 1 : 0, added, deleted);
+    auto holds_layer = [](const buffer* b) {
+        for (const RefNode* n = b ? b->refs : nullptr; n; n = n->next)
+            if (n->ref && rtc_is_a(n->ref, &LAYER::rtc_class)) return true;
+        return false;
+    };
+    // A layer that leaves or comes back changes the names the layer lists offer.
+    const bool layers = !added || !deleted || holds_layer(added) || holds_layer(deleted);
     if (redo) {
         undo_step(view, deleted, added, model_redo);
     } else {
@@ -212,6 +219,7 @@ void replay_level(VIEW* view, MODEL* m, bool redo) {
     }
     buffer_free(&added);
     buffer_free(&deleted);
+    if (ViewHost* h = layers ? view_host() : nullptr) h->fill_layer_lists(view);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "model/services/profile.h"
+#include "model/services/utf8.h"
 
 Draw3DSettings g_draw3d;
 
@@ -48,10 +49,7 @@ constexpr Row kRows[] = {
 };
 
 void copy_text(char (&dst)[kDraw3DTextSize], const char* src) {
-    if (!src) src = "";
-    size_t n = strnlen(src, kDraw3DTextSize - 1);
-    std::memmove(dst, src, n);
-    dst[n] = '\0';
+    utf8_copy(dst, kDraw3DTextSize, src, src ? std::strlen(src) : 0);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ void draw3d_prefs_load();
 // Start-up, right after the dimension settings are loaded and saved, and exit.
 void draw3d_prefs_save();
 
-// The two texts, cut to kDraw3DTextSize - 1 bytes (a null text gives "").
+// The two texts, cut to kDraw3DTextSize - 1 bytes on a character boundary (a null
+// text gives "").
 const char* draw3d_font();
 void draw3d_set_font(const char* name);
 const char* draw3d_text();

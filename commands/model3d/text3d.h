@@ -30,18 +30,27 @@ inline constexpr uint32_t kStrUnknownError = 45456;    // "Unknown error "
 // The font of 3D text, shared with the dialog; lasts while the program runs.
 extern TextFontRecord g_text3d_font;
 
-// The dialog hook: edits the font record, text (a buffer of `text_size` bytes),
-// size, depth and chamfer in place and returns true on OK. Installed by the
-// application (the Qt dialog) or by tests.
-using Text3dDialogFn = bool (*)(VIEW* view, TextFontRecord* font, char* text, size_t text_size, double* size,
-                                double* depth, double* chamfer);
+// The dialog hook: edits the font record, the text (whole, as typed), size, depth
+// and chamfer in place and returns true on OK. Installed by the application (the Qt
+// dialog) or by tests.
+using Text3dDialogFn = bool (*)(VIEW* view, TextFontRecord* font, std::string* text, double* size, double* depth,
+                                double* chamfer);
 extern Text3dDialogFn g_text3d_dialog;
 
 // Runs the dialog on copies of the text and numbers and writes them back on OK
 // only. Without a hook the values stand as they are: the first call of a command
 // run answers OK, later ones Cancel.
+bool text3d_dialog(VIEW* view, std::string* text, TextFontRecord* font, double* size, double* depth,
+                   double* chamfer);
+// The same on a text buffer of `text_size` bytes (as the "3DText" setting is kept):
+// a longer text is cut on a character boundary.
 bool text3d_dialog(VIEW* view, char* face_name, size_t face_size, char* text, size_t text_size,
                    TextFontRecord* font, double* size, double* depth, double* chamfer);
+
+// The text the 3D Text command offers and builds: the whole text last typed in this
+// run of the program, while the "3DText" setting (cut to its buffer) still matches
+// it; otherwise the setting.
+std::string text3d_current_text();
 
 // Builds the text's solids at `position` (the view's orientation) as one group and
 // one undo level. 0 (also for a null or empty text), 13 (a size that is not above 0

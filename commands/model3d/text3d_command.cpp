@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
@@ -29,6 +31,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 
 TextFontRecord g_text3d_font;
 Text3dDialogFn g_text3d_dialog = nullptr;
@@ -144,6 +147,8 @@ void preview_move(VIEW* view, int x, int y) {
 }
 
 int g_dialog_calls = 0;  // calls of text3d_dialog without a hook in this run
+// The whole text last typed; the "3DText" setting keeps it cut to its buffer.
+std::string g_text3d_text;
 
 }  // namespace
 
@@ -185,23 +190,34 @@ std::string text3d_error_text(int code) {
     return res_load_string(id);
 }
 
-bool text3d_dialog(VIEW* view, char* face_name, size_t face_size, char* text, size_t text_size,
-                   TextFontRecord* font, double* size, double* depth, double* chamfer) {
-    (void)face_name, (void)face_size;  // the stored face name is kept, not shown
-    if (!text || text_size == 0 || !size || !depth || !chamfer || !font) return false;
+bool text3d_dialog(VIEW* view, std::string* text, TextFontRecord* font, double* size, double* depth,
+                   double* chamfer) {
+    if (!text || !size || !depth || !chamfer || !font) return false;
     if (!g_text3d_dialog) return g_dialog_calls++ == 0;
-    std::string t(text ? text : "");
-    std::vector<char> copy(text_size, '\0');
-    std::memcpy(copy.data(), t.c_str(), std::min(t.size(), text_size - 1));
+    std::string t = *text;
     double s = *size, d = *depth, c = *chamfer;
     TextFontRecord f = *font;
-    if (!g_text3d_dialog(view, &f, copy.data(), text_size, &s, &d, &c)) return false;
-    const size_t n = utf8_cut(copy.data(), text_size - 1);
-    std::memcpy(text, copy.data(), n);
-    text[n] = '\0';
+    if (!g_text3d_dialog(view, &f, &t, &s, &d, &c)) return false;
+    *text = std::move(t);
     *size = s, *depth = d, *chamfer = c;
     *font = f;
     return true;
+}
+
+bool text3d_dialog(VIEW* view, char* face_name, size_t face_size, char* text, size_t text_size,
+                   TextFontRecord* font, double* size, double* depth, double* chamfer) {
+    (void)face_name, (void)face_size;  // the stored face name is kept, not shown
+    if (!text || text_size == 0) return false;
+    std::string t(text, utf8_cut(text, text_size - 1));
+    if (!text3d_dialog(view, &t, font, size, depth, chamfer)) return false;
+    utf8_copy(text, text_size, t);
+    return true;
+}
+
+std::string text3d_current_text() {
+    const size_t kept = utf8_cut(g_text3d_text.data(), g_text3d_text.size(), sizeof g_draw3d.text - 1);
+    if (std::string_view(g_text3d_text).substr(0, kept) == g_draw3d.text) return g_text3d_text;
+    return g_draw3d.text;
 }
 
 int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, const char* text, double h, double d,
@@ -239,8 +255,7 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
     view->current_layer = reinterpret_cast<LAYER*>(group);
     Text3dParams params = text3d_params(h, d, c);
     DrawingMeshSink sink(view);
-    const std::string cut(text, utf8_cut(text, 255));
-    int code = text_solids_build(font, cut.c_str(), &params, &sink);
+    int code = text_solids_build(font, text, &params, &sink);
     view->current_layer = layer;
     if (code == 0) {
         Transform t;
@@ -275,18 +290,20 @@ int cmd_text3d(VIEW** view_ref) {
     g_dialog_calls = 0;
     for (;;) {
         double h = g_draw3d.font_height, d = g_draw3d.font_depth, c = g_draw3d.font_chamfer;
-        if (!text3d_dialog(*view_ref, g_draw3d.font, sizeof g_draw3d.font, g_draw3d.text, sizeof g_draw3d.text,
-                           &g_text3d_font, &h, &d, &c))
-            return 0;
+        std::string text = text3d_current_text();
+        if (!text3d_dialog(*view_ref, &text, &g_text3d_font, &h, &d, &c)) return 0;
         g_draw3d.font_height = h, g_draw3d.font_depth = d, g_draw3d.font_chamfer = c;
+        // The whole text is built; only the setting is cut to its buffer.
+        g_text3d_text = text;
+        draw3d_set_text(text.c_str());
         g_preview = PreviewState{};
         g_preview.k = (*view_ref)->projection.scale * h;
-        glyph_preview(g_text3d_font, g_draw3d.text, &g_preview.seg, collect_segment);
+        glyph_preview(g_text3d_font, text.c_str(), &g_preview.seg, collect_segment);
         view_set_input_mode(*view_ref, 1);
         Vec3 p;
         int code = input_point(view_ref, kPromptTextPosition, preview_move, nullptr, &p, kHelpText3D);
         if (code == 0 && *view_ref)
-            code = text3d_place(*view_ref, p, g_text3d_font, g_draw3d.text, h, d, c);
+            code = text3d_place(*view_ref, p, g_text3d_font, text.c_str(), h, d, c);
         if (*view_ref) view_set_input_mode(*view_ref, 0);
         g_preview = PreviewState{};
         if (code == kStepRefused) continue;  // Esc at the position: the dialog again

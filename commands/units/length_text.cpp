@@ -230,7 +230,14 @@ std::string length_format(int mode, double mm, int denominator, int decimals) {
         den /= 2;
     }
     if (whole != 0) text += std::to_string(whole);
-    if (num != 0) text += (whole != 0 ? "-" : "") + std::to_string(num) + "/" + std::to_string(den);
+    if (num != 0) {
+        // Appended piece by piece: a temporary joined in front trips a false -Wrestrict
+        // alarm of GCC 12's std::string in optimised builds.
+        if (whole != 0) text += '-';
+        text += std::to_string(num);
+        text += '/';
+        text += std::to_string(den);
+    }
     return text + '"';
 }
 

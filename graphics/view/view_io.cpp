@@ -20,6 +20,7 @@
 #include "model/file/load_context.h"
 #include "model/math/matrix.h"
 #include "model/services/log.h"
+#include "model/services/utf8.h"
 #include "model/stream/iorec.h"
 #include "model/stream/iostream.h"
 #include "model/stream/matchunk.h"
@@ -328,7 +329,7 @@ void read_colours(IOstream* s, VIEW* v) {
     v->setting_b = io_get_varint_signed(s);
     const std::string name = io_get_string(s);
     std::memset(v->name, 0, sizeof v->name);
-    std::strncpy(v->name, name.c_str(), kViewNameSize - 1);
+    utf8_copy(v->name, kViewNameSize, name);
     get_varints(s, v->words5, 5);
     get_varints(s, v->words4, 4);
     v->setting_c = io_get_float(s);

@@ -15,6 +15,7 @@
 #include "model/file/record_util.h"
 #include "model/file/save_context.h"
 #include "model/services/log.h"
+#include "model/services/utf8.h"
 #include "model/stream/iorec.h"
 
 namespace {
@@ -173,9 +174,7 @@ void store_label(IOstream* s) {
     IOrec* rec = rtc_cast<IOrec>(s);
     if (!rec) return;
     if (rec->label_buffer && rec->label_size > 0) {
-        const size_t n = std::min(label.size(), rec->label_size - 1);
-        std::memcpy(rec->label_buffer, label.data(), n);
-        rec->label_buffer[n] = '\0';
+        utf8_copy(rec->label_buffer, rec->label_size, label);
     }
     if (rec->info_only) io_raise(s, kIoStopAfterLabel);
 }

@@ -1,5 +1,5 @@
 // Glyph outlines through FreeType: opening a face, reading one glyph as polygons of
-// on- and off-curve points in em units, and the UTF-8 walk of a text.
+// on- and off-curve points in em units.
 #include "model/font_outline/glyph_outline.h"
 
 #include <ft2build.h>
@@ -178,51 +178,3 @@ int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
     return out->ends.empty() ? 1 : 0;
 }
 
-uint32_t utf8_next(const char** p, const char* end) {
-    const auto* s = reinterpret_cast<const unsigned char*>(*p);
-    const auto* e = reinterpret_cast<const unsigned char*>(end);
-    const unsigned c = s[0];
-    int len = 0;
-    uint32_t cp = 0, min = 0;
-    if (c < 0x80) {
-        *p += 1;
-        return c;
-    } else if ((c & 0xE0) == 0xC0) {
-        len = 2, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-        len = 3, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-        len = 4, cp = c & 0x07, min = 0x10000;
-    }
-    bool ok = len > 0 && e - s >= len;
-    for (int i = 1; ok && i < len; ++i) {
-        if ((s[i] & 0xC0) != 0x80)
-            ok = false;
-        else
-            cp = (cp << 6) | (s[i] & 0x3F);
-    }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
-        *p += 1;
-        return c;  // Latin-1
-    }
-    *p += len;
-    return cp;
-}
-
-size_t utf8_cut(const char* text, size_t max_bytes) {
-    const size_t len = std::strlen(text);
-    if (len <= max_bytes) return len;
-    // Walk whole characters while they fit.
-    const char* p = text;
-    const char* end = text + len;
-    size_t fit = 0;
-    while (p < end) {
-        const char* q = p;
-        utf8_next(&q, end);
-        if (static_cast<size_t>(q - text) > max_bytes) break;
-        p = q;
-        fit = static_cast<size_t>(p - text);
-    }
-    return fit;
-}

@@ -1,7 +1,7 @@
 // TrueType glyph outlines for the 3D text builder: a font face found through
 // fontconfig (or given as bytes), one glyph at a time read as polygons of on- and
-// off-curve points in em units, the point cleaning that removes tiny kinks, and the
-// UTF-8 walk of a text.
+// off-curve points in em units, and the point cleaning that removes tiny kinks. The
+// UTF-8 walk of a text (utf8_next, utf8_cut) comes with it from model/services/utf8.h.
 //
 // Em units: font units divided by the face's units per em, so 1.0 is the text
 // height. Outer contours run clockwise (y up), holes counter-clockwise.
@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "model/services/utf8.h"
 
 // The font the user chose: family, style, file and face index. An empty family and
 // file stand for the default sans face. Lives as long as the program runs.
@@ -83,8 +85,3 @@ int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code);
 // the number of points removed.
 int glyph_points_clean(GlyphOutline* outline, double tolerance);
 
-// The next code point of UTF-8 text at *p (before end), advancing *p; a byte that
-// does not start a well-formed sequence stands for itself (Latin-1).
-uint32_t utf8_next(const char** p, const char* end);
-// Length of `text` cut to at most `max_bytes` bytes on a character boundary.
-size_t utf8_cut(const char* text, size_t max_bytes);

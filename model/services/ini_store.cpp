@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/services/utf8.h"
+
 namespace {
 
 constexpr const char* kBom = "\xEF\xBB\xBF";
@@ -25,55 +27,47 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Well-formed UTF-8 without NUL bytes.
-bool is_utf8_text(const std::string& s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const size_t n = s.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned c = p[i];
-        if (c == 0) return false;
-        if (c < 0x80) {
+// Backslash, line feed and carriage return as \\, \n, \r, and every byte that is not
+// part of a well-formed UTF-8 sequence (a NUL, a Latin-1 letter, half a character) as
+// \xHH, so that what is written is UTF-8 text and reads back as the same bytes.
+// `special` adds a backslash before the characters it picks (by position).
+template <class Special>
+std::string escape_bytes(const std::string& s, Special special) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    const char* end = s.data() + s.size();
+    for (size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        const size_t n = c == '\0' ? 0 : utf8_sequence_length(s.data() + i, end);
+        if (n == 0) {
+            const auto b = static_cast<unsigned char>(c);
+            ((out += "\\x") += kHex[b >> 4]) += kHex[b & 15];
             ++i;
             continue;
         }
-        size_t len;
-        unsigned lo = 0x80, hi = 0xBF;  // range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;  // no surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        if (p[i + 1] < lo || p[i + 1] > hi) return false;
-        for (size_t k = 2; k < len; ++k)
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF) return false;
-        i += len;
-    }
-    return true;
-}
-
-// Backslash, line feed and carriage return as \\, \n, \r.
-std::string escape_text(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
         if (c == '\\') out += "\\\\";
         else if (c == '\n') out += "\\n";
         else if (c == '\r') out += "\\r";
-        else out += c;
+        else if (special(i, c)) (out += '\\') += c;
+        else out.append(s, i, n);
+        i += n;
     }
     return out;
 }
 
-// Undoes the escapes of [begin, end): \n, \r, and \<c> for any other c.
+std::string escape_text(const std::string& s) {
+    return escape_bytes(s, [](size_t, char) { return false; });
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Undoes the escapes of [begin, end): \n, \r, \xHH, and \<c> for any other c.
 std::string unescape(const std::string& s, size_t begin, size_t end) {
     std::string out;
     for (size_t i = begin; i < end; ++i) {
@@ -83,25 +77,28 @@ std::string unescape(const std::string& s, size_t begin, size_t end) {
             continue;
         }
         char e = s[++i];
+        if (e == 'x' && i + 2 < end && hex_digit(s[i + 1]) >= 0 && hex_digit(s[i + 2]) >= 0) {
+            out += static_cast<char>(hex_digit(s[i + 1]) * 16 + hex_digit(s[i + 2]));
+            i += 2;
+            continue;
+        }
         out += e == 'n' ? '\n' : e == 'r' ? '\r' : e;
     }
     return out;
 }
 
 std::string escape_key(const std::string& key) {
-    std::string out;
-    for (size_t i = 0; i < key.size(); ++i) {
-        const char c = key[i];
+    return escape_bytes(key, [&](size_t i, char c) {
         const bool edge_blank = is_blank(c) && (i == 0 || i + 1 == key.size());
         const bool lead = i == 0 && (c == ';' || c == '#' || c == '[');
-        if (c == '=' || edge_blank || lead) (out += '\\') += c;
-        else out += escape_text(std::string(1, c));
-    }
-    return out;
+        return c == '=' || edge_blank || lead;
+    });
 }
 
+// A value is written as it is when it is UTF-8 text on one line; otherwise (and when
+// it starts with the two characters \") as \" + the escaped text + ".
 std::string escape_value(const std::string& value) {
-    const bool plain = value.find_first_of("\r\n") == std::string::npos &&
+    const bool plain = utf8_is_valid(value) && value.find_first_of("\r\n") == std::string::npos &&
                        value.compare(0, 2, "\\\"") != 0;
     return plain ? value : "\\\"" + escape_text(value) + "\"";
 }
@@ -133,8 +130,9 @@ const IniStore::Section* IniStore::find_section(const std::string& name) const {
 
 void IniStore::clear() {
     lines_.clear();
+    ends_.clear();
     sections_.clear();
-    eol_ = "\n";
+    eol_.assign(1, '\n');  // not = "\n": GCC 12 raises a false -Wrestrict alarm on it
     bom_ = false;
 }
 
@@ -160,12 +158,14 @@ void IniStore::put(const std::string& section, const std::string& key, const std
                 return;
             }
         }
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(s->last_line + 1),
-                      key_line(key, value));
+        const auto at = static_cast<std::ptrdiff_t>(s->last_line + 1);
+        lines_.insert(lines_.begin() + at, key_line(key, value));
+        ends_.insert(ends_.begin() + at, std::string());
     } else {
         if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
         lines_.push_back('[' + escape_text(section) + ']');
         lines_.push_back(key_line(key, value));
+        ends_.resize(lines_.size());
     }
     index();
 }
@@ -221,7 +221,7 @@ void IniStore::index() {
 
 bool IniStore::parse(const std::string& text) {
     clear();
-    if (!is_utf8_text(text)) return false;
+    if (!utf8_is_valid(text)) return false;
     size_t i = 0;
     if (text.compare(0, 3, kBom) == 0) {
         bom_ = true;
@@ -242,16 +242,20 @@ bool IniStore::parse(const std::string& text) {
         }
         if (crlf) ++i;
         lines_.push_back(std::move(line));
+        ends_.push_back(crlf ? "\r\n" : std::string(1, c));
         line.clear();
     }
-    if (!line.empty()) lines_.push_back(std::move(line));
+    if (!line.empty()) {
+        lines_.push_back(std::move(line));
+        ends_.emplace_back();
+    }
     index();
     return true;
 }
 
 std::string IniStore::serialize() const {
     std::string out = bom_ ? kBom : "";
-    for (const std::string& line : lines_) out += line + eol_;
+    for (size_t n = 0; n < lines_.size(); ++n) out += lines_[n] + (ends_[n].empty() ? eol_ : ends_[n]);
     return out;
 }
 

@@ -2,7 +2,8 @@
 // that writing a key changes only that key's line and leaves everything else as it
 // was written (comments, blank lines, lines it does not understand, line ends).
 //
-// Reading: LF, CR LF and CR line ends; a UTF-8 byte-order mark is skipped (and kept).
+// Reading: LF, CR LF and CR line ends, each line keeping its own (a new line takes the
+// file's first); a UTF-8 byte-order mark is skipped (and kept).
 // A "[name]" line starts a section; a line starting with '[' that does not end with
 // ']' starts a section no name reaches, so the keys below it are left alone rather
 // than read into the section before. Comments start with ';' or '#'. A key line is
@@ -16,9 +17,11 @@
 // line feed and carriage return are written as \\, \n and \r, '=' in a key as \=,
 // and a key's leading or trailing blank, or leading ';', '#' or '[', as \<char>.
 // Values are written as they are, a backslash typed by hand ("C:\new") reading as
-// itself; only a value holding a line feed or carriage return (or one starting with
-// the two characters \") is written as \" + the escaped text + ", which reads back
-// unescaped.
+// itself; only a value holding a line feed or carriage return, bytes that are not
+// UTF-8 (a Latin-1 file name) or a NUL, or one starting with the two characters \",
+// is written as \" + the escaped text + ", which reads back unescaped: the bytes that
+// are not UTF-8 as \xHH. Names escape such bytes the same way. So every file the store
+// writes is UTF-8 text and every value reads back as it was put.
 //
 // Saving writes a temporary file in the same folder with the mode of the file it
 // replaces, then renames it over that file, so a failed save never destroys the
@@ -72,7 +75,8 @@ class IniStore {
     const Section* find_section(const std::string& name) const;
 
     std::vector<std::string> lines_;  // without their line ends
-    std::string eol_ = "\n";
+    std::vector<std::string> ends_;   // each line's own line end; empty: eol_
+    std::string eol_ = "\n";         // the file's first line end, for lines added
     bool bom_ = false;
     std::vector<Section> sections_;  // rebuilt from lines_ by index()
 };

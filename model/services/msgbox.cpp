@@ -10,6 +10,7 @@
 
 #include "model/services/log.h"
 #include "model/services/strtab.h"
+#include "model/services/utf8.h"
 
 namespace {
 
@@ -95,12 +96,7 @@ int input_ask_string(uint32_t prompt_id, char* buffer, size_t size, size_t limit
     if (!buffer || size == 0 || !hook) return 0;
     std::string text(buffer, strnlen(buffer, size));
     if (hook(prompt_id, text, limit) != 1) return 0;
-    size_t n = std::min({text.size(), limit, size - 1});
-    // Never cut a UTF-8 sequence in half.
-    if (n < text.size())
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
+    utf8_copy(buffer, std::min(limit, size - 1) + 1, text);
     return 1;
 }
 

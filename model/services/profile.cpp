@@ -18,6 +18,7 @@
 
 #include "model/services/ini_store.h"
 #include "model/services/log.h"
+#include "model/services/utf8.h"
 
 namespace {
 
@@ -275,10 +276,7 @@ std::string app_profile_get_text(const char* section, const char* key, const cha
 void app_profile_get_string(const char* section, const char* key, char* buffer, size_t size,
                             const char* def) {
     if (!buffer || size == 0) return;
-    std::string text = app_profile_get_text(section, key, def);
-    size_t n = std::min(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
+    utf8_copy(buffer, size, app_profile_get_text(section, key, def));
 }
 
 void app_profile_put_int(const char* section, const char* key, long value) {

@@ -53,8 +53,9 @@ class SettingsBatch {
 int app_profile_get_int(const char* section, const char* key, int def);
 double app_profile_get_double(const char* section, const char* key, double def);
 // Copies the text (or `def` when the key is absent; null counts as "") into
-// `buffer` of `size` bytes, cutting a longer text to size - 1 bytes and
-// terminating it. Nothing is written when size is 0.
+// `buffer` of `size` bytes, cutting a longer text to at most size - 1 bytes on a
+// character boundary (utf8_copy) and terminating it. Nothing is written when size
+// is 0.
 void app_profile_get_string(const char* section, const char* key, char* buffer, size_t size,
                             const char* def);
 // The text of a key, or `def` when it is absent.

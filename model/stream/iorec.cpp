@@ -26,8 +26,11 @@ std::atomic<int64_t> g_write_limit{-1};
 thread_local const char* g_scratch_path = nullptr;
 std::atomic<int> g_write_limit_spared{0};
 
+// The code of a read that found no more bytes (a file cut short).
+constexpr int kInputEnded = 1;
+
 inline int errno_code() {
-    return errno != 0 ? errno : 1;
+    return errno != 0 ? errno : kInputEnded;
 }
 
 // A stream without its file lends no direct window.
@@ -330,7 +333,14 @@ namespace {
 void position_file(IOrecStd* s, uint64_t pos) {
     if (s->file_position == pos) return;
     errno = 0;
-    if (fseeko(s->file, static_cast<off_t>(pos), SEEK_SET) != 0) io_raise(s, errno_code());
+    if (fseeko(s->file, static_cast<off_t>(pos), SEEK_SET) != 0) {
+        // A file can be positioned past its end (a chunk skipped beyond a cut file) and
+        // the next read then finds nothing; memory input refuses the position instead
+        // (EINVAL). Both are the input ending, with the same code.
+        if (!s->writing && s->file_size != std::numeric_limits<uint64_t>::max() && pos > s->file_size)
+            io_raise(s, kInputEnded);
+        io_raise(s, errno_code());
+    }
     s->file_position = pos;
 }
 

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QTimer>
 #include <QToolBar>
 #include <cstring>
@@ -46,8 +47,9 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
-#include "shell/readout_bar.h"
 #include "shell/core/readout.h"
+#include "shell/edit_bar.h"
+#include "shell/readout_bar.h"
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
@@ -332,6 +334,30 @@ TEST_F(AppTest, LayerRoutines) {
     EXPECT_EQ(view_layer_flag(view, layer_index_of(m, layer_find(m, "Doors"))), 0);
     EXPECT_EQ(layer_set_state(view, "Doors", true, false), 1);
     EXPECT_EQ(view->current_layer, layer_find(m, "Doors"));
+}
+
+// New Layer gives each view one flag; Undo and Redo of a layer deletion bring the
+// name back to, and take it from, the Edit-bar lists of both windows.
+TEST_F(AppTest, NewLayerAddsOneFlagAndUndoRefillsTheLayerLists) {
+    CSView* first = active();
+    frame()->route_command(ID_WINDOW_NEW);
+    app_session_settle();
+    ASSERT_EQ(windows(), 2);
+    CSView* second = active();
+    ASSERT_NE(second, first);
+    ASSERT_EQ(first->view()->layer_state.flags.size(), 1u);
+    ASSERT_EQ(layer_new(first->view(), "walls"), 1);
+    for (CSView* v : {first, second}) EXPECT_EQ(v->view()->layer_state.flags.size(), 2u);
+    auto listed = [](CSView* v) { return v->frame()->edit_bar()->layer_list()->findText("walls") >= 0; };
+    EXPECT_TRUE(listed(first) && listed(second));
+    ASSERT_EQ(layer_delete_by_name(first->view(), "walls", true, nullptr), kLayerDeleted);
+    for (CSView* v : {first, second}) EXPECT_EQ(v->view()->layer_state.flags.size(), 1u);
+    EXPECT_FALSE(listed(first) || listed(second));
+    cmd_undo(first->view());
+    ASSERT_NE(layer_find(view_drawing(first->view()), "walls"), nullptr);
+    EXPECT_TRUE(listed(first) && listed(second));
+    cmd_redo(first->view());
+    EXPECT_FALSE(listed(first) || listed(second));
 }
 
 TEST_F(AppTest, ScrollingNeverLeavesTheOriginNonFinite) {

@@ -131,6 +131,22 @@ TEST_F(SettingsApp, UndoDepthTrimsEveryOpenDrawingAndGoesThroughTheSettingsFile)
     EXPECT_EQ(g_prefs.undo_level, 2);
 }
 
+// A depth of 5 levels with 32 as the remembered "UndoLevel": the sheet shows 5, and
+// OK with nothing touched keeps 5.
+TEST_F(SettingsApp, SheetShowsAndKeepsTheUndoDepthInUse) {
+    g_prefs.undo_mode = 5;
+    g_prefs.undo_level = 32;
+    QString shown;
+    platform_set_modal_hook([&shown](CDialog& d) {
+        CPropPage* page = static_cast<CPropSheet&>(d).page(0);
+        shown = qobject_cast<QLineEdit*>(page->GetDlgItem(kIdcSet + 4))->text();
+        d.press(IDOK);
+    });
+    EXPECT_TRUE(preferences_dialog(0));
+    EXPECT_EQ(shown, "5");
+    EXPECT_EQ(g_prefs.undo_mode, 5);
+}
+
 TEST_F(SettingsApp, TrimWaitsWhileACommandHoldsObjects) {
     g_prefs.undo_mode = -1;
     CSView* view = frame()->active_view();

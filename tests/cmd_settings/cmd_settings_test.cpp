@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "commands/dimension/dim_settings.h"
@@ -135,6 +136,31 @@ TEST_F(CmdSettingsTest, OlderFilesAndOddValuesRead) {
     EXPECT_EQ(g_draw3d.faces_m, 16);
     EXPECT_EQ(std::strlen(draw3d_text()), kDraw3DTextSize - 1);
     EXPECT_EQ(dim_get_arrows(), 7);
+}
+
+// A long accented "3DText" in the file: a start cuts it on a character boundary, the
+// file is written again and stays UTF-8 text, and later changes still reach it.
+TEST_F(CmdSettingsTest, LongAccentedTextKeepsTheFileWritable) {
+    std::string accented;
+    for (int i = 0; i < 300; ++i) accented += "\xC3\xA9";
+    {
+        std::ofstream out(path_, std::ios::binary);
+        out << "[Draw_3D]\n3DText=" << accented << "\n";
+    }
+    ASSERT_EQ(settings_open(path_), 0);
+    start_up();
+    EXPECT_EQ(std::string(draw3d_text()), accented.substr(0, 254));  // 127 whole letters
+    exit_program();
+    EXPECT_EQ(settings_last_error(), 0);
+    prof_put_int("Draw_3D", "FacesM", 9);  // a later change
+    EXPECT_EQ(settings_last_error(), 0);
+    IniStore file;
+    ASSERT_EQ(file.load(path_), 0);
+    std::string text;
+    ASSERT_TRUE(file.get("Draw_3D", "FacesM", &text));
+    EXPECT_EQ(text, "9");
+    ASSERT_TRUE(file.get("Draw_3D", "3DText", &text));
+    EXPECT_EQ(text, accented.substr(0, 254));
 }
 
 TEST_F(CmdSettingsTest, SettersKeepTheirBounds) {

@@ -87,9 +87,10 @@ TEST_F(MemoryFileTest, BadInputGivesTheFileResults) {
     Bytes good;
     ASSERT_EQ(drawing_file_save_memory(&good, m.get()), 0);
     struct Case {
-        const char* what;
+        std::string what;
         Bytes bytes;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"empty", {}},
         {"header only", Bytes(good.begin(), good.begin() + 12)},
         {"cut in the body", Bytes(good.begin(), good.begin() + good.size() / 2)},
@@ -97,6 +98,9 @@ TEST_F(MemoryFileTest, BadInputGivesTheFileResults) {
         {"bad coding", ByteWriter().i32(1).i32(112).i32(7).b},
         {"cut coded stream", ByteWriter().i32(1).i32(112).i32(1).u8(0xff).b},
     };
+    // Cut everywhere through the body, past chunks a reader skips too.
+    for (size_t n = 16; n < good.size(); n += 97)
+        cases.push_back({"cut at " + std::to_string(n), Bytes(good.begin(), good.begin() + long(n))});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         write_bytes(path("x.qvm"), c.bytes);
@@ -133,3 +137,4 @@ TEST_F(MemoryFileTest, FailedSaveLeavesTheOutputAlone) {
     ASSERT_EQ(drawing_file_save_memory(&out, m.get()), 0);
     EXPECT_GT(out.size(), 100u);
 }
+

@@ -19,6 +19,7 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "platform/dialog.h"
@@ -353,7 +354,7 @@ TEST_F(SettingsDialogs, UserViewsStoreAndRestoreTheProjection) {
     platform_set_modal_hook([](CDialog& d) {
         d.SetDlgItemText(kIdcSet + 3, "Side");
         d.press(kIdcSet + 4);  // save the current view
-        d.press(IDCANCEL);
+        d.press(IDOK);
     });
     user_view_dialog(v);
     ASSERT_EQ(stored_views(h.model()).size(), 1u);
@@ -394,6 +395,55 @@ TEST_F(SettingsDialogs, LayersDialogSetsVisibilityAndCurrentLayerOnOkOnly) {
         EXPECT_EQ(v->current_layer == first, !ok);
         EXPECT_EQ(v->layer_state.flags.empty() || v->layer_state.flags[0] != 0, !ok);
     }
+}
+
+// New and Delete in the Layers dialog, Save current and Delete in User views: Cancel
+// keeps none of it; OK does it all, undoable.
+TEST_F(SettingsDialogs, LayersAndUserViewsChangeTheDrawingOnOkOnly) {
+    Harness h;
+    VIEW* v = h.view();
+    MODEL* m = h.model();
+    ASSERT_TRUE(layer_new(v, "Old"));
+    platform_set_modal_hook([](CDialog& d) {
+        d.SetDlgItemText(kIdcSet + 3, "Side");
+        d.press(kIdcSet + 4);
+        d.press(IDOK);
+    });
+    ASSERT_TRUE(user_view_dialog(v));
+    ASSERT_EQ(stored_views(m).size(), 1u);
+    const int levels = m->undo_levels;
+    for (int press : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(press);
+        platform_set_modal_hook([press](CDialog& d) {
+            auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(kIdcSet + 1));
+            d.SetDlgItemText(kIdcSet + 3, "Walls");
+            d.press(kIdcSet + 4);  // New
+            list->setCurrentItem(list->findItems("Old", Qt::MatchExactly).value(0));
+            d.press(kIdcSet + 5);  // Delete
+            if (const char* dir = std::getenv("ZELO_SHOT_DIR"))
+                d.grab().save(QString("%1/layers_dialog_pending.png").arg(dir));
+            d.press(press);
+        });
+        layers_dialog(v);
+        platform_set_modal_hook([press](CDialog& d) {
+            qobject_cast<QListWidget*>(d.GetDlgItem(kIdcSet + 1))->setCurrentRow(0);
+            d.press(kIdcSet + 5);  // Delete "Side"
+            d.SetDlgItemText(kIdcSet + 3, "Top");
+            d.press(kIdcSet + 4);  // Save current
+            d.press(press);
+        });
+        user_view_dialog(v);
+        const bool ok = press == IDOK;
+        EXPECT_EQ(layer_find(m, "Walls") != nullptr, ok);
+        EXPECT_EQ(layer_find(m, "Old") == nullptr, ok);
+        ASSERT_EQ(stored_views(m).size(), 1u);
+        EXPECT_STREQ(stored_views(m)[0]->name(), ok ? "Top" : "Side");
+        EXPECT_EQ(v->layer_state.flags.size(), 2u);
+        EXPECT_EQ(m->undo_levels, levels + (ok ? 2 : 0));  // the layer deletion, the views
+    }
+    model_undo(m);
+    ASSERT_EQ(stored_views(m).size(), 1u);
+    EXPECT_STREQ(stored_views(m)[0]->name(), "Side");
 }
 
 TEST_F(SettingsDialogs, LineStyleSettingsChangeOnlyTheEditedValues) {

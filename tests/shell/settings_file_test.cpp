@@ -80,6 +80,8 @@ TEST(IniStoreLines, HandEditedFilesReadAndKeepTheirLines) {
         {"blanks around a key", "[Main]\n  Info  = 5\n", "Main", "Info", " 5",
          "[Main]\n  Info  = 5\nNew=1\n"},
         {"no final line end", "[Main]\nInfo=5", "Main", "Info", "5", "[Main]\nInfo=5\nNew=1\n"},
+        {"LF and CR LF mixed", "[Main]\r\nInfo=5\nUndoLevel=3\r\n\n[Hide]\nA=1\r\n", "Main", "Info", "5",
+         "[Main]\r\nInfo=5\nUndoLevel=3\r\nNew=1\r\n\n[Hide]\nA=1\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,6 +141,29 @@ TEST_F(SettingsFileTest, FilesThatAreNotUtf8AreLeftAloneWithOneWarning) {
         EXPECT_EQ(read_file(path_), text);
         EXPECT_EQ(g_warnings, 1);
     }
+}
+
+// A value that is not UTF-8 (a Latin-1 file name from the command line, half a
+// character) is written so that the file stays UTF-8 text and the value reads back
+// byte for byte; the file is never refused afterwards.
+TEST_F(SettingsFileTest, ValuesThatAreNotUtf8AreWrittenEscaped) {
+    ASSERT_EQ(settings_open(path_), 0);
+    const std::string latin1 = "/home/u/caf\xE9.qvm", half = "\xC3\xA9\xC3", plain = "\\x41";
+    app_profile_put_string("Recent File List", "File1", latin1.c_str());
+    EXPECT_EQ(settings_last_error(), 0);
+    app_profile_put_string("Recent File List", "File2", half.c_str());
+    app_profile_put_string("Recent File List", "File3", plain.c_str());
+    EXPECT_EQ(settings_last_error(), 0);
+    ASSERT_EQ(settings_open(path_), 0);
+    EXPECT_EQ(app_profile_get_text("Recent File List", "File1", ""), latin1);
+    EXPECT_EQ(app_profile_get_text("Recent File List", "File2", ""), half);
+    EXPECT_EQ(app_profile_get_text("Recent File List", "File3", ""), plain);
+    // A buffer cuts a value on a character boundary.
+    app_profile_put_string("Draw_3D", "3DText", "caf\xC3\xA9");
+    char buf[5];
+    app_profile_get_string("Draw_3D", "3DText", buf, sizeof buf, "");
+    EXPECT_STREQ(buf, "caf");
+    EXPECT_EQ(g_warnings, 0);
 }
 
 TEST_F(SettingsFileTest, RealsReadAsTheCLibraryReadsThem) {

@@ -136,6 +136,45 @@ TEST(Text3dSession, EscShowsTheDialogAgainCancelEnds) {
     EXPECT_NE(std::find(h.prompts.begin(), h.prompts.end(), int(kPromptTextPosition)), h.prompts.end());
 }
 
+// 128 characters of two or three bytes each: the whole text is built, the second
+// run of the dialog offers it whole, and only the "3DText" setting is cut (on a
+// character boundary, so the settings file stays UTF-8 text).
+TEST(Text3dSession, LongTextIsBuiltWholeOnlyTheSettingIsCut) {
+    struct Case {
+        const char* character;
+        size_t stored;  // whole characters that fit the 255 bytes of the setting
+    } cases[] = {{"\xE2\x82\xAC", 85}, {"\xC3\xA9", 127}};  // euro sign, e acute
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.character);
+        FontSetup setup;
+        Harness h;
+        h.define(kCmdText3D, scene_command<cmd_text3d>);
+        std::string typed;
+        for (int i = 0; i < 128; ++i) typed += c.character;
+        std::string offered;
+        int shown = 0;
+        ModalScript s([&](CDialog& d) {
+            if (++shown == 1) {
+                fill(d, "1", "0", "0", typed);
+                d.press(IDOK);
+            } else {
+                offered = edit(d, kIdcText3DText)->text().toStdString();
+                d.press(IDCANCEL);
+            }
+        });
+        h.click({0, 0, 0});
+        EXPECT_EQ(h.run(kCmdText3D), 0);
+        const std::vector<object*> top = scene_children(scene_layer(h.model()));
+        ASSERT_EQ(top.size(), 1u);
+        EXPECT_EQ(scene_children(static_cast<CONTAINER*>(top[0])).size(), 128u);
+        EXPECT_EQ(offered, typed);
+        std::string stored;
+        for (size_t i = 0; i < c.stored; ++i) stored += c.character;
+        EXPECT_EQ(std::string(g_draw3d.text), stored);
+        EXPECT_EQ(text3d_current_text(), typed);
+    }
+}
+
 TEST(Text3dDialog, RangesAndTheTextLimit) {
     FontSetup setup;
     Boxes boxes;
