@@ -314,9 +314,9 @@ void CAnimatPage::CreateControls() {
 
 void CAnimatPage::DoDataExchange(CDataExchange* dx) {
     const RenderCameraChoice* cam = render_->camera();
-    const int32_t count = cam && cam->frame_count >= 2 ? cam->frame_count : 1;
+    const int32_t count = cam && render_job_animates(cam->frame_count) ? cam->frame_count : 1;
     if (!dx->saving() && (!read_ || count != m_.frame_count)) {
-        if (!read_) animation_at_entry_ = o_->animation && count >= 2;
+        if (!read_) animation_at_entry_ = o_->animation && render_job_animates(count);
         read_ = true;
         m_.read(*o_, count);
         if (m_.preview < m_.first) m_.preview = m_.first;

@@ -41,6 +41,11 @@ inline constexpr int32_t kRenderDefaultWidth = 320, kRenderDefaultHeight = 240;
 int render_job_image_size(const RenderJobOptions& options, int32_t client_width,
                           int32_t client_height, int32_t* width, int32_t* height);
 
+// Whether a frame count makes an animation: two frames or more. Below that the job
+// renders one image whatever animation flag the view kept, no movie is named, and
+// the Animation page offers no "&Animation".
+inline bool render_job_animates(int32_t frame_count) { return frame_count >= 2; }
+
 // The frames an animation renders, 0-based: first .. end - 1 with first = the first
 // frame - 1 (at least 0) and end = min(last frame, count). False when nothing is left.
 bool render_job_frame_range(int32_t first_frame, int32_t last_frame, int32_t count,

@@ -76,7 +76,7 @@ struct AnimationPage {
     bool stopped = true, playing = false;
 
     // "&Animation" is available from two frames on.
-    bool animation_available() const { return frame_count >= 2; }
+    bool animation_available() const { return render_job_animates(frame_count); }
     // Reads from the options: kind only with animation on (else 0); first and last
     // held to 1..count and first..count.
     void read(const RenderJobOptions& o, int32_t count);

@@ -154,10 +154,10 @@ int RenderJob::start(const RenderJobSetup& setup) {
     }
     settings_.objects = objects_;
     // Frames: those of the named camera's animation (the drawing's when the viewport is
-    // rendered); fewer than one frame renders one image. The copy's frame count is
+    // rendered); fewer than two frames render one image. The copy's frame count is
     // that of the run, so the camera's tracks apply at every frame of it.
     const int32_t count = render_job_frame_count(drawing_, camera_object_);
-    animation_ = o.animation && count >= 1;
+    animation_ = o.animation && render_job_animates(count);
     first_ = 0, end_ = 1;
     if (animation_ && !render_job_frame_range(o.first_frame, o.last_frame, count, &first_, &end_))
         animation_ = false, first_ = 0, end_ = 1;

@@ -75,8 +75,8 @@ void render_settings_write(VIEW* view, const RenderSettings& settings);
 
 // The frames an animation of the drawing renders through `camera_object` (a CAMERA
 // of the drawing, or null for "<Viewport>"): the camera's own animation
-// (object_frame_count), or the drawing's frame count for the viewport. Below 1 the
-// job renders one image.
+// (object_frame_count), or the drawing's frame count for the viewport. A count that
+// does not animate (render_job_animates) renders one image.
 int32_t render_job_frame_count(const MODEL* drawing, const CAMERA* camera_object);
 
 class RenderJob;

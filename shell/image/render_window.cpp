@@ -315,7 +315,7 @@ int cmd_render(void* arg) {
     CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
     // A camera without frames renders one picture whatever the stored animation flag:
     // no movie to name then.
-    if (render_job_frame_count(model, named) >= 1 && !choose_output(&options)) return 0;
+    if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return 0;
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;

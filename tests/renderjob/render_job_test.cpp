@@ -327,6 +327,34 @@ TEST(RenderJob, FramesAreTheNamedCamerasNotTheDrawings) {
     }
 }
 
+TEST(RenderJob, OneFrameIsNoAnimationAndWritesNoMovie) {
+    // A camera with one key (a one-frame animation), and the viewport of a one-frame
+    // drawing, both with the animation flag kept from an earlier render: one picture,
+    // no frame captions and no movie file.
+    for (bool camera : {true, false}) {
+        JobFixture f(camera ? 30 : 1);
+        auto& o = f.setup.options;
+        if (camera) {
+            CAMERA* cam = f.scene.add_camera({0, -50, 20}, {5, 5, 5});
+            ASSERT_EQ(cam->set_string(0, "Camera01"), 0);
+            KeyframeTrack* t = track_new(nullptr, cam);
+            ASSERT_NE(t, nullptr);
+            t->position.keys = {PositionKey{0, {}, {0, -50, 20}}};
+            cam->tracks = t;
+            o.camera_name = "Camera01";
+        }
+        const std::string dir = fresh_dir();
+        o.animation = 1, o.first_frame = 1, o.last_frame = 1, o.frame_count = 1;
+        o.output_kind = kOutputAvi, o.output = dir + "/m.avi";
+        g_seen.calls = 0;
+        EXPECT_EQ(f.run(), 0);
+        EXPECT_EQ(g_seen.calls, 1);
+        EXPECT_TRUE(f.sink.captions.empty()) << f.sink.captions.front();
+        struct stat st;
+        EXPECT_NE(stat(o.output.c_str(), &st), 0) << "a one-frame movie was written";
+    }
+}
+
 TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
     struct Case {
         int32_t kind, frames, width, height;
