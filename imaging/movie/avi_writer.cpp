@@ -41,13 +41,12 @@ int AviWriter::put_u32(uint32_t v) {
 }
 
 int AviWriter::open(const char* path, int width, int height, const AviOptions& options) {
-    if (width < 1 || height < 1 || width > kAviMaxSide || height > kAviMaxSide) return 13;
+    if (width < 1 || height < 1 || width > kAviMaxSide || height > kAviMaxSide) return kMovieRefused;
     opt_ = options;
     if (opt_.fps < 1 || opt_.fps > 120) opt_.fps = 15;
     if (opt_.jpeg_quality < 1 || opt_.jpeg_quality > 100) opt_.jpeg_quality = 90;
-    const uint64_t stride = (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t(3);
-    const uint64_t bytes = stride * static_cast<uint64_t>(height);
-    if (bytes > (1ull << 29)) return 13;  // one frame stays well inside a RIFF
+    const uint64_t bytes = avi_frame_bytes(width, height);
+    if (bytes > kAviMaxFrameBytes) return kMovieRefused;
     width_ = width, height_ = height;
     frame_bytes_ = static_cast<uint32_t>(bytes);
     total_frames_ = first_riff_frames_ = 0;
@@ -192,7 +191,7 @@ int AviWriter::close() {
     if (!file_.is_open()) return EBADF;
     if (total_frames_ == 0) {
         file_.abort();
-        return 13;
+        return kMovieRefused;
     }
     if (int err = end_riff()) {
         file_.abort();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/formats/replace_file.h"
+#include "imaging/movie/movie_codes.h"
 
 enum class AviCodec { Dib = 0, Mjpeg = 1 };
 
@@ -22,15 +23,23 @@ struct AviOptions {
 
 // The largest width and height of a frame.
 inline constexpr int32_t kAviMaxSide = 32767;
+// The largest uncompressed frame (512 MiB), so that one frame stays well inside a RIFF.
+inline constexpr uint64_t kAviMaxFrameBytes = 1ull << 29;
+// Bytes of an uncompressed frame: rows of width x 3 bytes padded to 4, computed in 64 bits.
+inline uint64_t avi_frame_bytes(int32_t width, int32_t height) {
+    if (width < 1 || height < 1) return 0;
+    return ((static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t(3)) * static_cast<uint64_t>(height);
+}
 
 class AviWriter {
   public:
-    // Width and height 1..kAviMaxSide. 0, 13 for bad sizes, or the errno of the file.
+    // Width and height 1..kAviMaxSide, a frame of at most kAviMaxFrameBytes. 0,
+    // kMovieRefused for sizes out of range, or the errno of the file.
     int open(const char* path, int width, int height, const AviOptions& options);
     // One frame, rows of width x 3 RGB bytes top row first. 0, 8 or errno.
     int add_frame(const uint8_t* rgb);
     // Finishes the indexes and headers and renames the file over the target.
-    // A writer with no frames keeps the old file and answers 13.
+    // A writer with no frames keeps the old file and answers kMovieRefused.
     int close();
     void abort() { file_.abort(); }
     int frames() const { return total_frames_; }

@@ -183,7 +183,7 @@ FlicWriter* flic_open(const char* name, int frames, int speed, int width, int he
     int dummy;
     int& e = err ? *err : dummy;
     if (frames < 1 || frames > kFlicMaxFrames || width < 1 || height < 1 || width > 65535 || height > 65535) {
-        e = 13;
+        e = kMovieRefused;
         return nullptr;
     }
     auto* w = new (std::nothrow) FlicWriter;
@@ -226,7 +226,7 @@ int flic_add_frame(FlicWriter*& writer, const uint8_t* rgb) {
 
 int flic_close(FlicWriter*& writer) {
     if (!writer) return 0;
-    int err = writer->added ? 0 : 13;
+    int err = writer->added ? 0 : kMovieRefused;
     if (!err && std::fflush(writer->spool) != 0) err = errno ? errno : EIO;
     if (!err) err = writer->encode();
     delete writer;

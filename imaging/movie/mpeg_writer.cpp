@@ -68,7 +68,7 @@ int drain(Session& s) {
     while (true) {
         const int r = avcodec_receive_packet(s.ctx, s.packet);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return 0;
-        if (r < 0) return 13;
+        if (r < 0) return kMovieRefused;
         const int err = s.file.write(s.packet->data, size_t(s.packet->size));
         av_packet_unref(s.packet);
         if (err) return err;
@@ -80,7 +80,7 @@ int send(Session& s, int type, int scale) {
     s.frame->pict_type = type == kMpegFrameI ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P;
     s.frame->quality = FF_QP2LAMBDA * scale;
     s.frame->pts = s.pts++;
-    if (avcodec_send_frame(s.ctx, s.frame) < 0) return 13;
+    if (avcodec_send_frame(s.ctx, s.frame) < 0) return kMovieRefused;
     return drain(s);
 }
 
@@ -93,7 +93,7 @@ int mpeg_setup(const MpegParams& p) {
     g_open_errno = 0;
     if (p.frame_count < 1 || p.width < 1 || p.height < 1 || p.width > kMpegMaxSide || p.height > kMpegMaxSide ||
         !std::memchr(p.output, 0, sizeof p.output) || !std::memchr(p.pattern, 0, sizeof p.pattern) || !p.output[0])
-        return 13;
+        return kMovieRefused;
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_session) return kMpegOpenFailed;
     auto* s = new (std::nothrow) Session;
@@ -146,7 +146,7 @@ int mpeg_encode(void* context) {
         std::lock_guard<std::mutex> lock(g_mutex);
         s = g_session;
     }
-    if (!s) return 13;
+    if (!s) return kMovieRefused;
     const MpegParams& p = s->params;
     const int group = int(std::strlen(p.pattern));
     auto clamp_scale = [](int q, int fallback) { return q > 0 && q <= 31 ? q : fallback; };
@@ -162,7 +162,7 @@ int mpeg_encode(void* context) {
     for (int f = 0; !err && f < p.frame_count; ++f) {
         const char c = p.pattern[f % group];
         const int type = c == 'I' ? kMpegFrameI : c == 'B' ? kMpegFrameB : kMpegFrameP;
-        err = g_source ? g_source(f, type, rgb.data(), context) : 13;
+        err = g_source ? g_source(f, type, rgb.data(), context) : kMovieRefused;
         if (err == kMpegSourceStop && f > 0) {
             stopped = err;
             err = 0;
@@ -174,7 +174,7 @@ int mpeg_encode(void* context) {
         if (!err) err = send(*s, kMpegFrameP, qp);  // the copy that keeps 15 frames a second at 30
     }
     if (!err) {
-        if (avcodec_send_frame(s->ctx, nullptr) < 0) err = 13;
+        if (avcodec_send_frame(s->ctx, nullptr) < 0) err = kMovieRefused;
         if (!err) err = drain(*s);
         static const uint8_t kEnd[4] = {0, 0, 1, 0xB7};
         if (!err) err = s->file.write(kEnd, 4);

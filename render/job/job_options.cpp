@@ -102,6 +102,8 @@ constexpr uint32_t kStrFlicFrames = 44710;    // "... at most %d frames; the ani
 constexpr uint32_t kStrMovieWidth = 44711;    // "%s movies are at most %d pixels wide; ..."
 constexpr uint32_t kStrMovieHeight = 44712;
 constexpr uint32_t kStrEncoderUnavailable = 44713;
+constexpr uint32_t kStrMovieRefused = 44715;   // "the movie writer refused the frames"
+constexpr uint32_t kStrAviFrameBytes = 44716;  // "An AVI frame holds at most %llu bytes; ..."
 
 // printf of a string-table format (its arguments as the entry names them).
 template <class... A>
@@ -120,6 +122,9 @@ std::string render_job_limit_text(int32_t kind, int32_t frames, int32_t width, i
     const int32_t side = kind == kOutputMpeg ? kMpegMaxSide : kAviMaxSide;
     if (name && width > side) return format(kStrMovieWidth, name, side, width);
     if (name && height > side) return format(kStrMovieHeight, name, side, height);
+    if (kind == kOutputAvi && avi_frame_bytes(width, height) > kAviMaxFrameBytes)
+        return format(kStrAviFrameBytes, static_cast<unsigned long long>(kAviMaxFrameBytes),
+                      static_cast<unsigned long long>(avi_frame_bytes(width, height)));
     return std::string();
 }
 
@@ -130,6 +135,7 @@ std::string render_job_failure_text(int code, const std::string& file) {
     std::string why;
     if (code == 8) why = res_load_string(kStrNoMemory);
     else if (code == kMpegOpenFailed) why = res_load_string(kStrEncoderUnavailable);
+    else if (code == kMovieRefused) why = res_load_string(kStrMovieRefused);
     else why = code > 0 ? std::strerror(code) : "error";
     return format(kStrWriteFailed, file.c_str(), why.c_str());
 }

@@ -64,12 +64,13 @@ const char* render_job_frame_extension(int32_t output_kind);
 std::string render_job_timing_text(const std::string& label, int64_t seconds);
 
 // The limit an animation passes for its output kind, told with its value (an FLC of
-// more than 4000 frames, an MPEG-1 side over 4095, an AVI side over 32767); "" when
-// the movie can hold it.
+// more than 4000 frames, an MPEG-1 side over 4095, an AVI side over 32767 or an AVI
+// frame over 512 MiB); "" when the movie can hold it.
 std::string render_job_limit_text(int32_t output_kind, int32_t frames, int32_t width, int32_t height);
 
 // The message of a failed render job: without a file, out of memory or settings that
 // cannot be used (the code); with a file, "<file> could not be written (<why>)", where
-// the program's own codes (8 out of memory, 1003 the encoder refused) read their
+// the program's own codes (8 out of memory, 1003 the encoder unavailable, 1004 the
+// movie writer refused) read their
 // texts from the string table and anything else is the system's error number.
 std::string render_job_failure_text(int code, const std::string& file);

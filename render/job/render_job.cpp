@@ -277,15 +277,16 @@ void RenderJob::run() {
         rc = mpeg_encode(this);
         failed = setup_.options.output;
     } else {
+        int32_t written = 0;
         for (int32_t i = first_; i < end_ && rc == 0; ++i) {
             rc = render_frame(i);
             if (rc == 0) rc = output_.add(rgb_.data(), i, &failed);
+            if (rc == 0) ++written;
         }
-        if (rc == 0 || rc == kRenderJobStopped) {
+        // A stop before the first frame leaves no movie and keeps the old file.
+        if (rc == 0 || (rc == kRenderJobStopped && written > 0)) {
             std::string close_name;
-            const int close_rc = output_.close(&close_name);
-            // A stop before the first frame leaves no movie and keeps the old file.
-            if (close_rc && !(rc == kRenderJobStopped && close_rc == 13)) rc = close_rc, failed = close_name;
+            if (const int close_rc = output_.close(&close_name)) rc = close_rc, failed = close_name;
         } else {
             output_.abort();
         }

@@ -187,7 +187,7 @@ TEST(MovieFailure, AviWithoutFramesKeepsTheOldFile) {
     Fresh f("m.avi");
     AviWriter avi;
     ASSERT_EQ(avi.open(f.path.c_str(), 8, 8, AviOptions{}), 0);
-    EXPECT_EQ(avi.close(), 13);
+    EXPECT_EQ(avi.close(), kMovieRefused);
     f.expect_old_kept();
 }
 

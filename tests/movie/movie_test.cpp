@@ -153,12 +153,12 @@ TEST(Flic, RefusesBadCountsAndSizes) {
     for (auto [frames, w, h] : {std::tuple{4001, 8, 8}, {0, 8, 8}, {5, 0, 8}, {5, 8, 70000}}) {
         int err = 0;
         EXPECT_EQ(flic_open(path.c_str(), frames, 15, w, h, &err), nullptr);
-        EXPECT_EQ(err, 13);
+        EXPECT_EQ(err, kMovieRefused);
     }
     int err = 0;
     FlicWriter* w = flic_open(path.c_str(), kFlicMaxFrames, 15, 8, 8, &err);
     EXPECT_NE(w, nullptr);
-    EXPECT_EQ(flic_close(w), 13);  // nothing added: nothing written
+    EXPECT_EQ(flic_close(w), kMovieRefused);  // nothing added: nothing written
     EXPECT_TRUE(file_bytes(path).empty());
 }
 
@@ -207,8 +207,8 @@ TEST(Mpeg, ReadBackByFfmpegAtThirtyWithEveryFrameTwice) {
 
 TEST(Mpeg, RefusesBadParametersAndASecondOutput) {
     const std::string path = temp_dir() + "/p.mpg";
-    EXPECT_EQ(mpeg_setup(mpeg_params(path, 4096, 16, 3)), 13);
-    EXPECT_EQ(mpeg_setup(mpeg_params(path, 16, 16, 0)), 13);
+    EXPECT_EQ(mpeg_setup(mpeg_params(path, 4096, 16, 3)), kMovieRefused);
+    EXPECT_EQ(mpeg_setup(mpeg_params(path, 16, 16, 0)), kMovieRefused);
     ASSERT_EQ(mpeg_setup(mpeg_params(path, 16, 16, 3)), 0);
     EXPECT_EQ(mpeg_setup(mpeg_params(path, 16, 16, 3)), kMpegOpenFailed);
     mpeg_release();

@@ -17,6 +17,7 @@
 #include "imaging/formats/image_buffer.h"
 #include "imaging/formats/image_formats.h"
 #include "imaging/formats/replace_file.h"
+#include "imaging/movie/avi_writer.h"
 #include "model/file/drawing_file.h"
 #include "model/db/track.h"
 #include "model/file/records.h"
@@ -379,6 +380,44 @@ TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
     EXPECT_NE(memory.find("Not enough memory"), std::string::npos) << memory;
     EXPECT_EQ(memory.find(std::strerror(8)), std::string::npos) << memory;
     EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
+}
+
+TEST(RenderJob, AviFrameBytesAndWriterRefusalsReadTheProgramsTexts) {
+    // Sides an AVI holds, but a frame past 512 MiB (60,000 bytes a row, 10,000 rows):
+    // the limit and the frame's size are named before any file is made.
+    const std::string big = render_job_limit_text(kOutputAvi, 5, 20000, 10000);
+    EXPECT_NE(big.find("at most 536870912 bytes; the image needs 600000000"), std::string::npos) << big;
+    // The job refuses exactly the frames the writer refuses: 32767 x 5461 (98,304
+    // bytes a row) fits, one row more does not.
+    const std::string dir = fresh_dir();
+    for (int32_t h : {5461, 5462}) {
+        AviWriter avi;
+        const int rc = avi.open((dir + "/m.avi").c_str(), kAviMaxSide, h, AviOptions{});
+        avi.abort();
+        EXPECT_EQ(rc == kMovieRefused, !render_job_limit_text(kOutputAvi, 5, kAviMaxSide, h).empty()) << h;
+        EXPECT_EQ(rc, h == 5461 ? 0 : kMovieRefused);
+    }
+    // A writer's refusal is the program's word, not the system's "permission denied".
+    const std::string refused = render_job_failure_text(kMovieRefused, "/tmp/m.mpg");
+    EXPECT_NE(refused.find("/tmp/m.mpg could not be written (the movie writer refused"), std::string::npos)
+        << refused;
+}
+
+TEST(RenderJob, AStopBeforeTheFirstFrameKeepsTheOldMovieQuietly) {
+    for (int32_t kind : {kOutputFlic, kOutputAvi}) {
+        JobFixture f(5);
+        auto& o = f.setup.options;
+        o.animation = 1, o.first_frame = 1, o.last_frame = 5, o.output_kind = kind;
+        o.output = fresh_dir() + (kind == kOutputFlic ? "/m.flc" : "/m.avi");
+        FILE* old = std::fopen(o.output.c_str(), "wb");
+        std::fputs("old", old);
+        std::fclose(old);
+        g_seen.stop_at = 0;
+        EXPECT_EQ(f.run(), kRenderJobStopped);
+        EXPECT_EQ(f.sink.errors, 0) << f.sink.error_code;
+        std::ifstream in(o.output, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+    }
 }
 
 TEST(RenderJob, ABlackPictureWithoutLightSaysSoBesideTheTime) {
