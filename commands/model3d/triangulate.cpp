@@ -35,6 +35,12 @@ double meet(const P2& p0, const P2& p1, const P2& q0, const P2& q1) {
 }
 
 bool segments_cross(const P2& p0, const P2& p1, const P2& q0, const P2& q1) {
+    // Segments whose boxes are apart never meet. The line tests alone take two
+    // segments lying apart on one line (the bottoms of two serifs) for a crossing
+    // whenever rounding puts each one's ends on either side of the other's line.
+    if (std::fmax(p0.x, p1.x) < std::fmin(q0.x, q1.x) || std::fmax(q0.x, q1.x) < std::fmin(p0.x, p1.x) ||
+        std::fmax(p0.y, p1.y) < std::fmin(q0.y, q1.y) || std::fmax(q0.y, q1.y) < std::fmin(p0.y, p1.y))
+        return false;
     const double t = meet(p0, p1, q0, q1);
     if (!(t >= 0 && t <= 1)) return false;
     const double s = meet(q0, q1, p0, p1);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "commands/edit/edit.h"
 #include "commands/input/feedback.h"
 #include "commands/pledit/pln_ops.h"
 #include "graphics/view/projection.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-constexpr uint32_t kPromptSelectVertex = 42076, kPromptNewLocation = 42077;
+constexpr uint32_t kPromptSelectVertex = 42076, kPromptVertexLocation = 42077;
 constexpr uint32_t kMsgCannotChamfer = 42178;
 PlnFrameFactory g_frame_factory = nullptr;
 
@@ -69,8 +70,6 @@ CPlnEditor::CPlnEditor(uint32_t id) : CCmdInput(id) {
 }
 
 CPlnEditor::~CPlnEditor() = default;
-
-int CPlnEditor::undo_depth() const { return g_prefs.undo_mode < 0 ? g_prefs.undo_mode : g_prefs.undo_mode + 1; }
 
 object* CPlnEditor::pick(const Vec3& p, bool arcs, const object* exclude) const {
     object* hit = nullptr;
@@ -181,7 +180,7 @@ int CPlnEditor::begin_edit(XPLINE* picked) {
     if (rtc_clone(&copy, picked) != 0 || !copy) return 8;
     auto* clone = static_cast<XPLINE*>(copy.get());
     CONTAINER* home = picked->parent ? picked->parent : view->current_layer;
-    const int depth = undo_depth();
+    const int depth = edit_record_depth();
     if (model_add_object(home, clone, depth, 1) != 0) return 8;
     copy.release();
     if (model_delete_object(picked, depth, 0) != 0) {
@@ -231,7 +230,7 @@ int CPlnEditor::first_step(const Vec3& p) {
         case kCmdMoveVertex:
             moving_ = pln_nearest_vertex(vm, w->control, p, &before_);
             after_ = moving_ ? moving_->next : nullptr;
-            prompt_id = kPromptNewLocation;
+            prompt_id = kPromptVertexLocation;
             return 0;
         case kCmdAddVertex:
         case kCmdScissors: {
@@ -248,7 +247,8 @@ int CPlnEditor::first_step(const Vec3& p) {
                 copy_attributes(part.get(), w);
                 part->curve_step = w->curve_step;
                 part->box = w->box;
-                if (model_add_object(w->parent ? w->parent : view->current_layer, part.get(), undo_depth(), 0) != 0)
+                if (model_add_object(w->parent ? w->parent : view->current_layer, part.get(),
+                                     edit_record_depth(), 0) != 0)
                     return 8;
                 second = part.release();
             }
@@ -256,7 +256,7 @@ int CPlnEditor::first_step(const Vec3& p) {
             if (!moving_) return 8;
             before_ = start;
             after_ = moving_->next;
-            prompt_id = kPromptNewLocation;
+            prompt_id = kPromptVertexLocation;
             return 0;
         }
         case kCmdDeleteVertex: {
@@ -359,14 +359,14 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
             part->control = rest;
             regen_object(part);
             if (made) {
-                if (model_add_object(home, made.get(), undo_depth(), 0) != 0) return 8;
+                if (model_add_object(home, made.get(), edit_record_depth(), 0) != 0) return 8;
                 made.release();
             }
             widen(&redraw, part);
             if (!other) second = part;
         }
         regen_object(piece.get());
-        if (model_add_object(home, piece.get(), undo_depth(), 0) != 0) return 8;
+        if (model_add_object(home, piece.get(), edit_record_depth(), 0) != 0) return 8;
         widen(&redraw, piece.get());
         piece.release();
     }
@@ -436,14 +436,14 @@ int CPlnEditor::two_line_corner(const Vec3& p) {
             other->kind = line->kind;
             other->curve_step = line->curve_step;
             copy_attributes(other.get(), line);
-            if (model_add_object(working->parent ? working->parent : view->current_layer, other.get(), undo_depth(),
-                                 0) != 0)
+            if (model_add_object(working->parent ? working->parent : view->current_layer,
+                                 other.get(), edit_record_depth(), 0) != 0)
                 code = 8;
             else
                 second = other.release();
         }
     }
-    if (code == 0 && model_delete_object(line, undo_depth(), 0) != 0) code = 8;
+    if (code == 0 && model_delete_object(line, edit_record_depth(), 0) != 0) code = 8;
     widen(&redraw, line);
     if (code) return code;
     return corner_at(end_before, second);
@@ -465,7 +465,7 @@ int CPlnEditor::weld_step(const Vec3& p) {
     PointNode* copy = nullptr;
     if (plist_copy(&copy, chain) != 0) return 8;
     chain_orient_to_point(&view->projection.view, &copy, p);
-    const int depth = undo_depth();
+    const int depth = edit_record_depth();
     if (!working) {
         auto result = rtc_make<XPLINE>();
         if (!result) {
@@ -514,7 +514,7 @@ void CPlnEditor::close() {
     }
     working = second = nullptr;
     // Back to the undo depth the user chose (the edits recorded one level more).
-    if (MODEL* m = view_drawing(view)) model_undo_trim(m, g_prefs.undo_mode);
+    edit_trim_undo(view_drawing(view));
     view_notify_all(view, &redraw, 1);
     if (auto* f = dynamic_cast<PlnCornerFrame*>(tool_window)) f->show(false);
 }

@@ -74,7 +74,6 @@ class CPlnEditor : public CCmdInput {
     void finish();
     void roll_back();
     void close();
-    int undo_depth() const;
     object* pick(const Vec3& p, bool arcs, const object* exclude) const;
 
     char buffer_[64] = {};

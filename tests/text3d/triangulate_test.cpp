@@ -220,6 +220,10 @@ TEST(ContourCross, Rules) {
         {{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0.5, 0}, 0},  // stops short
         {{0, 0, 0}, {2, 0, 0}, {3, 1, 0}, {3, -1, 0}, 0},  // beyond the end
         {{0, 0, 0}, {2, 0, 0}, {0, 0, 0}, {2, 0, 0}, 0},  // collinear overlap counts as parallel
+        // Apart on one line, one end a rounding off it (the inset bottoms of two
+        // serifs of a letter 1 high).
+        {{0.004, 0.047757812499999996, 0}, {0.066714743828770823, 0.047757812499999996, 0},
+         {0.47665625, 0.047757812499999996, 0}, {0.55951595452227321, 0.047757812500000003, 0}, 0},
     };
     for (const Case& c : cases) {
         // Two-point contours: their segment both ways (last to first, first to last).
