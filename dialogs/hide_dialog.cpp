@@ -222,3 +222,8 @@ std::string CHideDlg::status_text() const {
 int CHideDlg::progress_value() const {
     return bar_ ? bar_->value() : 0;
 }
+
+int64_t CHideDlg::steps_reported() const {
+    std::lock_guard<std::mutex> lock(reported_lock_);
+    return reported_.steps;
+}

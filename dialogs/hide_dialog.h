@@ -48,6 +48,8 @@ class CHideDlg : public CDlg, public HideHost {
     const HideChoice& choice() const { return choice_; }
     std::string status_text() const;
     int progress_value() const;
+    // The progress steps the worker has reported in this run so far.
+    int64_t steps_reported() const;
 
     // Worker side: posted to the dialog's thread.
     void progress(int stage, const char* text) override;
@@ -82,7 +84,7 @@ class CHideDlg : public CDlg, public HideHost {
         std::string text;
         bool text_changed = false;
     };
-    std::mutex reported_lock_;
+    mutable std::mutex reported_lock_;
     Reported reported_;
     int64_t steps_shown_ = 0;
 };

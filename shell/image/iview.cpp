@@ -243,11 +243,17 @@ bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done)
     const int stride = static_cast<int>(image_block_row_pixels(doc_->width()) * 3);
     const int w = doc_->width(), h = doc_->height();
     const QImage image(doc_->pixels(), w, h, stride, QImage::Format_BGR888);
-    // Band by band, top first, each stretched to its share of the rectangle.
+    // Band by band, top first. Each band draws the whole image (the output holds it
+    // once) clipped to the band and the next one's rows: the next band's smoothed
+    // top edge then falls on pixels already painted alike, and bands meet without a
+    // seam at whatever resolution the page is shown.
+    const QRectF whole(r.x, r.y, r.w, r.h);
     for (int y0 = 0; y0 < h; y0 += kImagePrintBandRows) {
         const int rows = std::min(kImagePrintBandRows, h - y0);
-        const double top = r.y + double(r.h) * y0 / h, bottom = r.y + double(r.h) * (y0 + rows) / h;
-        p.drawImage(QRectF(r.x, top, r.w, bottom - top), image, QRectF(0, y0, w, rows));
+        const int clip_end = std::min(h, y0 + 2 * kImagePrintBandRows);
+        const double top = r.y + double(r.h) * y0 / h, bottom = r.y + double(r.h) * clip_end / h;
+        p.setClipRect(QRectF(r.x, top, r.w, bottom - top));
+        p.drawImage(whole, image);
         if (band_done && !band_done(static_cast<int>(int64_t{100} * (y0 + rows) / h))) {
             // Stopped: the job is dropped where the printer can, and a print to a
             // file leaves no half-printed file behind.

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QLineEdit>
 #include <QComboBox>
+#include <QDialog>
 #include <QTimer>
 #include <QToolBar>
 #include <cstring>
@@ -676,9 +677,19 @@ TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
         QTimer::singleShot(0, [] {
             // Runs inside the dialog's own loop, once it is on screen.
             QTimer::singleShot(0, [] {
-                auto* d = dynamic_cast<CDialog*>(QApplication::activeModalWidget());
+                QWidget* modal = QApplication::activeModalWidget();
+                auto* d = dynamic_cast<CDialog*>(modal);
                 auto* edit = d ? qobject_cast<QLineEdit*>(d->GetDlgItem(kIdcTypedText)) : nullptr;
-                if (!edit) return;
+                if (!edit) {
+                    // Not Enter Number: what is on screen is closed and the step
+                    // cancelled, so the command returns and the test reports it.
+                    ADD_FAILURE() << "no Enter Number edit; on screen: "
+                                  << (modal ? "\"" + modal->windowTitle().toStdString() + "\"" : "no dialog");
+                    if (auto* q = qobject_cast<QDialog*>(modal)) q->reject();
+                    else if (modal) modal->close();
+                    QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+                    return;
+                }
                 key_click(edit, Qt::Key_0, "0");
                 shown = edit->text();
                 key_click(edit, Qt::Key_Return, "\r");

@@ -317,6 +317,52 @@ TEST(ImagePrint, CheckerboardPrintsExactUprightAndFittedAlsoBetweenDrawingPrints
     image_print_set_dialog_hook({});
 }
 
+// Page 1 of a PDF rendered by cairo at 150 dpi: like most viewers it smooths the
+// edges of what it draws, so a seam between two pieces of a picture shows.
+QImage pdf_page_smoothed(const std::string& pdf, const std::string& name) {
+    const std::string png = dir() + "/" + name;
+    if (std::system(("pdftocairo -r 150 -png -singlefile " + pdf + " " + png).c_str()) != 0) return {};
+    return QImage(QString::fromStdString(png + ".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// One colour over several bands of rows: the page shows no line where one band
+// meets the next (every pixel inside the picture's edge has the image's colour).
+TEST(ImagePrint, BandsMeetWithoutASeam) {
+    if (std::system("pdftocairo -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    const int w = 61, h = 3 * kImagePrintBandRows + 7;
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = 40, rgb[i + 1] = 90, rgb[i + 2] = 160;
+    CImgDoc doc(nullptr);
+    doc.set_image(image_block_from_packed(rgb.data(), w, h), w, h);
+    CIView view(&doc);
+    view.margins = {1000, 1000, 1000, 1000};
+    const std::string pdf = dir() + "/plain.pdf";
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ASSERT_TRUE(view.print(&printer));
+    }
+    const QImage page = pdf_page_smoothed(pdf, "plain");
+    ASSERT_FALSE(page.isNull());
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (page.pixel(x, y) != qRgb(255, 255, 255)) box |= QRect(x, y, 1, 1);
+    ASSERT_GT(box.height(), 3 * kImagePrintBandRows);
+    // Rows whose inner pixels differ from the image's colour, by rendered row.
+    std::vector<int> off_rows;
+    for (int y = box.top() + 1; y < box.bottom(); ++y)
+        for (int x = box.left() + 1; x < box.right(); ++x)
+            if (page.pixel(x, y) != qRgb(40, 90, 160)) {
+                off_rows.push_back(y - box.top());
+                break;
+            }
+    EXPECT_TRUE(off_rows.empty()) << off_rows.size() << " rows, the first " << off_rows.front() << " of "
+                                  << box.height();
+}
+
 // The image goes out in bands of rows, the percentage done told after each; a stop
 // after the first band ends the print, leaving no file.
 TEST(ImagePrint, BandsTellProgressAndAStopEndsThePrint) {
