@@ -11,6 +11,7 @@
 #include "model/file/records.h"
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
+#include "model/math/plist.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ int xpline_save(IOstream* s, RTC* obj) {
     ChunkMark c;
     io_chunk_begin(s, &c, static_cast<uint32_t>(x->kind));
     for (const PointNode* n = x->control; n;) {
-        if (std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z))
+        if (plist_point_finite(n))
             io_put_vec3(s, Vec3{n->x, n->y, n->z});
         n = n->next;
         if (n == x->control) break;
@@ -70,7 +71,8 @@ int xpline_load(IOstream* s, RTC* obj) {
         }
         return false;
     });
-    if (!points_finite(x->control)) io_raise(s, kIoObjectNotRebuilt);
+    // A polyline with a vertex that is not finite cannot be drawn or rebuilt.
+    if (!plist_finite(x->control)) io_raise(s, kIoObjectNotRebuilt);
     regenerate(s, x);
     return 0;
 }
