@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -402,10 +403,15 @@ void CLightSettingsDlg::DoDataExchange(CDataExchange* dx) {
     for (int i = 0; i < 3; ++i) {
         DDX_Double(dx, kIdcFirst + 3 + i, colour_[i]);
         DDV_MinMaxDouble(dx, colour_[i], 0, 1);
+        // Stored as floats in the drawing: a larger value would be infinite there.
         DDX_Length(dx, kIdcFirst + 7 + i, pos_[i]);
+        DDV_MinMaxLength(dx, pos_[i], -FLT_MAX, FLT_MAX);
     }
     if (spot_) {
-        for (int i = 0; i < 3; ++i) DDX_Length(dx, kIdcFirst + 11 + i, target_[i]);
+        for (int i = 0; i < 3; ++i) {
+            DDX_Length(dx, kIdcFirst + 11 + i, target_[i]);
+            DDV_MinMaxLength(dx, target_[i], -FLT_MAX, FLT_MAX);
+        }
         // Half-angles of the two cones: the fully lit hot spot inside the fall-off,
         // both short of a right angle.
         DDX_Double(dx, kIdcFirst + 15, cone_[0]);

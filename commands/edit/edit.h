@@ -132,6 +132,8 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
 // not, the user is told ("Please enter the value correctly") and the pass is to be
 // asked again.
 bool transform_result_usable(const buffer* objects, const Transform& t);
+// The same for the objects moved from `base` to `to` (Move, Copy, Paste).
+bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to);
 // The options dialog (unless quiet) and the apply. 0 when declined.
 int transform_confirm_apply(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3, int kind);
 int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, int kind);

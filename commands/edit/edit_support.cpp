@@ -66,6 +66,13 @@ bool transform_result_usable(const buffer* objects, const Transform& t) {
     return input_typed_values_usable(corners, 24);
 }
 
+bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to) {
+    Transform t;
+    xform_translate(&t, static_cast<double>(to.x) - base.x, static_cast<double>(to.y) - base.y,
+                    static_cast<double>(to.z) - base.z);
+    return transform_result_usable(objects, t);
+}
+
 int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3,
                             int32_t mode, int* new_level) {
     if (!view) return 13;

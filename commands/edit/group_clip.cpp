@@ -315,7 +315,11 @@ int cmd_paste(void* arg) {
         input_set_last_point(*view_ref, objects, base);
         view_set_input_mode(*view_ref, 1);
         Vec3 to;
-        rc = input_point(view_ref, kPromptPasteLocation, cursor_draw_phantom_moved, nullptr, &to, 40105);
+        // A place that would carry the objects beyond the drawing's range is asked again.
+        for (;;) {
+            rc = input_point(view_ref, kPromptPasteLocation, cursor_draw_phantom_moved, nullptr, &to, 40105);
+            if (rc != 0 || !*view_ref || move_result_usable(objects, base, to)) break;
+        }
         if (rc == 0 && *view_ref) {
             VIEW* view = *view_ref;
             MODEL* target = view_drawing(view);

@@ -31,15 +31,6 @@ void remember_base(VIEW* view, buffer* objects, const Vec3& base) {
 
 int to_result(int rc) { return rc; }
 
-// Whether the objects moved from `base` to `to` stay within the drawing's range (the
-// user is told when not).
-bool move_usable(const buffer* objects, const Vec3& base, const Vec3& to) {
-    Transform t;
-    xform_translate(&t, static_cast<double>(to.x) - base.x, static_cast<double>(to.y) - base.y,
-                    static_cast<double>(to.z) - base.z);
-    return transform_result_usable(objects, t);
-}
-
 }  // namespace
 
 int cmd_move(void* arg) {
@@ -66,7 +57,7 @@ int cmd_move(void* arg) {
             break;
         }
         if (rc != 0 || !*view_ref) break;
-        if (!move_usable(objects, base, to) || !confirm(g_prefs.move, kPromptMoveObjects)) continue;
+        if (!move_result_usable(objects, base, to) || !confirm(g_prefs.move, kPromptMoveObjects)) continue;
         int new_level = 1;
         rc = objects_apply_transform(*view_ref, objects, base, to, to, kXformMove | 16, &new_level);
         if (rc != 0) break;
@@ -89,7 +80,7 @@ int cmd_copy(void* arg) {
         Vec3 to;
         rc = input_point(view_ref, kPromptNewLocation, cursor_draw_phantom_moved, nullptr, &to, 40033);
         if (rc != 0 || !*view_ref) break;
-        if (!move_usable(objects, base, to) || !confirm(g_prefs.copy, kPromptCopyObjects)) continue;
+        if (!move_result_usable(objects, base, to) || !confirm(g_prefs.copy, kPromptCopyObjects)) continue;
         const bool was = glimpse_mute_drawing(true);
         int new_level = 1;
         rc = objects_apply_transform(*view_ref, objects, base, to, to, kXformMove | kXformCopy, &new_level);

@@ -21,6 +21,8 @@
 #include "model/db/wire.h"
 #include "model/db/iter.h"
 #include "model/geom/regen.h"
+#include "model/math/plist.h"
+#include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 
@@ -104,18 +106,15 @@ class FiniteCheck : public ZITER {
     bool finite = true;
 };
 
-bool finite3(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
 // The points that define line work (its display geometry is built from them).
 bool defining_points_finite(const object* obj) {
     if (const auto* x = rtc_cast<XPLINE>(obj)) {
-        for (const PointNode* n = x->control; n; n = n->next == x->control ? nullptr : n->next)
-            if (!finite3(Vec3{n->x, n->y, n->z})) return false;
+        return plist_finite(x->control);
     } else if (const auto* e = rtc_cast<ELARC>(obj)) {
-        return finite3(e->centre) && finite3(e->axis1) && finite3(e->axis2) && std::isfinite(e->start) &&
+        return vec3_finite(e->centre) && vec3_finite(e->axis1) && vec3_finite(e->axis2) && std::isfinite(e->start) &&
                std::isfinite(e->end);
     } else if (const auto* t = rtc_cast<TEXT2>(obj)) {
-        return finite3(t->insert);
+        return vec3_finite(t->insert);
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/view_walk.h"
+#include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/iter.h"
@@ -80,11 +81,6 @@ double zoom_limit(const VIEW* v) {
     return l > 0.0 && std::isfinite(l) ? l : kDefaultZoomLimit;
 }
 
-// A scale the view can be set to: positive, finite, with a finite inverse.
-bool usable_scale(double s) {
-    return s > 0.0 && std::isfinite(s) && std::isfinite(1.0 / s);
-}
-
 }  // namespace
 
 BBox view_extents(const VIEW* v) {
@@ -144,12 +140,12 @@ int view_zoom_window(VIEW* view, const Vec3& c1, const Vec3& c2) {
     ViewProjection& p = view->projection;
     if (s >= limit) {
         const double scale = round_scale(step, limit);
-        if (!usable_scale(scale)) return 0;
+        if (!view_scale_usable(scale)) return 0;
         view->previous_scale = p.scale;
         p.scale = scale;
     } else if (s != p.scale) {
         const double scale = round_scale(step, s);
-        if (!usable_scale(scale)) return 0;
+        if (!view_scale_usable(scale)) return 0;
         view->previous_scale = p.scale;
         view->previous_origin_x = p.origin_x;
         view->previous_origin_y = p.origin_y;
@@ -184,7 +180,7 @@ void view_zoom_all(VIEW* view) {
     }
     s = std::min(s, zoom_limit(view));
     s = round_scale(g_prefs.scale_round, s);
-    if (!usable_scale(s)) return;
+    if (!view_scale_usable(s)) return;
     view->previous_scale = p.scale;
     view->previous_origin_x = p.origin_x;
     view->previous_origin_y = p.origin_y;

@@ -49,16 +49,21 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
         // step asks for numbers, never for a point that the coordinate dialog would
         // turn into the drawing's axes.
         char text[kTypedTextSize];
-        code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 0,
-                          kHelpBox3D);
+        int known = 0;
+        for (;;) {
+            code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 0,
+                              kHelpBox3D);
+            if (code != 0 || !*view_ref || !text[0]) break;
+            known = box_parse_sizes(text, (*view_ref)->length_unit != 0, size);
+            // Sizes beyond the drawing's range are refused and asked again; the corner stays.
+            if (known == 0 ||
+                input_typed_length_usable(*corner, std::fabs(size[0]) + std::fabs(size[1]) + std::fabs(size[2])))
+                break;
+        }
         if (code == kStepCancelled) return code;
         if (code != 0 || !*view_ref) continue;
-        int known = 0;
         if (text[0]) {
-            known = box_parse_sizes(text, (*view_ref)->length_unit != 0, size);
             if (known == 0) continue;  // unreadable: from the corner again
-            if (!input_typed_length_usable(*corner, std::fabs(size[0]) + std::fabs(size[1]) + std::fabs(size[2])))
-                continue;  // beyond the drawing's range: from the corner again
         } else {
             Vec3 p;
             if (!input_resolve_point(*view_ref, &p)) continue;

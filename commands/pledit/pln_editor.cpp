@@ -9,6 +9,7 @@
 
 #include "commands/edit/edit.h"
 #include "commands/input/feedback.h"
+#include "commands/input/input.h"
 #include "commands/pledit/pln_ops.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
@@ -116,9 +117,12 @@ int CPlnEditor::OnKey(int key, int repeat, int flags) {
     if (key == 13 && text_length > 0) {
         double p[3];
         if (std::sscanf(text, "%lg %lg %lg", &p[0], &p[1], &p[2]) == 3) {
-            const float f[3] = {float(p[0]), float(p[1]), float(p[2])};
             text_length = 0;
             text[0] = 0;
+            // A point beyond the drawing's range is refused (the user is told) and the
+            // tool keeps waiting for another.
+            if (!input_typed_values_usable(p, 3)) return 1;
+            const float f[3] = {float(p[0]), float(p[1]), float(p[2])};
             OnUpdateViews(kPointerPoint, 0, 0, 0, f);
             return 1;
         }

@@ -265,3 +265,5 @@ void view_extents_reset(ViewProjection* vp) {
     vp->extents_min = Vec3{-FLT_MAX, -FLT_MAX, -FLT_MAX};
     vp->extents_max = Vec3{FLT_MAX, FLT_MAX, FLT_MAX};
 }
+
+bool view_scale_usable(double scale) { return scale > 0.0 && std::isfinite(scale) && std::isfinite(1.0 / scale); }

@@ -73,6 +73,11 @@ struct ViewProjection {
     Vec3 extents_max = {FLT_MAX, FLT_MAX, FLT_MAX};
 };
 
+// Whether `scale` can be a projection's scale: positive and finite with a finite
+// inverse (the origin transforms use both ways, and a save must write what a load
+// accepts).
+bool view_scale_usable(double scale);
+
 // One projected point: its pixel, whether it can be drawn, and the unrounded pixel
 // coordinates and front flag the clipper needs.
 struct ProjectedPoint {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/view/colours.h"
+#include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
@@ -75,11 +76,6 @@ bool usable(bool ok, const char* field) {
 }
 bool positive(double v) {
     return std::isfinite(v) && v > 0;
-}
-// A scale the origin transforms can hold both ways: its inverse must be finite too,
-// or the next save would write a transform that no load accepts.
-bool usable_scale(double v) {
-    return positive(v) && std::isfinite(1.0 / v);
 }
 bool finite_matrix(const Matrix43& m) {
     for (double v : m.m)
@@ -263,7 +259,7 @@ void read_projection(IOstream* s, VIEW* v) {
     get_doubles(s, four, 4);
     get_doubles(s, three, 3);
     io_get_varint(s);  // a VIEW always reopens in parallel projection
-    if (usable(usable_scale(scale), "scale")) p.scale = scale;
+    if (usable(view_scale_usable(scale), "scale")) p.scale = scale;
     for (int i = 0; i < 3; ++i) p.reserved[i] = four[i];
     if (usable(positive(four[3]), "eye distance")) p.eye_distance = four[3];
     if (usable(std::isfinite(three[0]) && std::isfinite(three[1]), "screen centre")) {
@@ -288,7 +284,7 @@ void read_projection(IOstream* s, VIEW* v) {
 
 void read_previous(IOstream* s, VIEW* v) {
     const double scale = io_get_double(s);
-    if (usable(usable_scale(scale), "previous scale")) v->previous_scale = scale;
+    if (usable(view_scale_usable(scale), "previous scale")) v->previous_scale = scale;
     while (io_chunk_inside(s)) {
         IoChunkReader t(s);
         if (t.tag() == 1) read_origin(s, &v->previous_origin_x, &v->previous_origin_y);

@@ -18,6 +18,7 @@
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
+#include "model/math/plist.h"
 #include "model/math/scalar.h"
 #include "model/services/log.h"
 #include "model/mesh/mesh_block.h"
@@ -499,7 +500,7 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
     // An object whose geometry cannot be built is left out; the rest of the drawing
     // is read.
     const auto* x = rtc_cast<XPLINE>(obj);
-    if (const int rc = x && !points_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
+    if (const int rc = x && !plist_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
         io_raise(s, kIoOutOfMemory);
     } else if (rc != 0) {
         log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", cls->name);

@@ -22,11 +22,6 @@ void read_record(IOstream* s, ZOBJ* obj, bool coded_layout, Own&& own) {
     }
 }
 
-// Whether every vertex of the list is finite (a polyline with one that is not cannot
-// be drawn or rebuilt; the writers leave such vertices out and the readers drop the
-// object).
-bool points_finite(const PointNode* list);
-
 // Asks for the cache line at `p` without waiting for it (any address, null included).
 // An asm statement: the compiler drops a plain prefetch builtin whose address it
 // finds otherwise unused.

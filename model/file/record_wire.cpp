@@ -11,6 +11,8 @@
 #include "model/file/records.h"
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
+#include "model/math/plist.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -30,19 +32,26 @@ void regenerate(IOstream* s, object* obj) {
 // ---- XPLINE
 
 // A vertex that is not finite cannot be drawn and would make the record unreadable:
-// it is left out of what is written (the object in memory keeps it).
+// it is left out of what is written (the object in memory keeps it), with a warning
+// naming the object.
 int xpline_save(IOstream* s, RTC* obj) {
     rtc_save_base(s, obj, &XPLINE::rtc_class);
     auto* x = static_cast<XPLINE*>(obj);
     ChunkMark c;
     io_chunk_begin(s, &c, static_cast<uint32_t>(x->kind));
+    int dropped = 0;
     for (const PointNode* n = x->control; n;) {
-        if (std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z))
+        if (plist_point_finite(n))
             io_put_vec3(s, Vec3{n->x, n->y, n->z});
+        else
+            ++dropped;
         n = n->next;
         if (n == x->control) break;
     }
     io_chunk_end(s);
+    if (dropped)
+        log_message(LogLevel::warning, "drawing file: %d vertices that are not finite left out of the polyline \"%s\"",
+                    dropped, x->name());
     return 0;
 }
 
@@ -70,7 +79,8 @@ int xpline_load(IOstream* s, RTC* obj) {
         }
         return false;
     });
-    if (!points_finite(x->control)) io_raise(s, kIoObjectNotRebuilt);
+    // A polyline with a vertex that is not finite cannot be drawn or rebuilt.
+    if (!plist_finite(x->control)) io_raise(s, kIoObjectNotRebuilt);
     regenerate(s, x);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "model/db/wire.h"
 #include "model/file/load_context.h"
 #include "model/file/record_util.h"
+#include "model/math/plist.h"
 #include "model/stream/iorec.h"
 #include "model/stream/matchunk.h"
 
@@ -90,12 +91,6 @@ Vec3 io_get_vec3(IOstream* s) {
     return p;
 }
 
-bool points_finite(const PointNode* list) {
-    for (const PointNode* n = list; n; n = n->next == list ? nullptr : n->next)
-        if (!std::isfinite(n->x) || !std::isfinite(n->y) || !std::isfinite(n->z)) return false;
-    return true;
-}
-
 void io_put_point_list(IOstream* s, const PointNode* list) {
     io_put_varint(s, static_cast<uint32_t>(plist_count(list)));
     const PointNode* n = list;
@@ -141,14 +136,13 @@ void for_each_run(const PointNode* list, Fn&& fn) {
 // A run's points that are finite (display geometry built from a damaged vertex may
 // hold others; they are never written).
 void put_run(IOstream* s, const PointNode* first, uint32_t count) {
-    auto finite = [](const PointNode* n) { return std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z); };
     uint32_t kept = 0;
     const PointNode* n = first;
-    for (uint32_t i = 0; i < count; ++i, n = n->next) kept += finite(n) ? 1 : 0;
+    for (uint32_t i = 0; i < count; ++i, n = n->next) kept += plist_point_finite(n) ? 1 : 0;
     io_put_varint(s, kept);
     n = first;
     for (uint32_t i = 0; i < count; ++i, n = n->next)
-        if (finite(n)) io_put_vec3(s, Vec3{n->x, n->y, n->z});
+        if (plist_point_finite(n)) io_put_vec3(s, Vec3{n->x, n->y, n->z});
 }
 
 }  // namespace

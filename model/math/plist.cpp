@@ -142,6 +142,16 @@ int plist_count(const PointNode* list) {
     return count;
 }
 
+bool plist_point_finite(const PointNode* n) {
+    return std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z);
+}
+
+bool plist_finite(const PointNode* list) {
+    for (const PointNode* n = list; n; n = (n->next == list) ? nullptr : n->next)
+        if (!plist_point_finite(n)) return false;
+    return true;
+}
+
 bool plist_is_closed(const PointNode* list) {
     if (!list) return false;
     const PointNode* n = list;

@@ -51,6 +51,10 @@ int plist_list_copy(PtrNode** out, const PtrNode* lists);
 int plist_count(const PointNode* list);
 // True when the list is closed (its last node points back to the head).
 bool plist_is_closed(const PointNode* list);
+// Whether the node's point is finite on every axis.
+bool plist_point_finite(const PointNode* n);
+// Whether every point of an open or closed list is finite (true for an empty list).
+bool plist_finite(const PointNode* list);
 
 // 1 when the two points differ by less than 1e-6 on every axis.
 int vec3_near(const Vec3& a, const Vec3& b);

@@ -88,6 +88,8 @@ int vec3_equal(const Vec3* a, const Vec3* b) {
     return a->x == b->x && a->y == b->y && a->z == b->z ? 1 : 0;
 }
 
+bool vec3_finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b) {
     return store(dst, double(a->x) + b->x, double(a->y) + b->y, double(a->z) + b->z);
 }

@@ -31,6 +31,8 @@ Vec3* vec3_from_d(Vec3* dst, const Vec3d* src);
 
 // 1 when x, y and z compare exactly equal, else 0.
 int vec3_equal(const Vec3* a, const Vec3* b);
+// Whether x, y and z are all finite.
+bool vec3_finite(const Vec3& p);
 
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3* vec3_sub(Vec3* dst, const Vec3* a, const Vec3* b);

@@ -59,7 +59,7 @@ TEST_F(TypedRange, HugeTypedValuesAreAskedAgain) {
         {kCmdStretch,
          [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e38").click({0, 0, 0}).typed("2").esc(); }},
         {kCmdStretch, [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e300").typed("2").esc(); }},
-        {kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1e300").click({1, 1, 0}).typed("2 3 4").esc(); }},
+        {kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1e300").typed("2 3 4").esc(); }},  // corner kept
         {kCmdSphere, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("3").esc(); }},
     };
     const Preferences saved = g_prefs;

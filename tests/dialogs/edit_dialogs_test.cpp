@@ -230,6 +230,20 @@ TEST_F(EditDialogs, CameraLightAndMaterialSheets) {
     EXPECT_NEAR(spot->cone_cos[0], std::cos(10 * kPi / 180), 1e-6);
     EXPECT_NEAR(spot->cone_cos[1], std::cos(35 * kPi / 180), 1e-6);
     EXPECT_FLOAT_EQ(spot->target.x, 4);
+    // A position or target beyond the float range went into the drawing as infinity:
+    // refused, the dialog stays open.
+    for (int field : {kIdcFirst + 7, kIdcFirst + 13}) {
+        SCOPED_TRACE(field);
+        script("spot_light_settings", [field](CDialog& d) {
+            d.SetDlgItemText(field, "1e39");
+            d.press(IDOK);
+            EXPECT_FALSE(d.ended());
+            d.SetDlgItemText(field, "-3e38");
+            d.press(IDOK);
+        });
+        EXPECT_EQ(CLightSettingsDlg(nullptr, spot.get()).DoModal(), IDOK);
+        EXPECT_FLOAT_EQ(field == kIdcFirst + 7 ? spot->position.x : spot->target.z, -3e38f);
+    }
     script("light_settings_omni", [](CDialog& d) {
         EXPECT_EQ(d.GetDlgItem(kIdcFirst + 15), nullptr);  // no cone for an omni light
         d.press(IDCANCEL);

@@ -174,6 +174,26 @@ TEST_F(ClipboardTest, PasteIntoAnotherDrawingKeepsLayersAndStyles) {
     EXPECT_EQ(dump_drawing(m), once);
 }
 
+// Pasted to a typed place that carried the objects beyond the drawing's range, a
+// line reached infinity: the place is refused and asked again.
+TEST_F(ClipboardTest, PasteBeyondTheRangeIsAskedAgain) {
+    Harness h;
+    define_edit_commands(h);
+    buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{0, 0, 0}, {3e38f, 0, 0}}));
+    h.click({0, 0, 0});
+    ASSERT_EQ(h.run(kCmdCopyClipboard), 0);
+    h.typed("3e38 0 0").typed("-1e38 5 0");
+    EXPECT_EQ(h.run(kCmdPaste), 0);
+    EXPECT_EQ(h.script_left(), 0u);
+    EXPECT_EQ(boxes, std::vector<std::string>{"Please enter the value correctly"});
+    auto objs = drawing_objects(h.model());
+    ASSERT_EQ(objs.size(), 2u);
+    auto p = scene_points(rtc_cast<XPLINE>(objs.back())->control);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].y, 5.0f);
+    EXPECT_FLOAT_EQ(p[1].x, 2e38f);
+}
+
 TEST_F(ClipboardTest, PasteWithoutClipboardDoesNothing) {
     Harness h;
     define_edit_commands(h);

@@ -15,6 +15,7 @@
 #include "model/geom/regen.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
+#include "model/services/log.h"
 #include "rich_drawing.h"
 
 using RoundTripTest = FileTest;
@@ -127,9 +128,16 @@ TEST_F(RoundTripTest, NonFiniteSplineVerticesNeverCostTheDrawing) {
         ASSERT_EQ(drawing_file_import(path("damaged.qvm").c_str(), opened.get()), 0);
         EXPECT_EQ(polylines(opened.get()), 1);  // the line
 
-        // Such a spline in memory saves without its bad vertex and reads back.
+        // Such a spline in memory saves without its bad vertex, saying so, and reads back.
         spline->control->next->y = bad;
+        static int warnings;
+        warnings = 0;
+        const LogHook old = log_set_hook([](LogLevel level, const char* text) {
+            warnings += level == LogLevel::warning && std::strstr(text, "not finite") ? 1 : 0;
+        });
         ASSERT_EQ(drawing_file_save(path("saved.qvm").c_str(), m.get(), 0), 0);
+        log_set_hook(old);
+        EXPECT_EQ(warnings, 1);
         auto reread = new_model();
         ASSERT_EQ(drawing_file_import(path("saved.qvm").c_str(), reread.get()), 0);
         EXPECT_EQ(polylines(reread.get()), 2);

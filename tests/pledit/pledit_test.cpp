@@ -334,6 +334,29 @@ TEST_F(PlnEditorTest, EscWhilePlacingRestoresAndKeepZDecidesTheDepth) {
     }
 }
 
+// A typed point of 1e300 put an infinite node into a polyline of the drawing: it is
+// refused with "Please enter the value correctly" and the tool waits for another.
+TEST_F(PlnEditorTest, TypedPointBeyondTheRangeIsAskedAgain) {
+    for (uint32_t id : {kCmdMoveVertex, kCmdAddVertex}) {
+        SCOPED_TRACE(id);
+        g_boxes.clear();
+        const float oy = id == kCmdAddVertex ? 50.0f : 0.0f;  // a line of its own for each tool
+        add_line({{0, oy, 0}, {10, oy, 0}, {20, oy, 0}});
+        CPlnEditor* t = start(id);
+        click(t, {id == kCmdAddVertex ? 5.0f : 10.0f, oy, 0});
+        h.typed_answers = {"1e300 0 0", "12 " + std::to_string(oy + 7) + " 0"};
+        t->OnKey('1', 1, 0);
+        EXPECT_EQ(g_boxes, std::vector<std::string>{"Please enter the value correctly"});
+        t->OnKey('1', 1, 0);
+        end();
+        auto lines = scene_objects_of<XPLINE>(h.model());
+        auto p = scene_points(lines.back()->control);
+        ASSERT_EQ(p.size(), id == kCmdAddVertex ? 4u : 3u);
+        for (const Vec3& q : p) EXPECT_TRUE(std::isfinite(q.x)) << q.x;
+        EXPECT_TRUE(std::any_of(p.begin(), p.end(), [&](const Vec3& q) { return q.x == 12 && q.y == oy + 7; }));
+    }
+}
+
 TEST_F(PlnEditorTest, SmoothTwiceBeepsAndDeleteKeepsSinglePointLines) {
     add_line({{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
     CPlnEditor* t = start(kCmdSmooth);
