@@ -92,6 +92,13 @@ int MATRPATT::make_image_ready() {
     return 0;
 }
 
+int MATRPATT::make_image_ready_and_hold() {
+    std::lock_guard<std::recursive_mutex> lock(image_lock);
+    const int r = make_image_ready();
+    hold_pixels();
+    return r;
+}
+
 void MATRPATT::release_image() {
     if (has_own_pixels()) delete[] pixels;
     pixels = g_black_pixel;
