@@ -29,6 +29,10 @@ PATT::~PATT() {
     model_remove_patt(this, nullptr);
 }
 
+int PATT::set_string(int index, const char* text) {
+    return index == 0 ? patt_set_name(this, text) : ZOBJ::set_string(index, text);
+}
+
 int VPORT::copy_level(const VPORT& src) {
     if (rtc_copy_base(&src, this, &VPORT::rtc_class) != 0) return 8;
     std::memcpy(params, src.params, sizeof params);
@@ -86,6 +90,13 @@ bool MATRPATT::has_own_pixels() const {
 
 int MATRPATT::make_image_ready() {
     return 0;
+}
+
+int MATRPATT::make_image_ready_and_hold() {
+    std::lock_guard<std::recursive_mutex> lock(image_lock);
+    const int r = make_image_ready();
+    hold_pixels();
+    return r;
 }
 
 void MATRPATT::release_image() {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "model/db/zobj.h"
@@ -17,6 +18,8 @@ class PATT : public ZOBJ {
     static RtcClass rtc_class;
     PATT() { set_klass(&rtc_class); }
     ~PATT() override;
+    // The name (string 0) is refiled in the name index of the model holding the pattern.
+    int set_string(int index, const char* text) override;
 };
 
 // A stored viewpoint: six parameters written and applied by the view code.
@@ -74,8 +77,14 @@ class MATRPATT : public PATT {
     MATRPATT();
     ~MATRPATT() override;
 
-    // Makes the pixels ready (a subclass decodes them); 0 when ready.
+    // Makes the pixels ready (a subclass decodes them); 0 when ready. Any thread may
+    // ask: one request decodes under image_lock while the others wait for it.
     virtual int make_image_ready();
+    // make_image_ready and hold_pixels as one step, so that no other thread's decode
+    // comes between them and replaces the pixels about to be sampled. A reader on a
+    // thread of its own (a render, the material sample) calls this before sampling
+    // and release_pixels after; the result is make_image_ready's.
+    int make_image_ready_and_hold();
     // Frees the pixels unless they are the shared black pixel; then 1 x 1 black.
     virtual void release_image();
 
@@ -93,4 +102,6 @@ class MATRPATT : public PATT {
     int32_t height = 1;
     uint8_t* pixels;  // owned unless it is the shared black pixel
     std::atomic<int32_t> holds{0};
+    // Taken by a decode and by make_image_ready_and_hold (which decodes inside it).
+    std::recursive_mutex image_lock;
 };

@@ -2,6 +2,11 @@
 #include "model/db/tree.h"
 
 #include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "model/db/patt.h"
 #include "model/db/undo.h"
@@ -141,17 +146,74 @@ void obj_remove(ZOBJ* obj) {
     obj->parent = nullptr;
 }
 
-int model_insert_patt(MODEL* model, PATT* patt) {
-    if (!model || !patt) return 0;
-    if (model_find_patt(model, patt->name(), patt->klass())) return 0;
-    obj_remove(patt);
-    ring_insert(&model->patterns, patt, false);
-    patt->parent = model;
-    return 1;
+// ---- the pattern ring and its name index
+
+struct PattIndex {
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    // The patterns of each name, in no particular order.
+    std::unordered_map<std::string, std::vector<PATT*>, Hash, std::equal_to<>> by_name;
+};
+
+void PattIndexDeleter::operator()(PattIndex* index) const {
+    delete index;
 }
 
-PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls) {
-    if (!model || !name || !model->patterns) return nullptr;
+namespace {
+
+void index_add(PattIndex* ix, PATT* patt) {
+    const std::string_view name = patt->name();
+    auto it = ix->by_name.find(name);
+    if (it == ix->by_name.end()) it = ix->by_name.emplace(std::string(name), std::vector<PATT*>()).first;
+    it->second.push_back(patt);
+}
+
+// After `patt` joined the ring: file it under its name, or build the whole index when
+// there is none (the first member, or a failed allocation before). Out of memory
+// leaves no index, and lookups walk the ring.
+void index_note(MODEL* model, PATT* patt) {
+    try {
+        if (PattIndex* ix = model->patt_index.get()) {
+            index_add(ix, patt);
+            return;
+        }
+        std::unique_ptr<PattIndex, PattIndexDeleter> ix(new PattIndex);
+        ZDLIST* p = model->patterns;
+        if (p) {
+            do {
+                index_add(ix.get(), static_cast<PATT*>(p));
+                p = p->next;
+            } while (p != model->patterns);
+        }
+        model->patt_index = std::move(ix);
+    } catch (const std::bad_alloc&) {
+        model->patt_index.reset();
+    }
+}
+
+// Before `patt` leaves the ring or changes its name.
+void index_forget(MODEL* model, PATT* patt) {
+    PattIndex* ix = model->patt_index.get();
+    if (!ix) return;
+    auto it = ix->by_name.find(std::string_view(patt->name()));
+    if (it != ix->by_name.end()) {
+        std::vector<PATT*>& v = it->second;
+        for (size_t i = 0; i < v.size(); ++i) {
+            if (v[i] != patt) continue;
+            v[i] = v.back();
+            v.pop_back();
+            if (v.empty()) ix->by_name.erase(it);
+            return;
+        }
+    }
+    // Not where its name says: the index is out of step; the next change rebuilds it.
+    model->patt_index.reset();
+}
+
+// The first pattern of the class with the name in ring order.
+PATT* find_by_walk(MODEL* model, const char* name, const RtcClass* cls) {
     ZDLIST* p = model->patterns;
     do {
         auto* z = static_cast<PATT*>(p);
@@ -159,6 +221,54 @@ PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls) {
         p = p->next;
     } while (p != model->patterns);
     return nullptr;
+}
+
+}  // namespace
+
+void patt_ring_link(MODEL* model, PATT* patt) {
+    ring_insert(&model->patterns, patt, false);
+    index_note(model, patt);
+}
+
+void patt_ring_unlink(MODEL* model, PATT* patt) {
+    if (!patt->next) return;
+    index_forget(model, patt);
+    ring_remove(&model->patterns, patt);
+}
+
+int patt_set_name(PATT* patt, const char* text) {
+    auto* model = patt->next ? rtc_cast<MODEL>(patt->parent) : nullptr;
+    if (!model) return patt->ZOBJ::set_string(0, text);
+    index_forget(model, patt);
+    const int r = patt->ZOBJ::set_string(0, text);
+    index_note(model, patt);
+    return r;
+}
+
+int model_insert_patt(MODEL* model, PATT* patt) {
+    if (!model || !patt) return 0;
+    if (model_find_patt(model, patt->name(), patt->klass())) return 0;
+    obj_remove(patt);
+    patt_ring_link(model, patt);
+    patt->parent = model;
+    return 1;
+}
+
+PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls) {
+    if (!model || !name || !model->patterns) return nullptr;
+    const PattIndex* ix = model->patt_index.get();
+    if (!ix) return find_by_walk(model, name, cls);
+    const auto it = ix->by_name.find(std::string_view(name));
+    if (it == ix->by_name.end()) return nullptr;
+    PATT* found = nullptr;
+    for (PATT* p : it->second) {
+        if (!rtc_is_a(p, cls)) continue;
+        // Two of the kind share the name (a class and its subclass): the ring's order
+        // decides which comes first.
+        if (found) return find_by_walk(model, name, cls);
+        found = p;
+    }
+    return found;
 }
 
 void model_remove_patt(PATT* patt, PATT* replacement) {
@@ -173,7 +283,7 @@ void model_remove_patt(PATT* patt, PATT* replacement) {
     undo_replace_ref(model, patt, replacement);
     ZOBJ* leaving = patt;
     undo_forget_objects(model, &leaving, 1);
-    ring_remove(&model->patterns, patt);
+    patt_ring_unlink(model, patt);
     patt->parent = nullptr;
 }
 

@@ -63,10 +63,22 @@ void obj_remove(ZOBJ* obj);
 // Calls the set-modified slot of the MODEL above the object.
 void obj_set_modified(ZOBJ* obj, int flag);
 
+// Links a pattern at the end of the model's pattern ring, or unlinks it (nothing when
+// it is in no ring), keeping the model's name index in step: every change of the
+// ring's membership goes through these two. Moving a member to another place in the
+// ring (undo, the drawing reader) leaves the index as it is. Parent links are the
+// caller's.
+void patt_ring_link(MODEL* model, PATT* patt);
+void patt_ring_unlink(MODEL* model, PATT* patt);
+// Renames a pattern (its string 0), refiling it in the name index of the model whose
+// ring holds it. 0, or 8 when out of memory (the old name stays).
+int patt_set_name(PATT* patt, const char* text);
 // Puts a pattern at the end of the model's pattern ring unless one of the same class
 // and name is there. 1 when inserted, 0 when refused.
 int model_insert_patt(MODEL* model, PATT* patt);
 // The first pattern of the class (kind test) with that exact name; null when none.
+// Looks the name up in the model's index, so reading a library of n patterns costs
+// n lookups, not n^2 comparisons.
 PATT* model_find_patt(MODEL* model, const char* name, const RtcClass* cls);
 // Redirects every reference to the pattern to `replacement` (or null), then takes
 // it out of the ring.

@@ -158,7 +158,7 @@ void take_out(MODEL* m, ZOBJ* obj, bool notify) {
         if (auto* pm = rtc_cast<MODEL>(parent)) {
             pm->set_modified(1);
             pm->replace_ref(patt, nullptr);
-            ring_remove(&pm->patterns, patt);
+            patt_ring_unlink(pm, patt);
         }
     } else {
         obj_remove(obj);
@@ -327,7 +327,10 @@ bool cut_loose(MODEL* m, const TreeSet& doomed) {
         if (ZOBJ* r = n->ref) {
             if (doomed.contains(r)) {
                 if (r->next) {
-                    if (ZDLIST** head = ring_of(r)) ring_remove(head, r);
+                    if (auto* patt = rtc_cast<PATT>(r); patt && rtc_is<MODEL>(r->parent))
+                        patt_ring_unlink(static_cast<MODEL*>(r->parent), patt);
+                    else if (ZDLIST** head = ring_of(r))
+                        ring_remove(head, r);
                     cut = true;
                 }
                 r->parent = m;

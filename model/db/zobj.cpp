@@ -377,9 +377,9 @@ MODEL::~MODEL() {
     destroy_children(this);
     // The objects are gone, so nothing refers to the patterns any more.
     while (patterns) {
-        ZDLIST* p = patterns;
-        ring_remove(&patterns, p);
-        static_cast<ZOBJ*>(p)->parent = nullptr;
+        auto* p = static_cast<PATT*>(patterns);
+        patt_ring_unlink(this, p);
+        p->parent = nullptr;
         rtc_destroy(p);
     }
     while (views) model_detach_view(static_cast<ZSVIEW*>(views));

@@ -26,6 +26,11 @@ struct UndoHistory;
 struct UndoHistoryDeleter {
     void operator()(UndoHistory* history) const;
 };
+struct PattIndex;
+// Frees a MODEL's pattern name index (tree.cpp).
+struct PattIndexDeleter {
+    void operator()(PattIndex* index) const;
+};
 
 // A member of a circular doubly linked ring.
 class ZDLIST : public RTC {
@@ -153,6 +158,10 @@ class MODEL : public CONTAINER {
     int32_t modified = 0;
     void* document = nullptr;    // the document holding the model (not owned)
     ZDLIST* patterns = nullptr;  // ring head of PATT objects, owned
+    // Every pattern of the ring under its name (tree.cpp), so that a lookup by name
+    // does not walk the ring. Null until the ring first gains a member, and after an
+    // allocation failure (lookups then walk the ring until the next change rebuilds it).
+    std::unique_ptr<PattIndex, PattIndexDeleter> patt_index;
     int32_t undo_levels = 0;
     // The undo levels (undo.cpp); null until the first undoable step.
     std::unique_ptr<UndoHistory, UndoHistoryDeleter> history;

@@ -161,13 +161,15 @@ int render_load_images(RenderContext* ctx, const MaterialRecord* m) {
         MATRPATT* image = slot.mapping.image;
         if (std::find(ctx->held_images.begin(), ctx->held_images.end(), image) ==
             ctx->held_images.end()) {
-            // Decoded once for this render, then held so that no later request
-            // (another mesh, the material editor) replaces the pixels being sampled.
-            const int rc = image->make_image_ready();
+            // Decoded once for this render, then held until it ends so that no later
+            // request (another mesh, the material editor) replaces the pixels being
+            // sampled. Ready and held in one step: a decode on another thread cannot
+            // come between. Listed first, so the end of the render lets go of it
+            // whatever happens.
+            ctx->held_images.push_back(image);
+            const int rc = image->make_image_ready_and_hold();
             if (rc == 8) return 8;
             if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
-            ctx->held_images.push_back(image);
-            image->hold_pixels();
         }
     }
     return 0;

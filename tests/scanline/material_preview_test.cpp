@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "model/db/find.h"
+#include "model/db/texture_map.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
@@ -232,4 +233,69 @@ TEST(SurfaceRender, AnimatedImagesStayWhileHeld) {
     texture_image_set_decoder(kImageKindAnimator, nullptr);
     for (ZOBJ* z = s.layer; z; z = tree_next(z, s.layer))
         if (auto* m = rtc_cast<MESH3>(z)) m->material->slots[kSlotTexture].mapping.image = nullptr;
+}
+
+namespace {
+
+std::atomic<int> g_gif_decodes{0};
+
+// Relaxed, so that counting does not order the two threads for ThreadSanitizer.
+int gif_decoder(const uint8_t*, uint32_t, int32_t, int32_t* w, int32_t* h, uint8_t** px) {
+    g_gif_decodes.fetch_add(1, std::memory_order_relaxed);
+    *w = *h = 2;
+    *px = new uint8_t[12];
+    for (int i = 0; i < 12; ++i) (*px)[i] = 200;
+    return 0;
+}
+
+}  // namespace
+
+TEST(SurfaceRender, RenderAndSwatchShareAnImageDecodedOnce) {
+    // A render on a worker thread and the material sample on this one ask for the
+    // same undecoded image map at once: it is decoded once, and neither thread reads
+    // pixels the other is writing (ThreadSanitizer checks the second). A few rounds,
+    // each with a fresh image, so that the threads meet in more than one order.
+    MATRPMMF_register();
+    texture_image_set_decoder(kImageKindGif, gif_decoder);
+    for (int round = 0; round < 4; ++round) {
+        auto image = rtc_make<MATRPMMF>();
+        const uint8_t bytes[4] = {1, 2, 3, 4};
+        ASSERT_EQ(image->set_data(kImageKindGif, "a.gif", bytes, 4), 0);
+        TestScene s;
+        MESH3* box = s.add_box({-5, -5, -5}, {5, 5, 5});
+        MaterialRecord sample;
+        for (MaterialRecord* m : {box->material, &sample}) {
+            m->slots[kSlotTexture].kind = kTextureImage;
+            texture_mapping_init(&m->slots[kSlotTexture].mapping);
+        }
+        box->material->slots[kSlotTexture].mapping.image = image.get();
+        s.settings.flags = kRenderPhong | kRenderTextures;
+        g_gif_decodes = 0;
+        std::atomic<int> arrived{0};
+        int rendered = -1;
+        Image24 img(24, 24);
+        std::thread worker([&] {
+            arrived.fetch_add(1);
+            while (arrived.load() < 2) std::this_thread::yield();
+            rendered = s.render(img);
+        });
+        arrived.fetch_add(1);
+        while (arrived.load() < 2) std::this_thread::yield();
+        // The window side makes the image ready before showing it, as a render does.
+        EXPECT_EQ(image->make_image_ready(), 0);
+        EXPECT_EQ(texture_mapping_set_image(&sample.slots[kSlotTexture].mapping, image.get()), 0);
+        float lit = 0.0f;
+        for (int i = 0; i < 9; ++i) {
+            float c[4];
+            shade(sample, -0.4f + i * 0.1f, 0.0f, kPreviewSquare, c);
+            lit += c[0];
+        }
+        worker.join();
+        EXPECT_EQ(rendered, 0);
+        EXPECT_EQ(g_gif_decodes.load(), 1) << "round " << round;
+        EXPECT_GT(lit, 0.0f);
+        box->material->slots[kSlotTexture].mapping.image = nullptr;
+        sample.slots[kSlotTexture].mapping.image = nullptr;
+    }
+    texture_image_set_decoder(kImageKindGif, nullptr);
 }

@@ -3,6 +3,7 @@
 #include "model/material/image/matrpmmf.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "model/db/tree.h"
@@ -113,6 +114,8 @@ int MATRPMMF::make_image_ready() {
 
 int texture_image_decode(MATRPMMF* p) {
     if (!p) return 13;
+    // One decode at a time: a second request waits, then finds the pixels made.
+    std::lock_guard<std::recursive_mutex> lock(p->image_lock);
     if (p->kind != kImageKindAnimator && p->has_own_pixels()) return 0;
     // A render is sampling the current pixels: they stay until it ends.
     if (p->pixels_held() && p->has_own_pixels()) return 0;

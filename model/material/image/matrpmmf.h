@@ -58,5 +58,8 @@ class IOstream;
 // a size that is negative or larger than the chunk raises 13. Failures raise.
 int MATRPMMF_save(IOstream* s, RTC* obj);
 int MATRPMMF_load(IOstream* s, RTC* obj);
-// The decode entry of the class (its make-ready method).
+// The decode entry of the class (its make-ready method). It runs under the
+// pattern's image_lock, so two threads asking at once decode once: the second waits
+// and finds the pixels ready (an animated image is decoded again for it unless a
+// reader holds the pixels).
 int texture_image_decode(MATRPMMF* patt);
