@@ -52,10 +52,11 @@ FileKind file_kind_of(const char* path) {
     return FileKind::unknown;
 }
 
-int load_file_by_type(const char* path, MODEL* model, int /*options*/) {
+int load_file_by_type(const char* path, MODEL* model, int /*options*/, int32_t* skipped) {
+    if (skipped) *skipped = 0;
     if (!model || !path || !*path) return 13;
     switch (file_kind_of(path)) {
-        case FileKind::drawing: return drawing_file_import(path, model);
+        case FileKind::drawing: return drawing_file_import(path, model, skipped);
         default: return type_not_supported(path);
     }
 }

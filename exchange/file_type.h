@@ -25,7 +25,8 @@ const char* file_extension(const char* path);
 // drawing_file_import. `options` carries the import preferences of the model readers
 // (unused by the native reader). 0 on success, else the engine's result code; 22 for
 // a type without a reader (after its message), 13 for a null model or empty path.
-int load_file_by_type(const char* path, MODEL* model, int options);
+// With `skipped`, the number of objects the reader had to leave out is stored there.
+int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skipped = nullptr);
 
 // What the export dialog hands the exporter.
 struct ExportRequest {

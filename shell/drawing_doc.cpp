@@ -78,7 +78,8 @@ bool CDoc::OnOpenDocument(const char* path) {
     if (!make_model()) return false;
     const int options = g_prefs.import_3ds + (g_prefs.import_3ds_elements ? 0x4000 : 0);
     wait_cursor_begin();
-    const int r = load_file_by_type(path, model_.get(), options);
+    int32_t skipped = 0;
+    const int r = load_file_by_type(path, model_.get(), options, &skipped);
     model_->set_modified(0);
     CDocument::SetModifiedFlag(false);
     wait_cursor_end();
@@ -89,6 +90,8 @@ bool CDoc::OnOpenDocument(const char* path) {
         if (r != 22) msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
         return false;
     }
+    // The drawing opens without what could not be rebuilt; say how much that was.
+    if (skipped > 0) msgbox_printf(kStrIdWarning, res_load_string(IDS_OBJECTS_LEFT_OUT).c_str(), skipped);
     return true;
 }
 

@@ -49,8 +49,9 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
 
 // Reads the drawing file at `path` into `model` (a fresh model or an open drawing).
 // 0 without reading for a null model or an empty path. Whatever was placed before an
-// error stays in the model.
-int drawing_file_import(const char* path, MODEL* model);
+// error stays in the model. With `skipped`, the number of object records left out
+// because their objects could not be rebuilt is stored there.
+int drawing_file_import(const char* path, MODEL* model, int32_t* skipped = nullptr);
 
 // Reads a block file. The label (terminated, cut to label_size) and base point are
 // filled from the file. With `selection` the block's top-level objects are added to it

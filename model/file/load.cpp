@@ -35,7 +35,7 @@ struct Source {
     }
 };
 
-int import_drawing(const Source& from, MODEL* model);
+int import_drawing(const Source& from, MODEL* model, int32_t* skipped = nullptr);
 int load_block(const Source& from, char* label, size_t label_size, MODEL* model, buffer* selection,
                Vec3* base, int* new_level, int undo_depth);
 
@@ -57,11 +57,11 @@ void iorec_read_header(std::unique_ptr<IOrec>& stream) {
         io_raise(s, kIoBadData);
 }
 
-int drawing_file_import(const char* path, MODEL* model) {
+int drawing_file_import(const char* path, MODEL* model, int32_t* skipped) {
     if (!model || !path || !*path) return 0;
     Source from;
     from.path = path;
-    return import_drawing(from, model);
+    return import_drawing(from, model, skipped);
 }
 
 int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
@@ -92,7 +92,7 @@ int block_file_load_memory(const void* data, size_t size, char* label, size_t la
 
 namespace {
 
-int import_drawing(const Source& from, MODEL* model) {
+int import_drawing(const Source& from, MODEL* model, int32_t* skipped) {
     drawing_file_register();
     WaitCursor wait;
     std::unique_ptr<IOrec> s = new_stream();
@@ -122,6 +122,7 @@ int import_drawing(const Source& from, MODEL* model) {
         if (r == 0) r = t;
     }
     s.reset();
+    if (skipped) *skipped = scope.context.skipped;
     if (r != 0) log_message(LogLevel::warning, "drawing_file_import %s: error %d", from.name(), r);
     return r;
 }

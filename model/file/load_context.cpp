@@ -8,6 +8,7 @@
 #include "model/db/find.h"
 #include "model/db/track.h"
 #include "model/db/zobj.h"
+#include "model/services/log.h"
 
 namespace {
 thread_local LoadContext* g_current = nullptr;
@@ -27,6 +28,11 @@ LoadScope::~LoadScope() {
 
 void load_note_object(const RTC* obj) {
     if (g_current && obj) g_current->objects.insert(obj);
+}
+
+void load_note_skipped(const char* class_name) {
+    log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", class_name);
+    if (g_current) ++g_current->skipped;
 }
 
 void load_note_track(const KeyframeTrack* track, TrackLinks links) {

@@ -71,6 +71,7 @@ struct LoadContext {
     // The object whose reader last gave it its box (regenerating it): placed without
     // computing the box again.
     const RTC* boxed = nullptr;
+    int32_t skipped = 0;  // objects left out because they could not be rebuilt
 };
 
 // The context of the load running on this thread, or null.
@@ -90,6 +91,9 @@ class LoadScope {
 
 // Notes an object made by the current load (nothing without one).
 void load_note_object(const RTC* obj);
+// Notes an object record left out because its object cannot be rebuilt: a logged
+// warning, and one more in the current load's count.
+void load_note_skipped(const char* class_name);
 // Notes a track read by the current load with its stored numbers.
 void load_note_track(const KeyframeTrack* track, TrackLinks links);
 

@@ -503,7 +503,7 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
     if (const int rc = x && !plist_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
         io_raise(s, kIoOutOfMemory);
     } else if (rc != 0) {
-        log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", cls->name);
+        load_note_skipped(cls->name);
         made.reset();
     }
     return made;

@@ -320,9 +320,7 @@ class ContainerReader {
             if (r == kIoUnknownClass || r == kIoObjectNotRebuilt) {
                 // A class this program does not know (or may not make from a file), or an
                 // object that cannot be rebuilt: skip the record and read on.
-                if (r == kIoObjectNotRebuilt)
-                    log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out",
-                                cls->name);
+                if (r == kIoObjectNotRebuilt) load_note_skipped(cls->name);
                 s_->chunks = open;
                 s_->error_code = 0;
                 return false;
@@ -347,7 +345,7 @@ class ContainerReader {
             ChunkMark* const open = s_->chunks;
             const int l = io_guarded([&] { rtc_load(s_, child.get()); });
             if (l == kIoObjectNotRebuilt) {
-                log_message(LogLevel::warning, "drawing file: a %s that cannot be rebuilt was left out", cls->name);
+                load_note_skipped(cls->name);
                 s_->chunks = open;
                 s_->error_code = 0;
                 return false;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <limits>
 #include <set>
 #include <thread>
 
@@ -20,6 +23,15 @@
 #include "shell/view_rules.h"
 #include "graphics/view/view.h"
 #include "graphics/raster/raster.h"
+#include "model/db/find.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/db/wire.h"
+#include "model/db/zobj.h"
+#include "model/file/drawing_file.h"
+#include "model/geom/regen.h"
+#include "model/math/plist.h"
+#include "model/services/msgbox.h"
 
 namespace {
 
@@ -62,6 +74,47 @@ TEST(DrawingDocument, ProposedSaveNames) {
     EXPECT_TRUE(is_drawing_path("/a/b.QvM"));
     EXPECT_FALSE(is_drawing_path("/a.qvm/b"));
     EXPECT_FALSE(is_drawing_path("/a/b.dxf"));
+}
+
+// A drawing holding one spline that cannot be rebuilt (a NaN control point, as older
+// writers stored it) opens without it, and the drafter is told once how many objects
+// were left out.
+TEST(DrawingDocument, OpensWithoutObjectsThatCannotBeRebuiltAndSaysHowMany) {
+    const float marker = 12345.5f, nan = std::numeric_limits<float>::quiet_NaN();
+    std::unique_ptr<RTC> made;
+    ASSERT_EQ(rtc_init(made, &MODEL::rtc_class), 0);
+    std::unique_ptr<MODEL> m(static_cast<MODEL*>(made.release()));
+    auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(m->children));
+    auto* spline = rtc_make<XPLINE>().release();
+    spline->kind = 1;
+    for (const Vec3& p : {Vec3{10, 0, 0}, Vec3{5, marker, 0}, Vec3{0, 0, 0}}) plist_add(&spline->control, p);
+    ASSERT_EQ(regen_object(spline), 0);
+    ASSERT_EQ(container_insert(layer, spline), 0);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(drawing_file_save_memory(&bytes, m.get()), 0);
+    size_t patched = 0;
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+        if (std::memcmp(&bytes[i], &marker, 4) == 0) std::memcpy(&bytes[i], &nan, 4), ++patched;
+    ASSERT_GT(patched, 0u);
+    const std::string path = AppTestEnvironment::file("one_bad_spline.qvm");
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+        boxes.push_back(b.text);
+        return kIdOk;
+    });
+    CDoc doc(nullptr);
+    const bool opened = doc.OnOpenDocument(path.c_str());
+    msgbox_set_hook(old);
+    EXPECT_TRUE(opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "1 objects of this drawing could not be rebuilt and were left out.");
+    ASSERT_NE(doc.drawing(), nullptr);
+    for (ZOBJ* z = doc.drawing(); z; z = tree_next(z, doc.drawing())) EXPECT_FALSE(rtc_is<XPLINE>(z));
 }
 
 TEST(FileType, KindsByExtension) {

@@ -125,8 +125,10 @@ TEST_F(RoundTripTest, NonFiniteSplineVerticesNeverCostTheDrawing) {
             std::copy(to.begin(), to.end(), at);
         write_bytes(path("damaged.qvm"), bytes);
         auto opened = new_model();
-        ASSERT_EQ(drawing_file_import(path("damaged.qvm").c_str(), opened.get()), 0);
+        int32_t skipped = -1;
+        ASSERT_EQ(drawing_file_import(path("damaged.qvm").c_str(), opened.get(), &skipped), 0);
         EXPECT_EQ(polylines(opened.get()), 1);  // the line
+        EXPECT_EQ(skipped, 1);
 
         // Such a spline in memory saves without its bad vertex, saying so, and reads back.
         spline->control->next->y = bad;
@@ -139,8 +141,9 @@ TEST_F(RoundTripTest, NonFiniteSplineVerticesNeverCostTheDrawing) {
         log_set_hook(old);
         EXPECT_EQ(warnings, 1);
         auto reread = new_model();
-        ASSERT_EQ(drawing_file_import(path("saved.qvm").c_str(), reread.get()), 0);
+        ASSERT_EQ(drawing_file_import(path("saved.qvm").c_str(), reread.get(), &skipped), 0);
         EXPECT_EQ(polylines(reread.get()), 2);
+        EXPECT_EQ(skipped, 0);
         const Bytes saved = read_bytes(path("saved.qvm"));
         EXPECT_EQ(std::search(saved.begin(), saved.end(), to.begin(), to.end()), saved.end());
     }
