@@ -58,6 +58,16 @@ inline void gui_settle() {
     gui_flush();
 }
 
+// Starts `app` (a CMainApp) with no file, waits for its main window on the screen,
+// brings it forward and lets the start-up settle. False when any step fails.
+template <class App>
+bool gui_start(App& app) {
+    if (!app.InitInstance("") || !QTest::qWaitForWindowExposed(app.main_frame())) return false;
+    app.main_frame()->activateWindow();
+    gui_settle();
+    return true;
+}
+
 // Saves the whole screen as <name>.png in $ZELO_SCREENSHOT_DIR when that is set.
 inline void gui_screenshot(const char* name) {
     if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))

@@ -28,10 +28,7 @@ TEST(PleditGui, AFilletRunsRoundTheCornerFromOneLegToTheOther) {
     CSView::SetToolFactory(&pln_make_tool);
     pln_dialogs_install();
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-    app->main_frame()->activateWindow();
-    gui_settle();
+    ASSERT_TRUE(gui_start(*app));
     CSView* v = app->main_frame()->active_view();
     ASSERT_NE(v, nullptr);
     VIEW* view = v->view();

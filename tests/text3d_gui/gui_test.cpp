@@ -33,10 +33,7 @@ TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     g_text3d_font = TextFontRecord{};
     g_text3d_font.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-    app->main_frame()->activateWindow();
-    gui_settle();
+    ASSERT_TRUE(gui_start(*app));
     CSView* v = app->main_frame()->active_view();
     ASSERT_NE(v, nullptr);
     // Letters a quarter of the window high, a quarter of that deep.
