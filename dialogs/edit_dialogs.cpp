@@ -332,6 +332,9 @@ void CLineStyleDlg::DoDataExchange(CDataExchange* dx) {
 
 CCameraSettingsDlg::CCameraSettingsDlg(QWidget* parent, CAMERA* camera)
     : CDlg(kDlgCamera, parent), cam_(camera), name_(camera->name()), lens_(camera->lens) {
+    // A damaged aperture (not a number, negative) renders without blur: shown as 0.
+    const double aperture = camera->aperture();
+    aperture_ = std::isfinite(aperture) && aperture > 0 ? aperture : 0.0;
     for (int i = 0; i < 3; ++i) {
         pos_[i] = (&camera->position.x)[i];
         target_[i] = (&camera->target.x)[i];
@@ -347,6 +350,8 @@ void CCameraSettingsDlg::CreateControls() {
     for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 7 + i, 2, 1 + i);
     add_static(kIdcFirst + 10, "&Lens:", 3, 0);
     add_edit(kIdcFirst + 11, 3, 1);
+    add_static(kIdcFirst + 12, "&Aperture:", 3, 2);
+    add_edit(kIdcFirst + 13, 3, 3);
     add_ok_cancel(4, 4);
 }
 
@@ -358,6 +363,9 @@ void CCameraSettingsDlg::DoDataExchange(CDataExchange* dx) {
     }
     DDX_Double(dx, kIdcFirst + 11, lens_);
     DDV_MinMaxDouble(dx, lens_, 1e-3, 1e6);
+    // Focal blur, none at 0; kept as a float in the drawing.
+    DDX_Length(dx, kIdcFirst + 13, aperture_);
+    DDV_MinMaxLength(dx, aperture_, 0, FLT_MAX);
     if (!dx->saving()) return;
     cam_->set_string(0, name_.c_str());
     for (int i = 0; i < 3; ++i) {
@@ -365,6 +373,7 @@ void CCameraSettingsDlg::DoDataExchange(CDataExchange* dx) {
         (&cam_->target.x)[i] = float(target_[i]);
     }
     cam_->lens = lens_;
+    cam_->set_aperture(float(aperture_));
 }
 
 CLightSettingsDlg::CLightSettingsDlg(QWidget* parent, LIGHT* light)

@@ -131,7 +131,8 @@ class CLineStyleDlg : public CDlg {
     std::string text_;
 };
 
-// Camera settings: name, position, target and lens of the edited camera.
+// Camera settings: name, position, target, lens and focal-blur aperture (a length,
+// 0 for none) of the edited camera.
 class CCameraSettingsDlg : public CDlg {
   public:
     CCameraSettingsDlg(QWidget* parent, CAMERA* camera);
@@ -143,7 +144,7 @@ class CCameraSettingsDlg : public CDlg {
   private:
     CAMERA* cam_;
     std::string name_;
-    double pos_[3], target_[3], lens_;
+    double pos_[3], target_[3], lens_, aperture_;
 };
 
 // Light settings: name, colour and position of the edited light; for a spot light

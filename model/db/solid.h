@@ -1,6 +1,7 @@
 // Meshes, cameras and lights: the drawable classes of the 3D scene.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -115,11 +116,17 @@ class CAMERA : public object {
     Vec3 up = {0, 0, 0};
     Vec3 side = {0, 0, 0};
     double lens = 0.0;
+    // Float bit patterns: the two view-frame values, then the focal-blur aperture.
     int32_t words[3] = {0, 0, 0};
     double roll = 0.0;  // stored defaults of the two keyed channels
     double fov = 0.0;
     CameraKeys* keys = nullptr;  // owned, may be null
     int32_t word = 0;
+
+    // Focal-blur aperture in drawing units (0 = none), kept in words[2] so that it is
+    // saved, read and copied with the other two words.
+    float aperture() const { return std::bit_cast<float>(words[2]); }
+    void set_aperture(float a) { words[2] = std::bit_cast<int32_t>(a); }
 };
 
 class LIGHT : public object {

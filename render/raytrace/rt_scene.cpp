@@ -267,7 +267,9 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         cam->direction = rt_unit(dir) * (c.lens * aspect);
         cam->up = rt_unit(xform_vector(ctx->inverse, rt_v(0, 1, 0)));
         cam->right = rt_unit(xform_vector(ctx->inverse, rt_v(1, 0, 0))) * aspect;
-        cam->aperture = 0;
+        // Focal blur: the camera's aperture, none when it is not a positive number.
+        const double aperture = c.aperture();
+        cam->aperture = std::isfinite(aperture) && aperture > 0 ? aperture : 0;
         cam->orthographic = false;
         *fog_distance = cam->focal_distance;
         return;

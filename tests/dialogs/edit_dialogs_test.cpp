@@ -196,6 +196,22 @@ TEST_F(EditDialogs, CameraLightAndMaterialSheets) {
     });
     EXPECT_EQ(CCameraSettingsDlg(nullptr, cam.get()).DoModal(), IDOK);
     EXPECT_DOUBLE_EQ(cam->lens, 2);
+    // The focal-blur aperture: a negative or infinite one keeps the dialog open; Cancel
+    // keeps the old one, OK stores the new one.
+    for (int button : {IDCANCEL, IDOK}) {
+        script("camera_settings", [button](CDialog& d) {
+            EXPECT_EQ(std::stod(d.GetDlgItemText(kIdcFirst + 13)), 0);
+            for (const char* bad : {"-1", "1e39", "inf"}) {
+                d.SetDlgItemText(kIdcFirst + 13, bad);
+                d.press(IDOK);
+                EXPECT_FALSE(d.ended()) << bad;
+            }
+            d.SetDlgItemText(kIdcFirst + 13, "0.75");
+            d.press(button);
+        });
+        EXPECT_EQ(CCameraSettingsDlg(nullptr, cam.get()).DoModal(), button);
+        EXPECT_EQ(cam->aperture(), button == IDOK ? 0.75f : 0.0f);
+    }
 
     auto light = rtc_make<LIGHT>();
     script("light_settings", [](CDialog& d) {

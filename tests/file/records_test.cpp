@@ -238,6 +238,38 @@ TEST_F(RecordTest, CameraWithoutValueChunkGetsDefaults) {
     EXPECT_EQ(c->position.z, 3.0f);
 }
 
+// The focal-blur aperture is chunk 2's third value: a file without it (or without the
+// chunk) reads 0, one with it reads it exactly, and a camera saved with it reads it
+// back and saves the same bytes again.
+TEST_F(RecordTest, CameraApertureIsTheThirdValueOfItsValueChunk) {
+    struct Case {
+        const char* name;
+        bool values;
+        double aperture;
+    } cases[] = {{"no value chunk", false, 0}, {"written today", true, 0}, {"with aperture", true, 0.375}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes values = chunk(2, ByteWriter().f64(500).f64(0.25).f64(c.aperture).f64(0).b);
+        const Bytes body = cat({chunk(1, cat({points({{0, 0, 9}, {0, 0, 0}, {0, 1, 0}, {1, 0, 0}}),
+                                              ByteWriter().f64(1.0).b})),
+                                c.values ? values : Bytes{}});
+        ASSERT_EQ(load(drawing(layer("L", record(13, "CAMERA", cat({str_chunk(119, "c"), chunk(13, body)}))))), 0);
+        auto* cam = rtc_cast<CAMERA>(find_named(model.get(), "c", &CAMERA::rtc_class));
+        ASSERT_NE(cam, nullptr);
+        EXPECT_EQ(cam->aperture(), float(c.aperture));
+    }
+    auto* cam = rtc_cast<CAMERA>(find_named(model.get(), "c", &CAMERA::rtc_class));
+    ASSERT_NE(cam, nullptr);
+    cam->set_aperture(0.3f);
+    ASSERT_EQ(drawing_file_save(path("a.qvm").c_str(), model.get(), 0), 0);
+    ASSERT_EQ(load(read_bytes(path("a.qvm"))), 0);
+    cam = rtc_cast<CAMERA>(find_named(model.get(), "c", &CAMERA::rtc_class));
+    ASSERT_NE(cam, nullptr);
+    EXPECT_EQ(cam->aperture(), 0.3f);
+    ASSERT_EQ(drawing_file_save(path("b.qvm").c_str(), model.get(), 0), 0);
+    EXPECT_EQ(read_bytes(path("a.qvm")), read_bytes(path("b.qvm")));
+}
+
 TEST_F(RecordTest, MeshGridsAreStoredByTheirCells) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();

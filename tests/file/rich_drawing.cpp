@@ -215,7 +215,7 @@ void scene(MODEL* m, LAYER* scene_layer) {
     cam->lens = 1.5;
     cam->words[0] = float_bits(500.0f);
     cam->words[1] = float_bits(0.25f);
-    cam->words[2] = float_bits(3.0f);
+    cam->set_aperture(3.0f);
     cam->word = 7;
     cam->roll = 0.1;
     cam->fov = 45;

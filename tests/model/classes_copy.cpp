@@ -348,7 +348,7 @@ const CopyCase kCases[] = {
          c->up = {0, 0, 1};
          c->side = {1, 0, 0};
          c->lens = 50;
-         c->words[2] = 3;
+         c->set_aperture(0.5f);  // focal blur travels with the camera
          c->roll = 0.25;
          c->fov = 0.75;
          c->keys = new CameraKeys();
@@ -364,7 +364,7 @@ const CopyCase kCases[] = {
          EXPECT_EQ(c->target.y, 5.0f);
          EXPECT_EQ(c->side.x, 1.0f);
          EXPECT_EQ(c->lens, 50.0);
-         EXPECT_EQ(c->words[2], 3);
+         EXPECT_EQ(c->aperture(), 0.5f);
          EXPECT_EQ(c->roll, 0.25);
          EXPECT_EQ(c->fov, 0.75);
          EXPECT_EQ(c->word, 4);

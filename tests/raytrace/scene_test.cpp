@@ -535,3 +535,44 @@ TEST(RtScene, MoreHostileScenesEndWithAFrame) {
         }
     }
 }
+
+TEST(RtScene, CameraApertureBlursWhatLiesBeyondItsTarget) {
+    // A near square on the camera's target plane and a far box behind it, both the
+    // same size on the picture. With an aperture the far box's edges spread
+    // while the near square stays as it was; an aperture that is not a positive number
+    // (a damaged file) draws the sharp picture.
+    auto draw = [](float aperture, Image24& img, const char* name) {
+        RayScene s;
+        s.settings.flags |= kRenderPerspective;
+        s.add_mesh({{-12, -4, 0}, {-4, -4, 0}, {-4, 4, 0}, {-12, -4, 0}, {-4, 4, 0}, {-12, 4, 0}});
+        s.add_box({10, -10, -70}, {30, 10, -60});
+        s.add_light({0, 0, 40}, 1, 1, 1);
+        CAMERA* cam = s.add_camera({0, 0, 40}, {0, 0, 0}, 1.0, {0, 1, 0});
+        cam->set_aperture(aperture);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        dump(img, name);
+    };
+    Image24 sharp(128, 128);
+    draw(0.0f, sharp, "aperture_0");
+    ASSERT_GT(red(sharp, 40, 64), 128);  // the near square
+    ASSERT_GT(red(sharp, 90, 64), 128);  // the far box
+    struct Case {
+        float aperture;
+        bool blurs;
+    } cases[] = {{2.0f, true}, {-2.0f, false}, {std::nanf(""), false}, {INFINITY, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.aperture);
+        Image24 img(128, 128);
+        draw(c.aperture, img, c.blurs ? "aperture_2" : "aperture_bad");
+        int changed[2] = {0, 0};  // left half (near square), right half (far box)
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x)
+                changed[x >= 64] += std::abs(red(img, x, y) - red(sharp, x, y)) > 64;
+        EXPECT_EQ(changed[0], 0);
+        if (c.blurs) {
+            EXPECT_GT(changed[1], 60);
+        } else {
+            EXPECT_EQ(changed[1], 0);
+        }
+    }
+}
