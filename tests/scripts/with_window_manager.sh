@@ -11,7 +11,7 @@ if ! command -v openbox >/dev/null 2>&1 || ! command -v xprop >/dev/null 2>&1; t
 fi
 # The manager's own settings only (an empty config home: the system's defaults).
 home=$(mktemp -d)
-XDG_CONFIG_HOME=$home openbox --sm-disable >/dev/null 2>&1 &
+XDG_CONFIG_HOME=$home openbox --sm-disable >"$home/openbox.log" 2>&1 &
 wm=$!
 stop_wm() {
     kill "$wm" 2>/dev/null
@@ -30,6 +30,7 @@ for _ in $(seq 100); do
 done
 if [ $taken -eq 0 ]; then
     echo "with_window_manager: openbox did not take the screen"
+    cat "$home/openbox.log"
     stop_wm
     exit 1
 fi
