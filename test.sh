@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 # fuzz builds, the benchmarks and the window-system runs add.
 source scripts/packages.sh
 PACKAGES=("${ZELO_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev locales xvfb xauth python3
+          clang libclang-rt-14-dev locales xvfb xauth openbox x11-utils python3
           libjpeg-dev imagemagick poppler-utils ffmpeg)
 zelo_install_packages "${PACKAGES[@]}"
 
