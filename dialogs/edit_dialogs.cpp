@@ -4,9 +4,8 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGroupBox>
+#include <QTabWidget>
 #include <QLineEdit>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -459,7 +458,7 @@ constexpr Scalar kScalars[11] = {
     {&MaterialRecord::refraction, "Re&fraction:", 1, 3},
     {&MaterialRecord::diffuse, "&Diffuse:", 0, 1},
     {&MaterialRecord::diffuse_exponent, "Diffuse ex&ponent:", 0.01, 1000},
-    {&MaterialRecord::second_highlight, "Second &highlight:", 0, 1},
+    {&MaterialRecord::second_highlight, "Second highligh&t:", 0, 1},
     {&MaterialRecord::second_highlight_exponent, "Second highlight expo&nent:", 0, 1000},
 };
 constexpr int kBackgroundScalars = 7;
@@ -508,34 +507,36 @@ void CMaterialSheetDlg::CreateControls() {
     add_static(kIdcFirst + 2, "&Red, green, blue:", 1, 0);
     for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 3 + i, 1, 1 + i);
     int row = 2;
-    if (with_fields()) {
-        const int count = full() ? 11 : kBackgroundScalars;
-        for (int i = 0; i < count; ++i) {
+    if (template_id() == kDlgBackground) {
+        for (int i = 0; i < kBackgroundScalars; ++i) {
             add_static(scalar_label_id(i), kScalars[i].text, row, 0);
             add_edit(scalar_label_id(i) + 1, row++, 1);
         }
     }
     if (full()) {
+        // The constants in two columns, then the shading.
+        for (int i = 0; i < 11; ++i) {
+            add_static(scalar_label_id(i), kScalars[i].text, row + i / 2, 2 * (i % 2));
+            add_edit(scalar_label_id(i) + 1, row + i / 2, 2 * (i % 2) + 1);
+        }
+        row += 6;
         add_static(kIdcMethod - 1, "Sh&ading:", row, 0);
-        QComboBox* method = add_combo(kIdcMethod, row++, 1);
+        QComboBox* method = add_combo(kIdcMethod, row, 1);
         method->addItems({"Faceted", "Smooth", "Smooth by angle"});
-        add_static(kIdcSmoothing - 1, "Smoothing an&gle (degrees):", row, 0);
-        add_edit(kIdcSmoothing, row++, 1);
-        for (int i = 0; i < 2; ++i) add_check(kIdcFirst + 30 + i, kFlagTexts[i], row, i);
+        add_static(kIdcSmoothing - 1, "Smoothing an&gle (°):", row, 2);
+        add_edit(kIdcSmoothing, row++, 3);
+        for (int i = 0; i < 2; ++i) add_check(kIdcFirst + 30 + i, kFlagTexts[i], row, 2 * i, 2);
         ++row;
-        // The three slots beside the fields.
-        auto* column = new QWidget(this);
-        auto* stack = new QVBoxLayout(column);
-        stack->setContentsMargins(0, 0, 0, 0);
+        // The three slots beside the fields, a page each.
+        auto* pages = new QTabWidget(this);
         for (int slot = 0; slot < kMaterialSlotCount; ++slot) {
             editors_[slot] = std::make_unique<CTextureSlotEditor>(slot, kIdcSlotFirst + 30 * slot, work_.get(),
-                                                                  patterns_.get(), column);
+                                                                  patterns_.get(), pages);
             editors_[slot]->set_on_change([this] { material_changed(); });
-            stack->addWidget(editors_[slot]->widget());
+            pages->addTab(editors_[slot]->widget(), QString::fromUtf8(editors_[slot]->title()));
             for (const auto& [id, w] : editors_[slot]->controls()) register_control(id, w);
         }
-        stack->addStretch(1);
-        static_cast<QGridLayout*>(layout())->addWidget(column, 0, 4, row, 1);
+        static_cast<QGridLayout*>(layout())->addWidget(pages, 0, 4, row, 1, Qt::AlignTop);
         for (int i = 0; i < 11; ++i)
             connect(static_cast<QLineEdit*>(GetDlgItem(scalar_label_id(i) + 1)), &QLineEdit::textEdited, this,
                     [this, i](const QString& text) {
@@ -558,7 +559,7 @@ void CMaterialSheetDlg::CreateControls() {
             material_changed();
         });
     }
-    add_ok_cancel(row, 5);
+    add_ok_cancel(row, full() ? 5 : 4);
 }
 
 void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {

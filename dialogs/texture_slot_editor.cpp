@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -112,13 +111,19 @@ std::string texture_load_failure_text(int code, const std::string& path) {
 CTextureSlotEditor::CTextureSlotEditor(int slot, int first_id, MaterialRecord* material, SheetPatterns* patterns,
                                        QWidget* parent)
     : slot_(slot), first_id_(first_id), m_(material), patterns_(patterns) {
-    box_ = new QGroupBox(QString::fromUtf8(kSlotTitles[slot]), parent);
+    box_ = new QWidget(parent);
     auto* grid = new QGridLayout(box_);
+    QLabel* pending_label = nullptr;
     auto add = [&](int id, QWidget* w, int row, int col, int span = 1) {
+        if (pending_label) pending_label->setBuddy(w), pending_label = nullptr;
         grid->addWidget(w, row, col, 1, span);
         controls_.emplace_back(first_id_ + id, w);
     };
-    auto label = [&](const char* text, int row, int col) { grid->addWidget(new QLabel(text, box_), row, col); };
+    // A label names the control after it: its '&' letter moves the focus there.
+    auto label = [&](const char* text, int row, int col) {
+        pending_label = new QLabel(QString::fromUtf8(text), box_);
+        grid->addWidget(pending_label, row, col);
+    };
     kind_ = new QComboBox(box_);
     kind_->addItems({"None", "Image map", "Procedural"});
     label("&Kind:", 0, 0);
@@ -150,7 +155,7 @@ CTextureSlotEditor::CTextureSlotEditor(int slot, int first_id, MaterialRecord* m
     add(kSlotUScale, u_scale_, 3, 1);
     label("Tiling &V:", 3, 2);
     add(kSlotVScale, v_scale_, 3, 3);
-    label("Rotate °:", 4, 0);
+    label("R&otate °:", 4, 0);
     add(kSlotAngle, angle_, 4, 1);
 
     QObject::connect(kind_, &QComboBox::activated, box_, [this](int i) { choose_kind(i); });
@@ -174,6 +179,8 @@ CTextureSlotEditor::CTextureSlotEditor(int slot, int first_id, MaterialRecord* m
 CTextureSlotEditor::~CTextureSlotEditor() {
     delete box_;  // its controls and their connections go with it
 }
+
+const char* CTextureSlotEditor::title() const { return kSlotTitles[slot_]; }
 
 const TexturePresetTable* CTextureSlotEditor::table() const {
     return slot_ == kSlotBump ? &kPresetsBump : slot_ == kSlotReflection ? &kPresetsReflection : &kPresetsTexture;

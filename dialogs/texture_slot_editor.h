@@ -25,7 +25,6 @@ class MATRPATT;
 class MODEL;
 class QComboBox;
 class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -88,7 +87,9 @@ class CTextureSlotEditor {
     CTextureSlotEditor(const CTextureSlotEditor&) = delete;
     CTextureSlotEditor& operator=(const CTextureSlotEditor&) = delete;
 
-    QGroupBox* widget() const { return box_; }
+    // The editor's controls in one widget, and its title ("Texture Map" ...).
+    QWidget* widget() const { return box_; }
+    const char* title() const;
     // Every control with its id, for the owning dialog to register.
     const std::vector<std::pair<int, QWidget*>>& controls() const { return controls_; }
     // Called after any change of the slot (for the sample).
@@ -113,7 +114,7 @@ class CTextureSlotEditor {
     int first_id_;
     MaterialRecord* m_;
     SheetPatterns* patterns_;
-    QGroupBox* box_;
+    QWidget* box_;
     QComboBox *kind_, *preset_, *mapping_;
     QLineEdit *amount_, *u_scale_, *v_scale_, *angle_;
     QPushButton* image_;

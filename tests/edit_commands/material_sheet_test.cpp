@@ -1,12 +1,14 @@
 // Change Colour Material through the real material sheet, driven by the modal and
 // file-dialog hooks: each slot kind stored exactly and read back from a file byte for
 // byte, an unreadable image, an image shared by several materials and by the undo
-// history, and Cancel against OK.
+// history, and Cancel against OK. With ZELO_SHOT_DIR set, the sheet with a marble
+// preset is saved there as a PNG.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -134,6 +136,10 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
              pick(d, kSlotTexture, kSlotPreset, 7);  // "Marble: White"
              EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSlotFirst + kSlotAmount), "30");  // its base value
              type(d, kSlotTexture, kSlotAmount, "45");
+             if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+                 d.resize(d.sizeHint());  // whole, also beyond the small offscreen screen
+                 d.grab().save(QString::fromStdString(std::string(dir) + "/material_sheet_marble.png"));
+             }
          },
          [](const TextureSlot& s, MODEL*) {
              EXPECT_EQ(s.kind, 11);
