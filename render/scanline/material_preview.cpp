@@ -152,3 +152,16 @@ void matpreview_shade(int32_t layer, float colour[4], const MaterialRecord* m, c
     for (int c = 0; c < 4; ++c)
         colour[c] = colour[c] == colour[c] ? std::clamp(colour[c], 0.0f, 1.0f) : 0.0f;
 }
+
+void matpreview_paint_row(const MaterialRecord* m, int32_t shape, int32_t width, int32_t height,
+                          int32_t row, uint8_t* rgb) {
+    if (width <= 0 || height <= 0 || !rgb) return;
+    const float unit = float(std::min(width, height));
+    const float y = (height * 0.5f - row - 0.5f) / unit;
+    for (int32_t px = 0; px < width; ++px) {
+        const float p[3] = {(px - width * 0.5f + 0.5f) / unit, y, 0};
+        float c[4] = {0, 0, 0, 0};
+        matpreview_shade(0, c, m, p, 1.0f, shape);
+        for (int k = 0; k < 3; ++k) rgb[px * 3 + k] = static_cast<uint8_t>(c[k] * 255.0f + 0.5f);
+    }
+}

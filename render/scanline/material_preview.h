@@ -22,6 +22,12 @@ inline constexpr int32_t kPreviewSquare = 2;  // any other value too
 void matpreview_shade(int32_t layer, float colour[4], const MaterialRecord* m, const float p[3],
                       float scale, int32_t shape);
 
+// Paints row `row` (0 at the top) of a width x height sample into rgb (width x 3 bytes,
+// red, green, blue): texture scale 1, the shape centred, the picture's smaller side
+// spanning -0.5..0.5.
+void matpreview_paint_row(const MaterialRecord* m, int32_t shape, int32_t width, int32_t height,
+                          int32_t row, uint8_t* rgb);
+
 // The first of scale x cos(k pi / 17), k = 0..16, that is not above value (the k = 16
 // value when none is): the facets of the faceted samples.
 double matpreview_band(double value, double scale);

@@ -235,14 +235,8 @@ TEST(SurfaceGolden, BoxShadow) {
 namespace {
 
 std::vector<uint8_t> swatch(const MaterialRecord& m, int32_t shape) {
-    std::vector<uint8_t> rgb;
-    for (int py = 0; py < 120; ++py)
-        for (int px = 0; px < 160; ++px) {
-            const float p[3] = {(px - 80 + 0.5f) / 120.0f, (60 - py - 0.5f) / 120.0f, 0};
-            float c[4] = {0, 0, 0, 0};
-            matpreview_shade(0, c, &m, p, 1.0f, shape);
-            for (int k = 0; k < 3; ++k) rgb.push_back(static_cast<uint8_t>(c[k] * 255.0f + 0.5f));
-        }
+    std::vector<uint8_t> rgb(160 * 120 * 3);
+    for (int py = 0; py < 120; ++py) matpreview_paint_row(&m, shape, 160, 120, py, &rgb[py * 160 * 3]);
     return rgb;
 }
 
