@@ -2,9 +2,12 @@
 // hooks.
 #include "dialogs/edit_dialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QGridLayout>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <QLineEdit>
 #include <algorithm>
 #include <cfloat>
@@ -18,6 +21,7 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/scalar.h"
+#include "dialogs/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
 #include "model/services/msgbox.h"
 #include "model/services/numfmt.h"
@@ -497,7 +501,10 @@ CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* 
     smoothing_deg_ = std::clamp(rad_to_deg(material->smoothing_angle), 0.0, kMaxSmoothingDegrees);
 }
 
-CMaterialSheetDlg::~CMaterialSheetDlg() = default;
+CMaterialSheetDlg::~CMaterialSheetDlg() {
+    // The sample's worker may be sampling an image the sheet loaded: it stops first.
+    delete sample_;
+}
 
 bool CMaterialSheetDlg::with_fields() const { return template_id() != kDlgMaterialColour; }
 
@@ -527,8 +534,17 @@ void CMaterialSheetDlg::CreateControls() {
         add_edit(kIdcSmoothing, row++, 3);
         for (int i = 0; i < 2; ++i) add_check(kIdcFirst + 30 + i, kFlagTexts[i], row, 2 * i, 2);
         ++row;
-        // The three slots beside the fields, a page each.
-        auto* pages = new QTabWidget(this);
+        // Beside the fields: the sample with its shapes, then the three slots, a page each.
+        auto* column = new QWidget(this);
+        auto* stack = new QVBoxLayout(column);
+        stack->setContentsMargins(0, 0, 0, 0);
+        auto* top = new QHBoxLayout();
+        sample_ = new CMaterialSample(column);
+        top->addWidget(sample_);
+        top->addWidget(new CMaterialSampleShapes(sample_, column), 0, Qt::AlignTop);
+        top->addStretch(1);
+        stack->addLayout(top);
+        auto* pages = new QTabWidget(column);
         for (int slot = 0; slot < kMaterialSlotCount; ++slot) {
             editors_[slot] = std::make_unique<CTextureSlotEditor>(slot, kIdcSlotFirst + 30 * slot, work_.get(),
                                                                   patterns_.get(), pages);
@@ -536,7 +552,10 @@ void CMaterialSheetDlg::CreateControls() {
             pages->addTab(editors_[slot]->widget(), QString::fromUtf8(editors_[slot]->title()));
             for (const auto& [id, w] : editors_[slot]->controls()) register_control(id, w);
         }
-        static_cast<QGridLayout*>(layout())->addWidget(pages, 0, 4, row, 1, Qt::AlignTop);
+        stack->addWidget(pages);
+        stack->addStretch(1);
+        static_cast<QGridLayout*>(layout())->addWidget(column, 0, 4, row, 1);
+        sample_->set_material(*work_);
         for (int i = 0; i < 11; ++i)
             connect(static_cast<QLineEdit*>(GetDlgItem(scalar_label_id(i) + 1)), &QLineEdit::textEdited, this,
                     [this, i](const QString& text) {
@@ -558,6 +577,19 @@ void CMaterialSheetDlg::CreateControls() {
             work_->flags = with_shading_method(work_->flags, m);
             material_changed();
         });
+        connect(static_cast<QLineEdit*>(GetDlgItem(kIdcSmoothing)), &QLineEdit::textEdited, this,
+                [this](const QString& text) {
+                    double v = 0;
+                    if (!real_parse(text.toUtf8().constData(), &v) || v < 0 || v > kMaxSmoothingDegrees) return;
+                    work_->smoothing_angle = float(deg_to_rad(v));
+                    material_changed();
+                });
+        for (int i = 0; i < 2; ++i)
+            connect(static_cast<QCheckBox*>(GetDlgItem(kIdcFirst + 30 + i)), &QCheckBox::toggled, this,
+                    [this, i](bool on) {
+                        work_->flags = on ? (work_->flags | kFlagBits[i]) : (work_->flags & ~kFlagBits[i]);
+                        material_changed();
+                    });
     }
     add_ok_cancel(row, full() ? 5 : 4);
 }
@@ -611,7 +643,7 @@ void CMaterialSheetDlg::OnOK() {
 }
 
 void CMaterialSheetDlg::material_changed() {
-    // The shaded sample of the material takes its place here.
+    if (sample_) sample_->set_material(*work_);
 }
 
 // ---- Installation

@@ -22,6 +22,7 @@ class LIGHT;
 class SPOTLITE;
 class QComboBox;
 class SheetPatterns;
+class CMaterialSample;
 class CTextureSlotEditor;
 
 // Template ids (the captions are string-table entries under these ids).
@@ -191,6 +192,9 @@ class CMaterialSheetDlg : public CDlg {
     // The editor of slot kSlotTexture, kSlotBump or kSlotReflection (material form
     // only, null before the controls are built).
     CTextureSlotEditor* slot_editor(int slot) const { return editors_[slot].get(); }
+    // The shaded sample of the working copy (material form only, null before the
+    // controls are built).
+    CMaterialSample* sample() const { return sample_; }
 
     // Control ids of the material form, beyond the colour and the scalars.
     static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
@@ -212,6 +216,7 @@ class CMaterialSheetDlg : public CDlg {
     std::unique_ptr<MaterialRecord> work_;
     std::unique_ptr<SheetPatterns> patterns_;
     std::unique_ptr<CTextureSlotEditor> editors_[3];
+    CMaterialSample* sample_ = nullptr;  // a child widget
     double index_value_, rgb_[3];
     double scalars_[11];
     int flags_[2];

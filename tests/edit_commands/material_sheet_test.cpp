@@ -1,9 +1,10 @@
 // Change Colour Material through the real material sheet, driven by the modal and
 // file-dialog hooks: each slot kind stored exactly and read back from a file byte for
 // byte, an unreadable image, an image shared by several materials and by the undo
-// history, and Cancel against OK. With ZELO_SHOT_DIR set, the sheet with a marble
-// preset is saved there as a PNG.
+// history, Cancel against OK, and the sample following the sheet. With ZELO_SHOT_DIR
+// set, the sheet with a marble preset is saved there as a PNG.
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include "../file/file_support.h"
 #include "../stream/stream_support.h"
 #include "dialogs/edit_dialogs.h"
+#include "dialogs/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/xfile.h"
 #include "edit_fixture.h"
@@ -132,10 +134,17 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
     const Case cases[] = {
         {"marble in the colour texture", kSlotTexture,
          [](MaterialSheet&, CDialog& d) {
+             // The sample follows the working copy.
+             CMaterialSample* sample = static_cast<CMaterialSheetDlg&>(d).sample();
+             ASSERT_NE(sample, nullptr);
+             ASSERT_TRUE(sample->wait_ready(120000));
+             const QImage plain = sample->picture();
              pick(d, kSlotTexture, kSlotKind, kChoiceProcedural);
              pick(d, kSlotTexture, kSlotPreset, 7);  // "Marble: White"
              EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSlotFirst + kSlotAmount), "30");  // its base value
              type(d, kSlotTexture, kSlotAmount, "45");
+             ASSERT_TRUE(sample->wait_ready(120000));
+             EXPECT_NE(sample->picture(), plain);
              if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
                  d.resize(d.sizeHint());  // whole, also beyond the small offscreen screen
                  d.grab().save(QString::fromStdString(std::string(dir) + "/material_sheet_marble.png"));
