@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QLineEdit>
@@ -519,6 +520,18 @@ void CMaterialSheetDlg::CreateControls() {
             add_static(scalar_label_id(i), kScalars[i].text, row, 0);
             add_edit(scalar_label_id(i) + 1, row++, 1);
         }
+        // The scene: fog from the slots' amounts, the background in the texture slot.
+        add_static(kIdcFogVisibility - 1, "Fog &visibility:", row, 0);
+        add_edit(kIdcFogVisibility, row++, 1);
+        add_static(kIdcFogHaze - 1, "Fog ha&ze:", row, 0);
+        add_edit(kIdcFogHaze, row++, 1);
+        auto* box = new QGroupBox(QStringLiteral("Background"), this);
+        auto* inside = new QVBoxLayout(box);
+        editors_[kSlotTexture] =
+            std::make_unique<CTextureSlotEditor>(kSlotTexture, kIdcSlotFirst, work_.get(), patterns_.get(), box, false);
+        inside->addWidget(editors_[kSlotTexture]->widget());
+        for (const auto& [id, w] : editors_[kSlotTexture]->controls()) register_control(id, w);
+        static_cast<QGridLayout*>(layout())->addWidget(box, 0, 4, row, 1, Qt::AlignTop);
     }
     if (full()) {
         // The constants in two columns, then the shading.
@@ -591,7 +604,7 @@ void CMaterialSheetDlg::CreateControls() {
                         material_changed();
                     });
     }
-    add_ok_cancel(row, full() ? 5 : 4);
+    add_ok_cancel(row, template_id() == kDlgMaterialColour ? 4 : 5);
 }
 
 void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
@@ -608,6 +621,18 @@ void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
             DDV_MinMaxDouble(dx, scalars_[i], kScalars[i].min, kScalars[i].max);
         }
     }
+    if (template_id() == kDlgBackground) {
+        // The visibility is the bump slot's amount, the haze the texture slot's.
+        const int ids[2] = {kIdcFogVisibility, kIdcFogHaze};
+        const int slot_of[2] = {kSlotBump, kSlotTexture};
+        for (int i = 0; i < 2; ++i) {
+            double v = work_->slots[slot_of[i]].amount;
+            DDX_Double(dx, ids[i], v);
+            DDV_MinMaxDouble(dx, v, 0, 1);
+            work_->slots[slot_of[i]].amount = float(v);
+        }
+        editors_[kSlotTexture]->exchange(dx);
+    }
     if (full()) {
         auto* method = static_cast<QComboBox*>(dx->PrepareCtrl(kIdcMethod));
         if (dx->saving()) method_ = std::max(0, method->currentIndex());
@@ -622,23 +647,23 @@ void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
 void CMaterialSheetDlg::OnOK() {
     if (!UpdateData(true)) return;
     *index_ = int32_t(index_value_);
+    if (!with_fields()) {
+        for (int i = 0; i < 3; ++i) m_->colour[i] = float(rgb_[i]);
+        return EndDialog(IDOK);
+    }
+    MaterialRecord& w = *work_;
+    for (int i = 0; i < 3; ++i) w.colour[i] = float(rgb_[i]);
+    for (int i = 0; i < (full() ? 11 : kBackgroundScalars); ++i) w.*kScalars[i].field = float(scalars_[i]);
     if (full()) {
-        MaterialRecord& w = *work_;
-        for (int i = 0; i < 3; ++i) w.colour[i] = float(rgb_[i]);
-        for (int i = 0; i < 11; ++i) w.*kScalars[i].field = float(scalars_[i]);
         for (int i = 0; i < 2; ++i) w.flags = flags_[i] ? (w.flags | kFlagBits[i]) : (w.flags & ~kFlagBits[i]);
         w.flags = with_shading_method(w.flags, method_) & ~kMaterialSmoothGroups;
         w.smoothing_angle = float(deg_to_rad(smoothing_deg_));
-        if (material_copy(m_, &w) != 0) {
-            msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
-            return;
-        }
-        patterns_->commit(w);
-    } else {
-        for (int i = 0; i < 3; ++i) m_->colour[i] = float(rgb_[i]);
-        if (with_fields())
-            for (int i = 0; i < kBackgroundScalars; ++i) m_->*kScalars[i].field = float(scalars_[i]);
     }
+    if (material_copy(m_, &w) != 0) {
+        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        return;
+    }
+    patterns_->commit(w);
     EndDialog(IDOK);
 }
 

@@ -173,7 +173,8 @@ class CLightSettingsDlg : public CDlg {
 // whole material (material_sheet_material): colour, the eleven shading constants,
 // the shading method and smoothing angle, the colour-highlight and mapping-type
 // flags and the three texture slots; or the background of a camera
-// (material_sheet_background: colour and the first seven constants).
+// (material_sheet_background: the colour, which is also the fog's, the first seven
+// constants, the fog's visibility and haze, and the background texture).
 //
 // The sheet edits a working copy; OK stores it into the caller's record (clearing
 // the smoothing-group flag of imported meshes, whose slots are now the sheet's) and
@@ -189,8 +190,9 @@ class CMaterialSheetDlg : public CDlg {
 
     // The material as the sheet shows it now.
     const MaterialRecord& working() const { return *work_; }
-    // The editor of slot kSlotTexture, kSlotBump or kSlotReflection (material form
-    // only, null before the controls are built).
+    // The editor of slot kSlotTexture, kSlotBump or kSlotReflection (the material
+    // form; the background form has the texture slot's only; null before the controls
+    // are built).
     CTextureSlotEditor* slot_editor(int slot) const { return editors_[slot].get(); }
     // The shaded sample of the working copy (material form only, null before the
     // controls are built).
@@ -200,6 +202,10 @@ class CMaterialSheetDlg : public CDlg {
     static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
     static constexpr int kIdcSmoothing = kIdcFirst + 62;  // edit: smoothing angle in degrees
     static constexpr int kIdcSlotFirst = 1110;            // + 30 x slot: the slot editors
+    // Of the background form: the fog (the bump and texture slots' amounts), and the
+    // background in the texture slot's editor (at kIdcSlotFirst).
+    static constexpr int kIdcFogVisibility = kIdcFirst + 64;
+    static constexpr int kIdcFogHaze = kIdcFirst + 66;
 
   protected:
     void CreateControls() override;

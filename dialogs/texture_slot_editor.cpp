@@ -109,8 +109,8 @@ std::string texture_load_failure_text(int code, const std::string& path) {
 // ---- CTextureSlotEditor
 
 CTextureSlotEditor::CTextureSlotEditor(int slot, int first_id, MaterialRecord* material, SheetPatterns* patterns,
-                                       QWidget* parent)
-    : slot_(slot), first_id_(first_id), m_(material), patterns_(patterns) {
+                                       QWidget* parent, bool with_amount)
+    : slot_(slot), first_id_(first_id), with_amount_(with_amount), m_(material), patterns_(patterns) {
     box_ = new QWidget(parent);
     auto* grid = new QGridLayout(box_);
     QLabel* pending_label = nullptr;
@@ -136,7 +136,10 @@ CTextureSlotEditor::CTextureSlotEditor(int slot, int first_id, MaterialRecord* m
     add(kSlotPreset, preset_, 0, 3);
     amount_ = new QLineEdit(box_);
     label("&Amount (%):", 1, 0);
+    amount_label_ = pending_label;
     add(kSlotAmount, amount_, 1, 1);
+    amount_label_->setVisible(with_amount_);
+    amount_->setVisible(with_amount_);
     image_ = new QPushButton("&Image...", box_);
     add(kSlotImage, image_, 1, 2);
     image_name_ = new QLabel(box_);
@@ -238,7 +241,7 @@ void CTextureSlotEditor::follow_typing() {
         return real_parse(e->text().toUtf8().constData(), v) && *v >= t.lo && *v <= t.hi;
     };
     double v = 0;
-    if (s.kind != kTextureNone && parse(kAmount, &v)) s.amount = float(v / 100.0);
+    if (with_amount_ && s.kind != kTextureNone && parse(kAmount, &v)) s.amount = float(v / 100.0);
     if (s.kind == kTextureImage) {
         for (const Typed& t : kMappingTyped)
             if (parse(t, &v)) *typed_field(s, t.control) = float(v);
@@ -251,10 +254,12 @@ void CTextureSlotEditor::exchange(CDataExchange* dx) {
     if (!dx->saving()) return show_slot();
     TextureSlot& s = m_->slots[slot_];
     if (s.kind == kTextureNone) return;
-    double amount = s.amount * 100.0;
-    DDX_Double(dx, first_id_ + kSlotAmount, amount);
-    DDV_MinMaxDouble(dx, amount, kAmount.lo, kAmount.hi);
-    s.amount = float(amount / 100.0);
+    if (with_amount_) {
+        double amount = s.amount * 100.0;
+        DDX_Double(dx, first_id_ + kSlotAmount, amount);
+        DDV_MinMaxDouble(dx, amount, kAmount.lo, kAmount.hi);
+        s.amount = float(amount / 100.0);
+    }
     if (s.kind != kTextureImage) return;
     for (const Typed& t : kMappingTyped) {
         double v = *typed_field(s, t.control);
@@ -287,7 +292,7 @@ void CTextureSlotEditor::choose_preset(int row) {
         pattern_params_init(&s.pattern);
     }
     texture_preset_apply(m_, table(), row);
-    s.amount = float(texture_preset_base_value(table(), row) / 100.0);
+    if (with_amount_) s.amount = float(texture_preset_base_value(table(), row) / 100.0);
     show_slot();
     changed();
 }

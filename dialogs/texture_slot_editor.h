@@ -81,8 +81,10 @@ class CTextureSlotEditor {
   public:
     // Edits slot `slot` (kSlotTexture, kSlotBump, kSlotReflection) of *material, which
     // must outlive the editor. The controls get the ids first_id + TextureSlotControl.
+    // Without `with_amount` the slot's amount is neither shown nor changed (a scene's
+    // background slot, whose amount is the fog's haze).
     CTextureSlotEditor(int slot, int first_id, MaterialRecord* material, SheetPatterns* patterns,
-                       QWidget* parent);
+                       QWidget* parent, bool with_amount = true);
     ~CTextureSlotEditor();
     CTextureSlotEditor(const CTextureSlotEditor&) = delete;
     CTextureSlotEditor& operator=(const CTextureSlotEditor&) = delete;
@@ -112,11 +114,13 @@ class CTextureSlotEditor {
 
     int slot_;
     int first_id_;
+    bool with_amount_;
     MaterialRecord* m_;
     SheetPatterns* patterns_;
     QWidget* box_;
     QComboBox *kind_, *preset_, *mapping_;
     QLineEdit *amount_, *u_scale_, *v_scale_, *angle_;
+    QLabel* amount_label_;
     QPushButton* image_;
     QLabel* image_name_;
     QCheckBox* decal_;

@@ -1,7 +1,9 @@
 // Change Colour Material through the real material sheet (modal and file-dialog
 // hooks): each slot kind stored exactly and reloaded byte for byte, an unreadable
-// image, an image shared by materials and the undo history, Cancel against OK.
-// With ZELO_SHOT_DIR set, the sheet with a marble preset is saved there as a PNG.
+// image, an image shared by materials and the undo history, Cancel against OK, and a
+// camera's background and fog.
+// With ZELO_SHOT_DIR set, the sheet with a marble preset and a camera's sheet with a
+// sky background are saved there as PNGs.
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -76,6 +78,13 @@ class MaterialSheet : public EditTest {
         static_cast<QLineEdit*>(at(d, slot, part))->setText(text);
         static_cast<QLineEdit*>(at(d, slot, part))->textEdited(text);
     }
+    // With ZELO_SHOT_DIR set, the sheet as a PNG there.
+    static void shot(CDialog& d, const char* name) {
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+            d.resize(d.sizeHint());  // whole, also beyond the small offscreen screen
+            d.grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+        }
+    }
     static void click_image(CDialog& d, int slot) { static_cast<QPushButton*>(at(d, slot, kSlotImage))->click(); }
 
     std::string dir_;
@@ -135,10 +144,7 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
              type(d, kSlotTexture, kSlotAmount, "45");
              ASSERT_TRUE(sample->wait_ready(120000));  // the sample follows the sheet
              EXPECT_NE(sample->picture(), plain);
-             if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
-                 d.resize(d.sizeHint());  // whole, also beyond the small offscreen screen
-                 d.grab().save(QString::fromStdString(std::string(dir) + "/material_sheet_marble.png"));
-             }
+             shot(d, "material_sheet_marble");
          },
          [](const TextureSlot& s, MODEL*) {
              EXPECT_EQ(s.kind, 11);
@@ -302,6 +308,31 @@ TEST_F(MaterialSheet, CancelChangesNothingAndOkIsOneUndoLevel) {
     });
     EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false));
     EXPECT_EQ(stored(dir_ + "/v.bin", &h.view()->material), current);
+}
+
+// A camera's material is its scene: the background texture in the texture slot, whose
+// amount stays the fog's haze; the fog's visibility in the bump slot's amount.
+TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
+    Harness h;
+    define_edit_commands(h);
+    CAMERA* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    buffer_add(h.view()->selection, cam);
+    platform_set_modal_hook([](CDialog& d) {
+        EXPECT_EQ(at(d, kSlotBump, kSlotKind), nullptr);
+        EXPECT_TRUE(at(d, kSlotTexture, kSlotAmount)->isHidden());
+        pick(d, kSlotTexture, kSlotKind, kChoiceProcedural);
+        pick(d, kSlotTexture, kSlotPreset, 22);  // "Sky: Blue I"
+        d.SetDlgItemText(CMaterialSheetDlg::kIdcFogVisibility, "0.5");
+        d.SetDlgItemText(CMaterialSheetDlg::kIdcFogHaze, "0.3");
+        shot(d, "material_sheet_background");
+        d.press(IDOK);
+    });
+    h.run(kCmdChangeMaterial);
+    const MaterialRecord& m = *rtc_cast<CAMERA>(*refs_of(h.view()->selection).begin())->material;
+    EXPECT_EQ(m.slots[kSlotTexture].ramp, texture_preset_find_ramp(&kPresetsTexture, -22));
+    EXPECT_FLOAT_EQ(m.slots[kSlotTexture].amount, 0.3f);
+    EXPECT_FLOAT_EQ(m.slots[kSlotBump].amount, 0.5f);
+    EXPECT_EQ(h.model()->undo_levels, 1);
 }
 
 }  // namespace
