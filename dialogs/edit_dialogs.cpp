@@ -2,7 +2,14 @@
 // hooks.
 #include "dialogs/edit_dialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QLineEdit>
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -15,6 +22,10 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/scalar.h"
+#include "dialogs/material_sample.h"
+#include "dialogs/texture_slot_editor.h"
+#include "model/services/msgbox.h"
+#include "model/services/numfmt.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "model/services/utf8.h"
@@ -449,7 +460,9 @@ struct Scalar {
     double min, max;
 };
 
-constexpr Scalar kScalars[7] = {
+// The first seven are the background's too; their ids stay kIdcFirst + 11 + 2 i, the
+// other four of the material form follow from kIdcFirst + 41.
+constexpr Scalar kScalars[11] = {
     {&MaterialRecord::self_illumination, "Self-&illumination:", 0, 1},
     {&MaterialRecord::transparency, "T&ransparency:", 0, 1},
     {&MaterialRecord::shininess, "&Shininess:", 0, 1},
@@ -457,19 +470,50 @@ constexpr Scalar kScalars[7] = {
     {&MaterialRecord::randomness, "R&andomness:", 0, 1},
     {&MaterialRecord::reflection_level, "Reflection &level:", 0, 1},
     {&MaterialRecord::refraction, "Re&fraction:", 1, 3},
+    {&MaterialRecord::diffuse, "&Diffuse:", 0, 1},
+    {&MaterialRecord::diffuse_exponent, "Diffuse ex&ponent:", 0.01, 1000},
+    {&MaterialRecord::second_highlight, "Second highligh&t:", 0, 1},
+    {&MaterialRecord::second_highlight_exponent, "Second highlight expo&nent:", 0, 1000},
 };
+constexpr int kBackgroundScalars = 7;
 
-constexpr uint32_t kFlagBits[3] = {kMaterialMappingType, kMaterialColourHighlight, kMaterialSmoothAlways};
-constexpr const char* kFlagTexts[3] = {"&Mapping type", "Colour &highlight", "Sm&ooth"};
+int scalar_label_id(int i) { return i < kBackgroundScalars ? kIdcFirst + 10 + 2 * i : kIdcFirst + 40 + 2 * (i - 7); }
+
+constexpr uint32_t kFlagBits[2] = {kMaterialMappingType, kMaterialColourHighlight};
+constexpr const char* kFlagTexts[2] = {"&Mapping type", "Colour &highlight"};
+
+// Shading methods of the combo: faceted, smooth always, smooth by angle.
+int shading_method(uint32_t flags) {
+    return (flags & kMaterialSmoothByAngle) ? 2 : (flags & kMaterialSmoothAlways) ? 1 : 0;
+}
+uint32_t with_shading_method(uint32_t flags, int method) {
+    flags &= ~(kMaterialSmoothAlways | kMaterialSmoothByAngle);
+    return flags | (method == 1 ? kMaterialSmoothAlways : method == 2 ? kMaterialSmoothByAngle : 0);
+}
+
+constexpr double kMaxSmoothingDegrees = 99.999;
 
 }  // namespace
 
 CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* colour_index,
-                                     MaterialRecord* material)
-    : CDlg(template_id, parent), index_(colour_index), m_(material), index_value_(*colour_index) {
+                                     MaterialRecord* material, MODEL* model)
+    : CDlg(template_id, parent),
+      index_(colour_index),
+      m_(material),
+      work_(std::make_unique<MaterialRecord>()),
+      patterns_(std::make_unique<SheetPatterns>(model)),
+      index_value_(*colour_index) {
+    if (material_copy(work_.get(), material) != 0) material_init(work_.get());
     for (int i = 0; i < 3; ++i) rgb_[i] = material->colour[i];
-    for (int i = 0; i < 7; ++i) scalars_[i] = material->*kScalars[i].field;
-    for (int i = 0; i < 3; ++i) flags_[i] = (material->flags & kFlagBits[i]) != 0;
+    for (int i = 0; i < 11; ++i) scalars_[i] = material->*kScalars[i].field;
+    for (int i = 0; i < 2; ++i) flags_[i] = (material->flags & kFlagBits[i]) != 0;
+    method_ = shading_method(material->flags);
+    smoothing_deg_ = std::clamp(rad_to_deg(material->smoothing_angle), 0.0, kMaxSmoothingDegrees);
+}
+
+CMaterialSheetDlg::~CMaterialSheetDlg() {
+    // The sample's worker may be sampling an image the sheet loaded: it stops first.
+    delete sample_;
 }
 
 bool CMaterialSheetDlg::with_fields() const { return template_id() != kDlgMaterialColour; }
@@ -480,15 +524,96 @@ void CMaterialSheetDlg::CreateControls() {
     add_static(kIdcFirst + 2, "&Red, green, blue:", 1, 0);
     for (int i = 0; i < 3; ++i) add_edit(kIdcFirst + 3 + i, 1, 1 + i);
     int row = 2;
-    if (with_fields()) {
-        for (int i = 0; i < 7; ++i) {
-            add_static(kIdcFirst + 10 + 2 * i, kScalars[i].text, row, 0);
-            add_edit(kIdcFirst + 11 + 2 * i, row++, 1);
+    if (template_id() == kDlgBackground) {
+        for (int i = 0; i < kBackgroundScalars; ++i) {
+            add_static(scalar_label_id(i), kScalars[i].text, row, 0);
+            add_edit(scalar_label_id(i) + 1, row++, 1);
         }
-        if (template_id() == kDlgMaterial)
-            for (int i = 0; i < 3; ++i) add_check(kIdcFirst + 30 + i, kFlagTexts[i], row, i), row += i == 2;
+        // The scene: fog from the slots' amounts, the background in the texture slot.
+        add_static(kIdcFogVisibility - 1, "Fog &visibility:", row, 0);
+        add_edit(kIdcFogVisibility, row++, 1);
+        add_static(kIdcFogHaze - 1, "Fog ha&ze:", row, 0);
+        add_edit(kIdcFogHaze, row++, 1);
+        auto* box = new QGroupBox(QStringLiteral("Background"), this);
+        auto* inside = new QVBoxLayout(box);
+        editors_[kSlotTexture] =
+            std::make_unique<CTextureSlotEditor>(kSlotTexture, kIdcSlotFirst, work_.get(), patterns_.get(), box, false);
+        inside->addWidget(editors_[kSlotTexture]->widget());
+        for (const auto& [id, w] : editors_[kSlotTexture]->controls()) register_control(id, w);
+        static_cast<QGridLayout*>(layout())->addWidget(box, 0, 4, row, 1, Qt::AlignTop);
     }
-    add_ok_cancel(row, 4);
+    if (full()) {
+        // The constants in two columns, then the shading.
+        for (int i = 0; i < 11; ++i) {
+            add_static(scalar_label_id(i), kScalars[i].text, row + i / 2, 2 * (i % 2));
+            add_edit(scalar_label_id(i) + 1, row + i / 2, 2 * (i % 2) + 1);
+        }
+        row += 6;
+        add_static(kIdcMethod - 1, "Sh&ading:", row, 0);
+        QComboBox* method = add_combo(kIdcMethod, row, 1);
+        method->addItems({"Faceted", "Smooth", "Smooth by angle"});
+        add_static(kIdcSmoothing - 1, "Smoothing an&gle (°):", row, 2);
+        add_edit(kIdcSmoothing, row++, 3);
+        for (int i = 0; i < 2; ++i) add_check(kIdcFirst + 30 + i, kFlagTexts[i], row, 2 * i, 2);
+        ++row;
+        // Beside the fields: the sample with its shapes, then the three slots, a page each.
+        auto* column = new QWidget(this);
+        auto* stack = new QVBoxLayout(column);
+        stack->setContentsMargins(0, 0, 0, 0);
+        auto* top = new QHBoxLayout();
+        sample_ = new CMaterialSample(column);
+        top->addWidget(sample_);
+        top->addWidget(new CMaterialSampleShapes(sample_, column), 0, Qt::AlignTop);
+        top->addStretch(1);
+        stack->addLayout(top);
+        auto* pages = new QTabWidget(column);
+        for (int slot = 0; slot < kMaterialSlotCount; ++slot) {
+            editors_[slot] = std::make_unique<CTextureSlotEditor>(slot, kIdcSlotFirst + 30 * slot, work_.get(),
+                                                                  patterns_.get(), pages);
+            editors_[slot]->set_on_change([this] { material_changed(); });
+            pages->addTab(editors_[slot]->widget(), QString::fromUtf8(editors_[slot]->title()));
+            for (const auto& [id, w] : editors_[slot]->controls()) register_control(id, w);
+        }
+        stack->addWidget(pages);
+        stack->addStretch(1);
+        static_cast<QGridLayout*>(layout())->addWidget(column, 0, 4, row, 1);
+        sample_->set_material(*work_);
+        for (int i = 0; i < 11; ++i)
+            connect(static_cast<QLineEdit*>(GetDlgItem(scalar_label_id(i) + 1)), &QLineEdit::textEdited, this,
+                    [this, i](const QString& text) {
+                        double v = 0;
+                        if (!real_parse(text.toUtf8().constData(), &v) || v < kScalars[i].min || v > kScalars[i].max)
+                            return;
+                        work_.get()->*kScalars[i].field = float(v);
+                        material_changed();
+                    });
+        for (int i = 0; i < 3; ++i)
+            connect(static_cast<QLineEdit*>(GetDlgItem(kIdcFirst + 3 + i)), &QLineEdit::textEdited, this,
+                    [this, i](const QString& text) {
+                        double v = 0;
+                        if (!real_parse(text.toUtf8().constData(), &v) || v < 0 || v > 1) return;
+                        work_->colour[i] = float(v);
+                        material_changed();
+                    });
+        connect(method, &QComboBox::activated, this, [this](int m) {
+            work_->flags = with_shading_method(work_->flags, m);
+            material_changed();
+        });
+        connect(static_cast<QLineEdit*>(GetDlgItem(kIdcSmoothing)), &QLineEdit::textEdited, this,
+                [this](const QString& text) {
+                    double v = 0;
+                    if (!real_parse(text.toUtf8().constData(), &v) || v < 0 || v > kMaxSmoothingDegrees) return;
+                    work_->smoothing_angle = float(deg_to_rad(v));
+                    material_changed();
+                });
+        for (int i = 0; i < 2; ++i)
+            connect(static_cast<QCheckBox*>(GetDlgItem(kIdcFirst + 30 + i)), &QCheckBox::toggled, this,
+                    [this, i](bool on) {
+                        work_->flags = on ? (work_->flags | kFlagBits[i]) : (work_->flags & ~kFlagBits[i]);
+                        material_changed();
+                    });
+    }
+    add_ok_cancel(row, template_id() == kDlgMaterialColour ? 4 : 5);
 }
 
 void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
@@ -499,20 +624,60 @@ void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
         DDV_MinMaxDouble(dx, rgb_[i], 0, 1);
     }
     if (with_fields()) {
-        for (int i = 0; i < 7; ++i) {
-            DDX_Double(dx, kIdcFirst + 11 + 2 * i, scalars_[i]);
+        const int count = full() ? 11 : kBackgroundScalars;
+        for (int i = 0; i < count; ++i) {
+            DDX_Double(dx, scalar_label_id(i) + 1, scalars_[i]);
             DDV_MinMaxDouble(dx, scalars_[i], kScalars[i].min, kScalars[i].max);
         }
-        if (template_id() == kDlgMaterial)
-            for (int i = 0; i < 3; ++i) DDX_Check(dx, kIdcFirst + 30 + i, flags_[i]);
     }
-    if (!dx->saving()) return;
+    if (template_id() == kDlgBackground) {
+        // The visibility is the bump slot's amount, the haze the texture slot's.
+        const int ids[2] = {kIdcFogVisibility, kIdcFogHaze};
+        const int slot_of[2] = {kSlotBump, kSlotTexture};
+        for (int i = 0; i < 2; ++i) {
+            double v = work_->slots[slot_of[i]].amount;
+            DDX_Double(dx, ids[i], v);
+            DDV_MinMaxDouble(dx, v, 0, 1);
+            work_->slots[slot_of[i]].amount = float(v);
+        }
+        editors_[kSlotTexture]->exchange(dx);
+    }
+    if (full()) {
+        auto* method = static_cast<QComboBox*>(dx->PrepareCtrl(kIdcMethod));
+        if (dx->saving()) method_ = std::max(0, method->currentIndex());
+        else method->setCurrentIndex(method_);
+        DDX_Double(dx, kIdcSmoothing, smoothing_deg_);
+        DDV_MinMaxDouble(dx, smoothing_deg_, 0, kMaxSmoothingDegrees);
+        for (int i = 0; i < 2; ++i) DDX_Check(dx, kIdcFirst + 30 + i, flags_[i]);
+        for (auto& editor : editors_) editor->exchange(dx);
+    }
+}
+
+void CMaterialSheetDlg::OnOK() {
+    if (!UpdateData(true)) return;
     *index_ = int32_t(index_value_);
-    for (int i = 0; i < 3; ++i) m_->colour[i] = float(rgb_[i]);
-    if (!with_fields()) return;
-    for (int i = 0; i < 7; ++i) m_->*kScalars[i].field = float(scalars_[i]);
-    if (template_id() == kDlgMaterial)
-        for (int i = 0; i < 3; ++i) m_->flags = flags_[i] ? (m_->flags | kFlagBits[i]) : (m_->flags & ~kFlagBits[i]);
+    if (!with_fields()) {
+        for (int i = 0; i < 3; ++i) m_->colour[i] = float(rgb_[i]);
+        return EndDialog(IDOK);
+    }
+    MaterialRecord& w = *work_;
+    for (int i = 0; i < 3; ++i) w.colour[i] = float(rgb_[i]);
+    for (int i = 0; i < (full() ? 11 : kBackgroundScalars); ++i) w.*kScalars[i].field = float(scalars_[i]);
+    if (full()) {
+        for (int i = 0; i < 2; ++i) w.flags = flags_[i] ? (w.flags | kFlagBits[i]) : (w.flags & ~kFlagBits[i]);
+        w.flags = with_shading_method(w.flags, method_) & ~kMaterialSmoothGroups;
+        w.smoothing_angle = float(deg_to_rad(smoothing_deg_));
+    }
+    if (material_copy(m_, &w) != 0) {
+        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        return;
+    }
+    patterns_->commit(w);
+    EndDialog(IDOK);
+}
+
+void CMaterialSheetDlg::material_changed() {
+    if (sample_) sample_->set_material(*work_);
 }
 
 // ---- Installation
@@ -532,9 +697,9 @@ void edit_dialogs_install() {
         CChooseLayerDlg dlg(shell_main_window(), view_drawing(view), pre);
         return dlg.DoModalHelp(0) == IDOK ? dlg.chosen() : nullptr;
     };
-    d.material_sheet = [](VIEW*, int32_t* colour, MaterialRecord* m, bool camera) {
+    d.material_sheet = [](VIEW* view, int32_t* colour, MaterialRecord* m, bool camera) {
         const int which = camera ? kDlgBackground : g_prefs.material ? kDlgMaterial : kDlgMaterialColour;
-        CMaterialSheetDlg dlg(shell_main_window(), which, colour, m);
+        CMaterialSheetDlg dlg(shell_main_window(), which, colour, m, view ? view_drawing(view) : nullptr);
         return dlg.DoModalHelp(0) == IDOK;
     };
     d.change_what = [](VIEW*, int32_t* mask) {

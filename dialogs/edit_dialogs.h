@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ class CAMERA;
 class LIGHT;
 class SPOTLITE;
 class QComboBox;
+class SheetPatterns;
+class CMaterialSample;
+class CTextureSlotEditor;
 
 // Template ids (the captions are string-table entries under these ids).
 inline constexpr int kDlgSelectCriteria = 44400;
@@ -166,25 +170,65 @@ class CLightSettingsDlg : public CDlg {
     double colour_[3], pos_[3], target_[3], cone_[2];
 };
 
-// The material sheet: colour index and colour (material_sheet_colour) alone, or
-// with the scalar fields and flags of the material (material_sheet_material), or the
-// background of a camera (material_sheet_background: colour and the scalars). Texture
-// slots are kept as they are.
+// The material sheet: colour index and colour (material_sheet_colour) alone, or the
+// whole material (material_sheet_material): colour, the eleven shading constants,
+// the shading method and smoothing angle, the colour-highlight and mapping-type
+// flags and the three texture slots; or the background of a camera
+// (material_sheet_background: the colour, which is also the fog's, the first seven
+// constants, the fog's visibility and haze, and the background texture).
+//
+// The sheet edits a working copy; OK stores it into the caller's record (clearing
+// the smoothing-group flag of imported meshes, whose slots are now the sheet's) and
+// puts the images its slots took into the drawing; Cancel leaves the record and the
+// drawing as they were.
 class CMaterialSheetDlg : public CDlg {
   public:
-    CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* colour_index, MaterialRecord* material);
+    // `model`: the drawing whose image patterns the slots use; null when no image
+    // can be chosen.
+    CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* colour_index, MaterialRecord* material,
+                      MODEL* model = nullptr);
+    ~CMaterialSheetDlg() override;
+
+    // The material as the sheet shows it now.
+    const MaterialRecord& working() const { return *work_; }
+    // The editor of slot kSlotTexture, kSlotBump or kSlotReflection (the material
+    // form; the background form has the texture slot's only; null before the controls
+    // are built).
+    CTextureSlotEditor* slot_editor(int slot) const { return editors_[slot].get(); }
+    // The shaded sample of the working copy (material form only, null before the
+    // controls are built).
+    CMaterialSample* sample() const { return sample_; }
+
+    // Control ids of the material form, beyond the colour and the scalars.
+    static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
+    static constexpr int kIdcSmoothing = kIdcFirst + 62;  // edit: smoothing angle in degrees
+    static constexpr int kIdcSlotFirst = 1110;            // + 30 x slot: the slot editors
+    // Of the background form: the fog (the bump and texture slots' amounts), and the
+    // background in the texture slot's editor (at kIdcSlotFirst).
+    static constexpr int kIdcFogVisibility = kIdcFirst + 64;
+    static constexpr int kIdcFogHaze = kIdcFirst + 66;
 
   protected:
     void CreateControls() override;
     void DoDataExchange(CDataExchange* dx) override;
+    void OnOK() override;
 
   private:
     bool with_fields() const;
+    bool full() const { return template_id() == kDlgMaterial; }
+    // Any field changed: what shows the material follows.
+    void material_changed();
     int32_t* index_;
     MaterialRecord* m_;
+    std::unique_ptr<MaterialRecord> work_;
+    std::unique_ptr<SheetPatterns> patterns_;
+    std::unique_ptr<CTextureSlotEditor> editors_[3];
+    CMaterialSample* sample_ = nullptr;  // a child widget
     double index_value_, rgb_[3];
-    double scalars_[7];
-    int flags_[3];
+    double scalars_[11];
+    int flags_[2];
+    int method_ = 0;
+    double smoothing_deg_ = 30;
 };
 
 // Connects the dialogs above to the editing commands' hooks.

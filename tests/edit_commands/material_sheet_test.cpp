@@ -1,0 +1,338 @@
+// Change Colour Material through the real material sheet (modal and file-dialog
+// hooks): each slot kind stored exactly and reloaded byte for byte, an unreadable
+// image, an image shared by materials and the undo history, Cancel against OK, and a
+// camera's background and fog.
+// With ZELO_SHOT_DIR set, the sheet with a marble preset and a camera's sheet with a
+// sky background are saved there as PNGs.
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdlib>
+#include <filesystem>
+
+#include "../file/file_support.h"
+#include "../stream/stream_support.h"
+#include "dialogs/edit_dialogs.h"
+#include "dialogs/material_sample.h"
+#include "dialogs/texture_slot_editor.h"
+#include "dialogs/xfile.h"
+#include "edit_fixture.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/db/tree.h"
+#include "model/stream/matchunk.h"
+#include "platform/modal.h"
+#include "render/surface/presets.h"
+
+namespace {
+
+class MaterialSheet : public EditTest {
+  public:
+    void SetUp() override {
+        EditTest::SetUp();
+        g_prefs.material = 1;
+        edit_dialogs_install();
+        texture_presets_install();
+        char tmpl[] = "/tmp/zelo_matsheet_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override {
+        platform_set_modal_hook(nullptr);
+        xfile_set_test_hook(nullptr);
+        std::filesystem::remove_all(dir_);
+        EditTest::TearDown();
+    }
+    // A 2 x 2 grey 24-bit Targa file in the scratch folder; its path.
+    std::string targa(const char* name, uint8_t grey) {
+        Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0x20};
+        b.resize(b.size() + 12, grey);
+        put_file(dir_ + "/" + name, b);
+        return dir_ + "/" + name;
+    }
+    // Change Colour Material on `mesh`, `drive` answering the sheet, `paths` the file
+    // dialog (one a request); the mesh's clone afterwards.
+    MESH3* change(Harness& h, MESH3* mesh, std::function<void(CDialog&)> drive, std::vector<std::string> paths = {}) {
+        xfile_set_test_hook([paths](CXFile& d) mutable {
+            if (paths.empty()) return false;
+            d.choose(paths.front(), -1);
+            paths.erase(paths.begin());
+            return true;
+        });
+        buffer_clear(h.view()->selection);
+        buffer_add(h.view()->selection, mesh);
+        platform_set_modal_hook(std::move(drive));
+        h.run(kCmdChangeMaterial);
+        return rtc_cast<MESH3>(*refs_of(h.view()->selection).begin());
+    }
+    static QWidget* at(CDialog& d, int slot, int part) {
+        return d.GetDlgItem(CMaterialSheetDlg::kIdcSlotFirst + 30 * slot + part);
+    }
+    static void pick(CDialog& d, int slot, int part, int index) {
+        auto* box = static_cast<QComboBox*>(at(d, slot, part));
+        box->setCurrentIndex(index);
+        box->activated(index);
+    }
+    static void type(CDialog& d, int slot, int part, const char* text) {
+        static_cast<QLineEdit*>(at(d, slot, part))->setText(text);
+        static_cast<QLineEdit*>(at(d, slot, part))->textEdited(text);
+    }
+    // With ZELO_SHOT_DIR set, the sheet as a PNG there.
+    static void shot(CDialog& d, const char* name) {
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) {
+            d.resize(d.sizeHint());  // whole, also beyond the small offscreen screen
+            d.grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+        }
+    }
+    static void click_image(CDialog& d, int slot) { static_cast<QPushButton*>(at(d, slot, kSlotImage))->click(); }
+
+    std::string dir_;
+};
+
+MESH3* add_mesh(MODEL* m) {
+    auto x = rtc_make<MESH3>();
+    x->material->flags |= kMaterialSmoothGroups;  // as an imported mesh has it
+    return scene_add(scene_layer(m), x.release());
+}
+
+int image_patterns(MODEL* m) {
+    int n = 0;
+    if (ZDLIST* p = m->patterns) do n += rtc_is_a(p, &MATRPATT::rtc_class), p = p->next; while (p != m->patterns);
+    return n;
+}
+
+// The bytes a drawing file holds for `m`; with `model`, for what it reads back from them.
+Bytes stored(const std::string& path, const MaterialRecord* m, MODEL* model = nullptr) {
+    MaterialRecord back;
+    for (bool write : {false, true}) {
+        if (!write && !model) continue;
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        EXPECT_EQ(io_guarded([&] {
+                      iorec_open(s.get(), path.c_str(), write);
+                      if (write) {
+                          io_put_material(s.get(), model ? &back : m, 1027);
+                          iorec_commit(s.get());
+                      } else {
+                          IoChunkReader chunk(s.get());
+                          io_get_material(s.get(), model, &back);
+                      }
+                  }),
+                  0);
+    }
+    return file_bytes(path);
+}
+
+TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical) {
+    struct Case {
+        const char* what;
+        int slot;
+        bool rust_before;  // the colour texture starts with the "Rust" preset
+        std::function<void(CDialog&)> drive;
+        std::function<void(const TextureSlot&, MODEL*)> expect;
+    };
+    const std::string image = targa("grey.tga", 128);
+    const Case cases[] = {
+        {"marble", kSlotTexture, false,
+         [](CDialog& d) {
+             CMaterialSample* sample = static_cast<CMaterialSheetDlg&>(d).sample();
+             ASSERT_TRUE(sample && sample->wait_ready(120000));
+             const QImage plain = sample->picture();
+             pick(d, kSlotTexture, kSlotKind, kChoiceProcedural);
+             pick(d, kSlotTexture, kSlotPreset, 7);  // "Marble: White", base value 30
+             EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSlotFirst + kSlotAmount), "30");
+             type(d, kSlotTexture, kSlotAmount, "45");
+             ASSERT_TRUE(sample->wait_ready(120000));  // the sample follows the sheet
+             EXPECT_NE(sample->picture(), plain);
+             shot(d, "material_sheet_marble");
+         },
+         [](const TextureSlot& s, MODEL*) {
+             EXPECT_EQ(s.kind, 11);
+             EXPECT_EQ(s.ramp, texture_preset_find_ramp(&kPresetsTexture, -7));
+             EXPECT_FLOAT_EQ(s.amount, 0.45f);
+         }},
+        {"image", kSlotReflection, false,
+         [](CDialog& d) {
+             pick(d, kSlotReflection, kSlotKind, kChoiceImage);
+             pick(d, kSlotReflection, kSlotMapping, 2);  // spherical
+             type(d, kSlotReflection, kSlotUScale, "2");
+             type(d, kSlotReflection, kSlotVScale, "3");
+             type(d, kSlotReflection, kSlotAngle, "45");
+             static_cast<QAbstractButton*>(at(d, kSlotReflection, kSlotDecal))->setChecked(true);
+         },
+         [&image](const TextureSlot& s, MODEL* model) {
+             EXPECT_EQ(s.kind, kTextureImage);
+             EXPECT_EQ(s.mapping_mode, kMappingModeSpherical);
+             EXPECT_EQ(s.mapping.image, model_find_patt(model, image.c_str(), &MATRPATT::rtc_class));
+             EXPECT_EQ(s.mapping.flags, kMappingDecal);
+             Matrix43 want;
+             texture_mapping_build_matrix(&want, 2, 3, 45, false, false, 0, 0);
+             EXPECT_EQ(std::memcmp(&want, &s.mapping.matrix, sizeof want), 0);
+         }},
+        {"none", kSlotTexture, true, [](CDialog& d) { pick(d, kSlotTexture, kSlotKind, kChoiceNone); },
+         [](const TextureSlot& s, MODEL*) { EXPECT_TRUE(s.kind == kTextureNone && !s.ramp); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        define_edit_commands(h);
+        MESH3* mesh = add_mesh(h.model());
+        if (c.rust_before) texture_preset_apply(mesh->material, &kPresetsTexture, 3);
+        MaterialRecord before;
+        material_copy(&before, mesh->material);
+        MESH3* now = change(
+            h, mesh,
+            [&](CDialog& d) {
+                c.drive(d);
+                d.press(IDOK);
+            },
+            {image});
+        ASSERT_NE(now, mesh);
+        EXPECT_EQ(h.model()->undo_levels, 1);
+        c.expect(now->material->slots[c.slot], h.model());
+        // Nothing else changed, but for the smoothing-group flag the sheet clears.
+        EXPECT_EQ(now->material->flags, before.flags & ~kMaterialSmoothGroups);
+        EXPECT_EQ(now->material->shininess, before.shininess);
+        for (int other : {(c.slot + 1) % 3, (c.slot + 2) % 3})
+            EXPECT_EQ(now->material->slots[other].kind, before.slots[other].kind);
+        const Bytes written = stored(dir_ + "/m.bin", now->material);  // then read back
+        EXPECT_EQ(stored(dir_ + "/m.bin", nullptr, h.model()), written);
+    }
+}
+
+// An image that cannot be read leaves the slot as it was (a preset, an image) and
+// says why; nothing joins the drawing.
+TEST_F(MaterialSheet, UnreadableImageLeavesTheSlotAndShowsTheReadersMessage) {
+    const std::string broken = dir_ + "/broken.tga", missing = dir_ + "/none.gif";
+    put_file(broken, bytes({1, 2, 3}));
+    Harness h;
+    define_edit_commands(h);
+    MESH3* mesh = add_mesh(h.model());
+    texture_preset_apply(mesh->material, &kPresetsTexture, 6);
+    auto image_in_reflection = [](CDialog& d) {
+        pick(d, kSlotReflection, kSlotKind, kChoiceImage);
+        d.press(IDOK);
+    };
+    mesh = change(h, mesh, image_in_reflection, {targa("good.tga", 200)});
+    MATRPATT* image = mesh->material->slots[kSlotReflection].mapping.image;
+    ASSERT_NE(image, nullptr);
+    const int patterns = image_patterns(h.model());
+    for (const std::string& bad : {broken, missing}) {
+        SCOPED_TRACE(bad);
+        boxes.clear();
+        auto try_both = [&](CDialog& d) {
+            pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+            click_image(d, kSlotReflection);
+            EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSlotFirst + kSlotKind), "Procedural");
+            d.press(IDOK);
+        };
+        mesh = change(h, mesh, try_both, {bad, bad});
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_NE(boxes[1].find(bad), std::string::npos) << boxes[1];
+        EXPECT_NE(boxes[1].find(bad == missing ? std::strerror(ENOENT) : "not an image"), std::string::npos);
+        EXPECT_EQ(mesh->material->slots[kSlotTexture].kind, 11);
+        EXPECT_EQ(mesh->material->slots[kSlotReflection].mapping.image, image);
+        EXPECT_EQ(image_patterns(h.model()), patterns);
+    }
+}
+
+// Two materials on one image share one pattern, found by name; another image for one
+// of them, and an undo, never free it while a slot or the history uses it.
+TEST_F(MaterialSheet, SharedImageIsOnePatternAndOutlivesEveryUser) {
+    const std::string wood = targa("wood.tga", 90);
+    Harness h;
+    define_edit_commands(h);
+    const int patterns = image_patterns(h.model());
+    auto image_in_texture = [](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.press(IDOK);
+    };
+    MESH3* a = change(h, add_mesh(h.model()), image_in_texture, {wood});
+    MESH3* b = change(h, add_mesh(h.model()), image_in_texture, {wood});
+    MATRPATT* shared = a->material->slots[kSlotTexture].mapping.image;
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(b->material->slots[kSlotTexture].mapping.image, shared);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+    auto another = [](CDialog& d) {
+        click_image(d, kSlotTexture);
+        d.press(IDOK);
+    };
+    change(h, a, another, {targa("stone.tga", 160)});
+    EXPECT_EQ(image_patterns(h.model()), patterns + 2);
+    EXPECT_EQ(b->material->slots[kSlotTexture].mapping.image, shared);
+    // Undo brings a's clone back, still on the shared pattern, which still reads.
+    ASSERT_EQ(model_undo(h.model()), 0);
+    for (object* o : drawing_objects(h.model()))
+        EXPECT_EQ(rtc_cast<MESH3>(o)->material->slots[kSlotTexture].mapping.image, shared);
+    ASSERT_EQ(shared->make_image_ready(), 0);
+    EXPECT_EQ(shared->pixels[0], 90);
+}
+
+// Cancel leaves the material, the drawing's patterns and the history alone; OK is one
+// undo level, and one undo gives the drawing back.
+TEST_F(MaterialSheet, CancelChangesNothingAndOkIsOneUndoLevel) {
+    const std::string image = targa("new.tga", 10);
+    Harness h;
+    define_edit_commands(h);
+    MESH3* mesh = add_mesh(h.model());
+    const std::string before = dump_drawing(h.model());
+    const int patterns = image_patterns(h.model());
+    for (int press : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(press);
+        MESH3* now = change(
+            h, mesh,
+            [press](CDialog& d) {
+                pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+                pick(d, kSlotBump, kSlotKind, kChoiceProcedural);
+                d.SetDlgItemText(kIdcFirst + 15, "0.9");
+                d.press(press);
+            },
+            {image});
+        EXPECT_EQ(now->material->slots[kSlotBump].kind, press == IDOK ? 2 : 0);  // "Bumps" on OK
+        EXPECT_EQ(h.model()->undo_levels, press == IDOK ? 1 : 0);
+        if (press == IDCANCEL) {
+            EXPECT_EQ(dump_drawing(h.model()), before);
+            EXPECT_EQ(image_patterns(h.model()), patterns);
+        }
+    }
+    ASSERT_EQ(model_undo(h.model()), 0);
+    EXPECT_EQ(drawing_objects(h.model()).front(), mesh);
+    EXPECT_EQ(mesh->material->slots[kSlotTexture].kind, kTextureNone);
+    // The view's current material (15306) is handed to the sheet itself.
+    const Bytes current = stored(dir_ + "/v.bin", &h.view()->material);
+    int32_t colour = 1;
+    platform_set_modal_hook([](CDialog& d) {
+        pick(d, kSlotBump, kSlotKind, kChoiceProcedural);
+        d.SetDlgItemText(kIdcFirst + 15, "0.9");
+        d.press(IDCANCEL);
+    });
+    EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false));
+    EXPECT_EQ(stored(dir_ + "/v.bin", &h.view()->material), current);
+}
+
+// A camera's material is its scene: the background texture in the texture slot, whose
+// amount stays the fog's haze; the fog's visibility in the bump slot's amount.
+TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
+    Harness h;
+    define_edit_commands(h);
+    CAMERA* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    buffer_add(h.view()->selection, cam);
+    platform_set_modal_hook([](CDialog& d) {
+        EXPECT_EQ(at(d, kSlotBump, kSlotKind), nullptr);
+        EXPECT_TRUE(at(d, kSlotTexture, kSlotAmount)->isHidden());
+        pick(d, kSlotTexture, kSlotKind, kChoiceProcedural);
+        pick(d, kSlotTexture, kSlotPreset, 22);  // "Sky: Blue I"
+        d.SetDlgItemText(CMaterialSheetDlg::kIdcFogVisibility, "0.5");
+        d.SetDlgItemText(CMaterialSheetDlg::kIdcFogHaze, "0.3");
+        shot(d, "material_sheet_background");
+        d.press(IDOK);
+    });
+    h.run(kCmdChangeMaterial);
+    const MaterialRecord& m = *rtc_cast<CAMERA>(*refs_of(h.view()->selection).begin())->material;
+    EXPECT_EQ(m.slots[kSlotTexture].ramp, texture_preset_find_ramp(&kPresetsTexture, -22));
+    EXPECT_FLOAT_EQ(m.slots[kSlotTexture].amount, 0.3f);
+    EXPECT_FLOAT_EQ(m.slots[kSlotBump].amount, 0.5f);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+}
+
+}  // namespace
