@@ -115,7 +115,8 @@ int texture_image_save(MATRPATT* pattern, const char* path) {
     if (auto* mm = rtc_cast<MATRPMMF>(pattern); mm && mm->kind == kind && mm->data && mm->size)
         return image_file_write(path, mm->data, mm->size);
     if (kind == kImageKindAnimator) return kImageBadData;
-    if (int e = pattern->make_image_ready()) return e;
+    const ImagePixelsHold hold(pattern);  // a render may decode another frame meanwhile
+    if (int e = hold.code()) return e;
     ByteSink sink;
     if (int e = encode_kind(kind, pattern->pixels, pattern->width, pattern->height, &sink)) return e;
     return image_file_write(path, sink.data(), sink.size());

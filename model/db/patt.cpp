@@ -109,8 +109,9 @@ void MATRPATT::release_image() {
 int MATRPATT::copy_level(const MATRPATT& src) {
     if (rtc_copy_base(&src, this, &MATRPATT::rtc_class) != 0) return 8;
     if (this == &src) return 0;
-    // Decoding may be needed before the pixels can be copied.
-    const_cast<MATRPATT&>(src).make_image_ready();
+    // Decoding may be needed before the pixels can be copied; they are held while
+    // they are, so that a render's decode of another frame does not free them.
+    const ImagePixelsHold hold(const_cast<MATRPATT*>(&src));
     if (!src.has_own_pixels()) {
         release_image();
         return 0;

@@ -83,7 +83,8 @@ class MATRPATT : public PATT {
     // make_image_ready and hold_pixels as one step, so that no other thread's decode
     // comes between them and replaces the pixels about to be sampled. A reader on a
     // thread of its own (a render, the material sample) calls this before sampling
-    // and release_pixels after; the result is make_image_ready's.
+    // and release_pixels after (or reads under an ImagePixelsHold); the result is
+    // make_image_ready's.
     int make_image_ready_and_hold();
     // Frees the pixels unless they are the shared black pixel; then 1 x 1 black.
     virtual void release_image();
@@ -104,4 +105,26 @@ class MATRPATT : public PATT {
     std::atomic<int32_t> holds{0};
     // Taken by a decode and by make_image_ready_and_hold (which decodes inside it).
     std::recursive_mutex image_lock;
+};
+
+// Holds a texture image's pixels for as long as it lives: made ready and held in one
+// step (make_image_ready_and_hold), let go (release_pixels) however the scope ends. A
+// reader that samples or copies the pixels on a thread that may run beside a render
+// reads them under one of these, so that a decode of another frame for the render
+// leaves them alone. A null image holds nothing.
+class ImagePixelsHold {
+  public:
+    explicit ImagePixelsHold(MATRPATT* image)
+        : image_(image), code_(image ? image->make_image_ready_and_hold() : 0) {}
+    ~ImagePixelsHold() {
+        if (image_) image_->release_pixels();
+    }
+    ImagePixelsHold(const ImagePixelsHold&) = delete;
+    ImagePixelsHold& operator=(const ImagePixelsHold&) = delete;
+    // make_image_ready's result: 0 when the pixels are ready.
+    int code() const { return code_; }
+
+  private:
+    MATRPATT* image_;
+    int code_;
 };

@@ -11,7 +11,8 @@ int texture_mapping_set_image(TextureMapping* m, MATRPATT* image) {
         for (float& c : m->key_colour) c = 0.0f;
         return 0;
     }
-    if (int r = image->make_image_ready()) return r;
+    const ImagePixelsHold hold(image);  // a render may decode another frame meanwhile
+    if (int r = hold.code()) return r;
     for (int i = 0; i < 3; ++i) m->key_colour[i] = image->pixels[i] * 0.00392156862745098f;
     return 0;
 }

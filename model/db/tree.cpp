@@ -148,13 +148,30 @@ void obj_remove(ZOBJ* obj) {
 
 // ---- the pattern ring and its name index
 
+namespace {
+thread_local uint64_t t_name_compares = 0;
+}  // namespace
+
+bool patt_names_equal(std::string_view a, std::string_view b) {
+    ++t_name_compares;
+    return a == b;
+}
+
+uint64_t patt_name_compares() {
+    return t_name_compares;
+}
+
 struct PattIndex {
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
+    struct Equal {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const { return patt_names_equal(a, b); }
+    };
     // The patterns of each name, in no particular order.
-    std::unordered_map<std::string, std::vector<PATT*>, Hash, std::equal_to<>> by_name;
+    std::unordered_map<std::string, std::vector<PATT*>, Hash, Equal> by_name;
 };
 
 void PattIndexDeleter::operator()(PattIndex* index) const {
@@ -217,7 +234,7 @@ PATT* find_by_walk(MODEL* model, const char* name, const RtcClass* cls) {
     ZDLIST* p = model->patterns;
     do {
         auto* z = static_cast<PATT*>(p);
-        if (rtc_is_a(z, cls) && std::strcmp(z->name(), name) == 0) return z;
+        if (rtc_is_a(z, cls) && patt_names_equal(z->name(), name)) return z;
         p = p->next;
     } while (p != model->patterns);
     return nullptr;

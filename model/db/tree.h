@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 #include "model/db/zobj.h"
 
@@ -73,6 +74,11 @@ void patt_ring_unlink(MODEL* model, PATT* patt);
 // Renames a pattern (its string 0), refiling it in the name index of the model whose
 // ring holds it. 0, or 8 when out of memory (the old name stays).
 int patt_set_name(PATT* patt, const char* text);
+// Whether two pattern names are the same: the one comparison of names that lookups
+// in the pattern ring and its index make. patt_name_compares counts its calls on the
+// calling thread, so that a test can tell how many comparisons a lookup costs.
+bool patt_names_equal(std::string_view a, std::string_view b);
+uint64_t patt_name_compares();
 // Puts a pattern at the end of the model's pattern ring unless one of the same class
 // and name is there. 1 when inserted, 0 when refused.
 int model_insert_patt(MODEL* model, PATT* patt);

@@ -209,7 +209,9 @@ int fontpatt_load(IOstream* s, RTC* obj) {
 int matrpatt_save(IOstream* s, RTC* obj) {
     rtc_save_base(s, obj, &MATRPATT::rtc_class);
     auto* p = static_cast<MATRPATT*>(obj);
-    p->make_image_ready();  // a pattern that decodes on demand writes its pixels too
+    // A pattern that decodes on demand writes its pixels too, held while they are
+    // written (a render may decode another frame of the image meanwhile).
+    const ImagePixelsHold hold(p);
     IoChunkWriter c(s, 3);
     if (!p->has_own_pixels() || p->width <= 0 || p->height <= 0) {
         if (p->klass() != &MATRPATT::rtc_class) {

@@ -44,20 +44,6 @@ PrintLayout layout_for_printer(CSView* view, QPrinter* printer) {
     return l;
 }
 
-// One message for a failed print; a print that stopped part way also says how many
-// of its pages went out.
-void tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0) {
-    if (code == kLayoutTooManyPages) {
-        msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
-    } else if (code != 0 && pages > 0) {
-        const std::string out = res_load_string(kStrPagesOut);
-        msgbox_printf(kStrIdError, ("%s (%d)\n" + out).c_str(), res_load_string(kStrPrintFailed).c_str(), code,
-                      static_cast<int>(pages_out), static_cast<int>(pages));
-    } else if (code != 0) {
-        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
-    }
-}
-
 // The drawing of the view's shown layers over an area, for printing and previews.
 DrawingSource view_source(CSView* view, const double area[4]) {
     VIEW* v = view->view();
@@ -94,6 +80,20 @@ bool page_setup(CSView* view, QPrinter* printer) {
 }
 
 }  // namespace
+
+// One message for a failed print; a print that stopped part way also says how many
+// of its pages went out.
+void print_tell_failure(int code, int64_t pages_out, int64_t pages) {
+    if (code == kLayoutTooManyPages) {
+        msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
+    } else if (code != 0 && pages > 0) {
+        const std::string out = res_load_string(kStrPagesOut);
+        msgbox_printf(kStrIdError, ("%s (%d)\n" + out).c_str(), res_load_string(kStrPrintFailed).c_str(), code,
+                      static_cast<int>(pages_out), static_cast<int>(pages));
+    } else if (code != 0) {
+        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
+    }
+}
 
 void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { dialog_hook() = std::move(hook); }
 
@@ -165,7 +165,7 @@ bool drawing_view_command(CSView* view, int id) {
             if (!go) return false;
             int64_t out = 0, pages = 0;
             const int rc = drawing_view_print(view, printer, &out, &pages);
-            tell_failure(rc, out, pages);
+            print_tell_failure(rc, out, pages);
             return rc == 0;
         }
         case ID_FILE_PRINT_PREVIEW: {
@@ -174,7 +174,7 @@ bool drawing_view_command(CSView* view, int id) {
             double area[4];
             if (!drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return false;
             if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) {
-                tell_failure(rc);
+                print_tell_failure(rc);
                 return false;
             }
             QPrintPreviewDialog dlg(printer, view);

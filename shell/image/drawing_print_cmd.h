@@ -34,6 +34,11 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
 // pages of the layout.
 int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr, int64_t* pages = nullptr);
 
+// Tells the user once that a print failed with `code` (nothing for 0): too many
+// pages, or the print message with the code, and how many of the `pages` went out
+// when the print stopped part way (pages > 0). Drawing and image prints share it.
+void print_tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0);
+
 // Test seam: answers the print dialog (true: print) instead of showing it; an
 // empty function restores the dialog.
 void drawing_print_set_dialog_hook(std::function<bool(QPrinter*)> hook);

@@ -24,6 +24,7 @@
 #include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
+#include "shell/image/drawing_print_cmd.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/page_setup_dlg.h"
 
@@ -303,14 +304,18 @@ bool CIView::print_with_dialog(QPrinter* printer) {
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);
+    bool cancelled = false;
     const bool done = print(printer, [&](int percent) {
         const QString text = QString::fromStdString(image_print_progress_text(percent));
         if (main) main->statusBar()->showMessage(text);
         progress.setLabelText(text);
         progress.setValue(percent);  // a modal progress window also runs pending events here
-        return !progress.wasCanceled();
+        cancelled = progress.wasCanceled();
+        return !cancelled;
     });
     if (main) main->statusBar()->clearMessage();
+    // A print the printer would not start or finish is told; one stopped by Cancel is not.
+    if (!done && !cancelled) print_tell_failure(13);
     return done;
 }
 

@@ -52,7 +52,8 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
     // minimum margins; true on OK (the margins and orientation are then taken).
     bool page_setup(QPrinter* printer);
     // Print and Print Preview through Qt's print dialogs (the printer is the
-    // application's, kept by the caller).
+    // application's, kept by the caller). A print that fails (not one cancelled) is
+    // told once with the print message (print_tell_failure).
     bool print_with_dialog(QPrinter* printer);
     bool print_preview(QPrinter* printer);
 

@@ -1,5 +1,6 @@
 // Pattern libraries: dash-list normalisation, the reader's handling of names,
 // definition lines, bad fields and line ends, the built-in libraries, and files.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -219,3 +220,24 @@ TEST_F(PatternTest, FileWithWindowsLineEnds) {
 }
 
 }  // namespace
+
+// Each pattern read is looked up by name before it is filed, so a lookup that walked
+// the drawing's patterns would make about n^2 / 2 name comparisons for n patterns;
+// the name index makes a few per pattern. Reading four times the patterns must cost
+// about four times the comparisons (a walk gives sixteen).
+TEST_F(PatternTest, ReadingALibraryComparesNamesLinearly) {
+    const auto comparisons = [](int patterns) {
+        std::string text;
+        for (int i = 0; i < patterns; ++i)
+            text += "*pattern" + std::to_string(i) + ",generated\n45,0,0,0,6,3,-1.5\n";
+        auto m = rtc_make<MODEL>();
+        const uint64_t before = patt_name_compares();
+        EXPECT_EQ(patt_read_text(m.get(), text.data(), text.size(), &HATCHPATT::rtc_class), 0);
+        EXPECT_NE(model_find_patt(m.get(), ("pattern" + std::to_string(patterns - 1)).c_str(),
+                                  &HATCHPATT::rtc_class),
+                  nullptr);
+        return double(patt_name_compares() - before);
+    };
+    const double small = comparisons(500), large = comparisons(2000);
+    EXPECT_LT(large, 6 * std::max(small, 500.0)) << small << " then " << large;
+}

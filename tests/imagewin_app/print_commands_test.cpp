@@ -28,6 +28,7 @@
 #include "graphics/view/projection.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
+#include "shell/image/iview.h"
 
 namespace {
 
@@ -152,6 +153,36 @@ TEST_F(PrintCommandsTest, ARefusedPageIsToldOnceWithThePagesThatWentOut) {
     EXPECT_EQ(asked, 3);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)\n3 of 9 pages went to the printer.");
+}
+
+// An image window's Print on a printer that cannot start (its file cannot be made):
+// the print fails and says so once with the print message, instead of ending without
+// a word.
+TEST_F(PrintCommandsTest, AnImagePrintThatCannotStartIsToldOnce) {
+    std::vector<uint8_t> rgb(7 * 3 * 3, 90);
+    ByteSink s;
+    ASSERT_EQ(bmp_encode(rgb.data(), 7, 3, &s), 0);
+    const std::string path = AppTestEnvironment::file("print_fails.bmp");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    ASSERT_NE(image_window_open(*app, path), nullptr);
+    app_session_settle();
+    ASSERT_NE(dynamic_cast<CImgFrame*>(frame()->mdi_area()->activeSubWindow()), nullptr);
+    const std::string none = AppTestEnvironment::file("no such folder/image.pdf");
+    image_print_set_dialog_hook([&](QPrinter* p) {
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(QString::fromStdString(none));
+        return true;
+    });
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+        boxes.push_back(b.text);
+        return kIdOk;
+    });
+    frame()->route_command(ID_FILE_PRINT);
+    msgbox_set_hook(old);
+    image_print_set_dialog_hook({});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)");
 }
 
 // Page Setup through the menu command: Cancel keeps everything; Tile and Landscape

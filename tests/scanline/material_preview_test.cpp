@@ -237,11 +237,11 @@ TEST(SurfaceRender, AnimatedImagesStayWhileHeld) {
 
 namespace {
 
-std::atomic<int> g_gif_decodes{0};
+std::atomic<int> g_image_decodes{0};
 
 // Relaxed, so that counting does not order the two threads for ThreadSanitizer.
-int gif_decoder(const uint8_t*, uint32_t, int32_t, int32_t* w, int32_t* h, uint8_t** px) {
-    g_gif_decodes.fetch_add(1, std::memory_order_relaxed);
+int image_decoder(const uint8_t*, uint32_t, int32_t, int32_t* w, int32_t* h, uint8_t** px) {
+    g_image_decodes.fetch_add(1, std::memory_order_relaxed);
     *w = *h = 2;
     *px = new uint8_t[12];
     for (int i = 0; i < 12; ++i) (*px)[i] = 200;
@@ -251,51 +251,96 @@ int gif_decoder(const uint8_t*, uint32_t, int32_t, int32_t* w, int32_t* h, uint8
 }  // namespace
 
 TEST(SurfaceRender, RenderAndSwatchShareAnImageDecodedOnce) {
-    // A render on a worker thread and the material sample on this one ask for the
-    // same undecoded image map at once: it is decoded once, and neither thread reads
-    // pixels the other is writing (ThreadSanitizer checks the second). A few rounds,
-    // each with a fresh image, so that the threads meet in more than one order.
+    // The window side attaches an image map to a keyed mapping (reading its first
+    // pixel) or copies it, then lets a render start on a worker thread and, once the
+    // render has the image, shows the material sample of it while the render samples
+    // it too. A still image is decoded once for all of them; an animated one again
+    // for a request while nobody holds it, never under a reader: ThreadSanitizer
+    // checks that no thread frees or writes pixels another is reading. A few rounds
+    // of each, each with a fresh image.
+    struct Kind {
+        int32_t kind;
+        const char* file;
+        bool animated;
+    };
+    const Kind kinds[] = {{kImageKindGif, "a.gif", false}, {kImageKindAnimator, "a.flc", true}};
+    // What the window side does with the image before the render starts.
+    struct Reader {
+        const char* name;
+        void (*read)(MATRPMMF* image);
+    };
+    const Reader readers[] = {
+        {"attach to a keyed mapping",
+         [](MATRPMMF* image) {
+             TextureMapping keyed;
+             texture_mapping_init(&keyed);
+             keyed.flags |= kMappingImageCoverage;
+             EXPECT_EQ(texture_mapping_set_image(&keyed, image), 0);
+             EXPECT_FLOAT_EQ(keyed.key_colour[0], 200 / 255.0f);
+         }},
+        {"copy",
+         [](MATRPMMF* image) {
+             std::unique_ptr<RTC> copy;
+             ASSERT_EQ(rtc_clone(&copy, image), 0);
+             EXPECT_EQ(static_cast<MATRPATT*>(copy.get())->width, 2);
+         }},
+    };
     MATRPMMF_register();
-    texture_image_set_decoder(kImageKindGif, gif_decoder);
-    for (int round = 0; round < 4; ++round) {
-        auto image = rtc_make<MATRPMMF>();
-        const uint8_t bytes[4] = {1, 2, 3, 4};
-        ASSERT_EQ(image->set_data(kImageKindGif, "a.gif", bytes, 4), 0);
-        TestScene s;
-        MESH3* box = s.add_box({-5, -5, -5}, {5, 5, 5});
-        MaterialRecord sample;
-        for (MaterialRecord* m : {box->material, &sample}) {
-            m->slots[kSlotTexture].kind = kTextureImage;
-            texture_mapping_init(&m->slots[kSlotTexture].mapping);
+    for (const Kind& k : kinds) {
+        texture_image_set_decoder(k.kind, image_decoder);
+        for (int round = 0; round < 8; ++round) {
+            const Reader& reader = readers[round % 2];
+            SCOPED_TRACE(std::string(k.file) + ", " + reader.name + ", round " + std::to_string(round));
+            auto image = rtc_make<MATRPMMF>();
+            const uint8_t bytes[4] = {1, 2, 3, 4};
+            ASSERT_EQ(image->set_data(k.kind, k.file, bytes, 4), 0);
+            TestScene s;
+            MESH3* box = s.add_box({-5, -5, -5}, {5, 5, 5});
+            MaterialRecord sample;
+            for (MaterialRecord* m : {box->material, &sample}) {
+                m->slots[kSlotTexture].kind = kTextureImage;
+                texture_mapping_init(&m->slots[kSlotTexture].mapping);
+            }
+            box->material->slots[kSlotTexture].mapping.image = image.get();
+            sample.slots[kSlotTexture].mapping.image = image.get();
+            s.settings.flags = kRenderPhong | kRenderTextures;
+            g_image_decodes = 0;
+            // The render starts once the window side is through with its reading. A
+            // relaxed gate: nothing but the image's own locking and
+            // holding may order what the two threads do with its pixels.
+            std::atomic<bool> go{false}, done{false};
+            int rendered = -1;
+            Image24 img(24, 24);
+            std::thread worker([&] {
+                while (!go.load(std::memory_order_relaxed)) std::this_thread::yield();
+                rendered = s.render(img);
+                done.store(true, std::memory_order_relaxed);
+            });
+            reader.read(image.get());
+            go.store(true, std::memory_order_relaxed);
+            // Once the render holds the image (or is through), the sample holds it
+            // too while it shades, as a window showing it does.
+            while (!image->pixels_held() && !done.load(std::memory_order_relaxed)) std::this_thread::yield();
+            float lit = 0.0f;
+            {
+                const ImagePixelsHold hold(image.get());
+                EXPECT_EQ(hold.code(), 0);
+                for (int i = 0; i < 9; ++i) {
+                    float c[4];
+                    shade(sample, -0.4f + i * 0.1f, 0.0f, kPreviewSquare, c);
+                    lit += c[0];
+                }
+            }
+            worker.join();
+            EXPECT_EQ(rendered, 0);
+            if (!k.animated) {
+                EXPECT_EQ(g_image_decodes.load(), 1);
+            }
+            EXPECT_GT(lit, 0.0f);
+            EXPECT_FALSE(image->pixels_held());
+            box->material->slots[kSlotTexture].mapping.image = nullptr;
+            sample.slots[kSlotTexture].mapping.image = nullptr;
         }
-        box->material->slots[kSlotTexture].mapping.image = image.get();
-        s.settings.flags = kRenderPhong | kRenderTextures;
-        g_gif_decodes = 0;
-        std::atomic<int> arrived{0};
-        int rendered = -1;
-        Image24 img(24, 24);
-        std::thread worker([&] {
-            arrived.fetch_add(1);
-            while (arrived.load() < 2) std::this_thread::yield();
-            rendered = s.render(img);
-        });
-        arrived.fetch_add(1);
-        while (arrived.load() < 2) std::this_thread::yield();
-        // The window side makes the image ready before showing it, as a render does.
-        EXPECT_EQ(image->make_image_ready(), 0);
-        EXPECT_EQ(texture_mapping_set_image(&sample.slots[kSlotTexture].mapping, image.get()), 0);
-        float lit = 0.0f;
-        for (int i = 0; i < 9; ++i) {
-            float c[4];
-            shade(sample, -0.4f + i * 0.1f, 0.0f, kPreviewSquare, c);
-            lit += c[0];
-        }
-        worker.join();
-        EXPECT_EQ(rendered, 0);
-        EXPECT_EQ(g_gif_decodes.load(), 1) << "round " << round;
-        EXPECT_GT(lit, 0.0f);
-        box->material->slots[kSlotTexture].mapping.image = nullptr;
-        sample.slots[kSlotTexture].mapping.image = nullptr;
+        texture_image_set_decoder(k.kind, nullptr);
     }
-    texture_image_set_decoder(kImageKindGif, nullptr);
 }
