@@ -140,6 +140,9 @@ void BM_NgonWithHoles(benchmark::State& state) {
 }
 BENCHMARK(BM_NgonWithHoles)
     ->ArgsProduct({{64, 512, 4096}, {1, 8}})
+    ->Args({1000, 8})
+    ->Args({10000, 8})
+    ->Args({100000, 8})
     ->Unit(benchmark::kMillisecond);
 
 class CountSink : public Text3dSink {
