@@ -417,31 +417,25 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         }
         if (!std::isfinite(grow)) grow = INFINITY;
         const double qx0 = x0 - grow, qx1 = x1 + grow, qy0 = y0 - grow, qy1 = y1 + grow;
-        // Edge k from corner o[k] along e[k], turned to the triangle's side: the value
-        // of a point q is e x (q - o), largest over a box at the corner picked by the
-        // edge's direction (0 lo, 1 hi).
+        // Edge k from corner o along e, turned to the triangle's side: the value of a
+        // point q is e x (q - o) = ex q.y - ey q.x + (ey o.x - ex o.y), largest over a
+        // box at the corner the edge's direction picks.
         const double sign = t > 0 ? 1 : -1;
-        const P2* o[3] = {&a, &b, &c};
-        double ex[3] = {sign * (b.x - a.x), sign * (c.x - b.x), sign * (a.x - c.x)};
-        double ey[3] = {sign * (b.y - a.y), sign * (c.y - b.y), sign * (a.y - c.y)};
-        int cx[3], cy[3];
-        double base_value[3];
-        for (int k = 0; k < 3; ++k) {
-            cx[k] = ey[k] > 0 ? 0 : 1;
-            cy[k] = ex[k] > 0 ? 1 : 0;
-            base_value[k] = ey[k] * o[k]->x - ex[k] * o[k]->y;
-        }
+        const double ex0 = sign * (b.x - a.x), ex1 = sign * (c.x - b.x), ex2 = sign * (a.x - c.x);
+        const double ey0 = sign * (b.y - a.y), ey1 = sign * (c.y - b.y), ey2 = sign * (a.y - c.y);
         // Room for the rounding of the values, here and in the test.
         const double bound = -2 * eps - 4e-12 * extent2;
+        const double k0 = ey0 * a.x - ex0 * a.y - bound, k1 = ey1 * b.x - ex1 * b.y - bound,
+                     k2 = ey2 * c.x - ex2 * c.y - bound;
         return reflex_tree.search(
             [&](const RunBoxTree::Node& node) {
                 if (node.lo[0] > qx1 || node.hi[0] < qx0 || node.lo[1] > qy1 || node.hi[1] < qy0) return true;
                 if (!sided) return false;
-                const double* box[2] = {node.lo, node.hi};
-                double least = INFINITY;
-                for (int k = 0; k < 3; ++k)
-                    least = std::min(least, ex[k] * box[cy[k]][1] - ey[k] * box[cx[k]][0] + base_value[k]);
-                return least < bound;
+                const double lx = node.lo[0], hx = node.hi[0], ly = node.lo[1], hy = node.hi[1];
+                const double v0 = std::max(ex0 * ly, ex0 * hy) + std::max(-ey0 * lx, -ey0 * hx) + k0;
+                const double v1 = std::max(ex1 * ly, ex1 * hy) + std::max(-ey1 * lx, -ey1 * hx) + k1;
+                const double v2 = std::max(ex2 * ly, ex2 * hy) + std::max(-ey2 * lx, -ey2 * hx) + k2;
+                return std::min(v0, std::min(v1, v2)) < 0;
             },
             [&](int k) {
                 if (!live[k] || convex[k] || k == ip || k == e || k == is) return false;
