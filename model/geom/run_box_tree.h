@@ -32,14 +32,17 @@ class RunBoxTree {
         leaves_ = 1;
         while (int64_t(leaves_) * kLeaf < n_) leaves_ *= 2;
         nodes_.assign(size_t(2) * leaves_, Node{});
-        for (int i = 0; i < n_; ++i) {
-            Node& leaf = nodes_[leaves_ + i / kLeaf];
-            const double xyz[3] = {pts[i].x, pts[i].y, pts[i].z};
-            for (int d = 0; d < 3; ++d) {
-                leaf.lo[d] = std::min(leaf.lo[d], xyz[d]);
-                leaf.hi[d] = std::max(leaf.hi[d], xyz[d]);
+        for (int first = 0; first < n_; first += kLeaf) {
+            const int last = std::min(n_, first + kLeaf);
+            double lx = INFINITY, ly = INFINITY, lz = INFINITY, hx = -INFINITY, hy = -INFINITY, hz = -INFINITY;
+            int count = 0;
+            for (int i = first; i < last; ++i) {
+                lx = std::min(lx, double(pts[i].x)), hx = std::max(hx, double(pts[i].x));
+                ly = std::min(ly, double(pts[i].y)), hy = std::max(hy, double(pts[i].y));
+                lz = std::min(lz, double(pts[i].z)), hz = std::max(hz, double(pts[i].z));
+                count += live(i) ? 1 : 0;
             }
-            if (live(i)) ++leaf.live;
+            nodes_[leaves_ + first / kLeaf] = Node{{lx, ly, lz}, {hx, hy, hz}, count};
         }
         for (int k = leaves_ - 1; k >= 1; --k) {
             const Node &l = nodes_[2 * k], &r = nodes_[2 * k + 1];
