@@ -11,6 +11,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_context.h"
+#include "render/scanline/render_scratch.h"
 
 namespace {
 
@@ -163,8 +164,12 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
     if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
         faceted = true;
     const int64_t base = running ? *running : 0;
-    std::vector<int32_t> vtx(nf * 3, -1);
-    std::vector<Vec3d> raw(nf);
+    ScratchVector<int32_t> vtx_keep;
+    ScratchVector<Vec3d> raw_keep;
+    std::vector<int32_t>& vtx = *vtx_keep;
+    std::vector<Vec3d>& raw = *raw_keep;
+    vtx.assign(nf * 3, -1);
+    raw.resize(nf);
     pool->clear();
     corners->assign(nf * 3, -1);
     if (face_normals) face_normals->assign(nf, Vec3{0, 0, 0});
@@ -215,11 +220,14 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         });
     } else {
         // Faces around each vertex (start offsets, then face numbers in face order).
-        std::vector<int32_t> start(t.nv + 1, 0);
+        ScratchVector<int32_t> start_keep, around_keep, group_keep, records_keep;
+        std::vector<int32_t>& start = *start_keep;
+        start.assign(t.nv + 1, 0);
         for (size_t i = 0; i < nf * 3; ++i)
             if (vtx[i] >= 0) ++start[static_cast<size_t>(vtx[i]) + 1];
         for (size_t v = 0; v < t.nv; ++v) start[v + 1] += start[v];
-        std::vector<int32_t> around(static_cast<size_t>(start[t.nv]));
+        std::vector<int32_t>& around = *around_keep;
+        around.resize(static_cast<size_t>(start[t.nv]));
         {
             std::vector<int32_t> fill(start.begin(), start.end() - 1);
             for (size_t i = 0; i < nf * 3; ++i)
@@ -230,8 +238,10 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         const double crease = m ? m->smoothing_angle : kDefaultSmoothingAngle;
         // Pass 1: the group of every face around every vertex, and the record count of
         // each vertex; pass 2 fills the records at their place in vertex order.
-        std::vector<int32_t> group(around.size());
-        std::vector<int32_t> records(t.nv + 1, 0);
+        std::vector<int32_t>& group = *group_keep;
+        group.resize(around.size());
+        std::vector<int32_t>& records = *records_keep;
+        records.assign(t.nv + 1, 0);
         constexpr size_t kVertexChunk = 8192;
         chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
             Groups groups;
@@ -275,7 +285,6 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
             }
         });
     }
-    pool->shrink_to_fit();
     if (running) *running += static_cast<int64_t>(nf);
     if (poll(step, ctx, running ? *running : static_cast<int64_t>(nf))) return -1;
     return 0;
@@ -295,6 +304,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
         const Topology t{block, pos.data(), pos.size()};
         const int rc = prepare_core(t, material, pool, corners, nullptr, step, step_context,
                                     running, faceted, force_angle, bounds, 1);
+        pool->shrink_to_fit();
         if (rc != 0) {
             pool->clear();
             corners->clear();
@@ -311,11 +321,21 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
                                int64_t* running, bool faceted, int32_t threads) {
     if (!mesh || !mesh->block) return 13;
     try {
-        std::vector<Vec3d> pos(mesh->vertices.size());
-        for (size_t i = 0; i < pos.size(); ++i) pos[i] = mesh->vertices[i].world;
+        ScratchVector<Vec3d> pos_keep;
+        ScratchVector<int32_t> corners_keep;
+        ScratchVector<Vec3> normals_keep;
+        std::vector<Vec3d>& pos = *pos_keep;
+        std::vector<int32_t>& corners = *corners_keep;
+        std::vector<Vec3>& normals = *normals_keep;
+        constexpr size_t kChunk = 16384;
+        const size_t nv = mesh->vertices.size();
+        pos.resize(nv);
+        chunked(threads, nv, kChunk, [&](int64_t c) {
+            for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i)
+                pos[i] = mesh->vertices[i].world;
+        });
         const Topology t{mesh->block, pos.data(), pos.size()};
-        std::vector<int32_t> corners;
-        std::vector<Vec3> normals;
+        if (mesh->shade.capacity() == 0) mesh->shade = RenderScratch<ShadeRecord>::take();
         const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
                                     step_context, running, faceted, false, nullptr, threads);
         if (rc != 0) {
@@ -323,24 +343,27 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
             return rc;
         }
         const size_t nf = mesh->triangles.size();
-        for (size_t f = 0; f < nf; ++f) {
-            RenderTriangle& tri = mesh->triangles[f];
-            int32_t c[3];
-            if (!face_corners(t, f, c) || corners[f * 3] < 0) {
-                tri.drawable = 0;
-                continue;
+        chunked(threads, nf, kChunk, [&](int64_t chunk) {
+            for (size_t f = static_cast<size_t>(chunk) * kChunk; f < std::min(nf, (chunk + 1) * kChunk);
+                 ++f) {
+                RenderTriangle& tri = mesh->triangles[f];
+                int32_t c[3];
+                if (!face_corners(t, f, c) || corners[f * 3] < 0) {
+                    tri.drawable = 0;
+                    continue;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    tri.corner[k] = c[k];
+                    tri.shade[k] = corners[f * 3 + k];
+                    if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
+                }
+                tri.normal = normals[f];
+                const MeshFace& face = mesh->block->faces[f];
+                for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
+                if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
+                    tri.drawable = 0;
             }
-            for (int k = 0; k < 3; ++k) {
-                tri.corner[k] = c[k];
-                tri.shade[k] = corners[f * 3 + k];
-                if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
-            }
-            tri.normal = normals[f];
-            const MeshFace& face = mesh->block->faces[f];
-            for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
-            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
-                tri.drawable = 0;
-        }
+        });
         return 0;
     } catch (const std::bad_alloc&) {
         mesh->shade.clear();
@@ -360,6 +383,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
         mesh->rows = block->rows;
         mesh->columns = block->columns;
         const size_t nv = block->vertices.size();
+        mesh->vertices = RenderScratch<RenderVertex>::take();
         mesh->vertices.resize(nv);
         mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
         const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
@@ -386,6 +410,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
                 }
             }
         });
+        mesh->triangles = RenderScratch<RenderTriangle>::take();
         mesh->triangles.resize(block->faces.size());
     } catch (const std::bad_alloc&) {
         delete mesh;
@@ -407,6 +432,12 @@ int render_mesh_edges(RenderMesh* mesh) {
         return 8;
     }
     return 0;
+}
+
+RenderMesh::~RenderMesh() {
+    RenderScratch<RenderVertex>::give(std::move(vertices));
+    RenderScratch<RenderTriangle>::give(std::move(triangles));
+    RenderScratch<ShadeRecord>::give(std::move(shade));
 }
 
 void render_mesh_release(RenderMesh** mesh) {

@@ -53,6 +53,11 @@ struct RenderTriangle {
 };
 
 struct RenderMesh {
+    RenderMesh() = default;
+    RenderMesh(const RenderMesh&) = default;
+    RenderMesh& operator=(const RenderMesh&) = default;
+    // Hands the vertex, triangle and shading arrays to the next render (render_scratch.h).
+    ~RenderMesh();
     RenderMesh* next = nullptr;
     std::vector<RenderTriangle> triangles;
     std::vector<RenderVertex> vertices;

@@ -278,7 +278,7 @@ int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
             ctx->background_scale_u = 1.0 / ctx->width;
             ctx->background_scale_v = 1.0 / ctx->height;
         }
-        rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse);
+        rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse, ctx->threads);
     }
     if (rc == 0) rc = render_light_pass(ctx);
     if (rc == 0) rc = render_shadow_build(ctx);

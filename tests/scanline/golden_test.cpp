@@ -12,6 +12,7 @@
 #include "model/db/tree.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "render/scanline/render_context.h"
 #include "scanline_test_util.h"
 
 namespace {
@@ -201,4 +202,32 @@ TEST(Golden, DarkOutlineOfASmoothSphereHasNoBrightSpecks) {
         }
     EXPECT_EQ(specks, 0);
     golden_compare("sphere_outline", 100, 100, img.bytes());
+}
+
+TEST(Golden, DenseMeshesSameOnOneThreadAndMany) {
+    // Meshes large enough that every stage splits them into several chunks (vertices,
+    // normals, light pass, clipping, set-up, banding): smooth and faceted, through a
+    // half-transparent panel, with antialiasing and without. One thread and many give
+    // the same bytes, and the image matches its reference.
+    TestScene s;
+    s.add_sphere({-20, 0, 0}, 45, 250, 290);
+    MESH3* faceted = s.add_sphere({40, 10, 10}, 30, 200, 180);
+    faceted->material->flags = 0;
+    colour(faceted, 0.9f, 0.5f, 0.2f);
+    MESH3* glass = s.add_box({-70, -60, 30}, {0, 60, 35});
+    glass->material->transparency = 0.5f;
+    colour(glass, 0.3f, 0.6f, 1.0f);
+    s.add_light({60, 80, 100}, 1, 1, 1);
+    s.view = tilted_view(80, 60);
+    for (uint32_t aa : {0u, uint32_t(kRenderAntialias)}) {
+        s.settings.flags = kRenderGouraud | kRenderAmbient | aa;
+        Image24 one(160, 120), many(160, 120);
+        render_set_thread_count(1);
+        ASSERT_EQ(s.render(one), 0);
+        render_set_thread_count(7);
+        ASSERT_EQ(s.render(many), 0);
+        render_set_thread_count(0);
+        EXPECT_EQ(one.bytes(), many.bytes()) << aa;
+        golden_compare(aa ? "dense_meshes_aa" : "dense_meshes", 160, 120, one.bytes());
+    }
 }
