@@ -307,10 +307,19 @@ void Bands::resolve_row(BandState& st, int32_t py) {
         if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
+    // Without a background texture the background is the same at every pixel: it is
+    // evaluated once for the row.
+    const bool plain_background = !settings || settings->material.slots[0].kind == kTextureNone;
+    float row_background[3];
+    bool have_row_background = false;
     for (int32_t px = 0; px < width; ++px) {
         st.cache.clear();
         float background[3];
         bool have_background = false;
+        if (have_row_background) {
+            for (int c = 0; c < 3; ++c) background[c] = row_background[c];
+            have_background = true;
+        }
         float sum[3] = {0, 0, 0};
         for (int32_t sy = 0; sy < f; ++sy)
             for (int32_t sx = 0; sx < f; ++sx) {
@@ -329,6 +338,10 @@ void Bands::resolve_row(BandState& st, int32_t py) {
                     for (int c = 0; c < 3; ++c) background[c] = tex[c];
                     fog_far(&ctx_->fog, background);
                     have_background = true;
+                    if (plain_background) {
+                        for (int c = 0; c < 3; ++c) row_background[c] = background[c];
+                        have_row_background = true;
+                    }
                 }
                 float colour[3];
                 resolve_sample(st, rec, 0, ctx_->fog_distance, xs + 0.0, ys + 0.0, px, py,
@@ -602,7 +615,10 @@ int prepare_scene(Scene* s) {
             const RenderVertex* v[3] = {&mesh->vertices[tri.corner[0]],
                                         &mesh->vertices[tri.corner[1]],
                                         &mesh->vertices[tri.corner[2]]};
-            std::stable_sort(order, order + 3, [&](int a, int b) { return v[a]->sy < v[b]->sy; });
+            // Stable by line (insertion: equal lines keep corner order).
+            for (int i = 1; i < 3; ++i)
+                for (int j = i; j > 0 && v[order[j]]->sy < v[order[j - 1]]->sy; --j)
+                    std::swap(order[j], order[j - 1]);
             for (int c = 0; c < 3; ++c) {
                 t.x[c] = v[order[c]]->sx;
                 t.y[c] = v[order[c]]->sy;
