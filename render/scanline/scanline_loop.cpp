@@ -116,10 +116,11 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
                         : static_cast<uint8_t>(2 | (first << 2));
 }
 
-// Corner weights of the point at sample (xs, ys) between the fragment's two edges.
-void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, double w[3]) {
+// Corner weights of the point at sample column xs between the fragment's two edges,
+// L and R on its sample line.
+void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
+                     double xs, bool persp, double w[3]) {
     const int l = edges & 3, r = edges >> 2;
-    const EdgeAt L = edge_at(t, l, ys, persp), R = edge_at(t, r, ys, persp);
     double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
     if (persp) {
         const double den = R.depth - s * (R.depth - L.depth);
@@ -131,6 +132,12 @@ void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, 
     v[kEdgeEnds[r][0]] += (1.0 - R.t) * s;
     v[kEdgeEnds[r][1]] += R.t * s;
     for (int k = 0; k < 3; ++k) w[t.corner[k]] = v[k];
+}
+
+// Corner weights of the point at sample (xs, ys) between the fragment's two edges.
+void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, double w[3]) {
+    const EdgeAt L = edge_at(t, edges & 3, ys, persp), R = edge_at(t, edges >> 2, ys, persp);
+    weights_between(t, edges, L, R, xs, persp, w);
 }
 
 bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
@@ -160,6 +167,16 @@ struct CacheEntry {
     ShadeResult shade;
 };
 
+// A fragment's two edges on one sample line: neighbouring pixels of a row mostly show
+// the same triangle, whose edges are then found once.
+struct EdgePair {
+    uint32_t tri = UINT32_MAX;
+    uint8_t edges = 0;
+    int32_t line = 0;
+    EdgeAt left{}, right{};
+};
+constexpr uint32_t kEdgePairs = 16;  // direct-mapped by triangle and line
+
 // Per-thread state of the band workers.
 struct BandState {
     BandState() : records(RenderScratch<SampleRecord>::take()) {}
@@ -172,6 +189,7 @@ struct BandState {
     std::vector<Active> active;
     std::vector<uint32_t> row;
     std::vector<CacheEntry> cache;
+    EdgePair pairs[kEdgePairs];
 };
 
 class Bands {
@@ -222,8 +240,17 @@ const ShadeResult& Bands::shade(BandState& st, uint32_t tri, uint8_t edges, doub
     for (const CacheEntry& c : st.cache)
         if (c.tri == tri) return c.shade;
     const ScanTri& t = s_->tris[tri];
+    const auto line = static_cast<int32_t>(ys);
+    EdgePair& p = st.pairs[(tri * 4u + static_cast<uint32_t>(line)) % kEdgePairs];
+    if (p.tri != tri || p.edges != edges || p.line != line) {
+        p.tri = tri;
+        p.edges = edges;
+        p.line = line;
+        p.left = edge_at(t, edges & 3, ys, s_->persp);
+        p.right = edge_at(t, edges >> 2, ys, s_->persp);
+    }
     double w[3];
-    weights(t, edges, xs, ys, s_->persp, w);
+    weights_between(t, edges, p.left, p.right, xs, s_->persp, w);
     CacheEntry e;
     e.tri = tri;
     const uint32_t seed =
