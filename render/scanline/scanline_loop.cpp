@@ -156,7 +156,8 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
     }
     if (i >= kSampleFragments) return false;
     const int keep = std::min(rec.last + 1, kSampleFragments - 1);  // a full list loses its deepest
-    std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
+    if (keep > i)  // most samples take their first fragment: nothing to move
+        std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
     rec.frags[i] = Fragment{depth, tri, edges};
     rec.last = keep;
     return true;
