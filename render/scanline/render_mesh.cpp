@@ -168,8 +168,8 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
     if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
         faceted = true;
     const int64_t base = running ? *running : 0;
-    ScratchVector<int32_t> vtx_keep;
-    ScratchVector<Vec3d> raw_keep;
+    ScratchVector<int32_t> vtx_keep(nf * 3);
+    ScratchVector<Vec3d> raw_keep(nf);
     std::vector<int32_t>& vtx = *vtx_keep;
     std::vector<Vec3d>& raw = *raw_keep;
     vtx.assign(nf * 3, -1);
@@ -224,7 +224,8 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         });
     } else {
         // Faces around each vertex (start offsets, then face numbers in face order).
-        ScratchVector<int32_t> start_keep, around_keep, group_keep, records_keep;
+        ScratchVector<int32_t> start_keep(t.nv + 1), around_keep(nf * 3), group_keep(nf * 3),
+            records_keep(t.nv + 1);
         std::vector<int32_t>& start = *start_keep;
         start.assign(t.nv + 1, 0);
         for (size_t i = 0; i < nf * 3; ++i)
@@ -446,22 +447,22 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
                                int64_t* running, bool faceted, int32_t threads) {
     if (!mesh || !mesh->block) return 13;
     try {
-        ScratchVector<Vec3d> pos_keep;
-        ScratchVector<int32_t> corners_keep;
-        ScratchVector<Vec3> normals_keep;
+        const size_t nv = mesh->vertices.size();
+        const size_t nf = mesh->triangles.size();
+        ScratchVector<Vec3d> pos_keep(nv);
+        ScratchVector<int32_t> corners_keep(nf * 3);
+        ScratchVector<Vec3> normals_keep(nf);
         std::vector<Vec3d>& pos = *pos_keep;
         std::vector<int32_t>& corners = *corners_keep;
         std::vector<Vec3>& normals = *normals_keep;
         constexpr size_t kChunk = 16384;
-        const size_t nv = mesh->vertices.size();
         pos.resize(nv);
         chunked(threads, nv, kChunk, [&](int64_t c) {
             for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i)
                 pos[i] = mesh->vertices[i].world;
         });
         const Topology t{mesh->block, pos.data(), pos.size()};
-        if (mesh->shade.capacity() == 0) mesh->shade = RenderScratch<ShadeRecord>::take();
-        const size_t nf = mesh->triangles.size();
+        if (mesh->shade.capacity() == 0) mesh->shade = RenderScratch<ShadeRecord>::take(nv);
         const bool keep = g_prepared_on && mesh->block->faces.size() >= kPreparedFaces &&
                           nf == mesh->block->faces.size();
         const auto kept = keep ? find_prepared(mesh->block, mesh->material, faceted, pos, threads)
@@ -531,7 +532,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
         mesh->rows = block->rows;
         mesh->columns = block->columns;
         const size_t nv = block->vertices.size();
-        mesh->vertices = RenderScratch<RenderVertex>::take();
+        mesh->vertices = RenderScratch<RenderVertex>::take(nv);
         mesh->vertices.resize(nv);
         mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
         const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
@@ -558,7 +559,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
                 }
             }
         });
-        mesh->triangles = RenderScratch<RenderTriangle>::take();
+        mesh->triangles = RenderScratch<RenderTriangle>::take(block->faces.size());
         mesh->triangles.resize(block->faces.size());
     } catch (const std::bad_alloc&) {
         delete mesh;

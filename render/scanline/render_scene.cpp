@@ -257,7 +257,7 @@ int prepare_meshes(RenderContext* ctx) {
                 vertex_chunks.push_back({m, v, vertices});
             vertices += m->vertices.size();
         }
-    ScratchVector<Vec3d> through_keep;
+    ScratchVector<Vec3d> through_keep(vertices);
     std::vector<Vec3d>& through = *through_keep;
     through.resize(vertices);
     render_parallel_for(ctx->threads, static_cast<int64_t>(vertex_chunks.size()), [&](int64_t i) {

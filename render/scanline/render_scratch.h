@@ -2,7 +2,7 @@
 // megabytes; allocating them afresh every frame costs a page fault per page touched,
 // and the kernel serialises those across the render threads. A vector taken here comes
 // back empty but with the capacity an earlier render gave it, so resizing it touches
-// memory that is already mapped. Safe to use from any thread and from concurrent
+// memory that is already mapped (each array goes to the use it fits best). Safe to use from any thread and from concurrent
 // renders; at most kScratchKeep arrays of each element type are kept.
 #pragma once
 
@@ -17,16 +17,22 @@ inline constexpr size_t kScratchKeep = 8;
 template <class T>
 class RenderScratch {
   public:
-    // An empty vector, with the largest capacity kept (none when nothing is kept).
-    static std::vector<T> take() {
+    // An empty vector for about `want` elements: the kept one with the least capacity
+    // that holds them, else the largest kept (it grows), else a new one.
+    static std::vector<T> take(size_t want) {
         Store& s = store();
         std::lock_guard<std::mutex> lock(s.lock);
         if (s.kept.empty()) return {};
-        auto best = std::max_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
-            return a.capacity() < b.capacity();
-        });
-        std::vector<T> v = std::move(*best);
-        s.kept.erase(best);
+        auto pick = s.kept.end();
+        for (auto it = s.kept.begin(); it != s.kept.end(); ++it)
+            if (it->capacity() >= want && (pick == s.kept.end() || it->capacity() < pick->capacity()))
+                pick = it;
+        if (pick == s.kept.end())
+            pick = std::max_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
+                return a.capacity() < b.capacity();
+            });
+        std::vector<T> v = std::move(*pick);
+        s.kept.erase(pick);
         return v;
     }
     // Keeps v's memory for a later take (its elements are dropped now); when the store
@@ -59,11 +65,11 @@ class RenderScratch {
     }
 };
 
-// A vector on loan from the scratch store for one scope.
+// A vector on loan from the scratch store for one scope, for about `want` elements.
 template <class T>
 class ScratchVector {
   public:
-    ScratchVector() : v_(RenderScratch<T>::take()) {}
+    explicit ScratchVector(size_t want) : v_(RenderScratch<T>::take(want)) {}
     ~ScratchVector() { RenderScratch<T>::give(std::move(v_)); }
     ScratchVector(const ScratchVector&) = delete;
     ScratchVector& operator=(const ScratchVector&) = delete;

@@ -62,7 +62,7 @@ struct Active {
 };
 
 struct Scene {
-    Scene() : tris(RenderScratch<ScanTri>::take()) {}
+    Scene() = default;
     ~Scene() { RenderScratch<ScanTri>::give(std::move(tris)); }
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -180,7 +180,7 @@ constexpr uint32_t kEdgePairs = 16;  // direct-mapped by triangle and line
 
 // Per-thread state of the band workers.
 struct BandState {
-    BandState() : records(RenderScratch<SampleRecord>::take()) {}
+    BandState() = default;
     ~BandState() { RenderScratch<SampleRecord>::give(std::move(records)); }
     BandState(const BandState&) = delete;
     BandState& operator=(const BandState&) = delete;
@@ -513,7 +513,9 @@ int Bands::run() {
     auto worker = [&]() {
         BandState st;
         try {
-            st.records.resize(static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3));
+            const size_t records = static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3);
+            st.records = RenderScratch<SampleRecord>::take(records);
+            st.records.resize(records);
             st.row.resize(static_cast<size_t>(ctx_->width));
             st.cache.reserve(16);
         } catch (const std::bad_alloc&) {
@@ -605,6 +607,7 @@ int prepare_scene(Scene* s) {
         }
     });
     if (render_stopped(ctx->progress)) return -1;
+    s->tris = RenderScratch<ScanTri>::take(total);
     s->tris.resize(total);
     render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
         const RenderMesh* mesh = tchunks[i].mesh;

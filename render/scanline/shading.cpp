@@ -181,7 +181,7 @@ int render_light_pass(RenderContext* ctx) {
             // Each shading record is lit once, at the first corner that uses it (the
             // records of smooth meshes belong to one vertex each): the least triangle x 3
             // + corner naming it, found over the threads.
-            ScratchVector<int64_t> first_keep;
+            ScratchVector<int64_t> first_keep(mesh->shade.size());
             std::vector<int64_t>& first = *first_keep;
             first.assign(mesh->shade.size(), INT64_MAX);
             const auto n = static_cast<int64_t>(first.size());
