@@ -669,20 +669,25 @@ size_t lzw_write(LzwCoder* c, const void* buffer, size_t n) {
         c->started = true;
         emit(c, c->clear_code);
     }
-    if (!c->no_guess && !append_history(c, p, n)) {
-        // Out of memory for the history: plain look-ups from here on (same codes).
-        c->no_guess = true;
-    }
-    if (c->no_guess) {
-        if (c->msb_first) {
-            encode<true>(c, p, n);
-        } else {
-            encode<false>(c, p, n);
+    // In pieces, so the history holds little more than the bytes since the last clear.
+    for (size_t done = 0; done < n;) {
+        const size_t k = std::min(n - done, kBatch);
+        if (!c->no_guess && !append_history(c, p + done, k)) {
+            // Out of memory for the history: plain look-ups from here on (same codes).
+            c->no_guess = true;
         }
-    } else if (c->msb_first) {
-        encode_guessing<true>(c, n);
-    } else {
-        encode_guessing<false>(c, n);
+        if (c->no_guess) {
+            if (c->msb_first) {
+                encode<true>(c, p + done, k);
+            } else {
+                encode<false>(c, p + done, k);
+            }
+        } else if (c->msb_first) {
+            encode_guessing<true>(c, k);
+        } else {
+            encode_guessing<false>(c, k);
+        }
+        done += k;
     }
     return c->failed ? 0 : n;
 }
