@@ -2,9 +2,10 @@
 // bit order and either code-width schedule. The encoder finds (prefix, byte) pairs in
 // a 64 KiB open-addressing table whose slots hold pair and code in one word (one load
 // a probe, emptied with the code table); at the start of each string it first tries
-// the latest code that began with the same four bytes, checked against the input. The decoder writes into a history of its
-// own: a code's string is copied from where the entry's string was first written, and
-// the caller's reads are served from that history.
+// the latest code that began with the same four bytes, checked against the input. The
+// decoder writes into a history of its own: a code's string is copied from where the
+// entry's string was first written, and the caller's reads are served from that
+// history.
 #include "imaging/lzw/lzw.h"
 
 #include <algorithm>
