@@ -62,6 +62,7 @@ struct Edge {
     Vertex* b;
     FaceNode* faces;
     uint32_t flags;
+    uint32_t face_nodes;  // length of `faces`
 };
 
 struct Plane {
@@ -85,6 +86,76 @@ inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
 struct FaceIndex;
 
+// Lists of items by cell of a 3D grid: an open-addressed table from cell to the head
+// of a chain in one array, so filling and walking it allocate only when the arrays
+// grow. Items of a cell come newest first.
+template <class T>
+class CellLists {
+public:
+    void add(int64_t x, int64_t y, int64_t z, T item) {
+        if ((used_ + 1) * 2 > slots_.size()) grow();
+        Slot& s = probe(x, y, z);
+        if (s.head < 0) {
+            s.x = x;
+            s.y = y;
+            s.z = z;
+            ++used_;
+        }
+        items_.push_back({item, s.head});
+        s.head = static_cast<int32_t>(items_.size() - 1);
+    }
+    template <class F>
+    void for_each(int64_t x, int64_t y, int64_t z, F&& f) const {
+        if (slots_.empty()) return;
+        for (int32_t i = probe(x, y, z).head; i >= 0; i = items_[i].next) f(items_[i].item);
+    }
+    size_t size() const { return items_.size(); }
+    // Room for `items` items in all without growing.
+    void reserve(size_t items) {
+        items_.reserve(items);
+        size_t n = 64;
+        while (n < items * 2) n *= 2;
+        if (n > slots_.size()) rehash(n);
+    }
+
+private:
+    struct Slot {
+        int64_t x, y, z;
+        int32_t head = -1;
+    };
+    struct Item {
+        T item;
+        int32_t next;
+    };
+    std::vector<Slot> slots_;
+    std::vector<Item> items_;
+    size_t used_ = 0;
+
+    size_t home(int64_t x, int64_t y, int64_t z) const {
+        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+        return static_cast<size_t>((h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull >> 20) & (slots_.size() - 1);
+    }
+    Slot& probe(int64_t x, int64_t y, int64_t z) {
+        return const_cast<Slot&>(static_cast<const CellLists*>(this)->probe(x, y, z));
+    }
+    const Slot& probe(int64_t x, int64_t y, int64_t z) const {
+        for (size_t i = home(x, y, z);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& s = slots_[i];
+            if (s.head < 0 || (s.x == x && s.y == y && s.z == z)) return s;
+        }
+    }
+    void grow() { rehash(slots_.empty() ? 64 : slots_.size() * 2); }
+    void rehash(size_t n) {
+        std::vector<Slot> old(n);
+        old.swap(slots_);
+        for (const Slot& s : old) {
+            if (s.head >= 0) probe(s.x, s.y, s.z) = s;
+        }
+    }
+};
+
 struct Solid {
     Face* faces = nullptr;
     Vertex* vertices = nullptr;
@@ -93,15 +164,21 @@ struct Solid {
     FaceIndex* index = nullptr;  // while the solid is being cut: new faces enter it
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
-    // Weld grid of the loading: cell key -> vertices, for the nearest-vertex search.
-    std::unordered_map<uint64_t, std::vector<Vertex*>> weld;
+    bool crowded = false;  // some edge has been given more than two faces
+    // Weld grid of the loading (cells twice the tolerance wide), for the
+    // nearest-vertex search.
+    CellLists<Vertex*> weld;
+    // The same search over a hash map of tolerance-wide cells and their 27
+    // neighbours: the reference for the grid, used with Context::plain_pairs.
+    std::unordered_map<uint64_t, std::vector<Vertex*>> weld_reference;
 };
 
-// The storage pool: zeroed blocks and per-size pools of 16-element fragments, all
-// released at once.
+// The storage pool: zeroed blocks and per-size pools of fragments (16 elements, then
+// twice as many each time up to 4096), all released at once.
 struct Fragment {
     Fragment* next;
     size_t used;
+    size_t capacity;
     alignas(std::max_align_t) unsigned char data[1];
 };
 struct PoolHead {
@@ -121,7 +198,9 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
-    bool plain_pairs = false;  // cut by walking every face pair (the reference for the index)
+    // Weld with the reference map and cut by walking every face pair (the reference
+    // for the weld grid and the face index).
+    bool plain_pairs = false;
 };
 
 // The engine's error exit: thrown by raise, caught at the entries only.
