@@ -236,7 +236,7 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
 struct FaceIndex {
     double origin[3] = {0, 0, 0};
     double cell = 1;
-    std::unordered_map<uint64_t, std::vector<Face*>> cells;
+    CellLists<Face*> cells;
     std::vector<Face*> big;  // faces spanning too many cells
     // The walk of the current cutter.
     const Face* cutter = nullptr;
@@ -260,12 +260,6 @@ struct FaceIndex {
         }
         return true;
     }
-    static uint64_t key(int64_t x, int64_t y, int64_t z) {
-        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-        return h;
-    }
     void add(Face* f) {
         int64_t lo[3], hi[3];
         if (!span(f->box, lo, hi)) {
@@ -274,7 +268,7 @@ struct FaceIndex {
         }
         for (int64_t x = lo[0]; x <= hi[0]; ++x)
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells[key(x, y, z)].push_back(f);
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, f);
     }
     // Queues g for the current cutter when it is a face the walk would visit.
     void offer(Face* g) {
@@ -304,6 +298,9 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
         index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(extent / double(n), 4 * kTol) : 1.0;
         for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
         rank_faces(t);
+        size_t faces = 0;
+        for (Face* g = t.faces; g; g = g->next) faces += live(g) ? 1 : 0;
+        index.cells.reserve(4 * faces, faces);
         for (Face* g = t.faces; g; g = g->next) {
             g->mark = 0;
             if (live(g)) index.add(g);
@@ -330,13 +327,10 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
         }
         index.cutter = f;
         ++index.walk;
+        const auto offer = [&index](Face* g) { index.offer(g); };
         for (int64_t x = lo[0]; x <= hi[0]; ++x)
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
-                    auto it = index.cells.find(FaceIndex::key(x, y, z));
-                    if (it == index.cells.end()) continue;
-                    for (Face* g : it->second) index.offer(g);
-                }
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) index.cells.for_each(x, y, z, offer);
         for (Face* g : index.big) index.offer(g);
         while (!index.queue.empty()) {
             Face* g = index.queue.top();

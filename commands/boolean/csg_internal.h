@@ -110,11 +110,11 @@ public:
         for (int32_t i = probe(x, y, z).head; i >= 0; i = items_[i].next) f(items_[i].item);
     }
     size_t size() const { return items_.size(); }
-    // Room for `items` items in all without growing.
-    void reserve(size_t items) {
+    // Room for `items` items in `cells` cells in all without growing.
+    void reserve(size_t items, size_t cells) {
         items_.reserve(items);
         size_t n = 64;
-        while (n < items * 2) n *= 2;
+        while (n < cells * 2) n *= 2;
         if (n > slots_.size()) rehash(n);
     }
 

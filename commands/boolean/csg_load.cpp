@@ -208,7 +208,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
         const auto nv = static_cast<int64_t>(b->vertices.size());
         const auto ne = static_cast<int64_t>(b->edges.size());
         known.assign(b->vertices.size(), nullptr);
-        if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size());
+        if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size(), s.weld.size() + b->vertices.size());
         for (const MeshFace& mf : b->faces) {
             bool ok = true;
             for (int32_t e : mf.e) ok = ok && e >= 0 && e < ne;
