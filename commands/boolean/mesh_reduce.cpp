@@ -204,6 +204,11 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
     __builtin_prefetch(&m.vertices[b]);
     __builtin_prefetch(&m.faces[m.edges[ei].f1]);
     __builtin_prefetch(&m.faces[m.edges[ei].f2]);
+    if (!plain) {
+        __builtin_prefetch(&m.first_run[b]);
+        __builtin_prefetch(&m.runs[b]);
+        __builtin_prefetch(&m.first_run[a]);
+    }
     const float mx = (m.vertices[a].x + m.vertices[b].x) * 0.5f;
     const float my = (m.vertices[a].y + m.vertices[b].y) * 0.5f;
     const float mz = (m.vertices[a].z + m.vertices[b].z) * 0.5f;
