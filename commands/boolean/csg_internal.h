@@ -109,6 +109,10 @@ public:
         if (slots_.empty()) return;
         for (int32_t i = probe(x, y, z).head; i >= 0; i = items_[i].next) f(items_[i].item);
     }
+    // Starts fetching the cell's slot, so several look-ups can wait on memory at once.
+    void prefetch(int64_t x, int64_t y, int64_t z) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(x, y, z)]);
+    }
     size_t size() const { return items_.size(); }
     // Room for `items` items in `cells` cells in all without growing.
     void reserve(size_t items, size_t cells) {

@@ -41,6 +41,7 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
     f->v[0] = x;
     f->v[1] = y;
     f->v[2] = z;
+    for (int i = 0; i < 3; ++i) __builtin_prefetch(&s.buckets[bucket_of(s, f->v[i], f->v[(i + 1) % 3])]);
     for (int i = 0; i < 3; ++i) {
         f->e[i] = edge_lookup(ctx, s, f->v[i], f->v[(i + 1) % 3], true);
         push_face_node(ctx, s, f->e[i], f);
@@ -88,6 +89,9 @@ Vertex* find_vertex_grid(Context& ctx, Solid& s, float x, float y, float z) {
         hi[k] = cell_index(c[k] + kWeldReach, kWeldCell);
     }
     const auto offer = [&near](Vertex* v) { near.offer(v); };
+    for (int64_t ix = lo[0]; ix <= hi[0]; ++ix)
+        for (int64_t iy = lo[1]; iy <= hi[1]; ++iy)
+            for (int64_t iz = lo[2]; iz <= hi[2]; ++iz) s.weld.prefetch(ix, iy, iz);
     for (int64_t ix = lo[0]; ix <= hi[0]; ++ix)
         for (int64_t iy = lo[1]; iy <= hi[1]; ++iy)
             for (int64_t iz = lo[2]; iz <= hi[2]; ++iz) s.weld.for_each(ix, iy, iz, offer);
