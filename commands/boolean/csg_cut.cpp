@@ -2,6 +2,7 @@
 // until the intersection curve runs along edges only.
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <queue>
 #include <unordered_map>
 #include <vector>
@@ -390,12 +391,53 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         }
     }
     for (Vertex* v : points) v->flags &= ~kListed;
+    // The cut edges by cell of a grid about as fine as they are long: a point meets
+    // only the edges whose boxes share its cell (and those spanning many cells), and
+    // takes the first of them in list order that passes, as a walk of the whole
+    // list would.
+    double extent = 0;
+    for (const CutEdge& c : cut) extent += std::max({c.hi.x - c.lo.x, c.hi.y - c.lo.y, c.hi.z - c.lo.z});
+    const double width = std::max(extent / double(cut.size()), 4 * kTol);
+    const auto cell = [width](double x) {
+        const double k = std::floor(x / width);
+        return static_cast<int64_t>(std::clamp(k, -4e18, 4e18));
+    };
+    constexpr int64_t kMaxSpan = 8;
+    CellLists<int32_t> grid;
+    std::vector<int32_t> spanning;
+    size_t gridded = 0;
+    const auto grid_new_edges = [&] {
+        for (; gridded < cut.size(); ++gridded) {
+            const CutEdge& c = cut[gridded];
+            const int64_t lo[3] = {cell(c.lo.x), cell(c.lo.y), cell(c.lo.z)};
+            const int64_t hi[3] = {cell(c.hi.x), cell(c.hi.y), cell(c.hi.z)};
+            const auto i = static_cast<int32_t>(gridded);
+            if (hi[0] - lo[0] >= kMaxSpan || hi[1] - lo[1] >= kMaxSpan || hi[2] - lo[2] >= kMaxSpan) {
+                spanning.push_back(i);
+                continue;
+            }
+            for (int64_t x = lo[0]; x <= hi[0]; ++x)
+                for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                    for (int64_t z = lo[2]; z <= hi[2]; ++z) grid.add(x, y, z, i);
+        }
+    };
     bool changed = false;
     t.cursor = nullptr;
+    std::vector<int32_t> near;
     for (Vertex* v : points) {
         const D3 p = pos(v);
-        for (size_t i = 0; i < cut.size(); ++i) {
-            const CutEdge& c = cut[i];
+        if (ctx.plain_pairs) {
+            // The reference: every cut edge.
+            near.resize(cut.size());
+            std::iota(near.begin(), near.end(), 0);
+        } else {
+            grid_new_edges();
+            near = spanning;
+            grid.for_each(cell(p.x), cell(p.y), cell(p.z), [&near](int32_t i) { near.push_back(i); });
+            std::sort(near.begin(), near.end());
+        }
+        for (const int32_t i : near) {
+            const CutEdge& c = cut[size_t(i)];
             if (p.x < c.lo.x || p.x > c.hi.x || p.y < c.lo.y || p.y > c.hi.y || p.z < c.lo.z ||
                 p.z > c.hi.z)
                 continue;

@@ -202,8 +202,9 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
-    // Weld with the reference map and cut by walking every face pair (the reference
-    // for the weld grid and the face index).
+    // Weld with the reference map, cut by walking every face pair and conform the
+    // curves by walking every cut edge (the reference for the weld grid, the face
+    // index and the cut-edge grid).
     bool plain_pairs = false;
 };
 
