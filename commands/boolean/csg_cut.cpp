@@ -301,7 +301,7 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
         rank_faces(t);
         size_t faces = 0;
         for (Face* g = t.faces; g; g = g->next) faces += live(g) ? 1 : 0;
-        index.cells.reserve(4 * faces, faces);
+        index.cells.reserve(8 * faces);
         for (Face* g = t.faces; g; g = g->next) {
             g->mark = 0;
             if (live(g)) index.add(g);

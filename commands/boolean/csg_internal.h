@@ -86,76 +86,62 @@ inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
 struct FaceIndex;
 
-// Lists of items by cell of a 3D grid: an open-addressed table from cell to the head
-// of a chain in one array, so filling and walking it allocate only when the arrays
-// grow. Items of a cell come newest first.
+// Lists of items by cell of a 3D grid, for searches that test every item they are
+// given: cells are hashed into a table of chain heads without their keys, so two
+// cells can share a chain and a look-up can bring items of another cell (and an
+// item twice). The table is a quarter of the items' memory and a look-up of an
+// empty cell reads one int.
 template <class T>
 class CellLists {
 public:
     void add(int64_t x, int64_t y, int64_t z, T item) {
-        if ((used_ + 1) * 2 > slots_.size()) grow();
-        Slot& s = probe(x, y, z);
-        if (s.head < 0) {
-            s.x = x;
-            s.y = y;
-            s.z = z;
-            ++used_;
-        }
-        items_.push_back({item, s.head});
-        s.head = static_cast<int32_t>(items_.size() - 1);
+        if (items_.size() + 1 > heads_.size()) rehash(heads_.empty() ? 64 : heads_.size() * 2);
+        const uint64_t h = hash(x, y, z);
+        int32_t& head = heads_[slot(h)];
+        items_.push_back({item, head, h});
+        head = static_cast<int32_t>(items_.size() - 1);
     }
     template <class F>
     void for_each(int64_t x, int64_t y, int64_t z, F&& f) const {
-        if (slots_.empty()) return;
-        for (int32_t i = probe(x, y, z).head; i >= 0; i = items_[i].next) f(items_[i].item);
+        if (heads_.empty()) return;
+        for (int32_t i = heads_[slot(hash(x, y, z))]; i >= 0; i = items_[i].next) f(items_[i].item);
     }
-    // Starts fetching the cell's slot, so several look-ups can wait on memory at once.
+    // Starts fetching the cell's chain head, so several look-ups can wait on memory
+    // at once.
     void prefetch(int64_t x, int64_t y, int64_t z) const {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[home(x, y, z)]);
+        if (!heads_.empty()) __builtin_prefetch(&heads_[slot(hash(x, y, z))]);
     }
     size_t size() const { return items_.size(); }
-    // Room for `items` items in `cells` cells in all without growing.
-    void reserve(size_t items, size_t cells) {
+    // Room for `items` items in all without growing.
+    void reserve(size_t items) {
         items_.reserve(items);
         size_t n = 64;
-        while (n < cells * 2) n *= 2;
-        if (n > slots_.size()) rehash(n);
+        while (n < items) n *= 2;
+        if (n > heads_.size()) rehash(n);
     }
 
 private:
-    struct Slot {
-        int64_t x, y, z;
-        int32_t head = -1;
-    };
     struct Item {
         T item;
         int32_t next;
+        uint64_t hash;
     };
-    std::vector<Slot> slots_;
+    std::vector<int32_t> heads_;
     std::vector<Item> items_;
-    size_t used_ = 0;
 
-    size_t home(int64_t x, int64_t y, int64_t z) const {
+    static uint64_t hash(int64_t x, int64_t y, int64_t z) {
         uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
         h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
         h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-        return static_cast<size_t>((h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull >> 20) & (slots_.size() - 1);
+        return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
     }
-    Slot& probe(int64_t x, int64_t y, int64_t z) {
-        return const_cast<Slot&>(static_cast<const CellLists*>(this)->probe(x, y, z));
-    }
-    const Slot& probe(int64_t x, int64_t y, int64_t z) const {
-        for (size_t i = home(x, y, z);; i = (i + 1) & (slots_.size() - 1)) {
-            const Slot& s = slots_[i];
-            if (s.head < 0 || (s.x == x && s.y == y && s.z == z)) return s;
-        }
-    }
-    void grow() { rehash(slots_.empty() ? 64 : slots_.size() * 2); }
+    size_t slot(uint64_t h) const { return static_cast<size_t>(h >> 20) & (heads_.size() - 1); }
     void rehash(size_t n) {
-        std::vector<Slot> old(n);
-        old.swap(slots_);
-        for (const Slot& s : old) {
-            if (s.head >= 0) probe(s.x, s.y, s.z) = s;
+        heads_.assign(n, -1);
+        for (size_t i = 0; i < items_.size(); ++i) {
+            int32_t& head = heads_[slot(items_[i].hash)];
+            items_[i].next = head;
+            head = static_cast<int32_t>(i);
         }
     }
 };
@@ -169,8 +155,8 @@ struct Solid {
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
     bool crowded = false;  // some edge has been given more than two faces
-    // Weld grid of the loading (cells twice the tolerance wide), for the
-    // nearest-vertex search.
+    // Weld grid of the loading (cells eight tolerances wide), for the nearest-vertex
+    // search.
     CellLists<Vertex*> weld;
     // The same search over a hash map of tolerance-wide cells and their 27
     // neighbours: the reference for the grid, used with Context::plain_pairs.

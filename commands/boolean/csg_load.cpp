@@ -59,10 +59,11 @@ int64_t cell_index(double c, double width) {
     return static_cast<int64_t>(k);
 }
 
-// Weld cells are twice the tolerance wide, so the points closer than the tolerance
-// to a point lie in the two cells on either side of it on each axis. The reach is a
-// little over the tolerance, so rounding never leaves such a point out.
-constexpr double kWeldCell = 2 * kTol;
+// Weld cells are eight tolerances wide: the points closer than the tolerance to a
+// point lie in its cell or, near a side, in the neighbour across it, so most
+// searches read one or two cells. The reach is a little over the tolerance, so
+// rounding never leaves such a point out.
+constexpr double kWeldCell = 8 * kTol;
 constexpr double kWeldReach = 1.001 * kTol;
 
 // Of the vertices in the search, the nearest closer than the tolerance; of equal
@@ -212,7 +213,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
         const auto nv = static_cast<int64_t>(b->vertices.size());
         const auto ne = static_cast<int64_t>(b->edges.size());
         known.assign(b->vertices.size(), nullptr);
-        if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size(), s.weld.size() + b->vertices.size());
+        if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size());
         for (const MeshFace& mf : b->faces) {
             bool ok = true;
             for (int32_t e : mf.e) ok = ok && e >= 0 && e < ne;
