@@ -88,7 +88,7 @@ void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
     Edge* e = edge_lookup(ctx, s, a, b, false);
     if (!e) return;
     if (flags & kCutEdge) {
-        e->flags = flags;
+        set_edge_flags(s, e, flags);
     } else if (e->flags == kMarked) {
         e->flags = flags;
     }
@@ -368,16 +368,31 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
                        {std::min(a.x, b.x) - g, std::min(a.y, b.y) - g, std::min(a.z, b.z) - g},
                        {std::max(a.x, b.x) + g, std::max(a.y, b.y) + g, std::max(a.z, b.z) + g}});
     };
-    for (Edge* bucket : t.buckets) {
-        for (Edge* e = bucket; e; e = e->next) {
-            if (!(e->flags & kCutEdge)) continue;
-            for (FaceNode* n = e->faces; n; n = n->next) {
-                if (live(n->face)) {
-                    list(e);
-                    break;
-                }
+    const auto list_if_used = [&list](Edge* e) {
+        for (FaceNode* n = e->faces; n; n = n->next) {
+            if (live(n->face)) {
+                list(e);
+                break;
             }
         }
+    };
+    if (ctx.plain_pairs) {
+        // The reference: the cut edges in the order of a walk of the edge table.
+        for (Edge* bucket : t.buckets) {
+            for (Edge* e = bucket; e; e = e->next) {
+                if (e->flags & kCutEdge) list_if_used(e);
+            }
+        }
+    } else {
+        // The same order from the list of cut edges: by bucket, and newest first
+        // within one, as each bucket's chain runs.
+        std::vector<std::pair<uint64_t, Edge*>> order;
+        order.reserve(t.cut_edges.size());
+        for (Edge* e : t.cut_edges) order.emplace_back(edge_bucket(t, e), e);
+        std::sort(order.begin(), order.end(), [](const auto& p, const auto& q) {
+            return p.first != q.first ? p.first < q.first : p.second->serial > q.second->serial;
+        });
+        for (const auto& [bucket, e] : order) list_if_used(e);
     }
     if (cut.empty()) return false;
     std::vector<Vertex*> points;
@@ -511,15 +526,12 @@ static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
 // True when a gap was closed.
 static bool close_curve_gaps(Context& ctx, Solid& t) {
     std::unordered_map<Vertex*, int> degree;
-    for (Edge* bucket : t.buckets) {
-        for (Edge* e = bucket; e; e = e->next) {
-            if (!(e->flags & kCutEdge)) continue;
-            bool has_face = false;
-            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
-            if (!has_face) continue;
-            ++degree[e->a];
-            ++degree[e->b];
-        }
+    for (Edge* e : t.cut_edges) {
+        bool has_face = false;
+        for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+        if (!has_face) continue;
+        ++degree[e->a];
+        ++degree[e->b];
     }
     std::vector<Vertex*> ends;
     for (const auto& [v, d] : degree) {
@@ -546,7 +558,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         bool joined = false;
         for (FaceNode* n = e ? e->faces : nullptr; n && !joined; n = n->next) joined = live(n->face);
         if (joined) {
-            e->flags = kCutEdge;
+            set_edge_flags(t, e, kCutEdge);
         } else if (best_d < kTol) {
             merge_vertex(ctx, t, w, v);
         } else if (across_one_edge(t, v, w)) {

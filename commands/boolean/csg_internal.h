@@ -63,6 +63,7 @@ struct Edge {
     FaceNode* faces;
     uint32_t flags;
     uint32_t face_nodes;  // length of `faces`
+    uint32_t serial;      // creation order within the solid
 };
 
 struct Plane {
@@ -155,6 +156,8 @@ struct Solid {
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
     bool crowded = false;  // some edge has been given more than two faces
+    uint32_t next_edge = 0;
+    std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
     // Weld grid of the loading (cells eight tolerances wide), for the nearest-vertex
     // search.
     CellLists<Vertex*> weld;
@@ -228,6 +231,10 @@ void face_box(Face* f);
 // A new vertex at the head of the solid's vertex list (flags 0).
 Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z);
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
+// The edge's bucket in the solid's edge table.
+uint64_t edge_bucket(const Solid& s, const Edge* e);
+// Sets an edge's flags, listing it in the solid's cut edges when it becomes one.
+void set_edge_flags(Solid& s, Edge* e, uint32_t flags);
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
 // Numbers the solid's faces in list order (ranks 1024 apart).
 void rank_faces(Solid& s);

@@ -164,9 +164,19 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
     e->a = a;
     e->b = b;
     e->flags = kMarked;
+    e->serial = s.next_edge++;
     e->next = s.buckets[k];
     s.buckets[k] = e;
     return e;
+}
+
+uint64_t edge_bucket(const Solid& s, const Edge* e) {
+    return bucket_of(s, e->a, e->b);
+}
+
+void set_edge_flags(Solid& s, Edge* e, uint32_t flags) {
+    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) s.cut_edges.push_back(e);
+    e->flags = flags;
 }
 
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
