@@ -83,8 +83,6 @@ public:
     const Entry& top() const { return items_.front(); }
     void assign(std::vector<Entry> entries) {
         items_ = std::move(entries);
-        // Room for the entries collapses add, so the array seldom moves.
-        items_.reserve(items_.size() * 2 + 16);
         for (size_t i = items_.size() / 4 + 1; i-- > 0;) sift_down(i);
     }
     void push(Entry e) {
@@ -469,6 +467,8 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
             m->around_edges.resize(static_cast<size_t>(fill[nv]));
             m->live_length.assign(m->edges.size(), -1);
             std::vector<Entry> entries;
+            // Room for the entries collapses add as well (the heap keeps this array).
+            entries.reserve(2 * m->edges.size() + 16);
             for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
                 const EdgeNode& e = m->edges[i];
                 m->around_edges[fill[e.a]++] = i;
