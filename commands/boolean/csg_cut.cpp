@@ -285,7 +285,8 @@ namespace {
 void cut_faces(Context& ctx, Solid& s, Solid& t) {
     FaceIndex index;
     if (!ctx.plain_pairs) {
-        // Cells about as large as the faces of both solids.
+        // Cells about twice as large as the faces of both solids: a face lies in one to
+        // eight of them, and a cutter meets few faces that its box misses.
         double extent = 0;
         size_t n = 0;
         for (Solid* x : {&s, &t}) {
@@ -296,12 +297,12 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
                 ++n;
             }
         }
-        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(extent / double(n), 4 * kTol) : 1.0;
+        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(2 * extent / double(n), 4 * kTol) : 1.0;
         for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
         rank_faces(t);
         size_t faces = 0;
         for (Face* g = t.faces; g; g = g->next) faces += live(g) ? 1 : 0;
-        index.cells.reserve(8 * faces);
+        index.cells.reserve(4 * faces);
         for (Face* g = t.faces; g; g = g->next) {
             g->mark = 0;
             if (live(g)) index.add(g);

@@ -97,7 +97,7 @@ class CellLists {
 public:
     void add(int64_t x, int64_t y, int64_t z, T item) {
         if (items_.size() + 1 > heads_.size()) rehash(heads_.empty() ? 64 : heads_.size() * 2);
-        const uint64_t h = hash(x, y, z);
+        const uint32_t h = hash(x, y, z);
         int32_t& head = heads_[slot(h)];
         items_.push_back({item, head, h});
         head = static_cast<int32_t>(items_.size() - 1);
@@ -125,18 +125,18 @@ private:
     struct Item {
         T item;
         int32_t next;
-        uint64_t hash;
+        uint32_t hash;  // the cell's hash from bit 20 up, which places it in any table
     };
     std::vector<int32_t> heads_;
     std::vector<Item> items_;
 
-    static uint64_t hash(int64_t x, int64_t y, int64_t z) {
+    static uint32_t hash(int64_t x, int64_t y, int64_t z) {
         uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
         h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
         h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-        return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+        return static_cast<uint32_t>((h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull >> 20);
     }
-    size_t slot(uint64_t h) const { return static_cast<size_t>(h >> 20) & (heads_.size() - 1); }
+    size_t slot(uint32_t h) const { return h & (heads_.size() - 1); }
     void rehash(size_t n) {
         heads_.assign(n, -1);
         for (size_t i = 0; i < items_.size(); ++i) {
