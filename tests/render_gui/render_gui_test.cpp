@@ -28,6 +28,9 @@
 #include "dialogs/ask_string.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/render_pages.h"
+#include "dialogs/scene_material_editor.h"
+#include "dialogs/texture_slot_editor.h"
+#include "model/db/patt.h"
 #include "dialogs/xfile.h"
 #include "model/db/naming.h"
 #include "model/db/solid.h"
@@ -397,6 +400,79 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
     EXPECT_EQ(view->view()->projection.mode, before.mode);
     EXPECT_EQ(view->view()->projection.origin_x, before.origin_x);
     EXPECT_EQ(view->view()->projection.scale, before.scale);
+}
+
+// The Scene page through the Render command: an image background and fog, set on the
+// sheet's copy, reach the view (and the image the drawing) on OK only, and render.
+TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
+    // A 64 x 64 Targa running from red on the left to blue on the right.
+    const std::string sky = g_dir + "/sky.tga";
+    {
+        std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
+        FILE* f = std::fopen(sky.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(b.data(), 1, b.size(), f);
+        std::fclose(f);
+    }
+    MODEL* model = view_drawing(view->view());
+    using E = CSceneMaterialEditor;
+    const float blue_before = view->view()->material.colour[2];
+    for (int button : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(button);
+        platform_set_modal_hook([&](CDialog& d) {
+            auto* sheet = dynamic_cast<CPropSheet*>(&d);
+            if (!sheet) return d.press(IDOK);
+            ASSERT_TRUE(sheet->SetActivePage(2));
+            CPropPage* page = sheet->page(2);
+            for (int i = 0; i < 3; ++i) page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
+            page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
+            page->SetDlgItemText(E::kIdcFogHaze, "0.4");
+            auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
+            kind->setCurrentIndex(kChoiceImage);
+            kind->activated(kChoiceImage);  // the file dialog answers with the image
+            EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
+            d.press(button);
+        });
+        xfile_set_test_hook([&](CXFile& x) {
+            x.choose(sky, x.preselected_row());
+            return true;
+        });
+        const int windows = app_window_count(app.get());
+        view->OnCmdMsg(ID_RENDER, nullptr);
+        const MaterialRecord& m = view->view()->material;
+        MATRPATT* image = static_cast<MATRPATT*>(model_find_patt(model, sky.c_str(), &MATRPATT::rtc_class));
+        if (button == IDCANCEL) {
+            gui_flush();
+            EXPECT_EQ(app_window_count(app.get()), windows);
+            EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureNone);
+            EXPECT_EQ(image, nullptr);
+            EXPECT_FLOAT_EQ(m.colour[2], blue_before);
+            continue;
+        }
+        EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureImage);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(m.slots[kSlotTexture].mapping.image, image);
+        EXPECT_FLOAT_EQ(m.slots[kSlotTexture].amount, 0.4f);
+        EXPECT_FLOAT_EQ(m.slots[kSlotBump].amount, 0.7f);
+        EXPECT_FLOAT_EQ(m.colour[2], 0.9f);
+        auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+        ASSERT_NE(frame, nullptr);
+        CImgDoc* doc = frame->document();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
+        gui_flush();
+        const int w = doc->width(), h = doc->height();
+        const QImage picture(doc->pixels(), w, h, w * 3, QImage::Format_BGR888);
+        if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))
+            picture.save(QString("%1/render_background_fog.png").arg(out));
+        // The background is the image through the far fog: red on the left, blue on
+        // the right, each mixed with the pale blue fog.
+        const QColor left = picture.pixelColor(2, 2), right = picture.pixelColor(w - 3, 2);
+        EXPECT_GT(left.red(), right.red());
+        EXPECT_LT(left.blue(), right.blue());
+        EXPECT_GT(left.green(), 40);  // the fog's colour mixed in
+    }
 }
 
 // The sheet's camera button edits a copy of the camera: OK puts it in the drawing
