@@ -537,7 +537,7 @@ void CMaterialSheetDlg::CreateControls() {
         scene_ = std::make_unique<CSceneMaterialEditor>(work_.get(), patterns_.get(), this, false);
         for (const auto& [id, w] : scene_->controls()) register_control(id, w);
         auto* grid = static_cast<QGridLayout*>(layout());
-        grid->addWidget(scene_->fog(), row++, 0, 1, 2);
+        row = scene_->place_fog(grid, row, 0);
         grid->addWidget(scene_->background(), 0, 4, row, 1, Qt::AlignTop);
     }
     if (full()) {

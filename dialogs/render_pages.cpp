@@ -426,9 +426,9 @@ void CScenePage::CreateControls() {
     editor_ = std::make_unique<CSceneMaterialEditor>(m_, patterns_, this, true);
     for (const auto& [id, w] : editor_->controls()) register_control(id, w);
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
-        grid->addWidget(editor_->fog(), 0, 0, Qt::AlignTop);
-        grid->addWidget(editor_->background(), 1, 0, Qt::AlignTop);
-        grid->setRowStretch(2, 1);
+        const int row = editor_->place_fog(grid, 0, 0);
+        grid->addWidget(editor_->background(), row, 0, 1, 4, Qt::AlignTop);
+        grid->setRowStretch(row + 1, 1);
     }
 }
 

@@ -15,22 +15,17 @@
 CSceneMaterialEditor::CSceneMaterialEditor(MaterialRecord* material, SheetPatterns* patterns, QWidget* parent,
                                            bool with_colour)
     : m_(material), with_colour_(with_colour) {
-    fog_ = new QWidget(parent);
-    auto* grid = new QGridLayout(fog_);
-    grid->setContentsMargins(0, 0, 0, 0);
-    int row = 0;
     // A label names the edits after it: its '&' letter moves the focus there.
     auto edits = [&](const char* text, int first_id, int count) {
-        auto* label = new QLabel(QString::fromUtf8(text), fog_);
-        grid->addWidget(label, row, 0);
-        controls_.emplace_back(first_id - 1, label);
+        FogRow row{new QLabel(QString::fromUtf8(text), parent), {}};
+        controls_.emplace_back(first_id - 1, row.label);
         for (int i = 0; i < count; ++i) {
-            auto* e = new QLineEdit(fog_);
-            if (i == 0) label->setBuddy(e);
-            grid->addWidget(e, row, 1 + i);
+            auto* e = new QLineEdit(parent);
+            if (i == 0) row.label->setBuddy(e);
+            row.edits.push_back(e);
             controls_.emplace_back(first_id + i, e);
         }
-        ++row;
+        fog_.push_back(std::move(row));
     };
     if (with_colour_) edits("Fog &colour (0..1):", kIdcFogColour, 3);
     edits("Fog &visibility:", kIdcFogVisibility, 1);
@@ -46,6 +41,15 @@ CSceneMaterialEditor::CSceneMaterialEditor(MaterialRecord* material, SheetPatter
 }
 
 CSceneMaterialEditor::~CSceneMaterialEditor() = default;
+
+int CSceneMaterialEditor::place_fog(QGridLayout* grid, int row, int col) const {
+    for (const FogRow& r : fog_) {
+        grid->addWidget(r.label, row, col);
+        for (size_t i = 0; i < r.edits.size(); ++i) grid->addWidget(r.edits[i], row, col + 1 + int(i));
+        ++row;
+    }
+    return row;
+}
 
 void CSceneMaterialEditor::exchange(CDataExchange* dx) {
     if (with_colour_)

@@ -3,9 +3,10 @@
 // a render: its texture slot is the background, the amounts of its bump and texture
 // slots are the fog's visibility and haze, and its colour is the fog's colour.
 //
-// The editor builds the fog fields (the colour first when asked) and the background
-// (a texture slot editor that leaves the slot's amount, the haze, alone) as two
-// widgets for the owning dialog to place, and exchanges them with *material.
+// The editor builds the fog fields (the colour first when asked), which the owning
+// dialog places in rows of its own grid, and the background (a texture slot editor
+// that leaves the slot's amount, the haze, alone) in a box of its own, and exchanges
+// them with *material.
 #pragma once
 
 #include <memory>
@@ -14,6 +15,8 @@
 
 class CDataExchange;
 class CTextureSlotEditor;
+class QGridLayout;
+class QLabel;
 class QWidget;
 class SheetPatterns;
 struct MaterialRecord;
@@ -34,8 +37,10 @@ class CSceneMaterialEditor {
     CSceneMaterialEditor(const CSceneMaterialEditor&) = delete;
     CSceneMaterialEditor& operator=(const CSceneMaterialEditor&) = delete;
 
-    // The fog's fields (labels and edits in a grid) and the "Background" box.
-    QWidget* fog() const { return fog_; }
+    // Puts the fog's fields into `grid` from `row` on, a label in column `col` and its
+    // edits after it; the row after them.
+    int place_fog(QGridLayout* grid, int row, int col) const;
+    // The "Background" box.
     QWidget* background() const { return background_; }
     CTextureSlotEditor* background_editor() const { return slot_.get(); }
     // Every control with its id, for the owning dialog to register.
@@ -46,7 +51,11 @@ class CSceneMaterialEditor {
   private:
     MaterialRecord* m_;
     bool with_colour_;
-    QWidget* fog_;
+    struct FogRow {
+        QLabel* label;
+        std::vector<QWidget*> edits;
+    };
+    std::vector<FogRow> fog_;
     QWidget* background_;
     std::unique_ptr<CTextureSlotEditor> slot_;
     std::vector<std::pair<int, QWidget*>> controls_;
