@@ -270,6 +270,8 @@ double rt_triangle_hit(const RtRay& ray, const RtTriangle* t) {
     return depth;
 }
 
+bool rt_is_triangle(const RtObject* o) { return o->methods == &kTriangleMethods || o->methods == &kSmoothMethods; }
+
 bool rt_nearest_hit(RtHit* hit, const RtObject* o, const RtRay& ray, RtArena& arena) {
     RtHitList* list = arena.hit_list_get();
     if (!o->methods->all_intersections(o, ray, list, arena)) {

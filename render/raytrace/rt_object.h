@@ -106,6 +106,8 @@ RtSmoothTriangle* rt_smooth_triangle_new(RtArena& a, const Vec3d& normal, const 
                                          const double uv1[2], const double uv2[2], const double uv3[2]);
 // Depth of the triangle's hit along ray, or a negative value when it misses.
 double rt_triangle_hit(const RtRay& ray, const RtTriangle* t);
+// True for a flat or smooth triangle (its hits are rt_triangle_hit's alone).
+bool rt_is_triangle(const RtObject* o);
 // The nearest hit of object along ray (depth below 1e30); false when none.
 bool rt_nearest_hit(RtHit* hit, const RtObject* o, const RtRay& ray, RtArena& arena);
 // Fills every triangle's primary-ray cache for the camera origin (objects and unions of

@@ -1,61 +1,235 @@
-// Bounding-slab hierarchy and priority queue of the ray tracer.
+// Bounding-slab hierarchy of the ray tracer: binned surface-area build, four-wide box
+// tests and the searches.
 #include "render/raytrace/rt_slabs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <new>
+#include <thread>
 
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_vec.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 const RtMethods kNodeMethods = {nullptr, nullptr, nullptr, nullptr};
 
-double key(const RtObject* o, int axis) { return rt_comp(o->box_min, axis) + rt_comp(o->box_max, axis); }
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
-int best_axis(const std::vector<RtObject*>& a, size_t lo, size_t hi) {
-    Vec3d mn = rt_v(1e30, 1e30, 1e30), mx = rt_v(-1e30, -1e30, -1e30);
-    for (size_t i = lo; i < hi; ++i) {
-        mn = rt_v(std::fmin(mn.x, a[i]->box_min.x), std::fmin(mn.y, a[i]->box_min.y), std::fmin(mn.z, a[i]->box_min.z));
-        mx = rt_v(std::fmax(mx.x, a[i]->box_max.x), std::fmax(mx.y, a[i]->box_max.y), std::fmax(mx.z, a[i]->box_max.z));
-    }
-    double dx = mx.x - mn.x, dy = mx.y - mn.y, dz = mx.z - mn.z;
-    if (dy <= dx) return dz <= dx ? 0 : 2;
-    return dz <= dy ? 1 : 2;
+// Float bounds that hold the double value: rounded down for a lower bound, up for an upper.
+float down(double v) {
+    float f = static_cast<float>(v);
+    return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
+}
+float up(double v) {
+    float f = static_cast<float>(v);
+    return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
 }
 
-// Sorts [lo, hi) along its best axis and makes nodes of at most four; true when the
-// range made a single node (appended to a).
-bool build_level(std::vector<RtObject*>& a, size_t lo, size_t hi, RtArena& arena, RtObject** root) {
-    int axis = best_axis(a, lo, hi);
-    std::stable_sort(a.begin() + static_cast<long>(lo), a.begin() + static_cast<long>(hi),
-                     [axis](const RtObject* x, const RtObject* y) { return key(x, axis) < key(y, axis); });
-    if (hi - lo > 4) {
-        size_t mid = (lo + hi) / 2;
-        build_level(a, lo, mid, arena, root);
-        build_level(a, mid, hi, arena, root);
-        return false;
+// ---- Build ----
+
+// A box in four lanes (the fourth unused by boxes; an object's reference keeps its
+// number there).
+struct Box {
+    float lo[4], hi[4];
+    void empty() {
+        for (int a = 0; a < 4; ++a) lo[a] = kInf, hi[a] = -kInf;
     }
-    auto* node = arena.make<RtSlabNode>();
-    node->methods = &kNodeMethods;
-    node->type = kRtSlabNode;
-    node->flags = kRtCastsShadow;
-    node->next = nullptr;
-    node->material = nullptr;
-    node->count = static_cast<int>(hi - lo);
-    Vec3d mn = rt_v(1e30, 1e30, 1e30), mx = rt_v(-1e30, -1e30, -1e30);
-    for (size_t i = lo; i < hi; ++i) {
-        RtObject* c = a[i];
-        node->children[i - lo] = c;
-        mn = rt_v(std::fmin(mn.x, c->box_min.x), std::fmin(mn.y, c->box_min.y), std::fmin(mn.z, c->box_min.z));
-        mx = rt_v(std::fmax(mx.x, c->box_max.x), std::fmax(mx.y, c->box_max.y), std::fmax(mx.z, c->box_max.z));
+    void grow(const Box& b) {
+#if defined(__SSE2__)
+        // A lane of b that is not a number leaves the box as it was.
+        _mm_storeu_ps(lo, _mm_min_ps(_mm_loadu_ps(b.lo), _mm_loadu_ps(lo)));
+        _mm_storeu_ps(hi, _mm_max_ps(_mm_loadu_ps(b.hi), _mm_loadu_ps(hi)));
+#else
+        for (int a = 0; a < 4; ++a) {
+            lo[a] = b.lo[a] < lo[a] ? b.lo[a] : lo[a];
+            hi[a] = b.hi[a] > hi[a] ? b.hi[a] : hi[a];
+        }
+#endif
     }
-    node->box_min = mn;
-    node->box_max = mx;
-    a.push_back(node);
-    *root = node;
-    return true;
+    double area() const {
+        double dx = double(hi[0]) - lo[0], dy = double(hi[1]) - lo[1], dz = double(hi[2]) - lo[2];
+        if (!(dx >= 0) || !(dy >= 0) || !(dz >= 0)) return 0;
+        return dx * dy + dy * dz + dz * dx;
+    }
+};
+
+// An object's box with its number (its place in the list) in lo[3].
+using Ref = Box;
+uint32_t ref_id(const Ref& r) {
+    uint32_t id;
+    std::memcpy(&id, &r.lo[3], sizeof id);
+    return id;
 }
+
+// A node under construction; children are nodes of the same task, objects (by number)
+// or the roots of other tasks.
+enum ChildKind : uint8_t { kChildNode, kChildObject, kChildTask };
+struct TempNode {
+    int count = 0;
+    uint8_t kind[4] = {};
+    int32_t index[4] = {};
+    Box box[4];
+};
+
+constexpr int kBins = 16;
+
+// Bin of a centre (lo + hi) along each axis; a centre that is not a number goes to bin 0.
+struct Binner {
+    float cmin[4], scale[4];
+    void bins(const Ref& r, int out[3]) const {
+#if defined(__SSE2__)
+        const __m128 c = _mm_add_ps(_mm_loadu_ps(r.lo), _mm_loadu_ps(r.hi));
+        __m128 x = _mm_mul_ps(_mm_sub_ps(c, _mm_loadu_ps(cmin)), _mm_loadu_ps(scale));
+        x = _mm_min_ps(_mm_max_ps(x, _mm_setzero_ps()), _mm_set1_ps(float(kBins - 1)));
+        alignas(16) int32_t k[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_cvttps_epi32(x));
+        out[0] = k[0], out[1] = k[1], out[2] = k[2];
+#else
+        for (int a = 0; a < 3; ++a) {
+            const float x = (r.lo[a] + r.hi[a] - cmin[a]) * scale[a];
+            out[a] = x > 0 ? int(std::min(x, float(kBins - 1))) : 0;
+        }
+#endif
+    }
+    int bin(const Ref& r, int a) const {
+        int k[3];
+        bins(r, k);
+        return k[a];
+    }
+};
+
+struct Builder {
+    std::vector<Ref>& refs;
+    size_t task_size = 0;  // ranges above this become tasks (0: none)
+    std::vector<std::pair<size_t, size_t>> tasks;
+
+    Box bounds(size_t b, size_t e) const {
+        Box box;
+        box.empty();
+        for (size_t i = b; i < e; ++i) box.grow(refs[i]);
+        return box;
+    }
+
+    // Splits [b, e) in two by the cheapest binned surface-area split; returns the middle.
+    size_t split(size_t b, size_t e) {
+        const size_t n = e - b;
+        Box cb;
+        cb.empty();
+        for (size_t i = b; i < e; ++i) {
+            Box c;
+            for (int a = 0; a < 4; ++a) c.lo[a] = c.hi[a] = refs[i].lo[a] + refs[i].hi[a];
+            cb.grow(c);
+        }
+        Binner bn;
+        for (int a = 0; a < 4; ++a) {
+            const float extent = cb.hi[a] - cb.lo[a];
+            bn.cmin[a] = cb.lo[a];
+            bn.scale[a] = a < 3 && extent > 0 && std::isfinite(extent) && std::isfinite(cb.lo[a]) ? kBins / extent : 0;
+        }
+        Box bin_box[3][kBins];
+        size_t bin_count[3][kBins] = {};
+        for (int a = 0; a < 3; ++a)
+            for (int k = 0; k < kBins; ++k) bin_box[a][k].empty();
+        for (size_t i = b; i < e; ++i) {
+            int k[3];
+            bn.bins(refs[i], k);
+            for (int a = 0; a < 3; ++a) {
+                ++bin_count[a][k[a]];
+                bin_box[a][k[a]].grow(refs[i]);
+            }
+        }
+        double best_cost = std::numeric_limits<double>::infinity();
+        int best_axis = -1, best_bin = 0;
+        for (int a = 0; a < 3; ++a) {
+            if (bn.scale[a] == 0) continue;
+            double right_area[kBins];
+            size_t right_count[kBins];
+            Box r;
+            r.empty();
+            size_t rc = 0;
+            for (int k = kBins - 1; k > 0; --k) {
+                r.grow(bin_box[a][k]);
+                rc += bin_count[a][k];
+                right_area[k] = r.area();
+                right_count[k] = rc;
+            }
+            Box l;
+            l.empty();
+            size_t lc = 0;
+            for (int k = 0; k < kBins - 1; ++k) {
+                l.grow(bin_box[a][k]);
+                lc += bin_count[a][k];
+                if (lc == 0 || right_count[k + 1] == 0) continue;
+                const double cost = l.area() * double(lc) + right_area[k + 1] * double(right_count[k + 1]);
+                if (cost < best_cost) best_cost = cost, best_axis = a, best_bin = k;
+            }
+        }
+        if (best_axis < 0) return b + n / 2;  // every centre at one place: halves by count
+        const auto it = std::partition(refs.begin() + long(b), refs.begin() + long(e),
+                                       [&](const Ref& r) { return bn.bin(r, best_axis) <= best_bin; });
+        size_t mid = size_t(it - refs.begin());
+        if (mid == b || mid == e) mid = b + n / 2;
+        return mid;
+    }
+
+    // Builds the node over [b, e) (at least two objects) into nodes; returns its index and
+    // raises *levels to the subtree's depth.
+    int32_t node(size_t b, size_t e, std::vector<TempNode>& nodes, int* levels) {
+        size_t cut[5];
+        int parts = 0;
+        if (e - b <= 4) {
+            for (size_t i = b; i <= e; ++i) cut[parts++] = i;
+            --parts;
+        } else {
+            const size_t m = split(b, e);
+            cut[0] = b;
+            int k = 1;
+            if (m - b >= 2) cut[k++] = split(b, m);
+            cut[k++] = m;
+            if (e - m >= 2) cut[k++] = split(m, e);
+            cut[k] = e;
+            parts = k;
+        }
+        const int32_t self = int32_t(nodes.size());
+        nodes.emplace_back();
+        int deepest = 0;
+        TempNode t;
+        t.count = parts;
+        for (int k = 0; k < parts; ++k) {
+            const size_t cb = cut[k], ce = cut[k + 1];
+            if (ce - cb == 1) {
+                t.kind[k] = kChildObject;
+                t.index[k] = int32_t(ref_id(refs[cb]));
+                t.box[k] = refs[cb];
+            } else if (task_size && ce - cb > task_size) {
+                t.kind[k] = kChildTask;
+                t.index[k] = int32_t(tasks.size());
+                tasks.emplace_back(cb, ce);
+                t.box[k] = bounds(cb, ce);
+            } else {
+                int below = 0;
+                t.kind[k] = kChildNode;
+                t.index[k] = node(cb, ce, nodes, &below);
+                const TempNode& c = nodes[size_t(t.index[k])];
+                t.box[k].empty();
+                for (int j = 0; j < c.count; ++j) t.box[k].grow(c.box[j]);
+                deepest = std::max(deepest, below);
+            }
+        }
+        nodes[size_t(self)] = t;
+        *levels = std::max(*levels, deepest + 1);
+        return self;
+    }
+};
 
 }  // namespace
 
@@ -87,7 +261,8 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
-RtSlabs rt_build_slabs(RtObject* list, RtArena& arena) {
+
+RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
         if (o->type & kRtLight) {
@@ -99,17 +274,131 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena) {
     RtSlabs s;
     s.placed = static_cast<int>(refs.size());
     if (refs.empty()) return s;
-    refs.reserve(refs.size() * 2 + 1);
-    size_t lo = 0, hi = refs.size();
-    for (;;) {
-        RtObject* root = nullptr;
-        if (build_level(refs, lo, hi, arena, &root)) {
-            s.root = root;
-            break;
-        }
-        lo = hi;
-        hi = refs.size();
+    const size_t n = refs.size();
+    std::vector<Ref> boxes(n);
+    std::vector<uint8_t> kinds(n);
+    for (size_t i = 0; i < n; ++i) {
+        const RtObject* o = refs[i];
+        Ref& b = boxes[i];
+        b.lo[0] = down(o->box_min.x), b.lo[1] = down(o->box_min.y), b.lo[2] = down(o->box_min.z);
+        b.hi[0] = up(o->box_max.x), b.hi[1] = up(o->box_max.y), b.hi[2] = up(o->box_max.z);
+        const uint32_t id = uint32_t(i);
+        std::memcpy(&b.lo[3], &id, sizeof id);
+        b.hi[3] = 0;
+        kinds[i] = rt_is_triangle(o) ? 1 : 2;
     }
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+    // The top levels on this thread; subtrees of more than task_size objects are built
+    // on the workers, each into its own list (the same hierarchy for any thread count).
+    Builder top{boxes, 0, {}};
+    top.task_size = std::max<size_t>(4096, n / 64);
+    std::vector<std::vector<TempNode>> lists(1);
+    std::vector<int> task_levels;
+    int levels = 0;
+    if (n == 1) {
+        TempNode t;
+        t.count = 1;
+        t.kind[0] = kChildObject;
+        t.index[0] = 0;
+        t.box[0] = boxes[0];
+        lists[0].push_back(t);
+        levels = 1;
+    } else {
+        top.node(0, n, lists[0], &levels);
+    }
+    const size_t task_count = top.tasks.size();
+    lists.resize(1 + task_count);
+    task_levels.assign(task_count, 0);
+    {
+        std::atomic<size_t> next{0};
+        std::exception_ptr error;
+        std::atomic<bool> failed{false};
+        auto work = [&] {
+            try {
+                Builder b{boxes, 0, {}};
+                for (size_t k; !failed && (k = next++) < task_count;)
+                    b.node(top.tasks[k].first, top.tasks[k].second, lists[1 + k], &task_levels[k]);
+            } catch (...) {
+                if (!failed.exchange(true)) error = std::current_exception();
+            }
+        };
+        std::vector<std::thread> pool;
+        const int workers = int(std::min<size_t>(size_t(threads), task_count));
+        for (int i = 1; i < workers; ++i) {
+            try {
+                pool.emplace_back(work);
+            } catch (...) {
+                break;
+            }
+        }
+        work();
+        for (auto& t : pool) t.join();
+        if (error) std::rethrow_exception(error);
+    }
+
+    // Task roots' depths below the top levels: the deepest path through each top node.
+    if (task_count) {
+        std::vector<int> depth(lists[0].size(), 0);
+        for (size_t i = lists[0].size(); i-- > 0;) {
+            const TempNode& t = lists[0][i];
+            int d = 0;
+            for (int k = 0; k < t.count; ++k) {
+                if (t.kind[k] == kChildNode) d = std::max(d, depth[size_t(t.index[k])]);
+                if (t.kind[k] == kChildTask) d = std::max(d, task_levels[size_t(t.index[k])]);
+            }
+            depth[i] = d + 1;
+        }
+        levels = depth[0];
+    }
+
+    // Every list's nodes in one block, in list order.
+    std::vector<size_t> offset(lists.size() + 1, 0);
+    for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
+    auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * offset.back()));
+    auto fill = [&](size_t list) {
+        const std::vector<TempNode>& src = lists[list];
+        for (size_t i = 0; i < src.size(); ++i) {
+            const TempNode& t = src[i];
+            RtSlabNode* node = new (nodes + offset[list] + i) RtSlabNode{};
+            node->methods = &kNodeMethods;
+            node->type = kRtSlabNode;
+            node->flags = kRtCastsShadow;
+            node->next = nullptr;
+            node->material = nullptr;
+            node->count = t.count;
+            node->levels = 0;
+            Box all;
+            all.empty();
+            for (int k = 0; k < 4; ++k) {
+                const bool used = k < t.count;
+                for (int a = 0; a < 3; ++a) {
+                    node->lo[a][k] = used ? t.box[k].lo[a] : 0.0f;
+                    node->hi[a][k] = used ? t.box[k].hi[a] : 0.0f;
+                }
+                node->children[k] = nullptr;
+                node->rank[k] = -1;
+                node->kind[k] = 0;
+                if (!used) continue;
+                all.grow(t.box[k]);
+                const int32_t x = t.index[k];
+                if (t.kind[k] == kChildObject) {
+                    node->children[k] = refs[size_t(x)];
+                    node->rank[k] = x;
+                    node->kind[k] = kinds[size_t(x)];
+                } else if (t.kind[k] == kChildNode) {
+                    node->children[k] = nodes + offset[list] + size_t(x);
+                } else {
+                    node->children[k] = nodes + offset[1 + size_t(x)];
+                }
+            }
+            node->box_min = rt_v(all.lo[0], all.lo[1], all.lo[2]);
+            node->box_max = rt_v(all.hi[0], all.hi[1], all.hi[2]);
+        }
+    };
+    for (size_t k = 0; k < lists.size(); ++k) fill(k);
+    nodes[0].levels = levels;
+    s.root = nodes;
     s.on = s.placed >= kRtSlabThreshold;
     return s;
 }
@@ -134,52 +423,180 @@ void rt_slab_check(RtQueue& queue, const RtRay& ray, const RtObject* o) {
     queue.push(tmin, o);
 }
 
+namespace {
+
+// A ray prepared for the four-wide box tests: per axis the reciprocal direction (finite,
+// positive for a direction of 0) and the origin nudged outwards for the near and the
+// far planes, so the float test never drops a box the ray meets.
+struct RayBoxes {
+    float inv[3];
+    float org_near[3], org_far[3];
+    int near_hi[3];  // the near plane is the box's upper one
+};
+
+constexpr float kLow = 1.0f - 4e-6f, kHigh = 1.0f + 4e-6f;
+
+RayBoxes prepare(const RtRay& ray) {
+    RayBoxes r;
+    const double org[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+    const double dir[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
+    for (int a = 0; a < 3; ++a) {
+        double inv = dir[a] == 0.0 ? 1e30 : 1.0 / dir[a];
+        if (inv > 1e30) inv = 1e30;
+        if (inv < -1e30) inv = -1e30;
+        r.inv[a] = static_cast<float>(inv);
+        const double pad = std::fabs(org[a]) * (1.0 / (1 << 21)) + 1e-30;
+        const double s = inv < 0 ? -1.0 : 1.0;
+        r.org_near[a] = static_cast<float>(org[a] + s * pad);
+        r.org_far[a] = static_cast<float>(org[a] - s * pad);
+        r.near_hi[a] = inv < 0;
+    }
+    return r;
+}
+
+// The children of n whose boxes the ray enters below bound: a bit per child, their entry
+// depths in depth.
+inline int test_children(const RtSlabNode* n, const RayBoxes& r, float bound, float depth[4]) {
+#if defined(__SSE2__)
+    __m128 tn = _mm_set1_ps(-kInf), tf = _mm_set1_ps(kInf);
+    for (int a = 0; a < 3; ++a) {
+        const float* nearp = r.near_hi[a] ? n->hi[a] : n->lo[a];
+        const float* farp = r.near_hi[a] ? n->lo[a] : n->hi[a];
+        const __m128 inv = _mm_set1_ps(r.inv[a]);
+        tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(nearp), _mm_set1_ps(r.org_near[a])), inv));
+        tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(farp), _mm_set1_ps(r.org_far[a])), inv));
+    }
+    tn = _mm_mul_ps(tn, _mm_set1_ps(kLow));
+    tf = _mm_mul_ps(tf, _mm_set1_ps(kHigh));
+    const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, _mm_setzero_ps())),
+                                 _mm_cmple_ps(tn, _mm_set1_ps(bound)));
+    _mm_storeu_ps(depth, tn);
+    return _mm_movemask_ps(ok) & ((1 << n->count) - 1);
+#else
+    int mask = 0;
+    for (int k = 0; k < n->count; ++k) {
+        float tn = -kInf, tf = kInf;
+        for (int a = 0; a < 3; ++a) {
+            const float nearv = r.near_hi[a] ? n->hi[a][k] : n->lo[a][k];
+            const float farv = r.near_hi[a] ? n->lo[a][k] : n->hi[a][k];
+            tn = std::max(tn, (nearv - r.org_near[a]) * r.inv[a]);
+            tf = std::min(tf, (farv - r.org_far[a]) * r.inv[a]);
+        }
+        tn *= kLow;
+        tf *= kHigh;
+        depth[k] = tn;
+        if (tn <= tf && tf >= 0 && tn <= bound) mask |= 1 << k;
+    }
+    return mask;
+#endif
+}
+
+// The smallest float not below v.
+float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
+
+// Visits the hierarchy nearest box first: leaf(node, k) for every object child whose box
+// the ray enters below the bound (which leaf may lower).
+template <class Leaf>
+void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
+    if (!root || !(root->type & kRtSlabNode)) return;
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    const RayBoxes r = prepare(ray);
+    std::vector<RtSlabEntry>& stack = queue.stack;
+    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
+    if (stack.size() < need) stack.resize(need);
+    RtSlabEntry* base = stack.data();
+    size_t sp = 0;
+    base[sp++] = {top, -kInf};
+    while (sp) {
+        const RtSlabEntry e = base[--sp];
+        if (e.depth > bound) continue;
+        const RtSlabNode* n = e.node;
+        ++queue.opened;
+        float depth[4];
+        int mask = test_children(n, r, bound, depth);
+        RtSlabEntry inner[4];
+        int count = 0;
+        for (; mask; mask &= mask - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(mask));
+            if (n->kind[k]) {
+                if (depth[k] <= bound) leaf(n, k);
+            } else {
+                // Insertion by depth, nearest last (popped first).
+                int i = count++;
+                while (i > 0 && inner[i - 1].depth < depth[k]) {
+                    inner[i] = inner[i - 1];
+                    --i;
+                }
+                inner[i] = {static_cast<const RtSlabNode*>(n->children[k]), depth[k]};
+            }
+        }
+        for (int i = 0; i < count; ++i) base[sp++] = inner[i];
+    }
+}
+
+}  // namespace
+
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena) {
-    queue.clear();
     bool found = false;
-    if (root) rt_slab_check(queue, ray, root);
-    while (!queue.empty()) {
-        RtQueueEntry e = queue.pop();
-        if (best->depth < e.depth) break;
-        if (e.object->type & kRtSlabNode) {
-            ++queue.opened;
-            auto* n = static_cast<const RtSlabNode*>(e.object);
-            for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
-            continue;
-        }
+    int32_t best_rank = -1;
+    float bound = bound_of(best->depth);
+    search(root, ray, queue, bound, [&](const RtSlabNode* n, int k) {
+        const RtObject* o = n->children[k];
         RtHit h;
-        if (rt_nearest_hit(&h, e.object, ray, arena) && h.depth < best->depth) {
-            *best = h;
-            *object = e.object;
-            found = true;
+        if (n->kind[k] == 1) {
+            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o));
+            if (depth < 0.0) return;
+            h.depth = depth;
+            h.point = ray.origin + depth * ray.dir;
+            h.object = o;
+        } else if (!rt_nearest_hit(&h, o, ray, arena)) {
+            return;
         }
-    }
-    queue.clear();
+        if (h.depth < best->depth || (found && h.depth == best->depth && n->rank[k] < best_rank)) {
+            *best = h;
+            *object = o;
+            best_rank = n->rank[k];
+            found = true;
+            bound = bound_of(h.depth);
+        }
+    });
     return found;
 }
 
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context) {
-    queue.clear();
-    if (root) rt_slab_check(queue, ray, root);
+    const size_t first = out->size();
     RtHitList* list = arena.hit_list_get();
-    while (!queue.empty()) {
-        const RtQueueEntry e = queue.pop();
-        if (e.depth >= max_depth) break;
-        if (e.object->type & kRtSlabNode) {
-            auto* n = static_cast<const RtSlabNode*>(e.object);
-            for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
-            continue;
-        }
+    // The nearest ending hit so far: its place in out and its object's rank.
+    size_t end_at = SIZE_MAX;
+    int32_t end_rank = -1;
+    float bound = bound_of(max_depth);
+    search(root, ray, queue, bound, [&](const RtSlabNode* n, int k) {
+        const RtObject* o = n->children[k];
         list->count = 0;
-        if (!e.object->methods->all_intersections(e.object, ray, list, arena)) continue;
+        if (!o->methods->all_intersections(o, ray, list, arena)) return;
         for (uint32_t i = 0; i < list->count; ++i) {
-            if (!(list->hits[i].depth < max_depth)) continue;
-            out->push_back({list->hits[i], e.object});
-            if (ends && ends(out->back(), context)) max_depth = list->hits[i].depth;
+            const double d = list->hits[i].depth;
+            const bool tie = end_at != SIZE_MAX && d == max_depth && n->rank[k] < end_rank;
+            if (!(d < max_depth) && !tie) continue;
+            out->push_back({list->hits[i], o});
+            if (ends && ends(out->back(), context)) {
+                max_depth = d;
+                end_at = out->size() - 1;
+                end_rank = n->rank[k];
+                bound = bound_of(d);
+            } else if (tie) {
+                out->pop_back();
+            }
         }
-    }
+    });
     arena.hit_list_put(list);
-    queue.clear();
+    // Hits found before the ending hit lowered the limit may lie beyond it.
+    if (end_at != SIZE_MAX) {
+        size_t keep = first;
+        for (size_t i = first; i < out->size(); ++i)
+            if ((*out)[i].hit.depth < max_depth || i == end_at) (*out)[keep++] = (*out)[i];
+        out->resize(keep);
+    }
 }

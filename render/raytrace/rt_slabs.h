@@ -1,9 +1,13 @@
 // Bounding slabs: a four-ary hierarchy of axis-aligned boxes over the scene's top-level
-// objects, built once per frame, and the nearest-hit search through it that opens boxes
-// in order of entry depth with a priority queue. The queue grows as needed and is reused
-// by one thread for all its queries. Nodes live in the frame's RtArena.
+// objects, built once per frame (binned surface-area splits, large subtrees on several
+// threads; the same hierarchy whatever the thread count), and the searches through it:
+// each node tests its four children's boxes at once, in float rounded outwards, and the
+// nearer children are opened first from a stack. Nodes live in the frame's RtArena.
+// Ties between hits at the same depth go to the object earlier in the scene's list, as
+// in the linear search, whatever the hierarchy's shape.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "render/raytrace/rt_object.h"
@@ -14,6 +18,19 @@ inline constexpr int kRtSlabThreshold = 25;
 struct RtSlabNode : RtObject {
     int count;  // 1 to 4
     RtObject* children[4];
+    // The children's boxes by axis and child (lanes past count hold an empty box),
+    // rounded outwards to float.
+    float lo[3][4], hi[3][4];
+    // A child that is a scene object: its place in the object list (ties), else -1.
+    int32_t rank[4];
+    uint8_t kind[4];  // 0 node, 1 triangle, 2 other object
+    int levels;       // nodes on the longest path down from here, this one included
+};
+
+// A node waiting on a search's stack, with its box's entry depth.
+struct RtSlabEntry {
+    const RtSlabNode* node;
+    float depth;
 };
 
 struct RtQueueEntry {
@@ -32,6 +49,8 @@ public:
     RtQueueEntry pop();
     // Hierarchy boxes opened by the searches that used this queue (for measurements).
     uint64_t opened = 0;
+    // The hierarchy searches' stack (grown to the hierarchy's depth).
+    std::vector<RtSlabEntry> stack;
 
 private:
     std::vector<RtQueueEntry> heap_;
@@ -43,12 +62,13 @@ struct RtSlabs {
     int placed = 0;    // objects in the hierarchy
 };
 
-// Builds the hierarchy over the object list (linked by next). A light without a visible
-// shape is left out; a light with one contributes its shape.
-RtSlabs rt_build_slabs(RtObject* list, RtArena& arena);
+// Builds the hierarchy over the object list (linked by next) on the given number of
+// threads (0: every core). A light without a visible shape is left out; a light with one
+// contributes its shape.
+RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads = 1);
 
 // Searches the hierarchy for a hit nearer than best; true when one was found, best and
-// *object then updated.
+// *object then updated. Of hits at the same depth the object earlier in the list wins.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
 
@@ -61,6 +81,9 @@ struct RtObjectHit {
 // Appends every hit of the hierarchy's objects along the ray below depth max_depth to
 // out (in no particular order). A hit for which ends(hit, context) says true lowers
 // max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
+// What is appended does not depend on the search order: every hit nearer than the
+// nearest ending hit, and that ending hit (of several at its depth, the one of the
+// object earliest in the list).
 using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);
