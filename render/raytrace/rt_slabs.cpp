@@ -208,7 +208,7 @@ struct Builder {
             const size_t cb = cut[k], ce = cut[k + 1];
             if (ce - cb == 1) {
                 t.kind[k] = kChildObject;
-                t.index[k] = int32_t(ref_id(refs[cb]));
+                t.index[k] = int32_t(cb);
                 t.box[k] = refs[cb];
             } else if (task_size && ce - cb > task_size) {
                 t.kind[k] = kChildTask;
@@ -261,6 +261,38 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
+namespace {
+
+// Runs work(0..count-1) on up to threads threads (this one included); an exception on
+// any of them is raised here once all have stopped.
+template <class Work>
+void parallel(size_t count, int threads, Work&& work) {
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto run = [&] {
+        try {
+            for (size_t k; !failed && (k = next++) < count;) work(k);
+        } catch (...) {
+            if (!failed.exchange(true)) error = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    const size_t workers = std::min<size_t>(size_t(std::max(threads, 1)), count);
+    for (size_t i = 1; i < workers; ++i) {
+        // A thread the system refuses leaves its share to the others.
+        try {
+            pool.emplace_back(run);
+        } catch (...) {
+            break;
+        }
+    }
+    run();
+    for (auto& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
+}
+
+}  // namespace
 
 RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
@@ -300,7 +332,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
         TempNode t;
         t.count = 1;
         t.kind[0] = kChildObject;
-        t.index[0] = 0;
+        t.index[0] = 0;  // its place in boxes
         t.box[0] = boxes[0];
         lists[0].push_back(t);
         levels = 1;
@@ -310,32 +342,10 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     const size_t task_count = top.tasks.size();
     lists.resize(1 + task_count);
     task_levels.assign(task_count, 0);
-    {
-        std::atomic<size_t> next{0};
-        std::exception_ptr error;
-        std::atomic<bool> failed{false};
-        auto work = [&] {
-            try {
-                Builder b{boxes, 0, {}};
-                for (size_t k; !failed && (k = next++) < task_count;)
-                    b.node(top.tasks[k].first, top.tasks[k].second, lists[1 + k], &task_levels[k]);
-            } catch (...) {
-                if (!failed.exchange(true)) error = std::current_exception();
-            }
-        };
-        std::vector<std::thread> pool;
-        const int workers = int(std::min<size_t>(size_t(threads), task_count));
-        for (int i = 1; i < workers; ++i) {
-            try {
-                pool.emplace_back(work);
-            } catch (...) {
-                break;
-            }
-        }
-        work();
-        for (auto& t : pool) t.join();
-        if (error) std::rethrow_exception(error);
-    }
+    parallel(task_count, threads, [&](size_t k) {
+        Builder b{boxes, 0, {}};
+        b.node(top.tasks[k].first, top.tasks[k].second, lists[1 + k], &task_levels[k]);
+    });
 
     // Task roots' depths below the top levels: the deepest path through each top node.
     if (task_count) {
@@ -352,15 +362,29 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
         levels = depth[0];
     }
 
-    // Every list's nodes in one block, in list order.
+    // Every list's nodes in one block, in list order, and their boxes beside them.
     std::vector<size_t> offset(lists.size() + 1, 0);
     for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
-    auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * offset.back()));
-    auto fill = [&](size_t list) {
+    const size_t count = offset.back();
+    auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
+    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(RtSlabBoxes) * count + alignof(RtSlabBoxes)));
+    auto* hot = reinterpret_cast<RtSlabBoxes*>(
+        raw + (alignof(RtSlabBoxes) - reinterpret_cast<uintptr_t>(raw) % alignof(RtSlabBoxes)) % alignof(RtSlabBoxes));
+    // Objects in the order the build left them (neighbours in the hierarchy are
+    // neighbours here), with their places in the list.
+    auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
+    auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
+    for (size_t i = 0; i < n; ++i) {
+        ranks[i] = ref_id(boxes[i]);
+        objects[i] = refs[ranks[i]];
+    }
+    parallel(lists.size(), threads, [&](size_t list) {
         const std::vector<TempNode>& src = lists[list];
         for (size_t i = 0; i < src.size(); ++i) {
             const TempNode& t = src[i];
-            RtSlabNode* node = new (nodes + offset[list] + i) RtSlabNode{};
+            const size_t number = offset[list] + i;
+            RtSlabNode* node = new (nodes + number) RtSlabNode{};
+            RtSlabBoxes* b = new (hot + number) RtSlabBoxes{};
             node->methods = &kNodeMethods;
             node->type = kRtSlabNode;
             node->flags = kRtCastsShadow;
@@ -368,35 +392,38 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             node->material = nullptr;
             node->count = t.count;
             node->levels = 0;
+            node->boxes = hot;
+            node->objects = objects;
+            node->ranks = ranks;
             Box all;
             all.empty();
             for (int k = 0; k < 4; ++k) {
                 const bool used = k < t.count;
                 for (int a = 0; a < 3; ++a) {
-                    node->lo[a][k] = used ? t.box[k].lo[a] : 0.0f;
-                    node->hi[a][k] = used ? t.box[k].hi[a] : 0.0f;
+                    b->lo[a][k] = used ? t.box[k].lo[a] : kInf;
+                    b->hi[a][k] = used ? t.box[k].hi[a] : -kInf;
                 }
                 node->children[k] = nullptr;
-                node->rank[k] = -1;
-                node->kind[k] = 0;
+                b->child[k] = 0;
                 if (!used) continue;
                 all.grow(t.box[k]);
-                const int32_t x = t.index[k];
+                const size_t x = size_t(t.index[k]);
+                size_t child = 0;
                 if (t.kind[k] == kChildObject) {
-                    node->children[k] = refs[size_t(x)];
-                    node->rank[k] = x;
-                    node->kind[k] = kinds[size_t(x)];
-                } else if (t.kind[k] == kChildNode) {
-                    node->children[k] = nodes + offset[list] + size_t(x);
-                } else {
-                    node->children[k] = nodes + offset[1 + size_t(x)];
+                    node->children[k] = objects[x];
+                    b->child[k] = uint32_t(x);
+                    b->leaves = uint8_t(b->leaves | (1 << k));
+                    if (kinds[ranks[x]] == 1) b->triangles = uint8_t(b->triangles | (1 << k));
+                    continue;
                 }
+                child = t.kind[k] == kChildNode ? offset[list] + x : offset[1 + x];
+                node->children[k] = nodes + child;
+                b->child[k] = uint32_t(child);
             }
             node->box_min = rt_v(all.lo[0], all.lo[1], all.lo[2]);
             node->box_max = rt_v(all.hi[0], all.hi[1], all.hi[2]);
         }
-    };
-    for (size_t k = 0; k < lists.size(); ++k) fill(k);
+    });
     nodes[0].levels = levels;
     s.root = nodes;
     s.on = s.placed >= kRtSlabThreshold;
@@ -456,7 +483,7 @@ RayBoxes prepare(const RtRay& ray) {
 
 // The children of n whose boxes the ray enters below bound: a bit per child, their entry
 // depths in depth.
-inline int test_children(const RtSlabNode* n, const RayBoxes& r, float bound, float depth[4]) {
+inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, float depth[4]) {
 #if defined(__SSE2__)
     __m128 tn = _mm_set1_ps(-kInf), tf = _mm_set1_ps(kInf);
     for (int a = 0; a < 3; ++a) {
@@ -471,10 +498,10 @@ inline int test_children(const RtSlabNode* n, const RayBoxes& r, float bound, fl
     const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, _mm_setzero_ps())),
                                  _mm_cmple_ps(tn, _mm_set1_ps(bound)));
     _mm_storeu_ps(depth, tn);
-    return _mm_movemask_ps(ok) & ((1 << n->count) - 1);
+    return _mm_movemask_ps(ok);
 #else
     int mask = 0;
-    for (int k = 0; k < n->count; ++k) {
+    for (int k = 0; k < 4; ++k) {
         float tn = -kInf, tf = kInf;
         for (int a = 0; a < 3; ++a) {
             const float nearv = r.near_hi[a] ? n->hi[a][k] : n->lo[a][k];
@@ -494,44 +521,64 @@ inline int test_children(const RtSlabNode* n, const RayBoxes& r, float bound, fl
 // The smallest float not below v.
 float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 
-// Visits the hierarchy nearest box first: leaf(node, k) for every object child whose box
-// the ray enters below the bound (which leaf may lower).
+// Visits the hierarchy nearest box first: leaf(object, triangle, place) for every
+// object whose box the ray enters below the bound (which leaf may lower). A node's
+// objects are visited before its inner children, which go nearest first, the nearest
+// without the stack.
 template <class Leaf>
 void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
     if (!root || !(root->type & kRtSlabNode)) return;
     const auto* top = static_cast<const RtSlabNode*>(root);
+    const RtSlabBoxes* nodes = top->boxes;
+    RtObject* const* objects = top->objects;
     const RayBoxes r = prepare(ray);
     std::vector<RtSlabEntry>& stack = queue.stack;
     const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
     if (stack.size() < need) stack.resize(need);
     RtSlabEntry* base = stack.data();
     size_t sp = 0;
-    base[sp++] = {top, -kInf};
-    while (sp) {
-        const RtSlabEntry e = base[--sp];
-        if (e.depth > bound) continue;
-        const RtSlabNode* n = e.node;
-        ++queue.opened;
+    uint64_t opened = 0;
+    const RtSlabBoxes* n = nodes;
+    for (;;) {
+        ++opened;
         float depth[4];
-        int mask = test_children(n, r, bound, depth);
-        RtSlabEntry inner[4];
-        int count = 0;
-        for (; mask; mask &= mask - 1) {
-            const int k = __builtin_ctz(static_cast<unsigned>(mask));
-            if (n->kind[k]) {
-                if (depth[k] <= bound) leaf(n, k);
+        const int mask = test_children(n, r, bound, depth);
+        for (int m = mask & n->leaves; m; m &= m - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(m));
+            if (depth[k] <= bound) leaf(objects[n->child[k]], (n->triangles >> k) & 1, n->child[k]);
+        }
+        int inner = mask & ~n->leaves;
+        const RtSlabBoxes* next = nullptr;
+        if (inner) {
+            // The nearest inner child next; the others on the stack, farthest first.
+            int k = __builtin_ctz(static_cast<unsigned>(inner));
+            inner &= inner - 1;
+            if (!inner) {
+                if (depth[k] <= bound) next = nodes + n->child[k];
             } else {
-                // Insertion by depth, nearest last (popped first).
-                int i = count++;
-                while (i > 0 && inner[i - 1].depth < depth[k]) {
-                    inner[i] = inner[i - 1];
-                    --i;
+                RtSlabEntry sorted[4];
+                int count = 0;
+                for (int m = mask & ~n->leaves; m; m &= m - 1) {
+                    k = __builtin_ctz(static_cast<unsigned>(m));
+                    int i = count++;
+                    while (i > 0 && sorted[i - 1].depth < depth[k]) {
+                        sorted[i] = sorted[i - 1];
+                        --i;
+                    }
+                    sorted[i] = {n->child[k], depth[k]};
                 }
-                inner[i] = {static_cast<const RtSlabNode*>(n->children[k]), depth[k]};
+                for (int i = 0; i < count - 1; ++i) base[sp++] = sorted[i];
+                if (sorted[count - 1].depth <= bound) next = nodes + sorted[count - 1].node;
             }
         }
-        for (int i = 0; i < count; ++i) base[sp++] = inner[i];
+        while (!next && sp) {
+            const RtSlabEntry& e = base[--sp];
+            if (e.depth <= bound) next = nodes + e.node;
+        }
+        if (!next) break;
+        n = next;
     }
+    queue.opened += opened;
 }
 
 }  // namespace
@@ -541,10 +588,10 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
     bool found = false;
     int32_t best_rank = -1;
     float bound = bound_of(best->depth);
-    search(root, ray, queue, bound, [&](const RtSlabNode* n, int k) {
-        const RtObject* o = n->children[k];
+    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
+    search(root, ray, queue, bound, [&](const RtObject* o, bool triangle, uint32_t place) {
         RtHit h;
-        if (n->kind[k] == 1) {
+        if (triangle) {
             const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o));
             if (depth < 0.0) return;
             h.depth = depth;
@@ -553,10 +600,10 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
         } else if (!rt_nearest_hit(&h, o, ray, arena)) {
             return;
         }
-        if (h.depth < best->depth || (found && h.depth == best->depth && n->rank[k] < best_rank)) {
+        if (h.depth < best->depth || (found && h.depth == best->depth && int32_t(ranks[place]) < best_rank)) {
             *best = h;
             *object = o;
-            best_rank = n->rank[k];
+            best_rank = int32_t(ranks[place]);
             found = true;
             bound = bound_of(h.depth);
         }
@@ -572,19 +619,20 @@ void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
     size_t end_at = SIZE_MAX;
     int32_t end_rank = -1;
     float bound = bound_of(max_depth);
-    search(root, ray, queue, bound, [&](const RtSlabNode* n, int k) {
-        const RtObject* o = n->children[k];
+    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
+    search(root, ray, queue, bound, [&](const RtObject* o, bool, uint32_t place) {
+        const int32_t rank = int32_t(ranks[place]);
         list->count = 0;
         if (!o->methods->all_intersections(o, ray, list, arena)) return;
         for (uint32_t i = 0; i < list->count; ++i) {
             const double d = list->hits[i].depth;
-            const bool tie = end_at != SIZE_MAX && d == max_depth && n->rank[k] < end_rank;
+            const bool tie = end_at != SIZE_MAX && d == max_depth && rank < end_rank;
             if (!(d < max_depth) && !tie) continue;
             out->push_back({list->hits[i], o});
             if (ends && ends(out->back(), context)) {
                 max_depth = d;
                 end_at = out->size() - 1;
-                end_rank = n->rank[k];
+                end_rank = rank;
                 bound = bound_of(d);
             } else if (tie) {
                 out->pop_back();

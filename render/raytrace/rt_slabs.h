@@ -15,21 +15,29 @@
 // Hierarchies are used only from this many top-level objects on.
 inline constexpr int kRtSlabThreshold = 25;
 
+// What the searches read of a node, in two cache lines: the children's boxes by axis
+// and child, rounded outwards to float (a lane without a child holds a box no ray
+// enters), and the children as node numbers or places in the hierarchy's object array.
+struct alignas(64) RtSlabBoxes {
+    float lo[3][4], hi[3][4];
+    uint32_t child[4];
+    uint8_t leaves;     // bit k: child k is an object
+    uint8_t triangles;  // bit k: that object is a triangle
+};
+
+// A node of the hierarchy (its boxes at the same number in the boxes array).
 struct RtSlabNode : RtObject {
     int count;  // 1 to 4
     RtObject* children[4];
-    // The children's boxes by axis and child (lanes past count hold an empty box),
-    // rounded outwards to float.
-    float lo[3][4], hi[3][4];
-    // A child that is a scene object: its place in the object list (ties), else -1.
-    int32_t rank[4];
-    uint8_t kind[4];  // 0 node, 1 triangle, 2 other object
-    int levels;       // nodes on the longest path down from here, this one included
+    int levels;                  // nodes on the longest path down from here, this one included
+    const RtSlabBoxes* boxes;    // every node's, by node number (the root is number 0)
+    RtObject* const* objects;    // the placed objects in hierarchy order
+    const uint32_t* ranks;       // their places in the object list (ties)
 };
 
 // A node waiting on a search's stack, with its box's entry depth.
 struct RtSlabEntry {
-    const RtSlabNode* node;
+    uint32_t node;
     float depth;
 };
 
