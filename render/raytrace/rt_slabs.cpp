@@ -107,10 +107,77 @@ struct Binner {
     }
 };
 
+// Runs work(0..count-1) on up to threads threads (this one included); an exception on
+// any of them is raised here once all have stopped.
+template <class Work>
+void parallel(size_t count, int threads, Work&& work) {
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto run = [&] {
+        try {
+            for (size_t k; !failed && (k = next++) < count;) work(k);
+        } catch (...) {
+            if (!failed.exchange(true)) error = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    const size_t workers = std::min<size_t>(size_t(std::max(threads, 1)), count);
+    for (size_t i = 1; i < workers; ++i) {
+        // A thread the system refuses leaves its share to the others.
+        try {
+            pool.emplace_back(run);
+        } catch (...) {
+            break;
+        }
+    }
+    run();
+    for (auto& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// Objects [b, e) of the reference array and the bounds of their centres (lo + hi).
+struct Range {
+    size_t b, e;
+    Box centres;
+};
+
+Box centre_of(const Ref& r) {
+    Box c;
+#if defined(__SSE2__)
+    const __m128 v = _mm_add_ps(_mm_loadu_ps(r.lo), _mm_loadu_ps(r.hi));
+    _mm_storeu_ps(c.lo, v);
+    _mm_storeu_ps(c.hi, v);
+#else
+    for (int a = 0; a < 4; ++a) c.lo[a] = c.hi[a] = r.lo[a] + r.hi[a];
+#endif
+    return c;
+}
+
+// Per axis and bin: the objects' count and the bounds of their boxes.
+struct Bins {
+    Box box[3][kBins];
+    size_t count[3][kBins];
+    void clear() {
+        for (int a = 0; a < 3; ++a)
+            for (int k = 0; k < kBins; ++k) box[a][k].empty(), count[a][k] = 0;
+    }
+    void add(const Bins& o) {
+        for (int a = 0; a < 3; ++a)
+            for (int k = 0; k < kBins; ++k) box[a][k].grow(o.box[a][k]), count[a][k] += o.count[a][k];
+    }
+};
+
+// Ranges of at most this many objects are split by sorting, not binning.
+constexpr size_t kSmall = 24;
+// Ranges of at least this many objects are binned on several threads.
+constexpr size_t kParallelBins = size_t(1) << 16;
+
 struct Builder {
     std::vector<Ref>& refs;
+    int threads = 1;       // for binning large ranges
     size_t task_size = 0;  // ranges above this become tasks (0: none)
-    std::vector<std::pair<size_t, size_t>> tasks;
+    std::vector<Range> tasks;
 
     Box bounds(size_t b, size_t e) const {
         Box box;
@@ -118,34 +185,92 @@ struct Builder {
         for (size_t i = b; i < e; ++i) box.grow(refs[i]);
         return box;
     }
+    Box centre_bounds(size_t b, size_t e) const {
+        Box box;
+        box.empty();
+        for (size_t i = b; i < e; ++i) box.grow(centre_of(refs[i]));
+        return box;
+    }
 
-    // Splits [b, e) in two by the cheapest binned surface-area split; returns the middle.
-    size_t split(size_t b, size_t e) {
-        const size_t n = e - b;
-        Box cb;
-        cb.empty();
-        for (size_t i = b; i < e; ++i) {
-            Box c;
-            for (int a = 0; a < 4; ++a) c.lo[a] = c.hi[a] = refs[i].lo[a] + refs[i].hi[a];
-            cb.grow(c);
-        }
-        Binner bn;
-        for (int a = 0; a < 4; ++a) {
-            const float extent = cb.hi[a] - cb.lo[a];
-            bn.cmin[a] = cb.lo[a];
-            bn.scale[a] = a < 3 && extent > 0 && std::isfinite(extent) && std::isfinite(cb.lo[a]) ? kBins / extent : 0;
-        }
-        Box bin_box[3][kBins];
-        size_t bin_count[3][kBins] = {};
-        for (int a = 0; a < 3; ++a)
-            for (int k = 0; k < kBins; ++k) bin_box[a][k].empty();
+    void bin(const Binner& bn, size_t b, size_t e, Bins* out) const {
+        out->clear();
         for (size_t i = b; i < e; ++i) {
             int k[3];
             bn.bins(refs[i], k);
             for (int a = 0; a < 3; ++a) {
-                ++bin_count[a][k[a]];
-                bin_box[a][k[a]].grow(refs[i]);
+                ++out->count[a][k[a]];
+                out->box[a][k[a]].grow(refs[i]);
             }
+        }
+    }
+
+    // A few objects: sorted by centre along the centres' longest extent, cut where the
+    // surface-area cost is least.
+    void split_small(const Range& r, Range* left, Range* right) {
+        const size_t b = r.b, e = r.e, n = e - b;
+        int axis = 0;
+        float extent = -1;
+        for (int a = 0; a < 3; ++a) {
+            const float x = r.centres.hi[a] - r.centres.lo[a];
+            if (x > extent) extent = x, axis = a;
+        }
+        // Insertion sort: stable, and quick for so few.
+        for (size_t i = b + 1; i < e; ++i) {
+            const Ref x = refs[i];
+            const float key = x.lo[axis] + x.hi[axis];
+            size_t j = i;
+            while (j > b && refs[j - 1].lo[axis] + refs[j - 1].hi[axis] > key) {
+                refs[j] = refs[j - 1];
+                --j;
+            }
+            refs[j] = x;
+        }
+        double right_area[kSmall];
+        Box rb;
+        rb.empty();
+        for (size_t k = n - 1; k > 0; --k) {
+            rb.grow(refs[b + k]);
+            right_area[k] = rb.area();
+        }
+        Box lb;
+        lb.empty();
+        size_t cut = n / 2;
+        double best = std::numeric_limits<double>::infinity();
+        for (size_t k = 1; k < n; ++k) {
+            lb.grow(refs[b + k - 1]);
+            const double cost = lb.area() * double(k) + right_area[k] * double(n - k);
+            if (cost < best) best = cost, cut = k;
+        }
+        left->b = b, left->e = b + cut;
+        right->b = b + cut, right->e = e;
+        left->centres = centre_bounds(left->b, left->e);
+        right->centres = centre_bounds(right->b, right->e);
+    }
+
+    // Splits r in two by the cheapest binned surface-area split; the halves with the
+    // bounds of their centres. Bounds are exact minima and maxima, so binning in chunks
+    // gives the same split as binning at once.
+    void split(const Range& r, Range* left, Range* right) {
+        const size_t b = r.b, e = r.e, n = e - b;
+        if (n <= kSmall) return split_small(r, left, right);
+        Binner bn;
+        for (int a = 0; a < 4; ++a) {
+            const float extent = r.centres.hi[a] - r.centres.lo[a];
+            bn.cmin[a] = r.centres.lo[a];
+            bn.scale[a] =
+                a < 3 && extent > 0 && std::isfinite(extent) && std::isfinite(r.centres.lo[a]) ? kBins / extent : 0;
+        }
+        Bins bins;
+        if (threads > 1 && n >= kParallelBins) {
+            const size_t chunks = size_t(threads) * 2, step = (n + chunks - 1) / chunks;
+            std::vector<Bins> part(chunks);
+            parallel(chunks, threads, [&](size_t c) {
+                bin(bn, std::min(e, b + c * step), std::min(e, b + (c + 1) * step), &part[c]);
+            });
+            bins.clear();
+            for (const Bins& p : part) bins.add(p);
+        } else {
+            bin(bn, b, e, &bins);
         }
         double best_cost = std::numeric_limits<double>::infinity();
         int best_axis = -1, best_bin = 0;
@@ -153,51 +278,74 @@ struct Builder {
             if (bn.scale[a] == 0) continue;
             double right_area[kBins];
             size_t right_count[kBins];
-            Box r;
-            r.empty();
+            Box rb;
+            rb.empty();
             size_t rc = 0;
             for (int k = kBins - 1; k > 0; --k) {
-                r.grow(bin_box[a][k]);
-                rc += bin_count[a][k];
-                right_area[k] = r.area();
+                rb.grow(bins.box[a][k]);
+                rc += bins.count[a][k];
+                right_area[k] = rb.area();
                 right_count[k] = rc;
             }
-            Box l;
-            l.empty();
+            Box lb;
+            lb.empty();
             size_t lc = 0;
             for (int k = 0; k < kBins - 1; ++k) {
-                l.grow(bin_box[a][k]);
-                lc += bin_count[a][k];
+                lb.grow(bins.box[a][k]);
+                lc += bins.count[a][k];
                 if (lc == 0 || right_count[k + 1] == 0) continue;
-                const double cost = l.area() * double(lc) + right_area[k + 1] * double(right_count[k + 1]);
+                const double cost = lb.area() * double(lc) + right_area[k + 1] * double(right_count[k + 1]);
                 if (cost < best_cost) best_cost = cost, best_axis = a, best_bin = k;
             }
         }
-        if (best_axis < 0) return b + n / 2;  // every centre at one place: halves by count
-        const auto it = std::partition(refs.begin() + long(b), refs.begin() + long(e),
-                                       [&](const Ref& r) { return bn.bin(r, best_axis) <= best_bin; });
-        size_t mid = size_t(it - refs.begin());
-        if (mid == b || mid == e) mid = b + n / 2;
-        return mid;
+        size_t mid = b + n / 2;  // every centre at one place: halves by count
+        bool by_count = true;
+        left->centres.empty();
+        right->centres.empty();
+        if (best_axis >= 0) {
+            // Left objects to the front, right ones to the back, growing each side's bounds.
+            size_t i = b, j = e;
+            auto goes_left = [&](const Ref& x) { return bn.bin(x, best_axis) <= best_bin; };
+            for (;;) {
+                while (i < j && goes_left(refs[i])) left->centres.grow(centre_of(refs[i++]));
+                while (i < j && !goes_left(refs[j - 1])) right->centres.grow(centre_of(refs[--j]));
+                if (i >= j) break;
+                std::swap(refs[i], refs[j - 1]);
+                left->centres.grow(centre_of(refs[i++]));
+                right->centres.grow(centre_of(refs[--j]));
+            }
+            if (i != b && i != e) mid = i, by_count = false;
+        }
+        left->b = b, left->e = mid;
+        right->b = mid, right->e = e;
+        if (by_count) {
+            left->centres = centre_bounds(b, mid);
+            right->centres = centre_bounds(mid, e);
+        }
     }
 
-    // Builds the node over [b, e) (at least two objects) into nodes; returns its index and
+    // Builds the node over r (at least two objects) into nodes; returns its index and
     // raises *levels to the subtree's depth.
-    int32_t node(size_t b, size_t e, std::vector<TempNode>& nodes, int* levels) {
-        size_t cut[5];
+    int32_t node(const Range& r, std::vector<TempNode>& nodes, int* levels) {
+        Range part[4];
         int parts = 0;
-        if (e - b <= 4) {
-            for (size_t i = b; i <= e; ++i) cut[parts++] = i;
-            --parts;
+        if (r.e - r.b <= 4) {
+            for (size_t i = r.b; i < r.e; ++i) part[parts++] = {i, i + 1, Box{}};
         } else {
-            const size_t m = split(b, e);
-            cut[0] = b;
-            int k = 1;
-            if (m - b >= 2) cut[k++] = split(b, m);
-            cut[k++] = m;
-            if (e - m >= 2) cut[k++] = split(m, e);
-            cut[k] = e;
-            parts = k;
+            Range lo, hi;
+            split(r, &lo, &hi);
+            if (lo.e - lo.b >= 2) {
+                split(lo, &part[parts], &part[parts + 1]);
+                parts += 2;
+            } else {
+                part[parts++] = lo;
+            }
+            if (hi.e - hi.b >= 2) {
+                split(hi, &part[parts], &part[parts + 1]);
+                parts += 2;
+            } else {
+                part[parts++] = hi;
+            }
         }
         const int32_t self = int32_t(nodes.size());
         nodes.emplace_back();
@@ -205,7 +353,7 @@ struct Builder {
         TempNode t;
         t.count = parts;
         for (int k = 0; k < parts; ++k) {
-            const size_t cb = cut[k], ce = cut[k + 1];
+            const size_t cb = part[k].b, ce = part[k].e;
             if (ce - cb == 1) {
                 t.kind[k] = kChildObject;
                 t.index[k] = int32_t(cb);
@@ -213,12 +361,12 @@ struct Builder {
             } else if (task_size && ce - cb > task_size) {
                 t.kind[k] = kChildTask;
                 t.index[k] = int32_t(tasks.size());
-                tasks.emplace_back(cb, ce);
+                tasks.push_back(part[k]);
                 t.box[k] = bounds(cb, ce);
             } else {
                 int below = 0;
                 t.kind[k] = kChildNode;
-                t.index[k] = node(cb, ce, nodes, &below);
+                t.index[k] = node(part[k], nodes, &below);
                 const TempNode& c = nodes[size_t(t.index[k])];
                 t.box[k].empty();
                 for (int j = 0; j < c.count; ++j) t.box[k].grow(c.box[j]);
@@ -261,39 +409,6 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
-namespace {
-
-// Runs work(0..count-1) on up to threads threads (this one included); an exception on
-// any of them is raised here once all have stopped.
-template <class Work>
-void parallel(size_t count, int threads, Work&& work) {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;
-    auto run = [&] {
-        try {
-            for (size_t k; !failed && (k = next++) < count;) work(k);
-        } catch (...) {
-            if (!failed.exchange(true)) error = std::current_exception();
-        }
-    };
-    std::vector<std::thread> pool;
-    const size_t workers = std::min<size_t>(size_t(std::max(threads, 1)), count);
-    for (size_t i = 1; i < workers; ++i) {
-        // A thread the system refuses leaves its share to the others.
-        try {
-            pool.emplace_back(run);
-        } catch (...) {
-            break;
-        }
-    }
-    run();
-    for (auto& t : pool) t.join();
-    if (error) std::rethrow_exception(error);
-}
-
-}  // namespace
-
 RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
@@ -323,8 +438,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
 
     // The top levels on this thread; subtrees of more than task_size objects are built
     // on the workers, each into its own list (the same hierarchy for any thread count).
-    Builder top{boxes, 0, {}};
-    top.task_size = std::max<size_t>(4096, n / 64);
+    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), {}};
     std::vector<std::vector<TempNode>> lists(1);
     std::vector<int> task_levels;
     int levels = 0;
@@ -337,14 +451,14 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
         lists[0].push_back(t);
         levels = 1;
     } else {
-        top.node(0, n, lists[0], &levels);
+        top.node(Range{0, n, top.centre_bounds(0, n)}, lists[0], &levels);
     }
     const size_t task_count = top.tasks.size();
     lists.resize(1 + task_count);
     task_levels.assign(task_count, 0);
     parallel(task_count, threads, [&](size_t k) {
-        Builder b{boxes, 0, {}};
-        b.node(top.tasks[k].first, top.tasks[k].second, lists[1 + k], &task_levels[k]);
+        Builder b{boxes, 1, 0, {}};
+        b.node(top.tasks[k], lists[1 + k], &task_levels[k]);
     });
 
     // Task roots' depths below the top levels: the deepest path through each top node.
