@@ -422,19 +422,28 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     s.placed = static_cast<int>(refs.size());
     if (refs.empty()) return s;
     const size_t n = refs.size();
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Ref> boxes(n);
     std::vector<uint8_t> kinds(n);
-    for (size_t i = 0; i < n; ++i) {
-        const RtObject* o = refs[i];
-        Ref& b = boxes[i];
-        b.lo[0] = down(o->box_min.x), b.lo[1] = down(o->box_min.y), b.lo[2] = down(o->box_min.z);
-        b.hi[0] = up(o->box_max.x), b.hi[1] = up(o->box_max.y), b.hi[2] = up(o->box_max.z);
-        const uint32_t id = uint32_t(i);
-        std::memcpy(&b.lo[3], &id, sizeof id);
-        b.hi[3] = 0;
-        kinds[i] = rt_is_triangle(o) ? 1 : 2;
-    }
-    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const size_t chunk = size_t(1) << 15, chunks = (n + chunk - 1) / chunk;
+    std::vector<Box> chunk_centres(chunks);
+    parallel(chunks, threads, [&](size_t c) {
+        chunk_centres[c].empty();
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            const RtObject* o = refs[i];
+            Ref& b = boxes[i];
+            b.lo[0] = down(o->box_min.x), b.lo[1] = down(o->box_min.y), b.lo[2] = down(o->box_min.z);
+            b.hi[0] = up(o->box_max.x), b.hi[1] = up(o->box_max.y), b.hi[2] = up(o->box_max.z);
+            const uint32_t id = uint32_t(i);
+            std::memcpy(&b.lo[3], &id, sizeof id);
+            b.hi[3] = 0;
+            kinds[i] = rt_is_triangle(o) ? 1 : 2;
+            chunk_centres[c].grow(centre_of(b));
+        }
+    });
+    Box centres;
+    centres.empty();
+    for (const Box& c : chunk_centres) centres.grow(c);
 
     // The top levels on this thread; subtrees of more than task_size objects are built
     // on the workers, each into its own list (the same hierarchy for any thread count).
@@ -451,7 +460,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
         lists[0].push_back(t);
         levels = 1;
     } else {
-        top.node(Range{0, n, top.centre_bounds(0, n)}, lists[0], &levels);
+        top.node(Range{0, n, centres}, lists[0], &levels);
     }
     const size_t task_count = top.tasks.size();
     lists.resize(1 + task_count);
@@ -488,10 +497,12 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     // neighbours here), with their places in the list.
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
-    for (size_t i = 0; i < n; ++i) {
-        ranks[i] = ref_id(boxes[i]);
-        objects[i] = refs[ranks[i]];
-    }
+    parallel(chunks, threads, [&](size_t c) {
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            ranks[i] = ref_id(boxes[i]);
+            objects[i] = refs[ranks[i]];
+        }
+    });
     parallel(lists.size(), threads, [&](size_t list) {
         const std::vector<TempNode>& src = lists[list];
         for (size_t i = 0; i < src.size(); ++i) {
@@ -657,6 +668,14 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
         ++opened;
         float depth[4];
         const int mask = test_children(n, r, bound, depth);
+        // Children's memory fetched early: every inner box, every object's record.
+        for (int m = mask; m; m &= m - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(m));
+            if (n->leaves >> k & 1)
+                __builtin_prefetch(reinterpret_cast<const char*>(objects[n->child[k]]) + 64);
+            else
+                __builtin_prefetch(nodes + n->child[k]);
+        }
         for (int m = mask & n->leaves; m; m &= m - 1) {
             const int k = __builtin_ctz(static_cast<unsigned>(m));
             if (depth[k] <= bound) leaf(objects[n->child[k]], (n->triangles >> k) & 1, n->child[k]);
