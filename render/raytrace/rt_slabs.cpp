@@ -192,16 +192,23 @@ struct Builder {
         return box;
     }
 
+    // Bins [b, e) into out. Neighbours often share a bin: alternate objects go to two
+    // sets of bins, so one object's update need not wait for the last one's.
     void bin(const Binner& bn, size_t b, size_t e, Bins* out) const {
+        Bins other;
         out->clear();
+        other.clear();
+        Bins* set[2] = {out, &other};
         for (size_t i = b; i < e; ++i) {
+            Bins& to = *set[(i - b) & 1];
             int k[3];
             bn.bins(refs[i], k);
             for (int a = 0; a < 3; ++a) {
-                ++out->count[a][k[a]];
-                out->box[a][k[a]].grow(refs[i]);
+                ++to.count[a][k[a]];
+                to.box[a][k[a]].grow(refs[i]);
             }
         }
+        out->add(other);
     }
 
     // A few objects: sorted by centre along the centres' longest extent, cut where the
