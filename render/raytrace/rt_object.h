@@ -108,17 +108,19 @@ RtSmoothTriangle* rt_smooth_triangle_new(RtArena& a, const Vec3d& normal, const 
 inline constexpr double kRtMinHitDepth = 0.001;
 inline constexpr double kRtMaxHitDepth = 1e7;
 
-// Depth of the triangle's hit along ray, or a negative value when it misses. Inside
-// means on the inner side of all three edges in the plane of the two axes other than
-// the normal's dominant one (flag bits 0-1 hold that axis + 1).
-inline double rt_triangle_hit(const RtRay& ray, const RtTriangle* t) {
+// Depth of the triangle's hit along ray, or a negative value when it misses (or lies
+// beyond max_depth, which a caller after the nearest hit may pass so as not to finish
+// tests that cannot win). Inside means on the inner side of all three edges in the
+// plane of the two axes other than the normal's dominant one (flag bits 0-1 hold that
+// axis + 1).
+inline double rt_triangle_hit(const RtRay& ray, const RtTriangle* t, double max_depth = kRtMaxHitDepth) {
     const double c = t->n.x * ray.dir.x + t->n.y * ray.dir.y + t->n.z * ray.dir.z;
     if (c > -0.001 && c < 0.001) return -1.0;
     const double num = (ray.primary && (t->flags & kRtPrimaryCached))
                            ? t->primary_cache
                            : -((t->n.x * ray.origin.x + t->n.y * ray.origin.y + t->n.z * ray.origin.z) + t->d);
     const double depth = num / c;
-    if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth)) return -1.0;
+    if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= max_depth)) return -1.0;
     const Vec3d h{ray.origin.x + depth * ray.dir.x, ray.origin.y + depth * ray.dir.y, ray.origin.z + depth * ray.dir.z};
     const int axis = (t->flags & 3) - 1;
     // The plane's first coordinate is y for axis 0, else x; its second is y for axis 2, else z.

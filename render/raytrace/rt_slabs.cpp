@@ -732,7 +732,8 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
     search(root, ray, queue, bound, [&](const RtObject* o, bool triangle, uint32_t place) {
         RtHit h;
         if (triangle) {
-            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o));
+            // A hit beyond the best so far cannot win (an equal one may, on a tie).
+            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o), best->depth);
             if (depth < 0.0) return;
             h.depth = depth;
             h.point = ray.origin + depth * ray.dir;
