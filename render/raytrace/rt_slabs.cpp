@@ -188,7 +188,8 @@ struct Builder {
     Box centre_bounds(size_t b, size_t e) const {
         Box box;
         box.empty();
-        for (size_t i = b; i < e; ++i) box.grow(centre_of(refs[i]));
+        const Ref* data = refs.data();
+        for (size_t i = b; i < e; ++i) box.grow(centre_of(data[i]));
         return box;
     }
 
@@ -199,13 +200,14 @@ struct Builder {
         out->clear();
         other.clear();
         Bins* set[2] = {out, &other};
+        const Ref* data = refs.data();  // (the box stores may alias anything: no reloads)
         for (size_t i = b; i < e; ++i) {
             Bins& to = *set[(i - b) & 1];
             int k[3];
-            bn.bins(refs[i], k);
+            bn.bins(data[i], k);
             for (int a = 0; a < 3; ++a) {
                 ++to.count[a][k[a]];
-                to.box[a][k[a]].grow(refs[i]);
+                to.box[a][k[a]].grow(data[i]);
             }
         }
         out->add(other);
@@ -312,15 +314,19 @@ struct Builder {
         if (best_axis >= 0) {
             // Left objects to the front, right ones to the back, growing each side's bounds.
             size_t i = b, j = e;
+            Ref* data = refs.data();
+            Box lc = left->centres, rc = right->centres;
             auto goes_left = [&](const Ref& x) { return bn.bin(x, best_axis) <= best_bin; };
             for (;;) {
-                while (i < j && goes_left(refs[i])) left->centres.grow(centre_of(refs[i++]));
-                while (i < j && !goes_left(refs[j - 1])) right->centres.grow(centre_of(refs[--j]));
+                while (i < j && goes_left(data[i])) lc.grow(centre_of(data[i++]));
+                while (i < j && !goes_left(data[j - 1])) rc.grow(centre_of(data[--j]));
                 if (i >= j) break;
-                std::swap(refs[i], refs[j - 1]);
-                left->centres.grow(centre_of(refs[i++]));
-                right->centres.grow(centre_of(refs[--j]));
+                std::swap(data[i], data[j - 1]);
+                lc.grow(centre_of(data[i++]));
+                rc.grow(centre_of(data[--j]));
             }
+            left->centres = lc;
+            right->centres = rc;
             if (i != b && i != e) mid = i, by_count = false;
         }
         left->b = b, left->e = mid;
