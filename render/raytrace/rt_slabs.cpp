@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <exception>
 #include <limits>
 #include <new>
@@ -173,11 +176,56 @@ constexpr size_t kSmall = 24;
 // Ranges of at least this many objects are binned on several threads.
 constexpr size_t kParallelBins = size_t(1) << 16;
 
+// Subtrees handed from the thread splitting the top of the hierarchy to the workers,
+// which build them while it goes on; task k builds into lists[k].
+struct TaskQueue {
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<Range> ranges;
+    std::deque<std::vector<TempNode>> lists;
+    std::deque<int> levels;
+    size_t next = 0;
+    bool closed = false;  // no more tasks will come
+    bool failed = false;  // a build raised: the rest is not wanted
+
+    size_t push(const Range& r) {
+        size_t k;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            ranges.push_back(r);
+            lists.emplace_back();
+            levels.push_back(0);
+            k = ranges.size() - 1;
+        }
+        ready.notify_one();
+        return k;
+    }
+    void close(bool failure) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            closed = true;
+            failed = failed || failure;
+        }
+        ready.notify_all();
+    }
+    // The next task (its range, list and depth); false once none is left or wanted.
+    bool take(Range* r, std::vector<TempNode>** list, int** level) {
+        std::unique_lock<std::mutex> hold(lock);
+        ready.wait(hold, [&] { return failed || next < ranges.size() || closed; });
+        if (failed || next >= ranges.size()) return false;
+        *r = ranges[next];
+        *list = &lists[next];
+        *level = &levels[next];
+        ++next;
+        return true;
+    }
+};
+
 struct Builder {
     std::vector<Ref>& refs;
-    int threads = 1;       // for binning large ranges
-    size_t task_size = 0;  // ranges above this become tasks (0: none)
-    std::vector<Range> tasks;
+    int threads = 1;             // for binning large ranges
+    size_t task_size = 0;        // ranges above this become tasks (0: none)
+    TaskQueue* tasks = nullptr;
 
     Box bounds(size_t b, size_t e) const {
         Box box;
@@ -372,10 +420,10 @@ struct Builder {
                 t.index[k] = int32_t(cb);
                 t.box[k] = refs[cb];
             } else if (task_size && ce - cb > task_size) {
+                // The bounds first: once queued the range is the worker's.
                 t.kind[k] = kChildTask;
-                t.index[k] = int32_t(tasks.size());
-                tasks.push_back(part[k]);
                 t.box[k] = bounds(cb, ce);
+                t.index[k] = int32_t(tasks->push(part[k]));
             } else {
                 int below = 0;
                 t.kind[k] = kChildNode;
@@ -459,29 +507,61 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     for (const Box& c : chunk_centres) centres.grow(c);
 
     // The top levels on this thread; subtrees of more than task_size objects are built
-    // on the workers, each into its own list (the same hierarchy for any thread count).
-    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), {}};
+    // on the workers as soon as they are cut off, each into its own list (the same
+    // hierarchy for any thread count).
+    TaskQueue queue;
+    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), &queue};
     std::vector<std::vector<TempNode>> lists(1);
-    std::vector<int> task_levels;
     int levels = 0;
-    if (n == 1) {
-        TempNode t;
-        t.count = 1;
-        t.kind[0] = kChildObject;
-        t.index[0] = 0;  // its place in boxes
-        t.box[0] = boxes[0];
-        lists[0].push_back(t);
-        levels = 1;
-    } else {
-        top.node(Range{0, n, centres}, lists[0], &levels);
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto work = [&] {
+        try {
+            Range r;
+            std::vector<TempNode>* list;
+            int* level;
+            while (queue.take(&r, &list, &level)) Builder{boxes, 1, 0, nullptr}.node(r, *list, level);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+            queue.close(true);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < threads && n > top.task_size; ++i) {
+        // A thread the system refuses leaves its share to the others.
+        try {
+            pool.emplace_back(work);
+        } catch (...) {
+            break;
+        }
     }
-    const size_t task_count = top.tasks.size();
-    lists.resize(1 + task_count);
-    task_levels.assign(task_count, 0);
-    parallel(task_count, threads, [&](size_t k) {
-        Builder b{boxes, 1, 0, {}};
-        b.node(top.tasks[k], lists[1 + k], &task_levels[k]);
-    });
+    try {
+        if (n == 1) {
+            TempNode t;
+            t.count = 1;
+            t.kind[0] = kChildObject;
+            t.index[0] = 0;  // its place in boxes
+            t.box[0] = boxes[0];
+            lists[0].push_back(t);
+            levels = 1;
+        } else {
+            top.node(Range{0, n, centres}, lists[0], &levels);
+        }
+        queue.close(false);
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+        }
+        queue.close(true);
+    }
+    work();
+    for (auto& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
+    const size_t task_count = queue.ranges.size();
+    for (auto& l : queue.lists) lists.push_back(std::move(l));
+    const std::deque<int>& task_levels = queue.levels;
 
     // Task roots' depths below the top levels: the deepest path through each top node.
     if (task_count) {
