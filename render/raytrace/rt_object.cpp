@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double kMinDepth = 0.001;
-constexpr double kMaxDepth = 1e7;
 
 void init_header(RtObject* o, const RtMethods* m, uint16_t type, uint16_t flags) {
     o->methods = m;
@@ -32,8 +30,6 @@ void project(const Vec3d& p, int axis, double* s, double* t) {
     else if (axis == 1) { *s = p.x; *t = p.z; }
     else { *s = p.x; *t = p.y; }
 }
-
-int tri_axis(const RtTriangle* t) { return (t->flags & 3) - 1; }
 
 bool light_all(const RtObject* o, const RtRay& ray, RtHitList* hits, RtArena& a) {
     auto* l = static_cast<const RtLight*>(o);
@@ -251,24 +247,7 @@ RtSmoothTriangle* rt_smooth_triangle_new(RtArena& a, const Vec3d& normal, const 
     return t;
 }
 
-double rt_triangle_hit(const RtRay& ray, const RtTriangle* t) {
-    double c = rt_dot(t->n, ray.dir);
-    if (c > -0.001 && c < 0.001) return -1.0;
-    double num = (ray.primary && (t->flags & kRtPrimaryCached)) ? t->primary_cache : -(rt_dot(t->n, ray.origin) + t->d);
-    double depth = num / c;
-    if (!(depth >= kMinDepth && depth <= kMaxDepth)) return -1.0;
-    Vec3d h = ray.origin + depth * ray.dir;
-    int axis = tri_axis(t);
-    double as, at, bs, bt, cs, ct, hs, ht;
-    project(t->p1, axis, &as, &at);
-    project(t->p2, axis, &bs, &bt);
-    project(t->p3, axis, &cs, &ct);
-    project(h, axis, &hs, &ht);
-    if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return -1.0;
-    if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return -1.0;
-    if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return -1.0;
-    return depth;
-}
+bool rt_is_triangle(const RtObject* o) { return o->methods == &kTriangleMethods || o->methods == &kSmoothMethods; }
 
 bool rt_nearest_hit(RtHit* hit, const RtObject* o, const RtRay& ray, RtArena& arena) {
     RtHitList* list = arena.hit_list_get();

@@ -104,8 +104,38 @@ RtTriangle* rt_triangle_new(RtArena& a, const Vec3d& normal, const Vec3& p1, con
 RtSmoothTriangle* rt_smooth_triangle_new(RtArena& a, const Vec3d& normal, const Vec3& p1, const Vec3& p2,
                                          const Vec3& p3, const Vec3& n1, const Vec3& n2, const Vec3& n3,
                                          const double uv1[2], const double uv2[2], const double uv3[2]);
-// Depth of the triangle's hit along ray, or a negative value when it misses.
-double rt_triangle_hit(const RtRay& ray, const RtTriangle* t);
+// Hits count from this depth to the next (in ray direction lengths).
+inline constexpr double kRtMinHitDepth = 0.001;
+inline constexpr double kRtMaxHitDepth = 1e7;
+
+// Depth of the triangle's hit along ray, or a negative value when it misses (or lies
+// beyond max_depth, which a caller after the nearest hit may pass so as not to finish
+// tests that cannot win). Inside means on the inner side of all three edges in the
+// plane of the two axes other than the normal's dominant one (flag bits 0-1 hold that
+// axis + 1).
+inline double rt_triangle_hit(const RtRay& ray, const RtTriangle* t, double max_depth = kRtMaxHitDepth) {
+    const double c = t->n.x * ray.dir.x + t->n.y * ray.dir.y + t->n.z * ray.dir.z;
+    if (c > -0.001 && c < 0.001) return -1.0;
+    const double num = (ray.primary && (t->flags & kRtPrimaryCached))
+                           ? t->primary_cache
+                           : -((t->n.x * ray.origin.x + t->n.y * ray.origin.y + t->n.z * ray.origin.z) + t->d);
+    const double depth = num / c;
+    if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= max_depth)) return -1.0;
+    const Vec3d h{ray.origin.x + depth * ray.dir.x, ray.origin.y + depth * ray.dir.y, ray.origin.z + depth * ray.dir.z};
+    const int axis = (t->flags & 3) - 1;
+    // The plane's first coordinate is y for axis 0, else x; its second is y for axis 2, else z.
+    const bool first_x = axis != 0, second_y = axis == 2;
+    auto s_of = [first_x](const Vec3d& p) { return first_x ? p.x : p.y; };
+    auto t_of = [second_y](const Vec3d& p) { return second_y ? p.y : p.z; };
+    const double as = s_of(t->p1), at = t_of(t->p1), bs = s_of(t->p2), bt = t_of(t->p2);
+    const double cs = s_of(t->p3), ct = t_of(t->p3), hs = s_of(h), ht = t_of(h);
+    if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return -1.0;
+    if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return -1.0;
+    if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return -1.0;
+    return depth;
+}
+// True for a flat or smooth triangle (its hits are rt_triangle_hit's alone).
+bool rt_is_triangle(const RtObject* o);
 // The nearest hit of object along ray (depth below 1e30); false when none.
 bool rt_nearest_hit(RtHit* hit, const RtObject* o, const RtRay& ray, RtArena& arena);
 // Fills every triangle's primary-ray cache for the camera origin (objects and unions of

@@ -46,7 +46,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     if (p) render_progress_set(p, -1, f.height, 1);
     if (!scene.objects) rt_error(kRtErrorGeneral, "Theres no objects in the scene");
     f.objects = scene.objects;
-    f.slabs = rt_build_slabs(scene.objects, arena);
+    f.slabs = rt_build_slabs(scene.objects, arena, ctx->threads);
     if (!f.camera.orthographic && f.camera.aperture == 0.0) rt_primary_cache(scene.objects, f.camera.location);
     f.stop = p ? &p->stop : nullptr;
     f.row_writer = [ctx](int row, int width, const uint32_t* pixels) { render_row_hook(ctx, row, width, pixels); };

@@ -1,61 +1,444 @@
-// Bounding-slab hierarchy and priority queue of the ray tracer.
+// Bounding-slab hierarchy of the ray tracer: binned surface-area build, four-wide box
+// tests and the searches.
 #include "render/raytrace/rt_slabs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <exception>
+#include <limits>
+#include <new>
+#include <thread>
 
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_vec.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 const RtMethods kNodeMethods = {nullptr, nullptr, nullptr, nullptr};
 
-double key(const RtObject* o, int axis) { return rt_comp(o->box_min, axis) + rt_comp(o->box_max, axis); }
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
-int best_axis(const std::vector<RtObject*>& a, size_t lo, size_t hi) {
-    Vec3d mn = rt_v(1e30, 1e30, 1e30), mx = rt_v(-1e30, -1e30, -1e30);
-    for (size_t i = lo; i < hi; ++i) {
-        mn = rt_v(std::fmin(mn.x, a[i]->box_min.x), std::fmin(mn.y, a[i]->box_min.y), std::fmin(mn.z, a[i]->box_min.z));
-        mx = rt_v(std::fmax(mx.x, a[i]->box_max.x), std::fmax(mx.y, a[i]->box_max.y), std::fmax(mx.z, a[i]->box_max.z));
-    }
-    double dx = mx.x - mn.x, dy = mx.y - mn.y, dz = mx.z - mn.z;
-    if (dy <= dx) return dz <= dx ? 0 : 2;
-    return dz <= dy ? 1 : 2;
+// Float bounds that hold the double value: rounded down for a lower bound, up for an upper.
+float down(double v) {
+    float f = static_cast<float>(v);
+    return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
+}
+float up(double v) {
+    float f = static_cast<float>(v);
+    return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
 }
 
-// Sorts [lo, hi) along its best axis and makes nodes of at most four; true when the
-// range made a single node (appended to a).
-bool build_level(std::vector<RtObject*>& a, size_t lo, size_t hi, RtArena& arena, RtObject** root) {
-    int axis = best_axis(a, lo, hi);
-    std::stable_sort(a.begin() + static_cast<long>(lo), a.begin() + static_cast<long>(hi),
-                     [axis](const RtObject* x, const RtObject* y) { return key(x, axis) < key(y, axis); });
-    if (hi - lo > 4) {
-        size_t mid = (lo + hi) / 2;
-        build_level(a, lo, mid, arena, root);
-        build_level(a, mid, hi, arena, root);
-        return false;
+// ---- Build ----
+
+// A box in four lanes (the fourth unused by boxes; an object's reference keeps its
+// number there).
+struct Box {
+    float lo[4], hi[4];
+    void empty() {
+        for (int a = 0; a < 4; ++a) lo[a] = kInf, hi[a] = -kInf;
     }
-    auto* node = arena.make<RtSlabNode>();
-    node->methods = &kNodeMethods;
-    node->type = kRtSlabNode;
-    node->flags = kRtCastsShadow;
-    node->next = nullptr;
-    node->material = nullptr;
-    node->count = static_cast<int>(hi - lo);
-    Vec3d mn = rt_v(1e30, 1e30, 1e30), mx = rt_v(-1e30, -1e30, -1e30);
-    for (size_t i = lo; i < hi; ++i) {
-        RtObject* c = a[i];
-        node->children[i - lo] = c;
-        mn = rt_v(std::fmin(mn.x, c->box_min.x), std::fmin(mn.y, c->box_min.y), std::fmin(mn.z, c->box_min.z));
-        mx = rt_v(std::fmax(mx.x, c->box_max.x), std::fmax(mx.y, c->box_max.y), std::fmax(mx.z, c->box_max.z));
+    void grow(const Box& b) {
+#if defined(__SSE2__)
+        // A lane of b that is not a number leaves the box as it was.
+        _mm_storeu_ps(lo, _mm_min_ps(_mm_loadu_ps(b.lo), _mm_loadu_ps(lo)));
+        _mm_storeu_ps(hi, _mm_max_ps(_mm_loadu_ps(b.hi), _mm_loadu_ps(hi)));
+#else
+        for (int a = 0; a < 4; ++a) {
+            lo[a] = b.lo[a] < lo[a] ? b.lo[a] : lo[a];
+            hi[a] = b.hi[a] > hi[a] ? b.hi[a] : hi[a];
+        }
+#endif
     }
-    node->box_min = mn;
-    node->box_max = mx;
-    a.push_back(node);
-    *root = node;
-    return true;
+    double area() const {
+        double dx = double(hi[0]) - lo[0], dy = double(hi[1]) - lo[1], dz = double(hi[2]) - lo[2];
+        if (!(dx >= 0) || !(dy >= 0) || !(dz >= 0)) return 0;
+        return dx * dy + dy * dz + dz * dx;
+    }
+};
+
+// An object's box with its number (its place in the list) in lo[3].
+using Ref = Box;
+uint32_t ref_id(const Ref& r) {
+    uint32_t id;
+    std::memcpy(&id, &r.lo[3], sizeof id);
+    return id;
 }
+
+// A node under construction; children are nodes of the same task, objects (by number)
+// or the roots of other tasks.
+enum ChildKind : uint8_t { kChildNode, kChildObject, kChildTask };
+struct TempNode {
+    int count = 0;
+    uint8_t kind[4] = {};
+    int32_t index[4] = {};
+    Box box[4];
+};
+
+constexpr int kBins = 16;
+
+// Bin of a centre (lo + hi) along each axis; a centre that is not a number goes to bin 0.
+struct Binner {
+    float cmin[4], scale[4];
+    void bins(const Ref& r, int out[3]) const {
+#if defined(__SSE2__)
+        const __m128 c = _mm_add_ps(_mm_loadu_ps(r.lo), _mm_loadu_ps(r.hi));
+        __m128 x = _mm_mul_ps(_mm_sub_ps(c, _mm_loadu_ps(cmin)), _mm_loadu_ps(scale));
+        x = _mm_min_ps(_mm_max_ps(x, _mm_setzero_ps()), _mm_set1_ps(float(kBins - 1)));
+        alignas(16) int32_t k[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_cvttps_epi32(x));
+        out[0] = k[0], out[1] = k[1], out[2] = k[2];
+#else
+        for (int a = 0; a < 3; ++a) {
+            const float x = (r.lo[a] + r.hi[a] - cmin[a]) * scale[a];
+            out[a] = x > 0 ? int(std::min(x, float(kBins - 1))) : 0;
+        }
+#endif
+    }
+    int bin(const Ref& r, int a) const {
+        int k[3];
+        bins(r, k);
+        return k[a];
+    }
+};
+
+// Runs work(0..count-1) on up to threads threads (this one included); an exception on
+// any of them is raised here once all have stopped.
+template <class Work>
+void parallel(size_t count, int threads, Work&& work) {
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    auto run = [&] {
+        try {
+            for (size_t k; !failed && (k = next++) < count;) work(k);
+        } catch (...) {
+            if (!failed.exchange(true)) error = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    const size_t workers = std::min<size_t>(size_t(std::max(threads, 1)), count);
+    for (size_t i = 1; i < workers; ++i) {
+        // A thread the system refuses leaves its share to the others.
+        try {
+            pool.emplace_back(run);
+        } catch (...) {
+            break;
+        }
+    }
+    run();
+    for (auto& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// Objects [b, e) of the reference array and the bounds of their centres (lo + hi).
+struct Range {
+    size_t b, e;
+    Box centres;
+};
+
+Box centre_of(const Ref& r) {
+    Box c;
+#if defined(__SSE2__)
+    const __m128 v = _mm_add_ps(_mm_loadu_ps(r.lo), _mm_loadu_ps(r.hi));
+    _mm_storeu_ps(c.lo, v);
+    _mm_storeu_ps(c.hi, v);
+#else
+    for (int a = 0; a < 4; ++a) c.lo[a] = c.hi[a] = r.lo[a] + r.hi[a];
+#endif
+    return c;
+}
+
+// Per axis and bin: the objects' count and the bounds of their boxes.
+struct Bins {
+    Box box[3][kBins];
+    size_t count[3][kBins];
+    void clear() {
+        for (int a = 0; a < 3; ++a)
+            for (int k = 0; k < kBins; ++k) box[a][k].empty(), count[a][k] = 0;
+    }
+    void add(const Bins& o) {
+        for (int a = 0; a < 3; ++a)
+            for (int k = 0; k < kBins; ++k) box[a][k].grow(o.box[a][k]), count[a][k] += o.count[a][k];
+    }
+};
+
+// Ranges of at most this many objects are split by sorting, not binning.
+constexpr size_t kSmall = 24;
+// Ranges of at least this many objects are binned on several threads.
+constexpr size_t kParallelBins = size_t(1) << 16;
+
+// Subtrees handed from the thread splitting the top of the hierarchy to the workers,
+// which build them while it goes on; task k builds into lists[k].
+struct TaskQueue {
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<Range> ranges;
+    std::deque<std::vector<TempNode>> lists;
+    std::deque<int> levels;
+    size_t next = 0;
+    bool closed = false;  // no more tasks will come
+    bool failed = false;  // a build raised: the rest is not wanted
+
+    size_t push(const Range& r) {
+        size_t k;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            ranges.push_back(r);
+            lists.emplace_back();
+            levels.push_back(0);
+            k = ranges.size() - 1;
+        }
+        ready.notify_one();
+        return k;
+    }
+    void close(bool failure) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            closed = true;
+            failed = failed || failure;
+        }
+        ready.notify_all();
+    }
+    // The next task (its range, list and depth); false once none is left or wanted.
+    bool take(Range* r, std::vector<TempNode>** list, int** level) {
+        std::unique_lock<std::mutex> hold(lock);
+        ready.wait(hold, [&] { return failed || next < ranges.size() || closed; });
+        if (failed || next >= ranges.size()) return false;
+        *r = ranges[next];
+        *list = &lists[next];
+        *level = &levels[next];
+        ++next;
+        return true;
+    }
+};
+
+struct Builder {
+    std::vector<Ref>& refs;
+    int threads = 1;             // for binning large ranges
+    size_t task_size = 0;        // ranges above this become tasks (0: none)
+    TaskQueue* tasks = nullptr;
+
+    Box bounds(size_t b, size_t e) const {
+        Box box;
+        box.empty();
+        for (size_t i = b; i < e; ++i) box.grow(refs[i]);
+        return box;
+    }
+    Box centre_bounds(size_t b, size_t e) const {
+        Box box;
+        box.empty();
+        const Ref* data = refs.data();
+        for (size_t i = b; i < e; ++i) box.grow(centre_of(data[i]));
+        return box;
+    }
+
+    // Bins [b, e) into out. Neighbours often share a bin: alternate objects go to two
+    // sets of bins, so one object's update need not wait for the last one's.
+    void bin(const Binner& bn, size_t b, size_t e, Bins* out) const {
+        Bins other;
+        out->clear();
+        other.clear();
+        Bins* set[2] = {out, &other};
+        const Ref* data = refs.data();  // (the box stores may alias anything: no reloads)
+        for (size_t i = b; i < e; ++i) {
+            Bins& to = *set[(i - b) & 1];
+            int k[3];
+            bn.bins(data[i], k);
+            for (int a = 0; a < 3; ++a) {
+                ++to.count[a][k[a]];
+                to.box[a][k[a]].grow(data[i]);
+            }
+        }
+        out->add(other);
+    }
+
+    // A few objects: sorted by centre along the centres' longest extent, cut where the
+    // surface-area cost is least.
+    void split_small(const Range& r, Range* left, Range* right) {
+        const size_t b = r.b, e = r.e, n = e - b;
+        int axis = 0;
+        float extent = -1;
+        for (int a = 0; a < 3; ++a) {
+            const float x = r.centres.hi[a] - r.centres.lo[a];
+            if (x > extent) extent = x, axis = a;
+        }
+        // Insertion sort: stable, and quick for so few.
+        for (size_t i = b + 1; i < e; ++i) {
+            const Ref x = refs[i];
+            const float key = x.lo[axis] + x.hi[axis];
+            size_t j = i;
+            while (j > b && refs[j - 1].lo[axis] + refs[j - 1].hi[axis] > key) {
+                refs[j] = refs[j - 1];
+                --j;
+            }
+            refs[j] = x;
+        }
+        double right_area[kSmall];
+        Box rb;
+        rb.empty();
+        for (size_t k = n - 1; k > 0; --k) {
+            rb.grow(refs[b + k]);
+            right_area[k] = rb.area();
+        }
+        Box lb;
+        lb.empty();
+        size_t cut = n / 2;
+        double best = std::numeric_limits<double>::infinity();
+        for (size_t k = 1; k < n; ++k) {
+            lb.grow(refs[b + k - 1]);
+            const double cost = lb.area() * double(k) + right_area[k] * double(n - k);
+            if (cost < best) best = cost, cut = k;
+        }
+        left->b = b, left->e = b + cut;
+        right->b = b + cut, right->e = e;
+        left->centres = centre_bounds(left->b, left->e);
+        right->centres = centre_bounds(right->b, right->e);
+    }
+
+    // Splits r in two by the cheapest binned surface-area split; the halves with the
+    // bounds of their centres. Bounds are exact minima and maxima, so binning in chunks
+    // gives the same split as binning at once.
+    void split(const Range& r, Range* left, Range* right) {
+        const size_t b = r.b, e = r.e, n = e - b;
+        if (n <= kSmall) return split_small(r, left, right);
+        Binner bn;
+        for (int a = 0; a < 4; ++a) {
+            const float extent = r.centres.hi[a] - r.centres.lo[a];
+            bn.cmin[a] = r.centres.lo[a];
+            bn.scale[a] =
+                a < 3 && extent > 0 && std::isfinite(extent) && std::isfinite(r.centres.lo[a]) ? kBins / extent : 0;
+        }
+        Bins bins;
+        if (threads > 1 && n >= kParallelBins) {
+            const size_t chunks = size_t(threads) * 2, step = (n + chunks - 1) / chunks;
+            std::vector<Bins> part(chunks);
+            parallel(chunks, threads, [&](size_t c) {
+                bin(bn, std::min(e, b + c * step), std::min(e, b + (c + 1) * step), &part[c]);
+            });
+            bins.clear();
+            for (const Bins& p : part) bins.add(p);
+        } else {
+            bin(bn, b, e, &bins);
+        }
+        double best_cost = std::numeric_limits<double>::infinity();
+        int best_axis = -1, best_bin = 0;
+        for (int a = 0; a < 3; ++a) {
+            if (bn.scale[a] == 0) continue;
+            double right_area[kBins];
+            size_t right_count[kBins];
+            Box rb;
+            rb.empty();
+            size_t rc = 0;
+            for (int k = kBins - 1; k > 0; --k) {
+                rb.grow(bins.box[a][k]);
+                rc += bins.count[a][k];
+                right_area[k] = rb.area();
+                right_count[k] = rc;
+            }
+            Box lb;
+            lb.empty();
+            size_t lc = 0;
+            for (int k = 0; k < kBins - 1; ++k) {
+                lb.grow(bins.box[a][k]);
+                lc += bins.count[a][k];
+                if (lc == 0 || right_count[k + 1] == 0) continue;
+                const double cost = lb.area() * double(lc) + right_area[k + 1] * double(right_count[k + 1]);
+                if (cost < best_cost) best_cost = cost, best_axis = a, best_bin = k;
+            }
+        }
+        size_t mid = b + n / 2;  // every centre at one place: halves by count
+        bool by_count = true;
+        left->centres.empty();
+        right->centres.empty();
+        if (best_axis >= 0) {
+            // Left objects to the front, right ones to the back, growing each side's bounds.
+            size_t i = b, j = e;
+            Ref* data = refs.data();
+            Box lc = left->centres, rc = right->centres;
+            auto goes_left = [&](const Ref& x) { return bn.bin(x, best_axis) <= best_bin; };
+            for (;;) {
+                while (i < j && goes_left(data[i])) lc.grow(centre_of(data[i++]));
+                while (i < j && !goes_left(data[j - 1])) rc.grow(centre_of(data[--j]));
+                if (i >= j) break;
+                std::swap(data[i], data[j - 1]);
+                lc.grow(centre_of(data[i++]));
+                rc.grow(centre_of(data[--j]));
+            }
+            left->centres = lc;
+            right->centres = rc;
+            if (i != b && i != e) mid = i, by_count = false;
+        }
+        left->b = b, left->e = mid;
+        right->b = mid, right->e = e;
+        if (by_count) {
+            left->centres = centre_bounds(b, mid);
+            right->centres = centre_bounds(mid, e);
+        }
+    }
+
+    // Builds the node over r (at least two objects) into nodes; returns its index and
+    // raises *levels to the subtree's depth.
+    int32_t node(const Range& r, std::vector<TempNode>& nodes, int* levels) {
+        Range part[4];
+        int parts = 0;
+        if (r.e - r.b <= 4) {
+            for (size_t i = r.b; i < r.e; ++i) part[parts++] = {i, i + 1, Box{}};
+        } else {
+            Range lo, hi;
+            split(r, &lo, &hi);
+            if (lo.e - lo.b >= 2) {
+                split(lo, &part[parts], &part[parts + 1]);
+                parts += 2;
+            } else {
+                part[parts++] = lo;
+            }
+            if (hi.e - hi.b >= 2) {
+                split(hi, &part[parts], &part[parts + 1]);
+                parts += 2;
+            } else {
+                part[parts++] = hi;
+            }
+        }
+        const int32_t self = int32_t(nodes.size());
+        nodes.emplace_back();
+        int deepest = 0;
+        TempNode t;
+        t.count = parts;
+        for (int k = 0; k < parts; ++k) {
+            const size_t cb = part[k].b, ce = part[k].e;
+            if (ce - cb == 1) {
+                t.kind[k] = kChildObject;
+                t.index[k] = int32_t(cb);
+                t.box[k] = refs[cb];
+            } else if (task_size && ce - cb > task_size) {
+                // The bounds first: once queued the range is the worker's.
+                t.kind[k] = kChildTask;
+                t.box[k] = bounds(cb, ce);
+                t.index[k] = int32_t(tasks->push(part[k]));
+            } else {
+                int below = 0;
+                t.kind[k] = kChildNode;
+                t.index[k] = node(part[k], nodes, &below);
+                const TempNode& c = nodes[size_t(t.index[k])];
+                t.box[k].empty();
+                for (int j = 0; j < c.count; ++j) t.box[k].grow(c.box[j]);
+                deepest = std::max(deepest, below);
+            }
+        }
+        nodes[size_t(self)] = t;
+        *levels = std::max(*levels, deepest + 1);
+        return self;
+    }
+};
 
 }  // namespace
 
@@ -87,7 +470,7 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
-RtSlabs rt_build_slabs(RtObject* list, RtArena& arena) {
+RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
         if (o->type & kRtLight) {
@@ -99,17 +482,168 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena) {
     RtSlabs s;
     s.placed = static_cast<int>(refs.size());
     if (refs.empty()) return s;
-    refs.reserve(refs.size() * 2 + 1);
-    size_t lo = 0, hi = refs.size();
-    for (;;) {
-        RtObject* root = nullptr;
-        if (build_level(refs, lo, hi, arena, &root)) {
-            s.root = root;
+    const size_t n = refs.size();
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<Ref> boxes(n);
+    std::vector<uint8_t> kinds(n);
+    const size_t chunk = size_t(1) << 15, chunks = (n + chunk - 1) / chunk;
+    std::vector<Box> chunk_centres(chunks);
+    parallel(chunks, threads, [&](size_t c) {
+        chunk_centres[c].empty();
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            const RtObject* o = refs[i];
+            Ref& b = boxes[i];
+            b.lo[0] = down(o->box_min.x), b.lo[1] = down(o->box_min.y), b.lo[2] = down(o->box_min.z);
+            b.hi[0] = up(o->box_max.x), b.hi[1] = up(o->box_max.y), b.hi[2] = up(o->box_max.z);
+            const uint32_t id = uint32_t(i);
+            std::memcpy(&b.lo[3], &id, sizeof id);
+            b.hi[3] = 0;
+            kinds[i] = rt_is_triangle(o) ? 1 : 2;
+            chunk_centres[c].grow(centre_of(b));
+        }
+    });
+    Box centres;
+    centres.empty();
+    for (const Box& c : chunk_centres) centres.grow(c);
+
+    // The top levels on this thread; subtrees of more than task_size objects are built
+    // on the workers as soon as they are cut off, each into its own list (the same
+    // hierarchy for any thread count).
+    TaskQueue queue;
+    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), &queue};
+    std::vector<std::vector<TempNode>> lists(1);
+    int levels = 0;
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto work = [&] {
+        try {
+            Range r;
+            std::vector<TempNode>* list;
+            int* level;
+            while (queue.take(&r, &list, &level)) Builder{boxes, 1, 0, nullptr}.node(r, *list, level);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+            queue.close(true);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < threads && n > top.task_size; ++i) {
+        // A thread the system refuses leaves its share to the others.
+        try {
+            pool.emplace_back(work);
+        } catch (...) {
             break;
         }
-        lo = hi;
-        hi = refs.size();
     }
+    try {
+        if (n == 1) {
+            TempNode t;
+            t.count = 1;
+            t.kind[0] = kChildObject;
+            t.index[0] = 0;  // its place in boxes
+            t.box[0] = boxes[0];
+            lists[0].push_back(t);
+            levels = 1;
+        } else {
+            top.node(Range{0, n, centres}, lists[0], &levels);
+        }
+        queue.close(false);
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+        }
+        queue.close(true);
+    }
+    work();
+    for (auto& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
+    const size_t task_count = queue.ranges.size();
+    for (auto& l : queue.lists) lists.push_back(std::move(l));
+    const std::deque<int>& task_levels = queue.levels;
+
+    // Task roots' depths below the top levels: the deepest path through each top node.
+    if (task_count) {
+        std::vector<int> depth(lists[0].size(), 0);
+        for (size_t i = lists[0].size(); i-- > 0;) {
+            const TempNode& t = lists[0][i];
+            int d = 0;
+            for (int k = 0; k < t.count; ++k) {
+                if (t.kind[k] == kChildNode) d = std::max(d, depth[size_t(t.index[k])]);
+                if (t.kind[k] == kChildTask) d = std::max(d, task_levels[size_t(t.index[k])]);
+            }
+            depth[i] = d + 1;
+        }
+        levels = depth[0];
+    }
+
+    // Every list's nodes in one block, in list order, and their boxes beside them.
+    std::vector<size_t> offset(lists.size() + 1, 0);
+    for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
+    const size_t count = offset.back();
+    auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
+    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(RtSlabBoxes) * count + alignof(RtSlabBoxes)));
+    auto* hot = reinterpret_cast<RtSlabBoxes*>(
+        raw + (alignof(RtSlabBoxes) - reinterpret_cast<uintptr_t>(raw) % alignof(RtSlabBoxes)) % alignof(RtSlabBoxes));
+    // Objects in the order the build left them (neighbours in the hierarchy are
+    // neighbours here), with their places in the list.
+    auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
+    auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
+    parallel(chunks, threads, [&](size_t c) {
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            ranks[i] = ref_id(boxes[i]);
+            objects[i] = refs[ranks[i]];
+        }
+    });
+    parallel(lists.size(), threads, [&](size_t list) {
+        const std::vector<TempNode>& src = lists[list];
+        for (size_t i = 0; i < src.size(); ++i) {
+            const TempNode& t = src[i];
+            const size_t number = offset[list] + i;
+            RtSlabNode* node = new (nodes + number) RtSlabNode{};
+            RtSlabBoxes* b = new (hot + number) RtSlabBoxes{};
+            node->methods = &kNodeMethods;
+            node->type = kRtSlabNode;
+            node->flags = kRtCastsShadow;
+            node->next = nullptr;
+            node->material = nullptr;
+            node->count = t.count;
+            node->levels = 0;
+            node->boxes = hot;
+            node->objects = objects;
+            node->ranks = ranks;
+            Box all;
+            all.empty();
+            for (int k = 0; k < 4; ++k) {
+                const bool used = k < t.count;
+                for (int a = 0; a < 3; ++a) {
+                    b->lo[a][k] = used ? t.box[k].lo[a] : kInf;
+                    b->hi[a][k] = used ? t.box[k].hi[a] : -kInf;
+                }
+                node->children[k] = nullptr;
+                b->child[k] = 0;
+                if (!used) continue;
+                all.grow(t.box[k]);
+                const size_t x = size_t(t.index[k]);
+                size_t child = 0;
+                if (t.kind[k] == kChildObject) {
+                    node->children[k] = objects[x];
+                    b->child[k] = uint32_t(x);
+                    b->leaves = uint8_t(b->leaves | (1 << k));
+                    if (kinds[ranks[x]] == 1) b->triangles = uint8_t(b->triangles | (1 << k));
+                    continue;
+                }
+                child = t.kind[k] == kChildNode ? offset[list] + x : offset[1 + x];
+                node->children[k] = nodes + child;
+                b->child[k] = uint32_t(child);
+            }
+            node->box_min = rt_v(all.lo[0], all.lo[1], all.lo[2]);
+            node->box_max = rt_v(all.hi[0], all.hi[1], all.hi[2]);
+        }
+    });
+    nodes[0].levels = levels;
+    s.root = nodes;
     s.on = s.placed >= kRtSlabThreshold;
     return s;
 }
@@ -134,52 +668,210 @@ void rt_slab_check(RtQueue& queue, const RtRay& ray, const RtObject* o) {
     queue.push(tmin, o);
 }
 
+namespace {
+
+// A ray prepared for the four-wide box tests: per axis the reciprocal direction (finite,
+// positive for a direction of 0) and the origin nudged outwards for the near and the
+// far planes, so the float test never drops a box the ray meets.
+struct RayBoxes {
+    float inv[3];
+    float org_near[3], org_far[3];
+    int near_hi[3];  // the near plane is the box's upper one
+};
+
+constexpr float kLow = 1.0f - 4e-6f, kHigh = 1.0f + 4e-6f;
+
+RayBoxes prepare(const RtRay& ray) {
+    RayBoxes r;
+    const double org[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+    const double dir[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
+    for (int a = 0; a < 3; ++a) {
+        double inv = dir[a] == 0.0 ? 1e30 : 1.0 / dir[a];
+        if (inv > 1e30) inv = 1e30;
+        if (inv < -1e30) inv = -1e30;
+        r.inv[a] = static_cast<float>(inv);
+        const double pad = std::fabs(org[a]) * (1.0 / (1 << 21)) + 1e-30;
+        const double s = inv < 0 ? -1.0 : 1.0;
+        r.org_near[a] = static_cast<float>(org[a] + s * pad);
+        r.org_far[a] = static_cast<float>(org[a] - s * pad);
+        r.near_hi[a] = inv < 0;
+    }
+    return r;
+}
+
+// The children of n whose boxes the ray enters below bound: a bit per child, their entry
+// depths in depth.
+inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, float depth[4]) {
+#if defined(__SSE2__)
+    __m128 tn = _mm_set1_ps(-kInf), tf = _mm_set1_ps(kInf);
+    for (int a = 0; a < 3; ++a) {
+        const float* nearp = r.near_hi[a] ? n->hi[a] : n->lo[a];
+        const float* farp = r.near_hi[a] ? n->lo[a] : n->hi[a];
+        const __m128 inv = _mm_set1_ps(r.inv[a]);
+        tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(nearp), _mm_set1_ps(r.org_near[a])), inv));
+        tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(farp), _mm_set1_ps(r.org_far[a])), inv));
+    }
+    tn = _mm_mul_ps(tn, _mm_set1_ps(kLow));
+    tf = _mm_mul_ps(tf, _mm_set1_ps(kHigh));
+    const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, _mm_setzero_ps())),
+                                 _mm_cmple_ps(tn, _mm_set1_ps(bound)));
+    _mm_storeu_ps(depth, tn);
+    return _mm_movemask_ps(ok);
+#else
+    int mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        float tn = -kInf, tf = kInf;
+        for (int a = 0; a < 3; ++a) {
+            const float nearv = r.near_hi[a] ? n->hi[a][k] : n->lo[a][k];
+            const float farv = r.near_hi[a] ? n->lo[a][k] : n->hi[a][k];
+            tn = std::max(tn, (nearv - r.org_near[a]) * r.inv[a]);
+            tf = std::min(tf, (farv - r.org_far[a]) * r.inv[a]);
+        }
+        tn *= kLow;
+        tf *= kHigh;
+        depth[k] = tn;
+        if (tn <= tf && tf >= 0 && tn <= bound) mask |= 1 << k;
+    }
+    return mask;
+#endif
+}
+
+// The smallest float not below v.
+float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
+
+// Visits the hierarchy nearest box first: leaf(object, triangle, place) for every
+// object whose box the ray enters below the bound (which leaf may lower). A node's
+// objects are visited before its inner children, which go nearest first, the nearest
+// without the stack.
+template <class Leaf>
+void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
+    if (!root || !(root->type & kRtSlabNode)) return;
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    const RtSlabBoxes* nodes = top->boxes;
+    RtObject* const* objects = top->objects;
+    const RayBoxes r = prepare(ray);
+    std::vector<RtSlabEntry>& stack = queue.stack;
+    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
+    if (stack.size() < need) stack.resize(need);
+    RtSlabEntry* base = stack.data();
+    size_t sp = 0;
+    uint64_t opened = 0;
+    const RtSlabBoxes* n = nodes;
+    for (;;) {
+        ++opened;
+        float depth[4];
+        const int mask = test_children(n, r, bound, depth);
+        // Children's memory fetched early: every inner box, every object's record.
+        for (int m = mask; m; m &= m - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(m));
+            if (n->leaves >> k & 1)
+                __builtin_prefetch(reinterpret_cast<const char*>(objects[n->child[k]]) + 64);
+            else
+                __builtin_prefetch(nodes + n->child[k]);
+        }
+        for (int m = mask & n->leaves; m; m &= m - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(m));
+            if (depth[k] <= bound) leaf(objects[n->child[k]], (n->triangles >> k) & 1, n->child[k]);
+        }
+        int inner = mask & ~n->leaves;
+        const RtSlabBoxes* next = nullptr;
+        if (inner) {
+            // The nearest inner child next; the others on the stack, farthest first.
+            int k = __builtin_ctz(static_cast<unsigned>(inner));
+            inner &= inner - 1;
+            if (!inner) {
+                if (depth[k] <= bound) next = nodes + n->child[k];
+            } else {
+                RtSlabEntry sorted[4];
+                int count = 0;
+                for (int m = mask & ~n->leaves; m; m &= m - 1) {
+                    k = __builtin_ctz(static_cast<unsigned>(m));
+                    int i = count++;
+                    while (i > 0 && sorted[i - 1].depth < depth[k]) {
+                        sorted[i] = sorted[i - 1];
+                        --i;
+                    }
+                    sorted[i] = {n->child[k], depth[k]};
+                }
+                for (int i = 0; i < count - 1; ++i) base[sp++] = sorted[i];
+                if (sorted[count - 1].depth <= bound) next = nodes + sorted[count - 1].node;
+            }
+        }
+        while (!next && sp) {
+            const RtSlabEntry& e = base[--sp];
+            if (e.depth <= bound) next = nodes + e.node;
+        }
+        if (!next) break;
+        n = next;
+    }
+    queue.opened += opened;
+}
+
+}  // namespace
+
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena) {
-    queue.clear();
     bool found = false;
-    if (root) rt_slab_check(queue, ray, root);
-    while (!queue.empty()) {
-        RtQueueEntry e = queue.pop();
-        if (best->depth < e.depth) break;
-        if (e.object->type & kRtSlabNode) {
-            ++queue.opened;
-            auto* n = static_cast<const RtSlabNode*>(e.object);
-            for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
-            continue;
-        }
+    int32_t best_rank = -1;
+    float bound = bound_of(best->depth);
+    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
+    search(root, ray, queue, bound, [&](const RtObject* o, bool triangle, uint32_t place) {
         RtHit h;
-        if (rt_nearest_hit(&h, e.object, ray, arena) && h.depth < best->depth) {
-            *best = h;
-            *object = e.object;
-            found = true;
+        if (triangle) {
+            // A hit beyond the best so far cannot win (an equal one may, on a tie).
+            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o), best->depth);
+            if (depth < 0.0) return;
+            h.depth = depth;
+            h.point = ray.origin + depth * ray.dir;
+            h.object = o;
+        } else if (!rt_nearest_hit(&h, o, ray, arena)) {
+            return;
         }
-    }
-    queue.clear();
+        if (h.depth < best->depth || (found && h.depth == best->depth && int32_t(ranks[place]) < best_rank)) {
+            *best = h;
+            *object = o;
+            best_rank = int32_t(ranks[place]);
+            found = true;
+            bound = bound_of(h.depth);
+        }
+    });
     return found;
 }
 
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context) {
-    queue.clear();
-    if (root) rt_slab_check(queue, ray, root);
+    const size_t first = out->size();
     RtHitList* list = arena.hit_list_get();
-    while (!queue.empty()) {
-        const RtQueueEntry e = queue.pop();
-        if (e.depth >= max_depth) break;
-        if (e.object->type & kRtSlabNode) {
-            auto* n = static_cast<const RtSlabNode*>(e.object);
-            for (int k = 0; k < n->count; ++k) rt_slab_check(queue, ray, n->children[k]);
-            continue;
-        }
+    // The nearest ending hit so far: its place in out and its object's rank.
+    size_t end_at = SIZE_MAX;
+    int32_t end_rank = -1;
+    float bound = bound_of(max_depth);
+    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
+    search(root, ray, queue, bound, [&](const RtObject* o, bool, uint32_t place) {
+        const int32_t rank = int32_t(ranks[place]);
         list->count = 0;
-        if (!e.object->methods->all_intersections(e.object, ray, list, arena)) continue;
+        if (!o->methods->all_intersections(o, ray, list, arena)) return;
         for (uint32_t i = 0; i < list->count; ++i) {
-            if (!(list->hits[i].depth < max_depth)) continue;
-            out->push_back({list->hits[i], e.object});
-            if (ends && ends(out->back(), context)) max_depth = list->hits[i].depth;
+            const double d = list->hits[i].depth;
+            const bool tie = end_at != SIZE_MAX && d == max_depth && rank < end_rank;
+            if (!(d < max_depth) && !tie) continue;
+            out->push_back({list->hits[i], o});
+            if (ends && ends(out->back(), context)) {
+                max_depth = d;
+                end_at = out->size() - 1;
+                end_rank = rank;
+                bound = bound_of(d);
+            } else if (tie) {
+                out->pop_back();
+            }
         }
-    }
+    });
     arena.hit_list_put(list);
-    queue.clear();
+    // Hits found before the ending hit lowered the limit may lie beyond it.
+    if (end_at != SIZE_MAX) {
+        size_t keep = first;
+        for (size_t i = first; i < out->size(); ++i)
+            if ((*out)[i].hit.depth < max_depth || i == end_at) (*out)[keep++] = (*out)[i];
+        out->resize(keep);
+    }
 }

@@ -1,9 +1,13 @@
 // Bounding slabs: a four-ary hierarchy of axis-aligned boxes over the scene's top-level
-// objects, built once per frame, and the nearest-hit search through it that opens boxes
-// in order of entry depth with a priority queue. The queue grows as needed and is reused
-// by one thread for all its queries. Nodes live in the frame's RtArena.
+// objects, built once per frame (binned surface-area splits, large subtrees on several
+// threads; the same hierarchy whatever the thread count), and the searches through it:
+// each node tests its four children's boxes at once, in float rounded outwards, and the
+// nearer children are opened first from a stack. Nodes live in the frame's RtArena.
+// Ties between hits at the same depth go to the object earlier in the scene's list, as
+// in the linear search, whatever the hierarchy's shape.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "render/raytrace/rt_object.h"
@@ -11,9 +15,30 @@
 // Hierarchies are used only from this many top-level objects on.
 inline constexpr int kRtSlabThreshold = 25;
 
+// What the searches read of a node, in two cache lines: the children's boxes by axis
+// and child, rounded outwards to float (a lane without a child holds a box no ray
+// enters), and the children as node numbers or places in the hierarchy's object array.
+struct alignas(64) RtSlabBoxes {
+    float lo[3][4], hi[3][4];
+    uint32_t child[4];
+    uint8_t leaves;     // bit k: child k is an object
+    uint8_t triangles;  // bit k: that object is a triangle
+};
+
+// A node of the hierarchy (its boxes at the same number in the boxes array).
 struct RtSlabNode : RtObject {
     int count;  // 1 to 4
     RtObject* children[4];
+    int levels;                  // nodes on the longest path down from here, this one included
+    const RtSlabBoxes* boxes;    // every node's, by node number (the root is number 0)
+    RtObject* const* objects;    // the placed objects in hierarchy order
+    const uint32_t* ranks;       // their places in the object list (ties)
+};
+
+// A node waiting on a search's stack, with its box's entry depth.
+struct RtSlabEntry {
+    uint32_t node;
+    float depth;
 };
 
 struct RtQueueEntry {
@@ -32,6 +57,8 @@ public:
     RtQueueEntry pop();
     // Hierarchy boxes opened by the searches that used this queue (for measurements).
     uint64_t opened = 0;
+    // The hierarchy searches' stack (grown to the hierarchy's depth).
+    std::vector<RtSlabEntry> stack;
 
 private:
     std::vector<RtQueueEntry> heap_;
@@ -43,12 +70,13 @@ struct RtSlabs {
     int placed = 0;    // objects in the hierarchy
 };
 
-// Builds the hierarchy over the object list (linked by next). A light without a visible
-// shape is left out; a light with one contributes its shape.
-RtSlabs rt_build_slabs(RtObject* list, RtArena& arena);
+// Builds the hierarchy over the object list (linked by next) on the given number of
+// threads (0: every core). A light without a visible shape is left out; a light with one
+// contributes its shape.
+RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads = 1);
 
 // Searches the hierarchy for a hit nearer than best; true when one was found, best and
-// *object then updated.
+// *object then updated. Of hits at the same depth the object earlier in the list wins.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
 
@@ -61,6 +89,9 @@ struct RtObjectHit {
 // Appends every hit of the hierarchy's objects along the ray below depth max_depth to
 // out (in no particular order). A hit for which ends(hit, context) says true lowers
 // max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
+// What is appended does not depend on the search order: every hit nearer than the
+// nearest ending hit, and that ending hit (of several at its depth, the one of the
+// object earliest in the list).
 using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
 void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);

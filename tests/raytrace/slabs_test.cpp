@@ -1,7 +1,10 @@
 // Bounding slabs against the linear search, the threshold, the root of small scenes,
-// lights without a shape, and a queue that must grow (a fan of triangles round a ray).
+// lights without a shape, and a queue that must grow (a fan of triangles round a ray);
+// ties between coincident surfaces, and the same answers from hierarchies built on any
+// number of threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -171,4 +174,141 @@ TEST(RtSlabs, BoxesOpenedPerRayGrowLikeTheLogarithmOfTheTriangles) {
     EXPECT_LT(per_ray[1], 3 * per_ray[0]);
     EXPECT_LT(per_ray[2], 3 * per_ray[1]);
     EXPECT_LT(per_ray[2], 6 * per_ray[0]) << per_ray[0] << " " << per_ray[1] << " " << per_ray[2];
+}
+
+namespace {
+
+// The linear search's answer: the nearest hit, of equal ones the object first in the list.
+const RtObject* linear_pick(RtObject* list, const RtRay& ray, RtArena& a, double* depth) {
+    const RtObject* pick = nullptr;
+    *depth = 1e30;
+    for (RtObject* o = list; o; o = o->next) {
+        RtHit h{};
+        if (rt_nearest_hit(&h, o, ray, a) && h.depth < *depth) *depth = h.depth, pick = o;
+    }
+    return pick;
+}
+
+// Every hit below the nearest ending hit, and that hit (the first object's of several
+// at its depth), from the list in order.
+std::vector<RtObjectHit> linear_collect(RtObject* list, const RtRay& ray, double max_depth, RtArena& a,
+                                        RtHitEndsFn ends, void* context) {
+    std::vector<RtObjectHit> all;
+    RtHitList* hits = a.hit_list_get();
+    for (RtObject* o = list; o; o = o->next) {
+        hits->count = 0;
+        if (o->methods->all_intersections(o, ray, hits, a))
+            for (uint32_t i = 0; i < hits->count; ++i)
+                if (hits->hits[i].depth < max_depth) all.push_back({hits->hits[i], o});
+    }
+    a.hit_list_put(hits);
+    size_t end = all.size();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (ends(all[i], context) && (end == all.size() || all[i].hit.depth < all[end].hit.depth)) end = i;
+    if (end == all.size()) return all;
+    std::vector<RtObjectHit> out;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (i == end || all[i].hit.depth < all[end].hit.depth) out.push_back(all[i]);
+    return out;
+}
+
+void by_depth(std::vector<RtObjectHit>* v) {
+    std::sort(v->begin(), v->end(), [](const RtObjectHit& x, const RtObjectHit& y) {
+        return x.hit.depth != y.hit.depth ? x.hit.depth < y.hit.depth : x.object < y.object;
+    });
+}
+
+// Ends on the triangles of the set (context).
+bool ends_on(const RtObjectHit& h, void* context) {
+    const auto& set = *static_cast<const std::vector<const RtObject*>*>(context);
+    return std::find(set.begin(), set.end(), h.object) != set.end();
+}
+
+}  // namespace
+
+TEST(RtSlabs, CoincidentSurfacesGoToTheObjectFirstInTheList) {
+    // Thirty copies of one triangle among random ones: whatever the hierarchy, a ray
+    // through them finds the copy the linear search finds, the first in the list, and
+    // a search ending on every copy appends that one alone at its depth.
+    for (int threads : {1, 4}) {
+        RtArena a;
+        std::vector<RtObject*> objs = random_triangles(a, 200, 5);
+        std::vector<const RtObject*> copies;
+        for (int i = 0; i < 30; ++i) {
+            RtTriangle* t = rt_tri(a, rt_f(-1, -1, 20), rt_f(1, -1, 20), rt_f(0, 1, 20));
+            objs.insert(objs.begin() + 7 * i + 3, t);
+            copies.push_back(t);
+        }
+        const RtObject* first = nullptr;
+        RtObject* list = rt_link(objs);
+        for (RtObject* o = list; o && !first; o = o->next)
+            if (std::find(copies.begin(), copies.end(), o) != copies.end()) first = o;
+        RtSlabs s = rt_build_slabs(list, a, threads);
+        RtQueue q;
+        for (const Vec3d& from : {rt_v(0, 0, 30), rt_v(0.2, -0.3, 40), rt_v(0, 0, 10)}) {
+            const RtRay ray{from, rt_unit(rt_v(0.1, 0.05, 20) - from)};
+            RtHit best{};
+            best.depth = 1e30;
+            const RtObject* obj = nullptr;
+            ASSERT_TRUE(rt_slab_intersect(s.root, ray, &best, &obj, q, a)) << threads;
+            double want = 0;
+            EXPECT_EQ(linear_pick(list, ray, a, &want), first);
+            EXPECT_EQ(obj, first) << threads;
+            EXPECT_EQ(best.depth, want);
+            std::vector<RtObjectHit> got;
+            rt_slab_collect(s.root, ray, 1e30, &got, q, a, ends_on, &copies);
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_EQ(got[0].object, first);
+        }
+    }
+}
+
+TEST(RtSlabs, SearchesMatchTheLinearSearchHitForHitOnAnyThreadCount) {
+    // Random triangles, one in five repeated later in the list (ties), through
+    // hierarchies built on one and on four threads.
+    for (int n : {300, 20000}) {
+        RtArena a;
+        std::vector<RtObject*> objs = random_triangles(a, n, 11 + n);
+        std::vector<const RtObject*> opaque;
+        for (int i = 0; i < n; i += 5) {
+            auto* t = static_cast<RtTriangle*>(objs[size_t(i)]);
+            RtTriangle* copy = rt_triangle_new(a, t->n, rt_f(t->p1.x, t->p1.y, t->p1.z),
+                                               rt_f(t->p2.x, t->p2.y, t->p2.z), rt_f(t->p3.x, t->p3.y, t->p3.z));
+            objs.push_back(copy);
+            opaque.push_back(i % 2 ? copy : objs[size_t(i)]);
+        }
+        RtObject* list = rt_link(objs);
+        RtSlabs one = rt_build_slabs(list, a, 1), four = rt_build_slabs(list, a, 4);
+        RtQueue q;
+        std::mt19937 rng(n);
+        std::uniform_real_distribution<double> u(-12, 12);
+        int hits = 0;
+        for (int i = 0; i < 2000; ++i) {
+            const RtRay ray{rt_v(u(rng), u(rng), u(rng)), rt_unit(rt_v(u(rng), u(rng), u(rng)))};
+            double want = 0;
+            const RtObject* pick = linear_pick(list, ray, a, &want);
+            std::vector<RtObjectHit> expect = linear_collect(list, ray, 15, a, ends_on, &opaque);
+            by_depth(&expect);
+            for (const RtSlabs* s : {&one, &four}) {
+                RtHit best{};
+                best.depth = 1e30;
+                const RtObject* obj = nullptr;
+                ASSERT_EQ(rt_slab_intersect(s->root, ray, &best, &obj, q, a), pick != nullptr) << n << " " << i;
+                ASSERT_EQ(obj, pick) << n << " ray " << i;
+                if (pick) {
+                    ASSERT_EQ(best.depth, want);
+                }
+                std::vector<RtObjectHit> got;
+                rt_slab_collect(s->root, ray, 15, &got, q, a, ends_on, &opaque);
+                by_depth(&got);
+                ASSERT_EQ(got.size(), expect.size()) << n << " ray " << i;
+                for (size_t k = 0; k < got.size(); ++k) {
+                    ASSERT_EQ(got[k].object, expect[k].object) << n << " ray " << i;
+                    ASSERT_EQ(got[k].hit.depth, expect[k].hit.depth);
+                }
+            }
+            hits += pick != nullptr;
+        }
+        EXPECT_GT(hits, 100) << n;
+    }
 }
