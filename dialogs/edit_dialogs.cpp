@@ -668,11 +668,12 @@ void CMaterialSheetDlg::OnOK() {
         w.flags = with_shading_method(w.flags, method_) & ~kMaterialSmoothGroups;
         w.smoothing_angle = float(deg_to_rad(smoothing_deg_));
     }
-    if (material_copy(m_, &w) != 0) {
+    // The images first: the caller's record changes only when all else went well.
+    if ((images_ && !patterns_->release(w, &images_->patterns)) || material_copy(m_, &w) != 0) {
         msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
         return;
     }
-    patterns_->commit(w);
+    if (!images_) patterns_->commit(w);
     EndDialog(IDOK);
 }
 
@@ -697,9 +698,10 @@ void edit_dialogs_install() {
         CChooseLayerDlg dlg(shell_main_window(), view_drawing(view), pre);
         return dlg.DoModalHelp(0) == IDOK ? dlg.chosen() : nullptr;
     };
-    d.material_sheet = [](VIEW* view, int32_t* colour, MaterialRecord* m, bool camera) {
+    d.material_sheet = [](VIEW* view, int32_t* colour, MaterialRecord* m, bool camera, SheetImages* images) {
         const int which = camera ? kDlgBackground : g_prefs.material ? kDlgMaterial : kDlgMaterialColour;
         CMaterialSheetDlg dlg(shell_main_window(), which, colour, m, view ? view_drawing(view) : nullptr);
+        dlg.hand_images_to(images);
         return dlg.DoModalHelp(0) == IDOK;
     };
     d.change_what = [](VIEW*, int32_t* mask) {

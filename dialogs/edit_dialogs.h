@@ -179,8 +179,8 @@ class CLightSettingsDlg : public CDlg {
 //
 // The sheet edits a working copy; OK stores it into the caller's record (clearing
 // the smoothing-group flag of imported meshes, whose slots are now the sheet's) and
-// puts the images its slots took into the drawing; Cancel leaves the record and the
-// drawing as they were.
+// puts the images its slots took into the drawing, or hands them to the caller
+// (hand_images_to); Cancel leaves the record and the drawing as they were.
 class CMaterialSheetDlg : public CDlg {
   public:
     // `model`: the drawing whose image patterns the slots use; null when no image
@@ -198,6 +198,8 @@ class CMaterialSheetDlg : public CDlg {
     // The shaded sample of the working copy (material form only, null before the
     // controls are built).
     CMaterialSample* sample() const { return sample_; }
+    // On OK the images loaded for the material go to `images` instead of the drawing.
+    void hand_images_to(SheetImages* images) { images_ = images; }
 
     // Control ids of the material form, beyond the colour and the scalars.
     static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
@@ -222,6 +224,7 @@ class CMaterialSheetDlg : public CDlg {
     MaterialRecord* m_;
     std::unique_ptr<MaterialRecord> work_;
     std::unique_ptr<SheetPatterns> patterns_;
+    SheetImages* images_ = nullptr;
     std::unique_ptr<CTextureSlotEditor> editors_[3];
     CMaterialSample* sample_ = nullptr;  // a child widget
     double index_value_, rgb_[3];

@@ -309,7 +309,7 @@ TEST_F(MaterialSheet, CancelChangesNothingAndOkIsOneUndoLevel) {
         d.SetDlgItemText(kIdcFirst + 15, "0.9");
         d.press(IDCANCEL);
     });
-    EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false));
+    EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false, nullptr));
     EXPECT_EQ(stored(dir_ + "/v.bin", &h.view()->material), current);
 }
 
@@ -380,6 +380,47 @@ TEST_F(MaterialSheet, OkWithoutEditsKeepsValuesThatFourDigitsWouldRound) {
         EXPECT_EQ(cam->lens, 1.18912);
         EXPECT_EQ(cam->aperture(), 0.00004f);
     }
+}
+
+// An image loaded in the sheet enters the drawing in the undo level of the material
+// change: Undo gives the drawing back exactly, Redo brings the image back. "Change
+// What?" cancelled after the sheet's OK adds nothing.
+TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
+    const std::string image = targa("undo.tga", 40);
+    Harness h;
+    define_edit_commands(h);
+    MESH3* mesh = add_mesh(h.model());
+    MESH3* other = add_mesh(h.model());
+    texture_preset_apply(other->material, &kPresetsTexture, 3);  // two materials: Change What? asks
+    const std::string before = dump_drawing(h.model());
+    const int patterns = image_patterns(h.model());
+    auto load = [](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.press(IDOK);
+    };
+    edit_dialogs().change_what = [](VIEW*, int32_t*) { return false; };
+    xfile_set_test_hook([&image](CXFile& d) {
+        d.choose(image, -1);
+        return true;
+    });
+    buffer_add(h.view()->selection, mesh);
+    buffer_add(h.view()->selection, other);
+    platform_set_modal_hook(load);
+    h.run(kCmdChangeMaterial);
+    EXPECT_EQ(h.model()->undo_levels, 0);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+
+    MESH3* now = change(h, mesh, load, {image});
+    ASSERT_NE(now, mesh);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    ASSERT_EQ(model_undo(h.model()), 0);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+    EXPECT_EQ(image_patterns(h.model()), patterns);
+    ASSERT_EQ(model_redo(h.model()), 0);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+    EXPECT_EQ(now->material->slots[kSlotTexture].mapping.image,
+              model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class));
 }
 
 // A camera's material is its scene: the background texture in the texture slot, whose
