@@ -503,7 +503,9 @@ CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* 
       work_(std::make_unique<MaterialRecord>()),
       patterns_(std::make_unique<SheetPatterns>(model)),
       index_value_(*colour_index) {
-    if (material_copy(work_.get(), material) != 0) material_init(work_.get());
+    // Without a whole working copy OK would store a partial or default material over
+    // the caller's: the sheet does not open (DoModal).
+    copy_failed_ = material_copy(work_.get(), material) != 0;
     for (int i = 0; i < 3; ++i) rgb_[i] = material->colour[i];
     for (int i = 0; i < 11; ++i) scalars_[i] = material->*kScalars[i].field;
     for (int i = 0; i < 2; ++i) flags_[i] = (material->flags & kFlagBits[i]) != 0;
@@ -514,6 +516,14 @@ CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* 
 CMaterialSheetDlg::~CMaterialSheetDlg() {
     // The sample's worker may be sampling an image the sheet loaded: it stops first.
     delete sample_;
+}
+
+int CMaterialSheetDlg::DoModal() {
+    if (copy_failed_) {
+        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        return 8;
+    }
+    return CDlg::DoModal();
 }
 
 bool CMaterialSheetDlg::with_fields() const { return template_id() != kDlgMaterialColour; }

@@ -423,6 +423,28 @@ TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
               model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class));
 }
 
+// Without a whole working copy (out of memory) the sheet does not open, so OK cannot
+// store a default material over the caller's.
+TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
+    MaterialRecord m;
+    m.shininess = 0.3f;
+    ASSERT_EQ(colour_ramp_new(&m.slots[kSlotTexture].ramp, 2), 0);  // the copy allocates
+    bool opened = false;
+    platform_set_modal_hook([&opened](CDialog& d) {
+        opened = true;
+        d.press(IDOK);
+    });
+    int32_t colour = 5;
+    material_fail_allocation_after(1);
+    CMaterialSheetDlg dlg(nullptr, kDlgMaterial, &colour, &m);
+    material_fail_allocation_after(0);
+    EXPECT_EQ(dlg.DoModal(), 8);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(m.shininess, 0.3f);
+    EXPECT_EQ(colour, 5);
+}
+
 // A camera's material is its scene: the background texture in the texture slot, whose
 // amount stays the fog's haze; the fog's visibility in the bump slot's amount.
 TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
