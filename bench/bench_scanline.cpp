@@ -1,15 +1,22 @@
-// Scan-line renderer throughput: 1,000,000 triangles (a wavy grid filling the frame)
-// at 1920 x 1080, Gouraud-shaded under one omni light, with and without
-// antialiasing, on 1, 2, 4 and all threads, in triangles per second (the whole
-// render: mesh preparation, clipping, light pass, scan-line loop, rows written).
+// Scan-line renderer throughput: 10,000, 100,000 and 1,000,000 triangles (a wavy grid
+// filling the frame) at 1920 x 1080, Gouraud-shaded under one omni light, with and
+// without antialiasing, on 1, 2, 4 and all threads, in triangles per second (the whole
+// render: mesh preparation, clipping, light pass, scan-line loop, rows written; the
+// mesh is prepared in every frame, as a user's frame costs it).
 // With ZELO_BENCH_PEERS, Mesa's llvmpipe renders the same triangles in the same run:
 // EGL surfaceless, a framebuffer object with a depth buffer, one vertex buffer lit per
-// vertex by the fixed-function light, glFinish and glReadPixels counted.
+// vertex by the fixed-function light, glFinish and glReadPixels counted. BM_Llvmpipe
+// uploads the vertex buffer once; BM_LlvmpipeUpload uploads it in every frame, the
+// closer match to the project's per-frame preparation. The peer's raster threads are
+// LP_NUM_THREADS (0: Mesa's default, one a core); its front end (vertex stage, binning)
+// is one thread whatever that number.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -35,19 +42,29 @@
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
-constexpr int kColumns = 1000, kRows = 500;  // 2 x 1000 x 500 = 1,000,000 triangles
-constexpr double kTriangles = 2.0 * kColumns * kRows;
+
+// Grid cells across and down for a triangle count (two triangles a cell).
+struct GridSize {
+    int columns, rows;
+};
+GridSize grid_size(int64_t triangles) {
+    switch (triangles) {
+        case 10000: return {100, 50};
+        case 100000: return {250, 200};
+        default: return {1000, 500};
+    }
+}
 
 double wave(double x, double y) {
     return 20.0 * std::sin(x / 50.0) * std::cos(y / 40.0);
 }
 
-std::vector<Vec3d> grid_points() {
+std::vector<Vec3d> grid_points(GridSize g) {
     std::vector<Vec3d> pts;
-    pts.reserve(size_t(kColumns + 1) * (kRows + 1));
-    for (int r = 0; r <= kRows; ++r)
-        for (int c = 0; c <= kColumns; ++c) {
-            const double x = c * double(kWidth) / kColumns, y = r * double(kHeight) / kRows;
+    pts.reserve(size_t(g.columns + 1) * (g.rows + 1));
+    for (int r = 0; r <= g.rows; ++r)
+        for (int c = 0; c <= g.columns; ++c) {
+            const double x = c * double(kWidth) / g.columns, y = r * double(kHeight) / g.rows;
             pts.push_back({x, y, wave(x, y)});
         }
     return pts;
@@ -60,12 +77,12 @@ struct Scene {
     ViewProjection view;
     RasterImage* image = nullptr;
     ImageDC* dc = nullptr;
-    Scene() {
+    explicit Scene(GridSize g) {
         rtc_register_all();
         model = rtc_make<MODEL>();
         auto* layer = static_cast<LAYER*>(static_cast<CONTAINER*>(model.get())->first_child());
         auto mesh = rtc_make<MESH3>();
-        mesh_add_grid(mesh.get(), grid_points(), kColumns + 1, kRows + 1, false, false);
+        mesh_add_grid(mesh.get(), grid_points(g), g.columns + 1, g.rows + 1, false, false);
         mesh->material->colour[0] = 0.8f;
         mesh->material->colour[1] = 0.7f;
         mesh->material->colour[2] = 0.5f;
@@ -88,15 +105,18 @@ struct Scene {
     }
 };
 
-Scene& scene() {
-    static Scene s;
-    return s;
+Scene& scene(int64_t triangles) {
+    static std::map<int64_t, std::unique_ptr<Scene>> scenes;
+    auto& s = scenes[triangles];
+    if (!s) s = std::make_unique<Scene>(grid_size(triangles));
+    return *s;
 }
 
 void BM_Scanline(benchmark::State& state) {
-    Scene& s = scene();
-    const bool aa = state.range(0) != 0;
-    int threads = static_cast<int>(state.range(1));
+    const double triangles = double(state.range(0));
+    Scene& s = scene(state.range(0));
+    const bool aa = state.range(1) != 0;
+    int threads = static_cast<int>(state.range(2));
     if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     render_set_thread_count(threads);
     s.settings.flags = kRenderGouraud | (aa ? kRenderAntialias : 0);
@@ -107,26 +127,39 @@ void BM_Scanline(benchmark::State& state) {
     }
     render_set_thread_count(0);
     state.counters["triangles/s"] =
-        benchmark::Counter(kTriangles, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["threads"] = threads;
 }
 BENCHMARK(BM_Scanline)
-    ->ArgNames({"aa", "threads"})
-    ->Args({0, 1})
-    ->Args({0, 2})
-    ->Args({0, 4})
-    ->Args({0, 0})
-    ->Args({1, 1})
-    ->Args({1, 4})
-    ->Args({1, 0})
+    ->ArgNames({"tris", "aa", "threads"})
+    ->Args({10000, 0, 1})
+    ->Args({10000, 0, 0})
+    ->Args({100000, 0, 1})
+    ->Args({100000, 0, 0})
+    ->Args({1000000, 0, 1})
+    ->Args({1000000, 0, 2})
+    ->Args({1000000, 0, 4})
+    ->Args({1000000, 0, 0})
+    ->Args({1000000, 1, 1})
+    ->Args({1000000, 1, 4})
+    ->Args({1000000, 1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 #ifdef ZELO_BENCH_PEERS
 // The same triangles through Mesa's llvmpipe (fixed-function per-vertex lighting).
-void BM_Llvmpipe(benchmark::State& state) {
+// Args: triangles, raster threads (0: Mesa's default), upload the vertex buffer in
+// every frame (1) or once (0).
+void llvmpipe_run(benchmark::State& state, bool upload_each_frame) {
+    const double triangles = double(state.range(0));
+    const GridSize g = grid_size(state.range(0));
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
     setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+    // Read when the display's screen is made, which eglTerminate below ends.
+    if (state.range(1) > 0)
+        setenv("LP_NUM_THREADS", std::to_string(state.range(1)).c_str(), 1);
+    else
+        unsetenv("LP_NUM_THREADS");
     auto get_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     EGLDisplay dpy = get_display ? get_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY,
@@ -143,11 +176,11 @@ void BM_Llvmpipe(benchmark::State& state) {
         eglTerminate(dpy);
         return;
     }
-    const std::vector<Vec3d> pts = grid_points();
+    const std::vector<Vec3d> pts = grid_points(g);
     std::vector<float> data;  // position, normal per vertex; two triangles a cell
-    data.reserve(size_t(kTriangles) * 3 * 6);
+    data.reserve(size_t(triangles) * 3 * 6);
     auto put = [&](int r, int c) {
-        const Vec3d& p = pts[size_t(r) * (kColumns + 1) + c];
+        const Vec3d& p = pts[size_t(r) * (g.columns + 1) + c];
         const double e = 0.5;
         const double dx = (wave(p.x + e, p.y) - wave(p.x - e, p.y)) / (2 * e);
         const double dy = (wave(p.x, p.y + e) - wave(p.x, p.y - e)) / (2 * e);
@@ -156,8 +189,8 @@ void BM_Llvmpipe(benchmark::State& state) {
                             float(-dx / len), float(-dy / len), float(1 / len)};
         data.insert(data.end(), v, v + 6);
     };
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kColumns; ++c) {
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.columns; ++c) {
             put(r, c), put(r + 1, c), put(r + 1, c + 1);
             put(r, c), put(r + 1, c + 1), put(r, c + 1);
         }
@@ -194,14 +227,18 @@ void BM_Llvmpipe(benchmark::State& state) {
     glNormalPointer(GL_FLOAT, 6 * sizeof(float), reinterpret_cast<void*>(3 * sizeof(float)));
     std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 3);
     for (auto _ : state) {
+        if (upload_each_frame)
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size() * sizeof(float)), data.data(),
+                         GL_STATIC_DRAW);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(kTriangles * 3));
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(triangles * 3));
         glFinish();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     }
     state.counters["triangles/s"] =
-        benchmark::Counter(kTriangles, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["threads"] = double(state.range(1));
     state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     glDeleteBuffers(1, &vbo);
     glDeleteRenderbuffers(1, &colour);
@@ -211,7 +248,18 @@ void BM_Llvmpipe(benchmark::State& state) {
     eglDestroyContext(dpy, ctx);
     eglTerminate(dpy);
 }
-BENCHMARK(BM_Llvmpipe)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_Llvmpipe(benchmark::State& state) { llvmpipe_run(state, false); }
+void BM_LlvmpipeUpload(benchmark::State& state) { llvmpipe_run(state, true); }
+#define ZELO_LLVMPIPE_ARGS                                                                  \
+    ArgNames({"tris", "threads"})                                                           \
+        ->Args({10000, 0})                                                                  \
+        ->Args({100000, 0})                                                                 \
+        ->Args({1000000, 0})                                                                \
+        ->Args({1000000, 1})                                                                \
+        ->Unit(benchmark::kMillisecond)                                                     \
+        ->UseRealTime()
+BENCHMARK(BM_Llvmpipe)->ZELO_LLVMPIPE_ARGS;
+BENCHMARK(BM_LlvmpipeUpload)->ZELO_LLVMPIPE_ARGS;
 #endif
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QLineEdit>
@@ -513,6 +512,11 @@ CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* 
     smoothing_deg_ = std::clamp(rad_to_deg(material->smoothing_angle), 0.0, kMaxSmoothingDegrees);
 }
 
+CTextureSlotEditor* CMaterialSheetDlg::slot_editor(int slot) const {
+    if (scene_) return slot == kSlotTexture ? scene_->background_editor() : nullptr;
+    return editors_[slot].get();
+}
+
 CMaterialSheetDlg::~CMaterialSheetDlg() {
     // The sample's worker may be sampling an image the sheet loaded: it stops first.
     delete sample_;
@@ -539,18 +543,12 @@ void CMaterialSheetDlg::CreateControls() {
             add_static(scalar_label_id(i), kScalars[i].text, row, 0);
             add_edit(scalar_label_id(i) + 1, row++, 1);
         }
-        // The scene: fog from the slots' amounts, the background in the texture slot.
-        add_static(kIdcFogVisibility - 1, "Fog &visibility:", row, 0);
-        add_edit(kIdcFogVisibility, row++, 1);
-        add_static(kIdcFogHaze - 1, "Fog ha&ze:", row, 0);
-        add_edit(kIdcFogHaze, row++, 1);
-        auto* box = new QGroupBox(QStringLiteral("Background"), this);
-        auto* inside = new QVBoxLayout(box);
-        editors_[kSlotTexture] =
-            std::make_unique<CTextureSlotEditor>(kSlotTexture, kIdcSlotFirst, work_.get(), patterns_.get(), box, false);
-        inside->addWidget(editors_[kSlotTexture]->widget());
-        for (const auto& [id, w] : editors_[kSlotTexture]->controls()) register_control(id, w);
-        static_cast<QGridLayout*>(layout())->addWidget(box, 0, 4, row, 1, Qt::AlignTop);
+        // The scene: the fog, whose colour is the colour above, and the background.
+        scene_ = std::make_unique<CSceneMaterialEditor>(work_.get(), patterns_.get(), this, false);
+        for (const auto& [id, w] : scene_->controls()) register_control(id, w);
+        auto* grid = static_cast<QGridLayout*>(layout());
+        row = scene_->place_fog(grid, row, 0);
+        grid->addWidget(scene_->background(), 0, 4, row, 1, Qt::AlignTop);
     }
     if (full()) {
         // The constants in two columns, then the shading.
@@ -640,18 +638,7 @@ void CMaterialSheetDlg::DoDataExchange(CDataExchange* dx) {
             DDV_MinMaxDouble(dx, scalars_[i], kScalars[i].min, kScalars[i].max);
         }
     }
-    if (template_id() == kDlgBackground) {
-        // The visibility is the bump slot's amount, the haze the texture slot's.
-        const int ids[2] = {kIdcFogVisibility, kIdcFogHaze};
-        const int slot_of[2] = {kSlotBump, kSlotTexture};
-        for (int i = 0; i < 2; ++i) {
-            double v = work_->slots[slot_of[i]].amount;
-            DDX_Double(dx, ids[i], v);
-            DDV_MinMaxDouble(dx, v, 0, 1);
-            work_->slots[slot_of[i]].amount = float(v);
-        }
-        editors_[kSlotTexture]->exchange(dx);
-    }
+    if (scene_) scene_->exchange(dx);
     if (full()) {
         auto* method = static_cast<QComboBox*>(dx->PrepareCtrl(kIdcMethod));
         if (dx->saving()) method_ = std::max(0, method->currentIndex());

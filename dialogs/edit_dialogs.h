@@ -14,6 +14,7 @@
 
 #include "commands/edit/edit.h"
 #include "dialogs/dlg.h"
+#include "dialogs/scene_material_editor.h"
 #include "graphics/view/pick.h"
 
 class LAYER;
@@ -196,7 +197,7 @@ class CMaterialSheetDlg : public CDlg {
     // The editor of slot kSlotTexture, kSlotBump or kSlotReflection (the material
     // form; the background form has the texture slot's only; null before the controls
     // are built).
-    CTextureSlotEditor* slot_editor(int slot) const { return editors_[slot].get(); }
+    CTextureSlotEditor* slot_editor(int slot) const;
     // The shaded sample of the working copy (material form only, null before the
     // controls are built).
     CMaterialSample* sample() const { return sample_; }
@@ -209,10 +210,11 @@ class CMaterialSheetDlg : public CDlg {
     static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
     static constexpr int kIdcSmoothing = kIdcFirst + 62;  // edit: smoothing angle in degrees
     static constexpr int kIdcSlotFirst = 1110;            // + 30 x slot: the slot editors
+    static_assert(kIdcSlotFirst == CSceneMaterialEditor::kIdcBackground);
     // Of the background form: the fog (the bump and texture slots' amounts), and the
     // background in the texture slot's editor (at kIdcSlotFirst).
-    static constexpr int kIdcFogVisibility = kIdcFirst + 64;
-    static constexpr int kIdcFogHaze = kIdcFirst + 66;
+    static constexpr int kIdcFogVisibility = CSceneMaterialEditor::kIdcFogVisibility;
+    static constexpr int kIdcFogHaze = CSceneMaterialEditor::kIdcFogHaze;
 
   protected:
     void CreateControls() override;
@@ -231,6 +233,7 @@ class CMaterialSheetDlg : public CDlg {
     SheetImages* images_ = nullptr;
     bool copy_failed_ = false;  // no working copy: the sheet refuses to open
     std::unique_ptr<CTextureSlotEditor> editors_[3];
+    std::unique_ptr<CSceneMaterialEditor> scene_;  // the background form's
     CMaterialSample* sample_ = nullptr;  // a child widget
     double index_value_, rgb_[3];
     double scalars_[11];

@@ -13,7 +13,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dialogs/scene_material_editor.h"
+#include "dialogs/texture_slot_editor.h"
 #include "graphics/view/colours.h"
+#include "model/material/material.h"
 #include "model/services/msgbox.h"
 #include "shell/ddx.h"
 
@@ -412,6 +415,25 @@ void CAnimatPage::OnSheetClose() {
     m_.stop();
 }
 
+// ---- Scene page ----
+
+CScenePage::CScenePage(MaterialRecord* material, SheetPatterns* patterns)
+    : CPropPage(288, "Scene"), m_(material), patterns_(patterns) {}
+
+CScenePage::~CScenePage() = default;
+
+void CScenePage::CreateControls() {
+    editor_ = std::make_unique<CSceneMaterialEditor>(m_, patterns_, this, true);
+    for (const auto& [id, w] : editor_->controls()) register_control(id, w);
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = editor_->place_fog(grid, 0, 0);
+        grid->addWidget(editor_->background(), row, 0, 1, 4, Qt::AlignTop);
+        grid->setRowStretch(row + 1, 1);
+    }
+}
+
+void CScenePage::DoDataExchange(CDataExchange* dx) { editor_->exchange(dx); }
+
 // ---- compressor choice ----
 
 namespace {
@@ -457,16 +479,30 @@ int choose_avi_compressor(QWidget* parent, int current) {
 
 bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOptions* options,
                       const std::vector<RenderCameraChoice>& cameras, int32_t client_width, int32_t client_height,
-                      const RenderPageHooks& hooks) {
+                      const RenderPageHooks& hooks, SheetPatterns* patterns) {
     RenderSettings s;
     copy_scalars(&s, *settings);
+    struct Release {  // the working copy's ramps and transforms
+        MaterialRecord* m;
+        ~Release() { material_init(m); }
+    } release{&s.material};
+    if (material_copy(&s.material, &settings->material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return false;
+    }
     RenderJobOptions o = *options;
+    SheetPatterns no_images(nullptr);
     CPropSheet sheet(44703, "Render", parent);
     auto* render = new CRenderPage(&s, &o, cameras, client_width, client_height, hooks);
     auto* anim = new CAnimatPage(render, &o);
     sheet.AddPage(render);
     sheet.AddPage(anim);
+    sheet.AddPage(new CScenePage(&s.material, patterns ? patterns : &no_images));
     if (sheet.DoModal() != IDOK) return false;
+    if (material_copy(&settings->material, &s.material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return false;
+    }
     copy_scalars(settings, s);
     *options = o;
     return true;

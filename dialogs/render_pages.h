@@ -1,11 +1,13 @@
-// The render sheet's "Render" and "Animation" pages and the default-light picker,
-// as widgets over the page rules of render/job/page_models.h. The pages edit the
-// caller's copies of the render settings and job options; the sheet's OK keeps them.
+// The render sheet's "Render", "Animation" and "Scene" pages and the default-light
+// picker, as widgets over the page rules of render/job/page_models.h. The pages edit
+// the caller's copies of the render settings (with the scene material: background and
+// fog) and job options; the sheet's OK keeps them.
 // The camera button, the picker's colour choice and the drawing-window preview go
 // through hooks the program installs; without them they do nothing.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@
 
 class QComboBox;
 class QSlider;
+class CSceneMaterialEditor;
+class SheetPatterns;
 
 // A camera of the drawing as the camera combo offers it.
 struct RenderCameraChoice {
@@ -122,11 +126,34 @@ class CAnimatPage : public CPropPage, public MsgTarget {
     QSlider* track_ = nullptr;
 };
 
+// The scene material of the render: the fog's colour, visibility and haze and the
+// background, edited on *material (the sheet's working copy) with images from
+// `patterns`.
+class CScenePage : public CPropPage {
+  public:
+    CScenePage(MaterialRecord* material, SheetPatterns* patterns);
+    ~CScenePage() override;
+    CSceneMaterialEditor* editor() const { return editor_.get(); }
+
+  protected:
+    void CreateControls() override;
+    void DoDataExchange(CDataExchange* dx) override;
+
+  private:
+    MaterialRecord* m_;
+    SheetPatterns* patterns_;
+    std::unique_ptr<CSceneMaterialEditor> editor_;
+};
+
 // The AVI compressor choice: 0 full frames (uncompressed), 1 Motion-JPEG; -1 when
 // cancelled. Runs through the modal hook in tests.
 int choose_avi_compressor(QWidget* parent, int current);
 
-// Runs the render sheet (both pages) on the copies; true on OK.
+// Runs the render sheet (its three pages) on copies of the settings, their scene
+// material and the options; true on OK, having stored the copies into them. Images
+// the background takes come from `patterns`, which keeps those new to the drawing
+// until the caller stores the material for good (null: no image can be chosen).
+// Cancel leaves everything as it was.
 bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOptions* options,
                       const std::vector<RenderCameraChoice>& cameras, int32_t client_width,
-                      int32_t client_height, const RenderPageHooks& hooks);
+                      int32_t client_height, const RenderPageHooks& hooks, SheetPatterns* patterns = nullptr);

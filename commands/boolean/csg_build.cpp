@@ -2,6 +2,7 @@
 // the result mesh from the kept faces of both solids.
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "commands/boolean/csg_internal.h"
 #include "commands/boolean/strings.h"
@@ -25,16 +26,22 @@ bool emittable(const Face* f) {
     return live(f) && f->v[0] != f->v[1] && f->v[1] != f->v[2] && f->v[2] != f->v[0] && has_area(f);
 }
 
-// Writes the kept faces of s into a new block at the head of the mesh. False when
-// memory runs out.
+// Writes the kept faces of s into a new block at the head of the mesh (the faces are
+// tested once and listed). False when memory runs out.
 bool emit_solid(MESH3* mesh, Solid& s) {
-    size_t n = 0;
-    for (const Face* f = s.faces; f; f = f->next) n += emittable(f) ? 1 : 0;
+    std::vector<const Face*> kept;
+    try {
+        for (const Face* f = s.faces; f; f = f->next) {
+            if (emittable(f)) kept.push_back(f);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const size_t n = kept.size();
     if (n == 0) return true;
     // Only the corners of faces that are written count as used.
     for (Vertex* v = s.vertices; v; v = v->next) v->flags = kUnused;
-    for (Face* f = s.faces; f; f = f->next) {
-        if (!emittable(f)) continue;
+    for (const Face* f : kept) {
         for (Vertex* v : f->v) v->flags = 0;
     }
     MeshFaceBlock* block = mesh_face_block(mesh, 0);
@@ -50,8 +57,7 @@ bool emit_solid(MESH3* mesh, Solid& s) {
         block->edges.reserve(n * 3 / 2 + 3);
         MeshEdgeHash hash;
         if (mesh_edge_hash_init(&hash, block, static_cast<int32_t>(n * 2 + 1)) != 0) return false;
-        for (const Face* f = s.faces; f; f = f->next) {
-            if (!emittable(f)) continue;
+        for (const Face* f : kept) {
             const auto i0 = static_cast<int32_t>(f->v[0]->flags);
             const auto i1 = static_cast<int32_t>(f->v[1]->flags);
             const auto i2 = static_cast<int32_t>(f->v[2]->flags);

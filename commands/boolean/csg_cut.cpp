@@ -2,6 +2,7 @@
 // until the intersection curve runs along edges only.
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <queue>
 #include <unordered_map>
 #include <vector>
@@ -87,7 +88,7 @@ void mark_edge(Context& ctx, Solid& s, Vertex* a, Vertex* b, uint32_t flags) {
     Edge* e = edge_lookup(ctx, s, a, b, false);
     if (!e) return;
     if (flags & kCutEdge) {
-        e->flags = flags;
+        set_edge_flags(s, e, flags);
     } else if (e->flags == kMarked) {
         e->flags = flags;
     }
@@ -236,7 +237,7 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
 struct FaceIndex {
     double origin[3] = {0, 0, 0};
     double cell = 1;
-    std::unordered_map<uint64_t, std::vector<Face*>> cells;
+    CellLists<Face*> cells;
     std::vector<Face*> big;  // faces spanning too many cells
     // The walk of the current cutter.
     const Face* cutter = nullptr;
@@ -260,12 +261,6 @@ struct FaceIndex {
         }
         return true;
     }
-    static uint64_t key(int64_t x, int64_t y, int64_t z) {
-        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-        return h;
-    }
     void add(Face* f) {
         int64_t lo[3], hi[3];
         if (!span(f->box, lo, hi)) {
@@ -274,7 +269,7 @@ struct FaceIndex {
         }
         for (int64_t x = lo[0]; x <= hi[0]; ++x)
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells[key(x, y, z)].push_back(f);
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, f);
     }
     // Queues g for the current cutter when it is a face the walk would visit.
     void offer(Face* g) {
@@ -290,7 +285,8 @@ namespace {
 void cut_faces(Context& ctx, Solid& s, Solid& t) {
     FaceIndex index;
     if (!ctx.plain_pairs) {
-        // Cells about as large as the faces of both solids.
+        // Cells about twice as large as the faces of both solids: a face lies in one to
+        // eight of them, and a cutter meets few faces that its box misses.
         double extent = 0;
         size_t n = 0;
         for (Solid* x : {&s, &t}) {
@@ -301,9 +297,12 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
                 ++n;
             }
         }
-        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(extent / double(n), 4 * kTol) : 1.0;
+        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(2 * extent / double(n), 4 * kTol) : 1.0;
         for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
         rank_faces(t);
+        size_t faces = 0;
+        for (Face* g = t.faces; g; g = g->next) faces += live(g) ? 1 : 0;
+        index.cells.reserve(4 * faces);
         for (Face* g = t.faces; g; g = g->next) {
             g->mark = 0;
             if (live(g)) index.add(g);
@@ -330,13 +329,10 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
         }
         index.cutter = f;
         ++index.walk;
+        const auto offer = [&index](Face* g) { index.offer(g); };
         for (int64_t x = lo[0]; x <= hi[0]; ++x)
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
-                    auto it = index.cells.find(FaceIndex::key(x, y, z));
-                    if (it == index.cells.end()) continue;
-                    for (Face* g : it->second) index.offer(g);
-                }
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) index.cells.for_each(x, y, z, offer);
         for (Face* g : index.big) index.offer(g);
         while (!index.queue.empty()) {
             Face* g = index.queue.top();
@@ -373,16 +369,31 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
                        {std::min(a.x, b.x) - g, std::min(a.y, b.y) - g, std::min(a.z, b.z) - g},
                        {std::max(a.x, b.x) + g, std::max(a.y, b.y) + g, std::max(a.z, b.z) + g}});
     };
-    for (Edge* bucket : t.buckets) {
-        for (Edge* e = bucket; e; e = e->next) {
-            if (!(e->flags & kCutEdge)) continue;
-            for (FaceNode* n = e->faces; n; n = n->next) {
-                if (live(n->face)) {
-                    list(e);
-                    break;
-                }
+    const auto list_if_used = [&list](Edge* e) {
+        for (FaceNode* n = e->faces; n; n = n->next) {
+            if (live(n->face)) {
+                list(e);
+                break;
             }
         }
+    };
+    if (ctx.plain_pairs) {
+        // The reference: the cut edges in the order of a walk of the edge table.
+        for (Edge* bucket : t.buckets) {
+            for (Edge* e = bucket; e; e = e->next) {
+                if (e->flags & kCutEdge) list_if_used(e);
+            }
+        }
+    } else {
+        // The same order from the list of cut edges: by bucket, and newest first
+        // within one, as each bucket's chain runs.
+        std::vector<std::pair<uint64_t, Edge*>> order;
+        order.reserve(t.cut_edges.size());
+        for (Edge* e : t.cut_edges) order.emplace_back(edge_bucket(t, e), e);
+        std::sort(order.begin(), order.end(), [](const auto& p, const auto& q) {
+            return p.first != q.first ? p.first < q.first : p.second->serial > q.second->serial;
+        });
+        for (const auto& [bucket, e] : order) list_if_used(e);
     }
     if (cut.empty()) return false;
     std::vector<Vertex*> points;
@@ -396,12 +407,53 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         }
     }
     for (Vertex* v : points) v->flags &= ~kListed;
+    // The cut edges by cell of a grid about as fine as they are long: a point meets
+    // only the edges whose boxes share its cell (and those spanning many cells), and
+    // takes the first of them in list order that passes, as a walk of the whole
+    // list would.
+    double extent = 0;
+    for (const CutEdge& c : cut) extent += std::max({c.hi.x - c.lo.x, c.hi.y - c.lo.y, c.hi.z - c.lo.z});
+    const double width = std::max(extent / double(cut.size()), 4 * kTol);
+    const auto cell = [width](double x) {
+        const double k = std::floor(x / width);
+        return static_cast<int64_t>(std::clamp(k, -4e18, 4e18));
+    };
+    constexpr int64_t kMaxSpan = 8;
+    CellLists<int32_t> grid;
+    std::vector<int32_t> spanning;
+    size_t gridded = 0;
+    const auto grid_new_edges = [&] {
+        for (; gridded < cut.size(); ++gridded) {
+            const CutEdge& c = cut[gridded];
+            const int64_t lo[3] = {cell(c.lo.x), cell(c.lo.y), cell(c.lo.z)};
+            const int64_t hi[3] = {cell(c.hi.x), cell(c.hi.y), cell(c.hi.z)};
+            const auto i = static_cast<int32_t>(gridded);
+            if (hi[0] - lo[0] >= kMaxSpan || hi[1] - lo[1] >= kMaxSpan || hi[2] - lo[2] >= kMaxSpan) {
+                spanning.push_back(i);
+                continue;
+            }
+            for (int64_t x = lo[0]; x <= hi[0]; ++x)
+                for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                    for (int64_t z = lo[2]; z <= hi[2]; ++z) grid.add(x, y, z, i);
+        }
+    };
     bool changed = false;
     t.cursor = nullptr;
+    std::vector<int32_t> near;
     for (Vertex* v : points) {
         const D3 p = pos(v);
-        for (size_t i = 0; i < cut.size(); ++i) {
-            const CutEdge& c = cut[i];
+        if (ctx.plain_pairs) {
+            // The reference: every cut edge.
+            near.resize(cut.size());
+            std::iota(near.begin(), near.end(), 0);
+        } else {
+            grid_new_edges();
+            near = spanning;
+            grid.for_each(cell(p.x), cell(p.y), cell(p.z), [&near](int32_t i) { near.push_back(i); });
+            std::sort(near.begin(), near.end());
+        }
+        for (const int32_t i : near) {
+            const CutEdge& c = cut[size_t(i)];
             if (p.x < c.lo.x || p.x > c.hi.x || p.y < c.lo.y || p.y > c.hi.y || p.z < c.lo.z ||
                 p.z > c.hi.z)
                 continue;
@@ -475,15 +527,12 @@ static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
 // True when a gap was closed.
 static bool close_curve_gaps(Context& ctx, Solid& t) {
     std::unordered_map<Vertex*, int> degree;
-    for (Edge* bucket : t.buckets) {
-        for (Edge* e = bucket; e; e = e->next) {
-            if (!(e->flags & kCutEdge)) continue;
-            bool has_face = false;
-            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
-            if (!has_face) continue;
-            ++degree[e->a];
-            ++degree[e->b];
-        }
+    for (Edge* e : t.cut_edges) {
+        bool has_face = false;
+        for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+        if (!has_face) continue;
+        ++degree[e->a];
+        ++degree[e->b];
     }
     std::vector<Vertex*> ends;
     for (const auto& [v, d] : degree) {
@@ -510,7 +559,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         bool joined = false;
         for (FaceNode* n = e ? e->faces : nullptr; n && !joined; n = n->next) joined = live(n->face);
         if (joined) {
-            e->flags = kCutEdge;
+            set_edge_flags(t, e, kCutEdge);
         } else if (best_d < kTol) {
             merge_vertex(ctx, t, w, v);
         } else if (across_one_edge(t, v, w)) {

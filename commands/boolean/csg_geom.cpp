@@ -1,5 +1,6 @@
 // Boolean engine: the error exit, the storage pool and the geometric predicates with
 // their tolerance.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -35,7 +36,8 @@ void* block_alloc(Context& ctx, size_t size) {
 }
 
 namespace {
-constexpr size_t kFragmentElements = 16;
+constexpr size_t kFirstFragment = 16;
+constexpr size_t kLargestFragment = 4096;
 }
 
 void* pool_alloc(Context& ctx, size_t size) {
@@ -56,9 +58,12 @@ void* pool_alloc(Context& ctx, size_t size) {
         head = &ctx.pool.pools.back();
     }
     Fragment* f = head->fragments;
-    if (!f || f->used == kFragmentElements) {
-        f = static_cast<Fragment*>(std::calloc(1, offsetof(Fragment, data) + kFragmentElements * size));
-        if (!f) raise_no_memory(ctx, "heap fragment");
+    if (!f || f->used == f->capacity) {
+        const size_t elements = f ? std::min(f->capacity * 2, kLargestFragment) : kFirstFragment;
+        Fragment* grown = static_cast<Fragment*>(std::calloc(1, offsetof(Fragment, data) + elements * size));
+        if (!grown) raise_no_memory(ctx, "heap fragment");
+        f = grown;
+        f->capacity = elements;
         f->next = head->fragments;
         head->fragments = f;
     }

@@ -62,6 +62,8 @@ struct Edge {
     Vertex* b;
     FaceNode* faces;
     uint32_t flags;
+    uint32_t face_nodes;  // length of `faces`
+    uint32_t serial;      // creation order within the solid
 };
 
 struct Plane {
@@ -85,6 +87,66 @@ inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
 struct FaceIndex;
 
+// Lists of items by cell of a 3D grid, for searches that test every item they are
+// given: cells are hashed into a table of chain heads without their keys, so two
+// cells can share a chain and a look-up can bring items of another cell (and an
+// item twice). The table is a quarter of the items' memory and a look-up of an
+// empty cell reads one int.
+template <class T>
+class CellLists {
+public:
+    void add(int64_t x, int64_t y, int64_t z, T item) {
+        if (items_.size() + 1 > heads_.size()) rehash(heads_.empty() ? 64 : heads_.size() * 2);
+        const uint32_t h = hash(x, y, z);
+        int32_t& head = heads_[slot(h)];
+        items_.push_back({item, head, h});
+        head = static_cast<int32_t>(items_.size() - 1);
+    }
+    template <class F>
+    void for_each(int64_t x, int64_t y, int64_t z, F&& f) const {
+        if (heads_.empty()) return;
+        for (int32_t i = heads_[slot(hash(x, y, z))]; i >= 0; i = items_[i].next) f(items_[i].item);
+    }
+    // Starts fetching the cell's chain head, so several look-ups can wait on memory
+    // at once.
+    void prefetch(int64_t x, int64_t y, int64_t z) const {
+        if (!heads_.empty()) __builtin_prefetch(&heads_[slot(hash(x, y, z))]);
+    }
+    size_t size() const { return items_.size(); }
+    // Room for `items` items in all without growing.
+    void reserve(size_t items) {
+        items_.reserve(items);
+        size_t n = 64;
+        while (n < items) n *= 2;
+        if (n > heads_.size()) rehash(n);
+    }
+
+private:
+    struct Item {
+        T item;
+        int32_t next;
+        uint32_t hash;  // the cell's hash from bit 20 up, which places it in any table
+    };
+    std::vector<int32_t> heads_;
+    std::vector<Item> items_;
+
+    static uint32_t hash(int64_t x, int64_t y, int64_t z) {
+        uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+        h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+        return static_cast<uint32_t>((h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull >> 20);
+    }
+    size_t slot(uint32_t h) const { return h & (heads_.size() - 1); }
+    void rehash(size_t n) {
+        heads_.assign(n, -1);
+        for (size_t i = 0; i < items_.size(); ++i) {
+            int32_t& head = heads_[slot(items_[i].hash)];
+            items_[i].next = head;
+            head = static_cast<int32_t>(i);
+        }
+    }
+};
+
 struct Solid {
     Face* faces = nullptr;
     Vertex* vertices = nullptr;
@@ -93,15 +155,23 @@ struct Solid {
     FaceIndex* index = nullptr;  // while the solid is being cut: new faces enter it
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
-    // Weld grid of the loading: cell key -> vertices, for the nearest-vertex search.
-    std::unordered_map<uint64_t, std::vector<Vertex*>> weld;
+    bool crowded = false;  // some edge has been given more than two faces
+    uint32_t next_edge = 0;
+    std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
+    // Weld grid of the loading (cells eight tolerances wide), for the nearest-vertex
+    // search.
+    CellLists<Vertex*> weld;
+    // The same search over a hash map of tolerance-wide cells and their 27
+    // neighbours: the reference for the grid, used with Context::plain_pairs.
+    std::unordered_map<uint64_t, std::vector<Vertex*>> weld_reference;
 };
 
-// The storage pool: zeroed blocks and per-size pools of 16-element fragments, all
-// released at once.
+// The storage pool: zeroed blocks and per-size pools of fragments (16 elements, then
+// twice as many each time up to 4096), all released at once.
 struct Fragment {
     Fragment* next;
     size_t used;
+    size_t capacity;
     alignas(std::max_align_t) unsigned char data[1];
 };
 struct PoolHead {
@@ -121,7 +191,10 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
-    bool plain_pairs = false;  // cut by walking every face pair (the reference for the index)
+    // Weld with the reference map, cut by walking every face pair and conform the
+    // curves by walking every cut edge (the reference for the weld grid, the face
+    // index and the cut-edge grid).
+    bool plain_pairs = false;
 };
 
 // The engine's error exit: thrown by raise, caught at the entries only.
@@ -158,6 +231,10 @@ void face_box(Face* f);
 // A new vertex at the head of the solid's vertex list (flags 0).
 Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z);
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
+// The edge's bucket in the solid's edge table.
+uint64_t edge_bucket(const Solid& s, const Edge* e);
+// Sets an edge's flags, listing it in the solid's cut edges when it becomes one.
+void set_edge_flags(Solid& s, Edge* e, uint32_t flags);
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
 // Numbers the solid's faces in list order (ranks 1024 apart).
 void rank_faces(Solid& s);

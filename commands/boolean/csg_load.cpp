@@ -28,11 +28,12 @@ uint64_t bucket_of(const Solid& s, const Vertex* a, const Vertex* b) {
     return h % s.buckets.size();
 }
 
-void push_face_node(Context& ctx, Edge* e, Face* f) {
+void push_face_node(Context& ctx, Solid& s, Edge* e, Face* f) {
     FaceNode* n = make<FaceNode>(ctx);
     n->face = f;
     n->next = e->faces;
     e->faces = n;
+    if (++e->face_nodes > 2) s.crowded = true;
 }
 
 // Sets a new face's corners, edges (created with `new_flags`) and box, and counts it.
@@ -40,9 +41,10 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
     f->v[0] = x;
     f->v[1] = y;
     f->v[2] = z;
+    for (int i = 0; i < 3; ++i) __builtin_prefetch(&s.buckets[bucket_of(s, f->v[i], f->v[(i + 1) % 3])]);
     for (int i = 0; i < 3; ++i) {
         f->e[i] = edge_lookup(ctx, s, f->v[i], f->v[(i + 1) % 3], true);
-        push_face_node(ctx, f->e[i], f);
+        push_face_node(ctx, s, f->e[i], f);
     }
     face_box(f);
     f->state = kUnclassified;
@@ -50,11 +52,54 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
         raise(ctx, 42191, "Cutting does not come to an end");
 }
 
-int64_t cell_index(double c) {
-    const double k = std::floor(c / kTol);
+int64_t cell_index(double c, double width) {
+    const double k = std::floor(c / width);
     if (k > 4e18) return static_cast<int64_t>(4e18);
     if (k < -4e18) return static_cast<int64_t>(-4e18);
     return static_cast<int64_t>(k);
+}
+
+// Weld cells are eight tolerances wide: the points closer than the tolerance to a
+// point lie in its cell or, near a side, in the neighbour across it, so most
+// searches read one or two cells. The reach is a little over the tolerance, so
+// rounding never leaves such a point out.
+constexpr double kWeldCell = 8 * kTol;
+constexpr double kWeldReach = 1.001 * kTol;
+
+// Of the vertices in the search, the nearest closer than the tolerance; of equal
+// ones the newest (the one a walk of the newest-first vertex list meets first).
+struct Nearest {
+    D3 p;
+    Vertex* best = nullptr;
+    double best_d = kTol;
+    void offer(Vertex* v) {
+        const double d = length(pos(v) - p);
+        if (d < best_d || (d == best_d && best && d < kTol && v->seq > best->seq)) {
+            best = v;
+            best_d = d;
+        }
+    }
+};
+
+Vertex* find_vertex_grid(Context& ctx, Solid& s, float x, float y, float z) {
+    Nearest near{{x, y, z}};
+    const double c[3] = {x, y, z};
+    int64_t lo[3], hi[3];
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = cell_index(c[k] - kWeldReach, kWeldCell);
+        hi[k] = cell_index(c[k] + kWeldReach, kWeldCell);
+    }
+    const auto offer = [&near](Vertex* v) { near.offer(v); };
+    for (int64_t ix = lo[0]; ix <= hi[0]; ++ix)
+        for (int64_t iy = lo[1]; iy <= hi[1]; ++iy)
+            for (int64_t iz = lo[2]; iz <= hi[2]; ++iz) s.weld.prefetch(ix, iy, iz);
+    for (int64_t ix = lo[0]; ix <= hi[0]; ++ix)
+        for (int64_t iy = lo[1]; iy <= hi[1]; ++iy)
+            for (int64_t iz = lo[2]; iz <= hi[2]; ++iz) s.weld.for_each(ix, iy, iz, offer);
+    if (near.best) return near.best;
+    Vertex* v = add_vertex(ctx, s, x, y, z);
+    s.weld.add(cell_index(x, kWeldCell), cell_index(y, kWeldCell), cell_index(z, kWeldCell), v);
+    return v;
 }
 
 uint64_t cell_key(int64_t ix, int64_t iy, int64_t iz) {
@@ -64,29 +109,31 @@ uint64_t cell_key(int64_t ix, int64_t iy, int64_t iz) {
     return h;
 }
 
-// The nearest vertex of the solid closer than the tolerance (of equal ones the
-// newest, which a walk of the newest-first vertex list meets first), else a new one.
-Vertex* find_vertex(Context& ctx, Solid& s, float x, float y, float z) {
-    const D3 p = {x, y, z};
-    const int64_t ix = cell_index(x), iy = cell_index(y), iz = cell_index(z);
-    Vertex* best = nullptr;
-    double best_d = kTol;
+// The reference search: tolerance-wide cells in a hash map, all 27 around the point.
+Vertex* find_vertex_reference(Context& ctx, Solid& s, float x, float y, float z) {
+    Nearest near{{x, y, z}};
+    const int64_t ix = cell_index(x, kTol), iy = cell_index(y, kTol), iz = cell_index(z, kTol);
     for (int64_t dx = -1; dx <= 1; ++dx)
         for (int64_t dy = -1; dy <= 1; ++dy)
             for (int64_t dz = -1; dz <= 1; ++dz) {
-                auto it = s.weld.find(cell_key(ix + dx, iy + dy, iz + dz));
-                if (it == s.weld.end()) continue;
-                for (Vertex* v : it->second) {
-                    const double d = length(pos(v) - p);
-                    if (d < best_d || (d == best_d && best && d < kTol && v->seq > best->seq)) {
-                        best = v;
-                        best_d = d;
-                    }
-                }
+                auto it = s.weld_reference.find(cell_key(ix + dx, iy + dy, iz + dz));
+                if (it == s.weld_reference.end()) continue;
+                for (Vertex* v : it->second) near.offer(v);
             }
-    if (best) return best;
+    if (near.best) return near.best;
     Vertex* v = add_vertex(ctx, s, x, y, z);
-    s.weld[cell_key(ix, iy, iz)].push_back(v);
+    s.weld_reference[cell_key(ix, iy, iz)].push_back(v);
+    return v;
+}
+
+// The nearest vertex of the solid closer than the tolerance, else a new one. No two
+// welded vertices lie closer than the tolerance, so one at the very point is the
+// answer for good: `known` keeps it for the block vertex `index`.
+Vertex* find_vertex(Context& ctx, Solid& s, const MeshVertex& mv, int32_t index, std::vector<Vertex*>& known) {
+    if (Vertex* v = known[index]) return v;
+    Vertex* v = ctx.plain_pairs ? find_vertex_reference(ctx, s, mv.x, mv.y, mv.z)
+                                : find_vertex_grid(ctx, s, mv.x, mv.y, mv.z);
+    if (v->x == mv.x && v->y == mv.y && v->z == mv.z && !ctx.plain_pairs) known[index] = v;
     return v;
 }
 
@@ -117,9 +164,19 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
     e->a = a;
     e->b = b;
     e->flags = kMarked;
+    e->serial = s.next_edge++;
     e->next = s.buckets[k];
     s.buckets[k] = e;
     return e;
+}
+
+uint64_t edge_bucket(const Solid& s, const Edge* e) {
+    return bucket_of(s, e->a, e->b);
+}
+
+void set_edge_flags(Solid& s, Edge* e, uint32_t flags) {
+    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) s.cut_edges.push_back(e);
+    e->flags = flags;
 }
 
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
@@ -161,9 +218,12 @@ void reverse_face(Face* f) {
 }
 
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
+    std::vector<Vertex*> known;
     for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
         const auto nv = static_cast<int64_t>(b->vertices.size());
         const auto ne = static_cast<int64_t>(b->edges.size());
+        known.assign(b->vertices.size(), nullptr);
+        if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size());
         for (const MeshFace& mf : b->faces) {
             bool ok = true;
             for (int32_t e : mf.e) ok = ok && e >= 0 && e < ne;
@@ -181,7 +241,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             if (points_coincide(p[0], p[1]) || points_coincide(p[1], p[2]) || points_coincide(p[2], p[0]))
                 continue;
             Vertex* v[3];
-            for (int i = 0; i < 3; ++i) v[i] = find_vertex(ctx, s, mv[i]->x, mv[i]->y, mv[i]->z);
+            for (int i = 0; i < 3; ++i) v[i] = find_vertex(ctx, s, *mv[i], idx[i], known);
             // Welding can pull two corners onto one vertex: such a triangle has no area.
             if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;
             Face* f = make<Face>(ctx);
@@ -287,7 +347,9 @@ void orient_solid(Context& ctx, Solid& s) {
 
 void check_solid(Context& ctx, Solid& s, int operation) {
     bool dangling = false;
+    // Only an edge that was given more than two faces can have more than two live ones.
     for (Edge* bucket : s.buckets) {
+        if (!s.crowded) break;
         for (Edge* e = bucket; e; e = e->next) {
             int n = 0;
             for (FaceNode* fn = e->faces; fn; fn = fn->next) n += live(fn->face) ? 1 : 0;

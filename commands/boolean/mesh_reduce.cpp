@@ -5,7 +5,8 @@
 
 #include <cmath>
 #include <new>
-#include <queue>
+#include <algorithm>
+#include <vector>
 
 #include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
@@ -15,23 +16,29 @@ namespace {
 constexpr uint32_t kBoundary = 4;  // vertex on the outline of an open block
 constexpr uint32_t kNumbered = 8;  // vertex already given an output index
 constexpr uint32_t kLocked = 8;    // edge never collapsed
+constexpr uint32_t kGone = 16;     // edge removed
 constexpr float kMaxLength = 1e6f;  // squared lengths from here up are never collapsed
 
-struct VertexNode {
+// Vertex and edge nodes take 32 bytes, so each lies in one cache line.
+struct alignas(32) VertexNode {
     int32_t next, prev;
     float x, y, z;
     uint32_t flags;
     int32_t index;  // output index once numbered
 };
 
-struct EdgeNode {
+struct alignas(32) EdgeNode {
     int32_t next, prev;
     int32_t a, b;    // vertex nodes
     int32_t f1, f2;  // face nodes, 0 for none
-    uint32_t flags;
+    uint32_t flags;  // kLocked, kGone
     float length;    // squared
-    bool removed;
 };
+static_assert(sizeof(VertexNode) == 32 && sizeof(EdgeNode) == 32);
+
+bool gone(const EdgeNode& e) {
+    return (e.flags & kGone) != 0;
+}
 
 struct FaceNode {
     int32_t next, prev;
@@ -66,6 +73,58 @@ struct Entry {
     bool operator>(const Entry& o) const { return length > o.length || (length == o.length && edge > o.edge); }
 };
 
+// A min-heap of entries with four children per node: half the levels of a binary
+// heap, and the children of a node share a cache line. The order of the entries is
+// total (ties of length go by edge), so the tops come in the same order as from any
+// other heap.
+class EntryHeap {
+public:
+    bool empty() const { return items_.empty(); }
+    const Entry& top() const { return items_.front(); }
+    void assign(std::vector<Entry> entries) {
+        items_ = std::move(entries);
+        for (size_t i = items_.size() / 4 + 1; i-- > 0;) sift_down(i);
+    }
+    void push(Entry e) {
+        size_t i = items_.size();
+        items_.push_back(e);
+        while (i > 0) {
+            const size_t parent = (i - 1) / 4;
+            if (!(items_[parent] > e)) break;
+            items_[i] = items_[parent];
+            i = parent;
+        }
+        items_[i] = e;
+    }
+    void pop() {
+        items_.front() = items_.back();
+        items_.pop_back();
+        if (!items_.empty()) sift_down(0);
+    }
+
+private:
+    std::vector<Entry> items_;
+
+    void sift_down(size_t i) {
+        const size_t n = items_.size();
+        if (i >= n) return;
+        const Entry e = items_[i];
+        for (;;) {
+            const size_t first = 4 * i + 1;
+            if (first >= n) break;
+            size_t best = first;
+            const size_t last = std::min(first + 4, n);
+            for (size_t c = first + 1; c < last; ++c) {
+                if (items_[best] > items_[c]) best = c;
+            }
+            if (!(e > items_[best])) break;
+            items_[i] = items_[best];
+            i = best;
+        }
+        items_[i] = e;
+    }
+};
+
 }  // namespace
 
 struct ReduceModel {
@@ -76,15 +135,25 @@ struct ReduceModel {
     std::vector<FaceNode> faces;
     int32_t face_count = 0;
     int32_t candidate = 0;  // next edge chosen by the last collapse, 0 for none
-    // Heap search only: the edges at each vertex, and the lengths in order.
-    std::vector<std::vector<int32_t>> around;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
+    // Heap search only. The edges at each vertex: a chain of runs of `around_edges`
+    // (a vertex that takes over another's edges takes over its chain too); runs
+    // may still list edges that have left the vertex.
+    struct Run {
+        int32_t start, count, next;
+    };
+    std::vector<int32_t> around_edges;
+    std::vector<Run> runs;
+    std::vector<int32_t> first_run, last_run;  // per vertex, -1 for none
+    // Per edge: its length while it can be collapsed, else -1, so the heap's stale
+    // entries are told without reading the edges.
+    std::vector<float> live_length;
+    EntryHeap heap;
 };
 
 namespace {
 
 bool collapsible(const EdgeNode& e) {
-    return !e.removed && !(e.flags & kLocked) && e.length < kMaxLength;
+    return !(e.flags & (kGone | kLocked)) && e.length < kMaxLength;
 }
 
 int32_t search_all(const ReduceModel& m) {
@@ -99,8 +168,7 @@ int32_t search_all(const ReduceModel& m) {
 int32_t heap_top(ReduceModel& m) {
     while (!m.heap.empty()) {
         const Entry top = m.heap.top();
-        const EdgeNode& e = m.edges[top.edge];
-        if (collapsible(e) && e.length == top.length) return top.edge;
+        if (m.live_length[top.edge] == top.length) return top.edge;
         m.heap.pop();
     }
     return 0;
@@ -108,7 +176,8 @@ int32_t heap_top(ReduceModel& m) {
 
 void remove_edge(ReduceModel& m, int32_t e) {
     list_unlink(m.edges, e);
-    m.edges[e].removed = true;
+    m.edges[e].flags |= kGone;
+    if (!m.live_length.empty()) m.live_length[e] = -1;
 }
 
 void remove_face(ReduceModel& m, int32_t f) {
@@ -129,6 +198,15 @@ bool touches(const EdgeNode& e, int32_t v) {
 // is inconsistent.
 bool collapse(ReduceModel& m, int32_t ei, bool plain) {
     const int32_t a = m.edges[ei].a, b = m.edges[ei].b;
+    __builtin_prefetch(&m.vertices[a]);
+    __builtin_prefetch(&m.vertices[b]);
+    __builtin_prefetch(&m.faces[m.edges[ei].f1]);
+    __builtin_prefetch(&m.faces[m.edges[ei].f2]);
+    if (!plain) {
+        __builtin_prefetch(&m.first_run[b]);
+        __builtin_prefetch(&m.runs[b]);
+        __builtin_prefetch(&m.first_run[a]);
+    }
     const float mx = (m.vertices[a].x + m.vertices[b].x) * 0.5f;
     const float my = (m.vertices[a].y + m.vertices[b].y) * 0.5f;
     const float mz = (m.vertices[a].z + m.vertices[b].z) * 0.5f;
@@ -155,7 +233,7 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
                 }
             }
         }
-        if (!ca || !cb || m.edges[ca].removed || m.edges[cb].removed) return false;
+        if (!ca || !cb || gone(m.edges[ca]) || gone(m.edges[cb])) return false;
         EdgeNode& c = m.edges[cb];
         const int32_t g = c.f1 == f ? c.f2 : c.f1;
         if (m.edges[ca].f1 == f) {
@@ -189,20 +267,41 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
         }
         m.candidate = best;
     } else {
-        std::vector<int32_t> moved_edges;
-        moved_edges.swap(m.around[b]);
-        for (int32_t i : moved_edges) {
-            EdgeNode& e = m.edges[i];
-            if (e.removed || (e.a != b && e.b != b)) continue;
-            if (e.a == b) e.a = a;
-            if (e.b == b) e.b = a;
-            if (!(e.flags & kLocked)) {
-                e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
-                if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
-            }
-            if (a != b) m.around[a].push_back(i);
+        // The edges at b and then their far ends are fetched ahead, so their cache
+        // misses overlap instead of following one another.
+        for (int32_t r = m.first_run[b]; r >= 0; r = m.runs[r].next) {
+            for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k)
+                __builtin_prefetch(&m.edges[m.around_edges[k]]);
         }
-        if (a == b) m.around[a] = std::move(moved_edges);
+        for (int32_t r = m.first_run[b]; r >= 0; r = m.runs[r].next) {
+            for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
+                const EdgeNode& e = m.edges[m.around_edges[k]];
+                __builtin_prefetch(&m.vertices[e.a == b ? e.b : e.a]);
+                __builtin_prefetch(&m.live_length[m.around_edges[k]]);
+            }
+        }
+        for (int32_t r = m.first_run[b]; r >= 0; r = m.runs[r].next) {
+            const ReduceModel::Run run = m.runs[r];
+            for (int32_t k = run.start; k < run.start + run.count; ++k) {
+                const int32_t i = m.around_edges[k];
+                EdgeNode& e = m.edges[i];
+                if (gone(e) || (e.a != b && e.b != b)) continue;
+                if (e.a == b) e.a = a;
+                if (e.b == b) e.b = a;
+                if (!(e.flags & kLocked)) {
+                    e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
+                    m.live_length[i] = collapsible(e) ? e.length : -1;
+                    if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
+                }
+            }
+        }
+        if (a != b && m.first_run[b] >= 0) {
+            // a takes over b's chain.
+            m.runs[m.last_run[b]].next = m.first_run[a];
+            if (m.first_run[a] < 0) m.last_run[a] = m.last_run[b];
+            m.first_run[a] = m.first_run[b];
+            m.first_run[b] = m.last_run[b] = -1;
+        }
         m.candidate = heap_top(m);
     }
     if (b != a) list_unlink(m.vertices, b);
@@ -348,15 +447,38 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
             i = next;
         }
         if (!options.plain_walk) {
-            m->around.assign(m->vertices.size(), {});
-            std::vector<Entry> entries;
+            // One run per vertex, filled by counting.
+            const size_t nv = m->vertices.size();
+            std::vector<int32_t> fill(nv + 1, 0);
             for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
                 const EdgeNode& e = m->edges[i];
-                m->around[e.a].push_back(i);
-                if (e.b != e.a) m->around[e.b].push_back(i);
-                if (collapsible(e)) entries.push_back(Entry{e.length, i});
+                ++fill[e.a + 1];
+                if (e.b != e.a) ++fill[e.b + 1];
             }
-            m->heap = decltype(m->heap)(std::greater<Entry>(), std::move(entries));
+            for (size_t v = 0; v < nv; ++v) fill[v + 1] += fill[v];
+            m->runs.resize(nv);
+            m->first_run.assign(nv, -1);
+            m->last_run.assign(nv, -1);
+            for (size_t v = 0; v < nv; ++v) {
+                const int32_t count = fill[v + 1] - fill[v];
+                m->runs[v] = {fill[v], count, -1};
+                if (count) m->first_run[v] = m->last_run[v] = static_cast<int32_t>(v);
+            }
+            m->around_edges.resize(static_cast<size_t>(fill[nv]));
+            m->live_length.assign(m->edges.size(), -1);
+            std::vector<Entry> entries;
+            // Room for the entries collapses add as well (the heap keeps this array).
+            entries.reserve(2 * m->edges.size() + 16);
+            for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
+                const EdgeNode& e = m->edges[i];
+                m->around_edges[fill[e.a]++] = i;
+                if (e.b != e.a) m->around_edges[fill[e.b]++] = i;
+                if (collapsible(e)) {
+                    entries.push_back(Entry{e.length, i});
+                    m->live_length[i] = e.length;
+                }
+            }
+            m->heap.assign(std::move(entries));
         }
         m->candidate = 0;
         bool first = true;

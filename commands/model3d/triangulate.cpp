@@ -1,10 +1,15 @@
 // Contour toolkit of the 3D text builder: boxes, inset rings, crossing tests, hole
 // bridges and ear clipping (see triangulate.h). The hatch's clipper in model/geom
-// follows other rules (shortest diagonal first) and is kept apart.
+// follows other rules (shortest diagonal first) and is kept apart; the two share
+// the box tree over runs of the contour.
 #include "commands/model3d/triangulate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <optional>
+
+#include "model/geom/run_box_tree.h"
 
 namespace {
 
@@ -216,20 +221,40 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     if (m == 0 || h == 0) return 0;
     double best = 1e30;
     int32_t bi = -1, bj = -1;
-    std::vector<P2> op(static_cast<size_t>(m));
-    for (int32_t j = 0; j < m; ++j) op[j] = read_at(*outer, outer->entries[j].vertex);
+    std::vector<P2> op;
+    RunBoxTree tree;
+    try {
+        op.resize(static_cast<size_t>(m));
+        for (int32_t j = 0; j < m; ++j) op[j] = read_at(*outer, outer->entries[j].vertex);
+        tree.build(op, [&](int j) { return outer->entries[j].flags == 0; });
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
     for (int32_t i = 0; i < h; ++i) {
         if (hole.entries[i].flags) continue;
         const P2 hp = read_at(hole, hole.entries[i].vertex);
         const double a[3] = {hp.x, hp.y, hp.z};
-        for (int32_t j = 0; j < m; ++j) {
-            if (outer->entries[j].flags) continue;
-            const double b[3] = {op[j].x, op[j].y, op[j].z};
-            const double dist = vec3d_dist(a, b);
-            // Pairs within rounding of the best are ties: the first keeps them, so
-            // a contour scaled by any size bridges alike.
-            if (dist > 0 && dist < best * (1 - 1e-10)) best = dist, bi = i, bj = j;
-        }
+        // The outer entries in order, past the boxes whose every point lies too far
+        // to beat the best so far (by a margin above the distance's rounding).
+        tree.search(
+            [&](const RunBoxTree::Node& node) {
+                double gap2 = 0;
+                for (int k = 0; k < 3; ++k) {
+                    const double g = std::max(std::max(node.lo[k] - a[k], a[k] - node.hi[k]), 0.0);
+                    gap2 += g * g;
+                }
+                const double limit = best * (1 - 1e-10);
+                return gap2 > limit * limit * (1 + 1e-12);
+            },
+            [&](int j) {
+                if (outer->entries[j].flags) return false;
+                const double b[3] = {op[j].x, op[j].y, op[j].z};
+                const double dist = vec3d_dist(a, b);
+                // Pairs within rounding of the best are ties: the first keeps them, so
+                // a contour scaled by any size bridges alike.
+                if (dist > 0 && dist < best * (1 - 1e-10)) best = dist, bi = i, bj = j;
+                return false;
+            });
     }
     if (bi < 0) return 0;  // nothing to bridge to
     std::vector<ContourEntry> merged;
@@ -251,92 +276,248 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     return 0;
 }
 
+namespace {
+
+// A set of indices 0..n-1 with a quick "first member at or after i": one bit per
+// index, and above it one bit per non-empty word of the level below, up to a level
+// of one word.
+class IndexSet {
+  public:
+    explicit IndexSet(int32_t n) {
+        size_t count = static_cast<size_t>(n);
+        do {
+            count = (count + 63) / 64;
+            levels_.emplace_back(count, 0);
+        } while (count > 1);
+    }
+    void insert(int32_t i) {
+        size_t at = static_cast<size_t>(i);
+        for (std::vector<uint64_t>& words : levels_) {
+            const bool was_empty = words[at / 64] == 0;
+            words[at / 64] |= uint64_t(1) << (at % 64);
+            if (!was_empty) break;
+            at /= 64;
+        }
+    }
+    void erase(int32_t i) {
+        size_t at = static_cast<size_t>(i);
+        for (std::vector<uint64_t>& words : levels_) {
+            words[at / 64] &= ~(uint64_t(1) << (at % 64));
+            if (words[at / 64] != 0) break;
+            at /= 64;
+        }
+    }
+    // The smallest member >= i, or -1.
+    int32_t next(int32_t i) const {
+        const int64_t at = next_in(0, static_cast<uint64_t>(i));
+        return static_cast<int32_t>(at);
+    }
+
+  private:
+    int64_t next_in(size_t level, uint64_t i) const {
+        const std::vector<uint64_t>& words = levels_[level];
+        const uint64_t w = i / 64;
+        if (w >= words.size()) return -1;
+        const uint64_t here = words[w] & (~uint64_t(0) << (i % 64));
+        if (here) return static_cast<int64_t>(w * 64 + static_cast<uint64_t>(__builtin_ctzll(here)));
+        if (level + 1 == levels_.size()) return -1;
+        const int64_t nw = next_in(level + 1, w + 1);
+        if (nw < 0) return -1;
+        return nw * 64 + __builtin_ctzll(words[static_cast<size_t>(nw)]);
+    }
+
+    std::vector<std::vector<uint64_t>> levels_;
+};
+
+}  // namespace
+
+// The ring of remaining entries is kept as links (the entries stay in their order,
+// so a position's successor is the next remaining entry, cyclically). Cutting an
+// ear changes only its two neighbours' corners, so only theirs are recomputed; the
+// convex entries are kept in an index set, so a turn of the rotating position visits
+// only them, and the reflex ones in a box tree, so an ear's test visits only those
+// near its triangle. Ears, their order and the forced ears come out as a full scan
+// of every position and every reflex vertex would give them.
 int contour_triangulate(void* context, int32_t* face_counter, const ContourRecord& rec, ContourFaceFn face,
                         int32_t base, double tolerance) {
     const int32_t n = rec.count;
     if (n < 3 || !rec.vertex_io) return 0;
-    std::vector<int32_t> pos;
-    std::vector<unsigned char> convex;
     std::vector<P2> pt;
+    std::vector<int32_t> prev, next;
+    std::vector<unsigned char> convex, live;
+    std::optional<IndexSet> convex_set;
+    RunBoxTree reflex_tree;
+    const bool cw = rec.clockwise != 0;
+    const double eps = tolerance;
+    auto is_convex = [&](int32_t e) { return (turn(pt[prev[e]], pt[e], pt[next[e]]) < -eps) == cw; };
+    int32_t reflex_count = 0;
+    double extent2 = 0;  // the points' extent times (extent + largest coordinate)
     try {
-        pos.resize(static_cast<size_t>(n));
-        convex.resize(static_cast<size_t>(n));
         pt.resize(static_cast<size_t>(n));
+        prev.resize(static_cast<size_t>(n));
+        next.resize(static_cast<size_t>(n));
+        convex.resize(static_cast<size_t>(n));
+        live.assign(static_cast<size_t>(n), 1);
+        for (int32_t i = 0; i < n; ++i) {
+            pt[i] = read_at(rec, base + rec.entries[i].vertex);
+            prev[i] = i == 0 ? n - 1 : i - 1;
+            next[i] = i == n - 1 ? 0 : i + 1;
+        }
+        convex_set.emplace(n);
+        for (int32_t i = 0; i < n; ++i) {
+            convex[i] = is_convex(i);
+            if (convex[i])
+                convex_set->insert(i);
+            else
+                ++reflex_count;
+        }
+        reflex_tree.build(pt, [&](int i) { return !convex[i]; });
+        const RunBoxTree::Node& all = reflex_tree.root();
+        const double span = std::max(all.hi[0] - all.lo[0], all.hi[1] - all.lo[1]);
+        const double mag = std::max({std::fabs(all.lo[0]), std::fabs(all.hi[0]), std::fabs(all.lo[1]), std::fabs(all.hi[1])});
+        extent2 = span * (span + mag);
     } catch (const std::bad_alloc&) {
         return 8;
     }
-    for (int32_t i = 0; i < n; ++i) {
-        pos[i] = i;
-        pt[i] = read_at(rec, base + rec.entries[i].vertex);
-    }
-    const bool cw = rec.clockwise != 0;
-    const double eps = tolerance;
     // Edge from entry e to the next entry, when it is a contour edge (consecutive,
     // not a bridge).
-    auto contour_edge = [&](int32_t e, int32_t next) {
-        if ((e + 1) % n != next) return false;
-        return !((rec.entries[e].flags & kBridgeFrom) && (rec.entries[next].flags & kBridgeTo));
+    auto contour_edge = [&](int32_t e, int32_t to) {
+        if ((e + 1) % n != to) return false;
+        return !((rec.entries[e].flags & kBridgeFrom) && (rec.entries[to].flags & kBridgeTo));
     };
     auto same_place = [&](const P2& a, const P2& b) { return a.x == b.x && a.y == b.y; };
-    static const int kSwap[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    int32_t left = n;
-    int32_t rot = -1;
-    bool all_convex = false;
-    while (left > 2) {
-        int32_t guard = left;
-        if (!all_convex) {
-            all_convex = true;
-            for (int32_t k = 0; k < left; ++k) {
-                const P2& a = pt[pos[(k + left - 1) % left]];
-                const P2& b = pt[pos[k]];
-                const P2& c = pt[pos[(k + 1) % left]];
-                convex[k] = (turn(a, b, c) < -eps) == cw;
-                if (!convex[k]) all_convex = false;
-            }
+    // A reflex vertex in or on the triangle of the convex corner e (its own corners
+    // and vertices at their places aside).
+    auto blocked = [&](int32_t e) {
+        const int32_t ip = prev[e], is = next[e];
+        const P2 &a = pt[ip], &b = pt[e], &c = pt[is];
+        // The three values the test below computes are, up to rounding, linear in the
+        // point and sum to the triangle's doubled signed area t. Where it finds a point
+        // inside, each value times the sign of t is at least -2 eps, and the point's
+        // barycentric coordinates are at least -2 eps / |t|: it lies within the
+        // triangle's box widened by 4 eps / |t| times its larger side. Boxes of the
+        // tree that lie wholly beyond one of those bounds (beyond rounding) hold no
+        // such point. A triangle too flat to have a sign of t is tested against every
+        // reflex vertex.
+        // A corner that is not a number makes two of the three values not a number.
+        for (const double v : {a.x, a.y, b.x, b.y, c.x, c.y})
+            if (std::isnan(v)) return false;
+        const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x});
+        const double y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
+        const double side = std::max(x1 - x0, y1 - y0);
+        const double mag = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+        const double t = turn(a, b, c);
+        const double area = std::fabs(t) - 1e-12 * (mag + side) * side;
+        const bool sided = area > 0;
+        double grow = INFINITY;
+        if (sided) {
+            const double reach = 3 * side * (1 + 8 * eps / area);
+            const double delta = (eps * (1 + 1e-9) + 1e-12 * reach * reach) / area;
+            grow = 4 * delta * side + 1e-9 * (1 + mag);
         }
-        int32_t ear = -1;
-        for (;;) {
-            rot = (rot + 1) % left;
-            if (all_convex || --guard < 0) {
-                ear = rot;
-                break;
-            }
-            if (!convex[rot]) continue;
-            const int32_t ip = (rot + left - 1) % left, is = (rot + 1) % left;
-            const P2 &a = pt[pos[ip]], &b = pt[pos[rot]], &c = pt[pos[is]];
-            bool blocked = false;
-            for (int32_t k = 0; k < left && !blocked; ++k) {
-                if (convex[k] || k == ip || k == rot || k == is) continue;
-                const P2& q = pt[pos[k]];
-                if (same_place(q, a) || same_place(q, b) || same_place(q, c)) continue;
+        if (!std::isfinite(grow)) grow = INFINITY;
+        const double qx0 = x0 - grow, qx1 = x1 + grow, qy0 = y0 - grow, qy1 = y1 + grow;
+        // Edge k from corner o along e, turned to the triangle's side: the value of a
+        // point q is e x (q - o) = ex q.y - ey q.x + (ey o.x - ex o.y), largest over a
+        // box at the corner the edge's direction picks.
+        const double sign = t > 0 ? 1 : -1;
+        const double ex0 = sign * (b.x - a.x), ex1 = sign * (c.x - b.x), ex2 = sign * (a.x - c.x);
+        const double ey0 = sign * (b.y - a.y), ey1 = sign * (c.y - b.y), ey2 = sign * (a.y - c.y);
+        // Room for the rounding of the values, here and in the test.
+        const double bound = -2 * eps - 4e-12 * extent2;
+        const double k0 = ey0 * a.x - ex0 * a.y - bound, k1 = ey1 * b.x - ex1 * b.y - bound,
+                     k2 = ey2 * c.x - ex2 * c.y - bound;
+        return reflex_tree.search(
+            [&](const RunBoxTree::Node& node) {
+                if (node.lo[0] > qx1 || node.hi[0] < qx0 || node.lo[1] > qy1 || node.hi[1] < qy0) return true;
+                if (!sided) return false;
+                const double lx = node.lo[0], hx = node.hi[0], ly = node.lo[1], hy = node.hi[1];
+                const double v0 = std::max(ex0 * ly, ex0 * hy) + std::max(-ey0 * lx, -ey0 * hx) + k0;
+                const double v1 = std::max(ex1 * ly, ex1 * hy) + std::max(-ey1 * lx, -ey1 * hx) + k1;
+                const double v2 = std::max(ex2 * ly, ex2 * hy) + std::max(-ey2 * lx, -ey2 * hx) + k2;
+                return std::min(v0, std::min(v1, v2)) < 0;
+            },
+            [&](int k) {
+                if (!live[k] || convex[k] || k == ip || k == e || k == is) return false;
+                const P2& q = pt[k];
+                if (same_place(q, a) || same_place(q, b) || same_place(q, c)) return false;
                 const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
                 const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
                 const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
-                blocked = (c1 > -eps && c2 > -eps && c3 > -eps) || (c1 < eps && c2 < eps && c3 < eps);
-            }
-            if (!blocked) {
-                ear = rot;
-                break;
+                return (c1 > -eps && c2 > -eps && c3 > -eps) || (c1 < eps && c2 < eps && c3 < eps);
+            });
+    };
+    auto set_convex = [&](int32_t e, bool value) {
+        if (convex[e] == value) return;
+        convex[e] = value;
+        if (value) {
+            convex_set->insert(e);
+            reflex_tree.kill(e);
+            --reflex_count;
+        } else {
+            convex_set->erase(e);
+            reflex_tree.revive(e);
+            ++reflex_count;
+        }
+    };
+    static const int kSwap[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    int32_t left = n;
+    int32_t rot = n - 1;  // before the first entry
+    bool all_convex = false;
+    while (left > 2) {
+        if (!all_convex) all_convex = reflex_count == 0;
+        const int32_t from = next[rot];
+        int32_t ear = from;
+        if (!all_convex) {
+            // The convex corners from the one after the rotating position round to
+            // the rotating position itself; none an ear: the one after it is taken.
+            bool wrapped = false;
+            for (int32_t e = convex_set->next(from);;) {
+                if (e < 0) {
+                    if (wrapped) break;
+                    wrapped = true;
+                    e = convex_set->next(0);
+                    continue;
+                }
+                if (wrapped && e >= from) break;
+                if (!blocked(e)) {
+                    ear = e;
+                    break;
+                }
+                e = e + 1 < n ? convex_set->next(e + 1) : -1;
             }
         }
-        const int32_t ip = (ear + left - 1) % left, is = (ear + 1) % left;
-        const int32_t ep = pos[ip], ee = pos[ear], es = pos[is];
+        const int32_t ep = prev[ear], es = next[ear];
         int bits = 0;
-        if (contour_edge(ep, ee)) bits |= 4;
-        if (contour_edge(ee, es)) bits |= 2;
+        if (contour_edge(ep, ear)) bits |= 4;
+        if (contour_edge(ear, es)) bits |= 2;
         if (contour_edge(es, ep)) bits |= 1;
-        const int32_t va = base + rec.entries[ep].vertex, vb = base + rec.entries[ee].vertex,
+        const int32_t va = base + rec.entries[ep].vertex, vb = base + rec.entries[ear].vertex,
                       vc = base + rec.entries[es].vertex;
         if (base == 0)
             face(context, *face_counter, va, vb, vc, kSwap[bits]);
         else
             face(context, *face_counter, va, vc, vb, bits);
         ++*face_counter;
-        pos.erase(pos.begin() + ear);
-        convex.erase(convex.begin() + ear);
+        // Out of the ring; the position stays where the ear was, so the next advance
+        // skips one vertex.
+        if (!all_convex) {
+            if (convex[ear]) {
+                convex_set->erase(ear);
+            } else {
+                reflex_tree.kill(ear);
+                --reflex_count;
+            }
+        }
+        live[ear] = 0;
+        next[ep] = es;
+        prev[es] = ep;
         --left;
-        // The position stays where the ear was: the next advance skips one vertex.
-        rot = left > 0 ? ear % left : -1;
+        rot = es;
+        if (!all_convex) {
+            set_convex(ep, is_convex(ep));
+            set_convex(es, is_convex(es));
+        }
     }
     return 0;
 }

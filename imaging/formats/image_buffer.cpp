@@ -4,10 +4,12 @@
 #include "imaging/formats/replace_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -18,11 +20,27 @@ bool image_size_ok(int64_t width, int64_t height) {
     return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= kImageMaxPixels;
 }
 
+uint8_t* rgb_pixels_new(size_t n) {
+    auto* p = new (std::nothrow) uint8_t[n];
+#ifdef MADV_HUGEPAGE
+    // Only the whole pages inside the block; a refusal leaves ordinary pages.
+    constexpr size_t kHugeFrom = size_t{8} << 20;
+    if (p && n >= kHugeFrom) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const uintptr_t start = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(page - 1);
+        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+#endif
+    return p;
+}
+
 int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height) {
     if (!image_size_ok(width, height)) return kImageBadData;
     const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
-    uint8_t* p = new (std::nothrow) uint8_t[n]();
+    uint8_t* p = rgb_pixels_new(n);
     if (!p) return kImageNoMemory;
+    std::memset(p, 0, n);
     delete[] image->pixels;
     image->pixels = p;
     image->width = static_cast<int32_t>(width);

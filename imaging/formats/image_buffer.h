@@ -44,6 +44,10 @@ bool image_size_ok(int64_t width, int64_t height);
 // Allocates the pixels of a width x height image, zeroed. 13 past the cap, 8 when
 // memory runs out.
 int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height);
+// new (std::nothrow) uint8_t[n], not zeroed (null when memory runs out). A large block
+// is backed by huge pages where the system allows it: the first touch of a fresh
+// 48 MB image in 4 KiB pages costs about as much as decoding it.
+uint8_t* rgb_pixels_new(size_t n);
 
 // Reads little- and big-endian values from bytes in memory. A read past the end
 // gives 0 and sets the failure flag, which stays set.

@@ -75,7 +75,7 @@ int jpg_decode(const uint8_t* data, size_t size, RgbImage* out) {
     }
     cinfo.out_color_space = JCS_RGB;
     const size_t w = cinfo.image_width, h = cinfo.image_height;
-    pixels = new (std::nothrow) uint8_t[w * h * 3];
+    pixels = rgb_pixels_new(w * h * 3);
     if (!pixels) {
         jpeg_destroy_decompress(&cinfo);
         return kImageNoMemory;

@@ -1,9 +1,11 @@
 // LZW coder: variable-width codes (up to 12 bits) with clear and end codes, either
 // bit order and either code-width schedule. The encoder finds (prefix, byte) pairs in
 // a 64 KiB open-addressing table whose slots hold pair and code in one word (one load
-// a probe, emptied with the code table). The decoder writes into a history of its
-// own: a code's string is copied from where the entry's string was first written, and
-// the caller's reads are served from that history.
+// a probe, emptied with the code table); at the start of each string it first tries
+// the latest code that began with the same four bytes, checked against the input. The
+// decoder writes into a history of its own: a code's string is copied from where the
+// entry's string was first written, and the caller's reads are served from that
+// history.
 #include "imaging/lzw/lzw.h"
 
 #include <algorithm>
@@ -23,6 +25,11 @@ constexpr size_t kSlots = size_t{1} << kHashBits;  // slots of the encoder's tab
 constexpr size_t kHistoryStart = 64 * 1024;          // first size of the decoder's history
 constexpr size_t kCopySlack = 16;                    // bytes a short copy may write past its end
 constexpr size_t kBatch = 64 * 1024;                 // most bytes decoded ahead of the reader
+constexpr int kGuessBits = 12;
+constexpr size_t kGuessSlots = size_t{1} << kGuessBits;  // slots of the encoder's guess table
+constexpr size_t kGuessMin = 4;     // shortest string the guess table notes
+constexpr size_t kHistSlack = 8;    // readable bytes past the encoder's history
+constexpr size_t kGuessWalk = 16;   // most prefix links followed back from a guess
 
 #if defined(__GNUC__)
 #define LZW_INLINE inline __attribute__((always_inline))
@@ -54,6 +61,19 @@ struct LzwCoder {
     // Open addressing: a slot holds (prefix << 8 | byte) << 12 | code, 0 when empty
     // (code 0 is a literal, never an entry).
     uint32_t table[kSlots];
+    // The encoder keeps the bytes since the last clear in `hist` (hist_pos of them;
+    // `cycle` is where the table's first string starts) and, for every code defined
+    // since, where its string starts (from `cycle`), its length and its prefix code.
+    // `guess` maps the first four bytes of a string to the latest code starting with
+    // them: at the start of a string the encoder checks that code's bytes against the
+    // input and jumps over the whole match instead of looking each byte up.
+    size_t cycle = 0;
+    size_t start = 0;    // where the current prefix's string starts in `hist`
+    bool no_guess = false;  // the history could not grow: plain lookups until a reset
+    uint32_t e_off[kTableSize];
+    uint16_t e_len[kTableSize];
+    uint16_t e_parent[kTableSize];
+    uint16_t guess[kGuessSlots];
 
     // Decoder.
     int entries = 258;  // codes defined in the table
@@ -109,6 +129,8 @@ void start_state(LzwCoder* c) {
     c->prev = -1;
     c->ended = c->corrupt = c->clear_pending = false;
     c->hist_pos = c->pend_pos = c->last_pos = c->table_end = 0;
+    c->cycle = c->start = 0;
+    c->no_guess = false;
 }
 
 // ---- Encoder
@@ -281,6 +303,152 @@ void encode(LzwCoder* c, const uint8_t* p, size_t n) {
     }
     c->io_len = io_len;
     c->prefix = static_cast<int>(prefix);
+    c->next = static_cast<int>(next);
+    c->width = width;
+    c->bits = o.bits;
+    c->nbits = o.nbits;
+}
+
+// Number of equal bytes at the fronts of `a` and `b`, at most `limit`; both may be
+// read up to 8 bytes past `limit`.
+LZW_INLINE size_t match_length(const uint8_t* a, const uint8_t* b, size_t limit) {
+    size_t k = 0;
+    while (k < limit) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        const uint64_t d = x ^ y;
+        if (d != 0) {
+            if constexpr (std::endian::native == std::endian::little) {
+                k += static_cast<size_t>(std::countr_zero(d)) >> 3;
+            } else {
+                k += static_cast<size_t>(std::countl_zero(d)) >> 3;
+            }
+            return std::min(k, limit);
+        }
+        k += 8;
+    }
+    return limit;
+}
+
+LZW_INLINE uint32_t guess_slot(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 2654435761u) >> (32 - kGuessBits);
+}
+
+// Appends the caller's bytes to the encoder's history, dropping the bytes before the
+// table's first string once they are at least half of it. False when memory ran out.
+bool append_history(LzwCoder* c, const uint8_t* p, size_t n) {
+    if (c->cycle > 0 && c->cycle >= c->hist_pos / 2) {
+        std::memmove(c->hist, c->hist + c->cycle, c->hist_pos - c->cycle);
+        c->hist_pos -= c->cycle;
+        c->start -= c->cycle;
+        c->cycle = 0;
+    }
+    const size_t need = c->hist_pos + n + kHistSlack;
+    if (need > c->hist_cap) {
+        size_t cap = c->hist_cap ? c->hist_cap : kHistoryStart;
+        while (cap < need) cap *= 2;
+        auto* grown = static_cast<uint8_t*>(std::realloc(c->hist, cap));
+        if (!grown) return false;
+        c->hist = grown;
+        c->hist_cap = cap;
+    }
+    std::memcpy(c->hist + c->hist_pos, p, n);
+    std::memset(c->hist + c->hist_pos + n, 0, kHistSlack);
+    c->hist_pos += n;
+    return true;
+}
+
+// The encoder with the guess table: gives exactly the codes of `encode` (every prefix
+// of a code's string is itself a code, so a jump to a code whose string continues the
+// input lands where byte-by-byte look-ups would, having emitted nothing on the way).
+// Works on the history, whose last n bytes are the caller's new bytes.
+template <bool kMsb>
+void encode_guessing(LzwCoder* c, size_t n) {
+    uint8_t* const hist = c->hist;
+    size_t i = c->hist_pos - n;
+    const size_t end = c->hist_pos;
+    if (c->prefix < 0) {
+        c->prefix = hist[i];
+        c->start = c->cycle = i;
+        ++i;
+    }
+    uint32_t prefix = static_cast<uint32_t>(c->prefix);
+    size_t start = c->start, cycle = c->cycle;
+    uint32_t next = static_cast<uint32_t>(c->next);
+    int width = c->width;
+    uint32_t grow_at = static_cast<uint32_t>(grow_point(c, width));
+    BitOut o{c->bits, c->nbits};
+    const uint32_t full_at = static_cast<uint32_t>(c->full_at);
+    const uint32_t first_free = static_cast<uint32_t>(c->first_free);
+    uint32_t* const table = c->table;
+
+    while (i < end) {
+        // Follow the table while the input extends the string.
+        uint32_t byte, want, h, slot;
+        for (;;) {
+            byte = hist[i];
+            const uint32_t key = (prefix << 8) | byte;
+            want = key << 12;
+            h = (key * 2654435761u) >> (32 - kHashBits);
+            slot = table[h];
+            while (slot != 0 && (slot & ~0xFFFu) != want) {
+                h = (h + 1) & kHashMask;
+                slot = table[h];
+            }
+            if (slot == 0) break;
+            prefix = slot & 0xFFFu;
+            if (++i == end) goto done;
+        }
+        // A miss: emit the prefix, define the next code, start again at the byte.
+        emit_bits(c, o, kMsb, static_cast<int>(prefix), width);
+        table[h] = want | next;
+        {
+            const size_t len = i + 1 - start;
+            c->e_off[next] = static_cast<uint32_t>(start - cycle);
+            c->e_len[next] = static_cast<uint16_t>(len);
+            c->e_parent[next] = static_cast<uint16_t>(prefix);
+            if (len >= kGuessMin) c->guess[guess_slot(hist + start)] = static_cast<uint16_t>(next);
+        }
+        ++next;
+        if (next == grow_at) [[unlikely]] {
+            ++width;
+            grow_at = static_cast<uint32_t>(grow_point(c, width));
+        }
+        prefix = byte;
+        start = i;
+        ++i;
+        if (next >= full_at) [[unlikely]] {
+            emit_bits(c, o, kMsb, c->clear_code, width);
+            width = c->init_width;
+            grow_at = static_cast<uint32_t>(grow_point(c, width));
+            next = first_free;
+            clear_table(c);
+            cycle = start;
+        }
+        // The start of a string: try the latest code that began with these bytes.
+        if (end - start >= kGuessMin) {
+            const uint32_t g = c->guess[guess_slot(hist + start)];
+            if (g >= first_free && g < next) {
+                const size_t glen = c->e_len[g];
+                const size_t k = match_length(hist + start, hist + cycle + c->e_off[g],
+                                              std::min(glen, end - start));
+                if (k >= 2 && glen - k <= kGuessWalk) {
+                    // The code of the matched part: the guess or one of its prefixes.
+                    uint32_t code = g;
+                    for (size_t up = glen - k; up > 0; --up) code = c->e_parent[code];
+                    prefix = code;
+                    i = start + k;
+                }
+            }
+        }
+    }
+done:
+    c->prefix = static_cast<int>(prefix);
+    c->start = start;
+    c->cycle = cycle;
     c->next = static_cast<int>(next);
     c->width = width;
     c->bits = o.bits;
@@ -482,6 +650,7 @@ LzwCoder* lzw_create(LzwCallback callback, void* context, int initial_width, int
         delete c;
         return nullptr;
     }
+    std::memset(c->guess, 0, sizeof c->guess);
     for (int i = 0; i < c->clear_code; ++i) {
         c->d_off[i] = 0;
         c->d_len[i] = 1;
@@ -501,10 +670,25 @@ size_t lzw_write(LzwCoder* c, const void* buffer, size_t n) {
         c->started = true;
         emit(c, c->clear_code);
     }
-    if (c->msb_first) {
-        encode<true>(c, p, n);
-    } else {
-        encode<false>(c, p, n);
+    // In pieces, so the history holds little more than the bytes since the last clear.
+    for (size_t done = 0; done < n;) {
+        const size_t k = std::min(n - done, kBatch);
+        if (!c->no_guess && !append_history(c, p + done, k)) {
+            // Out of memory for the history: plain look-ups from here on (same codes).
+            c->no_guess = true;
+        }
+        if (c->no_guess) {
+            if (c->msb_first) {
+                encode<true>(c, p + done, k);
+            } else {
+                encode<false>(c, p + done, k);
+            }
+        } else if (c->msb_first) {
+            encode_guessing<true>(c, k);
+        } else {
+            encode_guessing<false>(c, k);
+        }
+        done += k;
     }
     return c->failed ? 0 : n;
 }

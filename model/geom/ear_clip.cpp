@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/geom/hatch.h"
+#include "model/geom/run_box_tree.h"
 #include "model/services/log.h"
 
 namespace {
@@ -132,45 +133,16 @@ class EarClipper {
         }
     }
 
-    // A box tree over runs of the contour: leaf j holds the vertices from j * kLeaf on,
-    // each inner node the union of its two children (node 1 the root, node k's
-    // children 2k and 2k + 1), each node counting its live vertices. A contour's
-    // neighbours lie near each other, so the boxes stay tight, and it is built in
-    // one pass. The boxes are kept in space: points rounded off the contour's plane
-    // are judged by the vertex test where they lie, not where the projection puts them.
-    struct Node {
-        double lo[3] = {INFINITY, INFINITY, INFINITY};
-        double hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-        int live = 0;
-    };
-    static constexpr int kLeaf = 16;
+    // The box tree over runs of the contour (see run_box_tree.h). Its boxes are kept
+    // in space: points rounded off the contour's plane are judged by the vertex test
+    // where they lie, not where the projection puts them.
     static constexpr int kGridCells = 4;
 
     void build_tree() {
         const int n = static_cast<int>(p_.size());
         uv_.resize(n);
-        leaves_ = 1;
-        while (int64_t(leaves_) * kLeaf < n) leaves_ *= 2;
-        nodes_.assign(size_t(2) * leaves_, Node{});
-        for (int i = 0; i < n; ++i) {
-            project(p_[i], &uv_[i].u, &uv_[i].w);
-            Node& leaf = nodes_[leaves_ + i / kLeaf];
-            const double xyz[3] = {p_[i].x, p_[i].y, p_[i].z};
-            for (int d = 0; d < 3; ++d) {
-                leaf.lo[d] = std::min(leaf.lo[d], xyz[d]);
-                leaf.hi[d] = std::max(leaf.hi[d], xyz[d]);
-            }
-            ++leaf.live;
-        }
-        for (int k = leaves_ - 1; k >= 1; --k) {
-            const Node &l = nodes_[2 * k], &r = nodes_[2 * k + 1];
-            Node& node = nodes_[k];
-            for (int d = 0; d < 3; ++d) {
-                node.lo[d] = std::min(l.lo[d], r.lo[d]);
-                node.hi[d] = std::max(l.hi[d], r.hi[d]);
-            }
-            node.live = l.live + r.live;
-        }
+        for (int i = 0; i < n; ++i) project(p_[i], &uv_[i].u, &uv_[i].w);
+        tree_.build(p_);
     }
 
     // A uniform grid over the same projection (after the tree, whose root box it
@@ -179,10 +151,11 @@ class EarClipper {
         const int n = static_cast<int>(p_.size());
         double u0 = INFINITY, w0 = INFINITY, u1 = -INFINITY, w1 = -INFINITY;
         if (n > 0) {
-            u0 = nodes_[1].lo[axis_u()];
-            u1 = nodes_[1].hi[axis_u()];
-            w0 = nodes_[1].lo[axis_w()];
-            w1 = nodes_[1].hi[axis_w()];
+            const RunBoxTree::Node& root = tree_.root();
+            u0 = root.lo[axis_u()];
+            u1 = root.hi[axis_u()];
+            w0 = root.lo[axis_w()];
+            w1 = root.hi[axis_w()];
         }
         int side = std::max(1, static_cast<int>(std::sqrt(double(n) / 2)));
         side = std::min(side, 1024);
@@ -208,7 +181,7 @@ class EarClipper {
 
     void kill(int i) {
         live_[i] = 0;
-        for (int k = leaves_ + i / kLeaf; k >= 1; k /= 2) --nodes_[k].live;
+        tree_.kill(i);
     }
 
     // j when it is a live vertex other than the corners in or on the triangle, else -1.
@@ -276,37 +249,23 @@ class EarClipper {
             }
         }
         const int du = axis_u(), dw = axis_w();
-        int stack[64];
-        int top = 0;
-        stack[top++] = 1;
-        const int n = static_cast<int>(p_.size());
-        while (top > 0) {
-            const int k = stack[--top];
-            const Node& node = nodes_[k];
-            if (node.live == 0 || node.lo[du] > hi_u || node.hi[du] < lo_u || node.lo[dw] > hi_w ||
-                node.hi[dw] < lo_w)
-                continue;
-            bool beyond = false;
-            for (int e = 0; e < edge_count && !beyond; ++e) {
-                const Edge& edge = edges[e];
-                // The box corner furthest along the plane's inward normal.
-                const V3 far{edge.m.x > 0 ? node.hi[0] : node.lo[0],
-                             edge.m.y > 0 ? node.hi[1] : node.lo[1],
-                             edge.m.z > 0 ? node.hi[2] : node.lo[2]};
-                beyond = dot(edge.m, far) + edge.d < 0;
-            }
-            if (beyond) continue;
-            if (k < leaves_) {
-                stack[top++] = 2 * k + 1;
-                stack[top++] = 2 * k;
-                continue;
-            }
-            const int first = (k - leaves_) * kLeaf, last = std::min(n, first + kLeaf);
-            for (int j = first; j < last; ++j) {
-                if (int hit = test_vertex(j, a, i, c, lo_u, hi_u, lo_w, hi_w); hit >= 0) return hit;
-            }
-        }
-        return -1;
+        int found = -1;
+        tree_.search(
+            [&](const RunBoxTree::Node& node) {
+                if (node.lo[du] > hi_u || node.hi[du] < lo_u || node.lo[dw] > hi_w || node.hi[dw] < lo_w)
+                    return true;
+                for (int e = 0; e < edge_count; ++e) {
+                    const Edge& edge = edges[e];
+                    // The box corner furthest along the plane's inward normal.
+                    const V3 far{edge.m.x > 0 ? node.hi[0] : node.lo[0],
+                                 edge.m.y > 0 ? node.hi[1] : node.lo[1],
+                                 edge.m.z > 0 ? node.hi[2] : node.lo[2]};
+                    if (dot(edge.m, far) + edge.d < 0) return true;
+                }
+                return false;
+            },
+            [&](int j) { return (found = test_vertex(j, a, i, c, lo_u, hi_u, lo_w, hi_w)) >= 0; });
+        return found;
     }
 
     void evaluate(int i) {
@@ -369,8 +328,7 @@ class EarClipper {
         double u, w;
     };
     std::vector<UV> uv_;  // projected points
-    int leaves_ = 1;
-    std::vector<Node> nodes_;
+    RunBoxTree tree_;
     int gu_ = 1, gw_ = 1;
     double u0_ = 0, w0_ = 0, cu_ = 1, cw_ = 1;
     std::vector<std::vector<int>> cells_;

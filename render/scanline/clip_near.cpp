@@ -1,6 +1,8 @@
 // Near-plane clipping of the render meshes and grid texture coordinates.
 #include "render/scanline/clip_near.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -8,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/math/matrix.h"
 #include "model/services/log.h"
+#include "render/scanline/render_context.h"
 
 namespace {
 
@@ -197,15 +200,25 @@ int clip_mesh(RenderMesh* m, RenderMesh** out) {
 
 }  // namespace
 
-int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse) {
+int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse,
+                     int32_t threads) {
     RenderMesh** link = list;
     while (*link) {
         RenderMesh* m = *link;
-        bool behind = false;
-        for (RenderVertex& v : m->vertices) {
-            mat_xform_point_d(&v.image, &v.world, matrix);
-            behind = behind || vertex_behind(v);
-        }
+        constexpr size_t kChunk = 16384;
+        const size_t nv = m->vertices.size();
+        std::atomic<bool> any_behind{false};
+        render_parallel_for(nv >= 4 * kChunk ? threads : 1,
+                            static_cast<int64_t>((nv + kChunk - 1) / kChunk), [&](int64_t c) {
+            bool behind = false;
+            for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i) {
+                RenderVertex& v = m->vertices[i];
+                mat_xform_point_d(&v.image, &v.world, matrix);
+                behind = behind || vertex_behind(v);
+            }
+            if (behind) any_behind = true;
+        });
+        const bool behind = any_behind;
         RenderMesh* clipped = nullptr;
         try {
             if (behind && render_mesh_edges(m) != 0) return 8;

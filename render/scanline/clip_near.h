@@ -23,8 +23,10 @@ enum NearStatus : uint8_t { kNearFront = 0, kNearFirstBehind = 1, kNearSecondBeh
 // smaller triangle, with two corners in front two triangles sharing the cut; a mesh
 // left without triangles leaves the list. Shading records and texture coordinates of
 // new corners are mixed along the cut edges. 0, or 8 when out of memory (the meshes
-// already cut stay in the list).
-int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse);
+// already cut stay in the list). The vertices are taken through the matrix over
+// `threads` threads.
+int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse,
+                     int32_t threads = 1);
 
 // Grid texture coordinates, four floats (u, v at both ends) per edge of a grid block
 // of `rows` x `columns` cells whose edges follow the grid layout (C edges along the

@@ -3,7 +3,11 @@
 #include "render/scanline/render_mesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <numeric>
 
@@ -11,6 +15,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_context.h"
+#include "render/scanline/render_scratch.h"
 
 namespace {
 
@@ -163,8 +168,12 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
     if (!(flags & (kMaterialSmoothAlways | kMaterialSmoothByAngle)) && !force_angle)
         faceted = true;
     const int64_t base = running ? *running : 0;
-    std::vector<int32_t> vtx(nf * 3, -1);
-    std::vector<Vec3d> raw(nf);
+    ScratchVector<int32_t> vtx_keep(nf * 3);
+    ScratchVector<Vec3d> raw_keep(nf);
+    std::vector<int32_t>& vtx = *vtx_keep;
+    std::vector<Vec3d>& raw = *raw_keep;
+    vtx.assign(nf * 3, -1);
+    raw.resize(nf);
     pool->clear();
     corners->assign(nf * 3, -1);
     if (face_normals) face_normals->assign(nf, Vec3{0, 0, 0});
@@ -215,11 +224,15 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         });
     } else {
         // Faces around each vertex (start offsets, then face numbers in face order).
-        std::vector<int32_t> start(t.nv + 1, 0);
+        ScratchVector<int32_t> start_keep(t.nv + 1), around_keep(nf * 3), group_keep(nf * 3),
+            records_keep(t.nv + 1);
+        std::vector<int32_t>& start = *start_keep;
+        start.assign(t.nv + 1, 0);
         for (size_t i = 0; i < nf * 3; ++i)
             if (vtx[i] >= 0) ++start[static_cast<size_t>(vtx[i]) + 1];
         for (size_t v = 0; v < t.nv; ++v) start[v + 1] += start[v];
-        std::vector<int32_t> around(static_cast<size_t>(start[t.nv]));
+        std::vector<int32_t>& around = *around_keep;
+        around.resize(static_cast<size_t>(start[t.nv]));
         {
             std::vector<int32_t> fill(start.begin(), start.end() - 1);
             for (size_t i = 0; i < nf * 3; ++i)
@@ -230,8 +243,10 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         const double crease = m ? m->smoothing_angle : kDefaultSmoothingAngle;
         // Pass 1: the group of every face around every vertex, and the record count of
         // each vertex; pass 2 fills the records at their place in vertex order.
-        std::vector<int32_t> group(around.size());
-        std::vector<int32_t> records(t.nv + 1, 0);
+        std::vector<int32_t>& group = *group_keep;
+        group.resize(around.size());
+        std::vector<int32_t>& records = *records_keep;
+        records.assign(t.nv + 1, 0);
         constexpr size_t kVertexChunk = 8192;
         chunked(threads, t.nv, kVertexChunk, [&](int64_t c) {
             Groups groups;
@@ -275,13 +290,133 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
             }
         });
     }
-    pool->shrink_to_fit();
     if (running) *running += static_cast<int64_t>(nf);
     if (poll(step, ctx, running ? *running : static_cast<int64_t>(nf))) return -1;
     return 0;
 }
 
+// Normals of large meshes kept from one render to the next while everything they
+// were made from stays the same: the block's faces and edge ends, the vertex
+// positions, the smoothing flags and angle (compared in full on every use).
+struct PreparedNormals {
+    const MeshFaceBlock* block = nullptr;
+    bool has_material = false;
+    uint32_t flags = 0;
+    float angle = 0.0f;
+    bool faceted = false;
+    std::vector<Vec3d> pos;
+    std::vector<MeshFace> faces;
+    std::vector<int32_t> edge_ends;  // both vertices of every edge
+    std::vector<ShadeRecord> pool;
+    std::vector<int32_t> corners;
+    std::vector<Vec3> normals;
+};
+
+constexpr size_t kPreparedFaces = 65536;  // smaller meshes are quicker to prepare again
+constexpr size_t kPreparedKeep = 2;
+std::mutex g_prepared_lock;
+std::vector<std::shared_ptr<const PreparedNormals>> g_prepared;  // most recent first
+std::atomic<bool> g_prepared_on{true};
+
+// Copies n items from src to dst in chunks over the threads.
+template <class T>
+void copy_chunked(int32_t threads, const T* src, size_t n, T* dst) {
+    constexpr size_t kChunk = 65536;
+    chunked(threads, n, kChunk, [&](int64_t c) {
+        const size_t a = static_cast<size_t>(c) * kChunk, b = std::min(n, a + kChunk);
+        std::copy(src + a, src + b, dst + a);
+    });
+}
+
+// True when n items at a and b hold the same bytes (compared in chunks over the threads).
+bool same_bytes(int32_t threads, const void* a, const void* b, size_t bytes) {
+    constexpr size_t kChunk = 1 << 20;
+    std::atomic<bool> differ{false};
+    chunked(threads, bytes, kChunk, [&](int64_t c) {
+        if (differ) return;
+        const size_t at = static_cast<size_t>(c) * kChunk, len = std::min(bytes, at + kChunk) - at;
+        if (std::memcmp(static_cast<const char*>(a) + at, static_cast<const char*>(b) + at, len) != 0)
+            differ = true;
+    });
+    return !differ;
+}
+
+std::shared_ptr<const PreparedNormals> find_prepared(const MeshFaceBlock* block,
+                                                     const MaterialRecord* m, bool faceted,
+                                                     const std::vector<Vec3d>& pos,
+                                                     int32_t threads) {
+    std::shared_ptr<const PreparedNormals> e;
+    {
+        std::lock_guard<std::mutex> lock(g_prepared_lock);
+        for (const auto& k : g_prepared)
+            if (k->block == block) e = k;
+    }
+    if (!e || e->has_material != (m != nullptr) || e->faceted != faceted) return nullptr;
+    if (m && (e->flags != m->flags || std::memcmp(&e->angle, &m->smoothing_angle, sizeof e->angle) != 0))
+        return nullptr;
+    const size_t ne = block->edges.size();
+    if (e->pos.size() != pos.size() || e->faces.size() != block->faces.size() ||
+        e->edge_ends.size() != ne * 2)
+        return nullptr;
+    if (!same_bytes(threads, e->pos.data(), pos.data(), pos.size() * sizeof(Vec3d)) ||
+        !same_bytes(threads, e->faces.data(), block->faces.data(), e->faces.size() * sizeof(MeshFace)))
+        return nullptr;
+    std::atomic<bool> differ{false};
+    chunked(threads, ne, 65536, [&](int64_t c) {
+        for (size_t i = static_cast<size_t>(c) * 65536; i < std::min(ne, (c + 1) * size_t{65536}) && !differ; ++i)
+            if (e->edge_ends[i * 2] != block->edges[i].v[0] || e->edge_ends[i * 2 + 1] != block->edges[i].v[1])
+                differ = true;
+    });
+    return differ ? nullptr : e;
+}
+
+void keep_prepared(const MeshFaceBlock* block, const MaterialRecord* m, bool faceted,
+                   const std::vector<Vec3d>& pos, const std::vector<ShadeRecord>& pool,
+                   const std::vector<int32_t>& corners, const std::vector<Vec3>& normals,
+                   int32_t threads) {
+    auto e = std::make_shared<PreparedNormals>();
+    e->block = block;
+    e->has_material = m != nullptr;
+    e->flags = m ? m->flags : 0;
+    e->angle = m ? m->smoothing_angle : 0.0f;
+    e->faceted = faceted;
+    e->pos.resize(pos.size());
+    copy_chunked(threads, pos.data(), pos.size(), e->pos.data());
+    e->faces.resize(block->faces.size());
+    copy_chunked(threads, block->faces.data(), block->faces.size(), e->faces.data());
+    const size_t ne = block->edges.size();
+    e->edge_ends.resize(ne * 2);
+    for (size_t i = 0; i < ne; ++i) {
+        e->edge_ends[i * 2] = block->edges[i].v[0];
+        e->edge_ends[i * 2 + 1] = block->edges[i].v[1];
+    }
+    e->pool.resize(pool.size());
+    copy_chunked(threads, pool.data(), pool.size(), e->pool.data());
+    e->corners.resize(corners.size());
+    copy_chunked(threads, corners.data(), corners.size(), e->corners.data());
+    e->normals.resize(normals.size());
+    copy_chunked(threads, normals.data(), normals.size(), e->normals.data());
+    std::shared_ptr<const PreparedNormals> old;  // released after the lock
+    std::lock_guard<std::mutex> lock(g_prepared_lock);
+    for (auto it = g_prepared.begin(); it != g_prepared.end(); ++it)
+        if ((*it)->block == block) {
+            old = std::move(*it);
+            g_prepared.erase(it);
+            break;
+        }
+    g_prepared.insert(g_prepared.begin(), std::move(e));
+    if (g_prepared.size() > kPreparedKeep) g_prepared.resize(kPreparedKeep);
+}
+
 }  // namespace
+
+void render_mesh_keep_prepared(bool on) {
+    g_prepared_on = on;
+    if (on) return;
+    std::vector<std::shared_ptr<const PreparedNormals>> gone;
+    std::lock_guard<std::mutex> lock(g_prepared_lock);
+    gone.swap(g_prepared);
+}
 
 int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
                         std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
@@ -295,6 +430,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
         const Topology t{block, pos.data(), pos.size()};
         const int rc = prepare_core(t, material, pool, corners, nullptr, step, step_context,
                                     running, faceted, force_angle, bounds, 1);
+        pool->shrink_to_fit();
         if (rc != 0) {
             pool->clear();
             corners->clear();
@@ -311,36 +447,72 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
                                int64_t* running, bool faceted, int32_t threads) {
     if (!mesh || !mesh->block) return 13;
     try {
-        std::vector<Vec3d> pos(mesh->vertices.size());
-        for (size_t i = 0; i < pos.size(); ++i) pos[i] = mesh->vertices[i].world;
-        const Topology t{mesh->block, pos.data(), pos.size()};
-        std::vector<int32_t> corners;
-        std::vector<Vec3> normals;
-        const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
-                                    step_context, running, faceted, false, nullptr, threads);
-        if (rc != 0) {
-            mesh->shade.clear();
-            return rc;
-        }
+        const size_t nv = mesh->vertices.size();
         const size_t nf = mesh->triangles.size();
-        for (size_t f = 0; f < nf; ++f) {
-            RenderTriangle& tri = mesh->triangles[f];
-            int32_t c[3];
-            if (!face_corners(t, f, c) || corners[f * 3] < 0) {
-                tri.drawable = 0;
-                continue;
+        ScratchVector<Vec3d> pos_keep(nv);
+        ScratchVector<int32_t> corners_keep(nf * 3);
+        ScratchVector<Vec3> normals_keep(nf);
+        std::vector<Vec3d>& pos = *pos_keep;
+        std::vector<int32_t>& corners = *corners_keep;
+        std::vector<Vec3>& normals = *normals_keep;
+        constexpr size_t kChunk = 16384;
+        pos.resize(nv);
+        chunked(threads, nv, kChunk, [&](int64_t c) {
+            for (size_t i = static_cast<size_t>(c) * kChunk; i < std::min(nv, (c + 1) * kChunk); ++i)
+                pos[i] = mesh->vertices[i].world;
+        });
+        const Topology t{mesh->block, pos.data(), pos.size()};
+        if (mesh->shade.capacity() == 0) mesh->shade = RenderScratch<ShadeRecord>::take(nv);
+        const bool keep = g_prepared_on && mesh->block->faces.size() >= kPreparedFaces &&
+                          nf == mesh->block->faces.size();
+        const auto kept = keep ? find_prepared(mesh->block, mesh->material, faceted, pos, threads)
+                               : nullptr;
+        const int32_t* corner_of = nullptr;
+        const Vec3* normal_of = nullptr;
+        if (kept) {
+            mesh->shade.resize(kept->pool.size());
+            copy_chunked(threads, kept->pool.data(), kept->pool.size(), mesh->shade.data());
+            corner_of = kept->corners.data();
+            normal_of = kept->normals.data();
+            if (running) *running += static_cast<int64_t>(nf);
+            if (poll(step, step_context, running ? *running : static_cast<int64_t>(nf))) {
+                mesh->shade.clear();
+                return -1;
             }
-            for (int k = 0; k < 3; ++k) {
-                tri.corner[k] = c[k];
-                tri.shade[k] = corners[f * 3 + k];
-                if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
+        } else {
+            const int rc = prepare_core(t, mesh->material, &mesh->shade, &corners, &normals, step,
+                                        step_context, running, faceted, false, nullptr, threads);
+            if (rc != 0) {
+                mesh->shade.clear();
+                return rc;
             }
-            tri.normal = normals[f];
-            const MeshFace& face = mesh->block->faces[f];
-            for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
-            if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
-                tri.drawable = 0;
+            if (keep)
+                keep_prepared(mesh->block, mesh->material, faceted, pos, mesh->shade, corners,
+                              normals, threads);
+            corner_of = corners.data();
+            normal_of = normals.data();
         }
+        chunked(threads, nf, kChunk, [&](int64_t chunk) {
+            for (size_t f = static_cast<size_t>(chunk) * kChunk; f < std::min(nf, (chunk + 1) * kChunk);
+                 ++f) {
+                RenderTriangle& tri = mesh->triangles[f];
+                int32_t c[3];
+                if (!face_corners(t, f, c) || corner_of[f * 3] < 0) {
+                    tri.drawable = 0;
+                    continue;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    tri.corner[k] = c[k];
+                    tri.shade[k] = corner_of[f * 3 + k];
+                    if (!mesh->vertices[c[k]].finite) tri.drawable = 0;
+                }
+                tri.normal = normal_of[f];
+                const MeshFace& face = mesh->block->faces[f];
+                for (int k = 0; k < 3; ++k) tri.edge[k] = face.e[k];
+                if (face.e[2] < 0 || face.e[2] >= static_cast<int32_t>(mesh->block->edges.size()))
+                    tri.drawable = 0;
+            }
+        });
         return 0;
     } catch (const std::bad_alloc&) {
         mesh->shade.clear();
@@ -360,6 +532,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
         mesh->rows = block->rows;
         mesh->columns = block->columns;
         const size_t nv = block->vertices.size();
+        mesh->vertices = RenderScratch<RenderVertex>::take(nv);
         mesh->vertices.resize(nv);
         mesh->has_vertex_uv = block->uv.size() >= nv * 2 && nv > 0;
         const bool blended = key_a && key_b && key_a->vertices.size() == nv &&
@@ -386,6 +559,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
                 }
             }
         });
+        mesh->triangles = RenderScratch<RenderTriangle>::take(block->faces.size());
         mesh->triangles.resize(block->faces.size());
     } catch (const std::bad_alloc&) {
         delete mesh;
@@ -407,6 +581,12 @@ int render_mesh_edges(RenderMesh* mesh) {
         return 8;
     }
     return 0;
+}
+
+RenderMesh::~RenderMesh() {
+    RenderScratch<RenderVertex>::give(std::move(vertices));
+    RenderScratch<RenderTriangle>::give(std::move(triangles));
+    RenderScratch<ShadeRecord>::give(std::move(shade));
 }
 
 void render_mesh_release(RenderMesh** mesh) {

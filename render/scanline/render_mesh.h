@@ -53,6 +53,11 @@ struct RenderTriangle {
 };
 
 struct RenderMesh {
+    RenderMesh() = default;
+    RenderMesh(const RenderMesh&) = default;
+    RenderMesh& operator=(const RenderMesh&) = default;
+    // Hands the vertex, triangle and shading arrays to the next render (render_scratch.h).
+    ~RenderMesh();
     RenderMesh* next = nullptr;
     std::vector<RenderTriangle> triangles;
     std::vector<RenderVertex> vertices;
@@ -97,6 +102,12 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
 // from any of them; the records come out the same.
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
                                int64_t* running, bool faceted, int32_t threads = 1);
+
+// The normals of large meshes (65,536 faces and more) are kept for the next render
+// while the block's faces and edges, the vertex positions and the smoothing settings
+// stay the same, and used again instead of being prepared anew (the same records).
+// Off drops what is kept and prepares every mesh anew (for tests); on by default.
+void render_mesh_keep_prepared(bool on);
 
 // A RenderMesh with copies of the block's vertices, edges and faces; null when out of
 // memory. With two key blocks of the same vertex count each vertex is first blended

@@ -27,6 +27,7 @@
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_hooks.h"
 #include "render/scanline/render_objects.h"
+#include "render/scanline/render_scratch.h"
 #include "render/scanline/scanline_loop.h"
 #include "render/scanline/scene_util.h"
 #include "render/scanline/shading.h"
@@ -238,20 +239,37 @@ int prepare_meshes(RenderContext* ctx) {
         bbox_merge(&ctx->bounds, boxes[i]);
     }
     // Meshes without a tag grow the bounds only by their part inside the window,
-    // in chunks of triangles over the threads.
+    // in chunks of triangles over the threads, each vertex taken through the matrix
+    // once (also in chunks).
     constexpr size_t kChunk = 16384;
     struct Chunk {
         const RenderMesh* mesh;
         size_t first;
+        size_t through;  // the mesh's first vertex in `through`
     };
-    std::vector<Chunk> chunks;
+    std::vector<Chunk> chunks, vertex_chunks;
+    size_t vertices = 0;
     for (const RenderMesh* m : meshes)
-        if (m->tag == 0)
-            for (size_t f = 0; f < m->triangles.size(); f += kChunk) chunks.push_back({m, f});
+        if (m->tag == 0) {
+            for (size_t f = 0; f < m->triangles.size(); f += kChunk)
+                chunks.push_back({m, f, vertices});
+            for (size_t v = 0; v < m->vertices.size(); v += kChunk)
+                vertex_chunks.push_back({m, v, vertices});
+            vertices += m->vertices.size();
+        }
+    ScratchVector<Vec3d> through_keep(vertices);
+    std::vector<Vec3d>& through = *through_keep;
+    through.resize(vertices);
+    render_parallel_for(ctx->threads, static_cast<int64_t>(vertex_chunks.size()), [&](int64_t i) {
+        const Chunk& c = vertex_chunks[i];
+        const size_t end = std::min(c.mesh->vertices.size(), c.first + kChunk);
+        for (size_t v = c.first; v < end; ++v)
+            mat_xform_point_d(&through[c.through + v], &c.mesh->vertices[v].world, &ctx->matrix);
+    });
     std::vector<BBox> parts(chunks.size(), kEmptyBBox);
     render_parallel_for(ctx->threads, static_cast<int64_t>(chunks.size()), [&](int64_t i) {
         grow_by_window(&parts[i], *chunks[i].mesh, ctx->matrix, ctx->window, chunks[i].first,
-                       chunks[i].first + kChunk);
+                       chunks[i].first + kChunk, through.data() + chunks[i].through);
     });
     for (const BBox& b : parts) bbox_merge(&ctx->bounds, b);
     return render_stopped(ctx->progress) ? -1 : 0;
@@ -278,7 +296,7 @@ int scanline_path(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
             ctx->background_scale_u = 1.0 / ctx->width;
             ctx->background_scale_v = 1.0 / ctx->height;
         }
-        rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse);
+        rc = render_clip_near(&ctx->meshes, &ctx->matrix, &ctx->inverse, ctx->threads);
     }
     if (rc == 0) rc = render_light_pass(ctx);
     if (rc == 0) rc = render_shadow_build(ctx);

@@ -16,6 +16,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_hooks.h"
+#include "render/scanline/render_scratch.h"
 #include "render/scanline/shading.h"
 #include "render/scanline/surface_detail.h"
 
@@ -32,8 +33,10 @@ double clamp_coord(double v) {
 // Edge k of a sorted triangle joins these two of its (top-first) vertices.
 constexpr int kEdgeEnds[3][2] = {{0, 1}, {1, 2}, {0, 2}};
 
-// One triangle ready for the loop: its vertices sorted by sample line.
+// One triangle ready for the loop: its vertices sorted by sample line. Left
+// uninitialised on construction: the set-up writes every one.
 struct ScanTri {
+    ScanTri() {}
     const RenderMesh* mesh;
     const RenderTriangle* tri;
     double x[3], y[3], z[3];
@@ -59,6 +62,10 @@ struct Active {
 };
 
 struct Scene {
+    Scene() = default;
+    ~Scene() { RenderScratch<ScanTri>::give(std::move(tris)); }
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
     RenderContext* ctx = nullptr;
     std::vector<ScanTri> tris;
     int32_t f = 1;       // samples per pixel side
@@ -109,10 +116,11 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
                         : static_cast<uint8_t>(2 | (first << 2));
 }
 
-// Corner weights of the point at sample (xs, ys) between the fragment's two edges.
-void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, double w[3]) {
+// Corner weights of the point at sample column xs between the fragment's two edges,
+// L and R on its sample line.
+void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
+                     double xs, bool persp, double w[3]) {
     const int l = edges & 3, r = edges >> 2;
-    const EdgeAt L = edge_at(t, l, ys, persp), R = edge_at(t, r, ys, persp);
     double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
     if (persp) {
         const double den = R.depth - s * (R.depth - L.depth);
@@ -124,6 +132,12 @@ void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, 
     v[kEdgeEnds[r][0]] += (1.0 - R.t) * s;
     v[kEdgeEnds[r][1]] += R.t * s;
     for (int k = 0; k < 3; ++k) w[t.corner[k]] = v[k];
+}
+
+// Corner weights of the point at sample (xs, ys) between the fragment's two edges.
+void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, double w[3]) {
+    const EdgeAt L = edge_at(t, edges & 3, ys, persp), R = edge_at(t, edges >> 2, ys, persp);
+    weights_between(t, edges, L, R, xs, persp, w);
 }
 
 bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
@@ -142,7 +156,8 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
     }
     if (i >= kSampleFragments) return false;
     const int keep = std::min(rec.last + 1, kSampleFragments - 1);  // a full list loses its deepest
-    std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
+    if (keep > i)  // most samples take their first fragment: nothing to move
+        std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
     rec.frags[i] = Fragment{depth, tri, edges};
     rec.last = keep;
     return true;
@@ -153,14 +168,29 @@ struct CacheEntry {
     ShadeResult shade;
 };
 
+// A fragment's two edges on one sample line: neighbouring pixels of a row mostly show
+// the same triangle, whose edges are then found once.
+struct EdgePair {
+    uint32_t tri = UINT32_MAX;
+    uint8_t edges = 0;
+    int32_t line = 0;
+    EdgeAt left{}, right{};
+};
+constexpr uint32_t kEdgePairs = 16;  // direct-mapped by triangle and line
+
 // Per-thread state of the band workers.
 struct BandState {
+    BandState() = default;
+    ~BandState() { RenderScratch<SampleRecord>::give(std::move(records)); }
+    BandState(const BandState&) = delete;
+    BandState& operator=(const BandState&) = delete;
     std::vector<SampleRecord> records;
     std::vector<uint32_t> order;       // triangles of the band by start line
     std::vector<int32_t> line_start;   // offsets into order per band line (+1)
     std::vector<Active> active;
     std::vector<uint32_t> row;
     std::vector<CacheEntry> cache;
+    EdgePair pairs[kEdgePairs];
 };
 
 class Bands {
@@ -188,8 +218,10 @@ class Bands {
     std::atomic<int32_t> next_band_{0};
     int32_t band_rows_ = 0, band_count_ = 0;
     std::atomic<bool> no_memory_{false};
-    // Per band: (first line in the band, triangle), in scene order.
-    std::vector<std::vector<std::pair<int32_t, uint32_t>>> starts_;
+    // Per band: (first line in the band, triangle), in scene order; band b's entries
+    // run from band_at_[b] to band_at_[b + 1].
+    std::vector<std::pair<int32_t, uint32_t>> starts_;
+    std::vector<size_t> band_at_;
     std::vector<RenderLight*> visible_;  // visible after the projection
 };
 
@@ -209,8 +241,17 @@ const ShadeResult& Bands::shade(BandState& st, uint32_t tri, uint8_t edges, doub
     for (const CacheEntry& c : st.cache)
         if (c.tri == tri) return c.shade;
     const ScanTri& t = s_->tris[tri];
+    const auto line = static_cast<int32_t>(ys);
+    EdgePair& p = st.pairs[(tri * 4u + static_cast<uint32_t>(line)) % kEdgePairs];
+    if (p.tri != tri || p.edges != edges || p.line != line) {
+        p.tri = tri;
+        p.edges = edges;
+        p.line = line;
+        p.left = edge_at(t, edges & 3, ys, s_->persp);
+        p.right = edge_at(t, edges >> 2, ys, s_->persp);
+    }
     double w[3];
-    weights(t, edges, xs, ys, s_->persp, w);
+    weights_between(t, edges, p.left, p.right, xs, s_->persp, w);
     CacheEntry e;
     e.tri = tri;
     const uint32_t seed =
@@ -294,10 +335,19 @@ void Bands::resolve_row(BandState& st, int32_t py) {
         if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
+    // Without a background texture the background is the same at every pixel: it is
+    // evaluated once for the row.
+    const bool plain_background = !settings || settings->material.slots[0].kind == kTextureNone;
+    float row_background[3];
+    bool have_row_background = false;
     for (int32_t px = 0; px < width; ++px) {
         st.cache.clear();
         float background[3];
         bool have_background = false;
+        if (have_row_background) {
+            for (int c = 0; c < 3; ++c) background[c] = row_background[c];
+            have_background = true;
+        }
         float sum[3] = {0, 0, 0};
         for (int32_t sy = 0; sy < f; ++sy)
             for (int32_t sx = 0; sx < f; ++sx) {
@@ -316,6 +366,10 @@ void Bands::resolve_row(BandState& st, int32_t py) {
                     for (int c = 0; c < 3; ++c) background[c] = tex[c];
                     fog_far(&ctx_->fog, background);
                     have_background = true;
+                    if (plain_background) {
+                        for (int c = 0; c < 3; ++c) row_background[c] = background[c];
+                        have_row_background = true;
+                    }
                 }
                 float colour[3];
                 resolve_sample(st, rec, 0, ctx_->fog_distance, xs + 0.0, ys + 0.0, px, py,
@@ -329,22 +383,58 @@ void Bands::resolve_row(BandState& st, int32_t py) {
 }
 
 // Every triangle goes to the band of its first sample line and to each later band it
-// still reaches, starting there at the band's first line.
+// still reaches, starting there at the band's first line. Chunks of triangles are
+// counted, then placed, over the render threads; each band's entries stay in scene
+// order.
 void Bands::bucket() {
     const int32_t f = s_->f, H = s_->H;
     const int32_t band_lines = band_rows_ * f;
-    starts_.assign(static_cast<size_t>(band_count_), {});
-    const auto n = static_cast<uint32_t>(s_->tris.size());
-    for (uint32_t i = 0; i < n; ++i) {
-        const ScanTri& t = s_->tris[i];
+    const auto n = static_cast<int64_t>(s_->tris.size());
+    constexpr int64_t kChunk = 32768;
+    const int64_t chunks = (n + kChunk - 1) / kChunk;
+    const auto bands = static_cast<size_t>(band_count_);
+    // Lines first..last of triangle i, false when it draws none.
+    auto lines = [&](int64_t i, int32_t* first, int32_t* last) {
+        const ScanTri& t = s_->tris[static_cast<size_t>(i)];
         const double top = std::ceil(t.y[0]);
         const double bottom = std::min(std::floor(t.y[2]), double(H - 1));
-        if (bottom < 0 || top >= H || top > bottom) continue;
-        const auto first = static_cast<int32_t>(std::max(top, 0.0));
-        const auto last = static_cast<int32_t>(bottom);
-        for (int32_t b = first / band_lines; b <= last / band_lines && b < band_count_; ++b)
-            starts_[b].push_back({std::max(first, b * band_lines), i});
+        if (bottom < 0 || top >= H || top > bottom) return false;
+        *first = static_cast<int32_t>(std::max(top, 0.0));
+        *last = static_cast<int32_t>(bottom);
+        return true;
+    };
+    // at[c * bands + b]: entries of chunk c in band b, then where they start.
+    std::vector<size_t> at(static_cast<size_t>(chunks) * bands + 1, 0);
+    render_parallel_for(ctx_->threads, chunks, [&](int64_t c) {
+        size_t* count = &at[static_cast<size_t>(c) * bands];
+        for (int64_t i = c * kChunk; i < std::min(n, (c + 1) * kChunk); ++i) {
+            int32_t first, last;
+            if (!lines(i, &first, &last)) continue;
+            for (int32_t b = first / band_lines; b <= last / band_lines && b < band_count_; ++b)
+                ++count[b];
+        }
+    });
+    band_at_.assign(bands + 1, 0);
+    size_t total = 0;
+    for (size_t b = 0; b < bands; ++b) {
+        band_at_[b] = total;
+        for (int64_t c = 0; c < chunks; ++c) {
+            const size_t k = at[static_cast<size_t>(c) * bands + b];
+            at[static_cast<size_t>(c) * bands + b] = total;
+            total += k;
+        }
     }
+    band_at_[bands] = total;
+    starts_.resize(total);
+    render_parallel_for(ctx_->threads, chunks, [&](int64_t c) {
+        size_t* next = &at[static_cast<size_t>(c) * bands];
+        for (int64_t i = c * kChunk; i < std::min(n, (c + 1) * kChunk); ++i) {
+            int32_t first, last;
+            if (!lines(i, &first, &last)) continue;
+            for (int32_t b = first / band_lines; b <= last / band_lines && b < band_count_; ++b)
+                starts_[next[b]++] = {std::max(first, b * band_lines), static_cast<uint32_t>(i)};
+        }
+    });
 }
 
 void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
@@ -354,13 +444,15 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
     // The band's triangles by their first line (counting sort, scene order kept).
     std::vector<int32_t>& count = st.line_start;
     count.assign(lines + 1, 0);
-    const auto& list = starts_[b];
-    for (const auto& e : list) ++count[static_cast<size_t>(e.first - y0) + 1];
+    const auto* list = starts_.data() + band_at_[static_cast<size_t>(b)];
+    const size_t list_size = band_at_[static_cast<size_t>(b) + 1] - band_at_[static_cast<size_t>(b)];
+    for (size_t k = 0; k < list_size; ++k) ++count[static_cast<size_t>(list[k].first - y0) + 1];
     for (size_t l = 0; l < lines; ++l) count[l + 1] += count[l];
-    st.order.resize(list.size());
+    st.order.resize(list_size);
     {
         std::vector<int32_t> fill(count.begin(), count.end() - 1);
-        for (const auto& e : list) st.order[fill[static_cast<size_t>(e.first - y0)]++] = e.second;
+        for (size_t k = 0; k < list_size; ++k)
+            st.order[fill[static_cast<size_t>(list[k].first - y0)]++] = list[k].second;
     }
     st.active.clear();
     for (int32_t y = y0; y < y1; ++y) {
@@ -421,7 +513,9 @@ int Bands::run() {
     auto worker = [&]() {
         BandState st;
         try {
-            st.records.resize(static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3));
+            const size_t records = static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3);
+            st.records = RenderScratch<SampleRecord>::take(records);
+            st.records.resize(records);
             st.row.resize(static_cast<size_t>(ctx_->width));
             st.cache.reserve(16);
         } catch (const std::bad_alloc&) {
@@ -513,8 +607,8 @@ int prepare_scene(Scene* s) {
         }
     });
     if (render_stopped(ctx->progress)) return -1;
+    s->tris = RenderScratch<ScanTri>::take(total);
     s->tris.resize(total);
-    std::vector<uint8_t> valid(total, 0);
     render_parallel_for(ctx->threads, static_cast<int64_t>(tchunks.size()), [&](int64_t i) {
         const RenderMesh* mesh = tchunks[i].mesh;
         if (render_work(ctx, static_cast<int64_t>(tchunks[i].end - tchunks[i].begin))) return;
@@ -524,7 +618,20 @@ int prepare_scene(Scene* s) {
             ScanTri& t = s->tris[idx];
             t.mesh = mesh;
             t.tri = &tri;
-            if (!tri.drawable) continue;
+            // Triangles that cannot be drawn sit below every sample line.
+            auto below = [&t] {
+                for (int c = 0; c < 3; ++c) {
+                    t.x[c] = 0;
+                    t.y[c] = -kCoordLimit;
+                    t.z[c] = 0;
+                    t.corner[c] = 0;
+                }
+                t.left_first = 0;
+            };
+            if (!tri.drawable) {
+                below();
+                continue;
+            }
             bool ok = true;
             int order[3] = {0, 1, 2};
             for (int c = 0; c < 3; ++c) {
@@ -532,11 +639,17 @@ int prepare_scene(Scene* s) {
                     !mesh->vertices[tri.corner[c]].finite)
                     ok = false;
             }
-            if (!ok) continue;
+            if (!ok) {
+                below();
+                continue;
+            }
             const RenderVertex* v[3] = {&mesh->vertices[tri.corner[0]],
                                         &mesh->vertices[tri.corner[1]],
                                         &mesh->vertices[tri.corner[2]]};
-            std::stable_sort(order, order + 3, [&](int a, int b) { return v[a]->sy < v[b]->sy; });
+            // Stable by line (insertion: equal lines keep corner order).
+            for (int i = 1; i < 3; ++i)
+                for (int j = i; j > 0 && v[order[j]]->sy < v[order[j - 1]]->sy; --j)
+                    std::swap(order[j], order[j - 1]);
             for (int c = 0; c < 3; ++c) {
                 t.x[c] = v[order[c]]->sx;
                 t.y[c] = v[order[c]]->sy;
@@ -546,18 +659,9 @@ int prepare_scene(Scene* s) {
             const double d0x = t.x[1] - t.x[0], d0y = t.y[1] - t.y[0];
             const double d2x = t.x[2] - t.x[0], d2y = t.y[2] - t.y[0];
             t.left_first = d0x * d2y - d0y * d2x < 0.0 ? 1 : 0;
-            valid[idx] = 1;
         }
     });
     if (render_stopped(ctx->progress)) return -1;
-    // Triangles that cannot be drawn sit below every sample line.
-    for (size_t i = 0; i < total; ++i)
-        if (!valid[i]) {
-            ScanTri& t = s->tris[i];
-            t.x[0] = t.x[1] = t.x[2] = 0;
-            t.y[0] = t.y[1] = t.y[2] = -kCoordLimit;
-            t.z[0] = t.z[1] = t.z[2] = 0;
-        }
     // Visible lights go first, in their order.
     RenderLight* vis = nullptr;
     RenderLight** vis_tail = &vis;

@@ -129,7 +129,7 @@ void bbox_merge(BBox* box, const BBox& o) {
 }
 
 void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
-                    const double w[4], size_t first, size_t end) {
+                    const double w[4], size_t first, size_t end, const Vec3d* through) {
     auto inside = [&](const Vec3d& p) {
         return p.x >= w[0] && p.x <= w[2] && p.y >= w[1] && p.y <= w[3];
     };
@@ -145,7 +145,10 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
                 ok = false;
                 break;
             }
-            mat_xform_point_d(&p[k], &mesh.vertices[t.corner[k]].world, &matrix);
+            if (through)
+                p[k] = through[t.corner[k]];
+            else
+                mat_xform_point_d(&p[k], &mesh.vertices[t.corner[k]].world, &matrix);
         }
         if (!ok) continue;
         for (int k = 0; k < 3; ++k)

@@ -38,9 +38,11 @@ void bbox_grow(BBox* box, const Vec3d& p);
 void bbox_merge(BBox* box, const BBox& other);
 // Grows the box by the parts of the mesh's faces inside the image window (through
 // `matrix`): corners inside, window corners inside a face, edge crossings of the
-// window's sides.
+// window's sides. `through`, when given, holds every vertex already taken through
+// the matrix.
 void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
-                    const double window[4], size_t first = 0, size_t end = SIZE_MAX);
+                    const double window[4], size_t first = 0, size_t end = SIZE_MAX,
+                    const Vec3d* through = nullptr);
 
 // Per-corner texture coordinates of the mesh's triangles from its per-vertex
 // coordinates or, for textured grid meshes without them, grid cell coordinates. 0 or 8.

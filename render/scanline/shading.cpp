@@ -2,9 +2,13 @@
 #include "render/scanline/shading.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 
 #include "model/material/material.h"
+#include "render/scanline/render_scratch.h"
 #include "render/scanline/surface_detail.h"
 
 namespace {
@@ -175,18 +179,29 @@ int render_light_pass(RenderContext* ctx) {
         const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
         if (render_mesh_smooth(ctx, mesh)) {
             // Each shading record is lit once, at the first corner that uses it (the
-            // records of smooth meshes belong to one vertex each).
-            std::vector<int32_t> at(mesh->shade.size(), -1);
-            for (const RenderTriangle& tri : mesh->triangles) {
-                if (!tri.drawable) continue;
-                for (int k = 0; k < 3; ++k) {
-                    const int32_t s = tri.shade[k];
-                    if (s >= 0 && static_cast<size_t>(s) < at.size() && at[s] < 0)
-                        at[s] = tri.corner[k];
-                }
-            }
-            const auto n = static_cast<int64_t>(at.size());
+            // records of smooth meshes belong to one vertex each): the least triangle x 3
+            // + corner naming it, found over the threads.
+            ScratchVector<int64_t> first_keep(mesh->shade.size());
+            std::vector<int64_t>& first = *first_keep;
+            first.assign(mesh->shade.size(), INT64_MAX);
+            const auto n = static_cast<int64_t>(first.size());
             const auto ntri = static_cast<int64_t>(mesh->triangles.size());
+            render_parallel_for(ctx->threads, (ntri + kChunk - 1) / kChunk, [&](int64_t c) {
+                for (int64_t i = c * kChunk; i < std::min(ntri, (c + 1) * kChunk); ++i) {
+                    const RenderTriangle& tri = mesh->triangles[i];
+                    if (!tri.drawable) continue;
+                    for (int k = 0; k < 3; ++k) {
+                        const int32_t s = tri.shade[k];
+                        if (s < 0 || s >= n) continue;
+                        std::atomic_ref<int64_t> at(first[s]);
+                        const int64_t mine = i * 3 + k;
+                        int64_t now = at.load(std::memory_order_relaxed);
+                        while (mine < now &&
+                               !at.compare_exchange_weak(now, mine, std::memory_order_relaxed)) {
+                        }
+                    }
+                }
+            });
             const int64_t chunks = std::max<int64_t>((n + kChunk - 1) / kChunk, 1);
             if (n == 0 && render_work(ctx, ntri)) return -1;
             render_parallel_for(ctx->threads, (n + kChunk - 1) / kChunk, [&](int64_t c) {
@@ -194,10 +209,11 @@ int render_light_pass(RenderContext* ctx) {
                 // Work is counted per triangle, as the estimate does.
                 if (render_work(ctx, (c + 1) * ntri / chunks - c * ntri / chunks)) return;
                 for (int64_t s = c * kChunk; s < std::min(n, (c + 1) * kChunk); ++s) {
-                    if (at[s] < 0) continue;
+                    if (first[s] == INT64_MAX) continue;
+                    const int32_t at = mesh->triangles[first[s] / 3].corner[first[s] % 3];
                     ShadeRecord& r = mesh->shade[s];
                     double d, h;
-                    render_intensity(ctx, m, mesh->vertices[at[s]].world, {r.v[0], r.v[1], r.v[2]},
+                    render_intensity(ctx, m, mesh->vertices[at].world, {r.v[0], r.v[1], r.v[2]},
                                      &d, &h);
                     r.v[0] = static_cast<float>(d);
                     r.v[1] = static_cast<float>(h);

@@ -18,6 +18,7 @@
 #include "commands/edit/edit.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/render_pages.h"
+#include "dialogs/texture_slot_editor.h"
 #include "dialogs/xfile.h"
 #include "graphics/view/view.h"
 #include "model/db/find.h"
@@ -284,6 +285,17 @@ int cmd_render(void* arg) {
 
     RenderSettings settings;
     render_settings_read(*view, &settings);
+    // The scene material is edited on a copy that goes back into the view with the
+    // other settings; images it takes stay the sheet's until then.
+    struct Release {
+        MaterialRecord* m;
+        ~Release() { material_init(m); }
+    } release{&settings.material};
+    if (material_copy(&settings.material, &view->material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return 8;
+    }
+    SheetPatterns patterns(model);
     RenderJobOptions options;
     render_job_options_read(*view, &options);
     static std::string last_output;  // the output name lives for the session
@@ -309,13 +321,18 @@ int cmd_render(void* arg) {
         if (previewer.show(r)) redraw();
     };
     const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),
-                                     client.width(), client.height(), hooks);
+                                     client.width(), client.height(), hooks, &patterns);
     if (previewer.restore()) redraw();
     if (!ok) return 0;
     CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
     // A camera without frames renders one picture whatever the stored animation flag:
     // no movie to name then.
     if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return 0;
+    if (material_copy(&view->material, &settings.material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return 8;
+    }
+    patterns.commit(view->material);
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;

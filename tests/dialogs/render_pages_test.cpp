@@ -15,6 +15,10 @@
 #include <string>
 
 #include "dialogs/render_pages.h"
+#include "dialogs/scene_material_editor.h"
+#include "dialogs/texture_slot_editor.h"
+#include "model/material/material.h"
+#include "render/surface/presets.h"
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
 #include "platform/msgqueue.h"
@@ -169,6 +173,66 @@ TEST(RenderSheet, OutOfRangeKeepsTheSheetOpen) {
     EXPECT_TRUE(still_open);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], "Please enter an integer between 4 and 32000.");
+}
+
+// The Scene page edits the scene material's fog and background on the sheet's copy:
+// OK stores exactly what was set, Cancel or a refused value leaves the settings alone.
+TEST(RenderSheet, ScenePageSetsFogAndBackgroundOnOkOnly) {
+    texture_presets_install();
+    using E = CSceneMaterialEditor;
+    struct Case {
+        const char* name;
+        const char *red, *visibility, *haze;
+        int preset;  // background preset row, -1 none
+        int button;
+        bool stored;
+    } cases[] = {
+        {"fog", "0.25", "0.4", "0.2", -1, IDOK, true},
+        {"sky background", "0.5", "0.9", "0.1", 22, IDOK, true},  // "Sky: Blue I"
+        {"cancelled", "0.25", "0.4", "0.2", 22, IDCANCEL, false},
+        {"haze out of range", "0.25", "0.4", "2", 22, IDOK, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RenderSettings s;
+        s.material.slots[kSlotTexture].amount = 0.7f;
+        RenderJobOptions o;
+        bool ended = false;
+        Script script([&](CDialog& d) {
+            CPropSheet& sh = sheet_of(d);
+            ASSERT_EQ(sh.page_count(), 3);
+            ASSERT_TRUE(sh.SetActivePage(2));
+            CPropPage* page = sh.page(2);
+            EXPECT_EQ(page->GetDlgItemText(E::kIdcFogHaze), "0.7");
+            type(*page, E::kIdcFogColour, c.red);
+            type(*page, E::kIdcFogVisibility, c.visibility);
+            type(*page, E::kIdcFogHaze, c.haze);
+            if (c.preset >= 0) {
+                for (int control : {kSlotKind, kSlotPreset}) {
+                    auto* box = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + control));
+                    const int row = control == kSlotKind ? int(kChoiceProcedural) : c.preset;
+                    box->setCurrentIndex(row);
+                    box->activated(row);
+                }
+            }
+            if (c.stored && c.preset == 22) shot(&d, "render_sheet_scene");
+            d.press(c.button);
+            ended = d.ended();
+            if (!ended) d.press(IDCANCEL);
+        });
+        EXPECT_EQ(run_render_sheet(nullptr, &s, &o, {}, 640, 480, {}), c.stored);
+        EXPECT_EQ(ended, c.button == IDCANCEL || c.stored);
+        const MaterialRecord& m = s.material;
+        EXPECT_FLOAT_EQ(m.colour[0], c.stored ? std::stof(c.red) : 0.0f);
+        EXPECT_FLOAT_EQ(m.slots[kSlotBump].amount, c.stored ? std::stof(c.visibility) : 1.0f);
+        // The haze stays the texture slot's amount whatever the background.
+        EXPECT_FLOAT_EQ(m.slots[kSlotTexture].amount, c.stored ? std::stof(c.haze) : 0.7f);
+        const bool sky = c.stored && c.preset == 22;
+        EXPECT_EQ(m.slots[kSlotTexture].kind != kTextureNone, sky);
+        if (sky) {
+            EXPECT_EQ(m.slots[kSlotTexture].ramp, texture_preset_find_ramp(&kPresetsTexture, -22));
+        }
+    }
 }
 
 TEST(LightPicker, LeftTogglesRightChoosesThroughTheHook) {

@@ -1,6 +1,7 @@
 // The LZW coder against a plain dictionary coder written here (a map of (prefix,
 // byte) pairs and a table of whole strings): exact code streams for every literal
-// width, bit order and width schedule, and decoded bytes of random and hostile code
+// width, bit order and width schedule (on noise, long runs, repeated stretches and
+// record-like bytes, written in pieces of every size, and again after a flush), and decoded bytes of random and hostile code
 // streams (tables kept full without a clear, codes naming the entry being defined,
 // cut short, damaged, junk) read in pieces of every size from a source that hands
 // over a few bytes at a time.
@@ -218,6 +219,12 @@ std::vector<uint8_t> sample(const std::string& kind, size_t n, int alphabet, uin
             v[i] = static_cast<uint8_t>(rng() % alphabet);
         } else if (kind == "runs") {  // long runs: codes naming the entry being defined
             v[i] = static_cast<uint8_t>(i / 5000 % alphabet);
+        } else if (kind == "records") {  // a drawing file's records: a few shapes, many values
+            const uint32_t shape = rng() % 4, value = rng() % 200;
+            const uint8_t rec[12] = {0x09, static_cast<uint8_t>(60 + shape), 0, 0, 0, 0x05, 'E',
+                                     'L', 'A', 'R', static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 4)};
+            for (size_t j = 0; j < sizeof rec && i < n; ++j, ++i) v[i] = static_cast<uint8_t>(rec[j] % alphabet);
+            --i;
         } else {  // "repeats": copies of earlier stretches with a little noise
             v[i] = i >= 300 && rng() % 9 ? v[i - 300 + rng() % 3] : static_cast<uint8_t>(rng() % alphabet);
         }
@@ -240,6 +247,9 @@ TEST(LzwReference, EncoderWritesTheReferenceCodeStream) {
         {5, 1, 0, "repeats", 80000, 999},     {8, 0, 1, "repeats", 80000, 2},
         {12, 0, 0, "noise", 40000, 40000},    {12, 1, 1, "repeats", 40000, 5},
         {9, 0, 0, "noise", 1, 1},             {9, 1, 1, "runs", 2, 1},
+        {9, 0, 0, "records", 400000, 400000}, {9, 1, 0, "records", 400000, 1},
+        {9, 0, 1, "records", 400000, 333},    {5, 1, 1, "records", 100000, 4096},
+        {9, 0, 0, "runs", 3000000, 65536},
     };
     for (const Case& k : cases) {
         const int alphabet = std::min(256, 1 << (k.width - 1));
@@ -252,7 +262,14 @@ TEST(LzwReference, EncoderWritesTheReferenceCodeStream) {
             ASSERT_EQ(lzw_write(c, in.data() + i, n), n);
         }
         ASSERT_EQ(lzw_flush(c), 0);
+        // The flushed coder starts a new stream: the same bytes give the same codes
+        // (nothing of the first stream's table or history is used).
+        Sink again;
+        lzw_set_context(c, &again);
+        ASSERT_EQ(lzw_write(c, in.data(), in.size()), in.size());
+        ASSERT_EQ(lzw_flush(c), 0);
         lzw_close(c);
+        EXPECT_EQ(again.bytes, sink.bytes);
         const std::string what = std::string(k.kind) + " width " + std::to_string(k.width) +
                                  " msb " + std::to_string(k.msb) + " early " +
                                  std::to_string(k.early) + " piece " + std::to_string(k.piece);

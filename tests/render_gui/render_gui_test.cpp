@@ -5,6 +5,7 @@
 // image window, and by closing the main window.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -17,6 +18,8 @@
 #include <QSlider>
 #include <QTest>
 #include <atomic>
+#include <cmath>
+#include <deque>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -27,7 +30,17 @@
 #include "../scanline/scanline_test_util.h"
 #include "dialogs/ask_string.h"
 #include "dialogs/edit_dialogs.h"
+#include "commands/edit/edit.h"
+#include "commands/input/zoom.h"
+#include "commands/model3d/model3d.h"
+#include "dialogs/draw3d_dialogs.h"
 #include "dialogs/render_pages.h"
+#include "dialogs/typed_input.h"
+#include "graphics/view/projection.h"
+#include "render/surface/presets.h"
+#include "dialogs/scene_material_editor.h"
+#include "dialogs/texture_slot_editor.h"
+#include "model/db/patt.h"
 #include "dialogs/xfile.h"
 #include "model/db/naming.h"
 #include "model/db/solid.h"
@@ -399,6 +412,79 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
     EXPECT_EQ(view->view()->projection.scale, before.scale);
 }
 
+// The Scene page through the Render command: an image background and fog, set on the
+// sheet's copy, reach the view (and the image the drawing) on OK only, and render.
+TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
+    // A 64 x 64 Targa running from red on the left to blue on the right.
+    const std::string sky = g_dir + "/sky.tga";
+    {
+        std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
+        FILE* f = std::fopen(sky.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(b.data(), 1, b.size(), f);
+        std::fclose(f);
+    }
+    MODEL* model = view_drawing(view->view());
+    using E = CSceneMaterialEditor;
+    const float blue_before = view->view()->material.colour[2];
+    for (int button : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(button);
+        platform_set_modal_hook([&](CDialog& d) {
+            auto* sheet = dynamic_cast<CPropSheet*>(&d);
+            if (!sheet) return d.press(IDOK);
+            ASSERT_TRUE(sheet->SetActivePage(2));
+            CPropPage* page = sheet->page(2);
+            for (int i = 0; i < 3; ++i) page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
+            page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
+            page->SetDlgItemText(E::kIdcFogHaze, "0.4");
+            auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
+            kind->setCurrentIndex(kChoiceImage);
+            kind->activated(kChoiceImage);  // the file dialog answers with the image
+            EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
+            d.press(button);
+        });
+        xfile_set_test_hook([&](CXFile& x) {
+            x.choose(sky, x.preselected_row());
+            return true;
+        });
+        const int windows = app_window_count(app.get());
+        view->OnCmdMsg(ID_RENDER, nullptr);
+        const MaterialRecord& m = view->view()->material;
+        MATRPATT* image = static_cast<MATRPATT*>(model_find_patt(model, sky.c_str(), &MATRPATT::rtc_class));
+        if (button == IDCANCEL) {
+            gui_flush();
+            EXPECT_EQ(app_window_count(app.get()), windows);
+            EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureNone);
+            EXPECT_EQ(image, nullptr);
+            EXPECT_FLOAT_EQ(m.colour[2], blue_before);
+            continue;
+        }
+        EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureImage);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(m.slots[kSlotTexture].mapping.image, image);
+        EXPECT_FLOAT_EQ(m.slots[kSlotTexture].amount, 0.4f);
+        EXPECT_FLOAT_EQ(m.slots[kSlotBump].amount, 0.7f);
+        EXPECT_FLOAT_EQ(m.colour[2], 0.9f);
+        auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+        ASSERT_NE(frame, nullptr);
+        CImgDoc* doc = frame->document();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !doc->busy(); }, 300000));
+        gui_flush();
+        const int w = doc->width(), h = doc->height();
+        const QImage picture(doc->pixels(), w, h, w * 3, QImage::Format_BGR888);
+        if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))
+            picture.save(QString("%1/render_background_fog.png").arg(out));
+        // The background is the image through the far fog: red on the left, blue on
+        // the right, each mixed with the pale blue fog.
+        const QColor left = picture.pixelColor(2, 2), right = picture.pixelColor(w - 3, 2);
+        EXPECT_GT(left.red(), right.red());
+        EXPECT_LT(left.blue(), right.blue());
+        EXPECT_GT(left.green(), 40);  // the fog's colour mixed in
+    }
+}
+
 // The sheet's camera button edits a copy of the camera: OK puts it in the drawing
 // in the old one's place, undoably, and marks the drawing changed; Cancel changes
 // nothing.
@@ -525,12 +611,179 @@ TEST_F(RenderGui, AnUnwritableMovieIsToldAndNothingStarts) {
     EXPECT_TRUE(render_enabled());
 }
 
+// ---- A session from an empty drawing to a render, through commands and dialogs only
+
+// What the user types at the command steps, in order: a point or a number in the
+// typed-entry dialog, or kEsc to end a command that asks again.
+constexpr const char* kEsc = "<Esc>";
+std::deque<std::string> g_typing;
+CSView* g_typing_view = nullptr;
+
+// The key the user presses for the next step: a digit opens the typed entry.
+void press_next_key() {
+    if (g_typing.empty() || !g_typing_view) return;
+    const bool esc = g_typing.front() == kEsc;
+    if (esc) g_typing.pop_front();
+    QCoreApplication::postEvent(g_typing_view, new QKeyEvent(QEvent::KeyPress, esc ? Qt::Key_Escape : Qt::Key_1,
+                                                             Qt::NoModifier, esc ? "\x1b" : "1"));
+}
+
+// Answers the typed-entry dialogs from g_typing (in drawing axes), then presses the
+// key of the step after; every other dialog goes to `other`.
+void answer_dialogs(std::function<void(CDialog&)> other) {
+    platform_set_modal_hook([other](CDialog& d) {
+        if (!dynamic_cast<CTypedEntryDlg*>(&d)) return other(d);
+        ASSERT_FALSE(g_typing.empty());
+        d.SetDlgItemText(kIdcTypedText, g_typing.front());
+        if (d.GetDlgItem(kIdcCoordWorld)) d.CheckDlgButton(kIdcCoordWorld, true), d.CheckDlgButton(kIdcCoordUser, false);
+        g_typing.pop_front();
+        d.press(IDOK);
+        EXPECT_TRUE(d.ended());
+        press_next_key();
+    });
+}
+
+// Runs command `id` in the view with the typed answers `typing`.
+void run_typed(CSView* view, uint32_t id, std::deque<std::string> typing, std::function<void(CDialog&)> other) {
+    g_typing = std::move(typing);
+    g_typing_view = view;
+    answer_dialogs(std::move(other));
+    press_next_key();
+    view->OnCmdMsg(int(id), nullptr);
+    gui_flush();
+    EXPECT_TRUE(g_typing.empty()) << id;
+}
+
+void press_ok(CDialog& d) { d.press(IDOK); }
+
+void pick_combo(CDialog& d, int id, int row) {
+    auto* box = static_cast<QComboBox*>(d.GetDlgItem(id));
+    ASSERT_NE(box, nullptr);
+    box->setCurrentIndex(row);
+    box->activated(row);
+}
+
+// Render through the command: Phong with textures, the window's size, one picture.
+QImage render_through_the_sheet(CMainApp* app, CSView* view) {
+    platform_set_modal_hook([](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        ASSERT_NE(sheet, nullptr);
+        CPropPage* page = sheet->page(0);
+        static_cast<QRadioButton*>(page->GetDlgItem(2153))->click();  // "&Phong"
+        if (!page->IsDlgButtonChecked(2159)) static_cast<QCheckBox*>(page->GetDlgItem(2159))->click();
+        if (page->IsDlgButtonChecked(2161)) static_cast<QCheckBox*>(page->GetDlgItem(2161))->click();
+        pick_combo(*page, 2208, 1);  // "Window size"
+        d.press(IDOK);
+    });
+    view->OnCmdMsg(ID_RENDER, nullptr);
+    auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+    if (!frame) return {};
+    CImgDoc* doc = frame->document();
+    if (!QTest::qWaitFor([&] { return !doc->busy(); }, 300000)) return {};
+    gui_flush();
+    const int w = doc->width();
+    return QImage(doc->pixels(), w, doc->height(), ((w + 3) / 4 * 4) * 3, QImage::Format_BGR888).copy();
+}
+
+// Mean and spread of the grey levels in a square of `r` pixels around (x, y).
+std::pair<double, double> patch(const QImage& img, int x, int y, int r) {
+    double sum = 0, sum2 = 0;
+    int n = 0;
+    for (int j = y - r; j <= y + r; ++j)
+        for (int i = x - r; i <= x + r; ++i) {
+            const double g = qGray(img.pixel(i, j));
+            sum += g, sum2 += g * g, ++n;
+        }
+    const double mean = sum / n;
+    return {mean, std::sqrt(std::max(0.0, sum2 / n - mean * mean))};
+}
+
+TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
+    auto app = std::make_unique<CMainApp>();
+    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
+    gui_flush();
+    CSView* view = app->main_frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    const int material_pref = g_prefs.material;
+    g_prefs.material = 1;  // the whole material in the sheet
+    // A floor, a ball above it, and a spot light low on the right aimed at the ball.
+    run_typed(view, kCmdBox3D, {"-50,-50,-2", "100,100,2", kEsc}, press_ok);
+    run_typed(view, kCmdSphere, {"0,0,15", "10", kEsc}, press_ok);
+    run_typed(view, kCmdSpotLight, {"60,0,40", "0,0,15", kEsc}, [](CDialog& d) {
+        d.SetDlgItemText(kIdcFirst + 15, "40");  // hot spot and fall-off, degrees
+        d.SetDlgItemText(kIdcFirst + 17, "45");
+        d.press(IDOK);
+    });
+    view->OnCmdMsg(ID_ZOOM_ALL, nullptr);
+    gui_flush();
+    const QImage plain = render_through_the_sheet(app.get(), view);
+    ASSERT_FALSE(plain.isNull());
+
+    // The floor and the ball selected by a window, then Change Colour Material: a
+    // marble texture, a bump map and a reflection map.
+    run_typed(view, kCmdSelect, {"-55,-55,0", "55,55,0", kEsc}, [](CDialog& d) {
+        static_cast<QRadioButton*>(d.GetDlgItem(kIdcFirst + 2))->click();  // "&Window"
+        d.press(IDOK);
+    });
+    int sheets = 0;
+    run_typed(view, kCmdChangeMaterial, {}, [&sheets](CDialog& d) {
+        if (d.template_id() != kDlgMaterial) {  // "Change What?": everything
+            for (const auto& [id, w] : d.controls())
+                if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(true);
+            return d.press(IDOK);
+        }
+        ++sheets;
+        const int first = CMaterialSheetDlg::kIdcSlotFirst;
+        const int presets[3] = {7, 0, 0};  // "Marble: White", the first bump and reflection maps
+        for (int slot = 0; slot < 3; ++slot) {
+            pick_combo(d, first + 30 * slot + kSlotKind, kChoiceProcedural);
+            pick_combo(d, first + 30 * slot + kSlotPreset, presets[slot]);
+            d.SetDlgItemText(first + 30 * slot + kSlotAmount, "100");
+        }
+        d.press(IDOK);
+    });
+    EXPECT_EQ(sheets, 1);
+    const QImage detailed = render_through_the_sheet(app.get(), view);
+    ASSERT_FALSE(detailed.isNull());
+    ASSERT_EQ(detailed.size(), plain.size());
+    if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR")) {
+        plain.save(QString("%1/render_session_plain.png").arg(out));
+        detailed.save(QString("%1/render_session_detailed.png").arg(out));
+    }
+
+    // Where things are in the picture: the view's own projection (rows downward).
+    const ViewProjection& vp = view->view()->projection;
+    auto at = [&](double x, double y, double z) {
+        int px = 0, py = 0;
+        world_to_pixel(&vp, Vec3{float(x), float(y), float(z)}, &px, &py);
+        return QPoint(px, plain.height() - 1 - py);
+    };
+    // The ball's shadow falls on the floor away from the light: the line from the light
+    // through the ball's centre meets the floor at x = -36.
+    const QPoint shadow = at(-36, 0, 0), lit = at(-36, 25, 0), floor = at(-25, -30, 0);
+    for (const QImage* img : {&plain, &detailed}) {
+        EXPECT_LT(patch(*img, shadow.x(), shadow.y(), 2).first, 0.6 * patch(*img, lit.x(), lit.y(), 2).first);
+    }
+    // The marble varies across the floor where the plain floor is even.
+    EXPECT_LT(patch(plain, floor.x(), floor.y(), 6).second, 3.0);
+    EXPECT_GT(patch(detailed, floor.x(), floor.y(), 6).second, 6.0);
+    EXPECT_NE(plain, detailed);
+
+    g_prefs.material = material_pref;
+    platform_set_modal_hook(nullptr);
+    g_typing_view = nullptr;
+    app_session_end(app, &gui_flush);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
         dialogs_install_services();
         edit_dialogs_install();
+        draw3d_dialogs_install();
+        texture_presets_install();
         render_command_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             g_boxes.push_back(b.text);

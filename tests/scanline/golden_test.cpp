@@ -12,6 +12,8 @@
 #include "model/db/tree.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "render/scanline/render_context.h"
+#include "render/scanline/render_mesh.h"
 #include "scanline_test_util.h"
 
 namespace {
@@ -201,4 +203,74 @@ TEST(Golden, DarkOutlineOfASmoothSphereHasNoBrightSpecks) {
         }
     EXPECT_EQ(specks, 0);
     golden_compare("sphere_outline", 100, 100, img.bytes());
+}
+
+TEST(Golden, DenseMeshesSameOnOneThreadAndMany) {
+    // Meshes large enough that every stage splits them into several chunks (vertices,
+    // normals, light pass, clipping, set-up, banding): smooth and faceted, through a
+    // half-transparent panel, with antialiasing and without. One thread and many give
+    // the same bytes, and the image matches its reference.
+    TestScene s;
+    s.add_sphere({-20, 0, 0}, 45, 250, 290);
+    MESH3* faceted = s.add_sphere({40, 10, 10}, 30, 200, 180);
+    faceted->material->flags = 0;
+    colour(faceted, 0.9f, 0.5f, 0.2f);
+    MESH3* glass = s.add_box({-70, -60, 30}, {0, 60, 35});
+    glass->material->transparency = 0.5f;
+    colour(glass, 0.3f, 0.6f, 1.0f);
+    s.add_light({60, 80, 100}, 1, 1, 1);
+    s.view = tilted_view(80, 60);
+    for (uint32_t aa : {0u, uint32_t(kRenderAntialias)}) {
+        s.settings.flags = kRenderGouraud | kRenderAmbient | aa;
+        Image24 one(160, 120), many(160, 120);
+        render_set_thread_count(1);
+        ASSERT_EQ(s.render(one), 0);
+        render_set_thread_count(7);
+        ASSERT_EQ(s.render(many), 0);
+        render_set_thread_count(0);
+        EXPECT_EQ(one.bytes(), many.bytes()) << aa;
+        golden_compare(aa ? "dense_meshes_aa" : "dense_meshes", 160, 120, one.bytes());
+    }
+}
+
+TEST(Golden, KeptNormalsFollowChangesOfTheMesh) {
+    // A mesh large enough for its normals to be kept between renders: after each
+    // change the next render matches one made with nothing kept.
+    TestScene s;
+    MESH3* ball = s.add_sphere({0, 0, 0}, 45, 250, 290);
+    s.add_light({60, 80, 100}, 1, 1, 1);
+    s.view = tilted_view(60, 45);
+    s.settings.flags = kRenderGouraud;
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+    };
+    const Change changes[] = {
+        {"vertices moved", [&] { for (MeshVertex& v : ball->blocks->vertices) v.z *= 0.7f; }},
+        {"faceted", [&] { ball->material->flags = 0; }},
+        {"smooth by angle, narrow", [&] {
+             ball->material->flags = kMaterialSmoothByAngle;
+             ball->material->smoothing_angle = 0.001f;
+         }},
+        {"smooth by angle, wide", [&] { ball->material->smoothing_angle = 1.0f; }},
+        {"edges renumbered", [&] {
+             // Two faces swap their first two edges: the same triangle, its corners
+             // taken in another order.
+             for (size_t f = 0; f < ball->blocks->faces.size(); f += 3)
+                 std::swap(ball->blocks->faces[f].e[0], ball->blocks->faces[f].e[1]);
+         }},
+    };
+    Image24 before(120, 90);
+    ASSERT_EQ(s.render(before), 0);  // keeps the first normals
+    for (const Change& c : changes) {
+        c.apply();
+        Image24 kept(120, 90), fresh(120, 90);
+        ASSERT_EQ(s.render(kept), 0) << c.what;
+        render_mesh_keep_prepared(false);
+        ASSERT_EQ(s.render(fresh), 0) << c.what;
+        render_mesh_keep_prepared(true);
+        EXPECT_EQ(kept.bytes(), fresh.bytes()) << c.what;
+        EXPECT_NE(kept.bytes(), before.bytes()) << c.what;
+        ASSERT_EQ(s.render(before), 0);  // keeps this state's normals
+    }
 }

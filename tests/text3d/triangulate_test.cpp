@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "commands/model3d/triangulate.h"
 #include "model/math/types.h"
 #include "text3d_support.h"
+#include "triangulate_reference.h"
 
 namespace {
 
@@ -353,6 +355,85 @@ TEST(ContourTriangulate, HostileContoursStayBounded) {
         }
         EXPECT_TRUE(std::isfinite(sum));
         EXPECT_NEAR(sum, region, 1e-9 * (1 + std::fabs(region)));
+    }
+}
+
+// Random polygons with holes, many of them degenerate (points on a coarse grid, so
+// collinear runs and coincident points; repeated points; holes touching the outer or
+// each other; scattered points that cross themselves), at scales far from 1, both
+// turning senses and both faces: the indexed bridge picks exactly the entries of the
+// full pair scan, and the indexed clipper cuts exactly the triangles, in exactly the
+// order and with exactly the edge bits, of the full scan it replaced.
+TEST(ContourTriangulate, SameBridgesAndEarsAsTheFullScan) {
+    std::mt19937 rng(20261208);
+    auto uni = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
+    auto pick = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+    for (int trial = 0; trial < 1500; ++trial) {
+        SCOPED_TRACE(trial);
+        const int kind = trial % 5;  // 0 smooth, 1 grid, 2 repeats, 3 touching holes, 4 scattered
+        const double scale = std::pow(10.0, pick(-3, 3));
+        const double grid = kind == 1 ? 1.0 / pick(2, 8) : 0;
+        auto place = [&](double x, double y) {
+            if (grid > 0) x = std::round(x / grid) * grid, y = std::round(y / grid) * grid;
+            return Vec3d{x * scale, y * scale, 0};
+        };
+        // A star-shaped ring round (cx, cy); dir -1 clockwise.
+        auto ring = [&](int n, double cx, double cy, double r, double dir) {
+            std::vector<Vec3d> c;
+            for (int i = 0; i < n; ++i) {
+                const double a = dir * 2 * M_PI * (i + (kind == 0 ? 0 : uni(0, 0.9))) / n;
+                const double rr = r * (kind == 4 ? uni(0.05, 1) : uni(0.6, 1));
+                c.push_back(place(cx + rr * std::cos(a), cy + rr * std::sin(a)));
+                if (kind == 2 && pick(0, 3) == 0) c.push_back(c.back());
+                if (kind == 2 && pick(0, 5) == 0 && i > 0) {  // a point midway: a collinear run
+                    const Vec3d& u = c[c.size() - 2];
+                    c.insert(c.end() - 1, Vec3d{(u.x + c.back().x) / 2, (u.y + c.back().y) / 2, 0});
+                }
+            }
+            return c;
+        };
+        std::vector<std::vector<Vec3d>> contours = {ring(pick(3, trial < 1400 ? 120 : 1500), 0, 0, 10, -1)};
+        const int holes = pick(0, 6);
+        for (int h = 0; h < holes; ++h) {
+            const double a = uni(0, 2 * M_PI), d = uni(0, 5);
+            contours.push_back(ring(pick(3, 24), d * std::cos(a), d * std::sin(a), uni(0.3, 2.5), 1));
+            if (kind == 3) {  // share a point with the outer or with the previous hole
+                const std::vector<Vec3d>& other = contours[pick(0, static_cast<int>(contours.size()) - 2)];
+                contours.back()[0] = other[static_cast<size_t>(pick(0, static_cast<int>(other.size()) - 1))];
+            }
+        }
+        std::vector<Vec3d> v;
+        ContourSet set(contours.size());
+        for (size_t k = 0; k < contours.size(); ++k) {
+            const int32_t first = static_cast<int32_t>(v.size());
+            v.insert(v.end(), contours[k].begin(), contours[k].end());
+            ASSERT_EQ(contour_init_range(&set[k], vector_vertex_io, &v, first, static_cast<int32_t>(v.size()) - 1), 0);
+        }
+        ContourRecord bridged_before = set[0];
+        for (size_t k = 1; k < set.size(); ++k) {
+            ASSERT_EQ(contour_bridge_hole(&set[0], set[k]), 0);
+            ASSERT_EQ(reference::reference_bridge_hole(&bridged_before, set[k]), 0);
+            ASSERT_EQ(set[0].count, bridged_before.count);
+            for (int32_t i = 0; i < set[0].count; ++i) {
+                ASSERT_EQ(set[0].entries[i].vertex, bridged_before.entries[i].vertex) << "hole " << k << " entry " << i;
+                ASSERT_EQ(set[0].entries[i].flags, bridged_before.entries[i].flags) << "hole " << k << " entry " << i;
+            }
+        }
+        set[0].clockwise = trial % 7 == 3 ? 0 : 1;
+        const int32_t base = trial % 2 ? 0 : 1;
+        v.insert(v.begin(), v.front());  // base 1 reads the vertices one on
+        if (base == 0) v.erase(v.begin());
+        std::vector<Tri> got, want;
+        int32_t got_n = 5, want_n = 5;
+        // The 3D text passes a tolerance that grows with the square of the size.
+        const double tolerance = trial % 3 ? 1e-6 * scale * scale : 1e-6;
+        ASSERT_EQ(contour_triangulate(&got, &got_n, set[0], collect, base, tolerance), 0);
+        ASSERT_EQ(reference::reference_triangulate(&want, &want_n, set[0], collect, base, tolerance), 0);
+        ASSERT_EQ(got_n, want_n);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(got[i], want[i]) << "triangle " << i << " of " << got.size();
+        }
     }
 }
 

@@ -1,0 +1,81 @@
+// Working arrays kept from one render to the next. A large render's arrays are many
+// megabytes; allocating them afresh every frame costs a page fault per page touched,
+// and the kernel serialises those across the render threads. A vector taken here comes
+// back empty but with the capacity an earlier render gave it, so resizing it touches
+// memory that is already mapped (each array goes to the use it fits best). Safe to use from any thread and from concurrent
+// renders; at most kScratchKeep arrays of each element type are kept.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+inline constexpr size_t kScratchKeep = 8;
+
+template <class T>
+class RenderScratch {
+  public:
+    // An empty vector for about `want` elements: the kept one with the least capacity
+    // that holds them, else the largest kept (it grows), else a new one.
+    static std::vector<T> take(size_t want) {
+        Store& s = store();
+        std::lock_guard<std::mutex> lock(s.lock);
+        if (s.kept.empty()) return {};
+        auto pick = s.kept.end();
+        for (auto it = s.kept.begin(); it != s.kept.end(); ++it)
+            if (it->capacity() >= want && (pick == s.kept.end() || it->capacity() < pick->capacity()))
+                pick = it;
+        if (pick == s.kept.end())
+            pick = std::max_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
+                return a.capacity() < b.capacity();
+            });
+        std::vector<T> v = std::move(*pick);
+        s.kept.erase(pick);
+        return v;
+    }
+    // Keeps v's memory for a later take (its elements are dropped now); when the store
+    // is full the smallest array goes.
+    static void give(std::vector<T>&& v) {
+        if (v.capacity() == 0) return;
+        v.clear();
+        Store& s = store();
+        std::vector<T> dropped;
+        std::lock_guard<std::mutex> lock(s.lock);
+        if (s.kept.size() < kScratchKeep) {
+            s.kept.push_back(std::move(v));
+            return;
+        }
+        auto least = std::min_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
+            return a.capacity() < b.capacity();
+        });
+        if (least->capacity() < v.capacity()) std::swap(*least, v);
+        dropped = std::move(v);  // freed after the lock is released
+    }
+
+  private:
+    struct Store {
+        std::mutex lock;
+        std::vector<std::vector<T>> kept;
+    };
+    static Store& store() {
+        static Store s;
+        return s;
+    }
+};
+
+// A vector on loan from the scratch store for one scope, for about `want` elements.
+template <class T>
+class ScratchVector {
+  public:
+    explicit ScratchVector(size_t want) : v_(RenderScratch<T>::take(want)) {}
+    ~ScratchVector() { RenderScratch<T>::give(std::move(v_)); }
+    ScratchVector(const ScratchVector&) = delete;
+    ScratchVector& operator=(const ScratchVector&) = delete;
+    std::vector<T>& operator*() { return v_; }
+    std::vector<T>* operator->() { return &v_; }
+
+  private:
+    std::vector<T> v_;
+};
