@@ -502,7 +502,9 @@ CMaterialSheetDlg::CMaterialSheetDlg(QWidget* parent, int template_id, int32_t* 
       work_(std::make_unique<MaterialRecord>()),
       patterns_(std::make_unique<SheetPatterns>(model)),
       index_value_(*colour_index) {
-    if (material_copy(work_.get(), material) != 0) material_init(work_.get());
+    // Without a whole working copy OK would store a partial or default material over
+    // the caller's: the sheet does not open (DoModal).
+    copy_failed_ = material_copy(work_.get(), material) != 0;
     for (int i = 0; i < 3; ++i) rgb_[i] = material->colour[i];
     for (int i = 0; i < 11; ++i) scalars_[i] = material->*kScalars[i].field;
     for (int i = 0; i < 2; ++i) flags_[i] = (material->flags & kFlagBits[i]) != 0;
@@ -518,6 +520,14 @@ CTextureSlotEditor* CMaterialSheetDlg::slot_editor(int slot) const {
 CMaterialSheetDlg::~CMaterialSheetDlg() {
     // The sample's worker may be sampling an image the sheet loaded: it stops first.
     delete sample_;
+}
+
+int CMaterialSheetDlg::DoModal() {
+    if (copy_failed_) {
+        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        return 8;
+    }
+    return CDlg::DoModal();
 }
 
 bool CMaterialSheetDlg::with_fields() const { return template_id() != kDlgMaterialColour; }
@@ -655,11 +665,12 @@ void CMaterialSheetDlg::OnOK() {
         w.flags = with_shading_method(w.flags, method_) & ~kMaterialSmoothGroups;
         w.smoothing_angle = float(deg_to_rad(smoothing_deg_));
     }
-    if (material_copy(m_, &w) != 0) {
+    // The images first: the caller's record changes only when all else went well.
+    if ((images_ && !patterns_->release(w, &images_->patterns)) || material_copy(m_, &w) != 0) {
         msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
         return;
     }
-    patterns_->commit(w);
+    if (!images_) patterns_->commit(w);
     EndDialog(IDOK);
 }
 
@@ -684,9 +695,10 @@ void edit_dialogs_install() {
         CChooseLayerDlg dlg(shell_main_window(), view_drawing(view), pre);
         return dlg.DoModalHelp(0) == IDOK ? dlg.chosen() : nullptr;
     };
-    d.material_sheet = [](VIEW* view, int32_t* colour, MaterialRecord* m, bool camera) {
+    d.material_sheet = [](VIEW* view, int32_t* colour, MaterialRecord* m, bool camera, SheetImages* images) {
         const int which = camera ? kDlgBackground : g_prefs.material ? kDlgMaterial : kDlgMaterialColour;
         CMaterialSheetDlg dlg(shell_main_window(), which, colour, m, view ? view_drawing(view) : nullptr);
+        dlg.hand_images_to(images);
         return dlg.DoModalHelp(0) == IDOK;
     };
     d.change_what = [](VIEW*, int32_t* mask) {

@@ -180,8 +180,10 @@ class CLightSettingsDlg : public CDlg {
 //
 // The sheet edits a working copy; OK stores it into the caller's record (clearing
 // the smoothing-group flag of imported meshes, whose slots are now the sheet's) and
-// puts the images its slots took into the drawing; Cancel leaves the record and the
-// drawing as they were.
+// puts the images its slots took into the drawing, or hands them to the caller
+// (hand_images_to); Cancel leaves the record and the drawing as they were. When the
+// working copy cannot be made (out of memory) the sheet does not open: DoModal says
+// so and returns 8.
 class CMaterialSheetDlg : public CDlg {
   public:
     // `model`: the drawing whose image patterns the slots use; null when no image
@@ -199,6 +201,10 @@ class CMaterialSheetDlg : public CDlg {
     // The shaded sample of the working copy (material form only, null before the
     // controls are built).
     CMaterialSample* sample() const { return sample_; }
+    // On OK the images loaded for the material go to `images` instead of the drawing.
+    void hand_images_to(SheetImages* images) { images_ = images; }
+
+    int DoModal() override;
 
     // Control ids of the material form, beyond the colour and the scalars.
     static constexpr int kIdcMethod = kIdcFirst + 60;     // combo: faceted, smooth, by angle
@@ -224,6 +230,8 @@ class CMaterialSheetDlg : public CDlg {
     MaterialRecord* m_;
     std::unique_ptr<MaterialRecord> work_;
     std::unique_ptr<SheetPatterns> patterns_;
+    SheetImages* images_ = nullptr;
+    bool copy_failed_ = false;  // no working copy: the sheet refuses to open
     std::unique_ptr<CTextureSlotEditor> editors_[3];
     std::unique_ptr<CSceneMaterialEditor> scene_;  // the background form's
     CMaterialSample* sample_ = nullptr;  // a child widget

@@ -39,7 +39,8 @@ void run_settings(CSView* v, int id) {
         case 15306: {
             EditDialogs& d = edit_dialogs();
             int32_t colour = view->current_colour;
-            if (d.material_sheet && d.material_sheet(view, &colour, &view->material, false)) {
+            // The view's material is no undo level's: its images join the drawing for good.
+            if (d.material_sheet && d.material_sheet(view, &colour, &view->material, false, nullptr)) {
                 view->current_colour = colour;
                 v->FillLayerList();
             }

@@ -94,6 +94,25 @@ void SheetPatterns::commit(const MaterialRecord& m) {
     }
 }
 
+bool SheetPatterns::release(const MaterialRecord& m, std::vector<PATT*>* out) {
+    MATRPATT* used[kMaterialSlotCount];
+    int n = 0;
+    for (const TextureSlot& s : m.slots)
+        if (s.kind == kTextureImage && s.mapping.image && std::find(used, used + n, s.mapping.image) == used + n &&
+            std::find(kept_.begin(), kept_.end(), s.mapping.image) != kept_.end())
+            used[n++] = s.mapping.image;
+    try {
+        out->reserve(out->size() + n);
+    } catch (...) {
+        return false;
+    }
+    for (int i = 0; i < n; ++i) {
+        out->push_back(used[i]);
+        kept_.erase(std::find(kept_.begin(), kept_.end(), used[i]));
+    }
+    return true;
+}
+
 std::string texture_load_failure_text(int code, const std::string& path) {
     std::string why;
     if (code == kImageNoMemory) why = res_load_string(kStrNoMemory);

@@ -8,7 +8,8 @@
 //
 // Images chosen while a sheet is open are loaded into patterns that the sheet keeps
 // (SheetPatterns); they join the drawing's pattern ring only when the sheet's OK
-// stores the material, so Cancel leaves the drawing as it was. A pattern is found by
+// stores the material (or are handed to the caller, who adds them in the undo level of
+// the change), so Cancel leaves the drawing as it was. A pattern is found by
 // name (the file's path) among the drawing's and the sheet's own before a file is
 // read, so every material that uses an image shares one pattern, and a pattern the
 // drawing already has is never replaced or freed by the sheet.
@@ -22,6 +23,7 @@
 #include <vector>
 
 class MATRPATT;
+class PATT;
 class MODEL;
 class QComboBox;
 class QCheckBox;
@@ -45,9 +47,12 @@ class SheetPatterns {
     // that name, else the file loaded into a new pattern the sheet keeps. 0, or the
     // reader's code (texture_image_load) with *out null.
     int image(const std::string& path, MATRPATT** out);
-    // Puts the kept patterns that `m`'s slots use into the drawing (the material is
-    // being stored). The others stay the sheet's and go with it.
+    // Puts the kept patterns that `m`'s slots use into the drawing, outside its undo
+    // history (the material is being stored). The others stay the sheet's and go with it.
     void commit(const MaterialRecord& m);
+    // Hands the kept patterns that `m`'s slots use over to `out` (the caller adds them
+    // to the drawing with the change); false, nothing handed over, when out of memory.
+    bool release(const MaterialRecord& m, std::vector<PATT*>* out);
 
   private:
     MODEL* model_;

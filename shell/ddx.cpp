@@ -23,17 +23,22 @@ constexpr uint32_t kStrIdEnterBetween = 40709;    // "Please enter a value betwe
     dx->Fail();
 }
 
-// Step 1: a real through the edit control; false never returns (failure exit).
-void exchange_real(CDataExchange* dx, int id, double& value) {
+// A real through the edit control. While saving, a text that is still what `value`
+// shows as (the user left the field alone) leaves `value` exact, where reading the
+// shown digits back would round it; true when the text was read into `value`. A text
+// that does not read takes the failure exit.
+bool exchange_real(CDataExchange* dx, int id, double& value) {
     dx->PrepareEditCtrl(id);
     if (!dx->saving()) {
         dx->dialog()->SetDlgItemText(id, number_format_real(value));
-        return;
+        return false;
     }
     std::string text = dx->dialog()->GetDlgItemText(id);
+    if (text == number_format_real(value)) return false;
     double v = 0;
     if (!real_parse(text.c_str(), &v)) fail_with(dx, kStrIdEnterNumber);
     value = v;
+    return true;
 }
 
 // Replaces %1 and %2 (the framework's string formatter).
@@ -62,8 +67,7 @@ void DDX_Double(CDataExchange* dx, int id, double& value) { exchange_real(dx, id
 
 void DDX_Float(CDataExchange* dx, int id, float& value) {
     double v = value;
-    exchange_real(dx, id, v);
-    if (!dx->saving()) return;
+    if (!exchange_real(dx, id, v)) return;
     // Beyond the float range the variable would become infinite.
     if (std::fabs(v) > FLT_MAX) fail_with(dx, kStrIdEnterNumber);
     value = static_cast<float>(v);
@@ -72,8 +76,7 @@ void DDX_Float(CDataExchange* dx, int id, float& value) {
 void DDX_Units(CDataExchange* dx, int id, double& radians) {
     const bool degrees = g_number_format.degree_flag != 0;
     double shown = degrees ? rad_to_deg(radians) : radians;
-    DDX_Double(dx, id, shown);
-    if (dx->saving()) radians = degrees ? deg_to_rad(shown) : shown;
+    if (exchange_real(dx, id, shown)) radians = degrees ? deg_to_rad(shown) : shown;
 }
 
 void DDX_Length(CDataExchange* dx, int id, double& value) {
@@ -82,11 +85,12 @@ void DDX_Length(CDataExchange* dx, int id, double& value) {
         dx->dialog()->SetDlgItemText(id, number_format_length(value));
         return;
     }
+    std::string text = dx->dialog()->GetDlgItemText(id);
+    if (text == number_format_length(value)) return;  // left alone: exact
     if (g_number_format.length_unit_kind == 0) {
         exchange_real(dx, id, value);
         return;
     }
-    std::string text = dx->dialog()->GetDlgItemText(id);
     double v = 0;
     if (!number_parse_length(text.c_str(), &v)) fail_with(dx, kStrIdEnterCorrectly);
     value = v;

@@ -7,6 +7,10 @@
 // does not read, or a value out of range, shows a message and takes the exchange's
 // failure exit: the variable keeps its value and the dialog stays open with the
 // focus on the control.
+//
+// While saving, a field whose text is still what its variable shows as (the user did
+// not edit it) leaves the variable exactly as it was: the shown digits are rounded, and
+// reading them back would change a value nobody touched.
 #pragma once
 
 #include <string>

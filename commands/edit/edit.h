@@ -11,6 +11,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include "model/math/types.h"
 
 class VIEW;
@@ -85,6 +86,23 @@ struct StyleValues {
     char text[256] = "";  // the string of Change 2D Text
 };
 
+// Image patterns a material sheet loaded for the material it gave back, not yet the
+// drawing's: the caller adds them to the drawing with the material change
+// (edit_adopt_images). Those still held here when it goes are destroyed.
+struct SheetImages {
+    std::vector<PATT*> patterns;
+    SheetImages() = default;
+    SheetImages(const SheetImages&) = delete;
+    SheetImages& operator=(const SheetImages&) = delete;
+    ~SheetImages();
+};
+
+// Adds the sheet's images that the slots of `material` chosen by `mask` (kMatApply*
+// bits) use to the view's drawing, in the newest undo level (the one of the material
+// change); each added one leaves `images`. 0, or model_add_object's code (the caller
+// rolls the level back).
+int edit_adopt_images(VIEW* view, const MaterialRecord& material, int32_t mask, SheetImages* images);
+
 // The dialogs of the editing commands. An empty hook answers as a user who accepts the
 // defaults would (OK); tests replace them.
 struct EditDialogs {
@@ -97,7 +115,10 @@ struct EditDialogs {
     // The layer chosen for the objects (preselected: their common layer), or null.
     std::function<LAYER*(VIEW*, LAYER* preselected)> choose_layer;
     // The material sheet (camera: the background sheet) on colour and material; true on OK.
-    std::function<bool(VIEW*, int32_t* colour, MaterialRecord* material, bool camera)> material_sheet;
+    // With `images`, the images loaded for the material are handed over there; without,
+    // they join the drawing outside the undo history (a material no undo level holds).
+    std::function<bool(VIEW*, int32_t* colour, MaterialRecord* material, bool camera, SheetImages* images)>
+        material_sheet;
     // "Change What?" for materials (kMatApply* bits) and for line styles (1 width,
     // 2 pattern, 4 arc step, 8 curve step, 16 pattern scale); false when cancelled.
     std::function<bool(VIEW*, int32_t* mask)> change_what;

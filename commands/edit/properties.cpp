@@ -3,6 +3,7 @@
 // clones in one new undo level first (Adjust Camera and Light: the picked object),
 // then changes the clones, so that Undo brings the unchanged objects back and a
 // cancelled dialog rolls the level back.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -137,6 +138,25 @@ int texts_set_string(buffer* objects, const char* text) {
 
 // ---- Change Colour Material
 
+SheetImages::~SheetImages() {
+    for (PATT* p : patterns) rtc_destroy(p);
+}
+
+int edit_adopt_images(VIEW* view, const MaterialRecord& material, int32_t mask, SheetImages* images) {
+    MODEL* model = view_drawing(view);
+    auto& held = images->patterns;
+    for (int slot = 0; slot < kMaterialSlotCount; ++slot) {
+        const TextureSlot& s = material.slots[slot];
+        if (!(mask & (slot == 0 ? kMatApplyTexture : kMatApplyBumpReflection))) continue;
+        if (s.kind != kTextureImage || !s.mapping.image) continue;
+        auto it = std::find(held.begin(), held.end(), static_cast<PATT*>(s.mapping.image));
+        if (it == held.end()) continue;  // the drawing's already
+        if (int rc = model_add_object(model, *it, edit_record_depth(), 0)) return rc;
+        held.erase(it);
+    }
+    return 0;
+}
+
 int cmd_change_material(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
@@ -171,7 +191,9 @@ int cmd_change_material(void* arg) {
         }
         if (rc != 0) break;
         const bool camera = single && rtc_is<CAMERA>(source);
-        const bool ok = !edit_dialogs().material_sheet || edit_dialogs().material_sheet(view, &colour, &work, camera);
+        SheetImages images;  // enter the drawing with the change, in its undo level
+        const bool ok =
+            !edit_dialogs().material_sheet || edit_dialogs().material_sheet(view, &colour, &work, camera, &images);
         if (ok) {
             bool cloned = false;
             buffer* originals = nullptr;
@@ -189,7 +211,8 @@ int cmd_change_material(void* arg) {
             } else {
                 view_set_modified(view, 1);
                 if (mask & kMatApplyColour) buffer_set_color(objects, colour);
-                rc = buffer_set_material(objects, &work, mask);
+                rc = edit_adopt_images(view, work, mask, &images);
+                if (rc == 0) rc = buffer_set_material(objects, &work, mask);
                 if (rc != 0) edit_rollback_clones(view, objects, &originals);
                 else announce(view, objects, from_selection);
             }

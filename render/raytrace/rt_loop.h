@@ -24,7 +24,7 @@ struct RtCamera {
     Vec3d up{0, 1, 0};
     Vec3d right{1, 0, 0};
     double aperture = 0;        // focal blur; 0 = none
-    double focal_distance = 1;
+    double focal_distance = 1;  // multiple of `direction` that reaches the plane in focus
     bool orthographic = false;
 };
 

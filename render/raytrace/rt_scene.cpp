@@ -261,17 +261,21 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         const CAMERA& c = *ctx->camera;
         cam->location = rt_v(c.position);
         const Vec3d dir = rt_v(c.target) - rt_v(c.position);
-        cam->focal_distance = rt_len(dir);
+        const double distance = rt_len(dir);
         // The camera frame (render_scene checked it) gives a usable up vector even when
         // the camera's own is missing or along the line of sight.
         cam->direction = rt_unit(dir) * (c.lens * aspect);
+        // Focal blur's rays meet on the target's plane: the primary direction, which
+        // is lens x aspect long along the line of sight, reaches it at this multiple.
+        const double reach = c.lens * aspect;
+        cam->focal_distance = std::isfinite(reach) && reach > 0 ? distance / reach : distance;
         cam->up = rt_unit(xform_vector(ctx->inverse, rt_v(0, 1, 0)));
         cam->right = rt_unit(xform_vector(ctx->inverse, rt_v(1, 0, 0))) * aspect;
         // Focal blur: the camera's aperture, none when it is not a positive number.
         const double aperture = c.aperture();
         cam->aperture = std::isfinite(aperture) && aperture > 0 ? aperture : 0;
         cam->orthographic = false;
-        *fog_distance = cam->focal_distance;
+        *fog_distance = distance;
         return;
     }
     BBox b = scene.box;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "commands/edit/edit.h"
+#include "dialogs/edit_dialogs.h"
 #include "dialogs/render_pages.h"
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/xfile.h"
@@ -226,13 +227,12 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
     return true;
 }
 
-// The picker's colour: the colour part of the material sheet.
-bool choose_colour(VIEW* view, int32_t* colour) {
-    EditDialogs& d = edit_dialogs();
-    if (!d.material_sheet) return false;
+// The picker's colour: the material sheet's colour form, which loads no images.
+bool choose_colour(int32_t* colour) {
     MaterialRecord m;
     int32_t index = *colour;
-    if (!d.material_sheet(view, &index, &m, false)) return false;
+    CMaterialSheetDlg dlg(shell_main_window(), kDlgMaterialColour, &index, &m);
+    if (dlg.DoModalHelp(0) != IDOK) return false;
     *colour = index;
     return true;
 }
@@ -303,7 +303,7 @@ int cmd_render(void* arg) {
     const QSize client = window->viewport()->size();
     RenderPageHooks hooks;
     hooks.camera_setup = [view](RenderCameraChoice* c) { return camera_setup(view, c); };
-    hooks.choose_colour = [view](int32_t* colour) { return choose_colour(view, colour); };
+    hooks.choose_colour = [](int32_t* colour) { return choose_colour(colour); };
     // While the sheet is open the drawing window looks through its camera.
     RenderPreviewer previewer(view, client.width(), client.height());
     auto redraw = [window] {

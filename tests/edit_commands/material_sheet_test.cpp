@@ -18,8 +18,11 @@
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/xfile.h"
 #include "edit_fixture.h"
+#include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
+#include "model/db/texture_map.h"
+#include "model/math/scalar.h"
 #include "model/db/tree.h"
 #include "model/stream/matchunk.h"
 #include "platform/modal.h"
@@ -306,8 +309,140 @@ TEST_F(MaterialSheet, CancelChangesNothingAndOkIsOneUndoLevel) {
         d.SetDlgItemText(kIdcFirst + 15, "0.9");
         d.press(IDCANCEL);
     });
-    EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false));
+    EXPECT_FALSE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false, nullptr));
     EXPECT_EQ(stored(dir_ + "/v.bin", &h.view()->material), current);
+}
+
+// OK without an edit stores every field exactly, though each shows 4 digits; an edited
+// field takes the typed value. The material sheet, its slots, the background form's
+// fog and the camera dialog.
+TEST_F(MaterialSheet, OkWithoutEditsKeepsValuesThatFourDigitsWouldRound) {
+    Harness h;
+    MATRPATT* pattern = nullptr;
+    ASSERT_EQ(texture_image_load(&pattern, targa("t.tga", 9).c_str(), "t.tga"), 0);
+    ASSERT_TRUE(model_insert_patt(h.model(), pattern));
+    MaterialRecord m;
+    texture_preset_apply(&m, &kPresetsBump, 0);
+    TextureSlot& image = m.slots[kSlotTexture];
+    image.kind = kTextureImage;
+    ASSERT_EQ(texture_mapping_set_image(&image.mapping, pattern), 0);
+    auto cam = rtc_make<CAMERA>();
+    cam->lens = 1.18912;
+    cam->set_aperture(0.00004f);
+    struct Field {
+        int form;  // the sheet's template, 0 for the camera dialog
+        int id;
+        float* value;
+        float odd;          // shows rounded
+        const char* typed;  // then typed
+        float want;
+    };
+    const int slot = CMaterialSheetDlg::kIdcSlotFirst;
+    const int bump = slot + 30 * kSlotBump;
+    const Field fields[] = {
+        {kDlgMaterial, kIdcFirst + 15, &m.shininess, 0.123456f, "0.5", 0.5f},
+        {kDlgMaterial, CMaterialSheetDlg::kIdcSmoothing, &m.smoothing_angle, 0.5f, "30", float(30 * kPi / 180)},
+        {kDlgMaterial, kIdcFirst + 3, &m.colour[0], 0.987654f, "0.25", 0.25f},
+        {kDlgMaterial, slot + kSlotAmount, &image.amount, 0.123456f, "50", 0.5f},
+        {kDlgMaterial, slot + kSlotUScale, &image.mapping.u_scale, 1.23456f, "2", 2.0f},
+        {kDlgMaterial, slot + kSlotVScale, &image.mapping.v_scale, 2.34567f, "3", 3.0f},
+        {kDlgMaterial, slot + kSlotAngle, &image.mapping.angle, 12.3456f, "45", 45.0f},
+        {kDlgMaterial, bump + kSlotAmount, &m.slots[kSlotBump].amount, 0.123456f, "20", 0.2f},
+        {kDlgBackground, CMaterialSheetDlg::kIdcFogVisibility, &m.slots[kSlotBump].amount, 0.654321f, "0.5", 0.5f},
+        {kDlgBackground, CMaterialSheetDlg::kIdcFogHaze, &image.amount, 0.123456f, "0.25", 0.25f},
+        {0, kIdcFirst + 3, &cam->position.x, 1234.5f, "7", 7.0f},
+        {0, kIdcFirst + 9, &cam->target.z, 0.00001234f, "-8", -8.0f},
+    };
+    for (bool edit : {false, true}) {
+        cam->set_aperture(0.00004f);
+        for (int form : {kDlgMaterial, kDlgBackground, 0}) {
+            SCOPED_TRACE(testing::Message() << "form " << form << (edit ? " edited" : " untouched"));
+            for (const Field& f : fields)
+                if (f.form == form) *f.value = f.odd;
+            platform_set_modal_hook([&](CDialog& d) {
+                if (edit)
+                    for (const Field& f : fields)
+                        if (f.form == form) d.SetDlgItemText(f.id, f.typed);
+                d.press(IDOK);
+            });
+            int32_t colour = 3;
+            if (form) {
+                CMaterialSheetDlg dlg(nullptr, form, &colour, &m, h.model());
+                ASSERT_EQ(dlg.DoModal(), IDOK);
+            } else {
+                ASSERT_EQ(CCameraSettingsDlg(nullptr, cam.get()).DoModal(), IDOK);
+            }
+            for (const Field& f : fields) {
+                if (f.form != form) continue;
+                EXPECT_EQ(*f.value, edit ? f.want : f.odd) << "control " << f.id;
+            }
+        }
+        EXPECT_EQ(cam->lens, 1.18912);
+        EXPECT_EQ(cam->aperture(), 0.00004f);
+    }
+}
+
+// An image loaded in the sheet enters the drawing in the undo level of the material
+// change: Undo gives the drawing back exactly, Redo brings the image back. "Change
+// What?" cancelled after the sheet's OK adds nothing.
+TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
+    const std::string image = targa("undo.tga", 40);
+    Harness h;
+    define_edit_commands(h);
+    MESH3* mesh = add_mesh(h.model());
+    MESH3* other = add_mesh(h.model());
+    texture_preset_apply(other->material, &kPresetsTexture, 3);  // two materials: Change What? asks
+    const std::string before = dump_drawing(h.model());
+    const int patterns = image_patterns(h.model());
+    auto load = [](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.press(IDOK);
+    };
+    edit_dialogs().change_what = [](VIEW*, int32_t*) { return false; };
+    xfile_set_test_hook([&image](CXFile& d) {
+        d.choose(image, -1);
+        return true;
+    });
+    buffer_add(h.view()->selection, mesh);
+    buffer_add(h.view()->selection, other);
+    platform_set_modal_hook(load);
+    h.run(kCmdChangeMaterial);
+    EXPECT_EQ(h.model()->undo_levels, 0);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+
+    MESH3* now = change(h, mesh, load, {image});
+    ASSERT_NE(now, mesh);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+    EXPECT_EQ(h.model()->undo_levels, 1);
+    ASSERT_EQ(model_undo(h.model()), 0);
+    EXPECT_EQ(dump_drawing(h.model()), before);
+    EXPECT_EQ(image_patterns(h.model()), patterns);
+    ASSERT_EQ(model_redo(h.model()), 0);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+    EXPECT_EQ(now->material->slots[kSlotTexture].mapping.image,
+              model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class));
+}
+
+// Without a whole working copy (out of memory) the sheet does not open, so OK cannot
+// store a default material over the caller's.
+TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
+    MaterialRecord m;
+    m.shininess = 0.3f;
+    ASSERT_EQ(colour_ramp_new(&m.slots[kSlotTexture].ramp, 2), 0);  // the copy allocates
+    bool opened = false;
+    platform_set_modal_hook([&opened](CDialog& d) {
+        opened = true;
+        d.press(IDOK);
+    });
+    int32_t colour = 5;
+    material_fail_allocation_after(1);
+    CMaterialSheetDlg dlg(nullptr, kDlgMaterial, &colour, &m);
+    material_fail_allocation_after(0);
+    EXPECT_EQ(dlg.DoModal(), 8);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(m.shininess, 0.3f);
+    EXPECT_EQ(colour, 5);
 }
 
 // A camera's material is its scene: the background texture in the texture slot, whose

@@ -40,7 +40,7 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
         h.view()->material.colour[0] = 0.125f;
         buffer_add(h.view()->selection, one);
         Seen seen;
-        edit_dialogs().material_sheet = [&](VIEW*, int32_t* colour, MaterialRecord* m, bool camera) {
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t* colour, MaterialRecord* m, bool camera, SheetImages*) {
             seen = {m->colour[0], *colour, camera, 0};
             m->colour[1] = 0.5f;
             return true;
@@ -65,7 +65,7 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
         h.view()->material.specular_exponent = 12.5f;
         float red = -1, exponent = 0;
         int asked = 0;
-        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool) {
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool, SheetImages*) {
             red = m->colour[0];
             exponent = m->specular_exponent;
             m->shininess = 0.9f;
@@ -105,7 +105,7 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
         LIGHT* light = scene_add(scene_layer(h.model()), l.release());
         buffer_add(h.view()->selection, light);
         float rgb[2] = {0, 0};
-        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool) {
+        edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool, SheetImages*) {
             rgb[0] = m->colour[0];
             rgb[1] = m->colour[1];
             return false;  // cancel: nothing changes

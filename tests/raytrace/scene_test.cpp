@@ -576,3 +576,43 @@ TEST(RtScene, CameraApertureBlursWhatLiesBeyondItsTarget) {
         }
     }
 }
+
+TEST(RtScene, FocalBlurKeepsTheTargetPlaneSharpForEveryLensAndAspect) {
+    // The scene above shrunk by the lens, so both objects stay in the picture: the
+    // square on the target plane must not change with the aperture, the far box must.
+    struct Case {
+        double lens;
+        int width, height;
+    } cases[] = {{1.0, 128, 128}, {1.189, 128, 128}, {2.0, 128, 128},
+                 {1.0, 128, 96},  {1.189, 128, 96},  {2.0, 128, 96}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "lens " << c.lens << " " << c.width << "x" << c.height);
+        const float k = float(1.0 / c.lens);
+        auto draw = [&](float aperture, Image24& img) {
+            RayScene s;
+            s.settings.flags |= kRenderPerspective;
+            s.add_mesh({{-12 * k, -4 * k, 0}, {-4 * k, -4 * k, 0}, {-4 * k, 4 * k, 0},
+                        {-12 * k, -4 * k, 0}, {-4 * k, 4 * k, 0}, {-12 * k, 4 * k, 0}});
+            s.add_box({10 * k, -10 * k, -70}, {30 * k, 10 * k, -60});
+            s.add_light({0, 0, 40}, 1, 1, 1);
+            CAMERA* cam = s.add_camera({0, 0, 40}, {0, 0, 0}, c.lens, {0, 1, 0});
+            cam->set_aperture(aperture);
+            ASSERT_EQ(s.draw(img, cam), 0);
+        };
+        Image24 sharp(c.width, c.height), blurred(c.width, c.height);
+        draw(0.0f, sharp);
+        draw(2.0f, blurred);
+        dump(blurred, "focus_" + std::to_string(int(c.lens * 1000)) + "_" + std::to_string(c.height));
+        const int mid = c.width / 2;
+        ASSERT_GT(red(sharp, mid / 2 + 8, c.height / 2), 128);   // the near square
+        ASSERT_GT(red(sharp, mid + mid / 3, c.height / 2), 128);  // the far box
+        // The near square ends at 0.8 x mid; the far box's blur spreads left of mid.
+        int changed[2] = {0, 0};  // near square, far box
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                if (x < mid * 7 / 8 || x >= mid)
+                    changed[x >= mid] += std::abs(red(blurred, x, y) - red(sharp, x, y)) > 64;
+        EXPECT_EQ(changed[0], 0);
+        EXPECT_GT(changed[1], 30);
+    }
+}
