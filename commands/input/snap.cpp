@@ -63,12 +63,11 @@ struct Hits {
 // every change since, rebuilds the whole copy. Only in use once snap_track_changes ran.
 struct SnapEntry {
     BBox box;
-    ZDLIST* obj;    // an object; null: it left the layer
-    int32_t layer;  // position among the drawing's layers; -1 directly in the drawing
+    ZDLIST* obj;  // an object; null: it left the layer
 };
 struct SnapSegment {
     LAYER* layer = nullptr;  // null: one object directly in the drawing
-    int32_t index = -1;
+    int32_t index = -1;      // position among the drawing's layers; -1 directly in the drawing
     std::vector<SnapEntry> entries;
     size_t blanks = 0;
     bool stale = false;  // copy the layer anew
@@ -117,7 +116,7 @@ void fill_segment(SnapSegment* s) {
     do {
         if (rtc_is_a(q, &object::rtc_class)) {
             object* o = const_cast<object*>(static_cast<const object*>(q));
-            s->entries.push_back(SnapEntry{o->box, o, s->index});
+            s->entries.push_back(SnapEntry{o->box, o});
         }
         q = q->next;
     } while (q && q != head);
@@ -138,7 +137,7 @@ void rebuild(const MODEL* m) {
         } else if (rtc_is_a(p, &object::rtc_class)) {
             object* o = const_cast<object*>(static_cast<const object*>(p));
             SnapSegment s;
-            s.entries.push_back(SnapEntry{o->box, o, -1});
+            s.entries.push_back(SnapEntry{o->box, o});
             g_cache.segments.push_back(std::move(s));
         }
         p = p->next;
@@ -179,7 +178,7 @@ bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
         if (!s || s->stale) continue;
         switch (c.kind) {
             case TreeChangeKind::insert_tail:
-                s->entries.push_back(SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item), s->index});
+                s->entries.push_back(SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
                 reread.emplace_back(s, c.item);
                 break;
             case TreeChangeKind::remove:
@@ -198,7 +197,7 @@ bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
                     break;
                 }
                 const auto pos = s->entries.begin() + (at - s->entries.data());
-                s->entries.insert(pos, SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item), s->index});
+                s->entries.insert(pos, SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
                 reread.emplace_back(s, c.item);
                 break;
             }
