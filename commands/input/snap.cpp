@@ -81,7 +81,7 @@ struct SnapCache {
 SnapCache g_cache;
 bool g_tracking = false;
 // A journal longer than this is not worth patching from: the copy is rebuilt.
-constexpr size_t kMaxPatch = 2048;
+constexpr size_t kMaxPatch = 1024;
 
 template <typename F>
 void walk_top(const MODEL* m, F f) {

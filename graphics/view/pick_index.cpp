@@ -20,7 +20,7 @@ struct IndexCache {
 };
 
 // A journal longer than this is not worth patching from: every index is dropped.
-constexpr size_t kMaxPatch = 2048;
+constexpr size_t kMaxPatch = 1024;
 
 IndexCache& cache() {
     thread_local IndexCache c;

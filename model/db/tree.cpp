@@ -20,7 +20,7 @@ std::atomic<uint64_t> g_tree_epoch{0};
 
 namespace {
 
-constexpr size_t kJournalSize = 4096;
+constexpr size_t kJournalSize = 1024;  // small enough to stay in the cache while loading
 
 // The last changes made on this thread, a ring of records written round.
 struct Journal {
