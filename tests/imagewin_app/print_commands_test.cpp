@@ -41,6 +41,17 @@ class PrintCommandsTest : public ::testing::Test {
         ASSERT_TRUE(app->InitInstance(""));
         app_session_settle();
     }
+    // Runs Print from the menu; the texts of the message boxes it showed.
+    std::vector<std::string> print_and_collect_messages() {
+        std::vector<std::string> boxes;
+        const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+            boxes.push_back(b.text);
+            return kIdOk;
+        });
+        frame()->route_command(ID_FILE_PRINT);
+        msgbox_set_hook(old);
+        return boxes;
+    }
     void TearDown() override {
         drawing_print_set_dialog_hook({});
         for (QMdiSubWindow* w : app->main_frame()->mdi_area()->subWindowList())
@@ -142,13 +153,7 @@ TEST_F(PrintCommandsTest, ARefusedPageIsToldOnceWithThePagesThatWentOut) {
     drawing_print_set_dialog_hook([](QPrinter*) { return true; });
     int asked = 0;
     print_set_new_page_hook([&](QPrinter* p) { return ++asked < 3 && p->newPage(); });
-    std::vector<std::string> boxes;
-    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
-        boxes.push_back(b.text);
-        return kIdOk;
-    });
-    frame()->route_command(ID_FILE_PRINT);
-    msgbox_set_hook(old);
+    const std::vector<std::string> boxes = print_and_collect_messages();
     print_set_new_page_hook({});
     EXPECT_EQ(asked, 3);
     ASSERT_EQ(boxes.size(), 1u);
@@ -173,13 +178,7 @@ TEST_F(PrintCommandsTest, AnImagePrintThatCannotStartIsToldOnce) {
         p->setOutputFileName(QString::fromStdString(none));
         return true;
     });
-    std::vector<std::string> boxes;
-    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
-        boxes.push_back(b.text);
-        return kIdOk;
-    });
-    frame()->route_command(ID_FILE_PRINT);
-    msgbox_set_hook(old);
+    const std::vector<std::string> boxes = print_and_collect_messages();
     image_print_set_dialog_hook({});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)");
