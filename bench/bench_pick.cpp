@@ -1,8 +1,11 @@
 // Picking the object under a point in a drawing of 1,000,000 objects (short lines in
 // a grid, in four layers): the whole drawing walked by the pick device through
 // pick_object_at, as a click in a window does. Peer in the same run: a linear scan
-// of all the same objects' boxes in a flat array, the least a pick without a spatial
-// index can cost. A pick stops at its first hit; a click on nothing walks everything.
+// of all the same objects' boxes in a flat array in walk order (layer by layer), the
+// least a pick without a spatial index can cost. A pick stops at its first hit, and
+// so does the scan beside it; a click on nothing walks everything. The first pick
+// after an undoable add and after an undoable delete: peer, the scan after appending
+// (or blanking) one box.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -11,7 +14,9 @@
 #include "bench/grid_drawing.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/db/wire.h"
+#include "model/math/plist.h"
 #include "model/edit/picking.h"
 
 namespace {
@@ -55,22 +60,160 @@ void BM_PickNothing(benchmark::State& state) {
 }
 BENCHMARK(BM_PickNothing)->Unit(benchmark::kMillisecond);
 
+// The objects' boxes in the order the pick device meets them: layer by layer.
+std::vector<BBox> walk_order_boxes(const Drawing& d) {
+    std::vector<BBox> out;
+    out.reserve(d.boxes.size());
+    for (size_t layer = 0; layer < 4; ++layer)
+        for (size_t i = layer; i < d.boxes.size(); i += 4) out.push_back(d.boxes[i]);
+    return out;
+}
+
+// The first box holding the point (within the pick device's 1-unit box at this
+// scale), or -1: a scan that stops at its first hit, as a pick does.
+int first_box_hit(const std::vector<BBox>& boxes, const Vec3& p) {
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const BBox& b = boxes[i];
+        if (p.x >= b.min.x - 1 && p.x <= b.max.x + 1 && p.y >= b.min.y - 1 && p.y <= b.max.y + 1)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 void BM_BoxScanPeer(benchmark::State& state) {
-    Drawing& d = drawing();
+    const std::vector<BBox> boxes = walk_order_boxes(drawing());
     const Vec3 p = {5003, 5003, 0};
     for (auto _ : state) {
-        int found = -1;
-        for (size_t i = 0; i < d.boxes.size(); ++i) {
-            const BBox& b = d.boxes[i];
-            if (p.x >= b.min.x - 2 && p.x <= b.max.x + 2 && p.y >= b.min.y - 2 &&
-                p.y <= b.max.y + 2)
-                found = static_cast<int>(i);
-        }
+        const int found = first_box_hit(boxes, p);
         benchmark::DoNotOptimize(found);
+        if (found < 0) state.SkipWithError("nothing found");
     }
     state.SetItemsProcessed(state.iterations() * kObjects);
 }
 BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
+
+// The scan of every box (a click on nothing).
+void BM_BoxScanNothingPeer(benchmark::State& state) {
+    const std::vector<BBox> boxes = walk_order_boxes(drawing());
+    const Vec3 p = {5008, 5003, 0};
+    for (auto _ : state) {
+        const int found = first_box_hit(boxes, p);
+        benchmark::DoNotOptimize(found);
+        if (found >= 0) state.SkipWithError("something found");
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_BoxScanNothingPeer)->Unit(benchmark::kMillisecond);
+
+// ---- The first pick after an edit
+
+constexpr int kUndoDepth = 100;
+
+std::unique_ptr<XPLINE> short_line(float x, float y) {
+    auto line = rtc_make<XPLINE>();
+    PointNode* head = nullptr;
+    plist_add(&head, Vec3{x + 6, y + 6, 0});
+    plist_add(&head, Vec3{x, y, 0});
+    line->control = head;
+    line->own_box();
+    return line;
+}
+
+LAYER* first_layer(Drawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
+
+// Each iteration adds one line below the grid as an undoable step (not timed), then
+// picks the middle cell; the step is undone afterwards (not timed) and a pick brings
+// the indexes up to date, so every timed pick follows exactly one add.
+void BM_FirstPickAfterAdd(benchmark::State& state) {
+    Drawing& d = drawing();
+    const Vec3 point = {5003, 5003, 0};
+    pick_object_at(d.view.get(), point, nullptr, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool added = model_add_object(first_layer(d), short_line(-100, -100).release(), kUndoDepth, 1) == 0;
+        state.ResumeTiming();
+        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        benchmark::DoNotOptimize(hit);
+        state.PauseTiming();
+        model_undo(d.model.get());
+        pick_object_at(d.view.get(), point, nullptr, nullptr);
+        state.ResumeTiming();
+        if (!added || !hit) {
+            state.SkipWithError("the line was not added or nothing was picked");
+            break;
+        }
+    }
+    model_drop_redo(d.model.get(), 0);
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_FirstPickAfterAdd)->Unit(benchmark::kMillisecond);
+
+// The same after deleting one line of the grid as an undoable step (undone after).
+void BM_FirstPickAfterDelete(benchmark::State& state) {
+    Drawing& d = drawing();
+    const Vec3 point = {5003, 5003, 0};
+    pick_object_at(d.view.get(), point, nullptr, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        object* doomed = static_cast<object*>(first_layer(d)->children->next);
+        const bool deleted = model_delete_object(doomed, kUndoDepth, 1) == 0;
+        state.ResumeTiming();
+        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        benchmark::DoNotOptimize(hit);
+        state.PauseTiming();
+        model_undo(d.model.get());
+        pick_object_at(d.view.get(), point, nullptr, nullptr);
+        state.ResumeTiming();
+        if (!deleted || !hit) {
+            state.SkipWithError("the line was not deleted or nothing was picked");
+            break;
+        }
+    }
+    model_drop_redo(d.model.get(), 0);
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
+
+// Peers: one box appended to (or blanked in) the flat array, then the scan that stops
+// at its first hit.
+void BM_AppendAndScanPeer(benchmark::State& state) {
+    std::vector<BBox> boxes = walk_order_boxes(drawing());
+    const size_t n = boxes.size();
+    const Vec3 p = {5003, 5003, 0};
+    const BBox added = short_line(-100, -100)->box;
+    for (auto _ : state) {
+        boxes.push_back(added);
+        const int found = first_box_hit(boxes, p);
+        benchmark::DoNotOptimize(found);
+        state.PauseTiming();
+        boxes.resize(n);
+        state.ResumeTiming();
+        if (found < 0) {
+            state.SkipWithError("nothing found");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_AppendAndScanPeer)->Unit(benchmark::kMillisecond);
+
+void BM_BlankAndScanPeer(benchmark::State& state) {
+    std::vector<BBox> boxes = walk_order_boxes(drawing());
+    const Vec3 p = {5003, 5003, 0};
+    for (auto _ : state) {
+        const BBox kept = boxes[1];
+        boxes[1] = kEmptyBBox;
+        const int found = first_box_hit(boxes, p);
+        benchmark::DoNotOptimize(found);
+        boxes[1] = kept;
+        if (found < 0) {
+            state.SkipWithError("nothing found");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_BlankAndScanPeer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

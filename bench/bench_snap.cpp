@@ -1,8 +1,10 @@
 // Resolving a click into a point with every object snap on, in a drawing of
 // 1,000,000 objects (short lines in a grid, every hundredth a circle, four layers):
-// the cursor on a line end, on a circle, and on nothing. Peers in the same run: one
-// pick_object_at that finds nothing (the walk a snap kind took before), and a linear
-// scan of the same objects' boxes in a flat array.
+// the cursor on a line end, on a circle, and on nothing; and the first click after an
+// undoable add and after an undoable delete. Peers in the same run: one
+// pick_object_at that finds nothing (the walk a snap kind took before), a linear scan
+// of the same objects' boxes in a flat array, and that scan after appending (or
+// blanking) one box.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -12,9 +14,11 @@
 #include "bench/grid_drawing.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/edit/picking.h"
 #include "model/geom/regen.h"
+#include "model/math/plist.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -65,21 +69,114 @@ void BM_PickNothingPeer(benchmark::State& state) {
 }
 BENCHMARK(BM_PickNothingPeer)->Unit(benchmark::kMillisecond);
 
+// Every box that holds the point (the scan does not stop: a snap looks at every
+// object under the cursor); the last one found.
+int scan_boxes(const std::vector<BBox>& boxes, const Vec3& p) {
+    int found = -1;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const BBox& b = boxes[i];
+        if (p.x >= b.min.x - 0.5f && p.x <= b.max.x + 0.5f && p.y >= b.min.y - 0.5f && p.y <= b.max.y + 0.5f)
+            found = static_cast<int>(i);
+    }
+    return found;
+}
+
 void BM_BoxScanPeer(benchmark::State& state) {
     Drawing& d = drawing();
     const Vec3 p = {5003, 5003, 0};
-    for (auto _ : state) {
-        int found = -1;
-        for (size_t i = 0; i < d.boxes.size(); ++i) {
-            const BBox& b = d.boxes[i];
-            if (p.x >= b.min.x - 0.5f && p.x <= b.max.x + 0.5f && p.y >= b.min.y - 0.5f && p.y <= b.max.y + 0.5f)
-                found = static_cast<int>(i);
-        }
-        benchmark::DoNotOptimize(found);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(scan_boxes(d.boxes, p));
     state.SetItemsProcessed(state.iterations() * kObjects);
 }
 BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
+
+// ---- The first click after an edit
+
+constexpr int kUndoDepth = 100;
+
+std::unique_ptr<XPLINE> short_line(float x, float y) {
+    auto line = rtc_make<XPLINE>();
+    PointNode* head = nullptr;
+    plist_add(&head, Vec3{x + 6, y + 6, 0});
+    plist_add(&head, Vec3{x, y, 0});
+    line->control = head;
+    line->own_box();
+    return line;
+}
+
+LAYER* first_layer(Drawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
+
+// Each iteration makes one undoable edit (not timed), resolves a click on a line end,
+// then undoes the edit and clicks again (not timed), so every timed click follows
+// exactly one edit.
+template <typename Edit>
+void first_click_after(benchmark::State& state, Edit edit) {
+    Drawing& d = drawing();
+    d.view->cursor[0] = 5006.2;
+    d.view->cursor[1] = 5006.1;
+    Vec3 p;
+    input_resolve_point(d.view.get(), &p);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool edited = edit(d);
+        state.ResumeTiming();
+        const int hit = input_resolve_point(d.view.get(), &p);
+        benchmark::DoNotOptimize(p);
+        state.PauseTiming();
+        model_undo(d.model.get());
+        input_resolve_point(d.view.get(), &p);
+        state.ResumeTiming();
+        if (!edited || !hit) {
+            state.SkipWithError("the edit failed or the click found nothing");
+            break;
+        }
+    }
+    model_drop_redo(d.model.get(), 0);
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+
+void BM_FirstSnapAfterAdd(benchmark::State& state) {
+    first_click_after(state, [](Drawing& d) {
+        return model_add_object(first_layer(d), short_line(-100, -100).release(), kUndoDepth, 1) == 0;
+    });
+}
+BENCHMARK(BM_FirstSnapAfterAdd)->Unit(benchmark::kMillisecond);
+
+void BM_FirstSnapAfterDelete(benchmark::State& state) {
+    first_click_after(state, [](Drawing& d) {
+        return model_delete_object(static_cast<object*>(first_layer(d)->children->next), kUndoDepth, 1) == 0;
+    });
+}
+BENCHMARK(BM_FirstSnapAfterDelete)->Unit(benchmark::kMillisecond);
+
+// Peers: one box appended to (or blanked in) the flat array, then the scan.
+void BM_AppendAndScanPeer(benchmark::State& state) {
+    std::vector<BBox> boxes = drawing().boxes;
+    const size_t n = boxes.size();
+    const Vec3 p = {5006.2f, 5006.1f, 0};
+    const BBox added = short_line(-100, -100)->box;
+    for (auto _ : state) {
+        boxes.push_back(added);
+        benchmark::DoNotOptimize(scan_boxes(boxes, p));
+        state.PauseTiming();
+        boxes.resize(n);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_AppendAndScanPeer)->Unit(benchmark::kMillisecond);
+
+void BM_BlankAndScanPeer(benchmark::State& state) {
+    std::vector<BBox> boxes = drawing().boxes;
+    const Vec3 p = {5006.2f, 5006.1f, 0};
+    for (auto _ : state) {
+        const BBox kept = boxes[1];
+        boxes[1] = kEmptyBBox;
+        benchmark::DoNotOptimize(scan_boxes(boxes, p));
+        boxes[1] = kept;
+    }
+    state.SetItemsProcessed(state.iterations() * kObjects);
+}
+BENCHMARK(BM_BlankAndScanPeer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

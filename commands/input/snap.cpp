@@ -7,14 +7,15 @@
 #include <cmath>
 #include <cstring>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
-#include "model/db/buffer.h"
 #include "model/db/iter.h"
 #include "model/db/solid.h"
+#include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/db/zobj.h"
 #include "model/geom/query.h"
@@ -53,30 +54,34 @@ struct Hits {
 };
 
 // The drawable objects of one drawing in walk order with their boxes and layer
-// positions, so that a click looks at a flat array instead of walking the drawing.
-// Valid while no drawing changed since it was built (every insertion, removal and
-// rebuild of an object marks its drawing modified, which bumps g_generation) and no
-// object died; without that tracking installed the drawing is walked.
+// positions, so that a click looks at flat arrays instead of walking the drawing: one
+// segment per layer (and per object directly in the drawing), in the drawing's ring
+// order. The copy follows the tree's change journal (model/db/tree.h): objects joining
+// a layer are appended, objects leaving it are blanked (and the blanks squeezed out
+// when they are many), boxes are read again, and a layer whose ring changed otherwise
+// is copied anew. A change of the drawing's own ring, or a journal that does not hold
+// every change since, rebuilds the whole copy. Only in use once snap_track_changes ran.
 struct SnapEntry {
     BBox box;
-    object* obj;
-    int32_t layer;  // position among the drawing's layers; -1 directly in the drawing
+    ZDLIST* obj;  // an object; null: it left the layer
+};
+struct SnapSegment {
+    LAYER* layer = nullptr;  // null: one object directly in the drawing
+    int32_t index = -1;      // position among the drawing's layers; -1 directly in the drawing
+    std::vector<SnapEntry> entries;
+    size_t blanks = 0;
+    bool stale = false;  // copy the layer anew
 };
 struct SnapCache {
     const MODEL* model = nullptr;
-    uint64_t generation = 0;
-    uint64_t purges = 0;  // objects died since: the copy may hold dead pointers
-    std::vector<SnapEntry> entries;
+    uint64_t epoch = 0;
+    bool valid = false;
+    std::vector<SnapSegment> segments;
 };
 SnapCache g_cache;
-uint64_t g_generation = 1;
 bool g_tracking = false;
-ModelModifiedHook g_previous_modified = nullptr;
-
-void on_modified(MODEL* m, int flag) {
-    ++g_generation;
-    if (g_previous_modified) g_previous_modified(m, flag);
-}
+// A journal longer than this is not worth patching from: the copy is rebuilt.
+constexpr size_t kMaxPatch = 1024;
 
 template <typename F>
 void walk_top(const MODEL* m, F f) {
@@ -101,16 +106,146 @@ void walk_top(const MODEL* m, F f) {
     } while (p && p != head);
 }
 
+void fill_segment(SnapSegment* s) {
+    s->entries.clear();
+    s->blanks = 0;
+    s->stale = false;
+    const ZDLIST* head = s->layer->children;
+    if (!head) return;
+    const ZDLIST* q = head;
+    do {
+        if (rtc_is_a(q, &object::rtc_class)) {
+            object* o = const_cast<object*>(static_cast<const object*>(q));
+            s->entries.push_back(SnapEntry{o->box, o});
+        }
+        q = q->next;
+    } while (q && q != head);
+}
+
+void rebuild(const MODEL* m) {
+    g_cache.segments.clear();
+    int layer_index = 0;
+    const ZDLIST* head = m->children;
+    const ZDLIST* p = head;
+    do {
+        if (rtc_is_a(p, &LAYER::rtc_class)) {
+            SnapSegment s;
+            s.layer = const_cast<LAYER*>(static_cast<const LAYER*>(p));
+            s.index = layer_index++;
+            g_cache.segments.push_back(std::move(s));
+            fill_segment(&g_cache.segments.back());
+        } else if (rtc_is_a(p, &object::rtc_class)) {
+            object* o = const_cast<object*>(static_cast<const object*>(p));
+            SnapSegment s;
+            s.entries.push_back(SnapEntry{o->box, o});
+            g_cache.segments.push_back(std::move(s));
+        }
+        p = p->next;
+    } while (p && p != head);
+}
+
+// The entry of `obj` in the segment, searched from the end (recent objects are the
+// ones edited most); null when it is not there.
+SnapEntry* find_entry(SnapSegment* s, const ZDLIST* obj) {
+    for (size_t i = s->entries.size(); i-- > 0;)
+        if (s->entries[i].obj == obj) return &s->entries[i];
+    return nullptr;
+}
+
+// Brings the copy up to the journal's changes; false when it must be rebuilt.
+bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
+    auto segment_of = [](ZDLIST* const* ring) -> SnapSegment* {
+        if (!ring) return nullptr;
+        for (SnapSegment& s : g_cache.segments)
+            if (s.layer && &s.layer->children == ring) return &s;
+        return nullptr;
+    };
+    // Objects whose boxes are read once every change is in (by then each one still
+    // in its layer is alive; one that left has a blank entry and is not found).
+    std::vector<std::pair<SnapSegment*, const ZDLIST*>> reread;
+    for (const TreeChange& c : changes) {
+        if (c.kind == TreeChangeKind::box) {
+            if (c.top_ring == &m->children) return false;
+            if (SnapSegment* s = segment_of(c.top_ring)) reread.emplace_back(s, c.top);
+            continue;
+        }
+        if (c.ring == &m->children) return false;
+        if (!c.ring) {
+            if (c.kind == TreeChangeKind::other) return false;
+            continue;
+        }
+        SnapSegment* s = segment_of(c.ring);
+        if (!s || s->stale) continue;
+        switch (c.kind) {
+            case TreeChangeKind::insert_tail:
+                s->entries.push_back(SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
+                reread.emplace_back(s, c.item);
+                break;
+            case TreeChangeKind::remove:
+                if (SnapEntry* e = find_entry(s, c.item)) {
+                    e->obj = nullptr;
+                    e->box = kEmptyBBox;
+                    ++s->blanks;
+                } else {
+                    s->stale = true;
+                }
+                break;
+            case TreeChangeKind::move: {
+                SnapEntry* at = find_entry(s, c.before);
+                if (!at) {
+                    s->stale = true;
+                    break;
+                }
+                const auto pos = s->entries.begin() + (at - s->entries.data());
+                s->entries.insert(pos, SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
+                reread.emplace_back(s, c.item);
+                break;
+            }
+            default:
+                s->stale = true;
+                break;
+        }
+    }
+    for (auto& [s, obj] : reread) {
+        if (s->stale) continue;
+        SnapEntry* e = find_entry(s, obj);
+        if (!e) continue;
+        if (rtc_is_a(e->obj, &object::rtc_class)) {
+            e->box = static_cast<object*>(e->obj)->box;
+        } else {
+            e->obj = nullptr;
+            e->box = kEmptyBBox;
+            ++s->blanks;
+        }
+    }
+    for (SnapSegment& s : g_cache.segments) {
+        if (s.stale) {
+            fill_segment(&s);
+        } else if (s.blanks > 64 && s.blanks * 4 > s.entries.size()) {
+            std::erase_if(s.entries, [](const SnapEntry& e) { return e.obj == nullptr; });
+            s.blanks = 0;
+        }
+    }
+    return true;
+}
+
 const SnapCache* snap_cache(const MODEL* m) {
     if (!g_tracking) return nullptr;
-    if (g_cache.model == m && g_cache.generation == g_generation && g_cache.purges == buffer_purge_count())
-        return &g_cache;
+    const uint64_t now = tree_epoch();
     try {
-        g_cache.entries.clear();
-        walk_top(m, [](object* o, int layer) { g_cache.entries.push_back(SnapEntry{o->box, o, layer}); });
+        if (g_cache.valid && g_cache.model == m) {
+            if (g_cache.epoch == now) return &g_cache;
+            std::vector<TreeChange> changes;
+            if (tree_changes_since(g_cache.epoch, kMaxPatch, &changes) && patch(m, changes)) {
+                g_cache.epoch = now;
+                return &g_cache;
+            }
+        }
+        g_cache.valid = false;
+        rebuild(m);
         g_cache.model = m;
-        g_cache.generation = g_generation;
-        g_cache.purges = buffer_purge_count();
+        g_cache.epoch = now;
+        g_cache.valid = true;
         return &g_cache;
     } catch (...) {
         g_cache = SnapCache();
@@ -141,8 +276,11 @@ void collect_hits(VIEW* view, const Vec3& point, Hits* hits) {
     };
     auto exact = [&](object* o) { pick_object_in_window_ex(&view->projection, o, &win, collect_cb, &hits->list); };
     if (const SnapCache* c = snap_cache(m)) {
-        for (const SnapEntry& e : c->entries)
-            if (box_hit(e.box) && (e.layer < 0 || view_layer_flag(view, e.layer))) exact(e.obj);
+        for (const SnapSegment& s : c->segments) {
+            if (s.index >= 0 && !view_layer_flag(view, s.index)) continue;
+            for (const SnapEntry& e : s.entries)
+                if (e.obj && box_hit(e.box)) exact(static_cast<object*>(e.obj));
+        }
         return;
     }
     walk_top(m, [&](object* o, int layer) {
@@ -361,12 +499,7 @@ int snap_walk_nearest(VIEW* v, const RtcClass* cls, Vec3* p) {
     return single(v, p, [cls](VIEW* vv, const Hits& h, Vec3* pp) { return try_walk_nearest(vv, h, cls, pp); });
 }
 
-void snap_track_changes() {
-    if (g_tracking) return;
-    g_tracking = true;
-    g_previous_modified = g_model_modified_hook;
-    g_model_modified_hook = &on_modified;
-}
+void snap_track_changes(bool on) { g_tracking = on; }
 
 int snap_find(VIEW* view, Vec3* point) {
     if (!view || !point) return 0;

@@ -32,11 +32,11 @@ inline constexpr uint32_t kCmdSnapProjections = 15820;  // keep-depth flag
 inline constexpr uint32_t kCmdSnapFirst = 15821;
 inline constexpr uint32_t kCmdSnapLast = 15830;
 
-// Follows changes of every drawing (chained before the model-modified hook), so that
-// the objects under the cursor are found in a flat copy of the drawing's boxes that
-// is rebuilt after a change. Called once by model_hooks_install; without it every
-// click walks the drawing.
-void snap_track_changes();
+// Has the objects under the cursor found in a flat copy of the drawing's boxes that
+// follows the tree's change journal (patched after an edit, rebuilt only when the
+// journal does not tell every change). Called once by model_hooks_install; without it
+// (or after a call with false) every click walks the drawing.
+void snap_track_changes(bool on = true);
 
 // The point for the cursor: 1 with *point set, 0 when no snap hit and free points
 // are off.

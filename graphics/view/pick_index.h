@@ -2,10 +2,12 @@
 // children in ring order, so a point pick scans a flat array and walks only the
 // children whose box reaches the pick point instead of every object of a layer.
 //
-// An index holds for one projection (parallel or plan only) and is rebuilt when the
-// tree epoch (model/db/tree.h) moves on, so it never outlives a change of a ring or of
-// a box. Indexes live per thread; a shared pointer keeps one alive while a walk uses
-// it even if a nested pick rebuilds it.
+// An index holds for one projection (parallel or plan only) and follows the tree's
+// change journal (model/db/tree.h): children joining or leaving the ring and boxes
+// changing are patched in; an index is rebuilt when the journal does not tell every
+// change since, so it never outlives a change of a ring or of a box. Indexes live per
+// thread; a shared pointer keeps one alive while a walk uses it even if a nested pick
+// patches (a copy of) it or rebuilds it.
 #pragma once
 
 #include <cstddef>

@@ -16,6 +16,94 @@ SecondHook g_hook_second = &model_hook_second_default;
 ObjectChangedHook g_hook_object_changed = &model_hook_object_changed_default;
 std::atomic<uint64_t> g_tree_epoch{0};
 
+// ---- the change journal
+
+namespace {
+
+constexpr size_t kJournalSize = 1024;  // small enough to stay in the cache while loading
+
+// The last changes made on this thread, a ring of records written round.
+struct Journal {
+    std::vector<TreeChange> records;  // kJournalSize once the first change is made
+    uint64_t written = 0;
+};
+
+Journal& journal() {
+    thread_local Journal j;
+    return j;
+}
+
+void record(const TreeChange& c) {
+    Journal& j = journal();
+    if (j.records.empty()) {
+        try {
+            j.records.resize(kJournalSize);
+        } catch (const std::bad_alloc&) {
+            return;  // the missing record breaks the run: caches rebuild
+        }
+    }
+    j.records[j.written % kJournalSize] = c;
+    ++j.written;
+}
+
+uint64_t next_epoch() {
+    const uint64_t e = g_tree_epoch.load(std::memory_order_relaxed) + 1;
+    g_tree_epoch.store(e, std::memory_order_relaxed);
+    return e;
+}
+
+}  // namespace
+
+void tree_changed(TreeChangeKind kind, const ZDLIST* item, ZDLIST* const* ring, const ZDLIST* before) {
+    TreeChange c;
+    c.epoch = next_epoch();
+    c.kind = kind;
+    c.item = item;
+    c.ring = ring;
+    c.before = before;
+    record(c);
+}
+
+void tree_box_changed(const ZOBJ* obj) {
+    TreeChange c;
+    c.epoch = next_epoch();
+    c.kind = TreeChangeKind::box;
+    c.item = obj;
+    if (obj && obj->parent) {
+        c.ring = &obj->parent->children;
+        const ZOBJ* t = obj;
+        while (t->parent && !rtc_is<LAYER>(t->parent) && !rtc_is<MODEL>(t->parent)) t = t->parent;
+        if (t->parent) {
+            c.top = t;
+            c.top_ring = &t->parent->children;
+        }
+    }
+    record(c);
+}
+
+bool tree_changes_since(uint64_t since, size_t limit, std::vector<TreeChange>* out) {
+    out->clear();
+    const uint64_t now = tree_epoch();
+    if (now < since) return false;
+    const uint64_t n = now - since;
+    const Journal& j = journal();
+    if (n > limit || n > kJournalSize || n > j.written) return false;
+    try {
+        out->reserve(n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (uint64_t i = j.written - n, e = since + 1; i < j.written; ++i, ++e) {
+        const TreeChange& c = j.records[i % kJournalSize];
+        if (c.epoch != e) {
+            out->clear();
+            return false;
+        }
+        out->push_back(c);
+    }
+    return true;
+}
+
 int model_hook_second_default(MODEL*, ZOBJ*) {
     return 0;
 }
@@ -26,7 +114,7 @@ int model_hook_object_changed_default(ZOBJ*, int) {
 
 void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
     if (!head || !item) return;
-    tree_changed();
+    tree_changed(*head && as_head ? TreeChangeKind::insert_head : TreeChangeKind::insert_tail, item, head);
     if (!*head) {
         item->next = item->prev = item;
         *head = item;
@@ -42,7 +130,7 @@ void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
 
 void ring_remove(ZDLIST** head, ZDLIST* item) {
     if (!head || !item || !*head || !item->next) return;
-    tree_changed();
+    tree_changed(TreeChangeKind::remove, item, head);
     if (*head == item) {
         *head = item->next;
         if (*head == item) *head = nullptr;
@@ -66,13 +154,13 @@ MODEL* obj_model(ZOBJ* obj) {
 void obj_update_bbox(object* obj) {
     if (!obj) return;
     obj->own_box();
-    tree_changed();
+    tree_box_changed(obj);
     carry_box_up(obj);
 }
 
 void carry_box_up(object* obj) {
     if (!obj) return;
-    tree_changed();
+    tree_box_changed(obj);
     const BBox& b = obj->box;
     // An empty box widens nothing: the walk up is spared.
     if (b.min.x > b.max.x && b.min.y > b.max.y && b.min.z > b.max.z) return;

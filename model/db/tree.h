@@ -3,23 +3,58 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "model/db/zobj.h"
 
 // Tree epoch: a process-wide counter that moves on whenever a ring gains or loses a
 // member or an object's box is recomputed or copied. Caches built from the tree
-// (the pick device's box index) compare it to know they still hold.
+// (the pick device's box index, the snap copy) compare it to know they still hold.
 extern std::atomic<uint64_t> g_tree_epoch;
-// A plain load and store rather than a locked add: two threads bumping at once still
-// move it on, and a tree changed while another thread reads it is a race anyway.
-inline void tree_changed() {
-    g_tree_epoch.store(g_tree_epoch.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-}
 inline uint64_t tree_epoch() {
     return g_tree_epoch.load(std::memory_order_relaxed);
 }
+
+// What one step of the epoch changed, so a cache can patch itself instead of being
+// rebuilt from the whole drawing.
+enum class TreeChangeKind : uint8_t {
+    other,        // anything: caches of the ring (or of everything, with no ring) rebuild
+    insert_tail,  // `item` joined `ring` as its last member
+    insert_head,  // `item` joined `ring` as its head
+    remove,       // `item` left `ring`
+    move,         // `item` now stands in `ring` in front of `before`
+    box,          // `item`'s box changed (and with it maybe those of its ancestors)
+    reset,        // the ring's members were replaced wholesale, or its owner is dying
+};
+struct TreeChange {
+    uint64_t epoch = 0;  // the epoch this change moved the tree to
+    TreeChangeKind kind = TreeChangeKind::other;
+    const ZDLIST* item = nullptr;
+    ZDLIST* const* ring = nullptr;  // the ring head `item` is (was) a member of; null: none
+    const ZDLIST* before = nullptr;
+    // box: the outermost ancestor of `item` (or `item` itself) that is a member of a
+    // layer or of a drawing, and that ring; null when `item` is in no such tree.
+    const ZDLIST* top = nullptr;
+    ZDLIST* const* top_ring = nullptr;
+};
+
+// Moves the epoch on and records the change in this thread's journal. Each step gets
+// its own record, so a cache that sees an unbroken run of records from its epoch to
+// the current one knows every change since. The epoch is a plain load and store
+// rather than a locked add: two threads bumping at once still move it on (a record of
+// the other thread breaks the run), and a tree changed while another thread reads it is
+// a race anyway.
+void tree_changed(TreeChangeKind kind = TreeChangeKind::other, const ZDLIST* item = nullptr,
+                  ZDLIST* const* ring = nullptr, const ZDLIST* before = nullptr);
+// tree_changed for a box change of `obj` (ring and outermost ancestor found here).
+void tree_box_changed(const ZOBJ* obj);
+// The changes with epochs after `since` up to the current epoch, oldest first, when
+// this thread's journal holds every one of them and there are at most `limit`; false
+// otherwise (changes made on another thread, or too many): the caller rebuilds.
+bool tree_changes_since(uint64_t since, size_t limit, std::vector<TreeChange>* out);
 
 // Into an empty ring the item goes alone and becomes the head; otherwise before the
 // head, becoming the head when `as_head` is set. Nothing for null arguments.

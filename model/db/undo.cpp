@@ -133,7 +133,7 @@ void move_before(ZDLIST** head, ZDLIST* item, ZDLIST* before) {
     before->prev->next = item;
     before->prev = item;
     if (before_is_head) *head = item;
-    tree_changed();
+    tree_changed(TreeChangeKind::move, item, head, before);
 }
 
 // Tells the preview: meshes and groups entering or leaving, cameras changing.

@@ -128,7 +128,7 @@ void object::own_box() {
 
 void object::set_walked_box(const BBox& walked) {
     box = walked;
-    tree_changed();
+    tree_box_changed(this);
     if (bbox_is_empty(box) || width == 0.0f) return;
     const float h = width * 0.5f;
     box.min.x -= h;
@@ -153,7 +153,7 @@ int object::copy_level(const object& src) {
     if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
     if (track_list_copy(&src, this) != 0) return 8;
     box = src.box;
-    tree_changed();
+    tree_box_changed(this);
     width = src.width;
     colour = src.colour;
     return 0;
@@ -165,7 +165,7 @@ void object::move_level(object& src) {
     src.tracks = nullptr;
     for (KeyframeTrack* t = tracks; t; t = t->next_track) t->owner = this;
     box = src.box;
-    tree_changed();
+    tree_box_changed(this);
     width = src.width;
     colour = src.colour;
 }
@@ -208,6 +208,9 @@ static void destroy_children(CONTAINER* c) {
 CONTAINER::~CONTAINER() {
     undo_object_dying(this, true);
     destroy_children(this);
+    // Whatever is built on its ring goes with it (another container may come to
+    // live at the same place).
+    tree_changed(TreeChangeKind::reset, this, &children);
 }
 
 // The walks below go through any nesting depth without recursion: containers have
@@ -224,7 +227,7 @@ int CONTAINER::replace_ref(RTC* old_ref, RTC* new_ref) {
 }
 
 void CONTAINER::own_box() {
-    tree_changed();
+    tree_box_changed(this);
     // Leaves first (pre-order), then every container from the deepest up, each from its
     // children's boxes: the boxes recursion would give, in one pass.
     std::vector<CONTAINER*> groups;
@@ -360,7 +363,7 @@ void CONTAINER::move_level(CONTAINER& src) {
     destroy_children(this);
     children = src.children;
     src.children = nullptr;
-    tree_changed();
+    tree_changed(TreeChangeKind::reset, this, &children);
     if (!children) return;
     ZDLIST* c = children;
     do {

@@ -2,9 +2,13 @@
 // keep-depth, and the snap toggle commands.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "commands/input/snap.h"
+#include "graphics/view/pick.h"
+#include "model/db/undo.h"
 #include "graphics/view/view_gdi.h"
 #include "model/db/solid.h"
 #include "model/mesh/mesh_block.h"
@@ -104,6 +108,149 @@ TEST(Snap, TheFlatCopyFollowsChangesOfTheDrawing) {
     // An object destroyed in place (its destructor takes it out) is gone too.
     rtc_destroy(s.line);
     EXPECT_EQ(s.resolve(97, 2, kSnapLineEnd, &p), 0);
+}
+
+// Adds, deletes, undo, redo (with the history trimmed, so held objects die), moves,
+// layer changes and a new layer in a random order: every click answered from the
+// patched flat copies (the snap copy and the pick device's layer indexes) gives what
+// a fresh walk of the drawing gives, query for query.
+TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
+    Harness h;
+    MODEL* m = h.model();
+    VIEW* v = h.view();
+    v->projection.scale = 10;  // the 5-pixel aperture is half a unit
+    std::vector<LAYER*> layers = {scene_layer(m)};
+    for (int i = 0; i < 2; ++i) {
+        auto l = rtc_make<LAYER>();
+        layers.push_back(l.get());
+        container_insert(m, l.release());
+    }
+    std::mt19937 rng(44);
+    auto cell = [&rng] { return Vec3{float(rng() % 12) * 4, float(rng() % 12) * 4, 0}; };
+    auto line_at = [](Vec3 c, float dx, float dy) {
+        auto x = rtc_make<XPLINE>();
+        x->control = scene_plist({c, {c.x + dx, c.y + dy, 0}});
+        return x;
+    };
+    auto live = [&] {
+        std::vector<object*> out;
+        for (LAYER* l : layers)
+            for (object* o : scene_children(l)) out.push_back(o);
+        return out;
+    };
+    struct Answer {
+        int hit;
+        Vec3 point;
+        object* obj;
+        int32_t kind;
+        std::vector<object*> picked;
+        bool operator==(const Answer& o) const {
+            return hit == o.hit && obj == o.obj && kind == o.kind && picked == o.picked &&
+                   std::memcmp(&point, &o.point, sizeof point) == 0;
+        }
+    };
+    auto ask = [&](Vec3 at, bool copies) {
+        snap_track_changes(copies);
+        Answer a{};
+        v->input_flags = kSnapFree | kSnapLineEnd | kSnapCircleCentre | kSnapArcEnd | kSnapGravity |
+                         kSnapIntersection | kSnapVertex | kSnapRemember;
+        v->cursor[0] = at.x, v->cursor[1] = at.y, v->cursor[2] = 0;
+        a.hit = input_resolve_point(v, &a.point);
+        a.obj = static_cast<object*>(v->snap_object);
+        a.kind = v->snap_kind;
+        PickWindow w;
+        w.flags = kPickPoint;
+        world_to_view(&v->projection, at, &w.p1);
+        if (copies) {  // the layers' box indexes
+            pick_object_in_window_ex(
+                &v->projection, m, &w,
+                [](object* o, void* arg) {
+                    static_cast<std::vector<object*>*>(arg)->push_back(o);
+                    return 0;
+                },
+                &a.picked);
+        } else {  // every object tested on its own
+            for (object* o : live()) {
+                PickWindow one = w;
+                if (pick_object_in_window(&v->projection, o, &one)) a.picked.push_back(o);
+            }
+        }
+        return a;
+    };
+    int compared = 0, hits = 0;
+    for (int step = 0; step < 1500; ++step) {
+        std::vector<object*> objs = live();
+        object* some = objs.empty() ? nullptr : objs[rng() % objs.size()];
+        LAYER* into = layers[rng() % layers.size()];
+        switch (rng() % 10) {
+            case 0:
+            case 1:
+                model_add_object(into, line_at(cell(), 3, 2).release(), 6, 1);
+                break;
+            case 2: {
+                auto e = rtc_make<ELARC>();
+                const Vec3 c = cell();
+                e->flags = kElarcCircular | kElarcWholeEllipse;
+                e->centre = c;
+                e->axis1 = {c.x + 1.5f, c.y, 0};
+                e->axis2 = {c.x, c.y + 1.5f, 0};
+                e->end = kTwoPi;
+                regen_object(e.get());
+                model_add_object(into, e.release(), 6, 1);
+                break;
+            }
+            case 3: {
+                auto g = rtc_make<CONTAINER>();
+                const Vec3 c = cell();
+                container_insert(g.get(), line_at(c, 2, 3).release());
+                container_insert(g.get(), line_at(c, 3, -1).release());
+                model_add_object(into, g.release(), 6, 1);
+                break;
+            }
+            case 4:
+                if (some) model_delete_object(some, 6, 1);
+                break;
+            case 5:
+                model_undo(m);
+                break;
+            case 6:
+                model_redo(m);
+                break;
+            case 7: {  // moved in place; a group by one of its members
+                object* moving = some;
+                if (auto* g = rtc_cast<CONTAINER>(some)) moving = g->children ? static_cast<object*>(g->children) : nullptr;
+                if (auto* x = rtc_cast<XPLINE>(moving)) {
+                    const float dx = float(rng() % 9) - 4, dy = float(rng() % 9) - 4;
+                    for (PointNode* n = x->control; n; n = n->next == x->control ? nullptr : n->next)
+                        n->x += dx, n->y += dy;
+                    obj_update_bbox(x);
+                }
+                break;
+            }
+            case 8:
+                if (some) model_add_object(into, some, 6, 1);  // to another layer (or the end of its own)
+                break;
+            case 9:
+                if (rng() % 8 == 0 && layers.size() < 5) {
+                    auto l = rtc_make<LAYER>();
+                    layers.push_back(l.get());
+                    container_insert(m, l.release());
+                }
+                break;
+        }
+        if (rng() % 3 != 0) continue;  // let changes pile up between clicks now and then
+        for (int q = 0; q < 12; ++q) {
+            Vec3 at = cell();
+            at.x += float(rng() % 40) / 10, at.y += float(rng() % 40) / 10;
+            const Answer patched = ask(at, true), fresh = ask(at, false);
+            ASSERT_TRUE(patched == fresh) << "step " << step << " at " << at.x << ", " << at.y;
+            ++compared;
+            hits += !fresh.picked.empty();
+        }
+    }
+    snap_track_changes(true);
+    EXPECT_GT(compared, 1000);
+    EXPECT_GT(hits, compared / 8);  // the clicks really land on objects
 }
 
 TEST(Snap, DegenerateArcGivesNoEnd) {
