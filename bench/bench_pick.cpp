@@ -35,11 +35,14 @@ Drawing& drawing() {
     return d;
 }
 
+// The picked object is held const so DoNotOptimize only reads it: through its
+// read-write form GCC may keep the value in a register and leave the variable's
+// stack slot unwritten, and the check after it would read garbage.
 void BM_PickObjectAt(benchmark::State& state) {
     Drawing& d = drawing();
     const Vec3 point = {5003, 5003, 0};  // on the line of the middle cell
     for (auto _ : state) {
-        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
         if (!hit) state.SkipWithError("nothing picked");
     }
@@ -52,7 +55,7 @@ void BM_PickNothing(benchmark::State& state) {
     Drawing& d = drawing();
     const Vec3 point = {5008, 5003, 0};  // between the lines of two cells
     for (auto _ : state) {
-        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
         if (hit) state.SkipWithError("something picked");
     }
@@ -132,7 +135,7 @@ void BM_FirstPickAfterAdd(benchmark::State& state) {
         state.PauseTiming();
         const bool added = model_add_object(first_layer(d), short_line(-100, -100).release(), kUndoDepth, 1) == 0;
         state.ResumeTiming();
-        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
         state.PauseTiming();
         model_undo(d.model.get());
@@ -158,7 +161,7 @@ void BM_FirstPickAfterDelete(benchmark::State& state) {
         object* doomed = static_cast<object*>(first_layer(d)->children->next);
         const bool deleted = model_delete_object(doomed, kUndoDepth, 1) == 0;
         state.ResumeTiming();
-        object* hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
+        object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
         state.PauseTiming();
         model_undo(d.model.get());

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -22,26 +23,24 @@ namespace {
 
 constexpr size_t kJournalSize = 1024;  // small enough to stay in the cache while loading
 
-// The last changes made on this thread, a ring of records written round.
+// The last changes made on this thread, a ring of records written round. Plain
+// storage with nothing to destroy: a tree changed by a destructor that runs after this
+// thread's other thread-local objects are gone (a static drawing freed at exit) still
+// finds it whole.
 struct Journal {
-    std::vector<TreeChange> records;  // kJournalSize once the first change is made
+    TreeChange records[kJournalSize];
     uint64_t written = 0;
 };
+static_assert(std::is_trivially_destructible_v<Journal>);
+
+constinit thread_local Journal t_journal;
 
 Journal& journal() {
-    thread_local Journal j;
-    return j;
+    return t_journal;
 }
 
 void record(const TreeChange& c) {
     Journal& j = journal();
-    if (j.records.empty()) {
-        try {
-            j.records.resize(kJournalSize);
-        } catch (const std::bad_alloc&) {
-            return;  // the missing record breaks the run: caches rebuild
-        }
-    }
     j.records[j.written % kJournalSize] = c;
     ++j.written;
 }

@@ -3,6 +3,10 @@
 // the tree and to selections when an object dies.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -365,3 +369,28 @@ TEST_F(ClassTree, SetString) {
 }
 
 }  // namespace
+
+// A tree changed by a thread-local destructor that runs after the change journal's
+// (built later, so gone first) is recorded harmlessly, and the journal still answers.
+TEST(TreeJournal, ChangeFromALateDestructorIsHarmless) {
+    struct LateChange {
+        bool armed = false;
+        ~LateChange() {
+            if (!armed) return;
+            const uint64_t since = tree_epoch();
+            tree_changed(TreeChangeKind::other);
+            std::vector<TreeChange> changes;
+            if (tree_changes_since(since, 8, &changes) && changes.size() == 1) *ok = true;
+        }
+        std::atomic<bool>* ok = nullptr;
+    };
+    std::atomic<bool> ok{false};
+    std::thread t([&ok] {
+        thread_local LateChange late;  // constructed before the journal's first use
+        late.armed = true;
+        late.ok = &ok;
+        tree_changed(TreeChangeKind::other);
+    });
+    t.join();
+    EXPECT_TRUE(ok);
+}
