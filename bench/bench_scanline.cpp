@@ -146,6 +146,39 @@ BENCHMARK(BM_Scanline)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The same render of a mesh whose vertices move every frame (an animated deformation):
+// its normals are prepared every frame and must not be copied to be kept.
+// Args: triangles, threads (0: all cores).
+void BM_ScanlineMoving(benchmark::State& state) {
+    const double triangles = double(state.range(0));
+    Scene& s = scene(state.range(0));
+    auto* mesh = rtc_cast<MESH3>(s.objects->refs->ref);
+    int threads = static_cast<int>(state.range(1));
+    if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    render_set_thread_count(threads);
+    s.settings.flags = kRenderGouraud;
+    float step = 0.5f;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (MeshVertex& v : mesh->blocks->vertices) v.z += step;
+        step = -step;
+        state.ResumeTiming();
+        const int rc = render_scene(s.dc, &s.settings, &s.view, s.model.get(), nullptr, nullptr,
+                                    nullptr, nullptr, nullptr);
+        if (rc != 0) state.SkipWithError("render failed");
+    }
+    render_set_thread_count(0);
+    state.counters["triangles/s"] =
+        benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["threads"] = threads;
+}
+BENCHMARK(BM_ScanlineMoving)
+    ->ArgNames({"tris", "threads"})
+    ->Args({1000000, 1})
+    ->Args({1000000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 #ifdef ZELO_BENCH_PEERS
 // The same triangles through Mesa's llvmpipe (fixed-function per-vertex lighting).
 // Args: triangles, raster threads (0: Mesa's default), upload the vertex buffer in

@@ -18,6 +18,7 @@
 #include "model/db/zobj.h"
 #include "model/rtc/rtc.h"
 #include "model/services/strtab.h"
+#include "render/scanline/render_mesh.h"
 
 namespace {
 
@@ -292,6 +293,9 @@ void RenderJob::run() {
         }
     }
     drawing_->current_frame = -1;
+    // The arrays and normals kept from frame to frame are many megabytes for a large
+    // scene: they go with the job.
+    render_release_kept();
     const int64_t elapsed = static_cast<int64_t>(std::time(nullptr)) - start_time_;
     if (rc != 0 && rc != kRenderJobStopped) {
         if (!message_.empty() && failed.empty())

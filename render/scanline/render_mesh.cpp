@@ -317,6 +317,73 @@ constexpr size_t kPreparedKeep = 2;
 std::mutex g_prepared_lock;
 std::vector<std::shared_ptr<const PreparedNormals>> g_prepared;  // most recent first
 std::atomic<bool> g_prepared_on{true};
+std::atomic<int64_t> g_prepared_reused{0}, g_prepared_kept{0};
+
+// A block whose kept normals no longer fitted: it is kept again only once it is seen
+// twice running with the same print, so a mesh that changes every frame is not copied
+// every frame.
+struct ChangingBlock {
+    const MeshFaceBlock* block = nullptr;
+    bool faceted = false;
+    uint64_t print = 0;
+};
+constexpr size_t kChangingKeep = 8;
+std::vector<ChangingBlock> g_changing;  // under g_prepared_lock, most recent first
+
+// A quick print of what the normals are made from: the sizes, the smoothing settings
+// and an even sample of the vertex positions, faces and edge ends. Equal prints only
+// decide whether to keep; reuse still compares everything.
+uint64_t prepared_print(const MeshFaceBlock* block, const MaterialRecord* m,
+                        const std::vector<Vec3d>& pos) {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
+    };
+    const size_t sizes[3] = {pos.size(), block->faces.size(), block->edges.size()};
+    mix(sizes, sizeof sizes);
+    if (m) {
+        mix(&m->flags, sizeof m->flags);
+        mix(&m->smoothing_angle, sizeof m->smoothing_angle);
+    }
+    constexpr size_t kSamples = 4096;
+    for (size_t i = 0; i < pos.size(); i += std::max<size_t>(1, pos.size() / kSamples))
+        mix(&pos[i], sizeof pos[i]);
+    for (size_t i = 0; i < block->faces.size(); i += std::max<size_t>(1, block->faces.size() / kSamples))
+        mix(block->faces[i].e, sizeof block->faces[i].e);
+    for (size_t i = 0; i < block->edges.size(); i += std::max<size_t>(1, block->edges.size() / kSamples))
+        mix(block->edges[i].v, sizeof block->edges[i].v);
+    return h;
+}
+
+// After a miss: whether to keep what is prepared now. A block seen for the first time
+// is kept; one whose kept normals no longer fitted is dropped and marked as changing;
+// a changing block is kept again when its print repeats.
+bool keep_after_miss(const MeshFaceBlock* block, const MaterialRecord* m, bool faceted,
+                     const std::vector<Vec3d>& pos, bool had) {
+    const uint64_t print = prepared_print(block, m, pos);
+    std::shared_ptr<const PreparedNormals> old;  // released after the lock
+    std::lock_guard<std::mutex> lock(g_prepared_lock);
+    auto mark = std::find_if(g_changing.begin(), g_changing.end(), [&](const ChangingBlock& c) {
+        return c.block == block && c.faceted == faceted;
+    });
+    if (had) {
+        for (auto it = g_prepared.begin(); it != g_prepared.end(); ++it)
+            if ((*it)->block == block && (*it)->faceted == faceted) {
+                old = std::move(*it);
+                g_prepared.erase(it);
+                break;
+            }
+    } else if (mark == g_changing.end()) {
+        return true;
+    } else if (mark->print == print) {
+        g_changing.erase(mark);
+        return true;
+    }
+    if (mark != g_changing.end()) g_changing.erase(mark);
+    g_changing.insert(g_changing.begin(), ChangingBlock{block, faceted, print});
+    if (g_changing.size() > kChangingKeep) g_changing.resize(kChangingKeep);
+    return false;
+}
 
 // Copies n items from src to dst in chunks over the threads.
 template <class T>
@@ -341,17 +408,20 @@ bool same_bytes(int32_t threads, const void* a, const void* b, size_t bytes) {
     return !differ;
 }
 
+// The kept normals of the block prepared faceted or smooth, when they still fit; *had
+// says whether any were kept for it.
 std::shared_ptr<const PreparedNormals> find_prepared(const MeshFaceBlock* block,
                                                      const MaterialRecord* m, bool faceted,
                                                      const std::vector<Vec3d>& pos,
-                                                     int32_t threads) {
+                                                     int32_t threads, bool* had) {
     std::shared_ptr<const PreparedNormals> e;
     {
         std::lock_guard<std::mutex> lock(g_prepared_lock);
         for (const auto& k : g_prepared)
-            if (k->block == block) e = k;
+            if (k->block == block && k->faceted == faceted) e = k;
     }
-    if (!e || e->has_material != (m != nullptr) || e->faceted != faceted) return nullptr;
+    *had = e != nullptr;
+    if (!e || e->has_material != (m != nullptr)) return nullptr;
     if (m && (e->flags != m->flags || std::memcmp(&e->angle, &m->smoothing_angle, sizeof e->angle) != 0))
         return nullptr;
     const size_t ne = block->edges.size();
@@ -399,23 +469,45 @@ void keep_prepared(const MeshFaceBlock* block, const MaterialRecord* m, bool fac
     std::shared_ptr<const PreparedNormals> old;  // released after the lock
     std::lock_guard<std::mutex> lock(g_prepared_lock);
     for (auto it = g_prepared.begin(); it != g_prepared.end(); ++it)
-        if ((*it)->block == block) {
+        if ((*it)->block == block && (*it)->faceted == faceted) {
             old = std::move(*it);
             g_prepared.erase(it);
             break;
         }
     g_prepared.insert(g_prepared.begin(), std::move(e));
     if (g_prepared.size() > kPreparedKeep) g_prepared.resize(kPreparedKeep);
+    g_prepared_kept.fetch_add(1, std::memory_order_relaxed);
+}
+
+void drop_prepared() {
+    std::vector<std::shared_ptr<const PreparedNormals>> gone;  // freed after the lock
+    std::lock_guard<std::mutex> lock(g_prepared_lock);
+    gone.swap(g_prepared);
+    g_changing.clear();
 }
 
 }  // namespace
 
 void render_mesh_keep_prepared(bool on) {
     g_prepared_on = on;
-    if (on) return;
-    std::vector<std::shared_ptr<const PreparedNormals>> gone;
-    std::lock_guard<std::mutex> lock(g_prepared_lock);
-    gone.swap(g_prepared);
+    if (!on) drop_prepared();
+}
+
+void render_release_kept() {
+    drop_prepared();
+    render_scratch_release();
+}
+
+RenderKeptStats render_kept_stats() {
+    RenderKeptStats st;
+    st.normals_reused = g_prepared_reused.load();
+    st.normals_kept = g_prepared_kept.load();
+    {
+        std::lock_guard<std::mutex> lock(g_prepared_lock);
+        st.meshes_kept = static_cast<int32_t>(g_prepared.size());
+    }
+    st.scratch_bytes = render_scratch_kept_bytes();
+    return st;
 }
 
 int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
@@ -444,7 +536,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
 }
 
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
-                               int64_t* running, bool faceted, int32_t threads) {
+                               int64_t* running, bool faceted, int32_t threads, bool reuse) {
     if (!mesh || !mesh->block) return 13;
     try {
         const size_t nv = mesh->vertices.size();
@@ -463,13 +555,16 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
         });
         const Topology t{mesh->block, pos.data(), pos.size()};
         if (mesh->shade.capacity() == 0) mesh->shade = RenderScratch<ShadeRecord>::take(nv);
-        const bool keep = g_prepared_on && mesh->block->faces.size() >= kPreparedFaces &&
-                          nf == mesh->block->faces.size();
-        const auto kept = keep ? find_prepared(mesh->block, mesh->material, faceted, pos, threads)
+        bool keep = reuse && g_prepared_on && mesh->block->faces.size() >= kPreparedFaces &&
+                    nf == mesh->block->faces.size();
+        bool had = false;
+        const auto kept = keep ? find_prepared(mesh->block, mesh->material, faceted, pos, threads, &had)
                                : nullptr;
+        if (keep && !kept) keep = keep_after_miss(mesh->block, mesh->material, faceted, pos, had);
         const int32_t* corner_of = nullptr;
         const Vec3* normal_of = nullptr;
         if (kept) {
+            g_prepared_reused.fetch_add(1, std::memory_order_relaxed);
             mesh->shade.resize(kept->pool.size());
             copy_chunked(threads, kept->pool.data(), kept->pool.size(), mesh->shade.data());
             corner_of = kept->corners.data();

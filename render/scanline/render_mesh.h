@@ -100,14 +100,32 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
 // triangle's corners, face normal and shading records. With `threads` above 1 the work
 // is split over that many threads, and the step callback must then be safe to call
 // from any of them; the records come out the same.
+// `reuse` false neither uses nor keeps kept normals (one-off preparations).
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
-                               int64_t* running, bool faceted, int32_t threads = 1);
+                               int64_t* running, bool faceted, int32_t threads = 1,
+                               bool reuse = true);
 
 // The normals of large meshes (65,536 faces and more) are kept for the next render
 // while the block's faces and edges, the vertex positions and the smoothing settings
 // stay the same, and used again instead of being prepared anew (the same records).
+// Faceted and smooth preparations of one block are kept apart. A block whose kept
+// normals no longer fit is not kept again until it is seen twice unchanged, so a
+// mesh that changes every frame is not copied every frame.
 // Off drops what is kept and prepares every mesh anew (for tests); on by default.
 void render_mesh_keep_prepared(bool on);
+
+// Lets go of everything kept between renders: the kept normals and the working arrays
+// of render_scratch.h. A render job calls it when it ends (after its last frame).
+void render_release_kept();
+
+// What is kept now, and how often kept normals were kept and used again (for tests).
+struct RenderKeptStats {
+    int64_t normals_reused = 0;  // preparations answered from kept normals, ever
+    int64_t normals_kept = 0;    // preparations copied to be kept, ever
+    int32_t meshes_kept = 0;     // blocks whose normals are kept now
+    size_t scratch_bytes = 0;    // bytes of the kept working arrays
+};
+RenderKeptStats render_kept_stats();
 
 // A RenderMesh with copies of the block's vertices, edges and faces; null when out of
 // memory. With two key blocks of the same vertex count each vertex is first blended

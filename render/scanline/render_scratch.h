@@ -3,7 +3,8 @@
 // and the kernel serialises those across the render threads. A vector taken here comes
 // back empty but with the capacity an earlier render gave it, so resizing it touches
 // memory that is already mapped (each array goes to the use it fits best). Safe to use from any thread and from concurrent
-// renders; at most kScratchKeep arrays of each element type are kept.
+// renders; at most kScratchKeep arrays of each element type are kept, until
+// render_scratch_release() (the end of a render job) lets all of them go.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +14,37 @@
 #include <vector>
 
 inline constexpr size_t kScratchKeep = 8;
+// A kept array is handed out only while it is at most this many times the size asked
+// for (plus a little): a small mesh must not hold a huge array for a whole render.
+inline constexpr size_t kScratchSpare = 4;
+
+namespace render_scratch_detail {
+struct Registry {
+    std::mutex lock;
+    std::vector<void (*)()> release;       // one per element type in use
+    std::vector<size_t (*)()> kept_bytes;  // the same
+};
+inline Registry& registry() {
+    static Registry r;
+    return r;
+}
+}  // namespace render_scratch_detail
+
+// Frees every kept array of every element type.
+inline void render_scratch_release() {
+    auto& r = render_scratch_detail::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    for (auto* f : r.release) f();
+}
+
+// Bytes the kept arrays hold (for tests).
+inline size_t render_scratch_kept_bytes() {
+    auto& r = render_scratch_detail::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    size_t n = 0;
+    for (auto* f : r.kept_bytes) n += f();
+    return n;
+}
 
 template <class T>
 class RenderScratch {
@@ -27,6 +59,7 @@ class RenderScratch {
         for (auto it = s.kept.begin(); it != s.kept.end(); ++it)
             if (it->capacity() >= want && (pick == s.kept.end() || it->capacity() < pick->capacity()))
                 pick = it;
+        if (pick != s.kept.end() && pick->capacity() > want * kScratchSpare + 4096) return {};
         if (pick == s.kept.end())
             pick = std::max_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
                 return a.capacity() < b.capacity();
@@ -56,12 +89,31 @@ class RenderScratch {
 
   private:
     struct Store {
+        Store() {
+            auto& r = render_scratch_detail::registry();
+            std::lock_guard<std::mutex> lock(r.lock);
+            r.release.push_back(&release);
+            r.kept_bytes.push_back(&kept_bytes);
+        }
         std::mutex lock;
         std::vector<std::vector<T>> kept;
     };
     static Store& store() {
         static Store s;
         return s;
+    }
+    static void release() {
+        Store& s = store();
+        std::vector<std::vector<T>> gone;
+        std::lock_guard<std::mutex> lock(s.lock);
+        gone.swap(s.kept);
+    }
+    static size_t kept_bytes() {
+        Store& s = store();
+        std::lock_guard<std::mutex> lock(s.lock);
+        size_t n = 0;
+        for (const auto& v : s.kept) n += v.capacity() * sizeof(T);
+        return n;
     }
 };
 

@@ -23,6 +23,8 @@
 #include "model/file/records.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_job.h"
+#include "render/scanline/render_mesh.h"
+#include "render/scanline/render_scene.h"
 
 namespace {
 
@@ -431,5 +433,38 @@ TEST(RenderJob, ABlackPictureWithoutLightSaysSoBesideTheTime) {
         EXPECT_EQ(f.run(), 0);
         EXPECT_EQ(f.sink.timing.find("|No light in the scene") != std::string::npos, mask == 0) << f.sink.timing;
         EXPECT_EQ(f.sink.timing.rfind("Rendering time | ", 0), 0u);
+    }
+}
+
+TEST(RenderJob, WhatRendersKeepGoesWithTheJobAndStaysAcrossItsFrames) {
+    // A mesh large enough for its normals to be kept, rendered by the real renderer:
+    // between frames the working arrays and normals are kept; after the job, nothing.
+    for (bool animation : {false, true}) {
+        JobFixture f(3);
+        f.scene.add_sphere({0, 0, 0}, 8, 250, 290);
+        f.scene.add_light({60, 80, 100}, 1, 1, 1);
+        f.setup.render = render_scene;
+        f.camera->lens = -1.0;  // the parallel view
+        const std::string dir = fresh_dir();
+        if (animation) {
+            auto& o = f.setup.options;
+            o.animation = 1, o.first_frame = 1, o.last_frame = 3, o.frame_count = 3;
+            o.output_kind = kOutputTarga;
+            o.output = dir + "/k.tga";
+        }
+        std::vector<RenderKeptStats> between;
+        auto old = render_job_set_frame_hook([&](RenderJob&, int32_t frame) {
+            if (frame > 0) between.push_back(render_kept_stats());
+        });
+        EXPECT_EQ(f.run(), 0) << animation;
+        render_job_set_frame_hook(std::move(old));
+        EXPECT_EQ(between.size(), animation ? 2u : 0u);
+        for (const RenderKeptStats& s : between) {
+            EXPECT_GT(s.scratch_bytes, 0u);
+            EXPECT_EQ(s.meshes_kept, 1);
+        }
+        const RenderKeptStats after = render_kept_stats();
+        EXPECT_EQ(after.scratch_bytes, 0u) << animation;
+        EXPECT_EQ(after.meshes_kept, 0) << animation;
     }
 }

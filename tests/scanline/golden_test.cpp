@@ -274,3 +274,37 @@ TEST(Golden, KeptNormalsFollowChangesOfTheMesh) {
         ASSERT_EQ(s.render(before), 0);  // keeps this state's normals
     }
 }
+
+TEST(Golden, KeptNormalsAreUsedAgainOnlyWhileTheMeshHoldsStill) {
+    TestScene s;
+    MESH3* ball = s.add_sphere({0, 0, 0}, 45, 250, 290);
+    s.add_light({60, 80, 100}, 1, 1, 1);
+    s.view = tilted_view(60, 45);
+    s.settings.flags = kRenderGouraud;
+    render_mesh_keep_prepared(false);  // nothing kept from earlier tests
+    render_mesh_keep_prepared(true);
+    Image24 img(120, 90);
+    auto render = [&] {
+        const RenderKeptStats before = render_kept_stats();
+        EXPECT_EQ(s.render(img), 0);
+        const RenderKeptStats after = render_kept_stats();
+        return std::pair{after.normals_kept - before.normals_kept,
+                         after.normals_reused - before.normals_reused};
+    };
+    using Counts = std::pair<int64_t, int64_t>;  // kept, reused
+    EXPECT_EQ(render(), (Counts{1, 0}));
+    EXPECT_EQ(render(), (Counts{0, 1}));  // unchanged: used again
+    // The Render page's depth bounds prepare the same block faceted: the smooth
+    // normals stay kept.
+    double eye_z = 0, focal = 0;
+    ASSERT_EQ(render_depth_bounds(&s.view, s.objects, 120, 90, 30, &eye_z, &focal), 0);
+    EXPECT_EQ(render(), (Counts{0, 1}));
+    // Vertices that move every frame are prepared anew and not copied to be kept.
+    for (int frame = 0; frame < 3; ++frame) {
+        for (MeshVertex& v : ball->blocks->vertices) v.z *= 0.9f;
+        EXPECT_EQ(render(), (Counts{0, 0})) << frame;
+    }
+    // Once it holds still it is kept again, and used again.
+    EXPECT_EQ(render(), (Counts{1, 0}));
+    EXPECT_EQ(render(), (Counts{0, 1}));
+}

@@ -13,6 +13,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/render_context.h"
+#include "render/scanline/render_scratch.h"
 #include "scanline_test_util.h"
 
 namespace {
@@ -459,4 +460,21 @@ TEST(RenderScene, SegmentedTargetsGetTheSameRows) {
         ASSERT_EQ(s.render(split), 0);
         EXPECT_EQ(plain.bytes(), split.bytes()) << flags;
     }
+}
+
+TEST(RenderScratch, ASmallAskNeverHoldsAHugeKeptArrayAndReleaseFreesAll) {
+    render_scratch_release();
+    std::vector<int64_t> big;
+    big.reserve(1 << 20);
+    RenderScratch<int64_t>::give(std::move(big));
+    EXPECT_EQ(render_scratch_kept_bytes(), (size_t{1} << 20) * sizeof(int64_t));
+    {
+        ScratchVector<int64_t> small(100);
+        EXPECT_LT(small->capacity(), size_t{1} << 20);  // a fresh array
+        ScratchVector<int64_t> large(300000);
+        EXPECT_EQ(large->capacity(), size_t{1} << 20);  // the kept one
+    }
+    EXPECT_GT(render_scratch_kept_bytes(), 0u);
+    render_scratch_release();
+    EXPECT_EQ(render_scratch_kept_bytes(), 0u);
 }
