@@ -159,12 +159,37 @@ void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const
         cache = &t.shadow_cache[static_cast<size_t>(light->index)];
     const RtObject* cached = cache ? *cache : nullptr;
     if (cached && filter_object(t, cached, ray, dist, c)) return;
-    // Every blocker hit, nearest first; hits within 0.001 of the one before are the same
-    // crossing (two triangles sharing the edge the ray passes), filtered once.
+    // Every blocker hit, nearest first and of equal depths the object earlier in the list
+    // first; hits within 0.001 of the one before are the same crossing (two triangles
+    // sharing the edge the ray passes), filtered once.
     std::vector<RtObjectHit>& hits = t.shadow_hits;
+    const float light_in[3] = {c[0], c[1], c[2]};
+    auto filter = [&]() {
+        size_t kept = 0;
+        for (const RtObjectHit& h : hits)
+            if (h.object != cached && casts(h.hit, h.object) && h.hit.depth > 0.001 && h.hit.depth < dist - 0.001)
+                hits[kept++] = h;
+        hits.resize(kept);
+        std::stable_sort(hits.begin(), hits.end(), [](const RtObjectHit& a, const RtObjectHit& b) {
+            return a.hit.depth != b.hit.depth ? a.hit.depth < b.hit.depth : a.rank < b.rank;
+        });
+        double last = -1.0;
+        for (size_t i = 0; i < hits.size(); ++i) {
+            if (hits[i].hit.depth - last < 0.001) continue;
+            last = hits[i].hit.depth;
+            shadow_filter(f, hits[i].hit, material_of(hits[i].hit, hits[i].object), c);
+            if (black(c)) {
+                if (i == 0 && cache) *cache = hits[i].object;
+                return true;
+            }
+        }
+        return false;
+    };
     hits.clear();
     if (f.slabs.on) {
-        // An opaque blocker ends the search: nothing behind it changes the answer.
+        // An opaque blocker ends the search: nothing behind it changes the answer, unless
+        // it falls within the crossing of a nearer transparent hit and is skipped; then
+        // the whole ray is searched again.
         struct Probe {
             const RtFrame* f;
             const RtObject* cached;
@@ -176,33 +201,22 @@ void rt_shadow_test(RtThread& t, const RtLight* light, const Vec3d& point, const
             shadow_filter(*p->f, h.hit, material_of(h.hit, h.object), c1);
             return black(c1);
         };
-        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque, &probe);
+        const bool cut = rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, opaque, &probe);
+        if (filter() || !cut) return;
+        std::copy(light_in, light_in + 3, c);
+        hits.clear();
+        rt_slab_collect(f.slabs.root, ray, dist - 0.001, &hits, t.queue, t.arena, nullptr, nullptr);
     } else {
         RtHitList* list = t.arena.hit_list_get();
-        for (const RtObject* o = f.objects; o; o = o->next) {
+        uint32_t rank = 0;
+        for (const RtObject* o = f.objects; o; o = o->next, ++rank) {
             list->count = 0;
             if (o->methods->all_intersections(o, ray, list, t.arena))
-                for (uint32_t i = 0; i < list->count; ++i) hits.push_back({list->hits[i], o});
+                for (uint32_t i = 0; i < list->count; ++i) hits.push_back({list->hits[i], o, rank});
         }
         t.arena.hit_list_put(list);
     }
-    size_t kept = 0;
-    for (const RtObjectHit& h : hits)
-        if (h.object != cached && casts(h.hit, h.object) && h.hit.depth > 0.001 && h.hit.depth < dist - 0.001)
-            hits[kept++] = h;
-    hits.resize(kept);
-    std::sort(hits.begin(), hits.end(),
-              [](const RtObjectHit& a, const RtObjectHit& b) { return a.hit.depth < b.hit.depth; });
-    double last = -1.0;
-    for (size_t i = 0; i < hits.size(); ++i) {
-        if (hits[i].hit.depth - last < 0.001) continue;
-        last = hits[i].hit.depth;
-        shadow_filter(f, hits[i].hit, material_of(hits[i].hit, hits[i].object), c);
-        if (black(c)) {
-            if (i == 0 && cache) *cache = hits[i].object;
-            return;
-        }
-    }
+    filter();
 }
 
 RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObject* object) {

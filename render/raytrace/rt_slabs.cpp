@@ -527,8 +527,11 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             queue.close(true);
         }
     };
+    // Below about 16k objects starting the workers costs more than they save (measured
+    // on 8 cores); the tasks are then taken on this thread, giving the same hierarchy.
+    constexpr size_t kWorkersFrom = 16384;
     std::vector<std::thread> pool;
-    for (int i = 1; i < threads && n > top.task_size; ++i) {
+    for (int i = 1; i < threads && n > kWorkersFrom; ++i) {
         // A thread the system refuses leaves its share to the others.
         try {
             pool.emplace_back(work);
@@ -838,7 +841,7 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
     return found;
 }
 
-void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
+bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context) {
     const size_t first = out->size();
     RtHitList* list = arena.hit_list_get();
@@ -855,23 +858,25 @@ void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
             const double d = list->hits[i].depth;
             const bool tie = end_at != SIZE_MAX && d == max_depth && rank < end_rank;
             if (!(d < max_depth) && !tie) continue;
-            out->push_back({list->hits[i], o});
+            out->push_back({list->hits[i], o, uint32_t(rank)});
             if (ends && ends(out->back(), context)) {
                 max_depth = d;
                 end_at = out->size() - 1;
                 end_rank = rank;
                 bound = bound_of(d);
-            } else if (tie) {
-                out->pop_back();
             }
         }
     });
     arena.hit_list_put(list);
-    // Hits found before the ending hit lowered the limit may lie beyond it.
-    if (end_at != SIZE_MAX) {
-        size_t keep = first;
-        for (size_t i = first; i < out->size(); ++i)
-            if ((*out)[i].hit.depth < max_depth || i == end_at) (*out)[keep++] = (*out)[i];
-        out->resize(keep);
+    // Hits found before the ending hit lowered the limit may lie beyond it; at its depth
+    // only those of earlier objects come before it.
+    if (end_at == SIZE_MAX) return false;
+    size_t keep = first;
+    for (size_t i = first; i < out->size(); ++i) {
+        const RtObjectHit& h = (*out)[i];
+        if (h.hit.depth < max_depth || (h.hit.depth == max_depth && int32_t(h.rank) < end_rank) || i == end_at)
+            (*out)[keep++] = h;
     }
+    out->resize(keep);
+    return true;
 }

@@ -84,16 +84,19 @@ bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, cons
 struct RtObjectHit {
     RtHit hit;
     const RtObject* object;
+    uint32_t rank = 0;  // the object's place in the list: of equal depths the lower goes first
 };
 
 // Appends every hit of the hierarchy's objects along the ray below depth max_depth to
 // out (in no particular order). A hit for which ends(hit, context) says true lowers
 // max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
 // What is appended does not depend on the search order: every hit nearer than the
-// nearest ending hit, and that ending hit (of several at its depth, the one of the
-// object earliest in the list).
+// nearest ending hit, the hits at its depth of objects earlier in the list, and that
+// ending hit (of several at its depth, the one of the object earliest in the list);
+// ordered by depth, then rank, that is every hit up to the ending one. True when an
+// ending hit cut the search short.
 using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
-void rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
+bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);
 
 // Pushes the box of o on the queue with its entry depth when the ray meets it.

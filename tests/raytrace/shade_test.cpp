@@ -3,11 +3,15 @@
 // shifting the ray by the analytic amount, and eleven nested panes traced through.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_loop.h"
+#include "render/raytrace/rt_shade.h"
+#include "render/raytrace/rt_slabs.h"
 #include "rt_test_util.h"
 
 namespace {
@@ -143,4 +147,76 @@ TEST(RtShade, ElevenNestedPanesAreTracedThrough) {
     f.max_level = 20;
     RtColour c = trace_down(f, 0.2, 0.3);
     EXPECT_NEAR(c.g, 1.0, 1e-5);
+}
+
+namespace {
+
+// The light left by the blockers between (0, 0, 15) and a light straight above at
+// (0, 0, 25), searched through the hierarchy (slabs) or object by object.
+std::array<float, 3> light_through(RtFrame& f, bool slabs) {
+    const bool on = f.slabs.on;
+    f.slabs.on = on && slabs;
+    RtThread t;
+    t.frame = &f;
+    std::array<float, 3> c{1, 1, 1};
+    rt_shadow_test(t, nullptr, rt_v(0, 0, 15), rt_v(0, 0, 1), 10, c.data());
+    f.slabs.on = on;
+    return c;
+}
+
+}  // namespace
+
+TEST(RtShade, ShadowRaysThroughTheHierarchyFilterAsTheObjectListDoes) {
+    // Blockers over the light's path, placed at forty pairs of places among 300 random
+    // triangles (which the path misses): two transparent panes at one depth tint by the
+    // one earlier in the list; an opaque pane at that depth behind an earlier transparent
+    // one is the same crossing; an opaque pane 0.0005 behind a transparent one is too, so
+    // the opaque one 0.3 further on blocks the light.
+    auto red = matte(1, 0.2f, 0.2f), blue = matte(0.2f, 0.2f, 1), wall = matte(1, 1, 1);
+    red->transparency = blue->transparency = 1;
+    struct Pane {
+        double z;
+        const MaterialRecord* m;
+    };
+    const struct {
+        const char* name;
+        std::vector<Pane> panes;  // in list order
+        std::array<float, 3> light;
+    } cases[] = {
+        {"two transparent at one depth", {{20, red.get()}, {20, blue.get()}}, {1, 0.2f, 0.2f}},
+        {"transparent then opaque at one depth", {{20, red.get()}, {20, wall.get()}}, {1, 0.2f, 0.2f}},
+        {"opaque just behind transparent, opaque beyond",
+         {{20 - 0.0005, red.get()}, {20, wall.get()}, {20.3, wall.get()}},
+         {0, 0, 0}},
+    };
+    for (const auto& k : cases) {
+        int differ = 0;
+        for (int placing = 0; placing < 40; ++placing) {
+            RtArena a;
+            std::mt19937 rng(placing);
+            std::vector<RtObject*> objs;
+            for (int i = 0; i < 300; ++i) {
+                std::uniform_real_distribution<double> c(-10, 10), e(-1, 1);
+                const double x = c(rng), y = c(rng) + 13, z = c(rng) + 15;  // clear of x = y = 0
+                objs.push_back(rt_tri(a, rt_f(x + e(rng), y + e(rng), z), rt_f(x + e(rng), y + e(rng), z + 1),
+                                      rt_f(x + e(rng), y + e(rng), z - 1)));
+            }
+            // Each pane later in the list than the one before.
+            size_t at = 0;
+            for (const Pane& p : k.panes) {
+                at = std::uniform_int_distribution<size_t>(at, objs.size())(rng);
+                RtTriangle* t = rt_tri(a, rt_f(-1, -1, p.z), rt_f(1, -1, p.z), rt_f(0, 1, p.z));
+                t->material = p.m;
+                objs.insert(objs.begin() + std::ptrdiff_t(at++), t);
+            }
+            RtFrame f;
+            f.objects = rt_link(objs);
+            f.slabs = rt_build_slabs(f.objects, a);
+            ASSERT_TRUE(f.slabs.on);
+            const std::array<float, 3> plain = light_through(f, false), slabs = light_through(f, true);
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(plain[size_t(c)], k.light[size_t(c)], 1e-6) << k.name;
+            differ += plain != slabs;
+        }
+        EXPECT_EQ(differ, 0) << k.name;
+    }
 }

@@ -189,8 +189,8 @@ const RtObject* linear_pick(RtObject* list, const RtRay& ray, RtArena& a, double
     return pick;
 }
 
-// Every hit below the nearest ending hit, and that hit (the first object's of several
-// at its depth), from the list in order.
+// Every hit below the nearest ending hit, those at its depth of objects earlier in the
+// list, and that hit (the first object's of several at its depth), from the list in order.
 std::vector<RtObjectHit> linear_collect(RtObject* list, const RtRay& ray, double max_depth, RtArena& a,
                                         RtHitEndsFn ends, void* context) {
     std::vector<RtObjectHit> all;
@@ -208,7 +208,8 @@ std::vector<RtObjectHit> linear_collect(RtObject* list, const RtRay& ray, double
     if (end == all.size()) return all;
     std::vector<RtObjectHit> out;
     for (size_t i = 0; i < all.size(); ++i)
-        if (i == end || all[i].hit.depth < all[end].hit.depth) out.push_back(all[i]);
+        if (i <= end ? all[i].hit.depth <= all[end].hit.depth : all[i].hit.depth < all[end].hit.depth)
+            out.push_back(all[i]);
     return out;
 }
 
