@@ -112,28 +112,17 @@ BENCHMARK(BM_BoxScanNothingPeer)->Unit(benchmark::kMillisecond);
 
 constexpr int kUndoDepth = 100;
 
-std::unique_ptr<XPLINE> short_line(float x, float y) {
-    auto line = rtc_make<XPLINE>();
-    PointNode* head = nullptr;
-    plist_add(&head, Vec3{x + 6, y + 6, 0});
-    plist_add(&head, Vec3{x, y, 0});
-    line->control = head;
-    line->own_box();
-    return line;
-}
-
-LAYER* first_layer(Drawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
-
-// Each iteration adds one line below the grid as an undoable step (not timed), then
-// picks the middle cell; the step is undone afterwards (not timed) and a pick brings
-// the indexes up to date, so every timed pick follows exactly one add.
-void BM_FirstPickAfterAdd(benchmark::State& state) {
+// Each iteration makes one undoable edit (not timed), then picks the middle cell; the
+// edit is undone afterwards (not timed) and a pick brings the indexes up to date, so
+// every timed pick follows exactly one edit.
+template <typename Edit>
+void first_pick_after(benchmark::State& state, Edit edit) {
     Drawing& d = drawing();
     const Vec3 point = {5003, 5003, 0};
     pick_object_at(d.view.get(), point, nullptr, nullptr);
     for (auto _ : state) {
         state.PauseTiming();
-        const bool added = model_add_object(first_layer(d), short_line(-100, -100).release(), kUndoDepth, 1) == 0;
+        const bool edited = edit(d);
         state.ResumeTiming();
         object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
@@ -141,39 +130,28 @@ void BM_FirstPickAfterAdd(benchmark::State& state) {
         model_undo(d.model.get());
         pick_object_at(d.view.get(), point, nullptr, nullptr);
         state.ResumeTiming();
-        if (!added || !hit) {
-            state.SkipWithError("the line was not added or nothing was picked");
+        if (!edited || !hit) {
+            state.SkipWithError("the edit failed or nothing was picked");
             break;
         }
     }
     model_drop_redo(d.model.get(), 0);
     state.SetItemsProcessed(state.iterations() * kObjects);
+}
+
+// One line added below the grid.
+void BM_FirstPickAfterAdd(benchmark::State& state) {
+    first_pick_after(state, [](Drawing& d) {
+        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
+    });
 }
 BENCHMARK(BM_FirstPickAfterAdd)->Unit(benchmark::kMillisecond);
 
-// The same after deleting one line of the grid as an undoable step (undone after).
+// One line of the grid deleted.
 void BM_FirstPickAfterDelete(benchmark::State& state) {
-    Drawing& d = drawing();
-    const Vec3 point = {5003, 5003, 0};
-    pick_object_at(d.view.get(), point, nullptr, nullptr);
-    for (auto _ : state) {
-        state.PauseTiming();
-        object* doomed = static_cast<object*>(first_layer(d)->children->next);
-        const bool deleted = model_delete_object(doomed, kUndoDepth, 1) == 0;
-        state.ResumeTiming();
-        object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
-        benchmark::DoNotOptimize(hit);
-        state.PauseTiming();
-        model_undo(d.model.get());
-        pick_object_at(d.view.get(), point, nullptr, nullptr);
-        state.ResumeTiming();
-        if (!deleted || !hit) {
-            state.SkipWithError("the line was not deleted or nothing was picked");
-            break;
-        }
-    }
-    model_drop_redo(d.model.get(), 0);
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    first_pick_after(state, [](Drawing& d) {
+        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
+    });
 }
 BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
 
@@ -183,7 +161,7 @@ void BM_AppendAndScanPeer(benchmark::State& state) {
     std::vector<BBox> boxes = walk_order_boxes(drawing());
     const size_t n = boxes.size();
     const Vec3 p = {5003, 5003, 0};
-    const BBox added = short_line(-100, -100)->box;
+    const BBox added = grid_short_line(-100, -100)->box;
     for (auto _ : state) {
         boxes.push_back(added);
         const int found = first_box_hit(boxes, p);

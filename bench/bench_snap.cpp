@@ -93,18 +93,6 @@ BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
 
 constexpr int kUndoDepth = 100;
 
-std::unique_ptr<XPLINE> short_line(float x, float y) {
-    auto line = rtc_make<XPLINE>();
-    PointNode* head = nullptr;
-    plist_add(&head, Vec3{x + 6, y + 6, 0});
-    plist_add(&head, Vec3{x, y, 0});
-    line->control = head;
-    line->own_box();
-    return line;
-}
-
-LAYER* first_layer(Drawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
-
 // Each iteration makes one undoable edit (not timed), resolves a click on a line end,
 // then undoes the edit and clicks again (not timed), so every timed click follows
 // exactly one edit.
@@ -136,14 +124,14 @@ void first_click_after(benchmark::State& state, Edit edit) {
 
 void BM_FirstSnapAfterAdd(benchmark::State& state) {
     first_click_after(state, [](Drawing& d) {
-        return model_add_object(first_layer(d), short_line(-100, -100).release(), kUndoDepth, 1) == 0;
+        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
     });
 }
 BENCHMARK(BM_FirstSnapAfterAdd)->Unit(benchmark::kMillisecond);
 
 void BM_FirstSnapAfterDelete(benchmark::State& state) {
     first_click_after(state, [](Drawing& d) {
-        return model_delete_object(static_cast<object*>(first_layer(d)->children->next), kUndoDepth, 1) == 0;
+        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
     });
 }
 BENCHMARK(BM_FirstSnapAfterDelete)->Unit(benchmark::kMillisecond);
@@ -153,7 +141,7 @@ void BM_AppendAndScanPeer(benchmark::State& state) {
     std::vector<BBox> boxes = drawing().boxes;
     const size_t n = boxes.size();
     const Vec3 p = {5006.2f, 5006.1f, 0};
-    const BBox added = short_line(-100, -100)->box;
+    const BBox added = grid_short_line(-100, -100)->box;
     for (auto _ : state) {
         boxes.push_back(added);
         benchmark::DoNotOptimize(scan_boxes(boxes, p));

@@ -13,6 +13,17 @@
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"
 
+// A short diagonal line from (x, y) to (x + 6, y + 6), with its box.
+inline std::unique_ptr<XPLINE> grid_short_line(float x, float y) {
+    auto line = rtc_make<XPLINE>();
+    PointNode* head = nullptr;
+    plist_add(&head, Vec3{x + 6, y + 6, 0});
+    plist_add(&head, Vec3{x, y, 0});
+    line->control = head;
+    line->own_box();
+    return line;
+}
+
 struct GridDrawing {
     std::unique_ptr<MODEL> model;
     std::unique_ptr<VIEW> view;
@@ -44,13 +55,7 @@ inline GridDrawing make_grid_drawing(int objects, int columns, int circle_every)
             regen_object(e.get());
             o = e.release();
         } else {
-            auto line = rtc_make<XPLINE>();
-            PointNode* head = nullptr;
-            plist_add(&head, Vec3{x + 6, y + 6, 0});
-            plist_add(&head, Vec3{x, y, 0});
-            line->control = head;
-            line->own_box();
-            o = line.release();
+            o = grid_short_line(x, y).release();
         }
         out.boxes.push_back(o->box);
         container_insert(layers[i % 4], o);
@@ -59,3 +64,6 @@ inline GridDrawing make_grid_drawing(int objects, int columns, int circle_every)
     out.view->projection.scale = 10;  // the 5-pixel aperture is half a unit
     return out;
 }
+
+// The grid's first layer (a quarter of its objects).
+inline LAYER* grid_first_layer(GridDrawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
