@@ -112,23 +112,34 @@ Scene& scene(int64_t triangles) {
     return *s;
 }
 
-void BM_Scanline(benchmark::State& state) {
-    const double triangles = double(state.range(0));
-    Scene& s = scene(state.range(0));
-    const bool aa = state.range(1) != 0;
-    int threads = static_cast<int>(state.range(2));
+// Renders scene `tris` into its image at every iteration on `threads` threads (0: all
+// cores) with `flags`; `before_frame` runs untimed before each frame.
+template <typename BeforeFrame>
+void render_rows(benchmark::State& state, int64_t tris, int64_t threads_arg, uint32_t flags,
+                 BeforeFrame before_frame) {
+    Scene& s = scene(tris);
+    int threads = static_cast<int>(threads_arg);
     if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     render_set_thread_count(threads);
-    s.settings.flags = kRenderGouraud | (aa ? kRenderAntialias : 0);
+    s.settings.flags = flags;
     for (auto _ : state) {
+        state.PauseTiming();
+        before_frame(s);
+        state.ResumeTiming();
         const int rc = render_scene(s.dc, &s.settings, &s.view, s.model.get(), nullptr, nullptr,
                                     nullptr, nullptr, nullptr);
         if (rc != 0) state.SkipWithError("render failed");
     }
     render_set_thread_count(0);
     state.counters["triangles/s"] =
-        benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(double(tris), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["threads"] = threads;
+}
+
+void BM_Scanline(benchmark::State& state) {
+    const bool aa = state.range(1) != 0;
+    render_rows(state, state.range(0), state.range(2), kRenderGouraud | (aa ? kRenderAntialias : 0),
+                [](Scene&) {});
 }
 BENCHMARK(BM_Scanline)
     ->ArgNames({"tris", "aa", "threads"})
@@ -150,27 +161,12 @@ BENCHMARK(BM_Scanline)
 // its normals are prepared every frame and must not be copied to be kept.
 // Args: triangles, threads (0: all cores).
 void BM_ScanlineMoving(benchmark::State& state) {
-    const double triangles = double(state.range(0));
-    Scene& s = scene(state.range(0));
-    auto* mesh = rtc_cast<MESH3>(s.objects->refs->ref);
-    int threads = static_cast<int>(state.range(1));
-    if (threads == 0) threads = static_cast<int>(std::thread::hardware_concurrency());
-    render_set_thread_count(threads);
-    s.settings.flags = kRenderGouraud;
     float step = 0.5f;
-    for (auto _ : state) {
-        state.PauseTiming();
+    render_rows(state, state.range(0), state.range(1), kRenderGouraud, [&step](Scene& s) {
+        auto* mesh = rtc_cast<MESH3>(s.objects->refs->ref);
         for (MeshVertex& v : mesh->blocks->vertices) v.z += step;
         step = -step;
-        state.ResumeTiming();
-        const int rc = render_scene(s.dc, &s.settings, &s.view, s.model.get(), nullptr, nullptr,
-                                    nullptr, nullptr, nullptr);
-        if (rc != 0) state.SkipWithError("render failed");
-    }
-    render_set_thread_count(0);
-    state.counters["triangles/s"] =
-        benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["threads"] = threads;
+    });
 }
 BENCHMARK(BM_ScanlineMoving)
     ->ArgNames({"tris", "threads"})
