@@ -869,13 +869,14 @@ bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
     });
     arena.hit_list_put(list);
     // Hits found before the ending hit lowered the limit may lie beyond it; at its depth
-    // only those of earlier objects come before it.
+    // only those of earlier objects come before it, and those its own object listed first.
     if (end_at == SIZE_MAX) return false;
     size_t keep = first;
     for (size_t i = first; i < out->size(); ++i) {
         const RtObjectHit& h = (*out)[i];
-        if (h.hit.depth < max_depth || (h.hit.depth == max_depth && int32_t(h.rank) < end_rank) || i == end_at)
-            (*out)[keep++] = h;
+        const int32_t rank = int32_t(h.rank);
+        const bool before_end = rank < end_rank || (rank == end_rank && i <= end_at);
+        if (h.hit.depth < max_depth || (h.hit.depth == max_depth && before_end)) (*out)[keep++] = h;
     }
     out->resize(keep);
     return true;

@@ -182,12 +182,15 @@ TEST(RtShade, ShadowRaysThroughTheHierarchyFilterAsTheObjectListDoes) {
         const char* name;
         std::vector<Pane> panes;  // in list order
         std::array<float, 3> light;
+        bool one_union = false;  // the panes are the triangles of one union
     } cases[] = {
         {"two transparent at one depth", {{20, red.get()}, {20, blue.get()}}, {1, 0.2f, 0.2f}},
         {"transparent then opaque at one depth", {{20, red.get()}, {20, wall.get()}}, {1, 0.2f, 0.2f}},
         {"opaque just behind transparent, opaque beyond",
          {{20 - 0.0005, red.get()}, {20, wall.get()}, {20.3, wall.get()}},
          {0, 0, 0}},
+        {"transparent then opaque of one union at one depth", {{20, red.get()}, {20, wall.get()}}, {1, 0.2f, 0.2f},
+         true},
     };
     for (const auto& k : cases) {
         int differ = 0;
@@ -203,11 +206,22 @@ TEST(RtShade, ShadowRaysThroughTheHierarchyFilterAsTheObjectListDoes) {
             }
             // Each pane later in the list than the one before.
             size_t at = 0;
+            std::vector<RtObject*> members;
             for (const Pane& p : k.panes) {
-                at = std::uniform_int_distribution<size_t>(at, objs.size())(rng);
                 RtTriangle* t = rt_tri(a, rt_f(-1, -1, p.z), rt_f(1, -1, p.z), rt_f(0, 1, p.z));
                 t->material = p.m;
+                if (k.one_union) {
+                    members.push_back(t);
+                    continue;
+                }
+                at = std::uniform_int_distribution<size_t>(at, objs.size())(rng);
                 objs.insert(objs.begin() + std::ptrdiff_t(at++), t);
+            }
+            if (k.one_union) {
+                RtUnion* u = rt_union_new(a);
+                for (auto m = members.rbegin(); m != members.rend(); ++m) rt_union_add(u, *m);  // adds at the head
+                rt_union_bounds(u);
+                objs.insert(objs.begin() + std::ptrdiff_t(std::uniform_int_distribution<size_t>(0, objs.size())(rng)), u);
             }
             RtFrame f;
             f.objects = rt_link(objs);
