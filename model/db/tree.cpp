@@ -46,9 +46,7 @@ void record(const TreeChange& c) {
 }
 
 uint64_t next_epoch() {
-    const uint64_t e = g_tree_epoch.load(std::memory_order_relaxed) + 1;
-    g_tree_epoch.store(e, std::memory_order_relaxed);
-    return e;
+    return g_tree_epoch.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 }  // namespace

@@ -43,10 +43,10 @@ struct TreeChange {
 
 // Moves the epoch on and records the change in this thread's journal. Each step gets
 // its own record, so a cache that sees an unbroken run of records from its epoch to
-// the current one knows every change since. The epoch is a plain load and store
-// rather than a locked add: two threads bumping at once still move it on (a record of
-// the other thread breaks the run), and a tree changed while another thread reads it is
-// a race anyway.
+// the current one knows every change since. The epoch moves on by a locked add: with a
+// load and a store, a thread changing its own drawing (a render job's copy) could be
+// held between the two and then set the epoch back to a value a cache already holds,
+// hiding a change made meanwhile on another thread.
 void tree_changed(TreeChangeKind kind = TreeChangeKind::other, const ZDLIST* item = nullptr,
                   ZDLIST* const* ring = nullptr, const ZDLIST* before = nullptr);
 // tree_changed for a box change of `obj` (ring and outermost ancestor found here).

@@ -394,3 +394,17 @@ TEST(TreeJournal, ChangeFromALateDestructorIsHarmless) {
     t.join();
     EXPECT_TRUE(ok);
 }
+
+// Threads changing their own trees at once each move the epoch on: none sets it back
+// to a value a cache on another thread may already hold.
+TEST(TreeJournal, ChangesOnSeveralThreadsAreAllCounted) {
+    constexpr int kThreads = 4, kChanges = 100000;
+    const uint64_t start = tree_epoch();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < kChanges; ++i) tree_changed(TreeChangeKind::other);
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(tree_epoch() - start, uint64_t(kThreads) * kChanges);
+}
