@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -152,8 +153,23 @@ SnapEntry* find_entry(SnapSegment* s, const ZDLIST* obj) {
     return nullptr;
 }
 
-// Brings the copy up to the journal's changes; false when it must be rebuilt.
+// Brings the copy up to the journal's changes; false when it must be rebuilt. A
+// segment whose patching would cost more than filling it again (many old objects
+// removed or moved) is filled again.
 bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
+    std::unordered_map<const SnapSegment*, size_t> spent;
+    // The object's entry, counting the entries searched and (when `shift`) moved after
+    // it; null when it is not there (the segment is then stale) or the search has cost
+    // too much (the segment is then filled again).
+    auto locate = [&spent](SnapSegment* s, const ZDLIST* obj, bool shift) -> SnapEntry* {
+        SnapEntry* e = find_entry(s, obj);
+        const size_t n = s->entries.size(), after = e ? size_t(s->entries.data() + n - e) : n;
+        if (!tree_patch_spend(&spent[s], after * (shift ? 2 : 1), n) || !e) {
+            s->stale = true;
+            return nullptr;
+        }
+        return e;
+    };
     auto segment_of = [](ZDLIST* const* ring) -> SnapSegment* {
         if (!ring) return nullptr;
         for (SnapSegment& s : g_cache.segments)
@@ -182,20 +198,15 @@ bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
                 reread.emplace_back(s, c.item);
                 break;
             case TreeChangeKind::remove:
-                if (SnapEntry* e = find_entry(s, c.item)) {
+                if (SnapEntry* e = locate(s, c.item, false)) {
                     e->obj = nullptr;
                     e->box = kEmptyBBox;
                     ++s->blanks;
-                } else {
-                    s->stale = true;
                 }
                 break;
             case TreeChangeKind::move: {
-                SnapEntry* at = find_entry(s, c.before);
-                if (!at) {
-                    s->stale = true;
-                    break;
-                }
+                SnapEntry* at = locate(s, c.before, true);
+                if (!at) break;
                 const auto pos = s->entries.begin() + (at - s->entries.data());
                 s->entries.insert(pos, SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
                 reread.emplace_back(s, c.item);

@@ -2,6 +2,7 @@
 #include "graphics/view/pick_index.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -77,16 +78,30 @@ size_t find_child(const PickBoxIndex& idx, const ZDLIST* item) {
 }
 
 // Brings the indexes up to the journal's changes. An index in use by a walk further
-// up the stack is copied before it is changed; one that cannot be patched is dropped
-// (built again when asked for).
+// up the stack is copied before it is changed; one that cannot be patched, or whose
+// patching would cost more than building it again (many old children removed or
+// moved), is dropped (built again when asked for).
 void patch(IndexCache& c, const std::vector<TreeChange>& changes) {
     constexpr float kBlank[4] = {INFINITY, INFINITY, -INFINITY, -INFINITY};
     std::vector<std::pair<ZDLIST* const*, const ZDLIST*>> reread;
+    std::unordered_map<ZDLIST* const*, size_t> spent;
     auto writable = [&c](ZDLIST* const* ring) -> PickBoxIndex* {
         auto it = c.by_ring.find(ring);
         if (it == c.by_ring.end()) return nullptr;
         if (it->second.use_count() > 1) it->second = std::make_shared<PickBoxIndex>(*it->second);
         return it->second.get();
+    };
+    // The child's place, counting the entries searched and (when `shift`) moved after
+    // it; kNone when it is not there, or when the index was dropped for the cost (then
+    // `idx` is gone).
+    constexpr size_t kNone = SIZE_MAX;
+    auto locate = [&](ZDLIST* const* ring, const PickBoxIndex& idx, const ZDLIST* item, bool shift) {
+        const size_t n = idx.children.size(), i = find_child(idx, item);
+        const bool affordable = tree_patch_spend(&spent[ring], (n - i) * (shift ? 2 : 1), n);
+        if (i == n) return kNone;
+        if (affordable) return i;
+        c.by_ring.erase(ring);
+        return kNone;
     };
     for (const TreeChange& ch : changes) {
         if (!ch.ring) {
@@ -110,8 +125,8 @@ void patch(IndexCache& c, const std::vector<TreeChange>& changes) {
                 reread.emplace_back(ch.ring, ch.item);
                 break;
             case TreeChangeKind::remove: {
-                const size_t i = find_child(*idx, ch.item);
-                if (i == idx->children.size()) {
+                const size_t i = locate(ch.ring, *idx, ch.item, true);
+                if (i == kNone) {
                     dropped = true;
                     break;
                 }
@@ -120,8 +135,8 @@ void patch(IndexCache& c, const std::vector<TreeChange>& changes) {
                 break;
             }
             case TreeChangeKind::move: {
-                const size_t i = find_child(*idx, ch.before);
-                if (i == idx->children.size()) {
+                const size_t i = locate(ch.ring, *idx, ch.before, true);
+                if (i == kNone) {
                     dropped = true;
                     break;
                 }
@@ -141,8 +156,8 @@ void patch(IndexCache& c, const std::vector<TreeChange>& changes) {
     for (const auto& [ring, item] : reread) {
         auto it = c.by_ring.find(ring);
         if (it == c.by_ring.end()) continue;
-        const size_t i = find_child(*it->second, item);
-        if (i == it->second->children.size()) continue;
+        const size_t i = locate(ring, *it->second, item, false);
+        if (i == kNone) continue;
         PickBoxIndex* idx = writable(ring);
         const auto* o = rtc_cast<object>(idx->children[i]);
         if (!o) {

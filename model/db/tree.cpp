@@ -34,6 +34,8 @@ struct Journal {
 static_assert(std::is_trivially_destructible_v<Journal>);
 
 constinit thread_local Journal t_journal;
+// Entries searched or shifted by caches patching themselves on this thread.
+constinit thread_local uint64_t t_patch_steps = 0;
 
 Journal& journal() {
     return t_journal;
@@ -76,6 +78,16 @@ void tree_box_changed(const ZOBJ* obj) {
         }
     }
     record(c);
+}
+
+bool tree_patch_spend(size_t* spent, size_t steps, size_t list_size) {
+    t_patch_steps += steps;
+    *spent += steps;
+    return *spent <= 4 * list_size + 64;
+}
+
+uint64_t tree_patch_steps() {
+    return t_patch_steps;
 }
 
 bool tree_changes_since(uint64_t since, size_t limit, std::vector<TreeChange>* out) {

@@ -55,6 +55,12 @@ void tree_box_changed(const ZOBJ* obj);
 // this thread's journal holds every one of them and there are at most `limit`; false
 // otherwise (changes made on another thread, or too many): the caller rebuilds.
 bool tree_changes_since(uint64_t since, size_t limit, std::vector<TreeChange>* out);
+// Counts `steps` (entries searched or shifted) that a cache patching one of its lists
+// from the journal spends on it into `spent`, and says whether the patch may go on:
+// past a few passes over the list, building the list again costs less.
+bool tree_patch_spend(size_t* spent, size_t steps, size_t list_size);
+// The steps spent so on the calling thread, all lists together (tests read it).
+uint64_t tree_patch_steps();
 
 // Into an empty ring the item goes alone and becomes the head; otherwise before the
 // head, becoming the head when `as_head` is set. Nothing for null arguments.
