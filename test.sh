@@ -12,6 +12,10 @@ PACKAGES=("${ZELO_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
           libjpeg-dev imagemagick poppler-utils ffmpeg)
 zelo_install_packages "${PACKAGES[@]}"
 
+# Every library includes only the libraries below it in docs/architecture.md's table,
+# and Qt stays on the window side.
+python3 .ci/check_levels
+
 JOBS=$(nproc)
 BUILD=${ZELO_BUILD_DIR:-build/asan}
 

@@ -8,11 +8,12 @@
 #include "dialogs/dim_dialogs.h"
 #include "dialogs/draw2d_dialogs.h"
 #include "dialogs/draw3d_dialogs.h"
-#include "dialogs/text3d_dialog.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/hide_command.h"
+#include "dialogs/image_dialogs.h"
 #include "dialogs/pln_dialog.h"
 #include "dialogs/settings_dialogs.h"
+#include "dialogs/text3d_dialog.h"
 #include "dialogs/typed_input.h"
 #include "glpreview/glimpse_view.h"
 #include "graphics/view/view_host.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     glimpse_install();
     text3d_dialog_install();
     render_command_install();
+    image_dialogs_install();
     hide_command_install();
     // Texture tables, and preset ramps of materials resolved as drawings are read.
     texture_tables_init();

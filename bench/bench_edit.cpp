@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "commands/editcore/picking.h"
+#include "commands/editcore/transform.h"
 #include "commands/input/support.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
@@ -16,8 +18,6 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/edit/picking.h"
-#include "model/edit/transform.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench/line_work_drawing.h"
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 #include "model/services/log.h"
 #include "model/stream/iorec.h"
 

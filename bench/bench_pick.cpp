@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "bench/grid_drawing.h"
+#include "commands/editcore/picking.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/math/plist.h"
-#include "model/edit/picking.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/geom/patterns.h"
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "commands/input/snap.h"
 #include "bench/grid_drawing.h"
+#include "commands/editcore/picking.h"
+#include "commands/input/snap.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/edit/picking.h"
 #include "model/geom/regen.h"
 #include "model/math/plist.h"
 #include "model/math/scalar.h"

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "commands/editcore/transform.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
-#include "model/edit/transform.h"
 #include "model/file/drawing_file.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/font/strokefont.h"
-#include "graphics/font/strokefont_source.h"
+#include "model/font/strokefont.h"
+#include "model/font/strokefont_source.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "commands/block/block_commands.h"
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // the message queue, cancelling and re-starting, the stack of command-input tools.
 #include "shell/cmdproc.h"
 
+#include "commands/input/cmdinput.h"
 #include "graphics/view/view.h"
-#include "shell/cmdinput.h"
 
 namespace {
 

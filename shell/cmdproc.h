@@ -1,7 +1,7 @@
 // The command processor: runs at most one interactive command at a time on the
 // user-interface thread, lets its input routines wait for each step in a nested loop
 // over the message queue (platform/msgqueue.h), cancels a running command when
-// another starts, keeps the stack of command-input tools (shell/cmdinput.h) and
+// another starts, keeps the stack of command-input tools (commands/input/cmdinput.h) and
 // holds the record of the one background render job.
 //
 // The application object derives from CmdProcessor; tests use a bare one. Exactly

@@ -21,22 +21,22 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "commands/input/cmdinput.h"
 #include "menus_text.h"
+#include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "platform/modal.h"
-#include "model/services/prefs.h"
 #include "shell/cmd_ids.h"
-#include "shell/cmdinput.h"
 #include "shell/core/mdi_arrange.h"
-#include "shell/editor_frame.h"
-#include "shell/readout_bar.h"
-#include "shell/toolbars.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
+#include "shell/editor_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mdiframe.h"
+#include "shell/readout_bar.h"
 #include "shell/recent_files.h"
 #include "shell/sview.h"
+#include "shell/toolbars.h"
 
 CMainFrame::CMainFrame() {
     setWindowTitle(QString::fromStdString(res_load_string(kStrIdAppName)));

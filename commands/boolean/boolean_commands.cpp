@@ -8,6 +8,7 @@
 
 #include "commands/boolean/csg.h"
 #include "commands/boolean/strings.h"
+#include "commands/editcore/picking.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "graphics/view/view.h"
@@ -15,7 +16,6 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/undo.h"
-#include "model/edit/picking.h"
 #include "model/geom/regen.h"
 #include "model/material/material.h"
 #include "model/math/plist.h"

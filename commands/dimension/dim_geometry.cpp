@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "commands/dimension/dim_settings.h"
-#include "graphics/font/strokefont.h"
 #include "graphics/view/view.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"

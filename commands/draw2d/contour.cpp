@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "commands/draw2d/internal.h"
+#include "commands/editcore/picking.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view_gdi.h"
-#include "model/edit/picking.h"
 #include "model/geom/query.h"
 #include "model/geom/vertex_lists.h"
 #include "model/math/plist_edit.h"

@@ -3,10 +3,10 @@
 
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/internal.h"
+#include "commands/editcore/picking.h"
 #include "graphics/view/view_gdi.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
-#include "model/edit/picking.h"
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"

@@ -4,11 +4,11 @@
 #include <cmath>
 
 #include "commands/draw2d/internal.h"
+#include "commands/editcore/picking.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view_gdi.h"
 #include "model/db/undo.h"
-#include "model/edit/picking.h"
 #include "model/geom/regen.h"
 #include "model/services/prefs.h"
 

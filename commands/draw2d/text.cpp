@@ -8,10 +8,10 @@
 
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/internal.h"
-#include "graphics/font/strokefont.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
 #include "model/db/patt.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"

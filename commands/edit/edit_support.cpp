@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "commands/edit/edit.h"
+#include "commands/editcore/transform.h"
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/view.h"
@@ -11,7 +12,6 @@
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
 #include "model/db/undo.h"
-#include "model/edit/transform.h"
 #include "model/services/prefs.h"
 
 EditDialogs& edit_dialogs() {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "commands/edit/edit.h"
+#include "commands/editcore/transform.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
@@ -12,12 +13,11 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/glimpse_notify.h"
+#include "model/db/patt.h"
+#include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/edit/transform.h"
-#include "model/db/patt.h"
-#include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"

@@ -2,6 +2,7 @@
 // over the whole drawing with attribute filters, and deleting objects one undo level
 // per pass.
 #include "commands/edit/edit.h"
+#include "commands/editcore/picking.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
@@ -11,7 +12,6 @@
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
 #include "model/db/undo.h"
-#include "model/edit/picking.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands/edit/edit.h"
+#include "commands/editcore/transform.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "graphics/view/projection.h"
@@ -12,7 +13,6 @@
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
 #include "model/db/glimpse_notify.h"
-#include "model/edit/transform.h"
 #include "model/math/matrix.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "commands/editcore/picking.h"
 #include "commands/input/feedback.h"
 #include "commands/input/snap.h"
 #include "commands/units/length_text.h"
@@ -14,7 +15,6 @@
 #include "graphics/view/view_input.h"
 #include "model/db/buffer.h"
 #include "model/db/wire.h"
-#include "model/edit/picking.h"
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"

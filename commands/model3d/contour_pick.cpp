@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "commands/editcore/picking.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/model3d/chains.h"
@@ -16,7 +17,6 @@
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
 #include "model/db/wire.h"
-#include "model/edit/picking.h"
 #include "model/geom/vertex_lists.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/editcore/transform.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
@@ -23,7 +24,6 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
-#include "model/edit/transform.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "model/mesh/mesh_block.h"

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "commands/edit/edit.h"
+#include "commands/editcore/picking.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/pledit/pln_ops.h"
@@ -18,7 +19,6 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/edit/picking.h"
 #include "model/geom/regen.h"
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"

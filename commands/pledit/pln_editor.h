@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
+#include "commands/input/cmdinput.h"
 #include "model/math/types.h"
-#include "shell/cmdinput.h"
 
 class XPLINE;
 class CONTAINER;

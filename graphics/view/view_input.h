@@ -1,7 +1,7 @@
 // The drawing view's input rules while a command step waits, written once without a
 // window system: the application's drawing view (CSView) and the test harness call
 // them with the events they receive. They apply when no command-input tool is on the
-// processor's stack (a tool gets the events first; see shell/cmdinput.h).
+// processor's stack (a tool gets the events first; see commands/input/cmdinput.h).
 //
 // Only the command view (the view whose window runs the command) reacts; every
 // result goes to the command through view_host()->post_code. Pixels have y upward.

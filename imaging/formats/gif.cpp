@@ -5,8 +5,8 @@
 #include <new>
 
 #include "imaging/formats/image_formats.h"
-#include "imaging/lzw/lzw.h"
 #include "imaging/quantize/quantize.h"
+#include "model/lzw/lzw.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/tree.h"
+#include "model/font/strokefont.h"
 
 RTC_CLASS_RECORD(PATT, "PATT", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<ZOBJ>, nullptr, true,
                  true);

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/glimpse_notify.h"
@@ -14,6 +13,7 @@
 #include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
+#include "model/font/strokefont.h"
 
 RTC_CLASS_RECORD(ZDLIST, "ZDLIST", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
 RTC_CLASS_RECORD(ZSVIEW, "ZSVIEW", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);

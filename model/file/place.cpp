@@ -1,7 +1,6 @@
 // Putting what a file holds into the drawing: named styles replace their namesakes,
 // layers merge by name, views join the model, and a loaded block is handed over to
 // the caller's selection with its styles merged into the caller's drawing.
-#include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
@@ -9,6 +8,7 @@
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
 #include "model/file/load_context.h"
+#include "model/font/strokefont.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/stream/iostream.h"
 

@@ -2,9 +2,9 @@
 // dashed lines), fonts (the binary stroke-font form) and texture images (RGB pixels).
 #include <cstring>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/file/record_util.h"
+#include "model/font/strokefont.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // back to model units, with strokes that meet end to end joined into one run.
 #include <cmath>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"
 

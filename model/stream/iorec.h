@@ -1,7 +1,7 @@
 // File streams of the native drawing file: `IOrec` holds the open file and the
 // fields the drawing-file entry points and the class readers consult; `IOrecStd`
 // reads and writes the file directly; `IOrecLzw` passes every byte through an LZW
-// coder (imaging/lzw/lzw.h: 9 to 12-bit codes, least significant bit first, clear
+// coder (model/lzw/lzw.h: 9 to 12-bit codes, least significant bit first, clear
 // code 256, end code 257).
 //
 // Saving never destroys the previous file: a stream opened for writing writes a

@@ -7,7 +7,7 @@
 #include <limits>
 #include <mutex>
 
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 #include "model/stream/iorec.h"
 
 RTC_CLASS_RECORD(IOrecLzw, "IOrecLzw", &IOrec::rtc_class, 3, nullptr, nullptr, nullptr, false,

@@ -6,11 +6,11 @@
 #include <system_error>
 #include <vector>
 
+#include "commands/editcore/copy.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
-#include "model/edit/copy.h"
 #include "model/geom/regen.h"
 #include "model/services/log.h"
 #include "render/hide/hide_visibility.h"

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "commands/editcore/picking.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/db/track_eval.h"
-#include "model/edit/picking.h"
 #include "model/rtc/rtc.h"
 #include "render/scanline/render_scene.h"
 #include "render/scanline/scene_util.h"

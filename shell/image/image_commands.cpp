@@ -5,9 +5,9 @@
 #include <QPrinter>
 #include <string>
 
-#include "dialogs/xfile.h"
 #include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
+#include "shell/image/image_dialogs.h"
 #include "shell/image/image_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
@@ -30,7 +30,8 @@ bool open_image_command() {
     CMainApp* app = CMainApp::instance();
     if (!app) return false;
     std::string name;
-    if (image_file_dialog(&name, true, app->main_frame()) < 0 || name.empty()) return false;
+    const auto file_dialog = image_window_dialogs().image_file;
+    if (!file_dialog || file_dialog(&name, true, app->main_frame()) < 0 || name.empty()) return false;
     return app->OpenDocumentFile(name) != nullptr;
 }
 

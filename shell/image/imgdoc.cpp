@@ -4,7 +4,6 @@
 #include <memory>
 #include <new>
 
-#include "dialogs/xfile.h"
 #include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
 #include "model/rtc/rtc.h"
@@ -14,6 +13,7 @@
 #include "shell/cmd_ids.h"
 #include "shell/cmd_target.h"
 #include "shell/core/image_block.h"
+#include "shell/image/image_dialogs.h"
 
 namespace {
 
@@ -99,7 +99,8 @@ bool CImgDoc::DoSave(const char* path, bool replace) {
     } else {
         name = this->path();
         if (name.empty() && replace) name = image_proposed_name(title());
-        if (image_file_dialog(&name, false) < 0) return false;
+        const auto file_dialog = image_window_dialogs().image_file;
+        if (!file_dialog || file_dialog(&name, false, nullptr) < 0) return false;
     }
     WaitCursor wait;
     return OnSaveDocument(name.c_str());
@@ -108,7 +109,8 @@ bool CImgDoc::DoSave(const char* path, bool replace) {
 bool CImgDoc::SaveCmyk() {
     if (!can_use_image()) return false;
     std::string name;
-    if (!single_type_save_dialog(&name, "*.tga")) return false;
+    const auto save_dialog = image_window_dialogs().single_type_save;
+    if (!save_dialog || !save_dialog(&name, "*.tga", nullptr)) return false;
     WaitCursor wait;
     auto p = packed_pattern(*this);
     const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : 8;

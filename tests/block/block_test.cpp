@@ -8,17 +8,17 @@
 #include <fstream>
 #include <limits>
 
+#include "../platform/qt_test_env.h"
 #include "commands/block/block_commands.h"
-#include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
-#include "../platform/qt_test_env.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "commands/boolean/boolean_commands.h"
 #include "commands/boolean/strings.h"
+#include "commands/editcore/picking.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
 #include "model/db/undo.h"
-#include "model/edit/picking.h"
 #include "model/material/material.h"
 #include "model/mesh/mesh_block.h"
 #include "model/services/msgbox.h"

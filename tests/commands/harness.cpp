@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "commands/input/cmdinput.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "graphics/view/colours.h"
@@ -13,7 +14,6 @@
 #include "graphics/view/view_input.h"
 #include "model/services/numfmt.h"
 #include "model/services/prefs.h"
-#include "shell/cmdinput.h"
 
 void harness_register_classes() {
     static bool done = false;

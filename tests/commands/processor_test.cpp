@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
+#include "commands/input/cmdinput.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "harness.h"
-#include "shell/cmdinput.h"
 // Qt last: its keywords would clash with field names above.
 #include "../platform/qt_test_env.h"
 

@@ -8,16 +8,16 @@
 #include <QDir>
 #include <QPushButton>
 
+#include "../platform/qt_test_env.h"
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/draw2d.h"
 #include "dialogs/draw2d_dialogs.h"
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
+#include "model/font/strokefont.h"
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "scene.h"
-#include "../platform/qt_test_env.h"
 #include "tests/platform/modal_script.h"
 
 namespace {

@@ -6,16 +6,16 @@
 #include <cmath>
 #include <limits>
 
+#include "../platform/qt_test_env.h"
 #include "commands/draw2d/draw2d.h"
-#include "graphics/font/strokefont.h"
 #include "graphics/view/view_gdi.h"
 #include "model/db/patt.h"
+#include "model/font/strokefont.h"
 #include "model/geom/vertex_lists.h"
 #include "model/math/plist_edit.h"
 #include "model/math/scalar.h"
 #include "pictures.h"
 #include "scene.h"
-#include "../platform/qt_test_env.h"
 
 namespace {
 

@@ -9,19 +9,19 @@
 #include <cmath>
 #include <random>
 
+#include "../platform/qt_test_env.h"
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/draw2d.h"
 #include "commands/input/support.h"
-#include "graphics/font/strokefont.h"
+#include "graphics/view/projection.h"
 #include "model/db/patt.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
-#include "graphics/view/projection.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
-#include "../platform/qt_test_env.h"
 
 namespace {
 

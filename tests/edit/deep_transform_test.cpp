@@ -2,8 +2,8 @@
 // on a small stack (the walks take no call per group level).
 #include <gtest/gtest.h>
 
+#include "commands/editcore/transform.h"
 #include "edit_test_util.h"
-#include "model/edit/transform.h"
 #include "model/file/save_context.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"

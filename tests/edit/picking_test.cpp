@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "commands/editcore/picking.h"
 #include "edit_test_util.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
-#include "model/edit/picking.h"
 
 namespace {
 

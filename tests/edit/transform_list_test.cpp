@@ -4,11 +4,11 @@
 
 #include <cstring>
 
+#include "commands/editcore/copy.h"
+#include "commands/editcore/transform.h"
 #include "edit_test_util.h"
 #include "model/db/track.h"
 #include "model/db/undo.h"
-#include "model/edit/copy.h"
-#include "model/edit/transform.h"
 #include "model/material/material.h"
 
 namespace {

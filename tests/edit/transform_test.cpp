@@ -4,13 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "commands/editcore/transform.h"
 #include "edit_test_util.h"
 #include "model/db/track.h"
-#include "model/edit/transform.h"
+#include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
-#include "model/material/material.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -17,6 +16,7 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/file/records.h"
+#include "model/font/strokefont.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
 

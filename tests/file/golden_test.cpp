@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "file_support.h"
-#include "imaging/lzw/lzw.h"
 #include "model/db/tree.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
+#include "model/lzw/lzw.h"
 #include "model/stream/iorec.h"
 #include "rich_drawing.h"
 

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "file_support.h"
-#include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
@@ -14,6 +13,7 @@
 #include "model/db/wire.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "rich_drawing.h"
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "graphics/font/strokefont.h"
-#include "imaging/lzw/lzw.h"
+#include "model/font/strokefont.h"
+#include "model/lzw/lzw.h"
 
 namespace {
 

@@ -6,18 +6,18 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
-#include "model/math/matrix.h"
-#include "model/mesh/mesh_block.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
+#include "model/math/matrix.h"
+#include "model/mesh/mesh_block.h"
 
 namespace {
 

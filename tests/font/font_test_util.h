@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 // Character codes used as table indices (unsigned, as the engine indexes).
 inline constexpr unsigned char kA = 'A', kB = 'B', kI = 'I', kSpace = ' ';

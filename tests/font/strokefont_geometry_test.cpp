@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "font_test_util.h"
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 namespace {
 

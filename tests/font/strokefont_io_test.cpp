@@ -10,7 +10,7 @@
 #include <string>
 
 #include "font_test_util.h"
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <tuple>
 #include <unistd.h>
 
-#include "graphics/font/strokefont.h"
-#include "graphics/font/strokefont_source.h"
+#include "model/font/strokefont.h"
+#include "model/font/strokefont_source.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // containers, and parameters from files that must neither hang nor fail.
 
 #include "geom_support.h"
-#include "graphics/font/strokefont.h"
 #include "model/db/solid.h"
+#include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/image_dialogs.h"
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_formats.h"
 #include "model/services/msgbox.h"
@@ -119,6 +120,7 @@ TEST(ImageDocument, BusyBlocksSaveCopyAndPrint) {
 }
 
 TEST(ImageDocument, FirstSaveProposesTheTitleAndOtherExtensionsAsk) {
+    image_dialogs_install();
     write_bmp(dir() + "/t.bmp", 3, 3);
     CImgDoc doc(nullptr);
     ASSERT_TRUE(doc.OnOpenDocument((dir() + "/t.bmp").c_str()));

@@ -14,6 +14,7 @@
 
 #include "../app/app_env.h"
 #include "../app/app_session.h"
+#include "dialogs/image_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_formats.h"
@@ -31,6 +32,7 @@ class ImageWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         image_commands_install();
+        image_dialogs_install();
         settings_dialogs_install();
         app = std::make_unique<CMainApp>();
         app->SetImageOpener(&image_window_open);

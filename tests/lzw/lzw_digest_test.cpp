@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 
 namespace {
 

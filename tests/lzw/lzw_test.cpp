@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <functional>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/material/material.h"
 #include "tests/model/classes_support.h"
 

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <set>
 
-#include "graphics/font/strokefont.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/font/strokefont.h"
 #include "model/material/material.h"
 #include "tests/model/classes_support.h"
 

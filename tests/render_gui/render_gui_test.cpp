@@ -24,29 +24,27 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include "tests/app/gui_main.h"
-#include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "../scanline/scanline_test_util.h"
-#include "dialogs/ask_string.h"
-#include "dialogs/edit_dialogs.h"
 #include "commands/edit/edit.h"
 #include "commands/input/zoom.h"
 #include "commands/model3d/model3d.h"
+#include "dialogs/ask_string.h"
 #include "dialogs/draw3d_dialogs.h"
+#include "dialogs/edit_dialogs.h"
+#include "dialogs/image_dialogs.h"
 #include "dialogs/render_pages.h"
-#include "dialogs/typed_input.h"
-#include "graphics/view/projection.h"
-#include "render/surface/presets.h"
 #include "dialogs/scene_material_editor.h"
 #include "dialogs/texture_slot_editor.h"
-#include "model/db/patt.h"
+#include "dialogs/typed_input.h"
 #include "dialogs/xfile.h"
+#include "graphics/view/projection.h"
+#include "model/db/find.h"
 #include "model/db/naming.h"
+#include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
-#include "model/db/find.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
 #include "model/services/prefs.h"
@@ -57,6 +55,7 @@
 #include "platform/prop_sheet.h"
 #include "render/job/job_options.h"
 #include "render/job/render_job.h"
+#include "render/surface/presets.h"
 #include "shell/cmd_ids.h"
 #include "shell/drawing_doc.h"
 #include "shell/image/image_frame.h"
@@ -65,6 +64,8 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/sview.h"
+#include "tests/app/gui_main.h"
+#include "tests/app/gui_steps.h"
 
 namespace {
 
@@ -785,6 +786,7 @@ int main(int argc, char** argv) {
         draw3d_dialogs_install();
         texture_presets_install();
         render_command_install();
+        image_dialogs_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             g_boxes.push_back(b.text);
             return kIdOk;

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <random>
 
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 #include "tests/stream/stream_support.h"
 
 namespace {

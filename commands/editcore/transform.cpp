@@ -2,7 +2,7 @@
 // class. The ellipse of an arc is carried as its shape matrix: for the linear part L
 // of the map between the old and the new plane frame, the image ellipse has the
 // shape L diag(r1^2, r2^2) L^T, whose eigenvectors are its new axes.
-#include "model/edit/transform.h"
+#include "commands/editcore/transform.h"
 
 #include <cfloat>
 #include <cmath>

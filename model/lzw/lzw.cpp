@@ -6,7 +6,7 @@
 // decoder writes into a history of its own: a code's string is copied from where the
 // entry's string was first written, and the caller's reads are served from that
 // history.
-#include "imaging/lzw/lzw.h"
+#include "model/lzw/lzw.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,7 +2,7 @@
 // commands of a glyph definition (vectors, moves, scale, stack, octant and
 // bulge arcs, subshapes), normalisation into signed 4-byte strokes and the
 // font-wide advance widths and sizes.
-#include "graphics/font/strokefont_source.h"
+#include "model/font/strokefont_source.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // CCmdInput: the base behaviour of a command-input tool (attach and detach on
 // notices, Esc and typed entry on keys, the last picked point on pointer events).
-#include "shell/cmdinput.h"
+#include "commands/input/cmdinput.h"
 
 #include <cstdio>
 #include <cstring>

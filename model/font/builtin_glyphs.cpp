@@ -1,6 +1,6 @@
 // Glyph outlines of the two built-in stroke fonts, on the square working grid
 // described in builtin_glyphs.h (baseline 6, x-height 14, caps 18, descenders 2).
-#include "graphics/font/builtin_glyphs.h"
+#include "model/font/builtin_glyphs.h"
 
 #include <iterator>
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "graphics/font/builtin_glyphs.h"
-#include "graphics/font/strokefont.h"
+#include "model/font/builtin_glyphs.h"
+#include "model/font/strokefont.h"
 
 namespace {
 

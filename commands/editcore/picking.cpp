@@ -1,5 +1,5 @@
 // Picking objects in a view through the pick device.
-#include "model/edit/picking.h"
+#include "commands/editcore/picking.h"
 
 #include "graphics/view/colours.h"
 #include "graphics/view/pick.h"

@@ -13,7 +13,7 @@
 
 #include <cstddef>
 
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 // Result codes besides 0, 8 (out of memory) and 13 (bad syntax or value,
 // an empty file, a cyclic or too deeply nested subshape, a glyph of more than

@@ -8,14 +8,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "commands/editcore/copy.h"
+#include "commands/editcore/transform.h"
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/naming.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
-#include "model/edit/copy.h"
-#include "model/edit/transform.h"
 #include "model/geom/regen.h"
 
 namespace {

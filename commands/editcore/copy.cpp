@@ -1,5 +1,5 @@
 // Rebinding the named styles of copied objects to the drawing they now belong to.
-#include "model/edit/copy.h"
+#include "commands/editcore/copy.h"
 
 #include <string>
 #include <unordered_map>

@@ -3,7 +3,7 @@
 // the default font. All arithmetic is integer; intermediate products are taken
 // in 64 bits and every stored or returned coordinate is clamped to 32 bits, so
 // hostile factors cannot overflow.
-#include "graphics/font/strokefont.h"
+#include "model/font/strokefont.h"
 
 #include <cerrno>
 #include <climits>

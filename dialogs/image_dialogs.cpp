@@ -1,0 +1,187 @@
+// The image windows' and the Render command's dialogs behind the image window
+// library's hooks.
+#include "dialogs/image_dialogs.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "commands/edit/edit.h"
+#include "dialogs/edit_dialogs.h"
+#include "dialogs/render_pages.h"
+#include "dialogs/texture_slot_editor.h"
+#include "dialogs/xfile.h"
+#include "graphics/view/view.h"
+#include "graphics/view/view_host.h"
+#include "model/db/find.h"
+#include "model/db/glimpse_notify.h"
+#include "model/db/naming.h"
+#include "model/db/solid.h"
+#include "model/db/track.h"
+#include "model/db/tree.h"
+#include "model/db/undo.h"
+#include "model/geom/regen.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "render/job/render_job.h"
+#include "render/job/render_preview.h"
+#include "shell/image/image_dialogs.h"
+#include "shell/services.h"
+
+namespace {
+
+// The drawing's cameras as the camera combo offers them.
+std::vector<RenderCameraChoice> drawing_cameras(MODEL* model) {
+    std::vector<RenderCameraChoice> out;
+    if (!model) return out;
+    for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
+        if (auto* cam = rtc_cast<CAMERA>(z)) out.push_back({cam->name(), cam->lens, object_frame_count(cam)});
+    return out;
+}
+
+// The camera button: the settings of a copy of the named camera, which replaces it
+// on OK, or of a new one that joins the drawing on OK; either with undo, and the
+// drawing marked changed. Cancel leaves the drawing as it was.
+bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
+    EditDialogs& d = edit_dialogs();
+    MODEL* model = view_drawing(view);
+    if (!d.camera_settings || !model) return false;
+    CAMERA* old = choice->name.empty()
+                      ? nullptr
+                      : rtc_cast<CAMERA>(model_find_named(model, choice->name.c_str(), &CAMERA::rtc_class));
+    std::unique_ptr<RTC> made;
+    if (old) {
+        if (rtc_clone(&made, old) != 0) made.reset();
+    } else {
+        made = rtc_make<CAMERA>();
+        if (made && obj_default_name(model, static_cast<CAMERA*>(made.get()), 0, nullptr) != 0) made.reset();
+    }
+    if (!made) return false;
+    auto* cam = static_cast<CAMERA*>(made.get());
+    if (!d.camera_settings(view, cam)) return false;
+    const int depth = edit_record_depth();
+    int rc = 0;
+    if (old) {
+        CONTAINER* home = old->parent ? old->parent : model;
+        rc = model_delete_object(old, depth, 1);
+        if (rc != 0) return false;
+        rc = model_add_object(home, cam, depth, 0);
+    } else {
+        rc = model_add_object(model, cam, depth, 1);
+        if (rc != 0) return false;
+    }
+    if (rc != 0) {
+        model_rollback(model);
+        return false;
+    }
+    made.release();  // the drawing owns it
+    rc = regen_object(cam);
+    if (rc == 0) rc = obj_default_name(model, cam, 0, cam->name());  // a typed name stays unique
+    obj_update_bbox(cam);
+    if (rc != 0) {
+        model_rollback(model);
+        edit_trim_undo(model);
+        return false;
+    }
+    edit_trim_undo(model);
+    view_set_modified(view, 1);
+    glimpse_notify_camera(model, cam);
+    *choice = {cam->name(), cam->lens, object_frame_count(cam)};
+    return true;
+}
+
+// The picker's colour: the material sheet's colour form, which loads no images.
+bool choose_colour(int32_t* colour) {
+    MaterialRecord m;
+    int32_t index = *colour;
+    CMaterialSheetDlg dlg(shell_main_window(), kDlgMaterialColour, &index, &m);
+    if (dlg.DoModalHelp(0) != IDOK) return false;
+    *colour = index;
+    return true;
+}
+
+// A movie or frame-file output asks for its file (the chosen type sets the kind) and
+// an AVI for its compressor; false when either is cancelled.
+bool choose_output(RenderJobOptions* o) {
+    if (!o->animation || o->output_kind == kOutputScreen) return true;
+    std::string name = o->output;
+    constexpr int kTypes[7] = {21, 26, 23, 12, 10, 6, 4};  // FLC, AVI, MPEG, TGA, JPEG, GIF, BMP
+    // The Animation page's type comes preselected, so a bare name takes its extension.
+    const int type = export_movie_dialog(&name, shell_main_window(), kTypes[o->output_kind - 1]);
+    if (type < 0 || name.empty()) return false;
+    for (int i = 0; i < 7; ++i)
+        if (kTypes[i] == type) o->output_kind = i + 1;
+    o->output = name;
+    if (o->output_kind == kOutputAvi) {
+        const int codec = choose_avi_compressor(shell_main_window(), o->avi_codec);
+        if (codec < 0) return false;
+        o->avi_codec = codec;
+    }
+    return true;
+}
+
+// The Render command's sheet (see ImageWindowDialogs::render_sheet).
+int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, RenderPreviewer* previewer,
+                 const std::function<void()>& redraw, RenderJobOptions* job_options) {
+    MODEL* model = view_drawing(view);
+    if (!model) return -1;
+    RenderSettings settings;
+    render_settings_read(*view, &settings);
+    // The scene material is edited on a copy that goes back into the view with the
+    // other settings; images it takes stay the sheet's until then.
+    struct Release {
+        MaterialRecord* m;
+        ~Release() { material_init(m); }
+    } release{&settings.material};
+    if (material_copy(&settings.material, &view->material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return 8;
+    }
+    SheetPatterns patterns(model);
+    RenderJobOptions& options = *job_options;
+    render_job_options_read(*view, &options);
+    static std::string last_output;  // the output name lives for the session
+    options.output = last_output;
+    RenderPageHooks hooks;
+    hooks.camera_setup = [view](RenderCameraChoice* c) { return camera_setup(view, c); };
+    hooks.choose_colour = [](int32_t* colour) { return choose_colour(colour); };
+    hooks.preview = [&](const RenderPreview& p) {
+        RenderPreviewRequest r;
+        r.camera_name = p.camera ? p.camera->name.c_str() : nullptr;
+        r.perspective = p.perspective;
+        r.perspective_value = p.perspective_value;
+        r.selected_only = p.selected_only;
+        r.frame = p.frame;
+        r.force = p.force;
+        if (previewer->show(r)) redraw();
+    };
+    const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),
+                                     client_width, client_height, hooks, &patterns);
+    if (previewer->restore()) redraw();
+    if (!ok) return -1;
+    CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
+    // A camera without frames renders one picture whatever the stored animation flag:
+    // no movie to name then.
+    if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return -1;
+    if (material_copy(&view->material, &settings.material) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return 8;
+    }
+    patterns.commit(view->material);
+    render_settings_write(view, settings);
+    render_job_options_write(view, options);
+    last_output = options.output;
+    return 0;
+}
+
+}  // namespace
+
+void image_dialogs_install() {
+    ImageWindowDialogs& d = image_window_dialogs();
+    d.image_file = [](std::string* name, bool open, QWidget* parent) { return image_file_dialog(name, open, parent); };
+    d.single_type_save = [](std::string* name, const char* pattern, QWidget* parent) {
+        return single_type_save_dialog(name, pattern, parent);
+    };
+    d.render_sheet = &render_sheet;
+}
