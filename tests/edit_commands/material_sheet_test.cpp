@@ -445,6 +445,38 @@ TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
     EXPECT_EQ(colour, 5);
 }
 
+// Out of memory on OK leaves the caller's record as it was, so Cancel afterwards, which
+// frees the image the sheet loaded, leaves nothing pointing at it.
+TEST_F(MaterialSheet, OkOutOfMemoryThenCancelLeavesTheRecordAlone) {
+    const std::string image = targa("oom.tga", 70);
+    Harness h;
+    MaterialRecord m;
+    m.shininess = 0.3f;
+    ASSERT_EQ(colour_ramp_new(&m.slots[kSlotReflection].ramp, 2), 0);  // the copy allocates
+    xfile_set_test_hook([&image](CXFile& d) {
+        d.choose(image, -1);
+        return true;
+    });
+    platform_set_modal_hook([&](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.SetDlgItemText(kIdcFirst + 15, "0.9");
+        material_fail_allocation_after(1);
+        d.press(IDOK);  // refused: the sheet stays open
+        material_fail_allocation_after(0);
+        d.press(IDCANCEL);
+    });
+    int32_t colour = 5;
+    EXPECT_EQ(CMaterialSheetDlg(nullptr, kDlgMaterial, &colour, &m, h.model()).DoModal(), IDCANCEL);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureNone);
+    if (const MATRPATT* p = m.slots[kSlotTexture].mapping.image) {
+        EXPECT_EQ(p->name(), image);  // the sheet has gone with its images
+    }
+    EXPECT_EQ(m.slots[kSlotTexture].mapping.image, nullptr);
+    EXPECT_EQ(m.shininess, 0.3f);
+    EXPECT_EQ(colour, 5);
+}
+
 // A camera's material is its scene: the background texture in the texture slot, whose
 // amount stays the fog's haze; the fog's visibility in the bump slot's amount.
 TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
