@@ -415,44 +415,55 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
 
 // The Scene page through the Render command: an image background and fog, set on the
 // sheet's copy, reach the view (and the image the drawing) on OK only, and render.
-TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
-    // A 64 x 64 Targa running from red on the left to blue on the right.
+// A 64 x 64 Targa running from red on the left to blue on the right; its path.
+std::string write_sky() {
     const std::string sky = g_dir + "/sky.tga";
-    {
-        std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
-        FILE* f = std::fopen(sky.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::fclose(f);
-    }
-    MODEL* model = view_drawing(view->view());
+    std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
+    FILE* f = std::fopen(sky.c_str(), "wb");
+    EXPECT_NE(f, nullptr);
+    if (!f) return sky;
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+    return sky;
+}
+
+// Render with the Scene page set as a user sets it: the image `sky` as the background,
+// a pale blue fog of visibility 0.7 and haze 0.4; then `button` on the sheet.
+void render_with_sky_and_fog(CSView* view, const std::string& sky, int button) {
     using E = CSceneMaterialEditor;
-    const float blue_before = view->view()->material.colour[2];
+    platform_set_modal_hook([&sky, button](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) return d.press(IDOK);
+        ASSERT_TRUE(sheet->SetActivePage(2));
+        CPropPage* page = sheet->page(2);
+        for (int i = 0; i < 3; ++i)
+            page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
+        page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
+        page->SetDlgItemText(E::kIdcFogHaze, "0.4");
+        auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
+        kind->setCurrentIndex(kChoiceImage);
+        kind->activated(kChoiceImage);  // the file dialog answers with the image
+        EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
+        d.press(button);
+    });
+    xfile_set_test_hook([&sky](CXFile& x) {
+        x.choose(sky, x.preselected_row());
+        return true;
+    });
+    view->OnCmdMsg(ID_RENDER, nullptr);
+}
+
+TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
+    const std::string sky = write_sky();
+    MODEL* model = view_drawing(view->view());
+    const float blue_before = view->view()->second_material.colour[2];
     for (int button : {IDCANCEL, IDOK}) {
         SCOPED_TRACE(button);
-        platform_set_modal_hook([&](CDialog& d) {
-            auto* sheet = dynamic_cast<CPropSheet*>(&d);
-            if (!sheet) return d.press(IDOK);
-            ASSERT_TRUE(sheet->SetActivePage(2));
-            CPropPage* page = sheet->page(2);
-            for (int i = 0; i < 3; ++i) page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
-            page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
-            page->SetDlgItemText(E::kIdcFogHaze, "0.4");
-            auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
-            kind->setCurrentIndex(kChoiceImage);
-            kind->activated(kChoiceImage);  // the file dialog answers with the image
-            EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
-            d.press(button);
-        });
-        xfile_set_test_hook([&](CXFile& x) {
-            x.choose(sky, x.preselected_row());
-            return true;
-        });
         const int windows = app_window_count(app.get());
-        view->OnCmdMsg(ID_RENDER, nullptr);
-        const MaterialRecord& m = view->view()->material;
+        render_with_sky_and_fog(view, sky, button);
+        const MaterialRecord& m = view->view()->second_material;
         MATRPATT* image = static_cast<MATRPATT*>(model_find_patt(model, sky.c_str(), &MATRPATT::rtc_class));
         if (button == IDCANCEL) {
             gui_flush();
@@ -697,6 +708,39 @@ std::pair<double, double> patch(const QImage& img, int x, int y, int r) {
         }
     const double mean = sum / n;
     return {mean, std::sqrt(std::max(0.0, sum2 / n - mean * mean))};
+}
+
+// The scene set on the Scene page is the render's, not the material new meshes take:
+// a sky background and fog, OK, then a Box, which comes out plain.
+TEST_F(RenderGui, SceneMaterialStaysOutOfNewMeshes) {
+    MODEL* model = view_drawing(view->view());
+    auto meshes = [model] {
+        std::set<MESH3*> out;
+        for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
+            if (auto* m = rtc_cast<MESH3>(z)) out.insert(m);
+        return out;
+    };
+    const std::set<MESH3*> before = meshes();
+    render_with_sky_and_fog(view, write_sky(), IDOK);
+    auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->document()->busy(); }, 300000));
+    gui_flush();
+    EXPECT_EQ(view->view()->second_material.slots[kSlotTexture].kind, kTextureImage);
+    const MaterialRecord& current = view->view()->material;
+    EXPECT_EQ(current.slots[kSlotTexture].kind, kTextureNone);
+    EXPECT_FLOAT_EQ(current.slots[kSlotBump].amount, 1.0f);
+
+    run_typed(view, kCmdBox3D, {"-50,-50,-2", "100,100,2", kEsc}, press_ok);
+    std::set<MESH3*> made = meshes();
+    for (MESH3* m : before) made.erase(m);
+    ASSERT_EQ(made.size(), 1u);
+    const MaterialRecord& box = *(*made.begin())->material;
+    EXPECT_EQ(box.slots[kSlotTexture].kind, kTextureNone);
+    EXPECT_EQ(box.slots[kSlotTexture].mapping.image, nullptr);
+    EXPECT_FLOAT_EQ(box.slots[kSlotBump].amount, 1.0f);
+    EXPECT_FLOAT_EQ(box.slots[kSlotTexture].amount, 1.0f);
+    g_typing_view = nullptr;
 }
 
 TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
