@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <deque>
@@ -35,6 +36,7 @@
 #include "dialogs/image_dialogs.h"
 #include "dialogs/render_pages.h"
 #include "dialogs/scene_material_editor.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/typed_input.h"
 #include "dialogs/xfile.h"
@@ -743,6 +745,15 @@ TEST_F(RenderGui, SceneMaterialStaysOutOfNewMeshes) {
     g_typing_view = nullptr;
 }
 
+// Mean grey-level difference of two pictures over a square of `r` pixels around `at`.
+double difference(const QImage& a, const QImage& b, QPoint at, int r) {
+    double sum = 0;
+    int n = 0;
+    for (int j = at.y() - r; j <= at.y() + r; ++j)
+        for (int i = at.x() - r; i <= at.x() + r; ++i, ++n) sum += std::abs(qGray(a.pixel(i, j)) - qGray(b.pixel(i, j)));
+    return sum / n;
+}
+
 TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
     auto app = std::make_unique<CMainApp>();
     ASSERT_TRUE(app->InitInstance(""));
@@ -751,7 +762,14 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     CSView* view = app->main_frame()->active_view();
     ASSERT_NE(view, nullptr);
     const int material_pref = g_prefs.material;
-    g_prefs.material = 1;  // the whole material in the sheet
+    // Preferences: the whole material in the sheet.
+    platform_set_modal_hook([](CDialog& d) {
+        CPropPage* page = static_cast<CPropSheet&>(d).page(0);
+        if (!page->IsDlgButtonChecked(kIdcSet + 6)) static_cast<QCheckBox*>(page->GetDlgItem(kIdcSet + 6))->click();
+        d.press(IDOK);
+    });
+    app->main_frame()->OnCmdMsg(ID_PREFERENCES, nullptr);
+    ASSERT_EQ(g_prefs.material, 1);
     // A floor, a ball above it, and a spot light low on the right aimed at the ball.
     run_typed(view, kCmdBox3D, {"-50,-50,-2", "100,100,2", kEsc}, press_ok);
     run_typed(view, kCmdSphere, {"0,0,15", "10", kEsc}, press_ok);
@@ -766,29 +784,45 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     ASSERT_FALSE(plain.isNull());
 
     // The floor and the ball selected by a window, then Change Colour Material: a
-    // marble texture, a bump map and a reflection map.
-    run_typed(view, kCmdSelect, {"-55,-55,0", "55,55,0", kEsc}, [](CDialog& d) {
-        static_cast<QRadioButton*>(d.GetDlgItem(kIdcFirst + 2))->click();  // "&Window"
-        d.press(IDOK);
-    });
-    int sheets = 0;
-    run_typed(view, kCmdChangeMaterial, {}, [&sheets](CDialog& d) {
-        if (d.template_id() != kDlgMaterial) {  // "Change What?": everything
-            for (const auto& [id, w] : d.controls())
-                if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(true);
-            return d.press(IDOK);
-        }
-        ++sheets;
-        const int first = CMaterialSheetDlg::kIdcSlotFirst;
-        const int presets[3] = {7, 0, 0};  // "Marble: White", the first bump and reflection maps
-        for (int slot = 0; slot < 3; ++slot) {
-            pick_combo(d, first + 30 * slot + kSlotKind, kChoiceProcedural);
-            pick_combo(d, first + 30 * slot + kSlotPreset, presets[slot]);
-            d.SetDlgItemText(first + 30 * slot + kSlotAmount, "100");
-        }
-        d.press(IDOK);
-    });
-    EXPECT_EQ(sheets, 1);
+    // marble texture, with or without a bump map and a reflection map.
+    auto change_material = [view](bool bump, bool reflection) {
+        run_typed(view, kCmdSelect, {"-55,-55,0", "55,55,0", kEsc}, [](CDialog& d) {
+            static_cast<QRadioButton*>(d.GetDlgItem(kIdcFirst + 2))->click();  // "&Window"
+            d.press(IDOK);
+        });
+        int sheets = 0;
+        run_typed(view, kCmdChangeMaterial, {}, [&](CDialog& d) {
+            if (d.template_id() != kDlgMaterial) {  // "Change What?": everything
+                for (const auto& [id, w] : d.controls())
+                    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(true);
+                return d.press(IDOK);
+            }
+            ++sheets;
+            const int first = CMaterialSheetDlg::kIdcSlotFirst;
+            const int presets[3] = {7, 0, 0};  // "Marble: White", the first bump and reflection maps
+            const bool on[3] = {true, bump, reflection};
+            for (int slot = 0; slot < 3; ++slot) {
+                pick_combo(d, first + 30 * slot + kSlotKind, on[slot] ? kChoiceProcedural : kChoiceNone);
+                if (!on[slot]) continue;
+                pick_combo(d, first + 30 * slot + kSlotPreset, presets[slot]);
+                d.SetDlgItemText(first + 30 * slot + kSlotAmount, "100");
+            }
+            d.press(IDOK);
+        });
+        EXPECT_EQ(sheets, 1);
+    };
+    MODEL* model = view_drawing(view->view());
+    auto slot_kinds = [model] {
+        std::vector<std::array<int32_t, 3>> kinds;
+        for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
+            if (auto* m = rtc_cast<MESH3>(z))
+                kinds.push_back({m->material->slots[0].kind, m->material->slots[1].kind, m->material->slots[2].kind});
+        return kinds;
+    };
+    change_material(true, true);
+    // Both meshes hold the three procedural slots the sheet set.
+    const std::array<int32_t, 3> all = {11, 2, 8};  // marble, "Bumps", "Spotted" as the reflection map
+    EXPECT_EQ(slot_kinds(), (std::vector<std::array<int32_t, 3>>{all, all}));
     const QImage detailed = render_through_the_sheet(app.get(), view);
     ASSERT_FALSE(detailed.isNull());
     ASSERT_EQ(detailed.size(), plain.size());
@@ -796,6 +830,13 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
         plain.save(QString("%1/render_session_plain.png").arg(out));
         detailed.save(QString("%1/render_session_detailed.png").arg(out));
     }
+    // The same without the bump map, then without the reflection map too.
+    change_material(false, true);
+    const QImage no_bump = render_through_the_sheet(app.get(), view);
+    change_material(false, false);
+    const QImage textured = render_through_the_sheet(app.get(), view);
+    ASSERT_EQ(no_bump.size(), plain.size());
+    ASSERT_EQ(textured.size(), plain.size());
 
     // Where things are in the picture: the view's own projection (rows downward).
     const ViewProjection& vp = view->view()->projection;
@@ -806,14 +847,18 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     };
     // The ball's shadow falls on the floor away from the light: the line from the light
     // through the ball's centre meets the floor at x = -36.
-    const QPoint shadow = at(-36, 0, 0), lit = at(-36, 25, 0), floor = at(-25, -30, 0);
+    const QPoint shadow = at(-36, 0, 0), lit = at(-36, 25, 0), floor = at(-25, -30, 0), ball = at(0, 0, 25);
     for (const QImage* img : {&plain, &detailed}) {
         EXPECT_LT(patch(*img, shadow.x(), shadow.y(), 2).first, 0.6 * patch(*img, lit.x(), lit.y(), 2).first);
     }
     // The marble varies across the floor where the plain floor is even.
     EXPECT_LT(patch(plain, floor.x(), floor.y(), 6).second, 3.0);
-    EXPECT_GT(patch(detailed, floor.x(), floor.y(), 6).second, 6.0);
-    EXPECT_NE(plain, detailed);
+    EXPECT_GT(patch(textured, floor.x(), floor.y(), 6).second, 6.0);
+    // The bump map and the reflection map each change the lit floor and the ball.
+    for (QPoint p : {floor, ball}) {
+        EXPECT_GT(difference(detailed, no_bump, p, 6), 8.0);
+        EXPECT_GT(difference(no_bump, textured, p, 6), 8.0);
+    }
 
     g_prefs.material = material_pref;
     platform_set_modal_hook(nullptr);
@@ -827,6 +872,7 @@ int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
         dialogs_install_services();
         edit_dialogs_install();
+        settings_dialogs_install();
         draw3d_dialogs_install();
         texture_presets_install();
         render_command_install();
