@@ -665,12 +665,16 @@ void CMaterialSheetDlg::OnOK() {
         w.flags = with_shading_method(w.flags, method_) & ~kMaterialSmoothGroups;
         w.smoothing_angle = float(deg_to_rad(smoothing_deg_));
     }
-    // The images first: the caller's record changes only when all else went well.
-    if ((images_ && !patterns_->release(w, &images_->patterns)) || material_copy(m_, &w) != 0) {
+    // The caller's record changes only when all else went well: a whole copy first, then
+    // the images, then the copy swapped in. A half-made copy would leave the caller's
+    // record pointing at images that Cancel frees.
+    MaterialRecord stored;
+    if (material_copy(&stored, &w) != 0 || (images_ && !patterns_->release(w, &images_->patterns))) {
         msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
         return;
     }
-    if (!images_) patterns_->commit(w);
+    material_swap(m_, &stored);
+    if (!images_) patterns_->commit(*m_);
     EndDialog(IDOK);
 }
 

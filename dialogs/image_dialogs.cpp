@@ -128,13 +128,14 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     if (!model) return -1;
     RenderSettings settings;
     render_settings_read(*view, &settings);
-    // The scene material is edited on a copy that goes back into the view with the
-    // other settings; images it takes stay the sheet's until then.
+    // The scene material (the view's second record; the first is the current material
+    // new meshes take) is edited on a copy that goes back into the view with the other
+    // settings; images it takes stay the sheet's until then.
     struct Release {
         MaterialRecord* m;
         ~Release() { material_init(m); }
     } release{&settings.material};
-    if (material_copy(&settings.material, &view->material) != 0) {
+    if (material_copy(&settings.material, &view->second_material) != 0) {
         msgbox_ids(kStrIdError, 42040);
         return 8;
     }
@@ -164,11 +165,10 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     // A camera without frames renders one picture whatever the stored animation flag:
     // no movie to name then.
     if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return -1;
-    if (material_copy(&view->material, &settings.material) != 0) {
-        msgbox_ids(kStrIdError, 42040);
-        return 8;
-    }
-    patterns.commit(view->material);
+    // Swapped in whole: the copy goes with the settings, and a failed copy could have
+    // left the view pointing at images the sheet frees.
+    material_swap(&view->second_material, &settings.material);
+    patterns.commit(view->second_material);
     render_settings_write(view, settings);
     render_job_options_write(view, options);
     last_output = options.output;

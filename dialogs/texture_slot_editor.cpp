@@ -16,6 +16,7 @@
 #include "model/db/patt.h"
 #include "model/db/texture_map.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/material/material.h"
 #include "model/services/msgbox.h"
 #include "model/services/numfmt.h"
@@ -89,7 +90,14 @@ void SheetPatterns::commit(const MaterialRecord& m) {
     for (const TextureSlot& s : m.slots) {
         if (s.kind != kTextureImage || !s.mapping.image) continue;
         auto it = std::find(kept_.begin(), kept_.end(), s.mapping.image);
-        if (it == kept_.end()) continue;  // the drawing's already
+        if (it == kept_.end()) {
+            // The drawing's already, perhaps added by an undo level with another
+            // material's change: from now on it stays for this material too, so undoing
+            // that level no longer takes it out.
+            ZOBJ* shared = s.mapping.image;
+            undo_forget_objects(model_, &shared, 1);
+            continue;
+        }
         if (model_insert_patt(model_, *it)) kept_.erase(it);
     }
 }

@@ -48,7 +48,9 @@ class SheetPatterns {
     // reader's code (texture_image_load) with *out null.
     int image(const std::string& path, MATRPATT** out);
     // Puts the kept patterns that `m`'s slots use into the drawing, outside its undo
-    // history (the material is being stored). The others stay the sheet's and go with it.
+    // history (the material is being stored), and takes the drawing's own patterns that
+    // they use out of it, so that no undo removes them. The others stay the sheet's and
+    // go with it.
     void commit(const MaterialRecord& m);
     // Hands the kept patterns that `m`'s slots use over to `out` (the caller adds them
     // to the drawing with the change); false, nothing handed over, when out of memory.

@@ -34,7 +34,9 @@ bool exchange_real(CDataExchange* dx, int id, double& value) {
         return false;
     }
     std::string text = dx->dialog()->GetDlgItemText(id);
-    if (text == number_format_real(value)) return false;
+    // Only a finite value is kept: a non-finite one is read back from its text, which
+    // refuses it.
+    if (std::isfinite(value) && text == number_format_real(value)) return false;
     double v = 0;
     if (!real_parse(text.c_str(), &v)) fail_with(dx, kStrIdEnterNumber);
     value = v;
@@ -86,7 +88,7 @@ void DDX_Length(CDataExchange* dx, int id, double& value) {
         return;
     }
     std::string text = dx->dialog()->GetDlgItemText(id);
-    if (text == number_format_length(value)) return;  // left alone: exact
+    if (std::isfinite(value) && text == number_format_length(value)) return;  // left alone: exact
     if (g_number_format.length_unit_kind == 0) {
         exchange_real(dx, id, value);
         return;

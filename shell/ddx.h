@@ -10,7 +10,8 @@
 //
 // While saving, a field whose text is still what its variable shows as (the user did
 // not edit it) leaves the variable exactly as it was: the shown digits are rounded, and
-// reading them back would change a value nobody touched.
+// reading them back would change a value nobody touched. A non-finite variable is
+// always read back from its text, so OK refuses it.
 #pragma once
 
 #include <string>

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
@@ -288,6 +289,37 @@ int material_copy(MaterialRecord* d, const MaterialRecord* s) {
         ds.ramp = ramp;
     }
     return 0;
+}
+
+void material_swap(MaterialRecord* a, MaterialRecord* b) {
+    if (!a || !b || a == b) return;
+    std::swap(a->colour, b->colour);
+    for (int i = 0; i < kMaterialSlotCount; ++i) {
+        TextureSlot& x = a->slots[i];
+        TextureSlot& y = b->slots[i];
+        std::swap(x.kind, y.kind);
+        std::swap(x.amount, y.amount);
+        std::swap(x.mapping_mode, y.mapping_mode);
+        x.transform.swap(y.transform);
+        std::swap(x.ramp, y.ramp);
+        unsigned char params[kTextureParamsSize];
+        std::memcpy(params, static_cast<const void*>(&x.mapping), kTextureParamsSize);
+        std::memcpy(static_cast<void*>(&x.mapping), &y.mapping, kTextureParamsSize);
+        std::memcpy(static_cast<void*>(&y.mapping), params, kTextureParamsSize);
+    }
+    std::swap(a->self_illumination, b->self_illumination);
+    std::swap(a->transparency, b->transparency);
+    std::swap(a->diffuse, b->diffuse);
+    std::swap(a->diffuse_exponent, b->diffuse_exponent);
+    std::swap(a->second_highlight, b->second_highlight);
+    std::swap(a->second_highlight_exponent, b->second_highlight_exponent);
+    std::swap(a->shininess, b->shininess);
+    std::swap(a->specular_exponent, b->specular_exponent);
+    std::swap(a->randomness, b->randomness);
+    std::swap(a->reflection_level, b->reflection_level);
+    std::swap(a->refraction, b->refraction);
+    std::swap(a->flags, b->flags);
+    std::swap(a->smoothing_angle, b->smoothing_angle);
 }
 
 void material_free(MaterialRecord** m) {

@@ -238,6 +238,11 @@ MaterialRecord* material_new();
 // pointer with src except static ramps and images.
 int material_copy(MaterialRecord* dst, const MaterialRecord* src);
 
+// Exchanges the whole contents of two records, slots with their ramps and transforms.
+// Allocates nothing, so it cannot fail: a caller that must change a record only when a
+// deep copy succeeded copies into a scratch record first and swaps it in.
+void material_swap(MaterialRecord* a, MaterialRecord* b);
+
 // Frees *m with its ramps and transforms and clears the pointer. Null m or *m is a
 // no-op.
 void material_free(MaterialRecord** m);

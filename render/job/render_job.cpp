@@ -145,8 +145,10 @@ int RenderJob::start(const RenderJobSetup& setup) {
     }
     camera_object_ = o.camera_name.empty() ? nullptr
                          : rtc_cast<CAMERA>(model_find_named(drawing_, o.camera_name.c_str(), &CAMERA::rtc_class));
-    const MaterialRecord* background = camera_object_ && camera_object_->material ? camera_object_->material
-                                                                                  : &setup.view->material;
+    // The scene: the camera's material, else the view's scene material (not its current one).
+    const MaterialRecord* background = camera_object_ && camera_object_->material
+                                           ? camera_object_->material
+                                           : &setup.view->second_material;
     if (material_copy(&settings_.material, background)) return out_of_memory();
     const bool selected_only = settings_.flags & kRenderSelectedOnly;
     if (!(settings_.flags & kRenderPerspective) || selected_only) {

@@ -13,6 +13,7 @@
 
 #include "../file/file_support.h"
 #include "../stream/stream_support.h"
+#include "commands/input/support.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
@@ -423,6 +424,45 @@ TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
               model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class));
 }
 
+// The view's current material (15306) takes an image that a mesh's change brought in:
+// undoing that change leaves the image in the drawing and in the view's material, and
+// Redo gives the mesh its image back.
+TEST_F(MaterialSheet, ViewMaterialKeepsAnImageThatAnUndoneChangeBroughtIn) {
+    const std::string image = targa("a.tga", 30);
+    Harness h;
+    define_edit_commands(h);
+    const int patterns = image_patterns(h.model());
+    auto load = [](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.press(IDOK);
+    };
+    MESH3* mesh = change(h, add_mesh(h.model()), load, {image});
+    MATRPATT* pattern = mesh->material->slots[kSlotTexture].mapping.image;
+    ASSERT_NE(pattern, nullptr);
+    ASSERT_EQ(h.model()->undo_levels, 1);
+    xfile_set_test_hook([&image](CXFile& d) {
+        d.choose(image, -1);
+        return true;
+    });
+    platform_set_modal_hook(load);
+    int32_t colour = 1;
+    ASSERT_TRUE(edit_dialogs().material_sheet(h.view(), &colour, &h.view()->material, false, nullptr));
+    const TextureSlot& viewed = h.view()->material.slots[kSlotTexture];
+    ASSERT_EQ(viewed.mapping.image, pattern);  // found by name
+    EXPECT_EQ(h.model()->undo_levels, 1);
+
+    ASSERT_EQ(cmd_undo(h.view()), 0);
+    EXPECT_EQ(rtc_cast<MESH3>(drawing_objects(h.model()).front())->material->slots[kSlotTexture].kind, kTextureNone);
+    EXPECT_EQ(model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class), pattern);
+    EXPECT_EQ(viewed.kind, kTextureImage);
+    EXPECT_EQ(viewed.mapping.image, pattern);
+    ASSERT_EQ(cmd_redo(h.view()), 0);
+    EXPECT_EQ(rtc_cast<MESH3>(drawing_objects(h.model()).front())->material->slots[kSlotTexture].mapping.image,
+              pattern);
+    EXPECT_EQ(viewed.mapping.image, pattern);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+}
+
 // Without a whole working copy (out of memory) the sheet does not open, so OK cannot
 // store a default material over the caller's.
 TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
@@ -441,6 +481,38 @@ TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
     EXPECT_EQ(dlg.DoModal(), 8);
     EXPECT_FALSE(opened);
     EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(m.shininess, 0.3f);
+    EXPECT_EQ(colour, 5);
+}
+
+// Out of memory on OK leaves the caller's record as it was, so Cancel afterwards, which
+// frees the image the sheet loaded, leaves nothing pointing at it.
+TEST_F(MaterialSheet, OkOutOfMemoryThenCancelLeavesTheRecordAlone) {
+    const std::string image = targa("oom.tga", 70);
+    Harness h;
+    MaterialRecord m;
+    m.shininess = 0.3f;
+    ASSERT_EQ(colour_ramp_new(&m.slots[kSlotReflection].ramp, 2), 0);  // the copy allocates
+    xfile_set_test_hook([&image](CXFile& d) {
+        d.choose(image, -1);
+        return true;
+    });
+    platform_set_modal_hook([&](CDialog& d) {
+        pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+        d.SetDlgItemText(kIdcFirst + 15, "0.9");
+        material_fail_allocation_after(1);
+        d.press(IDOK);  // refused: the sheet stays open
+        material_fail_allocation_after(0);
+        d.press(IDCANCEL);
+    });
+    int32_t colour = 5;
+    EXPECT_EQ(CMaterialSheetDlg(nullptr, kDlgMaterial, &colour, &m, h.model()).DoModal(), IDCANCEL);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureNone);
+    if (const MATRPATT* p = m.slots[kSlotTexture].mapping.image) {
+        EXPECT_EQ(p->name(), image);  // the sheet has gone with its images
+    }
+    EXPECT_EQ(m.slots[kSlotTexture].mapping.image, nullptr);
     EXPECT_EQ(m.shininess, 0.3f);
     EXPECT_EQ(colour, 5);
 }

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <deque>
@@ -35,6 +36,7 @@
 #include "dialogs/image_dialogs.h"
 #include "dialogs/render_pages.h"
 #include "dialogs/scene_material_editor.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/typed_input.h"
 #include "dialogs/xfile.h"
@@ -415,44 +417,55 @@ TEST_F(RenderGui, AnimationPreviewPlaysThroughTheCameraInTheDrawingWindow) {
 
 // The Scene page through the Render command: an image background and fog, set on the
 // sheet's copy, reach the view (and the image the drawing) on OK only, and render.
-TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
-    // A 64 x 64 Targa running from red on the left to blue on the right.
+// A 64 x 64 Targa running from red on the left to blue on the right; its path.
+std::string write_sky() {
     const std::string sky = g_dir + "/sky.tga";
-    {
-        std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
-        FILE* f = std::fopen(sky.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::fclose(f);
-    }
-    MODEL* model = view_drawing(view->view());
+    std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0x20};
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) b.insert(b.end(), {uint8_t(x * 4), 40, uint8_t(255 - x * 4)});
+    FILE* f = std::fopen(sky.c_str(), "wb");
+    EXPECT_NE(f, nullptr);
+    if (!f) return sky;
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+    return sky;
+}
+
+// Render with the Scene page set as a user sets it: the image `sky` as the background,
+// a pale blue fog of visibility 0.7 and haze 0.4; then `button` on the sheet.
+void render_with_sky_and_fog(CSView* view, const std::string& sky, int button) {
     using E = CSceneMaterialEditor;
-    const float blue_before = view->view()->material.colour[2];
+    platform_set_modal_hook([&sky, button](CDialog& d) {
+        auto* sheet = dynamic_cast<CPropSheet*>(&d);
+        if (!sheet) return d.press(IDOK);
+        ASSERT_TRUE(sheet->SetActivePage(2));
+        CPropPage* page = sheet->page(2);
+        for (int i = 0; i < 3; ++i)
+            page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
+        page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
+        page->SetDlgItemText(E::kIdcFogHaze, "0.4");
+        auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
+        kind->setCurrentIndex(kChoiceImage);
+        kind->activated(kChoiceImage);  // the file dialog answers with the image
+        EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
+        d.press(button);
+    });
+    xfile_set_test_hook([&sky](CXFile& x) {
+        x.choose(sky, x.preselected_row());
+        return true;
+    });
+    view->OnCmdMsg(ID_RENDER, nullptr);
+}
+
+TEST_F(RenderGui, SceneBackgroundImageAndFogReachTheViewOnOkAndRender) {
+    const std::string sky = write_sky();
+    MODEL* model = view_drawing(view->view());
+    const float blue_before = view->view()->second_material.colour[2];
     for (int button : {IDCANCEL, IDOK}) {
         SCOPED_TRACE(button);
-        platform_set_modal_hook([&](CDialog& d) {
-            auto* sheet = dynamic_cast<CPropSheet*>(&d);
-            if (!sheet) return d.press(IDOK);
-            ASSERT_TRUE(sheet->SetActivePage(2));
-            CPropPage* page = sheet->page(2);
-            for (int i = 0; i < 3; ++i) page->SetDlgItemText(E::kIdcFogColour + i, i == 2 ? "0.9" : "0.6");
-            page->SetDlgItemText(E::kIdcFogVisibility, "0.7");
-            page->SetDlgItemText(E::kIdcFogHaze, "0.4");
-            auto* kind = static_cast<QComboBox*>(page->GetDlgItem(E::kIdcBackground + kSlotKind));
-            kind->setCurrentIndex(kChoiceImage);
-            kind->activated(kChoiceImage);  // the file dialog answers with the image
-            EXPECT_EQ(page->GetDlgItemText(E::kIdcBackground + kSlotImageName), sky);
-            d.press(button);
-        });
-        xfile_set_test_hook([&](CXFile& x) {
-            x.choose(sky, x.preselected_row());
-            return true;
-        });
         const int windows = app_window_count(app.get());
-        view->OnCmdMsg(ID_RENDER, nullptr);
-        const MaterialRecord& m = view->view()->material;
+        render_with_sky_and_fog(view, sky, button);
+        const MaterialRecord& m = view->view()->second_material;
         MATRPATT* image = static_cast<MATRPATT*>(model_find_patt(model, sky.c_str(), &MATRPATT::rtc_class));
         if (button == IDCANCEL) {
             gui_flush();
@@ -699,6 +712,48 @@ std::pair<double, double> patch(const QImage& img, int x, int y, int r) {
     return {mean, std::sqrt(std::max(0.0, sum2 / n - mean * mean))};
 }
 
+// The scene set on the Scene page is the render's, not the material new meshes take:
+// a sky background and fog, OK, then a Box, which comes out plain.
+TEST_F(RenderGui, SceneMaterialStaysOutOfNewMeshes) {
+    MODEL* model = view_drawing(view->view());
+    auto meshes = [model] {
+        std::set<MESH3*> out;
+        for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
+            if (auto* m = rtc_cast<MESH3>(z)) out.insert(m);
+        return out;
+    };
+    const std::set<MESH3*> before = meshes();
+    render_with_sky_and_fog(view, write_sky(), IDOK);
+    auto* frame = dynamic_cast<CImgFrame*>(app->main_frame()->mdi_area()->activeSubWindow());
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->document()->busy(); }, 300000));
+    gui_flush();
+    EXPECT_EQ(view->view()->second_material.slots[kSlotTexture].kind, kTextureImage);
+    const MaterialRecord& current = view->view()->material;
+    EXPECT_EQ(current.slots[kSlotTexture].kind, kTextureNone);
+    EXPECT_FLOAT_EQ(current.slots[kSlotBump].amount, 1.0f);
+
+    run_typed(view, kCmdBox3D, {"-50,-50,-2", "100,100,2", kEsc}, press_ok);
+    std::set<MESH3*> made = meshes();
+    for (MESH3* m : before) made.erase(m);
+    ASSERT_EQ(made.size(), 1u);
+    const MaterialRecord& box = *(*made.begin())->material;
+    EXPECT_EQ(box.slots[kSlotTexture].kind, kTextureNone);
+    EXPECT_EQ(box.slots[kSlotTexture].mapping.image, nullptr);
+    EXPECT_FLOAT_EQ(box.slots[kSlotBump].amount, 1.0f);
+    EXPECT_FLOAT_EQ(box.slots[kSlotTexture].amount, 1.0f);
+    g_typing_view = nullptr;
+}
+
+// Mean grey-level difference of two pictures over a square of `r` pixels around `at`.
+double difference(const QImage& a, const QImage& b, QPoint at, int r) {
+    double sum = 0;
+    int n = 0;
+    for (int j = at.y() - r; j <= at.y() + r; ++j)
+        for (int i = at.x() - r; i <= at.x() + r; ++i, ++n) sum += std::abs(qGray(a.pixel(i, j)) - qGray(b.pixel(i, j)));
+    return sum / n;
+}
+
 TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
     auto app = std::make_unique<CMainApp>();
     ASSERT_TRUE(app->InitInstance(""));
@@ -707,7 +762,14 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     CSView* view = app->main_frame()->active_view();
     ASSERT_NE(view, nullptr);
     const int material_pref = g_prefs.material;
-    g_prefs.material = 1;  // the whole material in the sheet
+    // Preferences: the whole material in the sheet.
+    platform_set_modal_hook([](CDialog& d) {
+        CPropPage* page = static_cast<CPropSheet&>(d).page(0);
+        if (!page->IsDlgButtonChecked(kIdcSet + 6)) static_cast<QCheckBox*>(page->GetDlgItem(kIdcSet + 6))->click();
+        d.press(IDOK);
+    });
+    app->main_frame()->OnCmdMsg(ID_PREFERENCES, nullptr);
+    ASSERT_EQ(g_prefs.material, 1);
     // A floor, a ball above it, and a spot light low on the right aimed at the ball.
     run_typed(view, kCmdBox3D, {"-50,-50,-2", "100,100,2", kEsc}, press_ok);
     run_typed(view, kCmdSphere, {"0,0,15", "10", kEsc}, press_ok);
@@ -722,29 +784,45 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     ASSERT_FALSE(plain.isNull());
 
     // The floor and the ball selected by a window, then Change Colour Material: a
-    // marble texture, a bump map and a reflection map.
-    run_typed(view, kCmdSelect, {"-55,-55,0", "55,55,0", kEsc}, [](CDialog& d) {
-        static_cast<QRadioButton*>(d.GetDlgItem(kIdcFirst + 2))->click();  // "&Window"
-        d.press(IDOK);
-    });
-    int sheets = 0;
-    run_typed(view, kCmdChangeMaterial, {}, [&sheets](CDialog& d) {
-        if (d.template_id() != kDlgMaterial) {  // "Change What?": everything
-            for (const auto& [id, w] : d.controls())
-                if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(true);
-            return d.press(IDOK);
-        }
-        ++sheets;
-        const int first = CMaterialSheetDlg::kIdcSlotFirst;
-        const int presets[3] = {7, 0, 0};  // "Marble: White", the first bump and reflection maps
-        for (int slot = 0; slot < 3; ++slot) {
-            pick_combo(d, first + 30 * slot + kSlotKind, kChoiceProcedural);
-            pick_combo(d, first + 30 * slot + kSlotPreset, presets[slot]);
-            d.SetDlgItemText(first + 30 * slot + kSlotAmount, "100");
-        }
-        d.press(IDOK);
-    });
-    EXPECT_EQ(sheets, 1);
+    // marble texture, with or without a bump map and a reflection map.
+    auto change_material = [view](bool bump, bool reflection) {
+        run_typed(view, kCmdSelect, {"-55,-55,0", "55,55,0", kEsc}, [](CDialog& d) {
+            static_cast<QRadioButton*>(d.GetDlgItem(kIdcFirst + 2))->click();  // "&Window"
+            d.press(IDOK);
+        });
+        int sheets = 0;
+        run_typed(view, kCmdChangeMaterial, {}, [&](CDialog& d) {
+            if (d.template_id() != kDlgMaterial) {  // "Change What?": everything
+                for (const auto& [id, w] : d.controls())
+                    if (auto* c = qobject_cast<QCheckBox*>(w)) c->setChecked(true);
+                return d.press(IDOK);
+            }
+            ++sheets;
+            const int first = CMaterialSheetDlg::kIdcSlotFirst;
+            const int presets[3] = {7, 0, 0};  // "Marble: White", the first bump and reflection maps
+            const bool on[3] = {true, bump, reflection};
+            for (int slot = 0; slot < 3; ++slot) {
+                pick_combo(d, first + 30 * slot + kSlotKind, on[slot] ? kChoiceProcedural : kChoiceNone);
+                if (!on[slot]) continue;
+                pick_combo(d, first + 30 * slot + kSlotPreset, presets[slot]);
+                d.SetDlgItemText(first + 30 * slot + kSlotAmount, "100");
+            }
+            d.press(IDOK);
+        });
+        EXPECT_EQ(sheets, 1);
+    };
+    MODEL* model = view_drawing(view->view());
+    auto slot_kinds = [model] {
+        std::vector<std::array<int32_t, 3>> kinds;
+        for (ZOBJ* z = tree_next(model, model); z; z = tree_next(z, model))
+            if (auto* m = rtc_cast<MESH3>(z))
+                kinds.push_back({m->material->slots[0].kind, m->material->slots[1].kind, m->material->slots[2].kind});
+        return kinds;
+    };
+    change_material(true, true);
+    // Both meshes hold the three procedural slots the sheet set.
+    const std::array<int32_t, 3> all = {11, 2, 8};  // marble, "Bumps", "Spotted" as the reflection map
+    EXPECT_EQ(slot_kinds(), (std::vector<std::array<int32_t, 3>>{all, all}));
     const QImage detailed = render_through_the_sheet(app.get(), view);
     ASSERT_FALSE(detailed.isNull());
     ASSERT_EQ(detailed.size(), plain.size());
@@ -752,6 +830,13 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
         plain.save(QString("%1/render_session_plain.png").arg(out));
         detailed.save(QString("%1/render_session_detailed.png").arg(out));
     }
+    // The same without the bump map, then without the reflection map too.
+    change_material(false, true);
+    const QImage no_bump = render_through_the_sheet(app.get(), view);
+    change_material(false, false);
+    const QImage textured = render_through_the_sheet(app.get(), view);
+    ASSERT_EQ(no_bump.size(), plain.size());
+    ASSERT_EQ(textured.size(), plain.size());
 
     // Where things are in the picture: the view's own projection (rows downward).
     const ViewProjection& vp = view->view()->projection;
@@ -762,14 +847,18 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
     };
     // The ball's shadow falls on the floor away from the light: the line from the light
     // through the ball's centre meets the floor at x = -36.
-    const QPoint shadow = at(-36, 0, 0), lit = at(-36, 25, 0), floor = at(-25, -30, 0);
+    const QPoint shadow = at(-36, 0, 0), lit = at(-36, 25, 0), floor = at(-25, -30, 0), ball = at(0, 0, 25);
     for (const QImage* img : {&plain, &detailed}) {
         EXPECT_LT(patch(*img, shadow.x(), shadow.y(), 2).first, 0.6 * patch(*img, lit.x(), lit.y(), 2).first);
     }
     // The marble varies across the floor where the plain floor is even.
     EXPECT_LT(patch(plain, floor.x(), floor.y(), 6).second, 3.0);
-    EXPECT_GT(patch(detailed, floor.x(), floor.y(), 6).second, 6.0);
-    EXPECT_NE(plain, detailed);
+    EXPECT_GT(patch(textured, floor.x(), floor.y(), 6).second, 6.0);
+    // The bump map and the reflection map each change the lit floor and the ball.
+    for (QPoint p : {floor, ball}) {
+        EXPECT_GT(difference(detailed, no_bump, p, 6), 8.0);
+        EXPECT_GT(difference(no_bump, textured, p, 6), 8.0);
+    }
 
     g_prefs.material = material_pref;
     platform_set_modal_hook(nullptr);
@@ -783,6 +872,7 @@ int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
         dialogs_install_services();
         edit_dialogs_install();
+        settings_dialogs_install();
         draw3d_dialogs_install();
         texture_presets_install();
         render_command_install();

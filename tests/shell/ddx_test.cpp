@@ -141,6 +141,28 @@ TEST_F(DdxTest, EveryShownValueReadsBack) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A NaN or infinite value shown and left alone is refused on OK, also by the fields
+// without a range check (a camera's position and target): only finite values stay exact.
+TEST_F(DdxTest, UntouchedNonFiniteValuesAreRefused) {
+    const double values[] = {std::nan(""), INFINITY, -INFINITY};
+    for (double value : values) {
+        double d = value, len = value, angle = value;
+        float f = float(value);
+        const std::function<void(CDataExchange*)> fields[] = {
+            [&](CDataExchange* dx) { DDX_Double(dx, kEdit, d); },
+            [&](CDataExchange* dx) { DDX_Float(dx, kEdit, f); },
+            [&](CDataExchange* dx) { DDX_Units(dx, kEdit, angle); },
+            [&](CDataExchange* dx) { DDX_Length(dx, kEdit, len); },
+        };
+        for (size_t i = 0; i < std::size(fields); ++i) {
+            ExchangeDlg dlg(fields[i]);
+            dlg.UpdateData(false);
+            EXPECT_FALSE(dlg.UpdateData(true)) << value << " field " << i;
+        }
+    }
+    EXPECT_EQ(messages.size(), 12u);
+}
+
 TEST_F(DdxTest, AnglesInDegreesOrRadians) {
     double a = 1.5707963;
     EXPECT_EQ(shown([&](CDataExchange* dx) { DDX_Units(dx, kEdit, a); }), "90");
