@@ -3,6 +3,7 @@
 // share. Private to commands/boolean/.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -48,6 +49,10 @@ struct Vertex {
     float x, y, z;
     uint32_t flags;   // kOnCut, kUnused; the output index while the result is built
     uint32_t seq;     // creation order within the solid (newest is largest)
+    // As a curve point: the other solid's epoch of the last conformance pass that
+    // tested it against every cut edge and split none (0: none did). Edges that have
+    // not changed since (Edge::touched no later) cannot take it.
+    uint32_t tested;
 };
 inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
 
@@ -64,6 +69,7 @@ struct Edge {
     uint32_t flags;
     uint32_t face_nodes;  // length of `faces`
     uint32_t serial;      // creation order within the solid
+    uint32_t touched;     // the solid's epoch when it last gained a face or became a cut edge
 };
 
 struct Plane {
@@ -113,6 +119,11 @@ public:
         if (!heads_.empty()) __builtin_prefetch(&heads_[slot(hash(x, y, z))]);
     }
     size_t size() const { return items_.size(); }
+    // Empties the lists and keeps their memory.
+    void clear() {
+        items_.clear();
+        std::fill(heads_.begin(), heads_.end(), -1);
+    }
     // Room for `items` items in all without growing.
     void reserve(size_t items) {
         items_.reserve(items);
@@ -158,6 +169,9 @@ struct Solid {
     bool crowded = false;  // some edge has been given more than two faces
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
+    // Moved on by each conformance pass that splits this solid's cut edges, so the
+    // pass can tell the edges changed since a curve point was last tested.
+    uint32_t epoch = 1;
     // Weld grid of the loading (cells eight tolerances wide), for the nearest-vertex
     // search.
     CellLists<Vertex*> weld;

@@ -33,6 +33,7 @@ void push_face_node(Context& ctx, Solid& s, Edge* e, Face* f) {
     n->face = f;
     n->next = e->faces;
     e->faces = n;
+    e->touched = s.epoch;
     if (++e->face_nodes > 2) s.crowded = true;
 }
 
@@ -149,6 +150,7 @@ Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
     v->y = y;
     v->z = z;
     v->seq = s.next_seq++;
+    v->tested = 0;
     v->next = s.vertices;
     s.vertices = v;
     return v;
@@ -165,6 +167,7 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
     e->b = b;
     e->flags = kMarked;
     e->serial = s.next_edge++;
+    e->touched = s.epoch;
     e->next = s.buckets[k];
     s.buckets[k] = e;
     return e;
@@ -175,7 +178,10 @@ uint64_t edge_bucket(const Solid& s, const Edge* e) {
 }
 
 void set_edge_flags(Solid& s, Edge* e, uint32_t flags) {
-    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) s.cut_edges.push_back(e);
+    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) {
+        s.cut_edges.push_back(e);
+        e->touched = s.epoch;
+    }
     e->flags = flags;
 }
 
