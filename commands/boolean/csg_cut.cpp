@@ -211,7 +211,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
 
 // Cuts g (of t) along face f of the other solid, whose plane is set.
 void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
-    g->plane = face_plane(ctx, g);
+    face_plane_of(ctx, g);
     Segment s1, s2;
     if (!triangle_plane_segment(g, f->plane, s1)) return;
     if (!triangle_plane_segment(f, g->plane, s2)) return;
@@ -315,7 +315,7 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
             f->state |= kOutside;
             continue;
         }
-        f->plane = face_plane(ctx, f);
+        face_plane_of(ctx, f);
         int64_t lo[3], hi[3];
         if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
             // Walk every face.

@@ -102,6 +102,14 @@ Plane face_plane(Context& ctx, const Face* f) {
     return {n, -dot(n, a0)};
 }
 
+const Plane& face_plane_of(Context& ctx, Face* f) {
+    if (!f->has_plane) {
+        f->plane = face_plane(ctx, f);
+        f->has_plane = true;
+    }
+    return f->plane;
+}
+
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u) {
     const double len = length(u);
     if (!(len > 0.0)) raise(ctx, 42191, "VECTOR is zero in dist_to_line()");

@@ -85,9 +85,10 @@ struct Face {
     Vertex* v[3];
     uint32_t state;
     float box[6];  // min x, y, z, max x, y, z
-    Plane plane;   // valid while a pass that computed it runs
+    Plane plane;   // valid when has_plane is set (face_plane_of)
     double rank;   // rises along the face list (set by rank_faces, kept by new_face)
     uint32_t mark; // last walk that listed the face (face index)
+    bool has_plane;
 };
 inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
@@ -229,6 +230,8 @@ void heap_free(Context& ctx);
 // Predicates (csg_geom.cpp).
 D3 get_normal(Context& ctx, D3 a0, D3 a1, D3 a2);
 Plane face_plane(Context& ctx, const Face* f);
+// The face's plane, computed on first use and kept (until the face is reversed).
+const Plane& face_plane_of(Context& ctx, Face* f);
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u);
 bool points_coincide(D3 a, D3 b);
 bool intervals_overlap(double a1, double a2, double b1, double b2);
