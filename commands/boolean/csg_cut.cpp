@@ -2,9 +2,9 @@
 // until the intersection curve runs along edges only.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 #include <queue>
-#include <unordered_map>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -137,11 +137,22 @@ void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
 
 // Splits every live face on edge e at the new vertex v.
 void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
-    std::vector<Face*> faces;
-    for (FaceNode* n = e->faces; n; n = n->next) {
-        if (live(n->face)) faces.push_back(n->face);
+    // Listed first: splitting adds faces to the edges around. Most edges have two.
+    size_t count = 0;
+    for (FaceNode* n = e->faces; n; n = n->next) count += live(n->face) ? 1 : 0;
+    Face* few[4];
+    std::vector<Face*> many;
+    Face** faces = few;
+    if (count > std::size(few)) {
+        many.resize(count);
+        faces = many.data();
     }
-    for (Face* f : faces) {
+    count = 0;
+    for (FaceNode* n = e->faces; n; n = n->next) {
+        if (live(n->face)) faces[count++] = n->face;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        Face* f = faces[i];
         if (!live(f)) continue;
         int k = 0;
         while (k < 3 && (f->v[k] == e->a || f->v[k] == e->b)) ++k;
@@ -580,19 +591,23 @@ static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
 // one halfway. When an edge joins the pair, that edge becomes a cut edge instead.
 // True when a gap was closed.
 static bool close_curve_gaps(Context& ctx, Solid& t) {
-    std::unordered_map<Vertex*, int> degree;
+    // The ends of the used cut edges by age: a vertex met an odd number of times ends
+    // the curve.
+    std::vector<Vertex*> met;
     for (Edge* e : t.cut_edges) {
         bool has_face = false;
         for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
         if (!has_face) continue;
-        ++degree[e->a];
-        ++degree[e->b];
+        met.push_back(e->a);
+        met.push_back(e->b);
     }
+    const auto older = [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; };
+    std::sort(met.begin(), met.end(), older);
     std::vector<Vertex*> ends;
-    for (const auto& [v, d] : degree) {
-        if (d % 2) ends.push_back(v);
+    for (size_t i = 0, j = 0; i < met.size(); i = j) {
+        while (j < met.size() && met[j] == met[i]) ++j;
+        if ((j - i) % 2) ends.push_back(met[i]);
     }
-    std::sort(ends.begin(), ends.end(), [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; });
     bool closed = false;
     for (size_t i = 0; i < ends.size(); ++i) {
         Vertex* v = ends[i];
