@@ -655,9 +655,12 @@ void intersect_solids(Context& ctx) {
     cut_faces(ctx, ctx.a, ctx.b);
     cut_faces(ctx, ctx.b, ctx.a);
     ConformLists lists;
+    bool into_a = true;
     for (int round = 0; round < 8; ++round) {
         const bool into_b = conform_curve(ctx, ctx.a, ctx.b, lists);
-        const bool into_a = conform_curve(ctx, ctx.b, ctx.a, lists);
+        // A pass into A that split nothing would split nothing again once the pass into
+        // B has left B as it was (only the pass into A changes A).
+        if (into_b || into_a || ctx.plain_pairs) into_a = conform_curve(ctx, ctx.b, ctx.a, lists);
         if (!into_a && !into_b) break;
     }
     close_curve_gaps(ctx, ctx.a);
