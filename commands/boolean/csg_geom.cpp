@@ -120,18 +120,6 @@ bool points_coincide(D3 a, D3 b) {
     return length(a - b) < kTol;
 }
 
-bool intervals_overlap(double a1, double a2, double b1, double b2) {
-    if (b2 < a1 - kTol) return false;
-    return b1 <= a2 || b1 - a2 <= kTol;
-}
-
-bool boxes_overlap(const float a[6], const float b[6]) {
-    for (int i = 0; i < 3; ++i) {
-        if (!intervals_overlap(a[i], a[i + 3], b[i], b[i + 3])) return false;
-    }
-    return true;
-}
-
 bool box_contains(const float box[6], D3 p) {
     const float pb[6] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z),
                          static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};

@@ -234,8 +234,17 @@ Plane face_plane(Context& ctx, const Face* f);
 const Plane& face_plane_of(Context& ctx, Face* f);
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u);
 bool points_coincide(D3 a, D3 b);
-bool intervals_overlap(double a1, double a2, double b1, double b2);
-bool boxes_overlap(const float a[6], const float b[6]);
+// Inline: the face index calls it for every face it meets.
+inline bool intervals_overlap(double a1, double a2, double b1, double b2) {
+    if (b2 < a1 - kTol) return false;
+    return b1 <= a2 || b1 - a2 <= kTol;
+}
+inline bool boxes_overlap(const float a[6], const float b[6]) {
+    for (int i = 0; i < 3; ++i) {
+        if (!intervals_overlap(a[i], a[i + 3], b[i], b[i + 3])) return false;
+    }
+    return true;
+}
 bool box_contains(const float box[6], D3 p);
 inline constexpr int kPitInside = 1, kPitOutside = 2, kPitEdge = 4;
 int point_in_triangle(const Face* g, D3 m, D3 p);
