@@ -21,7 +21,7 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
     const D3 c = face_centroid(f);
     // The face's own normal decides whether a face it starts in lies on it; the ray
     // direction, once perturbed, no longer does.
-    const D3 normal = face_plane(ctx, f).n;
+    const D3 normal = face_plane_of(ctx, f).n;
     D3 n = normal;
     for (int cast = 0; cast <= kMaxRecasts; ++cast) {
         uint32_t result = kOutside;
@@ -100,7 +100,7 @@ void classify_region(Context& ctx, Face* f, Solid& t, std::vector<Face*>& region
 
 void classify_faces(Context& ctx, Solid& s, Solid& t) {
     for (Face* g = t.faces; g; g = g->next) {
-        if (live(g)) g->plane = face_plane(ctx, g);
+        if (live(g)) face_plane_of(ctx, g);
     }
     std::vector<Face*> region;
     for (Face* f = s.faces; f; f = f->next) {

@@ -2,9 +2,9 @@
 // until the intersection curve runs along edges only.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 #include <queue>
-#include <unordered_map>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -137,11 +137,22 @@ void merge_apex(Context& ctx, Solid& t, Vertex* apex, Vertex* v) {
 
 // Splits every live face on edge e at the new vertex v.
 void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
-    std::vector<Face*> faces;
-    for (FaceNode* n = e->faces; n; n = n->next) {
-        if (live(n->face)) faces.push_back(n->face);
+    // Listed first: splitting adds faces to the edges around. Most edges have two.
+    size_t count = 0;
+    for (FaceNode* n = e->faces; n; n = n->next) count += live(n->face) ? 1 : 0;
+    Face* few[4];
+    std::vector<Face*> many;
+    Face** faces = few;
+    if (count > std::size(few)) {
+        many.resize(count);
+        faces = many.data();
     }
-    for (Face* f : faces) {
+    count = 0;
+    for (FaceNode* n = e->faces; n; n = n->next) {
+        if (live(n->face)) faces[count++] = n->face;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        Face* f = faces[i];
         if (!live(f)) continue;
         int k = 0;
         while (k < 3 && (f->v[k] == e->a || f->v[k] == e->b)) ++k;
@@ -211,7 +222,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
 
 // Cuts g (of t) along face f of the other solid, whose plane is set.
 void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
-    g->plane = face_plane(ctx, g);
+    face_plane_of(ctx, g);
     Segment s1, s2;
     if (!triangle_plane_segment(g, f->plane, s1)) return;
     if (!triangle_plane_segment(f, g->plane, s2)) return;
@@ -315,7 +326,7 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
             f->state |= kOutside;
             continue;
         }
-        f->plane = face_plane(ctx, f);
+        face_plane_of(ctx, f);
         int64_t lo[3], hi[3];
         if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
             // Walk every face.
@@ -349,25 +360,44 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
 
 }  // namespace
 
-// Vertices of s on the intersection curve that lie inside a cut edge of t split that
-// edge, so both solids carry the same points along the curve and the result has no
-// cracks where one side's curve has a point the other's lacks.
-static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
-    constexpr uint32_t kListed = 0x8000;
-    // Each cut edge goes with its box grown by twice the tolerance: a point outside
-    // that box lies farther than the tolerance from the edge, so the exact tests below
-    // cannot take the edge, and most pairs end at six comparisons.
+namespace {
+
+// The working lists of the conformance pass, kept from one pass to the next so that
+// their memory serves every round.
+struct ConformLists {
+    // A cut edge with its box grown by twice the tolerance: a point outside that box
+    // lies farther than the tolerance from the edge, so the exact tests cannot take the
+    // edge, and most pairs end at six comparisons.
     struct CutEdge {
         Edge* e;
         D3 lo, hi;
     };
     std::vector<CutEdge> cut;
-    const auto list = [&cut](Edge* e) {
+    std::vector<std::pair<uint64_t, Edge*>> order;
+    std::vector<Vertex*> points;
+    CellLists<int32_t> grid;
+    std::vector<int32_t> spanning;
+    std::vector<int32_t> near;
+};
+
+}  // namespace
+
+// Vertices of s on the intersection curve that lie inside a cut edge of t split that
+// edge, so both solids carry the same points along the curve and the result has no
+// cracks where one side's curve has a point the other's lacks.
+static bool conform_curve(Context& ctx, Solid& s, Solid& t, ConformLists& w) {
+    constexpr uint32_t kListed = 0x8000;
+    using CutEdge = ConformLists::CutEdge;
+    std::vector<CutEdge>& cut = w.cut;
+    cut.clear();
+    uint32_t newest = 0;  // the latest epoch among the listed edges
+    const auto list = [&cut, &newest](Edge* e) {
         constexpr double g = 2 * kTol;
         const D3 a = pos(e->a), b = pos(e->b);
         cut.push_back({e,
                        {std::min(a.x, b.x) - g, std::min(a.y, b.y) - g, std::min(a.z, b.z) - g},
                        {std::max(a.x, b.x) + g, std::max(a.y, b.y) + g, std::max(a.z, b.z) + g}});
+        newest = std::max(newest, e->touched);
     };
     const auto list_if_used = [&list](Edge* e) {
         for (FaceNode* n = e->faces; n; n = n->next) {
@@ -387,8 +417,8 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
     } else {
         // The same order from the list of cut edges: by bucket, and newest first
         // within one, as each bucket's chain runs.
-        std::vector<std::pair<uint64_t, Edge*>> order;
-        order.reserve(t.cut_edges.size());
+        std::vector<std::pair<uint64_t, Edge*>>& order = w.order;
+        order.clear();
         for (Edge* e : t.cut_edges) order.emplace_back(edge_bucket(t, e), e);
         std::sort(order.begin(), order.end(), [](const auto& p, const auto& q) {
             return p.first != q.first ? p.first < q.first : p.second->serial > q.second->serial;
@@ -396,7 +426,11 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         for (const auto& [bucket, e] : order) list_if_used(e);
     }
     if (cut.empty()) return false;
-    std::vector<Vertex*> points;
+    // Every listed edge carries this epoch or an earlier one; what this pass changes
+    // carries a later one.
+    const uint32_t epoch = t.epoch++;
+    std::vector<Vertex*>& points = w.points;
+    points.clear();
     for (Face* f = s.faces; f; f = f->next) {
         if (!live(f)) continue;
         for (Vertex* v : f->v) {
@@ -419,8 +453,10 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
         return static_cast<int64_t>(std::clamp(k, -4e18, 4e18));
     };
     constexpr int64_t kMaxSpan = 8;
-    CellLists<int32_t> grid;
-    std::vector<int32_t> spanning;
+    CellLists<int32_t>& grid = w.grid;
+    std::vector<int32_t>& spanning = w.spanning;
+    grid.clear();
+    spanning.clear();
     size_t gridded = 0;
     const auto grid_new_edges = [&] {
         for (; gridded < cut.size(); ++gridded) {
@@ -437,40 +473,69 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t) {
                     for (int64_t z = lo[2]; z <= hi[2]; ++z) grid.add(x, y, z, i);
         }
     };
+    // Tells whether v lies inside cut edge i, which has a face.
+    const auto inside = [&cut, &ctx](const Vertex* v, size_t i) {
+        const CutEdge& c = cut[i];
+        const D3 p = pos(v);
+        if (p.x < c.lo.x || p.x > c.hi.x || p.y < c.lo.y || p.y > c.hi.y || p.z < c.lo.z || p.z > c.hi.z)
+            return false;
+        // The cheap tests first: an edge split by an earlier point has no face left.
+        const Edge* e = c.e;
+        bool has_face = false;
+        for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
+        if (!has_face) return false;
+        const D3 a = pos(e->a), b = pos(e->b);
+        if (points_coincide(p, a) || points_coincide(p, b)) return false;
+        if (!(dot(b - a, p - a) > 0 && dot(a - b, p - b) > 0)) return false;
+        return dist_to_line(ctx, p, a, b - a) < kTol;
+    };
+    // Splits cut edge i at a copy of v and lists the two halves.
+    const auto split = [&](const Vertex* v, size_t i) {
+        Edge* e = cut[i].e;
+        Vertex* m = curve_vertex(ctx, t, v->x, v->y, v->z);
+        split_edge_faces(ctx, t, e, m);
+        if (Edge* h = edge_lookup(ctx, t, e->a, m, false)) list(h);
+        if (Edge* h = edge_lookup(ctx, t, m, e->b, false)) list(h);
+    };
     bool changed = false;
     t.cursor = nullptr;
-    std::vector<int32_t> near;
+    std::vector<int32_t>& near = w.near;
     for (Vertex* v : points) {
-        const D3 p = pos(v);
         if (ctx.plain_pairs) {
             // The reference: every cut edge.
             near.resize(cut.size());
             std::iota(near.begin(), near.end(), 0);
-        } else {
-            grid_new_edges();
-            near = spanning;
-            grid.for_each(cell(p.x), cell(p.y), cell(p.z), [&near](int32_t i) { near.push_back(i); });
-            std::sort(near.begin(), near.end());
+            for (const int32_t i : near) {
+                if (inside(v, size_t(i))) {
+                    split(v, size_t(i));
+                    changed = true;
+                    break;
+                }
+            }
+            continue;
         }
-        for (const int32_t i : near) {
-            const CutEdge& c = cut[size_t(i)];
-            if (p.x < c.lo.x || p.x > c.hi.x || p.y < c.lo.y || p.y > c.hi.y || p.z < c.lo.z ||
-                p.z > c.hi.z)
-                continue;
-            Edge* e = c.e;
-            const D3 a = pos(e->a), b = pos(e->b);
-            if (points_coincide(p, a) || points_coincide(p, b)) continue;
-            if (!(dot(b - a, p - a) > 0 && dot(a - b, p - b) > 0)) continue;
-            if (dist_to_line(ctx, p, a, b - a) >= kTol) continue;
-            bool has_face = false;
-            for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
-            if (!has_face) continue;
-            Vertex* w = curve_vertex(ctx, t, v->x, v->y, v->z);
-            split_edge_faces(ctx, t, e, w);
-            if (Edge* h = edge_lookup(ctx, t, e->a, w, false)) list(h);
-            if (Edge* h = edge_lookup(ctx, t, w, e->b, false)) list(h);
+        // An edge no later than the point's last full test failed it then and fails it
+        // still: its ends never move, and it has gained no face since (a face, once
+        // gone, never comes back).
+        if (v->tested >= newest) continue;
+        grid_new_edges();
+        // The first edge in list order that takes the point: of the spanning edges
+        // (listed in order), and of the cell's (in any order) those before it.
+        const D3 p = pos(v);
+        auto first = static_cast<int32_t>(cut.size());
+        const auto offer = [&](int32_t i) {
+            if (i < first && cut[size_t(i)].e->touched > v->tested && inside(v, size_t(i))) first = i;
+        };
+        for (const int32_t i : spanning) {
+            if (i >= first) break;
+            offer(i);
+        }
+        grid.for_each(cell(p.x), cell(p.y), cell(p.z), offer);
+        if (first < static_cast<int32_t>(cut.size())) {
+            split(v, size_t(first));
             changed = true;
-            break;
+        } else {
+            v->tested = epoch;
         }
     }
     return changed;
@@ -526,19 +591,23 @@ static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
 // one halfway. When an edge joins the pair, that edge becomes a cut edge instead.
 // True when a gap was closed.
 static bool close_curve_gaps(Context& ctx, Solid& t) {
-    std::unordered_map<Vertex*, int> degree;
+    // The ends of the used cut edges by age: a vertex met an odd number of times ends
+    // the curve.
+    std::vector<Vertex*> met;
     for (Edge* e : t.cut_edges) {
         bool has_face = false;
         for (FaceNode* n = e->faces; n && !has_face; n = n->next) has_face = live(n->face);
         if (!has_face) continue;
-        ++degree[e->a];
-        ++degree[e->b];
+        met.push_back(e->a);
+        met.push_back(e->b);
     }
+    const auto older = [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; };
+    std::sort(met.begin(), met.end(), older);
     std::vector<Vertex*> ends;
-    for (const auto& [v, d] : degree) {
-        if (d % 2) ends.push_back(v);
+    for (size_t i = 0, j = 0; i < met.size(); i = j) {
+        while (j < met.size() && met[j] == met[i]) ++j;
+        if ((j - i) % 2) ends.push_back(met[i]);
     }
-    std::sort(ends.begin(), ends.end(), [](const Vertex* p, const Vertex* q) { return p->seq < q->seq; });
     bool closed = false;
     for (size_t i = 0; i < ends.size(); ++i) {
         Vertex* v = ends[i];
@@ -585,9 +654,13 @@ void index_new_face(Solid& s, Face* f) {
 void intersect_solids(Context& ctx) {
     cut_faces(ctx, ctx.a, ctx.b);
     cut_faces(ctx, ctx.b, ctx.a);
+    ConformLists lists;
+    bool into_a = true;
     for (int round = 0; round < 8; ++round) {
-        const bool into_b = conform_curve(ctx, ctx.a, ctx.b);
-        const bool into_a = conform_curve(ctx, ctx.b, ctx.a);
+        const bool into_b = conform_curve(ctx, ctx.a, ctx.b, lists);
+        // A pass into A that split nothing would split nothing again once the pass into
+        // B has left B as it was (only the pass into A changes A).
+        if (into_b || into_a || ctx.plain_pairs) into_a = conform_curve(ctx, ctx.b, ctx.a, lists);
         if (!into_a && !into_b) break;
     }
     close_curve_gaps(ctx, ctx.a);

@@ -102,6 +102,14 @@ Plane face_plane(Context& ctx, const Face* f) {
     return {n, -dot(n, a0)};
 }
 
+const Plane& face_plane_of(Context& ctx, Face* f) {
+    if (!f->has_plane) {
+        f->plane = face_plane(ctx, f);
+        f->has_plane = true;
+    }
+    return f->plane;
+}
+
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u) {
     const double len = length(u);
     if (!(len > 0.0)) raise(ctx, 42191, "VECTOR is zero in dist_to_line()");
@@ -110,18 +118,6 @@ double dist_to_line(Context& ctx, D3 p, D3 o, D3 u) {
 
 bool points_coincide(D3 a, D3 b) {
     return length(a - b) < kTol;
-}
-
-bool intervals_overlap(double a1, double a2, double b1, double b2) {
-    if (b2 < a1 - kTol) return false;
-    return b1 <= a2 || b1 - a2 <= kTol;
-}
-
-bool boxes_overlap(const float a[6], const float b[6]) {
-    for (int i = 0; i < 3; ++i) {
-        if (!intervals_overlap(a[i], a[i + 3], b[i], b[i + 3])) return false;
-    }
-    return true;
 }
 
 bool box_contains(const float box[6], D3 p) {

@@ -3,6 +3,7 @@
 // share. Private to commands/boolean/.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -48,6 +49,10 @@ struct Vertex {
     float x, y, z;
     uint32_t flags;   // kOnCut, kUnused; the output index while the result is built
     uint32_t seq;     // creation order within the solid (newest is largest)
+    // As a curve point: the other solid's epoch of the last conformance pass that
+    // tested it against every cut edge and split none (0: none did). Edges that have
+    // not changed since (Edge::touched no later) cannot take it.
+    uint32_t tested;
 };
 inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
 
@@ -64,6 +69,7 @@ struct Edge {
     uint32_t flags;
     uint32_t face_nodes;  // length of `faces`
     uint32_t serial;      // creation order within the solid
+    uint32_t touched;     // the solid's epoch when it last gained a face or became a cut edge
 };
 
 struct Plane {
@@ -79,9 +85,10 @@ struct Face {
     Vertex* v[3];
     uint32_t state;
     float box[6];  // min x, y, z, max x, y, z
-    Plane plane;   // valid while a pass that computed it runs
+    Plane plane;   // valid when has_plane is set (face_plane_of)
     double rank;   // rises along the face list (set by rank_faces, kept by new_face)
     uint32_t mark; // last walk that listed the face (face index)
+    bool has_plane;
 };
 inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
@@ -113,6 +120,11 @@ public:
         if (!heads_.empty()) __builtin_prefetch(&heads_[slot(hash(x, y, z))]);
     }
     size_t size() const { return items_.size(); }
+    // Empties the lists and keeps their memory.
+    void clear() {
+        items_.clear();
+        std::fill(heads_.begin(), heads_.end(), -1);
+    }
     // Room for `items` items in all without growing.
     void reserve(size_t items) {
         items_.reserve(items);
@@ -158,6 +170,9 @@ struct Solid {
     bool crowded = false;  // some edge has been given more than two faces
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
+    // Moved on by each conformance pass that splits this solid's cut edges, so the
+    // pass can tell the edges changed since a curve point was last tested.
+    uint32_t epoch = 1;
     // Weld grid of the loading (cells eight tolerances wide), for the nearest-vertex
     // search.
     CellLists<Vertex*> weld;
@@ -215,10 +230,21 @@ void heap_free(Context& ctx);
 // Predicates (csg_geom.cpp).
 D3 get_normal(Context& ctx, D3 a0, D3 a1, D3 a2);
 Plane face_plane(Context& ctx, const Face* f);
+// The face's plane, computed on first use and kept (until the face is reversed).
+const Plane& face_plane_of(Context& ctx, Face* f);
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u);
 bool points_coincide(D3 a, D3 b);
-bool intervals_overlap(double a1, double a2, double b1, double b2);
-bool boxes_overlap(const float a[6], const float b[6]);
+// Inline: the face index calls it for every face it meets.
+inline bool intervals_overlap(double a1, double a2, double b1, double b2) {
+    if (b2 < a1 - kTol) return false;
+    return b1 <= a2 || b1 - a2 <= kTol;
+}
+inline bool boxes_overlap(const float a[6], const float b[6]) {
+    for (int i = 0; i < 3; ++i) {
+        if (!intervals_overlap(a[i], a[i + 3], b[i], b[i + 3])) return false;
+    }
+    return true;
+}
 bool box_contains(const float box[6], D3 p);
 inline constexpr int kPitInside = 1, kPitOutside = 2, kPitEdge = 4;
 int point_in_triangle(const Face* g, D3 m, D3 p);

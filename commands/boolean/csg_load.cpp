@@ -33,6 +33,7 @@ void push_face_node(Context& ctx, Solid& s, Edge* e, Face* f) {
     n->face = f;
     n->next = e->faces;
     e->faces = n;
+    e->touched = s.epoch;
     if (++e->face_nodes > 2) s.crowded = true;
 }
 
@@ -41,6 +42,7 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
     f->v[0] = x;
     f->v[1] = y;
     f->v[2] = z;
+    f->has_plane = false;
     for (int i = 0; i < 3; ++i) __builtin_prefetch(&s.buckets[bucket_of(s, f->v[i], f->v[(i + 1) % 3])]);
     for (int i = 0; i < 3; ++i) {
         f->e[i] = edge_lookup(ctx, s, f->v[i], f->v[(i + 1) % 3], true);
@@ -149,6 +151,7 @@ Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
     v->y = y;
     v->z = z;
     v->seq = s.next_seq++;
+    v->tested = 0;
     v->next = s.vertices;
     s.vertices = v;
     return v;
@@ -165,6 +168,7 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create) {
     e->b = b;
     e->flags = kMarked;
     e->serial = s.next_edge++;
+    e->touched = s.epoch;
     e->next = s.buckets[k];
     s.buckets[k] = e;
     return e;
@@ -175,7 +179,10 @@ uint64_t edge_bucket(const Solid& s, const Edge* e) {
 }
 
 void set_edge_flags(Solid& s, Edge* e, uint32_t flags) {
-    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) s.cut_edges.push_back(e);
+    if ((flags & kCutEdge) && !(e->flags & kCutEdge)) {
+        s.cut_edges.push_back(e);
+        e->touched = s.epoch;
+    }
     e->flags = flags;
 }
 
@@ -215,6 +222,7 @@ void rank_faces(Solid& s) {
 void reverse_face(Face* f) {
     std::swap(f->e[0], f->e[1]);
     std::swap(f->v[0], f->v[2]);
+    f->has_plane = false;
 }
 
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
@@ -283,13 +291,13 @@ namespace {
 // times.
 int ray_parity(Context& ctx, Solid& s, Face* f) {
     const D3 c = face_centroid(f);
-    D3 n = face_plane(ctx, f).n;
+    D3 n = face_plane_of(ctx, f).n;
     for (int cast = 0; cast <= kMaxRecasts; ++cast) {
         int count = 0;
         bool ambiguous = false;
         for (Face* g = s.faces; g && !ambiguous; g = g->next) {
             if (g == f || !live(g)) continue;
-            const D3 m = face_plane(ctx, g).n;
+            const D3 m = face_plane_of(ctx, g).n;
             const double dn = dot(n, m);
             const double dw = dot(pos(g->v[0]) - c, m);
             if (std::fabs(dn) >= kTol) {
