@@ -159,12 +159,12 @@ SnapEntry* find_entry(SnapSegment* s, const ZDLIST* obj) {
 bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
     std::unordered_map<const SnapSegment*, size_t> spent;
     // The object's entry, counting the entries searched and (when `shift`) moved after
-    // it; null when it is not there (the segment is then stale) or the search has cost
-    // too much (the segment is then filled again).
+    // it; null when it is not there, or when the search has cost too much (the segment
+    // is then stale: filled again).
     auto locate = [&spent](SnapSegment* s, const ZDLIST* obj, bool shift) -> SnapEntry* {
         SnapEntry* e = find_entry(s, obj);
         const size_t n = s->entries.size(), after = e ? size_t(s->entries.data() + n - e) : n;
-        if (!tree_patch_spend(&spent[s], after * (shift ? 2 : 1), n) || !e) {
+        if (!tree_patch_spend(&spent[s], after * (shift ? 2 : 1), n)) {
             s->stale = true;
             return nullptr;
         }
@@ -202,11 +202,16 @@ bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
                     e->obj = nullptr;
                     e->box = kEmptyBBox;
                     ++s->blanks;
+                } else {
+                    s->stale = true;
                 }
                 break;
             case TreeChangeKind::move: {
                 SnapEntry* at = locate(s, c.before, true);
-                if (!at) break;
+                if (!at) {
+                    s->stale = true;
+                    break;
+                }
                 const auto pos = s->entries.begin() + (at - s->entries.data());
                 s->entries.insert(pos, SnapEntry{kEmptyBBox, const_cast<ZDLIST*>(c.item)});
                 reread.emplace_back(s, c.item);
@@ -219,8 +224,8 @@ bool patch(const MODEL* m, const std::vector<TreeChange>& changes) {
     }
     for (auto& [s, obj] : reread) {
         if (s->stale) continue;
-        SnapEntry* e = find_entry(s, obj);
-        if (!e) continue;
+        SnapEntry* e = locate(s, obj, false);
+        if (!e) continue;  // it left, or the segment is filled again
         if (rtc_is_a(e->obj, &object::rtc_class)) {
             e->box = static_cast<object*>(e->obj)->box;
         } else {

@@ -97,7 +97,8 @@ void patch(IndexCache& c, const std::vector<TreeChange>& changes) {
     constexpr size_t kNone = SIZE_MAX;
     auto locate = [&](ZDLIST* const* ring, const PickBoxIndex& idx, const ZDLIST* item, bool shift) {
         const size_t n = idx.children.size(), i = find_child(idx, item);
-        const bool affordable = tree_patch_spend(&spent[ring], (n - i) * (shift ? 2 : 1), n);
+        const size_t searched = i == n ? n : n - i;
+        const bool affordable = tree_patch_spend(&spent[ring], searched * (shift && i < n ? 2 : 1), n);
         if (i == n) return kNone;
         if (affordable) return i;
         c.by_ring.erase(ring);

@@ -90,11 +90,11 @@ struct RtObjectHit {
 // Appends every hit of the hierarchy's objects along the ray below depth max_depth to
 // out (in no particular order). A hit for which ends(hit, context) says true lowers
 // max_depth to its own depth (nothing beyond it matters to the caller); ends may be null.
-// What is appended does not depend on the search order: every hit nearer than the
-// nearest ending hit, the hits at its depth of objects earlier in the list, and that
-// ending hit (of several at its depth, the one of the object earliest in the list);
-// ordered by depth, then rank, that is every hit up to the ending one. True when an
-// ending hit cut the search short.
+// What is left in out after the search does not depend on the search order: every hit
+// nearer than the nearest ending hit, the hits at its depth of objects earlier in the
+// list and those its own object gave before it, and that ending hit (of several at its
+// depth, the first of the object earliest in the list); ordered by depth, then rank,
+// that is every hit up to the ending one. True when an ending hit cut the search short.
 using RtHitEndsFn = bool (*)(const RtObjectHit& hit, void* context);
 bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
                      RtQueue& queue, RtArena& arena, RtHitEndsFn ends, void* context);

@@ -293,6 +293,22 @@ TEST(Snap, DeletingManyOldObjectsPatchesForAboutOneRebuild) {
     const float x = float(kDeleted % 200) * 4, y = float(kDeleted / 200) * 4;
     EXPECT_EQ(click(x + 2.1f, y + 0.1f, &p), std::pair(1, 1));  // the first line left
     expect_near3(p, {x + 2, y, 0});
+    // The 300 oldest lines left move up by one: their boxes are read again for about
+    // the cost of a rebuild too.
+    for (int i = kDeleted; i < kDeleted + 300; ++i) {
+        XPLINE* line = lines[size_t(i)];
+        PointNode* n = line->control;
+        do {
+            n->y += 1;
+            n = n->next;
+        } while (n && n != line->control);
+        obj_update_bbox(line);
+    }
+    const uint64_t moved = tree_patch_steps();
+    EXPECT_EQ(click(x + 2.1f, y + 0.1f, &p), std::pair(0, 0));
+    EXPECT_LE(tree_patch_steps() - moved, uint64_t(12 * kLines));
+    EXPECT_EQ(click(x + 2.1f, y + 1.1f, &p), std::pair(1, 1));
+    expect_near3(p, {x + 2, y + 1, 0});
 }
 
 TEST(Snap, DegenerateArcGivesNoEnd) {
