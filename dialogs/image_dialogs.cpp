@@ -40,26 +40,13 @@ std::vector<RenderCameraChoice> drawing_cameras(MODEL* model) {
     return out;
 }
 
-// The camera button: the settings of a copy of the named camera, which replaces it
-// on OK, or of a new one that joins the drawing on OK; either with undo, and the
-// drawing marked changed. Cancel leaves the drawing as it was.
-bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
-    EditDialogs& d = edit_dialogs();
+// Puts `made` (a camera not yet the drawing's) into the drawing in one undo level: in
+// `old`'s place, or on the current layer under a unique name; the images its material
+// takes from the sheet become the drawing's. The drawing is marked changed. False,
+// the drawing as it was, when that fails.
+bool settle_camera(VIEW* view, CAMERA* old, std::unique_ptr<RTC> made, SheetPatterns* patterns) {
     MODEL* model = view_drawing(view);
-    if (!d.camera_settings || !model) return false;
-    CAMERA* old = choice->name.empty()
-                      ? nullptr
-                      : rtc_cast<CAMERA>(model_find_named(model, choice->name.c_str(), &CAMERA::rtc_class));
-    std::unique_ptr<RTC> made;
-    if (old) {
-        if (rtc_clone(&made, old) != 0) made.reset();
-    } else {
-        made = rtc_make<CAMERA>();
-        if (made && obj_default_name(model, static_cast<CAMERA*>(made.get()), 0, nullptr) != 0) made.reset();
-    }
-    if (!made) return false;
     auto* cam = static_cast<CAMERA*>(made.get());
-    if (!d.camera_settings(view, cam)) return false;
     const int depth = edit_record_depth();
     int rc = 0;
     if (old) {
@@ -84,11 +71,64 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice) {
         edit_trim_undo(model);
         return false;
     }
+    // Kept for good: the camera's images must outlive the sheet and any undo.
+    if (patterns && cam->material) patterns->commit(*cam->material);
     edit_trim_undo(model);
     view_set_modified(view, 1);
     glimpse_notify_camera(model, cam);
+    return true;
+}
+
+// The camera named `name`, or null.
+CAMERA* named_camera(MODEL* model, const std::string& name) {
+    return name.empty() ? nullptr : rtc_cast<CAMERA>(model_find_named(model, name.c_str(), &CAMERA::rtc_class));
+}
+
+// The camera button: the settings of a copy of the named camera, which replaces it
+// on OK, or of a new one (the sheet's scene its material and colour) that joins the
+// drawing on OK; either with undo, and the drawing marked changed. Cancel leaves the
+// drawing as it was.
+bool camera_setup(VIEW* view, RenderCameraChoice* choice, const MaterialRecord& background, int32_t colour,
+                  SheetPatterns* patterns) {
+    EditDialogs& d = edit_dialogs();
+    MODEL* model = view_drawing(view);
+    if (!d.camera_settings || !model) return false;
+    CAMERA* old = named_camera(model, choice->name);
+    std::unique_ptr<RTC> made;
+    if (old) {
+        if (rtc_clone(&made, old) != 0) made.reset();
+    } else {
+        made = rtc_make<CAMERA>();
+        auto* cam = static_cast<CAMERA*>(made.get());
+        if (made && (obj_default_name(model, cam, 0, nullptr) != 0 || !cam->material ||
+                     material_copy(cam->material, &background) != 0))
+            made.reset();
+        if (made) cam->colour = colour;
+    }
+    if (!made) return false;
+    auto* cam = static_cast<CAMERA*>(made.get());
+    if (!d.camera_settings(view, cam)) return false;
+    if (!settle_camera(view, old, std::move(made), patterns)) return false;
     *choice = {cam->name(), cam->lens, object_frame_count(cam)};
     return true;
+}
+
+// The scene the sheet edited on the camera named `name` goes into a copy of it that
+// replaces it, in one undo level. False, told, when that fails.
+bool store_camera_scene(VIEW* view, const std::string& name, const RenderSheetScene& scene,
+                        SheetPatterns* patterns) {
+    CAMERA* old = named_camera(view_drawing(view), name);
+    if (!old) return true;  // gone meanwhile: nothing to store into
+    std::unique_ptr<RTC> made;
+    auto* cam = rtc_clone(&made, old) == 0 ? static_cast<CAMERA*>(made.get()) : nullptr;
+    if (cam && !cam->material) cam->material = material_new();
+    bool ok = cam && cam->material && material_copy(cam->material, &scene.material) == 0;
+    if (ok) {
+        cam->colour = scene.colour;
+        ok = settle_camera(view, old, std::move(made), patterns);
+    }
+    if (!ok) msgbox_ids(kStrIdError, 42040);
+    return ok;
 }
 
 // The picker's colour: the material sheet's colour form, which loads no images.
@@ -145,7 +185,17 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     static std::string last_output;  // the output name lives for the session
     options.output = last_output;
     RenderPageHooks hooks;
-    hooks.camera_setup = [view](RenderCameraChoice* c) { return camera_setup(view, c); };
+    hooks.camera_setup = [view, &patterns](RenderCameraChoice* c, const MaterialRecord& background,
+                                           int32_t colour) {
+        return camera_setup(view, c, background, colour, &patterns);
+    };
+    // A camera's scene: its own material, as the render takes it.
+    hooks.camera_material = [model](const std::string& name, MaterialRecord* m, int32_t* colour) {
+        CAMERA* cam = named_camera(model, name);
+        if (!cam || !cam->material || material_copy(m, cam->material) != 0) return false;
+        *colour = cam->colour;
+        return true;
+    };
     hooks.choose_colour = [](int32_t* colour) { return choose_colour(colour); };
     hooks.preview = [&](const RenderPreview& p) {
         RenderPreviewRequest r;
@@ -157,8 +207,9 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
         r.force = p.force;
         if (previewer->show(r)) redraw();
     };
+    RenderSheetScene camera_scene;
     const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),
-                                     client_width, client_height, hooks, &patterns);
+                                     client_width, client_height, hooks, &patterns, &camera_scene);
     if (previewer->restore()) redraw();
     if (!ok) return -1;
     CAMERA* named = rtc_cast<CAMERA>(model_find_named(model, options.camera_name.c_str(), &CAMERA::rtc_class));
@@ -167,6 +218,7 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return -1;
     // Swapped in whole: the copy goes with the settings, and a failed copy could have
     // left the view pointing at images the sheet frees.
+    if (camera_scene.shown && named && !store_camera_scene(view, named->name(), camera_scene, &patterns)) return 8;
     material_swap(&view->second_material, &settings.material);
     patterns.commit(view->second_material);
     render_settings_write(view, settings);

@@ -48,6 +48,21 @@ QColor palette_colour(int index) {
     return QColor(e.red, e.green, e.blue);
 }
 
+// *dst becomes a copy of src, or stays as it was with the failure told.
+bool copy_material(MaterialRecord* dst, const MaterialRecord& src) {
+    MaterialRecord scratch;
+    struct Release {
+        MaterialRecord* m;
+        ~Release() { material_init(m); }
+    } release{&scratch};
+    if (material_copy(&scratch, &src) != 0) {
+        msgbox_ids(kStrIdError, 42040);
+        return false;
+    }
+    material_swap(dst, &scratch);
+    return true;
+}
+
 void set_enabled(CDialog* d, int id, bool on) {
     if (QWidget* w = d->GetDlgItem(id)) w->setEnabled(on);
 }
@@ -160,8 +175,9 @@ void CRenderPage::CreateControls() {
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(picker_, 1, 2, 8, 1);
 }
 
-void CRenderPage::choose_camera(int index, bool force) {
+void CRenderPage::choose_camera(int index, bool force, bool keep_scene) {
     camera_index_ = index;
+    if (!keep_scene) load_scene();
     if (const RenderCameraChoice* c = camera()) {
         v_.perspective = true;
         v_.perspective_value = render_page_perspective_from_lens(c->lens);
@@ -171,6 +187,32 @@ void CRenderPage::choose_camera(int index, bool force) {
     }
     preview(-1, force);
     if (filled_) UpdateData(false);
+}
+
+void CRenderPage::load_scene() {
+    RenderSheetScene* sc = scene_;
+    if (!sc) return;
+    // The viewport's record keeps what was edited on it until the sheet ends.
+    if (sc->loaded && !sc->camera) {
+        if (!copy_material(&s_->material, sc->material)) return;
+        s_->background_colour = sc->colour;
+    }
+    MaterialRecord m;
+    struct Release {
+        MaterialRecord* m;
+        ~Release() { material_init(m); }
+    } release{&m};
+    int32_t colour = s_->background_colour;
+    const RenderCameraChoice* c = camera();
+    const bool from_camera = c && hooks_.camera_material && hooks_.camera_material(c->name, &m, &colour);
+    if (c && hooks_.camera_material && !from_camera) msgbox_ids(kStrIdError, 42040);
+    if (!from_camera && !copy_material(&m, s_->material)) return;
+    material_swap(&sc->material, &m);
+    sc->colour = colour;
+    sc->camera = from_camera;
+    sc->loaded = true;
+    sc->shown = false;
+    if (scene_page_ && filled_) scene_page_->UpdateData(false);
 }
 
 void CRenderPage::preview(int32_t frame, bool force) {
@@ -248,7 +290,16 @@ void CRenderPage::OnCommand(int id) {
     if (id == 2168) {
         if (!hooks_.camera_setup) return;  // no camera dialog installed
         RenderCameraChoice c = camera() ? *camera() : RenderCameraChoice{};
-        if (!hooks_.camera_setup(&c)) return;
+        // A new camera takes the scene as the sheet shows it, the viewport's record
+        // keeping it too.
+        if (scene_ && scene_->loaded && !scene_->camera) {
+            if (!copy_material(&s_->material, scene_->material)) return;
+            s_->background_colour = scene_->colour;
+        }
+        if (!hooks_.camera_setup(&c, scene_ && scene_->loaded ? scene_->material : s_->material,
+                                 scene_ && scene_->loaded ? scene_->colour : s_->background_colour))
+            return;
+        const bool was_chosen = camera() != nullptr;
         int index = 0;
         for (size_t i = 0; i < cameras_.size(); ++i)
             if (cameras_[i].name == c.name) cameras_[i] = c, index = static_cast<int>(i) + 1;
@@ -258,7 +309,9 @@ void CRenderPage::OnCommand(int id) {
             index = static_cast<int>(cameras_.size());
         }
         camera_combo_->setCurrentIndex(index);
-        choose_camera(index, true);  // the camera may have moved
+        // The camera may have moved. A camera set up keeps the scene edited on it (the
+        // camera dialog leaves its material alone); a new one shows its own.
+        choose_camera(index, true, was_chosen);
         o_->camera_name = c.name;
         return;
     }
@@ -479,7 +532,7 @@ int choose_avi_compressor(QWidget* parent, int current) {
 
 bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOptions* options,
                       const std::vector<RenderCameraChoice>& cameras, int32_t client_width, int32_t client_height,
-                      const RenderPageHooks& hooks, SheetPatterns* patterns) {
+                      const RenderPageHooks& hooks, SheetPatterns* patterns, RenderSheetScene* camera_scene) {
     RenderSettings s;
     copy_scalars(&s, *settings);
     struct Release {  // the working copy's ramps and transforms
@@ -493,12 +546,25 @@ bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOption
     RenderJobOptions o = *options;
     SheetPatterns no_images(nullptr);
     CPropSheet sheet(44703, "Render", parent);
+    RenderSheetScene scene;
     auto* render = new CRenderPage(&s, &o, cameras, client_width, client_height, hooks);
     auto* anim = new CAnimatPage(render, &o);
+    auto* scene_page = new CScenePage(&scene.material, patterns ? patterns : &no_images);
+    scene_page->on_shown([&scene] { scene.shown = scene.shown || scene.camera; });
+    render->set_scene(&scene, scene_page);
     sheet.AddPage(render);
     sheet.AddPage(anim);
-    sheet.AddPage(new CScenePage(&s.material, patterns ? patterns : &no_images));
+    sheet.AddPage(scene_page);
     if (sheet.DoModal() != IDOK) return false;
+    if (!scene.camera) {
+        material_swap(&s.material, &scene.material);
+        s.background_colour = scene.colour;
+    } else if (camera_scene) {
+        material_swap(&camera_scene->material, &scene.material);
+        camera_scene->colour = scene.colour;
+        camera_scene->camera = true;
+        camera_scene->shown = scene.shown;
+    }
     if (material_copy(&settings->material, &s.material) != 0) {
         msgbox_ids(kStrIdError, 42040);
         return false;

@@ -13,6 +13,7 @@
 
 #include <QWidget>
 
+#include "model/material/material.h"
 #include "platform/msgqueue.h"
 #include "platform/prop_sheet.h"
 #include "render/job/page_models.h"
@@ -33,8 +34,14 @@ struct RenderPageHooks {
     // Right button on a light: choose its colour index; true on OK.
     std::function<bool(int32_t* colour_index)> choose_colour;
     // Camera button: set up (or create) the camera named `name` ("" for a new one);
-    // true on OK with the camera's name, lens and frame count filled in.
-    std::function<bool(RenderCameraChoice* camera)> camera_setup;
+    // true on OK with the camera's name, lens and frame count filled in. A new camera
+    // takes `background` and `background_colour` (the scene the sheet shows) as its
+    // material and colour.
+    std::function<bool(RenderCameraChoice* camera, const MaterialRecord& background, int32_t background_colour)>
+        camera_setup;
+    // The scene of the camera named `name`: its material copied into *material and its
+    // colour index; false when it cannot be had.
+    std::function<bool(const std::string& name, MaterialRecord* material, int32_t* colour)> camera_material;
     // The preview in the drawing window (see RenderPreview).
     std::function<void(const struct RenderPreview& preview)> preview;
 };
@@ -49,6 +56,21 @@ struct RenderPreview {
     bool selected_only = false;
     int32_t frame = -1;  // the drawing's current frame to show, 0-based; -1: at rest
     bool force = false;  // shown again even when nothing above changed (an edited camera)
+};
+
+// The scene material the Scene page edits: the chosen camera's, or the viewport's
+// (the settings copy's record and background colour) without a camera.
+struct RenderSheetScene {
+    RenderSheetScene() = default;
+    RenderSheetScene(const RenderSheetScene&) = delete;
+    RenderSheetScene& operator=(const RenderSheetScene&) = delete;
+    ~RenderSheetScene() { material_init(&material); }
+
+    MaterialRecord material;
+    int32_t colour = 0;
+    bool loaded = false;
+    bool camera = false;  // the chosen camera's
+    bool shown = false;   // the Scene page was shown on this camera's: store it on OK
 };
 
 class DefaultLightPicker : public QWidget {
@@ -76,6 +98,9 @@ class CRenderPage : public CPropPage {
     const RenderPageHooks& hooks() const { return hooks_; }
     // Shows the page's camera and perspective in the drawing window at `frame`.
     void preview(int32_t frame, bool force = false);
+    // The scene the sheet edits, taken from the chosen camera or the settings copy
+    // whenever the choice changes; `scene_page` is filled again then.
+    void set_scene(RenderSheetScene* scene, CPropPage* scene_page) { scene_ = scene, scene_page_ = scene_page; }
 
   protected:
     void CreateControls() override;
@@ -83,7 +108,8 @@ class CRenderPage : public CPropPage {
     void OnCommand(int id) override;
 
   private:
-    void choose_camera(int index, bool force = false);
+    void choose_camera(int index, bool force = false, bool keep_scene = false);
+    void load_scene();
     void enable();
 
     RenderSettings* s_;
@@ -97,6 +123,8 @@ class CRenderPage : public CPropPage {
     QComboBox* camera_combo_ = nullptr;
     QComboBox* size_combo_ = nullptr;
     DefaultLightPicker* picker_ = nullptr;
+    RenderSheetScene* scene_ = nullptr;
+    CPropPage* scene_page_ = nullptr;
 };
 
 class CAnimatPage : public CPropPage, public MsgTarget {
@@ -134,6 +162,11 @@ class CScenePage : public CPropPage {
     CScenePage(MaterialRecord* material, SheetPatterns* patterns);
     ~CScenePage() override;
     CSceneMaterialEditor* editor() const { return editor_.get(); }
+    // Called each time the page comes to the front.
+    void on_shown(std::function<void()> f) { shown_ = std::move(f); }
+    void OnSetActive() override {
+        if (shown_) shown_();
+    }
 
   protected:
     void CreateControls() override;
@@ -143,6 +176,7 @@ class CScenePage : public CPropPage {
     MaterialRecord* m_;
     SheetPatterns* patterns_;
     std::unique_ptr<CSceneMaterialEditor> editor_;
+    std::function<void()> shown_;
 };
 
 // The AVI compressor choice: 0 full frames (uncompressed), 1 Motion-JPEG; -1 when
@@ -153,7 +187,11 @@ int choose_avi_compressor(QWidget* parent, int current);
 // material and the options; true on OK, having stored the copies into them. Images
 // the background takes come from `patterns`, which keeps those new to the drawing
 // until the caller stores the material for good (null: no image can be chosen).
-// Cancel leaves everything as it was.
+// With a camera chosen the Scene page edits that camera's scene (hooks.camera_material):
+// on OK it is left in *camera_scene (its `shown` set when the page was shown on it, the
+// sign for the caller to store it into the camera), the settings' own record keeping
+// what was edited on it before. Cancel leaves everything as it was.
 bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOptions* options,
                       const std::vector<RenderCameraChoice>& cameras, int32_t client_width,
-                      int32_t client_height, const RenderPageHooks& hooks, SheetPatterns* patterns = nullptr);
+                      int32_t client_height, const RenderPageHooks& hooks, SheetPatterns* patterns = nullptr,
+                      RenderSheetScene* camera_scene = nullptr);
