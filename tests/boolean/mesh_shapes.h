@@ -3,6 +3,7 @@
 // triangle counts and enclosed volume. Header only, without the test framework.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
