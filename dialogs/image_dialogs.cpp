@@ -2,12 +2,14 @@
 // library's hooks.
 #include "dialogs/image_dialogs.h"
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "commands/edit/edit.h"
+#include "commands/model3d/scene_objects.h"
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/render_pages.h"
 #include "dialogs/texture_slot_editor.h"
@@ -19,6 +21,7 @@
 #include "model/db/naming.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
+#include "model/db/track_eval.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/geom/regen.h"
@@ -84,12 +87,25 @@ CAMERA* named_camera(MODEL* model, const std::string& name) {
     return name.empty() ? nullptr : rtc_cast<CAMERA>(model_find_named(model, name.c_str(), &CAMERA::rtc_class));
 }
 
+// What the preview shows for the page's request.
+RenderPreviewRequest preview_request(const RenderPreview& p) {
+    RenderPreviewRequest r;
+    r.camera_name = p.camera ? p.camera->name.c_str() : nullptr;
+    r.perspective = p.perspective;
+    r.perspective_value = p.perspective_value;
+    r.selected_only = p.selected_only;
+    r.frame = p.frame;
+    r.force = p.force;
+    return r;
+}
+
 // The camera button: the settings of a copy of the named camera, which replaces it
-// on OK, or of a new one (the sheet's scene its material and colour) that joins the
-// drawing on OK; either with undo, and the drawing marked changed. Cancel leaves the
-// drawing as it was.
+// on OK, or of a new one that joins the drawing on OK: the viewport's camera as
+// `viewport` fits it (where it stands and looks, its lens), so that its settings
+// are good as they open, with the sheet's scene its material and colour. Either
+// with undo, and the drawing marked changed. Cancel leaves the drawing as it was.
 bool camera_setup(VIEW* view, RenderCameraChoice* choice, const MaterialRecord& background, int32_t colour,
-                  SheetPatterns* patterns) {
+                  const RenderPreview& viewport, RenderPreviewer* previewer, SheetPatterns* patterns) {
     EditDialogs& d = edit_dialogs();
     MODEL* model = view_drawing(view);
     if (!d.camera_settings || !model) return false;
@@ -100,10 +116,18 @@ bool camera_setup(VIEW* view, RenderCameraChoice* choice, const MaterialRecord& 
     } else {
         made = rtc_make<CAMERA>();
         auto* cam = static_cast<CAMERA*>(made.get());
-        if (made && (obj_default_name(model, cam, 0, nullptr) != 0 || !cam->material ||
+        if (made && (!previewer || previewer->fit_new_camera(preview_request(viewport), cam) != 0 ||
+                     obj_default_name(model, cam, 0, nullptr) != 0 || !cam->material ||
                      material_copy(cam->material, &background) != 0))
             made.reset();
-        if (made) cam->colour = colour;
+        if (made) {
+            std::memcpy(&cam->words[0], &kCameraFar, sizeof(float));
+            std::memcpy(&cam->words[1], &kCameraNear, sizeof(float));
+            cam->colour = colour;
+            // Its frame built again from itself, the roll keeping the viewport's up.
+            cam->roll = camera_roll(cam);
+            camera_apply_frame(cam, cam, -1);
+        }
     }
     if (!made) return false;
     auto* cam = static_cast<CAMERA*>(made.get());
@@ -185,9 +209,9 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     static std::string last_output;  // the output name lives for the session
     options.output = last_output;
     RenderPageHooks hooks;
-    hooks.camera_setup = [view, &patterns](RenderCameraChoice* c, const MaterialRecord& background,
-                                           int32_t colour) {
-        return camera_setup(view, c, background, colour, &patterns);
+    hooks.camera_setup = [view, previewer, &patterns](RenderCameraChoice* c, const MaterialRecord& background,
+                                                      int32_t colour, const RenderPreview& viewport) {
+        return camera_setup(view, c, background, colour, viewport, previewer, &patterns);
     };
     // A camera's scene: its own material, as the render takes it.
     hooks.camera_material = [model](const std::string& name, MaterialRecord* m, int32_t* colour) {
@@ -198,14 +222,7 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     };
     hooks.choose_colour = [](int32_t* colour) { return choose_colour(colour); };
     hooks.preview = [&](const RenderPreview& p) {
-        RenderPreviewRequest r;
-        r.camera_name = p.camera ? p.camera->name.c_str() : nullptr;
-        r.perspective = p.perspective;
-        r.perspective_value = p.perspective_value;
-        r.selected_only = p.selected_only;
-        r.frame = p.frame;
-        r.force = p.force;
-        if (previewer->show(r)) redraw();
+        if (previewer->show(preview_request(p))) redraw();
     };
     RenderSheetScene camera_scene;
     const bool ok = run_render_sheet(shell_main_window(), &settings, &options, drawing_cameras(model),

@@ -296,8 +296,12 @@ void CRenderPage::OnCommand(int id) {
             if (!copy_material(&s_->material, scene_->material)) return;
             s_->background_colour = scene_->colour;
         }
+        RenderPreview viewport;
+        viewport.perspective = true;
+        viewport.perspective_value = v_.perspective_value;
+        viewport.selected_only = v_.selected_only;
         if (!hooks_.camera_setup(&c, scene_ && scene_->loaded ? scene_->material : s_->material,
-                                 scene_ && scene_->loaded ? scene_->colour : s_->background_colour))
+                                 scene_ && scene_->loaded ? scene_->colour : s_->background_colour, viewport))
             return;
         const bool was_chosen = camera() != nullptr;
         int index = 0;

@@ -35,9 +35,11 @@ struct RenderPageHooks {
     std::function<bool(int32_t* colour_index)> choose_colour;
     // Camera button: set up (or create) the camera named `name` ("" for a new one);
     // true on OK with the camera's name, lens and frame count filled in. A new camera
-    // takes `background` and `background_colour` (the scene the sheet shows) as its
-    // material and colour.
-    std::function<bool(RenderCameraChoice* camera, const MaterialRecord& background, int32_t background_colour)>
+    // starts from the viewport's camera as `viewport` (the page's perspective value
+    // and selection) fits it, and takes `background` and `background_colour` (the
+    // scene the sheet shows) as its material and colour.
+    std::function<bool(RenderCameraChoice* camera, const MaterialRecord& background, int32_t background_colour,
+                       const struct RenderPreview& viewport)>
         camera_setup;
     // The scene of the camera named `name`: its material copied into *material and its
     // colour index; false when it cannot be had.

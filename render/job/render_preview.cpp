@@ -67,6 +67,22 @@ bool RenderPreviewer::fit_viewport(const RenderPreviewRequest& r) {
     if (!sheet_) sheet_ = rtc_make<CAMERA>();
     if (!sheet_) return false;
     fitted_ = true;
+    // Nothing to look at: a render without perspective.
+    if (fit(r, sheet_.get()) != 0) {
+        sheet_->lens = -1.0;
+        return false;
+    }
+    return true;
+}
+
+int RenderPreviewer::fit_new_camera(const RenderPreviewRequest& r, CAMERA* camera) {
+    if (!camera) return 13;
+    const int rc = fit(r, camera);
+    return rc == 0 || rc == 1 ? 0 : rc;
+}
+
+int RenderPreviewer::fit(const RenderPreviewRequest& r, CAMERA* camera) {
+    if (!view_) return 13;
     // Picks and bounds work in the viewport's own parallel view.
     ViewProjection& vp = view_->projection;
     const ViewProjection keep = vp;
@@ -89,12 +105,10 @@ bool RenderPreviewer::fit_viewport(const RenderPreviewRequest& r) {
     const int found = render_depth_bounds(&saved_, objects, width_, height_, r.perspective_value, &eye_z, &focal);
     if (picked) buffer_free(&picked);
     vp = keep;
-    // Nothing to look at: a render without perspective.
-    if (found != 0 || render_fit_camera(&saved_, width_, height_, eye_z, focal, sheet_.get()) != 0) {
-        sheet_->lens = -1.0;
-        return false;
-    }
-    return true;
+    // With nothing found the bounds are those of an empty scene at depth 0.
+    if (found != 0 && found != 1) return found;
+    const int rc = render_fit_camera(&saved_, width_, height_, eye_z, focal, camera);
+    return rc != 0 ? rc : found;
 }
 
 bool RenderPreviewer::show(const RenderPreviewRequest& r) {

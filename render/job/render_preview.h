@@ -50,9 +50,19 @@ class RenderPreviewer {
     // The camera last fitted to the viewport (its lens -1 when nothing was there to
     // fit), or null when none was fitted: the render takes it for "<Viewport>".
     const CAMERA* viewport_camera() const;
+    // The viewport's camera for a new camera to start from: `camera`'s position,
+    // target, up vector and lens fitted as the preview fits them for `request` (its
+    // perspective value and selection; its perspective flag and camera name aside),
+    // whether or not the window shows it. Where nothing is there to fit, it looks at
+    // the middle of the window at depth 0. What the window shows stays as it is.
+    // 13 when the viewport cannot be fitted (camera unchanged).
+    int fit_new_camera(const RenderPreviewRequest& request, CAMERA* camera);
 
   private:
     bool fit_viewport(const RenderPreviewRequest& r);
+    // Fits `camera` to the viewport: 0 to what was found, 1 with nothing found (as
+    // fit_new_camera does), another code when the viewport cannot be fitted.
+    int fit(const RenderPreviewRequest& r, CAMERA* camera);
 
     VIEW* view_;
     int32_t width_, height_;

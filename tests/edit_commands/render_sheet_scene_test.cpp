@@ -2,6 +2,9 @@
 // a camera chosen it edits that camera's scene, which OK stores into the camera in one
 // undo level and Cancel leaves alone, the view's own scene untouched either way; a
 // camera made from the sheet takes the scene the sheet shows.
+#include <array>
+#include <bit>
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -14,10 +17,12 @@
 #include "model/db/naming.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
+#include "model/mesh/mesh_block.h"
 #include "platform/modal.h"
 #include "platform/prop_sheet.h"
 #include "render/job/job_options.h"
 #include "render/job/render_preview.h"
+#include "render/scanline/render_settings.h"
 #include "shell/image/image_dialogs.h"
 
 namespace {
@@ -46,15 +51,15 @@ class RenderSheetScene : public EditTest {
     int render_sheet(std::function<void(CPropSheet&, CPropPage& render, CPropPage& scene)> drive) {
         platform_set_modal_hook([drive](CDialog& d) {
             auto* sheet = dynamic_cast<CPropSheet*>(&d);
-            if (!sheet) {  // the camera's settings: a new camera's lens is typed
-                if (d.GetDlgItemText(kIdcFirst + 11) == "0") d.SetDlgItemText(kIdcFirst + 11, "1");
-                return d.press(IDOK);
-            }
+            if (!sheet) return d.press(IDOK);  // the camera's settings, as they open
             drive(*sheet, *sheet->page(0), *sheet->page(2));
         });
         RenderPreviewer previewer(h.view(), 240, 180);
+        previewer_ = &previewer;
         RenderJobOptions options;
-        return image_window_dialogs().render_sheet(h.view(), 240, 180, &previewer, [] {}, &options);
+        const int rc = image_window_dialogs().render_sheet(h.view(), 240, 180, &previewer, [] {}, &options);
+        previewer_ = nullptr;
+        return rc;
     }
     static void choose(CPropPage& render, const char* name) {
         auto* combo = static_cast<QComboBox*>(render.GetDlgItem(2165));
@@ -64,6 +69,7 @@ class RenderSheetScene : public EditTest {
         combo->activated(i);
     }
     Harness h;
+    RenderPreviewer* previewer_ = nullptr;  // the drawing window's, while the sheet runs
 };
 
 TEST_F(RenderSheetScene, ACamerasSceneIsEditedAndStoredIntoTheCameraOnOkOnly) {
@@ -115,6 +121,49 @@ TEST_F(RenderSheetScene, ANewCameraTakesTheSceneTheSheetShows) {
     EXPECT_FLOAT_EQ(m.colour[0], 0.1f);
     EXPECT_EQ(cameras[0]->colour, 9);
     EXPECT_FLOAT_EQ(h.view()->second_material.slots[kSlotBump].amount, 0.9f);  // the sheet was cancelled
+}
+
+// "Create camera" and OK with nothing typed: the new camera is the viewport's, where
+// the preview's perspective stands and looks with its lens, with perspective on (the
+// preview fitted it) or off (fitted the same for the new camera alone).
+TEST_F(RenderSheetScene, ANewCameraStartsFromTheViewportsCamera) {
+    auto* box = scene_add(scene_layer(h.model()), rtc_make<MESH3>().release());
+    const Vec3 c[8] = {{80, 60, 0}, {160, 60, 0}, {160, 120, 0}, {80, 120, 0},
+                       {80, 60, 40}, {160, 60, 40}, {160, 120, 40}, {80, 120, 40}};
+    for (const auto& f : {std::array{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}})
+        ASSERT_EQ(mesh_add_face(box, &c[f[0]], &c[f[1]], &c[f[2]], &c[f[3]], 0), 0);
+    obj_update_bbox(box);
+    h.view()->setting_b = 40;  // the perspective value
+    Vec3 position{}, target{};
+    double lens = 0;
+    for (bool perspective : {true, false}) {
+        SCOPED_TRACE(perspective);
+        const auto on = static_cast<int32_t>(kRenderPerspective);
+        h.view()->flags = perspective ? h.view()->flags | on : h.view()->flags & ~on;
+        EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
+                      if (perspective) {
+                          const CAMERA* fitted = previewer_->viewport_camera();
+                          ASSERT_NE(fitted, nullptr);
+                          ASSERT_GT(fitted->lens, 0);
+                          position = fitted->position, target = fitted->target, lens = fitted->lens;
+                      }
+                      render.press(2168);
+                      sheet.press(IDCANCEL);
+                  }),
+                  -1);
+        std::vector<CAMERA*> cameras;
+        for (ZOBJ* z = tree_next(h.model(), h.model()); z; z = tree_next(z, h.model()))
+            if (auto* cam = rtc_cast<CAMERA>(z)) cameras.push_back(cam);
+        ASSERT_EQ(cameras.size(), perspective ? 1u : 2u);  // OK was taken as the dialog opened
+        const CAMERA& made = *cameras.back();
+        EXPECT_DOUBLE_EQ(made.lens, lens);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FLOAT_EQ((&made.position.x)[i], (&position.x)[i]) << i;
+            EXPECT_FLOAT_EQ((&made.target.x)[i], (&target.x)[i]) << i;
+        }
+        EXPECT_EQ(std::bit_cast<float>(made.words[0]), 500.0f);
+        EXPECT_EQ(std::bit_cast<float>(made.words[1]), 0.25f);
+    }
 }
 
 }  // namespace
