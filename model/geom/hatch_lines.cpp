@@ -171,9 +171,13 @@ int HatchClipper::clip(const Vec3& S, const Vec3& E, float z, PtrNode** segments
     // Signed distance of a vertex from the line, and its side (0: on the line).
     auto dist_of = [&](const Vec3& p) { return (la * p.x + lb * p.y + lc) / norm; };
     auto side_of = [&](double d) { return std::fabs(d) < kOnLine ? 0 : (d > 0 ? 1 : -1); };
+    // Crossings are ordered by their signed place along S-E: the start may lie
+    // anywhere on the line, before the region, inside it or past it.
+    const double ux = (double(E.x) - S.x), uy = (double(E.y) - S.y);
     auto add = [&](double x, double y, int weight, int ci) {
         const Vec3 at{static_cast<float>(x), static_cast<float>(y), z};
-        xs.push_back(HatchCrossing{at, weight, vec2_dist(S, at), ci});
+        const double along = ((double(at.x) - S.x) * ux + (double(at.y) - S.y) * uy) / norm;
+        xs.push_back(HatchCrossing{at, weight, along, ci});
     };
     // A vertex on the line, moved onto it exactly.
     auto add_on_line = [&](const Vec3& p, int weight, int ci) {
@@ -269,12 +273,16 @@ int dash_segments(PtrNode* segments, const DashTable& t, D2 unit, const Vec3& S,
     for (PtrNode* sn = segments; sn && rc == 0; sn = sn->next) {
         const PointNode* s = static_cast<const PointNode*>(sn->value);
         Vec3 a{s->x, s->y, z}, b{s->next->x, s->next->y, z};
-        double d0 = vec2_dist(S, a), d1 = vec2_dist(S, b);
+        // Signed places along the line from its start, which need not come before
+        // the piece: a start past the region keeps its phase all the same.
+        auto at = [&](const Vec3& p) { return (double(p.x) - S.x) * unit.x + (double(p.y) - S.y) * unit.y; };
+        double d0 = at(a), d1 = at(b);
         if (d0 > d1) {
             std::swap(a, b);
             std::swap(d0, d1);
         }
         double phase = std::fmod(d0, t.period);
+        if (phase < 0) phase += t.period;
         // The first dash or gap whose end reaches the phase, found by halving: a
         // scan from the start per inside piece is slow for long dash lists.
         int k = static_cast<int>(std::lower_bound(t.reach.begin(), t.reach.end(), phase) -

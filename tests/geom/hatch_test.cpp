@@ -11,6 +11,7 @@
 #include "geom_support.h"
 #include "tests/model/classes_support.h"
 #include "model/geom/hatch.h"
+#include "model/geom/hatch_internal.h"
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"
 
@@ -467,6 +468,70 @@ TEST_F(HatchTest, RowsShiftedAlongBeyondPrecisionFinish) {
         ASSERT_EQ(r.size(), 2u);
         EXPECT_NEAR(r[1].y - r[0].y, r[1].x - r[0].x, 1e-3);  // only the 45-degree lines
         for (const Pt& p : r) EXPECT_TRUE(p.x >= -1e-3 && p.x <= 2.001 && p.y >= -1e-3 && p.y <= 2.001);
+    }
+}
+
+TEST_F(HatchTest, LinesFarApartStayInsideTheirRegion) {
+    // Lines 7.8e32 apart, turned by a half turn: the line through the region is
+    // reached from the one before it, and the step there and back lost the start's
+    // place along the line, which then lay past the region's near side; the dashes
+    // were cut the wrong way from it and ran out of the region.
+    for (double spacing : {7.8e32, 1e20, 10.0}) {
+        auto patt = make_hatchpatt({HatchLine{180, 5, 0, -30, spacing, {2, 18, 26, 18}}});
+        auto h = hatch({rect(0, 0, 2, 2)});
+        h->pattern = patt.get();
+        ASSERT_EQ(regen_object(h.get()), 0) << spacing;
+        for (const auto& r : runs_of(h->strokes))
+            for (const Pt& p : r)
+                EXPECT_TRUE(p.x >= -1e-3 && p.x <= 2.001 && p.y >= -1e-3 && p.y <= 2.001)
+                    << spacing << ": " << p.x << "," << p.y;
+    }
+}
+
+TEST_F(HatchTest, WhereALineStartsAlongItselfChangesNoStroke) {
+    // A line's start moved by whole patterns keeps its dash phase, so the strokes
+    // are the same wherever the start lies: before the region, inside it or past
+    // it (an L with an island, so the crossings come in several pieces per line).
+    const std::vector<Vec3> ell = {{0, 0, 0}, {8, 0, 0}, {8, 3, 0}, {3, 3, 0}, {3, 9, 0}, {0, 9, 0}};
+    auto patt = make_hatchpatt({HatchLine{20, 0.3, 0.1, 0.2, 0.7, {0.9, 0.4, 0.3, 0.25}}});
+    PtrNode* outer = make_set({ell});
+    PtrNode* inner = make_set({rect(1, 1, 2, 6)});
+    struct Free {
+        PtrNode** sets[2];
+        ~Free() {
+            for (PtrNode** s : sets) plist_list_free(s);
+        }
+    } free_sets{{&outer, &inner}};
+    HatchFamilyLayout lay;
+    ASSERT_EQ(hatchpatt_family_lines(patt.get(), 0, 1, 0, 0, 0, 8, 9, &lay), 0);
+    auto strokes = [&](double shift) {
+        HatchFamilyLayout moved = lay;
+        moved.start.x += lay.pattern.x * shift;
+        moved.start.y += lay.pattern.y * shift;
+        HatchClipper clipper(outer, inner);
+        HatchBudget budget;
+        PtrNode* runs = nullptr;
+        int drawn = 0;
+        EXPECT_EQ(hatch_family(clipper, patt.get(), 0, 1, moved, 0, &budget, &runs, &drawn), 0);
+        std::vector<std::array<double, 4>> out;
+        for (const auto& r : runs_of(runs)) {
+            EXPECT_EQ(r.size(), 2u);
+            std::array<double, 4> s{r.front().x, r.front().y, r.back().x, r.back().y};
+            if (std::make_pair(s[0], s[1]) > std::make_pair(s[2], s[3]))
+                s = {s[2], s[3], s[0], s[1]};
+            out.push_back(s);
+        }
+        plist_list_free(&runs);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const auto expect = strokes(0);
+    ASSERT_GT(expect.size(), 50u);
+    for (double shift : {-3.0, 2.0, 5.0, double(lay.m), double(lay.m) + 4, 40.0}) {
+        const auto got = strokes(shift);
+        ASSERT_EQ(got.size(), expect.size()) << shift;
+        for (size_t i = 0; i < got.size(); ++i)
+            for (int c = 0; c < 4; ++c) ASSERT_NEAR(got[i][c], expect[i][c], 2e-3) << shift << " " << i;
     }
 }
 
