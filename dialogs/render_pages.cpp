@@ -17,6 +17,7 @@
 #include "dialogs/texture_slot_editor.h"
 #include "graphics/view/colours.h"
 #include "model/material/material.h"
+#include "model/math/matrix.h"
 #include "model/services/msgbox.h"
 #include "shell/ddx.h"
 
@@ -207,6 +208,10 @@ void CRenderPage::load_scene() {
     const bool from_camera = c && hooks_.camera_material && hooks_.camera_material(c->name, &m, &colour);
     if (c && hooks_.camera_material && !from_camera) msgbox_ids(kStrIdError, 42040);
     if (!from_camera && !copy_material(&m, s_->material)) return;
+    // Every slot of the scene the sheet edits carries a placement (the identity where
+    // it had none), which OK stores with it.
+    for (TextureSlot& slot : m.slots)
+        if (!slot.transform) slot.transform = xform_new();  // null (out of memory): no placement, as before
     material_swap(&sc->material, &m);
     sc->colour = colour;
     sc->camera = from_camera;

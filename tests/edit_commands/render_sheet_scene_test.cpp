@@ -4,6 +4,7 @@
 // camera made from the sheet takes the scene the sheet shows.
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -99,6 +100,33 @@ TEST_F(RenderSheetScene, ACamerasSceneIsEditedAndStoredIntoTheCameraOnOkOnly) {
     }
     ASSERT_EQ(model_undo(h.model()), 0);
     EXPECT_FLOAT_EQ(camera("Cam01")->material->slots[kSlotBump].amount, 0.3f);
+}
+
+// The scene the sheet shows gets a placement for every slot that had none (the
+// identity), which OK stores with it: into the camera, or into the view's scene.
+TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
+    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
+    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    auto placed = [](const MaterialRecord& m) {
+        int n = 0;
+        for (const TextureSlot& s : m.slots)
+            if (s.transform && std::memcmp(&s.transform->fwd, &kMatIdentity, sizeof(Matrix43)) == 0) ++n;
+        return n;
+    };
+    ASSERT_EQ(placed(*cam->material), 0);
+    ASSERT_EQ(placed(h.view()->second_material), 0);
+    for (const char* choice : {"Cam01", "<Viewport>"}) {
+        SCOPED_TRACE(choice);
+        EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
+                      if (std::string(choice) != "<Viewport>") choose(render, choice);
+                      ASSERT_TRUE(sheet.SetActivePage(2));
+                      sheet.press(IDOK);
+                  }),
+                  0);
+    }
+    EXPECT_EQ(placed(*camera("Cam01")->material), kMaterialSlotCount);
+    EXPECT_EQ(placed(h.view()->second_material), kMaterialSlotCount);
 }
 
 // "Create camera" with the viewport's scene shown, edited first on the Scene page: the
