@@ -86,8 +86,8 @@ int SheetPatterns::image(const std::string& path, MATRPATT** out) {
     return 0;
 }
 
-void SheetPatterns::commit(const MaterialRecord& m) {
-    for (const TextureSlot& s : m.slots) {
+void SheetPatterns::commit(MaterialRecord& m) {
+    for (TextureSlot& s : m.slots) {
         if (s.kind != kTextureImage || !s.mapping.image) continue;
         auto it = std::find(kept_.begin(), kept_.end(), s.mapping.image);
         if (it == kept_.end()) {
@@ -98,7 +98,21 @@ void SheetPatterns::commit(const MaterialRecord& m) {
             undo_forget_objects(model_, &shared, 1);
             continue;
         }
-        if (model_insert_patt(model_, *it)) kept_.erase(it);
+        if (model_insert_patt(model_, *it)) {
+            kept_.erase(it);
+            continue;
+        }
+        // The drawing took a pattern of that name while the sheet was open (another
+        // sheet loaded the same file): the slot uses the drawing's, and this copy goes
+        // with the sheet.
+        PATT* same = model_find_patt(model_, (*it)->name(), &MATRPATT::rtc_class);
+        s.mapping.image = static_cast<MATRPATT*>(same);
+        if (!same) {
+            s.kind = kTextureNone;
+            continue;
+        }
+        ZOBJ* shared = same;
+        undo_forget_objects(model_, &shared, 1);
     }
 }
 

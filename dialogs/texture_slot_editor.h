@@ -49,9 +49,10 @@ class SheetPatterns {
     int image(const std::string& path, MATRPATT** out);
     // Puts the kept patterns that `m`'s slots use into the drawing, outside its undo
     // history (the material is being stored), and takes the drawing's own patterns that
-    // they use out of it, so that no undo removes them. The others stay the sheet's and
-    // go with it.
-    void commit(const MaterialRecord& m);
+    // they use out of it, so that no undo removes them. A slot whose image the drawing
+    // refuses (it took one of that name meanwhile) is pointed at the drawing's. The
+    // others stay the sheet's and go with it.
+    void commit(MaterialRecord& m);
     // Hands the kept patterns that `m`'s slots use over to `out` (the caller adds them
     // to the drawing with the change); false, nothing handed over, when out of memory.
     bool release(const MaterialRecord& m, std::vector<PATT*>* out);

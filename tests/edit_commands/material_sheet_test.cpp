@@ -463,6 +463,37 @@ TEST_F(MaterialSheet, ViewMaterialKeepsAnImageThatAnUndoneChangeBroughtIn) {
     EXPECT_EQ(image_patterns(h.model()), patterns + 1);
 }
 
+// A drawing that took a pattern of the same file while the sheet was open (another
+// sheet loaded it and was stored first) refuses the sheet's copy: the stored material
+// uses the drawing's pattern, not the copy that goes with the sheet.
+TEST_F(MaterialSheet, AnImageTheDrawingTookMeanwhileIsTheOneStored) {
+    const std::string image = targa("twice.tga", 50);
+    Harness h;
+    const int patterns = image_patterns(h.model());
+    MaterialRecord m;
+    {
+        SheetPatterns mine(h.model());
+        MATRPATT* kept = nullptr;
+        ASSERT_EQ(mine.image(image, &kept), 0);
+        {
+            SheetPatterns other(h.model());
+            MaterialRecord theirs;
+            theirs.slots[kSlotBump].kind = kTextureImage;
+            ASSERT_EQ(other.image(image, &theirs.slots[kSlotBump].mapping.image), 0);
+            ASSERT_NE(theirs.slots[kSlotBump].mapping.image, kept);
+            other.commit(theirs);
+        }
+        m.slots[kSlotTexture].kind = kTextureImage;
+        m.slots[kSlotTexture].mapping.image = kept;
+        mine.commit(m);
+    }
+    PATT* stored = model_find_patt(h.model(), image.c_str(), &MATRPATT::rtc_class);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(m.slots[kSlotTexture].kind, kTextureImage);
+    EXPECT_EQ(m.slots[kSlotTexture].mapping.image, stored);
+    EXPECT_EQ(image_patterns(h.model()), patterns + 1);
+}
+
 // Without a whole working copy (out of memory) the sheet does not open, so OK cannot
 // store a default material over the caller's.
 TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
