@@ -162,7 +162,11 @@ void CRenderPage::CreateControls() {
     camera_combo_ = add_combo(2165, 13, 1);
     camera_combo_->addItem("<Viewport>");
     for (const RenderCameraChoice& c : cameras_) camera_combo_->addItem(QString::fromStdString(c.name));
-    QObject::connect(camera_combo_, &QComboBox::activated, this, [this](int i) { choose_camera(i); });
+    // The list reports a choice of the entry already chosen too: that one keeps what
+    // was edited on its scene.
+    QObject::connect(camera_combo_, &QComboBox::activated, this, [this](int i) {
+        if (i != camera_index_) choose_camera(i);
+    });
     add_button(2168, "Create camera", 14, 1);
     for (int id : {2162, 2164, 2199, 2200, 2207})  // leaving an edit reads it
         QObject::connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this, [this, id] {
@@ -309,8 +313,13 @@ void CRenderPage::OnCommand(int id) {
                                  scene_ && scene_->loaded ? scene_->colour : s_->background_colour, viewport))
             return;
         const bool was_chosen = camera() != nullptr;
-        int index = 0;
-        for (size_t i = 0; i < cameras_.size(); ++i)
+        // The chosen camera keeps its entry under the name it may have been given.
+        int index = was_chosen ? camera_index_ : 0;
+        if (index) {
+            cameras_[index - 1] = c;
+            camera_combo_->setItemText(index, QString::fromStdString(c.name));
+        }
+        for (size_t i = 0; i < cameras_.size() && !index; ++i)
             if (cameras_[i].name == c.name) cameras_[i] = c, index = static_cast<int>(i) + 1;
         if (!index) {
             cameras_.push_back(c);

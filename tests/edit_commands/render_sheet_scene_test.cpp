@@ -48,11 +48,13 @@ class RenderSheetScene : public EditTest {
     CAMERA* camera(const char* name) {
         return rtc_cast<CAMERA>(model_find_named(h.model(), name, &CAMERA::rtc_class));
     }
-    // The Render command's sheet, `drive` answering it; the sheet's result.
-    int render_sheet(std::function<void(CPropSheet&, CPropPage& render, CPropPage& scene)> drive) {
-        platform_set_modal_hook([drive](CDialog& d) {
+    // The Render command's sheet, `drive` answering it, and `other` the dialogs it opens
+    // (the camera's settings, OK as they open by default); the sheet's result.
+    int render_sheet(std::function<void(CPropSheet&, CPropPage& render, CPropPage& scene)> drive,
+                     std::function<void(CDialog&)> other = {}) {
+        platform_set_modal_hook([drive, other](CDialog& d) {
             auto* sheet = dynamic_cast<CPropSheet*>(&d);
-            if (!sheet) return d.press(IDOK);  // the camera's settings, as they open
+            if (!sheet) return other ? other(d) : d.press(IDOK);
             drive(*sheet, *sheet->page(0), *sheet->page(2));
         });
         RenderPreviewer previewer(h.view(), 240, 180);
@@ -127,6 +129,51 @@ TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
     }
     EXPECT_EQ(placed(*camera("Cam01")->material), kMaterialSlotCount);
     EXPECT_EQ(placed(h.view()->second_material), kMaterialSlotCount);
+}
+
+// The list reports a choice of the camera already chosen too: its scene keeps the
+// edits (they were read again from the drawing and lost).
+TEST_F(RenderSheetScene, ChoosingTheSameCameraAgainKeepsItsEdits) {
+    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
+    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    cam->material->slots[kSlotBump].amount = 0.3f;
+    EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage& scene) {
+                  choose(render, "Cam01");
+                  ASSERT_TRUE(sheet.SetActivePage(2));
+                  scene.SetDlgItemText(E::kIdcFogVisibility, "0.6");
+                  ASSERT_TRUE(sheet.SetActivePage(0));
+                  choose(render, "Cam01");
+                  sheet.press(IDOK);
+              }),
+              0);
+    EXPECT_FLOAT_EQ(camera("Cam01")->material->slots[kSlotBump].amount, 0.6f);
+}
+
+// A camera renamed in its settings keeps its entry under the new name: the old name
+// was left in the list, and choosing it said memory had run out.
+TEST_F(RenderSheetScene, ACameraRenamedInItsSettingsIsListedUnderItsNewName) {
+    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
+    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    std::vector<std::string> listed;
+    EXPECT_EQ(render_sheet(
+                  [&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
+                      choose(render, "Cam01");
+                      render.press(2168);
+                      auto* combo = static_cast<QComboBox*>(render.GetDlgItem(2165));
+                      for (int i = 0; i < combo->count(); ++i) listed.push_back(combo->itemText(i).toStdString());
+                      EXPECT_EQ(combo->currentText().toStdString(), "Front");
+                      sheet.press(IDOK);
+                  },
+                  [](CDialog& d) {
+                      d.SetDlgItemText(kIdcFirst + 1, "Front");
+                      d.press(IDOK);
+                  }),
+              0);
+    EXPECT_EQ(listed, (std::vector<std::string>{"<Viewport>", "Front"}));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_NE(camera("Front"), nullptr);
 }
 
 // "Create camera" with the viewport's scene shown, edited first on the Scene page: the
