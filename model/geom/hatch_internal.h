@@ -14,7 +14,7 @@ class HATCHPATT;
 struct HatchCrossing {
     Vec3 point;
     int weight;   // +1 outer, -1 island; alternated per contour before the walk
-    double dist;  // from the line's start, in x-y
+    double dist;  // signed place along the line from its start, in x-y
     int contour;
 };
 

@@ -283,6 +283,7 @@ int dash_segments(PtrNode* segments, const DashTable& t, D2 unit, const Vec3& S,
         }
         double phase = std::fmod(d0, t.period);
         if (phase < 0) phase += t.period;
+        if (phase >= t.period) phase = 0;  // a tiny negative place rounded up to a whole period
         // The first dash or gap whose end reaches the phase, found by halving: a
         // scan from the start per inside piece is slow for long dash lists.
         int k = static_cast<int>(std::lower_bound(t.reach.begin(), t.reach.end(), phase) -
