@@ -99,6 +99,11 @@ void put_uv(IOstream* s, const MeshFaceBlock& b) {
     for (float f : b.uv) io_put_float(s, f);
 }
 
+// The corners of a face as written; false for a face that is not written: one naming
+// an edge or a vertex the block does not hold, or whose corners repeat (its first two
+// edges are one, or one joins a vertex to itself; older files can hold such faces). A
+// face with a repeated corner has no area and the reader drops it, so it is not
+// written either: the drawing read back saves as before.
 bool face_vertices(const MeshFaceBlock& b, const MeshFace& f, int32_t v[3]) {
     const int64_t ne = static_cast<int64_t>(b.edges.size());
     const int64_t nv = static_cast<int64_t>(b.vertices.size());
@@ -109,7 +114,7 @@ bool face_vertices(const MeshFaceBlock& b, const MeshFace& f, int32_t v[3]) {
     for (int i = 0; i < 3; ++i) {
         if (v[i] < 0 || v[i] >= nv) return false;
     }
-    return true;
+    return v[0] != v[1] && v[1] != v[2] && v[0] != v[2];
 }
 
 // The edge flags a face writes (the low byte for each corner's edge to the next corner).

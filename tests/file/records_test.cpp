@@ -416,6 +416,33 @@ TEST_F(RecordTest, MeshEdgeFlagsAreTheSameInEveryFaceOfAPair) {
     EXPECT_EQ(flags(b, 3, 1), kEdgeHidden);  // no edge joined them: nothing was drawn there
 }
 
+TEST_F(RecordTest, FacesWithoutThreeCornersAreNotWritten) {
+    // A face of an older file names its edges: its first two can be one edge, so its
+    // corners repeat. Such a face has no area and is dropped on reading; it was
+    // written all the same, so the drawing read back saved without it and not as
+    // before.
+    auto m = bare_model();
+    auto* l = rtc_make<LAYER>().release();
+    container_insert(m.get(), l);
+    auto* mesh = rtc_make<MESH3>().release();
+    mesh->set_string(0, "m");
+    container_insert(l, mesh);
+    MeshFaceBlock* b = mesh_face_block(mesh, 0);
+    for (int i = 0; i < 3; ++i) b->vertices.push_back(MeshVertex{float(i), float(i % 2), 0, {}});
+    b->edges = {MeshEdge{{0, 1}, 0}, MeshEdge{{1, 2}, 0}, MeshEdge{{2, 0}, 0}};
+    b->faces = {MeshFace{{0, 1, 2}, 0}, MeshFace{{0, 0, 1}, 0}};
+    Bytes once, twice;
+    ASSERT_EQ(drawing_file_save_memory(&once, m.get()), 0);
+    model = bare_model();
+    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
+    ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
+    EXPECT_EQ(once, twice);
+    auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back->blocks, nullptr);
+    EXPECT_EQ(back->blocks->faces.size(), 1u);
+}
+
 TEST_F(RecordTest, TracksKeepTheirOrder) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
