@@ -1,6 +1,7 @@
 // Records of meshes (face sets: grids stored by their rows and columns, free sets by
 // their faces), cameras with their keyed lens channels, and omni and spot lights
 // with their keyed colour channels.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -98,6 +99,11 @@ void put_uv(IOstream* s, const MeshFaceBlock& b) {
     for (float f : b.uv) io_put_float(s, f);
 }
 
+// The corners of a face as written; false for a face that is not written: one naming
+// an edge or a vertex the block does not hold, or whose corners repeat (its first two
+// edges are one, or one joins a vertex to itself; older files can hold such faces). A
+// face with a repeated corner has no area and the reader drops it, so it is not
+// written either: the drawing read back saves as before.
 bool face_vertices(const MeshFaceBlock& b, const MeshFace& f, int32_t v[3]) {
     const int64_t ne = static_cast<int64_t>(b.edges.size());
     const int64_t nv = static_cast<int64_t>(b.vertices.size());
@@ -108,7 +114,26 @@ bool face_vertices(const MeshFaceBlock& b, const MeshFace& f, int32_t v[3]) {
     for (int i = 0; i < 3; ++i) {
         if (v[i] < 0 || v[i] >= nv) return false;
     }
-    return true;
+    return v[0] != v[1] && v[1] != v[2] && v[0] != v[2];
+}
+
+// The edge flags a face writes (the low byte for each corner's edge to the next corner).
+// The reader keeps one edge per pair of vertices, shared by every face that names the
+// pair, and each face read sets its flags: so a pair must be written with the same
+// flags in every face. A block read from an older file can hold several edges joining
+// two vertices, and a face whose edges do not run round (its third edge joins other
+// vertices). A pair is written with the flags of the block's first drawn edge joining
+// its vertices, else of the first one; a pair no edge joins was not drawn and is
+// written hidden. A block with one edge per pair and closed faces writes each face's
+// own edge flags.
+uint32_t corner_flags(const MeshFaceBlock& b, const int32_t v[3], const MeshEdgeHash& hash) {
+    uint32_t flags = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int32_t e = mesh_find_drawn_edge(b, v[i], v[(i + 1) % 3], hash);
+        const uint8_t low = e >= 0 ? static_cast<uint8_t>(b.edges[e].flags) : kEdgeHidden;
+        flags |= uint32_t{low} << (8 * i);
+    }
+    return flags;
 }
 
 void put_set(IOstream* s, const MeshFaceBlock& b) {
@@ -126,6 +151,10 @@ void put_set(IOstream* s, const MeshFaceBlock& b) {
     put_vertices(s, b);
     {
         IoChunkWriter faces(s, 4);
+        MeshEdgeHash hash;
+        const auto buckets = std::min<uint64_t>(uint64_t{b.edges.size()} * 2 + 1, 1u << 22);
+        if (mesh_edge_hash_init(&hash, &b, static_cast<int32_t>(buckets)) != 0)
+            io_raise(s, kIoOutOfMemory);
         uint32_t count = 0;
         int32_t v[3];
         for (const MeshFace& f : b.faces) count += face_vertices(b, f, v) ? 1 : 0;
@@ -134,10 +163,7 @@ void put_set(IOstream* s, const MeshFaceBlock& b) {
             if (!face_vertices(b, f, v)) continue;
             for (int32_t i : v) io_put_varint(s, static_cast<uint32_t>(i));
             io_put_varint(s, static_cast<uint32_t>(f.word));
-            uint32_t flags = 0;
-            for (int i = 0; i < 3; ++i)
-                flags |= uint32_t{static_cast<uint8_t>(b.edges[f.e[i]].flags)} << (8 * i);
-            io_put_varint(s, flags);
+            io_put_varint(s, corner_flags(b, v, hash));
         }
     }
     put_uv(s, b);

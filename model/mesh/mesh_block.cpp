@@ -121,6 +121,24 @@ int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t 
     return 0;
 }
 
+int32_t mesh_find_drawn_edge(const MeshFaceBlock& block, int32_t a, int32_t b,
+                             const MeshEdgeHash& hash) {
+    if (hash.buckets.empty()) return -1;
+    // A bucket's chain runs from the newest edge to the oldest: the last match wins.
+    int32_t first = -1, drawn = -1;
+    int32_t k = hash.buckets[edge_bucket(a, b, hash.buckets.size())];
+    while (k > 0 && static_cast<size_t>(k) <= block.edges.size() &&
+           static_cast<size_t>(k) <= hash.next.size()) {
+        const int32_t e = k - 1;
+        if (same_edge(block.edges[e], a, b)) {
+            first = e;
+            if (!(block.edges[e].flags & kEdgeHidden)) drawn = e;
+        }
+        k = hash.next[e];
+    }
+    return drawn >= 0 ? drawn : first;
+}
+
 MeshFaceBlock* mesh_face_block(MESH3* mesh, int find_room) {
     if (!mesh) return nullptr;
     if (find_room) {

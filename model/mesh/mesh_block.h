@@ -40,6 +40,12 @@ struct MeshEdgeHash {
 // existing edges. 0, or 8 when out of memory (the hash is left empty).
 int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t bucket_count);
 
+// Of the block's edges joining a and b (either order), found through `hash` (made for
+// this block, as it stands, by mesh_edge_hash_init): the first drawn one (without
+// kEdgeHidden), else the first one; -1 when none joins them.
+int32_t mesh_find_drawn_edge(const MeshFaceBlock& block, int32_t a, int32_t b,
+                             const MeshEdgeHash& hash);
+
 // find_room 0: a new zeroed block at the head of the chain. find_room 1: the first
 // block that has no vertices or no grid size yet, else a new one at the head. Null
 // when out of memory or the mesh is null. The mesh owns the block.

@@ -354,6 +354,95 @@ TEST_F(RecordTest, FacesWithARepeatedCornerAreDropped) {
     EXPECT_EQ(once, twice);
 }
 
+TEST_F(RecordTest, MeshEdgeFlagsAreTheSameInEveryFaceOfAPair) {
+    // A free set read back has one edge per pair of vertices, shared by every face that
+    // names the pair. An older file lists its edges itself: two of them can join the
+    // same vertices with different flags, and a four-sided face whose edges do not run
+    // round gives a triangle whose third edge joins other vertices. Each face wrote the
+    // flags of its own edges, so a pair came back with the flags of the last face read
+    // and the drawing did not save the same twice.
+    auto m = bare_model();
+    auto* l = rtc_make<LAYER>().release();
+    container_insert(m.get(), l);
+    auto* mesh = rtc_make<MESH3>().release();
+    mesh->set_string(0, "m");
+    container_insert(l, mesh);
+    auto square = [](MeshFaceBlock* b) {
+        for (int i = 0; i < 4; ++i)
+            b->vertices.push_back(MeshVertex{float(i == 1 || i == 2), float(i >= 2), 0, {}});
+    };
+    // As the four-sided face of edges 0-1, 1-2, 2-3, 1-0 of an older file reads: the
+    // hidden diagonal 0-2 closes (0, 1, 2); edges 2-3 and 1-0 give the corners (2, 3, 1),
+    // whose third edge is that diagonal again.
+    MeshFaceBlock* odd = mesh_face_block(mesh, 0);
+    square(odd);
+    odd->edges = {MeshEdge{{0, 1}, 0}, MeshEdge{{1, 2}, 0}, MeshEdge{{2, 3}, 0},
+                  MeshEdge{{1, 0}, 0}, MeshEdge{{0, 2}, kEdgeHidden}};
+    odd->faces = {MeshFace{{0, 1, 4}, 0}, MeshFace{{2, 3, 4}, 0}};
+    // Two triangles on 0-2, a drawn edge in the first and a hidden one in the second.
+    MeshFaceBlock* twice_joined = mesh_face_block(mesh, 0);
+    square(twice_joined);
+    twice_joined->edges = {MeshEdge{{0, 1}, 0}, MeshEdge{{1, 2}, 0}, MeshEdge{{2, 0}, 0},
+                           MeshEdge{{0, 2}, kEdgeHidden}, MeshEdge{{2, 3}, 0},
+                           MeshEdge{{3, 0}, 0}};
+    twice_joined->faces = {MeshFace{{0, 1, 2}, 0}, MeshFace{{3, 4, 5}, 0}};
+
+    Bytes once, twice;
+    ASSERT_EQ(drawing_file_save_memory(&once, m.get()), 0);
+    model = bare_model();
+    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
+    ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
+    EXPECT_EQ(once, twice);
+
+    // An edge drawn before is drawn after.
+    auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
+    ASSERT_NE(back, nullptr);
+    auto flags = [](const MeshFaceBlock* b, int32_t p, int32_t q) {
+        for (const MeshEdge& e : b->edges) {
+            if ((e.v[0] == p && e.v[1] == q) || (e.v[0] == q && e.v[1] == p)) return int(e.flags);
+        }
+        return -1;
+    };
+    const MeshFaceBlock* b = back->blocks;
+    ASSERT_TRUE(b && b->next && !b->next->next);
+    EXPECT_EQ(b->edges.size(), 5u);
+    EXPECT_EQ(flags(b, 0, 2), 0);  // the pair the two triangles share
+    b = b->next;
+    ASSERT_EQ(b->faces.size(), 2u);
+    EXPECT_EQ(flags(b, 0, 1), 0);
+    EXPECT_EQ(flags(b, 1, 2), 0);
+    EXPECT_EQ(flags(b, 2, 3), 0);
+    EXPECT_EQ(flags(b, 0, 2), kEdgeHidden);
+    EXPECT_EQ(flags(b, 3, 1), kEdgeHidden);  // no edge joined them: nothing was drawn there
+}
+
+TEST_F(RecordTest, FacesWithoutThreeCornersAreNotWritten) {
+    // A face of an older file names its edges: its first two can be one edge, so its
+    // corners repeat. Such a face has no area and is dropped on reading; it was
+    // written all the same, so the drawing read back saved without it and not as
+    // before.
+    auto m = bare_model();
+    auto* l = rtc_make<LAYER>().release();
+    container_insert(m.get(), l);
+    auto* mesh = rtc_make<MESH3>().release();
+    mesh->set_string(0, "m");
+    container_insert(l, mesh);
+    MeshFaceBlock* b = mesh_face_block(mesh, 0);
+    for (int i = 0; i < 3; ++i) b->vertices.push_back(MeshVertex{float(i), float(i % 2), 0, {}});
+    b->edges = {MeshEdge{{0, 1}, 0}, MeshEdge{{1, 2}, 0}, MeshEdge{{2, 0}, 0}};
+    b->faces = {MeshFace{{0, 1, 2}, 0}, MeshFace{{0, 0, 1}, 0}};
+    Bytes once, twice;
+    ASSERT_EQ(drawing_file_save_memory(&once, m.get()), 0);
+    model = bare_model();
+    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
+    ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
+    EXPECT_EQ(once, twice);
+    auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back->blocks, nullptr);
+    EXPECT_EQ(back->blocks->faces.size(), 1u);
+}
+
 TEST_F(RecordTest, TracksKeepTheirOrder) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
