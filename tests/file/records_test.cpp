@@ -86,6 +86,25 @@ class RecordTest : public FileTest {
         model = new_model();
         return drawing_file_import(path("in.qvm").c_str(), model.get());
     }
+    // A mesh named `name` on a new layer of m.
+    static MESH3* mesh_on_new_layer(MODEL* m, const char* name) {
+        auto* l = rtc_make<LAYER>().release();
+        container_insert(m, l);
+        auto* mesh = rtc_make<MESH3>().release();
+        mesh->set_string(0, name);
+        container_insert(l, mesh);
+        return mesh;
+    }
+    // Saves m into memory, reads that into `model` and saves it again: both saves must
+    // give the same bytes.
+    void expect_saved_the_same_twice(MODEL* m) {
+        Bytes once, twice;
+        ASSERT_EQ(drawing_file_save_memory(&once, m), 0);
+        model = bare_model();
+        ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
+        ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
+        EXPECT_EQ(once, twice);
+    }
     std::unique_ptr<MODEL> model;
 };
 
@@ -272,14 +291,10 @@ TEST_F(RecordTest, CameraApertureIsTheThirdValueOfItsValueChunk) {
 
 TEST_F(RecordTest, MeshGridsAreStoredByTheirCells) {
     auto m = bare_model();
-    auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
-    auto* mesh = rtc_make<MESH3>().release();
-    mesh->set_string(0, "m");
-    container_insert(l, mesh);
+    MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     auto* empty = rtc_make<MESH3>().release();
     empty->set_string(0, "empty");
-    container_insert(l, empty);
+    container_insert(mesh->parent, empty);
     std::vector<Vec3d> twelve, nine;
     for (int i = 0; i < 12; ++i) twelve.push_back({double(i % 4), double(i / 4), 0});
     for (int i = 0; i < 9; ++i) nine.push_back({double(i % 3), double(i / 3) * 2, double(i)});
@@ -322,11 +337,7 @@ TEST_F(RecordTest, FacesWithARepeatedCornerAreDropped) {
     // file. Such a face has no corner order its edges keep: read, it would be written
     // turned, so the drawing did not save the same twice. It is dropped on reading.
     auto m = bare_model();
-    auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
-    auto* mesh = rtc_make<MESH3>().release();
-    mesh->set_string(0, "m");
-    container_insert(l, mesh);
+    MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     MeshFaceBlock* b = mesh_face_block(mesh, 0);
     for (int i = 0; i < 4; ++i)
         b->vertices.push_back(MeshVertex{float(i % 2), float(i / 2), 0, {}});
@@ -362,11 +373,7 @@ TEST_F(RecordTest, MeshEdgeFlagsAreTheSameInEveryFaceOfAPair) {
     // flags of its own edges, so a pair came back with the flags of the last face read
     // and the drawing did not save the same twice.
     auto m = bare_model();
-    auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
-    auto* mesh = rtc_make<MESH3>().release();
-    mesh->set_string(0, "m");
-    container_insert(l, mesh);
+    MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     auto square = [](MeshFaceBlock* b) {
         for (int i = 0; i < 4; ++i)
             b->vertices.push_back(MeshVertex{float(i == 1 || i == 2), float(i >= 2), 0, {}});
@@ -387,12 +394,7 @@ TEST_F(RecordTest, MeshEdgeFlagsAreTheSameInEveryFaceOfAPair) {
                            MeshEdge{{3, 0}, 0}};
     twice_joined->faces = {MeshFace{{0, 1, 2}, 0}, MeshFace{{3, 4, 5}, 0}};
 
-    Bytes once, twice;
-    ASSERT_EQ(drawing_file_save_memory(&once, m.get()), 0);
-    model = bare_model();
-    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
-    ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
-    EXPECT_EQ(once, twice);
+    expect_saved_the_same_twice(m.get());
 
     // An edge drawn before is drawn after.
     auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
@@ -422,21 +424,12 @@ TEST_F(RecordTest, FacesWithoutThreeCornersAreNotWritten) {
     // written all the same, so the drawing read back saved without it and not as
     // before.
     auto m = bare_model();
-    auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
-    auto* mesh = rtc_make<MESH3>().release();
-    mesh->set_string(0, "m");
-    container_insert(l, mesh);
+    MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     MeshFaceBlock* b = mesh_face_block(mesh, 0);
     for (int i = 0; i < 3; ++i) b->vertices.push_back(MeshVertex{float(i), float(i % 2), 0, {}});
     b->edges = {MeshEdge{{0, 1}, 0}, MeshEdge{{1, 2}, 0}, MeshEdge{{2, 0}, 0}};
     b->faces = {MeshFace{{0, 1, 2}, 0}, MeshFace{{0, 0, 1}, 0}};
-    Bytes once, twice;
-    ASSERT_EQ(drawing_file_save_memory(&once, m.get()), 0);
-    model = bare_model();
-    ASSERT_EQ(drawing_file_import_memory(once.data(), once.size(), model.get()), 0);
-    ASSERT_EQ(drawing_file_save_memory(&twice, model.get()), 0);
-    EXPECT_EQ(once, twice);
+    expect_saved_the_same_twice(m.get());
     auto* back = rtc_cast<MESH3>(find_named(model.get(), "m", &MESH3::rtc_class));
     ASSERT_NE(back, nullptr);
     ASSERT_NE(back->blocks, nullptr);
