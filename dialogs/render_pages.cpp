@@ -216,6 +216,9 @@ void CRenderPage::load_scene() {
     // it had none), which OK stores with it.
     for (TextureSlot& slot : m.slots)
         if (!slot.transform) slot.transform = xform_new();  // null (out of memory): no placement, as before
+    material_init(&sc->as_loaded);
+    sc->as_loaded_kept = material_copy(&sc->as_loaded, &m) == 0;  // failed: any OK stores the scene
+    sc->colour_as_loaded = colour;
     material_swap(&sc->material, &m);
     sc->colour = colour;
     sc->camera = from_camera;
@@ -578,10 +581,10 @@ bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOption
         material_swap(&s.material, &scene.material);
         s.background_colour = scene.colour;
     } else if (camera_scene) {
+        camera_scene->shown = scene.shown && scene.changed();  // only looked at: the camera stays as it was
         material_swap(&camera_scene->material, &scene.material);
         camera_scene->colour = scene.colour;
         camera_scene->camera = true;
-        camera_scene->shown = scene.shown;
     }
     if (material_copy(&settings->material, &s.material) != 0) {
         msgbox_ids(kStrIdError, 42040);

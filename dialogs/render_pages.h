@@ -66,13 +66,24 @@ struct RenderSheetScene {
     RenderSheetScene() = default;
     RenderSheetScene(const RenderSheetScene&) = delete;
     RenderSheetScene& operator=(const RenderSheetScene&) = delete;
-    ~RenderSheetScene() { material_init(&material); }
+    ~RenderSheetScene() {
+        material_init(&material);
+        material_init(&as_loaded);
+    }
+    // Whether the scene differs from what was loaded (a copy that failed counts as a
+    // change).
+    bool changed() const {
+        return !as_loaded_kept || colour != colour_as_loaded || !material_same(material, as_loaded);
+    }
 
     MaterialRecord material;
     int32_t colour = 0;
     bool loaded = false;
     bool camera = false;  // the chosen camera's
-    bool shown = false;   // the Scene page was shown on this camera's: store it on OK
+    bool shown = false;   // the Scene page was shown on this camera's: store it on OK if changed
+    MaterialRecord as_loaded;  // the scene as loaded, to tell an edit from none
+    int32_t colour_as_loaded = 0;
+    bool as_loaded_kept = false;
 };
 
 class DefaultLightPicker : public QWidget {

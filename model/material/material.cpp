@@ -322,6 +322,38 @@ void material_swap(MaterialRecord* a, MaterialRecord* b) {
     std::swap(a->smoothing_angle, b->smoothing_angle);
 }
 
+namespace {
+
+bool same_ramp(const ColourRamp* a, const ColourRamp* b) {
+    if (a == b) return true;
+    if (!a || !b || a->refcount < 0 || b->refcount < 0 || a->count != b->count) return false;
+    return a->count <= 0 || std::memcmp(a->keys, b->keys, sizeof(ColourRampKey) * size_t(a->count)) == 0;
+}
+
+bool same_transform(const Transform* a, const Transform* b) {
+    if (!a || !b) return a == b;
+    return std::memcmp(&a->fwd, &b->fwd, sizeof a->fwd) == 0 && std::memcmp(&a->inv, &b->inv, sizeof a->inv) == 0;
+}
+
+}  // namespace
+
+bool material_same(const MaterialRecord& a, const MaterialRecord& b) {
+    if (std::memcmp(a.colour, b.colour, sizeof a.colour) != 0) return false;
+    for (int i = 0; i < kMaterialSlotCount; ++i) {
+        const TextureSlot& x = a.slots[i];
+        const TextureSlot& y = b.slots[i];
+        if (x.kind != y.kind || std::memcmp(&x.amount, &y.amount, sizeof x.amount) != 0 ||
+            x.mapping_mode != y.mapping_mode || !same_transform(x.transform.get(), y.transform.get()) ||
+            !same_ramp(x.ramp, y.ramp) ||
+            std::memcmp(static_cast<const void*>(&x.mapping), static_cast<const void*>(&y.mapping),
+                        kTextureParamsSize) != 0)
+            return false;
+    }
+    const auto scalars = [](const MaterialRecord& m) { return reinterpret_cast<const unsigned char*>(&m.self_illumination); };
+    const size_t bytes = size_t(reinterpret_cast<const unsigned char*>(&a.smoothing_angle + 1) - scalars(a));
+    return std::memcmp(scalars(a), scalars(b), bytes) == 0;
+}
+
 void material_free(MaterialRecord** m) {
     if (!m) return;
     delete *m;

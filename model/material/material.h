@@ -243,6 +243,11 @@ int material_copy(MaterialRecord* dst, const MaterialRecord* src);
 // deep copy succeeded copies into a scratch record first and swaps it in.
 void material_swap(MaterialRecord* a, MaterialRecord* b);
 
+// Whether two records hold the same material: the same bytes in every field, slot
+// parameters and placements, and ramps with the same keys (the same images and static
+// ramps by pointer).
+bool material_same(const MaterialRecord& a, const MaterialRecord& b);
+
 // Frees *m with its ramps and transforms and clears the pointer. Null m or *m is a
 // no-op.
 void material_free(MaterialRecord** m);

@@ -105,7 +105,7 @@ TEST_F(RenderSheetScene, ACamerasSceneIsEditedAndStoredIntoTheCameraOnOkOnly) {
 }
 
 // The scene the sheet shows gets a placement for every slot that had none (the
-// identity), which OK stores with it: into the camera, or into the view's scene.
+// identity), which OK stores with it: into the camera (edited), or into the view's scene.
 TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
     auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
     ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
@@ -120,15 +120,34 @@ TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
     ASSERT_EQ(placed(h.view()->second_material), 0);
     for (const char* choice : {"Cam01", "<Viewport>"}) {
         SCOPED_TRACE(choice);
-        EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
+        EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage& scene) {
                       if (std::string(choice) != "<Viewport>") choose(render, choice);
                       ASSERT_TRUE(sheet.SetActivePage(2));
+                      scene.SetDlgItemText(E::kIdcFogVisibility, "0.4");
                       sheet.press(IDOK);
                   }),
                   0);
     }
     EXPECT_EQ(placed(*camera("Cam01")->material), kMaterialSlotCount);
     EXPECT_EQ(placed(h.view()->second_material), kMaterialSlotCount);
+}
+
+// A camera's scene only looked at on the Scene page is left as it was on OK: it was
+// replaced by a copy, in an undo level that changed nothing.
+TEST_F(RenderSheetScene, ACamerasSceneOnlyLookedAtIsNotStored) {
+    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
+    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
+                  choose(render, "Cam01");
+                  ASSERT_TRUE(sheet.SetActivePage(2));
+                  ASSERT_TRUE(sheet.SetActivePage(0));
+                  sheet.press(IDOK);
+              }),
+              0);
+    EXPECT_EQ(camera("Cam01"), cam);  // not replaced by a copy
+    EXPECT_EQ(cam->material->slots[kSlotTexture].transform, nullptr);
+    EXPECT_EQ(h.model()->undo_levels, 0);
 }
 
 // The list reports a choice of the camera already chosen too: its scene keeps the

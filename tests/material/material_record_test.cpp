@@ -182,6 +182,34 @@ TEST(MaterialRecord, CopyIsDeepAndIndependent) {
     material_free(&d);
 }
 
+TEST(MaterialRecord, SameTellsACopyFromAnyEdit) {
+    struct Edit {
+        const char* what;
+        void (*change)(MaterialRecord*);
+    } edits[] = {
+        {"colour", [](MaterialRecord* m) { m->colour[2] += 0.5f; }},
+        {"slot amount", [](MaterialRecord* m) { m->slots[1].amount = 0.125f; }},
+        {"slot kind", [](MaterialRecord* m) { m->slots[2].kind = 3; }},
+        {"placement", [](MaterialRecord* m) { m->slots[0].transform->fwd.m[9] = 1e6; }},
+        {"placement dropped", [](MaterialRecord* m) { m->slots[0].transform.reset(); }},
+        {"ramp key", [](MaterialRecord* m) { m->slots[0].ramp->keys[1].g = 0.75f; }},
+        {"parameters", [](MaterialRecord* m) { m->slots[0].mapping.angle = 45; }},
+        {"last scalar", [](MaterialRecord* m) { m->smoothing_angle = 0.1f; }},
+        {"flags", [](MaterialRecord* m) { m->flags ^= kMaterialSmoothByAngle; }},
+    };
+    MaterialRecord* s = make_source();
+    for (const Edit& e : edits) {
+        MaterialRecord* d = material_new();
+        ASSERT_EQ(material_copy(d, s), 0);
+        EXPECT_TRUE(material_same(*d, *s)) << e.what;  // ramps and placements copied, not shared
+        e.change(d);
+        EXPECT_FALSE(material_same(*d, *s)) << e.what;
+        EXPECT_FALSE(material_same(*s, *d)) << e.what;
+        material_free(&d);
+    }
+    material_free(&s);
+}
+
 TEST(MaterialRecord, StaticPresetRampIsSharedAndSurvivesFrees) {
     MaterialRecord* s = material_new();
     s->slots[0].kind = 2;
