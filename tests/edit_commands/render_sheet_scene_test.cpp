@@ -45,6 +45,13 @@ class RenderSheetScene : public EditTest {
         platform_set_modal_hook(nullptr);
         EditTest::TearDown();
     }
+    // A camera named "Cam01" looking at the origin from (0, -50, 20).
+    CAMERA* add_camera() {
+        auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
+        EXPECT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
+        cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+        return cam;
+    }
     CAMERA* camera(const char* name) {
         return rtc_cast<CAMERA>(model_find_named(h.model(), name, &CAMERA::rtc_class));
     }
@@ -76,9 +83,7 @@ class RenderSheetScene : public EditTest {
 };
 
 TEST_F(RenderSheetScene, ACamerasSceneIsEditedAndStoredIntoTheCameraOnOkOnly) {
-    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
-    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    CAMERA* cam = add_camera();
     cam->material->slots[kSlotBump].amount = 0.3f;
     cam->colour = 5;
     for (int button : {IDCANCEL, IDOK}) {
@@ -107,9 +112,7 @@ TEST_F(RenderSheetScene, ACamerasSceneIsEditedAndStoredIntoTheCameraOnOkOnly) {
 // The scene the sheet shows gets a placement for every slot that had none (the
 // identity), which OK stores with it: into the camera (edited), or into the view's scene.
 TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
-    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
-    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    CAMERA* cam = add_camera();
     auto placed = [](const MaterialRecord& m) {
         int n = 0;
         for (const TextureSlot& s : m.slots)
@@ -135,9 +138,7 @@ TEST_F(RenderSheetScene, EverySlotOfTheSceneIsStoredWithAPlacement) {
 // A camera's scene only looked at on the Scene page is left as it was on OK: it was
 // replaced by a copy, in an undo level that changed nothing.
 TEST_F(RenderSheetScene, ACamerasSceneOnlyLookedAtIsNotStored) {
-    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
-    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    CAMERA* cam = add_camera();
     EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
                   choose(render, "Cam01");
                   ASSERT_TRUE(sheet.SetActivePage(2));
@@ -153,9 +154,7 @@ TEST_F(RenderSheetScene, ACamerasSceneOnlyLookedAtIsNotStored) {
 // The list reports a choice of the camera already chosen too: its scene keeps the
 // edits (they were read again from the drawing and lost).
 TEST_F(RenderSheetScene, ChoosingTheSameCameraAgainKeepsItsEdits) {
-    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
-    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    CAMERA* cam = add_camera();
     cam->material->slots[kSlotBump].amount = 0.3f;
     EXPECT_EQ(render_sheet([&](CPropSheet& sheet, CPropPage& render, CPropPage& scene) {
                   choose(render, "Cam01");
@@ -172,9 +171,7 @@ TEST_F(RenderSheetScene, ChoosingTheSameCameraAgainKeepsItsEdits) {
 // A camera renamed in its settings keeps its entry under the new name: the old name
 // was left in the list, and choosing it said memory had run out.
 TEST_F(RenderSheetScene, ACameraRenamedInItsSettingsIsListedUnderItsNewName) {
-    auto* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    ASSERT_EQ(obj_default_name(h.model(), cam, 0, "Cam01"), 0);
-    cam->position = {0, -50, 20}, cam->target = {0, 0, 0}, cam->up = {0, 0, 1}, cam->lens = 1.0;
+    add_camera();
     std::vector<std::string> listed;
     EXPECT_EQ(render_sheet(
                   [&](CPropSheet& sheet, CPropPage& render, CPropPage&) {
