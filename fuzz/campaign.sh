@@ -1,0 +1,76 @@
+#!/bin/bash
+# Long fuzz runs, kept apart from the build tree so that a rebuild does not change the
+# binary under a running campaign.
+#
+#   fuzz/campaign.sh build DIR           build the targets (clang, ASan + UBSan) and copy
+#                                        them to DIR with the commit they came from
+#   fuzz/campaign.sh run DIR TARGET N [libFuzzer flags...]
+#                                        fuzz TARGET on N forks (0: one process, 10M runs)
+#                                        from DIR/corpus_TARGET and the seed corpus;
+#                                        logs to DIR/log_TARGET_HHMMSS.txt, findings to
+#                                        DIR/art_TARGET-*
+#   fuzz/campaign.sh count LOG...        executions so far and oom/timeout/crash counts
+#
+# Runs go at the lowest priority in a scheduling group of their own: with autogroup
+# scheduling `nice` alone does not keep a build or a test run from being starved by
+# fuzzers, and a starved fuzzer reports slow units and timeouts that are not there.
+# DIR/RUNS.txt records every start and end with the binary's commit.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+count() {
+    for log in "$@"; do
+        local line
+        line=$(grep -aE '^#[0-9]+: cov' "$log" | tail -1 || true)
+        if [ -z "$line" ]; then
+            line=$(grep -aE '^#[0-9]+' "$log" | tail -1 || true)
+        fi
+        local n
+        n=$(sed -E 's/^#([0-9]+).*/\1/' <<<"$line")
+        echo "$log ${n:-0} $(grep -oE 'oom/timeout/crash: [0-9/]+' <<<"$line" || true)"
+    done
+}
+
+case "${1:-}" in
+build)
+    dir=${2:?campaign.sh build DIR}
+    CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELO_BUILD_FUZZ=ON \
+        -DZELO_BUILD_TESTS=OFF -DZELO_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$root/build/fuzz"
+    mkdir -p "$dir"
+    cp "$root"/build/fuzz/fuzz/fuzz_* "$dir"/
+    git -C "$root" rev-parse --short HEAD >"$dir/COMMIT"
+    if [ -n "$(git -C "$root" status --porcelain)" ]; then
+        echo "(uncommitted changes)" >>"$dir/COMMIT"
+    fi
+    ;;
+run)
+    dir=$(cd "${2:?campaign.sh run DIR TARGET N}" && pwd)
+    t=${3:?target}
+    n=${4:?forks}
+    shift 4
+    echo 19 >/proc/self/autogroup 2>/dev/null || true
+    mkdir -p "$dir/corpus_$t"
+    log="$dir/log_${t}_$(date -u +%H%M%S).txt"
+    echo "$(date -u) start $t forks=$n bin=$(head -1 "$dir/COMMIT") log=$log $*" >>"$dir/RUNS.txt"
+    common=(-entropic=0 -timeout=30 -rss_limit_mb=4096 "-artifact_prefix=$dir/art_$t-")
+    if [ "$n" = 0 ]; then
+        mode=(-runs=10000000)
+    else
+        mode=("-fork=$n" -ignore_crashes=0)
+    fi
+    rc=0
+    nice -n 19 "$dir/fuzz_$t" "${common[@]}" "${mode[@]}" "$@" \
+        "$dir/corpus_$t" "$root/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+    echo "$(date -u) end $t rc=$rc $(count "$log" | cut -d' ' -f2-)" >>"$dir/RUNS.txt"
+    ;;
+count)
+    shift
+    count "$@"
+    ;;
+*)
+    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac
