@@ -9,7 +9,11 @@
 #                                        from DIR/corpus_TARGET and the seed corpus;
 #                                        logs to DIR/log_TARGET_HHMMSS.txt, findings to
 #                                        DIR/art_TARGET-*
-#   fuzz/campaign.sh count LOG...        executions so far and oom/timeout/crash counts
+#   fuzz/campaign.sh count LOG...        executions so far and oom/timeout/crash counts,
+#                                        per log and in all
+#
+# Fork mode stops after the job that passes -runs=N, so a target is brought to a total
+# by passing what it still lacks: `run DIR render 8 -runs=4500000`.
 #
 # Runs go at the lowest priority in a scheduling group of their own: with autogroup
 # scheduling `nice` alone does not keep a build or a test run from being starved by
@@ -19,6 +23,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 count() {
+    local total=0
     for log in "$@"; do
         local line
         line=$(grep -aE '^#[0-9]+: cov' "$log" | tail -1 || true)
@@ -28,7 +33,9 @@ count() {
         local n
         n=$(sed -E 's/^#([0-9]+).*/\1/' <<<"$line")
         echo "$log ${n:-0} $(grep -oE 'oom/timeout/crash: [0-9/]+' <<<"$line" || true)"
+        total=$((total + ${n:-0}))
     done
+    if [ $# -gt 1 ]; then echo "total $total"; fi
 }
 
 case "${1:-}" in
@@ -70,7 +77,7 @@ count)
     count "$@"
     ;;
 *)
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
