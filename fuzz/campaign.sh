@@ -11,6 +11,10 @@
 #                                        DIR/art_TARGET-*
 #   fuzz/campaign.sh count LOG...        executions so far and oom/timeout/crash counts,
 #                                        per log and in all
+#   fuzz/campaign.sh distil DIR TARGET [MAX_BYTES]
+#                                        add to the seed corpus the fewest inputs of
+#                                        DIR/corpus_TARGET (each up to MAX_BYTES, 4096 by
+#                                        default) that reach the code the seeds miss
 #
 # Fork mode stops after the job that passes -runs=N, so a target is brought to a total
 # by passing what it still lacks: `run DIR render 8 -runs=4500000`.
@@ -76,8 +80,22 @@ count)
     shift
     count "$@"
     ;;
+distil)
+    # Coverage edges only (no hit counts), so the seeds gain one input per new reach
+    # of the code rather than one per new loop count; the replay tests run them all.
+    dir=$(cd "${2:?campaign.sh distil DIR TARGET}" && pwd)
+    t=${3:?target}
+    max=${4:-4096}
+    pick=$(mktemp -d)
+    trap 'rm -rf "$pick"' EXIT
+    find "$dir/corpus_$t/" -type f -size "-$((max + 1))c" -exec cp {} "$pick/" \;
+    before=$(ls "$root/fuzz/corpus/$t" | wc -l)
+    "$dir/fuzz_$t" -use_counters=0 -set_cover_merge=1 -timeout=30 -rss_limit_mb=4096 \
+        "$root/fuzz/corpus/$t" "$pick" >"$dir/distil_$t.log" 2>&1
+    echo "$t: $(($(ls "$root/fuzz/corpus/$t" | wc -l) - before)) inputs added to fuzz/corpus/$t"
+    ;;
 *)
-    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
