@@ -9,8 +9,11 @@
 #                                        from DIR/corpus_TARGET and the seed corpus;
 #                                        logs to DIR/log_TARGET_HHMMSS.txt, findings to
 #                                        DIR/art_TARGET-*
-#   fuzz/campaign.sh count LOG...        executions so far and oom/timeout/crash counts,
-#                                        per log and in all
+#   fuzz/campaign.sh count LOG...        executions so far, the rate of a fork-mode run and
+#                                        the oom/timeout/crash counts, per log and in all
+#   fuzz/campaign.sh findings LOG...     what a run reported besides progress (errors,
+#                                        sanitizer reports, timeouts, slow and leaking
+#                                        inputs) and the artifacts written since it began
 #   fuzz/campaign.sh distil DIR TARGET [MAX_BYTES]
 #                                        add to the seed corpus the fewest inputs of
 #                                        DIR/corpus_TARGET (each up to MAX_BYTES, 4096 by
@@ -36,10 +39,35 @@ count() {
         fi
         local n
         n=$(sed -E 's/^#([0-9]+).*/\1/' <<<"$line")
-        echo "$log ${n:-0} $(grep -oE 'oom/timeout/crash: [0-9/]+' <<<"$line" || true)"
+        local secs rate=""
+        secs=$(grep -oE 'time: [0-9]+s' <<<"$line" | grep -oE '[0-9]+' || true)
+        if [ -n "$secs" ] && [ "$secs" -gt 0 ]; then rate="$((${n:-0} / secs))/s"; fi
+        echo "$log ${n:-0} $rate $(grep -oE 'oom/timeout/crash: [0-9/]+' <<<"$line" || true)"
         total=$((total + ${n:-0}))
     done
     if [ $# -gt 1 ]; then echo "total $total"; fi
+}
+
+findings() {
+    # Progress and new-coverage lines are the run going well; anything else that names
+    # an error, a sanitizer, a timeout, a slow unit or a leak is a finding to look at.
+    # Timeouts and slow units that several targets report within the same seconds are
+    # the machine pausing, not the code: run the input alone to tell.
+    for log in "$@"; do
+        grep -avE '^#[0-9]+: cov|NEW_FUNC' "$log" |
+            grep -aE 'ERROR|deadly|runtime error|[Tt]imeout|slow-unit|leak' |
+            grep -avE '^INFO:' | sed "s|^|$log: |" || true
+        # The target's artifacts from the time the log was created on (all of them
+        # where the file system keeps no creation time).
+        local t born a
+        t=$(basename "$log" | sed -E 's/^log_(.*)_[0-9]{6}\.txt$/\1/')
+        born=$(stat -c %W "$log" 2>/dev/null || echo 0)
+        [[ "$born" =~ ^[0-9]+$ ]] || born=0
+        for a in "$(dirname "$log")/art_$t-"*; do
+            [ -e "$a" ] || continue
+            if [ "$(stat -c %Y "$a")" -ge "$born" ]; then echo "$log: artifact $a"; fi
+        done
+    done
 }
 
 case "${1:-}" in
@@ -80,6 +108,10 @@ count)
     shift
     count "$@"
     ;;
+findings)
+    shift
+    findings "$@"
+    ;;
 distil)
     # Coverage edges only (no hit counts), so the seeds gain one input per new reach
     # of the code rather than one per new loop count; the replay tests run them all.
@@ -95,7 +127,7 @@ distil)
     echo "$t: $(($(ls "$root/fuzz/corpus/$t" | wc -l) - before)) inputs added to fuzz/corpus/$t"
     ;;
 *)
-    sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
