@@ -11,6 +11,9 @@
 #                                        DIR/art_TARGET-*
 #   fuzz/campaign.sh count LOG...        executions so far, the rate of a fork-mode run and
 #                                        the oom/timeout/crash counts, per log and in all
+#   fuzz/campaign.sh tally DIR TARGET [COMMIT]
+#                                        count the logs of TARGET's runs in DIR whose
+#                                        binary came from COMMIT (DIR/COMMIT's by default)
 #   fuzz/campaign.sh findings LOG...     what a run reported besides progress (errors,
 #                                        sanitizer reports, timeouts, slow and leaking
 #                                        inputs) and the artifacts written since it began
@@ -108,6 +111,27 @@ count)
     shift
     count "$@"
     ;;
+tally)
+    # Counts add up over binaries that reach the same code; this sums one commit's.
+    dir=$(cd "${2:?campaign.sh tally DIR TARGET [COMMIT]}" && pwd)
+    t=${3:?target}
+    bin=${4:-}
+    if [ -z "$bin" ]; then
+        [ -r "$dir/COMMIT" ] || { echo "no $dir/COMMIT: name the commit" >&2; exit 2; }
+        bin=$(head -1 "$dir/COMMIT")
+    fi
+    logs=()
+    while read -r log; do
+        [[ "$log" = /* ]] || log="$dir/$log"
+        if [ -e "$log" ]; then logs+=("$log"); fi
+    done < <(grep -aE " start $t forks=[0-9]+ bin=$bin log=" "$dir/RUNS.txt" |
+        sed -E 's/.* log=([^ ]+).*/\1/')
+    if [ ${#logs[@]} -eq 0 ]; then
+        echo "no runs of $t from $bin in $dir/RUNS.txt" >&2
+        exit 1
+    fi
+    count "${logs[@]}"
+    ;;
 findings)
     shift
     findings "$@"
@@ -127,7 +151,7 @@ distil)
     echo "$t: $(($(ls "$root/fuzz/corpus/$t" | wc -l) - before)) inputs added to fuzz/corpus/$t"
     ;;
 *)
-    sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
