@@ -17,6 +17,8 @@
 #   fuzz/campaign.sh findings LOG...     what a run reported besides progress (errors,
 #                                        sanitizer reports, timeouts, slow and leaking
 #                                        inputs) and the artifacts written since it began
+#   fuzz/campaign.sh replay LOG...       run each of those artifacts alone: its time and
+#                                        how it ended (binaries from $BIN or the log's DIR)
 #   fuzz/campaign.sh distil DIR TARGET [MAX_BYTES]
 #                                        add to the seed corpus the fewest inputs of
 #                                        DIR/corpus_TARGET (each up to MAX_BYTES, 4096 by
@@ -60,16 +62,46 @@ findings() {
         grep -avE '^#[0-9]+: cov|NEW_FUNC' "$log" |
             grep -aE 'ERROR|deadly|runtime error|[Tt]imeout|slow-unit|leak' |
             grep -avE '^INFO:' | sed "s|^|$log: |" || true
-        # The target's artifacts from the time the log was created on (all of them
-        # where the file system keeps no creation time).
-        local t born a
-        t=$(basename "$log" | sed -E 's/^log_(.*)_[0-9]{6}\.txt$/\1/')
-        born=$(stat -c %W "$log" 2>/dev/null || echo 0)
-        [[ "$born" =~ ^[0-9]+$ ]] || born=0
-        for a in "$(dirname "$log")/art_$t-"*; do
-            [ -e "$a" ] || continue
-            if [ "$(stat -c %Y "$a")" -ge "$born" ]; then echo "$log: artifact $a"; fi
-        done
+        artifacts "$log" | sed "s|^|$log: artifact |"
+    done
+}
+
+target_of() { basename "$1" | sed -E 's/^log_(.*)_[0-9]{6}\.txt$/\1/'; }
+
+artifacts() {
+    # The target's artifacts from the time the log was created on (all of them where
+    # the file system keeps no creation time).
+    local log=$1 t born a
+    t=$(target_of "$log")
+    born=$(stat -c %W "$log" 2>/dev/null || echo 0)
+    [[ "$born" =~ ^[0-9]+$ ]] || born=0
+    for a in "$(dirname "$log")/art_$t-"*; do
+        [ -e "$a" ] || continue
+        if [ "$(stat -c %Y "$a")" -ge "$born" ]; then echo "$a"; fi
+    done
+}
+
+replay() {
+    # Runs each artifact of a log alone and says how long it took and how it ended, so
+    # a slow unit or timeout written while the machine paused can be told from one the
+    # code causes. The binaries are the log's directory's unless BIN names another.
+    local log a t bin start ms rc out
+    for log in "$@"; do
+        t=$(target_of "$log")
+        bin="${BIN:-$(dirname "$log")}/fuzz_$t"
+        [ -x "$bin" ] || { echo "no $bin" >&2; return 1; }
+        while read -r a; do
+            [ -n "$a" ] || continue
+            start=$(date +%s%N)
+            rc=0
+            out=$("$bin" -timeout=30 -rss_limit_mb=4096 "$a" 2>&1) || rc=$?
+            ms=$((($(date +%s%N) - start) / 1000000))
+            if [ "$rc" = 0 ]; then
+                echo "$a: ${ms} ms, ok"
+            else
+                echo "$a: ${ms} ms, exit $rc: $(grep -aE 'ERROR|runtime error|[Tt]imeout' <<<"$out" | head -1)"
+            fi
+        done < <(artifacts "$log")
     done
 }
 
@@ -136,6 +168,10 @@ findings)
     shift
     findings "$@"
     ;;
+replay)
+    shift
+    replay "$@"
+    ;;
 distil)
     # Coverage edges only (no hit counts), so the seeds gain one input per new reach
     # of the code rather than one per new loop count; the replay tests run them all.
@@ -151,7 +187,7 @@ distil)
     echo "$t: $(($(ls "$root/fuzz/corpus/$t" | wc -l) - before)) inputs added to fuzz/corpus/$t"
     ;;
 *)
-    sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
