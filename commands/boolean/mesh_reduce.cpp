@@ -1,8 +1,10 @@
 // Mesh reduction by shortest-edge collapse: the reduction model of a face block, the
-// collapse, the search for the next edge (a plain walk, or a heap keyed by length and
-// list position with the same answers), and writing the reduced block.
+// collapse and the test that passes over collapses breaking the surface, the search
+// for the next edge (a plain walk, or a heap keyed by length and list position with
+// the same answers), and writing the reduced block.
 #include "commands/boolean/mesh_reduce.h"
 
+#include <array>
 #include <cmath>
 #include <new>
 #include <algorithm>
@@ -17,6 +19,7 @@ constexpr uint32_t kBoundary = 4;  // vertex on the outline of an open block
 constexpr uint32_t kNumbered = 8;  // vertex already given an output index
 constexpr uint32_t kLocked = 8;    // edge never collapsed
 constexpr uint32_t kGone = 16;     // edge removed
+constexpr uint32_t kPassed = 32;   // edge whose collapse was refused, until its ends change
 constexpr float kMaxLength = 1e6f;  // squared lengths from here up are never collapsed
 
 // Vertex and edge nodes take 32 bytes, so each lies in one cache line.
@@ -148,12 +151,15 @@ struct ReduceModel {
     // entries are told without reading the edges.
     std::vector<float> live_length;
     EntryHeap heap;
+    int32_t passed = 0;  // edges flagged kPassed
+    // Scratch of the collapse test: the edges at each end, the faces around them.
+    std::vector<int32_t> ring_a, ring_b, around_faces;
 };
 
 namespace {
 
 bool collapsible(const EdgeNode& e) {
-    return !(e.flags & (kGone | kLocked)) && e.length < kMaxLength;
+    return !(e.flags & (kGone | kLocked | kPassed)) && e.length < kMaxLength;
 }
 
 int32_t search_all(const ReduceModel& m) {
@@ -176,7 +182,8 @@ int32_t heap_top(ReduceModel& m) {
 
 void remove_edge(ReduceModel& m, int32_t e) {
     list_unlink(m.edges, e);
-    m.edges[e].flags |= kGone;
+    if (m.edges[e].flags & kPassed) --m.passed;
+    m.edges[e].flags = (m.edges[e].flags | kGone) & ~kPassed;
     if (!m.live_length.empty()) m.live_length[e] = -1;
 }
 
@@ -194,6 +201,15 @@ bool touches(const EdgeNode& e, int32_t v) {
     return e.a == v || e.b == v;
 }
 
+int32_t other_end(const EdgeNode& e, int32_t v) {
+    return e.a == v ? e.b : e.a;
+}
+
+std::array<float, 3> midpoint(const ReduceModel& m, int32_t a, int32_t b) {
+    const VertexNode &p = m.vertices[a], &q = m.vertices[b];
+    return {(p.x + q.x) * 0.5f, (p.y + q.y) * 0.5f, (p.z + q.z) * 0.5f};
+}
+
 // Collapses edge e: its faces go, b joins a at the midpoint. False when a face of e
 // is inconsistent.
 bool collapse(ReduceModel& m, int32_t ei, bool plain) {
@@ -207,9 +223,7 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
         __builtin_prefetch(&m.runs[b]);
         __builtin_prefetch(&m.first_run[a]);
     }
-    const float mx = (m.vertices[a].x + m.vertices[b].x) * 0.5f;
-    const float my = (m.vertices[a].y + m.vertices[b].y) * 0.5f;
-    const float mz = (m.vertices[a].z + m.vertices[b].z) * 0.5f;
+    const std::array<float, 3> mid = midpoint(m, a, b);
     const int32_t faces[2] = {m.edges[ei].f1, m.edges[ei].f2};
     for (int k = 0; k < 2; ++k) {
         const int32_t f = faces[k];
@@ -249,9 +263,9 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
         remove_edge(m, cb);
         remove_face(m, f);
     }
-    m.vertices[a].x = mx;
-    m.vertices[a].y = my;
-    m.vertices[a].z = mz;
+    m.vertices[a].x = mid[0];
+    m.vertices[a].y = mid[1];
+    m.vertices[a].z = mid[2];
     remove_edge(m, ei);
     if (plain) {
         // One pass: edges that ended at b now end at a and are measured again, and the
@@ -263,6 +277,11 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
             if (e.a == b) e.a = a, moved = true;
             if (e.b == b) e.b = a, moved = true;
             if (moved && !(e.flags & kLocked)) e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
+            if ((e.flags & kPassed) && touches(e, a)) {
+                // Its surroundings changed: it is tried again.
+                e.flags &= ~kPassed;
+                --m.passed;
+            }
             if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
         }
         m.candidate = best;
@@ -288,6 +307,10 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
                 if (gone(e) || (e.a != b && e.b != b)) continue;
                 if (e.a == b) e.a = a;
                 if (e.b == b) e.b = a;
+                if (e.flags & kPassed) {
+                    e.flags &= ~kPassed;
+                    --m.passed;
+                }
                 if (!(e.flags & kLocked)) {
                     e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
                     m.live_length[i] = collapsible(e) ? e.length : -1;
@@ -301,6 +324,20 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
             if (m.first_run[a] < 0) m.last_run[a] = m.last_run[b];
             m.first_run[a] = m.first_run[b];
             m.first_run[b] = m.last_run[b] = -1;
+        }
+        if (m.passed > 0) {
+            // Passed-over edges that already ended at a are tried again at their stored length.
+            for (int32_t r = m.first_run[a]; r >= 0; r = m.runs[r].next) {
+                for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
+                    const int32_t i = m.around_edges[k];
+                    EdgeNode& e = m.edges[i];
+                    if (!(e.flags & kPassed) || gone(e) || !touches(e, a)) continue;
+                    e.flags &= ~kPassed;
+                    --m.passed;
+                    m.live_length[i] = collapsible(e) ? e.length : -1;
+                    if (m.live_length[i] >= 0) m.heap.push(Entry{e.length, i});
+                }
+            }
         }
         m.candidate = heap_top(m);
     }
@@ -324,6 +361,95 @@ bool face_corners(const ReduceModel& m, int32_t f, int32_t v[3]) {
     v[1] = s;
     v[2] = e1.a == s ? e1.b : e1.a;
     return true;
+}
+
+// The edges at vertex v: through its chain of runs, or by walking every edge.
+void edges_at(const ReduceModel& m, int32_t v, bool plain, std::vector<int32_t>& out) {
+    out.clear();
+    if (plain) {
+        for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next)
+            if (touches(m.edges[i], v)) out.push_back(i);
+        return;
+    }
+    for (int32_t r = m.first_run[v]; r >= 0; r = m.runs[r].next) {
+        for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
+            const int32_t i = m.around_edges[k];
+            if (!gone(m.edges[i]) && touches(m.edges[i], v)) out.push_back(i);
+        }
+    }
+}
+
+using Vec = std::array<double, 3>;
+
+Vec face_normal(const Vec& p, const Vec& q, const Vec& r) {
+    const Vec u = {q[0] - p[0], q[1] - p[1], q[2] - p[2]}, w = {r[0] - p[0], r[1] - p[1], r[2] - p[2]};
+    return {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+}
+
+// Whether collapsing edge ei would break the surface, so it is passed over: its ends
+// share a neighbour other than the far corners of its faces (two edges would become
+// one of four faces), the joined vertex would keep fewer than three neighbours (a
+// tetrahedron folding flat), or a face around the ends would turn over or lose all
+// its area when they meet at the midpoint.
+bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
+    const EdgeNode& e = m.edges[ei];
+    const int32_t a = e.a, b = e.b;
+    if (a == b) return false;
+    edges_at(m, a, plain, m.ring_a);
+    edges_at(m, b, plain, m.ring_b);
+    int32_t far[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        const int32_t f = k ? e.f2 : e.f1;
+        int32_t v[3];
+        if (!f || !face_corners(m, f, v)) continue;
+        for (int32_t x : v)
+            if (x != a && x != b) far[k] = x;
+    }
+    int joined = 0;
+    for (int32_t i : m.ring_a) {
+        const int32_t x = other_end(m.edges[i], a);
+        if (x != a && x != b) ++joined;
+    }
+    for (int32_t i : m.ring_b) {
+        const int32_t x = other_end(m.edges[i], b);
+        if (x == a || x == b) continue;
+        bool shared = false;
+        for (int32_t j : m.ring_a) shared = shared || other_end(m.edges[j], a) == x;
+        if (!shared) {
+            ++joined;
+        } else if (x != far[0] && x != far[1]) {
+            return true;
+        }
+    }
+    if (joined < 3) return true;
+
+    m.around_faces.clear();
+    for (const auto* ring : {&m.ring_a, &m.ring_b}) {
+        for (int32_t i : *ring) {
+            for (int32_t f : {m.edges[i].f1, m.edges[i].f2}) {
+                if (f && f != e.f1 && f != e.f2 &&
+                    std::find(m.around_faces.begin(), m.around_faces.end(), f) == m.around_faces.end())
+                    m.around_faces.push_back(f);
+            }
+        }
+    }
+    const std::array<float, 3> mid = midpoint(m, a, b);
+    for (int32_t f : m.around_faces) {
+        int32_t v[3];
+        if (!face_corners(m, f, v)) return true;
+        Vec before[3], after[3];
+        for (int k = 0; k < 3; ++k) {
+            const VertexNode& n = m.vertices[v[k]];
+            before[k] = {n.x, n.y, n.z};
+            after[k] = v[k] == a || v[k] == b ? Vec{mid[0], mid[1], mid[2]} : before[k];
+        }
+        const Vec n0 = face_normal(before[0], before[1], before[2]);
+        const Vec n1 = face_normal(after[0], after[1], after[2]);
+        if (n1[0] == 0 && n1[1] == 0 && n1[2] == 0) return true;
+        const bool had_area = n0[0] != 0 || n0[1] != 0 || n0[2] != 0;
+        if (had_area && n0[0] * n1[0] + n0[1] * n1[1] + n0[2] * n1[2] <= 0) return true;
+    }
+    return false;
 }
 
 int write_block(ReduceModel& m, MeshFaceBlock* out) {
@@ -481,15 +607,19 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
             m->heap.assign(std::move(entries));
         }
         m->candidate = 0;
-        bool first = true;
-        while (m->face_count > target) {
-            int32_t e = m->candidate;
-            if (first || !e) e = options.plain_walk ? search_all(*m) : heap_top(*m);
-            first = false;
-            if (!e) break;
+        const bool plain = options.plain_walk;
+        int32_t e = plain ? search_all(*m) : heap_top(*m);
+        while (m->face_count > target && e) {
+            if (breaks_surface(*m, e, plain)) {
+                m->edges[e].flags |= kPassed;
+                ++m->passed;
+                if (!plain) m->live_length[e] = -1;
+                e = plain ? search_all(*m) : heap_top(*m);
+                continue;
+            }
             if (options.trace) options.trace->push_back(e - 1);
-            if (!collapse(*m, e, options.plain_walk)) return 1;
-            if (!m->candidate) break;
+            if (!collapse(*m, e, plain)) return 1;
+            e = m->candidate;
         }
         return write_block(*m, out);
     } catch (const std::bad_alloc&) {

@@ -14,7 +14,9 @@
 // (out of memory, an edge shared by three faces, an inconsistent face). A new mesh
 // belongs to the caller (rtc_destroy); the mesh itself must not be freed by it. The
 // copy has no name, the class's default material and only face blocks, in reverse
-// chain order. Boundary vertices keep their positions bit for bit.
+// chain order. Boundary vertices keep their positions bit for bit. A collapse that
+// would break the surface (two edges becoming one, a face turning over or losing its
+// area) is passed over, so a closed 2-manifold block stays one.
 MESH3* mesh_reduce(MESH3* mesh, double percentage);
 
 // The reduction model of one face block: vertex, edge and face nodes in three
@@ -28,7 +30,8 @@ ReduceModel* reduce_model_build(const MeshFaceBlock* block, double percentage);
 // How a run finds the next edge to collapse. Both give the same collapses in the
 // same order: the shortest unlocked edge whose squared length is below 1e6, the
 // first in list order on ties, lengths as stored (the edges at a moved vertex keep
-// theirs; those that took over from the removed vertex are measured again).
+// theirs; those that took over from the removed vertex are measured again). An edge
+// passed over waits until a collapse joins a vertex to one of its ends.
 struct ReduceRunOptions {
     bool plain_walk = false;             // walk every edge per collapse (the reference)
     std::vector<int32_t>* trace = nullptr;  // receives each collapsed edge (block edge index)

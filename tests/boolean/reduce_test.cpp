@@ -5,6 +5,7 @@
 
 #include "commands/boolean/mesh_reduce.h"
 #include "tests/boolean/csg_support.h"
+#include "tests/boolean/reduce_shapes.h"
 
 using namespace csgtest;
 
@@ -35,7 +36,76 @@ std::vector<std::array<float, 3>> positions(const MeshFaceBlock& b) {
     return out;
 }
 
+// A mesh of one block from a triangle list, built with an edge hash (large meshes).
+std::unique_ptr<MESH3> to_mesh(const shapes::TriMesh& t) {
+    rtc_register_all();
+    auto m = rtc_make<MESH3>();
+    MeshFaceBlock* b = mesh_face_block(m.get(), 0);
+    for (const P3& p : t.points)
+        b->vertices.push_back(MeshVertex{float(p[0]), float(p[1]), float(p[2]), {0, 0, 0, 0, 0, 0}});
+    MeshEdgeHash hash;
+    EXPECT_EQ(mesh_edge_hash_init(&hash, b, int32_t(t.faces.size()) + 1), 0);
+    for (const auto& f : t.faces) EXPECT_EQ(mesh_add_triangle(b, f[0], f[1], f[2], &hash), 0);
+    return m;
+}
+
+// Why a block is not a closed, oriented 2-manifold by its vertex numbers (every edge
+// has two faces that run it opposite ways, the faces around each vertex make one
+// fan), or "" when it is.
+std::string not_closed_manifold(const MeshFaceBlock& b) {
+    std::map<std::pair<int32_t, int32_t>, int> directed;
+    std::map<int32_t, std::map<int32_t, int32_t>> fan;  // vertex: next corner -> the one after
+    for (const MeshFace& f : b.faces) {
+        int32_t v[3];
+        edge_pair_vertices(b.edges[f.e[0]], b.edges[f.e[1]], &v[0], &v[1], &v[2]);
+        for (int k = 0; k < 3; ++k) {
+            if (++directed[{v[k], v[(k + 1) % 3]}] > 1) return "edge run twice the same way";
+            if (!fan[v[k]].emplace(v[(k + 1) % 3], v[(k + 2) % 3]).second) return "fan repeats a corner";
+        }
+    }
+    for (const auto& [e, n] : directed)
+        if (!directed.count({e.second, e.first})) return "open edge";
+    for (const auto& [v, next] : fan) {
+        size_t steps = 0;
+        int32_t at = next.begin()->first;
+        do {
+            auto it = next.find(at);
+            if (it == next.end()) return "open fan";
+            at = it->second;
+        } while (++steps <= next.size() && at != next.begin()->first);
+        if (steps != next.size()) return "vertex with two fans";
+    }
+    return "";
+}
+
 }  // namespace
+
+// Closed meshes like scans (jittered corners, thin triangles, a knot) are reduced to
+// half, and stay closed 2-manifolds without faces of zero area. Collapses that would
+// break the surface are passed over, not the end of the reduction.
+TEST(MeshReduce, ClosedMeshesLikeScansAreReduced) {
+    struct Case {
+        const char* what;
+        shapes::TriMesh mesh;
+    } cases[] = {
+        {"jittered torus", shapes::jittered(shapes::torus(30, 10, 200, 100), 0.15, 1)},
+        {"jittered sphere", shapes::jittered(shapes::sphere(50, 5), 0.4, 2)},
+        {"jittered knot", shapes::jittered(shapes::trefoil(100, 6, 300, 64), 0.2, 3)},
+        {"thin triangles", shapes::torus(30, 10, 1500, 12)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto mesh = to_mesh(c.mesh);
+        Owned r{mesh.get(), mesh_reduce(mesh.get(), 50)};
+        if (r.result == mesh.get()) {
+            ADD_FAILURE() << "not reduced";
+            continue;
+        }
+        EXPECT_EQ(triangle_count(r.result), c.mesh.faces.size() / 2);
+        EXPECT_EQ(unsound(r.result), "");
+        EXPECT_EQ(not_closed_manifold(*r.result->blocks), "");
+    }
+}
 
 TEST(MeshReduce, WhenTheMeshItselfComesBack) {
     auto sphere = make_sphere({0, 0, 0}, 10, 2);
