@@ -47,6 +47,7 @@ struct FaceNode {
     int32_t next, prev;
     int32_t e[3];  // edge nodes
     bool removed;
+    uint32_t mark;  // the number of the last collapse test that met it
 };
 
 template <class Node>
@@ -154,6 +155,7 @@ struct ReduceModel {
     int32_t passed = 0;  // edges flagged kPassed
     // Scratch of the collapse test: the edges at each end, the faces around them.
     std::vector<int32_t> ring_a, ring_b, around_faces;
+    uint32_t test_number = 0;
 };
 
 namespace {
@@ -363,19 +365,38 @@ bool face_corners(const ReduceModel& m, int32_t f, int32_t v[3]) {
     return true;
 }
 
-// The edges at vertex v: through its chain of runs, or by walking every edge.
-void edges_at(const ReduceModel& m, int32_t v, bool plain, std::vector<int32_t>& out) {
+// The edges at vertex v: through its chain of runs, or by walking every edge. The
+// chain is compacted on the way: the edges that left v are dropped from it.
+void edges_at(ReduceModel& m, int32_t v, bool plain, std::vector<int32_t>& out) {
     out.clear();
     if (plain) {
         for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next)
             if (touches(m.edges[i], v)) out.push_back(i);
         return;
     }
+    if (m.first_run[v] < 0) return;
+    int32_t to_run = m.first_run[v], to = 0;  // where the next kept edge is written
     for (int32_t r = m.first_run[v]; r >= 0; r = m.runs[r].next) {
         for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
             const int32_t i = m.around_edges[k];
-            if (!gone(m.edges[i]) && touches(m.edges[i], v)) out.push_back(i);
+            if (gone(m.edges[i]) || !touches(m.edges[i], v)) continue;
+            out.push_back(i);
+            while (to == m.runs[to_run].count) {  // never past the run being read
+                to_run = m.runs[to_run].next;
+                to = 0;
+            }
+            m.around_edges[m.runs[to_run].start + to++] = i;
         }
+    }
+    m.runs[to_run].count = to;
+    m.runs[to_run].next = -1;
+    m.last_run[v] = to_run;
+}
+
+void prefetch_edges_at(const ReduceModel& m, int32_t v) {
+    for (int32_t r = m.first_run[v]; r >= 0; r = m.runs[r].next) {
+        for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k)
+            __builtin_prefetch(&m.edges[m.around_edges[k]]);
     }
 }
 
@@ -395,8 +416,21 @@ bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
     const EdgeNode& e = m.edges[ei];
     const int32_t a = e.a, b = e.b;
     if (a == b) return false;
+    // The nodes are fetched ahead in stages (edges, then faces and far ends, then the
+    // faces' edges), so their cache misses overlap.
+    if (!plain) {
+        prefetch_edges_at(m, a);
+        prefetch_edges_at(m, b);
+    }
     edges_at(m, a, plain, m.ring_a);
     edges_at(m, b, plain, m.ring_b);
+    for (const auto* ring : {&m.ring_a, &m.ring_b}) {
+        for (int32_t i : *ring) {
+            __builtin_prefetch(&m.faces[m.edges[i].f1]);
+            __builtin_prefetch(&m.faces[m.edges[i].f2]);
+            __builtin_prefetch(&m.vertices[m.edges[i].a == a || m.edges[i].a == b ? m.edges[i].b : m.edges[i].a]);
+        }
+    }
     int32_t far[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
         const int32_t f = k ? e.f2 : e.f1;
@@ -423,13 +457,17 @@ bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
     }
     if (joined < 3) return true;
 
+    // Each face around the ends once (marked with this test's number).
+    ++m.test_number;
     m.around_faces.clear();
     for (const auto* ring : {&m.ring_a, &m.ring_b}) {
         for (int32_t i : *ring) {
             for (int32_t f : {m.edges[i].f1, m.edges[i].f2}) {
-                if (f && f != e.f1 && f != e.f2 &&
-                    std::find(m.around_faces.begin(), m.around_faces.end(), f) == m.around_faces.end())
-                    m.around_faces.push_back(f);
+                if (!f || f == e.f1 || f == e.f2 || m.faces[f].mark == m.test_number) continue;
+                m.faces[f].mark = m.test_number;
+                m.around_faces.push_back(f);
+                __builtin_prefetch(&m.edges[m.faces[f].e[0]]);
+                __builtin_prefetch(&m.edges[m.faces[f].e[1]]);
             }
         }
     }
