@@ -152,7 +152,6 @@ struct ReduceModel {
     // entries are told without reading the edges.
     std::vector<float> live_length;
     EntryHeap heap;
-    int32_t passed = 0;  // edges flagged kPassed
     // Scratch of the collapse test: the edges at each end, the faces around them.
     std::vector<int32_t> ring_a, ring_b, around_faces;
     uint32_t test_number = 0;
@@ -184,8 +183,7 @@ int32_t heap_top(ReduceModel& m) {
 
 void remove_edge(ReduceModel& m, int32_t e) {
     list_unlink(m.edges, e);
-    if (m.edges[e].flags & kPassed) --m.passed;
-    m.edges[e].flags = (m.edges[e].flags | kGone) & ~kPassed;
+    m.edges[e].flags |= kGone;
     if (!m.live_length.empty()) m.live_length[e] = -1;
 }
 
@@ -210,6 +208,19 @@ int32_t other_end(const EdgeNode& e, int32_t v) {
 std::array<float, 3> midpoint(const ReduceModel& m, int32_t a, int32_t b) {
     const VertexNode &p = m.vertices[a], &q = m.vertices[b];
     return {(p.x + q.x) * 0.5f, (p.y + q.y) * 0.5f, (p.z + q.z) * 0.5f};
+}
+
+// An edge at the vertex a collapse kept: measured again unless locked, and tried
+// again if it was passed over (its surroundings changed); with the heap, entered
+// at its new length.
+void remeasure(ReduceModel& m, int32_t i, bool heap) {
+    EdgeNode& e = m.edges[i];
+    e.flags &= ~kPassed;
+    if (e.flags & kLocked) return;
+    e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
+    if (!heap) return;
+    m.live_length[i] = collapsible(e) ? e.length : -1;
+    if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
 }
 
 // Collapses edge e: its faces go, b joins a at the midpoint. False when a face of e
@@ -270,20 +281,14 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
     m.vertices[a].z = mid[2];
     remove_edge(m, ei);
     if (plain) {
-        // One pass: edges that ended at b now end at a and are measured again, and the
-        // shortest collapsible edge becomes the next candidate.
+        // One pass: edges that ended at b now end at a, the edges at a are measured
+        // again, and the shortest collapsible edge becomes the next candidate.
         int32_t best = 0;
         for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next) {
             EdgeNode& e = m.edges[i];
-            bool moved = false;
-            if (e.a == b) e.a = a, moved = true;
-            if (e.b == b) e.b = a, moved = true;
-            if (moved && !(e.flags & kLocked)) e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
-            if ((e.flags & kPassed) && touches(e, a)) {
-                // Its surroundings changed: it is tried again.
-                e.flags &= ~kPassed;
-                --m.passed;
-            }
+            if (e.a == b) e.a = a;
+            if (e.b == b) e.b = a;
+            if (touches(e, a)) remeasure(m, i, false);
             if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
         }
         m.candidate = best;
@@ -309,14 +314,15 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
                 if (gone(e) || (e.a != b && e.b != b)) continue;
                 if (e.a == b) e.a = a;
                 if (e.b == b) e.b = a;
-                if (e.flags & kPassed) {
-                    e.flags &= ~kPassed;
-                    --m.passed;
-                }
-                if (!(e.flags & kLocked)) {
-                    e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
-                    m.live_length[i] = collapsible(e) ? e.length : -1;
-                    if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
+                remeasure(m, i, true);
+            }
+        }
+        if (a != b) {
+            // The edges that already ended at a (fetched by the collapse test).
+            for (int32_t r = m.first_run[a]; r >= 0; r = m.runs[r].next) {
+                for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
+                    const int32_t i = m.around_edges[k];
+                    if (!gone(m.edges[i]) && touches(m.edges[i], a)) remeasure(m, i, true);
                 }
             }
         }
@@ -326,20 +332,6 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
             if (m.first_run[a] < 0) m.last_run[a] = m.last_run[b];
             m.first_run[a] = m.first_run[b];
             m.first_run[b] = m.last_run[b] = -1;
-        }
-        if (m.passed > 0) {
-            // Passed-over edges that already ended at a are tried again at their stored length.
-            for (int32_t r = m.first_run[a]; r >= 0; r = m.runs[r].next) {
-                for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
-                    const int32_t i = m.around_edges[k];
-                    EdgeNode& e = m.edges[i];
-                    if (!(e.flags & kPassed) || gone(e) || !touches(e, a)) continue;
-                    e.flags &= ~kPassed;
-                    --m.passed;
-                    m.live_length[i] = collapsible(e) ? e.length : -1;
-                    if (m.live_length[i] >= 0) m.heap.push(Entry{e.length, i});
-                }
-            }
         }
         m.candidate = heap_top(m);
     }
@@ -650,7 +642,6 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
         while (m->face_count > target && e) {
             if (breaks_surface(*m, e, plain)) {
                 m->edges[e].flags |= kPassed;
-                ++m->passed;
                 if (!plain) m->live_length[e] = -1;
                 e = plain ? search_all(*m) : heap_top(*m);
                 continue;
