@@ -318,13 +318,9 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
             }
         }
         if (a != b) {
-            // The edges that already ended at a (fetched by the collapse test).
-            for (int32_t r = m.first_run[a]; r >= 0; r = m.runs[r].next) {
-                for (int32_t k = m.runs[r].start; k < m.runs[r].start + m.runs[r].count; ++k) {
-                    const int32_t i = m.around_edges[k];
-                    if (!gone(m.edges[i]) && touches(m.edges[i], a)) remeasure(m, i, true);
-                }
-            }
+            // The edges that already ended at a, as the collapse test found them.
+            for (int32_t i : m.ring_a)
+                if (!gone(m.edges[i])) remeasure(m, i, true);
         }
         if (a != b && m.first_run[b] >= 0) {
             // a takes over b's chain.
