@@ -172,11 +172,16 @@ int32_t search_all(const ReduceModel& m) {
     return best;
 }
 
+// The live edge of the least (length, edge). Every live edge has an entry no longer
+// than its length; an entry shorter than its edge has become is entered again at the
+// edge's length when it comes to the top.
 int32_t heap_top(ReduceModel& m) {
     while (!m.heap.empty()) {
         const Entry top = m.heap.top();
-        if (m.live_length[top.edge] == top.length) return top.edge;
+        const float live = m.live_length[top.edge];
+        if (live == top.length) return top.edge;
         m.heap.pop();
+        if (live > top.length) m.heap.push(Entry{live, top.edge});
     }
     return 0;
 }
@@ -219,8 +224,10 @@ void remeasure(ReduceModel& m, int32_t i, bool heap) {
     if (e.flags & kLocked) return;
     e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
     if (!heap) return;
+    // A live edge that grew keeps its shorter entry (see heap_top).
+    const float was = m.live_length[i];
     m.live_length[i] = collapsible(e) ? e.length : -1;
-    if (e.length < kMaxLength) m.heap.push(Entry{e.length, i});
+    if (m.live_length[i] >= 0 && (was < 0 || e.length < was)) m.heap.push(Entry{e.length, i});
 }
 
 // Collapses edge e: its faces go, b joins a at the midpoint. False when a face of e
