@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <functional>
 #include <random>
-#include <string>
 
 #include "bench/peer_mesh.h"
 #include "commands/boolean/mesh_reduce.h"
