@@ -19,7 +19,7 @@ constexpr uint32_t kBoundary = 4;  // vertex on the outline of an open block
 constexpr uint32_t kNumbered = 8;  // vertex already given an output index
 constexpr uint32_t kLocked = 8;    // edge never collapsed
 constexpr uint32_t kGone = 16;     // edge removed
-constexpr uint32_t kPassed = 32;   // edge whose collapse was refused, until a collapse at one of its ends
+constexpr uint32_t kPassed = 32;   // collapse refused, until a collapse at one of its ends
 constexpr float kMaxLength = 1e6f;  // squared lengths from here up are never collapsed
 
 // Vertex and edge nodes take 32 bytes, so each lies in one cache line.
