@@ -24,7 +24,9 @@ struct TriMesh {
 template <class Curve>
 TriMesh tube(const Curve& centre, double r, int around, int sides) {
     auto sub = [](P3 a, P3 b) { return P3{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
-    auto cross = [](P3 a, P3 b) { return P3{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; };
+    auto cross = [](P3 a, P3 b) {
+        return P3{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
     auto dot = [](P3 a, P3 b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
     auto unit = [&](P3 a) {
         const double l = std::sqrt(dot(a, a));
