@@ -2,6 +2,7 @@
 #include "shell/drawing_doc.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "exchange/file_type.h"
 #include "model/db/zobj.h"
@@ -79,6 +80,7 @@ bool CDoc::OnOpenDocument(const char* path) {
     const int options = g_prefs.import_3ds + (g_prefs.import_3ds_elements ? 0x4000 : 0);
     wait_cursor_begin();
     int32_t skipped = 0;
+    seen_on_disk_ = disk_stamp(path);
     const int r = load_file_by_type(path, model_.get(), options, &skipped);
     model_->set_modified(0);
     CDocument::SetModifiedFlag(false);
@@ -109,13 +111,34 @@ std::string propose_save_name(const std::string& title) {
     return name + ".qvm";
 }
 
+CDoc::DiskStamp CDoc::disk_stamp(const std::string& path) {
+    DiskStamp s;
+    s.path = path;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return s;  // none: nothing to replace
+    s.size = st.st_size;
+    s.mtime_ns = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    return s;
+}
+
 bool CDoc::OnSaveDocument(const char* path) {
     if (!path || !is_drawing_path(path) || !model_) return false;
+    // Another program may have saved the file meanwhile: its work is not replaced
+    // unasked.
+    if (seen_on_disk_.path == path) {
+        const DiskStamp now = disk_stamp(path);
+        if (now.size >= 0 && !(now == seen_on_disk_) &&
+            !msgbox_yes_no(res_load_string(IDS_FILE_CHANGED_ON_DISK).c_str(), path))
+            return false;
+    }
     const int r = drawing_file_save(path, model_.get(), 0);
     if (r != 0) {
         msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(IDS_CANT_SAVE_DATA).c_str(), path, r);
         return false;
     }
+    seen_on_disk_ = disk_stamp(path);
     SetPathName(path);
     SetModifiedFlag(false);
     return true;

@@ -3,6 +3,7 @@
 // saves the drawing file.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,7 +32,9 @@ class CDoc : public CDocument {
     // from the file and returns false.
     bool OnOpenDocument(const char* path) override;
     // Only drawing files (".qvm"); a failed write shows one message with the file
-    // and the code and leaves the old file as it was.
+    // and the code and leaves the old file as it was. A file that changed on disk
+    // since this document read or last wrote it (another program saved it) is
+    // replaced only when the user says Yes; No saves nothing.
     bool OnSaveDocument(const char* path) override;
     bool DoSave(const char* path, bool replace) override;
 
@@ -46,6 +49,16 @@ class CDoc : public CDocument {
     };
     DrawingDocument engine_;
     std::unique_ptr<MODEL, ModelDeleter> model_;
+    // The file as this document last read or wrote it: its name, and its size,
+    // modification time and identity then.
+    struct DiskStamp {
+        std::string path;
+        int64_t size = -1, mtime_ns = 0;
+        uint64_t device = 0, inode = 0;
+        bool operator==(const DiskStamp&) const = default;
+    };
+    static DiskStamp disk_stamp(const std::string& path);
+    DiskStamp seen_on_disk_;
 };
 
 // The name proposed for saving an untitled drawing: the title's first eight

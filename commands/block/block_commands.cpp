@@ -26,6 +26,7 @@
 #include "model/math/plist.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
+#include "model/services/safe_file.h"
 #include "model/services/strtab.h"
 
 using namespace draw2d;
@@ -213,10 +214,12 @@ int cmd_import_text(void* arg) {
     if (!choose(&path, "*.txt", false)) return 0;
     // Read at most one byte past the limit: a larger file is refused whole.
     std::string bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    int open_error = 0;
+    FILE* f = safe_fopen_read(path.c_str(), &open_error);
     if (!f) {
-        msgbox_printf(kStrIdError, "%s|%s", res_load_string(kMsgCantRead).c_str(), path.c_str());
-        return 2;
+        msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantRead).c_str(), path.c_str(),
+                      open_error);
+        return open_error;
     }
     char chunk[65536];
     size_t n;

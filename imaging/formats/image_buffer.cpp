@@ -2,6 +2,7 @@
 #include "imaging/formats/image_buffer.h"
 
 #include "imaging/formats/replace_file.h"
+#include "model/services/safe_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -139,14 +140,12 @@ int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit
     *data = nullptr;
     *size = 0;
     if (!path) return EINVAL;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return errno ? errno : ENOENT;
     int err = 0;
+    uint64_t n = 0;
+    FILE* f = safe_fopen_read(path, &err, &n);
+    if (!f) return err;
     uint8_t* buf = nullptr;
-    long n = -1;
-    if (std::fseek(f, 0, SEEK_END) != 0 || (n = std::ftell(f)) < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
-        err = errno ? errno : EIO;
-    } else if (static_cast<unsigned long>(n) > limit) {
+    if (n > limit) {
         err = EFBIG;
     } else {
         buf = new (std::nothrow) uint8_t[n > 0 ? n : 1];

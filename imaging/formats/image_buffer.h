@@ -93,7 +93,8 @@ class ByteSink {
     bool failed_ = false;
 };
 
-// Reads a whole file (at most `limit` bytes; larger gives EFBIG) into new[] bytes.
+// Reads a whole file (at most `limit` bytes; larger gives EFBIG) into new[] bytes. A
+// name that is not a regular file is refused at once (model/services/safe_file.h).
 int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit);
 // Writes the bytes to a temporary file in the target's folder, flushes and closes
 // it, then renames it over `path`: the target is never left half written. 0 or the

@@ -14,6 +14,7 @@
 #include <new>
 
 #include "model/math/scalar.h"
+#include "model/services/safe_file.h"
 
 namespace {
 
@@ -427,9 +428,9 @@ int font_write(const StrokeFont* font, void* handle, FontWriteFn writer) {
 int font_load_binary(StrokeFont** font, const char* path) {
     if (!font) return record_error(kErrBadFont);
     if (!path) return record_error(kErrBadInput);
-    errno = 0;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return record_error(errno != 0 ? errno : kErrBadInput);
+    int open_error = 0;
+    std::FILE* file = safe_fopen_read(path, &open_error);
+    if (!file) return record_error(open_error);
     FileSource src{file, 0};
     int rc = font_read(font, &src, file_reader);
     std::fclose(file);

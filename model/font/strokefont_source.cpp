@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "model/math/scalar.h"
+#include "model/services/safe_file.h"
 
 namespace {
 
@@ -578,8 +579,9 @@ int font_parse_text(const char* text, size_t size, StrokeFont** font) {
 
 int font_load_text(const char* path, StrokeFont** font) {
     if (!path || !font) return kErrBadInput;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return errno != 0 ? errno : ENOENT;
+    int open_error = 0;
+    std::FILE* file = safe_fopen_read(path, &open_error);
+    if (!file) return open_error;
     std::vector<char> text;
     int rc = 0;
     try {

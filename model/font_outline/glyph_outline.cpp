@@ -6,18 +6,26 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
+
+#include "model/services/safe_file.h"
 
 struct GlyphFontState {
     FT_Library lib = nullptr;
     FT_Face face = nullptr;
     double scale = 1.0;  // em units per font unit
+    void* mapped = nullptr;  // the font file, mapped for the face
+    size_t mapped_size = 0;
 
     ~GlyphFontState() {
         if (face) FT_Done_Face(face);
         if (lib) FT_Done_FreeType(lib);
+        if (mapped) munmap(mapped, mapped_size);
     }
 };
 
@@ -85,7 +93,26 @@ int glyph_font_open(GlyphFont* font, const TextFontRecord& record) {
     int code = 0;
     GlyphFontState* st = new_state(font, &code);
     if (!st) return code;
-    return finish_open(font, st, FT_New_Face(st->lib, r.file.c_str(), r.index, &st->face));
+    // The file is opened here, where a name that is no regular file is refused, and
+    // mapped for the face.
+    uint64_t size = 0;
+    const int fd = safe_open_read(r.file.c_str(), &code, &size);
+    if (fd < 0 || size == 0 || size > 0x7fffffff) {
+        if (fd >= 0) close(fd);
+        glyph_font_close(font);
+        return fd < 0 ? 13 : 19;  // an empty file is no font
+    }
+    void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (map == MAP_FAILED) {
+        glyph_font_close(font);
+        return 13;
+    }
+    st->mapped = map;
+    st->mapped_size = static_cast<size_t>(size);
+    return finish_open(font, st,
+                       FT_New_Memory_Face(st->lib, static_cast<const FT_Byte*>(map),
+                                          static_cast<FT_Long>(size), r.index, &st->face));
 }
 
 int glyph_font_open_memory(GlyphFont* font, const unsigned char* data, size_t size, int index) {

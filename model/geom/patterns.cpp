@@ -15,6 +15,7 @@
 
 #include "model/db/patt.h"
 #include "model/db/tree.h"
+#include "model/services/safe_file.h"
 
 namespace {
 
@@ -226,8 +227,9 @@ int patt_read_text(MODEL* model, const char* text, size_t size, const RtcClass* 
 int patt_load_file(MODEL* model, const char* path, const RtcClass* cls) {
     if (!class_ok(cls)) return 13;
     if (!path) return 13;
-    FILE* f = std::fopen(path, "r");
-    if (!f) return errno ? errno : 2;
+    int e = 0;
+    FILE* f = safe_fopen_read(path, &e);
+    if (!f) return e;
     int rc = patt_read(model, f, nullptr, cls);
     std::fclose(f);
     return rc;

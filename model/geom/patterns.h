@@ -10,7 +10,8 @@
 //
 // Result codes: 0 success, 8 out of memory (patterns made so far stay in the
 // model), 13 a class other than LINEPATT or HATCHPATT; patt_load_file also gives
-// the C library's error number when the file cannot be opened.
+// the C library's error number when the file cannot be opened (kNotRegularFile
+// for a name that is no regular file, model/services/safe_file.h).
 #pragma once
 
 #include <cstddef>

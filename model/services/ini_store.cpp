@@ -10,14 +10,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "model/services/safe_file.h"
 #include "model/services/utf8.h"
 
 namespace {
 
 constexpr const char* kBom = "\xEF\xBB\xBF";
+// A save writes "<name>.tmp<pid>" beside the file, then renames it.
+constexpr const char* kTempInfix = ".tmp";
 
 bool same_name(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
@@ -261,12 +262,17 @@ std::string IniStore::serialize() const {
 
 int IniStore::load(const std::string& path) {
     clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return errno == ENOENT || errno == ENOTDIR ? 0 : (errno ? errno : EIO);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return EIO;
-    return parse(text.str()) ? 0 : kIniNotText;
+    int e = 0;
+    std::FILE* in = safe_fopen_read(path.c_str(), &e);
+    if (!in) return e == ENOENT || e == ENOTDIR ? 0 : e;
+    std::string text;
+    char piece[8192];
+    size_t n;
+    while ((n = std::fread(piece, 1, sizeof piece, in)) > 0) text.append(piece, n);
+    const bool bad = std::ferror(in) != 0;
+    std::fclose(in);
+    if (bad) return EIO;
+    return parse(text) ? 0 : kIniNotText;
 }
 
 int IniStore::save(const std::string& path) const {
@@ -288,11 +294,13 @@ int IniStore::save(const std::string& path) const {
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && !(st.st_mode & S_IWUSR)) return EACCES;
-    const std::string tmp = target.string() + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                          exists ? S_IRUSR | S_IWUSR : 0666);
+    const std::string name = target.filename().string() + kTempInfix;
+    std::string tmp = target.string() + kTempInfix + std::to_string(::getpid());
+    const int fd = temp_file_create(&tmp, exists ? S_IRUSR | S_IWUSR : 0666);
     if (fd < 0) return errno ? errno : EIO;
-    int err = 0;
+    // Locked until the rename, so no other save takes it for a stale one.
+    const int lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    int err = lock < 0 ? (errno ? errno : EIO) : 0;
     if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno ? errno : EIO;
     const std::string text = serialize();
     for (size_t done = 0; err == 0 && done < text.size();) {
@@ -307,5 +315,13 @@ int IniStore::save(const std::string& path) const {
     if (::close(fd) != 0 && err == 0) err = errno ? errno : EIO;
     if (err == 0 && std::rename(tmp.c_str(), target.c_str()) != 0) err = errno ? errno : EIO;
     if (err != 0) std::remove(tmp.c_str());
+    if (lock >= 0) ::close(lock);
+    // The temporaries of saves that died before their rename.
+    if (err == 0)
+        temp_files_remove_stale(target.parent_path().string(), [&](const std::string& entry) {
+            return entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
+                   std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(name.size()), entry.end(),
+                               [](char c) { return c >= '0' && c <= '9'; });
+        });
     return err;
 }

@@ -25,9 +25,10 @@
 //
 // Saving writes a temporary file in the same folder with the mode of the file it
 // replaces, then renames it over that file, so a failed save never destroys the
-// settings; a file reached through a symbolic link is replaced where it lives; a file
-// its owner cannot write (made read-only) is not written: EACCES, as for a folder that
-// cannot be written. Not thread-safe by itself: profile.h serialises access.
+// settings (the temporary file is locked until the rename; a successful save removes
+// those of saves that died); a file reached through a symbolic link is replaced
+// where it lives; a file its owner cannot write (made read-only) is not written:
+// EACCES, as for a folder that cannot be written. Not thread-safe by itself: profile.h serialises access.
 #pragma once
 
 #include <cerrno>

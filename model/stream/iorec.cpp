@@ -9,10 +9,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
+
+#include "model/services/safe_file.h"
 
 RTC_CLASS_RECORD(IOrec, "IOrec", &IOstream::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
 RTC_CLASS_RECORD(IOrecStd, "IOrecStd", &IOrec::rtc_class, 3, nullptr, nullptr, nullptr, false,
@@ -25,6 +29,46 @@ std::atomic<int64_t> g_write_limit{-1};
 // or null: written without a sync.
 thread_local const char* g_scratch_path = nullptr;
 std::atomic<int> g_write_limit_spared{0};
+// The lock on the finished file of that plain pass, held until the scratch path is
+// set again.
+thread_local int g_scratch_lock = -1;
+
+void close_fd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+// A name of the unique part mkstemp puts in place of "XXXXXX".
+bool unique_part(std::string_view part) {
+    return part.size() == 6 && std::all_of(part.begin(), part.end(), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+// The names saves of the file `name` write beside it: ".name.XXXXXX" (the temporary
+// file), "name.plain-XXXXXX" (the plain pass of a packed save) and
+// ".name.plain-XXXXXX.XXXXXX" (that pass's temporary file).
+bool is_save_temporary(std::string_view entry, std::string_view name) {
+    const bool hidden = !entry.empty() && entry[0] == '.';
+    if (hidden) entry.remove_prefix(1);
+    if (entry.substr(0, name.size()) != name) return false;
+    entry.remove_prefix(name.size());
+    if (hidden && entry.size() == 7 && entry[0] == '.' && unique_part(entry.substr(1))) return true;
+    constexpr std::string_view kPlain = ".plain-";
+    if (entry.substr(0, kPlain.size()) != kPlain) return false;
+    entry.remove_prefix(kPlain.size());
+    if (!hidden) return unique_part(entry);
+    return entry.size() == 13 && unique_part(entry.substr(0, 6)) && entry[6] == '.' &&
+           unique_part(entry.substr(7));
+}
+
+// After a save of `target`: the temporaries of saves of it that died.
+void remove_stale_temporaries(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    temp_files_remove_stale(folder, [&](const std::string& entry) { return is_save_temporary(entry, name); });
+}
 
 // The code of a read that found no more bytes (a file cut short).
 constexpr int kInputEnded = 1;
@@ -66,6 +110,7 @@ mode_t new_file_mode(const std::string& target) {
 
 void iorec_set_scratch_path(const char* path) {
     g_scratch_path = path;
+    close_fd(g_scratch_lock);
 }
 
 void iorec_test_set_write_limit(int64_t bytes, int spared) {
@@ -109,6 +154,7 @@ void IOrec::take_over(IOrec& from) {
     tracks = from.tracks;
     path = std::move(from.path);
     temp_path = std::move(from.temp_path);
+    temp_lock = from.temp_lock;
     file_size = from.file_size;
     write_limit = from.write_limit;
     written = from.written;
@@ -124,6 +170,7 @@ void IOrec::take_over(IOrec& from) {
     from.owned_object = nullptr;
     from.buffer = nullptr;
     from.temp_path.clear();
+    from.temp_lock = -1;
     from.memory_buffer = nullptr;
     from.memory_out = nullptr;
 }
@@ -197,16 +244,11 @@ void iorec_open(IOrec* s, const char* path, int writing) {
     if (!path || !*path) io_raise(s, ENOENT);
     s->path = path;
     if (!s->writing) {
-        errno = 0;
-        FILE* f = std::fopen(path, "rb");
-        if (!f) io_raise(s, errno_code());
-        s->file = f;
-        struct stat st;
-        if (fstat(fileno(f), &st) != 0) io_raise(s, errno_code());
-        if (S_ISDIR(st.st_mode)) io_raise(s, EISDIR);
-        start_reading(s, f,
-                      S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size)
-                                          : std::numeric_limits<uint64_t>::max());
+        int e = 0;
+        uint64_t size = 0;
+        FILE* f = safe_fopen_read(path, &e, &size);
+        if (!f) io_raise(s, e);
+        start_reading(s, f, size);
         return;
     }
     const std::string target = resolve_target(s->path);
@@ -222,9 +264,18 @@ void iorec_open(IOrec* s, const char* path, int writing) {
     }
     std::string temp = folder + "." + name + ".XXXXXX";
     errno = 0;
-    const int fd = mkstemp(temp.data());
+    const int fd = temp_file_create(&temp, 0600);
     if (fd < 0) io_raise(s, errno_code());
     s->temp_path = temp;
+    // The lock stays with a descriptor of its own until the rename (the stdio stream is
+    // closed before it).
+    s->temp_lock = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (s->temp_lock < 0) {
+        const int e = errno_code();
+        close(fd);
+        iorec_abort(s);
+        io_raise(s, e);
+    }
     s->path = target;
     s->sync = g_scratch_path && s->path == resolve_target(g_scratch_path) ? 0 : 1;
     fchmod(fd, new_file_mode(target));  // best effort: a failure keeps 0600
@@ -286,6 +337,15 @@ void iorec_commit(IOrec* s) {
     errno = 0;
     if (std::rename(s->temp_path.c_str(), s->path.c_str()) != 0) fail(errno_code());
     s->temp_path.clear();
+    if (!s->sync) {
+        // The plain pass of a packed save: its file stays locked until the pass is done.
+        close_fd(g_scratch_lock);
+        g_scratch_lock = s->temp_lock;
+        s->temp_lock = -1;
+        return;
+    }
+    close_fd(s->temp_lock);
+    remove_stale_temporaries(s->path);
 }
 
 void iorec_abort(IOrec* s) {
@@ -302,6 +362,7 @@ void iorec_abort(IOrec* s) {
         unlink(s->temp_path.c_str());
         s->temp_path.clear();
     }
+    close_fd(s->temp_lock);
 }
 
 // ---- IOrecStd

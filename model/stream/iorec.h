@@ -8,7 +8,9 @@
 // temporary file made with mkstemp in the target's folder. Every write, the flush
 // and the close are checked; iorec_commit() then renames the temporary file over the
 // target. A stream destroyed without a commit (an error, an abandoned save) removes
-// its temporary file and leaves the target as it was.
+// its temporary file and leaves the target as it was. The writer holds a lock on its
+// temporary file until the rename; a commit removes the target's temporaries that no
+// writer holds (left by saves that died).
 //
 // Reading checks: a plain stream knows its file size, so counts read from the file
 // are checked against the bytes left (io_check_count); a failed read, seek or tell
@@ -64,6 +66,7 @@ class IOrec : public IOstream {
     // File bookkeeping of this implementation.
     std::string path;          // the file named by iorec_open (the target when writing)
     std::string temp_path;     // writing: the temporary file; empty after commit or abort
+    int temp_lock = -1;        // writing: holds the temporary file's lock until the rename
     uint64_t file_size = 0;    // reading: size of the file when opened
     int64_t write_limit = -1;  // test hook: bytes the file may take; -1 no limit
     uint64_t written = 0;      // bytes handed to the file so far

@@ -1,7 +1,6 @@
 // The LZW pass over a finished plain drawing or block file: the same header with the
 // coding word 1, then the code stream of everything behind the header. The packed
 // file is written beside the plain one and replaces it only when complete.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "model/services/safe_file.h"
 #include "model/stream/iorec.h"
 
 namespace {
@@ -38,12 +38,13 @@ int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(cons
                             void* context) {
     if (!pack) return write_plain(path, context);
     if (!path || !*path) return ENOENT;
-    // Reserve a unique name beside the target for the plain pass.
+    // Reserve a unique name beside the target for the plain pass, locked as the
+    // temporary file it is (the plain pass hands over the lock on the file it puts
+    // there).
     std::string scratch = std::string(path) + ".plain-XXXXXX";
     errno = 0;
-    const int fd = mkstemp(scratch.data());
+    const int fd = temp_file_create(&scratch, 0600);
     if (fd < 0) return errno_code();
-    close(fd);
     // The scratch file only feeds the pass below: no sync of its own. The setting goes
     // with this call however it ends (it names this call's string).
     struct ScratchSetting {
@@ -52,11 +53,9 @@ int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(cons
         ScratchSetting(const ScratchSetting&) = delete;
         ScratchSetting& operator=(const ScratchSetting&) = delete;
     };
-    int r;
-    {
-        ScratchSetting unsynced(scratch.c_str());
-        r = write_plain(scratch.c_str(), context);
-    }
+    ScratchSetting unsynced(scratch.c_str());
+    int r = write_plain(scratch.c_str(), context);
+    close(fd);
     if (r == 0) r = lzw_pack_file_to(scratch.c_str(), path);
     std::remove(scratch.c_str());
     return r;
@@ -69,14 +68,12 @@ int lzw_pack_file_to(const char* path, const char* target) {
     constexpr size_t kPiece = 1u << 16;
     return io_guarded([&] {
         if (!path || !*path || !target || !*target) io_raise(stream.get(), ENOENT);
-        errno = 0;
-        source.reset(std::fopen(path, "rb"));
-        if (!source) io_raise(stream.get(), errno_code());
-        struct stat st;
-        if (fstat(fileno(source.get()), &st) != 0) io_raise(stream.get(), errno_code());
-        if (!S_ISREG(st.st_mode)) io_raise(stream.get(), kIoBadData);
+        int e = 0;
+        uint64_t file_size = 0;
+        source.reset(safe_fopen_read(path, &e, &file_size));
+        if (!source) io_raise(stream.get(), e);
         uint8_t header[12];
-        if (st.st_size < 12 || std::fread(header, 1, 12, source.get()) != 12) {
+        if (file_size < 12 || std::fread(header, 1, 12, source.get()) != 12) {
             io_raise(stream.get(), kIoBadData);
         }
         // Only a current plain file: packing a packed one would code it twice.
@@ -84,7 +81,7 @@ int lzw_pack_file_to(const char* path, const char* target) {
             le32(header + 8) != 0) {
             io_raise(stream.get(), kIoBadData);
         }
-        uint64_t size = static_cast<uint64_t>(st.st_size) - 12;
+        uint64_t size = file_size - 12;
 
         stream->version = kIoFormatVersion;
         iorec_open(stream.get(), target, 1);

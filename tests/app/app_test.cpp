@@ -246,6 +246,30 @@ TEST_F(AppTest, FailedSaveSaysSoOnceAndKeepsTheOldFile) {
     EXPECT_EQ(read_file(path), "old contents");
 }
 
+TEST_F(AppTest, SavingOverAFileAnotherRunChangedAsksFirst) {
+    const std::string path = AppTestEnvironment::file("shared.qvm");
+    CDocument* doc = active()->document();
+    add_line(active(), {0, 0, 0}, {10, 0, 0});
+    ASSERT_TRUE(doc->OnSaveDocument(path.c_str()));
+    // Another run saves the file; this one's save asks, and No saves nothing.
+    std::ofstream(path, std::ios::binary) << "the other run's drawing";
+    add_line(active(), {0, 5, 0}, {10, 5, 0});
+    BoxRecorder boxes;
+    boxes.answer = kIdNo;
+    EXPECT_FALSE(doc->OnSaveDocument(path.c_str()));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_NE(boxes.boxes[0].text.find("changed on disk"), std::string::npos);
+    EXPECT_EQ(read_file(path), "the other run's drawing");
+    EXPECT_TRUE(doc->IsModified());
+    boxes.answer = kIdYes;
+    EXPECT_TRUE(doc->OnSaveDocument(path.c_str()));
+    EXPECT_NE(read_file(path), "the other run's drawing");
+    // Saved here last: the next save asks nothing.
+    add_line(active(), {0, 9, 0}, {10, 9, 0});
+    EXPECT_TRUE(doc->OnSaveDocument(path.c_str()));
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+}
+
 TEST_F(AppTest, EnablingRules) {
     CSView* first = active();
     frame()->route_command(ID_WINDOW_NEW);  // a second window on the drawing

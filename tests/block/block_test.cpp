@@ -1,12 +1,21 @@
 // Save Block, Load Block and Import Text through the scripted-input harness: a
 // selection saved as a block and loaded into another drawing at a point as one undo
-// level, a text file placed line by line, and the text decoding of hostile files.
+// level, a text file placed line by line, the text decoding of hostile files, and a
+// named pipe given to every reader of a named file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
+#include <thread>
 
 #include "../platform/qt_test_env.h"
 #include "commands/block/block_commands.h"
@@ -14,10 +23,15 @@
 #include "model/db/patt.h"
 #include "model/db/undo.h"
 #include "model/file/drawing_file.h"
+#include "imaging/texture/texture_image.h"
 #include "model/font/strokefont.h"
+#include "model/font/strokefont_source.h"
+#include "model/font_outline/glyph_outline.h"
+#include "model/geom/patterns.h"
 #include "model/geom/regen.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
+#include "model/services/safe_file.h"
 #include "scene.h"
 
 namespace {
@@ -245,6 +259,66 @@ TEST(ImportTextLines, DecodingStopsPastTheLineLimit) {
     // A file of nothing but line ends: one line past the limit, not millions of them.
     const std::vector<std::string> lines = import_text_lines(std::string(kImportMaxBytes, '\n'), nullptr, nullptr);
     EXPECT_EQ(lines.size(), kImportMaxLines + 1);
+}
+
+// Runs `read` on this thread; should it wait on the pipe for a writer, a guard opens
+// the pipe's writing end, which lets it return, and sets `*waited`.
+int guarded(const std::function<int()>& read, const std::string& pipe, bool* waited) {
+    std::promise<void> done;
+    std::thread guard([&, ended = done.get_future()] {
+        while (ended.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+            if (const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) *waited = !::close(fd);
+    });
+    const int r = read();
+    done.set_value();
+    guard.join();
+    return r;
+}
+
+TEST_F(TextBlockTest, NamesThatAreNotRegularFilesAreRefusedAtOnceByEveryReader) {
+    std::unique_ptr<MODEL> model = rtc_make<MODEL>();
+    using Read = std::function<int(const char*)>;
+    const Read drawing = [&](const char* p) { return drawing_file_import(p, model.get()); };
+    const Read image = [](const char* p) { MATRPATT* i = nullptr; return texture_image_load(&i, p, "i"); };
+    const struct {
+        const char* name;  // a pipe made in the scratch folder, or a device
+        Read read;
+        int code = kNotRegularFile;
+        size_t boxes = 0;
+    } cases[] = {
+        {"pipe.qvm", drawing},
+        {"/dev/zero", drawing},
+        {"pipe.mcr", [](const char* p) {
+             char label[kBlockLabelSize];
+             Vec3 base;
+             return block_file_load(p, label, sizeof label, nullptr, nullptr, &base, nullptr, -1);
+         }},
+        {"pipe.tga", image},
+        {"pipe.gif", image},  // kept as an image map
+        {"pipe.lin", [&](const char* p) { return patt_load_file(model.get(), p, &LINEPATT::rtc_class); }},
+        {"pipe.ttf", [](const char* p) { GlyphFont f; return glyph_font_open(&f, TextFontRecord{.file = p}); },
+         13},  // "Can't open file..."
+        {"pipe.fnt", [](const char* p) { StrokeFont* f = nullptr; return font_load_binary(&f, p); }},
+        {"pipe.shp", [](const char* p) { StrokeFont* f = nullptr; return font_load_text(p, &f); }},
+        {"pipe.txt", [&](const char* p) {
+             Harness h;
+             prepare(h);
+             answer_files(p);
+             const int r = h.run(32781);
+             release(h);
+             return r;
+         }, kNotRegularFile, 1},  // one message
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string p = c.name[0] == '/' ? c.name : (dir / c.name).string();
+        if (c.name[0] != '/') ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+        boxes.clear();
+        bool waited = false;
+        EXPECT_EQ(guarded([&] { return c.read(p.c_str()); }, p, &waited), c.code);
+        EXPECT_FALSE(waited) << "waited on the pipe for a writer";
+        EXPECT_EQ(boxes.size(), c.boxes);
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "model/services/ini_store.h"
 #include "model/services/log.h"
 #include "model/services/profile.h"
+#include "model/services/safe_file.h"
 #include "tests/platform/qt_test_env.h"
 
 namespace {
@@ -198,6 +199,19 @@ TEST_F(SettingsFileTest, FileModesAreKeptAndReadOnlyFilesAreNotWritten) {
         EXPECT_EQ(st.st_mode & 07777, c.mode);
         EXPECT_EQ(read_file(path_), c.error ? "[Main]\nInfo=5\n" : "[Main]\nInfo=6\n");
     }
+}
+
+TEST_F(SettingsFileTest, ASaveRemovesStaleTemporariesButNotOneBeingWritten) {
+    const std::string stale = path_ + ".tmp999999";  // left by a copy that died while saving
+    std::string held = path_ + ".tmp424242";         // another copy still writing
+    write_file(stale, "[Main]\n");
+    const int fd = temp_file_create(&held, 0600);
+    IniStore store;
+    ASSERT_EQ(store.save(path_), 0);
+    EXPECT_NE(access(stale.c_str(), F_OK), 0);
+    EXPECT_EQ(access(held.c_str(), F_OK), 0);
+    ::close(fd);
+    std::remove(held.c_str());
 }
 
 // Another running copy, as a child process: opens the file and puts its keys.

@@ -2,6 +2,7 @@
 // complete, failures that leave the previous file as it was (full disk, unwritable
 // folder, abandoned save), the LZW-coded streams with their forward-only seeks and
 // shared coders, and the LZW pass over a finished file.
+#include <algorithm>
 #include <cerrno>
 #include <random>
 
@@ -333,6 +334,36 @@ TEST_F(FileStreams, LzwPassDecodesToThePlainBody) {
     iorec_test_set_write_limit(-1);
     EXPECT_EQ(file_bytes(path("d.qvm")), plain);
     EXPECT_EQ(entries().size(), 2u);  // d.qvm and short.qvm, no temporary file
+}
+
+TEST_F(FileStreams, SavesRemoveTheirFilesStaleTemporariesButNotOnesBeingWritten) {
+    const std::string target = path("d.qvm");
+    const Bytes plain = concat({bytes({1, 0, 0, 0, 112, 0, 0, 0, 0, 0, 0, 0}), noise(5000, 3)});
+    auto write_plain = [](const char* to, void* body) {
+        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+        return io_guarded([&] {
+            iorec_open(s.get(), to, 1);
+            io_write(s.get(), static_cast<Bytes*>(body)->data(), static_cast<Bytes*>(body)->size());
+            iorec_commit(s.get());
+        });
+    };
+    for (const bool packed : {false, true}) {
+        // Left by saves of d.qvm that died (plain and packed); other files' names stay.
+        for (const char* n : {".d.qvm.a1B2c3", "d.qvm.plain-Z9y8X7", ".d.qvm.plain-Z9y8X7.q1W2e3"})
+            put_file(path(n), bytes({1}));
+        std::vector<std::string> kept = {".e.qvm.a1B2c3", ".d.qvm.a1B2c", "d.qvm.bak", ".d.qvm.a1B2c3.x"};
+        for (const std::string& n : kept) put_file(path(n), bytes({2}));
+        // A save of the same file still being written (by another run of the program).
+        std::unique_ptr<IOrec> live = rtc_make<IOrecStd>();
+        ASSERT_EQ(io_guarded([&] { iorec_open(live.get(), target.c_str(), 1); }), 0);
+        kept.push_back(live->temp_path.substr(dir_.size() + 1));
+        kept.push_back("d.qvm");
+        ASSERT_EQ(iorec_save_maybe_packed(target.c_str(), packed, write_plain, const_cast<Bytes*>(&plain)), 0);
+        std::vector<std::string> left = entries();
+        std::sort(left.begin(), left.end());
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(left, kept) << (packed ? "packed" : "plain");
+    }
 }
 
 }  // namespace
