@@ -66,11 +66,15 @@ RtTriangle* corner_triangle(RtArena& arena, const RenderTriangle& t, const Vec3d
 RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
     RtUnion* u = rt_union_new(arena);
     u->material = m.material;
-    // An image mapped "as given" is looked up at the corners' texture coordinates
-    // (as the scan-line renderer does, zeros without any), which only smooth
-    // triangles carry: flat faces then take them with the face normal at every corner.
-    const TextureSlot* texture = m.material ? &m.material->slots[kSlotTexture] : nullptr;
-    const bool corner_uv = texture && texture->kind == kTextureImage && texture->mapping_mode == kMappingModePoint;
+    // A texture or bump image mapped "as given" is looked up at the corners' texture
+    // coordinates (as the scan-line renderer does, zeros without any), which only
+    // smooth triangles carry: flat faces then take them with the face normal at every
+    // corner.
+    auto as_given = [&](int slot) {
+        const TextureSlot& t = m.material->slots[slot];
+        return t.kind == kTextureImage && t.mapping_mode == kMappingModePoint;
+    };
+    const bool corner_uv = m.material && (as_given(kSlotTexture) || as_given(kSlotBump));
     for (const RenderTriangle& t : m.triangles) {
         if (!t.drawable) continue;
         const RenderVertex* v[3];
