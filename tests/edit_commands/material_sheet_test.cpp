@@ -177,6 +177,7 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
          [](CDialog& d) {
              pick(d, kSlotTexture, kSlotKind, kChoiceImage);
              EXPECT_EQ(static_cast<QComboBox*>(at(d, kSlotTexture, kSlotMapping))->currentText(), "As given");
+             shot(d, "material_sheet_new_image");
          },
          [](const TextureSlot& s, MODEL*) {
              EXPECT_EQ(s.kind, kTextureImage);
