@@ -1,9 +1,8 @@
 // Both renderers on what a new user draws: image maps on the program's own grid
-// meshes, a far vertex beside a parallel view, a picture background under focal blur.
+// meshes, a picture background under focal blur.
 // With RT_DUMP set, the pictures are written to /tmp/agree_<name>.ppm.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -11,7 +10,6 @@
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/material/material.h"
-#include "model/math/matrix.h"
 #include "model/mesh/grid_builders.h"
 #include "render/raytrace/rt_render.h"
 #include "render/surface/image_sample.h"
@@ -103,31 +101,6 @@ TEST(RenderersAgree, ImageMapsOnTheProgramsGridMeshesShowCleanCellsInBoth) {
         }
         for (int r = 0; r < 3; ++r) EXPECT_NEAR(changes[1][r], changes[0][r], 1) << c.cells << " row " << r;
     }
-}
-
-TEST(RenderersAgree, FarVertexBesideAParallelViewLeavesTheBoxInThePicture) {
-    // A 20-unit box, one light and the triangle (0,0,0) (1,0,0) (1e8,5,5), seen with x
-    // turned half into the depth: the ray tracer shows the box as the scan lines do.
-    int lit[2] = {0, 0};
-    for (int trace = 0; trace < 2; ++trace) {
-        rt_install();
-        TestScene s;
-        s.add_box({-10, -10, -10}, {10, 10, 10});
-        s.add_mesh({{0, 0, 0}, {1, 0, 0}, {1e8f, 5, 5}});
-        s.add_light({-30, 40, 200}, 1, 1, 1);
-        s.settings.light_mask = 0;
-        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderGouraud;
-        const double k = std::sqrt(0.5);
-        s.view.view = {{k, 0, k, 0, 1, 0, -k, 0, k, 0, 0, 0}};
-        mat_invert(&s.view.inverse, &s.view.view);
-        s.view.scale = 2, s.view.origin_x = s.view.origin_y = -20;
-        Image24 img(80, 80);
-        ASSERT_EQ(s.render(img), 0);
-        for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 80; ++x) lit[trace] += red(img, x, y) > 0;
-    }
-    EXPECT_GT(lit[0], 400);
-    EXPECT_NEAR(lit[1], lit[0], lit[0] / 10);
 }
 
 TEST(RenderersAgree, FocalBlurMakesEveryPixelFromTheBackgroundPicture) {

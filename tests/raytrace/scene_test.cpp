@@ -16,6 +16,7 @@
 #include "model/db/tree.h"
 #include "model/mesh/mesh_block.h"
 #include "model/material/material.h"
+#include "model/math/matrix.h"
 #include "render/raytrace/rt_render.h"
 #include "render/scanline/render_context.h"
 #include "render/surface/presets.h"
@@ -231,21 +232,30 @@ TEST(RtScene, AmbientLightShowsAGreySurfaceAsTheScanLineRendererDoes) {
 }
 
 TEST(RtScene, OneFarVertexLeavesTheDefaultLightsFiniteAndTheViewLit) {
-    // A lit box through a camera with the sixteen default lights, and a mesh with one
-    // vertex near the largest float: the box still shows lit in both renderers.
-    for (bool trace : {false, true}) {
-        RayScene s;
-        s.add_box({-10, -10, -10}, {10, 10, 10});
-        s.add_mesh({{-5, -5, 20}, {5, -5, 20}, {3e38f, 0, 20}});
-        s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderGouraud | kRenderPerspective;
-        s.settings.light_mask = 0xFFFF;
-        for (int i = 0; i < 16; ++i) s.settings.light_colours[i] = 15;
-        CAMERA* cam = s.add_camera({30, -60, 40}, {0, 0, 0});
-        Image24 img(64, 64);
-        ASSERT_EQ(s.draw(img, cam), 0);
-        dump(img, trace ? "far_vertex_traced" : "far_vertex_scanline");
-        EXPECT_GT(red(img, 32, 36), 40) << trace;
-    }
+    // A lit box with the sixteen default lights, and a mesh with one far vertex: near
+    // the largest float through a camera, or the triangle (0,0,0) (1,0,0) (1e8,5,5) in
+    // a parallel view turned so that x goes half into the depth: the box still shows
+    // lit in both renderers.
+    for (bool camera : {true, false})
+        for (bool trace : {false, true}) {
+            RayScene s;
+            s.add_box({-10, -10, -10}, {10, 10, 10});
+            s.add_mesh(camera ? std::vector<Vec3>{{-5, -5, 20}, {5, -5, 20}, {3e38f, 0, 20}}
+                              : std::vector<Vec3>{{0, 0, 0}, {1, 0, 0}, {1e8f, 5, 5}});
+            s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderGouraud | (camera ? kRenderPerspective : 0);
+            s.settings.light_mask = 0xFFFF;
+            for (int i = 0; i < 16; ++i) s.settings.light_colours[i] = 15;
+            if (!camera) {
+                const double k = std::sqrt(0.5);
+                s.view.view = {{k, 0, k, 0, 1, 0, -k, 0, k, 0, 0, 0}};
+                mat_invert(&s.view.inverse, &s.view.view);
+            }
+            CAMERA* cam = camera ? s.add_camera({30, -60, 40}, {0, 0, 0}) : nullptr;
+            Image24 img(64, 64);
+            ASSERT_EQ(s.draw(img, cam), 0);
+            dump(img, std::string(camera ? "far_vertex" : "far_vertex_parallel") + (trace ? "_traced" : "_scanline"));
+            EXPECT_GT(red(img, 32, 36), 40) << trace << camera;
+        }
 }
 
 TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
