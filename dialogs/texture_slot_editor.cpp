@@ -246,7 +246,8 @@ void CTextureSlotEditor::show_slot() {
     image_->setEnabled(patterns_ && patterns_->model());
     image_name_->setText(image && s.mapping.image ? QString::fromUtf8(s.mapping.image->name()) : QString());
     const int32_t* at = std::find(std::begin(kMappingChoices), std::end(kMappingChoices), s.mapping_mode);
-    mapping_->setCurrentIndex(at == std::end(kMappingChoices) ? 0 : int(at - kMappingChoices));
+    // A mode none of the choices stands for (a damaged file) shows no choice.
+    mapping_->setCurrentIndex(at == std::end(kMappingChoices) ? -1 : int(at - kMappingChoices));
     for (QWidget* w : {static_cast<QWidget*>(mapping_), static_cast<QWidget*>(decal_),
                        static_cast<QWidget*>(u_scale_), static_cast<QWidget*>(v_scale_),
                        static_cast<QWidget*>(angle_)})
@@ -362,6 +363,9 @@ bool CTextureSlotEditor::choose_image() {
     if (s.kind != kTextureImage) {
         clear_parameters(s);
         s.kind = kTextureImage;
+        // A new texture or bump map of an object shows the image undistorted on the
+        // program's own meshes; a background keeps the image's own coordinates.
+        if (with_amount_ && slot_ != kSlotReflection) s.mapping_mode = kMappingModeNewImage;
     }
     s.mapping = mapping;
     show_slot();

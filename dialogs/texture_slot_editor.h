@@ -90,7 +90,8 @@ class CTextureSlotEditor {
     // Edits slot `slot` (kSlotTexture, kSlotBump, kSlotReflection) of *material, which
     // must outlive the editor. The controls get the ids first_id + TextureSlotControl.
     // Without `with_amount` the slot's amount is neither shown nor changed (a scene's
-    // background slot, whose amount is the fog's haze).
+    // background slot, whose amount is the fog's haze, and whose new image keeps the
+    // slot's mapping mode).
     CTextureSlotEditor(int slot, int first_id, MaterialRecord* material, SheetPatterns* patterns,
                        QWidget* parent, bool with_amount = true);
     ~CTextureSlotEditor();

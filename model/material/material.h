@@ -156,6 +156,9 @@ inline constexpr int32_t kMappingModePoint = 1;     // the point as given, no sl
 inline constexpr int32_t kMappingModePlanar = 2;
 inline constexpr int32_t kMappingModeCylindrical = 3;
 inline constexpr int32_t kMappingModeSpherical = 4;
+// The mode a new image map of an object's texture or bump slot starts on: grid meshes
+// made in the program get coordinates of their own, spanning each block once.
+inline constexpr int32_t kMappingModeNewImage = kMappingModePoint;
 
 // One texture slot. Kind 1 uses `mapping`, kinds 2..16 use `pattern`; both share the
 // same bytes, which are all zero in an empty slot. Destroying a slot releases its ramp

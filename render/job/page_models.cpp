@@ -60,12 +60,10 @@ RenderPageRangeError render_page_write(const RenderPageValues& v, bool camera_ch
     uint32_t f = s->flags & ~(0x8007u);
     f |= kMethodFlags[std::clamp(v.method, 0, 4)];
     for (const OptionBit& b : kOptions) f = v.*b.field ? f | b.bit : f & ~b.bit;
-    // A render through a camera is a perspective render: the flag goes with the camera
-    // (the renderer looks through no camera without it); the viewport's own choice and
-    // value are stored only while no camera is chosen.
-    if (camera_chosen) {
-        f |= kRenderPerspective;
-    } else {
+    // The perspective flag and value are the viewport's own, stored only while no
+    // camera is chosen: a render through a camera is a perspective render whatever
+    // they say (the render job sees to it), and choosing "<Viewport>" again shows them.
+    if (!camera_chosen) {
         f = v.perspective ? f | kRenderPerspective : f & ~kRenderPerspective;
         s->perspective = v.perspective_value;
     }

@@ -145,6 +145,8 @@ int RenderJob::start(const RenderJobSetup& setup) {
     }
     camera_object_ = o.camera_name.empty() ? nullptr
                          : rtc_cast<CAMERA>(model_find_named(drawing_, o.camera_name.c_str(), &CAMERA::rtc_class));
+    // A named camera is looked through, whatever the viewport's own perspective choice.
+    if (camera_object_ && camera->lens != -1.0) settings_.flags |= kRenderPerspective;
     // The scene: the camera's material, else the view's scene material (not its current one).
     const MaterialRecord* background = camera_object_ && camera_object_->material
                                            ? camera_object_->material

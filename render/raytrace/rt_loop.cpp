@@ -130,6 +130,7 @@ void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
     }
     ray->dir = rt_unit(ray->dir);
     ray->primary = !cam.orthographic && cam.aperture == 0.0;
+    ray->from_eye = true;
 }
 
 bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** object) {
@@ -192,11 +193,17 @@ bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]) {
         u = rt_dot(ray.dir, cam.right) / (pz * sx) + 0.5;
         v = 0.5 - rt_dot(ray.dir, cam.up) / (pz * sy);
     }
-    // A procedural pattern goes on past the image's edges; a picture does not.
+    // A procedural pattern goes on past the image's edges; a picture does not. A ray
+    // from the eye that leaves just past the edge (the lens of focal blur moves it)
+    // takes the picture's edge, so every pixel is made from the picture.
     const MaterialRecord* m = f.scene_material;
     const bool pattern = m && m->slots[kSlotTexture].kind >= kTexturePatternFirst;
-    if (!std::isfinite(u) || !std::isfinite(v) || (!pattern && !(std::fabs(u) <= 1 && std::fabs(v) <= 1)))
-        return false;
+    if (!std::isfinite(u) || !std::isfinite(v)) return false;
+    if (ray.from_eye && !pattern) {
+        u = std::clamp(u, 0.0, 1.0);
+        v = std::clamp(v, 0.0, 1.0);
+    }
+    if (!pattern && !(std::fabs(u) <= 1 && std::fabs(v) <= 1)) return false;
     uv[0] = u;
     uv[1] = v;
     return true;

@@ -21,6 +21,7 @@ struct RtRay {
     Vec3d origin;
     Vec3d dir;
     bool primary = false;
+    bool from_eye = false;  // a primary ray, with or without focal blur
     RtMedia media{};
     // What the ray's colour counts for in the pixel (1 for a primary ray); a ray that
     // can add less than a 512th is not traced.

@@ -54,11 +54,27 @@ void add_light(RtScene* scene, RtLight* l) {
     rt_link_object(scene, l);
 }
 
+// A triangle with normals and texture coordinates at its corners.
+RtTriangle* corner_triangle(RtArena& arena, const RenderTriangle& t, const Vec3d& n, const Vec3d& p,
+                            const Vec3d& q, const Vec3d& r, const Vec3 vn[3]) {
+    const double uv[3][2] = {{t.uv[0], t.uv[1]}, {t.uv[2], t.uv[3]}, {t.uv[4], t.uv[5]}};
+    return rt_smooth_triangle_new(arena, n, to_f(p), to_f(q), to_f(r), vn[0], vn[1], vn[2], uv[0], uv[1], uv[2]);
+}
+
 // The triangles of one prepared mesh, pushed on a new union. Faces without area, with
 // a coordinate that is not finite or with broken topology are left out.
 RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
     RtUnion* u = rt_union_new(arena);
     u->material = m.material;
+    // A texture or bump image mapped "as given" is looked up at the corners' texture
+    // coordinates (as the scan-line renderer does, zeros without any), which only
+    // smooth triangles carry: flat faces then take them with the face normal at every
+    // corner.
+    auto as_given = [&](int slot) {
+        const TextureSlot& t = m.material->slots[slot];
+        return t.kind == kTextureImage && t.mapping_mode == kMappingModePoint;
+    };
+    const bool corner_uv = m.material && (as_given(kSlotTexture) || as_given(kSlotBump));
     for (const RenderTriangle& t : m.triangles) {
         if (!t.drawable) continue;
         const RenderVertex* v[3];
@@ -92,11 +108,11 @@ RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
                 if (rt_len(sn - n) > 1e-6) all_face = false;
                 vn[k] = to_f(sn);
             }
-            if (!all_face) {
-                const double uv[3][2] = {{t.uv[0], t.uv[1]}, {t.uv[2], t.uv[3]}, {t.uv[4], t.uv[5]}};
-                tri = rt_smooth_triangle_new(arena, n, to_f(p), to_f(q), to_f(r), vn[0], vn[1], vn[2], uv[0],
-                                             uv[1], uv[2]);
-            }
+            if (!all_face) tri = corner_triangle(arena, t, n, p, q, r, vn);
+        }
+        if (!tri && corner_uv) {
+            const Vec3 vn[3] = {to_f(n), to_f(n), to_f(n)};
+            tri = corner_triangle(arena, t, n, p, q, r, vn);
         }
         if (!tri) tri = rt_triangle_new(arena, n, to_f(p), to_f(q), to_f(r));
         tri->material = m.material;
@@ -163,6 +179,7 @@ struct Translator {
                 bbox_grow(&scene->box, xform_point(ctx->matrix, v.world));
                 bbox_grow(&own, v.world);
             }
+        if (!ctx->camera) grow_by_window(&scene->in_view, m, ctx->matrix, ctx->window);
         const MaterialRecord* mat = m.material;
         RtUnion* u = mesh_union(arena, m, !faceted);
         if (!u->children) return;
@@ -211,7 +228,7 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
                   RtScene* scene) {
     Translator tr{ctx, arena, scene, {}};
     const RenderSettings* s = ctx->settings;
-    scene->box = kEmptyBBox;
+    scene->box = scene->in_view = kEmptyBBox;
     if (ctx->camera && !(ctx->flags & kRenderSelectedOnly)) {
         render_for_kept_layers(drawing, layers, [&](LAYER* l) {
             tr.walk(l);
@@ -278,7 +295,9 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         *fog_distance = distance;
         return;
     }
-    BBox b = scene.box;
+    // The rays start above the top of what lies in view: a far vertex out of view
+    // would put them too far away to hit anything near.
+    BBox b = bbox_is_empty(scene.in_view) ? scene.box : scene.in_view;
     if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
     // The scan-line renderer's parallel eye distance above the scene's top (image-frame
     // units): parallel rays do not care where they start, but fog depths then agree.

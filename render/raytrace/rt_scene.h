@@ -25,6 +25,7 @@ struct RtScene {
     int object_count = 0;
     int light_count = 0;          // lights are numbered 0..light_count-1 (RtLight::index)
     BBox box = kEmptyBBox;        // scene box in the image frame (ctx->matrix)
+    BBox in_view = kEmptyBBox;    // without a camera: the box of what lies inside the image window
     int64_t faces = 0;            // faces of the meshes translated
 };
 

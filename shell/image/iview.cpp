@@ -243,18 +243,18 @@ bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done)
     p.setRenderHint(QPainter::LosslessImageRendering);
     const int stride = static_cast<int>(image_block_row_pixels(doc_->width()) * 3);
     const int w = doc_->width(), h = doc_->height();
-    const QImage image(doc_->pixels(), w, h, stride, QImage::Format_BGR888);
-    // Band by band, top first. Each band draws the whole image (the output holds it
-    // once) clipped to the band and the next one's rows: the next band's smoothed
-    // top edge then falls on pixels already painted alike, and bands meet without a
-    // seam at whatever resolution the page is shown.
-    const QRectF whole(r.x, r.y, r.w, r.h);
+    // Band by band, top first, each band handed to the print engine as an image of its
+    // own rows, so that the engine's work (a file's image compression) goes band by
+    // band with the progress. A band's image reaches one row beyond it on either side,
+    // so smoothing meets true neighbours at its edges, and it is clipped to its rows and
+    // the next band's first: that band then paints the seam row over alike.
+    auto row_y = [&](int row) { return r.y + double(r.h) * row / h; };
     for (int y0 = 0; y0 < h; y0 += kImagePrintBandRows) {
         const int rows = std::min(kImagePrintBandRows, h - y0);
-        const int clip_end = std::min(h, y0 + 2 * kImagePrintBandRows);
-        const double top = r.y + double(r.h) * y0 / h, bottom = r.y + double(r.h) * clip_end / h;
-        p.setClipRect(QRectF(r.x, top, r.w, bottom - top));
-        p.drawImage(whole, image);
+        const int first = std::max(0, y0 - 1), end = std::min(h, y0 + rows + 1);
+        const QImage band(doc_->pixels() + size_t(first) * stride, w, end - first, stride, QImage::Format_BGR888);
+        p.setClipRect(QRectF(r.x, row_y(y0), r.w, row_y(end) - row_y(y0)));
+        p.drawImage(QRectF(r.x, row_y(first), r.w, row_y(end) - row_y(first)), band);
         if (band_done && !band_done(static_cast<int>(int64_t{100} * (y0 + rows) / h))) {
             // Stopped: the job is dropped where the printer can, and a print to a
             // file leaves no half-printed file behind.

@@ -173,6 +173,16 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
              texture_mapping_build_matrix(&want, 2, 3, 45, false, false, 0, 0);
              EXPECT_EQ(std::memcmp(&want, &s.mapping.matrix, sizeof want), 0);
          }},
+        {"new image map", kSlotTexture, false,
+         [](CDialog& d) {
+             pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+             EXPECT_EQ(static_cast<QComboBox*>(at(d, kSlotTexture, kSlotMapping))->currentText(), "As given");
+             shot(d, "material_sheet_new_image");
+         },
+         [](const TextureSlot& s, MODEL*) {
+             EXPECT_EQ(s.kind, kTextureImage);
+             EXPECT_EQ(s.mapping_mode, kMappingModePoint);  // grid meshes' own coordinates
+         }},
         {"none", kSlotTexture, true, [](CDialog& d) { pick(d, kSlotTexture, kSlotKind, kChoiceNone); },
          [](const TextureSlot& s, MODEL*) { EXPECT_TRUE(s.kind == kTextureNone && !s.ramp); }},
     };

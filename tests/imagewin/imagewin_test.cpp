@@ -365,8 +365,20 @@ TEST(ImagePrint, BandsMeetWithoutASeam) {
                                   << box.height();
 }
 
+// The heights of the pictures a PDF holds, in its order.
+std::vector<int> pdf_image_heights(const std::string& pdf) {
+    std::ifstream in(pdf, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int> heights;
+    for (size_t at = bytes.find("/Subtype /Image"); at != std::string::npos; at = bytes.find("/Subtype /Image", at + 1))
+        if (const size_t h = bytes.find("/Height", at); h != std::string::npos) heights.push_back(std::atoi(&bytes[h + 7]));
+    return heights;
+}
+
 // The image goes out in bands of rows, the percentage done told after each; a stop
-// after the first band ends the print, leaving no file.
+// after the first band ends the print, leaving no file. Each band goes to the print
+// engine as an image of its own rows (and one beyond on either side), so the engine's
+// work follows the progress: the PDF holds one picture per band.
 TEST(ImagePrint, BandsTellProgressAndAStopEndsThePrint) {
     const int w = 8, h = 2 * kImagePrintBandRows + 3;
     const std::vector<uint8_t> rgb = checkerboard(w, h);
@@ -388,6 +400,10 @@ TEST(ImagePrint, BandsTellProgressAndAStopEndsThePrint) {
         const std::vector<int> want = stop ? std::vector<int>{45} : std::vector<int>{45, 91, 100};
         EXPECT_EQ(told, want) << stop;
         EXPECT_EQ(std::ifstream(pdf).good(), !stop);
+        if (!stop) {
+            const std::vector<int> heights = {kImagePrintBandRows + 1, kImagePrintBandRows + 2, 4};
+            EXPECT_EQ(pdf_image_heights(pdf), heights);
+        }
     }
     EXPECT_EQ(image_print_progress_text(45), "Printing 45 % done");
 }

@@ -25,10 +25,10 @@ TEST(RenderPage, MethodIndexPrecedenceAndFlagsWritten) {
     EXPECT_EQ(s.perspective, 40);
 }
 
-TEST(RenderPage, AChosenCameraMakesTheRenderPerspective) {
-    // Rendered once with Perspective off through "<Viewport>", then through Camera01:
-    // the page shows Perspective ticked (greyed) for the camera, and the render must
-    // look through it.
+TEST(RenderPage, AChosenCameraKeepsTheViewportsPerspectiveChoice) {
+    // Rendered once with Perspective off through "<Viewport>", then through Camera01
+    // (the page shows Perspective ticked, greyed, for the camera): "<Viewport>" shows
+    // it off again. The render job looks through the camera whatever the flag says.
     RenderSettings s;
     RenderJobOptions o;
     RenderPageValues v;
@@ -39,7 +39,8 @@ TEST(RenderPage, AChosenCameraMakesTheRenderPerspective) {
     render_page_read(s, o, 0, 0, &v);
     v.perspective = true;  // what choosing the camera shows
     ASSERT_EQ(render_page_write(v, true, &s, &o).control, 0);
-    EXPECT_EQ(s.flags & kRenderPerspective, kRenderPerspective);
+    render_page_read(s, o, 0, 0, &v);
+    EXPECT_FALSE(v.perspective);
 }
 
 TEST(RenderPage, SizesGammaAndRanges) {

@@ -330,6 +330,17 @@ TEST(RenderJob, FramesAreTheNamedCamerasNotTheDrawings) {
     }
 }
 
+TEST(RenderJob, ANamedCameraIsLookedThroughWithTheViewportsPerspectiveOff) {
+    JobFixture f(0);
+    f.view.flags = 0;
+    CAMERA* cam = f.scene.add_camera({0, -50, 20}, {5, 5, 5});
+    ASSERT_EQ(cam->set_string(0, "Camera01"), 0);
+    f.setup.options.camera_name = "Camera01";
+    EXPECT_EQ(f.run(), 0);
+    EXPECT_EQ(g_seen.flags & kRenderPerspective, kRenderPerspective);
+    EXPECT_EQ(g_seen.objects, nullptr);  // the kept layers, not the viewport's objects
+}
+
 TEST(RenderJob, OneFrameIsNoAnimationAndWritesNoMovie) {
     // A camera with one key (a one-frame animation), and the viewport of a one-frame
     // drawing, both with the animation flag kept from an earlier render: one picture,
