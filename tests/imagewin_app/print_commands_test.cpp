@@ -9,8 +9,14 @@
 #include <QMenuBar>
 #include <QImage>
 #include <QPrinter>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "../app/app_env.h"
 #include "../app/app_session.h"
@@ -22,6 +28,7 @@
 #include "platform/dialog.h"
 #include "platform/msgqueue.h"
 #include "shell/cmd_ids.h"
+#include "shell/drawing_doc.h"
 #include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/drawing_print.h"
 #include "shell/image/drawing_print_cmd.h"
@@ -29,6 +36,7 @@
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
+#include "shell/image/print_file.h"
 
 namespace {
 
@@ -181,7 +189,7 @@ TEST_F(PrintCommandsTest, AnImagePrintThatCannotStartIsToldOnce) {
     const std::vector<std::string> boxes = print_and_collect_messages();
     image_print_set_dialog_hook({});
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)");
+    EXPECT_EQ(boxes[0], "The image could not be printed. (2: no such file or folder)");
 }
 
 // Page Setup through the menu command: Cancel keeps everything; Tile and Landscape
@@ -303,6 +311,114 @@ TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
     app_session_settle();
     EXPECT_NE(frame()->active_view(), nullptr);
     EXPECT_GT(frame()->menuBar()->actions().size(), 5);
+}
+
+// The process's file size limit lowered for a scope; SIGXFSZ is ignored, as the
+// program's start-up (platform_create_application) leaves it.
+struct FileSizeLimit {
+    rlimit old{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+};
+
+// The names in the test folder that start with `prefix` (temporaries included).
+std::set<std::string> files_named(const std::string& prefix) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(AppTestEnvironment::file("")))
+        if (const std::string n = e.path().filename().string(); n.find(prefix) != std::string::npos) names.insert(n);
+    return names;
+}
+
+// A drawing and an image saved beyond the file size limit: the program lives on, each
+// save says why it failed, the old files stay and no temporary is left.
+TEST_F(PrintCommandsTest, SavesBeyondTheFileSizeLimitAreToldAndKeepTheOldFiles) {
+    CSView* view = frame()->active_view();
+    for (int i = 0; i < 2000; ++i) add_line(view, {float(i), 0, 0}, {0, float(i), 0});
+    const std::string drawing = AppTestEnvironment::file("big.qvm"), image = AppTestEnvironment::file("big.bmp");
+    std::ofstream(drawing) << "old";
+    std::vector<uint8_t> rgb(300 * 200 * 3, 70);
+    ByteSink s;
+    ASSERT_EQ(bmp_encode(rgb.data(), 300, 200, &s), 0);
+    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    auto* img = static_cast<CImgDoc*>(image_window_open(*app, image));
+    ASSERT_NE(img, nullptr);
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+        boxes.push_back(b.text);
+        return kIdOk;
+    });
+    {
+        FileSizeLimit limit(16384);
+        EXPECT_FALSE(view->document()->DoSave(drawing.c_str(), true));
+        EXPECT_FALSE(img->DoSave(AppTestEnvironment::file("big2.bmp").c_str(), true));
+    }
+    msgbox_set_hook(old);
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "Can't save data...\n" + drawing + " (27: file too large)",
+                         "The image could not be saved to " + AppTestEnvironment::file("big2.bmp") +
+                             " (error 27: file too large)."}));
+    EXPECT_EQ(files_named("big"), (std::set<std::string>{"big.qvm", "big.bmp"}));
+    EXPECT_EQ(std::ifstream(drawing).rdbuf()->sgetc(), 'o');
+    EXPECT_TRUE(view->document()->IsModified());
+}
+
+// Prints to a PDF file beyond the file size limit, from the menu and from the
+// preview's Print: each says why it failed and leaves no file, cut or empty.
+TEST_F(PrintCommandsTest, PrintsBeyondTheFileSizeLimitAreToldAndLeaveNoCutFile) {
+    CSView* view = frame()->active_view();
+    for (int i = 0; i < 2200; ++i) add_line(view, {float(i % 97), float(i % 89), 0}, {float(i % 13) * 7, 300, 0});
+    std::vector<uint8_t> rgb(300 * 200 * 3);
+    uint32_t noise = 1;
+    for (uint8_t& b : rgb) noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5, b = uint8_t(noise);
+    ByteSink s;
+    ASSERT_EQ(bmp_encode(rgb.data(), 300, 200, &s), 0);
+    const std::string image = AppTestEnvironment::file("noise.bmp");
+    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(QString::fromStdString(AppTestEnvironment::file("cut.pdf")));
+    drawing_print_set_dialog_hook([](QPrinter*) { return true; });
+    image_print_set_dialog_hook([](QPrinter*) { return true; });
+    // The preview's Print: the preview dialog paints on the printer itself.
+    auto preview_print = [&] {
+        QTimer::singleShot(0, [printer] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QPrintPreviewDialog*>(w)) {
+                    Q_EMIT d->paintRequested(printer);
+                    d->reject();
+                }
+        });
+        frame()->route_command(ID_FILE_PRINT_PREVIEW);
+    };
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) {
+        boxes.push_back(b.text);
+        return kIdOk;
+    });
+    {
+        FileSizeLimit limit(8192);
+        frame()->route_command(ID_FILE_PRINT);
+        preview_print();
+        ASSERT_NE(image_window_open(*app, image), nullptr);
+        app_session_settle();
+        frame()->route_command(ID_FILE_PRINT);
+        preview_print();
+    }
+    msgbox_set_hook(old);
+    const std::string drawing_failed = "The drawing could not be printed. (27: file too large)";
+    const std::string image_failed = "The image could not be printed. (27: file too large)";
+    EXPECT_EQ(boxes, (std::vector<std::string>{drawing_failed, drawing_failed, image_failed, image_failed}));
+    EXPECT_EQ(files_named("cut"), std::set<std::string>{});
+    EXPECT_EQ(printer->outputFileName().toStdString(), AppTestEnvironment::file("cut.pdf"));
+    // Without the limit the same print is whole.
+    EXPECT_TRUE(frame()->route_command(ID_FILE_PRINT));
+    image_print_set_dialog_hook({});
+    EXPECT_EQ(pdf_file_check(AppTestEnvironment::file("cut.pdf")), 0);
 }
 
 }  // namespace
