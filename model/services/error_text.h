@@ -14,4 +14,5 @@ enum class FileAccess { read, write };
 
 // "28: no space left on device"; a code without words, and a 13 without a file,
 // stay the bare number.
-std::string error_code_text(int code, const char* path = nullptr, FileAccess access = FileAccess::read);
+std::string error_code_text(int code, const char* path = nullptr,
+                            FileAccess access = FileAccess::read);

@@ -17,7 +17,9 @@
 
 namespace {
 
-int errno_or_eio() { return errno ? errno : EIO; }
+int errno_or_eio() {
+    return errno ? errno : EIO;
+}
 
 // Exactly `n` bytes at `at`; false when the file holds fewer.
 bool read_at(int fd, off_t at, size_t n, std::string* out) {
@@ -50,7 +52,8 @@ bool pdf_complete(int fd) {
     if (stop == tail.c_str() + start + 9 || xref < 0 || xref >= table_end) return false;
     // The table: "xref", sections of "first count" and 20-byte entries, "trailer".
     std::string table;
-    if (!read_at(fd, xref, size_t(table_end - xref), &table) || table.compare(0, 4, "xref") != 0) return false;
+    if (!read_at(fd, xref, size_t(table_end - xref), &table) || table.compare(0, 4, "xref") != 0)
+        return false;
     size_t i = 4;
     for (;;) {
         while (i < table.size() && std::isspace(static_cast<unsigned char>(table[i]))) ++i;
@@ -71,7 +74,8 @@ bool pdf_complete(int fd) {
             char want[64];
             const int n = std::snprintf(want, sizeof want, "%llu %d obj", first + k, generation);
             std::string head;
-            if (at < 0 || at >= xref || !read_at(fd, at, size_t(n), &head) || head != want) return false;
+            if (at < 0 || at >= xref || !read_at(fd, at, size_t(n), &head) || head != want)
+                return false;
         }
     }
 }
@@ -100,7 +104,8 @@ int make_temporary(const std::string& target, std::string* temp) {
     struct stat st;
     const bool replaces = ::stat(target.c_str(), &st) == 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long long v = (unsigned long long)::getpid() * 2654435761u ^ (unsigned long long)std::time(nullptr) ^
+        unsigned long long v = (unsigned long long)::getpid() * 2654435761u ^
+                               (unsigned long long)std::time(nullptr) ^
                                ((unsigned long long)serial.fetch_add(1) << 20);
         char suffix[7];
         for (char& c : suffix) c = "abcdefghijklmnopqrstuvwxyz0123456789"[v % 36], v /= 36;
@@ -119,7 +124,8 @@ int make_temporary(const std::string& target, std::string* temp) {
 }  // namespace
 
 bool print_is_preview(QPrinter* printer) {
-    return printer && printer->paintEngine() && printer->paintEngine()->type() == QPaintEngine::Picture;
+    return printer && printer->paintEngine() &&
+           printer->paintEngine()->type() == QPaintEngine::Picture;
 }
 
 int pdf_file_check(const std::string& path) {
@@ -131,7 +137,8 @@ int pdf_file_check(const std::string& path) {
 }
 
 PrintFile::PrintFile(QPrinter* printer) {
-    if (!printer || print_is_preview(printer) || printer->outputFormat() != QPrinter::PdfFormat) return;
+    if (!printer || print_is_preview(printer) || printer->outputFormat() != QPrinter::PdfFormat)
+        return;
     name_ = printer->outputFileName();
     if (name_.isEmpty()) return;
     target_ = QFile::encodeName(name_).toStdString();

@@ -14,7 +14,8 @@
 TEST(ErrorText, CodesGetTheirReasonAndThirteenFollowsTheFile) {
     char tmpl[] = "/tmp/zelo_error_text_XXXXXX";
     const std::string dir = mkdtemp(tmpl);
-    const std::string locked = dir + "/locked", bad = dir + "/bad.qvm", secret = dir + "/secret.qvm";
+    const std::string locked = dir + "/locked", bad = dir + "/bad.qvm",
+                      secret = dir + "/secret.qvm";
     mkdir(locked.c_str(), 0555);
     std::ofstream(bad) << "x";
     std::ofstream(secret) << "x";
