@@ -30,8 +30,8 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
 // minimum margins taken from the printer, the margins turned with its orientation.
 // 0; 14 when the layout needs more than kMaxPrintPages pages; 13 when nothing can
 // be printed or the printer cannot start, refuses a page or cannot finish; 8 out of
-// memory; errno when a PDF file cannot be written whole. *pages_out and *pages (may be null) get the pages that went out and the
-// pages of the layout.
+// memory; errno when a PDF file cannot be written whole. *pages_out and *pages (may
+// be null) get the pages that went out and the pages of the layout.
 int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr, int64_t* pages = nullptr);
 
 // Tells the user once that a print failed with `code` (nothing for 0): too many
