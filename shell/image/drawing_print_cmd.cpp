@@ -90,7 +90,7 @@ void print_tell_failure(int code, int64_t pages_out, int64_t pages, bool image) 
     const std::string failed = res_load_string(image ? kStrImagePrintFailed : kStrPrintFailed);
     if (code == kLayoutTooManyPages) {
         msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
-    } else if (code != 0 && pages > 0 && pages_out > 0) {
+    } else if (code != 0 && pages > 0) {
         const std::string out = res_load_string(kStrPagesOut);
         msgbox_printf(kStrIdError, ("%s (%s)\n" + out).c_str(), failed.c_str(), error_code_text(code).c_str(),
                       static_cast<int>(pages_out), static_cast<int>(pages));

@@ -37,7 +37,7 @@ int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nul
 // Tells the user once that a print failed with `code` (nothing for 0): too many
 // pages, or the print message of the drawing (or with `image`, of the image) with
 // the code and its reason, and how many of the `pages` went out when the print
-// stopped part way (pages_out > 0). Drawing and image prints share it.
+// stopped part way (pages > 0). Drawing and image prints share it.
 void print_tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0, bool image = false);
 
 // Test seam: answers the print dialog (true: print) instead of showing it; an

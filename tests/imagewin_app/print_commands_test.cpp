@@ -396,7 +396,8 @@ TEST_F(PrintCommandsTest, PrintsBeyondTheFileSizeLimitAreToldAndLeaveNoCutFile) 
         app_session_settle();
         print_and_preview_print();
     });
-    const std::string drawing_failed = "The drawing could not be printed. (27: file too large)";
+    const std::string drawing_failed =
+        "The drawing could not be printed. (27: file too large)\n0 of 1 pages went to the printer.";
     const std::string image_failed = "The image could not be printed. (27: file too large)";
     EXPECT_EQ(boxes, (std::vector<std::string>{drawing_failed, drawing_failed, image_failed, image_failed}));
     EXPECT_EQ(files_named("cut"), std::set<std::string>{});
