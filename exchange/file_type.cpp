@@ -12,6 +12,7 @@
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
+#include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
@@ -61,12 +62,24 @@ int load_file_by_type(const char* path, MODEL* model, int /*options*/, int32_t* 
     }
 }
 
+void tell_load_failure(const char* path, int code) {
+    msgbox_printf(kStrIdError, "%s (%s)", res_load_string(IDS_CANT_LOAD_DATA).c_str(),
+                  error_code_text(code, path).c_str());
+}
+
+void tell_save_failure(const char* path, int code) {
+    msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(IDS_CANT_SAVE_DATA).c_str(), path,
+                  error_code_text(code, path, FileAccess::write).c_str());
+}
+
 int export_file_by_type(VIEW* view, const ExportRequest* request) {
     if (!view || !request || !request->path[0]) return 13;
     MODEL* model = view_drawing(view);
     if (!model) return 13;
     if (file_kind_of(request->path) != FileKind::drawing) return type_not_supported(request->path);
-    return drawing_file_save(request->path, model, 0);
+    const int r = drawing_file_save(request->path, model, 0);
+    if (r != 0) tell_save_failure(request->path, r);
+    return r;
 }
 
 int undo_depth_from_prefs() {
@@ -118,7 +131,7 @@ int cmd_load_block(void* arg) {
     }
     buffer_free(&sel);
     if (r != 0) {
-        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
+        tell_load_failure(args->path, r);
         return r;
     }
     model_notify_views(model, nullptr, 1);

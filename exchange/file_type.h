@@ -28,6 +28,11 @@ const char* file_extension(const char* path);
 // With `skipped`, the number of objects the reader had to leave out is stored there.
 int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skipped = nullptr);
 
+// The messages of a failed load ("Can't load data... (2: no such file or folder)")
+// and of a failed save ("Can't save data...|path (28: no space left on device)").
+void tell_load_failure(const char* path, int code);
+void tell_save_failure(const char* path, int code);
+
 // What the export dialog hands the exporter.
 struct ExportRequest {
     char path[256] = {0};
@@ -36,7 +41,8 @@ struct ExportRequest {
 };
 
 // Writes the view's drawing in the type of the request's path: the native drawing
-// through drawing_file_save (plain). 22 for other types (after its message).
+// through drawing_file_save (plain). 22 for other types (after its message); a
+// failed save is told.
 int export_file_by_type(VIEW* view, const ExportRequest* request);
 
 // Argument of the Load Block command.

@@ -89,7 +89,7 @@ bool CDoc::OnOpenDocument(const char* path) {
         // No frame has taken the views read so far: they go now.
         drawing_file_drop_views(model_.get());
         // 22: the dispatcher has said that the type has no reader yet.
-        if (r != 22) msgbox_printf(kStrIdError, "%s (%d)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), r);
+        if (r != 22) tell_load_failure(path, r);
         return false;
     }
     // The drawing opens without what could not be rebuilt; say how much that was.
@@ -135,7 +135,7 @@ bool CDoc::OnSaveDocument(const char* path) {
     }
     const int r = drawing_file_save(path, model_.get(), 0);
     if (r != 0) {
-        msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(IDS_CANT_SAVE_DATA).c_str(), path, r);
+        tell_save_failure(path, r);
         return false;
     }
     seen_on_disk_ = disk_stamp(path);

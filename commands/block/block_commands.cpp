@@ -24,6 +24,7 @@
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/safe_file.h"
@@ -162,7 +163,9 @@ int cmd_save_block(void* arg) {
         if (choose(&path, "*.mcr", true)) {
             const std::string label = label_of(path);
             const int w = block_file_save(path.c_str(), label.c_str(), view_drawing(*view_ref), 0, objects, base);
-            if (w != 0) msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantWriteBlock).c_str(), path.c_str(), w);
+            if (w != 0)
+                msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(kMsgCantWriteBlock).c_str(), path.c_str(),
+                              error_code_text(w, path.c_str(), FileAccess::write).c_str());
             rc = w;
         }
     }
@@ -180,7 +183,8 @@ int cmd_load_block_ask(void* arg) {
     Vec3 base{0, 0, 0};
     int rc = block_file_load(path.c_str(), label, sizeof label, nullptr, nullptr, &base, nullptr, 0);
     if (rc != 0) {
-        msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantRead).c_str(), path.c_str(), rc);
+        msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(kMsgCantRead).c_str(), path.c_str(),
+                      error_code_text(rc, path.c_str()).c_str());
         return rc;
     }
     if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};

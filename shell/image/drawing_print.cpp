@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/core/print_pens.h"
+#include "shell/image/print_file.h"
 
 namespace {
 
@@ -102,6 +103,8 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
     for (const auto& [colour, width] : list.pens) pen_of.push_back(table.select(colour, width));
     std::vector<QPen> pens;
     for (const PrintPen& p : table.pens()) pens.push_back(qpen_of(p));
+    PrintFile file(printer);
+    if (file.error()) return file.error();
     QPainter p;
     if (!p.begin(printer)) return 13;
     // Hundredths of a millimetre, y up from the paper's bottom edge.
@@ -167,7 +170,10 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
         if (pages_out) *pages_out = page;
         if (progress) progress(page, pages);
     }
-    return p.end() ? 0 : 13;
+    if (!p.end()) return 13;
+    const int written = file.finish();
+    if (written && pages_out) *pages_out = 0;  // the file that held them is gone
+    return written;
 }
 
 // ---------------------------------------------------------------------------------

@@ -48,7 +48,8 @@ void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const dou
 // printer, page 1 at the top left, with crop marks when tiled; pens by colour or, with
 // the layout's monochrome flag, all black. 0, 14 for more than
 // kMaxPrintPages, 13 when the printer cannot start, cannot begin a page or cannot
-// finish the print. `progress` (may be empty) gets each finished page; *pages_out
+// finish the print, errno when a PDF file cannot be written whole (print_file.h:
+// the file is then as it was). `progress` (may be empty) gets each finished page; *pages_out
 // (may be null) the number of pages that went to the printer.
 int print_drawing(QPrinter* printer, const PrintLayout& layout, const DrawingSource& source,
                   const std::function<void(int64_t page, int64_t pages)>& progress = {},

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "commands/input/zoom.h"
+#include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "platform/modal.h"
@@ -16,6 +17,7 @@
 #include "shell/image/drawing_print.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/iview.h"
+#include "shell/image/print_file.h"
 #include "shell/sview.h"
 
 namespace {
@@ -26,6 +28,7 @@ std::function<bool(QPrinter*)>& dialog_hook() {
 }
 
 inline constexpr uint32_t kStrPrintFailed = 44132;  // "The drawing could not be printed."
+inline constexpr uint32_t kStrImagePrintFailed = 44152;  // "The image could not be printed."
 inline constexpr uint32_t kStrPagesOut = 44133;     // "%d of %d pages went to the printer."
 
 // The view's layout with the printer's paper and minimum margins, the margins turned
@@ -83,15 +86,16 @@ bool page_setup(CSView* view, QPrinter* printer) {
 
 // One message for a failed print; a print that stopped part way also says how many
 // of its pages went out.
-void print_tell_failure(int code, int64_t pages_out, int64_t pages) {
+void print_tell_failure(int code, int64_t pages_out, int64_t pages, bool image) {
+    const std::string failed = res_load_string(image ? kStrImagePrintFailed : kStrPrintFailed);
     if (code == kLayoutTooManyPages) {
         msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
     } else if (code != 0 && pages > 0) {
         const std::string out = res_load_string(kStrPagesOut);
-        msgbox_printf(kStrIdError, ("%s (%d)\n" + out).c_str(), res_load_string(kStrPrintFailed).c_str(), code,
+        msgbox_printf(kStrIdError, ("%s (%s)\n" + out).c_str(), failed.c_str(), error_code_text(code).c_str(),
                       static_cast<int>(pages_out), static_cast<int>(pages));
     } else if (code != 0) {
-        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(kStrPrintFailed).c_str(), code);
+        msgbox_printf(kStrIdError, "%s (%s)", failed.c_str(), error_code_text(code).c_str());
     }
 }
 
@@ -178,8 +182,12 @@ bool drawing_view_command(CSView* view, int id) {
                 return false;
             }
             QPrintPreviewDialog dlg(printer, view);
-            QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, view,
-                             [view](QPrinter* p) { drawing_view_print(view, p); });
+            // The preview's Print paints on the printer itself: a failure then is told.
+            QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, view, [view](QPrinter* p) {
+                int64_t out = 0, pages = 0;
+                const int rc = drawing_view_print(view, p, &out, &pages);
+                if (!print_is_preview(p)) print_tell_failure(rc, out, pages);
+            });
             return dlg.exec() == QDialog::Accepted;
         }
         default: return false;

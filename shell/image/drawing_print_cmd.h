@@ -30,14 +30,15 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
 // minimum margins taken from the printer, the margins turned with its orientation.
 // 0; 14 when the layout needs more than kMaxPrintPages pages; 13 when nothing can
 // be printed or the printer cannot start, refuses a page or cannot finish; 8 out of
-// memory. *pages_out and *pages (may be null) get the pages that went out and the
-// pages of the layout.
+// memory; errno when a PDF file cannot be written whole. *pages_out and *pages (may
+// be null) get the pages that went out and the pages of the layout.
 int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr, int64_t* pages = nullptr);
 
 // Tells the user once that a print failed with `code` (nothing for 0): too many
-// pages, or the print message with the code, and how many of the `pages` went out
-// when the print stopped part way (pages > 0). Drawing and image prints share it.
-void print_tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0);
+// pages, or the print message of the drawing (or with `image`, of the image) with
+// the code and its reason, and how many of the `pages` went out when the print
+// stopped part way (pages > 0). Drawing and image prints share it.
+void print_tell_failure(int code, int64_t pages_out = 0, int64_t pages = 0, bool image = false);
 
 // Test seam: answers the print dialog (true: print) instead of showing it; an
 // empty function restores the dialog.

@@ -7,6 +7,7 @@
 #include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
 #include "model/rtc/rtc.h"
+#include "model/services/error_text.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -71,7 +72,7 @@ bool CImgDoc::OnOpenDocument(const char* path) {
         else set_image(block, patt->width, patt->height);
     }
     if (code != 0) {
-        msgbox_printf(kStrIdError, "%s (%d)", res_load_string(42180).c_str(), code);
+        msgbox_printf(kStrIdError, "%s (%s)", res_load_string(42180).c_str(), error_code_text(code, path).c_str());
         return false;
     }
     return true;
@@ -83,7 +84,8 @@ bool CImgDoc::OnSaveDocument(const char* path) {
     int code = 8;
     if (auto p = packed_pattern(*this)) code = texture_image_save(p.get(), path);
     if (code != 0) {
-        msgbox_printf(kStrIdError, res_load_string(44102).c_str(), path, code);
+        msgbox_printf(kStrIdError, res_load_string(44102).c_str(), path,
+                      error_code_text(code, path, FileAccess::write).c_str());
         return false;
     }
     SetPathName(path);
@@ -115,7 +117,8 @@ bool CImgDoc::SaveCmyk() {
     auto p = packed_pattern(*this);
     const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : 8;
     if (code != 0) {
-        msgbox_printf(kStrIdError, res_load_string(44103).c_str(), name.c_str(), code);
+        msgbox_printf(kStrIdError, res_load_string(44103).c_str(), name.c_str(),
+                      error_code_text(code, name.c_str(), FileAccess::write).c_str());
         return false;
     }
     return true;

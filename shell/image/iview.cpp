@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QImage>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -27,6 +26,7 @@
 #include "shell/image/drawing_print_cmd.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/page_setup_dlg.h"
+#include "shell/image/print_file.h"
 
 namespace {
 
@@ -218,7 +218,8 @@ std::string image_print_progress_text(int percent) {
 
 void image_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { print_dialog_hook() = std::move(hook); }
 
-bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done) {
+bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done, int* failure) {
+    if (failure) *failure = 13;
     if (!doc_ || !doc_->can_use_image() || !printer) return false;
     // Margins measured from the paper's edge: no page margins of Qt's own.
     printer->setFullPage(true);
@@ -234,6 +235,11 @@ bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done)
     paper.printable_h = g.physical_h;
     PrintRect r;
     if (!image_print_rect(paper, device, doc_->width(), doc_->height(), &r)) return false;
+    PrintFile file(printer);
+    if (file.error()) {
+        if (failure) *failure = file.error();
+        return false;
+    }
     QPainter p;
     if (!p.begin(printer)) return false;
     // Device pixels, set afresh: the print engine of a printer shared with drawing
@@ -260,11 +266,13 @@ bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done)
             // file leaves no half-printed file behind.
             printer->abort();
             p.end();
-            if (!printer->outputFileName().isEmpty()) QFile::remove(printer->outputFileName());
             return false;
         }
     }
-    return p.end();
+    if (!p.end()) return false;
+    const int written = file.finish();
+    if (failure) *failure = written;
+    return written == 0;
 }
 
 bool CIView::page_setup(QPrinter* printer) {
@@ -305,24 +313,32 @@ bool CIView::print_with_dialog(QPrinter* printer) {
     progress.setMinimumDuration(0);
     progress.setValue(0);
     bool cancelled = false;
-    const bool done = print(printer, [&](int percent) {
-        const QString text = QString::fromStdString(image_print_progress_text(percent));
-        if (main) main->statusBar()->showMessage(text);
-        progress.setLabelText(text);
-        progress.setValue(percent);  // a modal progress window also runs pending events here
-        cancelled = progress.wasCanceled();
-        return !cancelled;
-    });
+    int failure = 0;
+    const bool done = print(
+        printer,
+        [&](int percent) {
+            const QString text = QString::fromStdString(image_print_progress_text(percent));
+            if (main) main->statusBar()->showMessage(text);
+            progress.setLabelText(text);
+            progress.setValue(percent);  // a modal progress window also runs pending events here
+            cancelled = progress.wasCanceled();
+            return !cancelled;
+        },
+        &failure);
     if (main) main->statusBar()->clearMessage();
     // A print the printer would not start or finish is told; one stopped by Cancel is not.
-    if (!done && !cancelled) print_tell_failure(13);
+    if (!done && !cancelled) print_tell_failure(failure, 0, 0, true);
     return done;
 }
 
 bool CIView::print_preview(QPrinter* printer) {
     if (!printer || !doc_ || !doc_->can_use_image()) return false;
     QPrintPreviewDialog dlg(printer, this);
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
+    // The preview's Print paints on the printer itself: a failure then is told.
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+        int failure = 0;
+        if (!print(p, {}, &failure) && !print_is_preview(p)) print_tell_failure(failure, 0, 0, true);
+    });
     return dlg.exec() == QDialog::Accepted;
 }
 

@@ -45,9 +45,10 @@ class CIView : public QAbstractScrollArea, public CCmdTarget {
     // Prints the image on one page, fitted inside the margins, in bands of rows, its
     // pixels as they are (no lossy compression). After each band `band_done` (may
     // be empty) gets the percentage of rows done and answers false to stop: the
-    // print is then aborted (a print to a file leaves no file). False when nothing
-    // could be printed or it was stopped.
-    bool print(QPrinter* printer, const std::function<bool(int percent)>& band_done = {});
+    // print is then aborted (a print to a file leaves the file as it was). False
+    // when nothing could be printed or it was stopped; *failure (may be null) then
+    // gets 13, or the errno of a PDF file that could not be written whole.
+    bool print(QPrinter* printer, const std::function<bool(int percent)>& band_done = {}, int* failure = nullptr);
     // Page Setup: the image page setup dialog over the margins and the printer's
     // minimum margins; true on OK (the margins and orientation are then taken).
     bool page_setup(QPrinter* printer);

@@ -175,7 +175,7 @@ TEST_F(AppTest, FailedOpenShowsTheCodeOnceAndOpensNothing) {
     BoxRecorder boxes;
     EXPECT_EQ(app->OpenDocumentFile(AppTestEnvironment::file("missing.qvm")), nullptr);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "Can't load data... (2)");
+    EXPECT_EQ(boxes.boxes[0].text, "Can't load data... (2: no such file or folder)");
     EXPECT_EQ(boxes.boxes[0].caption, "Zelo [ERROR]");
     EXPECT_EQ(app->drawing_template()->documents().size(), 1u);
     // A type without a reader says so once.
@@ -232,7 +232,7 @@ TEST_F(AppTest, FailedSaveSaysSoOnceAndKeepsTheOldFile) {
     EXPECT_FALSE(v->document()->OnSaveDocument((AppTestEnvironment::file("no/such/dir.qvm")).c_str()));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_NE(boxes.boxes[0].text.find("no/such/dir.qvm"), std::string::npos);
-    EXPECT_NE(boxes.boxes[0].text.find("(2)"), std::string::npos);
+    EXPECT_NE(boxes.boxes[0].text.find("(2: no such file or folder)"), std::string::npos);
     EXPECT_TRUE(v->document()->IsModified());
     // Save As to a foreign type refuses without writing.
     boxes.boxes.clear();

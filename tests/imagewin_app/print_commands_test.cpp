@@ -9,8 +9,15 @@
 #include <QMenuBar>
 #include <QImage>
 #include <QPrinter>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 
 #include "../app/app_env.h"
 #include "../app/app_session.h"
@@ -22,6 +29,7 @@
 #include "platform/dialog.h"
 #include "platform/msgqueue.h"
 #include "shell/cmd_ids.h"
+#include "shell/drawing_doc.h"
 #include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/drawing_print.h"
 #include "shell/image/drawing_print_cmd.h"
@@ -29,6 +37,7 @@
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
+#include "shell/image/print_file.h"
 
 namespace {
 
@@ -181,7 +190,7 @@ TEST_F(PrintCommandsTest, AnImagePrintThatCannotStartIsToldOnce) {
     const std::vector<std::string> boxes = print_and_collect_messages();
     image_print_set_dialog_hook({});
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "The drawing could not be printed. (13)");
+    EXPECT_EQ(boxes[0], "The image could not be printed. (2: no such file or folder)");
 }
 
 // Page Setup through the menu command: Cancel keeps everything; Tile and Landscape
@@ -303,6 +312,98 @@ TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
     app_session_settle();
     EXPECT_NE(frame()->active_view(), nullptr);
     EXPECT_GT(frame()->menuBar()->actions().size(), 5);
+}
+
+// Runs `body` beyond a file size limit of `bytes` (SIGXFSZ ignored, as the program's
+// start-up leaves it); the texts of the message boxes it showed.
+std::vector<std::string> messages_under_limit(rlim_t bytes, const std::function<void()>& body) {
+    std::vector<std::string> boxes;
+    const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& b) { return boxes.push_back(b.text), kIdOk; });
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    body();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    msgbox_set_hook(old);
+    return boxes;
+}
+
+// The names in the test folder holding `part` (temporaries included), and a 300 x 200
+// image of noise (which no writer can pack small) written as a BMP named `name`.
+std::set<std::string> files_named(const std::string& part) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(AppTestEnvironment::file("")))
+        if (e.path().filename().string().find(part) != std::string::npos) names.insert(e.path().filename());
+    return names;
+}
+std::string noise_bmp(const std::string& name) {
+    std::vector<uint8_t> rgb(300 * 200 * 3);
+    uint32_t v = 1;
+    for (uint8_t& b : rgb) v ^= v << 13, v ^= v >> 17, v ^= v << 5, b = uint8_t(v);
+    ByteSink s;
+    EXPECT_EQ(bmp_encode(rgb.data(), 300, 200, &s), 0);
+    const std::string path = AppTestEnvironment::file(name);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
+    return path;
+}
+
+// A drawing and an image saved beyond the file size limit: the program lives on, each
+// save says why it failed, the old files stay and no temporary is left.
+TEST_F(PrintCommandsTest, SavesBeyondTheFileSizeLimitAreToldAndKeepTheOldFiles) {
+    CSView* view = frame()->active_view();
+    for (int i = 0; i < 2000; ++i) add_line(view, {float(i), 0, 0}, {0, float(i), 0});
+    const std::string drawing = AppTestEnvironment::file("big.qvm"), image = AppTestEnvironment::file("big2.bmp");
+    std::ofstream(drawing) << "old";
+    auto* img = static_cast<CImgDoc*>(image_window_open(*app, noise_bmp("big.bmp")));
+    ASSERT_NE(img, nullptr);
+    const auto boxes = messages_under_limit(16384, [&] {
+        EXPECT_FALSE(view->document()->DoSave(drawing.c_str(), true));
+        EXPECT_FALSE(img->DoSave(image.c_str(), true));
+    });
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "Can't save data...\n" + drawing + " (27: file too large)",
+                         "The image could not be saved to " + image + " (error 27: file too large)."}));
+    EXPECT_EQ(files_named("big"), (std::set<std::string>{"big.qvm", "big.bmp"}));
+    EXPECT_EQ(std::ifstream(drawing).rdbuf()->sgetc(), 'o');
+    EXPECT_TRUE(view->document()->IsModified());
+}
+
+// Prints to a PDF file beyond the file size limit, from the menu and from the
+// preview's Print (which paints on the printer itself): each says why it failed and
+// leaves no file, cut or empty; the next print is whole.
+TEST_F(PrintCommandsTest, PrintsBeyondTheFileSizeLimitAreToldAndLeaveNoCutFile) {
+    CSView* view = frame()->active_view();
+    for (int i = 0; i < 2200; ++i) add_line(view, {float(i % 97), float(i % 89), 0}, {i % 13 * 7.f, 300, 0});
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(QString::fromStdString(AppTestEnvironment::file("cut.pdf")));
+    drawing_print_set_dialog_hook([](QPrinter*) { return true; });
+    image_print_set_dialog_hook([](QPrinter*) { return true; });
+    auto print_and_preview_print = [&] {
+        frame()->route_command(ID_FILE_PRINT);
+        QTimer::singleShot(0, [printer] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QPrintPreviewDialog*>(w)) Q_EMIT d->paintRequested(printer), d->reject();
+        });
+        frame()->route_command(ID_FILE_PRINT_PREVIEW);
+    };
+    const std::string image = noise_bmp("noise.bmp");
+    const auto boxes = messages_under_limit(8192, [&] {
+        print_and_preview_print();
+        ASSERT_NE(image_window_open(*app, image), nullptr);
+        app_session_settle();
+        print_and_preview_print();
+    });
+    const std::string drawing_failed =
+        "The drawing could not be printed. (27: file too large)\n0 of 1 pages went to the printer.";
+    const std::string image_failed = "The image could not be printed. (27: file too large)";
+    EXPECT_EQ(boxes, (std::vector<std::string>{drawing_failed, drawing_failed, image_failed, image_failed}));
+    EXPECT_EQ(files_named("cut"), std::set<std::string>{});
+    EXPECT_TRUE(frame()->route_command(ID_FILE_PRINT));
+    image_print_set_dialog_hook({});
+    EXPECT_EQ(pdf_file_check(AppTestEnvironment::file("cut.pdf")), 0);
 }
 
 }  // namespace

@@ -1,0 +1,198 @@
+// Prints to a PDF file through a checked temporary file.
+#include "shell/image/print_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QPaintEngine>
+#include <QPrinter>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+int errno_or_eio() {
+    return errno ? errno : EIO;
+}
+
+// Exactly `n` bytes at `at`; false when the file holds fewer.
+bool read_at(int fd, off_t at, size_t n, std::string* out) {
+    out->resize(n);
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, out->data() + got, n - got, at + off_t(got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        got += size_t(r);
+    }
+    return true;
+}
+
+bool pdf_complete(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    // The end: "startxref", the table's offset, "%%EOF".
+    const off_t tail_at = st.st_size > 1024 ? st.st_size - 1024 : 0;
+    std::string tail;
+    if (!read_at(fd, tail_at, size_t(st.st_size - tail_at), &tail)) return false;
+    size_t end = tail.size();
+    while (end > 0 && std::isspace(static_cast<unsigned char>(tail[end - 1]))) --end;
+    if (end < 5 || tail.compare(end - 5, 5, "%%EOF") != 0) return false;
+    const size_t start = tail.rfind("startxref", end - 5);
+    if (start == std::string::npos) return false;
+    char* stop = nullptr;
+    const long long xref = std::strtoll(tail.c_str() + start + 9, &stop, 10);
+    const off_t table_end = tail_at + off_t(start);
+    if (stop == tail.c_str() + start + 9 || xref < 0 || xref >= table_end) return false;
+    // The table: "xref", sections of "first count" and 20-byte entries, "trailer".
+    std::string table;
+    if (!read_at(fd, xref, size_t(table_end - xref), &table) || table.compare(0, 4, "xref") != 0)
+        return false;
+    size_t i = 4;
+    for (;;) {
+        while (i < table.size() && std::isspace(static_cast<unsigned char>(table[i]))) ++i;
+        if (table.compare(i, 7, "trailer") == 0) return true;
+        unsigned long long first = 0, count = 0;
+        int used = 0;
+        if (std::sscanf(table.c_str() + i, "%llu %llu%n", &first, &count, &used) != 2) return false;
+        i += size_t(used);
+        while (i < table.size() && (table[i] == '\r' || table[i] == '\n' || table[i] == ' ')) ++i;
+        if (count > (table.size() - i) / 20) return false;
+        for (unsigned long long k = 0; k < count; ++k, i += 20) {
+            const char kind = table[i + 17];
+            if (kind == 'f') continue;
+            if (kind != 'n') return false;
+            // The object must start where its entry says: "<number> <generation> obj".
+            const long long at = std::atoll(table.c_str() + i);
+            const int generation = std::atoi(table.c_str() + i + 11);
+            char want[64];
+            const int n = std::snprintf(want, sizeof want, "%llu %d obj", first + k, generation);
+            std::string head;
+            if (at < 0 || at >= xref || !read_at(fd, at, size_t(n), &head) || head != want)
+                return false;
+        }
+    }
+}
+
+// The error a write at the end of `path` meets now; EIO when writing would succeed
+// (whatever stopped the writer has gone).
+int write_error_now(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return errno_or_eio();
+    static const char zeros[65536] = {};
+    int err = 0;
+    for (int i = 0; i < 16 && !err; ++i) {
+        if (::write(fd, zeros, sizeof zeros) < 0 && errno != EINTR) err = errno_or_eio();
+    }
+    ::close(fd);
+    return err ? err : EIO;
+}
+
+// A new file ".<name>.XXXXXX" beside `target`, made as a plain create would make it
+// (its mode from the umask), or with the mode of the file it replaces.
+int make_temporary(const std::string& target, std::string* temp) {
+    static std::atomic<unsigned> serial{0};
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string name = target.substr(folder.size());
+    struct stat st;
+    const bool replaces = ::stat(target.c_str(), &st) == 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned long long v = (unsigned long long)::getpid() * 2654435761u ^
+                               (unsigned long long)std::time(nullptr) ^
+                               ((unsigned long long)serial.fetch_add(1) << 20);
+        char suffix[7];
+        for (char& c : suffix) c = "abcdefghijklmnopqrstuvwxyz0123456789"[v % 36], v /= 36;
+        suffix[6] = 0;
+        *temp = folder + "." + name + "." + suffix;
+        const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return errno_or_eio();
+        if (replaces) (void)::fchmod(fd, st.st_mode & 07777);  // best effort
+        ::close(fd);
+        return 0;
+    }
+    return EEXIST;
+}
+
+}  // namespace
+
+bool print_is_preview(QPrinter* printer) {
+    return printer && printer->paintEngine() &&
+           printer->paintEngine()->type() == QPaintEngine::Picture;
+}
+
+int pdf_file_check(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno_or_eio();
+    const bool complete = pdf_complete(fd);
+    ::close(fd);
+    return complete ? 0 : write_error_now(path);
+}
+
+PrintFile::PrintFile(QPrinter* printer) {
+    if (!printer || print_is_preview(printer) || printer->outputFormat() != QPrinter::PdfFormat)
+        return;
+    name_ = printer->outputFileName();
+    if (name_.isEmpty()) return;
+    target_ = QFile::encodeName(name_).toStdString();
+    // A link is followed: its file is replaced and the link stays. A pipe or a
+    // device is printed to as it is.
+    struct stat st;
+    if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(target_.c_str(), nullptr)) {
+            target_ = real;
+            std::free(real);
+        }
+    }
+    if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;
+    error_ = make_temporary(target_, &temp_);
+    if (error_) {
+        temp_.clear();
+        return;
+    }
+    printer_ = printer;
+    printer->setOutputFileName(QFile::decodeName(temp_.c_str()));
+}
+
+PrintFile::~PrintFile() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    restore();
+}
+
+void PrintFile::restore() {
+    if (printer_) printer_->setOutputFileName(name_);
+    printer_ = nullptr;
+}
+
+int PrintFile::finish() {
+    if (temp_.empty()) return error_;
+    QPrinter* printer = printer_;
+    restore();
+    int err = pdf_file_check(temp_);
+    if (err) {
+        // Qt's writer stops writing for good after a failed write (its stream keeps
+        // the error): the printer gets a new one, with the same settings, by way of
+        // another PDF version.
+        const QPrinter::PdfVersion version = printer->pdfVersion();
+        printer->setPdfVersion(version == QPrinter::PdfVersion_1_4 ? QPrinter::PdfVersion_1_6
+                                                                   : QPrinter::PdfVersion_1_4);
+        printer->setPdfVersion(version);
+    }
+    if (!err) {
+        // On the disk before it replaces the old file, as a saved drawing is.
+        const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)) err = errno_or_eio();
+        if (fd >= 0) ::close(fd);
+    }
+    if (!err && std::rename(temp_.c_str(), target_.c_str()) != 0) err = errno_or_eio();
+    if (err) ::unlink(temp_.c_str());
+    temp_.clear();
+    return err;
+}
