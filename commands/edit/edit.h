@@ -44,6 +44,7 @@ inline constexpr uint32_t kPromptPasteLocation = 44314;
 inline constexpr uint32_t kTextNoSelection = 44315;
 inline constexpr uint32_t kPromptCollectGroup = 44316;
 inline constexpr uint32_t kTextNoGroups = 44317;
+inline constexpr uint32_t kTextCentreTooFar = 44328;
 inline constexpr uint32_t kPromptSplitGroups = 44318;
 inline constexpr uint32_t kPromptChangeColour = 44319;
 inline constexpr uint32_t kPromptSelectCamera = 44320;
