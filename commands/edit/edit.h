@@ -85,6 +85,9 @@ struct StyleValues {
     double width = -1.0;
     double params[5] = {-1.0, -1.0, -1.0, -1.0, -1.0};
     char text[256] = "";  // the string of Change 2D Text
+    // A dimension's tolerance texts, edited below the string when `tolerances` is set.
+    bool tolerances = false;
+    char upper[256] = "", lower[256] = "";
 };
 
 // Image patterns a material sheet loaded for the material it gave back, not yet the

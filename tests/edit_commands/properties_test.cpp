@@ -1,9 +1,15 @@
 // The property changes: which material the sheet starts from, the "Change What?"
 // masks, Change Layer through undo and redo, a cancelled camera dialog, and Change
 // 2D Text on several texts.
+#include <QString>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "../file/file_support.h"
+#include "commands/dimension/dim_command.h"
+#include "commands/input/support.h"
+#include "dialogs/edit_dialogs.h"
 #include "edit_fixture.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
@@ -13,6 +19,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/material/material.h"
+#include "platform/modal.h"
 
 namespace {
 
@@ -255,6 +262,52 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
             EXPECT_EQ(t->text, "old");
         }
     }
+}
+
+// Modify Text on a horizontal dimension 400 long, through the real dialog: it shows
+// the value with the tolerances below; "+0.1" typed as the upper tolerance changes
+// that text alone.
+Harness* g_dim_harness = nullptr;
+
+TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
+    Harness h;
+    define_edit_commands(h);
+    g_dim_harness = &h;
+    dim_register_commands([](int id, DimCommandFn fn) { g_dim_harness->define(uint32_t(id), fn); });
+    g_prefs.dimension = 1;  // the computed value, no text dialog
+    h.view()->projection.scale = 0.5;
+    h.click({20, 20, 0}).click({420, 20, 0}).click({220, 60, 0}).esc();
+    h.run(kCmdDimFirst);
+    ASSERT_EQ(drawing_objects(h.model()).size(), 1u);
+    auto texts = [&] {
+        std::vector<std::pair<std::string, double>> out;
+        for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
+            out.emplace_back(t->text, t->layout[kText2Height]);
+        return out;
+    };
+    const auto before = texts();
+    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(before[0].first, "400.00");
+    ASSERT_NE(before[0].second, before[1].second);
+    buffer_add(h.view()->selection, drawing_objects(h.model())[0]);
+    edit_dialogs_install();
+    platform_set_modal_hook([&](CDialog& d) {
+        EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 31), "400.00");
+        EXPECT_NEAR(std::stod(d.GetDlgItemText(kIdcFirst + 17)), before[0].second, 1e-3);  // height
+        d.SetDlgItemText(kIdcFirst + 33, "+0.1");
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QString("%1/change_text_dimension.png").arg(dir));
+        d.press(IDOK);
+    });
+    h.run(kCmdChangeText);
+    platform_set_modal_hook(nullptr);
+    const auto after = texts();
+    ASSERT_EQ(after.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(after[i].first, i == 1 ? "+0.1" : before[i].first);
+        EXPECT_NEAR(after[i].second, before[i].second, 1e-9);  // the clone step's rounding
+    }
+    cmd_undo(h.view());
+    EXPECT_EQ(texts(), before);
 }
 
 // A clone failing part way through Change 2D Text on the selection leaves the drawing,
