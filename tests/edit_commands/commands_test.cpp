@@ -313,29 +313,24 @@ TEST_F(TransformTest, EscAtTheBaseLineEndAsksAgain) {
 
 // 100 view units from a centre at x = 5e9 round back onto the centre in floats. The
 // command runs in a child whose alarm ends a loop that never would.
+int rotate_about_far_centre() {
+    alarm(30);
+    Harness h;
+    define_edit_commands(h);
+    XPLINE* far = scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, {5e9f, 4096, 0}});
+    g_prefs.rotation_mode = 6, g_prefs.turn = 1, g_prefs.delete_parents = 1;
+    edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };  // F10
+    buffer_add(h.view()->selection, far);
+    h.typed("5000000000 0 0").options().typed("90").esc();
+    h.run(kCmdRotate);
+    const auto objs = drawing_objects(h.model());
+    auto* turned = objs.size() == 1 ? rtc_cast<XPLINE>(objs[0]) : nullptr;
+    const PointNode* end = turned && turned->control ? turned->control->next : nullptr;
+    return h.script_left() == 0 && end && end->x == 5e9f - 4096 && std::fabs(end->y) < 1 ? 0 : 1;
+}
+
 TEST_F(TransformTest, RotateAboutAFarCentreWithoutAskingTheBaseLineEnds) {
-    EXPECT_EXIT(
-        {
-            alarm(30);
-            Harness h;
-            define_edit_commands(h);
-            XPLINE* far = scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, {5e9f, 4096, 0}});
-            g_prefs.rotation_mode = 6;
-            g_prefs.turn = 1;
-            g_prefs.delete_parents = 1;
-            edit_dialogs().transform_options = [](VIEW*, int) {
-                g_prefs.rotation_mode = 2;  // "Ask base point" unticked
-                return 1;
-            };
-            buffer_add(h.view()->selection, far);
-            h.typed("5000000000 0 0").options().typed("90").esc();
-            h.run(kCmdRotate);
-            const auto objs = drawing_objects(h.model());
-            auto* turned = objs.size() == 1 ? rtc_cast<XPLINE>(objs[0]) : nullptr;
-            const PointNode* end = turned && turned->control ? turned->control->next : nullptr;
-            std::_Exit(h.script_left() == 0 && end && end->x == 5e9f - 4096 && std::fabs(end->y) < 1 ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::_Exit(rotate_about_far_centre()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(TransformTest, StretchTypedFactors) {

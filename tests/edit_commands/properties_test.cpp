@@ -1,10 +1,8 @@
 // The property changes: which material the sheet starts from, the "Change What?"
 // masks, Change Layer through undo and redo, a cancelled camera dialog, and Change
 // 2D Text on several texts.
-#include <QString>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "../file/file_support.h"
 #include "commands/dimension/dim_command.h"
@@ -264,11 +262,9 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
     }
 }
 
-// Modify Text on a horizontal dimension 400 long, through the real dialog: it shows
-// the value with the tolerances below; "+0.1" typed as the upper tolerance changes
-// that text alone.
+// Modify Text on a horizontal dimension 400 long, through the real dialog: it shows the
+// value with the tolerances; "+0.1" typed as the upper tolerance changes that alone.
 Harness* g_dim_harness = nullptr;
-
 TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     Harness h;
     define_edit_commands(h);
@@ -286,23 +282,20 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
         return out;
     };
     const auto before = texts();
-    ASSERT_EQ(before.size(), 3u);
-    ASSERT_EQ(before[0].first, "400.00");
-    ASSERT_NE(before[0].second, before[1].second);
+    ASSERT_TRUE(before.size() == 3 && before[0].first == "400.00" && before[0].second != before[1].second);
     buffer_add(h.view()->selection, drawing_objects(h.model())[0]);
     edit_dialogs_install();
     platform_set_modal_hook([&](CDialog& d) {
         EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 31), "400.00");
         EXPECT_NEAR(std::stod(d.GetDlgItemText(kIdcFirst + 17)), before[0].second, 1e-3);  // height
         d.SetDlgItemText(kIdcFirst + 33, "+0.1");
-        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QString("%1/change_text_dimension.png").arg(dir));
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QString(dir) + "/change_text_dimension.png");
         d.press(IDOK);
     });
     h.run(kCmdChangeText);
     platform_set_modal_hook(nullptr);
     const auto after = texts();
-    ASSERT_EQ(after.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < after.size(); ++i) {
         EXPECT_EQ(after[i].first, i == 1 ? "+0.1" : before[i].first);
         EXPECT_NEAR(after[i].second, before[i].second, 1e-9);  // the clone step's rounding
     }
