@@ -288,7 +288,13 @@ void CChooseLayerDlg::OnOK() {
 // ---- Line style, hatch and font
 
 CLineStyleDlg::CLineStyleDlg(QWidget* parent, MODEL* model, const RtcClass* cls, StyleValues* values)
-    : CDlg(kDlgLineStyle, parent), model_(model), cls_(cls), v_(values), text_(values->text) {
+    : CDlg(kDlgLineStyle, parent),
+      model_(model),
+      cls_(cls),
+      v_(values),
+      text_(values->text),
+      upper_(values->upper),
+      lower_(values->lower) {
     for (ZOBJ* p : ring_of(model ? model->patterns : nullptr, cls)) patterns_.push_back(static_cast<PATT*>(p));
 }
 
@@ -312,6 +318,12 @@ void CLineStyleDlg::CreateControls() {
         add_static(kIdcFirst + 30, "&Text:", row, 0);
         add_edit(kIdcFirst + 31, row++, 1);
     }
+    if (font && v_->tolerances) {
+        add_static(kIdcFirst + 32, "&Upper tolerance:", row, 0);
+        add_edit(kIdcFirst + 33, row++, 1);
+        add_static(kIdcFirst + 34, "L&ower tolerance:", row, 0);
+        add_edit(kIdcFirst + 35, row++, 1);
+    }
     add_ok_cancel(row, 2);
 }
 
@@ -327,15 +339,22 @@ void CLineStyleDlg::DoDataExchange(CDataExchange* dx) {
     DDX_Length(dx, kIdcFirst + 3, v_->width);
     for (int i = 0; i < 5; ++i)
         if (GetDlgItem(kIdcFirst + 11 + 2 * i)) DDX_Double(dx, kIdcFirst + 11 + 2 * i, v_->params[i]);
-    if (GetDlgItem(kIdcFirst + 31)) {
-        DDX_Text(dx, kIdcFirst + 31, text_);
-        DDV_MaxChars(dx, text_, int(sizeof v_->text) - 1);
+    struct Text {
+        int id;
+        std::string& kept;
+        char* value;
+    } texts[3] = {{kIdcFirst + 31, text_, v_->text}, {kIdcFirst + 33, upper_, v_->upper},
+                  {kIdcFirst + 35, lower_, v_->lower}};
+    for (const Text& t : texts) {
+        if (!GetDlgItem(t.id)) continue;
+        DDX_Text(dx, t.id, t.kept);
+        DDV_MaxChars(dx, t.kept, int(sizeof v_->text) - 1);
     }
     if (!dx->saving()) return;
     std::vector<ZOBJ*> items(patterns_.begin(), patterns_.end());
     v_->pattern =
         static_cast<PATT*>(combo_choice(GetDlgItem(kIdcFirst + 1), items, cls_ == &HATCHPATT::rtc_class));
-    utf8_copy(v_->text, sizeof v_->text, text_);
+    for (const Text& t : texts) utf8_copy(t.value, sizeof v_->text, t.kept);
 }
 
 // ---- Camera and light

@@ -118,7 +118,8 @@ class CChooseLayerDlg : public CDlg {
 };
 
 // The style of the class (LINEPATT, HATCHPATT or FONTPATT): pattern among the
-// drawing's, width and the class's values (and the text for fonts).
+// drawing's, width and the class's values (and the text for fonts, with a dimension's
+// tolerances below it).
 class CLineStyleDlg : public CDlg {
   public:
     CLineStyleDlg(QWidget* parent, MODEL* model, const RtcClass* cls, StyleValues* values);
@@ -133,7 +134,7 @@ class CLineStyleDlg : public CDlg {
     const RtcClass* cls_;
     StyleValues* v_;
     std::vector<PATT*> patterns_;
-    std::string text_;
+    std::string text_, upper_, lower_;
 };
 
 // Camera settings: name, position, target, lens and focal-blur aperture (a length,

@@ -120,12 +120,16 @@ LayerDeleteResult layer_delete_by_name(VIEW* view, const char* name, bool ask, V
     MODEL* model = view_drawing(view);
     LAYER* layer = layer_find(model, name);
     const int index = layer_index_of(model, layer);
+    // Each view keeps the layer's flag aside for the undo that brings it back; a layer
+    // destroyed at once (undo off) takes it along.
     for_each_view(model, [&](VIEW* v) {
+        view_park_layer_flag(v, layer, view_layer_flag(v, index));
         auto& f = v->layer_state.flags;
         if (index >= 0 && size_t(index) < f.size()) f[index] |= kFlagDying;
     });
     const int r = model_delete_object(layer, undo_depth_from_prefs(), 1);
     for_each_view(model, [&](VIEW* v) {
+        if (r != 0) std::erase_if(v->layer_state.parked, [layer](const auto& e) { return e.first == layer; });
         auto& f = v->layer_state.flags;
         if (index < 0 || size_t(index) >= f.size()) return;
         if (r == 0)

@@ -44,6 +44,7 @@ inline constexpr uint32_t kPromptPasteLocation = 44314;
 inline constexpr uint32_t kTextNoSelection = 44315;
 inline constexpr uint32_t kPromptCollectGroup = 44316;
 inline constexpr uint32_t kTextNoGroups = 44317;
+inline constexpr uint32_t kTextCentreTooFar = 44328;
 inline constexpr uint32_t kPromptSplitGroups = 44318;
 inline constexpr uint32_t kPromptChangeColour = 44319;
 inline constexpr uint32_t kPromptSelectCamera = 44320;
@@ -84,6 +85,9 @@ struct StyleValues {
     double width = -1.0;
     double params[5] = {-1.0, -1.0, -1.0, -1.0, -1.0};
     char text[256] = "";  // the string of Change 2D Text
+    // A dimension's tolerance texts, edited below the string when `tolerances` is set.
+    bool tolerances = false;
+    char upper[256] = "", lower[256] = "";
 };
 
 // Image patterns a material sheet loaded for the material it gave back, not yet the

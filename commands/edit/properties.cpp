@@ -4,8 +4,11 @@
 // then changes the clones, so that Undo brings the unchanged objects back and a
 // cancelled dialog rolls the level back.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "commands/edit/edit.h"
 #include "commands/editcore/picking.h"
@@ -247,9 +250,12 @@ int adopt_pattern(VIEW* view, PATT** pattern) {
     return 0;
 }
 
-// Applies the values to the clones of the objects (the caller's buffer): the shared
-// tail of the three style commands.
-int apply_style(VIEW* view, buffer* objects, PATT* pattern, const double values[6], const char* text) {
+// Changes the clones (the caller's buffer) with the drawing's own pattern: 0 or a code.
+using StyleChange = std::function<int(buffer* clones, PATT* pattern)>;
+
+// Clones the objects (the caller's buffer) and changes the clones: the shared tail of
+// the three style commands.
+int apply_style(VIEW* view, buffer* objects, PATT* pattern, const StyleChange& change) {
     bool cloned = false;
     buffer* originals = nullptr;
     int rc = edit_clone_step(view, objects, &cloned, &originals);
@@ -263,8 +269,7 @@ int apply_style(VIEW* view, buffer* objects, PATT* pattern, const double values[
     buffer_get_bbox(objects, &box);
     view_gdi_list_all_cur(view, objects);
     view_set_modified(view, 1);
-    if (text) rc = texts_set_string(objects, text);
-    if (rc == 0) rc = objects_set_patt_params_list(pattern, values, objects);
+    rc = change(objects, pattern);
     if (rc != 0) {
         edit_rollback_clones(view, objects, &originals);
     } else {
@@ -314,7 +319,9 @@ int cmd_change_line_style(void* arg) {
             break;
         const double values[6] = {(mask & 1) ? v.width : -1.0, (mask & 4) ? v.params[0] : -1.0,
                                   (mask & 8) ? v.params[1] : -1.0, -1.0, -1.0, (mask & 16) ? v.params[4] : -1.0};
-        rc = apply_style(view, objects, (mask & 2) ? v.pattern : nullptr, values, nullptr);
+        rc = apply_style(view, objects, (mask & 2) ? v.pattern : nullptr, [&](buffer* clones, PATT* pattern) {
+            return objects_set_patt_params_list(pattern, values, clones);
+        });
         if (rc != 0 || from_selection) break;
     }
     if (*view_ref) input_finish(*view_ref, objects);
@@ -334,6 +341,91 @@ void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
             z = tree_next(z, obj);
         }
     }
+}
+
+// The three texts of a dimension, in order the value, the upper and the lower
+// tolerance, when `obj` is one: a group (not a layer) holding exactly three texts
+// beside its other pieces.
+bool dimension_texts(ZOBJ* obj, TEXT2* out[3]) {
+    auto* g = rtc_cast<CONTAINER>(obj);
+    if (!g || rtc_is<LAYER>(g) || rtc_is<MODEL>(g) || !g->children) return false;
+    int texts = 0, others = 0;
+    ZDLIST* p = g->children;
+    do {
+        if (auto* t = rtc_cast<TEXT2>(p)) {
+            if (texts == 3) return false;
+            out[texts++] = t;
+        } else {
+            ++others;
+        }
+        p = p->next;
+    } while (p != g->children);
+    return texts == 3 && others > 0;
+}
+
+// What Change 2D Text edits: a text of a dimension stands for its whole dimension,
+// which is cloned whole so that its texts keep their order; other texts stand alone.
+// `found` lists the texts last first (buffer order); the units come first first.
+std::vector<ZOBJ*> text_units(const buffer* found) {
+    std::vector<ZOBJ*> units;
+    for (const RefNode* n = found->refs; n; n = n->next) {
+        TEXT2* dim[3];
+        ZOBJ* unit = n->ref && dimension_texts(n->ref->parent, dim) ? n->ref->parent : n->ref;
+        if (unit && std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
+    }
+    std::reverse(units.begin(), units.end());
+    return units;
+}
+
+// The text whose values the dialog starts from: a dimension's value, or the text.
+TEXT2* unit_text(ZOBJ* unit) {
+    TEXT2* dim[3];
+    return dimension_texts(unit, dim) ? dim[0] : rtc_cast<TEXT2>(unit);
+}
+
+void start_values(const TEXT2* t, StyleValues* v) {
+    v->width = t->width;
+    v->pattern = t->font;
+    v->params[0] = t->layout[kText2Direction];
+    v->params[1] = t->layout[kText2Slant];
+    v->params[2] = t->layout[kText2Width];
+    v->params[3] = t->layout[kText2Height];
+    utf8_copy(v->text, sizeof v->text, t->text);
+}
+
+// Applies to the cloned units only what the dialog changed from `shown`: the string,
+// font, width and layout to every lone text and dimension value, each tolerance to
+// the dimensions' text of that tolerance. Sizes below 0 and angles that are not
+// finite are left as they were.
+int apply_text_edits(buffer* clones, PATT* pattern, const StyleValues& shown, const StyleValues& v) {
+    const char* strings[3] = {v.text, v.upper, v.lower};
+    const bool edited[3] = {std::strcmp(v.text, shown.text) != 0, std::strcmp(v.upper, shown.upper) != 0,
+                            std::strcmp(v.lower, shown.lower) != 0};
+    auto* font = v.pattern != shown.pattern ? rtc_cast<FONTPATT>(pattern) : nullptr;
+    static constexpr int kLayout[4] = {kText2Direction, kText2Slant, kText2Width, kText2Height};
+    for (RefNode* n = clones->refs; n; n = n->next) {
+        TEXT2* texts[3] = {rtc_cast<TEXT2>(n->ref), nullptr, nullptr};
+        const int count = dimension_texts(n->ref, texts) ? 3 : 1;
+        for (int i = 0; i < count; ++i) {
+            TEXT2* t = texts[i];
+            if (!t) continue;
+            try {
+                if (edited[i]) t->text = strings[i];
+            } catch (...) {
+                return 8;
+            }
+            if (i == 0) {
+                if (font) t->font = font;
+                if (v.width != shown.width && v.width >= 0) t->width = static_cast<float>(v.width);
+                for (int k = 0; k < 4; ++k) {
+                    const double x = v.params[k];
+                    if (x != shown.params[k] && (k < 2 ? std::isfinite(x) : x >= 0)) t->layout[kLayout[k]] = x;
+                }
+            }
+            if (int rc = regen_object(t)) return rc;
+        }
+    }
+    return 0;
 }
 
 int change_style_command(VIEW** view_ref, int hatch) {
@@ -365,28 +457,40 @@ int change_style_command(VIEW** view_ref, int hatch) {
         }
         view = *view_ref;
         StyleValues v;
-        if (auto* w = rtc_cast<WIRE>(first_object(found))) {
-            v.width = w->width;
+        if (hatch) {
             // Angles take any finite value, so every value starts from the object.
-            if (auto* h = rtc_cast<HATCH>(w)) {
+            if (auto* h = rtc_cast<HATCH>(first_object(found))) {
+                v.width = h->width;
                 v.pattern = h->pattern;
                 v.params[0] = h->values[1];  // angle
                 v.params[1] = h->values[0];  // scale
-            } else if (auto* t = rtc_cast<TEXT2>(w)) {
-                v.pattern = t->font;
-                v.params[0] = t->layout[kText2Direction];
-                v.params[1] = t->layout[kText2Slant];
-                v.params[2] = t->layout[kText2Width];
-                v.params[3] = t->layout[kText2Height];
-                utf8_copy(v.text, sizeof v.text, t->text);
+            }
+        } else {
+            // The dialog starts from the first text in drawing order; the units
+            // replace the texts (a dimension's texts by their dimension).
+            const std::vector<ZOBJ*> units = text_units(found);
+            buffer_clear(found);
+            for (auto it = units.rbegin(); it != units.rend() && rc == 0; ++it) rc = buffer_add(found, *it);
+            if (rc != 0) break;
+            if (TEXT2* t = units.empty() ? nullptr : unit_text(units.front())) start_values(t, &v);
+            for (ZOBJ* u : units) {
+                TEXT2* dim[3];
+                if (v.tolerances || !dimension_texts(u, dim)) continue;
+                v.tolerances = true;
+                utf8_copy(v.upper, sizeof v.upper, dim[1]->text);
+                utf8_copy(v.lower, sizeof v.lower, dim[2]->text);
             }
         }
+        const StyleValues shown = v;
         if (edit_dialogs().line_style && !edit_dialogs().line_style(view, patt_cls, &v)) {
             if (from_selection) break;
             continue;
         }
         const double values[6] = {v.width, v.params[0], v.params[1], v.params[2], v.params[3], -1.0};
-        rc = apply_style(view, found, v.pattern, values, hatch ? nullptr : v.text);
+        rc = apply_style(view, found, v.pattern, [&](buffer* clones, PATT* pattern) {
+            return hatch ? objects_set_patt_params_list(pattern, values, clones)
+                         : apply_text_edits(clones, pattern, shown, v);
+        });
         if (rc != 0 && from_selection) edit_restore_refs(view->selection, kept);
         if (rc == 0 && from_selection) {
             buffer_clear(view->selection);

@@ -1,6 +1,7 @@
 // Move, Copy, Mirror, Rotate and Stretch: the points of each transform asked with
 // the phantom of the objects following the cursor, then applied through
 // objects_apply_transform as one undo level per pass.
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -14,6 +15,7 @@
 #include "model/db/buffer.h"
 #include "model/db/glimpse_notify.h"
 #include "model/math/matrix.h"
+#include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
@@ -167,26 +169,44 @@ int mirror_points(VIEW** view_ref, LoopState* st, Transform* t) {
     return xform_from_points(t, st->start, end, third, kKindMirror);
 }
 
-// The base line end by the rule in force: asked, or 100 view units to the right.
+// Whether two points stand apart in the view (not on one view x, y).
+bool apart_in_view(const ViewProjection* vp, const Vec3& p, const Vec3& q) {
+    Vec3 a, b;
+    world_to_view(vp, p, &a);
+    world_to_view(vp, q, &b);
+    return a.x != b.x || a.y != b.y;
+}
+
+// The base line end 100 view units to the right of the centre, at the centre's depth.
+// Far from the origin 100 units vanish in the float rounding of the coordinates; the
+// distance then doubles until the end stands apart from the centre. A centre so far
+// out that no finite end does is refused with a message (-1).
+int base_end_to_the_right(const VIEW* view, LoopState* st) {
+    const ViewProjection* vp = &view->projection;
+    Vec3 c;
+    world_to_view(vp, st->start, &c);
+    // Ends at the latest when the sum leaves the float range (about 130 doublings).
+    for (double step = 100.0; std::fabs(c.x + step) <= FLT_MAX; step *= 2) {
+        Vec3 e = c;
+        e.x = static_cast<float>(c.x + step);
+        view_to_world(vp, e, &st->end);
+        if (vec3_finite(st->end) && apart_in_view(vp, st->start, st->end)) return 0;
+    }
+    msgbox_ids(kStrIdWarning, kTextCentreTooFar);
+    return kStepRefused;
+}
+
+// The base line end by the rule in force: asked, or to the right of the centre. An
+// end on the centre is asked again.
 int rotate_base_end(VIEW** view_ref, LoopState* st) {
     for (;;) {
-        VIEW* view = *view_ref;
-        if (g_prefs.rotation_mode & 4) {
-            const int rc = input_point(view_ref, kPromptBaseLineEnd, cursor_draw_rubber_line, rotate_options,
-                                       &st->end, 40035);
-            if (rc == kStepCancelled || !*view_ref) return kStepRefused;
-            if (rc == kStepRefused) continue;
-            if (rc != 0) return rc;
-        } else {
-            Vec3 c;
-            world_to_view(&view->projection, st->start, &c);
-            c.x += 100.0f;
-            view_to_world(&view->projection, c, &st->end);
-        }
-        Vec3 a, b;
-        world_to_view(&(*view_ref)->projection, st->start, &a);
-        world_to_view(&(*view_ref)->projection, st->end, &b);
-        if (a.x != b.x || a.y != b.y) return 0;
+        if (!(g_prefs.rotation_mode & 4)) return base_end_to_the_right(*view_ref, st);
+        const int rc = input_point(view_ref, kPromptBaseLineEnd, cursor_draw_rubber_line, rotate_options, &st->end,
+                                   40035);
+        if (rc == kStepCancelled || !*view_ref) return kStepRefused;
+        if (rc == kStepRefused) continue;
+        if (rc != 0) return rc;
+        if (apart_in_view(&(*view_ref)->projection, st->start, st->end)) return 0;
     }
 }
 

@@ -72,7 +72,9 @@ void undo_step(VIEW* view, buffer* going, buffer* other, int (*apply)(MODEL*)) {
     view_gdi_list_all_cur(view, going);
     for (RefNode* n = going ? going->refs : nullptr; n; n = n->next)
         if (n->ref) style_fallback_on_remove(view, n->ref);
+    const std::vector<LAYER*> layers = model_layer_order(m);
     apply(m);
+    views_follow_layers(m, layers);
     view_notify_all(view, bbox_is_empty(b1) ? nullptr : &b1, 1);
     views_compute_extents(view);
     view_update_scrollbars_all(view);

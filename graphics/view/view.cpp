@@ -2,8 +2,11 @@
 // frame placement saved at one size and restored at another, and layer flags.
 #include "graphics/view/view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "graphics/view/colours.h"
 #include "graphics/view/view_host.h"
@@ -87,6 +90,8 @@ int VIEW::replace_ref(RTC* old_ref, RTC* new_ref) {
     ViewLayerState& st = layer_state;
     n += swap_ref(&st.layer, old_ref, new_ref) + swap_ref(&st.line_style, old_ref, new_ref) +
          swap_ref(&st.hatch, old_ref, new_ref) + swap_ref(&st.font, old_ref, new_ref);
+    // A layer that goes for good takes its kept flag with it.
+    std::erase_if(st.parked, [old_ref](const auto& e) { return e.first == old_ref; });
     return n != 0;
 }
 
@@ -225,6 +230,66 @@ int view_push_layer_flag(VIEW* view, int32_t flag) {
         return 8;
     }
     return 0;
+}
+
+void view_park_layer_flag(VIEW* view, const LAYER* layer, int32_t flag) {
+    if (!view || !layer) return;
+    auto& parked = view->layer_state.parked;
+    std::erase_if(parked, [layer](const auto& e) { return e.first == layer; });
+    try {
+        parked.emplace_back(layer, flag);
+    } catch (const std::bad_alloc&) {
+        // Without memory the layer comes back visible.
+    }
+}
+
+std::vector<LAYER*> model_layer_order(const MODEL* model) {
+    std::vector<LAYER*> out;
+    ZDLIST* head = model ? model->children : nullptr;
+    if (!head) return out;
+    ZDLIST* p = head;
+    do {
+        if (auto* l = rtc_cast<LAYER>(p)) out.push_back(l);
+        p = p->next;
+    } while (p && p != head);
+    return out;
+}
+
+void views_follow_layers(MODEL* model, const std::vector<LAYER*>& before) {
+    if (!model || !model->views) return;
+    try {
+        const std::vector<LAYER*> after = model_layer_order(model);
+        if (after == before) return;
+        std::unordered_map<const LAYER*, size_t> was;
+        for (size_t i = 0; i < before.size(); ++i) was.emplace(before[i], i);
+        const std::unordered_set<const LAYER*> now(after.begin(), after.end());
+        ZDLIST* p = model->views;
+        do {
+            if (auto* v = rtc_cast<VIEW>(p)) {
+                ViewLayerState& st = v->layer_state;
+                auto flag_at = [&](size_t i) { return i < st.flags.size() ? st.flags[i] : 1; };
+                std::vector<int32_t> flags;
+                flags.reserve(after.size());
+                for (LAYER* l : after) {
+                    if (auto it = was.find(l); it != was.end()) {
+                        flags.push_back(flag_at(it->second));
+                        continue;
+                    }
+                    auto kept = std::find_if(st.parked.begin(), st.parked.end(),
+                                             [l](const auto& e) { return e.first == l; });
+                    flags.push_back(kept != st.parked.end() ? kept->second : 1);
+                    if (kept != st.parked.end()) st.parked.erase(kept);
+                }
+                for (size_t i = 0; i < before.size(); ++i)
+                    if (!now.count(before[i]))
+                        view_park_layer_flag(v, before[i], flag_at(i));
+                st.flags = std::move(flags);
+            }
+            p = p->next;
+        } while (p && p != model->views);
+    } catch (const std::bad_alloc&) {
+        // Without memory the flags stay as they were.
+    }
 }
 
 void view_gdi_object(VIEW* view, object* obj, int colour) {

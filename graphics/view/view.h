@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/view/pick.h"
@@ -96,6 +97,8 @@ struct ViewLayerState {
     HATCHPATT* hatch = nullptr;
     FONTPATT* font = nullptr;
     std::vector<int32_t> flags;  // one per layer in walk order; a missing entry is visible
+    // The flags of layers out of the drawing that undo or redo may bring back (not saved).
+    std::vector<std::pair<const LAYER*, int32_t>> parked;
 };
 
 // Most layer flags a file may hold: one per layer, and more layers than this make no
@@ -277,6 +280,15 @@ void view_recentre(VIEW* view, double factor);
 int view_layer_flag(const VIEW* view, int index);
 // Appends a layer flag. 0, or 8 when out of memory.
 int view_push_layer_flag(VIEW* view, int32_t flag);
+// Keeps the flag of a layer that leaves the drawing aside in the view, for the undo
+// that brings the layer back (dropped when the layer itself goes).
+void view_park_layer_flag(VIEW* view, const LAYER* layer, int32_t flag);
+// The drawing's layers in walk order.
+std::vector<LAYER*> model_layer_order(const MODEL* model);
+// After layers left the drawing or came back (undo, redo): every view's flags follow
+// its layers, `before` being the layers before the change. A layer that left has its
+// flag kept aside; one that came back gets its own flag again (visible without one).
+void views_follow_layers(MODEL* model, const std::vector<LAYER*>& before);
 
 // Draws an object into the view's window: nothing without a window; in display mode 1
 // a mesh only has its box invalidated. A negative colour draws the object in its own

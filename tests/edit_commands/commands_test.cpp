@@ -1,7 +1,10 @@
 // Scripted runs of the selection, delete and transform commands and of Change Label
 // through the real processor: what the selection holds, which objects the drawing
 // holds afterwards and where, which prompts were asked, and the undo levels made.
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 #include "commands/input/input.h"
@@ -306,6 +309,28 @@ TEST_F(TransformTest, EscAtTheBaseLineEndAsksAgain) {
               (std::vector<int>{int(kPromptRotationCentre), int(kPromptBaseLineEnd), int(kPromptBaseLineEnd),
                                 int(kPromptRotationAngle), int(kPromptRotationAngle)}));
     EXPECT_EQ(drawing_objects(h.model()).size(), 4u);
+}
+
+// 100 view units from a centre at x = 5e9 round back onto the centre in floats. The
+// command runs in a child whose alarm ends a loop that never would.
+int rotate_about_far_centre() {
+    alarm(30);
+    Harness h;
+    define_edit_commands(h);
+    XPLINE* far = scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, {5e9f, 4096, 0}});
+    g_prefs.rotation_mode = 6, g_prefs.turn = 1, g_prefs.delete_parents = 1;
+    edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };  // F10
+    buffer_add(h.view()->selection, far);
+    h.typed("5000000000 0 0").options().typed("90").esc();
+    h.run(kCmdRotate);
+    const auto objs = drawing_objects(h.model());
+    auto* turned = objs.size() == 1 ? rtc_cast<XPLINE>(objs[0]) : nullptr;
+    const PointNode* end = turned && turned->control ? turned->control->next : nullptr;
+    return h.script_left() == 0 && end && end->x == 5e9f - 4096 && std::fabs(end->y) < 1 ? 0 : 1;
+}
+
+TEST_F(TransformTest, RotateAboutAFarCentreWithoutAskingTheBaseLineEnds) {
+    EXPECT_EXIT(std::_Exit(rotate_about_far_centre()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(TransformTest, StretchTypedFactors) {

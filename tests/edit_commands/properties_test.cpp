@@ -1,9 +1,13 @@
 // The property changes: which material the sheet starts from, the "Change What?"
 // masks, Change Layer through undo and redo, a cancelled camera dialog, and Change
 // 2D Text on several texts.
+#include <cstdlib>
 #include <cstring>
 
 #include "../file/file_support.h"
+#include "commands/dimension/dim_command.h"
+#include "commands/input/support.h"
+#include "dialogs/edit_dialogs.h"
 #include "edit_fixture.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
@@ -13,6 +17,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/material/material.h"
+#include "platform/modal.h"
 
 namespace {
 
@@ -255,6 +260,47 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
             EXPECT_EQ(t->text, "old");
         }
     }
+}
+
+// Modify Text on a horizontal dimension 400 long, through the real dialog: it shows the
+// value with the tolerances; "+0.1" typed as the upper tolerance changes that alone.
+Harness* g_dim_harness = nullptr;
+TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
+    Harness h;
+    define_edit_commands(h);
+    g_dim_harness = &h;
+    dim_register_commands([](int id, DimCommandFn fn) { g_dim_harness->define(uint32_t(id), fn); });
+    g_prefs.dimension = 1;  // the computed value, no text dialog
+    h.view()->projection.scale = 0.5;
+    h.click({20, 20, 0}).click({420, 20, 0}).click({220, 60, 0}).esc();
+    h.run(kCmdDimFirst);
+    ASSERT_EQ(drawing_objects(h.model()).size(), 1u);
+    auto texts = [&] {
+        std::vector<std::pair<std::string, double>> out;
+        for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
+            out.emplace_back(t->text, t->layout[kText2Height]);
+        return out;
+    };
+    const auto before = texts();
+    ASSERT_TRUE(before.size() == 3 && before[0].first == "400.00" && before[0].second != before[1].second);
+    buffer_add(h.view()->selection, drawing_objects(h.model())[0]);
+    edit_dialogs_install();
+    platform_set_modal_hook([&](CDialog& d) {
+        EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 31), "400.00");
+        EXPECT_NEAR(std::stod(d.GetDlgItemText(kIdcFirst + 17)), before[0].second, 1e-3);  // height
+        d.SetDlgItemText(kIdcFirst + 33, "+0.1");
+        if (const char* dir = std::getenv("ZELO_SHOT_DIR")) d.grab().save(QString(dir) + "/change_text_dimension.png");
+        d.press(IDOK);
+    });
+    h.run(kCmdChangeText);
+    platform_set_modal_hook(nullptr);
+    const auto after = texts();
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].first, i == 1 ? "+0.1" : before[i].first);
+        EXPECT_NEAR(after[i].second, before[i].second, 1e-9);  // the clone step's rounding
+    }
+    cmd_undo(h.view());
+    EXPECT_EQ(texts(), before);
 }
 
 // A clone failing part way through Change 2D Text on the selection leaves the drawing,

@@ -24,6 +24,7 @@
 #include "model/services/prefs.h"
 #include "platform/dialog.h"
 #include "commands/input/feedback.h"
+#include "commands/input/support.h"
 #include "pictures.h"
 #include "scene.h"
 #include "shell/ddx.h"
@@ -444,6 +445,43 @@ TEST_F(SettingsDialogs, LayersAndUserViewsChangeTheDrawingOnOkOnly) {
     model_undo(m);
     ASSERT_EQ(stored_views(m).size(), 1u);
     EXPECT_STREQ(stored_views(m)[0]->name(), "Side");
+}
+
+// New "walls" and "roof", hide "roof", delete "walls" (it holds a line: Yes), then
+// Undo and Redo: every layer keeps its own visibility in the view.
+TEST_F(SettingsDialogs, UndoOfALayerDeletionGivesEachLayerItsOwnVisibility) {
+    Harness h;
+    VIEW* v = h.view();
+    MODEL* m = h.model();
+    msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
+    auto layers = [&](std::function<void(CDialog&, QListWidget*)> steps) {
+        platform_set_modal_hook([&](CDialog& d) {
+            steps(d, qobject_cast<QListWidget*>(d.GetDlgItem(kIdcSet + 1)));
+            d.press(IDOK);
+        });
+        layers_dialog(v);
+    };
+    layers([](CDialog& d, QListWidget*) {
+        for (const char* name : {"walls", "roof"}) {
+            d.SetDlgItemText(kIdcSet + 3, name);
+            d.press(kIdcSet + 4);
+        }
+    });
+    scene_line(layer_find(m, "walls"), {{0, 0, 0}, {10, 0, 0}});
+    layers([](CDialog&, QListWidget* list) { list->findItems("roof", Qt::MatchExactly)[0]->setCheckState(Qt::Unchecked); });
+    layers([](CDialog& d, QListWidget* list) {
+        list->setCurrentItem(list->findItems("walls", Qt::MatchExactly)[0]);
+        d.press(kIdcSet + 5);
+    });
+    ASSERT_EQ(layer_find(m, "walls"), nullptr);
+    auto shown = [&](const char* name) { return view_layer_flag(v, layer_index_of(m, layer_find(m, name))); };
+    EXPECT_EQ(shown("roof"), 0);
+    for (auto step : {cmd_undo, cmd_redo, cmd_undo}) {
+        step(v);
+        EXPECT_EQ(shown("roof"), 0);
+        EXPECT_EQ(shown("walls"), 1);  // also while it is out (no entry: visible)
+    }
+    ASSERT_NE(layer_find(m, "walls"), nullptr);
 }
 
 TEST_F(SettingsDialogs, LineStyleSettingsChangeOnlyTheEditedValues) {
