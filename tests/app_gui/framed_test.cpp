@@ -17,6 +17,10 @@
 #include "shell/core/placement.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/sview.h"
+#include "dialogs/typed_input.h"
+#include "platform/dialog.h"
+#include <QTimer>
 
 // Rectangles in failure messages as x, y, width x height.
 void PrintTo(const QRect& r, std::ostream* os) {
@@ -60,6 +64,44 @@ TEST(FramedStart, FrameIsTheOuterFrameWhenPlacedAndWhenStored) {
     ASSERT_TRUE(frame_text_parse(app_profile_get_text("Settings", "Frame", ""), &stored));
     EXPECT_EQ(to_qrect(stored), at_close);
     EXPECT_EQ(prof_get_int("Settings", "Maxed", 1), 0);
+}
+
+// The Enter Coordinate dialog framed by the manager: as wide as its caption in bold
+// with room for six squares of the title bar's height beside it (the window's icon,
+// three buttons, and the gaps and the caption's margins the manager keeps).
+TEST(FramedStart, EnterCoordinateIsWideEnoughForItsCaption) {
+    if (!std::getenv("ZELO_WINDOW_MANAGER"))
+        GTEST_SKIP() << "no window manager: run through tests/scripts/with_window_manager.sh";
+    auto app = std::make_unique<CMainApp>();
+    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
+    gui_settle();
+    CSView* v = app->main_frame()->active_view();
+    ASSERT_NE(v, nullptr);
+    QRect outer, inner;
+    QString caption;
+    {
+        char buffer[64] = "5";
+        CCoordDlg dlg(v, v->view(), buffer, sizeof buffer);
+        QTimer::singleShot(0, [&] {
+            (void)QTest::qWaitFor([&] { return dlg.isVisible() && framed(&dlg); }, 10000);
+            gui_flush();
+            gui_screenshot("enter_coordinate_framed");
+            outer = dlg.frameGeometry();
+            inner = dlg.geometry();
+            caption = dlg.windowTitle();
+            dlg.press(IDCANCEL);
+        });
+        dlg.DoModalHelp(kHelpTypedInput);
+    }
+    app_session_end(app, &gui_settle);
+    ASSERT_NE(outer.size(), inner.size()) << "the window manager drew no decorations";
+    const int title_bar = inner.top() - outer.top();
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_EQ(caption, "Enter Coordinate");
+    EXPECT_GE(outer.width(), QFontMetrics(bold).horizontalAdvance(caption) + 6 * title_bar)
+        << "title bar " << title_bar;
 }
 
 }  // namespace
