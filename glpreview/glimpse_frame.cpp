@@ -15,6 +15,7 @@
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/mdiframe.h"
 #include "shell/preview_bar.h"
 #include "shell/sview.h"
 #include "shell/toolbars.h"
@@ -123,7 +124,10 @@ CGlimpseFrame* glimpse_open() {
     // The drawing template shows the preview view while its kind is 1.
     app->drawing_template()->view_kind = 1;
     auto* frame = new CGlimpseFrame(active->document()->drawing(), active->view(), active->document()->title());
-    if (main->add_frame(frame)) frame->showMaximized();
+    if (main->add_frame(frame))
+        frame->showMaximized();
+    else
+        mdi_fit_inside(frame, frame->size());
     app->drawing_template()->view_kind = 0;
     return frame;
 }

@@ -68,12 +68,13 @@ void CDialog::ensure_controls() {
 
 int dialog_caption_width(const QString& caption) {
     // A title bar shows the caption in a bold face between the window's icon and its
-    // buttons (close, and often maximise and minimise): room for four squares of the
-    // title bar's height besides the text.
+    // buttons (close, and often maximise and minimise), with gaps between them and
+    // margins around the caption that window managers keep (a caption barely fitting
+    // is cut): room for six squares of the title bar's height besides the text.
     QFont bold = QApplication::font();
     bold.setBold(true);
     const QFontMetrics fm(bold);
-    return fm.horizontalAdvance(caption) + 4 * (fm.height() + 10);
+    return fm.horizontalAdvance(caption) + 6 * (fm.height() + 10);
 }
 
 int CDialog::DoModal() {

@@ -4,6 +4,7 @@
 #include "shell/ui_handlers.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -266,10 +267,14 @@ CCmdTarget* CMainFrame::active_other() const {
     return w && !dynamic_cast<CMDIFrame*>(w) ? dynamic_cast<CCmdTarget*>(w) : nullptr;
 }
 
-void CMainFrame::on_subwindow_activated(QMdiSubWindow*) {
+void CMainFrame::on_subwindow_activated(QMdiSubWindow* w) {
     // Image windows (and any other window answering commands) have their own bar.
     show_bar(active_view() ? 129 : active_other() && !menus_130_.empty() ? 130 : 128);
     update_actions();
+    // The drawing brought forward takes the keys (Esc, typed numbers): its view, not
+    // the first control of its window the area would give them to.
+    if (CSView* v = active_view(); v && w && QApplication::focusWidget() != v)
+        v->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 bool CMainFrame::route_command(int id) {

@@ -52,11 +52,15 @@ void CMDIFrame::fit_to_area() {
     int w = 0, h = 0;
     new_view_client_size(area->viewport()->width(), area->viewport()->height(), &w, &h);
     const QSize border = size() - view_->viewport()->size();
-    resize(QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
     // The frame stays inside the area whatever its borders measure.
-    const QSize room = area->viewport()->size();
-    resize(std::min(width(), room.width()), std::min(height(), room.height()));
-    mdi_keep_inside(this);
+    mdi_fit_inside(this, QSize(w, h) + (border.isValid() && border.width() >= 0 ? border : QSize(0, 0)));
+}
+
+void mdi_fit_inside(QMdiSubWindow* w, QSize want) {
+    if (!w || w->isMaximized() || w->isMinimized()) return;
+    if (QMdiArea* area = w->mdiArea()) want = want.boundedTo(area->viewport()->size());
+    w->resize(want);
+    mdi_keep_inside(w);
 }
 
 void mdi_keep_inside(QMdiSubWindow* w) {

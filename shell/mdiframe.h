@@ -55,3 +55,6 @@ void mdi_set_closing_all(bool on);
 // Moves a normal window of the MDI area back inside the area where it passes its
 // right or bottom edge (never beyond its left or top edge).
 void mdi_keep_inside(QMdiSubWindow* window);
+// Gives a normal window of the MDI area the size `want`, no larger than the area,
+// and keeps it inside the area (mdi_keep_inside).
+void mdi_fit_inside(QMdiSubWindow* window, QSize want);

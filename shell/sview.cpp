@@ -100,7 +100,7 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
     const bool restore = taken && view_->placement.show_state != 0;
     if (copy_from && copy_from->window) {
         auto* other = static_cast<CSView*>(copy_from->window);
-        frame_->resize(other->frame()->size());
+        mdi_fit_inside(frame_, other->frame()->size());
     } else if (area && !restore) {
         frame_->fit_to_area();
     }

@@ -52,6 +52,7 @@ inline constexpr uint32_t kPromptSelectLight = 44321;
 inline constexpr uint32_t kPromptSelectText = 44322;
 inline constexpr uint32_t kTitleChangeWhat = 44323;
 inline constexpr uint32_t kTitleRotate = 44324;  // then Mirror, Stretch
+inline constexpr uint32_t kTextMirrorLineIsAPoint = 44327;
 inline constexpr uint32_t kPromptFirstPoint = 42002;
 inline constexpr uint32_t kPromptSecondPoint = 42003;
 inline constexpr uint32_t kPromptSelectHatch = 42123;

@@ -156,17 +156,23 @@ int mirror_points(VIEW** view_ref, LoopState* st, Transform* t) {
         int rc = input_point(view_ref, kPromptMirrorStart, cursor_draw_crosshair, mirror_options, &st->start, 40034);
         if (rc != 0 || !*view_ref) return rc;
     }
-    input_set_point(*view_ref, st->start, 0);
-    Vec3 end;
-    int rc = input_point(view_ref, kPromptMirrorEnd, cursor_draw_rubber_line, mirror_options, &end, 40034);
-    if (rc != 0 || !*view_ref) return rc;
-    const ViewProjection* vp = &(*view_ref)->projection;
-    Vec3 a, b, mid, third;
-    world_to_view(vp, st->start, &a);
-    world_to_view(vp, end, &b);
-    mid = {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2 + 100.0f};
-    view_to_world(vp, mid, &third);
-    return xform_from_points(t, st->start, end, third, kKindMirror);
+    for (;;) {
+        input_set_point(*view_ref, st->start, 0);
+        Vec3 end;
+        int rc = input_point(view_ref, kPromptMirrorEnd, cursor_draw_rubber_line, mirror_options, &end, 40034);
+        if (rc != 0 || !*view_ref) return rc;
+        const ViewProjection* vp = &(*view_ref)->projection;
+        Vec3 a, b, mid, third;
+        world_to_view(vp, st->start, &a);
+        world_to_view(vp, end, &b);
+        mid = {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2 + 100.0f};
+        view_to_world(vp, mid, &third);
+        // Both points are finite here: 13 says they are one point (or as near as
+        // makes no plane), and the end is asked again.
+        rc = xform_from_points(t, st->start, end, third, kKindMirror);
+        if (rc != 13) return rc;
+        msgbox_ids(0, kTextMirrorLineIsAPoint);
+    }
 }
 
 // Whether two points stand apart in the view (not on one view x, y).

@@ -7,6 +7,7 @@
 
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "graphics/view/view_input.h"
 
 CCmdInput::CCmdInput(uint32_t id) : command_id(id) {}
 
@@ -36,7 +37,7 @@ int CCmdInput::OnKey(int key, int repeat, int flags) {
         } else if (ViewHost* h = view_host()) {
             h->beep(-1);
         }
-    } else if ((key >= '0' && key <= '9') || key == '-' || key == '+' || key == '@') {
+    } else if (view_starts_typed_input(key)) {
         text[0] = static_cast<char>(key);
         if (capacity > 1) text[1] = 0;
         ViewHost* h = view_host();

@@ -164,16 +164,19 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
         while (first < end && (*first == ' ' || *first == '\t')) ++first;
         const char* last = end;
         while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
+        bool read = true;
         if (plain_real_parse(first, last, &v)) {
             if (view->length_unit != 0) v *= 25.4;
-        } else if (!typed_distance_parse(text, &v)) {
-            return kStepRefused;
+        } else {
+            read = typed_distance_parse(text, &v);
         }
-        if (input_typed_length_usable(base, v)) {
+        if (!read) {
+            refuse_typed();
+        } else if (input_typed_length_usable(base, v)) {
             *out = v;
             return 0;
         }
-        // Beyond the drawing's range: asked again.
+        // No number, or one beyond the drawing's range: asked again.
         code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 0, help_id);
         if (code != 0) return code;
         view = *view_ref;
@@ -207,8 +210,13 @@ int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference, uint
             double v;
             if (!plain_real_parse(text, text + std::strlen(text), &v)) {
                 // Blanks around the number are allowed.
-                if (std::sscanf(text, "%lf", &v) != 1 || !std::isfinite(v)) continue;
+                if (std::sscanf(text, "%lf", &v) != 1 || !std::isfinite(v)) {
+                    refuse_typed();
+                    continue;
+                }
             }
+            // An angle past the float range turns nothing the drawing can hold.
+            if (!input_typed_values_usable(&v, 1)) continue;
             *out = view->degrees ? deg_to_rad(v) : v;
             return 0;
         }

@@ -22,7 +22,9 @@ namespace {
 // Collects the extents of what it walks in one view's coordinates.
 class EXTRITER : public ZITER {
   public:
-    explicit EXTRITER(const VIEW* v) : view(v) {}
+    // Pixel offsets (the symbols of lights and cameras) count at `at_scale`, the
+    // view's own scale unless given.
+    explicit EXTRITER(const VIEW* v, double at_scale = 0) : view(v), scale(at_scale > 0 ? at_scale : v->projection.scale) {}
     int visit(object* obj, int entering, int status) override {
         if (entering) {
             obj_box = kEmptyBBox;
@@ -48,7 +50,7 @@ class EXTRITER : public ZITER {
     int point(double x, double y, double z, int dx, int dy) {
         Vec3d p{x, y, z}, v;
         world_to_view_d(&view->projection, p, &v);
-        const double s = view->projection.scale > 0 ? view->projection.scale : 1.0;
+        const double s = scale > 0 ? scale : 1.0;
         Vec3 q{static_cast<float>(v.x + dx / s), static_cast<float>(v.y + dy / s), static_cast<float>(v.z)};
         BBox one{q, q};
         bbox_union(one, &obj_box);
@@ -56,6 +58,7 @@ class EXTRITER : public ZITER {
     }
 
     const VIEW* view;
+    double scale;
     BBox obj_box = kEmptyBBox;
     BBox total = kEmptyBBox;
     int layer_index = 0;
@@ -159,15 +162,11 @@ int view_zoom_window(VIEW* view, const Vec3& c1, const Vec3& c2) {
     return 0;
 }
 
-void view_zoom_all(VIEW* view) {
-    if (!view) return;
-    views_compute_extents(view);
-    const BBox e = view_extents(view);
-    if (!(e.max.x > e.min.x) || !(e.max.y > e.min.y)) return;
-    int w, h;
-    client(view, &w, &h);
-    if (w <= 0 || h <= 0) return;
-    ViewProjection& p = view->projection;
+namespace {
+
+// The scale at which extents `e` fit a w x h window; 0 when `e` is empty or flat.
+double zoom_all_scale(const VIEW* view, const BBox& e, int w, int h) {
+    if (!(e.max.x > e.min.x) || !(e.max.y > e.min.y)) return 0;
     const double sx = w / (static_cast<double>(e.max.x) - e.min.x);
     const double sy = h / (static_cast<double>(e.max.y) - e.min.y);
     double s;
@@ -179,8 +178,37 @@ void view_zoom_all(VIEW* view) {
         if (h / s + e.min.y > FLT_MAX) s = h / (static_cast<double>(FLT_MAX) - e.min.y);
     }
     s = std::min(s, zoom_limit(view));
-    s = round_scale(g_prefs.scale_round, s);
+    // Rounded to the zoom step, down where rounding up would push the drawing's far
+    // side out of the window.
+    const double step = g_prefs.scale_round;
+    const double r = round_scale(step, s);
+    return r > s && r - step >= step ? r - step : r;
+}
+
+}  // namespace
+
+void view_zoom_all(VIEW* view) {
+    if (!view) return;
+    views_compute_extents(view);
+    BBox e = view_extents(view);
+    int w, h;
+    client(view, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    ViewProjection& p = view->projection;
+    double s = zoom_all_scale(view, e, w, h);
+    // Symbols drawn at a fixed size in pixels take room in drawing units by the scale:
+    // measured again at the scale found until it holds, so that they fit as drawn.
+    MODEL* m = view_drawing(view);
+    for (int pass = 0; m && pass < 8 && view_scale_usable(s); ++pass) {
+        EXTRITER it(view, s);
+        m->walk(&it);
+        const double again = zoom_all_scale(view, it.total, w, h);
+        e = it.total;
+        if (again == s) break;
+        s = again;
+    }
     if (!view_scale_usable(s)) return;
+    store(view, e);
     view->previous_scale = p.scale;
     view->previous_origin_x = p.origin_x;
     view->previous_origin_y = p.origin_y;

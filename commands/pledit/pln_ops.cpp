@@ -175,9 +175,22 @@ int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
         mat_xform_point(&w, &w, &from);
         put(q, w);
     }
-    // The ends exactly on the tangent points.
+    // The ends exactly on the tangent points. An arc end that lies on a step of the
+    // arc (or within rounding of one) also has that step's point beside it: it goes,
+    // so that no point repeats the one before it.
     put(local, tp1);
     put(last_of(local), tp2);
+    for (PointNode* q = local; q->next;) {
+        PointNode* d = q->next;
+        if (!(dist(at(q), at(d)) <= 1e-6 * r)) {
+            q = d;
+            continue;
+        }
+        // Of two tangent-end neighbours the tangent point stays.
+        if (!d->next) put(q, at(d));
+        q->next = d->next;
+        delete d;
+    }
     out->points = local;
     out->arc = true;
     out->centre = c;

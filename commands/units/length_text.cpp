@@ -14,6 +14,9 @@ constexpr double kMmPerInch = 25.4;
 constexpr double kInchPerMm = 0.03937007874015748;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2 * kPi;
+// Added before an angle is cut to its whole minute: what float coordinates put an
+// angle short by (a few 1e-5 minute at 20 degrees), with room to spare.
+constexpr double kMinuteSlack = 1e-3;
 
 bool is_gap(char c) {
     return c == ' ' || c == '\t' || c == ',';
@@ -251,9 +254,9 @@ std::string value_format_unit(const char* caption, double value, int mode) {
         case kUnitAngleDegrees: {
             if (!std::isfinite(value)) return text + special_text(value);
             // Cut to the whole minute the angle lies in (atan 4 = 75.9638 degrees is 75 57');
-            // a millionth of a minute absorbs the rounding noise of the conversion, so
-            // pi/6 is 30 degrees 0', not 29 59'.
-            double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + 1e-6);
+            // a thousandth of a minute absorbs the noise of the conversion and of points
+            // kept as floats, so 20 degrees between float rays is 20 degrees 0', not 19 59'.
+            double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + kMinuteSlack);
             if (!std::isfinite(minutes)) return text + special_text(minutes);
             double rest = std::fmod(minutes, 60);  // exact, also past 2^53
             return text + fixed_text((minutes - rest) / 60, 0) + kStrokeDegreeSign + ' ' +

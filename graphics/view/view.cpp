@@ -298,5 +298,8 @@ void view_gdi_object(VIEW* view, object* obj, int colour) {
         if (rtc_is<MESH3>(obj)) view_invalidate(view, &obj->box, 0);
         return;
     }
-    view->window->draw_object(obj, colour < 0 ? colour_index_fix(obj->colour) : colour);
+    // A group (a dimension, a block) in its own colours is each part in its own, as a
+    // repaint draws it; the group's colour word is no part's.
+    if (colour < 0 && !rtc_is_a(obj, &CONTAINER::rtc_class)) colour = colour_index_fix(obj->colour);
+    view->window->draw_object(obj, colour);
 }

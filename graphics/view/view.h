@@ -67,7 +67,8 @@ class ViewWindow {
     virtual void update_now() = 0;
     // Brings the scroll bars up to date with the projection's origin and scale.
     virtual void update_scroll_bars() {}
-    // Draws an object through the view's projection in a display colour index.
+    // Draws an object through the view's projection in a display colour index (-1:
+    // each part in its own colour).
     virtual void draw_object(object* obj, int colour) = 0;
 };
 
@@ -292,5 +293,5 @@ void views_follow_layers(MODEL* model, const std::vector<LAYER*>& before);
 
 // Draws an object into the view's window: nothing without a window; in display mode 1
 // a mesh only has its box invalidated. A negative colour draws the object in its own
-// colour (colour_index_fix), any other index as it is.
+// colour (colour_index_fix; a group each part in its own), any other index as it is.
 void view_gdi_object(VIEW* view, object* obj, int colour);

@@ -98,7 +98,7 @@ int view_input_char(VIEW* view, int ch) {
             show_mark(view, true);
         return 1;
     }
-    if ((ch >= '0' && ch <= '9') || ch == '-' || ch == '+' || ch == '@') {
+    if (view_starts_typed_input(ch)) {
         if (!st->text_buffer || st->text_capacity < 2) return 0;
         const bool was_shown = view->cursor_shown != 0;
         show_mark(view, false);
@@ -116,6 +116,10 @@ int view_input_char(VIEW* view, int ch) {
         return 1;
     }
     return 0;
+}
+
+bool view_starts_typed_input(int ch) {
+    return (ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == '@';
 }
 
 int view_input_options_key(VIEW* view) {

@@ -34,11 +34,13 @@ void view_input_move(VIEW* view, int x, int y);
 int view_input_button_up(VIEW* view, int button);
 // A character typed in `view` (WM_CHAR): Esc posts -1; Enter (while the mark is
 // shown) empties the step's text and posts 0; during in-place text entry the
-// character goes to typed_input_char and a non-zero result is posted; a digit, '-',
-// '+' or '@' opens the Enter Coordinate (point step) or Enter Number dialog with that
-// character, whose OK posts 0 and whose Cancel shows the mark again. 1 when the
-// character was used.
+// character goes to typed_input_char and a non-zero result is posted; a character
+// that starts typed input (view_starts_typed_input) opens the Enter Coordinate (point
+// step) or Enter Number dialog with that character, whose OK posts 0 and whose Cancel
+// shows the mark again. 1 when the character was used.
 int view_input_char(VIEW* view, int ch);
+// Does `ch` start a typed number or coordinate: a digit, the point, '-', '+' or '@'?
+bool view_starts_typed_input(int ch);
 // The options key (command 2013): when the step has an options callback, runs
 // typed_input_submit; a non-zero result posts -1, else the mark is shown again.
 // 1 when handled.

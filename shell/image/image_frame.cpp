@@ -133,11 +133,8 @@ bool CImgFrame::run(int id) {
 void CImgFrame::fit_to_image() {
     const QSize img = view_->image_size();
     const QSize chrome = size() - view_->viewport()->size();
-    QSize want = img + chrome;
-    if (QMdiArea* area = mdiArea()) want = want.boundedTo(area->viewport()->size());
-    resize(want);
     // Moved back where the larger size would pass the area's right or bottom edge.
-    mdi_keep_inside(this);
+    mdi_fit_inside(this, img + chrome);
 }
 
 void CImgFrame::closeEvent(QCloseEvent* e) {

@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <QToolBar>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -729,6 +730,73 @@ TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
     EXPECT_EQ(shown, "50");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(got, 50.0);
+    CSView::SetCommandFunction(15002, nullptr);
+}
+
+// Keys typed at a number step (a circle's radius): "." opens Enter Number as a digit
+// does; a text that is no usable number is refused with a message and the number
+// asked again (here answered "5").
+TEST_F(AppTest, EnterNumberTakesAPointAndRefusesWhatIsNoNumber) {
+    dialogs_install_services();
+    struct Case {
+        std::string keys;
+        double want;
+        int boxes;
+    };
+    static std::vector<std::string> rounds;
+    static CSView* sv;
+    static double got;
+    static int code;
+    sv = active();
+    // Types `rounds` in turn: the first key on the view opens the dialog, the rest go
+    // to its edit, then Return.
+    static std::function<void()> type_round = [] {
+        if (rounds.empty()) return;
+        const std::string keys = rounds.front();
+        rounds.erase(rounds.begin());
+        auto key_of = [](char c) { return Qt::Key(std::toupper(static_cast<unsigned char>(c))); };
+        QTimer::singleShot(0, [keys, key_of] {
+            QTimer::singleShot(0, [keys, key_of] {
+                auto* d = dynamic_cast<CDialog*>(QApplication::activeModalWidget());
+                auto* edit = d ? qobject_cast<QLineEdit*>(d->GetDlgItem(kIdcTypedText)) : nullptr;
+                if (!edit) {
+                    ADD_FAILURE() << "no Enter Number for " << keys;
+                    QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+                    return;
+                }
+                for (char c : keys.substr(1)) key_click(edit, key_of(c), std::string(1, c).c_str());
+                key_click(edit, Qt::Key_Return, "\r");
+            });
+            key_click(sv, key_of(keys[0]), keys.substr(0, 1).c_str());
+        });
+    };
+    CSView::SetCommandFunction(15002, [](void* arg) -> int {
+        VIEW* view = *static_cast<VIEW**>(arg);
+        type_round();
+        code = input_distance(&view, Vec3{0, 0, 0}, 42083, 0, nullptr, nullptr, &got, 0);
+        return 0;
+    });
+    for (const Case& c : {Case{".5", 0.5, 0}, Case{"1e400", 5, 1}, Case{"-inf", 5, 1}, Case{"1x", 5, 1}}) {
+        SCOPED_TRACE(c.keys);
+        // A refusal's message comes before the number is asked again: the next round
+        // is typed once that wait has begun.
+        static std::vector<std::string> boxes;
+        boxes.clear();
+        const PlatformMessageBoxHook old = platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
+            boxes.push_back(b.text);
+            type_round();
+            return kIdOk;
+        });
+        rounds = {c.keys};
+        if (c.boxes) rounds.push_back("5");
+        got = -1;
+        active()->OnCmdMsg(15002, nullptr);
+        app_session_settle();
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(got, c.want);
+        platform_set_message_box_hook(old);
+        EXPECT_EQ(boxes, std::vector<std::string>(c.boxes, "Please enter the value correctly"));
+    }
     CSView::SetCommandFunction(15002, nullptr);
 }
 

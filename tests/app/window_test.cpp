@@ -210,4 +210,21 @@ TEST_F(WindowTest, DialogsAreWideEnoughForTheirCaptions) {
     EXPECT_GE(width, QFontMetrics(title).horizontalAdvance(caption) + 4 * 24) << caption.toStdString();
 }
 
+// New windows of a drawing open inside the window area, whatever the size of the
+// window they copy.
+TEST_F(WindowTest, NewWindowsOpenInsideTheArea) {
+    frame()->resize(1000, 800);
+    app_session_settle();
+    const QRect room(QPoint(0, 0), area()->viewport()->size());
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(frame()->route_command(ID_WINDOW_NEW));
+        app_session_settle();
+        const QRect placed = area()->activeSubWindow()->geometry();
+        EXPECT_TRUE(room.contains(placed)) << i << ": " << placed.x() << "," << placed.y() << " " << placed.width()
+                                           << "x" << placed.height();
+    }
+    if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))
+        frame()->grab().save(QString("%1/new_windows.png").arg(out));
+}
+
 }  // namespace

@@ -17,6 +17,15 @@
 #include "shell/core/placement.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
+#include "shell/sview.h"
+#include "shell/mdiframe.h"
+#include "dialogs/typed_input.h"
+#include "platform/dialog.h"
+#include <QTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include "commands/input/input.h"
+#include "graphics/view/view_host.h"
 
 // Rectangles in failure messages as x, y, width x height.
 void PrintTo(const QRect& r, std::ostream* os) {
@@ -60,6 +69,94 @@ TEST(FramedStart, FrameIsTheOuterFrameWhenPlacedAndWhenStored) {
     ASSERT_TRUE(frame_text_parse(app_profile_get_text("Settings", "Frame", ""), &stored));
     EXPECT_EQ(to_qrect(stored), at_close);
     EXPECT_EQ(prof_get_int("Settings", "Maxed", 1), 0);
+}
+
+// The Enter Coordinate dialog framed by the manager: as wide as its caption in bold
+// with room for six squares of the title bar's height beside it (the window's icon,
+// three buttons, and the gaps and the caption's margins the manager keeps).
+TEST(FramedStart, EnterCoordinateIsWideEnoughForItsCaption) {
+    if (!std::getenv("ZELO_WINDOW_MANAGER"))
+        GTEST_SKIP() << "no window manager: run through tests/scripts/with_window_manager.sh";
+    auto app = std::make_unique<CMainApp>();
+    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
+    gui_settle();
+    CSView* v = app->main_frame()->active_view();
+    ASSERT_NE(v, nullptr);
+    QRect outer, inner;
+    QString caption;
+    {
+        char buffer[64] = "5";
+        CCoordDlg dlg(v, v->view(), buffer, sizeof buffer);
+        QTimer::singleShot(0, [&] {
+            (void)QTest::qWaitFor([&] { return dlg.isVisible() && framed(&dlg); }, 10000);
+            gui_flush();
+            gui_screenshot("enter_coordinate_framed");
+            outer = dlg.frameGeometry();
+            inner = dlg.geometry();
+            caption = dlg.windowTitle();
+            dlg.press(IDCANCEL);
+        });
+        dlg.DoModalHelp(kHelpTypedInput);
+    }
+    app_session_end(app, &gui_settle);
+    ASSERT_NE(outer.size(), inner.size()) << "the window manager drew no decorations";
+    const int title_bar = inner.top() - outer.top();
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_EQ(caption, "Enter Coordinate");
+    EXPECT_GE(outer.width(), QFontMetrics(bold).horizontalAdvance(caption) + 6 * title_bar)
+        << "title bar " << title_bar;
+}
+
+// Under the manager: a drawing chosen from the Window menu (opened and chosen with
+// keys) among maximised windows takes the keys that follow; Esc ends the step its
+// command waits in.
+TEST(FramedStart, TheDrawingChosenInTheWindowMenuTakesTheKeys) {
+    if (!std::getenv("ZELO_WINDOW_MANAGER"))
+        GTEST_SKIP() << "no window manager: run through tests/scripts/with_window_manager.sh";
+    auto app = std::make_unique<CMainApp>();
+    ASSERT_TRUE(app->InitInstance(""));
+    CMainFrame* f = app->main_frame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    static CSView* first;
+    first = f->active_view();
+    first->frame()->showMaximized();
+    ASSERT_TRUE(app->NewDrawing());
+    gui_settle();
+    QMenu* win = nullptr;
+    for (QAction* a : f->menuBar()->actions())
+        if (a->menu() && a->text() == "&Window") win = a->menu();
+    ASSERT_NE(win, nullptr);
+    static int code;
+    static QWidget* keys_to;
+    code = 1;
+    keys_to = nullptr;
+    CSView::SetCommandFunction(15500, [](void* arg) -> int {
+        VIEW* v = *static_cast<VIEW**>(arg);
+        QTimer::singleShot(0, [] {
+            keys_to = QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWindow(), Qt::Key_Escape);
+            if (keys_to != first) QTest::keyClick(first, Qt::Key_Escape);  // the step ends either way
+        });
+        Vec3 p;
+        code = input_point(&v, 42002, nullptr, nullptr, &p, 0);
+        return 0;
+    });
+    // The menu opened with its key, the first drawing chosen by its digit.
+    QTest::keyClick(f->windowHandle(), Qt::Key_W, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win->isVisible(); }, 5000));
+    QTest::keyClick(win, Qt::Key_1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !win->isVisible() && f->active_view() == first; }, 5000));
+    gui_settle();
+    first->OnCmdMsg(15500, nullptr);
+    gui_settle();
+    CSView::SetCommandFunction(15500, nullptr);
+    EXPECT_EQ(code, kStepRefused);
+    EXPECT_EQ(keys_to, first);
+    app_session_end(app, &gui_settle);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST(InputDistance, ModesUnitsAndTypedLengths) {
         {"typed plain number", 0, 0, [](Harness& h) { h.typed("12.5"); }, 0, 12.5},
         {"typed inch", 0, 1, [](Harness& h) { h.typed("1"); }, 0, 25.4},
         {"typed feet and inches", 0, 2, [](Harness& h) { h.typed("3'6\""); }, 0, 1066.8},
-        {"typed nonsense", 0, 0, [](Harness& h) { h.typed("1x"); }, -1, 0.0},
+        {"typed nonsense, refused, then Esc", 0, 0, [](Harness& h) { h.typed("1x").esc(); }, -1, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "commands/dimension/dim_command.h"
@@ -17,6 +18,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
+#include "shell/view_paint.h"
 #include "../platform/qt_test_env.h"
 
 namespace {
@@ -197,3 +199,47 @@ TEST_F(DimSessions, CancelledTextQueryEndsTheCommand) {
 }
 
 }  // namespace
+
+// Rays typed at -a/2 and +a/2 about a typed vertex: coordinates kept as floats put the
+// angle a few millionths of a degree short, and the text still reads the whole angle.
+TEST_F(DimSessions, AnglesFromTypedFloatRaysReadTheWholeMinute) {
+    for (double a : {20.0, 60.0, 135.0, 150.0}) {
+        Harness local;
+        local.view()->projection.scale = 4.0;
+        g_current = &local;
+        dim_register_commands([](int id, DimCommandFn fn) { g_current->define(uint32_t(id), fn); });
+        auto ray = [](double deg) {
+            char text[96];
+            const double r = deg * std::acos(-1.0) / 180;
+            std::snprintf(text, sizeof text, "%.9f %.9f 0", 20 * std::cos(r), 20 * std::sin(r));
+            return std::string(text);
+        };
+        local.typed("0 0 0").typed(ray(-a / 2)).typed(ray(a / 2)).click({25, 5, 0}).esc();
+        EXPECT_EQ(local.run(kCmdDimFirst + 9), -1) << a;
+        auto objs = scene_objects(local.model());
+        ASSERT_EQ(objs.size(), 1u) << a;
+        EXPECT_EQ(texts_of(objs[0])[0], std::to_string(int(a)) + "\x07 0'") << a;
+    }
+    g_current = &h;
+}
+
+// A new dimension is drawn at once in its own colours, as a repaint draws it, not in
+// the group's.
+TEST_F(DimSessions, NewDimensionIsDrawnInItsOwnColours) {
+    h.view()->current_colour = 2;
+    h.view()->dimension_words[kDimLineColour] = 4;
+    h.click({4, 4, 0}).click({24, 14, 0}).click({14, 30, 0}).esc();
+    EXPECT_EQ(h.run(kCmdDimFirst + 0), -1);
+    ASSERT_EQ(scene_objects(h.model()).size(), 1u);
+    Canvas repainted;
+    const Canvas* drawn = h.canvas(h.view());
+    repainted.resize(drawn->width(), drawn->height(), display_background_word());
+    CanvasPainter painter(repainted.image());
+    view_paint_rect(h.view(), painter, {0, 0, drawn->width() - 1, drawn->height() - 1});
+    int x, y;
+    world_to_pixel(&h.view()->projection, {4, 20, 0}, &x, &y);  // on the first extension line
+    const int row = drawn->height() - 1 - y;
+    const std::vector<uint8_t> want(repainted.row(row) + 3 * x, repainted.row(row) + 3 * x + 3);
+    EXPECT_NE(want, std::vector<uint8_t>(drawn->row(0), drawn->row(0) + 3));  // not the background
+    EXPECT_EQ(std::vector<uint8_t>(drawn->row(row) + 3 * x, drawn->row(row) + 3 * x + 3), want);
+}

@@ -333,6 +333,41 @@ TEST_F(TransformTest, RotateAboutAFarCentreWithoutAskingTheBaseLineEnds) {
     EXPECT_EXIT(std::_Exit(rotate_about_far_centre()), ::testing::ExitedWithCode(0), "");
 }
 
+// A typed angle past the float range and a typed mirror line whose two points are one
+// float point are refused with a message, and the point is asked again.
+TEST_F(TransformTest, UnusableTypedAngleAndMirrorLineAreRefusedAndAskedAgain) {
+    struct Case {
+        uint32_t command;
+        std::function<void(Harness&)> script;
+        std::vector<int> prompts;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {kCmdRotate, [](Harness& h) { h.click({0, 0, 0}).typed("1e300").esc(); },
+         {int(kPromptRotationCentre), int(kPromptRotationAngle), int(kPromptRotationAngle)},
+         "Please enter the value correctly"},
+        {kCmdMirror, [](Harness& h) { h.typed("1 1 0").typed("1.00000001 1 0").esc(); },
+         {int(kPromptMirrorStart), int(kPromptMirrorEnd), int(kPromptMirrorEnd)},
+         "The two points of the mirror line are one point"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        Harness h;
+        define_edit_commands(h);
+        Scene s = three_lines(h);
+        g_prefs.rotation_mode = 2;
+        g_prefs.mirror = 1;
+        boxes.clear();
+        buffer_add(h.view()->selection, s.a);
+        c.script(h);
+        EXPECT_EQ(h.run(c.command), -1);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(boxes, std::vector<std::string>{c.message});
+        EXPECT_EQ(drawing_objects(h.model()).size(), 3u);
+    }
+}
+
 TEST_F(TransformTest, StretchTypedFactors) {
     struct Case {
         const char* text;

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QScreen>
 #include <QTest>
 #include <dlfcn.h>
 
@@ -285,6 +287,19 @@ TEST_F(GlimpseGui, APreviewKeepsWhatItTookFromAClosedView) {
     glimpse_notify_viewport(model);
     settle();
     EXPECT_EQ(v->scene().triangle_count(), shown);
+}
+
+// Glimpse opens inside a window area narrower than its own size (no scroll bars).
+TEST_F(GlimpseGui, OpensInsideTheWindowArea) {
+    QMdiArea* area = app->main_frame()->mdi_area();
+    app->main_frame()->resize(900, 700);
+    settle();
+    ASSERT_LT(area->viewport()->width(), 640);
+    CGlimpseFrame* f = open();
+    ASSERT_NE(f, nullptr);
+    if (const char* out = getenv("ZELO_SCREENSHOT_DIR"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/glimpse_placed.png").arg(out));
+    EXPECT_TRUE(QRect(QPoint(0, 0), area->viewport()->size()).contains(f->geometry()));
 }
 
 TEST_F(GlimpseGui, NewCameraJoinsTheDrawingAndTheList) {

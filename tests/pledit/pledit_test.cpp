@@ -11,6 +11,7 @@
 #include "../file/file_support.h"
 #include "commands/input/support.h"
 #include "commands/pledit/pln_editor.h"
+#include "commands/pledit/pln_ops.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
@@ -137,6 +138,29 @@ TEST_F(PlnEditorTest, FilletPointsRunFromTheFirstTangentPointToTheSecond) {
                                      side(p[j], p[j + 1], p[i]) * side(p[j], p[j + 1], p[i + 1]) < -1e-9)
                             << "segments " << i << " and " << j << " cross";
             }
+}
+
+// Fillets at corners of 5 to 175 degrees, turning either way, flat and tilted: no
+// point follows an equal one (the tangent points were repeated at some angles).
+TEST(PlnCorner, FilletPointsNeverRepeat) {
+    int repeats = 0;
+    for (double tilt : {0.0, 0.5})
+        for (int degrees = 5; degrees <= 175; degrees += 5)
+            for (int sense : {1, -1}) {
+                const double a = degrees * kPi / 180;
+                auto at = [&](double x, double y) {
+                    return Vec3{float(x), float(y * std::cos(tilt)), float(y * std::sin(tilt))};
+                };
+                PlnCorner c;
+                ASSERT_EQ(pln_corner_points(at(100, 0), at(0, 0), at(100 * std::cos(a), 100 * sense * std::sin(a)),
+                                            false, 1, 0, 0, kPi / 12, &c), 0);
+                for (const PointNode* q = c.points; q && q->next; q = q->next)
+                    if (q->x == q->next->x && q->y == q->next->y && q->z == q->next->z) {
+                        ADD_FAILURE() << degrees << " degrees, sense " << sense << ", tilt " << tilt;
+                        ++repeats;
+                    }
+            }
+    EXPECT_EQ(repeats, 0);
 }
 
 TEST_F(PlnEditorTest, FilletTooLargeForTheLegsChangesNothing) {
