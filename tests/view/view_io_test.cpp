@@ -18,6 +18,8 @@
 #include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
+#include "model/db/solid.h"
+#include "model/material/image/matrpmmf.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
 #include "model/math/matrix.h"
@@ -205,6 +207,145 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
         std::remove(first.c_str());
         std::remove(second.c_str());
     }
+}
+
+// One change to a material of the drawing: what it does to the record.
+struct MaterialCase {
+    std::string name;
+    std::function<void(MaterialRecord&, MATRPATT* image)> set;
+};
+
+// Each field of the material record set alone to a value other than its default.
+std::vector<MaterialCase> material_cases() {
+    using M = MaterialRecord;
+    std::vector<MaterialCase> cases = {
+        {"colour", [](M& m, MATRPATT*) { m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[2] = 0.3f, m.colour[3] = 0.4f; }},
+        {"self illumination", [](M& m, MATRPATT*) { m.self_illumination = 0.5f; }},
+        {"transparency", [](M& m, MATRPATT*) { m.transparency = 0.25f; }},
+        {"diffuse", [](M& m, MATRPATT*) { m.diffuse = 0.75f; }},
+        {"diffuse exponent", [](M& m, MATRPATT*) { m.diffuse_exponent = 3; }},
+        {"second highlight", [](M& m, MATRPATT*) { m.second_highlight = 0.5f; }},
+        {"second highlight exponent", [](M& m, MATRPATT*) { m.second_highlight_exponent = 7; }},
+        {"shininess", [](M& m, MATRPATT*) { m.shininess = 0.8f; }},
+        {"specular exponent", [](M& m, MATRPATT*) { m.specular_exponent = 12; }},
+        {"randomness", [](M& m, MATRPATT*) { m.randomness = 0.1f; }},
+        {"reflection level", [](M& m, MATRPATT*) { m.reflection_level = 0.5f; }},
+        {"refraction", [](M& m, MATRPATT*) { m.refraction = 1.5f; }},
+        {"flags", [](M& m, MATRPATT*) { m.flags = kMaterialSmoothByAngle | kMaterialColourHighlight; }},
+        {"smoothing angle", [](M& m, MATRPATT*) { m.smoothing_angle = 0.25f; }},
+    };
+    using Slot = std::function<void(TextureSlot&)>;
+    using Mapping = std::function<void(TextureMapping&)>;
+    using Pattern = std::function<void(PatternParams&)>;
+    // Fields of an empty slot (the scene's fog is the amounts of two of them).
+    const std::pair<const char*, Slot> empty[] = {
+        {"amount", [](TextureSlot& t) { t.amount = 0.3f; }},
+        {"mode", [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; }},
+        {"transform", [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); }},
+        {"ramp", [](TextureSlot& t) {
+             colour_ramp_new(&t.ramp, 1);
+             t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1};
+         }},
+    };
+    const std::pair<const char*, Mapping> mapping[] = {
+        {"image", [](TextureMapping&) {}},
+        {"interpolation", [](TextureMapping& p) { p.interpolation = 3; }},
+        {"mapping flags", [](TextureMapping& p) { p.flags = kMappingMirrorU | kMappingDecal; }},
+        {"u scale", [](TextureMapping& p) { p.u_scale = 2; }},
+        {"v scale", [](TextureMapping& p) { p.v_scale = 3; }},
+        {"u offset", [](TextureMapping& p) { p.u_offset = 0.25f; }},
+        {"v offset", [](TextureMapping& p) { p.v_offset = 0.5f; }},
+        {"angle", [](TextureMapping& p) { p.angle = 30; }},
+        {"spare", [](TextureMapping& p) { p.spare = 1.5f; }},
+        {"key colour", [](TextureMapping& p) { p.key_colour[0] = 0.5f, p.key_colour[3] = 1; }},
+    };
+    const std::pair<const char*, Pattern> pattern[] = {
+        {"pattern", [](PatternParams&) {}},
+        {"turbulence", [](PatternParams& p) {
+             p.turbulence[0] = p.turbulence[1] = p.turbulence[2] = 0.5f;
+             p.turbulence_on = 1;
+         }},
+        {"frequency", [](PatternParams& p) { p.frequency = 2; }},
+        {"phase", [](PatternParams& p) { p.phase = 0.5f; }},
+        {"noise amount", [](PatternParams& p) { p.noise_amount = 0.3f; }},
+        {"octaves", [](PatternParams& p) { p.octaves = 6; }},
+        {"extra", [](PatternParams& p) { p.extra = 3; }},
+    };
+    for (int i = 0; i < kMaterialSlotCount; ++i) {
+        const std::string slot = "slot " + std::to_string(i) + " ";
+        for (const auto& [name, f] : empty)
+            cases.push_back({slot + "empty " + name, [i, f](M& m, MATRPATT*) { f(m.slots[i]); }});
+        for (const auto& [name, f] : mapping)
+            cases.push_back({slot + name, [i, f](M& m, MATRPATT* image) {
+                                 TextureSlot& t = m.slots[i];
+                                 t.kind = kTextureImage;
+                                 texture_mapping_init(&t.mapping);
+                                 t.mapping.image = image;
+                                 f(t.mapping);
+                                 const TextureMapping& p = t.mapping;
+                                 texture_mapping_build_matrix(&t.mapping.matrix, p.u_scale, p.v_scale, p.angle,
+                                                              p.flags & kMappingMirrorU, p.flags & kMappingMirrorV,
+                                                              p.u_offset, p.v_offset);
+                             }});
+        for (const auto& [name, f] : pattern)
+            cases.push_back({slot + name, [i, f](M& m, MATRPATT*) {
+                                 TextureSlot& t = m.slots[i];
+                                 t.kind = 5;
+                                 pattern_params_init(&t.pattern);
+                                 colour_ramp_new(&t.ramp, 2);
+                                 t.ramp->keys[1] = {1.0, 0, 0, 1, 1};
+                                 f(t.pattern);
+                             }});
+    }
+    return cases;
+}
+
+TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
+    const std::string path = temp_path("material.qvm");
+    for (const MaterialCase& c : material_cases()) {
+        SCOPED_TRACE(c.name);
+        ModelWithViews src;
+        MODEL* m = src.model.get();
+        auto image = rtc_make<MATRPMMF>();
+        image->set_string(0, "tex");
+        const uint8_t bytes[] = {1, 2, 3};
+        image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes);
+        MATRPMMF* image_raw = image.get();
+        model_insert_patt(m, image.release());
+        // A mesh's material, a camera's scene, and the view's current material and scene.
+        auto mesh = rtc_make<MESH3>();
+        auto camera = rtc_make<CAMERA>();
+        camera->set_string(0, "Camera");
+        auto view = rtc_make<VIEW>();
+        MaterialRecord* materials[] = {mesh->material, camera->material, &view->material, &view->second_material};
+        for (MaterialRecord* material : materials) c.set(*material, image_raw);
+        auto* layer = rtc_cast<LAYER>(m->first_child());
+        container_insert(layer, mesh.release());
+        container_insert(layer, camera.release());
+        model_attach_view(m, view.release());
+        ASSERT_EQ(drawing_file_save(path.c_str(), m, 0), 0);
+
+        ModelWithViews back;
+        ASSERT_EQ(drawing_file_import(path.c_str(), back.model.get()), 0);
+        ASSERT_EQ(back.views().size(), 1u);
+        MaterialRecord* loaded[4] = {nullptr, nullptr, &back.views()[0]->material, &back.views()[0]->second_material};
+        for (ZOBJ* z = back.model.get(); z; z = tree_next(z, back.model.get())) {
+            if (auto* x = rtc_cast<MESH3>(z)) loaded[0] = x->material;
+            if (auto* x = rtc_cast<CAMERA>(z)) loaded[1] = x->material;
+        }
+        const char* holders[] = {"mesh", "camera", "view", "view scene"};
+        for (int h = 0; h < 4; ++h) {
+            ASSERT_NE(loaded[h], nullptr) << holders[h];
+            // The loaded drawing's image pattern stands for the saved one.
+            for (TextureSlot& t : loaded[h]->slots) {
+                if (t.kind != kTextureImage || !t.mapping.image) continue;
+                EXPECT_STREQ(t.mapping.image->name(), "tex");
+                t.mapping.image = image_raw;
+            }
+            EXPECT_TRUE(material_same(*materials[h], *loaded[h])) << holders[h];
+        }
+    }
+    std::remove(path.c_str());
 }
 
 TEST_F(ViewIoTest, PickingBetweenSavesDoesNotDisturbTheSelection) {
