@@ -2,6 +2,7 @@
 // perspective view reads back as, and files whose VIEW records hold nonsense.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -209,101 +210,66 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
     }
 }
 
-// One change to a material of the drawing: what it does to the record.
-struct MaterialCase {
-    std::string name;
-    std::function<void(MaterialRecord&, MATRPATT* image)> set;
-};
-
-// Each field of the material record set alone to a value other than its default.
-std::vector<MaterialCase> material_cases() {
+// Each field of the material record set alone to a value other than its default; the
+// slot parameters under the kind that uses them, with the image pattern `image`.
+using MaterialChange = std::function<void(MaterialRecord&, MATRPATT* image)>;
+std::vector<MaterialChange> material_changes() {
     using M = MaterialRecord;
-    std::vector<MaterialCase> cases = {
-        {"colour", [](M& m, MATRPATT*) { m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[2] = 0.3f, m.colour[3] = 0.4f; }},
-        {"self illumination", [](M& m, MATRPATT*) { m.self_illumination = 0.5f; }},
-        {"transparency", [](M& m, MATRPATT*) { m.transparency = 0.25f; }},
-        {"diffuse", [](M& m, MATRPATT*) { m.diffuse = 0.75f; }},
-        {"diffuse exponent", [](M& m, MATRPATT*) { m.diffuse_exponent = 3; }},
-        {"second highlight", [](M& m, MATRPATT*) { m.second_highlight = 0.5f; }},
-        {"second highlight exponent", [](M& m, MATRPATT*) { m.second_highlight_exponent = 7; }},
-        {"shininess", [](M& m, MATRPATT*) { m.shininess = 0.8f; }},
-        {"specular exponent", [](M& m, MATRPATT*) { m.specular_exponent = 12; }},
-        {"randomness", [](M& m, MATRPATT*) { m.randomness = 0.1f; }},
-        {"reflection level", [](M& m, MATRPATT*) { m.reflection_level = 0.5f; }},
-        {"refraction", [](M& m, MATRPATT*) { m.refraction = 1.5f; }},
-        {"flags", [](M& m, MATRPATT*) { m.flags = kMaterialSmoothByAngle | kMaterialColourHighlight; }},
-        {"smoothing angle", [](M& m, MATRPATT*) { m.smoothing_angle = 0.25f; }},
-    };
-    using Slot = std::function<void(TextureSlot&)>;
-    using Mapping = std::function<void(TextureMapping&)>;
-    using Pattern = std::function<void(PatternParams&)>;
-    // Fields of an empty slot (the scene's fog is the amounts of two of them).
-    const std::pair<const char*, Slot> empty[] = {
-        {"amount", [](TextureSlot& t) { t.amount = 0.3f; }},
-        {"mode", [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; }},
-        {"transform", [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); }},
-        {"ramp", [](TextureSlot& t) {
-             colour_ramp_new(&t.ramp, 1);
-             t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1};
-         }},
-    };
-    const std::pair<const char*, Mapping> mapping[] = {
-        {"image", [](TextureMapping&) {}},
-        {"interpolation", [](TextureMapping& p) { p.interpolation = 3; }},
-        {"mapping flags", [](TextureMapping& p) { p.flags = kMappingMirrorU | kMappingDecal; }},
-        {"u scale", [](TextureMapping& p) { p.u_scale = 2; }},
-        {"v scale", [](TextureMapping& p) { p.v_scale = 3; }},
-        {"u offset", [](TextureMapping& p) { p.u_offset = 0.25f; }},
-        {"v offset", [](TextureMapping& p) { p.v_offset = 0.5f; }},
-        {"angle", [](TextureMapping& p) { p.angle = 30; }},
-        {"spare", [](TextureMapping& p) { p.spare = 1.5f; }},
-        {"key colour", [](TextureMapping& p) { p.key_colour[0] = 0.5f, p.key_colour[3] = 1; }},
-    };
-    const std::pair<const char*, Pattern> pattern[] = {
-        {"pattern", [](PatternParams&) {}},
-        {"turbulence", [](PatternParams& p) {
-             p.turbulence[0] = p.turbulence[1] = p.turbulence[2] = 0.5f;
-             p.turbulence_on = 1;
-         }},
-        {"frequency", [](PatternParams& p) { p.frequency = 2; }},
-        {"phase", [](PatternParams& p) { p.phase = 0.5f; }},
-        {"noise amount", [](PatternParams& p) { p.noise_amount = 0.3f; }},
-        {"octaves", [](PatternParams& p) { p.octaves = 6; }},
-        {"extra", [](PatternParams& p) { p.extra = 3; }},
-    };
+    std::vector<MaterialChange> changes = {[](M& m, MATRPATT*) { m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[3] = 0.4f; },
+                                           [](M& m, MATRPATT*) { m.flags = kMaterialSmoothByAngle; }};
+    for (auto [field, v] : std::initializer_list<std::pair<float M::*, float>>{
+             {&M::self_illumination, 0.5f}, {&M::transparency, 0.25f}, {&M::diffuse, 0.75f},
+             {&M::diffuse_exponent, 3}, {&M::second_highlight, 0.5f}, {&M::second_highlight_exponent, 7},
+             {&M::shininess, 0.8f}, {&M::specular_exponent, 12}, {&M::randomness, 0.1f},
+             {&M::reflection_level, 0.5f}, {&M::refraction, 1.5f}, {&M::smoothing_angle, 0.25f}})
+        changes.push_back([field, v](M& m, MATRPATT*) { m.*field = v; });
+    // An empty slot's own fields (the scene's fog is the amounts of two of them).
+    std::vector<std::function<void(TextureSlot&)>> empty = {
+        [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
+        [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); },
+        [](TextureSlot& t) { colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
+    std::vector<std::function<void(TextureMapping&)>> mapping = {
+        [](TextureMapping&) {}, [](TextureMapping& p) { p.interpolation = 3; },
+        [](TextureMapping& p) { p.flags = kMappingMirrorU | kMappingDecal; },
+        [](TextureMapping& p) { p.key_colour[0] = 0.5f, p.key_colour[3] = 1; }};
+    for (auto [field, v] : std::initializer_list<std::pair<float TextureMapping::*, float>>{
+             {&TextureMapping::u_scale, 2}, {&TextureMapping::v_scale, 3}, {&TextureMapping::u_offset, 0.25f},
+             {&TextureMapping::v_offset, 0.5f}, {&TextureMapping::angle, 30}, {&TextureMapping::spare, 1.5f}})
+        mapping.push_back([field, v](TextureMapping& p) { p.*field = v; });
+    std::vector<std::function<void(PatternParams&)>> pattern = {
+        [](PatternParams&) {}, [](PatternParams& p) { std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1; },
+        [](PatternParams& p) { p.frequency = 2; }, [](PatternParams& p) { p.phase = 0.5f; },
+        [](PatternParams& p) { p.noise_amount = 0.3f; }, [](PatternParams& p) { p.octaves = 6, p.extra = 3; }};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
-        const std::string slot = "slot " + std::to_string(i) + " ";
-        for (const auto& [name, f] : empty)
-            cases.push_back({slot + "empty " + name, [i, f](M& m, MATRPATT*) { f(m.slots[i]); }});
-        for (const auto& [name, f] : mapping)
-            cases.push_back({slot + name, [i, f](M& m, MATRPATT* image) {
-                                 TextureSlot& t = m.slots[i];
-                                 t.kind = kTextureImage;
-                                 texture_mapping_init(&t.mapping);
-                                 t.mapping.image = image;
-                                 f(t.mapping);
-                                 const TextureMapping& p = t.mapping;
-                                 texture_mapping_build_matrix(&t.mapping.matrix, p.u_scale, p.v_scale, p.angle,
-                                                              p.flags & kMappingMirrorU, p.flags & kMappingMirrorV,
-                                                              p.u_offset, p.v_offset);
-                             }});
-        for (const auto& [name, f] : pattern)
-            cases.push_back({slot + name, [i, f](M& m, MATRPATT*) {
-                                 TextureSlot& t = m.slots[i];
-                                 t.kind = 5;
-                                 pattern_params_init(&t.pattern);
-                                 colour_ramp_new(&t.ramp, 2);
-                                 t.ramp->keys[1] = {1.0, 0, 0, 1, 1};
-                                 f(t.pattern);
-                             }});
+        for (const auto& f : empty) changes.push_back([i, f](M& m, MATRPATT*) { f(m.slots[i]); });
+        for (const auto& f : mapping)
+            changes.push_back([i, f](M& m, MATRPATT* image) {
+                TextureMapping& p = m.slots[i].mapping;
+                m.slots[i].kind = kTextureImage;
+                texture_mapping_init(&p);
+                p.image = image;
+                f(p);
+                texture_mapping_build_matrix(&p.matrix, p.u_scale, p.v_scale, p.angle, p.flags & kMappingMirrorU,
+                                             p.flags & kMappingMirrorV, p.u_offset, p.v_offset);
+            });
+        for (const auto& f : pattern)
+            changes.push_back([i, f](M& m, MATRPATT*) {
+                TextureSlot& t = m.slots[i];
+                t.kind = 5;
+                pattern_params_init(&t.pattern);
+                colour_ramp_new(&t.ramp, 2);
+                t.ramp->keys[1] = {1.0, 0, 0, 1, 1};
+                f(t.pattern);
+            });
     }
-    return cases;
+    return changes;
 }
 
 TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
     const std::string path = temp_path("material.qvm");
-    for (const MaterialCase& c : material_cases()) {
-        SCOPED_TRACE(c.name);
+    const std::vector<MaterialChange> changes = material_changes();
+    for (size_t n = 0; n < changes.size(); ++n) {
+        SCOPED_TRACE("change " + std::to_string(n));
         ModelWithViews src;
         MODEL* m = src.model.get();
         auto image = rtc_make<MATRPMMF>();
@@ -318,7 +284,7 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         camera->set_string(0, "Camera");
         auto view = rtc_make<VIEW>();
         MaterialRecord* materials[] = {mesh->material, camera->material, &view->material, &view->second_material};
-        for (MaterialRecord* material : materials) c.set(*material, image_raw);
+        for (MaterialRecord* material : materials) changes[n](*material, image_raw);
         auto* layer = rtc_cast<LAYER>(m->first_child());
         container_insert(layer, mesh.release());
         container_insert(layer, camera.release());
