@@ -2,7 +2,9 @@
 // attachment of images to texture mappings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "model/db/patt.h"
@@ -74,6 +76,31 @@ TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     EXPECT_EQ(g_log.calls, 2);
     EXPECT_EQ(g_log.last_frame, 5);
     EXPECT_EQ(flc_raw->pixels[0], 56);
+}
+
+// Playback steps the drawing's frame on one thread while another makes an animated map
+// ready (ThreadSanitizer watches the frame in ./test.sh).
+TEST_F(MatrpmmfTest, FrameSteppedWhileAnotherThreadDecodes) {
+    auto model = rtc_make<MODEL>();
+    auto flc = rtc_make<MATRPMMF>();
+    ASSERT_EQ(flc->set_string(0, "fire"), 0);
+    ASSERT_EQ(flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree), 0);
+    MATRPMMF* flc_raw = flc.get();
+    ASSERT_EQ(model_insert_patt(model.get(), flc.release()), 1);
+    constexpr int kFrames = 200;
+    std::thread playback([&model] {
+        for (int32_t f = 0; f < kFrames; ++f) model->current_frame = f;
+    });
+    int32_t lowest = kFrames, highest = -2, failed = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        failed += flc_raw->make_image_ready() != 0;
+        lowest = std::min(lowest, g_log.last_frame);
+        highest = std::max(highest, g_log.last_frame);
+    }
+    playback.join();
+    EXPECT_EQ(failed, 0);
+    EXPECT_GE(lowest, -1);  // the frame before playback, or one it set
+    EXPECT_LT(highest, kFrames);
 }
 
 TEST_F(MatrpmmfTest, BadDataKeepsThePlaceholderAndKindsWithoutRawBytesNeedNoDecode) {
