@@ -51,6 +51,16 @@ class MatrpmmfTest : public ::testing::Test {
 
 const uint8_t kTwoByThree[] = {2, 3, 0xAA};
 
+// An animated map "fire" in the drawing's patterns; null when it cannot be made.
+MATRPMMF* add_animation(MODEL* model) {
+    auto flc = rtc_make<MATRPMMF>();
+    if (flc->set_string(0, "fire") != 0 ||
+        flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree) != 0)
+        return nullptr;
+    MATRPMMF* raw = flc.get();
+    return model_insert_patt(model, flc.release()) == 1 ? raw : nullptr;
+}
+
 TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     auto gif = rtc_make<MATRPMMF>();
     ASSERT_EQ(gif->set_data(kImageKindGif, "wood.gif", kTwoByThree, sizeof kTwoByThree), 0);
@@ -63,11 +73,8 @@ TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     EXPECT_EQ(g_log.last_frame, 0);  // not in a drawing
 
     auto model = rtc_make<MODEL>();
-    auto flc = rtc_make<MATRPMMF>();
-    ASSERT_EQ(flc->set_string(0, "fire"), 0);
-    ASSERT_EQ(flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree), 0);
-    MATRPMMF* flc_raw = flc.get();
-    ASSERT_EQ(model_insert_patt(model.get(), flc.release()), 1);
+    MATRPMMF* flc_raw = add_animation(model.get());
+    ASSERT_NE(flc_raw, nullptr);
     g_log = {};
     model->current_frame = 4;
     EXPECT_EQ(flc_raw->make_image_ready(), 0);
@@ -82,11 +89,8 @@ TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
 // ready (ThreadSanitizer watches the frame in ./test.sh).
 TEST_F(MatrpmmfTest, FrameSteppedWhileAnotherThreadDecodes) {
     auto model = rtc_make<MODEL>();
-    auto flc = rtc_make<MATRPMMF>();
-    ASSERT_EQ(flc->set_string(0, "fire"), 0);
-    ASSERT_EQ(flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree), 0);
-    MATRPMMF* flc_raw = flc.get();
-    ASSERT_EQ(model_insert_patt(model.get(), flc.release()), 1);
+    MATRPMMF* flc_raw = add_animation(model.get());
+    ASSERT_NE(flc_raw, nullptr);
     constexpr int kFrames = 200;
     std::thread playback([&model] {
         for (int32_t f = 0; f < kFrames; ++f) model->current_frame = f;
