@@ -48,7 +48,7 @@ cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests zelo_raytrace_tests zelo_hide_tests \
-    zelo_material_sample_tests
+    zelo_material_sample_tests zelo_imagemap_tests
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_scanline_tests" --gtest_brief=1
 # The render job's worker thread and its stop flag.
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_renderjob_tests" --gtest_brief=1
@@ -57,3 +57,5 @@ TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_raytrace_tests" --gtest_bri
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_hide_tests" --gtest_brief=1
 # The material sheet's sample: its worker thread beside a render of the same image map.
 TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_material_sample_tests" --gtest_brief=1
+# An animated image map decoded while playback steps the drawing's frame.
+TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_imagemap_tests" --gtest_brief=1

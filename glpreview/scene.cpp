@@ -285,7 +285,7 @@ int preview_copy_drawing(MODEL* model, std::unique_ptr<RTC>* out) {
     }
     auto* copy = static_cast<MODEL*>(out->get());
     copy->frame_count = model->frame_count;
-    copy->current_frame = model->current_frame;
+    copy->current_frame = model->current_frame.load();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 // ring) and clears every selection reference to it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -166,7 +167,9 @@ class MODEL : public CONTAINER {
     // The undo levels (undo.cpp); null until the first undoable step.
     std::unique_ptr<UndoHistory, UndoHistoryDeleter> history;
     int32_t frame_count = 0;
-    int32_t current_frame = -1;
+    // Stepped by playback and read by image-map decoding on other threads, so each side
+    // touches it whole. A lone frame number: nothing else is published through it.
+    std::atomic<int32_t> current_frame{-1};
     int32_t word = 0;
     ZDLIST* views = nullptr;  // ring of attached views, not owned
 };

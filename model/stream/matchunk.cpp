@@ -289,6 +289,18 @@ void io_get_texture_slot(IOstream* s, TextureSlot* slot, MODEL* model, int ramp_
 
 // ---- Materials
 
+namespace {
+
+// Whether a slot holds anything beyond an empty slot's defaults. An empty slot can: the
+// scene's fog is kept in the amounts of its texture and bump slots, which are usually
+// empty.
+bool slot_holds_values(const TextureSlot& t) {
+    return t.kind != kTextureNone || t.amount != 1.0f || t.mapping_mode != kMappingModeSupplied ||
+           t.transform || t.ramp;
+}
+
+}  // namespace
+
 void io_put_material(IOstream* s, const MaterialRecord* m, uint32_t tag) {
     IoChunkWriter chunk(s, tag);
     {
@@ -309,7 +321,7 @@ void io_put_material(IOstream* s, const MaterialRecord* m, uint32_t tag) {
     }
     const uint32_t slot_tags[kMaterialSlotCount] = {kTagSlot1, kTagSlot2, kTagSlot3};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
-        if (m->slots[i].kind != kTextureNone) io_put_texture_slot(s, &m->slots[i], slot_tags[i]);
+        if (slot_holds_values(m->slots[i])) io_put_texture_slot(s, &m->slots[i], slot_tags[i]);
     }
     IoChunkWriter smoothing(s, kTagSmoothing);
     io_put_double(s, m->smoothing_angle);

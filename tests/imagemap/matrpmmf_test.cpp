@@ -2,7 +2,9 @@
 // attachment of images to texture mappings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "model/db/patt.h"
@@ -49,6 +51,16 @@ class MatrpmmfTest : public ::testing::Test {
 
 const uint8_t kTwoByThree[] = {2, 3, 0xAA};
 
+// An animated map "fire" in the drawing's patterns; null when it cannot be made.
+MATRPMMF* add_animation(MODEL* model) {
+    auto flc = rtc_make<MATRPMMF>();
+    if (flc->set_string(0, "fire") != 0 ||
+        flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree) != 0)
+        return nullptr;
+    MATRPMMF* raw = flc.get();
+    return model_insert_patt(model, flc.release()) == 1 ? raw : nullptr;
+}
+
 TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     auto gif = rtc_make<MATRPMMF>();
     ASSERT_EQ(gif->set_data(kImageKindGif, "wood.gif", kTwoByThree, sizeof kTwoByThree), 0);
@@ -61,11 +73,8 @@ TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     EXPECT_EQ(g_log.last_frame, 0);  // not in a drawing
 
     auto model = rtc_make<MODEL>();
-    auto flc = rtc_make<MATRPMMF>();
-    ASSERT_EQ(flc->set_string(0, "fire"), 0);
-    ASSERT_EQ(flc->set_data(kImageKindAnimator, "fire.flc", kTwoByThree, sizeof kTwoByThree), 0);
-    MATRPMMF* flc_raw = flc.get();
-    ASSERT_EQ(model_insert_patt(model.get(), flc.release()), 1);
+    MATRPMMF* flc_raw = add_animation(model.get());
+    ASSERT_NE(flc_raw, nullptr);
     g_log = {};
     model->current_frame = 4;
     EXPECT_EQ(flc_raw->make_image_ready(), 0);
@@ -74,6 +83,28 @@ TEST_F(MatrpmmfTest, StillImagesDecodeOnceAnimatedOnesAtEveryRequest) {
     EXPECT_EQ(g_log.calls, 2);
     EXPECT_EQ(g_log.last_frame, 5);
     EXPECT_EQ(flc_raw->pixels[0], 56);
+}
+
+// Playback steps the drawing's frame on one thread while another makes an animated map
+// ready (ThreadSanitizer watches the frame in ./test.sh).
+TEST_F(MatrpmmfTest, FrameSteppedWhileAnotherThreadDecodes) {
+    auto model = rtc_make<MODEL>();
+    MATRPMMF* flc_raw = add_animation(model.get());
+    ASSERT_NE(flc_raw, nullptr);
+    constexpr int kFrames = 200;
+    std::thread playback([&model] {
+        for (int32_t f = 0; f < kFrames; ++f) model->current_frame = f;
+    });
+    int32_t lowest = kFrames, highest = -2, failed = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        failed += flc_raw->make_image_ready() != 0;
+        lowest = std::min(lowest, g_log.last_frame);
+        highest = std::max(highest, g_log.last_frame);
+    }
+    playback.join();
+    EXPECT_EQ(failed, 0);
+    EXPECT_GE(lowest, -1);  // the frame before playback, or one it set
+    EXPECT_LT(highest, kFrames);
 }
 
 TEST_F(MatrpmmfTest, BadDataKeepsThePlaceholderAndKindsWithoutRawBytesNeedNoDecode) {

@@ -121,7 +121,7 @@ int texture_image_decode(MATRPMMF* p) {
     if (p->pixels_held() && p->has_own_pixels()) return 0;
     if (p->kind < 0 || p->kind > 4 || p->kind == kImageKindTarga) return 0;
     int32_t frame = 0;
-    if (MODEL* m = obj_model(p)) frame = m->current_frame;
+    if (MODEL* m = obj_model(p)) frame = m->current_frame.load(std::memory_order_relaxed);
     ImageDecoder decode = g_decoders[p->kind];
     if (!decode) return 1;
     int32_t w = 0, h = 0;
