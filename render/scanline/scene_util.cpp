@@ -154,7 +154,8 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
         for (int k = 0; k < 3; ++k)
             if (inside(p[k])) bbox_grow(box, p[k]);
         // Window corners inside the triangle (sub-areas adding up to its area), with
-        // the depth of the triangle's plane there.
+        // the depth of the triangle's plane there. The areas' rounding grows with the
+        // square of the coordinates: a face far larger than the window is still seen.
         auto area = [](double ax, double ay, double bx, double by, double cx, double cy) {
             return std::fabs((bx - ax) * (cy - ay) - (cx - ax) * (by - ay)) / 2.0;
         };
@@ -164,7 +165,7 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
                 const double a0 = area(c[0], c[1], p[1].x, p[1].y, p[2].x, p[2].y);
                 const double a1 = area(p[0].x, p[0].y, c[0], c[1], p[2].x, p[2].y);
                 const double a2 = area(p[0].x, p[0].y, p[1].x, p[1].y, c[0], c[1]);
-                if (std::fabs(a0 + a1 + a2 - whole) <= 0.0001)
+                if (std::fabs(a0 + a1 + a2 - whole) <= 0.0001 + 1e-9 * whole)
                     bbox_grow(box, {c[0], c[1], (a0 * p[0].z + a1 * p[1].z + a2 * p[2].z) / whole});
             }
         // Crossings of the edges with the window's sides.

@@ -292,6 +292,31 @@ TEST(RtScene, OneFarVertexLeavesTheDefaultLightsFiniteAndTheViewLit) {
         }
 }
 
+TEST(RtScene, AFaceFarLargerThanTheWindowShowsInFrontOfABoxInAParallelView) {
+    // In a turned view, a green face 1e8 wide across the whole window, nearer than a
+    // box: the rays start above it and show it.
+    RayScene s;
+    const double k = std::sqrt(0.5), c = std::cos(0.3), sn = std::sin(0.3);
+    const Matrix43 turn = {{k, 0, k, 0, 1, 0, -k, 0, k, 0, 0, 0}}, tilt = {{1, 0, 0, 0, c, sn, 0, -sn, c, 0, 0, 0}};
+    mat_mul(&s.view.view, &turn, &tilt);
+    mat_invert(&s.view.inverse, &s.view.view);
+    auto at = [&](double x, double y, double z) {
+        Vec3d p{x, y, z}, q;
+        mat_xform_point_d(&q, &p, &s.view.inverse);
+        return Vec3{float(q.x), float(q.y), float(q.z)};
+    };
+    s.add_box({-10, -10, -10}, {10, 10, 10});
+    MESH3* face = s.add_mesh({at(-1e8, -1.1e8, 200), at(1.3e8, -0.9e8, 200), at(0.1e8, 1.7e8, 200)});
+    face->material->colour[0] = face->material->colour[2] = 0.2f;
+    s.add_light(at(0, 0, 400), 1, 1, 1);
+    s.settings.flags = kRenderRayTrace | kRenderPhong;
+    Image24 img(64, 64);
+    ASSERT_EQ(s.draw(img), 0);
+    uint8_t p[3];
+    img.rgb(32, 32, p);
+    EXPECT_GT(p[1], p[0] + 60);
+}
+
 TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
     // A self-lit box carried 30 units along x by frame 1; its track also morphs towards
     // a target with fewer vertices, which must not be blended (nor read past its end).
