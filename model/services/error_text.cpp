@@ -22,17 +22,21 @@ constexpr Reason kReasons[] = {
 constexpr uint32_t kPermissionDenied = 44143;
 constexpr uint32_t kBadData = 44144;
 
-// Whether this process is refused `path` for the access (writing a file that does
-// not exist yet needs its folder).
+bool refused(const std::string& path, int mode) {
+    return ::access(path.c_str(), mode) != 0 && errno == EACCES;
+}
+
+// Whether this process is refused `path` for the access. Writers replace a file by
+// way of a temporary file beside it: writing needs the file (when there is one) and
+// its folder.
 bool access_denied(const std::string& path, FileAccess access) {
-    if (access == FileAccess::read) return ::access(path.c_str(), R_OK) != 0 && errno == EACCES;
-    if (::access(path.c_str(), F_OK) == 0)
-        return ::access(path.c_str(), W_OK) != 0 && errno == EACCES;
+    if (access == FileAccess::read) return refused(path, R_OK);
+    if (::access(path.c_str(), F_OK) == 0 && refused(path, W_OK)) return true;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : path.substr(0, slash);
-    return ::access(folder.c_str(), W_OK | X_OK) != 0 && errno == EACCES;
+    return refused(folder, W_OK | X_OK);
 }
 
 }  // namespace

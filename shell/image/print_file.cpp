@@ -152,6 +152,11 @@ PrintFile::PrintFile(QPrinter* printer) {
         }
     }
     if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;
+    // A file this user may not write stays as it is, as it would if printed in place.
+    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+        error_ = errno_or_eio();
+        return;
+    }
     error_ = make_temporary(target_, &temp_);
     if (error_) {
         temp_.clear();

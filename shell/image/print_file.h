@@ -31,7 +31,8 @@ class PrintFile {
     PrintFile(const PrintFile&) = delete;
     PrintFile& operator=(const PrintFile&) = delete;
 
-    // 0, or the errno that kept the temporary file from being made.
+    // 0, or the errno that keeps the print from starting: the file is one this user
+    // may not write (EACCES), or the temporary file could not be made.
     int error() const { return error_; }
     // After the painter's end: the checked file replaces the printer's file.
     // 0, or the reason it could not (pdf_file_check, or that of the rename).

@@ -5,8 +5,13 @@
 #include <QColor>
 #include <QImage>
 #include <QPrinter>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "shell/image/drawing_print.h"
@@ -399,6 +404,25 @@ TEST(DrawingPrint, ObjectPensComeThroughTheDriverInDrawingUnits) {
         EXPECT_NEAR(pens[0].second, 2.0, side / 16000 + 1e-9) << side;
         EXPECT_EQ(pens[1], (std::pair<int, double>{13, 0.0}));
     }
+}
+
+// A PDF this user may not write is not printed over, as a drawing is not saved over.
+TEST(DrawingPrint, APdfThisUserMayNotWriteIsNotReplaced) {
+    char t[] = "/tmp/zelo_kept_pdf_XXXXXX";
+    const std::string dir = mkdtemp(t), pdf = dir + "/kept.pdf";
+    std::ofstream(pdf) << "old";
+    // The superuser may write anything: the print then runs as nobody.
+    const bool root = geteuid() == 0;
+    chmod(dir.c_str(), 0777), chmod(pdf.c_str(), root ? 0644 : 0444);
+    ASSERT_TRUE(!root || setresuid(65534, 65534, 0) == 0);
+    QPrinter printer;
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    EXPECT_EQ(print_drawing(&printer, PrintLayout{}, [](const DrawingSink& put) { put.line(0, 0, 1, 1); }), EACCES);
+    ASSERT_TRUE(!root || setresuid(0, 0, 0) == 0);
+    std::string kept;
+    std::ifstream(pdf) >> kept;
+    EXPECT_EQ(kept, "old");
+    (void)std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

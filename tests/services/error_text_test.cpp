@@ -15,11 +15,14 @@ TEST(ErrorText, CodesGetTheirReasonAndThirteenFollowsTheFile) {
     char tmpl[] = "/tmp/zelo_error_text_XXXXXX";
     const std::string dir = mkdtemp(tmpl);
     const std::string locked = dir + "/locked", bad = dir + "/bad.qvm",
-                      secret = dir + "/secret.qvm";
-    mkdir(locked.c_str(), 0555);
+                      secret = dir + "/secret.qvm", shut_in = locked + "/mine.qvm";
+    mkdir(locked.c_str(), 0755);
     std::ofstream(bad) << "x";
     std::ofstream(secret) << "x";
-    chmod(dir.c_str(), 0755);
+    std::ofstream(shut_in) << "x";
+    chmod(shut_in.c_str(), 0666);  // writable, but no temporary file can go beside it
+    chmod(locked.c_str(), 0555);
+    chmod(dir.c_str(), 0777);
     chmod(bad.c_str(), 0666);
     chmod(secret.c_str(), 0);
     // The superuser is refused nothing: the checks run as nobody then.
@@ -37,6 +40,7 @@ TEST(ErrorText, CodesGetTheirReasonAndThirteenFollowsTheFile) {
         {19, "/dev/zero", FileAccess::read, "19: not a regular file (a pipe, socket or device)"},
         {13, secret, FileAccess::read, "13: permission denied"},
         {13, locked + "/d.qvm", FileAccess::write, "13: permission denied"},
+        {13, shut_in, FileAccess::write, "13: permission denied"},
         {13, bad, FileAccess::read, "13: bad data"},
         {13, bad, FileAccess::write, "13: bad data"},
         {13, "", FileAccess::read, "13"},
