@@ -275,6 +275,8 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     h.click({20, 20, 0}).click({420, 20, 0}).click({220, 60, 0}).esc();
     h.run(kCmdDimFirst);
     ASSERT_EQ(drawing_objects(h.model()).size(), 1u);
+    // "±0.1" as the dimension's text dialog stores it, in the font's code page.
+    scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0]))[2]->text = "\xB1" "0.1";
     auto texts = [&] {
         std::vector<std::pair<std::string, double>> out;
         for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
