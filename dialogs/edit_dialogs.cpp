@@ -345,10 +345,18 @@ void CLineStyleDlg::DoDataExchange(CDataExchange* dx) {
         char* value;
     } texts[3] = {{kIdcFirst + 31, text_, v_->text}, {kIdcFirst + 33, upper_, v_->upper},
                   {kIdcFirst + 35, lower_, v_->lower}};
-    for (const Text& t : texts) {
+    for (size_t i = 0; i < 3; ++i) {
+        const Text& t = texts[i];
         if (!GetDlgItem(t.id)) continue;
-        DDX_Text(dx, t.id, t.kept);
-        DDV_MaxChars(dx, t.kept, int(sizeof v_->text) - 1);
+        std::string box = t.kept;
+        DDX_Text(dx, t.id, box);
+        // A text holds bytes of its font's code page, which the box may show otherwise:
+        // a string left as shown keeps its own bytes.
+        if (!dx->saving())
+            shown_[i] = GetDlgItemText(t.id);
+        else if (box != shown_[i])
+            t.kept = box;
+        DDV_MaxChars(dx, box, int(sizeof v_->text) - 1);
     }
     if (!dx->saving()) return;
     std::vector<ZOBJ*> items(patterns_.begin(), patterns_.end());

@@ -135,6 +135,7 @@ class CLineStyleDlg : public CDlg {
     StyleValues* v_;
     std::vector<PATT*> patterns_;
     std::string text_, upper_, lower_;
+    std::string shown_[3];  // what the three text boxes showed at the start
 };
 
 // Camera settings: name, position, target, lens and focal-blur aperture (a length,

@@ -343,9 +343,23 @@ void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
     }
 }
 
+// Whether `upper` sits where a dimension puts its upper tolerance: one upper text
+// height from the lower tolerance, across the text direction. A user's group of three
+// lines of text seldom does, so its texts stay texts of their own.
+bool tolerances_placed(const TEXT2& upper, const TEXT2& lower) {
+    const Vec3& a = upper.insert;
+    const Vec3& b = lower.insert;
+    const double d = std::hypot(double(a.x) - b.x, double(a.y) - b.y, double(a.z) - b.z);
+    const double size = std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(a.z), std::fabs(b.x), std::fabs(b.y),
+                                  std::fabs(b.z)});
+    const double h = upper.layout[kText2Height];
+    // Slack for the float coordinates.
+    return std::fabs(d - h) <= 1e-3 * std::fabs(h) + 4e-7 * size;
+}
+
 // The three texts of a dimension, in order the value, the upper and the lower
 // tolerance, when `obj` is one: a group (not a layer) holding exactly three texts
-// beside its other pieces.
+// beside its other pieces, the tolerances placed as a dimension places them.
 bool dimension_texts(ZOBJ* obj, TEXT2* out[3]) {
     auto* g = rtc_cast<CONTAINER>(obj);
     if (!g || rtc_is<LAYER>(g) || rtc_is<MODEL>(g) || !g->children) return false;
@@ -360,7 +374,7 @@ bool dimension_texts(ZOBJ* obj, TEXT2* out[3]) {
         }
         p = p->next;
     } while (p != g->children);
-    return texts == 3 && others > 0;
+    return texts == 3 && others > 0 && tolerances_placed(*out[1], *out[2]);
 }
 
 // What Change 2D Text edits: a text of a dimension stands for its whole dimension,

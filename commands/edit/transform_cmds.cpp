@@ -183,10 +183,21 @@ bool apart_in_view(const ViewProjection* vp, const Vec3& p, const Vec3& q) {
     return a.x != b.x || a.y != b.y;
 }
 
+// Whether `q` lies to the right of `p` in the view and level with it: the angles
+// are measured from this line, so its slope stays below a thousandth.
+bool level_to_the_right(const ViewProjection* vp, const Vec3& p, const Vec3& q) {
+    Vec3 a, b;
+    world_to_view(vp, p, &a);
+    world_to_view(vp, q, &b);
+    const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+    return dx > 0 && std::fabs(dy) <= dx * 1e-3;
+}
+
 // The base line end 100 view units to the right of the centre, at the centre's depth.
-// Far from the origin 100 units vanish in the float rounding of the coordinates; the
-// distance then doubles until the end stands apart from the centre. A centre so far
-// out that no finite end does is refused with a message (-1).
+// Far from the origin 100 units vanish in the float rounding of the coordinates, or
+// the rounding tilts the line in a turned view; the distance then doubles until the
+// end lies level to the right of the centre. A centre so far out that no finite end
+// does is refused with a message (-1).
 int base_end_to_the_right(const VIEW* view, LoopState* st) {
     const ViewProjection* vp = &view->projection;
     Vec3 c;
@@ -196,7 +207,7 @@ int base_end_to_the_right(const VIEW* view, LoopState* st) {
         Vec3 e = c;
         e.x = static_cast<float>(c.x + step);
         view_to_world(vp, e, &st->end);
-        if (vec3_finite(st->end) && apart_in_view(vp, st->start, st->end)) return 0;
+        if (vec3_finite(st->end) && level_to_the_right(vp, st->start, st->end)) return 0;
     }
     msgbox_ids(kStrIdWarning, kTextCentreTooFar);
     return kStepRefused;

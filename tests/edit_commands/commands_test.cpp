@@ -368,6 +368,28 @@ TEST_F(TransformTest, UnusableTypedAngleAndMirrorLineAreRefusedAndAskedAgain) {
     }
 }
 
+// In a turned view float rounding tilts a short base line from a far centre: a quarter
+// turn clicked above the centre turns a line pointing right to point up.
+TEST_F(TransformTest, AngleAboutAFarCentreInATurnedViewIsFromTheHorizontal) {
+    Harness h;
+    define_edit_commands(h);
+    ViewProjection& vp = h.view()->projection;
+    mat_rotate_xyz(&vp.view, &vp.inverse, 0.6154797, 0, 0.785398);
+    Vec3 c, v, end, above;
+    world_to_view(&vp, {5e9f, 0, 0}, &c);
+    vp.scale = 1e-6, vp.origin_x = c.x - 4e8, vp.origin_y = c.y - 3e8;
+    view_to_world(&vp, {c.x + 1e8f, c.y, c.z}, &end);
+    view_to_world(&vp, {c.x, c.y + 1e8f, c.z}, &above);
+    buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, end}));
+    g_prefs.rotation_mode = 2, g_prefs.turn = 1, g_prefs.delete_parents = 1;
+    h.typed("5000000000 0 0").click(above).esc();
+    h.run(kCmdRotate);
+    const PointNode* p = rtc_cast<XPLINE>(drawing_objects(h.model()).at(0))->control->next;
+    world_to_view(&vp, {p->x, p->y, p->z}, &v);
+    EXPECT_NEAR(v.x - c.x, 0, 2e6);
+    EXPECT_NEAR(v.y - c.y, 1e8, 2e6);
+}
+
 TEST_F(TransformTest, StretchTypedFactors) {
     struct Case {
         const char* text;

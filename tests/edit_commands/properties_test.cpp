@@ -275,6 +275,8 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     h.click({20, 20, 0}).click({420, 20, 0}).click({220, 60, 0}).esc();
     h.run(kCmdDimFirst);
     ASSERT_EQ(drawing_objects(h.model()).size(), 1u);
+    // "±0.1" as the dimension's text dialog stores it, in the font's code page.
+    scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0]))[2]->text = "\xB1" "0.1";
     auto texts = [&] {
         std::vector<std::pair<std::string, double>> out;
         for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
@@ -301,6 +303,25 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     }
     cmd_undo(h.view());
     EXPECT_EQ(texts(), before);
+}
+
+// A user's note of three lines grouped with a line is no dimension: a new height
+// reaches every line.
+TEST_F(PropertyTest, ChangeTextOnAGroupedNoteChangesEveryLine) {
+    Harness h;
+    define_edit_commands(h);
+    auto* note = scene_add(scene_layer(h.model()), rtc_make<CONTAINER>().release());
+    for (float y : {0.0f, -7.5f, -15.0f}) {
+        auto t = rtc_make<TEXT2>();
+        t->insert = {0, y, 0}, t->layout[kText2Height] = 5;
+        scene_add(note, t.release());
+    }
+    scene_line(note, {{0, 10, 0}, {-20, 30, 0}});
+    buffer_add(h.view()->selection, note);
+    edit_dialogs().line_style = [](VIEW*, const RtcClass*, StyleValues* v) { return v->params[3] = 7, true; };
+    h.run(kCmdChangeText);
+    for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
+        EXPECT_EQ(t->layout[kText2Height], 7);
 }
 
 // A clone failing part way through Change 2D Text on the selection leaves the drawing,
