@@ -1,12 +1,15 @@
 // Materials, texture slots and transforms as chunks of the native drawing file.
-// Floats are stored as doubles or as whole hundredths; the readers take the
-// sub-chunks they know in any order and skip the rest.
+// Floats are stored as doubles or as whole hundredths; a value the hundredths (or
+// whole numbers) do not give back bit for bit is also kept exactly in a chunk 1038
+// behind them. The readers take the sub-chunks they know in any order and skip the rest.
 #include "model/stream/matchunk.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "model/db/patt.h"
@@ -31,6 +34,7 @@ constexpr uint32_t kTagSlot3 = 1034;
 constexpr uint32_t kTagSmoothing = 1035;
 constexpr uint32_t kTagPlacement = 1036;
 constexpr uint32_t kTagImageFileName = 1037;
+constexpr uint32_t kTagExact = 1038;  // in material and slot chunks
 
 constexpr const char* kNoImageName = "<NONE>";
 
@@ -53,11 +57,34 @@ inline void put_signed(IOstream* s, int32_t v) {
     io_put_varint(s, static_cast<uint32_t>(v));
 }
 
-inline float hundredths_back(IOstream* s) {
-    return static_cast<float>(io_get_varint_signed(s) * 0.01);
+// What a value stored as hundredths (or as a whole number) reads back as.
+inline float from_stored(int32_t stored, bool whole) {
+    return whole ? static_cast<float>(stored) : static_cast<float>(stored * 0.01);
 }
-inline float whole_back(IOstream* s) {
-    return static_cast<float>(io_get_varint_signed(s));
+inline int32_t to_stored(float v, bool whole) {
+    return whole ? truncated(v) : io_hundredths(v);
+}
+inline float hundredths_back(IOstream* s) {
+    return from_stored(io_get_varint_signed(s), false);
+}
+
+// Whether `v` stored coarsely reads back with other bits.
+inline bool coarse_loses(float v, bool whole) {
+    const float back = from_stored(to_stored(v, whole), whole);
+    return std::memcmp(&back, &v, sizeof v) != 0;
+}
+
+// A float as its four bytes.
+inline void put_bits(IOstream* s, float v) {
+    int32_t bits;
+    std::memcpy(&bits, &v, 4);
+    io_put_long(s, bits);
+}
+inline float get_bits(IOstream* s) {
+    const int32_t bits = io_get_long(s);
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return v;
 }
 
 }  // namespace
@@ -167,6 +194,20 @@ void io_put_texture_slot(IOstream* s, const TextureSlot* slot, uint32_t tag) {
         io_put_varint(s, p.octaves);
         io_put_varint(s, p.extra);
     }
+    // The exact amount; for patterns also the exact noise amount and the turbulence
+    // flag, which the reader of 1033 infers from the three turbulence values.
+    const bool pattern = slot->kind >= kTexturePatternFirst && slot->kind <= kTexturePatternLast;
+    const PatternParams& p = slot->pattern;
+    const bool all_turbulent = p.turbulence[0] != 0 && p.turbulence[1] != 0 && p.turbulence[2] != 0;
+    if (coarse_loses(slot->amount, false) ||
+        (pattern && (coarse_loses(p.noise_amount, false) || p.turbulence_on != (all_turbulent ? 1 : 0)))) {
+        IoChunkWriter c(s, kTagExact);
+        put_bits(s, slot->amount);
+        if (pattern) {
+            put_bits(s, p.noise_amount);
+            io_put_varint(s, p.turbulence_on);
+        }
+    }
 }
 
 void io_get_style_by_name(IOstream* s, MODEL* model, PATT** out, const RtcClass* cls) {
@@ -266,6 +307,13 @@ void io_get_texture_slot(IOstream* s, TextureSlot* slot, MODEL* model, int ramp_
                 p.extra = static_cast<uint8_t>(io_get_varint(s));
                 break;
             }
+            case kTagExact:
+                slot->amount = get_bits(s);
+                if (io_chunk_inside(s)) {
+                    slot->pattern.noise_amount = get_bits(s);
+                    slot->pattern.turbulence_on = static_cast<uint8_t>(io_get_varint(s));
+                }
+                break;
             default:
                 break;
         }
@@ -299,6 +347,19 @@ bool slot_holds_values(const TextureSlot& t) {
            t.transform || t.ramp;
 }
 
+// Shading values 1 to 10 in file order; the exponents are stored as whole numbers,
+// the others as hundredths.
+struct CoarseValue {
+    float MaterialRecord::*field;
+    bool whole;
+};
+constexpr CoarseValue kCoarseValues[] = {
+    {&MaterialRecord::self_illumination, false}, {&MaterialRecord::transparency, false},
+    {&MaterialRecord::diffuse, false},           {&MaterialRecord::diffuse_exponent, true},
+    {&MaterialRecord::second_highlight, false},  {&MaterialRecord::second_highlight_exponent, true},
+    {&MaterialRecord::shininess, false},         {&MaterialRecord::specular_exponent, true},
+    {&MaterialRecord::randomness, false},        {&MaterialRecord::reflection_level, false}};
+
 }  // namespace
 
 void io_put_material(IOstream* s, const MaterialRecord* m, uint32_t tag) {
@@ -307,24 +368,22 @@ void io_put_material(IOstream* s, const MaterialRecord* m, uint32_t tag) {
         IoChunkWriter a(s, kTagAttributes);
         io_put_colour4(s, m->colour);
         io_put_varint(s, m->flags);
-        put_signed(s, io_hundredths(m->self_illumination));
-        put_signed(s, io_hundredths(m->transparency));
-        put_signed(s, io_hundredths(m->diffuse));
-        put_signed(s, truncated(m->diffuse_exponent));
-        put_signed(s, io_hundredths(m->second_highlight));
-        put_signed(s, truncated(m->second_highlight_exponent));
-        put_signed(s, io_hundredths(m->shininess));
-        put_signed(s, truncated(m->specular_exponent));
-        put_signed(s, io_hundredths(m->randomness));
-        put_signed(s, io_hundredths(m->reflection_level));
+        for (const CoarseValue& v : kCoarseValues) put_signed(s, to_stored(m->*v.field, v.whole));
         io_put_double(s, m->refraction);
     }
     const uint32_t slot_tags[kMaterialSlotCount] = {kTagSlot1, kTagSlot2, kTagSlot3};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
         if (slot_holds_values(m->slots[i])) io_put_texture_slot(s, &m->slots[i], slot_tags[i]);
     }
-    IoChunkWriter smoothing(s, kTagSmoothing);
-    io_put_double(s, m->smoothing_angle);
+    {
+        IoChunkWriter smoothing(s, kTagSmoothing);
+        io_put_double(s, m->smoothing_angle);
+    }
+    const auto loses = [m](const CoarseValue& v) { return coarse_loses(m->*v.field, v.whole); };
+    if (std::any_of(std::begin(kCoarseValues), std::end(kCoarseValues), loses)) {
+        IoChunkWriter exact(s, kTagExact);
+        for (const CoarseValue& v : kCoarseValues) put_bits(s, m->*v.field);
+    }
 }
 
 void io_get_material(IOstream* s, MODEL* model, MaterialRecord* m) {
@@ -336,16 +395,8 @@ void io_get_material(IOstream* s, MODEL* model, MaterialRecord* m) {
             case kTagAttributes: {
                 io_get_colour4(s, m->colour);
                 m->flags = io_get_varint(s);
-                m->self_illumination = hundredths_back(s);
-                m->transparency = hundredths_back(s);
-                m->diffuse = hundredths_back(s);
-                m->diffuse_exponent = whole_back(s);
-                m->second_highlight = hundredths_back(s);
-                m->second_highlight_exponent = whole_back(s);
-                m->shininess = hundredths_back(s);
-                m->specular_exponent = whole_back(s);
-                m->randomness = hundredths_back(s);
-                m->reflection_level = hundredths_back(s);
+                for (const CoarseValue& v : kCoarseValues)
+                    m->*v.field = from_stored(io_get_varint_signed(s), v.whole);
                 const float refraction = to_float(io_get_double(s));
                 m->refraction = refraction < 1.0f || std::isnan(refraction) ? 1.0f : refraction;
                 break;
@@ -361,6 +412,9 @@ void io_get_material(IOstream* s, MODEL* model, MaterialRecord* m) {
                 break;
             case kTagSmoothing:
                 m->smoothing_angle = to_float(io_get_double(s));
+                break;
+            case kTagExact:
+                for (const CoarseValue& v : kCoarseValues) m->*v.field = get_bits(s);
                 break;
             default:
                 break;

@@ -111,8 +111,22 @@ TEST_F(Materials, HundredthsAndWholeNumbers) {
     // The amount -1.0 is the five-byte varint of -100 right behind the kind.
     const Bytes amount = bytes({0x03, 0x9C, 0xFF, 0xFF, 0xFF, 0x0F});
     EXPECT_NE(std::search(b.begin(), b.end(), amount.begin(), amount.end()), b.end());
+    // Shading values 2 to 8 in chunk 1026: 0.29 as 29, shininess 0.257 as 25, exponent 2.
+    const Bytes coarse = bytes({0x1D, 0x64, 0x01, 0x00, 0x14, 0x19, 0x02});
+    EXPECT_NE(std::search(b.begin(), b.end(), coarse.begin(), coarse.end()), b.end());
+    MaterialRecord exact;  // the exact values follow in chunk 1038
+    ASSERT_EQ(read_material(b, &exact, model_.get()), 0);
+    EXPECT_EQ(exact.shininess, 0.257f);
+    EXPECT_EQ(exact.specular_exponent, 2.7f);
+    // Without chunk 1038 (the material chunk's last 46 bytes), as in older files, the
+    // coarse values come back.
+    Bytes old(b.begin(), b.end() - 46);
+    uint32_t length;
+    std::memcpy(&length, &old[2], 4);
+    length -= 46;
+    std::memcpy(&old[2], &length, 4);
     MaterialRecord back;
-    ASSERT_EQ(read_material(b, &back, model_.get()), 0);
+    ASSERT_EQ(read_material(old, &back, model_.get()), 0);
     EXPECT_FLOAT_EQ(back.shininess, 0.25f);
     EXPECT_FLOAT_EQ(back.transparency, 0.29f);
     EXPECT_EQ(back.specular_exponent, 2.0f);

@@ -221,11 +221,13 @@ std::vector<MaterialChange> material_changes() {
              {&M::self_illumination, 0.5f}, {&M::transparency, 0.25f}, {&M::diffuse, 0.75f},
              {&M::diffuse_exponent, 3}, {&M::second_highlight, 0.5f}, {&M::second_highlight_exponent, 7},
              {&M::shininess, 0.8f}, {&M::specular_exponent, 12}, {&M::randomness, 0.1f},
-             {&M::reflection_level, 0.5f}, {&M::refraction, 1.5f}, {&M::smoothing_angle, 0.25f}})
+             {&M::reflection_level, 0.5f}, {&M::refraction, 1.5f}, {&M::smoothing_angle, 0.25f},
+             {&M::diffuse_exponent, 0.5f}, {&M::shininess, 0.555f}})  // finer than the coarse fields
         changes.push_back([field, v](M& m, MATRPATT*) { m.*field = v; });
     // An empty slot's own fields (the scene's fog is the amounts of two of them).
     std::vector<std::function<void(TextureSlot&)>> empty = {
-        [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
+        [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.amount = 0.555f; },
+        [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
         [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); },
         [](TextureSlot& t) { colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
     std::vector<std::function<void(TextureMapping&)>> mapping = {
@@ -239,7 +241,8 @@ std::vector<MaterialChange> material_changes() {
     std::vector<std::function<void(PatternParams&)>> pattern = {
         [](PatternParams&) {}, [](PatternParams& p) { std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1; },
         [](PatternParams& p) { p.frequency = 2; }, [](PatternParams& p) { p.phase = 0.5f; },
-        [](PatternParams& p) { p.noise_amount = 0.3f; }, [](PatternParams& p) { p.octaves = 6, p.extra = 3; }};
+        [](PatternParams& p) { p.noise_amount = 0.3f; }, [](PatternParams& p) { p.octaves = 6, p.extra = 3; },
+        [](PatternParams& p) { p.noise_amount = 0.555f; }, [](PatternParams& p) { p.turbulence[0] = 0.5f, p.turbulence_on = 1; }};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
         for (const auto& f : empty) changes.push_back([i, f](M& m, MATRPATT*) { f(m.slots[i]); });
         for (const auto& f : mapping)
