@@ -10,6 +10,8 @@
 //        9, 10 hundredths; 11 double                                  always
 //   1027 / 1028 / 1034  texture slots 1 / 2 / 3                        when active
 //   1035 smoothing angle (double, radians)                             always
+//   1038 shading values 1-10 exactly (ten 4-byte float bit patterns)  when one of
+//        them does not read back bit for bit from its coarse field
 // Texture slot chunk:
 //   1029 varint kind; amount in hundredths; varint mode word           always
 //   1025 slot transform (transform chunk)                              when present
@@ -22,8 +24,13 @@
 //   1032 name of a MATRPATT style, else "<NONE>"                      image map
 //   1033 three scales, two further floats (doubles); third further float in
 //        hundredths; the two bytes as varints                          kinds 2-16
+//   1038 the amount exactly (4-byte float bits); for kinds 2-16 then the noise
+//        amount (float bits) and the turbulence flag (varint)          when the amount
+//        or noise amount does not read back bit for bit from its hundredths, or the
+//        flag differs from the one the reader infers (all three turbulence values set)
 // "Hundredths" is a varint of the float times 100 truncated toward zero as a signed
-// 32-bit value (out-of-range values are clamped to the int32 range).
+// 32-bit value (out-of-range values are clamped to the int32 range). Chunk 1038 comes
+// last and overwrites the coarse values; a reader that does not know it skips it.
 #pragma once
 
 #include <cstdint>
