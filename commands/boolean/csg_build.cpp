@@ -27,7 +27,8 @@ bool emittable(const Face* f) {
 }
 
 // Writes the kept faces of s into a new block at the head of the mesh (the faces are
-// tested once and listed). False when memory runs out.
+// tested once and listed), each vertex at the place of its seam twin when it has one.
+// False when memory runs out.
 bool emit_solid(MESH3* mesh, Solid& s) {
     std::vector<const Face*> kept;
     try {
@@ -51,7 +52,8 @@ bool emit_solid(MESH3* mesh, Solid& s) {
         for (Vertex* v = s.vertices; v; v = v->next) {
             if (v->flags & kUnused) continue;
             v->flags = count++;
-            block->vertices.push_back(MeshVertex{v->x, v->y, v->z, {0, 0, 0, 0, 0, 0}});
+            const Vertex* at = v->twin ? v->twin : v;
+            block->vertices.push_back(MeshVertex{at->x, at->y, at->z, {0, 0, 0, 0, 0, 0}});
         }
         block->faces.reserve(n);
         block->edges.reserve(n * 3 / 2 + 3);
@@ -139,10 +141,16 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         height_check(ctx);
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
+        // Only closed solids can give a closed result: the result of any other input is
+        // handed back as it comes.
+        const bool closed = closed_solid(ctx.a) && closed_solid(ctx.b);
+        const double va = solid_volume(ctx.a, {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]});
+        const double vb = solid_volume(ctx.b, {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]});
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         intersect_solids(ctx);
         select_faces(ctx, operation);
+        if (closed) verify_result(ctx, operation, va, vb);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {

@@ -53,6 +53,9 @@ struct Vertex {
     // tested it against every cut edge and split none (0: none did). Edges that have
     // not changed since (Edge::touched no later) cannot take it.
     uint32_t tested;
+    // In the result: the vertex of the other solid that stands for this one on the
+    // seam (null: none), so both sides of the seam are written at one point.
+    Vertex* twin;
 };
 inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
 
@@ -278,6 +281,17 @@ void intersect_solids(Context& ctx);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);
+
+// Signed volume enclosed by the live faces of s (positive for faces pointing outward),
+// taken about the point o (which changes it only when the faces are not closed).
+double solid_volume(const Solid& s, D3 o);
+// Tells whether the live faces of s use every edge as often one way as the other.
+bool closed_solid(const Solid& s);
+// Joins B's side of the seam to A's and checks the kept faces before anything is
+// built: closed by vertex identity, every edge used as often each way, no face
+// without area, and a volume the operation can give from solids of volumes va and
+// vb. Raises 42191 otherwise (csg_verify.cpp).
+void verify_result(Context& ctx, int operation, double va, double vb);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);

@@ -152,6 +152,7 @@ Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
     v->z = z;
     v->seq = s.next_seq++;
     v->tested = 0;
+    v->twin = nullptr;
     v->next = s.vertices;
     s.vertices = v;
     return v;

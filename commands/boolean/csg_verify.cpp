@@ -1,0 +1,164 @@
+// Boolean engine: the check of the kept faces before a result is built. Both sides of
+// the seam are joined first (each seam vertex of B stands at its twin of A), then the
+// faces must form a closed surface by vertex identity, use every edge as often each
+// way, have area, and enclose a volume the operation can give. What fails is refused:
+// no wrong mesh is handed back as a success.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "commands/boolean/csg_internal.h"
+
+namespace csg {
+
+namespace {
+
+constexpr uint32_t kTwinTarget = 0x20000;  // an A vertex that some B vertex stands for
+
+// The corner as written: at its twin when it has one.
+D3 written(const Vertex* v) {
+    return pos(v->twin ? v->twin : v);
+}
+
+bool has_area(const Face* f) {
+    const D3 a = written(f->v[0]);
+    const D3 n = cross(written(f->v[1]) - a, written(f->v[2]) - a);
+    return n.x != 0 || n.y != 0 || n.z != 0;
+}
+
+bool kept(const Face* f) {
+    return live(f) && f->v[0] != f->v[1] && f->v[1] != f->v[2] && f->v[2] != f->v[0];
+}
+
+bool used_edge(const Edge* e) {
+    for (const FaceNode* n = e->faces; n; n = n->next) {
+        if (kept(n->face)) return true;
+    }
+    return false;
+}
+
+int64_t cell(double c) {
+    return static_cast<int64_t>(std::clamp(std::floor(c / (2 * kTol)), -4e18, 4e18));
+}
+
+// Every vertex of a used cut edge of B takes as twin the nearest vertex of a used cut
+// edge of A within the tolerance (one at the very point when there is one).
+void join_seam(Context& ctx) {
+    CellLists<Vertex*> grid;
+    for (Edge* e : ctx.a.cut_edges) {
+        if (!used_edge(e)) continue;
+        for (Vertex* v : {e->a, e->b}) {
+            if (v->flags & kTwinTarget) continue;
+            v->flags |= kTwinTarget;
+            grid.add(cell(v->x), cell(v->y), cell(v->z), v);
+        }
+    }
+    for (Vertex* v = ctx.a.vertices; v; v = v->next) v->flags &= ~kTwinTarget;
+    for (Vertex* v = ctx.b.vertices; v; v = v->next) v->twin = nullptr;
+    if (grid.size() == 0) return;
+    for (Edge* e : ctx.b.cut_edges) {
+        if (!used_edge(e)) continue;
+        for (Vertex* v : {e->a, e->b}) {
+            if (v->twin) continue;
+            const D3 p = pos(v);
+            Vertex* best = nullptr;
+            double best_d = kTol;
+            for (int64_t x = cell(p.x - kTol); x <= cell(p.x + kTol); ++x)
+                for (int64_t y = cell(p.y - kTol); y <= cell(p.y + kTol); ++y)
+                    for (int64_t z = cell(p.z - kTol); z <= cell(p.z + kTol); ++z)
+                        grid.for_each(x, y, z, [&](Vertex* w) {
+                            const double d = length(pos(w) - p);
+                            if (d < best_d || (d == 0 && best_d > 0)) {
+                                best = w;
+                                best_d = d;
+                            }
+                        });
+            if (best) {
+                v->twin = best;
+                best->flags |= kTwinTarget;
+            }
+        }
+    }
+}
+
+// An edge whose two ends are seam vertices may be used by faces of both solids; it is
+// checked by the identities of its ends. Any other edge is used by faces of its own
+// solid only and is checked on its record.
+bool on_seam(const Solid& s, const Solid& a, const Edge* e) {
+    if (&s == &a) return (e->a->flags & kTwinTarget) && (e->b->flags & kTwinTarget);
+    return e->a->twin && e->b->twin;
+}
+
+uint64_t identity(const Solid& s, const Solid& a, const Vertex* v) {
+    if (v->twin) return v->twin->seq;
+    return (&s == &a ? 0 : uint64_t{1} << 32) | v->seq;
+}
+
+}  // namespace
+
+double solid_volume(const Solid& s, D3 o) {
+    double v = 0;
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!kept(f)) continue;
+        const D3 a = written(f->v[0]) - o, b = written(f->v[1]) - o, c = written(f->v[2]) - o;
+        v -= dot(a, cross(b, c));
+    }
+    return v / 6.0;
+}
+
+bool closed_solid(const Solid& s) {
+    std::vector<int32_t> balance(s.next_edge, 0);
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!kept(f)) continue;
+        for (int k = 0; k < 3; ++k) balance[f->e[k]->serial] += f->v[k] == f->e[k]->a ? 1 : -1;
+    }
+    return std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; });
+}
+
+void verify_result(Context& ctx, int operation, double va, double vb) {
+    join_seam(ctx);
+    std::vector<std::pair<uint64_t, uint64_t>> seam;
+    std::vector<int32_t> balance;  // uses of each edge one way less uses the other, by serial
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        balance.assign(s->next_edge, 0);
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!kept(f)) continue;
+            if (!has_area(f)) raise(ctx, 42191, "Result has a face without area");
+            for (int k = 0; k < 3; ++k) {
+                const Edge* e = f->e[k];
+                const Vertex* from = f->v[k];
+                if (on_seam(*s, ctx.a, e))
+                    seam.emplace_back(identity(*s, ctx.a, from), identity(*s, ctx.a, f->v[(k + 1) % 3]));
+                else
+                    balance[e->serial] += from == e->a ? 1 : -1;
+            }
+        }
+        if (!std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; }))
+            raise(ctx, 42191, "Result is not closed");
+    }
+    std::sort(seam.begin(), seam.end());
+    for (size_t i = 0, j = 0; i < seam.size(); i = j) {
+        while (j < seam.size() && seam[j] == seam[i]) ++j;
+        const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
+        if (reverse.second - reverse.first != static_cast<std::ptrdiff_t>(j - i))
+            raise(ctx, 42191, "Result is not closed along the seam");
+    }
+    // The volume against what the operation can give, with room for the tolerance.
+    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+    const double v = solid_volume(ctx.a, o) + solid_volume(ctx.b, o);
+    const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
+    double lo = 0, hi = 0;
+    if (operation == kCsgUnion) {
+        lo = std::max(va, vb);
+        hi = va + vb;
+    } else if (operation == kCsgIntersection) {
+        hi = std::min(va, vb);
+    } else {
+        lo = va - vb;
+        hi = va;
+    }
+    if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, 42191, "Result volume is out of reach");
+}
+
+}  // namespace csg
