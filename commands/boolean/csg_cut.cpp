@@ -172,6 +172,37 @@ void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
     mark_edge(ctx, t, e->b, v, e->flags);
 }
 
+// A live face whose three corners lie on one line (exactly: with float corners the
+// products of the cross product are exact, so a zero there is no rounding) has no
+// plane. Cutting makes such a face when a new point falls on the line of two corners
+// of a face beside it. The face goes, and the faces on its long edge are split at
+// its middle corner, which keeps the surface closed. True when f was such a face.
+bool remove_cap(Context& ctx, Solid& t, Face* f) {
+    if (!live(f)) return false;
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    if (n.x != 0 || n.y != 0 || n.z != 0) return false;
+    // The middle corner lies opposite the longest edge.
+    int k = 0;
+    double longest = -1;
+    for (int i = 0; i < 3; ++i) {
+        const D3 d = pos(f->v[(i + 1) % 3]) - pos(f->v[i]);
+        if (dot(d, d) > longest) {
+            longest = dot(d, d);
+            k = i;
+        }
+    }
+    Edge* e = f->e[k];
+    Vertex* middle = f->v[(k + 2) % 3];
+    // Two corners at one point: no split mends that (the plane's raise refuses it).
+    if (!(longest > 0) || !(dot(pos(middle) - pos(e->a), pos(middle) - pos(e->a)) > 0) ||
+        !(dot(pos(middle) - pos(e->b), pos(middle) - pos(e->b)) > 0))
+        return false;
+    discard(f);
+    split_edge_faces(ctx, t, e, middle);
+    return true;
+}
+
 void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
     discard(g);
     new_face(ctx, t, g->v[0], g->v[1], v);
@@ -222,6 +253,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
 
 // Cuts g (of t) along face f of the other solid, whose plane is set.
 void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
+    if (remove_cap(ctx, t, g)) return;
     face_plane_of(ctx, g);
     Segment s1, s2;
     if (!triangle_plane_segment(g, f->plane, s1)) return;
@@ -326,6 +358,11 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
             f->state |= kOutside;
             continue;
         }
+        // A cutter without a plane goes; the faces made in its place follow it.
+        s.cursor = f;
+        const bool cap = remove_cap(ctx, s, f);
+        s.cursor = nullptr;
+        if (cap) continue;
         face_plane_of(ctx, f);
         int64_t lo[3], hi[3];
         if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
@@ -665,6 +702,15 @@ void intersect_solids(Context& ctx) {
     }
     close_curve_gaps(ctx, ctx.a);
     close_curve_gaps(ctx, ctx.b);
+    // Faces without a plane left by the passes above (each removal takes one face
+    // away and splits its neighbours, which can leave one more).
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        for (Face* f = s->faces; f; f = f->next) {
+            s->cursor = f;
+            remove_cap(ctx, *s, f);
+        }
+        s->cursor = nullptr;
+    }
     classify_all(ctx);
 }
 
