@@ -115,6 +115,7 @@ bool uses(const Face* f, const Vertex* v) {
 std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to, bool near) {
     std::vector<Face*> around;
     for (Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (live(f) && uses(f, from) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
     }
     std::vector<Face*> made;
@@ -253,6 +254,7 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
 
 // Cuts g (of t) along face f of the other solid, whose plane is set.
 void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
+    spend(ctx);
     if (remove_cap(ctx, t, g)) return;
     face_plane_of(ctx, g);
     Segment s1, s2;
@@ -599,15 +601,17 @@ static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
 
 // Tells whether a face around v and a face around w lie on either side of one edge
 // that touches neither (a sliver fan crossed between them).
-static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
+static bool across_one_edge(Context& ctx, const Solid& t, const Vertex* v, const Vertex* w) {
     std::vector<const Edge*> opposite;
     for (const Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == v && !uses(f, w)) opposite.push_back(f->e[(i + 1) % 3]);
         }
     }
     for (const Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == w && !uses(f, v) &&
@@ -652,6 +656,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         size_t best = 0;
         double best_d = 2 * kTol;
         for (size_t k = i + 1; k < ends.size(); ++k) {
+            spend(ctx);
             if (!ends[k]) continue;
             const double d = length(pos(ends[k]) - pos(v));
             if (d < best_d) {
@@ -668,7 +673,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
             set_edge_flags(t, e, kCutEdge);
         } else if (best_d < kTol) {
             merge_vertex(ctx, t, w, v);
-        } else if (across_one_edge(t, v, w)) {
+        } else if (across_one_edge(ctx, t, v, w)) {
             Vertex* m = curve_vertex(ctx, t, static_cast<float>((double{v->x} + w->x) * 0.5),
                                      static_cast<float>((double{v->y} + w->y) * 0.5),
                                      static_cast<float>((double{v->z} + w->z) * 0.5));

@@ -209,6 +209,11 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
+    // Steps of the walks whose number is not bounded by the faces alone (face pairs
+    // tested, faces met by rays and by the searches around a vertex): beyond the
+    // budget, which grows with the input, the call ends with 42191.
+    size_t work = 0;
+    size_t work_budget = 0;
     // Weld with the reference map, cut by walking every face pair and conform the
     // curves by walking every cut edge (the reference for the weld grid, the face
     // index and the cut-edge grid).
@@ -221,6 +226,11 @@ struct Jump {
 };
 [[noreturn]] void raise(Context& ctx, int code, const char* text);
 [[noreturn]] void raise_no_memory(Context& ctx, const char* text);
+
+// Counts one step of work; ends the call once the budget (when set) is spent.
+inline void spend(Context& ctx) {
+    if (++ctx.work > ctx.work_budget && ctx.work_budget) raise(ctx, 42191, "Operation does not come to an end");
+}
 
 void* block_alloc(Context& ctx, size_t size);
 void* pool_alloc(Context& ctx, size_t size);

@@ -297,6 +297,7 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
         int count = 0;
         bool ambiguous = false;
         for (Face* g = s.faces; g && !ambiguous; g = g->next) {
+            spend(ctx);
             if (g == f || !live(g)) continue;
             const D3 m = face_plane_of(ctx, g).n;
             const double dn = dot(n, m);
