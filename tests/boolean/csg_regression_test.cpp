@@ -126,7 +126,6 @@ void check_pair(const Pair& c) {
         SCOPED_TRACE(op);
         CsgStatus st;
         auto r = op < 3 ? csg_boolean(c.a.get(), c.b.get(), op, &st) : csg_boolean(c.b.get(), c.a.get(), 2, &st);
-        if (std::getenv("CSG_DIAG")) std::printf("%s op%d: %d %s\n", c.what, op, st.code, st.diagnostic.c_str());
         if (!r) {
             EXPECT_TRUE(c.may_refuse) << st.diagnostic;
             EXPECT_TRUE(st.code == 42191 || st.code == 42189) << st.code << " " << st.diagnostic;
