@@ -243,6 +243,10 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
     // put in: splitting around it would fold a face over.
     *snapped = nullptr;
     if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
+    // A point inside g goes onto its plane: a point of the other surface taken within
+    // the tolerance would otherwise tilt g's pieces, and a large face tilted by a
+    // fraction of the tolerance changes the volume by much more.
+    if (!on) p = p - g->plane.n * (dot(g->plane.n, p) + g->plane.d);
     Vertex* v = curve_vertex(ctx, t, static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
     if (on) {
         split_edge_faces(ctx, t, on, v);

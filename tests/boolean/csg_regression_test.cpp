@@ -216,7 +216,7 @@ TEST(CsgRegression, CurvedSolids) {
 
 // The pole of a 64 x 40 sphere of radius 5 on the top face of a 20 x 20 x 10 box: its
 // first ring lies 0.006 above the face, inside the tolerance.
-TEST(CsgRegression, DISABLED_SphereOnAFace) {
+TEST(CsgRegression, SphereOnAFace) {
     auto s = uv_sphere({10, 10, 15}, 5, 40, 64);
     EXPECT_EQ(triangle_count(s.get()), 5120u);
     double low = 1e30;
