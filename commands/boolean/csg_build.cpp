@@ -29,7 +29,7 @@ bool emittable(const Face* f) {
 // Writes the kept faces of s into a new block at the head of the mesh (the faces are
 // tested once and listed), each vertex at the place of its seam twin when it has one.
 // False when memory runs out.
-bool emit_solid(MESH3* mesh, Solid& s) {
+bool emit_solid(const Context& ctx, MESH3* mesh, Solid& s) {
     std::vector<const Face*> kept;
     try {
         for (const Face* f = s.faces; f; f = f->next) {
@@ -52,7 +52,8 @@ bool emit_solid(MESH3* mesh, Solid& s) {
         for (Vertex* v = s.vertices; v; v = v->next) {
             if (v->flags & kUnused) continue;
             v->flags = count++;
-            const Vertex* at = v->twin ? v->twin : v;
+            const Vertex* twin = twin_of(ctx, v);
+            const Vertex* at = twin ? twin : v;
             block->vertices.push_back(MeshVertex{at->x, at->y, at->z, {0, 0, 0, 0, 0, 0}});
         }
         block->faces.reserve(n);
@@ -110,7 +111,7 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
 std::unique_ptr<MESH3> build_mesh(Context& ctx) {
     auto mesh = rtc_make<MESH3>();
     if (!mesh) return nullptr;
-    if (!emit_solid(mesh.get(), ctx.a) || !emit_solid(mesh.get(), ctx.b)) return nullptr;
+    if (!emit_solid(ctx, mesh.get(), ctx.a) || !emit_solid(ctx, mesh.get(), ctx.b)) return nullptr;
     return mesh;
 }
 
@@ -144,14 +145,13 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         check_solid(ctx, ctx.b, operation);
         // Only closed solids can give a closed result: the result of any other input is
         // handed back as it comes.
-        const bool closed = closed_solid(ctx.a) && closed_solid(ctx.b);
-        const double va = solid_volume(ctx.a, {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]});
-        const double vb = solid_volume(ctx.b, {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]});
+        const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+        const Shape sa = solid_shape(ctx, ctx.a, o), sb = solid_shape(ctx, ctx.b, o);
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         intersect_solids(ctx);
         select_faces(ctx, operation);
-        if (closed) verify_result(ctx, operation, va, vb);
+        if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {

@@ -713,10 +713,11 @@ void intersect_solids(Context& ctx) {
     close_curve_gaps(ctx, ctx.b);
     // Faces without a plane left by the passes above (each removal takes one face
     // away and splits its neighbours, which can leave one more).
+    // Only faces made by cutting can be such (loading refuses faces without height).
     for (Solid* s : {&ctx.a, &ctx.b}) {
-        for (Face* f = s->faces; f; f = f->next) {
-            s->cursor = f;
-            remove_cap(ctx, *s, f);
+        for (size_t i = 0; i < s->made.size(); ++i) {
+            s->cursor = s->made[i];
+            remove_cap(ctx, *s, s->made[i]);
         }
         s->cursor = nullptr;
     }

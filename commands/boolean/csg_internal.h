@@ -52,10 +52,9 @@ struct Vertex {
     // As a curve point: the other solid's epoch of the last conformance pass that
     // tested it against every cut edge and split none (0: none did). Edges that have
     // not changed since (Edge::touched no later) cannot take it.
+    // After the seam join: 1 + the index of this vertex's twin in Context::twins, 0
+    // for none (see twin_of).
     uint32_t tested;
-    // In the result: the vertex of the other solid that stands for this one on the
-    // seam (null: none), so both sides of the seam are written at one point.
-    Vertex* twin;
 };
 inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
 
@@ -173,6 +172,7 @@ struct Solid {
     bool crowded = false;  // some edge has been given more than two faces
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
+    std::vector<Face*> made;       // every face made after loading
     // Moved on by each conformance pass that splits this solid's cut edges, so the
     // pass can tell the edges changed since a curve point was last tested.
     uint32_t epoch = 1;
@@ -218,7 +218,16 @@ struct Context {
     // curves by walking every cut edge (the reference for the weld grid, the face
     // index and the cut-edge grid).
     bool plain_pairs = false;
+    // The seam join's twins (see twin_of); set once the join has run.
+    std::vector<Vertex*> twins;
+    bool seam_joined = false;
 };
+
+// In the result: the vertex of A that stands for v (of B) on the seam, so both sides
+// of the seam are written at one point; null for none or before the seam join.
+inline Vertex* twin_of(const Context& ctx, const Vertex* v) {
+    return ctx.seam_joined && v->tested ? ctx.twins[v->tested - 1] : nullptr;
+}
 
 // The engine's error exit: thrown by raise, caught at the entries only.
 struct Jump {
@@ -292,11 +301,14 @@ void intersect_solids(Context& ctx);
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);
 
-// Signed volume enclosed by the live faces of s (positive for faces pointing outward),
-// taken about the point o (which changes it only when the faces are not closed).
-double solid_volume(const Solid& s, D3 o);
-// Tells whether the live faces of s use every edge as often one way as the other.
-bool closed_solid(const Solid& s);
+// Whether the live faces of s use every edge as often one way as the other, and the
+// signed volume they enclose about o (positive for faces pointing outward; o matters
+// only when they are not closed).
+struct Shape {
+    bool closed;
+    double volume;
+};
+Shape solid_shape(const Context& ctx, const Solid& s, D3 o);
 // Joins B's side of the seam to A's and checks the kept faces before anything is
 // built: closed by vertex identity, every edge used as often each way, no face
 // without area, and a volume the operation can give from solids of volumes va and

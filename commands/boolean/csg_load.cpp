@@ -152,7 +152,6 @@ Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
     v->z = z;
     v->seq = s.next_seq++;
     v->tested = 0;
-    v->twin = nullptr;
     v->next = s.vertices;
     s.vertices = v;
     return v;
@@ -209,6 +208,7 @@ Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
         s.faces = f;
     }
     if (s.index) index_new_face(s, f);
+    s.made.push_back(f);
     return f;
 }
 

@@ -17,13 +17,14 @@ namespace {
 constexpr uint32_t kTwinTarget = 0x20000;  // an A vertex that some B vertex stands for
 
 // The corner as written: at its twin when it has one.
-D3 written(const Vertex* v) {
-    return pos(v->twin ? v->twin : v);
+D3 written(const Context& ctx, const Vertex* v) {
+    const Vertex* twin = twin_of(ctx, v);
+    return pos(twin ? twin : v);
 }
 
-bool has_area(const Face* f) {
-    const D3 a = written(f->v[0]);
-    const D3 n = cross(written(f->v[1]) - a, written(f->v[2]) - a);
+bool has_area(const Context& ctx, const Face* f) {
+    const D3 a = written(ctx, f->v[0]);
+    const D3 n = cross(written(ctx, f->v[1]) - a, written(ctx, f->v[2]) - a);
     return n.x != 0 || n.y != 0 || n.z != 0;
 }
 
@@ -54,13 +55,18 @@ void join_seam(Context& ctx) {
             grid.add(cell(v->x), cell(v->y), cell(v->z), v);
         }
     }
-    for (Vertex* v = ctx.a.vertices; v; v = v->next) v->flags &= ~kTwinTarget;
-    for (Vertex* v = ctx.b.vertices; v; v = v->next) v->twin = nullptr;
+    for (Vertex* v = ctx.a.vertices; v; v = v->next) {
+        v->flags &= ~kTwinTarget;
+        v->tested = 0;
+    }
+    for (Vertex* v = ctx.b.vertices; v; v = v->next) v->tested = 0;
+    ctx.twins.clear();
+    ctx.seam_joined = true;
     if (grid.size() == 0) return;
     for (Edge* e : ctx.b.cut_edges) {
         if (!used_edge(e)) continue;
         for (Vertex* v : {e->a, e->b}) {
-            if (v->twin) continue;
+            if (v->tested) continue;
             const D3 p = pos(v);
             Vertex* best = nullptr;
             double best_d = kTol;
@@ -75,7 +81,8 @@ void join_seam(Context& ctx) {
                             }
                         });
             if (best) {
-                v->twin = best;
+                ctx.twins.push_back(best);
+                v->tested = static_cast<uint32_t>(ctx.twins.size());
                 best->flags |= kTwinTarget;
             }
         }
@@ -87,49 +94,54 @@ void join_seam(Context& ctx) {
 // solid only and is checked on its record.
 bool on_seam(const Solid& s, const Solid& a, const Edge* e) {
     if (&s == &a) return (e->a->flags & kTwinTarget) && (e->b->flags & kTwinTarget);
-    return e->a->twin && e->b->twin;
+    return e->a->tested && e->b->tested;
 }
 
-uint64_t identity(const Solid& s, const Solid& a, const Vertex* v) {
-    if (v->twin) return v->twin->seq;
-    return (&s == &a ? 0 : uint64_t{1} << 32) | v->seq;
+uint64_t identity(const Context& ctx, const Solid& s, const Vertex* v) {
+    if (const Vertex* twin = twin_of(ctx, v)) return twin->seq;
+    return (&s == &ctx.a ? 0 : uint64_t{1} << 32) | v->seq;
 }
 
 }  // namespace
 
-double solid_volume(const Solid& s, D3 o) {
+namespace {
+
+// The volume term of a face about o (six times its tetrahedron's signed volume).
+double volume_term(const Context& ctx, const Face* f, D3 o) {
+    const D3 a = written(ctx, f->v[0]) - o, b = written(ctx, f->v[1]) - o, c = written(ctx, f->v[2]) - o;
+    return -dot(a, cross(b, c));
+}
+
+}  // namespace
+
+Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
+    std::vector<int32_t> balance(s.next_edge, 0);
     double v = 0;
     for (const Face* f = s.faces; f; f = f->next) {
         if (!kept(f)) continue;
-        const D3 a = written(f->v[0]) - o, b = written(f->v[1]) - o, c = written(f->v[2]) - o;
-        v -= dot(a, cross(b, c));
-    }
-    return v / 6.0;
-}
-
-bool closed_solid(const Solid& s) {
-    std::vector<int32_t> balance(s.next_edge, 0);
-    for (const Face* f = s.faces; f; f = f->next) {
-        if (!kept(f)) continue;
+        v += volume_term(ctx, f, o);
         for (int k = 0; k < 3; ++k) balance[f->e[k]->serial] += f->v[k] == f->e[k]->a ? 1 : -1;
     }
-    return std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; });
+    return {std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; }), v / 6.0};
 }
 
 void verify_result(Context& ctx, int operation, double va, double vb) {
     join_seam(ctx);
     std::vector<std::pair<uint64_t, uint64_t>> seam;
     std::vector<int32_t> balance;  // uses of each edge one way less uses the other, by serial
+    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+    double v = 0;
     for (Solid* s : {&ctx.a, &ctx.b}) {
         balance.assign(s->next_edge, 0);
         for (Face* f = s->faces; f; f = f->next) {
             if (!kept(f)) continue;
-            if (!has_area(f)) raise(ctx, 42191, "Result has a face without area");
+            if (!has_area(ctx, f)) raise(ctx, 42191, "Result has a face without area");
+            v += volume_term(ctx, f, o);
             for (int k = 0; k < 3; ++k) {
                 const Edge* e = f->e[k];
                 const Vertex* from = f->v[k];
                 if (on_seam(*s, ctx.a, e))
-                    seam.emplace_back(identity(*s, ctx.a, from), identity(*s, ctx.a, f->v[(k + 1) % 3]));
+                    seam.emplace_back(identity(ctx, *s, from), identity(ctx, *s, f->v[(k + 1) % 3]));
                 else
                     balance[e->serial] += from == e->a ? 1 : -1;
             }
@@ -137,6 +149,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         if (!std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; }))
             raise(ctx, 42191, "Result is not closed");
     }
+    v /= 6.0;
     std::sort(seam.begin(), seam.end());
     for (size_t i = 0, j = 0; i < seam.size(); i = j) {
         while (j < seam.size() && seam[j] == seam[i]) ++j;
@@ -145,8 +158,6 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
             raise(ctx, 42191, "Result is not closed along the seam");
     }
     // The volume against what the operation can give, with room for the tolerance.
-    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
-    const double v = solid_volume(ctx.a, o) + solid_volume(ctx.b, o);
     const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
     double lo = 0, hi = 0;
     if (operation == kCsgUnion) {
