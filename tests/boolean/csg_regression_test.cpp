@@ -34,17 +34,6 @@ std::unique_ptr<MESH3> typed_box(P3 corner, P3 size) {
     return m;
 }
 
-// Every triangle of m moved.
-std::unique_ptr<MESH3> moved(const MESH3* m, const Motion& motion) {
-    std::vector<P3> pts;
-    std::vector<std::array<int, 3>> tris;
-    for (const auto& t : triangles(m)) {
-        for (const P3& p : t) pts.push_back(motion.apply(p));
-        tris.push_back({int(pts.size()) - 3, int(pts.size()) - 2, int(pts.size()) - 1});
-    }
-    return make_mesh(pts, tris);
-}
-
 // Common volume of balls of radii r1, r2 whose centres lie d apart.
 double lens(double r1, double r2, double d) {
     return kPi * std::pow(r1 + r2 - d, 2) * (d * d + 2 * d * (r1 + r2) - 3 * (r1 - r2) * (r1 - r2)) / (12 * d);
@@ -60,8 +49,7 @@ struct Pair {
 
 void check_pair(const Pair& c) {
     SCOPED_TRACE(c.what);
-    ASSERT_EQ(open_edges(c.a.get()), 0);
-    ASSERT_EQ(open_edges(c.b.get()), 0);
+    ASSERT_EQ(open_edges(c.a.get()) + open_edges(c.b.get()), 0);
     const double va = volume(c.a.get()), vb = volume(c.b.get()), slack = c.tolerance * (va + vb);
     const double expect[4] = {va + vb - c.common, c.common, va - c.common, vb - c.common};
     double got[4];
@@ -110,14 +98,12 @@ TEST(CsgRegression, Boxes) {
 }
 
 TEST(CsgRegression, CurvedSolids) {
-    std::vector<Pair> cases;
+    std::vector<Pair> cases;  // spheres of the Sphere command, icospheres
     cases.push_back(spheres("1,620-triangle sphere and its copy moved", uv_sphere({0, 0, 0}, 50, 45, 18), 50,
                             uv_sphere({10, 5, 3}, 50, 45, 18), 50, {10, 5, 3}, 0.01));
-    cases.push_back(spheres("UV spheres", uv_sphere({0, 0, 0}, 10, 16, 16), 10, uv_sphere({6, 3, 2}, 8, 16, 16), 8,
-                            {6, 3, 2}, 0.02));
     cases.push_back({"icosahedron and icosphere", make_sphere({0, 0, 0}, 10, 0), make_sphere({2, 1, 1}, 9, 2), NAN, 0.1});
-    auto s = uv_sphere({0, 0, 0}, 50, 45, 18);
-    cases.push_back({"sphere and its turned copy", moved(s.get(), {}), moved(s.get(), Motion{0.3, 0.2, 0.1}), NAN, 0.01});
+    cases.push_back({"sphere and its turned copy", make_sphere({0, 0, 0}, 50, 3),
+                     make_sphere({0, 0, 0}, 50, 3, Motion{0.3, 0.2, 0.1}), NAN, 0.01});
     // The pole of a 64 x 40 sphere of radius 5 on the top face of a 20 x 20 x 10 box,
     // its first ring 0.006 above the face.
     auto ball = uv_sphere({10, 10, 15}, 5, 40, 64);
@@ -141,18 +127,19 @@ TEST(CsgRegression, KnottedTubeEnds) {
     for (int i = 0; i < kAlong; ++i) {
         const double t = 2 * kPi * i / kAlong;
         const P3 p = knot(t), q = knot(t + 1e-4);
-        const double l = std::hypot(q[0] - p[0], q[1] - p[1], q[2] - p[2]), lh = std::hypot(q[0] - p[0], q[1] - p[1]);
-        const P3 d = {(q[0] - p[0]) / l, (q[1] - p[1]) / l, (q[2] - p[2]) / l}, n = {-(q[1] - p[1]) / lh, (q[0] - p[0]) / lh, 0};
-        const P3 m = {d[1] * n[2] - d[2] * n[1], d[2] * n[0] - d[0] * n[2], d[0] * n[1] - d[1] * n[0]};
+        // Rings in the plane of the horizontal normal and the z axis (across the curve,
+        // which is never vertical).
+        const double lh = std::hypot(q[0] - p[0], q[1] - p[1]), nx = (p[1] - q[1]) / lh, ny = (q[0] - p[0]) / lh;
         for (int j = 0; j < kAround; ++j) {
             const double c = 3 * std::cos(2 * kPi * j / kAround), s = 3 * std::sin(2 * kPi * j / kAround);
-            pts.push_back({p[0] + c * n[0] + s * m[0], p[1] + c * n[1] + s * m[1], p[2] + c * n[2] + s * m[2]});
+            pts.push_back({p[0] + c * nx, p[1] + c * ny, p[2] + s});
             const int i1 = (i + 1) % kAlong, j1 = (j + 1) % kAround;
             tris.push_back({i * kAround + j, i1 * kAround + j, i1 * kAround + j1});
             tris.push_back({i * kAround + j, i1 * kAround + j1, i * kAround + j1});
         }
     }
     auto tube = make_mesh(pts, tris);
-    auto turned = moved(tube.get(), Motion{0.004, 0.003, 0.005, {0.01, 0.02, 0.005}});
+    for (P3& p : pts) p = Motion{0.004, 0.003, 0.005, {0.01, 0.02, 0.005}}.apply(p);
+    auto turned = make_mesh(pts, tris);
     within_seconds(120, "knotted tube", [&] { check_pair({"knotted tube", std::move(tube), std::move(turned), NAN, 0.01}); });
 }
