@@ -23,18 +23,19 @@ struct Segment {
     uint32_t flags;
 };
 
-// The segment where face f meets plane pl; false when there is none or f lies in it.
-bool triangle_plane_segment(const Face* f, const Plane& pl, Segment& s) {
+// The segment where face f meets plane pl, corners closer than tol to it taken on it;
+// false when there is none or f lies in it.
+bool triangle_plane_segment(const Face* f, const Plane& pl, double tol, Segment& s) {
     double d[3];
     for (int i = 0; i < 3; ++i) d[i] = dot(pl.n, pos(f->v[i])) + pl.d;
-    if (std::fabs(d[0]) < kTol && std::fabs(d[1]) < kTol && std::fabs(d[2]) < kTol) return false;
+    if (std::fabs(d[0]) < tol && std::fabs(d[1]) < tol && std::fabs(d[2]) < tol) return false;
     int count = 0;
     for (int i = 0; i < 3 && count < 2; ++i) {
         const int j = (i + 1) % 3;
-        if (std::fabs(d[i]) < kTol) {
+        if (std::fabs(d[i]) < tol) {
             s.p[count] = pos(f->v[i]);
             s.ref[count++] = f->v[i];
-        } else if (std::fabs(d[j]) >= kTol && (d[i] > 0) != (d[j] > 0)) {
+        } else if (std::fabs(d[j]) >= tol && (d[i] > 0) != (d[j] > 0)) {
             s.p[count] = interpolate(pos(f->v[i]), pos(f->v[j]), d[i], d[j]);
             s.ref[count++] = nullptr;
         }
@@ -262,8 +263,14 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
     if (remove_cap(ctx, t, g)) return;
     face_plane_of(ctx, g);
     Segment s1, s2;
-    if (!triangle_plane_segment(g, f->plane, s1)) return;
-    if (!triangle_plane_segment(f, g->plane, s2)) return;
+    // A corner counts as lying on the other plane when it is closer to it than the
+    // tolerance times the sine of the planes' angle: its place is then within the
+    // tolerance of the line where the planes meet. A corner taken on a plane that
+    // meets its own at a slant lay far off that line, beyond the face being cut, and
+    // was left out on one side of the curve and kept on the other.
+    const double tol = kTol * std::min(1.0, length(cross(g->plane.n, f->plane.n)));
+    if (!triangle_plane_segment(g, f->plane, tol, s1)) return;
+    if (!triangle_plane_segment(f, g->plane, tol, s2)) return;
     if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;
     if (s1.ref[0] && s1.ref[1] && !(s1.flags & kSinglePoint)) {
         mark_edge(ctx, t, s1.ref[0], s1.ref[1], kCutEdge);

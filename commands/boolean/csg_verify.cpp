@@ -112,6 +112,41 @@ double volume_term(const Context& ctx, const Face* f, D3 o) {
     return -dot(a, cross(b, c));
 }
 
+// Tells whether two corners of the kept faces that are not one vertex (nor a vertex
+// and its twin) are written at one point: the result would be closed only by the
+// engine's own vertices, not by its coordinates.
+bool corners_meet(const Context& ctx) {
+    constexpr uint32_t kListed = 0x40000;
+    struct Corner {
+        float x, y, z;
+        const Vertex* v;
+        bool operator<(const Corner& o) const {
+            return x != o.x ? x < o.x : y != o.y ? y < o.y : z != o.z ? z < o.z : v < o.v;
+        }
+        bool same_place(const Corner& o) const { return x == o.x && y == o.y && z == o.z; }
+    };
+    std::vector<Corner> corners;
+    for (const Solid* s : {&ctx.a, &ctx.b}) {
+        for (const Face* f = s->faces; f; f = f->next) {
+            if (!kept(f)) continue;
+            for (Vertex* v : f->v) {
+                if (v->flags & kListed) continue;
+                v->flags |= kListed;
+                const Vertex* at = twin_of(ctx, v);
+                if (!at) at = v;
+                corners.push_back({at->x, at->y, at->z, at});
+            }
+        }
+    }
+    for (const Solid* s : {&ctx.a, &ctx.b})
+        for (Vertex* v = s->vertices; v; v = v->next) v->flags &= ~kListed;
+    std::sort(corners.begin(), corners.end());
+    for (size_t i = 1; i < corners.size(); ++i) {
+        if (corners[i].same_place(corners[i - 1]) && corners[i].v != corners[i - 1].v) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
@@ -128,11 +163,13 @@ Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
 void verify_result(Context& ctx, int operation, double va, double vb) {
     join_seam(ctx);
     std::vector<std::pair<uint64_t, uint64_t>> seam;
-    std::vector<int32_t> balance;  // uses of each edge one way less uses the other, by serial
+    // By edge serial: uses one way less uses the other, and all uses.
+    std::vector<int32_t> balance, uses;
     const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
     double v = 0;
     for (Solid* s : {&ctx.a, &ctx.b}) {
         balance.assign(s->next_edge, 0);
+        uses.assign(s->next_edge, 0);
         for (Face* f = s->faces; f; f = f->next) {
             if (!kept(f)) continue;
             if (!has_area(ctx, f)) raise(ctx, 42191, "Result has a face without area");
@@ -143,19 +180,21 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
                 if (on_seam(*s, ctx.a, e))
                     seam.emplace_back(identity(ctx, *s, from), identity(ctx, *s, f->v[(k + 1) % 3]));
                 else
-                    balance[e->serial] += from == e->a ? 1 : -1;
+                    balance[e->serial] += from == e->a ? 1 : -1, ++uses[e->serial];
             }
         }
-        if (!std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; }))
-            raise(ctx, 42191, "Result is not closed");
+        // Every edge once each way: a closed surface with no edge shared by four faces.
+        for (size_t i = 0; i < uses.size(); ++i) {
+            if (balance[i] != 0 || (uses[i] != 0 && uses[i] != 2)) raise(ctx, 42191, "Result is not closed");
+        }
     }
     v /= 6.0;
+    if (corners_meet(ctx)) raise(ctx, 42191, "Result has two corners at one point");
     std::sort(seam.begin(), seam.end());
     for (size_t i = 0, j = 0; i < seam.size(); i = j) {
         while (j < seam.size() && seam[j] == seam[i]) ++j;
         const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
-        if (reverse.second - reverse.first != static_cast<std::ptrdiff_t>(j - i))
-            raise(ctx, 42191, "Result is not closed along the seam");
+        if (j - i != 1 || reverse.second - reverse.first != 1) raise(ctx, 42191, "Result is not closed along the seam");
     }
     // The volume against what the operation can give, with room for the tolerance.
     const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));

@@ -99,8 +99,10 @@ bool known_open(uint32_t seed) {
 }  // namespace
 
 TEST(CsgOracle, FixedSeeds) {
+    // Aligned boxes that meet along an edge only have a union whose edge is shared by
+    // four faces: refused.
     for (uint32_t seed = 1; seed <= 40; ++seed) {
-        const PairResult r = check_pair(seed, !known_open(seed));
+        const PairResult r = check_pair(seed, !known_open(seed), seed % 4 == 0);
         EXPECT_TRUE(r.ok) << "seed " << seed << ":" << r.why;
     }
     // Some of these leave a crack by vertex identity (closed only within the tolerance)
