@@ -140,7 +140,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         load_mesh(ctx, ctx.a, a);
         load_mesh(ctx, ctx.b, b);
         height_check(ctx);
-        ctx.work_budget = 1024 * faces + 200000000;
+        ctx.work_budget = 1024 * faces + 50000000;
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
         // Only closed solids can give a closed result: the result of any other input is
