@@ -27,8 +27,9 @@ bool emittable(const Face* f) {
 }
 
 // Writes the kept faces of s into a new block at the head of the mesh (the faces are
-// tested once and listed). False when memory runs out.
-bool emit_solid(MESH3* mesh, Solid& s) {
+// tested once and listed), each vertex at the place of its seam twin when it has one.
+// False when memory runs out.
+bool emit_solid(const Context& ctx, MESH3* mesh, Solid& s) {
     std::vector<const Face*> kept;
     try {
         for (const Face* f = s.faces; f; f = f->next) {
@@ -51,7 +52,9 @@ bool emit_solid(MESH3* mesh, Solid& s) {
         for (Vertex* v = s.vertices; v; v = v->next) {
             if (v->flags & kUnused) continue;
             v->flags = count++;
-            block->vertices.push_back(MeshVertex{v->x, v->y, v->z, {0, 0, 0, 0, 0, 0}});
+            const Vertex* twin = twin_of(ctx, v);
+            const Vertex* at = twin ? twin : v;
+            block->vertices.push_back(MeshVertex{at->x, at->y, at->z, {0, 0, 0, 0, 0, 0}});
         }
         block->faces.reserve(n);
         block->edges.reserve(n * 3 / 2 + 3);
@@ -108,7 +111,7 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
 std::unique_ptr<MESH3> build_mesh(Context& ctx) {
     auto mesh = rtc_make<MESH3>();
     if (!mesh) return nullptr;
-    if (!emit_solid(mesh.get(), ctx.a) || !emit_solid(mesh.get(), ctx.b)) return nullptr;
+    if (!emit_solid(ctx, mesh.get(), ctx.a) || !emit_solid(ctx, mesh.get(), ctx.b)) return nullptr;
     return mesh;
 }
 
@@ -137,12 +140,18 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         load_mesh(ctx, ctx.a, a);
         load_mesh(ctx, ctx.b, b);
         height_check(ctx);
+        ctx.work_budget = 1024 * faces + 50000000;
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
+        // Only closed solids can give a closed result: the result of any other input is
+        // handed back as it comes.
+        const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+        const Shape sa = solid_shape(ctx, ctx.a, o), sb = solid_shape(ctx, ctx.b, o);
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         intersect_solids(ctx);
         select_faces(ctx, operation);
+        if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {

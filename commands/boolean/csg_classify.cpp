@@ -28,6 +28,7 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
         double nearest = 1e300;
         bool ambiguous = false;
         for (Face* g = t.faces; g && !ambiguous; g = g->next) {
+            spend(ctx);
             if (!live(g)) continue;
             const D3 m = g->plane.n;
             const double dn = dot(n, m);

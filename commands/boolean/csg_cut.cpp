@@ -23,18 +23,19 @@ struct Segment {
     uint32_t flags;
 };
 
-// The segment where face f meets plane pl; false when there is none or f lies in it.
-bool triangle_plane_segment(const Face* f, const Plane& pl, Segment& s) {
+// The segment where face f meets plane pl, corners closer than tol to it taken on it;
+// false when there is none or f lies in it.
+bool triangle_plane_segment(const Face* f, const Plane& pl, double tol, Segment& s) {
     double d[3];
     for (int i = 0; i < 3; ++i) d[i] = dot(pl.n, pos(f->v[i])) + pl.d;
-    if (std::fabs(d[0]) < kTol && std::fabs(d[1]) < kTol && std::fabs(d[2]) < kTol) return false;
+    if (std::fabs(d[0]) < tol && std::fabs(d[1]) < tol && std::fabs(d[2]) < tol) return false;
     int count = 0;
     for (int i = 0; i < 3 && count < 2; ++i) {
         const int j = (i + 1) % 3;
-        if (std::fabs(d[i]) < kTol) {
+        if (std::fabs(d[i]) < tol) {
             s.p[count] = pos(f->v[i]);
             s.ref[count++] = f->v[i];
-        } else if (std::fabs(d[j]) >= kTol && (d[i] > 0) != (d[j] > 0)) {
+        } else if (std::fabs(d[j]) >= tol && (d[i] > 0) != (d[j] > 0)) {
             s.p[count] = interpolate(pos(f->v[i]), pos(f->v[j]), d[i], d[j]);
             s.ref[count++] = nullptr;
         }
@@ -115,6 +116,7 @@ bool uses(const Face* f, const Vertex* v) {
 std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to, bool near) {
     std::vector<Face*> around;
     for (Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (live(f) && uses(f, from) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
     }
     std::vector<Face*> made;
@@ -172,6 +174,37 @@ void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
     mark_edge(ctx, t, e->b, v, e->flags);
 }
 
+// A live face whose three corners lie on one line (exactly: with float corners the
+// products of the cross product are exact, so a zero there is no rounding) has no
+// plane. Cutting makes such a face when a new point falls on the line of two corners
+// of a face beside it. The face goes, and the faces on its long edge are split at
+// its middle corner, which keeps the surface closed. True when f was such a face.
+bool remove_cap(Context& ctx, Solid& t, Face* f) {
+    if (!live(f)) return false;
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    if (n.x != 0 || n.y != 0 || n.z != 0) return false;
+    // The middle corner lies opposite the longest edge.
+    int k = 0;
+    double longest = -1;
+    for (int i = 0; i < 3; ++i) {
+        const D3 d = pos(f->v[(i + 1) % 3]) - pos(f->v[i]);
+        if (dot(d, d) > longest) {
+            longest = dot(d, d);
+            k = i;
+        }
+    }
+    Edge* e = f->e[k];
+    Vertex* middle = f->v[(k + 2) % 3];
+    // Two corners at one point: no split mends that (the plane's raise refuses it).
+    if (!(longest > 0) || !(dot(pos(middle) - pos(e->a), pos(middle) - pos(e->a)) > 0) ||
+        !(dot(pos(middle) - pos(e->b), pos(middle) - pos(e->b)) > 0))
+        return false;
+    discard(f);
+    split_edge_faces(ctx, t, e, middle);
+    return true;
+}
+
 void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
     discard(g);
     new_face(ctx, t, g->v[0], g->v[1], v);
@@ -211,6 +244,10 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
     // put in: splitting around it would fold a face over.
     *snapped = nullptr;
     if (!on && point_in_triangle(g, g->plane.n, p) != kPitInside) return 0;
+    // A point inside g goes onto its plane: a point of the other surface taken within
+    // the tolerance would otherwise tilt g's pieces, and a large face tilted by a
+    // fraction of the tolerance changes the volume by much more.
+    if (!on) p = p - g->plane.n * (dot(g->plane.n, p) + g->plane.d);
     Vertex* v = curve_vertex(ctx, t, static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
     if (on) {
         split_edge_faces(ctx, t, on, v);
@@ -222,10 +259,18 @@ int insert_point(Context& ctx, Solid& t, Face* g, D3 p, Vertex** snapped) {
 
 // Cuts g (of t) along face f of the other solid, whose plane is set.
 void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
+    spend(ctx);
+    if (remove_cap(ctx, t, g)) return;
     face_plane_of(ctx, g);
     Segment s1, s2;
-    if (!triangle_plane_segment(g, f->plane, s1)) return;
-    if (!triangle_plane_segment(f, g->plane, s2)) return;
+    // A corner counts as lying on the other plane when it is closer to it than the
+    // tolerance times the sine of the planes' angle: its place is then within the
+    // tolerance of the line where the planes meet. A corner taken on a plane that
+    // meets its own at a slant lay far off that line, beyond the face being cut, and
+    // was left out on one side of the curve and kept on the other.
+    const double tol = kTol * std::min(1.0, length(cross(g->plane.n, f->plane.n)));
+    if (!triangle_plane_segment(g, f->plane, tol, s1)) return;
+    if (!triangle_plane_segment(f, g->plane, tol, s2)) return;
     if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;
     if (s1.ref[0] && s1.ref[1] && !(s1.flags & kSinglePoint)) {
         mark_edge(ctx, t, s1.ref[0], s1.ref[1], kCutEdge);
@@ -326,6 +371,11 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
             f->state |= kOutside;
             continue;
         }
+        // A cutter without a plane goes; the faces made in its place follow it.
+        s.cursor = f;
+        const bool cap = remove_cap(ctx, s, f);
+        s.cursor = nullptr;
+        if (cap) continue;
         face_plane_of(ctx, f);
         int64_t lo[3], hi[3];
         if (ctx.plain_pairs || !index.span(f->box, lo, hi)) {
@@ -562,15 +612,17 @@ static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
 
 // Tells whether a face around v and a face around w lie on either side of one edge
 // that touches neither (a sliver fan crossed between them).
-static bool across_one_edge(const Solid& t, const Vertex* v, const Vertex* w) {
+static bool across_one_edge(Context& ctx, const Solid& t, const Vertex* v, const Vertex* w) {
     std::vector<const Edge*> opposite;
     for (const Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == v && !uses(f, w)) opposite.push_back(f->e[(i + 1) % 3]);
         }
     }
     for (const Face* f = t.faces; f; f = f->next) {
+        spend(ctx);
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == w && !uses(f, v) &&
@@ -615,6 +667,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         size_t best = 0;
         double best_d = 2 * kTol;
         for (size_t k = i + 1; k < ends.size(); ++k) {
+            spend(ctx);
             if (!ends[k]) continue;
             const double d = length(pos(ends[k]) - pos(v));
             if (d < best_d) {
@@ -631,7 +684,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
             set_edge_flags(t, e, kCutEdge);
         } else if (best_d < kTol) {
             merge_vertex(ctx, t, w, v);
-        } else if (across_one_edge(t, v, w)) {
+        } else if (across_one_edge(ctx, t, v, w)) {
             Vertex* m = curve_vertex(ctx, t, static_cast<float>((double{v->x} + w->x) * 0.5),
                                      static_cast<float>((double{v->y} + w->y) * 0.5),
                                      static_cast<float>((double{v->z} + w->z) * 0.5));
@@ -665,6 +718,16 @@ void intersect_solids(Context& ctx) {
     }
     close_curve_gaps(ctx, ctx.a);
     close_curve_gaps(ctx, ctx.b);
+    // Faces without a plane left by the passes above (each removal takes one face
+    // away and splits its neighbours, which can leave one more).
+    // Only faces made by cutting can be such (loading refuses faces without height).
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        for (size_t i = 0; i < s->made.size(); ++i) {
+            s->cursor = s->made[i];
+            remove_cap(ctx, *s, s->made[i]);
+        }
+        s->cursor = nullptr;
+    }
     classify_all(ctx);
 }
 

@@ -52,6 +52,8 @@ struct Vertex {
     // As a curve point: the other solid's epoch of the last conformance pass that
     // tested it against every cut edge and split none (0: none did). Edges that have
     // not changed since (Edge::touched no later) cannot take it.
+    // After the seam join: 1 + the index of this vertex's twin in Context::twins, 0
+    // for none (see twin_of).
     uint32_t tested;
 };
 inline D3 pos(const Vertex* v) { return {v->x, v->y, v->z}; }
@@ -170,6 +172,7 @@ struct Solid {
     bool crowded = false;  // some edge has been given more than two faces
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
+    std::vector<Face*> made;       // every face made after loading
     // Moved on by each conformance pass that splits this solid's cut edges, so the
     // pass can tell the edges changed since a curve point was last tested.
     uint32_t epoch = 1;
@@ -206,11 +209,25 @@ struct Context {
     uint64_t rng = 0x9E3779B97F4A7C15ull;  // seeded generator of the ray perturbation
     size_t faces_made = 0;
     size_t face_budget = 0;  // cutting gives up with 42191 beyond this many faces
+    // Steps of the walks whose number is not bounded by the faces alone (face pairs
+    // tested, faces met by rays and by the searches around a vertex): beyond the
+    // budget, which grows with the input, the call ends with 42191.
+    size_t work = 0;
+    size_t work_budget = 0;
     // Weld with the reference map, cut by walking every face pair and conform the
     // curves by walking every cut edge (the reference for the weld grid, the face
     // index and the cut-edge grid).
     bool plain_pairs = false;
+    // The seam join's twins (see twin_of); set once the join has run.
+    std::vector<Vertex*> twins;
+    bool seam_joined = false;
 };
+
+// In the result: the vertex of A that stands for v (of B) on the seam, so both sides
+// of the seam are written at one point; null for none or before the seam join.
+inline Vertex* twin_of(const Context& ctx, const Vertex* v) {
+    return ctx.seam_joined && v->tested ? ctx.twins[v->tested - 1] : nullptr;
+}
 
 // The engine's error exit: thrown by raise, caught at the entries only.
 struct Jump {
@@ -218,6 +235,11 @@ struct Jump {
 };
 [[noreturn]] void raise(Context& ctx, int code, const char* text);
 [[noreturn]] void raise_no_memory(Context& ctx, const char* text);
+
+// Counts one step of work; ends the call once the budget (when set) is spent.
+inline void spend(Context& ctx) {
+    if (++ctx.work > ctx.work_budget && ctx.work_budget) raise(ctx, 42191, "Operation does not come to an end");
+}
 
 void* block_alloc(Context& ctx, size_t size);
 void* pool_alloc(Context& ctx, size_t size);
@@ -278,6 +300,20 @@ void intersect_solids(Context& ctx);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);
+
+// Whether the live faces of s use every edge as often one way as the other, and the
+// signed volume they enclose about o (positive for faces pointing outward; o matters
+// only when they are not closed).
+struct Shape {
+    bool closed;
+    double volume;
+};
+Shape solid_shape(const Context& ctx, const Solid& s, D3 o);
+// Joins B's side of the seam to A's and checks the kept faces before anything is
+// built: closed by vertex identity, every edge used as often each way, no face
+// without area, and a volume the operation can give from solids of volumes va and
+// vb. Raises 42191 otherwise (csg_verify.cpp).
+void verify_result(Context& ctx, int operation, double va, double vb);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);

@@ -208,6 +208,7 @@ Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
         s.faces = f;
     }
     if (s.index) index_new_face(s, f);
+    s.made.push_back(f);
     return f;
 }
 
@@ -296,6 +297,7 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
         int count = 0;
         bool ambiguous = false;
         for (Face* g = s.faces; g && !ambiguous; g = g->next) {
+            spend(ctx);
             if (g == f || !live(g)) continue;
             const D3 m = face_plane_of(ctx, g).n;
             const double dn = dot(n, m);

@@ -1,0 +1,214 @@
+// Boolean engine: the check of the kept faces before a result is built. Both sides of
+// the seam are joined first (each seam vertex of B stands at its twin of A), then the
+// faces must form a closed surface by vertex identity, use every edge as often each
+// way, have area, and enclose a volume the operation can give. What fails is refused:
+// no wrong mesh is handed back as a success.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "commands/boolean/csg_internal.h"
+
+namespace csg {
+
+namespace {
+
+constexpr uint32_t kTwinTarget = 0x20000;  // an A vertex that some B vertex stands for
+
+// The corner as written: at its twin when it has one.
+D3 written(const Context& ctx, const Vertex* v) {
+    const Vertex* twin = twin_of(ctx, v);
+    return pos(twin ? twin : v);
+}
+
+bool has_area(const Context& ctx, const Face* f) {
+    const D3 a = written(ctx, f->v[0]);
+    const D3 n = cross(written(ctx, f->v[1]) - a, written(ctx, f->v[2]) - a);
+    return n.x != 0 || n.y != 0 || n.z != 0;
+}
+
+bool kept(const Face* f) {
+    return live(f) && f->v[0] != f->v[1] && f->v[1] != f->v[2] && f->v[2] != f->v[0];
+}
+
+bool used_edge(const Edge* e) {
+    for (const FaceNode* n = e->faces; n; n = n->next) {
+        if (kept(n->face)) return true;
+    }
+    return false;
+}
+
+int64_t cell(double c) {
+    return static_cast<int64_t>(std::clamp(std::floor(c / (2 * kTol)), -4e18, 4e18));
+}
+
+// Every vertex of a used cut edge of B takes as twin the nearest vertex of a used cut
+// edge of A within the tolerance (one at the very point when there is one).
+void join_seam(Context& ctx) {
+    CellLists<Vertex*> grid;
+    for (Edge* e : ctx.a.cut_edges) {
+        if (!used_edge(e)) continue;
+        for (Vertex* v : {e->a, e->b}) {
+            if (v->flags & kTwinTarget) continue;
+            v->flags |= kTwinTarget;
+            grid.add(cell(v->x), cell(v->y), cell(v->z), v);
+        }
+    }
+    for (Vertex* v = ctx.a.vertices; v; v = v->next) {
+        v->flags &= ~kTwinTarget;
+        v->tested = 0;
+    }
+    for (Vertex* v = ctx.b.vertices; v; v = v->next) v->tested = 0;
+    ctx.twins.clear();
+    ctx.seam_joined = true;
+    if (grid.size() == 0) return;
+    for (Edge* e : ctx.b.cut_edges) {
+        if (!used_edge(e)) continue;
+        for (Vertex* v : {e->a, e->b}) {
+            if (v->tested) continue;
+            const D3 p = pos(v);
+            Vertex* best = nullptr;
+            double best_d = kTol;
+            for (int64_t x = cell(p.x - kTol); x <= cell(p.x + kTol); ++x)
+                for (int64_t y = cell(p.y - kTol); y <= cell(p.y + kTol); ++y)
+                    for (int64_t z = cell(p.z - kTol); z <= cell(p.z + kTol); ++z)
+                        grid.for_each(x, y, z, [&](Vertex* w) {
+                            const double d = length(pos(w) - p);
+                            if (d < best_d || (d == 0 && best_d > 0)) {
+                                best = w;
+                                best_d = d;
+                            }
+                        });
+            if (best) {
+                ctx.twins.push_back(best);
+                v->tested = static_cast<uint32_t>(ctx.twins.size());
+                best->flags |= kTwinTarget;
+            }
+        }
+    }
+}
+
+// An edge whose two ends are seam vertices may be used by faces of both solids; it is
+// checked by the identities of its ends. Any other edge is used by faces of its own
+// solid only and is checked on its record.
+bool on_seam(const Solid& s, const Solid& a, const Edge* e) {
+    if (&s == &a) return (e->a->flags & kTwinTarget) && (e->b->flags & kTwinTarget);
+    return e->a->tested && e->b->tested;
+}
+
+uint64_t identity(const Context& ctx, const Solid& s, const Vertex* v) {
+    if (const Vertex* twin = twin_of(ctx, v)) return twin->seq;
+    return (&s == &ctx.a ? 0 : uint64_t{1} << 32) | v->seq;
+}
+
+}  // namespace
+
+namespace {
+
+// The volume term of a face about o (six times its tetrahedron's signed volume).
+double volume_term(const Context& ctx, const Face* f, D3 o) {
+    const D3 a = written(ctx, f->v[0]) - o, b = written(ctx, f->v[1]) - o, c = written(ctx, f->v[2]) - o;
+    return -dot(a, cross(b, c));
+}
+
+// Tells whether two corners of the kept faces that are not one vertex (nor a vertex
+// and its twin) are written at one point: the result would be closed only by the
+// engine's own vertices, not by its coordinates.
+bool corners_meet(const Context& ctx) {
+    constexpr uint32_t kListed = 0x40000;
+    struct Corner {
+        float x, y, z;
+        const Vertex* v;
+        bool operator<(const Corner& o) const {
+            return x != o.x ? x < o.x : y != o.y ? y < o.y : z != o.z ? z < o.z : v < o.v;
+        }
+        bool same_place(const Corner& o) const { return x == o.x && y == o.y && z == o.z; }
+    };
+    std::vector<Corner> corners;
+    for (const Solid* s : {&ctx.a, &ctx.b}) {
+        for (const Face* f = s->faces; f; f = f->next) {
+            if (!kept(f)) continue;
+            for (Vertex* v : f->v) {
+                if (v->flags & kListed) continue;
+                v->flags |= kListed;
+                const Vertex* at = twin_of(ctx, v);
+                if (!at) at = v;
+                corners.push_back({at->x, at->y, at->z, at});
+            }
+        }
+    }
+    for (const Solid* s : {&ctx.a, &ctx.b})
+        for (Vertex* v = s->vertices; v; v = v->next) v->flags &= ~kListed;
+    std::sort(corners.begin(), corners.end());
+    for (size_t i = 1; i < corners.size(); ++i) {
+        if (corners[i].same_place(corners[i - 1]) && corners[i].v != corners[i - 1].v) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
+    std::vector<int32_t> balance(s.next_edge, 0);
+    double v = 0;
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!kept(f)) continue;
+        v += volume_term(ctx, f, o);
+        for (int k = 0; k < 3; ++k) balance[f->e[k]->serial] += f->v[k] == f->e[k]->a ? 1 : -1;
+    }
+    return {std::all_of(balance.begin(), balance.end(), [](int32_t b) { return b == 0; }), v / 6.0};
+}
+
+void verify_result(Context& ctx, int operation, double va, double vb) {
+    join_seam(ctx);
+    std::vector<std::pair<uint64_t, uint64_t>> seam;
+    // By edge serial: uses one way less uses the other, and all uses.
+    std::vector<int32_t> balance, uses;
+    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+    double v = 0;
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        balance.assign(s->next_edge, 0);
+        uses.assign(s->next_edge, 0);
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!kept(f)) continue;
+            if (!has_area(ctx, f)) raise(ctx, 42191, "Result has a face without area");
+            v += volume_term(ctx, f, o);
+            for (int k = 0; k < 3; ++k) {
+                const Edge* e = f->e[k];
+                const Vertex* from = f->v[k];
+                if (on_seam(*s, ctx.a, e))
+                    seam.emplace_back(identity(ctx, *s, from), identity(ctx, *s, f->v[(k + 1) % 3]));
+                else
+                    balance[e->serial] += from == e->a ? 1 : -1, ++uses[e->serial];
+            }
+        }
+        // Every edge once each way: a closed surface with no edge shared by four faces.
+        for (size_t i = 0; i < uses.size(); ++i) {
+            if (balance[i] != 0 || (uses[i] != 0 && uses[i] != 2)) raise(ctx, 42191, "Result is not closed");
+        }
+    }
+    v /= 6.0;
+    if (corners_meet(ctx)) raise(ctx, 42191, "Result has two corners at one point");
+    std::sort(seam.begin(), seam.end());
+    for (size_t i = 0, j = 0; i < seam.size(); i = j) {
+        while (j < seam.size() && seam[j] == seam[i]) ++j;
+        const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
+        if (j - i != 1 || reverse.second - reverse.first != 1) raise(ctx, 42191, "Result is not closed along the seam");
+    }
+    // The volume against what the operation can give, with room for the tolerance.
+    const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
+    double lo = 0, hi = 0;
+    if (operation == kCsgUnion) {
+        lo = std::max(va, vb);
+        hi = va + vb;
+    } else if (operation == kCsgIntersection) {
+        hi = std::min(va, vb);
+    } else {
+        lo = va - vb;
+        hi = va;
+    }
+    if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, 42191, "Result volume is out of reach");
+}
+
+}  // namespace csg
