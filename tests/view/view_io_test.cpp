@@ -210,51 +210,43 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
     }
 }
 
-// Each field of the material record set alone to a value other than its default; the
-// slot parameters under the kind that uses them, with the image pattern `image`.
+// The fields of the material record away from their defaults: every shading field at
+// once, then the exact values alone; per slot, an empty slot's fields alone (the scene's
+// fog is the amounts of two of them), every image mapping field at once with the image
+// pattern `image`, and every pattern field at once, then the exact ones alone.
 using MaterialChange = std::function<void(MaterialRecord&, MATRPATT* image)>;
 std::vector<MaterialChange> material_changes() {
     using M = MaterialRecord;
-    std::vector<MaterialChange> changes = {[](M& m, MATRPATT*) { m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[3] = 0.4f; },
-                                           [](M& m, MATRPATT*) { m.flags = kMaterialSmoothByAngle; }};
-    for (auto [field, v] : std::initializer_list<std::pair<float M::*, float>>{
-             {&M::self_illumination, 0.5f}, {&M::transparency, 0.25f}, {&M::diffuse, 0.75f},
-             {&M::diffuse_exponent, 3}, {&M::second_highlight, 0.5f}, {&M::second_highlight_exponent, 7},
-             {&M::shininess, 0.8f}, {&M::specular_exponent, 12}, {&M::randomness, 0.1f},
-             {&M::reflection_level, 0.5f}, {&M::refraction, 1.5f}, {&M::smoothing_angle, 0.25f},
-             {&M::diffuse_exponent, 0.5f}, {&M::shininess, 0.555f}})  // finer than the coarse fields
-        changes.push_back([field, v](M& m, MATRPATT*) { m.*field = v; });
-    // An empty slot's own fields (the scene's fog is the amounts of two of them).
+    std::vector<MaterialChange> changes = {
+        [](M& m, MATRPATT*) {
+            m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[3] = 0.4f, m.flags = kMaterialSmoothByAngle;
+            m.self_illumination = 0.5f, m.transparency = 0.25f, m.diffuse = 0.75f, m.diffuse_exponent = 3;
+            m.second_highlight = 0.5f, m.second_highlight_exponent = 7, m.shininess = 0.8f, m.specular_exponent = 12;
+            m.randomness = 0.1f, m.reflection_level = 0.5f, m.refraction = 1.5f, m.smoothing_angle = 0.25f;
+        },
+        [](M& m, MATRPATT*) { m.diffuse_exponent = 0.5f; }, [](M& m, MATRPATT*) { m.shininess = 0.555f; }};
     std::vector<std::function<void(TextureSlot&)>> empty = {
         [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.amount = 0.555f; },
         [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
         [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); },
         [](TextureSlot& t) { colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
-    std::vector<std::function<void(TextureMapping&)>> mapping = {
-        [](TextureMapping&) {}, [](TextureMapping& p) { p.interpolation = 3; },
-        [](TextureMapping& p) { p.flags = kMappingMirrorU | kMappingDecal; },
-        [](TextureMapping& p) { p.key_colour[0] = 0.5f, p.key_colour[3] = 1; }};
-    for (auto [field, v] : std::initializer_list<std::pair<float TextureMapping::*, float>>{
-             {&TextureMapping::u_scale, 2}, {&TextureMapping::v_scale, 3}, {&TextureMapping::u_offset, 0.25f},
-             {&TextureMapping::v_offset, 0.5f}, {&TextureMapping::angle, 30}, {&TextureMapping::spare, 1.5f}})
-        mapping.push_back([field, v](TextureMapping& p) { p.*field = v; });
     std::vector<std::function<void(PatternParams&)>> pattern = {
-        [](PatternParams&) {}, [](PatternParams& p) { std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1; },
-        [](PatternParams& p) { p.frequency = 2; }, [](PatternParams& p) { p.phase = 0.5f; },
-        [](PatternParams& p) { p.noise_amount = 0.3f; }, [](PatternParams& p) { p.octaves = 6, p.extra = 3; },
+        [](PatternParams& p) {
+            std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1, p.frequency = 2, p.phase = 0.5f;
+            p.noise_amount = 0.3f, p.octaves = 6, p.extra = 3;
+        },
         [](PatternParams& p) { p.noise_amount = 0.555f; }, [](PatternParams& p) { p.turbulence[0] = 0.5f, p.turbulence_on = 1; }};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
         for (const auto& f : empty) changes.push_back([i, f](M& m, MATRPATT*) { f(m.slots[i]); });
-        for (const auto& f : mapping)
-            changes.push_back([i, f](M& m, MATRPATT* image) {
-                TextureMapping& p = m.slots[i].mapping;
-                m.slots[i].kind = kTextureImage;
-                texture_mapping_init(&p);
-                p.image = image;
-                f(p);
-                texture_mapping_build_matrix(&p.matrix, p.u_scale, p.v_scale, p.angle, p.flags & kMappingMirrorU,
-                                             p.flags & kMappingMirrorV, p.u_offset, p.v_offset);
-            });
+        changes.push_back([i](M& m, MATRPATT* image) {
+            TextureMapping& p = m.slots[i].mapping;
+            m.slots[i].kind = kTextureImage;
+            texture_mapping_init(&p);
+            p.image = image, p.interpolation = 3, p.flags = kMappingMirrorU | kMappingDecal;
+            p.key_colour[0] = 0.5f, p.key_colour[3] = 1, p.u_scale = 2, p.v_scale = 3, p.u_offset = 0.25f;
+            p.v_offset = 0.5f, p.angle = 30, p.spare = 1.5f;
+            texture_mapping_build_matrix(&p.matrix, 2, 3, 30, true, false, 0.25f, 0.5f);
+        });
         for (const auto& f : pattern)
             changes.push_back([i, f](M& m, MATRPATT*) {
                 TextureSlot& t = m.slots[i];
