@@ -605,12 +605,6 @@ TEST_F(SettingsDialogs, ZoomAllInATurnedViewFitsEveryObject) {
     EXPECT_LE(px.x1, 240);
     EXPECT_LE(px.y1, 180);
     EXPECT_TRUE(px.x1 - px.x0 >= 216 || px.y1 - px.y0 >= 162) << px.x0 << ".." << px.x1 << " " << px.y0 << ".." << px.y1;
-    Canvas c;
-    c.resize(240, 180, display_background_word());
-    CanvasPainter painter(c.image());
-    view_paint_rect(h.view(), painter, {0, 0, 239, 179});
-    if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))
-        canvas_image(c).save(QString("%1/zoom_all_turned.png").arg(out));
 }
 
 }  // namespace
