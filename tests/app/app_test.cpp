@@ -733,9 +733,8 @@ TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
     CSView::SetCommandFunction(15002, nullptr);
 }
 
-// Keys typed at a number step (a circle's radius): "." opens Enter Number as a digit
-// does; a text that is no usable number is refused with a message and the number
-// asked again (here answered "5").
+// At a number step "." opens Enter Number as a digit does; a text that is no usable
+// number is refused with a message and the number asked again (answered "5").
 TEST_F(AppTest, EnterNumberTakesAPointAndRefusesWhatIsNoNumber) {
     dialogs_install_services();
     struct Case {
@@ -748,8 +747,7 @@ TEST_F(AppTest, EnterNumberTakesAPointAndRefusesWhatIsNoNumber) {
     static double got;
     static int code;
     sv = active();
-    // Types `rounds` in turn: the first key on the view opens the dialog, the rest go
-    // to its edit, then Return.
+    // Types the next round: its first key on the view, the rest in the dialog's edit.
     static std::function<void()> type_round = [] {
         if (rounds.empty()) return;
         const std::string keys = rounds.front();
@@ -778,8 +776,7 @@ TEST_F(AppTest, EnterNumberTakesAPointAndRefusesWhatIsNoNumber) {
     });
     for (const Case& c : {Case{".5", 0.5, 0}, Case{"1e400", 5, 1}, Case{"-inf", 5, 1}, Case{"1x", 5, 1}}) {
         SCOPED_TRACE(c.keys);
-        // A refusal's message comes before the number is asked again: the next round
-        // is typed once that wait has begun.
+        // The next round is typed once the refusal's message is up.
         static std::vector<std::string> boxes;
         boxes.clear();
         const PlatformMessageBoxHook old = platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
