@@ -20,6 +20,7 @@
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
+#include "model/material/image/matrpmmf.h"
 #include "model/file/drawing_file.h"
 #include "model/file/records.h"
 #include "model/math/matrix.h"
@@ -209,21 +210,21 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
     }
 }
 
-// The fields of the material record away from their defaults (image mappings are the
-// material stream test's): every shading field at once, then the exact values alone;
-// per slot, an empty slot's fields alone (the scene's fog is the amounts of two of
-// them), and every pattern field at once, then the exact ones alone.
-using MaterialChange = std::function<void(MaterialRecord&)>;
+// The fields of the material record away from their defaults: every shading field at
+// once, then the exact values alone; per slot, an empty slot's fields alone (the scene's
+// fog is the amounts of two of them), every image mapping field at once with the image
+// pattern `image`, and every pattern field at once, then the exact ones alone.
+using MaterialChange = std::function<void(MaterialRecord&, MATRPATT* image)>;
 std::vector<MaterialChange> material_changes() {
     using M = MaterialRecord;
     std::vector<MaterialChange> changes = {
-        [](M& m) {
+        [](M& m, MATRPATT*) {
             m.colour[0] = 0.1f, m.colour[1] = 0.2f, m.colour[3] = 0.4f, m.flags = kMaterialSmoothByAngle;
             m.self_illumination = 0.5f, m.transparency = 0.25f, m.diffuse = 0.75f, m.diffuse_exponent = 3;
             m.second_highlight = 0.5f, m.second_highlight_exponent = 7, m.shininess = 0.8f, m.specular_exponent = 12;
             m.randomness = 0.1f, m.reflection_level = 0.5f, m.refraction = 1.5f, m.smoothing_angle = 0.25f;
         },
-        [](M& m) { m.diffuse_exponent = 0.5f; }, [](M& m) { m.shininess = 0.555f; }};
+        [](M& m, MATRPATT*) { m.diffuse_exponent = 0.5f; }, [](M& m, MATRPATT*) { m.shininess = 0.555f; }};
     std::vector<std::function<void(TextureSlot&)>> empty = {
         [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.amount = 0.555f; },
         [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
@@ -236,9 +237,18 @@ std::vector<MaterialChange> material_changes() {
         },
         [](PatternParams& p) { p.noise_amount = 0.555f; }, [](PatternParams& p) { p.turbulence[0] = 0.5f, p.turbulence_on = 1; }};
     for (int i = 0; i < kMaterialSlotCount; ++i) {
-        for (const auto& f : empty) changes.push_back([i, f](M& m) { f(m.slots[i]); });
+        for (const auto& f : empty) changes.push_back([i, f](M& m, MATRPATT*) { f(m.slots[i]); });
+        changes.push_back([i](M& m, MATRPATT* image) {
+            TextureMapping& p = m.slots[i].mapping;
+            m.slots[i].kind = kTextureImage;
+            texture_mapping_init(&p);
+            p.image = image, p.interpolation = 3, p.flags = kMappingMirrorU | kMappingDecal;
+            p.key_colour[0] = 0.5f, p.key_colour[3] = 1, p.u_scale = 2, p.v_scale = 3, p.u_offset = 0.25f;
+            p.v_offset = 0.5f, p.angle = 30, p.spare = 1.5f;
+            texture_mapping_build_matrix(&p.matrix, 2, 3, 30, true, false, 0.25f, 0.5f);
+        });
         for (const auto& f : pattern)
-            changes.push_back([i, f](M& m) {
+            changes.push_back([i, f](M& m, MATRPATT*) {
                 TextureSlot& t = m.slots[i];
                 t.kind = 5;
                 pattern_params_init(&t.pattern);
@@ -257,13 +267,19 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         SCOPED_TRACE("change " + std::to_string(n));
         ModelWithViews src;
         MODEL* m = src.model.get();
+        auto image = rtc_make<MATRPMMF>();
+        image->set_string(0, "tex");
+        const uint8_t bytes[] = {1, 2, 3};
+        image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes);
+        MATRPMMF* image_raw = image.get();
+        model_insert_patt(m, image.release());
         // A mesh's material, a camera's scene, and the view's current material and scene.
         auto mesh = rtc_make<MESH3>();
         auto camera = rtc_make<CAMERA>();
         camera->set_string(0, "Camera");
         auto view = rtc_make<VIEW>();
         MaterialRecord* materials[] = {mesh->material, camera->material, &view->material, &view->second_material};
-        for (MaterialRecord* material : materials) changes[n](*material);
+        for (MaterialRecord* material : materials) changes[n](*material, image_raw);
         auto* layer = rtc_cast<LAYER>(m->first_child());
         container_insert(layer, mesh.release());
         container_insert(layer, camera.release());
@@ -281,6 +297,12 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         const char* holders[] = {"mesh", "camera", "view", "view scene"};
         for (int h = 0; h < 4; ++h) {
             ASSERT_NE(loaded[h], nullptr) << holders[h];
+            // The loaded drawing's image pattern stands for the saved one.
+            for (TextureSlot& t : loaded[h]->slots) {
+                if (t.kind != kTextureImage || !t.mapping.image) continue;
+                EXPECT_STREQ(t.mapping.image->name(), "tex");
+                t.mapping.image = image_raw;
+            }
             EXPECT_TRUE(material_same(*materials[h], *loaded[h])) << holders[h];
         }
     }
