@@ -1,10 +1,13 @@
 // Boolean engine: the check of the kept faces before a result is built. Both sides of
 // the seam are joined first (each seam vertex of B stands at its twin of A), then the
 // faces must form a closed surface by vertex identity, use every edge as often each
-// way, have area, and enclose a volume the operation can give. What fails is refused:
-// no wrong mesh is handed back as a success.
+// way, have area, meet the other solid's faces across the intersection curve, and
+// enclose a volume the operation can give. What fails is refused. A closed result
+// whose regions took the wrong side without leaving a trace at the curve (solids that
+// do not cross) is not caught here: that rests on the classification.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -163,6 +166,12 @@ Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
 void verify_result(Context& ctx, int operation, double va, double vb) {
     join_seam(ctx);
     std::vector<std::pair<uint64_t, uint64_t>> seam;
+    // Uses of intersection-curve edges: (from, to, solid). Across the curve a face of
+    // one solid meets a face of the other; two faces of one solid meeting there mean a
+    // side was kept whole that the curve should have cut (unless faces lie on the
+    // other surface, where one solid's faces stand for both).
+    std::vector<std::tuple<uint64_t, uint64_t, int>> curve;
+    bool coplanar = false;
     // By edge serial: uses one way less uses the other, and all uses.
     std::vector<int32_t> balance, uses;
     const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
@@ -173,13 +182,15 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         for (Face* f = s->faces; f; f = f->next) {
             if (!kept(f)) continue;
             if (!has_area(ctx, f)) raise(ctx, 42191, "Result has a face without area");
+            if (f->state & (kOnSame | kOnOpposite)) coplanar = true;
             v += volume_term(ctx, f, o);
             for (int k = 0; k < 3; ++k) {
                 const Edge* e = f->e[k];
                 const Vertex* from = f->v[k];
-                if (on_seam(*s, ctx.a, e))
+                if (on_seam(*s, ctx.a, e)) {
                     seam.emplace_back(identity(ctx, *s, from), identity(ctx, *s, f->v[(k + 1) % 3]));
-                else
+                    if (e->flags & kCutEdge) curve.emplace_back(seam.back().first, seam.back().second, s == &ctx.a ? 0 : 1);
+                } else
                     balance[e->serial] += from == e->a ? 1 : -1, ++uses[e->serial];
             }
         }
@@ -196,6 +207,15 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
         if (j - i != 1 || reverse.second - reverse.first != 1) raise(ctx, 42191, "Result is not closed along the seam");
     }
+    if (!coplanar) {
+        std::sort(curve.begin(), curve.end());
+        for (const auto& [from, to, solid] : curve) {
+            const auto other = std::make_tuple(to, from, 1 - solid);
+            if (std::binary_search(curve.begin(), curve.end(), std::make_tuple(to, from, solid)) &&
+                !std::binary_search(curve.begin(), curve.end(), other))
+                raise(ctx, 42191, "Result keeps both sides of one solid at the curve");
+        }
+    }
     // The volume against what the operation can give, with room for the tolerance.
     const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
     double lo = 0, hi = 0;
@@ -205,7 +225,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
     } else if (operation == kCsgIntersection) {
         hi = std::min(va, vb);
     } else {
-        lo = va - vb;
+        lo = std::max(0.0, va - vb);
         hi = va;
     }
     if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, 42191, "Result volume is out of reach");
