@@ -42,10 +42,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$BUILD" -j "$JOBS" --output-on-failure --timeout 600
 
 # The renderers' threads once more under ThreadSanitizer: a separate build of just
-# their test programs.
+# their test programs and what they link (line tables are all its reports need).
 TSAN_BUILD=${ZELO_TSAN_BUILD_DIR:-build/tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests zelo_raytrace_tests zelo_hide_tests \
     zelo_material_sample_tests zelo_imagemap_tests

@@ -29,7 +29,7 @@ PageSetupModel model32() {
 void type_into(CDialog& dlg, int id, const char* text) {
     auto* e = static_cast<QLineEdit*>(dlg.GetDlgItem(id));
     e->setText(text);
-    emit e->editingFinished();
+    Q_EMIT e->editingFinished();
 }
 
 TEST(ImagePageSetup, TypingKeepsProportionsAndOkTakesTheResult) {

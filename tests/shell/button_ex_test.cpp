@@ -107,7 +107,7 @@ TEST(EditBar, LayerChoiceAndColourClick) {
     bar.set_layers({"Layer01"}, "Gone");
     EXPECT_EQ(bar.layer_list()->currentIndex(), -1);
     bar.set_layers({"Layer01", "Walls"}, "Layer01");
-    emit bar.layer_list()->activated(1);
+    Q_EMIT bar.layer_list()->activated(1);
     EXPECT_EQ(layer, "Walls");
     bar.colour_button()->resize(22, 22);
     press(bar.colour_button(), Qt::LeftButton);
