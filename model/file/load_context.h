@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/db/tree.h"
 #include "model/file/ptr_set.h"
 
 class RTC;
@@ -87,6 +88,7 @@ class LoadScope {
 
   private:
     LoadContext* outer_;
+    TreeChangeBatch batch_;  // a load changes the tree a few times an object
 };
 
 // Notes an object made by the current load (nothing without one).
