@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZELO_BULK_ASAN 1
@@ -36,7 +37,32 @@ struct alignas(64) Block {
     std::atomic<int64_t> live;
 };
 
+// Blocks whose records are all freed, kept for the next bulk work up to a limit: a
+// drawing read again (or another one) reuses their pages instead of having the system
+// zero fresh ones. Their pages are handed back lazily (the system takes them when it
+// needs memory; until then they stay mapped and cost nothing to write again).
+constexpr std::size_t kKeptLimit = 256;  // 1 GiB
+std::mutex g_kept_mutex;
+Block* g_kept[kKeptLimit];
+std::size_t g_kept_count = 0;
+
+Block* block_take_kept() {
+    std::lock_guard<std::mutex> lock(g_kept_mutex);
+    return g_kept_count ? g_kept[--g_kept_count] : nullptr;
+}
+
+bool block_keep(Block* b) {
+    std::lock_guard<std::mutex> lock(g_kept_mutex);
+    if (g_kept_count == kKeptLimit) return false;
+    g_kept[g_kept_count++] = b;
+    return true;
+}
+
 Block* block_make() {
+    if (Block* b = block_take_kept()) {
+        b->live.store(kOpen, std::memory_order_relaxed);
+        return b;
+    }
 #ifdef ZELO_BULK_ASAN
     // From the heap, so the leak checker looks into the records for the pointers
     // they hold; the records are poisoned until cut.
@@ -64,9 +90,12 @@ Block* block_make() {
 
 void block_release(Block* b) {
 #ifdef ZELO_BULK_ASAN
+    if (block_keep(b)) return;  // still poisoned but for the head
     ASAN_UNPOISON_MEMORY_REGION(b, kBlockBytes);
     std::free(b);
 #else
+    madvise(b, kBlockBytes, MADV_FREE);
+    if (block_keep(b)) return;
     munmap(b, kBlockBytes);
 #endif
 }
