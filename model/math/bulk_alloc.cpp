@@ -29,7 +29,6 @@
 namespace {
 
 constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kLargest = 64 << 10;  // larger records come from operator new
 constexpr int64_t kOpen = int64_t{1} << 40;  // bias of a block being cut from
 
@@ -66,22 +65,13 @@ Block* block_make() {
 #ifdef ZELO_BULK_ASAN
     // From the heap, so the leak checker looks into the records for the pointers
     // they hold; the records are poisoned until cut.
-    void* raw = std::aligned_alloc(kHugePage, kBlockBytes);
+    void* raw = std::aligned_alloc(alignof(Block), kBlockBytes);
     if (!raw) return nullptr;
     ASAN_POISON_MEMORY_REGION(raw, kBlockBytes);
     ASAN_UNPOISON_MEMORY_REGION(raw, sizeof(Block));
 #else
-    // Mapped with room to start on a huge-page boundary.
-    void* map = mmap(nullptr, kBlockBytes + kHugePage, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (map == MAP_FAILED) return nullptr;
-    const auto base = reinterpret_cast<uintptr_t>(map);
-    const uintptr_t start = (base + kHugePage - 1) & ~(kHugePage - 1);
-    if (start > base) munmap(map, start - base);
-    const uintptr_t tail = base + kBlockBytes + kHugePage - (start + kBlockBytes);
-    if (tail) munmap(reinterpret_cast<void*>(start + kBlockBytes), tail);
-    void* raw = reinterpret_cast<void*>(start);
-    madvise(raw, kBlockBytes, MADV_HUGEPAGE);
+    void* raw = mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
 #endif
     Block* b = new (raw) Block;
     b->live.store(kOpen, std::memory_order_relaxed);

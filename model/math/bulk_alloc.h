@@ -2,10 +2,10 @@
 // and point nodes of a drawing being read.
 //
 // While a BulkAllocScope lives on a thread, bulk_new on that thread cuts records from
-// large blocks advised as huge pages (one page fault instead of hundreds, no heap
-// search); otherwise it takes them from operator new. Either kind goes back through
-// bulk_delete, on any thread. A block returns to the system when the last record cut
-// from it is freed, so a record freed early keeps its few bytes until then.
+// large blocks (no heap search, no free-list upkeep); otherwise it takes them from
+// operator new. Either kind goes back through bulk_delete, on any thread. A block is
+// given up when the last record cut from it is freed, so a record freed early keeps
+// its few bytes until then.
 #pragma once
 
 #include <cstddef>
