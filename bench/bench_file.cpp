@@ -70,9 +70,21 @@ void peer_read(std::vector<char>& bytes, const std::string& path) {
     std::fclose(f);
 }
 
+// Arguments: packed or plain, then whether the drawing saved is the one built in
+// memory (0) or the same drawing as read back from its plain file (1), whose objects
+// lie in the order of the file.
 void BM_SaveDrawing(benchmark::State& state) {
     log_set_level(LogLevel::error);
     MODEL* m = line_work();
+    std::unique_ptr<MODEL> read_back;
+    if (state.range(1)) {
+        const std::string from = scratch("_from.qvm");
+        read_back = new_model();
+        if (drawing_file_save(from.c_str(), m, 0) != 0 || drawing_file_import(from.c_str(), read_back.get()) != 0)
+            state.SkipWithError("read back failed");
+        std::remove(from.c_str());
+        m = read_back.get();
+    }
     const int pack = static_cast<int>(state.range(0));
     const std::string path = scratch(pack ? "_packed.qvm" : "_plain.qvm");
     const std::string peer = scratch("_peer.bin");
@@ -155,9 +167,10 @@ void BM_PeerWriteRead(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SaveDrawing)
-    ->Arg(0)
-    ->Arg(1)
-    ->ArgName("packed")
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->ArgNames({"packed", "read_back"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(BM_LoadDrawing)
