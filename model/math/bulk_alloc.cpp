@@ -70,7 +70,9 @@ Block* block_make() {
     ASAN_POISON_MEMORY_REGION(raw, kBlockBytes);
     ASAN_UNPOISON_MEMORY_REGION(raw, sizeof(Block));
 #else
-    void* raw = mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Populated at once: one call maps every page instead of a fault on each first touch.
+    void* raw = mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
 #endif
     Block* b = new (raw) Block;
