@@ -8,6 +8,7 @@
 #include <cmath>
 #include <new>
 #include <optional>
+#include <type_traits>
 
 #include "model/geom/run_box_tree.h"
 
@@ -21,6 +22,15 @@ P2 read_at(const ContourRecord& rec, int32_t index) {
     double v[3] = {0, 0, 0};
     rec.vertex_io(rec.vertices, index, v, 0);
     return {v[0], v[1], v[2]};
+}
+
+// Reads vertex `index` straight into *p. Filling whole arrays through read_at costs
+// several times more: the caller's routine stores the coordinates one by one, and
+// the copy out of its array loads two at once, which waits until both stores retire.
+void read_into(const ContourRecord& rec, int32_t index, P2* p) {
+    static_assert(std::is_standard_layout_v<P2> && sizeof(P2) == 3 * sizeof(double));
+    *p = {0, 0, 0};
+    rec.vertex_io(rec.vertices, index, reinterpret_cast<double*>(p), 0);
 }
 
 int32_t range_count(const ContourRecord& rec) { return rec.last >= rec.first ? rec.last - rec.first + 1 : 0; }
@@ -225,7 +235,7 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     RunBoxTree tree;
     try {
         op.resize(static_cast<size_t>(m));
-        for (int32_t j = 0; j < m; ++j) op[j] = read_at(*outer, outer->entries[j].vertex);
+        for (int32_t j = 0; j < m; ++j) read_into(*outer, outer->entries[j].vertex, &op[j]);
         tree.build(op, [&](int j) { return outer->entries[j].flags == 0; });
     } catch (const std::bad_alloc&) {
         return 1;
@@ -344,7 +354,16 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
     if (n < 3 || !rec.vertex_io) return 0;
     std::vector<P2> pt;
     std::vector<int32_t> prev, next;
-    std::vector<unsigned char> convex, live;
+    std::vector<unsigned char> convex;
+    // Per leaf of the tree, a bit for each of its entries that is still in the ring
+    // and reflex: the only ones an ear's test looks at.
+    static_assert(RunBoxTree::kLeaf <= 32);
+    std::vector<uint32_t> open;
+    auto set_open = [&](int32_t e, bool value) {
+        const uint32_t bit = uint32_t(1) << (e % RunBoxTree::kLeaf);
+        uint32_t& word = open[static_cast<size_t>(e / RunBoxTree::kLeaf)];
+        word = value ? word | bit : word & ~bit;
+    };
     std::optional<IndexSet> convex_set;
     RunBoxTree reflex_tree;
     const bool cw = rec.clockwise != 0;
@@ -357,19 +376,21 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         prev.resize(static_cast<size_t>(n));
         next.resize(static_cast<size_t>(n));
         convex.resize(static_cast<size_t>(n));
-        live.assign(static_cast<size_t>(n), 1);
+        open.assign(static_cast<size_t>(n / RunBoxTree::kLeaf + 1), 0);
         for (int32_t i = 0; i < n; ++i) {
-            pt[i] = read_at(rec, base + rec.entries[i].vertex);
+            read_into(rec, base + rec.entries[i].vertex, &pt[i]);
             prev[i] = i == 0 ? n - 1 : i - 1;
             next[i] = i == n - 1 ? 0 : i + 1;
         }
         convex_set.emplace(n);
         for (int32_t i = 0; i < n; ++i) {
             convex[i] = is_convex(i);
-            if (convex[i])
+            if (convex[i]) {
                 convex_set->insert(i);
-            else
+            } else {
+                set_open(i, true);
                 ++reflex_count;
+            }
         }
         reflex_tree.build(pt, [&](int i) { return !convex[i]; });
         const RunBoxTree::Node& all = reflex_tree.root();
@@ -427,29 +448,36 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         const double bound = -2 * eps - 4e-12 * extent2;
         const double k0 = ey0 * a.x - ex0 * a.y - bound, k1 = ey1 * b.x - ex1 * b.y - bound,
                      k2 = ey2 * c.x - ex2 * c.y - bound;
-        return reflex_tree.search(
+        return reflex_tree.search_runs(
             [&](const RunBoxTree::Node& node) {
-                if (node.lo[0] > qx1 || node.hi[0] < qx0 || node.lo[1] > qy1 || node.hi[1] < qy0) return true;
-                if (!sided) return false;
+                // Evaluated whole, without branches: which way a box goes is hard to
+                // foretell.
                 const double lx = node.lo[0], hx = node.hi[0], ly = node.lo[1], hy = node.hi[1];
+                const bool apart = (lx > qx1) | (hx < qx0) | (ly > qy1) | (hy < qy0);
                 const double v0 = std::max(ex0 * ly, ex0 * hy) + std::max(-ey0 * lx, -ey0 * hx) + k0;
                 const double v1 = std::max(ex1 * ly, ex1 * hy) + std::max(-ey1 * lx, -ey1 * hx) + k1;
                 const double v2 = std::max(ex2 * ly, ex2 * hy) + std::max(-ey2 * lx, -ey2 * hx) + k2;
-                return std::min(v0, std::min(v1, v2)) < 0;
+                return apart | (sided & (std::min(v0, std::min(v1, v2)) < 0));
             },
-            [&](int k) {
-                if (!live[k] || convex[k] || k == ip || k == e || k == is) return false;
-                const P2& q = pt[k];
-                if (same_place(q, a) || same_place(q, b) || same_place(q, c)) return false;
-                const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
-                const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
-                const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
-                return (c1 > -eps && c2 > -eps && c3 > -eps) || (c1 < eps && c2 < eps && c3 < eps);
+            [&](int first, int) {
+                for (uint32_t bits = open[static_cast<size_t>(first / RunBoxTree::kLeaf)]; bits; bits &= bits - 1) {
+                    const int k = first + __builtin_ctz(bits);
+                    const P2& q = pt[k];
+                    const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
+                    const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
+                    const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
+                    if (!(((c1 > -eps) & (c2 > -eps) & (c3 > -eps)) | ((c1 < eps) & (c2 < eps) & (c3 < eps)))) continue;
+                    if (k == ip || k == e || k == is) continue;
+                    if (same_place(q, a) || same_place(q, b) || same_place(q, c)) continue;
+                    return true;
+                }
+                return false;
             });
     };
     auto set_convex = [&](int32_t e, bool value) {
         if (convex[e] == value) return;
         convex[e] = value;
+        set_open(e, !value);
         if (value) {
             convex_set->insert(e);
             reflex_tree.kill(e);
@@ -509,7 +537,7 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
                 --reflex_count;
             }
         }
-        live[ear] = 0;
+        set_open(ear, false);
         next[ep] = es;
         prev[es] = ep;
         --left;
