@@ -1,5 +1,5 @@
 // Contour triangulation and 3D text: flat glyph builds of DejaVu Sans (glyphs/s),
-// n-gons with k holes bridged and ear-clipped (vertices/s; up to 100k vertices with
+// n-gons with k holes bridged and ear-clipped (vertices/s; up to 1M vertices with
 // 8 holes), with earcut on the same polygons as a peer when ZELO_BENCH_PEERS is on
 // (a Python helper timing its own loop in processor time, as the rate here is,
 // reported in the same run), a 128-character text build, and the 3D Text preview:
@@ -144,6 +144,7 @@ BENCHMARK(BM_NgonWithHoles)
     ->Args({1000, 8})
     ->Args({10000, 8})
     ->Args({100000, 8})
+    ->Args({1000000, 8})
     ->Unit(benchmark::kMillisecond);
 
 class CountSink : public Text3dSink {
