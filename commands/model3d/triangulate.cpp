@@ -341,7 +341,6 @@ class IndexSet {
     std::vector<std::vector<uint64_t>> levels_;
 };
 
-
 // The box tree of the ear test: the layout of RunBoxTree (leaves of kLeaf entries of
 // the ring, node k's children 2k and 2k + 1, boxes built alike, so a box is the same
 // to the bit), in x and y only, with the boxes of two children side by side in one
