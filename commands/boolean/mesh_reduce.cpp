@@ -92,35 +92,36 @@ uint32_t edge_key(float squared, int32_t edge) {
 }
 
 // (key, edge) pairs, the least first: per key the entries it started with, in edge
-// order, and a heap of those that came later; a bit per key that holds entries.
+// order, and a heap of those that came later; a bit per key that holds entries. The
+// arrays span the keys from the least to the greatest entered so far.
 class KeyQueue {
 public:
-    bool empty() const { return current_ >= keys(); }
+    bool empty() const { return current_ >= span(); }
     // The least entry (not empty()).
-    std::pair<uint32_t, int32_t> top() const {
-        const uint32_t c = current_;
-        return {c, head(c)};
-    }
+    std::pair<uint32_t, int32_t> top() const { return {base_ + current_, head(current_)}; }
     // `edges`, which come in edge order, with their keys.
-    void assign(const std::vector<int32_t>& edges, const std::vector<uint32_t>& keys) {
-        uint32_t top_key = 0;
-        for (uint32_t c : keys) top_key = std::max(top_key, c);
-        const size_t n = size_t(top_key) + 1;
+    void assign(const std::vector<int32_t>& edges, const std::vector<uint32_t>& edge_keys) {
+        uint32_t low = edge_keys.empty() ? 0 : edge_keys[0], high = low;
+        for (uint32_t key : edge_keys) low = std::min(low, key), high = std::max(high, key);
+        base_ = low;
+        const size_t n = size_t(high - low) + 1;
         begin_.assign(n + 1, 0);
-        for (uint32_t c : keys) ++begin_[c + 1];
+        for (uint32_t key : edge_keys) ++begin_[key - base_ + 1];
         for (size_t c = 0; c < n; ++c) begin_[c + 1] += begin_[c];
         read_.assign(begin_.begin(), begin_.end() - 1);
         items_.resize(edges.size());
         std::vector<int32_t> fill(read_);
-        for (size_t i = 0; i < edges.size(); ++i) items_[static_cast<size_t>(fill[keys[i]]++)] = edges[i];
+        for (size_t i = 0; i < edges.size(); ++i) items_[static_cast<size_t>(fill[edge_keys[i] - base_]++)] = edges[i];
         later_.assign(n, {});
         held_.assign((n + 63) / 64, 0);
         current_ = static_cast<uint32_t>(n);
         for (size_t c = 0; c < n; ++c)
             if (begin_[c + 1] > begin_[c]) mark(static_cast<uint32_t>(c));
     }
-    void push(uint32_t c, int32_t edge) {
-        if (c >= keys()) grow(c);
+    void push(uint32_t key, int32_t edge) {
+        if (key < base_) lower_base(key);
+        const uint32_t c = key - base_;
+        if (c >= span()) grow(c);
         std::vector<int32_t>& h = later_[c];
         h.push_back(edge);
         std::push_heap(h.begin(), h.end(), std::greater<>());
@@ -143,12 +144,15 @@ public:
     }
 
 private:
-    std::vector<int32_t> begin_, read_, items_;  // per key: its start entries begin_[c]..begin_[c + 1]
-    std::vector<std::vector<int32_t>> later_;    // per key: a min-heap of edges
+    // Per key from base_: its start entries items_[begin_[c]..begin_[c + 1]), the next
+    // of them to take, and the heap of later edges.
+    std::vector<int32_t> begin_, read_, items_;
+    std::vector<std::vector<int32_t>> later_;
     std::vector<uint64_t> held_;
-    uint32_t current_ = 0;  // the least key that holds entries; keys() when none
+    uint32_t base_ = 0;
+    uint32_t current_ = 0;  // the least key that holds entries, from base_; span() when none
 
-    uint32_t keys() const { return static_cast<uint32_t>(later_.size()); }
+    uint32_t span() const { return static_cast<uint32_t>(later_.size()); }
     int32_t head(uint32_t c) const {
         const std::vector<int32_t>& h = later_[c];
         if (read_[c] < begin_[c + 1]) {
@@ -167,7 +171,7 @@ private:
             if (w == c / 64) bits &= ~uint64_t(0) << (c % 64);
             if (bits) return static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits)));
         }
-        return keys();
+        return span();
     }
     void grow(uint32_t c) {
         const size_t n = size_t(c) + 1, was = later_.size();
@@ -178,6 +182,19 @@ private:
         later_.resize(n);
         held_.resize((n + 63) / 64, 0);
         if (none) current_ = static_cast<uint32_t>(n);
+    }
+    // Keys from `key` up to the old base are added in front, empty.
+    void lower_base(uint32_t key) {
+        const uint32_t d = base_ - key;
+        const bool none = current_ >= span();
+        begin_.insert(begin_.begin(), d, 0);
+        read_.insert(read_.begin(), d, 0);
+        later_.insert(later_.begin(), d, std::vector<int32_t>());
+        held_.assign((later_.size() + 63) / 64, 0);
+        for (size_t c = 0; c < later_.size(); ++c)
+            if (read_[c] < begin_[c + 1] || !later_[c].empty()) held_[c / 64] |= uint64_t(1) << (c % 64);
+        base_ = key;
+        current_ = none ? span() : current_ + d;
     }
 };
 
