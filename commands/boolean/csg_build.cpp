@@ -123,15 +123,16 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
     return csg::boolean_run(a, b, operation, status, false);
 }
 
-std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
-                                        bool plain_pairs) {
-    if (status) *status = CsgStatus{};
-    if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
-        if (status) status->code = 13;
-        return nullptr;
-    }
-    Context ctx;
-    ctx.plain_pairs = plain_pairs;
+namespace {
+
+// Cut with exact tests, and only where they cannot split a face soundly with the
+// cut of tolerances.
+constexpr bool kExactCut = true;
+
+// One attempt at the operation in a fresh context; the exact cut refuses with 42191
+// where it cannot help (faces shared by more than two, open solids, a face it cannot
+// split), so the caller can try again with the cut of tolerances.
+std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int operation, bool exact) {
     std::unique_ptr<MESH3> result;
     try {
         const size_t faces = face_count(a) + face_count(b);
@@ -140,6 +141,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         load_mesh(ctx, ctx.a, a);
         load_mesh(ctx, ctx.b, b);
         height_check(ctx);
+        if (exact && (ctx.a.crowded || ctx.b.crowded)) raise(ctx, 42191, "Edge of more than two faces");
         ctx.work_budget = 1024 * faces + 50000000;
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
@@ -149,7 +151,12 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         const Shape sa = solid_shape(ctx, ctx.a, o), sb = solid_shape(ctx, ctx.b, o);
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
-        intersect_solids(ctx);
+        if (exact) {
+            if (!sa.closed || !sb.closed) raise(ctx, 42191, "Solid is not closed");
+            if (!exact_cut(ctx)) raise(ctx, 42191, "Face can not be split");
+        } else {
+            intersect_solids(ctx);
+        }
         select_faces(ctx, operation);
         if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
@@ -162,6 +169,29 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         result.reset();
     }
     heap_free(ctx);
+    return result;
+}
+
+}  // namespace
+
+std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                        bool plain_pairs) {
+    if (status) *status = CsgStatus{};
+    if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
+        if (status) status->code = 13;
+        return nullptr;
+    }
+    if (kExactCut && !plain_pairs) {
+        Context ctx;
+        std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, true);
+        if (result || ctx.code != 42191) {
+            if (ctx.code != 0) report(ctx, status, true);
+            return result;
+        }
+    }
+    Context ctx;
+    ctx.plain_pairs = plain_pairs;
+    std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }

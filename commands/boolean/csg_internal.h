@@ -297,6 +297,10 @@ inline constexpr int kMaxRecasts = 64;
 
 // Cutting and classification (csg_cut.cpp, csg_classify.cpp).
 void intersect_solids(Context& ctx);
+// The exact cut (csg_corefine.cpp): splits both solids along their intersection with
+// every crossing made once and shared, and classifies every face. False, with the
+// solids untouched, when some face cannot be split soundly.
+bool exact_cut(Context& ctx);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);
