@@ -188,6 +188,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
             if (ctx.code != 0) report(ctx, status, true);
             return result;
         }
+        if (getenv("CSG_DEBUG")) fprintf(stderr, "exact cut fell back: %s\n", ctx.text);
     }
     Context ctx;
     ctx.plain_pairs = plain_pairs;

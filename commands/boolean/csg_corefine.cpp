@@ -440,8 +440,10 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     }
     for (int32_t m : inner) s.insert(m);
     for (const Seg* g = first; g != last; ++g) s.force(local[g->from], local[g->to]);
-    // Sides: in a face of A the piece on the left of the curve lies inside B; in a
-    // face of B the piece on its left lies outside A.
+    // Sides. The curve runs along na x nb, and the left of it (seen from the side na
+    // points to) is the direction of -nb in a face of A and of na in a face of B.
+    // Solids are wound clockwise seen from outside, so normals point inward: the
+    // piece on the left lies outside B in a face of A and inside A in a face of B.
     const bool face_of_a = cut.of_a(f);
     std::vector<uint32_t> state(s.tri.size(), 0);
     const auto label = [&](int32_t t, uint32_t st) {
@@ -451,8 +453,8 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     };
     for (const Seg* g = first; g != last; ++g) {
         const int32_t u = local[g->from], v = local[g->to];
-        label(s.left_of(u, v), face_of_a ? kInside : kOutside);
-        label(s.left_of(v, u), face_of_a ? kOutside : kInside);
+        label(s.left_of(u, v), face_of_a ? kOutside : kInside);
+        label(s.left_of(v, u), face_of_a ? kInside : kOutside);
     }
     // Which face edge each point lies on (corners on two).
     std::vector<uint8_t> edges_of(s.p.size(), 0);
