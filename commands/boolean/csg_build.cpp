@@ -181,14 +181,14 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         if (status) status->code = 13;
         return nullptr;
     }
-    if (kExactCut && !plain_pairs) {
+    if (kExactCut) {
         Context ctx;
+        ctx.plain_pairs = plain_pairs;
         std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, true);
         if (result || ctx.code != 42191) {
             if (ctx.code != 0) report(ctx, status, true);
             return result;
         }
-        if (getenv("CSG_DEBUG")) fprintf(stderr, "exact cut fell back: %s\n", ctx.text);
     }
     Context ctx;
     ctx.plain_pairs = plain_pairs;

@@ -63,6 +63,7 @@ struct Crossing {
     Face* f;      // of the other
     bool a_edge;  // e belongs to A
     double p[3];
+    uint64_t key;  // (edge, face): orders crossings alike however the pairs were met
     Vertex* va = nullptr;  // its vertex in A and in B
     Vertex* vb = nullptr;
 };
@@ -128,7 +129,7 @@ struct Cut {
         auto [it, fresh] = crossing_of.try_emplace(k, -1);
         if (!fresh) return it->second;
         if (!crosses(e, f)) return -1;
-        Crossing c{e, f, !of_a(f), {}};
+        Crossing c{e, f, !of_a(f), {}, k};
         const D3 a = pos(f->v[0]);
         const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
         const D3 p = pos(e->a), q = pos(e->b);
@@ -215,6 +216,13 @@ void for_each_pair(Cut& cut, F&& visit) {
         for (int64_t x = lo[0]; x <= hi[0]; ++x)
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
                 for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, static_cast<int32_t>(j));
+    }
+    if (cut.ctx.plain_pairs) {
+        // The reference: every pair.
+        for (size_t i = 0; i < cut.na; ++i)
+            for (size_t j = cut.na; j < cut.faces.size(); ++j)
+                if (boxes_meet(cut.faces[i]->box, cut.faces[j]->box)) visit(cut.faces[i], cut.faces[j]);
+        return;
     }
     std::vector<uint32_t> seen(cut.faces.size(), 0);
     for (size_t i = 0; i < cut.na; ++i) {
@@ -428,7 +436,9 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
             order.emplace_back(dot(D3{x.p[0], x.p[1], x.p[2]} - ea, eb - ea), m);
         }
         std::sort(order.begin(), order.end(), [&](const auto& l, const auto& r) {
-            return l.first != r.first ? l.first < r.first : s.ref[size_t(l.second)] < s.ref[size_t(r.second)];
+            return l.first != r.first ? l.first < r.first
+                                      : cut.crossings[size_t(s.ref[size_t(l.second)])].key <
+                                            cut.crossings[size_t(s.ref[size_t(r.second)])].key;
         });
         if (f->v[k] != e->a) std::reverse(order.begin(), order.end());
         int32_t from = k;
@@ -523,7 +533,14 @@ bool exact_cut(Context& ctx) {
     std::vector<std::pair<Face*, std::pair<size_t, size_t>>> split;  // face, its pieces
     try {
         for_each_pair(cut, [&cut](Face* fa, Face* fb) { cut.pair(fa, fb); });
-        std::stable_sort(cut.segs.begin(), cut.segs.end(), [](const Seg& l, const Seg& r) { return l.face < r.face; });
+        // By face, and within one in an order that does not depend on how the pairs
+        // were met.
+        const auto& xs = cut.crossings;
+        std::sort(cut.segs.begin(), cut.segs.end(), [&xs](const Seg& l, const Seg& r) {
+            if (l.face != r.face) return l.face < r.face;
+            const uint64_t lf = xs[size_t(l.from)].key, rf = xs[size_t(r.from)].key;
+            return lf != rf ? lf < rf : xs[size_t(l.to)].key < xs[size_t(r.to)].key;
+        });
         for (size_t i = 0, j = 0; i < cut.segs.size(); i = j) {
             while (j < cut.segs.size() && cut.segs[j].face == cut.segs[i].face) ++j;
             Face* f = cut.faces[size_t(cut.segs[i].face)];

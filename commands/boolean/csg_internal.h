@@ -216,7 +216,7 @@ struct Context {
     size_t work_budget = 0;
     // Weld with the reference map, cut by walking every face pair and conform the
     // curves by walking every cut edge (the reference for the weld grid, the face
-    // index and the cut-edge grid).
+    // index, the exact cut's grid of faces and the cut-edge grid).
     bool plain_pairs = false;
     // The seam join's twins (see twin_of); set once the join has run.
     std::vector<Vertex*> twins;

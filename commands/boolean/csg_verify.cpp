@@ -228,7 +228,6 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         lo = std::max(0.0, va - vb);
         hi = va;
     }
-    if (getenv("CSG_DEBUG")) fprintf(stderr, "vol %g lo %g hi %g va %g vb %g\n", v, lo, hi, va, vb);
     if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, 42191, "Result volume is out of reach");
 }
 

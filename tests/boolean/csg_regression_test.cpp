@@ -145,3 +145,20 @@ TEST(CsgRegression, KnottedTubeEnds) {
     auto turned = make_mesh(pts, tris);
     within_seconds(120, "knotted tube", [&] { check_pair({"knotted tube", std::move(tube), std::move(turned), NAN, 0.01}); });
 }
+
+// Turned copies and overlapping spheres, whose cut once left gaps in the intersection
+// curve (results refused, or wrong and returned): every operation gives the answer.
+TEST(CsgRegression, TurnedCopiesAndSpheresAreNotRefused) {
+    std::vector<Pair> cases;
+    cases.push_back({"icosphere and its turned copy", make_sphere({0, 0, 0}, 50, 3),
+                     make_sphere({0, 0, 0}, 50, 3, Motion{0.3, 0.2, 0.1}), NAN, 0.01});
+    cases.push_back({"icosahedron and icosphere", make_sphere({0, 0, 0}, 10, 0), make_sphere({2, 1, 1}, 9, 2), NAN, 0.1});
+    cases.push_back(spheres("Sphere command's spheres", uv_sphere({0, 0, 0}, 10, 24, 12), 10, uv_sphere({6, 3, 2}, 8, 20, 10),
+                            8, {6, 3, 2}, 0.02));
+    cases.push_back(spheres("20,480-triangle icospheres", make_sphere({0, 0, 0}, 50, 5), 50,
+                            make_sphere({30, 17, 9}, 45, 5), 45, {30, 17, 9}, 0.003));
+    for (Pair& c : cases) {
+        c.may_refuse = false;
+        check_pair(c);
+    }
+}
