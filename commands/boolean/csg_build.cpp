@@ -129,6 +129,14 @@ namespace {
 // cut of tolerances.
 constexpr bool kExactCut = true;
 
+// Whether every face of s is kept (an uncut solid: none was dropped by the operation).
+bool kept_whole(const Solid& s) {
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!live(f)) return false;
+    }
+    return true;
+}
+
 // One attempt at the operation in a fresh context; the exact cut refuses with 42191
 // where it cannot help (faces shared by more than two, open solids, a face it cannot
 // split), so the caller can try again with the cut of tolerances.
@@ -158,6 +166,11 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             intersect_solids(ctx);
         }
         select_faces(ctx, operation);
+        // Solids that only touch, both kept whole, would meet along a face of no
+        // thickness (two shells side by side, or a hollow whose skin lies on the
+        // outside).
+        if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
+            raise(ctx, 42191, "Solids only touch");
         if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
@@ -181,18 +194,22 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         if (status) status->code = 13;
         return nullptr;
     }
+    // Solids that only touch are given to the cut of tolerances first, which joins
+    // faces that lie on each other into one solid; its refusal leaves the exact answer.
+    Context exact;
+    std::unique_ptr<MESH3> answer;
     if (kExactCut) {
-        Context ctx;
-        ctx.plain_pairs = plain_pairs;
-        std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, true);
-        if (result || ctx.code != 42191) {
-            if (ctx.code != 0) report(ctx, status, true);
-            return result;
+        exact.plain_pairs = plain_pairs;
+        answer = attempt(exact, a, b, operation, true);
+        if ((answer && !exact.touch_only) || (!answer && exact.code != 42191)) {
+            if (exact.code != 0) report(exact, status, true);
+            return answer;
         }
     }
     Context ctx;
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
+    if (!result && answer) return answer;
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }

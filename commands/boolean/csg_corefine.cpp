@@ -73,6 +73,8 @@ struct Seg {
     int32_t from, to;  // crossings, along na x nb
 };
 
+bool overlap_in_plane(const Face* f, const Face* g);
+
 struct Cut {
     Context& ctx;
     std::vector<Face*> faces;  // A's live faces, then B's
@@ -82,6 +84,7 @@ struct Cut {
     std::vector<Crossing> crossings;
     std::vector<Seg> segs;
     bool zero = false;  // some test met an exact zero (settled by the tie-break)
+    bool flat_contact = false;  // a face of A lies on a face of B over some area
 
     explicit Cut(Context& c) : ctx(c) {}
 
@@ -94,9 +97,10 @@ struct Cut {
     }
 
     // The side of face f's plane that vertex v of the other solid lies on (never 0).
-    int side(const Face* f, const Vertex* v) {
+    int side(const Face* f, const Vertex* v, bool* on = nullptr) {
         const DV a = dv(f->v[0]), b = dv(f->v[1]), c = dv(f->v[2]), p = dv(v);
         const int s = orient3d(a.p, b.p, c.p, p.p);
+        if (on) *on = s == 0;
         if (s) return s;
         zero = true;
         // B moved by the step: a face of B moves away from v, a vertex of B with it.
@@ -147,7 +151,9 @@ struct Cut {
     // The segment where fa (of A) and fb (of B) meet, when they do.
     void pair(Face* fa, Face* fb) {
         int sa[3], sb[3];
-        for (int i = 0; i < 3; ++i) sa[i] = side(fb, fa->v[i]);
+        bool on[3];
+        for (int i = 0; i < 3; ++i) sa[i] = side(fb, fa->v[i], &on[i]);
+        if (on[0] && on[1] && on[2] && !flat_contact) flat_contact = overlap_in_plane(fa, fb);
         if (sa[0] == sa[1] && sa[1] == sa[2]) return;
         for (int i = 0; i < 3; ++i) sb[i] = side(fa, fb->v[i]);
         if (sb[0] == sb[1] && sb[1] == sb[2]) return;
@@ -173,6 +179,32 @@ struct Cut {
         segs.push_back({index(fb), from, to});
     }
 };
+
+// Whether two triangles in one plane share some area: no edge of either has the other
+// wholly on its outer side or on its line.
+bool overlap_in_plane(const Face* f, const Face* g) {
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
+    const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
+    const int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
+    V2 p[2][3];
+    for (int k = 0; k < 3; ++k) {
+        const DV u = dv(f->v[k]), w = dv(g->v[k]);
+        p[0][k] = {u.p[ax], u.p[ay]};
+        p[1][k] = {w.p[ax], w.p[ay]};
+    }
+    for (int t = 0; t < 2; ++t) {
+        const int turn = orient2d(p[t][0].data(), p[t][1].data(), p[t][2].data());
+        for (int k = 0; k < 3; ++k) {
+            bool apart = true;
+            for (int j = 0; j < 3 && apart; ++j)
+                apart = turn * orient2d(p[t][k].data(), p[t][(k + 1) % 3].data(), p[1 - t][j].data()) <= 0;
+            if (apart) return false;
+        }
+    }
+    return true;
+}
 
 bool boxes_meet(const float a[6], const float b[6]) {
     for (int k = 0; k < 3; ++k) {
@@ -551,6 +583,7 @@ bool exact_cut(Context& ctx) {
     } catch (const Unsplittable&) {
         return false;
     }
+    ctx.touch_only = cut.flat_contact && cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
     const std::vector<Face*> original_b(cut.faces.begin() + long(cut.na), cut.faces.end());

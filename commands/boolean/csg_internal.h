@@ -221,6 +221,10 @@ struct Context {
     // The seam join's twins (see twin_of); set once the join has run.
     std::vector<Vertex*> twins;
     bool seam_joined = false;
+    // Set by the exact cut: the solids only touch, a face of one lying on a face of the
+    // other over some area and no face crossing another, so a result holding both
+    // solids whole would have them meet along that area.
+    bool touch_only = false;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
