@@ -584,6 +584,7 @@ bool exact_cut(Context& ctx) {
         return false;
     }
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
+    ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
     const std::vector<Face*> original_b(cut.faces.begin() + long(cut.na), cut.faces.end());

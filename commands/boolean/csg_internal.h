@@ -225,6 +225,9 @@ struct Context {
     // other over some area and no face crossing another, so a result holding both
     // solids whole would have them meet along that area.
     bool touch_only = false;
+    // Set by the exact cut when no face crossed another: each solid is kept whole or
+    // dropped whole, so corners of the two at one point are solids touching there.
+    bool uncut = false;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides

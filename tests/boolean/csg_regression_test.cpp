@@ -186,3 +186,10 @@ TEST(CsgRegression, RandomBoxesAreNotRefused) {
         check_pair(c);
     }
 }
+
+// Boxes meeting at one corner only: the union holds both (they share that point) and
+// was refused.
+TEST(CsgRegression, BoxesMeetingAtACorner) {
+    check_pair({"corner to corner", make_box({10, 10, 10}), make_box({6, 8, 7}, Motion{0, 0, 0, {10, 10, 10}}), 0, 1e-6,
+                false});
+}
