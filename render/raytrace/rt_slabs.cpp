@@ -39,6 +39,20 @@ float up(double v) {
 
 // ---- Build ----
 
+// The search's copy of a triangle; the inside test's axes as rt_triangle_hit picks them.
+void place_triangle(RtSlabTriangle* out, const RtTriangle* t) {
+    const Vec3d* p[3] = {&t->p1, &t->p2, &t->p3};
+    const int axis = (t->flags & 3) - 1;
+    out->s_axis = axis != 0 ? 0 : 1;
+    out->t_axis = axis == 2 ? 1 : 2;
+    out->n[0] = t->n.x, out->n[1] = t->n.y, out->n[2] = t->n.z;
+    out->d = t->d;
+    for (int k = 0; k < 3; ++k) {
+        out->s[k] = rt_comp(*p[k], out->s_axis);
+        out->t[k] = rt_comp(*p[k], out->t_axis);
+    }
+}
+
 // A box in four lanes (the fourth unused by boxes; an object's reference keeps its
 // number there).
 struct Box {
@@ -593,10 +607,12 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     // neighbours here), with their places in the list.
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
+    auto* triangles = static_cast<RtSlabTriangle*>(arena.alloc(sizeof(RtSlabTriangle) * n));
     parallel(chunks, threads, [&](size_t c) {
         for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
             ranks[i] = ref_id(boxes[i]);
             objects[i] = refs[ranks[i]];
+            if (kinds[ranks[i]] == 1) place_triangle(&triangles[i], static_cast<const RtTriangle*>(objects[i]));
         }
     });
     parallel(lists.size(), threads, [&](size_t list) {
@@ -616,6 +632,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             node->boxes = hot;
             node->objects = objects;
             node->ranks = ranks;
+            node->triangles = triangles;
             Box all;
             all.empty();
             for (int k = 0; k < 4; ++k) {
@@ -742,16 +759,15 @@ inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, f
 // The smallest float not below v.
 float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 
-// Visits the hierarchy nearest box first: leaf(object, triangle, place) for every
-// object whose box the ray enters below the bound (which leaf may lower). A node's
-// objects are visited before its inner children, which go nearest first, the nearest
-// without the stack.
+// Visits the hierarchy nearest box first: leaf(triangle, place) for every object whose
+// box the ray enters below the bound (which leaf may lower). A node's objects are
+// visited before its inner children, which go nearest first, the nearest without the
+// stack.
 template <class Leaf>
 void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
     if (!root || !(root->type & kRtSlabNode)) return;
     const auto* top = static_cast<const RtSlabNode*>(root);
     const RtSlabBoxes* nodes = top->boxes;
-    RtObject* const* objects = top->objects;
     const RayBoxes r = prepare(ray);
     std::vector<RtSlabEntry>& stack = queue.stack;
     const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
@@ -764,41 +780,32 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
         ++opened;
         float depth[4];
         const int mask = test_children(n, r, bound, depth);
-        // Children's memory fetched early: every inner box, every object's record.
-        for (int m = mask; m; m &= m - 1) {
-            const int k = __builtin_ctz(static_cast<unsigned>(m));
-            if (n->leaves >> k & 1)
-                __builtin_prefetch(reinterpret_cast<const char*>(objects[n->child[k]]) + 64);
-            else
-                __builtin_prefetch(nodes + n->child[k]);
-        }
         for (int m = mask & n->leaves; m; m &= m - 1) {
             const int k = __builtin_ctz(static_cast<unsigned>(m));
-            if (depth[k] <= bound) leaf(objects[n->child[k]], (n->triangles >> k) & 1, n->child[k]);
+            if (depth[k] <= bound) leaf((n->triangles >> k) & 1, n->child[k]);
         }
-        int inner = mask & ~n->leaves;
         const RtSlabBoxes* next = nullptr;
-        if (inner) {
+        if (int inner = mask & ~n->leaves) {
             // The nearest inner child next; the others on the stack, farthest first.
-            int k = __builtin_ctz(static_cast<unsigned>(inner));
-            inner &= inner - 1;
-            if (!inner) {
-                if (depth[k] <= bound) next = nodes + n->child[k];
-            } else {
-                RtSlabEntry sorted[4];
-                int count = 0;
-                for (int m = mask & ~n->leaves; m; m &= m - 1) {
-                    k = __builtin_ctz(static_cast<unsigned>(m));
-                    int i = count++;
-                    while (i > 0 && sorted[i - 1].depth < depth[k]) {
-                        sorted[i] = sorted[i - 1];
-                        --i;
-                    }
-                    sorted[i] = {n->child[k], depth[k]};
-                }
-                for (int i = 0; i < count - 1; ++i) base[sp++] = sorted[i];
-                if (sorted[count - 1].depth <= bound) next = nodes + sorted[count - 1].node;
+            RtSlabEntry e[4];
+            int count = 0;
+            for (; inner; inner &= inner - 1) {
+                const int k = __builtin_ctz(static_cast<unsigned>(inner));
+                e[count++] = {n->child[k], depth[k]};
             }
+            if (count == 2) {
+                const bool swap = e[0].depth < e[1].depth;
+                const RtSlabEntry far = swap ? e[1] : e[0], near = swap ? e[0] : e[1];
+                e[0] = far, e[1] = near;
+            } else if (count > 2) {
+                for (int i = 1; i < count; ++i)
+                    for (int j = i; j > 0 && e[j - 1].depth < e[j].depth; --j) std::swap(e[j - 1], e[j]);
+            }
+            for (int i = 0; i < count - 1; ++i) {
+                __builtin_prefetch(nodes + e[i].node);
+                base[sp++] = e[i];
+            }
+            if (e[count - 1].depth <= bound) next = nodes + e[count - 1].node;
         }
         while (!next && sp) {
             const RtSlabEntry& e = base[--sp];
@@ -814,31 +821,57 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
 
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena) {
-    bool found = false;
+    if (!root || !(root->type & kRtSlabNode)) return false;
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    const uint32_t* ranks = top->ranks;
+    RtObject* const* objects = top->objects;
+    const RtSlabTriangle* triangles = top->triangles;
+    const double org[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+    const double dir[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
+    // The best so far: a triangle's hit is its depth alone until the search ends.
+    double best_depth = best->depth;
     int32_t best_rank = -1;
-    float bound = bound_of(best->depth);
-    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
-    search(root, ray, queue, bound, [&](const RtObject* o, bool triangle, uint32_t place) {
+    int64_t best_place = -1;
+    bool best_triangle = false;
+    float bound = bound_of(best_depth);
+    search(root, ray, queue, bound, [&](bool triangle, uint32_t place) {
+        double depth;
         RtHit h;
         if (triangle) {
-            // A hit beyond the best so far cannot win (an equal one may, on a tie).
-            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o), best->depth);
-            if (depth < 0.0) return;
-            h.depth = depth;
-            h.point = ray.origin + depth * ray.dir;
-            h.object = o;
-        } else if (!rt_nearest_hit(&h, o, ray, arena)) {
-            return;
+            // rt_triangle_hit on the search's copy; a hit beyond the best so far cannot
+            // win (an equal one may, on a tie).
+            const RtSlabTriangle& t = triangles[place];
+            const double c = t.n[0] * dir[0] + t.n[1] * dir[1] + t.n[2] * dir[2];
+            if (c > -0.001 && c < 0.001) return;
+            depth = -((t.n[0] * org[0] + t.n[1] * org[1] + t.n[2] * org[2]) + t.d) / c;
+            if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= best_depth)) return;
+            const double hs = org[t.s_axis] + depth * dir[t.s_axis], ht = org[t.t_axis] + depth * dir[t.t_axis];
+            const double as = t.s[0], at = t.t[0], bs = t.s[1], bt = t.t[1], cs = t.s[2], ct = t.t[2];
+            if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return;
+            if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return;
+            if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return;
+        } else {
+            if (!rt_nearest_hit(&h, objects[place], ray, arena)) return;
+            depth = h.depth;
         }
-        if (h.depth < best->depth || (found && h.depth == best->depth && int32_t(ranks[place]) < best_rank)) {
-            *best = h;
-            *object = o;
-            best_rank = int32_t(ranks[place]);
-            found = true;
-            bound = bound_of(h.depth);
+        const int32_t rank = int32_t(ranks[place]);
+        if (depth < best_depth || (best_place >= 0 && depth == best_depth && rank < best_rank)) {
+            best_depth = depth;
+            best_rank = rank;
+            best_place = place;
+            best_triangle = triangle;
+            if (!triangle) *best = h;
+            bound = bound_of(depth);
         }
     });
-    return found;
+    if (best_place < 0) return false;
+    *object = objects[best_place];
+    if (best_triangle) {
+        best->depth = best_depth;
+        best->point = ray.origin + best_depth * ray.dir;
+        best->object = *object;
+    }
+    return true;
 }
 
 bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
@@ -850,7 +883,9 @@ bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
     int32_t end_rank = -1;
     float bound = bound_of(max_depth);
     const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
-    search(root, ray, queue, bound, [&](const RtObject* o, bool, uint32_t place) {
+    RtObject* const* objects = ranks ? static_cast<const RtSlabNode*>(root)->objects : nullptr;
+    search(root, ray, queue, bound, [&](bool, uint32_t place) {
+        const RtObject* o = objects[place];
         const int32_t rank = int32_t(ranks[place]);
         list->count = 0;
         if (!o->methods->all_intersections(o, ray, list, arena)) return;

@@ -25,6 +25,15 @@ struct alignas(64) RtSlabBoxes {
     uint8_t triangles;  // bit k: that object is a triangle
 };
 
+// What the nearest-hit search reads of a triangle, kept beside the hierarchy in its
+// object order: the plane (n.P + d = 0) and the corners in the two coordinates the
+// inside test uses (h[s_axis], h[t_axis] of a point h).
+struct RtSlabTriangle {
+    double n[3], d;
+    double s[3], t[3];
+    uint8_t s_axis, t_axis;
+};
+
 // A node of the hierarchy (its boxes at the same number in the boxes array).
 struct RtSlabNode : RtObject {
     int count;  // 1 to 4
@@ -33,6 +42,7 @@ struct RtSlabNode : RtObject {
     const RtSlabBoxes* boxes;    // every node's, by node number (the root is number 0)
     RtObject* const* objects;    // the placed objects in hierarchy order
     const uint32_t* ranks;       // their places in the object list (ties)
+    const RtSlabTriangle* triangles;  // by place; set for the triangles only
 };
 
 // A node waiting on a search's stack, with its box's entry depth.
