@@ -817,61 +817,219 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
     queue.opened += opened;
 }
 
+// rt_triangle_hit on the search's copy of a triangle: its depth along the ray, or a
+// negative value for a miss or a hit beyond max_depth.
+inline double triangle_depth(const RtSlabTriangle& t, const double org[3], const double dir[3], double max_depth) {
+    const double c = t.n[0] * dir[0] + t.n[1] * dir[1] + t.n[2] * dir[2];
+    if (c > -0.001 && c < 0.001) return -1.0;
+    const double depth = -((t.n[0] * org[0] + t.n[1] * org[1] + t.n[2] * org[2]) + t.d) / c;
+    if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= max_depth)) return -1.0;
+    const double hs = org[t.s_axis] + depth * dir[t.s_axis], ht = org[t.t_axis] + depth * dir[t.t_axis];
+    const double as = t.s[0], at = t.t[0], bs = t.s[1], bt = t.t[1], cs = t.s[2], ct = t.t[2];
+    if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return -1.0;
+    if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return -1.0;
+    if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return -1.0;
+    return depth;
+}
+
+// One ray's nearest hit while a search runs: of hits at the same depth the object
+// earlier in the list wins. A triangle's hit is its depth alone until the search ends.
+struct Nearest {
+    const RtRay* ray;
+    double org[3], dir[3];
+    double depth;       // the best so far (or the caller's limit)
+    float bound;        // the smallest float not below it
+    int32_t rank = -1;
+    int64_t place = -1;  // none yet
+    bool triangle = false;
+    RtHit other;        // a hit of another kind of object
+
+    void start(const RtRay& r, double limit) {
+        ray = &r;
+        org[0] = r.origin.x, org[1] = r.origin.y, org[2] = r.origin.z;
+        dir[0] = r.dir.x, dir[1] = r.dir.y, dir[2] = r.dir.z;
+        depth = limit;
+        bound = bound_of(limit);
+    }
+    void offer(const RtSlabNode* top, bool is_triangle, uint32_t place_of, RtArena& arena) {
+        double d;
+        RtHit h;
+        if (is_triangle) {
+            // A hit beyond the best so far cannot win (an equal one may, on a tie).
+            d = triangle_depth(top->triangles[place_of], org, dir, depth);
+            if (d < 0.0) return;
+        } else {
+            if (!rt_nearest_hit(&h, top->objects[place_of], *ray, arena)) return;
+            d = h.depth;
+        }
+        const int32_t r = int32_t(top->ranks[place_of]);
+        if (!(d < depth || (place >= 0 && d == depth && r < rank))) return;
+        if (!is_triangle) other = h;
+        depth = d;
+        rank = r;
+        place = place_of;
+        triangle = is_triangle;
+        bound = bound_of(d);
+    }
+    // The result into best and object; false when nothing was found.
+    bool finish(const RtSlabNode* top, RtHit* best, const RtObject** object) const {
+        if (place < 0) return false;
+        *object = top->objects[place];
+        if (triangle) {
+            best->depth = depth;
+            best->point = ray->origin + depth * ray->dir;
+            best->object = *object;
+        } else {
+            *best = other;
+        }
+        return true;
+    }
+};
+
 }  // namespace
 
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena) {
     if (!root || !(root->type & kRtSlabNode)) return false;
     const auto* top = static_cast<const RtSlabNode*>(root);
-    const uint32_t* ranks = top->ranks;
-    RtObject* const* objects = top->objects;
-    const RtSlabTriangle* triangles = top->triangles;
-    const double org[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
-    const double dir[3] = {ray.dir.x, ray.dir.y, ray.dir.z};
-    // The best so far: a triangle's hit is its depth alone until the search ends.
-    double best_depth = best->depth;
-    int32_t best_rank = -1;
-    int64_t best_place = -1;
-    bool best_triangle = false;
-    float bound = bound_of(best_depth);
-    search(root, ray, queue, bound, [&](bool triangle, uint32_t place) {
-        double depth;
-        RtHit h;
-        if (triangle) {
-            // rt_triangle_hit on the search's copy; a hit beyond the best so far cannot
-            // win (an equal one may, on a tie).
-            const RtSlabTriangle& t = triangles[place];
-            const double c = t.n[0] * dir[0] + t.n[1] * dir[1] + t.n[2] * dir[2];
-            if (c > -0.001 && c < 0.001) return;
-            depth = -((t.n[0] * org[0] + t.n[1] * org[1] + t.n[2] * org[2]) + t.d) / c;
-            if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= best_depth)) return;
-            const double hs = org[t.s_axis] + depth * dir[t.s_axis], ht = org[t.t_axis] + depth * dir[t.t_axis];
-            const double as = t.s[0], at = t.t[0], bs = t.s[1], bt = t.t[1], cs = t.s[2], ct = t.t[2];
-            if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return;
-            if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return;
-            if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return;
-        } else {
-            if (!rt_nearest_hit(&h, objects[place], ray, arena)) return;
-            depth = h.depth;
+    Nearest near;
+    near.start(ray, best->depth);
+    search(root, ray, queue, near.bound,
+           [&](bool triangle, uint32_t place) { near.offer(top, triangle, place, arena); });
+    return near.finish(top, best, object);
+}
+
+uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays, int count, RtHit* best,
+                                  const RtObject** object, RtQueue& queue, RtArena& arena) {
+    if (!root || !(root->type & kRtSlabNode) || count <= 0) return 0;
+    if (count > kRtPacketRays) rt_error(kRtErrorGeneral, "too many rays in a packet");
+    uint32_t found = 0;
+    auto one_by_one = [&] {
+        for (int i = 0; i < count; ++i)
+            if (rt_slab_intersect(root, *rays[i], &best[i], &object[i], queue, arena)) found |= 1u << i;
+        return found;
+    };
+#if defined(__SSE2__)
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    const RtSlabBoxes* nodes = top->boxes;
+    // The rays in lanes (two groups of four), each lane's box test the one-ray test;
+    // lanes past count never enter a box. Rays whose directions differ in sign on an
+    // axis go one by one.
+    constexpr int kGroups = kRtPacketRays / 4;
+    Nearest near[kRtPacketRays];
+    alignas(16) float inv[3][kRtPacketRays], org_near[3][kRtPacketRays], org_far[3][kRtPacketRays];
+    alignas(16) float bounds[kRtPacketRays];
+    int near_hi[3] = {0, 0, 0};
+    for (int i = 0; i < kRtPacketRays; ++i) {
+        if (i >= count) {
+            for (int a = 0; a < 3; ++a) inv[a][i] = 1, org_near[a][i] = org_far[a][i] = 0;
+            bounds[i] = -kInf;
+            continue;
         }
-        const int32_t rank = int32_t(ranks[place]);
-        if (depth < best_depth || (best_place >= 0 && depth == best_depth && rank < best_rank)) {
-            best_depth = depth;
-            best_rank = rank;
-            best_place = place;
-            best_triangle = triangle;
-            if (!triangle) *best = h;
-            bound = bound_of(depth);
+        near[i].start(*rays[i], best[i].depth);
+        bounds[i] = near[i].bound;
+        const RayBoxes r = prepare(*rays[i]);
+        for (int a = 0; a < 3; ++a) {
+            if (i == 0) near_hi[a] = r.near_hi[a];
+            if (r.near_hi[a] != near_hi[a]) return one_by_one();
+            inv[a][i] = r.inv[a], org_near[a][i] = r.org_near[a], org_far[a][i] = r.org_far[a];
         }
-    });
-    if (best_place < 0) return false;
-    *object = objects[best_place];
-    if (best_triangle) {
-        best->depth = best_depth;
-        best->point = ray.origin + best_depth * ray.dir;
-        best->object = *object;
     }
-    return true;
+    std::vector<RtPacketEntry>& stack = queue.packet_stack;
+    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
+    if (stack.size() < need) stack.resize(need);
+    RtPacketEntry* base = stack.data();
+    size_t sp = 0;
+    uint64_t opened = 0;
+    const RtSlabBoxes* n = nodes;
+    uint32_t active = (1u << count) - 1;
+    const __m128 low = _mm_set1_ps(kLow), high = _mm_set1_ps(kHigh), zero = _mm_setzero_ps(), inf = _mm_set1_ps(kInf);
+    // The rays of mask whose bound the depth does not pass.
+    auto within = [&](float depth, uint32_t mask) {
+        const __m128 d = _mm_set1_ps(depth);
+        uint32_t keep = 0;
+        for (int g = 0; g < kGroups; ++g)
+            keep |= uint32_t(_mm_movemask_ps(_mm_cmple_ps(d, _mm_load_ps(bounds + 4 * g)))) << (4 * g);
+        return keep & mask;
+    };
+    for (;;) {
+        ++opened;
+        // Per child, the rays that enter its box, their entry depths and the least of them.
+        alignas(16) float depth[4][kRtPacketRays];
+        uint32_t entered[4];
+        float least[4];
+        const float* nearp[3];
+        const float* farp[3];
+        for (int a = 0; a < 3; ++a) {
+            nearp[a] = near_hi[a] ? n->hi[a] : n->lo[a];
+            farp[a] = near_hi[a] ? n->lo[a] : n->hi[a];
+        }
+        for (int k = 0; k < 4; ++k) {
+            uint32_t bits = 0;
+            __m128 closest = inf;
+            for (int g = 0; g < kGroups; ++g) {
+                __m128 tn = _mm_set1_ps(-kInf), tf = inf;
+                for (int a = 0; a < 3; ++a) {
+                    const __m128 i = _mm_load_ps(inv[a] + 4 * g);
+                    const __m128 nv = _mm_set1_ps(nearp[a][k]), fv = _mm_set1_ps(farp[a][k]);
+                    tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(nv, _mm_load_ps(org_near[a] + 4 * g)), i));
+                    tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(fv, _mm_load_ps(org_far[a] + 4 * g)), i));
+                }
+                tn = _mm_mul_ps(tn, low);
+                tf = _mm_mul_ps(tf, high);
+                const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, zero)),
+                                             _mm_cmple_ps(tn, _mm_load_ps(bounds + 4 * g)));
+                _mm_store_ps(depth[k] + 4 * g, tn);
+                bits |= uint32_t(_mm_movemask_ps(ok)) << (4 * g);
+                closest = _mm_min_ps(closest, _mm_or_ps(_mm_and_ps(ok, tn), _mm_andnot_ps(ok, inf)));
+            }
+            entered[k] = bits & active;
+            closest = _mm_min_ps(closest, _mm_shuffle_ps(closest, closest, _MM_SHUFFLE(1, 0, 3, 2)));
+            closest = _mm_min_ps(closest, _mm_shuffle_ps(closest, closest, _MM_SHUFFLE(2, 3, 0, 1)));
+            least[k] = _mm_cvtss_f32(closest);
+        }
+        for (int k = 0; k < 4; ++k) {
+            if (!(n->leaves >> k & 1) || !entered[k]) continue;
+            const bool triangle = (n->triangles >> k) & 1;
+            for (uint32_t m = entered[k]; m; m &= m - 1) {
+                const int i = __builtin_ctz(m);
+                if (depth[k][i] <= bounds[i]) {
+                    near[i].offer(top, triangle, n->child[k], arena);
+                    bounds[i] = near[i].bound;
+                }
+            }
+        }
+        // The inner children: the nearest next, the others on the stack, farthest first.
+        RtPacketEntry e[4];
+        int inner = 0;
+        for (int k = 0; k < 4; ++k) {
+            if ((n->leaves >> k & 1) || !entered[k]) continue;
+            const RtPacketEntry x{n->child[k], entered[k], least[k]};
+            int j = inner++;
+            for (; j > 0 && e[j - 1].depth < x.depth; --j) e[j] = e[j - 1];
+            e[j] = x;
+        }
+        const RtSlabBoxes* next = nullptr;
+        for (int i = 0; i < inner - 1; ++i) {
+            __builtin_prefetch(nodes + e[i].node);
+            base[sp++] = e[i];
+        }
+        // A node goes on with the rays that may still find something nearer in it.
+        if (inner && (active = within(e[inner - 1].depth, e[inner - 1].rays))) next = nodes + e[inner - 1].node;
+        while (!next && sp) {
+            const RtPacketEntry& x = base[--sp];
+            if ((active = within(x.depth, x.rays))) next = nodes + x.node;
+        }
+        if (!next) break;
+        n = next;
+    }
+    queue.opened += opened;
+    for (int i = 0; i < count; ++i)
+        if (near[i].finish(top, &best[i], &object[i])) found |= 1u << i;
+    return found;
+#else
+    return one_by_one();
+#endif
 }
 
 bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,

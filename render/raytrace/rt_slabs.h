@@ -51,6 +51,14 @@ struct RtSlabEntry {
     float depth;
 };
 
+// A node waiting on a packet search's stack: the rays that entered its box (a bit per
+// ray) and the least of their entry depths.
+struct RtPacketEntry {
+    uint32_t node;
+    uint32_t rays;
+    float depth;
+};
+
 struct RtQueueEntry {
     double depth;
     const RtObject* object;
@@ -69,6 +77,7 @@ public:
     uint64_t opened = 0;
     // The hierarchy searches' stack (grown to the hierarchy's depth).
     std::vector<RtSlabEntry> stack;
+    std::vector<RtPacketEntry> packet_stack;
 
 private:
     std::vector<RtQueueEntry> heap_;
@@ -89,6 +98,16 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads = 1);
 // *object then updated. Of hits at the same depth the object earlier in the list wins.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
+
+// Rays a packet search takes at most.
+inline constexpr int kRtPacketRays = 8;
+
+// rt_slab_intersect for count rays (up to kRtPacketRays) at once, the hierarchy walked
+// once for all of them: each ray gets what rt_slab_intersect would give it, in best[i]
+// and object[i]. Returns a bit per ray that found a hit. Quicker than one ray at a time
+// where the rays run close together (neighbouring pixels' camera rays).
+uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays, int count, RtHit* best,
+                                  const RtObject** object, RtQueue& queue, RtArena& arena);
 
 // A hit and the top-level object it belongs to.
 struct RtObjectHit {
