@@ -39,6 +39,16 @@ float up(double v) {
 
 // ---- Build ----
 
+// True when the triangle's corners are float values (the search's copy holds them so).
+bool float_corners(const RtTriangle* t) {
+    for (const Vec3d* p : {&t->p1, &t->p2, &t->p3})
+        for (int a = 0; a < 3; ++a) {
+            const double v = rt_comp(*p, a);
+            if (static_cast<double>(static_cast<float>(v)) != v) return false;
+        }
+    return true;
+}
+
 // The search's copy of a triangle; the inside test's axes as rt_triangle_hit picks them.
 void place_triangle(RtSlabTriangle* out, const RtTriangle* t) {
     const Vec3d* p[3] = {&t->p1, &t->p2, &t->p3};
@@ -48,8 +58,8 @@ void place_triangle(RtSlabTriangle* out, const RtTriangle* t) {
     out->n[0] = t->n.x, out->n[1] = t->n.y, out->n[2] = t->n.z;
     out->d = t->d;
     for (int k = 0; k < 3; ++k) {
-        out->s[k] = rt_comp(*p[k], out->s_axis);
-        out->t[k] = rt_comp(*p[k], out->t_axis);
+        out->s[k] = static_cast<float>(rt_comp(*p[k], out->s_axis));
+        out->t[k] = static_cast<float>(rt_comp(*p[k], out->t_axis));
     }
 }
 
@@ -484,6 +494,17 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
+namespace {
+
+// Room for count T on T's alignment.
+template <class T>
+T* aligned(RtArena& arena, size_t count) {
+    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(T) * count + alignof(T)));
+    return reinterpret_cast<T*>(raw + (alignof(T) - reinterpret_cast<uintptr_t>(raw) % alignof(T)) % alignof(T));
+}
+
+}  // namespace
+
 RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
@@ -600,19 +621,22 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
     const size_t count = offset.back();
     auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
-    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(RtSlabBoxes) * count + alignof(RtSlabBoxes)));
-    auto* hot = reinterpret_cast<RtSlabBoxes*>(
-        raw + (alignof(RtSlabBoxes) - reinterpret_cast<uintptr_t>(raw) % alignof(RtSlabBoxes)) % alignof(RtSlabBoxes));
+    auto* hot = aligned<RtSlabBoxes>(arena, count);
     // Objects in the order the build left them (neighbours in the hierarchy are
     // neighbours here), with their places in the list.
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
-    auto* triangles = static_cast<RtSlabTriangle*>(arena.alloc(sizeof(RtSlabTriangle) * n));
+    auto* triangles = aligned<RtSlabTriangle>(arena, n);
     parallel(chunks, threads, [&](size_t c) {
         for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
             ranks[i] = ref_id(boxes[i]);
             objects[i] = refs[ranks[i]];
-            if (kinds[ranks[i]] == 1) place_triangle(&triangles[i], static_cast<const RtTriangle*>(objects[i]));
+            if (kinds[ranks[i]] != 1) continue;
+            const auto* t = static_cast<const RtTriangle*>(objects[i]);
+            if (float_corners(t))
+                place_triangle(&triangles[i], t);
+            else
+                kinds[ranks[i]] = 2;  // searched through its record
         }
     });
     parallel(lists.size(), threads, [&](size_t list) {
@@ -759,23 +783,20 @@ inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, f
 // The smallest float not below v.
 float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 
-// Visits the hierarchy nearest box first: leaf(triangle, place) for every object whose
-// box the ray enters below the bound (which leaf may lower). A node's objects are
-// visited before its inner children, which go nearest first, the nearest without the
-// stack.
+// Visits the hierarchy below node start (the root: 0) nearest box first: leaf(triangle,
+// place) for every object whose box the ray enters below the bound (which leaf may
+// lower). A node's objects are visited before its inner children, which go nearest
+// first, the nearest without the stack.
 template <class Leaf>
-void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
-    if (!root || !(root->type & kRtSlabNode)) return;
-    const auto* top = static_cast<const RtSlabNode*>(root);
+void walk(const RtSlabNode* top, uint32_t start, const RayBoxes& r, RtQueue& queue, float& bound, Leaf&& leaf) {
     const RtSlabBoxes* nodes = top->boxes;
-    const RayBoxes r = prepare(ray);
     std::vector<RtSlabEntry>& stack = queue.stack;
     const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
     if (stack.size() < need) stack.resize(need);
     RtSlabEntry* base = stack.data();
     size_t sp = 0;
     uint64_t opened = 0;
-    const RtSlabBoxes* n = nodes;
+    const RtSlabBoxes* n = nodes + start;
     for (;;) {
         ++opened;
         float depth[4];
@@ -815,6 +836,12 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
         n = next;
     }
     queue.opened += opened;
+}
+
+template <class Leaf>
+void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
+    if (!root || !(root->type & kRtSlabNode)) return;
+    walk(static_cast<const RtSlabNode*>(root), 0, prepare(ray), queue, bound, leaf);
 }
 
 // rt_triangle_hit on the search's copy of a triangle: its depth along the ray, or a
@@ -919,6 +946,7 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
     Nearest near[kRtPacketRays];
     alignas(16) float inv[3][kRtPacketRays], org_near[3][kRtPacketRays], org_far[3][kRtPacketRays];
     alignas(16) float bounds[kRtPacketRays];
+    RayBoxes alone[kRtPacketRays];  // each ray for its own search
     int near_hi[3] = {0, 0, 0};
     for (int i = 0; i < kRtPacketRays; ++i) {
         if (i >= count) {
@@ -928,7 +956,7 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
         }
         near[i].start(*rays[i], best[i].depth);
         bounds[i] = near[i].bound;
-        const RayBoxes r = prepare(*rays[i]);
+        const RayBoxes& r = alone[i] = prepare(*rays[i]);
         for (int a = 0; a < 3; ++a) {
             if (i == 0) near_hi[a] = r.near_hi[a];
             if (r.near_hi[a] != near_hi[a]) return one_by_one();
@@ -967,13 +995,15 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
         for (int k = 0; k < 4; ++k) {
             uint32_t bits = 0;
             __m128 closest = inf;
+            const __m128 nv[3] = {_mm_set1_ps(nearp[0][k]), _mm_set1_ps(nearp[1][k]), _mm_set1_ps(nearp[2][k])};
+            const __m128 fv[3] = {_mm_set1_ps(farp[0][k]), _mm_set1_ps(farp[1][k]), _mm_set1_ps(farp[2][k])};
             for (int g = 0; g < kGroups; ++g) {
+                if (!(active >> (4 * g) & 15)) continue;
                 __m128 tn = _mm_set1_ps(-kInf), tf = inf;
                 for (int a = 0; a < 3; ++a) {
                     const __m128 i = _mm_load_ps(inv[a] + 4 * g);
-                    const __m128 nv = _mm_set1_ps(nearp[a][k]), fv = _mm_set1_ps(farp[a][k]);
-                    tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(nv, _mm_load_ps(org_near[a] + 4 * g)), i));
-                    tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(fv, _mm_load_ps(org_far[a] + 4 * g)), i));
+                    tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(nv[a], _mm_load_ps(org_near[a] + 4 * g)), i));
+                    tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(fv[a], _mm_load_ps(org_far[a] + 4 * g)), i));
                 }
                 tn = _mm_mul_ps(tn, low);
                 tf = _mm_mul_ps(tf, high);
@@ -1014,11 +1044,25 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
             __builtin_prefetch(nodes + e[i].node);
             base[sp++] = e[i];
         }
-        // A node goes on with the rays that may still find something nearer in it.
-        if (inner && (active = within(e[inner - 1].depth, e[inner - 1].rays))) next = nodes + e[inner - 1].node;
+        // A node goes on with the rays that may still find something nearer in it; with
+        // a ray or two left they go on alone (a packet test costs a group of lanes).
+        auto enter = [&](const RtPacketEntry& x) {
+            active = within(x.depth, x.rays);
+            if (!active) return false;
+            const uint32_t one_fewer = active & (active - 1);
+            if (one_fewer & (one_fewer - 1)) return true;  // three rays or more
+            for (uint32_t m = active; m; m &= m - 1) {
+                const int i = __builtin_ctz(m);
+                walk(top, x.node, alone[i], queue, near[i].bound,
+                     [&](bool triangle, uint32_t place) { near[i].offer(top, triangle, place, arena); });
+                bounds[i] = near[i].bound;
+            }
+            return false;
+        };
+        if (inner && enter(e[inner - 1])) next = nodes + e[inner - 1].node;
         while (!next && sp) {
-            const RtPacketEntry& x = base[--sp];
-            if ((active = within(x.depth, x.rays))) next = nodes + x.node;
+            const RtPacketEntry x = base[--sp];
+            if (enter(x)) next = nodes + x.node;
         }
         if (!next) break;
         n = next;

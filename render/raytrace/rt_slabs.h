@@ -25,12 +25,13 @@ struct alignas(64) RtSlabBoxes {
     uint8_t triangles;  // bit k: that object is a triangle
 };
 
-// What the nearest-hit search reads of a triangle, kept beside the hierarchy in its
-// object order: the plane (n.P + d = 0) and the corners in the two coordinates the
-// inside test uses (h[s_axis], h[t_axis] of a point h).
-struct RtSlabTriangle {
+// What the nearest-hit search reads of a triangle, one cache line kept beside the
+// hierarchy in its object order: the plane (n.P + d = 0) and the corners in the two
+// coordinates the inside test uses (h[s_axis], h[t_axis] of a point h). Corners are
+// float values (a triangle with others is searched through its own record).
+struct alignas(64) RtSlabTriangle {
     double n[3], d;
-    double s[3], t[3];
+    float s[3], t[3];
     uint8_t s_axis, t_axis;
 };
 
