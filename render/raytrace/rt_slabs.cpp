@@ -972,6 +972,23 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
     const RtSlabBoxes* n = nodes;
     uint32_t active = (1u << count) - 1;
     const __m128 low = _mm_set1_ps(kLow), high = _mm_set1_ps(kHigh), zero = _mm_setzero_ps(), inf = _mm_set1_ps(kInf);
+    // The whole packet's box test first, by intervals over its rays: per axis the least
+    // and greatest reciprocal direction, and the origins that give the least entry and
+    // the greatest exit depth (each ray's values lie inside, and float rounding keeps
+    // order, so a box any ray enters passes).
+    __m128 inv_least[3], inv_most[3], entry_org[3], exit_org[3];
+    for (int a = 0; a < 3; ++a) {
+        float il = inv[a][0], im = il, nl = org_near[a][0], nm = nl, fl = org_far[a][0], fm = fl;
+        for (int i = 1; i < count; ++i) {
+            il = std::min(il, inv[a][i]), im = std::max(im, inv[a][i]);
+            nl = std::min(nl, org_near[a][i]), nm = std::max(nm, org_near[a][i]);
+            fl = std::min(fl, org_far[a][i]), fm = std::max(fm, org_far[a][i]);
+        }
+        inv_least[a] = _mm_set1_ps(il), inv_most[a] = _mm_set1_ps(im);
+        // A positive reciprocal gives the least entry from the greatest origin.
+        entry_org[a] = _mm_set1_ps(near_hi[a] ? nl : nm);
+        exit_org[a] = _mm_set1_ps(near_hi[a] ? fm : fl);
+    }
     // The rays of mask whose bound the depth does not pass.
     auto within = [&](float depth, uint32_t mask) {
         const __m128 d = _mm_set1_ps(depth);
@@ -992,9 +1009,30 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
             nearp[a] = near_hi[a] ? n->hi[a] : n->lo[a];
             farp[a] = near_hi[a] ? n->lo[a] : n->hi[a];
         }
+        int any;  // the children some ray may enter
+        {
+            __m128 tn = _mm_set1_ps(-kInf), tf = inf;
+            for (int a = 0; a < 3; ++a) {
+                const __m128 dn = _mm_sub_ps(_mm_load_ps(nearp[a]), entry_org[a]);
+                const __m128 df = _mm_sub_ps(_mm_load_ps(farp[a]), exit_org[a]);
+                tn = _mm_max_ps(tn, _mm_min_ps(_mm_mul_ps(dn, inv_least[a]), _mm_mul_ps(dn, inv_most[a])));
+                tf = _mm_min_ps(tf, _mm_max_ps(_mm_mul_ps(df, inv_least[a]), _mm_mul_ps(df, inv_most[a])));
+            }
+            tn = _mm_mul_ps(tn, low);
+            tf = _mm_mul_ps(tf, high);
+            const __m128 b = _mm_max_ps(_mm_load_ps(bounds), _mm_load_ps(bounds + 4));
+            const __m128 pairs = _mm_max_ps(b, _mm_shuffle_ps(b, b, _MM_SHUFFLE(1, 0, 3, 2)));
+            const __m128 bound = _mm_max_ps(pairs, _mm_shuffle_ps(pairs, pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+            any = _mm_movemask_ps(
+                _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, zero)), _mm_cmple_ps(tn, bound)));
+        }
         for (int k = 0; k < 4; ++k) {
             uint32_t bits = 0;
             __m128 closest = inf;
+            if (!(any >> k & 1)) {
+                entered[k] = 0;
+                continue;
+            }
             const __m128 nv[3] = {_mm_set1_ps(nearp[0][k]), _mm_set1_ps(nearp[1][k]), _mm_set1_ps(nearp[2][k])};
             const __m128 fv[3] = {_mm_set1_ps(farp[0][k]), _mm_set1_ps(farp[1][k]), _mm_set1_ps(farp[2][k])};
             for (int g = 0; g < kGroups; ++g) {
