@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -294,15 +295,53 @@ RtColour rt_background(const RtFrame& f, const RtRay& ray) {
     return {out[0], out[1], out[2], 1.0f};
 }
 
+namespace {
+
+// A channel of 0..1 as a byte through the power 2/3. The small addend keeps white at 255
+// through the grey weights' rounding.
+uint32_t channel_byte(double v) {
+    return static_cast<uint32_t>(std::min(255.0, std::pow(v, 2.0 / 3.0) * 255.0 + 1e-6));
+}
+
+// For a float channel the same byte from a table: the least float giving each byte.
+// The power rises with its argument and the library's pow errs by far less than the
+// step between neighbouring floats' powers, so the byte never falls as the float rises.
+struct ByteSteps {
+    float least[256];
+    ByteSteps() {
+        least[0] = 0.0f;
+        for (int b = 1; b < 256; ++b) {
+            uint32_t lo = 0, hi = 0x3F800000u;  // bit patterns of 0 and 1
+            while (lo < hi) {
+                const uint32_t mid = lo + (hi - lo) / 2;
+                float v;
+                std::memcpy(&v, &mid, sizeof v);
+                if (channel_byte(v) >= uint32_t(b))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            std::memcpy(&least[b], &lo, sizeof lo);
+        }
+    }
+    uint32_t byte(float v) const {
+        uint32_t b = 0;
+        for (uint32_t step = 128; step; step >>= 1)
+            if (least[b + step] <= v) b += step;
+        return b;
+    }
+};
+
+}  // namespace
+
 uint32_t rt_pixel(const RtColour& in, bool grey) {
     RtColour c = clamp(in);
-    // The small addend keeps white at 255 through the grey weights' rounding.
-    auto byte = [](double v) { return static_cast<uint32_t>(std::min(255.0, std::pow(v, 2.0 / 3.0) * 255.0 + 1e-6)); };
     if (grey) {
-        uint32_t g = byte(std::min(1.0, 0.299 * c.r + 0.587 * c.g + 0.114 * c.b));
+        uint32_t g = channel_byte(std::min(1.0, 0.299 * c.r + 0.587 * c.g + 0.114 * c.b));
         return g << 16 | g << 8 | g;
     }
-    return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+    static const ByteSteps steps;
+    return steps.byte(c.r) << 16 | steps.byte(c.g) << 8 | steps.byte(c.b);
 }
 
 void rt_prepare_lights(const RtFrame& f) {

@@ -1026,6 +1026,8 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
             any = _mm_movemask_ps(
                 _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, zero)), _mm_cmple_ps(tn, bound)));
         }
+        for (int m = any & n->leaves; m; m &= m - 1)
+            __builtin_prefetch(top->triangles + n->child[__builtin_ctz(static_cast<unsigned>(m))]);
         for (int k = 0; k < 4; ++k) {
             uint32_t bits = 0;
             __m128 closest = inf;
