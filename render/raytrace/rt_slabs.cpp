@@ -27,14 +27,26 @@ const RtMethods kNodeMethods = {nullptr, nullptr, nullptr, nullptr};
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// The next float towards minus infinity (towards = -1) or plus infinity (towards = 1),
+// as std::nextafter gives it.
+float step(float f, int towards) {
+    if (f != f || f == towards * kInf) return f;
+    if (f == 0.0f) return towards * std::numeric_limits<float>::denorm_min();
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    bits = (f > 0.0f) == (towards > 0) ? bits + 1 : bits - 1;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
 // Float bounds that hold the double value: rounded down for a lower bound, up for an upper.
 float down(double v) {
     float f = static_cast<float>(v);
-    return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
+    return static_cast<double>(f) > v ? step(f, -1) : f;
 }
 float up(double v) {
     float f = static_cast<float>(v);
-    return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
+    return static_cast<double>(f) < v ? step(f, 1) : f;
 }
 
 // ---- Build ----
@@ -200,16 +212,17 @@ constexpr size_t kSmall = 24;
 // Ranges of at least this many objects are binned on several threads.
 constexpr size_t kParallelBins = size_t(1) << 16;
 
-// Subtrees handed from the thread splitting the top of the hierarchy to the workers,
-// which build them while it goes on; task k builds into lists[k].
+// Subtrees handed to the workers as soon as they are cut off (by the thread splitting
+// the top of the hierarchy or by a worker splitting a large subtree); task k builds into
+// lists[k].
 struct TaskQueue {
     std::mutex lock;
     std::condition_variable ready;
     std::deque<Range> ranges;
     std::deque<std::vector<TempNode>> lists;
-    std::deque<int> levels;
     size_t next = 0;
-    bool closed = false;  // no more tasks will come
+    size_t running = 0;   // tasks taken and not finished
+    bool closed = false;  // the top levels are done
     bool failed = false;  // a build raised: the rest is not wanted
 
     size_t push(const Range& r) {
@@ -218,7 +231,6 @@ struct TaskQueue {
             std::lock_guard<std::mutex> hold(lock);
             ranges.push_back(r);
             lists.emplace_back();
-            levels.push_back(0);
             k = ranges.size() - 1;
         }
         ready.notify_one();
@@ -232,16 +244,26 @@ struct TaskQueue {
         }
         ready.notify_all();
     }
-    // The next task (its range, list and depth); false once none is left or wanted.
-    bool take(Range* r, std::vector<TempNode>** list, int** level) {
+    // The next task (its range and list); false once none is left or wanted: the top
+    // levels done and no running task left to cut off more.
+    bool take(Range* r, std::vector<TempNode>** list) {
         std::unique_lock<std::mutex> hold(lock);
-        ready.wait(hold, [&] { return failed || next < ranges.size() || closed; });
+        ready.wait(hold, [&] { return failed || next < ranges.size() || (closed && running == 0); });
         if (failed || next >= ranges.size()) return false;
         *r = ranges[next];
         *list = &lists[next];
-        *level = &levels[next];
         ++next;
+        ++running;
         return true;
+    }
+    void finished() {
+        bool last;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            --running;
+            last = closed && running == 0 && next >= ranges.size();
+        }
+        if (last) ready.notify_all();
     }
 };
 
@@ -251,12 +273,6 @@ struct Builder {
     size_t task_size = 0;        // ranges above this become tasks (0: none)
     TaskQueue* tasks = nullptr;
 
-    Box bounds(size_t b, size_t e) const {
-        Box box;
-        box.empty();
-        for (size_t i = b; i < e; ++i) box.grow(refs[i]);
-        return box;
-    }
     Box centre_bounds(size_t b, size_t e) const {
         Box box;
         box.empty();
@@ -444,9 +460,8 @@ struct Builder {
                 t.index[k] = int32_t(cb);
                 t.box[k] = refs[cb];
             } else if (task_size && ce - cb > task_size) {
-                // The bounds first: once queued the range is the worker's.
+                // Its box and depth are filled in once every task is done.
                 t.kind[k] = kChildTask;
-                t.box[k] = bounds(cb, ce);
                 t.index[k] = int32_t(tasks->push(part[k]));
             } else {
                 int below = 0;
@@ -521,7 +536,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Ref> boxes(n);
     std::vector<uint8_t> kinds(n);
-    const size_t chunk = size_t(1) << 15, chunks = (n + chunk - 1) / chunk;
+    const size_t chunk = size_t(1) << 13, chunks = (n + chunk - 1) / chunk;
     std::vector<Box> chunk_centres(chunks);
     parallel(chunks, threads, [&](size_t c) {
         chunk_centres[c].empty();
@@ -545,21 +560,27 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     // on the workers as soon as they are cut off, each into its own list (the same
     // hierarchy for any thread count).
     TaskQueue queue;
-    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), &queue};
+    const size_t task_size = std::max<size_t>(4096, n / 64);
+    Builder top{boxes, threads, task_size, &queue};
     std::vector<std::vector<TempNode>> lists(1);
     int levels = 0;
     std::exception_ptr error;
     std::mutex error_lock;
     auto work = [&] {
-        try {
-            Range r;
-            std::vector<TempNode>* list;
-            int* level;
-            while (queue.take(&r, &list, &level)) Builder{boxes, 1, 0, nullptr}.node(r, *list, level);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(error_lock);
-            if (!error) error = std::current_exception();
-            queue.close(true);
+        Range r;
+        std::vector<TempNode>* list;
+        while (queue.take(&r, &list)) {
+            try {
+                int below = 0;
+                Builder{boxes, 1, task_size, &queue}.node(r, *list, &below);
+            } catch (...) {
+                {
+                    std::lock_guard<std::mutex> hold(error_lock);
+                    if (!error) error = std::current_exception();
+                }
+                queue.close(true);
+            }
+            queue.finished();
         }
     };
     // Below about 16k objects starting the workers costs more than they save (measured
@@ -582,7 +603,6 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             t.index[0] = 0;  // its place in boxes
             t.box[0] = boxes[0];
             lists[0].push_back(t);
-            levels = 1;
         } else {
             top.node(Range{0, n, centres}, lists[0], &levels);
         }
@@ -597,29 +617,58 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     work();
     for (auto& t : pool) t.join();
     if (error) std::rethrow_exception(error);
-    const size_t task_count = queue.ranges.size();
     for (auto& l : queue.lists) lists.push_back(std::move(l));
-    const std::deque<int>& task_levels = queue.levels;
 
-    // Task roots' depths below the top levels: the deepest path through each top node.
-    if (task_count) {
-        std::vector<int> depth(lists[0].size(), 0);
-        for (size_t i = lists[0].size(); i-- > 0;) {
-            const TempNode& t = lists[0][i];
+    // A task's box and depth from its root node. A task is queued after the list that
+    // names it, and a node's children come after it in its list: backwards, every
+    // child is done before its parent.
+    std::vector<std::vector<int>> depth(lists.size());
+    for (size_t l = lists.size(); l-- > 0;) {
+        depth[l].assign(lists[l].size(), 0);
+        for (size_t i = lists[l].size(); i-- > 0;) {
+            TempNode& t = lists[l][i];
             int d = 0;
             for (int k = 0; k < t.count; ++k) {
-                if (t.kind[k] == kChildNode) d = std::max(d, depth[size_t(t.index[k])]);
-                if (t.kind[k] == kChildTask) d = std::max(d, task_levels[size_t(t.index[k])]);
+                const size_t x = size_t(t.index[k]);
+                if (t.kind[k] == kChildNode) d = std::max(d, depth[l][x]);
+                if (t.kind[k] != kChildTask) continue;
+                const TempNode& root = lists[1 + x][0];
+                t.box[k].empty();
+                for (int j = 0; j < root.count; ++j) t.box[k].grow(root.box[j]);
+                d = std::max(d, depth[1 + x][0]);
             }
-            depth[i] = d + 1;
+            depth[l][i] = d + 1;
         }
-        levels = depth[0];
+    }
+    levels = depth[0].empty() ? 1 : depth[0][0];
+
+    // Lists in the order one thread makes them whatever the threads did: the top first,
+    // then each list's tasks in the order its build cuts them off, list after list.
+    std::vector<size_t> order{0};
+    order.reserve(lists.size());
+    for (size_t next = 0; next < order.size(); ++next) {
+        const std::vector<TempNode>& nodes = lists[order[next]];
+        // Children in order, a node's subtree before its next sibling: tasks as
+        // (kChildTask, index), nodes as (kChildNode, index).
+        std::vector<std::pair<uint8_t, int32_t>> todo;
+        if (!nodes.empty()) todo.push_back({kChildNode, 0});
+        while (!todo.empty()) {
+            const auto [kind, index] = todo.back();
+            todo.pop_back();
+            if (kind == kChildTask) {
+                order.push_back(1 + size_t(index));
+                continue;
+            }
+            const TempNode& t = nodes[size_t(index)];
+            for (int k = t.count; k-- > 0;)
+                if (t.kind[k] != kChildObject) todo.push_back({t.kind[k], t.index[k]});
+        }
     }
 
-    // Every list's nodes in one block, in list order, and their boxes beside them.
-    std::vector<size_t> offset(lists.size() + 1, 0);
-    for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
-    const size_t count = offset.back();
+    // Every list's nodes in one block, in that order, and their boxes beside them.
+    std::vector<size_t> offset(lists.size(), 0);
+    size_t count = 0;
+    for (size_t l : order) offset[l] = count, count += lists[l].size();
     auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
     auto* hot = aligned<RtSlabBoxes>(arena, count);
     // Objects in the order the build left them (neighbours in the hierarchy are
@@ -627,16 +676,23 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
     auto* triangles = aligned<RtSlabTriangle>(arena, n);
+    std::vector<uint32_t> place(n);  // by rank
     parallel(chunks, threads, [&](size_t c) {
         for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
             ranks[i] = ref_id(boxes[i]);
             objects[i] = refs[ranks[i]];
-            if (kinds[ranks[i]] != 1) continue;
-            const auto* t = static_cast<const RtTriangle*>(objects[i]);
+            place[ranks[i]] = uint32_t(i);
+        }
+    });
+    // The triangles' copies, their records read in list order.
+    parallel(chunks, threads, [&](size_t c) {
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            if (kinds[i] != 1) continue;
+            const auto* t = static_cast<const RtTriangle*>(refs[i]);
             if (float_corners(t))
-                place_triangle(&triangles[i], t);
+                place_triangle(&triangles[place[i]], t);
             else
-                kinds[ranks[i]] = 2;  // searched through its record
+                kinds[i] = 2;  // searched through its record
         }
     });
     parallel(lists.size(), threads, [&](size_t list) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "render/raytrace/rt_error.h"
@@ -365,4 +366,26 @@ TEST(RtSlabs, PacketsFindWhatEachRayFindsAlone) {
         }
     }
     EXPECT_GT(seen, 3000);
+}
+
+TEST(RtSlabs, TheSameHierarchyNodeForNodeOnAnyThreadCount) {
+    // Enough triangles that subtrees cut off for the workers are cut again.
+    RtArena a;
+    RtObject* list = rt_link(random_triangles(a, 100000, 9));
+    const auto* one = static_cast<const RtSlabNode*>(rt_build_slabs(list, a, 1).root);
+    const auto* eight = static_cast<const RtSlabNode*>(rt_build_slabs(list, a, 8).root);
+    ASSERT_EQ(one->levels, eight->levels);
+    std::vector<const RtSlabNode*> todo{one};
+    size_t nodes = 0;
+    while (!todo.empty()) {
+        const RtSlabNode* n = todo.back();
+        todo.pop_back();
+        const size_t number = size_t(n - one);
+        ASSERT_EQ(std::memcmp(&one->boxes[number], &eight->boxes[number], sizeof(RtSlabBoxes)), 0) << number;
+        for (int k = 0; k < n->count; ++k)
+            if (n->children[k]->type & kRtSlabNode) todo.push_back(static_cast<const RtSlabNode*>(n->children[k]));
+        ++nodes;
+    }
+    EXPECT_GT(nodes, 30000u);
+    EXPECT_EQ(std::memcmp(one->ranks, eight->ranks, sizeof(uint32_t) * 100000), 0);
 }
