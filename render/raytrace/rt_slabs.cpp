@@ -211,6 +211,8 @@ struct Bins {
 constexpr size_t kSmall = 24;
 // Ranges of at least this many objects are binned on several threads.
 constexpr size_t kParallelBins = size_t(1) << 16;
+// A node whose halves both have at least this many objects splits them on two threads.
+constexpr size_t kParallelHalves = size_t(1) << 14;
 
 // Subtrees handed to the workers as soon as they are cut off (by the thread splitting
 // the top of the hierarchy or by a worker splitting a large subtree); task k builds into
@@ -435,18 +437,41 @@ struct Builder {
         } else {
             Range lo, hi;
             split(r, &lo, &hi);
-            if (lo.e - lo.b >= 2) {
-                split(lo, &part[parts], &part[parts + 1]);
-                parts += 2;
-            } else {
-                part[parts++] = lo;
+            const size_t lo_n = lo.e - lo.b, hi_n = hi.e - hi.b;
+            Range* hi_part = part + (lo_n >= 2 ? 2 : 1);
+            // Two large halves (the top of a big hierarchy) are split at once.
+            std::thread other;
+            std::exception_ptr other_error;
+            if (threads > 1 && std::min(lo_n, hi_n) >= kParallelHalves) {
+                try {
+                    other = std::thread([&] {
+                        try {
+                            split(hi, &hi_part[0], &hi_part[1]);
+                        } catch (...) {
+                            other_error = std::current_exception();
+                        }
+                    });
+                } catch (...) {
+                }
             }
-            if (hi.e - hi.b >= 2) {
-                split(hi, &part[parts], &part[parts + 1]);
-                parts += 2;
-            } else {
-                part[parts++] = hi;
+            try {
+                if (lo_n >= 2)
+                    split(lo, &part[0], &part[1]);
+                else
+                    part[0] = lo;
+            } catch (...) {
+                if (other.joinable()) other.join();
+                throw;
             }
+            if (other.joinable()) {
+                other.join();
+                if (other_error) std::rethrow_exception(other_error);
+            } else if (hi_n >= 2) {
+                split(hi, &hi_part[0], &hi_part[1]);
+            } else {
+                hi_part[0] = hi;
+            }
+            parts = int(hi_part - part) + (hi_n >= 2 ? 2 : 1);
         }
         const int32_t self = int32_t(nodes.size());
         nodes.emplace_back();
