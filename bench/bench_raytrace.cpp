@@ -131,9 +131,10 @@ void BM_BoxesPerRay(benchmark::State& state) {
             }
     }
     state.counters["boxes/ray"] = double(t.queue.opened) / double(rays);
-    // Per node its record and its boxes; per object its place in the object array and rank.
+    // Per node its record and its boxes; per object its place in the object array, rank
+    // and the search's copy of the triangle.
     state.counters["bytes/tri"] =
-        (double(sizeof(RtTriangle) + sizeof(RtObject*) + sizeof(uint32_t)) * n +
+        (double(sizeof(RtTriangle) + sizeof(RtObject*) + sizeof(uint32_t) + sizeof(RtSlabTriangle)) * n +
          double(sizeof(RtSlabNode) + sizeof(RtSlabBoxes)) * count_nodes(f.slabs.root)) / n;
 }
 

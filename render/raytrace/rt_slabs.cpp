@@ -864,6 +864,15 @@ inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, f
 // The smallest float not below v.
 float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 
+// A search's stack, grown to the hierarchy's depth: a node opened puts at most three
+// children on it.
+template <class Entry>
+Entry* stack_for(std::vector<Entry>& stack, const RtSlabNode* top) {
+    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
+    if (stack.size() < need) stack.resize(need);
+    return stack.data();
+}
+
 // Visits the hierarchy below node start (the root: 0) nearest box first: leaf(triangle,
 // place) for every object whose box the ray enters below the bound (which leaf may
 // lower). A node's objects are visited before its inner children, which go nearest
@@ -871,10 +880,7 @@ float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 template <class Leaf>
 void walk(const RtSlabNode* top, uint32_t start, const RayBoxes& r, RtQueue& queue, float& bound, Leaf&& leaf) {
     const RtSlabBoxes* nodes = top->boxes;
-    std::vector<RtSlabEntry>& stack = queue.stack;
-    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
-    if (stack.size() < need) stack.resize(need);
-    RtSlabEntry* base = stack.data();
+    RtSlabEntry* base = stack_for(queue.stack, top);
     size_t sp = 0;
     uint64_t opened = 0;
     const RtSlabBoxes* n = nodes + start;
@@ -1044,10 +1050,7 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
             inv[a][i] = r.inv[a], org_near[a][i] = r.org_near[a], org_far[a][i] = r.org_far[a];
         }
     }
-    std::vector<RtPacketEntry>& stack = queue.packet_stack;
-    const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
-    if (stack.size() < need) stack.resize(need);
-    RtPacketEntry* base = stack.data();
+    RtPacketEntry* base = stack_for(queue.packet_stack, top);
     size_t sp = 0;
     uint64_t opened = 0;
     const RtSlabBoxes* n = nodes;

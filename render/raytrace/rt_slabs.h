@@ -2,9 +2,11 @@
 // objects, built once per frame (binned surface-area splits, large subtrees on several
 // threads; the same hierarchy whatever the thread count), and the searches through it:
 // each node tests its four children's boxes at once, in float rounded outwards, and the
-// nearer children are opened first from a stack. Nodes live in the frame's RtArena.
-// Ties between hits at the same depth go to the object earlier in the scene's list, as
-// in the linear search, whatever the hierarchy's shape.
+// nearer children are opened first from a stack. Rays that run close together may walk
+// it as a packet, each ray still with its own box tests. Triangles are tested from a
+// copy kept in hierarchy order. Nodes live in the frame's RtArena. Ties between hits at
+// the same depth go to the object earlier in the scene's list, as in the linear search,
+// whatever the hierarchy's shape.
 #pragma once
 
 #include <cstdint>
