@@ -1104,7 +1104,8 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
             }
             tn = _mm_mul_ps(tn, low);
             tf = _mm_mul_ps(tf, high);
-            const __m128 b = _mm_max_ps(_mm_load_ps(bounds), _mm_load_ps(bounds + 4));
+            __m128 b = _mm_load_ps(bounds);
+            for (int g = 1; g < kGroups; ++g) b = _mm_max_ps(b, _mm_load_ps(bounds + 4 * g));
             const __m128 pairs = _mm_max_ps(b, _mm_shuffle_ps(b, b, _MM_SHUFFLE(1, 0, 3, 2)));
             const __m128 bound = _mm_max_ps(pairs, _mm_shuffle_ps(pairs, pairs, _MM_SHUFFLE(2, 3, 0, 1)));
             any = _mm_movemask_ps(
