@@ -138,6 +138,16 @@ void render_rows(benchmark::State& state, int64_t tris, int64_t threads_arg, uin
         if (rc != 0) state.SkipWithError("render failed");
     }
     render_set_thread_count(0);
+    // A print of the picture, to check that a change to the renderer keeps every byte.
+    std::vector<uint32_t> row(kWidth);
+    uint32_t print = 2166136261u;
+    for (int y = 0; y < kHeight; ++y) {
+        s.dc->read_row(s.dc, 0, y, kWidth, row.data(), row.size() * 4, 3);
+        for (uint32_t p : row) print = (print ^ p) * 16777619u;
+    }
+    char label[32];
+    std::snprintf(label, sizeof label, "picture %08x", print);
+    state.SetLabel(label);
     state.counters["triangles/s"] =
         benchmark::Counter(double(tris), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["threads"] = threads;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <thread>
 #include <vector>
@@ -50,9 +49,20 @@ struct Fragment {
     uint8_t edges;  // left edge | right edge << 2
 };
 
+// The fragments of a sample after its nearest one. Left uninitialised on construction.
+struct MoreFragments {
+    MoreFragments() {}
+    Fragment at[kSampleFragments - 1];
+};
+
+// A sample's fragments, nearest first: the nearest one is held here, the rest in the
+// sample's MoreFragments, so that the records of a row stay small in the cache.
 struct SampleRecord {
     int32_t last = -1;
-    Fragment frags[kSampleFragments];
+    Fragment first;
+    MoreFragments* more = nullptr;
+    Fragment& frag(int i) { return i == 0 ? first : more->at[i - 1]; }
+    const Fragment& frag(int i) const { return i == 0 ? first : more->at[i - 1]; }
 };
 
 // A triangle in a band's active list.
@@ -95,7 +105,7 @@ struct EdgeAt {
     double x, depth, t;
 };
 
-EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
+[[gnu::always_inline]] inline EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
     const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
     const double dy = t.y[b] - t.y[a];
     double s = dy != 0.0 ? (y - t.y[a]) / dy : 0.0;
@@ -118,7 +128,7 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
 
 // Corner weights of the point at sample column xs between the fragment's two edges,
 // L and R on its sample line.
-void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
+[[gnu::always_inline]] inline void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
                      double xs, bool persp, double w[3]) {
     const int l = edges & 3, r = edges >> 2;
     double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
@@ -141,9 +151,14 @@ void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, 
 }
 
 bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
+    if (rec.last < 0) {  // most samples take their first fragment: nothing to move
+        rec.first = Fragment{depth, tri, edges};
+        rec.last = 0;
+        return true;
+    }
     int i = 0;
     for (; i <= rec.last; ++i) {
-        Fragment& fr = rec.frags[i];
+        Fragment& fr = rec.frag(i);
         if (fr.depth == depth) {
             // Equal depth: the triangle that comes first in the scene stays.
             if (fr.tri > tri) {
@@ -156,11 +171,55 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
     }
     if (i >= kSampleFragments) return false;
     const int keep = std::min(rec.last + 1, kSampleFragments - 1);  // a full list loses its deepest
-    if (keep > i)  // most samples take their first fragment: nothing to move
-        std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
-    rec.frags[i] = Fragment{depth, tri, edges};
+    for (int k = keep; k > i; --k) rec.frag(k) = rec.frag(k - 1);
+    rec.frag(i) = Fragment{depth, tri, edges};
     rec.last = keep;
     return true;
+}
+
+// One channel of the output word.
+[[gnu::always_inline]] inline uint32_t channel_byte(const RenderContext* ctx, double c) {
+    // A value that is not a number (a damaged material or light from a file) is
+    // black: converting it to an integer would be undefined.
+    c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
+    if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
+    return static_cast<uint32_t>(c * 255.0);
+}
+
+// The output word of a pixel's colour (gamma, grey, then 0xRRGGBB).
+[[gnu::always_inline]] inline uint32_t pixel_word(const RenderContext* ctx,
+                                                  const float colour[3]) {
+    if (ctx->flags & kRenderGrey) {
+        const uint32_t g = channel_byte(ctx, 0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
+        return g | (g << 8) | (g << 16);
+    }
+    return channel_byte(ctx, colour[2]) | (channel_byte(ctx, colour[1]) << 8) |
+           (channel_byte(ctx, colour[0]) << 16);
+}
+
+// The colour of fragment `r` (transparency T) at `depth`, over what lies behind it
+// where that shows through (`behind` fills it), fogged beyond `ref` and clamped.
+template <class Behind>
+inline void fragment_colour(const RenderContext* ctx, const ShadeResult& r, double T,
+                            double depth, double ref, Behind&& behind, float out[3]) {
+    const float a = r.surface[3];
+    float colour[3];
+    for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
+    const double B = T * (1.0 - a);
+    if (a + B >= 0.003) {
+        float back[3];
+        behind(back);
+        for (int c = 0; c < 3; ++c)
+            colour[c] = static_cast<float>(colour[c] + (r.surface[c] * B + a) * back[c]);
+    }
+    const double d = depth - ref;
+    if (d >= 0.0) fog_apply(&ctx->fog, d, colour);
+    for (int c = 0; c < 3; ++c) out[c] = std::clamp(colour[c], 0.0f, 1.0f);
+}
+
+double transparency_of(const ScanTri& t) {
+    const MaterialRecord* m = t.mesh->material;
+    return m ? m->transparency : 0.0;
 }
 
 struct CacheEntry {
@@ -181,10 +240,14 @@ constexpr uint32_t kEdgePairs = 16;  // direct-mapped by triangle and line
 // Per-thread state of the band workers.
 struct BandState {
     BandState() = default;
-    ~BandState() { RenderScratch<SampleRecord>::give(std::move(records)); }
+    ~BandState() {
+        RenderScratch<SampleRecord>::give(std::move(records));
+        RenderScratch<MoreFragments>::give(std::move(more));
+    }
     BandState(const BandState&) = delete;
     BandState& operator=(const BandState&) = delete;
     std::vector<SampleRecord> records;
+    std::vector<MoreFragments> more;  // one per record
     std::vector<uint32_t> order;       // triangles of the band by start line
     std::vector<int32_t> line_start;   // offsets into order per band line (+1)
     std::vector<Active> active;
@@ -206,6 +269,7 @@ class Bands {
     void resolve_row(BandState& st, int32_t py);
     void resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
                         double ys, int32_t px, int32_t py, const float* background, float out[3]);
+    int32_t single_fragment_run(BandState& st, int32_t px, int32_t py, const float background[3]);
     const ShadeResult& shade(BandState& st, uint32_t tri, uint8_t edges, double xs, double ys,
                              int32_t px, int32_t py);
     void light_test(BandState& st, RenderLight* light, int32_t py);
@@ -272,25 +336,56 @@ void Bands::resolve_sample(BandState& st, const SampleRecord& rec, int i, double
         for (int c = 0; c < 3; ++c) out[c] = background[c];
         return;
     }
-    const Fragment& fr = rec.frags[i];
-    const ShadeResult& sh = shade(st, fr.tri, fr.edges, xs, ys, px, py);
-    const ShadeResult r = sh;  // the cache may grow below
-    const float a = r.surface[3];
-    const MaterialRecord* m = s_->tris[fr.tri].mesh->material;
-    const double T = m ? m->transparency : 0.0;
-    float colour[3];
-    for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
-    const double B = T * (1.0 - a);
-    if (a + B >= 0.003) {
-        float behind[3];
-        resolve_sample(st, rec, i + 1, fr.depth, xs, ys, px, py, background, behind);
-        for (int c = 0; c < 3; ++c)
-            colour[c] = static_cast<float>(colour[c] + (r.surface[c] * B + a) * behind[c]);
+    const Fragment& fr = rec.frag(i);
+    const ShadeResult r = shade(st, fr.tri, fr.edges, xs, ys, px, py);  // the cache may grow
+    fragment_colour(
+        ctx_, r, transparency_of(s_->tris[fr.tri]), fr.depth, ref,
+        [&](float behind[3]) {
+            resolve_sample(st, rec, i + 1, fr.depth, xs, ys, px, py, background, behind);
+        },
+        out);
+}
+
+// Pixels of a row with one sample each, from px on, that each hold one fragment only,
+// of the same triangle between the same edges: the triangle is set up once for them.
+// Returns the first pixel not done (px when the triangle needs the general path).
+int32_t Bands::single_fragment_run(BandState& st, int32_t px, int32_t py,
+                                   const float background[3]) {
+    const SampleRecord& first = st.records[px];
+    if (first.last != 0 || (ctx_->flags & kRenderPhong)) return px;
+    const uint32_t tri = first.first.tri;
+    const uint8_t edges = first.first.edges;
+    const ScanTri& t = s_->tris[tri];
+    FlatShader fs;
+    render_flat_setup(ctx_, t.mesh, t.tri, &fs);
+    if (!fs.plain) return px;
+    const double ys = py;
+    const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp), R = edge_at(t, edges >> 2, ys, s_->persp);
+    const double T = transparency_of(t);
+    ShadeResult r;
+    for (int c = 0; c < 4; ++c) r.surface[c] = fs.surface[c];
+    const int32_t width = ctx_->width;
+    int32_t x = px;
+    for (; x < width; ++x) {
+        const SampleRecord& rec = st.records[x];
+        if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
+        double w[3];
+        weights_between(t, edges, L, R, x + 0.0, s_->persp, w);
+        double d, h;
+        render_flat_intensity(fs, w, &d, &h);
+        render_flat_lit(fs.m, d, h, &r);
+        float colour[3];
+        fragment_colour(
+            ctx_, r, T, rec.first.depth, ctx_->fog_distance,
+            [&](float behind[3]) {
+                for (int c = 0; c < 3; ++c) behind[c] = background[c];
+            },
+            colour);
+        float sum[3] = {0, 0, 0};
+        for (int c = 0; c < 3; ++c) sum[c] += colour[c] * 1.0f;
+        st.row[x] = pixel_word(ctx_, sum);
     }
-    const double d = fr.depth - ref;
-    if (d >= 0.0) fog_apply(&ctx_->fog, d, colour);
-    for (int c = 0; c < 3; ++c) colour[c] = std::clamp(colour[c], 0.0f, 1.0f);
-    for (int c = 0; c < 3; ++c) out[c] = colour[c];
+    return x;
 }
 
 void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
@@ -300,8 +395,8 @@ void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
     (void)st;
     const SampleRecord& rec = record(st, xs, ys);
     double pass[3] = {1, 1, 1};
-    for (int i = 0; i <= rec.last && rec.frags[i].depth < light->screen_depth; ++i) {
-        const Fragment& fr = rec.frags[i];
+    for (int i = 0; i <= rec.last && rec.frag(i).depth < light->screen_depth; ++i) {
+        const Fragment& fr = rec.frag(i);
         const ScanTri& t = s_->tris[fr.tri];
         double w[3];
         weights(t, fr.edges, xs, ys, s_->persp, w);
@@ -335,48 +430,46 @@ void Bands::resolve_row(BandState& st, int32_t py) {
         if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
+    auto background_at = [&](int32_t px, float background[3]) {
+        float base[4] = {0, 0, 0, 0};
+        if (settings)
+            for (int c = 0; c < 4; ++c) base[c] = settings->material.colour[c];
+        const double at[3] = {px * ctx_->background_scale_u, py * ctx_->background_scale_v, 0.0};
+        float tex[4];
+        surface_background(settings ? &settings->material.slots[0] : nullptr, at, base, tex);
+        for (int c = 0; c < 3; ++c) background[c] = tex[c];
+        fog_far(&ctx_->fog, background);
+    };
     // Without a background texture the background is the same at every pixel: it is
     // evaluated once for the row.
     const bool plain_background = !settings || settings->material.slots[0].kind == kTextureNone;
     float row_background[3];
-    bool have_row_background = false;
-    for (int32_t px = 0; px < width; ++px) {
+    if (plain_background) background_at(0, row_background);
+    for (int32_t px = 0; px < width;) {
+        if (f == 1 && plain_background) {
+            const int32_t next = single_fragment_run(st, px, py, row_background);
+            if (next != px) {
+                px = next;
+                continue;
+            }
+        }
         st.cache.clear();
         float background[3];
-        bool have_background = false;
-        if (have_row_background) {
+        if (plain_background)
             for (int c = 0; c < 3; ++c) background[c] = row_background[c];
-            have_background = true;
-        }
+        else
+            background_at(px, background);
         float sum[3] = {0, 0, 0};
         for (int32_t sy = 0; sy < f; ++sy)
             for (int32_t sx = 0; sx < f; ++sx) {
                 const int32_t xs = px * f + sx, ys = py * f + sy;
-                const SampleRecord& rec = record(st, xs, ys);
-                if (!have_background && rec.last < kSampleFragments) {
-                    // Evaluated once per pixel, for the samples that reach it.
-                    float base[4] = {0, 0, 0, 0};
-                    if (settings)
-                        for (int c = 0; c < 4; ++c) base[c] = settings->material.colour[c];
-                    const double at[3] = {px * ctx_->background_scale_u,
-                                          py * ctx_->background_scale_v, 0.0};
-                    float tex[4];
-                    surface_background(settings ? &settings->material.slots[0] : nullptr, at,
-                                       base, tex);
-                    for (int c = 0; c < 3; ++c) background[c] = tex[c];
-                    fog_far(&ctx_->fog, background);
-                    have_background = true;
-                    if (plain_background) {
-                        for (int c = 0; c < 3; ++c) row_background[c] = background[c];
-                        have_row_background = true;
-                    }
-                }
                 float colour[3];
-                resolve_sample(st, rec, 0, ctx_->fog_distance, xs + 0.0, ys + 0.0, px, py,
-                               background, colour);
+                resolve_sample(st, record(st, xs, ys), 0, ctx_->fog_distance, xs + 0.0, ys + 0.0,
+                               px, py, background, colour);
                 for (int c = 0; c < 3; ++c) sum[c] += colour[c] * inv;
             }
-        st.row[px] = render_pixel_word(ctx_, sum);
+        st.row[px] = pixel_word(ctx_, sum);
+        ++px;
     }
     // The records of this row are done with.
     for (SampleRecord& r : st.records) r.last = -1;
@@ -516,6 +609,9 @@ int Bands::run() {
             const size_t records = static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3);
             st.records = RenderScratch<SampleRecord>::take(records);
             st.records.resize(records);
+            st.more = RenderScratch<MoreFragments>::take(records);
+            st.more.resize(records);
+            for (size_t k = 0; k < records; ++k) st.records[k].more = &st.more[k];
             st.row.resize(static_cast<size_t>(ctx_->width));
             st.cache.reserve(16);
         } catch (const std::bad_alloc&) {
@@ -776,18 +872,7 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
 }  // namespace
 
 uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
-    auto out = [&](double c) {
-        // A value that is not a number (a damaged material or light from a file) is
-        // black: converting it to an integer would be undefined.
-        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
-        if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
-        return static_cast<uint32_t>(c * 255.0);
-    };
-    if (ctx->flags & kRenderGrey) {
-        const uint32_t g = out(0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
-        return g | (g << 8) | (g << 16);
-    }
-    return out(colour[2]) | (out(colour[1]) << 8) | (out(colour[0]) << 16);
+    return pixel_word(ctx, colour);
 }
 
 int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {

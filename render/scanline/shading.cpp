@@ -251,33 +251,31 @@ int render_light_pass(RenderContext* ctx) {
     return render_stopped(ctx->progress) ? -1 : 0;
 }
 
+void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, FlatShader* out) {
+    static const MaterialRecord kDefault;
+    const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
+    out->m = m;
+    out->smooth = render_mesh_smooth(ctx, mesh);
+    for (int k = 0; k < 3; ++k) out->rec[k] = record(mesh, tri, k);
+    out->plain = m->randomness == 0.0f &&
+                 (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone);
+    for (int i = 0; i < 4; ++i) out->surface[i] = m->colour[i];
+}
+
 void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
                        const RenderTriangle* tri, const double w[3], uint32_t seed,
                        ShadeResult* out) {
-    static const MaterialRecord kDefault;
-    const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
-    double d = 0.0, h = 0.0;
-    if (render_mesh_smooth(ctx, mesh)) {
-        for (int k = 0; k < 3; ++k)
-            if (const ShadeRecord* r = record(mesh, tri, k)) {
-                d += r->v[0] * w[k];
-                h += r->v[1] * w[k];
-            }
-    } else if (const ShadeRecord* r = record(mesh, tri, 0)) {
-        d = r->v[0];
-        h = r->v[1];
-    }
+    FlatShader fs;
+    render_flat_setup(ctx, mesh, tri, &fs);
+    const MaterialRecord* m = fs.m;
+    double d, h;
+    render_flat_intensity(fs, w, &d, &h);
     Vec3d p = {0, 0, 0};
     if (ctx->flags & kRenderTextures) p = interpolate_point(mesh, tri, w);
     surface_colour(ctx, m, tri, w, p, out->surface);
     if (m->randomness != 0.0f) d -= render_random(seed) * double(m->randomness) / 32767.0;
-    const double mm = (m->self_illumination + d) * (1.0 - m->transparency);
-    for (int i = 0; i < 3; ++i) {
-        const double s = out->surface[i];
-        out->lit[i] = static_cast<float>((m->flags & kMaterialColourHighlight) ? s * (mm + h)
-                                                                                 : s * mm + h);
-    }
-    out->lit[3] = out->surface[3];
+    render_flat_lit(m, d, h, out);
 }
 
 void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,

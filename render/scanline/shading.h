@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "model/material/material.h"
 #include "model/math/types.h"
 #include "render/scanline/render_context.h"
 
@@ -34,6 +35,46 @@ struct ShadeResult {
     float lit[4];
     float surface[4];
 };
+
+// What flat/Gouraud shading needs of one triangle, found once for many of its points.
+struct FlatShader {
+    const MaterialRecord* m;   // the mesh's material, or the default one
+    const ShadeRecord* rec[3];  // the corners' lit records (null: none)
+    bool smooth;               // interpolated over the corners; else face 0's record
+    bool plain;                // the surface colour is the material's, without noise
+    float surface[4];          // that colour, when plain
+};
+void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, FlatShader* out);
+
+// Diffuse and highlight intensity at corner weights w.
+inline void render_flat_intensity(const FlatShader& s, const double w[3], double* diffuse,
+                                  double* highlight) {
+    double d = 0.0, h = 0.0;
+    if (s.smooth) {
+        for (int k = 0; k < 3; ++k)
+            if (const ShadeRecord* r = s.rec[k]) {
+                d += r->v[0] * w[k];
+                h += r->v[1] * w[k];
+            }
+    } else if (const ShadeRecord* r = s.rec[0]) {
+        d = r->v[0];
+        h = r->v[1];
+    }
+    *diffuse = d;
+    *highlight = h;
+}
+
+// The lit colour from the intensities and out->surface (its fourth component copied).
+inline void render_flat_lit(const MaterialRecord* m, double d, double h, ShadeResult* out) {
+    const double mm = (m->self_illumination + d) * (1.0 - m->transparency);
+    for (int i = 0; i < 3; ++i) {
+        const double s = out->surface[i];
+        out->lit[i] = static_cast<float>((m->flags & kMaterialColourHighlight) ? s * (mm + h)
+                                                                                 : s * mm + h);
+    }
+    out->lit[3] = out->surface[3];
+}
 
 // The shading point of a triangle: weights of its three corners (summing to 1).
 // `seed` picks the pseudo-random numbers of the material's randomness (the caller
