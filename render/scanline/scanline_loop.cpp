@@ -126,22 +126,45 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
                         : static_cast<uint8_t>(2 | (first << 2));
 }
 
-// Corner weights of the point at sample column xs between the fragment's two edges,
-// L and R on its sample line.
-[[gnu::always_inline]] inline void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
-                     double xs, bool persp, double w[3]) {
-    const int l = edges & 3, r = edges >> 2;
-    double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
-    if (persp) {
-        const double den = R.depth - s * (R.depth - L.depth);
-        if (den != 0.0) s = s * L.depth / den;
+// Corner weights along one sample line between a fragment's two edges, L and R on
+// that line: what does not change along the line is found once.
+struct LineWeights {
+    [[gnu::always_inline]] LineWeights(const ScanTri& t, uint8_t edges, const EdgeAt& L,
+                                       const EdgeAt& R, bool persp)
+        : lx(L.x), span(R.x - L.x), ld(L.depth), rd(R.depth), dd(R.depth - L.depth), lt(L.t),
+          lt1(1.0 - L.t), rt(R.t), rt1(1.0 - R.t), has_span(R.x != L.x), persp(persp) {
+        const int l = edges & 3, r = edges >> 2;
+        slot[0] = kEdgeEnds[l][0];
+        slot[1] = kEdgeEnds[l][1];
+        slot[2] = kEdgeEnds[r][0];
+        slot[3] = kEdgeEnds[r][1];
+        for (int k = 0; k < 3; ++k) corner[k] = t.corner[k];
     }
-    double v[3] = {0, 0, 0};
-    v[kEdgeEnds[l][0]] += (1.0 - L.t) * (1.0 - s);
-    v[kEdgeEnds[l][1]] += L.t * (1.0 - s);
-    v[kEdgeEnds[r][0]] += (1.0 - R.t) * s;
-    v[kEdgeEnds[r][1]] += R.t * s;
-    for (int k = 0; k < 3; ++k) w[t.corner[k]] = v[k];
+    // The weights of the point at sample column xs, by triangle corner.
+    [[gnu::always_inline]] void at(double xs, double w[3]) const {
+        double s = has_span ? (xs - lx) / span : 1.0;
+        if (persp) {
+            const double den = rd - s * dd;
+            if (den != 0.0) s = s * ld / den;
+        }
+        double v[3] = {0, 0, 0};
+        v[slot[0]] += lt1 * (1.0 - s);
+        v[slot[1]] += lt * (1.0 - s);
+        v[slot[2]] += rt1 * s;
+        v[slot[3]] += rt * s;
+        w[corner[0]] = v[0];
+        w[corner[1]] = v[1];
+        w[corner[2]] = v[2];
+    }
+    double lx, span, ld, rd, dd, lt, lt1, rt, rt1;
+    bool has_span, persp;
+    int slot[4], corner[3];
+};
+
+[[gnu::always_inline]] inline void weights_between(const ScanTri& t, uint8_t edges,
+                                                   const EdgeAt& L, const EdgeAt& R, double xs,
+                                                   bool persp, double w[3]) {
+    LineWeights(t, edges, L, R, persp).at(xs, w);
 }
 
 // Corner weights of the point at sample (xs, ys) between the fragment's two edges.
@@ -177,24 +200,54 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
     return true;
 }
 
-// One channel of the output word.
-[[gnu::always_inline]] inline uint32_t channel_byte(const RenderContext* ctx, double c) {
-    // A value that is not a number (a damaged material or light from a file) is
-    // black: converting it to an integer would be undefined.
-    c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
-    if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
-    return static_cast<uint32_t>(c * 255.0);
-}
-
 // The output word of a pixel's colour (gamma, grey, then 0xRRGGBB).
-[[gnu::always_inline]] inline uint32_t pixel_word(const RenderContext* ctx,
-                                                  const float colour[3]) {
-    if (ctx->flags & kRenderGrey) {
-        const uint32_t g = channel_byte(ctx, 0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
-        return g | (g << 8) | (g << 16);
+struct PixelWord {
+    explicit PixelWord(const RenderContext* ctx)
+        : gamma(ctx->gamma_exponent), grey((ctx->flags & kRenderGrey) != 0) {}
+    [[gnu::always_inline]] uint32_t channel(double c) const {
+        // A value that is not a number (a damaged material or light from a file) is
+        // black: converting it to an integer would be undefined.
+        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
+        if (gamma != 1.0) c = std::pow(c, gamma);
+        return static_cast<uint32_t>(c * 255.0);
     }
-    return channel_byte(ctx, colour[2]) | (channel_byte(ctx, colour[1]) << 8) |
-           (channel_byte(ctx, colour[0]) << 16);
+    [[gnu::always_inline]] uint32_t operator()(const float colour[3]) const {
+        if (grey) {
+            const uint32_t g = channel(0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
+            return g | (g << 8) | (g << 16);
+        }
+        return channel(colour[2]) | (channel(colour[1]) << 8) | (channel(colour[0]) << 16);
+    }
+    double gamma;
+    bool grey;
+};
+
+// How much of what lies behind a fragment shows through it (transparency T).
+struct Cover {
+    [[gnu::always_inline]] Cover(const ShadeResult& r, double T)
+        : a(r.surface[3]), B(T * (1.0 - a)), through(a + B >= 0.003) {}
+    // Channel c's share of `back`, the colour behind.
+    [[gnu::always_inline]] double behind(const ShadeResult& r, int c, float back) const {
+        return (r.surface[c] * B + a) * back;
+    }
+    // The fragment's lit colour with `shown` (by channel) of what lies behind.
+    [[gnu::always_inline]] void over(const ShadeResult& r, const double shown[3],
+                                     float colour[3]) const {
+        for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
+        if (through)
+            for (int c = 0; c < 3; ++c) colour[c] = static_cast<float>(colour[c] + shown[c]);
+    }
+    float a;
+    double B;
+    bool through;
+};
+
+// A fragment's colour at `depth`, fogged beyond `ref` and clamped.
+[[gnu::always_inline]] inline void fog_and_clamp(const RenderContext* ctx, double depth,
+                                                 double ref, float colour[3], float out[3]) {
+    const double d = depth - ref;
+    if (d >= 0.0 && (ctx->fog.flags & kFogOn)) fog_apply(&ctx->fog, d, colour);
+    for (int c = 0; c < 3; ++c) out[c] = std::clamp(colour[c], 0.0f, 1.0f);
 }
 
 // The colour of fragment `r` (transparency T) at `depth`, over what lies behind it
@@ -202,19 +255,16 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
 template <class Behind>
 inline void fragment_colour(const RenderContext* ctx, const ShadeResult& r, double T,
                             double depth, double ref, Behind&& behind, float out[3]) {
-    const float a = r.surface[3];
-    float colour[3];
-    for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
-    const double B = T * (1.0 - a);
-    if (a + B >= 0.003) {
+    const Cover cover(r, T);
+    double shown[3] = {0, 0, 0};
+    if (cover.through) {
         float back[3];
         behind(back);
-        for (int c = 0; c < 3; ++c)
-            colour[c] = static_cast<float>(colour[c] + (r.surface[c] * B + a) * back[c]);
+        for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, back[c]);
     }
-    const double d = depth - ref;
-    if (d >= 0.0) fog_apply(&ctx->fog, d, colour);
-    for (int c = 0; c < 3; ++c) out[c] = std::clamp(colour[c], 0.0f, 1.0f);
+    float colour[3];
+    cover.over(r, shown, colour);
+    fog_and_clamp(ctx, depth, ref, colour, out);
 }
 
 double transparency_of(const ScanTri& t) {
@@ -361,29 +411,31 @@ int32_t Bands::single_fragment_run(BandState& st, int32_t px, int32_t py,
     if (!fs.plain) return px;
     const double ys = py;
     const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp), R = edge_at(t, edges >> 2, ys, s_->persp);
-    const double T = transparency_of(t);
+    const LineWeights lw(t, edges, L, R, s_->persp);
     ShadeResult r;
     for (int c = 0; c < 4; ++c) r.surface[c] = fs.surface[c];
+    // The background shows through every pixel of the run alike.
+    const Cover cover(r, transparency_of(t));
+    double shown[3] = {0, 0, 0};
+    if (cover.through)
+        for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, background[c]);
     const int32_t width = ctx_->width;
+    const double ref = ctx_->fog_distance;
+    const PixelWord word(ctx_);
     int32_t x = px;
     for (; x < width; ++x) {
         const SampleRecord& rec = st.records[x];
         if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
         double w[3];
-        weights_between(t, edges, L, R, x + 0.0, s_->persp, w);
+        lw.at(x + 0.0, w);
         double d, h;
         render_flat_intensity(fs, w, &d, &h);
-        render_flat_lit(fs.m, d, h, &r);
+        render_flat_lit(fs, d, h, r.surface, r.lit);
         float colour[3];
-        fragment_colour(
-            ctx_, r, T, rec.first.depth, ctx_->fog_distance,
-            [&](float behind[3]) {
-                for (int c = 0; c < 3; ++c) behind[c] = background[c];
-            },
-            colour);
-        float sum[3] = {0, 0, 0};
-        for (int c = 0; c < 3; ++c) sum[c] += colour[c] * 1.0f;
-        st.row[x] = pixel_word(ctx_, sum);
+        cover.over(r, shown, colour);
+        // One sample a pixel: the pixel's colour is the sample's.
+        fog_and_clamp(ctx_, rec.first.depth, ref, colour, colour);
+        st.row[x] = word(colour);
     }
     return x;
 }
@@ -430,6 +482,7 @@ void Bands::resolve_row(BandState& st, int32_t py) {
         if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
+    const PixelWord word(ctx_);
     auto background_at = [&](int32_t px, float background[3]) {
         float base[4] = {0, 0, 0, 0};
         if (settings)
@@ -468,7 +521,7 @@ void Bands::resolve_row(BandState& st, int32_t py) {
                                px, py, background, colour);
                 for (int c = 0; c < 3; ++c) sum[c] += colour[c] * inv;
             }
-        st.row[px] = pixel_word(ctx_, sum);
+        st.row[px] = word(sum);
         ++px;
     }
     // The records of this row are done with.
@@ -872,7 +925,7 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
 }  // namespace
 
 uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
-    return pixel_word(ctx, colour);
+    return PixelWord(ctx)(colour);
 }
 
 int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {

@@ -257,9 +257,17 @@ void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
     const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
     out->m = m;
     out->smooth = render_mesh_smooth(ctx, mesh);
-    for (int k = 0; k < 3; ++k) out->rec[k] = record(mesh, tri, k);
+    for (int k = 0; k < 3; ++k) {
+        const ShadeRecord* r = record(mesh, tri, k);
+        out->has[k] = r != nullptr;
+        out->diffuse[k] = r ? r->v[0] : 0.0f;
+        out->highlight[k] = r ? r->v[1] : 0.0f;
+    }
     out->plain = m->randomness == 0.0f &&
                  (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone);
+    out->tinted = (m->flags & kMaterialColourHighlight) != 0;
+    out->self = m->self_illumination;
+    out->opaque = 1.0 - m->transparency;
     for (int i = 0; i < 4; ++i) out->surface[i] = m->colour[i];
 }
 
@@ -275,7 +283,7 @@ void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
     if (ctx->flags & kRenderTextures) p = interpolate_point(mesh, tri, w);
     surface_colour(ctx, m, tri, w, p, out->surface);
     if (m->randomness != 0.0f) d -= render_random(seed) * double(m->randomness) / 32767.0;
-    render_flat_lit(m, d, h, out);
+    render_flat_lit(fs, d, h, out->surface, out->lit);
 }
 
 void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "model/material/material.h"
 #include "model/math/types.h"
 #include "render/scanline/render_context.h"
 
@@ -36,13 +35,18 @@ struct ShadeResult {
     float surface[4];
 };
 
-// What flat/Gouraud shading needs of one triangle, found once for many of its points.
+// What flat/Gouraud shading needs of one triangle, found once for many of its points
+// (the material's values held here as the per-point arithmetic reads them).
 struct FlatShader {
-    const MaterialRecord* m;   // the mesh's material, or the default one
-    const ShadeRecord* rec[3];  // the corners' lit records (null: none)
-    bool smooth;               // interpolated over the corners; else face 0's record
-    bool plain;                // the surface colour is the material's, without noise
-    float surface[4];          // that colour, when plain
+    const MaterialRecord* m;  // the mesh's material, or the default one
+    bool smooth;              // interpolated over the corners; else face 0's record
+    bool plain;               // the surface colour is the material's, without noise
+    bool tinted;              // highlights take the surface colour
+    bool has[3];              // corner k has a lit record
+    float diffuse[3], highlight[3];  // the records' intensities
+    double self;              // self-illumination
+    double opaque;            // 1 - transparency
+    float surface[4];         // the material's colour, when plain
 };
 void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
                        const RenderTriangle* tri, FlatShader* out);
@@ -53,27 +57,28 @@ inline void render_flat_intensity(const FlatShader& s, const double w[3], double
     double d = 0.0, h = 0.0;
     if (s.smooth) {
         for (int k = 0; k < 3; ++k)
-            if (const ShadeRecord* r = s.rec[k]) {
-                d += r->v[0] * w[k];
-                h += r->v[1] * w[k];
+            if (s.has[k]) {
+                d += s.diffuse[k] * w[k];
+                h += s.highlight[k] * w[k];
             }
-    } else if (const ShadeRecord* r = s.rec[0]) {
-        d = r->v[0];
-        h = r->v[1];
+    } else if (s.has[0]) {
+        d = s.diffuse[0];
+        h = s.highlight[0];
     }
     *diffuse = d;
     *highlight = h;
 }
 
-// The lit colour from the intensities and out->surface (its fourth component copied).
-inline void render_flat_lit(const MaterialRecord* m, double d, double h, ShadeResult* out) {
-    const double mm = (m->self_illumination + d) * (1.0 - m->transparency);
+// The lit colour from the intensities and the surface colour (its fourth component
+// copied).
+inline void render_flat_lit(const FlatShader& f, double d, double h, const float surface[4],
+                            float lit[4]) {
+    const double mm = (f.self + d) * f.opaque;
     for (int i = 0; i < 3; ++i) {
-        const double s = out->surface[i];
-        out->lit[i] = static_cast<float>((m->flags & kMaterialColourHighlight) ? s * (mm + h)
-                                                                                 : s * mm + h);
+        const double s = surface[i];
+        lit[i] = static_cast<float>(f.tinted ? s * (mm + h) : s * mm + h);
     }
-    out->lit[3] = out->surface[3];
+    lit[3] = surface[3];
 }
 
 // The shading point of a triangle: weights of its three corners (summing to 1).
