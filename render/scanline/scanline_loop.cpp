@@ -304,6 +304,8 @@ struct BandState {
     std::vector<uint32_t> row;
     std::vector<CacheEntry> cache;
     EdgePair pairs[kEdgePairs];
+    const RenderMesh* shader_mesh = nullptr;  // whose material `shader` holds
+    FlatShader shader;
 };
 
 class Bands {
@@ -406,9 +408,13 @@ int32_t Bands::single_fragment_run(BandState& st, int32_t px, int32_t py,
     const uint32_t tri = first.first.tri;
     const uint8_t edges = first.first.edges;
     const ScanTri& t = s_->tris[tri];
-    FlatShader fs;
-    render_flat_setup(ctx_, t.mesh, t.tri, &fs);
-    if (!fs.plain) return px;
+    if (t.mesh != st.shader_mesh) {
+        render_flat_setup_mesh(ctx_, t.mesh, &st.shader);
+        st.shader_mesh = t.mesh;
+    }
+    if (!st.shader.plain) return px;
+    FlatShader fs = st.shader;
+    render_flat_setup_corners(t.mesh, t.tri, &fs);
     const double ys = py;
     const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp), R = edge_at(t, edges >> 2, ys, s_->persp);
     const LineWeights lw(t, edges, L, R, s_->persp);

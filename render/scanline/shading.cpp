@@ -58,12 +58,6 @@ Vec3d interpolate_point(const RenderMesh* mesh, const RenderTriangle* tri, const
     return p;
 }
 
-const ShadeRecord* record(const RenderMesh* mesh, const RenderTriangle* tri, int k) {
-    const int32_t s = tri->shade[k];
-    if (s < 0 || static_cast<size_t>(s) >= mesh->shade.size()) return nullptr;
-    return &mesh->shade[s];
-}
-
 // Where a slot is evaluated: (u, v, 0) interpolated from the corners for an image map
 // with mapping mode 1, else the point.
 void slot_point(const TextureSlot& slot, const RenderTriangle* tri, const double w[3],
@@ -251,24 +245,23 @@ int render_light_pass(RenderContext* ctx) {
     return render_stopped(ctx->progress) ? -1 : 0;
 }
 
-void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
-                       const RenderTriangle* tri, FlatShader* out) {
+void render_flat_setup_mesh(const RenderContext* ctx, const RenderMesh* mesh, FlatShader* out) {
     static const MaterialRecord kDefault;
     const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
     out->m = m;
     out->smooth = render_mesh_smooth(ctx, mesh);
-    for (int k = 0; k < 3; ++k) {
-        const ShadeRecord* r = record(mesh, tri, k);
-        out->has[k] = r != nullptr;
-        out->diffuse[k] = r ? r->v[0] : 0.0f;
-        out->highlight[k] = r ? r->v[1] : 0.0f;
-    }
     out->plain = m->randomness == 0.0f &&
                  (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone);
     out->tinted = (m->flags & kMaterialColourHighlight) != 0;
     out->self = m->self_illumination;
     out->opaque = 1.0 - m->transparency;
     for (int i = 0; i < 4; ++i) out->surface[i] = m->colour[i];
+}
+
+void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, FlatShader* out) {
+    render_flat_setup_mesh(ctx, mesh, out);
+    render_flat_setup_corners(mesh, tri, out);
 }
 
 void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
@@ -295,7 +288,7 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
     surface_colour(ctx, m, tri, w, P, out->surface);
     Vec3d N = {0, 0, 0};
     for (int k = 0; k < 3; ++k)
-        if (const ShadeRecord* r = record(mesh, tri, k)) {
+        if (const ShadeRecord* r = render_shade_record(mesh, tri, k)) {
             N.x += r->v[0] * w[k];
             N.y += r->v[1] * w[k];
             N.z += r->v[2] * w[k];

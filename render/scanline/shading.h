@@ -35,6 +35,14 @@ struct ShadeResult {
     float surface[4];
 };
 
+// Corner k's shading record of a triangle; null when it names none of the mesh's.
+inline const ShadeRecord* render_shade_record(const RenderMesh* mesh, const RenderTriangle* tri,
+                                              int k) {
+    const int32_t s = tri->shade[k];
+    if (s < 0 || static_cast<size_t>(s) >= mesh->shade.size()) return nullptr;
+    return &mesh->shade[s];
+}
+
 // What flat/Gouraud shading needs of one triangle, found once for many of its points
 // (the material's values held here as the per-point arithmetic reads them).
 struct FlatShader {
@@ -48,6 +56,18 @@ struct FlatShader {
     double opaque;            // 1 - transparency
     float surface[4];         // the material's colour, when plain
 };
+// The set-up in two parts: what the mesh's material gives (the same for all of its
+// triangles), then the triangle's corners.
+void render_flat_setup_mesh(const RenderContext* ctx, const RenderMesh* mesh, FlatShader* out);
+inline void render_flat_setup_corners(const RenderMesh* mesh, const RenderTriangle* tri,
+                                      FlatShader* out) {
+    for (int k = 0; k < 3; ++k) {
+        const ShadeRecord* r = render_shade_record(mesh, tri, k);
+        out->has[k] = r != nullptr;
+        out->diffuse[k] = r ? r->v[0] : 0.0f;
+        out->highlight[k] = r ? r->v[1] : 0.0f;
+    }
+}
 void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
                        const RenderTriangle* tri, FlatShader* out);
 
