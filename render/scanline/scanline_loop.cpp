@@ -224,6 +224,7 @@ struct PixelWord {
 
 // How much of what lies behind a fragment shows through it (transparency T).
 struct Cover {
+    Cover() = default;
     [[gnu::always_inline]] Cover(const ShadeResult& r, double T)
         : a(r.surface[3]), B(T * (1.0 - a)), through(a + B >= 0.003) {}
     // Channel c's share of `back`, the colour behind.
@@ -237,9 +238,9 @@ struct Cover {
         if (through)
             for (int c = 0; c < 3; ++c) colour[c] = static_cast<float>(colour[c] + shown[c]);
     }
-    float a;
-    double B;
-    bool through;
+    float a = 0.0f;
+    double B = 0.0;
+    bool through = false;
 };
 
 // A fragment's colour at `depth`, fogged beyond `ref` and clamped.
@@ -321,7 +322,8 @@ class Bands {
     void resolve_row(BandState& st, int32_t py);
     void resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
                         double ys, int32_t px, int32_t py, const float* background, float out[3]);
-    int32_t single_fragment_run(BandState& st, int32_t px, int32_t py, const float background[3]);
+    int32_t single_fragment_runs(BandState& st, int32_t px, int32_t py,
+                                 const float background[3]);
     const ShadeResult& shade(BandState& st, uint32_t tri, uint8_t edges, double xs, double ys,
                              int32_t px, int32_t py);
     void light_test(BandState& st, RenderLight* light, int32_t py);
@@ -398,50 +400,59 @@ void Bands::resolve_sample(BandState& st, const SampleRecord& rec, int i, double
         out);
 }
 
-// Pixels of a row with one sample each, from px on, that each hold one fragment only,
-// of the same triangle between the same edges: the triangle is set up once for them.
-// Returns the first pixel not done (px when the triangle needs the general path).
-int32_t Bands::single_fragment_run(BandState& st, int32_t px, int32_t py,
-                                   const float background[3]) {
-    const SampleRecord& first = st.records[px];
-    if (first.last != 0 || (ctx_->flags & kRenderPhong)) return px;
-    const uint32_t tri = first.first.tri;
-    const uint8_t edges = first.first.edges;
-    const ScanTri& t = s_->tris[tri];
-    if (t.mesh != st.shader_mesh) {
-        render_flat_setup_mesh(ctx_, t.mesh, &st.shader);
-        st.shader_mesh = t.mesh;
-    }
-    if (!st.shader.plain) return px;
-    FlatShader fs = st.shader;
-    render_flat_setup_corners(t.mesh, t.tri, &fs);
-    const double ys = py;
-    const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp), R = edge_at(t, edges >> 2, ys, s_->persp);
-    const LineWeights lw(t, edges, L, R, s_->persp);
-    ShadeResult r;
-    for (int c = 0; c < 4; ++c) r.surface[c] = fs.surface[c];
-    // The background shows through every pixel of the run alike.
-    const Cover cover(r, transparency_of(t));
-    double shown[3] = {0, 0, 0};
-    if (cover.through)
-        for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, background[c]);
+// Pixels of a row with one sample each, from px on, that each hold one fragment only:
+// each run of them showing one triangle between the same edges is shaded with the
+// triangle set up once, and what a mesh's material gives is set up once for its runs.
+// Returns the first pixel not done (px when the first needs the general path).
+int32_t Bands::single_fragment_runs(BandState& st, int32_t px, int32_t py,
+                                    const float background[3]) {
+    if (ctx_->flags & kRenderPhong) return px;
     const int32_t width = ctx_->width;
     const double ref = ctx_->fog_distance;
+    const double ys = py;
     const PixelWord word(ctx_);
+    const RenderMesh* mesh = nullptr;  // whose material fs, r.surface, cover and shown hold
+    FlatShader fs{};
+    ShadeResult r{};
+    Cover cover;
+    double shown[3] = {0, 0, 0};
     int32_t x = px;
-    for (; x < width; ++x) {
-        const SampleRecord& rec = st.records[x];
-        if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
-        double w[3];
-        lw.at(x + 0.0, w);
-        double d, h;
-        render_flat_intensity(fs, w, &d, &h);
-        render_flat_lit(fs, d, h, r.surface, r.lit);
-        float colour[3];
-        cover.over(r, shown, colour);
-        // One sample a pixel: the pixel's colour is the sample's.
-        fog_and_clamp(ctx_, rec.first.depth, ref, colour, colour);
-        st.row[x] = word(colour);
+    while (x < width && st.records[x].last == 0) {
+        const uint32_t tri = st.records[x].first.tri;
+        const uint8_t edges = st.records[x].first.edges;
+        const ScanTri& t = s_->tris[tri];
+        if (t.mesh != mesh) {
+            if (t.mesh != st.shader_mesh) {
+                render_flat_setup_mesh(ctx_, t.mesh, &st.shader);
+                st.shader_mesh = t.mesh;
+            }
+            if (!st.shader.plain) break;
+            mesh = t.mesh;
+            fs = st.shader;
+            for (int c = 0; c < 4; ++c) r.surface[c] = fs.surface[c];
+            // The background shows through every pixel of the mesh alike.
+            cover = Cover(r, transparency_of(t));
+            if (cover.through)
+                for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, background[c]);
+        }
+        render_flat_setup_corners(t.mesh, t.tri, &fs);
+        const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp);
+        const EdgeAt R = edge_at(t, edges >> 2, ys, s_->persp);
+        const LineWeights lw(t, edges, L, R, s_->persp);
+        for (; x < width; ++x) {
+            const SampleRecord& rec = st.records[x];
+            if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
+            double w[3];
+            lw.at(x + 0.0, w);
+            double d, h;
+            render_flat_intensity(fs, w, &d, &h);
+            render_flat_lit(fs, d, h, r.surface, r.lit);
+            float colour[3];
+            cover.over(r, shown, colour);
+            // One sample a pixel: the pixel's colour is the sample's.
+            fog_and_clamp(ctx_, rec.first.depth, ref, colour, colour);
+            st.row[x] = word(colour);
+        }
     }
     return x;
 }
@@ -506,7 +517,7 @@ void Bands::resolve_row(BandState& st, int32_t py) {
     if (plain_background) background_at(0, row_background);
     for (int32_t px = 0; px < width;) {
         if (f == 1 && plain_background) {
-            const int32_t next = single_fragment_run(st, px, py, row_background);
+            const int32_t next = single_fragment_runs(st, px, py, row_background);
             if (next != px) {
                 px = next;
                 continue;
