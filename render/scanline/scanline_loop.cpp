@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "graphics/raster/dither.h"
@@ -244,10 +245,11 @@ struct Cover {
 };
 
 // A fragment's colour at `depth`, fogged beyond `ref` and clamped.
-[[gnu::always_inline]] inline void fog_and_clamp(const RenderContext* ctx, double depth,
-                                                 double ref, float colour[3], float out[3]) {
+[[gnu::always_inline]] inline void fog_and_clamp(const RenderContext* ctx, bool fog_on,
+                                                 double depth, double ref, float colour[3],
+                                                 float out[3]) {
     const double d = depth - ref;
-    if (d >= 0.0 && (ctx->fog.flags & kFogOn)) fog_apply(&ctx->fog, d, colour);
+    if (d >= 0.0 && fog_on) fog_apply(&ctx->fog, d, colour);
     for (int c = 0; c < 3; ++c) out[c] = std::clamp(colour[c], 0.0f, 1.0f);
 }
 
@@ -265,7 +267,7 @@ inline void fragment_colour(const RenderContext* ctx, const ShadeResult& r, doub
     }
     float colour[3];
     cover.over(r, shown, colour);
-    fog_and_clamp(ctx, depth, ref, colour, out);
+    fog_and_clamp(ctx, (ctx->fog.flags & kFogOn) != 0, depth, ref, colour, out);
 }
 
 double transparency_of(const ScanTri& t) {
@@ -411,6 +413,7 @@ int32_t Bands::single_fragment_runs(BandState& st, int32_t px, int32_t py,
     const double ref = ctx_->fog_distance;
     const double ys = py;
     const PixelWord word(ctx_);
+    const bool fog_on = (ctx_->fog.flags & kFogOn) != 0;
     const RenderMesh* mesh = nullptr;  // whose material fs, r.surface, cover and shown hold
     FlatShader fs{};
     ShadeResult r{};
@@ -439,20 +442,43 @@ int32_t Bands::single_fragment_runs(BandState& st, int32_t px, int32_t py,
         const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp);
         const EdgeAt R = edge_at(t, edges >> 2, ys, s_->persp);
         const LineWeights lw(t, edges, L, R, s_->persp);
-        for (; x < width; ++x) {
-            const SampleRecord& rec = st.records[x];
-            if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
-            double w[3];
-            lw.at(x + 0.0, w);
-            double d, h;
-            render_flat_intensity(fs, w, &d, &h);
-            render_flat_lit(fs, d, h, r.surface, r.lit);
-            float colour[3];
-            cover.over(r, shown, colour);
-            // One sample a pixel: the pixel's colour is the sample's.
-            fog_and_clamp(ctx_, rec.first.depth, ref, colour, colour);
-            st.row[x] = word(colour);
-        }
+        // The run's pixels; `common` holds when the case that most renders meet (smooth,
+        // every corner lit, parallel view, opaque, no fog, gamma 1, colour) is fixed at
+        // compile time, so that the same steps run without their branches.
+        auto pixels = [&](auto common) {
+            FlatShader f = fs;
+            LineWeights l = lw;
+            Cover cv = cover;
+            PixelWord pw = word;
+            bool fog = fog_on;
+            if constexpr (decltype(common)::value) {
+                f.smooth = f.has[0] = f.has[1] = f.has[2] = true;
+                l.persp = false;
+                cv.through = false;
+                pw.gamma = 1.0;
+                pw.grey = false;
+                fog = false;
+            }
+            for (; x < width; ++x) {
+                const SampleRecord& rec = st.records[x];
+                if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
+                double w[3];
+                l.at(x + 0.0, w);
+                double d, h;
+                render_flat_intensity(f, w, &d, &h);
+                render_flat_lit(f, d, h, r.surface, r.lit);
+                float colour[3];
+                cv.over(r, shown, colour);
+                // One sample a pixel: the pixel's colour is the sample's.
+                fog_and_clamp(ctx_, fog, rec.first.depth, ref, colour, colour);
+                st.row[x] = pw(colour);
+            }
+        };
+        if (fs.smooth && fs.has[0] && fs.has[1] && fs.has[2] && !lw.persp && !cover.through &&
+            !fog_on && word.gamma == 1.0 && !word.grey)
+            pixels(std::true_type{});
+        else
+            pixels(std::false_type{});
     }
     return x;
 }
