@@ -647,24 +647,27 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
     for (int32_t y = y0; y < y1; ++y) {
         if (render_stopped(ctx_->progress)) return;
         for (int32_t k = count[y - y0]; k < count[y - y0 + 1]; ++k) activate(st, st.order[k], y);
-        // Span fill.
+        // Span fill. The line's records: sample x's is line_records[x * stride].
+        const bool persp = s_->persp;
+        SampleRecord* line_records = &record(st, 0, y);
+        const int32_t stride = f == 1 ? 1 : 3;
         for (const Active& a : st.active) {
             const ScanTri& t = s_->tris[a.tri];
             const uint8_t edges = pair_of(t, a.state);
-            const EdgeAt L = edge_at(t, edges & 3, y, s_->persp);
-            const EdgeAt R = edge_at(t, edges >> 2, y, s_->persp);
+            const EdgeAt L = edge_at(t, edges & 3, y, persp);
+            const EdgeAt R = edge_at(t, edges >> 2, y, persp);
             const double xl = std::ceil(clamp_coord(L.x));
             const double xr = std::ceil(clamp_coord(R.x));
             const int32_t x_end = static_cast<int32_t>(std::min(xr, double(W)));
             const double span = R.x - L.x;
             for (int32_t x = static_cast<int32_t>(std::max(xl, 0.0)); x < x_end; ++x) {
                 double s = span != 0.0 ? (x - L.x) / span : 1.0;
-                if (s_->persp) {
+                if (persp) {
                     const double den = R.depth - s * (R.depth - L.depth);
                     if (den != 0.0) s = s * L.depth / den;
                 }
                 const double depth = L.depth + (R.depth - L.depth) * s;
-                if (depth > 0.001) insert(record(st, x, y), depth, a.tri, edges);
+                if (depth > 0.001) insert(line_records[x * stride], depth, a.tri, edges);
             }
         }
         if (y % f == f - 1) {
