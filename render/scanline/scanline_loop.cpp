@@ -40,6 +40,7 @@ struct ScanTri {
     const RenderMesh* mesh;
     const RenderTriangle* tri;
     double x[3], y[3], z[3];
+    int32_t line[3];    // floor(y): the sample line each vertex lies on
     uint8_t corner[3];  // triangle corner of each sorted vertex
     uint8_t left_first;  // 1: edge 0 (or 1 after it) lies left of edge 2
 };
@@ -347,7 +348,7 @@ class Bands {
 
 void Bands::activate(BandState& st, uint32_t index, int32_t y) {
     const ScanTri& t = s_->tris[index];
-    const double f0 = std::floor(t.y[0]), f1 = std::floor(t.y[1]), f2 = std::floor(t.y[2]);
+    const int32_t f0 = t.line[0], f1 = t.line[1], f2 = t.line[2];
     if (f0 == f1 && f0 == f2) return;  // on one sample line: never drawn
     uint8_t state = f0 == f1 ? 2 : 0;  // a horizontal top edge gives way to edge 1
     // Edges that ended above the first line this band draws, as on line 0.
@@ -586,7 +587,7 @@ void Bands::bucket() {
     auto lines = [&](int64_t i, int32_t* first, int32_t* last) {
         const ScanTri& t = s_->tris[static_cast<size_t>(i)];
         const double top = std::ceil(t.y[0]);
-        const double bottom = std::min(std::floor(t.y[2]), double(H - 1));
+        const double bottom = std::min(double(t.line[2]), double(H - 1));
         if (bottom < 0 || top >= H || top > bottom) return false;
         *first = static_cast<int32_t>(std::max(top, 0.0));
         *last = static_cast<int32_t>(bottom);
@@ -680,8 +681,8 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
         for (size_t i = 0; i < st.active.size(); ++i) {
             Active a = st.active[i];
             const ScanTri& t = s_->tris[a.tri];
-            if (a.state == 0 && std::floor(t.y[1]) <= y) a.state = 2;
-            if (std::floor(t.y[2]) <= y) continue;
+            if (a.state == 0 && t.line[1] <= y) a.state = 2;
+            if (t.line[2] <= y) continue;
             st.active[keep++] = a;
         }
         st.active.resize(keep);
@@ -818,6 +819,7 @@ int prepare_scene(Scene* s) {
                 for (int c = 0; c < 3; ++c) {
                     t.x[c] = 0;
                     t.y[c] = -kCoordLimit;
+                    t.line[c] = static_cast<int32_t>(-kCoordLimit);
                     t.z[c] = 0;
                     t.corner[c] = 0;
                 }
@@ -848,6 +850,7 @@ int prepare_scene(Scene* s) {
             for (int c = 0; c < 3; ++c) {
                 t.x[c] = v[order[c]]->sx;
                 t.y[c] = v[order[c]]->sy;
+                t.line[c] = static_cast<int32_t>(std::floor(t.y[c]));
                 t.z[c] = v[order[c]]->depth;
                 t.corner[c] = static_cast<uint8_t>(order[c]);
             }
