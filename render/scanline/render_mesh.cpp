@@ -226,42 +226,17 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
         // Faces around each vertex (start offsets, then face numbers in face order).
         ScratchVector<int32_t> start_keep(t.nv + 1), around_keep(nf * 3), group_keep(nf * 3),
             records_keep(t.nv + 1);
-        // Counted and placed over the threads, then each vertex's faces sorted back into
-        // face order.
-        constexpr size_t kCornerChunk = 65536;
-        const size_t nc = nf * 3;
         std::vector<int32_t>& start = *start_keep;
         start.assign(t.nv + 1, 0);
-        auto corner_range = [&](int64_t c, size_t* a, size_t* b) {
-            *a = static_cast<size_t>(c) * kCornerChunk;
-            *b = std::min(nc, *a + kCornerChunk);
-        };
-        chunked(threads, nc, kCornerChunk, [&](int64_t c) {
-            size_t a, b;
-            corner_range(c, &a, &b);
-            for (size_t i = a; i < b; ++i)
-                if (vtx[i] >= 0)
-                    std::atomic_ref<int32_t>(start[static_cast<size_t>(vtx[i]) + 1])
-                        .fetch_add(1, std::memory_order_relaxed);
-        });
+        for (size_t i = 0; i < nf * 3; ++i)
+            if (vtx[i] >= 0) ++start[static_cast<size_t>(vtx[i]) + 1];
         for (size_t v = 0; v < t.nv; ++v) start[v + 1] += start[v];
         std::vector<int32_t>& around = *around_keep;
         around.resize(static_cast<size_t>(start[t.nv]));
         {
             std::vector<int32_t> fill(start.begin(), start.end() - 1);
-            chunked(threads, nc, kCornerChunk, [&](int64_t c) {
-                size_t a, b;
-                corner_range(c, &a, &b);
-                for (size_t i = a; i < b; ++i)
-                    if (vtx[i] >= 0)
-                        around[std::atomic_ref<int32_t>(fill[vtx[i]]).fetch_add(
-                            1, std::memory_order_relaxed)] = static_cast<int32_t>(i / 3);
-            });
-            chunked(threads, t.nv, kCornerChunk, [&](int64_t c) {
-                const size_t a = static_cast<size_t>(c) * kCornerChunk;
-                for (size_t v = a; v < std::min(t.nv, a + kCornerChunk); ++v)
-                    std::sort(around.begin() + start[v], around.begin() + start[v + 1]);
-            });
+            for (size_t i = 0; i < nf * 3; ++i)
+                if (vtx[i] >= 0) around[fill[vtx[i]]++] = static_cast<int32_t>(i / 3);
         }
         const bool by_angle = (flags & kMaterialSmoothByAngle) || force_angle;
         const bool by_groups = !by_angle && (flags & kMaterialSmoothGroups);
