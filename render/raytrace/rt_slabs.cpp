@@ -1028,7 +1028,8 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
     const RtSlabBoxes* nodes = top->boxes;
     // The rays in lanes (two groups of four), each lane's box test the one-ray test;
     // lanes past count never enter a box. Rays whose directions differ in sign on an
-    // axis go one by one.
+    // axis go one by one, and so do rays with a value that is not a number (it would
+    // spoil the packet's bounds for the others).
     constexpr int kGroups = kRtPacketRays / 4;
     Nearest near[kRtPacketRays];
     alignas(16) float inv[3][kRtPacketRays], org_near[3][kRtPacketRays], org_far[3][kRtPacketRays];
@@ -1043,10 +1044,13 @@ uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays
         }
         near[i].start(*rays[i], best[i].depth);
         bounds[i] = near[i].bound;
+        if (std::isnan(bounds[i])) return one_by_one();
         const RayBoxes& r = alone[i] = prepare(*rays[i]);
         for (int a = 0; a < 3; ++a) {
             if (i == 0) near_hi[a] = r.near_hi[a];
-            if (r.near_hi[a] != near_hi[a]) return one_by_one();
+            if (r.near_hi[a] != near_hi[a] || std::isnan(r.inv[a]) || std::isnan(r.org_near[a]) ||
+                std::isnan(r.org_far[a]))
+                return one_by_one();
             inv[a][i] = r.inv[a], org_near[a][i] = r.org_near[a], org_far[a][i] = r.org_far[a];
         }
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "render/raytrace/rt_error.h"
@@ -318,7 +319,8 @@ TEST(RtSlabs, SearchesMatchTheLinearSearchHitForHitOnAnyThreadCount) {
 TEST(RtSlabs, PacketsFindWhatEachRayFindsAlone) {
     // Random triangles with repeated ones (ties) and two meshes; packets of 1 to 8 rays
     // from one point in close directions (camera rays) and from scattered points
-    // (directions of either sign on an axis go one by one).
+    // (directions of either sign on an axis go one by one), some with a ray that is not
+    // a number.
     RtArena a;
     std::vector<RtObject*> objs = random_triangles(a, 3000, 7);
     for (int i = 0; i < 3000; i += 3) {
@@ -349,6 +351,8 @@ TEST(RtSlabs, PacketsFindWhatEachRayFindsAlone) {
             ptrs[i] = &rays[i];
             hits[i].depth = 1e30;
         }
+        // Now and then a first ray that is not a number, in its direction or its origin.
+        if (p % 10 == 4) (p % 20 == 4 ? rays[0].dir : rays[0].origin).z = std::numeric_limits<double>::quiet_NaN();
         const uint32_t found = rt_slab_intersect_packet(s.root, ptrs, count, hits, got, q, a);
         for (int i = 0; i < count; ++i) {
             RtHit alone{};
