@@ -114,6 +114,15 @@ struct Cutter {
 };
 constinit thread_local Cutter t_cutter;
 
+// A thread keeps cutting from its block across scopes, so that many small reads (a
+// symbol inserted again and again) share one block instead of each holding a fresh one
+// for its few records; the block is left when the thread ends.
+struct CutterExit {
+    bool armed = false;  // set by every scope: the first one registers the destructor
+    ~CutterExit() { t_cutter.leave(); }
+};
+thread_local CutterExit t_cutter_exit;
+
 uintptr_t& word_before(void* p) {
     return *reinterpret_cast<uintptr_t*>(static_cast<char*>(p) - sizeof(uintptr_t));
 }
@@ -148,11 +157,12 @@ void* cut(Cutter& c, std::size_t size, std::size_t align) {
 }  // namespace
 
 BulkAllocScope::BulkAllocScope() {
+    t_cutter_exit.armed = true;
     ++t_cutter.depth;
 }
 
 BulkAllocScope::~BulkAllocScope() {
-    if (--t_cutter.depth == 0) t_cutter.leave();
+    --t_cutter.depth;
 }
 
 void* bulk_new(std::size_t size, std::size_t align) noexcept {

@@ -5,7 +5,8 @@
 // large blocks (no heap search, no free-list upkeep); otherwise it takes them from
 // operator new. Either kind goes back through bulk_delete, on any thread. A block is
 // given up when the last record cut from it is freed, so a record freed early keeps
-// its few bytes until then.
+// its few bytes until then. A thread goes on cutting from its last block in its next
+// scope (small reads share a block) and leaves it when the thread ends.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,10 @@
 // The in-memory forms of the drawing and block files: the same bytes as the files,
-// the same results for bad input, and the output left alone when a save fails.
+// the same results for bad input, the output left alone when a save fails, and the
+// memory small reads hold.
+#include <unistd.h>
+
+#include <fstream>
+
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/file/drawing_file.h"
@@ -20,6 +25,19 @@ buffer* first_layer_selection(MODEL* m) {
         c = c->next;
     } while (c != layer->children);
     return sel;
+}
+
+// The sanitizer's count of the bytes allocated, where the sanitizer runs.
+extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
+
+// Memory the program holds: allocated bytes under the sanitizer (whose heap holds the
+// read's blocks), else the resident pages.
+size_t held_bytes() {
+    if (&__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * size_t(sysconf(_SC_PAGESIZE));
 }
 
 }  // namespace
@@ -138,3 +156,27 @@ TEST_F(MemoryFileTest, FailedSaveLeavesTheOutputAlone) {
     EXPECT_GT(out.size(), 100u);
 }
 
+
+// A small block inserted again and again (a symbol placed many times) keeps only the
+// memory of its objects, not a fresh block of the reader for each insert.
+TEST_F(MemoryFileTest, SmallBlockReadManyTimesHoldsLittleMemory) {
+    auto m = new_model();
+    ASSERT_EQ(build_rich_drawing(m.get()), 0);
+    buffer* sel = first_layer_selection(m.get());
+    Bytes mem;
+    ASSERT_EQ(block_file_save_memory(&mem, "label", m.get(), sel, Vec3{}), 0);
+    buffer_free(&sel);
+    auto into = new_model();
+    buffer* got = buffer_new();
+    const size_t before = held_bytes();
+    for (int i = 0; i < 64; ++i) {
+        char label[kBlockLabelSize];
+        Vec3 base{};
+        ASSERT_EQ(block_file_load_memory(mem.data(), mem.size(), label, sizeof label, into.get(),
+                                         got, &base, nullptr, 0),
+                  0);
+    }
+    EXPECT_LT(held_bytes() - before, size_t{32} << 20);
+    buffer_delete_objects_unlinked(got);
+    buffer_free(&got);
+}
