@@ -226,15 +226,19 @@ void for_each_pair(Cut& cut, F&& visit) {
     float origin[3] = {1e30f, 1e30f, 1e30f};
     for (size_t j = cut.na; j < cut.faces.size(); ++j)
         for (int k = 0; k < 3; ++k) origin[k] = std::min(origin[k], cut.faces[j]->box[k]);
-    constexpr int64_t kMaxSpan = 8;
+    // A face on more cells than this is met by scanning: a long sliver over a few
+    // rows of cells still goes through the grid, or each would scan the other solid.
+    constexpr double kMaxCells = 512;
     const auto span = [&](const float box[6], int64_t lo[3], int64_t hi[3]) {
+        double cells = 1;
         for (int k = 0; k < 3; ++k) {
             const double a = std::floor((box[k] - origin[k]) / cell), b = std::floor((box[k + 3] - origin[k]) / cell);
-            if (!(b - a < kMaxSpan) || a < -1e15 || b > 1e15) return false;
+            if (!(a >= -1e15 && b <= 1e15)) return false;
+            cells *= b - a + 1;
             lo[k] = static_cast<int64_t>(a);
             hi[k] = static_cast<int64_t>(b);
         }
-        return true;
+        return cells <= kMaxCells;
     };
     CellLists<int32_t> cells;
     cells.reserve(4 * nb);
