@@ -288,6 +288,27 @@ TEST(Golden, KeptNormalsFollowChangesOfTheMesh) {
     }
 }
 
+TEST(Golden, KeptWindowBoxFollowsTheWindowUnderTheSameMatrix) {
+    // A viewport made shorter while its origin moves by half the difference: the image
+    // frame's matrix is the same to the bit, the window is not, nor the box the ball
+    // gives inside it, which places the default light.
+    TestScene s;
+    s.add_sphere({0, 0, 0}, 45, 250, 290);
+    s.view = tilted_view(60, 45);
+    s.settings.flags = kRenderGouraud;
+    s.settings.light_mask = 0x1;
+    s.settings.light_colours[0] = 15;
+    Image24 tall(120, 90);
+    ASSERT_EQ(s.render(tall), 0);  // keeps the normals and the box of this window
+    s.view.origin_y += 25;
+    Image24 kept(120, 40), fresh(120, 40);
+    ASSERT_EQ(s.render(kept), 0);
+    render_mesh_keep_prepared(false);
+    ASSERT_EQ(s.render(fresh), 0);
+    render_mesh_keep_prepared(true);
+    EXPECT_EQ(kept.bytes(), fresh.bytes());
+}
+
 TEST(Golden, KeptNormalsAreUsedAgainOnlyWhileTheMeshHoldsStill) {
     TestScene s;
     MESH3* ball = s.add_sphere({0, 0, 0}, 45, 250, 290);
