@@ -148,6 +148,10 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         ctx.face_budget = 0;
         load_mesh(ctx, ctx.a, a);
         load_mesh(ctx, ctx.b, b);
+        // A solid whose every triangle has corners within the tolerance is gone once
+        // loaded: nothing of it could be combined.
+        if ((face_count(a) && !ctx.a.faces) || (face_count(b) && !ctx.b.faces))
+            raise(ctx, 42189, "Solid welds to nothing");
         height_check(ctx);
         if (exact && (ctx.a.crowded || ctx.b.crowded)) raise(ctx, 42191, "Edge of more than two faces");
         ctx.work_budget = 1024 * faces + 50000000;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "commands/boolean/csg_exact.h"
@@ -287,7 +288,10 @@ struct Split {
     std::vector<int32_t> ref;                    // crossing, or -1 - corner
     std::vector<std::array<int32_t, 3>> tri;
     std::unordered_map<uint64_t, int32_t> half;  // directed edge -> triangle on its left
-    std::vector<uint64_t> fixed;                 // undirected keys of the curve's edges
+    std::unordered_set<uint64_t> fixed;          // undirected keys of the curve's edges
+    std::vector<int32_t> at;                     // point -> a triangle that has it
+    int32_t last = 0;                            // the triangle of the point put in last
+    uint32_t turn = 0;                           // varies where a walk step starts
 
     static uint64_t key(int32_t u, int32_t v) { return uint64_t(uint32_t(u)) << 32 | uint32_t(v); }
     int orient(int32_t a, int32_t b, int32_t c) const { return orient2d(p[a].data(), p[b].data(), p[c].data()); }
@@ -299,6 +303,8 @@ struct Split {
         half[key(a, b)] = t;
         half[key(b, c)] = t;
         half[key(c, a)] = t;
+        if (at.size() < p.size()) at.resize(p.size(), -1);
+        at[size_t(a)] = at[size_t(b)] = at[size_t(c)] = t;
     }
     void drop(int32_t t) {
         const auto& x = tri[size_t(t)];
@@ -332,63 +338,125 @@ struct Split {
             put(int32_t(tri.size()), m, u, w2);
         }
     }
+    // The triangle that holds point m (inside or on an edge), the one of lowest index
+    // where two do; -1 when m lies outside every triangle. Walks from the triangle of
+    // the last point put in, as points come in curve order; a walk that goes on too
+    // long (it can circle in a triangulation far from Delaunay) gives way to a scan.
+    int32_t locate(int32_t m) {
+        int32_t t = last;
+        for (size_t step = 0; step <= tri.size() + 8; ++step) {
+            const auto& x = tri[size_t(t)];
+            int32_t next = -1;
+            const uint32_t r = turn++ % 3;
+            for (uint32_t i = 0; i < 3 && next < 0; ++i) {
+                const uint32_t k = (r + i) % 3;
+                const int32_t u = x[k], v = x[(k + 1) % 3];
+                if (orient(u, v, m) < 0) next = left_of(v, u);
+                if (orient(u, v, m) < 0 && next < 0) return -1;  // beyond the face's edge
+            }
+            if (next < 0) {
+                for (int k = 0; k < 3; ++k) {
+                    const int32_t u = x[k], v = x[(k + 1) % 3];
+                    if (orient(u, v, m) != 0) continue;
+                    const int32_t o = left_of(v, u);
+                    if (o >= 0 && o < t) return o;
+                }
+                return t;
+            }
+            t = next;
+        }
+        for (size_t u = 0; u < tri.size(); ++u) {
+            const auto& x = tri[u];
+            if (orient(x[0], x[1], m) >= 0 && orient(x[1], x[2], m) >= 0 && orient(x[2], x[0], m) >= 0)
+                return int32_t(u);
+        }
+        return -1;
+    }
     // Puts interior point m into the triangle that holds it.
     void insert(int32_t m) {
-        for (size_t t = 0; t < tri.size(); ++t) {
-            const auto x = tri[t];
-            int s[3], zeros = 0, neg = 0;
+        const int32_t t = locate(m);
+        if (t < 0) throw Unsplittable{};
+        const auto x = tri[size_t(t)];
+        int s[3], zeros = 0;
+        for (int k = 0; k < 3; ++k) {
+            s[k] = orient(x[k], x[(k + 1) % 3], m);
+            zeros += s[k] == 0;
+        }
+        if (zeros > 1) throw Unsplittable{};
+        last = t;
+        if (zeros == 1) {
             for (int k = 0; k < 3; ++k) {
-                s[k] = orient(x[k], x[(k + 1) % 3], m);
-                zeros += s[k] == 0;
-                neg += s[k] < 0;
+                if (s[k] != 0) continue;
+                // On an edge of the face itself: the point left the face's inside.
+                if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{};
+                split_edge(x[k], x[(k + 1) % 3], m);
             }
-            if (neg) continue;
-            if (zeros > 1) throw Unsplittable{};
-            if (zeros == 1) {
-                for (int k = 0; k < 3; ++k) {
-                    if (s[k] != 0) continue;
-                    // On an edge of the face itself: the point left the face's inside.
-                    if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{};
-                    split_edge(x[k], x[(k + 1) % 3], m);
-                }
-                return;
-            }
-            drop(int32_t(t));
-            put(int32_t(t), x[0], x[1], m);
-            put(int32_t(tri.size()), x[1], x[2], m);
-            put(int32_t(tri.size()), x[2], x[0], m);
             return;
         }
-        throw Unsplittable{};
+        drop(t);
+        put(t, x[0], x[1], m);
+        put(int32_t(tri.size()), x[1], x[2], m);
+        put(int32_t(tri.size()), x[2], x[0], m);
     }
     bool crosses(int32_t u, int32_t v, int32_t s, int32_t e) const {
         return orient(s, e, u) * orient(s, e, v) < 0 && orient(u, v, s) * orient(u, v, e) < 0;
     }
-    // Makes s - e an edge by flipping the edges that cross it.
-    void force(int32_t s, int32_t e) {
-        fixed.push_back(std::min(key(s, e), key(e, s)));
-        if (left_of(s, e) >= 0 || left_of(e, s) >= 0) return;
-        // A point on the open segment would have to split it: the curve would run
-        // through a point that is not its own.
-        for (int32_t w = 0; w < int32_t(p.size()); ++w) {
-            if (w == s || w == e || orient(s, e, w) != 0) continue;
-            const double d1 = (p[w][0] - p[s][0]) * (p[e][0] - p[s][0]) + (p[w][1] - p[s][1]) * (p[e][1] - p[s][1]);
-            const double d2 = (p[w][0] - p[e][0]) * (p[s][0] - p[e][0]) + (p[w][1] - p[e][1]) * (p[s][1] - p[e][1]);
-            if (d1 >= 0 && d2 >= 0) throw Unsplittable{};
-        }
-        std::vector<std::pair<int32_t, int32_t>> queue;
-        for (const auto& x : tri) {
-            for (int k = 0; k < 3; ++k) {
-                const int32_t u = x[k], v = x[(k + 1) % 3];
-                if (u < v && crosses(u, v, s, e)) queue.emplace_back(u, v);
+    // The edges that cross the open segment s - e, in the order of a scan of the
+    // triangles (by triangle, then by corner, each edge where it runs from its lower
+    // point), found by a walk from the triangles around s. A point on the open segment
+    // would have to split it: the curve would run through a point that is not its own.
+    std::vector<std::pair<int32_t, int32_t>> crossed(int32_t s, int32_t e) const {
+        const auto ahead = [&](int32_t w) {
+            return (p[w][0] - p[s][0]) * (p[e][0] - p[s][0]) + (p[w][1] - p[s][1]) * (p[e][1] - p[s][1]) > 0;
+        };
+        // Around s to the triangle s, a, b whose wedge holds the segment.
+        int32_t a = -1, b = -1;
+        for (int dir = 0; dir < 2 && a < 0; ++dir) {
+            int32_t t = at[size_t(s)];
+            for (size_t step = 0; t >= 0 && step <= tri.size(); ++step) {
+                const auto& x = tri[size_t(t)];
+                const int i = x[0] == s ? 0 : (x[1] == s ? 1 : 2);
+                const int32_t u = x[size_t((i + 1) % 3)], v = x[size_t((i + 2) % 3)];
+                const int ou = orient(s, e, u), ov = orient(s, e, v);
+                if ((ou == 0 && ahead(u)) || (ov == 0 && ahead(v))) throw Unsplittable{};
+                if (ou < 0 && ov > 0) {
+                    a = u;
+                    b = v;
+                    break;
+                }
+                t = dir == 0 ? left_of(s, v) : left_of(u, s);
             }
         }
+        if (a < 0) throw Unsplittable{};
+        std::vector<std::pair<int32_t, int32_t>> out;
+        for (;;) {
+            out.emplace_back(std::min(a, b), std::max(a, b));
+            const int32_t t = left_of(b, a);
+            if (t < 0) throw Unsplittable{};
+            const int32_t c = third(t, b, a);
+            if (c == e) break;
+            const int oc = orient(s, e, c);
+            if (oc == 0) throw Unsplittable{};
+            (oc < 0 ? a : b) = c;
+        }
+        const auto order = [&](const std::pair<int32_t, int32_t>& q) {
+            const int32_t t = left_of(q.first, q.second);
+            const auto& x = tri[size_t(t)];
+            return std::pair{t, x[0] == q.first ? 0 : (x[1] == q.first ? 1 : 2)};
+        };
+        std::sort(out.begin(), out.end(), [&](const auto& l, const auto& r) { return order(l) < order(r); });
+        return out;
+    }
+    // Makes s - e an edge by flipping the edges that cross it.
+    void force(int32_t s, int32_t e) {
+        fixed.insert(std::min(key(s, e), key(e, s)));
+        if (left_of(s, e) >= 0 || left_of(e, s) >= 0) return;
+        std::vector<std::pair<int32_t, int32_t>> queue = crossed(s, e);
         size_t budget = 64 * (queue.size() + 4) * (queue.size() + 4);
         for (size_t i = 0; i < queue.size(); ++i) {
             if (--budget == 0) throw Unsplittable{};
             const auto [u, v] = queue[i];
-            if (std::find(fixed.begin(), fixed.end(), std::min(key(u, v), key(v, u))) != fixed.end())
-                throw Unsplittable{};
+            if (fixed.count(std::min(key(u, v), key(v, u)))) throw Unsplittable{};
             const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
             if (t1 < 0 || t2 < 0) throw Unsplittable{};
             const int32_t x = third(t1, u, v), y = third(t2, v, u);
@@ -517,8 +585,7 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
             pc.ref[k] = s.ref[size_t(u)];
             const uint8_t common = edges_of[size_t(u)] & edges_of[size_t(v)];
             pc.on_edge[k] = common ? uint8_t(__builtin_ctz(common) + 1) : 0;
-            pc.curve[k] = std::find(s.fixed.begin(), s.fixed.end(), std::min(Split::key(u, v), Split::key(v, u))) !=
-                          s.fixed.end();
+            pc.curve[k] = s.fixed.count(std::min(Split::key(u, v), Split::key(v, u))) != 0;
         }
         out.push_back(pc);
     }

@@ -193,3 +193,16 @@ TEST(CsgRegression, BoxesMeetingAtACorner) {
     check_pair({"corner to corner", make_box({10, 10, 10}), make_box({6, 8, 7}, Motion{0, 0, 0, {10, 10, 10}}), 0, 1e-6,
                 false});
 }
+
+// Boxes about the tolerance in size came back as an empty mesh with status 0: a
+// solid the weld leaves without a face is degenerate input.
+TEST(CsgRegression, BoxesOfToleranceSizeAreRefused) {
+    auto a = make_cube(0, 0.012), b = make_cube(0.005, 0.008);
+    for (int op = 0; op < 4; ++op) {
+        SCOPED_TRACE(op);  // 3 is B - A
+        CsgStatus st;
+        auto r = op < 3 ? csg_boolean(a.get(), b.get(), op, &st) : csg_boolean(b.get(), a.get(), 2, &st);
+        EXPECT_FALSE(r);
+        EXPECT_EQ(st.code, 42189) << st.diagnostic;
+    }
+}
