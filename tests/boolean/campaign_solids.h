@@ -241,6 +241,8 @@ struct Pair {
 class Maker {
   public:
     explicit Maker(uint64_t seed) : rng_(seed) {}
+    // Pairs made after this depend on `seed` only.
+    void reseed(uint64_t seed) { rng_.seed(seed); }
 
     Pair pair() {
         Pair p;
