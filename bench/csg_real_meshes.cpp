@@ -11,11 +11,6 @@
 //
 // Usage: csg_real_meshes [folder (build/real_meshes)] [limit seconds (60)] [most meshes (all)]
 #include <dirent.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/csg_child.h"
 #include "bench/peer_mesh.h"
 #include "commands/boolean/csg.h"
 #include "tests/boolean/campaign_solids.h"
@@ -105,55 +101,6 @@ PeerMesh peer_of(const campaign::Tris& t) {
     for (const auto& f : s.t)
         m.triangles.insert(m.triangles.end(), {uint32_t(f[0]), uint32_t(f[clockwise ? 2 : 1]), uint32_t(f[clockwise ? 1 : 2])});
     return m;
-}
-
-// What the child hands back for one operation.
-struct Outcome {
-    int code = 0;
-    int has_mesh = 0;
-    double volume = 0;
-    int unmatched = 0, unmatched_within = 0, no_area = 0;
-    double cpu = 0;
-};
-
-double cpu_seconds() {
-    rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-}
-
-// Runs the operation in a child; false when it did not end within `limit` seconds
-// (the child is killed) or died.
-bool run_in_child(const MESH3* a, const MESH3* b, int op, double limit, Outcome* out) {
-    int fd[2];
-    if (pipe(fd) != 0) return false;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fd[0]);
-        Outcome o;
-        CsgStatus st;
-        const double t0 = cpu_seconds();
-        auto r = csg_boolean(a, b, op, &st);
-        o.cpu = cpu_seconds() - t0;
-        o.code = st.code;
-        o.has_mesh = r != nullptr;
-        if (r) {
-            const solidcheck::Shape s = solidcheck::shape_of(solidcheck::soup_of(r.get()));
-            o.volume = s.volume, o.unmatched = s.unmatched, o.unmatched_within = s.unmatched_within;
-            o.no_area = s.no_area;
-        }
-        if (write(fd[1], &o, sizeof o) != ssize_t(sizeof o)) _exit(2);
-        _exit(0);
-    }
-    close(fd[1]);
-    pollfd p{fd[0], POLLIN, 0};
-    const int ready = poll(&p, 1, int(limit * 1000));
-    bool ok = false;
-    if (ready == 1) ok = read(fd[0], out, sizeof *out) == ssize_t(sizeof *out);
-    if (!ok) kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    close(fd[0]);
-    return ok;
 }
 
 enum Result { kRight, kRefused, kWrongOpen, kWrongVolume, kNeverEnds, kResults };
@@ -246,9 +193,9 @@ int main(int argc, char** argv) {
                 const std::clock_t c0 = std::clock();
                 const bool cgal_ok = op < 3 ? cgal_boolean(pa, pb, op, &want, &cgal_tris) : cgal_boolean(pb, pa, 2, &want, &cgal_tris);
                 const double cgal_s = double(std::clock() - c0) / CLOCKS_PER_SEC;
-                Outcome o;
-                const bool ended = op < 3 ? run_in_child(ma.get(), mb.get(), op, limit, &o)
-                                          : run_in_child(mb.get(), ma.get(), kCsgSubtraction, limit, &o);
+                CsgChildOutcome o;
+                const bool ended = op < 3 ? csg_in_child(ma.get(), mb.get(), op, limit, &o)
+                                          : csg_in_child(mb.get(), ma.get(), kCsgSubtraction, limit, &o);
                 Result r;
                 if (!ended)
                     r = kNeverEnds;
