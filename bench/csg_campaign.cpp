@@ -5,7 +5,8 @@
 // and of the first refusals of each class, and any operation still running after the
 // time limit (its seed; the program then ends without waiting for it).
 //
-// Usage: csg_campaign [pairs (100000)] [threads (3)] [first seed (1)] [limit seconds (120)]
+// Usage: csg_campaign [pairs (100000) | @file of seeds] [threads (3)] [first seed (1)]
+//                     [limit seconds (120)]
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -34,7 +35,15 @@ std::string class_of(const campaign::Pair& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const long pairs = argc > 1 ? std::atol(argv[1]) : 100000;
+    std::vector<uint64_t> listed;  // seeds read from a file, to run those pairs again
+    if (argc > 1 && argv[1][0] == '@') {
+        if (FILE* f = std::fopen(argv[1] + 1, "r")) {
+            unsigned long long s;
+            while (std::fscanf(f, "%llu", &s) == 1) listed.push_back(s);
+            std::fclose(f);
+        }
+    }
+    const long pairs = !listed.empty() ? long(listed.size()) : argc > 1 ? std::atol(argv[1]) : 100000;
     const int threads = argc > 2 ? std::atoi(argv[2]) : 3;
     const uint64_t first = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
     const double limit = argc > 4 ? std::atof(argv[4]) : 120;
@@ -58,7 +67,7 @@ int main(int argc, char** argv) {
         for (;;) {
             const long i = next++;
             if (i >= pairs) break;
-            const uint64_t seed = first + uint64_t(i);
+            const uint64_t seed = listed.empty() ? first + uint64_t(i) : listed[size_t(i)];
             maker.reseed(seed);
             const campaign::Pair p = maker.pair();
             running[size_t(t)].seed = seed;
@@ -128,8 +137,11 @@ int main(int argc, char** argv) {
         std::printf("%-26s %8ld %8ld %8ld %8.2f%% %10.1f %9.3f\n", "all", all.right, all.refused, all.wrong,
                     n ? 100.0 * all.refused / n : 0.0, all.seconds, all.slowest);
     };
-    std::printf("pairs %ld (seeds %llu..%llu), %d threads, %.1f s wall\n", long(done), (unsigned long long)first,
-                (unsigned long long)(first + uint64_t(pairs) - 1), threads, now());
+    if (listed.empty())
+        std::printf("pairs %ld (seeds %llu..%llu), %d threads, %.1f s wall\n", long(done), (unsigned long long)first,
+                    (unsigned long long)(first + uint64_t(pairs) - 1), threads, now());
+    else
+        std::printf("pairs %ld (seeds from %s), %d threads, %.1f s wall\n", long(done), argv[1] + 1, threads, now());
     table("placement winding", by_class);
     table("solids", by_kinds);
     std::printf("\nfirst refused seeds by class:\n");
@@ -139,7 +151,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     std::printf("\nwrong results returned as success: %zu\n", wrongs.size());
-    for (size_t i = 0; i < wrongs.size() && i < 200; ++i) std::printf("  %s\n", wrongs[i].c_str());
+    for (size_t i = 0; i < wrongs.size() && i < 1000; ++i) std::printf("  %s\n", wrongs[i].c_str());
     std::printf("never ended within %.0f s: %zu\n", limit, never_ends.size());
     for (uint64_t s : never_ends) std::printf("  seed %llu\n", (unsigned long long)s);
     std::fflush(stdout);

@@ -339,8 +339,7 @@ class Maker {
         bounds(p->a, &alo, &ahi);
         bounds(b, &blo, &bhi);
         const bool inside = pick(3) == 0;
-        // A cone's point or a letter's chamfered back must not be the face in contact:
-        // those stand on their base (z 0).
+        // B stands on its lowest face as built: a cone's base, a letter's back.
         const double z = inside ? ahi[2] - bhi[2] : ahi[2];
         const Rotation turn = Rotation::about({0, 0, 1}, pick(2) ? uni(0, 6.28318) : 0);
         const P3 at = {uni(alo[0] - bhi[0] / 2, ahi[0] - bhi[0] / 2), uni(alo[1] - bhi[1] / 2, ahi[1] - bhi[1] / 2), z};
@@ -422,18 +421,18 @@ class Maker {
     static Tris level_bottom(const Tris& t, double z) {
         P3 lo, hi;
         bounds(t, &lo, &hi);
-        return snap(moved(t, Rotation{}, {0, 0, 0}, {0, 0, z - lo[2]}), lo[2] + (z - lo[2]), z);
+        return snap(moved(t, Rotation{}, {0, 0, 0}, {0, 0, z - lo[2]}), z);
     }
     static Tris level_top(const Tris& t, double z) {
         P3 lo, hi;
         bounds(t, &lo, &hi);
-        return snap(moved(t, Rotation{}, {0, 0, 0}, {0, 0, z - hi[2]}), hi[2] + (z - hi[2]), z);
+        return snap(moved(t, Rotation{}, {0, 0, 0}, {0, 0, z - hi[2]}), z);
     }
-    // Corners the shift rounded next to the contact plane put onto it.
-    static Tris snap(Tris t, double near, double z) {
+    // Corners that rounding left a hair off the contact plane put onto it.
+    static Tris snap(Tris t, double z) {
         for (auto& tri : t)
             for (P3& q : tri)
-                if (std::fabs(q[2] - z) <= 1e-5 * (1 + std::fabs(near))) q[2] = z;
+                if (std::fabs(q[2] - z) <= 1e-5 * (1 + std::fabs(z))) q[2] = z;
         return t;
     }
 
@@ -474,7 +473,7 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96) {
         return out;
     }
     const solidcheck::Expected e = solidcheck::expected_volumes(sa, sb, convex(p.kind_a) && convex(p.kind_b), lines);
-    const double slack = kCsgTolerance * std::min(surface_area(sa), surface_area(sb)) * 0.5;
+    const double slack = kCsgTolerance * std::min(surface_area(sa), surface_area(sb));
     auto ma = to_mesh(p.a), mb = to_mesh(p.b);
     for (int op = 0; op < 4; ++op) {
         CsgStatus st;
