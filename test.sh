@@ -27,11 +27,12 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELO_SANITIZ
 cmake --build "$BUILD" -j "$JOBS"
 
 # The libFuzzer targets need clang; build them (not run them) so they stay compilable,
-# and with them the benchmark programs of the engine. Their seed corpora are replayed
-# by the sanitizer build's tests above.
+# and with them the benchmark programs of the engine (line tables, as above). Their
+# seed corpora are replayed by the sanitizer build's tests above.
 if command -v clang++ >/dev/null 2>&1; then
     FUZZ_BUILD=${ZELO_FUZZ_BUILD_DIR:-build/fuzz}
     CXX=clang++ cmake -S . -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
           -DZELO_BUILD_FUZZ=ON -DZELO_BUILD_TESTS=OFF -DZELO_BUILD_BENCH=ON -DZELO_BENCH_SELECT= >/dev/null
     cmake --build "$FUZZ_BUILD" -j "$JOBS"
 fi
@@ -49,15 +50,28 @@ cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$TSAN_BUILD" -j "$JOBS" --target zelo_scanline_tests zelo_renderjob_tests zelo_raytrace_tests zelo_hide_tests \
-    zelo_material_sample_tests zelo_imagemap_tests
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_scanline_tests" --gtest_brief=1
-# The render job's worker thread and its stop flag.
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_renderjob_tests" --gtest_brief=1
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_raytrace_tests" --gtest_brief=1
-# The hidden-line worker thread and its cancel request.
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_hide_tests" --gtest_brief=1
-# The material sheet's sample: its worker thread beside a render of the same image map.
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_material_sample_tests" --gtest_brief=1
-# An animated image map decoded while playback steps the drawing's frame.
-TSAN_OPTIONS=halt_on_error=1 "$TSAN_BUILD/tests/zelo_imagemap_tests" --gtest_brief=1
+TSAN_TESTS=(raytrace hide scanline renderjob material_sample imagemap)
+TSAN_TARGETS=(); for t in "${TSAN_TESTS[@]}"; do TSAN_TARGETS+=("zelo_${t}_tests"); done
+cmake --build "$TSAN_BUILD" -j "$JOBS" --target "${TSAN_TARGETS[@]}"
+# What each program checks under it:
+#   raytrace, scanline: the renderers' banded loops over every core;
+#   renderjob: the render job's worker thread and its stop flag;
+#   hide: the hidden-line worker thread and its cancel request;
+#   material_sample: the material sheet's sample, its worker thread beside a render of
+#     the same image map;
+#   imagemap: an animated image map decoded while playback steps the drawing's frame.
+# They run side by side, each to its own log, shown when it fails.
+TSAN_LOGS=$(mktemp -d)
+tsan_failed=0
+printf '%s\n' "${TSAN_TESTS[@]}" | xargs -P "$JOBS" -I{} sh -c \
+    'TSAN_OPTIONS=halt_on_error=1 "$1/tests/zelo_$2_tests" --gtest_brief=1 >"$3/$2.log" 2>&1 || touch "$3/$2.failed"' \
+    sh "$TSAN_BUILD" {} "$TSAN_LOGS" || true
+for t in "${TSAN_TESTS[@]}"; do
+    if [ -e "$TSAN_LOGS/$t.failed" ]; then
+        echo "ThreadSanitizer: zelo_${t}_tests failed:"; cat "$TSAN_LOGS/$t.log"; tsan_failed=1
+    else
+        echo "ThreadSanitizer: zelo_${t}_tests passed $(grep -a 'tests from .* ran' "$TSAN_LOGS/$t.log" | sed 's/.*ran\. //')"
+    fi
+done
+rm -rf "$TSAN_LOGS"
+exit $tsan_failed

@@ -4,13 +4,20 @@
 // plain file of the file benchmarks' 1,000,000-object drawing (about 141 MB).
 // The peers run as child processes reading their input from a file in a scratch folder
 // (in the page cache after the first run) and writing to /dev/null, as our coder
-// writes to memory; their figures include starting the process (about a millisecond
-// against tens of milliseconds of work). Our coder is also measured through the file
-// streams. A peer missing from the PATH is skipped with a message.
+// writes to memory. Times are CPU times, which a busy machine disturbs far less than
+// wall time: the peers' rows give the child's user + system time (starting the process
+// included, about a millisecond against tens of milliseconds of work), ours the
+// thread's. The Beside rows run our coder and the peer in every iteration on the same
+// bytes and print both and x_peer (the peer's CPU time over ours: above 1, ours is
+// faster). Pin the program to one core (taskset -c N): a child inherits the pinning.
+// Our coder is also measured through the file streams. A peer missing from the PATH
+// is skipped with a message.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -147,24 +154,29 @@ void BM_LzwEncode(benchmark::State& state) {
     state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(in.size());
     state.SetLabel(input_label(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_LzwEncode)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LzwEncode)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// Decodes `code` into `out` (sized for the whole input); the bytes decoded.
+size_t decode_into(const Bytes& code, Bytes& out) {
+    Source src{&code, 0};
+    LzwCoder* c = lzw_create(&source_cb, &src, 9, 12, kLzwDecode, 0, 0);
+    const size_t n = lzw_read(c, out.data(), out.size());
+    lzw_close(c);
+    benchmark::DoNotOptimize(out.data());
+    return n;
+}
 
 void BM_LzwDecode(benchmark::State& state) {
     const Bytes& in = input(static_cast<int>(state.range(0)));
     const Bytes code = encode(in);
     Bytes out(in.size());
     for (auto _ : state) {
-        Source src{&code, 0};
-        LzwCoder* c = lzw_create(&source_cb, &src, 9, 12, kLzwDecode, 0, 0);
-        const size_t n = lzw_read(c, out.data(), out.size());
-        lzw_close(c);
-        if (n != in.size()) state.SkipWithError("decoded size differs");
-        benchmark::DoNotOptimize(out.data());
+        if (decode_into(code, out) != in.size()) state.SkipWithError("decoded size differs");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
     state.SetLabel(input_label(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // ---- Through files, and the system's tools
 
@@ -201,8 +213,10 @@ bool on_path(const char* tool) {
     return false;
 }
 
-// Runs `argv` with stdin from `in` and stdout to `out`; the exit status, or -1.
-int run_tool(const std::vector<const char*>& argv, const std::string& in, const std::string& out) {
+// Runs `argv` with stdin from `in` and stdout to `out`; the exit status, or -1. The
+// child's user + system time goes to `cpu_seconds` when given.
+int run_tool(const std::vector<const char*>& argv, const std::string& in, const std::string& out,
+             double* cpu_seconds = nullptr) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
@@ -215,52 +229,108 @@ int run_tool(const std::vector<const char*>& argv, const std::string& in, const 
     posix_spawn_file_actions_destroy(&fa);
     if (r != 0) return -1;
     int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return -1;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) < 0) return -1;
+    if (cpu_seconds) {
+        *cpu_seconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+double thread_cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+bool have_peers(benchmark::State& state) {
+    if (on_path("compress") && on_path("uncompress")) return true;
+    state.SkipWithError("compress/uncompress not found (Debian package ncompress): peer skipped");
+    return false;
+}
+
+// compress exits with 2 when the output is larger than the input; still done.
+int compress_to(const std::string& in, const std::string& out, double* cpu_seconds = nullptr) {
+    const int r = run_tool({"compress", "-f", "-b", "12", "-c"}, in, out, cpu_seconds);
+    return r == 2 ? 0 : r;
+}
+
 void BM_CompressPeer(benchmark::State& state) {
-    if (!on_path("compress")) {
-        state.SkipWithError("compress not found (Debian package ncompress): peer skipped");
-        return;
-    }
+    if (!have_peers(state)) return;
     const Bytes& in = input(static_cast<int>(state.range(0)));
     Scratch s;
     put_file(s.path("in"), in);
     for (auto _ : state) {
-        // compress exits with 2 when the output is larger than the input; still done.
-        const int r = run_tool({"compress", "-b", "12", "-c"}, s.path("in"), "/dev/null");
-        if (r != 0 && r != 2) state.SkipWithError("compress failed");
+        double cpu = 0;
+        if (compress_to(s.path("in"), "/dev/null", &cpu) != 0) state.SkipWithError("compress failed");
+        state.SetIterationTime(cpu);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
     state.SetLabel(input_label(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_CompressPeer)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CompressPeer)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_UncompressPeer(benchmark::State& state) {
-    if (!on_path("compress") || !on_path("uncompress")) {
-        state.SkipWithError(
-            "compress/uncompress not found (Debian package ncompress): peer skipped");
-        return;
-    }
+    if (!have_peers(state)) return;
     const Bytes& in = input(static_cast<int>(state.range(0)));
     Scratch s;
     put_file(s.path("in"), in);
-    // -f: keep the .Z even when it is no smaller than the input.
-    const int made = run_tool({"compress", "-f", "-b", "12", "-c"}, s.path("in"), s.path("in.Z"));
-    if (made != 0 && made != 2) {
+    if (compress_to(s.path("in"), s.path("in.Z")) != 0) {
         state.SkipWithError("compress failed");
         return;
     }
     for (auto _ : state) {
-        if (run_tool({"uncompress", "-c"}, s.path("in.Z"), "/dev/null") != 0) {
+        double cpu = 0;
+        if (run_tool({"uncompress", "-c"}, s.path("in.Z"), "/dev/null", &cpu) != 0)
             state.SkipWithError("uncompress failed");
-        }
+        state.SetIterationTime(cpu);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
     state.SetLabel(input_label(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_UncompressPeer)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UncompressPeer)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// Our coder and the peer on the same bytes in every iteration, by CPU time. Arguments:
+// the input, then 0 to encode (against compress) or 1 to decode (against uncompress).
+void BM_LzwBesidePeer(benchmark::State& state) {
+    if (!have_peers(state)) return;
+    const int kind = static_cast<int>(state.range(0));
+    const bool decode = state.range(1) != 0;
+    const Bytes& in = input(kind);
+    Scratch s;
+    put_file(s.path("in"), in);
+    if (decode && compress_to(s.path("in"), s.path("in.Z")) != 0) {
+        state.SkipWithError("compress failed");
+        return;
+    }
+    const Bytes code = decode ? encode(in) : Bytes();
+    Bytes out(decode ? in.size() : 0);
+    double ours = 0, peer = 0;
+    for (auto _ : state) {
+        const double start = thread_cpu_seconds();
+        if (decode) {
+            if (decode_into(code, out) != in.size()) state.SkipWithError("decoded size differs");
+        } else {
+            encode_into(in, out);
+        }
+        ours += thread_cpu_seconds() - start;
+        double cpu = 0;
+        const int r = decode ? run_tool({"uncompress", "-c"}, s.path("in.Z"), "/dev/null", &cpu)
+                             : compress_to(s.path("in"), "/dev/null", &cpu);
+        if (r != 0) state.SkipWithError("peer failed");
+        peer += cpu;
+    }
+    const double n = double(state.iterations());
+    state.counters["ours_cpu_ms"] = 1e3 * ours / n;
+    state.counters["peer_cpu_ms"] = 1e3 * peer / n;
+    state.counters["x_peer"] = peer / ours;
+    state.SetLabel(std::string(decode ? "decode, " : "encode, ") + input_label(kind));
+}
+BENCHMARK(BM_LzwBesidePeer)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 // Our coder on the same footing as the peers: the LZW pass over a plain file on disk.
 void BM_LzwPackFile(benchmark::State& state) {
@@ -277,7 +347,7 @@ void BM_LzwPackFile(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
     state.SetLabel(input_label(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_LzwPackFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LzwPackFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,7 +7,10 @@
 // rtcIntersect1 on the same threads, for the ratio.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <atomic>
 #include <random>
@@ -128,9 +131,10 @@ void BM_BoxesPerRay(benchmark::State& state) {
             }
     }
     state.counters["boxes/ray"] = double(t.queue.opened) / double(rays);
-    // Per node its record and its boxes; per object its place in the object array and rank.
+    // Per node its record and its boxes; per object its place in the object array, rank
+    // and the search's copy of the triangle.
     state.counters["bytes/tri"] =
-        (double(sizeof(RtTriangle) + sizeof(RtObject*) + sizeof(uint32_t)) * n +
+        (double(sizeof(RtTriangle) + sizeof(RtObject*) + sizeof(uint32_t) + sizeof(RtSlabTriangle)) * n +
          double(sizeof(RtSlabNode) + sizeof(RtSlabBoxes)) * count_nodes(f.slabs.root)) / n;
 }
 
@@ -277,4 +281,72 @@ BENCHMARK(BM_EmbreePrimaryRays)
 #endif
 BENCHMARK(BM_BoxesPerRay)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShadedFrame)->Arg(kAll)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_MAIN();
+
+namespace {
+
+// The console report, then the side-by-side rows: each of our timings against Embree's
+// of the same size and threads from this run (one-thread rows by CPU time, pin them with
+// taskset; all-thread rows by wall time), medians of the repetitions and the range of
+// the ratios of repetitions taken in turn.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(OO_None) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                times_[r.run_name.str()].push_back({r.GetAdjustedCPUTime(), r.GetAdjustedRealTime()});
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nSide by side with Embree (ratio: ours over Embree's time for the build, our rays over Embree's for rays)\n");
+        std::printf("%-26s %12s %12s %8s %17s\n", "row", "ours", "Embree", "ratio", "range");
+        for (const char* what : {"build", "rays"})
+            for (int n : {10000, 100000, 1000000})
+                for (int threads : {1, kAll}) row(what, n, threads);
+    }
+
+private:
+    using Times = std::vector<std::pair<double, double>>;  // CPU, wall per repetition
+    static double median(std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    void row(const std::string& what, int n, int threads) {
+        const bool build = what == "build";
+        const std::string tail = "/" + std::to_string(n) + "/" + std::to_string(threads) + "/real_time";
+        const auto ours = times_.find((build ? "BM_BuildSlabs" : "BM_PrimaryRays") + tail);
+        const auto peer = times_.find((build ? "BM_EmbreeBuild" : "BM_EmbreePrimaryRays") + tail);
+        if (ours == times_.end() || peer == times_.end()) return;
+        auto pick = [threads](const Times& t) {
+            std::vector<double> v;
+            for (const auto& [cpu, wall] : t) v.push_back(threads == 1 ? cpu : wall);
+            return v;
+        };
+        const std::vector<double> a = pick(ours->second), b = pick(peer->second);
+        auto ratio = [build](double x, double y) { return build ? x / y : y / x; };
+        double lo = 1e300, hi = 0;
+        for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+            lo = std::min(lo, ratio(a[i], b[i]));
+            hi = std::max(hi, ratio(a[i], b[i]));
+        }
+        const double ma = median(a), mb = median(b);
+        const std::string name = what + " " + std::to_string(n / 1000) + "k, " +
+                                 (threads == 1 ? std::string("1 thread") : std::to_string(threads) + " threads");
+        const char* unit = threads == 1 ? "ms cpu" : "ms wall";
+        std::printf("%-26s %9.1f %-2s %9.1f %-2s %7.2fx  %6.2fx - %5.2fx  (%s)\n", name.c_str(), ma, "", mb, "",
+                    ratio(ma, mb), lo, hi, unit);
+    }
+    std::map<std::string, Times> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

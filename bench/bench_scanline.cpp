@@ -1,18 +1,25 @@
 // Scan-line renderer throughput: 10,000, 100,000 and 1,000,000 triangles (a wavy grid
 // filling the frame) at 1920 x 1080, Gouraud-shaded under one omni light, with and
 // without antialiasing, on 1, 2, 4 and all threads, in triangles per second (the whole
-// render: mesh preparation, clipping, light pass, scan-line loop, rows written; the
-// mesh is prepared in every frame, as a user's frame costs it).
+// render: mesh preparation, clipping, light pass, scan-line loop, rows written).
+// BM_Scanline renders a still mesh: an unchanged mesh of 65,536 faces and more keeps
+// its prepared normals from frame to frame. BM_ScanlineMoving moves the vertices
+// before every frame, so everything is prepared again.
 // With ZELO_BENCH_PEERS, Mesa's llvmpipe renders the same triangles in the same run:
 // EGL surfaceless, a framebuffer object with a depth buffer, one vertex buffer lit per
 // vertex by the fixed-function light, glFinish and glReadPixels counted. BM_Llvmpipe
-// uploads the vertex buffer once; BM_LlvmpipeUpload uploads it in every frame, the
-// closer match to the project's per-frame preparation. The peer's raster threads are
+// uploads the vertex buffer once (the peer of a still mesh); BM_LlvmpipeUpload uploads
+// it in every frame (the peer of a moving mesh). The peer's raster threads are
 // LP_NUM_THREADS (0: Mesa's default, one a core); its front end (vertex stage, binning)
 // is one thread whatever that number.
+// CPU time is the whole process's (every thread), so a one-thread row pinned to one
+// core compares in CPU time; rows on all cores compare in wall time. After the runs a
+// table pairs each row with its peer: still with upload-once, moving with per-frame
+// upload (with repetitions, medians).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -131,6 +138,16 @@ void render_rows(benchmark::State& state, int64_t tris, int64_t threads_arg, uin
         if (rc != 0) state.SkipWithError("render failed");
     }
     render_set_thread_count(0);
+    // A print of the picture, to check that a change to the renderer keeps every byte.
+    std::vector<uint32_t> row(kWidth);
+    uint32_t print = 2166136261u;
+    for (int y = 0; y < kHeight; ++y) {
+        s.dc->read_row(s.dc, 0, y, kWidth, row.data(), row.size() * 4, 3);
+        for (uint32_t p : row) print = (print ^ p) * 16777619u;
+    }
+    char label[32];
+    std::snprintf(label, sizeof label, "picture %08x", print);
+    state.SetLabel(label);
     state.counters["triangles/s"] =
         benchmark::Counter(double(tris), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["threads"] = threads;
@@ -155,6 +172,7 @@ BENCHMARK(BM_Scanline)
     ->Args({1000000, 1, 4})
     ->Args({1000000, 1, 0})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 // The same render of a mesh whose vertices move every frame (an animated deformation):
@@ -173,6 +191,7 @@ BENCHMARK(BM_ScanlineMoving)
     ->Args({1000000, 1})
     ->Args({1000000, 0})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 #ifdef ZELO_BENCH_PEERS
@@ -286,11 +305,81 @@ void BM_LlvmpipeUpload(benchmark::State& state) { llvmpipe_run(state, true); }
         ->Args({1000000, 0})                                                                \
         ->Args({1000000, 1})                                                                \
         ->Unit(benchmark::kMillisecond)                                                     \
+        ->MeasureProcessCPUTime()                                                           \
         ->UseRealTime()
 BENCHMARK(BM_Llvmpipe)->ZELO_LLVMPIPE_ARGS;
 BENCHMARK(BM_LlvmpipeUpload)->ZELO_LLVMPIPE_ARGS;
 #endif
 
+// The console report, then the side-by-side table of the rows whose peer ran too.
+class PairReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
+            if (single || (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median"))
+                times_[r.run_name.function_name + "/" + r.run_name.args] = {
+                    r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        struct Pair {
+            const char* row;
+            const char* ours;
+            const char* peer;
+            bool cpu;  // one thread pinned: CPU time; else wall time
+        };
+        static const Pair kPairs[] = {
+            {"still 10k, all cores", "BM_Scanline/tris:10000/aa:0/threads:0",
+             "BM_Llvmpipe/tris:10000/threads:0", false},
+            {"still 100k, all cores", "BM_Scanline/tris:100000/aa:0/threads:0",
+             "BM_Llvmpipe/tris:100000/threads:0", false},
+            {"still 1M, all cores", "BM_Scanline/tris:1000000/aa:0/threads:0",
+             "BM_Llvmpipe/tris:1000000/threads:0", false},
+            {"still 1M, 1 thread", "BM_Scanline/tris:1000000/aa:0/threads:1",
+             "BM_Llvmpipe/tris:1000000/threads:1", true},
+            {"moving 1M, all cores", "BM_ScanlineMoving/tris:1000000/threads:0",
+             "BM_LlvmpipeUpload/tris:1000000/threads:0", false},
+            {"moving 1M, 1 thread", "BM_ScanlineMoving/tris:1000000/threads:1",
+             "BM_LlvmpipeUpload/tris:1000000/threads:1", true},
+        };
+        bool header = false;
+        for (const Pair& p : kPairs) {
+            const auto a = times_.find(p.ours), b = times_.find(p.peer);
+            if (a == times_.end() || b == times_.end()) continue;
+            if (!header) {
+                std::printf("\nSide by side (still: llvmpipe uploads once; moving: llvmpipe "
+                            "uploads every frame; ratio above 1: the project is slower)\n");
+                std::printf("%-24s %-6s %12s %12s %8s\n", "row", "time", "project ms",
+                            "llvmpipe ms", "ratio");
+                header = true;
+            }
+            const double ours = p.cpu ? a->second.cpu : a->second.real;
+            const double peer = p.cpu ? b->second.cpu : b->second.real;
+            std::printf("%-24s %-6s %12.2f %12.2f %8.2f\n", p.row, p.cpu ? "CPU" : "wall", ours,
+                        peer, ours / peer);
+        }
+        std::fflush(stdout);
+    }
+
+  private:
+    struct Times {
+        double real, cpu;
+    };
+    std::map<std::string, Times> times_;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    PairReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

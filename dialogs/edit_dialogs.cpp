@@ -21,7 +21,7 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/scalar.h"
-#include "dialogs/material_sample.h"
+#include "dialogs/sample/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
 #include "model/services/msgbox.h"
 #include "model/services/numfmt.h"

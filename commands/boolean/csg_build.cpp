@@ -123,15 +123,24 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
     return csg::boolean_run(a, b, operation, status, false);
 }
 
-std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
-                                        bool plain_pairs) {
-    if (status) *status = CsgStatus{};
-    if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
-        if (status) status->code = 13;
-        return nullptr;
+namespace {
+
+// Cut with exact tests, and only where they cannot split a face soundly with the
+// cut of tolerances.
+constexpr bool kExactCut = true;
+
+// Whether every face of s is kept (an uncut solid: none was dropped by the operation).
+bool kept_whole(const Solid& s) {
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!live(f)) return false;
     }
-    Context ctx;
-    ctx.plain_pairs = plain_pairs;
+    return true;
+}
+
+// One attempt at the operation in a fresh context; the exact cut refuses with 42191
+// where it cannot help (faces shared by more than two, open solids, a face it cannot
+// split), so the caller can try again with the cut of tolerances.
+std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int operation, bool exact) {
     std::unique_ptr<MESH3> result;
     try {
         const size_t faces = face_count(a) + face_count(b);
@@ -140,6 +149,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         load_mesh(ctx, ctx.a, a);
         load_mesh(ctx, ctx.b, b);
         height_check(ctx);
+        if (exact && (ctx.a.crowded || ctx.b.crowded)) raise(ctx, 42191, "Edge of more than two faces");
         ctx.work_budget = 1024 * faces + 50000000;
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
@@ -149,8 +159,18 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         const Shape sa = solid_shape(ctx, ctx.a, o), sb = solid_shape(ctx, ctx.b, o);
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
-        intersect_solids(ctx);
+        if (exact) {
+            if (!sa.closed || !sb.closed) raise(ctx, 42191, "Solid is not closed");
+            if (!exact_cut(ctx)) raise(ctx, 42191, "Face can not be split");
+        } else {
+            intersect_solids(ctx);
+        }
         select_faces(ctx, operation);
+        // Solids that only touch, both kept whole, would meet along a face of no
+        // thickness (two shells side by side, or a hollow whose skin lies on the
+        // outside).
+        if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
+            raise(ctx, 42191, "Solids only touch");
         if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
@@ -162,6 +182,34 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         result.reset();
     }
     heap_free(ctx);
+    return result;
+}
+
+}  // namespace
+
+std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int operation, CsgStatus* status,
+                                        bool plain_pairs) {
+    if (status) *status = CsgStatus{};
+    if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
+        if (status) status->code = 13;
+        return nullptr;
+    }
+    // Solids that only touch are given to the cut of tolerances first, which joins
+    // faces that lie on each other into one solid; its refusal leaves the exact answer.
+    Context exact;
+    std::unique_ptr<MESH3> answer;
+    if (kExactCut) {
+        exact.plain_pairs = plain_pairs;
+        answer = attempt(exact, a, b, operation, true);
+        if ((answer && !exact.touch_only) || (!answer && exact.code != 42191)) {
+            if (exact.code != 0) report(exact, status, true);
+            return answer;
+        }
+    }
+    Context ctx;
+    ctx.plain_pairs = plain_pairs;
+    std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
+    if (!result && answer) return answer;
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }

@@ -216,11 +216,18 @@ struct Context {
     size_t work_budget = 0;
     // Weld with the reference map, cut by walking every face pair and conform the
     // curves by walking every cut edge (the reference for the weld grid, the face
-    // index and the cut-edge grid).
+    // index, the exact cut's grid of faces and the cut-edge grid).
     bool plain_pairs = false;
     // The seam join's twins (see twin_of); set once the join has run.
     std::vector<Vertex*> twins;
     bool seam_joined = false;
+    // Set by the exact cut: the solids only touch, a face of one lying on a face of the
+    // other over some area and no face crossing another, so a result holding both
+    // solids whole would have them meet along that area.
+    bool touch_only = false;
+    // Set by the exact cut when no face crossed another: each solid is kept whole or
+    // dropped whole, so corners of the two at one point are solids touching there.
+    bool uncut = false;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
@@ -297,6 +304,10 @@ inline constexpr int kMaxRecasts = 64;
 
 // Cutting and classification (csg_cut.cpp, csg_classify.cpp).
 void intersect_solids(Context& ctx);
+// The exact cut (csg_corefine.cpp): splits both solids along their intersection with
+// every crossing made once and shared, and classifies every face. False, with the
+// solids untouched, when some face cannot be split soundly.
+bool exact_cut(Context& ctx);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);

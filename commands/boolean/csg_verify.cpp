@@ -200,7 +200,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         }
     }
     v /= 6.0;
-    if (corners_meet(ctx)) raise(ctx, 42191, "Result has two corners at one point");
+    if (!ctx.uncut && corners_meet(ctx)) raise(ctx, 42191, "Result has two corners at one point");
     std::sort(seam.begin(), seam.end());
     for (size_t i = 0, j = 0; i < seam.size(); i = j) {
         while (j < seam.size() && seam[j] == seam[i]) ++j;

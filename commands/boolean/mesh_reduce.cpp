@@ -1,13 +1,15 @@
 // Mesh reduction by shortest-edge collapse: the reduction model of a face block, the
 // collapse and the test that passes over collapses breaking the surface, the search
-// for the next edge (a plain walk, or a heap keyed by length and list position with
-// the same answers), and writing the reduced block.
+// for the next edge (a plain walk, or a queue of edges by key with the same answers),
+// and writing the reduced block.
 #include "commands/boolean/mesh_reduce.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <new>
-#include <algorithm>
 #include <vector>
 
 #include "model/mesh/mesh_block.h"
@@ -70,62 +72,129 @@ float squared_length(const VertexNode& p, const VertexNode& q) {
     return static_cast<float>(dx * dx + dy * dy + dz * dz);
 }
 
-// Heap entry: the smaller length first, then the earlier edge in list order.
-struct Entry {
-    float length;
-    int32_t edge;
-    bool operator>(const Entry& o) const { return length > o.length || (length == o.length && edge > o.edge); }
-};
+// Collapses go by key, and among equal keys by edge (list order). The key is the
+// length class, a step of 2^(1/8) in squared length (about 4% in length), then one of
+// 16 groups of the edges, each made of runs of 1,024 edges picked by a hash of the
+// run. Taking the edges of a key in order walks the mesh's arrays forward, where the
+// exact shortest edge jumps between nearly equal lengths all over the mesh (the
+// reduction took twice as long); the groups spread each class's collapses over the
+// whole mesh instead of sweeping it from one end to the other, which left smooth
+// surfaces further from their input.
+constexpr int kClassShift = 20;  // of the squared length's bits: three bits of mantissa left
+constexpr int kRunShift = 10;
+constexpr int kGroupBits = 4;
 
-// A min-heap of entries with four children per node: half the levels of a binary
-// heap, and the children of a node share a cache line. The order of the entries is
-// total (ties of length go by edge), so the tops come in the same order as from any
-// other heap.
-class EntryHeap {
+uint32_t edge_key(float squared, int32_t edge) {
+    uint32_t bits;
+    std::memcpy(&bits, &squared, sizeof bits);
+    const uint32_t group = (uint32_t(edge >> kRunShift) * 2654435761u) >> (32 - kGroupBits);
+    return (bits >> kClassShift) << kGroupBits | group;
+}
+
+// (key, edge) pairs, the least first: per key the entries it started with, in edge
+// order, and a heap of those that came later; a bit per key that holds entries. The
+// arrays span the keys from the least to the greatest entered so far.
+class KeyQueue {
 public:
-    bool empty() const { return items_.empty(); }
-    const Entry& top() const { return items_.front(); }
-    void assign(std::vector<Entry> entries) {
-        items_ = std::move(entries);
-        for (size_t i = items_.size() / 4 + 1; i-- > 0;) sift_down(i);
+    bool empty() const { return current_ >= span(); }
+    // The least entry (not empty()).
+    std::pair<uint32_t, int32_t> top() const { return {base_ + current_, head(current_)}; }
+    // `edges`, which come in edge order, with their keys.
+    void assign(const std::vector<int32_t>& edges, const std::vector<uint32_t>& edge_keys) {
+        uint32_t low = edge_keys.empty() ? 0 : edge_keys[0], high = low;
+        for (uint32_t key : edge_keys) low = std::min(low, key), high = std::max(high, key);
+        base_ = low;
+        const size_t n = size_t(high - low) + 1;
+        begin_.assign(n + 1, 0);
+        for (uint32_t key : edge_keys) ++begin_[key - base_ + 1];
+        for (size_t c = 0; c < n; ++c) begin_[c + 1] += begin_[c];
+        read_.assign(begin_.begin(), begin_.end() - 1);
+        items_.resize(edges.size());
+        std::vector<int32_t> fill(read_);
+        for (size_t i = 0; i < edges.size(); ++i) items_[static_cast<size_t>(fill[edge_keys[i] - base_]++)] = edges[i];
+        later_.assign(n, {});
+        held_.assign((n + 63) / 64, 0);
+        current_ = static_cast<uint32_t>(n);
+        for (size_t c = 0; c < n; ++c)
+            if (begin_[c + 1] > begin_[c]) mark(static_cast<uint32_t>(c));
     }
-    void push(Entry e) {
-        size_t i = items_.size();
-        items_.push_back(e);
-        while (i > 0) {
-            const size_t parent = (i - 1) / 4;
-            if (!(items_[parent] > e)) break;
-            items_[i] = items_[parent];
-            i = parent;
-        }
-        items_[i] = e;
+    void push(uint32_t key, int32_t edge) {
+        if (key < base_) lower_base(key);
+        const uint32_t c = key - base_;
+        if (c >= span()) grow(c);
+        std::vector<int32_t>& h = later_[c];
+        h.push_back(edge);
+        std::push_heap(h.begin(), h.end(), std::greater<>());
+        mark(c);
     }
     void pop() {
-        items_.front() = items_.back();
-        items_.pop_back();
-        if (!items_.empty()) sift_down(0);
+        const uint32_t c = current_;
+        std::vector<int32_t>& h = later_[c];
+        const bool from_start = read_[c] < begin_[c + 1];
+        if (from_start && (h.empty() || items_[static_cast<size_t>(read_[c])] < h.front())) {
+            ++read_[c];
+        } else {
+            std::pop_heap(h.begin(), h.end(), std::greater<>());
+            h.pop_back();
+        }
+        if (read_[c] == begin_[c + 1] && h.empty()) {
+            held_[c / 64] &= ~(uint64_t(1) << (c % 64));
+            current_ = next_held(c);
+        }
     }
 
 private:
-    std::vector<Entry> items_;
+    // Per key from base_: its start entries items_[begin_[c]..begin_[c + 1]), the next
+    // of them to take, and the heap of later edges.
+    std::vector<int32_t> begin_, read_, items_;
+    std::vector<std::vector<int32_t>> later_;
+    std::vector<uint64_t> held_;
+    uint32_t base_ = 0;
+    uint32_t current_ = 0;  // the least key that holds entries, from base_; span() when none
 
-    void sift_down(size_t i) {
-        const size_t n = items_.size();
-        if (i >= n) return;
-        const Entry e = items_[i];
-        for (;;) {
-            const size_t first = 4 * i + 1;
-            if (first >= n) break;
-            size_t best = first;
-            const size_t last = std::min(first + 4, n);
-            for (size_t c = first + 1; c < last; ++c) {
-                if (items_[best] > items_[c]) best = c;
-            }
-            if (!(e > items_[best])) break;
-            items_[i] = items_[best];
-            i = best;
+    uint32_t span() const { return static_cast<uint32_t>(later_.size()); }
+    int32_t head(uint32_t c) const {
+        const std::vector<int32_t>& h = later_[c];
+        if (read_[c] < begin_[c + 1]) {
+            const int32_t e = items_[static_cast<size_t>(read_[c])];
+            return h.empty() || e < h.front() ? e : h.front();
         }
-        items_[i] = e;
+        return h.front();
+    }
+    void mark(uint32_t c) {
+        held_[c / 64] |= uint64_t(1) << (c % 64);
+        current_ = std::min(current_, c);
+    }
+    uint32_t next_held(uint32_t c) const {
+        for (size_t w = c / 64; w < held_.size(); ++w) {
+            uint64_t bits = held_[w];
+            if (w == c / 64) bits &= ~uint64_t(0) << (c % 64);
+            if (bits) return static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits)));
+        }
+        return span();
+    }
+    void grow(uint32_t c) {
+        const size_t n = size_t(c) + 1, was = later_.size();
+        const bool none = current_ >= was;
+        const int32_t end = begin_.back();
+        begin_.resize(n + 1, end);
+        read_.resize(n, end);
+        later_.resize(n);
+        held_.resize((n + 63) / 64, 0);
+        if (none) current_ = static_cast<uint32_t>(n);
+    }
+    // Keys from `key` up to the old base are added in front, empty.
+    void lower_base(uint32_t key) {
+        const uint32_t d = base_ - key;
+        const bool none = current_ >= span();
+        begin_.insert(begin_.begin(), d, 0);
+        read_.insert(read_.begin(), d, 0);
+        later_.insert(later_.begin(), d, std::vector<int32_t>());
+        held_.assign((later_.size() + 63) / 64, 0);
+        for (size_t c = 0; c < later_.size(); ++c)
+            if (read_[c] < begin_[c + 1] || !later_[c].empty()) held_[c / 64] |= uint64_t(1) << (c % 64);
+        base_ = key;
+        current_ = none ? span() : current_ + d;
     }
 };
 
@@ -139,7 +208,7 @@ struct ReduceModel {
     std::vector<FaceNode> faces;
     int32_t face_count = 0;
     int32_t candidate = 0;  // next edge chosen by the last collapse, 0 for none
-    // Heap search only. The edges at each vertex: a chain of runs of `around_edges`
+    // Queue search only. The edges at each vertex: a chain of runs of `around_edges`
     // (a vertex that takes over another's edges takes over its chain too); runs
     // may still list edges that have left the vertex.
     struct Run {
@@ -148,10 +217,10 @@ struct ReduceModel {
     std::vector<int32_t> around_edges;
     std::vector<Run> runs;
     std::vector<int32_t> first_run, last_run;  // per vertex, -1 for none
-    // Per edge: its length while it can be collapsed, else -1, so the heap's stale
+    // Per edge: its length while it can be collapsed, else -1, so the queue's stale
     // entries are told without reading the edges.
     std::vector<float> live_length;
-    EntryHeap heap;
+    KeyQueue queue;
     // Scratch of the collapse test: the edges at each end, the faces around them.
     std::vector<int32_t> ring_a, ring_b, around_faces;
     uint32_t test_number = 0;
@@ -163,25 +232,31 @@ bool collapsible(const EdgeNode& e) {
     return !(e.flags & (kGone | kLocked | kPassed)) && e.length < kMaxLength;
 }
 
+// Whether collapsible edge i comes before edge `best` (0 for none), which is earlier
+// in list order.
+bool comes_before(const ReduceModel& m, int32_t i, int32_t best) {
+    return best == 0 || edge_key(m.edges[i].length, i) < edge_key(m.edges[best].length, best);
+}
+
 int32_t search_all(const ReduceModel& m) {
     int32_t best = 0;
     for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next) {
         const EdgeNode& e = m.edges[i];
-        if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
+        if (collapsible(e) && comes_before(m, i, best)) best = i;
     }
     return best;
 }
 
-// The live edge of the least (length, edge). Every live edge has an entry no longer
-// than its length; an entry shorter than its edge has become is entered again at the
-// edge's length when it comes to the top.
-int32_t heap_top(ReduceModel& m) {
-    while (!m.heap.empty()) {
-        const Entry top = m.heap.top();
-        const float live = m.live_length[top.edge];
-        if (live == top.length) return top.edge;
-        m.heap.pop();
-        if (live > top.length) m.heap.push(Entry{live, top.edge});
+// The live edge of the least (key, edge). Every live edge has an entry of a key no
+// greater than its own; an entry of a smaller key than its edge has come to is
+// entered again at the edge's key when it comes to the top.
+int32_t queue_top(ReduceModel& m) {
+    while (!m.queue.empty()) {
+        const auto [key, edge] = m.queue.top();
+        const float live = m.live_length[edge];
+        if (live >= 0 && edge_key(live, edge) == key) return edge;
+        m.queue.pop();
+        if (live >= 0) m.queue.push(edge_key(live, edge), edge);
     }
     return 0;
 }
@@ -216,18 +291,19 @@ std::array<float, 3> midpoint(const ReduceModel& m, int32_t a, int32_t b) {
 }
 
 // An edge at the vertex a collapse kept: measured again unless locked, and tried
-// again if it was passed over (its surroundings changed); with the heap, entered
-// at its new length.
-void remeasure(ReduceModel& m, int32_t i, bool heap) {
+// again if it was passed over (its surroundings changed); with the queue, entered
+// at its new key.
+void remeasure(ReduceModel& m, int32_t i, bool queued) {
     EdgeNode& e = m.edges[i];
     e.flags &= ~kPassed;
     if (e.flags & kLocked) return;
     e.length = squared_length(m.vertices[e.a], m.vertices[e.b]);
-    if (!heap) return;
-    // A live edge that grew keeps its shorter entry (see heap_top).
+    if (!queued) return;
+    // A live edge that grew keeps its entry of a lower key (see queue_top).
     const float was = m.live_length[i];
     m.live_length[i] = collapsible(e) ? e.length : -1;
-    if (m.live_length[i] >= 0 && (was < 0 || e.length < was)) m.heap.push(Entry{e.length, i});
+    if (m.live_length[i] >= 0 && (was < 0 || edge_key(e.length, i) < edge_key(was, i)))
+        m.queue.push(edge_key(e.length, i), i);
 }
 
 // Collapses edge e: its faces go, b joins a at the midpoint. False when a face of e
@@ -289,14 +365,14 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
     remove_edge(m, ei);
     if (plain) {
         // One pass: edges that ended at b now end at a, the edges at a are measured
-        // again, and the shortest collapsible edge becomes the next candidate.
+        // again, and the first collapsible edge by key becomes the next candidate.
         int32_t best = 0;
         for (int32_t i = m.edges[0].next; i != 0; i = m.edges[i].next) {
             EdgeNode& e = m.edges[i];
             if (e.a == b) e.a = a;
             if (e.b == b) e.b = a;
             if (touches(e, a)) remeasure(m, i, false);
-            if (collapsible(e) && (best == 0 || e.length < m.edges[best].length)) best = i;
+            if (collapsible(e) && comes_before(m, i, best)) best = i;
         }
         m.candidate = best;
     } else {
@@ -336,7 +412,7 @@ bool collapse(ReduceModel& m, int32_t ei, bool plain) {
             m.first_run[a] = m.first_run[b];
             m.first_run[b] = m.last_run[b] = -1;
         }
-        m.candidate = heap_top(m);
+        m.candidate = queue_top(m);
     }
     if (b != a) list_unlink(m.vertices, b);
     return true;
@@ -625,28 +701,30 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
             }
             m->around_edges.resize(static_cast<size_t>(fill[nv]));
             m->live_length.assign(m->edges.size(), -1);
-            std::vector<Entry> entries;
-            // Room for the entries collapses add as well (the heap keeps this array).
-            entries.reserve(2 * m->edges.size() + 16);
+            std::vector<int32_t> entries;
+            std::vector<uint32_t> keys;
+            entries.reserve(m->edges.size());
+            keys.reserve(m->edges.size());
             for (int32_t i = m->edges[0].next; i != 0; i = m->edges[i].next) {
                 const EdgeNode& e = m->edges[i];
                 m->around_edges[fill[e.a]++] = i;
                 if (e.b != e.a) m->around_edges[fill[e.b]++] = i;
                 if (collapsible(e)) {
-                    entries.push_back(Entry{e.length, i});
+                    entries.push_back(i);
+                    keys.push_back(edge_key(e.length, i));
                     m->live_length[i] = e.length;
                 }
             }
-            m->heap.assign(std::move(entries));
+            m->queue.assign(entries, keys);
         }
         m->candidate = 0;
         const bool plain = options.plain_walk;
-        int32_t e = plain ? search_all(*m) : heap_top(*m);
+        int32_t e = plain ? search_all(*m) : queue_top(*m);
         while (m->face_count > target && e) {
             if (breaks_surface(*m, e, plain)) {
                 m->edges[e].flags |= kPassed;
                 if (!plain) m->live_length[e] = -1;
-                e = plain ? search_all(*m) : heap_top(*m);
+                e = plain ? search_all(*m) : queue_top(*m);
                 continue;
             }
             if (options.trace) options.trace->push_back(e - 1);

@@ -28,9 +28,10 @@ struct ReduceModel;
 ReduceModel* reduce_model_build(const MeshFaceBlock* block, double percentage);
 
 // How a run finds the next edge to collapse. Both give the same collapses in the
-// same order: the shortest unlocked edge whose squared length is below 1e6, the
-// first in list order on ties (every edge at the vertex a collapse kept is measured
-// again). An edge passed over waits until a collapse joins a vertex to one of its ends.
+// same order: of the unlocked edges whose squared length is below 1e6, the least by
+// key (its length class, about 4% wide, then a group of runs of edges), the first in
+// list order on ties (every edge at the vertex a collapse kept is measured again). An
+// edge passed over waits until a collapse joins a vertex to one of its ends.
 struct ReduceRunOptions {
     bool plain_walk = false;             // walk every edge per collapse (the reference)
     std::vector<int32_t>* trace = nullptr;  // receives each collapsed edge (block edge index)

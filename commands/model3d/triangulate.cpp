@@ -5,9 +5,12 @@
 #include "commands/model3d/triangulate.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <optional>
+#include <type_traits>
 
 #include "model/geom/run_box_tree.h"
 
@@ -21,6 +24,15 @@ P2 read_at(const ContourRecord& rec, int32_t index) {
     double v[3] = {0, 0, 0};
     rec.vertex_io(rec.vertices, index, v, 0);
     return {v[0], v[1], v[2]};
+}
+
+// Reads vertex `index` straight into *p. Filling whole arrays through read_at costs
+// several times more: the caller's routine stores the coordinates one by one, and
+// the copy out of its array loads two at once, which waits until both stores retire.
+void read_into(const ContourRecord& rec, int32_t index, P2* p) {
+    static_assert(std::is_standard_layout_v<P2> && sizeof(P2) == 3 * sizeof(double));
+    *p = {0, 0, 0};
+    rec.vertex_io(rec.vertices, index, reinterpret_cast<double*>(p), 0);
 }
 
 int32_t range_count(const ContourRecord& rec) { return rec.last >= rec.first ? rec.last - rec.first + 1 : 0; }
@@ -225,7 +237,7 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     RunBoxTree tree;
     try {
         op.resize(static_cast<size_t>(m));
-        for (int32_t j = 0; j < m; ++j) op[j] = read_at(*outer, outer->entries[j].vertex);
+        for (int32_t j = 0; j < m; ++j) read_into(*outer, outer->entries[j].vertex, &op[j]);
         tree.build(op, [&](int j) { return outer->entries[j].flags == 0; });
     } catch (const std::bad_alloc&) {
         return 1;
@@ -329,6 +341,102 @@ class IndexSet {
     std::vector<std::vector<uint64_t>> levels_;
 };
 
+// The box tree of the ear test: the layout of RunBoxTree (leaves of kLeaf entries of
+// the ring, node k's children 2k and 2k + 1, boxes built alike, so a box is the same
+// to the bit), in x and y only, with the boxes of two children side by side in one
+// cache line, so they are tested together, one in each lane.
+class PairBoxTree {
+  public:
+    static constexpr int kLeaf = RunBoxTree::kLeaf;
+    using Lanes = double __attribute__((vector_size(16)));
+    using Mask = decltype(Lanes{} < Lanes{});
+
+    template <class Live>
+    void build(const std::vector<P2>& pts, Live live) {
+        n_ = static_cast<int>(pts.size());
+        leaves_ = 1;
+        while (int64_t(leaves_) * kLeaf < n_) leaves_ *= 2;
+        pairs_.assign(static_cast<size_t>(leaves_), Pair{});
+        live_.assign(size_t(2) * leaves_, 0);
+        for (int first = 0; first < n_; first += kLeaf) {
+            const int last = std::min(n_, first + kLeaf);
+            double lx = INFINITY, ly = INFINITY, hx = -INFINITY, hy = -INFINITY;
+            int count = 0;
+            for (int i = first; i < last; ++i) {
+                lx = std::min(lx, pts[i].x), hx = std::max(hx, pts[i].x);
+                ly = std::min(ly, pts[i].y), hy = std::max(hy, pts[i].y);
+                count += live(i) ? 1 : 0;
+            }
+            set_box(leaves_ + first / kLeaf, lx, ly, hx, hy);
+            live_[static_cast<size_t>(leaves_ + first / kLeaf)] = count;
+        }
+        for (int k = leaves_ - 1; k >= 1; --k) {
+            const Pair& c = pairs_[static_cast<size_t>(k)];
+            set_box(k, std::min(c.lx[0], c.lx[1]), std::min(c.ly[0], c.ly[1]), std::max(c.hx[0], c.hx[1]),
+                    std::max(c.hy[0], c.hy[1]));
+            live_[static_cast<size_t>(k)] = live_[size_t(2) * k] + live_[size_t(2) * k + 1];
+        }
+    }
+    // The box of all points: lo x, lo y, hi x, hi y.
+    std::array<double, 4> root() const {
+        const Pair& p = pairs_[0];
+        return {p.lx[1], p.ly[1], p.hx[1], p.hy[1]};
+    }
+    void kill(int i) {
+        for (int k = leaves_ + i / kLeaf; k >= 1; k /= 2) --live_[static_cast<size_t>(k)];
+    }
+    void revive(int i) {
+        for (int k = leaves_ + i / kLeaf; k >= 1; k /= 2) ++live_[static_cast<size_t>(k)];
+    }
+
+    // As RunBoxTree::search_runs, with `skip(lo x, lo y, hi x, hi y)` judging two
+    // boxes at once (all ones in a lane whose box is ruled out). Node 0 holds nothing,
+    // so the root is judged with it.
+    template <class Skip, class VisitRun>
+    bool search_runs(Skip skip, VisitRun visit) const {
+        int stack[128];
+        int top = 0;
+        int parent = 0;  // of the pair of children to judge
+        for (;;) {
+            const Pair& p = pairs_[static_cast<size_t>(parent)];
+            Lanes lx, ly, hx, hy;
+            std::memcpy(&lx, p.lx, sizeof lx), std::memcpy(&ly, p.ly, sizeof ly);
+            std::memcpy(&hx, p.hx, sizeof hx), std::memcpy(&hy, p.hy, sizeof hy);
+            const Mask out = skip(lx, ly, hx, hy);
+            const size_t first = size_t(2) * static_cast<size_t>(parent);
+            if (live_[first + 1] != 0 && !out[1]) stack[top++] = static_cast<int>(first + 1);
+            if (live_[first] != 0 && !out[0]) stack[top++] = static_cast<int>(first);
+            int k = -1;
+            while (top > 0) {
+                k = stack[--top];
+                if (k < leaves_) break;
+                const int run = (k - leaves_) * kLeaf;
+                if (visit(run, std::min(n_, run + kLeaf))) return true;
+                k = -1;
+            }
+            if (k < 0) return false;
+            parent = k;
+        }
+    }
+
+  private:
+    // The boxes of nodes 2k and 2k + 1.
+    struct alignas(64) Pair {
+        double lx[2] = {INFINITY, INFINITY}, ly[2] = {INFINITY, INFINITY};
+        double hx[2] = {-INFINITY, -INFINITY}, hy[2] = {-INFINITY, -INFINITY};
+    };
+    void set_box(int node, double lx, double ly, double hx, double hy) {
+        Pair& p = pairs_[static_cast<size_t>(node / 2)];
+        const int lane = node % 2;
+        p.lx[lane] = lx, p.ly[lane] = ly, p.hx[lane] = hx, p.hy[lane] = hy;
+    }
+
+    int n_ = 0;
+    int leaves_ = 1;
+    std::vector<Pair> pairs_;
+    std::vector<int32_t> live_;
+};
+
 }  // namespace
 
 // The ring of remaining entries is kept as links (the entries stay in their order,
@@ -344,9 +452,18 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
     if (n < 3 || !rec.vertex_io) return 0;
     std::vector<P2> pt;
     std::vector<int32_t> prev, next;
-    std::vector<unsigned char> convex, live;
+    std::vector<unsigned char> convex;
+    // Per leaf of the tree, a bit for each of its entries that is still in the ring
+    // and reflex: the only ones an ear's test looks at.
+    static_assert(PairBoxTree::kLeaf <= 32);
+    std::vector<uint32_t> open;
+    auto set_open = [&](int32_t e, bool value) {
+        const uint32_t bit = uint32_t(1) << (e % PairBoxTree::kLeaf);
+        uint32_t& word = open[static_cast<size_t>(e / PairBoxTree::kLeaf)];
+        word = value ? word | bit : word & ~bit;
+    };
     std::optional<IndexSet> convex_set;
-    RunBoxTree reflex_tree;
+    PairBoxTree reflex_tree;
     const bool cw = rec.clockwise != 0;
     const double eps = tolerance;
     auto is_convex = [&](int32_t e) { return (turn(pt[prev[e]], pt[e], pt[next[e]]) < -eps) == cw; };
@@ -357,24 +474,26 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         prev.resize(static_cast<size_t>(n));
         next.resize(static_cast<size_t>(n));
         convex.resize(static_cast<size_t>(n));
-        live.assign(static_cast<size_t>(n), 1);
+        open.assign(static_cast<size_t>(n / PairBoxTree::kLeaf + 1), 0);
         for (int32_t i = 0; i < n; ++i) {
-            pt[i] = read_at(rec, base + rec.entries[i].vertex);
+            read_into(rec, base + rec.entries[i].vertex, &pt[i]);
             prev[i] = i == 0 ? n - 1 : i - 1;
             next[i] = i == n - 1 ? 0 : i + 1;
         }
         convex_set.emplace(n);
         for (int32_t i = 0; i < n; ++i) {
             convex[i] = is_convex(i);
-            if (convex[i])
+            if (convex[i]) {
                 convex_set->insert(i);
-            else
+            } else {
+                set_open(i, true);
                 ++reflex_count;
+            }
         }
         reflex_tree.build(pt, [&](int i) { return !convex[i]; });
-        const RunBoxTree::Node& all = reflex_tree.root();
-        const double span = std::max(all.hi[0] - all.lo[0], all.hi[1] - all.lo[1]);
-        const double mag = std::max({std::fabs(all.lo[0]), std::fabs(all.hi[0]), std::fabs(all.lo[1]), std::fabs(all.hi[1])});
+        const std::array<double, 4> all = reflex_tree.root();
+        const double span = std::max(all[2] - all[0], all[3] - all[1]);
+        const double mag = std::max({std::fabs(all[0]), std::fabs(all[2]), std::fabs(all[1]), std::fabs(all[3])});
         extent2 = span * (span + mag);
     } catch (const std::bad_alloc&) {
         return 8;
@@ -400,8 +519,8 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         // such point. A triangle too flat to have a sign of t is tested against every
         // reflex vertex.
         // A corner that is not a number makes two of the three values not a number.
-        for (const double v : {a.x, a.y, b.x, b.y, c.x, c.y})
-            if (std::isnan(v)) return false;
+        if (std::isnan(a.x) | std::isnan(a.y) | std::isnan(b.x) | std::isnan(b.y) | std::isnan(c.x) | std::isnan(c.y))
+            return false;
         const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x});
         const double y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
         const double side = std::max(x1 - x0, y1 - y0);
@@ -427,29 +546,42 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
         const double bound = -2 * eps - 4e-12 * extent2;
         const double k0 = ey0 * a.x - ex0 * a.y - bound, k1 = ey1 * b.x - ex1 * b.y - bound,
                      k2 = ey2 * c.x - ex2 * c.y - bound;
-        return reflex_tree.search(
-            [&](const RunBoxTree::Node& node) {
-                if (node.lo[0] > qx1 || node.hi[0] < qx0 || node.lo[1] > qy1 || node.hi[1] < qy0) return true;
-                if (!sided) return false;
-                const double lx = node.lo[0], hx = node.hi[0], ly = node.lo[1], hy = node.hi[1];
-                const double v0 = std::max(ex0 * ly, ex0 * hy) + std::max(-ey0 * lx, -ey0 * hx) + k0;
-                const double v1 = std::max(ex1 * ly, ex1 * hy) + std::max(-ey1 * lx, -ey1 * hx) + k1;
-                const double v2 = std::max(ex2 * ly, ex2 * hy) + std::max(-ey2 * lx, -ey2 * hx) + k2;
-                return std::min(v0, std::min(v1, v2)) < 0;
+        using Lanes = PairBoxTree::Lanes;
+        using Mask = PairBoxTree::Mask;
+        const Mask sided_lanes = Mask{} - (sided ? 1 : 0);
+        return reflex_tree.search_runs(
+            [&](Lanes lx, Lanes ly, Lanes hx, Lanes hy) {
+                // std::max and std::min lane by lane, alike for numbers that are not.
+                auto max = [](Lanes p, Lanes q) { return p < q ? q : p; };
+                auto min = [](Lanes p, Lanes q) { return q < p ? q : p; };
+                const Mask apart = (lx > qx1) | (hx < qx0) | (ly > qy1) | (hy < qy0);
+                const Lanes v0 = max(ex0 * ly, ex0 * hy) + max(-ey0 * lx, -ey0 * hx) + k0;
+                const Lanes v1 = max(ex1 * ly, ex1 * hy) + max(-ey1 * lx, -ey1 * hx) + k1;
+                const Lanes v2 = max(ex2 * ly, ex2 * hy) + max(-ey2 * lx, -ey2 * hx) + k2;
+                return apart | (sided_lanes & (min(v0, min(v1, v2)) < 0));
             },
-            [&](int k) {
-                if (!live[k] || convex[k] || k == ip || k == e || k == is) return false;
-                const P2& q = pt[k];
-                if (same_place(q, a) || same_place(q, b) || same_place(q, c)) return false;
-                const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
-                const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
-                const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
-                return (c1 > -eps && c2 > -eps && c3 > -eps) || (c1 < eps && c2 < eps && c3 < eps);
+            [&](int first, int last) {
+                // The triangle's own corners lie on it: they are left out at once.
+                uint32_t bits = open[static_cast<size_t>(first / PairBoxTree::kLeaf)];
+                for (const int32_t corner : {ip, e, is})
+                    if (corner >= first && corner < last) bits &= ~(uint32_t(1) << (corner - first));
+                for (; bits; bits &= bits - 1) {
+                    const int k = first + __builtin_ctz(bits);
+                    const P2& q = pt[k];
+                    const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
+                    const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
+                    const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
+                    if (!(((c1 > -eps) & (c2 > -eps) & (c3 > -eps)) | ((c1 < eps) & (c2 < eps) & (c3 < eps)))) continue;
+                    if (same_place(q, a) || same_place(q, b) || same_place(q, c)) continue;
+                    return true;
+                }
+                return false;
             });
     };
     auto set_convex = [&](int32_t e, bool value) {
         if (convex[e] == value) return;
         convex[e] = value;
+        set_open(e, !value);
         if (value) {
             convex_set->insert(e);
             reflex_tree.kill(e);
@@ -509,7 +641,7 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
                 --reflex_count;
             }
         }
-        live[ear] = 0;
+        set_open(ear, false);
         next[ep] = es;
         prev[es] = ep;
         --left;

@@ -51,9 +51,43 @@ uint64_t next_epoch() {
     return g_tree_epoch.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+// The open change batches of this thread.
+struct Batch {
+    int depth = 0;
+    size_t recorded = 0;  // changes recorded one by one since the outermost opened
+    bool dropped = false;  // some were left out
+};
+constinit thread_local Batch t_batch;
+
+// True when a change is left out by the open batch.
+inline bool batch_drops() {
+    Batch& b = t_batch;
+    if (b.depth == 0) return false;
+    if (b.recorded < kJournalSize) {
+        ++b.recorded;
+        return false;
+    }
+    b.dropped = true;
+    return true;
+}
+
 }  // namespace
 
+TreeChangeBatch::TreeChangeBatch() {
+    if (t_batch.depth++ == 0) {
+        t_batch.recorded = 0;
+        t_batch.dropped = false;
+    }
+}
+
+TreeChangeBatch::~TreeChangeBatch() {
+    if (--t_batch.depth != 0 || !t_batch.dropped) return;
+    t_batch.dropped = false;
+    tree_changed(TreeChangeKind::other);
+}
+
 void tree_changed(TreeChangeKind kind, const ZDLIST* item, ZDLIST* const* ring, const ZDLIST* before) {
+    if (batch_drops()) return;
     TreeChange c;
     c.epoch = next_epoch();
     c.kind = kind;
@@ -64,6 +98,7 @@ void tree_changed(TreeChangeKind kind, const ZDLIST* item, ZDLIST* const* ring, 
 }
 
 void tree_box_changed(const ZOBJ* obj) {
+    if (batch_drops()) return;
     TreeChange c;
     c.epoch = next_epoch();
     c.kind = TreeChangeKind::box;

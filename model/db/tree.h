@@ -62,6 +62,19 @@ bool tree_patch_spend(size_t* spent, size_t steps, size_t list_size);
 // The steps spent so on the calling thread, all lists together (tests read it).
 uint64_t tree_patch_steps();
 
+// While it lives, changes on this thread past the journal's length are not recorded
+// one by one: the epoch stands still for them, and when the outermost scope ends one
+// `other` change stands for them all (a cache could not have patched itself across
+// more changes than the journal holds anyway). For bulk work such as reading a
+// drawing, which makes a few changes an object. Scopes nest.
+class TreeChangeBatch {
+  public:
+    TreeChangeBatch();
+    ~TreeChangeBatch();
+    TreeChangeBatch(const TreeChangeBatch&) = delete;
+    TreeChangeBatch& operator=(const TreeChangeBatch&) = delete;
+};
+
 // Into an empty ring the item goes alone and becomes the head; otherwise before the
 // head, becoming the head when `as_head` is set. Nothing for null arguments.
 void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head);

@@ -14,7 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/db/tree.h"
 #include "model/file/ptr_set.h"
+#include "model/math/bulk_alloc.h"
 
 class RTC;
 class ZOBJ;
@@ -87,6 +89,8 @@ class LoadScope {
 
   private:
     LoadContext* outer_;
+    TreeChangeBatch batch_;  // a load changes the tree a few times an object
+    BulkAllocScope bulk_;     // and makes its objects and point lists from blocks
 };
 
 // Notes an object made by the current load (nothing without one).

@@ -75,6 +75,17 @@ class RunBoxTree {
     // dead points included. Stops and returns true as soon as `visit` does.
     template <class Skip, class Visit>
     bool search(Skip skip, Visit visit) const {
+        return search_runs(skip, [&](int first, int last) {
+            for (int j = first; j < last; ++j)
+                if (visit(j)) return true;
+            return false;
+        });
+    }
+
+    // As search(), but hands each leaf's points as one run first..last - 1 to
+    // `visit(first, last)`.
+    template <class Skip, class VisitRun>
+    bool search_runs(Skip skip, VisitRun visit) const {
         int stack[64];
         int top = 0;
         stack[top++] = 1;
@@ -87,9 +98,8 @@ class RunBoxTree {
                 stack[top++] = 2 * k;
                 continue;
             }
-            const int first = (k - leaves_) * kLeaf, last = std::min(n_, first + kLeaf);
-            for (int j = first; j < last; ++j)
-                if (visit(j)) return true;
+            const int first = (k - leaves_) * kLeaf;
+            if (visit(first, std::min(n_, first + kLeaf))) return true;
         }
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "model/math/bulk_alloc.h"
 #include "model/math/types.h"
 
 // Bit 28 of a node's flag word: the point after this one starts a new stroke.
@@ -18,12 +19,14 @@ struct PointNode {
     float x, y, z;
     uint32_t flags;
     uint32_t extra;
+    BULK_ALLOCATED(8)
 };
 
 // Generic singly linked list of values; a list of point lists holds PointNode heads.
 struct PtrNode {
     PtrNode* next;
     void* value;
+    BULK_ALLOCATED(8)
 };
 
 // Prepends a point (flag word and extra word zero). 0, or 8 when out of memory.

@@ -19,6 +19,8 @@
 #include <atomic>
 #include <memory>
 
+#include "model/math/bulk_alloc.h"
+
 class RTC;
 class IOstream;  // the serialisation stream (model/stream/iostream.h)
 
@@ -67,6 +69,8 @@ class RTC {
     virtual ~RTC() { live_count().fetch_sub(1, std::memory_order_relaxed); }
     RTC(const RTC&) = delete;
     RTC& operator=(const RTC&) = delete;
+    // Objects made while a bulk scope lives (a drawing being read) come from blocks.
+    BULK_ALLOCATED(16)
 
     const RtcClass* klass() const { return klass_; }
 

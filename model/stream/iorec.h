@@ -117,6 +117,7 @@ class IOrecStd : public IOrec {
     size_t window_length = 0, window_cursor = 0;
     uint64_t file_position = 0;  // where the file's own position is
     uint64_t file_end = 0;       // largest end written so far
+    uint64_t writeback_from = 0;  // writing a synced file: not yet handed to the disk
 };
 
 // Takes a stream's cursor back from its direct window for the length of a method and

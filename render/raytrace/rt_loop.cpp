@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -40,12 +41,44 @@ double jitter(int x, int y, int k) {
     return (h & 0xFFFF) / 65536.0;
 }
 
-RtColour trace_pixel(RtThread& t, double x, double y) {
+// A camera ray with its nearest hit found beforehand (with its neighbours').
+struct Traced {
     RtRay ray;
-    rt_primary_ray(t, &ray, x, y);
+    RtHit hit;
+    const RtObject* object;
+    bool found;
+};
+
+// Camera rays per packet along a row.
+constexpr int kPacket = kRtPacketRays;
+
+// The camera rays of pixels x .. x + count - 1 of row y and their nearest hits, found
+// together.
+void trace_packet(RtThread& t, int x, int y, int count, Traced* out) {
+    const RtRay* rays[kPacket];
+    RtHit hits[kPacket];
+    const RtObject* objects[kPacket];
+    for (int i = 0; i < count; ++i) {
+        rt_primary_ray(t, &out[i].ray, x + i, y);
+        rays[i] = &out[i].ray;
+        hits[i].depth = 1e30;
+        objects[i] = nullptr;
+    }
+    const uint32_t found = rt_slab_intersect_packet(t.frame->slabs.root, rays, count, hits, objects, t.queue, t.arena);
+    for (int i = 0; i < count; ++i) {
+        out[i].hit = hits[i];
+        out[i].object = objects[i];
+        out[i].found = (found >> i & 1) != 0;
+    }
+}
+
+RtColour trace_ray(RtThread& t, const RtRay& ray, const Traced* pre);
+
+// The colour of the pixel at (x, y) seen along ray; pre: the ray traced beforehand.
+RtColour pixel_colour(RtThread& t, double x, double y, const RtRay& ray, const Traced* pre) {
     t.level = -1;
     t.budget = kRtRayBudget;
-    RtColour c = rt_trace(t, ray);
+    RtColour c = trace_ray(t, ray, pre);
     const RtFrame& f = *t.frame;
     if (f.halo.intensity > 0.0f) {
         float rgb[3] = {c.r, c.g, c.b};
@@ -54,6 +87,12 @@ RtColour trace_pixel(RtThread& t, double x, double y) {
         c.r = rgb[0], c.g = rgb[1], c.b = rgb[2];
     }
     return c;
+}
+
+RtColour trace_pixel(RtThread& t, double x, double y) {
+    RtRay ray;
+    rt_primary_ray(t, &ray, x, y);
+    return pixel_colour(t, x, y, ray, nullptr);
 }
 
 RtColour supersample(RtThread& t, int x, int y) {
@@ -80,8 +119,13 @@ struct BandRows {
 
 void trace_row(RtThread& t, BandRows& b, int r, bool has_prev) {
     const RtFrame& f = *t.frame;
+    // Without focal blur neighbouring camera rays run close together: they search the
+    // hierarchy in packets.
+    const bool packets = f.slabs.on && f.camera.aperture == 0.0;
+    Traced traced[kPacket];
     for (int c = 0; c < f.width; ++c) {
-        RtColour col = trace_pixel(t, c, r);
+        if (packets && c % kPacket == 0) trace_packet(t, c, r, std::min(kPacket, f.width - c), traced);
+        RtColour col = packets ? pixel_colour(t, c, r, traced[c % kPacket].ray, &traced[c % kPacket]) : trace_pixel(t, c, r);
         b.cur[c] = col;
         if (f.antialias) {
             b.cur_mark[c] = 0;
@@ -150,7 +194,11 @@ bool rt_find_hit(RtThread& t, const RtRay& ray, RtHit* hit, const RtObject** obj
     return found;
 }
 
-RtColour rt_trace(RtThread& t, const RtRay& ray) {
+RtColour rt_trace(RtThread& t, const RtRay& ray) { return trace_ray(t, ray, nullptr); }
+
+namespace {
+
+RtColour trace_ray(RtThread& t, const RtRay& ray, const Traced* pre) {
     const RtFrame& f = *t.frame;
     if (t.level >= f.max_level || !(ray.weight >= kRtMinWeight) || t.budget <= 0) return {0, 0, 0, 0};
     --t.budget;
@@ -158,7 +206,15 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     RtHit hit;
     const RtObject* obj = nullptr;
     RtColour c;
-    if (rt_find_hit(t, ray, &hit, &obj)) {
+    bool found;
+    if (pre) {
+        found = pre->found;
+        hit = pre->hit;
+        obj = pre->object;
+    } else {
+        found = rt_find_hit(t, ray, &hit, &obj);
+    }
+    if (found) {
         c = f.shade ? f.shade(t, ray, hit, obj) : rt_shade(t, ray, hit, obj);
     } else {
         c = rt_background(f, ray);
@@ -172,6 +228,8 @@ RtColour rt_trace(RtThread& t, const RtRay& ray) {
     --t.level;
     return c;
 }
+
+}  // namespace
 
 bool rt_background_uv(const RtFrame& f, const RtRay& ray, double uv[2]) {
     const RtCamera& cam = f.camera;
@@ -237,15 +295,53 @@ RtColour rt_background(const RtFrame& f, const RtRay& ray) {
     return {out[0], out[1], out[2], 1.0f};
 }
 
+namespace {
+
+// A channel of 0..1 as a byte through the power 2/3. The small addend keeps white at 255
+// through the grey weights' rounding.
+uint32_t channel_byte(double v) {
+    return static_cast<uint32_t>(std::min(255.0, std::pow(v, 2.0 / 3.0) * 255.0 + 1e-6));
+}
+
+// For a float channel the same byte from a table: the least float giving each byte.
+// The power rises with its argument and the library's pow errs by far less than the
+// step between neighbouring floats' powers, so the byte never falls as the float rises.
+struct ByteSteps {
+    float least[256];
+    ByteSteps() {
+        least[0] = 0.0f;
+        for (int b = 1; b < 256; ++b) {
+            uint32_t lo = 0, hi = 0x3F800000u;  // bit patterns of 0 and 1
+            while (lo < hi) {
+                const uint32_t mid = lo + (hi - lo) / 2;
+                float v;
+                std::memcpy(&v, &mid, sizeof v);
+                if (channel_byte(v) >= uint32_t(b))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            std::memcpy(&least[b], &lo, sizeof lo);
+        }
+    }
+    uint32_t byte(float v) const {
+        uint32_t b = 0;
+        for (uint32_t step = 128; step; step >>= 1)
+            if (least[b + step] <= v) b += step;
+        return b;
+    }
+};
+
+}  // namespace
+
 uint32_t rt_pixel(const RtColour& in, bool grey) {
     RtColour c = clamp(in);
-    // The small addend keeps white at 255 through the grey weights' rounding.
-    auto byte = [](double v) { return static_cast<uint32_t>(std::min(255.0, std::pow(v, 2.0 / 3.0) * 255.0 + 1e-6)); };
     if (grey) {
-        uint32_t g = byte(std::min(1.0, 0.299 * c.r + 0.587 * c.g + 0.114 * c.b));
+        uint32_t g = channel_byte(std::min(1.0, 0.299 * c.r + 0.587 * c.g + 0.114 * c.b));
         return g << 16 | g << 8 | g;
     }
-    return byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+    static const ByteSteps steps;
+    return steps.byte(c.r) << 16 | steps.byte(c.g) << 8 | steps.byte(c.b);
 }
 
 void rt_prepare_lights(const RtFrame& f) {

@@ -27,17 +27,53 @@ const RtMethods kNodeMethods = {nullptr, nullptr, nullptr, nullptr};
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// The next float towards minus infinity (towards = -1) or plus infinity (towards = 1),
+// as std::nextafter gives it.
+float step(float f, int towards) {
+    if (f != f || f == towards * kInf) return f;
+    if (f == 0.0f) return towards * std::numeric_limits<float>::denorm_min();
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    bits = (f > 0.0f) == (towards > 0) ? bits + 1 : bits - 1;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
 // Float bounds that hold the double value: rounded down for a lower bound, up for an upper.
 float down(double v) {
     float f = static_cast<float>(v);
-    return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
+    return static_cast<double>(f) > v ? step(f, -1) : f;
 }
 float up(double v) {
     float f = static_cast<float>(v);
-    return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
+    return static_cast<double>(f) < v ? step(f, 1) : f;
 }
 
 // ---- Build ----
+
+// True when the triangle's corners are float values (the search's copy holds them so).
+bool float_corners(const RtTriangle* t) {
+    for (const Vec3d* p : {&t->p1, &t->p2, &t->p3})
+        for (int a = 0; a < 3; ++a) {
+            const double v = rt_comp(*p, a);
+            if (static_cast<double>(static_cast<float>(v)) != v) return false;
+        }
+    return true;
+}
+
+// The search's copy of a triangle; the inside test's axes as rt_triangle_hit picks them.
+void place_triangle(RtSlabTriangle* out, const RtTriangle* t) {
+    const Vec3d* p[3] = {&t->p1, &t->p2, &t->p3};
+    const int axis = (t->flags & 3) - 1;
+    out->s_axis = axis != 0 ? 0 : 1;
+    out->t_axis = axis == 2 ? 1 : 2;
+    out->n[0] = t->n.x, out->n[1] = t->n.y, out->n[2] = t->n.z;
+    out->d = t->d;
+    for (int k = 0; k < 3; ++k) {
+        out->s[k] = static_cast<float>(rt_comp(*p[k], out->s_axis));
+        out->t[k] = static_cast<float>(rt_comp(*p[k], out->t_axis));
+    }
+}
 
 // A box in four lanes (the fourth unused by boxes; an object's reference keeps its
 // number there).
@@ -175,17 +211,20 @@ struct Bins {
 constexpr size_t kSmall = 24;
 // Ranges of at least this many objects are binned on several threads.
 constexpr size_t kParallelBins = size_t(1) << 16;
+// A node whose halves both have at least this many objects splits them on two threads.
+constexpr size_t kParallelHalves = size_t(1) << 14;
 
-// Subtrees handed from the thread splitting the top of the hierarchy to the workers,
-// which build them while it goes on; task k builds into lists[k].
+// Subtrees handed to the workers as soon as they are cut off (by the thread splitting
+// the top of the hierarchy or by a worker splitting a large subtree); task k builds into
+// lists[k].
 struct TaskQueue {
     std::mutex lock;
     std::condition_variable ready;
     std::deque<Range> ranges;
     std::deque<std::vector<TempNode>> lists;
-    std::deque<int> levels;
     size_t next = 0;
-    bool closed = false;  // no more tasks will come
+    size_t running = 0;   // tasks taken and not finished
+    bool closed = false;  // the top levels are done
     bool failed = false;  // a build raised: the rest is not wanted
 
     size_t push(const Range& r) {
@@ -194,7 +233,6 @@ struct TaskQueue {
             std::lock_guard<std::mutex> hold(lock);
             ranges.push_back(r);
             lists.emplace_back();
-            levels.push_back(0);
             k = ranges.size() - 1;
         }
         ready.notify_one();
@@ -208,16 +246,26 @@ struct TaskQueue {
         }
         ready.notify_all();
     }
-    // The next task (its range, list and depth); false once none is left or wanted.
-    bool take(Range* r, std::vector<TempNode>** list, int** level) {
+    // The next task (its range and list); false once none is left or wanted: the top
+    // levels done and no running task left to cut off more.
+    bool take(Range* r, std::vector<TempNode>** list) {
         std::unique_lock<std::mutex> hold(lock);
-        ready.wait(hold, [&] { return failed || next < ranges.size() || closed; });
+        ready.wait(hold, [&] { return failed || next < ranges.size() || (closed && running == 0); });
         if (failed || next >= ranges.size()) return false;
         *r = ranges[next];
         *list = &lists[next];
-        *level = &levels[next];
         ++next;
+        ++running;
         return true;
+    }
+    void finished() {
+        bool last;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            --running;
+            last = closed && running == 0 && next >= ranges.size();
+        }
+        if (last) ready.notify_all();
     }
 };
 
@@ -227,12 +275,6 @@ struct Builder {
     size_t task_size = 0;        // ranges above this become tasks (0: none)
     TaskQueue* tasks = nullptr;
 
-    Box bounds(size_t b, size_t e) const {
-        Box box;
-        box.empty();
-        for (size_t i = b; i < e; ++i) box.grow(refs[i]);
-        return box;
-    }
     Box centre_bounds(size_t b, size_t e) const {
         Box box;
         box.empty();
@@ -395,18 +437,41 @@ struct Builder {
         } else {
             Range lo, hi;
             split(r, &lo, &hi);
-            if (lo.e - lo.b >= 2) {
-                split(lo, &part[parts], &part[parts + 1]);
-                parts += 2;
-            } else {
-                part[parts++] = lo;
+            const size_t lo_n = lo.e - lo.b, hi_n = hi.e - hi.b;
+            Range* hi_part = part + (lo_n >= 2 ? 2 : 1);
+            // Two large halves (the top of a big hierarchy) are split at once.
+            std::thread other;
+            std::exception_ptr other_error;
+            if (threads > 1 && std::min(lo_n, hi_n) >= kParallelHalves) {
+                try {
+                    other = std::thread([&] {
+                        try {
+                            split(hi, &hi_part[0], &hi_part[1]);
+                        } catch (...) {
+                            other_error = std::current_exception();
+                        }
+                    });
+                } catch (...) {
+                }
             }
-            if (hi.e - hi.b >= 2) {
-                split(hi, &part[parts], &part[parts + 1]);
-                parts += 2;
-            } else {
-                part[parts++] = hi;
+            try {
+                if (lo_n >= 2)
+                    split(lo, &part[0], &part[1]);
+                else
+                    part[0] = lo;
+            } catch (...) {
+                if (other.joinable()) other.join();
+                throw;
             }
+            if (other.joinable()) {
+                other.join();
+                if (other_error) std::rethrow_exception(other_error);
+            } else if (hi_n >= 2) {
+                split(hi, &hi_part[0], &hi_part[1]);
+            } else {
+                hi_part[0] = hi;
+            }
+            parts = int(hi_part - part) + (hi_n >= 2 ? 2 : 1);
         }
         const int32_t self = int32_t(nodes.size());
         nodes.emplace_back();
@@ -420,9 +485,8 @@ struct Builder {
                 t.index[k] = int32_t(cb);
                 t.box[k] = refs[cb];
             } else if (task_size && ce - cb > task_size) {
-                // The bounds first: once queued the range is the worker's.
+                // Its box and depth are filled in once every task is done.
                 t.kind[k] = kChildTask;
-                t.box[k] = bounds(cb, ce);
                 t.index[k] = int32_t(tasks->push(part[k]));
             } else {
                 int below = 0;
@@ -470,6 +534,17 @@ RtQueueEntry RtQueue::pop() {
     return top;
 }
 
+namespace {
+
+// Room for count T on T's alignment.
+template <class T>
+T* aligned(RtArena& arena, size_t count) {
+    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(T) * count + alignof(T)));
+    return reinterpret_cast<T*>(raw + (alignof(T) - reinterpret_cast<uintptr_t>(raw) % alignof(T)) % alignof(T));
+}
+
+}  // namespace
+
 RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
@@ -486,7 +561,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Ref> boxes(n);
     std::vector<uint8_t> kinds(n);
-    const size_t chunk = size_t(1) << 15, chunks = (n + chunk - 1) / chunk;
+    const size_t chunk = size_t(1) << 13, chunks = (n + chunk - 1) / chunk;
     std::vector<Box> chunk_centres(chunks);
     parallel(chunks, threads, [&](size_t c) {
         chunk_centres[c].empty();
@@ -510,21 +585,27 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     // on the workers as soon as they are cut off, each into its own list (the same
     // hierarchy for any thread count).
     TaskQueue queue;
-    Builder top{boxes, threads, std::max<size_t>(4096, n / 64), &queue};
+    const size_t task_size = std::max<size_t>(4096, n / 64);
+    Builder top{boxes, threads, task_size, &queue};
     std::vector<std::vector<TempNode>> lists(1);
     int levels = 0;
     std::exception_ptr error;
     std::mutex error_lock;
     auto work = [&] {
-        try {
-            Range r;
-            std::vector<TempNode>* list;
-            int* level;
-            while (queue.take(&r, &list, &level)) Builder{boxes, 1, 0, nullptr}.node(r, *list, level);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(error_lock);
-            if (!error) error = std::current_exception();
-            queue.close(true);
+        Range r;
+        std::vector<TempNode>* list;
+        while (queue.take(&r, &list)) {
+            try {
+                int below = 0;
+                Builder{boxes, 1, task_size, &queue}.node(r, *list, &below);
+            } catch (...) {
+                {
+                    std::lock_guard<std::mutex> hold(error_lock);
+                    if (!error) error = std::current_exception();
+                }
+                queue.close(true);
+            }
+            queue.finished();
         }
     };
     // Below about 16k objects starting the workers costs more than they save (measured
@@ -547,7 +628,6 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             t.index[0] = 0;  // its place in boxes
             t.box[0] = boxes[0];
             lists[0].push_back(t);
-            levels = 1;
         } else {
             top.node(Range{0, n, centres}, lists[0], &levels);
         }
@@ -562,41 +642,82 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     work();
     for (auto& t : pool) t.join();
     if (error) std::rethrow_exception(error);
-    const size_t task_count = queue.ranges.size();
     for (auto& l : queue.lists) lists.push_back(std::move(l));
-    const std::deque<int>& task_levels = queue.levels;
 
-    // Task roots' depths below the top levels: the deepest path through each top node.
-    if (task_count) {
-        std::vector<int> depth(lists[0].size(), 0);
-        for (size_t i = lists[0].size(); i-- > 0;) {
-            const TempNode& t = lists[0][i];
+    // A task's box and depth from its root node. A task is queued after the list that
+    // names it, and a node's children come after it in its list: backwards, every
+    // child is done before its parent.
+    std::vector<std::vector<int>> depth(lists.size());
+    for (size_t l = lists.size(); l-- > 0;) {
+        depth[l].assign(lists[l].size(), 0);
+        for (size_t i = lists[l].size(); i-- > 0;) {
+            TempNode& t = lists[l][i];
             int d = 0;
             for (int k = 0; k < t.count; ++k) {
-                if (t.kind[k] == kChildNode) d = std::max(d, depth[size_t(t.index[k])]);
-                if (t.kind[k] == kChildTask) d = std::max(d, task_levels[size_t(t.index[k])]);
+                const size_t x = size_t(t.index[k]);
+                if (t.kind[k] == kChildNode) d = std::max(d, depth[l][x]);
+                if (t.kind[k] != kChildTask) continue;
+                const TempNode& root = lists[1 + x][0];
+                t.box[k].empty();
+                for (int j = 0; j < root.count; ++j) t.box[k].grow(root.box[j]);
+                d = std::max(d, depth[1 + x][0]);
             }
-            depth[i] = d + 1;
+            depth[l][i] = d + 1;
         }
-        levels = depth[0];
+    }
+    levels = depth[0].empty() ? 1 : depth[0][0];
+
+    // Lists in the order one thread makes them whatever the threads did: the top first,
+    // then each list's tasks in the order its build cuts them off, list after list.
+    std::vector<size_t> order{0};
+    order.reserve(lists.size());
+    for (size_t next = 0; next < order.size(); ++next) {
+        const std::vector<TempNode>& nodes = lists[order[next]];
+        // Children in order, a node's subtree before its next sibling: tasks as
+        // (kChildTask, index), nodes as (kChildNode, index).
+        std::vector<std::pair<uint8_t, int32_t>> todo;
+        if (!nodes.empty()) todo.push_back({kChildNode, 0});
+        while (!todo.empty()) {
+            const auto [kind, index] = todo.back();
+            todo.pop_back();
+            if (kind == kChildTask) {
+                order.push_back(1 + size_t(index));
+                continue;
+            }
+            const TempNode& t = nodes[size_t(index)];
+            for (int k = t.count; k-- > 0;)
+                if (t.kind[k] != kChildObject) todo.push_back({t.kind[k], t.index[k]});
+        }
     }
 
-    // Every list's nodes in one block, in list order, and their boxes beside them.
-    std::vector<size_t> offset(lists.size() + 1, 0);
-    for (size_t k = 0; k < lists.size(); ++k) offset[k + 1] = offset[k] + lists[k].size();
-    const size_t count = offset.back();
+    // Every list's nodes in one block, in that order, and their boxes beside them.
+    std::vector<size_t> offset(lists.size(), 0);
+    size_t count = 0;
+    for (size_t l : order) offset[l] = count, count += lists[l].size();
     auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
-    auto* raw = static_cast<unsigned char*>(arena.alloc(sizeof(RtSlabBoxes) * count + alignof(RtSlabBoxes)));
-    auto* hot = reinterpret_cast<RtSlabBoxes*>(
-        raw + (alignof(RtSlabBoxes) - reinterpret_cast<uintptr_t>(raw) % alignof(RtSlabBoxes)) % alignof(RtSlabBoxes));
+    auto* hot = aligned<RtSlabBoxes>(arena, count);
     // Objects in the order the build left them (neighbours in the hierarchy are
     // neighbours here), with their places in the list.
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
+    auto* triangles = aligned<RtSlabTriangle>(arena, n);
+    std::vector<uint32_t> place(n);  // by rank
     parallel(chunks, threads, [&](size_t c) {
         for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
             ranks[i] = ref_id(boxes[i]);
             objects[i] = refs[ranks[i]];
+            place[ranks[i]] = uint32_t(i);
+        }
+    });
+    // The triangles' copies, their records read in list order.
+    parallel(chunks, threads, [&](size_t c) {
+        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+            if (kinds[i] != 1) continue;
+            const auto* t = static_cast<const RtTriangle*>(refs[i]);
+            if (float_corners(t))
+                place_triangle(&triangles[place[i]], t);
+            else
+                kinds[i] = 2;  // searched through its record
         }
     });
     parallel(lists.size(), threads, [&](size_t list) {
@@ -616,6 +737,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             node->boxes = hot;
             node->objects = objects;
             node->ranks = ranks;
+            node->triangles = triangles;
             Box all;
             all.empty();
             for (int k = 0; k < 4; ++k) {
@@ -742,63 +864,56 @@ inline int test_children(const RtSlabBoxes* n, const RayBoxes& r, float bound, f
 // The smallest float not below v.
 float bound_of(double v) { return v >= 3e38 ? kInf : up(v); }
 
-// Visits the hierarchy nearest box first: leaf(object, triangle, place) for every
-// object whose box the ray enters below the bound (which leaf may lower). A node's
-// objects are visited before its inner children, which go nearest first, the nearest
-// without the stack.
-template <class Leaf>
-void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
-    if (!root || !(root->type & kRtSlabNode)) return;
-    const auto* top = static_cast<const RtSlabNode*>(root);
-    const RtSlabBoxes* nodes = top->boxes;
-    RtObject* const* objects = top->objects;
-    const RayBoxes r = prepare(ray);
-    std::vector<RtSlabEntry>& stack = queue.stack;
+// A search's stack, grown to the hierarchy's depth: a node opened puts at most three
+// children on it.
+template <class Entry>
+Entry* stack_for(std::vector<Entry>& stack, const RtSlabNode* top) {
     const size_t need = 3 * size_t(std::max(top->levels, 1)) + 4;
     if (stack.size() < need) stack.resize(need);
-    RtSlabEntry* base = stack.data();
+    return stack.data();
+}
+
+// Visits the hierarchy below node start (the root: 0) nearest box first: leaf(triangle,
+// place) for every object whose box the ray enters below the bound (which leaf may
+// lower). A node's objects are visited before its inner children, which go nearest
+// first, the nearest without the stack.
+template <class Leaf>
+void walk(const RtSlabNode* top, uint32_t start, const RayBoxes& r, RtQueue& queue, float& bound, Leaf&& leaf) {
+    const RtSlabBoxes* nodes = top->boxes;
+    RtSlabEntry* base = stack_for(queue.stack, top);
     size_t sp = 0;
     uint64_t opened = 0;
-    const RtSlabBoxes* n = nodes;
+    const RtSlabBoxes* n = nodes + start;
     for (;;) {
         ++opened;
         float depth[4];
         const int mask = test_children(n, r, bound, depth);
-        // Children's memory fetched early: every inner box, every object's record.
-        for (int m = mask; m; m &= m - 1) {
-            const int k = __builtin_ctz(static_cast<unsigned>(m));
-            if (n->leaves >> k & 1)
-                __builtin_prefetch(reinterpret_cast<const char*>(objects[n->child[k]]) + 64);
-            else
-                __builtin_prefetch(nodes + n->child[k]);
-        }
         for (int m = mask & n->leaves; m; m &= m - 1) {
             const int k = __builtin_ctz(static_cast<unsigned>(m));
-            if (depth[k] <= bound) leaf(objects[n->child[k]], (n->triangles >> k) & 1, n->child[k]);
+            if (depth[k] <= bound) leaf((n->triangles >> k) & 1, n->child[k]);
         }
-        int inner = mask & ~n->leaves;
         const RtSlabBoxes* next = nullptr;
-        if (inner) {
+        if (int inner = mask & ~n->leaves) {
             // The nearest inner child next; the others on the stack, farthest first.
-            int k = __builtin_ctz(static_cast<unsigned>(inner));
-            inner &= inner - 1;
-            if (!inner) {
-                if (depth[k] <= bound) next = nodes + n->child[k];
-            } else {
-                RtSlabEntry sorted[4];
-                int count = 0;
-                for (int m = mask & ~n->leaves; m; m &= m - 1) {
-                    k = __builtin_ctz(static_cast<unsigned>(m));
-                    int i = count++;
-                    while (i > 0 && sorted[i - 1].depth < depth[k]) {
-                        sorted[i] = sorted[i - 1];
-                        --i;
-                    }
-                    sorted[i] = {n->child[k], depth[k]};
-                }
-                for (int i = 0; i < count - 1; ++i) base[sp++] = sorted[i];
-                if (sorted[count - 1].depth <= bound) next = nodes + sorted[count - 1].node;
+            RtSlabEntry e[4];
+            int count = 0;
+            for (; inner; inner &= inner - 1) {
+                const int k = __builtin_ctz(static_cast<unsigned>(inner));
+                e[count++] = {n->child[k], depth[k]};
             }
+            if (count == 2) {
+                const bool swap = e[0].depth < e[1].depth;
+                const RtSlabEntry far = swap ? e[1] : e[0], near = swap ? e[0] : e[1];
+                e[0] = far, e[1] = near;
+            } else if (count > 2) {
+                for (int i = 1; i < count; ++i)
+                    for (int j = i; j > 0 && e[j - 1].depth < e[j].depth; --j) std::swap(e[j - 1], e[j]);
+            }
+            for (int i = 0; i < count - 1; ++i) {
+                __builtin_prefetch(nodes + e[i].node);
+                base[sp++] = e[i];
+            }
+            if (e[count - 1].depth <= bound) next = nodes + e[count - 1].node;
         }
         while (!next && sp) {
             const RtSlabEntry& e = base[--sp];
@@ -810,35 +925,280 @@ void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound
     queue.opened += opened;
 }
 
+template <class Leaf>
+void search(const RtObject* root, const RtRay& ray, RtQueue& queue, float& bound, Leaf&& leaf) {
+    if (!root || !(root->type & kRtSlabNode)) return;
+    walk(static_cast<const RtSlabNode*>(root), 0, prepare(ray), queue, bound, leaf);
+}
+
+// rt_triangle_hit on the search's copy of a triangle: its depth along the ray, or a
+// negative value for a miss or a hit beyond max_depth.
+inline double triangle_depth(const RtSlabTriangle& t, const double org[3], const double dir[3], double max_depth) {
+    const double c = t.n[0] * dir[0] + t.n[1] * dir[1] + t.n[2] * dir[2];
+    if (c > -0.001 && c < 0.001) return -1.0;
+    const double depth = -((t.n[0] * org[0] + t.n[1] * org[1] + t.n[2] * org[2]) + t.d) / c;
+    if (!(depth >= kRtMinHitDepth && depth <= kRtMaxHitDepth && depth <= max_depth)) return -1.0;
+    const double hs = org[t.s_axis] + depth * dir[t.s_axis], ht = org[t.t_axis] + depth * dir[t.t_axis];
+    const double as = t.s[0], at = t.t[0], bs = t.s[1], bt = t.t[1], cs = t.s[2], ct = t.t[2];
+    if ((bt - at) * (bs - hs) < (bs - as) * (bt - ht)) return -1.0;
+    if ((ct - bt) * (cs - hs) < (cs - bs) * (ct - ht)) return -1.0;
+    if ((at - ct) * (as - hs) < (as - cs) * (at - ht)) return -1.0;
+    return depth;
+}
+
+// One ray's nearest hit while a search runs: of hits at the same depth the object
+// earlier in the list wins. A triangle's hit is its depth alone until the search ends.
+struct Nearest {
+    const RtRay* ray;
+    double org[3], dir[3];
+    double depth;       // the best so far (or the caller's limit)
+    float bound;        // the smallest float not below it
+    int32_t rank = -1;
+    int64_t place = -1;  // none yet
+    bool triangle = false;
+    RtHit other;        // a hit of another kind of object
+
+    void start(const RtRay& r, double limit) {
+        ray = &r;
+        org[0] = r.origin.x, org[1] = r.origin.y, org[2] = r.origin.z;
+        dir[0] = r.dir.x, dir[1] = r.dir.y, dir[2] = r.dir.z;
+        depth = limit;
+        bound = bound_of(limit);
+    }
+    void offer(const RtSlabNode* top, bool is_triangle, uint32_t place_of, RtArena& arena) {
+        double d;
+        RtHit h;
+        if (is_triangle) {
+            // A hit beyond the best so far cannot win (an equal one may, on a tie).
+            d = triangle_depth(top->triangles[place_of], org, dir, depth);
+            if (d < 0.0) return;
+        } else {
+            if (!rt_nearest_hit(&h, top->objects[place_of], *ray, arena)) return;
+            d = h.depth;
+        }
+        const int32_t r = int32_t(top->ranks[place_of]);
+        if (!(d < depth || (place >= 0 && d == depth && r < rank))) return;
+        if (!is_triangle) other = h;
+        depth = d;
+        rank = r;
+        place = place_of;
+        triangle = is_triangle;
+        bound = bound_of(d);
+    }
+    // The result into best and object; false when nothing was found.
+    bool finish(const RtSlabNode* top, RtHit* best, const RtObject** object) const {
+        if (place < 0) return false;
+        *object = top->objects[place];
+        if (triangle) {
+            best->depth = depth;
+            best->point = ray->origin + depth * ray->dir;
+            best->object = *object;
+        } else {
+            *best = other;
+        }
+        return true;
+    }
+};
+
 }  // namespace
 
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena) {
-    bool found = false;
-    int32_t best_rank = -1;
-    float bound = bound_of(best->depth);
-    const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
-    search(root, ray, queue, bound, [&](const RtObject* o, bool triangle, uint32_t place) {
-        RtHit h;
-        if (triangle) {
-            // A hit beyond the best so far cannot win (an equal one may, on a tie).
-            const double depth = rt_triangle_hit(ray, static_cast<const RtTriangle*>(o), best->depth);
-            if (depth < 0.0) return;
-            h.depth = depth;
-            h.point = ray.origin + depth * ray.dir;
-            h.object = o;
-        } else if (!rt_nearest_hit(&h, o, ray, arena)) {
-            return;
+    if (!root || !(root->type & kRtSlabNode)) return false;
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    Nearest near;
+    near.start(ray, best->depth);
+    search(root, ray, queue, near.bound,
+           [&](bool triangle, uint32_t place) { near.offer(top, triangle, place, arena); });
+    return near.finish(top, best, object);
+}
+
+uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays, int count, RtHit* best,
+                                  const RtObject** object, RtQueue& queue, RtArena& arena) {
+    if (!root || !(root->type & kRtSlabNode) || count <= 0) return 0;
+    if (count > kRtPacketRays) rt_error(kRtErrorGeneral, "too many rays in a packet");
+    uint32_t found = 0;
+    auto one_by_one = [&] {
+        for (int i = 0; i < count; ++i)
+            if (rt_slab_intersect(root, *rays[i], &best[i], &object[i], queue, arena)) found |= 1u << i;
+        return found;
+    };
+#if defined(__SSE2__)
+    const auto* top = static_cast<const RtSlabNode*>(root);
+    const RtSlabBoxes* nodes = top->boxes;
+    // The rays in lanes (two groups of four), each lane's box test the one-ray test;
+    // lanes past count never enter a box. Rays whose directions differ in sign on an
+    // axis go one by one.
+    constexpr int kGroups = kRtPacketRays / 4;
+    Nearest near[kRtPacketRays];
+    alignas(16) float inv[3][kRtPacketRays], org_near[3][kRtPacketRays], org_far[3][kRtPacketRays];
+    alignas(16) float bounds[kRtPacketRays];
+    RayBoxes alone[kRtPacketRays];  // each ray for its own search
+    int near_hi[3] = {0, 0, 0};
+    for (int i = 0; i < kRtPacketRays; ++i) {
+        if (i >= count) {
+            for (int a = 0; a < 3; ++a) inv[a][i] = 1, org_near[a][i] = org_far[a][i] = 0;
+            bounds[i] = -kInf;
+            continue;
         }
-        if (h.depth < best->depth || (found && h.depth == best->depth && int32_t(ranks[place]) < best_rank)) {
-            *best = h;
-            *object = o;
-            best_rank = int32_t(ranks[place]);
-            found = true;
-            bound = bound_of(h.depth);
+        near[i].start(*rays[i], best[i].depth);
+        bounds[i] = near[i].bound;
+        const RayBoxes& r = alone[i] = prepare(*rays[i]);
+        for (int a = 0; a < 3; ++a) {
+            if (i == 0) near_hi[a] = r.near_hi[a];
+            if (r.near_hi[a] != near_hi[a]) return one_by_one();
+            inv[a][i] = r.inv[a], org_near[a][i] = r.org_near[a], org_far[a][i] = r.org_far[a];
         }
-    });
+    }
+    RtPacketEntry* base = stack_for(queue.packet_stack, top);
+    size_t sp = 0;
+    uint64_t opened = 0;
+    const RtSlabBoxes* n = nodes;
+    uint32_t active = (1u << count) - 1;
+    const __m128 low = _mm_set1_ps(kLow), high = _mm_set1_ps(kHigh), zero = _mm_setzero_ps(), inf = _mm_set1_ps(kInf);
+    // The whole packet's box test first, by intervals over its rays: per axis the least
+    // and greatest reciprocal direction, and the origins that give the least entry and
+    // the greatest exit depth (each ray's values lie inside, and float rounding keeps
+    // order, so a box any ray enters passes).
+    __m128 inv_least[3], inv_most[3], entry_org[3], exit_org[3];
+    for (int a = 0; a < 3; ++a) {
+        float il = inv[a][0], im = il, nl = org_near[a][0], nm = nl, fl = org_far[a][0], fm = fl;
+        for (int i = 1; i < count; ++i) {
+            il = std::min(il, inv[a][i]), im = std::max(im, inv[a][i]);
+            nl = std::min(nl, org_near[a][i]), nm = std::max(nm, org_near[a][i]);
+            fl = std::min(fl, org_far[a][i]), fm = std::max(fm, org_far[a][i]);
+        }
+        inv_least[a] = _mm_set1_ps(il), inv_most[a] = _mm_set1_ps(im);
+        // A positive reciprocal gives the least entry from the greatest origin.
+        entry_org[a] = _mm_set1_ps(near_hi[a] ? nl : nm);
+        exit_org[a] = _mm_set1_ps(near_hi[a] ? fm : fl);
+    }
+    // The rays of mask whose bound the depth does not pass.
+    auto within = [&](float depth, uint32_t mask) {
+        const __m128 d = _mm_set1_ps(depth);
+        uint32_t keep = 0;
+        for (int g = 0; g < kGroups; ++g)
+            keep |= uint32_t(_mm_movemask_ps(_mm_cmple_ps(d, _mm_load_ps(bounds + 4 * g)))) << (4 * g);
+        return keep & mask;
+    };
+    for (;;) {
+        ++opened;
+        // Per child, the rays that enter its box, their entry depths and the least of them.
+        alignas(16) float depth[4][kRtPacketRays];
+        uint32_t entered[4];
+        float least[4];
+        const float* nearp[3];
+        const float* farp[3];
+        for (int a = 0; a < 3; ++a) {
+            nearp[a] = near_hi[a] ? n->hi[a] : n->lo[a];
+            farp[a] = near_hi[a] ? n->lo[a] : n->hi[a];
+        }
+        int any;  // the children some ray may enter
+        {
+            __m128 tn = _mm_set1_ps(-kInf), tf = inf;
+            for (int a = 0; a < 3; ++a) {
+                const __m128 dn = _mm_sub_ps(_mm_load_ps(nearp[a]), entry_org[a]);
+                const __m128 df = _mm_sub_ps(_mm_load_ps(farp[a]), exit_org[a]);
+                tn = _mm_max_ps(tn, _mm_min_ps(_mm_mul_ps(dn, inv_least[a]), _mm_mul_ps(dn, inv_most[a])));
+                tf = _mm_min_ps(tf, _mm_max_ps(_mm_mul_ps(df, inv_least[a]), _mm_mul_ps(df, inv_most[a])));
+            }
+            tn = _mm_mul_ps(tn, low);
+            tf = _mm_mul_ps(tf, high);
+            __m128 b = _mm_load_ps(bounds);
+            for (int g = 1; g < kGroups; ++g) b = _mm_max_ps(b, _mm_load_ps(bounds + 4 * g));
+            const __m128 pairs = _mm_max_ps(b, _mm_shuffle_ps(b, b, _MM_SHUFFLE(1, 0, 3, 2)));
+            const __m128 bound = _mm_max_ps(pairs, _mm_shuffle_ps(pairs, pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+            any = _mm_movemask_ps(
+                _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, zero)), _mm_cmple_ps(tn, bound)));
+        }
+        for (int m = any & n->leaves; m; m &= m - 1)
+            __builtin_prefetch(top->triangles + n->child[__builtin_ctz(static_cast<unsigned>(m))]);
+        for (int k = 0; k < 4; ++k) {
+            uint32_t bits = 0;
+            __m128 closest = inf;
+            if (!(any >> k & 1)) {
+                entered[k] = 0;
+                continue;
+            }
+            const __m128 nv[3] = {_mm_set1_ps(nearp[0][k]), _mm_set1_ps(nearp[1][k]), _mm_set1_ps(nearp[2][k])};
+            const __m128 fv[3] = {_mm_set1_ps(farp[0][k]), _mm_set1_ps(farp[1][k]), _mm_set1_ps(farp[2][k])};
+            for (int g = 0; g < kGroups; ++g) {
+                if (!(active >> (4 * g) & 15)) continue;
+                __m128 tn = _mm_set1_ps(-kInf), tf = inf;
+                for (int a = 0; a < 3; ++a) {
+                    const __m128 i = _mm_load_ps(inv[a] + 4 * g);
+                    tn = _mm_max_ps(tn, _mm_mul_ps(_mm_sub_ps(nv[a], _mm_load_ps(org_near[a] + 4 * g)), i));
+                    tf = _mm_min_ps(tf, _mm_mul_ps(_mm_sub_ps(fv[a], _mm_load_ps(org_far[a] + 4 * g)), i));
+                }
+                tn = _mm_mul_ps(tn, low);
+                tf = _mm_mul_ps(tf, high);
+                const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(tn, tf), _mm_cmpge_ps(tf, zero)),
+                                             _mm_cmple_ps(tn, _mm_load_ps(bounds + 4 * g)));
+                _mm_store_ps(depth[k] + 4 * g, tn);
+                bits |= uint32_t(_mm_movemask_ps(ok)) << (4 * g);
+                closest = _mm_min_ps(closest, _mm_or_ps(_mm_and_ps(ok, tn), _mm_andnot_ps(ok, inf)));
+            }
+            entered[k] = bits & active;
+            closest = _mm_min_ps(closest, _mm_shuffle_ps(closest, closest, _MM_SHUFFLE(1, 0, 3, 2)));
+            closest = _mm_min_ps(closest, _mm_shuffle_ps(closest, closest, _MM_SHUFFLE(2, 3, 0, 1)));
+            least[k] = _mm_cvtss_f32(closest);
+        }
+        for (int k = 0; k < 4; ++k) {
+            if (!(n->leaves >> k & 1) || !entered[k]) continue;
+            const bool triangle = (n->triangles >> k) & 1;
+            for (uint32_t m = entered[k]; m; m &= m - 1) {
+                const int i = __builtin_ctz(m);
+                if (depth[k][i] <= bounds[i]) {
+                    near[i].offer(top, triangle, n->child[k], arena);
+                    bounds[i] = near[i].bound;
+                }
+            }
+        }
+        // The inner children: the nearest next, the others on the stack, farthest first.
+        RtPacketEntry e[4];
+        int inner = 0;
+        for (int k = 0; k < 4; ++k) {
+            if ((n->leaves >> k & 1) || !entered[k]) continue;
+            const RtPacketEntry x{n->child[k], entered[k], least[k]};
+            int j = inner++;
+            for (; j > 0 && e[j - 1].depth < x.depth; --j) e[j] = e[j - 1];
+            e[j] = x;
+        }
+        const RtSlabBoxes* next = nullptr;
+        for (int i = 0; i < inner - 1; ++i) {
+            __builtin_prefetch(nodes + e[i].node);
+            base[sp++] = e[i];
+        }
+        // A node goes on with the rays that may still find something nearer in it; with
+        // a ray or two left they go on alone (a packet test costs a group of lanes).
+        auto enter = [&](const RtPacketEntry& x) {
+            active = within(x.depth, x.rays);
+            if (!active) return false;
+            const uint32_t one_fewer = active & (active - 1);
+            if (one_fewer & (one_fewer - 1)) return true;  // three rays or more
+            for (uint32_t m = active; m; m &= m - 1) {
+                const int i = __builtin_ctz(m);
+                walk(top, x.node, alone[i], queue, near[i].bound,
+                     [&](bool triangle, uint32_t place) { near[i].offer(top, triangle, place, arena); });
+                bounds[i] = near[i].bound;
+            }
+            return false;
+        };
+        if (inner && enter(e[inner - 1])) next = nodes + e[inner - 1].node;
+        while (!next && sp) {
+            const RtPacketEntry x = base[--sp];
+            if (enter(x)) next = nodes + x.node;
+        }
+        if (!next) break;
+        n = next;
+    }
+    queue.opened += opened;
+    for (int i = 0; i < count; ++i)
+        if (near[i].finish(top, &best[i], &object[i])) found |= 1u << i;
     return found;
+#else
+    return one_by_one();
+#endif
 }
 
 bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, std::vector<RtObjectHit>* out,
@@ -850,7 +1210,9 @@ bool rt_slab_collect(const RtObject* root, const RtRay& ray, double max_depth, s
     int32_t end_rank = -1;
     float bound = bound_of(max_depth);
     const uint32_t* ranks = root && (root->type & kRtSlabNode) ? static_cast<const RtSlabNode*>(root)->ranks : nullptr;
-    search(root, ray, queue, bound, [&](const RtObject* o, bool, uint32_t place) {
+    RtObject* const* objects = ranks ? static_cast<const RtSlabNode*>(root)->objects : nullptr;
+    search(root, ray, queue, bound, [&](bool, uint32_t place) {
+        const RtObject* o = objects[place];
         const int32_t rank = int32_t(ranks[place]);
         list->count = 0;
         if (!o->methods->all_intersections(o, ray, list, arena)) return;

@@ -2,9 +2,11 @@
 // objects, built once per frame (binned surface-area splits, large subtrees on several
 // threads; the same hierarchy whatever the thread count), and the searches through it:
 // each node tests its four children's boxes at once, in float rounded outwards, and the
-// nearer children are opened first from a stack. Nodes live in the frame's RtArena.
-// Ties between hits at the same depth go to the object earlier in the scene's list, as
-// in the linear search, whatever the hierarchy's shape.
+// nearer children are opened first from a stack. Rays that run close together may walk
+// it as a packet, each ray still with its own box tests. Triangles are tested from a
+// copy kept in hierarchy order. Nodes live in the frame's RtArena. Ties between hits at
+// the same depth go to the object earlier in the scene's list, as in the linear search,
+// whatever the hierarchy's shape.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,16 @@ struct alignas(64) RtSlabBoxes {
     uint8_t triangles;  // bit k: that object is a triangle
 };
 
+// What the nearest-hit search reads of a triangle, one cache line kept beside the
+// hierarchy in its object order: the plane (n.P + d = 0) and the corners in the two
+// coordinates the inside test uses (h[s_axis], h[t_axis] of a point h). Corners are
+// float values (a triangle with others is searched through its own record).
+struct alignas(64) RtSlabTriangle {
+    double n[3], d;
+    float s[3], t[3];
+    uint8_t s_axis, t_axis;
+};
+
 // A node of the hierarchy (its boxes at the same number in the boxes array).
 struct RtSlabNode : RtObject {
     int count;  // 1 to 4
@@ -33,11 +45,20 @@ struct RtSlabNode : RtObject {
     const RtSlabBoxes* boxes;    // every node's, by node number (the root is number 0)
     RtObject* const* objects;    // the placed objects in hierarchy order
     const uint32_t* ranks;       // their places in the object list (ties)
+    const RtSlabTriangle* triangles;  // by place; set for the triangles only
 };
 
 // A node waiting on a search's stack, with its box's entry depth.
 struct RtSlabEntry {
     uint32_t node;
+    float depth;
+};
+
+// A node waiting on a packet search's stack: the rays that entered its box (a bit per
+// ray) and the least of their entry depths.
+struct RtPacketEntry {
+    uint32_t node;
+    uint32_t rays;
     float depth;
 };
 
@@ -59,6 +80,7 @@ public:
     uint64_t opened = 0;
     // The hierarchy searches' stack (grown to the hierarchy's depth).
     std::vector<RtSlabEntry> stack;
+    std::vector<RtPacketEntry> packet_stack;
 
 private:
     std::vector<RtQueueEntry> heap_;
@@ -79,6 +101,16 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads = 1);
 // *object then updated. Of hits at the same depth the object earlier in the list wins.
 bool rt_slab_intersect(const RtObject* root, const RtRay& ray, RtHit* best, const RtObject** object,
                        RtQueue& queue, RtArena& arena);
+
+// Rays a packet search takes at most.
+inline constexpr int kRtPacketRays = 8;
+
+// rt_slab_intersect for count rays (up to kRtPacketRays) at once, the hierarchy walked
+// once for all of them: each ray gets what rt_slab_intersect would give it, in best[i]
+// and object[i]. Returns a bit per ray that found a hit. Quicker than one ray at a time
+// where the rays run close together (neighbouring pixels' camera rays).
+uint32_t rt_slab_intersect_packet(const RtObject* root, const RtRay* const* rays, int count, RtHit* best,
+                                  const RtObject** object, RtQueue& queue, RtArena& arena);
 
 // A hit and the top-level object it belongs to.
 struct RtObjectHit {

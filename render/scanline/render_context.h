@@ -88,7 +88,7 @@ void render_lights_free(RenderContext* ctx);
 void render_set_thread_count(int32_t n);
 int32_t render_thread_count();
 
-// Runs fn(i) for i in 0..n-1 over `threads` threads (fixed contiguous ranges). The
+// Runs fn(i) for i in 0..n-1 over `threads` threads (each takes the next i in turn). The
 // result of each call must not depend on which thread ran it.
 template <class Fn>
 void render_parallel_for(int32_t threads, int64_t n, Fn&& fn);

@@ -295,6 +295,8 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
     return 0;
 }
 
+}  // namespace
+
 // Normals of large meshes kept from one render to the next while everything they
 // were made from stays the same: the block's faces and edge ends, the vertex
 // positions, the smoothing flags and angle (compared in full on every use).
@@ -310,7 +312,15 @@ struct PreparedNormals {
     std::vector<ShadeRecord> pool;
     std::vector<int32_t> corners;
     std::vector<Vec3> normals;
+    // The box the vertices grew by the image window, for one matrix and window.
+    mutable std::mutex box_lock;
+    mutable bool has_box = false;
+    mutable Matrix43 box_matrix{};
+    mutable double box_window[4] = {0, 0, 0, 0};
+    mutable BBox box{};
 };
+
+namespace {
 
 constexpr size_t kPreparedFaces = 65536;  // smaller meshes are quicker to prepare again
 constexpr size_t kPreparedKeep = 2;
@@ -440,7 +450,7 @@ std::shared_ptr<const PreparedNormals> find_prepared(const MeshFaceBlock* block,
     return differ ? nullptr : e;
 }
 
-void keep_prepared(const MeshFaceBlock* block, const MaterialRecord* m, bool faceted,
+std::shared_ptr<const PreparedNormals> keep_prepared(const MeshFaceBlock* block, const MaterialRecord* m, bool faceted,
                    const std::vector<Vec3d>& pos, const std::vector<ShadeRecord>& pool,
                    const std::vector<int32_t>& corners, const std::vector<Vec3>& normals,
                    int32_t threads) {
@@ -474,10 +484,38 @@ void keep_prepared(const MeshFaceBlock* block, const MaterialRecord* m, bool fac
             g_prepared.erase(it);
             break;
         }
-    g_prepared.insert(g_prepared.begin(), std::move(e));
+    g_prepared.insert(g_prepared.begin(), e);
     if (g_prepared.size() > kPreparedKeep) g_prepared.resize(kPreparedKeep);
     g_prepared_kept.fetch_add(1, std::memory_order_relaxed);
+    return e;
 }
+
+}  // namespace
+
+bool render_mesh_window_box(const RenderMesh* mesh, const Matrix43& matrix,
+                            const double window[4], BBox* box) {
+    const PreparedNormals* e = mesh->prepared.get();
+    if (!e) return false;
+    std::lock_guard<std::mutex> lock(e->box_lock);
+    if (!e->has_box || std::memcmp(&e->box_matrix, &matrix, sizeof matrix) != 0 ||
+        std::memcmp(e->box_window, window, sizeof e->box_window) != 0)
+        return false;
+    *box = e->box;
+    return true;
+}
+
+void render_mesh_keep_window_box(const RenderMesh* mesh, const Matrix43& matrix,
+                                 const double window[4], const BBox& box) {
+    const PreparedNormals* e = mesh->prepared.get();
+    if (!e) return;
+    std::lock_guard<std::mutex> lock(e->box_lock);
+    e->has_box = true;
+    e->box_matrix = matrix;
+    std::memcpy(e->box_window, window, sizeof e->box_window);
+    e->box = box;
+}
+
+namespace {
 
 void drop_prepared() {
     std::vector<std::shared_ptr<const PreparedNormals>> gone;  // freed after the lock
@@ -563,6 +601,7 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
         if (keep && !kept) keep = keep_after_miss(mesh->block, mesh->material, faceted, pos, had);
         const int32_t* corner_of = nullptr;
         const Vec3* normal_of = nullptr;
+        mesh->prepared = kept;
         if (kept) {
             g_prepared_reused.fetch_add(1, std::memory_order_relaxed);
             mesh->shade.resize(kept->pool.size());
@@ -582,8 +621,8 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
                 return rc;
             }
             if (keep)
-                keep_prepared(mesh->block, mesh->material, faceted, pos, mesh->shade, corners,
-                              normals, threads);
+                mesh->prepared = keep_prepared(mesh->block, mesh->material, faceted, pos,
+                                               mesh->shade, corners, normals, threads);
             corner_of = corners.data();
             normal_of = normals.data();
         }

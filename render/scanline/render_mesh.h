@@ -10,12 +10,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/math/types.h"
 
 struct MaterialRecord;
 struct MeshFaceBlock;
+struct PreparedNormals;
 
 // A normal with its done flag. In the renderer's form it is also a vertex shading
 // record: the light pass overwrites the first two floats with the diffuse and
@@ -71,6 +73,7 @@ struct RenderMesh {
     int32_t rows = 0, columns = 0;  // grid size of the source block
     uint32_t first_triangle = 0;    // scene-wide number of triangle 0 (tie order)
     uint32_t surface_id = 0;        // 1, 2, ... per render: the writer of shadow-map texels
+    std::shared_ptr<const PreparedNormals> prepared;  // the kept normals it was prepared with
 };
 
 // Step callback of long preparations: (context, running count) -> non-zero to stop.
@@ -113,6 +116,14 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
 // mesh that changes every frame is not copied every frame.
 // Off drops what is kept and prepares every mesh anew (for tests); on by default.
 void render_mesh_keep_prepared(bool on);
+
+// A mesh prepared with kept normals keeps with them the box its vertices grew by the
+// image window, for one matrix and window: the box when `matrix` and `window` are
+// those, else false.
+bool render_mesh_window_box(const RenderMesh* mesh, const Matrix43& matrix,
+                            const double window[4], BBox* box);
+void render_mesh_keep_window_box(const RenderMesh* mesh, const Matrix43& matrix,
+                                 const double window[4], const BBox& box);
 
 // Lets go of everything kept between renders: the kept normals and the working arrays
 // of render_scratch.h. A render job calls it when it ends (after its last frame).

@@ -1,6 +1,7 @@
-// Fixed-range parallel loop of the render stages (included by render_context.h).
+// Parallel loop of the render stages over indices (included by render_context.h).
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -17,14 +18,16 @@ void render_parallel_for(int32_t threads, int64_t n, Fn&& fn) {
     }
     std::vector<std::thread> pool;
     pool.reserve(static_cast<size_t>(t - 1));
+    // Each thread takes the next index as it comes free, so a thread the system
+    // holds back does not hold the whole loop back with a fixed share of it.
+    std::atomic<int64_t> next{0};
     // An exception on a worker (out of memory) is carried to the caller after every
-    // range has ended, as on one thread, instead of ending the process.
+    // thread has ended, as on one thread, instead of ending the process.
     std::exception_ptr failure;
     std::mutex failure_lock;
-    auto run = [&](int64_t k) {
+    auto run = [&]() {
         try {
-            const int64_t a = n * k / t, b = n * (k + 1) / t;
-            for (int64_t i = a; i < b; ++i) fn(i);
+            for (int64_t i = next.fetch_add(1); i < n; i = next.fetch_add(1)) fn(i);
         } catch (...) {
             std::lock_guard<std::mutex> lock(failure_lock);
             if (!failure) failure = std::current_exception();
@@ -32,13 +35,13 @@ void render_parallel_for(int32_t threads, int64_t n, Fn&& fn) {
     };
     for (int64_t k = 1; k < t; ++k) {
         try {
-            pool.emplace_back(run, k);
+            pool.emplace_back(run);
         } catch (...) {
-            // No thread to spare: this thread does that range too.
-            run(k);
+            // No thread to spare: the threads there are take its share.
+            break;
         }
     }
-    run(0);
+    run();
     for (std::thread& th : pool) th.join();
     if (failure) std::rethrow_exception(failure);
 }

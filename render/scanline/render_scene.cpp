@@ -240,38 +240,49 @@ int prepare_meshes(RenderContext* ctx) {
     }
     // Meshes without a tag grow the bounds only by their part inside the window,
     // in chunks of triangles over the threads, each vertex taken through the matrix
-    // once (also in chunks).
+    // once (also in chunks). A mesh prepared with kept normals keeps its box for the
+    // same matrix and window.
     constexpr size_t kChunk = 16384;
     struct Chunk {
-        const RenderMesh* mesh;
+        size_t mesh;
         size_t first;
         size_t through;  // the mesh's first vertex in `through`
     };
     std::vector<Chunk> chunks, vertex_chunks;
+    std::vector<BBox> window_boxes(meshes.size(), kEmptyBBox);
+    std::vector<char> known(meshes.size(), 0);
     size_t vertices = 0;
-    for (const RenderMesh* m : meshes)
-        if (m->tag == 0) {
-            for (size_t f = 0; f < m->triangles.size(); f += kChunk)
-                chunks.push_back({m, f, vertices});
-            for (size_t v = 0; v < m->vertices.size(); v += kChunk)
-                vertex_chunks.push_back({m, v, vertices});
-            vertices += m->vertices.size();
-        }
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        const RenderMesh* m = meshes[i];
+        if (m->tag != 0) continue;
+        known[i] = render_mesh_window_box(m, ctx->matrix, ctx->window, &window_boxes[i]);
+        if (known[i]) continue;
+        for (size_t f = 0; f < m->triangles.size(); f += kChunk) chunks.push_back({i, f, vertices});
+        for (size_t v = 0; v < m->vertices.size(); v += kChunk)
+            vertex_chunks.push_back({i, v, vertices});
+        vertices += m->vertices.size();
+    }
     ScratchVector<Vec3d> through_keep(vertices);
     std::vector<Vec3d>& through = *through_keep;
     through.resize(vertices);
     render_parallel_for(ctx->threads, static_cast<int64_t>(vertex_chunks.size()), [&](int64_t i) {
         const Chunk& c = vertex_chunks[i];
-        const size_t end = std::min(c.mesh->vertices.size(), c.first + kChunk);
+        const RenderMesh* m = meshes[c.mesh];
+        const size_t end = std::min(m->vertices.size(), c.first + kChunk);
         for (size_t v = c.first; v < end; ++v)
-            mat_xform_point_d(&through[c.through + v], &c.mesh->vertices[v].world, &ctx->matrix);
+            mat_xform_point_d(&through[c.through + v], &m->vertices[v].world, &ctx->matrix);
     });
     std::vector<BBox> parts(chunks.size(), kEmptyBBox);
     render_parallel_for(ctx->threads, static_cast<int64_t>(chunks.size()), [&](int64_t i) {
-        grow_by_window(&parts[i], *chunks[i].mesh, ctx->matrix, ctx->window, chunks[i].first,
-                       chunks[i].first + kChunk, through.data() + chunks[i].through);
+        grow_by_window(&parts[i], *meshes[chunks[i].mesh], ctx->matrix, ctx->window,
+                       chunks[i].first, chunks[i].first + kChunk, through.data() + chunks[i].through);
     });
-    for (const BBox& b : parts) bbox_merge(&ctx->bounds, b);
+    for (size_t i = 0; i < chunks.size(); ++i) bbox_merge(&window_boxes[chunks[i].mesh], parts[i]);
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        if (meshes[i]->tag != 0) continue;
+        if (!known[i]) render_mesh_keep_window_box(meshes[i], ctx->matrix, ctx->window, window_boxes[i]);
+        bbox_merge(&ctx->bounds, window_boxes[i]);
+    }
     return render_stopped(ctx->progress) ? -1 : 0;
 }
 

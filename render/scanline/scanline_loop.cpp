@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "graphics/raster/dither.h"
@@ -40,6 +40,7 @@ struct ScanTri {
     const RenderMesh* mesh;
     const RenderTriangle* tri;
     double x[3], y[3], z[3];
+    int32_t line[3];    // floor(y): the sample line each vertex lies on
     uint8_t corner[3];  // triangle corner of each sorted vertex
     uint8_t left_first;  // 1: edge 0 (or 1 after it) lies left of edge 2
 };
@@ -50,9 +51,20 @@ struct Fragment {
     uint8_t edges;  // left edge | right edge << 2
 };
 
+// The fragments of a sample after its nearest one. Left uninitialised on construction.
+struct MoreFragments {
+    MoreFragments() {}
+    Fragment at[kSampleFragments - 1];
+};
+
+// A sample's fragments, nearest first: the nearest one is held here, the rest in the
+// sample's MoreFragments, so that the records of a row stay small in the cache.
 struct SampleRecord {
     int32_t last = -1;
-    Fragment frags[kSampleFragments];
+    Fragment first;
+    MoreFragments* more = nullptr;
+    Fragment& frag(int i) { return i == 0 ? first : more->at[i - 1]; }
+    const Fragment& frag(int i) const { return i == 0 ? first : more->at[i - 1]; }
 };
 
 // A triangle in a band's active list.
@@ -95,7 +107,7 @@ struct EdgeAt {
     double x, depth, t;
 };
 
-EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
+[[gnu::always_inline]] inline EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
     const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
     const double dy = t.y[b] - t.y[a];
     double s = dy != 0.0 ? (y - t.y[a]) / dy : 0.0;
@@ -116,22 +128,45 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
                         : static_cast<uint8_t>(2 | (first << 2));
 }
 
-// Corner weights of the point at sample column xs between the fragment's two edges,
-// L and R on its sample line.
-void weights_between(const ScanTri& t, uint8_t edges, const EdgeAt& L, const EdgeAt& R,
-                     double xs, bool persp, double w[3]) {
-    const int l = edges & 3, r = edges >> 2;
-    double s = R.x != L.x ? (xs - L.x) / (R.x - L.x) : 1.0;
-    if (persp) {
-        const double den = R.depth - s * (R.depth - L.depth);
-        if (den != 0.0) s = s * L.depth / den;
+// Corner weights along one sample line between a fragment's two edges, L and R on
+// that line: what does not change along the line is found once.
+struct LineWeights {
+    [[gnu::always_inline]] LineWeights(const ScanTri& t, uint8_t edges, const EdgeAt& L,
+                                       const EdgeAt& R, bool persp)
+        : lx(L.x), span(R.x - L.x), ld(L.depth), rd(R.depth), dd(R.depth - L.depth), lt(L.t),
+          lt1(1.0 - L.t), rt(R.t), rt1(1.0 - R.t), has_span(R.x != L.x), persp(persp) {
+        const int l = edges & 3, r = edges >> 2;
+        slot[0] = kEdgeEnds[l][0];
+        slot[1] = kEdgeEnds[l][1];
+        slot[2] = kEdgeEnds[r][0];
+        slot[3] = kEdgeEnds[r][1];
+        for (int k = 0; k < 3; ++k) corner[k] = t.corner[k];
     }
-    double v[3] = {0, 0, 0};
-    v[kEdgeEnds[l][0]] += (1.0 - L.t) * (1.0 - s);
-    v[kEdgeEnds[l][1]] += L.t * (1.0 - s);
-    v[kEdgeEnds[r][0]] += (1.0 - R.t) * s;
-    v[kEdgeEnds[r][1]] += R.t * s;
-    for (int k = 0; k < 3; ++k) w[t.corner[k]] = v[k];
+    // The weights of the point at sample column xs, by triangle corner.
+    [[gnu::always_inline]] void at(double xs, double w[3]) const {
+        double s = has_span ? (xs - lx) / span : 1.0;
+        if (persp) {
+            const double den = rd - s * dd;
+            if (den != 0.0) s = s * ld / den;
+        }
+        double v[3] = {0, 0, 0};
+        v[slot[0]] += lt1 * (1.0 - s);
+        v[slot[1]] += lt * (1.0 - s);
+        v[slot[2]] += rt1 * s;
+        v[slot[3]] += rt * s;
+        w[corner[0]] = v[0];
+        w[corner[1]] = v[1];
+        w[corner[2]] = v[2];
+    }
+    double lx, span, ld, rd, dd, lt, lt1, rt, rt1;
+    bool has_span, persp;
+    int slot[4], corner[3];
+};
+
+[[gnu::always_inline]] inline void weights_between(const ScanTri& t, uint8_t edges,
+                                                   const EdgeAt& L, const EdgeAt& R, double xs,
+                                                   bool persp, double w[3]) {
+    LineWeights(t, edges, L, R, persp).at(xs, w);
 }
 
 // Corner weights of the point at sample (xs, ys) between the fragment's two edges.
@@ -141,9 +176,14 @@ void weights(const ScanTri& t, uint8_t edges, double xs, double ys, bool persp, 
 }
 
 bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
+    if (rec.last < 0) {  // most samples take their first fragment: nothing to move
+        rec.first = Fragment{depth, tri, edges};
+        rec.last = 0;
+        return true;
+    }
     int i = 0;
     for (; i <= rec.last; ++i) {
-        Fragment& fr = rec.frags[i];
+        Fragment& fr = rec.frag(i);
         if (fr.depth == depth) {
             // Equal depth: the triangle that comes first in the scene stays.
             if (fr.tri > tri) {
@@ -156,11 +196,84 @@ bool insert(SampleRecord& rec, double depth, uint32_t tri, uint8_t edges) {
     }
     if (i >= kSampleFragments) return false;
     const int keep = std::min(rec.last + 1, kSampleFragments - 1);  // a full list loses its deepest
-    if (keep > i)  // most samples take their first fragment: nothing to move
-        std::memmove(&rec.frags[i + 1], &rec.frags[i], sizeof(Fragment) * (keep - i));
-    rec.frags[i] = Fragment{depth, tri, edges};
+    for (int k = keep; k > i; --k) rec.frag(k) = rec.frag(k - 1);
+    rec.frag(i) = Fragment{depth, tri, edges};
     rec.last = keep;
     return true;
+}
+
+// The output word of a pixel's colour (gamma, grey, then 0xRRGGBB).
+struct PixelWord {
+    explicit PixelWord(const RenderContext* ctx)
+        : gamma(ctx->gamma_exponent), grey((ctx->flags & kRenderGrey) != 0) {}
+    [[gnu::always_inline]] uint32_t channel(double c) const {
+        // A value that is not a number (a damaged material or light from a file) is
+        // black: converting it to an integer would be undefined.
+        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
+        if (gamma != 1.0) c = std::pow(c, gamma);
+        return static_cast<uint32_t>(c * 255.0);
+    }
+    [[gnu::always_inline]] uint32_t operator()(const float colour[3]) const {
+        if (grey) {
+            const uint32_t g = channel(0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
+            return g | (g << 8) | (g << 16);
+        }
+        return channel(colour[2]) | (channel(colour[1]) << 8) | (channel(colour[0]) << 16);
+    }
+    double gamma;
+    bool grey;
+};
+
+// How much of what lies behind a fragment shows through it (transparency T).
+struct Cover {
+    Cover() = default;
+    [[gnu::always_inline]] Cover(const ShadeResult& r, double T)
+        : a(r.surface[3]), B(T * (1.0 - a)), through(a + B >= 0.003) {}
+    // Channel c's share of `back`, the colour behind.
+    [[gnu::always_inline]] double behind(const ShadeResult& r, int c, float back) const {
+        return (r.surface[c] * B + a) * back;
+    }
+    // The fragment's lit colour with `shown` (by channel) of what lies behind.
+    [[gnu::always_inline]] void over(const ShadeResult& r, const double shown[3],
+                                     float colour[3]) const {
+        for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
+        if (through)
+            for (int c = 0; c < 3; ++c) colour[c] = static_cast<float>(colour[c] + shown[c]);
+    }
+    float a = 0.0f;
+    double B = 0.0;
+    bool through = false;
+};
+
+// A fragment's colour at `depth`, fogged beyond `ref` and clamped.
+[[gnu::always_inline]] inline void fog_and_clamp(const RenderContext* ctx, bool fog_on,
+                                                 double depth, double ref, float colour[3],
+                                                 float out[3]) {
+    const double d = depth - ref;
+    if (d >= 0.0 && fog_on) fog_apply(&ctx->fog, d, colour);
+    for (int c = 0; c < 3; ++c) out[c] = std::clamp(colour[c], 0.0f, 1.0f);
+}
+
+// The colour of fragment `r` (transparency T) at `depth`, over what lies behind it
+// where that shows through (`behind` fills it), fogged beyond `ref` and clamped.
+template <class Behind>
+inline void fragment_colour(const RenderContext* ctx, const ShadeResult& r, double T,
+                            double depth, double ref, Behind&& behind, float out[3]) {
+    const Cover cover(r, T);
+    double shown[3] = {0, 0, 0};
+    if (cover.through) {
+        float back[3];
+        behind(back);
+        for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, back[c]);
+    }
+    float colour[3];
+    cover.over(r, shown, colour);
+    fog_and_clamp(ctx, (ctx->fog.flags & kFogOn) != 0, depth, ref, colour, out);
+}
+
+double transparency_of(const ScanTri& t) {
+    const MaterialRecord* m = t.mesh->material;
+    return m ? m->transparency : 0.0;
 }
 
 struct CacheEntry {
@@ -181,16 +294,22 @@ constexpr uint32_t kEdgePairs = 16;  // direct-mapped by triangle and line
 // Per-thread state of the band workers.
 struct BandState {
     BandState() = default;
-    ~BandState() { RenderScratch<SampleRecord>::give(std::move(records)); }
+    ~BandState() {
+        RenderScratch<SampleRecord>::give(std::move(records));
+        RenderScratch<MoreFragments>::give(std::move(more));
+    }
     BandState(const BandState&) = delete;
     BandState& operator=(const BandState&) = delete;
     std::vector<SampleRecord> records;
+    std::vector<MoreFragments> more;  // one per record
     std::vector<uint32_t> order;       // triangles of the band by start line
     std::vector<int32_t> line_start;   // offsets into order per band line (+1)
     std::vector<Active> active;
     std::vector<uint32_t> row;
     std::vector<CacheEntry> cache;
     EdgePair pairs[kEdgePairs];
+    const RenderMesh* shader_mesh = nullptr;  // whose material `shader` holds
+    FlatShader shader;
 };
 
 class Bands {
@@ -206,6 +325,8 @@ class Bands {
     void resolve_row(BandState& st, int32_t py);
     void resolve_sample(BandState& st, const SampleRecord& rec, int i, double ref, double xs,
                         double ys, int32_t px, int32_t py, const float* background, float out[3]);
+    int32_t single_fragment_runs(BandState& st, int32_t px, int32_t py,
+                                 const float background[3]);
     const ShadeResult& shade(BandState& st, uint32_t tri, uint8_t edges, double xs, double ys,
                              int32_t px, int32_t py);
     void light_test(BandState& st, RenderLight* light, int32_t py);
@@ -227,7 +348,7 @@ class Bands {
 
 void Bands::activate(BandState& st, uint32_t index, int32_t y) {
     const ScanTri& t = s_->tris[index];
-    const double f0 = std::floor(t.y[0]), f1 = std::floor(t.y[1]), f2 = std::floor(t.y[2]);
+    const int32_t f0 = t.line[0], f1 = t.line[1], f2 = t.line[2];
     if (f0 == f1 && f0 == f2) return;  // on one sample line: never drawn
     uint8_t state = f0 == f1 ? 2 : 0;  // a horizontal top edge gives way to edge 1
     // Edges that ended above the first line this band draws, as on line 0.
@@ -272,25 +393,95 @@ void Bands::resolve_sample(BandState& st, const SampleRecord& rec, int i, double
         for (int c = 0; c < 3; ++c) out[c] = background[c];
         return;
     }
-    const Fragment& fr = rec.frags[i];
-    const ShadeResult& sh = shade(st, fr.tri, fr.edges, xs, ys, px, py);
-    const ShadeResult r = sh;  // the cache may grow below
-    const float a = r.surface[3];
-    const MaterialRecord* m = s_->tris[fr.tri].mesh->material;
-    const double T = m ? m->transparency : 0.0;
-    float colour[3];
-    for (int c = 0; c < 3; ++c) colour[c] = r.lit[c] * (1.0f - a);
-    const double B = T * (1.0 - a);
-    if (a + B >= 0.003) {
-        float behind[3];
-        resolve_sample(st, rec, i + 1, fr.depth, xs, ys, px, py, background, behind);
-        for (int c = 0; c < 3; ++c)
-            colour[c] = static_cast<float>(colour[c] + (r.surface[c] * B + a) * behind[c]);
+    const Fragment& fr = rec.frag(i);
+    const ShadeResult r = shade(st, fr.tri, fr.edges, xs, ys, px, py);  // the cache may grow
+    fragment_colour(
+        ctx_, r, transparency_of(s_->tris[fr.tri]), fr.depth, ref,
+        [&](float behind[3]) {
+            resolve_sample(st, rec, i + 1, fr.depth, xs, ys, px, py, background, behind);
+        },
+        out);
+}
+
+// Pixels of a row with one sample each, from px on, that each hold one fragment only:
+// each run of them showing one triangle between the same edges is shaded with the
+// triangle set up once, and what a mesh's material gives is set up once for its runs.
+// Returns the first pixel not done (px when the first needs the general path).
+int32_t Bands::single_fragment_runs(BandState& st, int32_t px, int32_t py,
+                                    const float background[3]) {
+    if (ctx_->flags & kRenderPhong) return px;
+    const int32_t width = ctx_->width;
+    const double ref = ctx_->fog_distance;
+    const double ys = py;
+    const PixelWord word(ctx_);
+    const bool fog_on = (ctx_->fog.flags & kFogOn) != 0;
+    const RenderMesh* mesh = nullptr;  // whose material fs, r.surface, cover and shown hold
+    FlatShader fs{};
+    ShadeResult r{};
+    Cover cover;
+    double shown[3] = {0, 0, 0};
+    int32_t x = px;
+    while (x < width && st.records[x].last == 0) {
+        const uint32_t tri = st.records[x].first.tri;
+        const uint8_t edges = st.records[x].first.edges;
+        const ScanTri& t = s_->tris[tri];
+        if (t.mesh != mesh) {
+            if (t.mesh != st.shader_mesh) {
+                render_flat_setup_mesh(ctx_, t.mesh, &st.shader);
+                st.shader_mesh = t.mesh;
+            }
+            if (!st.shader.plain) break;
+            mesh = t.mesh;
+            fs = st.shader;
+            for (int c = 0; c < 4; ++c) r.surface[c] = fs.surface[c];
+            // The background shows through every pixel of the mesh alike.
+            cover = Cover(r, transparency_of(t));
+            if (cover.through)
+                for (int c = 0; c < 3; ++c) shown[c] = cover.behind(r, c, background[c]);
+        }
+        render_flat_setup_corners(t.mesh, t.tri, &fs);
+        const EdgeAt L = edge_at(t, edges & 3, ys, s_->persp);
+        const EdgeAt R = edge_at(t, edges >> 2, ys, s_->persp);
+        const LineWeights lw(t, edges, L, R, s_->persp);
+        // The run's pixels; `common` holds when the case that most renders meet (smooth,
+        // every corner lit, parallel view, opaque, no fog, gamma 1, colour) is fixed at
+        // compile time, so that the same steps run without their branches.
+        auto pixels = [&](auto common) {
+            FlatShader f = fs;
+            LineWeights l = lw;
+            Cover cv = cover;
+            PixelWord pw = word;
+            bool fog = fog_on;
+            if constexpr (decltype(common)::value) {
+                f.smooth = f.has[0] = f.has[1] = f.has[2] = true;
+                l.persp = false;
+                cv.through = false;
+                pw.gamma = 1.0;
+                pw.grey = false;
+                fog = false;
+            }
+            for (; x < width; ++x) {
+                const SampleRecord& rec = st.records[x];
+                if (rec.last != 0 || rec.first.tri != tri || rec.first.edges != edges) break;
+                double w[3];
+                l.at(x + 0.0, w);
+                double d, h;
+                render_flat_intensity(f, w, &d, &h);
+                render_flat_lit(f, d, h, r.surface, r.lit);
+                float colour[3];
+                cv.over(r, shown, colour);
+                // One sample a pixel: the pixel's colour is the sample's.
+                fog_and_clamp(ctx_, fog, rec.first.depth, ref, colour, colour);
+                st.row[x] = pw(colour);
+            }
+        };
+        if (fs.smooth && fs.has[0] && fs.has[1] && fs.has[2] && !lw.persp && !cover.through &&
+            !fog_on && word.gamma == 1.0 && !word.grey)
+            pixels(std::true_type{});
+        else
+            pixels(std::false_type{});
     }
-    const double d = fr.depth - ref;
-    if (d >= 0.0) fog_apply(&ctx_->fog, d, colour);
-    for (int c = 0; c < 3; ++c) colour[c] = std::clamp(colour[c], 0.0f, 1.0f);
-    for (int c = 0; c < 3; ++c) out[c] = colour[c];
+    return x;
 }
 
 void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
@@ -300,8 +491,8 @@ void Bands::light_test(BandState& st, RenderLight* light, int32_t py) {
     (void)st;
     const SampleRecord& rec = record(st, xs, ys);
     double pass[3] = {1, 1, 1};
-    for (int i = 0; i <= rec.last && rec.frags[i].depth < light->screen_depth; ++i) {
-        const Fragment& fr = rec.frags[i];
+    for (int i = 0; i <= rec.last && rec.frag(i).depth < light->screen_depth; ++i) {
+        const Fragment& fr = rec.frag(i);
         const ScanTri& t = s_->tris[fr.tri];
         double w[3];
         weights(t, fr.edges, xs, ys, s_->persp, w);
@@ -335,48 +526,47 @@ void Bands::resolve_row(BandState& st, int32_t py) {
         if (l->screen_y == py) light_test(st, l, py);
     const RenderSettings* settings = ctx_->settings;
     const float inv = 1.0f / static_cast<float>(f * f);
+    const PixelWord word(ctx_);
+    auto background_at = [&](int32_t px, float background[3]) {
+        float base[4] = {0, 0, 0, 0};
+        if (settings)
+            for (int c = 0; c < 4; ++c) base[c] = settings->material.colour[c];
+        const double at[3] = {px * ctx_->background_scale_u, py * ctx_->background_scale_v, 0.0};
+        float tex[4];
+        surface_background(settings ? &settings->material.slots[0] : nullptr, at, base, tex);
+        for (int c = 0; c < 3; ++c) background[c] = tex[c];
+        fog_far(&ctx_->fog, background);
+    };
     // Without a background texture the background is the same at every pixel: it is
     // evaluated once for the row.
     const bool plain_background = !settings || settings->material.slots[0].kind == kTextureNone;
     float row_background[3];
-    bool have_row_background = false;
-    for (int32_t px = 0; px < width; ++px) {
+    if (plain_background) background_at(0, row_background);
+    for (int32_t px = 0; px < width;) {
+        if (f == 1 && plain_background) {
+            const int32_t next = single_fragment_runs(st, px, py, row_background);
+            if (next != px) {
+                px = next;
+                continue;
+            }
+        }
         st.cache.clear();
         float background[3];
-        bool have_background = false;
-        if (have_row_background) {
+        if (plain_background)
             for (int c = 0; c < 3; ++c) background[c] = row_background[c];
-            have_background = true;
-        }
+        else
+            background_at(px, background);
         float sum[3] = {0, 0, 0};
         for (int32_t sy = 0; sy < f; ++sy)
             for (int32_t sx = 0; sx < f; ++sx) {
                 const int32_t xs = px * f + sx, ys = py * f + sy;
-                const SampleRecord& rec = record(st, xs, ys);
-                if (!have_background && rec.last < kSampleFragments) {
-                    // Evaluated once per pixel, for the samples that reach it.
-                    float base[4] = {0, 0, 0, 0};
-                    if (settings)
-                        for (int c = 0; c < 4; ++c) base[c] = settings->material.colour[c];
-                    const double at[3] = {px * ctx_->background_scale_u,
-                                          py * ctx_->background_scale_v, 0.0};
-                    float tex[4];
-                    surface_background(settings ? &settings->material.slots[0] : nullptr, at,
-                                       base, tex);
-                    for (int c = 0; c < 3; ++c) background[c] = tex[c];
-                    fog_far(&ctx_->fog, background);
-                    have_background = true;
-                    if (plain_background) {
-                        for (int c = 0; c < 3; ++c) row_background[c] = background[c];
-                        have_row_background = true;
-                    }
-                }
                 float colour[3];
-                resolve_sample(st, rec, 0, ctx_->fog_distance, xs + 0.0, ys + 0.0, px, py,
-                               background, colour);
+                resolve_sample(st, record(st, xs, ys), 0, ctx_->fog_distance, xs + 0.0, ys + 0.0,
+                               px, py, background, colour);
                 for (int c = 0; c < 3; ++c) sum[c] += colour[c] * inv;
             }
-        st.row[px] = render_pixel_word(ctx_, sum);
+        st.row[px] = word(sum);
+        ++px;
     }
     // The records of this row are done with.
     for (SampleRecord& r : st.records) r.last = -1;
@@ -397,7 +587,7 @@ void Bands::bucket() {
     auto lines = [&](int64_t i, int32_t* first, int32_t* last) {
         const ScanTri& t = s_->tris[static_cast<size_t>(i)];
         const double top = std::ceil(t.y[0]);
-        const double bottom = std::min(std::floor(t.y[2]), double(H - 1));
+        const double bottom = std::min(double(t.line[2]), double(H - 1));
         if (bottom < 0 || top >= H || top > bottom) return false;
         *first = static_cast<int32_t>(std::max(top, 0.0));
         *last = static_cast<int32_t>(bottom);
@@ -458,24 +648,27 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
     for (int32_t y = y0; y < y1; ++y) {
         if (render_stopped(ctx_->progress)) return;
         for (int32_t k = count[y - y0]; k < count[y - y0 + 1]; ++k) activate(st, st.order[k], y);
-        // Span fill.
+        // Span fill. The line's records: sample x's is line_records[x * stride].
+        const bool persp = s_->persp;
+        SampleRecord* line_records = &record(st, 0, y);
+        const int32_t stride = f == 1 ? 1 : 3;
         for (const Active& a : st.active) {
             const ScanTri& t = s_->tris[a.tri];
             const uint8_t edges = pair_of(t, a.state);
-            const EdgeAt L = edge_at(t, edges & 3, y, s_->persp);
-            const EdgeAt R = edge_at(t, edges >> 2, y, s_->persp);
+            const EdgeAt L = edge_at(t, edges & 3, y, persp);
+            const EdgeAt R = edge_at(t, edges >> 2, y, persp);
             const double xl = std::ceil(clamp_coord(L.x));
             const double xr = std::ceil(clamp_coord(R.x));
             const int32_t x_end = static_cast<int32_t>(std::min(xr, double(W)));
             const double span = R.x - L.x;
             for (int32_t x = static_cast<int32_t>(std::max(xl, 0.0)); x < x_end; ++x) {
                 double s = span != 0.0 ? (x - L.x) / span : 1.0;
-                if (s_->persp) {
+                if (persp) {
                     const double den = R.depth - s * (R.depth - L.depth);
                     if (den != 0.0) s = s * L.depth / den;
                 }
                 const double depth = L.depth + (R.depth - L.depth) * s;
-                if (depth > 0.001) insert(record(st, x, y), depth, a.tri, edges);
+                if (depth > 0.001) insert(line_records[x * stride], depth, a.tri, edges);
             }
         }
         if (y % f == f - 1) {
@@ -488,8 +681,8 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
         for (size_t i = 0; i < st.active.size(); ++i) {
             Active a = st.active[i];
             const ScanTri& t = s_->tris[a.tri];
-            if (a.state == 0 && std::floor(t.y[1]) <= y) a.state = 2;
-            if (std::floor(t.y[2]) <= y) continue;
+            if (a.state == 0 && t.line[1] <= y) a.state = 2;
+            if (t.line[2] <= y) continue;
             st.active[keep++] = a;
         }
         st.active.resize(keep);
@@ -516,6 +709,9 @@ int Bands::run() {
             const size_t records = static_cast<size_t>(s_->W) * (s_->f == 1 ? 1 : 3);
             st.records = RenderScratch<SampleRecord>::take(records);
             st.records.resize(records);
+            st.more = RenderScratch<MoreFragments>::take(records);
+            st.more.resize(records);
+            for (size_t k = 0; k < records; ++k) st.records[k].more = &st.more[k];
             st.row.resize(static_cast<size_t>(ctx_->width));
             st.cache.reserve(16);
         } catch (const std::bad_alloc&) {
@@ -623,6 +819,7 @@ int prepare_scene(Scene* s) {
                 for (int c = 0; c < 3; ++c) {
                     t.x[c] = 0;
                     t.y[c] = -kCoordLimit;
+                    t.line[c] = static_cast<int32_t>(-kCoordLimit);
                     t.z[c] = 0;
                     t.corner[c] = 0;
                 }
@@ -653,6 +850,7 @@ int prepare_scene(Scene* s) {
             for (int c = 0; c < 3; ++c) {
                 t.x[c] = v[order[c]]->sx;
                 t.y[c] = v[order[c]]->sy;
+                t.line[c] = static_cast<int32_t>(std::floor(t.y[c]));
                 t.z[c] = v[order[c]]->depth;
                 t.corner[c] = static_cast<uint8_t>(order[c]);
             }
@@ -776,18 +974,7 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
 }  // namespace
 
 uint32_t render_pixel_word(const RenderContext* ctx, const float colour[3]) {
-    auto out = [&](double c) {
-        // A value that is not a number (a damaged material or light from a file) is
-        // black: converting it to an integer would be undefined.
-        c = c >= 0.0 ? std::min(c, 1.0) : 0.0;
-        if (ctx->gamma_exponent != 1.0) c = std::pow(c, ctx->gamma_exponent);
-        return static_cast<uint32_t>(c * 255.0);
-    };
-    if (ctx->flags & kRenderGrey) {
-        const uint32_t g = out(0.299 * colour[0] + 0.587 * colour[1] + 0.114 * colour[2]);
-        return g | (g << 8) | (g << 16);
-    }
-    return out(colour[2]) | (out(colour[1]) << 8) | (out(colour[0]) << 16);
+    return PixelWord(ctx)(colour);
 }
 
 int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {

@@ -58,12 +58,6 @@ Vec3d interpolate_point(const RenderMesh* mesh, const RenderTriangle* tri, const
     return p;
 }
 
-const ShadeRecord* record(const RenderMesh* mesh, const RenderTriangle* tri, int k) {
-    const int32_t s = tri->shade[k];
-    if (s < 0 || static_cast<size_t>(s) >= mesh->shade.size()) return nullptr;
-    return &mesh->shade[s];
-}
-
 // Where a slot is evaluated: (u, v, 0) interpolated from the corners for an image map
 // with mapping mode 1, else the point.
 void slot_point(const TextureSlot& slot, const RenderTriangle* tri, const double w[3],
@@ -251,33 +245,38 @@ int render_light_pass(RenderContext* ctx) {
     return render_stopped(ctx->progress) ? -1 : 0;
 }
 
+void render_flat_setup_mesh(const RenderContext* ctx, const RenderMesh* mesh, FlatShader* out) {
+    static const MaterialRecord kDefault;
+    const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
+    out->m = m;
+    out->smooth = render_mesh_smooth(ctx, mesh);
+    out->plain = m->randomness == 0.0f &&
+                 (!(ctx->flags & kRenderTextures) || m->slots[kSlotTexture].kind == kTextureNone);
+    out->tinted = (m->flags & kMaterialColourHighlight) != 0;
+    out->self = m->self_illumination;
+    out->opaque = 1.0 - m->transparency;
+    for (int i = 0; i < 4; ++i) out->surface[i] = m->colour[i];
+}
+
+void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, FlatShader* out) {
+    render_flat_setup_mesh(ctx, mesh, out);
+    render_flat_setup_corners(mesh, tri, out);
+}
+
 void render_shade_flat(const RenderContext* ctx, const RenderMesh* mesh,
                        const RenderTriangle* tri, const double w[3], uint32_t seed,
                        ShadeResult* out) {
-    static const MaterialRecord kDefault;
-    const MaterialRecord* m = mesh->material ? mesh->material : &kDefault;
-    double d = 0.0, h = 0.0;
-    if (render_mesh_smooth(ctx, mesh)) {
-        for (int k = 0; k < 3; ++k)
-            if (const ShadeRecord* r = record(mesh, tri, k)) {
-                d += r->v[0] * w[k];
-                h += r->v[1] * w[k];
-            }
-    } else if (const ShadeRecord* r = record(mesh, tri, 0)) {
-        d = r->v[0];
-        h = r->v[1];
-    }
+    FlatShader fs;
+    render_flat_setup(ctx, mesh, tri, &fs);
+    const MaterialRecord* m = fs.m;
+    double d, h;
+    render_flat_intensity(fs, w, &d, &h);
     Vec3d p = {0, 0, 0};
     if (ctx->flags & kRenderTextures) p = interpolate_point(mesh, tri, w);
     surface_colour(ctx, m, tri, w, p, out->surface);
     if (m->randomness != 0.0f) d -= render_random(seed) * double(m->randomness) / 32767.0;
-    const double mm = (m->self_illumination + d) * (1.0 - m->transparency);
-    for (int i = 0; i < 3; ++i) {
-        const double s = out->surface[i];
-        out->lit[i] = static_cast<float>((m->flags & kMaterialColourHighlight) ? s * (mm + h)
-                                                                                 : s * mm + h);
-    }
-    out->lit[3] = out->surface[3];
+    render_flat_lit(fs, d, h, out->surface, out->lit);
 }
 
 void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
@@ -289,7 +288,7 @@ void render_shade_phong(const RenderContext* ctx, const RenderMesh* mesh,
     surface_colour(ctx, m, tri, w, P, out->surface);
     Vec3d N = {0, 0, 0};
     for (int k = 0; k < 3; ++k)
-        if (const ShadeRecord* r = record(mesh, tri, k)) {
+        if (const ShadeRecord* r = render_shade_record(mesh, tri, k)) {
             N.x += r->v[0] * w[k];
             N.y += r->v[1] * w[k];
             N.z += r->v[2] * w[k];

@@ -35,6 +35,72 @@ struct ShadeResult {
     float surface[4];
 };
 
+// Corner k's shading record of a triangle; null when it names none of the mesh's.
+inline const ShadeRecord* render_shade_record(const RenderMesh* mesh, const RenderTriangle* tri,
+                                              int k) {
+    const int32_t s = tri->shade[k];
+    if (s < 0 || static_cast<size_t>(s) >= mesh->shade.size()) return nullptr;
+    return &mesh->shade[s];
+}
+
+// What flat/Gouraud shading needs of one triangle, found once for many of its points
+// (the material's values held here as the per-point arithmetic reads them).
+struct FlatShader {
+    const MaterialRecord* m;  // the mesh's material, or the default one
+    bool smooth;              // interpolated over the corners; else face 0's record
+    bool plain;               // the surface colour is the material's, without noise
+    bool tinted;              // highlights take the surface colour
+    bool has[3];              // corner k has a lit record
+    float diffuse[3], highlight[3];  // the records' intensities
+    double self;              // self-illumination
+    double opaque;            // 1 - transparency
+    float surface[4];         // the material's colour, when plain
+};
+// The set-up in two parts: what the mesh's material gives (the same for all of its
+// triangles), then the triangle's corners.
+void render_flat_setup_mesh(const RenderContext* ctx, const RenderMesh* mesh, FlatShader* out);
+inline void render_flat_setup_corners(const RenderMesh* mesh, const RenderTriangle* tri,
+                                      FlatShader* out) {
+    for (int k = 0; k < 3; ++k) {
+        const ShadeRecord* r = render_shade_record(mesh, tri, k);
+        out->has[k] = r != nullptr;
+        out->diffuse[k] = r ? r->v[0] : 0.0f;
+        out->highlight[k] = r ? r->v[1] : 0.0f;
+    }
+}
+void render_flat_setup(const RenderContext* ctx, const RenderMesh* mesh,
+                       const RenderTriangle* tri, FlatShader* out);
+
+// Diffuse and highlight intensity at corner weights w.
+inline void render_flat_intensity(const FlatShader& s, const double w[3], double* diffuse,
+                                  double* highlight) {
+    double d = 0.0, h = 0.0;
+    if (s.smooth) {
+        for (int k = 0; k < 3; ++k)
+            if (s.has[k]) {
+                d += s.diffuse[k] * w[k];
+                h += s.highlight[k] * w[k];
+            }
+    } else if (s.has[0]) {
+        d = s.diffuse[0];
+        h = s.highlight[0];
+    }
+    *diffuse = d;
+    *highlight = h;
+}
+
+// The lit colour from the intensities and the surface colour (its fourth component
+// copied).
+inline void render_flat_lit(const FlatShader& f, double d, double h, const float surface[4],
+                            float lit[4]) {
+    const double mm = (f.self + d) * f.opaque;
+    for (int i = 0; i < 3; ++i) {
+        const double s = surface[i];
+        lit[i] = static_cast<float>(f.tinted ? s * (mm + h) : s * mm + h);
+    }
+    lit[3] = surface[3];
+}
+
 // The shading point of a triangle: weights of its three corners (summing to 1).
 // `seed` picks the pseudo-random numbers of the material's randomness (the caller
 // mixes the pixel, the triangle and the render's seed, so that a render does not

@@ -1,5 +1,5 @@
 // Mesh reduction: when the mesh itself comes back, targets per block, the outline of
-// open meshes, locked and overlong edges, the heap search against the plain walk,
+// open meshes, locked and overlong edges, the queue search against the plain walk,
 // closed meshes like scans staying closed 2-manifolds, smooth surfaces staying close.
 #include <random>
 #include <set>
@@ -197,7 +197,7 @@ TEST(MeshReduce, LockedAndOverlongEdgesStay) {
     }
 }
 
-// The heap finds the same edges as walking every edge, collapse by collapse, on
+// The queue finds the same edges as walking every edge, collapse by collapse, on
 // meshes full of equal lengths (flat grids, regular spheres) and on jittered ones.
 TEST(MeshReduce, HeapMatchesPlainWalk) {
     std::vector<std::unique_ptr<MESH3>> meshes;

@@ -15,7 +15,7 @@
 #include "../stream/stream_support.h"
 #include "commands/input/support.h"
 #include "dialogs/edit_dialogs.h"
-#include "dialogs/material_sample.h"
+#include "dialogs/sample/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
 #include "dialogs/xfile.h"
 #include "edit_fixture.h"

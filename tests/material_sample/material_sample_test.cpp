@@ -9,7 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "dialogs/material_sample.h"
+#include "dialogs/sample/material_sample.h"
 #include "model/db/texture_map.h"
 #include "model/material/image/matrpmmf.h"
 #include "render/scanline/material_preview.h"

@@ -408,3 +408,27 @@ TEST(TreeJournal, ChangesOnSeveralThreadsAreAllCounted) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(tree_epoch() - start, uint64_t(kThreads) * kChanges);
 }
+
+// Within a change batch the first changes are recorded one by one, so a cache patches
+// itself across a small one; past the journal's length one change stands for the rest,
+// after which no cache patches itself across the batch.
+TEST(TreeJournal, ChangeBatchRecordsSmallRunsAndClosesLongOnes) {
+    for (const int changes : {10, 5000}) {
+        SCOPED_TRACE(changes);
+        const uint64_t since = tree_epoch();
+        {
+            TreeChangeBatch batch;
+            for (int i = 0; i < changes; ++i) tree_changed(TreeChangeKind::insert_tail);
+        }
+        std::vector<TreeChange> seen;
+        const bool patchable = tree_changes_since(since, 1u << 20, &seen);
+        if (changes <= 1024) {
+            ASSERT_TRUE(patchable);
+            EXPECT_EQ(seen.size(), size_t(changes));
+        } else {
+            EXPECT_FALSE(patchable);
+            ASSERT_TRUE(tree_changes_since(tree_epoch() - 1, 1, &seen));
+            EXPECT_EQ(seen.back().kind, TreeChangeKind::other);
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "model/material/material.h"
 #include "render/raytrace/rt_error.h"
@@ -72,6 +73,24 @@ TEST(RtLoop, PixelConversion) {
         {{1.0f, 0.0f, 0.0f, 0}, true, 0x727272u},  // 0.299^(2/3) x 255 = 114.04
     };
     for (const Case& c : cases) EXPECT_EQ(rt_pixel(c.c, c.grey), c.want);
+}
+
+TEST(RtLoop, PixelBytesAreThePowerTwoThirdsOfEveryChannel) {
+    // Random channels and the floats either side of every step from one byte to the next.
+    auto want = [](float v) { return uint32_t(std::min(255.0, std::pow(double(v), 2.0 / 3.0) * 255.0 + 1e-6)); };
+    std::vector<float> values;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    for (int i = 0; i < 30000; ++i) values.push_back(u(rng));
+    for (int b = 1; b < 256; ++b) {
+        float v = float(std::pow((b - 1e-6) / 255.0, 1.5));
+        for (int k = 0; k < 4; ++k) v = std::nextafter(v, 0.0f);
+        for (int k = 0; k < 9; ++k, v = std::nextafter(v, 2.0f)) values.push_back(std::min(v, 1.0f));
+    }
+    for (size_t i = 0; i + 2 < values.size(); ++i) {
+        const float r = values[i], g = values[i + 1], b = values[i + 2];
+        ASSERT_EQ(rt_pixel({r, g, b, 0}, false), want(r) << 16 | want(g) << 8 | want(b)) << r << " " << g << " " << b;
+    }
 }
 
 TEST(RtLoop, EmptySceneIsTheBackgroundThroughThePowerTwoThirds) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "render/raytrace/rt_error.h"
@@ -312,4 +313,79 @@ TEST(RtSlabs, SearchesMatchTheLinearSearchHitForHitOnAnyThreadCount) {
         }
         EXPECT_GT(hits, 100) << n;
     }
+}
+
+TEST(RtSlabs, PacketsFindWhatEachRayFindsAlone) {
+    // Random triangles with repeated ones (ties) and two meshes; packets of 1 to 8 rays
+    // from one point in close directions (camera rays) and from scattered points
+    // (directions of either sign on an axis go one by one).
+    RtArena a;
+    std::vector<RtObject*> objs = random_triangles(a, 3000, 7);
+    for (int i = 0; i < 3000; i += 3) {
+        auto* t = static_cast<RtTriangle*>(objs[size_t(i)]);
+        objs.push_back(rt_tri(a, rt_f(t->p1.x, t->p1.y, t->p1.z), rt_f(t->p2.x, t->p2.y, t->p2.z),
+                              rt_f(t->p3.x, t->p3.y, t->p3.z)));
+    }
+    objs.push_back(rt_sphere_mesh(a, rt_v(0, 0, 0), 3, 8, 12));
+    objs.push_back(rt_sphere_mesh(a, rt_v(4, 4, -4), 2, 6, 10));
+    RtObject* list = rt_link(objs);
+    RtSlabs s = rt_build_slabs(list, a, 2);
+    RtQueue q;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(-12, 12), spread(-0.02, 0.02);
+    int seen = 0;
+    for (int p = 0; p < 3000; ++p) {
+        const int count = 1 + p % kRtPacketRays;
+        const bool scattered = p % 3 == 0;
+        const Vec3d from = rt_v(u(rng), u(rng), u(rng)), toward = rt_unit(rt_v(u(rng), u(rng), u(rng)));
+        RtRay rays[kRtPacketRays];
+        const RtRay* ptrs[kRtPacketRays];
+        RtHit hits[kRtPacketRays];
+        const RtObject* got[kRtPacketRays] = {};
+        for (int i = 0; i < count; ++i) {
+            rays[i].origin = scattered ? rt_v(u(rng), u(rng), u(rng)) : from;
+            rays[i].dir = scattered ? rt_unit(rt_v(u(rng), u(rng), u(rng)))
+                                    : rt_unit(toward + rt_v(spread(rng), spread(rng), spread(rng)));
+            ptrs[i] = &rays[i];
+            hits[i].depth = 1e30;
+        }
+        const uint32_t found = rt_slab_intersect_packet(s.root, ptrs, count, hits, got, q, a);
+        for (int i = 0; i < count; ++i) {
+            RtHit alone{};
+            alone.depth = 1e30;
+            const RtObject* want = nullptr;
+            ASSERT_EQ((found >> i & 1) != 0, rt_slab_intersect(s.root, rays[i], &alone, &want, q, a)) << p;
+            ASSERT_EQ(got[i], want) << p << " ray " << i;
+            if (!want) continue;
+            ++seen;
+            EXPECT_EQ(hits[i].depth, alone.depth);
+            EXPECT_EQ(hits[i].point.x, alone.point.x);
+            EXPECT_EQ(hits[i].point.y, alone.point.y);
+            EXPECT_EQ(hits[i].point.z, alone.point.z);
+            EXPECT_EQ(hits[i].object, alone.object);
+        }
+    }
+    EXPECT_GT(seen, 3000);
+}
+
+TEST(RtSlabs, TheSameHierarchyNodeForNodeOnAnyThreadCount) {
+    // Enough triangles that subtrees cut off for the workers are cut again.
+    RtArena a;
+    RtObject* list = rt_link(random_triangles(a, 100000, 9));
+    const auto* one = static_cast<const RtSlabNode*>(rt_build_slabs(list, a, 1).root);
+    const auto* eight = static_cast<const RtSlabNode*>(rt_build_slabs(list, a, 8).root);
+    ASSERT_EQ(one->levels, eight->levels);
+    std::vector<const RtSlabNode*> todo{one};
+    size_t nodes = 0;
+    while (!todo.empty()) {
+        const RtSlabNode* n = todo.back();
+        todo.pop_back();
+        const size_t number = size_t(n - one);
+        ASSERT_EQ(std::memcmp(&one->boxes[number], &eight->boxes[number], sizeof(RtSlabBoxes)), 0) << number;
+        for (int k = 0; k < n->count; ++k)
+            if (n->children[k]->type & kRtSlabNode) todo.push_back(static_cast<const RtSlabNode*>(n->children[k]));
+        ++nodes;
+    }
+    EXPECT_GT(nodes, 30000u);
+    EXPECT_EQ(std::memcmp(one->ranks, eight->ranks, sizeof(uint32_t) * 100000), 0);
 }

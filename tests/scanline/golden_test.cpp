@@ -241,12 +241,25 @@ TEST(Golden, KeptNormalsFollowChangesOfTheMesh) {
     s.add_light({60, 80, 100}, 1, 1, 1);
     s.view = tilted_view(60, 45);
     s.settings.flags = kRenderGouraud;
+    // With fog the picture also follows the depth range the mesh gives.
+    s.settings.material.slots[0].amount = 0.0f;  // haze
+    s.settings.material.slots[1].amount = 0.9f;  // visibility at the reference distance
     struct Change {
         const char* what;
         std::function<void()> apply;
     };
     const Change changes[] = {
         {"vertices moved", [&] { for (MeshVertex& v : ball->blocks->vertices) v.z *= 0.7f; }},
+        {"view turned", [&] {
+             // The same vertices seen from elsewhere: the kept normals fit, the depth
+             // range the mesh gives inside the window does not.
+             ViewProjection v = tilted_view(60, 45);
+             Matrix43 turn;
+             mat_rotate_axis(&turn, nullptr, 1, 0, 0, 1.2, nullptr);
+             mat_mul(&v.view, &v.view, &turn);
+             mat_invert(&v.inverse, &v.view);
+             s.view = v;
+         }},
         {"faceted", [&] { ball->material->flags = 0; }},
         {"smooth by angle, narrow", [&] {
              ball->material->flags = kMaterialSmoothByAngle;

@@ -1,5 +1,5 @@
 // The material sheet's sample and its shape chooser.
-#include "dialogs/material_sample.h"
+#include "dialogs/sample/material_sample.h"
 
 #include <QButtonGroup>
 #include <QEventLoop>

@@ -1,0 +1,657 @@
+// Boolean engine: the exact cut. Every sign is decided by exact tests, with ties
+// broken as if B had been moved by an infinitely small step along (1, d, d^2)
+// (d itself infinitely small), so each crossing of an edge of one solid with a face
+// of the other is decided once, the same way wherever it is asked, and made once as
+// a point that every face touching it shares. Each cut face is then triangulated
+// in its plane with the pieces of the intersection curve as fixed edges, and each
+// piece learns its side of the other solid from the direction the curve runs.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "commands/boolean/csg_exact.h"
+#include "commands/boolean/csg_internal.h"
+
+namespace csg {
+
+namespace {
+
+using V2 = std::array<double, 2>;
+
+struct DV {
+    double p[3];
+};
+
+DV dv(const Vertex* v) {
+    return {{v->x, v->y, v->z}};
+}
+
+// Thrown inside this file when the exact cut cannot build a sound split (rounding
+// of a crossing point to float folds a piece, or a curve runs through a corner).
+struct Unsplittable {};
+
+// The sign of n . (1, d, d^2) for the normal n of triangle a, b, c: the first
+// non-zero component of n.
+int normal_key(const Face* f) {
+    const DV a = dv(f->v[0]), b = dv(f->v[1]), c = dv(f->v[2]);
+    for (int k = 0; k < 3; ++k) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        const double pa[2] = {a.p[i], a.p[j]}, pb[2] = {b.p[i], b.p[j]}, pc[2] = {c.p[i], c.p[j]};
+        const int s = orient2d(pa, pb, pc);
+        if (s) return s;
+    }
+    return 0;
+}
+
+// The sign of w . (1, d, d^2) for w = (y - x) x (q - p).
+int cross_key(const DV& x, const DV& y, const DV& p, const DV& q) {
+    for (int k = 0; k < 3; ++k) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        const double py[2] = {y.p[i], y.p[j]}, px[2] = {x.p[i], x.p[j]}, pq[2] = {q.p[i], q.p[j]},
+                     pp[2] = {p.p[i], p.p[j]};
+        const int s = cross2d(py, px, pq, pp);
+        if (s) return s;
+    }
+    return 0;
+}
+
+struct Crossing {
+    Edge* e;      // of one solid
+    Face* f;      // of the other
+    bool a_edge;  // e belongs to A
+    double p[3];
+    uint64_t key;  // (edge, face): orders crossings alike however the pairs were met
+    Vertex* va = nullptr;  // its vertex in A and in B
+    Vertex* vb = nullptr;
+};
+
+struct Seg {
+    int32_t face;  // index into Cut::faces
+    int32_t from, to;  // crossings, along na x nb
+};
+
+bool overlap_in_plane(const Face* f, const Face* g);
+
+struct Cut {
+    Context& ctx;
+    std::vector<Face*> faces;  // A's live faces, then B's
+    size_t na = 0;
+    std::vector<int8_t> key;  // normal_key by face, 2 until known
+    std::unordered_map<uint64_t, int32_t> crossing_of;  // (edge, face) -> crossing or -1
+    std::vector<Crossing> crossings;
+    std::vector<Seg> segs;
+    bool zero = false;  // some test met an exact zero (settled by the tie-break)
+    bool flat_contact = false;  // a face of A lies on a face of B over some area
+
+    explicit Cut(Context& c) : ctx(c) {}
+
+    int index(const Face* f) const { return static_cast<int>(f->mark); }
+    bool of_a(const Face* f) const { return size_t(index(f)) < na; }
+    int nkey(const Face* f) {
+        int8_t& k = key[size_t(index(f))];
+        if (k == 2) k = static_cast<int8_t>(normal_key(f));
+        return k;
+    }
+
+    // The side of face f's plane that vertex v of the other solid lies on (never 0).
+    int side(const Face* f, const Vertex* v, bool* on = nullptr) {
+        const DV a = dv(f->v[0]), b = dv(f->v[1]), c = dv(f->v[2]), p = dv(v);
+        const int s = orient3d(a.p, b.p, c.p, p.p);
+        if (on) *on = s == 0;
+        if (s) return s;
+        zero = true;
+        // B moved by the step: a face of B moves away from v, a vertex of B with it.
+        return of_a(f) ? nkey(f) : -nkey(f);
+    }
+
+    // Whether edge e (of the other solid than f) crosses face f.
+    bool crosses(const Edge* e, const Face* f) {
+        if (side(f, e->a) == side(f, e->b)) return false;
+        const DV p = dv(e->a), q = dv(e->b);
+        const int moved = of_a(f) ? -1 : 1;  // B's points move: ties go this way
+        int first = 0;
+        for (int k = 0; k < 3; ++k) {
+            const DV x = dv(f->v[k]), y = dv(f->v[(k + 1) % 3]);
+            int s = orient3d(p.p, q.p, x.p, y.p);
+            if (!s) {
+                zero = true;
+                s = moved * cross_key(x, y, p, q);
+            }
+            if (!s) throw Unsplittable{};
+            if (k == 0) first = s;
+            else if (s != first) return false;
+        }
+        return true;
+    }
+
+    // The crossing of e with f, made once; -1 for none.
+    int32_t crossing(Edge* e, Face* f) {
+        const uint64_t k = uint64_t(e->serial) << 32 | uint64_t(uint32_t(index(f)));
+        auto [it, fresh] = crossing_of.try_emplace(k, -1);
+        if (!fresh) return it->second;
+        if (!crosses(e, f)) return -1;
+        Crossing c{e, f, !of_a(f), {}, k};
+        const D3 a = pos(f->v[0]);
+        const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+        const D3 p = pos(e->a), q = pos(e->b);
+        const double dp = dot(n, p - a), dq = dot(n, q - a);
+        const double t = dp == dq ? 0.5 : std::clamp(dp / (dp - dq), 0.0, 1.0);
+        const D3 x = p + (q - p) * t;
+        c.p[0] = x.x;
+        c.p[1] = x.y;
+        c.p[2] = x.z;
+        crossings.push_back(c);
+        it->second = static_cast<int32_t>(crossings.size() - 1);
+        return it->second;
+    }
+
+    // The segment where fa (of A) and fb (of B) meet, when they do.
+    void pair(Face* fa, Face* fb) {
+        int sa[3], sb[3];
+        bool on[3];
+        for (int i = 0; i < 3; ++i) sa[i] = side(fb, fa->v[i], &on[i]);
+        if (on[0] && on[1] && on[2] && !flat_contact) flat_contact = overlap_in_plane(fa, fb);
+        if (sa[0] == sa[1] && sa[1] == sa[2]) return;
+        for (int i = 0; i < 3; ++i) sb[i] = side(fa, fb->v[i]);
+        if (sb[0] == sb[1] && sb[1] == sb[2]) return;
+        int32_t ends[6];
+        bool start[6];
+        int n = 0;
+        for (int i = 0; i < 3; ++i) {
+            const int j = (i + 1) % 3;
+            if (sa[i] != sa[j]) {
+                const int32_t c = crossing(fa->e[i], fb);
+                // The curve enters fa across the edge where its far end lies above fb.
+                if (c >= 0 && n < 6) ends[n] = c, start[n++] = sa[j] > 0;
+            }
+            if (sb[i] != sb[j]) {
+                const int32_t c = crossing(fb->e[i], fa);
+                if (c >= 0 && n < 6) ends[n] = c, start[n++] = sb[j] < 0;
+            }
+        }
+        if (n == 0) return;
+        if (n != 2 || start[0] == start[1]) throw Unsplittable{};
+        const int32_t from = start[0] ? ends[0] : ends[1], to = start[0] ? ends[1] : ends[0];
+        segs.push_back({index(fa), from, to});
+        segs.push_back({index(fb), from, to});
+    }
+};
+
+// Whether two triangles in one plane share some area: no edge of either has the other
+// wholly on its outer side or on its line.
+bool overlap_in_plane(const Face* f, const Face* g) {
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
+    const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
+    const int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
+    V2 p[2][3];
+    for (int k = 0; k < 3; ++k) {
+        const DV u = dv(f->v[k]), w = dv(g->v[k]);
+        p[0][k] = {u.p[ax], u.p[ay]};
+        p[1][k] = {w.p[ax], w.p[ay]};
+    }
+    for (int t = 0; t < 2; ++t) {
+        const int turn = orient2d(p[t][0].data(), p[t][1].data(), p[t][2].data());
+        for (int k = 0; k < 3; ++k) {
+            bool apart = true;
+            for (int j = 0; j < 3 && apart; ++j)
+                apart = turn * orient2d(p[t][k].data(), p[t][(k + 1) % 3].data(), p[1 - t][j].data()) <= 0;
+            if (apart) return false;
+        }
+    }
+    return true;
+}
+
+bool boxes_meet(const float a[6], const float b[6]) {
+    for (int k = 0; k < 3; ++k) {
+        if (a[k] > b[k + 3] || b[k] > a[k + 3]) return false;
+    }
+    return true;
+}
+
+// Every pair of faces whose boxes meet, A's face by B's, through a grid of B's faces.
+template <class F>
+void for_each_pair(Cut& cut, F&& visit) {
+    const size_t nb = cut.faces.size() - cut.na;
+    if (cut.na == 0 || nb == 0) return;
+    double extent = 0;
+    for (const Face* f : cut.faces)
+        extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
+                            double(f->box[5]) - f->box[2]});
+    const double cell = std::max(2 * extent / double(cut.faces.size()), 1e-6);
+    float origin[3] = {1e30f, 1e30f, 1e30f};
+    for (size_t j = cut.na; j < cut.faces.size(); ++j)
+        for (int k = 0; k < 3; ++k) origin[k] = std::min(origin[k], cut.faces[j]->box[k]);
+    constexpr int64_t kMaxSpan = 8;
+    const auto span = [&](const float box[6], int64_t lo[3], int64_t hi[3]) {
+        for (int k = 0; k < 3; ++k) {
+            const double a = std::floor((box[k] - origin[k]) / cell), b = std::floor((box[k + 3] - origin[k]) / cell);
+            if (!(b - a < kMaxSpan) || a < -1e15 || b > 1e15) return false;
+            lo[k] = static_cast<int64_t>(a);
+            hi[k] = static_cast<int64_t>(b);
+        }
+        return true;
+    };
+    CellLists<int32_t> cells;
+    cells.reserve(4 * nb);
+    std::vector<int32_t> big;
+    for (size_t j = cut.na; j < cut.faces.size(); ++j) {
+        int64_t lo[3], hi[3];
+        if (!span(cut.faces[j]->box, lo, hi)) {
+            big.push_back(static_cast<int32_t>(j));
+            continue;
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, static_cast<int32_t>(j));
+    }
+    if (cut.ctx.plain_pairs) {
+        // The reference: every pair.
+        for (size_t i = 0; i < cut.na; ++i)
+            for (size_t j = cut.na; j < cut.faces.size(); ++j)
+                if (boxes_meet(cut.faces[i]->box, cut.faces[j]->box)) visit(cut.faces[i], cut.faces[j]);
+        return;
+    }
+    std::vector<uint32_t> seen(cut.faces.size(), 0);
+    for (size_t i = 0; i < cut.na; ++i) {
+        Face* fa = cut.faces[i];
+        const uint32_t stamp = static_cast<uint32_t>(i + 1);
+        const auto offer = [&](int32_t j) {
+            if (seen[size_t(j)] == stamp) return;
+            seen[size_t(j)] = stamp;
+            if (boxes_meet(fa->box, cut.faces[size_t(j)]->box)) visit(fa, cut.faces[size_t(j)]);
+        };
+        int64_t lo[3], hi[3];
+        if (!span(fa->box, lo, hi)) {
+            for (size_t j = cut.na; j < cut.faces.size(); ++j) offer(static_cast<int32_t>(j));
+            continue;
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.for_each(x, y, z, offer);
+        for (int32_t j : big) offer(j);
+    }
+}
+
+// A face split in its plane: corners 0-2, then the crossings on it.
+struct Split {
+    std::vector<V2> p;
+    std::vector<int32_t> ref;                    // crossing, or -1 - corner
+    std::vector<std::array<int32_t, 3>> tri;
+    std::unordered_map<uint64_t, int32_t> half;  // directed edge -> triangle on its left
+    std::vector<uint64_t> fixed;                 // undirected keys of the curve's edges
+
+    static uint64_t key(int32_t u, int32_t v) { return uint64_t(uint32_t(u)) << 32 | uint32_t(v); }
+    int orient(int32_t a, int32_t b, int32_t c) const { return orient2d(p[a].data(), p[b].data(), p[c].data()); }
+
+    void put(int32_t t, int32_t a, int32_t b, int32_t c) {
+        if (orient(a, b, c) <= 0) throw Unsplittable{};
+        if (size_t(t) == tri.size()) tri.push_back({a, b, c});
+        else tri[size_t(t)] = {a, b, c};
+        half[key(a, b)] = t;
+        half[key(b, c)] = t;
+        half[key(c, a)] = t;
+    }
+    void drop(int32_t t) {
+        const auto& x = tri[size_t(t)];
+        for (int k = 0; k < 3; ++k) half.erase(key(x[k], x[(k + 1) % 3]));
+    }
+    int32_t left_of(int32_t u, int32_t v) const {
+        auto it = half.find(key(u, v));
+        return it == half.end() ? -1 : it->second;
+    }
+    int32_t third(int32_t t, int32_t u, int32_t v) const {
+        const auto& x = tri[size_t(t)];
+        for (int32_t w : x)
+            if (w != u && w != v) return w;
+        return -1;
+    }
+    // Splits edge u -> v (and v -> u when a triangle lies there) at point m.
+    void split_edge(int32_t u, int32_t v, int32_t m) {
+        const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
+        if (t1 < 0) throw Unsplittable{};
+        const int32_t w1 = third(t1, u, v);
+        drop(t1);
+        int32_t w2 = -1;
+        if (t2 >= 0) {
+            w2 = third(t2, v, u);
+            drop(t2);
+        }
+        put(t1, u, m, w1);
+        put(int32_t(tri.size()), m, v, w1);
+        if (t2 >= 0) {
+            put(t2, v, m, w2);
+            put(int32_t(tri.size()), m, u, w2);
+        }
+    }
+    // Puts interior point m into the triangle that holds it.
+    void insert(int32_t m) {
+        for (size_t t = 0; t < tri.size(); ++t) {
+            const auto x = tri[t];
+            int s[3], zeros = 0, neg = 0;
+            for (int k = 0; k < 3; ++k) {
+                s[k] = orient(x[k], x[(k + 1) % 3], m);
+                zeros += s[k] == 0;
+                neg += s[k] < 0;
+            }
+            if (neg) continue;
+            if (zeros > 1) throw Unsplittable{};
+            if (zeros == 1) {
+                for (int k = 0; k < 3; ++k) {
+                    if (s[k] != 0) continue;
+                    // On an edge of the face itself: the point left the face's inside.
+                    if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{};
+                    split_edge(x[k], x[(k + 1) % 3], m);
+                }
+                return;
+            }
+            drop(int32_t(t));
+            put(int32_t(t), x[0], x[1], m);
+            put(int32_t(tri.size()), x[1], x[2], m);
+            put(int32_t(tri.size()), x[2], x[0], m);
+            return;
+        }
+        throw Unsplittable{};
+    }
+    bool crosses(int32_t u, int32_t v, int32_t s, int32_t e) const {
+        return orient(s, e, u) * orient(s, e, v) < 0 && orient(u, v, s) * orient(u, v, e) < 0;
+    }
+    // Makes s - e an edge by flipping the edges that cross it.
+    void force(int32_t s, int32_t e) {
+        fixed.push_back(std::min(key(s, e), key(e, s)));
+        if (left_of(s, e) >= 0 || left_of(e, s) >= 0) return;
+        // A point on the open segment would have to split it: the curve would run
+        // through a point that is not its own.
+        for (int32_t w = 0; w < int32_t(p.size()); ++w) {
+            if (w == s || w == e || orient(s, e, w) != 0) continue;
+            const double d1 = (p[w][0] - p[s][0]) * (p[e][0] - p[s][0]) + (p[w][1] - p[s][1]) * (p[e][1] - p[s][1]);
+            const double d2 = (p[w][0] - p[e][0]) * (p[s][0] - p[e][0]) + (p[w][1] - p[e][1]) * (p[s][1] - p[e][1]);
+            if (d1 >= 0 && d2 >= 0) throw Unsplittable{};
+        }
+        std::vector<std::pair<int32_t, int32_t>> queue;
+        for (const auto& x : tri) {
+            for (int k = 0; k < 3; ++k) {
+                const int32_t u = x[k], v = x[(k + 1) % 3];
+                if (u < v && crosses(u, v, s, e)) queue.emplace_back(u, v);
+            }
+        }
+        size_t budget = 64 * (queue.size() + 4) * (queue.size() + 4);
+        for (size_t i = 0; i < queue.size(); ++i) {
+            if (--budget == 0) throw Unsplittable{};
+            const auto [u, v] = queue[i];
+            if (std::find(fixed.begin(), fixed.end(), std::min(key(u, v), key(v, u))) != fixed.end())
+                throw Unsplittable{};
+            const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
+            if (t1 < 0 || t2 < 0) throw Unsplittable{};
+            const int32_t x = third(t1, u, v), y = third(t2, v, u);
+            // The quadrilateral u, y, v, x must be convex for the flip.
+            if (!(orient(x, y, u) * orient(x, y, v) < 0)) {
+                queue.emplace_back(u, v);
+                continue;
+            }
+            drop(t1);
+            drop(t2);
+            put(t1, u, y, x);
+            put(t2, y, v, x);
+            if (crosses(x, y, s, e)) queue.emplace_back(std::min(x, y), std::max(x, y));
+        }
+        if (left_of(s, e) < 0) throw Unsplittable{};
+    }
+};
+
+// One face's pieces, as vertex refs, with their side of the other solid (kInside,
+// kOutside or 0) and which of their edges lie on the face's edges (bit k for edge
+// k of the piece: the face edge's index + 1 in 2 bits each) or on the curve.
+struct Piece {
+    int32_t ref[3];
+    uint32_t state;
+    uint8_t on_edge[3];  // 0: inside the face; k + 1: on the face's edge k
+    bool curve[3];
+};
+
+void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vector<Piece>& out) {
+    Split s;
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
+    const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
+    const double nd = drop_axis == 0 ? n.x : (drop_axis == 1 ? n.y : n.z);
+    int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
+    if (nd < 0) std::swap(ax, ay);
+    std::unordered_map<int32_t, int32_t> local;  // crossing -> point
+    const auto add = [&](const double* q, int32_t ref) {
+        s.p.push_back({q[ax], q[ay]});
+        s.ref.push_back(ref);
+        return int32_t(s.p.size() - 1);
+    };
+    for (int k = 0; k < 3; ++k) {
+        const DV c = dv(f->v[k]);
+        add(c.p, -1 - k);
+    }
+    s.put(0, 0, 1, 2);
+    std::vector<int32_t> on_edge[3], inner;
+    const auto point_of = [&](int32_t c) {
+        auto [it, fresh] = local.try_emplace(c, -1);
+        if (!fresh) return it->second;
+        const Crossing& x = cut.crossings[size_t(c)];
+        const double q[3] = {float(x.p[0]), float(x.p[1]), float(x.p[2])};
+        it->second = add(q, c);
+        int edge = -1;
+        for (int k = 0; k < 3; ++k)
+            if (f->e[k] == x.e) edge = k;
+        (edge >= 0 ? on_edge[edge] : inner).push_back(it->second);
+        return it->second;
+    };
+    for (const Seg* g = first; g != last; ++g) {
+        point_of(g->from);
+        point_of(g->to);
+    }
+    // No two points at one place.
+    {
+        std::vector<V2> sorted = s.p;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) throw Unsplittable{};
+    }
+    // Points on the face's edges in order from the edge's first end (the same order in
+    // both faces on the edge), split in along the face's direction.
+    for (int k = 0; k < 3; ++k) {
+        std::vector<int32_t>& list = on_edge[k];
+        const Edge* e = f->e[k];
+        const D3 ea = pos(e->a), eb = pos(e->b);
+        std::vector<std::pair<double, int32_t>> order;
+        for (int32_t m : list) {
+            const Crossing& x = cut.crossings[size_t(s.ref[size_t(m)])];
+            order.emplace_back(dot(D3{x.p[0], x.p[1], x.p[2]} - ea, eb - ea), m);
+        }
+        std::sort(order.begin(), order.end(), [&](const auto& l, const auto& r) {
+            return l.first != r.first ? l.first < r.first
+                                      : cut.crossings[size_t(s.ref[size_t(l.second)])].key <
+                                            cut.crossings[size_t(s.ref[size_t(r.second)])].key;
+        });
+        if (f->v[k] != e->a) std::reverse(order.begin(), order.end());
+        int32_t from = k;
+        const int32_t to = (k + 1) % 3;
+        for (const auto& [t, m] : order) {
+            s.split_edge(from, to, m);
+            from = m;
+        }
+    }
+    for (int32_t m : inner) s.insert(m);
+    for (const Seg* g = first; g != last; ++g) s.force(local[g->from], local[g->to]);
+    // Sides. The curve runs along na x nb, and the left of it (seen from the side na
+    // points to) is the direction of -nb in a face of A and of na in a face of B.
+    // Solids are wound clockwise seen from outside, so normals point inward: the
+    // piece on the left lies outside B in a face of A and inside A in a face of B.
+    const bool face_of_a = cut.of_a(f);
+    std::vector<uint32_t> state(s.tri.size(), 0);
+    const auto label = [&](int32_t t, uint32_t st) {
+        if (t < 0) throw Unsplittable{};
+        if (state[size_t(t)] && state[size_t(t)] != st) throw Unsplittable{};
+        state[size_t(t)] = st;
+    };
+    for (const Seg* g = first; g != last; ++g) {
+        const int32_t u = local[g->from], v = local[g->to];
+        label(s.left_of(u, v), face_of_a ? kOutside : kInside);
+        label(s.left_of(v, u), face_of_a ? kInside : kOutside);
+    }
+    // Which face edge each point lies on (corners on two).
+    std::vector<uint8_t> edges_of(s.p.size(), 0);
+    for (int k = 0; k < 3; ++k) {
+        edges_of[size_t(k)] |= uint8_t(1u << k);
+        edges_of[size_t((k + 1) % 3)] |= uint8_t(1u << k);
+        for (int32_t m : on_edge[k]) edges_of[size_t(m)] |= uint8_t(1u << k);
+    }
+    for (size_t t = 0; t < s.tri.size(); ++t) {
+        Piece pc{};
+        pc.state = state[t];
+        for (int k = 0; k < 3; ++k) {
+            const int32_t u = s.tri[t][size_t(k)], v = s.tri[t][size_t((k + 1) % 3)];
+            pc.ref[k] = s.ref[size_t(u)];
+            const uint8_t common = edges_of[size_t(u)] & edges_of[size_t(v)];
+            pc.on_edge[k] = common ? uint8_t(__builtin_ctz(common) + 1) : 0;
+            pc.curve[k] = std::find(s.fixed.begin(), s.fixed.end(), std::min(Split::key(u, v), Split::key(v, u))) !=
+                          s.fixed.end();
+        }
+        out.push_back(pc);
+    }
+}
+
+// Whether point v lies inside the closed surface of `faces`, which the tie-break moves
+// by `moved` times the step: parity of the crossings of a ray along +x.
+bool inside_of(const DV& v, const std::vector<Face*>& faces, int moved) {
+    const auto yz = [](const DV& x) { return V2{x.p[1], x.p[2]}; };
+    const V2 q = yz(v);
+    bool in = false;
+    for (const Face* g : faces) {
+        const DV c[3] = {dv(g->v[0]), dv(g->v[1]), dv(g->v[2])};
+        const V2 p[3] = {yz(c[0]), yz(c[1]), yz(c[2])};
+        const int nx = orient2d(p[0].data(), p[1].data(), p[2].data());
+        if (!nx) continue;  // parallel to the ray: never crossed once moved
+        bool hit = true;
+        for (int k = 0; k < 3 && hit; ++k) {
+            const V2& x = p[k];
+            const V2& y = p[(k + 1) % 3];
+            int s = orient2d(x.data(), y.data(), q.data());
+            if (!s) {
+                const double uy = y[0] - x[0], uz = y[1] - x[1];
+                s = uz != 0 ? (moved * uz > 0 ? 1 : -1) : (-moved * uy > 0 ? 1 : -1);
+            }
+            hit = s == nx;
+        }
+        if (!hit) continue;
+        int o = orient3d(c[0].p, c[1].p, c[2].p, v.p);
+        if (!o) o = -moved * nx;
+        if (-o == nx) in = !in;
+    }
+    return in;
+}
+
+}  // namespace
+
+bool exact_cut(Context& ctx) {
+    Cut cut(ctx);
+    for (Face* f = ctx.a.faces; f; f = f->next)
+        if (live(f)) cut.faces.push_back(f);
+    cut.na = cut.faces.size();
+    for (Face* f = ctx.b.faces; f; f = f->next)
+        if (live(f)) cut.faces.push_back(f);
+    for (size_t i = 0; i < cut.faces.size(); ++i) cut.faces[i]->mark = static_cast<uint32_t>(i);
+    cut.key.assign(cut.faces.size(), 2);
+    std::vector<Piece> pieces;
+    std::vector<std::pair<Face*, std::pair<size_t, size_t>>> split;  // face, its pieces
+    try {
+        for_each_pair(cut, [&cut](Face* fa, Face* fb) { cut.pair(fa, fb); });
+        // By face, and within one in an order that does not depend on how the pairs
+        // were met.
+        const auto& xs = cut.crossings;
+        std::sort(cut.segs.begin(), cut.segs.end(), [&xs](const Seg& l, const Seg& r) {
+            if (l.face != r.face) return l.face < r.face;
+            const uint64_t lf = xs[size_t(l.from)].key, rf = xs[size_t(r.from)].key;
+            return lf != rf ? lf < rf : xs[size_t(l.to)].key < xs[size_t(r.to)].key;
+        });
+        for (size_t i = 0, j = 0; i < cut.segs.size(); i = j) {
+            while (j < cut.segs.size() && cut.segs[j].face == cut.segs[i].face) ++j;
+            Face* f = cut.faces[size_t(cut.segs[i].face)];
+            const size_t from = pieces.size();
+            split_face(cut, f, &cut.segs[i], cut.segs.data() + j, pieces);
+            split.push_back({f, {from, pieces.size()}});
+        }
+    } catch (const Unsplittable&) {
+        return false;
+    }
+    ctx.touch_only = cut.flat_contact && cut.segs.empty();
+    ctx.uncut = cut.segs.empty();
+    // Nothing can fail from here: the solids take the pieces.
+    const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
+    const std::vector<Face*> original_b(cut.faces.begin() + long(cut.na), cut.faces.end());
+    for (const auto& [f, range] : split) {
+        const bool in_a = cut.of_a(f);
+        Solid& s = in_a ? ctx.a : ctx.b;
+        f->state = kDiscarded;
+        for (size_t i = range.first; i < range.second; ++i) {
+            const Piece& pc = pieces[i];
+            Vertex* w[3];
+            for (int k = 0; k < 3; ++k) {
+                if (pc.ref[k] < 0) {
+                    w[k] = f->v[-1 - pc.ref[k]];
+                    continue;
+                }
+                Crossing& x = cut.crossings[size_t(pc.ref[k])];
+                Vertex*& v = in_a ? x.va : x.vb;
+                if (!v) {
+                    v = add_vertex(ctx, s, float(x.p[0]), float(x.p[1]), float(x.p[2]));
+                    v->flags = kOnCut;
+                }
+                w[k] = v;
+            }
+            Face* g = new_face(ctx, s, w[0], w[1], w[2]);
+            g->state = pc.state;
+            for (int k = 0; k < 3; ++k) {
+                Edge* e = g->e[k];
+                if (pc.curve[k]) set_edge_flags(s, e, kCutEdge);
+                else if (pc.on_edge[k] && e->flags == kMarked) e->flags = f->e[pc.on_edge[k] - 1]->flags;
+            }
+        }
+    }
+    // Sides spread over the edges off the curve; a part the curve never reaches lies
+    // wholly on one side, found by a ray from one of its corners.
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        std::vector<Face*> queue;
+        for (Face* f = s->faces; f; f = f->next)
+            if (live(f) && f->state) queue.push_back(f);
+        const auto spread = [&ctx, &queue]() {
+            while (!queue.empty()) {
+                Face* f = queue.back();
+                queue.pop_back();
+                for (Edge* e : f->e) {
+                    if (e->flags & kCutEdge) continue;
+                    for (FaceNode* n = e->faces; n; n = n->next) {
+                        Face* g = n->face;
+                        if (!live(g) || g == f) continue;
+                        if (g->state == kUnclassified) {
+                            g->state = f->state;
+                            queue.push_back(g);
+                        } else if (g->state != f->state) {
+                            raise(ctx, 42191, "Sides of the cut disagree");
+                        }
+                    }
+                }
+            }
+        };
+        spread();
+        const bool in_a = s == &ctx.a;
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!live(f) || f->state) continue;
+            f->state = inside_of(dv(f->v[0]), in_a ? original_b : original_a, in_a ? 1 : -1) ? kInside : kOutside;
+            queue.push_back(f);
+            spread();
+        }
+    }
+    return true;
+}
+
+}  // namespace csg
