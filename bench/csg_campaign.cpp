@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
                 }
                 if (o.op[op].verdict == solidcheck::Verdict::wrong)
                     wrongs.push_back("seed " + std::to_string(seed) + " op " + std::to_string(op) + " " + class_of(p) +
-                                     " " + kinds + ": " + o.op[op].why);
+                                     " " + kinds + ": " + o.op[op].why +
+                                     (o.fine_edges ? " (edges below the tolerance)" : ""));
             }
             ++done;
         }

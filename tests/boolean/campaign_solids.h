@@ -452,7 +452,18 @@ struct OpOutcome {
 struct PairOutcome {
     OpOutcome op[4];  // union, intersection, A - B, B - A
     bool inputs_sound = true;
+    bool fine_edges = false;  // an input has an edge shorter than the engine's tolerance
 };
+
+inline double shortest_edge(const Tris& t) {
+    double best = 1e300;
+    for (const auto& tri : t)
+        for (int k = 0; k < 3; ++k) {
+            const P3 d = solidcheck::sub(tri[k], tri[(k + 1) % 3]);
+            best = std::min(best, std::sqrt(solidcheck::dot(d, d)));
+        }
+    return best;
+}
 
 inline double surface_area(const solidcheck::Soup& s) {
     double a = 0;
@@ -472,6 +483,7 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96) {
         out.inputs_sound = false;
         return out;
     }
+    out.fine_edges = std::min(shortest_edge(p.a), shortest_edge(p.b)) < kCsgTolerance;
     const solidcheck::Expected e = solidcheck::expected_volumes(sa, sb, convex(p.kind_a) && convex(p.kind_b), lines);
     const double slack = kCsgTolerance * std::min(surface_area(sa), surface_area(sb));
     auto ma = to_mesh(p.a), mb = to_mesh(p.b);
