@@ -1,52 +1,51 @@
 // Boolean operations on two icospheres of 1,280 to 1,310,720 triangles each, in
-// several placements (overlapping, moved further, nearly touching from outside, and a
-// turned copy of the first): union, intersection and subtraction by the engine, and
-// (with ZELO_BENCH_PEERS) by CGAL's corefinement on the same triangles. Counters give
-// each result's triangles, volume, the figure it should have (from the balls'
-// common volume, scaled to the meshes), the error in percent, and for the engine the
-// edges not used once each way between the same corner coordinates and whether it
-// refused.
+// several placements: overlapping, moved further, nearly touching from outside, a
+// turned copy of the first, touching face to face (the second mirrored across a face
+// of the first) and touching at one corner (the second moved along a corner's
+// direction until the opposite corner meets it). Each row times the engine's union,
+// intersection or subtraction and, with ZELO_BENCH_PEERS, runs CGAL's corefinement on
+// the same triangles in the same row (cgal_ms, cgal_volume). Counters give the
+// result's triangles, its volume, the figure it should have (the common volume exact
+// by clipping the convex meshes up to 20,480 triangles, else estimated by lines,
+// within expected_err), the error in percent of |A| + |B|, the directed edges not
+// matched once by their reverse between the same corners (open_edges), faces without
+// area, and whether the engine refused or never ended.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstdlib>
+#include <ctime>
 
+#include "bench/csg_child.h"
 #include "bench/peer_mesh.h"
 #include "commands/boolean/csg.h"
+#include "tests/boolean/solid_check.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+enum PlacementKind { kBall, kTurned, kMirrored, kCornerToCorner };
 
 struct Placement {
     const char* name;
+    PlacementKind kind;
     double centre[3];
     double radius;
-    double turn;  // radians about (1, 2, 3) for the turned copy, 0 otherwise
 };
 const Placement kPlacements[] = {
-    {"overlap", {30, 17, 9}, 45, 0},
-    {"further", {25, 20, 5}, 45, 0},
-    {"nearly touching", {95.001, 0, 0}, 45, 0},
-    {"turned copy", {0, 0, 0}, 50, 0.3},
+    {"overlap", kBall, {30, 17, 9}, 45},
+    {"further", kBall, {25, 20, 5}, 45},
+    {"nearly touching", kBall, {95.001, 0, 0}, 45},
+    {"turned copy", kTurned, {0, 0, 0}, 50},
+    {"face contact", kMirrored, {0, 0, 0}, 50},
+    {"corner contact", kCornerToCorner, {0, 0, 0}, 50},
 };
+constexpr int kPlacementCount = int(sizeof kPlacements / sizeof kPlacements[0]);
 
 struct Pair {
     PeerMesh a, b;
     std::unique_ptr<MESH3> ma, mb;
-    double expect[3];
+    solidcheck::Expected expect;
 };
-
-double ball(double r) {
-    return 4.0 / 3 * kPi * r * r * r;
-}
-
-// Common volume of balls of radii r1, r2 whose centres lie d apart.
-double lens(double r1, double r2, double d) {
-    if (d >= r1 + r2) return 0;
-    if (d <= std::fabs(r1 - r2)) return ball(std::min(r1, r2));
-    return kPi * std::pow(r1 + r2 - d, 2) * (d * d + 2 * d * (r1 + r2) - 3 * (r1 - r2) * (r1 - r2)) / (12 * d);
-}
 
 PeerMesh turned(PeerMesh m, double angle) {
     // Rodrigues' rotation about the unit axis (1, 2, 3) / sqrt(14).
@@ -61,6 +60,44 @@ PeerMesh turned(PeerMesh m, double angle) {
     return m;
 }
 
+// `m` mirrored across the plane of its first triangle, wound back outward; the
+// triangle's own corners are kept bit for bit, so the two meshes share that face.
+PeerMesh mirrored(PeerMesh m) {
+    const uint32_t* t = m.triangles.data();
+    const solidcheck::P3 p[3] = {{m.xyz[t[0] * 3], m.xyz[t[0] * 3 + 1], m.xyz[t[0] * 3 + 2]},
+                                 {m.xyz[t[1] * 3], m.xyz[t[1] * 3 + 1], m.xyz[t[1] * 3 + 2]},
+                                 {m.xyz[t[2] * 3], m.xyz[t[2] * 3 + 1], m.xyz[t[2] * 3 + 2]}};
+    solidcheck::P3 n = solidcheck::cross(solidcheck::sub(p[1], p[0]), solidcheck::sub(p[2], p[0]));
+    const double l = std::sqrt(solidcheck::dot(n, n));
+    n = {n[0] / l, n[1] / l, n[2] / l};
+    const uint32_t keep[3] = {t[0], t[1], t[2]};
+    for (uint32_t i = 0; i < m.xyz.size() / 3; ++i) {
+        if (i == keep[0] || i == keep[1] || i == keep[2]) continue;
+        const solidcheck::P3 q = {m.xyz[i * 3], m.xyz[i * 3 + 1], m.xyz[i * 3 + 2]};
+        const double d = solidcheck::dot(n, solidcheck::sub(q, p[0]));
+        for (int k = 0; k < 3; ++k) m.xyz[i * 3 + k] = float(q[k] - 2 * d * n[k]);
+    }
+    for (size_t i = 0; i < m.triangles.size(); i += 3) std::swap(m.triangles[i + 1], m.triangles[i + 2]);
+    return m;
+}
+
+// `m` (symmetric about its centre at the origin) moved by twice its first corner, so
+// the opposite corner lands exactly on that corner.
+PeerMesh corner_to_corner(PeerMesh m) {
+    const float s[3] = {2 * m.xyz[0], 2 * m.xyz[1], 2 * m.xyz[2]};
+    for (size_t i = 0; i < m.xyz.size(); i += 3)
+        for (int k = 0; k < 3; ++k) m.xyz[i + size_t(k)] += s[k];
+    return m;
+}
+
+solidcheck::Soup soup_of(const PeerMesh& m) {
+    solidcheck::Soup s;
+    for (size_t i = 0; i < m.xyz.size(); i += 3) s.v.push_back({m.xyz[i], m.xyz[i + 1], m.xyz[i + 2]});
+    for (size_t i = 0; i < m.triangles.size(); i += 3)
+        s.t.push_back({int(m.triangles[i]), int(m.triangles[i + 1]), int(m.triangles[i + 2])});
+    return s;
+}
+
 const Pair& pair_at(int level, int placement) {
     static std::map<std::pair<int, int>, Pair> cache;
     auto it = cache.find({level, placement});
@@ -68,98 +105,64 @@ const Pair& pair_at(int level, int placement) {
         const Placement& pl = kPlacements[placement];
         Pair p;
         p.a = peer_icosphere(0, 0, 0, 50, level);
-        p.b = pl.turn != 0 ? turned(p.a, pl.turn) : peer_icosphere(pl.centre[0], pl.centre[1], pl.centre[2], pl.radius, level);
+        switch (pl.kind) {
+            case kBall: p.b = peer_icosphere(pl.centre[0], pl.centre[1], pl.centre[2], pl.radius, level); break;
+            case kTurned: p.b = turned(p.a, 0.3); break;
+            case kMirrored: p.b = mirrored(p.a); break;
+            case kCornerToCorner: p.b = corner_to_corner(p.a); break;
+        }
         p.ma = peer_to_mesh(p.a);
         p.mb = peer_to_mesh(p.b);
-        const double va = volume(p.ma.get()), vb = volume(p.mb.get());
-        const double d = std::hypot(pl.centre[0], pl.centre[1], pl.centre[2]);
-        const double vi = lens(50, pl.radius, d) * std::min(va / ball(50), vb / ball(pl.radius));
-        p.expect[0] = va + vb - vi;
-        p.expect[1] = vi;
-        p.expect[2] = va - vi;
+        p.expect = solidcheck::expected_volumes(soup_of(p.a), soup_of(p.b), level <= 5, 400);
         it = cache.emplace(std::make_pair(level, placement), std::move(p)).first;
     }
     return it->second;
 }
 
-// Directed edges not matched once by their reverse, corners told apart by their
-// coordinates across the result's blocks.
-size_t open_edges(const MESH3* m) {
-    struct Key {
-        float c[6];
-        bool operator==(const Key& o) const { return std::equal(c, c + 6, o.c); }
-    };
-    struct Hash {
-        size_t operator()(const Key& k) const {
-            size_t h = 0;
-            for (float f : k.c) h = h * 0x9E3779B97F4A7C15ull + std::hash<float>()(f);
-            return h;
-        }
-    };
-    std::unordered_map<Key, int, Hash> directed;
-    for (const auto& t : shapes::triangles(m)) {
-        for (int k = 0; k < 3; ++k) {
-            const auto& p = t[k];
-            const auto& q = t[(k + 1) % 3];
-            ++directed[Key{{float(p[0]), float(p[1]), float(p[2]), float(q[0]), float(q[1]), float(q[2])}}];
-        }
-    }
-    size_t open = 0;
-    for (const auto& [k, n] : directed) {
-        const Key r{{k.c[3], k.c[4], k.c[5], k.c[0], k.c[1], k.c[2]}};
-        const auto it = directed.find(r);
-        if (n != 1 || it == directed.end() || it->second != 1) ++open;
-    }
-    return open;
-}
-
-void report(benchmark::State& state, const Pair& p, int op, size_t triangles, double enclosed) {
-    state.counters["input_triangles"] = double(p.a.triangles.size() / 3);
-    state.counters["result_triangles"] = double(triangles);
-    state.counters["volume"] = enclosed;
-    state.counters["expected"] = p.expect[op];
-    state.counters["error_pct"] = 100 * (enclosed - p.expect[op]) / p.expect[0];
-}
-
+// Each operation runs in a child process with a time limit (ZELO_BENCH_BOOLEAN_LIMIT
+// seconds, 300 by default): the row's time is the child's CPU time, or the limit
+// with never_ends set.
 void BM_Boolean(benchmark::State& state) {
     const Pair& p = pair_at(int(state.range(0)), int(state.range(2)));
     const int op = int(state.range(1));
-    std::unique_ptr<MESH3> r;
+    const char* env = std::getenv("ZELO_BENCH_BOOLEAN_LIMIT");
+    const double limit = env ? std::atof(env) : 300;
+    CsgChildOutcome o;
+    bool ended = true;
     for (auto _ : state) {
-        CsgStatus status;
-        r = csg_boolean(p.ma.get(), p.mb.get(), op, &status);
+        ended = csg_in_child(p.ma.get(), p.mb.get(), op, limit, &o);
+        state.SetIterationTime(ended ? o.cpu : limit);
     }
-    state.counters["refused"] = r ? 0 : 1;
-    state.counters["open_edges"] = r ? double(open_edges(r.get())) : 0;
-    report(state, p, op, r ? triangle_count(r.get()) : 0, r ? volume(r.get()) : 0);
+    const double want = p.expect.of(op), scale = p.expect.a + p.expect.b;
+    state.counters["input_triangles"] = double(p.a.triangles.size() / 3);
+    state.counters["expected"] = want;
+    state.counters["expected_err"] = p.expect.tolerance;
+    state.counters["never_ends"] = ended ? 0 : 1;
+    state.counters["refused"] = ended && !o.has_mesh ? 1 : 0;
+    state.counters["result_triangles"] = o.triangles;
+    state.counters["open_edges"] = o.unmatched;
+    state.counters["no_area"] = o.no_area;
+    state.counters["volume"] = o.volume;
+    state.counters["error_pct"] = o.has_mesh ? 100 * (o.volume - want) / scale : 0;
+#if defined(ZELO_BENCH_PEERS)
+    double enclosed = 0;
+    size_t triangles = 0;
+    const std::clock_t c0 = std::clock();
+    const bool ok = cgal_boolean(p.a, p.b, op, &enclosed, &triangles);
+    state.counters["cgal_ms"] = 1000.0 * double(std::clock() - c0) / CLOCKS_PER_SEC;
+    state.counters["cgal_volume"] = ok ? enclosed : -1;
+    state.counters["cgal_error_pct"] = ok ? 100 * (enclosed - want) / scale : 0;
+#endif
 }
 
-// Levels 3 to 6 (1,280 to 81,920 triangles) in every placement; 7 and 8 (327,680 and
-// 1,310,720) overlapping.
+// Levels 3 to 8 (1,280 to 1,310,720 triangles), every placement, the three operations.
 void operations(benchmark::internal::Benchmark* b) {
     for (int level = 3; level <= 8; ++level)
-        for (int placement = 0; placement < (level <= 6 ? 4 : 1); ++placement)
+        for (int placement = 0; placement < kPlacementCount; ++placement)
             for (int op = 0; op < 3; ++op) b->Args({level, op, placement});
     b->ArgNames({"level", "op", "placement"})->Unit(benchmark::kMillisecond)->Iterations(1);
 }
-BENCHMARK(BM_Boolean)->Apply(operations);
-
-#if defined(ZELO_BENCH_PEERS)
-void BM_BooleanCgal(benchmark::State& state) {
-    const Pair& p = pair_at(int(state.range(0)), int(state.range(2)));
-    const int op = int(state.range(1));
-    double enclosed = 0;
-    size_t triangles = 0;
-    for (auto _ : state) {
-        if (!cgal_boolean(p.a, p.b, op, &enclosed, &triangles)) {
-            state.SkipWithError("CGAL failed");
-            break;
-        }
-    }
-    report(state, p, op, triangles, enclosed);
-}
-BENCHMARK(BM_BooleanCgal)->Apply(operations);
-#endif
+BENCHMARK(BM_Boolean)->Apply(operations)->UseManualTime();
 
 }  // namespace
 

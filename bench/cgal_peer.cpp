@@ -3,6 +3,8 @@
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/Polygon_mesh_processing/corefinement.h>
 #include <CGAL/Polygon_mesh_processing/measure.h>
+#include <CGAL/Polygon_mesh_processing/orientation.h>
+#include <CGAL/Polygon_mesh_processing/self_intersections.h>
 #include <CGAL/Surface_mesh.h>
 #include <CGAL/Surface_mesh_simplification/Policies/Edge_collapse/Count_ratio_stop_predicate.h>
 #include <CGAL/Surface_mesh_simplification/edge_collapse.h>
@@ -35,6 +37,15 @@ bool cgal_boolean(const PeerMesh& a, const PeerMesh& b, int op, double* volume, 
     *volume = std::fabs(CGAL::to_double(PMP::volume(out)));
     *triangles = out.number_of_faces();
     return true;
+}
+
+const char* cgal_unsound_solid(const PeerMesh& m) {
+    Surface s = to_surface(m);
+    if (s.number_of_faces() != m.triangles.size() / 3) return "not a polygon mesh";
+    if (!CGAL::is_closed(s)) return "not closed";
+    if (PMP::does_self_intersect(s)) return "self-intersecting";
+    if (!PMP::does_bound_a_volume(s)) return "bounds no volume";
+    return nullptr;
 }
 
 size_t cgal_simplify(const PeerMesh& m, double ratio) {

@@ -72,6 +72,9 @@ using shapes::volume;
 // CGAL peers (cgal_peer.cpp, the only translation unit that includes CGAL).
 // Corefinement boolean (0 union, 1 intersection, 2 difference): false on failure.
 bool cgal_boolean(const PeerMesh& a, const PeerMesh& b, int op, double* volume, size_t* triangles);
+// Null when the mesh is a closed surface without self-intersection that bounds a
+// volume, else what is wrong with it.
+const char* cgal_unsound_solid(const PeerMesh& m);
 // Edge-collapse simplification to `ratio` of the edges; the triangles left.
 size_t cgal_simplify(const PeerMesh& m, double ratio);
 #endif
