@@ -175,7 +175,10 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // outside).
         if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
             raise(ctx, 42191, "Solids only touch");
-        if (sa.closed && sb.closed) verify_result(ctx, operation, sa.volume, sb.volume);
+        // A solid closed as given but opened by the weld (edges shorter than the
+        // tolerance) must still give a closed result.
+        if ((sa.closed || ctx.a.given_closed) && (sb.closed || ctx.b.given_closed))
+            verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {

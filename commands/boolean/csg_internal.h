@@ -170,6 +170,9 @@ struct Solid {
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
     bool crowded = false;  // some edge has been given more than two faces
+    // Closed as given, by the identity of its corners' coordinates, before any weld
+    // (which can open a solid whose edges are shorter than the tolerance).
+    bool given_closed = false;
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
     std::vector<Face*> made;       // every face made after loading

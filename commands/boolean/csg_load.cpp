@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "commands/boolean/csg_internal.h"
 #include "commands/boolean/strings.h"
@@ -143,6 +146,30 @@ bool finite(const MeshVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+using Corner = std::tuple<float, float, float>;
+
+// Whether the triangles (three corners each) use every edge between two distinct
+// corners once each way, corners being one where their coordinates are.
+bool corners_closed(const std::vector<Corner>& corners) {
+    std::vector<Corner> ids = corners;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    const auto id = [&ids](const Corner& c) { return std::lower_bound(ids.begin(), ids.end(), c) - ids.begin(); };
+    std::vector<std::pair<ptrdiff_t, ptrdiff_t>> edges;
+    for (size_t i = 0; i + 2 < corners.size(); i += 3) {
+        const ptrdiff_t c[3] = {id(corners[i]), id(corners[i + 1]), id(corners[i + 2])};
+        if (c[0] == c[1] || c[1] == c[2] || c[2] == c[0]) continue;
+        for (int k = 0; k < 3; ++k) edges.emplace_back(c[k], c[(k + 1) % 3]);
+    }
+    std::sort(edges.begin(), edges.end());
+    for (size_t i = 0, j = 0; i < edges.size(); i = j) {
+        while (j < edges.size() && edges[j] == edges[i]) ++j;
+        const auto back = std::equal_range(edges.begin(), edges.end(), std::make_pair(edges[i].second, edges[i].first));
+        if (j - i != 1 || back.second - back.first != 1) return false;
+    }
+    return !edges.empty();
+}
+
 }  // namespace
 
 Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
@@ -228,6 +255,7 @@ void reverse_face(Face* f) {
 
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
     std::vector<Vertex*> known;
+    std::vector<Corner> given;
     for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
         const auto nv = static_cast<int64_t>(b->vertices.size());
         const auto ne = static_cast<int64_t>(b->edges.size());
@@ -244,6 +272,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             const MeshVertex* mv[3] = {&b->vertices[idx[0]], &b->vertices[idx[1]], &b->vertices[idx[2]]};
             for (const MeshVertex* v : mv) {
                 if (!finite(*v)) raise(ctx, 42189, "Coordinate is not finite");
+                given.emplace_back(v->x, v->y, v->z);
             }
             D3 p[3];
             for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};
@@ -267,6 +296,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             }
         }
     }
+    s.given_closed = corners_closed(given);
 }
 
 void height_check(Context& ctx) {

@@ -8,6 +8,7 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/primitives.h"
 #include "graphics/view/projection.h"
+#include "tests/boolean/campaign_solids.h"
 #include "tests/boolean/csg_support.h"
 
 using namespace csgtest;
@@ -204,5 +205,19 @@ TEST(CsgRegression, BoxesOfToleranceSizeAreRefused) {
         auto r = op < 3 ? csg_boolean(a.get(), b.get(), op, &st) : csg_boolean(b.get(), a.get(), 2, &st);
         EXPECT_FALSE(r);
         EXPECT_EQ(st.code, 42189) << st.diagnostic;
+    }
+}
+
+// A cone of the Cone command whose top ring has edges shorter than the tolerance, on a
+// box's top face and through a box: the weld opened the cone, the check of the result
+// was skipped for a solid that loads open, and open results came back with success.
+TEST(CsgRegression, ConeWithTopEdgesBelowTheTolerance) {
+    const campaign::Tris cone = campaign::cone({10, 10, 22}, {10, 10, 10}, 5.5, 0.012, 0, 12);
+    ASSERT_LT(campaign::shortest_edge(cone), kCsgTolerance);
+    for (const campaign::Tris& box : {campaign::box({0, 0, 0}, {20, 20, 10}), campaign::box({7, 8, 15}, {9, 6, 12})}) {
+        const campaign::PairOutcome o = campaign::run_pair({campaign::kBox, campaign::kCone, 0, 0, box, cone});
+        ASSERT_TRUE(o.inputs_sound);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "op " << op << ": " << o.op[op].why;
     }
 }
