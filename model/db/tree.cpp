@@ -105,8 +105,23 @@ void tree_box_changed(const ZOBJ* obj) {
     c.item = obj;
     if (obj && obj->parent) {
         c.ring = &obj->parent->children;
+        // The member of a layer or drawing that holds it lies a few levels up in any
+        // usual drawing. Deeper than that the change is told as one that any cache may
+        // have to rebuild for: building a chain of groups level by level then no longer
+        // walks the whole chain at each level.
+        constexpr int kTopWalk = 256;
         const ZOBJ* t = obj;
-        while (t->parent && !rtc_is<LAYER>(t->parent) && !rtc_is<MODEL>(t->parent)) t = t->parent;
+        int steps = 0;
+        while (t->parent && !rtc_is<LAYER>(t->parent) && !rtc_is<MODEL>(t->parent)) {
+            if (++steps > kTopWalk) {
+                c.kind = TreeChangeKind::other;
+                c.item = nullptr;
+                c.ring = nullptr;
+                record(c);
+                return;
+            }
+            t = t->parent;
+        }
         if (t->parent) {
             c.top = t;
             c.top_ring = &t->parent->children;
