@@ -21,9 +21,10 @@ BUILD=${ZELO_BUILD_DIR:-build/asan}
 
 # The sanitizer build holds the tests, and of the benchmarks only those that need the
 # window side (the fuzz build below has none); the others are compile-checked there.
-# Line tables are all the sanitizers' reports need.
+# Line tables are all the sanitizers' reports need. -O1: under the sanitizers -O2 took
+# up to twice as long to compile for a tenth less test time.
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELO_SANITIZE=ON \
-      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DZELO_BUILD_TESTS=ON -DZELO_UNITY_TESTS=ON \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DZELO_BUILD_TESTS=ON -DZELO_UNITY_TESTS=ON \
       -DZELO_BUILD_BENCH=ON -DZELO_BENCH_SELECT='^bench_(canvas|glimpse|print)$'
 cmake --build "$BUILD" -j "$JOBS"
 
@@ -47,11 +48,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$BUILD" -j "$JOBS" --output-on-failure --timeout 600
 
 # The renderers' threads once more under ThreadSanitizer: a separate build of just
-# their test programs and what they link (line tables are all its reports need).
+# their test programs and what they link (line tables and -O1, as above).
 TSAN_BUILD=${ZELO_TSAN_BUILD_DIR:-build/tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
-      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
       -DZELO_BUILD_TESTS=ON -DZELO_BUILD_BENCH=OFF >/dev/null
 TSAN_TESTS=(raytrace hide scanline renderjob material_sample imagemap)
 TSAN_TARGETS=(); for t in "${TSAN_TESTS[@]}"; do TSAN_TARGETS+=("zelo_${t}_tests"); done
