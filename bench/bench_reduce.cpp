@@ -372,7 +372,7 @@ const std::vector<RealMesh>& real_meshes() {
 PeerMesh wound_alike(PeerMesh m) {
     std::vector<uint32_t>& t = m.triangles;
     const size_t nf = t.size() / 3;
-    std::unordered_map<uint64_t, std::vector<size_t>> faces_at;  // by edge, its ends in order
+    std::unordered_map<uint64_t, std::vector<size_t>> faces_at;  // by edge: its ends, the lesser first
     auto edge = [&](size_t f, int k) {
         const uint64_t a = t[3 * f + size_t(k)], b = t[3 * f + size_t(k + 1) % 3];
         return std::min(a, b) << 32 | std::max(a, b);
