@@ -1,17 +1,21 @@
 // Mesh reduction to half the triangles. Speed: a 1,000,000-triangle grid, in triangles
 // per second. Quality: closed meshes like scans (jittered corners, thin triangles, a
-// knot) and an open grid, as the symmetric Hausdorff distance between the input and
-// the result (sampled). With ZELO_BENCH_PEERS beside meshoptimizer's simplifier
+// knot), an open grid and real meshes (scans and CAD parts), as the symmetric Hausdorff
+// distance between the input and the result (sampled). With ZELO_BENCH_PEERS beside meshoptimizer's simplifier
 // (border locked) at the same triangle count, and CGAL's edge-collapse simplification
 // for speed.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <random>
+#include <string>
+#include <unordered_map>
 
 #include "bench/cpu_time.h"
 #include "bench/peer_mesh.h"
+#include "bench/real_meshes.h"
 #include "commands/boolean/mesh_reduce.h"
 #include "tests/boolean/reduce_shapes.h"
 
@@ -267,6 +271,7 @@ PeerMesh peer_from(const shapes::TriMesh& t) {
 struct Kind {
     const char* name;
     std::function<PeerMesh()> make;
+    bool closed = true;
 };
 
 const std::vector<Kind>& kinds() {
@@ -276,17 +281,15 @@ const std::vector<Kind>& kinds() {
         {"jittered_knot_38k", [] { return peer_from(shapes::jittered(shapes::trefoil(100, 6, 300, 64), 0.2, 3)); }},
         {"thin_torus_36k", [] { return peer_from(shapes::torus(30, 10, 1500, 12)); }},
         {"smooth_sphere_20k", [] { return peer_from(shapes::sphere(50, 5)); }},
-        {"open_grid_20k", [] { return grid(100); }},
+        {"open_grid_20k", [] { return grid(100); }, false},
     };
     return list;
 }
 
-// Reduces each kind to half and gives the Hausdorff distance to the input; beside it
-// meshoptimizer's at the same triangle count and the ratio of the two.
-void BM_ReduceQuality(benchmark::State& state) {
-    const Kind& kind = kinds()[size_t(state.range(0))];
-    state.SetLabel(kind.name);
-    const PeerMesh input = kind.make();
+// Reduces `input` to half and gives the Hausdorff distance to the input; beside it
+// meshoptimizer's at the same triangle count, the ratio of the two and its processor
+// time. A closed 2-manifold must come back as one.
+void reduce_and_compare(benchmark::State& state, const PeerMesh& input, bool closed) {
     const std::vector<Tri> original = peer_triangles(input, input.triangles.data(), input.triangles.size());
     auto mesh = peer_to_mesh(input);
     MESH3* r = nullptr;
@@ -298,25 +301,140 @@ void BM_ReduceQuality(benchmark::State& state) {
         state.SkipWithError("not reduced");
         return;
     }
+    const std::string broken = closed ? shapes::not_closed_manifold(*r->blocks) : "";
     std::vector<Tri> reduced;
     for (const auto& t : shapes::triangles(r)) reduced.push_back(t);
     rtc_destroy(r);
+    if (!broken.empty()) {
+        state.SkipWithError(("reduced, but no longer a closed 2-manifold: " + broken).c_str());
+        return;
+    }
     state.counters["triangles_in"] = double(original.size());
     state.counters["triangles_left"] = double(reduced.size());
     const double ours = hausdorff(original, reduced);
     state.counters["hausdorff"] = ours;
 #if defined(ZELO_BENCH_PEERS)
     std::vector<uint32_t> out(input.triangles.size());
+    const double start = thread_cpu_seconds();
     const size_t n = meshopt_simplify(out.data(), input.triangles.data(), input.triangles.size(), input.xyz.data(),
                                       input.xyz.size() / 3, sizeof(float) * 3, reduced.size() * 3, 1.0f,
                                       meshopt_SimplifyLockBorder, nullptr);
+    state.counters["meshopt_ms"] = 1000 * (thread_cpu_seconds() - start);
     const double peer = hausdorff(original, peer_triangles(input, out.data(), n));
     state.counters["meshopt_left"] = double(n / 3);
     state.counters["meshopt_hausdorff"] = peer;
-    state.counters["ratio"] = ours / peer;
+    if (peer > 1e-6) state.counters["ratio"] = ours / peer;  // none when it lies on the input
 #endif
 }
+
+void BM_ReduceQuality(benchmark::State& state) {
+    const Kind& kind = kinds()[size_t(state.range(0))];
+    state.SetLabel(kind.name);
+    reduce_and_compare(state, kind.make(), kind.closed);
+}
 BENCHMARK(BM_ReduceQuality)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// ---- Real meshes: each mesh of 1,000 triangles or more in the folder named by
+// ZELO_REAL_MESHES (build/real_meshes by default; bench/fetch_real_meshes.sh fetches
+// them), its corners of equal coordinates made one vertex and its faces wound alike.
+// Those that are not closed 2-manifolds are named and skipped.
+
+std::string real_mesh_folder() {
+    const char* folder = std::getenv("ZELO_REAL_MESHES");
+    return folder && *folder ? folder : "build/real_meshes";
+}
+
+struct RealMesh {
+    std::string name;
+    PeerMesh mesh;  // as read: scaled to 100 units, polygons as fans
+};
+
+const std::vector<RealMesh>& real_meshes() {
+    static const std::vector<RealMesh> list = [] {
+        std::vector<RealMesh> out;
+        const std::string folder = real_mesh_folder();
+        for (const std::string& f : off_files(folder)) {
+            RealMesh m{f.substr(0, f.size() - 4), {}};
+            if (!read_off(folder + "/" + f, &m.mesh))
+                m.mesh = {};  // a row that says so
+            else if (m.mesh.triangles.size() < 3 * 1000)
+                continue;
+            out.push_back(std::move(m));
+        }
+        return out;
+    }();
+    return list;
+}
+
+// The mesh with faces turned where needed so that each edge of two faces is run both
+// ways (breadth first through such edges from each face not yet reached): some files
+// wind their faces at random.
+PeerMesh wound_alike(PeerMesh m) {
+    std::vector<uint32_t>& t = m.triangles;
+    const size_t nf = t.size() / 3;
+    std::unordered_map<uint64_t, std::vector<size_t>> faces_at;  // by edge: its ends, the lesser first
+    auto edge = [&](size_t f, int k) {
+        const uint64_t a = t[3 * f + size_t(k)], b = t[3 * f + size_t(k + 1) % 3];
+        return std::min(a, b) << 32 | std::max(a, b);
+    };
+    for (size_t f = 0; f < nf; ++f)
+        for (int k = 0; k < 3; ++k) faces_at[edge(f, k)].push_back(f);
+    std::vector<char> reached(nf, 0);
+    for (size_t start = 0; start < nf; ++start) {
+        if (reached[start]) continue;
+        reached[start] = 1;
+        std::vector<size_t> todo = {start};
+        while (!todo.empty()) {
+            const size_t f = todo.back();
+            todo.pop_back();
+            for (int k = 0; k < 3; ++k) {
+                const std::vector<size_t>& two = faces_at[edge(f, k)];
+                if (two.size() != 2) continue;
+                const size_t g = two[0] == f ? two[1] : two[0];
+                if (reached[g]) continue;
+                reached[g] = 1;
+                const uint32_t a = t[3 * f + size_t(k)], b = t[3 * f + size_t(k + 1) % 3];
+                for (int j = 0; j < 3; ++j)
+                    if (t[3 * g + size_t(j)] == a && t[3 * g + size_t(j + 1) % 3] == b) std::swap(t[3 * g + 1], t[3 * g + 2]);
+                todo.push_back(g);
+            }
+        }
+    }
+    return m;
+}
+
+// A row per mesh, named after its file.
+void BM_ReduceRealMesh(benchmark::State& state, size_t index) {
+    const auto& list = real_meshes();
+    if (list.empty()) {
+        state.SkipWithError(("no meshes in " + real_mesh_folder() +
+                             " (bench/fetch_real_meshes.sh fetches them; ZELO_REAL_MESHES names another folder)")
+                                .c_str());
+        return;
+    }
+    const PeerMesh& read = list[index].mesh;
+    if (read.triangles.empty()) {
+        state.SkipWithError("unreadable OFF file");
+        return;
+    }
+    state.SetLabel(std::to_string(read.triangles.size() / 3) + " triangles");
+    const PeerMesh welded = wound_alike(peer_of(tris_of(read)));
+    const std::string unfit = shapes::not_closed_manifold(*peer_to_mesh(welded)->blocks);
+    if (!unfit.empty()) {
+        state.SkipWithError(("not a closed 2-manifold: " + unfit).c_str());
+        return;
+    }
+    reduce_and_compare(state, welded, true);
+}
+
+const bool real_mesh_rows = [] {
+    const auto& list = real_meshes();
+    for (size_t i = 0; i < std::max<size_t>(list.size(), 1); ++i) {
+        const std::string name = "BM_ReduceRealMesh/" + (list.empty() ? std::string("none") : list[i].name);
+        benchmark::RegisterBenchmark(name.c_str(), BM_ReduceRealMesh, i)->Unit(benchmark::kMillisecond)->Iterations(1);
+    }
+    return true;
+}();
 
 }  // namespace
 

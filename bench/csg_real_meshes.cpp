@@ -14,13 +14,10 @@
 //
 // Usage: csg_real_meshes [folder (build/real_meshes)] [limit seconds (60)] [most meshes (all)]
 //                        [only meshes whose names hold this text]
-#include <dirent.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -28,7 +25,7 @@
 #include <vector>
 
 #include "bench/csg_child.h"
-#include "bench/peer_mesh.h"
+#include "bench/real_meshes.h"
 #include "commands/boolean/csg.h"
 #include "tests/boolean/campaign_solids.h"
 
@@ -38,74 +35,6 @@ struct Named {
     std::string name;
     PeerMesh mesh;
 };
-
-// An OFF file's polygons as triangle fans; false when unreadable.
-bool read_off(const std::string& path, PeerMesh* m) {
-    std::ifstream in(path);
-    std::string word;
-    auto next = [&](std::string* w) {
-        while (in >> *w) {
-            if ((*w)[0] != '#') return true;
-            std::string rest;
-            std::getline(in, rest);
-        }
-        return false;
-    };
-    if (!next(&word) || word != "OFF") return false;
-    long nv = 0, nf = 0, ne = 0;
-    if (!(next(&word) && (nv = std::atol(word.c_str())) > 0 && next(&word))) return false;
-    nf = std::atol(word.c_str());
-    if (!next(&word)) return false;
-    ne = std::atol(word.c_str());
-    (void)ne;
-    std::vector<double> xyz(size_t(nv) * 3);
-    for (double& v : xyz)
-        if (!(in >> v)) return false;
-    for (long f = 0; f < nf; ++f) {
-        long k;
-        if (!(in >> k) || k < 3) return false;
-        std::vector<uint32_t> idx(static_cast<size_t>(k));
-        for (uint32_t& i : idx)
-            if (!(in >> i) || i >= uint32_t(nv)) return false;
-        std::string rest;
-        std::getline(in, rest);  // colours
-        for (long j = 1; j + 1 < k; ++j) m->triangles.insert(m->triangles.end(), {idx[0], idx[size_t(j)], idx[size_t(j + 1)]});
-    }
-    // Scaled to 100 units along the longest side of the box, centred on the origin.
-    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
-    for (long i = 0; i < nv; ++i)
-        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[size_t(i * 3 + k)]), hi[k] = std::max(hi[k], xyz[size_t(i * 3 + k)]);
-    const double size = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
-    if (!(size > 0)) return false;
-    for (long i = 0; i < nv; ++i)
-        for (int k = 0; k < 3; ++k) m->xyz.push_back(float((xyz[size_t(i * 3 + k)] - (lo[k] + hi[k]) / 2) * 100 / size));
-    return true;
-}
-
-campaign::Tris tris_of(const PeerMesh& m) {
-    campaign::Tris t;
-    for (size_t i = 0; i < m.triangles.size(); i += 3) {
-        std::array<solidcheck::P3, 3> tri;
-        for (int k = 0; k < 3; ++k) {
-            const size_t v = m.triangles[i + size_t(k)] * 3;
-            tri[k] = {m.xyz[v], m.xyz[v + 1], m.xyz[v + 2]};
-        }
-        t.push_back(tri);
-    }
-    return t;
-}
-
-// The peer's mesh, wound counter-clockwise seen from outside as CGAL wants it (the
-// Box command's box runs the other way).
-PeerMesh peer_of(const campaign::Tris& t) {
-    const solidcheck::Soup s = solidcheck::soup_of(t);
-    const bool clockwise = solidcheck::signed_volume(s) > 0;
-    PeerMesh m;
-    for (const auto& p : s.v) m.xyz.insert(m.xyz.end(), {float(p[0]), float(p[1]), float(p[2])});
-    for (const auto& f : s.t)
-        m.triangles.insert(m.triangles.end(), {uint32_t(f[0]), uint32_t(f[clockwise ? 2 : 1]), uint32_t(f[clockwise ? 1 : 2])});
-    return m;
-}
 
 enum Result { kRight, kRefused, kWrongOpen, kWrongVolume, kNeverEnds, kResults };
 const char* kResultName[] = {"right", "refused", "open", "volume", "never-ends"};
@@ -130,15 +59,7 @@ int main(int argc, char** argv) {
     const std::string only = argc > 4 ? argv[4] : "";
     rtc_register_all();
 
-    std::vector<std::string> files;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".off") == 0) files.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(files.begin(), files.end());
+    const std::vector<std::string> files = off_files(folder);
     std::vector<Named> meshes;
     for (const std::string& f : files) {
         Named m{f.substr(0, f.size() - 4), {}};

@@ -50,35 +50,6 @@ std::unique_ptr<MESH3> to_mesh(const shapes::TriMesh& t) {
     return m;
 }
 
-// Why a block is not a closed, oriented 2-manifold by its vertex numbers (every edge
-// has two faces that run it opposite ways, the faces around each vertex make one
-// fan), or "" when it is.
-std::string not_closed_manifold(const MeshFaceBlock& b) {
-    std::map<std::pair<int32_t, int32_t>, int> directed;
-    std::map<int32_t, std::map<int32_t, int32_t>> fan;  // vertex: next corner -> the one after
-    for (const MeshFace& f : b.faces) {
-        int32_t v[3];
-        edge_pair_vertices(b.edges[f.e[0]], b.edges[f.e[1]], &v[0], &v[1], &v[2]);
-        for (int k = 0; k < 3; ++k) {
-            if (++directed[{v[k], v[(k + 1) % 3]}] > 1) return "edge run twice the same way";
-            if (!fan[v[k]].emplace(v[(k + 1) % 3], v[(k + 2) % 3]).second) return "fan repeats a corner";
-        }
-    }
-    for (const auto& [e, n] : directed)
-        if (!directed.count({e.second, e.first})) return "open edge";
-    for (const auto& [v, next] : fan) {
-        size_t steps = 0;
-        int32_t at = next.begin()->first;
-        do {
-            auto it = next.find(at);
-            if (it == next.end()) return "open fan";
-            at = it->second;
-        } while (++steps <= next.size() && at != next.begin()->first);
-        if (steps != next.size()) return "vertex with two fans";
-    }
-    return "";
-}
-
 }  // namespace
 
 // Closed meshes like scans (jittered corners) are reduced to half, and stay closed
@@ -102,7 +73,7 @@ TEST(MeshReduce, ClosedMeshesLikeScansAreReduced) {
         }
         EXPECT_EQ(triangle_count(r.result), c.mesh.faces.size() / 2);
         EXPECT_EQ(unsound(r.result), "");
-        EXPECT_EQ(not_closed_manifold(*r.result->blocks), "");
+        EXPECT_EQ(shapes::not_closed_manifold(*r.result->blocks), "");
     }
 }
 
