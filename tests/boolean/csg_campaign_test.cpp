@@ -93,3 +93,13 @@ TEST(CsgCampaign, CheckAgreesWithExactVolumes) {
     for (const auto& [tris, verdict] : cases)
         EXPECT_EQ(solidcheck::judge(campaign::to_mesh(tris).get(), e, 2, 0).verdict, verdict);
 }
+
+// A sphere and one a hair smaller: their faces lie within the clipping's distance of
+// each other's planes on one side only, and the exact figure lost a tenth of the
+// smaller sphere.
+TEST(CsgCampaign, CommonVolumeOfNearlyCoincidentSpheres) {
+    const solidcheck::Soup a = solidcheck::soup_of(campaign::sphere({0, 0, 0}, 0, 8, 12, 12)),
+                           b = solidcheck::soup_of(campaign::sphere({0, 0, 0}, 0, 8 * (1 - 2e-7), 12, 12));
+    const solidcheck::Expected e = solidcheck::expected_volumes(a, b, true);
+    EXPECT_NEAR(e.common, e.b, e.tolerance);
+}
