@@ -103,3 +103,17 @@ TEST(CsgCampaign, CommonVolumeOfNearlyCoincidentSpheres) {
     const solidcheck::Expected e = solidcheck::expected_volumes(a, b, true);
     EXPECT_NEAR(e.common, e.b, e.tolerance);
 }
+
+// Boxes in general position overlapping by a unit cube: a union that keeps both whole
+// (one shell through the other) is a unit too large, within the allowance for faces
+// the engine may move where solids touch (6 here).
+TEST(CsgCampaign, UnionKeepingBothShellsIsWrong) {
+    const campaign::Pair p{campaign::kBox, campaign::kBox, campaign::kGeneral, 0,
+                           campaign::box({0, 0, 0}, {10, 10, 10}), campaign::box({9, 9, 9}, {10, 10, 10})};
+    const solidcheck::Soup sa = solidcheck::soup_of(p.a), sb = solidcheck::soup_of(p.b);
+    campaign::Tris both = p.a;
+    both.insert(both.end(), p.b.begin(), p.b.end());
+    const solidcheck::Judgement j = solidcheck::judge(campaign::to_mesh(both).get(), solidcheck::expected_volumes(sa, sb, true),
+                                                      0, campaign::volume_allowance(p, sa, sb));
+    EXPECT_EQ(j.verdict, solidcheck::Verdict::wrong);
+}
