@@ -113,7 +113,8 @@ TEST(CsgCampaign, UnionKeepingBothShellsIsWrong) {
     const solidcheck::Soup sa = solidcheck::soup_of(p.a), sb = solidcheck::soup_of(p.b);
     campaign::Tris both = p.a;
     both.insert(both.end(), p.b.begin(), p.b.end());
-    const solidcheck::Judgement j = solidcheck::judge(campaign::to_mesh(both).get(), solidcheck::expected_volumes(sa, sb, true),
-                                                      0, campaign::volume_allowance(p, sa, sb));
-    EXPECT_EQ(j.verdict, solidcheck::Verdict::wrong);
+    const solidcheck::Expected e = solidcheck::expected_volumes(sa, sb, true);
+    const auto union_of_both = campaign::to_mesh(both);
+    EXPECT_EQ(solidcheck::judge(union_of_both.get(), e, 0, campaign::volume_allowance(p, sa, sb)).verdict,
+              solidcheck::Verdict::wrong);
 }
