@@ -177,7 +177,7 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             raise(ctx, 42191, "Solids only touch");
         // A solid closed as given but opened by the weld (edges shorter than the
         // tolerance) must still give a closed result.
-        if ((sa.closed || ctx.a.given_closed) && (sb.closed || ctx.b.given_closed))
+        if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
             verify_result(ctx, operation, sa.volume, sb.volume);
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");

@@ -170,9 +170,6 @@ struct Solid {
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
     bool crowded = false;  // some edge has been given more than two faces
-    // Closed as given, by the identity of its corners' coordinates, before any weld
-    // (which can open a solid whose edges are shorter than the tolerance).
-    bool given_closed = false;
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
     std::vector<Face*> made;       // every face made after loading
@@ -300,6 +297,10 @@ void rank_faces(Solid& s);
 void index_new_face(Solid& s, Face* f);
 void reverse_face(Face* f);
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh);
+// Whether the mesh is closed as given, by the identity of its corners' coordinates,
+// before any weld (which can open a solid whose edges are shorter than the
+// tolerance). Asked only of a solid that loaded open: it sorts every corner.
+bool closed_as_given(const MESH3* mesh);
 void height_check(Context& ctx);
 void check_solid(Context& ctx, Solid& s, int operation);
 // Largest number of re-casts of one ray before the engine gives up with 42191.

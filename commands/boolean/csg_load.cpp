@@ -146,6 +146,19 @@ bool finite(const MeshVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// The vertex indices of a face's corners; false when an edge or vertex index lies
+// outside the block (the face is skipped).
+bool corners_of(const MeshFaceBlock& b, const MeshFace& mf, int32_t idx[3]) {
+    const auto nv = static_cast<int64_t>(b.vertices.size());
+    const auto ne = static_cast<int64_t>(b.edges.size());
+    for (int32_t e : mf.e)
+        if (e < 0 || e >= ne) return false;
+    edge_pair_vertices(b.edges[mf.e[0]], b.edges[mf.e[1]], &idx[0], &idx[1], &idx[2]);
+    for (int k = 0; k < 3; ++k)
+        if (idx[k] < 0 || idx[k] >= nv) return false;
+    return true;
+}
+
 using Corner = std::tuple<float, float, float>;
 
 // Whether the triangles (three corners each) use every edge between two distinct
@@ -255,24 +268,15 @@ void reverse_face(Face* f) {
 
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
     std::vector<Vertex*> known;
-    std::vector<Corner> given;
     for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
-        const auto nv = static_cast<int64_t>(b->vertices.size());
-        const auto ne = static_cast<int64_t>(b->edges.size());
         known.assign(b->vertices.size(), nullptr);
         if (!ctx.plain_pairs) s.weld.reserve(s.weld.size() + b->vertices.size());
         for (const MeshFace& mf : b->faces) {
-            bool ok = true;
-            for (int32_t e : mf.e) ok = ok && e >= 0 && e < ne;
-            if (!ok) continue;
             int32_t idx[3];
-            edge_pair_vertices(b->edges[mf.e[0]], b->edges[mf.e[1]], &idx[0], &idx[1], &idx[2]);
-            for (int32_t i : idx) ok = ok && i >= 0 && i < nv;
-            if (!ok) continue;
+            if (!corners_of(*b, mf, idx)) continue;
             const MeshVertex* mv[3] = {&b->vertices[idx[0]], &b->vertices[idx[1]], &b->vertices[idx[2]]};
             for (const MeshVertex* v : mv) {
                 if (!finite(*v)) raise(ctx, 42189, "Coordinate is not finite");
-                given.emplace_back(v->x, v->y, v->z);
             }
             D3 p[3];
             for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};
@@ -296,7 +300,18 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             }
         }
     }
-    s.given_closed = corners_closed(given);
+}
+
+bool closed_as_given(const MESH3* mesh) {
+    std::vector<Corner> given;
+    for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
+        for (const MeshFace& mf : b->faces) {
+            int32_t idx[3];
+            if (!corners_of(*b, mf, idx)) continue;
+            for (int32_t i : idx) given.emplace_back(b->vertices[i].x, b->vertices[i].y, b->vertices[i].z);
+        }
+    }
+    return corners_closed(given);
 }
 
 void height_check(Context& ctx) {

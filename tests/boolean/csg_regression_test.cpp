@@ -213,7 +213,9 @@ TEST(CsgRegression, ConeWithTopEdgesBelowTheTolerance) {
     const campaign::Tris cone = campaign::cone({10, 10, 22}, {10, 10, 10}, 5.5, 0.012, 0, 12);
     ASSERT_LT(campaign::shortest_edge(cone), kCsgTolerance);
     for (const campaign::Tris& box : {campaign::box({0, 0, 0}, {20, 20, 10}), campaign::box({7, 8, 15}, {9, 6, 12})}) {
-        const campaign::PairOutcome o = campaign::run_pair({campaign::kBox, campaign::kCone, 0, 0, box, cone});
+        // A top ring finer than the tolerance is no general position.
+        const campaign::PairOutcome o =
+            campaign::run_pair({campaign::kBox, campaign::kCone, campaign::kFaceContact, 0, box, cone});
         ASSERT_TRUE(o.inputs_sound);
         for (int op = 0; op < 4; ++op)
             EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "op " << op << ": " << o.op[op].why;
