@@ -38,8 +38,8 @@ if command -v clang++ >/dev/null 2>&1; then
     CXX=clang++ cmake -S . -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
           -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -DNDEBUG" \
           -DZELO_BUILD_FUZZ=ON -DZELO_BUILD_TESTS=OFF -DZELO_BUILD_BENCH=ON -DZELO_BENCH_SELECT= >/dev/null
-    mapfile -t FUZZ_OBJECTS < <(ninja -C "$FUZZ_BUILD" -t targets all |
-                                grep -oE '^(fuzz|bench)/CMakeFiles/[^:]+\.o' | sort -u)
+    mapfile -t FUZZ_OBJECTS < <(ninja -C "$FUZZ_BUILD" -t inputs all |
+                                grep -E '^(fuzz|bench)/CMakeFiles/.*\.o$')
     ninja -C "$FUZZ_BUILD" -j "$JOBS" "${FUZZ_OBJECTS[@]}"
 fi
 
