@@ -20,8 +20,6 @@ namespace {
 
 DimColourChooser g_chooser = nullptr;
 
-QWidget* active_parent() { return QApplication::activeWindow(); }
-
 QColor palette_colour(int index) {
     float rgba[4];
     colour_index_rgb(rgba, dim_display_colour(index, g_display.black_background));
@@ -188,13 +186,13 @@ void CDimSettingsDlg::DoDataExchange(CDataExchange* dx) {
 namespace {
 
 int run_text_dialog(VIEW*, DimTextDialogData* data) {
-    CDimTextDlg dlg(active_parent(), data);
+    CDimTextDlg dlg(QApplication::activeWindow(), data);
     return dlg.DoModalHelp(40082) == IDOK ? 1 : 0;
 }
 
 bool run_settings_dialog(VIEW*, DimSettingsValues* values) {
     DimSettingsValues edited = *values;
-    CDimSettingsDlg dlg(active_parent(), &edited);
+    CDimSettingsDlg dlg(QApplication::activeWindow(), &edited);
     if (dlg.DoModalHelp(40094) != IDOK) return false;
     *values = edited;
     return true;

@@ -96,8 +96,6 @@ QPixmap method_picture(uint32_t title_id, int method) {
     return pm;
 }
 
-QWidget* active_parent() { return QApplication::activeWindow(); }
-
 // Fills a combo with names (and "(none)" first when asked) and selects `current`.
 template <class T>
 void fill_combo(QComboBox* box, const std::vector<T*>& items, bool with_none, const T* current) {
@@ -281,15 +279,15 @@ namespace {
 class QtDraw2dDialogs : public Draw2dDialogs {
   public:
     int polygon_count(VIEW*, int current) override {
-        CPolygonDlg dlg(active_parent(), current);
+        CPolygonDlg dlg(QApplication::activeWindow(), current);
         return dlg.DoModal() == IDOK ? dlg.count() : -1;
     }
     bool text_settings(VIEW* view) override {
-        CTextSettingsDlg dlg(active_parent(), view);
+        CTextSettingsDlg dlg(QApplication::activeWindow(), view);
         return dlg.DoModalHelp(40016) == IDOK;
     }
     int hatch_style(VIEW* view) override {
-        CHatchStyleDlg dlg(active_parent(), view);
+        CHatchStyleDlg dlg(QApplication::activeWindow(), view);
         return dlg.DoModalHelp(40017) == IDOK ? 0 : -1;
     }
 };

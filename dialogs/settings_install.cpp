@@ -14,14 +14,13 @@
 void export_command(CSView* v);
 
 int export_view_to(VIEW* view, const std::string& path, int type) {
-    ExportRequest r;
+    ExportFileRequest r;
     std::snprintf(r.path, sizeof r.path, "%s", path.c_str());
     r.type = type;
     return export_file_by_type(view, &r);
 }
 
-// The file choices of the block commands (dialogs/xfile.h; its export request type
-// is not the exchange's, so the two headers stay in separate files).
+// The file choices of the block commands (dialogs/xfile.h).
 bool choose_block_file(std::string* name, const char* pattern, bool save);
 
 namespace {

@@ -72,7 +72,7 @@ void tell_save_failure(const char* path, int code) {
                   error_code_text(code, path, FileAccess::write).c_str());
 }
 
-int export_file_by_type(VIEW* view, const ExportRequest* request) {
+int export_file_by_type(VIEW* view, const ExportFileRequest* request) {
     if (!view || !request || !request->path[0]) return 13;
     MODEL* model = view_drawing(view);
     if (!model) return 13;

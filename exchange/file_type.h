@@ -33,8 +33,8 @@ int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skip
 void tell_load_failure(const char* path, int code);
 void tell_save_failure(const char* path, int code);
 
-// What the export dialog hands the exporter.
-struct ExportRequest {
+// A path and the type to write it in, for export_file_by_type.
+struct ExportFileRequest {
     char path[256] = {0};
     int type = 0;     // the chosen type's code (0: by the path's extension)
     int options = 0;  // options of the chosen type
@@ -43,7 +43,7 @@ struct ExportRequest {
 // Writes the view's drawing in the type of the request's path: the native drawing
 // through drawing_file_save (plain). 22 for other types (after its message); a
 // failed save is told.
-int export_file_by_type(VIEW* view, const ExportRequest* request);
+int export_file_by_type(VIEW* view, const ExportFileRequest* request);
 
 // Argument of the Load Block command.
 struct LoadBlockArgs {
