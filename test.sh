@@ -31,7 +31,8 @@ cmake --build "$BUILD" -j "$JOBS"
 # The libFuzzer targets need clang: compile them with it, and with them the benchmark
 # programs of the engine, so that both stay compilable. Only their own sources are
 # compiled (no library, no link): the sanitizer build above links every fuzz target
-# into its corpus replay, and bench/run.sh builds and links the benchmarks. Nothing of
+# into its corpus replay (with GCC's runtime and the whole program, where a campaign
+# links the engine alone), and bench/run.sh builds and links the benchmarks. Nothing of
 # this runs here, so it is compiled without optimisation or debug information.
 if command -v clang++ >/dev/null 2>&1; then
     FUZZ_BUILD=${ZELO_FUZZ_BUILD_DIR:-build/fuzz}
@@ -40,6 +41,9 @@ if command -v clang++ >/dev/null 2>&1; then
           -DZELO_BUILD_FUZZ=ON -DZELO_BUILD_TESTS=OFF -DZELO_BUILD_BENCH=ON -DZELO_BENCH_SELECT= >/dev/null
     mapfile -t FUZZ_OBJECTS < <(ninja -C "$FUZZ_BUILD" -t inputs all |
                                 grep -E '^(fuzz|bench)/CMakeFiles/.*\.o$')
+    if [ ${#FUZZ_OBJECTS[@]} -eq 0 ]; then
+        echo "test.sh: no fuzz or benchmark sources found in $FUZZ_BUILD" >&2; exit 1
+    fi
     ninja -C "$FUZZ_BUILD" -j "$JOBS" "${FUZZ_OBJECTS[@]}"
 fi
 
