@@ -236,12 +236,3 @@ int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* s
         return 0;
     }
 }
-
-int contour_pick(VIEW** view_ref, std::vector<Vec3>* chain, object** obj) {
-    VIEW* v = *view_ref;
-    if (!v) return kStepCancelled;
-    view_set_input_mode(v, 1);
-    const int code = curve_pick(view_ref, kPromptSelectTheContour, CurveKind::kLineWork, nullptr, nullptr, 0, chain, obj);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
-    return code;
-}

@@ -73,6 +73,3 @@ enum class CurveKind {
 // step's code.
 int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* skip, InputOptionsFn options,
                uint32_t help, std::vector<Vec3>* chain, object** obj);
-// The contour picker of the settings dialogs: curve_pick of any line work under
-// "Select the contour".
-int contour_pick(VIEW** view_ref, std::vector<Vec3>* chain, object** obj);
