@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "commands/model3d/chains.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/flat_polygon.h"
 #include "commands/model3d/model3d.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "commands/model3d/chains.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/sweep_surface.h"
 #include "graphics/view/projection.h"

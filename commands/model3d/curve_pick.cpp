@@ -1,6 +1,6 @@
 // Choosing objects and picking curves for the swept-surface commands (declared in
-// contour_pick.h).
-#include "commands/model3d/contour_pick.h"
+// curve_pick.h).
+#include "commands/model3d/curve_pick.h"
 
 #include <algorithm>
 #include <cmath>
