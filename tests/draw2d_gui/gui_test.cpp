@@ -71,7 +71,7 @@ class DrawGui : public ::testing::Test {
         QWidget* button = act ? bar->widgetForAction(act) : nullptr;
         ASSERT_NE(button, nullptr);
         ASSERT_TRUE(button->isEnabled());
-        gui_schedule(std::move(steps), 120);
+        gui_schedule(std::move(steps));
         QTest::mouseClick(button, Qt::LeftButton);
         gui_settle();
     }
