@@ -135,9 +135,10 @@ class GlimpseGui : public ::testing::Test {
             if (auto* g = dynamic_cast<CGlimpseFrame*>(w)) return g;
         return nullptr;
     }
+    // The view's picture once the program has handled what is queued (grabbing
+    // renders the frame itself).
     QImage picture(CGLimpseView* v) {
-        v->update();
-        settle(120);
+        msg_dispatch_pending();
         return v->grabFramebuffer();
     }
     std::unique_ptr<CMainApp> app;
