@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "commands/model3d/chains.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/flat_polygon.h"
 #include "commands/model3d/model3d.h"
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (r == 0 && stroke.size() > static_cast<size_t>(m) + 1) std::abort();
         std::vector<Vec3> picked = stroke;
         const bool closed = (stroke.size() & 1) != 0;
-        if (contour_make_closed_start(vp, &picked, pick, closed) != (picked.empty() ? 0 : 1)) std::abort();
+        if (curve_start_at_pick(vp, &picked, pick, closed) != (picked.empty() ? 0 : 1)) std::abort();
         if (closed && !picked.empty() && std::memcmp(&picked.front(), &picked.back(), sizeof(Vec3)) != 0) std::abort();
         contours.push_back(std::move(stroke));
     }

@@ -16,7 +16,6 @@
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
-#include "commands/model3d/contour.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/units/units_hooks.h"
 #include "exchange/file_type.h"
@@ -106,7 +105,6 @@ bool CMainApp::InitInstance(const std::string& file) {
     const QRect sg = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     placement_ = window_placement_load(sg.width(), sg.height());
 
-    contour_init();
     model_hooks_install();
     units_install_hooks();
     input_install_hooks();

@@ -5,7 +5,7 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "model/services/log.h"
 #include "commands/model3d/model3d.h"

@@ -9,7 +9,7 @@
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/model3d/chains.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"

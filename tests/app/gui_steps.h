@@ -1,5 +1,5 @@
-// Timed steps of the real-window tests: user actions run one after another from the
-// event loop while a command waits for input, the wait for them to end with the
+// Steps of the real-window tests: user actions run one after another from the event
+// loop while a command waits for input, the wait for them to end with the
 // program's queues emptied, and screenshots of the screen.
 #pragma once
 
@@ -19,27 +19,35 @@
 // Runners not yet through their steps.
 inline int g_gui_runners = 0;
 
-// Runs `steps` one after another from the event loop, each `ms` milliseconds after the
-// last; the runner deletes itself after the last step.
+// Whether the program is at rest: its message queue is empty, so whatever the last
+// step caused has been handled (a command waits for its next input, or has ended).
+inline bool gui_at_rest() { return msg_queue_size() == 0; }
+
+// Runs `steps` one after another from the event loop, each once the program is at
+// rest after the last (looked at every few milliseconds); the runner deletes itself
+// after the last step.
 struct GuiStepRunner {
     std::vector<std::function<void()>> steps;
     size_t next = 0;
-    int ms = 150;
     void tick() {
+        if (!gui_at_rest()) {
+            QTimer::singleShot(5, [this] { tick(); });
+            return;
+        }
         if (next >= steps.size()) {
             --g_gui_runners;
             delete this;
             return;
         }
         steps[next++]();
-        QTimer::singleShot(ms, [this] { tick(); });
+        QTimer::singleShot(5, [this] { tick(); });
     }
 };
 
-inline void gui_schedule(std::vector<std::function<void()>> steps, int ms = 150) {
-    auto* r = new GuiStepRunner{std::move(steps), 0, ms};
+inline void gui_schedule(std::vector<std::function<void()>> steps) {
+    auto* r = new GuiStepRunner{std::move(steps), 0};
     ++g_gui_runners;
-    QTimer::singleShot(ms, [r] { r->tick(); });
+    QTimer::singleShot(5, [r] { r->tick(); });
 }
 
 // Dispatches what the program's message queue and Qt's deferred deletes hold, a few

@@ -12,6 +12,8 @@
 #include "app_session.h"
 #include "commands/input/input.h"
 #include "dialogs/typed_input.h"
+#include "model/services/prefs.h"
+#include "model/services/profile.h"
 #include "platform/dialog.h"
 #include "platform/file_choice.h"
 #include "shell/cmd_ids.h"
@@ -24,14 +26,31 @@
 
 namespace {
 
+// Each test starts from a settings file of its own (the window placement, recent
+// files and preferences a session writes at its end stay with it) and gives back the
+// preferences, the settings file, the command slot it may replace and the modal hook.
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        saved_settings_ = settings_path();
+        saved_prefs_ = g_prefs;
+        saved_command_ = CSView::CommandFunction(15500);
+        saved_modal_ = platform_set_modal_hook(nullptr);
+        platform_set_modal_hook(saved_modal_);
+        const std::string own = AppTestEnvironment::dir() + "/config/" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        ASSERT_EQ(settings_open(own), 0);
         app = std::make_unique<CMainApp>();
         ASSERT_TRUE(app->InitInstance(""));
         app_session_settle();
     }
-    void TearDown() override { app_session_end(app, &app_session_settle); }
+    void TearDown() override {
+        if (app) app_session_end(app, &app_session_settle);
+        platform_set_modal_hook(saved_modal_);
+        CSView::SetCommandFunction(15500, saved_command_);
+        settings_open(saved_settings_);
+        g_prefs = saved_prefs_;
+    }
     CMainFrame* frame() { return app->main_frame(); }
     QMdiArea* area() { return frame()->mdi_area(); }
     // The menu of the menu bar shown now whose title is `title`.
@@ -59,6 +78,12 @@ class WindowTest : public ::testing::Test {
         return path;
     }
     std::unique_ptr<CMainApp> app;
+
+  private:
+    std::string saved_settings_;
+    Preferences saved_prefs_;
+    CommandFn saved_command_ = nullptr;
+    ModalDialogHook saved_modal_;
 };
 
 TEST_F(WindowTest, RecentFilesFollowSaveAsOpenAndSave) {
@@ -172,7 +197,6 @@ TEST_F(WindowTest, ACommandsCheckMarkGoesWhenItEnds) {
     static CMainFrame* mf;
     static bool checked_while_running;
     mf = frame();
-    const CommandFn saved = CSView::CommandFunction(15500);
     CSView::SetCommandFunction(15500, [](void* arg) -> int {
         VIEW* view = *static_cast<VIEW**>(arg);
         mf->update_actions();
@@ -186,7 +210,6 @@ TEST_F(WindowTest, ACommandsCheckMarkGoesWhenItEnds) {
     EXPECT_TRUE(checked_while_running);
     frame()->update_actions();
     EXPECT_FALSE(frame()->action(15500)->isChecked());
-    CSView::SetCommandFunction(15500, saved);
 }
 
 TEST_F(WindowTest, DialogsAreWideEnoughForTheirCaptions) {

@@ -18,6 +18,7 @@
 
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
+#include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
@@ -65,12 +66,6 @@ int polyline_steps(void* arg) {
         input_set_point(view, a, 0);
     }
     return 0;
-}
-
-int count_children(CONTAINER* c) {
-    int n = 0;
-    for (ZDLIST* p = c->children; p; p = p->next == c->children ? nullptr : p->next) ++n;
-    return n;
 }
 
 void screenshot(const char* name) {
@@ -134,7 +129,7 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
     EXPECT_NEAR(g_points[0].y, want.y, 1e-3);
     MODEL* m = v->document()->drawing();
     auto* layer = rtc_cast<LAYER>(m->first_child());
-    ASSERT_EQ(count_children(layer), 1);
+    ASSERT_EQ(scene_children(layer).size(), 1u);
     // The line is in the canvas: the pixel under the middle of the segment is not
     // the background.
     Canvas* c = v->canvas();
@@ -167,7 +162,7 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
     ASSERT_EQ(windows(), 1);
     CSView* back = frame()->active_view();
     ASSERT_NE(back, nullptr);
-    EXPECT_EQ(count_children(rtc_cast<LAYER>(static_cast<CDoc*>(doc)->drawing()->first_child())), 1);
+    EXPECT_EQ(scene_children(rtc_cast<LAYER>(static_cast<CDoc*>(doc)->drawing()->first_child())).size(), 1u);
     // The window comes back where its VIEW was.
     EXPECT_EQ(back->frame()->geometry(), placed);
 

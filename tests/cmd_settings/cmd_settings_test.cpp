@@ -13,7 +13,6 @@
 #include <string>
 
 #include "commands/dimension/dim_settings.h"
-#include "commands/model3d/contour.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "model/services/ini_store.h"
 #include "model/services/profile.h"
@@ -186,8 +185,6 @@ TEST_F(CmdSettingsTest, SettersKeepTheirBounds) {
     draw3d_set_font(nullptr);
     EXPECT_STREQ(draw3d_font(), "");
     EXPECT_EQ(draw3d_key(22), nullptr);
-    contour_init();
-    EXPECT_TRUE(contour_initialised());
 }
 
 }  // namespace

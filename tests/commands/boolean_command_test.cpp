@@ -40,17 +40,6 @@ MESH3* scene_box(CONTAINER* into, float x, float y, float size, int colour, floa
     return scene_add(into, m.release());
 }
 
-std::vector<MESH3*> meshes_in(CONTAINER* c) {
-    std::vector<MESH3*> out;
-    ZDLIST* p = c->children;
-    if (!p) return out;
-    do {
-        if (auto* m = rtc_cast<MESH3>(p)) out.push_back(m);
-        p = p->next;
-    } while (p != c->children);
-    return out;
-}
-
 std::vector<ZOBJ*> selected(VIEW* v) {
     std::vector<ZOBJ*> out;
     for (RefNode* n = v->selection->refs; n; n = n->next)
@@ -124,7 +113,7 @@ TEST(BooleanCommands, UnionPromptsAndResult) {
         std::vector<int> asked;
         for (int p : s.h.shown_prompts()) asked.push_back(p);
         EXPECT_EQ(asked, c.prompts);
-        const auto left = meshes_in(s.layer);
+        const auto left = scene_children_of<MESH3>(s.layer);
         ASSERT_EQ(left.size(), 2u);  // C and the result
         MESH3* result = left[0] == s.c ? left[1] : left[0];
         EXPECT_NEAR(shapes::volume(result), 14000, 1);
@@ -135,7 +124,7 @@ TEST(BooleanCommands, UnionPromptsAndResult) {
         EXPECT_TRUE(selected(s.h.view()).empty());
         // One undo brings the operands back, with their own colours.
         ASSERT_EQ(model_undo(s.h.model()), 0);
-        const auto back = meshes_in(s.layer);
+        const auto back = scene_children_of<MESH3>(s.layer);
         EXPECT_EQ(back.size(), 3u);
         EXPECT_EQ(s.a->colour, 3);
         EXPECT_EQ(s.b->colour, 5);
@@ -167,7 +156,7 @@ TEST(BooleanCommands, EscAtEachPromptChangesNothing) {
         c.script(s);
         EXPECT_EQ(s.h.run(c.command), 0);
         EXPECT_EQ(s.h.script_left(), 0u);
-        EXPECT_EQ(meshes_in(s.layer).size(), 3u);
+        EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 3u);
         EXPECT_EQ(selected(s.h.view()), before);
         EXPECT_EQ(s.a->colour, colour_a);
         EXPECT_EQ(s.h.model()->undo_levels, 0);
@@ -205,14 +194,14 @@ TEST(BooleanCommands, SubtractionAndIntersectionOperands) {
         EXPECT_EQ(s.h.run(c.command), 0);
         EXPECT_EQ(s.h.script_left(), 0u);
         EXPECT_EQ(s.h.shown_prompts(), c.prompts);
-        const auto after = meshes_in(s.layer);
+        const auto after = scene_children_of<MESH3>(s.layer);
         EXPECT_EQ(after.size(), c.meshes_after);
         double sum = 0;
         for (MESH3* m : after)
             if (m != s.c) sum += shapes::volume(m);
         EXPECT_NEAR(sum, c.volume_sum, 1);
         ASSERT_EQ(model_undo(s.h.model()), 0);
-        EXPECT_EQ(meshes_in(s.layer).size(), 3u);
+        EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 3u);
     }
 }
 
@@ -227,14 +216,14 @@ TEST(BooleanCommands, MeshesInsideASelectedGroup) {
     ASSERT_EQ(buffer_add(s.h.view()->selection, g), 0);
     EXPECT_EQ(s.h.run(kCmdJoinMeshes), 0);
     EXPECT_TRUE(s.h.shown_prompts().empty());
-    const auto top = meshes_in(s.layer);
+    const auto top = scene_children_of<MESH3>(s.layer);
     ASSERT_EQ(top.size(), 2u);  // C and the joined mesh
     MESH3* joined = top[0] == s.c ? top[1] : top[0];
     size_t faces = 0;
     for (const MeshFaceBlock* b = joined->blocks; b; b = b->next) faces += b->faces.size();
     EXPECT_EQ(faces, 24u);
     EXPECT_TRUE(selected(s.h.view()).empty());  // the group's reference is cleared
-    EXPECT_TRUE(meshes_in(g).empty());
+    EXPECT_TRUE(scene_children_of<MESH3>(g).empty());
 }
 
 TEST(BooleanCommands, FailuresChangeNothing) {
@@ -251,14 +240,14 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         EXPECT_EQ(s.h.run(kCmdUnion), 8);
         ASSERT_EQ(boxes.seen.size(), 1u);
         EXPECT_NE(boxes.seen[0].text.find("unsupported version of object geometry"), std::string::npos);
-        EXPECT_EQ(meshes_in(s.layer).size(), 4u);
+        EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
         EXPECT_EQ(selected(s.h.view()), std::vector<ZOBJ*>{s.a});
         EXPECT_EQ(s.h.model()->undo_levels, 0);
         // Three operands, the refused one last: the running result of the first two goes.
         select_at(s.h, s.in_b);
         select_at(s.h, {155, 155, 0});
         EXPECT_EQ(s.h.run(kCmdUnion), 8);
-        EXPECT_EQ(meshes_in(s.layer).size(), 4u);
+        EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
         EXPECT_EQ(selected(s.h.view()).size(), 3u);
         EXPECT_EQ(s.h.model()->undo_levels, 0);
         buffer_clear(s.h.view()->selection);
@@ -266,7 +255,7 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         // The same with the intersection, the refused mesh as the tool.
         s.h.click({155, 155, 0});
         EXPECT_EQ(s.h.run(kCmdIntersection), 8);
-        EXPECT_EQ(meshes_in(s.layer).size(), 4u);
+        EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
         EXPECT_EQ(s.h.model()->undo_levels, 0);
         g_prefs.undo_mode = -1;
     }
@@ -277,7 +266,7 @@ TEST(BooleanCommands, UndoOffKeepsNoLevel) {
     g_prefs.undo_mode = 0;
     s.h.click(s.in_a).click(s.in_b);
     EXPECT_EQ(s.h.run(kCmdUnion), 0);
-    EXPECT_EQ(meshes_in(s.layer).size(), 2u);
+    EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 2u);
     EXPECT_EQ(s.h.model()->undo_levels, 0);
     g_prefs.undo_mode = -1;
 }
@@ -301,7 +290,7 @@ TEST(BooleanCommands, JoinOfDegenerateTrianglesIsRefusedWithItsReason) {
     EXPECT_EQ(s.h.run(kCmdJoinMeshes), 13);
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_NE(boxes.seen[0].text.find("no usable face"), std::string::npos) << boxes.seen[0].text;
-    EXPECT_EQ(meshes_in(s.layer).size(), 5u);
+    EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 5u);
     EXPECT_EQ(selected(s.h.view()).size(), 2u);
     EXPECT_EQ(s.h.model()->undo_levels, 0);
 }

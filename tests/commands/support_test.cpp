@@ -3,6 +3,8 @@
 // of all views with a failing push, the model hooks and the cursor angle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
@@ -22,17 +24,6 @@ XPLINE* new_line(std::initializer_list<Vec3> pts) {
     auto x = rtc_make<XPLINE>();
     x->control = scene_plist(pts);
     return x.release();
-}
-
-size_t child_count(CONTAINER* c) {
-    size_t n = 0;
-    if (!c->children) return 0;
-    ZDLIST* p = c->children;
-    do {
-        ++n;
-        p = p->next;
-    } while (p != c->children);
-    return n;
 }
 
 TEST(AddObject, CurrentAttributesAccuracyAndOwnership) {
@@ -86,7 +77,7 @@ TEST(AddObject, IntoAGroupWithoutUndoButWithExtents) {
     views_compute_extents(v);
     EXPECT_EQ(drawing_add_object(v, new_line({{300, 300, 0}, {310, 300, 0}}), 0, 1), 0);
     EXPECT_EQ(h.model()->undo_levels, levels);
-    EXPECT_EQ(child_count(group), 1u);
+    EXPECT_EQ(scene_children(group).size(), 1u);
     EXPECT_NEAR(view_extents(v).max.x, 310.25, 1e-4);  // half the 0.5 line width beyond the end
     EXPECT_GE(h.modified, 1);
 }
@@ -101,20 +92,20 @@ TEST(UndoRedo, AllTheWayBackAndForthRestoresDrawingAndExtents) {
     for (int i = 0; i < 6; ++i)
         ASSERT_EQ(drawing_add_object(v, new_line({{float(10 * i), 0, 0}, {float(10 * i + 5), float(i), 0}}), 0, 1), 0);
     const BBox full = view_extents(h.view(1));
-    const size_t n = child_count(layer);
+    const size_t n = scene_children(layer).size();
     for (int i = 0; i < 6; ++i) cmd_undo(v);
-    EXPECT_EQ(child_count(layer), 0u);
+    EXPECT_EQ(scene_children(layer).size(), 0u);
     EXPECT_TRUE(bbox_is_empty(view_extents(h.view(1))));
     EXPECT_TRUE(bbox_is_empty(empty));
     cmd_undo(v);  // nothing left: silently nothing
     for (int i = 0; i < 6; ++i) cmd_redo(v);
-    EXPECT_EQ(child_count(layer), n);
+    EXPECT_EQ(scene_children(layer).size(), n);
     const BBox again = view_extents(h.view(1));
     EXPECT_FLOAT_EQ(again.min.x, full.min.x);
     EXPECT_FLOAT_EQ(again.max.x, full.max.x);
     EXPECT_FLOAT_EQ(again.max.y, full.max.y);
     cmd_redo(v);
-    EXPECT_EQ(child_count(layer), n);
+    EXPECT_EQ(scene_children(layer).size(), n);
 }
 
 TEST(UndoRedo, RefusedWhileACommandWaits) {
@@ -129,9 +120,9 @@ TEST(UndoRedo, RefusedWhileACommandWaits) {
     h.call([](Harness& hh) { cmd_undo(hh.view()); }).esc();
     h.run(kProbe);
     EXPECT_EQ(h.beeps, 1);
-    EXPECT_EQ(child_count(scene_layer(h.model())), 1u);
+    EXPECT_EQ(scene_children(scene_layer(h.model())).size(), 1u);
     cmd_undo(h.view());
-    EXPECT_EQ(child_count(scene_layer(h.model())), 0u);
+    EXPECT_EQ(scene_children(scene_layer(h.model())).size(), 0u);
 }
 
 TEST(StyleFallback, UndoneStylesAndLayersInEveryView) {
@@ -314,13 +305,7 @@ TEST(ViewState, CursorAngleArmsAndIndependentMaterialCopies) {
 
 namespace {
 bool in_layer(LAYER* layer, const object* o) {
-    if (!layer->children) return false;
-    ZDLIST* p = layer->children;
-    do {
-        if (p == o) return true;
-        p = p->next;
-    } while (p != layer->children);
-    return false;
+    return std::ranges::count(scene_children(layer), o) != 0;
 }
 }  // namespace
 

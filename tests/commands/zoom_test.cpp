@@ -12,6 +12,21 @@
 
 namespace {
 
+// The zoom tests set the scale rounding and the zoom-window method; each test
+// gives the preferences back as it found them.
+class ZoomPrefs : public ::testing::Test {
+  protected:
+    void SetUp() override { saved_ = g_prefs; }
+    void TearDown() override { g_prefs = saved_; }
+
+  private:
+    Preferences saved_;
+};
+using ZoomWindow = ZoomPrefs;
+using ZoomLimit = ZoomPrefs;
+using Extents = ZoomPrefs;
+using ZoomCommand = ZoomPrefs;
+
 TEST(ZoomRounding, ScalesAndOrigins) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Case {
@@ -28,7 +43,7 @@ TEST(ZoomRounding, ScalesAndOrigins) {
     EXPECT_EQ(round_origin(nan, 1.13), 1.13);
 }
 
-TEST(ZoomWindow, ThinWindowsAreRefusedOthersFitTheClientArea) {
+TEST_F(ZoomWindow, ThinWindowsAreRefusedOthersFitTheClientArea) {
     Harness h;  // 240 x 180
     VIEW* v = h.view();
     g_prefs.scale_round = 0.01;
@@ -49,12 +64,11 @@ TEST(ZoomWindow, ThinWindowsAreRefusedOthersFitTheClientArea) {
     EXPECT_EQ(view_zoom_window(v, {0, 0, 0}, {70, 30, 0}), 0);
     EXPECT_NEAR(v->projection.scale, 180.0 / 30.0 < 240.0 / 70.0 ? 6.0 : 240.0 / 70.0, 1e-9);
     EXPECT_TRUE(std::isfinite(v->projection.origin_x));
-    g_prefs.scale_round = 0.01;
 }
 
 // A zoom limit of 0, below 0 or not finite (a damaged file) with no scale rounding
 // zoomed to a scale of 0 or -3, which the drawing then saved and could not read.
-TEST(ZoomLimit, UnusableLimitsNeverGiveAnUnusableScale) {
+TEST_F(ZoomLimit, UnusableLimitsNeverGiveAnUnusableScale) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (double limit : {0.0, -3.0, nan, inf, -inf}) {
@@ -72,10 +86,9 @@ TEST(ZoomLimit, UnusableLimitsNeverGiveAnUnusableScale) {
             EXPECT_TRUE(window > 0 && std::isfinite(window) && std::isfinite(1 / window)) << window;
         }
     }
-    g_prefs.scale_round = 0.01;
 }
 
-TEST(Extents, WidthsHiddenLayersAndZoomAll) {
+TEST_F(Extents, WidthsHiddenLayersAndZoomAll) {
     Harness h(2);
     LAYER* l = scene_layer(h.model());
     XPLINE* line = scene_line(l, {{10, 20, 0}, {110, 70, 0}});
@@ -114,7 +127,7 @@ TEST(Extents, WidthsHiddenLayersAndZoomAll) {
 
 int cmd_zoom(void* arg) { return zoom_window_command(static_cast<VIEW**>(arg)); }
 
-TEST(ZoomCommand, ThreeMethodsOptionsKeyAndEscAtTheSecondCorner) {
+TEST_F(ZoomCommand, ThreeMethodsOptionsKeyAndEscAtTheSecondCorner) {
     struct Case {
         const char* what;
         int method;
@@ -170,7 +183,6 @@ TEST(ZoomCommand, ThreeMethodsOptionsKeyAndEscAtTheSecondCorner) {
             after.insert(after.end(), h.window()->canvas.row(r), h.window()->canvas.row(r) + 3 * h.window()->canvas.width());
         EXPECT_EQ(after, canvas_before);
     }
-    g_prefs.zoom_window = 0;
 }
 
 }  // namespace

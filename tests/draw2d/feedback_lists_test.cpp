@@ -81,12 +81,6 @@ TEST(LineForcing, ParallelPerpendicularOrthogonalAndEndOn) {
     expect_near3(line_make_orthogonal(v, {0, 0, 0}, {3, 3.5f, 0}), {0, 3.5f, 0});
 }
 
-std::vector<Vec3> points_of(const PointNode* n) {
-    std::vector<Vec3> out;
-    for (const PointNode* p = n; p; p = p->next == n ? nullptr : p->next) out.push_back({p->x, p->y, p->z});
-    return out;
-}
-
 PointNode* ring(std::initializer_list<Vec3> pts) {
     PointNode* head = scene_plist(pts);
     PointNode* last = head;
@@ -123,7 +117,7 @@ TEST(PointLists, RepeatsAreRemovedAndOneNodeAlwaysStays) {
         ASSERT_EQ(plist_copy_unique(&copy, head), 0);
         plist_remove_repeats(&head);
         for (PointNode* l : {head, copy}) {
-            const auto got = points_of(l);
+            const auto got = scene_points(l);
             ASSERT_EQ(got.size(), c.out.size());
             for (size_t i = 0; i < got.size(); ++i) expect_near3(got[i], c.out[i], 1e-9);
             EXPECT_EQ(plist_is_closed(l), c.closed);
@@ -152,7 +146,7 @@ TEST(PointLists, FlaggedRepeatsFlagChangeStartAndRuns) {
     PointNode* n = c;
     for (uint32_t f : {1u, 2u, 2u, 1u, 1u}) n->flags = f, n = n->next;
     plist_start_at_flag_change(&c, 3);
-    const auto got = points_of(c);
+    const auto got = scene_points(c);
     ASSERT_EQ(got.size(), 4u);
     expect_near3(got[0], {1, 0, 0});
     expect_near3(got[3], {0, 0, 0});

@@ -177,17 +177,11 @@ struct HatchScene {
     }
 };
 
-std::vector<Vec3> ring_points(const PointNode* n) {
-    std::vector<Vec3> out;
-    for (const PointNode* p = n; p; p = p->next == n ? nullptr : p->next) out.push_back({p->x, p->y, p->z});
-    return out;
-}
-
 double fill_area(const HATCH* h) {
     double a = 0;
     for (int set : {2, 3})
         for (const PtrNode* t = h->contours[set]; t; t = t->next == h->contours[set] ? nullptr : t->next) {
-            const auto p = ring_points(static_cast<const PointNode*>(t->value));
+            const auto p = scene_points(static_cast<const PointNode*>(t->value));
             if (p.size() < 3) continue;
             const double ux = p[1].x - p[0].x, uy = p[1].y - p[0].y, uz = p[1].z - p[0].z;
             const double vx = p[2].x - p[0].x, vy = p[2].y - p[0].y, vz = p[2].z - p[0].z;
@@ -216,7 +210,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         EXPECT_EQ(s.h.run(kCmdHatch), -1);
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_GE(ring.size(), 24u);
         EXPECT_NEAR(fill_area(hs[0]), shoelace(ring), 1e-3);
         EXPECT_GT(shoelace(ring), 0.95 * kPi * 16);
@@ -231,7 +225,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         ASSERT_EQ(ring.size(), 4u);
         EXPECT_NEAR(shoelace(ring), 25, 1e-3);  // the corner (12, 2) was followed
         EXPECT_NEAR(fill_area(hs[0]), 25, 1e-3);
@@ -245,7 +239,7 @@ TEST(HatchSessions, CircleFollowedPolylineOffPlaneFigureEightAndCancel) {
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_GT(ring.size(), 8u);
         // Half the disc (as a polygon at 15 degrees) and the triangle below it.
         EXPECT_NEAR(shoelace(ring), 0.5 * 12 * 16 * std::sin(kPi / 12) + 24, 1e-2);
@@ -356,7 +350,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         EXPECT_EQ(s.h.run(kCmdFill), -1);
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         EXPECT_NEAR(shoelace(ring), 18 * sector + 8, 1e-2);  // three quarters and the triangle
     }
     {
@@ -388,7 +382,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         EXPECT_TRUE(s.boxes.texts.empty());
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
         EXPECT_NEAR(fill_area(hs[0]), 12 * sector, 0.3);  // clicks land on whole pixels
     }
@@ -402,7 +396,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         EXPECT_TRUE(s.boxes.texts.empty());
         const auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         ASSERT_EQ(ring.size(), 5u);
         for (const Vec3& q : ring) EXPECT_NEAR(q.z, 0, 1e-3);
         EXPECT_NEAR(fill_area(hs[0]), 50, 0.5);  // clicks land on whole pixels
@@ -424,7 +418,7 @@ TEST(HatchSessions, FollowingCurvesDirectionAndTiltedViews) {
         auto hs = scene_objects_of<HATCH>(s.h.model());
         ASSERT_EQ(hs.size(), 1u);
         double seen = 0;
-        const auto ring = ring_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
+        const auto ring = scene_points(static_cast<PointNode*>(hs[0]->contours[0]->value));
         for (size_t i = 0; i < ring.size(); ++i) {
             Vec3 a, b;
             world_to_view(&v->projection, ring[i], &a);

@@ -17,6 +17,7 @@
 
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
+#include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/draw2d/draw2d.h"
 #include "dialogs/draw2d_dialogs.h"
@@ -35,15 +36,6 @@
 namespace {
 
 std::string g_dir;
-
-template <class T>
-std::vector<T*> objects_of(CSView* v) {
-    std::vector<T*> out;
-    auto* layer = rtc_cast<LAYER>(v->document()->drawing()->first_child());
-    for (ZDLIST* p = layer ? layer->children : nullptr; p; p = p->next == layer->children ? nullptr : p->next)
-        if (rtc_is_a(p, &T::rtc_class)) out.push_back(static_cast<T*>(p));
-    return out;
-}
 
 class DrawGui : public ::testing::Test {
   protected:
@@ -71,7 +63,7 @@ class DrawGui : public ::testing::Test {
         QWidget* button = act ? bar->widgetForAction(act) : nullptr;
         ASSERT_NE(button, nullptr);
         ASSERT_TRUE(button->isEnabled());
-        gui_schedule(std::move(steps), 120);
+        gui_schedule(std::move(steps));
         QTest::mouseClick(button, Qt::LeftButton);
         gui_settle();
     }
@@ -104,12 +96,12 @@ TEST_F(DrawGui, LinesThroughF10AndPolygons) {
     run(15000, {click(0.2, 0.7), key(Qt::Key_F10), click(0.5, 0.3), click(0.7, 0.6), key(Qt::Key_Escape),
                 key(Qt::Key_Escape)});
     EXPECT_EQ(v->view()->line_method, 1);
-    auto lines = objects_of<XPLINE>(v);
+    auto lines = scene_objects_of<XPLINE>(v->document()->drawing());
     ASSERT_EQ(lines.size(), 2u);
     // Connected: the second starts where the first ended (the list prepends).
     EXPECT_EQ(lines[1]->control->next->x, lines[0]->control->x);
     run(15008, {click(0.5, 0.5), click(0.5, 0.2), key(Qt::Key_Escape)});
-    lines = objects_of<XPLINE>(v);
+    lines = scene_objects_of<XPLINE>(v->document()->drawing());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(plist_count(lines[2]->control), 7);  // six segments, closed
 }
@@ -118,7 +110,7 @@ TEST_F(DrawGui, CirclesArcsAndEllipses) {
     run(15001, {click(0.3, 0.5), click(0.4, 0.5), key(Qt::Key_Escape)});
     run(15002, {click(0.5, 0.5), click(0.7, 0.5), click(0.6, 0.4), key(Qt::Key_Escape)});
     run(15009, {click(0.5, 0.7), click(0.7, 0.8), key(Qt::Key_Escape)});
-    const auto arcs = objects_of<ELARC>(v);
+    const auto arcs = scene_objects_of<ELARC>(v->document()->drawing());
     ASSERT_EQ(arcs.size(), 3u);
     EXPECT_EQ(arcs[0]->flags, 3);
     EXPECT_EQ(arcs[1]->flags, 1);
@@ -140,7 +132,7 @@ TEST_F(DrawGui, TextTypedInPlace) {
                     type_unicode(QString::fromUtf8("d\u00e9j\u00e0"));
                 },
                 key(Qt::Key_Return), key(Qt::Key_Escape)});
-    const auto texts = objects_of<TEXT2>(v);
+    const auto texts = scene_objects_of<TEXT2>(v->document()->drawing());
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0]->text, "Zelo 3.0");
     EXPECT_EQ(texts[1]->text, "d\xE9j\xE0");
@@ -154,7 +146,7 @@ TEST_F(DrawGui, HatchTracedAndFilled) {
                 [] { gui_screenshot("draw2d_contour_tracing"); }, click(0.3, 0.7), key(Qt::Key_Escape),
                 key(Qt::Key_Escape)});
     run(15010, {click(0.75, 0.2), click(0.9, 0.2), click(0.9, 0.5), key(Qt::Key_Escape), key(Qt::Key_Escape)});
-    const auto hatches = objects_of<HATCH>(v);
+    const auto hatches = scene_objects_of<HATCH>(v->document()->drawing());
     ASSERT_EQ(hatches.size(), 2u);
     EXPECT_EQ(plist_count(static_cast<PointNode*>(hatches[0]->contours[0]->value)), 4);
     EXPECT_EQ(hatches[1]->pattern, nullptr);

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "tests/app/gui_main.h"
+#include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/primitives.h"
@@ -51,15 +52,6 @@ void settle(int ms = 60) {
     }
 }
 
-LAYER* first_layer(MODEL* m) {
-    ZDLIST* p = m->children;
-    do {
-        if (auto* l = rtc_cast<LAYER>(p)) return l;
-        p = p->next;
-    } while (p != m->children);
-    return nullptr;
-}
-
 MESH3* add_box(MODEL* m, Vec3 at, float size, const float rgb[3]) {
     ViewProjection vp;
     Vec3 corners[8];
@@ -68,7 +60,7 @@ MESH3* add_box(MODEL* m, Vec3 at, float size, const float rgb[3]) {
     EXPECT_EQ(box_mesh(corners, 63, &mesh), 0);
     for (int i = 0; i < 3; ++i) mesh->material->colour[i] = rgb[i];
     MESH3* raw = mesh.get();
-    EXPECT_EQ(model_add_object(first_layer(m), mesh.release(), -1, 1), 0);
+    EXPECT_EQ(model_add_object(scene_layer(m), mesh.release(), -1, 1), 0);
     return raw;
 }
 
@@ -81,7 +73,7 @@ MESH3* add_sphere(MODEL* m, Vec3 centre, double r) {
     EXPECT_EQ(revolve_profiles_mesh(p, 24, &mesh), 0);
     mesh->material->colour[0] = 0.9f, mesh->material->colour[1] = 0.3f, mesh->material->colour[2] = 0.2f;
     MESH3* raw = mesh.get();
-    EXPECT_EQ(model_add_object(first_layer(m), mesh.release(), -1, 1), 0);
+    EXPECT_EQ(model_add_object(scene_layer(m), mesh.release(), -1, 1), 0);
     return raw;
 }
 
@@ -91,7 +83,7 @@ void add_camera(MODEL* m, const char* name, Vec3 eye, Vec3 target) {
     cam->position = eye;
     cam->target = target;
     cam->lens = 1.2;
-    ASSERT_EQ(model_add_object(first_layer(m), cam.release(), -1, 1), 0);
+    ASSERT_EQ(model_add_object(scene_layer(m), cam.release(), -1, 1), 0);
 }
 
 // Pixels of the picture that are not the background.
@@ -143,9 +135,10 @@ class GlimpseGui : public ::testing::Test {
             if (auto* g = dynamic_cast<CGlimpseFrame*>(w)) return g;
         return nullptr;
     }
+    // The view's picture once the program has handled what is queued (grabbing
+    // renders the frame itself).
     QImage picture(CGLimpseView* v) {
-        v->update();
-        settle(120);
+        msg_dispatch_pending();
         return v->grabFramebuffer();
     }
     std::unique_ptr<CMainApp> app;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../app/app_session.h"
+#include "tests/commands/scene_rings.h"
 #include "commands/input/zoom.h"
 #include "dialogs/hide_command.h"
 #include "dialogs/hide_dialog.h"
@@ -51,17 +52,6 @@ int g_answer = kIdOk;
 
 LAYER* layer_named(MODEL* m, const char* name) {
     return static_cast<LAYER*>(model_find_named(m, name, &LAYER::rtc_class));
-}
-
-int lines_on(LAYER* layer) {
-    int n = 0;
-    if (!layer || !layer->children) return 0;
-    ZDLIST* c = layer->children;
-    do {
-        n += rtc_is_a(c, &XPLINE::rtc_class);
-        c = c->next;
-    } while (c != layer->children);
-    return n;
 }
 
 void add_box(MODEL* m, Vec3 lo, Vec3 hi) {
@@ -231,16 +221,18 @@ TEST_F(HideGui, ParallelViewGivesANewDrawingWithHiddenLayer) {
     CSView* result = app->main_frame()->active_view();
     ASSERT_NE(result, view);
     MODEL* m = view_drawing(result->view());
-    EXPECT_GE(lines_on(layer_named(m, "default")), 12);
-    EXPECT_GE(lines_on(layer_named(m, "Hidden")), 3);
+    EXPECT_GE(scene_children_of<XPLINE>(layer_named(m, "default")).size(), 12u);
+    EXPECT_GE(scene_children_of<XPLINE>(layer_named(m, "Hidden")).size(), 3u);
     EXPECT_TRUE(result->document()->IsModified());
     // Saved and read back like any drawing.
     const std::string path = g_dir + "/hidden.qvm";
     ASSERT_EQ(drawing_file_save(path.c_str(), m, 0), 0);
     auto back = rtc_make<MODEL>();
     ASSERT_EQ(drawing_file_import(path.c_str(), back.get()), 0);
-    EXPECT_EQ(lines_on(layer_named(back.get(), "default")), lines_on(layer_named(m, "default")));
-    EXPECT_EQ(lines_on(layer_named(back.get(), "Hidden")), lines_on(layer_named(m, "Hidden")));
+    EXPECT_EQ(scene_children_of<XPLINE>(layer_named(back.get(), "default")).size(),
+              scene_children_of<XPLINE>(layer_named(m, "default")).size());
+    EXPECT_EQ(scene_children_of<XPLINE>(layer_named(back.get(), "Hidden")).size(),
+              scene_children_of<XPLINE>(layer_named(m, "Hidden")).size());
     drawing_file_drop_views(back.get());
     tile();
     gui_screenshot("hide_result");
@@ -261,18 +253,14 @@ TEST_F(HideGui, CameraPictureFitsTheChosenSize) {
     ASSERT_NE(m, drawing());
     EXPECT_EQ(layer_named(m, "Hidden"), nullptr);
     LAYER* layer = layer_named(m, "default");
-    ASSERT_GE(lines_on(layer), 12);
-    ZDLIST* c = layer->children;
-    do {
-        if (auto* l = rtc_cast<XPLINE>(c))
-            for (const PointNode* p = l->control; p; p = p->next) {
-                EXPECT_GE(p->x, -1e-3f);
-                EXPECT_LE(p->x, 200.001f);
-                EXPECT_GE(p->y, -1e-3f);
-                EXPECT_LE(p->y, 150.001f);
-            }
-        c = c->next;
-    } while (c != layer->children);
+    ASSERT_GE(scene_children_of<XPLINE>(layer).size(), 12u);
+    for (XPLINE* l : scene_children_of<XPLINE>(layer))
+        for (const PointNode* p = l->control; p; p = p->next) {
+            EXPECT_GE(p->x, -1e-3f);
+            EXPECT_LE(p->x, 200.001f);
+            EXPECT_GE(p->y, -1e-3f);
+            EXPECT_LE(p->y, 150.001f);
+        }
     tile();
     gui_screenshot("hide_result_camera");
     EXPECT_DOUBLE_EQ(app_profile_get_double("Hide", "Hsize", -1), 200.0);

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "commands/model3d/chains.h"
-#include "commands/model3d/contour_pick.h"
+#include "commands/model3d/curve_pick.h"
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/sweep_surface.h"
 #include "graphics/view/projection.h"
@@ -79,17 +79,17 @@ TEST(ContourOrient, StartsAtThePickedEnd) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<Vec3> chain = open;
-        ASSERT_EQ(contour_make_closed_start(vp, &chain, c.pick, false), 1);
+        ASSERT_EQ(curve_start_at_pick(vp, &chain, c.pick, false), 1);
         ASSERT_EQ(chain.size(), open.size());
         EXPECT_FLOAT_EQ(chain.front().x, c.first_x);
     }
     std::vector<Vec3> none;
-    EXPECT_EQ(contour_make_closed_start(vp, &none, {0, 0, 0}, false), 0);
+    EXPECT_EQ(curve_start_at_pick(vp, &none, {0, 0, 0}, false), 0);
 
     // A closed square (its last point repeating the first) picked on its third side
     // starts and ends at that side's first vertex.
     std::vector<Vec3> square = {{0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, {0, 0, 0}};
-    ASSERT_EQ(contour_make_closed_start(vp, &square, {20, 40.5f, 0}, true), 1);
+    ASSERT_EQ(curve_start_at_pick(vp, &square, {20, 40.5f, 0}, true), 1);
     ASSERT_EQ(square.size(), 5u);
     expect_near(square.front(), square.back());
     const Vec3 s = square.front();

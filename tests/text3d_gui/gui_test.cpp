@@ -11,6 +11,7 @@
 
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
+#include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/text3d.h"
@@ -61,10 +62,7 @@ TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
     ASSERT_NE(layer->children, nullptr);
     auto* group = rtc_cast<CONTAINER>(static_cast<ZOBJ*>(layer->children));
     ASSERT_NE(group, nullptr);
-    int meshes = 0;
-    for (ZDLIST* p = group->children; p; p = p->next == group->children ? nullptr : p->next)
-        meshes += rtc_is_a(p, &MESH3::rtc_class) ? 1 : 0;
-    EXPECT_EQ(meshes, 4);
+    EXPECT_EQ(scene_children_of<MESH3>(group).size(), 4u);
     EXPECT_EQ(m->undo_levels, 1);
     platform_set_modal_hook(nullptr);
     app_session_end(app, &gui_settle);

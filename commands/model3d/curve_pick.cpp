@@ -1,6 +1,6 @@
 // Choosing objects and picking curves for the swept-surface commands (declared in
-// contour_pick.h).
-#include "commands/model3d/contour_pick.h"
+// curve_pick.h).
+#include "commands/model3d/curve_pick.h"
 
 #include <algorithm>
 #include <cmath>
@@ -140,7 +140,7 @@ object* wire_under_point(VIEW* view, const Vec3& point, const object* skip) {
     return nullptr;
 }
 
-bool contour_is_closed(const object* obj) {
+bool curve_is_closed(const object* obj) {
     if (const auto* arc = rtc_cast<ELARC>(obj)) return (arc->flags & kElarcWholeEllipse) != 0;
     if (!rtc_is_a(obj, &XPLINE::rtc_class)) return false;
     const PointNode* head = wire_point_list(obj);
@@ -167,7 +167,7 @@ bool chain_longer_before(const std::vector<Vec3>& chain, int segment) {
     return length_between(chain, 0, s) > length_between(chain, s, chain.size() - 1);
 }
 
-int contour_make_closed_start(const ViewProjection& vp, std::vector<Vec3>* chain, const Vec3& pick, bool closed) {
+int curve_start_at_pick(const ViewProjection& vp, std::vector<Vec3>* chain, const Vec3& pick, bool closed) {
     auto& c = *chain;
     if (c.empty()) return 0;
     // A closed chain is handled as a ring: its repeated last point goes.
@@ -193,7 +193,7 @@ int contour_make_closed_start(const ViewProjection& vp, std::vector<Vec3>* chain
     return 1;
 }
 
-int contour_pick_direction(VIEW** view_ref, const std::vector<Vec3>& chain, InputOptionsFn options, uint32_t help) {
+int curve_ask_direction(VIEW** view_ref, const std::vector<Vec3>& chain, InputOptionsFn options, uint32_t help) {
     for (;;) {
         Vec3 at;
         const int code = input_point(view_ref, kPromptPathDirection, cursor_draw_snap_box, options, &at, help);
@@ -225,23 +225,14 @@ int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* s
         } catch (const std::bad_alloc&) {
             return 8;
         }
-        const bool closed = contour_is_closed(hit);
-        contour_make_closed_start((*view_ref)->projection, chain, at, closed);
+        const bool closed = curve_is_closed(hit);
+        curve_start_at_pick((*view_ref)->projection, chain, at, closed);
         if (closed) {
-            const int r = contour_pick_direction(view_ref, *chain, options, help);
+            const int r = curve_ask_direction(view_ref, *chain, options, help);
             if (r == kStepCancelled) return r;
             if (r == 1) std::reverse(chain->begin(), chain->end());
         }
         *obj = hit;
         return 0;
     }
-}
-
-int contour_pick(VIEW** view_ref, std::vector<Vec3>* chain, object** obj) {
-    VIEW* v = *view_ref;
-    if (!v) return kStepCancelled;
-    view_set_input_mode(v, 1);
-    const int code = curve_pick(view_ref, kPromptSelectTheContour, CurveKind::kLineWork, nullptr, nullptr, 0, chain, obj);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
-    return code;
 }

@@ -41,7 +41,7 @@ void select_done(VIEW* view, buffer* buf);
 object* wire_under_point(VIEW* view, const Vec3& point, const object* skip);
 // An arc or ellipse drawn whole, or a polyline whose ends lie less than 0.001 apart
 // (or that has one vertex).
-bool contour_is_closed(const object* obj);
+bool curve_is_closed(const object* obj);
 
 // Turns a picked chain: the vertex nearest the pick (view coordinates; its successor
 // when that is nearer in the view plane) decides the end it starts at: the chain is
@@ -49,7 +49,7 @@ bool contour_is_closed(const object* obj);
 // chain (a repeat of the first point at its end is dropped first) then starts at the
 // first vertex of the segment passing within 4 pixels of the pick and ends there
 // again. 0 for an empty chain, else 1.
-int contour_make_closed_start(const ViewProjection& vp, std::vector<Vec3>* chain, const Vec3& pick, bool closed);
+int curve_start_at_pick(const ViewProjection& vp, std::vector<Vec3>* chain, const Vec3& pick, bool closed);
 // Index of the first segment passing within 4 pixels of the point, -1 when none.
 int chain_segment_at(const ViewProjection& vp, const std::vector<Vec3>& chain, const Vec3& point);
 // Whether the chain runs the long way to segment `segment`: its length from the start
@@ -59,7 +59,7 @@ bool chain_longer_before(const std::vector<Vec3>& chain, int segment);
 // Asks "Specify closed path direction" until a click lies on the chain: 1 when the
 // chain is to be reversed (the click is on its far half), 0 when not or when the step
 // was refused, -2 when the command was cancelled.
-int contour_pick_direction(VIEW** view_ref, const std::vector<Vec3>& chain, InputOptionsFn options,
+int curve_ask_direction(VIEW** view_ref, const std::vector<Vec3>& chain, InputOptionsFn options,
                            uint32_t help);
 
 // What a curve pick accepts.
@@ -68,11 +68,8 @@ enum class CurveKind {
     kPathCurve,  // a polyline or an arc with points
 };
 // Asks `prompt` until a curve of the kind lies under the click (not `skip`), copies
-// its point list, orients it (contour_make_closed_start) and, for a closed curve, asks
+// its point list, orients it (curve_start_at_pick) and, for a closed curve, asks
 // its direction. 0 with *chain and *obj set; 19 for a curve without points; or the
 // step's code.
 int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* skip, InputOptionsFn options,
                uint32_t help, std::vector<Vec3>* chain, object** obj);
-// The contour picker of the settings dialogs: curve_pick of any line work under
-// "Select the contour".
-int contour_pick(VIEW** view_ref, std::vector<Vec3>* chain, object** obj);
