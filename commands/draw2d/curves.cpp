@@ -379,7 +379,7 @@ int cmd_circle(VIEW** view_ref) {
         c->axis2 = to_world(v, vec(cv.x, cv.y + r, cv.z));
         c->start = c->end = 0;
         c->flags = kElarcCircular | kElarcWholeEllipse;
-        if ((code = drawing_add_object(v, c.release(), 0, 0)) != 0) break;
+        if ((code = drawing_add_object(v, std::move(c), 0)) != 0) break;
     }
     leave_input(view_ref);
     return code;
@@ -413,7 +413,7 @@ int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end
     arc->start = angle(sx, sy);
     arc->end = angle(ex, ey);
     arc->flags = kElarcCircular;
-    return drawing_add_object(view, arc.release(), 0, 0);
+    return drawing_add_object(view, std::move(arc), 0);
 }
 
 int cmd_arc(VIEW** view_ref) {
@@ -451,7 +451,7 @@ int cmd_ellipse(VIEW** view_ref) {
         ellipse_axes(v, centre, corner, &e->axis1, &e->axis2);
         e->start = e->end = 0;
         e->flags = kElarcWholeEllipse;
-        if ((code = drawing_add_object(v, e.release(), 0, 0)) != 0) break;
+        if ((code = drawing_add_object(v, std::move(e), 0)) != 0) break;
     }
     leave_input(view_ref);
     return code;

@@ -266,7 +266,7 @@ int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end) {
         rtc_destroy(x.release());
         return 8;
     }
-    return drawing_add_object(view, x.release(), 0, 1);
+    return drawing_add_object(view, std::move(x), 1);
 }
 
 int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point) {

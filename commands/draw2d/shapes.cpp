@@ -113,7 +113,7 @@ int cmd_rectangle(VIEW** view_ref) {
             code = status;
             break;
         }
-        code = drawing_add_object(v, rect.release(), 0, 1);
+        code = drawing_add_object(v, std::move(rect), 1);
         if (code != 0) break;
     }
     leave_input(view_ref);
@@ -186,7 +186,7 @@ int cmd_regular_polygon(VIEW** view_ref) {
             code = status;
             break;
         }
-        code = drawing_add_object(v, poly.release(), 0, 1);
+        code = drawing_add_object(v, std::move(poly), 1);
         if (code != 0) break;
         have_centre = false;
     }

@@ -77,7 +77,7 @@ int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, doub
     std::unique_ptr<MESH3> mesh;
     if (code == 0) code = spiral_mesh(circle, path, &mesh);
     if (code != 0) return code;
-    return drawing_add_object(v, mesh.release(), 0, 1);
+    return drawing_add_object(v, std::move(mesh), 1);
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
     const int r = revolve_profiles_mesh(profiles, solid_segments(g_draw3d.faces_n), &mesh);
     if (r != 0) return r;
     // The drawing owns the mesh from here, also when adding it fails.
-    return drawing_add_object(view, mesh.release(), 0, 1);
+    return drawing_add_object(view, std::move(mesh), 1);
 }
 
 int cmd_sphere(VIEW** view_ref) {
