@@ -165,7 +165,7 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->circle_method, 4);
+        s.m = method_in((*view_ref)->circle_method, kCircleMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40107 + static_cast<uint32_t>(s.m);
         static const uint32_t kFirst[5] = {kCircleCentre, kCircleCentre, kCirclePoint, kDiameterStart, kPromptFirst};
@@ -180,7 +180,7 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
         }
         set_slot(*view_ref, 0, first);
         Vec3 second{};
-        if (s.m == 0) {
+        if (s.m == kCircleCentreRadius) {
             VIEW* v = *view_ref;
             const int32_t type = v->coordinate_type, cart = v->cartesian;
             v->coordinate_type = 2;
@@ -193,16 +193,19 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
                 *centre = first;
                 return 0;
             }
-        } else if (s.m == 1 || s.m == 2) {
-            code = input_point(view_ref, s.m == 1 ? kCirclePoint : kCircleCentre,
-                               s.m == 1 ? [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); } : circle_about_cursor,
-                               s.callback, &second, help);
+        } else if (s.m == kCircleCentrePoint || s.m == kCirclePointCentre) {
+            const bool from_centre = s.m == kCircleCentrePoint;
+            code =
+                input_point(view_ref, from_centre ? kCirclePoint : kCircleCentre,
+                            from_centre ? [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); }
+                                        : circle_about_cursor,
+                            s.callback, &second, help);
             if (code == 0) {
-                *centre = s.m == 1 ? first : second;
+                *centre = from_centre ? first : second;
                 *radius = dist3(first, second);
                 return 0;
             }
-        } else if (s.m == 3) {
+        } else if (s.m == kCircleDiameter) {
             code = input_point(view_ref, kDiameterEnd, diameter_feedback, s.callback, &second, help);
             if (code == 0) {
                 *centre = vec((static_cast<double>(first.x) + second.x) / 2, (static_cast<double>(first.y) + second.y) / 2,
@@ -231,13 +234,13 @@ int arc_ask(VIEW** view_ref, Vec3* start, Vec3* middle, Vec3* end) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->arc_method, 2);
+        s.m = method_in((*view_ref)->arc_method, kArcMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40112 + static_cast<uint32_t>(s.m);
         int code;
         if (!have_first) {
-            code = input_point(view_ref, s.m == 2 ? kArcCentre : kArcStart, cursor_draw_crosshair, s.callback, &first,
-                               help);
+            code = input_point(view_ref, s.m == kArcCentreStartAngle ? kArcCentre : kArcStart,
+                               cursor_draw_crosshair, s.callback, &first, help);
             if (code != 0) {
                 if ((code = s.after(code)) != 1) return code;
                 continue;
@@ -250,13 +253,15 @@ int arc_ask(VIEW** view_ref, Vec3* start, Vec3* middle, Vec3* end) {
         code = input_point(view_ref, kSecond[s.m], cursor_draw_rubber_line, s.callback, &second, help);
         if (code == 0) {
             set_slot(*view_ref, 1, second);
-            if (s.m < 2) {
-                code = input_point(view_ref, s.m == 0 ? kArcPoint : kArcEnd, s.m == 0 ? arc3_feedback_middle : arc3_feedback_end,
-                                   s.callback, &third, help);
+            if (s.m != kArcCentreStartAngle) {
+                const bool end_first = s.m == kArcStartEndMiddle;
+                code = input_point(view_ref, end_first ? kArcPoint : kArcEnd,
+                                   end_first ? arc3_feedback_middle : arc3_feedback_end, s.callback,
+                                   &third, help);
                 if (code == 0) {
                     *start = first;
-                    *middle = s.m == 0 ? third : second;
-                    *end = s.m == 0 ? second : third;
+                    *middle = end_first ? third : second;
+                    *end = end_first ? second : third;
                     return 0;
                 }
             } else {
@@ -287,13 +292,14 @@ int ellipse_ask(VIEW** view_ref, Vec3* centre, Vec3* corner) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->ellipse_method, 2);
+        s.m = method_in((*view_ref)->ellipse_method, kEllipseMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40120 + static_cast<uint32_t>(s.m);
         int code;
         if (!have_first) {
-            code = input_point(view_ref, s.m == 0 ? kEllipseCentre : kEllipseCorner, cursor_draw_crosshair, s.callback,
-                               &first, help);
+            code =
+                input_point(view_ref, s.m == kEllipseCentreCorner ? kEllipseCentre : kEllipseCorner,
+                            cursor_draw_crosshair, s.callback, &first, help);
             if (code != 0) {
                 if ((code = s.after(code)) != 1) return code;
                 continue;
@@ -307,9 +313,9 @@ int ellipse_ask(VIEW** view_ref, Vec3* centre, Vec3* corner) {
         Vec3 second;
         code = input_point(view_ref, kSecond[s.m], kFeedback[s.m], s.callback, &second, help);
         if (code == 0) {
-            if (s.m == 0) {
+            if (s.m == kEllipseCentreCorner) {
                 *centre = first, *corner = second;
-            } else if (s.m == 1) {
+            } else if (s.m == kEllipseCornerCentre) {
                 *centre = second, *corner = first;
             } else {
                 *centre = vec((static_cast<double>(first.x) + second.x) / 2, (static_cast<double>(first.y) + second.y) / 2,
