@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "commands/draw2d/internal.h"
+#include "commands/units/coord_text.h"
 #include "graphics/view/view_gdi.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
@@ -183,7 +184,7 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
         if (s.m == kCircleCentreRadius) {
             VIEW* v = *view_ref;
             const int32_t type = v->coordinate_type, cart = v->cartesian;
-            v->coordinate_type = 2;
+            v->coordinate_type = kCoordTypeLastPoint;
             v->cartesian = 0;
             code = input_distance(view_ref, first, kCircleRadius, 0, [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); },
                                   s.callback, radius, help);
