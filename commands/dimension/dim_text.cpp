@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "commands/dimension/dim_geometry.h"
+#include "commands/dimension/dim_layout.h"
 #include "commands/dimension/dim_settings.h"
 #include "commands/units/length_text.h"
 #include "graphics/view/view.h"
@@ -31,13 +32,13 @@ std::string capped(std::string s) {
 
 DimTextDefault dim_default_text(const VIEW* view, double value, int kind) {
     DimTextDefault d;
-    const bool angle = kind == 6 || kind == 7;
+    const bool angle = kind == kDimAngleVectors || kind == kDimAngleVertex;
     if (angle)
         d.unit = view->degrees ? "deg" : "rad";
     else
         d.unit = view->length_unit == 0 ? "mm" : "\"";
     const std::string len = value_format_unit("", value, length_mode(view));
-    if (kind == 3 || kind == 4) {
+    if (kind == kDimRadius1 || kind == kDimRadius2) {
         d.text = "R" + len;
         d.caption = "Radius";
     } else if (kind == kDimKindDiameter) {

@@ -10,8 +10,8 @@
 
 class VIEW;
 
-// Dimension kinds as the text query takes them: 0-2 linear, 3 and 4 radius, 5
-// diameter, 6 and 7 angle.
+// Dimension kinds as the text query takes them: the modes of the command table
+// (DimMode, dim_layout.h) 0-7: 0-2 linear, 3 and 4 radius, 5 diameter, 6 and 7 angle.
 inline constexpr int kDimKindDiameter = 5;
 // The stroke fonts' diameter sign.
 inline constexpr char kStrokeDiameterSign = 4;

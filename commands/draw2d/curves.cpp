@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "commands/draw2d/internal.h"
+#include "commands/units/coord_text.h"
 #include "graphics/view/view_gdi.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
@@ -165,7 +166,7 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->circle_method, 4);
+        s.m = method_in((*view_ref)->circle_method, kCircleMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40107 + static_cast<uint32_t>(s.m);
         static const uint32_t kFirst[5] = {kCircleCentre, kCircleCentre, kCirclePoint, kDiameterStart, kPromptFirst};
@@ -180,10 +181,10 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
         }
         set_slot(*view_ref, 0, first);
         Vec3 second{};
-        if (s.m == 0) {
+        if (s.m == kCircleCentreRadius) {
             VIEW* v = *view_ref;
             const int32_t type = v->coordinate_type, cart = v->cartesian;
-            v->coordinate_type = 2;
+            v->coordinate_type = kCoordTypeLastPoint;
             v->cartesian = 0;
             code = input_distance(view_ref, first, kCircleRadius, 0, [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); },
                                   s.callback, radius, help);
@@ -193,16 +194,19 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
                 *centre = first;
                 return 0;
             }
-        } else if (s.m == 1 || s.m == 2) {
-            code = input_point(view_ref, s.m == 1 ? kCirclePoint : kCircleCentre,
-                               s.m == 1 ? [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); } : circle_about_cursor,
-                               s.callback, &second, help);
+        } else if (s.m == kCircleCentrePoint || s.m == kCirclePointCentre) {
+            const bool from_centre = s.m == kCircleCentrePoint;
+            code =
+                input_point(view_ref, from_centre ? kCirclePoint : kCircleCentre,
+                            from_centre ? [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); }
+                                        : circle_about_cursor,
+                            s.callback, &second, help);
             if (code == 0) {
-                *centre = s.m == 1 ? first : second;
+                *centre = from_centre ? first : second;
                 *radius = dist3(first, second);
                 return 0;
             }
-        } else if (s.m == 3) {
+        } else if (s.m == kCircleDiameter) {
             code = input_point(view_ref, kDiameterEnd, diameter_feedback, s.callback, &second, help);
             if (code == 0) {
                 *centre = vec((static_cast<double>(first.x) + second.x) / 2, (static_cast<double>(first.y) + second.y) / 2,
@@ -231,13 +235,13 @@ int arc_ask(VIEW** view_ref, Vec3* start, Vec3* middle, Vec3* end) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->arc_method, 2);
+        s.m = method_in((*view_ref)->arc_method, kArcMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40112 + static_cast<uint32_t>(s.m);
         int code;
         if (!have_first) {
-            code = input_point(view_ref, s.m == 2 ? kArcCentre : kArcStart, cursor_draw_crosshair, s.callback, &first,
-                               help);
+            code = input_point(view_ref, s.m == kArcCentreStartAngle ? kArcCentre : kArcStart,
+                               cursor_draw_crosshair, s.callback, &first, help);
             if (code != 0) {
                 if ((code = s.after(code)) != 1) return code;
                 continue;
@@ -250,13 +254,15 @@ int arc_ask(VIEW** view_ref, Vec3* start, Vec3* middle, Vec3* end) {
         code = input_point(view_ref, kSecond[s.m], cursor_draw_rubber_line, s.callback, &second, help);
         if (code == 0) {
             set_slot(*view_ref, 1, second);
-            if (s.m < 2) {
-                code = input_point(view_ref, s.m == 0 ? kArcPoint : kArcEnd, s.m == 0 ? arc3_feedback_middle : arc3_feedback_end,
-                                   s.callback, &third, help);
+            if (s.m != kArcCentreStartAngle) {
+                const bool end_first = s.m == kArcStartEndMiddle;
+                code = input_point(view_ref, end_first ? kArcPoint : kArcEnd,
+                                   end_first ? arc3_feedback_middle : arc3_feedback_end, s.callback,
+                                   &third, help);
                 if (code == 0) {
                     *start = first;
-                    *middle = s.m == 0 ? third : second;
-                    *end = s.m == 0 ? second : third;
+                    *middle = end_first ? third : second;
+                    *end = end_first ? second : third;
                     return 0;
                 }
             } else {
@@ -287,13 +293,14 @@ int ellipse_ask(VIEW** view_ref, Vec3* centre, Vec3* corner) {
     Vec3 first{};
     bool have_first = false;
     for (;;) {
-        s.m = method_in((*view_ref)->ellipse_method, 2);
+        s.m = method_in((*view_ref)->ellipse_method, kEllipseMethodLast);
         if (s.m < 0) return kStepRefused;
         const uint32_t help = 40120 + static_cast<uint32_t>(s.m);
         int code;
         if (!have_first) {
-            code = input_point(view_ref, s.m == 0 ? kEllipseCentre : kEllipseCorner, cursor_draw_crosshair, s.callback,
-                               &first, help);
+            code =
+                input_point(view_ref, s.m == kEllipseCentreCorner ? kEllipseCentre : kEllipseCorner,
+                            cursor_draw_crosshair, s.callback, &first, help);
             if (code != 0) {
                 if ((code = s.after(code)) != 1) return code;
                 continue;
@@ -307,9 +314,9 @@ int ellipse_ask(VIEW** view_ref, Vec3* centre, Vec3* corner) {
         Vec3 second;
         code = input_point(view_ref, kSecond[s.m], kFeedback[s.m], s.callback, &second, help);
         if (code == 0) {
-            if (s.m == 0) {
+            if (s.m == kEllipseCentreCorner) {
                 *centre = first, *corner = second;
-            } else if (s.m == 1) {
+            } else if (s.m == kEllipseCornerCentre) {
                 *centre = second, *corner = first;
             } else {
                 *centre = vec((static_cast<double>(first.x) + second.x) / 2, (static_cast<double>(first.y) + second.y) / 2,
@@ -379,7 +386,7 @@ int cmd_circle(VIEW** view_ref) {
         c->axis2 = to_world(v, vec(cv.x, cv.y + r, cv.z));
         c->start = c->end = 0;
         c->flags = kElarcCircular | kElarcWholeEllipse;
-        if ((code = drawing_add_object(v, c.release(), 0, 0)) != 0) break;
+        if ((code = drawing_add_object(v, std::move(c), 0)) != 0) break;
     }
     leave_input(view_ref);
     return code;
@@ -413,7 +420,7 @@ int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end
     arc->start = angle(sx, sy);
     arc->end = angle(ex, ey);
     arc->flags = kElarcCircular;
-    return drawing_add_object(view, arc.release(), 0, 0);
+    return drawing_add_object(view, std::move(arc), 0);
 }
 
 int cmd_arc(VIEW** view_ref) {
@@ -451,7 +458,7 @@ int cmd_ellipse(VIEW** view_ref) {
         ellipse_axes(v, centre, corner, &e->axis1, &e->axis2);
         e->start = e->end = 0;
         e->flags = kElarcWholeEllipse;
-        if ((code = drawing_add_object(v, e.release(), 0, 0)) != 0) break;
+        if ((code = drawing_add_object(v, std::move(e), 0)) != 0) break;
     }
     leave_input(view_ref);
     return code;

@@ -38,6 +38,45 @@ inline void set_slot(VIEW* v, int slot, const Vec3& p) {
     if (v) input_set_point(v, p, slot);
 }
 
+// The methods of the commands as the VIEW holds them (and drawing files store them);
+// each list is in the order of its method dialog's buttons.
+enum LineMethod : int32_t {
+    kLineSeparate,       // two points a line
+    kLineConnected,      // each line starts where the last ended
+    kLineParallel,       // parallel to a picked segment
+    kLinePerpendicular,  // perpendicular to a picked segment
+    kLineCross,          // four lines out from a centre
+    kLineFan,            // every line from the same first point
+    kLineMethodLast = kLineFan,
+};
+enum BoxMethod : int32_t {
+    kBoxTwoCorners,    // two opposite corners
+    kBoxCentreCorner,  // the centre, then a corner
+    kBoxCornerCentre,  // a corner, then the centre
+    kBoxThreePoints,   // a parallelogram: two corners and a point of the opposite side
+    kBoxMethodLast = kBoxThreePoints,
+};
+enum CircleMethod : int32_t {
+    kCircleCentreRadius,  // the centre and a typed or dragged radius
+    kCircleCentrePoint,   // the centre and a point on the circle
+    kCirclePointCentre,   // a point on the circle and the centre
+    kCircleDiameter,      // the two ends of a diameter
+    kCircleThreePoints,   // three points on the circle
+    kCircleMethodLast = kCircleThreePoints,
+};
+enum ArcMethod : int32_t {
+    kArcStartEndMiddle,    // start, end, a point between
+    kArcStartMiddleEnd,    // start, a point between, end
+    kArcCentreStartAngle,  // centre, start, swept angle
+    kArcMethodLast = kArcCentreStartAngle,
+};
+enum EllipseMethod : int32_t {
+    kEllipseCentreCorner,  // the centre, then a corner of the bounding box
+    kEllipseCornerCentre,  // a corner, then the centre
+    kEllipseTwoCorners,    // two opposite corners of the bounding box
+    kEllipseMethodLast = kEllipseTwoCorners,
+};
+
 // The VIEW's method when it lies in 0..last, else -1.
 inline int method_in(int32_t method, int last) { return method >= 0 && method <= last ? method : -1; }
 

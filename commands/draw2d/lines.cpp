@@ -23,7 +23,9 @@ constexpr uint32_t kHelpLine = 40106, kHelpPolyline = 40014;
 // The reference segment of the parallel and perpendicular methods (slots 7 and 8).
 constexpr int kSlotRef1 = 7, kSlotRef2 = 8;
 
-bool parallel_kind(int m) { return m == 2 || m == 3; }
+bool parallel_kind(int m) {
+    return m == kLineParallel || m == kLinePerpendicular;
+}
 
 // Rubber line held parallel or perpendicular to the reference through slot 0.
 void reference_feedback(VIEW* view, int x, int y) {
@@ -33,9 +35,10 @@ void reference_feedback(VIEW* view, int x, int y) {
     Vec3 cursor;
     pixel_to_world(&view->projection, x, y, view->elevation, &cursor);
     const Vec3& s = st->points[0];
-    const Vec3 e = view->line_method == 3
-                       ? line_make_perpendicular(view, s, cursor, st->points[kSlotRef1], st->points[kSlotRef2])
-                       : line_make_parallel(view, s, cursor, st->points[kSlotRef1], st->points[kSlotRef2]);
+    const Vec3 e =
+        view->line_method == kLinePerpendicular
+            ? line_make_perpendicular(view, s, cursor, st->points[kSlotRef1], st->points[kSlotRef2])
+            : line_make_parallel(view, s, cursor, st->points[kSlotRef1], st->points[kSlotRef2]);
     int sx, sy, ex, ey;
     world_to_pixel(&view->projection, s, &sx, &sy);
     world_to_pixel(&view->projection, e, &ex, &ey);
@@ -87,13 +90,13 @@ struct LineSteps {
 int line_ask_segment(VIEW** view_ref, LineSteps* s) {
     for (;;) {
         VIEW* v = *view_ref;
-        const int m = method_in(v->line_method, 5);
+        const int m = method_in(v->line_method, kLineMethodLast);
         if (m < 0) return kStepRefused;
         const uint32_t help = kHelpLine + static_cast<uint32_t>(m);
         auto changed = [&] { return *view_ref && (*view_ref)->line_method != m; };
         auto now_parallel = [&] { return *view_ref && parallel_kind((*view_ref)->line_method); };
         int code;
-        if (m == 4) {
+        if (m == kLineCross) {
             code = input_point(view_ref, kPromptCrossCentre, cursor_draw_crosshair, line_method_callback, &s->start,
                                help);
             if (code != 0) {
@@ -171,8 +174,9 @@ int line_ask_segment(VIEW** view_ref, LineSteps* s) {
         code = input_point(view_ref, kPromptSecond, reference_feedback, line_method_callback, &cursor, help);
         if (code == 0) {
             VIEW* now = *view_ref;
-            s->end = now->line_method == 3 ? line_make_perpendicular(now, s->start, cursor, s->r1, s->r2)
-                                           : line_make_parallel(now, s->start, cursor, s->r1, s->r2);
+            s->end = now->line_method == kLinePerpendicular
+                         ? line_make_perpendicular(now, s->start, cursor, s->r1, s->r2)
+                         : line_make_parallel(now, s->start, cursor, s->r1, s->r2);
             s->state = 1;
             return 0;
         }
@@ -266,7 +270,7 @@ int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end) {
         rtc_destroy(x.release());
         return 8;
     }
-    return drawing_add_object(view, x.release(), 0, 1);
+    return drawing_add_object(view, std::move(x), 1);
 }
 
 int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point) {
@@ -285,7 +289,7 @@ int cmd_line(VIEW** view_ref) {
         if (code != 0) break;
         VIEW* v = *view_ref;
         const int m = v->line_method;
-        if (m == 4) {
+        if (m == kLineCross) {
             const double r = s.end.x;
             const double offsets[4][2] = {{r, 0}, {-r, 0}, {0, r}, {0, -r}};
             for (const auto& o : offsets)
@@ -294,8 +298,8 @@ int cmd_line(VIEW** view_ref) {
             code = line_add_segment(v, s.start, s.end);
         }
         if (code != 0) break;
-        if (m == 1) s.start = s.end;
-        if (m == 0) s.state = 0;
+        if (m == kLineConnected) s.start = s.end;
+        if (m == kLineSeparate) s.state = 0;
     }
     leave_input(view_ref);
     return code;

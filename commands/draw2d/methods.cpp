@@ -5,16 +5,18 @@
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/internal.h"
 
+using namespace draw2d;
+
 namespace {
 
 Draw2dDialogs* g_dialogs = nullptr;
 
 // Button texts of the method dialogs (string ids).
-constexpr uint32_t kLineChoices[6] = {43950, 43951, 43952, 43953, 43954, 43955};
-constexpr uint32_t kBoxChoices[4] = {43956, 43957, 43958, 43959};
-constexpr uint32_t kCircleChoices[5] = {43960, 43961, 43962, 43963, 43964};
-constexpr uint32_t kArcChoices[3] = {43965, 43966, 43967};
-constexpr uint32_t kEllipseChoices[3] = {43968, 43969, 43970};
+constexpr uint32_t kLineChoices[kLineMethodLast + 1] = {43950, 43951, 43952, 43953, 43954, 43955};
+constexpr uint32_t kBoxChoices[kBoxMethodLast + 1] = {43956, 43957, 43958, 43959};
+constexpr uint32_t kCircleChoices[kCircleMethodLast + 1] = {43960, 43961, 43962, 43963, 43964};
+constexpr uint32_t kArcChoices[kArcMethodLast + 1] = {43965, 43966, 43967};
+constexpr uint32_t kEllipseChoices[kEllipseMethodLast + 1] = {43968, 43969, 43970};
 
 bool run_method(VIEW* view, uint32_t title, const uint32_t* choices, int count, int32_t* method) {
     ViewHost* h = view_host();
@@ -37,11 +39,21 @@ Draw2dDialogs* draw2d_set_dialogs(Draw2dDialogs* dialogs) {
 }
 Draw2dDialogs* draw2d_dialogs() { return g_dialogs; }
 
-bool method_dialog_line(VIEW* v) { return v && run_method(v, 40324, kLineChoices, 6, &v->line_method); }
-bool method_dialog_circle(VIEW* v) { return v && run_method(v, 40325, kCircleChoices, 5, &v->circle_method); }
-bool method_dialog_arc(VIEW* v) { return v && run_method(v, 40326, kArcChoices, 3, &v->arc_method); }
-bool method_dialog_box(VIEW* v) { return v && run_method(v, 40327, kBoxChoices, 4, &v->box_method); }
-bool method_dialog_ellipse(VIEW* v) { return v && run_method(v, 40328, kEllipseChoices, 3, &v->ellipse_method); }
+bool method_dialog_line(VIEW* v) {
+    return v && run_method(v, 40324, kLineChoices, kLineMethodLast + 1, &v->line_method);
+}
+bool method_dialog_circle(VIEW* v) {
+    return v && run_method(v, 40325, kCircleChoices, kCircleMethodLast + 1, &v->circle_method);
+}
+bool method_dialog_arc(VIEW* v) {
+    return v && run_method(v, 40326, kArcChoices, kArcMethodLast + 1, &v->arc_method);
+}
+bool method_dialog_box(VIEW* v) {
+    return v && run_method(v, 40327, kBoxChoices, kBoxMethodLast + 1, &v->box_method);
+}
+bool method_dialog_ellipse(VIEW* v) {
+    return v && run_method(v, 40328, kEllipseChoices, kEllipseMethodLast + 1, &v->ellipse_method);
+}
 
 bool regular_polygon_dialog(VIEW* view) {
     if (!view || !g_dialogs) return false;

@@ -18,7 +18,7 @@ constexpr uint32_t kPromptBoxFirst = 42092, kPromptBoxOther = 42093, kPromptRect
 constexpr uint32_t kPromptPolygonCentre = 42096, kPromptPolygonRadius = 42097, kHelpPolygon = 40118;
 constexpr uint32_t kBoxHelp[4] = {40115, 40116, 40117, 40015};
 
-// Rubber parallelogram of box method 3: slot 0, slot 1 and the cursor.
+// Rubber parallelogram of the three-point box method: slot 0, slot 1 and the cursor.
 void parallelogram_feedback(VIEW* view, int x, int y) {
     cursor_draw_crosshair(view, x, y);
     int ax, ay, bx, by;
@@ -31,11 +31,11 @@ void parallelogram_feedback(VIEW* view, int x, int y) {
     view_gdi_line(view, x, y, ax + dx, ay + dy);
 }
 
-// Points of a rectangle: A and B (and C for method 3).
+// Points of a rectangle: A and B (and C for the three-point method).
 int rect_ask_points(VIEW** view_ref, Vec3 pts[3], int* method_out) {
     bool have_first = false;
     for (;;) {
-        const int m = method_in((*view_ref)->box_method, 3);
+        const int m = method_in((*view_ref)->box_method, kBoxMethodLast);
         if (m < 0) return kStepRefused;
         const uint32_t help = kBoxHelp[m];
         auto changed = [&] { return *view_ref && (*view_ref)->box_method != m; };
@@ -58,7 +58,7 @@ int rect_ask_points(VIEW** view_ref, Vec3 pts[3], int* method_out) {
             if (code == kStepCancelled || !changed()) return code;
             continue;
         }
-        if (m == 3) {
+        if (m == kBoxThreePoints) {
             set_slot(*view_ref, 1, pts[1]);
             code = input_point(view_ref, kPromptThird, parallelogram_feedback, box_method_callback, &pts[2], help);
             if (code != 0) {
@@ -66,7 +66,8 @@ int rect_ask_points(VIEW** view_ref, Vec3 pts[3], int* method_out) {
                 continue;
             }
         }
-        if (m == 2) std::swap(pts[0], pts[1]);  // A the centre (second point), B the corner
+        if (m == kBoxCornerCentre)
+            std::swap(pts[0], pts[1]);  // A the centre (second point), B the corner
         *method_out = m;
         return 0;
     }
@@ -86,14 +87,15 @@ int cmd_rectangle(VIEW** view_ref) {
         VIEW* v = *view_ref;
         Vec3 A = to_view(v, pts[0]), B = to_view(v, pts[1]);
         Vec3 outline[5];
-        if (m == 3) {
+        if (m == kBoxThreePoints) {
             const Vec3 C = to_view(v, pts[2]);
             const Vec3 D = vec(static_cast<double>(A.x) + C.x - B.x, static_cast<double>(A.y) + C.y - B.y,
                                static_cast<double>(A.z) + C.z - B.z);
             const Vec3 order[5] = {A, D, C, B, A};
             std::copy(order, order + 5, outline);
         } else {
-            if (m == 1 || m == 2) A = vec(2.0 * A.x - B.x, 2.0 * A.y - B.y, 2.0 * A.z - B.z);
+            if (m == kBoxCentreCorner || m == kBoxCornerCentre)
+                A = vec(2.0 * A.x - B.x, 2.0 * A.y - B.y, 2.0 * A.z - B.z);
             const bool crosswise = v->corner_height != 0;
             const Vec3 D1 = vec(B.x, A.y, crosswise ? A.z : B.z);
             const Vec3 D2 = vec(A.x, B.y, crosswise ? B.z : A.z);
@@ -113,7 +115,7 @@ int cmd_rectangle(VIEW** view_ref) {
             code = status;
             break;
         }
-        code = drawing_add_object(v, rect.release(), 0, 1);
+        code = drawing_add_object(v, std::move(rect), 1);
         if (code != 0) break;
     }
     leave_input(view_ref);
@@ -186,7 +188,7 @@ int cmd_regular_polygon(VIEW** view_ref) {
             code = status;
             break;
         }
-        code = drawing_add_object(v, poly.release(), 0, 1);
+        code = drawing_add_object(v, std::move(poly), 1);
         if (code != 0) break;
         have_centre = false;
     }

@@ -5,6 +5,7 @@
 // cannot show beeps and the typing goes on.
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/internal.h"
@@ -217,7 +218,7 @@ int cmd_text(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     FONTPATT* font = (*view_ref)->current_font;
     if (!font || !font->font) return 13;
-    TEXT2* t = rtc_make<TEXT2>().release();
+    std::unique_ptr<TEXT2> t = rtc_make<TEXT2>();
     if (!t) return 8;
     view_set_input_mode(*view_ref, 1);
     view_input_set_typed_hooks(text_typed_char, typed_input_submit);
@@ -226,13 +227,13 @@ int cmd_text(VIEW** view_ref) {
         g_options_flag = 0;
         VIEW* v = *view_ref;
         FONTPATT* f = v->current_font ? v->current_font : font;  // the dialog may change it
-        code = input_text_in_place(view_ref, f->font, text_options_callback, t, kHelpText);
+        code = input_text_in_place(view_ref, f->font, text_options_callback, t.get(), kHelpText);
         if (code != 0) {
             if (!g_options_flag || code == kStepCancelled || !*view_ref) break;
             continue;
         }
         v = *view_ref;
-        text_next_line_position(v, t);
+        text_next_line_position(v, t.get());
         if (t->text.empty()) continue;
         t->layout[kText2Width] = v->text_width;
         t->layout[kText2Height] = v->text_height;
@@ -245,16 +246,13 @@ int cmd_text(VIEW** view_ref) {
         t->layout[kText2Slant] = v->text_oblique;
         t->font = v->current_font ? v->current_font : font;
         for (int i = 3; i < 6; ++i) t->pairs[i] = 0;
-        TEXT2* added = t;
-        t = nullptr;  // from here the drawing (or, on failure, drawing_add_object) has it
-        if ((code = drawing_add_object(v, added, 0, 1)) != 0) break;
-        t = rtc_make<TEXT2>().release();
+        if ((code = drawing_add_object(v, std::move(t), 1)) != 0) break;
+        t = rtc_make<TEXT2>();
         if (!t) {
             code = 8;
             break;
         }
     }
-    if (t) rtc_destroy(t);
     input_install_hooks();
     leave_input(view_ref);
     return code;

@@ -21,15 +21,15 @@ void CCmdInput::ShowMark(bool show) {
 }
 
 int CCmdInput::OnKey(int key, int repeat, int flags) {
-    if (key == 27) {
+    if (key == kKeyEsc) {
         ShowMark(false);
         command_post_code(kStepToolEsc);
         return 0;
     }
-    if (!text || capacity == 0 || key == 13) return 0;
+    if (!text || capacity == 0 || key == kKeyEnter) return 0;
     const bool was_shown = view && view->cursor_shown;
     ShowMark(false);
-    if (input_kind == 0) {
+    if (input_kind == kCmdInputText) {
         // Room for the character and the terminator, never past the buffer.
         if (text_length + 1 < capacity && key > 0 && key < 256) {
             text[text_length++] = static_cast<char>(key);
@@ -41,7 +41,7 @@ int CCmdInput::OnKey(int key, int repeat, int flags) {
         text[0] = static_cast<char>(key);
         if (capacity > 1) text[1] = 0;
         ViewHost* h = view_host();
-        bool ok = h && h->typed_entry_dialog(view, input_kind == 2 ? 1 : 0, prompt_id, text, capacity);
+        bool ok = h && h->typed_entry_dialog(view, input_kind == kCmdInputPoint ? 1 : 0, prompt_id, text, capacity);
         if (!ok) {
             text_length = 0;
             text[0] = 0;
@@ -49,7 +49,7 @@ int CCmdInput::OnKey(int key, int repeat, int flags) {
             text[capacity - 1] = 0;
             text_length = static_cast<uint32_t>(std::strlen(text));
         }
-        return OnKey(13, 1, 0);
+        return OnKey(kKeyEnter, 1, 0);
     }
     (void)repeat;
     (void)flags;

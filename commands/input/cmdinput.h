@@ -39,6 +39,13 @@ class CmdToolWindow {
     virtual ~CmdToolWindow() = default;
 };
 
+// What a tool's typed text is read as.
+enum CmdInputKind : uint32_t {
+    kCmdInputText = 0,       // characters typed straight into the text
+    kCmdInputTwoValues = 1,  // two numbers through the typed-entry dialog
+    kCmdInputPoint = 2,      // a point through the typed-entry dialog
+};
+
 class CCmdInput {
   public:
     explicit CCmdInput(uint32_t command_id);
@@ -75,5 +82,5 @@ class CCmdInput {
     CmdToolWindow* tool_window = nullptr;  // owned
     uint32_t prompt_id = 57345;
     uint32_t help_id = 0;
-    uint32_t input_kind = 2;      // 0 text, 1 two values, 2 a point
+    uint32_t input_kind = kCmdInputPoint;  // CmdInputKind
 };

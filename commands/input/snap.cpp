@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/units/coord_text.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -563,7 +564,8 @@ int input_resolve_point(VIEW* view, Vec3* point) {
     }
     Vec3 v, o{0, 0, 0};
     world_to_view(&view->projection, p, &v);
-    if (view->coordinate_type == 1) world_to_view(&view->projection, view->user_origin, &o);
+    if (view->coordinate_type == kCoordTypeUserOrigin)
+        world_to_view(&view->projection, view->user_origin, &o);
     const double sx = view->step_select ? view->grid_steps[0] : view->grid_steps[2];
     const double sy = view->step_select ? view->grid_steps[1] : view->grid_steps[3];
     v.x = static_cast<float>(round_to_step(static_cast<double>(v.x) - o.x, sx) + o.x);

@@ -140,40 +140,25 @@ void light_set_palette_colour(object* obj) {
     l->light_colour[3] = 0.0f;
 }
 
-int drawing_add_object(VIEW* view, object* obj, int status, int linear) {
-    if (status != 0) return status;
+int drawing_add_object(VIEW* view, std::unique_ptr<object> obj, int linear) {
     if (!obj) return 0;
-    if (!view) {
-        rtc_destroy(obj);
-        return 13;
-    }
+    if (!view) return 13;
     obj->width = static_cast<float>(view->line_width);
     obj->colour = view->current_colour;
-    if (rtc_is_a(obj, &MESH3::rtc_class)) {
-        MESH3* mesh = static_cast<MESH3*>(obj);
+    if (MESH3* mesh = rtc_cast<MESH3>(obj.get())) {
         obj->width = 0.0f;
-        if (!mesh->material || material_copy(mesh->material, &view->material) != 0) {
-            rtc_destroy(obj);
-            return 8;
-        }
+        if (!mesh->material || material_copy(mesh->material, &view->material) != 0) return 8;
     }
-    if (!defining_points_finite(obj)) {
-        rtc_destroy(obj);
-        return refuse_beyond_range();
-    }
-    if (rtc_is_a(obj, &WIRE::rtc_class)) {
-        WIRE* w = static_cast<WIRE*>(obj);
+    if (!defining_points_finite(obj.get())) return refuse_beyond_range();
+    if (WIRE* w = rtc_cast<WIRE>(obj.get())) {
         w->curve_step = linear ? view->accuracy_linear : view->accuracy_angular;
         w->line_style = view->current_line_style;
         w->second = view->line_style_scale;
-        if (int r = regen_object(obj)) {
-            rtc_destroy(obj);
-            return r;
-        }
+        if (int r = regen_object(obj.get())) return r;
     }
-    light_set_palette_colour(obj);
-    int r = drawing_insert_object(view, obj);
-    if (r != 0) rtc_destroy(obj);
+    light_set_palette_colour(obj.get());
+    const int r = drawing_insert_object(view, obj.get());
+    if (r == 0) obj.release();  // the drawing's now
     return r;
 }
 

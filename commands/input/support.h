@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class VIEW;
@@ -18,13 +19,12 @@ extern int shared_ok;          // 1 while none failed
 extern int default_colour;     // 15
 extern int background_colour;  // 7 with the black-background preference, else 0
 
-// `status` is the result of building the object: non-zero is returned at once and the
-// object stays the caller's. Otherwise the object gets the view's width, colour (a
-// light shines in that colour's palette entry), material or line attributes
-// (`linear` 1: linear accuracy, 0: angular, for circles and ellipses) and is
-// inserted; the drawing owns it from here, and on any failure it is destroyed. 0 or
-// the failure code.
-int drawing_add_object(VIEW* view, object* obj, int status, int linear);
+// Gives a built object the view's width, colour (a light shines in that colour's
+// palette entry), material or line attributes (`linear` 1: linear accuracy, 0:
+// angular, for circles and ellipses) and inserts it. The object is taken in every
+// case: the drawing owns it once inserted, and on any failure it is destroyed. A null
+// object gives 0. 0 or the failure code.
+int drawing_add_object(VIEW* view, std::unique_ptr<object> obj, int linear);
 // A LIGHT shines in the palette colour of its colour index (alpha 0); other objects
 // are left as they are.
 void light_set_palette_colour(object* obj);

@@ -116,7 +116,7 @@ int cmd_box(VIEW** view_ref) {
         if (code != 0) break;
         if (!mesh) continue;  // no face asked for: nothing built, nothing recorded
         // The drawing owns the mesh from here, also when adding it fails.
-        code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+        code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
     if (*view_ref) view_set_input_mode(*view_ref, 0);

@@ -134,7 +134,7 @@ int cmd_flat_polygon(VIEW** view_ref) {
         code = flat_polygon_mesh(fill->contours[2], &mesh);
         rtc_destroy(fill);  // the temporary fill never reaches the drawing
         if (code != 0) break;
-        if (mesh) code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+        if (mesh) code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
     if (*view_ref) view_set_input_mode(*view_ref, 0);

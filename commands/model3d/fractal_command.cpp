@@ -67,7 +67,7 @@ int fractal_from_points(VIEW** view_ref) {
     const int r = mesh_fractal_surface(mesh.get(), &p[0], &p[1], &p[2], g_draw3d.fractal_levels,
                                        g_draw3d.fractal_deriv);
     if (r != 0) return r;
-    return drawing_add_object(*view_ref, mesh.release(), 0, 1);
+    return drawing_add_object(*view_ref, std::move(mesh), 1);
 }
 
 }  // namespace
@@ -95,7 +95,7 @@ int cmd_fractal(VIEW** view_ref) {
                 WaitCursor wait;
                 std::unique_ptr<MESH3> mesh;
                 code = fractal_from_meshes(chosen, g_draw3d.fractal_levels, g_draw3d.fractal_deriv, &mesh);
-                if (code == 0 && mesh) code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+                if (code == 0 && mesh) code = drawing_add_object(*view_ref, std::move(mesh), 1);
                 // Working on the view's selection is done once.
                 if (code == 0 && chosen == (*view_ref)->selection) break;
             }

@@ -50,7 +50,7 @@ int cmd_mesh(VIEW** view_ref) {
         }
         code = mesh_add_grid_patch(mesh.get(), &c[0], &c[1], &c[2], &c[3], g_draw3d.faces_n, g_draw3d.faces_m);
         if (code != 0) break;  // the mesh is freed with the pointer
-        code = drawing_add_object(*view_ref, mesh.release(), 0, 1);
+        code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
     if (*view_ref) view_set_input_mode(*view_ref, 0);
@@ -118,7 +118,7 @@ int cmd_faces3d(VIEW** view_ref) {
             if (code != 0) break;
             if (pending->blocks) {  // a face without area leaves no block
                 mesh = pending.get();
-                code = drawing_add_object(*view_ref, pending.release(), 0, 1);
+                code = drawing_add_object(*view_ref, std::move(pending), 1);
                 if (code != 0) break;
             }
         } else {

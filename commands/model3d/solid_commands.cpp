@@ -14,10 +14,11 @@
 #include "commands/model3d/model3d.h"
 #include "commands/model3d/primitives.h"
 #include "commands/model3d/spiral.h"
-#include "model/db/solid.h"
+#include "commands/units/coord_text.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
+#include "model/db/solid.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 
@@ -35,7 +36,7 @@ int ask_radius(VIEW** view_ref, const Vec3& base, uint32_t prompt, InputMoveFn f
                double* out, uint32_t help) {
     VIEW* v = *view_ref;
     const int32_t type = v->coordinate_type, cartesian = v->cartesian;
-    v->coordinate_type = 2;
+    v->coordinate_type = kCoordTypeLastPoint;
     v->cartesian = 0;
     input_set_point(v, base, 0);
     const int code = input_distance(view_ref, base, prompt, 0, feedback, opts, out, help);
@@ -77,7 +78,7 @@ int spiral_into_drawing(VIEW* v, const Vec3& c, double step, double radius, doub
     std::unique_ptr<MESH3> mesh;
     if (code == 0) code = spiral_mesh(circle, path, &mesh);
     if (code != 0) return code;
-    return drawing_add_object(v, mesh.release(), 0, 1);
+    return drawing_add_object(v, std::move(mesh), 1);
 }
 
 }  // namespace
@@ -89,7 +90,7 @@ int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles) {
     const int r = revolve_profiles_mesh(profiles, solid_segments(g_draw3d.faces_n), &mesh);
     if (r != 0) return r;
     // The drawing owns the mesh from here, also when adding it fails.
-    return drawing_add_object(view, mesh.release(), 0, 1);
+    return drawing_add_object(view, std::move(mesh), 1);
 }
 
 int cmd_sphere(VIEW** view_ref) {

@@ -82,7 +82,7 @@ int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes, int buil
     int code = 0;
     for (auto& m : *meshes) {
         if (!view) break;
-        if (m && code == 0) code = drawing_add_object(view, m.release(), 0, 1);
+        if (m && code == 0) code = drawing_add_object(view, std::move(m), 1);
     }
     meshes->clear();
     return build_code != 0 ? build_code : code;

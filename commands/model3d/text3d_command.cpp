@@ -78,10 +78,9 @@ class DrawingMeshSink : public Text3dSink {
                 if (!(f.bits & (1 << k))) block_->edges[static_cast<size_t>(mf.e[k])].flags |= kEdgeHidden;
         }
         g = GlyphMesh{};
-        MESH3* raw = mesh_.release();
+        MESH3* raw = mesh_.get();
         block_ = nullptr;
-        // The drawing owns the mesh from here, also when adding it fails.
-        if (const int r = drawing_add_object(view_, raw, 0, 1)) return r;
+        if (const int r = drawing_add_object(view_, std::move(mesh_), 1)) return r;
         if (raw->material) {
             raw->material->flags |= kMaterialSmoothByAngle;
             raw->material->smoothing_angle = static_cast<float>(kPi / 6);
@@ -243,7 +242,7 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
                            g_prefs.undo_mode != 0;
     const int levels_before = model->undo_levels;
     const uint64_t stamp_before = model_undo_stamp(model);
-    if (const int r = drawing_add_object(view, group_made.release(), 0, 1)) {
+    if (const int r = drawing_add_object(view, std::move(group_made), 1)) {
         show_error(r);
         return r;  // the group was destroyed; nothing else happened
     }

@@ -64,7 +64,7 @@ CCmdInput* pln_make_tool(uint32_t id) {
 CPlnEditor::CPlnEditor(uint32_t id) : CCmdInput(id) {
     prompt_id = kPromptSelectVertex;
     help_id = id + 0x10000;
-    input_kind = 2;
+    input_kind = kCmdInputPoint;
     text = buffer_;
     capacity = sizeof buffer_;
     two_vertex_ = id == kCmdDeleteVertex;

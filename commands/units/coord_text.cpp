@@ -60,9 +60,9 @@ bool typed_to_world(const VIEW* view, bool cartesian, int coordinate_type, doubl
         p.x = std::cos(y) * x * factor;
         p.y = std::sin(y) * x * factor;
     }
-    const Vec3* ref = coordinate_type == 1   ? &view->user_origin
-                      : coordinate_type == 2 ? &view->last_point
-                                             : nullptr;
+    const Vec3* ref = coordinate_type == kCoordTypeUserOrigin  ? &view->user_origin
+                      : coordinate_type == kCoordTypeLastPoint ? &view->last_point
+                                                               : nullptr;
     if (ref) {
         p.x += ref->x;
         p.y += ref->y;
@@ -190,7 +190,8 @@ bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_a
         zz = q.z;
     }
     Vec3d world;
-    if (!typed_to_world(view, true, relative ? 2 : view->coordinate_type, x, y, zz, &world))
+    if (!typed_to_world(view, true, relative ? kCoordTypeLastPoint : view->coordinate_type, x, y,
+                        zz, &world))
         return false;
     *point = fixed4(world.x) + " " + fixed4(world.y) + " " + fixed4(world.z);
     return true;

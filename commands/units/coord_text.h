@@ -8,11 +8,20 @@
 // else radians. User-interface thread (reads the VIEW).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "model/math/types.h"
 
 class VIEW;
+
+// What typed coordinates are measured from: the view's coordinate type (stored in
+// drawings).
+enum CoordinateType : int32_t {
+    kCoordTypeWorld = 0,       // the drawing's origin
+    kCoordTypeUserOrigin = 1,  // the user origin
+    kCoordTypeLastPoint = 2,   // the last point given
+};
 
 // Marker flags of coords_parse.
 inline constexpr int kCoordRelative = 1;     // '@' before the first field
@@ -34,8 +43,8 @@ double view_scale_ratio_inverse(const VIEW* view, double value);
 
 // A typed point into drawing units: scaled by 25.4 in an inch view and by the
 // inverse drawing scale; with the view's cartesian flag clear x is a radius and y
-// an angle in radians; the user origin (coordinate type 1) or the last point (type
-// 2) is added. False, *out untouched, when a coordinate is not finite or its
+// an angle in radians; the user origin (kCoordTypeUserOrigin) or the last point
+// (kCoordTypeLastPoint) is added. False, *out untouched, when a coordinate is not finite or its
 // magnitude reaches FLT_MAX.
 bool view_typed_to_world(const VIEW* view, double x, double y, double z, Vec3* out);
 

@@ -11,6 +11,7 @@
 
 #include "model/db/patt.h"
 #include "model/db/undo.h"
+#include "model/math/check.h"
 
 AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
 SecondHook g_hook_second = &model_hook_second_default;
@@ -171,8 +172,26 @@ int model_hook_object_changed_default(ZOBJ*, int) {
     return 0;
 }
 
+namespace {
+
+// The neighbours of a ring member link back to it.
+void ring_check_links(const ZDLIST* member) {
+    ZELO_CHECK(member->next && member->prev && member->next->prev == member &&
+                   member->prev->next == member,
+               "ring member %p: next %p, prev %p, next->prev %p, prev->next %p",
+               static_cast<const void*>(member), static_cast<void*>(member->next),
+               static_cast<void*>(member->prev),
+               member->next ? static_cast<void*>(member->next->prev) : nullptr,
+               member->prev ? static_cast<void*>(member->prev->next) : nullptr);
+}
+
+}  // namespace
+
 void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
     if (!head || !item) return;
+    ZELO_CHECK(!item->next && !item->prev, "item %p is still linked: next %p, prev %p",
+               static_cast<void*>(item), static_cast<void*>(item->next),
+               static_cast<void*>(item->prev));
     tree_changed(*head && as_head ? TreeChangeKind::insert_head : TreeChangeKind::insert_tail, item, head);
     if (!*head) {
         item->next = item->prev = item;
@@ -180,6 +199,7 @@ void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
         return;
     }
     ZDLIST* h = *head;
+    ring_check_links(h);
     item->next = h;
     item->prev = h->prev;
     h->prev->next = item;
@@ -189,6 +209,7 @@ void ring_insert(ZDLIST** head, ZDLIST* item, bool as_head) {
 
 void ring_remove(ZDLIST** head, ZDLIST* item) {
     if (!head || !item || !*head || !item->next) return;
+    ring_check_links(item);
     tree_changed(TreeChangeKind::remove, item, head);
     if (*head == item) {
         *head = item->next;
@@ -288,6 +309,10 @@ void obj_remove(ZOBJ* obj) {
     if (auto* patt = rtc_cast<PATT>(obj)) {
         model_remove_patt(patt, nullptr);
     } else {
+        // A member of a ring is a child of its parent, whose ring cannot be empty.
+        ZELO_CHECK(!obj->next || obj->parent->children,
+                   "object %p is linked but its parent %p holds no children",
+                   static_cast<void*>(obj), static_cast<void*>(obj->parent));
         ring_remove(&obj->parent->children, obj);
     }
     obj->parent = nullptr;

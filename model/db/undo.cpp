@@ -16,6 +16,7 @@
 #include "model/db/track.h"
 #include "model/db/tree.h"
 #include "model/db/undo_log.h"
+#include "model/math/check.h"
 
 // The history of one drawing: its operation log, oldest level first. The undoable
 // levels come first (MODEL::undo_levels of them, ending at `undo_end`); the redo levels
@@ -126,6 +127,9 @@ ZOBJ* ring_successor(ZOBJ* obj) {
 // Moves `item` (a member of the ring) in front of `before`.
 void move_before(ZDLIST** head, ZDLIST* item, ZDLIST* before) {
     if (item == before) return;
+    ZELO_CHECK(before->next && before->prev->next == before, "successor %p: next %p, prev %p",
+               static_cast<void*>(before), static_cast<void*>(before->next),
+               static_cast<void*>(before->prev));
     const bool before_is_head = *head == before;
     ring_remove(head, item);
     item->next = before;

@@ -14,6 +14,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/font/strokefont.h"
+#include "model/math/check.h"
 
 RTC_CLASS_RECORD(ZDLIST, "ZDLIST", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
 RTC_CLASS_RECORD(ZSVIEW, "ZSVIEW", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
@@ -189,6 +190,9 @@ static void destroy_children(CONTAINER* c) {
             continue;
         }
         ZDLIST* child = p->children;
+        ZELO_CHECK(static_cast<ZOBJ*>(child)->parent == p,
+                   "child %p of container %p names parent %p", static_cast<void*>(child),
+                   static_cast<void*>(p), static_cast<void*>(static_cast<ZOBJ*>(child)->parent));
         ring_remove(&p->children, child);
         static_cast<ZOBJ*>(child)->parent = nullptr;
         auto* group = rtc_cast<CONTAINER>(child);

@@ -50,11 +50,11 @@ int run(HideJob* job) {
     if (it.set_projection(job->camera) != 0) return 13;
     if (!job->drawing) return 2;
     // Bounds pass, fit, store pass.
-    it.mode = 1;
+    it.mode = kHideWalkBounds;
     job->drawing->walk(&it);
     hide_fit(&ctx);
     job->scale = ctx.scale, job->x_offset = ctx.x_offset, job->y_offset = ctx.y_offset;
-    it.mode = 2;
+    it.mode = kHideWalkStore;
     it.layer_index = 0;
     job->drawing->walk(&it);
     char text[256];

@@ -269,9 +269,9 @@ int HIDEITER::step() {
     if (!ctx_) return 1;
     ++ctx_->work;
     if (ctx_->cancelled()) return 1;
-    progress_ += mode == 1 ? 1 : -1;
+    progress_ += mode == kHideWalkBounds ? 1 : -1;
     if (progress_ % 50 == 0 && ctx_->job->host) {
-        if (mode == 1) {
+        if (mode == kHideWalkBounds) {
             ctx_->job->host->progress(1, nullptr);
         } else {
             const std::string t = std::to_string(progress_);
@@ -312,7 +312,7 @@ int HIDEITER::point(double x, double y, double z, bool line) {
         return 0;
     }
     const bool near_ok = !ctx_->perspective || p.z >= kHideNearZ;
-    if (mode == 1) {
+    if (mode == kHideWalkBounds) {
         if (ctx_->perspective && near_ok && std::fabs(p.x) <= p.z && std::fabs(p.y) <= p.z) {
             ctx_->min_xz = std::min(ctx_->min_xz, p.x / p.z), ctx_->max_xz = std::max(ctx_->max_xz, p.x / p.z);
             ctx_->min_yz = std::min(ctx_->min_yz, p.y / p.z), ctx_->max_yz = std::max(ctx_->max_yz, p.y / p.z);
@@ -348,7 +348,7 @@ int HIDEITER::line_to(double x, double y, double z, int, int) {
 int HIDEITER::triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) {
     if (int r = step()) return r;
     if (!current_) return -1;
-    if (mode == 1) return 0;
+    if (mode == kHideWalkBounds) return 0;
     const Vec3d p[3] = {eye(a.x, a.y, a.z), eye(b.x, b.y, b.z), eye(c.x, c.y, c.z)};
     int behind = 0;
     for (const Vec3d& q : p) {

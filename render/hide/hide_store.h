@@ -137,7 +137,10 @@ void hide_fit(HideContext* ctx);
 // Counts, and turns every plane so the viewer is on its front side (n . p < d).
 void hide_finish_store(HideContext* ctx);
 
-// Walks a drawing into the store: mode 1 bounds, mode 2 store.
+// The two passes of a walk into the store: the bounds first, then the store itself.
+enum HideWalkMode : int { kHideWalkBounds = 1, kHideWalkStore = 2 };
+
+// Walks a drawing into the store, one pass (HideWalkMode) at a time.
 class HIDEITER : public ZITER {
   public:
     static RtcClass rtc_class;
@@ -153,7 +156,7 @@ class HIDEITER : public ZITER {
     int line_to(double x, double y, double z, int dx, int dy) override;
     int triangle(const Vec3d& a, const Vec3d& b, const Vec3d& c) override;
 
-    int mode = 1;
+    int mode = kHideWalkBounds;
     int32_t layer_index = 0;
 
   private:

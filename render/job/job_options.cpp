@@ -38,13 +38,13 @@ void render_job_options_write(VIEW* view, const RenderJobOptions& o) {
 
 int render_job_image_size(const RenderJobOptions& o, int32_t client_width, int32_t client_height,
                           int32_t* width, int32_t* height) {
-    static const int32_t kSizes[11][2] = {{0, 0},       {0, 0},      {1600, 1200}, {1280, 1024},
-                                          {1024, 768},  {800, 600},  {640, 480},   {480, 360},
-                                          {320, 240},   {736, 578},  {736, 486}};
-    const int mode = std::clamp(o.size_mode, 0, 10);
+    static const int32_t kSizes[kRenderSizeLast + 1][2] = {
+        {0, 0},     {0, 0},     {1600, 1200}, {1280, 1024}, {1024, 768}, {800, 600},
+        {640, 480}, {480, 360}, {320, 240},   {736, 578},   {736, 486}};
+    const int mode = std::clamp(o.size_mode, 0, static_cast<int>(kRenderSizeLast));
     int64_t w = kSizes[mode][0], h = kSizes[mode][1];
-    if (mode == 0) w = o.typed_width, h = o.typed_height;
-    if (mode == 1) w = client_width, h = client_height;
+    if (mode == kRenderSizeTyped) w = o.typed_width, h = o.typed_height;
+    if (mode == kRenderSizeWindow) w = client_width, h = client_height;
     if (w < 1 || h < 1) w = kRenderDefaultWidth, h = kRenderDefaultHeight;
     if (!image_size_ok(w, h)) return 8;
     *width = static_cast<int32_t>(w);

@@ -14,6 +14,14 @@ enum RenderOutputKind : int32_t {
     kOutputTarga = 4, kOutputJpeg = 5, kOutputGif = 6, kOutputBmp = 7,
 };
 
+// The image size of a render: typed, the drawing window's, or one of the fixed sizes
+// of the modes after those up to kRenderSizeLast (render_job_image_size).
+enum RenderSizeMode : int32_t {
+    kRenderSizeTyped = 0,
+    kRenderSizeWindow = 1,
+    kRenderSizeLast = 10,
+};
+
 struct RenderJobOptions {
     std::string camera_name = "<Viewport>";  // "<Viewport>" or a CAMERA's name
     int32_t first_frame = 1, last_frame = 1;  // counted from 1
@@ -22,7 +30,7 @@ struct RenderJobOptions {
     std::string output;                       // movie file, or the pattern of frame files
     int32_t output_kind = kOutputScreen;      // RenderOutputKind, 0..7
     int32_t typed_width = 0, typed_height = 0;
-    int32_t size_mode = 8;                    // 0..10
+    int32_t size_mode = 8;                    // RenderSizeMode, 0..10
     int32_t avi_codec = 0;                    // 0 uncompressed, 1 Motion-JPEG
 };
 

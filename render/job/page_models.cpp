@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr uint32_t kMethodFlags[5] = {kRenderRayTrace, kRenderPhong, kRenderGouraud, kRenderFlat, 0};
+constexpr uint32_t kMethodFlags[kPageMethodNone + 1] = {kRenderRayTrace, kRenderPhong,
+                                                        kRenderGouraud, kRenderFlat, 0};
 constexpr int kLightGrid[16][2] = {{-4, 4},  {-1, 4},  {2, 4},  {-4, 1}, {-1, 1},  {2, 1},   {-4, -2}, {-1, -2},
                                    {2, -2},  {-2, 2},  {-2, -1}, {-2, -4}, {1, -4}, {4, -4}, {4, -1},  {4, 2}};
 struct OptionBit {
@@ -25,9 +26,9 @@ const int kPickerCube[kPickerCubeSegments][2] = {{7, 1},   {5, 3},   {11, 9}, {1
                                                  {10, 3},  {11, 6},  {12, 7}, {13, 8},  {14, 5},  {15, 2}};
 
 int render_page_method(uint32_t flags) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = kPageMethodRayTrace; i < kPageMethodNone; ++i)
         if (flags & kMethodFlags[i]) return i;
-    return 4;
+    return kPageMethodNone;
 }
 
 void render_page_read(const RenderSettings& s, const RenderJobOptions& o, int32_t client_width,
@@ -37,13 +38,13 @@ void render_page_read(const RenderSettings& s, const RenderJobOptions& o, int32_
     v->method = render_page_method(s.flags);
     v->perspective_value = s.perspective;
     v->depth = s.trace_depth;
-    v->size_mode = std::clamp(o.size_mode, 0, 10);
+    v->size_mode = std::clamp(o.size_mode, 0, static_cast<int>(kRenderSizeLast));
     RenderJobOptions shown = o;
     shown.size_mode = v->size_mode;
     if (render_job_image_size(shown, client_width, client_height, &v->width, &v->height)) {
         v->width = kRenderDefaultWidth, v->height = kRenderDefaultHeight;
     }
-    if (v->size_mode == 0) {  // each typed value on its own
+    if (v->size_mode == kRenderSizeTyped) {  // each typed value on its own
         v->width = o.typed_width > 0 ? o.typed_width : kRenderDefaultWidth;
         v->height = o.typed_height > 0 ? o.typed_height : kRenderDefaultHeight;
     }
@@ -53,12 +54,12 @@ void render_page_read(const RenderSettings& s, const RenderJobOptions& o, int32_
 RenderPageRangeError render_page_write(const RenderPageValues& v, bool camera_chosen, RenderSettings* s,
                                        RenderJobOptions* o) {
     if (!camera_chosen && (v.perspective_value < 1 || v.perspective_value > 100)) return {2162, 1, 100};
-    if (v.method == 0 && (v.depth < 1 || v.depth > 1053)) return {2164, 1, 1053};
-    const int mode = std::clamp(v.size_mode, 0, 10);
-    if (mode == 0 && (v.width < 4 || v.width > 32000)) return {2199, 4, 32000};
-    if (mode == 0 && (v.height < 1 || v.height > 32000)) return {2200, 1, 32000};
+    if (v.method == kPageMethodRayTrace && (v.depth < 1 || v.depth > 1053)) return {2164, 1, 1053};
+    const int mode = std::clamp(v.size_mode, 0, static_cast<int>(kRenderSizeLast));
+    if (mode == kRenderSizeTyped && (v.width < 4 || v.width > 32000)) return {2199, 4, 32000};
+    if (mode == kRenderSizeTyped && (v.height < 1 || v.height > 32000)) return {2200, 1, 32000};
     uint32_t f = s->flags & ~(0x8007u);
-    f |= kMethodFlags[std::clamp(v.method, 0, 4)];
+    f |= kMethodFlags[std::clamp(v.method, 0, static_cast<int>(kPageMethodNone))];
     for (const OptionBit& b : kOptions) f = v.*b.field ? f | b.bit : f & ~b.bit;
     // The perspective flag and value are the viewport's own, stored only while no
     // camera is chosen: a render through a camera is a perspective render whatever
@@ -70,14 +71,15 @@ RenderPageRangeError render_page_write(const RenderPageValues& v, bool camera_ch
     s->flags = f;
     if (v.depth >= 1 && v.depth <= 1053) s->trace_depth = v.depth;
     o->size_mode = mode;
-    if (mode == 0) o->typed_width = v.width, o->typed_height = v.height;
+    if (mode == kRenderSizeTyped) o->typed_width = v.width, o->typed_height = v.height;
     s->gamma = static_cast<float>(std::isfinite(v.gamma) ? std::clamp(v.gamma, 0.1, 10.0) : 1.0);
     return {};
 }
 
 RenderPageEnabled render_page_enabled(const RenderPageValues& v, bool camera_chosen) {
-    const bool typed = v.size_mode == 0;
-    return {v.method == 0, !camera_chosen && v.perspective, !camera_chosen, typed, typed};
+    const bool typed = v.size_mode == kRenderSizeTyped;
+    return {v.method == kPageMethodRayTrace, !camera_chosen && v.perspective, !camera_chosen, typed,
+            typed};
 }
 
 int32_t render_page_perspective_from_lens(double lens) {

@@ -12,14 +12,23 @@
 
 // ---- Render page ----
 
+// The shading method buttons of the Render page, in their order.
+enum RenderPageMethod : int {
+    kPageMethodRayTrace,
+    kPageMethodPhong,
+    kPageMethodGouraud,
+    kPageMethodFlat,
+    kPageMethodNone,
+};
+
 struct RenderPageValues {
     bool ambient = false, antialias = false, draft = false, selected_only = false;
     bool textures = false, perspective = false, grey = false;
-    int method = 2;              // 0 ray tracing, 1 Phong, 2 Gouraud, 3 flat, 4 none
+    int method = kPageMethodGouraud;  // RenderPageMethod
     int32_t perspective_value = 0;
     int32_t depth = 0;
     int32_t width = 0, height = 0;
-    int32_t size_mode = 0;       // 0..10
+    int32_t size_mode = kRenderSizeTyped;  // RenderSizeMode
     double gamma = 1.0;
 };
 

@@ -82,7 +82,7 @@ int two_point_command(void* arg) {
     std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
     plist_add(&line->control, b);
     plist_add(&line->control, a);
-    return drawing_add_object(view, line.release(), 0, 1);
+    return drawing_add_object(view, std::move(line), 1);
 }
 
 class AppTest : public ::testing::Test {
@@ -111,7 +111,7 @@ class AppTest : public ::testing::Test {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
         plist_add(&line->control, b);
         plist_add(&line->control, a);
-        ASSERT_EQ(drawing_add_object(view->view(), line.release(), 0, 1), 0);
+        ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
     }
 
     std::unique_ptr<CMainApp> app;

@@ -55,7 +55,7 @@ class SettingsApp : public ::testing::Test {
             std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
             plist_add(&line->control, Vec3{float(i), 1, 0});
             plist_add(&line->control, Vec3{float(i), 0, 0});
-            ASSERT_EQ(drawing_add_object(view->view(), line.release(), 0, 1), 0);
+            ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
         }
     }
     // The sheet answered with undo kept to `levels` levels.

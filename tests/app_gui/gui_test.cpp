@@ -61,7 +61,7 @@ int polyline_steps(void* arg) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
         plist_add(&line->control, b);
         plist_add(&line->control, a);
-        if (drawing_add_object(view, line.release(), 0, 1) != 0) return -1;
+        if (drawing_add_object(view, std::move(line), 1) != 0) return -1;
         a = b;
         input_set_point(view, a, 0);
     }

@@ -94,7 +94,7 @@ TEST_F(TypedRange, ObjectsBeyondTheRangeNeverEnterTheDrawing) {
     circle->axis1 = {INFINITY, 0, 0};
     circle->axis2 = {0, NAN, 0};
     circle->flags = kElarcCircular | kElarcWholeEllipse;
-    EXPECT_EQ(drawing_add_object(h.view(), circle.release(), 0, 0), 13);
+    EXPECT_EQ(drawing_add_object(h.view(), std::move(circle), 0), 13);
     auto line = rtc_make<XPLINE>();
     line->control = scene_plist({{0, 0, 0}, {INFINITY, 0, 0}});
     EXPECT_EQ(drawing_insert_object(h.view(), line.get()), 13);  // refused: still ours

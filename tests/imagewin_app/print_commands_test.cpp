@@ -73,7 +73,7 @@ class PrintCommandsTest : public ::testing::Test {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
         plist_add(&line->control, b);
         plist_add(&line->control, a);
-        ASSERT_EQ(drawing_add_object(view->view(), line.release(), 0, 1), 0);
+        ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
     }
     // The page count and the first page's size in points of a PDF.
     static int pdf_pages(const std::string& pdf, double* w, double* h) {

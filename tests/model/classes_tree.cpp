@@ -12,6 +12,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/math/check.h"
 #include "tests/model/classes_support.h"
 
 namespace {
@@ -369,6 +370,23 @@ TEST_F(ClassTree, SetString) {
 }
 
 }  // namespace
+
+// A ring whose neighbours disagree stops the builds with invariant checks, naming the
+// links involved.
+TEST(RingCheck, NeighboursThatDisagreeAbortWithTheLinks) {
+    if (!ZELO_CHECKS_ON) GTEST_SKIP() << "invariant checks are compiled out of this build";
+    ZDLIST a, b, stray;
+    ZDLIST* head = nullptr;
+    ring_insert(&head, &a, false);
+    ring_insert(&head, &b, false);
+    b.prev = &stray;  // a's next is b, but b's prev is not a
+    EXPECT_DEATH(ring_remove(&head, &b),
+                 "check failed: .*ring member 0x[0-9a-f]+: next 0x[0-9a-f]+, prev");
+    b.prev = &a;
+    ring_remove(&head, &b);
+    ring_remove(&head, &a);
+    EXPECT_EQ(head, nullptr);
+}
 
 // A tree changed by a thread-local destructor that runs after the change journal's
 // (built later, so gone first) is recorded harmlessly, and the journal still answers.

@@ -41,7 +41,7 @@ TEST(PleditGui, AFilletRunsRoundTheCornerFromOneLegToTheOther) {
     auto line = rtc_make<XPLINE>();
     for (const Vec3& p : {Vec3{corner.x, corner.y + leg, 0}, Vec3{corner.x, corner.y, 0}, Vec3{corner.x + leg, corner.y, 0}})
         ASSERT_EQ(plist_add(&line->control, p), 0);
-    ASSERT_EQ(drawing_add_object(view, line.release(), 0, 1), 0);
+    ASSERT_EQ(drawing_add_object(view, std::move(line), 1), 0);
     view->values3[kPlnFilletRadius] = leg / 2;
     const QPoint at(cx, h - 1 - cy);
     gui_schedule({[&] { QTest::mouseMove(v->viewport(), at); },

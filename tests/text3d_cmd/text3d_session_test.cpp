@@ -263,7 +263,7 @@ TEST(Text3dPlace, FailuresLeaveDrawingAndHistory) {
     // The user's last action: a line, one undo level.
     auto line = rtc_make<XPLINE>();
     line->control = scene_plist({{0, 0, 0}, {5, 5, 0}});
-    ASSERT_EQ(drawing_add_object(h.view(), line.release(), 0, 1), 0);
+    ASSERT_EQ(drawing_add_object(h.view(), std::move(line), 1), 0);
     ASSERT_EQ(m->undo_levels, 1);
     struct Case {
         const char* what;
@@ -284,7 +284,7 @@ TEST(Text3dPlace, FailuresLeaveDrawingAndHistory) {
         if (group_current) {
             auto g = rtc_make<CONTAINER>();
             current = g.get();
-            ASSERT_EQ(drawing_add_object(h.view(), g.release(), 0, 1), 0);
+            ASSERT_EQ(drawing_add_object(h.view(), std::move(g), 1), 0);
             h.view()->current_layer = reinterpret_cast<LAYER*>(current);
         }
         const int levels = m->undo_levels;
