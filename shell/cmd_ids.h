@@ -57,6 +57,9 @@ inline constexpr int ID_GLIMPSE = 15704;
 inline constexpr int ID_SNAP_PROJECTIONS = 15820;
 inline constexpr int ID_SNAP_LAST = 15830;
 inline constexpr int ID_KEEP_Z = 15840;
+inline constexpr int ID_TOOL_FIRST = 15841;  // the input tools (the polyline editor)
+inline constexpr int ID_TOOL_LAST = 15849;
+inline constexpr int ID_TOOLBAR_COPY_CLIPBOARD = 15102;  // the toolbar's Copy to clipboard
 inline constexpr int ID_VIEW_PRESET_FIRST = 6010;
 inline constexpr int ID_VIEW_PRESET_LAST = 6015;
 
