@@ -19,6 +19,7 @@
 #include "graphics/view/view_host.h"
 #include "model/services/beep.h"
 #include "platform/app.h"
+#include "render/raytrace/rt_render.h"
 #include "render/surface/presets.h"
 #include "render/surface/surface.h"
 #include "shell/app_view_host.h"
@@ -50,6 +51,7 @@ void install_window_side() {
     settings_dialogs_install();   // settings dialogs as view commands, preferences, block files
     glimpse_install();            // the preview window's menu command
     text3d_dialog_install();      // the 3D text dialog
+    rt_install();                 // render_scene's ray-tracing branch
     render_command_install();     // the Render command and its stop at close
     image_dialogs_install();      // the image windows' file dialogs and the render sheet
     hide_command_install();       // the Hide command
