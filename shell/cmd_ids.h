@@ -50,6 +50,16 @@ inline constexpr int ID_READOUT_LAST = 32800;
 inline constexpr int ID_KEYS_INFO = 32801;
 inline constexpr int ID_ZOOM_WINDOW = 15301;
 inline constexpr int ID_ZOOM_ALL = 15302;
+// The view's settings dialogs.
+inline constexpr int ID_ZOOM_CUSTOM = 15303;
+inline constexpr int ID_VIEWPOINT = 15304;
+inline constexpr int ID_USER_VIEWS = 15305;
+inline constexpr int ID_COLOUR_MATERIAL = 15306;
+inline constexpr int ID_LINE_STYLE = 15307;
+inline constexpr int ID_LAYERS = 15308;
+inline constexpr int ID_GRID = 15309;
+inline constexpr int ID_DRAWING_AIDS = 15310;
+inline constexpr int ID_COORDINATES = 15311;
 inline constexpr int ID_OBJECT_SNAP_BAR = 15909;
 inline constexpr int ID_RENDER = 15603;
 inline constexpr int ID_HIDE = 15605;
