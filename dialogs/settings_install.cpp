@@ -7,6 +7,7 @@
 #include "dialogs/settings_dialogs.h"
 #include "exchange/file_type.h"
 #include "graphics/view/view.h"
+#include "shell/cmd_ids.h"
 #include "shell/mainapp.h"
 #include "shell/sview.h"
 #include "shell/ui_handlers.h"
@@ -28,14 +29,14 @@ namespace {
 void run_settings(CSView* v, int id) {
     VIEW* view = v->view();
     switch (id) {
-        case 15303: zooming_dialog(view); break;
-        case 15304: view_point_dialog(&view); break;
-        case 15305:
+        case ID_ZOOM_CUSTOM: zooming_dialog(view); break;
+        case ID_VIEWPOINT: view_point_dialog(&view); break;
+        case ID_USER_VIEWS:
             v->ShowMark(false);
             user_view_dialog(view);
             v->ShowMark(true);
             break;
-        case 15306: {
+        case ID_COLOUR_MATERIAL: {
             EditDialogs& d = edit_dialogs();
             int32_t colour = view->current_colour;
             // The view's material is no undo level's: its images join the drawing for good.
@@ -45,13 +46,13 @@ void run_settings(CSView* v, int id) {
             }
             break;
         }
-        case 15307: line_style_settings(view); break;
-        case 15308:
+        case ID_LINE_STYLE: line_style_settings(view); break;
+        case ID_LAYERS:
             layers_dialog(view);
             v->FillLayerList();
             break;
-        case 15309: grid_settings_dialog(view); break;
-        case 15310: {
+        case ID_GRID: grid_settings_dialog(view); break;
+        case ID_DRAWING_AIDS: {
             // The mark leaves with the arms it was drawn with: the dialog may turn them.
             const bool shown = view->cursor_shown != 0;
             if (shown) v->ShowMark(false);
@@ -59,11 +60,11 @@ void run_settings(CSView* v, int id) {
             if (shown) v->ShowMark(true);
             break;
         }
-        case 15311: coordinate_system_dialog(view); break;
-        case 32779: report_dialog_show(view); break;
-        case 32774: export_command(v); break;
+        case ID_COORDINATES: coordinate_system_dialog(view); break;
+        case ID_REPORT: report_dialog_show(view); break;
+        case ID_EXPORT: export_command(v); break;
         default:
-            if (id >= 6010 && id <= 6015) {
+            if (id >= ID_VIEW_PRESET_FIRST && id <= ID_VIEW_PRESET_LAST) {
                 v->ShowMark(false);
                 view_point_preset(view, id);
                 v->ShowMark(true);
@@ -76,7 +77,7 @@ void run_settings(CSView* v, int id) {
 void run_command(CSView* v, int id) {
     CMainApp* app = CMainApp::instance();
     if (!app) return;
-    CommandFn fn = id == 32776 ? &cmd_load_block_ask : id == 32777 ? &cmd_save_block : &cmd_import_text;
+    CommandFn fn = id == ID_LOAD_BLOCK ? &cmd_load_block_ask : id == ID_SAVE_BLOCK ? &cmd_save_block : &cmd_import_text;
     void* arg = v->view();
     app->RunViewCommand(v, id, fn, &arg);
 }
@@ -84,13 +85,14 @@ void run_command(CSView* v, int id) {
 }  // namespace
 
 void settings_dialogs_install() {
-    for (int id = 15303; id <= 15311; ++id)
+    // The report is open to every view; the others need the view's availability test.
+    for (int id : {ID_ZOOM_CUSTOM, ID_VIEWPOINT, ID_USER_VIEWS, ID_COLOUR_MATERIAL, ID_LINE_STYLE, ID_LAYERS, ID_GRID,
+                   ID_DRAWING_AIDS, ID_COORDINATES, ID_EXPORT})
         view_handler_set(id, {&run_settings, true});
-    for (int id = 6010; id <= 6015; ++id) view_handler_set(id, {&run_settings, true});
-    view_handler_set(32779, {&run_settings, false});
-    view_handler_set(32774, {&run_settings, true});
-    for (int id : {32776, 32777, 32781}) view_handler_set(id, {&run_command, true});
-    frame_handler_set(32773, {[](CMainFrame*, int) { preferences_dialog(0); }, nullptr});
-    frame_handler_set(32789, {[](CMainFrame*, int) { preferences_dialog(2); }, nullptr});
+    for (int id = ID_VIEW_PRESET_FIRST; id <= ID_VIEW_PRESET_LAST; ++id) view_handler_set(id, {&run_settings, true});
+    view_handler_set(ID_REPORT, {&run_settings, false});
+    for (int id : {ID_LOAD_BLOCK, ID_SAVE_BLOCK, ID_IMPORT_TEXT}) view_handler_set(id, {&run_command, true});
+    frame_handler_set(ID_PREFERENCES, {[](CMainFrame*, int) { preferences_dialog(0); }, nullptr});
+    frame_handler_set(ID_TOGGLE_TOOLBARS, {[](CMainFrame*, int) { preferences_dialog(2); }, nullptr});
     block_file_hooks().choose_file = &choose_block_file;
 }

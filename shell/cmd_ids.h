@@ -50,6 +50,16 @@ inline constexpr int ID_READOUT_LAST = 32800;
 inline constexpr int ID_KEYS_INFO = 32801;
 inline constexpr int ID_ZOOM_WINDOW = 15301;
 inline constexpr int ID_ZOOM_ALL = 15302;
+// The view's settings dialogs.
+inline constexpr int ID_ZOOM_CUSTOM = 15303;
+inline constexpr int ID_VIEWPOINT = 15304;
+inline constexpr int ID_USER_VIEWS = 15305;
+inline constexpr int ID_COLOUR_MATERIAL = 15306;
+inline constexpr int ID_LINE_STYLE = 15307;
+inline constexpr int ID_LAYERS = 15308;
+inline constexpr int ID_GRID = 15309;
+inline constexpr int ID_DRAWING_AIDS = 15310;
+inline constexpr int ID_COORDINATES = 15311;
 inline constexpr int ID_OBJECT_SNAP_BAR = 15909;
 inline constexpr int ID_RENDER = 15603;
 inline constexpr int ID_HIDE = 15605;
@@ -57,6 +67,9 @@ inline constexpr int ID_GLIMPSE = 15704;
 inline constexpr int ID_SNAP_PROJECTIONS = 15820;
 inline constexpr int ID_SNAP_LAST = 15830;
 inline constexpr int ID_KEEP_Z = 15840;
+inline constexpr int ID_TOOL_FIRST = 15841;  // the input tools (the polyline editor)
+inline constexpr int ID_TOOL_LAST = 15849;
+inline constexpr int ID_TOOLBAR_COPY_CLIPBOARD = 15102;  // the toolbar's Copy to clipboard
 inline constexpr int ID_VIEW_PRESET_FIRST = 6010;
 inline constexpr int ID_VIEW_PRESET_LAST = 6015;
 

@@ -109,7 +109,6 @@ bool CMainApp::InitInstance(const std::string& file) {
     units_install_hooks();
     input_install_hooks();
     if (lzw_codecs_init() != 0) return false;
-    dim_prefs_load();
 
     uint32_t table[256];
     for (int i = 0; i < 256; ++i) table[i] = display_colour_word(i);

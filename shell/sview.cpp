@@ -1,7 +1,6 @@
 // The drawing view: canvas painting, scroll bars over the drawing's extents,
 // panning, and the VIEW's window side.
 #include "shell/sview.h"
-#include "shell/ui_handlers.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -9,19 +8,14 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <cmath>
-#include <map>
 
-#include "commands/boolean/boolean_commands.h"
-#include "commands/dimension/dim_command.h"
-#include "commands/draw2d/draw2d.h"
-#include "commands/edit/edit.h"
 #include "commands/input/cmdinput.h"
 #include "commands/input/snap.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
-#include "commands/model3d/model3d.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
+#include "graphics/view/view_host.h"
 #include "graphics/view/view_input.h"
 #include "model/db/glimpse_notify.h"
 #include "model/db/patt.h"
@@ -513,198 +507,151 @@ bool CSView::CommandAllowed() const {
 }
 
 namespace {
-int zoom_window_fn(void* arg) { return zoom_window_command(static_cast<VIEW**>(arg)); }
-
-// The command functions built so far, by id; every other drawing command has an
-// empty slot.
-std::map<int, CommandFn>& command_slots() {
-    static std::map<int, CommandFn> slots_ = [] {
-        std::map<int, CommandFn> m = {
-            {ID_ZOOM_WINDOW, &zoom_window_fn},      {int(kCmdSubtraction), &cmd_subtraction},
-            {int(kCmdIntersection), &cmd_intersection}, {int(kCmdUnion), &cmd_union},
-            {int(kCmdJoinMeshes), &cmd_join_meshes},
-        };
-        static std::map<int, CommandFn>* filling = nullptr;
-        filling = &m;
-        draw2d_register_commands([](int id, Draw2dCommandFn fn) { (*filling)[id] = fn; });
-        dim_register_commands([](int id, DimCommandFn fn) { (*filling)[id] = fn; });
-        // The editing commands: transformations, properties, selection, the clipboard.
-        for (int id = 15100; id <= 15107; ++id) m[id] = edit_command_for(uint32_t(id));
-        for (int id = 15400; id <= 15407; ++id) m[id] = edit_command_for(uint32_t(id));
-        for (int id : {15701, 15702, 15703, ID_EDIT_COPY, ID_EDIT_PASTE}) m[id] = edit_command_for(uint32_t(id));
-        model3d_register_commands([](int id, Model3dCommandFn fn) { (*filling)[id] = fn; });
-        return m;
-    }();
-    return slots_;
-}
-}  // namespace
-
-namespace {
 CSView::ToolFactory g_tool_factory = nullptr;
-constexpr int kToolFirst = 15841, kToolLast = 15849;
+CSView::PrintHandler g_print_handler = nullptr;
+// The key code a tool gets for the settings key (F10).
+constexpr int kToolKeyF10 = 121;
+
+// How the record answers now: the print and tool kinds keep their ids, an installed
+// handler takes any other, and a tool id without a tool factory is a drawing command.
+ViewCmdKind route_of(const ViewCommand& c) {
+    if (c.kind == ViewCmdKind::kPrint) return c.kind;
+    if (c.kind == ViewCmdKind::kTool && g_tool_factory) return c.kind;
+    if (c.handler.run) return ViewCmdKind::kHandler;
+    return c.kind == ViewCmdKind::kTool ? ViewCmdKind::kFunction : c.kind;
+}
 }  // namespace
 
 void CSView::SetToolFactory(ToolFactory factory) { g_tool_factory = factory; }
 
-CommandFn CSView::CommandFunction(int id) {
-    auto it = command_slots().find(id);
-    return it == command_slots().end() ? nullptr : it->second;
-}
+CommandFn CSView::CommandFunction(int id) { return view_command(id).fn; }
 
-void CSView::SetCommandFunction(int id, CommandFn fn) {
-    if (fn)
-        command_slots()[id] = fn;
-    else
-        command_slots().erase(id);
-}
-
-namespace {
-CSView::PrintHandler g_print_handler = nullptr;
-}  // namespace
+void CSView::SetCommandFunction(int id, CommandFn fn) { view_command_set_function(id, fn); }
 
 void CSView::SetPrintHandler(PrintHandler handler) { g_print_handler = handler; }
 
-bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
+CSView::CommandState CSView::StateOf(const ViewCommand& c, ViewCmdKind route, int id) const {
     MODEL* model = doc_->drawing();
     CMainApp* app = CMainApp::instance();
     const bool allowed = CommandAllowed();
-    if (id == ID_FILE_PAGE_SETUP || id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
-        // Not while a command of this drawing waits for input: it may change the drawing.
-        // A camera (perspective) view prints its picture: printing draws nothing into it.
-        const bool print_allowed = view_ && !view_->nested_busy && !doc_->render_busy &&
-                                   (!app || !app->command_window() ||
-                                    app->command_window() == static_cast<const CmdWindow*>(this));
-        const bool can = g_print_handler && print_allowed && (!app || !app->command_running());
-        if (ui)
-            ui->Enable(can);
-        else if (can)
-            g_print_handler(this, id);
-        return true;
+    const bool running = app && app->command_id() == uint32_t(id) && app->command_window();
+    CommandState s;
+    switch (route) {
+        case ViewCmdKind::kNone: s.routed = false; break;
+        case ViewCmdKind::kPrint: {
+            // Not while a command of this drawing waits for input: it may change the
+            // drawing. A camera (perspective) view prints its picture: printing draws
+            // nothing into it.
+            const bool print_allowed = view_ && !view_->nested_busy && !doc_->render_busy &&
+                                       (!app || !app->command_window() ||
+                                        app->command_window() == static_cast<const CmdWindow*>(this));
+            s.enabled = g_print_handler && print_allowed && (!app || !app->command_running());
+            break;
+        }
+        case ViewCmdKind::kTool:
+            s.enabled = allowed;
+            if (running) s.checked = true;
+            break;
+        case ViewCmdKind::kHandler: s.enabled = !c.handler.needs_test || allowed; break;
+        case ViewCmdKind::kFunction:
+            // One render job runs at a time.
+            s.enabled = allowed && c.fn && !(c.one_job && app && app->GetBackgroundJob());
+            if (running) s.checked = true;
+            break;
+        case ViewCmdKind::kClipboard:
+            // Paste only while the clipboard holds a drawing.
+            s.enabled = allowed && c.fn && (id == ID_EDIT_COPY || *clip_contents());
+            break;
+        case ViewCmdKind::kSnapToggle: s.checked = view_snap_checked(view_, uint32_t(id)) != 0; break;
+        case ViewCmdKind::kKeepZ: s.checked = g_prefs.pled_keep_z != 0; break;
+        case ViewCmdKind::kSettingsKey:
+            // A tool with a floating editor leaves the key to the main frame.
+            s.routed = !(app && app->top_input() && app->top_input()->tool_window);
+            break;
+        case ViewCmdKind::kZoomAll: s.enabled = allowed; break;
+        case ViewCmdKind::kSaveGuard:
+            s.routed = !allowed;
+            s.enabled = false;
+            break;
+        case ViewCmdKind::kUndoRedo:
+            s.enabled = allowed && (!app || !app->command_running()) && model &&
+                        (id == ID_EDIT_UNDO ? model->undo_levels > 0 : model_redo_count(model) > 0);
+            break;
+        case ViewCmdKind::kCloseDrawing: s.enabled = allowed && !is_command_view(); break;
+        case ViewCmdKind::kWindowCycle: break;
     }
-    if (id >= kToolFirst && id <= kToolLast && g_tool_factory) {
-        if (ui) {
-            ui->Enable(allowed);
-            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
-        } else if (allowed && app) {
+    return s;
+}
+
+void CSView::Run(const ViewCommand& c, ViewCmdKind route, int id) {
+    CMainApp* app = CMainApp::instance();
+    switch (route) {
+        case ViewCmdKind::kPrint: g_print_handler(this, id); break;
+        case ViewCmdKind::kTool:
+            if (!app) break;
             if (CCmdInput* tool = g_tool_factory(uint32_t(id)))
                 app->SwitchCommand(this, uint32_t(id), tool);
             else
                 msgbox_ids(42120, 42040);
-        }
-        return true;
-    }
-    if (const ViewHandler h = view_handler(id); h.run) {
-        // Settings dialogs and other commands run on the VIEW without the processor.
-        const bool can = !h.needs_test || allowed;
-        if (ui)
-            ui->Enable(can);
-        else if (can)
-            h.run(this, id);
-        return true;
-    }
-    if (in_drawing_range(id) && id != ID_ZOOM_ALL) {
-        // Commands not built yet have an empty slot: their items stay disabled. One
-        // render job runs at a time.
-        CommandFn fn = id == ID_RENDER && app && app->GetBackgroundJob() ? nullptr : CommandFunction(id);
-        if (ui) {
-            ui->Enable(allowed && fn);
-            if (app && app->command_id() == uint32_t(id) && app->command_window()) ui->SetCheck(true);
-        } else if (allowed && fn && app) {
-            void* arg = view_;
-            app->RunViewCommand(this, id, fn, &arg);
-        }
-        return true;
-    }
-    if (id == ID_EDIT_COPY || id == ID_EDIT_PASTE) {
-        // Paste only while the clipboard holds a drawing.
-        CommandFn fn = CommandFunction(id);
-        const bool ready = allowed && fn && (id == ID_EDIT_COPY || *clip_contents());
-        if (ui) {
-            ui->Enable(ready);
-        } else if (ready && app) {
-            void* arg = view_;
-            app->RunViewCommand(this, id, fn, &arg);
-        }
-        return true;
-    }
-    // The object-snap toggles and Keep current Z only carry a check mark.
-    if (id >= ID_SNAP_PROJECTIONS && id <= ID_SNAP_LAST) {
-        if (ui)
-            ui->SetCheck(view_snap_checked(view_, uint32_t(id)) != 0);
-        else
-            view_toggle_snap(view_, uint32_t(id));
-        return true;
-    }
-    if (id == ID_KEEP_Z) {
-        if (ui)
-            ui->SetCheck(g_prefs.pled_keep_z != 0);
-        else
-            g_prefs.pled_keep_z = g_prefs.pled_keep_z ? 0 : 1;
-        return true;
-    }
-    switch (id) {
-        case ID_SETTINGS_KEY:
-            // A tool with a floating editor leaves the key to the main frame.
-            if (app && app->top_input() && app->top_input()->tool_window) return false;
-            if (!ui && app) {
-                if (CCmdInput* tool = app->top_input())
-                    tool->OnKey(121, 1, 0);
-                else
-                    view_input_options_key(view_);
+            break;
+        case ViewCmdKind::kHandler: c.handler.run(this, id); break;
+        case ViewCmdKind::kFunction:
+        case ViewCmdKind::kClipboard:
+            if (app) {
+                void* arg = view_;
+                app->RunViewCommand(this, id, c.fn, &arg);
             }
-            return true;
-        case ID_ZOOM_ALL:
-            if (ui) {
-                ui->Enable(allowed);
-            } else if (allowed) {
-                view_zoom_all(view_);
-            }
-            return true;
-        case ID_FILE_SAVE:
-        case ID_FILE_SAVE_AS:
-            if (ui && !allowed) {
-                ui->Enable(false);
-                return true;
-            }
-            return false;
-        case ID_EDIT_UNDO:
-        case ID_EDIT_REDO: {
-            const bool can = allowed && (!app || !app->command_running()) && model &&
-                             (id == ID_EDIT_UNDO ? model->undo_levels > 0 : model_redo_count(model) > 0);
-            if (ui) {
-                ui->Enable(can);
-            } else if (can) {
-                if (id == ID_EDIT_UNDO)
-                    cmd_undo(view_);
-                else
-                    cmd_redo(view_);
-            }
-            return true;
-        }
-        case ID_FILE_CLOSE: {
-            const bool can = allowed && !is_command_view();
-            if (ui) {
-                ui->Enable(can);
-            } else if (can && doc_->SaveModified()) {
+            break;
+        case ViewCmdKind::kSnapToggle: view_toggle_snap(view_, uint32_t(id)); break;
+        case ViewCmdKind::kKeepZ: g_prefs.pled_keep_z = g_prefs.pled_keep_z ? 0 : 1; break;
+        case ViewCmdKind::kSettingsKey:
+            if (!app) break;
+            if (CCmdInput* tool = app->top_input())
+                tool->OnKey(kToolKeyF10, 1, 0);
+            else
+                view_input_options_key(view_);
+            break;
+        case ViewCmdKind::kZoomAll: view_zoom_all(view_); break;
+        case ViewCmdKind::kUndoRedo:
+            if (id == ID_EDIT_UNDO)
+                cmd_undo(view_);
+            else
+                cmd_redo(view_);
+            break;
+        case ViewCmdKind::kCloseDrawing:
+            if (doc_->SaveModified()) {
                 doc_->SetModifiedFlag(false);
                 const std::vector<CSView*> views = doc_->views();
                 for (CSView* v : views) v->frame()->close();
             }
-            return true;
+            break;
+        case ViewCmdKind::kWindowCycle: {
+            QMdiArea* area = frame_->mdiArea();
+            if (id == ID_CLOSE_WINDOW)
+                frame_->close();
+            else if (area && id == ID_NEXT_WINDOW)
+                area->activateNextSubWindow();
+            else if (area)
+                area->activatePreviousSubWindow();
+            break;
         }
-        case ID_NEXT_WINDOW:
-        case ID_PREV_WINDOW:
-        case ID_CLOSE_WINDOW:
-            if (!ui) {
-                QMdiArea* area = frame_->mdiArea();
-                if (id == ID_CLOSE_WINDOW)
-                    frame_->close();
-                else if (area && id == ID_NEXT_WINDOW)
-                    area->activateNextSubWindow();
-                else if (area)
-                    area->activatePreviousSubWindow();
-            }
-            return true;
-        default: return false;
+        case ViewCmdKind::kNone:
+        case ViewCmdKind::kSaveGuard: break;
     }
+}
+
+bool CSView::OnCmdMsg(int id, CCmdUI* ui) {
+    const ViewCommand cmd = view_command(id);
+    const ViewCmdKind route = route_of(cmd);
+    // The view only disables saving while a command blocks it; the document saves.
+    if (!ui && route == ViewCmdKind::kSaveGuard) return false;
+    const CommandState s = StateOf(cmd, route, id);
+    if (!s.routed) return false;
+    if (ui) {
+        if (s.enabled) ui->Enable(*s.enabled);
+        if (s.checked) ui->SetCheck(*s.checked);
+    } else if (s.enabled.value_or(true)) {
+        Run(cmd, route, id);
+    }
+    return true;
 }

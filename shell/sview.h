@@ -11,6 +11,7 @@
 #include <QAbstractScrollArea>
 #include <QRegion>
 #include <memory>
+#include <optional>
 
 #include "graphics/view/canvas.h"
 #include "graphics/view/view.h"
@@ -18,6 +19,7 @@
 #include "shell/core/page_layout.h"
 #include "shell/cmd_target.h"
 #include "shell/cmdproc.h"
+#include "shell/view_commands.h"
 #include "shell/view_paint.h"
 
 class CDoc;
@@ -121,6 +123,16 @@ class CSView : public QAbstractScrollArea,
     void mark_dirty(const QRect& device_rect);
     void repaint_dirty();
     bool is_command_view() const;
+    // The state of a command's item now: `routed` false passes the id on; an
+    // unset `enabled` or `checked` leaves the item as it is. The command runs only
+    // when it would be shown enabled.
+    struct CommandState {
+        bool routed = true;
+        std::optional<bool> enabled;
+        std::optional<bool> checked;
+    };
+    CommandState StateOf(const ViewCommand& c, ViewCmdKind route, int id) const;
+    void Run(const ViewCommand& c, ViewCmdKind route, int id);
 
     CDoc* doc_;
     CMDIFrame* frame_;

@@ -31,7 +31,6 @@
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
 #include "render/job/render_preview.h"
-#include "render/raytrace/rt_render.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/drawing_doc.h"
@@ -257,7 +256,6 @@ void render_job_stop_and_wait() {
 }
 
 void render_command_install() {
-    rt_install();
     CSView::SetCommandFunction(ID_RENDER, &cmd_render);
     mainframe_set_job_stopper(&render_job_stop_and_wait);
 }

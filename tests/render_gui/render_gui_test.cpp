@@ -57,6 +57,7 @@
 #include "platform/prop_sheet.h"
 #include "render/job/job_options.h"
 #include "render/job/render_job.h"
+#include "render/raytrace/rt_render.h"
 #include "render/surface/presets.h"
 #include "shell/cmd_ids.h"
 #include "shell/drawing_doc.h"
@@ -875,6 +876,7 @@ int main(int argc, char** argv) {
         settings_dialogs_install();
         draw3d_dialogs_install();
         texture_presets_install();
+        rt_install();
         render_command_install();
         image_dialogs_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
