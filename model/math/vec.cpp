@@ -21,6 +21,11 @@ Vec3* store(Vec3* dst, const Vec3d& v) {
     return store(dst, v.x, v.y, v.z);
 }
 
+template <class V>
+bool finite_xyz(const V& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 Vec3d cross(const Vec3d& a, const Vec3d& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -88,7 +93,8 @@ int vec3_equal(const Vec3* a, const Vec3* b) {
     return a->x == b->x && a->y == b->y && a->z == b->z ? 1 : 0;
 }
 
-bool vec3_finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool vec3_finite(const Vec3& p) { return finite_xyz(p); }
+bool vec3_finite_d(const Vec3d& p) { return finite_xyz(p); }
 
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b) {
     return store(dst, double(a->x) + b->x, double(a->y) + b->y, double(a->z) + b->z);

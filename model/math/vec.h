@@ -33,6 +33,7 @@ Vec3* vec3_from_d(Vec3* dst, const Vec3d* src);
 int vec3_equal(const Vec3* a, const Vec3* b);
 // Whether x, y and z are all finite.
 bool vec3_finite(const Vec3& p);
+bool vec3_finite_d(const Vec3d& p);
 
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3* vec3_sub(Vec3* dst, const Vec3* a, const Vec3* b);
