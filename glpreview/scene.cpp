@@ -15,6 +15,7 @@
 #include "model/db/undo.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/vec.h"
 
 namespace {
 
@@ -303,14 +304,12 @@ std::vector<std::string> preview_view_points(MODEL* model) {
 
 namespace {
 
-bool finite3(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
 bool from_camera(const CAMERA* c, PreviewCamera* out) {
-    if (!finite3(c->position) || !finite3(c->target)) return false;
+    if (!vec3_finite(c->position) || !vec3_finite(c->target)) return false;
     out->perspective = true;
     out->eye = {c->position.x, c->position.y, c->position.z};
     out->target = {c->target.x, c->target.y, c->target.z};
-    const bool up_ok = finite3(c->up) && (c->up.x != 0 || c->up.y != 0 || c->up.z != 0);
+    const bool up_ok = vec3_finite(c->up) && (c->up.x != 0 || c->up.y != 0 || c->up.z != 0);
     out->up = up_ok ? Vec3d{c->up.x, c->up.y, c->up.z} : Vec3d{0, 0, 1};
     out->lens = std::isfinite(c->lens) && c->lens > 0.05 ? c->lens : 1.0;
     return true;
@@ -347,8 +346,7 @@ bool preview_camera_at_frame(MODEL* copy, const std::string& name, int32_t frame
 namespace {
 
 bool place_ok(const PreviewCamera& at) {
-    return std::isfinite(at.eye.x) && std::isfinite(at.eye.y) && std::isfinite(at.eye.z) && std::isfinite(at.target.x) &&
-           std::isfinite(at.target.y) && std::isfinite(at.target.z) && std::isfinite(at.lens) && at.lens > 0 &&
+    return vec3_finite_d(at.eye) && vec3_finite_d(at.target) && std::isfinite(at.lens) && at.lens > 0 &&
            (at.eye.x != at.target.x || at.eye.y != at.target.y || at.eye.z != at.target.z);
 }
 

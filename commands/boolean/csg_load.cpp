@@ -9,6 +9,7 @@
 
 #include "commands/boolean/csg_internal.h"
 #include "commands/boolean/strings.h"
+#include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 
@@ -142,10 +143,6 @@ Vertex* find_vertex(Context& ctx, Solid& s, const MeshVertex& mv, int32_t index,
     return v;
 }
 
-bool finite(const MeshVertex& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 // The vertex indices of a face's corners; false when an edge or vertex index lies
 // outside the block (the face is skipped).
 bool corners_of(const MeshFaceBlock& b, const MeshFace& mf, int32_t idx[3]) {
@@ -276,7 +273,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             if (!corners_of(*b, mf, idx)) continue;
             const MeshVertex* mv[3] = {&b->vertices[idx[0]], &b->vertices[idx[1]], &b->vertices[idx[2]]};
             for (const MeshVertex* v : mv) {
-                if (!finite(*v)) raise(ctx, 42189, "Coordinate is not finite");
+                if (!vec3_finite({v->x, v->y, v->z})) raise(ctx, 42189, "Coordinate is not finite");
             }
             D3 p[3];
             for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};

@@ -23,6 +23,7 @@
 #include "model/font/strokefont.h"
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "model/math/vec.h"
 #include "model/rtc/rtc.h"
 #include "model/services/msgbox.h"
 
@@ -44,7 +45,6 @@ Vec3 to_view(const VIEW* v, const Vec3& p) {
 bool same(const Vec3& a, const Vec3& b, double eps) {
     return std::fabs(a.x - b.x) < eps && std::fabs(a.y - b.y) < eps && std::fabs(a.z - b.z) < eps;
 }
-bool finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // The font the rubber bands measure with, sized in pixels from the view: a copy
 // of the built-in font, whose own size stays as it is.
@@ -353,7 +353,7 @@ int radial_step(VIEW** view_ref, int mode, StepResult* out) {
         t.z = static_cast<float>(c.z - (nx * (double(t.x) - c.x) + ny * (double(t.y) - c.y)) / nz);
         mat_xform_point(&out->t, &t, &to_local);
         out->t.z = out->p[0].z;
-        return finite(out->t) ? 0 : -1;
+        return vec3_finite(out->t) ? 0 : -1;
     }
 }
 

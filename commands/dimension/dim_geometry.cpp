@@ -15,13 +15,12 @@
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
 #include "model/math/scalar.h"
+#include "model/math/vec.h"
 #include "model/rtc/rtc.h"
 
 namespace {
 
 DimState g_state;
-
-bool finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 Vec3 pt(double x, double y, double z) {
     return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
@@ -30,9 +29,9 @@ Vec3 pt(double x, double y, double z) {
 // Maps local points to drawing coordinates; false when any is not finite.
 bool map_points(const DimBuild& b, const Vec3* in, Vec3* out, int n) {
     for (int i = 0; i < n; ++i) {
-        if (!finite(in[i])) return false;
+        if (!vec3_finite(in[i])) return false;
         mat_xform_point(&out[i], &in[i], &b.matrix);
-        if (!finite(out[i])) return false;
+        if (!vec3_finite(out[i])) return false;
     }
     return true;
 }

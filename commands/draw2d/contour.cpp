@@ -164,7 +164,7 @@ Vec3 point_on_curve_plane(const VIEW* view, const CurveFrame& f, const Vec3& p) 
     if (!(along != 0)) return p;
     const double t = off / along;
     const Vec3 q = vec(p.x + t * dir.x, p.y + t * dir.y, p.z + t * dir.z);
-    return finite3(q) ? q : p;
+    return vec3_finite(q) ? q : p;
 }
 
 // A point clicked on a polyline put on the segment under it, where the view line
@@ -185,7 +185,7 @@ Vec3 point_on_polyline(const VIEW* view, object* o, const Vec3& p) {
                                 0.0, 1.0);
     const Vec3 q = vec(a.x + t * (static_cast<double>(b.x) - a.x), a.y + t * (static_cast<double>(b.y) - a.y),
                        a.z + t * (static_cast<double>(b.z) - a.z));
-    return finite3(q) ? q : p;
+    return vec3_finite(q) ? q : p;
 }
 
 // A clicked point carried onto the object it starts or goes on following.
@@ -315,7 +315,7 @@ int contour_crosses_itself(const Contour* c, const Vec3& p) {
 
 int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
     *accepted = 0;
-    if (!finite3(p)) return 0;
+    if (!vec3_finite(p)) return 0;
     if (c->plane_known) {
         Vec3 q;
         mat_xform_point(&q, &p, &c->to_plane);

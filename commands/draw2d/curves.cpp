@@ -40,7 +40,7 @@ int circle_through(const Vec3& p1, const Vec3& p2, const Vec3& p3, Vec3* centre,
     mat_xform_point(&q3, &p3, &to);
     if (!arc_3pt(r, &c, q1, q2, q3)) return 0;
     mat_xform_point(centre, &c, &from);
-    return std::isfinite(*r) && finite3(*centre);
+    return std::isfinite(*r) && vec3_finite(*centre);
 }
 
 // ---- Feedback

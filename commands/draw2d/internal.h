@@ -15,6 +15,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/wire.h"
+#include "model/math/vec.h"
 #include "model/rtc/rtc.h"
 
 namespace draw2d {
@@ -32,7 +33,6 @@ inline Vec3 to_world(const VIEW* v, const Vec3& p) {
 inline Vec3 vec(double x, double y, double z) {
     return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
 }
-inline bool finite3(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 inline void set_slot(VIEW* v, int slot, const Vec3& p) {
     if (v) input_set_point(v, p, slot);

@@ -228,7 +228,7 @@ Vec3 line_force(const VIEW* view, const Vec3& start, const Vec3& cursor, const V
         if (static_cast<long>(std::trunc(d)) != 0) z = S.z + ((along_x ? x - S.x : y - S.y) * dz / d);
     }
     Vec3 out = vec(x, y, z);
-    if (!finite3(out)) out = S;
+    if (!vec3_finite(out)) out = S;
     return to_world(view, out);
 }
 
@@ -262,7 +262,7 @@ void cross_feedback(VIEW* view, int x, int y) {
 }
 
 int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end) {
-    if (!finite3(start) || !finite3(end)) return 13;
+    if (!vec3_finite(start) || !vec3_finite(end)) return 13;
     auto x = new_polyline();
     if (!x) return 8;
     // The list prepends: the start ends up last.

@@ -93,10 +93,6 @@ double sine_at(const Vec3& p1, const Vec3& p2, const Vec3& p3) {
     return vec3_len_d(&n) / (l2 * l3);
 }
 
-bool finite_point(const Vec3& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 }  // namespace
 
 int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& p3, int32_t mode) {
@@ -104,7 +100,7 @@ int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& 
     // A point that is not a number would spread into every coordinate it touches.
     const int kind = mode & kXformKindMask;
     if (kind <= kXformScale3 &&
-        (!finite_point(p1) || !finite_point(p2) || (kind != kXformMove && !finite_point(p3))))
+        (!vec3_finite(p1) || !vec3_finite(p2) || (kind != kXformMove && !vec3_finite(p3))))
         return 13;
     Transform r;
     switch (kind) {

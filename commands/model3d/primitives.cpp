@@ -14,6 +14,7 @@
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
 #include "model/math/scalar.h"
+#include "model/math/vec.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
 
@@ -34,10 +35,6 @@ Vec3 to_world(const ViewProjection& vp, const Vec3& p) {
     Vec3 out;
     view_to_world(&vp, p, &out);
     return out;
-}
-
-bool finite3(const Vec3& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
 }  // namespace
@@ -81,7 +78,7 @@ int box_mesh(const Vec3 c[8], int box_faces, std::unique_ptr<MESH3>* out) {
     out->reset();
     if ((box_faces & kBoxAllFaces) == 0) return 0;
     for (int i = 0; i < 8; ++i)
-        if (!finite3(c[i])) return 13;
+        if (!vec3_finite(c[i])) return 13;
     auto mesh = rtc_make<MESH3>();
     if (!mesh) return 8;
     struct Face {
@@ -130,7 +127,7 @@ int solid_segments(int count, int limit) {
 int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring, double radius,
                     const Draw3DSettings& s, RevolveProfiles* out) {
     out->chains.clear();
-    if (!finite3(centre) || !std::isfinite(ring) || !std::isfinite(radius) || !(radius > 0) || ring < 0)
+    if (!vec3_finite(centre) || !std::isfinite(ring) || !std::isfinite(radius) || !(radius > 0) || ring < 0)
         return 13;
     const Vec3 c = to_view(vp, centre);
     double from = -kPi / 2, to = kPi / 2;
@@ -179,7 +176,7 @@ int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring, d
 int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, double rb, double rt,
                   const Draw3DSettings& s, RevolveProfiles* out) {
     out->chains.clear();
-    if (!finite3(top) || !finite3(base) || !std::isfinite(rb) || !std::isfinite(rt) || rb < 0 || rt < 0)
+    if (!vec3_finite(top) || !vec3_finite(base) || !std::isfinite(rb) || !std::isfinite(rt) || rb < 0 || rt < 0)
         return 13;
     if (s.cone == 1) rt = 0;
     if (s.cone == 2) rt = rb;

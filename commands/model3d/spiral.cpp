@@ -9,6 +9,7 @@
 #include "model/math/plist.h"
 #include "commands/model3d/sweep_surface.h"
 #include "model/db/solid.h"
+#include "model/math/vec.h"
 #include "model/mesh/chain.h"
 
 namespace {
@@ -23,15 +24,11 @@ Vec3 view_vec(double x, double y, double z) {
     return v;
 }
 
-bool finite3(const Vec3& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 }  // namespace
 
 int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, double radius,
                 double rounds, int m, bool negative, std::vector<Vec3>* path) {
-    if (!path || m < 1 || !finite3(centre) || !std::isfinite(step) || !std::isfinite(radius) ||
+    if (!path || m < 1 || !vec3_finite(centre) || !std::isfinite(step) || !std::isfinite(radius) ||
         !std::isfinite(rounds))
         return 13;
     const double count = rounds * m;
@@ -51,7 +48,7 @@ int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, doubl
         for (int i = 0; i < n; ++i) add(c.x + i * step / m, sign * i * kTwoPi / m);
         add(c.x + rounds * step, sign * rounds * kTwoPi);
         for (const Vec3& p : out)
-            if (!finite3(p)) return 13;
+            if (!vec3_finite(p)) return 13;
         path->swap(out);
     } catch (const std::bad_alloc&) {
         return 8;
@@ -61,7 +58,7 @@ int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, doubl
 
 int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, double tube, int n,
                 std::vector<Vec3>* circle) {
-    if (!circle || !finite3(centre) || !std::isfinite(radius) || !std::isfinite(tube)) return 13;
+    if (!circle || !vec3_finite(centre) || !std::isfinite(radius) || !std::isfinite(tube)) return 13;
     Vec3 c;
     world_to_view(&vp, centre, &c);
     PointNode* list = nullptr;

@@ -437,90 +437,122 @@ class PairBoxTree {
     std::vector<int32_t> live_;
 };
 
-}  // namespace
+// An ear clipper over the ring of a contour's entries. The ring of remaining entries
+// is kept as links (the entries stay in their order, so a position's successor is the
+// next remaining entry, cyclically). Cutting an ear changes only its two neighbours'
+// corners, so only theirs are recomputed; the convex entries are kept in an index set,
+// so a turn of the rotating position visits only them, and the reflex ones in a box
+// tree, so an ear's test visits only those near its triangle. Ears, their order and the
+// forced ears come out as a full scan of every position and every reflex vertex would
+// give them.
+class EarClipper {
+  public:
+    EarClipper(const ContourRecord& rec, double tolerance)
+        : rec_(rec), n_(rec.count), cw_(rec.clockwise != 0), eps_(tolerance) {}
 
-// The ring of remaining entries is kept as links (the entries stay in their order,
-// so a position's successor is the next remaining entry, cyclically). Cutting an
-// ear changes only its two neighbours' corners, so only theirs are recomputed; the
-// convex entries are kept in an index set, so a turn of the rotating position visits
-// only them, and the reflex ones in a box tree, so an ear's test visits only those
-// near its triangle. Ears, their order and the forced ears come out as a full scan
-// of every position and every reflex vertex would give them.
-int contour_triangulate(void* context, int32_t* face_counter, const ContourRecord& rec, ContourFaceFn face,
-                        int32_t base, double tolerance) {
-    const int32_t n = rec.count;
-    if (n < 3 || !rec.vertex_io) return 0;
-    std::vector<P2> pt;
-    std::vector<int32_t> prev, next;
-    std::vector<unsigned char> convex;
-    // Per leaf of the tree, a bit for each of its entries that is still in the ring
-    // and reflex: the only ones an ear's test looks at.
-    static_assert(PairBoxTree::kLeaf <= 32);
-    std::vector<uint32_t> open;
-    auto set_open = [&](int32_t e, bool value) {
-        const uint32_t bit = uint32_t(1) << (e % PairBoxTree::kLeaf);
-        uint32_t& word = open[static_cast<size_t>(e / PairBoxTree::kLeaf)];
-        word = value ? word | bit : word & ~bit;
-    };
-    std::optional<IndexSet> convex_set;
-    PairBoxTree reflex_tree;
-    const bool cw = rec.clockwise != 0;
-    const double eps = tolerance;
-    auto is_convex = [&](int32_t e) { return (turn(pt[prev[e]], pt[e], pt[next[e]]) < -eps) == cw; };
-    int32_t reflex_count = 0;
-    double extent2 = 0;  // the points' extent times (extent + largest coordinate)
-    try {
-        pt.resize(static_cast<size_t>(n));
-        prev.resize(static_cast<size_t>(n));
-        next.resize(static_cast<size_t>(n));
-        convex.resize(static_cast<size_t>(n));
-        open.assign(static_cast<size_t>(n / PairBoxTree::kLeaf + 1), 0);
-        for (int32_t i = 0; i < n; ++i) {
-            read_into(rec, base + rec.entries[i].vertex, &pt[i]);
-            prev[i] = i == 0 ? n - 1 : i - 1;
-            next[i] = i == n - 1 ? 0 : i + 1;
-        }
-        convex_set.emplace(n);
-        for (int32_t i = 0; i < n; ++i) {
-            convex[i] = is_convex(i);
-            if (convex[i]) {
-                convex_set->insert(i);
-            } else {
-                set_open(i, true);
-                ++reflex_count;
+    // Reads the points and sorts the corners into convex and reflex. 0; 8 when out of
+    // memory.
+    int init(int32_t base) {
+        try {
+            const size_t n = static_cast<size_t>(n_);
+            pt_.resize(n);
+            prev_.resize(n);
+            next_.resize(n);
+            convex_.resize(n);
+            open_.assign(n / PairBoxTree::kLeaf + 1, 0);
+            for (int32_t i = 0; i < n_; ++i) {
+                read_into(rec_, base + rec_.entries[i].vertex, &pt_[i]);
+                prev_[i] = i == 0 ? n_ - 1 : i - 1;
+                next_[i] = i == n_ - 1 ? 0 : i + 1;
             }
+            convex_set_.emplace(n_);
+            for (int32_t i = 0; i < n_; ++i) {
+                convex_[i] = is_convex(i);
+                if (convex_[i]) {
+                    convex_set_->insert(i);
+                } else {
+                    set_open(i, true);
+                    ++reflex_count_;
+                }
+            }
+            reflex_tree_.build(pt_, [&](int i) { return !convex_[i]; });
+            const std::array<double, 4> all = reflex_tree_.root();
+            const double span = std::max(all[2] - all[0], all[3] - all[1]);
+            const double mag = std::max({std::fabs(all[0]), std::fabs(all[2]), std::fabs(all[1]), std::fabs(all[3])});
+            extent2_ = span * (span + mag);
+        } catch (const std::bad_alloc&) {
+            return 8;
         }
-        reflex_tree.build(pt, [&](int i) { return !convex[i]; });
-        const std::array<double, 4> all = reflex_tree.root();
-        const double span = std::max(all[2] - all[0], all[3] - all[1]);
-        const double mag = std::max({std::fabs(all[0]), std::fabs(all[2]), std::fabs(all[1]), std::fabs(all[3])});
-        extent2 = span * (span + mag);
-    } catch (const std::bad_alloc&) {
-        return 8;
+        return 0;
     }
-    // Edge from entry e to the next entry, when it is a contour edge (consecutive,
-    // not a bridge).
-    auto contour_edge = [&](int32_t e, int32_t to) {
-        if ((e + 1) % n != to) return false;
-        return !((rec.entries[e].flags & kBridgeFrom) && (rec.entries[to].flags & kBridgeTo));
+
+    // Cuts ears until two entries are left, each one a face.
+    void run(void* context, int32_t* face_counter, ContourFaceFn face, int32_t base) {
+        int32_t left = n_;
+        int32_t rot = n_ - 1;  // before the first entry
+        bool all_convex = false;
+        while (left > 2) {
+            if (!all_convex) all_convex = reflex_count_ == 0;
+            const int32_t from = next_[rot];
+            const int32_t ear = all_convex ? from : find_ear(from);
+            emit(ear, context, face_counter, face, base);
+            // The position stays where the ear was, so the next advance skips one vertex.
+            rot = clip(ear, all_convex);
+            --left;
+        }
+    }
+
+  private:
+    using Lanes = PairBoxTree::Lanes;
+    using Mask = PairBoxTree::Mask;
+
+    // What an ear's test needs of the triangle of corner e: its corners, the box a
+    // reflex vertex inside must lie in, and its edges turned to its side.
+    struct EarTriangle {
+        int32_t ip, e, is;
+        P2 a, b, c;
+        double qx0, qx1, qy0, qy1;
+        double ex0, ex1, ex2, ey0, ey1, ey2;
+        double k0, k1, k2;
+        Mask sided_lanes;
     };
-    auto same_place = [&](const P2& a, const P2& b) { return a.x == b.x && a.y == b.y; };
-    // A reflex vertex in or on the triangle of the convex corner e (its own corners
-    // and vertices at their places aside).
-    auto blocked = [&](int32_t e) {
-        const int32_t ip = prev[e], is = next[e];
-        const P2 &a = pt[ip], &b = pt[e], &c = pt[is];
-        // The three values the test below computes are, up to rounding, linear in the
-        // point and sum to the triangle's doubled signed area t. Where it finds a point
+
+    bool is_convex(int32_t e) const { return (turn(pt_[prev_[e]], pt_[e], pt_[next_[e]]) < -eps_) == cw_; }
+
+    // Per leaf of the tree, a bit for each of its entries that is still in the ring and
+    // reflex: the only ones an ear's test looks at.
+    void set_open(int32_t e, bool value) {
+        static_assert(PairBoxTree::kLeaf <= 32);
+        const uint32_t bit = uint32_t(1) << (e % PairBoxTree::kLeaf);
+        uint32_t& word = open_[static_cast<size_t>(e / PairBoxTree::kLeaf)];
+        word = value ? word | bit : word & ~bit;
+    }
+
+    // Edge from entry e to the next entry, when it is a contour edge (consecutive, not
+    // a bridge).
+    bool contour_edge(int32_t e, int32_t to) const {
+        if ((e + 1) % n_ != to) return false;
+        return !((rec_.entries[e].flags & kBridgeFrom) && (rec_.entries[to].flags & kBridgeTo));
+    }
+
+    static bool same_place(const P2& a, const P2& b) { return a.x == b.x && a.y == b.y; }
+
+    // The triangle of the convex corner e; false when a corner is not a number (two of
+    // the three values of the test would not be numbers: nothing is inside).
+    bool ear_triangle(int32_t e, EarTriangle* q) const {
+        const int32_t ip = prev_[e], is = next_[e];
+        const P2 &a = pt_[ip], &b = pt_[e], &c = pt_[is];
+        // The three values the test computes are, up to rounding, linear in the point
+        // and sum to the triangle's doubled signed area t. Where it finds a point
         // inside, each value times the sign of t is at least -2 eps, and the point's
         // barycentric coordinates are at least -2 eps / |t|: it lies within the
         // triangle's box widened by 4 eps / |t| times its larger side. Boxes of the
         // tree that lie wholly beyond one of those bounds (beyond rounding) hold no
         // such point. A triangle too flat to have a sign of t is tested against every
         // reflex vertex.
-        // A corner that is not a number makes two of the three values not a number.
         if (std::isnan(a.x) | std::isnan(a.y) | std::isnan(b.x) | std::isnan(b.y) | std::isnan(c.x) | std::isnan(c.y))
             return false;
+        const double eps = eps_;
         const double x0 = std::min({a.x, b.x, c.x}), x1 = std::max({a.x, b.x, c.x});
         const double y0 = std::min({a.y, b.y, c.y}), y1 = std::max({a.y, b.y, c.y});
         const double side = std::max(x1 - x0, y1 - y0);
@@ -535,121 +567,163 @@ int contour_triangulate(void* context, int32_t* face_counter, const ContourRecor
             grow = 4 * delta * side + 1e-9 * (1 + mag);
         }
         if (!std::isfinite(grow)) grow = INFINITY;
-        const double qx0 = x0 - grow, qx1 = x1 + grow, qy0 = y0 - grow, qy1 = y1 + grow;
+        q->ip = ip, q->e = e, q->is = is;
+        q->a = a, q->b = b, q->c = c;
+        q->qx0 = x0 - grow, q->qx1 = x1 + grow, q->qy0 = y0 - grow, q->qy1 = y1 + grow;
         // Edge k from corner o along e, turned to the triangle's side: the value of a
         // point q is e x (q - o) = ex q.y - ey q.x + (ey o.x - ex o.y), largest over a
         // box at the corner the edge's direction picks.
         const double sign = t > 0 ? 1 : -1;
-        const double ex0 = sign * (b.x - a.x), ex1 = sign * (c.x - b.x), ex2 = sign * (a.x - c.x);
-        const double ey0 = sign * (b.y - a.y), ey1 = sign * (c.y - b.y), ey2 = sign * (a.y - c.y);
+        q->ex0 = sign * (b.x - a.x), q->ex1 = sign * (c.x - b.x), q->ex2 = sign * (a.x - c.x);
+        q->ey0 = sign * (b.y - a.y), q->ey1 = sign * (c.y - b.y), q->ey2 = sign * (a.y - c.y);
         // Room for the rounding of the values, here and in the test.
-        const double bound = -2 * eps - 4e-12 * extent2;
-        const double k0 = ey0 * a.x - ex0 * a.y - bound, k1 = ey1 * b.x - ex1 * b.y - bound,
-                     k2 = ey2 * c.x - ex2 * c.y - bound;
-        using Lanes = PairBoxTree::Lanes;
-        using Mask = PairBoxTree::Mask;
-        const Mask sided_lanes = Mask{} - (sided ? 1 : 0);
-        return reflex_tree.search_runs(
-            [&](Lanes lx, Lanes ly, Lanes hx, Lanes hy) {
-                // std::max and std::min lane by lane, alike for numbers that are not.
-                auto max = [](Lanes p, Lanes q) { return p < q ? q : p; };
-                auto min = [](Lanes p, Lanes q) { return q < p ? q : p; };
-                const Mask apart = (lx > qx1) | (hx < qx0) | (ly > qy1) | (hy < qy0);
-                const Lanes v0 = max(ex0 * ly, ex0 * hy) + max(-ey0 * lx, -ey0 * hx) + k0;
-                const Lanes v1 = max(ex1 * ly, ex1 * hy) + max(-ey1 * lx, -ey1 * hx) + k1;
-                const Lanes v2 = max(ex2 * ly, ex2 * hy) + max(-ey2 * lx, -ey2 * hx) + k2;
-                return apart | (sided_lanes & (min(v0, min(v1, v2)) < 0));
-            },
-            [&](int first, int last) {
-                // The triangle's own corners lie on it: they are left out at once.
-                uint32_t bits = open[static_cast<size_t>(first / PairBoxTree::kLeaf)];
-                for (const int32_t corner : {ip, e, is})
-                    if (corner >= first && corner < last) bits &= ~(uint32_t(1) << (corner - first));
-                for (; bits; bits &= bits - 1) {
-                    const int k = first + __builtin_ctz(bits);
-                    const P2& q = pt[k];
-                    const double c1 = (a.x - q.x) * (b.y - q.y) - (a.y - q.y) * (b.x - q.x);
-                    const double c2 = (b.x - q.x) * (c.y - q.y) - (b.y - q.y) * (c.x - q.x);
-                    const double c3 = (c.x - q.x) * (a.y - q.y) - (c.y - q.y) * (a.x - q.x);
-                    if (!(((c1 > -eps) & (c2 > -eps) & (c3 > -eps)) | ((c1 < eps) & (c2 < eps) & (c3 < eps)))) continue;
-                    if (same_place(q, a) || same_place(q, b) || same_place(q, c)) continue;
-                    return true;
-                }
-                return false;
-            });
-    };
-    auto set_convex = [&](int32_t e, bool value) {
-        if (convex[e] == value) return;
-        convex[e] = value;
-        set_open(e, !value);
-        if (value) {
-            convex_set->insert(e);
-            reflex_tree.kill(e);
-            --reflex_count;
-        } else {
-            convex_set->erase(e);
-            reflex_tree.revive(e);
-            ++reflex_count;
+        const double bound = -2 * eps - 4e-12 * extent2_;
+        q->k0 = q->ey0 * a.x - q->ex0 * a.y - bound;
+        q->k1 = q->ey1 * b.x - q->ex1 * b.y - bound;
+        q->k2 = q->ey2 * c.x - q->ex2 * c.y - bound;
+        q->sided_lanes = Mask{} - (sided ? 1 : 0);
+        return true;
+    }
+
+    // All ones in a lane whose box (lo x, lo y, hi x, hi y) holds no point the test
+    // would find inside the triangle.
+    static Mask boxes_apart(const EarTriangle& q, Lanes lx, Lanes ly, Lanes hx, Lanes hy) {
+        // std::max and std::min lane by lane, alike for numbers that are not.
+        auto max = [](Lanes p, Lanes r) { return p < r ? r : p; };
+        auto min = [](Lanes p, Lanes r) { return r < p ? r : p; };
+        const Mask apart = (lx > q.qx1) | (hx < q.qx0) | (ly > q.qy1) | (hy < q.qy0);
+        const Lanes v0 = max(q.ex0 * ly, q.ex0 * hy) + max(-q.ey0 * lx, -q.ey0 * hx) + q.k0;
+        const Lanes v1 = max(q.ex1 * ly, q.ex1 * hy) + max(-q.ey1 * lx, -q.ey1 * hx) + q.k1;
+        const Lanes v2 = max(q.ex2 * ly, q.ex2 * hy) + max(-q.ey2 * lx, -q.ey2 * hx) + q.k2;
+        return apart | (q.sided_lanes & (min(v0, min(v1, v2)) < 0));
+    }
+
+    // A reflex vertex of entries [first, last) in or on the triangle (its own corners
+    // and vertices at their places aside).
+    bool reflex_inside(const EarTriangle& q, int first, int last) const {
+        const double eps = eps_;
+        const P2 &a = q.a, &b = q.b, &c = q.c;
+        // The triangle's own corners lie on it: they are left out at once.
+        uint32_t bits = open_[static_cast<size_t>(first / PairBoxTree::kLeaf)];
+        for (const int32_t corner : {q.ip, q.e, q.is})
+            if (corner >= first && corner < last) bits &= ~(uint32_t(1) << (corner - first));
+        for (; bits; bits &= bits - 1) {
+            const int k = first + __builtin_ctz(bits);
+            const P2& p = pt_[k];
+            const double c1 = (a.x - p.x) * (b.y - p.y) - (a.y - p.y) * (b.x - p.x);
+            const double c2 = (b.x - p.x) * (c.y - p.y) - (b.y - p.y) * (c.x - p.x);
+            const double c3 = (c.x - p.x) * (a.y - p.y) - (c.y - p.y) * (a.x - p.x);
+            if (!(((c1 > -eps) & (c2 > -eps) & (c3 > -eps)) | ((c1 < eps) & (c2 < eps) & (c3 < eps)))) continue;
+            if (same_place(p, a) || same_place(p, b) || same_place(p, c)) continue;
+            return true;
         }
-    };
-    static const int kSwap[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    int32_t left = n;
-    int32_t rot = n - 1;  // before the first entry
-    bool all_convex = false;
-    while (left > 2) {
-        if (!all_convex) all_convex = reflex_count == 0;
-        const int32_t from = next[rot];
-        int32_t ear = from;
-        if (!all_convex) {
-            // The convex corners from the one after the rotating position round to
-            // the rotating position itself; none an ear: the one after it is taken.
-            bool wrapped = false;
-            for (int32_t e = convex_set->next(from);;) {
-                if (e < 0) {
-                    if (wrapped) break;
-                    wrapped = true;
-                    e = convex_set->next(0);
-                    continue;
-                }
-                if (wrapped && e >= from) break;
-                if (!blocked(e)) {
-                    ear = e;
-                    break;
-                }
-                e = e + 1 < n ? convex_set->next(e + 1) : -1;
+        return false;
+    }
+
+    // Whether the convex corner e is an ear: no reflex vertex lies in or on its triangle.
+    bool is_ear(int32_t e) const {
+        EarTriangle q;
+        if (!ear_triangle(e, &q)) return true;
+        return !reflex_tree_.search_runs(
+            [&](Lanes lx, Lanes ly, Lanes hx, Lanes hy) { return boxes_apart(q, lx, ly, hx, hy); },
+            [&](int first, int last) { return reflex_inside(q, first, last); });
+    }
+
+    // The first ear among the convex corners from `from` round to the rotating position
+    // (the one before `from`); when none is an ear, `from` itself is taken.
+    int32_t find_ear(int32_t from) const {
+        bool wrapped = false;
+        for (int32_t e = convex_set_->next(from);;) {
+            if (e < 0) {
+                if (wrapped) break;
+                wrapped = true;
+                e = convex_set_->next(0);
+                continue;
             }
+            if (wrapped && e >= from) break;
+            if (is_ear(e)) return e;
+            e = e + 1 < n_ ? convex_set_->next(e + 1) : -1;
         }
-        const int32_t ep = prev[ear], es = next[ear];
+        return from;
+    }
+
+    // Reports the ear's triangle, with a bit for each of its edges on the contour.
+    void emit(int32_t ear, void* context, int32_t* face_counter, ContourFaceFn face, int32_t base) const {
+        static const int kSwap[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+        const int32_t ep = prev_[ear], es = next_[ear];
         int bits = 0;
         if (contour_edge(ep, ear)) bits |= 4;
         if (contour_edge(ear, es)) bits |= 2;
         if (contour_edge(es, ep)) bits |= 1;
-        const int32_t va = base + rec.entries[ep].vertex, vb = base + rec.entries[ear].vertex,
-                      vc = base + rec.entries[es].vertex;
+        const int32_t va = base + rec_.entries[ep].vertex, vb = base + rec_.entries[ear].vertex,
+                      vc = base + rec_.entries[es].vertex;
         if (base == 0)
             face(context, *face_counter, va, vb, vc, kSwap[bits]);
         else
             face(context, *face_counter, va, vc, vb, bits);
         ++*face_counter;
-        // Out of the ring; the position stays where the ear was, so the next advance
-        // skips one vertex.
+    }
+
+    // Takes the ear out of the ring and recomputes its neighbours' corners (once every
+    // corner is convex, none is kept track of). Returns the entry after it.
+    int32_t clip(int32_t ear, bool all_convex) {
+        const int32_t ep = prev_[ear], es = next_[ear];
         if (!all_convex) {
-            if (convex[ear]) {
-                convex_set->erase(ear);
+            if (convex_[ear]) {
+                convex_set_->erase(ear);
             } else {
-                reflex_tree.kill(ear);
-                --reflex_count;
+                reflex_tree_.kill(ear);
+                --reflex_count_;
             }
         }
         set_open(ear, false);
-        next[ep] = es;
-        prev[es] = ep;
-        --left;
-        rot = es;
+        next_[ep] = es;
+        prev_[es] = ep;
         if (!all_convex) {
-            set_convex(ep, is_convex(ep));
-            set_convex(es, is_convex(es));
+            cure(ep);
+            cure(es);
+        }
+        return es;
+    }
+
+    // Files corner e as convex or reflex anew.
+    void cure(int32_t e) {
+        const bool value = is_convex(e);
+        if (convex_[e] == value) return;
+        convex_[e] = value;
+        set_open(e, !value);
+        if (value) {
+            convex_set_->insert(e);
+            reflex_tree_.kill(e);
+            --reflex_count_;
+        } else {
+            convex_set_->erase(e);
+            reflex_tree_.revive(e);
+            ++reflex_count_;
         }
     }
+
+    const ContourRecord& rec_;
+    const int32_t n_;
+    const bool cw_;
+    const double eps_;
+    std::vector<P2> pt_;
+    std::vector<int32_t> prev_, next_;
+    std::vector<unsigned char> convex_;
+    std::vector<uint32_t> open_;
+    std::optional<IndexSet> convex_set_;
+    PairBoxTree reflex_tree_;
+    int32_t reflex_count_ = 0;
+    double extent2_ = 0;  // the points' extent times (extent + largest coordinate)
+};
+
+}  // namespace
+
+int contour_triangulate(void* context, int32_t* face_counter, const ContourRecord& rec, ContourFaceFn face,
+                        int32_t base, double tolerance) {
+    if (rec.count < 3 || !rec.vertex_io) return 0;
+    EarClipper clipper(rec, tolerance);
+    if (const int rc = clipper.init(base)) return rc;
+    clipper.run(context, face_counter, face, base);
     return 0;
 }

@@ -335,143 +335,160 @@ static void read_groups(IOstream* s, MODEL* model, CONTAINER* container, buffer*
     }
 }
 
-std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
-    RtcClass* cls = class_of_kind(kind);
-    if (!cls) io_raise(s, kIoBadData);
-    std::unique_ptr<RTC> made;
-    if (rtc_init(made, cls) != 0) io_raise(s, kIoOutOfMemory);
-    auto* obj = static_cast<object*>(made.get());
-    auto* wire = rtc_cast<WIRE>(obj);
+namespace {
+
+// The fields every record of version 103 on starts with; returns the kind the record
+// says it is (for polylines: open, closed or contour).
+int32_t read_record_head(IOstream* s, object* obj, int32_t kind) {
     const int32_t v = version(s);
-    int32_t stored = kind;
-    if (v >= 103) {
-        stored = io_get_long(s);
-        if (stored != kind && !(kind == 1 && (stored == 0 || stored == 2))) io_raise(s, kIoBadData);
-        if (v >= 104) {
-            int32_t box[6];
-            io_get_longs(s, box, 6);
-            if (auto* t = rtc_cast<TEXT2>(obj)) {
-                // Older files keep the text's box here; texts of those versions lie
-                // in the x-y plane, and the first pair now holds the plane normal.
-                std::memcpy(t->pairs, box, sizeof box);
-                text2_set_normal(*t, Vec3d{0, 0, 1});
-            }
-        }
-        obj->width = static_cast<float>(io_get_long(s) / kAttributeScale);
-        obj->colour = io_get_long(s);
-        const double resolution = get_real(s);
-        const std::string style = old_read_string(s);
-        obj->file_id = io_get_long(s);
-        if (wire) {
-            wire->curve_step = resolution;
-            wire->line_style = static_cast<LINEPATT*>(find_style(s, style, &LINEPATT::rtc_class));
-        }
-        get_point_set(s, wire ? &wire->strokes : nullptr);
-        if (v >= 106) {
-            if (auto* m = rtc_cast<MESH3>(obj); m && m->material)
-                read_material(s, m->material);
-            else
-                io_get_long(s);
+    const int32_t stored = io_get_long(s);
+    if (stored != kind && !(kind == 1 && (stored == 0 || stored == 2))) io_raise(s, kIoBadData);
+    if (v >= 104) {
+        int32_t box[6];
+        io_get_longs(s, box, 6);
+        if (auto* t = rtc_cast<TEXT2>(obj)) {
+            // Older files keep the text's box here; texts of those versions lie
+            // in the x-y plane, and the first pair now holds the plane normal.
+            std::memcpy(t->pairs, box, sizeof box);
+            text2_set_normal(*t, Vec3d{0, 0, 1});
         }
     }
-    load_note_object(obj);
-    auto older_tail = [&] {
-        read_tail(s, obj);
-        obj->colour = io_get_long(s);
-    };
+    obj->width = static_cast<float>(io_get_long(s) / kAttributeScale);
+    obj->colour = io_get_long(s);
+    const double resolution = get_real(s);
+    const std::string style = old_read_string(s);
+    obj->file_id = io_get_long(s);
+    auto* wire = rtc_cast<WIRE>(obj);
+    if (wire) {
+        wire->curve_step = resolution;
+        wire->line_style = static_cast<LINEPATT*>(find_style(s, style, &LINEPATT::rtc_class));
+    }
+    get_point_set(s, wire ? &wire->strokes : nullptr);
+    if (v >= 106) {
+        if (auto* m = rtc_cast<MESH3>(obj); m && m->material)
+            read_material(s, m->material);
+        else
+            io_get_long(s);
+    }
+    return stored;
+}
+
+// Before version 103 the attributes follow the geometry.
+void read_older_tail(IOstream* s, object* obj) {
+    read_tail(s, obj);
+    obj->colour = io_get_long(s);
+}
+
+// The display strokes before version 103, rebuilt after reading.
+void skip_older_strokes(IOstream* s, object* obj) {
+    if (version(s) >= 103) return;
+    get_point_set(s, nullptr);
+    read_older_tail(s, obj);
+}
+
+void read_line(IOstream* s, XPLINE* x) {
+    PendingPoints pts;
+    pts.add(s, io_get_vec3(s));
+    pts.add(s, io_get_vec3(s));
+    list_free(&x->control);
+    x->control = pts.release();
+    x->kind = 0;
+    const int32_t segments = get_count(s, 24);
+    for (int32_t i = 0; i < segments; ++i) {
+        io_get_vec3(s);  // the display strokes are rebuilt below
+        io_get_vec3(s);
+    }
+    read_older_tail(s, x);
+}
+
+void read_polyline(IOstream* s, XPLINE* x, int32_t stored) {
+    list_free(&x->control);
+    x->control = get_point_list(s);
+    if (version(s) < 103) {
+        get_point_set(s, nullptr);
+        stored = io_get_long(s);
+        read_older_tail(s, x);
+    }
+    x->kind = stored >= 0 && stored <= 2 ? stored : 1;
+    if (x->kind == 2) contour_make_cw(&x->control);
+}
+
+void read_circle(IOstream* s, ELARC* a) {
+    const Vec3 c = io_get_vec3(s);
+    const float r = static_cast<float>(io_get_float(s));
+    a->centre = c;
+    a->axis1 = Vec3{c.x + r, c.y, c.z};
+    a->axis2 = Vec3{c.x, c.y + r, c.z};
+    a->flags = 3;
+    a->start = a->end = 0;
+    skip_older_strokes(s, a);
+}
+
+void read_arc(IOstream* s, ELARC* a) {
+    const Vec3 p1 = io_get_vec3(s), p2 = io_get_vec3(s), p3 = io_get_vec3(s);
+    a->flags = 1;
+    read_arc_3pt(a, p1, p2, p3);
+    skip_older_strokes(s, a);
+}
+
+void read_text(IOstream* s, TEXT2* t) {
+    const int32_t v = version(s);
+    t->text = old_read_string(s);
+    if (v < 103) get_point_set(s, nullptr);
+    t->insert = io_get_vec3(s);
+    for (int i = 0; i < 4; ++i) t->layout[i] = get_real(s);
+    PATT* font = nullptr;
+    if (v >= 103) {
+        t->layout[4] = get_real(s);
+        t->layout[5] = get_real(s);
+        t->word = io_get_long(s);
+        font = find_style(s, old_read_string(s), &FONTPATT::rtc_class);
+    } else {
+        t->colour = io_get_long(s);
+    }
+    if (!font) font = find_style(s, "DEFAULT", &FONTPATT::rtc_class);
+    t->font = static_cast<FONTPATT*>(font);
+}
+
+void read_ellipse(IOstream* s, ELARC* a) {
+    a->centre = io_get_vec3(s);
+    a->axis1 = io_get_vec3(s);
+    a->axis2 = io_get_vec3(s);
+    a->flags = 2;
+    a->start = a->end = 0;
+}
+
+void read_hatch(IOstream* s, HATCH* h) {
+    h->pattern = static_cast<HATCHPATT*>(find_style(s, old_read_string(s), &HATCHPATT::rtc_class));
+    for (PtrNode*& set : h->contours) get_point_set(s, &set);
+    h->values[0] = io_get_double(s);
+    h->values[1] = io_get_double(s);
+}
+
+// The body of a record of the given kind.
+void read_body(IOstream* s, MODEL* model, object* obj, int32_t kind, int32_t stored) {
     switch (kind) {
-        case 0: {
-            auto* x = static_cast<XPLINE*>(obj);
-            PendingPoints pts;
-            pts.add(s, io_get_vec3(s));
-            pts.add(s, io_get_vec3(s));
-            list_free(&x->control);
-            x->control = pts.release();
-            x->kind = 0;
-            const int32_t segments = get_count(s, 24);
-            for (int32_t i = 0; i < segments; ++i) {
-                io_get_vec3(s);  // the display strokes are rebuilt below
-                io_get_vec3(s);
-            }
-            older_tail();
+        case 0:
+            read_line(s, static_cast<XPLINE*>(obj));
             break;
-        }
-        case 1: {
-            auto* x = static_cast<XPLINE*>(obj);
-            list_free(&x->control);
-            x->control = get_point_list(s);
-            if (v < 103) {
-                get_point_set(s, nullptr);
-                stored = io_get_long(s);
-                older_tail();
-            }
-            x->kind = stored >= 0 && stored <= 2 ? stored : 1;
-            if (x->kind == 2) contour_make_cw(&x->control);
+        case 1:
+            read_polyline(s, static_cast<XPLINE*>(obj), stored);
             break;
-        }
-        case 3: {
-            auto* a = static_cast<ELARC*>(obj);
-            const Vec3 c = io_get_vec3(s);
-            const float r = static_cast<float>(io_get_float(s));
-            a->centre = c;
-            a->axis1 = Vec3{c.x + r, c.y, c.z};
-            a->axis2 = Vec3{c.x, c.y + r, c.z};
-            a->flags = 3;
-            a->start = a->end = 0;
-            if (v < 103) {
-                get_point_set(s, nullptr);
-                older_tail();
-            }
+        case 3:
+            read_circle(s, static_cast<ELARC*>(obj));
             break;
-        }
-        case 4: {
-            auto* a = static_cast<ELARC*>(obj);
-            const Vec3 p1 = io_get_vec3(s), p2 = io_get_vec3(s), p3 = io_get_vec3(s);
-            a->flags = 1;
-            read_arc_3pt(a, p1, p2, p3);
-            if (v < 103) {
-                get_point_set(s, nullptr);
-                older_tail();
-            }
+        case 4:
+            read_arc(s, static_cast<ELARC*>(obj));
             break;
-        }
-        case 5: {
-            auto* t = static_cast<TEXT2*>(obj);
-            t->text = old_read_string(s);
-            if (v < 103) get_point_set(s, nullptr);
-            t->insert = io_get_vec3(s);
-            for (int i = 0; i < 4; ++i) t->layout[i] = get_real(s);
-            PATT* font = nullptr;
-            if (v >= 103) {
-                t->layout[4] = get_real(s);
-                t->layout[5] = get_real(s);
-                t->word = io_get_long(s);
-                font = find_style(s, old_read_string(s), &FONTPATT::rtc_class);
-            } else {
-                t->colour = io_get_long(s);
-            }
-            if (!font) font = find_style(s, "DEFAULT", &FONTPATT::rtc_class);
-            t->font = static_cast<FONTPATT*>(font);
+        case 5:
+            read_text(s, static_cast<TEXT2*>(obj));
             break;
-        }
-        case 7: {
-            auto* a = static_cast<ELARC*>(obj);
-            a->centre = io_get_vec3(s);
-            a->axis1 = io_get_vec3(s);
-            a->axis2 = io_get_vec3(s);
-            a->flags = 2;
-            a->start = a->end = 0;
+        case 7:
+            read_ellipse(s, static_cast<ELARC*>(obj));
             break;
-        }
-        case 8: {
-            auto* h = static_cast<HATCH*>(obj);
-            h->pattern =
-                static_cast<HATCHPATT*>(find_style(s, old_read_string(s), &HATCHPATT::rtc_class));
-            for (PtrNode*& set : h->contours) get_point_set(s, &set);
-            h->values[0] = io_get_double(s);
-            h->values[1] = io_get_double(s);
+        case 8:
+            read_hatch(s, static_cast<HATCH*>(obj));
             break;
-        }
         case 9:
             elarc_read_body(s, static_cast<ELARC*>(obj));
             break;
@@ -484,21 +501,30 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
         default:
             break;
     }
-    if (v >= 103) {
-        int32_t words[3];
-        io_get_longs(s, words, 3);
-        if (words[2] == 153) {
-            int32_t more[6];
-            io_get_longs(s, more, 6);
-        }
+}
+
+// The words that close a record of version 103 on; nothing in them is kept.
+void skip_record_end(IOstream* s) {
+    int32_t words[3];
+    io_get_longs(s, words, 3);
+    if (words[2] == 153) {
+        int32_t more[6];
+        io_get_longs(s, more, 6);
     }
+}
+
+void apply_mesh_index_colour(object* obj) {
     if (auto* m = rtc_cast<MESH3>(obj); m && m->material && g_old_mesh_index_colour) {
         float rgba[4];
         g_old_mesh_index_colour(rgba, m->colour);
         for (int i = 0; i < 3; ++i) m->material->colour[i] = rgba[i];
     }
-    // An object whose geometry cannot be built is left out; the rest of the drawing
-    // is read.
+}
+
+// Builds the object's geometry. An object whose geometry cannot be built is left
+// out (made is reset); the rest of the drawing is read.
+void build_or_skip(IOstream* s, const RtcClass* cls, std::unique_ptr<RTC>& made) {
+    auto* obj = static_cast<object*>(made.get());
     const auto* x = rtc_cast<XPLINE>(obj);
     if (const int rc = x && !plist_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
         io_raise(s, kIoOutOfMemory);
@@ -506,6 +532,23 @@ std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
         load_note_skipped(cls->name);
         made.reset();
     }
+}
+
+}  // namespace
+
+std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
+    RtcClass* cls = class_of_kind(kind);
+    if (!cls) io_raise(s, kIoBadData);
+    std::unique_ptr<RTC> made;
+    if (rtc_init(made, cls) != 0) io_raise(s, kIoOutOfMemory);
+    auto* obj = static_cast<object*>(made.get());
+    const bool headed = version(s) >= 103;
+    const int32_t stored = headed ? read_record_head(s, obj, kind) : kind;
+    load_note_object(obj);
+    read_body(s, model, obj, kind, stored);
+    if (headed) skip_record_end(s);
+    apply_mesh_index_colour(obj);
+    build_or_skip(s, cls, made);
     return made;
 }
 

@@ -7,11 +7,9 @@
 #include <cmath>
 #include <new>
 
-namespace {
+#include "model/math/vec.h"
 
-bool finite(const Vec3d& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+namespace {
 
 double dist(const Vec3d& a, const Vec3d& b) {
     double dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
@@ -33,7 +31,7 @@ int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out) {
         out->t.reserve(n);
         out->p.reserve(n);
         for (int i = 0; i < n; ++i) {
-            if (!finite(points[i])) return 13;
+            if (!vec3_finite_d(points[i])) return 13;
             if (out->p.empty()) {
                 out->t.push_back(0.0);
                 out->p.push_back(points[i]);

@@ -33,10 +33,6 @@ void mat_identity(Matrix43* m) {
     *m = kMatIdentity;
 }
 
-void mat_copy(Matrix43* dst, const Matrix43* src) {
-    *dst = *src;
-}
-
 Vec3* mat_xform_point(Vec3* dst, const Vec3* src, const Matrix43* m) {
     Vec3d p = xform_d({src->x, src->y, src->z}, *m);
     return vec3_from_d(dst, &p);

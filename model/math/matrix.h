@@ -15,7 +15,6 @@
 inline constexpr Matrix43 kMatIdentity = {{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}};
 
 void mat_identity(Matrix43* m);
-void mat_copy(Matrix43* dst, const Matrix43* src);
 
 // dst = src transformed by m; returns dst.
 Vec3* mat_xform_point(Vec3* dst, const Vec3* src, const Matrix43* m);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <new>
 
+#include "model/math/vec.h"
+
 namespace {
 
 template <typename Node>
@@ -143,7 +145,7 @@ int plist_count(const PointNode* list) {
 }
 
 bool plist_point_finite(const PointNode* n) {
-    return std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z);
+    return vec3_finite({n->x, n->y, n->z});
 }
 
 bool plist_finite(const PointNode* list) {

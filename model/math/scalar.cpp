@@ -2,9 +2,8 @@
 #include "model/math/scalar.h"
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
-#include <cstring>
-#include <new>
 
 namespace {
 
@@ -74,29 +73,9 @@ double sweep(double a, double b) {
 
 }  // namespace
 
-double fabs_d(double x) {
-    return std::fabs(x);
-}
-
 int abs_i(int x) {
     if (x == INT_MIN) return INT_MAX;
     return x < 0 ? -x : x;
-}
-
-int abs_long(int x) {
-    return abs_i(x);
-}
-
-double max_dd(double a, double b) {
-    return b > a ? b : a;
-}
-
-double min_d(double a, double b) {
-    return b < a ? b : a;
-}
-
-int max_i(int a, int b) {
-    return b > a ? b : a;
 }
 
 int round_int_slow(double x) {
@@ -126,14 +105,6 @@ int isqrt_floor(long long n) {
     return root_to_int(isqrt_u64(static_cast<uint64_t>(n)));
 }
 
-int isqrt2(int dx, int dy) {
-    // |dx| and |dy| fit in 31 unsigned bits (2^31 for INT_MIN), so the sum of squares
-    // is at most 2^63.
-    uint64_t ux = dx < 0 ? 0 - uint64_t(int64_t(dx)) : uint64_t(dx);
-    uint64_t uy = dy < 0 ? 0 - uint64_t(int64_t(dy)) : uint64_t(dy);
-    return root_to_int(isqrt_estimate_u64(ux * ux + uy * uy));
-}
-
 double vec2_dist_xy(double x1, double y1, double x2, double y2) {
     double dx = x2 - x1, dy = y2 - y1;
     return std::sqrt(dx * dx + dy * dy);
@@ -151,11 +122,6 @@ double vec3_dist(const Vec3& a, const Vec3& b) {
 double vec3_angle(const Vec3& centre, const Vec3& a, const Vec3& b) {
     return angle_impl({double(a.x) - centre.x, double(a.y) - centre.y, double(a.z) - centre.z},
                       {double(b.x) - centre.x, double(b.y) - centre.y, double(b.z) - centre.z});
-}
-
-double vec3_angle_d(const Vec3d& centre, const Vec3d& a, const Vec3d& b) {
-    return angle_impl({a.x - centre.x, a.y - centre.y, a.z - centre.z},
-                      {b.x - centre.x, b.y - centre.y, b.z - centre.z});
 }
 
 double angle_about(const Vec3& centre, const Vec3& p) {
@@ -201,33 +167,4 @@ int arc_3pt(double* r, Vec3* centre, const Vec3& p1, const Vec3& p2, const Vec3&
     if (r) *r = radius;
     if (centre) *centre = {static_cast<float>(cx), static_cast<float>(cy), z};
     return 1;
-}
-
-void geom_status_reset() {
-    geom_status_ok = 1;
-    geom_status_error = 0;
-}
-
-int pair_array_init(PairArray* array, int n) {
-    pair_array_free(array);
-    if (n < 0) return 13;
-    if (n == 0) return 0;
-    array->items.reset(new (std::nothrow) Pair[n]());
-    if (!array->items) {
-        geom_status_ok = 0;
-        geom_status_error = 8;
-        return 8;
-    }
-    array->last = n - 1;
-    return 0;
-}
-
-void pair_array_clear(PairArray* array) {
-    if (!array->items || array->last < 0) return;
-    std::memset(array->items.get(), 0, sizeof(Pair) * (size_t(array->last) + 1));
-}
-
-void pair_array_free(PairArray* array) {
-    array->items.reset();
-    array->last = -1;
 }

@@ -1,29 +1,18 @@
 // Small scalar and planar routines shared by every module: absolute values,
-// minimum and maximum, rounding, degrees and radians, integer square roots,
-// distances, angles of points about a centre, the circle through three points, and
-// the fixed-size pair arrays of the spline code.
+// rounding, degrees and radians, integer square roots, distances, angles of points
+// about a centre and the circle through three points.
 //
 // Angles are radians; angles of points lie in 0..2*pi measured counter-clockwise
-// from +X. Distances are in model units. Everything is re-entrant except the status
-// words of the pair arrays, which are per thread.
+// from +X. Distances are in model units. Everything is re-entrant.
 #pragma once
-
-#include <cstdint>
-#include <memory>
 
 #include "model/math/types.h"
 
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kTwoPi = 2 * kPi;
 
-double fabs_d(double x);
 // Absolute value of a 32-bit integer; INT_MIN, which has none, gives INT_MAX.
 int abs_i(int x);
-int abs_long(int x);
-// The larger or smaller value; `a` when they are equal.
-double max_dd(double a, double b);
-double min_d(double a, double b);
-int max_i(int a, int b);
 
 // floor(x + 0.5): halves round up, also for negatives (-2.5 gives -2). Values beyond
 // the int range give INT_MIN or INT_MAX; NaN gives 0.
@@ -64,8 +53,6 @@ double deg_to_rad(double x);
 int isqrt(long long n);
 // The largest r with r*r <= n; negative n gives 0, a root above INT_MAX gives INT_MAX.
 int isqrt_floor(long long n);
-// isqrt of dx*dx + dy*dy, formed in 64 bits without overflow.
-int isqrt2(int dx, int dy);
 
 // Distance between (x1, y1) and (x2, y2).
 double vec2_dist_xy(double x1, double y1, double x2, double y2);
@@ -77,7 +64,6 @@ double vec3_dist(const Vec3& a, const Vec3& b);
 // Angle at `centre` between the directions to a and b, 0..pi; 0 when the product of
 // the two distances is not above 1e-6 (a point on the centre).
 double vec3_angle(const Vec3& centre, const Vec3& a, const Vec3& b);
-double vec3_angle_d(const Vec3d& centre, const Vec3d& a, const Vec3d& b);
 // Angle of p about the centre, 0..2*pi, counter-clockwise from +X; 0 for p on the centre.
 double angle_about(const Vec3& centre, const Vec3& p);
 double angle_about_d(const Vec3d& centre, const Vec3d& p);
@@ -95,32 +81,3 @@ int circle_3pt(double* cx, double* cy, double* r, double* sx, double* sy, double
 // 1 with the radius and the centre (x and y of circle_3pt, z of p1), or 0 for
 // collinear points.
 int arc_3pt(double* r, Vec3* centre, const Vec3& p1, const Vec3& p2, const Vec3& p3);
-
-// One 8-byte entry of a pair array: two 32-bit words or one double. Read the member
-// that was last written.
-union Pair {
-    int32_t w[2];
-    double d;
-};
-
-// A fixed-size array of pairs: `last` is the index of the last entry, -1 when empty.
-// The array owns its entries.
-struct PairArray {
-    std::unique_ptr<Pair[]> items;
-    int last = -1;
-};
-
-// Status of the pair arrays of the calling thread: geom_status_ok is 1, and becomes 0
-// (with geom_status_error 8) when pair_array_init runs out of memory. Callers that set
-// up several arrays in a row reset it, then test it once afterwards.
-inline thread_local int geom_status_ok = 1;
-inline thread_local int geom_status_error = 0;
-void geom_status_reset();
-
-// Replaces the array's entries by n zeroed pairs (n = 0: empty). 0; 13 for negative
-// n (array left empty); 8 when out of memory (array left empty, status cleared).
-int pair_array_init(PairArray* array, int n);
-// Zeroes entries 0..last.
-void pair_array_clear(PairArray* array);
-// Frees the entries; the array becomes empty.
-void pair_array_free(PairArray* array);

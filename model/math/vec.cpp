@@ -21,6 +21,11 @@ Vec3* store(Vec3* dst, const Vec3d& v) {
     return store(dst, v.x, v.y, v.z);
 }
 
+template <class V>
+bool finite_xyz(const V& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 Vec3d cross(const Vec3d& a, const Vec3d& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -60,11 +65,6 @@ Vec3* vec3_set(Vec3* dst, double x, double y, double z) {
     return store(dst, x, y, z);
 }
 
-Vec3* vec3_copy(Vec3* dst, const Vec3* src) {
-    *dst = *src;
-    return dst;
-}
-
 void vec2x3_copy(Vec3* dst, const Vec3* src) {
     Vec3 a = src[0], b = src[1];
     dst[0] = a;
@@ -88,14 +88,11 @@ int vec3_equal(const Vec3* a, const Vec3* b) {
     return a->x == b->x && a->y == b->y && a->z == b->z ? 1 : 0;
 }
 
-bool vec3_finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool vec3_finite(const Vec3& p) { return finite_xyz(p); }
+bool vec3_finite_d(const Vec3d& p) { return finite_xyz(p); }
 
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b) {
     return store(dst, double(a->x) + b->x, double(a->y) + b->y, double(a->z) + b->z);
-}
-
-Vec3* vec3_sub(Vec3* dst, const Vec3* a, const Vec3* b) {
-    return store(dst, double(a->x) - b->x, double(a->y) - b->y, double(a->z) - b->z);
 }
 
 Vec3d* vec3_sub_d(Vec3d* dst, const Vec3d* a, const Vec3d* b) {
@@ -103,22 +100,9 @@ Vec3d* vec3_sub_d(Vec3d* dst, const Vec3d* a, const Vec3d* b) {
     return dst;
 }
 
-Vec3* vec3_add_scaled(Vec3* dst, const Vec3* a, const Vec3* b, double t) {
-    return store(dst, a->x + b->x * t, a->y + b->y * t, a->z + b->z * t);
-}
-
-Vec3* vec3_lerp(Vec3* dst, const Vec3* a, const Vec3* b, double t) {
-    Vec3d p = to_d(a), q = to_d(b);
-    return store(dst, p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t);
-}
-
 Vec3* vec3_midpoint(Vec3* dst, const Vec3* a, const Vec3* b) {
     return store(dst, (double(a->x) + b->x) * 0.5, (double(a->y) + b->y) * 0.5,
                  (double(a->z) + b->z) * 0.5);
-}
-
-Vec3* vec3_scale(Vec3* dst, const Vec3* v, double s) {
-    return store(dst, v->x * s, v->y * s, v->z * s);
 }
 
 Vec3d* vec3_scale_d(Vec3d* dst, const Vec3d* v, double s) {
@@ -218,13 +202,6 @@ double seg_project_point(const Vec3* a, const Vec3* b, const Vec3* q, Vec3* out)
 Vec3d* plane_normal_3pt(Vec3d* dst, const Vec3* p1, const Vec3* p2, const Vec3* p3) {
     Vec3d a = to_d(p1), b = to_d(p2), c = to_d(p3);
     *dst = cross({b.x - a.x, b.y - a.y, b.z - a.z}, {c.x - a.x, c.y - a.y, c.z - a.z});
-    return dst;
-}
-
-Vec3d* plane_normal_3pt_d(Vec3d* dst, const Vec3d* p1, const Vec3d* p2, const Vec3d* p3) {
-    Vec3d u = {p2->x - p1->x, p2->y - p1->y, p2->z - p1->z};
-    Vec3d v = {p3->x - p1->x, p3->y - p1->y, p3->z - p1->z};
-    *dst = cross(u, v);
     return dst;
 }
 

@@ -22,7 +22,6 @@ inline constexpr Vec3d kAxes3d[7] = {{0, 0, 0},  {1, 0, 0},  {0, 1, 0}, {0, 0, 1
 
 // dst = (x, y, z) rounded to float.
 Vec3* vec3_set(Vec3* dst, double x, double y, double z);
-Vec3* vec3_copy(Vec3* dst, const Vec3* src);
 // Copies two consecutive points (six floats): src[0], src[1] to dst[0], dst[1].
 void vec2x3_copy(Vec3* dst, const Vec3* src);
 void vec2x3_copy(BBox* dst, const BBox* src);
@@ -33,17 +32,12 @@ Vec3* vec3_from_d(Vec3* dst, const Vec3d* src);
 int vec3_equal(const Vec3* a, const Vec3* b);
 // Whether x, y and z are all finite.
 bool vec3_finite(const Vec3& p);
+bool vec3_finite_d(const Vec3d& p);
 
 Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b);
-Vec3* vec3_sub(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3d* vec3_sub_d(Vec3d* dst, const Vec3d* a, const Vec3d* b);
-// dst = a + b*t.
-Vec3* vec3_add_scaled(Vec3* dst, const Vec3* a, const Vec3* b, double t);
-// dst = a + (b - a)*t.
-Vec3* vec3_lerp(Vec3* dst, const Vec3* a, const Vec3* b, double t);
 // dst = (a + b)*0.5.
 Vec3* vec3_midpoint(Vec3* dst, const Vec3* a, const Vec3* b);
-Vec3* vec3_scale(Vec3* dst, const Vec3* v, double s);
 Vec3d* vec3_scale_d(Vec3d* dst, const Vec3d* v, double s);
 // dst = a*s + b*t.
 Vec3* vec3_lincomb(Vec3* dst, const Vec3* a, double s, const Vec3* b, double t);
@@ -76,7 +70,6 @@ double seg_project_point(const Vec3* a, const Vec3* b, const Vec3* q, Vec3* out 
 
 // Unnormalised normal (p2 - p1) x (p3 - p1).
 Vec3d* plane_normal_3pt(Vec3d* dst, const Vec3* p1, const Vec3* p2, const Vec3* p3);
-Vec3d* plane_normal_3pt_d(Vec3d* dst, const Vec3d* p1, const Vec3d* p2, const Vec3d* p3);
 
 // Unit normal of the plane holding the direction p1 - p2 and the X axis (x_axis
 // non-zero) or the Y axis (x_axis zero); its z is never negative. A direction with

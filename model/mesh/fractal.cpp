@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "model/db/solid.h"
+#include "model/math/vec.h"
 #include "model/mesh/mesh_block.h"
 
 namespace {
@@ -103,7 +104,7 @@ double mesh_fractal_roughness() {
 int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, int levels,
                          double roughness) {
     if (!mesh || !p1 || !p2 || !p3) return 13;
-    if (!mesh_point_finite(*p1) || !mesh_point_finite(*p2) || !mesh_point_finite(*p3)) return 13;
+    if (!vec3_finite(*p1) || !vec3_finite(*p2) || !vec3_finite(*p3)) return 13;
     g_roughness = (roughness >= -1.0 && roughness <= 1.0) ? roughness : 0.25;
     levels = std::clamp(levels, 1, kMaxLevels);
 

@@ -8,6 +8,7 @@
 
 #include "model/math/matrix.h"
 #include "model/math/scalar.h"
+#include "model/math/vec.h"
 #include "model/mesh/mesh_block.h"
 
 namespace {
@@ -18,7 +19,7 @@ Vec3d to_d(const Vec3& p) {
 
 bool all_finite(const std::vector<Vec3d>& points) {
     for (const Vec3d& p : points) {
-        if (!mesh_point_finite(p)) return false;
+        if (!vec3_finite_d(p)) return false;
     }
     return true;
 }
@@ -50,7 +51,7 @@ int mesh_revolve(MESH3* mesh, const VertexChain* profile, const Vec3* a, const V
                  double angle, double start, int steps) {
     if (!mesh || !profile || !a || !b || steps < 1) return 13;
     if (angle == 0 || !std::isfinite(angle) || !std::isfinite(start)) return 13;
-    if (!mesh_point_finite(*a) || !mesh_point_finite(*b)) return 13;
+    if (!vec3_finite(*a) || !vec3_finite(*b)) return 13;
     const double ax = double{b->x} - a->x, ay = double{b->y} - a->y, az = double{b->z} - a->z;
     if (std::sqrt(ax * ax + ay * ay + az * az) < 1e-6) return 13;
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/math/vec.h"
 #include "model/mesh/face_index.h"
 #include "model/mesh/grid_builders.h"
 #include "model/services/log.h"
@@ -80,14 +81,6 @@ bool is_grid(const MeshFaceBlock& b) {
 }
 
 }  // namespace
-
-bool mesh_point_finite(const Vec3& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
-bool mesh_point_finite(const Vec3d& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
 
 bool mesh_grid_fits(int64_t points_per_row, int64_t rows) {
     if (points_per_row < 1 || rows < 1) return false;
@@ -374,7 +367,7 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
                   int split, MeshFaceIndex* index) {
     if (!mesh || !p1 || !p2 || !p3) return 13;
     for (const Vec3* p : {p1, p2, p3, p4}) {
-        if (p && !mesh_point_finite(*p)) return 13;
+        if (p && !vec3_finite(*p)) return 13;
     }
     if (split && p4) return mesh_add_grid_patch(mesh, p1, p2, p3, p4, 1, 1);
 

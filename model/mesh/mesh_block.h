@@ -113,8 +113,6 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
 bool mesh_grid_fits(int64_t points_per_row, int64_t rows);
 
 // Small helpers shared by the builders.
-bool mesh_point_finite(const Vec3& p);
-bool mesh_point_finite(const Vec3d& p);
 // a + (b - a) t.
 inline Vec3d mesh_lerp(const Vec3d& a, const Vec3d& b, double t) {
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};

@@ -53,13 +53,13 @@ void turn_between(Matrix43* m, const Vec3d& u, const Vec3d& v) {
 int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const Vec3* direction,
                const VertexChain* path) {
     if (!mesh || !profile || !base || !direction || !path) return 13;
-    if (!mesh_point_finite(*base) || !mesh_point_finite(*direction)) return 13;
+    if (!vec3_finite(*base) || !vec3_finite(*direction)) return 13;
     std::vector<Vec3d> shape, track, points;
     try {
         shape = chain_points(profile);
         const std::vector<Vec3d> raw = chain_points(path);
         for (const Vec3d& p : raw) {
-            if (!mesh_point_finite(p)) return 13;
+            if (!vec3_finite_d(p)) return 13;
             if (!track.empty()) {
                 const Vec3d step = sub(p, track.back());
                 if (vec3_len_d(&step) < 1e-6) continue;
@@ -67,7 +67,7 @@ int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const 
             track.push_back(p);
         }
         for (const Vec3d& p : shape) {
-            if (!mesh_point_finite(p)) return 13;
+            if (!vec3_finite_d(p)) return 13;
         }
         bool closed_path = plist_is_closed(path);
         if (closed_path && track.size() > 1) {

@@ -543,9 +543,23 @@ T* aligned(RtArena& arena, size_t count) {
     return reinterpret_cast<T*>(raw + (alignof(T) - reinterpret_cast<uintptr_t>(raw) % alignof(T)) % alignof(T));
 }
 
-}  // namespace
+// The per-object passes run over chunks of this many objects.
+constexpr size_t kChunk = size_t(1) << 13;
 
-RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
+size_t chunks_of(size_t n) {
+    return (n + kChunk - 1) / kChunk;
+}
+
+// Runs work(i) for every object index i, a chunk at a time on up to threads threads.
+template <class Work>
+void per_object(size_t n, int threads, Work&& work) {
+    parallel(chunks_of(n), threads, [&](size_t c) {
+        for (size_t i = c * kChunk, e = std::min(n, i + kChunk); i < e; ++i) work(i);
+    });
+}
+
+// The objects to place: the visible shape of each light, every other object as it is.
+std::vector<RtObject*> gather_objects(RtObject* list) {
     std::vector<RtObject*> refs;
     for (RtObject* o = list; o; o = o->next) {
         if (o->type & kRtLight) {
@@ -554,41 +568,53 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             refs.push_back(o);
         }
     }
-    RtSlabs s;
-    s.placed = static_cast<int>(refs.size());
-    if (refs.empty()) return s;
-    const size_t n = refs.size();
-    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<Ref> boxes(n);
-    std::vector<uint8_t> kinds(n);
-    const size_t chunk = size_t(1) << 13, chunks = (n + chunk - 1) / chunk;
+    return refs;
+}
+
+// What the build works on: each object's box rounded outwards with its place in the
+// list, whether it is a triangle (1) or searched through its record (2), and the
+// bounds of all the box centres.
+struct Gathered {
+    std::vector<Ref> boxes;
+    std::vector<uint8_t> kinds;
+    Box centres;
+};
+
+Gathered gather_boxes(const std::vector<RtObject*>& refs, int threads) {
+    const size_t n = refs.size(), chunks = chunks_of(n);
+    Gathered g;
+    g.boxes.resize(n);
+    g.kinds.resize(n);
     std::vector<Box> chunk_centres(chunks);
     parallel(chunks, threads, [&](size_t c) {
         chunk_centres[c].empty();
-        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
+        for (size_t i = c * kChunk, e = std::min(n, i + kChunk); i < e; ++i) {
             const RtObject* o = refs[i];
-            Ref& b = boxes[i];
+            Ref& b = g.boxes[i];
             b.lo[0] = down(o->box_min.x), b.lo[1] = down(o->box_min.y), b.lo[2] = down(o->box_min.z);
             b.hi[0] = up(o->box_max.x), b.hi[1] = up(o->box_max.y), b.hi[2] = up(o->box_max.z);
             const uint32_t id = uint32_t(i);
             std::memcpy(&b.lo[3], &id, sizeof id);
             b.hi[3] = 0;
-            kinds[i] = rt_is_triangle(o) ? 1 : 2;
+            g.kinds[i] = rt_is_triangle(o) ? 1 : 2;
             chunk_centres[c].grow(centre_of(b));
         }
     });
-    Box centres;
-    centres.empty();
-    for (const Box& c : chunk_centres) centres.grow(c);
+    g.centres.empty();
+    for (const Box& c : chunk_centres) g.centres.grow(c);
+    return g;
+}
 
-    // The top levels on this thread; subtrees of more than task_size objects are built
-    // on the workers as soon as they are cut off, each into its own list (the same
-    // hierarchy for any thread count).
+// Builds the hierarchy over boxes (reordering them) as lists of nodes: lists[0] holds
+// the top levels, lists[1 + k] the subtree of task k. The top levels are built on this
+// thread; subtrees of more than task_size objects are built on the workers as soon as
+// they are cut off, each into its own list (the same hierarchy for any thread count).
+std::vector<std::vector<TempNode>> build_lists(std::vector<Ref>& boxes, const Box& centres, int threads) {
+    const size_t n = boxes.size();
     TaskQueue queue;
     const size_t task_size = std::max<size_t>(4096, n / 64);
     Builder top{boxes, threads, task_size, &queue};
     std::vector<std::vector<TempNode>> lists(1);
-    int levels = 0;
     std::exception_ptr error;
     std::mutex error_lock;
     auto work = [&] {
@@ -629,6 +655,7 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             t.box[0] = boxes[0];
             lists[0].push_back(t);
         } else {
+            int levels = 0;
             top.node(Range{0, n, centres}, lists[0], &levels);
         }
         queue.close(false);
@@ -643,10 +670,13 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
     for (auto& t : pool) t.join();
     if (error) std::rethrow_exception(error);
     for (auto& l : queue.lists) lists.push_back(std::move(l));
+    return lists;
+}
 
-    // A task's box and depth from its root node. A task is queued after the list that
-    // names it, and a node's children come after it in its list: backwards, every
-    // child is done before its parent.
+// Fills in each task child's box from its root node; returns the depth of the whole
+// hierarchy. A task is queued after the list that names it, and a node's children come
+// after it in its list: backwards, every child is done before its parent.
+int join_tasks(std::vector<std::vector<TempNode>>& lists) {
     std::vector<std::vector<int>> depth(lists.size());
     for (size_t l = lists.size(); l-- > 0;) {
         depth[l].assign(lists[l].size(), 0);
@@ -665,10 +695,12 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             depth[l][i] = d + 1;
         }
     }
-    levels = depth[0].empty() ? 1 : depth[0][0];
+    return depth[0].empty() ? 1 : depth[0][0];
+}
 
-    // Lists in the order one thread makes them whatever the threads did: the top first,
-    // then each list's tasks in the order its build cuts them off, list after list.
+// The lists in the order one thread makes them whatever the threads did: the top
+// first, then each list's tasks in the order its build cuts them off, list after list.
+std::vector<size_t> list_order(const std::vector<std::vector<TempNode>>& lists) {
     std::vector<size_t> order{0};
     order.reserve(lists.size());
     for (size_t next = 0; next < order.size(); ++next) {
@@ -689,36 +721,39 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
                 if (t.kind[k] != kChildObject) todo.push_back({t.kind[k], t.index[k]});
         }
     }
+    return order;
+}
 
-    // Every list's nodes in one block, in that order, and their boxes beside them.
+// The flat hierarchy in the arena: every list's nodes in one block, in list order, with
+// their boxes beside them; objects in the order the build left them (neighbours in the
+// hierarchy are neighbours there) with their places in the list, and the triangles'
+// copies. Returns the first node, the root.
+RtSlabNode* flatten(const std::vector<std::vector<TempNode>>& lists, const std::vector<size_t>& order,
+                    const std::vector<RtObject*>& refs, Gathered& g, RtArena& arena, int threads) {
+    const size_t n = refs.size();
     std::vector<size_t> offset(lists.size(), 0);
     size_t count = 0;
     for (size_t l : order) offset[l] = count, count += lists[l].size();
     auto* nodes = static_cast<RtSlabNode*>(arena.alloc(sizeof(RtSlabNode) * count));
     auto* hot = aligned<RtSlabBoxes>(arena, count);
-    // Objects in the order the build left them (neighbours in the hierarchy are
-    // neighbours here), with their places in the list.
     auto* objects = static_cast<RtObject**>(arena.alloc(sizeof(RtObject*) * n));
     auto* ranks = static_cast<uint32_t*>(arena.alloc(sizeof(uint32_t) * n));
     auto* triangles = aligned<RtSlabTriangle>(arena, n);
     std::vector<uint32_t> place(n);  // by rank
-    parallel(chunks, threads, [&](size_t c) {
-        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
-            ranks[i] = ref_id(boxes[i]);
-            objects[i] = refs[ranks[i]];
-            place[ranks[i]] = uint32_t(i);
-        }
+    per_object(n, threads, [&](size_t i) {
+        ranks[i] = ref_id(g.boxes[i]);
+        objects[i] = refs[ranks[i]];
+        place[ranks[i]] = uint32_t(i);
     });
     // The triangles' copies, their records read in list order.
-    parallel(chunks, threads, [&](size_t c) {
-        for (size_t i = c * chunk, e = std::min(n, i + chunk); i < e; ++i) {
-            if (kinds[i] != 1) continue;
-            const auto* t = static_cast<const RtTriangle*>(refs[i]);
-            if (float_corners(t))
-                place_triangle(&triangles[place[i]], t);
-            else
-                kinds[i] = 2;  // searched through its record
-        }
+    std::vector<uint8_t>& kinds = g.kinds;
+    per_object(n, threads, [&](size_t i) {
+        if (kinds[i] != 1) return;
+        const auto* t = static_cast<const RtTriangle*>(refs[i]);
+        if (float_corners(t))
+            place_triangle(&triangles[place[i]], t);
+        else
+            kinds[i] = 2;  // searched through its record
     });
     parallel(lists.size(), threads, [&](size_t list) {
         const std::vector<TempNode>& src = lists[list];
@@ -767,8 +802,23 @@ RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
             node->box_max = rt_v(all.hi[0], all.hi[1], all.hi[2]);
         }
     });
-    nodes[0].levels = levels;
-    s.root = nodes;
+    return nodes;
+}
+
+}  // namespace
+
+RtSlabs rt_build_slabs(RtObject* list, RtArena& arena, int threads) {
+    const std::vector<RtObject*> refs = gather_objects(list);
+    RtSlabs s;
+    s.placed = static_cast<int>(refs.size());
+    if (refs.empty()) return s;
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    Gathered g = gather_boxes(refs, threads);
+    std::vector<std::vector<TempNode>> lists = build_lists(g.boxes, g.centres, threads);
+    const int levels = join_tasks(lists);
+    RtSlabNode* root = flatten(lists, list_order(lists), refs, g, arena, threads);
+    root->levels = levels;
+    s.root = root;
     s.on = s.placed >= kRtSlabThreshold;
     return s;
 }

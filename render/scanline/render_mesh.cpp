@@ -14,6 +14,7 @@
 #include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/vec.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_scratch.h"
 
@@ -206,7 +207,7 @@ int prepare_core(const Topology& t, const MaterialRecord* m, std::vector<ShadeRe
             for (int k = 0; k < 3 && vtx[f * 3] >= 0; ++k) {
                 Vec3d p = t.pos[vtx[f * 3 + k]];
                 if (bounds->matrix) mat_xform_point_d(&p, &p, bounds->matrix);
-                if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+                if (vec3_finite_d(p))
                     grow(bounds->box, p);
             }
     if (faceted) {
@@ -685,8 +686,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
                                a.z * blend + b.z * (1.0 - blend)};
                 }
                 if (move) mat_xform_point_d(&d.world, &d.world, move);
-                d.finite = std::isfinite(d.world.x) && std::isfinite(d.world.y) &&
-                           std::isfinite(d.world.z);
+                d.finite = vec3_finite_d(d.world);
                 if (mesh->has_vertex_uv) {
                     d.u = block->uv[i * 2];
                     d.v = block->uv[i * 2 + 1];

@@ -10,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/vec.h"
 #include "render/scanline/clip_near.h"
 
 namespace {
@@ -26,14 +27,11 @@ bool unit(Vec3d* v) {
     *v = {v->x / l, v->y / l, v->z / l};
     return true;
 }
-bool finite3(const Vec3& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
 
 }  // namespace
 
 int camera_frame(const CAMERA& cam, Matrix43* m, Matrix43* inverse) {
-    if (!finite3(cam.position) || !finite3(cam.target) || !std::isfinite(cam.lens) ||
+    if (!vec3_finite(cam.position) || !vec3_finite(cam.target) || !std::isfinite(cam.lens) ||
         !(cam.lens > 0.0))
         return 13;
     Vec3d back = {double(cam.position.x) - cam.target.x, double(cam.position.y) - cam.target.y,
@@ -41,7 +39,7 @@ int camera_frame(const CAMERA& cam, Matrix43* m, Matrix43* inverse) {
     if (!unit(&back)) return 13;
     Vec3d up = {cam.up.x, cam.up.y, cam.up.z};
     Vec3d x = cross(up, back);
-    if (!finite3(cam.up) || !unit(&x)) {
+    if (!vec3_finite(cam.up) || !unit(&x)) {
         // No usable up vector: world +Z, or +Y when looking along Z.
         up = std::fabs(back.z) > 0.999999 ? Vec3d{0, 1, 0} : Vec3d{0, 0, 1};
         x = cross(up, back);
