@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 #include <cstdlib>
 #include <functional>
 #include <utility>
@@ -25,15 +26,24 @@ inline bool gui_at_rest() { return msg_queue_size() == 0; }
 
 // Runs `steps` one after another from the event loop, each once the program is at
 // rest after the last (looked at every few milliseconds); the runner deletes itself
-// after the last step.
+// after the last step, or fails the test and drops its steps when the program has not
+// come to rest within ten seconds.
 struct GuiStepRunner {
     std::vector<std::function<void()>> steps;
     size_t next = 0;
+    int waits = 0;
     void tick() {
         if (!gui_at_rest()) {
+            if (++waits > 2000) {
+                ADD_FAILURE() << "the program did not come to rest before step " << next;
+                --g_gui_runners;
+                delete this;
+                return;
+            }
             QTimer::singleShot(5, [this] { tick(); });
             return;
         }
+        waits = 0;
         if (next >= steps.size()) {
             --g_gui_runners;
             delete this;
@@ -60,9 +70,9 @@ inline void gui_flush() {
     }
 }
 
-// Waits (10 s at the most) for every scheduled runner to end, then flushes.
+// Waits (a minute at the most) for every scheduled runner to end, then flushes.
 inline void gui_settle() {
-    (void)QTest::qWaitFor([] { return g_gui_runners == 0; }, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_gui_runners == 0; }, 60000)) << "GUI steps still pending";
     gui_flush();
 }
 
