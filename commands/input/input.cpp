@@ -59,9 +59,9 @@ bool refuse_typed() {
     return false;
 }
 
-// Is `view` still one of the drawing's VIEWs? A view closed while the command went
-// on in another one is gone; its pointer is compared, never followed.
-bool still_attached(const MODEL* m, const VIEW* view) {
+}  // namespace
+
+bool input_view_attached(const MODEL* m, const VIEW* view) {
     if (!m || !m->views || !view) return false;
     const ZDLIST* p = m->views;
     do {
@@ -70,8 +70,6 @@ bool still_attached(const MODEL* m, const VIEW* view) {
     } while (p && p != m->views);
     return false;
 }
-
-}  // namespace
 
 bool input_typed_values_usable(const double* values, int count) {
     for (int i = 0; i < count; ++i)
@@ -289,7 +287,7 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
         c = pick_objects_at(*view_ref, buf, *point, nullptr);
         if (c != 0) break;
     }
-    if (still_attached(drawing, owner)) {
+    if (input_view_attached(drawing, owner)) {
         owner->grid_on = grid;
         owner->input_flags = flags;
         owner->step_select = step;

@@ -18,6 +18,7 @@
 #include "model/math/types.h"
 
 class VIEW;
+class MODEL;
 class buffer;
 class RTC;
 
@@ -74,4 +75,8 @@ bool input_typed_length_usable(const Vec3& base, double length);
 // by input_install_hooks).
 int typed_input_char(VIEW* view, int ch);
 int typed_input_submit(VIEW** view_ref);
+
+// Is `view` still one of the drawing's views? A view closed while a command went on in
+// another one is gone; its pointer is compared, never followed.
+bool input_view_attached(const MODEL* m, const VIEW* view);
 void input_install_hooks();

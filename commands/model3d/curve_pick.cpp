@@ -36,17 +36,6 @@ bool holds_directly(const object* obj, bool meshes) {
     return false;
 }
 
-// Is `view` still one of the drawing's VIEWs? Compared, never followed.
-bool attached(const MODEL* m, const VIEW* view) {
-    if (!m || !m->views || !view) return false;
-    const ZDLIST* p = m->views;
-    do {
-        if (p == view) return true;
-        p = p->next;
-    } while (p && p != m->views);
-    return false;
-}
-
 double dist(const Vec3& a, const Vec3& b) {
     return std::sqrt(double(a.x - b.x) * (a.x - b.x) + double(a.y - b.y) * (a.y - b.y) +
                      double(a.z - b.z) * (a.z - b.z));
@@ -114,7 +103,7 @@ int select_for_command(int mode, VIEW** view_ref, buffer** buf, InputOptionsFn o
         }
         if (code != 0) break;
     }
-    if (attached(drawing, view)) {
+    if (input_view_attached(drawing, view)) {
         view->grid_on = grid;
         view->input_flags = flags;
         view->step_select = step;
