@@ -307,7 +307,7 @@ void read_selection(IOstream* s, VIEW* v) {
         if (rtc_is<object>(z)) it->second = z;
     }
     if (!v->selection) v->selection = buffer_new();
-    if (!v->selection) io_raise(s, kIoOutOfMemory);
+    if (!v->selection) io_raise(s, kOutOfMemory);
     // Written from the head of the buffer, where the newest reference stands: adding
     // in reverse keeps the order of the next save.
     for (auto i = ids.rbegin(); i != ids.rend(); ++i) {

@@ -43,9 +43,9 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
 
 void iorec_read_header(std::unique_ptr<IOrec>& stream) {
     IOrec* s = stream.get();
-    if (io_get_long(s) != 1) io_raise(s, kIoBadData);
+    if (io_get_long(s) != 1) io_raise(s, kBadArgument);
     s->version = io_get_long(s);
-    if (s->version > kIoFormatVersion || s->version < kOldestVersion) io_raise(s, kIoBadData);
+    if (s->version > kIoFormatVersion || s->version < kOldestVersion) io_raise(s, kBadArgument);
     int32_t coding = 0;
     if (s->version >= kIoFormatVersion)
         coding = io_get_long(s);
@@ -54,7 +54,7 @@ void iorec_read_header(std::unique_ptr<IOrec>& stream) {
     if (coding == 1)
         iorec_to_lzw(stream);
     else if (coding != 0)
-        io_raise(s, kIoBadData);
+        io_raise(s, kBadArgument);
 }
 
 int drawing_file_import(const char* path, MODEL* model, int32_t* skipped) {
@@ -96,7 +96,7 @@ int import_drawing(const Source& from, MODEL* model, int32_t* skipped) {
     drawing_file_register();
     WaitCursor wait;
     std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return kIoOutOfMemory;
+    if (!s) return kOutOfMemory;
     LoadScope scope;
     bool reading_body = false;
     int r = io_guarded([&] {
@@ -133,7 +133,7 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
     WaitCursor wait;
     if (label && label_size) label[0] = '\0';
     std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return kIoOutOfMemory;
+    if (!s) return kOutOfMemory;
     const bool info_only = !model && !selection;
     s->info_only = info_only ? 1 : 0;
     LoadScope scope;
@@ -154,7 +154,7 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
         s->target_model = model;
         std::unique_ptr<RTC> made;
         const int m = rtc_init(made, &MODEL::rtc_class);
-        if (m != 0) io_raise(s.get(), kIoOutOfMemory);
+        if (m != 0) io_raise(s.get(), kOutOfMemory);
         std::unique_ptr<MODEL> temp(static_cast<MODEL*>(made.release()));
         while (temp->children) rtc_destroy(static_cast<ZOBJ*>(temp->children));
         s->target_model = temp.get();

@@ -65,7 +65,7 @@ void get_point_set(IOstream* s, PtrNode** lists) {
         auto* node = new (std::nothrow) PtrNode{nullptr, list};
         if (!node) {
             list_free(&list);
-            io_raise(s, kIoOutOfMemory);
+            io_raise(s, kOutOfMemory);
         }
         *tail = node;
         tail = &node->next;
@@ -142,7 +142,7 @@ void add_face(IOstream* s, MeshFaceBlock* b, const int32_t* e, int sides) {
     else if (a.v[1] == c.v[1])
         from = a.v[0], to = c.v[0];
     else
-        io_raise(s, kIoBadData);
+        io_raise(s, kBadArgument);
     const auto diagonal = static_cast<int32_t>(b->edges.size());
     b->edges.push_back(MeshEdge{{from, to}, kEdgeHidden});
     b->faces.push_back(MeshFace{{e[0], e[1], diagonal}, 0});
@@ -167,7 +167,7 @@ void read_mesh_block(IOstream* s, MeshFaceBlock* b) {
     for (MeshEdge& e : b->edges) {
         for (int32_t& v : e.v) {
             const auto i = static_cast<uint32_t>(io_get_long(s));  // unsigned: no negative slips by
-            if (i >= static_cast<uint32_t>(nv)) io_raise(s, kIoBadData);
+            if (i >= static_cast<uint32_t>(nv)) io_raise(s, kBadArgument);
             v = static_cast<int32_t>(i);
         }
         e.flags = flagged ? static_cast<uint16_t>(io_get_long(s)) : 0;
@@ -186,11 +186,11 @@ void read_mesh_block(IOstream* s, MeshFaceBlock* b) {
         }
         const uint64_t points = a + (a_grew ? 1ull : 0ull);
         const uint64_t rows = c + (c_grew ? 1ull : 0ull);
-        if (points * rows != n) io_raise(s, kIoBadData);
+        if (points * rows != n) io_raise(s, kBadArgument);
         b->edges.clear();
         const int r = mesh_grid_build(b, static_cast<int32_t>(points), static_cast<int32_t>(rows),
                                       !a_grew, !c_grew);
-        if (r != 0) io_raise(s, r == 13 ? kIoBadData : kIoOutOfMemory);
+        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
         const int32_t skipped = get_count(s, 4);
         for (int32_t i = 0; i < skipped; ++i) {
             const int32_t words = get_count(s, 4);
@@ -201,12 +201,12 @@ void read_mesh_block(IOstream* s, MeshFaceBlock* b) {
     const int32_t nf = get_count(s, 16);
     for (int32_t f = 0; f < nf; ++f) {
         const int32_t sides = io_get_long(s);
-        if (sides > 4) io_raise(s, kIoBadData);
+        if (sides > 4) io_raise(s, kBadArgument);
         const int count = sides == 4 ? 4 : 3;
         int32_t e[4];
         for (int k = 0; k < count; ++k) {
             const auto i = static_cast<uint32_t>(io_get_long(s));
-            if (i >= static_cast<uint32_t>(ne)) io_raise(s, kIoBadData);
+            if (i >= static_cast<uint32_t>(ne)) io_raise(s, kBadArgument);
             e[k] = static_cast<int32_t>(i);
         }
         add_face(s, b, e, count);
@@ -219,7 +219,7 @@ void read_mesh(IOstream* s, MESH3* m) {
     while (*tail) tail = &(*tail)->next;
     for (int32_t i = 0; i < blocks; ++i) {
         auto* b = new (std::nothrow) MeshFaceBlock();
-        if (!b) io_raise(s, kIoOutOfMemory);
+        if (!b) io_raise(s, kOutOfMemory);
         *tail = b;
         tail = &b->next;
         read_mesh_block(s, b);
@@ -342,7 +342,7 @@ namespace {
 int32_t read_record_head(IOstream* s, object* obj, int32_t kind) {
     const int32_t v = version(s);
     const int32_t stored = io_get_long(s);
-    if (stored != kind && !(kind == 1 && (stored == 0 || stored == 2))) io_raise(s, kIoBadData);
+    if (stored != kind && !(kind == 1 && (stored == 0 || stored == 2))) io_raise(s, kBadArgument);
     if (v >= 104) {
         int32_t box[6];
         io_get_longs(s, box, 6);
@@ -526,8 +526,9 @@ void apply_mesh_index_colour(object* obj) {
 void build_or_skip(IOstream* s, const RtcClass* cls, std::unique_ptr<RTC>& made) {
     auto* obj = static_cast<object*>(made.get());
     const auto* x = rtc_cast<XPLINE>(obj);
-    if (const int rc = x && !plist_finite(x->control) ? kIoBadData : regen_object(obj); rc == kIoOutOfMemory) {
-        io_raise(s, kIoOutOfMemory);
+    if (const int rc = x && !plist_finite(x->control) ? kBadArgument : regen_object(obj);
+        rc == kOutOfMemory) {
+        io_raise(s, kOutOfMemory);
     } else if (rc != 0) {
         load_note_skipped(cls->name);
         made.reset();
@@ -538,9 +539,9 @@ void build_or_skip(IOstream* s, const RtcClass* cls, std::unique_ptr<RTC>& made)
 
 std::unique_ptr<RTC> old_read_object(IOstream* s, MODEL* model, int32_t kind) {
     RtcClass* cls = class_of_kind(kind);
-    if (!cls) io_raise(s, kIoBadData);
+    if (!cls) io_raise(s, kBadArgument);
     std::unique_ptr<RTC> made;
-    if (rtc_init(made, cls) != 0) io_raise(s, kIoOutOfMemory);
+    if (rtc_init(made, cls) != 0) io_raise(s, kOutOfMemory);
     auto* obj = static_cast<object*>(made.get());
     const bool headed = version(s) >= 103;
     const int32_t stored = headed ? read_record_head(s, obj, kind) : kind;
@@ -559,10 +560,10 @@ void read_style(IOstream* s, MODEL* model) {
     static RtcClass* const classes[4] = {&LINEPATT::rtc_class, &HATCHPATT::rtc_class,
                                          &FONTPATT::rtc_class, &MATRPATT::rtc_class};
     const int32_t kind = io_get_long(s);
-    if (kind < 0 || kind > 3) io_raise(s, kIoBadData);
+    if (kind < 0 || kind > 3) io_raise(s, kBadArgument);
     const std::string name = old_read_string(s);
     std::unique_ptr<RTC> made;
-    if (rtc_init(made, classes[kind]) != 0) io_raise(s, kIoOutOfMemory);
+    if (rtc_init(made, classes[kind]) != 0) io_raise(s, kOutOfMemory);
     switch (kind) {
         case 0:
             get_dashes(s, &static_cast<LINEPATT*>(made.get())->dashes);
@@ -587,12 +588,12 @@ void read_style(IOstream* s, MODEL* model) {
         default: {
             auto* p = static_cast<MATRPATT*>(made.get());
             const int32_t w = io_get_long(s), h = io_get_long(s);
-            if (w < 0 || h < 0) io_raise(s, kIoBadData);
+            if (w < 0 || h < 0) io_raise(s, kBadArgument);
             if (w == 0 || h == 0) break;
             const uint64_t bytes = uint64_t(w) * uint64_t(h) * 3;
             io_check_count(s, static_cast<int64_t>(bytes), 1);
             auto* pixels = new (std::nothrow) uint8_t[bytes];
-            if (!pixels) io_raise(s, kIoOutOfMemory);
+            if (!pixels) io_raise(s, kOutOfMemory);
             p->release_image();
             p->pixels = pixels;
             p->width = w;
@@ -605,7 +606,7 @@ void read_style(IOstream* s, MODEL* model) {
     if (auto* img = rtc_cast<MATRPATT>(style); img && !img->has_own_pixels()) return;
     if (name.empty())
         return;  // nothing can refer to a nameless style: dropped as in the current reader
-    if (style->set_string(0, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+    if (style->set_string(0, name.c_str()) != 0) io_raise(s, kOutOfMemory);
     if (model && model_insert_patt(model, style)) made.release();
 }
 
@@ -630,7 +631,7 @@ void old_read_layer(IOstream* s, MODEL* model) {
     io_read(s, raw, 16);
     raw[16] = '\0';  // a name filling all 16 bytes has no terminator of its own
     std::unique_ptr<RTC> made;
-    if (rtc_init(made, &LAYER::rtc_class) != 0) io_raise(s, kIoOutOfMemory);
+    if (rtc_init(made, &LAYER::rtc_class) != 0) io_raise(s, kOutOfMemory);
     auto* layer = static_cast<LAYER*>(made.get());
     load_note_object(layer);
     CONTAINER* into = layer;
@@ -641,7 +642,7 @@ void old_read_layer(IOstream* s, MODEL* model) {
         into = rtc_cast<LAYER>(model_find_named(model, raw, &LAYER::rtc_class));
         if (!into) {
             if (layer->set_string(0, raw) != 0 || container_insert(model, layer) != 0)
-                io_raise(s, kIoBadData);
+                io_raise(s, kBadArgument);
             made.release();
             into = layer;
         }
@@ -670,7 +671,7 @@ void old_read_block(IOstream* s, MODEL* model, buffer* selection, Vec3* base, bo
     std::unique_ptr<RTC> scratch;
     MODEL* styles_into = model;
     if (info_only || !model) {
-        if (rtc_init(scratch, &MODEL::rtc_class) != 0) io_raise(s, kIoOutOfMemory);
+        if (rtc_init(scratch, &MODEL::rtc_class) != 0) io_raise(s, kOutOfMemory);
         styles_into = static_cast<MODEL*>(scratch.get());
     }
     if (IOrec* rec = rtc_cast<IOrec>(s)) rec->target_model = styles_into;

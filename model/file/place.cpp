@@ -76,7 +76,7 @@ void place_layer(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> obj) {
         ZOBJ* child = layer->first_child();
         if (container_insert_boxed(existing, child) != 0) break;
     }
-    if (existing->set_string(1, layer->str(1)) != 0) io_raise(s, kIoOutOfMemory);
+    if (existing->set_string(1, layer->str(1)) != 0) io_raise(s, kOutOfMemory);
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ void load_place_object(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> o
         // A bare view base carries no view of its own: nothing to attach.
         if (view->klass() == &ZSVIEW::rtc_class) return;
         auto* model = rtc_cast<MODEL>(container);
-        if (!model) io_raise(s, kIoBadData);
+        if (!model) io_raise(s, kBadArgument);
         model_attach_view(model, view);
         obj.release();  // the document takes the attached views over
     } else if (rtc_is<CONTAINER>(obj.get())) {

@@ -29,7 +29,7 @@ thread_local int g_nesting = 0;
 void enter_record(IOstream* s) {
     if (++g_nesting > kMaxNesting) {
         --g_nesting;
-        io_raise(s, kIoBadData);
+        io_raise(s, kBadArgument);
     }
 }
 
@@ -107,7 +107,7 @@ std::unique_ptr<RTC> read_older_light(IOstream* s) {
                 break;
         }
     }
-    if (!made) io_raise(s, kIoBadData);
+    if (!made) io_raise(s, kBadArgument);
     auto* light = static_cast<LIGHT*>(made.get());
     if (header) {
         light->file_id = id;
@@ -163,9 +163,9 @@ std::unique_ptr<RTC> read_older_style(IOstream* s) {
         }
         style = std::move(made);
     }
-    if (!style) io_raise(s, kIoBadData);
+    if (!style) io_raise(s, kBadArgument);
     if (static_cast<ZOBJ*>(style.get())->set_string(0, name.c_str()) != 0)
-        io_raise(s, kIoOutOfMemory);
+        io_raise(s, kOutOfMemory);
     return style;
 }
 
@@ -245,7 +245,7 @@ class ContainerReader {
         const uint32_t tag = f.a.tag;
         if (tag == f.name_tag) {
             const std::string name = io_get_string(s_);
-            if (f.c->set_string(0, name.c_str()) != 0) io_raise(s_, kIoOutOfMemory);
+            if (f.c->set_string(0, name.c_str()) != 0) io_raise(s_, kOutOfMemory);
         } else if (tag == kTagCurrentLayout) {
             if (IOrec* rec = rtc_cast<IOrec>(s_)) rec->version = kCurrentLayout;
         } else if (tag == kKindContainer && f.kind == kKindContainer) {

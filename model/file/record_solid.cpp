@@ -154,7 +154,7 @@ void put_set(IOstream* s, const MeshFaceBlock& b) {
         MeshEdgeHash hash;
         const auto buckets = std::min<uint64_t>(uint64_t{b.edges.size()} * 2 + 1, 1u << 22);
         if (mesh_edge_hash_init(&hash, &b, static_cast<int32_t>(buckets)) != 0)
-            io_raise(s, kIoOutOfMemory);
+            io_raise(s, kOutOfMemory);
         uint32_t count = 0;
         int32_t v[3];
         for (const MeshFace& f : b.faces) count += face_vertices(b, f, v) ? 1 : 0;
@@ -181,7 +181,7 @@ void get_vertices(IOstream* s, MeshFaceBlock* b) {
 
 uint32_t get_index(IOstream* s, size_t limit) {
     const uint32_t i = io_get_varint(s);
-    if (i >= limit) io_raise(s, kIoBadData);
+    if (i >= limit) io_raise(s, kBadArgument);
     return i;
 }
 
@@ -191,7 +191,7 @@ void get_faces(IOstream* s, MeshFaceBlock* b) {
     MeshEdgeHash hash;
     if (mesh_edge_hash_init(
             &hash, b, static_cast<int32_t>(std::min<uint64_t>(uint64_t{n} * 2 + 1, 1u << 22))) != 0)
-        io_raise(s, kIoOutOfMemory);
+        io_raise(s, kOutOfMemory);
     for (uint32_t f = 0; f < n; ++f) {
         int32_t v[3];
         for (int32_t& i : v) i = static_cast<int32_t>(get_index(s, b->vertices.size()));
@@ -201,7 +201,7 @@ void get_faces(IOstream* s, MeshFaceBlock* b) {
         // keep (written again it would come back turned): dropped.
         if (v[0] == v[1] || v[1] == v[2] || v[0] == v[2]) continue;
         const int r = mesh_add_triangle(b, v[0], v[1], v[2], &hash);
-        if (r != 0) io_raise(s, r == 13 ? kIoBadData : kIoOutOfMemory);
+        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
         MeshFace& face = b->faces.back();
         face.word = word;
         for (int i = 0; i < 3; ++i) {
@@ -247,22 +247,22 @@ void get_set(IOstream* s, MeshFaceBlock* b, uint32_t kind) {
                 break;
             case 3: {
                 const uint32_t n = io_get_varint(s);
-                if (n != b->vertices.size()) io_raise(s, kIoBadData);
+                if (n != b->vertices.size()) io_raise(s, kBadArgument);
                 io_check_count(s, n, 8);
                 b->uv.resize(size_t{n} * 2);
                 for (float& f : b->uv) f = static_cast<float>(io_get_float(s));
                 break;
             }
             case 4:
-                if (kind != kSetFree) io_raise(s, kIoBadData);
+                if (kind != kSetFree) io_raise(s, kBadArgument);
                 get_faces(s, b);
                 break;
             case 1:
-                if (kind != kSetOlderGrid) io_raise(s, kIoBadData);
+                if (kind != kSetOlderGrid) io_raise(s, kBadArgument);
                 get_older_edges(s, b);
                 break;
             case 2:
-                if (kind != kSetOlderGrid) io_raise(s, kIoBadData);
+                if (kind != kSetOlderGrid) io_raise(s, kBadArgument);
                 get_older_faces(s, b);
                 break;
             default:
@@ -276,11 +276,11 @@ void get_set(IOstream* s, MeshFaceBlock* b, uint32_t kind) {
         const uint64_t points = uint64_t{columns} + ((wrap & 1) ? 0 : 1);
         const uint64_t row_count = uint64_t{rows} + ((wrap & 2) ? 0 : 1);
         if (points * row_count != b->vertices.size() || points == 0 || row_count == 0)
-            io_raise(s, kIoBadData);
+            io_raise(s, kBadArgument);
         const int r =
             mesh_grid_build(b, static_cast<int32_t>(points), static_cast<int32_t>(row_count),
                             (wrap & 1) != 0, (wrap & 2) != 0);
-        if (r != 0) io_raise(s, r == 13 ? kIoBadData : kIoOutOfMemory);
+        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
     }
 }
 
@@ -292,7 +292,7 @@ void get_sets(IOstream* s, MESH3* m) {
         const uint32_t kind = c.tag();
         if (kind != kSetFree && kind != kSetGrid && kind != kSetOlderGrid) continue;
         auto* b = new (std::nothrow) MeshFaceBlock();
-        if (!b) io_raise(s, kIoOutOfMemory);
+        if (!b) io_raise(s, kOutOfMemory);
         *tail = b;  // owned by the mesh from here on
         tail = &b->next;
         get_set(s, b, kind);
@@ -398,7 +398,7 @@ void camera_read_body(IOstream* s, CAMERA* c) {
         switch (sub.tag()) {
             case 0: {
                 const std::string name = io_get_string(s);
-                if (c->set_string(0, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+                if (c->set_string(0, name.c_str()) != 0) io_raise(s, kOutOfMemory);
                 break;
             }
             case 1:
@@ -420,7 +420,7 @@ void camera_read_body(IOstream* s, CAMERA* c) {
             case 1031:
             case 1032: {
                 if (!c->keys && !(c->keys = new (std::nothrow) CameraKeys()))
-                    io_raise(s, kIoOutOfMemory);
+                    io_raise(s, kOutOfMemory);
                 const int ch = sub.tag() == 1031 ? 0 : 1;
                 get_channel(s, &c->keys->channel[ch], &c->keys->flags[ch]);
                 break;
@@ -545,17 +545,17 @@ void light_read_chunk12(IOstream* s, LIGHT* light, std::unique_ptr<RTC>* made) {
                 io_get_varint(s);
                 if (!keys) {
                     keys.reset(new (std::nothrow) LightKeys());
-                    if (!keys) io_raise(s, kIoOutOfMemory);
+                    if (!keys) io_raise(s, kOutOfMemory);
                 }
                 break;
             case 1033:
             case 1034:
-                if (!keys) io_raise(s, kIoBadData);
+                if (!keys) io_raise(s, kBadArgument);
                 get_channel(s, &keys->channel[sub.tag() == 1034 ? 0 : 1],
                             &keys->flags[sub.tag() == 1034 ? 0 : 1]);
                 break;
             case 1035: {
-                if (!keys) io_raise(s, kIoBadData);
+                if (!keys) io_raise(s, kBadArgument);
                 const uint32_t n = io_get_varint(s);
                 keys->flags[2] = io_get_varint_signed(s);
                 io_check_count(s, n, 73);  // varint frame and nine doubles at least
@@ -572,7 +572,7 @@ void light_read_chunk12(IOstream* s, LIGHT* light, std::unique_ptr<RTC>* made) {
     }
     LIGHT* l = made ? static_cast<LIGHT*>(made->get()) : light;
     if (!l) return;  // an older record without a body: its reader refuses it
-    if (named && l->set_string(0, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+    if (named && l->set_string(0, name.c_str()) != 0) io_raise(s, kOutOfMemory);
     if (keys) {
         delete l->keys;
         l->keys = keys.release();

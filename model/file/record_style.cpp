@@ -62,7 +62,7 @@ int font_from_stream(void* handle, void* buffer, size_t count) {
 
 void linepatt_read_dashes(IOstream* s, std::vector<double>* dashes) {
     IoChunkReader c(s);
-    if (c.tag() != kTagDashes) io_raise(s, kIoBadData);
+    if (c.tag() != kTagDashes) io_raise(s, kBadArgument);
     const uint32_t n = io_get_varint(s);
     io_check_count(s, n, 8);
     dashes->resize(n);
@@ -100,7 +100,7 @@ void io_get_font(IOstream* s, FONTPATT* p) {
 void matrpatt_read_image(IOstream* s, MATRPATT* p) {
     const int32_t w = io_get_varint_signed(s);
     const int32_t h = io_get_varint_signed(s);
-    if (w < 0 || h < 0) io_raise(s, kIoBadData);
+    if (w < 0 || h < 0) io_raise(s, kBadArgument);
     const uint64_t count = uint64_t(uint32_t(w)) * uint64_t(uint32_t(h));
     std::unique_ptr<uint8_t[]> rgb, indexed, palette;
     while (io_chunk_inside(s)) {
@@ -123,24 +123,24 @@ void matrpatt_read_image(IOstream* s, MATRPATT* p) {
             default:
                 continue;
         }
-        if (c.mark.length != need) io_raise(s, kIoBadData);
+        if (c.mark.length != need) io_raise(s, kBadArgument);
         io_check_count(s, static_cast<int64_t>(need), 1);
         into->reset(new (std::nothrow) uint8_t[need ? need : 1]);
-        if (!*into) io_raise(s, kIoOutOfMemory);
+        if (!*into) io_raise(s, kOutOfMemory);
         io_read(s, into->get(), need);
     }
     if (count == 0) return;  // no image: the shared black pixel stays
-    if (palette && !indexed) io_raise(s, kIoBadData);
+    if (palette && !indexed) io_raise(s, kBadArgument);
     if (!rgb && indexed) {
         // Indices through the palette; without a palette they are taken as grey levels.
         rgb.reset(new (std::nothrow) uint8_t[count * 3]);
-        if (!rgb) io_raise(s, kIoOutOfMemory);
+        if (!rgb) io_raise(s, kOutOfMemory);
         for (uint64_t i = 0; i < count; ++i) {
             const uint8_t v = indexed[i];
             for (int k = 0; k < 3; ++k) rgb[i * 3 + k] = palette ? palette[v * 3 + k] : v;
         }
     }
-    if (!rgb) io_raise(s, kIoBadData);
+    if (!rgb) io_raise(s, kBadArgument);
     p->release_image();
     // A single black pixel is what the shared pixel is written as: it stays shared.
     if (count == 1 && rgb[0] == 0 && rgb[1] == 0 && rgb[2] == 0) return;

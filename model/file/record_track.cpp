@@ -93,7 +93,7 @@ void io_put_tracks(IOstream* s, const object* obj) {
 
 void io_get_track(IOstream* s, object* obj) {
     std::unique_ptr<KeyframeTrack, TrackDeleter> t(track_new(nullptr, obj));
-    if (!t) io_raise(s, kIoOutOfMemory);
+    if (!t) io_raise(s, kOutOfMemory);
     TrackLinks links;
     auto get_vec = [&](PositionKey* k, size_t) {
         const Vec3 v = io_get_vec3(s);
@@ -107,7 +107,7 @@ void io_get_track(IOstream* s, object* obj) {
             case kTrackName: {
                 const std::string name = io_get_string(s);
                 str_free(&t->name);
-                if (str_dup_into(&t->name, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+                if (str_dup_into(&t->name, name.c_str()) != 0) io_raise(s, kOutOfMemory);
                 break;
             }
             case kTrackLinks:

@@ -38,7 +38,7 @@ struct PendingPoints {
     PointNode* head = nullptr;
     ~PendingPoints() { list_free(&head); }
     void add(IOstream* s, const Vec3& p) {
-        if (plist_add(&head, p) != 0) io_raise(s, kIoOutOfMemory);
+        if (plist_add(&head, p) != 0) io_raise(s, kOutOfMemory);
     }
     // The points in the order they were added.
     PointNode* release() {

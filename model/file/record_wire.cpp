@@ -22,7 +22,7 @@ namespace {
 // is not finite) is dropped by the container reader, not the whole drawing.
 void regenerate(IOstream* s, object* obj) {
     const int rc = regen_object(obj);
-    if (rc == kIoOutOfMemory) io_raise(s, kIoOutOfMemory);
+    if (rc == kOutOfMemory) io_raise(s, kOutOfMemory);
     if (rc != 0) io_raise(s, kIoObjectNotRebuilt);
     if (LoadContext* ctx = load_context()) ctx->boxed = obj;
 }
@@ -110,7 +110,7 @@ void elarc_read_body(IOstream* s, ELARC* a) {
     a->end = io_get_double(s);
     a->flags = io_get_varint_signed(s);
     // Any finite angle is an arc (regeneration bounds its points); not finite is damage.
-    if (!std::isfinite(a->start) || !std::isfinite(a->end)) io_raise(s, kIoBadData);
+    if (!std::isfinite(a->start) || !std::isfinite(a->end)) io_raise(s, kBadArgument);
 }
 
 int elarc_load(IOstream* s, RTC* obj) {
@@ -246,7 +246,7 @@ int vport_load(IOstream* s, RTC* obj) {
             IoChunkReader sub(s);
             if (sub.tag() == 0) {
                 const std::string name = io_get_string(s);
-                if (v->set_string(0, name.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+                if (v->set_string(0, name.c_str()) != 0) io_raise(s, kOutOfMemory);
             } else if (sub.tag() == 1) {
                 for (double& d : v->params) d = io_get_double(s);
             }

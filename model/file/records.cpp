@@ -219,7 +219,7 @@ void io_get_point_lists(IOstream* s, PtrNode** lists) {
         PendingPoints points;
         for (uint32_t i = 0; i < count; ++i) points.add(s, io_get_vec3(s));
         auto* node = new (std::nothrow) PtrNode{nullptr, nullptr};
-        if (!node) io_raise(s, kIoOutOfMemory);
+        if (!node) io_raise(s, kOutOfMemory);
         node->value = points.release();
         *tail = node;
         tail = &node->next;
@@ -252,7 +252,7 @@ void read_header(IOstream* s, ZOBJ* obj, bool wire_double) {
 void io_get_text(IOstream* s, ZOBJ* obj, int index) {
     const std::string text = io_get_string(s);
     if (text.empty() && !*obj->str(index)) return;  // most objects have no names
-    if (obj->set_string(index, text.c_str()) != 0) io_raise(s, kIoOutOfMemory);
+    if (obj->set_string(index, text.c_str()) != 0) io_raise(s, kOutOfMemory);
 }
 
 void io_get_attribute(IOstream* s, ZOBJ* obj, uint32_t tag) {

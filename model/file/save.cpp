@@ -55,7 +55,7 @@ int save_with(const char* path, bool pack, Fn&& write) {
 int refuse_too_deep(const char* path, const char* what) {
     log_message(LogLevel::warning, "%s %s: groups nest deeper than %d levels", what, path,
                 kMaxRecordNesting);
-    return kIoBadData;
+    return kBadArgument;
 }
 
 // Opens `s` for writing the file at `path`, or memory when `path` is null.
@@ -70,7 +70,7 @@ void open_target(IOrec* s, const char* path, std::vector<uint8_t>* out) {
 // the drawing measured and numbered by measure_drawing.
 int write_drawing(const char* path, std::vector<uint8_t>* out, MODEL* model) {
     std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return int{kIoOutOfMemory};
+    if (!s) return int{kOutOfMemory};
     s->version = kIoFormatVersion;
     return io_guarded([&] {
         open_target(s.get(), path, out);
@@ -100,7 +100,7 @@ int write_drawing(const char* path, std::vector<uint8_t>* out, MODEL* model) {
 int write_block(const char* path, std::vector<uint8_t>* out, const char* label, MODEL* model,
                 const std::vector<object*>& objects, const Vec3& base) {
     std::unique_ptr<IOrec> s = new_stream();
-    if (!s) return int{kIoOutOfMemory};
+    if (!s) return int{kOutOfMemory};
     s->version = kIoFormatVersion;
     int w = io_guarded([&] {
         open_target(s.get(), path, out);
@@ -178,7 +178,7 @@ bool measure_block(SaveScope& scope, const std::vector<object*>& objects) {
 }  // namespace
 
 int drawing_file_save(const char* path, MODEL* model, int pack) {
-    if (!path || !*path || !model) return kIoBadData;
+    if (!path || !*path || !model) return kBadArgument;
     drawing_file_register();
     WaitCursor wait;
     SaveScope scope;
@@ -191,7 +191,7 @@ int drawing_file_save(const char* path, MODEL* model, int pack) {
 }
 
 int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model) {
-    if (!out || !model) return kIoBadData;
+    if (!out || !model) return kBadArgument;
     drawing_file_register();
     SaveScope scope;
     if (!measure_drawing(scope, model)) return refuse_too_deep("(memory)", "drawing_file_save");
@@ -203,8 +203,8 @@ int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model) {
 int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
                     const Vec3& base) {
     drawing_file_register();
-    if (!path || !*path) return kIoBadData;
-    if (mode != 0 && mode != 1) return kIoBadData;
+    if (!path || !*path) return kBadArgument;
+    if (mode != 0 && mode != 1) return kBadArgument;
     if (!selection) return 0;
     WaitCursor wait;
     const std::vector<object*> objects = block_objects(selection);
@@ -220,7 +220,7 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
 int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* model,
                            buffer* selection, const Vec3& base) {
     drawing_file_register();
-    if (!out) return kIoBadData;
+    if (!out) return kBadArgument;
     if (!selection) return 0;
     const std::vector<object*> objects = block_objects(selection);
     SaveScope scope;

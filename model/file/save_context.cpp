@@ -73,7 +73,7 @@ void save_write_enter(IOstream* s, ZOBJ* obj, int depth) {
         ctx->deepest = depth;
         if (depth > kMaxRecordNesting) {
             ctx->too_deep = true;
-            io_raise(s, kIoBadData);
+            io_raise(s, kBadArgument);
         }
     }
     save_number_one(obj, &ctx->numbering);

@@ -188,7 +188,7 @@ void start_reading(IOrec* s, FILE* f, uint64_t size) {
             std::max<uint64_t>(4096, std::min<uint64_t>(size, IOrecStd::kWriteWindow));
         std_stream->window_capacity = static_cast<size_t>(want);
         std_stream->window.reset(new (std::nothrow) uint8_t[want]);
-        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+        if (!std_stream->window) io_raise(s, kOutOfMemory);
         std_stream->window_base = std_stream->file_position = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
         std_stream->lend_direct();
@@ -207,7 +207,7 @@ void start_writing(IOrec* s, FILE* f) {
     if (auto* std_stream = rtc_cast<IOrecStd>(s)) {
         std_stream->window_capacity = IOrecStd::kWriteWindow;
         std_stream->window.reset(new (std::nothrow) uint8_t[IOrecStd::kWriteWindow]);
-        if (!std_stream->window) io_raise(s, kIoOutOfMemory);
+        if (!std_stream->window) io_raise(s, kOutOfMemory);
         std_stream->window_base = std_stream->file_position = std_stream->file_end = 0;
         std_stream->writeback_from = 0;
         std_stream->window_length = std_stream->window_cursor = 0;
@@ -218,29 +218,29 @@ void start_writing(IOrec* s, FILE* f) {
 }  // namespace
 
 void iorec_open_memory(IOrec* s, const void* data, size_t size) {
-    if (s->file) io_raise(s, kIoBadData);
+    if (s->file) io_raise(s, kBadArgument);
     s->writing = 0;
     s->path = "(memory)";
     // An empty input reads through a one-byte buffer whose byte lies behind the position.
     static char empty[1];
     FILE* f = size ? fmemopen(const_cast<void*>(data), size, "rb") : fmemopen(empty, 1, "rb");
-    if (!f) io_raise(s, kIoOutOfMemory);
+    if (!f) io_raise(s, kOutOfMemory);
     if (!size) std::fgetc(f);
     start_reading(s, f, size);
 }
 
 void iorec_open_memory_writer(IOrec* s, std::vector<uint8_t>* out) {
-    if (s->file || !out) io_raise(s, kIoBadData);
+    if (s->file || !out) io_raise(s, kBadArgument);
     s->writing = 1;
     s->path = "(memory)";
     FILE* f = open_memstream(&s->memory_buffer, &s->memory_size);
-    if (!f) io_raise(s, kIoOutOfMemory);
+    if (!f) io_raise(s, kOutOfMemory);
     s->memory_out = out;
     start_writing(s, f);
 }
 
 void iorec_open(IOrec* s, const char* path, int writing) {
-    if (s->file) io_raise(s, kIoBadData);
+    if (s->file) io_raise(s, kBadArgument);
     s->writing = writing ? 1 : 0;
     if (!path || !*path) io_raise(s, ENOENT);
     s->path = path;
@@ -299,7 +299,7 @@ void iorec_commit(IOrec* s) {
         if (f && std::fclose(f) != 0) io_raise(s, errno_code());
         return;
     }
-    if (!s->file || (s->temp_path.empty() && !s->memory_out)) io_raise(s, kIoBadData);
+    if (!s->file || (s->temp_path.empty() && !s->memory_out)) io_raise(s, kBadArgument);
     auto fail = [s](int code) {
         iorec_abort(s);
         io_raise(s, code);
@@ -315,11 +315,11 @@ void iorec_commit(IOrec* s) {
         if (std::fflush(s->file) != 0) fail(errno_code());
         if (s->saved_errno) fail(s->saved_errno);
         const off_t end = ftello(s->file);
-        if (end < 0 || static_cast<size_t>(end) > s->memory_size) fail(kIoBadData);
+        if (end < 0 || static_cast<size_t>(end) > s->memory_size) fail(kBadArgument);
         try {
             s->memory_out->assign(s->memory_buffer, s->memory_buffer + end);
         } catch (const std::bad_alloc&) {
-            fail(kIoOutOfMemory);
+            fail(kOutOfMemory);
         }
         iorec_abort(s);  // closes the memory stream and frees its buffer
         return;
@@ -444,7 +444,7 @@ void flush_window(IOrecStd* s) {
 void IOrecStd::read(void* buf, size_t n) {
     if (n == 0) return;
     DirectWindowScope direct(this);
-    if (!file || writing || !window) io_raise(this, kIoBadData);
+    if (!file || writing || !window) io_raise(this, kBadArgument);
     auto* out = static_cast<uint8_t*>(buf);
     while (n > 0) {
         if (window_cursor < window_length) {
@@ -476,7 +476,7 @@ void IOrecStd::read(void* buf, size_t n) {
 void IOrecStd::write(const void* buf, size_t n) {
     if (n == 0) return;
     DirectWindowScope direct(this);
-    if (!file || !writing || !window) io_raise(this, kIoBadData);
+    if (!file || !writing || !window) io_raise(this, kBadArgument);
     if (write_limit >= 0 && written + n > static_cast<uint64_t>(write_limit)) {
         io_raise(this, ENOSPC);
     }
@@ -510,7 +510,7 @@ void IOrecStd::finish_transport() {
 }
 
 int IOrecStd::seek(int64_t offset, int whence) {
-    if (!file || !window) io_raise(this, kIoBadData);
+    if (!file || !window) io_raise(this, kBadArgument);
     DirectWindowScope direct(this);
     int64_t target;
     switch (whence) {
@@ -544,7 +544,7 @@ int IOrecStd::seek(int64_t offset, int whence) {
 }
 
 uint64_t IOrecStd::tell() {
-    if (!file || !window) io_raise(this, kIoBadData);
+    if (!file || !window) io_raise(this, kBadArgument);
     take_back_direct();
     return window_base + window_cursor;
 }

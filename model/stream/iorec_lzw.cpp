@@ -91,7 +91,7 @@ int lzw_codecs_init() {
     std::lock_guard<std::mutex> lock(g_codec_mutex);
     if (!g_decoder.coder) g_decoder.coder = make_coder(0, nullptr);
     if (!g_encoder.coder) g_encoder.coder = make_coder(1, nullptr);
-    return g_decoder.coder && g_encoder.coder ? 0 : kIoOutOfMemory;
+    return g_decoder.coder && g_encoder.coder ? 0 : kOutOfMemory;
 }
 
 void lzw_codecs_release() {
@@ -112,18 +112,18 @@ LzwCodecState lzw_codecs_state() {
 
 std::unique_ptr<IOrec>& iorec_to_lzw(std::unique_ptr<IOrec>& stream) {
     IOrec* old = stream.get();
-    if (!old) throw IoError{kIoBadData};
+    if (!old) throw IoError{kBadArgument};
     if (auto* lzw = rtc_cast<IOrecLzw>(old)) {
-        if (!lzw->coder && !attach_coder(lzw)) io_raise(old, kIoOutOfMemory);
+        if (!lzw->coder && !attach_coder(lzw)) io_raise(old, kOutOfMemory);
         return stream;
     }
     std::unique_ptr<IOrecLzw> fresh = rtc_make<IOrecLzw>();
-    if (!fresh) io_raise(old, kIoOutOfMemory);
+    if (!fresh) io_raise(old, kOutOfMemory);
     fresh->writing = old->writing;
     // What the plain stream still holds goes to the file before the coder's output;
     // a reading stream leaves the file where the coded part begins.
     old->finish_transport();
-    if (!attach_coder(fresh.get())) io_raise(old, kIoOutOfMemory);
+    if (!attach_coder(fresh.get())) io_raise(old, kOutOfMemory);
     fresh->take_over(*old);
     stream = std::move(fresh);  // destroys the old stream, which no longer owns anything
     return stream;
@@ -173,7 +173,7 @@ void IOrecLzw::lend_direct() {
 
 void IOrecLzw::read(void* buf, size_t n) {
     if (n == 0) return;
-    if (writing || !coder) io_raise(this, kIoBadData);
+    if (writing || !coder) io_raise(this, kBadArgument);
     DirectWindowScope direct(this);
     auto* out = static_cast<uint8_t*>(buf);
     size_t got = 0;
@@ -193,7 +193,7 @@ void IOrecLzw::read(void* buf, size_t n) {
             // Decode a piece ahead into the (empty) buffer and hand out the front.
             if (ahead_cap < kReadAhead) {
                 std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[kReadAhead]);
-                if (!grown) io_raise(this, kIoOutOfMemory);
+                if (!grown) io_raise(this, kOutOfMemory);
                 ahead = std::move(grown);
                 ahead_cap = kReadAhead;
             }
@@ -212,7 +212,7 @@ void IOrecLzw::read(void* buf, size_t n) {
 
 void IOrecLzw::write(const void* buf, size_t n) {
     if (n == 0) return;
-    if (!writing || !coder) io_raise(this, kIoBadData);
+    if (!writing || !coder) io_raise(this, kBadArgument);
     if (lzw_write(coder, buf, n) != n) io_raise(this, saved_errno ? saved_errno : kIoLzwEnded);
 }
 
@@ -259,7 +259,7 @@ uint64_t IOrecLzw::available(uint64_t want) {
             size_t cap = ahead_cap ? ahead_cap : 1u << 16;
             while (cap < ahead_size + piece) cap *= 2;
             std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[cap]);
-            if (!grown) io_raise(this, kIoOutOfMemory);
+            if (!grown) io_raise(this, kOutOfMemory);
             if (ahead_size) std::memcpy(grown.get(), ahead.get(), ahead_size);
             ahead = std::move(grown);
             ahead_cap = cap;

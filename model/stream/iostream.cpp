@@ -10,21 +10,21 @@
 RTC_CLASS_RECORD(IOstream, "IOstream", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
 
 void IOstream::read(void*, size_t n) {
-    if (n) io_raise(this, kIoBadData);
+    if (n) io_raise(this, kBadArgument);
 }
 void IOstream::write(const void*, size_t n) {
-    if (n) io_raise(this, kIoBadData);
+    if (n) io_raise(this, kBadArgument);
 }
 int IOstream::seek(int64_t, int) {
-    io_raise(this, kIoBadData);
+    io_raise(this, kBadArgument);
 }
 uint64_t IOstream::tell() {
-    io_raise(this, kIoBadData);
+    io_raise(this, kBadArgument);
 }
 void* IOstream::alloc(size_t n) {
     if (n == 0) return nullptr;
     void* p = std::malloc(n);
-    if (!p) io_raise(this, kIoOutOfMemory);
+    if (!p) io_raise(this, kOutOfMemory);
     return p;
 }
 void IOstream::free(void* p) {
@@ -56,15 +56,15 @@ uint64_t io_bytes_left(IOstream* s) {
 }
 
 void io_check_count(IOstream* s, int64_t count, uint64_t item_size) {
-    if (count < 0) io_raise(s, kIoBadData);
+    if (count < 0) io_raise(s, kBadArgument);
     if (count == 0 || item_size == 0) return;
     const uint64_t n = static_cast<uint64_t>(count);
-    if (n > std::numeric_limits<uint64_t>::max() / item_size) io_raise(s, kIoBadData);
+    if (n > std::numeric_limits<uint64_t>::max() / item_size) io_raise(s, kBadArgument);
     const uint64_t need = n * item_size;
-    if (need > io_bytes_left(s)) io_raise(s, kIoBadData);
+    if (need > io_bytes_left(s)) io_raise(s, kBadArgument);
     // Bytes in the direct window are there to be delivered.
     if (need <= io_direct_room(s) && s->direct_get_end) return;
-    if (s->available(need) < need) io_raise(s, kIoBadData);
+    if (s->available(need) < need) io_raise(s, kBadArgument);
 }
 
 // ---- Primitives
@@ -97,12 +97,12 @@ uint32_t io_get_varint_slow(IOstream* s) {
         result |= static_cast<uint32_t>(byte & 0x7F) << shift;
         if (!(byte & 0x80)) return result;
     }
-    io_raise(s, kIoBadData);  // never written: more than five bytes
+    io_raise(s, kBadArgument);  // never written: more than five bytes
 }
 
 void io_put_string(IOstream* s, const char* text) {
     const size_t n = text ? std::strlen(text) : 0;
-    if (n > std::numeric_limits<uint32_t>::max()) io_raise(s, kIoBadData);
+    if (n > std::numeric_limits<uint32_t>::max()) io_raise(s, kBadArgument);
     io_put_varint(s, static_cast<uint32_t>(n));
     io_put_bytes(s, text, n);
 }
@@ -167,9 +167,9 @@ void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag) {
 
 int io_chunk_end(IOstream* s) {
     ChunkMark* mark = s->chunks;
-    if (!mark) io_raise(s, kIoBadData);
+    if (!mark) io_raise(s, kBadArgument);
     mark->end = io_tell(s);
-    if (mark->end < mark->start) io_raise(s, kIoBadData);
+    if (mark->end < mark->start) io_raise(s, kBadArgument);
     const uint64_t length = mark->end - mark->start;
     if (length > std::numeric_limits<uint32_t>::max()) io_raise(s, 27);  // EFBIG
     mark->length = static_cast<uint32_t>(length);
@@ -200,7 +200,7 @@ void io_chunk_open(IOstream* s, ChunkMark* mark) {
 
 void io_chunk_close(IOstream* s) {
     ChunkMark* mark = s->chunks;
-    if (!mark) io_raise(s, kIoBadData);
+    if (!mark) io_raise(s, kBadArgument);
     const uint64_t p = io_tell(s);
     if (p > mark->end) io_raise(s, kIoChunkOverrun);
     if (p < mark->end) {

@@ -36,12 +36,11 @@
 #include <string>
 #include <utility>
 
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
-// ---- Result codes raised through streams --------------------------------------
+// ---- Result codes raised through streams (besides those of model/math/result.h) -
 
-inline constexpr int kIoOutOfMemory = 8;
-inline constexpr int kIoBadData = 13;
 inline constexpr int kIoWrongTopChunk = 11;
 inline constexpr int kIoLzwEnded = -1;
 inline constexpr int kIoRefusedSeek = 155;
@@ -130,9 +129,9 @@ int io_guarded(Body&& body) noexcept {
     } catch (const IoError& e) {
         return e.code != 0 ? e.code : 1;
     } catch (const std::bad_alloc&) {
-        return kIoOutOfMemory;
+        return kOutOfMemory;
     } catch (const std::length_error&) {
-        return kIoOutOfMemory;
+        return kOutOfMemory;
     } catch (...) {
         return 1;
     }

@@ -127,7 +127,7 @@ void io_put_transform(IOstream* s, const Transform* t, uint32_t tag) {
 
 void io_get_transform(IOstream* s, std::unique_ptr<Transform>& out) {
     std::unique_ptr<Transform> t = xform_new();
-    if (!t) io_raise(s, kIoOutOfMemory);
+    if (!t) io_raise(s, kOutOfMemory);
     io_get_matrix(s, &t->fwd);
     io_get_matrix(s, &t->inv);
     out = std::move(t);
@@ -229,7 +229,7 @@ void read_ramp(IOstream* s, TextureSlot* slot, int ramp_table) {
     const int32_t count = io_get_varint_signed(s);
     io_check_count(s, count, 5 * 8);  // position and four colour doubles per key
     ColourRamp* ramp = nullptr;
-    if (colour_ramp_new(&ramp, count) != 0) io_raise(s, kIoOutOfMemory);
+    if (colour_ramp_new(&ramp, count) != 0) io_raise(s, kOutOfMemory);
     slot->ramp = ramp;  // owned by the slot from here on, also through a raise
     for (int32_t i = 0; ramp && i < count; ++i) {
         ColourRampKey& k = ramp->keys[i];
@@ -286,7 +286,7 @@ void io_get_texture_slot(IOstream* s, TextureSlot* slot, MODEL* model, int ramp_
                 PATT* style = nullptr;
                 io_get_style_by_name(s, model, &style, &MATRPATT::rtc_class);
                 if (file_style) style = file_style;
-                if (!mapping_read) io_raise(s, kIoBadData);
+                if (!mapping_read) io_raise(s, kBadArgument);
                 if (style) {
                     m.image = static_cast<MATRPATT*>(style);
                 } else {

@@ -99,7 +99,7 @@ bool io_is_drawing_class(const RtcClass* cls) {
 }
 
 int io_put_object(IOstream* s, RTC* obj, uint32_t tag) {
-    if (!obj) io_raise(s, kIoBadData);
+    if (!obj) io_raise(s, kBadArgument);
     // Chunks paired by hand: a raise between begin and end leaves them open, as
     // IoChunkWriter would, without its look-ups of the exception count.
     ChunkMark record, name;

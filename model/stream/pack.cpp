@@ -63,7 +63,7 @@ int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(cons
 
 int lzw_pack_file_to(const char* path, const char* target) {
     std::unique_ptr<IOrec> stream = rtc_make<IOrecStd>();
-    if (!stream) return kIoOutOfMemory;
+    if (!stream) return kOutOfMemory;
     std::unique_ptr<FILE, FileCloser> source;
     constexpr size_t kPiece = 1u << 16;
     return io_guarded([&] {
@@ -74,12 +74,12 @@ int lzw_pack_file_to(const char* path, const char* target) {
         if (!source) io_raise(stream.get(), e);
         uint8_t header[12];
         if (file_size < 12 || std::fread(header, 1, 12, source.get()) != 12) {
-            io_raise(stream.get(), kIoBadData);
+            io_raise(stream.get(), kBadArgument);
         }
         // Only a current plain file: packing a packed one would code it twice.
         if (le32(header) != 1 || le32(header + 4) != static_cast<uint32_t>(kIoFormatVersion) ||
             le32(header + 8) != 0) {
-            io_raise(stream.get(), kIoBadData);
+            io_raise(stream.get(), kBadArgument);
         }
         uint64_t size = file_size - 12;
 

@@ -323,8 +323,8 @@ TEST_F(BlockTest, LabelOnlyModeReadsLabelAndBasePoint) {
 TEST_F(BlockTest, ArgumentsAndWrongFilesGiveTheirCodes) {
     auto m = new_model();
     buffer* s = buffer_new();
-    EXPECT_EQ(block_file_save("", "x", m.get(), 0, s, Vec3{}), kIoBadData);
-    EXPECT_EQ(block_file_save(path("b.mcr").c_str(), "x", m.get(), 2, s, Vec3{}), kIoBadData);
+    EXPECT_EQ(block_file_save("", "x", m.get(), 0, s, Vec3{}), kBadArgument);
+    EXPECT_EQ(block_file_save(path("b.mcr").c_str(), "x", m.get(), 2, s, Vec3{}), kBadArgument);
     EXPECT_EQ(block_file_save(path("b.mcr").c_str(), "x", m.get(), 0, nullptr, Vec3{}), 0);
     EXPECT_FALSE(file_exists(path("b.mcr")));
     buffer_free(&s);
@@ -349,7 +349,7 @@ TEST_F(BlockTest, ArgumentsAndWrongFilesGiveTheirCodes) {
             .b);
     EXPECT_EQ(block_file_load(path("bad.mcr").c_str(), label, sizeof label, m.get(), nullptr, &base,
                               nullptr, 0),
-              kIoBadData);
+              kBadArgument);
     EXPECT_EQ(block_file_load("", label, sizeof label, m.get(), nullptr, &base, nullptr, 0), 0);
 }
 

@@ -515,7 +515,7 @@ TEST_F(RecordTest, CountsBeyondTheFileAreRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(load(drawing(layer("L", c.rec))), kIoBadData);
+        EXPECT_EQ(load(drawing(layer("L", c.rec))), kBadArgument);
     }
 }
 
@@ -529,33 +529,33 @@ TEST_F(RecordTest, StyleRecordsCheckTheirContent) {
         {"dash chunk",
          record(10, "LINEPATT",
                 cat({str_chunk(1024, "D"), chunk(0, chunk(2053, ByteWriter().varint(0).b))})),
-         kIoBadData},
+         kBadArgument},
         {"dash count",
          record(10, "LINEPATT",
                 cat({str_chunk(1024, "D"),
                      chunk(0, chunk(2052, ByteWriter().varint(1000).f64(1).b))})),
-         kIoBadData},
+         kBadArgument},
         {"hatch lines",
          record(10, "HATCHPATT",
                 cat({str_chunk(1024, "H"), chunk(1, ByteWriter().varint(0x7FFFFFFF).b)})),
-         kIoBadData},
+         kBadArgument},
         {"image size",
          record(10, "MATRPATT",
                 cat({str_chunk(1024, "I"), chunk(3, cat({ByteWriter().varint(2).varint(2).b,
                                                          chunk(24, Bytes(11, 0))}))})),
-         kIoBadData},
+         kBadArgument},
         {"image missing",
          record(10, "MATRPATT",
                 cat({str_chunk(1024, "I"), chunk(3, ByteWriter().varint(2).varint(2).b)})),
-         kIoBadData},
+         kBadArgument},
         {"palette without indices",
          record(10, "MATRPATT",
                 cat({str_chunk(1024, "I"),
                      chunk(3, cat({ByteWriter().varint(1).varint(1).b, chunk(24, Bytes(3, 0)),
                                    chunk(1024, Bytes(768, 0))}))})),
-         kIoBadData},
+         kBadArgument},
         {"font", record(10, "FONTPATT", cat({str_chunk(1024, "F"), chunk(2, Bytes(7, 0xFF))})),
-         kIoBadData},
+         kBadArgument},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -587,9 +587,9 @@ TEST_F(RecordTest, DeepNestingIsRefused) {
     } cases[] = {
         {true, 50, 0},
         {true, kMaxRecordNesting - 2, 0},
-        {true, kMaxRecordNesting - 1, kIoBadData},
+        {true, kMaxRecordNesting - 1, kBadArgument},
         {false, kMaxRecordNesting - 2, 0},
-        {false, kMaxRecordNesting - 1, kIoBadData},
+        {false, kMaxRecordNesting - 1, kBadArgument},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.current << " " << c.groups);
@@ -626,7 +626,7 @@ TEST_F(RecordTest, DeepNestingIsRefused) {
         Vec3 base{};
         EXPECT_EQ(block_file_load(path("in.mcr").c_str(), label, sizeof label, into.get(), sel,
                                   &base, nullptr, 0),
-                  groups < kMaxRecordNesting ? 0 : kIoBadData);
+                  groups < kMaxRecordNesting ? 0 : kBadArgument);
         EXPECT_EQ(sel->refs != nullptr, groups < kMaxRecordNesting);
         buffer_delete_objects_unlinked(sel);
         buffer_free(&sel);
@@ -705,7 +705,7 @@ TEST_F(RecordTest, ImageMapPatternKeepsItsFileBytes) {
                    cat({chunk(0, cat({ByteWriter().varint(0).b, str_chunk(1024, "bad")})),
                         chunk(3, ByteWriter().varint(0).varint(0).b),
                         chunk(0, ByteWriter().i32(1).str("x.gif").i32(size).u8(1).b)}));
-        EXPECT_EQ(load(drawing(rec)), kIoBadData) << size;
+        EXPECT_EQ(load(drawing(rec)), kBadArgument) << size;
     }
 }
 
@@ -718,7 +718,7 @@ TEST_F(RecordTest, FailingInitOfARecordedObjectIsReported) {
     material_fail_allocation_after(1);
     const int r = drawing_file_import(path("in.qvm").c_str(), model.get());
     material_fail_allocation_after(0);
-    EXPECT_EQ(r, kIoOutOfMemory);
+    EXPECT_EQ(r, kOutOfMemory);
     EXPECT_EQ(find_named(model.get(), "m", &MESH3::rtc_class), nullptr);
 }
 
@@ -763,7 +763,7 @@ TEST_F(RecordTest, RecordsWrittenBeforeTheLayoutSign) {
                                     .chunk(1024, chunk(17, cat({str_chunk(1024, "L"), no_light})))
                                     .b);
     model = new_model();
-    EXPECT_EQ(drawing_file_import(path("in.qvm").c_str(), model.get()), kIoBadData);
+    EXPECT_EQ(drawing_file_import(path("in.qvm").c_str(), model.get()), kBadArgument);
 }
 
 TEST_F(RecordTest, HatchWhosePatternDrawsNothingStillShowsItsFill) {

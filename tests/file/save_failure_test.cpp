@@ -99,8 +99,8 @@ TEST_F(SaveFailureTest, MissingFolderOrBadArgumentsFail) {
     EXPECT_NE(drawing_file_save(path("no/such/folder/d.qvm").c_str(), model.get(), 0), 0);
     EXPECT_NE(drawing_file_save("/proc/zelo_cannot_write_here.qvm", model.get(), 0),
               0);  // unwritable
-    EXPECT_EQ(drawing_file_save("", model.get(), 0), kIoBadData);
-    EXPECT_EQ(drawing_file_save(path("d.qvm").c_str(), nullptr, 0), kIoBadData);
+    EXPECT_EQ(drawing_file_save("", model.get(), 0), kBadArgument);
+    EXPECT_EQ(drawing_file_save(path("d.qvm").c_str(), nullptr, 0), kBadArgument);
     EXPECT_FALSE(file_exists(path("d.qvm")));
 }
 

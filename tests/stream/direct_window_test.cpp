@@ -178,7 +178,7 @@ TEST_F(DirectWindow, StreamsWithoutTheirFileLendNothing) {
                   iorec_commit(w.get());
               }),
               0);
-    EXPECT_EQ(io_guarded([&] { io_put_long(w.get(), 8); }), kIoBadData);
+    EXPECT_EQ(io_guarded([&] { io_put_long(w.get(), 8); }), kBadArgument);
     EXPECT_EQ(file_bytes(path("c.bin")), bytes({7, 0, 0, 0}));
 
     std::unique_ptr<IOrec> a = rtc_make<IOrecStd>();
@@ -188,7 +188,7 @@ TEST_F(DirectWindow, StreamsWithoutTheirFileLendNothing) {
               }),
               0);
     iorec_abort(a.get());
-    EXPECT_EQ(io_guarded([&] { io_put_varint(a.get(), 1); }), kIoBadData);
+    EXPECT_EQ(io_guarded([&] { io_put_varint(a.get(), 1); }), kBadArgument);
 
     std::unique_ptr<IOrec> r = rtc_make<IOrecStd>();
     ASSERT_EQ(io_guarded([&] {
@@ -196,7 +196,7 @@ TEST_F(DirectWindow, StreamsWithoutTheirFileLendNothing) {
                   iorec_commit(r.get());
               }),
               0);
-    EXPECT_EQ(io_guarded([&] { io_get_long(r.get()); }), kIoBadData);
+    EXPECT_EQ(io_guarded([&] { io_get_long(r.get()); }), kBadArgument);
 }
 
 TEST_F(DirectWindow, CodedStreamsLendWhatTheyDecodedAhead) {
@@ -267,7 +267,7 @@ TEST_F(DirectWindow, PrimitivesAgainstTheStreamsDirectionRaise) {
                                  got = io_guarded([&] { c.op(s); });
                              }),
                   0);
-        EXPECT_EQ(got, kIoBadData);
+        EXPECT_EQ(got, kBadArgument);
         EXPECT_EQ(file_bytes(path("w.bin")), bytes({1, 0, 0, 0}));
     }
     for (const Case& c : writes) {
@@ -282,7 +282,7 @@ TEST_F(DirectWindow, PrimitivesAgainstTheStreamsDirectionRaise) {
                                  EXPECT_EQ(io_tell(s), 8u);
                              }),
                   0);
-        EXPECT_EQ(got, kIoBadData);
+        EXPECT_EQ(got, kBadArgument);
     }
 }
 
@@ -334,7 +334,7 @@ TEST_F(DirectWindow, CodedReadsOfEverySizeSeeksAndCountsAgree) {
                     EXPECT_EQ(io_guarded([&] {
                                   io_check_count(s.get(), static_cast<int64_t>(left) + 1, 1);
                               }),
-                              kIoBadData);
+                              kBadArgument);
                 } else if (step < 0) {
                     const auto n = static_cast<uint64_t>(-step);
                     s->seek(static_cast<int64_t>(n), SEEK_CUR);

@@ -61,9 +61,9 @@ TEST_F(FileStreams, AbandonedSaveLeavesTheOldFile) {
         EXPECT_EQ(io_guarded([&] {
                       iorec_open(s.get(), target.c_str(), 1);
                       io_put_long(s.get(), 7);
-                      io_raise(s.get(), kIoBadData);  // a writer failing half-way
+                      io_raise(s.get(), kBadArgument);  // a writer failing half-way
                   }),
-                  kIoBadData);
+                  kBadArgument);
     }
     EXPECT_EQ(file_bytes(target), bytes({'o', 'l', 'd'}));
     EXPECT_EQ(entries(), std::vector<std::string>{"d.qvm"});
@@ -234,7 +234,7 @@ TEST_F(FileStreams, LzwCountChecksDecodeAheadOnlyWhatExists) {
                   EXPECT_EQ(io_get_varint(s.get()), 6u);
                   io_get_string(s.get());
               }),
-              kIoBadData);
+              kBadArgument);
     // A count that fits is served from the decoded bytes kept ahead.
     s = rtc_make<IOrecStd>();
     EXPECT_EQ(io_guarded([&] {
@@ -320,10 +320,10 @@ TEST_F(FileStreams, LzwPassDecodesToThePlainBody) {
     EXPECT_EQ(entries(), std::vector<std::string>{"d.qvm"});
 
     // Packing a packed file, a file of another kind or a short one is refused unchanged.
-    EXPECT_EQ(lzw_pack_file(path("d.qvm").c_str()), kIoBadData);
+    EXPECT_EQ(lzw_pack_file(path("d.qvm").c_str()), kBadArgument);
     EXPECT_EQ(file_bytes(path("d.qvm")), packed);
     put_file(path("short.qvm"), bytes({1, 0, 0, 0, 112}));
-    EXPECT_EQ(lzw_pack_file(path("short.qvm").c_str()), kIoBadData);
+    EXPECT_EQ(lzw_pack_file(path("short.qvm").c_str()), kBadArgument);
     EXPECT_EQ(lzw_pack_file(path("none.qvm").c_str()), ENOENT);
     EXPECT_EQ(lzw_pack_file(""), ENOENT);
 

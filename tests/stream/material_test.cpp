@@ -265,7 +265,8 @@ TEST_F(Materials, SlotReaderRules) {
 
     // An image name before any mapping is bad data.
     MaterialRecord c;
-    EXPECT_EQ(read_material(material(concat({header1, image_none})), &c, model_.get()), kIoBadData);
+    EXPECT_EQ(read_material(material(concat({header1, image_none})), &c, model_.get()),
+              kBadArgument);
 
     // A procedural slot without its ramp, and a kind this program does not know, read off.
     MaterialRecord d;
@@ -288,7 +289,7 @@ TEST_F(Materials, SlotReaderRules) {
     EXPECT_EQ(
         read_material(material(concat({chunk({0x85, 0x08}, bytes({0x05, 0x64, 0x00})), huge_ramp})),
                       &f, model_.get()),
-        kIoBadData);
+        kBadArgument);
 
     // A preset ramp is found through the renderer's finder; without one the slot is off.
     static ColourRampKey preset_keys[1] = {{0.5, 1, 1, 1, 1}};

@@ -68,7 +68,7 @@ int base_load(IOstream* s, RTC* o) {
     rtc_load_base(s, o, &TSTBASE::rtc_class);
     auto* t = static_cast<TSTBASE*>(o);
     t->a = io_get_long(s);
-    if (t->a == 666) io_raise(s, kIoBadData);
+    if (t->a == 666) io_raise(s, kBadArgument);
     return 0;
 }
 int leaf_save(IOstream* s, RTC* o) {
@@ -215,7 +215,7 @@ TEST_F(ObjectRecords, RefusedRecordsLeaveNoObject) {
         {concat({bytes({0x7E, 11, 0, 0, 0}), class_chunk("ZITER")}), kIoUnknownClass},
         // A load that raises half-way: the code goes out, the object is destroyed.
         {concat({bytes({0x7E, 17, 0, 0, 0}), class_chunk("TSTBASE"), bytes({0x9A, 2, 0, 0})}),
-         kIoBadData},
+         kBadArgument},
         // Data ending inside the record: the transport's code.
         {concat({bytes({0x7E, 15, 0, 0, 0}), class_chunk("TSTBASE"), bytes({1, 2})}), 1},
     };
@@ -227,12 +227,12 @@ TEST_F(ObjectRecords, RefusedRecordsLeaveNoObject) {
         EXPECT_EQ(rtc_live_objects(), before);
     }
     // An init that fails: its code, and nothing made.
-    g_init_result = kIoOutOfMemory;
+    g_init_result = kOutOfMemory;
     std::unique_ptr<RTC> out;
     EXPECT_EQ(
         read_record(
             concat({bytes({0x7E, 17, 0, 0, 0}), class_chunk("TSTINIT"), bytes({1, 0, 0, 0})}), out),
-        kIoOutOfMemory);
+        kOutOfMemory);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(rtc_live_objects(), before);
 }

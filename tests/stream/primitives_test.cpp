@@ -37,7 +37,7 @@ TEST_F(Primitives, VarintBytes) {
     // Six bytes is never written: bad data, not a wrapped value.
     EXPECT_EQ(
         read_bytes(bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x01}), [](IOrec* s) { io_get_varint(s); }),
-        kIoBadData);
+        kBadArgument);
 }
 
 TEST_F(Primitives, WordsFloatsDoublesAndStrings) {
@@ -163,7 +163,7 @@ TEST_F(Primitives, ChunkReaderSkipsAndChecks) {
                          }),
               kIoChunkOverrun);
     // Closing with no chunk open is refused, not undefined.
-    EXPECT_EQ(read_bytes(b, [](IOrec* s) { io_chunk_close(s); }), kIoBadData);
+    EXPECT_EQ(read_bytes(b, [](IOrec* s) { io_chunk_close(s); }), kBadArgument);
 }
 
 TEST_F(Primitives, CountsAreCheckedAgainstTheBytesLeft) {
@@ -174,10 +174,10 @@ TEST_F(Primitives, CountsAreCheckedAgainstTheBytesLeft) {
                              IoChunkReader c(s);
                              io_get_string(s);
                          }),
-              kIoBadData);
+              kBadArgument);
     EXPECT_EQ(
         read_bytes(bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'x'}), [](IOrec* s) { io_get_string(s); }),
-        kIoBadData);
+        kBadArgument);
     EXPECT_EQ(read_bytes(bytes({0x02, 'x', 'y'}),
                          [](IOrec* s) {
                              io_check_count(s, 1, 2);
@@ -192,12 +192,12 @@ TEST_F(Primitives, CountsAreCheckedAgainstTheBytesLeft) {
               0);
     for (int64_t count : {int64_t{-1}, int64_t{3}, std::numeric_limits<int64_t>::max()}) {
         EXPECT_EQ(read_bytes(bytes({1, 2, 3, 4}), [&](IOrec* s) { io_check_count(s, count, 2); }),
-                  kIoBadData)
+                  kBadArgument)
             << count;
     }
     EXPECT_EQ(read_bytes(bytes({1, 2, 3, 4}),
                          [](IOrec* s) { io_check_count(s, int64_t{1} << 62, uint64_t{1} << 10); }),
-              kIoBadData);
+              kBadArgument);
 }
 
 TEST_F(Primitives, ChunksLongerThanTheWriteWindow) {
