@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/safe_file.h"
 
@@ -21,10 +22,6 @@ namespace {
 int g_ok = 1;
 int g_error = 0;
 StrokeFont* g_default = nullptr;
-
-constexpr int kErrBadFont = 6;
-constexpr int kErrNoMemory = 8;
-constexpr int kErrBadInput = 13;
 
 void record_ok() {
     g_ok = 1;
@@ -43,7 +40,7 @@ bool font_valid(const StrokeFont* font) {
 // Checks the pointer and the magic; records error 6 on failure.
 bool check_font(const StrokeFont* font) {
     if (font_valid(font)) return true;
-    record_error(kErrBadFont);
+    record_error(kWrongKind);
     return false;
 }
 
@@ -142,13 +139,13 @@ int write_i32(void* handle, FontWriteFn writer, int32_t v) {
 // Reads a whole font; returns 0 and the font, or an error code.
 int read_font(void* handle, FontReadFn reader, FontPtr* out) {
     FontPtr font(alloc_font());
-    if (!font) return kErrNoMemory;
+    if (!font) return kOutOfMemory;
 
     int rc = read_i32(handle, reader, &font->design_width);
     if (rc == 0) rc = read_i32(handle, reader, &font->design_height);
     if (rc != 0) return rc;
     // The design units divide every scaled coordinate.
-    if (font->design_width <= 0 || font->design_height <= 0) return kErrBadInput;
+    if (font->design_width <= 0 || font->design_height <= 0) return kBadArgument;
 
     uint8_t bytes[kFontMaxStrokes * 4];
     for (FontGlyph& glyph : font->glyphs) {
@@ -156,7 +153,7 @@ int read_font(void* handle, FontReadFn reader, FontPtr* out) {
         rc = read_i32(handle, reader, &last);
         if (rc != 0) return rc;
         if (last < 0) continue;  // empty glyph
-        if (last >= kFontMaxStrokes) return kErrBadInput;
+        if (last >= kFontMaxStrokes) return kBadArgument;
         int count = last + 1;
         rc = reader(handle, bytes, static_cast<size_t>(count) * 4);
         if (rc != 0) return rc;
@@ -194,7 +191,7 @@ int file_reader(void* handle, void* buffer, size_t count) {
     if (std::ferror(src->file)) {
         src->error = errno != 0 ? errno : EIO;
     } else {
-        src->error = kErrBadInput;  // the file ends early
+        src->error = kBadArgument;  // the file ends early
     }
     return src->error;
 }
@@ -211,7 +208,7 @@ int font_last_error() {
 StrokeFont* font_new() {
     StrokeFont* font = alloc_font();
     if (!font) {
-        record_error(kErrNoMemory);
+        record_error(kOutOfMemory);
         return nullptr;
     }
     font->design_width = 1;
@@ -231,13 +228,13 @@ void font_free(StrokeFont** font) {
 }
 
 int glyph_alloc(FontGlyph* glyph, int count) {
-    if (!glyph || count < 0 || count > kFontMaxStrokes) return record_error(kErrBadInput);
+    if (!glyph || count < 0 || count > kFontMaxStrokes) return record_error(kBadArgument);
     delete[] glyph->strokes;
     glyph->strokes = nullptr;
     glyph->last = -1;
     if (count == 0) return 0;
     glyph->strokes = new (std::nothrow) FontStroke[count]{};
-    if (!glyph->strokes) return record_error(kErrNoMemory);
+    if (!glyph->strokes) return record_error(kOutOfMemory);
     glyph->last = count - 1;
     return 0;
 }
@@ -246,7 +243,7 @@ StrokeFont* font_copy(const StrokeFont* font) {
     if (!check_font(font)) return nullptr;
     FontPtr copy(alloc_font());
     if (!copy) {
-        record_error(kErrNoMemory);
+        record_error(kOutOfMemory);
         return nullptr;
     }
     for (int c = 0; c < 256; ++c) {
@@ -254,7 +251,7 @@ StrokeFont* font_copy(const StrokeFont* font) {
         if (src.last < 0 || !src.strokes) continue;
         int count = src.last + 1;
         if (count > kFontMaxStrokes) {
-            record_error(kErrBadInput);
+            record_error(kBadArgument);
             return nullptr;
         }
         if (glyph_alloc(&copy->glyphs[c], count) != 0) return nullptr;
@@ -310,7 +307,7 @@ void font_set_slant(StrokeFont* font, int a, int b) {
 void font_rotate(const StrokeFont* font, int* x, int* y) {
     if (!check_font(font)) return;
     if (!x || !y) {
-        record_error(kErrBadInput);
+        record_error(kBadArgument);
         return;
     }
     int32_t rx = *x, ry = *y;
@@ -323,7 +320,7 @@ void font_rotate(const StrokeFont* font, int* x, int* y) {
 int font_text_width(const StrokeFont* font, const char* text) {
     if (!check_font(font)) return 0;
     if (!text || font->design_width == 0) {
-        record_error(kErrBadInput);
+        record_error(kBadArgument);
         return 0;
     }
     __int128 sum = 0;
@@ -336,9 +333,9 @@ int font_text_width(const StrokeFont* font, const char* text) {
 
 int font_draw_char(void* context, int* x, int* y, const StrokeFont* font, unsigned char ch,
                    FontSegmentFn segment) {
-    if (!check_font(font)) return kErrBadFont;
+    if (!check_font(font)) return kWrongKind;
     if (!x || !y || !segment || font->design_width == 0 || font->design_height == 0) {
-        return record_error(kErrBadInput);
+        return record_error(kBadArgument);
     }
     record_ok();
     const int64_t cw = font->char_width, ch_h = font->char_height;
@@ -372,10 +369,10 @@ int font_draw_char(void* context, int* x, int* y, const StrokeFont* font, unsign
 
 int font_read(StrokeFont** font, void* handle, FontReadFn reader) {
     if (!font) {
-        record_error(kErrBadFont);
-        return kErrBadInput;
+        record_error(kWrongKind);
+        return kBadArgument;
     }
-    if (!reader) return record_error(kErrBadInput);
+    if (!reader) return record_error(kBadArgument);
     FontPtr fresh;
     int rc = read_font(handle, reader, &fresh);
     if (rc != 0) return record_error(rc);
@@ -387,14 +384,14 @@ int font_read(StrokeFont** font, void* handle, FontReadFn reader) {
 }
 
 int font_write(const StrokeFont* font, void* handle, FontWriteFn writer) {
-    if (!check_font(font)) return kErrBadFont;
-    if (!writer) return record_error(kErrBadInput);
+    if (!check_font(font)) return kWrongKind;
+    if (!writer) return record_error(kBadArgument);
     // Refuse up front what font_read would refuse, so nothing half-written is
     // left behind for a font that could never be read back.
-    if (font->design_width <= 0 || font->design_height <= 0) return record_error(kErrBadInput);
+    if (font->design_width <= 0 || font->design_height <= 0) return record_error(kBadArgument);
     for (const FontGlyph& g : font->glyphs) {
         if (g.last >= kFontMaxStrokes || (g.last >= 0 && !g.strokes)) {
-            return record_error(kErrBadInput);
+            return record_error(kBadArgument);
         }
     }
 
@@ -426,8 +423,8 @@ int font_write(const StrokeFont* font, void* handle, FontWriteFn writer) {
 }
 
 int font_load_binary(StrokeFont** font, const char* path) {
-    if (!font) return record_error(kErrBadFont);
-    if (!path) return record_error(kErrBadInput);
+    if (!font) return record_error(kWrongKind);
+    if (!path) return record_error(kBadArgument);
     int open_error = 0;
     std::FILE* file = safe_fopen_read(path, &open_error);
     if (!file) return record_error(open_error);

@@ -16,13 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/safe_file.h"
 
 namespace {
 
-constexpr int kErrNoMemory = 8;
-constexpr int kErrBadInput = 13;
 constexpr int kMaxStack = 7;
 // Every glyph on a chain of subshapes being defined is in progress, so a
 // chain without a cycle is at most as deep as there are glyph codes.
@@ -87,9 +86,9 @@ public:
     SourceParser(const char* text, size_t size) : text_(text), size_(size) {}
 
     int run(StrokeFont** out) {
-        if (size_ == 0) return kErrBadInput;
+        if (size_ == 0) return kBadArgument;
         font_.reset(font_new());
-        if (!font_) return kErrNoMemory;
+        if (!font_) return kOutOfMemory;
         try {
             for (;;) {
                 int rc = next_header();
@@ -98,7 +97,7 @@ public:
                 if (rc != 0) return rc;
             }
         } catch (const std::bad_alloc&) {
-            return kErrNoMemory;
+            return kOutOfMemory;
         }
         finish();
         *out = font_.release();
@@ -154,14 +153,14 @@ private:
         for (;;) {
             while (col_ < line_.size() && static_cast<unsigned char>(line_[col_]) < '0' && line_[col_] != '-') ++col_;
             if (col_ < line_.size()) break;
-            if (!next_line()) return kErrBadInput;
+            if (!next_line()) return kBadArgument;
         }
         const size_t start = col_;
         if (line_[col_] == '-') ++col_;
         while (col_ < line_.size() && static_cast<unsigned char>(line_[col_]) >= '0') ++col_;
         const std::string_view token(line_.data() + start, col_ - start);
         while (col_ < line_.size() && static_cast<unsigned char>(line_[col_]) < '-') ++col_;
-        if (token.empty() || token == "-") return kErrBadInput;
+        if (token.empty() || token == "-") return kBadArgument;
         *out = token_value(token);
         ++g_.values_read;
         return 0;
@@ -173,7 +172,7 @@ private:
         for (;;) {
             if (!next_line()) return 1;
             if (line_.find_first_not_of(" \t\x1a") == std::string::npos) continue;
-            return line_[0] == '*' ? 0 : kErrBadInput;
+            return line_[0] == '*' ? 0 : kBadArgument;
         }
     }
 
@@ -206,7 +205,7 @@ private:
         int rc = value(&code);
         if (rc == 0) rc = value(&count);
         if (rc != 0) return rc;
-        if (code < 0 || code > 255 || count < 0 || count > 1000) return kErrBadInput;
+        if (code < 0 || code > 255 || count < 0 || count > 1000) return kBadArgument;
         col_ = line_.size();  // the rest of the header line (a name) is ignored
         g_.code = static_cast<int>(code);
         g_.count = count;
@@ -223,7 +222,7 @@ private:
     }
 
     int font_header() {
-        if (g_.count < 3) return kErrBadInput;
+        if (g_.count < 3) return kBadArgument;
         int64_t above = 0, below = 0, mode = 0;
         int rc = value(&above);
         if (rc == 0) rc = value(&below);
@@ -267,11 +266,11 @@ private:
         case 3:
         case 4:
             if ((rc = operand(&a)) != 0) return rc;
-            if (a < 1) return kErrBadInput;
+            if (a < 1) return kBadArgument;
             g_.scale = v == 3 ? g_.scale / static_cast<double>(a) : g_.scale * static_cast<double>(a);
             return 0;
         case 5:
-            if (g_.depth >= kMaxStack) return kErrBadInput;
+            if (g_.depth >= kMaxStack) return kBadArgument;
             g_.stack[g_.depth][0] = g_.x;
             g_.stack[g_.depth][1] = g_.y;
             ++g_.depth;
@@ -287,7 +286,7 @@ private:
             return 0;
         case 7:
             if ((rc = operand(&a)) != 0) return rc;
-            if (a < 1 || a > 255) return kErrBadInput;
+            if (a < 1 || a > 255) return kBadArgument;
             return subshape(static_cast<int>(a));
         case 8:
             if ((rc = operand(&a)) != 0 || (rc = operand(&b)) != 0) return rc;
@@ -301,7 +300,7 @@ private:
         case 10:
             if ((rc = operand(&a)) != 0 || (rc = operand(&b)) != 0) return rc;
             return octant_arc(a, b);
-        case 11: return kErrBadInput;
+        case 11: return kBadArgument;
         case 12:
             if ((rc = operand(&a)) != 0 || (rc = operand(&b)) != 0 || (rc = operand(&c)) != 0) return rc;
             return bulge_arc(a, b, c);
@@ -328,7 +327,7 @@ private:
         case 2:
         case 7:
         case 9:
-        case 11: return kErrBadInput;
+        case 11: return kBadArgument;
         case 3:
         case 4: return value(&a);
         case 8:
@@ -345,7 +344,7 @@ private:
                 if ((rc = value(&v)) != 0) return rc;
             }
         default:
-            return v < 0 ? kErrBadInput : 0;
+            return v < 0 ? kBadArgument : 0;
         }
     }
 
@@ -354,7 +353,7 @@ private:
     }
 
     int vector(int64_t v) {
-        if (v < 0) return kErrBadInput;
+        if (v < 0) return kBadArgument;
         const double length = static_cast<double>(v >> 4) * g_.scale / 2;
         const int* d = kDirections[v & 15];
         return move_to(round_int(static_cast<double>(g_.x) + d[0] * length),
@@ -387,7 +386,7 @@ private:
             g_.max_y = std::max(g_.max_y, py);
         }
         if (g_.max_x - g_.min_x > kMaxExtent || g_.max_y - g_.min_y > kMaxExtent) return kFontSourceTooLarge;
-        if (g_.strokes.size() >= static_cast<size_t>(kFontMaxStrokes)) return kErrBadInput;
+        if (g_.strokes.size() >= static_cast<size_t>(kFontMaxStrokes)) return kBadArgument;
         g_.strokes.push_back(s);
         return 0;
     }
@@ -402,11 +401,11 @@ private:
     }
 
     int octant_arc(int64_t radius, int64_t v) {
-        if (radius < 1 || radius > 255) return kErrBadInput;
+        if (radius < 1 || radius > 255) return kBadArgument;
         const bool clockwise = v < 0;
         const int64_t m = std::llabs(v);
         const int64_t start = m / 16, octants = m % 16;
-        if (start > 7 || octants > 7) return kErrBadInput;
+        if (start > 7 || octants > 7) return kBadArgument;
         const int64_t count = octants == 0 ? 8 : octants;
         const double r = static_cast<double>(radius) * g_.scale;
         const double a0 = static_cast<double>(start) * kPi / 4;
@@ -439,7 +438,7 @@ private:
         const int64_t dx = scaled(dx_in), dy = scaled(dy_in);
         const int64_t ex = g_.x + dx, ey = g_.y + dy;
         if (degrees == 0) return move_to(ex, ey);
-        if (degrees <= -360 || degrees >= 360) return kErrBadInput;
+        if (degrees <= -360 || degrees >= 360) return kBadArgument;
         const double angle = static_cast<double>(degrees) * kPi / 180;
         const double chord = std::hypot(static_cast<double>(dx), static_cast<double>(dy));
         const double r = std::fabs(chord / 2 / std::sin(angle / 2));
@@ -491,9 +490,9 @@ private:
 
     int subshape(int code) {
         Shape& shape = shapes_[code];
-        if (shape.in_progress) return kErrBadInput;  // a glyph that calls itself
+        if (shape.in_progress) return kBadArgument;  // a glyph that calls itself
         if (!shape.defined) {
-            if (++nesting_ > kMaxSubshapeDepth) return kErrBadInput;
+            if (++nesting_ > kMaxSubshapeDepth) return kBadArgument;
             const int rc = define_ahead(code);
             --nesting_;
             if (rc != 0) return rc;
@@ -522,7 +521,7 @@ private:
             return 0;
         }
         const int rc = glyph_alloc(&glyph, static_cast<int>(g_.strokes.size()));
-        if (rc != 0) return rc == 8 ? kErrNoMemory : kErrBadInput;
+        if (rc != 0) return rc == kOutOfMemory ? kOutOfMemory : kBadArgument;
         for (size_t i = 0; i < g_.strokes.size(); ++i) {
             const Stroke& s = g_.strokes[i];
             glyph.strokes[i] = {static_cast<int8_t>(s.x1 - g_.min_x), static_cast<int8_t>(s.y1 - g_.min_y),
@@ -561,15 +560,15 @@ private:
 }  // namespace
 
 int font_parse_text(const char* text, size_t size, StrokeFont** font) {
-    if (!font || (!text && size)) return kErrBadInput;
-    if (size > kFontSourceMaxBytes) return kErrBadInput;
+    if (!font || (!text && size)) return kBadArgument;
+    if (size > kFontSourceMaxBytes) return kBadArgument;
     StrokeFont* made = nullptr;
     int rc;
     try {
         SourceParser parser(text, size);
         rc = parser.run(&made);
     } catch (const std::bad_alloc&) {
-        return kErrNoMemory;
+        return kOutOfMemory;
     }
     if (rc != 0) return rc;
     font_free(font);
@@ -578,7 +577,7 @@ int font_parse_text(const char* text, size_t size, StrokeFont** font) {
 }
 
 int font_load_text(const char* path, StrokeFont** font) {
-    if (!path || !font) return kErrBadInput;
+    if (!path || !font) return kBadArgument;
     int open_error = 0;
     std::FILE* file = safe_fopen_read(path, &open_error);
     if (!file) return open_error;
@@ -590,7 +589,7 @@ int font_load_text(const char* path, StrokeFont** font) {
             const size_t got = std::fread(buffer, 1, sizeof buffer, file);
             text.insert(text.end(), buffer, buffer + got);
             if (text.size() > kFontSourceMaxBytes) {
-                rc = kErrBadInput;
+                rc = kBadArgument;
                 break;
             }
             if (got < sizeof buffer) {
@@ -599,7 +598,7 @@ int font_load_text(const char* path, StrokeFont** font) {
             }
         }
     } catch (const std::bad_alloc&) {
-        rc = kErrNoMemory;
+        rc = kOutOfMemory;
     }
     std::fclose(file);
     if (rc != 0) return rc;
