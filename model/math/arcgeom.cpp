@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -54,7 +55,7 @@ int ellipse_points(PointNode** out, const Vec3& centre, double rx, double ry, in
     Vec3 c = centre;  // centre may live in the list being replaced
     *out = nullptr;
     if (n < 2) return 0;
-    if (n > kArcMaxPoints) return 13;
+    if (n > kArcMaxPoints) return kBadArgument;
     double step = kTwoPi / n;
     for (int i = 0; i < n; ++i) {
         double t = i * step;
@@ -97,9 +98,9 @@ bool arc_angles_to_one_turn(double* start, double* end) {
 int arc_points_n(const Vec3& centre, double radius, double start, double end, int n,
                  PointNode** list) {
     if (n < 0) return 0;
-    if (!std::isfinite(start) || !std::isfinite(end) || n > kArcMaxPoints) return 13;
+    if (!std::isfinite(start) || !std::isfinite(end) || n > kArcMaxPoints) return kBadArgument;
     Vec3 c = centre;
-    if (!raise_end(start, &end)) return 13;
+    if (!raise_end(start, &end)) return kBadArgument;
     double step = n > 0 ? std::fabs(start - end) / n : 0;
     for (int i = 0; i <= n; ++i) {
         if (int rc = add_arc_point(list, c, radius, start + i * step)) {
@@ -115,13 +116,14 @@ int arc_points(const Vec3& centre, double radius, double start, double end, doub
     Vec3 c = centre;  // centre may live in the list being replaced
     list_free(list);
     double s = std::fabs(step);
-    if (!(s > 0) || !std::isfinite(s) || !std::isfinite(start) || !std::isfinite(end)) return 13;
-    if (!raise_end(start, &end)) return 13;
+    if (!(s > 0) || !std::isfinite(s) || !std::isfinite(start) || !std::isfinite(end))
+        return kBadArgument;
+    if (!raise_end(start, &end)) return kBadArgument;
     // Grid angles (first + i)*s while below end. Whole numbers beyond 2^52 no longer
     // step by one, and more points than the cap are refused before anything is made.
     double first = std::ceil(start / s);
     double span = std::ceil(end / s) - first;  // grid points, give or take one
-    if (!(std::fabs(first) < 0x1p52) || !(span < kArcMaxPoints - 2)) return 13;
+    if (!(std::fabs(first) < 0x1p52) || !(span < kArcMaxPoints - 2)) return kBadArgument;
 
     int rc = add_arc_point(list, c, radius, start);
     for (int i = 0; rc == 0 && i < kArcMaxPoints - 2; ++i) {

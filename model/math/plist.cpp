@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "model/math/result.h"
 #include "model/math/vec.h"
 
 namespace {
@@ -47,14 +48,14 @@ Node* reverse_nodes(Node* head) {
 
 int plist_add(PointNode** list, const Vec3& p) {
     PointNode* n = new (std::nothrow) PointNode{*list, p.x, p.y, p.z, 0, 0};
-    if (!n) return 8;
+    if (!n) return kOutOfMemory;
     *list = n;
     return 0;
 }
 
 int ptrlist_add(PtrNode** list, void* value) {
     PtrNode* n = new (std::nothrow) PtrNode{*list, value};
-    if (!n) return 8;
+    if (!n) return kOutOfMemory;
     *list = n;
     return 0;
 }
@@ -93,7 +94,7 @@ int plist_copy(PointNode** out, const PointNode* list) {
         PointNode* c = new (std::nothrow) PointNode{nullptr, n->x, n->y, n->z, n->flags, 0};
         if (!c) {
             list_free(&head);
-            return 8;
+            return kOutOfMemory;
         }
         if (tail) {
             tail->next = c;
@@ -118,7 +119,7 @@ int plist_list_copy(PtrNode** out, const PtrNode* lists) {
         if (!c || plist_copy(&inner, static_cast<const PointNode*>(n->value)) != 0) {
             delete c;
             plist_list_free(&head);
-            return 8;
+            return kOutOfMemory;
         }
         c->value = inner;
         if (tail) {
