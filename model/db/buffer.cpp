@@ -18,6 +18,7 @@
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 RTC_CLASS_RECORD(buffer, "buffer", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
 
@@ -166,9 +167,9 @@ int apply_slot(TextureSlot& d, const TextureSlot& s, int32_t mask) {
     d.mapping_mode = s.mapping_mode;
     colour_ramp_release(&d.ramp);
     d.ramp = nullptr;  // a static preset is not released, only dropped
-    if (xform_assign(d.transform, s.transform.get()) != 0) return 8;
+    if (xform_assign(d.transform, s.transform.get()) != 0) return kOutOfMemory;
     if (!s.transform) d.transform.reset();
-    if (colour_ramp_copy(&d.ramp, s.ramp) != 0) return 8;
+    if (colour_ramp_copy(&d.ramp, s.ramp) != 0) return kOutOfMemory;
     if (s.kind == kTextureImage) {
         if (old_kind != kTextureImage) texture_mapping_init(&d.mapping);
         return texture_mapping_copy_masked(&d.mapping, &s.mapping, mapping_mask(mask));
@@ -182,7 +183,7 @@ int apply_slot(TextureSlot& d, const TextureSlot& s, int32_t mask) {
 
 int apply_material(MaterialRecord* d, const MaterialRecord* s, int32_t mask) {
     if (!d || d == s) return 0;
-    if ((mask & kMatApplyAll) == kMatApplyAll && material_copy(d, s) != 0) return 8;
+    if ((mask & kMatApplyAll) == kMatApplyAll && material_copy(d, s) != 0) return kOutOfMemory;
     if (mask & kMatApplyColour) std::copy(s->colour, s->colour + 4, d->colour);
     if (mask & kMatApplySelfIllumination) d->self_illumination = s->self_illumination;
     if (mask & kMatApplyTransparency) d->transparency = s->transparency;
@@ -333,7 +334,7 @@ int add_indexed(buffer* buf, ZOBJ* obj) {
             return 0;
         }
         auto* n = new (std::nothrow) RefNode{obj, buf->refs};
-        if (!n) return 8;
+        if (!n) return kOutOfMemory;
         try {
             ix.where.emplace(obj, n);
         } catch (...) {
@@ -347,7 +348,7 @@ int add_indexed(buffer* buf, ZOBJ* obj) {
     } catch (...) {
         // No memory for the index: it is dropped and the list keeps working.
         buf->index.reset();
-        return 8;
+        return kOutOfMemory;
     }
 }
 
@@ -384,9 +385,9 @@ buffer* buffer_new() {
 }
 
 int buffer_add(buffer* buf, ZOBJ* obj) {
-    if (!rtc_is<buffer>(buf)) return 6;
+    if (!rtc_is<buffer>(buf)) return kWrongKind;
     if (!obj) return 0;
-    if (!rtc_is<ZOBJ>(obj)) return 6;
+    if (!rtc_is<ZOBJ>(obj)) return kWrongKind;
     if (index_ready(buf)) return add_indexed(buf, obj);
     RefNode* free_node = nullptr;
     for (RefNode* n = buf->refs; n; n = n->next) {
@@ -399,7 +400,7 @@ int buffer_add(buffer* buf, ZOBJ* obj) {
         return 0;
     }
     auto* n = new (std::nothrow) RefNode{obj, buf->refs};
-    if (!n) return 8;
+    if (!n) return kOutOfMemory;
     buf->refs = n;
     note_holder(buf, obj);
     return 0;
@@ -584,7 +585,7 @@ void buffer_get_bbox(const buffer* buf, BBox* box) {
 }
 
 int buffer_insert_into(buffer* buf, CONTAINER* container) {
-    if (!rtc_is<buffer>(buf) || !rtc_is<CONTAINER>(container)) return 13;
+    if (!rtc_is<buffer>(buf) || !rtc_is<CONTAINER>(container)) return kBadArgument;
     for (RefNode* n = buf->refs; n; n = n->next) {
         if (n->ref) container_insert(container, n->ref);
     }
@@ -592,7 +593,7 @@ int buffer_insert_into(buffer* buf, CONTAINER* container) {
 }
 
 int container_insert_buffer(CONTAINER* container, buffer* buf) {
-    if (!rtc_is<CONTAINER>(container)) return 13;
+    if (!rtc_is<CONTAINER>(container)) return kBadArgument;
     if (!rtc_is<buffer>(buf)) return 0;
     // Emptied groups, destroyed at the end: first the history of each drawing is told
     // in one pass that their held members now belong in the target, so that the
@@ -657,7 +658,7 @@ int container_insert_buffer(CONTAINER* container, buffer* buf) {
 }
 
 int buffer_set_material(buffer* buf, const MaterialRecord* material, int32_t mask) {
-    if (!rtc_is<buffer>(buf) || !material) return 13;
+    if (!rtc_is<buffer>(buf) || !material) return kBadArgument;
     for (RefNode* n = buf->refs; n; n = n->next) {
         ZOBJ* obj = n->ref;
         if (!obj) continue;

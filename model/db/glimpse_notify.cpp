@@ -10,6 +10,7 @@
 
 #include "model/db/solid.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ bool reported_class(const ZOBJ* obj) {
 }  // namespace
 
 int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user) {
-    if (!model || !callback) return 13;
+    if (!model || !callback) return kBadArgument;
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> guard(r.lock);
     for (const Listener& l : r.listeners) {
@@ -70,7 +71,7 @@ int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user) {
     try {
         r.listeners.push_back({model, callback, user, true});
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     r.live_count.fetch_add(1, std::memory_order_relaxed);
     return 0;

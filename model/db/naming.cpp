@@ -13,6 +13,7 @@
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ std::string first_free_numbered(MODEL* model, const ZOBJ* self, const RtcClass* 
 }  // namespace
 
 int obj_default_name(MODEL* model, ZOBJ* obj, int /*reserved*/, const char* text) {
-    if (!obj) return 13;
+    if (!obj) return kBadArgument;
     // Lights of every kind share one set of names: a spot light clashes with an omni
     // light of the same name as much as the other way round.
     const RtcClass* cls = rtc_is<LIGHT>(obj) ? &LIGHT::rtc_class : obj->klass();
@@ -96,15 +97,15 @@ int obj_default_name(MODEL* model, ZOBJ* obj, int /*reserved*/, const char* text
         const std::string name = first_free_numbered(model, obj, cls, base.substr(0, stem_len));
         return obj->set_string(0, name.c_str());
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 }
 
 int str_append_char(char** s, char c) {
-    if (!s) return 13;
+    if (!s) return kBadArgument;
     const size_t len = *s ? std::strlen(*s) : 0;
     char* grown = new (std::nothrow) char[len + 2];
-    if (!grown) return 8;
+    if (!grown) return kOutOfMemory;
     if (len) std::memcpy(grown, *s, len);
     grown[len] = c;
     grown[len + 1] = '\0';
@@ -114,11 +115,11 @@ int str_append_char(char** s, char c) {
 }
 
 int str_dup_into(char** out, const char* text) {
-    if (!out) return 13;
+    if (!out) return kBadArgument;
     if (!text) text = "";
     const size_t len = std::strlen(text);
     char* copy = new (std::nothrow) char[len + 1];
-    if (!copy) return 8;
+    if (!copy) return kOutOfMemory;
     std::memcpy(copy, text, len + 1);
     *out = copy;
     return 0;

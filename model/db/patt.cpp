@@ -6,6 +6,7 @@
 
 #include "model/db/tree.h"
 #include "model/font/strokefont.h"
+#include "model/math/result.h"
 
 RTC_CLASS_RECORD(PATT, "PATT", &ZOBJ::rtc_class, 3, nullptr, &rtc_copy_slot<ZOBJ>, nullptr, true,
                  true);
@@ -34,28 +35,28 @@ int PATT::set_string(int index, const char* text) {
 }
 
 int VPORT::copy_level(const VPORT& src) {
-    if (rtc_copy_base(&src, this, &VPORT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &VPORT::rtc_class) != 0) return kOutOfMemory;
     std::memcpy(params, src.params, sizeof params);
     return 0;
 }
 
 int LINEPATT::copy_level(const LINEPATT& src) {
-    if (rtc_copy_base(&src, this, &LINEPATT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &LINEPATT::rtc_class) != 0) return kOutOfMemory;
     try {
         dashes = src.dashes;
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     word = src.word;
     return 0;
 }
 
 int HATCHPATT::copy_level(const HATCHPATT& src) {
-    if (rtc_copy_base(&src, this, &HATCHPATT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &HATCHPATT::rtc_class) != 0) return kOutOfMemory;
     try {
         lines = src.lines;
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -65,11 +66,11 @@ FONTPATT::~FONTPATT() {
 }
 
 int FONTPATT::copy_level(const FONTPATT& src) {
-    if (rtc_copy_base(&src, this, &FONTPATT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &FONTPATT::rtc_class) != 0) return kOutOfMemory;
     StrokeFont* copy = nullptr;
     if (src.font) {
         copy = font_copy(src.font);
-        if (!copy) return 8;
+        if (!copy) return kOutOfMemory;
     }
     font_free(&font);
     font = copy;
@@ -107,7 +108,7 @@ void MATRPATT::release_image() {
 }
 
 int MATRPATT::copy_level(const MATRPATT& src) {
-    if (rtc_copy_base(&src, this, &MATRPATT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &MATRPATT::rtc_class) != 0) return kOutOfMemory;
     if (this == &src) return 0;
     // Decoding may be needed before the pixels can be copied; they are held while
     // they are, so that a render's decode of another frame does not free them.
@@ -118,7 +119,7 @@ int MATRPATT::copy_level(const MATRPATT& src) {
     }
     const size_t bytes = static_cast<size_t>(src.width) * static_cast<size_t>(src.height) * 3;
     auto* copy = new (std::nothrow) uint8_t[bytes];
-    if (!copy) return 8;
+    if (!copy) return kOutOfMemory;
     std::memcpy(copy, src.pixels, bytes);
     release_image();
     width = src.width;

@@ -8,6 +8,7 @@
 
 #include "model/db/iter.h"
 #include "model/db/patt.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/material/material.h"
 
@@ -54,8 +55,8 @@ int material_replace_image(MaterialRecord* m, RTC* old_ref, RTC* new_ref) {
 
 // Gives `dst` its own copy of `src` (making the record when missing). 0 or 8.
 static int copy_owned_material(MaterialRecord*& dst, const MaterialRecord* src) {
-    if (!dst && !(dst = material_new())) return 8;
-    if (src && material_copy(dst, src) != 0) return 8;
+    if (!dst && !(dst = material_new())) return kOutOfMemory;
+    if (src && material_copy(dst, src) != 0) return kOutOfMemory;
     return 0;
 }
 
@@ -77,7 +78,7 @@ void MESH3::free_blocks() {
 int MESH3::init_level(RTC* obj) {
     auto* m = static_cast<MESH3*>(obj);
     m->material = material_new();
-    return m->material ? 0 : 8;
+    return m->material ? 0 : kOutOfMemory;
 }
 
 int MESH3::replace_ref(RTC* old_ref, RTC* new_ref) {
@@ -119,8 +120,8 @@ int MESH3::report(ZITER* it) {
 }
 
 int MESH3::copy_level(const MESH3& src) {
-    if (rtc_copy_base(&src, this, &MESH3::rtc_class) != 0) return 8;
-    if (copy_owned_material(material, src.material) != 0) return 8;
+    if (rtc_copy_base(&src, this, &MESH3::rtc_class) != 0) return kOutOfMemory;
+    if (copy_owned_material(material, src.material) != 0) return kOutOfMemory;
     MeshFaceBlock* head = nullptr;
     MeshFaceBlock** tail = &head;
     try {
@@ -136,7 +137,7 @@ int MESH3::copy_level(const MESH3& src) {
             delete head;
             head = n;
         }
-        return 8;
+        return kOutOfMemory;
     }
     free_blocks();
     blocks = head;
@@ -155,7 +156,7 @@ CAMERA::~CAMERA() {
 int CAMERA::init_level(RTC* obj) {
     auto* c = static_cast<CAMERA*>(obj);
     c->material = material_new();
-    return c->material ? 0 : 8;
+    return c->material ? 0 : kOutOfMemory;
 }
 
 int CAMERA::replace_ref(RTC* old_ref, RTC* new_ref) {
@@ -215,14 +216,14 @@ int CAMERA::report(ZITER* it) {
 }
 
 int CAMERA::copy_level(const CAMERA& src) {
-    if (rtc_copy_base(&src, this, &CAMERA::rtc_class) != 0) return 8;
-    if (copy_owned_material(material, src.material) != 0) return 8;
+    if (rtc_copy_base(&src, this, &CAMERA::rtc_class) != 0) return kOutOfMemory;
+    if (copy_owned_material(material, src.material) != 0) return kOutOfMemory;
     CameraKeys* k = nullptr;
     if (src.keys) {
         try {
             k = new CameraKeys(*src.keys);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
     }
     delete keys;
@@ -261,13 +262,13 @@ int LIGHT::report(ZITER* it) {
 }
 
 int LIGHT::copy_level(const LIGHT& src) {
-    if (rtc_copy_base(&src, this, &LIGHT::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &LIGHT::rtc_class) != 0) return kOutOfMemory;
     LightKeys* k = nullptr;
     if (src.keys) {
         try {
             k = new LightKeys(*src.keys);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
     }
     delete keys;
@@ -341,7 +342,7 @@ int SPOTLITE::report(ZITER* it) {
 }
 
 int SPOTLITE::copy_level(const SPOTLITE& src) {
-    if (rtc_copy_base(&src, this, &SPOTLITE::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &SPOTLITE::rtc_class) != 0) return kOutOfMemory;
     target = src.target;
     word = src.word;
     cone_cos[0] = src.cone_cos[0];

@@ -3,9 +3,10 @@
 
 #include "model/db/patt.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 int texture_mapping_set_image(TextureMapping* m, MATRPATT* image) {
-    if (!m) return 13;
+    if (!m) return kBadArgument;
     m->image = image;
     if (!(m->flags & kMappingImageCoverage) || !image) {
         for (float& c : m->key_colour) c = 0.0f;
@@ -18,7 +19,7 @@ int texture_mapping_set_image(TextureMapping* m, MATRPATT* image) {
 }
 
 int texture_mapping_copy_masked(TextureMapping* dst, const TextureMapping* src, int32_t mask) {
-    if (!dst || !src) return 13;
+    if (!dst || !src) return kBadArgument;
     if (mask & kMappingCopyImage) {
         if (int r = texture_mapping_set_image(dst, src->image)) return r;
     }

@@ -10,6 +10,7 @@
 #include "model/db/tree.h"
 #include "model/db/zobj.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 
 namespace {
 std::atomic<long> g_live_tracks{0};
@@ -58,8 +59,8 @@ static bool in_parent_chain(const KeyframeTrack* start, const KeyframeTrack* tra
 }
 
 int track_link_child(KeyframeTrack* parent, KeyframeTrack* child) {
-    if (!parent || !child) return 13;
-    if (in_parent_chain(parent, child)) return 13;
+    if (!parent || !child) return kBadArgument;
+    if (in_parent_chain(parent, child)) return kBadArgument;
     track_unlink(child);
     if (!parent->children) {
         child->next = child->prev = child;
@@ -256,7 +257,7 @@ int track_list_copy(const object* src, object* dst) {
                 track_delete(head);
                 head = n;
             }
-            return 8;
+            return kOutOfMemory;
         }
         *tail = t;
         tail = &t->next_track;

@@ -12,6 +12,7 @@
 #include "model/db/patt.h"
 #include "model/db/undo.h"
 #include "model/math/check.h"
+#include "model/math/result.h"
 
 AddLayerHook g_hook_add_layer = &model_hook_add_layer_default;
 SecondHook g_hook_second = &model_hook_second_default;
@@ -258,18 +259,18 @@ namespace {
 thread_local const ZOBJ* t_fresh_box = nullptr;
 
 int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
-    if (!container || !obj) return 13;
+    if (!container || !obj) return kBadArgument;
     if (auto* patt = rtc_cast<PATT>(obj)) {
         MODEL* m = obj_model(container);
-        if (!m) return 13;
-        return model_insert_patt(m, patt) ? 0 : 13;
+        if (!m) return kBadArgument;
+        return model_insert_patt(m, patt) ? 0 : kBadArgument;
     }
     // A container can hold neither itself nor one of its ancestors (which hold
     // children: an empty group or a leaf is no ancestor, and the walk up is spared).
     auto* group = rtc_cast<CONTAINER>(obj);
     if (obj == container || (group && group->children)) {
         for (ZOBJ* a = container; a; a = a->parent) {
-            if (a == obj) return 13;
+            if (a == obj) return kBadArgument;
         }
     }
     obj_remove(obj);
@@ -482,15 +483,16 @@ void model_delete_patt(PATT* patt, PATT* replacement) {
 }
 
 int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name) {
-    if (!model || !layer) return 13;
+    if (!model || !layer) return kBadArgument;
     if (model->children) {
         ZDLIST* c = model->children;
         do {
             auto* z = static_cast<ZOBJ*>(c);
-            if (rtc_is<LAYER>(z) && std::strcmp(z->name(), name ? name : "") == 0) return 13;
+            if (rtc_is<LAYER>(z) && std::strcmp(z->name(), name ? name : "") == 0)
+                return kBadArgument;
             c = c->next;
         } while (c != model->children);
     }
-    if (layer->set_string(0, name) != 0) return 8;
+    if (layer->set_string(0, name) != 0) return kOutOfMemory;
     return container_insert(model, layer);
 }

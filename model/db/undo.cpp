@@ -17,6 +17,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo_log.h"
 #include "model/math/check.h"
+#include "model/math/result.h"
 
 // The history of one drawing: its operation log, oldest level first. The undoable
 // levels come first (MODEL::undo_levels of them, ending at `undo_end`); the redo levels
@@ -462,28 +463,30 @@ int model_has_history(const MODEL* model) {
 }
 
 int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) {
-    if (!rtc_is<CONTAINER>(container) || !rtc_is<ZOBJ>(obj) || rtc_is<MODEL>(obj)) return 13;
+    if (!rtc_is<CONTAINER>(container) || !rtc_is<ZOBJ>(obj) || rtc_is<MODEL>(obj))
+        return kBadArgument;
     MODEL* m = obj_model(container);
-    if (!m || !in_drawing(container, m)) return 13;
+    if (!m || !in_drawing(container, m)) return kBadArgument;
     if (auto* patt = rtc_cast<PATT>(obj)) {
-        if (model_find_patt(m, patt->name(), patt->klass())) return 13;
+        if (model_find_patt(m, patt->name(), patt->klass())) return kBadArgument;
     }
-    if (holds(obj, container)) return 13;
+    if (holds(obj, container)) return kBadArgument;
     // An object in a container of this drawing is moved; one out of every container
     // is new, or one that this drawing's history holds.
     const bool moving = obj->next != nullptr;
-    if (moving ? !in_drawing(obj, m) : (obj->parent && !history_holds(m, obj))) return 13;
+    if (moving ? !in_drawing(obj, m) : (obj->parent && !history_holds(m, obj))) return kBadArgument;
 
     if (depth == 0) {
         if (moving) report(m, obj, false);
-        if (container_insert(container, obj) != 0) return 13;
+        if (container_insert(container, obj) != 0) return kBadArgument;
         report(m, obj, true);
         model_free_undo(m);  // undo is off: the history goes (the object is in the drawing)
         return 0;
     }
 
     UndoHistory* h = history_for(m);
-    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(moving ? 3 : 1)) return 8;
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(moving ? 3 : 1))
+        return kOutOfMemory;
     // A move is a deletion from the old place followed by the addition.
     CONTAINER* old_home = obj->parent;
     ZOBJ* old_succ = moving ? ring_successor(obj) : nullptr;
@@ -503,9 +506,9 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
 }
 
 int model_delete_object(ZOBJ* obj, int depth, int new_level) {
-    if (!rtc_is<ZOBJ>(obj) || rtc_is<MODEL>(obj)) return 13;
+    if (!rtc_is<ZOBJ>(obj) || rtc_is<MODEL>(obj)) return kBadArgument;
     MODEL* m = obj_model(obj);
-    if (!m || !in_drawing(obj, m)) return 13;
+    if (!m || !in_drawing(obj, m)) return kBadArgument;
 
     if (depth == 0) {
         model_free_undo(m);  // undo is off; the object is in the drawing and stays whole
@@ -516,7 +519,7 @@ int model_delete_object(ZOBJ* obj, int depth, int new_level) {
     }
 
     UndoHistory* h = history_for(m);
-    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(2)) return 8;
+    if (!h || (!new_level && m->undo_levels < 1) || !h->ops.reserve(2)) return kOutOfMemory;
     CONTAINER* home = obj->parent;
     ZOBJ* succ = ring_successor(obj);
     drop_redo(m, 0, nullptr);
@@ -596,7 +599,7 @@ uint64_t model_undo_stamp(const MODEL* model) {
 }
 
 int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* deleted) {
-    if (!model || !added || !deleted) return 13;
+    if (!model || !added || !deleted) return kBadArgument;
     UndoHistory* h = model->history.get();
     if (redo ? !has_redo(model) : (model->undo_levels < 1 || !h)) return 0;
     const size_t begin = redo ? h->undo_end : level_begin(h, h->undo_end);
@@ -608,7 +611,7 @@ int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* dele
         buffer* b = op->added() ? added : deleted;
         auto* node = new (std::nothrow) RefNode{op->ref, b->refs};
         if (!node) {
-            result = 8;
+            result = kOutOfMemory;
             return;
         }
         b->refs = node;

@@ -4,6 +4,7 @@
 #include "model/db/iter.h"
 #include "model/db/patt.h"
 #include "model/db/tree.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 RTC_CLASS_RECORD(WIRE, "WIRE", &object::rtc_class, 4, nullptr, &rtc_copy_slot<WIRE>,
@@ -91,16 +92,16 @@ int WIRE::report(ZITER* it) {
 }
 
 int WIRE::copy_level(const WIRE& src) {
-    if (rtc_copy_base(&src, this, &WIRE::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &WIRE::rtc_class) != 0) return kOutOfMemory;
     curve_step = src.curve_step;
     line_style = src.line_style;
     second = src.second;
     PointNode* pts = nullptr;
     PtrNode* strk = nullptr;
-    if (plist_copy(&pts, src.points) != 0) return 8;
+    if (plist_copy(&pts, src.points) != 0) return kOutOfMemory;
     if (plist_list_copy(&strk, src.strokes) != 0) {
         list_free(&pts);
-        return 8;
+        return kOutOfMemory;
     }
     list_free(&points);
     plist_list_free(&strokes);
@@ -149,9 +150,9 @@ void XPLINE::own_box() {
 }
 
 int XPLINE::copy_level(const XPLINE& src) {
-    if (rtc_copy_base(&src, this, &XPLINE::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &XPLINE::rtc_class) != 0) return kOutOfMemory;
     PointNode* c = nullptr;
-    if (plist_copy(&c, src.control) != 0) return 8;
+    if (plist_copy(&c, src.control) != 0) return kOutOfMemory;
     list_free(&control);
     control = c;
     kind = src.kind;
@@ -175,7 +176,7 @@ void ELARC::own_box() {
 }
 
 int ELARC::copy_level(const ELARC& src) {
-    if (rtc_copy_base(&src, this, &ELARC::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &ELARC::rtc_class) != 0) return kOutOfMemory;
     flags = src.flags;
     centre = src.centre;
     axis1 = src.axis1;
@@ -208,12 +209,12 @@ int HATCH::report(ZITER* it) {
 }
 
 int HATCH::copy_level(const HATCH& src) {
-    if (rtc_copy_base(&src, this, &HATCH::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &HATCH::rtc_class) != 0) return kOutOfMemory;
     PtrNode* copies[4] = {nullptr, nullptr, nullptr, nullptr};
     for (int i = 0; i < 4; ++i) {
         if (plist_list_copy(&copies[i], src.contours[i]) != 0) {
             for (auto& c : copies) plist_list_free(&c);
-            return 8;
+            return kOutOfMemory;
         }
     }
     for (int i = 0; i < 4; ++i) {
@@ -234,11 +235,11 @@ int TEXT2::replace_ref(RTC* old_ref, RTC* new_ref) {
 }
 
 int TEXT2::copy_level(const TEXT2& src) {
-    if (rtc_copy_base(&src, this, &TEXT2::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &TEXT2::rtc_class) != 0) return kOutOfMemory;
     try {
         text = src.text;
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     font = src.font;
     insert = src.insert;

@@ -15,6 +15,7 @@
 #include "model/db/undo.h"
 #include "model/font/strokefont.h"
 #include "model/math/check.h"
+#include "model/math/result.h"
 
 RTC_CLASS_RECORD(ZDLIST, "ZDLIST", &RTC::rtc_class, 1, nullptr, nullptr, nullptr, false, false);
 RTC_CLASS_RECORD(ZSVIEW, "ZSVIEW", &ZDLIST::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
@@ -76,12 +77,12 @@ ZOBJ::~ZOBJ() {
 }
 
 int ZOBJ::set_string(int index, const char* text) {
-    if (index < 0 || index > 2) return 13;
+    if (index < 0 || index > 2) return kBadArgument;
     try {
         std::string value(text ? text : "");
         strings[index].swap(value);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -91,11 +92,11 @@ int ZOBJ::replace_ref(RTC*, RTC*) {
 }
 
 int ZOBJ::copy_level(const ZOBJ& src) {
-    if (rtc_copy_base(&src, this, &ZOBJ::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &ZOBJ::rtc_class) != 0) return kOutOfMemory;
     try {
         for (int i = 0; i < 3; ++i) strings[i] = src.strings[i];
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -151,8 +152,8 @@ int object::report(ZITER*) {
 }
 
 int object::copy_level(const object& src) {
-    if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return 8;
-    if (track_list_copy(&src, this) != 0) return 8;
+    if (rtc_copy_base(&src, this, &object::rtc_class) != 0) return kOutOfMemory;
+    if (track_list_copy(&src, this) != 0) return kOutOfMemory;
     box = src.box;
     tree_box_changed(this);
     width = src.width;
@@ -321,9 +322,9 @@ int copy_children(const CONTAINER& src, CONTAINER* dst) {
     do {
         std::unique_ptr<RTC> dup;
         RtcClass* cls = const_cast<RtcClass*>(c->klass());
-        if (rtc_init(dup, cls) != 0) return 8;
-        if (rtc_copy(c, dup.get()) != 0) return 8;
-        if (container_insert(dst, static_cast<ZOBJ*>(dup.get())) != 0) return 8;
+        if (rtc_init(dup, cls) != 0) return kOutOfMemory;
+        if (rtc_copy(c, dup.get()) != 0) return kOutOfMemory;
+        if (container_insert(dst, static_cast<ZOBJ*>(dup.get())) != 0) return kOutOfMemory;
         dup.release();  // now owned by this container
         c = c->next;
     } while (c != src.children);
@@ -333,14 +334,14 @@ int copy_children(const CONTAINER& src, CONTAINER* dst) {
 }  // namespace
 
 int CONTAINER::copy_level(const CONTAINER& src) {
-    if (rtc_copy_base(&src, this, &CONTAINER::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &CONTAINER::rtc_class) != 0) return kOutOfMemory;
     try {
         if (g_pending_copies) {
             g_pending_copies->emplace_back(&src, this);
             return 0;
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     std::vector<std::pair<const CONTAINER*, CONTAINER*>> pending;
     struct Current {
@@ -358,7 +359,7 @@ int CONTAINER::copy_level(const CONTAINER& src) {
             r = copy_children(*from, to);
         }
     } catch (const std::bad_alloc&) {
-        r = 8;
+        r = kOutOfMemory;
     }
     return r;
 }
@@ -397,21 +398,21 @@ int MODEL::init_level(RTC* obj) {
     m->current_frame = -1;
 
     auto layer = rtc_make<LAYER>();
-    if (!layer || layer->set_string(0, "default") != 0) return 8;
+    if (!layer || layer->set_string(0, "default") != 0) return kOutOfMemory;
     container_insert(m, layer.release());
 
     auto solid = rtc_make<LINEPATT>();
-    if (!solid || solid->set_string(0, "Solid") != 0) return 8;
+    if (!solid || solid->set_string(0, "Solid") != 0) return kOutOfMemory;
     model_insert_patt(m, solid.release());
 
     auto none = rtc_make<MATRPATT>();
-    if (!none || none->set_string(0, "<NONE>") != 0) return 8;
+    if (!none || none->set_string(0, "<NONE>") != 0) return kOutOfMemory;
     model_insert_patt(m, none.release());
 
     auto font = rtc_make<FONTPATT>();
-    if (!font || font->set_string(0, "DEFAULT") != 0) return 8;
+    if (!font || font->set_string(0, "DEFAULT") != 0) return kOutOfMemory;
     font->font = font_copy(font_default());
-    if (!font->font) return 8;
+    if (!font->font) return kOutOfMemory;
     model_insert_patt(m, font.release());
     m->modified = 0;
     return 0;
@@ -450,13 +451,13 @@ int MODEL::copy_level(const MODEL& src) {
     // The copy mirrors the source's layers: drop the fresh model's own "default"
     // layer first so it does not appear twice.
     if (src.children) destroy_children(this);
-    if (rtc_copy_base(&src, this, &MODEL::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &MODEL::rtc_class) != 0) return kOutOfMemory;
     if (!src.patterns) return 0;
     const ZDLIST* p = src.patterns;
     do {
         std::unique_ptr<RTC> dup;
-        if (rtc_init(dup, const_cast<RtcClass*>(p->klass())) != 0) return 8;
-        if (rtc_copy(p, dup.get()) != 0) return 8;
+        if (rtc_init(dup, const_cast<RtcClass*>(p->klass())) != 0) return kOutOfMemory;
+        if (rtc_copy(p, dup.get()) != 0) return kOutOfMemory;
         // A style of the same class and name already held is not duplicated; the
         // refused copy is freed when `dup` goes out of scope.
         if (model_insert_patt(this, static_cast<PATT*>(dup.get()))) dup.release();

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "model/math/result.h"
+
 namespace {
 std::mutex g_setup_mutex;
 std::atomic<bool> g_started{false};
@@ -55,10 +57,10 @@ void RTC::set_klass_setup(RtcClass* k) {
 
 int rtc_init(std::unique_ptr<RTC>& out, RtcClass* cls) {
     out.reset();
-    if (!cls) return 13;
+    if (!cls) return kBadArgument;
     rtc_class_setup(cls);
     std::unique_ptr<RTC> obj(cls->factory());
-    if (!obj) return 8;
+    if (!obj) return kOutOfMemory;
     const int depth = cls->depth.load(std::memory_order_acquire);
     for (int i = 0; i <= depth; ++i) {
         const RtcClass* level = cls->ancestors[i];
@@ -94,18 +96,18 @@ int rtc_copy_base(const RTC* src, RTC* dst, const RtcClass* cls) {
 }
 
 int rtc_copy(const RTC* src, RTC* dst) {
-    if (!src || !dst || !src->klass()->copy) return 13;
+    if (!src || !dst || !src->klass()->copy) return kBadArgument;
     return src->klass()->copy(src, dst);
 }
 
 int rtc_clone(std::unique_ptr<RTC>* out, const RTC* src) {
-    if (!out) return 13;
+    if (!out) return kBadArgument;
     out->reset();
     if (!src) return 0;
     RtcClass* cls = const_cast<RtcClass*>(src->klass());
-    if (!cls->copy) return 13;
+    if (!cls->copy) return kBadArgument;
     std::unique_ptr<RTC> made;
-    if (rtc_init(made, cls) != 0) return 8;
+    if (rtc_init(made, cls) != 0) return kOutOfMemory;
     const int r = cls->copy(src, made.get());
     if (r != 0) return r;
     *out = std::move(made);
