@@ -7,6 +7,7 @@
 #include <new>
 
 #include "model/db/tree.h"
+#include "model/math/result.h"
 #include "model/stream/iostream.h"
 
 RTC_CLASS_RECORD(MATRPMMF, "MATRPMMF", &MATRPATT::rtc_class, 5, nullptr, &rtc_copy_slot<MATRPMMF>,
@@ -59,11 +60,11 @@ int MATRPMMF_load(IOstream* s, RTC* obj) {
         std::unique_ptr<uint8_t[]> bytes;
         if (size > 0) {
             bytes.reset(new (std::nothrow) uint8_t[size]);
-            if (!bytes) io_raise(s, 8);
+            if (!bytes) io_raise(s, kOutOfMemory);
             io_read(s, bytes.get(), static_cast<size_t>(size));
         }
         char* n = dup_text(name.c_str());
-        if (!n) io_raise(s, 8);
+        if (!n) io_raise(s, kOutOfMemory);
         delete[] p->file_name;
         delete[] p->data;
         p->file_name = n;
@@ -83,13 +84,13 @@ MATRPMMF::~MATRPMMF() {
 
 int MATRPMMF::set_data(int32_t image_kind, const char* name, const uint8_t* bytes, uint32_t count) {
     char* n = nullptr;
-    if (name && !(n = dup_text(name))) return 8;
+    if (name && !(n = dup_text(name))) return kOutOfMemory;
     uint8_t* d = nullptr;
     if (bytes && count) {
         d = new (std::nothrow) uint8_t[count];
         if (!d) {
             delete[] n;
-            return 8;
+            return kOutOfMemory;
         }
         std::memcpy(d, bytes, count);
     }
@@ -103,7 +104,7 @@ int MATRPMMF::set_data(int32_t image_kind, const char* name, const uint8_t* byte
 }
 
 int MATRPMMF::copy_level(const MATRPMMF& src) {
-    if (rtc_copy_base(&src, this, &MATRPMMF::rtc_class) != 0) return 8;
+    if (rtc_copy_base(&src, this, &MATRPMMF::rtc_class) != 0) return kOutOfMemory;
     if (this == &src) return 0;
     return set_data(src.kind, src.file_name, src.data, src.size);
 }
@@ -113,7 +114,7 @@ int MATRPMMF::make_image_ready() {
 }
 
 int texture_image_decode(MATRPMMF* p) {
-    if (!p) return 13;
+    if (!p) return kBadArgument;
     // One decode at a time: a second request waits, then finds the pixels made.
     std::lock_guard<std::recursive_mutex> lock(p->image_lock);
     if (p->kind != kImageKindAnimator && p->has_own_pixels()) return 0;
