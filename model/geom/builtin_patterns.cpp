@@ -4,6 +4,7 @@
 // negative, 0 a dot), all in drawing units.
 #include "model/db/patt.h"
 #include "model/geom/patterns.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -225,6 +226,6 @@ const char* const* patt_builtin_lines(const RtcClass* cls) {
 
 int patt_load_builtin(MODEL* model, const RtcClass* cls) {
     const char* const* lines = patt_builtin_lines(cls);
-    if (!lines) return 13;
+    if (!lines) return kBadArgument;
     return patt_read(model, nullptr, lines, cls);
 }

@@ -13,6 +13,7 @@
 #include "model/geom/spline.h"
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 #include "model/services/log.h"
@@ -55,7 +56,7 @@ bool raise_end_angle(double start, double* end) {
 int ellipse_arc_points(PointNode** list, const Vec3& c, double r1, double r2, double start,
                        double end, int n) {
     if (n < 2) return 0;
-    if (!raise_end_angle(start, &end)) return 13;
+    if (!raise_end_angle(start, &end)) return kBadArgument;
     double step = kTwoPi / n;
     // More than kRegenMaxPoints points (an end many turns past the start): coarser.
     if ((end - start) / step > kRegenMaxPoints - 2) step = (end - start) / (kRegenMaxPoints - 2);
@@ -77,7 +78,7 @@ int ellipse_arc_points(PointNode** list, const Vec3& c, double r1, double r2, do
 }  // namespace
 
 int xpline_regen_spline(const LINEPATT* pattern, PtrNode** runs, XPLINE* xpline, double step) {
-    if (!xpline || !runs) return 13;
+    if (!xpline || !runs) return kBadArgument;
     *runs = nullptr;
     list_free(&xpline->points);
     const int n = plist_count(xpline->control);
@@ -97,9 +98,10 @@ int xpline_regen_spline(const LINEPATT* pattern, PtrNode** runs, XPLINE* xpline,
             Vec3d d{pts[j].x - pts[j - 1].x, pts[j].y - pts[j - 1].y, pts[j].z - pts[j - 1].z};
             total += std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
         }
-        if (int rc = chord_spline_fit(pts.data(), n, &spline)) return rc == 13 ? 13 : 8;
+        if (int rc = chord_spline_fit(pts.data(), n, &spline))
+            return rc == kBadArgument ? kBadArgument : kOutOfMemory;
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 
     step = usable_step(step, kDefaultSplineStep);
@@ -123,7 +125,7 @@ int xpline_regen_spline(const LINEPATT* pattern, PtrNode** runs, XPLINE* xpline,
         }
         if (plist_add(&xpline->points, q) != 0) {
             list_free(&xpline->points);
-            return 8;
+            return kOutOfMemory;
         }
     }
     return dash_flat_list(pattern, xpline, runs);
@@ -142,7 +144,7 @@ double elarc_plane_transform(const ELARC* elarc, const Vec3d& normal) {
 }
 
 int elarc_regen_ellipse(const LINEPATT* pattern, ELARC* elarc, double* angle, Vec3d* normal) {
-    if (!elarc) return 13;
+    if (!elarc) return kBadArgument;
     list_free(&elarc->points);
     plane_normal_3pt(normal, &elarc->centre, &elarc->axis1, &elarc->axis2);
     *angle = -elarc_plane_transform(elarc, *normal);
@@ -165,12 +167,12 @@ int elarc_regen_ellipse(const LINEPATT* pattern, ELARC* elarc, double* angle, Ve
         list_free(&pts);
         return rc;
     }
-    if (!pts) return 8;
+    if (!pts) return kOutOfMemory;
     return take_flat_list(pattern, elarc, pts);
 }
 
 int elarc_regen_arc(const LINEPATT* pattern, ELARC* elarc, Vec3d* normal) {
-    if (!elarc) return 13;
+    if (!elarc) return kBadArgument;
     list_free(&elarc->points);
     plane_normal_3pt(normal, &elarc->centre, &elarc->axis1, &elarc->axis2);
     Matrix43 to_plane, from_plane;
@@ -186,7 +188,7 @@ int elarc_regen_arc(const LINEPATT* pattern, ELARC* elarc, Vec3d* normal) {
 
     double step = usable_step(elarc->curve_step, kDefaultArcStep);
     double sweep_end = end;
-    if (!raise_end_angle(start, &sweep_end)) return 13;
+    if (!raise_end_angle(start, &sweep_end)) return kBadArgument;
     if ((sweep_end - start) / step > kRegenMaxPoints - 4) step = (sweep_end - start) / (kRegenMaxPoints - 4);
 
     PointNode* pts = nullptr;

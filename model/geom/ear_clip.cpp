@@ -21,6 +21,7 @@
 
 #include "model/geom/hatch.h"
 #include "model/geom/run_box_tree.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 
 namespace {
@@ -84,15 +85,15 @@ class EarClipper {
         for (int i = 0; i < remaining; ++i) evaluate(i);
         while (remaining > 2) {
             int i = pop_ear();
-            if (i < 0) return 2;
+            if (i < 0) return kEarClipNoEar;
             const int a = prev_[i], c = next_[i];
             const double d = std::fabs(dot(n_, p_[c]) - offset_);
             if (d > 0.001 * std::fabs(offset_)) {
                 log_message(LogLevel::debug, "ear off the contour's plane: min_diag=%g", diag(i));
-                return 1;
+                return kEarClipNoPlane;
             }
             const bool last = remaining == 3;
-            if (emit(a, i, c, last, out)) return 3;
+            if (emit(a, i, c, last, out)) return kEarClipOutOfMemory;
             diagonal_[a] = 1;  // the edge a-c is a cut
             kill(i);
             next_[a] = c;
@@ -303,14 +304,14 @@ class EarClipper {
             const V3& v = unshifted[idx[k]];
             if (plist_add(&ring, Vec3{float(v.x), float(v.y), float(v.z)})) {
                 list_free(&ring);
-                return 8;
+                return kOutOfMemory;
             }
             if (inner[k]) ring->flags |= kPointInnerDiagonal;
         }
         ring->next->next->next = ring;
         if (ptrlist_add(out, ring)) {
             list_free(&ring);
-            return 8;
+            return kOutOfMemory;
         }
         return 0;
     }
@@ -337,7 +338,7 @@ class EarClipper {
 }  // namespace
 
 int contour_ear_clip(const PointNode* ring, int points, PtrNode** out) {
-    if (!ring || points <= 0) return 1;
+    if (!ring || points <= 0) return kEarClipNoPlane;
     try {
         std::vector<V3> pts;
         pts.reserve(points);
@@ -358,7 +359,7 @@ int contour_ear_clip(const PointNode* ring, int points, PtrNode** out) {
             nrm.z += (p.y + q.y) * (p.x - q.x);
         }
         double len = std::sqrt(dot(nrm, nrm));
-        if (!(len > 0) || !std::isfinite(len)) return 1;
+        if (!(len > 0) || !std::isfinite(len)) return kEarClipNoPlane;
         double d = dot(nrm, pts[0]);
         if (d < 0) {
             std::reverse(pts.begin(), pts.end());
@@ -374,6 +375,6 @@ int contour_ear_clip(const PointNode* ring, int points, PtrNode** out) {
         clipper.unshifted = std::move(pts);
         return clipper.run(out);
     } catch (const std::bad_alloc&) {
-        return 3;
+        return kEarClipOutOfMemory;
     }
 }

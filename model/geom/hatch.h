@@ -31,9 +31,10 @@ class HATCHPATT;
 inline constexpr uint32_t kPointInnerDiagonal = 1u << 31;
 inline constexpr int kHatchMaxLines = 100000;   // lines of one hatch
 inline constexpr int kHatchMaxDashes = 500000;  // dashes of one hatch
+inline constexpr int kHatchSelfCrossing = 6;    // a contour crosses itself
 
 // Rebuilds the hatch's fill (and pattern lines). 0 without outer contours;
-// otherwise hatch_fill under the wait cursor. 0, 6, 8, 13.
+// otherwise hatch_fill under the wait cursor. 0, 6 (kHatchSelfCrossing), 8, 13.
 int hatch_regen(HATCH* hatch, Vec3d* plane);
 // The work of hatch_regen; *plane receives the normal of the first outer contour.
 int hatch_fill(HATCH* hatch, Vec3d* plane);
@@ -41,6 +42,9 @@ int hatch_fill(HATCH* hatch, Vec3d* plane);
 // Triangulates one closed ring of `points` nodes by ear clipping; the triangles
 // are prepended to *out as three-node rings. 0; 1 no plane (zero normal) or an ear
 // off the plane; 2 no ear found (the ring crosses itself); 3 out of memory.
+inline constexpr int kEarClipNoPlane = 1;
+inline constexpr int kEarClipNoEar = 2;
+inline constexpr int kEarClipOutOfMemory = 3;
 int contour_ear_clip(const PointNode* ring, int points, PtrNode** out);
 
 // Layout of one family of a pattern over the extent [x0, x1] x [y0, y1] of the

@@ -10,6 +10,7 @@
 #include "model/geom/query.h"
 #include "model/geom/regen_util.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 
 namespace {
@@ -41,9 +42,9 @@ int triangulate(PtrNode* set, PtrNode** out) {
         PointNode* ring = static_cast<PointNode*>(c->value);
         if (!ring) continue;
         int rc = contour_ear_clip(ring, plist_count(ring), out);
-        if (rc == 1) return 13;
-        if (rc == 2) return 6;
-        if (rc == 3) return 8;
+        if (rc == kEarClipNoPlane) return kBadArgument;
+        if (rc == kEarClipNoEar) return kHatchSelfCrossing;
+        if (rc == kEarClipOutOfMemory) return kOutOfMemory;
         if (rc) return rc;
     }
     return 0;
@@ -98,7 +99,7 @@ int hatch_fill(HATCH* hatch, Vec3d* plane) {
     const PtrNode* first = hatch->contours[0];
     const PointNode* first_contour = first ? static_cast<const PointNode*>(first->value) : nullptr;
     Vec3d normal{0, 0, 1};
-    if (!chain_plane(first_contour, &normal, nullptr, nullptr, nullptr)) return 13;
+    if (!chain_plane(first_contour, &normal, nullptr, nullptr, nullptr)) return kBadArgument;
     if (plane) *plane = normal;
     // The sign of that normal follows the turn at the contour's first corners
     // (its direction, and whether the corner is convex). The pattern is laid out
@@ -111,7 +112,7 @@ int hatch_fill(HATCH* hatch, Vec3d* plane) {
 
     FillLists f;
     if (plist_list_copy(&f.outer, hatch->contours[0]) || plist_list_copy(&f.inner, hatch->contours[1]))
-        return 8;
+        return kOutOfMemory;
     contours_clean(f.outer);
     contours_clean(f.inner);
     Matrix43 to_plane, from_plane;
@@ -159,7 +160,7 @@ int hatch_fill(HATCH* hatch, Vec3d* plane) {
 }
 
 int hatch_regen(HATCH* hatch, Vec3d* plane) {
-    if (!hatch) return 13;
+    if (!hatch) return kBadArgument;
     if (!hatch->contours[0]) return 0;
     WaitCursor wait;
     return hatch_fill(hatch, plane);

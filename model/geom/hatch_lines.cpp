@@ -11,6 +11,7 @@
 #include "model/geom/hatch.h"
 #include "model/geom/hatch_internal.h"
 #include "model/math/arcgeom.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -74,7 +75,8 @@ bool count_steps(D2 d, D2 step, Side side, long long limit, long long* out) {
 
 int hatchpatt_family_lines(const HATCHPATT* pattern, double angle, double scale, int family,
                            double x0, double y0, double x1, double y1, HatchFamilyLayout* out) {
-    if (!pattern || family < 0 || family >= static_cast<int>(pattern->lines.size())) return 13;
+    if (!pattern || family < 0 || family >= static_cast<int>(pattern->lines.size()))
+        return kBadArgument;
     const HatchLine& f = pattern->lines[family];
     const double s = scale;
     double A = std::fmod(angle, kTwoPi);
@@ -91,10 +93,10 @@ int hatchpatt_family_lines(const HATCHPATT* pattern, double angle, double scale,
     D2 O{(f.offset_x * std::cos(t) - f.offset_y * std::sin(t)) * s,
          (f.offset_y * std::cos(t) + f.offset_x * std::sin(t)) * s};
     if (O.y < 0) O = O * -1.0;
-    if (!std::isfinite(o.x + o.y + O.x + O.y + P.x + P.y)) return 13;
+    if (!std::isfinite(o.x + o.y + O.x + O.y + P.x + P.y)) return kBadArgument;
     // Lines parallel to their offset (or no offset) never advance across the region.
     const double across = std::fabs(P.x * O.y - P.y * O.x) / L;  // spacing of the lines
-    if (!(across > 1e-9 * (1 + std::fabs(x1 - x0) + std::fabs(y1 - y0)))) return 13;
+    if (!(across > 1e-9 * (1 + std::fabs(x1 - x0) + std::fabs(y1 - y0)))) return kBadArgument;
 
     const int q = (O.y * P.x <= O.x * P.y ? 1 : 0) + (O.x < 0 ? 2 : 0);
     const bool odd = q & 1;
@@ -111,25 +113,25 @@ int hatchpatt_family_lines(const HATCHPATT* pattern, double angle, double scale,
     {
         const double a = along(o) / along(P), b = side(o) / side(O);
         o = P * (a - std::round(a)) + O * (b - std::round(b));
-        if (!std::isfinite(o.x + o.y)) return 13;
+        if (!std::isfinite(o.x + o.y)) return kBadArgument;
     }
     static const int kCornerC[4][2] = {{0, 1}, {1, 0}, {0, 0}, {1, 1}};
     auto corner = [&](int cx, int cy) { return D2{cx ? x1 : x0, cy ? y1 : y0}; };
     D2 C = corner(kCornerC[q][0], kCornerC[q][1]);
     D2 D = corner(!kCornerC[q][0], !kCornerC[q][1]);
     D2 r = o - C;
-    if (!settle(&r, P, along)) return 13;
+    if (!settle(&r, P, along)) return kBadArgument;
     long long m = 0;
-    if (!count_steps(C + r - D, P, along, 1LL << 40, &m)) return 13;
+    if (!count_steps(C + r - D, P, along, 1LL << 40, &m)) return kBadArgument;
     const D2 S = C + r;
 
     // Across the lines: whole offsets from the first line before the start corner.
     C = D2{Pq.y <= 0 ? x0 : x1, Pq.x >= 0 ? y0 : y1};
     D = D2{Pq.y <= 0 ? x1 : x0, Pq.x >= 0 ? y1 : y0};
     r = S - C;
-    if (!settle(&r, O, side)) return 13;
+    if (!settle(&r, O, side)) return kBadArgument;
     long long k = 0;
-    if (!count_steps(C + r - D, O, side, kHatchMaxLines, &k)) return 13;
+    if (!count_steps(C + r - D, O, side, kHatchMaxLines, &k)) return kBadArgument;
 
     out->direction = Vec3d{dir.x, dir.y, 0};
     out->start = Vec3d{C.x + r.x, C.y + r.y, 0};
@@ -245,7 +247,7 @@ int HatchClipper::clip(const Vec3& S, const Vec3& E, float z, PtrNode** segments
                 if (plist_add(&seg, c.point) || plist_add(&seg, open->point) ||
                     ptrlist_add(segments, seg)) {
                     list_free(&seg);
-                    return 8;
+                    return kOutOfMemory;
                 }
             }
             open = nullptr;
@@ -332,7 +334,7 @@ int dash_segments(PtrNode* segments, const DashTable& t, D2 unit, const Vec3& S,
         list_free(&run);  // a run left open: a gap ended beyond b
     }
     plist_list_free(&segments);
-    return rc == 0 ? 0 : 8;
+    return rc == 0 ? 0 : kOutOfMemory;
 }
 
 }  // namespace
@@ -363,7 +365,7 @@ int hatch_family(HatchClipper& clipper, const HATCHPATT* pattern, int family, do
             }
             table.period = total;
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         // Dashes too short to draw, or too many of them: continuous lines.
         const double line_len = double(lay.m) * std::hypot(lay.pattern.x, lay.pattern.y);
@@ -435,7 +437,7 @@ int hatch_lines(const PtrNode* outer, const PtrNode* inner, const HATCHPATT* pat
         }
     } catch (const std::bad_alloc&) {
         plist_list_free(runs);
-        return 8;
+        return kOutOfMemory;
     }
     if (drawn) *drawn = families;
     return 0;

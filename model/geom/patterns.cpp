@@ -15,6 +15,7 @@
 
 #include "model/db/patt.h"
 #include "model/db/tree.h"
+#include "model/math/result.h"
 #include "model/services/safe_file.h"
 
 namespace {
@@ -109,7 +110,7 @@ class Reader {
   private:
     int make() {
         std::unique_ptr<RTC> made = rtc_new(name_.c_str(), const_cast<RtcClass*>(cls_));
-        if (!made) return 8;
+        if (!made) return kOutOfMemory;
         if (LINEPATT* lp = rtc_cast<LINEPATT>(made.get())) {
             lp->dashes = defs_.front();
         } else if (HATCHPATT* hp = rtc_cast<HATCHPATT>(made.get())) {
@@ -145,8 +146,8 @@ bool class_ok(const RtcClass* cls) {
 // Runs the reader over the lines that `next` hands out (false at the end).
 template <class Next>
 int run_reader(MODEL* model, const RtcClass* cls, Next next) {
-    if (!model) return 13;
-    if (!class_ok(cls)) return 13;
+    if (!model) return kBadArgument;
+    if (!class_ok(cls)) return kBadArgument;
     try {
         Reader reader(model, cls);
         std::string_view line;
@@ -155,7 +156,7 @@ int run_reader(MODEL* model, const RtcClass* cls, Next next) {
         }
         return reader.close();
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 }
 
@@ -200,7 +201,7 @@ int patt_read(MODEL* model, FILE* file, const char* const* lines, const RtcClass
             return true;
         });
     }
-    if (!lines) return model && class_ok(cls) ? 0 : 13;
+    if (!lines) return model && class_ok(cls) ? 0 : kBadArgument;
     size_t i = 0;
     return run_reader(model, cls, [&](std::string_view* line) {
         if (!lines[i]) return false;
@@ -211,7 +212,7 @@ int patt_read(MODEL* model, FILE* file, const char* const* lines, const RtcClass
 }
 
 int patt_read_text(MODEL* model, const char* text, size_t size, const RtcClass* cls) {
-    if (!text && size) return 13;
+    if (!text && size) return kBadArgument;
     size_t pos = 0;
     return run_reader(model, cls, [&](std::string_view* line) {
         if (pos >= size) return false;
@@ -225,8 +226,8 @@ int patt_read_text(MODEL* model, const char* text, size_t size, const RtcClass* 
 }
 
 int patt_load_file(MODEL* model, const char* path, const RtcClass* cls) {
-    if (!class_ok(cls)) return 13;
-    if (!path) return 13;
+    if (!class_ok(cls)) return kBadArgument;
+    if (!path) return kBadArgument;
     int e = 0;
     FILE* f = safe_fopen_read(path, &e);
     if (!f) return e;

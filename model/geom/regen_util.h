@@ -8,6 +8,7 @@
 
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 
 // Calls fn(a, b) for each segment of the list in order (a ring includes its
 // closing segment); stops when fn returns false.
@@ -54,7 +55,7 @@ class PointAppender {
     // 0, or 8 when out of memory (the list so far stays valid).
     int add(const Vec3& p, uint32_t flags) {
         PointNode* node = nullptr;
-        if (plist_add(&node, p) != 0) return 8;
+        if (plist_add(&node, p) != 0) return kOutOfMemory;
         node->flags = flags;
         if (tail_)
             tail_->next = node;

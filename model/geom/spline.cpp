@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 
+#include "model/math/result.h"
 #include "model/math/vec.h"
 
 namespace {
@@ -23,7 +24,7 @@ Vec3d lincomb(const Vec3d& a, double s, const Vec3d& b, double t) {
 }  // namespace
 
 int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out) {
-    if (!out || !points || n < 1) return 13;
+    if (!out || !points || n < 1) return kBadArgument;
     try {
         out->t.clear();
         out->p.clear();
@@ -31,7 +32,7 @@ int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out) {
         out->t.reserve(n);
         out->p.reserve(n);
         for (int i = 0; i < n; ++i) {
-            if (!vec3_finite_d(points[i])) return 13;
+            if (!vec3_finite_d(points[i])) return kBadArgument;
             if (out->p.empty()) {
                 out->t.push_back(0.0);
                 out->p.push_back(points[i]);
@@ -74,7 +75,7 @@ int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out) {
         out->t.clear();
         out->p.clear();
         out->m.clear();
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "model/db/wire.h"
 #include "model/font/strokefont.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -35,7 +36,7 @@ int add_stroke(void* context, int xa, int ya, int xb, int yb) {
     PointNode* fresh = nullptr;
     if (plist_add(&fresh, a) || plist_add(&fresh, b) || ptrlist_add(pen->runs, fresh)) {
         list_free(&fresh);
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -55,7 +56,7 @@ void text2_set_normal(TEXT2& text, const Vec3d& normal) {
 }
 
 int text2_regen_strokes(TEXT2* text) {
-    if (!text) return 13;
+    if (!text) return kBadArgument;
     plist_list_free(&text->strokes);
     StrokeFont* font = text->font ? text->font->font : nullptr;
     if (!font || text->text.empty()) return 0;
