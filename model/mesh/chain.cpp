@@ -7,6 +7,7 @@
 
 #include "model/geom/spline.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 
 namespace {
@@ -35,7 +36,7 @@ int chain_resample_points(const std::vector<Vec3d>& in, int n, std::vector<Vec3d
     if (in.empty() || n < 1) return 1;
     ChordSpline spline;
     const int r = chord_spline_fit(in.data(), static_cast<int>(in.size()), &spline);
-    if (r != 0) return r == 8 ? 8 : 1;
+    if (r != 0) return r == kOutOfMemory ? kOutOfMemory : 1;
     try {
         out.reserve(static_cast<size_t>(n) + 1);
         const double length = spline.length();
@@ -44,7 +45,7 @@ int chain_resample_points(const std::vector<Vec3d>& in, int n, std::vector<Vec3d
             out.push_back(chord_spline_eval(spline, i == n ? length : length * i / n));
     } catch (const std::bad_alloc&) {
         out.clear();
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/mesh/mesh_block.h"
 
@@ -103,13 +104,13 @@ double mesh_fractal_roughness() {
 
 int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, int levels,
                          double roughness) {
-    if (!mesh || !p1 || !p2 || !p3) return 13;
-    if (!vec3_finite(*p1) || !vec3_finite(*p2) || !vec3_finite(*p3)) return 13;
+    if (!mesh || !p1 || !p2 || !p3) return kBadArgument;
+    if (!vec3_finite(*p1) || !vec3_finite(*p2) || !vec3_finite(*p3)) return kBadArgument;
     g_roughness = (roughness >= -1.0 && roughness <= 1.0) ? roughness : 0.25;
     levels = std::clamp(levels, 1, kMaxLevels);
 
     auto work = std::unique_ptr<FractalWork>(new (std::nothrow) FractalWork());
-    if (!work) return 8;
+    if (!work) return kOutOfMemory;
     work->n = 1 << (levels - 1);
     work->roughness = g_roughness;
     for (auto& row : work->index) std::fill(std::begin(row), std::end(row), -1);
@@ -118,7 +119,7 @@ int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3
     const size_t edge_count = static_cast<size_t>(3) * n * (n + 1) / 2;
 
     MeshFaceBlock* block = mesh_face_block(mesh, 0);
-    if (!block) return 8;
+    if (!block) return kOutOfMemory;
     work->block = block;
     try {
         block->vertices.reserve(vertex_count);
@@ -134,7 +135,7 @@ int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3
         work->subdivide(c1, c2, c3, levels - 1);
     } catch (const std::bad_alloc&) {
         mesh_drop_block(mesh, block);
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

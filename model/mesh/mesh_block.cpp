@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/mesh/face_index.h"
 #include "model/mesh/grid_builders.h"
@@ -92,7 +93,7 @@ bool mesh_grid_fits(int64_t points_per_row, int64_t rows) {
 }
 
 int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t bucket_count) {
-    if (!hash) return 13;
+    if (!hash) return kBadArgument;
     hash->buckets.clear();
     hash->next.clear();
     try {
@@ -109,7 +110,7 @@ int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t 
     } catch (const std::bad_alloc&) {
         hash->buckets.clear();
         hash->next.clear();
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -166,10 +167,10 @@ void mesh_blocks_free(MeshFaceBlock* first) {
 }
 
 int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c, MeshEdgeHash* hash) {
-    if (!block) return 13;
+    if (!block) return kBadArgument;
     const auto nv = static_cast<int64_t>(block->vertices.size());
     for (int32_t v : {a, b, c}) {
-        if (v < 0 || v >= nv) return 13;
+        if (v < 0 || v >= nv) return kBadArgument;
     }
     const size_t old_edges = block->edges.size();
     const size_t old_next = hash ? hash->next.size() : 0;
@@ -193,16 +194,16 @@ int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c, Mes
             hash->next.resize(old_next);
         }
         block->edges.resize(old_edges);
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
 
 int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, bool closed_columns,
                     bool closed_rows) {
-    if (!block || points < 1 || row_count < 1) return 13;
+    if (!block || points < 1 || row_count < 1) return kBadArgument;
     if (static_cast<int64_t>(points) * row_count != static_cast<int64_t>(block->vertices.size()))
-        return 13;
+        return kBadArgument;
     const bool wrap_c = closed_columns && points >= 3;
     const bool wrap_r = closed_rows && row_count >= 3;
     const int64_t W = points;
@@ -210,7 +211,7 @@ int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, boo
     const int64_t S = wrap_r ? row_count : row_count - 1;  // row steps
     const int64_t edge_count = C + S * (3 * C + 1);
     const int64_t face_count = 2 * C * S;
-    if (edge_count > INT32_MAX || face_count > INT32_MAX) return 13;
+    if (edge_count > INT32_MAX || face_count > INT32_MAX) return kBadArgument;
 
     std::vector<MeshEdge> edges;
     std::vector<MeshFace> faces;
@@ -218,7 +219,7 @@ int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, boo
         edges.reserve(static_cast<size_t>(edge_count));
         faces.reserve(static_cast<size_t>(face_count));
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     auto vtx = [W](int64_t row, int64_t i) { return static_cast<int32_t>(row * W + i % W); };
     auto edge = [&edges](int32_t a, int32_t b, uint16_t flags) {
@@ -259,20 +260,21 @@ int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, boo
 
 int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_per_row,
                   int32_t row_count, bool closed_columns, bool closed_rows) {
-    if (!mesh || !mesh_grid_fits(points_per_row, row_count)) return 13;
-    if (int64_t{points_per_row} * row_count != static_cast<int64_t>(points.size())) return 13;
+    if (!mesh || !mesh_grid_fits(points_per_row, row_count)) return kBadArgument;
+    if (int64_t{points_per_row} * row_count != static_cast<int64_t>(points.size()))
+        return kBadArgument;
     for (const Vec3d& p : points) {
         // Stored as floats: beyond their range a coordinate is as bad as NaN.
         if (!(std::fabs(p.x) <= FLT_MAX && std::fabs(p.y) <= FLT_MAX && std::fabs(p.z) <= FLT_MAX))
-            return 13;
+            return kBadArgument;
     }
     MeshFaceBlock* block = mesh_face_block(mesh, 0);
-    if (!block) return 8;
+    if (!block) return kOutOfMemory;
     try {
         block->vertices.resize(points.size());
     } catch (const std::bad_alloc&) {
         mesh_drop_block(mesh, block);
-        return 8;
+        return kOutOfMemory;
     }
     for (size_t i = 0; i < points.size(); ++i) {
         block->vertices[i] = MeshVertex{static_cast<float>(points[i].x),
@@ -365,9 +367,9 @@ class FaceEditor {
 
 int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
                   int split, MeshFaceIndex* index) {
-    if (!mesh || !p1 || !p2 || !p3) return 13;
+    if (!mesh || !p1 || !p2 || !p3) return kBadArgument;
     for (const Vec3* p : {p1, p2, p3, p4}) {
-        if (p && !vec3_finite(*p)) return 13;
+        if (p && !vec3_finite(*p)) return kBadArgument;
     }
     if (split && p4) return mesh_add_grid_patch(mesh, p1, p2, p3, p4, 1, 1);
 
@@ -376,7 +378,7 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
         if (!is_grid(*b)) block = b;
     }
     const bool made = block == nullptr;
-    if (made && !(block = mesh_face_block(mesh, 0))) return 8;
+    if (made && !(block = mesh_face_block(mesh, 0))) return kOutOfMemory;
 
     const size_t old_vertices = block->vertices.size();
     const size_t old_edges = block->edges.size();
@@ -422,7 +424,7 @@ int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, c
             if (index) index->reset();
             mesh_drop_block(mesh, block);
         }
-        return 8;
+        return kOutOfMemory;
     }
     if (made && block->faces.empty()) {
         if (index && index->block == block) index->reset();

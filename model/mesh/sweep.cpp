@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/mesh/mesh_block.h"
 
@@ -52,14 +53,14 @@ void turn_between(Matrix43* m, const Vec3d& u, const Vec3d& v) {
 
 int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const Vec3* direction,
                const VertexChain* path) {
-    if (!mesh || !profile || !base || !direction || !path) return 13;
-    if (!vec3_finite(*base) || !vec3_finite(*direction)) return 13;
+    if (!mesh || !profile || !base || !direction || !path) return kBadArgument;
+    if (!vec3_finite(*base) || !vec3_finite(*direction)) return kBadArgument;
     std::vector<Vec3d> shape, track, points;
     try {
         shape = chain_points(profile);
         const std::vector<Vec3d> raw = chain_points(path);
         for (const Vec3d& p : raw) {
-            if (!vec3_finite_d(p)) return 13;
+            if (!vec3_finite_d(p)) return kBadArgument;
             if (!track.empty()) {
                 const Vec3d step = sub(p, track.back());
                 if (vec3_len_d(&step) < 1e-6) continue;
@@ -67,7 +68,7 @@ int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const 
             track.push_back(p);
         }
         for (const Vec3d& p : shape) {
-            if (!vec3_finite_d(p)) return 13;
+            if (!vec3_finite_d(p)) return kBadArgument;
         }
         bool closed_path = plist_is_closed(path);
         if (closed_path && track.size() > 1) {
@@ -77,7 +78,7 @@ int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const 
         const auto n = static_cast<int64_t>(track.size());
         if (n < 3) closed_path = false;
         const auto width = static_cast<int64_t>(shape.size());
-        if (!mesh_grid_fits(width, n)) return 13;
+        if (!mesh_grid_fits(width, n)) return kBadArgument;
 
         const Vec3d origin = {base->x, base->y, base->z};
         const Vec3d shift = sub(origin, track.front());
@@ -145,6 +146,6 @@ int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const 
         return mesh_add_grid(mesh, points, static_cast<int32_t>(width), static_cast<int32_t>(n),
                              plist_is_closed(profile), closed_path);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 }
