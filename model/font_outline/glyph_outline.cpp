@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/math/result.h"
 #include "model/services/safe_file.h"
 
 struct GlyphFontState {
@@ -40,13 +41,13 @@ int open_code(FT_Error e) {
     switch (e) {
         case FT_Err_Cannot_Open_Resource:
         case FT_Err_Cannot_Open_Stream:
-            return 13;
+            return kBadArgument;
         case FT_Err_Unknown_File_Format:
-            return 19;
+            return kGlyphUnknownFormat;
         case FT_Err_Out_Of_Memory:
-            return 8;
+            return kOutOfMemory;
         default:
-            return 6;
+            return kWrongKind;
     }
 }
 
@@ -59,11 +60,11 @@ int finish_open(GlyphFont* font, GlyphFontState* st, FT_Error e) {
     FT_Face face = st->face;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         glyph_font_close(font);
-        return 6;
+        return kWrongKind;
     }
     if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) && FT_Select_Charmap(face, FT_ENCODING_APPLE_ROMAN)) {
         glyph_font_close(font);
-        return 202;
+        return kGlyphNoCharMap;
     }
     st->scale = 1.0 / face->units_per_EM;
     return 0;
@@ -74,12 +75,12 @@ GlyphFontState* new_state(GlyphFont* font, int* code) {
     try {
         font->state = std::make_unique<GlyphFontState>();
     } catch (const std::bad_alloc&) {
-        *code = 8;
+        *code = kOutOfMemory;
         return nullptr;
     }
     if (FT_Init_FreeType(&font->state->lib)) {
         font->state.reset();
-        *code = 8;
+        *code = kOutOfMemory;
         return nullptr;
     }
     return font->state.get();
@@ -89,7 +90,7 @@ GlyphFontState* new_state(GlyphFont* font, int* code) {
 
 int glyph_font_open(GlyphFont* font, const TextFontRecord& record) {
     TextFontRecord r = record;
-    if (r.file.empty() && !text_font_resolve(&r)) return 13;
+    if (r.file.empty() && !text_font_resolve(&r)) return kBadArgument;
     int code = 0;
     GlyphFontState* st = new_state(font, &code);
     if (!st) return code;
@@ -100,13 +101,13 @@ int glyph_font_open(GlyphFont* font, const TextFontRecord& record) {
     if (fd < 0 || size == 0 || size > 0x7fffffff) {
         if (fd >= 0) close(fd);
         glyph_font_close(font);
-        return fd < 0 ? 13 : 19;  // an empty file is no font
+        return fd < 0 ? kBadArgument : kGlyphUnknownFormat;  // an empty file is no font
     }
     void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
     close(fd);
     if (map == MAP_FAILED) {
         glyph_font_close(font);
-        return 13;
+        return kBadArgument;
     }
     st->mapped = map;
     st->mapped_size = static_cast<size_t>(size);
@@ -121,7 +122,7 @@ int glyph_font_open_memory(GlyphFont* font, const unsigned char* data, size_t si
     if (!st) return code;
     if (!data || size == 0 || size > 0x7fffffff) {
         glyph_font_close(font);
-        return 19;
+        return kGlyphUnknownFormat;
     }
     return finish_open(font, st,
                        FT_New_Memory_Face(st->lib, data, static_cast<FT_Long>(size), index, &st->face));
@@ -135,13 +136,13 @@ bool glyph_font_is_open(const GlyphFont& font) { return font.state && font.state
 
 int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
     *out = GlyphOutline{};
-    if (!font || !glyph_font_is_open(*font)) return 6;
+    if (!font || !glyph_font_is_open(*font)) return kWrongKind;
     GlyphFontState* st = font->state.get();
     FT_Face face = st->face;
     const FT_UInt gi = FT_Get_Char_Index(face, code);
-    if (gi == 0) return 1;
+    if (gi == 0) return kGlyphBlank;
     const FT_Error e = FT_Load_Glyph(face, gi, FT_LOAD_NO_SCALE);
-    if (e) return e == FT_Err_Out_Of_Memory ? 8 : 6;
+    if (e) return e == FT_Err_Out_Of_Memory ? kOutOfMemory : kWrongKind;
     FT_GlyphSlot g = face->glyph;
     const double s = st->scale;
     out->left = g->metrics.horiBearingX * s;
@@ -150,9 +151,9 @@ int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
     out->bottom = out->top - g->metrics.height * s;
     out->advance_x = g->metrics.horiAdvance * s;
     out->advance_y = g->metrics.vertAdvance * s;
-    if (g->format != FT_GLYPH_FORMAT_OUTLINE) return 6;
+    if (g->format != FT_GLYPH_FORMAT_OUTLINE) return kWrongKind;
     const FT_Outline& o = g->outline;
-    if (o.n_contours <= 0 || o.n_points <= 0) return 1;
+    if (o.n_contours <= 0 || o.n_points <= 0) return kGlyphBlank;
     const bool reverse = (o.flags & FT_OUTLINE_REVERSE_FILL) != 0;
     try {
         out->points.reserve(static_cast<size_t>(o.n_points) + o.n_contours);
@@ -160,11 +161,11 @@ int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
         int start = 0;
         for (int c = 0; c < o.n_contours; ++c) {
             const int end = o.contours[c];
-            if (end < start || end >= o.n_points) return 6;
+            if (end < start || end >= o.n_points) return kWrongKind;
             std::vector<OutlinePoint> poly;
             for (int i = start; i <= end; ++i) {
                 const int tag = FT_CURVE_TAG(o.tags[i]);
-                if (tag == FT_CURVE_TAG_CUBIC) return 6;
+                if (tag == FT_CURVE_TAG_CUBIC) return kWrongKind;
                 poly.push_back({tag == FT_CURVE_TAG_ON ? 1 : 0, o.points[i].x * s, o.points[i].y * s});
             }
             start = end + 1;
@@ -200,8 +201,8 @@ int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code) {
     } catch (const std::bad_alloc&) {
         out->points.clear();
         out->ends.clear();
-        return 8;
+        return kOutOfMemory;
     }
-    return out->ends.empty() ? 1 : 0;
+    return out->ends.empty() ? kGlyphBlank : 0;
 }
 

@@ -18,6 +18,10 @@
 
 #include "model/services/utf8.h"
 
+inline constexpr int kGlyphBlank = 1;           // no outline: the character is a blank
+inline constexpr int kGlyphUnknownFormat = 19;  // not a font format the reader knows
+inline constexpr int kGlyphNoCharMap = 202;     // no Unicode or Apple Roman character map
+
 // The font the user chose: family, style, file and face index. An empty family and
 // file stand for the default sans face. Lives as long as the program runs.
 struct TextFontRecord {
