@@ -190,7 +190,7 @@ void read_mesh_block(IOstream* s, MeshFaceBlock* b) {
         b->edges.clear();
         const int r = mesh_grid_build(b, static_cast<int32_t>(points), static_cast<int32_t>(rows),
                                       !a_grew, !c_grew);
-        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
+        if (r != 0) io_raise(s, r == kBadArgument ? kBadArgument : kOutOfMemory);
         const int32_t skipped = get_count(s, 4);
         for (int32_t i = 0; i < skipped; ++i) {
             const int32_t words = get_count(s, 4);
@@ -635,10 +635,10 @@ void old_read_layer(IOstream* s, MODEL* model) {
     auto* layer = static_cast<LAYER*>(made.get());
     load_note_object(layer);
     CONTAINER* into = layer;
-    const int r = g_hook_add_layer ? g_hook_add_layer(model, layer, raw) : 13;
+    const int r = g_hook_add_layer ? g_hook_add_layer(model, layer, raw) : kBadArgument;
     if (r == 0) {
         made.release();
-    } else if (r == 13) {
+    } else if (r == kBadArgument) {
         into = rtc_cast<LAYER>(model_find_named(model, raw, &LAYER::rtc_class));
         if (!into) {
             if (layer->set_string(0, raw) != 0 || container_insert(model, layer) != 0)

@@ -53,18 +53,18 @@ void place_style(CONTAINER* container, std::unique_ptr<RTC> obj) {
 
 void place_layer(IOstream* s, CONTAINER* container, std::unique_ptr<RTC> obj) {
     auto* layer = static_cast<LAYER*>(obj.get());
-    int r = 13;
+    int r = kBadArgument;
     // The layer's box grew with each member as it was placed: no walk of them again.
     FreshBoxScope fresh(layer);
     if (auto* model = rtc_cast<MODEL>(container)) {
         const std::string name = layer->name();
-        r = g_hook_add_layer ? g_hook_add_layer(model, layer, name.c_str()) : 13;
+        r = g_hook_add_layer ? g_hook_add_layer(model, layer, name.c_str()) : kBadArgument;
         if (r == 0) {
             obj.release();  // the model holds it now
             return;
         }
     }
-    if (r != 13) io_raise(s, r);
+    if (r != kBadArgument) io_raise(s, r);
     auto* existing = rtc_cast<LAYER>(model_find_named(container, layer->name(), &LAYER::rtc_class));
     if (!existing || existing == layer) {
         // No namesake to merge with: keep the layer (and what it holds) where it was read.

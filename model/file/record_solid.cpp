@@ -201,7 +201,7 @@ void get_faces(IOstream* s, MeshFaceBlock* b) {
         // keep (written again it would come back turned): dropped.
         if (v[0] == v[1] || v[1] == v[2] || v[0] == v[2]) continue;
         const int r = mesh_add_triangle(b, v[0], v[1], v[2], &hash);
-        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
+        if (r != 0) io_raise(s, r == kBadArgument ? kBadArgument : kOutOfMemory);
         MeshFace& face = b->faces.back();
         face.word = word;
         for (int i = 0; i < 3; ++i) {
@@ -280,7 +280,7 @@ void get_set(IOstream* s, MeshFaceBlock* b, uint32_t kind) {
         const int r =
             mesh_grid_build(b, static_cast<int32_t>(points), static_cast<int32_t>(row_count),
                             (wrap & 1) != 0, (wrap & 2) != 0);
-        if (r != 0) io_raise(s, r == 13 ? kBadArgument : kOutOfMemory);
+        if (r != 0) io_raise(s, r == kBadArgument ? kBadArgument : kOutOfMemory);
     }
 }
 
