@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "model/math/result.h"
 #include "model/services/strtab.h"
 
 namespace {
@@ -15,9 +16,9 @@ struct Reason {
 
 // The program's own 8 (out of memory) reads as the system's ENOMEM.
 constexpr Reason kReasons[] = {
-    {ENOENT, 44140},  {EIO, 44141},          {8, 44142},      {ENOMEM, 44142},
-    {ENOTDIR, 44145}, {EISDIR, 44146},       {EFBIG, 44147},  {ENOSPC, 44148},
-    {EROFS, 44149},   {ENAMETOOLONG, 44150}, {EDQUOT, 44151}, {ENODEV, 44153},
+    {ENOENT, 44140},  {EIO, 44141},          {kOutOfMemory, 44142}, {ENOMEM, 44142},
+    {ENOTDIR, 44145}, {EISDIR, 44146},       {EFBIG, 44147},        {ENOSPC, 44148},
+    {EROFS, 44149},   {ENAMETOOLONG, 44150}, {EDQUOT, 44151},       {ENODEV, 44153},
 };
 constexpr uint32_t kPermissionDenied = 44143;
 constexpr uint32_t kBadData = 44144;
