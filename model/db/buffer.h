@@ -47,7 +47,7 @@ buffer* buffer_new();
 // already referenced; otherwise the reference takes a cleared node (the first one in
 // a short buffer) or a new node at the head; 8 when out of memory. Membership is
 // looked up in constant time once a buffer holds more than a few references.
-int buffer_add(buffer* buf, ZOBJ* obj);
+[[nodiscard]] int buffer_add(buffer* buf, ZOBJ* obj);
 // A new buffer in the ring with the live references of `buf` (in reverse list order);
 // null when `buf` is not a buffer or memory runs out (nothing is left then).
 buffer* buffer_copy(const buffer* buf);
@@ -98,7 +98,7 @@ void buffer_get_bbox(const buffer* buf, BBox* box);
 // container_insert of each referenced object into `container`; the buffer keeps its
 // references. An object that cannot go there (it holds the container) stays where it
 // is. 13 when `buf` is not a buffer or `container` not a CONTAINER; 0 otherwise.
-int buffer_insert_into(buffer* buf, CONTAINER* container);
+[[nodiscard]] int buffer_insert_into(buffer* buf, CONTAINER* container);
 // Moves the referenced objects into `container` and empties the buffer. References
 // that are not drawable objects are dropped. A plain group (class CONTAINER exactly,
 // never a LAYER or a MODEL) is dissolved: its children go into `container` in turn and
@@ -107,7 +107,7 @@ int buffer_insert_into(buffer* buf, CONTAINER* container);
 // that holds `container` is left alone. Any other object is inserted and purged from
 // every buffer of the ring. 13 when `container` is not a CONTAINER; 0 otherwise
 // (nothing happens for a null or empty buffer).
-int container_insert_buffer(CONTAINER* container, buffer* buf);
+[[nodiscard]] int container_insert_buffer(CONTAINER* container, buffer* buf);
 
 // Mask bits of buffer_set_material: which fields of the material are applied.
 inline constexpr int32_t kMatApplyAll = 65535;  // copy the whole record first
@@ -134,7 +134,7 @@ inline constexpr int32_t kMatApplyMapScale = 128;
 // children that are MESH3 or CAMERA, a LIGHT takes the colour (mask bit 8); other
 // classes are skipped. 0; 13 for a bad buffer or null material; the first failure
 // otherwise (8 out of memory, or an image's own error), the rest left as they are.
-int buffer_set_material(buffer* buf, const MaterialRecord* material, int32_t mask);
+[[nodiscard]] int buffer_set_material(buffer* buf, const MaterialRecord* material, int32_t mask);
 
 // Frees every undo level of the model with the objects only they hold (undo.cpp).
 void model_free_undo(MODEL* model);

@@ -26,7 +26,7 @@ using GlimpseCallback = void (*)(void* user, MODEL* model, GlimpseEvent event, Z
 
 // Subscribes (callback, user) to the reports of `model`. Subscribing the same pair
 // twice keeps one entry. 0; 13 for a null model or callback; 8 when out of memory.
-int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user);
+[[nodiscard]] int glimpse_subscribe(MODEL* model, GlimpseCallback callback, void* user);
 // Removes the pair from the listeners of `model`; nothing when it is not there.
 void glimpse_unsubscribe(MODEL* model, GlimpseCallback callback, void* user);
 // Removes every listener of `model` (the drawing is being closed).

@@ -20,13 +20,13 @@
 // free number n = 1, 2, 3 ... printed as "%02d" ("Wall07" taken gives "Wall01" or the
 // first free number; "12" taken gives "01"). A null model counts as empty.
 // `reserved` is not used. 0, 8 out of memory (name unchanged), 13 for a null object.
-int obj_default_name(MODEL* model, ZOBJ* obj, int reserved, const char* text);
+[[nodiscard]] int obj_default_name(MODEL* model, ZOBJ* obj, int reserved, const char* text);
 
 // Appends one character to the heap text *s (replacing the array). 0, 8 out of
 // memory (*s unchanged), 13 for a null `s`.
-int str_append_char(char** s, char c);
+[[nodiscard]] int str_append_char(char** s, char c);
 // Stores in *out a new heap copy of `text` (null gives the empty text). The old
 // value of *out is not freed. 0, 8 out of memory (*out unchanged), 13 for a null `out`.
-int str_dup_into(char** out, const char* text);
+[[nodiscard]] int str_dup_into(char** out, const char* text);
 // Frees the heap text *s and clears it. Null is accepted.
 void str_free(char** s);

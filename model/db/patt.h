@@ -19,7 +19,7 @@ class PATT : public ZOBJ {
     PATT() { set_klass(&rtc_class); }
     ~PATT() override;
     // The name (string 0) is refiled in the name index of the model holding the pattern.
-    int set_string(int index, const char* text) override;
+    [[nodiscard]] int set_string(int index, const char* text) override;
 };
 
 // A stored viewpoint: six parameters written and applied by the view code.

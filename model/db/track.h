@@ -99,7 +99,7 @@ KeyframeTrack* track_new(const char* name, object* owner);
 // taking it out of any ring it was in first. 0; 13 for a null argument or when the
 // link would make a track its own ancestor (child equal to parent or above it), or
 // when the parent's own chain of parents is already circular; nothing changes then.
-int track_link_child(KeyframeTrack* parent, KeyframeTrack* child);
+[[nodiscard]] int track_link_child(KeyframeTrack* parent, KeyframeTrack* child);
 // Takes a track out of its parent's ring and clears its parent. Nothing for a root.
 void track_unlink(KeyframeTrack* track);
 // The frame count a track needs: its last key frame + 1 over its four key lists, 0
@@ -144,4 +144,4 @@ KeyframeTrack* track_duplicate(const KeyframeTrack* src, object* owner);
 // Duplicates every track of `src` onto `dst`, appended after any tracks `dst` already
 // has, in the source order: names and key arrays copied, links reset (no parent, no
 // children), owner `dst`, cache -1. 0, or 8 with nothing added.
-int track_list_copy(const object* src, object* dst);
+[[nodiscard]] int track_list_copy(const object* src, object* dst);

@@ -93,11 +93,11 @@ MODEL* obj_model(ZOBJ* obj);
 // Inserts an object at the end of a container (a pattern goes to the model's pattern
 // ring). 13 when the object is null, the container itself, or one of its ancestors;
 // 0 otherwise.
-int container_insert(CONTAINER* container, ZOBJ* obj);
+[[nodiscard]] int container_insert(CONTAINER* container, ZOBJ* obj);
 // container_insert for an object whose box is already its own (a group read from a
 // file, widened by each member as it was placed): the box is carried into the
 // ancestors' boxes without being recomputed, which would walk everything below it.
-int container_insert_boxed(CONTAINER* container, ZOBJ* obj);
+[[nodiscard]] int container_insert_boxed(CONTAINER* container, ZOBJ* obj);
 // While it lives, container_insert of `obj` on this thread takes the object's box as
 // it stands (as container_insert_boxed does): for a caller that hands an object whose
 // box is fresh to code that inserts it, such as a layer read from a file (its box
@@ -127,7 +127,7 @@ void patt_ring_link(MODEL* model, PATT* patt);
 void patt_ring_unlink(MODEL* model, PATT* patt);
 // Renames a pattern (its string 0), refiling it in the name index of the model whose
 // ring holds it. 0, or 8 when out of memory (the old name stays).
-int patt_set_name(PATT* patt, const char* text);
+[[nodiscard]] int patt_set_name(PATT* patt, const char* text);
 // Whether two pattern names are the same: the one comparison of names that lookups
 // in the pattern ring and its index make. patt_name_compares counts its calls on the
 // calling thread, so that a test can tell how many comparisons a lookup costs.
@@ -154,7 +154,7 @@ extern AddLayerHook g_hook_add_layer;
 extern SecondHook g_hook_second;
 extern ObjectChangedHook g_hook_object_changed;
 // 13 when the model already has a LAYER of that name; otherwise names and inserts it.
-int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name);
+[[nodiscard]] int model_hook_add_layer_default(MODEL* model, LAYER* layer, const char* name);
 // The defaults of the other two hooks: nothing to do, 0. A hook chained at start-up
 // may call the one it replaced without checking it.
 int model_hook_second_default(MODEL* model, ZOBJ* obj);

@@ -51,13 +51,13 @@ class buffer;
 // the drawing already has. 8: out of memory, or no undoable level without `new_level`.
 // Every step that records drops the redo levels; with depth 0 nothing is recorded, the
 // whole history is dropped, and the object is simply added.
-int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level);
+[[nodiscard]] int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level);
 
 // Takes `obj` out of its container as an undoable step; the history then owns it and
 // it keeps its parent link. With depth 0 the whole history is dropped and the object
 // is destroyed at once. 13 when the object is not in a drawing (or is the MODEL);
 // 8 as for model_add_object.
-int model_delete_object(ZOBJ* obj, int depth, int new_level);
+[[nodiscard]] int model_delete_object(ZOBJ* obj, int depth, int new_level);
 
 // Undoes the newest undoable level / redoes the most recently undone one. 0, also when
 // there is nothing to do.
@@ -115,4 +115,4 @@ uint64_t model_undo_stamp(const MODEL* model);
 // level added into `added`, those it deleted into `deleted`, newest first. Nothing
 // when there is no such level. 0; 13 for a null argument; 8 when out of memory (the
 // buffers then hold part of the level).
-int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* deleted);
+[[nodiscard]] int undo_level_objects(const MODEL* model, int redo, buffer* added, buffer* deleted);

@@ -72,7 +72,7 @@ class ZOBJ : public ZDLIST {
 
     // Replaces string `index` (0 name, 1, 2) by a copy of `text` (null = empty).
     // 0, 8 out of memory (old value kept), 13 for another index.
-    virtual int set_string(int index, const char* text);
+    [[nodiscard]] virtual int set_string(int index, const char* text);
     // Replaces references to `old_ref` by `new_ref`; with new equal to old it only
     // asks. 1 when this object (or anything below it) referred to `old_ref`.
     virtual int replace_ref(RTC* old_ref, RTC* new_ref);

@@ -38,20 +38,20 @@ inline constexpr size_t kBlockLabelSize = 256;  // label buffer of the block com
 
 // Writes the drawing file of `model` to `path`; pack 1 adds the LZW pass, any other
 // value writes the plain file. 13 for a null model or an empty path.
-int drawing_file_save(const char* path, MODEL* model, int pack);
+[[nodiscard]] int drawing_file_save(const char* path, MODEL* model, int pack);
 
 // Writes a block file: the objects of `selection` (drawable objects only, in buffer
 // order) with the named styles of `model` they use, the label (cut to 255 bytes) and
 // the base point. mode 0 plain, 1 with the LZW pass. 13 for an empty path or another
 // mode; 0 without writing anything for a null selection.
-int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
-                    const Vec3& base);
+[[nodiscard]] int block_file_save(const char* path, const char* label, MODEL* model, int mode,
+                                  buffer* selection, const Vec3& base);
 
 // Reads the drawing file at `path` into `model` (a fresh model or an open drawing).
 // 0 without reading for a null model or an empty path. Whatever was placed before an
 // error stays in the model. With `skipped`, the number of object records left out
 // because their objects could not be rebuilt is stored there.
-int drawing_file_import(const char* path, MODEL* model, int32_t* skipped = nullptr);
+[[nodiscard]] int drawing_file_import(const char* path, MODEL* model, int32_t* skipped = nullptr);
 
 // Reads a block file. The label (terminated, cut to label_size) and base point are
 // filled from the file. With `selection` the block's top-level objects are added to it
@@ -60,21 +60,21 @@ int drawing_file_import(const char* path, MODEL* model, int32_t* skipped = nullp
 // given, which is then cleared). Label-only mode: model and selection both null; only
 // the label and base point are read. 0 without reading for an empty path; 11 when the
 // top chunk is not a block body.
-int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
-                    buffer* selection, Vec3* base, int* new_level, int undo_depth);
+[[nodiscard]] int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
+                                  buffer* selection, Vec3* base, int* new_level, int undo_depth);
 
 // The same four from and into memory (the fuzz targets, and callers holding a file's
 // bytes): the bytes are exactly those of the file. The savers write the plain form
 // (no LZW pass) into `*out`, which is replaced only on success; 13 for a null `out`.
 // The loaders read `size` bytes at `data` (null data with size 0 is an empty input),
 // with the results of their file forms.
-int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model);
-int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* model,
-                           buffer* selection, const Vec3& base);
-int drawing_file_import_memory(const void* data, size_t size, MODEL* model);
-int block_file_load_memory(const void* data, size_t size, char* label, size_t label_size,
-                           MODEL* model, buffer* selection, Vec3* base, int* new_level,
-                           int undo_depth);
+[[nodiscard]] int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model);
+[[nodiscard]] int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* model,
+                                         buffer* selection, const Vec3& base);
+[[nodiscard]] int drawing_file_import_memory(const void* data, size_t size, MODEL* model);
+[[nodiscard]] int block_file_load_memory(const void* data, size_t size, char* label,
+                                         size_t label_size, MODEL* model, buffer* selection,
+                                         Vec3* base, int* new_level, int undo_depth);
 
 // Reads the file header from a plain stream just opened for reading and turns the
 // stream into an LZW stream when the rest is coded. Raises 13 for a first word other

@@ -102,28 +102,28 @@ int font_text_width(const StrokeFont* font, const char* text);
 // once per stroke, then advances (*x, *y). Returns the first non-zero callback
 // result (leaving (*x, *y) unchanged), 6 for a bad font, 13 for a null
 // argument, else 0.
-int font_draw_char(void* context, int* x, int* y, const StrokeFont* font, unsigned char ch,
-                   FontSegmentFn segment);
+[[nodiscard]] int font_draw_char(void* context, int* x, int* y, const StrokeFont* font,
+                                 unsigned char ch, FontSegmentFn segment);
 
 // Reads the binary format into a new font. On success frees the caller's old
 // *font and stores the new one; on failure *font is untouched and everything
 // read so far is freed. Returns 0, 8, 13 (bad value in the stream, null reader,
 // or no font pointer given, the last recording error 6) or the reader's error.
-int font_read(StrokeFont** font, void* handle, FontReadFn reader);
+[[nodiscard]] int font_read(StrokeFont** font, void* handle, FontReadFn reader);
 
 // Writes the binary format. Returns 0, 6 (bad font, nothing written), 13 (null
 // writer or a glyph too large to be read back) or the writer's error.
-int font_write(const StrokeFont* font, void* handle, FontWriteFn writer);
+[[nodiscard]] int font_write(const StrokeFont* font, void* handle, FontWriteFn writer);
 
 // Reads a binary font file. Returns 0, 6 (no font pointer), 13 (null path or
 // the file ends early), or the C library's error number when the file cannot
 // be opened or read.
-int font_load_binary(StrokeFont** font, const char* path);
+[[nodiscard]] int font_load_binary(StrokeFont** font, const char* path);
 
 // Allocates count zeroed strokes into an empty or filled slot (any old array
 // is freed first); count 0 leaves the slot empty. Returns 0, 8 or 13 (count
 // below 0 or above kFontMaxStrokes).
-int glyph_alloc(FontGlyph* glyph, int count);
+[[nodiscard]] int glyph_alloc(FontGlyph* glyph, int count);
 
 // Built-in fonts: 0 the Latin font (windows-1252 layout), 1 the Cyrillic font
 // (windows-1251 layout). Both have design units 16 x 24 with the baseline at

@@ -27,7 +27,7 @@ inline constexpr size_t kFontSourceMaxBytes = size_t{16} << 20;
 // success frees the caller's old *font and stores the new one; on any failure
 // *font is untouched. Returns 0, 8, 13, -1, or the C library's error number
 // when the file cannot be opened or read.
-int font_load_text(const char* path, StrokeFont** font);
+[[nodiscard]] int font_load_text(const char* path, StrokeFont** font);
 
 // The same over size bytes of source text in memory.
-int font_parse_text(const char* text, size_t size, StrokeFont** font);
+[[nodiscard]] int font_parse_text(const char* text, size_t size, StrokeFont** font);

@@ -72,9 +72,10 @@ std::vector<TextFontFamily> text_font_families();
 
 // Opens the record's face (resolving it first when its file is empty). 0, 13, 19,
 // 6, 202 or 8; the font is closed on failure.
-int glyph_font_open(GlyphFont* font, const TextFontRecord& record);
+[[nodiscard]] int glyph_font_open(GlyphFont* font, const TextFontRecord& record);
 // The same from font bytes, which must outlive the font.
-int glyph_font_open_memory(GlyphFont* font, const unsigned char* data, size_t size, int index);
+[[nodiscard]] int glyph_font_open_memory(GlyphFont* font, const unsigned char* data, size_t size,
+                                         int index);
 void glyph_font_close(GlyphFont* font);
 bool glyph_font_is_open(const GlyphFont& font);
 
@@ -82,7 +83,7 @@ bool glyph_font_is_open(const GlyphFont& font);
 // glyph_points_clean (0.003 em) and drops polygons of fewer than three points.
 // 0 outline ready, 1 no outline (a blank: space, a character the face lacks, or
 // nothing left), 6, 8.
-int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code);
+[[nodiscard]] int glyph_outline_read(GlyphOutline* out, GlyphFont* font, uint32_t code);
 
 // Removes tiny kinks: points within `tolerance` of each other in x and y are merged
 // by the rules of their on-curve flags (polygons of at least four points). Returns

@@ -35,9 +35,9 @@ inline constexpr int kHatchSelfCrossing = 6;    // a contour crosses itself
 
 // Rebuilds the hatch's fill (and pattern lines). 0 without outer contours;
 // otherwise hatch_fill under the wait cursor. 0, 6 (kHatchSelfCrossing), 8, 13.
-int hatch_regen(HATCH* hatch, Vec3d* plane);
+[[nodiscard]] int hatch_regen(HATCH* hatch, Vec3d* plane);
 // The work of hatch_regen; *plane receives the normal of the first outer contour.
-int hatch_fill(HATCH* hatch, Vec3d* plane);
+[[nodiscard]] int hatch_fill(HATCH* hatch, Vec3d* plane);
 
 // Triangulates one closed ring of `points` nodes by ear clipping; the triangles
 // are prepended to *out as three-node rings. 0; 1 no plane (zero normal) or an ear
@@ -45,7 +45,7 @@ int hatch_fill(HATCH* hatch, Vec3d* plane);
 inline constexpr int kEarClipNoPlane = 1;
 inline constexpr int kEarClipNoEar = 2;
 inline constexpr int kEarClipOutOfMemory = 3;
-int contour_ear_clip(const PointNode* ring, int points, PtrNode** out);
+[[nodiscard]] int contour_ear_clip(const PointNode* ring, int points, PtrNode** out);
 
 // Layout of one family of a pattern over the extent [x0, x1] x [y0, y1] of the
 // plane frame: line j runs from start + j*offset to start + j*offset + m*pattern.
@@ -59,8 +59,9 @@ struct HatchFamilyLayout {
 };
 // 0 with the layout; 13 when the family cannot be laid out (offset zero or
 // parallel to the lines, non-finite values, more than kHatchMaxLines lines).
-int hatchpatt_family_lines(const HATCHPATT* pattern, double angle, double scale, int family,
-                           double x0, double y0, double x1, double y1, HatchFamilyLayout* out);
+[[nodiscard]] int hatchpatt_family_lines(const HATCHPATT* pattern, double angle, double scale,
+                                         int family, double x0, double y0, double x1, double y1,
+                                         HatchFamilyLayout* out);
 
 // Closes every point list of a contour set into a ring, dropping points closer
 // than 0.001 to their predecessor; contours_open opens rings again.

@@ -26,7 +26,7 @@ class HatchClipper {
     HatchClipper(const PtrNode* outer, const PtrNode* inner);
     // Prepends the inside pieces of the line S-E (two-point lists, z given) to
     // *segments. 0 or 8.
-    int clip(const Vec3& S, const Vec3& E, float z, PtrNode** segments);
+    [[nodiscard]] int clip(const Vec3& S, const Vec3& E, float z, PtrNode** segments);
     size_t edges() const { return edges_; }
 
   private:
@@ -52,12 +52,13 @@ struct HatchBudget {
 
 // Lays out one family with a valid layout and prepends its runs to *runs.
 // *drawn is incremented unless the family is left out for its density.
-int hatch_family(HatchClipper& clipper, const HATCHPATT* pattern, int family, double scale,
-                 const HatchFamilyLayout& layout, float z, HatchBudget* budget, PtrNode** runs,
-                 int* drawn);
+[[nodiscard]] int hatch_family(HatchClipper& clipper, const HATCHPATT* pattern, int family,
+                               double scale, const HatchFamilyLayout& layout, float z,
+                               HatchBudget* budget, PtrNode** runs, int* drawn);
 
 // All families of the pattern over the outer contours' extent; *runs receives the
 // line runs (overwritten), *drawn (optional) the number of families that could be
 // drawn at all. 0 or 8.
-int hatch_lines(const PtrNode* outer, const PtrNode* inner, const HATCHPATT* pattern, double scale,
-                double angle, float z, PtrNode** runs, int* drawn = nullptr);
+[[nodiscard]] int hatch_lines(const PtrNode* outer, const PtrNode* inner, const HATCHPATT* pattern,
+                              double scale, double angle, float z, PtrNode** runs,
+                              int* drawn = nullptr);

@@ -36,18 +36,19 @@ int dash_normalise(double* values, int count, int skip);
 // The reader: from the open file `file`, or, when it is null, from the
 // null-terminated array of line texts `lines`. `cls` is &LINEPATT::rtc_class or
 // &HATCHPATT::rtc_class.
-int patt_read(MODEL* model, FILE* file, const char* const* lines, const RtcClass* cls);
+[[nodiscard]] int patt_read(MODEL* model, FILE* file, const char* const* lines,
+                            const RtcClass* cls);
 
 // The same over a block of text in memory (lines ended by '\n', "\r\n" or the end
 // of the block). For libraries kept as text and for tests.
-int patt_read_text(MODEL* model, const char* text, size_t size, const RtcClass* cls);
+[[nodiscard]] int patt_read_text(MODEL* model, const char* text, size_t size, const RtcClass* cls);
 
 // Reads a library file (text) into the model. 13 for another class (checked
 // first), errno when the file cannot be opened, else the reader's result.
-int patt_load_file(MODEL* model, const char* path, const RtcClass* cls);
+[[nodiscard]] int patt_load_file(MODEL* model, const char* path, const RtcClass* cls);
 
 // Reads the built-in line-style library (LINEPATT) or hatch library (HATCHPATT).
-int patt_load_builtin(MODEL* model, const RtcClass* cls);
+[[nodiscard]] int patt_load_builtin(MODEL* model, const RtcClass* cls);
 
 // The built-in libraries as null-terminated arrays of lines (static storage).
 const char* const* patt_builtin_lines(const RtcClass* cls);

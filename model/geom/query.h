@@ -57,5 +57,5 @@ struct PattParams {
 // b direction, d width, e height; other: f pattern scale, b arc resolution,
 // c curve resolution; a is every object's width. Returns the last regeneration
 // result (0 when there is nothing to do).
-int objects_set_patt_params(ZOBJ* tree, PATT* style, double a, double b, double c, double d,
-                            double e, double f);
+[[nodiscard]] int objects_set_patt_params(ZOBJ* tree, PATT* style, double a, double b, double c,
+                                          double d, double e, double f);

@@ -36,7 +36,7 @@ inline constexpr int kRegenMaxDashes = 250000;  // dashes of one chain
 // Rebuilds the display geometry of an object by class (containers: every child in
 // ring order, stopping at the first error). On success the object's box is
 // recomputed and its model marked modified. Null object: 0.
-int regen_object(object* obj);
+[[nodiscard]] int regen_object(object* obj);
 
 // Cuts a chain of vertices (in list order) into dashes of the style scaled by
 // `scale`; *runs receives one point list whose dash ends carry kPointMoveNext.
@@ -48,15 +48,17 @@ int wire_apply_dashes(const LINEPATT* pattern, double scale, PtrNode** runs,
 // Flattens a spline polyline into xpline->points (a natural cubic spline over the
 // chord length, sampled every `step` units, the last control vertex exact) and
 // dashes it into *runs (overwritten). 0, 8.
-int xpline_regen_spline(const LINEPATT* pattern, PtrNode** runs, XPLINE* xpline, double step);
+[[nodiscard]] int xpline_regen_spline(const LINEPATT* pattern, PtrNode** runs, XPLINE* xpline,
+                                      double step);
 
 // Flattens a whole ellipse or elliptical arc in its local frame (centre at its own
 // place, first axis along +X): xelarc->points and dashed runs. *angle receives the
 // turn that wire_lists_to_plane applies about +Z, *normal the plane normal
 // (unnormalised). 0, 8 (nothing to draw), 13 null object.
-int elarc_regen_ellipse(const LINEPATT* pattern, ELARC* elarc, double* angle, Vec3d* normal);
+[[nodiscard]] int elarc_regen_ellipse(const LINEPATT* pattern, ELARC* elarc, double* angle,
+                                      Vec3d* normal);
 // Flattens a circular arc in place (points and runs in model space). 0, 8, 13.
-int elarc_regen_arc(const LINEPATT* pattern, ELARC* elarc, Vec3d* normal);
+[[nodiscard]] int elarc_regen_arc(const LINEPATT* pattern, ELARC* elarc, Vec3d* normal);
 
 // The angle by which the frame of mat_align_z(normal) must turn about its normal
 // so that +X points at the arc's first axis point (0 when that point lies within
@@ -66,7 +68,7 @@ double elarc_plane_transform(const ELARC* elarc, const Vec3d& normal);
 // Builds the stroke runs of a text in its own plane (z = 0, base point at its x and
 // y). No font or no text: 0 with empty runs. 0, 8, 13 (null), or the first error of
 // a character.
-int text2_regen_strokes(TEXT2* text);
+[[nodiscard]] int text2_regen_strokes(TEXT2* text);
 
 // Updates a camera's derived values (up and side vectors, keyed lens channels).
 // Always 0.

@@ -53,7 +53,7 @@ class PointAppender {
         for (PointNode* n = *head; n; n = n->next) tail_ = n;
     }
     // 0, or 8 when out of memory (the list so far stays valid).
-    int add(const Vec3& p, uint32_t flags) {
+    [[nodiscard]] int add(const Vec3& p, uint32_t flags) {
         PointNode* node = nullptr;
         if (plist_add(&node, p) != 0) return kOutOfMemory;
         node->flags = flags;

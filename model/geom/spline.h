@@ -20,7 +20,7 @@ struct ChordSpline {
 
 // Fits the spline through n points. 0; 13 for n < 1 or a non-finite point;
 // 8 when out of memory.
-int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out);
+[[nodiscard]] int chord_spline_fit(const Vec3d* points, int n, ChordSpline* out);
 
 // The point at parameter u (u outside 0..length extrapolates along the end
 // tangents). The spline must have been fitted.

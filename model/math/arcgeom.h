@@ -26,22 +26,22 @@ void ellipse_point(double a, double b, double cx, double cy, double t, float out
 // t = i*2*pi/n for i = 0..n-1, followed by the first point again (n + 1 points).
 // n < 2 gives an empty list and 0. 0; 13 (empty list) when n exceeds kArcMaxPoints;
 // 8 (empty list) when out of memory. *out is overwritten, not freed.
-int ellipse_points(PointNode** out, const Vec3& centre, double rx, double ry, int n);
+[[nodiscard]] int ellipse_points(PointNode** out, const Vec3& centre, double rx, double ry, int n);
 
 // Adds n + 1 points of the arc from `start` to `end` (end raised by whole turns until
 // it is not below start), evenly spaced, to *list. n < 0 adds nothing; n = 0 adds the
 // start point. 0; 13 for a non-finite angle or n above kArcMaxPoints (nothing added);
 // 8 when out of memory, with the whole list freed.
-int arc_points_n(const Vec3& centre, double radius, double start, double end, int n,
-                 PointNode** list);
+[[nodiscard]] int arc_points_n(const Vec3& centre, double radius, double start, double end, int n,
+                               PointNode** list);
 
 // Replaces *list (freeing what it held) by the arc from `start` to `end`: the start
 // point, every multiple of |step| strictly between start and end (a start on the grid
 // appears twice), and the end point. Arcs of one circle so share their interior
 // vertices. 0; 13 with an empty list for a zero or non-finite step, non-finite angles
 // or more than kArcMaxPoints points; 8 with an empty list when out of memory.
-int arc_points(const Vec3& centre, double radius, double start, double end, double step,
-               PointNode** list);
+[[nodiscard]] int arc_points(const Vec3& centre, double radius, double start, double end,
+                             double step, PointNode** list);
 
 // Brings the start and end angles of an arc (radians; the arc runs counter-clockwise
 // from start to end, an end below start raised by whole turns) into one turn when

@@ -30,9 +30,9 @@ struct PtrNode {
 };
 
 // Prepends a point (flag word and extra word zero). 0, or 8 when out of memory.
-int plist_add(PointNode** list, const Vec3& p);
+[[nodiscard]] int plist_add(PointNode** list, const Vec3& p);
 // Prepends a value. 0, or 8 when out of memory.
-int ptrlist_add(PtrNode** list, void* value);
+[[nodiscard]] int ptrlist_add(PtrNode** list, void* value);
 
 // Frees every node of an open or closed list and clears the head.
 void list_free(PointNode** list);
@@ -46,9 +46,9 @@ PtrNode* list_reverse(PtrNode* head);
 
 // Copies the points and each node's flag word in order, closed when the source is.
 // 0, or 8 with *out null and nothing left allocated.
-int plist_copy(PointNode** out, const PointNode* list);
+[[nodiscard]] int plist_copy(PointNode** out, const PointNode* list);
 // Copies every point list of a list of point lists. 0, or 8 with the partial copy freed.
-int plist_list_copy(PtrNode** out, const PtrNode* lists);
+[[nodiscard]] int plist_list_copy(PtrNode** out, const PtrNode* lists);
 
 // Number of nodes of an open or closed list.
 int plist_count(const PointNode* list);

@@ -10,7 +10,7 @@
 
 // Copies the points of an open or closed list without consecutive repeats (and, for
 // a closed list, without a last point equal to the first). 0, or 8 with *out null.
-int plist_copy_unique(PointNode** out, const PointNode* list);
+[[nodiscard]] int plist_copy_unique(PointNode** out, const PointNode* list);
 // 1 when following `next` from `from` (itself included) reaches `to` before the
 // list ends or comes round again; 0 otherwise (also for null arguments).
 int list_reaches(const PointNode* from, const PointNode* to);

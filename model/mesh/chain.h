@@ -35,7 +35,8 @@ int chain_spline_resample(VertexChain* chain, int n);
 // n + 1 points at 0, L/n, ..., L along the chord-length spline through `in`
 // (model/geom/spline.h), L its length; all points equal give n + 1 copies. 0; 1 for
 // an empty input, n below 1 or a non-finite point; 8 when out of memory (out empty).
-int chain_resample_points(const std::vector<Vec3d>& in, int n, std::vector<Vec3d>& out);
+[[nodiscard]] int chain_resample_points(const std::vector<Vec3d>& in, int n,
+                                        std::vector<Vec3d>& out);
 
 // The chain's points in order (a closed chain without its closing repeat). Throws
 // std::bad_alloc when out of memory.

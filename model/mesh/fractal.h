@@ -27,5 +27,5 @@ double mesh_fractal_roughness();
 // positive roughness never lowers a point, and neighbouring surfaces built over
 // shared edges stay joined. The roughness is used when it lies in -1..1, else 0.25;
 // it is kept as module state. 0, 8 or 13 (null mesh or point, non-finite corner).
-int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, int levels,
-                         double roughness);
+[[nodiscard]] int mesh_fractal_surface(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3,
+                                       int levels, double roughness);

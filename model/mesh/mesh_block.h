@@ -38,7 +38,8 @@ struct MeshEdgeHash {
 
 // Sets the hash up with `bucket_count` buckets (at least 1) and enters the block's
 // existing edges. 0, or 8 when out of memory (the hash is left empty).
-int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block, int32_t bucket_count);
+[[nodiscard]] int mesh_edge_hash_init(MeshEdgeHash* hash, const MeshFaceBlock* block,
+                                      int32_t bucket_count);
 
 // Of the block's edges joining a and b (either order), found through `hash` (made for
 // this block, as it stands, by mesh_edge_hash_init): the first drawn one (without
@@ -64,8 +65,8 @@ void mesh_blocks_free(MeshFaceBlock* first);
 // first two edges gives a, b, c. With a hash the edges are found through it; without,
 // every edge of the block is compared. 13 for a vertex index outside the block's
 // vertices; 8 when out of memory (the block keeps its old edges and faces).
-int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c,
-                      MeshEdgeHash* hash = nullptr);
+[[nodiscard]] int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c,
+                                    MeshEdgeHash* hash = nullptr);
 
 // Lays out the edges and faces of a grid block whose vertices are already in place:
 // `points` points per row, `row_count` rows, so the block must hold exactly
@@ -79,16 +80,17 @@ int mesh_add_triangle(MeshFaceBlock* block, int32_t a, int32_t b, int32_t c,
 //   (B(C), A(C)), indexes taken modulo the points of a row;
 // - two faces per cell: A(i), B(i), B(i+1) and A(i), B(i+1), A(i+1).
 // So a grid of R row steps has C + R(3C + 1) edges and 2CR faces. 0, 8 or 13.
-int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count, bool closed_columns,
-                    bool closed_rows);
+[[nodiscard]] int mesh_grid_build(MeshFaceBlock* block, int32_t points, int32_t row_count,
+                                  bool closed_columns, bool closed_rows);
 
 // Makes a new grid block at the head of the mesh from `points` (row by row,
 // `points_per_row` points in each of `row_count` rows) and builds it with
 // mesh_grid_build. 13 for a null mesh, counts below 1, a grid above
 // kMeshMaxGridVertices or a non-finite point; 8 when out of memory. On failure the
 // mesh is as before.
-int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_per_row,
-                  int32_t row_count, bool closed_columns, bool closed_rows);
+[[nodiscard]] int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points,
+                                int32_t points_per_row, int32_t row_count, bool closed_columns,
+                                bool closed_rows);
 
 // Adds a triangle (p4 null) or a quadrilateral. With `split` and a p4 the
 // quadrilateral becomes a 1 x 1 grid patch (mesh_add_grid_patch). Otherwise the face
@@ -105,8 +107,8 @@ int mesh_add_grid(MESH3* mesh, const std::vector<Vec3d>& points, int32_t points_
 // With an `index` (face_index.h) the vertex and edge lookups go through it, so a run
 // of n faces costs about n steps instead of n squared; the block comes out exactly as
 // without it.
-int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3, const Vec3* p4,
-                  int split, MeshFaceIndex* index = nullptr);
+[[nodiscard]] int mesh_add_face(MESH3* mesh, const Vec3* p1, const Vec3* p2, const Vec3* p3,
+                                const Vec3* p4, int split, MeshFaceIndex* index = nullptr);
 
 // True when a grid of that many points per row and rows is within
 // kMeshMaxGridVertices (both counts at least 1); logs a warning when it is not.

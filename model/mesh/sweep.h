@@ -22,5 +22,5 @@ class MESH3;
 // one-point path gives one row (the profile where it lies, no faces); a zero
 // `direction` means no initial turn. 0, 8 or 13 (null or non-finite input, grid above
 // kMeshMaxGridVertices); on failure the mesh is as before.
-int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base, const Vec3* direction,
-               const VertexChain* path);
+[[nodiscard]] int mesh_sweep(MESH3* mesh, const VertexChain* profile, const Vec3* base,
+                             const Vec3* direction, const VertexChain* path);

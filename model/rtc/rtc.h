@@ -120,7 +120,7 @@ inline const T* rtc_cast(const RTC* obj) {
 // Makes an object of `cls`: sets the class up, allocates, runs the init functions
 // root first. Returns 0 with `out` owning the object, 8 when allocation fails, or
 // the first failing level's code; on failure `out` is null and nothing is left.
-int rtc_init(std::unique_ptr<RTC>& out, RtcClass* cls);
+[[nodiscard]] int rtc_init(std::unique_ptr<RTC>& out, RtcClass* cls);
 
 // Typed convenience: the made object, or null on any failure.
 template <class T>
@@ -138,15 +138,15 @@ RtcClass* rtc_find_class(const char* name);
 
 // Copies the levels above `cls` of `src` into `dst`: calls the copy method of the
 // nearest ancestor above `cls` (down to depth 2) that has one; 0 when none.
-int rtc_copy_base(const RTC* src, RTC* dst, const RtcClass* cls);
+[[nodiscard]] int rtc_copy_base(const RTC* src, RTC* dst, const RtcClass* cls);
 
 // Calls the copy method of the source's class with (src, dst). 13 when the class has none.
-int rtc_copy(const RTC* src, RTC* dst);
+[[nodiscard]] int rtc_copy(const RTC* src, RTC* dst);
 
 // Makes an object of the source's class and copies the source into it.
 // 13 for a null `out`; 0 with *out null for a null source; 8 when the object cannot be
 // made; the copy method's code when the copy fails (nothing survives); 0 on success.
-int rtc_clone(std::unique_ptr<RTC>* out, const RTC* src);
+[[nodiscard]] int rtc_clone(std::unique_ptr<RTC>* out, const RTC* src);
 
 // Makes an object of `cls` and sets its name through the set-string slot when the
 // class has one. Null on any failure.

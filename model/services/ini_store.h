@@ -43,14 +43,14 @@ class IniStore {
   public:
     // Reads `path`; a missing file gives an empty store (0). Returns 0, errno when the
     // file exists but cannot be read, or kIniNotText (the store is then empty).
-    int load(const std::string& path);
+    [[nodiscard]] int load(const std::string& path);
     // Takes the file text into the store (replacing its contents); false, with an
     // empty store, for text that is not UTF-8.
     bool parse(const std::string& text);
     // The file text of the store.
     std::string serialize() const;
     // Writes the file (creating its folder): 0, or errno of the failed step.
-    int save(const std::string& path) const;
+    [[nodiscard]] int save(const std::string& path) const;
 
     // The text of section/key; false when absent.
     bool get(const std::string& section, const std::string& key, std::string* value) const;

@@ -32,11 +32,11 @@ std::string settings_default_path();
 // the store is then empty, one warning is logged, and the file is never written over
 // (puts stay in memory, every write reports the error), so the settings it holds are
 // not lost.
-int settings_open(const std::string& path);
+[[nodiscard]] int settings_open(const std::string& path);
 // The file in use (empty before the first use).
 std::string settings_path();
 // Writes the store now: 0 or errno.
-int settings_flush();
+[[nodiscard]] int settings_flush();
 // The errno of the last failed write (0 when the last write succeeded).
 int settings_last_error();
 

@@ -203,7 +203,7 @@ std::unique_ptr<IOrec>& iorec_to_lzw(std::unique_ptr<IOrec>& stream);
 
 // Start-up: makes the shared decoder and encoder. 0, or 8 when either cannot be made
 // (streams then make private coders as they need them).
-int lzw_codecs_init();
+[[nodiscard]] int lzw_codecs_init();
 // End of the program: releases the shared coders (only while no stream uses them).
 void lzw_codecs_release();
 
@@ -219,10 +219,10 @@ LzwCodecState lzw_codecs_state();
 // when complete. 0 on success; 13 when the file is shorter than its header or is not
 // a current plain file; 8 out of memory; errno when a file cannot be read or written.
 // On failure the plain file at `path` stays as it was.
-int lzw_pack_file(const char* path);
+[[nodiscard]] int lzw_pack_file(const char* path);
 // The same pass from the plain file `source` into `target` (which may be the same
 // path); `target` is replaced only when the packed file is complete.
-int lzw_pack_file_to(const char* source, const char* target);
+[[nodiscard]] int lzw_pack_file_to(const char* source, const char* target);
 
 // Saves through `write_plain(path)` (a function writing a complete plain file and
 // returning its code). With `pack`, the plain file goes to a scratch file beside
@@ -230,8 +230,8 @@ int lzw_pack_file_to(const char* source, const char* target);
 // leaves the previous file in place. The scratch file never outlives the call and is
 // not synced to the disk (streams this thread opens on it get sync 0): only the packed
 // file is.
-int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(const char*, void*),
-                            void* context);
+[[nodiscard]] int iorec_save_maybe_packed(const char* path, bool pack,
+                                          int (*write_plain)(const char*, void*), void* context);
 // Internal to iorec_save_maybe_packed: write streams this thread opens on `path` (null:
 // none) get sync 0. The path must outlive the setting.
 void iorec_set_scratch_path(const char* path);

@@ -122,7 +122,7 @@ class IOstream : public RTC {
 // Use at every entry point of the file layer; the body may replace the stream
 // (iorec_to_lzw), so the guard itself never touches one.
 template <class Body>
-int io_guarded(Body&& body) noexcept {
+[[nodiscard]] int io_guarded(Body&& body) noexcept {
     try {
         std::forward<Body>(body)();
         return 0;

@@ -39,7 +39,8 @@ class MATRPMMF : public MATRPATT {
 
     int copy_level(const MATRPMMF& src);
     // Replaces the kept bytes and file name (copies); 8 when out of memory.
-    int set_data(int32_t image_kind, const char* name, const uint8_t* bytes, uint32_t count);
+    [[nodiscard]] int set_data(int32_t image_kind, const char* name, const uint8_t* bytes,
+                               uint32_t count);
 
     int32_t kind = kImageKindNone;
     char* file_name = nullptr;  // owned, may be null
