@@ -164,13 +164,3 @@ int line_intersect_2d(const Vec3& p1, const Vec3& p2, const Vec3& p3, const Vec3
     return line_intersect_coeffs(a, b, c, p3, p4, out);
 }
 
-int seg_intersect_2d(const Vec3& p1, const Vec3& p2, const Vec3& p3, const Vec3& p4, Vec3* out) {
-    Vec3 hit;
-    if (!line_intersect_2d(p1, p2, p3, p4, &hit)) return 0;
-    double x = hit.x, y = hit.y;
-    double x0 = std::min(p3.x, p4.x), x1 = std::max(p3.x, p4.x);
-    double y0 = std::min(p3.y, p4.y), y1 = std::max(p3.y, p4.y);
-    if (x < x0 - 1e-6 || x > x1 + 1e-6 || y < y0 - 1e-6 || y > y1 + 1e-6) return 0;
-    *out = hit;
-    return 1;
-}

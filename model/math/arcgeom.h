@@ -1,6 +1,6 @@
-// Points along circles, arcs and ellipses, and intersections of 2D lines and
-// segments. The generators fill point lists (plist.h) from which arcs, hatches and
-// commands build display geometry. Everything happens in the x-y plane; z comes
+// Points along circles, arcs and ellipses, and intersections of 2D lines. The
+// generators fill point lists (plist.h) from which arcs, hatches and commands build
+// display geometry. Everything happens in the x-y plane; z comes
 // from the centre or from a given point. Angles are radians and an arc runs
 // counter-clockwise from its start angle to its end angle.
 //
@@ -61,7 +61,3 @@ int line_intersect_coeffs(double a1, double b1, double c1, const Vec3& p3, const
                           Vec3* out);
 // Intersection of the lines through p1, p2 and through p3, p4.
 int line_intersect_2d(const Vec3& p1, const Vec3& p2, const Vec3& p3, const Vec3& p4, Vec3* out);
-// As line_intersect_2d, but 1 only when the point lies in the box of the segment
-// p3-p4 widened by 1e-6 on every side; out is written only then. The first segment's
-// range is not tested: a caller that needs the point on both segments tests it.
-int seg_intersect_2d(const Vec3& p1, const Vec3& p2, const Vec3& p3, const Vec3& p4, Vec3* out);

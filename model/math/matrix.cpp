@@ -165,16 +165,6 @@ void mat_rotate_axis(Matrix43* dst, const Vec3* pivot, double ax, double ay, dou
     }
 }
 
-void mat_rotate_axis_move(Matrix43* dst, const Vec3* pivot, const Vec3* axis, double angle,
-                          const Vec3* offset) {
-    mat_rotate_axis(dst, pivot, axis->x, axis->y, axis->z, angle, nullptr);
-    if (offset) {
-        dst->m[9] += offset->x;
-        dst->m[10] += offset->y;
-        dst->m[11] += offset->z;
-    }
-}
-
 void mat_align_z(Matrix43* dst, const Vec3* pivot, double x, double y, double z, int inverse) {
     double ax = 0, ay = 0, az = 1, angle = 0;
     if (std::fabs(x) + std::fabs(y) < 1e-6) {
@@ -242,12 +232,6 @@ void mat_to_xyz_angles(const Matrix43* m, double* ax_out, double* ay_out, double
     if (ax_out) *ax_out = wrap(ax);
     if (ay_out) *ay_out = wrap(ay);
     if (az_out) *az_out = wrap(az);
-}
-
-Vec3* mat_z_axis(const Matrix43* m, Vec3* dst) {
-    Vec3d d;
-    mat_z_axis_d(m, &d);
-    return vec3_from_d(dst, &d);
 }
 
 Vec3d* mat_z_axis_d(const Matrix43* m, Vec3d* dst) {

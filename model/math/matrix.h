@@ -41,10 +41,6 @@ void mat4_adjoint(double m[4][4]);
 // is a fixed point of the result, scale included.
 void mat_rotate_axis(Matrix43* dst, const Vec3* pivot, double ax, double ay, double az,
                      double angle, const Vec3* scale);
-// The rotation of mat_rotate_axis about `axis` through `pivot` (null: the origin),
-// then a translation by `offset` (null: none).
-void mat_rotate_axis_move(Matrix43* dst, const Vec3* pivot, const Vec3* axis, double angle,
-                          const Vec3* offset);
 
 // Rotation about `pivot` (null: the origin) turning +Z onto the direction (x, y, z);
 // the reverse rotation when `inverse` is non-zero. Directions within 1e-6 (|x| + |y|)
@@ -65,7 +61,6 @@ void mat_rotate_xyz(Matrix43* fwd, Matrix43* inv, double ax, double ay, double a
 void mat_to_xyz_angles(const Matrix43* m, double* ax, double* ay, double* az);
 
 // Image of the +Z direction: m(0,0,1) - m(0,0,0).
-Vec3* mat_z_axis(const Matrix43* m, Vec3* dst);
 Vec3d* mat_z_axis_d(const Matrix43* m, Vec3d* dst);
 
 // Twist of the rotation m about the direction (x, y, z): the angle by which the image

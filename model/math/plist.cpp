@@ -175,27 +175,6 @@ void bbox_of_points(const Vec3& a, const Vec3& b, BBox* box) {
     box->max = {std::fmax(p.x, q.x), std::fmax(p.y, q.y), std::fmax(p.z, q.z)};
 }
 
-void plist_bbox(const PointNode* list, BBox* box, double margin) {
-    if (!list) {
-        *box = kEmptyBBox;
-        return;
-    }
-    double lo[3] = {list->x, list->y, list->z};
-    double hi[3] = {list->x, list->y, list->z};
-    for (const PointNode* n = list; n; n = (n->next == list) ? nullptr : n->next) {
-        const double p[3] = {n->x, n->y, n->z};
-        for (int i = 0; i < 3; ++i) {
-            if (p[i] < lo[i]) lo[i] = p[i];
-            if (p[i] > hi[i]) hi[i] = p[i];
-        }
-    }
-    double h = margin / 2;
-    box->min = {static_cast<float>(lo[0] - h), static_cast<float>(lo[1] - h),
-                static_cast<float>(lo[2] - h)};
-    box->max = {static_cast<float>(hi[0] + h), static_cast<float>(hi[1] + h),
-                static_cast<float>(hi[2] + h)};
-}
-
 void bbox_union(const BBox& box, BBox* into) {
     if (box.min.x < into->min.x) into->min.x = box.min.x;
     if (box.min.y < into->min.y) into->min.y = box.min.y;

@@ -64,8 +64,5 @@ int vec3_near(const Vec3& a, const Vec3& b);
 
 // The box of two points.
 void bbox_of_points(const Vec3& a, const Vec3& b, BBox* box);
-// The box of an open point list, computed in doubles, widened by margin/2 on every
-// side; the empty box (no margin) for a null list.
-void plist_bbox(const PointNode* list, BBox* box, double margin);
 // Widens `into` to hold `box`.
 void bbox_union(const BBox& box, BBox* into);

@@ -73,11 +73,6 @@ double sweep(double a, double b) {
 
 }  // namespace
 
-int abs_i(int x) {
-    if (x == INT_MIN) return INT_MAX;
-    return x < 0 ? -x : x;
-}
-
 int round_int_slow(double x) {
     return to_int_clamped(std::floor(x + 0.5));
 }

@@ -1,4 +1,4 @@
-// Small scalar and planar routines shared by every module: absolute values,
+// Small scalar and planar routines shared by every module:
 // rounding, degrees and radians, integer square roots, distances, angles of points
 // about a centre and the circle through three points.
 //
@@ -10,9 +10,6 @@
 
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kTwoPi = 2 * kPi;
-
-// Absolute value of a 32-bit integer; INT_MIN, which has none, gives INT_MAX.
-int abs_i(int x);
 
 // floor(x + 0.5): halves round up, also for negatives (-2.5 gives -2). Values beyond
 // the int range give INT_MIN or INT_MAX; NaN gives 0.

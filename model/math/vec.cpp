@@ -44,7 +44,7 @@ void normalize(Vec3d* v) {
     }
 }
 
-// The slope normal of plane_normal_slope, on the three differences p1 - p2.
+// The slope normal of plane_normal_slope_d, on the three differences p1 - p2.
 Vec3d slope_normal(double dx, double dy, double dz, int x_axis) {
     if (std::fabs(dz) < 1e-6) return {0, 0, 1};
     if (x_axis) {
@@ -65,16 +65,6 @@ Vec3* vec3_set(Vec3* dst, double x, double y, double z) {
     return store(dst, x, y, z);
 }
 
-void vec2x3_copy(Vec3* dst, const Vec3* src) {
-    Vec3 a = src[0], b = src[1];
-    dst[0] = a;
-    dst[1] = b;
-}
-
-void vec2x3_copy(BBox* dst, const BBox* src) {
-    *dst = *src;
-}
-
 Vec3d* vec3_to_d(Vec3d* dst, const Vec3* src) {
     *dst = to_d(src);
     return dst;
@@ -91,10 +81,6 @@ int vec3_equal(const Vec3* a, const Vec3* b) {
 bool vec3_finite(const Vec3& p) { return finite_xyz(p); }
 bool vec3_finite_d(const Vec3d& p) { return finite_xyz(p); }
 
-Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b) {
-    return store(dst, double(a->x) + b->x, double(a->y) + b->y, double(a->z) + b->z);
-}
-
 Vec3d* vec3_sub_d(Vec3d* dst, const Vec3d* a, const Vec3d* b) {
     *dst = {a->x - b->x, a->y - b->y, a->z - b->z};
     return dst;
@@ -110,34 +96,8 @@ Vec3d* vec3_scale_d(Vec3d* dst, const Vec3d* v, double s) {
     return dst;
 }
 
-Vec3* vec3_lincomb(Vec3* dst, const Vec3* a, double s, const Vec3* b, double t) {
-    return store(dst, a->x * s + b->x * t, a->y * s + b->y * t, a->z * s + b->z * t);
-}
-
-Vec3* vec3_min(Vec3* dst, const Vec3* a, const Vec3* b) {
-    *dst = {std::fmin(a->x, b->x), std::fmin(a->y, b->y), std::fmin(a->z, b->z)};
-    return dst;
-}
-
-Vec3* vec3_max(Vec3* dst, const Vec3* a, const Vec3* b) {
-    *dst = {std::fmax(a->x, b->x), std::fmax(a->y, b->y), std::fmax(a->z, b->z)};
-    return dst;
-}
-
-double vec3_len(const Vec3* v) {
-    Vec3d d = to_d(v);
-    return std::sqrt(dot(d, d));
-}
-
 double vec3_len_d(const Vec3d* v) {
     return std::sqrt(dot(*v, *v));
-}
-
-double vec3_normalize(Vec3* dst, const Vec3* src) {
-    Vec3d d = to_d(src);
-    double len = std::sqrt(dot(d, d));
-    if (len > 0) store(dst, d.x / len, d.y / len, d.z / len);
-    return len;
 }
 
 double vec3_normalize_d(Vec3d* dst, const Vec3d* src) {
@@ -146,32 +106,13 @@ double vec3_normalize_d(Vec3d* dst, const Vec3d* src) {
     return len;
 }
 
-double vec3_dot(const Vec3* a, const Vec3* b) {
-    return dot(to_d(a), to_d(b));
-}
-
 double vec3_dot_d(const Vec3d* a, const Vec3d* b) {
     return dot(*a, *b);
-}
-
-Vec3* vec3_cross(Vec3* dst, const Vec3* a, const Vec3* b) {
-    return store(dst, cross(to_d(a), to_d(b)));
 }
 
 Vec3d* vec3_cross_d(Vec3d* dst, const Vec3d* a, const Vec3d* b) {
     *dst = cross(*a, *b);
     return dst;
-}
-
-int line_plane_intersect(Vec3* out, const Vec3* p, const Vec3* d, const Vec3* q, const Vec3* n) {
-    Vec3d pd = to_d(p), dd = to_d(d), qd = to_d(q), nd = to_d(n);
-    if (dd.x == 0 && dd.y == 0 && dd.z == 0) return 1;
-    double nd_dot = dot(nd, dd);
-    if (nd_dot == 0) return 2;
-    Vec3d qp = {qd.x - pd.x, qd.y - pd.y, qd.z - pd.z};
-    double t = dot(nd, qp) / nd_dot;
-    store(out, pd.x + dd.x * t, pd.y + dd.y * t, pd.z + dd.z * t);
-    return 0;
 }
 
 double seg_project_point(const Vec3* a, const Vec3* b, const Vec3* q, Vec3* out) {
@@ -203,12 +144,6 @@ Vec3d* plane_normal_3pt(Vec3d* dst, const Vec3* p1, const Vec3* p2, const Vec3* 
     Vec3d a = to_d(p1), b = to_d(p2), c = to_d(p3);
     *dst = cross({b.x - a.x, b.y - a.y, b.z - a.z}, {c.x - a.x, c.y - a.y, c.z - a.z});
     return dst;
-}
-
-Vec3* plane_normal_slope(Vec3* dst, const Vec3* p1, const Vec3* p2, int x_axis) {
-    Vec3d n =
-        slope_normal(double(p1->x) - p2->x, double(p1->y) - p2->y, double(p1->z) - p2->z, x_axis);
-    return store(dst, n);
 }
 
 Vec3d* plane_normal_slope_d(Vec3d* dst, const Vec3d* p1, const Vec3d* p2, int x_axis) {

@@ -1,7 +1,6 @@
 // Three-component vector arithmetic in single (Vec3) and double (Vec3d) precision,
 // the constant axis tables, and the small vector constructions built on them:
-// line-plane intersection, projection on a segment, plane normals and a frame
-// perpendicular to a direction.
+// projection on a segment, plane normals and a frame perpendicular to a direction.
 //
 // Conventions: every argument is a pointer, the destination first. A destination
 // may be one of the operands unless a comment says otherwise. Arithmetic on Vec3
@@ -22,9 +21,6 @@ inline constexpr Vec3d kAxes3d[7] = {{0, 0, 0},  {1, 0, 0},  {0, 1, 0}, {0, 0, 1
 
 // dst = (x, y, z) rounded to float.
 Vec3* vec3_set(Vec3* dst, double x, double y, double z);
-// Copies two consecutive points (six floats): src[0], src[1] to dst[0], dst[1].
-void vec2x3_copy(Vec3* dst, const Vec3* src);
-void vec2x3_copy(BBox* dst, const BBox* src);
 Vec3d* vec3_to_d(Vec3d* dst, const Vec3* src);
 Vec3* vec3_from_d(Vec3* dst, const Vec3d* src);
 
@@ -34,34 +30,19 @@ int vec3_equal(const Vec3* a, const Vec3* b);
 bool vec3_finite(const Vec3& p);
 bool vec3_finite_d(const Vec3d& p);
 
-Vec3* vec3_add(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3d* vec3_sub_d(Vec3d* dst, const Vec3d* a, const Vec3d* b);
 // dst = (a + b)*0.5.
 Vec3* vec3_midpoint(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3d* vec3_scale_d(Vec3d* dst, const Vec3d* v, double s);
-// dst = a*s + b*t.
-Vec3* vec3_lincomb(Vec3* dst, const Vec3* a, double s, const Vec3* b, double t);
-// Component-wise minimum and maximum.
-Vec3* vec3_min(Vec3* dst, const Vec3* a, const Vec3* b);
-Vec3* vec3_max(Vec3* dst, const Vec3* a, const Vec3* b);
 
 // Euclidean length.
-double vec3_len(const Vec3* v);
 double vec3_len_d(const Vec3d* v);
 // dst = src / |src|. Returns the length; when it is not above 0, dst is left as it was.
-double vec3_normalize(Vec3* dst, const Vec3* src);
 double vec3_normalize_d(Vec3d* dst, const Vec3d* src);
 
-double vec3_dot(const Vec3* a, const Vec3* b);
 double vec3_dot_d(const Vec3d* a, const Vec3d* b);
 // dst = a x b, right-handed.
-Vec3* vec3_cross(Vec3* dst, const Vec3* a, const Vec3* b);
 Vec3d* vec3_cross_d(Vec3d* dst, const Vec3d* a, const Vec3d* b);
-
-// Where the line p + t*d meets the plane through q with normal n:
-// out = p + d * (n.(q - p) / n.d). 0 done; 1 when d is exactly the zero vector;
-// 2 when n.d is exactly 0 (the line is parallel to the plane). out is written only on 0.
-int line_plane_intersect(Vec3* out, const Vec3* p, const Vec3* d, const Vec3* q, const Vec3* n);
 
 // Projects q on the segment a-b. Returns the parameter clamped to 0..1 and, when out
 // is not null, the nearest point of the segment: q exactly equal to b gives b and 1
@@ -75,7 +56,6 @@ Vec3d* plane_normal_3pt(Vec3d* dst, const Vec3* p1, const Vec3* p2, const Vec3* 
 // non-zero) or the Y axis (x_axis zero); its z is never negative. A direction with
 // |dz| < 1e-6 gives +Z; otherwise |dy| < 1e-6 with the X axis gives +Y, and |dx| < 1e-6
 // with the Y axis gives +X.
-Vec3* plane_normal_slope(Vec3* dst, const Vec3* p1, const Vec3* p2, int x_axis);
 Vec3d* plane_normal_slope_d(Vec3d* dst, const Vec3d* p1, const Vec3d* p2, int x_axis);
 
 // Returns |p1 - p0| and writes two unit vectors u and w perpendicular to the

@@ -127,62 +127,17 @@ TEST(PointLists, RepeatsAreRemovedAndOneNodeAlwaysStays) {
     }
 }
 
-TEST(PointLists, FlaggedRepeatsFlagChangeStartAndRuns) {
-    // Same point, different flags: only the flagged variant keeps both.
-    PointNode* a = scene_plist({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}});
-    a->next->flags = 4;
-    PointNode* b = nullptr;
-    plist_copy(&b, a);
-    plist_remove_repeats_flagged(&a);
+TEST(PointLists, RepeatsIgnoreFlagsAndListsReachAlongNext) {
+    // Same point, different flags: the repeat goes all the same.
+    PointNode* b = scene_plist({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}});
+    b->next->flags = 4;
     plist_remove_repeats(&b);
-    EXPECT_EQ(plist_count(a), 3);
     EXPECT_EQ(plist_count(b), 2);
-    list_free(&a);
     list_free(&b);
 
-    // A closed contour with its repeat: the repeat goes and the ring starts at the
-    // first flag change.
-    PointNode* c = ring({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 0}});
-    PointNode* n = c;
-    for (uint32_t f : {1u, 2u, 2u, 1u, 1u}) n->flags = f, n = n->next;
-    plist_start_at_flag_change(&c, 3);
-    const auto got = scene_points(c);
-    ASSERT_EQ(got.size(), 4u);
-    expect_near3(got[0], {1, 0, 0});
-    expect_near3(got[3], {0, 0, 0});
-    EXPECT_TRUE(plist_is_closed(c));
-    list_free(&c);
-
-    // Runs of equal flags; stopping early mends the list.
     PointNode* r = scene_plist({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}});
-    n = r;
-    for (uint32_t f : {1u, 1u, 2u, 1u, 1u}) n->flags = f, n = n->next;
-    VertexListState st;
-    st.mask = 3;
-    std::vector<int> lengths;
-    for (PointNode* run = vertex_list_next(r, &st); run; run = vertex_list_next(r, &st))
-        lengths.push_back(plist_count(run));
-    EXPECT_EQ(lengths, (std::vector<int>{2, 1, 2}));
-    EXPECT_EQ(plist_count(r), 5);
-    VertexListState early;
-    early.mask = 3;
-    EXPECT_EQ(plist_count(vertex_list_next(r, &early)), 2);
-    vertex_list_end(&early);
-    EXPECT_EQ(plist_count(r), 5);
     EXPECT_EQ(list_reaches(r, r->next->next->next), 1);
     EXPECT_EQ(list_reaches(r->next->next, r), 0);
-    // On a ring the last run ends before the head too, and the ring comes back whole.
-    PointNode* tail = r;
-    while (tail->next) tail = tail->next;
-    tail->next = r;
-    VertexListState on_ring;
-    on_ring.mask = 3;
-    lengths.clear();
-    for (PointNode* run = vertex_list_next(r, &on_ring); run; run = vertex_list_next(r, &on_ring))
-        lengths.push_back(plist_count(run));
-    EXPECT_EQ(lengths, (std::vector<int>{2, 1, 2}));
-    EXPECT_EQ(plist_count(r), 5);
-    EXPECT_TRUE(plist_is_closed(r));
     list_free(&r);
 }
 

@@ -113,29 +113,6 @@ TEST(PointList, ListOfListsCopyAndFree) {
     EXPECT_EQ(lists, nullptr);
 }
 
-TEST(Boxes, PointListBoxWithMargin) {
-    PointNode* list = make_list({{0, 0, 0}, {2, 1, -1}, {1, 3, 0}}, false);
-    BBox box;
-    plist_bbox(list, &box, 1);
-    EXPECT_EQ(box.min.x, -0.5f);
-    EXPECT_EQ(box.min.y, -0.5f);
-    EXPECT_EQ(box.min.z, -1.5f);
-    EXPECT_EQ(box.max.x, 2.5f);
-    EXPECT_EQ(box.max.y, 3.5f);
-    EXPECT_EQ(box.max.z, 0.5f);
-    list_free(&list);
-
-    list = make_list({{1, 1, 1}, {2, 2, 2}}, true);  // a closed list ends too
-    plist_bbox(list, &box, 0);
-    EXPECT_EQ(box.max.y, 2);
-    list_free(&list);
-
-    plist_bbox(nullptr, &box, 10);
-    EXPECT_TRUE(bbox_is_empty(box));
-    EXPECT_EQ(box.min.x, kEmptyBBox.min.x);
-    EXPECT_EQ(box.max.z, kEmptyBBox.max.z);
-}
-
 TEST(Boxes, UnionAndTwoPoints) {
     BBox box;
     bbox_of_points({3, -1, 2}, {1, 4, 2}, &box);
