@@ -12,6 +12,7 @@
 #include "model/file/drawing_file.h"
 #include "model/file/save_context.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "tests/small_stack.h"
 
 using DeepGroupTest = FileTest;
@@ -192,7 +193,7 @@ TEST_F(DeepGroupTest, RefusedDrawingLeavesNothingBehind) {
         for (int pack : {0, 1}) {
             SCOPED_TRACE(pack);
             write_bytes(file, before);
-            EXPECT_EQ(drawing_file_save(file.c_str(), m.get(), pack), 13);
+            EXPECT_EQ(drawing_file_save(file.c_str(), m.get(), pack), kBadArgument);
             EXPECT_EQ(read_bytes(file), before);
             std::vector<std::string> names;
             if (DIR* d = opendir(dir_.c_str())) {
@@ -205,7 +206,7 @@ TEST_F(DeepGroupTest, RefusedDrawingLeavesNothingBehind) {
             EXPECT_EQ(names, std::vector<std::string>{"d.qvm"});
         }
         Bytes out = before;
-        EXPECT_EQ(drawing_file_save_memory(&out, m.get()), 13);
+        EXPECT_EQ(drawing_file_save_memory(&out, m.get()), kBadArgument);
         EXPECT_EQ(out, before);
     }
 }

@@ -8,6 +8,7 @@
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/file/drawing_file.h"
+#include "model/math/result.h"
 #include "model/stream/iorec.h"
 #include "rich_drawing.h"
 
@@ -138,8 +139,8 @@ TEST_F(MemoryFileTest, BadInputGivesTheFileResults) {
         drawing_file_drop_views(b.get());
     }
     // Null arguments.
-    EXPECT_EQ(drawing_file_save_memory(nullptr, m.get()), 13);
-    EXPECT_EQ(block_file_save_memory(nullptr, "", m.get(), nullptr, Vec3{}), 13);
+    EXPECT_EQ(drawing_file_save_memory(nullptr, m.get()), kBadArgument);
+    EXPECT_EQ(block_file_save_memory(nullptr, "", m.get(), nullptr, Vec3{}), kBadArgument);
     EXPECT_EQ(drawing_file_import_memory(good.data(), good.size(), nullptr), 0);
 }
 

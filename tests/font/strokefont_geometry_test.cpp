@@ -7,6 +7,7 @@
 
 #include "font_test_util.h"
 #include "model/font/strokefont.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -88,14 +89,14 @@ TEST(StrokeFontGeometry, SettersOnBadFontRecordError6) {
     StrokeFont bogus{};
     font_set_size(&bogus, 3, 3);
     EXPECT_EQ(font_ok(), 0);
-    EXPECT_EQ(font_last_error(), 6);
+    EXPECT_EQ(font_last_error(), kWrongKind);
     EXPECT_EQ(bogus.char_width, 0);
     font_set_direction(nullptr, 1, 0);
-    EXPECT_EQ(font_last_error(), 6);
+    EXPECT_EQ(font_last_error(), kWrongKind);
     EXPECT_EQ(font_text_width(nullptr, "A"), 0);
     int x = 0, y = 0;
     Recorder rec;
-    EXPECT_EQ(font_draw_char(&rec, &x, &y, &bogus, 'A', Recorder::cb), 6);
+    EXPECT_EQ(font_draw_char(&rec, &x, &y, &bogus, 'A', Recorder::cb), kWrongKind);
 }
 
 TEST(StrokeFontGeometry, TextWidth) {
@@ -115,7 +116,7 @@ TEST(StrokeFontGeometry, TextWidth) {
     EXPECT_EQ(font_text_width(font, text.c_str()), 625000000);
     font->design_width = 0;  // a hand-broken font must not divide by zero
     EXPECT_EQ(font_text_width(font, "A"), 0);
-    EXPECT_EQ(font_last_error(), 13);
+    EXPECT_EQ(font_last_error(), kBadArgument);
     font_free(&font);
 }
 
@@ -218,7 +219,7 @@ TEST(StrokeFontGeometry, HostileFactorsClampInsteadOfOverflowing) {
     EXPECT_EQ(font_draw_char(&rec, &x, &y, font, 'A', Recorder::cb), 0);
     EXPECT_EQ(rec.segs.size(), 2u);
     font->design_height = 0;
-    EXPECT_EQ(font_draw_char(&rec, &x, &y, font, 'A', Recorder::cb), 13);
+    EXPECT_EQ(font_draw_char(&rec, &x, &y, font, 'A', Recorder::cb), kBadArgument);
     font_free(&font);
 }
 

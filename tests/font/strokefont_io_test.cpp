@@ -11,6 +11,7 @@
 
 #include "font_test_util.h"
 #include "model/font/strokefont.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -110,8 +111,8 @@ TEST(StrokeFontIo, HostileValuesRefusedWith13) {
     StrokeFont* font = kept;
     for (const auto& c : cases) {
         FontFile f = file_with_glyph0(c.dw, c.dh, c.last, 64);
-        EXPECT_EQ(read_bytes(&font, f.bytes), 13) << c.what;
-        EXPECT_EQ(font_last_error(), 13) << c.what;
+        EXPECT_EQ(read_bytes(&font, f.bytes), kBadArgument) << c.what;
+        EXPECT_EQ(font_last_error(), kBadArgument) << c.what;
         EXPECT_EQ(font_ok(), 0);
         EXPECT_EQ(font, kept) << c.what;
     }
@@ -151,10 +152,10 @@ TEST(StrokeFontIo, ReadReplacesAndFreesTheOldFont) {
 TEST(StrokeFontIo, BadArguments) {
     std::vector<uint8_t> bytes = font_bytes(font_builtin(0));
     MemSource src{&bytes};
-    EXPECT_EQ(font_read(nullptr, &src, MemSource::read), 13);
-    EXPECT_EQ(font_last_error(), 6);
+    EXPECT_EQ(font_read(nullptr, &src, MemSource::read), kBadArgument);
+    EXPECT_EQ(font_last_error(), kWrongKind);
     StrokeFont* font = nullptr;
-    EXPECT_EQ(font_read(&font, &src, nullptr), 13);
+    EXPECT_EQ(font_read(&font, &src, nullptr), kBadArgument);
     EXPECT_EQ(font, nullptr);
 
     int calls = 0;
@@ -162,16 +163,16 @@ TEST(StrokeFontIo, BadArguments) {
         ++*static_cast<int*>(h);
         return 0;
     };
-    EXPECT_EQ(font_write(nullptr, &calls, counting), 6);
+    EXPECT_EQ(font_write(nullptr, &calls, counting), kWrongKind);
     StrokeFont bogus{};
-    EXPECT_EQ(font_write(&bogus, &calls, counting), 6);
+    EXPECT_EQ(font_write(&bogus, &calls, counting), kWrongKind);
     EXPECT_EQ(calls, 0);
-    EXPECT_EQ(font_write(font_builtin(0), &calls, nullptr), 13);
+    EXPECT_EQ(font_write(font_builtin(0), &calls, nullptr), kBadArgument);
 
     // A font that could not be read back is not written.
     StrokeFont* broken = small_font();
     broken->design_height = 0;
-    EXPECT_EQ(font_write(broken, &calls, counting), 13);
+    EXPECT_EQ(font_write(broken, &calls, counting), kBadArgument);
     EXPECT_EQ(calls, 0);
     font_free(&broken);
 }
@@ -231,8 +232,8 @@ TEST_F(StrokeFontFile, TruncatedFileGives13AndKeepsFont) {
     for (size_t cut : {size_t{0}, size_t{3}, size_t{8}, bytes.size() / 2, bytes.size() - 1}) {
         write_file(std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut));
         StrokeFont* font = kept;
-        EXPECT_EQ(font_load_binary(&font, path_.c_str()), 13) << cut;
-        EXPECT_EQ(font_last_error(), 13);
+        EXPECT_EQ(font_load_binary(&font, path_.c_str()), kBadArgument) << cut;
+        EXPECT_EQ(font_last_error(), kBadArgument);
         EXPECT_EQ(font, kept);
     }
     font_free(&kept);
@@ -253,8 +254,8 @@ TEST_F(StrokeFontFile, MissingFileAndBadArguments) {
     StrokeFont* font = nullptr;
     EXPECT_EQ(font_load_binary(&font, (path_.string() + ".missing").c_str()), ENOENT);
     EXPECT_EQ(font_last_error(), ENOENT);
-    EXPECT_EQ(font_load_binary(nullptr, path_.c_str()), 6);
-    EXPECT_EQ(font_load_binary(&font, nullptr), 13);
+    EXPECT_EQ(font_load_binary(nullptr, path_.c_str()), kWrongKind);
+    EXPECT_EQ(font_load_binary(&font, nullptr), kBadArgument);
     EXPECT_EQ(font, nullptr);
 }
 
@@ -271,7 +272,7 @@ TEST(StrokeFontLifetime, CopyIsDeepAndIndependent) {
     font_free(&copy);
     EXPECT_EQ(copy, nullptr);
     EXPECT_EQ(font_copy(nullptr), nullptr);
-    EXPECT_EQ(font_last_error(), 6);
+    EXPECT_EQ(font_last_error(), kWrongKind);
 }
 
 TEST(StrokeFontLifetime, FreeLeavesBuiltinsAndBadFontsAlone) {
@@ -285,7 +286,7 @@ TEST(StrokeFontLifetime, FreeLeavesBuiltinsAndBadFontsAlone) {
     StrokeFont* q = &bogus;
     font_free(&q);
     EXPECT_EQ(q, &bogus);
-    EXPECT_EQ(font_last_error(), 6);
+    EXPECT_EQ(font_last_error(), kWrongKind);
 
     StrokeFont* none = nullptr;
     font_free(&none);
@@ -321,7 +322,7 @@ TEST(StrokeFontLifetime, GlyphAlloc) {
         EXPECT_EQ(glyph_alloc(&g, 0), 0);
         EXPECT_EQ(g.strokes, nullptr);
     }
-    EXPECT_EQ(glyph_alloc(nullptr, 1), 13);
+    EXPECT_EQ(glyph_alloc(nullptr, 1), kBadArgument);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "model/font/strokefont.h"
 #include "model/font/strokefont_source.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ TEST(StrokeFontSource, PenStackAndScale) {
     EXPECT_EQ(scaled.strokes('A'), (std::set<std::tuple<int, int, int, int>>{{0, 2, 2, 4}}));
     // An eighth push fails; seven are allowed.
     EXPECT_EQ(Loaded(kHeader + "*65,8\n5,5,5,5,5,5,5,0\n").rc, 0);
-    EXPECT_EQ(Loaded(kHeader + "*65,9\n5,5,5,5,5,5,5,5,0\n").rc, 13);
+    EXPECT_EQ(Loaded(kHeader + "*65,9\n5,5,5,5,5,5,5,5,0\n").rc, kBadArgument);
 }
 
 TEST(StrokeFontSource, OctantArcsAndRings) {
@@ -108,8 +109,8 @@ TEST(StrokeFontSource, OctantArcsAndRings) {
     EXPECT_EQ(min_x, 0);
     EXPECT_EQ(max_y, 10);  // y 2 + radius 8
     EXPECT_GE(arc.font->glyphs['A'].last, 3);
-    EXPECT_EQ(Loaded(kHeader + "*65,4\n10,0,0,0\n").rc, 13);
-    EXPECT_EQ(Loaded(kHeader + "*65,4\n10,1,128,0\n").rc, 13);
+    EXPECT_EQ(Loaded(kHeader + "*65,4\n10,0,0,0\n").rc, kBadArgument);
+    EXPECT_EQ(Loaded(kHeader + "*65,4\n10,1,128,0\n").rc, kBadArgument);
 }
 
 TEST(StrokeFontSource, BulgeArcsEndOnTheirEndPoint) {
@@ -121,7 +122,7 @@ TEST(StrokeFontSource, BulgeArcsEndOnTheirEndPoint) {
     EXPECT_TRUE(found);
     EXPECT_EQ(Loaded(kHeader + "*65,5\n12,(10,0,0),0\n").strokes('A'),
               (std::set<std::tuple<int, int, int, int>>{{0, 2, 10, 2}}));
-    EXPECT_EQ(Loaded(kHeader + "*65,5\n12,(10,0,100000),0\n").rc, 13);
+    EXPECT_EQ(Loaded(kHeader + "*65,5\n12,(10,0,100000),0\n").rc, kBadArgument);
 }
 
 TEST(StrokeFontSource, SubshapesDefinedLaterAndOffsetsBeyondASignedByte) {
@@ -178,7 +179,7 @@ TEST(StrokeFontSource, HostileSourcesEndWithAnError) {
     for (int code = 1; code <= 40; ++code)
         cycle += "*" + std::to_string(code) + ",3\n7," + std::to_string(code % 40 + 1) + ",0\n";
     StrokeFont* font = nullptr;
-    EXPECT_EQ(font_parse_text(cycle.data(), cycle.size(), &font), 13);
+    EXPECT_EQ(font_parse_text(cycle.data(), cycle.size(), &font), kBadArgument);
     EXPECT_EQ(font, nullptr);
 }
 

@@ -11,6 +11,7 @@
 #include "geom_support.h"
 #include "model/db/find.h"
 #include "model/geom/patterns.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -196,11 +197,12 @@ TEST_F(PatternTest, LongLinesAndManyFieldsStayBounded) {
 }
 
 TEST_F(PatternTest, WrongClassAndMissingFile) {
-    EXPECT_EQ(patt_load_builtin(model.get(), &FONTPATT::rtc_class), 13);
-    EXPECT_EQ(patt_load_file(model.get(), "/nonexistent/zelo.lin", &FONTPATT::rtc_class), 13);
+    EXPECT_EQ(patt_load_builtin(model.get(), &FONTPATT::rtc_class), kBadArgument);
+    EXPECT_EQ(patt_load_file(model.get(), "/nonexistent/zelo.lin", &FONTPATT::rtc_class),
+              kBadArgument);
     EXPECT_EQ(patt_load_file(model.get(), "/nonexistent/zelo.lin", &LINEPATT::rtc_class), ENOENT);
     const char* const lines[] = {"*x", "A,1,-1", nullptr};
-    EXPECT_EQ(patt_read(model.get(), nullptr, lines, &MATRPATT::rtc_class), 13);
+    EXPECT_EQ(patt_read(model.get(), nullptr, lines, &MATRPATT::rtc_class), kBadArgument);
     EXPECT_EQ(patt_read(model.get(), nullptr, lines, &LINEPATT::rtc_class), 0);
     EXPECT_TRUE(line("x"));
 }

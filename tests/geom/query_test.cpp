@@ -5,6 +5,7 @@
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -204,7 +205,8 @@ TEST_F(PattParamsTest, AnglesMayBeNegativeAndErrorsAreReported) {
     // A failing object in the middle of the walk is not hidden by later successes.
     plist_list_free(&hatches[1]->contours[0]);
     hatches[1]->contours[0] = make_set({{{0, 0, 0}, {1, 1, 0}, {2, 2, 0}}});  // no plane
-    EXPECT_EQ(objects_set_patt_params(group.get(), patt.get(), -1, -1, -1, -1, -1, -1), 13);
+    EXPECT_EQ(objects_set_patt_params(group.get(), patt.get(), -1, -1, -1, -1, -1, -1),
+              kBadArgument);
     EXPECT_EQ(hatches[2]->pattern, patt.get());
 }
 

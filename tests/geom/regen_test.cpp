@@ -6,6 +6,7 @@
 #include "model/db/solid.h"
 #include "model/font/strokefont.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -350,7 +351,7 @@ TEST_F(RegenTest, ContainerStopsAtTheFirstFailingChild) {
     child(first);
     child(bad);
     child(last);
-    EXPECT_EQ(regen_object(g), 13);
+    EXPECT_EQ(regen_object(g), kBadArgument);
     EXPECT_NE(first->strokes, nullptr);
     EXPECT_EQ(last->strokes, nullptr);
     bad->start = 0;

@@ -12,6 +12,7 @@
 #include "model/db/tree.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -177,7 +178,7 @@ TEST_F(MatrpmmfTest, MappingTakesTheKeyColourOnlyWithCoverage) {
 
     auto bad = rtc_make<MATRPMMF>();
     ASSERT_EQ(bad->set_data(kImageKindBmp, "bad.bmp", kTwoByThree, 1), 0);
-    EXPECT_EQ(texture_mapping_set_image(&m, bad.get()), 13);
+    EXPECT_EQ(texture_mapping_set_image(&m, bad.get()), kBadArgument);
     EXPECT_FLOAT_EQ(m.key_colour[0], 51 / 255.0f);  // left as it was
 }
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -80,7 +81,7 @@ TEST(ArcPoints, RefusesStepsThatWouldNotEnd) {
     for (const Case& k : cases) {
         PointNode* list = nullptr;
         plist_add(&list, {1, 2, 3});  // replaced, and freed, in any case
-        EXPECT_EQ(arc_points({0, 0, 0}, 1, k.start, k.end, k.step, &list), 13) << k.step;
+        EXPECT_EQ(arc_points({0, 0, 0}, 1, k.start, k.end, k.step, &list), kBadArgument) << k.step;
         EXPECT_EQ(list, nullptr);
     }
 }
@@ -101,9 +102,10 @@ TEST(ArcPointsN, EvenSpacingAndWrap) {
     EXPECT_EQ(list->y, 0);
     ASSERT_EQ(arc_points_n(c, 1, 0, 1, -3, &list), 0);
     EXPECT_EQ(plist_count(list), 6);
-    EXPECT_EQ(arc_points_n(c, 1, 0, 1, kArcMaxPoints + 1, &list), 13);
-    EXPECT_EQ(arc_points_n(c, 1, std::numeric_limits<double>::infinity(), 1, 3, &list), 13);
-    EXPECT_EQ(arc_points_n(c, 1, 1e300, 0, 3, &list), 13);  // no end of whole turns
+    EXPECT_EQ(arc_points_n(c, 1, 0, 1, kArcMaxPoints + 1, &list), kBadArgument);
+    EXPECT_EQ(arc_points_n(c, 1, std::numeric_limits<double>::infinity(), 1, 3, &list),
+              kBadArgument);
+    EXPECT_EQ(arc_points_n(c, 1, 1e300, 0, 3, &list), kBadArgument);  // no end of whole turns
     EXPECT_EQ(plist_count(list), 6);
     list_free(&list);
 
@@ -135,7 +137,7 @@ TEST(EllipsePoints, ClosedRingOnTheEllipse) {
     PointNode* list = reinterpret_cast<PointNode*>(1);  // overwritten, never read
     EXPECT_EQ(ellipse_points(&list, c, 4, 2, 1), 0);
     EXPECT_EQ(list, nullptr);
-    EXPECT_EQ(ellipse_points(&list, c, 4, 2, kArcMaxPoints + 1), 13);
+    EXPECT_EQ(ellipse_points(&list, c, 4, 2, kArcMaxPoints + 1), kBadArgument);
     EXPECT_EQ(list, nullptr);
 }
 

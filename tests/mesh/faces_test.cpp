@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "model/math/result.h"
+
 namespace {
 
 const Vec3 P1 = {0, 0, 0}, P2 = {1, 0, 0}, P3 = {1, 1, 0}, P4 = {0, 1, 0};
@@ -78,15 +80,15 @@ TEST_F(MeshTest, BadInputIsRefusedAndChangesNothing) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Vec3 bad_nan = {nan, 0, 0}, bad_inf = {0, 0, std::numeric_limits<float>::infinity()};
     ASSERT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &P3, nullptr, 0), 0);
-    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &bad_nan, nullptr, 0), 13);
-    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &P3, &bad_inf, 0), 13);
-    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &P3, &bad_inf, 1), 13);
-    EXPECT_EQ(mesh_add_face(mesh.get(), nullptr, &P2, &P3, nullptr, 0), 13);
-    EXPECT_EQ(mesh_add_face(nullptr, &P1, &P2, &P3, nullptr, 0), 13);
+    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &bad_nan, nullptr, 0), kBadArgument);
+    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &P3, &bad_inf, 0), kBadArgument);
+    EXPECT_EQ(mesh_add_face(mesh.get(), &P1, &P2, &P3, &bad_inf, 1), kBadArgument);
+    EXPECT_EQ(mesh_add_face(mesh.get(), nullptr, &P2, &P3, nullptr, 0), kBadArgument);
+    EXPECT_EQ(mesh_add_face(nullptr, &P1, &P2, &P3, nullptr, 0), kBadArgument);
     MeshFaceBlock* b = mesh->blocks;
-    EXPECT_EQ(mesh_add_triangle(b, 0, 1, 3), 13);
-    EXPECT_EQ(mesh_add_triangle(b, -1, 1, 2), 13);
-    EXPECT_EQ(mesh_add_triangle(nullptr, 0, 1, 2), 13);
+    EXPECT_EQ(mesh_add_triangle(b, 0, 1, 3), kBadArgument);
+    EXPECT_EQ(mesh_add_triangle(b, -1, 1, 2), kBadArgument);
+    EXPECT_EQ(mesh_add_triangle(nullptr, 0, 1, 2), kBadArgument);
     EXPECT_EQ(b->next, nullptr);
     EXPECT_EQ(b->vertices.size(), 3u);
     EXPECT_EQ(b->edges.size(), 3u);

@@ -5,6 +5,8 @@
 #include <limits>
 #include <set>
 
+#include "model/math/result.h"
+
 namespace {
 
 const Vec3 F1 = {0, 0, 0}, F2 = {8, 0, 0}, F3 = {8, 8, 0};
@@ -78,8 +80,8 @@ TEST_F(MeshTest, BordersStayAndDisplacementFollowsTheSign) {
 
 TEST_F(MeshTest, FractalRefusesNonFiniteCornersAndTilesItsTriangle) {
     const Vec3 bad = {0, std::numeric_limits<float>::infinity(), 0};
-    EXPECT_EQ(mesh_fractal_surface(mesh.get(), &F1, &bad, &F3, 3, 0.5), 13);
-    EXPECT_EQ(mesh_fractal_surface(mesh.get(), nullptr, &F2, &F3, 3, 0.5), 13);
+    EXPECT_EQ(mesh_fractal_surface(mesh.get(), &F1, &bad, &F3, 3, 0.5), kBadArgument);
+    EXPECT_EQ(mesh_fractal_surface(mesh.get(), nullptr, &F2, &F3, 3, 0.5), kBadArgument);
     EXPECT_EQ(mesh->blocks, nullptr);
     ASSERT_EQ(mesh_fractal_surface(mesh.get(), &F1, &F1, &F1, 7, 0.5), 0);
     for (const MeshVertex& v : mesh->blocks->vertices) EXPECT_EQ(v.z, 0.0f);

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "model/math/result.h"
+
 namespace {
 
 const Vec3 C1 = {0, 0, 0}, C2 = {4, 0, 0}, C3 = {4, 2, 0}, C4 = {0, 2, 0};
@@ -25,7 +27,8 @@ TEST_F(MeshTest, GridCountsFollowTheLayout) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.r << " closed " << c.closed_c << c.closed_r);
         MeshFaceBlock* b = mesh_face_block(mesh.get(), 0);
         b->vertices.resize(static_cast<size_t>(c.w) * c.r);
-        EXPECT_EQ(mesh_grid_build(b, c.w + 1, c.r, c.closed_c, c.closed_r), 13);  // wrong count
+        EXPECT_EQ(mesh_grid_build(b, c.w + 1, c.r, c.closed_c, c.closed_r),
+                  kBadArgument);  // wrong count
         ASSERT_EQ(mesh_grid_build(b, c.w, c.r, c.closed_c, c.closed_r), 0);
         EXPECT_EQ(b->columns, c.cells_c);
         EXPECT_EQ(b->rows, c.cells_r);
@@ -69,7 +72,8 @@ TEST_F(MeshTest, RevolveFullTurnInTwelveStepsClosesTheRows) {
 
 TEST_F(MeshTest, RevolvePartialTurnStartsAtTheStartAngle) {
     Chain profile({{2, 0, 0}, {2, 0, 1}, {2, 0, 2}});
-    ASSERT_EQ(mesh_revolve(mesh.get(), profile.get(), &ORIGIN, &UP, kPiD / 2, kPiD / 2, 6), 0);
+    ASSERT_EQ(mesh_revolve(mesh.get(), profile.get(), &ORIGIN, &UP, kPiD / 2, kPiD / 2, kWrongKind),
+              0);
     const MeshFaceBlock& b = *mesh->blocks;
     EXPECT_EQ(b.vertices.size(), 7u * 3u);
     EXPECT_EQ(b.rows, 6);
@@ -105,19 +109,20 @@ TEST_F(MeshTest, DegenerateGridParametersAreRefused) {
     };
     for (const Revolve& c : revolves) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(mesh_revolve(mesh.get(), c.chain, &ORIGIN, c.b, c.angle, c.start, c.steps), 13);
+        EXPECT_EQ(mesh_revolve(mesh.get(), c.chain, &ORIGIN, c.b, c.angle, c.start, c.steps),
+                  kBadArgument);
     }
     {
         SCOPED_TRACE("turned beyond the float range");
         Chain far({{3e38f, 0, 0}, {3e38f, 0, 1}});
         const Vec3 a = {-3e38f, 0, 0}, b = {-3e38f, 0, 1};
-        EXPECT_EQ(mesh_revolve(mesh.get(), far.get(), &a, &b, kPiD, 0, 4), 13);
+        EXPECT_EQ(mesh_revolve(mesh.get(), far.get(), &a, &b, kPiD, 0, 4), kBadArgument);
     }
     for (auto [m, n] : {std::pair{0, 3}, {3, 0}, {-1, 2}, {2, -7}, {100000, 100000}}) {
         SCOPED_TRACE(testing::Message() << "patch " << m << " x " << n);
-        EXPECT_EQ(mesh_add_grid_patch(mesh.get(), &C1, &C2, &C3, &C4, m, n), 13);
+        EXPECT_EQ(mesh_add_grid_patch(mesh.get(), &C1, &C2, &C3, &C4, m, n), kBadArgument);
     }
-    EXPECT_EQ(mesh_add_grid_patch(mesh.get(), &C1, &bad, &C3, &C4, 2, 2), 13);
+    EXPECT_EQ(mesh_add_grid_patch(mesh.get(), &C1, &bad, &C3, &C4, 2, 2), kBadArgument);
     EXPECT_EQ(mesh->blocks, nullptr);
     // Coincident corners are no error: a sound grid without area.
     ASSERT_EQ(mesh_add_grid_patch(mesh.get(), &C1, &C1, &C1, &C1, 3, 3), 0);
@@ -162,7 +167,7 @@ TEST_F(MeshTest, SmoothLoftResamplesAcrossTheContours) {
     Chain c1({{2, 0, 1}, {0, 2, 1}, {-2, 0, 1}});
     Chain c2({{1, 0, 2}, {0, 1, 2}, {-1, 0, 2}});
     PtrNode n2 = {nullptr, c2.get()}, n1 = {&n2, c1.get()}, n0 = {&n1, c0.get()};
-    ASSERT_EQ(mesh_add_loft(mesh.get(), &n0, 1, 8), 0);
+    ASSERT_EQ(mesh_add_loft(mesh.get(), &n0, 1, kOutOfMemory), 0);
     const MeshFaceBlock& b = *mesh->blocks;
     EXPECT_EQ(b.rows, 8);
     EXPECT_EQ(b.vertices.size(), 9u * 3u);
@@ -173,12 +178,12 @@ TEST_F(MeshTest, SmoothLoftResamplesAcrossTheContours) {
 
     PtrNode only = {nullptr, c0.get()};
     PtrNode empty = {nullptr, nullptr}, with_empty = {&empty, c0.get()};
-    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 0, 0), 13);
-    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 1, -3), 13);
-    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 1, 5000000), 13);
-    EXPECT_EQ(mesh_add_loft(mesh.get(), &only, 0, 4), 13);
-    EXPECT_EQ(mesh_add_loft(mesh.get(), nullptr, 0, 4), 13);
-    EXPECT_EQ(mesh_add_loft(mesh.get(), &with_empty, 0, 4), 13);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 0, 0), kBadArgument);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 1, -3), kBadArgument);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), &n0, 1, 5000000), kBadArgument);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), &only, 0, 4), kBadArgument);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), nullptr, 0, 4), kBadArgument);
+    EXPECT_EQ(mesh_add_loft(mesh.get(), &with_empty, 0, 4), kBadArgument);
     EXPECT_EQ(b.next, nullptr);
 }
 

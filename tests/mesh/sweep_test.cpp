@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "model/math/result.h"
+
 namespace {
 
 // A square of side 2 round the origin in the x-y plane, as a ring.
@@ -112,13 +114,13 @@ TEST_F(MeshTest, SweepRefusesBadInput) {
     std::vector<Vec3> many(2048);
     for (size_t i = 0; i < many.size(); ++i) many[i] = Vec3{static_cast<float>(i), 0, 0};
     Chain wide(many), long_path(many);  // a grid beyond the limit
-    EXPECT_EQ(mesh_sweep(mesh.get(), nullptr, &ORIGIN, &UP, path.get()), 13);
-    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &UP, nullptr), 13);
-    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &bad, &UP, path.get()), 13);
-    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &bad, path.get()), 13);
-    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &UP, bad_path.get()), 13);
-    EXPECT_EQ(mesh_sweep(mesh.get(), wide.get(), &ORIGIN, &UP, long_path.get()), 13);
-    EXPECT_EQ(mesh_sweep(nullptr, square.get(), &ORIGIN, &UP, path.get()), 13);
+    EXPECT_EQ(mesh_sweep(mesh.get(), nullptr, &ORIGIN, &UP, path.get()), kBadArgument);
+    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &UP, nullptr), kBadArgument);
+    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &bad, &UP, path.get()), kBadArgument);
+    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &bad, path.get()), kBadArgument);
+    EXPECT_EQ(mesh_sweep(mesh.get(), square.get(), &ORIGIN, &UP, bad_path.get()), kBadArgument);
+    EXPECT_EQ(mesh_sweep(mesh.get(), wide.get(), &ORIGIN, &UP, long_path.get()), kBadArgument);
+    EXPECT_EQ(mesh_sweep(nullptr, square.get(), &ORIGIN, &UP, path.get()), kBadArgument);
     EXPECT_EQ(mesh->blocks, nullptr);
 }
 

@@ -7,6 +7,7 @@
 
 #include "model/db/solid.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -144,7 +145,7 @@ TEST_F(BufferMaterial, WhoTakesTheMaterial) {
     EXPECT_EQ(changed(*deep->material, nullptr), "");  // only direct children
     EXPECT_EQ(changed(*alone->material, nullptr), "");
     EXPECT_EQ(light->light_colour[3], 0.4f);
-    EXPECT_EQ(buffer_set_material(sel, nullptr, kMatApplyColour), 13);
+    EXPECT_EQ(buffer_set_material(sel, nullptr, kMatApplyColour), kBadArgument);
     buffer_free(&sel);
 }
 
@@ -154,7 +155,7 @@ TEST_F(BufferMaterial, OutOfMemoryIsReported) {
     buffer* sel = buffer_create();
     buffer_add(sel, mesh.get());
     material_fail_allocation_after(1);
-    EXPECT_EQ(buffer_set_material(sel, &src_, kMatApplyTexture), 8);
+    EXPECT_EQ(buffer_set_material(sel, &src_, kMatApplyTexture), kOutOfMemory);
     material_fail_allocation_after(0);
     EXPECT_EQ(buffer_set_material(sel, &src_, kMatApplyTexture), 0);
     ASSERT_NE(mesh->material->slots[kSlotTexture].ramp, nullptr);

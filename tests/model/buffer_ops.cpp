@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/db/patt.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -34,7 +35,7 @@ TEST_F(BufferOps, ReferencesAreKeptOnceAndNodesReused) {
     EXPECT_EQ(buffer_add(sel, a), 0);
     EXPECT_EQ(refs(sel), std::vector<ZOBJ*>{a});
     EXPECT_EQ(buffer_add(sel, nullptr), 0);
-    EXPECT_EQ(buffer_add(nullptr, b), 6);
+    EXPECT_EQ(buffer_add(nullptr, b), kWrongKind);
     rtc_destroy(a);
     EXPECT_EQ(refs(sel), std::vector<ZOBJ*>{nullptr});
     EXPECT_EQ(buffer_has_objects(sel), 0);
@@ -117,7 +118,7 @@ TEST_F(BufferOps, InsertIntoKeepsTheReferences) {
     EXPECT_EQ(buffer_insert_into(sel, get<CONTAINER>("G")), 0);  // G cannot hold itself
     EXPECT_EQ(drawing(), "default[G[a]] M[]");
     EXPECT_EQ(refs(sel), (std::vector<ZOBJ*>{g, a}));
-    EXPECT_EQ(buffer_insert_into(sel, nullptr), 13);
+    EXPECT_EQ(buffer_insert_into(sel, nullptr), kBadArgument);
     buffer_free(&sel);
 }
 
@@ -160,7 +161,7 @@ TEST_F(BufferOps, MovingDissolvesOnlyPlainGroups) {
         EXPECT_EQ(drawing(), row.want);
         buffer_free(&sel);
     }
-    EXPECT_EQ(container_insert_buffer(nullptr, nullptr), 13);
+    EXPECT_EQ(container_insert_buffer(nullptr, nullptr), kBadArgument);
 }
 
 TEST_F(BufferOps, DeletingObjectsFreesEachOnce) {

@@ -14,6 +14,7 @@
 #include "model/db/wire.h"
 #include "model/font/strokefont.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "tests/model/classes_support.h"
 
 namespace {
@@ -582,7 +583,7 @@ TEST_F(ClassCopy, CloneOfNothingIsNothing) {
     EXPECT_EQ(rtc_clone(&out, nullptr), 0);
     EXPECT_EQ(out, nullptr);
     auto w = rtc_make<WIRE>();
-    EXPECT_EQ(rtc_clone(nullptr, w.get()), 13);
+    EXPECT_EQ(rtc_clone(nullptr, w.get()), kBadArgument);
 }
 
 TEST_F(ClassCopy, ImageWithoutPixelsCopiesAsTheSharedPixel) {

@@ -12,6 +12,7 @@
 #include "model/db/wire.h"
 #include "model/font/strokefont.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "tests/model/classes_support.h"
 
 namespace {
@@ -278,7 +279,7 @@ TEST_F(ClassModel, SecondStyleOfTheSameClassAndNameIsRefused) {
     auto m = rtc_make<MODEL>();
     auto again = rtc_make<LINEPATT>();
     again->set_string(0, "Solid");
-    EXPECT_EQ(container_insert(m.get(), again.get()), 13);
+    EXPECT_EQ(container_insert(m.get(), again.get()), kBadArgument);
     EXPECT_EQ(again->parent, nullptr);
     auto other = rtc_make<HATCHPATT>();
     other->set_string(0, "Solid");
@@ -300,7 +301,7 @@ TEST_F(ClassModel, StyleInsertedIntoALayerJoinsTheModelsStyles) {
 
     auto loose = rtc_make<CONTAINER>();
     auto stray = rtc_make<LINEPATT>();
-    EXPECT_EQ(container_insert(loose.get(), stray.get()), 13);  // no drawing to hold it
+    EXPECT_EQ(container_insert(loose.get(), stray.get()), kBadArgument);  // no drawing to hold it
     EXPECT_EQ(stray->parent, nullptr);
 }
 

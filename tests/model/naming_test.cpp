@@ -12,6 +12,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ TEST_F(NamingTest, NumberingTable) {
     EXPECT_STREQ(loose->name(), "<Viewport>01");
     EXPECT_EQ(obj_default_name(nullptr, loose.get(), 0, "Camera01"), 0);
     EXPECT_STREQ(loose->name(), "Camera01");
-    EXPECT_EQ(obj_default_name(model.get(), nullptr, 0, "x"), 13);
+    EXPECT_EQ(obj_default_name(model.get(), nullptr, 0, "x"), kBadArgument);
 }
 
 TEST_F(NamingTest, SubclassesCountAsTheirClass) {
@@ -158,8 +159,8 @@ TEST(HeapTextTest, AppendAndDuplicate) {
     EXPECT_EQ(str_dup_into(&copy, nullptr), 0);
     ASSERT_NE(copy, nullptr);
     EXPECT_STREQ(copy, "");
-    EXPECT_EQ(str_append_char(nullptr, 'x'), 13);
-    EXPECT_EQ(str_dup_into(nullptr, "x"), 13);
+    EXPECT_EQ(str_append_char(nullptr, 'x'), kBadArgument);
+    EXPECT_EQ(str_dup_into(nullptr, "x"), kBadArgument);
     str_free(&copy);
     str_free(&s);
     EXPECT_EQ(s, nullptr);

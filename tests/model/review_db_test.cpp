@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/db/track.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -89,7 +90,7 @@ TEST_F(HeldKeysTest, HookDefaultsAndDefaultLayerHook) {
     EXPECT_EQ(g_hook_object_changed(layer_, 1), 0);
 
     auto layer = rtc_make<LAYER>();
-    EXPECT_EQ(model_hook_add_layer_default(model_, layer.get(), "M"), 13);  // taken
+    EXPECT_EQ(model_hook_add_layer_default(model_, layer.get(), "M"), kBadArgument);  // taken
     EXPECT_EQ(layer->parent, nullptr);
     EXPECT_EQ(model_hook_add_layer_default(model_, layer.get(), "N"), 0);
     EXPECT_STREQ(layer->name(), "N");

@@ -14,6 +14,7 @@
 #include "model/db/solid.h"
 #include "model/db/wire.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -325,7 +326,7 @@ TEST(RtcInit, RtcNewNamesTheObjectAndMakeReturnsTyped) {
     g_trace.fail_level = 2;
     EXPECT_EQ(rtc_new("x", &TLevel3::rtc_class), nullptr);
     std::unique_ptr<RTC> none;
-    EXPECT_EQ(rtc_init(none, nullptr), 13);
+    EXPECT_EQ(rtc_init(none, nullptr), kBadArgument);
 }
 
 // ---- Cloning and copying
@@ -333,7 +334,7 @@ TEST(RtcInit, RtcNewNamesTheObjectAndMakeReturnsTyped) {
 TEST(RtcClone, ResultCodes) {
     std::unique_ptr<RTC> out;
     auto src = rtc_new("Wall07", &XPLINE::rtc_class);
-    EXPECT_EQ(rtc_clone(nullptr, src.get()), 13);
+    EXPECT_EQ(rtc_clone(nullptr, src.get()), kBadArgument);
 
     out = rtc_new("stale", &LAYER::rtc_class);
     EXPECT_EQ(rtc_clone(&out, nullptr), 0);
@@ -347,7 +348,7 @@ TEST(RtcClone, ResultCodes) {
 
     // A class without a copy method cannot be cloned.
     auto buf = rtc_new(nullptr, &buffer::rtc_class);
-    EXPECT_EQ(rtc_clone(&out, buf.get()), 13);
+    EXPECT_EQ(rtc_clone(&out, buf.get()), kBadArgument);
     EXPECT_EQ(out, nullptr);
 
     // The clone's own init failing gives 8 and nothing.
@@ -356,7 +357,7 @@ TEST(RtcClone, ResultCodes) {
     ASSERT_EQ(rtc_init(fragile, &TFragile::rtc_class), 0);
     g_trace.fail_level = 9;
     out = rtc_new("stale", &LAYER::rtc_class);
-    EXPECT_EQ(rtc_clone(&out, fragile.get()), 8);
+    EXPECT_EQ(rtc_clone(&out, fragile.get()), kOutOfMemory);
     EXPECT_EQ(out, nullptr);
     g_trace.fail_level = -1;
     EXPECT_EQ(rtc_clone(&out, fragile.get()), 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/math/scalar.h"
+#include "model/math/result.h"
 #include "tests/model/track_support.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST_F(TrackTest, LinkRefusesCircles) {
         {"null child", t[3], nullptr},
     };
     for (const Case& c : refused) {
-        EXPECT_EQ(track_link_child(c.parent, c.child), 13) << c.what;
+        EXPECT_EQ(track_link_child(c.parent, c.child), kBadArgument) << c.what;
     }
     // Nothing changed.
     EXPECT_EQ(t[0]->parent, nullptr);
@@ -85,7 +86,7 @@ TEST_F(TrackTest, LinkRefusesCircles) {
     EXPECT_EQ(children_of(t[1]), (std::vector<KeyframeTrack*>{t[2]}));
     // Below a chain that already runs in a circle (edited by hand) nothing is linked.
     t[0]->parent = t[2];
-    EXPECT_EQ(track_link_child(t[1], t[3]), 13);
+    EXPECT_EQ(track_link_child(t[1], t[3]), kBadArgument);
     EXPECT_EQ(t[3]->parent, nullptr);
     t[0]->parent = nullptr;
     // A sibling link is fine.

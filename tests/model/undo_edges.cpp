@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "model/db/track.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -118,14 +119,14 @@ TEST_F(UndoEdge, RefusedStepsChangeNothing) {
         {"add a layer into itself", model_add_object(layer_, layer_, -1, 1)},
         {"add the model", model_add_object(layer_, model_, -1, 1)},
     };
-    for (const auto& r : results) EXPECT_EQ(r.result, 13) << r.what;
+    for (const auto& r : results) EXPECT_EQ(r.result, kBadArgument) << r.what;
     EXPECT_EQ(drawing(), before);
     EXPECT_EQ(model_->undo_levels, levels);
 }
 
 TEST_F(UndoEdge, DuplicateStyleIsRefused) {
     auto solid = rtc_new("Solid", &LINEPATT::rtc_class);
-    EXPECT_EQ(model_add_object(layer_, static_cast<ZOBJ*>(solid.get()), -1, 1), 13);
+    EXPECT_EQ(model_add_object(layer_, static_cast<ZOBJ*>(solid.get()), -1, 1), kBadArgument);
     auto dash = rtc_new("Dash", &LINEPATT::rtc_class);
     EXPECT_EQ(model_add_object(layer_, static_cast<ZOBJ*>(dash.get()), -1, 1), 0);
     auto* d = static_cast<PATT*>(dash.release());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/db/undo_log.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -193,7 +194,7 @@ TEST_F(UndoLongHistory, LevelObjectsListTheNextLevel) {
         buffer_free(&added);
         buffer_free(&deleted);
     }
-    EXPECT_EQ(undo_level_objects(model_, 0, nullptr, nullptr), 13);
+    EXPECT_EQ(undo_level_objects(model_, 0, nullptr, nullptr), kBadArgument);
 }
 
 TEST_F(UndoLongHistory, StampChangesOnlyWhenALevelIsRecorded) {

@@ -7,6 +7,7 @@
 
 #include "model/db/glimpse_notify.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -83,8 +84,8 @@ TEST_F(UndoPreview, OnlyTheDrawingsOwnListenersHear) {
     EXPECT_TRUE(theirs.heard.empty());
     glimpse_unsubscribe_model(other.get());
     EXPECT_EQ(glimpse_listener_count(other.get()), 0);
-    EXPECT_EQ(glimpse_subscribe(nullptr, &Recorder::hear, &mine), 13);
-    EXPECT_EQ(glimpse_subscribe(model_, nullptr, &mine), 13);
+    EXPECT_EQ(glimpse_subscribe(nullptr, &Recorder::hear, &mine), kBadArgument);
+    EXPECT_EQ(glimpse_subscribe(model_, nullptr, &mine), kBadArgument);
 }
 
 // A listener that leaves on its first report and lets a second one in: the leaver is

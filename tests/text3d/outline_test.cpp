@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "model/font_outline/glyph_outline.h"
+#include "model/math/result.h"
 #include "text3d_support.h"
 
 namespace {
@@ -14,15 +15,16 @@ TEST(GlyphFont, OpenErrors) {
     GlyphFont f;
     TextFontRecord missing;
     missing.file = "/nonexistent/font.ttf";
-    EXPECT_EQ(glyph_font_open(&f, missing), 13);
+    EXPECT_EQ(glyph_font_open(&f, missing), kBadArgument);
     std::vector<unsigned char> junk(4096, 'x');
-    EXPECT_EQ(glyph_font_open_memory(&f, junk.data(), junk.size(), 0), 19);  // no known format
-    EXPECT_EQ(glyph_font_open_memory(&f, junk.data(), 16, 0), 6);            // too short to read
+    // No known format; too short to read.
+    EXPECT_EQ(glyph_font_open_memory(&f, junk.data(), junk.size(), 0), kGlyphUnknownFormat);
+    EXPECT_EQ(glyph_font_open_memory(&f, junk.data(), 16, 0), kWrongKind);
     EXPECT_FALSE(glyph_font_is_open(f));
     TestFont sym = test_font();
     sym.cmap = TestCmap::kSymbol;
     std::vector<unsigned char> b = sym.bytes();
-    EXPECT_EQ(glyph_font_open_memory(&f, b.data(), b.size(), 0), 202);
+    EXPECT_EQ(glyph_font_open_memory(&f, b.data(), b.size(), 0), kGlyphNoCharMap);
     TestFont mac = test_font();
     mac.cmap = TestCmap::kMacRoman;
     b = mac.bytes();
@@ -61,9 +63,9 @@ TEST(GlyphOutlineRead, TestFontGlyphs) {
     ASSERT_EQ(glyph_outline_read(&o, &m.font, 'O'), 0);
     EXPECT_EQ(o.ends, (std::vector<int32_t>{3, 7}));
     // Blanks: an empty glyph, a character the font lacks.
-    EXPECT_EQ(glyph_outline_read(&o, &m.font, ' '), 1);
+    EXPECT_EQ(glyph_outline_read(&o, &m.font, ' '), kGlyphBlank);
     EXPECT_EQ(o.advance_x, 0.5);
-    EXPECT_EQ(glyph_outline_read(&o, &m.font, 0x4E2D), 1);
+    EXPECT_EQ(glyph_outline_read(&o, &m.font, 0x4E2D), kGlyphBlank);
 }
 
 TEST(GlyphPointsClean, SixteenCodes) {
