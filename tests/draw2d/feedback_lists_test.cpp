@@ -81,14 +81,6 @@ TEST(LineForcing, ParallelPerpendicularOrthogonalAndEndOn) {
     expect_near3(line_make_orthogonal(v, {0, 0, 0}, {3, 3.5f, 0}), {0, 3.5f, 0});
 }
 
-PointNode* ring(std::initializer_list<Vec3> pts) {
-    PointNode* head = scene_plist(pts);
-    PointNode* last = head;
-    while (last->next) last = last->next;
-    last->next = head;
-    return head;
-}
-
 TEST(PointLists, RepeatsAreRemovedAndOneNodeAlwaysStays) {
     struct Case {
         const char* what;
