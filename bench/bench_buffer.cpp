@@ -27,9 +27,9 @@ void BM_BufferAdd(benchmark::State& state) {
     std::vector<ZOBJ*>& pool = objects();
     for (auto _ : state) {
         buffer* b = buffer_new();
-        for (size_t i = 0; i < n; ++i) buffer_add(b, pool[i]);
+        for (size_t i = 0; i < n; ++i) (void)buffer_add(b, pool[i]);
         // Every object once more: all duplicates.
-        for (size_t i = 0; i < n; ++i) buffer_add(b, pool[i]);
+        for (size_t i = 0; i < n; ++i) (void)buffer_add(b, pool[i]);
         state.PauseTiming();
         buffer_free(&b);
         state.ResumeTiming();

@@ -45,12 +45,12 @@ struct Scene {
             const float x = float(next() % kWidth), y = float(next() % kHeight);
             const float x2 = x + float(int(next() % 81) - 40), y2 = y + float(int(next() % 81) - 40);
             auto l = rtc_make<XPLINE>();
-            plist_add(&l->control, {x2, y2, 0});
-            plist_add(&l->control, {x, y, 0});
-            regen_object(l.get());
+            (void)plist_add(&l->control, {x2, y2, 0});
+            (void)plist_add(&l->control, {x, y, 0});
+            (void)regen_object(l.get());
             l->own_box();
             l->colour = int(i % 15) + 1;
-            container_insert(layer, l.release());
+            (void)container_insert(layer, l.release());
             lines.emplace_back(x, kHeight - 1 - y, x2, kHeight - 1 - y2);
         }
         view = rtc_make<VIEW>();

@@ -47,10 +47,10 @@ void BM_FollowPolylineIntoContour(benchmark::State& state) {
     auto view = rtc_make<VIEW>();
     const std::vector<Vec3> pts = star_ring();
     PointNode* polyline = nullptr;
-    for (size_t i = pts.size(); i-- > 0;) plist_add(&polyline, pts[i]);
+    for (size_t i = pts.size(); i-- > 0;) (void)plist_add(&polyline, pts[i]);
     for (auto _ : state) {
         PointNode* run = nullptr;
-        plist_copy_unique(&run, polyline);
+        (void)plist_copy_unique(&run, polyline);
         Contour c;
         const int taken = contour_add_points(view.get(), &c, run);
         const int crosses = contour_crosses_itself(&c, pts.front());
@@ -149,10 +149,10 @@ void BM_LineCommandOnMillionObjects(benchmark::State& state) {
         for (int i = 0; i < kObjects; ++i) {
             const float x = static_cast<float>(i % 1000) * 10, y = static_cast<float>(i / 1000) * 10;
             auto line = rtc_make<XPLINE>();
-            plist_add(&line->control, Vec3{x + 6, y + 6, 0});
-            plist_add(&line->control, Vec3{x, y, 0});
+            (void)plist_add(&line->control, Vec3{x + 6, y + 6, 0});
+            (void)plist_add(&line->control, Vec3{x, y, 0});
             line->own_box();
-            container_insert(layer, line.release());
+            (void)container_insert(layer, line.release());
         }
     }
     view_host_install(&host);

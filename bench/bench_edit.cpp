@@ -50,10 +50,10 @@ Scene& scene(size_t n) {
     for (size_t i = 0; i < n; ++i) {
         auto x = rtc_make<XPLINE>();
         const float px = float(i % side) * 4, py = float(i / side) * 4;
-        plist_add(&x->control, {px + 2, py + 1, 0});
-        plist_add(&x->control, {px, py, 0});
-        regen_object(x.get());
-        container_insert(s->layer, x.release());
+        (void)plist_add(&x->control, {px + 2, py + 1, 0});
+        (void)plist_add(&x->control, {px, py, 0});
+        (void)regen_object(x.get());
+        (void)container_insert(s->layer, x.release());
     }
     s->view = view_new(s->model.get(), nullptr);
     s->window.flags = kPickWindow;
@@ -141,7 +141,7 @@ void BM_DeleteSelection(benchmark::State& state) {
         int level = 1;
         for (RefNode* n = s.view->selection->refs; n; n = n->next) {
             if (!n->ref) continue;
-            model_delete_object(n->ref, -1, level);
+            (void)model_delete_object(n->ref, -1, level);
             level = 0;
         }
         state.PauseTiming();

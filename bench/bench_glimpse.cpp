@@ -30,7 +30,7 @@ struct Fixture {
         auto m = peer_to_mesh(peer_grid(707));
         m->material->colour[0] = 0.3f, m->material->colour[1] = 0.6f, m->material->colour[2] = 0.9f;
         mesh = m.get();
-        container_insert(static_cast<CONTAINER*>(model->first_child()), m.release());
+        (void)container_insert(static_cast<CONTAINER*>(model->first_child()), m.release());
     }
 };
 

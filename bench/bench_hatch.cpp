@@ -33,8 +33,8 @@ PtrNode* set_of(const std::vector<std::vector<Vec3>>& contours) {
     PtrNode* set = nullptr;
     for (const auto& c : contours) {
         PointNode* head = nullptr;
-        for (auto it = c.rbegin(); it != c.rend(); ++it) plist_add(&head, *it);
-        ptrlist_add(&set, head);
+        for (auto it = c.rbegin(); it != c.rend(); ++it) (void)plist_add(&head, *it);
+        (void)ptrlist_add(&set, head);
     }
     return set;
 }

@@ -57,9 +57,10 @@ LAYER* default_layer(MODEL* m) {
 void add_triangles(MODEL* m, const std::vector<Tri>& tris) {
     auto mesh = rtc_make<MESH3>();
     MeshFaceIndex index;
-    for (const Tri& t : tris) mesh_add_face(mesh.get(), &t[0], &t[1], &t[2], nullptr, 0, &index);
+    for (const Tri& t : tris)
+        (void)mesh_add_face(mesh.get(), &t[0], &t[1], &t[2], nullptr, 0, &index);
     mesh->own_box();
-    container_insert(default_layer(m), mesh.release());
+    (void)container_insert(default_layer(m), mesh.release());
 }
 
 // The torus (radii 2 and 0.7) as a grid of n x k quadrilaterals.
@@ -127,11 +128,11 @@ void add_terrain(MODEL* m) {
         for (int x = 0; x < 4; ++x) {
             const Vec3 a{x * 10.0f, y * 10.0f, 0}, b{x * 10.0f + 10, y * 10.0f, 0},
                 c{x * 10.0f + 10, y * 10.0f + 10, 0}, d{x * 10.0f, y * 10.0f + 10, 0};
-            mesh_fractal_surface(mesh.get(), &a, &b, &c, 7, 0.5);
-            mesh_fractal_surface(mesh.get(), &a, &c, &d, 7, 0.5);
+            (void)mesh_fractal_surface(mesh.get(), &a, &b, &c, 7, 0.5);
+            (void)mesh_fractal_surface(mesh.get(), &a, &c, &d, 7, 0.5);
         }
     mesh->own_box();
-    container_insert(default_layer(m), mesh.release());
+    (void)container_insert(default_layer(m), mesh.release());
 }
 
 Matrix43 look_from(double x, double y, double z) {

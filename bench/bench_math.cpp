@@ -85,7 +85,7 @@ void BM_ArcPoints(benchmark::State& state) {
     Vec3 c = {10, 20, 0};
     PointNode* list = nullptr;
     for (auto _ : state) {
-        arc_points(c, 5, 0.1, 0.1 + kTwoPi - 0.2, step, &list);
+        (void)arc_points(c, 5, 0.1, 0.1 + kTwoPi - 0.2, step, &list);
         benchmark::DoNotOptimize(list);
     }
     list_free(&list);

@@ -83,10 +83,10 @@ void BM_FlatPolygon(benchmark::State& state) {
     PtrNode* triangles = nullptr;
     auto tri = [&](Vec3 a, Vec3 b, Vec3 c) {
         PointNode* l = nullptr;
-        plist_add(&l, c);
-        plist_add(&l, b);
-        plist_add(&l, a);
-        ptrlist_add(&triangles, l);
+        (void)plist_add(&l, c);
+        (void)plist_add(&l, b);
+        (void)plist_add(&l, a);
+        (void)ptrlist_add(&triangles, l);
     };
     for (int i = 0; i + 1 < n; ++i)
         for (int j = 0; j + 1 < n; ++j) {

@@ -21,7 +21,7 @@ constexpr int kObjects = 100000;
 
 PointNode* list_of(std::initializer_list<Vec3> pts) {
     PointNode* head = nullptr;
-    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) plist_add(&head, *it);
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) (void)plist_add(&head, *it);
     return head;
 }
 
@@ -33,8 +33,8 @@ struct Drawing {
         rtc_register_all();
         model = rtc_make<MODEL>();
         layer = static_cast<CONTAINER*>(model->first_child());
-        patt_load_builtin(model.get(), &LINEPATT::rtc_class);
-        patt_load_builtin(model.get(), &HATCHPATT::rtc_class);
+        (void)patt_load_builtin(model.get(), &LINEPATT::rtc_class);
+        (void)patt_load_builtin(model.get(), &HATCHPATT::rtc_class);
         LINEPATT* dashed = static_cast<LINEPATT*>(model_find_patt(model.get(), "Dashdot", &LINEPATT::rtc_class));
         HATCHPATT* net = static_cast<HATCHPATT*>(model_find_patt(model.get(), "net", &HATCHPATT::rtc_class));
         FONTPATT* font = static_cast<FONTPATT*>(model_find_patt(model.get(), "DEFAULT", &FONTPATT::rtc_class));
@@ -82,7 +82,11 @@ struct Drawing {
                 default: {
                     auto h = rtc_make<HATCH>();
                     PtrNode* set = nullptr;
-                    ptrlist_add(&set, list_of({{x, y, 0}, {x + 30, y, 0}, {x + 30, y + 30, 0}, {x + 15, y + 20, 0}, {x, y + 30, 0}}));
+                    (void)ptrlist_add(&set, list_of({{x, y, 0},
+                                                     {x + 30, y, 0},
+                                                     {x + 30, y + 30, 0},
+                                                     {x + 15, y + 20, 0},
+                                                     {x, y + 30, 0}}));
                     h->contours[0] = set;
                     h->pattern = net;
                     h->values[0] = 1;
@@ -90,7 +94,7 @@ struct Drawing {
                     break;
                 }
             }
-            container_insert(layer, o);
+            (void)container_insert(layer, o);
         }
     }
 };
@@ -113,7 +117,7 @@ BENCHMARK(BM_RegenMixedLineWork)->Unit(benchmark::kMillisecond);
 // Peer: copy every object's display lists (what regeneration writes).
 void BM_PeerCopyDisplayLists(benchmark::State& state) {
     Drawing& d = drawing();
-    regen_object(d.layer);
+    (void)regen_object(d.layer);
     std::vector<WIRE*> wires;
     ZDLIST* head = d.layer->children;
     for (ZDLIST* n = head; n; n = (n->next == head) ? nullptr : n->next) wires.push_back(static_cast<WIRE*>(n));
@@ -121,8 +125,8 @@ void BM_PeerCopyDisplayLists(benchmark::State& state) {
         for (WIRE* w : wires) {
             PointNode* pts = nullptr;
             PtrNode* runs = nullptr;
-            plist_copy(&pts, w->points);
-            plist_list_copy(&runs, w->strokes);
+            (void)plist_copy(&pts, w->points);
+            (void)plist_list_copy(&runs, w->strokes);
             benchmark::DoNotOptimize(pts);
             list_free(&pts);
             plist_list_free(&runs);

@@ -63,18 +63,18 @@ struct Scene {
                 pts.push_back({x, y, 15.0 * std::sin(x / 40.0) * std::cos(y / 30.0)});
             }
         auto m = rtc_make<MESH3>();
-        mesh_add_grid(m.get(), pts, kColumns + 1, kRows + 1, false, false);
+        (void)mesh_add_grid(m.get(), pts, kColumns + 1, kRows + 1, false, false);
         mesh = m.get();
         mesh->material->colour[0] = 0.8f;
         mesh->material->colour[1] = 0.7f;
         mesh->material->colour[2] = 0.5f;
         objects = buffer_create();
-        buffer_add(objects, mesh);
-        container_insert(layer, m.release());
+        (void)buffer_add(objects, mesh);
+        (void)container_insert(layer, m.release());
         auto light = rtc_make<LIGHT>();
         light->position = {-200, 150, 600};
         light->light_colour[0] = light->light_colour[1] = light->light_colour[2] = 1.0f;
-        container_insert(layer, light.release());
+        (void)container_insert(layer, light.release());
         // Four spots, each in a layer of its own, kept by the layer filter on demand.
         for (int i = 0; i < 4; ++i) {
             auto s = rtc_make<SPOTLITE>();
@@ -84,9 +84,9 @@ struct Scene {
             s->cone_cos[1] = 0.8f;
             s->light_colour[0] = s->light_colour[1] = s->light_colour[2] = 1.0f;
             auto l = rtc_make<LAYER>();
-            container_insert(l.get(), s.release());
+            (void)container_insert(l.get(), s.release());
             spot_layers.push_back(l.get());
-            container_insert(model.get(), l.release());
+            (void)container_insert(model.get(), l.release());
         }
         settings.objects = objects;
         view.origin_x = -kWidth / 2.0;

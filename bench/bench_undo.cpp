@@ -100,13 +100,13 @@ struct Drawing {
         rtc_destroy(model);
     }
     void insert_all() {
-        for (ZOBJ* o : objs) container_insert(layer, o);
+        for (ZOBJ* o : objs) (void)container_insert(layer, o);
     }
     void add_all_undoable() {
-        for (ZOBJ* o : objs) model_add_object(layer, o, -1, 1);
+        for (ZOBJ* o : objs) (void)model_add_object(layer, o, -1, 1);
     }
     void delete_all_undoable() {
-        for (ZOBJ* o : objs) model_delete_object(o, -1, 1);
+        for (ZOBJ* o : objs) (void)model_delete_object(o, -1, 1);
     }
 };
 
@@ -222,7 +222,7 @@ void BM_PeerFlatLog(benchmark::State& state) {
         state, [&](Drawing&) { log = new std::vector<std::pair<ZOBJ*, CONTAINER*>>(); },
         [&](Drawing& d) {
             for (ZOBJ* o : d.objs) {
-                container_insert(d.layer, o);
+                (void)container_insert(d.layer, o);
                 log->emplace_back(o, d.layer);
             }
         });

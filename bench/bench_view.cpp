@@ -34,7 +34,7 @@ std::unique_ptr<XPLINE> make_line(const std::vector<Vec3>& pts) {
     rtc_register_all();
     auto line = rtc_make<XPLINE>();
     PointNode* head = nullptr;
-    for (size_t i = pts.size(); i-- > 0;) plist_add(&head, pts[i]);
+    for (size_t i = pts.size(); i-- > 0;) (void)plist_add(&head, pts[i]);
     line->control = head;
     line->own_box();
     return line;

@@ -17,8 +17,8 @@
 inline std::unique_ptr<XPLINE> grid_short_line(float x, float y) {
     auto line = rtc_make<XPLINE>();
     PointNode* head = nullptr;
-    plist_add(&head, Vec3{x + 6, y + 6, 0});
-    plist_add(&head, Vec3{x, y, 0});
+    (void)plist_add(&head, Vec3{x + 6, y + 6, 0});
+    (void)plist_add(&head, Vec3{x, y, 0});
     line->control = head;
     line->own_box();
     return line;
@@ -39,7 +39,7 @@ inline GridDrawing make_grid_drawing(int objects, int columns, int circle_every)
     for (int i = 1; i < 4; ++i) {
         auto l = rtc_make<LAYER>();
         layers[i] = l.get();
-        container_insert(out.model.get(), l.release());
+        (void)container_insert(out.model.get(), l.release());
     }
     out.boxes.reserve(objects);
     for (int i = 0; i < objects; ++i) {
@@ -52,13 +52,13 @@ inline GridDrawing make_grid_drawing(int objects, int columns, int circle_every)
             e->axis1 = {x + 6, y + 3, 0};
             e->axis2 = {x + 3, y + 6, 0};
             e->end = kTwoPi;
-            regen_object(e.get());
+            (void)regen_object(e.get());
             o = e.release();
         } else {
             o = grid_short_line(x, y).release();
         }
         out.boxes.push_back(o->box);
-        container_insert(layers[i % 4], o);
+        (void)container_insert(layers[i % 4], o);
     }
     out.view = rtc_make<VIEW>();
     out.view->projection.scale = 10;  // the 5-pixel aperture is half a unit

@@ -25,9 +25,9 @@ inline std::unique_ptr<MODEL> new_model() {
 
 inline PointNode* polyline_points(float x, float y) {
     PointNode* head = nullptr;
-    plist_add(&head, Vec3{x + 1, y + 1, 0});
-    plist_add(&head, Vec3{x + 1, y, 0});
-    plist_add(&head, Vec3{x, y, 0});
+    (void)plist_add(&head, Vec3{x + 1, y + 1, 0});
+    (void)plist_add(&head, Vec3{x + 1, y, 0});
+    (void)plist_add(&head, Vec3{x, y, 0});
     return head;
 }
 
@@ -39,7 +39,7 @@ inline MODEL* line_work() {
         for (int i = 0; i < 10; ++i) {
             auto* l = rtc_make<LAYER>().release();
             l->set_string(0, ("Layer " + std::to_string(i)).c_str());
-            container_insert(m.get(), l);
+            (void)container_insert(m.get(), l);
             layers.push_back(l);
         }
         for (int i = 0; i < kLineWorkObjects; ++i) {
@@ -59,8 +59,8 @@ inline MODEL* line_work() {
                 o = p;
             }
             o->colour = i % 16;
-            regen_object(o);
-            container_insert(layers[i % layers.size()], o);
+            (void)regen_object(o);
+            (void)container_insert(layers[i % layers.size()], o);
         }
         return m;
     }();

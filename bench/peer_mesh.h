@@ -59,9 +59,10 @@ inline std::unique_ptr<MESH3> peer_to_mesh(const PeerMesh& p) {
     for (size_t i = 0; i < p.xyz.size(); i += 3)
         b->vertices.push_back(MeshVertex{p.xyz[i], p.xyz[i + 1], p.xyz[i + 2], {0, 0, 0, 0, 0, 0}});
     MeshEdgeHash hash;
-    mesh_edge_hash_init(&hash, b, int32_t(p.triangles.size()) + 1);
+    (void)mesh_edge_hash_init(&hash, b, int32_t(p.triangles.size()) + 1);
     for (size_t i = 0; i < p.triangles.size(); i += 3)
-        mesh_add_triangle(b, int32_t(p.triangles[i]), int32_t(p.triangles[i + 1]), int32_t(p.triangles[i + 2]), &hash);
+        (void)mesh_add_triangle(b, int32_t(p.triangles[i]), int32_t(p.triangles[i + 1]),
+                                int32_t(p.triangles[i + 2]), &hash);
     return m;
 }
 

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char label[kBlockLabelSize];
     std::memset(label, 'x', sizeof label);
     Vec3 base{};
-    block_file_load_memory(data, size, label, sizeof label, nullptr, nullptr, &base, nullptr, 0);
+    (void)block_file_load_memory(data, size, label, sizeof label, nullptr, nullptr, &base, nullptr,
+                                 0);
     check_label(label, sizeof label);
 
     auto model = fresh_model();

@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         drawing_file_drop_views(second.get());
         // Imported again into the drawing that holds it already: every style and layer
         // now meets a namesake whose users must follow it; saving walks them all.
-        drawing_file_import_memory(data, size, first.get());
-        drawing_file_save_memory(&a, first.get());
+        (void)drawing_file_import_memory(data, size, first.get());
+        (void)drawing_file_save_memory(&a, first.get());
     }
     drawing_file_drop_views(first.get());
     return 0;

@@ -26,7 +26,7 @@ void check_dashes(const std::vector<double>& d) {
 
 PointNode* list_of(std::initializer_list<Vec3> pts) {
     PointNode* head = nullptr;
-    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) plist_add(&head, *it);
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) (void)plist_add(&head, *it);
     return head;
 }
 
@@ -40,7 +40,7 @@ void draw_with(LINEPATT* style) {
 void hatch_with(HATCHPATT* pattern) {
     auto h = rtc_make<HATCH>();
     PtrNode* set = nullptr;
-    ptrlist_add(&set, list_of({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}}));
+    (void)ptrlist_add(&set, list_of({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}}));
     h->contours[0] = set;
     h->pattern = pattern;
     h->values[0] = 1;

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer* objects = buffer_create();
         CAMERA* camera = nullptr;
         for (ZOBJ* z = model.get(); z; z = tree_next(z, model.get())) {
-            if (rtc_is<MESH3>(z)) buffer_add(objects, z);
+            if (rtc_is<MESH3>(z)) (void)buffer_add(objects, z);
             if (!camera) camera = rtc_cast<CAMERA>(z);
         }
         RenderSettings settings;

@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const Vec3& v : c) blk->vertices.push_back(MeshVertex{v.x, v.y, v.z, {}});
         const int q[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
         for (const auto& f : q) {
-            mesh_add_triangle(blk, f[0], f[1], f[2]);
-            mesh_add_triangle(blk, f[0], f[2], f[3]);
+            (void)mesh_add_triangle(blk, f[0], f[1], f[2]);
+            (void)mesh_add_triangle(blk, f[0], f[2], f[3]);
         }
         mesh->own_box();
         if (container_insert(layer, mesh.get()) == 0) mesh.release();
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in.byte() & 1) {
         for (double& m : vp.view.m) m = in.real();
     }
-    if (in.byte() & 1) buffer_add(view.selection, model->first_child());
+    if (in.byte() & 1) (void)buffer_add(view.selection, model->first_child());
     const ViewProjection before = vp;
     const int32_t width = static_cast<int16_t>(in.word() & 0xFFFF), height = static_cast<int16_t>(in.word() & 0xFFFF);
     {

@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The material as the drawing reader gives it (whatever it read before a raise).
     MaterialRecord mat;
     MemoryStream s(data + at, size - at);
-    io_guarded([&] {
+    (void)io_guarded([&] {
         IoChunkReader c(&s);
         io_get_material(&s, nullptr, &mat);
     });

@@ -60,7 +60,7 @@ CGLimpseView::CGLimpseView(MODEL* model, const VIEW* source, QWidget* parent)
     live_previews().push_back(this);
     glimpse_set_view_hook(&CGLimpseView::view_closing);
     scene_.set_detail(app_profile_get_int("GLimpse", "Detail", 100));
-    glimpse_subscribe(model_, &CGLimpseView::notified, this);
+    (void)glimpse_subscribe(model_, &CGLimpseView::notified, this);
     read_layer_flags();
     rebuild();
     const std::vector<std::string> names = view_points();

@@ -162,7 +162,7 @@ int CMainApp::ExitInstance() {
     draw3d_prefs_save();
     prefs_save();
     recent_files().save();
-    settings_flush();
+    (void)settings_flush();
     return 0;
 }
 

@@ -68,7 +68,7 @@ MODEL* load_library(const char* key, const RtcClass* cls) {
     }
     MODEL* model = make_library();
     if (!model) return nullptr;
-    patt_load_builtin(model, cls);
+    (void)patt_load_builtin(model, cls);
     prof_put_string("Patterns", key, internal.c_str());
     model->set_string(0, internal.empty() ? kInternal : internal.c_str());
     return model;

@@ -20,7 +20,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? argv[1] : ".";
-    settings_open((QDir::tempPath() + "/zelo_dialogs_demo.ini").toStdString());
+    (void)settings_open((QDir::tempPath() + "/zelo_dialogs_demo.ini").toStdString());
     app_profile_put_int("Export", "type", 4);
     app_profile_put_int("Export", "resolution", 5);
     // A folder with a few files to show.

@@ -99,7 +99,7 @@ int take_over(MESH3* result, const MESH3* first) {
     result->material->flags |= kMaterialSmoothByAngle;
     result->colour = first->colour;
     result->width = 0.0f;
-    regen_object(result);
+    (void)regen_object(result);
     return 0;
 }
 

@@ -328,7 +328,7 @@ int polyline_collect_points(VIEW** view_ref, XPLINE* pl, bool* two) {
         ++count;
         *two = count >= 2;
         last = p;
-        regen_object(pl);
+        (void)regen_object(pl);
         view_gdi_object_all(v, pl);
         set_slot(v, 0, p);
     }
@@ -376,7 +376,7 @@ int cmd_polyline(VIEW** view_ref) {
         pl->line_style = now->current_line_style;
         pl->curve_step = now->accuracy_linear;
         pl->second = now->line_style_scale;
-        regen_object(pl);
+        (void)regen_object(pl);
         view_gdi_object_all(now, pl);
         views_extend_extents(now, pl);
         view_notify_all(now, &pl->box, 0);

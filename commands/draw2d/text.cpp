@@ -139,8 +139,9 @@ void text_in_place_feedback(VIEW* view, int x, int y) {
                          ? static_cast<const TEXT2*>(st->text_object)
                          : nullptr;
     if (font && t)
-        for (unsigned char c : t->text) font_draw_char(view, &px, &py, font, c, text_feedback_line);
-    if (cursor) font_draw_char(view, &px, &py, cursor, kCursorGlyph, text_feedback_line);
+        for (unsigned char c : t->text)
+            (void)font_draw_char(view, &px, &py, font, c, text_feedback_line);
+    if (cursor) (void)font_draw_char(view, &px, &py, cursor, kCursorGlyph, text_feedback_line);
 }
 
 void text_next_line_position(VIEW* view, const TEXT2* text) {

@@ -27,7 +27,7 @@ void edit_trim_undo(MODEL* model) {
 
 void edit_restore_refs(buffer* objects, const buffer* saved) {
     buffer_clear(objects);
-    for (const RefNode* n = saved->refs; n; n = n->next) buffer_add(objects, n->ref);
+    for (const RefNode* n = saved->refs; n; n = n->next) (void)buffer_add(objects, n->ref);
 }
 
 int transform_default_options() {

@@ -335,7 +335,7 @@ void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
     // Pre-order without recursion; an object of the class is not looked into.
     for (ZOBJ* z = obj; z;) {
         if (rtc_is_a(z, cls)) {
-            buffer_add(into, z);
+            (void)buffer_add(into, z);
             z = tree_next_sibling(z, obj);
         } else {
             z = tree_next(z, obj);
@@ -467,7 +467,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
             object* obj = pick_object_at(*view_ref, p, cls, nullptr);
             if (!obj) continue;
             buffer_clear(found);
-            buffer_add(found, obj);
+            (void)buffer_add(found, obj);
         }
         view = *view_ref;
         StyleValues v;
@@ -513,7 +513,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
                 while (o && o->parent && rtc_is<CONTAINER>(o->parent) && !rtc_is<LAYER>(o->parent) &&
                        !rtc_is<MODEL>(o->parent))
                     o = o->parent;
-                buffer_add(view->selection, o);
+                (void)buffer_add(view->selection, o);
             }
         }
         if (rc != 0 || from_selection) break;

@@ -190,7 +190,7 @@ void replay_level(VIEW* view, MODEL* m, bool redo) {
     buffer* added = buffer_create();
     buffer* deleted = buffer_create();
     // Without memory for the listing the step still happens; the views redraw whole.
-    if (added && deleted) undo_level_objects(m, redo ? 1 : 0, added, deleted);
+    if (added && deleted) (void)undo_level_objects(m, redo ? 1 : 0, added, deleted);
     auto holds_layer = [](const buffer* b) {
         for (const RefNode* n = b ? b->refs : nullptr; n; n = n->next)
             if (n->ref && rtc_is_a(n->ref, &LAYER::rtc_class)) return true;

@@ -124,7 +124,7 @@ int cmd_faces3d(VIEW** view_ref) {
         } else {
             code = mesh_add_face(mesh, &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);
             if (code != 0) break;
-            regen_object(mesh);
+            (void)regen_object(mesh);
             views_extend_extents(*view_ref, mesh);
             view_gdi_object_all(*view_ref, mesh);
         }

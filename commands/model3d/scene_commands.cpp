@@ -61,7 +61,7 @@ template <class T>
 int settle(VIEW* view, std::unique_ptr<T> obj, const char* base, int (*dialog)(VIEW*, T*)) {
     if (obj_default_name(view_drawing(view), obj.get(), 0, base) != 0) return 8;
     if (dialog && !dialog(view, obj.get())) return 1;
-    regen_object(obj.get());
+    (void)regen_object(obj.get());
     const int r = drawing_insert_object(view, obj.get());
     if (r == 0) obj.release();  // the drawing's now; a failed insert leaves it ours to free
     return r;

@@ -361,7 +361,7 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
                 list_free(&part->control);
             }
             part->control = rest;
-            regen_object(part);
+            (void)regen_object(part);
             if (made) {
                 if (model_add_object(home, made.get(), edit_record_depth(), 0) != 0) return 8;
                 made.release();
@@ -369,7 +369,7 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
             widen(&redraw, part);
             if (!other) second = part;
         }
-        regen_object(piece.get());
+        (void)regen_object(piece.get());
         if (model_add_object(home, piece.get(), edit_record_depth(), 0) != 0) return 8;
         widen(&redraw, piece.get());
         piece.release();
@@ -481,14 +481,14 @@ int CPlnEditor::weld_step(const Vec3& p) {
         weld_step_ = view->accuracy_linear;
         result->control = copy;
         result->colour = 0;
-        regen_object(result.get());
+        (void)regen_object(result.get());
         if (model_add_object(view->current_layer, result.get(), depth, 1) != 0) return 8;
         working = result.release();
     } else {
         const int code = pln_append_chain(&working->control, copy);
         list_free(&copy);
         if (code) return code;
-        regen_object(working);
+        (void)regen_object(working);
     }
     if (model_delete_object(hit, depth, 0) != 0) return 8;
     widen(&redraw, hit);

@@ -587,7 +587,8 @@ void buffer_get_bbox(const buffer* buf, BBox* box) {
 int buffer_insert_into(buffer* buf, CONTAINER* container) {
     if (!rtc_is<buffer>(buf) || !rtc_is<CONTAINER>(container)) return kBadArgument;
     for (RefNode* n = buf->refs; n; n = n->next) {
-        if (n->ref) container_insert(container, n->ref);
+        // One that holds the container stays where it is.
+        if (n->ref) (void)container_insert(container, n->ref);
     }
     return 0;
 }
@@ -609,7 +610,7 @@ int container_insert_buffer(CONTAINER* container, buffer* buf) {
         auto* obj = rtc_cast<object>(ref);
         if (!obj) continue;
         if (obj->klass() != &CONTAINER::rtc_class) {
-            container_insert(container, obj);
+            (void)container_insert(container, obj);  // one that holds `container` stays
             buffer_purge_object(obj);
             continue;
         }

@@ -494,7 +494,7 @@ int model_add_object(CONTAINER* container, ZOBJ* obj, int depth, int new_level) 
     // the level that held it may free that place.
     if (!moving) obj->parent = nullptr;
     if (moving) report(m, obj, false);
-    container_insert(container, obj);  // cannot fail: checked above
+    (void)container_insert(container, obj);  // cannot fail: checked above
     report(m, obj, true);
     // Levels are dropped with the object in the drawing, so that animation keys of it
     // naming an object they free fall back like those of the rest of the drawing.

@@ -399,7 +399,7 @@ int MODEL::init_level(RTC* obj) {
 
     auto layer = rtc_make<LAYER>();
     if (!layer || layer->set_string(0, "default") != 0) return kOutOfMemory;
-    container_insert(m, layer.release());
+    (void)container_insert(m, layer.release());  // a new layer into a new model goes in
 
     auto solid = rtc_make<LINEPATT>();
     if (!solid || solid->set_string(0, "Solid") != 0) return kOutOfMemory;

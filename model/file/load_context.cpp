@@ -102,7 +102,8 @@ int32_t tracks_resolve(ZOBJ* root, ZOBJ* obj, int32_t frame_count) {
     }
     for (KeyframeTrack* c : loaded) {
         if (linked[c]) continue;
-        if (KeyframeTrack* p = find_track(ctx->tracks[c].parent)) track_link_child(p, c);
+        // A link that would make a loop stays empty.
+        if (KeyframeTrack* p = find_track(ctx->tracks[c].parent)) (void)track_link_child(p, c);
     }
     for (KeyframeTrack* t : loaded) {
         const TrackLinks& tl = ctx->tracks[t];

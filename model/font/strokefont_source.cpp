@@ -516,7 +516,7 @@ private:
         shape.end_y = g_.y - start_y_;
         FontGlyph& glyph = font_->glyphs[g_.code];
         if (g_.strokes.empty()) {
-            glyph_alloc(&glyph, 0);
+            (void)glyph_alloc(&glyph, 0);  // emptying a slot cannot fail
             font_->advance[g_.code] = 0;
             return 0;
         }

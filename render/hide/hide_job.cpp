@@ -23,7 +23,7 @@ int hide_job_layers(HideJob* job, bool keep_hidden) {
         auto layer = rtc_make<LAYER>();
         if (!layer || layer->set_string(0, "default") != 0) return 8;
         job->visible_layer = layer.get();
-        container_insert(m, layer.release());
+        (void)container_insert(m, layer.release());
     }
     job->hidden_layer = nullptr;
     if (!keep_hidden) return 0;
@@ -32,7 +32,7 @@ int hide_job_layers(HideJob* job, bool keep_hidden) {
         auto layer = rtc_make<LAYER>();
         if (!layer || layer->set_string(0, "Hidden") != 0) return 8;
         job->hidden_layer = layer.get();
-        container_insert(m, layer.release());
+        (void)container_insert(m, layer.release());
     }
     return 0;
 }
@@ -125,7 +125,7 @@ int hide_result_adopt(MODEL* from, MODEL* into) {
         while (src->children) {
             auto* obj = static_cast<ZOBJ*>(src->children);
             obj_remove(obj);
-            container_insert(dst, obj);
+            (void)container_insert(dst, obj);
             moved.push_back(obj);
         }
     };

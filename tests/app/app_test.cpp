@@ -80,8 +80,8 @@ int two_point_command(void* arg) {
     if (input_point(&view, 42002, nullptr, nullptr, &a, 0) != 0) return -1;
     if (input_point(&view, 42003, nullptr, nullptr, &b, 0) != 0) return -1;
     std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-    plist_add(&line->control, b);
-    plist_add(&line->control, a);
+    (void)plist_add(&line->control, b);
+    (void)plist_add(&line->control, a);
     return drawing_add_object(view, std::move(line), 1);
 }
 
@@ -109,8 +109,8 @@ class AppTest : public ::testing::Test {
     // Adds a line to the drawing of `view` on its current layer.
     static void add_line(CSView* view, Vec3 a, Vec3 b) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        plist_add(&line->control, b);
-        plist_add(&line->control, a);
+        (void)plist_add(&line->control, b);
+        (void)plist_add(&line->control, a);
         ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
     }
 
@@ -134,7 +134,7 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
 }
 
 TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
-    settings_flush();
+    (void)settings_flush();
     const std::string first = read_file(settings_path());
     ASSERT_FALSE(first.empty());
     for (const char* key : {"[Draw_3D]", "[dimension]", "[Main]"})
@@ -156,7 +156,7 @@ TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
     // A second start reads and writes the same values.
     TearDown();
     SetUp();
-    settings_flush();
+    (void)settings_flush();
     std::string second = read_file(settings_path());
     // The window placement and toolbar state follow the first run's window.
     auto strip = [](std::string s) {
@@ -545,10 +545,10 @@ TEST_F(AppTest, BlockFileGoesIntoTheActiveDrawingAsOneUndoLevel) {
     buffer* sel = buffer_create();
     for (float y : {0.0f, 5.0f}) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        plist_add(&line->control, {10, y, 0});
-        plist_add(&line->control, {0, y, 0});
+        (void)plist_add(&line->control, {10, y, 0});
+        (void)plist_add(&line->control, {0, y, 0});
         line->own_box();
-        buffer_add(sel, line.get());
+        (void)buffer_add(sel, line.get());
         ASSERT_EQ(container_insert(src_layer, line.release()), 0);
     }
     const std::string path = AppTestEnvironment::file("pair.mcr");
@@ -844,7 +844,8 @@ TEST_F(AppTest, EditingCommandsHaveTheirSlotsAndPasteFollowsTheClipboard) {
     // Delete of the selection through the view's table: one undo level.
     add_line(active(), {0, 0, 0}, {10, 0, 0});
     MODEL* m = active()->document()->drawing();
-    buffer_add(active()->view()->selection, static_cast<ZOBJ*>(active()->view()->current_layer->children->prev));
+    (void)buffer_add(active()->view()->selection,
+                     static_cast<ZOBJ*>(active()->view()->current_layer->children->prev));
     msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
     const int levels = m->undo_levels;
     ASSERT_TRUE(frame()->route_command(15703));

@@ -87,7 +87,8 @@ TEST(DrawingDocument, OpensWithoutObjectsThatCannotBeRebuiltAndSaysHowMany) {
     auto* layer = static_cast<CONTAINER*>(static_cast<ZOBJ*>(m->children));
     auto* spline = rtc_make<XPLINE>().release();
     spline->kind = 1;
-    for (const Vec3& p : {Vec3{10, 0, 0}, Vec3{5, marker, 0}, Vec3{0, 0, 0}}) plist_add(&spline->control, p);
+    for (const Vec3& p : {Vec3{10, 0, 0}, Vec3{5, marker, 0}, Vec3{0, 0, 0}})
+        (void)plist_add(&spline->control, p);
     ASSERT_EQ(regen_object(spline), 0);
     ASSERT_EQ(container_insert(layer, spline), 0);
     std::vector<uint8_t> bytes;

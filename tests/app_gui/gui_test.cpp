@@ -59,8 +59,8 @@ int polyline_steps(void* arg) {
     while (input_point(&view, 42003, &cursor_draw_rubber_line, nullptr, &b, 0) == 0) {
         g_points.push_back(b);
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        plist_add(&line->control, b);
-        plist_add(&line->control, a);
+        (void)plist_add(&line->control, b);
+        (void)plist_add(&line->control, a);
         if (drawing_add_object(view, std::move(line), 1) != 0) return -1;
         a = b;
         input_set_point(view, a, 0);

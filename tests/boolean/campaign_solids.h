@@ -223,9 +223,10 @@ inline std::unique_ptr<MESH3> to_mesh(const Tris& tris) {
     MeshFaceBlock* b = mesh_face_block(m.get(), 0);
     for (const P3& p : s.v) b->vertices.push_back(MeshVertex{float(p[0]), float(p[1]), float(p[2]), {0, 0, 0, 0, 0, 0}});
     MeshEdgeHash hash;
-    mesh_edge_hash_init(&hash, b, int32_t(s.t.size() * 3 / 2 + 1));
+    (void)mesh_edge_hash_init(&hash, b, int32_t(s.t.size() * 3 / 2 + 1));
     for (const auto& f : s.t)
-        if (f[0] != f[1] && f[1] != f[2] && f[0] != f[2]) mesh_add_triangle(b, f[0], f[1], f[2], &hash);
+        if (f[0] != f[1] && f[1] != f[2] && f[0] != f[2])
+            (void)mesh_add_triangle(b, f[0], f[1], f[2], &hash);
     return m;
 }
 

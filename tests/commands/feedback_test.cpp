@@ -100,8 +100,8 @@ struct FeedbackScene {
         XPLINE* a = scene_line(l, {{10, 10, 0}, {40, 10, 0}, {40, 30, 0}});
         XPLINE* b = scene_line(l, {{40, 30, 0}, {40, 10, 0}, {60, 10, 0}});  // shares an edge with a
         objects = buffer_new();
-        buffer_add(objects, a);
-        buffer_add(objects, b);
+        (void)buffer_add(objects, a);
+        (void)buffer_add(objects, b);
         DocInputState* st = view_input_state(h.view());
         st->points[0] = {50, 50, 0};
         st->points[1] = {70, 60, 0};
@@ -186,7 +186,8 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     LAYER* l = scene_layer(s.h.model());
     auto big = buffer_new();
     for (int i = 0; i < 40; ++i)
-        buffer_add(big, scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
+        (void)buffer_add(
+            big, scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
     input_set_last_point(v, big, {0, 0, 0});
     s.h.pending_after = 1;  // the second question (after 32 segments) finds input waiting
     v->phantom_count = 0;
@@ -227,7 +228,9 @@ TEST(Phantom, ASessionAbandonsLongDrawsForNewInput) {
         LAYER* l = scene_layer(h.model());
         buffer* big = buffer_new();
         for (int i = 0; i < 40; ++i)
-            buffer_add(big, scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
+            (void)buffer_add(
+                big,
+                scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
         input_set_last_point(h.view(), big, {0, 0, 0});
         h.view()->input_flags = kSnapFree;
         h.draw_us_per_question = c.us_per_question;

@@ -146,7 +146,7 @@ TEST(InputBox, TwoCornersWithTheirPrompts) {
 TEST(InputObject, SelectionIsTakenWithoutAskingAndNeverFreed) {
     Harness h(2);
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 0, 0}, {100, 0, 0}});
-    buffer_add(h.view(0)->selection, line);
+    (void)buffer_add(h.view(0)->selection, line);
     buffer* other_selection = h.view(1)->selection;
     buffer* got = other_selection;  // left from an earlier pass: another view's selection
     int code = 99;
@@ -226,7 +226,7 @@ TEST(InputObject, AViewClosedAfterThePickMovedOnIsLeftAlone) {
 TEST(InputObject, ASelectionStaysWithTheCommandWhenItsViewCloses) {
     Harness h(2);
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
-    buffer_add(h.view(0)->selection, line);
+    (void)buffer_add(h.view(0)->selection, line);
     h.view(1)->input_flags = kSnapFree;
     int code = 99, live = -1;
     g_probe = [&](VIEW** vr) {
@@ -251,7 +251,7 @@ TEST(InputObject, ASelectionStaysWithTheCommandWhenItsViewCloses) {
 TEST(InputObject, ASelectionIsKeptWhenTheStepIsCancelled) {
     Harness h;
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
-    buffer_add(h.view(0)->selection, line);
+    (void)buffer_add(h.view(0)->selection, line);
     int code = 99;
     g_probe = [&](VIEW** vr) {
         buffer* got = nullptr;

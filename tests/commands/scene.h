@@ -23,14 +23,14 @@ int scene_command(void* arg) {
 inline PointNode* scene_plist(std::initializer_list<Vec3> pts) {
     PointNode* head = nullptr;
     std::vector<Vec3> v(pts);
-    for (size_t i = v.size(); i-- > 0;) plist_add(&head, v[i]);
+    for (size_t i = v.size(); i-- > 0;) (void)plist_add(&head, v[i]);
     return head;
 }
 
 template <class T>
 T* scene_add(CONTAINER* into, T* raw) {
-    regen_object(raw);
-    container_insert(into, raw);
+    (void)regen_object(raw);
+    (void)container_insert(into, raw);
     return raw;
 }
 

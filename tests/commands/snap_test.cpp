@@ -34,7 +34,7 @@ struct Scene {
         scene_line(l, {{200, 20, 0}, {220, 0, 0}});
         auto m = rtc_make<MESH3>();
         const Vec3 a{100, 150, 4}, b{130, 150, 4}, c{130, 170, 4};
-        mesh_add_face(m.get(), &a, &b, &c, nullptr, 0);
+        (void)mesh_add_face(m.get(), &a, &b, &c, nullptr, 0);
         mesh = scene_add(l, m.release());
     }
     // The point for a cursor at (x, y) with these flags; 0 when none.
@@ -124,7 +124,7 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
     for (int i = 0; i < 2; ++i) {
         auto l = rtc_make<LAYER>();
         layers.push_back(l.get());
-        container_insert(m, l.release());
+        (void)container_insert(m, l.release());
     }
     std::mt19937 rng(44);
     auto cell = [&rng] { return Vec3{float(rng() % 12) * 4, float(rng() % 12) * 4, 0}; };
@@ -186,7 +186,7 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
         switch (rng() % 10) {
             case 0:
             case 1:
-                model_add_object(into, line_at(cell(), 3, 2).release(), 6, 1);
+                (void)model_add_object(into, line_at(cell(), 3, 2).release(), 6, 1);
                 break;
             case 2: {
                 auto e = rtc_make<ELARC>();
@@ -196,20 +196,20 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
                 e->axis1 = {c.x + 1.5f, c.y, 0};
                 e->axis2 = {c.x, c.y + 1.5f, 0};
                 e->end = kTwoPi;
-                regen_object(e.get());
-                model_add_object(into, e.release(), 6, 1);
+                (void)regen_object(e.get());
+                (void)model_add_object(into, e.release(), 6, 1);
                 break;
             }
             case 3: {
                 auto g = rtc_make<CONTAINER>();
                 const Vec3 c = cell();
-                container_insert(g.get(), line_at(c, 2, 3).release());
-                container_insert(g.get(), line_at(c, 3, -1).release());
-                model_add_object(into, g.release(), 6, 1);
+                (void)container_insert(g.get(), line_at(c, 2, 3).release());
+                (void)container_insert(g.get(), line_at(c, 3, -1).release());
+                (void)model_add_object(into, g.release(), 6, 1);
                 break;
             }
             case 4:
-                if (some) model_delete_object(some, 6, 1);
+                if (some) (void)model_delete_object(some, 6, 1);
                 break;
             case 5:
                 model_undo(m);
@@ -229,13 +229,15 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
                 break;
             }
             case 8:
-                if (some) model_add_object(into, some, 6, 1);  // to another layer (or the end of its own)
+                if (some)
+                    (void)model_add_object(into, some, 6,
+                                           1);  // to another layer (or the end of its own)
                 break;
             case 9:
                 if (rng() % 8 == 0 && layers.size() < 5) {
                     auto l = rtc_make<LAYER>();
                     layers.push_back(l.get());
-                    container_insert(m, l.release());
+                    (void)container_insert(m, l.release());
                 }
                 break;
         }

@@ -42,7 +42,8 @@ struct TypedRange : ::testing::Test {
 };
 
 Harness& selected_line(Harness& h) {
-    buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{1, 0, 0}, {10, 0, 0}}));
+    (void)buffer_add(h.view()->selection,
+                     scene_line(scene_layer(h.model()), {{1, 0, 0}, {10, 0, 0}}));
     return h;
 }
 

@@ -166,8 +166,8 @@ TEST_F(DeleteTest, SelectionPickingAndNo) {
         define_edit_commands(h);
         Scene s = three_lines(h);
         if (c.select_two) {
-            buffer_add(h.view()->selection, s.a);
-            buffer_add(h.view()->selection, s.b);
+            (void)buffer_add(h.view()->selection, s.a);
+            (void)buffer_add(h.view()->selection, s.b);
         }
         answers = c.answers;
         c.script(h);
@@ -189,7 +189,7 @@ TEST_F(DeleteTest, UndoOffStillRollsBackAndKeepsNoLevel) {
     define_edit_commands(h);
     Scene s = three_lines(h);
     g_prefs.undo_mode = 0;
-    buffer_add(h.view()->selection, s.a);
+    (void)buffer_add(h.view()->selection, s.a);
     h.run(kCmdDelete);
     EXPECT_EQ(drawing_objects(h.model()).size(), 2u);
     EXPECT_EQ(h.model()->undo_levels, 0);
@@ -201,7 +201,7 @@ TEST_F(TransformTest, MoveLeavesTheSelectionHoldingTheMovedObjects) {
     Harness h;
     define_edit_commands(h);
     Scene s = three_lines(h);
-    buffer_add(h.view()->selection, s.a);
+    (void)buffer_add(h.view()->selection, s.a);
     // Esc at the new location goes back to "Base point"; Esc there ends.
     h.click({0, 0, 0}).esc().click({0, 0, 0}).click({20, 30, 0}).esc();
     h.run(kCmdMove);
@@ -225,7 +225,7 @@ TEST_F(TransformTest, MoveGoingOnInAnotherViewLetsTheFirstSelectionGo) {
     Harness h(2);
     define_edit_commands(h);
     Scene s = three_lines(h);
-    buffer_add(h.view(0)->selection, s.a);
+    (void)buffer_add(h.view(0)->selection, s.a);
     h.at(0).click({0, 0, 0}).at(1).activate().click({20, 30, 0}).esc();
     h.run(kCmdMove);
     EXPECT_EQ(h.script_left(), 0u);
@@ -237,7 +237,7 @@ TEST_F(TransformTest, CopyToThreeLocationsCopiesTheSources) {
     Harness h;
     define_edit_commands(h);
     Scene s = three_lines(h);
-    buffer_add(h.view()->selection, s.a);
+    (void)buffer_add(h.view()->selection, s.a);
     h.click({0, 0, 0}).click({0, 10, 0}).click({0, 20, 0}).click({0, 30, 0}).esc();
     h.run(kCmdCopy);
     EXPECT_EQ(h.script_left(), 0u);
@@ -257,7 +257,7 @@ TEST_F(TransformTest, MirrorKeepsOrReplacesTheParents) {
         Scene s = three_lines(h);
         g_prefs.delete_parents = replace;
         g_prefs.mirror = 1;  // no options dialog
-        buffer_add(h.view()->selection, s.a);
+        (void)buffer_add(h.view()->selection, s.a);
         // Mirror line x = 20 twice: a replaced line comes back where it was.
         h.click({20, 0, 0}).click({20, 50, 0}).click({20, 60, 0}).esc();
         h.run(kCmdMirror);
@@ -301,7 +301,7 @@ TEST_F(TransformTest, EscAtTheBaseLineEndAsksAgain) {
     Scene s = three_lines(h);
     g_prefs.rotation_mode = 6;
     g_prefs.turn = 1;
-    buffer_add(h.view()->selection, s.a);
+    (void)buffer_add(h.view()->selection, s.a);
     h.click({0, 0, 0}).esc().click({10, 0, 0}).typed("180").esc();
     h.run(kCmdRotate);
     EXPECT_EQ(h.script_left(), 0u);
@@ -320,7 +320,7 @@ int rotate_about_far_centre() {
     XPLINE* far = scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, {5e9f, 4096, 0}});
     g_prefs.rotation_mode = 6, g_prefs.turn = 1, g_prefs.delete_parents = 1;
     edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };  // F10
-    buffer_add(h.view()->selection, far);
+    (void)buffer_add(h.view()->selection, far);
     h.typed("5000000000 0 0").options().typed("90").esc();
     h.run(kCmdRotate);
     const auto objs = drawing_objects(h.model());
@@ -358,7 +358,7 @@ TEST_F(TransformTest, UnusableTypedAngleAndMirrorLineAreRefusedAndAskedAgain) {
         g_prefs.rotation_mode = 2;
         g_prefs.mirror = 1;
         boxes.clear();
-        buffer_add(h.view()->selection, s.a);
+        (void)buffer_add(h.view()->selection, s.a);
         c.script(h);
         EXPECT_EQ(h.run(c.command), -1);
         EXPECT_EQ(h.script_left(), 0u);
@@ -380,7 +380,7 @@ TEST_F(TransformTest, AngleAboutAFarCentreInATurnedViewIsFromTheHorizontal) {
     vp.scale = 1e-6, vp.origin_x = c.x - 4e8, vp.origin_y = c.y - 3e8;
     view_to_world(&vp, {c.x + 1e8f, c.y, c.z}, &end);
     view_to_world(&vp, {c.x, c.y + 1e8f, c.z}, &above);
-    buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, end}));
+    (void)buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, end}));
     g_prefs.rotation_mode = 2, g_prefs.turn = 1, g_prefs.delete_parents = 1;
     h.typed("5000000000 0 0").click(above).esc();
     h.run(kCmdRotate);
@@ -402,7 +402,7 @@ TEST_F(TransformTest, StretchTypedFactors) {
         XPLINE* diag = scene_line(scene_layer(h.model()), {{10, 10, 0}, {20, 30, 0}});
         g_prefs.resize = 1;
         g_prefs.delete_parents = 1;
-        buffer_add(h.view()->selection, diag);
+        (void)buffer_add(h.view()->selection, diag);
         h.click({0, 0, 0}).typed(c.text);
         if (c.fx == 0) h.typed("1");  // a zero factor asks again
         h.esc();
@@ -423,7 +423,7 @@ TEST_F(TransformTest, StretchClickUsesTheUntruncatedReference) {
     h.view()->projection.scale = 64;
     g_prefs.resize = 1;
     g_prefs.delete_parents = 1;
-    buffer_add(h.view()->selection, l);
+    (void)buffer_add(h.view()->selection, l);
     h.click({0, 0, 0}).click({1, 0.5f, 0}).esc();
     h.run(kCmdStretch);
     auto* line = rtc_cast<XPLINE>(*refs_of(h.view()->selection).begin());
@@ -451,8 +451,8 @@ TEST_F(LabelTest, SelectionAndPickedLabels) {
     define_edit_commands(h);
     Scene s = three_lines(h);
     s.a->set_string(1, "old");
-    buffer_add(h.view()->selection, s.a);
-    buffer_add(h.view()->selection, s.b);
+    (void)buffer_add(h.view()->selection, s.a);
+    (void)buffer_add(h.view()->selection, s.b);
     strings = {"   Wall"};
     h.run(kCmdChangeLabel);
     EXPECT_STREQ(s.a->str(1), "Wall");
@@ -481,7 +481,7 @@ TEST_F(LabelTest, NoMemoryIsReportedAsSuch) {
     Harness h;
     define_edit_commands(h);
     NoMemoryLabel obj;
-    buffer_add(h.view()->selection, &obj);
+    (void)buffer_add(h.view()->selection, &obj);
     strings = {"Wall"};
     EXPECT_EQ(h.run(kCmdChangeLabel), 8);
     ASSERT_EQ(boxes.size(), 1u);

@@ -65,7 +65,7 @@ class MaterialSheet : public EditTest {
             return true;
         });
         buffer_clear(h.view()->selection);
-        buffer_add(h.view()->selection, mesh);
+        (void)buffer_add(h.view()->selection, mesh);
         platform_set_modal_hook(std::move(drive));
         h.run(kCmdChangeMaterial);
         return rtc_cast<MESH3>(*refs_of(h.view()->selection).begin());
@@ -414,8 +414,8 @@ TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
         d.choose(image, -1);
         return true;
     });
-    buffer_add(h.view()->selection, mesh);
-    buffer_add(h.view()->selection, other);
+    (void)buffer_add(h.view()->selection, mesh);
+    (void)buffer_add(h.view()->selection, other);
     platform_set_modal_hook(load);
     h.run(kCmdChangeMaterial);
     EXPECT_EQ(h.model()->undo_levels, 0);
@@ -564,7 +564,7 @@ TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
     Harness h;
     define_edit_commands(h);
     CAMERA* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    buffer_add(h.view()->selection, cam);
+    (void)buffer_add(h.view()->selection, cam);
     platform_set_modal_hook([](CDialog& d) {
         EXPECT_EQ(at(d, kSlotBump, kSlotKind), nullptr);
         EXPECT_TRUE(at(d, kSlotTexture, kSlotAmount)->isHidden());

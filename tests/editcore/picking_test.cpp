@@ -126,7 +126,7 @@ TEST_F(PickingTest, LayersHiddenInTheViewAreSkipped) {
     auto second = rtc_make<LAYER>();
     second->set_string(0, "second");
     LAYER* l2 = second.get();
-    container_insert(model.get(), second.release());
+    (void)container_insert(model.get(), second.release());
     add_polyline(layer, {{0, 0, 0}, {10, 0, 0}});
     XPLINE* b = add_polyline(l2, {{0, 0, 0}, {10, 0, 0}});
     ASSERT_EQ(view_push_layer_flag(view.get(), 0), 0);

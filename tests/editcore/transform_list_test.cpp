@@ -28,7 +28,7 @@ LAYER* add_layer(MODEL* m, const char* name) {
     auto l = rtc_make<LAYER>();
     l->set_string(0, name);
     LAYER* raw = l.get();
-    container_insert(m, l.release());
+    (void)container_insert(m, l.release());
     return raw;
 }
 
@@ -38,8 +38,8 @@ TEST_F(EditTest, MoveIsUndoneInOneStep) {
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}}, "Wall");
     XPLINE* b = add_polyline(layer, {{0, 5, 0}, {1, 5, 0}});
     Selection sel;
-    buffer_add(sel.buf, a);
-    buffer_add(sel.buf, b);
+    (void)buffer_add(sel.buf, a);
+    (void)buffer_add(sel.buf, b);
     ASSERT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, {10, 0, 0}, kOrigin, kXformMove,
                                 nullptr, -1),
               0);
@@ -70,7 +70,7 @@ TEST_F(EditTest, CopyLeavesSourcesAndNamesCopiesUniquely) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}}, "Wall07");
     Selection sel, result;
-    buffer_add(sel.buf, a);
+    (void)buffer_add(sel.buf, a);
     for (int i = 0; i < 2; ++i)
         ASSERT_EQ(transform_objects(layer, result.buf, sel.buf, kOrigin, {0, 3, 0}, kOrigin,
                                     kXformMove | kXformCopy, nullptr, -1),
@@ -93,7 +93,7 @@ TEST_F(EditTest, UndoOffStillMovesAndKeepsNoHistory) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
     Selection sel;
-    buffer_add(sel.buf, a);
+    (void)buffer_add(sel.buf, a);
     ASSERT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, {2, 0, 0}, kOrigin, kXformMove,
                                 nullptr, 0),
               0);
@@ -104,7 +104,7 @@ TEST_F(EditTest, UndoOffStillMovesAndKeepsNoHistory) {
 
     // Without undo recording the object itself moves.
     Selection again;
-    buffer_add(again.buf, all[0]);
+    (void)buffer_add(again.buf, all[0]);
     ASSERT_EQ(transform_objects(layer, nullptr, again.buf, kOrigin, {1, 0, 0}, kOrigin,
                                 kXformMove | kXformNoUndo, nullptr, -1),
               0);
@@ -127,7 +127,7 @@ TEST_F(EditTest, MoveIntoAnotherDrawingIsAStepOfBothHistories) {
         }
         XPLINE* moving = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
         Selection sel;
-        buffer_add(sel.buf, moving);
+        (void)buffer_add(sel.buf, moving);
         ASSERT_EQ(transform_objects(first_layer(to.get()), nullptr, sel.buf, kOrigin, {3, 0, 0},
                                     kOrigin, kXformMove, nullptr, -1),
                   0)
@@ -149,7 +149,7 @@ TEST_F(EditTest, DegenerateTransformChangesNothing) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
     Selection sel;
-    buffer_add(sel.buf, a);
+    (void)buffer_add(sel.buf, a);
     EXPECT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, kOrigin, {1, 0, 0}, kXformScale3,
                                 nullptr, -1),
               13);
@@ -167,16 +167,16 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
     LAYER* walls_to = add_layer(to.get(), "Walls");
     XPLINE* line = add_polyline(walls_from, {{0, 0, 0}, {20, 0, 0}}, "Edge");
     line->line_style = dash_from;
-    regen_object(line);
+    (void)regen_object(line);
     auto group = rtc_make<CONTAINER>();
     XPLINE* member = add_polyline(group.get(), {{0, 1, 0}, {20, 1, 0}});
     member->line_style = dash_from;
     CONTAINER* g = group.get();
-    container_insert(first_layer(from.get()), group.release());
+    (void)container_insert(first_layer(from.get()), group.release());
 
     Selection sel, result;
-    buffer_add(sel.buf, line);
-    buffer_add(sel.buf, g);
+    (void)buffer_add(sel.buf, line);
+    (void)buffer_add(sel.buf, g);
     ASSERT_EQ(transform_objects(first_layer(to.get()), result.buf, sel.buf, kOrigin, kOrigin,
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -199,7 +199,7 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
 
     // A drawing without the style leaves the copy solid.
     Selection bare_sel;
-    buffer_add(bare_sel.buf, line);
+    (void)buffer_add(bare_sel.buf, line);
     ASSERT_EQ(transform_objects(first_layer(bare.get()), nullptr, bare_sel.buf, kOrigin, kOrigin,
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -208,7 +208,7 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
 
     // A copy inside the same drawing keeps its style and its container.
     Selection same;
-    buffer_add(same.buf, line);
+    (void)buffer_add(same.buf, line);
     ASSERT_EQ(transform_objects(first_layer(from.get()), nullptr, same.buf, kOrigin, {0, 1, 0},
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -234,7 +234,7 @@ TEST_F(EditTest, ImageSlotsRebindByName) {
     mesh->material->slots[1].kind = kTextureImage;
     mesh->material->slots[1].mapping.image = other.get();
     MESH3* m = mesh.get();
-    container_insert(first_layer(target.get()), mesh.release());
+    (void)container_insert(first_layer(target.get()), mesh.release());
     object_patterns_rebind(m);
     EXPECT_EQ(m->material->slots[0].mapping.image, brick);
     EXPECT_EQ(m->material->slots[1].mapping.image, nullptr);
@@ -266,15 +266,15 @@ TEST_F(EditTest, CopyIntoAnotherDrawingKeepsNoAnimationLinksIntoTheSource) {
     t->blend_a = inside;
     t->blend_b = outside;
     morph->tracks = t;
-    container_insert(group.get(), key_inside.release());
-    container_insert(group.get(), morph.release());
+    (void)container_insert(group.get(), key_inside.release());
+    (void)container_insert(group.get(), morph.release());
     CONTAINER* g = group.get();
-    container_insert(first_layer(from.get()), group.release());
-    container_insert(first_layer(from.get()), key_outside.release());
+    (void)container_insert(first_layer(from.get()), group.release());
+    (void)container_insert(first_layer(from.get()), key_outside.release());
 
     for (int32_t mode : {kXformMove | kXformCopy, kXformMove | kXformCopy | kXformNoUndo}) {
         Selection sel, result;
-        buffer_add(sel.buf, g);
+        (void)buffer_add(sel.buf, g);
         ASSERT_EQ(transform_objects(first_layer(to.get()), result.buf, sel.buf, kOrigin, {0, 5, 0},
                                     kOrigin, mode, nullptr, -1),
                   0);

@@ -166,7 +166,7 @@ TEST_F(EditTest, ContainerChildrenMovedMeshAndTracksFollow) {
     KeyframeTrack* track = track_new("t", mesh.get());
     mesh->tracks = track;
     MESH3* m = mesh.get();
-    container_insert(group.get(), mesh.release());
+    (void)container_insert(group.get(), mesh.release());
 
     Transform t;
     xform_translate(&t, 10, 0, 0);

@@ -101,7 +101,7 @@ std::unique_ptr<MODEL> bare_model() {
 
 PointNode* make_points(std::initializer_list<Vec3> pts, bool closed) {
     PointNode* head = nullptr;
-    for (const Vec3& p : pts) plist_add(&head, p);
+    for (const Vec3& p : pts) (void)plist_add(&head, p);
     head = list_reverse(head);
     if (closed && head) {
         PointNode* last = head;

@@ -22,7 +22,7 @@ buffer* first_layer_selection(MODEL* m) {
     auto* layer = static_cast<CONTAINER*>(m->children);
     ZDLIST* c = layer->children;
     do {
-        buffer_add(sel, static_cast<ZOBJ*>(c));
+        (void)buffer_add(sel, static_cast<ZOBJ*>(c));
         c = c->next;
     } while (c != layer->children);
     return sel;

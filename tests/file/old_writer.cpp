@@ -69,7 +69,7 @@ class Writer {
         w_.i32(1).i32(1).u8(10).u8(20).u8(30);
         w_.i32(2);
         str("Mono");
-        font_write(font_builtin(1), &w_, [](void* h, const void* buf, size_t n) {
+        (void)font_write(font_builtin(1), &w_, [](void* h, const void* buf, size_t n) {
             auto* out = static_cast<ByteWriter*>(h);
             const auto* p = static_cast<const uint8_t*>(buf);
             out->b.insert(out->b.end(), p, p + n);

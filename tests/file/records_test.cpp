@@ -89,10 +89,10 @@ class RecordTest : public FileTest {
     // A mesh named `name` on a new layer of m.
     static MESH3* mesh_on_new_layer(MODEL* m, const char* name) {
         auto* l = rtc_make<LAYER>().release();
-        container_insert(m, l);
+        (void)container_insert(m, l);
         auto* mesh = rtc_make<MESH3>().release();
         mesh->set_string(0, name);
-        container_insert(l, mesh);
+        (void)container_insert(l, mesh);
         return mesh;
     }
     // Saves m into memory, reads that into `model` and saves it again: both saves must
@@ -217,16 +217,16 @@ TEST_F(RecordTest, ValuesSurviveWithTheirStoredPrecision) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
     l->set_string(0, "L");
-    container_insert(m.get(), l);
+    (void)container_insert(m.get(), l);
     auto* x = rtc_make<XPLINE>().release();
     x->control = make_points({{0, 0, 0}, {1, 0, 0}});
     x->width = 0.5f;
-    container_insert(l, x);
+    (void)container_insert(l, x);
     auto* y = rtc_make<XPLINE>().release();
     y->control = make_points({{0, 0, 0}, {1, 0, 0}});
     y->width = 1.0f / 3.0f;  // only 1/16384 steps survive
     y->set_string(0, "y");
-    container_insert(l, y);
+    (void)container_insert(l, y);
     ASSERT_EQ(drawing_file_save(path("v.qvm").c_str(), m.get(), 0), 0);
     model = new_model();
     ASSERT_EQ(drawing_file_import(path("v.qvm").c_str(), model.get()), 0);
@@ -294,7 +294,7 @@ TEST_F(RecordTest, MeshGridsAreStoredByTheirCells) {
     MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     auto* empty = rtc_make<MESH3>().release();
     empty->set_string(0, "empty");
-    container_insert(mesh->parent, empty);
+    (void)container_insert(mesh->parent, empty);
     std::vector<Vec3d> twelve, nine;
     for (int i = 0; i < 12; ++i) twelve.push_back({double(i % 4), double(i / 4), 0});
     for (int i = 0; i < 9; ++i) nine.push_back({double(i % 3), double(i / 3) * 2, double(i)});
@@ -439,10 +439,10 @@ TEST_F(RecordTest, FacesWithoutThreeCornersAreNotWritten) {
 TEST_F(RecordTest, TracksKeepTheirOrder) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
-    container_insert(m.get(), l);
+    (void)container_insert(m.get(), l);
     auto* x = rtc_make<XPLINE>().release();
     x->control = make_points({{0, 0, 0}, {1, 0, 0}});
-    container_insert(l, x);
+    (void)container_insert(l, x);
     KeyframeTrack* a = track_new("A", x);
     KeyframeTrack* b = track_new("B", x);
     x->tracks = a;
@@ -640,11 +640,11 @@ TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {
         SCOPED_TRACE(subtype);
         auto m = bare_model();
         auto* l = rtc_make<LAYER>().release();
-        container_insert(m.get(), l);
+        (void)container_insert(m.get(), l);
         auto* style = rtc_make<LINEPATT>().release();
         style->set_string(0, "Dots");
         style->dashes = {0.1, 0.1};
-        container_insert(m.get(), style);
+        (void)container_insert(m.get(), style);
         auto* x = rtc_make<XPLINE>().release();
         x->set_string(0, "odd");
         x->set_string(2, "three");
@@ -657,7 +657,7 @@ TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {
         x->line_style = style;
         x->tracks = track_new("w", x);
         x->tracks->position.keys = {PositionKey{2, {0, 0, 0, 0, 0}, {1, 1, 1}}};
-        container_insert(l, x);
+        (void)container_insert(l, x);
         ASSERT_EQ(drawing_file_save(path("w.qvm").c_str(), m.get(), 0), 0);
         model = bare_model();
         ASSERT_EQ(drawing_file_import(path("w.qvm").c_str(), model.get()), 0);
@@ -684,8 +684,8 @@ TEST_F(RecordTest, ImageMapPatternKeepsItsFileBytes) {
     p->set_string(0, "scan");
     Bytes raw(1000);
     for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i * 7);
-    p->set_data(kImageKindJpeg, "scan.jpg", raw.data(), static_cast<uint32_t>(raw.size()));
-    container_insert(m.get(), p);
+    (void)p->set_data(kImageKindJpeg, "scan.jpg", raw.data(), static_cast<uint32_t>(raw.size()));
+    (void)container_insert(m.get(), p);
     ASSERT_EQ(drawing_file_save(path("i.qvm").c_str(), m.get(), 1), 0);
     model = new_model();
     ASSERT_EQ(drawing_file_import(path("i.qvm").c_str(), model.get()), 0);
@@ -777,20 +777,20 @@ TEST_F(RecordTest, HatchWhosePatternDrawsNothingStillShowsItsFill) {
         SCOPED_TRACE(c.scale);
         auto m = bare_model();
         auto* l = rtc_make<LAYER>().release();
-        container_insert(m.get(), l);
+        (void)container_insert(m.get(), l);
         auto* p = rtc_make<HATCHPATT>().release();
         p->set_string(0, "Lines");
         HatchLine line;
         line.offset_y = 0.5;
         p->lines = {line};
-        container_insert(m.get(), p);
+        (void)container_insert(m.get(), p);
         auto* h = rtc_make<HATCH>().release();
         h->set_string(0, "h");
         h->pattern = p;
         h->values[0] = c.scale;
         auto* outline = new PtrNode{nullptr, make_points({{0, 0, 0}, {4, 0, 0}, {4, 4, 0}}, true)};
         h->contours[0] = outline;
-        container_insert(l, h);
+        (void)container_insert(l, h);
         ASSERT_EQ(regen_object(h), 0);
         ASSERT_EQ(h->pattern_degenerate, c.degenerate);
         ASSERT_EQ(drawing_file_save(path("h.qvm").c_str(), m.get(), 0), 0);

@@ -27,7 +27,7 @@ PointNode* pts(std::initializer_list<Vec3> list, bool closed = false) {
 
 PtrNode* one_list(PointNode* l) {
     PtrNode* lists = nullptr;
-    ptrlist_add(&lists, l);
+    (void)ptrlist_add(&lists, l);
     return lists;
 }
 
@@ -86,7 +86,7 @@ void styles(MODEL* m) {
     checker->height = 2;
     auto* photo = make<MATRPMMF>(m, "photo");
     const uint8_t gif[] = {'G', 'I', 'F', '8', '7', 'a', 0, 1, 2, 3, 0xFF, 0x3B};
-    photo->set_data(kImageKindGif, "textures/photo.gif", gif, sizeof gif);
+    (void)photo->set_data(kImageKindGif, "textures/photo.gif", gif, sizeof gif);
     photo->set_string(1, "a texture from a file");
 }
 
@@ -158,18 +158,18 @@ void line_work(MODEL* m, LAYER* walls) {
 void meshes(MODEL* m, LAYER* scene) {
     auto* mesh = make<MESH3>(scene, "mesh");
     const Vec3 p1{0, 0, 0}, p2{1, 0, 0}, p3{1, 1, 0}, p4{0, 1, 0}, p5{0.5f, 0.5f, 1};
-    mesh_add_face(mesh, &p1, &p2, &p3, &p4, 0);
-    mesh_add_face(mesh, &p1, &p2, &p5, nullptr, 0);
+    (void)mesh_add_face(mesh, &p1, &p2, &p3, &p4, 0);
+    (void)mesh_add_face(mesh, &p1, &p2, &p5, nullptr, 0);
     std::vector<Vec3d> grid;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) grid.push_back({double(c), double(r), double(r * c) * 0.25});
-    mesh_add_grid(mesh, grid, 4, 3, false, false);  // open both ways
-    mesh_add_grid(mesh, grid, 4, 3, true, false);   // columns close
-    mesh_add_grid(mesh, grid, 3, 4, false, true);   // rows close
+    (void)mesh_add_grid(mesh, grid, 4, 3, false, false);  // open both ways
+    (void)mesh_add_grid(mesh, grid, 4, 3, true, false);   // columns close
+    (void)mesh_add_grid(mesh, grid, 3, 4, false, true);   // rows close
     std::vector<Vec3d> ring;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) ring.push_back({double(c * 2 + r), double(r), double(c)});
-    mesh_add_grid(mesh, ring, 3, 3, true, true);  // closed both ways
+    (void)mesh_add_grid(mesh, ring, 3, 3, true, true);  // closed both ways
     mesh->blocks->uv.assign(mesh->blocks->vertices.size() * 2, 0.0f);
     for (size_t i = 0; i < mesh->blocks->uv.size(); ++i) mesh->blocks->uv[i] = float(i) * 0.125f;
     MaterialRecord* mat = mesh->material;
@@ -203,7 +203,7 @@ void meshes(MODEL* m, LAYER* scene) {
 
     auto* box = make<MESH3>(scene, "box");
     const Vec3 q1{5, 0, 0}, q2{6, 0, 0}, q3{6, 1, 0}, q4{5, 1, 0};
-    mesh_add_face(box, &q1, &q2, &q3, &q4, 1);  // a 1 x 1 grid patch
+    (void)mesh_add_face(box, &q1, &q2, &q3, &q4, 1);  // a 1 x 1 grid patch
 }
 
 void scene(MODEL* m, LAYER* scene_layer) {
@@ -268,8 +268,8 @@ void scene(MODEL* m, LAYER* scene_layer) {
     KeyframeTrack* spot_target = add_track(spot, "target");
     spot_target->position.keys = {pkey(0, 0, 0, 0), pkey(50, 2, 0, 0)};
     // The spot rides on the omni light's orbit, and its target blends towards the mesh.
-    track_link_child(orbit, body);
-    track_link_child(orbit, spot_target);
+    (void)track_link_child(orbit, body);
+    (void)track_link_child(orbit, spot_target);
     for (ZDLIST* c = scene_layer->children; c; c = c->next) {
         if (std::strcmp(static_cast<ZOBJ*>(c)->name(), "mesh") == 0) {
             spot_target->objects.keys = {ObjectKey{0, {0, 0, 0, 0, 0}, static_cast<object*>(c)},

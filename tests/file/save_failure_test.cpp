@@ -48,7 +48,7 @@ TEST_F(SaveFailureTest, FullDiskKeepsThePreviousFile) {
         }
     }
     buffer* sel = buffer_new();
-    buffer_add(sel, static_cast<ZOBJ*>(model->children));
+    (void)buffer_add(sel, static_cast<ZOBJ*>(model->children));
     {
         WriteLimit full(40);
         EXPECT_NE(block_file_save(target.c_str(), "b", model.get(), 0, sel, Vec3{}), 0);

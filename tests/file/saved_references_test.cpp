@@ -32,7 +32,7 @@ T* add(CONTAINER* into, const char* name) {
 XPLINE* add_line(CONTAINER* into, const char* name) {
     auto* x = add<XPLINE>(into, name);
     x->control = make_points({{0, 0, 0}, {1, 1, 0}});
-    regen_object(x);
+    (void)regen_object(x);
     return x;
 }
 

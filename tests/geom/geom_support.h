@@ -24,19 +24,20 @@ class GeomTest : public ::testing::Test {
 // An open point list holding the points in the given order.
 inline PointNode* make_list(std::initializer_list<Vec3> pts) {
     PointNode* head = nullptr;
-    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) plist_add(&head, *it);
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) (void)plist_add(&head, *it);
     return head;
 }
 inline PointNode* make_list(const std::vector<Vec3>& pts) {
     PointNode* head = nullptr;
-    for (auto it = pts.rbegin(); it != pts.rend(); ++it) plist_add(&head, *it);
+    for (auto it = pts.rbegin(); it != pts.rend(); ++it) (void)plist_add(&head, *it);
     return head;
 }
 
 // A list of point lists from contours (first contour first).
 inline PtrNode* make_set(const std::vector<std::vector<Vec3>>& contours) {
     PtrNode* set = nullptr;
-    for (auto it = contours.rbegin(); it != contours.rend(); ++it) ptrlist_add(&set, make_list(*it));
+    for (auto it = contours.rbegin(); it != contours.rend(); ++it)
+        (void)ptrlist_add(&set, make_list(*it));
     return set;
 }
 

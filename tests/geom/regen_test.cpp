@@ -44,7 +44,7 @@ class RegenTest : public GeomTest {
     T* add() {
         auto o = rtc_make<T>();
         T* raw = o.release();
-        container_insert(layer, raw);
+        (void)container_insert(layer, raw);
         return raw;
     }
     XPLINE* polyline(std::initializer_list<Vec3> pts, const LINEPATT* style, double scale = 1) {
@@ -273,7 +273,7 @@ StrokeFont* make_l_font() {
     f->design_width = 10;
     f->design_height = 10;
     f->advance['A'] = 10;
-    glyph_alloc(&f->glyphs['A'], 2);
+    (void)glyph_alloc(&f->glyphs['A'], 2);
     f->glyphs['A'].strokes[0] = {0, 0, 10, 0};
     f->glyphs['A'].strokes[1] = {10, 0, 10, 10};
     return f;
@@ -335,11 +335,11 @@ TEST_F(RegenTest, TextDrawsAtTwoFiftyByOneTwentyFive) {
 TEST_F(RegenTest, ContainerStopsAtTheFirstFailingChild) {
     auto group = rtc_make<CONTAINER>();
     CONTAINER* g = group.get();
-    container_insert(layer, group.release());
+    (void)container_insert(layer, group.release());
     auto style = make_linepatt({1, 1});
     auto child = [&](object* o) {
         obj_remove(o);
-        container_insert(g, o);
+        (void)container_insert(g, o);
     };
     XPLINE* first = polyline({{0, 0, 0}, {4, 0, 0}}, style.get());
     ELARC* bad = add<ELARC>();

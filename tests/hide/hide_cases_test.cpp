@@ -46,8 +46,8 @@ TEST(HideCases, SmoothEdgeDroppedByTheAngularTolerance) {
             Scene s;
             MESH3* m = add_mesh(s.model.get());
             const Vec3 p[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-            mesh_add_face(m, &p[0], &p[1], &p[2], nullptr, 0);
-            mesh_add_face(m, &p[0], &p[2], &p[3], nullptr, 0);
+            (void)mesh_add_face(m, &p[0], &p[1], &p[2], nullptr, 0);
+            (void)mesh_add_face(m, &p[0], &p[2], &p[3], nullptr, 0);
             s.look({0.2, 0.1, 1});
             if (camera) s.camera_at({0.5, 0.5, 0}, {0.2, 0.1, 1}, 5);
             HideSettings set;
@@ -274,18 +274,18 @@ TEST(HideCases, CamerasLightsAndLayersOffAreSkipped) {
     add_line(s.model.get(), {0, 0, 0}, {1, 0, 0});
     auto cam = rtc_make<CAMERA>();
     cam->position = {5, 5, 5}, cam->up = {0, 0, 1}, cam->lens = 1;
-    container_insert(first_layer(s.model.get()), cam.release());
+    (void)container_insert(first_layer(s.model.get()), cam.release());
     auto light = rtc_make<LIGHT>();
     light->position = {2, 2, 2};
-    container_insert(first_layer(s.model.get()), light.release());
+    (void)container_insert(first_layer(s.model.get()), light.release());
     auto off = rtc_make<LAYER>();
     off->set_string(0, "Off");
     LAYER* layer = off.get();
-    container_insert(s.model.get(), off.release());
+    (void)container_insert(s.model.get(), off.release());
     auto line = rtc_make<XPLINE>();
-    plist_add(&line->control, {0, 3, 0});
-    plist_add(&line->control, {0, 2, 0});
-    container_insert(layer, line.release());
+    (void)plist_add(&line->control, {0, 3, 0});
+    (void)plist_add(&line->control, {0, 2, 0});
+    (void)container_insert(layer, line.release());
     s.look({0, 0, 1});
     for (bool shown : {true, false}) {
         s.view->layer_state.flags.clear();

@@ -105,7 +105,7 @@ TEST(HideOracle, LineInFrontOfAndBehindAPlate) {
         MODEL* m = s.model.get();
         MESH3* plate = add_mesh(m);
         const Vec3 p[4] = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
-        mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
+        (void)mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
         add_line(m, {-2, 0.25f, 0.5f}, {2, 0.25f, 0.5f});    // in front
         add_line(m, {-2, -0.25f, -0.5f}, {2, -0.25f, -0.5f});  // behind
         s.look({0, 0, 1});
@@ -198,8 +198,8 @@ TEST(HideOracle, SeamEdgeOfAUnitedMeshIsDrawn) {
     // Two faces of an L, meeting along the seam x = 1 at a right angle.
     const Vec3 a[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
     const Vec3 b[4] = {{1, 0, 0}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0}};
-    mesh_add_face(m, &a[0], &a[1], &a[2], &a[3], 0);
-    mesh_add_face(m, &b[0], &b[1], &b[2], &b[3], 0);
+    (void)mesh_add_face(m, &a[0], &a[1], &a[2], &a[3], 0);
+    (void)mesh_add_face(m, &b[0], &b[1], &b[2], &b[3], 0);
     s.look({-0.5, -0.3, 1});
     HideSettings set;
     set.linear = 1e-3;

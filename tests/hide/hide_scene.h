@@ -36,7 +36,7 @@ inline LAYER* first_layer(MODEL* m) {
 inline MESH3* add_mesh(MODEL* m) {
     auto mesh = rtc_make<MESH3>();
     MESH3* p = mesh.get();
-    container_insert(first_layer(m), mesh.release());
+    (void)container_insert(first_layer(m), mesh.release());
     return p;
 }
 
@@ -46,24 +46,24 @@ inline MESH3* add_box(MODEL* m, Vec3 lo, Vec3 hi) {
     const Vec3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
                        {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
-    for (const auto& q : f) mesh_add_face(mesh, &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0);
+    for (const auto& q : f) (void)mesh_add_face(mesh, &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0);
     mesh->own_box();
     return mesh;
 }
 
 inline MESH3* add_triangle(MODEL* m, Vec3 a, Vec3 b, Vec3 c) {
     MESH3* mesh = add_mesh(m);
-    mesh_add_face(mesh, &a, &b, &c, nullptr, 0);
+    (void)mesh_add_face(mesh, &a, &b, &c, nullptr, 0);
     mesh->own_box();
     return mesh;
 }
 
 inline XPLINE* add_line(MODEL* m, Vec3 a, Vec3 b) {
     auto line = rtc_make<XPLINE>();
-    plist_add(&line->control, b);
-    plist_add(&line->control, a);
+    (void)plist_add(&line->control, b);
+    (void)plist_add(&line->control, a);
     XPLINE* p = line.get();
-    container_insert(first_layer(m), line.release());
+    (void)container_insert(first_layer(m), line.release());
     p->own_box();
     return p;
 }

@@ -95,7 +95,7 @@ struct Drawing {
         auto walls = rtc_make<LAYER>();
         walls->set_string(0, "walls");
         LAYER* second = walls.get();
-        container_insert(m.get(), walls.release());
+        (void)container_insert(m.get(), walls.release());
 
         auto w = rtc_make<WIRE>();
         w->set_string(0, "w");
@@ -115,10 +115,10 @@ struct Drawing {
         me->material->slots[0].kind = kTextureImage;
         me->material->slots[0].mapping.image = wood;
         mesh = me.get();
-        container_insert(base, w.release());
-        container_insert(base, h.release());
-        container_insert(second, t.release());
-        container_insert(second, me.release());
+        (void)container_insert(base, w.release());
+        (void)container_insert(base, h.release());
+        (void)container_insert(second, t.release());
+        (void)container_insert(second, me.release());
     }
 };
 
@@ -249,8 +249,8 @@ TEST_F(ClassModel, DestroyingAFullModelWithViews) {
         model_notify_views(d->m.get(), &kEmptyBBox, 1);
         EXPECT_EQ(a->calls + b->calls, 2);
         buffer* sel = buffer_new();
-        buffer_add(sel, d->wire);
-        buffer_add(sel, d->mesh);
+        (void)buffer_add(sel, d->wire);
+        (void)buffer_add(sel, d->mesh);
         if (views_first) {
             a.reset();
             EXPECT_EQ(d->m->views, b.get());

@@ -205,10 +205,10 @@ TEST_F(ClassReplace, ContainerReachesEveryChild) {
     a->line_style = line_a.get();
     b->line_style = line_a.get();
     t->line_style = line_a.get();
-    container_insert(group.get(), w1.release());
-    container_insert(inner.get(), w2.release());
-    container_insert(inner.get(), txt.release());
-    container_insert(group.get(), inner.release());
+    (void)container_insert(group.get(), w1.release());
+    (void)container_insert(inner.get(), w2.release());
+    (void)container_insert(inner.get(), txt.release());
+    (void)container_insert(group.get(), inner.release());
 
     ChangedHookRecorder hook;
     EXPECT_EQ(group->replace_ref(line_a.get(), line_a.get()), 1);

@@ -30,7 +30,7 @@ class NamingTest : public ::testing::Test {
     std::string name_new(const char* text, CONTAINER* into = nullptr) {
         T* o = rtc_make<T>().release();
         EXPECT_EQ(obj_default_name(model.get(), o, 0, text), 0);
-        container_insert(into ? into : layer, o);
+        (void)container_insert(into ? into : layer, o);
         return o->name();
     }
 
@@ -87,9 +87,9 @@ TEST_F(NamingTest, SubclassesCountAsTheirClass) {
 
 TEST_F(NamingTest, NestedContainersAndTheObjectItself) {
     auto* outer = rtc_make<CONTAINER>().release();
-    container_insert(layer, outer);
+    (void)container_insert(layer, outer);
     auto* inner = rtc_make<CONTAINER>().release();
-    container_insert(outer, inner);
+    (void)container_insert(outer, inner);
     EXPECT_EQ(name_new<CAMERA>(nullptr, inner), "Camera01");
     EXPECT_EQ(name_new<CAMERA>(nullptr), "Camera02");  // sees the nested one
     EXPECT_EQ(name_new<CAMERA>(nullptr, outer), "Camera03");
@@ -125,8 +125,8 @@ TEST_F(NamingTest, NamesStayUniquePerClassAcrossManyObjects) {
                 break;
             default: {
                 auto* g = rtc_make<CONTAINER>().release();
-                obj_default_name(model.get(), g, 0, text);
-                container_insert(into, g);
+                (void)obj_default_name(model.get(), g, 0, text);
+                (void)container_insert(into, g);
                 groups.push_back(g);
             }
         }

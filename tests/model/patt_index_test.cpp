@@ -67,7 +67,7 @@ TEST_F(PattNameIndex, LookupsFollowEveryChangeOfTheRing) {
                 break;
             }
             case 2:  // undoable delete
-                if (PATT* p = pick(model_, rng)) model_delete_object(p, -1, 1);
+                if (PATT* p = pick(model_, rng)) (void)model_delete_object(p, -1, 1);
                 step = "delete";
                 break;
             case 3:  // removal with a replacement, then gone

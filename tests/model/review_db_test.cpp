@@ -27,7 +27,7 @@ class HeldKeysTest : public UndoTest {
             return;
         }
         buffer* b = buffer_new();
-        buffer_add(b, obj);
+        (void)buffer_add(b, obj);
         if (how == 1) {
             buffer_delete_objects(b);
         } else {

@@ -100,7 +100,7 @@ struct Pair {
     KeyframeTrack* child() const { return t[1]; }
     Pair() {
         child()->position.keys = {pkey(0, 0, 0, 0)};
-        track_link_child(parent(), child());
+        (void)track_link_child(parent(), child());
     }
 };
 

@@ -59,7 +59,7 @@ TEST_F(UndoPreview, MeshesGroupsAndCamerasAreReported) {
     add("line", &XPLINE::rtc_class);
     add("cam", &CAMERA::rtc_class);
     add("group", &CONTAINER::rtc_class);
-    model_delete_object(get<ZOBJ>("mesh"), -1, 1);
+    (void)model_delete_object(get<ZOBJ>("mesh"), -1, 1);
     model_undo(model_);
     model_redo(model_);
     model_undo(model_);
@@ -75,8 +75,8 @@ TEST_F(UndoPreview, MeshesGroupsAndCamerasAreReported) {
 TEST_F(UndoPreview, OnlyTheDrawingsOwnListenersHear) {
     Recorder mine, theirs;
     auto other = rtc_make<MODEL>();
-    glimpse_subscribe(model_, &Recorder::hear, &mine);
-    glimpse_subscribe(other.get(), &Recorder::hear, &theirs);
+    (void)glimpse_subscribe(model_, &Recorder::hear, &mine);
+    (void)glimpse_subscribe(other.get(), &Recorder::hear, &theirs);
     add("mesh", &MESH3::rtc_class);
     glimpse_unsubscribe(model_, &Recorder::hear, &mine);
     add("mesh2", &MESH3::rtc_class);
@@ -97,14 +97,14 @@ struct Leaver {
         auto* l = static_cast<Leaver*>(user);
         ++l->calls;
         glimpse_unsubscribe(model, &Leaver::hear, l);
-        glimpse_subscribe(model, &Recorder::hear, l->newcomer);
+        (void)glimpse_subscribe(model, &Recorder::hear, l->newcomer);
     }
 };
 
 TEST_F(UndoPreview, ListenersMayComeAndGoDuringAReport) {
     Recorder newcomer;
     Leaver leaver{&newcomer};
-    glimpse_subscribe(model_, &Leaver::hear, &leaver);
+    (void)glimpse_subscribe(model_, &Leaver::hear, &leaver);
     add("m1", &MESH3::rtc_class);
     add("m2", &MESH3::rtc_class);
     EXPECT_EQ(leaver.calls, 1);

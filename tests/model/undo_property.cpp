@@ -20,7 +20,7 @@ class UndoProperty : public UndoTest {
     // Starts from a drawing made without the history.
     void populate() {
         auto put = [this](const char* name, const char* where) {
-            container_insert(get<CONTAINER>(where), make(name));
+            (void)container_insert(get<CONTAINER>(where), make(name));
         };
         put("p1", "default");
         put("G1", "default");

@@ -57,7 +57,7 @@ class UndoTest : public ::testing::Test {
         auto m = rtc_make<LAYER>();
         m->set_string(0, "M");
         other_ = m.get();
-        container_insert(model_, m.release());
+        (void)container_insert(model_, m.release());
         named_.clear();
         named_["default"] = layer_;
         named_["M"] = other_;
@@ -113,16 +113,16 @@ class UndoTest : public ::testing::Test {
                     break;
                 }
                 case '>':
-                    model_add_object(into, get<ZOBJ>(name), depth, 1);
+                    (void)model_add_object(into, get<ZOBJ>(name), depth, 1);
                     break;
                 case '}':
-                    model_add_object(into, get<ZOBJ>(name), depth, 0);
+                    (void)model_add_object(into, get<ZOBJ>(name), depth, 0);
                     break;
                 case '-':
-                    model_delete_object(get<ZOBJ>(name), depth, 1);
+                    (void)model_delete_object(get<ZOBJ>(name), depth, 1);
                     break;
                 case '~':
-                    model_delete_object(get<ZOBJ>(name), depth, 0);
+                    (void)model_delete_object(get<ZOBJ>(name), depth, 0);
                     break;
                 case 'u':
                     model_undo(model_);

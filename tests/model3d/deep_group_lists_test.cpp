@@ -13,8 +13,8 @@ namespace {
 
 XPLINE* polyline(float x) {
     auto* w = rtc_make<XPLINE>().release();
-    plist_add(&w->control, Vec3{x, 1, 0});
-    plist_add(&w->control, Vec3{x, 0, 0});
+    (void)plist_add(&w->control, Vec3{x, 1, 0});
+    (void)plist_add(&w->control, Vec3{x, 0, 0});
     return w;
 }
 

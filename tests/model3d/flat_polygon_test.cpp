@@ -18,10 +18,10 @@ struct Lists {
         PointNode* l = nullptr;
         std::vector<std::pair<Vec3, bool>> v(pts);
         for (size_t i = v.size(); i-- > 0;) {
-            plist_add(&l, v[i].first);
+            (void)plist_add(&l, v[i].first);
             if (v[i].second) l->flags |= kPointInnerDiagonal;
         }
-        ptrlist_add(&head, l);
+        (void)ptrlist_add(&head, l);
     }
 };
 

@@ -29,7 +29,7 @@ struct PreviewFixture {
         c->target = {0, 0, 10};
         c->up = {0, 0, 1};
         c->lens = 1.0;
-        obj_default_name(scene.model.get(), c.get(), 0, "Cam01");
+        (void)obj_default_name(scene.model.get(), c.get(), 0, "Cam01");
         // The camera swings from the right to the left over the six frames.
         KeyframeTrack* track = track_new(nullptr, c.get());
         track->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {60, -80, 50}},
@@ -39,7 +39,7 @@ struct PreviewFixture {
         track->next_track = aim;
         c->tracks = track;
         cam = c.get();
-        container_insert(scene.layer, c.release());
+        (void)container_insert(scene.layer, c.release());
         view.model = scene.model.get();
         view.projection.origin_x = -20, view.projection.origin_y = -15;
         view.projection.scale = 10;  // 400 x 300 pixels show -20..20 x -15..15

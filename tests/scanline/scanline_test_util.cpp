@@ -66,7 +66,7 @@ MESH3* TestScene::add_mesh(const std::vector<Vec3>& pts, uint32_t flags, float s
         const auto base = static_cast<int32_t>(b->vertices.size());
         for (int k = 0; k < 3; ++k)
             b->vertices.push_back(MeshVertex{pts[i + k].x, pts[i + k].y, pts[i + k].z, {}});
-        mesh_add_triangle(b, base, base + 1, base + 2);
+        (void)mesh_add_triangle(b, base, base + 1, base + 2);
     }
     for (int i = 0; i < 4; ++i) m->material->colour[i] = i < 3 ? 1.0f : 0.0f;
     m->material->flags = flags;
@@ -74,8 +74,8 @@ MESH3* TestScene::add_mesh(const std::vector<Vec3>& pts, uint32_t flags, float s
     m->material->diffuse = diffuse;
     m->material->shininess = 0.0f;
     MESH3* raw = m.get();
-    container_insert(layer, m.release());
-    buffer_add(objects, raw);
+    (void)container_insert(layer, m.release());
+    (void)buffer_add(objects, raw);
     return raw;
 }
 
@@ -88,16 +88,16 @@ MESH3* TestScene::add_box(Vec3 a, Vec3 b, uint32_t flags, float self) {
     MeshFaceBlock* blk = mesh_face_block(m.get(), 0);
     for (const Vec3& p : c) blk->vertices.push_back(MeshVertex{p.x, p.y, p.z, {}});
     for (const auto& f : q) {
-        mesh_add_triangle(blk, f[0], f[1], f[2]);
-        mesh_add_triangle(blk, f[0], f[2], f[3]);
+        (void)mesh_add_triangle(blk, f[0], f[1], f[2]);
+        (void)mesh_add_triangle(blk, f[0], f[2], f[3]);
     }
     for (int i = 0; i < 4; ++i) m->material->colour[i] = i < 3 ? 1.0f : 0.0f;
     m->material->flags = flags;
     m->material->self_illumination = self;
     m->material->shininess = 0.0f;
     MESH3* raw = m.get();
-    container_insert(layer, m.release());
-    buffer_add(objects, raw);
+    (void)container_insert(layer, m.release());
+    (void)buffer_add(objects, raw);
     return raw;
 }
 
@@ -112,12 +112,12 @@ MESH3* TestScene::add_sphere(Vec3 c, float r, int rows, int cols) {
                            c.z + r * std::cos(phi)});
         }
     }
-    mesh_add_grid(m.get(), pts, cols, rows + 1, true, false);
+    (void)mesh_add_grid(m.get(), pts, cols, rows + 1, true, false);
     for (int i = 0; i < 4; ++i) m->material->colour[i] = i < 3 ? 0.9f : 0.0f;
     m->material->flags = kMaterialSmoothAlways;
     MESH3* raw = m.get();
-    container_insert(layer, m.release());
-    buffer_add(objects, raw);
+    (void)container_insert(layer, m.release());
+    (void)buffer_add(objects, raw);
     return raw;
 }
 
@@ -128,7 +128,7 @@ LIGHT* TestScene::add_light(Vec3 p, float r, float g, float b) {
     l->light_colour[1] = g;
     l->light_colour[2] = b;
     LIGHT* raw = l.get();
-    container_insert(layer, l.release());
+    (void)container_insert(layer, l.release());
     return raw;
 }
 
@@ -139,7 +139,7 @@ CAMERA* TestScene::add_camera(Vec3 position, Vec3 target, double lens, Vec3 up) 
     c->up = up;
     c->lens = lens;
     CAMERA* raw = c.get();
-    container_insert(layer, c.release());
+    (void)container_insert(layer, c.release());
     return raw;
 }
 

@@ -216,7 +216,7 @@ void shadow_scene(TestScene& s) {
     l->light_colour[0] = l->light_colour[1] = l->light_colour[2] = 1.0f;
     l->cone_cos[0] = 0.85f;
     l->cone_cos[1] = 0.75f;
-    container_insert(s.layer, l.release());
+    (void)container_insert(s.layer, l.release());
     s.settings.flags = kRenderPhong | kRenderAmbient;
 }
 

@@ -512,7 +512,7 @@ TEST_F(SettingsDialogs, ReportListsWhatTheInfoBitsAsk) {
     scene_line(scene_layer(m), {{0, 0, 0}, {10, 0, 0}});
     auto cam = rtc_make<CAMERA>();
     cam->set_string(0, "Side");
-    container_insert(scene_layer(m), cam.release());
+    (void)container_insert(scene_layer(m), cam.release());
     m->frame_count = 24;
     struct Case {
         int info;

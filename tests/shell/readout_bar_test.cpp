@@ -20,7 +20,7 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
     ASSERT_EQ(readout_bar(), bar);
 
     LAYER layer;
-    layer.set_string(0, "Walls");
+    (void)layer.set_string(0, "Walls");
     view.current_layer = &layer;
     view.input_mode = 1;
     view.current_colour = 7;

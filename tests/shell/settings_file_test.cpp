@@ -217,7 +217,7 @@ TEST_F(SettingsFileTest, ASaveRemovesStaleTemporariesButNotOneBeingWritten) {
 // Another running copy, as a child process: opens the file and puts its keys.
 void other_copy(const std::string& path, const char* prefix, int count) {
     if (fork() != 0) return;
-    settings_open(path);
+    (void)settings_open(path);
     for (int i = 0; i < count; ++i)
         prof_put_int("Directories", (std::string(prefix) + std::to_string(i)).c_str(), i);
     _exit(settings_last_error() == 0 ? 0 : 1);

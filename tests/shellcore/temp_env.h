@@ -18,7 +18,7 @@ class ShellCoreEnvironment : public ::testing::Environment {
         ASSERT_NE(dir, nullptr);
         dir_ = dir;
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-        settings_open(dir_ + "/settings.ini");
+        (void)settings_open(dir_ + "/settings.ini");
     }
     void TearDown() override {
         std::error_code ec;

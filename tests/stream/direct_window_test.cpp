@@ -384,7 +384,7 @@ TEST_F(DirectWindow, AFileThatCannotGrowFailsTheSave) {
             inner = io_guarded([&] { write_ops(s, ops); });
             // A writer that carries on after the failure (with a primitive that fits
             // the window) still gets no file: the commit fails too.
-            io_guarded([&] { io_put_long(s, 5); });
+            (void)io_guarded([&] { io_put_long(s, 5); });
         });
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
         EXPECT_EQ(r, EFBIG);

@@ -21,7 +21,7 @@ class PickTest : public ::testing::Test {
     XPLINE* add(CONTAINER* into, std::initializer_list<Vec3> pts, int kind = 0) {
         auto x = make_polyline(pts, kind);
         XPLINE* raw = x.get();
-        container_insert(into, x.release());
+        (void)container_insert(into, x.release());
         return raw;
     }
 
@@ -92,7 +92,7 @@ TEST_F(PickTest, MeshInsideACrossingWindowIsMarked) {
     mesh->blocks = b;
     mesh->own_box();
     MESH3* m = mesh.get();
-    container_insert(layer, mesh.release());
+    (void)container_insert(layer, mesh.release());
     m->file_id = 77;
     EXPECT_EQ(hits(kPickCrossing, {0, 0, 0}, {10, 10, 0}), Hits{m});
     EXPECT_EQ(m->file_id, 1);
@@ -114,7 +114,7 @@ TEST_F(PickTest, FiltersWithoutModeHitEveryMatchingObject) {
     blue->colour = 13;
     auto light = rtc_make<LIGHT>();
     LIGHT* l = light.get();
-    container_insert(layer, light.release());
+    (void)container_insert(layer, light.release());
     PickWindow w;
     w.flags = kPickColour;
     w.colour = 13;
@@ -131,7 +131,7 @@ TEST_F(PickTest, FiltersWithoutModeHitEveryMatchingObject) {
     auto group = rtc_make<CONTAINER>();
     XPLINE* member = add(group.get(), {{100, 1, 0}, {101, 1, 0}});
     group->own_box();
-    container_insert(layer, group.release());
+    (void)container_insert(layer, group.release());
     EXPECT_EQ(hits(w), (Hits{blue, member}));
 }
 
@@ -141,9 +141,9 @@ TEST_F(PickTest, GroupReportedInsteadOfItsMember) {
     add(inner.get(), {{0, 0, 0}, {10, 0, 0}});
     add(outer.get(), {{50, 50, 0}, {60, 50, 0}});
     CONTAINER* in = inner.get();
-    container_insert(outer.get(), inner.release());
+    (void)container_insert(outer.get(), inner.release());
     CONTAINER* g = outer.get();
-    container_insert(layer, outer.release());
+    (void)container_insert(layer, outer.release());
     XPLINE* loose = add(layer, {{0, 1, 0}, {10, 1, 0}});
     in->own_box();
     g->own_box();
@@ -159,7 +159,7 @@ TEST_F(PickTest, HiddenLayerSkippedMissingFlagVisible) {
     auto second = rtc_make<LAYER>();
     second->set_string(0, "second");
     LAYER* l2 = second.get();
-    container_insert(model.get(), second.release());
+    (void)container_insert(model.get(), second.release());
     XPLINE* a = add(layer, {{0, 0, 0}, {10, 0, 0}});
     XPLINE* b = add(l2, {{0, 0, 0}, {10, 0, 0}});
     PickWindow w;
@@ -246,8 +246,8 @@ TEST_F(PickTest, BuffersWalkedForDeselection) {
     XPLINE* a = add(layer, {{0, 0, 0}, {1, 1, 0}});
     XPLINE* b = add(layer, {{20, 20, 0}, {21, 21, 0}});
     buffer* sel = buffer_new();
-    buffer_add(sel, a);
-    buffer_add(sel, b);
+    (void)buffer_add(sel, a);
+    (void)buffer_add(sel, b);
     PickWindow w;
     w.flags = kPickWindow;
     w.p1 = {-1, -1, 0};

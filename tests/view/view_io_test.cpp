@@ -119,13 +119,13 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
     auto walls = rtc_make<LAYER>();
     walls->set_string(0, "Walls");
     LAYER* walls_raw = walls.get();
-    container_insert(m, walls.release());
+    (void)container_insert(m, walls.release());
     auto l1 = make_polyline({{0, 0, 0}, {10, 0, 0}});
     auto l2 = make_polyline({{0, 5, 0}, {10, 5, 0}});
     XPLINE* a = l1.get();
     XPLINE* b = l2.get();
-    container_insert(walls_raw, l1.release());
-    container_insert(rtc_cast<LAYER>(m->first_child()), l2.release());
+    (void)container_insert(walls_raw, l1.release());
+    (void)container_insert(rtc_cast<LAYER>(m->first_child()), l2.release());
 
     for (int i = 0; i < 2; ++i) {
         auto v = rtc_make<VIEW>();
@@ -143,8 +143,8 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
         v->previous_scale = 0.75;
         v->previous_origin_x = 3;
         v->elevation = 1.5;
-        buffer_add(v->selection, a);
-        if (i == 0) buffer_add(v->selection, b);
+        (void)buffer_add(v->selection, a);
+        if (i == 0) (void)buffer_add(v->selection, b);
         std::snprintf(v->name, sizeof v->name, "%s", "A view");
         v->current_layer = walls_raw;
         v->current_line_style = dash_raw;
@@ -270,7 +270,7 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         auto image = rtc_make<MATRPMMF>();
         image->set_string(0, "tex");
         const uint8_t bytes[] = {1, 2, 3};
-        image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes);
+        (void)image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes);
         MATRPMMF* image_raw = image.get();
         model_insert_patt(m, image.release());
         // A mesh's material, a camera's scene, and the view's current material and scene.
@@ -281,8 +281,8 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         MaterialRecord* materials[] = {mesh->material, camera->material, &view->material, &view->second_material};
         for (MaterialRecord* material : materials) changes[n](*material, image_raw);
         auto* layer = rtc_cast<LAYER>(m->first_child());
-        container_insert(layer, mesh.release());
-        container_insert(layer, camera.release());
+        (void)container_insert(layer, mesh.release());
+        (void)container_insert(layer, camera.release());
         model_attach_view(m, view.release());
         ASSERT_EQ(drawing_file_save(path.c_str(), m, 0), 0);
 
@@ -317,10 +317,10 @@ TEST_F(ViewIoTest, PickingBetweenSavesDoesNotDisturbTheSelection) {
     for (int i = 0; i < 5; ++i) {
         auto l = make_polyline({{0, float(i), 0}, {10, float(i), 0}});
         lines.push_back(l.get());
-        container_insert(layer, l.release());
+        (void)container_insert(layer, l.release());
     }
     auto v = rtc_make<VIEW>();
-    buffer_add(v->selection, lines[3]);
+    (void)buffer_add(v->selection, lines[3]);
     VIEW* view = v.get();
     model_attach_view(m, v.release());
     // A crossing pick marks objects in their file-id word.
@@ -350,10 +350,10 @@ TEST_F(ViewIoTest, SelectionOfAnImportNamesOnlyImportedObjects) {
     for (int i = 0; i < 3; ++i) {
         auto l = make_polyline({{0, float(i), 0}, {10, float(i), 0}});
         lines.push_back(l.get());
-        container_insert(layer, l.release());
+        (void)container_insert(layer, l.release());
     }
     auto v = rtc_make<VIEW>();
-    buffer_add(v->selection, lines[1]);
+    (void)buffer_add(v->selection, lines[1]);
     model_attach_view(src.model.get(), v.release());
     const std::string path = temp_path("import.qvm");
     ASSERT_EQ(drawing_file_save(path.c_str(), src.model.get(), 0), 0);
@@ -363,7 +363,7 @@ TEST_F(ViewIoTest, SelectionOfAnImportNamesOnlyImportedObjects) {
     LAYER* own = rtc_cast<LAYER>(open.model->first_child());
     for (int i = 0; i < 5; ++i) {
         auto l = make_polyline({{0, 100.0f + i, 0}, {10, 100.0f + i, 0}});
-        container_insert(own, l.release());
+        (void)container_insert(own, l.release());
     }
     model_number_objects(open.model.get());
     ASSERT_EQ(drawing_file_import(path.c_str(), open.model.get()), 0);
@@ -564,7 +564,7 @@ TEST_F(ViewIoTest, RichDrawingWithViewsSavesLoadsSavesByteIdentical) {
         int picked = 0;
         for (ZOBJ* z = m; z && picked < 3 * (i + 1); z = tree_next(z, m)) {
             if (rtc_is<object>(z) && !rtc_is<CONTAINER>(z)) {
-                buffer_add(v->selection, z);
+                (void)buffer_add(v->selection, z);
                 ++picked;
             }
         }

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     QString tmp = QDir::tempPath() + "/zelo_bars_demo.ini";
     QFile::remove(tmp);
-    settings_open(tmp.toStdString());
+    (void)settings_open(tmp.toStdString());
     auto app = platform_create_application(argc, argv);
 
     QMainWindow frame;
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 
     VIEW view;
     LAYER layer;
-    layer.set_string(0, "Walls");
+    (void)layer.set_string(0, "Walls");
     view.current_layer = &layer;
     view.input_mode = 1;
     view.current_colour = 12;
