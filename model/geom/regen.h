@@ -42,8 +42,8 @@ inline constexpr int kRegenMaxDashes = 250000;  // dashes of one chain
 // `scale`; *runs receives one point list whose dash ends carry kPointMoveNext.
 // No pattern, fewer than two elements or a degenerate pattern: 0 with empty runs.
 // 0, or 1 when out of memory (runs freed). *runs is overwritten, not freed.
-int wire_apply_dashes(const LINEPATT* pattern, double scale, PtrNode** runs,
-                      const PointNode* vertices);
+[[nodiscard]] int wire_apply_dashes(const LINEPATT* pattern, double scale, PtrNode** runs,
+                                    const PointNode* vertices);
 
 // Flattens a spline polyline into xpline->points (a natural cubic spline over the
 // chord length, sampled every `step` units, the last control vertex exact) and

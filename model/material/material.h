@@ -39,17 +39,17 @@ struct ColourRamp {
 
 // Stores a new ramp with n zeroed keys and refcount 0 in *out. n <= 0 stores null
 // and returns 0; out of memory stores null and returns 1.
-int colour_ramp_new(ColourRamp** out, int32_t n);
+[[nodiscard]] int colour_ramp_new(ColourRamp** out, int32_t n);
 
 // Stores n zeroed keys in *out (null for n <= 0). 0, or 1 with null stored when out
 // of memory. The keys are freed with delete[].
-int colour_ramp_alloc_keys(ColourRampKey** out, int32_t n);
+[[nodiscard]] int colour_ramp_alloc_keys(ColourRampKey** out, int32_t n);
 
 // Stores in *out a ramp for a new holder of src: null for null, src itself for a
 // static preset, otherwise a fresh copy with the same keys and refcount 0. What *out
 // held before is overwritten, not released. 0, or 1 with null stored when out of
 // memory.
-int colour_ramp_copy(ColourRamp** out, const ColourRamp* src);
+[[nodiscard]] int colour_ramp_copy(ColourRamp** out, const ColourRamp* src);
 
 // Copies n keys; does nothing when either pointer is null or n <= 0.
 void colour_ramp_copy_keys(ColourRampKey* dst, const ColourRampKey* src, int32_t n);
@@ -239,7 +239,7 @@ MaterialRecord* material_new();
 // itself changes nothing. 0, or 1 when out of memory: then the slots copied so far
 // are complete and the others have neither ramp nor transform, so dst never shares a
 // pointer with src except static ramps and images.
-int material_copy(MaterialRecord* dst, const MaterialRecord* src);
+[[nodiscard]] int material_copy(MaterialRecord* dst, const MaterialRecord* src);
 
 // Exchanges the whole contents of two records, slots with their ramps and transforms.
 // Allocates nothing, so it cannot fail: a caller that must change a record only when a

@@ -71,7 +71,7 @@ double mat_twist_angle(const Matrix43* m, double x, double y, double z);
 std::unique_ptr<Transform> xform_new();
 // Copies src into dst, making dst first when it is null. src null: nothing, 0.
 // 1 when dst could not be made; 0 otherwise.
-int xform_assign(std::unique_ptr<Transform>& dst, const Transform* src);
+[[nodiscard]] int xform_assign(std::unique_ptr<Transform>& dst, const Transform* src);
 
 // dst = src transformed by t's forward matrix (inverse_flag 0) or its inverse.
 void xform_point(Vec3* dst, const Vec3* src, const Transform* t, int inverse_flag);

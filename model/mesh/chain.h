@@ -23,14 +23,14 @@ inline constexpr int kChainMaxSegments = 1 << 20;
 // into one part more. An inserted point takes the flag word of its segment's start.
 // 0 done, also when the chain has exactly n segments or none; 1 when it has more than
 // n, n is above kChainMaxSegments or memory runs out.
-int chain_subdivide(VertexChain* chain, int n);
+[[nodiscard]] int chain_subdivide(VertexChain* chain, int n);
 
 // Replaces the chain's points by n + 1 points at equal steps of the chord-length
 // parameter along a cubic spline through them (chain_resample_points). A closed
 // chain is sampled round its loop and keeps n points, the (n + 1)-th being its first.
 // The new points have flag words 0. 1 for a null chain, n below 1 or above
 // kChainMaxSegments, a non-finite point, or out of memory.
-int chain_spline_resample(VertexChain* chain, int n);
+[[nodiscard]] int chain_spline_resample(VertexChain* chain, int n);
 
 // n + 1 points at 0, L/n, ..., L along the chord-length spline through `in`
 // (model/geom/spline.h), L its length; all points equal give n + 1 copies. 0; 1 for

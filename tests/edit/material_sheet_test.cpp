@@ -193,7 +193,7 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
         MESH3* mesh = add_mesh(h.model());
         if (c.rust_before) texture_preset_apply(mesh->material, &kPresetsTexture, 3);
         MaterialRecord before;
-        material_copy(&before, mesh->material);
+        (void)material_copy(&before, mesh->material);
         MESH3* now = change(
             h, mesh,
             [&](CDialog& d) {

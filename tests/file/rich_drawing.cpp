@@ -190,7 +190,7 @@ void meshes(MODEL* m, LAYER* scene) {
     bump.kind = 5;
     bump.amount = 0.25f;
     pattern_params_init(&bump.pattern);
-    colour_ramp_new(&bump.ramp, 2);
+    (void)colour_ramp_new(&bump.ramp, 2);
     bump.ramp->keys[1].position = 1.0;
     bump.ramp->keys[1].r = 1.0f;
     TextureSlot& reflection = mat->slots[kSlotReflection];

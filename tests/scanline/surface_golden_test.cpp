@@ -148,7 +148,7 @@ TEST(SurfaceGolden, PatternKinds) {
             t.kind = -tiles[k].code;
             pattern_params_init(&t.pattern);
             t.pattern.octaves = 24;
-            colour_ramp_new(&t.ramp, 4);
+            (void)colour_ramp_new(&t.ramp, 4);
             std::copy(rainbow, rainbow + 4, t.ramp->keys);
         }
         place(t, cx, cy, 0, 30.0 / tiles[k].size);

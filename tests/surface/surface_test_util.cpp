@@ -52,7 +52,7 @@ void set_pattern_slot(TextureSlot* s, int32_t kind, const std::vector<ColourRamp
     colour_ramp_release(&s->ramp);
     s->ramp = nullptr;
     if (!keys.empty()) {
-        colour_ramp_new(&s->ramp, static_cast<int32_t>(keys.size()));
+        (void)colour_ramp_new(&s->ramp, static_cast<int32_t>(keys.size()));
         std::copy(keys.begin(), keys.end(), s->ramp->keys);
     }
 }

@@ -229,7 +229,7 @@ std::vector<MaterialChange> material_changes() {
         [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.amount = 0.555f; },
         [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
         [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); },
-        [](TextureSlot& t) { colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
+        [](TextureSlot& t) { (void)colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
     std::vector<std::function<void(PatternParams&)>> pattern = {
         [](PatternParams& p) {
             std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1, p.frequency = 2, p.phase = 0.5f;
@@ -252,7 +252,7 @@ std::vector<MaterialChange> material_changes() {
                 TextureSlot& t = m.slots[i];
                 t.kind = 5;
                 pattern_params_init(&t.pattern);
-                colour_ramp_new(&t.ramp, 2);
+                (void)colour_ramp_new(&t.ramp, 2);
                 t.ramp->keys[1] = {1.0, 0, 0, 1, 1};
                 f(t.pattern);
             });
