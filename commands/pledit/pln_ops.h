@@ -2,12 +2,16 @@
 // searches, inserting and deleting vertices, chamfer and fillet corners, cutting a
 // list in two and appending a welded chain. Points are drawing coordinates; "nearest"
 // compares x and y after the view matrix given. Lists are PointNode lists, open or
-// closed (a ring). Results: 0, 8 out of memory (nothing changed), 19 the corner
+// closed (a ring). Results: 0, 8 out of memory (nothing changed), 19 (kPlnNoCorner) the corner
 // cannot be made (nothing changed).
 #pragma once
 
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/types.h"
+
+// The corner cannot be made (a straight or folded corner, a trim or radius too large).
+inline constexpr int kPlnNoCorner = 19;
 
 // The nearest vertex (the first of equal distances); *before receives the node
 // before it (null for the head of an open list). Null for an empty list.
