@@ -16,7 +16,11 @@
 
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/types.h"
+
+// An outline to follow was asked of an object that has none to give.
+inline constexpr int kDraw2dNothingToFollow = 19;
 
 class VIEW;
 class ELARC;
