@@ -17,6 +17,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
 
@@ -99,7 +100,7 @@ int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contour
             guide.push_back(chain.front());
             contours->push_back(std::move(chain));
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         display.show(*view_ref, *contours, guide);
     }

@@ -14,6 +14,10 @@
 #include <cstdint>
 #include <vector>
 
+// An inset the contours cannot take: it turns a contour inside out, makes two cross or
+// gives a position that is not finite (for 3D text, a chamfer too large for a letter).
+inline constexpr int kContourInsetFolds = 34;
+
 // Reads (mode 0) or writes (mode 1) vertex `index` of `vertices` as x, y, z.
 using ContourVertexIo = void (*)(void* vertices, int32_t index, double xyz[3], int mode);
 
