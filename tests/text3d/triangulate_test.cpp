@@ -161,7 +161,8 @@ TEST(ContourInset, InsetPastTheMiddleTurnsTheContourInsideOut) {
         bool hole;
         double d;
         int want;
-    } cases[] = {{false, 6, 34}, {false, 4.9, 0}, {true, -6, 34}, {true, -4.9, 0}, {true, 6, 0}};
+    } cases[] = {{false, 6, kContourInsetFolds}, {false, 4.9, 0}, {true, -6, kContourInsetFolds}, {true, -4.9, 0},
+                 {true, 6, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.hole) + " " + std::to_string(c.d));
         std::vector<Vec3d> p = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}};
@@ -245,7 +246,7 @@ TEST(ContourCross, Rules) {
     ContourSet set(2);
     set[0] = rsq;
     set[1] = rbow;
-    EXPECT_EQ(contour_set_inset(&set, 0, 0, 0), 34);
+    EXPECT_EQ(contour_set_inset(&set, 0, 0, 0), kContourInsetFolds);
 }
 
 TEST(ContourBridge, SquareWithSquareHole) {
@@ -287,7 +288,7 @@ TEST(ContourInset, NotFinitePositionGives34) {
     ASSERT_EQ(contour_init_range(&set[0], vector_vertex_io, &p, 0, 3), 0);
     contour_update_box(&set[0], 0);
     ASSERT_EQ(set[0].clockwise, 0);
-    EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), 34);
+    EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), kContourInsetFolds);
 }
 
 TEST(ContourTriangulate, HostileContoursStayBounded) {
