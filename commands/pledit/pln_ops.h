@@ -44,8 +44,8 @@ struct PlnCorner {
 // Chamfer (trims t1 on the P side and t2 on the N side) or fillet of radius r with
 // arc points every `step` radians. 0, 8 or 19 (straight or folded corner, a trim
 // not shorter than its segment, a radius too large for the segments).
-int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer, double r, double t1, double t2,
-                      double step, PlnCorner* out);
+[[nodiscard]] int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
+                                    double r, double t1, double t2, double step, PlnCorner* out);
 // Replaces the vertex after `before` by the corner's points (taken from `corner`);
 // *list is updated when the vertex was the head of a ring.
 void pln_corner_replace(PointNode** list, PointNode* before, PlnCorner* corner);
@@ -54,11 +54,12 @@ void pln_corner_replace(PointNode** list, PointNode* before, PlnCorner* corner);
 // the corner's last point, then the rest) is returned through *rest. For a ring the
 // list is opened instead: it starts at the corner's last point and ends at its first,
 // and *rest is null. 0 or 8.
-int pln_corner_cut(PointNode** list, PointNode* before, const PlnCorner& corner, PointNode** rest);
+[[nodiscard]] int pln_corner_cut(PointNode** list, PointNode* before, const PlnCorner& corner,
+                                 PointNode** rest);
 
 // Moves every node after `cut` (to the end, or back to the head of a ring) to the
 // end of *second; `cut` stays as the last point of the first list.
 void pln_cut_after(PointNode** list, PointNode* cut, PointNode** second);
 // Appends the chain's points to the end of *list, skipping a point within 0.001 of
 // the point most recently added. 0 or 8 (the points added so far stay).
-int pln_append_chain(PointNode** list, const PointNode* chain);
+[[nodiscard]] int pln_append_chain(PointNode** list, const PointNode* chain);
