@@ -176,7 +176,7 @@ bool overlapping_components(const GlyphOutline& o) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
+        (void)contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
         first = last + 1;
     }
     for (char c : contour_set_crossings(set, 0))
@@ -204,13 +204,13 @@ std::string refusal_cause(const GlyphOutline& o, double size, double d) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        contour_init_range(&set.back(), vector_vertex_io, &ring, first, last);
+        (void)contour_init_range(&set.back(), vector_vertex_io, &ring, first, last);
         first = last + 1;
     }
     const std::vector<char> before = contour_set_crossings(set, 0);
     for (ContourRecord& r : set) {
         if (r.last - r.first < 2) continue;
-        contour_inset(&r, 0, d, 0);
+        (void)contour_inset(&r, 0, d, 0);
         const double a0 = ring_area2(g.vertices, r.first, r.last), a1 = ring_area2(ring, r.first, r.last);
         if ((a0 < 0) != (a1 < 0)) return "turning sense flipped";
         for (int32_t i = r.first, j = r.last; i <= r.last; j = i++) {
