@@ -209,7 +209,7 @@ int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* s
             if (!rtc_is_a(hit, &XPLINE::rtc_class) && !rtc_is_a(hit, &ELARC::rtc_class)) continue;
             if (!list) continue;
         }
-        if (!list) return 19;
+        if (!list) return kCurveNoPoints;
         try {
             *chain = chain_to_vector(list);
         } catch (const std::bad_alloc&) {

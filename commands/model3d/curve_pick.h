@@ -67,6 +67,8 @@ enum class CurveKind {
     kLineWork,   // any line work but text
     kPathCurve,  // a polyline or an arc with points
 };
+// curve_pick's result for a curve without points.
+inline constexpr int kCurveNoPoints = 19;
 // Asks `prompt` until a curve of the kind lies under the click (not `skip`), copies
 // its point list, orients it (curve_start_at_pick) and, for a closed curve, asks
 // its direction. 0 with *chain and *obj set; 19 for a curve without points; or the

@@ -94,7 +94,7 @@ int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contour
         const int code = curve_pick(view_ref, kPromptSelectTheContour, CurveKind::kLineWork, display.object_shown(),
                                     ruled_options, kHelpRuled, &chain, &obj);
         if (code == kStepRefused) break;  // the picking is done
-        if (code == 19) continue;         // a curve without points
+        if (code == kCurveNoPoints) continue;  // a curve without points
         if (code != 0) return code;
         try {
             guide.push_back(chain.front());
