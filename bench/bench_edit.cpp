@@ -64,7 +64,7 @@ Scene& scene(size_t n) {
 
 void select_all(Scene& s) {
     buffer_clear(s.view->selection);
-    pick_objects_region(s.view, s.view->selection, &s.window, 1);
+    (void)pick_objects_region(s.view, s.view->selection, &s.window, 1);
 }
 
 // The replace-move of the selection, as Move does it.

@@ -123,12 +123,12 @@ void BM_NgonWithHoles(benchmark::State& state) {
         ContourSet set(p.sizes.size());
         int32_t first = 0;
         for (size_t i = 0; i < p.sizes.size(); ++i) {
-            contour_init_range(&set[i], io, &p.v, first, first + p.sizes[i] - 1);
+            (void)contour_init_range(&set[i], io, &p.v, first, first + p.sizes[i] - 1);
             first += p.sizes[i];
         }
-        for (size_t i = 1; i < set.size(); ++i) contour_bridge_hole(&set[0], set[i]);
+        for (size_t i = 1; i < set.size(); ++i) (void)contour_bridge_hole(&set[0], set[i]);
         int32_t counter = 0;
-        contour_triangulate(&faces, &counter, set[0], count_face, 0);
+        (void)contour_triangulate(&faces, &counter, set[0], count_face, 0);
     }
     const double seconds = thread_cpu_seconds() - start;
     state.counters["vertices/s"] =

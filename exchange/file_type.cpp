@@ -111,7 +111,8 @@ int cmd_load_block(void* arg) {
     Transform move;
     if (args->at) {
         const Vec3 zero{0, 0, 0}, by{args->at->x - base.x, args->at->y - base.y, args->at->z - base.z};
-        xform_from_points(&move, zero, by, zero, 0);
+        // A move refuses only a point that is not finite.
+        (void)xform_from_points(&move, zero, by, zero, 0);
     }
     // The objects read have no parent: each goes into the layer (undoably) or dies.
     for (RefNode* n = sel->refs; n; n = n->next) {

@@ -24,6 +24,7 @@
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -212,7 +213,7 @@ int cmd_import_text(void* arg) {
     FONTPATT* font = view->current_font;
     if (!font || !font->font) {
         msgbox_ids(kStrIdError, kMsgNoFont);
-        return 13;
+        return kBadArgument;
     }
     std::string path;
     if (!choose(&path, "*.txt", false)) return 0;
@@ -266,14 +267,14 @@ int cmd_import_text(void* arg) {
         for (ZDLIST* c = m ? m->children : nullptr; c && !layer; c = c->next == m->children ? nullptr : c->next)
             layer = rtc_cast<LAYER>(c);
     }
-    if (!layer) return 13;
+    if (!layer) return kBadArgument;
     int new_level = 1;
     BBox box = kEmptyBBox;
     for (const std::string& text : lines) {
         if (!text.empty()) {
             auto t = rtc_make<TEXT2>();
             if (!t) {
-                rc = 8;
+                rc = kOutOfMemory;
                 break;
             }
             t->text = text;

@@ -24,10 +24,10 @@ BlockFileHooks& block_file_hooks();
 
 // The commands (arg: a word holding the VIEW). 0, a step code (-1, -2) or an engine
 // code after its message.
-int cmd_save_block(void* arg);
+[[nodiscard]] int cmd_save_block(void* arg);
 // Asks for the file and the insertion point, then inserts as one undo level.
-int cmd_load_block_ask(void* arg);
-int cmd_import_text(void* arg);
+[[nodiscard]] int cmd_load_block_ask(void* arg);
+[[nodiscard]] int cmd_import_text(void* arg);
 
 // Limits of Import Text: larger files are refused with a message; longer lines are
 // cut into pieces of at most kImportMaxLineChars characters, each its own text.

@@ -19,6 +19,7 @@
 #include "model/geom/regen.h"
 #include "model/material/material.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
@@ -62,12 +63,12 @@ buffer* copy_selection(const buffer* sel) {
 int run_begin(Run& run) {
     VIEW* view = run.view();
     run.model = view ? view_drawing(view) : nullptr;
-    if (!view || !run.model) return 13;
+    if (!view || !run.model) return kBadArgument;
     run.mode = g_prefs.undo_mode;
     run.depth = run.mode >= 0 ? run.mode + 1 : run.mode;
     run.saved = copy_selection(view->selection);
     run.operands = buffer_create();
-    if (!run.saved || !run.operands) return 8;
+    if (!run.saved || !run.operands) return kOutOfMemory;
     return selection_collect_meshes(view, run.operands);
 }
 
@@ -95,7 +96,9 @@ int pick_end_code(int code) {
 // The result takes the first operand's material (smooth shading by angle), colour and
 // a zero width. 0, or 8 when the material cannot be copied.
 int take_over(MESH3* result, const MESH3* first) {
-    if (!result->material || (first->material && material_copy(result->material, first->material) != 0)) return 8;
+    if (!result->material ||
+        (first->material && material_copy(result->material, first->material) != 0))
+        return kOutOfMemory;
     result->material->flags |= kMaterialSmoothByAngle;
     result->colour = first->colour;
     result->width = 0.0f;
@@ -148,7 +151,7 @@ int replace_operands(Run& run, std::unique_ptr<MESH3> result) {
 // Union (join false) and Join (join true).
 int combine_command(void* arg, bool join) {
     Run run{static_cast<VIEW**>(arg)};
-    if (!run.view_ref || !*run.view_ref) return 13;
+    if (!run.view_ref || !*run.view_ref) return kBadArgument;
     if (int r = run_begin(run)) return run_end(run, r, true);
     view_set_input_mode(run.view(), 1);
     int code = 0;
@@ -169,7 +172,7 @@ int combine_command(void* arg, bool join) {
         // reported as a lack of memory.
         if (!result && status.code == kCsgNoUsableFace) {
             msgbox_ids(kStrIdError, kStrCsgNoUsableFace);
-            return run_end(run, 13, true);
+            return run_end(run, kBadArgument, true);
         }
     } else {
         MESH3* second = buffer_next_mesh(run.operands, &cursor);
@@ -181,7 +184,7 @@ int combine_command(void* arg, bool join) {
             result = csg_boolean(result.get(), next, kCsgUnion);
         }
     }
-    if (!result) return run_end(run, 8, true);
+    if (!result) return run_end(run, kOutOfMemory, true);
     if (int r = take_over(result.get(), first)) return run_end(run, r, true);
     bbox_union(result->box, &box);
     if (int r = replace_operands(run, std::move(result))) return run_end(run, r, true);
@@ -193,7 +196,7 @@ int combine_command(void* arg, bool join) {
 // the tool; the results replace the operands and the tool.
 int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t second_prompt) {
     Run run{static_cast<VIEW**>(arg)};
-    if (!run.view_ref || !*run.view_ref) return 13;
+    if (!run.view_ref || !*run.view_ref) return kBadArgument;
     if (int r = run_begin(run)) return run_end(run, r, true);
     view_set_input_mode(run.view(), 1);
     int step = 0;
@@ -227,12 +230,12 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
     while (MESH3* a = buffer_next_mesh(run.operands, &cursor)) {
         std::unique_ptr<MESH3> result = csg_boolean(a, tool, operation);
         if (!result || take_over(result.get(), a) != 0) {
-            failure = 8;
+            failure = kOutOfMemory;
             break;
         }
         bbox_union(result->box, &box);
         if (model_add_object(run.view()->current_layer, result.get(), run.depth, level ? 0 : 1) != 0) {
-            failure = 8;
+            failure = kOutOfMemory;
             break;
         }
         result.release();
@@ -255,7 +258,7 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
 int collect_inside(const CONTAINER* c, buffer* operands) {
     for (ZOBJ* z = tree_next(c, c); z; z = tree_next(z, c)) {
         if (auto* m = rtc_cast<MESH3>(z)) {
-            if (buffer_add(operands, m) != 0) return 8;
+            if (buffer_add(operands, m) != 0) return kOutOfMemory;
         }
     }
     return 0;
@@ -299,10 +302,10 @@ int selection_collect_meshes(VIEW* view, buffer* operands) {
     for (RefNode* n = view->selection->refs; n; n = n->next) {
         if (!n->ref) continue;
         if (auto* m = rtc_cast<MESH3>(n->ref)) {
-            if (buffer_add(operands, m) != 0) return 8;
+            if (buffer_add(operands, m) != 0) return kOutOfMemory;
             buffer_drop_ref(view->selection, n);
         } else if (auto* c = rtc_cast<CONTAINER>(n->ref)) {
-            if (collect_inside(c, operands) != 0) return 8;
+            if (collect_inside(c, operands) != 0) return kOutOfMemory;
             buffer_drop_ref(view->selection, n);
         }
     }

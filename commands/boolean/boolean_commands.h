@@ -21,10 +21,10 @@ inline constexpr uint32_t kCmdIntersection = 15801;
 inline constexpr uint32_t kCmdUnion = 15802;
 inline constexpr uint32_t kCmdJoinMeshes = 15803;
 
-int cmd_subtraction(void* arg);
-int cmd_intersection(void* arg);
-int cmd_union(void* arg);
-int cmd_join_meshes(void* arg);
+[[nodiscard]] int cmd_subtraction(void* arg);
+[[nodiscard]] int cmd_intersection(void* arg);
+[[nodiscard]] int cmd_union(void* arg);
+[[nodiscard]] int cmd_join_meshes(void* arg);
 
 // The command functions of 15800 to 15803, in id order.
 struct BooleanCommandEntry {
@@ -41,7 +41,7 @@ MESH3* mesh_pick_prompt(VIEW** view_ref, uint32_t prompt_id, int* code);
 // Adds every MESH3 of the view's selection to `operands`, also those found depth
 // first inside selected containers, and clears the selection's reference to every
 // mesh and container searched. 0, or 8 when a reference cannot be added.
-int selection_collect_meshes(VIEW* view, buffer* operands);
+[[nodiscard]] int selection_collect_meshes(VIEW* view, buffer* operands);
 
 // Number of live MESH3 references in the buffer.
 int buffer_count_meshes(const buffer* buf);
@@ -53,4 +53,4 @@ MESH3* buffer_next_mesh(const buffer* buf, RefNode** cursor);
 // Deletes every object of the buffer from the drawing as part of the newest undo
 // level (model_delete_object with `depth` and no new level), stopping at the first
 // failure, whose code it returns.
-int buffer_delete_objects_undo(buffer* buf, int depth);
+[[nodiscard]] int buffer_delete_objects_undo(buffer* buf, int depth);

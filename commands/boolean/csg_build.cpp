@@ -7,6 +7,7 @@
 #include "commands/boolean/csg_internal.h"
 #include "commands/boolean/strings.h"
 #include "model/db/buffer.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
@@ -184,7 +185,7 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
     } catch (const Jump&) {
         result.reset();
     } catch (const std::bad_alloc&) {
-        ctx.code = 8;
+        ctx.code = kOutOfMemory;
         std::snprintf(ctx.text, sizeof ctx.text, "Allocate");
         result.reset();
     }
@@ -198,7 +199,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
                                         bool plain_pairs) {
     if (status) *status = CsgStatus{};
     if (!a || !b || operation < kCsgUnion || operation > kCsgSubtraction) {
-        if (status) status->code = 13;
+        if (status) status->code = kBadArgument;
         return nullptr;
     }
     // Solids that only touch are given to the cut of tolerances first, which joins
@@ -239,7 +240,7 @@ std::unique_ptr<MESH3> csg_join_mesh_list(const std::vector<const MESH3*>& meshe
     } catch (const Jump&) {
         result.reset();
     } catch (const std::bad_alloc&) {
-        ctx.code = 8;
+        ctx.code = kOutOfMemory;
         result.reset();
     }
     heap_free(ctx);
@@ -254,7 +255,7 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
             if (const MESH3* m = n->ref ? rtc_cast<MESH3>(n->ref) : nullptr) meshes.push_back(m);
         }
     } catch (const std::bad_alloc&) {
-        if (status) *status = CsgStatus{8, "Allocate"};
+        if (status) *status = CsgStatus{kOutOfMemory, "Allocate"};
         return nullptr;
     }
     return csg_join_mesh_list(meshes, status);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "commands/boolean/csg_internal.h"
+#include "model/math/result.h"
 
 namespace csg {
 
@@ -18,7 +19,7 @@ void raise(Context& ctx, int code, const char* text) {
 }
 
 void raise_no_memory(Context& ctx, const char* text) {
-    raise(ctx, 8, text);
+    raise(ctx, kOutOfMemory, text);
 }
 
 // ---- Pool ------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
 
@@ -594,7 +595,8 @@ int write_block(ReduceModel& m, MeshFaceBlock* out) {
         out->vertices.push_back(MeshVertex{n.x, n.y, n.z, {0, 0, 0, 0, 0, 0}});
     }
     MeshEdgeHash hash;
-    if (mesh_edge_hash_init(&hash, out, static_cast<int32_t>(tris.size() / 3 * 2 + 1)) != 0) return 8;
+    if (mesh_edge_hash_init(&hash, out, static_cast<int32_t>(tris.size() / 3 * 2 + 1)) != 0)
+        return kOutOfMemory;
     out->faces.reserve(tris.size() / 3);
     for (size_t i = 0; i < tris.size(); i += 3) {
         if (int r = mesh_add_triangle(out, tris[i], tris[i + 1], tris[i + 2], &hash)) return r;
@@ -660,7 +662,7 @@ ReduceModel* reduce_model_build(const MeshFaceBlock* block, double percentage) {
 }
 
 int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions& options) {
-    if (!m || !out) return 13;
+    if (!m || !out) return kBadArgument;
     try {
         const auto target = static_cast<int64_t>(std::floor(m->percentage * 0.01 * m->face_count));
         // Boundary vertices, edges without faces, locks.
@@ -733,7 +735,7 @@ int reduce_model_run(ReduceModel* m, MeshFaceBlock* out, const ReduceRunOptions&
         }
         return write_block(*m, out);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 }
 
@@ -750,7 +752,7 @@ MESH3* mesh_reduce(MESH3* mesh, double percentage) {
         ReduceModel* model = reduce_model_build(b, working);
         if (!model) return mesh;
         MeshFaceBlock* out = mesh_face_block(reduced.get(), 0);
-        const int r = out ? reduce_model_run(model, out) : 8;
+        const int r = out ? reduce_model_run(model, out) : kOutOfMemory;
         reduce_model_free(model);
         if (r != 0) return mesh;
     }

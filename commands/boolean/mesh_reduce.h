@@ -39,7 +39,8 @@ struct ReduceRunOptions {
 
 // Reduces the model and writes the result into `out` (an empty block); 0 on success,
 // 1 when the model turned out inconsistent, 8 when memory ran out.
-int reduce_model_run(ReduceModel* model, MeshFaceBlock* out, const ReduceRunOptions& options = {});
+[[nodiscard]] int reduce_model_run(ReduceModel* model, MeshFaceBlock* out,
+                                   const ReduceRunOptions& options = {});
 
 // Frees the model (null is accepted).
 void reduce_model_free(ReduceModel* model);

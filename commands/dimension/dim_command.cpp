@@ -22,6 +22,7 @@
 #include "model/db/zobj.h"
 #include "model/font/strokefont.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 #include "model/rtc/rtc.h"
@@ -480,14 +481,14 @@ int dim_mode_of_index(int index) { return index >= 0 && index < 11 ? kModes[inde
 
 int dim_command(VIEW** view_ref, int mode) {
     if (!view_ref || !*view_ref) return -2;
-    if (mode < 0 || mode > kDimArrowBoth) return 13;
+    if (mode < 0 || mode > kDimArrowBoth) return kBadArgument;
     view_set_input_mode(*view_ref, 1);
     int code;
     for (;;) {
         dim_clear_texts();
         auto group = rtc_make<CONTAINER>();
         if (!group) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         code = one_dimension(view_ref, mode, group.get());

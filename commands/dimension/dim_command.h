@@ -18,10 +18,10 @@ int dim_mode_of_index(int index);
 // Runs dimensions of `mode` until the user stops: 0, the input step's code (-1 Esc,
 // -2 cancelled), -1 when the text query was cancelled, 8 out of memory, 13 for an
 // unknown mode, or the error of adding the group.
-int dim_command(VIEW** view_ref, int mode);
+[[nodiscard]] int dim_command(VIEW** view_ref, int mode);
 // The command of index id - 15200: the settings (index 11, no input mode) or
 // dim_command with the index's mode; 0 for an index outside the table.
-int dim_run_index(VIEW** view_ref, int index);
+[[nodiscard]] int dim_run_index(VIEW** view_ref, int index);
 
 // Hands each command function to `set` under its id (the drawing view's table).
 using DimCommandFn = int (*)(void* arg);

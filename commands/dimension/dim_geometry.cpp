@@ -14,6 +14,7 @@
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 #include "model/rtc/rtc.h"
@@ -46,13 +47,13 @@ int insert(const DimBuild& b, object* obj) {
 
 // A polyline of `n` local points of subtype `kind`.
 int add_polyline(const DimBuild& b, const Vec3* local, int n, int kind, double width) {
-    if (!b.group || !b.view) return 13;
+    if (!b.group || !b.view) return kBadArgument;
     Vec3 w[3];
     if (n > 3 || !map_points(b, local, w, n)) return 0;
     auto x = rtc_make<XPLINE>();
-    if (!x) return 8;
+    if (!x) return kOutOfMemory;
     for (int i = n; i-- > 0;)
-        if (plist_add(&x->control, w[i]) != 0) return 8;
+        if (plist_add(&x->control, w[i]) != 0) return kOutOfMemory;
     x->kind = kind;
     x->colour = b.view->dimension_words[kDimLineColour];
     x->width = static_cast<float>(width);
@@ -117,7 +118,7 @@ int dim_add_line(const DimBuild& b, const Vec3& from, const Vec3& to) {
 }
 
 int dim_add_arrow(const DimBuild& b, const Vec3& tip, const Vec3& toward, int kind) {
-    if (!b.group || !b.view) return 13;
+    if (!b.group || !b.view) return kBadArgument;
     const double size = b.view->dimension_values[kDimArrowSize];
     double dx = double(toward.x) - tip.x, dy = double(toward.y) - tip.y;
     const double dist = std::hypot(dx, dy);
@@ -155,12 +156,12 @@ int dim_add_arrow_pair(const DimBuild& b, const Vec3& tip1, const Vec3& toward1,
 }
 
 int dim_add_arc(const DimBuild& b, const Vec3& centre, double radius, double a0, double a1) {
-    if (!b.group || !b.view) return 13;
+    if (!b.group || !b.view) return kBadArgument;
     const Vec3 local[3] = {centre, pt(centre.x + radius, centre.y, centre.z), pt(centre.x, centre.y + radius, centre.z)};
     Vec3 w[3];
     if (!(radius > 0) || !std::isfinite(a0) || !std::isfinite(a1) || !map_points(b, local, w, 3)) return 0;
     auto arc = rtc_make<ELARC>();
-    if (!arc) return 8;
+    if (!arc) return kOutOfMemory;
     arc->centre = w[0];
     arc->axis1 = w[1];
     arc->axis2 = w[2];
@@ -202,7 +203,7 @@ int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double he
 
 int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int frame) {
     if (box_width) *box_width = 0;
-    if (!b.group || !b.view) return 13;
+    if (!b.group || !b.view) return kBadArgument;
     VIEW* v = b.view;
     const double th = v->dimension_values[kDimTextHeight], tw = v->dimension_values[kDimTextWidth];
     std::string upper = g_state.upper;
@@ -241,7 +242,7 @@ int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int fram
         Vec3 w;
         if (!map_points(b, &p.pos, &w, 1)) continue;
         auto text = rtc_make<TEXT2>();
-        if (!text) return 8;
+        if (!text) return kOutOfMemory;
         text->text = *p.text;
         text->insert = w;
         text2_set_normal(*text, normal);

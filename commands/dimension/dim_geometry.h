@@ -75,20 +75,22 @@ int dim_text_width(const StrokeFont* font, const std::string& value, const std::
 double dim_measure(const std::string& text, double width);
 
 // An XPLINE of subtype 0 from a to b.
-int dim_add_line(const DimBuild& b, const Vec3& from, const Vec3& to);
+[[nodiscard]] int dim_add_line(const DimBuild& b, const Vec3& from, const Vec3& to);
 // The end mark of `kind` (0 arrowhead, 1 open arrowhead, 2 dot, 3 slash, 4 or any
 // other value none) at `tip`, its open side toward `toward`. No mark when the two
 // points coincide or the arrow size is not positive.
-int dim_add_arrow(const DimBuild& b, const Vec3& tip, const Vec3& toward, int kind);
+[[nodiscard]] int dim_add_arrow(const DimBuild& b, const Vec3& tip, const Vec3& toward, int kind);
 // Two end marks of the "arrows" kind.
-int dim_add_arrow_pair(const DimBuild& b, const Vec3& tip1, const Vec3& toward1, const Vec3& tip2,
-                       const Vec3& toward2);
+[[nodiscard]] int dim_add_arrow_pair(const DimBuild& b, const Vec3& tip1, const Vec3& toward1,
+                                     const Vec3& tip2, const Vec3& toward2);
 // A circular ELARC about `centre`, from angle a0 to a1 (radians, counter-clockwise).
-int dim_add_arc(const DimBuild& b, const Vec3& centre, double radius, double a0, double a1);
+[[nodiscard]] int dim_add_arc(const DimBuild& b, const Vec3& centre, double radius, double a0,
+                              double a1);
 // The frame of `kind` (0 none, 1 rectangle, 2 round ends, 3 circle) of a text box
 // with its corner at `corner`, `width` long and `height` high along the text direction.
-int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double height, int kind);
+[[nodiscard]] int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double height,
+                                int kind);
 // The value and tolerance texts of the shared state centred on `at`, with their
 // frame of `frame` kind: three TEXT2 objects (value, upper, lower tolerance), empty
 // ones included; *box_width receives the width of the text box.
-int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int frame);
+[[nodiscard]] int dim_add_texts(const DimBuild& b, const Vec3& at, double* box_width, int frame);

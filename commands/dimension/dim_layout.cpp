@@ -7,6 +7,7 @@
 
 #include "commands/dimension/dim_settings.h"
 #include "graphics/view/view.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -107,7 +108,7 @@ int axis_layout(const DimBuild& b, int mode, const Vec3& p1, const Vec3& p2, con
 }  // namespace
 
 int dim_layout_linear(const DimBuild& b, int mode, const Vec3& p1, const Vec3& p2, const Vec3& t) {
-    if (!b.view || !b.group) return 13;
+    if (!b.view || !b.group) return kBadArgument;
     if (mode != kDimAligned) return axis_layout(b, mode, p1, p2, t);
     if (p1.x == p2.x) return axis_layout(b, kDimVertical, p1, p2, t);
     if (p1.y == p2.y) return axis_layout(b, kDimHorizontal, p1, p2, t);
@@ -177,7 +178,7 @@ int radial_texts(const DimBuild& b, const Vec3& c, double r, const Vec3& t, bool
 }  // namespace
 
 int dim_layout_radius(const DimBuild& b, int mode, const Vec3& c, double r, const Vec3& t) {
-    if (!b.view || !b.group) return 13;
+    if (!b.view || !b.group) return kBadArgument;
     bool outside = false;
     double w = 0;
     int code = radial_texts(b, c, r, t, &outside, &w);
@@ -211,7 +212,7 @@ int dim_layout_radius(const DimBuild& b, int mode, const Vec3& c, double r, cons
 }
 
 int dim_layout_diameter(const DimBuild& b, const Vec3& c, double r, const Vec3& t) {
-    if (!b.view || !b.group) return 13;
+    if (!b.view || !b.group) return kBadArgument;
     bool outside = false;
     double w = 0;
     int code = radial_texts(b, c, r, t, &outside, &w);
@@ -255,7 +256,7 @@ int dim_layout_diameter(const DimBuild& b, const Vec3& c, double r, const Vec3& 
 }
 
 int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1, const Vec3& p2v, const Vec3& t) {
-    if (!b.view || !b.group) return 13;
+    if (!b.view || !b.group) return kBadArgument;
     const P2 cc = flat(c);
     double r = len(flat(t) - cc);
     if (!(r >= 0.01)) r = 0.01;
@@ -326,7 +327,7 @@ int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1, const V
 }
 
 int dim_layout_arrows(const DimBuild& b, int mode, const Vec3& a, const Vec3& p) {
-    if (!b.view || !b.group) return 13;
+    if (!b.view || !b.group) return kBadArgument;
     return chain([&] { return mode == kDimArrowStart || mode == kDimArrowBoth ? dim_add_arrow(b, a, p, dim_get_leader()) : 0; },
                  [&] { return mode == kDimArrowEnd || mode == kDimArrowBoth ? dim_add_arrow(b, p, a, dim_get_leader()) : 0; },
                  [&] { return dim_add_line(b, a, p); });

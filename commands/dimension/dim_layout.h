@@ -24,13 +24,16 @@ enum DimMode : int {
 
 // Horizontal (mode 0), vertical (1) or aligned (2) distance between p1 and p2 with
 // its text at t.
-int dim_layout_linear(const DimBuild& b, int mode, const Vec3& p1, const Vec3& p2, const Vec3& t);
+[[nodiscard]] int dim_layout_linear(const DimBuild& b, int mode, const Vec3& p1, const Vec3& p2,
+                                    const Vec3& t);
 // Radius I (mode 3: the line from the centre) or radius II (4: across the circle)
 // of the circle about c of radius r, text at t.
-int dim_layout_radius(const DimBuild& b, int mode, const Vec3& c, double r, const Vec3& t);
-int dim_layout_diameter(const DimBuild& b, const Vec3& c, double r, const Vec3& t);
+[[nodiscard]] int dim_layout_radius(const DimBuild& b, int mode, const Vec3& c, double r,
+                                    const Vec3& t);
+[[nodiscard]] int dim_layout_diameter(const DimBuild& b, const Vec3& c, double r, const Vec3& t);
 // The angle at vertex c from the ray through p1 counter-clockwise to the ray through
 // p2, its arc through t.
-int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1, const Vec3& p2, const Vec3& t);
+[[nodiscard]] int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1,
+                                     const Vec3& p2, const Vec3& t);
 // The arrow commands (modes 8 to 10): leader marks and the line from a to b.
-int dim_layout_arrows(const DimBuild& b, int mode, const Vec3& a, const Vec3& p);
+[[nodiscard]] int dim_layout_arrows(const DimBuild& b, int mode, const Vec3& a, const Vec3& p);

@@ -13,6 +13,7 @@
 #include "model/geom/query.h"
 #include "model/geom/vertex_lists.h"
 #include "model/math/plist_edit.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -202,7 +203,7 @@ Vec3 point_on_followed(const VIEW* view, object* o, const Vec3& p) {
 // its own frame from `from` to `to`; one point twice goes the whole way round.
 int curve_run(const VIEW* view, const ELARC* e, const Vec3& from_click, const Vec3& to_click, PointNode** run) {
     CurveFrame f;
-    if (!curve_frame(e, &f)) return 19;
+    if (!curve_frame(e, &f)) return kDraw2dNothingToFollow;
     const Vec3 from = point_on_curve_plane(view, f, from_click), to = point_on_curve_plane(view, f, to_click);
     const double t0 = curve_param(f, from), t1 = curve_param(f, to);
     double sweep;
@@ -219,13 +220,13 @@ int curve_run(const VIEW* view, const ELARC* e, const Vec3& from_click, const Ve
     const int n = std::min(4096, static_cast<int>(std::ceil(std::fabs(sweep) / step)));
     // Built backward so that the prepending list ends in order; a whole turn leaves
     // out its last point, the ring closing on the first by itself.
-    if (!whole_turn && plist_add(run, to)) return 8;
+    if (!whole_turn && plist_add(run, to)) return kOutOfMemory;
     for (int i = n - 1; i >= 1; --i) {
         const double t = t0 + sweep * i / n;
         const Vec3 p = vec(f.c.x + f.a * std::cos(t) * f.u.x + f.b * std::sin(t) * f.v.x,
                            f.c.y + f.a * std::cos(t) * f.u.y + f.b * std::sin(t) * f.v.y,
                            f.c.z + f.a * std::cos(t) * f.u.z + f.b * std::sin(t) * f.v.z);
-        if (plist_add(run, p)) return 8;
+        if (plist_add(run, p)) return kOutOfMemory;
     }
     return plist_add(run, from);
 }
@@ -233,14 +234,14 @@ int curve_run(const VIEW* view, const ELARC* e, const Vec3& from_click, const Ve
 // The run along a polyline between two clicked points.
 int polyline_run(const VIEW* view, const XPLINE* x, const Vec3& from, const Vec3& to, PointNode** run) {
     PointNode* list = nullptr;
-    if (!x->control) return 19;
-    if (plist_copy_unique(&list, x->control)) return 8;
+    if (!x->control) return kDraw2dNothingToFollow;
+    if (plist_copy_unique(&list, x->control)) return kOutOfMemory;
     PointNode *s0 = nullptr, *s1 = nullptr;
     const double w = x->width;
     if (!pick_path_segment(&view->projection, from, list, &s0, w) ||
         !pick_path_segment(&view->projection, to, list, &s1, w)) {
         list_free(&list);
-        return plist_add(run, to) || plist_add(run, from) ? 8 : 0;
+        return plist_add(run, to) || plist_add(run, from) ? kOutOfMemory : 0;
     }
     std::vector<Vec3> pts{from};
     if (s0 != s1) {
@@ -261,7 +262,7 @@ int polyline_run(const VIEW* view, const XPLINE* x, const Vec3& from, const Vec3
     pts.push_back(to);
     list_free(&list);
     for (size_t i = pts.size(); i-- > 0;)
-        if (plist_add(run, pts[i])) return 8;
+        if (plist_add(run, pts[i])) return kOutOfMemory;
     return 0;
 }
 
@@ -343,7 +344,7 @@ int contour_add_point(VIEW* view, Contour* c, const Vec3& p, int* accepted) {
         return 0;
     }
     const Vec3 last = c->vertices ? pt(c->vertices) : p;
-    if (plist_add(&c->vertices, p)) return 8;
+    if (plist_add(&c->vertices, p)) return kOutOfMemory;
     ++c->count;
     if (c->plane_known) {
         flat_push(c, to_flat(c, p));
@@ -402,9 +403,9 @@ int contour_add_points(VIEW* view, Contour* c, const PointNode* run) {
 // The whole outline of a followed object becomes the contour. 0 or 19.
 static int contour_whole_object(VIEW* view, Contour* c, object* obj) {
     const PointNode* list = wire_point_list(obj);
-    if (!list) return 19;
+    if (!list) return kDraw2dNothingToFollow;
     PointNode* run = nullptr;
-    if (plist_copy_unique(&run, list)) return 8;
+    if (plist_copy_unique(&run, list)) return kOutOfMemory;
     if (plist_is_closed(run)) {
         PointNode* last = run;
         while (last->next != run) last = last->next;
@@ -420,7 +421,7 @@ static int contour_whole_object(VIEW* view, Contour* c, object* obj) {
     }
     const int ok = contour_add_points(view, c, run);
     list_free(&run);
-    return ok && c->plane_known ? 0 : 19;
+    return ok && c->plane_known ? 0 : kDraw2dNothingToFollow;
 }
 
 void contour_marker_feedback(VIEW* view, int x, int y) {
@@ -510,7 +511,7 @@ int contour_ask(VIEW** view_ref, Contour* c, int (*on_options)(VIEW**), uint32_t
             }
             if (rc != 0) {
                 list_free(&run);
-                if (rc == 8) return finish(8);
+                if (rc == kOutOfMemory) return finish(kOutOfMemory);
             } else if (run) {
                 if (contour_add_points(v, c, run))
                     for (const PointNode* n = run; n; n = n->next) grow(pt(n));

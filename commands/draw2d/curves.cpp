@@ -6,6 +6,7 @@
 #include "commands/units/coord_text.h"
 #include "graphics/view/view_gdi.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 
@@ -376,7 +377,7 @@ int cmd_circle(VIEW** view_ref) {
         if (!(r >= kSmallest) || !std::isfinite(r)) continue;
         auto c = rtc_make<ELARC>();
         if (!c) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         VIEW* v = *view_ref;
@@ -394,7 +395,7 @@ int cmd_circle(VIEW** view_ref) {
 
 int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end) {
     auto arc = rtc_make<ELARC>();
-    if (!arc) return 8;
+    if (!arc) return kOutOfMemory;
     Vec3d n;
     plane_normal_3pt(&n, &start, &middle, &end);
     Matrix43 to, from;
@@ -451,7 +452,7 @@ int cmd_ellipse(VIEW** view_ref) {
             continue;
         auto e = rtc_make<ELARC>();
         if (!e) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         e->centre = centre;

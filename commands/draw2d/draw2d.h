@@ -16,7 +16,11 @@
 
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/types.h"
+
+// An outline to follow was asked of an object that has none to give.
+inline constexpr int kDraw2dNothingToFollow = 19;
 
 class VIEW;
 class ELARC;
@@ -43,17 +47,17 @@ inline constexpr int kPolygonMin = 3;
 inline constexpr int kPolygonMax = 100;
 
 // ---- Commands (the drawing view's command functions take the VIEW** as void*)
-int cmd_line(VIEW** view_ref);
-int cmd_polyline(VIEW** view_ref);
-int cmd_rectangle(VIEW** view_ref);
-int cmd_regular_polygon(VIEW** view_ref);
-int cmd_circle(VIEW** view_ref);
-int cmd_arc(VIEW** view_ref);
-int cmd_ellipse(VIEW** view_ref);
-int cmd_text(VIEW** view_ref);
-int cmd_hatch(VIEW** view_ref);
-int cmd_hatch_hole(VIEW** view_ref);
-int cmd_fill(VIEW** view_ref);
+[[nodiscard]] int cmd_line(VIEW** view_ref);
+[[nodiscard]] int cmd_polyline(VIEW** view_ref);
+[[nodiscard]] int cmd_rectangle(VIEW** view_ref);
+[[nodiscard]] int cmd_regular_polygon(VIEW** view_ref);
+[[nodiscard]] int cmd_circle(VIEW** view_ref);
+[[nodiscard]] int cmd_arc(VIEW** view_ref);
+[[nodiscard]] int cmd_ellipse(VIEW** view_ref);
+[[nodiscard]] int cmd_text(VIEW** view_ref);
+[[nodiscard]] int cmd_hatch(VIEW** view_ref);
+[[nodiscard]] int cmd_hatch_hole(VIEW** view_ref);
+[[nodiscard]] int cmd_fill(VIEW** view_ref);
 
 // Hands each command function to `set` under its id (the drawing view's table).
 using Draw2dCommandFn = int (*)(void* arg);
@@ -79,9 +83,9 @@ bool method_dialog_ellipse(VIEW* view);
 
 // ---- Building blocks (exposed for tests)
 // One segment with the current attributes (linear accuracy). 0 or a code.
-int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end);
+[[nodiscard]] int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end);
 // The segment from `point` to `point` + (dx, dy) in view coordinates.
-int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point);
+[[nodiscard]] int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point);
 // The end of a segment from `start` toward `cursor` held parallel (or perpendicular)
 // to the reference r1-r2, all in drawing coordinates. Always finite for finite input:
 // a reference seen end-on keeps the start's depth.
@@ -93,7 +97,7 @@ Vec3 line_make_perpendicular(const VIEW* view, const Vec3& start, const Vec3& cu
 Vec3 line_make_orthogonal(const VIEW* view, const Vec3& start, const Vec3& end);
 // The arc through three points, added to the drawing. 1 when no circle passes through
 // them (nothing added), else 0 or a code.
-int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end);
+[[nodiscard]] int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end);
 // Axis points of an ellipse whose bounding box has a corner at `corner`.
 void ellipse_axes(const VIEW* view, const Vec3& centre, const Vec3& corner, Vec3* axis1, Vec3* axis2);
 
@@ -110,8 +114,8 @@ void contour_lines_feedback(VIEW* view, int x, int y);
 // ---- 2D text
 // In-place text entry into `text` (a TEXT2): typed characters go to its string.
 // 13 without a text object or a view.
-int input_text_in_place(VIEW** view_ref, const StrokeFont* font, int (*on_options)(VIEW**), TEXT2* text,
-                        uint32_t help_id);
+[[nodiscard]] int input_text_in_place(VIEW** view_ref, const StrokeFont* font,
+                                      int (*on_options)(VIEW**), TEXT2* text, uint32_t help_id);
 // Moves the view's cursor pixel to the start of the line after `text`.
 void text_next_line_position(VIEW* view, const TEXT2* text);
 // The byte of `font`'s code page for a Unicode character, or -1 when the font cannot
@@ -137,9 +141,10 @@ struct Contour {
 void contour_clear(Contour* c);
 // Asks the contour point by point; on 0 it is accepted (plane known, ring closed)
 // or empty.
-int contour_ask(VIEW** view_ref, Contour* contour, int (*on_options)(VIEW**), uint32_t help_id);
+[[nodiscard]] int contour_ask(VIEW** view_ref, Contour* contour, int (*on_options)(VIEW**),
+                              uint32_t help_id);
 // Adds one straight-segment point: *accepted 1 when taken. Refusals show a message.
-int contour_add_point(VIEW* view, Contour* contour, const Vec3& point, int* accepted);
+[[nodiscard]] int contour_add_point(VIEW* view, Contour* contour, const Vec3& point, int* accepted);
 // Adds a run of points (in order); a run that fails any test is taken back whole.
 // 1 when the whole run was taken.
 int contour_add_points(VIEW* view, Contour* contour, const PointNode* run);
@@ -148,6 +153,7 @@ int contour_add_points(VIEW* view, Contour* contour, const PointNode* run);
 int contour_crosses_itself(const Contour* contour, const Vec3& point);
 // A solid HATCH from an accepted contour (taken over); 0 with *made null for an empty
 // one. `insert` adds it to the drawing. 8 when it cannot be made (contour freed).
-int fill_from_contour(VIEW* view, HATCH** out, Contour* contour, int* made, int insert);
+[[nodiscard]] int fill_from_contour(VIEW* view, HATCH** out, Contour* contour, int* made,
+                                    int insert);
 // Message box under "Hatch" (42098); ids below 1 show "Contour is not flat".
 void hatch_message(int id);

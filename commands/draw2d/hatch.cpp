@@ -10,6 +10,7 @@
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/prefs.h"
 
 using namespace draw2d;
@@ -54,7 +55,7 @@ int fill_from_contour(VIEW* view, HATCH** out, Contour* contour, int* made, int 
         return 0;
     }
     HATCH* h = hatch_from(contour);
-    if (!h) return 8;
+    if (!h) return kOutOfMemory;
     h->pattern = nullptr;
     h->values[0] = 1.0;
     h->values[1] = 0.0;
@@ -96,7 +97,7 @@ int cmd_hatch(VIEW** view_ref) {
         }
         HATCH* h = hatch_from(&c);
         if (!h) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         h->pattern = v->current_hatch;
@@ -157,7 +158,7 @@ int cmd_hatch_hole(VIEW** view_ref) {
         if (!copy || copy->copy_level(*current) != 0 || ptrlist_add(&hole, c.vertices)) {
             if (copy) rtc_destroy(copy.release());
             contour_clear(&c);
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         c.vertices = nullptr;
@@ -179,7 +180,7 @@ int cmd_hatch_hole(VIEW** view_ref) {
         if (model_delete_object(current, record, 0) != 0) {
             model_rollback(m);  // takes the new hatch back and destroys it
             if (depth >= 0) model_undo_trim(m, depth);
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         view_set_colour_index(v, v->current_colour);

@@ -10,6 +10,7 @@
 #include "graphics/view/view_gdi.h"
 #include "model/db/undo.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/services/prefs.h"
 
 using namespace draw2d;
@@ -262,13 +263,13 @@ void cross_feedback(VIEW* view, int x, int y) {
 }
 
 int line_add_segment(VIEW* view, const Vec3& start, const Vec3& end) {
-    if (!vec3_finite(start) || !vec3_finite(end)) return 13;
+    if (!vec3_finite(start) || !vec3_finite(end)) return kBadArgument;
     auto x = new_polyline();
-    if (!x) return 8;
+    if (!x) return kOutOfMemory;
     // The list prepends: the start ends up last.
     if (plist_add(&x->control, start) || plist_add(&x->control, end)) {
         rtc_destroy(x.release());
-        return 8;
+        return kOutOfMemory;
     }
     return drawing_add_object(view, std::move(x), 1);
 }
@@ -324,7 +325,7 @@ int polyline_collect_points(VIEW** view_ref, XPLINE* pl, bool* two) {
         VIEW* v = *view_ref;
         if (count > 0 && v->orthogonal) p = line_make_orthogonal(v, last, p);
         if (count > 0 && vec3_near(p, last)) continue;
-        if (plist_add(&pl->control, p)) return 8;
+        if (plist_add(&pl->control, p)) return kOutOfMemory;
         ++count;
         *two = count >= 2;
         last = p;
@@ -349,7 +350,7 @@ int cmd_polyline(VIEW** view_ref) {
         VIEW* v = *view_ref;
         auto owned = new_polyline();
         if (!owned) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         XPLINE* pl = owned.get();

@@ -6,6 +6,7 @@
 
 #include "commands/draw2d/internal.h"
 #include "graphics/view/view_gdi.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 using namespace draw2d;
@@ -104,7 +105,7 @@ int cmd_rectangle(VIEW** view_ref) {
         }
         auto rect = new_polyline();
         if (!rect) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         int status = 0;
@@ -175,7 +176,7 @@ int cmd_regular_polygon(VIEW** view_ref) {
         const Vec3 c = to_view(v, centre);
         auto poly = new_polyline();
         if (!poly) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         int status = 0;

@@ -15,6 +15,7 @@
 #include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 using namespace draw2d;
@@ -162,8 +163,8 @@ int input_text_in_place(VIEW** view_ref, const StrokeFont* font, int (*on_option
     ViewHost* h = view_host();
     if (!text || !view || !h) {
         input_accepted = 0;
-        input_error_code = 13;
-        return 13;
+        input_error_code = kBadArgument;
+        return kBadArgument;
     }
     input_accepted = 1;
     h->update_window(view);
@@ -218,9 +219,9 @@ int text_options_callback(VIEW** view_ref) {
 int cmd_text(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     FONTPATT* font = (*view_ref)->current_font;
-    if (!font || !font->font) return 13;
+    if (!font || !font->font) return kBadArgument;
     std::unique_ptr<TEXT2> t = rtc_make<TEXT2>();
-    if (!t) return 8;
+    if (!t) return kOutOfMemory;
     view_set_input_mode(*view_ref, 1);
     view_input_set_typed_hooks(text_typed_char, typed_input_submit);
     int code;
@@ -250,7 +251,7 @@ int cmd_text(VIEW** view_ref) {
         if ((code = drawing_add_object(v, std::move(t), 1)) != 0) break;
         t = rtc_make<TEXT2>();
         if (!t) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
     }

@@ -106,7 +106,8 @@ struct SheetImages {
 // bits) use to the view's drawing, in the newest undo level (the one of the material
 // change); each added one leaves `images`. 0, or model_add_object's code (the caller
 // rolls the level back).
-int edit_adopt_images(VIEW* view, const MaterialRecord& material, int32_t mask, SheetImages* images);
+[[nodiscard]] int edit_adopt_images(VIEW* view, const MaterialRecord& material, int32_t mask,
+                                    SheetImages* images);
 
 // The dialogs of the editing commands. An empty hook answers as a user who accepts the
 // defaults would (OK); tests replace them.
@@ -149,10 +150,12 @@ int transform_default_options();
 // 13 without a view; 0 for a null buffer; else transform_objects' result. Joining a
 // level the caller opened (*new_level 0), the pass is recorded one level deeper and
 // left untrimmed: the caller rolls the whole level back on failure, then trims.
-int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3,
-                            int32_t mode, int* new_level);
+[[nodiscard]] int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1,
+                                          const Vec3& p2, const Vec3& p3, int32_t mode,
+                                          int* new_level);
 // The same with a transform built by the caller.
-int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, int32_t mode, int* new_level);
+[[nodiscard]] int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t,
+                                             int32_t mode, int* new_level);
 // Whether the objects carried by `t` stay within the float range of the drawing's
 // coordinates (a huge typed factor or a far point would leave them infinite); when
 // not, the user is told ("Please enter the value correctly") and the pass is to be
@@ -161,16 +164,20 @@ bool transform_result_usable(const buffer* objects, const Transform& t);
 // The same for the objects moved from `base` to `to` (Move, Copy, Paste).
 bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to);
 // The options dialog (unless quiet) and the apply. 0 when declined.
-int transform_confirm_apply(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3, int kind);
-int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, int kind);
+[[nodiscard]] int transform_confirm_apply(VIEW* view, buffer* objects, const Vec3& p1,
+                                          const Vec3& p2, const Vec3& p3, int kind);
+[[nodiscard]] int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t,
+                                             int kind);
 // The transform of Stretch: factors f (x, y, depth) along the view's axes about
 // `base`, built in double precision. 13 when a factor is below 1e-10 or not finite.
-int stretch_transform(const ViewProjection* vp, const Vec3& base, const double f[3], Transform* t);
+[[nodiscard]] int stretch_transform(const ViewProjection* vp, const Vec3& base, const double f[3],
+                                    Transform* t);
 // Replaces the objects by clones in one new level (the caller's buffer then holds the
 // clones). 0 and *cloned true when a level was opened; *originals (when asked) gets an
 // unringed copy of the sources' references, which the caller frees. On failure the
 // buffer holds the sources again.
-int edit_clone_step(VIEW* view, buffer* objects, bool* cloned, buffer** originals = nullptr);
+[[nodiscard]] int edit_clone_step(VIEW* view, buffer* objects, bool* cloned,
+                                  buffer** originals = nullptr);
 // Rolls the clone level back and puts the sources back into the buffer; frees
 // *originals.
 void edit_rollback_clones(VIEW* view, buffer* objects, buffer** originals);
@@ -181,44 +188,45 @@ void edit_restore_refs(buffer* objects, const buffer* saved);
 void edit_redraw_box(VIEW* view, const BBox& box);
 
 // ---- Commands (arg: VIEW**)
-int cmd_select(void* arg);
-int cmd_deselect(void* arg);
-int cmd_delete(void* arg);
-int cmd_move(void* arg);
-int cmd_copy(void* arg);
-int cmd_mirror(void* arg);
-int cmd_rotate(void* arg);
-int cmd_stretch(void* arg);
-int cmd_change_label(void* arg);
-int cmd_group(void* arg);
-int cmd_split_group(void* arg);
-int cmd_copy_clipboard(void* arg);
-int cmd_paste(void* arg);
-int cmd_change_material(void* arg);
-int cmd_change_line_style(void* arg);
-int cmd_change_layer(void* arg);
-int cmd_adjust_camera(void* arg);
-int cmd_adjust_light(void* arg);
-int cmd_change_hatch(void* arg);
-int cmd_change_text(void* arg);
+[[nodiscard]] int cmd_select(void* arg);
+[[nodiscard]] int cmd_deselect(void* arg);
+[[nodiscard]] int cmd_delete(void* arg);
+[[nodiscard]] int cmd_move(void* arg);
+[[nodiscard]] int cmd_copy(void* arg);
+[[nodiscard]] int cmd_mirror(void* arg);
+[[nodiscard]] int cmd_rotate(void* arg);
+[[nodiscard]] int cmd_stretch(void* arg);
+[[nodiscard]] int cmd_change_label(void* arg);
+[[nodiscard]] int cmd_group(void* arg);
+[[nodiscard]] int cmd_split_group(void* arg);
+[[nodiscard]] int cmd_copy_clipboard(void* arg);
+[[nodiscard]] int cmd_paste(void* arg);
+[[nodiscard]] int cmd_change_material(void* arg);
+[[nodiscard]] int cmd_change_line_style(void* arg);
+[[nodiscard]] int cmd_change_layer(void* arg);
+[[nodiscard]] int cmd_adjust_camera(void* arg);
+[[nodiscard]] int cmd_adjust_light(void* arg);
+[[nodiscard]] int cmd_change_hatch(void* arg);
+[[nodiscard]] int cmd_change_text(void* arg);
 
 // Selection worker of Select (select 1) and Deselect (0).
-int select_objects(VIEW** view_ref, buffer* selection, int select);
+[[nodiscard]] int select_objects(VIEW** view_ref, buffer* selection, int select);
 
 // ---- Clipboard and style copying
-int patterns_copy_for_buffer(MODEL* target, buffer* objects, int* new_level);
-int patterns_copy_for_object(MODEL* target, object* obj, int* new_level);
-int pattern_copy_into(MODEL* target, PATT* pattern, int* new_level);
-int layers_copy_for_buffer(MODEL* target, buffer* objects);
-int clipboard_collect(MODEL* clip, buffer* into);
+[[nodiscard]] int patterns_copy_for_buffer(MODEL* target, buffer* objects, int* new_level);
+[[nodiscard]] int patterns_copy_for_object(MODEL* target, object* obj, int* new_level);
+[[nodiscard]] int pattern_copy_into(MODEL* target, PATT* pattern, int* new_level);
+[[nodiscard]] int layers_copy_for_buffer(MODEL* target, buffer* objects);
+[[nodiscard]] int clipboard_collect(MODEL* clip, buffer* into);
 // Frees the clipboard drawing (at exit).
 void clipboard_release();
 
 // ---- Property helpers
 LAYER* buffer_common_layer(const buffer* objects);
 // values: a..f of objects_set_patt_params.
-int objects_set_patt_params_list(PATT* pattern, const double values[6], buffer* objects);
-int texts_set_string(buffer* objects, const char* text);
+[[nodiscard]] int objects_set_patt_params_list(PATT* pattern, const double values[6],
+                                               buffer* objects);
+[[nodiscard]] int texts_set_string(buffer* objects, const char* text);
 // Counts MESH3 and CAMERA objects with a material (containers searched), stopping at
 // two; *first gets the first one. True when fewer than two were found.
 bool material_source_count(const buffer* objects, object** first);

@@ -12,6 +12,7 @@
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
 #include "model/db/undo.h"
+#include "model/math/result.h"
 #include "model/services/prefs.h"
 
 EditDialogs& edit_dialogs() {
@@ -75,7 +76,7 @@ bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to)
 
 int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const Vec3& p2, const Vec3& p3,
                             int32_t mode, int* new_level) {
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     if (!objects) return 0;
     Transform t;
     if (int rc = xform_from_points(&t, p1, p2, p3, mode)) return rc;
@@ -83,7 +84,7 @@ int objects_apply_transform(VIEW* view, buffer* objects, const Vec3& p1, const V
 }
 
 int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, int32_t mode, int* new_level) {
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     if (!objects) return 0;
     view_set_modified(view, 1);
     BBox old_box = kEmptyBBox;
@@ -99,7 +100,7 @@ int objects_apply_transform_by(VIEW* view, buffer* objects, const Transform& t, 
     if (!made || (replace && !saved)) {
         buffer_free(&made);
         buffer_free(&saved);
-        return 8;
+        return kOutOfMemory;
     }
     CONTAINER* into = view->current_layer ? static_cast<CONTAINER*>(view->current_layer)
                                           : static_cast<CONTAINER*>(view_drawing(view));
@@ -145,14 +146,14 @@ int transform_confirm_apply_by(VIEW* view, buffer* objects, const Transform& t, 
 int edit_clone_step(VIEW* view, buffer* objects, bool* cloned, buffer** originals) {
     *cloned = false;
     if (originals) *originals = nullptr;
-    if (!view || !objects) return 13;
+    if (!view || !objects) return kBadArgument;
     MODEL* model = view_drawing(view);
     buffer* made = buffer_new();
     buffer* saved = buffer_copy_unringed(objects);
     if (!made || !saved) {
         buffer_free(&made);
         buffer_free(&saved);
-        return 8;
+        return kOutOfMemory;
     }
     CONTAINER* into = view->current_layer ? static_cast<CONTAINER*>(view->current_layer)
                                           : static_cast<CONTAINER*>(model);

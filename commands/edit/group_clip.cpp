@@ -19,6 +19,7 @@
 #include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
@@ -52,7 +53,7 @@ int cmd_group(void* arg) {
     if (!saved || !clones || !model) {
         buffer_free(&saved);
         buffer_free(&clones);
-        return 8;
+        return kOutOfMemory;
     }
     const int depth = edit_record_depth();
     int new_level = 1, rc = 0;
@@ -72,7 +73,7 @@ int cmd_group(void* arg) {
     CONTAINER* group = nullptr;
     if (rc == 0) {
         auto made = rtc_make<CONTAINER>();
-        if (!made) rc = 8;
+        if (!made) rc = kOutOfMemory;
         if (rc == 0) rc = model_add_object(current_container(view), made.get(), depth, new_level);
         if (rc == 0) {
             group = made.release();
@@ -113,7 +114,7 @@ int cmd_split_group(void* arg) {
     if (!ask(kPromptSplitGroups)) return 0;
     MODEL* model = view_drawing(view);
     buffer* saved = buffer_copy_unringed(sel);
-    if (!saved) return 8;
+    if (!saved) return kOutOfMemory;
     BBox box;
     buffer_get_bbox(sel, &box);
     const int depth = edit_record_depth();
@@ -154,7 +155,7 @@ int pattern_copy_into(MODEL* target, PATT* pattern, int* new_level) {
     if (!target || !pattern) return 0;
     if (model_find_patt(target, pattern->name(), pattern->klass())) return 0;
     std::unique_ptr<PATT> copy = patt_clone(pattern);
-    if (!copy) return 8;
+    if (!copy) return kOutOfMemory;
     const int level_was = *new_level;
     int rc = model_add_object(target, copy.get(), edit_record_depth(), *new_level);
     if (rc != 0) {
@@ -230,7 +231,7 @@ int layers_copy_for_buffer(MODEL* target, buffer* objects) {
         if (!layer || !layer->name()[0]) continue;
         if (model_find_named(target, layer->name(), &LAYER::rtc_class)) continue;
         auto made = rtc_make<LAYER>();
-        if (!made) return 8;
+        if (!made) return kOutOfMemory;
         AddLayerHook hook = g_hook_add_layer ? g_hook_add_layer : model_hook_add_layer_default;
         if (int rc = hook(target, made.get(), layer->name())) return rc;
         made.release();
@@ -239,7 +240,7 @@ int layers_copy_for_buffer(MODEL* target, buffer* objects) {
 }
 
 int clipboard_collect(MODEL* clip, buffer* into) {
-    if (!clip || !into) return 13;
+    if (!clip || !into) return kBadArgument;
     ZDLIST* p = clip->children;
     if (!p) return 0;
     do {
@@ -280,7 +281,7 @@ int cmd_copy_clipboard(void* arg) {
     if (rc == 0 && *view_ref) {
         view_set_input_mode(*view_ref, 0);
         auto made = rtc_make<MODEL>();
-        if (!made) rc = 8;
+        if (!made) rc = kOutOfMemory;
         int new_level = 1;
         if (rc == 0) rc = patterns_copy_for_buffer(made.get(), objects, &new_level);
         if (rc == 0) rc = layers_copy_for_buffer(made.get(), objects);
@@ -308,7 +309,7 @@ int cmd_paste(void* arg) {
     MODEL* clip = *clip_contents();
     if (!clip) return 0;
     buffer* objects = buffer_new();
-    if (!objects) return 8;
+    if (!objects) return kOutOfMemory;
     int rc = clipboard_collect(clip, objects);
     const Vec3 base = *clip_buffer();
     if (rc == 0) {

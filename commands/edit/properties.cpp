@@ -31,6 +31,7 @@
 #include "model/geom/regen.h"
 #include "model/material/material.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
@@ -81,7 +82,7 @@ object* first_object(const buffer* b) {
 }
 
 int fail_box(int code) {
-    if (code == 8)
+    if (code == kOutOfMemory)
         msgbox_printf(kTitleError, "%s", res_load_string(kTextNoMemory).c_str());
     else
         msgbox_printf(kTitleError, "%s", std::strerror(code));
@@ -132,7 +133,7 @@ int texts_set_string(buffer* objects, const char* text) {
             try {
                 t->text = text;
             } catch (...) {
-                return 8;
+                return kOutOfMemory;
             }
         }
     }
@@ -179,12 +180,12 @@ int cmd_change_material(void* arg) {
         int32_t colour;
         if (single && source) {
             colour = source->colour;
-            if (material_copy(&work, material_of(source))) rc = 8;
+            if (material_copy(&work, material_of(source))) rc = kOutOfMemory;
         } else {
             object* first = first_object(objects);
             if (!first) break;
             colour = first->colour;
-            if (material_copy(&work, &view->material)) rc = 8;
+            if (material_copy(&work, &view->material)) rc = kOutOfMemory;
             if (auto* light = rtc_cast<LIGHT>(first)) {
                 std::memcpy(work.colour, light->light_colour, sizeof work.colour);
             } else {
@@ -245,7 +246,8 @@ int adopt_pattern(VIEW* view, PATT** pattern) {
         return 0;
     }
     std::unique_ptr<PATT> copy = patt_clone(*pattern);
-    if (!copy || model_add_object(model, copy.get(), edit_record_depth(), 0) != 0) return 8;
+    if (!copy || model_add_object(model, copy.get(), edit_record_depth(), 0) != 0)
+        return kOutOfMemory;
     *pattern = copy.release();
     return 0;
 }
@@ -263,7 +265,7 @@ int apply_style(VIEW* view, buffer* objects, PATT* pattern, const StyleChange& c
     if (adopt_pattern(view, &pattern) != 0) {
         edit_rollback_clones(view, objects, &originals);
         edit_trim_undo(view_drawing(view));
-        return 8;
+        return kOutOfMemory;
     }
     BBox box;
     buffer_get_bbox(objects, &box);
@@ -426,7 +428,7 @@ int apply_text_edits(buffer* clones, PATT* pattern, const StyleValues& shown, co
             try {
                 if (edited[i]) t->text = strings[i];
             } catch (...) {
-                return 8;
+                return kOutOfMemory;
             }
             if (i == 0) {
                 if (font) t->font = font;
@@ -447,14 +449,14 @@ int change_style_command(VIEW** view_ref, int hatch) {
     const RtcClass* patt_cls = hatch ? &HATCHPATT::rtc_class : &FONTPATT::rtc_class;
     VIEW* view = *view_ref;
     buffer* found = buffer_new();
-    if (!found) return 8;
+    if (!found) return kOutOfMemory;
     for (RefNode* n = view->selection->refs; n; n = n->next) collect_class(n->ref, cls, found);
     const bool from_selection = buffer_has_objects(found) != 0;
     // The clone step takes the sources out of the selection; a failed pass puts them back.
     buffer* kept = from_selection ? buffer_copy_unringed(view->selection) : nullptr;
     if (from_selection && !kept) {
         buffer_free(&found);
-        return 8;
+        return kOutOfMemory;
     }
     if (!from_selection) view_set_input_mode(view, 1);
     int rc = 0;

@@ -15,6 +15,7 @@
 #include "model/db/buffer.h"
 #include "model/db/glimpse_notify.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -170,7 +171,7 @@ int mirror_points(VIEW** view_ref, LoopState* st, Transform* t) {
         // Both points are finite here: 13 says they are one point (or as near as
         // makes no plane), and the end is asked again.
         rc = xform_from_points(t, st->start, end, third, kKindMirror);
-        if (rc != 13) return rc;
+        if (rc != kBadArgument) return rc;
         msgbox_ids(0, kTextMirrorLineIsAPoint);
     }
 }
@@ -266,7 +267,7 @@ int parse_factors(const char* text, double f[3]) {
 
 int stretch_transform(const ViewProjection* vp, const Vec3& base, const double f[3], Transform* t) {
     for (int i = 0; i < 3; ++i) {
-        if (!(f[i] >= 1e-10) || !std::isfinite(f[i])) return 13;
+        if (!(f[i] >= 1e-10) || !std::isfinite(f[i])) return kBadArgument;
     }
     // In view coordinates: to the base, scale, back; all in doubles.
     Vec3d bv;

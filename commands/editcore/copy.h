@@ -27,4 +27,4 @@ void object_tracks_rebind(object* src, object* copy);
 // Gives a copied object a name unique in its drawing: a named object keeps its name
 // when it is free, else the first free numbered form of it (obj_default_name); an
 // unnamed CONTAINER passes this on to its children. 0 or the first naming error.
-int objects_unique_names(object* obj);
+[[nodiscard]] int objects_unique_names(object* obj);

@@ -6,6 +6,7 @@
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ object* pick_object_at(VIEW* view, const Vec3& point, const RtcClass* filter, ob
 }
 
 int pick_objects_at(VIEW* view, buffer* buf, const Vec3& point, const RtcClass* filter) {
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     PickWindow win = point_window(view, point, filter);
     PickContext ctx;
     ctx.view = view;
@@ -88,7 +89,7 @@ int pick_objects_at(VIEW* view, buffer* buf, const Vec3& point, const RtcClass* 
 }
 
 int pick_objects_region(VIEW* view, buffer* buf, PickWindow* win, int select) {
-    if (!view || !win) return 13;
+    if (!view || !win) return kBadArgument;
     if (select) {
         if (!win->layer_flags) use_view_layers(view, win);
         PickContext ctx;

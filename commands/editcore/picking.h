@@ -35,10 +35,11 @@ object* pick_object_at(VIEW* view, const Vec3& point, const RtcClass* filter, ob
 
 // Adds every object under the point to `buf` (highlighted when it is the VIEW's
 // selection). 0, or the error of buffer_add (objects added so far stay).
-int pick_objects_at(VIEW* view, buffer* buf, const Vec3& point, const RtcClass* filter);
+[[nodiscard]] int pick_objects_at(VIEW* view, buffer* buf, const Vec3& point,
+                                  const RtcClass* filter);
 
 // select 1: every object the window hits is added to `buf` (highlighted as above); the
 // walk's result is returned. select 0: every object of `buf` that the window hits is
 // drawn in its own colour again and its entry cleared; 0. 13 for a null view or
 // window; 0 for a null buffer when deselecting.
-int pick_objects_region(VIEW* view, buffer* buf, PickWindow* win, int select);
+[[nodiscard]] int pick_objects_region(VIEW* view, buffer* buf, PickWindow* win, int select);

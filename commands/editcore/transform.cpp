@@ -16,6 +16,7 @@
 #include "model/material/material.h"
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 
@@ -96,12 +97,12 @@ double sine_at(const Vec3& p1, const Vec3& p2, const Vec3& p3) {
 }  // namespace
 
 int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& p3, int32_t mode) {
-    if (!t) return 13;
+    if (!t) return kBadArgument;
     // A point that is not a number would spread into every coordinate it touches.
     const int kind = mode & kXformKindMask;
     if (kind <= kXformScale3 &&
         (!vec3_finite(p1) || !vec3_finite(p2) || (kind != kXformMove && !vec3_finite(p3))))
-        return 13;
+        return kBadArgument;
     Transform r;
     switch (kind) {
         case kXformMove:
@@ -113,7 +114,7 @@ int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& 
             break;
         case kXformMirror: {
             // The plane must be defined: three distinct points not on one line.
-            if (sine_at(p1, p2, p3) < 1e-6) return 13;
+            if (sine_at(p1, p2, p3) < 1e-6) return kBadArgument;
             Vec3d n;
             plane_normal_3pt(&n, &p1, &p3, &p2);  // (p3 - p1) x (p2 - p1)
             Transform s;
@@ -125,7 +126,7 @@ int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& 
             const double a = vec3_angle(p1, p2, p3);
             const double l2 = vec3_dist(p2, p1), l3 = vec3_dist(p3, p1);
             const double sx = l2 * std::cos(a), sy = l2 * std::sin(a), sz = l3;
-            if (!usable_factor(sx) || !usable_factor(sy) || !usable_factor(sz)) return 13;
+            if (!usable_factor(sx) || !usable_factor(sy) || !usable_factor(sz)) return kBadArgument;
             Vec3d n;
             plane_normal_3pt(&n, &p1, &p3, &p2);
             Transform f = plane_frame(p1, n);

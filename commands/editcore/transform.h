@@ -41,7 +41,8 @@ struct TransformJob {
 // through (nearly) collinear or coincident points, and for a three-point scale whose
 // points would give a zero or non-finite scale factor (coincident or collinear points,
 // or p2 at right angles to p3 seen from p1).
-int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& p3, int32_t mode);
+[[nodiscard]] int xform_from_points(Transform* t, const Vec3& p1, const Vec3& p2, const Vec3& p3,
+                                    int32_t mode);
 
 // Moves every vertex of every face block of the mesh by the forward matrix.
 void mesh_transform(MESH3* mesh, const Transform& t);
@@ -49,7 +50,7 @@ void mesh_transform(MESH3* mesh, const Transform& t);
 // (the axes of the image ellipse), start and end angles; the circular-arc flag is
 // set exactly when the new axes agree within 0.0001. Regenerates the arc; returns
 // its result.
-int elarc_transform(ELARC* arc, const Transform& t);
+[[nodiscard]] int elarc_transform(ELARC* arc, const Transform& t);
 // Carries a text's base point and frame (width, height, direction, slant, plane
 // normal) through the transform. Does not regenerate.
 void text2_transform(TEXT2* text, const Transform& t);
@@ -60,7 +61,7 @@ void camera_transform(CAMERA* cam, const Transform& t);
 // Applies the transform to one object in place, by class, then regenerates it
 // (containers: every child, the container itself is not regenerated). 0, or the
 // first error of a child or of regen_object.
-int transform_object(const Transform& t, object* obj);
+[[nodiscard]] int transform_object(const Transform& t, object* obj);
 
 // Builds the transform from the points and mode and applies it to every drawing
 // object referenced by `list` (an object whose group is also in the list moves with
@@ -72,9 +73,10 @@ int transform_object(const Transform& t, object* obj);
 // the history is trimmed to `depth` levels (undo depth setting: 0 off, negative
 // unlimited). 0, 8 (no memory for a temporary result buffer), 13 (bad arguments or a
 // degenerate transform), or the first error.
-int transform_objects(CONTAINER* container, buffer* result, buffer* list, const Vec3& p1,
-                      const Vec3& p2, const Vec3& p3, int32_t mode, int* new_level, int depth);
+[[nodiscard]] int transform_objects(CONTAINER* container, buffer* result, buffer* list,
+                                    const Vec3& p1, const Vec3& p2, const Vec3& p3, int32_t mode,
+                                    int* new_level, int depth);
 // The same with a transform built by the caller (in double precision); the kind bits
 // of `mode` are not read.
-int transform_objects_by(CONTAINER* container, buffer* result, buffer* list, const Transform& t,
-                         int32_t mode, int* new_level, int depth);
+[[nodiscard]] int transform_objects_by(CONTAINER* container, buffer* result, buffer* list,
+                                       const Transform& t, int32_t mode, int* new_level, int depth);

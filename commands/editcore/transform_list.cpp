@@ -17,6 +17,7 @@
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ int objects_transform_list(const TransformJob& job, buffer* list, CONTAINER* con
             if (job.copy) copies.push_back(made);
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     for (object* copy : copies) {
         if (int rc = objects_unique_names(copy)) return rc;
@@ -140,8 +141,8 @@ int objects_transform_list(const TransformJob& job, buffer* list, CONTAINER* con
 
 int transform_objects(CONTAINER* container, buffer* result, buffer* list, const Vec3& p1,
                       const Vec3& p2, const Vec3& p3, int32_t mode, int* new_level, int depth) {
-    if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return 13;
-    if (result && !rtc_is<buffer>(result)) return 13;
+    if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return kBadArgument;
+    if (result && !rtc_is<buffer>(result)) return kBadArgument;
     Transform t;
     if (int rc = xform_from_points(&t, p1, p2, p3, mode)) return rc;
     return transform_objects_by(container, result, list, t, mode, new_level, depth);
@@ -149,8 +150,8 @@ int transform_objects(CONTAINER* container, buffer* result, buffer* list, const 
 
 int transform_objects_by(CONTAINER* container, buffer* result, buffer* list, const Transform& t,
                          int32_t mode, int* new_level, int depth) {
-    if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return 13;
-    if (result && !rtc_is<buffer>(result)) return 13;
+    if (!rtc_is<CONTAINER>(container) || !rtc_is<buffer>(list)) return kBadArgument;
+    if (result && !rtc_is<buffer>(result)) return kBadArgument;
     TransformJob job;
     job.transform = t;
     job.copy = (mode & kXformCopy) != 0;
@@ -159,7 +160,7 @@ int transform_objects_by(CONTAINER* container, buffer* result, buffer* list, con
     buffer* temporary = nullptr;
     if (!result) {
         temporary = buffer_new();
-        if (!temporary) return 8;
+        if (!temporary) return kOutOfMemory;
         result = temporary;
     }
     int local_level = 1;

@@ -15,6 +15,7 @@
 #include "graphics/view/view_input.h"
 #include "model/db/buffer.h"
 #include "model/db/wire.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -269,7 +270,7 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
     }
     buffer* buf = buffer_new();
     if (!buf) {
-        *code = 8;
+        *code = kOutOfMemory;
         return nullptr;
     }
     // Exact clicks: no grid, no snaps. The settings go back to this VIEW, wherever
@@ -308,7 +309,7 @@ void input_finish(VIEW* view, buffer* buf) {
 
 int input_set_point(VIEW* view, const Vec3& point, int slot) {
     DocInputState* st = view_input_state(view);
-    if (!st || slot < 0 || slot >= kInputPoints) return 13;
+    if (!st || slot < 0 || slot >= kInputPoints) return kBadArgument;
     st->points[slot] = point;
     return 0;
 }
@@ -338,7 +339,7 @@ int typed_input_char(VIEW* view, int ch) {
         }
     } catch (...) {
         input_accepted = 0;
-        input_error_code = 8;
+        input_error_code = kOutOfMemory;
         return kStepRefused;
     }
     return 0;
@@ -348,7 +349,7 @@ int typed_input_submit(VIEW** view_ref) {
     VIEW* view = view_ref ? *view_ref : nullptr;
     DocInputState* st = view_input_state(view);
     if (!st || !st->on_options) {
-        input_error_code = 13;
+        input_error_code = kBadArgument;
         return 0;
     }
     TEXT2* t = st->text_object && rtc_is_a(st->text_object, &TEXT2::rtc_class) ? static_cast<TEXT2*>(st->text_object)

@@ -35,21 +35,25 @@ inline constexpr size_t kTypedTextSize = 256;
 extern int input_accepted;    // 1 accepted, 0 failed
 extern int input_error_code;  // engine code of the failure (8, 13)
 
-int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, char* text_buffer,
-               size_t text_capacity, int32_t flags, uint32_t help_id);
-int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options, Vec3* out,
-                uint32_t help_id);
+[[nodiscard]] int input_wait(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move,
+                             InputOptionsFn on_options, char* text_buffer, size_t text_capacity,
+                             int32_t flags, uint32_t help_id);
+[[nodiscard]] int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move,
+                              InputOptionsFn on_options, Vec3* out, uint32_t help_id);
 // mode 0: distance in the view plane; 1 |dy|; 2 |dx| (view coordinates).
-int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mode, InputMoveFn on_move,
-                   InputOptionsFn on_options, double* out, uint32_t help_id);
+[[nodiscard]] int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mode,
+                                 InputMoveFn on_move, InputOptionsFn on_options, double* out,
+                                 uint32_t help_id);
 // Counter-clockwise angle (radians) from `reference` to the picked point about `centre`.
-int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference, uint32_t prompt_id, InputMoveFn on_move,
-                InputOptionsFn on_options, double* out, uint32_t help_id);
-int input_box(VIEW** view_ref, InputOptionsFn on_options, Vec3* corner1, Vec3* corner2, uint32_t help_id);
+[[nodiscard]] int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference,
+                              uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options,
+                              double* out, uint32_t help_id);
+[[nodiscard]] int input_box(VIEW** view_ref, InputOptionsFn on_options, Vec3* corner1,
+                            Vec3* corner2, uint32_t help_id);
 // A set of objects: the current selection when it holds objects (no prompt), else
 // picked into a new buffer. `*buf` from an earlier pass is freed unless it is a
 // selection buffer of any VIEW.
-int input_object(VIEW** view_ref, buffer** buf, Vec3* point);
+[[nodiscard]] int input_object(VIEW** view_ref, buffer** buf, Vec3* point);
 // Picks into a new buffer until it holds objects. Null with *code set: the step's
 // code, or 8 when no buffer could be made.
 buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code);

@@ -14,14 +14,15 @@
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
+#include "model/db/iter.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/db/iter.h"
 #include "model/geom/regen.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -126,7 +127,7 @@ constexpr uint32_t kTextBeyondRange = 40705;  // the object would lie beyond the
 // Refuses an object with a coordinate that is not finite, saying so: 13.
 int refuse_beyond_range() {
     msgbox_ids(kStrIdWarning, kTextBeyondRange);
-    return 13;
+    return kBadArgument;
 }
 
 }  // namespace
@@ -142,12 +143,13 @@ void light_set_palette_colour(object* obj) {
 
 int drawing_add_object(VIEW* view, std::unique_ptr<object> obj, int linear) {
     if (!obj) return 0;
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     obj->width = static_cast<float>(view->line_width);
     obj->colour = view->current_colour;
     if (MESH3* mesh = rtc_cast<MESH3>(obj.get())) {
         obj->width = 0.0f;
-        if (!mesh->material || material_copy(mesh->material, &view->material) != 0) return 8;
+        if (!mesh->material || material_copy(mesh->material, &view->material) != 0)
+            return kOutOfMemory;
     }
     if (!defining_points_finite(obj.get())) return refuse_beyond_range();
     if (WIRE* w = rtc_cast<WIRE>(obj.get())) {
@@ -172,7 +174,7 @@ int drawing_insert_object(VIEW* view, object* obj) {
     if (layer)
         r = model_add_object(target, obj, g_prefs.undo_mode, 1);
     else
-        r = target ? container_insert(target, obj) : 13;
+        r = target ? container_insert(target, obj) : kBadArgument;
     if (r == 0) {
         views_extend_extents(view, obj);
         if (layer) view_gdi_object_all(view, obj);
@@ -252,7 +254,7 @@ void view_layer_flags_init(std::vector<int32_t>* flags, const MODEL* model, cons
         } while (p && p != model->children);
     } catch (...) {
         shared_ok = 0;
-        shared_error_code = 8;
+        shared_error_code = kOutOfMemory;
     }
 }
 
@@ -261,7 +263,7 @@ void view_state_push(std::vector<int32_t>* flags, int32_t word) {
         flags->push_back(word);
     } catch (...) {
         shared_ok = 0;
-        shared_error_code = 8;
+        shared_error_code = kOutOfMemory;
     }
 }
 
@@ -273,7 +275,7 @@ void view_set_cursor_angle(VIEW* view, double angle) {
 }
 
 int view_setup(VIEW* view, MODEL* model, const VIEW* source) {
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     shared_ok = 1;
     shared_error_code = 0;
     if (source) {
@@ -308,7 +310,7 @@ int view_setup(VIEW* view, MODEL* model, const VIEW* source) {
         view->zoom_limit = source->zoom_limit;
         if (material_copy(&view->material, &source->material) != 0 ||
             material_copy(&view->second_material, &source->second_material) != 0)
-            return 8;
+            return kOutOfMemory;
         view->cursor_pixel[0] = 150;
         view->cursor_pixel[1] = 100;
         view->cursor[0] = 150.0;
@@ -320,7 +322,7 @@ int view_setup(VIEW* view, MODEL* model, const VIEW* source) {
     }
     view->window = nullptr;
     if (!view->selection) view->selection = buffer_new();
-    if (!view->selection) return 8;
+    if (!view->selection) return kOutOfMemory;
     if (source) {
         view->current_layer = source->current_layer;
         view->current_line_style = source->current_line_style;

@@ -24,7 +24,7 @@ extern int background_colour;  // 7 with the black-background preference, else 0
 // angular, for circles and ellipses) and inserts it. The object is taken in every
 // case: the drawing owns it once inserted, and on any failure it is destroyed. A null
 // object gives 0. 0 or the failure code.
-int drawing_add_object(VIEW* view, std::unique_ptr<object> obj, int linear);
+[[nodiscard]] int drawing_add_object(VIEW* view, std::unique_ptr<object> obj, int linear);
 // A LIGHT shines in the palette colour of its colour index (alpha 0); other objects
 // are left as they are.
 void light_set_palette_colour(object* obj);
@@ -33,7 +33,7 @@ void light_set_palette_colour(object* obj);
 // every attribute it has (a light its colour). A null view or object gives 0. An
 // object with a coordinate that is not finite never enters the drawing: the user is
 // told and 13 returned (the object stays the caller's).
-int drawing_insert_object(VIEW* view, object* obj);
+[[nodiscard]] int drawing_insert_object(VIEW* view, object* obj);
 // Undo and redo of the drawing view. While a command runs they are refused with a
 // beep (a waiting command holds objects). 0.
 int cmd_undo(VIEW* view);
@@ -44,7 +44,7 @@ int cmd_redo(VIEW* view);
 // LAYER).
 void style_fallback_on_remove(VIEW* view, ZOBJ* obj);
 // Drawing state of a new VIEW, from a source view or from the drawing. 0 or 8.
-int view_setup(VIEW* view, MODEL* model, const VIEW* source);
+[[nodiscard]] int view_setup(VIEW* view, MODEL* model, const VIEW* source);
 void view_layer_flags_init(std::vector<int32_t>* flags, const MODEL* model, const std::vector<int32_t>* source);
 void view_state_push(std::vector<int32_t>* flags, int32_t word);
 void view_set_cursor_angle(VIEW* view, double angle);
@@ -52,7 +52,7 @@ void display_colours_update();
 // Once at start-up: the model hooks, the empty extents box of new VIEWs, the display
 // colours and the redraw hook.
 void model_hooks_install();
-int hook_object_added(MODEL* model, LAYER* layer, const char* name);
-int hook_object_changed(ZOBJ* obj, int redraw);
+[[nodiscard]] int hook_object_added(MODEL* model, LAYER* layer, const char* name);
+[[nodiscard]] int hook_object_changed(ZOBJ* obj, int redraw);
 // A new VIEW, set up for the drawing (copying `source` when given); null on failure.
 VIEW* view_new(MODEL* model, const VIEW* source);

@@ -28,8 +28,8 @@ void view_zoom_all(VIEW* view);
 // A step that is 0, negative or not finite leaves the scale unrounded.
 double round_scale(double step, double scale);
 double round_origin(double scale, double origin);
-int zoom_window_command(VIEW** view_ref);
-int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2);
+[[nodiscard]] int zoom_window_command(VIEW** view_ref);
+[[nodiscard]] int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2);
 int zoom_method_callback(VIEW** view_ref);
 // The Zoom Window method dialog: stores the chosen method unless cancelled; true
 // when the method changed.

@@ -6,6 +6,7 @@
 
 #include "commands/model3d/model3d.h"
 #include "model/math/plist_edit.h"
+#include "model/math/result.h"
 #include "model/mesh/chain.h"
 
 int OwnedChain::fill(const std::vector<Vec3>& pts, size_t count, bool ring) {
@@ -14,7 +15,7 @@ int OwnedChain::fill(const std::vector<Vec3>& pts, size_t count, bool ring) {
     for (size_t i = count; i-- > 0;)
         if (plist_add(&head, pts[i]) != 0) {
             list_free(&head);
-            return 8;
+            return kOutOfMemory;
         }
     if (ring && head) {
         PointNode* last = head;
@@ -31,24 +32,24 @@ std::vector<Vec3> chain_to_vector(const PointNode* list) {
 }
 
 int chain_resample(std::vector<Vec3>* chain, int n) {
-    if (n < 1 || chain->empty()) return 13;
-    if (n > kChainMaxSegments) return 13;
+    if (n < 1 || chain->empty()) return kBadArgument;
+    if (n > kChainMaxSegments) return kBadArgument;
     for (const Vec3& p : *chain)
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return 13;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return kBadArgument;
     try {
         OwnedChain c;
-        if (c.fill(*chain) != 0) return 8;
+        if (c.fill(*chain) != 0) return kOutOfMemory;
         plist_remove_repeats(&c.head);
         const int segments = plist_count(c.head) - 1;
         int r = 0;
         if (segments > n) r = chain_spline_resample(c.head, n);
         else if (segments < n && segments > 0) r = chain_subdivide(c.head, n);
         // The limits were checked above: what is left is memory (or points not finite).
-        if (r != 0) return 8;
+        if (r != 0) return kOutOfMemory;
         plist_remove_repeats(&c.head);
         *chain = chain_to_vector(c.head);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -80,7 +81,7 @@ int wire_strokes(const object* obj, int count, std::vector<std::vector<Vec3>>* o
             out->push_back(std::move(s));
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

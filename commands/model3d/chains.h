@@ -24,7 +24,8 @@ struct OwnedChain {
     ~OwnedChain() { list_free(&head); }
     // The first `count` points of `pts` (all when count is past the end), closed into
     // a ring when `ring`. 0, or 8 with the list empty.
-    int fill(const std::vector<Vec3>& pts, size_t count = static_cast<size_t>(-1), bool ring = false);
+    [[nodiscard]] int fill(const std::vector<Vec3>& pts, size_t count = static_cast<size_t>(-1),
+                           bool ring = false);
 };
 
 // The points of an open or closed point list, in order (a ring without a repeat).
@@ -35,7 +36,7 @@ std::vector<Vec3> chain_to_vector(const PointNode* list);
 // (its own points kept), and repeats dropped again. 13 for n below 1 or above
 // kChainMaxSegments, an empty chain or a point not finite; 8 out of memory; the
 // chain is unchanged on failure.
-int chain_resample(std::vector<Vec3>* chain, int n);
+[[nodiscard]] int chain_resample(std::vector<Vec3>* chain, int n);
 
 // The drawn strokes of point lists: a stroke ends at a pen-up point (which it holds)
 // or at the list's end; strokes of fewer than two points are dropped.
@@ -44,4 +45,4 @@ std::vector<std::vector<Vec3>> base_strokes(const std::vector<std::vector<BasePo
 // Appends the drawn strokes of a line-work object (a group's recursively, through
 // wire_point_lists); with count >= 0 each stroke is first brought to `count` segments
 // (chain_resample), with count -1 it keeps its own points. 0, 8 or 13 (count 0).
-int wire_strokes(const object* obj, int count, std::vector<std::vector<Vec3>>* out);
+[[nodiscard]] int wire_strokes(const object* obj, int count, std::vector<std::vector<Vec3>>* out);

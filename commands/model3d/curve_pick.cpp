@@ -18,6 +18,7 @@
 #include "model/db/solid.h"
 #include "model/db/wire.h"
 #include "model/geom/vertex_lists.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ int select_for_command(int mode, VIEW** view_ref, buffer** buf, InputOptionsFn o
         return 0;
     }
     buffer* picked = buffer_new();
-    if (!picked) return 8;
+    if (!picked) return kOutOfMemory;
     // Exact clicks: no object snaps, no grid steps; put back on this VIEW however it ends.
     MODEL* drawing = view_drawing(view);
     const int32_t grid = view->grid_on, flags = view->input_flags, step = view->step_select;
@@ -208,11 +209,11 @@ int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* s
             if (!rtc_is_a(hit, &XPLINE::rtc_class) && !rtc_is_a(hit, &ELARC::rtc_class)) continue;
             if (!list) continue;
         }
-        if (!list) return 19;
+        if (!list) return kCurveNoPoints;
         try {
             *chain = chain_to_vector(list);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         const bool closed = curve_is_closed(hit);
         curve_start_at_pick((*view_ref)->projection, chain, at, closed);

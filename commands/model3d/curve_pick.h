@@ -31,8 +31,8 @@ bool select_filter_accepts(int mode, const object* obj);
 // steps while it asks; both restored afterwards), every object under the point that
 // passes the filter going into a new buffer, until it holds one. *buf is null when
 // the step ended it. 0, the step's code, or 8.
-int select_for_command(int mode, VIEW** view_ref, buffer** buf, InputOptionsFn options, uint32_t prompt,
-                       uint32_t help);
+[[nodiscard]] int select_for_command(int mode, VIEW** view_ref, buffer** buf,
+                                     InputOptionsFn options, uint32_t prompt, uint32_t help);
 // Frees a buffer that is not a selection, and leaves input mode.
 void select_done(VIEW* view, buffer* buf);
 
@@ -67,9 +67,12 @@ enum class CurveKind {
     kLineWork,   // any line work but text
     kPathCurve,  // a polyline or an arc with points
 };
+// curve_pick's result for a curve without points.
+inline constexpr int kCurveNoPoints = 19;
 // Asks `prompt` until a curve of the kind lies under the click (not `skip`), copies
 // its point list, orients it (curve_start_at_pick) and, for a closed curve, asks
 // its direction. 0 with *chain and *obj set; 19 for a curve without points; or the
 // step's code.
-int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* skip, InputOptionsFn options,
-               uint32_t help, std::vector<Vec3>* chain, object** obj);
+[[nodiscard]] int curve_pick(VIEW** view_ref, uint32_t prompt, CurveKind kind, const object* skip,
+                             InputOptionsFn options, uint32_t help, std::vector<Vec3>* chain,
+                             object** obj);

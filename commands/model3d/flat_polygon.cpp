@@ -10,6 +10,7 @@
 #include "graphics/view/view_host.h"
 #include "model/db/wire.h"
 #include "model/geom/hatch.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
@@ -67,15 +68,15 @@ int32_t NearPointIndex::add(const Vec3& p) {
 int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out) {
     out->reset();
     auto mesh = rtc_make<MESH3>();
-    if (!mesh) return 8;
+    if (!mesh) return kOutOfMemory;
     MeshFaceBlock* block = mesh_face_block(mesh.get(), 0);
-    if (!block) return 8;
+    if (!block) return kOutOfMemory;
     int64_t listed = 0;
     for (const PtrNode* t = triangles; t; t = t->next) ++listed;
     MeshEdgeHash hash;
     const int64_t buckets = listed * 2 + 16;
     if (mesh_edge_hash_init(&hash, block, static_cast<int32_t>(buckets < (1 << 24) ? buckets : (1 << 24))) != 0)
-        return 8;
+        return kOutOfMemory;
     NearPointIndex near;
     try {
         for (const PtrNode* t = triangles; t; t = t->next) {
@@ -87,7 +88,8 @@ int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out) {
             int32_t v[3];
             for (int k = 0; k < 3; ++k) {
                 const Vec3 p{n[k]->x, n[k]->y, n[k]->z};
-                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return 13;
+                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+                    return kBadArgument;
                 v[k] = near.find(p);
                 if (v[k] >= 0) continue;
                 // A new vertex: the block and the lookup keep the same order.
@@ -102,7 +104,7 @@ int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out) {
                 if (n[k]->flags & kPointInnerDiagonal) block->edges[static_cast<size_t>(f.e[k])].flags |= kEdgeHidden;
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     if (block->faces.empty()) return 0;
     *out = std::move(mesh);

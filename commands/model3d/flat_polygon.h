@@ -13,7 +13,7 @@
 
 // Lists of fewer than three points are passed over; *out stays null without any
 // triangle. 0, 8 or 13 (a point not finite).
-int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out);
+[[nodiscard]] int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out);
 
 // Vertex lookup by nearness: points within 1e-6 on every axis (vec3_near) find the
 // lowest index entered among them, through a grid of 1e-6 cells probing the 27 cells

@@ -7,19 +7,20 @@
 #include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/feedback3d.h"
-#include "model/services/log.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
+#include "model/services/log.h"
 
 int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std::unique_ptr<MESH3>* out) {
     out->reset();
     if (!chosen) return 0;
     auto made = rtc_make<MESH3>();
-    if (!made) return 8;
+    if (!made) return kOutOfMemory;
     for (const RefNode* n = chosen->refs; n; n = n->next) {
         if (!n->ref || !rtc_is_a(n->ref, &MESH3::rtc_class)) continue;  // containers and others skipped
         const auto* mesh = static_cast<const MESH3*>(n->ref);
@@ -63,7 +64,7 @@ int fractal_from_points(VIEW** view_ref) {
     }
     WaitCursor wait;
     auto mesh = rtc_make<MESH3>();
-    if (!mesh) return 8;
+    if (!mesh) return kOutOfMemory;
     const int r = mesh_fractal_surface(mesh.get(), &p[0], &p[1], &p[2], g_draw3d.fractal_levels,
                                        g_draw3d.fractal_deriv);
     if (r != 0) return r;

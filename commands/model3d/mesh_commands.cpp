@@ -11,6 +11,7 @@
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_host.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
@@ -45,7 +46,7 @@ int cmd_mesh(VIEW** view_ref) {
         WaitCursor wait;
         auto mesh = rtc_make<MESH3>();
         if (!mesh) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         code = mesh_add_grid_patch(mesh.get(), &c[0], &c[1], &c[2], &c[3], g_draw3d.faces_n, g_draw3d.faces_m);
@@ -111,7 +112,7 @@ int cmd_faces3d(VIEW** view_ref) {
             // A face whose corners merge into less than a triangle adds nothing: the mesh
             // enters the drawing with its first real face, never empty.
             if (!pending && !(pending = rtc_make<MESH3>())) {
-                code = 8;
+                code = kOutOfMemory;
                 break;
             }
             code = mesh_add_face(pending.get(), &p[0], &p[1], &p[2], &p[3], g_draw3d.merge_edges, &index);

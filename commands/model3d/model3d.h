@@ -129,22 +129,22 @@ extern Draw3dDialogs g_draw3d_dialogs;
 // dialog. Process-wide, not saved.
 extern int g_draw3d_query;
 
-int cmd_box(VIEW** view_ref);
-int cmd_sphere(VIEW** view_ref);
-int cmd_cone(VIEW** view_ref);
-int cmd_torus(VIEW** view_ref);
+[[nodiscard]] int cmd_box(VIEW** view_ref);
+[[nodiscard]] int cmd_sphere(VIEW** view_ref);
+[[nodiscard]] int cmd_cone(VIEW** view_ref);
+[[nodiscard]] int cmd_torus(VIEW** view_ref);
 
-int cmd_mesh(VIEW** view_ref);
-int cmd_faces3d(VIEW** view_ref);
-int cmd_fractal(VIEW** view_ref);
-int cmd_pyramid(VIEW** view_ref);
-int cmd_flat_polygon(VIEW** view_ref);
-int cmd_spiral(VIEW** view_ref);
-int cmd_extrude(VIEW** view_ref);
-int cmd_revolution(VIEW** view_ref);
-int cmd_ruled(VIEW** view_ref);
-int cmd_tracked(VIEW** view_ref);
-int cmd_profiled(VIEW** view_ref);
+[[nodiscard]] int cmd_mesh(VIEW** view_ref);
+[[nodiscard]] int cmd_faces3d(VIEW** view_ref);
+[[nodiscard]] int cmd_fractal(VIEW** view_ref);
+[[nodiscard]] int cmd_pyramid(VIEW** view_ref);
+[[nodiscard]] int cmd_flat_polygon(VIEW** view_ref);
+[[nodiscard]] int cmd_spiral(VIEW** view_ref);
+[[nodiscard]] int cmd_extrude(VIEW** view_ref);
+[[nodiscard]] int cmd_revolution(VIEW** view_ref);
+[[nodiscard]] int cmd_ruled(VIEW** view_ref);
+[[nodiscard]] int cmd_tracked(VIEW** view_ref);
+[[nodiscard]] int cmd_profiled(VIEW** view_ref);
 
 // Shared steps of the commands: the options key runs `dialog` (1 when accepted, so
 // the step is asked again); a command starts with its dialog unless the query flag
@@ -154,27 +154,30 @@ bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*));
 // Adds every built mesh to the drawing, each its own undo level, stopping at the first
 // failure (the rest are freed); returns `build_code` when non-zero (the build stopped
 // there, what it made before stays), else 0 or the adding failure.
-int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes, int build_code);
+[[nodiscard]] int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes,
+                             int build_code);
 // Sweeps every stroke of the chosen line work along `path` (each object's strokes
 // brought to "FacesM" segments and the path to "FacesN" unless "UsePattern"), one
 // new mesh per stroke, under the wait cursor. 0, 8 or 13.
-int sweep_objects(VIEW* view, const buffer* chosen, std::vector<Vec3> path, const Vec3& base,
-                  const Vec3& direction);
+[[nodiscard]] int sweep_objects(VIEW* view, const buffer* chosen, std::vector<Vec3> path,
+                                const Vec3& base, const Vec3& direction);
 // The profiled surface without a window: the profile placed at each path's start
 // (profile_place) and swept along it; paths of fewer than two points make nothing.
-int profiled_meshes(const std::vector<Vec3>& profile, const std::vector<std::vector<Vec3>>& paths,
-                    std::vector<std::unique_ptr<MESH3>>* out);
+[[nodiscard]] int profiled_meshes(const std::vector<Vec3>& profile,
+                                  const std::vector<std::vector<Vec3>>& paths,
+                                  std::vector<std::unique_ptr<MESH3>>* out);
 // The contour picking of the ruled surface: picks until Esc (0) and returns the
 // contours, the last picked first; -2 or an engine code ends it.
-int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contours);
-int cmd_new_camera(VIEW** view_ref);
-int cmd_spot_light(VIEW** view_ref);
-int cmd_omni_light(VIEW** view_ref);
+[[nodiscard]] int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contours);
+[[nodiscard]] int cmd_new_camera(VIEW** view_ref);
+[[nodiscard]] int cmd_spot_light(VIEW** view_ref);
+[[nodiscard]] int cmd_omni_light(VIEW** view_ref);
 
 // A new mesh with a fractal surface over every face of every MESH3 the buffer refers
 // to (other objects, containers too, are passed over). *out stays null when there was
 // no face to build on. 0, 8 or 13; the first failure stops it.
-int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std::unique_ptr<MESH3>* out);
+[[nodiscard]] int fractal_from_meshes(const buffer* chosen, int levels, double roughness,
+                                      std::unique_ptr<MESH3>* out);
 
 // A base point of a pyramid: its position and whether the segment to the next point
 // is left out (a pen-up stroke end).
@@ -189,19 +192,19 @@ class object;
 void wire_point_lists(const object* obj, std::vector<std::vector<BasePoint>>* out);
 // One mesh per drawn stroke of each base: a face (start, end, top, top) per segment.
 // 0, 8 or 13; on failure the meshes made so far are in *out, owned by the caller.
-int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& top, int merge_edges,
-                   std::vector<std::unique_ptr<MESH3>>* out);
+[[nodiscard]] int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& top,
+                                 int merge_edges, std::vector<std::unique_ptr<MESH3>>* out);
 
 // Revolves the profiles into one new mesh (steps from "FacesN", 3 below 4) and adds it
 // to the view's drawing as one undo level. The mesh is the command's until the
 // drawing takes it; nothing is added when the build fails. 0, 8 or 13.
 struct RevolveProfiles;
-int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles);
+[[nodiscard]] int revolve_into_drawing(VIEW* view, const RevolveProfiles& profiles);
 
 // One band per drawn stroke of each base, the stroke moved along `v` (a stroke back at
 // its start within 0.001 makes a closed band). Strokes of one point make nothing.
 // 0, 8 or 13; on failure the meshes made so far are in *out, owned by the caller.
-int extrude_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& v,
-                   std::vector<std::unique_ptr<MESH3>>* out);
+[[nodiscard]] int extrude_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3& v,
+                                 std::vector<std::unique_ptr<MESH3>>* out);
 using Model3dCommandFn = int (*)(void* arg);
 void model3d_register_commands(void (*set)(int id, Model3dCommandFn fn));

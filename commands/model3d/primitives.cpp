@@ -13,6 +13,7 @@
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 #include "model/mesh/mesh.h"
@@ -78,9 +79,9 @@ int box_mesh(const Vec3 c[8], int box_faces, std::unique_ptr<MESH3>* out) {
     out->reset();
     if ((box_faces & kBoxAllFaces) == 0) return 0;
     for (int i = 0; i < 8; ++i)
-        if (!vec3_finite(c[i])) return 13;
+        if (!vec3_finite(c[i])) return kBadArgument;
     auto mesh = rtc_make<MESH3>();
-    if (!mesh) return 8;
+    if (!mesh) return kOutOfMemory;
     struct Face {
         int bit, a, b, c, d;
     };
@@ -128,7 +129,7 @@ int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring, d
                     const Draw3DSettings& s, RevolveProfiles* out) {
     out->chains.clear();
     if (!vec3_finite(centre) || !std::isfinite(ring) || !std::isfinite(radius) || !(radius > 0) || ring < 0)
-        return 13;
+        return kBadArgument;
     const Vec3 c = to_view(vp, centre);
     double from = -kPi / 2, to = kPi / 2;
     bool cap = false, cap_inward = false;
@@ -177,11 +178,11 @@ int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, d
                   const Draw3DSettings& s, RevolveProfiles* out) {
     out->chains.clear();
     if (!vec3_finite(top) || !vec3_finite(base) || !std::isfinite(rb) || !std::isfinite(rt) || rb < 0 || rt < 0)
-        return 13;
+        return kBadArgument;
     if (s.cone == 1) rt = 0;
     if (s.cone == 2) rt = rb;
     const Vec3 t = to_view(vp, top), b = to_view(vp, base);
-    if (std::hypot(t.x - b.x, t.y - b.y, t.z - b.z) < 1e-6) return 13;
+    if (std::hypot(t.x - b.x, t.y - b.y, t.z - b.z) < 1e-6) return kBadArgument;
     const double a = angle_about(t, b);
     auto rim = [&](const Vec3& p, double q) {
         return to_world(vp, vec(p.x - std::sin(a) * q, p.y + std::cos(a) * q, p.z));
@@ -205,11 +206,11 @@ int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, d
 int revolve_profiles_mesh(const RevolveProfiles& p, int steps, std::unique_ptr<MESH3>* out) {
     out->reset();
     auto mesh = rtc_make<MESH3>();
-    if (!mesh) return 8;
+    if (!mesh) return kOutOfMemory;
     for (const auto& chain : p.chains) {
         if (chain.size() < 2) continue;
         OwnedChain c;
-        if (c.fill(chain) != 0) return 8;
+        if (c.fill(chain) != 0) return kOutOfMemory;
         const int r = mesh_revolve(mesh.get(), c.head, &p.axis_a, &p.axis_b, p.angle, p.start, steps);
         if (r != 0) return r;
     }

@@ -35,7 +35,7 @@ void box_normalise(const ViewProjection& vp, Vec3* corner, double size[3]);
 
 // A new mesh with one 2 x 2 grid patch for each face bit of `box_faces`. With no face
 // bit set, 0 and *out null (nothing to build). 8 or 13 (non-finite corners).
-int box_mesh(const Vec3 corners[8], int box_faces, std::unique_ptr<MESH3>* out);
+[[nodiscard]] int box_mesh(const Vec3 corners[8], int box_faces, std::unique_ptr<MESH3>* out);
 
 // Sizes typed at the box's width step: commas count as blanks, then one to three
 // locale-free reals, each times 25.4 when `inches`. Returns how many were read (1..3),
@@ -63,16 +63,18 @@ struct RevolveProfiles {
 // `centre`, turning about the view direction. The dome's cap runs from the centre out
 // and the dish's from the rim in, so cap and bowl meet edge to edge. 13 for radii not
 // finite, a radius not above 0 or a negative ring radius.
-int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring, double radius,
-                    const Draw3DSettings& s, RevolveProfiles* out);
+[[nodiscard]] int sphere_profiles(const ViewProjection& vp, const Vec3& centre, double ring,
+                                  double radius, const Draw3DSettings& s, RevolveProfiles* out);
 
 // Cone from `top` to the base centre `base` with base radius `rb` and top radius `rt`
 // ("Cone" 1 makes the top a point, 2 uses rb at the top): side, then the base cap
 // (Tops bit 0), then the top cap (Tops bit 1, never on a pointed top). 13 for
 // coincident ends (in the view frame) or radii not finite or negative.
-int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base, double rb, double rt,
-                  const Draw3DSettings& s, RevolveProfiles* out);
+[[nodiscard]] int cone_profiles(const ViewProjection& vp, const Vec3& top, const Vec3& base,
+                                double rb, double rt, const Draw3DSettings& s,
+                                RevolveProfiles* out);
 
 // Revolves every chain (by the profiles' angle from their start, `steps` steps) into one new mesh. Chains of fewer
 // than two points are passed over. 8, 13 (from mesh_revolve), or 0 with *out set.
-int revolve_profiles_mesh(const RevolveProfiles& p, int steps, std::unique_ptr<MESH3>* out);
+[[nodiscard]] int revolve_profiles_mesh(const RevolveProfiles& p, int steps,
+                                        std::unique_ptr<MESH3>* out);

@@ -7,7 +7,6 @@
 #include "commands/input/support.h"
 #include "commands/model3d/curve_pick.h"
 #include "commands/model3d/draw3d_settings.h"
-#include "model/services/log.h"
 #include "commands/model3d/model3d.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
@@ -15,8 +14,10 @@
 #include "model/db/find.h"
 #include "model/db/wire.h"
 #include "model/geom/vertex_lists.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh.h"
 #include "model/rtc/rtc.h"
+#include "model/services/log.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ int pyramid_meshes(const std::vector<std::vector<BasePoint>>& bases, const Vec3&
                 index.reset();
                 continue;
             }
-            if (!mesh && !(mesh = rtc_make<MESH3>())) return 8;
+            if (!mesh && !(mesh = rtc_make<MESH3>())) return kOutOfMemory;
             const int r = mesh_add_face(mesh.get(), &base[i].p, &base[i + 1].p, &top, &top, merge_edges, &index);
             if (r != 0) return r;
         }

@@ -17,6 +17,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "model/services/log.h"
 
@@ -93,13 +94,13 @@ int ruled_pick_contours(VIEW** view_ref, std::vector<std::vector<Vec3>>* contour
         const int code = curve_pick(view_ref, kPromptSelectTheContour, CurveKind::kLineWork, display.object_shown(),
                                     ruled_options, kHelpRuled, &chain, &obj);
         if (code == kStepRefused) break;  // the picking is done
-        if (code == 19) continue;         // a curve without points
+        if (code == kCurveNoPoints) continue;  // a curve without points
         if (code != 0) return code;
         try {
             guide.push_back(chain.front());
             contours->push_back(std::move(chain));
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         display.show(*view_ref, *contours, guide);
     }

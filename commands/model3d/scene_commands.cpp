@@ -16,6 +16,7 @@
 #include "model/db/track_eval.h"
 #include "model/geom/regen.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
 std::unique_ptr<CAMERA> new_camera(const Vec3& position, const Vec3& target, int colour) {
@@ -59,7 +60,7 @@ namespace {
 // cancelled (nothing added); 8 or another failure code.
 template <class T>
 int settle(VIEW* view, std::unique_ptr<T> obj, const char* base, int (*dialog)(VIEW*, T*)) {
-    if (obj_default_name(view_drawing(view), obj.get(), 0, base) != 0) return 8;
+    if (obj_default_name(view_drawing(view), obj.get(), 0, base) != 0) return kOutOfMemory;
     if (dialog && !dialog(view, obj.get())) return 1;
     (void)regen_object(obj.get());
     const int r = drawing_insert_object(view, obj.get());
@@ -83,7 +84,7 @@ int light_command(VIEW** view_ref, bool spot) {
         }
         auto light = new_light(position, spot ? &target : nullptr);
         if (!light) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         code = settle<LIGHT>(*view_ref, std::move(light), "Light", g_draw3d_dialogs.light_settings);
@@ -113,7 +114,7 @@ int cmd_new_camera(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         auto cam = new_camera(position, target, (*view_ref)->current_colour);
         if (!cam || !cam->material || material_copy(cam->material, &(*view_ref)->material) != 0) {
-            code = 8;
+            code = kOutOfMemory;
             break;
         }
         code = settle<CAMERA>(*view_ref, std::move(cam), nullptr, g_draw3d_dialogs.camera_settings);

@@ -19,6 +19,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 
@@ -106,7 +107,7 @@ int cmd_sphere(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         RevolveProfiles p;
         code = sphere_profiles((*view_ref)->projection, c, 0, r, g_draw3d, &p);
-        if (code == 13) continue;  // no radius: nothing to build
+        if (code == kBadArgument) continue;  // no radius: nothing to build
         if (code == 0) code = revolve_into_drawing(*view_ref, p);
         if (code != 0) break;
     }
@@ -135,8 +136,9 @@ int cmd_torus(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         RevolveProfiles p;
         // A ring radius of 0 would make a sphere through the torus code path: refused.
-        code = ring > 0 ? sphere_profiles((*view_ref)->projection, c, ring, tube, g_draw3d, &p) : 13;
-        if (code == 13) continue;
+        code = ring > 0 ? sphere_profiles((*view_ref)->projection, c, ring, tube, g_draw3d, &p)
+                        : kBadArgument;
+        if (code == kBadArgument) continue;
         if (code == 0) code = revolve_into_drawing(*view_ref, p);
         if (code != 0) break;
     }
@@ -187,7 +189,7 @@ int cmd_cone(VIEW** view_ref) {
         if (code != 0 || !*view_ref) break;
         RevolveProfiles p;
         code = cone_profiles((*view_ref)->projection, top, base, rb, rt, g_draw3d, &p);
-        if (code == 13) continue;  // top on the base centre: nothing to build
+        if (code == kBadArgument) continue;  // top on the base centre: nothing to build
         if (code == 0) code = revolve_into_drawing(*view_ref, p);
         if (code != 0) break;
     }

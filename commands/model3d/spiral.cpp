@@ -4,11 +4,12 @@
 #include <cmath>
 #include <new>
 
+#include "commands/model3d/sweep_surface.h"
 #include "graphics/view/projection.h"
+#include "model/db/solid.h"
 #include "model/math/arcgeom.h"
 #include "model/math/plist.h"
-#include "commands/model3d/sweep_surface.h"
-#include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/mesh/chain.h"
 
@@ -30,9 +31,9 @@ int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, doubl
                 double rounds, int m, bool negative, std::vector<Vec3>* path) {
     if (!path || m < 1 || !vec3_finite(centre) || !std::isfinite(step) || !std::isfinite(radius) ||
         !std::isfinite(rounds))
-        return 13;
+        return kBadArgument;
     const double count = rounds * m;
-    if (!std::isfinite(count) || count < 0 || count > kChainMaxSegments) return 13;
+    if (!std::isfinite(count) || count < 0 || count > kChainMaxSegments) return kBadArgument;
     const int n = static_cast<int>(count);
     Vec3 c;
     world_to_view(&vp, centre, &c);
@@ -48,17 +49,18 @@ int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, doubl
         for (int i = 0; i < n; ++i) add(c.x + i * step / m, sign * i * kTwoPi / m);
         add(c.x + rounds * step, sign * rounds * kTwoPi);
         for (const Vec3& p : out)
-            if (!vec3_finite(p)) return 13;
+            if (!vec3_finite(p)) return kBadArgument;
         path->swap(out);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
 
 int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, double tube, int n,
                 std::vector<Vec3>* circle) {
-    if (!circle || !vec3_finite(centre) || !std::isfinite(radius) || !std::isfinite(tube)) return 13;
+    if (!circle || !vec3_finite(centre) || !std::isfinite(radius) || !std::isfinite(tube))
+        return kBadArgument;
     Vec3 c;
     world_to_view(&vp, centre, &c);
     PointNode* list = nullptr;
@@ -79,7 +81,7 @@ int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, dou
         circle->swap(out);
     } catch (const std::bad_alloc&) {
         list_free(&list);
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -87,7 +89,7 @@ int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, dou
 int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
                 std::unique_ptr<MESH3>* out) {
     out->reset();
-    if (path.size() < 2 || circle.size() < 3) return 13;
+    if (path.size() < 2 || circle.size() < 3) return kBadArgument;
     Vec3 dir;
     dir.x = path[1].x - path[0].x;
     dir.y = path[1].y - path[0].y;

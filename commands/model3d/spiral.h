@@ -19,14 +19,15 @@ struct ViewProjection;
 // (negated when `negative`), y = C.y + R cos t, z = C.z - R sin t; then a last point at
 // rounds * step and rounds * 2 pi. 13 when a value is not finite, m is below 1 or
 // rounds * m is negative, not finite or above kChainMaxSegments (path untouched).
-int spiral_path(const ViewProjection& vp, const Vec3& centre, double step, double radius,
-                double rounds, int m, bool negative, std::vector<Vec3>* path);
+[[nodiscard]] int spiral_path(const ViewProjection& vp, const Vec3& centre, double step,
+                              double radius, double rounds, int m, bool negative,
+                              std::vector<Vec3>* path);
 
 // The tube circle: radius `tube` in the view plane about view point (C.x, C.y + R, C.z),
 // `n` segments from angle 0 to 2 pi (n + 1 points, the last repeating the first).
 // 13 for non-finite values or n out of the arc range; 8 out of memory.
-int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius, double tube, int n,
-                std::vector<Vec3>* circle);
+[[nodiscard]] int spiral_tube(const ViewProjection& vp, const Vec3& centre, double radius,
+                              double tube, int n, std::vector<Vec3>* circle);
 
 class MESH3;
 
@@ -34,5 +35,5 @@ class MESH3;
 // into one new mesh, the profile placed at the path's first point and turned to its
 // first segment. 13 for fewer than two path points or three circle points; the mesh
 // builder's codes otherwise. On failure *out is null.
-int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
-                std::unique_ptr<MESH3>* out);
+[[nodiscard]] int spiral_mesh(const std::vector<Vec3>& circle, const std::vector<Vec3>& path,
+                              std::unique_ptr<MESH3>* out);

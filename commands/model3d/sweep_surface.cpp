@@ -9,9 +9,10 @@
 #include "model/db/solid.h"
 #include "model/geom/query.h"
 #include "model/math/matrix.h"
+#include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/mesh/grid_builders.h"
-#include "model/math/plist.h"
 #include "model/mesh/sweep.h"
 #include "model/rtc/rtc.h"
 
@@ -54,14 +55,14 @@ int sweep_profile_mesh(const std::vector<Vec3>& profile, bool profile_closed, co
         OwnedChain p, l;
         if (p.fill(prof, prof.size() - (prof_ring && !profile_closed ? 1 : 0), prof_ring) != 0 ||
             l.fill(line, line.size() - (path_ring ? 1 : 0), path_ring) != 0)
-            return 8;
+            return kOutOfMemory;
         auto mesh = rtc_make<MESH3>();
-        if (!mesh) return 8;
+        if (!mesh) return kOutOfMemory;
         const int rc = mesh_sweep(mesh.get(), p.head, &base, &direction, l.head);
         if (rc != 0) return rc;
         *out = std::move(mesh);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -130,7 +131,7 @@ int ruled_mesh(std::vector<std::vector<Vec3>> contours, int faces_m, int smooth,
                std::unique_ptr<MESH3>* out) {
     out->reset();
     if (contours.size() < 2) return 0;
-    if (faces_m < 1 || faces_n < 1) return 13;
+    if (faces_m < 1 || faces_n < 1) return kBadArgument;
     try {
         std::vector<std::unique_ptr<OwnedChain>> chains;
         PtrNode* list = nullptr;
@@ -143,15 +144,17 @@ int ruled_mesh(std::vector<std::vector<Vec3>> contours, int faces_m, int smooth,
             const int r = chain_resample(&contours[i], faces_m);
             if (r != 0) return r;
             chains.push_back(std::make_unique<OwnedChain>());
-            if (chains.back()->fill(contours[i]) != 0 || ptrlist_add(&list, chains.back()->head) != 0) return 8;
+            if (chains.back()->fill(contours[i]) != 0 ||
+                ptrlist_add(&list, chains.back()->head) != 0)
+                return kOutOfMemory;
         }
         auto mesh = rtc_make<MESH3>();
-        if (!mesh) return 8;
+        if (!mesh) return kOutOfMemory;
         const int r = mesh_add_loft(mesh.get(), list, smooth, faces_n);
         if (r != 0) return r;
         *out = std::move(mesh);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

@@ -25,8 +25,9 @@ bool sweep_chain_closes(const std::vector<Vec3>& chain);
 // sweep_chain_closes is swept as a ring without its last point; `profile_closed` says
 // the profile is a ring already (no repeat at its end). A path or a profile of fewer
 // than two distinct points builds nothing (0, *out null). 8 out of memory; the builder's 13 for bad input.
-int sweep_profile_mesh(const std::vector<Vec3>& profile, bool profile_closed, const std::vector<Vec3>& path,
-                       const Vec3& base, const Vec3& direction, std::unique_ptr<MESH3>* out);
+[[nodiscard]] int sweep_profile_mesh(const std::vector<Vec3>& profile, bool profile_closed,
+                                     const std::vector<Vec3>& path, const Vec3& base,
+                                     const Vec3& direction, std::unique_ptr<MESH3>* out);
 
 // Turns `profile` to the start of a path: M = (into the profile's plane frame, a
 // two-point profile taking the plane through its line and the x direction) then
@@ -39,18 +40,21 @@ void profile_place(std::vector<Vec3>* profile, const Vec3& at, const Vec3& direc
 // One mesh per stroke swept along `path` (sweep_profile_mesh with `base` and
 // `direction`); strokes that make nothing are passed over. 0, 8 or 13; on failure the
 // meshes made so far are in *out, owned by the caller.
-int sweep_strokes_meshes(const std::vector<std::vector<Vec3>>& strokes, const std::vector<Vec3>& path,
-                         const Vec3& base, const Vec3& direction, std::vector<std::unique_ptr<MESH3>>* out);
+[[nodiscard]] int sweep_strokes_meshes(const std::vector<std::vector<Vec3>>& strokes,
+                                       const std::vector<Vec3>& path, const Vec3& base,
+                                       const Vec3& direction,
+                                       std::vector<std::unique_ptr<MESH3>>* out);
 
 // One mesh per stroke turned about the axis from a towards b by `angle` from `start`
 // (radians) in `steps` steps. 0, 8 or 13 (from the builder); on failure the meshes
 // made so far are in *out.
-int revolve_strokes_meshes(const std::vector<std::vector<Vec3>>& strokes, const Vec3& a, const Vec3& b,
-                           double angle, double start, int steps, std::vector<std::unique_ptr<MESH3>>* out);
+[[nodiscard]] int revolve_strokes_meshes(const std::vector<std::vector<Vec3>>& strokes,
+                                         const Vec3& a, const Vec3& b, double angle, double start,
+                                         int steps, std::vector<std::unique_ptr<MESH3>>* out);
 
 // The ruled surface through the contours (in list order): each brought to `faces_m`
 // segments, then one loft (`smooth`: the transverse chains resampled to `faces_n`
 // steps along a spline; else consecutive contours joined directly). Fewer than two
 // contours build nothing (0, *out null). 13 for faces_m or faces_n below 1; 8.
-int ruled_mesh(std::vector<std::vector<Vec3>> contours, int faces_m, int smooth, int faces_n,
-               std::unique_ptr<MESH3>* out);
+[[nodiscard]] int ruled_mesh(std::vector<std::vector<Vec3>> contours, int faces_m, int smooth,
+                             int faces_n, std::unique_ptr<MESH3>* out);

@@ -19,6 +19,7 @@
 #include "model/db/solid.h"
 #include "model/db/wire.h"
 #include "model/geom/vertex_lists.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 
@@ -57,12 +58,12 @@ int ask_profile(VIEW** view_ref, std::vector<Vec3>* profile) {
         try {
             *profile = chain_to_vector(list);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         code = chain_resample(profile, g_draw3d.faces_m);
         if (code != 0) return code;
         OwnedChain c;
-        if (c.fill(*profile) != 0) return 8;
+        if (c.fill(*profile) != 0) return kOutOfMemory;
         if (profile->size() == 1 || plist_is_planar(c.head)) return 0;
         msgbox_ids(kStrIdWarning, kStrContourNotFlat);
     }

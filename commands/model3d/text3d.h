@@ -57,10 +57,10 @@ std::string text3d_current_text();
 // or not finite), 34 (a chamfer below 0 or above depth / 2, or one that folds a
 // letter), the font codes and 8. Every failure shows its message under "ERROR" and
 // leaves the drawing and its history as they were.
-int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, const char* text, double h, double d,
-                 double c);
+[[nodiscard]] int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font,
+                               const char* text, double h, double d, double c);
 
 // The message of a build result (empty for 0).
 std::string text3d_error_text(int code);
 
-int cmd_text3d(VIEW** view_ref);
+[[nodiscard]] int cmd_text3d(VIEW** view_ref);

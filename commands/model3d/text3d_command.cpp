@@ -16,6 +16,7 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/text3d.h"
 #include "commands/model3d/text3d_solid.h"
+#include "commands/model3d/triangulate.h"
 #include "graphics/view/view.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_host.h"
@@ -26,6 +27,7 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 #include "model/rtc/rtc.h"
 #include "model/services/msgbox.h"
@@ -49,13 +51,13 @@ class DrawingMeshSink : public Text3dSink {
 
     int begin_glyph() override {
         mesh_ = rtc_make<MESH3>();
-        if (!mesh_) return 8;
+        if (!mesh_) return kOutOfMemory;
         block_ = mesh_face_block(mesh_.get(), 1);
-        return block_ ? 0 : 8;
+        return block_ ? 0 : kOutOfMemory;
     }
 
     int finish_glyph(GlyphMesh&& g) override {
-        if (!mesh_ || !block_) return 8;
+        if (!mesh_ || !block_) return kOutOfMemory;
         try {
             block_->vertices.resize(g.vertices.size());
             for (size_t i = 0; i < g.vertices.size(); ++i) {
@@ -66,10 +68,11 @@ class DrawingMeshSink : public Text3dSink {
             block_->edges.reserve(g.faces.size() * 3 / 2 + 8);
             block_->faces.reserve(g.faces.size());
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         MeshEdgeHash hash;
-        if (mesh_edge_hash_init(&hash, block_, static_cast<int32_t>(g.faces.size() * 3 / 2 + 1)) != 0) return 8;
+        const auto buckets = static_cast<int32_t>(g.faces.size() * 3 / 2 + 1);
+        if (mesh_edge_hash_init(&hash, block_, buckets) != 0) return kOutOfMemory;
         for (const GlyphFace& f : g.faces) {
             if (const int r = mesh_add_triangle(block_, f.a, f.b, f.c, &hash)) return r;
             const MeshFace& mf = block_->faces.back();
@@ -159,22 +162,22 @@ std::string text3d_error_text(int code) {
         case 5:
             id = kStrCantLoadFile;
             break;
-        case 6:
+        case kWrongKind:
             id = kStrNotTrueType;
             break;
-        case 8:
+        case kOutOfMemory:
             id = 42040;
             break;
         case 11:
             id = kStrIllegalVersion;
             break;
-        case 13:
+        case kBadArgument:
             id = kStrCantOpenFile;
             break;
         case 19:
             id = kStrUnknownFormat;
             break;
-        case 34:
+        case kContourInsetFolds:
             id = kStrChamferTooLarge;
             break;
         case 202:
@@ -222,20 +225,20 @@ std::string text3d_current_text() {
 int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, const char* text, double h, double d,
                  double c) {
     if (!text || !*text) return 0;
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     // The dialog lets no such size or depth through: a caller's error, not the user's.
-    if (!(h > 0) || !std::isfinite(h) || !(d >= 0) || !std::isfinite(d)) return 13;
+    if (!(h > 0) || !std::isfinite(h) || !(d >= 0) || !std::isfinite(d)) return kBadArgument;
     if (!(c >= 0) || !(c <= d / 2)) {
-        show_error(34);
-        return 34;
+        show_error(kContourInsetFolds);
+        return kContourInsetFolds;
     }
     MODEL* model = view_drawing(view);
-    if (!model) return 13;
+    if (!model) return kBadArgument;
     UndoRaise undo(model);
     auto group_made = rtc_make<CONTAINER>();
     if (!group_made) {
-        show_error(8);
-        return 8;
+        show_error(kOutOfMemory);
+        return kOutOfMemory;
     }
     CONTAINER* group = group_made.get();
     const bool own_level = view->current_layer && rtc_is_a(view->current_layer, &LAYER::rtc_class) &&
@@ -260,7 +263,7 @@ int text3d_place(VIEW* view, const Vec3& position, const TextFontRecord& font, c
         Transform t;
         t.fwd = view->projection.inverse;
         t.fwd.m[9] = position.x, t.fwd.m[10] = position.y, t.fwd.m[11] = position.z;
-        if (mat_invert(&t.inv, &t.fwd) == 0.0) code = 13;
+        if (mat_invert(&t.inv, &t.fwd) == 0.0) code = kBadArgument;
         if (code == 0) code = transform_object(t, group);
     }
     if (code != 0) {

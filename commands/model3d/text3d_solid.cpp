@@ -7,6 +7,7 @@
 #include <new>
 
 #include "commands/model3d/triangulate.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -97,9 +98,12 @@ Text3dParams text3d_params(double h, double d, double c) {
 int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* out) {
     *out = GlyphMesh{};
     const Text3dParams& P = *params;
-    if (P.line_steps < 1 || P.curve_steps < 1 || P.line_steps > 64 || P.curve_steps > 64) return 13;
+    if (P.line_steps < 1 || P.curve_steps < 1 || P.line_steps > 64 || P.curve_steps > 64)
+        return kBadArgument;
     for (int k = 0; k < 4; ++k)
-        if (!std::isfinite(P.ring_inset[k]) || !std::isfinite(P.ring_z_step[k]) || P.ring_z_step[k] < 0) return 34;
+        if (!std::isfinite(P.ring_inset[k]) || !std::isfinite(P.ring_z_step[k]) ||
+            P.ring_z_step[k] < 0)
+            return kContourInsetFolds;
     // Rings kept: 0, and the far ring of every section that has depth or a change of
     // inset.
     int rings[4] = {0, 0, 0, 0};
@@ -113,19 +117,19 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
     int32_t first = 0;
     for (size_t p = 0; p < polys; ++p) {
         const int32_t last = o.ends[p];
-        if (last < first || last >= static_cast<int32_t>(o.points.size())) return 13;
+        if (last < first || last >= static_cast<int32_t>(o.points.size())) return kBadArgument;
         firsts[p] = first;
         budgets[p] = polygon_budget(o, first, last, P.line_steps, P.curve_steps);
         N += budgets[p];
         first = last + 1;
     }
-    if (N * L > (int64_t{1} << 24)) return 8;
+    if (N * L > (int64_t{1} << 24)) return kOutOfMemory;
     ContourSet contours;
     try {
         out->vertices.assign(static_cast<size_t>(N * L), Vec3d{0, 0, 0});
         contours.resize(polys);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     out->rings = L;
     out->ring_size = static_cast<int32_t>(N);
@@ -142,7 +146,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         at = start + budgets[p];
         out->contour_last.push_back(at - 1);
         ContourRecord& r = contours[p];
-        if (contour_init_range(&r, vertex_io, &V, start, at - 1)) return 8;
+        if (contour_init_range(&r, vertex_io, &V, start, at - 1)) return kOutOfMemory;
         if (r.count < 3) {
             contour_free(&r);  // no area: neither faces nor sides
             r.clockwise = 0;
@@ -159,7 +163,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
     try {
         crossed = contour_set_crossings(contours, 0);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     for (int k = 1; k < L; ++k)
         std::memcpy(&V[static_cast<size_t>(k * N)], &V[0], sizeof(Vec3d) * static_cast<size_t>(N));
@@ -177,7 +181,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         for (size_t h = 0; h < polys; ++h) {
             ContourRecord& hole = contours[h];
             if (hole.clockwise != 0 || hole.count == 0 || !box_within(hole, outer)) continue;
-            if (contour_bridge_hole(&outer, hole)) return 8;
+            if (contour_bridge_hole(&outer, hole)) return kOutOfMemory;
             contour_free(&hole);
             outer_of[h] = best;
         }
@@ -196,7 +200,7 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
             }
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     // Ring geometry: inset and depth of every kept ring.
     double z = 0;
@@ -206,10 +210,13 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         if (ring_index >= L || rings[ring_index] != k) continue;
         const int32_t base = static_cast<int32_t>(ring_index * N);
         ++ring_index;
-        if (contour_set_inset(&contours, base, P.ring_inset[k], z, &crossed) != 0) return 34;
+        if (contour_set_inset(&contours, base, P.ring_inset[k], z, &crossed) != 0)
+            return kContourInsetFolds;
         // A hole grown past its outer without crossing it swallowed the letter.
         for (size_t h = 0; h < polys; ++h)
-            if (outer_of[h] >= 0 && !box_within(contours[h], contours[static_cast<size_t>(outer_of[h])])) return 34;
+            if (outer_of[h] >= 0 &&
+                !box_within(contours[h], contours[static_cast<size_t>(outer_of[h])]))
+                return kContourInsetFolds;
     }
     // Caps: the front at ring 0, the back at the last ring.
     int32_t counter = 0;
@@ -217,14 +224,15 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         for (ContourRecord& r : contours) {
             if (r.clockwise == 0 || r.count < 3) continue;
             r.clockwise = 1;
-            if (contour_triangulate(&out->faces, &counter, r, face_sink, 0, P.tolerance)) return 8;
+            if (contour_triangulate(&out->faces, &counter, r, face_sink, 0, P.tolerance))
+                return kOutOfMemory;
             if (L > 1 &&
                 contour_triangulate(&out->faces, &counter, r, face_sink, static_cast<int32_t>((L - 1) * N),
                                     P.tolerance))
-                return 8;
+                return kOutOfMemory;
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

@@ -50,7 +50,8 @@ struct GlyphMesh {
 
 // Builds one glyph at params->pen_x and moves the pen to the glyph's right edge.
 // 0, 8, 13 or 34.
-int glyph_solid_build(const GlyphOutline& outline, Text3dParams* params, GlyphMesh* out);
+[[nodiscard]] int glyph_solid_build(const GlyphOutline& outline, Text3dParams* params,
+                                    GlyphMesh* out);
 
 // Receives the glyphs of a text. begin (mode 1) before a glyph is built, finish
 // (mode 0) with its arrays, which the sink then owns; end (mode 2) once, with the
@@ -58,16 +59,18 @@ int glyph_solid_build(const GlyphOutline& outline, Text3dParams* params, GlyphMe
 class Text3dSink {
   public:
     virtual ~Text3dSink() = default;
-    virtual int begin_glyph() = 0;
-    virtual int finish_glyph(GlyphMesh&& mesh) = 0;
+    [[nodiscard]] virtual int begin_glyph() = 0;
+    [[nodiscard]] virtual int finish_glyph(GlyphMesh&& mesh) = 0;
     virtual void end(int code) = 0;
 };
 
 // Builds the text with an open font: per code point a glyph, or the blank advance
 // for a character without outline. The first error stops it. Calls sink->end.
-int text_solids_build_font(GlyphFont* font, const char* text, Text3dParams* params, Text3dSink* sink);
+[[nodiscard]] int text_solids_build_font(GlyphFont* font, const char* text, Text3dParams* params,
+                                         Text3dSink* sink);
 // The same, opening the record's face first (its open error goes to sink->end).
-int text_solids_build(const TextFontRecord& font, const char* text, Text3dParams* params, Text3dSink* sink);
+[[nodiscard]] int text_solids_build(const TextFontRecord& font, const char* text,
+                                    Text3dParams* params, Text3dSink* sink);
 
 // Draws the text's outlines through `line` (two points in em units, pen offset
 // included): lines as one segment, each quadratic piece as four; a blank advances

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "model/geom/run_box_tree.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -210,12 +211,12 @@ int contours_cross(const ContourRecord& a, const ContourRecord& b, int32_t base)
 
 int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift, const std::vector<char>* crossed) {
     for (ContourRecord& r : *set)
-        if (contour_inset(&r, base, d, z_shift) != 0) return 34;
+        if (contour_inset(&r, base, d, z_shift) != 0) return kContourInsetFolds;
     const size_t n = set->size();
     for (size_t i = 0; i < n; ++i)
         for (size_t j = i; j < n; ++j) {
             if (crossed && (*crossed)[i * n + j]) continue;
-            if (contours_cross((*set)[i], (*set)[j], base)) return 34;
+            if (contours_cross((*set)[i], (*set)[j], base)) return kContourInsetFolds;
         }
     return 0;
 }
@@ -481,7 +482,7 @@ class EarClipper {
             const double mag = std::max({std::fabs(all[0]), std::fabs(all[2]), std::fabs(all[1]), std::fabs(all[3])});
             extent2_ = span * (span + mag);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         return 0;
     }

@@ -14,6 +14,10 @@
 #include <cstdint>
 #include <vector>
 
+// An inset the contours cannot take: it turns a contour inside out, makes two cross or
+// gives a position that is not finite (for 3D text, a chamfer too large for a letter).
+inline constexpr int kContourInsetFolds = 34;
+
 // Reads (mode 0) or writes (mode 1) vertex `index` of `vertices` as x, y, z.
 using ContourVertexIo = void (*)(void* vertices, int32_t index, double xyz[3], int mode);
 
@@ -44,7 +48,8 @@ using ContourSet = std::vector<ContourRecord>;
 
 // count = last - first + 1 entries first..last with flags 0; clockwise 1. 1 when the
 // entries cannot be allocated (count 0 then), else 0.
-int contour_init_range(ContourRecord* rec, ContourVertexIo io, void* vertices, int32_t first, int32_t last);
+[[nodiscard]] int contour_init_range(ContourRecord* rec, ContourVertexIo io, void* vertices,
+                                     int32_t first, int32_t last);
 // Frees the entries; count 0 (the range stays).
 void contour_free(ContourRecord* rec);
 void contour_set_free(ContourSet* set);
@@ -63,14 +68,14 @@ void contour_update_box(ContourRecord* rec, int32_t base);
 // updated from the ring. 1 when the inset turned the contour inside out (its turning
 // sense flipped, or an edge runs against its original direction), 2 when a position
 // came out not finite, else 0. An outer's mark 2 is kept when it did not turn.
-int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift);
+[[nodiscard]] int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift);
 
 // contour_inset of every record, then the crossing test of each with itself and
 // with every later one. 34 at the first flip, non-finite position or crossing, else 0.
 // Pairs marked in `crossed` (n x n, row i column j >= i, from contour_set_crossings
 // before insetting) crossed already in the font's own outline and are not counted.
-int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift,
-                      const std::vector<char>* crossed = nullptr);
+[[nodiscard]] int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift,
+                                    const std::vector<char>* crossed = nullptr);
 // The pairs of records (i <= j) whose ranges cross at `base`.
 std::vector<char> contour_set_crossings(const ContourSet& set, int32_t base);
 
@@ -84,7 +89,7 @@ int contours_cross(const ContourRecord& a, const ContourRecord& b, int32_t base)
 // entries (distance above 0, read at base 0): hole 0..i, outer j..end, outer 0..j,
 // hole i..end, with the bridge flags on the four bridge-end copies. The hole record
 // is not freed. 1 when out of memory (outer unchanged), else 0.
-int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole);
+[[nodiscard]] int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole);
 
 // A triangle: face index, vertices (ring base added) and edge bits (1 a-b, 2 b-c,
 // 4 c-a visible).
@@ -95,7 +100,8 @@ using ContourFaceFn = void (*)(void* context, int32_t face, int32_t a, int32_t b
 // at any other base as (pred, succ, ear) (back face, opposite winding). `tolerance`
 // is the convexity and inside threshold (1e-6 for unit-sized contours). 8 when out
 // of memory, else 0. A contour of fewer than three entries gives nothing.
-int contour_triangulate(void* context, int32_t* face_counter, const ContourRecord& rec, ContourFaceFn face,
-                        int32_t base, double tolerance = 1e-6);
+[[nodiscard]] int contour_triangulate(void* context, int32_t* face_counter,
+                                      const ContourRecord& rec, ContourFaceFn face, int32_t base,
+                                      double tolerance = 1e-6);
 
 double vec3d_dist(const double a[3], const double b[3]);

@@ -22,6 +22,7 @@
 #include "model/geom/regen.h"
 #include "model/math/arcgeom.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/mesh/chain.h"
 #include "model/rtc/rtc.h"
 #include "model/services/beep.h"
@@ -174,22 +175,22 @@ void CPlnEditor::click(const Vec3& p) {
         code = first_step(p);
     else
         code = second_step(p);
-    if (code == 8) command_post_code(8);
+    if (code == kOutOfMemory) command_post_code(kOutOfMemory);
 }
 
 // ---- Edits
 
 int CPlnEditor::begin_edit(XPLINE* picked) {
     std::unique_ptr<RTC> copy;
-    if (rtc_clone(&copy, picked) != 0 || !copy) return 8;
+    if (rtc_clone(&copy, picked) != 0 || !copy) return kOutOfMemory;
     auto* clone = static_cast<XPLINE*>(copy.get());
     CONTAINER* home = picked->parent ? picked->parent : view->current_layer;
     const int depth = edit_record_depth();
-    if (model_add_object(home, clone, depth, 1) != 0) return 8;
+    if (model_add_object(home, clone, depth, 1) != 0) return kOutOfMemory;
     copy.release();
     if (model_delete_object(picked, depth, 0) != 0) {
         model_rollback(view_drawing(view));
-        return 8;
+        return kOutOfMemory;
     }
     widen(&redraw, picked);
     working = clone;
@@ -209,7 +210,7 @@ void CPlnEditor::finish() {
     for (XPLINE* x : {working, second}) {
         if (!x) continue;
         if (regen_object(x) != 0) {
-            command_post_code(8);
+            command_post_code(kOutOfMemory);
             return;
         }
         obj_update_bbox(x);
@@ -246,18 +247,18 @@ int CPlnEditor::first_step(const Vec3& p) {
             }
             if (command_id == kCmdScissors) {
                 auto part = rtc_make<XPLINE>();
-                if (!part || plist_add(&part->control, on) != 0) return 8;
+                if (!part || plist_add(&part->control, on) != 0) return kOutOfMemory;
                 part->kind = w->kind;
                 copy_attributes(part.get(), w);
                 part->curve_step = w->curve_step;
                 part->box = w->box;
                 if (model_add_object(w->parent ? w->parent : view->current_layer, part.get(),
                                      edit_record_depth(), 0) != 0)
-                    return 8;
+                    return kOutOfMemory;
                 second = part.release();
             }
             moving_ = pln_insert_after(start, on);
-            if (!moving_) return 8;
+            if (!moving_) return kOutOfMemory;
             before_ = start;
             after_ = moving_->next;
             prompt_id = kPromptVertexLocation;
@@ -315,7 +316,7 @@ int CPlnEditor::second_step(const Vec3& p) {
 int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
     XPLINE* w = working;
     PointNode* v = before ? before->next : nullptr;
-    if (!v || !v->next || v->next == v) return 19;
+    if (!v || !v->next || v->next == v) return kPlnNoCorner;
     PointNode* n = v->next;
     const double* sizes = view->values3;
     PlnCorner corner;
@@ -328,7 +329,7 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
         std::unique_ptr<WIRE> piece;
         if (corner.arc) {
             auto arc = rtc_make<ELARC>();
-            if (!arc) return 8;
+            if (!arc) return kOutOfMemory;
             arc->centre = corner.centre, arc->axis1 = corner.axis1, arc->axis2 = corner.axis2;
             arc->start = corner.start, arc->end = corner.end;
             arc->flags = kElarcCircular;
@@ -336,7 +337,7 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
             piece = std::move(arc);
         } else {
             auto line = rtc_make<XPLINE>();
-            if (!line || plist_copy(&line->control, corner.points) != 0) return 8;
+            if (!line || plist_copy(&line->control, corner.points) != 0) return kOutOfMemory;
             line->curve_step = w->curve_step;
             piece = std::move(line);
         }
@@ -351,7 +352,7 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
                 made = rtc_make<XPLINE>();
                 if (!made) {
                     list_free(&rest);
-                    return 8;
+                    return kOutOfMemory;
                 }
                 part = made.get();
                 part->kind = w->kind;
@@ -363,18 +364,19 @@ int CPlnEditor::corner_at(PointNode* before, XPLINE* other) {
             part->control = rest;
             (void)regen_object(part);
             if (made) {
-                if (model_add_object(home, made.get(), edit_record_depth(), 0) != 0) return 8;
+                if (model_add_object(home, made.get(), edit_record_depth(), 0) != 0)
+                    return kOutOfMemory;
                 made.release();
             }
             widen(&redraw, part);
             if (!other) second = part;
         }
         (void)regen_object(piece.get());
-        if (model_add_object(home, piece.get(), edit_record_depth(), 0) != 0) return 8;
+        if (model_add_object(home, piece.get(), edit_record_depth(), 0) != 0) return kOutOfMemory;
         widen(&redraw, piece.get());
         piece.release();
     }
-    if (code == 19) {
+    if (code == kPlnNoCorner) {
         msgbox_ids(0, kMsgCannotChamfer);
         roll_back();
         return 0;
@@ -402,7 +404,7 @@ int CPlnEditor::two_line_corner(const Vec3& p) {
         return 0;
     }
     PointNode* pts = nullptr;
-    if (plist_copy(&pts, line->control) != 0) return 8;
+    if (plist_copy(&pts, line->control) != 0) return kOutOfMemory;
     if (where == 1) pts = list_reverse(pts);
     PointNode* end = last_node(working->control);
     PointNode* end_before = working->control;
@@ -435,19 +437,19 @@ int CPlnEditor::two_line_corner(const Vec3& p) {
     std::unique_ptr<XPLINE> other;
     if (separate) {
         other = rtc_make<XPLINE>();
-        if (!other) code = 8;
+        if (!other) code = kOutOfMemory;
         if (other) {
             other->kind = line->kind;
             other->curve_step = line->curve_step;
             copy_attributes(other.get(), line);
             if (model_add_object(working->parent ? working->parent : view->current_layer,
                                  other.get(), edit_record_depth(), 0) != 0)
-                code = 8;
+                code = kOutOfMemory;
             else
                 second = other.release();
         }
     }
-    if (code == 0 && model_delete_object(line, edit_record_depth(), 0) != 0) code = 8;
+    if (code == 0 && model_delete_object(line, edit_record_depth(), 0) != 0) code = kOutOfMemory;
     widen(&redraw, line);
     if (code) return code;
     return corner_at(end_before, second);
@@ -467,14 +469,14 @@ int CPlnEditor::weld_step(const Vec3& p) {
     if (!chain || plist_is_closed(chain)) return 0;
     // Oriented on a copy: the picked object's own list stays as it is for undo.
     PointNode* copy = nullptr;
-    if (plist_copy(&copy, chain) != 0) return 8;
+    if (plist_copy(&copy, chain) != 0) return kOutOfMemory;
     chain_orient_to_point(&view->projection.view, &copy, p);
     const int depth = edit_record_depth();
     if (!working) {
         auto result = rtc_make<XPLINE>();
         if (!result) {
             list_free(&copy);
-            return 8;
+            return kOutOfMemory;
         }
         const WIRE* w = static_cast<const WIRE*>(hit);
         weld_style_ = w->line_style, weld_colour_ = w->colour, weld_width_ = w->width, weld_scale_ = w->second;
@@ -482,7 +484,7 @@ int CPlnEditor::weld_step(const Vec3& p) {
         result->control = copy;
         result->colour = 0;
         (void)regen_object(result.get());
-        if (model_add_object(view->current_layer, result.get(), depth, 1) != 0) return 8;
+        if (model_add_object(view->current_layer, result.get(), depth, 1) != 0) return kOutOfMemory;
         working = result.release();
     } else {
         const int code = pln_append_chain(&working->control, copy);
@@ -490,7 +492,7 @@ int CPlnEditor::weld_step(const Vec3& p) {
         if (code) return code;
         (void)regen_object(working);
     }
-    if (model_delete_object(hit, depth, 0) != 0) return 8;
+    if (model_delete_object(hit, depth, 0) != 0) return kOutOfMemory;
     widen(&redraw, hit);
     obj_update_bbox(working);
     widen(&redraw, working);
@@ -532,7 +534,7 @@ int CPlnEditor::OnNotify(InputNotice* n) {
             n->result = 0;  // the tool ends
             break;
         case kNoticeStepEnded:
-            if (n->result == 8) msgbox_ids(42120, 42040);
+            if (n->result == kOutOfMemory) msgbox_ids(42120, 42040);
             if (working || second) roll_back();
             close();
             n->result = 0;

@@ -65,12 +65,12 @@ class CPlnEditor : public CCmdInput {
   private:
     void click(const Vec3& p);
     void move_to(const Vec3& p);
-    int first_step(const Vec3& p);
-    int second_step(const Vec3& p);
-    int weld_step(const Vec3& p);
-    int corner_at(PointNode* before, XPLINE* other);
-    int two_line_corner(const Vec3& p);
-    int begin_edit(XPLINE* picked);
+    [[nodiscard]] int first_step(const Vec3& p);
+    [[nodiscard]] int second_step(const Vec3& p);
+    [[nodiscard]] int weld_step(const Vec3& p);
+    [[nodiscard]] int corner_at(PointNode* before, XPLINE* other);
+    [[nodiscard]] int two_line_corner(const Vec3& p);
+    [[nodiscard]] int begin_edit(XPLINE* picked);
     void finish();
     void roll_back();
     void close();

@@ -125,26 +125,27 @@ int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
                       double step, PlnCorner* out) {
     const double angle = vec3_angle(v, p, n);
     const double lp = dist(v, p), ln = dist(v, n);
-    if (!std::isfinite(angle) || angle == 0 || angle == kPi || !(lp > 0) || !(ln > 0)) return 19;
+    if (!std::isfinite(angle) || angle == 0 || angle == kPi || !(lp > 0) || !(ln > 0))
+        return kPlnNoCorner;
     list_free(&out->points);
     if (chamfer) {
         const double k1 = t1 / lp, k2 = t2 / ln;
-        if (!(k1 < 1) || !(k2 < 1) || k1 < 0 || k2 < 0) return 19;
+        if (!(k1 < 1) || !(k2 < 1) || k1 < 0 || k2 < 0) return kPlnNoCorner;
         const Vec3 a = lerp(v, p, k1), b = lerp(v, n, k2);
         if (plist_add(&out->points, b) || plist_add(&out->points, a)) {
             list_free(&out->points);
-            return 8;
+            return kOutOfMemory;
         }
         out->arc = false;
         return 0;
     }
     const double h = angle / 2;
     const double t = r / std::tan(h);
-    if (!(r > 0) || !(t <= lp) || !(t <= ln)) return 19;
+    if (!(r > 0) || !(t <= lp) || !(t <= ln)) return kPlnNoCorner;
     const Vec3 tp1 = lerp(v, p, t / lp), tp2 = lerp(v, n, t / ln);
     const Vec3 mid = lerp(tp1, tp2, 0.5);
     const double lm = dist(v, mid);
-    if (!(lm > 0)) return 19;
+    if (!(lm > 0)) return kPlnNoCorner;
     const Vec3 c = lerp(v, mid, (r / std::sin(h)) / lm);
     // The arc in the plane of the corner.
     Vec3d nrm;
@@ -166,7 +167,7 @@ int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
     if (swapped) std::swap(a1, a2);
     PointNode* local = nullptr;
     const int code = arc_points(lc, r, a1, a2, step > 0 ? step : kPi / 12, &local);
-    if (code) return code == 8 ? 8 : 19;
+    if (code) return code == kOutOfMemory ? kOutOfMemory : kPlnNoCorner;
     // arc_points prepends, so the list runs from a2 back to a1. Unswapped, a1 is the
     // T1 side and the list is turned round; swapped, a2 is the T1 side already.
     if (!swapped) local = list_reverse(local);
@@ -217,11 +218,11 @@ void pln_corner_replace(PointNode** list, PointNode* before, PlnCorner* corner) 
 int pln_corner_cut(PointNode** list, PointNode* before, const PlnCorner& corner, PointNode** rest) {
     *rest = nullptr;
     PointNode* v = before ? before->next : nullptr;
-    if (!v || !corner.points) return 13;
+    if (!v || !corner.points) return kBadArgument;
     PointNode* first = corner.points;
     PointNode* last = last_of(corner.points);
     PointNode* start = new_node(at(last));
-    if (!start) return 8;
+    if (!start) return kOutOfMemory;
     put(v, at(first));
     if (plist_is_closed(*list)) {
         // Open the ring: from the corner's last point round to its first.
@@ -262,7 +263,7 @@ int pln_append_chain(PointNode** list, const PointNode* chain) {
         const Vec3 p = at(n);
         if (!tail || dist(at(tail), p) >= 0.001) {
             PointNode* added = new_node(p);
-            if (!added) return 8;
+            if (!added) return kOutOfMemory;
             if (tail)
                 tail->next = added;
             else

@@ -2,12 +2,16 @@
 // searches, inserting and deleting vertices, chamfer and fillet corners, cutting a
 // list in two and appending a welded chain. Points are drawing coordinates; "nearest"
 // compares x and y after the view matrix given. Lists are PointNode lists, open or
-// closed (a ring). Results: 0, 8 out of memory (nothing changed), 19 the corner
+// closed (a ring). Results: 0, 8 out of memory (nothing changed), 19 (kPlnNoCorner) the corner
 // cannot be made (nothing changed).
 #pragma once
 
 #include "model/math/plist.h"
+#include "model/math/result.h"
 #include "model/math/types.h"
+
+// The corner cannot be made (a straight or folded corner, a trim or radius too large).
+inline constexpr int kPlnNoCorner = 19;
 
 // The nearest vertex (the first of equal distances); *before receives the node
 // before it (null for the head of an open list). Null for an empty list.
@@ -40,8 +44,8 @@ struct PlnCorner {
 // Chamfer (trims t1 on the P side and t2 on the N side) or fillet of radius r with
 // arc points every `step` radians. 0, 8 or 19 (straight or folded corner, a trim
 // not shorter than its segment, a radius too large for the segments).
-int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer, double r, double t1, double t2,
-                      double step, PlnCorner* out);
+[[nodiscard]] int pln_corner_points(const Vec3& p, const Vec3& v, const Vec3& n, bool chamfer,
+                                    double r, double t1, double t2, double step, PlnCorner* out);
 // Replaces the vertex after `before` by the corner's points (taken from `corner`);
 // *list is updated when the vertex was the head of a ring.
 void pln_corner_replace(PointNode** list, PointNode* before, PlnCorner* corner);
@@ -50,11 +54,12 @@ void pln_corner_replace(PointNode** list, PointNode* before, PlnCorner* corner);
 // the corner's last point, then the rest) is returned through *rest. For a ring the
 // list is opened instead: it starts at the corner's last point and ends at its first,
 // and *rest is null. 0 or 8.
-int pln_corner_cut(PointNode** list, PointNode* before, const PlnCorner& corner, PointNode** rest);
+[[nodiscard]] int pln_corner_cut(PointNode** list, PointNode* before, const PlnCorner& corner,
+                                 PointNode** rest);
 
 // Moves every node after `cut` (to the end, or back to the head of a ring) to the
 // end of *second; `cut` stays as the last point of the first list.
 void pln_cut_after(PointNode** list, PointNode* cut, PointNode** second);
 // Appends the chain's points to the end of *list, skipping a point within 0.001 of
 // the point most recently added. 0 or 8 (the points added so far stay).
-int pln_append_chain(PointNode** list, const PointNode* chain);
+[[nodiscard]] int pln_append_chain(PointNode** list, const PointNode* chain);

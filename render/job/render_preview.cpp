@@ -98,7 +98,7 @@ int RenderPreviewer::fit(const RenderPreviewRequest& r, CAMERA* camera) {
         win.p1 = {float(saved_.origin_x), float(saved_.origin_y), -FLT_MAX};
         win.p2 = {float(saved_.origin_x + width_ / saved_.scale), float(saved_.origin_y + height_ / saved_.scale),
                   FLT_MAX};
-        pick_objects_region(view_, picked, &win, 1);
+        (void)pick_objects_region(view_, picked, &win, 1);  // what was picked is fitted
         objects = picked;
     }
     double eye_z = 0, focal = 0;

@@ -470,7 +470,7 @@ TEST_F(AppTest, ReadoutFollowsTheAxesOfTypedCoordinates) {
                                                         Qt::NoButton, Qt::NoModifier));
         QCoreApplication::postEvent(sv, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         Vec3 p;
-        input_point(&v, 42002, nullptr, nullptr, &p, 0);
+        (void)input_point(&v, 42002, nullptr, nullptr, &p, 0);
         second = readout_bar() ? readout_bar()->pane_text(32794) : "<no bar>";
         view_set_input_mode(v, 0);
         return 0;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "model/db/buffer.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "tests/boolean/csg_support.h"
 
@@ -314,9 +315,9 @@ TEST(CsgEngine, RefusedInputShowsItsMessage) {
     }
     CsgStatus st;
     EXPECT_EQ(csg_boolean(nullptr, cube.get(), kCsgUnion, &st), nullptr);
-    EXPECT_EQ(st.code, 13);
+    EXPECT_EQ(st.code, kBadArgument);
     EXPECT_EQ(csg_boolean(cube.get(), cube.get(), 3, &st), nullptr);
-    EXPECT_EQ(st.code, 13);
+    EXPECT_EQ(st.code, kBadArgument);
 }
 
 // Degenerate and coplanar input: a sound result or a clear error, each in bounded time.

@@ -14,6 +14,7 @@
 #include "model/db/solid.h"
 #include "model/db/undo.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -237,7 +238,7 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         select_at(s.h, s.in_a);
         s.h.click({155, 155, 0});
         Boxes boxes;
-        EXPECT_EQ(s.h.run(kCmdUnion), 8);
+        EXPECT_EQ(s.h.run(kCmdUnion), kOutOfMemory);
         ASSERT_EQ(boxes.seen.size(), 1u);
         EXPECT_NE(boxes.seen[0].text.find("unsupported version of object geometry"), std::string::npos);
         EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
@@ -246,7 +247,7 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         // Three operands, the refused one last: the running result of the first two goes.
         select_at(s.h, s.in_b);
         select_at(s.h, {155, 155, 0});
-        EXPECT_EQ(s.h.run(kCmdUnion), 8);
+        EXPECT_EQ(s.h.run(kCmdUnion), kOutOfMemory);
         EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
         EXPECT_EQ(selected(s.h.view()).size(), 3u);
         EXPECT_EQ(s.h.model()->undo_levels, 0);
@@ -254,7 +255,7 @@ TEST(BooleanCommands, FailuresChangeNothing) {
         select_at(s.h, s.in_a);
         // The same with the intersection, the refused mesh as the tool.
         s.h.click({155, 155, 0});
-        EXPECT_EQ(s.h.run(kCmdIntersection), 8);
+        EXPECT_EQ(s.h.run(kCmdIntersection), kOutOfMemory);
         EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 4u);
         EXPECT_EQ(s.h.model()->undo_levels, 0);
         g_prefs.undo_mode = -1;
@@ -287,7 +288,7 @@ TEST(BooleanCommands, JoinOfDegenerateTrianglesIsRefusedWithItsReason) {
         ASSERT_EQ(buffer_add(s.h.view()->selection, slivers[i]), 0);
     }
     Boxes boxes;
-    EXPECT_EQ(s.h.run(kCmdJoinMeshes), 13);
+    EXPECT_EQ(s.h.run(kCmdJoinMeshes), kBadArgument);
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_NE(boxes.seen[0].text.find("no usable face"), std::string::npos) << boxes.seen[0].text;
     EXPECT_EQ(scene_children_of<MESH3>(s.layer).size(), 5u);

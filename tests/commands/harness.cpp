@@ -12,6 +12,7 @@
 #include "graphics/view/colours.h"
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
+#include "model/math/result.h"
 #include "model/services/numfmt.h"
 #include "model/services/prefs.h"
 
@@ -102,7 +103,7 @@ int Harness::run(uint32_t id, int view_index) {
     target_ = view_index;
     auto it = commands_.find(id);
     HeadlessWindow* w = window(view_index);
-    if (!w || it == commands_.end()) return 13;
+    if (!w || it == commands_.end()) return kBadArgument;
     int r = processor_->RunCommand(w, id, it->second, nullptr);
     drain();
     return r;

@@ -7,6 +7,7 @@
 #include "commands/input/input.h"
 #include "commands/input/snap.h"
 #include "model/db/buffer.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -288,8 +289,8 @@ TEST(InputObject, CancelledPickGivesNoBuffer) {
 TEST(InputState, PointSlotsAndPhantomSource) {
     Harness h;
     EXPECT_EQ(input_set_point(h.view(), {1, 2, 3}, 15), 0);
-    EXPECT_EQ(input_set_point(h.view(), {1, 2, 3}, 16), 13);
-    EXPECT_EQ(input_set_point(h.view(), {1, 2, 3}, -1), 13);
+    EXPECT_EQ(input_set_point(h.view(), {1, 2, 3}, 16), kBadArgument);
+    EXPECT_EQ(input_set_point(h.view(), {1, 2, 3}, -1), kBadArgument);
     DocInputState* st = view_input_state(h.view());
     expect_near3(st->points[15], {1, 2, 3});
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 0, 0}, {1, 0, 0}});

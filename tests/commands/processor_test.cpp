@@ -12,6 +12,7 @@
 #include "harness.h"
 // Qt last: its keywords would clash with field names above.
 #include "../platform/qt_test_env.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -74,7 +75,8 @@ TEST_F(ProcessorTest, StepsEndWithClickEscRightAndCommandCodes) {
         {"click then Esc", [](Harness& h) { h.click({10, 10, 0}).esc(); }, {0, -1}},
         {"right button", [](Harness& h) { h.right(); }, {-1}},
         {"Enter takes the cursor", [](Harness& h) { h.move(5, 5).enter().esc(); }, {0, -1}},
-        {"a command code", [](Harness& h) { h.call([](Harness&) { command_post_code(8); }); }, {8}},
+        {"a command code", [](Harness& h) { h.call([](Harness&) { command_post_code(kOutOfMemory); }); },
+         {kOutOfMemory}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

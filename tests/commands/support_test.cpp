@@ -13,6 +13,7 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/undo.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/prefs.h"
 #include "scene.h"
@@ -173,7 +174,7 @@ TEST(LayerFlags, FailedPushRollsBackEveryExtendedView) {
     Harness h(4);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(h.view(i)->layer_state.flags.size(), 1u);
     views_add_layer_flag_fail_after(2);
-    EXPECT_EQ(views_add_layer_flag(h.view(0), 1), 8);
+    EXPECT_EQ(views_add_layer_flag(h.view(0), 1), kOutOfMemory);
     views_add_layer_flag_fail_after(-1);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(h.view(i)->layer_state.flags.size(), 1u) << i;
     EXPECT_EQ(views_add_layer_flag(h.view(0), 0), 0);
@@ -189,7 +190,7 @@ TEST(ModelHooks, NewLayersGetAFlagInEveryViewAndDuplicatesAreRefused) {
     EXPECT_EQ(h.view(0)->layer_state.flags.size(), 2u);
     EXPECT_EQ(h.view(1)->layer_state.flags.size(), 2u);
     auto twin = rtc_make<LAYER>();
-    EXPECT_EQ(g_hook_add_layer(h.model(), twin.get(), "Walls"), 13);
+    EXPECT_EQ(g_hook_add_layer(h.model(), twin.get(), "Walls"), kBadArgument);
     EXPECT_EQ(h.view(0)->layer_state.flags.size(), 2u);
     // New VIEWs start from the empty extents box.
     VIEW* v = view_new(h.model(), nullptr);

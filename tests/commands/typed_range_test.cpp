@@ -7,6 +7,7 @@
 #include "commands/input/support.h"
 #include "commands/model3d/model3d.h"
 #include "model/db/buffer.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
@@ -95,10 +96,10 @@ TEST_F(TypedRange, ObjectsBeyondTheRangeNeverEnterTheDrawing) {
     circle->axis1 = {INFINITY, 0, 0};
     circle->axis2 = {0, NAN, 0};
     circle->flags = kElarcCircular | kElarcWholeEllipse;
-    EXPECT_EQ(drawing_add_object(h.view(), std::move(circle), 0), 13);
+    EXPECT_EQ(drawing_add_object(h.view(), std::move(circle), 0), kBadArgument);
     auto line = rtc_make<XPLINE>();
     line->control = scene_plist({{0, 0, 0}, {INFINITY, 0, 0}});
-    EXPECT_EQ(drawing_insert_object(h.view(), line.get()), 13);  // refused: still ours
+    EXPECT_EQ(drawing_insert_object(h.view(), line.get()), kBadArgument);  // refused: still ours
     EXPECT_TRUE(scene_objects(h.model()).empty());
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[1].find("beyond the range of the drawing"), std::string::npos);

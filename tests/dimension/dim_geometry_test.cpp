@@ -6,6 +6,7 @@
 #include "dim_fixture.h"
 #include "model/db/patt.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST_F(DimGeometry, NoMarkWithoutDirectionOrSize) {
     EXPECT_TRUE(pieces().empty());
     DimBuild none = build_;
     none.group = nullptr;
-    EXPECT_EQ(dim_add_arrow(none, tip, {6, 5, 0}, 0), 13);
+    EXPECT_EQ(dim_add_arrow(none, tip, {6, 5, 0}, 0), kBadArgument);
 }
 
 TEST_F(DimGeometry, NonFinitePointsMakeNoPiece) {

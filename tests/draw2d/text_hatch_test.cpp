@@ -18,6 +18,7 @@
 #include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -151,14 +152,14 @@ TEST(TextSessions, CodePagesAndNoFont) {
     EXPECT_GE(text_cursor_font()->glyphs[127].last, 0);
     // Without a current font: 13 at once, no step asked.
     s.h.view()->current_font = nullptr;
-    EXPECT_EQ(s.h.run(kCmdText), 13);
+    EXPECT_EQ(s.h.run(kCmdText), kBadArgument);
 }
 
 TEST(TextSessions, AFailedAddEndsTheCommandWithoutFreeingTwice) {
     TextScene s;
     s.h.view()->current_layer = nullptr;  // nowhere to add: the add fails and frees the text
     s.h.move(30, 100).key('a').enter();
-    EXPECT_EQ(s.h.run(kCmdText), 13);
+    EXPECT_EQ(s.h.run(kCmdText), kBadArgument);
     EXPECT_EQ(s.h.script_left(), 0u);
     EXPECT_EQ(s.h.view()->input_mode, 0);
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "commands/input/input.h"
+#include "model/math/result.h"
 #include "model/services/strtab.h"
 #include "edit_fixture.h"
 #include "graphics/view/projection.h"
@@ -441,7 +442,7 @@ TEST_F(TransformTest, StretchTransformIsExactFarFromTheOrigin) {
     EXPECT_DOUBLE_EQ(q.x, 1e7 + 3);
     EXPECT_DOUBLE_EQ(q.y, 6);
     const double bad[3] = {1.5, 0, 1};
-    EXPECT_EQ(stretch_transform(&vp, {0, 0, 0}, bad, &t), 13);
+    EXPECT_EQ(stretch_transform(&vp, {0, 0, 0}, bad, &t), kBadArgument);
 }
 
 using LabelTest = EditTest;
@@ -474,7 +475,7 @@ TEST_F(LabelTest, SelectionAndPickedLabels) {
 // An object whose label cannot be stored (no memory).
 class NoMemoryLabel : public ZOBJ {
   public:
-    int set_string(int, const char*) override { return 8; }
+    int set_string(int, const char*) override { return kOutOfMemory; }
 };
 
 TEST_F(LabelTest, NoMemoryIsReportedAsSuch) {
@@ -483,7 +484,7 @@ TEST_F(LabelTest, NoMemoryIsReportedAsSuch) {
     NoMemoryLabel obj;
     (void)buffer_add(h.view()->selection, &obj);
     strings = {"Wall"};
-    EXPECT_EQ(h.run(kCmdChangeLabel), 8);
+    EXPECT_EQ(h.run(kCmdChangeLabel), kOutOfMemory);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], res_load_string(kTextNoMemory));
     buffer_clear(h.view()->selection);

@@ -9,6 +9,7 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/services/strtab.h"
 
 namespace {
@@ -207,7 +208,7 @@ TEST_F(ClipboardTest, PasteWithoutClipboardDoesNothing) {
 int g_copies_left = 0;
 int (*g_line_copy)(const RTC*, RTC*) = nullptr;
 int copy_then_fail(const RTC* src, RTC* dst) {
-    if (g_copies_left > 0 && --g_copies_left == 0) return 8;
+    if (g_copies_left > 0 && --g_copies_left == 0) return kOutOfMemory;
     return g_line_copy(src, dst);
 }
 
@@ -240,7 +241,7 @@ TEST_F(ClipboardTest, AFailedPasteWithUndoOffChangesNothing) {
         const int rc = b.run(kCmdPaste);
         XPLINE::rtc_class.copy = g_line_copy;
         g_copies_left = 0;
-        EXPECT_EQ(rc, 8);
+        EXPECT_EQ(rc, kOutOfMemory);
         EXPECT_EQ(dump_drawing(b.model()), before);
         EXPECT_EQ(b.model()->undo_levels, 0);
     }

@@ -23,6 +23,7 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/texture_map.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/db/tree.h"
 #include "model/stream/matchunk.h"
@@ -519,7 +520,7 @@ TEST_F(MaterialSheet, NoWorkingCopyNoSheet) {
     material_fail_allocation_after(1);
     CMaterialSheetDlg dlg(nullptr, kDlgMaterial, &colour, &m);
     material_fail_allocation_after(0);
-    EXPECT_EQ(dlg.DoModal(), 8);
+    EXPECT_EQ(dlg.DoModal(), kOutOfMemory);
     EXPECT_FALSE(opened);
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(m.shininess, 0.3f);

@@ -16,6 +16,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "platform/modal.h"
 
 namespace {
@@ -327,7 +328,7 @@ TEST_F(PropertyTest, ChangeTextOnAGroupedNoteChangesEveryLine) {
 int g_text_copies_left = 0;
 int (*g_text_copy)(const RTC*, RTC*) = nullptr;
 int text_copy_then_fail(const RTC* src, RTC* dst) {
-    if (g_text_copies_left > 0 && --g_text_copies_left == 0) return 8;
+    if (g_text_copies_left > 0 && --g_text_copies_left == 0) return kOutOfMemory;
     return g_text_copy(src, dst);
 }
 
@@ -353,7 +354,7 @@ TEST_F(PropertyTest, AFailedChangeTextKeepsTheSelection) {
     const int rc = h.run(kCmdChangeText);
     TEXT2::rtc_class.copy = g_text_copy;
     g_text_copies_left = 0;
-    EXPECT_EQ(rc, 8);
+    EXPECT_EQ(rc, kOutOfMemory);
     EXPECT_EQ(dump_drawing(h.model()), before);
     EXPECT_EQ(h.model()->undo_levels, 0);
     EXPECT_EQ(refs_of(h.view()->selection), selected);

@@ -10,6 +10,7 @@
 #include "graphics/view/view.h"
 #include "graphics/view/view_host.h"
 #include "model/db/find.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -166,7 +167,7 @@ TEST_F(UndoPropertyTest, UndoAllAndRedoAllUnderEachSetting) {
 int g_fail_countdown = 0;
 int (*g_real_copy)(const RTC*, RTC*) = nullptr;
 int failing_copy(const RTC* src, RTC* dst) {
-    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return 8;
+    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return kOutOfMemory;
     return g_real_copy(src, dst);
 }
 
@@ -206,7 +207,7 @@ TEST_F(UndoPropertyTest, AFailingCloneAnywhereChangesNothing) {
                 const int rc = h.run(op.id);
                 XPLINE::rtc_class.copy = g_real_copy;
                 g_fail_countdown = 0;
-                EXPECT_EQ(rc, 8);
+                EXPECT_EQ(rc, kOutOfMemory);
                 EXPECT_EQ(dump_drawing(h.model()), before);
                 EXPECT_EQ(h.model()->undo_levels, 0);
                 EXPECT_EQ(refs_of(h.view()->selection), selected);

@@ -10,6 +10,7 @@
 #include "graphics/view/colours.h"
 #include "graphics/view/pick.h"
 #include "graphics/view/view.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ TEST_F(PickingTest, DeselectingAWindowClearsExactlyItsObjects) {
     EXPECT_EQ(window.drawn[0].first, a);
     EXPECT_EQ(window.drawn[0].second, colour_index_fix(3));
 
-    EXPECT_EQ(pick_objects_region(nullptr, view->selection, &part, 0), 13);
-    EXPECT_EQ(pick_objects_region(view.get(), view->selection, nullptr, 1), 13);
+    EXPECT_EQ(pick_objects_region(nullptr, view->selection, &part, 0), kBadArgument);
+    EXPECT_EQ(pick_objects_region(view.get(), view->selection, nullptr, 1), kBadArgument);
     EXPECT_EQ(pick_objects_region(view.get(), nullptr, &part, 0), 0);
 }
 

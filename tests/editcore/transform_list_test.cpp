@@ -10,6 +10,7 @@
 #include "model/db/track.h"
 #include "model/db/undo.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ TEST_F(EditTest, DegenerateTransformChangesNothing) {
     (void)buffer_add(sel.buf, a);
     EXPECT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, kOrigin, {1, 0, 0}, kXformScale3,
                                 nullptr, -1),
-              13);
+              kBadArgument);
     EXPECT_EQ(children_of(layer), std::vector<ZOBJ*>{a});
     EXPECT_EQ(model_has_history(model.get()), 0);
 }

@@ -9,6 +9,7 @@
 #include "model/db/track.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
 
@@ -73,7 +74,7 @@ TEST_F(EditTest, DegenerateMirrorAndScaleAreRefused) {
         {{NAN, 0, 0}, {2, 1, 0}, {1, 0, 0}, kXformScale3},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(xform_from_points(&t, c.p1, c.p2, c.p3, c.mode), 13);
+        EXPECT_EQ(xform_from_points(&t, c.p1, c.p2, c.p3, c.mode), kBadArgument);
         for (int i = 0; i < 12; ++i) {
             EXPECT_EQ(t.fwd.m[i], before.fwd.m[i]);
             EXPECT_TRUE(std::isfinite(t.inv.m[i]));

@@ -7,6 +7,7 @@
 
 #include "commands/model3d/flat_polygon.h"
 #include "model/geom/hatch.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 
 namespace {
@@ -51,7 +52,7 @@ TEST(FlatPolygon, FilledSquareSharesItsCorners) {
     EXPECT_EQ(mesh, nullptr);
     Lists bad;
     bad.add({{a, false}, {b, false}, {{NAN, 0, 0}, false}});
-    EXPECT_EQ(flat_polygon_mesh(bad.head, &mesh), 13);
+    EXPECT_EQ(flat_polygon_mesh(bad.head, &mesh), kBadArgument);
     EXPECT_EQ(mesh, nullptr);
 }
 

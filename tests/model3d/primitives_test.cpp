@@ -11,6 +11,7 @@
 #include "commands/model3d/primitives.h"
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "tests/model3d/solid_oracle.h"
 
@@ -64,7 +65,7 @@ TEST(Primitives, BoxIsClosedWithItsVolume) {
     ASSERT_EQ(box_mesh(c, 1 | 2, &mesh), 0);
     EXPECT_EQ(block_count(*mesh), 2);
     c[5].y = NAN;
-    EXPECT_EQ(box_mesh(c, kBoxAllFaces, &mesh), 13);
+    EXPECT_EQ(box_mesh(c, kBoxAllFaces, &mesh), kBadArgument);
     EXPECT_EQ(mesh, nullptr);
 }
 
@@ -163,11 +164,11 @@ TEST(Primitives, SegmentCountsAndBadRadii) {
     RevolveProfiles p;
     ASSERT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, 5, s, &p), 0);
     EXPECT_EQ(p.chains[0].size(), 4u);  // 3 segments
-    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, 0, s, &p), 13);
-    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, NAN, s, &p), 13);
-    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, -1, 5, s, &p), 13);
-    EXPECT_EQ(cone_profiles(ViewProjection{}, {1, 1, 1}, {1, 1, 1}, 3, 1, s, &p), 13);
-    EXPECT_EQ(cone_profiles(ViewProjection{}, {0, 0, 0}, {0, 5, 0}, INFINITY, 1, s, &p), 13);
+    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, 0, s, &p), kBadArgument);
+    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, 0, NAN, s, &p), kBadArgument);
+    EXPECT_EQ(sphere_profiles(ViewProjection{}, {0, 0, 0}, -1, 5, s, &p), kBadArgument);
+    EXPECT_EQ(cone_profiles(ViewProjection{}, {1, 1, 1}, {1, 1, 1}, 3, 1, s, &p), kBadArgument);
+    EXPECT_EQ(cone_profiles(ViewProjection{}, {0, 0, 0}, {0, 5, 0}, INFINITY, 1, s, &p), kBadArgument);
 }
 
 TEST(Primitives, TypedBoxSizes) {

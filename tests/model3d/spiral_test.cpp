@@ -9,6 +9,7 @@
 #include "graphics/view/projection.h"
 #include "model/math/matrix.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/mesh/chain.h"
 #include "model/rtc/rtc.h"
 
@@ -71,7 +72,7 @@ TEST(Spiral, RefusesTurnCountsOutOfRange) {
                {2, 1, 0},     {2, nan, 16}, {double(kChainMaxSegments) / 16 + 1, 1, 16}};
     for (const auto& b : bad) {
         std::vector<Vec3> path{{1, 2, 3}};
-        EXPECT_EQ(spiral_path(ViewProjection{}, {0, 0, 0}, b.step, 1.0, b.rounds, b.m, false, &path), 13)
+        EXPECT_EQ(spiral_path(ViewProjection{}, {0, 0, 0}, b.step, 1.0, b.rounds, b.m, false, &path), kBadArgument)
             << b.rounds << " x " << b.m;
         EXPECT_EQ(path.size(), 1u);
     }
@@ -90,7 +91,7 @@ TEST(Spiral, TubeCircleSitsOnThePathStart) {
         EXPECT_NEAR(std::hypot(v.x - s.x, v.y - s.y), 1.5, 1e-4);
         EXPECT_NEAR(v.z - s.z, 0, 1e-4);
     }
-    EXPECT_EQ(spiral_tube(vp, centre, 4.0, std::nan(""), 12, &circle), 13);
+    EXPECT_EQ(spiral_tube(vp, centre, 4.0, std::nan(""), 12, &circle), kBadArgument);
 }
 
 }  // namespace
@@ -120,7 +121,7 @@ TEST(Spiral, TubeSweepsOneRowPerPathPoint) {
                                   (p.z - c.z) * (p.z - c.z)),
                         2.0, 0.2) << row << "/" << k;
         }
-    EXPECT_EQ(spiral_mesh(circle, {path[0]}, &mesh), 13);
+    EXPECT_EQ(spiral_mesh(circle, {path[0]}, &mesh), kBadArgument);
     EXPECT_FALSE(mesh);
 }
 

@@ -12,6 +12,7 @@
 #include "commands/model3d/sweep_surface.h"
 #include "graphics/view/projection.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "solid_oracle.h"
 
@@ -43,10 +44,10 @@ TEST(ChainResample, SegmentCounts) {
         {"more segments are resampled", {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {3, 0, 0}, {4, 1, 0}, {5, 0, 0}}, 2, 0, 3},
         {"repeats go first", {{0, 0, 0}, {0, 0, 0}, {4, 0, 0}, {4, 0, 0}}, 1, 0, 2},
         {"exact count unchanged", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, 2, 0, 3},
-        {"count 0 refused", {{0, 0, 0}, {1, 0, 0}}, 0, 13, 2},
-        {"count past the chain limit refused", {{0, 0, 0}, {1, 0, 0}}, (1 << 20) + 1, 13, 2},
-        {"empty chain refused", {}, 4, 13, 0},
-        {"a point not finite refused", {{0, 0, 0}, {1, 0, 0}, {2, 1.0f / 0.0f, 0}}, 1, 13, 3},
+        {"count 0 refused", {{0, 0, 0}, {1, 0, 0}}, 0, kBadArgument, 2},
+        {"count past the chain limit refused", {{0, 0, 0}, {1, 0, 0}}, (1 << 20) + 1, kBadArgument, 2},
+        {"empty chain refused", {}, 4, kBadArgument, 0},
+        {"a point not finite refused", {{0, 0, 0}, {1, 0, 0}, {2, 1.0f / 0.0f, 0}}, 1, kBadArgument, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -141,7 +142,7 @@ TEST(RevolveStrokes, ClosedProfileMakesAClosedSolid) {
     ASSERT_EQ(revolve_strokes_meshes(seg, {0, 0, 0}, {0, 0, 1}, kPi, 0, 8, &out), 0);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(vertices(*out[0]), 18u);
-    EXPECT_EQ(revolve_strokes_meshes(seg, {0, 0, 0}, {0, 0, 1}, 0, 0, 8, &out), 13);
+    EXPECT_EQ(revolve_strokes_meshes(seg, {0, 0, 0}, {0, 0, 1}, 0, 0, 8, &out), kBadArgument);
     EXPECT_TRUE(out.empty());
 }
 
@@ -159,8 +160,8 @@ TEST(RuledMesh, LoftThroughContours) {
         {"one contour builds nothing", {a}, 4, 0, 4, 0, 0},
         {"direct: one row per contour", {a, b}, 4, 0, 4, 0, 10},
         {"smooth: FacesN + 1 rows", {a, b, c}, 4, 1, 6, 0, 35},
-        {"FacesN 0 refused", {a, b}, 4, 1, 0, 13, 0},
-        {"FacesM 0 refused", {a, b}, 0, 0, 4, 13, 0},
+        {"FacesN 0 refused", {a, b}, 4, 1, 0, kBadArgument, 0},
+        {"FacesM 0 refused", {a, b}, 0, 0, 4, kBadArgument, 0},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

@@ -12,6 +12,7 @@
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -40,15 +41,15 @@ TEST(SpiralSessions, Sessions) {
         {"turns not finite end with 13", [inf](Harness& h) {
              g_draw3d.spiral_rounds = inf;
              h.click({5, 5, 0}).typed("10").typed("6").typed("1");
-         }, 13, {C, S, R, T}, 0, 0},
+         }, kBadArgument, {C, S, R, T}, 0, 0},
         {"turns x FacesM above the chain limit end with 13", [](Harness& h) {
              g_draw3d.spiral_rounds = 1e7;
              h.click({5, 5, 0}).typed("10").typed("6").typed("1");
-         }, 13, {C, S, R, T}, 0, 0},
+         }, kBadArgument, {C, S, R, T}, 0, 0},
         {"a tube circle that cannot be made is said and ends it", [](Harness& h) {
              g_draw3d.faces_n = 1 << 30;  // from a damaged settings file
              h.click({5, 5, 0}).typed("10").typed("6").typed("1");
-         }, 13, {C, S, R, T}, 0, 0, 1},
+         }, kBadArgument, {C, S, R, T}, 0, 0, 1},
         {"cancelled dialog ends quietly", [](Harness&) {
              g_draw3d_dialogs.spiral = [](VIEW*) { return 0; };
          }, 0, {}, 0, 0},

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/model3d/triangulate.h"
+#include "model/math/result.h"
 #include "text3d_support.h"
 
 namespace {
@@ -82,7 +83,7 @@ TEST(GlyphSolid, ChamferThatFoldsALetterIsRefused) {
     ASSERT_EQ(glyph_outline_read(&o, &m.font, 'O'), 0);
     Text3dParams p = text3d_params(1, 1, 0.3);  // the hole grows over the shrinking outer
     GlyphMesh g;
-    EXPECT_EQ(glyph_solid_build(o, &p, &g), 34);
+    EXPECT_EQ(glyph_solid_build(o, &p, &g), kContourInsetFolds);
     // A small hole grown round its outer without crossing it.
     GlyphOutline s;
     s.points = {{1, 0, 0}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0}, {1, 0.45, 0.45}, {1, 0.55, 0.45}, {1, 0.55, 0.55},
@@ -90,12 +91,12 @@ TEST(GlyphSolid, ChamferThatFoldsALetterIsRefused) {
     s.ends = {3, 7};
     s.right = s.top = 1;
     p = text3d_params(1, 1, 0.3);
-    EXPECT_EQ(glyph_solid_build(s, &p, &g), 34);
+    EXPECT_EQ(glyph_solid_build(s, &p, &g), kContourInsetFolds);
     p = text3d_params(1, 1, 0.01);
     EXPECT_EQ(glyph_solid_build(s, &p, &g), 0);
     // Negative z steps (a chamfer above half the depth) fold the rings back.
     p = text3d_params(1, 0.1, 0.2);
-    EXPECT_EQ(glyph_solid_build(s, &p, &g), 34);
+    EXPECT_EQ(glyph_solid_build(s, &p, &g), kContourInsetFolds);
 }
 
 // Why a glyph solid is no sound solid, or empty: every directed edge must meet its
@@ -175,7 +176,7 @@ bool overlapping_components(const GlyphOutline& o) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
+        (void)contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
         first = last + 1;
     }
     for (char c : contour_set_crossings(set, 0))
@@ -203,13 +204,13 @@ std::string refusal_cause(const GlyphOutline& o, double size, double d) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        contour_init_range(&set.back(), vector_vertex_io, &ring, first, last);
+        (void)contour_init_range(&set.back(), vector_vertex_io, &ring, first, last);
         first = last + 1;
     }
     const std::vector<char> before = contour_set_crossings(set, 0);
     for (ContourRecord& r : set) {
         if (r.last - r.first < 2) continue;
-        contour_inset(&r, 0, d, 0);
+        (void)contour_inset(&r, 0, d, 0);
         const double a0 = ring_area2(g.vertices, r.first, r.last), a1 = ring_area2(ring, r.first, r.last);
         if ((a0 < 0) != (a1 < 0)) return "turning sense flipped";
         for (int32_t i = r.first, j = r.last; i <= r.last; j = i++) {
@@ -253,7 +254,7 @@ TEST(GlyphSolid, ChamferedDejaVuGlyphsAreRefusedOrSound) {
     ASSERT_EQ(glyph_outline_read(&dot, &sans, '.'), 0);
     Text3dParams p = text3d_params(100, 30, 7.2);
     GlyphMesh g;
-    EXPECT_EQ(glyph_solid_build(dot, &p, &g), 34);
+    EXPECT_EQ(glyph_solid_build(dot, &p, &g), kContourInsetFolds);
     EXPECT_EQ(refusal_cause(dot, 100, 7.2), "an edge runs backwards");
     for (const char* file : {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
                              "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"}) {
@@ -274,7 +275,7 @@ TEST(GlyphSolid, ChamferedDejaVuGlyphsAreRefusedOrSound) {
                     if (chamfer == 0.004) {
                         EXPECT_EQ(result, 0);
                     }
-                    if (result == 34) {
+                    if (result == kContourInsetFolds) {
                         ++refused;
                         EXPECT_NE(refusal_cause(o, size, chamfer * size), "");
                         continue;
@@ -328,9 +329,9 @@ TEST(TextSolids, PenGapsBlanksAndCharacters) {
     // The first error stops the text and reaches the sink.
     KeepSink sink;
     Text3dParams p = text3d_params(1, 1, 0.3);
-    EXPECT_EQ(text_solids_build_font(&m.font, "AOA", &p, &sink), 34);
+    EXPECT_EQ(text_solids_build_font(&m.font, "AOA", &p, &sink), kContourInsetFolds);
     EXPECT_EQ(sink.meshes.size(), 1u);
-    EXPECT_EQ(sink.code, 34);
+    EXPECT_EQ(sink.code, kContourInsetFolds);
     // With a face that has it, é is one glyph.
     TextFontRecord dejavu;
     dejavu.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -342,15 +343,15 @@ TEST(TextSolids, PenGapsBlanksAndCharacters) {
     TextFontRecord missing;
     missing.file = "/nonexistent.ttf";
     KeepSink s2;
-    EXPECT_EQ(text_solids_build(missing, "A", &p, &s2), 13);
-    EXPECT_EQ(s2.code, 13);
+    EXPECT_EQ(text_solids_build(missing, "A", &p, &s2), kBadArgument);
+    EXPECT_EQ(s2.code, kBadArgument);
     // A glyph that cannot be read (here: no face behind the font) stops the text
     // with its code; it is no blank.
     GlyphFont closed;
     KeepSink s3;
     Text3dParams p3 = text3d_params(1, 0, 0);
-    EXPECT_EQ(text_solids_build_font(&closed, "A", &p3, &s3), 6);
-    EXPECT_EQ(s3.code, 6);
+    EXPECT_EQ(text_solids_build_font(&closed, "A", &p3, &s3), kWrongKind);
+    EXPECT_EQ(s3.code, kWrongKind);
     EXPECT_EQ(s3.begun, 0);
     EXPECT_EQ(p3.pen_x, 0);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/model3d/triangulate.h"
+#include "model/math/result.h"
 
 namespace reference {
 
@@ -78,7 +79,7 @@ inline int reference_triangulate(void* context, int32_t* face_counter, const Con
         convex.resize(static_cast<size_t>(n));
         pt.resize(static_cast<size_t>(n));
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     for (int32_t i = 0; i < n; ++i) {
         pos[i] = i;

@@ -161,7 +161,8 @@ TEST(ContourInset, InsetPastTheMiddleTurnsTheContourInsideOut) {
         bool hole;
         double d;
         int want;
-    } cases[] = {{false, 6, 34}, {false, 4.9, 0}, {true, -6, 34}, {true, -4.9, 0}, {true, 6, 0}};
+    } cases[] = {{false, 6, kContourInsetFolds}, {false, 4.9, 0}, {true, -6, kContourInsetFolds}, {true, -4.9, 0},
+                 {true, 6, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.hole) + " " + std::to_string(c.d));
         std::vector<Vec3d> p = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}};
@@ -180,7 +181,7 @@ TEST(ContourInset, SpikesCoincidentNeighboursAndNoNaN) {
     std::vector<Vec3d> p = {{0, 0, 0}, {0, 1, 0}, {0, 1, 0}, {5, 0.5 + 1e-9, 0}, {1, 0.5, 0}, {5, 0.5, 0}, {1, 0, 0}};
     const std::vector<Vec3d> before = p;
     ContourRecord r = record(&p, 0, static_cast<int32_t>(p.size()) - 1);
-    contour_inset(&r, 0, d, 0);
+    (void)contour_inset(&r, 0, d, 0);
     for (size_t i = 0; i < p.size(); ++i) {
         ASSERT_TRUE(std::isfinite(p[i].x) && std::isfinite(p[i].y)) << i;
         EXPECT_LE(std::hypot(p[i].x - before[i].x, p[i].y - before[i].y), d / std::sin(0.15) + 1e-12) << i;
@@ -188,12 +189,12 @@ TEST(ContourInset, SpikesCoincidentNeighboursAndNoNaN) {
     // An exact spike (both neighbours on one ray) moves along its edge's normal.
     std::vector<Vec3d> s = {{0, 0, 0}, {2, 0, 0}, {1, 0, 0}};
     ContourRecord rs = record(&s, 0, 2);
-    contour_inset(&rs, 0, d, 0);
+    (void)contour_inset(&rs, 0, d, 0);
     EXPECT_NEAR(std::hypot(s[1].x - 2, s[1].y), d / std::sin(0.15), 1e-12);
     // Every point at one place: nothing moves, nothing divides by zero.
     std::vector<Vec3d> z(4, Vec3d{1, 1, 0});
     ContourRecord rz = record(&z, 0, 3);
-    contour_inset(&rz, 0, d, 0);
+    (void)contour_inset(&rz, 0, d, 0);
     for (const Vec3d& v : z) EXPECT_EQ(v.x, 1);
 }
 
@@ -203,8 +204,8 @@ TEST(ContourInset, ReadsOriginalPositionsNotMovedNeighbours) {
     std::vector<Vec3d> b = a;
     b.insert(b.end(), a.begin(), a.end());
     ContourRecord ra = record(&a, 0, 4), rb = record(&b, 0, 4);
-    contour_inset(&ra, 0, 0.2, 0);
-    contour_inset(&rb, 5, 0.2, 0);
+    (void)contour_inset(&ra, 0, 0.2, 0);
+    (void)contour_inset(&rb, 5, 0.2, 0);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(a[i].x, b[5 + i].x);
         EXPECT_EQ(a[i].y, b[5 + i].y);
@@ -231,8 +232,8 @@ TEST(ContourCross, Rules) {
         // Two-point contours: their segment both ways (last to first, first to last).
         std::vector<Vec3d> a = {c.p0, c.p1}, b = {c.q0, c.q1};
         ContourRecord ra, rb;
-        contour_init_range(&ra, vector_vertex_io, &a, 0, 1);
-        contour_init_range(&rb, vector_vertex_io, &b, 0, 1);
+        (void)contour_init_range(&ra, vector_vertex_io, &a, 0, 1);
+        (void)contour_init_range(&rb, vector_vertex_io, &b, 0, 1);
         EXPECT_EQ(contours_cross(ra, rb, 0), c.want) << c.q0.x << "," << c.q0.y;
     }
     // A bow-tie crosses itself; a square does not.
@@ -245,7 +246,7 @@ TEST(ContourCross, Rules) {
     ContourSet set(2);
     set[0] = rsq;
     set[1] = rbow;
-    EXPECT_EQ(contour_set_inset(&set, 0, 0, 0), 34);
+    EXPECT_EQ(contour_set_inset(&set, 0, 0, 0), kContourInsetFolds);
 }
 
 TEST(ContourBridge, SquareWithSquareHole) {
@@ -287,7 +288,7 @@ TEST(ContourInset, NotFinitePositionGives34) {
     ASSERT_EQ(contour_init_range(&set[0], vector_vertex_io, &p, 0, 3), 0);
     contour_update_box(&set[0], 0);
     ASSERT_EQ(set[0].clockwise, 0);
-    EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), 34);
+    EXPECT_EQ(contour_set_inset(&set, 0, 0.1, 0), kContourInsetFolds);
 }
 
 TEST(ContourTriangulate, HostileContoursStayBounded) {
