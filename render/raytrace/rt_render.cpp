@@ -5,6 +5,7 @@
 #include <new>
 
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_scene.h"
 #include "render/scanline/render_context.h"
@@ -59,7 +60,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
 }  // namespace
 
 int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers) {
-    if (!ctx || !ctx->settings || ctx->width < 1 || ctx->height < 1) return 13;
+    if (!ctx || !ctx->settings || ctx->width < 1 || ctx->height < 1) return kBadArgument;
     render_set_message(nullptr);
     int code = 0;
     try {
@@ -68,9 +69,9 @@ int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layer
     } catch (const RtError& e) {
         code = e.code();
         // Out of memory shows the program's own text; a stop shows nothing.
-        if (code != kRtErrorMemory && code != -1 && code != 0) render_set_message(e.what());
+        if (code != kOutOfMemory && code != -1 && code != 0) render_set_message(e.what());
     } catch (const std::bad_alloc&) {
-        code = kRtErrorMemory;
+        code = kOutOfMemory;
     }
     // Clones of animated objects belong to the context and go with it.
     return code;

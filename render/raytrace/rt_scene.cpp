@@ -13,6 +13,7 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/render_context.h"
@@ -28,7 +29,7 @@ struct MeshRelease {
 using MeshPtr = std::unique_ptr<RenderMesh, MeshRelease>;
 
 void check(int rc, const char* label) {
-    if (rc == 8) rt_error_memory(label);
+    if (rc == kOutOfMemory) rt_error_memory(label);
     if (rc != 0) rt_error(rc, label);
 }
 
@@ -132,9 +133,9 @@ struct Translator {
     int add_form(const MeshForm& f) {
         const MeshFaceBlock* b = f.block;
         if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return 8;
+        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return kOutOfMemory;
         RenderMesh* m = render_mesh_create(b, f.material, f.move, f.key_a, f.key_b, f.blend, ctx->threads);
-        if (!m) return 8;
+        if (!m) return kOutOfMemory;
         meshes.emplace_back(m);
         scene->faces += static_cast<int64_t>(b->faces.size());
         return 0;
