@@ -2,17 +2,18 @@
 // a bounds-checked reader over bytes in memory, a growing byte sink for encoders,
 // and whole-file read and replace-by-rename write.
 //
-// Result codes: 0 success, 8 out of memory, 13 bad or unsupported data (including
-// an image past the pixel cap); file operations give the C library's errno.
+// Result codes: 0 success, 8 (kOutOfMemory) out of memory, 13 (kBadArgument) bad or
+// unsupported data (including an image past the pixel cap); file operations give the
+// C library's errno.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "model/math/result.h"
+
 inline constexpr int kImageOk = 0;
-inline constexpr int kImageNoMemory = 8;
-inline constexpr int kImageBadData = 13;
 
 // The one limit every reader applies before allocating: at most 2^26 pixels
 // (8192 x 8192) and at most 65535 pixels a side.
