@@ -13,6 +13,9 @@
 class MODEL;
 class VIEW;
 
+// What loading, exporting and inserting a type without a reader or writer give.
+inline constexpr int kTypeNotSupported = 22;
+
 // File types the dispatcher tells apart.
 enum class FileKind { unknown, drawing, block, dxf, dwg, studio3ds, asc, nff };
 
