@@ -150,7 +150,7 @@ void CGLimpseView::read_layer_flags() {
 
 void CGLimpseView::rebuild() {
     if (!alive()) return;
-    scene_.rebuild(model_, &layer_flags_);
+    (void)scene_.rebuild(model_, &layer_flags_);
     update();
 }
 
@@ -179,7 +179,7 @@ void CGLimpseView::on_event(GlimpseEvent event, ZOBJ* obj) {
                     } while (c != model_->children);
                     shown = size_t(index) >= layer_flags_.size() || layer_flags_[size_t(index)] != 0;
                 }
-                if (shown) scene_.add(obj);
+                if (shown) (void)scene_.add(obj);
             }
             break;
         case GlimpseEvent::kObjectRemoved:
@@ -199,7 +199,7 @@ void CGLimpseView::on_event(GlimpseEvent event, ZOBJ* obj) {
             if (copy_)
                 dirty_ = true;
             else
-                scene_.rebuild(model_, &layer_flags_);
+                (void)scene_.rebuild(model_, &layer_flags_);
             break;
     }
     update();
@@ -217,7 +217,7 @@ bool CGLimpseView::ensure_copy() {
 void CGLimpseView::show_frame() {
     if (!copy_) return;
     auto* copy = static_cast<MODEL*>(copy_.get());
-    scene_.build_frame(copy, frame_, &layer_flags_);
+    (void)scene_.build_frame(copy, frame_, &layer_flags_);
     if (!view_point_.empty()) {
         PreviewCamera c;
         if (preview_camera_at_frame(copy, view_point_, frame_, &c)) camera_ = c;

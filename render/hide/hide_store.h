@@ -156,7 +156,7 @@ class HIDEITER : public ZITER {
 
     // Drawing to eye coordinates: the view's matrix, or the camera frame with z
     // turned. 13 for a camera without a usable frame.
-    int set_projection(const CAMERA* camera);
+    [[nodiscard]] int set_projection(const CAMERA* camera);
 
     int visit(object* obj, int entering, int status) override;
     int move_to(double x, double y, double z, int dx, int dy) override;

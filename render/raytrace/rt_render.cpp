@@ -50,7 +50,10 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     f.slabs = rt_build_slabs(scene.objects, arena, ctx->threads);
     if (!f.camera.orthographic && f.camera.aperture == 0.0) rt_primary_cache(scene.objects, f.camera.location);
     f.stop = p ? &p->stop : nullptr;
-    f.row_writer = [ctx](int row, int width, const uint32_t* pixels) { render_row_hook(ctx, row, width, pixels); };
+    // The frame's rows lie within the target, which is all the hook could refuse.
+    f.row_writer = [ctx](int row, int width, const uint32_t* pixels) {
+        (void)render_row_hook(ctx, row, width, pixels);
+    };
     f.row_done = [p](int row) { return p ? render_progress_rows(p, row, row) : 0; };
     rt_prepare_lights(f);
     if (p && render_progress_rows(p, -1, -1)) return -1;

@@ -230,8 +230,9 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     Translator tr{ctx, arena, scene, {}};
     const RenderSettings* s = ctx->settings;
     scene->box = scene->in_view = kEmptyBBox;
+    // The walks below answer 0: a failure raises RtError.
     if (ctx->camera && !(ctx->flags & kRenderSelectedOnly)) {
-        render_for_kept_layers(drawing, layers, [&](LAYER* l) {
+        (void)render_for_kept_layers(drawing, layers, [&](LAYER* l) {
             tr.walk(l);
             return 0;
         });
@@ -239,7 +240,7 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
         for (const RefNode* n = s->objects->refs; n; n = n->next)
             if (n->ref && (rtc_is<MESH3>(n->ref) || rtc_is<CONTAINER>(n->ref))) tr.walk(n->ref);
     }
-    render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
+    (void)render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
         for (ZOBJ* z = layer; z; z = tree_next(z, layer))
             if (auto* l = rtc_cast<LIGHT>(z)) tr.light(l);
         return 0;

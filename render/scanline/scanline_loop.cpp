@@ -989,8 +989,8 @@ int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {
         first = row * 2;
         last = std::min(row * 2 + 1, ctx->full_height - 1);
         if (first <= last)
-            image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
-                             0.0, 0.0, 2.0, 2.0, 3);
+            (void)image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
+                                   0.0, 0.0, 2.0, 2.0, 3);
     }
     if (render_progress_step(p) != 0) return 1;
     if (first > last) return 0;

@@ -34,7 +34,7 @@ int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t wid
                         }
                     } else {
                         int64_t running = 0;
-                        render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false);
+                        (void)render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false);
                         grow_by_window(&box, *rm, m, window);
                     }
                     render_mesh_release(&rm);

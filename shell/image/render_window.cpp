@@ -98,7 +98,7 @@ class RenderRun : public QObject, public RenderJobSink {
         if (ended_) return;
         ended_ = true;
         cancel_poll_.stop();
-        job_.finish();
+        (void)job_.finish();  // its result came with done()
         drawing_doc_->render_busy = false;
         if (CMainApp* app = CMainApp::instance()) app->SetBackgroundJob(&busy_word_, nullptr);
         if (current == this) current = nullptr;

@@ -53,7 +53,7 @@ TEST(HideCancel, EveryPassStopsOnARequest) {
         job.drawing = s.model.get();
         job.result_drawing = result.get();
         job.host = &host;
-        hide_job_layers(&job, true);
+        (void)hide_job_layers(&job, true);
         EXPECT_EQ(hlr_run(&job), 4);
         EXPECT_EQ(job.result, 4);
         EXPECT_TRUE(host.closed);

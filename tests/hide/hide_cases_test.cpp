@@ -251,7 +251,7 @@ TEST(HideCases, WorkerThreadStopsOnCancel) {
         job.drawing = s.model.get();
         job.result_drawing = result.get();
         job.host = &host;
-        hide_job_layers(&job, true);
+        (void)hide_job_layers(&job, true);
         std::atomic<int> ended{0};
         HideWorker worker;
         worker.start(&job, [](void* a) { static_cast<std::atomic<int>*>(a)->fetch_add(1); }, &ended);
@@ -289,8 +289,8 @@ TEST(HideCases, CamerasLightsAndLayersOffAreSkipped) {
     s.look({0, 0, 1});
     for (bool shown : {true, false}) {
         s.view->layer_state.flags.clear();
-        view_push_layer_flag(s.view.get(), 1);
-        view_push_layer_flag(s.view.get(), shown ? 1 : 0);
+        (void)view_push_layer_flag(s.view.get(), 1);
+        (void)view_push_layer_flag(s.view.get(), shown ? 1 : 0);
         const HideRunResult r = run_hide(s);
         EXPECT_EQ(r.code, 0);
         EXPECT_EQ(r.visible.size(), shown ? 2u : 1u) << segment_text(r.visible);
