@@ -56,6 +56,9 @@ void dither_row_rgb24(void* dst, const uint8_t* src, int x, int y, int count, in
 // index, 2 the 15-bit form, 3 the scaler's 16-bit form.
 uint32_t dither_pixel(uint32_t pixel, int x, int y, int kind);
 
+// What the scalers give when their buffers cannot be allocated.
+inline constexpr int kScaleNoMemory = 1;
+
 // Fills the width x height rectangle at (dx, dy) of dst with the area average
 // of src: fx, fy destination pixels per source pixel, ox, oy an offset in
 // source pixels, (sx, sy) the rectangle's place in the scaled source in

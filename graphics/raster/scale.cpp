@@ -155,9 +155,9 @@ int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageD
     try {
         out.resize(count);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScaleNoMemory;
     }
-    if (!scaler.reserve(count)) return 1;
+    if (!scaler.reserve(count)) return kScaleNoMemory;
     int64_t last_read = -1;
     uint32_t* source = src->row_scratch;
     auto source_row = [&](int64_t r) -> const uint32_t* {
@@ -203,9 +203,9 @@ int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uin
     try {
         words.resize(static_cast<size_t>(source_width));
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScaleNoMemory;
     }
-    if (!scaler.reserve(count)) return 1;
+    if (!scaler.reserve(count)) return kScaleNoMemory;
     int64_t last_read = -1;
     auto source_row = [&](int64_t r) -> const uint32_t* {
         if (r != last_read) {
