@@ -18,6 +18,9 @@
 // Most fragments a sample keeps (the nearest ones).
 inline constexpr int kSampleFragments = 32;
 
+// What the loop gives when its buffers cannot be allocated.
+inline constexpr int kScanlineNoMemory = 1;
+
 // The whole loop over ctx's meshes and lights: projection, then the wire-edge pass
 // (kRenderWireEdges) or the line loop and the halo pass. 0, -1 when stopped, 1 when
 // the sample buffers cannot be allocated.
