@@ -260,7 +260,7 @@ TEST(HideCases, WorkerThreadStopsOnCancel) {
         EXPECT_EQ(ended.load(), 1);
         EXPECT_TRUE(host.closed);
         if (cancel) {
-            EXPECT_TRUE(job.result == 4 || job.result == 0) << job.result;
+            EXPECT_TRUE(job.result == kHideCancelled || job.result == 0) << job.result;
         } else {
             EXPECT_EQ(job.result, 0);
             EXPECT_GT(job.lines_visible, 200);
