@@ -64,7 +64,7 @@ void install_window_side() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    crash_filter_install();
+    (void)crash_filter_install();  // without the handlers the program runs as it would
     std::unique_ptr<QApplication> qt = platform_create_application(argc, argv);
     const std::string file = argc > 1 ? argv[1] : "";
     // A second start hands its file to the running program and ends.

@@ -76,7 +76,7 @@ Scene& scene(int count) {
 void BM_CanvasRepaint(benchmark::State& state) {
     Scene& s = scene(int(state.range(0)));
     Canvas canvas;
-    canvas.resize(kWidth, kHeight, display_background_word());
+    (void)canvas.resize(kWidth, kHeight, display_background_word());
     for (auto _ : state) {
         CanvasPainter p(canvas.image());
         view_paint_rect(s.view.get(), p, RasterRect{0, 0, kWidth - 1, kHeight - 1});
@@ -107,7 +107,7 @@ BENCHMARK(BM_QPainterDrawLines)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMil
 void BM_CanvasScroll16(benchmark::State& state) {
     Scene& s = scene(100000);
     Canvas canvas;
-    canvas.resize(kWidth, kHeight, display_background_word());
+    (void)canvas.resize(kWidth, kHeight, display_background_word());
     {
         CanvasPainter p(canvas.image());
         view_paint_rect(s.view.get(), p, RasterRect{0, 0, kWidth - 1, kHeight - 1});
@@ -129,7 +129,7 @@ BENCHMARK(BM_CanvasScroll16)->Unit(benchmark::kMicrosecond);
 // A mouse move with the full-window cross-hair: the old one erased, the new drawn.
 void BM_CrosshairMove(benchmark::State& state) {
     Canvas canvas;
-    canvas.resize(kWidth, kHeight, display_background_word());
+    (void)canvas.resize(kWidth, kHeight, display_background_word());
     canvas.set_pen(kDrawXor, Canvas::palette_colour(7));
     int x = 100, y = 100;
     canvas.line(0, y, kWidth - 1, y);

@@ -31,7 +31,7 @@ struct Screen : ViewWindow, ViewHost {
     Screen() {
         rtc_register_all();
         view_type_register();
-        surface.resize(kWidth, kHeight, 0);
+        (void)surface.resize(kWidth, kHeight, 0);
         model = rtc_make<MODEL>();
         model->document = &doc;
         view = rtc_make<VIEW>();

@@ -191,7 +191,7 @@ void BM_Hide(benchmark::State& state) {
         job.settings.angular = state.range(0) == 2 ? 0.0 : 10 * M_PI / 180;
         job.candidate_scan = state.range(3) != 0;
         job.host = &host;
-        hide_job_layers(&job, state.range(2) != 0);
+        (void)hide_job_layers(&job, state.range(2) != 0);
         if (hlr_run(&job) != 0) state.SkipWithError("run failed");
         edges += job.counts.edges;
         tested += job.candidates_tested;

@@ -53,7 +53,7 @@ void BM_FlcWrite(benchmark::State& state) {
     const std::string path = out_path(".flc");
     for (auto _ : state) {
         FlicWriter* w = flic_open(path.c_str(), kFrames, 15, kW, kH);
-        for (const auto& f : frames()) flic_add_frame(w, f.data());
+        for (const auto& f : frames()) (void)flic_add_frame(w, f.data());
     }
     state.SetItemsProcessed(state.iterations() * kFrames);
     std::remove(path.c_str());
@@ -66,9 +66,9 @@ void avi_run(benchmark::State& state, AviCodec codec, const char* ext) {
         AviWriter avi;
         AviOptions o;
         o.codec = codec;
-        avi.open(path.c_str(), kW, kH, o);
-        for (const auto& f : frames()) avi.add_frame(f.data());
-        avi.close();
+        (void)avi.open(path.c_str(), kW, kH, o);
+        for (const auto& f : frames()) (void)avi.add_frame(f.data());
+        (void)avi.close();
     }
     state.SetItemsProcessed(state.iterations() * kFrames);
     state.SetBytesProcessed(state.iterations() * kFrames * int64_t(kW) * kH * 3);

@@ -49,7 +49,7 @@ void BM_TiledPrint(benchmark::State& state) {
         l.tile = 1;
         l.margins = {500, 500, 500, 500};
         l.scale = 1.0;
-        print_layout_run(&l, 0, 0, 362, 502);
+        (void)print_layout_run(&l, 0, 0, 362, 502);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName("/tmp/zelo_bench_tiles.pdf");
@@ -73,7 +73,7 @@ void BM_TiledPrintObjects(benchmark::State& state) {
         l.tile = 1;
         l.margins = {500, 500, 500, 500};
         l.scale = 0.05;
-        print_layout_run(&l, 0, 0, 10000, 10000);
+        (void)print_layout_run(&l, 0, 0, 10000, 10000);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName("/tmp/zelo_bench_objects.pdf");

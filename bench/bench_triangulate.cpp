@@ -204,7 +204,7 @@ void BM_PreviewPerMouseMove(benchmark::State& state) {
         static_cast<Segments*>(c)->s.insert(static_cast<Segments*>(c)->s.end(), {a, b, x, y});
     });
     Canvas canvas;
-    canvas.resize(1200, 800, 0);
+    (void)canvas.resize(1200, 800, 0);
     canvas.set_pen(kDrawXor, 0xFFFFFF);
     const double k = 60;
     int x = 100;

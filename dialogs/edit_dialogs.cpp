@@ -20,6 +20,7 @@
 #include "model/db/solid.h"
 #include "model/db/zobj.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "dialogs/sample/material_sample.h"
 #include "dialogs/texture_slot_editor.h"
@@ -552,7 +553,7 @@ CMaterialSheetDlg::~CMaterialSheetDlg() {
 int CMaterialSheetDlg::DoModal() {
     if (copy_failed_) {
         msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
-        return 8;
+        return kOutOfMemory;
     }
     return CDlg::DoModal();
 }

@@ -13,6 +13,7 @@
 #include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -114,14 +115,14 @@ int cmd_hide(void* arg) {
     switch (job.result) {
         case 0:
             break;
-        case 1:
+        case kHideNoMemory:
             msgbox_ids(kStrIdError, kStrNoMemory);
-            return 8;
-        case 2:
-        case 3:
+            return kOutOfMemory;
+        case kHideNothing:
+        case kHideDeclined:
             msgbox_ids(0, kStrNothingHides);
             return 0;
-        case 4:
+        case kHideCancelled:
             msgbox_ids(0, kStrCancelled);
             if (line_count(job) == 0) return 0;
             break;  // the lines made so far are shown
@@ -131,7 +132,7 @@ int cmd_hide(void* arg) {
     }
     if (!show_result(result.get())) {
         msgbox_ids(kStrIdError, kStrNoMemory);
-        return 8;
+        return kOutOfMemory;
     }
     log_message(LogLevel::info, "hidden lines: %lld visible, %lld hidden", static_cast<long long>(job.lines_visible),
                 static_cast<long long>(job.lines_hidden));

@@ -3,6 +3,6 @@
 #pragma once
 
 // Command function of the drawing views (argument: pointer to the VIEW pointer).
-int cmd_hide(void* arg);
+[[nodiscard]] int cmd_hide(void* arg);
 // Puts the command into the drawing views' command table.
 void hide_command_install();

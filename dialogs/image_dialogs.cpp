@@ -25,6 +25,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
@@ -201,7 +202,7 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     } release{&settings.material};
     if (material_copy(&settings.material, &view->second_material) != 0) {
         msgbox_ids(kStrIdError, 42040);
-        return 8;
+        return kOutOfMemory;
     }
     SheetPatterns patterns(model);
     RenderJobOptions& options = *job_options;
@@ -235,7 +236,8 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
     if (render_job_animates(render_job_frame_count(model, named)) && !choose_output(&options)) return -1;
     // Swapped in whole: the copy goes with the settings, and a failed copy could have
     // left the view pointing at images the sheet frees.
-    if (camera_scene.shown && named && !store_camera_scene(view, named->name(), camera_scene, &patterns)) return 8;
+    if (camera_scene.shown && named && !store_camera_scene(view, named->name(), camera_scene, &patterns))
+        return kOutOfMemory;
     material_swap(&view->second_material, &settings.material);
     patterns.commit(view->second_material);
     render_settings_write(view, settings);

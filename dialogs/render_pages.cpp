@@ -267,7 +267,7 @@ void CRenderPage::DoDataExchange(CDataExchange* dx) {
         if (v.size_mode != 0) {  // the preset's or the window's size
             RenderJobOptions shown = *o_;
             shown.size_mode = v.size_mode;
-            render_job_image_size(shown, client_w_, client_h_, &v.width, &v.height);
+            (void)render_job_image_size(shown, client_w_, client_h_, &v.width, &v.height);
         }
     }
     ddx_int(dx, 2162, v.perspective_value);

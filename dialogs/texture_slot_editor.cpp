@@ -63,7 +63,7 @@ SheetPatterns::~SheetPatterns() {
 
 int SheetPatterns::image(const std::string& path, MATRPATT** out) {
     *out = nullptr;
-    if (!model_) return kImageBadData;
+    if (!model_) return kBadArgument;
     if (PATT* own = model_find_patt(model_, path.c_str(), &MATRPATT::rtc_class)) {
         *out = static_cast<MATRPATT*>(own);
         return 0;
@@ -80,7 +80,7 @@ int SheetPatterns::image(const std::string& path, MATRPATT** out) {
         kept_.push_back(loaded);
     } catch (...) {
         rtc_destroy(loaded);
-        return kImageNoMemory;
+        return kOutOfMemory;
     }
     *out = loaded;
     return 0;
@@ -137,8 +137,8 @@ bool SheetPatterns::release(const MaterialRecord& m, std::vector<PATT*>* out) {
 
 std::string texture_load_failure_text(int code, const std::string& path) {
     std::string why;
-    if (code == kImageNoMemory) why = res_load_string(kStrNoMemory);
-    else if (code == kImageBadData) why = res_load_string(kStrTextureBadData);
+    if (code == kOutOfMemory) why = res_load_string(kStrNoMemory);
+    else if (code == kBadArgument) why = res_load_string(kStrTextureBadData);
     else why = code > 0 ? std::strerror(code) : "error";
     const std::string fmt = res_load_string(kStrTextureLoadFailed);
     const int n = std::snprintf(nullptr, 0, fmt.c_str(), path.c_str(), why.c_str());

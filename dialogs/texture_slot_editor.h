@@ -46,7 +46,7 @@ class SheetPatterns {
     // The pattern of the image file `path`: the drawing's or this sheet's pattern of
     // that name, else the file loaded into a new pattern the sheet keeps. 0, or the
     // reader's code (texture_image_load) with *out null.
-    int image(const std::string& path, MATRPATT** out);
+    [[nodiscard]] int image(const std::string& path, MATRPATT** out);
     // Puts the kept patterns that `m`'s slots use into the drawing, outside its undo
     // history (the material is being stored), and takes the drawing's own patterns that
     // they use out of it, so that no undo removes them. A slot whose image the drawing

@@ -12,6 +12,7 @@
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
+#include "model/math/result.h"
 #include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
@@ -33,7 +34,7 @@ constexpr KindRow kKinds[] = {
 int type_not_supported(const char* path) {
     msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_TYPE_NOT_SUPPORTED_YET).c_str(),
                   path);
-    return 22;
+    return kTypeNotSupported;
 }
 
 }  // namespace
@@ -55,7 +56,7 @@ FileKind file_kind_of(const char* path) {
 
 int load_file_by_type(const char* path, MODEL* model, int /*options*/, int32_t* skipped) {
     if (skipped) *skipped = 0;
-    if (!model || !path || !*path) return 13;
+    if (!model || !path || !*path) return kBadArgument;
     switch (file_kind_of(path)) {
         case FileKind::drawing: return drawing_file_import(path, model, skipped);
         default: return type_not_supported(path);
@@ -73,9 +74,9 @@ void tell_save_failure(const char* path, int code) {
 }
 
 int export_file_by_type(VIEW* view, const ExportFileRequest* request) {
-    if (!view || !request || !request->path[0]) return 13;
+    if (!view || !request || !request->path[0]) return kBadArgument;
     MODEL* model = view_drawing(view);
-    if (!model) return 13;
+    if (!model) return kBadArgument;
     if (file_kind_of(request->path) != FileKind::drawing) return type_not_supported(request->path);
     const int r = drawing_file_save(request->path, model, 0);
     if (r != 0) tell_save_failure(request->path, r);
@@ -90,16 +91,16 @@ int undo_depth_from_prefs() {
 
 int cmd_load_block(void* arg) {
     auto* args = static_cast<LoadBlockArgs*>(arg);
-    if (!args || !args->view) return 13;
+    if (!args || !args->view) return kBadArgument;
     MODEL* model = view_drawing(args->view);
-    if (!model) return 13;
+    if (!model) return kBadArgument;
     if (!args->path) return type_not_supported("");
     CONTAINER* layer = args->view->current_layer;
     if (!layer) layer = rtc_cast<LAYER>(model->first_child());
     if (!layer) layer = model;
 
     buffer* sel = buffer_create();
-    if (!sel) return 8;
+    if (!sel) return kOutOfMemory;
     char label[kBlockLabelSize] = {0};
     Vec3 base{0, 0, 0};
     const int depth = undo_depth_from_prefs();

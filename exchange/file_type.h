@@ -13,6 +13,9 @@
 class MODEL;
 class VIEW;
 
+// What loading, exporting and inserting a type without a reader or writer give.
+inline constexpr int kTypeNotSupported = 22;
+
 // File types the dispatcher tells apart.
 enum class FileKind { unknown, drawing, block, dxf, dwg, studio3ds, asc, nff };
 
@@ -26,7 +29,7 @@ const char* file_extension(const char* path);
 // (unused by the native reader). 0 on success, else the engine's result code; 22 for
 // a type without a reader (after its message), 13 for a null model or empty path.
 // With `skipped`, the number of objects the reader had to leave out is stored there.
-int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skipped = nullptr);
+[[nodiscard]] int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skipped = nullptr);
 
 // The messages of a failed load ("Can't load data... (2: no such file or folder)")
 // and of a failed save ("Can't save data...|path (28: no space left on device)").
@@ -43,7 +46,7 @@ struct ExportFileRequest {
 // Writes the view's drawing in the type of the request's path: the native drawing
 // through drawing_file_save (plain). 22 for other types (after its message); a
 // failed save is told.
-int export_file_by_type(VIEW* view, const ExportFileRequest* request);
+[[nodiscard]] int export_file_by_type(VIEW* view, const ExportFileRequest* request);
 
 // Argument of the Load Block command.
 struct LoadBlockArgs {
@@ -56,7 +59,7 @@ struct LoadBlockArgs {
 // layer when it has none) as one undo level, moved by `at` less the block's base
 // point when `at` is given; its named styles are merged by name.
 // 0 on success, else the reader's code after the "Can't load data..." message.
-int cmd_load_block(void* args);
+[[nodiscard]] int cmd_load_block(void* args);
 
 // The undo depth the preferences ask for: 0 off, -1 unlimited, else the level count.
 int undo_depth_from_prefs();

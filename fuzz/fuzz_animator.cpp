@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RgbImage img;
     const int r = cel_decode(data + 1, size - 1, frame, &img);
     if (r != 0) {
-        if (r != kImageBadData && r != kImageNoMemory) std::abort();
+        if (r != kBadArgument && r != kOutOfMemory) std::abort();
         return 0;
     }
     // The reader shape gives the same frame.

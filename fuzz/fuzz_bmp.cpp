@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RgbImage img;
     const int r = bmp_decode(data, size, &img);
     if (r != 0) {
-        if (r != kImageBadData && r != kImageNoMemory) std::abort();
+        if (r != kBadArgument && r != kOutOfMemory) std::abort();
         return 0;
     }
     // What was read writes and reads back the same (the writer stores 24-bit pixels,

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RgbImage img;
     const int r = jpg_decode(data, size, &img);
     if (r != 0) {
-        if (r != kImageBadData && r != kImageNoMemory) std::abort();
+        if (r != kBadArgument && r != kOutOfMemory) std::abort();
         return 0;
     }
     if (!img.pixels || img.width < 1 || img.height < 1) std::abort();

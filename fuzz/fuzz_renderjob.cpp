@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RenderJob job;
     if (job.start(setup) == 0) {
         if (view.flags & 4) job.request_stop();
-        job.finish();
+        (void)job.finish();
     }
     if (model->current_frame != -1) __builtin_trap();
     return 0;

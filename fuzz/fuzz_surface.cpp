@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (h[10] & 8) texture_preset_apply(&mat, &kPresetsReflection, h[2] % 44);
 
     ShadowFace face;
-    shadow_face_alloc(&face, 1 + h[9] % 8);
+    (void)shadow_face_alloc(&face, 1 + h[9] % 8);
     std::memcpy(face.m, m, sizeof(m));
     for (int i = 0; i < face.n * face.n; ++i) {
         face.depth[i] = (i * 37 % 11) - 3.0;

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RgbImage img;
     const int r = tga_decode(data, size, &img);
     if (r != 0) {
-        if (r != kImageBadData && r != kImageNoMemory) std::abort();
+        if (r != kBadArgument && r != kOutOfMemory) std::abort();
         return 0;
     }
     // What was read writes and reads back the same (a GIF has at most 256 colours,

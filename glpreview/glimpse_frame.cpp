@@ -9,6 +9,7 @@
 #include "dialogs/dlg.h"
 #include "glpreview/glimpse_view.h"
 #include "graphics/view/view.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "shell/ddx.h"
 #include "shell/doc_template.h"
@@ -93,7 +94,7 @@ void CGlimpseFrame::command(int id) {
         case 32787:
         case 32788: {
             const int rc = id == 32787 ? view_->NewCamera() : view_->UpdateCamera();
-            if (rc == 8) msgbox_ids(kStrIdError, 42040);
+            if (rc == kOutOfMemory) msgbox_ids(kStrIdError, 42040);
             fill_list();
             break;
         }

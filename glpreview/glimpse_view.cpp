@@ -15,6 +15,7 @@
 #include "graphics/view/view_host.h"
 #include "model/db/zobj.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/profile.h"
 
 namespace {
@@ -149,7 +150,7 @@ void CGLimpseView::read_layer_flags() {
 
 void CGLimpseView::rebuild() {
     if (!alive()) return;
-    scene_.rebuild(model_, &layer_flags_);
+    (void)scene_.rebuild(model_, &layer_flags_);
     update();
 }
 
@@ -178,7 +179,7 @@ void CGLimpseView::on_event(GlimpseEvent event, ZOBJ* obj) {
                     } while (c != model_->children);
                     shown = size_t(index) >= layer_flags_.size() || layer_flags_[size_t(index)] != 0;
                 }
-                if (shown) scene_.add(obj);
+                if (shown) (void)scene_.add(obj);
             }
             break;
         case GlimpseEvent::kObjectRemoved:
@@ -198,7 +199,7 @@ void CGLimpseView::on_event(GlimpseEvent event, ZOBJ* obj) {
             if (copy_)
                 dirty_ = true;
             else
-                scene_.rebuild(model_, &layer_flags_);
+                (void)scene_.rebuild(model_, &layer_flags_);
             break;
     }
     update();
@@ -216,7 +217,7 @@ bool CGLimpseView::ensure_copy() {
 void CGLimpseView::show_frame() {
     if (!copy_) return;
     auto* copy = static_cast<MODEL*>(copy_.get());
-    scene_.build_frame(copy, frame_, &layer_flags_);
+    (void)scene_.build_frame(copy, frame_, &layer_flags_);
     if (!view_point_.empty()) {
         PreviewCamera c;
         if (preview_camera_at_frame(copy, view_point_, frame_, &c)) camera_ = c;
@@ -266,12 +267,12 @@ void CGLimpseView::Next() {
 // ---- Camera commands and navigation
 
 int CGLimpseView::NewCamera() {
-    if (!alive()) return 13;
+    if (!alive()) return kBadArgument;
     PreviewCamera at = camera_;
     if (!at.perspective) {
         // From the parallel view: a camera looking along it at the scene's centre.
         const BBox b = scene_.bounds();
-        if (bbox_is_empty(b)) return 13;
+        if (bbox_is_empty(b)) return kBadArgument;
         const Vec3d c{(b.min.x + b.max.x) / 2.0, (b.min.y + b.max.y) / 2.0, (b.min.z + b.max.z) / 2.0};
         const double r = std::max({b.max.x - b.min.x, b.max.y - b.min.y, b.max.z - b.min.z, 1.0f}) * 2.0;
         const double* m = camera_.view.m;
@@ -291,7 +292,7 @@ int CGLimpseView::NewCamera() {
 }
 
 int CGLimpseView::UpdateCamera() {
-    if (!alive() || !looks_from_camera()) return 13;
+    if (!alive() || !looks_from_camera()) return kBadArgument;
     return camera_commit_changed(model_, view_point_, camera_);
 }
 

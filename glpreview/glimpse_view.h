@@ -57,8 +57,8 @@ class CGLimpseView : public QOpenGLWidget {
 
     // The camera commands: a new camera where the view looks from, or the current
     // camera moved there. 0 or the engine's code.
-    int NewCamera();
-    int UpdateCamera();
+    [[nodiscard]] int NewCamera();
+    [[nodiscard]] int UpdateCamera();
 
     const GlimpseScene& scene() const { return scene_; }
     // Orbits about the target (radians about world Z and about the screen's x axis)

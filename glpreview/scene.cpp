@@ -15,6 +15,7 @@
 #include "model/db/undo.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 
 namespace {
@@ -111,7 +112,7 @@ int scene_mesh_build(const MESH3* mesh, const Matrix43* move, SceneMesh* out) {
             }
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -135,7 +136,7 @@ int GlimpseScene::mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate) {
                 SceneMesh sm;
                 if (scene_mesh_build(use, &t->evaluated.fwd, &sm) != 0) {
                     release();
-                    return 8;
+                    return kOutOfMemory;
                 }
                 sm.key = mesh;
                 if (use != mesh && mesh->material)
@@ -146,7 +147,7 @@ int GlimpseScene::mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate) {
             SceneMesh sm;
             if (scene_mesh_build(use, nullptr, &sm) != 0) {
                 release();
-                return 8;
+                return kOutOfMemory;
             }
             sm.key = mesh;
             if (use != mesh && mesh->material)
@@ -155,7 +156,7 @@ int GlimpseScene::mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate) {
         }
     } catch (const std::bad_alloc&) {
         release();
-        return 8;
+        return kOutOfMemory;
     }
     release();
     return 0;
@@ -177,7 +178,7 @@ int GlimpseScene::add(ZOBJ* obj) {
     try {
         entries_.push_back(std::move(e));
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     ++version_;
     return 0;
@@ -279,10 +280,10 @@ BBox GlimpseScene::bounds() const {
 
 int preview_copy_drawing(MODEL* model, std::unique_ptr<RTC>* out) {
     out->reset();
-    if (!model) return 13;
+    if (!model) return kBadArgument;
     if (rtc_clone(out, model) != 0 || !*out) {
         out->reset();
-        return 8;
+        return kOutOfMemory;
     }
     auto* copy = static_cast<MODEL*>(out->get());
     copy->frame_count = model->frame_count;
@@ -360,13 +361,13 @@ void put(CAMERA* c, const PreviewCamera& at) {
 }  // namespace
 
 int camera_commit_new(MODEL* model, const PreviewCamera& at, std::string* name) {
-    if (!model || !place_ok(at)) return 13;
+    if (!model || !place_ok(at)) return kBadArgument;
     auto cam = rtc_make<CAMERA>();
-    if (!cam) return 8;
+    if (!cam) return kOutOfMemory;
     if (int rc = obj_default_name(model, cam.get(), 0, nullptr)) return rc;
     put(cam.get(), at);
     CONTAINER* layer = rtc_cast<LAYER>(model->first_child());
-    if (!layer) return 13;
+    if (!layer) return kBadArgument;
     if (int rc = model_add_object(layer, cam.get(), edit_record_depth(), 1)) return rc;
     if (name) *name = cam->name();
     cam.release();
@@ -376,11 +377,11 @@ int camera_commit_new(MODEL* model, const PreviewCamera& at, std::string* name) 
 
 int camera_commit_changed(MODEL* model, const std::string& name, const PreviewCamera& at) {
     auto* old = model ? rtc_cast<CAMERA>(model_find_named(model, name.c_str(), &CAMERA::rtc_class)) : nullptr;
-    if (!old || !place_ok(at)) return 13;
+    if (!old || !place_ok(at)) return kBadArgument;
     auto* home = rtc_cast<CONTAINER>(old->parent);
-    if (!home) return 13;
+    if (!home) return kBadArgument;
     std::unique_ptr<RTC> copy;
-    if (rtc_clone(&copy, old) != 0 || !copy) return 8;
+    if (rtc_clone(&copy, old) != 0 || !copy) return kOutOfMemory;
     auto* cam = static_cast<CAMERA*>(copy.get());
     put(cam, at);
     // The old camera leaves and its moved copy comes in, in one undo level.

@@ -39,7 +39,7 @@ struct SceneEntry {
 // smoothing groups, or by angle; flat otherwise), every vertex moved by `move` when
 // given. Faces whose corners are not in the block or that have no area are skipped.
 // 0, or 8 when memory runs out.
-int scene_mesh_build(const MESH3* mesh, const Matrix43* move, SceneMesh* out);
+[[nodiscard]] int scene_mesh_build(const MESH3* mesh, const Matrix43* move, SceneMesh* out);
 
 class GlimpseScene {
   public:
@@ -52,16 +52,16 @@ class GlimpseScene {
     // Mirrors `obj`: a MESH3, or every MESH3 inside a CONTAINER (at any depth). A
     // second report of the same object replaces its mirror. Other classes are
     // ignored. 0 or 8.
-    int add(ZOBJ* obj);
+    [[nodiscard]] int add(ZOBJ* obj);
     // Drops the mirror of `obj` (a reported object, or a mesh inside one). The address
     // is compared only.
     void remove(const void* obj);
     // The whole drawing again: every MESH3 of every layer whose flag is not 0
     // (`layer_flags` in layer order, a missing flag visible; null: all layers).
-    int rebuild(MODEL* model, const std::vector<int32_t>* layer_flags);
+    [[nodiscard]] int rebuild(MODEL* model, const std::vector<int32_t>* layer_flags);
     // The drawing at `frame` from a private copy of it (the copy is changed: its
     // current frame and its tracks' evaluation state). 0 or 8.
-    int build_frame(MODEL* copy, int32_t frame, const std::vector<int32_t>* layer_flags);
+    [[nodiscard]] int build_frame(MODEL* copy, int32_t frame, const std::vector<int32_t>* layer_flags);
     void clear();
 
     const std::vector<SceneEntry>& entries() const { return entries_; }
@@ -72,8 +72,8 @@ class GlimpseScene {
     uint64_t version() const { return version_; }
 
   private:
-    int mirror(ZOBJ* obj, SceneEntry* entry, bool animate);
-    int mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate);
+    [[nodiscard]] int mirror(ZOBJ* obj, SceneEntry* entry, bool animate);
+    [[nodiscard]] int mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate);
     double detail_;
     std::vector<SceneEntry> entries_;
     uint64_t version_ = 0;
@@ -81,7 +81,7 @@ class GlimpseScene {
 
 // The private copy of a drawing that playback evaluates: the drawing cloned, with its
 // frame count and current frame (which the clone does not carry). 0 or 8.
-int preview_copy_drawing(MODEL* model, std::unique_ptr<class RTC>* out);
+[[nodiscard]] int preview_copy_drawing(MODEL* model, std::unique_ptr<class RTC>* out);
 
 // A place to look from: a camera (perspective) or a stored view direction
 // (parallel, fitted to the scene).
@@ -104,5 +104,5 @@ bool preview_camera_at_frame(MODEL* copy, const std::string& name, int32_t frame
 // The camera commands of the preview: a new CAMERA of the drawing where the preview
 // looks from (named "Camera01" on), or the named camera moved there; each one undo
 // level. 0, 8, or 13 (no such camera, or a place that is not finite).
-int camera_commit_new(MODEL* model, const PreviewCamera& at, std::string* name);
-int camera_commit_changed(MODEL* model, const std::string& name, const PreviewCamera& at);
+[[nodiscard]] int camera_commit_new(MODEL* model, const PreviewCamera& at, std::string* name);
+[[nodiscard]] int camera_commit_changed(MODEL* model, const std::string& name, const PreviewCamera& at);

@@ -18,7 +18,7 @@ class AppViewHost : public ViewHost {
     std::string doc_path(VIEW* view) override;
     void set_modified(VIEW* view, int flag) override;
     void doc_update_all(VIEW* view) override;
-    int fill_layer_lists(VIEW* view) override;
+    [[nodiscard]] int fill_layer_lists(VIEW* view) override;
 
     void status_prompt(int string_id) override;
     void readout_update(VIEW* view, int mode) override;

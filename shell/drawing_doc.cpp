@@ -88,8 +88,8 @@ bool CDoc::OnOpenDocument(const char* path) {
     if (r != 0) {
         // No frame has taken the views read so far: they go now.
         drawing_file_drop_views(model_.get());
-        // 22: the dispatcher has said that the type has no reader yet.
-        if (r != 22) tell_load_failure(path, r);
+        // kTypeNotSupported: the dispatcher has said that the type has no reader yet.
+        if (r != kTypeNotSupported) tell_load_failure(path, r);
         return false;
     }
     // The drawing opens without what could not be rebuilt; say how much that was.

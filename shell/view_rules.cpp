@@ -11,6 +11,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
@@ -79,7 +80,7 @@ int layer_new(VIEW* view, const char* name) {
     const int r = add(model, layer.get(), name);
     if (r != 0) {
         // Only the new layer goes; it never joined the drawing.
-        msgbox_ids(kStrIdError, r == 13 ? IDS_LAYER_EXISTS : IDS_NO_MEMORY);
+        msgbox_ids(kStrIdError, r == kBadArgument ? IDS_LAYER_EXISTS : IDS_NO_MEMORY);
         return 0;
     }
     LAYER* added = layer.release();

@@ -291,7 +291,9 @@ void collect_hits(VIEW* view, const Vec3& point, Hits* hits) {
         }
         return px >= b.min.x - tol && px <= b.max.x + tol && py >= b.min.y - tol && py <= b.max.y + tol;
     };
-    auto exact = [&](object* o) { pick_object_in_window_ex(&view->projection, o, &win, collect_cb, &hits->list); };
+    auto exact = [&](object* o) {
+        (void)pick_object_in_window_ex(&view->projection, o, &win, collect_cb, &hits->list);
+    };
     if (const SnapCache* c = snap_cache(m)) {
         for (const SnapSegment& s : c->segments) {
             if (s.index >= 0 && !view_layer_flag(view, s.index)) continue;

@@ -358,7 +358,7 @@ int hook_object_added(MODEL* model, LAYER* layer, const char* name) {
     VIEW* v = drawing_first_view(model);
     if (v && view_drawing(v) == model) return views_add_layer_flag(v, 1);
     // Views without windows get the flag too.
-    for_each_model_view(model, [](VIEW* w) { view_push_layer_flag(w, 1); });
+    for_each_model_view(model, [](VIEW* w) { (void)view_push_layer_flag(w, 1); });
     return 0;
 }
 

@@ -56,14 +56,17 @@ void dither_row_rgb24(void* dst, const uint8_t* src, int x, int y, int count, in
 // index, 2 the 15-bit form, 3 the scaler's 16-bit form.
 uint32_t dither_pixel(uint32_t pixel, int x, int y, int kind);
 
+// What the scalers give when their buffers cannot be allocated.
+inline constexpr int kScaleNoMemory = 1;
+
 // Fills the width x height rectangle at (dx, dy) of dst with the area average
 // of src: fx, fy destination pixels per source pixel, ox, oy an offset in
 // source pixels, (sx, sy) the rectangle's place in the scaled source in
 // destination pixels. Rows are written through dst's write row routine
 // (dithered below 24 bits). 0 when done or nothing is visible, 1 when out of
 // memory, 13 for a bad context or a refused factor.
-int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageDC* src, int sx, int sy,
-                     double ox, double oy, double fx, double fy, uint32_t op);
+[[nodiscard]] int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageDC* src, int sx, int sy,
+                                   double ox, double oy, double fx, double fy, uint32_t op);
 
 // One destination row y (pixels x..x + width - 1) of a picture of 3-byte
 // pixels (source width x source height, rows packed) scaled by fx, fy, into
@@ -71,5 +74,5 @@ int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageD
 // position lies outside the scaled picture are 0. -1 when nothing is
 // visible, 1 when out of memory, 13 for bad arguments or a refused factor,
 // else 0.
-int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uint8_t* source,
-                    int source_width, int source_height, int sx, int sy, double fx, double fy);
+[[nodiscard]] int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uint8_t* source,
+                                  int source_width, int source_height, int sx, int sy, double fx, double fy);

@@ -146,8 +146,8 @@ int rect_clip_pair(RasterRect* r1, const RasterRect* bounds1, RasterRect* r2,
 
 // Geometry: row stride in bytes and stored rows. 0 for a valid geometry, 13
 // for an invalid one or one whose byte size does not fit in memory.
-int image_geometry(int width, int height, int planes, int bits, int32_t* stride,
-                   int64_t* stored_rows);
+[[nodiscard]] int image_geometry(int width, int height, int planes, int bits, int32_t* stride,
+                                 int64_t* stored_rows);
 
 // Colours.
 uint32_t pixel_to_colour(const ImageDC* dc, uint32_t pixel);

@@ -10,6 +10,7 @@
 
 #include "graphics/raster/raster.h"
 #include "graphics/raster/raster_device.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -156,11 +157,11 @@ RasterImage* create(int width, int height, int planes, int bits, const void* ini
 }  // namespace
 
 int image_geometry(int width, int height, int planes, int bits, int32_t* stride, int64_t* stored_rows) {
-    if (width < 1 || height < 1 || planes < 1) return 13;
+    if (width < 1 || height < 1 || planes < 1) return kBadArgument;
     int64_t s;
     if (planes > 1) {
         // One bit per plane; at most 8 planes so an index fits in a byte.
-        if (bits != 1 || planes > 8) return 13;
+        if (bits != 1 || planes > 8) return kBadArgument;
         s = (int64_t{width} + 7) >> 3;
     } else {
         switch (bits) {
@@ -171,11 +172,11 @@ int image_geometry(int width, int height, int planes, int bits, int32_t* stride,
         case 15:
         case 16: s = 2 * int64_t{width}; break;
         case 24: s = 3 * int64_t{width}; break;
-        default: return 13;
+        default: return kBadArgument;
         }
     }
     const int64_t rows = int64_t{planes} * height;
-    if (s > INT32_MAX || s * rows > kMaxImageBytes) return 13;
+    if (s > INT32_MAX || s * rows > kMaxImageBytes) return kBadArgument;
     if (stride) *stride = static_cast<int32_t>(s);
     if (stored_rows) *stored_rows = rows;
     return 0;

@@ -13,6 +13,7 @@
 #include "graphics/raster/dither.h"
 #include "graphics/raster/raster_device.h"
 #include "graphics/raster/rasterops.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -137,8 +138,8 @@ void scale_output_row(ImageDC* dc, uint32_t* row, int x, int y, int count, uint3
 
 int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageDC* src, int sx, int sy,
                      double ox, double oy, double fx, double fy, uint32_t op) {
-    if (!dc_ok(dst) || !dc_ok(src) || !src->read_row) return 13;
-    if (!factor_ok(fx) || !factor_ok(fy) || !offset_ok(ox) || !offset_ok(oy)) return 13;
+    if (!dc_ok(dst) || !dc_ok(src) || !src->read_row) return kBadArgument;
+    if (!factor_ok(fx) || !factor_ok(fy) || !offset_ok(ox) || !offset_ok(oy)) return kBadArgument;
     if (width <= 0 || height <= 0) return 0;
     RasterRect d, s;
     int64_t d64[4] = {dx, dy, int64_t{dx} + width - 1, int64_t{dy} + height - 1};
@@ -154,9 +155,9 @@ int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageD
     try {
         out.resize(count);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScaleNoMemory;
     }
-    if (!scaler.reserve(count)) return 1;
+    if (!scaler.reserve(count)) return kScaleNoMemory;
     int64_t last_read = -1;
     uint32_t* source = src->row_scratch;
     auto source_row = [&](int64_t r) -> const uint32_t* {
@@ -186,8 +187,8 @@ int image_scale_rect(ImageDC* dst, int dx, int dy, int width, int height, ImageD
 
 int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uint8_t* source,
                     int source_width, int source_height, int sx, int sy, double fx, double fy) {
-    if (!row || !source || width <= 0 || source_width <= 0 || source_height <= 0) return 13;
-    if (!factor_ok(fx) || !factor_ok(fy)) return 13;
+    if (!row || !source || width <= 0 || source_width <= 0 || source_height <= 0) return kBadArgument;
+    if (!factor_ok(fx) || !factor_ok(fy)) return kBadArgument;
     std::memset(row, 0, static_cast<size_t>(width) * 4);
     const RasterRect db{0, 0, width - 1, 0};
     int64_t d64[4] = {0, 0, width - 1, 0}, s64[4] = {sx, sy, int64_t{sx} + width - 1, sy};
@@ -202,9 +203,9 @@ int image_scale_row(uint32_t* row, int x, int y, int width, int depth, const uin
     try {
         words.resize(static_cast<size_t>(source_width));
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScaleNoMemory;
     }
-    if (!scaler.reserve(count)) return 1;
+    if (!scaler.reserve(count)) return kScaleNoMemory;
     int64_t last_read = -1;
     auto source_row = [&](int64_t r) -> const uint32_t* {
         if (r != last_read) {

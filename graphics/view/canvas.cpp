@@ -15,6 +15,7 @@
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -33,9 +34,9 @@ Canvas::~Canvas() {
 }
 
 int Canvas::resize(int width, int height, uint32_t background) {
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return 13;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return kBadArgument;
     RasterImage* img = image_create(width, height, 1, 24, nullptr);
-    if (!img) return 8;
+    if (!img) return kOutOfMemory;
     if (image_) image_free(image_);
     image_ = img;
     clear(background);

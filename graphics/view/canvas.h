@@ -43,7 +43,7 @@ class Canvas {
     // Makes the image width x height (at least 1 x 1) filled with `background`
     // (a colour word). 0, 8 when out of memory (the old image stays), 13 for a size
     // that is not positive or beyond 32768.
-    int resize(int width, int height, uint32_t background);
+    [[nodiscard]] int resize(int width, int height, uint32_t background);
     int width() const;
     int height() const;
     // The 24-bit image (blue, green, red in memory, top row first); owned.

@@ -13,6 +13,7 @@
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/wire.h"
+#include "model/math/result.h"
 
 RTC_CLASS_RECORD(SRCITER, "SRCITER", &ZITER::rtc_class, 2, nullptr, nullptr, nullptr, false, false);
 
@@ -164,7 +165,7 @@ int SRCITER::enter(object* obj) {
     try {
         boxes.push_back(kEmptyBBox);
     } catch (const std::bad_alloc&) {
-        stop = 8;
+        stop = kOutOfMemory;
         return 1;
     }
     current = obj;

@@ -106,8 +106,8 @@ class SRCITER : public ZITER {
 int pick_object_in_window(const ViewProjection* vp, object* obj, PickWindow* win);
 // The same with a hit callback; returns the callback's last non-zero result, 8 when
 // memory ran out, else 0.
-int pick_object_in_window_ex(const ViewProjection* vp, object* obj, PickWindow* win,
-                             PickHitFn callback, void* arg);
+[[nodiscard]] int pick_object_in_window_ex(const ViewProjection* vp, object* obj, PickWindow* win,
+                                           PickHitFn callback, void* arg);
 // For each live drawable object of the buffer that the window hits, calls the
 // callback with its node; a non-zero result ends the walk. A positive result is
 // returned as it is; a negative one, or the end of the list, gives 0.

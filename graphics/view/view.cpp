@@ -13,6 +13,7 @@
 #include "model/db/patt.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
+#include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/services/log.h"
 
@@ -67,7 +68,7 @@ VIEW::~VIEW() {
 int VIEW::init_level(RTC* obj) {
     auto* v = static_cast<VIEW*>(obj);
     if (!v->selection) v->selection = buffer_new();
-    return v->selection ? 0 : 8;
+    return v->selection ? 0 : kOutOfMemory;
 }
 
 namespace {
@@ -223,11 +224,11 @@ int view_layer_flag(const VIEW* view, int index) {
 }
 
 int view_push_layer_flag(VIEW* view, int32_t flag) {
-    if (!view) return 13;
+    if (!view) return kBadArgument;
     try {
         view->layer_state.flags.push_back(flag);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

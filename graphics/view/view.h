@@ -250,8 +250,8 @@ void view_type_register();
 // the chunk or above kViewMaxLayerFlags, a placement that is no window). Styles and
 // selected objects are looked up in the stream's target model; what is not found is
 // left empty.
-int view_write(IOstream* s, VIEW* view);
-int view_read(IOstream* s, VIEW* view);
+[[nodiscard]] int view_write(IOstream* s, VIEW* view);
+[[nodiscard]] int view_read(IOstream* s, VIEW* view);
 
 // The drawing the view shows; null when it is attached to none.
 MODEL* view_drawing(const VIEW* view);
@@ -280,7 +280,7 @@ void view_recentre(VIEW* view, double factor);
 // yet, or fewer flags than layers) means visible (1).
 int view_layer_flag(const VIEW* view, int index);
 // Appends a layer flag. 0, or 8 when out of memory.
-int view_push_layer_flag(VIEW* view, int32_t flag);
+[[nodiscard]] int view_push_layer_flag(VIEW* view, int32_t flag);
 // Keeps the flag of a layer that leaves the drawing aside in the view, for the undo
 // that brings the layer back (dropped when the layer itself goes).
 void view_park_layer_flag(VIEW* view, const LAYER* layer, int32_t flag);

@@ -14,6 +14,7 @@
 #include "model/db/tree.h"
 #include "model/db/zobj.h"
 #include "model/math/plist.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -200,12 +201,12 @@ int views_add_layer_flag(VIEW* view, int32_t flag) {
         bool injected = g_layer_flag_fail_after >= 0 && static_cast<int>(done.size()) >= g_layer_flag_fail_after;
         if (injected || view_push_layer_flag(v, flag) != 0) {
             for (VIEW* u : done) u->layer_state.flags.pop_back();
-            return 8;
+            return kOutOfMemory;
         }
         done.push_back(v);
     }
     ViewHost* h = view_host();
-    if (h && h->fill_layer_lists(view) != 0) return 8;
+    if (h && h->fill_layer_lists(view) != 0) return kOutOfMemory;
     return 0;
 }
 

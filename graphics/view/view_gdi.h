@@ -50,7 +50,7 @@ int object_visible_in_view(const VIEW* view, const object* obj);
 // Appends a layer flag to the view and every following view of its drawing; on a
 // failed push the views already extended lose it again and 8 is returned. Then the
 // layer lists are refilled (8 when that fails). 0 on success.
-int views_add_layer_flag(VIEW* view, int32_t flag);
+[[nodiscard]] int views_add_layer_flag(VIEW* view, int32_t flag);
 // Test seam: the push after `pushes` successful ones fails as out of memory (-1: off).
 void views_add_layer_flag_fail_after(int pushes);
 // Chains view_object_redraw_hook (draw the object in every view) before the model's

@@ -84,7 +84,7 @@ class ViewHost {
     virtual void set_modified(VIEW* view, int flag) = 0;
     virtual void doc_update_all(VIEW* view) = 0;
     // Refills the layer lists of every drawing view of the view's drawing; 0 or 8.
-    virtual int fill_layer_lists(VIEW* view) = 0;
+    [[nodiscard]] virtual int fill_layer_lists(VIEW* view) = 0;
 
     // ---- Status line, readout, messages
     // Shows a string-table text on the status line; -1 clears it.

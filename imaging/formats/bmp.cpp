@@ -95,11 +95,11 @@ int decode_rle(ByteReader& r, const Header& h, const uint8_t* pal, int pal_count
 
 int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
     ByteReader r(data, size);
-    if (r.u8() != 'B' || r.u8() != 'M') return kImageBadData;
+    if (r.u8() != 'B' || r.u8() != 'M') return kBadArgument;
     r.skip(8);
     const uint32_t pixel_offset = r.u32le();
     const uint32_t header_size = r.u32le();
-    if (r.failed() || header_size < 12 || header_size > r.left() + 4) return kImageBadData;
+    if (r.failed() || header_size < 12 || header_size > r.left() + 4) return kBadArgument;
     const size_t header_start = r.pos() - 4;
     Header h;
     if (header_size == 12) {
@@ -109,7 +109,7 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
         h.bits = r.u16le();
         h.palette_entry = 3;
     } else {
-        if (header_size < 16) return kImageBadData;
+        if (header_size < 16) return kBadArgument;
         h.width = static_cast<int32_t>(r.u32le());
         h.height = static_cast<int32_t>(r.u32le());
         r.u16le();
@@ -125,12 +125,12 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
             h.have_masks = true;
         }
     }
-    if (r.failed()) return kImageBadData;
+    if (r.failed()) return kBadArgument;
     if (h.height < 0) {
         h.top_down = true;
         h.height = -h.height;
     }
-    if (!image_size_ok(h.width, h.height)) return kImageBadData;
+    if (!image_size_ok(h.width, h.height)) return kBadArgument;
     r.seek(header_start + header_size);
     // OS/2 2.x headers (16 to 64 bytes other than 40, 52, 56) give compression 3 as
     // Huffman and 4 as RLE24, which are not supported.
@@ -139,13 +139,13 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
     const uint32_t c = h.compression;
     const bool rle = (c == 1 && h.bits == 8) || (c == 2 && h.bits == 4);
     const bool fields = !os2v2 && (c == 3 || c == 6) && (h.bits == 16 || h.bits == 32);
-    if (!(c == 0 || rle || fields)) return kImageBadData;
+    if (!(c == 0 || rle || fields)) return kBadArgument;
     if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
-        return kImageBadData;
+        return kBadArgument;
     if (fields && !h.have_masks) {
         for (uint32_t& m : h.masks) m = r.u32le();
         if (c == 6) r.u32le();
-        if (r.failed()) return kImageBadData;
+        if (r.failed()) return kBadArgument;
     }
     if (!fields) {
         if (h.bits == 16) {
@@ -165,7 +165,7 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
         const uint64_t room = pal_end > r.pos() ? pal_end - r.pos() : 0;
         if (bytes > room) n = static_cast<int64_t>(room / h.palette_entry);  // short palette
         const uint8_t* p = r.take(static_cast<size_t>(n) * h.palette_entry);
-        if (!p) return kImageBadData;
+        if (!p) return kBadArgument;
         for (int64_t i = 0; i < n; ++i) {
             pal[i * 3] = p[i * h.palette_entry + 2];
             pal[i * 3 + 1] = p[i * h.palette_entry + 1];
@@ -173,9 +173,9 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
         }
         pal_count = static_cast<int>(n);
     }
-    if (!r.seek(pixel_offset)) return kImageBadData;
+    if (!r.seek(pixel_offset)) return kBadArgument;
     const uint64_t stride = ((static_cast<uint64_t>(h.width) * h.bits + 31) / 32) * 4;
-    if (!rle && stride * static_cast<uint64_t>(h.height) > r.left()) return kImageBadData;
+    if (!rle && stride * static_cast<uint64_t>(h.height) > r.left()) return kBadArgument;
     if (int e = rgb_image_alloc(out, h.width, h.height)) return e;
     if (rle) return decode_rle(r, h, pal, pal_count, out);
 
@@ -217,10 +217,10 @@ int bmp_decode(const uint8_t* data, size_t size, RgbImage* out) {
 }
 
 int bmp_encode(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* out) {
-    if (!rgb || !image_size_ok(width, height)) return kImageBadData;
+    if (!rgb || !image_size_ok(width, height)) return kBadArgument;
     const uint64_t stride = (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t{3};
     const uint64_t image_bytes = stride * static_cast<uint64_t>(height);
-    if (image_bytes + 54 > 0xFFFFFFFFu) return kImageBadData;
+    if (image_bytes + 54 > 0xFFFFFFFFu) return kBadArgument;
     out->u8('B');
     out->u8('M');
     out->u32le(static_cast<uint32_t>(image_bytes + 54));
@@ -239,7 +239,7 @@ int bmp_encode(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* out)
     out->u32le(0);
     const size_t base = out->size();
     out->fill(0, static_cast<size_t>(image_bytes));
-    if (out->failed()) return kImageNoMemory;
+    if (out->failed()) return kOutOfMemory;
     uint8_t* dst = out->buffer().data() + base;
     for (int64_t y = 0; y < height; ++y) {
         const uint8_t* s = rgb + static_cast<size_t>(height - 1 - y) * width * 3;

@@ -30,11 +30,11 @@ int pic_decode(ByteReader& r, RgbImage* out) {
     const uint8_t bits = r.u8(), compress = r.u8();
     r.u32le();
     r.skip(16);
-    if (r.failed() || bits != 8 || compress != 0) return kImageBadData;
-    if (!image_size_ok(w, h)) return kImageBadData;
+    if (r.failed() || bits != 8 || compress != 0) return kBadArgument;
+    if (!image_size_ok(w, h)) return kBadArgument;
     const uint8_t* pal = r.take(768);
     const uint8_t* px = r.take(static_cast<size_t>(w * h));
-    if (!pal || !px) return kImageBadData;
+    if (!pal || !px) return kBadArgument;
     uint8_t palette[768];
     for (int i = 0; i < 768; ++i) palette[i] = six_to_eight(pal[i]);
     if (int e = rgb_image_alloc(out, w, h)) return e;
@@ -220,12 +220,12 @@ int flic_header(ByteReader& r, Flic& f) {
         const uint32_t first = r.u32le();
         if (first >= 128) f.first_frame = first;
     }
-    if (r.failed() || r.size() < 128 || (depth != 8 && depth != 0) || f.frames < 1) return kImageBadData;
+    if (r.failed() || r.size() < 128 || (depth != 8 && depth != 0) || f.frames < 1) return kBadArgument;
     // An FLI of the first Animator is always 320 x 200 whatever the header says.
     if (magic == kFliMagic && (f.width == 0 || f.height == 0)) f.width = 320, f.height = 200;
-    if (!image_size_ok(f.width, f.height)) return kImageBadData;
+    if (!image_size_ok(f.width, f.height)) return kBadArgument;
     // Each frame takes at least its 16-byte header.
-    if (static_cast<uint64_t>(f.frames) * 16 > r.size() - 128 + 16) return kImageBadData;
+    if (static_cast<uint64_t>(f.frames) * 16 > r.size() - 128 + 16) return kBadArgument;
     return 0;
 }
 
@@ -247,19 +247,19 @@ int cel_decode(const uint8_t* data, size_t size, int32_t frame, RgbImage* out) {
     if (size >= 2 && (data[0] | (data[1] << 8)) == kPicMagic) return pic_decode(r, out);
     r.u32le();
     const uint16_t magic = r.u16le();
-    if (r.failed() || (magic != kFliMagic && magic != kFlcMagic)) return kImageBadData;
+    if (r.failed() || (magic != kFliMagic && magic != kFlcMagic)) return kBadArgument;
     r.seek(0);
     Flic f;
     if (int e = flic_header(r, f)) return e;
     const size_t n = static_cast<size_t>(f.width * f.height);
     std::unique_ptr<uint8_t[]> screen(new (std::nothrow) uint8_t[n]());
-    if (!screen) return kImageNoMemory;
+    if (!screen) return kOutOfMemory;
     f.screen = screen.get();
     const int64_t want = frame < 0 ? 0 : frame % f.frames;
-    if (!r.seek(f.first_frame)) return kImageBadData;
+    if (!r.seek(f.first_frame)) return kBadArgument;
     for (int64_t i = 0; i <= want;) {
         const int k = apply_frame(r, f);
-        if (k < 0) return kImageBadData;
+        if (k < 0) return kBadArgument;
         i += k;
     }
     if (int e = rgb_image_alloc(out, f.width, f.height)) return e;

@@ -91,7 +91,7 @@ int gif_decode(const uint8_t* data, size_t size, RgbImage* out) {
     ByteReader r(data, size);
     const uint8_t* sig = r.take(6);
     if (!sig || (std::memcmp(sig, "GIF87a", 6) != 0 && std::memcmp(sig, "GIF89a", 6) != 0))
-        return kImageBadData;
+        return kBadArgument;
     r.u16le();
     r.u16le();
     const uint8_t flags = r.u8();
@@ -102,18 +102,18 @@ int gif_decode(const uint8_t* data, size_t size, RgbImage* out) {
     if (flags & 0x80) {
         global_count = 2 << (flags & 7);
         const uint8_t* p = r.take(global_count * 3);
-        if (!p) return kImageBadData;
+        if (!p) return kBadArgument;
         std::memcpy(global, p, global_count * 3);
     }
     for (;;) {
         const uint8_t tag = r.u8();
-        if (r.failed() || tag == 0x3B) return kImageBadData;  // no image at all
+        if (r.failed() || tag == 0x3B) return kBadArgument;  // no image at all
         if (tag == 0x21) {
             r.u8();
-            if (!skip_blocks(r)) return kImageBadData;
+            if (!skip_blocks(r)) return kBadArgument;
             continue;
         }
-        if (tag != 0x2C) return kImageBadData;
+        if (tag != 0x2C) return kBadArgument;
         break;
     }
     r.u16le();
@@ -126,26 +126,26 @@ int gif_decode(const uint8_t* data, size_t size, RgbImage* out) {
     if (iflags & 0x80) {
         pal_count = 2 << (iflags & 7);
         const uint8_t* p = r.take(pal_count * 3);
-        if (!p) return kImageBadData;
+        if (!p) return kBadArgument;
         std::memcpy(local, p, pal_count * 3);
         pal = local;
     }
     const uint8_t code_size = r.u8();
-    if (r.failed() || code_size < 2 || code_size > 8) return kImageBadData;
-    if (!image_size_ok(width, height)) return kImageBadData;
+    if (r.failed() || code_size < 2 || code_size > 8) return kBadArgument;
+    if (!image_size_ok(width, height)) return kBadArgument;
     // A code of at least 3 bits stands for at most 4096 pixels: data that could not
     // cover the image even so is refused before the image is allocated.
     if (static_cast<uint64_t>(width) * height > static_cast<uint64_t>(r.left()) * 8 / 3 * 4096 + 4096)
-        return kImageBadData;
+        return kBadArgument;
     if (int e = rgb_image_alloc(out, width, height)) return e;
 
     SubBlocks blocks{&r};
     LzwCoder* lzw = lzw_create(&feed_blocks, &blocks, code_size + 1, 12, kLzwDecode, 0, 0);
-    if (!lzw) return kImageNoMemory;
+    if (!lzw) return kOutOfMemory;
     std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[width]);
     if (!row) {
         lzw_close(lzw);
-        return kImageNoMemory;
+        return kOutOfMemory;
     }
     const bool interlaced = iflags & 0x40;
     for (int64_t i = 0; i < height; ++i) {
@@ -161,12 +161,12 @@ int gif_decode(const uint8_t* data, size_t size, RgbImage* out) {
 }
 
 int gif_encode(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* out) {
-    if (!rgb || !image_size_ok(width, height)) return kImageBadData;
+    if (!rgb || !image_size_ok(width, height)) return kBadArgument;
     const size_t count = static_cast<size_t>(width) * height;
     std::unique_ptr<uint8_t[]> idx(new (std::nothrow) uint8_t[count]);
     std::unique_ptr<Quantized> q(new (std::nothrow) Quantized);
-    if (!idx || !q) return kImageNoMemory;
-    if (quantize_rgb(rgb, count, 256, q.get(), idx.get()) != 0) return kImageNoMemory;
+    if (!idx || !q) return kOutOfMemory;
+    if (quantize_rgb(rgb, count, 256, q.get(), idx.get()) != 0) return kOutOfMemory;
     int bits = 1;
     while ((1 << bits) < q->count) ++bits;
     const int code_size = bits < 2 ? 2 : bits;
@@ -188,13 +188,13 @@ int gif_encode(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* out)
     out->u8(static_cast<uint8_t>(code_size));
     SinkBlocks sink{out, {}, 0};
     LzwCoder* lzw = lzw_create(&take_codes, &sink, code_size + 1, 12, kLzwEncode, 0, 0);
-    if (!lzw) return kImageNoMemory;
+    if (!lzw) return kOutOfMemory;
     bool ok = lzw_write(lzw, idx.get(), count) == count;
     ok = lzw_flush(lzw) == 0 && ok;
     lzw_close(lzw);
     flush_block(&sink);
     out->u8(0);
     out->u8(0x3B);
-    if (out->failed()) return kImageNoMemory;
-    return ok ? 0 : kImageNoMemory;
+    if (out->failed()) return kOutOfMemory;
+    return ok ? 0 : kOutOfMemory;
 }

@@ -37,10 +37,10 @@ uint8_t* rgb_pixels_new(size_t n) {
 }
 
 int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height) {
-    if (!image_size_ok(width, height)) return kImageBadData;
+    if (!image_size_ok(width, height)) return kBadArgument;
     const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
     uint8_t* p = rgb_pixels_new(n);
-    if (!p) return kImageNoMemory;
+    if (!p) return kOutOfMemory;
     std::memset(p, 0, n);
     delete[] image->pixels;
     image->pixels = p;

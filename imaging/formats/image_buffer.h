@@ -2,17 +2,18 @@
 // a bounds-checked reader over bytes in memory, a growing byte sink for encoders,
 // and whole-file read and replace-by-rename write.
 //
-// Result codes: 0 success, 8 out of memory, 13 bad or unsupported data (including
-// an image past the pixel cap); file operations give the C library's errno.
+// Result codes: 0 success, 8 (kOutOfMemory) out of memory, 13 (kBadArgument) bad or
+// unsupported data (including an image past the pixel cap); file operations give the
+// C library's errno.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "model/math/result.h"
+
 inline constexpr int kImageOk = 0;
-inline constexpr int kImageNoMemory = 8;
-inline constexpr int kImageBadData = 13;
 
 // The one limit every reader applies before allocating: at most 2^26 pixels
 // (8192 x 8192) and at most 65535 pixels a side.
@@ -43,7 +44,7 @@ struct RgbImage {
 bool image_size_ok(int64_t width, int64_t height);
 // Allocates the pixels of a width x height image, zeroed. 13 past the cap, 8 when
 // memory runs out.
-int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height);
+[[nodiscard]] int rgb_image_alloc(RgbImage* image, int64_t width, int64_t height);
 // new (std::nothrow) uint8_t[n], not zeroed (null when memory runs out). A large block
 // is backed by huge pages where the system allows it: the first touch of a fresh
 // 48 MB image in 4 KiB pages costs about as much as decoding it.
@@ -95,8 +96,8 @@ class ByteSink {
 
 // Reads a whole file (at most `limit` bytes; larger gives EFBIG) into new[] bytes. A
 // name that is not a regular file is refused at once (model/services/safe_file.h).
-int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit);
+[[nodiscard]] int image_file_read(const char* path, uint8_t** data, size_t* size, size_t limit);
 // Writes the bytes to a temporary file in the target's folder, flushes and closes
 // it, then renames it over `path`: the target is never left half written. 0 or the
 // errno of the step that failed (the temporary file is then removed).
-int image_file_write(const char* path, const uint8_t* data, size_t size);
+[[nodiscard]] int image_file_write(const char* path, const uint8_t* data, size_t size);

@@ -46,14 +46,14 @@ void setup_errors(ErrorJump* err) {
 }  // namespace
 
 int jpg_decode(const uint8_t* data, size_t size, RgbImage* out) {
-    if (!data || size < 4 || size > 0xFFFFFFFFu) return kImageBadData;
+    if (!data || size < 4 || size > 0xFFFFFFFFu) return kBadArgument;
     jpeg_decompress_struct cinfo;
     ErrorJump err;
     jpeg_progress_mgr prog;
     std::memset(&prog, 0, sizeof prog);
     prog.progress_monitor = &progress;
     uint8_t* volatile pixels = nullptr;
-    volatile int result = kImageBadData;
+    volatile int result = kBadArgument;
     cinfo.err = &err.mgr;
     setup_errors(&err);
     if (setjmp(err.jump)) {
@@ -71,20 +71,20 @@ int jpg_decode(const uint8_t* data, size_t size, RgbImage* out) {
         !image_size_ok(cinfo.image_width, cinfo.image_height) ||
         static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height > static_cast<uint64_t>(size) * 8 * 64) {
         jpeg_destroy_decompress(&cinfo);
-        return kImageBadData;
+        return kBadArgument;
     }
     cinfo.out_color_space = JCS_RGB;
     const size_t w = cinfo.image_width, h = cinfo.image_height;
     pixels = rgb_pixels_new(w * h * 3);
     if (!pixels) {
         jpeg_destroy_decompress(&cinfo);
-        return kImageNoMemory;
+        return kOutOfMemory;
     }
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != w || cinfo.output_height != h || cinfo.output_components != 3) {
         jpeg_destroy_decompress(&cinfo);
         delete[] pixels;
-        return kImageBadData;
+        return kBadArgument;
     }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = const_cast<uint8_t*>(pixels) + static_cast<size_t>(cinfo.output_scanline) * w * 3;
@@ -100,7 +100,7 @@ int jpg_decode(const uint8_t* data, size_t size, RgbImage* out) {
 }
 
 int jpg_encode(const uint8_t* rgb, int32_t width, int32_t height, int quality, ByteSink* out) {
-    if (!rgb || !image_size_ok(width, height)) return kImageBadData;
+    if (!rgb || !image_size_ok(width, height)) return kBadArgument;
     jpeg_compress_struct cinfo;
     ErrorJump err;
     unsigned char* buffer = nullptr;
@@ -110,7 +110,7 @@ int jpg_encode(const uint8_t* rgb, int32_t width, int32_t height, int quality, B
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         std::free(buffer);
-        return kImageNoMemory;
+        return kOutOfMemory;
     }
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, &buffer, &length);
@@ -134,5 +134,5 @@ int jpg_encode(const uint8_t* rgb, int32_t width, int32_t height, int quality, B
     jpeg_destroy_compress(&cinfo);
     out->put(buffer, length);
     std::free(buffer);
-    return out->failed() ? kImageNoMemory : 0;
+    return out->failed() ? kOutOfMemory : 0;
 }

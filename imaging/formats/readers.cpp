@@ -19,18 +19,18 @@ using Decode = int (*)(const uint8_t*, size_t, RgbImage*);
 
 // Reads a stream whole, up to the largest file an image of the cap could need.
 int slurp(ImageReadFn read, ImageSeekFn seek, void* context, ImageReader* r) {
-    if (!read || (seek && seek(context, 0) != 0)) return kImageBadData;
+    if (!read || (seek && seek(context, 0) != 0)) return kBadArgument;
     const size_t limit = kImageMaxPixels * 4 + (size_t{1} << 20);
     size_t cap = 1 << 16, n = 0;
     uint8_t* buf = new (std::nothrow) uint8_t[cap];
-    if (!buf) return kImageNoMemory;
+    if (!buf) return kOutOfMemory;
     for (;;) {
         if (n == cap) {
             if (cap >= limit) break;
             uint8_t* bigger = new (std::nothrow) uint8_t[cap * 2];
             if (!bigger) {
                 delete[] buf;
-                return kImageNoMemory;
+                return kOutOfMemory;
             }
             std::memcpy(bigger, buf, n);
             delete[] buf;
@@ -40,7 +40,7 @@ int slurp(ImageReadFn read, ImageSeekFn seek, void* context, ImageReader* r) {
         const long got = read(context, buf + n, cap - n);
         if (got < 0) {
             delete[] buf;
-            return kImageBadData;
+            return kBadArgument;
         }
         if (got == 0) break;
         n += static_cast<size_t>(got);
@@ -66,14 +66,14 @@ ImageReader* finish_open(ImageReader* r, int e, int32_t* width, int32_t* height,
 
 ImageReader* open_stream(Decode decode, ImageReadFn read, ImageSeekFn seek, void* context,
                          int32_t* width, int32_t* height, int* error) {
-    int e = kImageNoMemory;
+    int e = kOutOfMemory;
     ImageReader* r = new (std::nothrow) ImageReader;
     if (r && (e = slurp(read, seek, context, r)) == 0) e = decode(r->data, r->size, &r->image);
     return finish_open(r, e, width, height, error);
 }
 
 int copy_out(ImageReader* r, uint8_t* pixels) {
-    if (!r || !pixels || !r->image.pixels) return kImageBadData;
+    if (!r || !pixels || !r->image.pixels) return kBadArgument;
     std::memcpy(pixels, r->image.pixels, r->image.bytes());
     return 0;
 }
@@ -92,7 +92,7 @@ ImageReader* gif_open_read_stream(ImageReadFn read, ImageSeekFn seek, void* cont
 
 ImageReader* jpg_open_memory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
                              int* error) {
-    int e = kImageNoMemory;
+    int e = kOutOfMemory;
     ImageReader* r = new (std::nothrow) ImageReader;
     if (r) e = jpg_decode(data, size, &r->image);
     return finish_open(r, e, width, height, error);
@@ -100,7 +100,7 @@ ImageReader* jpg_open_memory(const uint8_t* data, size_t size, int32_t* width, i
 
 ImageReader* cel_open_memory(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
                              int* error) {
-    int e = kImageNoMemory;
+    int e = kOutOfMemory;
     ImageReader* r = new (std::nothrow) ImageReader;
     if (r && (e = cel_decode(data, size, 0, &r->image)) == 0) {
         r->data = data;  // kept for the other frames
@@ -114,11 +114,11 @@ int gif_read_rgb24(ImageReader* reader, uint8_t* pixels) { return copy_out(reade
 int jpg_read_rgb24(ImageReader* reader, uint8_t* pixels) { return copy_out(reader, pixels); }
 
 int cel_read_rgb24(ImageReader* reader, int32_t frame, uint8_t* pixels) {
-    if (!reader || !pixels) return kImageBadData;
+    if (!reader || !pixels) return kBadArgument;
     if (frame > 0) {
         RgbImage img;
         if (int e = cel_decode(reader->data, reader->size, frame, &img)) return e;
-        if (img.width != reader->image.width || img.height != reader->image.height) return kImageBadData;
+        if (img.width != reader->image.width || img.height != reader->image.height) return kBadArgument;
         std::memcpy(pixels, img.pixels, img.bytes());
         return 0;
     }

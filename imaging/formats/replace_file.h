@@ -16,12 +16,12 @@ class ReplaceFile {
     ReplaceFile(const ReplaceFile&) = delete;
     ReplaceFile& operator=(const ReplaceFile&) = delete;
 
-    int open(const char* path);  // 0 or errno
+    [[nodiscard]] int open(const char* path);  // 0 or errno
     // Appends at the end. After the first failure every call answers that error.
     int write(const void* data, size_t size);
     // Overwrites bytes already written (header sizes patched at the end).
     int write_at(uint64_t offset, const void* data, size_t size);
-    int commit();                // 0 or errno; the temporary file is gone either way
+    [[nodiscard]] int commit();  // 0 or errno; the temporary file is gone either way
     void abort();                // removes the temporary file
     uint64_t size() const { return size_; }
     int error() const { return err_; }

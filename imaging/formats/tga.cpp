@@ -32,7 +32,7 @@ int write_header(ByteSink* out, int type, int bits, int32_t width, int32_t heigh
                            static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8),
                            static_cast<uint8_t>(bits), 0x20};
     out->put(h, sizeof h);
-    return out->failed() ? kImageNoMemory : 0;
+    return out->failed() ? kOutOfMemory : 0;
 }
 
 }  // namespace
@@ -50,40 +50,40 @@ int tga_decode(const uint8_t* data, size_t size, RgbImage* out) {
     const int64_t width = r.u16le(), height = r.u16le();
     const uint8_t bits = r.u8();
     const uint8_t descriptor = r.u8();
-    if (r.failed() || map_type > 1) return kImageBadData;
+    if (r.failed() || map_type > 1) return kBadArgument;
     const int base_type = type & 7;
     const bool rle = type & 8;
-    if ((type & ~0xB) != 0 || base_type < 1 || base_type > 3) return kImageBadData;
-    if (!image_size_ok(width, height)) return kImageBadData;
+    if ((type & ~0xB) != 0 || base_type < 1 || base_type > 3) return kBadArgument;
+    if (!image_size_ok(width, height)) return kBadArgument;
     int px_bytes;
     if (base_type == 1) {
-        if (bits != 8 || map_type != 1) return kImageBadData;
+        if (bits != 8 || map_type != 1) return kBadArgument;
         px_bytes = 1;
     } else if (base_type == 3) {
-        if (bits != 8) return kImageBadData;
+        if (bits != 8) return kBadArgument;
         px_bytes = 1;
     } else {
-        if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return kImageBadData;
+        if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return kBadArgument;
         px_bytes = (bits + 7) / 8;
     }
     r.skip(id_length);
     uint8_t map[256 * 3] = {};
     int map_count = 0;
     if (map_type == 1) {
-        if (map_bits != 15 && map_bits != 16 && map_bits != 24 && map_bits != 32) return kImageBadData;
+        if (map_bits != 15 && map_bits != 16 && map_bits != 24 && map_bits != 32) return kBadArgument;
         const int entry = (map_bits + 7) / 8;
         const uint8_t* m = r.take(static_cast<size_t>(map_length) * entry);
-        if (!m) return kImageBadData;
+        if (!m) return kBadArgument;
         // Entries are numbered from map_first; the pixels index that numbering.
         for (int i = 0; i < map_length && map_first + i < 256; ++i) tga_pixel(m + i * entry, entry, map + (map_first + i) * 3);
         map_count = map_first + map_length < 256 ? map_first + map_length : 256;
     }
-    if (r.failed()) return kImageBadData;
+    if (r.failed()) return kBadArgument;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     // Raw data must be all there; RLE data needs at least one packet byte and one
     // pixel per 128 pixels.
-    if (!rle && pixels * px_bytes > r.left()) return kImageBadData;
-    if (rle && (pixels + 127) / 128 * (1 + px_bytes) > r.left()) return kImageBadData;
+    if (!rle && pixels * px_bytes > r.left()) return kBadArgument;
+    if (rle && (pixels + 127) / 128 * (1 + px_bytes) > r.left()) return kBadArgument;
     if (int e = rgb_image_alloc(out, width, height)) return e;
 
     const bool top = descriptor & 0x20, right = descriptor & 0x10;
@@ -121,11 +121,11 @@ int tga_decode(const uint8_t* data, size_t size, RgbImage* out) {
 }
 
 int tga_encode24(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* out) {
-    if (!rgb || !image_size_ok(width, height)) return kImageBadData;
+    if (!rgb || !image_size_ok(width, height)) return kBadArgument;
     if (int e = write_header(out, 2, 24, width, height)) return e;
     const size_t base = out->size(), n = static_cast<size_t>(width) * height * 3;
     out->fill(0, n);
-    if (out->failed()) return kImageNoMemory;
+    if (out->failed()) return kOutOfMemory;
     uint8_t* d = out->buffer().data() + base;
     for (size_t i = 0; i < n; i += 3) {
         d[i] = rgb[i + 2];
@@ -136,8 +136,8 @@ int tga_encode24(const uint8_t* rgb, int32_t width, int32_t height, ByteSink* ou
 }
 
 int tga_encode_grey(const uint8_t* grey, int32_t width, int32_t height, ByteSink* out) {
-    if (!grey || !image_size_ok(width, height)) return kImageBadData;
+    if (!grey || !image_size_ok(width, height)) return kBadArgument;
     if (int e = write_header(out, 3, 8, width, height)) return e;
     out->put(grey, static_cast<size_t>(width) * height);
-    return out->failed() ? kImageNoMemory : 0;
+    return out->failed() ? kOutOfMemory : 0;
 }

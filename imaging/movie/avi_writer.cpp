@@ -8,6 +8,7 @@
 
 #include "imaging/formats/image_buffer.h"
 #include "imaging/formats/image_formats.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ int AviWriter::add_frame(const uint8_t* rgb) {
             data_size = frame_bytes_;
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     const uint64_t chunk = 8 + ((data_size + 1ull) & ~1ull);
     const uint64_t n = riff_entries_.size() + 1;
@@ -180,7 +181,7 @@ int AviWriter::add_frame(const uint8_t* rgb) {
     try {
         riff_entries_.push_back(e);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     if (data_size > max_chunk_) max_chunk_ = data_size;
     ++total_frames_;

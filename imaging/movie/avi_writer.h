@@ -35,12 +35,12 @@ class AviWriter {
   public:
     // Width and height 1..kAviMaxSide, a frame of at most kAviMaxFrameBytes. 0,
     // kMovieRefused for sizes out of range, or the errno of the file.
-    int open(const char* path, int width, int height, const AviOptions& options);
+    [[nodiscard]] int open(const char* path, int width, int height, const AviOptions& options);
     // One frame, rows of width x 3 RGB bytes top row first. 0, 8 or errno.
-    int add_frame(const uint8_t* rgb);
+    [[nodiscard]] int add_frame(const uint8_t* rgb);
     // Finishes the indexes and headers and renames the file over the target.
     // A writer with no frames keeps the old file and answers kMovieRefused.
-    int close();
+    [[nodiscard]] int close();
     void abort() { file_.abort(); }
     int frames() const { return total_frames_; }
 
@@ -49,8 +49,8 @@ class AviWriter {
         uint64_t offset;  // of the chunk header
         uint32_t size;    // of the data
     };
-    int begin_riff(bool first);
-    int end_riff();
+    [[nodiscard]] int begin_riff(bool first);
+    [[nodiscard]] int end_riff();
     int put_fourcc(const char* cc);
     int put_u32(uint32_t v);
 

@@ -9,6 +9,7 @@
 
 #include "imaging/formats/replace_file.h"
 #include "imaging/quantize/quantize.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ int FlicWriter::encode() {
     try {
         rgb.resize(pixels * 3), first.resize(pixels), prev.resize(pixels), cur.resize(pixels);
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     Quantized q;
     colours.finish(&q);
@@ -167,7 +168,7 @@ int FlicWriter::encode() {
             prev.swap(cur);
         }
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
     if (file.size() > 0xFFFFFFFFull) return EFBIG;
     set32(header, uint32_t(file.size()));
@@ -189,7 +190,7 @@ FlicWriter* flic_open(const char* name, int frames, int speed, int width, int he
     auto* w = new (std::nothrow) FlicWriter;
     if (!w || w->colours.init()) {
         delete w;
-        e = 8;
+        e = kOutOfMemory;
         return nullptr;
     }
     w->expected = frames, w->width = width, w->height = height;

@@ -22,9 +22,9 @@ FlicWriter* flic_open(const char* name, int frames, int speed, int width, int he
 // Adds one frame (rows of width x 3 RGB bytes, top row first). After the last
 // expected frame the movie is written and closed and `writer` becomes null; on any
 // failure it is abandoned (old file kept) and becomes null too. 0, 8 or errno.
-int flic_add_frame(FlicWriter*& writer, const uint8_t* rgb);
+[[nodiscard]] int flic_add_frame(FlicWriter*& writer, const uint8_t* rgb);
 // Closes an unfinished writer: the frames added so far become a complete movie (no
 // frames: the old file is kept and kMovieRefused answered). `writer` becomes null.
-int flic_close(FlicWriter*& writer);
+[[nodiscard]] int flic_close(FlicWriter*& writer);
 // Abandons the writer and keeps the old file.
 void flic_abort(FlicWriter*& writer);

@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "imaging/formats/replace_file.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ int drain(Session& s) {
 }
 
 int send(Session& s, int type, int scale) {
-    if (av_frame_make_writable(s.frame) < 0) return 8;
+    if (av_frame_make_writable(s.frame) < 0) return kOutOfMemory;
     s.frame->pict_type = type == kMpegFrameI ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P;
     s.frame->quality = FF_QP2LAMBDA * scale;
     s.frame->pts = s.pts++;
@@ -97,7 +98,7 @@ int mpeg_setup(const MpegParams& p) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_session) return kMpegOpenFailed;
     auto* s = new (std::nothrow) Session;
-    if (!s) return 8;
+    if (!s) return kOutOfMemory;
     s->params = p;
     if (!s->params.pattern[0] || s->params.pattern[0] != 'I') std::strcpy(s->params.pattern, "IPPP");
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
@@ -107,7 +108,7 @@ int mpeg_setup(const MpegParams& p) {
     if (!s->ctx || !s->frame || !s->packet) {
         s->release();
         delete s;
-        return codec ? 8 : kMpegOpenFailed;
+        return codec ? kOutOfMemory : kMpegOpenFailed;
     }
     av_log_set_level(AV_LOG_ERROR);
     const int group = int(std::strlen(s->params.pattern));
@@ -156,7 +157,7 @@ int mpeg_encode(void* context) {
     try {
         rgb.resize(size_t(p.width) * p.height * 3);
     } catch (const std::bad_alloc&) {
-        err = 8;
+        err = kOutOfMemory;
     }
     int stopped = 0;  // a stop after the first frame: the movie ends there
     for (int f = 0; !err && f < p.frame_count; ++f) {

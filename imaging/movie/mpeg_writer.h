@@ -37,14 +37,14 @@ using MpegFrameSource = int (*)(int frame, int type, uint8_t* rgb, void* context
 void mpeg_set_frame_source(MpegFrameSource source);
 // Checks the parameters and opens the output: 0; kMovieRefused for bad parameters; 1003 when
 // the output cannot be opened or another MPEG output is running.
-int mpeg_setup(const MpegParams& params);
+[[nodiscard]] int mpeg_setup(const MpegParams& params);
 // Encodes every frame, writes the stream and replaces the target; returns the first
 // nonzero result (a source's, 8, kMovieRefused when the encoder refused a frame or
 // nothing was set up, or an errno), the old file then kept, except a
 // stop after the first frame (kMpegSourceStop, returned once the shorter movie is
 // written). Releases
 // what mpeg_setup took either way.
-int mpeg_encode(void* context);
+[[nodiscard]] int mpeg_encode(void* context);
 // Releases a set-up that will not be encoded.
 void mpeg_release();
 // The errno behind the last 1003 (0 when the encoder itself refused).

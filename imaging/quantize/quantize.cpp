@@ -7,6 +7,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "model/math/result.h"
+
 namespace {
 
 constexpr int kBins = 32 * 32 * 32;
@@ -168,7 +170,7 @@ int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized
     std::unique_ptr<uint32_t[]> hist(new (std::nothrow) uint32_t[kBins]());
     std::unique_ptr<uint64_t[]> sums(new (std::nothrow) uint64_t[kBins * 3]());
     std::unique_ptr<int16_t[]> map(new (std::nothrow) int16_t[kBins]);
-    if (!hist || !sums || !map) return 8;
+    if (!hist || !sums || !map) return kOutOfMemory;
     add_to_histogram(pixels, count, hist.get(), sums.get());
     median_cut(hist.get(), sums.get(), max_colours, q, map.get());
     for (size_t i = 0; i < count; ++i) indices[i] = static_cast<uint8_t>(map[bin_of(pixels + i * 3)]);
@@ -183,11 +185,11 @@ int ColourCounter::init() {
     map_.reset(new (std::nothrow) int16_t[kBins]);
     exact_.clear();
     exact_ok_ = true;
-    return hist_ && sums_ && map_ ? 0 : 8;
+    return hist_ && sums_ && map_ ? 0 : kOutOfMemory;
 }
 
 int ColourCounter::add(const uint8_t* pixels, size_t count) {
-    if (!hist_) return 8;
+    if (!hist_) return kOutOfMemory;
     add_to_histogram(pixels, count, hist_.get(), sums_.get());
     if (!exact_ok_) return 0;
     try {
@@ -199,7 +201,7 @@ int ColourCounter::add(const uint8_t* pixels, size_t count) {
             else exact_.emplace(key, static_cast<uint8_t>(exact_.size()));
         }
     } catch (...) {
-        return 8;
+        return kOutOfMemory;
     }
     if (!exact_ok_) exact_.clear();
     return 0;

@@ -15,16 +15,16 @@ struct Quantized {
 
 // Builds the palette of `pixels` (count RGB pixels) into q and writes one index a
 // pixel into `indices` (count bytes). 0, or 8 when memory runs out.
-int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized* q,
-                 uint8_t* indices);
+[[nodiscard]] int quantize_rgb(const uint8_t* pixels, size_t count, int max_colours, Quantized* q,
+                               uint8_t* indices);
 
 // One palette for many images (the frames of a movie): add every image, then finish,
 // then map each image to indices. The exact colours are kept while at most 256 occur;
 // past that the palette is the median cut of the 5-5-5 histogram of all images.
 class ColourCounter {
   public:
-    int init();                                    // 0, or 8 when memory runs out
-    int add(const uint8_t* pixels, size_t count);  // 0 or 8
+    [[nodiscard]] int init();                                    // 0, or 8 when memory runs out
+    [[nodiscard]] int add(const uint8_t* pixels, size_t count);  // 0 or 8
     void finish(Quantized* q);
     void map(const uint8_t* pixels, size_t count, uint8_t* indices) const;  // after finish
 

@@ -24,7 +24,7 @@ int decode_kind(int32_t kind, const uint8_t* data, size_t size, int32_t frame, R
         case kImageKindJpeg: return jpg_decode(data, size, img);
         case kImageKindTarga: return tga_decode(data, size, img);
         case kImageKindAnimator: return cel_decode(data, size, frame, img);
-        default: return kImageBadData;
+        default: return kBadArgument;
     }
 }
 
@@ -53,7 +53,7 @@ int encode_kind(int32_t kind, const uint8_t* rgb, int32_t w, int32_t h, ByteSink
         case kImageKindGif: return gif_encode(rgb, w, h, out);
         case kImageKindJpeg: return jpg_encode(rgb, w, h, kJpegSaveQuality, out);
         case kImageKindTarga: return tga_encode24(rgb, w, h, out);
-        default: return kImageBadData;
+        default: return kBadArgument;
     }
 }
 
@@ -81,40 +81,40 @@ int texture_image_load(MATRPATT** out, const char* path, const char* name) {
     if (!out) return EINVAL;
     *out = nullptr;
     const int32_t kind = texture_image_kind(path);
-    if (kind < 0) return kImageBadData;
+    if (kind < 0) return kBadArgument;
     uint8_t* bytes = nullptr;
     size_t size = 0;
-    if (int e = image_file_read(path, &bytes, &size, kMaxFileBytes)) return e == ENOMEM ? kImageNoMemory : e;
+    if (int e = image_file_read(path, &bytes, &size, kMaxFileBytes)) return e == ENOMEM ? kOutOfMemory : e;
     std::unique_ptr<uint8_t[]> hold(bytes);
     RgbImage img;
     if (int e = decode_kind(kind, bytes, size, 0, &img)) return e;
     const bool decode_now = kind == kImageKindTarga || (kind == kImageKindBmp && bmp_bits(bytes, size) >= 24);
     if (decode_now) {
         auto p = rtc_make<MATRPATT>();
-        if (!p) return kImageNoMemory;
+        if (!p) return kOutOfMemory;
         p->release_image();
         p->width = img.width;
         p->height = img.height;
         p->pixels = img.release();
-        if (p->set_string(0, name) != 0) return kImageNoMemory;
+        if (p->set_string(0, name) != 0) return kOutOfMemory;
         *out = p.release();
         return 0;
     }
     auto p = rtc_make<MATRPMMF>();
-    if (!p) return kImageNoMemory;
+    if (!p) return kOutOfMemory;
     if (p->set_data(kind, path, bytes, static_cast<uint32_t>(size)) != 0 || p->set_string(0, name) != 0)
-        return kImageNoMemory;
+        return kOutOfMemory;
     *out = p.release();
     return 0;
 }
 
 int texture_image_save(MATRPATT* pattern, const char* path) {
-    if (!pattern) return kImageBadData;
+    if (!pattern) return kBadArgument;
     const int32_t kind = texture_image_kind(path);
-    if (kind < 0) return kImageBadData;
+    if (kind < 0) return kBadArgument;
     if (auto* mm = rtc_cast<MATRPMMF>(pattern); mm && mm->kind == kind && mm->data && mm->size)
         return image_file_write(path, mm->data, mm->size);
-    if (kind == kImageKindAnimator) return kImageBadData;
+    if (kind == kImageKindAnimator) return kBadArgument;
     const ImagePixelsHold hold(pattern);  // a render may decode another frame meanwhile
     if (int e = hold.code()) return e;
     ByteSink sink;
@@ -141,10 +141,10 @@ void cmyk_plate_name(const char* path, int index, char* out, unsigned capacity) 
 }
 
 int cmyk_save_image(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
-    if (!path || !rgb || !image_size_ok(width, height)) return kImageBadData;
+    if (!path || !rgb || !image_size_ok(width, height)) return kBadArgument;
     const size_t n = static_cast<size_t>(width) * height;
     std::unique_ptr<uint8_t[]> plate(new (std::nothrow) uint8_t[n]);
-    if (!plate) return kImageNoMemory;
+    if (!plate) return kOutOfMemory;
     int first = 0;
     for (int p = 0; p < 4; ++p) {
         for (size_t i = 0; i < n; ++i) {

@@ -12,16 +12,17 @@
 #include "model/db/tree.h"
 #include "model/db/wire.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "render/hide/hide_visibility.h"
 
 int hide_job_layers(HideJob* job, bool keep_hidden) {
     MODEL* m = job->result_drawing;
-    if (!m) return 13;
+    if (!m) return kBadArgument;
     job->visible_layer = static_cast<LAYER*>(model_find_named(m, "default", &LAYER::rtc_class));
     if (!job->visible_layer) {
         auto layer = rtc_make<LAYER>();
-        if (!layer || layer->set_string(0, "default") != 0) return 8;
+        if (!layer || layer->set_string(0, "default") != 0) return kOutOfMemory;
         job->visible_layer = layer.get();
         (void)container_insert(m, layer.release());
     }
@@ -30,7 +31,7 @@ int hide_job_layers(HideJob* job, bool keep_hidden) {
     job->hidden_layer = static_cast<LAYER*>(model_find_named(m, "Hidden", &LAYER::rtc_class));
     if (!job->hidden_layer) {
         auto layer = rtc_make<LAYER>();
-        if (!layer || layer->set_string(0, "Hidden") != 0) return 8;
+        if (!layer || layer->set_string(0, "Hidden") != 0) return kOutOfMemory;
         job->hidden_layer = layer.get();
         (void)container_insert(m, layer.release());
     }
@@ -47,8 +48,8 @@ void status(HideJob* job, const std::string& text) {
 int run(HideJob* job) {
     HideContext ctx(job);
     HIDEITER it(&ctx, job->source);
-    if (it.set_projection(job->camera) != 0) return 13;
-    if (!job->drawing) return 2;
+    if (it.set_projection(job->camera) != 0) return kBadArgument;
+    if (!job->drawing) return kHideNothing;
     // Bounds pass, fit, store pass.
     it.mode = kHideWalkBounds;
     job->drawing->walk(&it);
@@ -62,13 +63,13 @@ int run(HideJob* job) {
     status(job, text);
     if (ctx.cancelled()) {
         job->counts = ctx.counts;
-        return 4;
+        return kHideCancelled;
     }
     hide_finish_store(&ctx);
     job->counts = ctx.counts;
     const HideCounts& c = ctx.counts;
-    if (c.vertices == 0 || c.edges == 0) return 2;
-    if (c.triangles == 0 && !(job->host && job->host->continue_without_hiding())) return 3;
+    if (c.vertices == 0 || c.edges == 0) return kHideNothing;
+    if (c.triangles == 0 && !(job->host && job->host->continue_without_hiding())) return kHideDeclined;
     std::snprintf(text, sizeof text, "V=%d T=%d E=%d S=%d", c.vertices, c.triangles, c.edges, c.skipped);
     status(job, text);
     hide_visibility(&ctx);
@@ -77,34 +78,35 @@ int run(HideJob* job) {
         log_message(LogLevel::warning, "Wrong triangle!!! (%d)", ctx.counts.wrong_triangles);
     if (ctx.counts.non_finite > 0)
         log_message(LogLevel::warning, "hidden lines: %d points that are not finite skipped", ctx.counts.non_finite);
-    return ctx.cancelled() ? 4 : 0;
+    return ctx.cancelled() ? kHideCancelled : 0;
 }
 
 }  // namespace
 
 int hlr_run(HideJob* job) {
-    if (!job) return 13;
+    if (!job) return kBadArgument;
     if (job->host) job->host->progress(0, "");
     int result;
     try {
         result = run(job);
     } catch (const HideOutOfMemory&) {
-        result = 1;
+        result = kHideNoMemory;
     } catch (const std::bad_alloc&) {
-        result = 1;
+        result = kHideNoMemory;
     } catch (...) {
-        result = 1;  // nothing leaves the worker; a container's length error counts as memory
+        result = kHideNoMemory;  // nothing leaves the worker; a container's length error counts as memory
     }
-    if (result == 4 || job->cancel.load() != 0) result = result == 1 ? 1 : 4;
+    if (result == kHideCancelled || job->cancel.load() != 0)
+        result = result == kHideNoMemory ? kHideNoMemory : kHideCancelled;
     job->result = result;
     if (job->host) job->host->progress(0, nullptr);
     return result;
 }
 
 int hide_result_adopt(MODEL* from, MODEL* into) {
-    if (!from || !into) return 13;
+    if (!from || !into) return kBadArgument;
     auto* target = static_cast<CONTAINER*>(model_find_named(into, "default", &LAYER::rtc_class));
-    if (!target) return 13;
+    if (!target) return kBadArgument;
     // Styles first, so the lines find theirs by name.
     std::vector<PATT*> styles;
     if (from->patterns) {
@@ -117,7 +119,7 @@ int hide_result_adopt(MODEL* from, MODEL* into) {
     for (PATT* p : styles) {
         if (model_find_patt(into, p->name(), &LINEPATT::rtc_class)) continue;
         std::unique_ptr<PATT> copy = patt_clone(p);
-        if (!copy) return 8;
+        if (!copy) return kOutOfMemory;
         if (model_insert_patt(into, copy.get())) copy.release();
     }
     std::vector<ZOBJ*> moved;
@@ -137,7 +139,7 @@ int hide_result_adopt(MODEL* from, MODEL* into) {
             take_children(hidden, mine);
         } else {
             obj_remove(hidden);
-            if (container_insert(into, hidden) != 0) return 13;
+            if (container_insert(into, hidden) != 0) return kBadArgument;
             for (ZDLIST* c = hidden->children; c;) {
                 moved.push_back(static_cast<ZOBJ*>(c));
                 c = c->next == hidden->children ? nullptr : c->next;
@@ -169,7 +171,7 @@ void HideWorker::start(HideJob* job, void (*done)(void*), void* arg) {
         });
     } catch (const std::system_error&) {
         // No thread to be had: the run ends at once, out of memory.
-        job->result = 1;
+        job->result = kHideNoMemory;
         if (job->host) job->host->progress(0, nullptr);
         if (done) done(arg);
     }

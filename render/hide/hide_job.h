@@ -9,7 +9,7 @@
 
 // Fills job->result's layers: "default" (made when missing) for the visible lines and,
 // when `keep_hidden`, a layer "Hidden". 0 or 8.
-int hide_job_layers(HideJob* job, bool keep_hidden);
+[[nodiscard]] int hide_job_layers(HideJob* job, bool keep_hidden);
 
 // The worker procedure: bounds pass, fit, store pass, visibility. Sets and returns
 // job->result. Never throws. Status texts and progress go to job->host; the last call
@@ -19,7 +19,7 @@ int hlr_run(HideJob* job);
 // Moves the result's lines and layers into `into` (a drawing with a "default" layer):
 // visible lines onto its "default" layer, the "Hidden" layer as a layer; line styles
 // are bound by name, copied in when `into` has none of that name. 0, 8 or 13.
-int hide_result_adopt(MODEL* from, MODEL* into);
+[[nodiscard]] int hide_result_adopt(MODEL* from, MODEL* into);
 
 // One run on its own thread.
 class HideWorker {

@@ -9,6 +9,7 @@
 #include "graphics/view/view.h"
 #include "model/db/solid.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "render/hide/hide_visibility.h"
 #include "render/scanline/scene_util.h"
@@ -253,7 +254,7 @@ int HIDEITER::set_projection(const CAMERA* camera) {
         return 0;
     }
     Matrix43 inv;
-    if (camera_frame(*camera, &m_, &inv) != 0) return 13;
+    if (camera_frame(*camera, &m_, &inv) != 0) return kBadArgument;
     for (int i : {2, 5, 8, 11}) m_.m[i] = -m_.m[i];  // z toward the scene
     return 0;
 }

@@ -78,6 +78,13 @@ class HideHost {
     virtual bool continue_without_hiding() = 0;
 };
 
+// What a run ends with besides 0 (done) and 13 (kBadArgument, a camera without a
+// usable frame).
+inline constexpr int kHideNoMemory = 1;   // out of memory
+inline constexpr int kHideNothing = 2;    // nothing to hide
+inline constexpr int kHideDeclined = 3;   // only line work, and the host declined to go on
+inline constexpr int kHideCancelled = 4;  // cancelled
+
 // One run: owned by the caller, filled before the worker starts and read after it.
 struct HideJob {
     const VIEW* source = nullptr;      // projection and layer flags
@@ -149,7 +156,7 @@ class HIDEITER : public ZITER {
 
     // Drawing to eye coordinates: the view's matrix, or the camera frame with z
     // turned. 13 for a camera without a usable frame.
-    int set_projection(const CAMERA* camera);
+    [[nodiscard]] int set_projection(const CAMERA* camera);
 
     int visit(object* obj, int entering, int status) override;
     int move_to(double x, double y, double z, int dx, int dy) override;

@@ -3,6 +3,7 @@
 
 #include "imaging/formats/image_buffer.h"
 #include "imaging/formats/image_formats.h"
+#include "model/math/result.h"
 
 FrameOutput::~FrameOutput() { abort(); }
 
@@ -23,7 +24,7 @@ int FrameOutput::open(const RenderJobOptions& o, int32_t width, int32_t height, 
         avi_open_ = err == 0;
         return err;
     }
-    if (o.output_kind >= kOutputTarga && o.output_kind <= kOutputBmp && o.output.empty()) return 13;
+    if (o.output_kind >= kOutputTarga && o.output_kind <= kOutputBmp && o.output.empty()) return kBadArgument;
     return 0;
 }
 
@@ -47,7 +48,7 @@ int FrameOutput::add(const uint8_t* rgb, int32_t frame, std::string* failed) {
                 case kOutputGif: err = gif_encode(rgb, width_, height_, &sink); break;
                 default: err = bmp_encode(rgb, width_, height_, &sink); break;
             }
-            if (!err && sink.failed()) err = 8;
+            if (!err && sink.failed()) err = kOutOfMemory;
             return err ? err : image_file_write(failed->c_str(), sink.data(), sink.size());
         }
         default:

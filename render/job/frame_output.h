@@ -16,12 +16,12 @@ class FrameOutput {
     ~FrameOutput();
     // Opens the movie for `frames` frames of width x height. 0, 13 or the writer's code;
     // *failed_name is the file that failed.
-    int open(const RenderJobOptions& options, int32_t width, int32_t height, int32_t frames,
-             std::string* failed_name);
+    [[nodiscard]] int open(const RenderJobOptions& options, int32_t width, int32_t height, int32_t frames,
+                           std::string* failed_name);
     // One frame (RGB rows, top first) with its 0-based frame number.
-    int add(const uint8_t* rgb, int32_t frame, std::string* failed_name);
+    [[nodiscard]] int add(const uint8_t* rgb, int32_t frame, std::string* failed_name);
     // After the last frame or a stop: closes the movie with what it holds.
-    int close(std::string* failed_name);
+    [[nodiscard]] int close(std::string* failed_name);
     // After a failure: the old movie file stays.
     void abort();
 

@@ -10,6 +10,7 @@
 #include "imaging/movie/avi_writer.h"
 #include "imaging/movie/flic_writer.h"
 #include "imaging/movie/mpeg_writer.h"
+#include "model/math/result.h"
 #include "model/services/strtab.h"
 
 void render_job_options_read(const VIEW& view, RenderJobOptions* out) {
@@ -46,7 +47,7 @@ int render_job_image_size(const RenderJobOptions& o, int32_t client_width, int32
     if (mode == kRenderSizeTyped) w = o.typed_width, h = o.typed_height;
     if (mode == kRenderSizeWindow) w = client_width, h = client_height;
     if (w < 1 || h < 1) w = kRenderDefaultWidth, h = kRenderDefaultHeight;
-    if (!image_size_ok(w, h)) return 8;
+    if (!image_size_ok(w, h)) return kOutOfMemory;
     *width = static_cast<int32_t>(w);
     *height = static_cast<int32_t>(h);
     return 0;
@@ -129,11 +130,11 @@ std::string render_job_limit_text(int32_t kind, int32_t frames, int32_t width, i
 }
 
 std::string render_job_failure_text(int code, const std::string& file) {
-    if (file.empty()) return code == 8 ? res_load_string(kStrNoMemory) : format(kStrBadSettings, code);
+    if (file.empty()) return code == kOutOfMemory ? res_load_string(kStrNoMemory) : format(kStrBadSettings, code);
     // The writers answer the system's error numbers for files and a few codes of their
     // own, which the system's table would misread (8 is "Exec format error" there).
     std::string why;
-    if (code == 8) why = res_load_string(kStrNoMemory);
+    if (code == kOutOfMemory) why = res_load_string(kStrNoMemory);
     else if (code == kMpegOpenFailed) why = res_load_string(kStrEncoderUnavailable);
     else if (code == kMovieRefused) why = res_load_string(kStrMovieRefused);
     else why = code > 0 ? std::strerror(code) : "error";

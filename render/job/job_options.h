@@ -46,8 +46,8 @@ inline constexpr int32_t kRenderDefaultWidth = 320, kRenderDefaultHeight = 240;
 // The image size of the options' size mode (clamped to 0..10 first). Mode 0 with a
 // typed size below 1, or mode 1 with an empty client area, gives 320 x 240. 0, or 8
 // when the image would pass the image size cap (computed in 64 bits).
-int render_job_image_size(const RenderJobOptions& options, int32_t client_width,
-                          int32_t client_height, int32_t* width, int32_t* height);
+[[nodiscard]] int render_job_image_size(const RenderJobOptions& options, int32_t client_width,
+                                        int32_t client_height, int32_t* width, int32_t* height);
 
 // Whether a frame count makes an animation: two frames or more. Below that the job
 // renders one image whatever animation flag the view kept, no movie is named, and

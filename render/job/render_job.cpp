@@ -16,6 +16,7 @@
 #include "model/db/track.h"
 #include "model/db/track_eval.h"
 #include "model/db/zobj.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "model/services/strtab.h"
 #include "render/scanline/render_mesh.h"
@@ -62,11 +63,11 @@ int collect_objects(MODEL* copy, const buffer* selection,
         chosen.insert(chosen.end(), meshes.begin(), meshes.end());
     }
     buffer* b = buffer_create();
-    if (!b) return 8;
+    if (!b) return kOutOfMemory;
     for (ZOBJ* z : chosen)
-        if (buffer_add(b, z) == 8) {
+        if (buffer_add(b, z) == kOutOfMemory) {
             buffer_free(&b);
-            return 8;
+            return kOutOfMemory;
         }
     *out = b;
     return 0;
@@ -108,7 +109,7 @@ RenderJob::~RenderJob() {
 
 int RenderJob::start(const RenderJobSetup& setup) {
     if (!setup.drawing || !setup.view || !setup.camera || !setup.sink || !setup.render || worker_.joinable())
-        return 13;
+        return kBadArgument;
     setup_ = setup;
     original_ = setup.drawing;
     const RenderJobOptions& o = setup_.options;
@@ -127,8 +128,8 @@ int RenderJob::start(const RenderJobSetup& setup) {
     layers_.count = layer_flags_.size();
     // Out of memory is told like any other failure to start.
     auto out_of_memory = [this] {
-        setup_.sink->error(8, std::string());
-        return 8;
+        setup_.sink->error(kOutOfMemory, std::string());
+        return kOutOfMemory;
     };
     if (rtc_clone(&copy_, original_) || !copy_ || rtc_clone(&camera_, setup.camera) || !camera_)
         return out_of_memory();
@@ -172,8 +173,8 @@ int RenderJob::start(const RenderJobSetup& setup) {
     if (const std::string limit = animation_ ? render_job_limit_text(o.output_kind, end_ - first_, width_, height_)
                                              : std::string();
         !limit.empty()) {
-        setup_.sink->error_text(13, limit);
-        return 13;
+        setup_.sink->error_text(kBadArgument, limit);
+        return kBadArgument;
     }
     image_ = image_create_ex(width_, height_, 1, 24, nullptr);
     dc_ = image_ ? image_dc_create(image_) : nullptr;

@@ -95,7 +95,7 @@ class RenderJob {
 
     // User-interface thread. 0 when the worker runs; else nothing was started and no
     // file was touched (8, 13, or the output's errno, also told to the sink).
-    int start(const RenderJobSetup& setup);
+    [[nodiscard]] int start(const RenderJobSetup& setup);
     void request_stop();
     bool stop_requested() const { return stop_.load(); }
     // Blocks until a stop is asked (request_stop; the destructor asks one too).
@@ -103,7 +103,7 @@ class RenderJob {
     bool running() const { return running_.load(); }
     // User-interface thread: waits for the worker, resets the drawing's current frame
     // to -1 and answers the result.
-    int finish();
+    [[nodiscard]] int finish();
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
@@ -114,7 +114,7 @@ class RenderJob {
 
   private:
     void run();
-    int render_frame(int32_t frame);
+    [[nodiscard]] int render_frame(int32_t frame);
     static int poll(int32_t, int32_t, int32_t, void* self);
     static int rows_done(ImageDC*, int32_t y0, int32_t y1, void* self);
     static int mpeg_source(int frame, int type, uint8_t* rgb, void* self);

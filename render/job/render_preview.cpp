@@ -12,16 +12,17 @@
 #include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/db/track_eval.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "render/scanline/render_scene.h"
 #include "render/scanline/scene_util.h"
 
 int view_projection_from_camera(const CAMERA& camera, int32_t width, int32_t height, ViewProjection* vp) {
-    if (!vp || width < 1 || height < 1) return 13;
+    if (!vp || width < 1 || height < 1) return kBadArgument;
     Matrix43 m, inv;
-    if (camera_frame(camera, &m, &inv) != 0) return 13;
+    if (camera_frame(camera, &m, &inv) != 0) return kBadArgument;
     const double eye = camera.lens * width;
-    if (!std::isfinite(eye) || !(eye > 0)) return 13;
+    if (!std::isfinite(eye) || !(eye > 0)) return kBadArgument;
     vp->view = m;
     vp->inverse = inv;
     vp->mode = kProjPerspective;
@@ -76,13 +77,13 @@ bool RenderPreviewer::fit_viewport(const RenderPreviewRequest& r) {
 }
 
 int RenderPreviewer::fit_new_camera(const RenderPreviewRequest& r, CAMERA* camera) {
-    if (!camera) return 13;
+    if (!camera) return kBadArgument;
     const int rc = fit(r, camera);
     return rc == 0 || rc == 1 ? 0 : rc;
 }
 
 int RenderPreviewer::fit(const RenderPreviewRequest& r, CAMERA* camera) {
-    if (!view_) return 13;
+    if (!view_) return kBadArgument;
     // Picks and bounds work in the viewport's own parallel view.
     ViewProjection& vp = view_->projection;
     const ViewProjection keep = vp;

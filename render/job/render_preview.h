@@ -23,7 +23,7 @@ class VIEW;
 // view axis at the window's centre; origin, scale and callbacks kept from `vp`.
 // 13 when the camera has no line of sight or no finite positive lens, or the window
 // is empty (vp unchanged).
-int view_projection_from_camera(const CAMERA& camera, int32_t width, int32_t height, ViewProjection* vp);
+[[nodiscard]] int view_projection_from_camera(const CAMERA& camera, int32_t width, int32_t height, ViewProjection* vp);
 
 struct RenderPreviewRequest {
     const char* camera_name = nullptr;  // a CAMERA of the drawing, or null for the viewport
@@ -56,13 +56,13 @@ class RenderPreviewer {
     // whether or not the window shows it. Where nothing is there to fit, it looks at
     // the middle of the window at depth 0. What the window shows stays as it is.
     // 13 when the viewport cannot be fitted (camera unchanged).
-    int fit_new_camera(const RenderPreviewRequest& request, CAMERA* camera);
+    [[nodiscard]] int fit_new_camera(const RenderPreviewRequest& request, CAMERA* camera);
 
   private:
     bool fit_viewport(const RenderPreviewRequest& r);
     // Fits `camera` to the viewport: 0 to what was found, 1 with nothing found (as
     // fit_new_camera does), another code when the viewport cannot be fitted.
-    int fit(const RenderPreviewRequest& r, CAMERA* camera);
+    [[nodiscard]] int fit(const RenderPreviewRequest& r, CAMERA* camera);
 
     VIEW* view_;
     int32_t width_, height_;

@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-inline constexpr int kRtErrorMemory = 8;    // an allocation failed; shown as string 42040
+// An allocation that failed raises kOutOfMemory (model/math/result.h), shown as string 42040.
 inline constexpr int kRtErrorGeneral = 153; // every other ray-tracer failure
 
 class RtError : public std::exception {

@@ -118,4 +118,4 @@ void rt_prepare_lights(const RtFrame& f);
 // Traces rows 0..height-1 on the given number of threads (0: every core). 0 when
 // complete, -1 when row_done or the stop flag stopped it; an RtError raised on any
 // thread is rethrown.
-int rt_trace_rows(const RtFrame& frame, int threads);
+[[nodiscard]] int rt_trace_rows(const RtFrame& frame, int threads);

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_scene.h"
 #include "render/scanline/render_context.h"
@@ -49,7 +50,10 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
     f.slabs = rt_build_slabs(scene.objects, arena, ctx->threads);
     if (!f.camera.orthographic && f.camera.aperture == 0.0) rt_primary_cache(scene.objects, f.camera.location);
     f.stop = p ? &p->stop : nullptr;
-    f.row_writer = [ctx](int row, int width, const uint32_t* pixels) { render_row_hook(ctx, row, width, pixels); };
+    // The frame's rows lie within the target, which is all the hook could refuse.
+    f.row_writer = [ctx](int row, int width, const uint32_t* pixels) {
+        (void)render_row_hook(ctx, row, width, pixels);
+    };
     f.row_done = [p](int row) { return p ? render_progress_rows(p, row, row) : 0; };
     rt_prepare_lights(f);
     if (p && render_progress_rows(p, -1, -1)) return -1;
@@ -59,7 +63,7 @@ int trace_frame(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* lay
 }  // namespace
 
 int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers) {
-    if (!ctx || !ctx->settings || ctx->width < 1 || ctx->height < 1) return 13;
+    if (!ctx || !ctx->settings || ctx->width < 1 || ctx->height < 1) return kBadArgument;
     render_set_message(nullptr);
     int code = 0;
     try {
@@ -68,9 +72,9 @@ int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layer
     } catch (const RtError& e) {
         code = e.code();
         // Out of memory shows the program's own text; a stop shows nothing.
-        if (code != kRtErrorMemory && code != -1 && code != 0) render_set_message(e.what());
+        if (code != kOutOfMemory && code != -1 && code != 0) render_set_message(e.what());
     } catch (const std::bad_alloc&) {
-        code = kRtErrorMemory;
+        code = kOutOfMemory;
     }
     // Clones of animated objects belong to the context and go with it.
     return code;

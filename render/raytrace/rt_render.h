@@ -13,7 +13,7 @@ class MODEL;
 struct RenderContext;
 struct RenderLayerFilter;
 
-int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers);
+[[nodiscard]] int rt_render(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers);
 
 // Makes render_scene hand ray-traced frames to rt_render. Call once at start-up.
 void rt_install();

@@ -13,6 +13,7 @@
 #include "model/db/zobj.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "render/raytrace/rt_error.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/render_context.h"
@@ -28,7 +29,7 @@ struct MeshRelease {
 using MeshPtr = std::unique_ptr<RenderMesh, MeshRelease>;
 
 void check(int rc, const char* label) {
-    if (rc == 8) rt_error_memory(label);
+    if (rc == kOutOfMemory) rt_error_memory(label);
     if (rc != 0) rt_error(rc, label);
 }
 
@@ -132,9 +133,9 @@ struct Translator {
     int add_form(const MeshForm& f) {
         const MeshFaceBlock* b = f.block;
         if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return 8;
+        if ((ctx->flags & kRenderTextures) && render_load_images(ctx, f.material) != 0) return kOutOfMemory;
         RenderMesh* m = render_mesh_create(b, f.material, f.move, f.key_a, f.key_b, f.blend, ctx->threads);
-        if (!m) return 8;
+        if (!m) return kOutOfMemory;
         meshes.emplace_back(m);
         scene->faces += static_cast<int64_t>(b->faces.size());
         return 0;
@@ -229,8 +230,9 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     Translator tr{ctx, arena, scene, {}};
     const RenderSettings* s = ctx->settings;
     scene->box = scene->in_view = kEmptyBBox;
+    // The walks below answer 0: a failure raises RtError.
     if (ctx->camera && !(ctx->flags & kRenderSelectedOnly)) {
-        render_for_kept_layers(drawing, layers, [&](LAYER* l) {
+        (void)render_for_kept_layers(drawing, layers, [&](LAYER* l) {
             tr.walk(l);
             return 0;
         });
@@ -238,7 +240,7 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
         for (const RefNode* n = s->objects->refs; n; n = n->next)
             if (n->ref && (rtc_is<MESH3>(n->ref) || rtc_is<CONTAINER>(n->ref))) tr.walk(n->ref);
     }
-    render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
+    (void)render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
         for (ZOBJ* z = layer; z; z = tree_next(z, layer))
             if (auto* l = rtc_cast<LIGHT>(z)) tr.light(l);
         return 0;

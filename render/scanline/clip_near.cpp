@@ -9,6 +9,7 @@
 
 #include "model/db/solid.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "render/scanline/render_context.h"
 
@@ -221,10 +222,10 @@ int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* 
         const bool behind = any_behind;
         RenderMesh* clipped = nullptr;
         try {
-            if (behind && render_mesh_edges(m) != 0) return 8;
+            if (behind && render_mesh_edges(m) != 0) return kOutOfMemory;
             if (behind) clip_mesh(m, &clipped);
         } catch (const std::bad_alloc&) {
-            return 8;
+            return kOutOfMemory;
         }
         if (clipped) {
             // Crossings were made in the image frame; give them drawing coordinates.
@@ -247,12 +248,12 @@ int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* 
 
 int render_grid_uv(const MeshFaceBlock* block, int32_t rows, int32_t columns, bool length_mode,
                    std::vector<float>* edge_uv) {
-    if (!block || !edge_uv) return 13;
+    if (!block || !edge_uv) return kBadArgument;
     edge_uv->clear();
     const int64_t R = rows, C = columns;
-    if (R < 1 || C < 1) return 13;
+    if (R < 1 || C < 1) return kBadArgument;
     const int64_t expected = C + R * (3 * C + 1);
-    if (static_cast<int64_t>(block->edges.size()) != expected) return 13;
+    if (static_cast<int64_t>(block->edges.size()) != expected) return kBadArgument;
     try {
         edge_uv->assign(static_cast<size_t>(expected) * 4, 0.0f);
         // Grid position (column, row) of each end of each edge, by the layout.
@@ -324,6 +325,6 @@ int render_grid_uv(const MeshFaceBlock* block, int32_t rows, int32_t columns, bo
         return 0;
     } catch (const std::bad_alloc&) {
         edge_uv->clear();
-        return 8;
+        return kOutOfMemory;
     }
 }

@@ -25,8 +25,8 @@ enum NearStatus : uint8_t { kNearFront = 0, kNearFirstBehind = 1, kNearSecondBeh
 // new corners are mixed along the cut edges. 0, or 8 when out of memory (the meshes
 // already cut stay in the list). The vertices are taken through the matrix over
 // `threads` threads.
-int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse,
-                     int32_t threads = 1);
+[[nodiscard]] int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* inverse,
+                                   int32_t threads = 1);
 
 // Grid texture coordinates, four floats (u, v at both ends) per edge of a grid block
 // of `rows` x `columns` cells whose edges follow the grid layout (C edges along the
@@ -36,5 +36,5 @@ int render_clip_near(RenderMesh** list, const Matrix43* matrix, const Matrix43* 
 // column) over its total, falling back to index / C (or / R) for a total below 1e-6.
 // 0; 13 when the block does not have that layout (no coordinates are made); 8 when
 // out of memory.
-int render_grid_uv(const MeshFaceBlock* block, int32_t rows, int32_t columns, bool length_mode,
-                   std::vector<float>* edge_uv);
+[[nodiscard]] int render_grid_uv(const MeshFaceBlock* block, int32_t rows, int32_t columns, bool length_mode,
+                                 std::vector<float>* edge_uv);

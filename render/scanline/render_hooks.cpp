@@ -6,6 +6,7 @@
 
 #include "graphics/raster/raster.h"
 #include "graphics/view/colours.h"
+#include "model/math/result.h"
 #include "render/scanline/render_context.h"
 #include "render/surface/presets.h"
 #include "render/surface/surface.h"
@@ -49,7 +50,7 @@ int render_line_hook(RenderContext* ctx, int32_t x0, int32_t y0, int32_t x1, int
 int render_row_hook(RenderContext* ctx, int32_t row, int32_t width, const uint32_t* pixels) {
     ImageDC* dc = ctx ? ctx->render_target : nullptr;
     if (!dc || !pixels || row < 0 || row >= ctx->height || width < 1 || width > ctx->width)
-        return 13;
+        return kBadArgument;
     std::lock_guard<std::recursive_mutex> lock(ctx->progress->lock);
     dc->write_row(dc, 0, row, width, pixels, static_cast<size_t>(width) * 4, 3);
     return 0;

@@ -18,4 +18,4 @@ int render_line_hook(RenderContext* ctx, int32_t x0, int32_t y0, int32_t x1, int
                      int32_t colour);
 // Writes a row of `width` pixel words (blue bits 0-7, green 8-15, red 16-23) at row
 // `row` of the render target. 0; 13 for a row or width outside the target.
-int render_row_hook(RenderContext* ctx, int32_t row, int32_t width, const uint32_t* pixels);
+[[nodiscard]] int render_row_hook(RenderContext* ctx, int32_t row, int32_t width, const uint32_t* pixels);

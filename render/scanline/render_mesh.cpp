@@ -14,6 +14,7 @@
 #include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_scratch.h"
@@ -553,7 +554,7 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
                         std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
                         RenderStepFn step, void* step_context, int64_t* running, bool faceted,
                         bool force_angle, const BoundsGrowth* bounds) {
-    if (!block || !pool || !corners) return 13;
+    if (!block || !pool || !corners) return kBadArgument;
     try {
         std::vector<Vec3d> pos(block->vertices.size());
         for (size_t i = 0; i < pos.size(); ++i)
@@ -570,13 +571,13 @@ int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* materi
     } catch (const std::bad_alloc&) {
         pool->clear();
         corners->clear();
-        return 8;
+        return kOutOfMemory;
     }
 }
 
 int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
                                int64_t* running, bool faceted, int32_t threads, bool reuse) {
-    if (!mesh || !mesh->block) return 13;
+    if (!mesh || !mesh->block) return kBadArgument;
     try {
         const size_t nv = mesh->vertices.size();
         const size_t nf = mesh->triangles.size();
@@ -651,7 +652,7 @@ int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_c
         return 0;
     } catch (const std::bad_alloc&) {
         mesh->shade.clear();
-        return 8;
+        return kOutOfMemory;
     }
 }
 
@@ -712,7 +713,7 @@ int render_mesh_edges(RenderMesh* mesh) {
         }
     } catch (const std::bad_alloc&) {
         mesh->edges.clear();
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }

@@ -94,19 +94,19 @@ struct BoundsGrowth {
 // faces and once at the end with `*running` grown by the face count. With `bounds`,
 // every face's corners grow the box through the matrix. 0, 8 out of memory, -1 when
 // stopped; on failure the outputs are empty.
-int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
-                        std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
-                        RenderStepFn step, void* step_context, int64_t* running, bool faceted,
-                        bool force_angle, const BoundsGrowth* bounds);
+[[nodiscard]] int render_mesh_prepare(const MeshFaceBlock* block, const MaterialRecord* material,
+                                      std::vector<ShadeRecord>* pool, std::vector<int32_t>* corners,
+                                      RenderStepFn step, void* step_context, int64_t* running, bool faceted,
+                                      bool force_angle, const BoundsGrowth* bounds);
 
 // The same over a RenderMesh's own vertex, edge and triangle arrays: fills each
 // triangle's corners, face normal and shading records. With `threads` above 1 the work
 // is split over that many threads, and the step callback must then be safe to call
 // from any of them; the records come out the same.
 // `reuse` false neither uses nor keeps kept normals (one-off preparations).
-int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
-                               int64_t* running, bool faceted, int32_t threads = 1,
-                               bool reuse = true);
+[[nodiscard]] int render_mesh_prepare_record(RenderMesh* mesh, RenderStepFn step, void* step_context,
+                                             int64_t* running, bool faceted, int32_t threads = 1,
+                                             bool reuse = true);
 
 // The normals of large meshes (65,536 faces and more) are kept for the next render
 // while the block's faces and edges, the vertex positions and the smoothing settings
@@ -147,7 +147,7 @@ RenderMesh* render_mesh_create(const MeshFaceBlock* block, const MaterialRecord*
                                int32_t threads = 1);
 // Copies the source block's edges into the record when it has none yet (clipping,
 // grid coordinates and wire edges need them). 0, or 8 when out of memory.
-int render_mesh_edges(RenderMesh* mesh);
+[[nodiscard]] int render_mesh_edges(RenderMesh* mesh);
 // Frees the record and clears the pointer.
 void render_mesh_release(RenderMesh** mesh);
 // Frees a whole list.

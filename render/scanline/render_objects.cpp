@@ -14,6 +14,7 @@
 #include "model/db/patt.h"
 #include "model/db/zobj.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_scene.h"
@@ -47,7 +48,7 @@ class PrivateParents {
                 if (std::find(seen.begin(), seen.end(), a) != seen.end()) break;
                 seen.push_back(a);
                 KeyframeTrack* d = track_duplicate(a, a->owner);
-                if (!d) return 8;
+                if (!d) return kOutOfMemory;
                 made_.push_back(d);
                 below->parent = d;
                 below = d;
@@ -71,7 +72,7 @@ T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
     std::unique_ptr<RTC> copy;
     const int c = rtc_clone(&copy, obj);
     if (c != 0) {
-        *rc = 8;
+        *rc = kOutOfMemory;
         return nullptr;
     }
     T* t = static_cast<T*>(copy.get());
@@ -79,7 +80,7 @@ T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
     {
         PrivateParents parents(t);
         if (parents.link(obj) != 0) {
-            *rc = 8;
+            *rc = kOutOfMemory;
             return nullptr;
         }
         // The copy reads the drawing's frame through its parent link; it is not put
@@ -95,7 +96,7 @@ T* evaluated_copy(RenderContext* ctx, T* obj, int* rc) {
     try {
         ctx->copies.push_back(std::move(copy));
     } catch (const std::bad_alloc&) {
-        *rc = 8;
+        *rc = kOutOfMemory;
         return nullptr;
     }
     return t;
@@ -168,7 +169,7 @@ int render_load_images(RenderContext* ctx, const MaterialRecord* m) {
             // whatever happens.
             ctx->held_images.push_back(image);
             const int rc = image->make_image_ready_and_hold();
-            if (rc == 8) return 8;
+            if (rc == kOutOfMemory) return kOutOfMemory;
             if (rc != 0) log_message(LogLevel::debug, "render: texture image not decoded (%d)", rc);
         }
     }

@@ -38,7 +38,7 @@ using MeshFormFn = std::function<int(const MeshForm&)>;
 // Every form of a mesh: its own blocks once when it is not animated now; else, for
 // each keyframe track of a private copy evaluated at the drawing's frame, every block
 // moved by that track. 0, 8 out of memory, or the callback's result.
-int render_mesh_from_object(RenderContext* ctx, MESH3* mesh, const MeshFormFn& fn);
+[[nodiscard]] int render_mesh_from_object(RenderContext* ctx, MESH3* mesh, const MeshFormFn& fn);
 
 // The light as it shines now: a private evaluated copy (kept by ctx) when the light is
 // animated, else the light itself. Null only when *rc is 8 (out of memory).
@@ -47,10 +47,10 @@ LIGHT* render_light_from_object(RenderContext* ctx, LIGHT* light, int* rc);
 // Calls fn for every layer of the drawing with at least one object whose flag in the
 // filter is set (entries past the filter's count, or no filter, mean kept). A non-zero
 // result ends the walk and is returned.
-int render_for_kept_layers(MODEL* drawing, const RenderLayerFilter* filter,
-                           const std::function<int(LAYER*)>& fn);
+[[nodiscard]] int render_for_kept_layers(MODEL* drawing, const RenderLayerFilter* filter,
+                                         const std::function<int(LAYER*)>& fn);
 
 // Decodes the pixels of the material's image maps once for this render and holds them
 // (in ctx) until it ends. Only running out of memory fails (8); an image that cannot be
 // decoded keeps its placeholder pixel and renders as such. 0.
-int render_load_images(RenderContext* ctx, const MaterialRecord* m);
+[[nodiscard]] int render_load_images(RenderContext* ctx, const MaterialRecord* m);

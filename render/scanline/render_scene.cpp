@@ -22,6 +22,7 @@
 #include "model/geom/query.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "render/scanline/clip_near.h"
 #include "render/scanline/render_context.h"
@@ -53,9 +54,9 @@ int add_block(Collect* c, const MeshFaceBlock* b, const MaterialRecord* material
               const Matrix43* move, const MeshFaceBlock* ka, const MeshFaceBlock* kb,
               double blend) {
     if (b->faces.empty() || b->vertices.empty() || b->edges.empty()) return 0;
-    if ((c->ctx->flags & kRenderTextures) && render_load_images(c->ctx, material) != 0) return 8;
+    if ((c->ctx->flags & kRenderTextures) && render_load_images(c->ctx, material) != 0) return kOutOfMemory;
     RenderMesh* m = render_mesh_create(b, material, move, ka, kb, blend, c->ctx->threads);
-    if (!m) return 8;
+    if (!m) return kOutOfMemory;
     if (c->camera && frustum_culls(c->frustum, *m)) {
         render_mesh_release(&m);
         return 0;
@@ -104,7 +105,7 @@ int collect_meshes(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* 
             if (n->ref && (rtc_is<MESH3>(n->ref) || rtc_is<CONTAINER>(n->ref)))
                 rc = walk_object(&c, n->ref);
     }
-    if (rc) return 8;
+    if (rc) return kOutOfMemory;
     RenderProgress* p = ctx->progress;
     std::lock_guard<std::recursive_mutex> lock(p->lock);
     const int64_t total = std::min<int64_t>(p->total + c.work, INT32_MAX);
@@ -117,7 +118,7 @@ int add_light(RenderContext* ctx, LIGHT* obj) {
     if (!src) return rc;
     const Vec3 pos = src->position;
     RenderLight* l = render_light_add(ctx, &pos, src->light_colour);
-    if (!l) return 8;
+    if (!l) return kOutOfMemory;
     if (auto* spot = rtc_cast<SPOTLITE>(src)) {
         l->spot = 1;
         l->target = spot->target;
@@ -134,7 +135,7 @@ int collect_lights(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* 
     return render_for_kept_layers(drawing, layers, [&](LAYER* layer) {
         for (ZOBJ* z = layer; z; z = tree_next(z, layer)) {
             if (auto* l = rtc_cast<LIGHT>(z)) {
-                if (add_light(ctx, l)) return 8;
+                if (add_light(ctx, l)) return kOutOfMemory;
             } else if (auto* m = rtc_cast<MESH3>(z); m && (ctx->flags & kRenderPhong) && m->material &&
                                                       m->material->self_illumination > 0.3f) {
                 Vec3 centre;
@@ -142,7 +143,7 @@ int collect_lights(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* 
                 float colour[4];
                 for (int i = 0; i < 4; ++i)
                     colour[i] = m->material->colour[i] * m->material->self_illumination;
-                if (!render_light_add(ctx, &centre, colour)) return 8;
+                if (!render_light_add(ctx, &centre, colour)) return kOutOfMemory;
             }
         }
         return 0;
@@ -188,7 +189,7 @@ int default_lights(RenderContext* ctx, const RenderSettings* s) {
         const Vec3 pos = render_default_light_position(b, i, before);
         float colour[4];
         colour_index_rgb(colour, s->light_colours[i]);
-        if (!render_light_add(ctx, &pos, colour)) return 8;
+        if (!render_light_add(ctx, &pos, colour)) return kOutOfMemory;
     }
     return 0;
 }
@@ -335,7 +336,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
                  RenderProgressFn progress, RenderRowDoneFn row_done, void* context) {
     if (!target || target->magic != kImageDCMagic || target->planes != 1 || target->bits != 24 ||
         target->width < 1 || target->height < 1 || !settings)
-        return 13;
+        return kBadArgument;
     render_set_message(nullptr);
     g_no_light = false;
     try {
@@ -380,12 +381,12 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
             if (int rc = camera_frame(*ctx.camera, &ctx.matrix, &ctx.inverse)) return rc;
             ctx.focal = ctx.camera->lens * target->width * ctx.draft_scale;
         } else {
-            if (!view) return 13;
+            if (!view) return kBadArgument;
             if (int rc = parallel_frame(*view, target->width, target->height, ctx.draft_scale,
                                         &ctx.matrix, &ctx.inverse, ctx.window))
                 return rc;
         }
-        if (render_load_images(&ctx, &settings->material) != 0) return 8;
+        if (render_load_images(&ctx, &settings->material) != 0) return kOutOfMemory;
         if (ctx.flags & kRenderRayTrace) {
             settings->flags |= kRenderRayTraceForced;
             const RayTraceFn trace = g_ray_tracer.load();
@@ -398,7 +399,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         if (ctx.flags & kRenderDraft) {
             ctx.draft_image = image_create(ctx.width, ctx.height, 1, 24, nullptr);
             ImageDC* dc = ctx.draft_image ? image_dc_create(ctx.draft_image) : nullptr;
-            if (!dc) return 8;
+            if (!dc) return kOutOfMemory;
             ctx.render_target = dc;
         } else {
             ctx.render_target = target;
@@ -408,7 +409,7 @@ int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection
         if (rc == 0) fill_rest(&ctx);
         return rc;
     } catch (const std::bad_alloc&) {
-        return 8;
+        return kOutOfMemory;
     }
 }
 

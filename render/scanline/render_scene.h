@@ -29,9 +29,9 @@ struct RenderLayerFilter {
     size_t count = 0;
 };
 
-int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection* view,
-                 MODEL* drawing, const RenderLayerFilter* layers, const CAMERA* camera,
-                 RenderProgressFn progress, RenderRowDoneFn row_done, void* context);
+[[nodiscard]] int render_scene(ImageDC* target, RenderSettings* settings, const ViewProjection* view,
+                               MODEL* drawing, const RenderLayerFilter* layers, const CAMERA* camera,
+                               RenderProgressFn progress, RenderRowDoneFn row_done, void* context);
 
 // The ray tracer's entry as render_scene calls it when the flags ask for ray tracing:
 // the render context holds the settings, the projection (drawing to image frame and
@@ -58,11 +58,11 @@ bool render_last_found_no_light();
 // is the bounds' maximum z plus the eye distance for the page's perspective value,
 // focal the half depth extent plus that distance. 0; 1 when nothing was found (eye_z
 // and focal then come from an empty scene at the origin).
-int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t width,
-                        int32_t height, int32_t perspective, double* eye_z, double* focal);
+[[nodiscard]] int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t width,
+                                      int32_t height, int32_t perspective, double* eye_z, double* focal);
 
 // A camera fitted to the parallel view (origin and scale of `view`, image width x
 // height, the two depth-bound results): position, target, up vector and lens written
 // into `camera`. 13 for a width below 1 or a scale that is not positive.
-int render_fit_camera(const ViewProjection* view, int32_t width, int32_t height, double eye_z,
-                      double focal, CAMERA* camera);
+[[nodiscard]] int render_fit_camera(const ViewProjection* view, int32_t width, int32_t height, double eye_z,
+                                    double focal, CAMERA* camera);

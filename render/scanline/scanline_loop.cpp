@@ -701,7 +701,7 @@ int Bands::run() {
         for (RenderLight* l = ctx_->lights; l; l = l->next)
             if (l->visible) visible_.push_back(l);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScanlineNoMemory;
     }
     auto worker = [&]() {
         BandState st;
@@ -733,7 +733,7 @@ int Bands::run() {
     };
     render_parallel_for(std::min(threads, band_count_), std::min(threads, band_count_),
                         [&](int64_t) { worker(); });
-    if (no_memory_) return 1;
+    if (no_memory_) return kScanlineNoMemory;
     return render_stopped(ctx_->progress) ? -1 : 0;
 }
 
@@ -947,7 +947,7 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
     }
     int64_t polled = 0;
     for (RenderMesh* mesh = ctx->meshes; mesh; mesh = mesh->next) {
-        if (render_mesh_edges(mesh) != 0) return 1;
+        if (render_mesh_edges(mesh) != 0) return kScanlineNoMemory;
         for (const RenderEdge& e : mesh->edges) {
             if ((++polled & 511) == 0 && render_step(ctx, polled)) return -1;
             if (e.v[0] < 0 || e.v[1] < 0 || static_cast<size_t>(e.v[0]) >= mesh->vertices.size() ||
@@ -989,8 +989,8 @@ int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {
         first = row * 2;
         last = std::min(row * 2 + 1, ctx->full_height - 1);
         if (first <= last)
-            image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
-                             0.0, 0.0, 2.0, 2.0, 3);
+            (void)image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
+                                   0.0, 0.0, 2.0, 2.0, 3);
     }
     if (render_progress_step(p) != 0) return 1;
     if (first > last) return 0;
@@ -1013,6 +1013,6 @@ int render_scanline(RenderContext* ctx) {
         reorder_lights_after_rows(ctx);
         return halo_pass(ctx);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kScanlineNoMemory;
     }
 }

@@ -18,10 +18,13 @@
 // Most fragments a sample keeps (the nearest ones).
 inline constexpr int kSampleFragments = 32;
 
+// What the loop gives when its buffers cannot be allocated.
+inline constexpr int kScanlineNoMemory = 1;
+
 // The whole loop over ctx's meshes and lights: projection, then the wire-edge pass
 // (kRenderWireEdges) or the line loop and the halo pass. 0, -1 when stopped, 1 when
 // the sample buffers cannot be allocated.
-int render_scanline(RenderContext* ctx);
+[[nodiscard]] int render_scanline(RenderContext* ctx);
 
 // Writes one row of 32-bit pixels (blue in bits 0-7, green 8-15, red 16-23) into the
 // render target at row `row` and reports it (draft images are scaled into the target

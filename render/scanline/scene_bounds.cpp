@@ -6,15 +6,16 @@
 #include "model/db/find.h"
 #include "model/db/solid.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "render/scanline/render_scene.h"
 #include "render/scanline/scene_util.h"
 
 int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t width,
                         int32_t height, int32_t perspective, double* eye_z, double* focal) {
-    if (!view || !eye_z || !focal || width < 1 || height < 1) return 13;
+    if (!view || !eye_z || !focal || width < 1 || height < 1) return kBadArgument;
     Matrix43 m, inv;
     double window[4];
-    if (parallel_frame(*view, width, height, 1.0, &m, &inv, window) != 0) return 13;
+    if (parallel_frame(*view, width, height, 1.0, &m, &inv, window) != 0) return kBadArgument;
     BBox box = kEmptyBBox;
     if (objects)
         for (const RefNode* n = objects->refs; n; n = n->next) {
@@ -24,7 +25,7 @@ int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t wid
                 if (!mesh) continue;
                 for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
                     RenderMesh* rm = render_mesh_create(b, mesh->material, nullptr);
-                    if (!rm) return 8;
+                    if (!rm) return kOutOfMemory;
                     if (mesh->file_id != 0) {
                         for (const RenderVertex& v : rm->vertices) {
                             Vec3d p;
@@ -33,7 +34,7 @@ int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t wid
                         }
                     } else {
                         int64_t running = 0;
-                        render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false);
+                        (void)render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false);
                         grow_by_window(&box, *rm, m, window);
                     }
                     render_mesh_release(&rm);
@@ -54,7 +55,7 @@ int render_fit_camera(const ViewProjection* view, int32_t width, int32_t height,
                       double focal, CAMERA* camera) {
     if (!view || !camera || width < 1 || height < 1 || !(view->scale > 0.0) ||
         !std::isfinite(view->scale))
-        return 13;
+        return kBadArgument;
     const double s = view->scale;
     Vec3d pos = {view->origin_x + width / (2 * s), view->origin_y + height / (2 * s), eye_z / s};
     Vec3d target = {pos.x, pos.y, pos.z - width / (2 * s)};

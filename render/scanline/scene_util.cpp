@@ -10,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/math/vec.h"
 #include "render/scanline/clip_near.h"
 
@@ -33,10 +34,10 @@ bool unit(Vec3d* v) {
 int camera_frame(const CAMERA& cam, Matrix43* m, Matrix43* inverse) {
     if (!vec3_finite(cam.position) || !vec3_finite(cam.target) || !std::isfinite(cam.lens) ||
         !(cam.lens > 0.0))
-        return 13;
+        return kBadArgument;
     Vec3d back = {double(cam.position.x) - cam.target.x, double(cam.position.y) - cam.target.y,
                   double(cam.position.z) - cam.target.z};
-    if (!unit(&back)) return 13;
+    if (!unit(&back)) return kBadArgument;
     Vec3d up = {cam.up.x, cam.up.y, cam.up.z};
     Vec3d x = cross(up, back);
     if (!vec3_finite(cam.up) || !unit(&x)) {
@@ -49,7 +50,7 @@ int camera_frame(const CAMERA& cam, Matrix43* m, Matrix43* inverse) {
     const Vec3d e = {cam.position.x, cam.position.y, cam.position.z};
     *m = {{x.x, y.x, back.x, x.y, y.y, back.y, x.z, y.z, back.z, -dot(e, x), -dot(e, y),
            -dot(e, back)}};
-    if (mat_invert(inverse, m) == 0.0) return 13;
+    if (mat_invert(inverse, m) == 0.0) return kBadArgument;
     return 0;
 }
 
@@ -57,7 +58,7 @@ int parallel_frame(const ViewProjection& view, int32_t width, int32_t height, do
                    Matrix43* m, Matrix43* inverse, double window[4]) {
     if (!std::isfinite(view.scale) || !(view.scale > 0.0) || !std::isfinite(view.origin_x) ||
         !std::isfinite(view.origin_y))
-        return 13;
+        return kBadArgument;
     Matrix43 t = view.view;
     Matrix43 step = kMatIdentity;
     step.m[9] = -view.origin_x;
@@ -74,9 +75,9 @@ int parallel_frame(const ViewProjection& view, int32_t width, int32_t height, do
     step.m[0] = step.m[4] = step.m[8] = draft;
     mat_mul(&t, &t, &step);
     for (double v : t.m)
-        if (!std::isfinite(v)) return 13;
+        if (!std::isfinite(v)) return kBadArgument;
     *m = t;
-    if (mat_invert(inverse, m) == 0.0) return 13;
+    if (mat_invert(inverse, m) == 0.0) return kBadArgument;
     window[0] = -width / 2.0 * draft;
     window[1] = -height / 2.0 * draft;
     window[2] = width / 2.0 * draft;
@@ -205,9 +206,9 @@ int mesh_texture_coordinates(const RenderContext* ctx, RenderMesh* mesh) {
     if (!cell_mapped(kSlotTexture) && !cell_mapped(kSlotBump)) return 0;
     std::vector<float> uv;
     const int rc = render_grid_uv(mesh->block, mesh->rows, mesh->columns, false, &uv);
-    if (rc == 8) return 8;
+    if (rc == kOutOfMemory) return kOutOfMemory;
     if (rc != 0) return 0;  // not a grid of that layout: no coordinates
-    if (render_mesh_edges(mesh) != 0) return 8;
+    if (render_mesh_edges(mesh) != 0) return kOutOfMemory;
     const bool scale = !(m->flags & kMaterialMappingType);
     for (size_t e = 0; e < mesh->edges.size() && e * 4 + 3 < uv.size(); ++e)
         for (int k = 0; k < 4; ++k) {

@@ -15,13 +15,13 @@ struct ViewProjection;
 // The camera frame: drawing coordinates to camera space (camera at the origin, looking
 // down -z, its up vector along +y). 13 when the target is the position, a coordinate
 // is not finite or the lens is not finite and positive.
-int camera_frame(const CAMERA& camera, Matrix43* m, Matrix43* inverse);
+[[nodiscard]] int camera_frame(const CAMERA& camera, Matrix43* m, Matrix43* inverse);
 
 // The parallel frame: the view's matrix, its origin moved to the image centre, scaled
 // to pixels and by the draft scale. window receives the image-plane window (x0, y0,
 // x1, y1). 13 for a view whose scale or matrix is not usable.
-int parallel_frame(const ViewProjection& view, int32_t width, int32_t height, double draft,
-                   Matrix43* m, Matrix43* inverse, double window[4]);
+[[nodiscard]] int parallel_frame(const ViewProjection& view, int32_t width, int32_t height, double draft,
+                                 Matrix43* m, Matrix43* inverse, double window[4]);
 
 // The four sides and the near side of the view pyramid in camera space.
 struct Frustum {
@@ -46,4 +46,4 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
 
 // Per-corner texture coordinates of the mesh's triangles from its per-vertex
 // coordinates or, for textured grid meshes without them, grid cell coordinates. 0 or 8.
-int mesh_texture_coordinates(const RenderContext* ctx, RenderMesh* mesh);
+[[nodiscard]] int mesh_texture_coordinates(const RenderContext* ctx, RenderMesh* mesh);

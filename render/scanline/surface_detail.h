@@ -32,7 +32,7 @@ double surface_shadow(const RenderLight* light, const Vec3d& point, const Render
 // spot light gets a 256 x 256 map aimed from its position at its target with its
 // outer cone, and every drawable triangle is drawn into it. Meshes are numbered from
 // 1 for the maps. 0, 1 when a map cannot be allocated, -1 when stopped.
-int render_shadow_build(RenderContext* ctx);
+[[nodiscard]] int render_shadow_build(RenderContext* ctx);
 // Frees a light's map (the light list's release calls it).
 void render_shadow_free(RenderLight* light);
 

@@ -49,7 +49,7 @@ using ShadowSpanFn = void (*)(int32_t column, int32_t row, const ShadowVertex* v
 void shadow_map_init(ShadowMap* map);
 // Buffers of n x n texels (depths 1e17, ids 0): 0, or 1 when n is not 1..8192 or
 // memory runs out (nothing kept).
-int shadow_face_alloc(ShadowFace* face, int32_t n);
+[[nodiscard]] int shadow_face_alloc(ShadowFace* face, int32_t n);
 // Releases the buffers of every face (faces without buffers are skipped) and empties
 // them. Safe to call twice.
 void shadow_map_free(ShadowMap* map);
@@ -64,8 +64,8 @@ void shadow_view_matrix(const double from[3], const double d[3], const double ri
 // cosine c (the half angle is held within 0.5..89.5 degrees; a NaN c counts as the
 // widest). `up` may be null (an axis across the direction is chosen). 0, or 1 with
 // the matrix unchanged when from and to give no direction.
-int shadow_face_aim(ShadowFace* face, const double from[3], const double to[3], const double* up,
-                    double c);
+[[nodiscard]] int shadow_face_aim(ShadowFace* face, const double from[3], const double to[3], const double* up,
+                                  double c);
 
 // Fills fields 0..3 of v from fields 4..6 through m.
 void mat4_xform_point4(ShadowVertex* v, const double m[4][4]);

@@ -7,4 +7,4 @@
 // Installs the handlers on an alternate signal stack (so a stack overflow is caught
 // too). Call once at start-up, after the string table is available. Returns 0, or
 // errno when a handler could not be installed.
-int crash_filter_install();
+[[nodiscard]] int crash_filter_install();

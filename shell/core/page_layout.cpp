@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/math/result.h"
+
 void margins_follow_orientation(Margins* m, int* stored, int orientation) {
     if (orientation == *stored) return;
     const Margins o = *m;
@@ -62,7 +64,7 @@ int print_layout_run(PrintLayout* l, double min_x, double min_y, double max_x, d
     if (!std::isfinite(ah) || ah <= 0) ah = 1, max_y = min_y + 1;
     double W = (double(l->paper_w) - l->margins.right - l->margins.left) * 0.0254;
     const double H = (double(l->paper_h) - l->margins.top - l->margins.bottom) * 0.0254;
-    if (!(W > 0) || !(H > 0)) return 13;
+    if (!(W > 0) || !(H > 0)) return kBadArgument;
     if (!l->tile) {
         l->origin_x = min_x;
         l->origin_y = min_y;

@@ -68,7 +68,7 @@ inline constexpr int64_t kMaxPrintPages = 9999;
 // that are not positive count as 1 (area) or refuse the print (printable area).
 // Answers 0, 13 for a page area that is not positive, or 14 when the tiles would be
 // more than kMaxPrintPages (columns and rows then hold what was computed, clamped).
-int print_layout_run(PrintLayout* layout, double min_x, double min_y, double max_x, double max_y);
+[[nodiscard]] int print_layout_run(PrintLayout* layout, double min_x, double min_y, double max_x, double max_y);
 inline constexpr int kLayoutTooManyPages = 14;
 // The number of pages (64-bit).
 int64_t print_layout_pages(const PrintLayout& layout);

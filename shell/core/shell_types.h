@@ -37,4 +37,4 @@ ShellTypesResult shell_types_register(const std::string& data_home, std::string_
                                       bool run_tools = true);
 // Writes `text` to `path` through a temporary file and a rename unless the file
 // already holds exactly that text. 0 or errno; *changed tells whether it wrote.
-int write_file_if_changed(const std::string& path, std::string_view text, bool* changed);
+[[nodiscard]] int write_file_if_changed(const std::string& path, std::string_view text, bool* changed);

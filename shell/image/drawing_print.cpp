@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "model/math/result.h"
 #include "shell/core/print_pens.h"
 #include "shell/image/print_file.h"
 
@@ -52,7 +53,7 @@ int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out) {
         if (source) source(sink);
     } catch (...) {
         *out = DrawingPicture();
-        return 8;
+        return kOutOfMemory;
     }
     return 0;
 }
@@ -93,10 +94,10 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
     if (pages_out) *pages_out = 0;
     const int64_t pages = print_layout_pages(l);
     if (pages > kMaxPrintPages) return kLayoutTooManyPages;
-    if (!printer) return 13;
+    if (!printer) return kBadArgument;
     printer->setFullPage(true);
     DrawingPicture list;
-    if (drawing_picture_collect(source, &list) != 0) return 8;
+    if (drawing_picture_collect(source, &list) != 0) return kOutOfMemory;
     // The picture's pen requests as printing pens, each made once.
     PrintPenTable table(l.scale, l.monochrome != 0);
     std::vector<int> pen_of;
@@ -106,7 +107,7 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
     PrintFile file(printer);
     if (file.error()) return file.error();
     QPainter p;
-    if (!p.begin(printer)) return 13;
+    if (!p.begin(printer)) return kBadArgument;
     // Hundredths of a millimetre, y up from the paper's bottom edge.
     const double dots = printer->logicalDpiX() / 2540.0;
     const double paper_h = l.paper_h * 0.0254 * 100;  // 0.01 mm
@@ -118,7 +119,7 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
         if (page > 1 && !print_new_page(printer)) {
             // The pages so far stay with the printer; the print as a whole failed.
             p.end();
-            return 13;
+            return kBadArgument;
         }
         int64_t col = 0, row = 0;
         print_layout_page_cell(l, page, &col, &row);
@@ -170,7 +171,7 @@ int print_drawing(QPrinter* printer, const PrintLayout& l, const DrawingSource& 
         if (pages_out) *pages_out = page;
         if (progress) progress(page, pages);
     }
-    if (!p.end()) return 13;
+    if (!p.end()) return kBadArgument;
     const int written = file.finish();
     if (written && pages_out) *pages_out = 0;  // the file that held them is gone
     return written;

@@ -37,7 +37,7 @@ struct DrawingPicture {
     std::vector<int> tri_pens;
 };
 // 0, or 8 when memory ran out (the picture is then empty).
-int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out);
+[[nodiscard]] int drawing_picture_collect(const DrawingSource& source, DrawingPicture* out);
 // Paints the part window[0..3] (minimum x, y, maximum x, y) of the picture into
 // `target` (y down), in thin lines of the printing colours, clipped to `target`:
 // the preview of the page setup's sample.
@@ -51,9 +51,9 @@ void paint_drawing_picture(QPainter& p, const DrawingPicture& picture, const dou
 // finish the print, errno when a PDF file cannot be written whole (print_file.h:
 // the file is then as it was). `progress` (may be empty) gets each finished page; *pages_out
 // (may be null) the number of pages that went to the printer.
-int print_drawing(QPrinter* printer, const PrintLayout& layout, const DrawingSource& source,
-                  const std::function<void(int64_t page, int64_t pages)>& progress = {},
-                  int64_t* pages_out = nullptr);
+[[nodiscard]] int print_drawing(QPrinter* printer, const PrintLayout& layout, const DrawingSource& source,
+                                const std::function<void(int64_t page, int64_t pages)>& progress = {},
+                                int64_t* pages_out = nullptr);
 
 // Begins the printer's next page (QPrinter::newPage); false when it refuses.
 bool print_new_page(QPrinter* printer);

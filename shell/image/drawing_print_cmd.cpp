@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "commands/input/zoom.h"
+#include "model/math/result.h"
 #include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -139,9 +140,9 @@ int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out, int6
     if (pages_out) *pages_out = 0;
     if (pages) *pages = 0;
     double area[4];
-    if (!printer || !drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return 13;
+    if (!printer || !drawing_print_area(view, &area[0], &area[1], &area[2], &area[3])) return kBadArgument;
     MODEL* model = view->document() ? view->document()->drawing() : nullptr;
-    if (!model) return 13;
+    if (!model) return kBadArgument;
     printer->setFullPage(true);
     PrintLayout l = layout_for_printer(view, printer);
     if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;

@@ -32,7 +32,8 @@ bool drawing_print_area_of(CSView* view, bool visible_only, double* min_x, doubl
 // be printed or the printer cannot start, refuses a page or cannot finish; 8 out of
 // memory; errno when a PDF file cannot be written whole. *pages_out and *pages (may
 // be null) get the pages that went out and the pages of the layout.
-int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr, int64_t* pages = nullptr);
+[[nodiscard]] int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out = nullptr,
+                                     int64_t* pages = nullptr);
 
 // Tells the user once that a print failed with `code` (nothing for 0): too many
 // pages, or the print message of the drawing (or with `image`, of the image) with

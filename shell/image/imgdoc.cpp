@@ -6,6 +6,7 @@
 
 #include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "model/services/error_text.h"
 #include "model/services/log.h"
@@ -68,7 +69,7 @@ bool CImgDoc::OnOpenDocument(const char* path) {
     if (code == 0) {
         // A new padded block: the pattern's packed rows are never padded in place.
         uint8_t* block = image_block_from_packed(patt->pixels, patt->width, patt->height);
-        if (!block) code = 8;
+        if (!block) code = kOutOfMemory;
         else set_image(block, patt->width, patt->height);
     }
     if (code != 0) {
@@ -81,7 +82,7 @@ bool CImgDoc::OnOpenDocument(const char* path) {
 bool CImgDoc::OnSaveDocument(const char* path) {
     if (!has_image()) return true;
     if (busy_ || !path) return false;
-    int code = 8;
+    int code = kOutOfMemory;
     if (auto p = packed_pattern(*this)) code = texture_image_save(p.get(), path);
     if (code != 0) {
         msgbox_printf(kStrIdError, res_load_string(44102).c_str(), path,
@@ -115,7 +116,7 @@ bool CImgDoc::SaveCmyk() {
     if (!save_dialog || !save_dialog(&name, "*.tga", nullptr)) return false;
     WaitCursor wait;
     auto p = packed_pattern(*this);
-    const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : 8;
+    const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : kOutOfMemory;
     if (code != 0) {
         msgbox_printf(kStrIdError, res_load_string(44103).c_str(), name.c_str(),
                       error_code_text(code, name.c_str(), FileAccess::write).c_str());

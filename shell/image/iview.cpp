@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "graphics/raster/dither.h"
+#include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "shell/cmd_ids.h"
@@ -219,7 +220,7 @@ std::string image_print_progress_text(int percent) {
 void image_print_set_dialog_hook(std::function<bool(QPrinter*)> hook) { print_dialog_hook() = std::move(hook); }
 
 bool CIView::print(QPrinter* printer, const std::function<bool(int)>& band_done, int* failure) {
-    if (failure) *failure = 13;
+    if (failure) *failure = kBadArgument;
     if (!doc_ || !doc_->can_use_image() || !printer) return false;
     // Margins measured from the paper's edge: no page margins of Qt's own.
     printer->setFullPage(true);

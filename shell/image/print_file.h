@@ -18,7 +18,7 @@ bool print_is_preview(QPrinter* printer);
 // the cross-reference table and trailer, and every object is where the table puts it
 // (nothing lost or cut anywhere). Otherwise the error a write at the file's end meets
 // now (ENOSPC, EFBIG, ...), or EIO when a write would succeed.
-int pdf_file_check(const std::string& path);
+[[nodiscard]] int pdf_file_check(const std::string& path);
 
 class PrintFile {
   public:
@@ -36,7 +36,7 @@ class PrintFile {
     int error() const { return error_; }
     // After the painter's end: the checked file replaces the printer's file.
     // 0, or the reason it could not (pdf_file_check, or that of the rename).
-    int finish();
+    [[nodiscard]] int finish();
 
   private:
     void restore();

@@ -26,6 +26,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/geom/regen.h"
+#include "model/math/result.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
@@ -85,7 +86,7 @@ class RenderRun : public QObject, public RenderJobSink {
     }
     void error(int code, const std::string& file) override { tell(render_job_failure_text(code, file)); }
     void error_text(int code, const std::string& text) override {
-        tell(code == 8 ? render_job_failure_text(code, std::string()) : text);
+        tell(code == kOutOfMemory ? render_job_failure_text(code, std::string()) : text);
     }
     void done(int result, const std::string& timing) override {
         post([this, result, timing] { end(result, timing); });
@@ -97,7 +98,7 @@ class RenderRun : public QObject, public RenderJobSink {
         if (ended_) return;
         ended_ = true;
         cancel_poll_.stop();
-        job_.finish();
+        (void)job_.finish();  // its result came with done()
         drawing_doc_->render_busy = false;
         if (CMainApp* app = CMainApp::instance()) app->SetBackgroundJob(&busy_word_, nullptr);
         if (current == this) current = nullptr;
@@ -217,20 +218,20 @@ int cmd_render(void* arg) {
     }
     if (!camera) {
         msgbox_ids(kStrIdError, 42040);
-        return 8;
+        return kOutOfMemory;
     }
 
     int32_t width = 0, height = 0;
     if (render_job_image_size(options, client.width(), client.height(), &width, &height) != 0) {
         msgbox_ids(kStrIdError, 42040);
-        return 8;
+        return kOutOfMemory;
     }
     const std::string title = window->document()->title() + " : " + options.camera_name;
     WaitCursor wait;
     CImgFrame* frame = new_image_window(title, width, height);
     if (!frame) {
         msgbox_ids(kStrIdError, 42040);
-        return 8;
+        return kOutOfMemory;
     }
     RenderJobSetup setup;
     setup.drawing = model;

@@ -9,7 +9,7 @@ class VIEW;
 
 // The command: 0, 8 (out of memory, told) or the job start's code (told by the job).
 // `arg` points to the VIEW* of the drawing view, as the command table hands it over.
-int cmd_render(void* arg);
+[[nodiscard]] int cmd_render(void* arg);
 
 // Puts the command into the drawing view's command table and the stop-and-wait into
 // the main frame's close. Called once at start-up.

@@ -310,7 +310,7 @@ TEST(Arc3p, CollinearRepeatedAndFarPoints) {
         view_gdi_arc3p(h.view(), c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5]);
         EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         Canvas line;
-        line.resize(160, 120, Canvas::palette_colour(0));
+        (void)line.resize(160, 120, Canvas::palette_colour(0));
         line.set_pen(kDrawXor, Canvas::palette_colour(7));
         line.line(c.p[0], c.p[1], c.p[4], c.p[5]);
         EXPECT_EQ(drawn == canvas_pixels(line), c.straight);

@@ -40,7 +40,7 @@ intptr_t HarnessFrame::OnMessage(uint32_t message, intptr_t wparam, intptr_t) {
 
 HeadlessWindow::HeadlessWindow(Harness* h, VIEW* v, int w, int hgt)
     : harness(h), view(v), width(w), height(hgt) {
-    canvas.resize(w, hgt, Canvas::palette_colour(display_background_colour()));
+    (void)canvas.resize(w, hgt, Canvas::palette_colour(display_background_colour()));
     canvas.clear_damage();
 }
 

@@ -163,7 +163,7 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
         w.flags = kPickPoint;
         world_to_view(&v->projection, at, &w.p1);
         if (copies) {  // the layers' box indexes
-            pick_object_in_window_ex(
+            (void)pick_object_in_window_ex(
                 &v->projection, m, &w,
                 [](object* o, void* arg) {
                     static_cast<std::vector<object*>*>(arg)->push_back(o);
@@ -281,8 +281,8 @@ TEST(Snap, DeletingManyOldObjectsPatchesForAboutOneRebuild) {
         w.flags = kPickPoint;
         world_to_view(&v->projection, Vec3{x, y, 0}, &w.p1);
         int picked = 0;
-        pick_object_in_window_ex(&v->projection, m, &w, [](object*, void* n) { return ++*static_cast<int*>(n), 0; },
-                                 &picked);
+        (void)pick_object_in_window_ex(&v->projection, m, &w,
+                                       [](object*, void* n) { return ++*static_cast<int*>(n), 0; }, &picked);
         return std::pair{hit, picked};
     };
     Vec3 p;

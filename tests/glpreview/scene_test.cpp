@@ -18,6 +18,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/material/material.h"
+#include "model/math/result.h"
 #include "model/services/prefs.h"
 
 namespace {
@@ -213,10 +214,10 @@ TEST_F(SceneTest, ViewPointsAndCameraCommands) {
     EXPECT_DOUBLE_EQ(c.eye.y, -100);
     // Nonsense places are refused.
     at.eye = at.target;
-    EXPECT_EQ(camera_commit_new(model.get(), at, &name), 13);
+    EXPECT_EQ(camera_commit_new(model.get(), at, &name), kBadArgument);
     at.eye = {std::nan(""), 0, 0};
-    EXPECT_EQ(camera_commit_changed(model.get(), "Front", at), 13);
-    EXPECT_EQ(camera_commit_changed(model.get(), "Nobody", PreviewCamera{}), 13);
+    EXPECT_EQ(camera_commit_changed(model.get(), "Front", at), kBadArgument);
+    EXPECT_EQ(camera_commit_changed(model.get(), "Nobody", PreviewCamera{}), kBadArgument);
 }
 
 }  // namespace

@@ -53,9 +53,9 @@ TEST(HideCancel, EveryPassStopsOnARequest) {
         job.drawing = s.model.get();
         job.result_drawing = result.get();
         job.host = &host;
-        hide_job_layers(&job, true);
-        EXPECT_EQ(hlr_run(&job), 4);
-        EXPECT_EQ(job.result, 4);
+        (void)hide_job_layers(&job, true);
+        EXPECT_EQ(hlr_run(&job), kHideCancelled);
+        EXPECT_EQ(job.result, kHideCancelled);
         EXPECT_TRUE(host.closed);
         const size_t lines = segments_of(job.visible_layer).size() + segments_of(job.hidden_layer).size();
         EXPECT_EQ(host.cancelled_in, pass);

@@ -106,7 +106,7 @@ struct Scene {
     Vec3d eye(Vec3 p) const {
         Matrix43 m = view->projection.view, inv;
         if (camera) {
-            camera_frame(*camera, &m, &inv);
+            (void)camera_frame(*camera, &m, &inv);
             for (int i : {2, 5, 8, 11}) m.m[i] = -m.m[i];
         }
         const Vec3d q{double(float(p.x)), double(float(p.y)), double(float(p.z))};
@@ -181,7 +181,7 @@ inline HideRunResult run_hide(Scene& s, bool keep_hidden = true, HideSettings se
     job.camera = s.camera.get();
     job.settings = settings;
     job.host = host;
-    hide_job_layers(&job, keep_hidden);
+    (void)hide_job_layers(&job, keep_hidden);
     r.code = hlr_run(&job);
     r.counts = job.counts;
     r.visible = segments_of(job.visible_layer);

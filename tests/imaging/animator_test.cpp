@@ -175,7 +175,7 @@ TEST(Animator, FlcAndFliFramesInOrderWithWrapAndMinusOne) {
         for (size_t n = 0; n < file.size(); n += 7) {
             RgbImage img;
             const int res = cel_decode(file.data(), n, 3, &img);
-            ASSERT_TRUE(res == 0 || res == kImageBadData) << n;
+            ASSERT_TRUE(res == 0 || res == kBadArgument) << n;
         }
     }
 }
@@ -234,7 +234,7 @@ TEST(Animator, PicCelStillImage) {
     expect_frame(b, 7, f, true);
     b.pop_back();  // one pixel short
     RgbImage img;
-    EXPECT_EQ(cel_decode(b.data(), b.size(), 0, &img), kImageBadData);
+    EXPECT_EQ(cel_decode(b.data(), b.size(), 0, &img), kBadArgument);
 }
 
 // Headers and chunks that lie: sizes past the file, frame counts the file cannot
@@ -260,11 +260,11 @@ TEST(Animator, LyingHeadersAndChunksAreRefused) {
         Bytes b = good;
         for (int i = 0; i < c.bytes; ++i) b[c.at + i] = (c.value >> (8 * i)) & 255;
         RgbImage img;
-        EXPECT_EQ(cel_decode(b.data(), b.size(), 0, &img), kImageBadData) << c.what;
+        EXPECT_EQ(cel_decode(b.data(), b.size(), 0, &img), kBadArgument) << c.what;
     }
     Bytes zero_run = flic(true, {frame({chunk(15, Bytes{0, 0})})});
     RgbImage img;
-    EXPECT_EQ(cel_decode(zero_run.data(), zero_run.size(), 0, &img), kImageBadData);
+    EXPECT_EQ(cel_decode(zero_run.data(), zero_run.size(), 0, &img), kBadArgument);
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ TEST_P(ImageFixtures, EveryTruncationIsRefusedOrReadSafely) {
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
         RgbImage img;
         const int r = f.decode(cut.data(), cut.size(), &img);
-        ASSERT_TRUE(r == 0 || r == kImageBadData) << f.file << " cut at " << n << ": " << r;
+        ASSERT_TRUE(r == 0 || r == kBadArgument) << f.file << " cut at " << n << ": " << r;
     }
 }
 
@@ -202,29 +202,29 @@ TEST(ImageReaders, SizesPastTheCapOrTheBytesAreRefused) {
     bmp[0] = 'B', bmp[1] = 'M', bmp[10] = 54, bmp[14] = 40;
     bmp[18] = 0x40, bmp[19] = 0x9C, bmp[22] = 0x40, bmp[23] = 0x9C, bmp[26] = 1, bmp[28] = 24;
     RgbImage img;
-    EXPECT_EQ(bmp_decode(bmp.data(), bmp.size(), &img), kImageBadData);
+    EXPECT_EQ(bmp_decode(bmp.data(), bmp.size(), &img), kBadArgument);
     bmp[18] = 100, bmp[19] = 0, bmp[22] = 100, bmp[23] = 0;  // within the cap, bytes short
-    EXPECT_EQ(bmp_decode(bmp.data(), bmp.size(), &img), kImageBadData);
+    EXPECT_EQ(bmp_decode(bmp.data(), bmp.size(), &img), kBadArgument);
     // Targa 65535 x 65535 raw.
     std::vector<uint8_t> tga(40, 0);
     tga[2] = 2, tga[12] = tga[13] = tga[14] = tga[15] = 0xFF, tga[16] = 24;
-    EXPECT_EQ(tga_decode(tga.data(), tga.size(), &img), kImageBadData);
+    EXPECT_EQ(tga_decode(tga.data(), tga.size(), &img), kBadArgument);
     // GIF with LZW code sizes 1 and 12.
     for (uint8_t cs : {1, 12}) {
         const std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C,
                                           0,   0,   0,   0,   1,   0,   1, 0, 0, cs, 1, 0, 0, 0x3B};
-        EXPECT_EQ(gif_decode(gif.data(), gif.size(), &img), kImageBadData) << int(cs);
+        EXPECT_EQ(gif_decode(gif.data(), gif.size(), &img), kBadArgument) << int(cs);
     }
-    EXPECT_EQ(jpg_decode(bmp.data(), bmp.size(), &img), kImageBadData);
+    EXPECT_EQ(jpg_decode(bmp.data(), bmp.size(), &img), kBadArgument);
     EXPECT_EQ(img.pixels, nullptr);
 }
 
 TEST(ImageWriters, SizesAFormatCannotHoldAreRefused) {
     const uint8_t px[3] = {1, 2, 3};
     ByteSink sink;
-    EXPECT_EQ(bmp_encode(px, 0, 1, &sink), kImageBadData);
-    EXPECT_EQ(tga_encode24(px, 70000, 1, &sink), kImageBadData);
-    EXPECT_EQ(gif_encode(nullptr, 1, 1, &sink), kImageBadData);
+    EXPECT_EQ(bmp_encode(px, 0, 1, &sink), kBadArgument);
+    EXPECT_EQ(tga_encode24(px, 70000, 1, &sink), kBadArgument);
+    EXPECT_EQ(gif_encode(nullptr, 1, 1, &sink), kBadArgument);
     EXPECT_EQ(sink.size(), 0u);
 }
 

@@ -89,8 +89,8 @@ TEST_F(TextureImage, TrueColourFilesDecodeAtOnceOthersKeepTheirBytes) {
     const auto tga = file_bytes(path("copy.tga"));
     ASSERT_EQ(tga_decode(tga.data(), tga.size(), &back), 0);
     EXPECT_EQ(0, std::memcmp(back.pixels, pal.rgb.data(), pal.rgb.size()));
-    EXPECT_EQ(texture_image_save(g.p, path("copy.flc").c_str()), kImageBadData);
-    EXPECT_EQ(texture_image_save(g.p, path("copy.png").c_str()), kImageBadData);
+    EXPECT_EQ(texture_image_save(g.p, path("copy.flc").c_str()), kBadArgument);
+    EXPECT_EQ(texture_image_save(g.p, path("copy.png").c_str()), kBadArgument);
 }
 
 TEST_F(TextureImage, LoadFailuresLeaveNoPattern) {
@@ -98,7 +98,7 @@ TEST_F(TextureImage, LoadFailuresLeaveNoPattern) {
     const struct {
         std::string file;
         int result;
-    } cases[] = {{path("bad.gif"), kImageBadData}, {path("none.bmp"), ENOENT}, {path("x.png"), kImageBadData}};
+    } cases[] = {{path("bad.gif"), kBadArgument}, {path("none.bmp"), ENOENT}, {path("x.png"), kBadArgument}};
     for (const auto& c : cases) {
         MATRPATT* p = reinterpret_cast<MATRPATT*>(1);
         EXPECT_EQ(texture_image_load(&p, c.file.c_str(), "n"), c.result) << c.file;

@@ -214,7 +214,7 @@ TEST(ReplaceFileMode, WorkerLeavesTheModeMaskAlone) {
     std::thread worker([&] {
         for (int i = 0; i < 20; ++i) {
             ReplaceFile f;
-            if (f.open((dir + "/worker.bin").c_str()) == 0) f.write("x", 1), f.commit();
+            if (f.open((dir + "/worker.bin").c_str()) == 0) (void)f.write("x", 1), (void)f.commit();
         }
     });
     worker.join();

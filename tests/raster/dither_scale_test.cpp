@@ -10,6 +10,7 @@
 
 #include "graphics/raster/dither.h"
 #include "graphics/raster/raster.h"
+#include "model/math/result.h"
 #include "tests/raster/raster_test_util.h"
 
 namespace {
@@ -149,10 +150,10 @@ TEST(Scale, ClippingAndRefusedFactors) {
     for (int i = 0; i < 8 * 8 * 3; ++i) ASSERT_EQ(dst.img->pixels[i], 0);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (double f : {0.0, -1.0, 1e-9, 1.0 / 1024, nan, 1e12, std::numeric_limits<double>::infinity()}) {
-        EXPECT_EQ(image_scale_rect(dst.dc.get(), 0, 0, 8, 8, src.dc.get(), 0, 0, 0, 0, f, 1.0, 3), 13) << f;
-        EXPECT_EQ(image_scale_rect(dst.dc.get(), 0, 0, 8, 8, src.dc.get(), 0, 0, 0, 0, 1.0, f, 3), 13) << f;
+        EXPECT_EQ(image_scale_rect(dst.dc.get(), 0, 0, 8, 8, src.dc.get(), 0, 0, 0, 0, f, 1.0, 3), kBadArgument) << f;
+        EXPECT_EQ(image_scale_rect(dst.dc.get(), 0, 0, 8, 8, src.dc.get(), 0, 0, 0, 0, 1.0, f, 3), kBadArgument) << f;
         uint32_t row[4];
-        EXPECT_EQ(image_scale_row(row, 0, 0, 4, 24, src.img->pixels, 4, 4, 0, 0, f, f), 13) << f;
+        EXPECT_EQ(image_scale_row(row, 0, 0, 4, 24, src.img->pixels, 4, 4, 0, 0, f, f), kBadArgument) << f;
     }
     for (int i = 0; i < 8 * 8 * 3; ++i) ASSERT_EQ(dst.img->pixels[i], 0);
     // The smallest factor accepted averages a large area without overflow.

@@ -159,7 +159,7 @@ TEST(RtLoop, ErrorOnAWorkerReachesTheCaller) {
         rt_error(kRtErrorGeneral, "shade failed");
     };
     try {
-        rt_trace_rows(f, 4);
+        (void)rt_trace_rows(f, 4);
         FAIL();
     } catch (const RtError& e) {
         EXPECT_EQ(e.code(), kRtErrorGeneral);

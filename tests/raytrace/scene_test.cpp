@@ -15,6 +15,7 @@
 #include "model/db/solid.h"
 #include "model/db/track.h"
 #include "model/db/tree.h"
+#include "model/math/result.h"
 #include "model/mesh/grid_builders.h"
 #include "model/mesh/mesh_block.h"
 #include "model/material/material.h"
@@ -406,7 +407,7 @@ TEST(RtScene, FogLeavesItsVisibilityAtTheReferenceDistance) {
         bool camera;
         Vec3 position;
         int code;
-    } cases[] = {{false, {}, 0}, {true, {0, 0, 100}, 0}, {true, {0, 0, 0}, 13}};
+    } cases[] = {{false, {}, 0}, {true, {0, 0, 100}, 0}, {true, {0, 0, 0}, kBadArgument}};
     for (const Case& c : cases) {
         RayScene s;
         s.square(8, 0);

@@ -21,6 +21,7 @@
 #include "model/file/drawing_file.h"
 #include "model/db/track.h"
 #include "model/file/records.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_job.h"
 #include "render/scanline/render_mesh.h"
@@ -264,7 +265,7 @@ TEST(RenderJob, FailingOutputsNameTheFileAndKeepTheOldOne) {
         f.setup.options.animation = 1, f.setup.options.last_frame = 5, f.setup.options.output_kind = kOutputMpeg;
         f.setup.options.output = fresh_dir() + "/m.mpg";
         f.setup.options.typed_width = 4096, f.setup.options.typed_height = 8;
-        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.run(), kBadArgument);
         EXPECT_EQ(f.sink.errors, 1);
         EXPECT_EQ(f.sink.error_file, "");  // the settings are at fault, not the file
     }
@@ -274,9 +275,9 @@ TEST(RenderJob, FailingOutputsNameTheFileAndKeepTheOldOne) {
         auto& o = f.setup.options;
         o.animation = 1, o.last_frame = kFlicMaxFrames + 1, o.output_kind = kOutputFlic, o.output = dir + "/m.flc";
         g_seen.calls = 0;
-        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.run(), kBadArgument);
         EXPECT_EQ(f.sink.errors, 1);
-        EXPECT_EQ(f.sink.error_code, 13);
+        EXPECT_EQ(f.sink.error_code, kBadArgument);
         EXPECT_EQ(f.sink.error_file, "");
         EXPECT_EQ(g_seen.calls, 0);
         struct stat st;
@@ -382,16 +383,16 @@ TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
         auto& o = f.setup.options;
         o.animation = 1, o.last_frame = c.frames, o.output_kind = c.kind, o.output = fresh_dir() + "/m";
         o.typed_width = c.width, o.typed_height = c.height;
-        EXPECT_EQ(f.run(), 13);
+        EXPECT_EQ(f.run(), kBadArgument);
         EXPECT_EQ(f.sink.errors, 1);
         EXPECT_NE(f.sink.error_text_seen.find(c.says), std::string::npos) << f.sink.error_text_seen;
     }
     // A file that fails with the program's own code reads the program's text, an errno
     // the system's.
-    const std::string memory = render_job_failure_text(8, "/tmp/m.avi");
+    const std::string memory = render_job_failure_text(kOutOfMemory, "/tmp/m.avi");
     EXPECT_NE(memory.find("/tmp/m.avi"), std::string::npos);
     EXPECT_NE(memory.find("Not enough memory"), std::string::npos) << memory;
-    EXPECT_EQ(memory.find(std::strerror(8)), std::string::npos) << memory;
+    EXPECT_EQ(memory.find(std::strerror(kOutOfMemory)), std::string::npos) << memory;
     EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
 }
 

@@ -12,6 +12,7 @@
 #include "model/db/naming.h"
 #include "model/db/solid.h"
 #include "model/db/track.h"
+#include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_preview.h"
 
@@ -138,11 +139,11 @@ TEST(RenderPreview, UnusableCamerasLeaveTheProjectionAlone) {
     cam->lens = 1;
     ViewProjection vp;
     vp.mode = kProjParallel;
-    EXPECT_EQ(view_projection_from_camera(*cam, 400, 300, &vp), 13);
+    EXPECT_EQ(view_projection_from_camera(*cam, 400, 300, &vp), kBadArgument);
     cam->target = {0, 0, 0};
-    EXPECT_EQ(view_projection_from_camera(*cam, 0, 300, &vp), 13);
+    EXPECT_EQ(view_projection_from_camera(*cam, 0, 300, &vp), kBadArgument);
     cam->lens = std::nan("");
-    EXPECT_EQ(view_projection_from_camera(*cam, 400, 300, &vp), 13);
+    EXPECT_EQ(view_projection_from_camera(*cam, 400, 300, &vp), kBadArgument);
     EXPECT_EQ(vp.mode, kProjParallel);
     cam->lens = 0.5;
     EXPECT_EQ(view_projection_from_camera(*cam, 400, 300, &vp), 0);

@@ -7,6 +7,7 @@
 
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
 #include "render/scanline/clip_near.h"
 #include "render/scanline/render_mesh.h"
@@ -173,9 +174,9 @@ TEST(GridUv, LayoutAndRefusal) {
             EXPECT_NEAR(uv[e * 4 + end * 2 + 1], v.y / 2.0, 1e-6);
         }
     // A block whose edge count does not follow the layout gets none.
-    EXPECT_EQ(render_grid_uv(b, 3, 3, false, &uv), 13);
+    EXPECT_EQ(render_grid_uv(b, 3, 3, false, &uv), kBadArgument);
     EXPECT_TRUE(uv.empty());
-    EXPECT_EQ(render_grid_uv(b, 0, 3, false, &uv), 13);
+    EXPECT_EQ(render_grid_uv(b, 0, 3, false, &uv), kBadArgument);
 }
 
 TEST(MeshPrepare, SplitOverThreadsGivesTheSameRecords) {

@@ -12,6 +12,7 @@
 #include "model/material/image/matrpmmf.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "model/math/result.h"
 #include "render/scanline/render_context.h"
 #include "render/scanline/render_scratch.h"
 #include "scanline_test_util.h"
@@ -67,7 +68,7 @@ TEST(RenderScene, RefusesBadTargetsAndCameras) {
                  {{NAN, 5, 50}, {5, 5, 0}, 1.0}};
     for (const Case& c : cases) {
         CAMERA* cam = s.add_camera(c.pos, c.target, c.lens, {0, 1, 0});
-        EXPECT_EQ(s.render(img, cam), 13) << c.lens;
+        EXPECT_EQ(s.render(img, cam), kBadArgument) << c.lens;
     }
 }
 
@@ -444,7 +445,7 @@ TEST(RenderScene, DepthBoundsAndFittedCamera) {
     buffer_clear(s.objects);
     EXPECT_EQ(render_depth_bounds(&s.view, s.objects, 100, 60, 30, &eye_z, &focal), 1);
     EXPECT_NEAR(eye_z, e, 1e-4);
-    EXPECT_EQ(render_fit_camera(&s.view, 0, 60, eye_z, focal, &cam), 13);
+    EXPECT_EQ(render_fit_camera(&s.view, 0, 60, eye_z, focal, &cam), kBadArgument);
 }
 
 TEST(RenderScene, SegmentedTargetsGetTheSameRows) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "model/math/result.h"
 #include "shell/core/image_block.h"
 #include "shell/core/page_layout.h"
 
@@ -74,7 +75,7 @@ TEST(DrawingLayout, FitToPageFitsTheTallSide) {
     EXPECT_EQ(print_layout_run(&l, 5, 5, 5, 5), 0);
     EXPECT_TRUE(std::isfinite(l.scale));
     l.margins = {6000, 0, 6000, 0};
-    EXPECT_EQ(print_layout_run(&l, 0, 0, 10, 10), 13);
+    EXPECT_EQ(print_layout_run(&l, 0, 0, 10, 10), kBadArgument);
 }
 
 TEST(DrawingLayout, TilesIncludePagesBeforeTheOriginAndNumberFromTheTopLeft) {

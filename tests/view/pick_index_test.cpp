@@ -54,7 +54,7 @@ class PickIndexTest : public ::testing::Test {
         w.flags = kPickPoint;
         w.p1 = p;
         Hits out;
-        pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
+        (void)pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
         return out;
     }
     // Every top-level object of every layer tested on its own, in walk order.
@@ -130,7 +130,7 @@ TEST_F(PickIndexTest, CallbackChangingTheDrawingSeesEveryLaterHit) {
     w.flags = kPickPoint;
     w.p1 = {105, 100.5f, 0};
     // Each hit deletes the object hit: the walk goes on and still finds the second.
-    pick_object_in_window_ex(
+    (void)pick_object_in_window_ex(
         &vp, model.get(), &w,
         [](object* obj, void* arg) {
             static_cast<Hits*>(arg)->push_back(obj);

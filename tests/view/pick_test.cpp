@@ -34,7 +34,7 @@ class PickTest : public ::testing::Test {
     }
     std::vector<object*> hits(PickWindow& w) {
         std::vector<object*> out;
-        pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
+        (void)pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
         return out;
     }
     static int collect(object* obj, void* arg) {
