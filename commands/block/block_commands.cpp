@@ -29,6 +29,7 @@
 #include "model/services/prefs.h"
 #include "model/services/safe_file.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
@@ -303,6 +304,6 @@ int cmd_import_text(void* arg) {
     if (!bbox_is_empty(box)) view_notify_all(view, &box, 1);
     view_update_scrollbars_all(view);
     view_set_modified(view, 1);
-    if (rc == 0 && replaced > 0) msgbox_printf(42120, res_load_string(kMsgReplaced).c_str(), int(replaced));
+    if (rc == 0 && replaced > 0) msgbox_printf(kStrIdWarning, res_load_string(kMsgReplaced).c_str(), int(replaced));
     return rc;
 }
