@@ -10,6 +10,7 @@
 #include "graphics/view/view.h"
 #include "model/db/zobj.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ std::string readout_colour_text(int colour) {
 
 std::string readout_layer_text(const VIEW* view) {
     const std::string name = view->current_layer ? view->current_layer->name() : std::string();
-    return res_load_string(42114) + ":\"" + name + "\"";
+    return res_load_string(IDS_LAYER) + ":\"" + name + "\"";
 }
 
 std::array<std::string, 8> readout_texts(VIEW* view, int mode) {
