@@ -62,8 +62,8 @@ namespace {
 // The next face starts from an edge of the last one: by "FaceMode" (p3, p4), (p4, p1)
 // or (p2, p3) become its first two corners (input points 1 and 0).
 void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
-    p[0] = mode == 1 ? last[3] : mode == 2 ? last[1] : last[2];
-    p[1] = mode == 1 ? last[0] : mode == 2 ? last[2] : last[3];
+    p[0] = mode == kFaceFromFourthFirst ? last[3] : mode == kFaceFromSecondThird ? last[1] : last[2];
+    p[1] = mode == kFaceFromFourthFirst ? last[0] : mode == kFaceFromSecondThird ? last[2] : last[3];
     input_set_point(view, p[0], 1);
     input_set_point(view, p[1], 0);
 }
