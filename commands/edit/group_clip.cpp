@@ -174,7 +174,7 @@ namespace {
 int material_patterns(MODEL* target, const MaterialRecord* m, int* new_level) {
     if (!m) return 0;
     for (const TextureSlot& slot : m->slots) {
-        if (slot.kind == 1 && slot.mapping.image) {
+        if (slot.kind == kTextureImage && slot.mapping.image) {
             if (int rc = pattern_copy_into(target, static_cast<PATT*>(slot.mapping.image), new_level)) return rc;
         }
     }

@@ -21,6 +21,7 @@
 #include "model/db/wire.h"
 #include "model/db/iter.h"
 #include "model/geom/regen.h"
+#include "model/material/material.h"
 #include "model/math/plist.h"
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
@@ -54,8 +55,8 @@ void fallback_one(VIEW* v, ZOBJ* obj) {
     if (v->current_layer == static_cast<RTC*>(obj)) v->current_layer = first_layer(m, obj);
     for (MaterialRecord* mat : {&v->material, &v->second_material})
         for (TextureSlot& s : mat->slots)
-            if (s.kind == 1 && s.mapping.image == static_cast<RTC*>(obj)) {
-                s.kind = 0;
+            if (s.kind == kTextureImage && s.mapping.image == static_cast<RTC*>(obj)) {
+                s.kind = kTextureNone;
                 s.mapping.image = nullptr;
             }
 }
