@@ -164,7 +164,7 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
         while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
         bool read = true;
         if (plain_real_parse(first, last, &v)) {
-            if (view->length_unit != 0) v *= 25.4;
+            if (view->length_unit != kLengthDecimal) v *= 25.4;
         } else {
             read = typed_distance_parse(text, &v);
         }

@@ -54,7 +54,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 0,
                               kHelpBox3D);
             if (code != 0 || !*view_ref || !text[0]) break;
-            known = box_parse_sizes(text, (*view_ref)->length_unit != 0, size);
+            known = box_parse_sizes(text, (*view_ref)->length_unit != kLengthDecimal, size);
             // Sizes beyond the drawing's range are refused and asked again; the corner stays.
             if (known == 0 ||
                 input_typed_length_usable(*corner, std::fabs(size[0]) + std::fabs(size[1]) + std::fabs(size[2])))

@@ -107,6 +107,10 @@ struct ViewLayerState {
 inline constexpr int32_t kViewMaxLayerFlags = 1 << 20;
 // Length of the name field, terminator included.
 inline constexpr int kViewNameSize = 32;
+// VIEW::length_unit: how lengths are typed and shown.
+inline constexpr int32_t kLengthDecimal = 0;    // drawing units (millimetres) with decimals
+inline constexpr int32_t kLengthInches = 1;     // feet and decimal inches
+inline constexpr int32_t kLengthFractions = 2;  // feet and inches with fractions
 
 class VIEW : public ZSVIEW {
   public:
@@ -164,7 +168,7 @@ class VIEW : public ZSVIEW {
     double drawing_scales[2] = {1.0, 1.0};
     int32_t coordinate_type = 0;  // 0 world, 1 user origin, 2 second reference
     int32_t cartesian = 1;
-    int32_t length_unit = 0;  // 0, 1 or 2
+    int32_t length_unit = 0;  // kLength*
     int32_t degrees = 1;      // angles in degrees and minutes, else radians
     int32_t input_mode = 0;   // not saved
     int32_t current_colour = 7;

@@ -51,8 +51,8 @@ Ref projected(const VIEW* view, const Vec3& v) {
 int format_mode(ReadoutFormat format, const VIEW* view) {
     if (format == ReadoutFormat::kAngle) return view->degrees ? kUnitAngleDegrees : kUnitAngleRadians;
     switch (view->length_unit) {
-        case 1: return kUnitFeetInches;
-        case 2: return kUnitFeetFraction;
+        case kLengthInches: return kUnitFeetInches;
+        case kLengthFractions: return kUnitFeetFraction;
         default: return kUnitDecimal;
     }
 }
