@@ -134,7 +134,7 @@ int dim_add_arrow(const DimBuild& b, const Vec3& tip, const Vec3& toward, int ki
             const Vec3 p[3] = {pt(tip.x + l * (0.961 * dx + 0.259 * dy), tip.y + l * (0.961 * dy - 0.259 * dx), z),
                                tip,
                                pt(tip.x + l * (0.961 * dx - 0.259 * dy), tip.y + l * (0.961 * dy + 0.259 * dx), z)};
-            return add_polyline(b, p, 3, kind == 0 ? 2 : 0, line_width(b));
+            return add_polyline(b, p, 3, kind == 0 ? kXplineFilled : kXplinePolyline, line_width(b));
         }
         case 2: {
             const Vec3 p[2] = {tip, tip};

@@ -275,7 +275,7 @@ object* followable_at(VIEW* view, const Vec3& p, object* followed) {
     object* first = nullptr;
     for (object* o = pick_object_at(view, p, nullptr, nullptr); o; o = pick_object_at(view, p, nullptr, o)) {
         const bool ok = rtc_is_a(o, &ELARC::rtc_class) ||
-                        (rtc_is_a(o, &XPLINE::rtc_class) && static_cast<XPLINE*>(o)->kind == 0);
+                        (rtc_is_a(o, &XPLINE::rtc_class) && static_cast<XPLINE*>(o)->kind == kXplinePolyline);
         if (!ok) continue;
         if (o == followed) return o;
         if (!first) first = o;

@@ -79,7 +79,7 @@ object* CPlnEditor::pick(const Vec3& p, bool arcs, const object* exclude) const 
         if (arcs && rtc_is_a(hit, &ELARC::rtc_class)) return hit;
         if (!rtc_is_a(hit, &XPLINE::rtc_class)) continue;
         const XPLINE* x = static_cast<const XPLINE*>(hit);
-        if (x->kind == 2) continue;
+        if (x->kind == kXplineFilled) continue;
         if (two_vertex_ && plist_count(x->control) < 2) continue;
         return hit;
     }
