@@ -184,12 +184,13 @@ class VIEW : public ZSVIEW {
     double accuracy_angular;  // pi / 12
     MaterialRecord second_material;
     // Construction settings of the drawing commands (out-of-range values from files are
-    // held to their range by the commands, never trusted).
-    int32_t line_method = 0;     // 0..5
-    int32_t box_method = 0;      // 0..3
-    int32_t circle_method = 0;   // 0..4
-    int32_t arc_method = 0;      // 0..2
-    int32_t ellipse_method = 0;  // 0..2
+    // held to their range by the commands, never trusted). The methods are those of
+    // commands/draw2d/internal.h.
+    int32_t line_method = 0;     // LineMethod
+    int32_t box_method = 0;      // BoxMethod
+    int32_t circle_method = 0;   // CircleMethod
+    int32_t arc_method = 0;      // ArcMethod
+    int32_t ellipse_method = 0;  // EllipseMethod
     int32_t orthogonal = 0;      // rubber lines and new segments held horizontal or vertical
     int32_t corner_height = 0;   // rectangle corners take their depths crosswise
     int32_t command_word = 0;
