@@ -153,7 +153,7 @@ std::vector<std::string> import_text_lines(const std::string& bytes, const Strok
 int cmd_save_block(void* arg) {
     VIEW** view_ref = view_word(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     Vec3 pick;
     int rc = input_object(view_ref, &objects, &pick);
@@ -189,10 +189,10 @@ int cmd_load_block_ask(void* arg) {
         return rc;
     }
     if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     Vec3 at = base;
     rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     if (rc != 0 || !*view_ref) return rc;
     LoadBlockArgs args;
     args.view = *view_ref;
@@ -245,11 +245,11 @@ int cmd_import_text(void* arg) {
         return 1;
     }
     if (lines.empty()) return 0;
-    view_set_input_mode(view, 1);
+    view_set_input_mode(view, kInputActive);
     Vec3 at{0, 0, 0};
     int rc = input_point(view_ref, kPromptTextPoint, nullptr, nullptr, &at, 40016);
     view = *view_ref;
-    if (view) view_set_input_mode(view, 0);
+    if (view) view_set_input_mode(view, kInputIdle);
     if (rc != 0 || !view) return rc;
     // Every line one text height below the previous one, as typed texts go.
     const double h = std::isfinite(view->text_height) && view->text_height > 0 ? view->text_height : 10.0;

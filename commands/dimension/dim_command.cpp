@@ -495,7 +495,7 @@ int dim_command(VIEW** view_ref, int mode) {
         if ((code = drawing_insert_object(*view_ref, group.get())) != 0) break;  // refused: still ours
         group.release();
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

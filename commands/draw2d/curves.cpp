@@ -366,7 +366,7 @@ void ellipse_axes(const VIEW* view, const Vec3& centre, const Vec3& corner, Vec3
 
 int cmd_circle(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 centre{};
@@ -425,7 +425,7 @@ int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end
 
 int cmd_arc(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 s, m, e;
@@ -438,7 +438,7 @@ int cmd_arc(VIEW** view_ref) {
 
 int cmd_ellipse(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 centre, corner;

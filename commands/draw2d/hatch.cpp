@@ -73,7 +73,7 @@ int fill_from_contour(VIEW* view, HATCH** out, Contour* contour, int* made, int 
 
 int cmd_hatch(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Contour c;
@@ -112,7 +112,7 @@ int cmd_hatch(VIEW** view_ref) {
 
 int cmd_fill(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Contour c;
@@ -130,7 +130,7 @@ int cmd_fill(VIEW** view_ref) {
 
 int cmd_hatch_hole(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     HATCH* current = nullptr;
     while (!current) {

@@ -281,7 +281,7 @@ int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point) {
 
 int cmd_line(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     LineSteps s;
     int code;
     for (;;) {
@@ -338,7 +338,7 @@ int polyline_collect_points(VIEW** view_ref, XPLINE* pl, bool* two) {
 
 int cmd_polyline(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     // The growing polyline is its own undo level even with undo off, so that an
     // abandoned one can be rolled back; the history is trimmed back afterwards.
     const int depth = g_prefs.undo_mode;

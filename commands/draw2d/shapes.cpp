@@ -77,7 +77,7 @@ int rect_ask_points(VIEW** view_ref, Vec3 pts[3], int* method_out) {
 
 int cmd_rectangle(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 pts[3];
@@ -146,7 +146,7 @@ void polygon_feedback(VIEW* view, int x, int y) {
 
 int cmd_regular_polygon(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     Vec3 centre{};
     bool have_centre = false;

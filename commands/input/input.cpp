@@ -303,7 +303,7 @@ void input_finish(VIEW* view, buffer* buf) {
     const bool keep = view_selection_held(buf) ? !view_selection_orphaned(buf) : is_selection(view, buf);
     view_release_selection(buf);
     if (buf && !keep) buffer_free(&buf);
-    if (view) view_set_input_mode(view, 0);
+    if (view) view_set_input_mode(view, kInputIdle);
 }
 
 int input_set_point(VIEW* view, const Vec3& point, int slot) {

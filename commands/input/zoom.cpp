@@ -264,11 +264,11 @@ int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2) {
 
 int zoom_window_command(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     Vec3 c1, c2;
     int code = zoom_window_ask(view_ref, &c1, &c2);
     if (code == 0 && *view_ref) view_zoom_window(*view_ref, c1, c2);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

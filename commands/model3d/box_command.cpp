@@ -100,7 +100,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
 int cmd_box(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.box && !g_draw3d_dialogs.box(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 corner;
@@ -119,7 +119,7 @@ int cmd_box(VIEW** view_ref) {
         code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

@@ -25,7 +25,7 @@ int faces_options(VIEW** r) { return g_draw3d_dialogs.faces3d && *r ? (g_draw3d_
 int cmd_mesh(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.mesh && !g_draw3d_dialogs.mesh(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     static constexpr uint32_t kPrompts[4] = {kPromptMeshCorner1, kPromptMeshCorner2, kPromptMeshCorner3,
                                              kPromptMeshCorner4};
     int code = 0;
@@ -53,7 +53,7 @@ int cmd_mesh(VIEW** view_ref) {
         code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 
@@ -72,7 +72,7 @@ void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
 
 int cmd_faces3d(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     MESH3* mesh = nullptr;  // the run's mesh, in the drawing once it holds a face
     std::unique_ptr<MESH3> pending;  // the run's mesh while its faces so far have no area
     MeshFaceIndex index;
@@ -133,6 +133,6 @@ int cmd_faces3d(VIEW** view_ref) {
         continuing = true;
         state = 2;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }

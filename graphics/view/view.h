@@ -170,7 +170,7 @@ class VIEW : public ZSVIEW {
     int32_t cartesian = 1;
     int32_t length_unit = 0;  // kLength*
     int32_t degrees = 1;      // angles in degrees and minutes, else radians
-    int32_t input_mode = 0;   // not saved
+    int32_t input_mode = 0;   // kInputIdle or kInputActive (view_host.h), not saved
     int32_t current_colour = 7;
     LAYER* current_layer = nullptr;  // references, saved by name
     LINEPATT* current_line_style = nullptr;

@@ -121,7 +121,7 @@ void view_set_input_mode(VIEW* view, int mode) {
     if (!view) return;
     set_format_modes(view, true);
     view->input_mode = mode;
-    if (mode == 0 && g_host) g_host->readout_update(view, 0);
+    if (mode == kInputIdle && g_host) g_host->readout_update(view, 0);
 }
 
 void view_restore_input_mode(VIEW* view) {

@@ -8,6 +8,7 @@
 #include "commands/units/length_text.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
+#include "graphics/view/view_host.h"
 #include "model/db/zobj.h"
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
@@ -162,7 +163,7 @@ std::string readout_layer_text(const VIEW* view) {
 
 std::array<std::string, 8> readout_texts(VIEW* view, int mode) {
     std::array<std::string, 8> t;
-    if (view->input_mode == 0) {
+    if (view->input_mode == kInputIdle) {
         t.fill(" ");
         return t;
     }
