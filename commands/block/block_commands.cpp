@@ -35,14 +35,14 @@ using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptBase = 45270;       // "Base point of the block"
-constexpr uint32_t kPromptInsert = 45271;     // "Insertion point of the block"
-constexpr uint32_t kPromptTextPoint = 45272;  // "Start point of the text"
-constexpr uint32_t kMsgTooLarge = 45273;
-constexpr uint32_t kMsgCantRead = 45274;
-constexpr uint32_t kMsgReplaced = 45275;
-constexpr uint32_t kMsgCantWriteBlock = 45276;
-constexpr uint32_t kMsgNoFont = 45277;
+constexpr uint32_t kPromptBase = IDS_BLOCK_BASE_POINT;       // "Base point of the block"
+constexpr uint32_t kPromptInsert = IDS_BLOCK_INSERT_POINT;   // "Insertion point of the block"
+constexpr uint32_t kPromptTextPoint = IDS_TEXT_START_POINT;  // "Start point of the text"
+constexpr uint32_t kMsgTooLarge = IDS_IMPORT_TOO_LARGE;
+constexpr uint32_t kMsgCantRead = IDS_CANT_READ_FILE;
+constexpr uint32_t kMsgReplaced = IDS_CHARS_REPLACED;
+constexpr uint32_t kMsgCantWriteBlock = IDS_CANT_WRITE_BLOCK;
+constexpr uint32_t kMsgNoFont = IDS_NO_CURRENT_FONT;
 constexpr uint32_t kHelpBlock = 40085;
 
 VIEW** view_word(void* arg) { return static_cast<VIEW**>(arg); }

@@ -16,12 +16,14 @@
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptContour = 42100, kTitleHatch = 42098, kNotFlat = 42054, kCrosses = 42099;
+constexpr uint32_t kPromptContour = IDS_POINT_OF_THE_CONTOUR, kTitleHatch = IDS_HATCH,
+                   kNotFlat = IDS_CONTOUR_IS_NOT_FLAT, kCrosses = IDS_CONTOUR_SHOULD_NOT_CROSS;
 
 Vec3 pt(const PointNode* n) { return {n->x, n->y, n->z}; }
 

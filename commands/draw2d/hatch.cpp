@@ -11,12 +11,14 @@
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kHelpHatch = 40017, kHelpFill = 40020, kHelpSelectHatch = 40045, kPromptSelectHatch = 42123;
+constexpr uint32_t kHelpHatch = 40017, kHelpFill = 40020, kHelpSelectHatch = 40045,
+                   kPromptSelectHatch = IDS_SELECT_THE_HATCH_OBJECT;
 
 int hatch_style_callback(VIEW** view_ref) { return hatch_style_settings(view_ref ? *view_ref : nullptr) < 0 ? 1 : 0; }
 

@@ -11,13 +11,15 @@
 #include "model/db/undo.h"
 #include "model/geom/regen.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptFirst = 42002, kPromptSecond = 42003, kPromptNext = 42048;
-constexpr uint32_t kPromptSelectSegment = 42079, kPromptCrossCentre = 42080, kPromptCrossRadius = 42081;
+constexpr uint32_t kPromptFirst = IDS_FIRST_POINT, kPromptSecond = IDS_SECOND_POINT, kPromptNext = IDS_NEXT_POINT;
+constexpr uint32_t kPromptSelectSegment = IDS_SELECT_THE_LINE_SEGMENT, kPromptCrossCentre = IDS_CROSS_CENTRE,
+                   kPromptCrossRadius = IDS_CROSS_RADIUS;
 constexpr uint32_t kHelpLine = 40106, kHelpPolyline = 40014;
 
 // The reference segment of the parallel and perpendicular methods (slots 7 and 8).

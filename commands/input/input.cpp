@@ -18,6 +18,7 @@
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 int input_accepted = 1;
 int input_error_code = 0;
@@ -49,7 +50,7 @@ bool is_selection(VIEW* view, const buffer* buf) {
 
 int no_options(VIEW**) { return 0; }
 
-constexpr uint32_t kTextEnterCorrectly = 40704;  // "Please enter the value correctly"
+constexpr uint32_t kTextEnterCorrectly = IDS_ENTER_VALUE_CORRECTLY;  // "Please enter the value correctly"
 
 bool in_float_range(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 

@@ -14,18 +14,19 @@
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_host.h"
 #include "model/db/buffer.h"
+#include "model/db/iter.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
-#include "model/db/iter.h"
 #include "model/geom/regen.h"
 #include "model/material/material.h"
 #include "model/math/plist.h"
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 int shared_error_code = 0;
 int shared_ok = 1;
@@ -122,7 +123,7 @@ bool defining_points_finite(const object* obj) {
     return true;
 }
 
-constexpr uint32_t kTextBeyondRange = 40705;  // the object would lie beyond the drawing's range
+constexpr uint32_t kTextBeyondRange = IDS_OBJECT_BEYOND_RANGE;  // the object would lie beyond the drawing's range
 
 // Refuses an object with a coordinate that is not finite, saying so: 13.
 int refuse_beyond_range() {

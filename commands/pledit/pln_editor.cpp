@@ -28,11 +28,12 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-constexpr uint32_t kPromptSelectVertex = 42076, kPromptVertexLocation = 42077;
-constexpr uint32_t kMsgCannotChamfer = 42178;
+constexpr uint32_t kPromptSelectVertex = IDS_SELECT_VERTEX_OF_THE, kPromptVertexLocation = IDS_NEW_LOCATION_OF_THE;
+constexpr uint32_t kMsgCannotChamfer = IDS_CAN_NOT_CHAMFER_THESE;
 PlnFrameFactory g_frame_factory = nullptr;
 
 Vec3 at(const PointNode* n) { return {n->x, n->y, n->z}; }
