@@ -22,8 +22,9 @@
 
 namespace {
 
-constexpr int kTemplatePolygon = 43971, kTemplateText = 43973, kTemplateHatch = 43980;
-constexpr uint32_t kStrNone = 43984;
+constexpr int kTemplatePolygon = IDS_REGULAR_POLYGON, kTemplateText = IDS_TEXT_SETTINGS,
+              kTemplateHatch = IDS_HATCH_STYLE;
+constexpr uint32_t kStrNone = IDS_HATCH_NONE;
 constexpr int kPicture = 48;
 
 // Line-art picture of one method: what the user clicks, as dots, and what is drawn.
