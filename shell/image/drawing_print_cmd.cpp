@@ -28,9 +28,9 @@ std::function<bool(QPrinter*)>& dialog_hook() {
     return hook;
 }
 
-inline constexpr uint32_t kStrPrintFailed = 44132;  // "The drawing could not be printed."
-inline constexpr uint32_t kStrImagePrintFailed = 44152;  // "The image could not be printed."
-inline constexpr uint32_t kStrPagesOut = 44133;     // "%d of %d pages went to the printer."
+inline constexpr uint32_t kStrPrintFailed = IDS_PRINT_FAILED;             // "The drawing could not be printed."
+inline constexpr uint32_t kStrImagePrintFailed = IDS_IMAGE_PRINT_FAILED;  // "The image could not be printed."
+inline constexpr uint32_t kStrPagesOut = IDS_PRINT_PAGES_OUT;             // "%d of %d pages went to the printer."
 
 // The view's layout with the printer's paper and minimum margins, the margins turned
 // to the printer's orientation and raised to the minimum.
