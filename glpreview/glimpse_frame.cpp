@@ -10,6 +10,7 @@
 #include "glpreview/glimpse_view.h"
 #include "graphics/view/view.h"
 #include "model/services/msgbox.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr int kDlgGlimpseProperties = 45262;
+constexpr int kDlgGlimpseProperties = IDD_GLIMPSE_PROPERTIES;
 
 // The Properties button: the detail of the preview in percent.
 class CGlimpsePropertiesDlg : public CDlg {
