@@ -13,6 +13,7 @@
 #include "graphics/view/colours.h"
 #include "model/material/material.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/button_ex.h"
 #include "shell/ddx.h"
 
@@ -45,13 +46,13 @@ CDimTextDlg::CDimTextDlg(QWidget* parent, DimTextDialogData* data)
       lower_(dim_text_to_utf8(data->lower)) {}
 
 void CDimTextDlg::CreateControls() {
-    add_static(44918, res_load_string(44918), 0, 0);
+    add_static(IDS_DIM_VALUE, res_load_string(IDS_DIM_VALUE), 0, 0);
     add_edit(kIdcDimText, 0, 1, 2);
-    add_check(kIdcDimUpperOn, res_load_string(2231), 1, 0);
+    add_check(kIdcDimUpperOn, res_load_string(IDS_UP), 1, 0);
     add_edit(kIdcDimUpper, 1, 1, 2);
-    add_check(kIdcDimLowerOn, res_load_string(2229), 2, 0);
+    add_check(kIdcDimLowerOn, res_load_string(IDS_DOWN), 2, 0);
     add_edit(kIdcDimLower, 2, 1, 2);
-    add_check(kIdcDimQuery, res_load_string(2128), 3, 0, 3);
+    add_check(kIdcDimQuery, res_load_string(IDS_QUERY), 3, 0, 3);
     add_ok_cancel(4, 3);
     for (int id : {kIdcDimText, kIdcDimUpper, kIdcDimLower})
         if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) e->setMaxLength(kDimTextMax);
@@ -102,21 +103,21 @@ void CDimSettingsDlg::CreateControls() {
         if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(w, row, col);
         register_control(w->control_id(), w);
     };
-    add_static(44900, res_load_string(44900), 0, 0);
+    add_static(IDS_DIM_TEXT_HEIGHT, res_load_string(IDS_DIM_TEXT_HEIGHT), 0, 0);
     add_edit(kIdcDimTextHeight, 0, 1);
-    add_static(44901, res_load_string(44901), 0, 2);
+    add_static(IDS_DIM_ARROW_SIZE, res_load_string(IDS_DIM_ARROW_SIZE), 0, 2);
     add_edit(kIdcDimArrowSize, 0, 3);
-    add_static(44902, res_load_string(44902), 0, 4);
+    add_static(IDS_DIM_LINE_WIDTH, res_load_string(IDS_DIM_LINE_WIDTH), 0, 4);
     add_edit(kIdcDimLineWidth, 0, 5);
     struct Row {
         uint32_t label;
         int first, step, count;
         uint32_t texts;
-    } rows[5] = {{44903, kIdcDimStyleFirst, 2, 2, 44904},
-                 {44907, kIdcDimArrowsFirst, 1, 5, 44909},
-                 {44908, kIdcDimLeaderFirst, 1, 5, 44909},
-                 {2247, kIdcDimFrameFirst, 1, 4, 44914},
-                 {44921, kIdcDimLFrameFirst, 1, 4, 44914}};
+    } rows[5] = {{IDS_DIM_STYLE, kIdcDimStyleFirst, 2, 2, IDS_DIM_HORIZONTAL},
+                 {IDS_DIM_ARROWS, kIdcDimArrowsFirst, 1, 5, IDS_DIM_MARK_ARROW},
+                 {IDS_DIM_LEADER, kIdcDimLeaderFirst, 1, 5, IDS_DIM_MARK_ARROW},
+                 {IDS_TEXT_2247, kIdcDimFrameFirst, 1, 4, IDS_DIM_FRAME_NONE},
+                 {IDS_DIM_LFRAME, kIdcDimLFrameFirst, 1, 4, IDS_DIM_FRAME_NONE}};
     for (int r = 0; r < 5; ++r) {
         add_static(static_cast<int>(rows[r].label), res_load_string(rows[r].label), r + 1, 0);
         rows_[r] = new QButtonGroup(this);
@@ -126,20 +127,20 @@ void CDimSettingsDlg::CreateControls() {
             rows_[r]->addButton(b, i);
         }
     }
-    add_static(44906, res_load_string(44906), 6, 0);
-    add_check(kIdcDimLowerOn, res_load_string(2229), 6, 1);
-    add_check(kIdcDimUpperOn, res_load_string(2231), 6, 2);
-    add_static(kIdcDimTextColour + 1, res_load_string(2233), 7, 0);
+    add_static(IDS_DIM_TOLERANCE, res_load_string(IDS_DIM_TOLERANCE), 6, 0);
+    add_check(kIdcDimLowerOn, res_load_string(IDS_DOWN), 6, 1);
+    add_check(kIdcDimUpperOn, res_load_string(IDS_UP), 6, 2);
+    add_static(kIdcDimTextColour + 1, res_load_string(IDS_TEXT), 7, 0);
     text_colour_ = new ButtonEx(kIdcDimTextColour, kButtonEx3D | kButtonExPush | kButtonExColour, this);
     add_widget_at(text_colour_, 7, 1);
-    add_static(kIdcDimLineColour + 1, res_load_string(2235), 7, 2);
+    add_static(kIdcDimLineColour + 1, res_load_string(IDS_LINES), 7, 2);
     line_colour_ = new ButtonEx(kIdcDimLineColour, kButtonEx3D | kButtonExPush | kButtonExColour, this);
     add_widget_at(line_colour_, 7, 3);
     for (ButtonEx* b : {text_colour_, line_colour_})
         b->on_notify = [this](int id, int code) {
             if (code == 0) choose(id == kIdcDimTextColour ? &v_->text_colour : &v_->line_colour);
         };
-    add_check(kIdcDimQuery, res_load_string(2128), 8, 0, 2);
+    add_check(kIdcDimQuery, res_load_string(IDS_QUERY), 8, 0, 2);
     add_ok_cancel(9, 6);
     // Leaving a size edit checks the dialog at once.
     for (int id : {kIdcDimTextHeight, kIdcDimArrowSize, kIdcDimLineWidth})

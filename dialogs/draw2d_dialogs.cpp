@@ -16,13 +16,15 @@
 #include "model/db/patt.h"
 #include "model/db/zobj.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/app_view_host.h"
 #include "shell/ddx.h"
 
 namespace {
 
-constexpr int kTemplatePolygon = 43971, kTemplateText = 43973, kTemplateHatch = 43980;
-constexpr uint32_t kStrNone = 43984;
+constexpr int kTemplatePolygon = IDS_REGULAR_POLYGON, kTemplateText = IDS_TEXT_SETTINGS,
+              kTemplateHatch = IDS_HATCH_STYLE;
+constexpr uint32_t kStrNone = IDS_HATCH_NONE;
 constexpr int kPicture = 48;
 
 // Line-art picture of one method: what the user clicks, as dots, and what is drawn.
@@ -41,7 +43,7 @@ QPixmap method_picture(uint32_t title_id, int method) {
     };
     auto line = [&](double x1, double y1, double x2, double y2) { p.drawLine(QPointF(x1, y1), QPointF(x2, y2)); };
     switch (title_id) {
-        case 40324:  // Line
+        case IDS_LINE:
             switch (method) {
                 case 0: line(6, 38, 22, 10), line(26, 40, 42, 16), dot(6, 38), dot(22, 10), dot(26, 40), dot(42, 16); break;
                 case 1: line(6, 40, 16, 10), line(16, 10, 30, 36), line(30, 36, 42, 8), dot(6, 40), dot(16, 10), dot(30, 36), dot(42, 8); break;
@@ -51,7 +53,7 @@ QPixmap method_picture(uint32_t title_id, int method) {
                 default: line(8, 40, 40, 40), line(8, 40, 36, 16), line(8, 40, 16, 8), dot(8, 40), dot(40, 40), dot(36, 16), dot(16, 8); break;
             }
             break;
-        case 40327:  // Box
+        case IDS_BOX:
             if (method == 3) {
                 QPolygonF q({QPointF(6, 38), QPointF(30, 38), QPointF(42, 12), QPointF(18, 12)});
                 p.drawPolygon(q);
@@ -63,7 +65,7 @@ QPixmap method_picture(uint32_t title_id, int method) {
                 if (method == 2) dot(40, 12), dot(24, 24);
             }
             break;
-        case 40325:  // Circle
+        case IDS_CIRCLE:
             p.drawEllipse(QPointF(24, 24), 16, 16);
             switch (method) {
                 case 0: line(24, 24, 40, 24), dot(24, 24); break;
@@ -73,7 +75,7 @@ QPixmap method_picture(uint32_t title_id, int method) {
                 default: dot(8, 24), dot(24, 8), dot(35.3, 35.3); break;
             }
             break;
-        case 40326: {  // Arc
+        case IDS_ARC: {
             QPainterPath path;
             path.arcMoveTo(QRectF(8, 8, 32, 32), 0);
             path.arcTo(QRectF(8, 8, 32, 32), 0, 160);
@@ -170,7 +172,7 @@ int method_dialog_run(QWidget* parent, uint32_t title_id, const uint32_t* choice
 CPolygonDlg::CPolygonDlg(QWidget* parent, int count) : CDlg(kTemplatePolygon, parent), count_(count), value_(count) {}
 
 void CPolygonDlg::CreateControls() {
-    add_static(43972, res_load_string(43972), 0, 0);
+    add_static(IDS_POLYGON_SEGMENTS, res_load_string(IDS_POLYGON_SEGMENTS), 0, 0);
     add_edit(kIdcPolygonCount, 0, 1);
     add_ok_cancel(1, 2);
 }
@@ -198,7 +200,7 @@ CTextSettingsDlg::CTextSettingsDlg(QWidget* parent, VIEW* view)
 void CTextSettingsDlg::CreateControls() {
     const int ids[6] = {kIdcTextFont, kIdcTextHeight, kIdcTextWidth, kIdcTextOblique, kIdcTextSlope, kIdcLineWidth};
     for (int i = 0; i < 6; ++i) {
-        add_static(43974 + i, res_load_string(43974 + static_cast<uint32_t>(i)), i, 0);
+        add_static(IDS_TEXT_FONT + i, res_load_string(IDS_TEXT_FONT + static_cast<uint32_t>(i)), i, 0);
         if (i == 0)
             add_combo(ids[i], i, 1);
         else
@@ -242,13 +244,13 @@ CHatchStyleDlg::CHatchStyleDlg(QWidget* parent, VIEW* view)
       line_width_(view->line_width) {}
 
 void CHatchStyleDlg::CreateControls() {
-    add_static(43981, res_load_string(43981), 0, 0);
+    add_static(IDS_HATCH_PATTERN, res_load_string(IDS_HATCH_PATTERN), 0, 0);
     add_combo(kIdcHatchPattern, 0, 1);
-    add_static(43982, res_load_string(43982), 1, 0);
+    add_static(IDS_HATCH_SCALE, res_load_string(IDS_HATCH_SCALE), 1, 0);
     add_edit(kIdcHatchScale, 1, 1);
-    add_static(43983, res_load_string(43983), 2, 0);
+    add_static(IDS_HATCH_ANGLE, res_load_string(IDS_HATCH_ANGLE), 2, 0);
     add_edit(kIdcHatchAngle, 2, 1);
-    add_static(43979, res_load_string(43979), 3, 0);
+    add_static(IDS_LINE_WIDTH_LABEL, res_load_string(IDS_LINE_WIDTH_LABEL), 3, 0);
     add_edit(kIdcLineWidth, 3, 1);
     add_ok_cancel(4, 2);
 }

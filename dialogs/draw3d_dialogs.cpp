@@ -10,6 +10,7 @@
 #include "model/db/solid.h"
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 
 CParam3dDlg::CParam3dDlg(int template_id, QWidget* parent, std::vector<Field> fields)
@@ -133,14 +134,14 @@ bool box3d_dialog(VIEW*) {
 
 bool sphere_dialog(VIEW*) {
     return run(kDlgSphere, 40054,
-               {kind_choice(&g_draw3d.sphere, {44550, 44551, 44552}, 2),
+               {kind_choice(&g_draw3d.sphere, {IDS_SPHERE_WHOLE, IDS_SPHERE_DOME, IDS_SPHERE_DISH}, 2),
                 count(kIdcFacesM, &g_draw3d.faces_m), count(kIdcFacesN, &g_draw3d.faces_n),
                 bit(kIdcTopsBase, &g_draw3d.tops, 1), bit(kIdcTopsTop, &g_draw3d.tops, 2)});
 }
 
 bool cone_dialog(VIEW*) {
     return run(kDlgCone, 40055,
-               {kind_choice(&g_draw3d.cone, {44553, 44554, 44555}, 1),
+               {kind_choice(&g_draw3d.cone, {IDS_CONE_TRUNCATED, IDS_CONE_POINTED, IDS_CONE_CYLINDER}, 1),
                 count(kIdcFacesN, &g_draw3d.faces_n), bit(kIdcTopsBase, &g_draw3d.tops, 1),
                 bit(kIdcTopsTop, &g_draw3d.tops, 2)});
 }
@@ -154,9 +155,10 @@ bool segments_dialog_mesh(VIEW*) {
 }
 
 bool faces3d_dialog(VIEW*) {
-    return run(kDlgFaces3D, 40061,
-               {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {44556, 44557, 44558}},
-                flag(kIdcMergeEdges, &g_draw3d.merge_edges)});
+    return run(
+        kDlgFaces3D, 40061,
+        {{Field::kChoice, kIdcFaceMode, &g_draw3d.face_mode, 0, {IDS_FACE_MODE_0, IDS_FACE_MODE_1, IDS_FACE_MODE_2}},
+         flag(kIdcMergeEdges, &g_draw3d.merge_edges)});
 }
 
 bool spiral_dialog(VIEW*) {

@@ -10,45 +10,46 @@
 #include <vector>
 
 #include "dialogs/dlg.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 
 // Dialog ids (captions in the string table).
-inline constexpr int kDlgBox3D = 44520;
-inline constexpr int kDlgSphere = 44521;
-inline constexpr int kDlgCone = 44522;
-inline constexpr int kDlgTorus = 44523;
-inline constexpr int kDlgMesh = 44524;
-inline constexpr int kDlgFaces3D = 44525;
-inline constexpr int kDlgSpiral = 44526;
-inline constexpr int kDlgPyramid = 44586;
-inline constexpr int kDlgRevolution = 44587;
-inline constexpr int kDlgExtrude = 44588;
-inline constexpr int kDlgRuled = 44589;
-inline constexpr int kDlgTracked = 44590;
-inline constexpr int kDlgProfiled = 44591;
-inline constexpr int kDlgFractal = 44592;
+inline constexpr int kDlgBox3D = IDD_BOX3D;
+inline constexpr int kDlgSphere = IDD_SPHERE;
+inline constexpr int kDlgCone = IDD_CONE;
+inline constexpr int kDlgTorus = IDD_TORUS;
+inline constexpr int kDlgMesh = IDD_MESH3D;
+inline constexpr int kDlgFaces3D = IDD_FACES3D;
+inline constexpr int kDlgSpiral = IDD_SPIRAL;
+inline constexpr int kDlgPyramid = IDD_PYRAMID;
+inline constexpr int kDlgRevolution = IDD_REVOLUTION;
+inline constexpr int kDlgExtrude = IDD_EXTRUDE;
+inline constexpr int kDlgRuled = IDD_RULED;
+inline constexpr int kDlgTracked = IDD_TRACKED;
+inline constexpr int kDlgProfiled = IDD_PROFILED;
+inline constexpr int kDlgFractal = IDD_FRACTAL;
 
 // Control ids: labels and check boxes take their texts from the string table under
 // their ids; the edits and combos sit beside them.
-inline constexpr int kIdcQuery3D = 44530;        // "&Query"
-inline constexpr int kIdcFacesM = 44531;         // "Segments &M:" label; edit = id + 100
-inline constexpr int kIdcFacesN = 44532;         // "Segments &N:"
-inline constexpr int kIdcSolidKind = 44533;      // "&Kind:" label; combo = id + 100
-inline constexpr int kIdcSpiralRounds = 44534;   // "&Turns:" label; edit = id + 100
-inline constexpr int kIdcSpiralDir = 44535;      // "&Reverse turning sense" ("SpiraleDir" non-zero)
-inline constexpr int kIdcBoxFaceFirst = 44540;   // six check boxes: back, front, left, right, bottom, top
-inline constexpr int kIdcTopsBase = 44546;       // "&Base cap" (Tops bit 0)
-inline constexpr int kIdcTopsTop = 44547;        // "&Top cap" (Tops bit 1)
-inline constexpr int kIdcFaceMode = 44548;       // "&Continue from:" label; combo = id + 100
-inline constexpr int kIdcMergeEdges = 44549;     // "&Merge edges"
-inline constexpr int kIdcUsePattern = 44593;     // "&Use object pattern" ("UsePattern")
-inline constexpr int kIdcSmooth = 44594;         // "S&mooth" ("Smooth")
-inline constexpr int kIdcRevolveAngle = 44595;   // "&Angle (degrees):" label; edit = id + 100
-inline constexpr int kIdcRevolveStart = 44596;   // "&Start angle (degrees):"
-inline constexpr int kIdcFractalLevels = 44597;  // "&Levels:"
-inline constexpr int kIdcFractalDeriv = 44598;   // "&Roughness:"
-inline constexpr int kIdcFractalMode = 44599;    // "Apply to &chosen meshes" ("FractalMode" non-zero)
+inline constexpr int kIdcQuery3D = IDC_QUERY3D;               // "&Query"
+inline constexpr int kIdcFacesM = IDC_FACES_M;                // "Segments &M:" label; edit = id + 100
+inline constexpr int kIdcFacesN = IDC_FACES_N;                // "Segments &N:"
+inline constexpr int kIdcSolidKind = IDC_SOLID_KIND;          // "&Kind:" label; combo = id + 100
+inline constexpr int kIdcSpiralRounds = IDC_SPIRAL_ROUNDS;    // "&Turns:" label; edit = id + 100
+inline constexpr int kIdcSpiralDir = IDC_SPIRAL_DIR;          // "&Reverse turning sense" ("SpiraleDir" non-zero)
+inline constexpr int kIdcBoxFaceFirst = IDC_BOX_BACK;         // six check boxes: back, front, left, right, bottom, top
+inline constexpr int kIdcTopsBase = IDC_TOPS_BASE;            // "&Base cap" (Tops bit 0)
+inline constexpr int kIdcTopsTop = IDC_TOPS_TOP;              // "&Top cap" (Tops bit 1)
+inline constexpr int kIdcFaceMode = IDC_FACE_MODE;            // "&Continue from:" label; combo = id + 100
+inline constexpr int kIdcMergeEdges = IDC_MERGE_EDGES;        // "&Merge edges"
+inline constexpr int kIdcUsePattern = IDC_USE_PATTERN;        // "&Use object pattern" ("UsePattern")
+inline constexpr int kIdcSmooth = IDC_SMOOTH;                 // "S&mooth" ("Smooth")
+inline constexpr int kIdcRevolveAngle = IDC_REVOLVE_ANGLE;    // "&Angle (degrees):" label; edit = id + 100
+inline constexpr int kIdcRevolveStart = IDC_REVOLVE_START;    // "&Start angle (degrees):"
+inline constexpr int kIdcFractalLevels = IDC_FRACTAL_LEVELS;  // "&Levels:"
+inline constexpr int kIdcFractalDeriv = IDC_FRACTAL_DERIV;    // "&Roughness:"
+inline constexpr int kIdcFractalMode = IDC_FRACTAL_MODE;      // "Apply to &chosen meshes" ("FractalMode" non-zero)
 inline constexpr int kEditOffset3D = 100;
 
 // Highest segment count the dialogs accept: a grid of (n + 1) x (n + 1) points at

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dialogs/sample/material_sample.h"
+#include "dialogs/texture_slot_editor.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
@@ -22,13 +24,12 @@
 #include "model/material/material.h"
 #include "model/math/result.h"
 #include "model/math/scalar.h"
-#include "dialogs/sample/material_sample.h"
-#include "dialogs/texture_slot_editor.h"
 #include "model/services/msgbox.h"
 #include "model/services/numfmt.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "model/services/utf8.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 #include "shell/services.h"
 
@@ -698,7 +699,7 @@ void CMaterialSheetDlg::OnOK() {
     // record pointing at images that Cancel frees.
     MaterialRecord stored;
     if (material_copy(&stored, &w) != 0 || (images_ && !patterns_->release(w, &images_->patterns))) {
-        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        msgbox_printf(kStrIdError, "%s", res_load_string(IDS_NO_MEMORY).c_str());
         return;
     }
     material_swap(m_, &stored);

@@ -16,6 +16,7 @@
 #include "dialogs/dlg.h"
 #include "dialogs/scene_material_editor.h"
 #include "graphics/view/pick.h"
+#include "resources/string_ids.h"
 
 class LAYER;
 class CAMERA;
@@ -27,17 +28,17 @@ class CMaterialSample;
 class CTextureSlotEditor;
 
 // Template ids (the captions are string-table entries under these ids).
-inline constexpr int kDlgSelectCriteria = 44400;
-inline constexpr int kDlgTransformOptions = 44401;  // captioned Rotate, Mirror or Stretch
-inline constexpr int kDlgChangeWhat = 44402;
-inline constexpr int kDlgChangeWhatLine = 44403;
-inline constexpr int kDlgChooseLayer = 44404;
-inline constexpr int kDlgLineStyle = 44405;
-inline constexpr int kDlgCamera = 44406;
-inline constexpr int kDlgLight = 44407;
-inline constexpr int kDlgMaterialColour = 44408;
-inline constexpr int kDlgMaterial = 44409;
-inline constexpr int kDlgBackground = 44410;
+inline constexpr int kDlgSelectCriteria = IDD_SELECT_CRITERIA;
+inline constexpr int kDlgTransformOptions = IDD_TRANSFORM_OPTIONS;  // captioned Rotate, Mirror or Stretch
+inline constexpr int kDlgChangeWhat = IDD_CHANGE_WHAT;
+inline constexpr int kDlgChangeWhatLine = IDD_CHANGE_WHAT_LINE;
+inline constexpr int kDlgChooseLayer = IDD_CHOOSE_LAYER;
+inline constexpr int kDlgLineStyle = IDD_LINE_STYLE;
+inline constexpr int kDlgCamera = IDD_CAMERA_SETTINGS;
+inline constexpr int kDlgLight = IDD_LIGHT_SETTINGS;
+inline constexpr int kDlgMaterialColour = IDD_MATERIAL_COLOUR;
+inline constexpr int kDlgMaterial = IDD_MATERIAL;
+inline constexpr int kDlgBackground = IDD_BACKGROUND;
 
 // Control ids (1024..1279: the dialog base leaves their texts alone).
 inline constexpr int kIdcAll = 1024;  // "All" of the criteria dialog (result 2)

@@ -13,6 +13,7 @@
 #include "model/services/numfmt.h"
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -27,15 +28,15 @@ double number(const QLineEdit* e, bool* ok) {
 ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(parent), o_(options) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 6, 0, 0);
-    auto* title = new QLabel(text(44104), this);
+    auto* title = new QLabel(text(IDS_EXPORT_OPTIONS), this);
     title->setStyleSheet("font-weight: bold");
     grid->addWidget(title, 0, 0, 1, 4);
-    auto* resolution_label = new QLabel(text(44105), this);
+    auto* resolution_label = new QLabel(text(IDS_RESOLUTION), this);
     grid->addWidget(resolution_label, 1, 0);
     resolution_ = new QComboBox(this);
     resolution_label->setBuddy(resolution_);
     resolution_->setObjectName("ctl2323");
-    resolution_->addItem(text(40511));
+    resolution_->addItem(text(IDS_BY_SCREEN));
     for (int i = 1; i < 9; ++i) resolution_->addItem(QString::number(kExportResolutions[i]));
     grid->addWidget(resolution_, 1, 1);
     auto make_check = [&](int id, int row, int col) {
@@ -44,10 +45,10 @@ ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(pare
         grid->addWidget(c, row, col, 1, 2);
         return c;
     };
-    colour_ = make_check(2331, 1, 2);
-    visible_ = make_check(2324, 2, 2);
-    obj3d_ = make_check(2329, 3, 2);
-    obj2d_ = make_check(2330, 4, 2);
+    colour_ = make_check(IDS_COLOUR, 1, 2);
+    visible_ = make_check(IDS_VISIBLE_AREA_ONLY, 2, 2);
+    obj3d_ = make_check(IDS_EXPORT_3D_OBJECTS, 3, 2);
+    obj2d_ = make_check(IDS_EXPORT_2D_OBJECTS, 4, 2);
     auto make_edit = [&](int id, int row, int col) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString("ctl%1").arg(id));
@@ -55,12 +56,12 @@ ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(pare
         grid->addWidget(e, row, col);
         return e;
     };
-    auto* size_label = new QLabel(text(44106), this);
+    auto* size_label = new QLabel(text(IDS_EXPORT_SIZE), this);
     grid->addWidget(size_label, 2, 0, 1, 2);
     width_ = make_edit(2327, 3, 0);
     height_ = make_edit(2328, 3, 1);
     size_label->setBuddy(width_);
-    auto* scale_label = new QLabel(text(44107), this);
+    auto* scale_label = new QLabel(text(IDS_EXPORT_SCALE), this);
     grid->addWidget(scale_label, 4, 0, 1, 2);
     scale1_ = make_edit(2325, 5, 0);
     scale2_ = make_edit(2326, 5, 1);
@@ -145,7 +146,7 @@ bool export_dialog(double extent_w, double extent_h, double visible_w, double vi
     options.set_visible(visible_w, visible_h);
     const int preferred = app_profile_get_int("Export", "type", 13);
     std::string name = request->name;
-    CXFile dlg(&name, &kExportTypes, false, 40512, static_cast<uint32_t>(preferred), 13, "Save", parent);
+    CXFile dlg(&name, &kExportTypes, false, IDS_SAVE_AS, static_cast<uint32_t>(preferred), 13, "Save", parent);
     options.row = dlg.preselected_row();
     auto* panel = new ExportPanel(&options);
     dlg.add_panel(panel);
@@ -166,7 +167,7 @@ bool export_dialog(double extent_w, double extent_h, double visible_w, double vi
             return true;
         }
         // A field out of range: say so and show the dialog again.
-        msgbox_ids(kStrIdWarning, bad <= 2 ? 44108 : 44109);
+        msgbox_ids(kStrIdWarning, bad <= 2 ? IDS_EXPORT_SIZE_RANGE : IDS_EXPORT_SCALE_RANGE);
         panel->refill();
     }
 }

@@ -19,6 +19,7 @@
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/drawing_doc.h"
 #include "shell/mainapp.h"
@@ -27,8 +28,9 @@
 
 namespace {
 
-constexpr uint32_t kStrNoMemory = 42040, kStrNothingHides = 40521, kStrCancelled = 40522;
-constexpr uint32_t kStrBadCamera = 45566, kStrWrongTriangle = 45567;
+constexpr uint32_t kStrNoMemory = IDS_NO_MEMORY, kStrNothingHides = IDS_NOTHING_HIDES,
+                   kStrCancelled = IDS_OPERARION_CANCELED_BY_USER;
+constexpr uint32_t kStrBadCamera = IDS_HIDE_BAD_CAMERA, kStrWrongTriangle = IDS_HIDE_WRONG_TRIANGLE;
 
 bool g_keep_hidden = false;  // for the session
 

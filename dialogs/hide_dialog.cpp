@@ -16,13 +16,14 @@
 
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 
 namespace {
-constexpr int kLabelWidth = 45550, kLabelHeight = 45551, kLabelLinear = 45552, kLabelAngular = 45553,
-              kLabelCamera = 45555;
-constexpr uint32_t kStrNoCamera = 45556;  // "(none: the view's projection)"
-constexpr uint32_t kStrNoHiding = 42200;  // "There are no hidding objects.\nContinue?"
+constexpr int kLabelWidth = IDS_HIDE_WIDTH, kLabelHeight = IDS_HIDE_HEIGHT, kLabelLinear = IDS_HIDE_LINEAR,
+              kLabelAngular = IDS_HIDE_ANGULAR, kLabelCamera = IDS_HIDE_CAMERA;
+constexpr uint32_t kStrNoCamera = IDS_HIDE_NO_CAMERA;        // "(none: the view's projection)"
+constexpr uint32_t kStrNoHiding = IDS_THERE_ARE_NO_HIDDING;  // "There are no hidding objects.\nContinue?"
 constexpr int kProgressIntervalMs = 40;   // at most 25 screen updates a second
 }  // namespace
 

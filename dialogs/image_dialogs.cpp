@@ -30,6 +30,7 @@
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
 #include "render/job/render_preview.h"
+#include "resources/string_ids.h"
 #include "shell/image/image_dialogs.h"
 #include "shell/services.h"
 
@@ -152,7 +153,7 @@ bool store_camera_scene(VIEW* view, const std::string& name, const RenderSheetSc
         cam->colour = scene.colour;
         ok = settle_camera(view, old, std::move(made), patterns);
     }
-    if (!ok) msgbox_ids(kStrIdError, 42040);
+    if (!ok) msgbox_ids(kStrIdError, IDS_NO_MEMORY);
     return ok;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "commands/pledit/pln_editor.h"
+#include "resources/string_ids.h"
 #include "shell/editor_frame.h"
 
 inline constexpr int kTemplatePlnCorner = 343;
@@ -11,7 +12,7 @@ inline constexpr int kIdcFirstTrim = 2563;
 inline constexpr int kIdcSecondTrim = 2564;
 inline constexpr int kIdcFilletRadius = 2565;
 inline constexpr int kIdcSeparate = 2566;
-inline constexpr uint32_t kStrPlnCornerTitle = 44922;  // "Corner"
+inline constexpr uint32_t kStrPlnCornerTitle = IDS_PLN_CORNER;  // "Corner"
 
 class CPlnEditorDlg : public CEditorDlg {
   public:

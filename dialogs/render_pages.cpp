@@ -19,6 +19,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "model/services/msgbox.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 
 namespace {
@@ -57,7 +58,7 @@ bool copy_material(MaterialRecord* dst, const MaterialRecord& src) {
         ~Release() { material_init(m); }
     } release{&scratch};
     if (material_copy(&scratch, &src) != 0) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return false;
     }
     material_swap(dst, &scratch);
@@ -210,7 +211,7 @@ void CRenderPage::load_scene() {
     int32_t colour = s_->background_colour;
     const RenderCameraChoice* c = camera();
     const bool from_camera = c && hooks_.camera_material && hooks_.camera_material(c->name, &m, &colour);
-    if (c && hooks_.camera_material && !from_camera) msgbox_ids(kStrIdError, 42040);
+    if (c && hooks_.camera_material && !from_camera) msgbox_ids(kStrIdError, IDS_NO_MEMORY);
     if (!from_camera && !copy_material(&m, s_->material)) return;
     // Every slot of the scene the sheet edits carries a placement (the identity where
     // it had none), which OK stores with it.
@@ -561,7 +562,7 @@ bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOption
         ~Release() { material_init(m); }
     } release{&s.material};
     if (material_copy(&s.material, &settings->material) != 0) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return false;
     }
     RenderJobOptions o = *options;
@@ -587,7 +588,7 @@ bool run_render_sheet(QWidget* parent, RenderSettings* settings, RenderJobOption
         camera_scene->camera = true;
     }
     if (material_copy(&settings->material, &s.material) != 0) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return false;
     }
     copy_scalars(settings, s);

@@ -176,7 +176,7 @@ class CCoordinatesDlg : public CSettingsDlg {
         for (int i = 0; i < 3; ++i) type_[i] = v->coordinate_type == i ? 1 : 0;
         if (v->coordinate_type < 0 || v->coordinate_type > 2) type_[0] = 1;
         for (int i = 0; i < 3; ++i) unit_[i] = v->length_unit == i ? 1 : 0;
-        if (v->length_unit < 0 || v->length_unit > 2) unit_[0] = 1;
+        if (v->length_unit < kLengthDecimal || v->length_unit > kLengthFractions) unit_[0] = 1;
         cartesian_ = v->cartesian ? 1 : 0;
         degrees_ = v->degrees ? 1 : 0;
         origin_[0] = finite_or(v->user_origin.x, 0.0);

@@ -16,24 +16,25 @@
 #include <vector>
 
 #include "dialogs/dlg.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 class MODEL;
 class QWidget;
 
 // Template ids (captions are string-table entries under these ids).
-inline constexpr int kDlgZooming = 45250;
-inline constexpr int kDlgViewPoint = 45251;
-inline constexpr int kDlgUserViews = 45252;
-inline constexpr int kDlgGrid = 45253;
-inline constexpr int kDlgDrawingAids = 45254;
-inline constexpr int kDlgCoordinates = 45255;
-inline constexpr int kDlgLayers = 45256;
-inline constexpr int kDlgPreferences = 45257;
-inline constexpr int kDlgPrefPage = 45258;
-inline constexpr int kDlgPrefMessages = 45259;
-inline constexpr int kDlgPrefToolbars = 45260;
-inline constexpr int kDlgLineStyleSettings = 45261;
+inline constexpr int kDlgZooming = IDD_ZOOMING;
+inline constexpr int kDlgViewPoint = IDD_VIEW_POINT;
+inline constexpr int kDlgUserViews = IDD_USER_VIEWS;
+inline constexpr int kDlgGrid = IDD_GRID;
+inline constexpr int kDlgDrawingAids = IDD_DRAWING_AIDS;
+inline constexpr int kDlgCoordinates = IDD_COORDINATES;
+inline constexpr int kDlgLayers = IDD_LAYERS;
+inline constexpr int kDlgPreferences = IDD_PREFERENCES;
+inline constexpr int kDlgPrefPage = IDD_PREF_PAGE;
+inline constexpr int kDlgPrefMessages = IDD_PREF_MESSAGES;
+inline constexpr int kDlgPrefToolbars = IDD_PREF_TOOLBARS;
+inline constexpr int kDlgLineStyleSettings = IDD_LINE_STYLE_SETTINGS;
 inline constexpr int kDlgReport = 280;
 
 // Control ids of the settings dialogs start here (1024..1279: the base leaves their

@@ -104,7 +104,8 @@ class CReportDlg : public CDlg {
         FILE* f = std::fopen(name.c_str(), "wb");
         const bool ok = f && std::fwrite(text_.data(), 1, text_.size(), f) == text_.size();
         if (f && std::fclose(f) != 0) f = nullptr;
-        if (!ok || !f) msgbox_printf(kStrIdError, "%s|%s", res_load_string(45290).c_str(), name.c_str());
+        if (!ok || !f)
+            msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_CANT_WRITE_REPORT).c_str(), name.c_str());
     }
     VIEW* v_;
     int info_;

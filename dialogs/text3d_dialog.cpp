@@ -14,6 +14,7 @@
 #include "commands/model3d/text3d.h"
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 
 CText3DDlg::CText3DDlg(TextFontRecord* font, QWidget* parent)
@@ -37,7 +38,7 @@ void CText3DDlg::CreateControls() {
         grid->addWidget(list, 1, 0, 1, 2);
         grid->addWidget(styles, 1, 2, 1, 2);
     }
-    auto* sample = add_static(kIdcText3DSample, res_load_string(45459), 2, 0, 4);
+    auto* sample = add_static(kIdcText3DSample, res_load_string(IDS_TEXT3D_SAMPLE_TEXT), 2, 0, 4);
     sample->setMinimumHeight(48);
     sample->setAlignment(Qt::AlignCenter);
     sample->setFrameShape(QFrame::Box);

@@ -23,13 +23,14 @@
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
 #include "render/surface/presets.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 
 namespace {
 
-constexpr uint32_t kStrTextureLoadFailed = 44420;  // "The image %s could not be read (%s)."
-constexpr uint32_t kStrTextureBadData = 44421;     // "it is not an image file that can be read"
-constexpr uint32_t kStrNoMemory = 42040;
+constexpr uint32_t kStrTextureLoadFailed = IDS_TEXTURE_LOAD_FAILED;  // "The image %s could not be read (%s)."
+constexpr uint32_t kStrTextureBadData = IDS_TEXTURE_BAD_DATA;        // "it is not an image file that can be read"
+constexpr uint32_t kStrNoMemory = IDS_NO_MEMORY;
 
 // The mapping combo's entries and the slot's mapping modes they stand for.
 constexpr int32_t kMappingChoices[5] = {kMappingModePlanar, kMappingModeCylindrical, kMappingModeSpherical,

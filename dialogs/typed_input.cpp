@@ -10,12 +10,13 @@
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "model/services/utf8.h"
+#include "resources/string_ids.h"
 
 namespace {
 
 constexpr int kTemplateNumber = 277;
 constexpr int kTemplateCoord = 278;
-constexpr uint32_t kStrIdEnterCorrectly = 40704;
+constexpr uint32_t kStrIdEnterCorrectly = IDS_ENTER_VALUE_CORRECTLY;
 
 void copy_out(const std::string& text, char* buffer, size_t length) {
     utf8_copy(buffer, length, text);

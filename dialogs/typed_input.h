@@ -12,13 +12,14 @@
 
 #include "dialogs/dlg.h"
 #include "model/services/numfmt.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 
 inline constexpr int kIdcTypedText = 2209;    // the edit of both dialogs
 inline constexpr int kIdcTypedPrompt = 2373;  // the prompt of Enter Number
-inline constexpr int kIdcCoordUser = 2610;    // Enter Coordinate: in the view's axes
-inline constexpr int kIdcCoordWorld = 2611;   // Enter Coordinate: in drawing axes
+inline constexpr int kIdcCoordUser = IDC_COORD_USER;    // Enter Coordinate: in the view's axes
+inline constexpr int kIdcCoordWorld = IDC_COORD_WORLD;  // Enter Coordinate: in drawing axes
 inline constexpr uint32_t kHelpTypedInput = 40097;
 
 // The converter of typed coordinates (CoordConverter, coord_dialog_set_converter)

@@ -16,6 +16,7 @@
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/prefs_io.h"
 
 namespace {
@@ -120,7 +121,8 @@ int CXFile::DoModalType() {
     std::string path = chosen_;
     if (!table_) {
         if (path.size() > kMaxPathLength) {
-            msgbox_printf(kStrIdError, res_load_string(44101).c_str(), static_cast<int>(kMaxPathLength), path.c_str());
+            msgbox_printf(kStrIdError, res_load_string(IDS_PATH_TOO_LONG).c_str(), static_cast<int>(kMaxPathLength),
+                          path.c_str());
             return -1;
         }
         if (name_) *name_ = path;
@@ -129,16 +131,17 @@ int CXFile::DoModalType() {
     int row = -1;
     switch (file_type_final_name(*table_, current_row(), &path, &row)) {
         case FinalName::too_long:
-            msgbox_printf(kStrIdError, res_load_string(44101).c_str(), static_cast<int>(kMaxPathLength),
+            msgbox_printf(kStrIdError, res_load_string(IDS_PATH_TOO_LONG).c_str(), static_cast<int>(kMaxPathLength),
                           path.c_str());
             return -1;
         case FinalName::unknown_extension:
-            msgbox_printf(kStrIdWarning, "%s *%s", res_load_string(42182).c_str(), path_extension(path).c_str());
+            msgbox_printf(kStrIdWarning, "%s *%s", res_load_string(IDS_UNKNOWN_EXTENSION).c_str(),
+                          path_extension(path).c_str());
             return -1;
         case FinalName::ok: break;
     }
     if (!open_ && QFileInfo::exists(q(path))) {
-        const std::string text = format_text(res_load_string(44100).c_str(), path.c_str());
+        const std::string text = format_text(res_load_string(IDS_FILE_EXISTS_REPLACE).c_str(), path.c_str());
         if (msgbox_show(kStrIdWarning, text.c_str(), kMbYesNo | kMbIconExclamation) != kIdYes) return -1;
     }
     dir_memory_save(file_type_kind(table_->rows[row], key_).c_str(), path.c_str());
@@ -178,25 +181,26 @@ void remember(const char* section, const char* key, int* slot, int type) {
 int open_drawing_dialog(std::string* name, bool import, QWidget* parent) {
     const FileTypeTable table = import ? FileTypeTable{kOpenTypes.rows + 1, 5} : kOpenTypes;
     int* slot = import ? &g_prefs.import_model : &g_prefs.import_load;
-    const int type = run_typed(name, table, true, import ? 40514 : 40513, *slot, import ? 16 : 13, "Load", parent);
+    const int type =
+        run_typed(name, table, true, import ? IDS_IMPORT : IDS_OPEN, *slot, import ? 16 : 13, "Load", parent);
     remember("Import", import ? "Model" : "Load", slot, type);
     return type;
 }
 
 bool load_text_dialog(std::string* name, const char* pattern, QWidget* parent) {
     const FileTypeTable t = one_row(kTextTypes, pattern);
-    return run_typed(name, t, true, 40513, t.rows[0].type, t.rows[0].type, "Load", parent) >= 0;
+    return run_typed(name, t, true, IDS_OPEN, t.rows[0].type, t.rows[0].type, "Load", parent) >= 0;
 }
 
 bool single_type_save_dialog(std::string* name, const char* pattern, QWidget* parent) {
     const FileTypeTable t = one_row(kSaveTypes, pattern);
-    return run_typed(name, t, false, 40512, t.rows[0].type, t.rows[0].type, "Load", parent) >= 0;
+    return run_typed(name, t, false, IDS_SAVE_AS, t.rows[0].type, t.rows[0].type, "Load", parent) >= 0;
 }
 
 int texture_file_dialog(std::string* name, bool open, QWidget* parent) {
     const FileTypeTable t{kImageTypes.rows, open ? 8 : 5};
     int* slot = open ? &g_prefs.import_texture : &g_prefs.export_texture;
-    const int type = run_typed(name, t, open, open ? 40513 : 40515, *slot, 4, "", parent);
+    const int type = run_typed(name, t, open, open ? IDS_OPEN : IDS_SAVE, *slot, 4, "", parent);
     if (type < 0 && name) name->clear();
     remember(open ? "Import" : "Export", "Texture", slot, type);
     return type;
@@ -206,7 +210,7 @@ int image_file_dialog(std::string* name, bool open, QWidget* parent) {
     const FileTypeTable t{kImageTypes.rows, open ? 8 : 5};
     const char* section = open ? "Import" : "Export";
     const int preferred = app_profile_get_int(section, "Image", 4);
-    const int type = run_typed(name, t, open, open ? 40516 : 40517, preferred, 4, "Img", parent);
+    const int type = run_typed(name, t, open, open ? IDS_OPEN_IMAGE : IDS_SAVE_IMAGE, preferred, 4, "Img", parent);
     if (type < 0 && name) name->clear();
     remember(section, "Image", nullptr, type);
     return type;
@@ -214,7 +218,7 @@ int image_file_dialog(std::string* name, bool open, QWidget* parent) {
 
 int export_movie_dialog(std::string* name, QWidget* parent, int preferred) {
     const int want = preferred >= 0 ? preferred : g_prefs.export_movie;
-    const int type = run_typed(name, kMovieTypes, false, 40515, want, 21, "Mov", parent);
+    const int type = run_typed(name, kMovieTypes, false, IDS_SAVE, want, 21, "Mov", parent);
     if (type < 0 && name) name->clear();
     remember("Export", "Movie", &g_prefs.export_movie, type);
     return type;
@@ -222,7 +226,7 @@ int export_movie_dialog(std::string* name, QWidget* parent, int preferred) {
 
 int choose_folder_dialog(std::string* name, QWidget* parent) {
     std::string path;
-    CXFile dlg(&path, nullptr, true, 40518, 0, 0, "", parent);
+    CXFile dlg(&path, nullptr, true, IDS_SELECT_FOLDER, 0, 0, "", parent);
     dlg.dialog()->setFileMode(QFileDialog::Directory);
     dlg.dialog()->setOption(QFileDialog::ShowDirsOnly, true);
     if (dlg.DoModalType() < 0) return 0;

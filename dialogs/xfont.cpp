@@ -9,6 +9,7 @@
 #include "dialogs/dlg.h"
 #include "model/font_outline/glyph_outline.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ CXFont::CXFont(const FontRecord& initial, QWidget* parent) : font_(initial) {
     f.setItalic(initial.italic);
     dlg_ = new QFontDialog(f, parent);
     dlg_->setOption(QFontDialog::DontUseNativeDialog, true);
-    dlg_->setWindowTitle(QString::fromStdString(res_load_string(44110)));
+    dlg_->setWindowTitle(QString::fromStdString(res_load_string(IDS_FONT)));
     dlg_load_control_texts(dlg_);
 }
 

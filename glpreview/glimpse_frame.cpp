@@ -11,6 +11,7 @@
 #include "graphics/view/view.h"
 #include "model/math/result.h"
 #include "model/services/msgbox.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 #include "shell/doc_template.h"
 #include "shell/drawing_doc.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr int kDlgGlimpseProperties = 45262;
+constexpr int kDlgGlimpseProperties = IDD_GLIMPSE_PROPERTIES;
 
 // The Properties button: the detail of the preview in percent.
 class CGlimpsePropertiesDlg : public CDlg {

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/command_text.h"
 #include "shell/toolbars.h"
 
@@ -17,7 +18,7 @@ QString text_of(uint32_t id) { return QString::fromStdString(res_load_string(id)
 
 CustomizeDialog::CustomizeDialog(CCustomBar* bar, QWidget* parent)
     : QDialog(parent), bar_(bar), saved_(bar->buttons()) {
-    setWindowTitle(text_of(43500) + QStringLiteral(" - ") + bar->windowTitle());
+    setWindowTitle(text_of(IDS_CUSTOMIZE_TOOLBAR) + QStringLiteral(" - ") + bar->windowTitle());
     setObjectName(QStringLiteral("CustomizeDialog"));
     auto* grid = new QGridLayout(this);
     available_ = new QListWidget(this);
@@ -26,8 +27,8 @@ CustomizeDialog::CustomizeDialog(CCustomBar* bar, QWidget* parent)
         list->setIconSize(QSize(24, 24));
         list->setMinimumSize(220, 300);
     }
-    auto* avail_label = new QLabel(text_of(43501), this);
-    auto* cur_label = new QLabel(text_of(43502), this);
+    auto* avail_label = new QLabel(text_of(IDS_AVAILABLE_BUTTONS), this);
+    auto* cur_label = new QLabel(text_of(IDS_TOOLBAR_BUTTONS), this);
     avail_label->setBuddy(available_);
     cur_label->setBuddy(current_);
     grid->addWidget(avail_label, 0, 0);
@@ -41,12 +42,12 @@ CustomizeDialog::CustomizeDialog(CCustomBar* bar, QWidget* parent)
         grid->addWidget(b, row, col);
         return b;
     };
-    QPushButton* add = button(43503, 2, 1);
-    QPushButton* remove = button(43504, 3, 1);
-    QPushButton* close = button(43508, 1, 3);
-    QPushButton* reset_b = button(43507, 2, 3);
-    QPushButton* up = button(43505, 3, 3);
-    QPushButton* down = button(43506, 4, 3);
+    QPushButton* add = button(IDS_ADD_BUTTON, 2, 1);
+    QPushButton* remove = button(IDS_REMOVE_BUTTON, 3, 1);
+    QPushButton* close = button(IDS_CLOSE_CUSTOMIZE, 1, 3);
+    QPushButton* reset_b = button(IDS_RESET_TOOLBAR, 2, 3);
+    QPushButton* up = button(IDS_MOVE_UP, 3, 3);
+    QPushButton* down = button(IDS_MOVE_DOWN, 4, 3);
     close->setDefault(true);
     connect(add, &QPushButton::clicked, this, [this] { add_button(available_->currentRow()); });
     connect(remove, &QPushButton::clicked, this, [this] { remove_button(current_->currentRow()); });
@@ -61,7 +62,7 @@ CustomizeDialog::CustomizeDialog(CCustomBar* bar, QWidget* parent)
 }
 
 QListWidgetItem* CustomizeDialog::make_item(int id) const {
-    auto* item = id == 0 ? new QListWidgetItem(text_of(43509))
+    auto* item = id == 0 ? new QListWidgetItem(text_of(IDS_SEPARATOR))
                          : new QListWidgetItem(toolbar_icon(id, true), QString::fromStdString(command_tip_text(id)));
     item->setData(Qt::UserRole, id);
     return item;

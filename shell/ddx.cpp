@@ -10,12 +10,13 @@
 #include "model/services/numfmt.h"
 #include "model/services/strtab.h"
 #include "platform/dialog.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-constexpr uint32_t kStrIdEnterNumber = 61713;     // "Please enter a number."
-constexpr uint32_t kStrIdEnterCorrectly = 40704;  // "Please enter the value correctly"
-constexpr uint32_t kStrIdEnterBetween = 40709;    // "Please enter a value between %1 and %2."
+constexpr uint32_t kStrIdEnterNumber = IDS_ENTER_A_NUMBER;            // "Please enter a number."
+constexpr uint32_t kStrIdEnterCorrectly = IDS_ENTER_VALUE_CORRECTLY;  // "Please enter the value correctly"
+constexpr uint32_t kStrIdEnterBetween = IDS_ENTER_VALUE_BETWEEN;      // "Please enter a value between %1 and %2."
 
 [[noreturn]] void fail_with(CDataExchange* dx, uint32_t text_id) {
     std::string text = res_load_string(text_id);

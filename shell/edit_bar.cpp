@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/button_ex.h"
 #include "shell/command_text.h"
 #include "shell/toolbars.h"
@@ -26,7 +27,7 @@ void CHistoryCombo::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
 }
 
-CEditBar::CEditBar(QWidget* parent) : QToolBar(QString::fromStdString(res_load_string(144)), parent) {
+CEditBar::CEditBar(QWidget* parent) : QToolBar(QString::fromStdString(res_load_string(IDS_EDIT)), parent) {
     setObjectName(QStringLiteral("EditBar"));
     setIconSize(QSize(16, 16));
     colour_ = new CColourButton(this);

@@ -85,7 +85,7 @@ bool CMainApp::InitInstance(const std::string& file) {
     // Version words of the build.
     version_text_ = version_text_of(ZELO_VERSION_MS, ZELO_VERSION_LS);
     pref_int(0, version_text_.c_str(), "", int(ZELO_VERSION_LS & 0xFFFFu), 0);
-    for (uint32_t id = 40486; id <= 40491; ++id)
+    for (uint32_t id = IDS_FRONT; id <= IDS_BOTTOM; ++id)
         if (!res_find_string(id)) return false;
 
     // Module initialisers, in their order.

@@ -14,10 +14,11 @@
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-constexpr uint32_t kStrIdInternal = 42000;
+constexpr uint32_t kStrIdInternal = IDS_INTERNAL;
 constexpr const char* kInternal = "Internal";
 
 // Reachable from these globals for the life of the process unless released.

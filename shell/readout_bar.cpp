@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/core/readout.h"
 
 namespace {
@@ -81,7 +82,7 @@ CReadoutBar* key_help_bar_install(QMainWindow* frame) {
     auto* bar = new CReadoutBar(15911, kPane);
     frame->addToolBarBreak(Qt::BottomToolBarArea);
     frame->addToolBar(Qt::BottomToolBarArea, fixed_bar(frame, QStringLiteral("KeyHelp"), bar));
-    bar->status_pane_set(32801, res_load_string(32801), 0);
+    bar->status_pane_set(32801, res_load_string(IDS_F1_HELP_F2_COLOUR), 0);
     return bar;
 }
 

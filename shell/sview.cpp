@@ -25,6 +25,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "platform/modal.h"
+#include "resources/string_ids.h"
 #include "shell/app_view_host.h"
 #include "shell/button_ex.h"
 #include "shell/cmd_ids.h"
@@ -592,7 +593,7 @@ void CSView::Run(const ViewCommand& c, ViewCmdKind route, int id) {
             if (CCmdInput* tool = g_tool_factory(uint32_t(id)))
                 app->SwitchCommand(this, uint32_t(id), tool);
             else
-                msgbox_ids(42120, 42040);
+                msgbox_ids(kStrIdWarning, IDS_NO_MEMORY);
             break;
         case ViewCmdKind::kHandler: c.handler.run(this, id); break;
         case ViewCmdKind::kFunction:

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/command_text.h"
 #include "shell/core/toolbar_state.h"
 #include "shell/customize_dialog.h"
@@ -250,7 +251,7 @@ void ToolbarSet::show_context_menu(CCustomBar* bar, const QPoint& global) {
     if (fill_context_menu) fill_context_menu(&menu);
     else fill_toolbars_menu(&menu);
     menu.addSeparator();
-    QString text = QString::fromStdString(res_load_string(32771));
+    QString text = QString::fromStdString(res_load_string(IDS_CUSTOMIZE));
     QAction* custom = menu.addAction(text);
     target_ = bar;
     QAction* chosen = menu.exec(global);

@@ -30,19 +30,20 @@
 #include "model/services/prefs.h"
 #include "model/services/safe_file.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptBase = 45270;       // "Base point of the block"
-constexpr uint32_t kPromptInsert = 45271;     // "Insertion point of the block"
-constexpr uint32_t kPromptTextPoint = 45272;  // "Start point of the text"
-constexpr uint32_t kMsgTooLarge = 45273;
-constexpr uint32_t kMsgCantRead = 45274;
-constexpr uint32_t kMsgReplaced = 45275;
-constexpr uint32_t kMsgCantWriteBlock = 45276;
-constexpr uint32_t kMsgNoFont = 45277;
+constexpr uint32_t kPromptBase = IDS_BLOCK_BASE_POINT;       // "Base point of the block"
+constexpr uint32_t kPromptInsert = IDS_BLOCK_INSERT_POINT;   // "Insertion point of the block"
+constexpr uint32_t kPromptTextPoint = IDS_TEXT_START_POINT;  // "Start point of the text"
+constexpr uint32_t kMsgTooLarge = IDS_IMPORT_TOO_LARGE;
+constexpr uint32_t kMsgCantRead = IDS_CANT_READ_FILE;
+constexpr uint32_t kMsgReplaced = IDS_CHARS_REPLACED;
+constexpr uint32_t kMsgCantWriteBlock = IDS_CANT_WRITE_BLOCK;
+constexpr uint32_t kMsgNoFont = IDS_NO_CURRENT_FONT;
 constexpr uint32_t kHelpBlock = 40085;
 
 VIEW** view_word(void* arg) { return static_cast<VIEW**>(arg); }
@@ -153,7 +154,7 @@ std::vector<std::string> import_text_lines(const std::string& bytes, const Strok
 int cmd_save_block(void* arg) {
     VIEW** view_ref = view_word(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     Vec3 pick;
     int rc = input_object(view_ref, &objects, &pick);
@@ -189,10 +190,10 @@ int cmd_load_block_ask(void* arg) {
         return rc;
     }
     if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     Vec3 at = base;
     rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     if (rc != 0 || !*view_ref) return rc;
     LoadBlockArgs args;
     args.view = *view_ref;
@@ -245,11 +246,11 @@ int cmd_import_text(void* arg) {
         return 1;
     }
     if (lines.empty()) return 0;
-    view_set_input_mode(view, 1);
+    view_set_input_mode(view, kInputActive);
     Vec3 at{0, 0, 0};
     int rc = input_point(view_ref, kPromptTextPoint, nullptr, nullptr, &at, 40016);
     view = *view_ref;
-    if (view) view_set_input_mode(view, 0);
+    if (view) view_set_input_mode(view, kInputIdle);
     if (rc != 0 || !view) return rc;
     // Every line one text height below the previous one, as typed texts go.
     const double h = std::isfinite(view->text_height) && view->text_height > 0 ? view->text_height : 10.0;
@@ -304,6 +305,6 @@ int cmd_import_text(void* arg) {
     if (!bbox_is_empty(box)) view_notify_all(view, &box, 1);
     view_update_scrollbars_all(view);
     view_set_modified(view, 1);
-    if (rc == 0 && replaced > 0) msgbox_printf(42120, res_load_string(kMsgReplaced).c_str(), int(replaced));
+    if (rc == 0 && replaced > 0) msgbox_printf(kStrIdWarning, res_load_string(kMsgReplaced).c_str(), int(replaced));
     return rc;
 }

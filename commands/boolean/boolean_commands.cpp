@@ -76,7 +76,7 @@ int run_begin(Run& run) {
 // to the setting; the buffers are released.
 int run_end(Run& run, int result, bool failed) {
     VIEW* view = run.view();
-    if (view) view_set_input_mode(view, 0);
+    if (view) view_set_input_mode(view, kInputIdle);
     buffer_free(&run.operands);
     if (failed) {
         if (view && view->selection && run.saved) std::swap(view->selection->refs, run.saved->refs);
@@ -153,11 +153,11 @@ int combine_command(void* arg, bool join) {
     Run run{static_cast<VIEW**>(arg)};
     if (!run.view_ref || !*run.view_ref) return kBadArgument;
     if (int r = run_begin(run)) return run_end(run, r, true);
-    view_set_input_mode(run.view(), 1);
+    view_set_input_mode(run.view(), kInputActive);
     int code = 0;
     if (!pick_two(run, kStrCsgPickUnionFirst, kStrCsgPickUnionSecond, &code)) return run_end(run, code, true);
     if (!run.view()) return run_end(run, 0, true);
-    view_set_input_mode(run.view(), 0);
+    view_set_input_mode(run.view(), kInputIdle);
     wait_cursor_begin();
     run.waiting = true;
     RefNode* cursor = nullptr;
@@ -198,7 +198,7 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
     Run run{static_cast<VIEW**>(arg)};
     if (!run.view_ref || !*run.view_ref) return kBadArgument;
     if (int r = run_begin(run)) return run_end(run, r, true);
-    view_set_input_mode(run.view(), 1);
+    view_set_input_mode(run.view(), kInputActive);
     int step = 0;
     if (buffer_count_meshes(run.operands) == 0) {
         MESH3* m = mesh_pick_prompt(run.view_ref, first_prompt, &step);
@@ -214,7 +214,7 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
         MESH3* only = buffer_next_mesh(run.operands, &c);
         if (!(buffer_count_meshes(run.operands) == 1 && only == tool)) break;
     }
-    view_set_input_mode(run.view(), 0);
+    view_set_input_mode(run.view(), kInputIdle);
     wait_cursor_begin();
     run.waiting = true;
     // The tool is dropped from the operands; it is deleted on its own.

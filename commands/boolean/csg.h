@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "model/db/solid.h"
+#include "resources/string_ids.h"
 
 struct RefNode;
 
@@ -32,7 +33,7 @@ inline constexpr int kCsgSubtraction = 2;  // A minus B
 
 inline constexpr double kCsgTolerance = 0.01;
 
-inline constexpr int kCsgNoUsableFace = 43807;
+inline constexpr int kCsgNoUsableFace = IDS_CSG_NO_USABLE_FACE;
 
 // What a call ended with: 0 and an empty text on success, else one of the codes above
 // and the engine's diagnostic (for logs and tests; the user sees the string-table

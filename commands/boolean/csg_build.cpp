@@ -13,6 +13,7 @@
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -102,8 +103,10 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
         return;
     }
     log_message(LogLevel::warning, "boolean operation failed (%d): %s", ctx.code, ctx.text);
-    if (!show || ctx.code == 42194) return;
-    const uint32_t id = (ctx.code == 42189 || ctx.code == 42191) ? static_cast<uint32_t>(ctx.code) : 42040u;
+    if (!show || ctx.code == IDS_USER_BREAKS_OPERATION) return;
+    const uint32_t id = (ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN || ctx.code == IDS_CSG_UNKNOWN_PROBLEM_CAN)
+                            ? static_cast<uint32_t>(ctx.code)
+                            : IDS_NO_MEMORY;
     msgbox_printf(kStrIdError, "%s", res_load_string(id).c_str());
 }
 
@@ -152,9 +155,10 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // A solid whose every triangle has corners within the tolerance is gone once
         // loaded: nothing of it could be combined.
         if ((face_count(a) && !ctx.a.faces) || (face_count(b) && !ctx.b.faces))
-            raise(ctx, 42189, "Solid welds to nothing");
+            raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid welds to nothing");
         height_check(ctx);
-        if (exact && (ctx.a.crowded || ctx.b.crowded)) raise(ctx, 42191, "Edge of more than two faces");
+        if (exact && (ctx.a.crowded || ctx.b.crowded))
+            raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Edge of more than two faces");
         ctx.work_budget = 1024 * faces + 50000000;
         check_solid(ctx, ctx.a, operation);
         check_solid(ctx, ctx.b, operation);
@@ -165,8 +169,8 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         if (exact) {
-            if (!sa.closed || !sb.closed) raise(ctx, 42191, "Solid is not closed");
-            if (!exact_cut(ctx)) raise(ctx, 42191, "Face can not be split");
+            if (!sa.closed || !sb.closed) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solid is not closed");
+            if (!exact_cut(ctx)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Face can not be split");
         } else {
             intersect_solids(ctx);
         }
@@ -175,7 +179,7 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // thickness (two shells side by side, or a hollow whose skin lies on the
         // outside).
         if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
-            raise(ctx, 42191, "Solids only touch");
+            raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solids only touch");
         // A solid closed as given but opened by the weld (edges shorter than the
         // tolerance) must still give a closed result.
         if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
@@ -209,7 +213,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     if (kExactCut) {
         exact.plain_pairs = plain_pairs;
         answer = attempt(exact, a, b, operation, true);
-        if ((answer && !exact.touch_only) || (!answer && exact.code != 42191)) {
+        if ((answer && !exact.touch_only) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
             if (exact.code != 0) report(exact, status, true);
             return answer;
         }

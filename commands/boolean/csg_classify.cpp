@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -58,7 +59,7 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
         if (!ambiguous) return result;
         perturb_ray(ctx, n);
     }
-    raise(ctx, 42191, "Ray does not settle in csg_classify_face()");
+    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Ray does not settle in csg_classify_face()");
 }
 
 double area2(const Face* f) {

@@ -15,6 +15,7 @@
 
 #include "commands/boolean/csg_exact.h"
 #include "commands/boolean/csg_internal.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -707,7 +708,7 @@ bool exact_cut(Context& ctx) {
                             g->state = f->state;
                             queue.push_back(g);
                         } else if (g->state != f->state) {
-                            raise(ctx, 42191, "Sides of the cut disagree");
+                            raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Sides of the cut disagree");
                         }
                     }
                 }

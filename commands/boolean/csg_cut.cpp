@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -63,7 +64,7 @@ void order_segment(Segment& s) {
 bool do_segments_overlap(Context& ctx, Segment& s1, Segment& s2, const Plane& g, const Plane& f) {
     D3 u = cross(g.n, f.n);
     const double len = length(u);
-    if (!(len > 0.0)) raise(ctx, 42191, "VECTOR is zero in do_segments_overlap()");
+    if (!(len > 0.0)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "VECTOR is zero in do_segments_overlap()");
     u = u * (1.0 / len);
     const D3 origin = s1.p[0];
     for (Segment* s : {&s1, &s2}) {

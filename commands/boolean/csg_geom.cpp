@@ -93,7 +93,7 @@ double length(D3 a) {
 D3 get_normal(Context& ctx, D3 a0, D3 a1, D3 a2) {
     const D3 n = cross(a2 - a0, a1 - a0);
     const double len = length(n);
-    if (!(len > 0.0)) raise(ctx, 42191, "Normal is zero in get_normal()");
+    if (!(len > 0.0)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Normal is zero in get_normal()");
     return n * (1.0 / len);
 }
 
@@ -113,7 +113,7 @@ const Plane& face_plane_of(Context& ctx, Face* f) {
 
 double dist_to_line(Context& ctx, D3 p, D3 o, D3 u) {
     const double len = length(u);
-    if (!(len > 0.0)) raise(ctx, 42191, "VECTOR is zero in dist_to_line()");
+    if (!(len > 0.0)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "VECTOR is zero in dist_to_line()");
     return length(cross(p - o, u)) / len;
 }
 

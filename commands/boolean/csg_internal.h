@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/boolean/csg.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -245,7 +246,8 @@ struct Jump {
 
 // Counts one step of work; ends the call once the budget (when set) is spent.
 inline void spend(Context& ctx) {
-    if (++ctx.work > ctx.work_budget && ctx.work_budget) raise(ctx, 42191, "Operation does not come to an end");
+    if (++ctx.work > ctx.work_budget && ctx.work_budget)
+        raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Operation does not come to an end");
 }
 
 void* block_alloc(Context& ctx, size_t size);

@@ -12,6 +12,7 @@
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -55,7 +56,7 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
     face_box(f);
     f->state = kUnclassified;
     if (ctx.face_budget && ++ctx.faces_made > ctx.face_budget)
-        raise(ctx, 42191, "Cutting does not come to an end");
+        raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Cutting does not come to an end");
 }
 
 int64_t cell_index(double c, double width) {
@@ -273,7 +274,8 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             if (!corners_of(*b, mf, idx)) continue;
             const MeshVertex* mv[3] = {&b->vertices[idx[0]], &b->vertices[idx[1]], &b->vertices[idx[2]]};
             for (const MeshVertex* v : mv) {
-                if (!vec3_finite({v->x, v->y, v->z})) raise(ctx, 42189, "Coordinate is not finite");
+                if (!vec3_finite({v->x, v->y, v->z}))
+                    raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Coordinate is not finite");
             }
             D3 p[3];
             for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};
@@ -321,7 +323,8 @@ void height_check(Context& ctx) {
             for (int i = 0; i < 3; ++i) {
                 const D3 o = pos(f->v[(i + 1) % 3]);
                 const double h = dist_to_line(ctx, pos(f->v[i]), o, pos(f->v[(i + 2) % 3]) - o);
-                if (h < kMinHeight + 1e-6 * largest) raise(ctx, 42189, "Height of the tria is zero");
+                if (h < kMinHeight + 1e-6 * largest)
+                    raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Height of the tria is zero");
             }
         }
     }
@@ -357,7 +360,7 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
         if (!ambiguous) return count & 1;
         perturb_ray(ctx, n);
     }
-    raise(ctx, 42191, "Ray does not settle in csg_ray_parity()");
+    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Ray does not settle in csg_ray_parity()");
 }
 
 // Tells whether g runs along edge e in the same direction as f does.
@@ -410,7 +413,7 @@ void check_solid(Context& ctx, Solid& s, int operation) {
     }
     if (dangling && (operation == kCsgIntersection || operation == kCsgSubtraction)) {
         if (!msgbox_yes_no("%s", res_load_string(kStrCsgDanglingFaces).c_str()))
-            raise(ctx, 42194, "User breaks operation");
+            raise(ctx, IDS_USER_BREAKS_OPERATION, "User breaks operation");
         return;
     }
     orient_solid(ctx, s);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
+#include "resources/string_ids.h"
 
 namespace csg {
 
@@ -181,7 +182,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         uses.assign(s->next_edge, 0);
         for (Face* f = s->faces; f; f = f->next) {
             if (!kept(f)) continue;
-            if (!has_area(ctx, f)) raise(ctx, 42191, "Result has a face without area");
+            if (!has_area(ctx, f)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result has a face without area");
             if (f->state & (kOnSame | kOnOpposite)) coplanar = true;
             v += volume_term(ctx, f, o);
             for (int k = 0; k < 3; ++k) {
@@ -196,16 +197,18 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         }
         // Every edge once each way: a closed surface with no edge shared by four faces.
         for (size_t i = 0; i < uses.size(); ++i) {
-            if (balance[i] != 0 || (uses[i] != 0 && uses[i] != 2)) raise(ctx, 42191, "Result is not closed");
+            if (balance[i] != 0 || (uses[i] != 0 && uses[i] != 2))
+                raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed");
         }
     }
     v /= 6.0;
-    if (!ctx.uncut && corners_meet(ctx)) raise(ctx, 42191, "Result has two corners at one point");
+    if (!ctx.uncut && corners_meet(ctx)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result has two corners at one point");
     std::sort(seam.begin(), seam.end());
     for (size_t i = 0, j = 0; i < seam.size(); i = j) {
         while (j < seam.size() && seam[j] == seam[i]) ++j;
         const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
-        if (j - i != 1 || reverse.second - reverse.first != 1) raise(ctx, 42191, "Result is not closed along the seam");
+        if (j - i != 1 || reverse.second - reverse.first != 1)
+            raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed along the seam");
     }
     if (!coplanar) {
         std::sort(curve.begin(), curve.end());
@@ -213,7 +216,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
             const auto other = std::make_tuple(to, from, 1 - solid);
             if (std::binary_search(curve.begin(), curve.end(), std::make_tuple(to, from, solid)) &&
                 !std::binary_search(curve.begin(), curve.end(), other))
-                raise(ctx, 42191, "Result keeps both sides of one solid at the curve");
+                raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result keeps both sides of one solid at the curve");
         }
     }
     // The volume against what the operation can give, with room for the tolerance.
@@ -228,7 +231,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         lo = std::max(0.0, va - vb);
         hi = va;
     }
-    if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, 42191, "Result volume is out of reach");
+    if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result volume is out of reach");
 }
 
 }  // namespace csg

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t kStrCsgPickUnionFirst = 43800;
-inline constexpr uint32_t kStrCsgPickUnionSecond = 43801;
-inline constexpr uint32_t kStrCsgPickIntersectionFirst = 43802;
-inline constexpr uint32_t kStrCsgPickIntersectionSecond = 43803;
-inline constexpr uint32_t kStrCsgPickSubtractFrom = 43804;
-inline constexpr uint32_t kStrCsgPickSubtracted = 43805;
-inline constexpr uint32_t kStrCsgDanglingFaces = 43806;  // Yes/No question
-inline constexpr uint32_t kStrCsgNoUsableFace = 43807;
+#include "resources/string_ids.h"
+
+inline constexpr uint32_t kStrCsgPickUnionFirst = IDS_CSG_PICK_UNION_FIRST;
+inline constexpr uint32_t kStrCsgPickUnionSecond = IDS_CSG_PICK_UNION_SECOND;
+inline constexpr uint32_t kStrCsgPickIntersectionFirst = IDS_CSG_PICK_INTERSECTION_FIRST;
+inline constexpr uint32_t kStrCsgPickIntersectionSecond = IDS_CSG_PICK_INTERSECTION_SECOND;
+inline constexpr uint32_t kStrCsgPickSubtractFrom = IDS_CSG_PICK_SUBTRACT_FROM;
+inline constexpr uint32_t kStrCsgPickSubtracted = IDS_CSG_PICK_SUBTRACTED;
+inline constexpr uint32_t kStrCsgDanglingFaces = IDS_CSG_DANGLING_FACES;  // Yes/No question
+inline constexpr uint32_t kStrCsgNoUsableFace = IDS_CSG_NO_USABLE_FACE;

@@ -27,13 +27,16 @@
 #include "model/math/vec.h"
 #include "model/rtc/rtc.h"
 #include "model/services/msgbox.h"
+#include "resources/string_ids.h"
 
 namespace {
 
 constexpr int kModes[11] = {0, 1, 2, 8, 9, 10, 5, 3, 4, 7, 6};
-constexpr uint32_t kFirstPoint = 42002, kSecondPoint = 42003, kTextPosition = 42004;
-constexpr uint32_t kLine1Start = 42005, kLine1End = 42006, kLine2Start = 42007, kLine2End = 42008;
-constexpr uint32_t kParallel = 42009, kVertex = 42010, kSelectCircle = 42011;
+constexpr uint32_t kFirstPoint = IDS_FIRST_POINT, kSecondPoint = IDS_SECOND_POINT, kTextPosition = IDS_TEXT_POSITION;
+constexpr uint32_t kLine1Start = IDS_FIRST_LINE_START_POINT, kLine1End = IDS_FIRST_LINE_END_POINT,
+                   kLine2Start = IDS_SECOND_LINE_START_POINT, kLine2End = IDS_SECOND_LINE_END_POINTS;
+constexpr uint32_t kParallel = IDS_THOSE_LINES_ARE_PARALLEL, kVertex = IDS_VERTEX_OF_THE_ANGLE,
+                   kSelectCircle = IDS_SELECT_CIRCLE_OR_ARC;
 
 Vec3 vec(double x, double y, double z) {
     return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
@@ -496,7 +499,7 @@ int dim_command(VIEW** view_ref, int mode) {
         if ((code = drawing_insert_object(*view_ref, group.get())) != 0) break;  // refused: still ours
         group.release();
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

@@ -122,22 +122,23 @@ int dim_add_arrow(const DimBuild& b, const Vec3& tip, const Vec3& toward, int ki
     const double size = b.view->dimension_values[kDimArrowSize];
     double dx = double(toward.x) - tip.x, dy = double(toward.y) - tip.y;
     const double dist = std::hypot(dx, dy);
-    if (kind < 0 || kind > 3 || !(dist > 0) || !std::isfinite(dist) || !(size > 0) || !std::isfinite(size))
+    if (kind < kDimMarkArrow || kind > kDimMarkSlash || !(dist > 0) || !std::isfinite(dist) || !(size > 0) ||
+        !std::isfinite(size))
         return 0;
     dx /= dist, dy /= dist;
     if (std::fabs(dx) < 0.001) dx = 0;
     if (std::fabs(dy) < 0.001) dy = 0;
     const double z = tip.z;
     switch (kind) {
-        case 0:
-        case 1: {
+        case kDimMarkArrow:
+        case kDimMarkOpenArrow: {
             const double l = size * 1.040582726326743;
             const Vec3 p[3] = {pt(tip.x + l * (0.961 * dx + 0.259 * dy), tip.y + l * (0.961 * dy - 0.259 * dx), z),
                                tip,
                                pt(tip.x + l * (0.961 * dx - 0.259 * dy), tip.y + l * (0.961 * dy + 0.259 * dx), z)};
-            return add_polyline(b, p, 3, kind == 0 ? 2 : 0, line_width(b));
+            return add_polyline(b, p, 3, kind == kDimMarkArrow ? kXplineFilled : kXplinePolyline, line_width(b));
         }
-        case 2: {
+        case kDimMarkDot: {
             const Vec3 p[2] = {tip, tip};
             return add_polyline(b, p, 2, 0, 5 * line_width(b));
         }
@@ -175,7 +176,7 @@ int dim_add_arc(const DimBuild& b, const Vec3& centre, double radius, double a0,
 }
 
 int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double height, int kind) {
-    if (kind < 1 || kind > 3) return 0;
+    if (kind < kDimFrameRectangle || kind > kDimFrameCircle) return 0;
     const double w = width * 1.1, h = height * 1.1, z = corner.z;
     const double ux = g_state.cos, uy = g_state.sin, vx = -uy, vy = ux;
     const Vec3 c = corner;
@@ -183,11 +184,11 @@ int dim_add_frame(const DimBuild& b, const Vec3& corner, double width, double he
     const Vec3 cuv = pt(cu.x + h * vx, cu.y + h * vy, z);
     int code = 0;
     switch (kind) {
-        case 1:
+        case kDimFrameRectangle:
             if ((code = dim_add_line(b, c, cu)) || (code = dim_add_line(b, c, cv)) || (code = dim_add_line(b, cu, cuv)))
                 return code;
             return dim_add_line(b, cv, cuv);
-        case 2: {
+        case kDimFrameRoundEnds: {
             if ((code = dim_add_line(b, c, cu)) || (code = dim_add_line(b, cv, cuv))) return code;
             const double a = g_state.angle;
             const Vec3 m1 = pt(c.x + h / 2 * vx, c.y + h / 2 * vy, z), m2 = pt(cu.x + h / 2 * vx, cu.y + h / 2 * vy, z);

@@ -4,6 +4,18 @@
 // exit and after every confirmed settings dialog. User-interface thread only.
 #pragma once
 
+// End marks ("arrows", "leader").
+inline constexpr int kDimMarkArrow = 0;      // filled arrowhead
+inline constexpr int kDimMarkOpenArrow = 1;  // open arrowhead
+inline constexpr int kDimMarkDot = 2;
+inline constexpr int kDimMarkSlash = 3;
+inline constexpr int kDimMarkNone = 4;
+// Frames around a dimension text ("dframe", "lframe").
+inline constexpr int kDimFrameNone = 0;
+inline constexpr int kDimFrameRectangle = 1;
+inline constexpr int kDimFrameRoundEnds = 2;  // rectangle with round ends
+inline constexpr int kDimFrameCircle = 3;
+
 // Each setter keeps the value only when it is below its bound (a signed
 // comparison: negative values are kept too) and otherwise leaves the old one.
 // Every setting is 0 until the settings are loaded.
@@ -12,8 +24,7 @@
 // value writes it horizontally ("text").
 int dim_get_text_mode();
 void dim_set_text_mode(int value);
-// End mark of dimension lines and arcs, below 5: 0 filled arrowhead, 1 open
-// arrowhead, 2 dot, 3 slash, 4 none ("arrows").
+// End mark of dimension lines and arcs, below 5: a kDimMark* ("arrows").
 int dim_get_arrows();
 void dim_set_arrows(int value);
 // End mark of the lines of the arrow commands, below 5, the same kinds ("leader").
@@ -23,8 +34,7 @@ void dim_set_leader(int value);
 // ("lframe").
 int dim_get_lframe();
 void dim_set_lframe(int value);
-// Frame around every dimension text, below 4: 0 none, 1 rectangle, 2 rectangle
-// with round ends, 3 circle ("dframe").
+// Frame around every dimension text, below 4: a kDimFrame* ("dframe").
 int dim_get_dframe();
 void dim_set_dframe(int value);
 

@@ -20,7 +20,9 @@ DimSettingsDialogFn g_settings_dialog = nullptr;
 constexpr double kMmPerInch = 25.4;
 
 int length_mode(const VIEW* v) {
-    return v->length_unit == 2 ? kUnitFeetFraction : v->length_unit == 1 ? kUnitFeetInches : kUnitDecimal;
+    return v->length_unit == kLengthFractions ? kUnitFeetFraction
+           : v->length_unit == kLengthInches  ? kUnitFeetInches
+                                              : kUnitDecimal;
 }
 
 std::string capped(std::string s) {
@@ -36,7 +38,7 @@ DimTextDefault dim_default_text(const VIEW* view, double value, int kind) {
     if (angle)
         d.unit = view->degrees ? "deg" : "rad";
     else
-        d.unit = view->length_unit == 0 ? "mm" : "\"";
+        d.unit = view->length_unit == kLengthDecimal ? "mm" : "\"";
     const std::string len = value_format_unit("", value, length_mode(view));
     if (kind == kDimRadius1 || kind == kDimRadius2) {
         d.text = "R" + len;
@@ -127,7 +129,7 @@ std::string dim_text_from_utf8(const std::string& utf8) {
 
 DimSettingsValues dim_settings_load(const VIEW* view) {
     DimSettingsValues s;
-    s.inches = view->length_unit != 0;
+    s.inches = view->length_unit != kLengthDecimal;
     const double f = s.inches ? 1.0 / kMmPerInch : 1.0;
     auto row = [](int value, int count) { return value >= 0 && value < count ? value : -1; };
     s.line_colour = view->dimension_words[kDimLineColour];

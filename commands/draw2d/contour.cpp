@@ -17,12 +17,14 @@
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptContour = 42100, kTitleHatch = 42098, kNotFlat = 42054, kCrosses = 42099;
+constexpr uint32_t kPromptContour = IDS_POINT_OF_THE_CONTOUR, kTitleHatch = IDS_HATCH,
+                   kNotFlat = IDS_CONTOUR_IS_NOT_FLAT, kCrosses = IDS_CONTOUR_SHOULD_NOT_CROSS;
 
 Vec3 pt(const PointNode* n) { return {n->x, n->y, n->z}; }
 
@@ -276,7 +278,7 @@ object* followable_at(VIEW* view, const Vec3& p, object* followed) {
     object* first = nullptr;
     for (object* o = pick_object_at(view, p, nullptr, nullptr); o; o = pick_object_at(view, p, nullptr, o)) {
         const bool ok = rtc_is_a(o, &ELARC::rtc_class) ||
-                        (rtc_is_a(o, &XPLINE::rtc_class) && static_cast<XPLINE*>(o)->kind == 0);
+                        (rtc_is_a(o, &XPLINE::rtc_class) && static_cast<XPLINE*>(o)->kind == kXplinePolyline);
         if (!ok) continue;
         if (o == followed) return o;
         if (!first) first = o;

@@ -9,16 +9,20 @@
 #include "model/math/result.h"
 #include "model/math/scalar.h"
 #include "model/math/vec.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptFirst = 42002, kPromptSecond = 42003, kPromptThird = 42051;
-constexpr uint32_t kCircleCentre = 42082, kCircleRadius = 42083, kCirclePoint = 42084, kDiameterStart = 42085,
-                   kDiameterEnd = 42086;
-constexpr uint32_t kArcStart = 42087, kArcEnd = 42088, kArcPoint = 42089, kArcCentre = 42090, kArcAngle = 42091;
-constexpr uint32_t kEllipseCentre = 42101, kEllipseCorner = 42102, kEllipseOther = 42103;
+constexpr uint32_t kPromptFirst = IDS_FIRST_POINT, kPromptSecond = IDS_SECOND_POINT, kPromptThird = IDS_THIRD_POINT;
+constexpr uint32_t kCircleCentre = IDS_CIRCLE_CENTRE, kCircleRadius = IDS_CIRCLE_RADIUS,
+                   kCirclePoint = IDS_POINT_AT_THE_CIRCLE, kDiameterStart = IDS_CIRCLE_DIAMETER_START_POINT,
+                   kDiameterEnd = IDS_CIRCLE_DIAMETER_END_POINT;
+constexpr uint32_t kArcStart = IDS_ARC_START_POINT, kArcEnd = IDS_ARC_END_POINT, kArcPoint = IDS_POINT_AT_THE_ARC,
+                   kArcCentre = IDS_CENTRE_OF_THE_ARC, kArcAngle = IDS_ANGLE_OF_THE_ARC;
+constexpr uint32_t kEllipseCentre = IDS_ELLIPSE_CENTRE, kEllipseCorner = IDS_CORNER_OF_BOX_ELLIPSE,
+                   kEllipseOther = IDS_ANOTHER_CORNER_OF_BOX;
 constexpr double kSmallest = 0.001;
 
 double dist3(const Vec3& a, const Vec3& b) {
@@ -367,7 +371,7 @@ void ellipse_axes(const VIEW* view, const Vec3& centre, const Vec3& corner, Vec3
 
 int cmd_circle(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 centre{};
@@ -426,7 +430,7 @@ int arc_build(VIEW* view, const Vec3& start, const Vec3& middle, const Vec3& end
 
 int cmd_arc(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 s, m, e;
@@ -439,7 +443,7 @@ int cmd_arc(VIEW** view_ref) {
 
 int cmd_ellipse(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 centre, corner;

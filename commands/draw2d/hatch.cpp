@@ -12,12 +12,14 @@
 #include "model/math/matrix.h"
 #include "model/math/result.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kHelpHatch = 40017, kHelpFill = 40020, kHelpSelectHatch = 40045, kPromptSelectHatch = 42123;
+constexpr uint32_t kHelpHatch = 40017, kHelpFill = 40020, kHelpSelectHatch = 40045,
+                   kPromptSelectHatch = IDS_SELECT_THE_HATCH_OBJECT;
 
 int hatch_style_callback(VIEW** view_ref) { return hatch_style_settings(view_ref ? *view_ref : nullptr) < 0 ? 1 : 0; }
 
@@ -74,7 +76,7 @@ int fill_from_contour(VIEW* view, HATCH** out, Contour* contour, int* made, int 
 
 int cmd_hatch(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Contour c;
@@ -113,7 +115,7 @@ int cmd_hatch(VIEW** view_ref) {
 
 int cmd_fill(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Contour c;
@@ -131,7 +133,7 @@ int cmd_fill(VIEW** view_ref) {
 
 int cmd_hatch_hole(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     HATCH* current = nullptr;
     while (!current) {

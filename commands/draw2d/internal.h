@@ -82,7 +82,7 @@ inline int method_in(int32_t method, int last) { return method >= 0 && method <=
 
 // Leaves input mode on the VIEW that runs the command now (none when it closed).
 inline void leave_input(VIEW** view_ref) {
-    if (view_ref && *view_ref) view_set_input_mode(*view_ref, 0);
+    if (view_ref && *view_ref) view_set_input_mode(*view_ref, kInputIdle);
 }
 
 // A new polyline (nullptr when out of memory).

@@ -12,13 +12,15 @@
 #include "model/geom/regen.h"
 #include "model/math/result.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptFirst = 42002, kPromptSecond = 42003, kPromptNext = 42048;
-constexpr uint32_t kPromptSelectSegment = 42079, kPromptCrossCentre = 42080, kPromptCrossRadius = 42081;
+constexpr uint32_t kPromptFirst = IDS_FIRST_POINT, kPromptSecond = IDS_SECOND_POINT, kPromptNext = IDS_NEXT_POINT;
+constexpr uint32_t kPromptSelectSegment = IDS_SELECT_THE_LINE_SEGMENT, kPromptCrossCentre = IDS_CROSS_CENTRE,
+                   kPromptCrossRadius = IDS_CROSS_RADIUS;
 constexpr uint32_t kHelpLine = 40106, kHelpPolyline = 40014;
 
 // The reference segment of the parallel and perpendicular methods (slots 7 and 8).
@@ -282,7 +284,7 @@ int line_add_offset(VIEW* view, double dx, double dy, const Vec3& point) {
 
 int cmd_line(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     LineSteps s;
     int code;
     for (;;) {
@@ -339,7 +341,7 @@ int polyline_collect_points(VIEW** view_ref, XPLINE* pl, bool* two) {
 
 int cmd_polyline(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     // The growing polyline is its own undo level even with undo off, so that an
     // abandoned one can be rolled back; the history is trimmed back afterwards.
     const int depth = g_prefs.undo_mode;

@@ -4,6 +4,7 @@
 
 #include "commands/draw2d/dialog_hooks.h"
 #include "commands/draw2d/internal.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
@@ -12,11 +13,17 @@ namespace {
 Draw2dDialogs* g_dialogs = nullptr;
 
 // Button texts of the method dialogs (string ids).
-constexpr uint32_t kLineChoices[kLineMethodLast + 1] = {43950, 43951, 43952, 43953, 43954, 43955};
-constexpr uint32_t kBoxChoices[kBoxMethodLast + 1] = {43956, 43957, 43958, 43959};
-constexpr uint32_t kCircleChoices[kCircleMethodLast + 1] = {43960, 43961, 43962, 43963, 43964};
-constexpr uint32_t kArcChoices[kArcMethodLast + 1] = {43965, 43966, 43967};
-constexpr uint32_t kEllipseChoices[kEllipseMethodLast + 1] = {43968, 43969, 43970};
+constexpr uint32_t kLineChoices[kLineMethodLast + 1] = {IDS_LINE_SEPARATE,      IDS_LINE_CONNECTED, IDS_LINE_PARALLEL,
+                                                        IDS_LINE_PERPENDICULAR, IDS_LINE_CROSS,     IDS_LINE_FAN};
+constexpr uint32_t kBoxChoices[kBoxMethodLast + 1] = {IDS_BOX_TWO_CORNERS, IDS_BOX_CENTRE_CORNER, IDS_BOX_CORNER_CENTRE,
+                                                      IDS_BOX_THREE_CORNERS};
+constexpr uint32_t kCircleChoices[kCircleMethodLast + 1] = {IDS_CIRCLE_CENTRE_RADIUS, IDS_CIRCLE_CENTRE_POINT,
+                                                            IDS_CIRCLE_POINT_CENTRE, IDS_CIRCLE_DIAMETER,
+                                                            IDS_CIRCLE_THREE_POINTS};
+constexpr uint32_t kArcChoices[kArcMethodLast + 1] = {IDS_ARC_START_END_POINT, IDS_ARC_START_POINT_END,
+                                                      IDS_ARC_CENTRE_START_ANGLE};
+constexpr uint32_t kEllipseChoices[kEllipseMethodLast + 1] = {IDS_ELLIPSE_CENTRE_CORNER, IDS_ELLIPSE_CORNER_CENTRE,
+                                                              IDS_ELLIPSE_TWO_CORNERS};
 
 bool run_method(VIEW* view, uint32_t title, const uint32_t* choices, int count, int32_t* method) {
     ViewHost* h = view_host();
@@ -40,19 +47,19 @@ Draw2dDialogs* draw2d_set_dialogs(Draw2dDialogs* dialogs) {
 Draw2dDialogs* draw2d_dialogs() { return g_dialogs; }
 
 bool method_dialog_line(VIEW* v) {
-    return v && run_method(v, 40324, kLineChoices, kLineMethodLast + 1, &v->line_method);
+    return v && run_method(v, IDS_LINE, kLineChoices, kLineMethodLast + 1, &v->line_method);
 }
 bool method_dialog_circle(VIEW* v) {
-    return v && run_method(v, 40325, kCircleChoices, kCircleMethodLast + 1, &v->circle_method);
+    return v && run_method(v, IDS_CIRCLE, kCircleChoices, kCircleMethodLast + 1, &v->circle_method);
 }
 bool method_dialog_arc(VIEW* v) {
-    return v && run_method(v, 40326, kArcChoices, kArcMethodLast + 1, &v->arc_method);
+    return v && run_method(v, IDS_ARC, kArcChoices, kArcMethodLast + 1, &v->arc_method);
 }
 bool method_dialog_box(VIEW* v) {
-    return v && run_method(v, 40327, kBoxChoices, kBoxMethodLast + 1, &v->box_method);
+    return v && run_method(v, IDS_BOX, kBoxChoices, kBoxMethodLast + 1, &v->box_method);
 }
 bool method_dialog_ellipse(VIEW* v) {
-    return v && run_method(v, 40328, kEllipseChoices, kEllipseMethodLast + 1, &v->ellipse_method);
+    return v && run_method(v, IDS_ELLIPSE, kEllipseChoices, kEllipseMethodLast + 1, &v->ellipse_method);
 }
 
 bool regular_polygon_dialog(VIEW* view) {

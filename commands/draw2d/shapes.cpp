@@ -8,15 +8,17 @@
 #include "graphics/view/view_gdi.h"
 #include "model/math/result.h"
 #include "model/math/scalar.h"
+#include "resources/string_ids.h"
 
 using namespace draw2d;
 
 namespace {
 
-constexpr uint32_t kPromptFirst = 42002, kPromptSecond = 42003, kPromptThird = 42051;
-constexpr uint32_t kPromptBoxFirst = 42092, kPromptBoxOther = 42093, kPromptRectCentre = 42094,
-                   kPromptRectCorner = 42095;
-constexpr uint32_t kPromptPolygonCentre = 42096, kPromptPolygonRadius = 42097, kHelpPolygon = 40118;
+constexpr uint32_t kPromptFirst = IDS_FIRST_POINT, kPromptSecond = IDS_SECOND_POINT, kPromptThird = IDS_THIRD_POINT;
+constexpr uint32_t kPromptBoxFirst = IDS_FIRST_CORNER_OF_THE, kPromptBoxOther = IDS_ANOTHER_CORNER_OF_THE,
+                   kPromptRectCentre = IDS_RECTANGLE_CENTRE, kPromptRectCorner = IDS_RECTANGLE_CORNER;
+constexpr uint32_t kPromptPolygonCentre = IDS_REGULAR_POLYGON_CENTRE, kPromptPolygonRadius = IDS_REGULAR_POLYGON_RADIUS,
+                   kHelpPolygon = 40118;
 constexpr uint32_t kBoxHelp[4] = {40115, 40116, 40117, 40015};
 
 // Rubber parallelogram of the three-point box method: slot 0, slot 1 and the cursor.
@@ -78,7 +80,7 @@ int rect_ask_points(VIEW** view_ref, Vec3 pts[3], int* method_out) {
 
 int cmd_rectangle(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 pts[3];
@@ -147,7 +149,7 @@ void polygon_feedback(VIEW* view, int x, int y) {
 
 int cmd_regular_polygon(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     Vec3 centre{};
     bool have_centre = false;

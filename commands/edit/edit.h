@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 #include "model/math/types.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 class buffer;
@@ -26,38 +27,38 @@ struct RtcClass;
 struct ViewProjection;
 
 // Prompt ids (resources/strings.txt).
-inline constexpr uint32_t kPromptBasePoint = 44300;
-inline constexpr uint32_t kPromptNewLocation = 44301;
-inline constexpr uint32_t kPromptRemoveObjects = 44302;
-inline constexpr uint32_t kPromptMoveObjects = 44303;
-inline constexpr uint32_t kPromptCopyObjects = 44304;
-inline constexpr uint32_t kPromptMirrorStart = 44305;
-inline constexpr uint32_t kPromptMirrorEnd = 44306;
-inline constexpr uint32_t kPromptRotationCentre = 44307;
-inline constexpr uint32_t kPromptBaseLineEnd = 44308;
-inline constexpr uint32_t kPromptRotationAngle = 44309;
-inline constexpr uint32_t kPromptScaleObjects = 44310;
-inline constexpr uint32_t kPromptLabelSelected = 44311;
-inline constexpr uint32_t kPromptLabelGroup = 44312;
-inline constexpr uint32_t kPromptLabelObject = 44313;
-inline constexpr uint32_t kPromptPasteLocation = 44314;
-inline constexpr uint32_t kTextNoSelection = 44315;
-inline constexpr uint32_t kPromptCollectGroup = 44316;
-inline constexpr uint32_t kTextNoGroups = 44317;
-inline constexpr uint32_t kTextCentreTooFar = 44328;
-inline constexpr uint32_t kPromptSplitGroups = 44318;
-inline constexpr uint32_t kPromptChangeColour = 44319;
-inline constexpr uint32_t kPromptSelectCamera = 44320;
-inline constexpr uint32_t kPromptSelectLight = 44321;
-inline constexpr uint32_t kPromptSelectText = 44322;
-inline constexpr uint32_t kTitleChangeWhat = 44323;
-inline constexpr uint32_t kTitleRotate = 44324;  // then Mirror, Stretch
-inline constexpr uint32_t kTextMirrorLineIsAPoint = 44327;
-inline constexpr uint32_t kPromptFirstPoint = 42002;
-inline constexpr uint32_t kPromptSecondPoint = 42003;
-inline constexpr uint32_t kPromptSelectHatch = 42123;
-inline constexpr uint32_t kTextNoMemory = 42040;
-inline constexpr uint32_t kTitleError = 42170;
+inline constexpr uint32_t kPromptBasePoint = IDS_BASE_POINT;
+inline constexpr uint32_t kPromptNewLocation = IDS_NEW_LOCATION_OF_BASE;
+inline constexpr uint32_t kPromptRemoveObjects = IDS_REMOVE_OBJECTS;
+inline constexpr uint32_t kPromptMoveObjects = IDS_MOVE_OBJECTS;
+inline constexpr uint32_t kPromptCopyObjects = IDS_COPY_OBJECTS;
+inline constexpr uint32_t kPromptMirrorStart = IDS_MIRROR_LINE_START;
+inline constexpr uint32_t kPromptMirrorEnd = IDS_MIRROR_LINE_END;
+inline constexpr uint32_t kPromptRotationCentre = IDS_ROTATION_CENTRE;
+inline constexpr uint32_t kPromptBaseLineEnd = IDS_BASE_LINE_END;
+inline constexpr uint32_t kPromptRotationAngle = IDS_ROTATION_ANGLE;
+inline constexpr uint32_t kPromptScaleObjects = IDS_SCALE_OBJECTS;
+inline constexpr uint32_t kPromptLabelSelected = IDS_LABEL_FOR_SELECTED;
+inline constexpr uint32_t kPromptLabelGroup = IDS_LABEL_FOR_GROUP;
+inline constexpr uint32_t kPromptLabelObject = IDS_LABEL_FOR_OBJECT;
+inline constexpr uint32_t kPromptPasteLocation = IDS_LOCATION_OF_BASE;
+inline constexpr uint32_t kTextNoSelection = IDS_NO_SELECTED_OBJECTS;
+inline constexpr uint32_t kPromptCollectGroup = IDS_COLLECT_TO_GROUP;
+inline constexpr uint32_t kTextNoGroups = IDS_NO_SELECTED_GROUPS;
+inline constexpr uint32_t kTextCentreTooFar = IDS_CENTRE_TOO_FAR;
+inline constexpr uint32_t kPromptSplitGroups = IDS_SPLIT_GROUPS;
+inline constexpr uint32_t kPromptChangeColour = IDS_CHANGE_COLOUR_OF;
+inline constexpr uint32_t kPromptSelectCamera = IDS_SELECT_CAMERA_OBJECT;
+inline constexpr uint32_t kPromptSelectLight = IDS_SELECT_LIGHT_OBJECT;
+inline constexpr uint32_t kPromptSelectText = IDS_SELECT_TEXT_OBJECT;
+inline constexpr uint32_t kTitleChangeWhat = IDS_CHANGE_WHAT;
+inline constexpr uint32_t kTitleRotate = IDS_OPTIONS_ROTATE;  // then Mirror, Stretch
+inline constexpr uint32_t kTextMirrorLineIsAPoint = IDS_MIRROR_LINE_IS_A_POINT;
+inline constexpr uint32_t kPromptFirstPoint = IDS_FIRST_POINT;
+inline constexpr uint32_t kPromptSecondPoint = IDS_SECOND_POINT;
+inline constexpr uint32_t kPromptSelectHatch = IDS_SELECT_THE_HATCH_OBJECT;
+inline constexpr uint32_t kTextNoMemory = IDS_NO_MEMORY;
+inline constexpr uint32_t kTitleError = IDS_ERROR;
 
 // Command ids.
 // 15100..15107: move, copy, clipboard copy, mirror, rotate, stretch, group, split group.

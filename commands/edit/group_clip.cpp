@@ -175,7 +175,7 @@ namespace {
 int material_patterns(MODEL* target, const MaterialRecord* m, int* new_level) {
     if (!m) return 0;
     for (const TextureSlot& slot : m->slots) {
-        if (slot.kind == 1 && slot.mapping.image) {
+        if (slot.kind == kTextureImage && slot.mapping.image) {
             if (int rc = pattern_copy_into(target, static_cast<PATT*>(slot.mapping.image), new_level)) return rc;
         }
     }
@@ -272,14 +272,14 @@ void clipboard_release() {
 int cmd_copy_clipboard(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     Vec3 pick, base;
     int rc = input_object(view_ref, &objects, &pick);
     if (rc == 0 && *view_ref)
         rc = input_point(view_ref, kPromptBasePoint, cursor_draw_crosshair, nullptr, &base, 40105);
     if (rc == 0 && *view_ref) {
-        view_set_input_mode(*view_ref, 0);
+        view_set_input_mode(*view_ref, kInputIdle);
         auto made = rtc_make<MODEL>();
         if (!made) rc = kOutOfMemory;
         int new_level = 1;
@@ -314,7 +314,7 @@ int cmd_paste(void* arg) {
     const Vec3 base = *clip_buffer();
     if (rc == 0) {
         input_set_last_point(*view_ref, objects, base);
-        view_set_input_mode(*view_ref, 1);
+        view_set_input_mode(*view_ref, kInputActive);
         Vec3 to;
         // A place that would carry the objects beyond the drawing's range is asked again.
         for (;;) {
@@ -337,7 +337,7 @@ int cmd_paste(void* arg) {
         }
         if (*view_ref) {
             input_clear_last_point(*view_ref);
-            view_set_input_mode(*view_ref, 0);
+            view_set_input_mode(*view_ref, kInputIdle);
         }
     }
     buffer_free(&objects);

@@ -166,7 +166,7 @@ int cmd_change_material(void* arg) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     MaterialRecord work;
     const bool muted = glimpse_mute_drawing(true);
-    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, 1);
+    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
     for (;;) {
@@ -225,7 +225,7 @@ int cmd_change_material(void* arg) {
             if (rc != 0) break;
         }
         if (from_selection) break;
-        if (!buffer_has_objects(view->selection)) view_set_input_mode(view, 1);
+        if (!buffer_has_objects(view->selection)) view_set_input_mode(view, kInputActive);
     }
     if (*view_ref) input_finish(*view_ref, objects);
     glimpse_mute_drawing(muted);
@@ -297,7 +297,7 @@ int cmd_change_line_style(void* arg) {
     v.params[0] = view->accuracy_angular;
     v.params[1] = view->accuracy_linear;
     v.params[4] = view->line_style_scale;
-    if (!buffer_has_objects(view->selection)) view_set_input_mode(view, 1);
+    if (!buffer_has_objects(view->selection)) view_set_input_mode(view, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
     for (;;) {
@@ -458,7 +458,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
         buffer_free(&found);
         return kOutOfMemory;
     }
-    if (!from_selection) view_set_input_mode(view, 1);
+    if (!from_selection) view_set_input_mode(view, kInputActive);
     int rc = 0;
     for (;;) {
         if (!from_selection) {
@@ -522,7 +522,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
     }
     buffer_free(&found);
     buffer_free(&kept);
-    if (*view_ref && !from_selection) view_set_input_mode(*view_ref, 0);
+    if (*view_ref && !from_selection) view_set_input_mode(*view_ref, kInputIdle);
     return rc == kStepRefused || rc == kStepCancelled ? 0 : rc;
 }
 
@@ -545,7 +545,7 @@ int cmd_change_text(void* arg) {
 int cmd_change_layer(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, 1);
+    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     Vec3 pick;
     int rc = input_object(view_ref, &objects, &pick);
@@ -601,7 +601,7 @@ int cmd_change_label(void* arg) {
         view_set_modified(view, 1);
         return rc ? fail_box(rc) : 0;
     }
-    view_set_input_mode(view, 1);
+    view_set_input_mode(view, kInputActive);
     int rc = 0;
     for (;;) {
         Vec3 p;
@@ -619,7 +619,7 @@ int cmd_change_label(void* arg) {
         }
         view_set_modified(*view_ref, 1);
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return rc == kStepRefused ? 0 : rc;
 }
 
@@ -630,7 +630,7 @@ namespace {
 int adjust_object_command(VIEW** view_ref, const RtcClass* cls, uint32_t help) {
     const bool camera = cls == &CAMERA::rtc_class;
     const bool muted = camera ? glimpse_mute_drawing(true) : glimpse_drawing_muted();
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int rc = 0;
     for (;;) {
         Vec3 p;
@@ -677,7 +677,7 @@ int adjust_object_command(VIEW** view_ref, const RtcClass* cls, uint32_t help) {
             break;
         }
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     if (camera) glimpse_mute_drawing(muted);
     return rc == kStepRefused || rc == kStepCancelled ? 0 : rc;
 }

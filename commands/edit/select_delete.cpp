@@ -65,7 +65,7 @@ int select_objects(VIEW** view_ref, buffer* selection, int select) {
     view->input_flags = 1;
     view->grid_on = 0;
     view->step_select = 0;
-    view_set_input_mode(view, 1);
+    view_set_input_mode(view, kInputActive);
     g_criteria_help = help;
     int last = 0, rc = 0;
     bool all = false;
@@ -102,7 +102,7 @@ int select_objects(VIEW** view_ref, buffer* selection, int select) {
     }
     view = *view_ref;
     if (view) {
-        view_set_input_mode(view, 0);
+        view_set_input_mode(view, kInputIdle);
         view->input_flags = input_flags;
         view->grid_on = grid_on;
         view->step_select = step;
@@ -127,7 +127,7 @@ int cmd_deselect(void* arg) {
 int cmd_delete(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, 1);
+    if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
     for (;;) {

@@ -39,7 +39,7 @@ int to_result(int rc) { return rc; }
 int cmd_move(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
     for (;;) {
@@ -72,7 +72,7 @@ int cmd_move(void* arg) {
 int cmd_copy(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     Vec3 pick, base;
     int rc = input_object(view_ref, &objects, &pick);
@@ -112,7 +112,7 @@ struct LoopState {
 using PointFn = int (*)(VIEW** view_ref, LoopState* st, Transform* t);
 
 int transform_command_loop(VIEW** view_ref, PointFn points, int kind) {
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     LoopState st;
     int rc = input_object(view_ref, &st.objects, &st.pick);
     if (rc == 0 && *view_ref) {

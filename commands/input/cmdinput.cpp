@@ -69,7 +69,7 @@ int CCmdInput::OnNotify(InputNotice* n) {
         case kNoticeStepEnded:
         case kNoticeOtherWindow:
             ShowMark(false);
-            if (view) view_set_input_mode(view, 0);
+            if (view) view_set_input_mode(view, kInputIdle);
             active = 0;
             break;
         case kNoticeStart:
@@ -77,7 +77,7 @@ int CCmdInput::OnNotify(InputNotice* n) {
         case kNoticeViewInactive:
             view = n->view;
             active = 1;
-            if (view) view_set_input_mode(view, 1);
+            if (view) view_set_input_mode(view, kInputActive);
             break;
         default:
             break;

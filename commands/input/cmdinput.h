@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/services/strtab.h"
+
 struct Transform;
 class VIEW;
 
@@ -80,7 +82,7 @@ class CCmdInput {
     uint32_t capacity = 0;        // bytes of text, terminator included
     char* text = nullptr;         // caller-owned
     CmdToolWindow* tool_window = nullptr;  // owned
-    uint32_t prompt_id = 57345;
+    uint32_t prompt_id = kStrIdHelpPrompt;
     uint32_t help_id = 0;
     uint32_t input_kind = kCmdInputPoint;  // CmdInputKind
 };

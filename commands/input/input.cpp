@@ -19,6 +19,7 @@
 #include "model/math/scalar.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 int input_accepted = 1;
 int input_error_code = 0;
@@ -50,7 +51,7 @@ bool is_selection(VIEW* view, const buffer* buf) {
 
 int no_options(VIEW**) { return 0; }
 
-constexpr uint32_t kTextEnterCorrectly = 40704;  // "Please enter the value correctly"
+constexpr uint32_t kTextEnterCorrectly = IDS_ENTER_VALUE_CORRECTLY;  // "Please enter the value correctly"
 
 bool in_float_range(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 
@@ -165,7 +166,7 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
         while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
         bool read = true;
         if (plain_real_parse(first, last, &v)) {
-            if (view->length_unit != 0) v *= 25.4;
+            if (view->length_unit != kLengthDecimal) v *= 25.4;
         } else {
             read = typed_distance_parse(text, &v);
         }
@@ -304,7 +305,7 @@ void input_finish(VIEW* view, buffer* buf) {
     const bool keep = view_selection_held(buf) ? !view_selection_orphaned(buf) : is_selection(view, buf);
     view_release_selection(buf);
     if (buf && !keep) buffer_free(&buf);
-    if (view) view_set_input_mode(view, 0);
+    if (view) view_set_input_mode(view, kInputIdle);
 }
 
 int input_set_point(VIEW* view, const Vec3& point, int slot) {

@@ -16,6 +16,7 @@
 
 #include "graphics/view/view_host.h"
 #include "model/math/types.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 class MODEL;
@@ -23,9 +24,9 @@ class buffer;
 class RTC;
 
 // Prompt and help ids of the routines.
-inline constexpr uint32_t kPromptFirstCorner = 42092;    // "First corner of the box"
-inline constexpr uint32_t kPromptOtherCorner = 42093;    // "Another corner of the box"
-inline constexpr uint32_t kPromptSelectObject = 42059;   // "Select the object"
+inline constexpr uint32_t kPromptFirstCorner = IDS_FIRST_CORNER_OF_THE;    // "First corner of the box"
+inline constexpr uint32_t kPromptOtherCorner = IDS_ANOTHER_CORNER_OF_THE;  // "Another corner of the box"
+inline constexpr uint32_t kPromptSelectObject = IDS_SELECT_THE_OBJECT;     // "Select the object"
 inline constexpr uint32_t kHelpSelectObject = 40102;
 
 // Size of the local typed-text buffers of the routines.

@@ -21,11 +21,13 @@
 #include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/geom/regen.h"
+#include "model/material/material.h"
 #include "model/math/plist.h"
 #include "model/math/result.h"
 #include "model/math/vec.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 int shared_error_code = 0;
 int shared_ok = 1;
@@ -55,8 +57,8 @@ void fallback_one(VIEW* v, ZOBJ* obj) {
     if (v->current_layer == static_cast<RTC*>(obj)) v->current_layer = first_layer(m, obj);
     for (MaterialRecord* mat : {&v->material, &v->second_material})
         for (TextureSlot& s : mat->slots)
-            if (s.kind == 1 && s.mapping.image == static_cast<RTC*>(obj)) {
-                s.kind = 0;
+            if (s.kind == kTextureImage && s.mapping.image == static_cast<RTC*>(obj)) {
+                s.kind = kTextureNone;
                 s.mapping.image = nullptr;
             }
 }
@@ -122,7 +124,7 @@ bool defining_points_finite(const object* obj) {
     return true;
 }
 
-constexpr uint32_t kTextBeyondRange = 40705;  // the object would lie beyond the drawing's range
+constexpr uint32_t kTextBeyondRange = IDS_OBJECT_BEYOND_RANGE;  // the object would lie beyond the drawing's range
 
 // Refuses an object with a coordinate that is not finite, saying so: 13.
 int refuse_beyond_range() {

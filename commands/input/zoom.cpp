@@ -16,6 +16,7 @@
 #include "model/db/zobj.h"
 #include "model/services/log.h"
 #include "model/services/prefs.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -219,11 +220,11 @@ void view_zoom_all(VIEW* view) {
 }
 
 bool method_dialog_zoom_window(VIEW* view) {
-    static const uint32_t kChoices[3] = {43101, 43102, 43103};
+    static const uint32_t kChoices[3] = {IDS_ZOOM_TWO_CORNERS, IDS_ZOOM_CENTRE_CORNER, IDS_ZOOM_CORNER_CENTRE};
     ViewHost* h = view_host();
     if (!h) return false;
     const int current = std::clamp(g_prefs.zoom_window, 0, 2);
-    const int chosen = h->method_dialog(view, 43100, kChoices, 3, current);
+    const int chosen = h->method_dialog(view, IDS_ZOOM_WINDOW_METHOD, kChoices, 3, current);
     if (chosen < 0 || chosen > 2 || chosen == current) return false;
     g_prefs.zoom_window = chosen;
     return true;
@@ -263,11 +264,11 @@ int zoom_window_ask(VIEW** view_ref, Vec3* c1, Vec3* c2) {
 
 int zoom_window_command(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     Vec3 c1, c2;
     int code = zoom_window_ask(view_ref, &c1, &c2);
     if (code == 0 && *view_ref) view_zoom_window(*view_ref, c1, c2);
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "model/math/types.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 class object;
@@ -15,8 +16,8 @@ class object;
 inline constexpr int kZoomTwoCorners = 0;
 inline constexpr int kZoomCentreCorner = 1;
 inline constexpr int kZoomCornerCentre = 2;
-inline constexpr uint32_t kPromptRectCentre = 42094;  // "Rectangle centre"
-inline constexpr uint32_t kPromptRectCorner = 42095;  // "Rectangle corner"
+inline constexpr uint32_t kPromptRectCentre = IDS_RECTANGLE_CENTRE;  // "Rectangle centre"
+inline constexpr uint32_t kPromptRectCorner = IDS_RECTANGLE_CORNER;  // "Rectangle corner"
 
 void views_extend_extents(VIEW* view, object* obj);
 void views_compute_extents(VIEW* view);

@@ -54,7 +54,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
             code = input_wait(view_ref, kPromptBoxWidth, fb_box_width, box_options, text, sizeof text, 0,
                               kHelpBox3D);
             if (code != 0 || !*view_ref || !text[0]) break;
-            known = box_parse_sizes(text, (*view_ref)->length_unit != 0, size);
+            known = box_parse_sizes(text, (*view_ref)->length_unit != kLengthDecimal, size);
             // Sizes beyond the drawing's range are refused and asked again; the corner stays.
             if (known == 0 ||
                 input_typed_length_usable(*corner, std::fabs(size[0]) + std::fabs(size[1]) + std::fabs(size[2])))
@@ -100,7 +100,7 @@ int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
 int cmd_box(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.box && !g_draw3d_dialogs.box(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 corner;
@@ -119,7 +119,7 @@ int cmd_box(VIEW** view_ref) {
         code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

@@ -11,6 +11,11 @@
 // Size of the two text buffers, terminator included.
 inline constexpr size_t kDraw3DTextSize = 256;
 
+// Draw3DSettings::face_mode: the edge of the last face that the next 3D face starts from.
+inline constexpr int kFaceFromThirdFourth = 0;  // its third and fourth corners
+inline constexpr int kFaceFromFourthFirst = 1;  // its fourth and first corners
+inline constexpr int kFaceFromSecondThird = 2;  // its second and third corners
+
 struct Draw3DSettings {
     int use_pattern = 1;     // "UsePattern": swept curves keep their own vertices (0: resampled)
     int faces_m = 16;        // "FacesM": first segment count
@@ -21,7 +26,7 @@ struct Draw3DSettings {
     int tops = 3;            // "Tops": caps, bit 0 base (dome side), bit 1 top (dish side)
     int spiral_dir = 1;      // "SpiraleDir": 1 negative angle steps, 0 positive
     int box_faces = 63;      // "BoxFaces": bit mask of the six box faces built
-    int face_mode = 0;       // "FaceMode": edge the next 3D face continues from, 0..2
+    int face_mode = 0;       // "FaceMode": edge the next 3D face continues from (kFaceFrom*)
     int merge_edges = 0;     // "MergeEdges": handed to face creation
     int fractal_mode = 0;    // "FractalMode": 0 from three points, else on chosen meshes
     int fractal_levels = 4;  // "FractalLevels": subdivision levels

@@ -116,7 +116,7 @@ int flat_polygon_mesh(const PtrNode* triangles, std::unique_ptr<MESH3>* out) {
 
 int cmd_flat_polygon(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Contour c;
@@ -139,6 +139,6 @@ int cmd_flat_polygon(VIEW** view_ref) {
         if (mesh) code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }

@@ -76,7 +76,7 @@ int fractal_from_points(VIEW** view_ref) {
 int cmd_fractal(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.fractal && !g_draw3d_dialogs.fractal(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     buffer* chosen = nullptr;
     for (;;) {
@@ -88,7 +88,7 @@ int cmd_fractal(VIEW** view_ref) {
             if (chosen) {
                 select_done(*view_ref, chosen);
                 chosen = nullptr;
-                view_set_input_mode(*view_ref, 1);
+                view_set_input_mode(*view_ref, kInputActive);
             }
             code = select_for_command(kSelectMeshes, view_ref, &chosen, fractal_options, kPromptFractalChoose,
                                       kHelpFractal);

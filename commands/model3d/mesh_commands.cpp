@@ -26,7 +26,7 @@ int faces_options(VIEW** r) { return g_draw3d_dialogs.faces3d && *r ? (g_draw3d_
 int cmd_mesh(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.mesh && !g_draw3d_dialogs.mesh(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     static constexpr uint32_t kPrompts[4] = {kPromptMeshCorner1, kPromptMeshCorner2, kPromptMeshCorner3,
                                              kPromptMeshCorner4};
     int code = 0;
@@ -54,7 +54,7 @@ int cmd_mesh(VIEW** view_ref) {
         code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 
@@ -63,8 +63,8 @@ namespace {
 // The next face starts from an edge of the last one: by "FaceMode" (p3, p4), (p4, p1)
 // or (p2, p3) become its first two corners (input points 1 and 0).
 void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
-    p[0] = mode == 1 ? last[3] : mode == 2 ? last[1] : last[2];
-    p[1] = mode == 1 ? last[0] : mode == 2 ? last[2] : last[3];
+    p[0] = mode == kFaceFromFourthFirst ? last[3] : mode == kFaceFromSecondThird ? last[1] : last[2];
+    p[1] = mode == kFaceFromFourthFirst ? last[0] : mode == kFaceFromSecondThird ? last[2] : last[3];
     input_set_point(view, p[0], 1);
     input_set_point(view, p[1], 0);
 }
@@ -73,7 +73,7 @@ void continue_from(int mode, const Vec3 last[4], Vec3 p[4], VIEW* view) {
 
 int cmd_faces3d(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     MESH3* mesh = nullptr;  // the run's mesh, in the drawing once it holds a face
     std::unique_ptr<MESH3> pending;  // the run's mesh while its faces so far have no area
     MeshFaceIndex index;
@@ -134,6 +134,6 @@ int cmd_faces3d(VIEW** view_ref) {
         continuing = true;
         state = 2;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }

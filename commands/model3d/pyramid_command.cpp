@@ -86,7 +86,7 @@ int pyramid_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.pyram
 int cmd_pyramid(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
     if (!g_draw3d_query && g_draw3d_dialogs.pyramid && !g_draw3d_dialogs.pyramid(*view_ref)) return 0;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     buffer* chosen = nullptr;
     Vec3 top;
     int code = select_for_command(kSelectLineWork, view_ref, &chosen, pyramid_options, kPromptPyramidBase,

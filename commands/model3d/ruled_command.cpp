@@ -122,6 +122,6 @@ int cmd_ruled(VIEW** view_ref) {
         if (mesh) meshes.push_back(std::move(mesh));
         code = add_meshes(*view_ref, &meshes, code);
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }

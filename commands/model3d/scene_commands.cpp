@@ -70,7 +70,7 @@ int settle(VIEW* view, std::unique_ptr<T> obj, const char* base, int (*dialog)(V
 
 int light_command(VIEW** view_ref, bool spot) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 position, target;
@@ -92,7 +92,7 @@ int light_command(VIEW** view_ref, bool spot) {
         else if (code == 0) continue;
         break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 
@@ -103,7 +103,7 @@ int cmd_omni_light(VIEW** view_ref) { return light_command(view_ref, false); }
 
 int cmd_new_camera(VIEW** view_ref) {
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         Vec3 position, target;
@@ -122,6 +122,6 @@ int cmd_new_camera(VIEW** view_ref) {
         else if (code == 0) continue;
         break;
     }
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }

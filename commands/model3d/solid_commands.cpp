@@ -48,7 +48,7 @@ int ask_radius(VIEW** view_ref, const Vec3& base, uint32_t prompt, InputMoveFn f
 }
 
 int finish(VIEW** view_ref, int code) {
-    if (*view_ref) view_set_input_mode(*view_ref, 0);
+    if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     return code;
 }
 

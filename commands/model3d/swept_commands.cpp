@@ -75,7 +75,7 @@ int model3d_options(VIEW** r, int (*dialog)(VIEW*)) { return dialog && r && *r ?
 
 bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*)) {
     if (!g_draw3d_query && dialog && !dialog(*view_ref)) return false;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     return true;
 }
 

@@ -10,22 +10,23 @@
 
 #include "model/font_outline/glyph_outline.h"
 #include "model/math/types.h"
+#include "resources/string_ids.h"
 
 class VIEW;
 
 inline constexpr uint32_t kCmdText3D = 15515;
-inline constexpr uint32_t kPromptTextPosition = 42004;  // "Text position"
+inline constexpr uint32_t kPromptTextPosition = IDS_TEXT_POSITION;  // "Text position"
 inline constexpr uint32_t kHelpText3D = 40066;
 inline constexpr size_t kText3dMaxChars = 128;  // characters the dialog's text takes
 
 // Message texts of the build errors.
-inline constexpr uint32_t kStrNotTrueType = 45450;     // "This is not a TrueType font file."
-inline constexpr uint32_t kStrCantLoadFile = 45451;    // "Can't load this file..."
-inline constexpr uint32_t kStrIllegalVersion = 45452;  // "Illegal version"
-inline constexpr uint32_t kStrCantOpenFile = 45453;    // "Can't open file..."
-inline constexpr uint32_t kStrUnknownFormat = 45454;   // "Unknown format"
-inline constexpr uint32_t kStrChamferTooLarge = 45455; // "Chamfer size is too large"
-inline constexpr uint32_t kStrUnknownError = 45456;    // "Unknown error "
+inline constexpr uint32_t kStrNotTrueType = IDS_NOT_TRUETYPE_FILE;        // "This is not a TrueType font file."
+inline constexpr uint32_t kStrCantLoadFile = IDS_CANT_LOAD_THIS_FILE;     // "Can't load this file..."
+inline constexpr uint32_t kStrIllegalVersion = IDS_ILLEGAL_VERSION;       // "Illegal version"
+inline constexpr uint32_t kStrCantOpenFile = IDS_CANT_OPEN_FILE_3DTEXT;   // "Can't open file..."
+inline constexpr uint32_t kStrUnknownFormat = IDS_UNKNOWN_FORMAT_3DTEXT;  // "Unknown format"
+inline constexpr uint32_t kStrChamferTooLarge = IDS_CHAMFER_TOO_LARGE;    // "Chamfer size is too large"
+inline constexpr uint32_t kStrUnknownError = IDS_UNKNOWN_ERROR_3DTEXT;    // "Unknown error "
 
 // The font of 3D text, shared with the dialog; lasts while the program runs.
 extern TextFontRecord g_text3d_font;

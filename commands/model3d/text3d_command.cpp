@@ -301,12 +301,12 @@ int cmd_text3d(VIEW** view_ref) {
         g_preview = PreviewState{};
         g_preview.k = (*view_ref)->projection.scale * h;
         glyph_preview(g_text3d_font, text.c_str(), &g_preview.seg, collect_segment);
-        view_set_input_mode(*view_ref, 1);
+        view_set_input_mode(*view_ref, kInputActive);
         Vec3 p;
         int code = input_point(view_ref, kPromptTextPosition, preview_move, nullptr, &p, kHelpText3D);
         if (code == 0 && *view_ref)
             code = text3d_place(*view_ref, p, g_text3d_font, text.c_str(), h, d, c);
-        if (*view_ref) view_set_input_mode(*view_ref, 0);
+        if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
         g_preview = PreviewState{};
         if (code == kStepRefused) continue;  // Esc at the position: the dialog again
         if (code != 0) return code;

@@ -29,11 +29,12 @@
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-constexpr uint32_t kPromptSelectVertex = 42076, kPromptVertexLocation = 42077;
-constexpr uint32_t kMsgCannotChamfer = 42178;
+constexpr uint32_t kPromptSelectVertex = IDS_SELECT_VERTEX_OF_THE, kPromptVertexLocation = IDS_NEW_LOCATION_OF_THE;
+constexpr uint32_t kMsgCannotChamfer = IDS_CAN_NOT_CHAMFER_THESE;
 PlnFrameFactory g_frame_factory = nullptr;
 
 Vec3 at(const PointNode* n) { return {n->x, n->y, n->z}; }
@@ -80,7 +81,7 @@ object* CPlnEditor::pick(const Vec3& p, bool arcs, const object* exclude) const 
         if (arcs && rtc_is_a(hit, &ELARC::rtc_class)) return hit;
         if (!rtc_is_a(hit, &XPLINE::rtc_class)) continue;
         const XPLINE* x = static_cast<const XPLINE*>(hit);
-        if (x->kind == 2) continue;
+        if (x->kind == kXplineFilled) continue;
         if (two_vertex_ && plist_count(x->control) < 2) continue;
         return hit;
     }

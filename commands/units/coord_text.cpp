@@ -43,7 +43,7 @@ bool usable(double v) {
 // Typed units per drawing unit are the inverse of this factor: inches in an
 // imperial view, then the drawing scale.
 double typed_unit_factor(const VIEW* view) {
-    return view_scale_ratio_inverse(view, view->length_unit != 0 ? 25.4 : 1.0);
+    return view_scale_ratio_inverse(view, view->length_unit != kLengthDecimal ? 25.4 : 1.0);
 }
 
 // The typed point into drawing units and onto its reference, for a cartesian point
@@ -146,7 +146,7 @@ bool typed_point_convert(const VIEW* view, const std::string& typed, bool user_a
     if (!view || !point || typed.find('\0') != std::string::npos) return false;
     int flags = 0;
     double v[3] = {0, 0, 0};
-    int n = coords_parse(typed.c_str(), view->length_unit != 0, &flags, v);
+    int n = coords_parse(typed.c_str(), view->length_unit != kLengthDecimal, &flags, v);
     if (n < 2) return false;
     const bool relative = flags & kCoordRelative;
     const double unit = view->degrees ? kPi / 180 : 1.0;

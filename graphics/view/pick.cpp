@@ -430,7 +430,7 @@ int pick_path_segment(const ViewProjection* vp, const Vec3& point, PointNode* fi
 int pick_polyline_segment(const ViewProjection* vp, const Vec3& point, object* obj,
                           PointNode** out) {
     auto* x = rtc_cast<XPLINE>(obj);
-    if (!x || x->kind == 2) return 0;
+    if (!x || x->kind == kXplineFilled) return 0;
     return pick_path_segment(vp, point, x->control, out, x->width);
 }
 

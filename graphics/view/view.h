@@ -107,6 +107,10 @@ struct ViewLayerState {
 inline constexpr int32_t kViewMaxLayerFlags = 1 << 20;
 // Length of the name field, terminator included.
 inline constexpr int kViewNameSize = 32;
+// VIEW::length_unit: how lengths are typed and shown.
+inline constexpr int32_t kLengthDecimal = 0;    // drawing units (millimetres) with decimals
+inline constexpr int32_t kLengthInches = 1;     // feet and decimal inches
+inline constexpr int32_t kLengthFractions = 2;  // feet and inches with fractions
 
 class VIEW : public ZSVIEW {
   public:
@@ -164,9 +168,9 @@ class VIEW : public ZSVIEW {
     double drawing_scales[2] = {1.0, 1.0};
     int32_t coordinate_type = 0;  // 0 world, 1 user origin, 2 second reference
     int32_t cartesian = 1;
-    int32_t length_unit = 0;  // 0, 1 or 2
+    int32_t length_unit = 0;  // kLength*
     int32_t degrees = 1;      // angles in degrees and minutes, else radians
-    int32_t input_mode = 0;   // not saved
+    int32_t input_mode = 0;   // kInputIdle or kInputActive (view_host.h), not saved
     int32_t current_colour = 7;
     LAYER* current_layer = nullptr;  // references, saved by name
     LINEPATT* current_line_style = nullptr;
@@ -180,12 +184,13 @@ class VIEW : public ZSVIEW {
     double accuracy_angular;  // pi / 12
     MaterialRecord second_material;
     // Construction settings of the drawing commands (out-of-range values from files are
-    // held to their range by the commands, never trusted).
-    int32_t line_method = 0;     // 0..5
-    int32_t box_method = 0;      // 0..3
-    int32_t circle_method = 0;   // 0..4
-    int32_t arc_method = 0;      // 0..2
-    int32_t ellipse_method = 0;  // 0..2
+    // held to their range by the commands, never trusted). The methods are those of
+    // commands/draw2d/internal.h.
+    int32_t line_method = 0;     // LineMethod
+    int32_t box_method = 0;      // BoxMethod
+    int32_t circle_method = 0;   // CircleMethod
+    int32_t arc_method = 0;      // ArcMethod
+    int32_t ellipse_method = 0;  // EllipseMethod
     int32_t orthogonal = 0;      // rubber lines and new segments held horizontal or vertical
     int32_t corner_height = 0;   // rectangle corners take their depths crosswise
     int32_t command_word = 0;

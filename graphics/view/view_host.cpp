@@ -111,9 +111,9 @@ namespace {
 void set_format_modes(const VIEW* v, bool for_input) {
     g_angle_format_mode = v->degrees ? 3 : 4;
     if (for_input)
-        g_length_format_mode = v->length_unit == 2 ? 5 : v->length_unit == 1 ? 1 : 0;
+        g_length_format_mode = v->length_unit == kLengthFractions ? 5 : v->length_unit == kLengthInches ? 1 : 0;
     else
-        g_length_format_mode = v->length_unit != 0 ? 1 : 0;
+        g_length_format_mode = v->length_unit != kLengthDecimal ? 1 : 0;
 }
 }  // namespace
 
@@ -121,7 +121,7 @@ void view_set_input_mode(VIEW* view, int mode) {
     if (!view) return;
     set_format_modes(view, true);
     view->input_mode = mode;
-    if (mode == 0 && g_host) g_host->readout_update(view, 0);
+    if (mode == kInputIdle && g_host) g_host->readout_update(view, 0);
 }
 
 void view_restore_input_mode(VIEW* view) {

@@ -188,8 +188,12 @@ Vec3* clip_buffer();
 MODEL** clip_contents();
 
 // ---- Input modes and nested picks
-// Stores the mode; mode 0 blanks the coordinate readout. Sets the length- and
-// angle-format modes from the VIEW (g_length_format_mode, g_angle_format_mode).
+// VIEW::input_mode: whether a command takes input in the view.
+inline constexpr int kInputIdle = 0;    // none: the coordinate readout is blank
+inline constexpr int kInputActive = 1;  // a command runs: the readout follows the cursor
+// Stores the mode (kInputIdle or kInputActive); kInputIdle blanks the coordinate
+// readout. Sets the length- and angle-format modes from the VIEW (g_length_format_mode,
+// g_angle_format_mode).
 void view_set_input_mode(VIEW* view, int mode);
 void view_restore_input_mode(VIEW* view);
 extern int g_length_format_mode;  // 0, 1 or 5

@@ -31,7 +31,12 @@ class WIRE : public object {
     PointNode* points = nullptr;  // owned, the object's own vertices
 };
 
-// Polyline (kind 0), spline (1) or filled polygon (2).
+// XPLINE::kind.
+inline constexpr int32_t kXplinePolyline = 0;
+inline constexpr int32_t kXplineSpline = 1;
+inline constexpr int32_t kXplineFilled = 2;  // a filled polygon
+
+// Polyline, spline or filled polygon (kind).
 class XPLINE : public WIRE {
   public:
     static RtcClass rtc_class;

@@ -20,10 +20,10 @@
 namespace {
 
 int regen_xpline(XPLINE* x) {
-    if (x->kind != 0 && x->kind != 1) return 0;
+    if (x->kind != kXplinePolyline && x->kind != kXplineSpline) return 0;
     list_free(&x->points);
     PtrNode* runs = nullptr;
-    if (x->kind == 1) {
+    if (x->kind == kXplineSpline) {
         if (int rc = xpline_regen_spline(x->line_style, &runs, x, x->curve_step)) return rc;
     } else if (x->line_style && !x->line_style->dashes.empty()) {
         if (int rc = wire_apply_dashes(x->line_style, x->second, &runs, x->control)) return rc;

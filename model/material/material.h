@@ -149,6 +149,10 @@ inline constexpr int32_t kTextureNone = 0;
 inline constexpr int32_t kTextureImage = 1;
 inline constexpr int32_t kTexturePatternFirst = 2;
 inline constexpr int32_t kTexturePatternLast = 16;
+// Pattern kinds whose shape is drawn without turbulence.
+inline constexpr int32_t kTextureAgate = 9;
+inline constexpr int32_t kTextureStrips = 11;
+inline constexpr int32_t kTextureWood = 12;
 
 // TextureSlot::mapping_mode: projection from a surface point to texture coordinates.
 inline constexpr int32_t kMappingModeSupplied = 0;  // coordinates given by the caller

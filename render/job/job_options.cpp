@@ -12,6 +12,7 @@
 #include "imaging/movie/mpeg_writer.h"
 #include "model/math/result.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 void render_job_options_read(const VIEW& view, RenderJobOptions* out) {
     out->camera_name.assign(view.name, strnlen(view.name, sizeof view.name));
@@ -96,15 +97,15 @@ std::string render_job_timing_text(const std::string& label, int64_t seconds) {
 
 namespace {
 
-constexpr uint32_t kStrNoMemory = 42040;
-constexpr uint32_t kStrWriteFailed = 44700;   // "%s could not be written (%s)."
-constexpr uint32_t kStrBadSettings = 44701;   // "The render settings cannot be used (error %d)."
-constexpr uint32_t kStrFlicFrames = 44710;    // "... at most %d frames; the animation has %d."
-constexpr uint32_t kStrMovieWidth = 44711;    // "%s movies are at most %d pixels wide; ..."
-constexpr uint32_t kStrMovieHeight = 44712;
-constexpr uint32_t kStrEncoderUnavailable = 44713;
-constexpr uint32_t kStrMovieRefused = 44715;   // "the movie writer refused the frames"
-constexpr uint32_t kStrAviFrameBytes = 44716;  // "An AVI frame holds at most %llu bytes; ..."
+constexpr uint32_t kStrNoMemory = IDS_NO_MEMORY;
+constexpr uint32_t kStrWriteFailed = IDS_RENDER_WRITE_FAILED;  // "%s could not be written (%s)."
+constexpr uint32_t kStrBadSettings = IDS_RENDER_BAD_SETTINGS;  // "The render settings cannot be used (error %d)."
+constexpr uint32_t kStrFlicFrames = IDS_RENDER_FLIC_FRAMES;    // "... at most %d frames; the animation has %d."
+constexpr uint32_t kStrMovieWidth = IDS_RENDER_MOVIE_WIDTH;    // "%s movies are at most %d pixels wide; ..."
+constexpr uint32_t kStrMovieHeight = IDS_RENDER_MOVIE_HEIGHT;
+constexpr uint32_t kStrEncoderUnavailable = IDS_RENDER_ENCODER_UNAVAILABLE;
+constexpr uint32_t kStrMovieRefused = IDS_RENDER_MOVIE_REFUSED;     // "the movie writer refused the frames"
+constexpr uint32_t kStrAviFrameBytes = IDS_RENDER_AVI_FRAME_BYTES;  // "An AVI frame holds at most %llu bytes; ..."
 
 // printf of a string-table format (its arguments as the entry names them).
 template <class... A>

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "resources/string_ids.h"
+
 namespace {
 
 constexpr uint32_t kMethodFlags[kPageMethodNone + 1] = {kRenderRayTrace, kRenderPhong,
@@ -89,7 +91,9 @@ int32_t render_page_perspective_from_lens(double lens) {
     return static_cast<int32_t>(v);
 }
 
-int render_page_camera_button_text(bool camera_chosen) { return camera_chosen ? 40333 : 40334; }
+int render_page_camera_button_text(bool camera_chosen) {
+    return camera_chosen ? IDS_CAMERA_SETUP : IDS_CREATE_CAMERA;
+}
 
 PickerPoint light_picker_position(int light, int w, int h) {
     const int* g = kLightGrid[std::clamp(light, 0, 15)];

@@ -20,10 +20,11 @@
 #include "model/rtc/rtc.h"
 #include "model/services/strtab.h"
 #include "render/scanline/render_mesh.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-constexpr uint32_t kStrNoLight = 44714;  // "No light in the scene"
+constexpr uint32_t kStrNoLight = IDS_RENDER_NO_LIGHT;  // "No light in the scene"
 
 RenderJobFrameHook g_frame_hook;
 

@@ -2,6 +2,7 @@
 #include "render/surface/presets.h"
 
 #include "model/stream/matchunk.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -120,9 +121,9 @@ TextureSlot* slot_of(MaterialRecord* m, const TexturePresetTable* t) {
 
 }  // namespace
 
-const TexturePresetTable kPresetsTexture = {44, kColourRows, kSlotTexture, 40404};
-const TexturePresetTable kPresetsReflection = {44, kColourRows, kSlotReflection, 40404};
-const TexturePresetTable kPresetsBump = {5, kBumpRows, kSlotBump, 40480};
+const TexturePresetTable kPresetsTexture = {44, kColourRows, kSlotTexture, IDS_SPOTTED};
+const TexturePresetTable kPresetsReflection = {44, kColourRows, kSlotReflection, IDS_SPOTTED};
+const TexturePresetTable kPresetsBump = {5, kBumpRows, kSlotBump, IDS_BUMPS};
 
 int texture_preset_apply(MaterialRecord* m, const TexturePresetTable* table, int32_t row) {
     TextureSlot* s = slot_of(m, table);

@@ -74,8 +74,8 @@ void eval(float out[4], const float base_in[4], const TextureSlot* slot, const d
     double p[3];
     to_texture_space(slot, mode, point, p);
     const int32_t kind = slot->kind;
-    if (kind >= kTexturePatternFirst && slot->pattern.turbulence_on && kind != 9 && kind != 11 &&
-        kind != 12) {
+    if (kind >= kTexturePatternFirst && slot->pattern.turbulence_on && kind != kTextureAgate &&
+        kind != kTextureStrips && kind != kTextureWood) {
         double v[3];
         turbulence_vec(v, p[0], p[1], p[2], slot->pattern.octaves);
         for (int c = 0; c < 3; ++c) p[c] += v[c] * v[c];

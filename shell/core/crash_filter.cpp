@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void on_fault(int sig) {
 }  // namespace
 
 int crash_filter_install() {
-    std::string text = res_load_string(42170) + ": " + res_load_string(42181) + "\n";
+    std::string text = res_load_string(IDS_ERROR) + ": " + res_load_string(IDS_POTENTIAL_PROBLEM) + "\n";
     g_text_len = std::min(text.size(), sizeof g_text);
     std::memcpy(g_text, text.data(), g_text_len);
 

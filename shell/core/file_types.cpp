@@ -6,23 +6,46 @@
 
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
-const FileTypeEntry kExportRows[] = {
-    {40008, 40009, 0},  {40010, 40011, 1},  {40012, 40011, 2},  {40015, 40016, 4},  {40019, 40020, 6},
-    {40029, 40030, 10}, {40029, 40031, 11}, {40032, 40033, 12}, {40013, 40014, 3},  {40017, 40018, 5},
-    {40024, 40025, 7},  {40021, 40022, 9},  {40023, 40022, 9},  {40002, 40003, 13}};
-const FileTypeEntry kOpenRows[] = {{40002, 40003, 13}, {40024, 40026, 16}, {40024, 40025, 7},
-                                   {40049, 40048, 27}, {40040, 40022, 9},  {40027, 40028, 8}};
-const FileTypeEntry kTextRows[] = {{40038, 40039, 19}, {40042, 40043, 25}};
-const FileTypeEntry kSaveRows[] = {{40002, 40003, 13}, {40038, 40039, 19}, {40032, 40033, 12}};
-const FileTypeEntry kImageRows[] = {{40015, 40016, 4},  {40019, 40020, 6},  {40029, 40030, 10},
-                                    {40029, 40031, 11}, {40032, 40033, 12}, {40034, 40035, 17},
-                                    {40036, 40037, 18}, {40034, 40041, 21}};
-const FileTypeEntry kMovieRows[] = {{40034, 40041, 21}, {40044, 40045, 26}, {40046, 40047, 23},
-                                    {40032, 40033, 12}, {40029, 40030, 10}, {40019, 40020, 6},
-                                    {40015, 40016, 4}};
+const FileTypeEntry kExportRows[] = {{IDS_PAINTBRUSH, IDS_FILTER_PCX, 0},
+                                     {IDS_UNCOMPRESSED_TIFF, IDS_FILTER_TIF, 1},
+                                     {IDS_COMPRESSED_TIFF, IDS_FILTER_TIF, 2},
+                                     {IDS_WINDOWS_BITMAP, IDS_FILTER_BMP, 4},
+                                     {IDS_COMPUSERVE_BITMAP, IDS_FILTER_GIF, 6},
+                                     {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JPG, 10},
+                                     {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JIF, 11},
+                                     {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12},
+                                     {IDS_ENCAPSULATED_POSTSCRIPT, IDS_FILTER_EPS, 3},
+                                     {IDS_HPGL_PLOTTER, IDS_FILTER_PLT, 5},
+                                     {IDS_3D_STUDIO, IDS_FILTER_ASC, 7},
+                                     {IDS_AUTOCAD_R10, IDS_FILTER_DXF, 9},
+                                     {IDS_AUTOCAD_R11_13, IDS_FILTER_DXF, 9},
+                                     {IDS_ZELO_DRAWING, IDS_FILTER_QVM, 13}};
+const FileTypeEntry kOpenRows[] = {{IDS_ZELO_DRAWING, IDS_FILTER_QVM, 13}, {IDS_3D_STUDIO, IDS_FILTER_3DS, 16},
+                                   {IDS_3D_STUDIO, IDS_FILTER_ASC, 7},     {IDS_AUTOCAD_40049, IDS_FILTER_DWG, 27},
+                                   {IDS_AUTOCAD, IDS_FILTER_DXF, 9},       {IDS_SENSE8, IDS_FILTER_NFF, 8}};
+const FileTypeEntry kTextRows[] = {{IDS_ZELO_BLOCK, IDS_FILTER_MCR, 19}, {IDS_TEXT_FILE, IDS_FILTER_TXT, 25}};
+const FileTypeEntry kSaveRows[] = {{IDS_ZELO_DRAWING, IDS_FILTER_QVM, 13},
+                                   {IDS_ZELO_BLOCK, IDS_FILTER_MCR, 19},
+                                   {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12}};
+const FileTypeEntry kImageRows[] = {{IDS_WINDOWS_BITMAP, IDS_FILTER_BMP, 4},
+                                    {IDS_COMPUSERVE_BITMAP, IDS_FILTER_GIF, 6},
+                                    {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JPG, 10},
+                                    {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JIF, 11},
+                                    {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12},
+                                    {IDS_ANIMATOR_PRO, IDS_FILTER_CEL, 17},
+                                    {IDS_ANIMATOR, IDS_FILTER_PIC, 18},
+                                    {IDS_ANIMATOR_PRO, IDS_FILTER_FLC, 21}};
+const FileTypeEntry kMovieRows[] = {{IDS_ANIMATOR_PRO, IDS_FILTER_FLC, 21},
+                                    {IDS_VIDEO_FOR_WINDOWS, IDS_FILTER_AVI, 26},
+                                    {IDS_MPEG, IDS_FILTER_MPG, 23},
+                                    {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12},
+                                    {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JPG, 10},
+                                    {IDS_COMPUSERVE_BITMAP, IDS_FILTER_GIF, 6},
+                                    {IDS_WINDOWS_BITMAP, IDS_FILTER_BMP, 4}};
 
 bool same_nocase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;

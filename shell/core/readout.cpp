@@ -8,8 +8,10 @@
 #include "commands/units/length_text.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
+#include "graphics/view/view_host.h"
 #include "model/db/zobj.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -50,8 +52,8 @@ Ref projected(const VIEW* view, const Vec3& v) {
 int format_mode(ReadoutFormat format, const VIEW* view) {
     if (format == ReadoutFormat::kAngle) return view->degrees ? kUnitAngleDegrees : kUnitAngleRadians;
     switch (view->length_unit) {
-        case 1: return kUnitFeetInches;
-        case 2: return kUnitFeetFraction;
+        case kLengthInches: return kUnitFeetInches;
+        case kLengthFractions: return kUnitFeetFraction;
         default: return kUnitDecimal;
     }
 }
@@ -156,12 +158,12 @@ std::string readout_colour_text(int colour) {
 
 std::string readout_layer_text(const VIEW* view) {
     const std::string name = view->current_layer ? view->current_layer->name() : std::string();
-    return res_load_string(42114) + ":\"" + name + "\"";
+    return res_load_string(IDS_LAYER) + ":\"" + name + "\"";
 }
 
 std::array<std::string, 8> readout_texts(VIEW* view, int mode) {
     std::array<std::string, 8> t;
-    if (view->input_mode == 0) {
+    if (view->input_mode == kInputIdle) {
         t.fill(" ");
         return t;
     }

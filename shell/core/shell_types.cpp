@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 extern char** environ;
 
@@ -98,13 +99,12 @@ std::string shell_desktop_entry_text(std::string_view exec_path) {
     std::ostringstream s;
     s << "[Desktop Entry]\n"
       << "Type=Application\n"
-      << "Name=" << res_load_string(128) << "\n"
-      << "Comment=" << res_load_string(40002) << "\n"
+      << "Name=" << res_load_string(IDS_APP_NAME) << "\n"
+      << "Comment=" << res_load_string(IDS_ZELO_DRAWING) << "\n"
       << "Exec=" << desktop_exec_quote(exec_path) << " %f\n"
       << "Terminal=false\n"
       << "Categories=Graphics;2DGraphics;3DGraphics;Engineering;\n"
-      << "MimeType=" << kMimeDrawing << ";" << kMimeBlock << ";" << kMimeFont
-      << ";image/vnd.dxf;image/x-3ds;\n";
+      << "MimeType=" << kMimeDrawing << ";" << kMimeBlock << ";" << kMimeFont << ";image/vnd.dxf;image/x-3ds;\n";
     return s.str();
 }
 
@@ -113,7 +113,7 @@ std::string shell_mime_package_text() {
     s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
       << "  <mime-type type=\"" << kMimeDrawing << "\">\n"
-      << "    <comment>" << xml_escape(res_load_string(40002)) << "</comment>\n"
+      << "    <comment>" << xml_escape(res_load_string(IDS_ZELO_DRAWING)) << "</comment>\n"
       << "    <glob pattern=\"*.qvm\"/>\n"
       // Header words 1 and the version: 112, or 100 to 111 (masked to 0x60-0x6F).
       << "    <magic priority=\"50\">\n"
@@ -123,11 +123,11 @@ std::string shell_mime_package_text() {
       << "    </magic>\n"
       << "  </mime-type>\n"
       << "  <mime-type type=\"" << kMimeBlock << "\">\n"
-      << "    <comment>" << xml_escape(res_load_string(40038)) << "</comment>\n"
+      << "    <comment>" << xml_escape(res_load_string(IDS_ZELO_BLOCK)) << "</comment>\n"
       << "    <glob pattern=\"*.mcr\"/>\n"
       << "  </mime-type>\n"
       << "  <mime-type type=\"" << kMimeFont << "\">\n"
-      << "    <comment>" << xml_escape(res_load_string(40004)) << "</comment>\n"
+      << "    <comment>" << xml_escape(res_load_string(IDS_ZELO_FONTS)) << "</comment>\n"
       << "    <glob pattern=\"*.plf\"/>\n"
       << "  </mime-type>\n"
       << "</mime-info>\n";

@@ -9,6 +9,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/numfmt.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 CDrawPageSetupDlg::CDrawPageSetupDlg(PrintLayout* layout, PageSetupModel* page, double min_x, double min_y,
                                      double max_x, double max_y, QWidget* parent)
@@ -45,15 +46,15 @@ void CDrawPageSetupDlg::CreateControls() {
     add_check(kPageTile, text(kPageTile), 13, 1);
     add_check(kPageVisible, text(kPageVisible), 14, 0);
     add_check(kPageMonochrome, text(kPageMonochrome), 14, 1);
-    add_static(0, text(44128), 15, 0);
+    add_static(0, text(IDS_PAGE_SCALE), 15, 0);
     add_edit(kPageScale, 15, 1);
     add_static(0, text(kPageXOffset), 16, 0);
     add_edit(kPageXOffset, 16, 1);
     add_static(0, text(kPageYOffset), 17, 0);
     add_edit(kPageYOffset, 17, 1);
-    add_static(0, text(44129), 18, 0);
+    add_static(0, text(IDS_PAGE_COLUMNS), 18, 0);
     add_edit(kPageColumns, 18, 1)->setReadOnly(true);
-    add_static(0, text(44130), 19, 0);
+    add_static(0, text(IDS_PAGE_ROWS), 19, 0);
     add_edit(kPageRows, 19, 1)->setReadOnly(true);
     for (int id : {kPageScale, kPageXOffset, kPageYOffset})
         connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::editingFinished, this, [this] {
@@ -201,7 +202,7 @@ void CDrawPageSetupDlg::OnOK() {
     read_layout_fields();
     layout_changed();
     if (result_ == kLayoutTooManyPages) {
-        msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
+        msgbox_printf(kStrIdWarning, res_load_string(IDS_PAGE_TOO_MANY).c_str(), static_cast<int>(kMaxPrintPages));
         return;  // the dialog stays open
     }
     if (!layout_.tile) layout_.x_offset = layout_.y_offset = 0;

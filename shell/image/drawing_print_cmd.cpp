@@ -12,6 +12,7 @@
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
 #include "platform/modal.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/drawing_doc.h"
 #include "shell/image/draw_page_setup_dlg.h"
@@ -28,9 +29,9 @@ std::function<bool(QPrinter*)>& dialog_hook() {
     return hook;
 }
 
-inline constexpr uint32_t kStrPrintFailed = 44132;  // "The drawing could not be printed."
-inline constexpr uint32_t kStrImagePrintFailed = 44152;  // "The image could not be printed."
-inline constexpr uint32_t kStrPagesOut = 44133;     // "%d of %d pages went to the printer."
+inline constexpr uint32_t kStrPrintFailed = IDS_PRINT_FAILED;             // "The drawing could not be printed."
+inline constexpr uint32_t kStrImagePrintFailed = IDS_IMAGE_PRINT_FAILED;  // "The image could not be printed."
+inline constexpr uint32_t kStrPagesOut = IDS_PRINT_PAGES_OUT;             // "%d of %d pages went to the printer."
 
 // The view's layout with the printer's paper and minimum margins, the margins turned
 // to the printer's orientation and raised to the minimum.
@@ -90,7 +91,7 @@ bool page_setup(CSView* view, QPrinter* printer) {
 void print_tell_failure(int code, int64_t pages_out, int64_t pages, bool image) {
     const std::string failed = res_load_string(image ? kStrImagePrintFailed : kStrPrintFailed);
     if (code == kLayoutTooManyPages) {
-        msgbox_printf(kStrIdWarning, res_load_string(44131).c_str(), static_cast<int>(kMaxPrintPages));
+        msgbox_printf(kStrIdWarning, res_load_string(IDS_PAGE_TOO_MANY).c_str(), static_cast<int>(kMaxPrintPages));
     } else if (code != 0 && pages > 0) {
         const std::string out = res_load_string(kStrPagesOut);
         msgbox_printf(kStrIdError, ("%s (%s)\n" + out).c_str(), failed.c_str(), error_code_text(code).c_str(),

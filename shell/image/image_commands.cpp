@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/image/image_dialogs.h"
 #include "shell/image/image_frame.h"
@@ -20,7 +21,7 @@ std::function<bool(QPrinter*)>& setup_hook() {
     return hook;
 }
 
-constexpr uint32_t kStrPrintSetup = 57606;  // "...\nPrint Setup"
+constexpr uint32_t kStrPrintSetup = IDS_PRINT_SETUP;  // "...\nPrint Setup"
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/cmd_target.h"
 #include "shell/image/imgdoc.h"
@@ -49,13 +50,13 @@ CImgFrame::CImgFrame(std::unique_ptr<CImgDoc> doc, QWidget* parent)
     const Command commands[] = {
         // Ctrl+S, Ctrl+Ins and Ctrl+P are the main window's keys, which reach this
         // window through the routing; the same keys here would make them ambiguous.
-        {ID_FILE_SAVE, 44122, {}},
-        {ID_FILE_SAVE_AS, 44123, QKeySequence::SaveAs},
+        {ID_FILE_SAVE, IDS_IMG_MENU_SAVE, {}},
+        {ID_FILE_SAVE_AS, IDS_IMG_MENU_SAVE_AS, QKeySequence::SaveAs},
         {ID_SAVE_CMYK, ID_SAVE_CMYK, {}},
-        {ID_EDIT_COPY, 44124, {}},
-        {ID_FILE_PAGE_SETUP, 44125, {}},
-        {ID_FILE_PRINT, 44126, {}},
-        {ID_FILE_PRINT_PREVIEW, 44127, {}},
+        {ID_EDIT_COPY, IDS_IMG_MENU_COPY, {}},
+        {ID_FILE_PAGE_SETUP, IDS_IMG_MENU_PAGE_SETUP, {}},
+        {ID_FILE_PRINT, IDS_IMG_MENU_PRINT, {}},
+        {ID_FILE_PRINT_PREVIEW, IDS_IMG_MENU_PREVIEW, {}},
         {ID_WINDOW_FIT_IMAGE, ID_WINDOW_FIT_IMAGE, {}},
     };
     for (const Command& c : commands) {

@@ -12,6 +12,7 @@
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/cmd_target.h"
 #include "shell/core/image_block.h"
@@ -73,7 +74,8 @@ bool CImgDoc::OnOpenDocument(const char* path) {
         else set_image(block, patt->width, patt->height);
     }
     if (code != 0) {
-        msgbox_printf(kStrIdError, "%s (%s)", res_load_string(42180).c_str(), error_code_text(code, path).c_str());
+        msgbox_printf(kStrIdError, "%s (%s)", res_load_string(IDS_CANT_LOAD_DATA).c_str(),
+                      error_code_text(code, path).c_str());
         return false;
     }
     return true;
@@ -85,7 +87,7 @@ bool CImgDoc::OnSaveDocument(const char* path) {
     int code = kOutOfMemory;
     if (auto p = packed_pattern(*this)) code = texture_image_save(p.get(), path);
     if (code != 0) {
-        msgbox_printf(kStrIdError, res_load_string(44102).c_str(), path,
+        msgbox_printf(kStrIdError, res_load_string(IDS_IMAGE_SAVE_FAILED).c_str(), path,
                       error_code_text(code, path, FileAccess::write).c_str());
         return false;
     }
@@ -118,7 +120,7 @@ bool CImgDoc::SaveCmyk() {
     auto p = packed_pattern(*this);
     const int code = p ? cmyk_save_image(name.c_str(), p->pixels, width_, height_) : kOutOfMemory;
     if (code != 0) {
-        msgbox_printf(kStrIdError, res_load_string(44103).c_str(), name.c_str(),
+        msgbox_printf(kStrIdError, res_load_string(IDS_CMYK_SAVE_FAILED).c_str(), name.c_str(),
                       error_code_text(code, name.c_str(), FileAccess::write).c_str());
         return false;
     }

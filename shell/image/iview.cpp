@@ -22,6 +22,7 @@
 #include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/image/drawing_print_cmd.h"
@@ -44,7 +45,7 @@ const QList<QRgb>& palette8() {
     return table;
 }
 
-inline constexpr uint32_t kStrPrintProgress = 44134;  // "Printing %d %% done"
+inline constexpr uint32_t kStrPrintProgress = IDS_PRINT_PROGRESS;  // "Printing %d %% done"
 
 std::function<bool(QPrinter*)>& print_dialog_hook() {
     static std::function<bool(QPrinter*)> hook;

@@ -12,6 +12,7 @@
 
 #include "model/services/numfmt.h"
 #include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -90,25 +91,26 @@ int CPageLayoutDlg::paper_index() const { return paper_ ? paper_->currentIndex()
 
 void CPageLayoutDlg::CreateControls() {
     auto text = [](uint32_t id) { return res_load_string(id); };
-    add_static(0, text(44111), 0, 0);
+    add_static(0, text(IDS_PAGE_PAPER), 0, 0);
     paper_ = add_combo(kPagePaper, 0, 1, 2);
     for (QPageSize::PageSizeId id : kPapers) paper_->addItem(QPageSize::name(id));
     // Two groups of radio buttons: orientation and units.
     auto* orientation = new QButtonGroup(this);
-    orientation->addButton(add_radio(kPagePortrait, text(44112), 1, 1));
-    orientation->addButton(add_radio(kPageLandscape, text(44113), 1, 2));
-    const uint32_t labels[6] = {44114, 44115, 44116, 44117, 44118, 44119};
+    orientation->addButton(add_radio(kPagePortrait, text(IDS_PAGE_PORTRAIT), 1, 1));
+    orientation->addButton(add_radio(kPageLandscape, text(IDS_PAGE_LANDSCAPE), 1, 2));
+    const uint32_t labels[6] = {IDS_PAGE_LEFT,   IDS_PAGE_RIGHT, IDS_PAGE_TOP,
+                                IDS_PAGE_BOTTOM, IDS_PAGE_WIDTH, IDS_PAGE_HEIGHT};
     for (int i = 0; i < 6; ++i) {
         add_static(0, text(labels[i]), 2 + i % 2 + (i / 2) * 2, 0);
         fields_[i] = add_edit(kPageFieldIds[i], 2 + i % 2 + (i / 2) * 2, 1);
         connect(fields_[i], &QLineEdit::editingFinished, this, [this, i] { typed(i); });
     }
     auto* units = new QButtonGroup(this);
-    units->addButton(add_radio(kPageMillimetres, text(2071), 8, 0));
-    units->addButton(add_radio(kPageInches, text(2072), 8, 1));
-    add_check(kPageFullPage, text(44120), 9, 0, 2);
-    add_check(kPageCentre, text(44121), 10, 0, 2);
-    add_check(kPagePreview, text(2084), 11, 0, 2);
+    units->addButton(add_radio(kPageMillimetres, text(IDS_MILLIMETRES), 8, 0));
+    units->addButton(add_radio(kPageInches, text(IDS_INCHES), 8, 1));
+    add_check(kPageFullPage, text(IDS_PAGE_FULL_PAGE), 9, 0, 2);
+    add_check(kPageCentre, text(IDS_PAGE_CENTRE), 10, 0, 2);
+    add_check(kPagePreview, text(IDS_PREVIEW), 11, 0, 2);
     sample_ = register_control(kPageSample, new SamplePane(this));
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(sample_, 0, 3, 12, 1);
     add_ok_cancel(20, 4);

@@ -32,6 +32,7 @@
 #include "model/services/strtab.h"
 #include "render/job/render_job.h"
 #include "render/job/render_preview.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/drawing_doc.h"
@@ -241,7 +242,7 @@ int cmd_render(void* arg) {
     setup.client_width = client.width();
     setup.client_height = client.height();
     setup.title = title;
-    setup.timing_label = res_load_string(42118);
+    setup.timing_label = res_load_string(IDS_RENDERING_TIME);
     auto* run = new RenderRun(frame, window->document());
     const int rc = run->start(setup);  // the job copies the camera
     if (rc != 0) {
