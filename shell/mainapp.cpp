@@ -99,12 +99,13 @@ bool CMainApp::InitInstance(const std::string& file) {
     dim_prefs_save();
     draw3d_prefs_save();
     prefs_save();
-    g_display.black_background = g_prefs.black_bkg != 0;
+    display_colours_update();
 
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect sg = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     placement_ = window_placement_load(sg.width(), sg.height());
 
+    view_install_redraw_hook();
     model_hooks_install();
     units_install_hooks();
     input_install_hooks();
