@@ -6,7 +6,6 @@
 #include "app/startup/window_side.h"
 #include "platform/app.h"
 #include "shell/core/crash_filter.h"
-#include "shell/image/image_frame.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/single_instance.h"
@@ -18,9 +17,7 @@ int main(int argc, char** argv) {
     // A second start hands its file to the running program and ends.
     SingleInstance instance;
     if (instance.start(QString::fromStdString(file)) == SingleInstance::Start::kHandedOver) return 0;
-    install_window_side();
     CMainApp app;
-    app.SetImageOpener(&image_window_open);
     instance.on_open = [&app](const QString& path) {
         if (!path.isEmpty()) app.OpenDocumentFile(path.toStdString());
         if (CMainFrame* f = app.main_frame()) {
@@ -28,7 +25,7 @@ int main(int argc, char** argv) {
             f->activateWindow();
         }
     };
-    if (!app.InitInstance(file)) return 1;
+    if (!app_start(app, file)) return 1;
     const int code = qt->exec();
     const int exit_code = app.ExitInstance();
     return code != 0 ? code : exit_code;

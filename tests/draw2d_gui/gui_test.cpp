@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "tests/commands/scene_rings.h"
@@ -41,9 +42,8 @@ class DrawGui : public ::testing::Test {
   protected:
     void SetUp() override {
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { CSView::SetCommandFunction(id, fn); });
-        draw2d_dialogs_install();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         app->main_frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));

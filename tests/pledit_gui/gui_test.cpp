@@ -5,6 +5,7 @@
 #include <QTest>
 #include <functional>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
@@ -25,8 +26,6 @@ namespace {
 std::string g_dir;
 
 TEST(PleditGui, AFilletRunsRoundTheCornerFromOneLegToTheOther) {
-    CSView::SetToolFactory(&pln_make_tool);
-    pln_dialogs_install();
     auto app = std::make_unique<CMainApp>();
     ASSERT_TRUE(gui_start(*app));
     CSView* v = app->main_frame()->active_view();

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include "app/startup/window_side.h"
 #include "../app/app_session.h"
 #include "../scanline/scanline_test_util.h"
 #include "commands/edit/edit.h"
@@ -177,7 +178,7 @@ class RenderGui : public ::testing::Test {
     void SetUp() override {
         g_boxes.clear();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         ASSERT_NE(app->OpenDocumentFile(make_drawing()), nullptr);
         gui_flush();
@@ -757,7 +758,7 @@ double difference(const QImage& a, const QImage& b, QPoint at, int r) {
 
 TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(app_start(*app, ""));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
     gui_flush();
     CSView* view = app->main_frame()->active_view();
@@ -871,14 +872,6 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
 
 int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
-        dialogs_install_services();
-        edit_dialogs_install();
-        settings_dialogs_install();
-        draw3d_dialogs_install();
-        texture_presets_install();
-        rt_install();
-        render_command_install();
-        image_dialogs_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             g_boxes.push_back(b.text);
             return kIdOk;

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "tests/commands/scene_rings.h"
@@ -30,7 +31,6 @@ namespace {
 std::string g_dir;
 
 TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
-    text3d_dialog_install();
     g_text3d_font = TextFontRecord{};
     g_text3d_font.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     auto app = std::make_unique<CMainApp>();
