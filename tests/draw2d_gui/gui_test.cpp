@@ -21,7 +21,6 @@
 #include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/draw2d/draw2d.h"
-#include "dialogs/draw2d_dialogs.h"
 #include "model/db/wire.h"
 #include "model/services/profile.h"
 #include "platform/app.h"

@@ -21,7 +21,6 @@
 #include "../app/app_session.h"
 #include "tests/commands/scene_rings.h"
 #include "commands/input/zoom.h"
-#include "dialogs/hide_command.h"
 #include "dialogs/hide_dialog.h"
 #include "graphics/view/view.h"
 #include "model/db/find.h"

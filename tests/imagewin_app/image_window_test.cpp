@@ -15,8 +15,6 @@
 #include "app/startup/window_side.h"
 #include "../app/app_env.h"
 #include "../app/app_session.h"
-#include "dialogs/image_dialogs.h"
-#include "dialogs/settings_dialogs.h"
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_formats.h"
 #include "platform/dialog.h"

@@ -5,13 +5,11 @@
 #include <QTest>
 #include <functional>
 
-#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
 #include "commands/input/support.h"
 #include "commands/pledit/pln_editor.h"
-#include "dialogs/pln_dialog.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "model/db/wire.h"

@@ -9,14 +9,12 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/text3d.h"
-#include "dialogs/text3d_dialog.h"
 #include "model/db/solid.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
