@@ -13,11 +13,9 @@
 #include <cstdio>
 
 #include "commands/dimension/dim_settings.h"
-#include "commands/input/input.h"
 #include "commands/input/support.h"
 #include "commands/input/zoom.h"
 #include "commands/model3d/draw3d_settings.h"
-#include "commands/units/units_hooks.h"
 #include "exchange/file_type.h"
 #include "graphics/view/colours.h"
 #include "graphics/view/view.h"
@@ -81,7 +79,6 @@ CMainApp::~CMainApp() {
 CMainApp* CMainApp::instance() { return g_app; }
 
 bool CMainApp::InitInstance(const std::string& file) {
-    shell_install_services();
     // Version words of the build.
     version_text_ = version_text_of(ZELO_VERSION_MS, ZELO_VERSION_LS);
     pref_int(0, version_text_.c_str(), "", int(ZELO_VERSION_LS & 0xFFFFu), 0);
@@ -99,15 +96,12 @@ bool CMainApp::InitInstance(const std::string& file) {
     dim_prefs_save();
     draw3d_prefs_save();
     prefs_save();
-    g_display.black_background = g_prefs.black_bkg != 0;
+    display_colours_update();
 
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect sg = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     placement_ = window_placement_load(sg.width(), sg.height());
 
-    model_hooks_install();
-    units_install_hooks();
-    input_install_hooks();
     if (lzw_codecs_init() != 0) return false;
 
     uint32_t table[256];

@@ -49,8 +49,8 @@ class CMainApp : public CmdProcessor, public CCmdTarget {
     CMainFrame* main_frame() const { return frame_.get(); }
     CDocTemplate* drawing_template() const { return drawing_template_.get(); }
     CDocTemplate* image_template() const { return image_template_.get(); }
-    // Opens an image file in an image window; installed by the program's entry from
-    // the image window library. Without one, image files are refused with a message.
+    // Opens an image file in an image window; installed by app_start from the image
+    // window library. Without one, image files are refused with a message.
     using ImageOpener = std::function<CDocument*(CMainApp& app, const std::string& path)>;
     void SetImageOpener(ImageOpener opener) { image_opener_ = std::move(opener); }
     const std::string& version_text() const { return version_text_; }

@@ -389,7 +389,5 @@ void model_hooks_install() {
         g_previous_add = g_hook_add_layer;
         g_hook_add_layer = &hook_object_added;
     }
-    display_colours_update();
-    view_install_redraw_hook();
     snap_track_changes();
 }

@@ -49,8 +49,8 @@ void view_layer_flags_init(std::vector<int32_t>* flags, const MODEL* model, cons
 void view_state_push(std::vector<int32_t>* flags, int32_t word);
 void view_set_cursor_angle(VIEW* view, double angle);
 void display_colours_update();
-// Once at start-up: the model hooks, the empty extents box of new VIEWs, the display
-// colours and the redraw hook.
+// Once at start-up: the model hooks, the empty extents box of new VIEWs and snap
+// tracking.
 void model_hooks_install();
 [[nodiscard]] int hook_object_added(MODEL* model, LAYER* layer, const char* name);
 [[nodiscard]] int hook_object_changed(ZOBJ* obj, int redraw);

@@ -20,6 +20,7 @@
 #include <functional>
 #include <sstream>
 
+#include "app/startup/window_side.h"
 #include "app_env.h"
 #include "app_session.h"
 #include "commands/input/feedback.h"
@@ -94,7 +95,7 @@ class AppTest : public ::testing::Test {
         saved_polyline_ = CSView::CommandFunction(15002);
         CSView::SetCommandFunction(15000, &two_point_command);
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         msg_dispatch_pending();
     }
     void TearDown() override {
@@ -648,7 +649,6 @@ TEST_F(AppTest, SnapTogglesAndKeepZAreRoutedAndChecked) {
 // buffer: the whole text of a long buffer comes back (not the first 64 bytes), a
 // short buffer's edit takes no more than fits.
 TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
-    dialogs_install_services();
     static std::string typed;
     static size_t capacity;
     static int max_length;
@@ -690,7 +690,6 @@ TEST_F(AppTest, TypedEntryKeepsToTheStepBuffersCapacity) {
 // "50" typed at a number step (a circle's radius): the first key opens Enter Number
 // with "5", and the next key goes on after it instead of replacing it.
 TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
-    dialogs_install_services();
     static double got;
     static int code;
     static CSView* sv;
@@ -736,7 +735,6 @@ TEST_F(AppTest, EnterNumberKeepsTheDigitThatOpenedIt) {
 // At a number step "." opens Enter Number as a digit does; a text that is no usable
 // number is refused with a message and the number asked again (answered "5").
 TEST_F(AppTest, EnterNumberTakesAPointAndRefusesWhatIsNoNumber) {
-    dialogs_install_services();
     struct Case {
         std::string keys;
         double want;

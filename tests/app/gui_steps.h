@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/startup/window_side.h"
 #include "platform/msgqueue.h"
 
 // Runners not yet through their steps.
@@ -80,7 +81,7 @@ inline void gui_settle() {
 // brings it forward and lets the start-up settle. False when any step fails.
 template <class App>
 bool gui_start(App& app) {
-    if (!app.InitInstance("") || !QTest::qWaitForWindowExposed(app.main_frame())) return false;
+    if (!app_start(app, "") || !QTest::qWaitForWindowExposed(app.main_frame())) return false;
     app.main_frame()->activateWindow();
     gui_settle();
     return true;

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/startup/window_side.h"
 #include "app_env.h"
 #include "app_session.h"
 #include "commands/input/input.h"
@@ -39,9 +40,8 @@ class SettingsApp : public ::testing::Test {
   protected:
     void SetUp() override {
         saved = g_prefs;
-        settings_dialogs_install();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         msg_dispatch_pending();
     }
     void TearDown() override {

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/startup/window_side.h"
 #include "app_env.h"
 #include "app_session.h"
 #include "commands/input/input.h"
@@ -41,7 +42,7 @@ class WindowTest : public ::testing::Test {
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
         ASSERT_EQ(settings_open(own), 0);
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         app_session_settle();
     }
     void TearDown() override {

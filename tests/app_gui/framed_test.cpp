@@ -10,6 +10,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "../app/app_session.h"
@@ -47,7 +48,7 @@ TEST(FramedStart, FrameIsTheOuterFrameWhenPlacedAndWhenStored) {
     prof_put_int("Settings", "Maxed", 0);
     prof_put_string("Settings", "Frame", "100 900 80 680");
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(app_start(*app, ""));
     CMainFrame* f = app->main_frame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
     // The manager frames the window, then the window takes its size down by the
@@ -78,7 +79,7 @@ TEST(FramedStart, EnterCoordinateIsWideEnoughForItsCaption) {
     if (!std::getenv("ZELO_WINDOW_MANAGER"))
         GTEST_SKIP() << "no window manager: run through tests/scripts/with_window_manager.sh";
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(app_start(*app, ""));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
     gui_settle();
     CSView* v = app->main_frame()->active_view();
@@ -116,7 +117,7 @@ TEST(FramedStart, TheDrawingChosenInTheWindowMenuTakesTheKeys) {
     if (!std::getenv("ZELO_WINDOW_MANAGER"))
         GTEST_SKIP() << "no window manager: run through tests/scripts/with_window_manager.sh";
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(app_start(*app, ""));
     CMainFrame* f = app->main_frame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
     f->activateWindow();

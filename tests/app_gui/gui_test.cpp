@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "tests/commands/scene_rings.h"
@@ -86,7 +87,7 @@ class GuiTest : public ::testing::Test {
         CSView::SetCommandFunction(15000, &polyline_steps);
         g_points.clear();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         app->main_frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
@@ -185,8 +186,6 @@ TEST_F(GuiTest, DrawSaveCloseReopen) {
 // "Layout", where the next Chamfer opens it (not at the pointer). Exit afterwards
 // (the fixture's end) runs under the leak and address checks.
 TEST_F(GuiTest, CornerPageGoesWithItsToolAndReopensWhereItWas) {
-    pln_dialogs_install();
-    CSView::SetToolFactory(&pln_make_tool);
     CSView* v = frame()->active_view();
     ASSERT_NE(v, nullptr);
     ASSERT_TRUE(frame()->route_command(kCmdChamfer));
@@ -246,7 +245,7 @@ TEST(GuiStart, TheMainWindowFitsTheScreenWithEveryBarInside) {
         prof_put_int("Settings", "Maxed", maxed);
         prof_put_string("Settings", "Frame", "0 800 0 600");
         auto app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         CMainFrame* f = app->main_frame();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
         gui_settle();

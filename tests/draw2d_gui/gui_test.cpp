@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/app/gui_steps.h"
 #include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
 #include "commands/draw2d/draw2d.h"
-#include "dialogs/draw2d_dialogs.h"
 #include "model/db/wire.h"
 #include "model/services/profile.h"
 #include "platform/app.h"
@@ -41,9 +41,8 @@ class DrawGui : public ::testing::Test {
   protected:
     void SetUp() override {
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { CSView::SetCommandFunction(id, fn); });
-        draw2d_dialogs_install();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         app->main_frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));

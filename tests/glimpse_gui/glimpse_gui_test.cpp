@@ -15,6 +15,7 @@
 
 #include <cmath>
 
+#include "app/startup/window_side.h"
 #include "tests/app/gui_main.h"
 #include "tests/commands/scene_rings.h"
 #include "../app/app_session.h"
@@ -103,9 +104,8 @@ class GlimpseGui : public ::testing::Test {
   protected:
     void SetUp() override {
         g_prefs.undo_mode = -1;
-        glimpse_install();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         settle();
         view = app->main_frame()->active_view();

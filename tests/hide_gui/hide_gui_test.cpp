@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "app/startup/window_side.h"
 #include "../app/app_session.h"
 #include "tests/commands/scene_rings.h"
 #include "commands/input/zoom.h"
-#include "dialogs/hide_command.h"
 #include "dialogs/hide_dialog.h"
 #include "graphics/view/view.h"
 #include "model/db/find.h"
@@ -145,7 +145,7 @@ class HideGui : public ::testing::Test {
         g_boxes.clear();
         g_answer = kIdOk;
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         gui_flush();
         view = app->main_frame()->active_view();
@@ -381,7 +381,6 @@ TEST_F(HideGui, CancelStopsTheWorkerAndSaysSo) {
 
 int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_hide_gui", &g_dir, [] {
-        hide_command_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             g_boxes.push_back(b.text);
             return (b.style & kMbButtonMask) ? g_answer : kIdOk;

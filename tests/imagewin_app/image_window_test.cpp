@@ -12,10 +12,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/startup/window_side.h"
 #include "../app/app_env.h"
 #include "../app/app_session.h"
-#include "dialogs/image_dialogs.h"
-#include "dialogs/settings_dialogs.h"
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_formats.h"
 #include "platform/dialog.h"
@@ -31,12 +30,8 @@ namespace {
 class ImageWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        image_commands_install();
-        image_dialogs_install();
-        settings_dialogs_install();
         app = std::make_unique<CMainApp>();
-        app->SetImageOpener(&image_window_open);
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         app_session_settle();
     }
     void TearDown() override {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <set>
 
+#include "app/startup/window_side.h"
 #include "../app/app_env.h"
 #include "../app/app_session.h"
 #include "commands/input/support.h"
@@ -44,10 +45,8 @@ namespace {
 class PrintCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        drawing_print_install();
         app = std::make_unique<CMainApp>();
-        app->SetImageOpener(&image_window_open);
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         app_session_settle();
     }
     // Runs Print from the menu; the texts of the message boxes it showed.

@@ -10,7 +10,6 @@
 #include "../app/app_session.h"
 #include "commands/input/support.h"
 #include "commands/pledit/pln_editor.h"
-#include "dialogs/pln_dialog.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
 #include "model/db/wire.h"
@@ -25,8 +24,6 @@ namespace {
 std::string g_dir;
 
 TEST(PleditGui, AFilletRunsRoundTheCornerFromOneLegToTheOther) {
-    CSView::SetToolFactory(&pln_make_tool);
-    pln_dialogs_install();
     auto app = std::make_unique<CMainApp>();
     ASSERT_TRUE(gui_start(*app));
     CSView* v = app->main_frame()->active_view();

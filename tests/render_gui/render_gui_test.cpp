@@ -27,13 +27,12 @@
 #include <string>
 #include "../app/app_session.h"
 #include "../scanline/scanline_test_util.h"
+#include "app/startup/window_side.h"
 #include "commands/edit/edit.h"
 #include "commands/input/zoom.h"
 #include "commands/model3d/model3d.h"
 #include "dialogs/ask_string.h"
-#include "dialogs/draw3d_dialogs.h"
 #include "dialogs/edit_dialogs.h"
-#include "dialogs/image_dialogs.h"
 #include "dialogs/render_pages.h"
 #include "dialogs/scene_material_editor.h"
 #include "dialogs/settings_dialogs.h"
@@ -58,12 +57,10 @@
 #include "render/job/job_options.h"
 #include "render/job/render_job.h"
 #include "render/raytrace/rt_render.h"
-#include "render/surface/presets.h"
 #include "shell/cmd_ids.h"
 #include "shell/drawing_doc.h"
 #include "shell/image/image_frame.h"
 #include "shell/image/imgdoc.h"
-#include "shell/image/render_window.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/sview.h"
@@ -177,7 +174,7 @@ class RenderGui : public ::testing::Test {
     void SetUp() override {
         g_boxes.clear();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app->InitInstance(""));
+        ASSERT_TRUE(app_start(*app, ""));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
         ASSERT_NE(app->OpenDocumentFile(make_drawing()), nullptr);
         gui_flush();
@@ -757,7 +754,7 @@ double difference(const QImage& a, const QImage& b, QPoint at, int r) {
 
 TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender) {
     auto app = std::make_unique<CMainApp>();
-    ASSERT_TRUE(app->InitInstance(""));
+    ASSERT_TRUE(app_start(*app, ""));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
     gui_flush();
     CSView* view = app->main_frame()->active_view();
@@ -871,14 +868,6 @@ TEST(RenderSession, FromAnEmptyDrawingToATexturedBumpedReflectiveShadowedRender)
 
 int main(int argc, char** argv) {
     return gui_test_main(argc, argv, "zelo_render_gui", &g_dir, [] {
-        dialogs_install_services();
-        edit_dialogs_install();
-        settings_dialogs_install();
-        draw3d_dialogs_install();
-        texture_presets_install();
-        rt_install();
-        render_command_install();
-        image_dialogs_install();
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             g_boxes.push_back(b.text);
             return kIdOk;

@@ -15,7 +15,6 @@
 #include "../app/app_session.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/text3d.h"
-#include "dialogs/text3d_dialog.h"
 #include "model/db/solid.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
@@ -30,7 +29,6 @@ namespace {
 std::string g_dir;
 
 TEST(Text3dGui, PreviewFollowsThePointerAndAClickPlacesTheLetters) {
-    text3d_dialog_install();
     g_text3d_font = TextFontRecord{};
     g_text3d_font.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     auto app = std::make_unique<CMainApp>();
