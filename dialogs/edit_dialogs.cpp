@@ -553,7 +553,7 @@ CMaterialSheetDlg::~CMaterialSheetDlg() {
 
 int CMaterialSheetDlg::DoModal() {
     if (copy_failed_) {
-        msgbox_printf(kStrIdError, "%s", res_load_string(42040).c_str());
+        msgbox_printf(kStrIdError, "%s", res_load_string(IDS_NO_MEMORY).c_str());
         return kOutOfMemory;
     }
     return CDlg::DoModal();

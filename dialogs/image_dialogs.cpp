@@ -202,7 +202,7 @@ int render_sheet(VIEW* view, int32_t client_width, int32_t client_height, Render
         ~Release() { material_init(m); }
     } release{&settings.material};
     if (material_copy(&settings.material, &view->second_material) != 0) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return kOutOfMemory;
     }
     SheetPatterns patterns(model);

@@ -95,7 +95,7 @@ void CGlimpseFrame::command(int id) {
         case 32787:
         case 32788: {
             const int rc = id == 32787 ? view_->NewCamera() : view_->UpdateCamera();
-            if (rc == kOutOfMemory) msgbox_ids(kStrIdError, 42040);
+            if (rc == kOutOfMemory) msgbox_ids(kStrIdError, IDS_NO_MEMORY);
             fill_list();
             break;
         }

@@ -485,7 +485,7 @@ int dim_mode_of_index(int index) { return index >= 0 && index < 11 ? kModes[inde
 int dim_command(VIEW** view_ref, int mode) {
     if (!view_ref || !*view_ref) return -2;
     if (mode < 0 || mode > kDimArrowBoth) return kBadArgument;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     int code;
     for (;;) {
         dim_clear_texts();

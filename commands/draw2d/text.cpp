@@ -222,7 +222,7 @@ int cmd_text(VIEW** view_ref) {
     if (!font || !font->font) return kBadArgument;
     std::unique_ptr<TEXT2> t = rtc_make<TEXT2>();
     if (!t) return kOutOfMemory;
-    view_set_input_mode(*view_ref, 1);
+    view_set_input_mode(*view_ref, kInputActive);
     view_input_set_typed_hooks(text_typed_char, typed_input_submit);
     int code;
     for (;;) {

@@ -166,7 +166,7 @@ std::string text3d_error_text(int code) {
             id = kStrNotTrueType;
             break;
         case kOutOfMemory:
-            id = 42040;
+            id = IDS_NO_MEMORY;
             break;
         case 11:
             id = kStrIllegalVersion;

@@ -535,7 +535,7 @@ int CPlnEditor::OnNotify(InputNotice* n) {
             n->result = 0;  // the tool ends
             break;
         case kNoticeStepEnded:
-            if (n->result == kOutOfMemory) msgbox_ids(42120, 42040);
+            if (n->result == kOutOfMemory) msgbox_ids(kStrIdWarning, IDS_NO_MEMORY);
             if (working || second) roll_back();
             close();
             n->result = 0;

@@ -218,20 +218,20 @@ int cmd_render(void* arg) {
         camera = rtc_make<CAMERA>();  // made and initialised
     }
     if (!camera) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return kOutOfMemory;
     }
 
     int32_t width = 0, height = 0;
     if (render_job_image_size(options, client.width(), client.height(), &width, &height) != 0) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return kOutOfMemory;
     }
     const std::string title = window->document()->title() + " : " + options.camera_name;
     WaitCursor wait;
     CImgFrame* frame = new_image_window(title, width, height);
     if (!frame) {
-        msgbox_ids(kStrIdError, 42040);
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
         return kOutOfMemory;
     }
     RenderJobSetup setup;
