@@ -129,30 +129,28 @@ int GlimpseScene::mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate) {
     auto release = [&] {
         if (use != mesh) rtc_destroy(use);
     };
+    // One form of the mesh, moved by `move` (none: where it stands); false when out of memory.
+    auto add_form = [&](const Matrix43* move) {
+        SceneMesh sm;
+        if (scene_mesh_build(use, move, &sm) != 0) return false;
+        sm.key = mesh;
+        if (use != mesh && mesh->material)
+            for (int i = 0; i < 3; ++i) sm.rgb[i] = std::clamp(mesh->material->colour[i], 0.0f, 1.0f);
+        entry->meshes.push_back(std::move(sm));
+        return true;
+    };
     try {
         if (animate && mesh->tracks && obj_apply_frame(mesh) == 1) {
             // One moved form per track, as the renderers draw it.
             for (const KeyframeTrack* t = mesh->tracks; t; t = t->next_track) {
-                SceneMesh sm;
-                if (scene_mesh_build(use, &t->evaluated.fwd, &sm) != 0) {
+                if (!add_form(&t->evaluated.fwd)) {
                     release();
                     return kOutOfMemory;
                 }
-                sm.key = mesh;
-                if (use != mesh && mesh->material)
-                    for (int i = 0; i < 3; ++i) sm.rgb[i] = std::clamp(mesh->material->colour[i], 0.0f, 1.0f);
-                entry->meshes.push_back(std::move(sm));
             }
-        } else {
-            SceneMesh sm;
-            if (scene_mesh_build(use, nullptr, &sm) != 0) {
-                release();
-                return kOutOfMemory;
-            }
-            sm.key = mesh;
-            if (use != mesh && mesh->material)
-                for (int i = 0; i < 3; ++i) sm.rgb[i] = std::clamp(mesh->material->colour[i], 0.0f, 1.0f);
-            entry->meshes.push_back(std::move(sm));
+        } else if (!add_form(nullptr)) {
+            release();
+            return kOutOfMemory;
         }
     } catch (const std::bad_alloc&) {
         release();
