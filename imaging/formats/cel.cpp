@@ -92,6 +92,35 @@ bool chunk_brun(ByteReader& c, Flic& f) {
     return true;
 }
 
+// The packets of one line of a delta chunk, `unit` bytes to a step (1 or 2): a skip
+// byte and a count, positive copying count steps, negative repeating one step. A
+// repeated byte is read unchecked: the chunk's reader tells a short chunk afterwards.
+bool delta_line(ByteReader& c, uint8_t* line, int64_t width, int packets, int unit) {
+    int64_t x = 0;
+    while (packets-- > 0) {
+        x += c.u8();
+        const int8_t n = static_cast<int8_t>(c.u8());
+        if (c.failed()) return false;
+        if (n >= 0) {
+            const uint8_t* p = c.take(static_cast<size_t>(n) * unit);
+            if (!p) return false;
+            for (int i = 0; i < n * unit; ++i, ++x)
+                if (x < width) line[x] = p[i];
+        } else {
+            uint8_t byte = 0;
+            const uint8_t* p = &byte;
+            if (unit == 1)
+                byte = c.u8();
+            else if (!(p = c.take(2)))
+                return false;
+            for (int i = 0; i < -n; ++i)
+                for (int k = 0; k < unit; ++k, ++x)
+                    if (x < width) line[x] = p[k];
+        }
+    }
+    return true;
+}
+
 // FLI line delta: first line, line count, then per line packets of (skip, count):
 // positive copies count bytes, negative repeats one byte.
 bool chunk_lc(ByteReader& c, Flic& f) {
@@ -101,22 +130,7 @@ bool chunk_lc(ByteReader& c, Flic& f) {
         if (y >= f.height) return false;
         uint8_t* line = f.screen + y * f.width;
         int packets = c.u8();
-        int64_t x = 0;
-        while (packets-- > 0) {
-            x += c.u8();
-            const int8_t n = static_cast<int8_t>(c.u8());
-            if (c.failed()) return false;
-            if (n >= 0) {
-                const uint8_t* p = c.take(n);
-                if (!p) return false;
-                for (int i = 0; i < n; ++i, ++x)
-                    if (x < f.width) line[x] = p[i];
-            } else {
-                const uint8_t v = c.u8();
-                for (int i = 0; i < -n; ++i, ++x)
-                    if (x < f.width) line[x] = v;
-            }
-        }
+        if (!delta_line(c, line, f.width, packets, 1)) return false;
         ++y;
     }
     return !c.failed();
@@ -145,25 +159,7 @@ bool chunk_ss2(ByteReader& c, Flic& f) {
         }
         if (y >= f.height) return false;
         uint8_t* line = f.screen + y * f.width;
-        int64_t x = 0;
-        while (packets-- > 0) {
-            x += c.u8();
-            const int8_t n = static_cast<int8_t>(c.u8());
-            if (c.failed()) return false;
-            if (n >= 0) {
-                const uint8_t* p = c.take(static_cast<size_t>(n) * 2);
-                if (!p) return false;
-                for (int i = 0; i < n * 2; ++i, ++x)
-                    if (x < f.width) line[x] = p[i];
-            } else {
-                const uint8_t* p = c.take(2);
-                if (!p) return false;
-                for (int i = 0; i < -n; ++i, x += 2) {
-                    if (x < f.width) line[x] = p[0];
-                    if (x + 1 < f.width) line[x + 1] = p[1];
-                }
-            }
-        }
+        if (!delta_line(c, line, f.width, packets, 2)) return false;
         ++y;
     }
     return !c.failed();
