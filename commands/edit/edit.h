@@ -184,6 +184,13 @@ bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to)
 void edit_rollback_clones(VIEW* view, buffer* objects, buffer** originals);
 // The buffer holds the references of `saved` again (a failed pass).
 void edit_restore_refs(buffer* objects, const buffer* saved);
+// Makes the input active and asks the objects (picked or the selection) and then a
+// base point; 0 when both were given.
+[[nodiscard]] int input_objects_and_base(VIEW** view_ref, buffer** objects, Vec3* base,
+                                         uint32_t help_id);
+// Asks the objects of a command's next pass into *objects (*rc the input's result);
+// the view when some were given, else null.
+VIEW* edit_next_objects(VIEW** view_ref, buffer** objects, int* rc);
 // Draws the objects in every view of the drawing (erasing their old place) and
 // redraws the box.
 void edit_redraw_box(VIEW* view, const BBox& box);

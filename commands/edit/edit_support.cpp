@@ -5,6 +5,7 @@
 
 #include "commands/edit/edit.h"
 #include "commands/editcore/transform.h"
+#include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
 #include "graphics/view/view.h"
@@ -35,6 +36,21 @@ int transform_default_options() {
     if (g_prefs.delete_parents) return 3;
     if (g_prefs.link_parents) return 5;
     return 1;
+}
+
+int input_objects_and_base(VIEW** view_ref, buffer** objects, Vec3* base, uint32_t help_id) {
+    view_set_input_mode(*view_ref, kInputActive);
+    Vec3 pick;
+    int rc = input_object(view_ref, objects, &pick);
+    if (rc == 0 && *view_ref)
+        rc = input_point(view_ref, kPromptBasePoint, cursor_draw_crosshair, nullptr, base, help_id);
+    return rc;
+}
+
+VIEW* edit_next_objects(VIEW** view_ref, buffer** objects, int* rc) {
+    Vec3 pick;
+    *rc = input_object(view_ref, objects, &pick);
+    return *rc == 0 && *view_ref && *objects ? *view_ref : nullptr;
 }
 
 void edit_redraw_box(VIEW* view, const BBox& box) {

@@ -272,12 +272,9 @@ void clipboard_release() {
 int cmd_copy_clipboard(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
-    Vec3 pick, base;
-    int rc = input_object(view_ref, &objects, &pick);
-    if (rc == 0 && *view_ref)
-        rc = input_point(view_ref, kPromptBasePoint, cursor_draw_crosshair, nullptr, &base, 40105);
+    Vec3 base;
+    int rc = input_objects_and_base(view_ref, &objects, &base, 40105);
     if (rc == 0 && *view_ref) {
         view_set_input_mode(*view_ref, kInputIdle);
         auto made = rtc_make<MODEL>();

@@ -169,11 +169,7 @@ int cmd_change_material(void* arg) {
     if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
-    for (;;) {
-        Vec3 pick;
-        rc = input_object(view_ref, &objects, &pick);
-        if (rc != 0 || !*view_ref || !objects) break;
-        VIEW* view = *view_ref;
+    while (VIEW* view = edit_next_objects(view_ref, &objects, &rc)) {
         const bool from_selection = objects == view->selection;
         object* source = nullptr;
         const bool single = material_source_count(objects, &source);
@@ -300,11 +296,7 @@ int cmd_change_line_style(void* arg) {
     if (!buffer_has_objects(view->selection)) view_set_input_mode(view, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
-    for (;;) {
-        Vec3 pick;
-        rc = input_object(view_ref, &objects, &pick);
-        if (rc != 0 || !*view_ref || !objects) break;
-        view = *view_ref;
+    while ((view = edit_next_objects(view_ref, &objects, &rc))) {
         const bool from_selection = objects == view->selection;
         if (auto* w = rtc_cast<WIRE>(first_object(objects))) {
             v.width = w->width;

@@ -130,11 +130,7 @@ int cmd_delete(void* arg) {
     if (!buffer_has_objects((*view_ref)->selection)) view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
     int rc = 0;
-    for (;;) {
-        Vec3 pick;
-        rc = input_object(view_ref, &objects, &pick);
-        if (rc != 0 || !*view_ref || !objects) break;
-        VIEW* view = *view_ref;
+    while (VIEW* view = edit_next_objects(view_ref, &objects, &rc)) {
         const bool from_selection = objects == view->selection;
         if (g_prefs.erase || msgbox_yes_no("%s", res_load_string(kPromptRemoveObjects).c_str())) {
             BBox box;

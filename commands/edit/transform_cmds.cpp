@@ -72,12 +72,9 @@ int cmd_move(void* arg) {
 int cmd_copy(void* arg) {
     auto** view_ref = static_cast<VIEW**>(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
-    view_set_input_mode(*view_ref, kInputActive);
     buffer* objects = nullptr;
-    Vec3 pick, base;
-    int rc = input_object(view_ref, &objects, &pick);
-    if (rc == 0 && *view_ref)
-        rc = input_point(view_ref, kPromptBasePoint, cursor_draw_crosshair, nullptr, &base, 40033);
+    Vec3 base;
+    int rc = input_objects_and_base(view_ref, &objects, &base, 40033);
     while (rc == 0 && *view_ref) {
         remember_base(*view_ref, objects, base);
         Vec3 to;
