@@ -50,6 +50,28 @@ int circle_through(const Vec3& p1, const Vec3& p2, const Vec3& p3, Vec3* centre,
 
 // ---- Feedback
 
+namespace {
+
+// The crosshair at the cursor, and the pixels of the first two points given.
+void crosshair_and_two_points(VIEW* view, int x, int y, int* ax, int* ay, int* bx, int* by) {
+    cursor_draw_crosshair(view, x, y);
+    input_slot_pixel(view, 0, ax, ay);
+    input_slot_pixel(view, 1, bx, by);
+}
+
+// The arc through the first two points and the cursor, the cursor standing for the
+// arc's middle point or its end.
+void arc3_feedback(VIEW* view, int x, int y, bool cursor_is_middle) {
+    int ax, ay, bx, by;
+    crosshair_and_two_points(view, x, y, &ax, &ay, &bx, &by);
+    if (cursor_is_middle)
+        view_gdi_arc3p(view, ax, ay, x, y, bx, by);
+    else
+        view_gdi_arc3p(view, ax, ay, bx, by, x, y);
+}
+
+}  // namespace
+
 void circle_about_cursor(VIEW* view, int x, int y) {
     const int r = cursor_draw_radius(view, x, y);
     view_gdi_circle(view, x, y, r);
@@ -68,10 +90,8 @@ void diameter_feedback(VIEW* view, int x, int y) {
 }
 
 void circle3_feedback(VIEW* view, int x, int y) {
-    cursor_draw_crosshair(view, x, y);
     int ax, ay, bx, by;
-    input_slot_pixel(view, 0, &ax, &ay);
-    input_slot_pixel(view, 1, &bx, &by);
+    crosshair_and_two_points(view, x, y, &ax, &ay, &bx, &by);
     const int64_t cross = (static_cast<int64_t>(bx) - ax) * (static_cast<int64_t>(y) - ay) -
                           (static_cast<int64_t>(by) - ay) * (static_cast<int64_t>(x) - ax);
     if (cross == 0) {
@@ -93,10 +113,8 @@ void circle3_feedback(VIEW* view, int x, int y) {
 // Arc of method 2: from the start (slot 1) about the centre (slot 0) to the cursor's
 // direction.
 void arc_angle_feedback(VIEW* view, int x, int y) {
-    cursor_draw_crosshair(view, x, y);
     int cx, cy, sx, sy;
-    input_slot_pixel(view, 0, &cx, &cy);
-    input_slot_pixel(view, 1, &sx, &sy);
+    crosshair_and_two_points(view, x, y, &cx, &cy, &sx, &sy);
     view_gdi_line(view, cx, cy, x, y);
     DocInputState* st = view_input_state(view);
     if (!st) return;
@@ -340,21 +358,9 @@ int ellipse_ask(VIEW** view_ref, Vec3* centre, Vec3* corner) {
 
 }  // namespace
 
-void arc3_feedback_middle(VIEW* view, int x, int y) {
-    cursor_draw_crosshair(view, x, y);
-    int ax, ay, bx, by;
-    input_slot_pixel(view, 0, &ax, &ay);
-    input_slot_pixel(view, 1, &bx, &by);
-    view_gdi_arc3p(view, ax, ay, x, y, bx, by);
-}
+void arc3_feedback_middle(VIEW* view, int x, int y) { arc3_feedback(view, x, y, true); }
 
-void arc3_feedback_end(VIEW* view, int x, int y) {
-    cursor_draw_crosshair(view, x, y);
-    int ax, ay, bx, by;
-    input_slot_pixel(view, 0, &ax, &ay);
-    input_slot_pixel(view, 1, &bx, &by);
-    view_gdi_arc3p(view, ax, ay, bx, by, x, y);
-}
+void arc3_feedback_end(VIEW* view, int x, int y) { arc3_feedback(view, x, y, false); }
 
 void ellipse_feedback_centred(VIEW* view, int x, int y) {
     cursor_draw_rubber_box_centred(view, x, y);
