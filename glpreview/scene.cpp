@@ -229,17 +229,21 @@ int for_shown_objects(MODEL* model, const std::vector<int32_t>* flags, Fn&& fn) 
 
 }  // namespace
 
-int GlimpseScene::rebuild(MODEL* model, const std::vector<int32_t>* layer_flags) {
-    entries_.clear();
-    ++version_;
-    return for_shown_objects(model, layer_flags, [this](ZOBJ* z) {
+int GlimpseScene::mirror_shown(MODEL* model, const std::vector<int32_t>* layer_flags, bool animate) {
+    return for_shown_objects(model, layer_flags, [this, animate](ZOBJ* z) {
         if (!rtc_is<MESH3>(z) && !rtc_is<CONTAINER>(z)) return 0;
         SceneEntry e;
         e.key = z;
-        if (int rc = mirror(z, &e, false)) return rc;
+        if (int rc = mirror(z, &e, animate)) return rc;
         entries_.push_back(std::move(e));
         return 0;
     });
+}
+
+int GlimpseScene::rebuild(MODEL* model, const std::vector<int32_t>* layer_flags) {
+    entries_.clear();
+    ++version_;
+    return mirror_shown(model, layer_flags, false);
 }
 
 int GlimpseScene::build_frame(MODEL* copy, int32_t frame, const std::vector<int32_t>* layer_flags) {
@@ -247,14 +251,7 @@ int GlimpseScene::build_frame(MODEL* copy, int32_t frame, const std::vector<int3
     ++version_;
     if (!copy) return 0;
     copy->current_frame = frame;
-    return for_shown_objects(copy, layer_flags, [this](ZOBJ* z) {
-        if (!rtc_is<MESH3>(z) && !rtc_is<CONTAINER>(z)) return 0;
-        SceneEntry e;
-        e.key = z;
-        if (int rc = mirror(z, &e, true)) return rc;
-        entries_.push_back(std::move(e));
-        return 0;
-    });
+    return mirror_shown(copy, layer_flags, true);
 }
 
 size_t GlimpseScene::triangle_count() const {

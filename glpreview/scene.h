@@ -73,6 +73,8 @@ class GlimpseScene {
 
   private:
     [[nodiscard]] int mirror(ZOBJ* obj, SceneEntry* entry, bool animate);
+    // Mirrors every shown mesh and group of `model` anew.
+    [[nodiscard]] int mirror_shown(MODEL* model, const std::vector<int32_t>* layer_flags, bool animate);
     [[nodiscard]] int mirror_mesh(MESH3* mesh, SceneEntry* entry, bool animate);
     double detail_;
     std::vector<SceneEntry> entries_;
