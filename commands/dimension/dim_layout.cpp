@@ -175,84 +175,89 @@ int radial_texts(const DimBuild& b, const Vec3& c, double r, const Vec3& t, bool
     return dim_add_texts(b, t, w, dim_get_dframe());
 }
 
+// A radius or diameter: the texts are placed, then `lines` draws the lines and arrows,
+// given the dimension's plane, the centre and the text point in it, whether the text
+// stands outside the circle, the texts' width, the arrow size and the character width.
+template <class Lines>
+int radial_layout(const DimBuild& b, const Vec3& c, double r, const Vec3& t, Lines lines) {
+    if (!b.view || !b.group) return kBadArgument;
+    bool outside = false;
+    double w = 0;
+    if (int code = radial_texts(b, c, r, t, &outside, &w)) return code;
+    const Plane pl{c.z};
+    const P2 cc = flat(c), tp = flat(t);
+    const double A = arrow_size(b), tw = char_width(b);
+    return lines(pl, cc, tp, outside, w, A, tw);
+}
+
 }  // namespace
 
 int dim_layout_radius(const DimBuild& b, int mode, const Vec3& c, double r, const Vec3& t) {
-    if (!b.view || !b.group) return kBadArgument;
-    bool outside = false;
-    double w = 0;
-    int code = radial_texts(b, c, r, t, &outside, &w);
-    if (code) return code;
-    const Plane pl{c.z};
-    const P2 cc = flat(c), tp = flat(t);
-    const double A = arrow_size(b), tw = char_width(b);
-    if (!outside) {
-        const double shift = w / 2 + 2 * tw;
-        const bool right = tp.x >= cc.x;
-        const P2 s{right ? tp.x - shift : tp.x + shift, tp.y};
-        const P2 u = unit(s - cc);
-        const double edge = along() ? w / 2 : -w / 2;  // near edge, or under the whole text
-        const P2 stub{right ? tp.x + edge : tp.x - edge, tp.y};
-        const P2 from = mode == kDimRadius1 ? cc : cc - r * u;
-        const P2 tip = mode == kDimRadius1 ? cc + r * u : cc - r * u;
-        const P2 toward = mode == kDimRadius1 ? (r <= w / 2 + A ? s : cc) : s;
-        return chain([&] { return dim_add_line(b, pl(from), pl(s)); },
-                     [&] { return dim_add_line(b, pl(s), pl(stub)); },
-                     [&] { return dim_add_arrow(b, pl(tip), pl(toward), dim_get_arrows()); });
-    }
-    P2 u = unit(tp - cc);
-    if (tp.x <= cc.x) u = -1 * u;
-    // The point of the circle facing the text.
-    const P2 facing = (tp - cc).x * u.x + (tp - cc).y * u.y >= 0 ? cc + r * u : cc - r * u;
-    const P2 dir = unit(tp - facing);
-    const double cut = radial_cut(b, u, w);
-    const P2 near = tp - cut * dir;
-    return chain([&] { return dim_add_line(b, pl(facing), pl(near)); },
-                 [&] { return dim_add_arrow(b, pl(facing), pl(cc), dim_get_arrows()); });
+    return radial_layout(b, c, r, t, [&](const Plane pl, const P2 cc, const P2 tp, bool outside, double w,
+                                         double A, double tw) {
+        if (!outside) {
+            const double shift = w / 2 + 2 * tw;
+            const bool right = tp.x >= cc.x;
+            const P2 s{right ? tp.x - shift : tp.x + shift, tp.y};
+            const P2 u = unit(s - cc);
+            const double edge = along() ? w / 2 : -w / 2;  // near edge, or under the whole text
+            const P2 stub{right ? tp.x + edge : tp.x - edge, tp.y};
+            const P2 from = mode == kDimRadius1 ? cc : cc - r * u;
+            const P2 tip = mode == kDimRadius1 ? cc + r * u : cc - r * u;
+            const P2 toward = mode == kDimRadius1 ? (r <= w / 2 + A ? s : cc) : s;
+            return chain([&] { return dim_add_line(b, pl(from), pl(s)); },
+                         [&] { return dim_add_line(b, pl(s), pl(stub)); },
+                         [&] { return dim_add_arrow(b, pl(tip), pl(toward), dim_get_arrows()); });
+        }
+        P2 u = unit(tp - cc);
+        if (tp.x <= cc.x) u = -1 * u;
+        // The point of the circle facing the text.
+        const P2 facing = (tp - cc).x * u.x + (tp - cc).y * u.y >= 0 ? cc + r * u : cc - r * u;
+        const P2 dir = unit(tp - facing);
+        const double cut = radial_cut(b, u, w);
+        const P2 near = tp - cut * dir;
+        return chain([&] { return dim_add_line(b, pl(facing), pl(near)); },
+                     [&] { return dim_add_arrow(b, pl(facing), pl(cc), dim_get_arrows()); });
+    });
 }
 
 int dim_layout_diameter(const DimBuild& b, const Vec3& c, double r, const Vec3& t) {
-    if (!b.view || !b.group) return kBadArgument;
-    bool outside = false;
-    double w = 0;
-    int code = radial_texts(b, c, r, t, &outside, &w);
-    if (code) return code;
-    const Plane pl{c.z};
-    const P2 cc = flat(c), tp = flat(t);
-    const double A = arrow_size(b), tw = char_width(b);
-    if (!outside) {
-        const double s = tp.x < cc.x ? 1 : -1;
-        const double m = along() ? w / 2 : w / 2 + 2 * tw;
-        const P2 t2{tp.x + s * m, tp.y};
-        const double e = along() ? w : 2 * tw;
-        const P2 stub{t2.x - s * e, tp.y};
-        const P2 u = unit(t2 - cc);
-        if (r > w / 2 + A) {
-            return chain([&] { return dim_add_line(b, pl(cc - r * u), pl(t2)); },
+    return radial_layout(b, c, r, t, [&](const Plane pl, const P2 cc, const P2 tp, bool outside, double w,
+                                         double A, double tw) {
+        if (!outside) {
+            const double s = tp.x < cc.x ? 1 : -1;
+            const double m = along() ? w / 2 : w / 2 + 2 * tw;
+            const P2 t2{tp.x + s * m, tp.y};
+            const double e = along() ? w : 2 * tw;
+            const P2 stub{t2.x - s * e, tp.y};
+            const P2 u = unit(t2 - cc);
+            if (r > w / 2 + A) {
+                return chain([&] { return dim_add_line(b, pl(cc - r * u), pl(t2)); },
+                             [&] { return dim_add_line(b, pl(t2), pl(stub)); },
+                             [&] { return dim_add_arrow_pair(b, pl(cc - r * u), pl(t2), pl(cc + r * u), pl(cc - r * u)); });
+            }
+            const P2 far = cc - (r + 2 * A) * u;
+            return chain([&] { return dim_add_line(b, pl(far), pl(t2)); },
                          [&] { return dim_add_line(b, pl(t2), pl(stub)); },
-                         [&] { return dim_add_arrow_pair(b, pl(cc - r * u), pl(t2), pl(cc + r * u), pl(cc - r * u)); });
+                         [&] { return dim_add_arrow_pair(b, pl(cc - r * u), pl(far), pl(cc + r * u), pl(t2)); });
         }
-        const P2 far = cc - (r + 2 * A) * u;
-        return chain([&] { return dim_add_line(b, pl(far), pl(t2)); },
-                     [&] { return dim_add_line(b, pl(t2), pl(stub)); },
-                     [&] { return dim_add_arrow_pair(b, pl(cc - r * u), pl(far), pl(cc + r * u), pl(t2)); });
-    }
-    P2 u = unit(tp - cc);
-    if (tp.x <= cc.x) u = -1 * u;
-    const double rr = r < w + A ? r + 2 * A : r;
-    const P2 e1 = cc - rr * u, e2 = cc + rr * u;
-    const double cut = radial_cut(b, u, w);
-    const P2 k1 = tp - cut * u, k2 = tp + cut * u;
-    // Each line end joins its nearer cut point, so no piece crosses the text box.
-    auto d2 = [](P2 a, P2 q) { return (a.x - q.x) * (a.x - q.x) + (a.y - q.y) * (a.y - q.y); };
-    const bool straight = d2(e1, k1) + d2(e2, k2) <= d2(e1, k2) + d2(e2, k1);
-    const P2 j1 = straight ? k1 : k2, j2 = straight ? k2 : k1;
-    const bool room = r > w + A;
-    return chain([&] { return dim_add_line(b, pl(e1), pl(j1)); }, [&] { return dim_add_line(b, pl(e2), pl(j2)); },
-                 [&] {
-                     return room ? dim_add_arrow_pair(b, pl(e1), pl(j1), pl(e2), pl(j2))
-                                 : dim_add_arrow_pair(b, pl(cc - r * u), pl(e1), pl(cc + r * u), pl(e2));
-                 });
+        P2 u = unit(tp - cc);
+        if (tp.x <= cc.x) u = -1 * u;
+        const double rr = r < w + A ? r + 2 * A : r;
+        const P2 e1 = cc - rr * u, e2 = cc + rr * u;
+        const double cut = radial_cut(b, u, w);
+        const P2 k1 = tp - cut * u, k2 = tp + cut * u;
+        // Each line end joins its nearer cut point, so no piece crosses the text box.
+        auto d2 = [](P2 a, P2 q) { return (a.x - q.x) * (a.x - q.x) + (a.y - q.y) * (a.y - q.y); };
+        const bool straight = d2(e1, k1) + d2(e2, k2) <= d2(e1, k2) + d2(e2, k1);
+        const P2 j1 = straight ? k1 : k2, j2 = straight ? k2 : k1;
+        const bool room = r > w + A;
+        return chain([&] { return dim_add_line(b, pl(e1), pl(j1)); }, [&] { return dim_add_line(b, pl(e2), pl(j2)); },
+                     [&] {
+                         return room ? dim_add_arrow_pair(b, pl(e1), pl(j1), pl(e2), pl(j2))
+                                     : dim_add_arrow_pair(b, pl(cc - r * u), pl(e1), pl(cc + r * u), pl(e2));
+                     });
+    });
 }
 
 int dim_layout_angular(const DimBuild& b, const Vec3& c, const Vec3& p1, const Vec3& p2v, const Vec3& t) {
