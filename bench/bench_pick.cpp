@@ -110,49 +110,25 @@ BENCHMARK(BM_BoxScanNothingPeer)->Unit(benchmark::kMillisecond);
 
 // ---- The first pick after an edit
 
-constexpr int kUndoDepth = 100;
-
-// Each iteration makes one undoable edit (not timed), then picks the middle cell; the
-// edit is undone afterwards (not timed) and a pick brings the indexes up to date, so
-// every timed pick follows exactly one edit.
+// Every timed pick of the middle cell follows exactly one edit (time_first_query_after).
 template <typename Edit>
 void first_pick_after(benchmark::State& state, Edit edit) {
     Drawing& d = drawing();
     const Vec3 point = {5003, 5003, 0};
     pick_object_at(d.view.get(), point, nullptr, nullptr);
-    for (auto _ : state) {
-        state.PauseTiming();
-        const bool edited = edit(d);
-        state.ResumeTiming();
+    time_first_query_after(state, d, kObjects, edit, [&] {
         object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
-        state.PauseTiming();
-        model_undo(d.model.get());
-        pick_object_at(d.view.get(), point, nullptr, nullptr);
-        state.ResumeTiming();
-        if (!edited || !hit) {
-            state.SkipWithError("the edit failed or nothing was picked");
-            break;
-        }
-    }
-    model_drop_redo(d.model.get(), 0);
-    state.SetItemsProcessed(state.iterations() * kObjects);
+        return hit != nullptr;
+    }, "the edit failed or nothing was picked");
 }
 
 // One line added below the grid.
-void BM_FirstPickAfterAdd(benchmark::State& state) {
-    first_pick_after(state, [](Drawing& d) {
-        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
-    });
-}
+void BM_FirstPickAfterAdd(benchmark::State& state) { first_pick_after(state, grid_add_line); }
 BENCHMARK(BM_FirstPickAfterAdd)->Unit(benchmark::kMillisecond);
 
 // One line of the grid deleted.
-void BM_FirstPickAfterDelete(benchmark::State& state) {
-    first_pick_after(state, [](Drawing& d) {
-        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
-    });
-}
+void BM_FirstPickAfterDelete(benchmark::State& state) { first_pick_after(state, grid_delete_line); }
 BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan that stops

@@ -91,11 +91,7 @@ BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
 
 // ---- The first click after an edit
 
-constexpr int kUndoDepth = 100;
-
-// Each iteration makes one undoable edit (not timed), resolves a click on a line end,
-// then undoes the edit and clicks again (not timed), so every timed click follows
-// exactly one edit.
+// Every timed click on a line end follows exactly one edit (time_first_query_after).
 template <typename Edit>
 void first_click_after(benchmark::State& state, Edit edit) {
     Drawing& d = drawing();
@@ -103,37 +99,17 @@ void first_click_after(benchmark::State& state, Edit edit) {
     d.view->cursor[1] = 5006.1;
     Vec3 p;
     input_resolve_point(d.view.get(), &p);
-    for (auto _ : state) {
-        state.PauseTiming();
-        const bool edited = edit(d);
-        state.ResumeTiming();
+    time_first_query_after(state, d, kObjects, edit, [&] {
         const int hit = input_resolve_point(d.view.get(), &p);
         benchmark::DoNotOptimize(p);
-        state.PauseTiming();
-        model_undo(d.model.get());
-        input_resolve_point(d.view.get(), &p);
-        state.ResumeTiming();
-        if (!edited || !hit) {
-            state.SkipWithError("the edit failed or the click found nothing");
-            break;
-        }
-    }
-    model_drop_redo(d.model.get(), 0);
-    state.SetItemsProcessed(state.iterations() * kObjects);
+        return hit != 0;
+    }, "the edit failed or the click found nothing");
 }
 
-void BM_FirstSnapAfterAdd(benchmark::State& state) {
-    first_click_after(state, [](Drawing& d) {
-        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
-    });
-}
+void BM_FirstSnapAfterAdd(benchmark::State& state) { first_click_after(state, grid_add_line); }
 BENCHMARK(BM_FirstSnapAfterAdd)->Unit(benchmark::kMillisecond);
 
-void BM_FirstSnapAfterDelete(benchmark::State& state) {
-    first_click_after(state, [](Drawing& d) {
-        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
-    });
-}
+void BM_FirstSnapAfterDelete(benchmark::State& state) { first_click_after(state, grid_delete_line); }
 BENCHMARK(BM_FirstSnapAfterDelete)->Unit(benchmark::kMillisecond);
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan.

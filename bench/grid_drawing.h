@@ -4,11 +4,14 @@
 // the objects' boxes in a flat array for the linear-scan peers.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <memory>
 #include <vector>
 
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
+#include "model/db/undo.h"
 #include "model/db/wire.h"
 #include "model/geom/regen.h"
 #include "model/math/scalar.h"
@@ -67,3 +70,43 @@ inline GridDrawing make_grid_drawing(int objects, int columns, int circle_every)
 
 // The grid's first layer (a quarter of its objects).
 inline LAYER* grid_first_layer(GridDrawing& d) { return rtc_cast<LAYER>(d.model->first_child()); }
+
+// ---- The first query after an edit
+
+// The undo depth of the edits below.
+constexpr int kGridUndoDepth = 100;
+
+// One line added below the grid; true when the edit succeeded.
+inline bool grid_add_line(GridDrawing& d) {
+    return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kGridUndoDepth, 1) == 0;
+}
+
+// One line of the grid deleted; true when the edit succeeded.
+inline bool grid_delete_line(GridDrawing& d) {
+    return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kGridUndoDepth, 1) == 0;
+}
+
+// Each iteration makes one undoable edit (not timed) and times `query` (true when it
+// found something); the edit is undone afterwards and the query run again (not timed)
+// so the indexes are up to date and every timed query follows exactly one edit. Stops
+// with `failure` when the edit or the query fails; `objects` items per iteration.
+template <typename Edit, typename Query>
+void time_first_query_after(benchmark::State& state, GridDrawing& d, int objects, Edit edit, Query query,
+                            const char* failure) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        const bool edited = edit(d);
+        state.ResumeTiming();
+        const bool found = query();
+        state.PauseTiming();
+        model_undo(d.model.get());
+        query();
+        state.ResumeTiming();
+        if (!edited || !found) {
+            state.SkipWithError(failure);
+            break;
+        }
+    }
+    model_drop_redo(d.model.get(), 0);
+    state.SetItemsProcessed(state.iterations() * objects);
+}
