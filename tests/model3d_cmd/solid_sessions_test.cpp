@@ -11,6 +11,7 @@
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "draw3d_session.h"
 #include "model/db/solid.h"
 #include "scene.h"
 #include "tests/model3d/solid_oracle.h"
@@ -133,11 +134,7 @@ TEST(SolidSessions, TorusTubeFromThePointGivenForTheRing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.view()->projection.scale = 10.0;
-        h.define(kCmdTorus, scene_command<cmd_torus>);
-        g_draw3d = Draw3DSettings{};
-        c.script(h);
-        EXPECT_EQ(h.run(kCmdTorus), -1);
+        EXPECT_EQ(run_draw3d_session(h, kCmdTorus, scene_command<cmd_torus>, c.script), -1);
         const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(made.size(), 1u);
         double outer = 0;
