@@ -133,42 +133,19 @@ BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan that stops
 // at its first hit.
+bool first_hit_found(const std::vector<BBox>& boxes) {
+    const int found = first_box_hit(boxes, {5003, 5003, 0});
+    benchmark::DoNotOptimize(found);
+    return found >= 0;
+}
+
 void BM_AppendAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = walk_order_boxes(drawing());
-    const size_t n = boxes.size();
-    const Vec3 p = {5003, 5003, 0};
-    const BBox added = grid_short_line(-100, -100)->box;
-    for (auto _ : state) {
-        boxes.push_back(added);
-        const int found = first_box_hit(boxes, p);
-        benchmark::DoNotOptimize(found);
-        state.PauseTiming();
-        boxes.resize(n);
-        state.ResumeTiming();
-        if (found < 0) {
-            state.SkipWithError("nothing found");
-            break;
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_append_and_scan(state, walk_order_boxes(drawing()), kObjects, first_hit_found);
 }
 BENCHMARK(BM_AppendAndScanPeer)->Unit(benchmark::kMillisecond);
 
 void BM_BlankAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = walk_order_boxes(drawing());
-    const Vec3 p = {5003, 5003, 0};
-    for (auto _ : state) {
-        const BBox kept = boxes[1];
-        boxes[1] = kEmptyBBox;
-        const int found = first_box_hit(boxes, p);
-        benchmark::DoNotOptimize(found);
-        boxes[1] = kept;
-        if (found < 0) {
-            state.SkipWithError("nothing found");
-            break;
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_blank_and_scan(state, walk_order_boxes(drawing()), kObjects, first_hit_found);
 }
 BENCHMARK(BM_BlankAndScanPeer)->Unit(benchmark::kMillisecond);
 

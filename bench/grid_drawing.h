@@ -110,3 +110,42 @@ void time_first_query_after(benchmark::State& state, GridDrawing& d, int objects
     model_drop_redo(d.model.get(), 0);
     state.SetItemsProcessed(state.iterations() * objects);
 }
+
+// ---- The linear-scan peers
+
+// Times appending one box to the flat array `boxes` and `scan` (true when it found
+// something) over it; the box is taken off again untimed. Stops when nothing is found.
+template <typename Scan>
+void time_append_and_scan(benchmark::State& state, std::vector<BBox> boxes, int objects, Scan scan) {
+    const size_t n = boxes.size();
+    const BBox added = grid_short_line(-100, -100)->box;
+    for (auto _ : state) {
+        boxes.push_back(added);
+        const bool found = scan(boxes);
+        state.PauseTiming();
+        boxes.resize(n);
+        state.ResumeTiming();
+        if (!found) {
+            state.SkipWithError("nothing found");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * objects);
+}
+
+// Times blanking the second box of the flat array `boxes`, `scan` (true when it found
+// something) over it and putting the box back. Stops when nothing is found.
+template <typename Scan>
+void time_blank_and_scan(benchmark::State& state, std::vector<BBox> boxes, int objects, Scan scan) {
+    for (auto _ : state) {
+        const BBox kept = boxes[1];
+        boxes[1] = kEmptyBBox;
+        const bool found = scan(boxes);
+        boxes[1] = kept;
+        if (!found) {
+            state.SkipWithError("nothing found");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * objects);
+}
