@@ -123,13 +123,9 @@ void first_pick_after(benchmark::State& state, Edit edit) {
     }, "the edit failed or nothing was picked");
 }
 
-// One line added below the grid.
-void BM_FirstPickAfterAdd(benchmark::State& state) { first_pick_after(state, grid_add_line); }
-BENCHMARK(BM_FirstPickAfterAdd)->Unit(benchmark::kMillisecond);
-
-// One line of the grid deleted.
-void BM_FirstPickAfterDelete(benchmark::State& state) { first_pick_after(state, grid_delete_line); }
-BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
+// One line added below the grid, and one line of the grid deleted.
+[[maybe_unused]] const bool first_pick_registered = register_first_query_benchmarks(
+    "BM_FirstPickAfter", [](benchmark::State& state, auto edit) { first_pick_after(state, edit); });
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan that stops
 // at its first hit.

@@ -106,11 +106,8 @@ void first_click_after(benchmark::State& state, Edit edit) {
     }, "the edit failed or the click found nothing");
 }
 
-void BM_FirstSnapAfterAdd(benchmark::State& state) { first_click_after(state, grid_add_line); }
-BENCHMARK(BM_FirstSnapAfterAdd)->Unit(benchmark::kMillisecond);
-
-void BM_FirstSnapAfterDelete(benchmark::State& state) { first_click_after(state, grid_delete_line); }
-BENCHMARK(BM_FirstSnapAfterDelete)->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const bool first_snap_registered = register_first_query_benchmarks(
+    "BM_FirstSnapAfter", [](benchmark::State& state, auto edit) { first_click_after(state, edit); });
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan.
 // The scan of the snapping peers always counts as a find.

@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "graphics/view/view.h"
@@ -109,6 +110,19 @@ void time_first_query_after(benchmark::State& state, GridDrawing& d, int objects
     }
     model_drop_redo(d.model.get(), 0);
     state.SetItemsProcessed(state.iterations() * objects);
+}
+
+// Registers the benchmarks <prefix>Add and <prefix>Delete (in milliseconds): `run`
+// with the state and grid_add_line or grid_delete_line. For a static initialiser.
+template <typename Run>
+bool register_first_query_benchmarks(const std::string& prefix, Run run) {
+    benchmark::RegisterBenchmark((prefix + "Add").c_str(), [run](benchmark::State& state) {
+        run(state, grid_add_line);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((prefix + "Delete").c_str(), [run](benchmark::State& state) {
+        run(state, grid_delete_line);
+    })->Unit(benchmark::kMillisecond);
+    return true;
 }
 
 // ---- The linear-scan peers
