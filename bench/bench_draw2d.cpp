@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/quiet_host.h"
 #include "commands/draw2d/draw2d.h"
 #include "commands/input/snap.h"
 #include "graphics/view/view.h"
@@ -92,21 +93,12 @@ constexpr int kSegments = 10000;
 
 // A host that answers every step with a click at the next scripted point and ends
 // the command when the script runs out.
-struct ScriptHost : ViewHost {
+struct ScriptHost : QuietViewHost {
     DrawingDocument doc;
     std::unique_ptr<MODEL> model;
     VIEW* view = nullptr;
     int clicks = 0, limit = 0;
     MODEL* first_drawing() override { return model.get(); }
-    MODEL* next_drawing() override { return nullptr; }
-    std::string doc_path(VIEW*) override { return {}; }
-    void set_modified(VIEW*, int) override {}
-    void doc_update_all(VIEW*) override {}
-    int fill_layer_lists(VIEW*) override { return 0; }
-    void status_prompt(int) override {}
-    void readout_update(VIEW*, int) override {}
-    void beep(int) override {}
-    void help(uint32_t) override {}
     int wait_step() override {
         if (clicks >= limit) return kStepCancelled;
         // Connected segments along a zigzag below the drawing's grid.
@@ -117,17 +109,8 @@ struct ScriptHost : ViewHost {
         ++clicks;
         return kStepGiven;
     }
-    void post_code(int) override {}
     VIEW* command_view() override { return view; }
-    bool command_running() override { return true; }
-    VIEW* set_command_view(VIEW* v) override { return v; }
-    void show_cursor_mark(VIEW*, bool, bool) override {}
-    void update_window(VIEW*) override {}
-    bool input_pending() override { return false; }
     Canvas* canvas(VIEW*) override { return nullptr; }
-    void update_scroll_bars(VIEW*) override {}
-    bool typed_entry_dialog(VIEW*, int, uint32_t, char*, size_t) override { return false; }
-    int method_dialog(VIEW*, uint32_t, const uint32_t*, int, int) override { return -1; }
 };
 
 size_t children(MODEL* m) {

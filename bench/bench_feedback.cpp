@@ -5,6 +5,7 @@
 // a 24-bit QImage.
 #include <benchmark/benchmark.h>
 
+#include "bench/quiet_host.h"
 #include "commands/input/feedback.h"
 #include "commands/input/support.h"
 #include "graphics/view/canvas.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1080;
 
 // A window with a canvas and a host that hands it out; nothing else.
-struct Screen : ViewWindow, ViewHost {
+struct Screen : ViewWindow, QuietViewHost {
     Canvas surface;
     DrawingDocument doc;
     std::unique_ptr<MODEL> model;
@@ -49,27 +50,9 @@ struct Screen : ViewWindow, ViewHost {
     void update_now() override {}
     void draw_object(object*, int) override {}
     MODEL* first_drawing() override { return model.get(); }
-    MODEL* next_drawing() override { return nullptr; }
-    std::string doc_path(VIEW*) override { return {}; }
-    void set_modified(VIEW*, int) override {}
-    void doc_update_all(VIEW*) override {}
-    int fill_layer_lists(VIEW*) override { return 0; }
-    void status_prompt(int) override {}
-    void readout_update(VIEW*, int) override {}
-    void beep(int) override {}
-    void help(uint32_t) override {}
     int wait_step() override { return -2; }
-    void post_code(int) override {}
     VIEW* command_view() override { return view.get(); }
-    bool command_running() override { return true; }
-    VIEW* set_command_view(VIEW* v) override { return v; }
-    void show_cursor_mark(VIEW*, bool, bool) override {}
-    void update_window(VIEW*) override {}
-    bool input_pending() override { return false; }
     Canvas* canvas(VIEW*) override { return &surface; }
-    void update_scroll_bars(VIEW*) override {}
-    bool typed_entry_dialog(VIEW*, int, uint32_t, char*, size_t) override { return false; }
-    int method_dialog(VIEW*, uint32_t, const uint32_t*, int, int) override { return -1; }
 };
 
 Screen& screen() {

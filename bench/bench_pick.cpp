@@ -110,89 +110,38 @@ BENCHMARK(BM_BoxScanNothingPeer)->Unit(benchmark::kMillisecond);
 
 // ---- The first pick after an edit
 
-constexpr int kUndoDepth = 100;
-
-// Each iteration makes one undoable edit (not timed), then picks the middle cell; the
-// edit is undone afterwards (not timed) and a pick brings the indexes up to date, so
-// every timed pick follows exactly one edit.
+// Every timed pick of the middle cell follows exactly one edit (time_first_query_after).
 template <typename Edit>
 void first_pick_after(benchmark::State& state, Edit edit) {
     Drawing& d = drawing();
     const Vec3 point = {5003, 5003, 0};
     pick_object_at(d.view.get(), point, nullptr, nullptr);
-    for (auto _ : state) {
-        state.PauseTiming();
-        const bool edited = edit(d);
-        state.ResumeTiming();
+    time_first_query_after(state, d, kObjects, edit, [&] {
         object* const hit = pick_object_at(d.view.get(), point, nullptr, nullptr);
         benchmark::DoNotOptimize(hit);
-        state.PauseTiming();
-        model_undo(d.model.get());
-        pick_object_at(d.view.get(), point, nullptr, nullptr);
-        state.ResumeTiming();
-        if (!edited || !hit) {
-            state.SkipWithError("the edit failed or nothing was picked");
-            break;
-        }
-    }
-    model_drop_redo(d.model.get(), 0);
-    state.SetItemsProcessed(state.iterations() * kObjects);
+        return hit != nullptr;
+    }, "the edit failed or nothing was picked");
 }
 
-// One line added below the grid.
-void BM_FirstPickAfterAdd(benchmark::State& state) {
-    first_pick_after(state, [](Drawing& d) {
-        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
-    });
-}
-BENCHMARK(BM_FirstPickAfterAdd)->Unit(benchmark::kMillisecond);
-
-// One line of the grid deleted.
-void BM_FirstPickAfterDelete(benchmark::State& state) {
-    first_pick_after(state, [](Drawing& d) {
-        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
-    });
-}
-BENCHMARK(BM_FirstPickAfterDelete)->Unit(benchmark::kMillisecond);
+// One line added below the grid, and one line of the grid deleted.
+[[maybe_unused]] const bool first_pick_registered = register_first_query_benchmarks(
+    "BM_FirstPickAfter", [](benchmark::State& state, auto edit) { first_pick_after(state, edit); });
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan that stops
 // at its first hit.
+bool first_hit_found(const std::vector<BBox>& boxes) {
+    const int found = first_box_hit(boxes, {5003, 5003, 0});
+    benchmark::DoNotOptimize(found);
+    return found >= 0;
+}
+
 void BM_AppendAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = walk_order_boxes(drawing());
-    const size_t n = boxes.size();
-    const Vec3 p = {5003, 5003, 0};
-    const BBox added = grid_short_line(-100, -100)->box;
-    for (auto _ : state) {
-        boxes.push_back(added);
-        const int found = first_box_hit(boxes, p);
-        benchmark::DoNotOptimize(found);
-        state.PauseTiming();
-        boxes.resize(n);
-        state.ResumeTiming();
-        if (found < 0) {
-            state.SkipWithError("nothing found");
-            break;
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_append_and_scan(state, walk_order_boxes(drawing()), kObjects, first_hit_found);
 }
 BENCHMARK(BM_AppendAndScanPeer)->Unit(benchmark::kMillisecond);
 
 void BM_BlankAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = walk_order_boxes(drawing());
-    const Vec3 p = {5003, 5003, 0};
-    for (auto _ : state) {
-        const BBox kept = boxes[1];
-        boxes[1] = kEmptyBBox;
-        const int found = first_box_hit(boxes, p);
-        benchmark::DoNotOptimize(found);
-        boxes[1] = kept;
-        if (found < 0) {
-            state.SkipWithError("nothing found");
-            break;
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_blank_and_scan(state, walk_order_boxes(drawing()), kObjects, first_hit_found);
 }
 BENCHMARK(BM_BlankAndScanPeer)->Unit(benchmark::kMillisecond);
 

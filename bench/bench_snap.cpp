@@ -91,11 +91,7 @@ BENCHMARK(BM_BoxScanPeer)->Unit(benchmark::kMillisecond);
 
 // ---- The first click after an edit
 
-constexpr int kUndoDepth = 100;
-
-// Each iteration makes one undoable edit (not timed), resolves a click on a line end,
-// then undoes the edit and clicks again (not timed), so every timed click follows
-// exactly one edit.
+// Every timed click on a line end follows exactly one edit (time_first_query_after).
 template <typename Edit>
 void first_click_after(benchmark::State& state, Edit edit) {
     Drawing& d = drawing();
@@ -103,66 +99,30 @@ void first_click_after(benchmark::State& state, Edit edit) {
     d.view->cursor[1] = 5006.1;
     Vec3 p;
     input_resolve_point(d.view.get(), &p);
-    for (auto _ : state) {
-        state.PauseTiming();
-        const bool edited = edit(d);
-        state.ResumeTiming();
+    time_first_query_after(state, d, kObjects, edit, [&] {
         const int hit = input_resolve_point(d.view.get(), &p);
         benchmark::DoNotOptimize(p);
-        state.PauseTiming();
-        model_undo(d.model.get());
-        input_resolve_point(d.view.get(), &p);
-        state.ResumeTiming();
-        if (!edited || !hit) {
-            state.SkipWithError("the edit failed or the click found nothing");
-            break;
-        }
-    }
-    model_drop_redo(d.model.get(), 0);
-    state.SetItemsProcessed(state.iterations() * kObjects);
+        return hit != 0;
+    }, "the edit failed or the click found nothing");
 }
 
-void BM_FirstSnapAfterAdd(benchmark::State& state) {
-    first_click_after(state, [](Drawing& d) {
-        return model_add_object(grid_first_layer(d), grid_short_line(-100, -100).release(), kUndoDepth, 1) == 0;
-    });
-}
-BENCHMARK(BM_FirstSnapAfterAdd)->Unit(benchmark::kMillisecond);
-
-void BM_FirstSnapAfterDelete(benchmark::State& state) {
-    first_click_after(state, [](Drawing& d) {
-        return model_delete_object(static_cast<object*>(grid_first_layer(d)->children->next), kUndoDepth, 1) == 0;
-    });
-}
-BENCHMARK(BM_FirstSnapAfterDelete)->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const bool first_snap_registered = register_first_query_benchmarks(
+    "BM_FirstSnapAfter", [](benchmark::State& state, auto edit) { first_click_after(state, edit); });
 
 // Peers: one box appended to (or blanked in) the flat array, then the scan.
+// The scan of the snapping peers always counts as a find.
+bool scanned(const std::vector<BBox>& boxes) {
+    benchmark::DoNotOptimize(scan_boxes(boxes, {5006.2f, 5006.1f, 0}));
+    return true;
+}
+
 void BM_AppendAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = drawing().boxes;
-    const size_t n = boxes.size();
-    const Vec3 p = {5006.2f, 5006.1f, 0};
-    const BBox added = grid_short_line(-100, -100)->box;
-    for (auto _ : state) {
-        boxes.push_back(added);
-        benchmark::DoNotOptimize(scan_boxes(boxes, p));
-        state.PauseTiming();
-        boxes.resize(n);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_append_and_scan(state, drawing().boxes, kObjects, scanned);
 }
 BENCHMARK(BM_AppendAndScanPeer)->Unit(benchmark::kMillisecond);
 
 void BM_BlankAndScanPeer(benchmark::State& state) {
-    std::vector<BBox> boxes = drawing().boxes;
-    const Vec3 p = {5006.2f, 5006.1f, 0};
-    for (auto _ : state) {
-        const BBox kept = boxes[1];
-        boxes[1] = kEmptyBBox;
-        benchmark::DoNotOptimize(scan_boxes(boxes, p));
-        boxes[1] = kept;
-    }
-    state.SetItemsProcessed(state.iterations() * kObjects);
+    time_blank_and_scan(state, drawing().boxes, kObjects, scanned);
 }
 BENCHMARK(BM_BlankAndScanPeer)->Unit(benchmark::kMillisecond);
 

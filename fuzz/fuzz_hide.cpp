@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/drawing_setup.h"
 #include "graphics/view/view.h"
 #include "model/db/find.h"
 #include "model/db/solid.h"
@@ -45,9 +46,7 @@ void check_finite(LAYER* layer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
-        log_set_level(LogLevel::error);
-        drawing_file_register();
-        view_type_register();
+        fuzz_drawing_setup();
         return true;
     }();
     (void)ready;

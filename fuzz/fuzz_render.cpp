@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/drawing_setup.h"
 #include "graphics/raster/raster.h"
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
@@ -41,9 +42,7 @@ int limit_rows(ImageDC*, int32_t, int32_t, void* c) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
-        log_set_level(LogLevel::error);
-        drawing_file_register();
-        view_type_register();
+        fuzz_drawing_setup();
         rt_install();
         return true;
     }();

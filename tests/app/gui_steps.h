@@ -87,6 +87,17 @@ bool gui_start(App& app) {
     return true;
 }
 
+// As gui_start, and waits until the main window is the active one before the settling;
+// fails the test at the first step that fails.
+template <class App>
+void gui_start_active(App& app) {
+    ASSERT_TRUE(app_start(app, ""));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app.main_frame()));
+    app.main_frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app.main_frame()));
+    gui_settle();
+}
+
 // Saves the whole screen as <name>.png in $ZELO_SCREENSHOT_DIR when that is set.
 inline void gui_screenshot(const char* name) {
     if (const char* out = std::getenv("ZELO_SCREENSHOT_DIR"))

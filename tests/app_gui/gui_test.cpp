@@ -87,11 +87,7 @@ class GuiTest : public ::testing::Test {
         CSView::SetCommandFunction(15000, &polyline_steps);
         g_points.clear();
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app_start(*app, ""));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-        app->main_frame()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
-        gui_settle();
+        ASSERT_NO_FATAL_FAILURE(gui_start_active(*app));
     }
     void TearDown() override { app_session_end(app, &gui_settle); }
     CMainFrame* frame() { return app->main_frame(); }

@@ -14,6 +14,20 @@
 
 namespace {
 
+// Runs `script` in `h` against the probe command making the one input call `ask`;
+// what that call returned (99 when the probe never ran).
+int run_input_probe(Harness& h, const std::function<void(Harness&)>& script, const std::function<int(VIEW**)>& ask) {
+    int code = 99;
+    g_probe = [&](VIEW** vr) {
+        code = ask(vr);
+        return code;
+    };
+    h.define(kProbe, cmd_probe);
+    script(h);
+    h.run(kProbe);
+    return code;
+}
+
 struct PointCase {
     const char* what;
     int32_t flags;
@@ -45,14 +59,9 @@ TEST(InputPoint, ClicksTypedTextEnterAndSnaps) {
         scene_line(scene_layer(h.model()), {{0, 0, 0}, {100, 0, 0}});
         h.view()->input_flags = c.flags;
         Vec3 got{0, 0, 0};
-        int code = 99;
-        g_probe = [&](VIEW** vr) {
-            code = input_point(vr, 42002, cursor_draw_crosshair, nullptr, &got, 0);
-            return code;
-        };
-        h.define(kProbe, cmd_probe);
-        c.script(h);
-        h.run(kProbe);
+        const int code = run_input_probe(h, c.script, [&](VIEW** vr) {
+            return input_point(vr, 42002, cursor_draw_crosshair, nullptr, &got, 0);
+        });
         EXPECT_EQ(code, c.code);
         if (code == 0) {
             expect_near3(got, c.point);
@@ -88,14 +97,9 @@ TEST(InputDistance, ModesUnitsAndTypedLengths) {
         Harness h;
         h.view()->length_unit = c.unit;
         double got = -1;
-        int code = 99;
-        g_probe = [&](VIEW** vr) {
-            code = input_distance(vr, Vec3{0, 0, 0}, 42010, c.mode, cursor_draw_rubber_line, nullptr, &got, 0);
-            return code;
-        };
-        h.define(kProbe, cmd_probe);
-        c.script(h);
-        h.run(kProbe);
+        const int code = run_input_probe(h, c.script, [&](VIEW** vr) {
+            return input_distance(vr, Vec3{0, 0, 0}, 42010, c.mode, cursor_draw_rubber_line, nullptr, &got, 0);
+        });
         EXPECT_EQ(code, c.code);
         if (code == 0) {
             EXPECT_NEAR(got, c.value, 1e-4);

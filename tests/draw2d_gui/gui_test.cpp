@@ -42,11 +42,7 @@ class DrawGui : public ::testing::Test {
     void SetUp() override {
         draw2d_register_commands([](int id, Draw2dCommandFn fn) { CSView::SetCommandFunction(id, fn); });
         app = std::make_unique<CMainApp>();
-        ASSERT_TRUE(app_start(*app, ""));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-        app->main_frame()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(app->main_frame()));
-        gui_settle();
+        ASSERT_NO_FATAL_FAILURE(gui_start_active(*app));
         v = app->main_frame()->active_view();
         ASSERT_NE(v, nullptr);
     }

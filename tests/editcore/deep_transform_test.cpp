@@ -14,14 +14,9 @@ namespace {
 TEST(DeepTransform, TheDeepestGroupChainAFileHoldsMoves) {
     rtc_register_all();
     auto m = rtc_make<MODEL>();
-    CONTAINER* into = first_layer(m.get());
     CONTAINER* outer = nullptr;
-    for (int i = 0; i < kMaxRecordNesting - 2; ++i) {
-        auto* g = rtc_make<CONTAINER>().release();
-        ASSERT_EQ(container_insert(into, g), 0);
-        if (!outer) outer = g;
-        into = g;
-    }
+    CONTAINER* into = nullptr;
+    ASSERT_NO_FATAL_FAILURE(nest_deepest_groups(first_layer(m.get()), &outer, &into));
     add_polyline(into, {{0, 0, 0}, {10, 10, 0}});
     Transform move;
     xform_translate(&move, 5, 0, 0);

@@ -9,6 +9,7 @@
 #include "model/lzw/lzw.h"
 #include "model/stream/iorec.h"
 #include "rich_drawing.h"
+#include "tests/lzw/lzw_decode.h"
 
 namespace {
 
@@ -24,33 +25,6 @@ Bytes record_bytes(const std::string& path, RTC* obj, uint32_t tag) {
     });
     EXPECT_EQ(r, 0);
     return read_bytes(path);
-}
-
-struct Source {
-    const Bytes* bytes;
-    size_t pos;
-};
-
-int read_source(uint8_t* buffer, int count, int, void* context) {
-    auto* src = static_cast<Source*>(context);
-    const size_t n = std::min<size_t>(static_cast<size_t>(count), src->bytes->size() - src->pos);
-    std::memcpy(buffer, src->bytes->data() + src->pos, n);
-    src->pos += n;
-    return static_cast<int>(n);
-}
-
-Bytes lzw_decode_all(const Bytes& coded) {
-    Source src{&coded, 0};
-    LzwCoder* c = lzw_create(&read_source, &src, 9, 12, kLzwDecode, 0, 0);
-    Bytes out;
-    uint8_t buf[4096];
-    for (;;) {
-        const size_t n = lzw_read(c, buf, sizeof buf);
-        out.insert(out.end(), buf, buf + n);
-        if (n < sizeof buf) break;
-    }
-    lzw_close(c);
-    return out;
 }
 
 }  // namespace

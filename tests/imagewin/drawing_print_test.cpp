@@ -36,6 +36,15 @@ int pdf_pages(const std::string& pdf) {
     return n;
 }
 
+// Prints `source` laid out by `l` on A4 paper to the PDF file `pdf`; print_drawing's result.
+int print_a4_pdf(const std::string& pdf, const PrintLayout& l, const DrawingSource& source) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    return print_drawing(&printer, l, source);
+}
+
 // The rows of column x where the page is dark.
 std::vector<int> dark_rows(const QImage& page, int x) {
     std::vector<int> rows;
@@ -57,13 +66,7 @@ TEST(DrawingPrint, TiledPdfHasColumnsTimesRowsPagesWithCropMarksAndContinuingLin
     ASSERT_GE(l.columns, 3);
     const auto source = [&](const DrawingSink& put) { put.line(0, y_mm, 500, y_mm + 50); };
     const std::string pdf = scratch() + "/tiles.pdf";
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        ASSERT_EQ(print_drawing(&printer, l, source), 0);
-    }
+    ASSERT_EQ(print_a4_pdf(pdf, l, source), 0);
     EXPECT_EQ(pdf_pages(pdf), l.columns * l.rows);
     ASSERT_EQ(std::system(("pdftoppm -r 150 -png -f 1 -l 2 " + pdf + " " + scratch() + "/p").c_str()), 0);
     const int digits = l.columns * l.rows >= 10 ? 2 : 1;
@@ -107,13 +110,7 @@ TEST(DrawingPrint, LineCrossingAPageEdgeGoesOnWhereTheLayoutSays) {
     // y = B + 20 + (x - L) * 0.2: crosses from page 1 to page 2 at x = L + W.
     const auto source = [&](const DrawingSink& put) { put.line(L, B + 20, L + 2.5 * W, B + 20 + 2.5 * W * 0.2); };
     const std::string pdf = scratch() + "/edge.pdf";
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        ASSERT_EQ(print_drawing(&printer, l, source), 0);
-    }
+    ASSERT_EQ(print_a4_pdf(pdf, l, source), 0);
     EXPECT_EQ(pdf_pages(pdf), 3);
     ASSERT_EQ(std::system(("pdftoppm -r 150 -png -f 1 -l 2 " + pdf + " " + scratch() + "/e").c_str()), 0);
     const QImage p1(QString::fromStdString(scratch() + "/e-1.png")), p2(QString::fromStdString(scratch() + "/e-2.png"));
@@ -170,13 +167,7 @@ TEST(DrawingPrint, PensPrintInTheirColoursAndWidthsOrBlackInMonochrome) {
         ASSERT_EQ(print_layout_run(&l, L, B, 180, 250), 0);
         ASSERT_EQ(l.columns * l.rows, 1);
         const std::string base = scratch() + (c.mono ? "/mono" : "/colour");
-        {
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(QString::fromStdString(base + ".pdf"));
-            printer.setPageSize(QPageSize(QPageSize::A4));
-            ASSERT_EQ(print_drawing(&printer, l, source), 0);
-        }
+        ASSERT_EQ(print_a4_pdf(base + ".pdf", l, source), 0);
         ASSERT_EQ(std::system(("pdftoppm -r 150 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
         const QImage page(QString::fromStdString(base + ".png"));
         ASSERT_FALSE(page.isNull());
@@ -262,13 +253,7 @@ TEST(DrawingPrint, RichDrawingPrintsThroughTheDriver) {
     l.scale = 0.5;
     ASSERT_EQ(print_layout_run(&l, min_x, min_y, max_x, max_y), 0);
     const std::string pdf = scratch() + "/rich.pdf";
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        ASSERT_EQ(print_drawing(&printer, l, source), 0);
-    }
+    ASSERT_EQ(print_a4_pdf(pdf, l, source), 0);
     EXPECT_EQ(pdf_pages(pdf), l.columns * l.rows);
 }
 
@@ -334,13 +319,7 @@ TEST(DrawingPrint, PerspectiveViewPrintsItsPictureInWindowPixels) {
     l.margins = {500, 500, 500, 500};
     ASSERT_EQ(print_layout_run(&l, 190, 140, 210, 160), 0);
     const std::string base = scratch() + "/persp";
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(base + ".pdf"));
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        ASSERT_EQ(print_drawing(&printer, l, drawing_source_of(model.get(), vp, 190, 140, 210, 160)), 0);
-    }
+    ASSERT_EQ(print_a4_pdf(base + ".pdf", l, drawing_source_of(model.get(), vp, 190, 140, 210, 160)), 0);
     ASSERT_EQ(std::system(("pdftoppm -r 100 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
     const QImage page(QString::fromStdString(base + ".png"));
     ASSERT_FALSE(page.isNull());

@@ -7,6 +7,7 @@
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "draw3d_session.h"
 #include "model/db/solid.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -126,11 +127,7 @@ TEST(MeshSessions, FacesWithoutAreaAddNoEmptyMesh) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.view()->projection.scale = 10.0;
-        h.define(kCmdFaces3D, scene_command<cmd_faces3d>);
-        g_draw3d = Draw3DSettings{};
-        c.script(h);
-        EXPECT_EQ(h.run(kCmdFaces3D), -1);
+        EXPECT_EQ(run_draw3d_session(h, kCmdFaces3D, scene_command<cmd_faces3d>, c.script), -1);
         EXPECT_EQ(h.script_left(), 0u);
         const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);

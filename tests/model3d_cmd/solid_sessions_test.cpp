@@ -11,6 +11,7 @@
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "draw3d_session.h"
 #include "model/db/solid.h"
 #include "scene.h"
 #include "tests/model3d/solid_oracle.h"
@@ -88,21 +89,14 @@ TEST(SolidSessions, Sessions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.view()->projection.scale = 10.0;
+        start_cartesian_draw3d_session(h);
         h.define(kCmdSphere, scene_command<cmd_sphere>);
         h.define(kCmdTorus, scene_command<cmd_torus>);
         h.define(kCmdCone, scene_command<cmd_cone>);
         h.define(kProbe, cmd_probe);
-        g_draw3d = Draw3DSettings{};
-        h.view()->coordinate_type = 1;
-        h.view()->cartesian = 1;
         c.script(h);
         EXPECT_EQ(h.run(c.id), c.code);
-        EXPECT_EQ(h.shown_prompts(), c.prompts);
-        EXPECT_EQ(h.script_left(), 0u);
-        EXPECT_EQ(h.view()->input_mode, 0);
-        EXPECT_EQ(h.view()->coordinate_type, 1);
-        EXPECT_EQ(h.view()->cartesian, 1);
+        expect_cartesian_session_ended(h, c.prompts);
         const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(static_cast<int>(made.size()), c.solids);
         EXPECT_EQ(h.model()->undo_levels, c.solids);
@@ -133,11 +127,7 @@ TEST(SolidSessions, TorusTubeFromThePointGivenForTheRing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.view()->projection.scale = 10.0;
-        h.define(kCmdTorus, scene_command<cmd_torus>);
-        g_draw3d = Draw3DSettings{};
-        c.script(h);
-        EXPECT_EQ(h.run(kCmdTorus), -1);
+        EXPECT_EQ(run_draw3d_session(h, kCmdTorus, scene_command<cmd_torus>, c.script), -1);
         const auto made = scene_objects_of<MESH3>(h.model());
         ASSERT_EQ(made.size(), 1u);
         double outer = 0;

@@ -11,6 +11,7 @@
 #include "commands/input/support.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
+#include "draw3d_session.h"
 #include "model/db/solid.h"
 #include "model/math/result.h"
 #include "model/services/msgbox.h"
@@ -57,11 +58,8 @@ TEST(SpiralSessions, Sessions) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.view()->projection.scale = 10.0;
+        start_cartesian_draw3d_session(h);
         h.define(kCmdSpiral, scene_command<cmd_spiral>);
-        g_draw3d = Draw3DSettings{};
-        h.view()->coordinate_type = 1;
-        h.view()->cartesian = 1;
         c.script(h);
         std::vector<std::string> boxes;
         const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& r) {
@@ -75,11 +73,7 @@ TEST(SpiralSessions, Sessions) {
             EXPECT_NE(boxes[0].find("Spiral"), std::string::npos);
             EXPECT_NE(boxes[0].find("Not enough memory"), std::string::npos);
         }
-        EXPECT_EQ(h.shown_prompts(), c.prompts);
-        EXPECT_EQ(h.script_left(), 0u);
-        EXPECT_EQ(h.view()->input_mode, 0);
-        EXPECT_EQ(h.view()->coordinate_type, 1);
-        EXPECT_EQ(h.view()->cartesian, 1);
+        expect_cartesian_session_ended(h, c.prompts);
         const auto made = scene_objects_of<MESH3>(h.model());
         g_draw3d_dialogs = Draw3dDialogs{};
         ASSERT_EQ(static_cast<int>(made.size()), c.meshes);

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "model/lzw/lzw.h"
+#include "tests/lzw/lzw_decode.h"
 #include "tests/stream/stream_support.h"
 
 namespace {
@@ -161,27 +162,11 @@ Bytes packed_by_stream(StreamTest* t, const std::string& name, const Bytes& body
     return file_bytes(t->path(name));
 }
 
-int decode_cb(uint8_t* buf, int count, int, void* ctx) {
-    auto* src = static_cast<std::pair<const Bytes*, size_t>*>(ctx);
-    const size_t n = std::min<size_t>(count, src->first->size() - src->second);
-    if (n) std::memcpy(buf, src->first->data() + src->second, n);
-    src->second += n;
-    return static_cast<int>(n);
-}
-
 // Decodes an LZW code stream with a coder of its own.
 Bytes lzw_decode(const Bytes& code) {
-    std::pair<const Bytes*, size_t> src{&code, 0};
-    LzwCoder* c = lzw_create(&decode_cb, &src, 9, 12, kLzwDecode, 0, 0);
-    Bytes out;
-    uint8_t buf[4096];
-    for (;;) {
-        const size_t n = lzw_read(c, buf, sizeof buf);
-        out.insert(out.end(), buf, buf + n);
-        if (n < sizeof buf) break;
-    }
-    EXPECT_FALSE(lzw_corrupt(c));
-    lzw_close(c);
+    bool corrupt = true;
+    Bytes out = lzw_decode_all(code, &corrupt);
+    EXPECT_FALSE(corrupt);
     return out;
 }
 

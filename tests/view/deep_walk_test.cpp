@@ -17,14 +17,9 @@ namespace {
 TEST(DeepWalk, TheDeepestGroupChainAFileHoldsIsWalked) {
     rtc_register_all();
     auto layer = rtc_make<LAYER>();
-    CONTAINER* into = layer.get();
     CONTAINER* outer = nullptr;
-    for (int i = 0; i < kMaxRecordNesting - 2; ++i) {
-        auto* g = rtc_make<CONTAINER>().release();
-        ASSERT_EQ(container_insert(into, g), 0);
-        if (!outer) outer = g;
-        into = g;
-    }
+    CONTAINER* into = nullptr;
+    ASSERT_NO_FATAL_FAILURE(nest_deepest_groups(layer.get(), &outer, &into));
     ASSERT_EQ(container_insert(into, make_polyline({{0, 0, 0}, {10, 10, 0}}).release()), 0);
     ASSERT_EQ(regen_object(layer.get()), 0);
 
