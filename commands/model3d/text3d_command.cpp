@@ -174,13 +174,13 @@ std::string text3d_error_text(int code) {
         case kBadArgument:
             id = kStrCantOpenFile;
             break;
-        case 19:
+        case kGlyphUnknownFormat:
             id = kStrUnknownFormat;
             break;
         case kContourInsetFolds:
             id = kStrChamferTooLarge;
             break;
-        case 202:
+        case kGlyphNoCharMap:
             id = 202;
             break;
         default: {

@@ -36,8 +36,8 @@ struct RenderLayerFilter {
 // The ray tracer's entry as render_scene calls it when the flags ask for ray tracing:
 // the render context holds the settings, the projection (drawing to image frame and
 // back), the camera (only in perspective), the target and the progress record. The ray
-// tracer's library installs it (rt_install, called by the program's start-up in
-// app/main.cpp); until then such renders answer 1.
+// tracer's library installs it (rt_install, called by app_start in
+// app/startup/window_side.cpp); until then such renders answer 1.
 using RayTraceFn = int (*)(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers);
 void render_set_ray_tracer(RayTraceFn fn);
 
