@@ -161,10 +161,20 @@ void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
     Vec3d offset = u * cam.right + v * cam.up;
     ray->origin = cam.location;
     ray->dir = cam.direction;
-    if (cam.orthographic)
+    ray->before = 0.0;
+    if (cam.orthographic) {
         ray->origin = ray->origin + offset;
-    else
+        if (cam.tile_columns > 0 && !cam.start.empty()) {
+            const int columns = cam.tile_columns, rows = static_cast<int>(cam.start.size()) / columns;
+            auto tile = [](double at, int count) {
+                return static_cast<int>(std::clamp(std::floor(at / kRtTile), 0.0, double(count - 1)));
+            };
+            ray->before = cam.start[static_cast<size_t>(tile(y, rows)) * columns + tile(x, columns)];
+            ray->origin = ray->origin + ray->before * ray->dir;
+        }
+    } else {
         ray->dir = ray->dir + offset;
+    }
     if (cam.aperture != 0.0) {
         double a = ((t.rand15() & 0xFFFF) / 32768.0 - 1) * cam.aperture * 2;
         double b = ((t.rand15() & 0xFFFF) / 32768.0 - 1) * cam.aperture * 2;

@@ -26,7 +26,15 @@ struct RtCamera {
     double aperture = 0;        // focal blur; 0 = none
     double focal_distance = 1;  // multiple of `direction` that reaches the plane in focus
     bool orthographic = false;
+    // Parallel rays start near what they can hit: per tile of kRtTile x kRtTile pixels,
+    // row by row with tile_columns a row, how far along the line of sight past
+    // `location` the tile's rays start (drawing units). Empty: at `location`.
+    std::vector<double> start;
+    int tile_columns = 0;
 };
+
+// Pixels along a side of the tiles of parallel rays' starts.
+inline constexpr int kRtTile = 8;
 
 struct RtThread;
 

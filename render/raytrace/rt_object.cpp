@@ -217,7 +217,7 @@ void rt_union_bounds(RtUnion* u) {
 
 RtTriangle* rt_triangle_new(RtArena& a, const Vec3d& normal, const Vec3& p1, const Vec3& p2, const Vec3& p3) {
     auto* t = a.make<RtTriangle>();
-    init_header(t, &kTriangleMethods, 129, kRtCastsShadow);
+    init_header(t, &kTriangleMethods, kRtFinite, kRtCastsShadow);
     t->n = normal;
     t->p1 = rt_v(p1);
     t->p2 = rt_v(p2);
@@ -230,7 +230,7 @@ RtSmoothTriangle* rt_smooth_triangle_new(RtArena& a, const Vec3d& normal, const 
                                          const Vec3& p3, const Vec3& n1, const Vec3& n2, const Vec3& n3,
                                          const double uv1[2], const double uv2[2], const double uv3[2]) {
     auto* t = a.make<RtSmoothTriangle>();
-    init_header(t, &kSmoothMethods, 129, kRtCastsShadow);
+    init_header(t, &kSmoothMethods, kRtFinite, kRtCastsShadow);
     t->n = normal;
     t->p1 = rt_v(p1);
     t->p2 = rt_v(p2);

@@ -26,6 +26,9 @@ struct RtRay {
     // What the ray's colour counts for in the pixel (1 for a primary ray); a ray that
     // can add less than a 512th is not traced.
     double weight = 1.0;
+    // How far the eye lies behind the origin (fog counts depths from the eye): parallel
+    // camera rays start near what they can hit.
+    double before = 0.0;
 };
 
 struct RtMethods {
@@ -44,7 +47,7 @@ inline constexpr uint16_t kRtComposite = 4;
 inline constexpr uint16_t kRtLight = 8;
 inline constexpr uint16_t kRtSlabNode = 16;
 inline constexpr uint16_t kRtUnionChild = 64;
-inline constexpr uint16_t kRtTwoSided = 128;
+inline constexpr uint16_t kRtTwoSided = 128;  // lit from both sides (bump-mapped); else from the side seen
 // Flag bits.
 inline constexpr uint16_t kRtCastsShadow = 0x1000;
 inline constexpr uint16_t kRtPrimaryCached = 16;  // triangles

@@ -124,6 +124,65 @@ RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
     return u;
 }
 
+// Grows the scene's tiles by a triangle given in the image frame: each tile takes the
+// depths of the part of the triangle over its pixels (and two pixels round them, where
+// supersamples and the row above the image reach).
+void grow_tiles(RtScene* scene, int width, int height, const Vec3d tri[3]) {
+    const int columns = scene->tile_columns;
+    const int rows = columns > 0 ? static_cast<int>(scene->tile_lo.size()) / columns : 0;
+    if (rows <= 0) return;
+    // Pixel coordinates: x to the right from the image's left edge, y down from its top.
+    Vec3d p[3];
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (int k = 0; k < 3; ++k) {
+        p[k] = rt_v(tri[k].x + width / 2.0, height / 2.0 - tri[k].y, tri[k].z);
+        if (!std::isfinite(p[k].x) || !std::isfinite(p[k].y) || !std::isfinite(p[k].z)) return;
+        x0 = std::min(x0, p[k].x), x1 = std::max(x1, p[k].x);
+        y0 = std::min(y0, p[k].y), y1 = std::max(y1, p[k].y);
+    }
+    constexpr double kMargin = 2.0;
+    auto first = [](double lo, int count) {
+        return static_cast<int>(std::clamp(std::ceil((lo - kRtTile - kMargin) / kRtTile), 0.0, double(count)));
+    };
+    auto last = [](double hi, int count) {
+        return static_cast<int>(std::clamp(std::floor((hi + kMargin) / kRtTile), -1.0, double(count - 1)));
+    };
+    const int tx0 = first(x0, columns), tx1 = last(x1, columns), ty0 = first(y0, rows), ty1 = last(y1, rows);
+    std::vector<Vec3d> poly, next;
+    for (int ty = ty0; ty <= ty1; ++ty)
+        for (int tx = tx0; tx <= tx1; ++tx) {
+            // The triangle cut to the tile's column (Sutherland-Hodgman, in double).
+            const double bound[4] = {tx * double(kRtTile) - kMargin, (tx + 1) * double(kRtTile) + kMargin,
+                                     ty * double(kRtTile) - kMargin, (ty + 1) * double(kRtTile) + kMargin};
+            poly.assign(p, p + 3);
+            for (int side = 0; side < 4 && !poly.empty(); ++side) {
+                const bool along_y = side >= 2, upper = side & 1;
+                auto off = [&](const Vec3d& q) {
+                    const double c = along_y ? q.y : q.x;
+                    return upper ? bound[side] - c : c - bound[side];  // >= 0 inside
+                };
+                next.clear();
+                for (size_t i = 0; i < poly.size(); ++i) {
+                    const Vec3d& a = poly[i];
+                    const Vec3d& b = poly[(i + 1) % poly.size()];
+                    const double da = off(a), db = off(b);
+                    if (da >= 0) next.push_back(a);
+                    if ((da >= 0) != (db >= 0)) {
+                        const double t = da / (da - db);
+                        next.push_back(a + t * (b - a));
+                    }
+                }
+                poly.swap(next);
+            }
+            const size_t at = static_cast<size_t>(ty) * columns + tx;
+            for (const Vec3d& q : poly) {
+                if (!std::isfinite(q.z)) continue;
+                scene->tile_lo[at] = std::min(scene->tile_lo[at], q.z);
+                scene->tile_hi[at] = std::max(scene->tile_hi[at], q.z);
+            }
+        }
+}
+
 struct Translator {
     RenderContext* ctx;
     RtArena& arena;
@@ -175,12 +234,26 @@ struct Translator {
         check(render_mesh_prepare_record(&m, render_step, ctx, &running, faceted, ctx->threads), "pre_trias");
         check(mesh_texture_coordinates(ctx, &m), "uv");
         BBox own = kEmptyBBox;
-        for (const RenderVertex& v : m.vertices)
-            if (v.finite) {
-                bbox_grow(&scene->box, xform_point(ctx->matrix, v.world));
-                bbox_grow(&own, v.world);
+        std::vector<Vec3d> image(m.vertices.size());
+        for (size_t i = 0; i < m.vertices.size(); ++i)
+            if (m.vertices[i].finite) {
+                image[i] = xform_point(ctx->matrix, m.vertices[i].world);
+                bbox_grow(&scene->box, image[i]);
+                bbox_grow(&own, m.vertices[i].world);
             }
-        if (!ctx->camera) grow_by_window(&scene->in_view, m, ctx->matrix, ctx->window);
+        if (!ctx->camera) {
+            grow_by_window(&scene->in_view, m, ctx->matrix, ctx->window);
+            for (const RenderTriangle& t : m.triangles) {
+                Vec3d tri[3];
+                bool ok = t.drawable;
+                for (int k = 0; k < 3 && ok; ++k) {
+                    const int32_t c = t.corner[k];
+                    ok = c >= 0 && static_cast<size_t>(c) < m.vertices.size() && m.vertices[c].finite;
+                    if (ok) tri[k] = image[c];
+                }
+                if (ok) grow_tiles(scene, ctx->width, ctx->height, tri);
+            }
+        }
         const MaterialRecord* mat = m.material;
         RtUnion* u = mesh_union(arena, m, !faceted);
         if (!u->children) return;
@@ -230,6 +303,12 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     Translator tr{ctx, arena, scene, {}};
     const RenderSettings* s = ctx->settings;
     scene->box = scene->in_view = kEmptyBBox;
+    if (!ctx->camera) {
+        scene->tile_columns = (ctx->width + kRtTile - 1) / kRtTile;
+        const size_t tiles = static_cast<size_t>(scene->tile_columns) * ((ctx->height + kRtTile - 1) / kRtTile);
+        scene->tile_lo.assign(tiles, HUGE_VAL);
+        scene->tile_hi.assign(tiles, -HUGE_VAL);
+    }
     // The walks below answer 0: a failure raises RtError.
     if (ctx->camera && !(ctx->flags & kRenderSelectedOnly)) {
         (void)render_for_kept_layers(drawing, layers, [&](LAYER* l) {
@@ -262,7 +341,9 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
 void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene) {
     const RenderSettings* s = ctx->settings;
     if (!s || !s->light_mask) return;
-    BBox b = scene->box;
+    // In a parallel view the lights stand round what lies in the window, as the
+    // scan-line renderer places them: a far vertex out of view does not carry them off.
+    BBox b = !ctx->camera && !bbox_is_empty(scene->in_view) ? scene->in_view : scene->box;
     if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
     for (int i = 0; i < 16; ++i) {
         if (!(s->light_mask & (1u << i))) continue;
@@ -297,8 +378,9 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         *fog_distance = distance;
         return;
     }
-    // The rays start above the top of what lies in view: a far vertex out of view
-    // would put them too far away to hit anything near.
+    // The eye lies above the top of what lies in view: a far vertex out of view would
+    // put it too far away to hit anything near. A far vertex in view, toward the eye,
+    // would too: the eye stays within reach of the bottom of what lies in view.
     BBox b = bbox_is_empty(scene.in_view) ? scene.box : scene.in_view;
     if (bbox_is_empty(b)) b = BBox{{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}};
     // The scan-line renderer's parallel eye distance above the scene's top (image-frame
@@ -306,7 +388,20 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
     const int32_t persp = std::clamp(ctx->settings ? ctx->settings->perspective : 30, 1, 100);
     double eye = (ctx->width + ctx->height) / 2.0 * (50.0 / (persp + 5));
     if (!(eye >= 0.001)) eye = 0.001;
-    const double top = b.max.z;
+    // Drawing units per image-frame unit of depth, and the reach in image units.
+    double unit = rt_len(xform_vector(ctx->inverse, rt_v(0, 0, 1)));
+    if (!(unit > 0) || !std::isfinite(unit)) unit = 1;
+    const double reach = kRtStartReach / unit;
+    const double top = std::min(double(b.max.z), double(b.min.z) + reach);
+    // Each tile's rays start above the top of what they can meet there, within reach of
+    // its bottom and never farther from the eye than that reach.
+    cam->start.assign(scene.tile_lo.size(), 0.0);
+    cam->tile_columns = scene.tile_columns;
+    for (size_t i = 0; i < cam->start.size(); ++i)
+        if (scene.tile_lo[i] <= scene.tile_hi[i]) {
+            const double from = std::clamp(std::min(scene.tile_hi[i], scene.tile_lo[i] + reach), top - reach, top + reach);
+            cam->start[i] = (top - from) * unit;
+        }
     const Vec3d pos = xform_point(ctx->inverse, rt_v(0, 0, top + eye));
     const Vec3d target = xform_point(ctx->inverse, rt_v(0, 0, top));
     cam->location = pos;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/math/types.h"
 #include "render/raytrace/rt_loop.h"
@@ -18,6 +19,9 @@ struct RenderSettings;
 
 // Self-illumination from which a mesh is a light source instead of a surface.
 inline constexpr float kRtSelfLitLight = 0.5f;
+// Parallel rays start at most this far (drawing units) above the bottom of what they
+// can meet: well within the depth up to which hits count (kRtMaxHitDepth).
+inline constexpr double kRtStartReach = 1e6;
 
 struct RtScene {
     RtObject* objects = nullptr;  // top-level objects: single triangles and lights
@@ -27,6 +31,11 @@ struct RtScene {
     BBox box = kEmptyBBox;        // scene box in the image frame (ctx->matrix)
     BBox in_view = kEmptyBBox;    // without a camera: the box of what lies inside the image window
     int64_t faces = 0;            // faces of the meshes translated
+    // Without a camera: per tile of kRtTile x kRtTile pixels (row by row, tile_columns
+    // a row), the least and greatest image-frame depth of the faces' parts that the
+    // tile's rays can meet; lo above hi where none.
+    std::vector<double> tile_lo, tile_hi;
+    int tile_columns = 0;
 };
 
 // Translates the meshes (from the layers kept by the filter when a camera is used and

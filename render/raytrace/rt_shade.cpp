@@ -238,6 +238,18 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
     if (rt_dot(n, ray.dir) > 0) n = n * -1.0;
     float specular[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, reflected[3] = {0, 0, 0}, combined[3];
     const int level = t.level;
+    // The reflected and the transmitted ray share the light that leaves the point: where
+    // their weights add up to more than 1 (a mirror that lets everything through), both
+    // are scaled down to sum to 1, so deeper tracing never makes the picture brighter
+    // than the light that reaches the surfaces. Below that they keep their weights.
+    const float fil = pig[3], tr = m.transparency * (1 - fil);
+    const bool passes = fil + tr >= kBlack;
+    const bool mirrors = f.reflections && !f.pigment_only;
+    double pass = 0;  // the transmitted ray's greatest weight over the channels
+    if (passes)
+        for (int k = 0; k < 3; ++k) pass = std::fmax(pass, tr * pig[k] + fil);
+    const double sum = (mirrors ? std::fabs(m.reflection_level) * (1 - fil) : 0.0) + pass;
+    const double share = sum > 1 ? 1 / sum : 1.0;
     if (f.pigment_only) {
         // Full white light and nothing else: the combination multiplies the pigment in
         // once, so a surface shows its own colour (as much as the scan-line renderer's
@@ -247,18 +259,20 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
         if (m.self_illumination != 0)
             for (int k = 0; k < 3; ++k) lit[k] = pig[k] * m.self_illumination;
         light_loop(t, m, hit.point, ray, n, hit.object, specular, lit);
-        if (f.reflections) reflect(t, m.reflection_level, hit.point, ray, n, reflected);
+        if (mirrors) reflect(t, m.reflection_level * share, hit.point, ray, n, reflected);
     }
     shade_combine(&m, pig, specular, lit, reflected, combined);
-    const float fil = pig[3], tr = m.transparency * (1 - fil);
     RtColour out{combined[0] * (1 - fil), combined[1] * (1 - fil), combined[2] * (1 - fil), 0};
     t.level = level;
-    if (fil + tr >= kBlack) {
+    if (passes) {
         RtRay r;
         r.origin = hit.point;
         r.dir = ray.dir;
         r.media = ray.media;
-        r.weight = ray.weight * std::fmax(std::fmax(tr * pig[0], tr * pig[1]), tr * pig[2]) + ray.weight * fil;
+        r.weight = ray.weight * pass * share;
+        // Light through the surface goes on as the ray that arrived: a camera ray's
+        // continuation leaving just past a background picture's edge takes the edge.
+        r.from_eye = ray.from_eye;
         RtColour through{0, 0, 0, 0};
         bool traced = true;
         if (m.transparency > 0) {
@@ -271,13 +285,13 @@ RtColour rt_shade(RtThread& t, const RtRay& ray, const RtHit& hit, const RtObjec
             }
         }
         if (traced) through = rt_trace(t, r);
-        out.r += (tr * pig[0] + fil) * through.r;
-        out.g += (tr * pig[1] + fil) * through.g;
-        out.b += (tr * pig[2] + fil) * through.b;
+        out.r += static_cast<float>((tr * pig[0] + fil) * share * through.r);
+        out.g += static_cast<float>((tr * pig[1] + fil) * share * through.g);
+        out.b += static_cast<float>((tr * pig[2] + fil) * share * through.b);
     }
     if (f.fog.flags & kFogOn) {
         float rgb[3] = {out.r, out.g, out.b};
-        fog_apply(&f.fog, hit.depth, rgb);
+        fog_apply(&f.fog, hit.depth + ray.before, rgb);
         out = {rgb[0], rgb[1], rgb[2], out.f};
     }
     return out;

@@ -5,6 +5,7 @@
 // under focal blur.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/raytrace/rt_render.h"
+#include "render/raytrace/rt_vec.h"
 #include "render/scanline/render_context.h"
 #include "render/surface/image_sample.h"
 #include "render/surface/presets.h"
@@ -742,4 +744,182 @@ TEST(RtScene, FocalBlurMakesEveryPixelFromTheBackgroundPicture) {
             }
     }
     for (int e = 0; e < 2; ++e) EXPECT_NEAR(band[1][e], band[0][e], 12) << "edge " << e;
+}
+
+namespace {
+
+// Pixels of an image brighter than `level` in some channel, and the number of pure white.
+struct Count {
+    int lit = 0, white = 0;
+    int top = 0;      // the brightest byte
+    double mean = 0;  // mean byte over all channels
+};
+Count count(const Image24& img, int level = 8) {
+    Count c;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            uint8_t p[3];
+            img.rgb(x, y, p);
+            c.lit += std::max({p[0], p[1], p[2]}) > level;
+            c.white += p[0] == 255 && p[1] == 255 && p[2] == 255;
+            c.top = std::max({c.top, int(p[0]), int(p[1]), int(p[2])});
+            c.mean += (p[0] + p[1] + p[2]) / (3.0 * img.width() * img.height());
+        }
+    return c;
+}
+
+// The box command's mesh: six 2 x 2 grid patches.
+MESH3* grid_box(RayScene& s, Vec3 a, Vec3 b) {
+    const Vec3 c[8] = {{a.x, a.y, a.z}, {b.x, a.y, a.z}, {b.x, b.y, a.z}, {a.x, b.y, a.z},
+                       {a.x, a.y, b.z}, {b.x, a.y, b.z}, {b.x, b.y, b.z}, {a.x, b.y, b.z}};
+    const int faces[6][4] = {{4, 5, 6, 7}, {0, 3, 2, 1}, {0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4}, {2, 3, 7, 6}};
+    MESH3* m = s.add_mesh({});
+    for (const auto& f : faces) EXPECT_EQ(mesh_add_grid_patch(m, &c[f[0]], &c[f[1]], &c[f[2]], &c[f[3]], 2, 2), 0);
+    return m;
+}
+
+}  // namespace
+
+TEST(RtScene, ALightBehindAFaceLeavesItDark) {
+    // A light inside a closed box (seen from outside through a camera, smooth and
+    // faceted), and a red light under a square seen from above (either winding): what
+    // the eye sees is the unlit side, black as the scan-line renderer draws it. The same
+    // lights on the eye's side light them.
+    for (bool inside : {true, false})
+        for (bool trace : {true, false})
+            for (uint32_t flags : {kMaterialSmoothAlways, 0u}) {
+                RayScene s;
+                MESH3* box = grid_box(s, {-10, -10, -10}, {10, 10, 10});
+                box->material->colour[0] = 0.8f, box->material->colour[1] = 0.6f, box->material->colour[2] = 0.4f;
+                box->material->reflection_level = 0.0f;
+                box->material->flags = flags;
+                s.add_light(inside ? Vec3{0, 0, 0} : Vec3{40, -60, 40}, 1, 1, 1);
+                s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderPhong | kRenderPerspective;
+                Image24 img(160, 120);
+                ASSERT_EQ(s.draw(img, s.add_camera({40, -60, 40}, {0, 0, 0})), 0);
+                if (trace && flags) dump(img, inside ? "box_lit_inside" : "box_lit_outside");
+                const Count c = count(img);
+                if (inside) {
+                    EXPECT_EQ(c.lit, 0) << "traced " << trace << " flags " << flags;
+                } else {
+                    EXPECT_GT(c.lit, 2000) << "traced " << trace << " flags " << flags;
+                }
+            }
+    for (bool below : {true, false})
+        for (bool flip : {false, true}) {
+            RayScene s(2.0);
+            const float h = 40;
+            MESH3* sq = flip ? s.add_mesh({{-h, -h, 0}, {h, h, 0}, {h, -h, 0}, {-h, -h, 0}, {-h, h, 0}, {h, h, 0}})
+                             : s.square(h, 0);
+            sq->material->reflection_level = 0.0f;
+            s.add_light({0, 0, below ? -20.0f : 20.0f}, 1, 0, 0);
+            s.settings.flags = kRenderRayTrace | kRenderPhong;
+            Image24 img(160, 120);
+            ASSERT_EQ(s.draw(img), 0);
+            if (below) dump(img, flip ? "square_below_flipped" : "square_below");
+            if (below) {
+                EXPECT_EQ(count(img).lit, 0) << "flipped " << flip;
+            } else {
+                EXPECT_GT(red(img, 80, 60), 150) << "flipped " << flip;
+            }
+        }
+}
+
+TEST(RtScene, MirrorsAndGlassGrowNoBrighterWithTraceDepth) {
+    // A slab that reflects and lets through everything under a dark blue sky (and,
+    // beside it, two such plates facing each other round the light, and glass that
+    // reflects a little): deeper tracing completes more of the paths through the
+    // glass, so the picture settles, but it never grows brighter than what it shows
+    // at depth 3 (the sky and the highlights) nor burns to white.
+    struct Case {
+        const char* name;
+        float reflection, transparency;
+        bool facing;  // two parallel plates facing each other, the light between
+    } cases[] = {{"mirror_glass", 1, 1, false}, {"facing_glass", 1, 1, true}, {"half_mirror", 0.5f, 1, false},
+                 {"glass", 0.1f, 0.9f, false}};
+    for (const Case& c : cases) {
+        Count at[3];
+        int k = 0;
+        for (int depth : {3, 10, 64}) {
+            RayScene s;
+            MESH3* slab = s.add_box({-60, -60, -12}, {60, 60, -10});
+            slab->material->reflection_level = c.reflection;
+            slab->material->transparency = c.transparency;
+            if (c.facing) {
+                MESH3* top = s.add_box({-60, -60, 10}, {60, 60, 12});
+                top->material->reflection_level = c.reflection;
+                top->material->transparency = c.transparency;
+            }
+            s.add_light({10, -40, c.facing ? 0.0f : 40.0f}, 1, 1, 1);
+            s.settings.material.colour[0] = s.settings.material.colour[1] = 0.1f;
+            s.settings.material.colour[2] = 0.2f;
+            s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderPerspective;
+            s.settings.trace_depth = depth;
+            Image24 img(160, 120);
+            ASSERT_EQ(s.draw(img, s.add_camera(c.facing ? Vec3{0, -60, 0} : Vec3{0, -60, 20}, {0, 0, 0})), 0);
+            dump(img, std::string(c.name) + "_" + std::to_string(depth));
+            at[k++] = count(img);
+        }
+        SCOPED_TRACE(c.name);
+        for (int i = 1; i < 3; ++i) {
+            EXPECT_LE(at[i].white, at[0].white) << i;
+            EXPECT_LE(at[i].top, at[0].top + 1) << i;
+        }
+        EXPECT_NEAR(at[2].mean, at[1].mean, 0.5);
+    }
+}
+
+TEST(RtScene, AFarVertexTowardTheViewerLeavesAParallelPictureWhole) {
+    // A lit box and a thin triangle whose far corner points straight at the viewer of
+    // a top view, beside the box or edge-on over it: the box shows as it does without
+    // the triangle, however far the corner.
+    auto draw = [](float far, Image24& img, float y = 20) {
+        RayScene s(2.0);
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_light({0, 0, 100}, 1, 1, 1);  // the triangle's shadow falls on itself
+        if (far > 0) s.add_mesh({{y + 10, y, 0}, {y + 11, y, 0}, {y + 10, y, far}});
+        s.settings.flags = kRenderRayTrace | kRenderPhong;
+        ASSERT_EQ(s.draw(img), 0);
+    };
+    Image24 plain(160, 120);
+    draw(0, plain);
+    dump(plain, "far_none");
+    int box = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) box += red(plain, x, y) > 8;
+    ASSERT_GT(box, 1500);
+    for (float y : {20.0f, 0.0f})
+    for (float far : {1e3f, 1e8f, 1e20f, 3e38f}) {
+        Image24 img(160, 120);
+        draw(far, img, y);
+        if (far == 1e8f) dump(img, y ? "far_toward_viewer" : "far_over_the_box");
+        int kept = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x) kept += red(plain, x, y) > 8 && red(img, x, y) == red(plain, x, y);
+        EXPECT_EQ(kept, box) << far << " at y " << y;
+    }
+}
+
+TEST(RtScene, DefaultLightsComeFromWhatLiesInAParallelView) {
+    // The box under the default light alone, with a triangle running out of view to a
+    // far corner (1e30 was lit, 3e38 left it black): the box is lit alike.
+    double lit[2] = {0, 0};
+    int k = 0;
+    for (float far : {1e30f, 3e38f}) {
+        RayScene s(2.0);
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_mesh({{0, 0, 0}, {1, 0, 0}, {far, 5, 5}});
+        s.settings.flags = kRenderRayTrace | kRenderPhong;
+        s.settings.light_mask = 1u << 4;
+        s.settings.light_colours[4] = 15;
+        // A parallel view from (1, -1, 1).
+        const Vec3d eye = rt_unit(Vec3d{1, -1, 1}), right = rt_unit(Vec3d{1, 1, 0}), up = rt_cross(eye, right);
+        s.view.view = {{right.x, up.x, eye.x, right.y, up.y, eye.y, right.z, up.z, eye.z, 0, 0, 0}};
+        mat_invert(&s.view.inverse, &s.view.view);
+        Image24 img(160, 120);
+        ASSERT_EQ(s.draw(img), 0);
+        lit[k++] = count(img).lit;
+    }
+    EXPECT_GT(lit[0], 1000);
+    EXPECT_NEAR(lit[1], lit[0], 20);
 }
