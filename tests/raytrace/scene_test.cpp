@@ -923,3 +923,43 @@ TEST(RtScene, DefaultLightsComeFromWhatLiesInAParallelView) {
     EXPECT_GT(lit[0], 1000);
     EXPECT_NEAR(lit[1], lit[0], 20);
 }
+
+TEST(RtScene, FocalBlurThroughClearGlassMakesEveryPixelFromTheBackgroundPicture) {
+    // The gradient picture behind a pane of clear glass that fills the view, a white
+    // background colour, apertures 2 and 5: no pixel of the edge band is the
+    // background colour, the light through the glass takes the picture's edge as the
+    // eye's own rays do.
+    std::vector<uint8_t> px;
+    for (int j = 0; j < 48; ++j)
+        for (int i = 0; i < 64; ++i) px.insert(px.end(), {uint8_t(60 + 2 * i), uint8_t(60 + 2 * j), 90});
+    auto image = make_image(64, 48, px);
+    for (float aperture : {2.0f, 5.0f}) {
+        RayScene s;
+        MESH3* pane = s.add_mesh({{-200, -50, -200}, {200, -50, -200}, {200, -50, 200},
+                                  {-200, -50, -200}, {200, -50, 200}, {-200, -50, 200}});
+        pane->material->transparency = 1.0f;
+        pane->material->reflection_level = 0.0f;
+        s.add_light({0, -80, 80}, 1, 1, 1);
+        s.settings.flags = kRenderRayTrace | kRenderPhong | kRenderTextures | kRenderPerspective;
+        for (float& c : s.settings.material.colour) c = 1.0f;
+        TextureSlot& bg = s.settings.material.slots[kSlotTexture];
+        bg.kind = kTextureImage;
+        texture_mapping_init(&bg.mapping);
+        bg.mapping.image = image.get();
+        CAMERA* cam = s.add_camera({0, -100, 0}, {0, 0, 0}, 1.0, {0, 0, 1});
+        cam->set_aperture(aperture);
+        Image24 img(96, 72);
+        ASSERT_EQ(s.draw(img, cam), 0);
+        if (aperture == 5.0f) dump(img, "glass_blur");
+        int white = 0, band = 0;
+        for (int y = 0; y < 72; ++y)
+            for (int x = 0; x < 96; ++x) {
+                if (y >= 5 && x < 91 && y < 67 && x >= 5) continue;
+                uint8_t p[3];
+                img.rgb(x, y, p);
+                ++band;
+                white += p[0] == 255 && p[1] == 255 && p[2] == 255;
+            }
+        EXPECT_EQ(white, 0) << "aperture " << aperture << ", " << band << " pixels in the band";
+    }
+}
