@@ -45,15 +45,17 @@ struct RtScene {
 void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* layers, RtArena& arena,
                   RtScene* scene);
 
-// Adds a point light for each set bit of the settings' default-light mask, at the scene
-// box's centre plus the bit's direction times the box diagonal (image frame, then back
-// to drawing coordinates through ctx->inverse). An empty box counts as a unit box at
+// Adds a point light for each set bit of the settings' default-light mask, at the box's
+// centre plus the bit's direction times the box diagonal (image frame, then back to
+// drawing coordinates through ctx->inverse). The box: in a parallel view that of what
+// lies in the image window, else the scene box; an empty one counts as a unit box at
 // the origin.
 void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene);
 
 // The camera for a width x height image: through the context's camera (perspective),
-// else parallel rays along the view's depth axis with square pixels, starting at the
-// scan-line renderer's parallel eye distance above the scene's top. Also the fog's
+// else parallel rays along the view's depth axis with square pixels, each starting at
+// the scan-line renderer's parallel eye distance above the top of what its tile of
+// pixels can meet (within kRtStartReach of that tile's bottom). Also the fog's
 // reference distance (drawing units): the camera's distance to its target, or that eye
 // distance.
 void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* camera, double* fog_distance);

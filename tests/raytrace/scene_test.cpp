@@ -963,3 +963,36 @@ TEST(RtScene, FocalBlurThroughClearGlassMakesEveryPixelFromTheBackgroundPicture)
         EXPECT_EQ(white, 0) << "aperture " << aperture << ", " << band << " pixels in the band";
     }
 }
+
+TEST(RtScene, ObjectReflectionMapsAreLeftToTheScanLineRenderer) {
+    // A ball that mirrors 0.6 of what it faces, with a reflection map of orange and
+    // cyan halves: the scan-line renderer shows the map; the ray tracer traces the
+    // mirror rays by the reflection level alone, with or without the map.
+    std::vector<uint8_t> px;
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 32; ++i) px.insert(px.end(), i < 16 ? std::initializer_list<uint8_t>{255, 140, 0}
+                                                                 : std::initializer_list<uint8_t>{0, 220, 255});
+    auto halves = make_image(32, 16, px);
+    std::vector<uint8_t> shown[2][2];  // [traced][with the map]
+    for (int trace = 0; trace < 2; ++trace)
+        for (int map = 0; map < 2; ++map) {
+            RayScene s;
+            s.square(30, -10);
+            MESH3* ball = s.add_sphere({0, 0, 0}, 8, 16, 24);
+            ball->material->reflection_level = 0.6f;
+            if (map) {
+                TextureSlot& r = ball->material->slots[kSlotReflection];
+                r.kind = kTextureImage;
+                texture_mapping_init(&r.mapping);
+                r.mapping.image = halves.get();
+            }
+            s.add_light({20, -40, 40}, 1, 1, 1);
+            s.settings.flags = (trace ? kRenderRayTrace : 0) | kRenderPhong | kRenderTextures | kRenderPerspective;
+            Image24 img(96, 72);
+            ASSERT_EQ(s.draw(img, s.add_camera({0, -40, 10}, {0, 0, 0})), 0);
+            dump(img, std::string(trace ? "traced" : "phong") + (map ? "_reflection_map" : "_plain"));
+            shown[trace][map] = img.bytes();
+        }
+    EXPECT_NE(shown[0][1], shown[0][0]);
+    EXPECT_EQ(shown[1][1], shown[1][0]);
+}
