@@ -234,11 +234,13 @@ struct Translator {
         check(render_mesh_prepare_record(&m, render_step, ctx, &running, faceted, ctx->threads), "pre_trias");
         check(mesh_texture_coordinates(ctx, &m), "uv");
         BBox own = kEmptyBBox;
-        std::vector<Vec3d> image(m.vertices.size());
+        // In a parallel view the tiles want the vertices in the image frame.
+        std::vector<Vec3d> image(ctx->camera ? 0 : m.vertices.size());
         for (size_t i = 0; i < m.vertices.size(); ++i)
             if (m.vertices[i].finite) {
-                image[i] = xform_point(ctx->matrix, m.vertices[i].world);
-                bbox_grow(&scene->box, image[i]);
+                const Vec3d p = xform_point(ctx->matrix, m.vertices[i].world);
+                if (!ctx->camera) image[i] = p;
+                bbox_grow(&scene->box, p);
                 bbox_grow(&own, m.vertices[i].world);
             }
         if (!ctx->camera) {
@@ -388,19 +390,22 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
     const int32_t persp = std::clamp(ctx->settings ? ctx->settings->perspective : 30, 1, 100);
     double eye = (ctx->width + ctx->height) / 2.0 * (50.0 / (persp + 5));
     if (!(eye >= 0.001)) eye = 0.001;
-    // Drawing units per image-frame unit of depth, and the reach in image units.
+    // Drawing units per image-frame unit of depth; depths from lo to hi are searched from
+    // above hi while rays reach across them, else from the reach above lo (a vertex far
+    // toward the eye, beyond what a ray could cover).
     double unit = rt_len(xform_vector(ctx->inverse, rt_v(0, 0, 1)));
     if (!(unit > 0) || !std::isfinite(unit)) unit = 1;
     const double reach = kRtStartReach / unit;
-    const double top = std::min(double(b.max.z), double(b.min.z) + reach);
-    // Each tile's rays start above the top of what they can meet there, within reach of
-    // its bottom and never farther from the eye than that reach.
+    auto start_above = [&](double lo, double hi) { return (hi - lo) * unit <= kRtMaxHitDepth / 2 ? hi : lo + reach; };
+    const double top = start_above(b.min.z, b.max.z);
+    // Each tile's rays start above what they can meet there, never farther than the
+    // reach from the eye's depth.
     cam->start.assign(scene.tile_lo.size(), 0.0);
     cam->tile_columns = scene.tile_columns;
     for (size_t i = 0; i < cam->start.size(); ++i)
         if (scene.tile_lo[i] <= scene.tile_hi[i]) {
-            const double from = std::clamp(std::min(scene.tile_hi[i], scene.tile_lo[i] + reach), top - reach, top + reach);
-            cam->start[i] = (top - from) * unit;
+            const double from = start_above(scene.tile_lo[i], scene.tile_hi[i]);
+            cam->start[i] = (top - std::clamp(from, top - reach, top + reach)) * unit;
         }
     const Vec3d pos = xform_point(ctx->inverse, rt_v(0, 0, top + eye));
     const Vec3d target = xform_point(ctx->inverse, rt_v(0, 0, top));

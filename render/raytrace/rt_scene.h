@@ -19,8 +19,8 @@ struct RenderSettings;
 
 // Self-illumination from which a mesh is a light source instead of a surface.
 inline constexpr float kRtSelfLitLight = 0.5f;
-// Parallel rays start at most this far (drawing units) above the bottom of what they
-// can meet: well within the depth up to which hits count (kRtMaxHitDepth).
+// Where what parallel rays can meet spans more depth than they could cover (half of
+// kRtMaxHitDepth), they start this far (drawing units) above its bottom.
 inline constexpr double kRtStartReach = 1e6;
 
 struct RtScene {
@@ -55,7 +55,8 @@ void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene)
 // The camera for a width x height image: through the context's camera (perspective),
 // else parallel rays along the view's depth axis with square pixels, each starting at
 // the scan-line renderer's parallel eye distance above the top of what its tile of
-// pixels can meet (within kRtStartReach of that tile's bottom). Also the fog's
+// pixels can meet (kRtStartReach above its bottom where that spans more than rays can
+// cover). Also the fog's
 // reference distance (drawing units): the camera's distance to its target, or that eye
 // distance.
 void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* camera, double* fog_distance);
