@@ -141,7 +141,7 @@ void SRCITER::grow(const Vec3& v) {
     if (!boxes.empty()) grow_box(&boxes.back(), v);
 }
 
-bool pick_draws_beyond_box(const object* obj) { return rtc_is<CAMERA>(obj) || rtc_is<SPOTLITE>(obj); }
+bool pick_draws_beyond_box(const object* obj) { return rtc_is<CAMERA>(obj); }
 
 int SRCITER::box_test(object* obj) {
     BBox b;
@@ -226,7 +226,7 @@ int SRCITER::walk_indexed(CONTAINER* c) {
     const BBox& p = point_box;
     const size_t n = idx->children.size();
     for (size_t i = 0; i < n; ++i, b += 4) {
-        // Containers, cameras and spot lights (min x of minus infinity) are always entered.
+        // Containers and cameras (min x of minus infinity) are always entered.
         if (b[0] != -INFINITY &&
             !(p.min.x <= b[2] && b[0] <= p.max.x && p.min.y <= b[3] && b[1] <= p.max.y))
             continue;

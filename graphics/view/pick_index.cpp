@@ -34,7 +34,7 @@ bool same_projection(const PickBoxIndex& idx, const ViewProjection* vp) {
 }
 
 void child_box(const ViewProjection* vp, const object* o, float b[4]) {
-    // Objects that draw beyond their own box are culled by the walk itself.
+    // Cameras draw beyond their own box: the walk culls them itself.
     if (rtc_is<CONTAINER>(o) || pick_draws_beyond_box(o)) {
         b[0] = b[1] = -INFINITY;
         b[2] = b[3] = INFINITY;

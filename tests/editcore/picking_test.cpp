@@ -76,7 +76,7 @@ TEST_F(PickingTest, ApertureIsFivePixelsAtAnyZoom) {
 }
 
 // A camera is found by the lines it draws (its frame, the strokes to its eye), not
-// only by its position marker; so is a spot light by its cone. Top view, scale 1.
+// only by its position marker, as a spot light is by its cone. Top view, scale 1.
 TEST_F(PickingTest, CamerasAndSpotLightsAreFoundByTheirLines) {
     auto cam = rtc_make<CAMERA>();
     cam->position = {0, 0, 0};
