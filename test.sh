@@ -10,6 +10,8 @@ source scripts/packages.sh
 PACKAGES=("${ZELO_PACKAGES[@]}" libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev locales xvfb xauth openbox x11-utils python3
           libjpeg-dev imagemagick poppler-utils ffmpeg)
+# Keys and clicks for looking at the program by hand under Xvfb.
+PACKAGES+=(xdotool)
 zelo_install_packages "${PACKAGES[@]}"
 
 # Every library includes only the libraries below it in docs/architecture.md's table,

@@ -14,6 +14,7 @@
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
+#include "shell/ddx.h"
 
 namespace {
 
@@ -98,8 +99,8 @@ void ExportPanel::refill() {
     obj2d_->setChecked(o_->objects2d);
     width_->setText(QString::number(f.size_w));
     height_->setText(QString::number(f.size_h));
-    scale1_->setText(QString::fromStdString(number_format_real(f.scale1)));
-    scale2_->setText(QString::fromStdString(number_format_real(f.scale2)));
+    scale1_->setText(QString::fromStdString(number_format_real(f.scale1, kDialogDigits)));
+    scale2_->setText(QString::fromStdString(number_format_real(f.scale2, kDialogDigits)));
     const ExportOptions::Enabled e = o_->enabled();
     obj3d_->setEnabled(e.objects);
     obj2d_->setEnabled(e.objects);

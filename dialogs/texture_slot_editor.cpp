@@ -241,7 +241,7 @@ void CTextureSlotEditor::show_slot() {
     // is shown, and the pattern stays until a preset is chosen.
     preset_->setCurrentIndex(row);
     preset_->setEnabled(choice == kChoiceProcedural);
-    amount_->setText(QString::fromStdString(number_format_real(s.amount * 100.0)));
+    amount_->setText(QString::fromStdString(number_format_real(s.amount * 100.0, kDialogDigits)));
     amount_->setEnabled(choice != kChoiceNone);
     const bool image = choice == kChoiceImage;
     image_->setEnabled(patterns_ && patterns_->model());
@@ -254,9 +254,9 @@ void CTextureSlotEditor::show_slot() {
                        static_cast<QWidget*>(angle_)})
         w->setEnabled(image);
     decal_->setChecked(image && (s.mapping.flags & kMappingDecal));
-    u_scale_->setText(image ? QString::fromStdString(number_format_real(s.mapping.u_scale)) : QString());
-    v_scale_->setText(image ? QString::fromStdString(number_format_real(s.mapping.v_scale)) : QString());
-    angle_->setText(image ? QString::fromStdString(number_format_real(s.mapping.angle)) : QString());
+    u_scale_->setText(image ? QString::fromStdString(number_format_real(s.mapping.u_scale, kDialogDigits)) : QString());
+    v_scale_->setText(image ? QString::fromStdString(number_format_real(s.mapping.v_scale, kDialogDigits)) : QString());
+    angle_->setText(image ? QString::fromStdString(number_format_real(s.mapping.angle, kDialogDigits)) : QString());
     filling_ = false;
 }
 

@@ -24,6 +24,8 @@ ModalDialogHook& modal_hook() {
     return hook;
 }
 
+ExchangeSetupHook g_exchange_setup = nullptr;
+
 }  // namespace
 
 QWidget* CDataExchange::PrepareCtrl(int id) {
@@ -99,7 +101,12 @@ void CDialog::EndDialog(int result) {
     if (isVisible()) done(result);
 }
 
+ExchangeSetupHook platform_set_exchange_setup_hook(ExchangeSetupHook hook) {
+    return std::exchange(g_exchange_setup, hook);
+}
+
 bool CDialog::UpdateData(bool save) {
+    if (g_exchange_setup) g_exchange_setup(*this);
     CDataExchange dx(this, save);
     try {
         DoDataExchange(&dx);

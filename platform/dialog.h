@@ -134,6 +134,13 @@ int dlg_control_id(const QWidget* widget);
 using ModalDialogHook = std::function<void(CDialog& dlg)>;
 ModalDialogHook platform_set_modal_hook(ModalDialogHook hook);
 
+// Runs at the start of every data exchange of every dialog, filling or reading its
+// controls: it sets up what the exchange routines share, so that a dialog shows its
+// values the same way whichever dialog ran before it (the shell sets the number
+// format of the active drawing there). Returns the hook it replaces.
+using ExchangeSetupHook = void (*)(CDialog& dlg);
+ExchangeSetupHook platform_set_exchange_setup_hook(ExchangeSetupHook hook);
+
 // Text exchange of an edit control (UTF-8), and its length limit in characters.
 void DDX_Text(CDataExchange* dx, int id, std::string& value);
 void DDV_MaxChars(CDataExchange* dx, const std::string& value, int max_chars);

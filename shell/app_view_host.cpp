@@ -63,6 +63,10 @@ void AppViewHost::status_prompt(int string_id) {
     if (CMainFrame* f = app_->main_frame()) f->set_prompt(string_id);
 }
 
+void AppViewHost::status_message(const std::string& text) {
+    if (CMainFrame* f = app_->main_frame()) f->set_message(text);
+}
+
 void AppViewHost::readout_update(VIEW* view, int mode) { coord_readout_update(view, mode); }
 
 void AppViewHost::beep(int) { platform_beep(); }

@@ -21,6 +21,7 @@ class AppViewHost : public ViewHost {
     [[nodiscard]] int fill_layer_lists(VIEW* view) override;
 
     void status_prompt(int string_id) override;
+    void status_message(const std::string& text) override;
     void readout_update(VIEW* view, int mode) override;
     void beep(int kind) override;
     void help(uint32_t help_id) override;

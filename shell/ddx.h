@@ -19,9 +19,15 @@
 class CDataExchange;
 class VIEW;
 
+// The dialogs' own format: significant digits of reals and decimals of lengths, and
+// the finest fraction of an inch. Every dialog exchange starts with it, in the units
+// of the drawing in front (shell_install_services).
+inline constexpr int kDialogDigits = 4;
+inline constexpr int kDialogFraction = 64;
+
 // Sets the number format: degree flag and length unit kind from `view` (degrees
 // and decimal when null), with the given precision and fraction denominator
-// (dialogs pass 4 and 64).
+// (dialogs pass kDialogDigits and kDialogFraction, or digits of their own).
 void set_number_format_from(const VIEW* view, int precision, int denominator);
 
 // A typed value beyond the float range is refused like text that is not a number.

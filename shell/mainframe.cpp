@@ -21,12 +21,14 @@
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
+#include <vector>
 
 #include "commands/input/cmdinput.h"
 #include "menus_text.h"
 #include "model/services/prefs.h"
 #include "model/services/strtab.h"
 #include "platform/modal.h"
+#include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
 #include "shell/core/mdi_arrange.h"
 #include "shell/doc_template.h"
@@ -38,6 +40,7 @@
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/toolbars.h"
+#include "shell/window_list_dialog.h"
 
 CMainFrame::CMainFrame() {
     setWindowTitle(QString::fromStdString(res_load_string(kStrIdAppName)));
@@ -197,19 +200,41 @@ void CMainFrame::fill_window_list(QMenu* menu) {
         return a;
     };
     mark(menu->addSeparator());
-    // Nine at the most, each with its digit as the key letter.
-    for (int i = 0; i < int(wins.size()) && i < 9; ++i) {
+    // Nine at the most, each with its digit as the key letter; the others are reached
+    // through the list of every window.
+    for (int i = 0; i < int(wins.size()) && i < kWindowItems; ++i) {
         QMdiSubWindow* w = wins[i];
         QAction* a = mark(menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(w->windowTitle())));
         a->setCheckable(true);
         a->setChecked(w == mdi_->activeSubWindow());
         QPointer<QMdiSubWindow> target = w;
-        connect(a, &QAction::triggered, this, [this, target] {
-            if (!target) return;
-            if (target->isMinimized()) target->showNormal();
-            mdi_->setActiveSubWindow(target);
-        });
+        connect(a, &QAction::triggered, this, [this, target] { activate_window(target); });
     }
+    if (wins.size() > kWindowItems) {
+        QAction* more = mark(menu->addAction(QString::fromStdString(res_load_string(IDS_MORE_WINDOWS))));
+        connect(more, &QAction::triggered, this, [this] { choose_window(); });
+    }
+}
+
+void CMainFrame::activate_window(QMdiSubWindow* w) {
+    if (!w) return;
+    if (w->isMinimized()) w->showNormal();
+    mdi_->setActiveSubWindow(w);
+}
+
+void CMainFrame::choose_window() {
+    const QList<QMdiSubWindow*> wins = mdi_->subWindowList(QMdiArea::CreationOrder);
+    QStringList titles;
+    std::vector<QPointer<QMdiSubWindow>> targets;
+    for (QMdiSubWindow* w : wins) {
+        titles << w->windowTitle();
+        targets.emplace_back(w);
+    }
+    CWindowListDlg dlg(this, titles, int(wins.indexOf(mdi_->activeSubWindow())));
+    if (dlg.DoModal() != IDOK) return;
+    // A window closed while the list was open is no longer there to choose.
+    const int i = dlg.chosen();
+    if (i >= 0 && i < int(targets.size())) activate_window(targets[size_t(i)]);
 }
 
 void CMainFrame::show_bar(int id) {
@@ -319,9 +344,12 @@ void CMainFrame::update_actions() {
 }
 
 void CMainFrame::set_prompt(int string_id) {
-    if (!message_) return;
     const uint32_t id = string_id < 0 ? kStrIdHelpPrompt : uint32_t(string_id);
-    message_->setText(QString::fromStdString(res_load_string(id)));
+    set_message(res_load_string(id));
+}
+
+void CMainFrame::set_message(const std::string& text) {
+    if (message_) message_->setText(QString::fromStdString(text));
 }
 
 bool CMainFrame::OnCmdMsg(int id, CCmdUI* ui) {

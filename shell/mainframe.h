@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
+#include <string>
 
 #include "platform/msgqueue.h"
 #include "shell/cmd_target.h"
@@ -60,6 +61,8 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     // Shows a string-table text in the status line's message pane (-1: the help
     // prompt).
     void set_prompt(int string_id);
+    // Shows a text in the same pane.
+    void set_message(const std::string& text);
     // Places the window with its outer frame (decorations included) on `outer`, as
     // "Frame" stores it: the size is taken down by the decorations once the window
     // manager has framed the window.
@@ -86,8 +89,14 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
   private:
     void build_bar(const MenuBar& bar, std::vector<QMenu*>* menus);
     // Ends a Window menu with one item per open window (nine at the most), the active
-    // one checked; choosing one activates it.
+    // one checked, and with more windows "More Windows...", the list of all of them;
+    // choosing one activates it.
     void fill_window_list(QMenu* menu);
+    static constexpr int kWindowItems = 9;
+    // Brings a window forward (a minimised one restored first); null does nothing.
+    void activate_window(QMdiSubWindow* w);
+    // Runs the list of every window and activates the one chosen.
+    void choose_window();
     void fill_menu(QMenu* menu, const MenuNode& node);
     QAction* make_action(int id, const std::string& text);
     void on_subwindow_activated(QMdiSubWindow* w);

@@ -7,13 +7,26 @@
 
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
+#include "platform/dialog.h"
 #include "platform/modal.h"
+#include "shell/ddx.h"
+#include "shell/mainapp.h"
+#include "shell/mainframe.h"
+#include "shell/sview.h"
 
 namespace {
 
 QPointer<QWidget>& main_window() {
     static QPointer<QWidget> window;
     return window;
+}
+
+// The VIEW of the drawing window in front, or null (no window, or an image window).
+const VIEW* active_drawing_view() {
+    CMainApp* app = CMainApp::instance();
+    CMainFrame* frame = app ? app->main_frame() : nullptr;
+    CSView* view = frame ? frame->active_view() : nullptr;
+    return view ? view->view() : nullptr;
 }
 
 }  // namespace
@@ -34,6 +47,11 @@ void shell_install_services() {
     });
     msgbox_set_hook([](const MsgBoxRequest& box) { return platform_message_box(shell_main_window(), box); });
     wait_cursor_set_hook([](bool show) { platform_wait_cursor(show); });
+    // Every exchange of a dialog starts from the dialogs' own format in the units of the
+    // drawing in front; a dialog whose fields want other digits sets them in its own
+    // exchange. No dialog shows what the one before it left behind.
+    platform_set_exchange_setup_hook(
+        [](CDialog&) { set_number_format_from(active_drawing_view(), kDialogDigits, kDialogFraction); });
 }
 
 void window_get_box(const QWidget* window, WinBox* box, int mode) {

@@ -7,7 +7,9 @@ class QWidget;
 
 // Installs the log, message-box and wait-cursor hooks (model/services/log.h,
 // msgbox.h): log lines go to Qt's logging, boxes to the platform's message box
-// owned by the main window, the wait cursor to every window.
+// owned by the main window, the wait cursor to every window; and the set-up of
+// every dialog exchange (platform/dialog.h): the number format of the dialogs
+// (shell/ddx.h) in the units of the drawing window in front.
 // Call once at start-up, after the application object exists.
 void shell_install_services();
 

@@ -23,7 +23,9 @@
 //                                      render_scene's ray-tracing branch
 //   shell_install_services (shell)     log_set_hook, wait_cursor_set_hook
 //                                      (model/services/log.h), msgbox_set_hook
-//                                      (model/services/msgbox.h)
+//                                      (model/services/msgbox.h),
+//                                      platform_set_exchange_setup_hook
+//                                      (platform/dialog.h): the dialogs' number format
 //   CSView::SetToolFactory (shell)     pln_make_tool: the polyline editor's tools
 //   CMainApp::SetImageOpener (shell)   image_window_open: image files open in image windows
 //   render_command_install (imagewin)  CSView::SetCommandFunction(ID_RENDER),

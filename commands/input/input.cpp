@@ -295,8 +295,20 @@ buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code) {
         owner->step_select = step;
     }
     if (!buffer_has_objects(buf)) buffer_free(&buf);
+    input_report_picked(buf);
     *code = c != 0 ? c : (buf ? 0 : 2);
     return buf;
+}
+
+void input_report_picked(const buffer* buf) {
+    int count = 0;
+    for (const RefNode* n = buf ? buf->refs : nullptr; n; n = n->next)
+        if (n->ref) ++count;
+    if (count == 0) return;
+    if (count == 1) return status_message(res_load_string(IDS_ONE_OBJECT_PICKED));
+    char text[128];
+    std::snprintf(text, sizeof text, res_load_string(IDS_OBJECTS_PICKED).c_str(), count);
+    status_message(text);
 }
 
 void input_finish(VIEW* view, buffer* buf) {

@@ -60,6 +60,10 @@ extern int input_error_code;  // engine code of the failure (8, 13)
 buffer* input_pick_objects(VIEW** view_ref, Vec3* point, int* code);
 // Frees `buf` unless it is a selection buffer; leaves input mode.
 void input_finish(VIEW* view, buffer* buf);
+// Says on the status line how many objects a click took into `buf` ("1 object
+// picked", "3 objects picked"): a click takes every object under the point, and the
+// user sees when that was more than the one meant. Nothing for an empty buffer.
+void input_report_picked(const buffer* buf);
 // Stores a remembered point (slots 0 to 15; other slots are ignored, returning 13).
 int input_set_point(VIEW* view, const Vec3& point, int slot);
 void input_clear_last_point(VIEW* view);

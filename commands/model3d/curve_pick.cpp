@@ -113,6 +113,7 @@ int select_for_command(int mode, VIEW** view_ref, buffer** buf, InputOptionsFn o
         buffer_free(&picked);
         return code;
     }
+    input_report_picked(picked);
     *buf = picked;
     return 0;
 }

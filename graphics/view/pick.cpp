@@ -141,11 +141,22 @@ void SRCITER::grow(const Vec3& v) {
     if (!boxes.empty()) grow_box(&boxes.back(), v);
 }
 
+bool pick_draws_beyond_box(const object* obj) { return rtc_is<CAMERA>(obj); }
+
 int SRCITER::box_test(object* obj) {
     BBox b;
     view_project_bbox(projection, obj->box, &b);
     const uint32_t f = window->flags;
-    if (f & kPickPoint) return box_overlaps_box(point_box, b) ? 0 : 1;
+    if (f & kPickPoint) {
+        if (pick_draws_beyond_box(obj)) {
+            CLIPITER drawn;  // every point it draws, not its positions alone
+            obj->walk(&drawn);
+            BBox whole = obj->box;
+            bbox_union(drawn.box, &whole);
+            view_project_bbox(projection, whole, &b);
+        }
+        return box_overlaps_box(point_box, b) ? 0 : 1;
+    }
     if (f & kPickWindow) {
         if (box_inside_box(window->pick_box, b)) return -1;
         return box_overlaps_box(window->pick_box, b) ? 0 : 1;
@@ -215,7 +226,7 @@ int SRCITER::walk_indexed(CONTAINER* c) {
     const BBox& p = point_box;
     const size_t n = idx->children.size();
     for (size_t i = 0; i < n; ++i, b += 4) {
-        // Containers (min x of minus infinity) are always entered.
+        // Containers and cameras (min x of minus infinity) are always entered.
         if (b[0] != -INFINITY &&
             !(p.min.x <= b[2] && b[0] <= p.max.x && p.min.y <= b[3] && b[1] <= p.max.y))
             continue;

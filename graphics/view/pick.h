@@ -65,6 +65,11 @@ struct PickWindow {
     size_t layer_flag_count = 0;
 };
 
+// True for an object that draws lines beyond its own box: a camera, whose box holds
+// its position alone, draws its frame and the strokes to its eye. A point pick culls
+// it by the box of everything it draws, so that a click on those lines finds it.
+bool pick_draws_beyond_box(const object* obj);
+
 // Called for each object hit (outside a group under test); a non-zero result ends
 // the walk and becomes the entry point's result.
 using PickHitFn = int (*)(object* obj, void* arg);

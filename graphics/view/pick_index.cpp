@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "graphics/view/pick.h"
 #include "model/db/tree.h"
 
 namespace {
@@ -33,7 +34,8 @@ bool same_projection(const PickBoxIndex& idx, const ViewProjection* vp) {
 }
 
 void child_box(const ViewProjection* vp, const object* o, float b[4]) {
-    if (rtc_is<CONTAINER>(o)) {
+    // Cameras draw beyond their own box: the walk culls them itself.
+    if (rtc_is<CONTAINER>(o) || pick_draws_beyond_box(o)) {
         b[0] = b[1] = -INFINITY;
         b[2] = b[3] = INFINITY;
         return;

@@ -70,6 +70,10 @@ void status_prompt(int id) {
     if (g_host) g_host->status_prompt(id);
 }
 
+void status_message(const std::string& text) {
+    if (g_host) g_host->status_message(text);
+}
+
 void view_set_modified(VIEW* view, int flag) {
     if (g_host && view) g_host->set_modified(view, flag);
 }

@@ -89,6 +89,9 @@ class ViewHost {
     // ---- Status line, readout, messages
     // Shows a string-table text on the status line; -1 clears it.
     virtual void status_prompt(int string_id) = 0;
+    // Shows a text made by the command (a count, say) on the status line, until the
+    // next prompt replaces it. Nothing by default.
+    virtual void status_message(const std::string& text) { (void)text; }
     // Updates the coordinate readout in `mode` (0 blanks it).
     virtual void readout_update(VIEW* view, int mode) = 0;
     virtual void beep(int kind) = 0;
@@ -169,6 +172,7 @@ MODEL* next_document_drawing();
 
 // ---- Shell services used by the commands
 void status_prompt(int string_id);
+void status_message(const std::string& text);
 void view_set_modified(VIEW* view, int flag);
 void view_doc_update_all(VIEW* view);
 void view_update_scrollbars_all(VIEW* view);

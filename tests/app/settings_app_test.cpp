@@ -18,11 +18,16 @@
 #include "app_session.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
+#include "dialogs/edit_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "graphics/view/view_host.h"
+#include "model/db/solid.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
+#include "model/material/material.h"
 #include "model/math/plist.h"
+#include "model/math/scalar.h"
+#include "model/services/numfmt.h"
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "platform/dialog.h"
@@ -203,6 +208,50 @@ TEST_F(SettingsApp, SheetOpensOnTheToolbarsPageAndAppliesItsChoices) {
     EXPECT_EQ(g_prefs.bitmap_set, 1);
     EXPECT_EQ(g_prefs.toolbar, 0);
     EXPECT_TRUE(bar->isHidden());
+}
+
+
+// A dialog shows its numbers the same way whichever dialog ran before it and left
+// its own digits in the shared format (the 3D settings six, the dimension settings
+// five): the camera's position and lens, a colour and a smoothing angle, each time
+// in the dialogs' four digits and in the units of the drawing in front.
+TEST_F(SettingsApp, DialogNumbersDoNotFollowTheDialogBefore) {
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    auto cam = rtc_make<CAMERA>();
+    cam->position = Vec3{0, 0, 200};
+    cam->target = Vec3{0, 0, 0};
+    cam->lens = 1.18934;
+    MaterialRecord m;
+    material_init(&m);
+    m.colour[0] = 192.0f / 255.0f;
+    m.smoothing_angle = float(deg_to_rad(33.333));
+    struct Case {
+        int left_digits, length_unit;
+        const char *x, *z;
+    };
+    for (const Case& c : {Case{4, kLengthDecimal, "0.0000", "200.0000"}, Case{5, kLengthDecimal, "0.0000", "200.0000"},
+                          Case{6, kLengthDecimal, "0.0000", "200.0000"}, Case{6, kLengthInches, "0.0000\"", "7.8740\""}}) {
+        SCOPED_TRACE(testing::Message() << c.left_digits << " digits left, unit " << c.length_unit);
+        view->view()->length_unit = c.length_unit;
+        set_number_format(1, 0, c.left_digits, 64);
+        platform_set_modal_hook([&](CDialog& d) {
+            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 3), c.x);
+            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 5), c.z);
+            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 11), "1.189");
+            d.press(IDCANCEL);
+        });
+        EXPECT_EQ(CCameraSettingsDlg(nullptr, cam.get()).DoModal(), IDCANCEL);
+        set_number_format(1, 0, c.left_digits, 64);
+        int32_t colour = 3;
+        platform_set_modal_hook([](CDialog& d) {
+            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 3), "0.7529");
+            EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSmoothing), "33.33");
+            d.press(IDCANCEL);
+        });
+        EXPECT_EQ(CMaterialSheetDlg(nullptr, kDlgMaterial, &colour, &m).DoModal(), IDCANCEL);
+    }
+    view->view()->length_unit = kLengthDecimal;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // maximised windows, check marks of commands, and dialog captions.
 #include <gtest/gtest.h>
 
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include "shell/mdiframe.h"
 #include "shell/sview.h"
 #include "shell/toolbars.h"
+#include "shell/window_list_dialog.h"
 
 namespace {
 
@@ -140,6 +142,43 @@ TEST_F(WindowTest, TitlesIconsAndTheWindowMenuNameEveryWindow) {
     second->frame()->close();
     app_session_settle();
     EXPECT_EQ(first->frame()->windowTitle(), "one.qvm");
+}
+
+// Past nine windows the menu ends with "More Windows...": the list of every window,
+// the active one chosen at first, and the one chosen there comes forward (here the
+// eleventh, which has no item of its own).
+TEST_F(WindowTest, MoreWindowsReachesEveryWindowPastTheNinth) {
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(frame()->route_command(ID_WINDOW_NEW));
+    app_session_settle();
+    const QList<QMdiSubWindow*> wins = area()->subWindowList(QMdiArea::CreationOrder);
+    ASSERT_EQ(wins.size(), 11);
+    area()->setActiveSubWindow(wins[3]);
+    QMenu* win = menu("&Window");
+    ASSERT_NE(win, nullptr);
+    const QStringList items = texts(win);
+    ASSERT_GE(items.size(), 10);
+    EXPECT_TRUE(items[items.size() - 2].startsWith("&9 "));
+    ASSERT_EQ(items.back(), "&More Windows...");
+    QStringList listed;
+    int first_chosen = -1;
+    platform_set_modal_hook([&](CDialog& d) {
+        auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(CWindowListDlg::kIdcList));
+        ASSERT_NE(list, nullptr);
+        for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+        first_chosen = list->currentRow();
+        list->setCurrentRow(10);
+        d.press(IDOK);
+    });
+    win->actions().back()->trigger();
+    ASSERT_EQ(listed.size(), 11);
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(listed[i], wins[i]->windowTitle());
+    EXPECT_EQ(first_chosen, 3);
+    EXPECT_EQ(area()->activeSubWindow(), wins[10]);
+    // Cancel leaves the window in front where it is.
+    platform_set_modal_hook([](CDialog& d) { d.press(IDCANCEL); });
+    texts(win);
+    win->actions().back()->trigger();
+    EXPECT_EQ(area()->activeSubWindow(), wins[10]);
 }
 
 TEST_F(WindowTest, CascadeKeepsWindowsLargeAndTheTilesDiffer) {

@@ -122,6 +122,7 @@ class Harness : public ViewHost {
 
     // What happened.
     std::vector<int> prompts;  // status_prompt ids in order (-1 clears)
+    std::vector<std::string> messages;  // status_message texts in order
     std::vector<uint32_t> helps;
     int beeps = 0;
     int modified = 0;
@@ -151,6 +152,7 @@ class Harness : public ViewHost {
     void doc_update_all(VIEW*) override {}
     int fill_layer_lists(VIEW*) override { return 0; }
     void status_prompt(int id) override { prompts.push_back(id); }
+    void status_message(const std::string& text) override { messages.push_back(text); }
     void readout_update(VIEW*, int) override {}
     void beep(int) override { ++beeps; }
     void help(uint32_t id) override { helps.push_back(id); }
