@@ -27,7 +27,7 @@ namespace {
 
 constexpr int kDlgGlimpseProperties = IDD_GLIMPSE_PROPERTIES;
 
-// The Properties button: the detail of the preview in percent.
+// The Properties button: the detail of the preview in percent, 50 to 100.
 class CGlimpsePropertiesDlg : public CDlg {
   public:
     explicit CGlimpsePropertiesDlg(double detail) : CDlg(kDlgGlimpseProperties, nullptr), detail_(detail) {}
@@ -35,13 +35,14 @@ class CGlimpsePropertiesDlg : public CDlg {
 
   protected:
     void CreateControls() override {
-        add_static(1100, "&Detail (percent of the triangles):", 0, 0);
+        add_static(1100, "&Detail (percent of the triangles, 50 to 100):", 0, 0);
         add_edit(1101, 0, 1);
         add_ok_cancel(1, 2);
     }
     void DoDataExchange(CDataExchange* dx) override {
         DDX_Double(dx, 1101, detail_);
-        DDV_MinMaxDouble(dx, detail_, 1, 100);
+        // The reduction keeps at least half of each mesh's triangles.
+        DDV_MinMaxDouble(dx, detail_, 50, 100);
     }
 };
 

@@ -224,6 +224,7 @@ struct ReduceModel {
     KeyQueue queue;
     // Scratch of the collapse test: the edges at each end, the faces around them.
     std::vector<int32_t> ring_a, ring_b, around_faces;
+    std::vector<std::array<std::array<double, 3>, 2>> around_normals;  // unit, now and after
     uint32_t test_number = 0;
 };
 
@@ -479,11 +480,70 @@ Vec face_normal(const Vec& p, const Vec& q, const Vec& r) {
     return {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
 }
 
+Vec unit(const Vec& n) {
+    const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    return l > 0 ? Vec{n[0] / l, n[1] / l, n[2] / l} : Vec{0, 0, 0};
+}
+
+double dot3(const Vec& p, const Vec& q) {
+    return p[0] * q[0] + p[1] * q[1] + p[2] * q[2];
+}
+
+// Faces meeting across an edge whose normals point against each other closer than
+// this (a fold under 30 degrees) lie almost flat on each other.
+constexpr double kFoldDot = -0.866;
+
+// Whether collapsing edge ei folds two faces that meet across an edge afterwards onto
+// each other (more than they were): a face around the ends and its neighbour, or the
+// two faces that become neighbours where a face of the edge vanishes. The normals of
+// the faces around the ends, now and after, are in m.around_normals.
+bool folds_neighbours(const ReduceModel& m, int32_t ei) {
+    const EdgeNode& e = m.edges[ei];
+    // A face's unit normals now and after the collapse.
+    auto normals = [&](int32_t f, Vec* before, Vec* after) {
+        for (size_t i = 0; i < m.around_faces.size(); ++i)
+            if (m.around_faces[i] == f) {
+                *before = m.around_normals[i][0], *after = m.around_normals[i][1];
+                return true;
+            }
+        int32_t v[3];
+        if (!face_corners(m, f, v)) return false;
+        Vec p[3];
+        for (int k = 0; k < 3; ++k) p[k] = {m.vertices[v[k]].x, m.vertices[v[k]].y, m.vertices[v[k]].z};
+        *before = *after = unit(face_normal(p[0], p[1], p[2]));
+        return true;
+    };
+    auto folds = [&](int32_t f, int32_t g) {
+        Vec f0, f1, g0, g1;
+        if (!normals(f, &f0, &f1) || !normals(g, &g0, &g1)) return true;
+        const double now = dot3(f1, g1);
+        return now < kFoldDot && now < dot3(f0, g0);
+    };
+    auto across = [&](int32_t edge, int32_t f) {
+        const EdgeNode& x = m.edges[edge];
+        return x.f1 == f ? x.f2 : x.f1;
+    };
+    for (int32_t f : m.around_faces)
+        for (int32_t k : m.faces[f].e) {
+            const int32_t g = across(k, f);
+            if (g && g != e.f1 && g != e.f2 && folds(f, g)) return true;
+        }
+    for (const int32_t gone_face : {e.f1, e.f2}) {
+        if (!gone_face) continue;
+        int32_t side[2] = {0, 0}, n = 0;
+        for (int32_t k : m.faces[gone_face].e)
+            if (k != ei && n < 2) side[n++] = across(k, gone_face);
+        if (n == 2 && side[0] && side[1] && side[0] != side[1] && folds(side[0], side[1])) return true;
+    }
+    return false;
+}
+
 // Whether collapsing edge ei would break the surface, so it is passed over: its ends
 // share a neighbour other than the far corners of its faces (two edges would become
 // one of four faces), the joined vertex would keep fewer than three neighbours (a
-// tetrahedron folding flat), or a face around the ends would turn over or lose all
-// its area when they meet at the midpoint.
+// tetrahedron folding flat), a face around the ends would turn over or lose all its
+// area when they meet at the midpoint, or two faces meeting across an edge would fold
+// almost flat onto each other.
 bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
     const EdgeNode& e = m.edges[ei];
     const int32_t a = e.a, b = e.b;
@@ -544,6 +604,7 @@ bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
         }
     }
     const std::array<float, 3> mid = midpoint(m, a, b);
+    m.around_normals.clear();
     for (int32_t f : m.around_faces) {
         int32_t v[3];
         if (!face_corners(m, f, v)) return true;
@@ -558,8 +619,9 @@ bool breaks_surface(ReduceModel& m, int32_t ei, bool plain) {
         if (n1[0] == 0 && n1[1] == 0 && n1[2] == 0) return true;
         const bool had_area = n0[0] != 0 || n0[1] != 0 || n0[2] != 0;
         if (had_area && n0[0] * n1[0] + n0[1] * n1[1] + n0[2] * n1[2] <= 0) return true;
+        m.around_normals.push_back({unit(n0), unit(n1)});
     }
-    return false;
+    return folds_neighbours(m, ei);
 }
 
 int write_block(ReduceModel& m, MeshFaceBlock* out) {

@@ -16,7 +16,8 @@
 // copy has no name, the class's default material and only face blocks, in reverse
 // chain order. Boundary vertices keep their positions bit for bit. A collapse that
 // would break the surface (two edges becoming one, a face turning over or losing its
-// area) is passed over, so a closed 2-manifold block stays one.
+// area, neighbouring faces folding flat onto each other) is passed over, so a closed
+// 2-manifold block stays one.
 MESH3* mesh_reduce(MESH3* mesh, double percentage);
 
 // The reduction model of one face block: vertex, edge and face nodes in three

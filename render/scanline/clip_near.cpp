@@ -95,14 +95,20 @@ int clip_mesh(RenderMesh* m, RenderMesh** out) {
         }
         const RenderVertex& a = m->vertices[ed.v[0]];
         const RenderVertex& b = m->vertices[ed.v[1]];
-        const double dz = b.image.z - a.image.z;
-        double t = 0.0;
-        if (std::fabs(dz) >= 1e-6) t = (kNearPlane - a.image.z) / dz;
-        if (!(t >= 0.0 && t <= 1.0)) t = t > 1.0 ? 1.0 : 0.0;
-        RenderVertex x = a;
-        x.image = {a.image.x + (b.image.x - a.image.x) * t, a.image.y + (b.image.y - a.image.y) * t,
+        // The crossing is measured from the corner in front: the one behind may lie
+        // very far away, and a position taken from it would carry its rounding.
+        const bool from_b = status[e] == kNearFirstBehind;
+        const RenderVertex& f = from_b ? b : a;
+        const RenderVertex& g = from_b ? a : b;
+        const double dz = g.image.z - f.image.z;
+        double s = 0.0;
+        if (std::fabs(dz) >= 1e-6) s = (kNearPlane - f.image.z) / dz;
+        if (!(s >= 0.0 && s <= 1.0)) s = s > 1.0 ? 1.0 : 0.0;
+        const double t = from_b ? 1.0 - s : s;  // from a
+        RenderVertex x = f;
+        x.image = {f.image.x + (g.image.x - f.image.x) * s, f.image.y + (g.image.y - f.image.y) * s,
                    kNearPlane};
-        if (std::fabs(dz) < 1e-6) x.image = a.image;
+        if (std::fabs(dz) < 1e-6) x.image = f.image;
         x.u = static_cast<float>(a.u + (b.u - a.u) * t);
         x.v = static_cast<float>(a.v + (b.v - a.v) * t);
         cross[e].t = t;

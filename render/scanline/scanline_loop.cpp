@@ -23,7 +23,8 @@
 namespace {
 
 // Far beyond any image, yet well inside int: projected coordinates are held here
-// before anything becomes a sample line or column.
+// when they become a sample line or column (the coordinates themselves are kept
+// whole, so that an edge to a far corner keeps its direction).
 constexpr double kCoordLimit = 1e7;
 
 double clamp_coord(double v) {
@@ -101,24 +102,33 @@ void project(const RenderContext* ctx, const Matrix43& m, const Vec3d& world, in
     *z = d;
 }
 
-// Edge position at sample line y: x, depth and the parameter along the edge
-// (perspective-correct when projecting through the camera).
+// Edge position at sample line y: x, depth and the parameter along the edge from its
+// upper end and from its lower end (perspective-correct when projecting through the
+// camera). Each is taken from the end nearer the line: the other end may lie very far
+// outside the image, and a value measured from there would carry its rounding.
 struct EdgeAt {
-    double x, depth, t;
+    double x, depth, t, t1;
 };
 
 [[gnu::always_inline]] inline EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
     const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
     const double dy = t.y[b] - t.y[a];
     double s = dy != 0.0 ? (y - t.y[a]) / dy : 0.0;
+    double s1 = dy != 0.0 ? (t.y[b] - y) / dy : 1.0;
     EdgeAt r;
-    r.x = t.x[a] + (t.x[b] - t.x[a]) * s;
+    const double dx = t.x[b] - t.x[a];
+    r.x = s <= 0.5 ? t.x[a] + dx * s : t.x[b] - dx * s1;
     if (persp) {
-        const double den = t.z[b] - s * (t.z[b] - t.z[a]);
-        if (den != 0.0) s = s * t.z[a] / den;
+        const double den = s1 * t.z[b] + s * t.z[a];
+        if (den != 0.0) {
+            s = s * t.z[a] / den;
+            s1 = s1 * t.z[b] / den;
+        }
     }
-    r.depth = t.z[a] + (t.z[b] - t.z[a]) * s;
+    const double dz = t.z[b] - t.z[a];
+    r.depth = s <= 0.5 ? t.z[a] + dz * s : t.z[b] - dz * s1;
     r.t = s;
+    r.t1 = s1;
     return r;
 }
 
@@ -134,7 +144,7 @@ struct LineWeights {
     [[gnu::always_inline]] LineWeights(const ScanTri& t, uint8_t edges, const EdgeAt& L,
                                        const EdgeAt& R, bool persp)
         : lx(L.x), span(R.x - L.x), ld(L.depth), rd(R.depth), dd(R.depth - L.depth), lt(L.t),
-          lt1(1.0 - L.t), rt(R.t), rt1(1.0 - R.t), has_span(R.x != L.x), persp(persp) {
+          lt1(L.t1), rt(R.t), rt1(R.t1), has_span(R.x != L.x), persp(persp) {
         const int l = edges & 3, r = edges >> 2;
         slot[0] = kEdgeEnds[l][0];
         slot[1] = kEdgeEnds[l][1];
@@ -797,9 +807,9 @@ int prepare_scene(Scene* s) {
                 v.finite = 0;
                 continue;
             }
-            v.sx = clamp_coord(xs);
-            v.sy = clamp_coord(ys);
-            v.depth = clamp_coord(z);
+            v.sx = xs;
+            v.sy = ys;
+            v.depth = z;
         }
     });
     if (render_stopped(ctx->progress)) return -1;
@@ -850,7 +860,7 @@ int prepare_scene(Scene* s) {
             for (int c = 0; c < 3; ++c) {
                 t.x[c] = v[order[c]]->sx;
                 t.y[c] = v[order[c]]->sy;
-                t.line[c] = static_cast<int32_t>(std::floor(t.y[c]));
+                t.line[c] = static_cast<int32_t>(std::floor(clamp_coord(t.y[c])));
                 t.z[c] = v[order[c]]->depth;
                 t.corner[c] = static_cast<uint8_t>(order[c]);
             }

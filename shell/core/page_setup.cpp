@@ -111,3 +111,16 @@ void PageSetupModel::set_paper(double w, double h) {
     if (w > 0 && h > 0) paper_w = w, paper_h = h;
     settle();
 }
+
+void print_layout_settle_margins(PrintLayout* l) {
+    PageSetupModel page;
+    page.paper_w = l->paper_w, page.paper_h = l->paper_h;
+    page.left = l->margins.left, page.top = l->margins.top;
+    page.right = l->margins.right, page.bottom = l->margins.bottom;
+    page.minimum = l->minimum;
+    page.image_w = l->printed_w, page.image_h = l->printed_h;
+    page.full_page = l->full_page != 0;
+    page.centre = l->centre != 0;
+    page.settle();
+    l->margins = page.margins();
+}

@@ -34,3 +34,8 @@ struct PageSetupModel {
     void keep_proportions(bool horizontal_changed);
     void apply_centre(int typed);
 };
+
+// The margins a fitted layout prints with: the ones the page setup shows for its
+// printed area (printed_w x printed_h, from print_layout_run), raised to the minimum,
+// full page or centred as the layout says, and closed around the area's proportions.
+void print_layout_settle_margins(PrintLayout* layout);

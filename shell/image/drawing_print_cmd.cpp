@@ -14,6 +14,7 @@
 #include "platform/modal.h"
 #include "resources/string_ids.h"
 #include "shell/cmd_ids.h"
+#include "shell/core/page_setup.h"
 #include "shell/drawing_doc.h"
 #include "shell/image/draw_page_setup_dlg.h"
 #include "shell/image/drawing_print.h"
@@ -147,6 +148,12 @@ int drawing_view_print(CSView* view, QPrinter* printer, int64_t* pages_out, int6
     printer->setFullPage(true);
     PrintLayout l = layout_for_printer(view, printer);
     if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;
+    if (!l.tile) {
+        // A fitted print lies where the page setup shows it: the margins close around
+        // the printed area as that dialog closes them.
+        print_layout_settle_margins(&l);
+        if (const int rc = print_layout_run(&l, area[0], area[1], area[2], area[3])) return rc;
+    }
     const DrawingSource source = view_source(view, area);
     if (pages) *pages = print_layout_pages(l);
     platform_wait_cursor(true);

@@ -1,6 +1,8 @@
 // Mesh reduction: when the mesh itself comes back, targets per block, the outline of
 // open meshes, locked and overlong edges, the queue search against the plain walk,
 // closed meshes like scans staying closed 2-manifolds, smooth surfaces staying close.
+#include <deque>
+#include <map>
 #include <random>
 #include <set>
 
@@ -237,5 +239,81 @@ TEST(MeshReduce, SmoothSurfacesStayClose) {
             worst = std::max(worst, c.distance(centre));
         }
         EXPECT_LT(worst, c.within);
+    }
+}
+
+// Unit normals of a block's faces, and for each edge of two faces the two faces.
+struct FaceNormals {
+    std::vector<std::array<double, 3>> normal;
+    std::vector<std::pair<size_t, size_t>> neighbours;
+    explicit FaceNormals(const MeshFaceBlock& b) {
+        std::map<std::pair<int32_t, int32_t>, std::vector<size_t>> by_edge;
+        for (size_t f = 0; f < b.faces.size(); ++f) {
+            int32_t v[3];
+            edge_pair_vertices(b.edges[b.faces[f].e[0]], b.edges[b.faces[f].e[1]], &v[0], &v[1], &v[2]);
+            const MeshVertex &p = b.vertices[v[0]], &q = b.vertices[v[1]], &r = b.vertices[v[2]];
+            const double u[3] = {q.x - p.x, q.y - p.y, q.z - p.z}, w[3] = {r.x - p.x, r.y - p.y, r.z - p.z};
+            std::array<double, 3> n{u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+            const double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            for (double& x : n) x = l > 0 ? x / l : 0;
+            normal.push_back(n);
+            for (int k = 0; k < 3; ++k)
+                by_edge[{std::min(v[k], v[(k + 1) % 3]), std::max(v[k], v[(k + 1) % 3])}].push_back(f);
+        }
+        for (const auto& [e, faces] : by_edge)
+            if (faces.size() == 2) neighbours.push_back({faces[0], faces[1]});
+    }
+    // The least dot product of the normals of two neighbours (-1: folded flat on each other).
+    double worst_fold() const {
+        double worst = 1;
+        for (const auto& [f, g] : neighbours) {
+            const auto &p = normal[f], &q = normal[g];
+            worst = std::min(worst, p[0] * q[0] + p[1] * q[1] + p[2] * q[2]);
+        }
+        return worst;
+    }
+};
+
+// Reduced again and again as far as it goes, a closed mesh stays a closed 2-manifold
+// of at least four faces, with no two neighbouring faces folded onto each other (as a
+// coarse torus was, down to 18 faces), and a flat grid with jittered corners keeps
+// every face facing its side.
+TEST(MeshReduce, RepeatedReductionNeitherFoldsNorTurnsFaces) {
+    struct Case {
+        const char* what;
+        std::unique_ptr<MESH3> mesh;
+        bool closed;
+    };
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> jitter(-0.45, 0.45);
+    std::vector<Case> cases;
+    cases.push_back({"torus 8 x 8", to_mesh(shapes::torus(30, 10, 8, 8)), true});
+    cases.push_back({"torus 16 x 8", to_mesh(shapes::torus(30, 10, 16, 8)), true});
+    cases.push_back({"torus 24 x 6", to_mesh(shapes::torus(30, 10, 24, 6)), true});
+    cases.push_back({"icosahedron", to_mesh(shapes::sphere(10, 0)), true});
+    cases.push_back({"jittered sphere", to_mesh(shapes::jittered(shapes::sphere(10, 2), 0.5, 4)), true});
+    auto grid = make_grid(24, 1.0, [](int, int) { return 0.0; });
+    for (MeshVertex& v : grid->blocks->vertices)
+        if (v.x > 0 && v.x < 24 && v.y > 0 && v.y < 24) v.x += float(jitter(rng)), v.y += float(jitter(rng));
+    cases.push_back({"jittered flat grid", std::move(grid), false});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::deque<Owned> steps;  // each result owned, never moved
+        MESH3* at = c.mesh.get();
+        const double up = FaceNormals(*at->blocks).normal[0][2];  // the grid's side, +1 or -1
+        for (int pass = 0; pass < 8; ++pass) {
+            steps.emplace_back(at, mesh_reduce(at, 50));
+            if (steps.back().result == at) break;
+            at = steps.back().result;
+            const MeshFaceBlock& b = *at->blocks;
+            const FaceNormals n(b);
+            if (c.closed) {
+                EXPECT_GE(b.faces.size(), 4u) << pass;
+                EXPECT_EQ(shapes::not_closed_manifold(b), "") << pass;
+                EXPECT_GE(n.worst_fold(), -0.866) << pass << ": " << b.faces.size() << " faces";
+            } else {
+                for (const auto& f : n.normal) EXPECT_GT(f[2] * up, 0) << pass;
+            }
+        }
     }
 }

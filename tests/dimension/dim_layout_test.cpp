@@ -95,6 +95,34 @@ TEST_F(DimLayout, SteepAlignedCutStaysAtTheTextBox) {
     EXPECT_NEAR(nearest, 2.5, 0.05);
 }
 
+// Slanted aligned dimensions, every direction and the text point on either side: every
+// line and mark lies on the text point's side of the measured points' line, and the
+// dimension line passes at the text point's distance from it.
+TEST_F(DimLayout, SlantedAlignedLinesLieOnTheTextPointsSide) {
+    const Vec3 starts[][2] = {{{0, 0, 0}, {40, 30, 0}}, {{40, 30, 0}, {0, 0, 0}}, {{0, 0, 0}, {30, -40, 0}},
+                              {{10, 50, 0}, {-20, 10, 0}}, {{0, 0, 0}, {50, 2, 0}}, {{0, 0, 0}, {2, -50, 0}}};
+    for (const auto& [p1, p2] : starts)
+        for (const double side : {1.0, -1.0})
+            for (const double along : {0.5, -0.3, 1.4}) {
+                SetUp();
+                dim_store_texts(nullptr, "50.00", "", "");
+                const double dx = p2.x - p1.x, dy = p2.y - p1.y, len = std::hypot(dx, dy);
+                const double off = 15 * side;  // the text point's distance, signed
+                const Vec3 t{float(p1.x + dx * along - dy / len * off), float(p1.y + dy * along + dx / len * off), 0};
+                ASSERT_EQ(dim_layout_linear(build_, kDimAligned, p1, p2, t), 0);
+                // Signed distance from the line p1-p2, positive on the text's side.
+                auto dist = [&](const Vec3& p) { return ((p.y - p1.y) * dx - (p.x - p1.x) * dy) / len * side; };
+                ASSERT_NEAR(dist(t), 15, 1e-3);
+                double farthest = 0;
+                for (XPLINE* x : of<XPLINE>())
+                    for (const Vec3& p : points(x)) {
+                        EXPECT_GT(dist(p), -1e-3) << p1.x << "," << p1.y << " side " << side << " along " << along;
+                        farthest = std::max(farthest, dist(p));
+                    }
+                EXPECT_GE(farthest, 15 - 1e-3);
+            }
+}
+
 TEST_F(DimLayout, RadiusDiameterAndAngleWorkedCases) {
     dim_store_texts(nullptr, "R10.00", "", "");
     ASSERT_EQ(dim_layout_radius(build_, kDimRadius1, {0, 0, 0}, 10, {30, 5, 0}), 0);

@@ -50,6 +50,18 @@ TEST_F(EditTest, TransformsFromPoints) {
     // Three-point scale: p3 along +X sets the frame; p2 gives the x and y factors.
     ASSERT_EQ(xform_from_points(&t, {0, 0, 0}, {2, 1, 0}, {1, 0, 0}, kXformScale3), 0);
     expect_vec(apply(t, {1, 1, 1}), {2, 1, 1});
+    // The same three points turned about p1 (1, 1, 0): the frame turns with them, so
+    // the image of each turned point is the turned image, 2 along p3 and 1 across.
+    for (const double deg : {45.0, 135.0, -60.0}) {
+        const double c = std::cos(deg * kPi / 180), s = std::sin(deg * kPi / 180);
+        auto turned = [&](Vec3 v) {
+            return Vec3{float(1 + c * v.x - s * v.y), float(1 + s * v.x + c * v.y), v.z};
+        };
+        ASSERT_EQ(xform_from_points(&t, turned({0, 0, 0}), turned({2, 1, 0}), turned({1, 0, 0}), kXformScale3), 0);
+        for (const auto& [from, to] : {std::pair<Vec3, Vec3>{{1, 0, 0}, {2, 0, 0}}, {{0, 1, 0}, {0, 1, 0}},
+                                       {{1, 1, 1}, {2, 1, 1}}, {{-1, 2, 0}, {-2, 2, 0}}})
+            expect_vec(apply(t, turned(from)), turned(to));
+    }
 }
 
 TEST_F(EditTest, DegenerateMirrorAndScaleAreRefused) {

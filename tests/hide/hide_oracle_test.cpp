@@ -98,18 +98,24 @@ TEST(HideOracle, BoxesFromNearACorner) {
     }
 }
 
+// Lines just in front of and just behind a plate: near the origin, and 0.05 from a
+// plate at z = 1000, where a depth tolerance that grew with the distance from the
+// origin would take the line behind for one lying on the plate.
 TEST(HideOracle, LineInFrontOfAndBehindAPlate) {
+    for (const auto& [z0, off] : {std::pair{0.0f, 0.5f}, {1000.0f, 0.05f}})
     for (bool camera : {false, true}) {
-        SCOPED_TRACE(camera ? "camera" : "parallel");
+        SCOPED_TRACE(std::string(camera ? "camera" : "parallel") + " plate at " + std::to_string(z0));
         Scene s;
         MODEL* m = s.model.get();
         MESH3* plate = add_mesh(m);
-        const Vec3 p[4] = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+        const Vec3 p[4] = {{-1, -1, z0}, {1, -1, z0}, {1, 1, z0}, {-1, 1, z0}};
         (void)mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
-        add_line(m, {-2, 0.25f, 0.5f}, {2, 0.25f, 0.5f});    // in front
-        add_line(m, {-2, -0.25f, -0.5f}, {2, -0.25f, -0.5f});  // behind
+        const Vec3 front0{-2, 0.25f, z0 + off}, front1{2, 0.25f, z0 + off};
+        const Vec3 back0{-2, -0.25f, z0 - off}, back1{2, -0.25f, z0 - off};
+        add_line(m, front0, front1);
+        add_line(m, back0, back1);
         s.look({0, 0, 1});
-        if (camera) s.camera_at({0, 0, 0}, {0, 0, 1}, 10);
+        if (camera) s.camera_at({0, 0, z0}, {0, 0, 1}, 10);
         HideSettings set;
         set.linear = 1e-3;
         const HideRunResult r = run_hide(s, true, set);
@@ -122,16 +128,16 @@ TEST(HideOracle, LineInFrontOfAndBehindAPlate) {
             return g;
         };
         for (int i = 0; i < 4; ++i) vis.push_back(seg(p[i], p[(i + 1) % 4]));
-        vis.push_back(seg({-2, 0.25f, 0.5f}, {2, 0.25f, 0.5f}));
+        vis.push_back(seg(front0, front1));
         // Behind: seen outside the plate's outline, hidden across it.
-        Vec3 in0{-1, -0.25f, -0.5f}, in1{1, -0.25f, -0.5f};
+        Vec3 in0{-1, -0.25f, z0 - off}, in1{1, -0.25f, z0 - off};
         if (camera) {
             // Through the camera the plate's outline meets the line farther out.
-            const float k = 10.5f / 10.0f;
+            const float k = (10 + off) / 10.0f;
             in0.x = -k, in1.x = k;
         }
-        vis.push_back(seg({-2, -0.25f, -0.5f}, in0));
-        vis.push_back(seg(in1, {2, -0.25f, -0.5f}));
+        vis.push_back(seg(back0, in0));
+        vis.push_back(seg(in1, back1));
         hid.push_back(seg(in0, in1));
         const double tol = camera ? 1e-4 * r.scale : 1e-4;
         expect_same_lines(r.visible, vis, tol, "visible");

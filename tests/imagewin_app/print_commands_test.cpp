@@ -271,6 +271,42 @@ TEST_F(PrintCommandsTest, CameraViewsPrintTheirPicture) {
     EXPECT_GT(dark, page.width() / 2);  // at least the bottom edge across the width
 }
 
+// A fitted print with the page setup as it starts (full page, fitted, not centred)
+// lies where the page setup's preview shows it: a wide drawing at the top of the
+// paper, or in its middle when centred.
+TEST_F(PrintCommandsTest, FittedPrintLiesWhereThePageSetupShowsIt) {
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    CSView* view = frame()->active_view();
+    ASSERT_NE(view, nullptr);
+    // 300 x 100 units: 210 x 70 mm across portrait A4.
+    add_line(view, {0, 0, 0}, {300, 100, 0});
+    add_line(view, {0, 100, 0}, {300, 0, 0});
+    QPrinter* printer = image_printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    drawing_print_set_dialog_hook([](QPrinter*) { return true; });
+    for (const bool centre : {false, true}) {
+        view->print_layout = PrintLayout{};
+        view->print_layout.centre = centre;
+        const std::string pdf = AppTestEnvironment::file(centre ? "centred.pdf" : "fitted.pdf");
+        printer->setOutputFileName(QString::fromStdString(pdf));
+        ASSERT_TRUE(frame()->route_command(ID_FILE_PRINT));
+        const std::string png = AppTestEnvironment::file(centre ? "centred" : "fitted");
+        ASSERT_EQ(std::system(("pdftoppm -r 50 -png -singlefile " + pdf + " " + png).c_str()), 0);
+        const QImage page(QString::fromStdString(png + ".png"));
+        ASSERT_FALSE(page.isNull());
+        int top = page.height(), bottom = -1;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 200) top = std::min(top, y), bottom = std::max(bottom, y);
+        const double mm = 25.4 / 50;  // a pixel at 50 dots an inch
+        const double first = centre ? (297 - 70) / 2.0 : 0.0;
+        EXPECT_NEAR(top * mm, first, 3) << centre;
+        EXPECT_NEAR(bottom * mm, first + 70, 3) << centre;
+    }
+}
+
 TEST_F(PrintCommandsTest, ImageWindowsHaveTheirMenuAndAnswerItsCommands) {
     std::vector<uint8_t> rgb(7 * 3 * 3, 90);
     ByteSink s;

@@ -479,3 +479,40 @@ TEST(RenderScratch, ASmallAskNeverHoldsAHugeKeptArrayAndReleaseFreesAll) {
     render_scratch_release();
     EXPECT_EQ(render_scratch_kept_bytes(), 0u);
 }
+
+TEST(RenderScene, FarThinTriangleIsCutAtTheWindowNotWidenedIntoAWedge) {
+    // A thin triangle with one corner very far away beside a box: from 1e4 on, what
+    // falls in the window hardly changes, so every far corner keeps the box's picture
+    // of the 1e4 corner. A corner far along the triangle's own line leaves it flat.
+    auto render = [](Vec3 far, double turn_z, double turn_x) {
+        TestScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_light({60, -80, 100}, 1, 1, 1);
+        s.add_mesh({{30, 20, 0}, {31, 20, 0}, far}, 0, 1.0f);
+        Matrix43 z, x;
+        mat_rotate_xyz(&z, nullptr, 0, 0, turn_z * M_PI / 180);
+        mat_rotate_xyz(&x, nullptr, turn_x * M_PI / 180, 0, 0);
+        mat_mul(&s.view.view, &z, &x);
+        mat_invert(&s.view.inverse, &s.view.view);
+        s.view.scale = 2;
+        s.view.origin_x = -40;
+        s.view.origin_y = -30;
+        s.settings.flags = kRenderGouraud;
+        Image24 img(160, 120);
+        EXPECT_EQ(s.render(img), 0);
+        return img.bytes();
+    };
+    for (const auto& [turn_z, turn_x] : {std::pair{30.0, 30.0}, {-30.0, 30.0}, {30.0, -40.0}, {150.0, 20.0}}) {
+        for (const bool along_y : {true, false}) {
+            const auto at = [&](float d) { return along_y ? Vec3{30, d, 0} : Vec3{d, 20, 0}; };
+            const std::vector<uint8_t> near = render(at(1e4f), turn_z, turn_x);
+            for (const float d : {1e8f, 1e15f, 1e20f, 3e38f}) {
+                const std::vector<uint8_t> got = render(at(d), turn_z, turn_x);
+                int changed = 0;
+                for (size_t i = 0; i < got.size(); i += 3)
+                    changed += std::memcmp(&got[i], &near[i], 3) != 0;
+                EXPECT_LE(changed, 3) << "turns " << turn_z << ", " << turn_x << (along_y ? " y " : " x ") << d;
+            }
+        }
+    }
+}
