@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "commands/edit/edit.h"
 #include "commands/editcore/transform.h"
 #include "graphics/view/view.h"
 #include "model/db/buffer.h"
@@ -35,6 +36,18 @@ int type_not_supported(const char* path) {
     msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_TYPE_NOT_SUPPORTED_YET).c_str(),
                   path);
     return kTypeNotSupported;
+}
+
+// A refused Load Block: the objects read die and the styles they brought (the level
+// they opened) go.
+void drop_loaded(buffer* sel, MODEL* model, bool level_open) {
+    for (RefNode* n = sel->refs; n; n = n->next) {
+        if (!n->ref) continue;
+        ZOBJ* obj = n->ref;
+        buffer_drop_ref(sel, n);
+        rtc_destroy(obj);
+    }
+    if (level_open) model_rollback(model);
 }
 
 }  // namespace
@@ -105,15 +118,23 @@ int cmd_load_block(void* arg) {
     Vec3 base{0, 0, 0};
     const int depth = undo_depth_from_prefs();
     int new_level = 1;
+    const uint64_t stamp = model_undo_stamp(model);
     int r = block_file_load(args->path, label, sizeof label, model, sel, &base, &new_level, depth);
     // A base point the file cannot give (not finite) is the origin: no object is
     // moved to nowhere.
     if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
-    Transform move;
+    Transform move{kMatIdentity, kMatIdentity};
     if (args->at) {
-        const Vec3 zero{0, 0, 0}, by{args->at->x - base.x, args->at->y - base.y, args->at->z - base.z};
-        // A move refuses only a point that is not finite.
-        (void)xform_from_points(&move, zero, by, zero, 0);
+        // In double: the offset between two far floats may itself lie beyond float.
+        xform_translate(&move, double(args->at->x) - base.x, double(args->at->y) - base.y,
+                        double(args->at->z) - base.z);
+        // A place that would carry the block beyond the drawing's range changes nothing
+        // (the user has been told).
+        if (r == 0 && !transform_result_usable(sel, move)) {
+            drop_loaded(sel, model, model_undo_stamp(model) != stamp);
+            buffer_free(&sel);
+            return kBadArgument;
+        }
     }
     // The objects read have no parent: each goes into the layer (undoably) or dies.
     for (RefNode* n = sel->refs; n; n = n->next) {
@@ -133,6 +154,8 @@ int cmd_load_block(void* arg) {
     }
     buffer_free(&sel);
     if (r != 0) {
+        // No part of a block stays: the objects placed and the styles it brought go.
+        if (model_undo_stamp(model) != stamp) model_rollback(model);
         tell_load_failure(args->path, r);
         return r;
     }

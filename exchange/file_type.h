@@ -57,7 +57,9 @@ struct LoadBlockArgs {
 
 // Inserts a block file's objects into the view's current layer (the drawing's first
 // layer when it has none) as one undo level, moved by `at` less the block's base
-// point when `at` is given; its named styles are merged by name.
+// point when `at` is given; its named styles are merged by name. A place that would
+// carry the block beyond the drawing's range is refused with 13 after its message; a
+// failed load keeps no part of the block. Either way the drawing is left as it was.
 // 0 on success, else the reader's code after the "Can't load data..." message.
 [[nodiscard]] int cmd_load_block(void* args);
 

@@ -9,6 +9,7 @@
 #include "graphics/view/colours.h"
 #include "graphics/view/driver.h"
 #include "graphics/view/view.h"
+#include "graphics/view/view_gdi.h"
 #include "model/db/buffer.h"
 #include "model/db/solid.h"
 #include "model/db/zobj.h"
@@ -205,6 +206,15 @@ void view_paint_rect(VIEW* view, CanvasPainter& canvas, const RasterRect& rect) 
             n = n->next;
         } while (n && n != head);
     });
+    // The selection over it in the highlight colour, as picking drew it: a selection
+    // stays shown whatever repaints the window (a drawing opened with its stored one).
+    if (buffer_has_objects(view->selection))
+        with_batch(view, canvas, g_display.highlight_colour, 3, [&] {
+            for (const RefNode* r = view->selection->refs; r; r = r->next) {
+                auto* obj = rtc_cast<object>(r->ref);
+                if (obj && obj->parent && object_visible_in_view(view, obj)) viewiter_draw_object(&vp, obj);
+            }
+        });
     canvas.clear_clip();
     vp.extents_min = saved_min;
     vp.extents_max = saved_max;

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "commands/draw2d/draw2d.h"
+#include "commands/edit/edit.h"
 #include "commands/draw2d/internal.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
@@ -175,16 +177,32 @@ int cmd_save_block(void* arg) {
     return rc;
 }
 
+namespace {
+
+// The objects of a block read for its extent die with their buffer.
+void drop_objects(buffer** objects) {
+    if (!*objects) return;
+    buffer_delete_objects_unlinked(*objects);
+    buffer_free(objects);
+}
+
+}  // namespace
+
 int cmd_load_block_ask(void* arg) {
     VIEW** view_ref = view_word(arg);
     if (!view_ref || !*view_ref) return kStepCancelled;
     std::string path;
     if (!choose(&path, "*.mcr", false)) return 0;
-    // The label and base point only, to place the block by its base point.
+    // The block is read into a scratch drawing first: its base point places it, and a
+    // place that would carry its objects beyond the drawing's range is asked again.
+    std::unique_ptr<MODEL> scratch = rtc_make<MODEL>();
+    buffer* objects = scratch ? buffer_create() : nullptr;
     char label[kBlockLabelSize] = {0};
     Vec3 base{0, 0, 0};
-    int rc = block_file_load(path.c_str(), label, sizeof label, nullptr, nullptr, &base, nullptr, 0);
+    int rc = objects ? block_file_load(path.c_str(), label, sizeof label, scratch.get(), objects, &base, nullptr, 0)
+                     : kOutOfMemory;
     if (rc != 0) {
+        drop_objects(&objects);
         msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(kMsgCantRead).c_str(), path.c_str(),
                       error_code_text(rc, path.c_str()).c_str());
         return rc;
@@ -192,7 +210,12 @@ int cmd_load_block_ask(void* arg) {
     if (!std::isfinite(base.x) || !std::isfinite(base.y) || !std::isfinite(base.z)) base = {0, 0, 0};
     view_set_input_mode(*view_ref, kInputActive);
     Vec3 at = base;
-    rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);
+    for (;;) {
+        rc = input_point(view_ref, kPromptInsert, nullptr, nullptr, &at, kHelpBlock);
+        if (rc != 0 || !*view_ref || move_result_usable(objects, base, at)) break;
+    }
+    drop_objects(&objects);
+    scratch.reset();
     if (*view_ref) view_set_input_mode(*view_ref, kInputIdle);
     if (rc != 0 || !*view_ref) return rc;
     LoadBlockArgs args;

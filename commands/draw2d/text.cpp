@@ -12,6 +12,7 @@
 #include "graphics/view/view_gdi.h"
 #include "graphics/view/view_input.h"
 #include "model/db/patt.h"
+#include "model/font/code_page.h"
 #include "model/font/strokefont.h"
 #include "model/geom/regen.h"
 #include "model/math/matrix.h"
@@ -27,46 +28,6 @@ constexpr int kCursorGlyph = 127;
 constexpr int kMaxPixelSize = 8192;  // character cells beyond this are drawn at this size
 
 int g_options_flag = 0;  // the last step ended through the options callback
-
-// Code points of bytes 0x80 to 0xBF (0 where the page has no character).
-constexpr uint16_t kLatinHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-constexpr uint16_t kCyrillicHigh[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
-    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0,      0x2122,
-    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
-    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
-    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-bool same_glyph(const FontGlyph& a, const FontGlyph& b) {
-    if (a.last != b.last) return false;
-    return a.last < 0 || std::memcmp(a.strokes, b.strokes, sizeof(FontStroke) * static_cast<size_t>(a.last + 1)) == 0;
-}
-
-// A font drawn from the Cyrillic built-in (the built-in itself or a copy of it).
-bool cyrillic_font(const StrokeFont* font) {
-    const StrokeFont* cyr = font_builtin(1);
-    if (!font || !cyr) return false;
-    if (font == cyr) return true;
-    return same_glyph(font->glyphs[0xC0], cyr->glyphs[0xC0]) && same_glyph(font->glyphs[0xE0], cyr->glyphs[0xE0]) &&
-           !same_glyph(cyr->glyphs[0xC0], font_builtin(0)->glyphs[0xC0]);
-}
-
-int page_byte(bool cyrillic, int ch) {
-    if (ch < 0x80) return ch;
-    if (cyrillic) {
-        if (ch >= 0x0410 && ch <= 0x044F) return ch - 0x0410 + 0xC0;
-        for (int i = 0; i < 64; ++i)
-            if (kCyrillicHigh[i] == ch) return 0x80 + i;
-        return -1;
-    }
-    if (ch >= 0xA0 && ch <= 0xFF) return ch;
-    for (int i = 0; i < 32; ++i)
-        if (kLatinHigh[i] == ch) return 0x80 + i;
-    return -1;
-}
 
 // The character hook while a line is typed: Backspace and characters the font holds
 // go on to the core routine; others beep and are dropped.
@@ -104,7 +65,7 @@ void set_layout(StrokeFont* f, const VIEW* v) {
 
 int text_code_for_unicode(const StrokeFont* font, int ch) {
     if (ch < 32 || ch == 127 || ch > 0xFFFF) return -1;
-    const int b = page_byte(cyrillic_font(font), ch);
+    const int b = font_page_byte(font, static_cast<uint32_t>(ch));
     if (b < 0) return -1;
     if (font && font->glyphs[b].last < 0 && font->advance[b] <= 0) return -1;  // nothing to show
     return b;

@@ -27,6 +27,7 @@
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
+#include "model/font/code_page.h"
 #include "model/geom/query.h"
 #include "model/geom/regen.h"
 #include "model/material/material.h"
@@ -391,6 +392,11 @@ TEXT2* unit_text(ZOBJ* unit) {
     return dimension_texts(unit, dim) ? dim[0] : rtc_cast<TEXT2>(unit);
 }
 
+const StrokeFont* font_of(const TEXT2* t) { return t->font ? t->font->font : nullptr; }
+
+// A text's string (bytes of its font's code page) as the dialog shows it: UTF-8.
+void shown_text(char (&out)[256], const TEXT2* t) { utf8_copy(out, sizeof out, font_page_to_utf8(font_of(t), t->text)); }
+
 void start_values(const TEXT2* t, StyleValues* v) {
     v->width = t->width;
     v->pattern = t->font;
@@ -398,7 +404,15 @@ void start_values(const TEXT2* t, StyleValues* v) {
     v->params[1] = t->layout[kText2Slant];
     v->params[2] = t->layout[kText2Width];
     v->params[3] = t->layout[kText2Height];
-    utf8_copy(v->text, sizeof v->text, t->text);
+    shown_text(v->text, t);
+}
+
+// Whether the dialog gave back the values it was shown.
+bool same_values(const StyleValues& a, const StyleValues& b) {
+    for (int k = 0; k < 5; ++k)
+        if (a.params[k] != b.params[k] && !(std::isnan(a.params[k]) && std::isnan(b.params[k]))) return false;
+    return a.pattern == b.pattern && a.width == b.width && std::strcmp(a.text, b.text) == 0 &&
+           std::strcmp(a.upper, b.upper) == 0 && std::strcmp(a.lower, b.lower) == 0;
 }
 
 // Applies to the cloned units only what the dialog changed from `shown`: the string,
@@ -418,7 +432,8 @@ int apply_text_edits(buffer* clones, PATT* pattern, const StyleValues& shown, co
             TEXT2* t = texts[i];
             if (!t) continue;
             try {
-                if (edited[i]) t->text = strings[i];
+                // Written in the code page of the font that will draw it.
+                if (edited[i]) t->text = font_page_from_utf8(font && i == 0 ? font->font : font_of(t), strings[i], t->text);
             } catch (...) {
                 return kOutOfMemory;
             }
@@ -485,12 +500,13 @@ int change_style_command(VIEW** view_ref, int hatch) {
                 TEXT2* dim[3];
                 if (v.tolerances || !dimension_texts(u, dim)) continue;
                 v.tolerances = true;
-                utf8_copy(v.upper, sizeof v.upper, dim[1]->text);
-                utf8_copy(v.lower, sizeof v.lower, dim[2]->text);
+                shown_text(v.upper, dim[1]);
+                shown_text(v.lower, dim[2]);
             }
         }
         const StyleValues shown = v;
-        if (edit_dialogs().line_style && !edit_dialogs().line_style(view, patt_cls, &v)) {
+        // Cancel, or OK with nothing changed: the objects stay as they are.
+        if ((edit_dialogs().line_style && !edit_dialogs().line_style(view, patt_cls, &v)) || same_values(v, shown)) {
             if (from_selection) break;
             continue;
         }

@@ -30,6 +30,8 @@
 #include "platform/dialog.h"
 #include "commands/input/input.h"
 #include "graphics/view/canvas.h"
+#include "graphics/view/colours.h"
+#include "graphics/view/projection.h"
 #include "commands/input/support.h"
 #include "graphics/view/view_host.h"
 #include "graphics/view/view_input.h"
@@ -56,6 +58,7 @@
 #include "shell/recent_files.h"
 #include "shell/sview.h"
 #include "shell/view_rules.h"
+#include "shell/view_paint.h"
 
 namespace {
 
@@ -569,6 +572,65 @@ TEST_F(AppTest, BlockFileGoesIntoTheActiveDrawingAsOneUndoLevel) {
     EXPECT_TRUE(v->document()->IsModified());
     cmd_undo(v->view());
     EXPECT_EQ(layer->children, nullptr);
+}
+
+// A selection stored with the drawing comes back shown as selected: every window of
+// the reopened drawing draws the selected lines in the highlight colour, the others
+// in their own, whatever repaints it.
+TEST_F(AppTest, ReopenedDrawingShowsItsStoredSelection) {
+    CSView* v = active();
+    add_line(v, {0, 0, 0}, {100, 50, 0});
+    add_line(v, {0, 30, 0}, {100, 30, 0});
+    add_line(v, {0, 40, 0}, {100, 40, 0});
+    std::vector<XPLINE*> lines;
+    auto* layer = rtc_cast<LAYER>(v->document()->drawing()->first_child());
+    ASSERT_NE(layer, nullptr);
+    for (ZDLIST* n = layer->children; n; n = n->next == layer->children ? nullptr : n->next)
+        if (auto* l = rtc_cast<XPLINE>(n)) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 3u);
+    for (XPLINE* l : lines) l->colour = 1;
+    ASSERT_EQ(buffer_add(v->view()->selection, lines[0]), 0);
+    ASSERT_EQ(buffer_add(v->view()->selection, lines[1]), 0);
+    ASSERT_TRUE(frame()->route_command(ID_ZOOM_ALL));
+    const std::string path = AppTestEnvironment::file("selected.qvm");
+    platform_set_file_choice_hook([&](const FileChoiceRequest&, std::string* out) {
+        *out = path;
+        return true;
+    });
+    ASSERT_TRUE(frame()->route_command(ID_FILE_SAVE_AS));
+    v->frame()->close();
+    app_session_settle();
+    ASSERT_EQ(windows(), 0);
+    CDocument* doc = app->OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    app_session_settle();
+    CSView* back = active();
+    ASSERT_NE(back, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round ? "after a zoom" : "opened");
+        if (round) ASSERT_TRUE(frame()->route_command(ID_ZOOM_ALL));
+        back->InvalidateAll();
+        back->update_now();
+        Canvas* c = back->canvas();
+        ASSERT_NE(c, nullptr);
+        // The colour under the middle of each line (the nearest non-background pixel).
+        auto colour_at = [&](const Vec3& p) {
+            int x, y;
+            world_to_pixel(&back->view()->projection, p, &x, &y);
+            for (int d = 0; d <= 2; ++d)
+                for (int oy = -d; oy <= d; ++oy)
+                    for (int ox = -d; ox <= d; ++ox) {
+                        if (x + ox < 0 || x + ox >= c->width() || y + oy < 0 || y + oy >= c->height()) continue;
+                        const uint8_t* px = c->row(c->height() - 1 - (y + oy)) + 3 * (x + ox);
+                        const uint32_t word = px[2] | px[1] << 8 | px[0] << 16;
+                        if (word != display_background_word()) return word;
+                    }
+            return display_background_word();
+        };
+        EXPECT_EQ(colour_at({50, 25, 0}), display_colour_word(g_display.highlight_colour));
+        EXPECT_EQ(colour_at({20, 30, 0}), display_colour_word(g_display.highlight_colour));
+        EXPECT_EQ(colour_at({20, 40, 0}), display_colour_word(1));
+    }
 }
 
 TEST_F(AppTest, CursorMarkShownThenHiddenLeavesTheCanvasUnchanged) {

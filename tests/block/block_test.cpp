@@ -19,6 +19,8 @@
 
 #include "../platform/qt_test_env.h"
 #include "commands/block/block_commands.h"
+#include "exchange/file_type.h"
+#include "model/math/result.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/undo.h"
@@ -141,6 +143,59 @@ TEST_F(BlockTest, BlockFileWithANonFiniteBasePointInsertsFromTheOrigin) {
         EXPECT_FLOAT_EQ(n->y, 40);
     }
     EXPECT_FLOAT_EQ(lines[0]->control->x, 50);
+}
+
+// A place that would carry the block beyond the float range (its base point far on
+// one side, the place far on the other) is refused and asked again, changing nothing;
+// the next usable place inserts the block there. Load Block given such a place
+// directly refuses it the same way.
+TEST_F(BlockTest, InsertionBeyondTheFloatRangeIsAskedAgainAndChangesNothing) {
+    struct Case {
+        Vec3 base;
+        const char* far;
+        const char* near;
+    };
+    const Case cases[] = {{{-3e38f, 0, 0}, "3e38 0 0", "-3e38 0 0"},
+                          {{3e38f, 0, 0}, "-3e38 0 0", "3e38 0 0"},
+                          {{0, 3e38f, 0}, "0 -3e38 0", "5 3e38 0"},
+                          {{0, 0, -2e38f}, "0 0 2e38", "0 0 -2e38"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.far);
+        const std::string path = (dir / "far.mcr").string();
+        {
+            Harness h;
+            buffer* sel = buffer_create();
+            ASSERT_EQ(buffer_add(sel, scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}})), 0);
+            ASSERT_EQ(block_file_save(path.c_str(), "far", h.model(), 0, sel, c.base), 0);
+            buffer_free(&sel);
+        }
+        answer_files(path);
+        boxes.clear();
+        {
+            Harness h;
+            h.define(32776, &cmd_load_block_ask);
+            h.typed(c.far).esc();
+            EXPECT_NE(h.run(32776), 0);
+            EXPECT_EQ(boxes.size(), 1u);  // the refusal, before the place was asked again
+            EXPECT_TRUE(scene_objects_of<XPLINE>(h.model()).empty());
+            EXPECT_EQ(h.model()->undo_levels, 0);
+
+            const Vec3 far = {-c.base.x, -c.base.y, -c.base.z};
+            LoadBlockArgs args{h.view(), path.c_str(), &far};
+            EXPECT_EQ(cmd_load_block(&args), kBadArgument);
+            EXPECT_TRUE(scene_objects_of<XPLINE>(h.model()).empty());
+            EXPECT_EQ(h.model()->undo_levels, 0);
+        }
+        Harness h;
+        h.define(32776, &cmd_load_block_ask);
+        h.typed(c.far).typed(c.near);
+        EXPECT_EQ(h.run(32776), 0);
+        const auto lines = scene_objects_of<XPLINE>(h.model());
+        ASSERT_EQ(lines.size(), 1u);
+        for (PointNode* n = lines[0]->control; n; n = n->next)
+            EXPECT_TRUE(std::isfinite(n->x) && std::isfinite(n->y) && std::isfinite(n->z));
+        EXPECT_EQ(h.model()->undo_levels, 1);
+    }
 }
 
 TEST_F(BlockTest, CancelledFileChoicesChangeNothing) {

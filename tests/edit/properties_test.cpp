@@ -16,6 +16,7 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/tree.h"
+#include "model/font/strokefont.h"
 #include "model/material/material.h"
 #include "model/math/result.h"
 #include "model/mesh/mesh_block.h"
@@ -334,6 +335,61 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     }
     cmd_undo(h.view());
     EXPECT_EQ(texts(), before);
+}
+
+// Modify Text through the real dialog on texts holding bytes of their font's code
+// page: the box shows the characters the font draws (byte 7 and 0xB0 the degree sign,
+// 0xB1 plus-minus, Cyrillic letters in the Russian font) and an edit writes them back
+// in that page; OK with nothing changed records nothing and keeps the bytes.
+TEST_F(PropertyTest, ChangeTextShowsAndWritesTheFontsCodePage) {
+    struct Case {
+        bool cyrillic;
+        std::string bytes, shown, typed, stored;
+    };
+    const Case cases[] = {
+        {false, "45\x07 30'", "45\xC2\xB0 30'", "46\xC2\xB0 30'", "46\x07 30'"},
+        {false, "\xB1" "0.2", "\xC2\xB1" "0.2", "\xC2\xB1" "0.3", "\xB1" "0.3"},
+        {false, "45\xB0\xB1", "45\xC2\xB0\xC2\xB1", "45\xC2\xB0\xC2\xB1x", "45\xB0\xB1x"},
+        {false, "\x80\x04" "5", "\xE2\x82\xAC\xE2\x8C\x80" "5", "\xE2\x82\xAC\xE2\x8C\x80" "6", "\x80\x04" "6"},
+        {true, "\xCF\xF0\xE8 \xB0", "\xD0\x9F\xD1\x80\xD0\xB8 \xC2\xB0", "\xD0\x9F\xD1\x80\xD0\xB8 \xC2\xB0!",
+         "\xCF\xF0\xE8 \xB0!"},
+    };
+    edit_dialogs_install();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        for (bool edit : {false, true}) {
+            Harness h;
+            define_edit_commands(h);
+            FONTPATT* font = rtc_cast<FONTPATT>(model_find_patt(h.model(), "DEFAULT", &FONTPATT::rtc_class));
+            ASSERT_NE(font, nullptr);
+            if (c.cyrillic) {
+                auto cyr = rtc_make<FONTPATT>();
+                ASSERT_EQ(cyr->set_string(0, "Russian"), 0);
+                cyr->font = font_copy(font_builtin(1));
+                font = cyr.get();
+                ASSERT_EQ(model_insert_patt(h.model(), cyr.release()), 1);
+            }
+            auto t = rtc_make<TEXT2>();
+            t->text = c.bytes;
+            t->font = font;
+            TEXT2* text = scene_add(scene_layer(h.model()), t.release());
+            ASSERT_EQ(buffer_add(h.view()->selection, text), 0);
+            std::string shown;
+            platform_set_modal_hook([&](CDialog& d) {
+                shown = d.GetDlgItemText(kIdcFirst + 31);
+                if (edit) d.SetDlgItemText(kIdcFirst + 31, c.typed);
+                d.press(IDOK);
+            });
+            h.run(kCmdChangeText);
+            platform_set_modal_hook(nullptr);
+            EXPECT_EQ(shown, c.shown);
+            const auto texts = scene_objects_of<TEXT2>(h.model());
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0]->text, edit ? c.stored : c.bytes);
+            EXPECT_EQ(h.model()->undo_levels, edit ? 1 : 0);
+            EXPECT_EQ(texts[0] == text, !edit);  // nothing changed: the very same object
+        }
+    }
 }
 
 // A user's note of three lines grouped with a line is no dimension: a new height
