@@ -20,6 +20,7 @@ constexpr Reason kReasons[] = {
     {ENOENT, 44140},  {EIO, 44141},          {kOutOfMemory, 44142}, {ENOMEM, 44142},
     {ENOTDIR, 44145}, {EISDIR, 44146},       {EFBIG, 44147},        {ENOSPC, 44148},
     {EROFS, 44149},   {ENAMETOOLONG, 44150}, {EDQUOT, 44151},       {ENODEV, 44153},
+    {EILSEQ, 44154},
 };
 constexpr uint32_t kPermissionDenied = 44143;
 constexpr uint32_t kBadData = 44144;
