@@ -2,7 +2,6 @@
 // shown in its dialog and written to a text file on request.
 #include <QGridLayout>
 #include <QPlainTextEdit>
-#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -15,8 +14,10 @@
 #include "model/db/patt.h"
 #include "model/db/solid.h"
 #include "model/db/wire.h"
+#include "model/services/error_text.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
+#include "model/services/safe_file.h"
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
 
@@ -99,13 +100,13 @@ class CReportDlg : public CDlg {
         if (auto* t = qobject_cast<QPlainTextEdit*>(GetDlgItem(kIdcSet + 80))) t->setPlainText(QString::fromStdString(text_));
     }
     void save() {
-        std::string name = "info";
+        std::string name = "info.txt";
         if (!single_type_save_dialog(&name, "*.txt", this) || name.empty()) return;
-        FILE* f = std::fopen(name.c_str(), "wb");
-        const bool ok = f && std::fwrite(text_.data(), 1, text_.size(), f) == text_.size();
-        if (f && std::fclose(f) != 0) f = nullptr;
-        if (!ok || !f)
-            msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_CANT_WRITE_REPORT).c_str(), name.c_str());
+        // As every save: a pipe or a read-only file is refused at once, and a failed
+        // write leaves the file as it was.
+        if (const int e = safe_write_file(name.c_str(), text_.data(), text_.size()))
+            msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(IDS_CANT_WRITE_REPORT).c_str(), name.c_str(),
+                          error_code_text(e, name.c_str(), FileAccess::write).c_str());
     }
     VIEW* v_;
     int info_;
@@ -151,7 +152,11 @@ std::string drawing_report_text(MODEL* m, const VIEW* view, int info) {
         }
     }
     if (info & 1) {
-        o << "Drawing: " << (m->name()[0] ? m->name() : "(untitled)") << "\n";
+        // The drawing as its window names it: the file's name, once it has one.
+        std::string title = view ? view_doc_path(const_cast<VIEW*>(view)) : std::string();
+        title = title.substr(title.rfind('/') + 1);
+        if (title.empty()) title = m->name()[0] ? m->name() : "(untitled)";
+        o << "Drawing: " << title << "\n";
         o << "Objects: " << objects << ", layers: " << layers << "\n\n";
     }
     if ((info & 2) && view) {

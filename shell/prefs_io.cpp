@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "model/db/patt.h"
 #include "model/db/zobj.h"
 #include "model/geom/patterns.h"
 #include "model/rtc/rtc.h"
+#include "model/services/error_text.h"
 #include "model/services/log.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "model/services/profile.h"
 #include "model/services/strtab.h"
@@ -50,12 +53,15 @@ void load_map_paths() {
     if (strarray_count(g_map_paths) == 0) strarray_printf(&g_map_paths, 0, "%s", prefs_default_map_path().c_str());
 }
 
-// Fills one library from the file named by `key`, else from the built-in texts.
+// Fills one library from the file named by `key`, else from the built-in texts. A
+// file that cannot be loaded now (a share not mounted yet, a pipe) is told once and
+// its setting kept, so that the next start tries it again.
 MODEL* load_library(const char* key, const RtcClass* cls) {
     std::string internal = res_load_string(kStrIdInternal);
     // Read whole: a cut path would not load and the key would be reset.
     std::string path = app_profile_get_text("Patterns", key, internal.c_str());
-    if (!path.empty() && path != internal && path != kInternal) {
+    const bool named = !path.empty() && path != internal && path != kInternal;
+    if (named) {
         MODEL* model = make_library();
         if (!model) return nullptr;
         int rc = patt_load_file(model, path.c_str(), cls);
@@ -66,11 +72,16 @@ MODEL* load_library(const char* key, const RtcClass* cls) {
         log_message(LogLevel::warning, "pattern library %s not loaded (error %d); using the built-in one",
                     path.c_str(), rc);
         delete model;  // a half-read library is not mixed with the built-in one
+        static std::set<std::string> told;
+        if (told.insert(path).second)
+            msgbox_printf(kStrIdError, "%s|%s (%s)|%s", res_load_string(IDS_CANT_LOAD_PATTERN_LIBRARY).c_str(),
+                          path.c_str(), error_code_text(rc, path.c_str()).c_str(),
+                          res_load_string(IDS_PATTERN_LIBRARY_KEPT).c_str());
     }
     MODEL* model = make_library();
     if (!model) return nullptr;
     (void)patt_load_builtin(model, cls);
-    prof_put_string("Patterns", key, internal.c_str());
+    if (!named) prof_put_string("Patterns", key, internal.c_str());
     model->set_string(0, internal.empty() ? kInternal : internal.c_str());
     return model;
 }

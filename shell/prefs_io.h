@@ -16,7 +16,7 @@ class MODEL;
 // and fills the line-style and hatch-pattern libraries from the files named under
 // "Patterns" ("LinePatternLibrary", "HatchPatternLibrary"), or from the built-in
 // definitions when a key is empty, "Internal" or names a file that does not load
-// (the key is then reset to "Internal"). Calling it again reloads everything.
+// (the user is told once, and the key is kept). Calling it again reloads everything.
 void prefs_load();
 // At exit: saves the preferences table and the texture-map paths (each non-empty
 // path followed by ';'). The library keys are not written.

@@ -1,13 +1,16 @@
-// A file written in place of another: the bytes go to a temporary file in the
-// target's folder ("<name>.XXXXXX"), every write is checked, and commit() flushes,
-// closes and renames it over the target. Until then, and after any failure, the
-// target is untouched; an uncommitted file is removed when the object goes away.
-// Used by the image writers and the movie writers.
+// A file written in place of another, through the program's safe writer
+// (model/services/safe_file.h: a hidden temporary beside the target with its mode, a
+// pipe or read-only file refused at the open, synced before the rename). Every write
+// is checked; commit() renames the temporary over the target. Until then, and after
+// any failure, the target is untouched; an uncommitted file is removed when the
+// object goes away. Used by the image writers and the movie writers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "model/services/safe_file.h"
 
 class ReplaceFile {
   public:
@@ -16,7 +19,7 @@ class ReplaceFile {
     ReplaceFile(const ReplaceFile&) = delete;
     ReplaceFile& operator=(const ReplaceFile&) = delete;
 
-    [[nodiscard]] int open(const char* path);  // 0 or errno
+    [[nodiscard]] int open(const char* path);  // 0 or the code of the refusal or failure
     // Appends at the end. After the first failure every call answers that error.
     int write(const void* data, size_t size);
     // Overwrites bytes already written (header sizes patched at the end).
@@ -25,14 +28,14 @@ class ReplaceFile {
     void abort();                // removes the temporary file
     uint64_t size() const { return size_; }
     int error() const { return err_; }
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return file_.fd() >= 0; }
     const std::string& target() const { return path_; }
 
   private:
-    int fd_ = -1;
+    SafeWriter file_;
     int err_ = 0;
     uint64_t size_ = 0;
-    std::string path_, temp_;
+    std::string path_;
 };
 
 // Tests only: every ReplaceFile fails with `err` once `bytes` bytes have been

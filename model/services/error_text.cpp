@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "model/math/result.h"
+#include "model/services/safe_file.h"
 #include "model/services/strtab.h"
 
 namespace {
@@ -19,6 +20,7 @@ constexpr Reason kReasons[] = {
     {ENOENT, 44140},  {EIO, 44141},          {kOutOfMemory, 44142}, {ENOMEM, 44142},
     {ENOTDIR, 44145}, {EISDIR, 44146},       {EFBIG, 44147},        {ENOSPC, 44148},
     {EROFS, 44149},   {ENAMETOOLONG, 44150}, {EDQUOT, 44151},       {ENODEV, 44153},
+    {EILSEQ, 44154},
 };
 constexpr uint32_t kPermissionDenied = 44143;
 constexpr uint32_t kBadData = 44144;
@@ -32,7 +34,9 @@ bool refused(const std::string& path, int mode) {
 // its folder.
 bool access_denied(const std::string& path, FileAccess access) {
     if (access == FileAccess::read) return refused(path, R_OK);
-    if (::access(path.c_str(), F_OK) == 0 && refused(path, W_OK)) return true;
+    // A save refuses a file its owner made read-only even where the system would let
+    // it be written.
+    if (save_refusal(path.c_str()) == EACCES) return true;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"

@@ -2,10 +2,7 @@
 // keys, escaping of names, values as written, and the safe write-and-rename save.
 #include "model/services/ini_store.h"
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,8 +14,6 @@
 namespace {
 
 constexpr const char* kBom = "\xEF\xBB\xBF";
-// A save writes "<name>.tmp<pid>" beside the file, then renames it.
-constexpr const char* kTempInfix = ".tmp";
 
 bool same_name(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
@@ -289,39 +284,8 @@ int IniStore::save(const std::string& path) const {
         fs::create_directories(target.parent_path(), ec);
         if (ec) return ec.value();
     }
-    // The replacement keeps the mode of the file it replaces; a file its owner made
-    // read-only is not replaced at all.
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !(st.st_mode & S_IWUSR)) return EACCES;
-    const std::string name = target.filename().string() + kTempInfix;
-    std::string tmp = target.string() + kTempInfix + std::to_string(::getpid());
-    const int fd = temp_file_create(&tmp, exists ? S_IRUSR | S_IWUSR : 0666);
-    if (fd < 0) return errno ? errno : EIO;
-    // Locked until the rename, so no other save takes it for a stale one.
-    const int lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    int err = lock < 0 ? (errno ? errno : EIO) : 0;
-    if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno ? errno : EIO;
+    // Through the safe writer: the replacement keeps the mode of the file it
+    // replaces; a file its owner made read-only is not replaced at all (EACCES).
     const std::string text = serialize();
-    for (size_t done = 0; err == 0 && done < text.size();) {
-        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            err = errno ? errno : EIO;
-        } else {
-            done += static_cast<size_t>(w);
-        }
-    }
-    if (::close(fd) != 0 && err == 0) err = errno ? errno : EIO;
-    if (err == 0 && std::rename(tmp.c_str(), target.c_str()) != 0) err = errno ? errno : EIO;
-    if (err != 0) std::remove(tmp.c_str());
-    if (lock >= 0) ::close(lock);
-    // The temporaries of saves that died before their rename.
-    if (err == 0)
-        temp_files_remove_stale(target.parent_path().string(), [&](const std::string& entry) {
-            return entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
-                   std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(name.size()), entry.end(),
-                               [](char c) { return c >= '0' && c <= '9'; });
-        });
-    return err;
+    return safe_write_file(target.c_str(), text.data(), text.size());
 }

@@ -16,8 +16,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "model/services/error_text.h"
 #include "model/services/ini_store.h"
 #include "model/services/log.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
 #include "model/services/utf8.h"
 
 namespace {
@@ -37,6 +40,8 @@ struct Settings {
     int last_error = 0;
     int read_error = 0;  // the file exists but could not be read: never overwrite it
     bool warned = false;  // the read error was logged
+    bool told = false;    // the user was told that the settings cannot be saved
+    int untold = 0;       // a failed write still to be told (outside the mutex)
 };
 
 // Logs a settings file that cannot be read or understood, once per file opened.
@@ -84,6 +89,35 @@ Settings& settings() {
     return s;
 }
 
+// A failed write: the user hears of it once (tell_untold, without the mutex held).
+int failed_locked(Settings& s, int error) {
+    s.last_error = error;
+    if (!s.told) {
+        s.told = true;
+        s.untold = error;
+    }
+    return error;
+}
+
+// Tells the user of a failed write not yet told: the file, the reason, and that the
+// changed settings are kept. Called without the mutex: the box's own loop may put
+// settings.
+void tell_untold() {
+    Settings& s = settings();
+    int error = 0;
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        std::swap(error, s.untold);
+        path = s.path;
+    }
+    if (!error) return;
+    constexpr uint32_t kCantWriteSettings = 45291, kSettingsKept = 45292;
+    msgbox_printf(kStrIdError, "%s|%s (%s)|%s", res_load_string(kCantWriteSettings).c_str(), path.c_str(),
+                  error_code_text(error, path.c_str(), FileAccess::write).c_str(),
+                  res_load_string(kSettingsKept).c_str());
+}
+
 // Callers hold the mutex.
 void open_locked(Settings& s) {
     if (s.opened) return;
@@ -101,8 +135,7 @@ int write_locked(Settings& s) {
     if (s.read_error) {
         // Writing the store would replace every setting the file holds with the few
         // put since: keep the file, and the changes in memory only.
-        s.last_error = s.read_error;
-        return s.last_error;
+        return failed_locked(s, s.read_error);
     }
     FileLock lock(s.path);
     IniStore now;
@@ -110,15 +143,14 @@ int write_locked(Settings& s) {
     if (r != 0) {
         // The file changed into one that cannot be read or understood: keep it.
         warn_unreadable(s, r);
-        s.last_error = r;
-        return r;
+        return failed_locked(s, r);
     }
     for (const Pending& p : s.pending) now.put(p.section, p.key, p.value);
     s.last_error = now.save(s.path);
     if (s.last_error) {
         log_message(LogLevel::warning, "cannot write the settings file %s (error %d)", s.path.c_str(),
                     s.last_error);
-        return s.last_error;
+        return failed_locked(s, s.last_error);
     }
     s.store = std::move(now);
     s.pending.clear();
@@ -134,12 +166,15 @@ bool get_text(const char* section, const char* key, std::string* out) {
 
 void put_text(const char* section, const char* key, const std::string& value) {
     Settings& s = settings();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    open_locked(s);
-    s.store.put(section ? section : "", key ? key : "", value);
-    s.pending.push_back(Pending{section ? section : "", key ? key : "", value});
-    s.dirty = true;
-    if (s.batch == 0) write_locked(s);
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        open_locked(s);
+        s.store.put(section ? section : "", key ? key : "", value);
+        s.pending.push_back(Pending{section ? section : "", key ? key : "", value});
+        s.dirty = true;
+        if (s.batch == 0) write_locked(s);
+    }
+    tell_untold();
 }
 
 // Where a number's digits (or its '-') begin: after leading white space and a '+',
@@ -181,6 +216,8 @@ int settings_open(const std::string& path) {
     s.last_error = 0;
     s.pending.clear();
     s.warned = false;
+    s.told = false;
+    s.untold = 0;
     s.read_error = s.store.load(s.path);
     if (s.read_error) warn_unreadable(s, s.read_error);
     return s.read_error;
@@ -194,9 +231,14 @@ std::string settings_path() {
 
 int settings_flush() {
     Settings& s = settings();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    open_locked(s);
-    return write_locked(s);
+    int r = 0;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        open_locked(s);
+        r = write_locked(s);
+    }
+    tell_untold();
+    return r;
 }
 
 int settings_last_error() {
@@ -213,8 +255,11 @@ SettingsBatch::SettingsBatch() {
 
 SettingsBatch::~SettingsBatch() {
     Settings& s = settings();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (--s.batch == 0 && s.dirty) write_locked(s);
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (--s.batch == 0 && s.dirty) write_locked(s);
+    }
+    tell_untold();
 }
 
 std::string profile_format_int(long value) {

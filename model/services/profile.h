@@ -9,7 +9,9 @@
 // is written through to the file at once, except inside a SettingsBatch, which
 // writes once when the outermost batch ends. A write locks "<file>.lock" (flock),
 // reads the file again and changes only the keys put since the last write, so another
-// running copy's keys are kept. All routines are thread-safe.
+// running copy's keys are kept. A write that fails (a full disk, a read-only file)
+// keeps the puts and tries them again with the next write; the user is told once,
+// by a message box naming the file and the reason. All routines are thread-safe.
 //
 // Numbers are written and read without regard to the C locale: integers as "%ld",
 // reals as the shortest text that reads back exactly (older files written with six

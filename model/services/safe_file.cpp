@@ -1,4 +1,5 @@
-// Reading opens that refuse what is not a regular file, and locked temporary files.
+// Reading opens that refuse what is not a regular file, and the safe replacing of a
+// file that every save goes through.
 #include "model/services/safe_file.h"
 
 #include <dirent.h>
@@ -6,6 +7,14 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "model/services/utf8.h"
 
 namespace {
 
@@ -68,46 +77,273 @@ std::FILE* safe_fopen_read(const char* path, int* error, uint64_t* size) {
     return f;
 }
 
-int temp_file_create(std::string* path, mode_t mode) {
-    const bool unique = path->size() >= 6 && path->compare(path->size() - 6, 6, "XXXXXX") == 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = *path;
-        const int fd = unique ? mkostemp(name.data(), O_CLOEXEC)
-                              : open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-        if (fd < 0) return -1;
-        // A folder without locks still gets its file: nobody then removes it as stale,
-        // as the removal needs the lock too.
-        (void)flock(fd, LOCK_EX);
-        // A cleaner that took the new file for a stale one before the lock removed it:
-        // make another.
-        struct stat mine, named;
-        if (fstat(fd, &mine) == 0 && stat(name.c_str(), &named) == 0 && same_file(mine, named)) {
-            *path = name;
-            return fd;
-        }
-        close(fd);
-    }
-    errno = EEXIST;
-    return -1;
+// ---- Saves
+
+namespace {
+
+constexpr std::string_view kMark = "~zelo-save-";
+// The name ends in six letters or digits of mkstemp's and the digest's hexadecimal
+// digits.
+constexpr size_t kUnique = 6;
+constexpr size_t kDigest = 10;
+constexpr size_t kDigits = kUnique + kDigest;
+// What a temporary's name adds to the part of the target's name it keeps.
+constexpr size_t kAdded = 1 + kMark.size() + kDigits;
+
+// The digest that ties a temporary's name to the file it names: of its device and
+// inode numbers and the unique letters before it.
+std::string file_digest(const struct stat& st, std::string_view unique) {
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    auto mix = [&h](uint64_t v) {
+        h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+    };
+    mix(static_cast<uint64_t>(st.st_dev));
+    mix(static_cast<uint64_t>(st.st_ino));
+    for (char c : unique) mix(static_cast<unsigned char>(c));
+    char out[17];
+    std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(h));
+    return std::string(out, kDigest);
 }
 
-void temp_files_remove_stale(const std::string& folder,
-                             const std::function<bool(const std::string& name)>& is_temp) {
+// Gives `from` the name `to` unless a file has it (EEXIST then).
+int rename_new(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno_or(EIO);
+    // A file system without the flag: a second link, then the first goes.
+    if (link(from, to) != 0) return errno_or(EIO);
+    unlink(from);
+    return 0;
+}
+
+// The part of `name` a temporary's name keeps.
+std::string temp_stem(const std::string& name, size_t name_max) {
+    if (name.size() + kAdded <= name_max) return name;
+    const size_t room = name_max > kAdded ? name_max - kAdded : 0;
+    return name.substr(0, utf8_cut(name.data(), name.size(), room));
+}
+
+size_t folder_name_max(const std::string& folder) {
+    const long n = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return n > 0 ? static_cast<size_t>(n) : 255;
+}
+
+void split_path(const std::string& path, std::string* folder, std::string* name) {
+    const size_t slash = path.rfind('/');
+    *folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a save replaces: a symbolic link is followed.
+std::string resolve_target(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            std::string r(real);
+            std::free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+int refusal_of_target(const std::string& target) {
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0) return 0;
+    if (const int e = refusal_of(st)) return e;
+    errno = 0;
+    if (access(target.c_str(), W_OK) != 0) return errno_or(EACCES);
+    // Made read-only by its owner: kept as it is even for a user whom the system
+    // would let write it.
+    if ((st.st_mode & 0222) == 0) return EACCES;
+    return 0;
+}
+
+// Removes the stale temporaries of saves of `name` in `folder`.
+void remove_stale(const std::string& folder, const std::string& name) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
+    const size_t name_max = folder_name_max(folder);
     const int dfd = dirfd(dir);
     while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == ".." || !is_temp(name)) continue;
+        const std::string entry_name = entry->d_name;
+        if (!save_temp_name_matches(entry_name, name, name_max)) continue;
         const int fd = openat(dfd, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        // Only an own regular file that no writer holds, still under this name.
+        // Only an own regular file made under this name, that no writer holds, still
+        // under this name.
         struct stat held, named;
         if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == geteuid() &&
+            entry_name.compare(entry_name.size() - kDigest, kDigest,
+                               file_digest(held, std::string_view(entry_name).substr(entry_name.size() - kDigits, kUnique))) == 0 &&
             flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             fstatat(dfd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && same_file(held, named))
             unlinkat(dfd, entry->d_name, 0);
         close(fd);
     }
     closedir(dir);
+}
+
+}  // namespace
+
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+            char line[128];
+            unsigned value = 0;
+            bool found = false;
+            while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &value) == 1;
+            std::fclose(f);
+            if (found) return static_cast<mode_t>(value & 0777);
+        }
+        const mode_t m = umask(022);  // no /proc: read it the old way, once
+        umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+bool save_temp_name_matches(const std::string& entry, const std::string& name, size_t name_max) {
+    const std::string stem = temp_stem(name, name_max);
+    if (entry.size() != stem.size() + kAdded || entry[0] != '.' || entry.compare(1, stem.size(), stem) != 0 ||
+        entry.compare(1 + stem.size(), kMark.size(), kMark) != 0)
+        return false;
+    const auto unique_end = entry.end() - kDigest;
+    return std::all_of(unique_end - kUnique, unique_end, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }) &&
+           std::all_of(unique_end, entry.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+int save_refusal(const char* path) {
+    if (!path || !*path) return ENOENT;
+    return refusal_of_target(resolve_target(path));
+}
+
+int save_begin(const char* path, std::string* target, std::string* temp, int* fd_out) {
+    *fd_out = -1;
+    if (!path || !*path) return ENOENT;
+    const std::string resolved = resolve_target(path);
+    std::string folder, name;
+    split_path(resolved, &folder, &name);
+    if (name.empty()) return EISDIR;
+    if (const int e = refusal_of_target(resolved)) return e;
+    struct stat old;
+    const mode_t mode = stat(resolved.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~process_umask());
+    const std::string stem = folder + "." + temp_stem(name, folder_name_max(folder));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Made under a name of its own first; the digest of the file then names it.
+        std::string first = stem + std::string(kMark) + "XXXXXX";
+        const int fd = mkostemp(first.data(), O_CLOEXEC);
+        if (fd < 0) return errno_or(EIO);
+        // A folder without locks still gets its file: nobody then removes it as stale,
+        // as the removal needs the lock too.
+        (void)flock(fd, LOCK_EX);
+        struct stat mine;
+        if (fstat(fd, &mine) != 0) {
+            const int e = errno_or(EIO);
+            unlink(first.c_str());
+            close(fd);
+            return e;
+        }
+        const std::string final_name = first + file_digest(mine, std::string_view(first).substr(first.size() - kUnique));
+        struct stat named;
+        if (const int e = rename_new(first.c_str(), final_name.c_str())) {
+            unlink(first.c_str());
+            close(fd);
+            if (e == EEXIST) continue;
+            return e;
+        }
+        // A cleaner that took the new file for a stale one before the lock removed it:
+        // make another.
+        if (stat(final_name.c_str(), &named) != 0 || !same_file(mine, named)) {
+            close(fd);
+            continue;
+        }
+        (void)fchmod(fd, mode);  // best effort: a failure keeps 0600
+        *target = resolved;
+        *temp = final_name;
+        *fd_out = fd;
+        return 0;
+    }
+    return EEXIST;
+}
+
+int save_sync(int fd) {
+    errno = 0;
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return errno_or(EIO);
+    return 0;
+}
+
+int save_replace(const std::string& temp, const std::string& target) {
+    errno = 0;
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        const int e = errno_or(EIO);
+        unlink(temp.c_str());
+        return e;
+    }
+    std::string folder, name;
+    split_path(target, &folder, &name);
+    // The new name on the disk too; a folder that cannot be synced is no failure, the
+    // file is in place.
+    const int dfd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)fsync(dfd);
+        close(dfd);
+    }
+    remove_stale(folder, name);
+    return 0;
+}
+
+int SafeWriter::open(const char* path) {
+    abort();
+    err_ = save_begin(path, &target_, &temp_, &fd_);
+    return err_;
+}
+
+int SafeWriter::write(const void* data, size_t size) {
+    if (err_) return err_;
+    if (fd_ < 0) return err_ = EBADF;
+    auto p = static_cast<const uint8_t*>(data);
+    while (size) {
+        const ssize_t w = ::write(fd_, p, size);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return err_ = errno_or(EIO);
+        }
+        if (w == 0) return err_ = EIO;
+        p += w;
+        size -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+int SafeWriter::commit() {
+    if (fd_ < 0) return err_ ? err_ : EBADF;
+    int err = err_;
+    if (!err) err = save_sync(fd_);
+    // The lock stays with a descriptor of its own until the rename.
+    const int lock = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    errno = 0;
+    if (::close(fd_) != 0 && !err) err = errno_or(EIO);
+    fd_ = -1;
+    if (!err) err = save_replace(temp_, target_);
+    else unlink(temp_.c_str());
+    if (lock >= 0) close(lock);
+    temp_.clear();
+    return err_ = err;
+}
+
+void SafeWriter::abort() {
+    if (!temp_.empty()) unlink(temp_.c_str());  // before the lock goes
+    temp_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+int safe_write_file(const char* path, const void* data, size_t size) {
+    SafeWriter w;
+    int e = w.open(path);
+    if (e == 0) e = w.write(data, size);
+    return e ? e : w.commit();
 }

@@ -1,15 +1,32 @@
-// Opening files for reading without ever waiting on them, and the temporary files a
-// save writes beside its target.
+// Opening files for reading without ever waiting on them, and the one way every
+// save replaces a file.
 //
 // Every reader of a file the user names opens it here. A name that is not a regular
 // file (a named pipe, a socket, a device) would block the open or feed bytes without
 // end; it is refused at once, checked on the descriptor actually opened, so no
 // swap of the name between a check and the open gets past it.
 //
-// A writer holds an advisory lock (flock) on its temporary file from the moment it
-// exists until it is renamed over the target or removed. A temporary that nobody
-// holds locked is left over from a save that died; the next successful save of the
-// same target removes it.
+// Every save (drawings, blocks, images, movies, printed PDFs, the drawing report, the
+// settings) goes through save_begin / save_replace, or the SafeWriter built on them:
+// - the target is refused at once when it is a folder (EISDIR), not a regular file
+//   (kNotRegularFile: a pipe is never opened) or a file its user may not write, or
+//   that has no write permission at all (EACCES): it stays as it is;
+// - a symbolic link is followed: the linked file is replaced and the link stays;
+// - the bytes go to a hidden temporary beside the target, with the target's mode (a
+//   new file: 0666 less the umask), locked (flock) from its making to its rename;
+// - the file is synced to the disk before the rename, the folder after it; a failed
+//   rename is a failed save, and the temporary is then removed;
+// - a successful save removes the temporaries of saves of the same target that died.
+//
+// The temporary of "name" is ".name~zelo-save-" + six letters or digits + ten
+// hexadecimal digits; a name too long for that (past the file system's limit) is cut
+// on a character boundary. The ten digits are a digest of the six and of the
+// temporary's own device and inode numbers, so only a file this program made under
+// that name carries them: a file is removed as stale only when its name has that form
+// for the target, its digits match the file it names, it is a regular file of this
+// user and no writer holds its lock. Copies, backups and other programs' temporaries
+// beside the target are never touched, and a temporary never takes the name of a
+// file that exists.
 #pragma once
 
 #include <sys/types.h>
@@ -17,7 +34,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
 
 // The code of a name that is not a regular file (a folder gives EISDIR).
@@ -31,15 +47,57 @@ int safe_open_read(const char* path, int* error, uint64_t* size = nullptr);
 // The same as a stdio stream ("rb"); null with *error set.
 std::FILE* safe_fopen_read(const char* path, int* error, uint64_t* size = nullptr);
 
-// Creates the temporary file `*path` with `mode` and locks it. A name ending in
-// "XXXXXX" is made unique as mkstemp makes it; any other name is created or
-// truncated. The lock lasts while the returned descriptor (or a duplicate of it)
-// stays open: keep one open until the file is renamed or removed. -1 with errno set
-// on failure.
-int temp_file_create(std::string* path, mode_t mode);
+// Whether a save of `path` may replace it: 0, or the code save_begin refuses it with
+// (the file itself is looked at; a missing file is 0).
+int save_refusal(const char* path);
 
-// Removes every file of `folder` ("" for the current one) whose name `is_temp`
-// accepts and that no writer holds locked. Best effort: what cannot be removed
-// stays.
-void temp_files_remove_stale(const std::string& folder,
-                             const std::function<bool(const std::string& name)>& is_temp);
+// Starts a save of `path`: checks the target (above), makes its locked temporary and
+// gives the target (a link followed) and the temporary's name and descriptor. The lock
+// lasts while the descriptor (or a duplicate) stays open. 0, or the code of the
+// refusal or failure (nothing is left behind then).
+int save_begin(const char* path, std::string* target, std::string* temp, int* fd);
+// Syncs a finished temporary to the disk: 0, or errno (a file system that cannot
+// sync is no failure).
+int save_sync(int fd);
+// Ends a save: renames the temporary (synced and closed by the caller, its lock
+// still held) over the target, syncs the folder and removes the target's stale
+// temporaries. 0, or errno of the failed rename: the temporary is then removed and
+// the target is as it was.
+int save_replace(const std::string& temp, const std::string& target);
+// Whether `entry` has the form of a temporary of a save of the file `name` in a folder
+// whose names take at most `name_max` bytes (the name only; the digits are not
+// checked against a file).
+bool save_temp_name_matches(const std::string& entry, const std::string& name, size_t name_max = 255);
+
+// A file written through a save: open, write, commit; destroyed or aborted without a
+// commit, the temporary is removed and the target is as it was.
+class SafeWriter {
+  public:
+    SafeWriter() = default;
+    ~SafeWriter() { abort(); }
+    SafeWriter(const SafeWriter&) = delete;
+    SafeWriter& operator=(const SafeWriter&) = delete;
+
+    [[nodiscard]] int open(const char* path);  // 0, or the code of save_begin
+    // Appends; after the first failure every call answers that code.
+    int write(const void* data, size_t size);
+    // Sync, close, rename, folder sync, stale temporaries: 0 or the code. The
+    // temporary is gone either way.
+    [[nodiscard]] int commit();
+    void abort();
+    int fd() const { return fd_; }
+    const std::string& target() const { return target_; }
+    const std::string& temp_path() const { return temp_; }
+
+  private:
+    int fd_ = -1;
+    int err_ = 0;
+    std::string target_, temp_;
+};
+
+// The whole file at once through a SafeWriter: 0 or the code.
+[[nodiscard]] int safe_write_file(const char* path, const void* data, size_t size);
+
+// The process's file mode mask, read without changing it (threads may be creating
+// files at the same time).
+mode_t process_umask();

@@ -9,12 +9,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string_view>
 
 #include "model/services/safe_file.h"
 
@@ -26,48 +24,13 @@ namespace {
 
 std::atomic<int64_t> g_write_limit{-1};
 // The scratch file of the packed save running on this thread (iorec_save_maybe_packed),
-// or null: written without a sync.
+// or null: written in place, without a sync.
 thread_local const char* g_scratch_path = nullptr;
 std::atomic<int> g_write_limit_spared{0};
-// The lock on the finished file of that plain pass, held until the scratch path is
-// set again.
-thread_local int g_scratch_lock = -1;
 
 void close_fd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
-}
-
-// A name of the unique part mkstemp puts in place of "XXXXXX".
-bool unique_part(std::string_view part) {
-    return part.size() == 6 && std::all_of(part.begin(), part.end(), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) != 0;
-           });
-}
-
-// The names saves of the file `name` write beside it: ".name.XXXXXX" (the temporary
-// file), "name.plain-XXXXXX" (the plain pass of a packed save) and
-// ".name.plain-XXXXXX.XXXXXX" (that pass's temporary file).
-bool is_save_temporary(std::string_view entry, std::string_view name) {
-    const bool hidden = !entry.empty() && entry[0] == '.';
-    if (hidden) entry.remove_prefix(1);
-    if (entry.substr(0, name.size()) != name) return false;
-    entry.remove_prefix(name.size());
-    if (hidden && entry.size() == 7 && entry[0] == '.' && unique_part(entry.substr(1))) return true;
-    constexpr std::string_view kPlain = ".plain-";
-    if (entry.substr(0, kPlain.size()) != kPlain) return false;
-    entry.remove_prefix(kPlain.size());
-    if (!hidden) return unique_part(entry);
-    return entry.size() == 13 && unique_part(entry.substr(0, 6)) && entry[6] == '.' &&
-           unique_part(entry.substr(7));
-}
-
-// After a save of `target`: the temporaries of saves of it that died.
-void remove_stale_temporaries(const std::string& target) {
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    temp_files_remove_stale(folder, [&](const std::string& entry) { return is_save_temporary(entry, name); });
 }
 
 // The code of a read that found no more bytes (a file cut short).
@@ -83,34 +46,10 @@ void drop_direct(IOstream* s) {
     s->direct_pos = 0;
 }
 
-// The file a save replaces: a symbolic link is followed, so the linked file is
-// replaced and the link stays.
-std::string resolve_target(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
-            std::string r(real);
-            std::free(real);
-            return r;
-        }
-    }
-    return path;
-}
-
-// Permissions of a new file: those of the file it replaces, else 0666 less the umask.
-mode_t new_file_mode(const std::string& target) {
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 void iorec_set_scratch_path(const char* path) {
     g_scratch_path = path;
-    close_fd(g_scratch_lock);
 }
 
 void iorec_test_set_write_limit(int64_t bytes, int spared) {
@@ -252,21 +191,22 @@ void iorec_open(IOrec* s, const char* path, int writing) {
         start_reading(s, f, size);
         return;
     }
-    const std::string target = resolve_target(s->path);
-    const size_t slash = target.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (name.empty()) io_raise(s, EISDIR);
-    // A file its user may not write stays protected, as it would be if written in place.
-    errno = 0;
-    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
-        io_raise(s, errno_code());
+    if (g_scratch_path && s->path == g_scratch_path) {
+        // The packed save's own scratch file (made and locked by it): written in place.
+        const int fd = open(path, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        FILE* f = fd < 0 ? nullptr : fdopen(fd, "wb");
+        if (!f) {
+            const int e = errno_code();
+            if (fd >= 0) close(fd);
+            io_raise(s, e);
+        }
+        s->sync = 0;
+        start_writing(s, f);
+        return;
     }
-    std::string temp = folder + "." + name + ".XXXXXX";
-    errno = 0;
-    const int fd = temp_file_create(&temp, 0600);
-    if (fd < 0) io_raise(s, errno_code());
+    std::string target, temp;
+    int fd = -1;
+    if (const int e = save_begin(path, &target, &temp, &fd)) io_raise(s, e);
     s->temp_path = temp;
     // The lock stays with a descriptor of its own until the rename (the stdio stream is
     // closed before it).
@@ -278,8 +218,7 @@ void iorec_open(IOrec* s, const char* path, int writing) {
         io_raise(s, e);
     }
     s->path = target;
-    s->sync = g_scratch_path && s->path == resolve_target(g_scratch_path) ? 0 : 1;
-    fchmod(fd, new_file_mode(target));  // best effort: a failure keeps 0600
+    s->sync = 1;
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         const int e = errno_code();
@@ -299,7 +238,7 @@ void iorec_commit(IOrec* s) {
         if (f && std::fclose(f) != 0) io_raise(s, errno_code());
         return;
     }
-    if (!s->file || (s->temp_path.empty() && !s->memory_out)) io_raise(s, kBadArgument);
+    if (!s->file) io_raise(s, kBadArgument);
     auto fail = [s](int code) {
         iorec_abort(s);
         io_raise(s, code);
@@ -327,26 +266,20 @@ void iorec_commit(IOrec* s) {
     errno = 0;
     if (std::fflush(s->file) != 0) fail(s->saved_errno ? s->saved_errno : errno_code());
     if (s->saved_errno) fail(s->saved_errno);
-    errno = 0;
-    if (s->sync && fsync(fileno(s->file)) != 0 && errno != EINVAL && errno != EROFS)
-        fail(errno_code());
+    if (s->sync) {
+        if (const int e = save_sync(fileno(s->file))) fail(e);
+    }
     FILE* f = s->file;
     s->file = nullptr;
     drop_direct(s);
     errno = 0;
     if (std::fclose(f) != 0) fail(errno_code());
-    errno = 0;
-    if (std::rename(s->temp_path.c_str(), s->path.c_str()) != 0) fail(errno_code());
+    if (s->temp_path.empty()) return;  // a scratch file written in place
+    const std::string temp = std::move(s->temp_path);
     s->temp_path.clear();
-    if (!s->sync) {
-        // The plain pass of a packed save: its file stays locked until the pass is done.
-        close_fd(g_scratch_lock);
-        g_scratch_lock = s->temp_lock;
-        s->temp_lock = -1;
-        return;
-    }
+    const int e = save_replace(temp, s->path);
     close_fd(s->temp_lock);
-    remove_stale_temporaries(s->path);
+    if (e) io_raise(s, e);
 }
 
 void iorec_abort(IOrec* s) {

@@ -4,14 +4,14 @@
 // coder (model/lzw/lzw.h: 9 to 12-bit codes, least significant bit first, clear
 // code 256, end code 257).
 //
-// Saving never destroys the previous file: a stream opened for writing writes a
-// temporary file made with mkstemp in the target's folder. Every write, the flush
-// and the close are checked; iorec_commit() then renames the temporary file over the
-// target. A stream destroyed without a commit (an error, an abandoned save) removes
-// its temporary file and leaves the target as it was. The writer holds a lock on its
-// temporary file until the rename; a commit removes the target's temporaries that no
-// writer holds (left by saves that died).
-//
+// Saving never destroys the previous file: a stream opened for writing writes the
+// temporary file of a save (model/services/safe_file.h: hidden, beside the target,
+// locked, with the target's mode; a pipe, a folder or a read-only file is refused at
+// the open). Every write, the flush, the sync and the close are checked;
+// iorec_commit() then renames the temporary file over the target, and a failed rename
+// fails the save. A stream destroyed without a commit (an error, an abandoned save)
+// removes its temporary file and leaves the target as it was.
+
 // Reading checks: a plain stream knows its file size, so counts read from the file
 // are checked against the bytes left (io_check_count); a failed read, seek or tell
 // raises.
@@ -226,14 +226,14 @@ LzwCodecState lzw_codecs_state();
 
 // Saves through `write_plain(path)` (a function writing a complete plain file and
 // returning its code). With `pack`, the plain file goes to a scratch file beside
-// `path` first and the packed file then replaces `path`, so a failure at any step
-// leaves the previous file in place. The scratch file never outlives the call and is
-// not synced to the disk (streams this thread opens on it get sync 0): only the packed
-// file is.
+// `path` first (made as the target's temporary file, model/services/safe_file.h) and
+// the packed file then replaces `path`, so a failure at any step leaves the previous
+// file in place. The scratch file never outlives the call and is written in place
+// without a sync (the stream this thread opens on it): only the packed file is synced.
 [[nodiscard]] int iorec_save_maybe_packed(const char* path, bool pack,
                                           int (*write_plain)(const char*, void*), void* context);
-// Internal to iorec_save_maybe_packed: write streams this thread opens on `path` (null:
-// none) get sync 0. The path must outlive the setting.
+// Internal to iorec_save_maybe_packed: a write stream this thread opens on `path` (null:
+// none) writes that file in place, unsynced. The path must outlive the setting.
 void iorec_set_scratch_path(const char* path);
 
 // ---- Tests ------------------------------------------------------------------------

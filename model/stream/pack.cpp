@@ -38,26 +38,27 @@ int iorec_save_maybe_packed(const char* path, bool pack, int (*write_plain)(cons
                             void* context) {
     if (!pack) return write_plain(path, context);
     if (!path || !*path) return ENOENT;
-    // Reserve a unique name beside the target for the plain pass, locked as the
-    // temporary file it is (the plain pass hands over the lock on the file it puts
-    // there).
-    std::string scratch = std::string(path) + ".plain-XXXXXX";
-    errno = 0;
-    const int fd = temp_file_create(&scratch, 0600);
-    if (fd < 0) return errno_code();
-    // The scratch file only feeds the pass below: no sync of its own. The setting goes
-    // with this call however it ends (it names this call's string).
+    // The plain pass goes to a scratch file beside the target, made and locked as the
+    // target's own temporary: a save that dies leaves it for the next save to remove.
+    std::string target, scratch;
+    int fd = -1;
+    if (const int e = save_begin(path, &target, &scratch, &fd)) return e;
+    // The scratch file only feeds the pass below: written in place, no sync of its own.
+    // The setting goes with this call however it ends (it names this call's string).
     struct ScratchSetting {
         explicit ScratchSetting(const char* p) { iorec_set_scratch_path(p); }
         ~ScratchSetting() { iorec_set_scratch_path(nullptr); }
         ScratchSetting(const ScratchSetting&) = delete;
         ScratchSetting& operator=(const ScratchSetting&) = delete;
     };
-    ScratchSetting unsynced(scratch.c_str());
-    int r = write_plain(scratch.c_str(), context);
+    int r = 0;
+    {
+        ScratchSetting unsynced(scratch.c_str());
+        r = write_plain(scratch.c_str(), context);
+    }
+    if (r == 0) r = lzw_pack_file_to(scratch.c_str(), target.c_str());
+    unlink(scratch.c_str());  // before its lock goes
     close(fd);
-    if (r == 0) r = lzw_pack_file_to(scratch.c_str(), path);
-    std::remove(scratch.c_str());
     return r;
 }
 

@@ -30,7 +30,8 @@ const FileTypeEntry kOpenRows[] = {{IDS_ZELO_DRAWING, IDS_FILTER_QVM, 13}, {IDS_
 const FileTypeEntry kTextRows[] = {{IDS_ZELO_BLOCK, IDS_FILTER_MCR, 19}, {IDS_TEXT_FILE, IDS_FILTER_TXT, 25}};
 const FileTypeEntry kSaveRows[] = {{IDS_ZELO_DRAWING, IDS_FILTER_QVM, 13},
                                    {IDS_ZELO_BLOCK, IDS_FILTER_MCR, 19},
-                                   {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12}};
+                                   {IDS_TARGA_BITMAP, IDS_FILTER_TGA, 12},
+                                   {IDS_TEXT_FILE, IDS_FILTER_TXT, 25}};
 const FileTypeEntry kImageRows[] = {{IDS_WINDOWS_BITMAP, IDS_FILTER_BMP, 4},
                                     {IDS_COMPUSERVE_BITMAP, IDS_FILTER_GIF, 6},
                                     {IDS_JPEG_JFIF_COMPLIANT, IDS_FILTER_JPG, 10},
@@ -62,7 +63,7 @@ bool finite_positive(double v) { return std::isfinite(v) && v > 0; }
 const FileTypeTable kExportTypes{kExportRows, 14};
 const FileTypeTable kOpenTypes{kOpenRows, 6};
 const FileTypeTable kTextTypes{kTextRows, 2};
-const FileTypeTable kSaveTypes{kSaveRows, 3};
+const FileTypeTable kSaveTypes{kSaveRows, 4};
 const FileTypeTable kImageTypes{kImageRows, 8};
 const FileTypeTable kMovieTypes{kMovieRows, 7};
 

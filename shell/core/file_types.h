@@ -23,7 +23,7 @@ struct FileTypeTable {
 extern const FileTypeTable kExportTypes;   // 14 rows
 extern const FileTypeTable kOpenTypes;     // 6 rows; import uses rows 1 to 5
 extern const FileTypeTable kTextTypes;     // 2 rows, one used at a time
-extern const FileTypeTable kSaveTypes;     // 3 rows, one used at a time
+extern const FileTypeTable kSaveTypes;     // 4 rows, one used at a time
 extern const FileTypeTable kImageTypes;    // 8 rows; saving uses the first 5
 extern const FileTypeTable kMovieTypes;    // 7 rows
 inline constexpr int kExportRasterRows = 8;

@@ -1,4 +1,4 @@
-// Prints to a PDF file through a checked temporary file.
+// Prints to a PDF file through a checked temporary file of the safe writer.
 #include "shell/image/print_file.h"
 
 #include <fcntl.h>
@@ -8,12 +8,10 @@
 #include <QFile>
 #include <QPaintEngine>
 #include <QPrinter>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -94,33 +92,6 @@ int write_error_now(const std::string& path) {
     return err ? err : EIO;
 }
 
-// A new file ".<name>.XXXXXX" beside `target`, made as a plain create would make it
-// (its mode from the umask), or with the mode of the file it replaces.
-int make_temporary(const std::string& target, std::string* temp) {
-    static std::atomic<unsigned> serial{0};
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string name = target.substr(folder.size());
-    struct stat st;
-    const bool replaces = ::stat(target.c_str(), &st) == 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long long v = (unsigned long long)::getpid() * 2654435761u ^
-                               (unsigned long long)std::time(nullptr) ^
-                               ((unsigned long long)serial.fetch_add(1) << 20);
-        char suffix[7];
-        for (char& c : suffix) c = "abcdefghijklmnopqrstuvwxyz0123456789"[v % 36], v /= 36;
-        suffix[6] = 0;
-        *temp = folder + "." + name + "." + suffix;
-        const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return errno_or_eio();
-        if (replaces) (void)::fchmod(fd, st.st_mode & 07777);  // best effort
-        ::close(fd);
-        return 0;
-    }
-    return EEXIST;
-}
-
 }  // namespace
 
 bool print_is_preview(QPrinter* printer) {
@@ -141,33 +112,16 @@ PrintFile::PrintFile(QPrinter* printer) {
         return;
     name_ = printer->outputFileName();
     if (name_.isEmpty()) return;
-    target_ = QFile::encodeName(name_).toStdString();
-    // A link is followed: its file is replaced and the link stays. A pipe or a
-    // device is printed to as it is.
-    struct stat st;
-    if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target_.c_str(), nullptr)) {
-            target_ = real;
-            std::free(real);
-        }
-    }
-    if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return;
-    // A file this user may not write stays as it is, as it would if printed in place.
-    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
-        error_ = errno_or_eio();
-        return;
-    }
-    error_ = make_temporary(target_, &temp_);
-    if (error_) {
-        temp_.clear();
-        return;
-    }
+    // A pipe, a folder or a file this user may not write is refused at once and
+    // stays as it is.
+    error_ = file_.open(QFile::encodeName(name_).constData());
+    if (error_) return;
     printer_ = printer;
-    printer->setOutputFileName(QFile::decodeName(temp_.c_str()));
+    printer->setOutputFileName(QFile::decodeName(file_.temp_path().c_str()));
 }
 
 PrintFile::~PrintFile() {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    file_.abort();
     restore();
 }
 
@@ -177,10 +131,10 @@ void PrintFile::restore() {
 }
 
 int PrintFile::finish() {
-    if (temp_.empty()) return error_;
+    if (file_.temp_path().empty()) return error_;
     QPrinter* printer = printer_;
     restore();
-    int err = pdf_file_check(temp_);
+    const int err = pdf_file_check(file_.temp_path());
     if (err) {
         // Qt's writer stops writing for good after a failed write (its stream keeps
         // the error): the printer gets a new one, with the same settings, by way of
@@ -189,15 +143,10 @@ int PrintFile::finish() {
         printer->setPdfVersion(version == QPrinter::PdfVersion_1_4 ? QPrinter::PdfVersion_1_6
                                                                    : QPrinter::PdfVersion_1_4);
         printer->setPdfVersion(version);
+        file_.abort();
+        return err;
     }
-    if (!err) {
-        // On the disk before it replaces the old file, as a saved drawing is.
-        const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)) err = errno_or_eio();
-        if (fd >= 0) ::close(fd);
-    }
-    if (!err && std::rename(temp_.c_str(), target_.c_str()) != 0) err = errno_or_eio();
-    if (err) ::unlink(temp_.c_str());
-    temp_.clear();
-    return err;
+    // Written by Qt under the temporary's name, into the file the writer holds open:
+    // the writer syncs and renames it.
+    return file_.commit();
 }

@@ -1,13 +1,16 @@
 // Printing to a PDF file without a cut file passing for a print. Qt's PDF writer
 // neither fails nor tells when its file cannot be written (a full disk, the file size
 // limit): the print ends as if done and the file is cut short. A print to a file
-// therefore goes to a hidden temporary file beside it (".name.pdf.XXXXXX"), which is
-// checked once the painter has ended and only then renamed over the file; a print
-// that cannot be written completely leaves the file as it was.
+// therefore goes to the hidden temporary file of a save beside it
+// (model/services/safe_file.h), which is checked once the painter has ended and only
+// then renamed over the file; a print that cannot be written completely leaves the
+// file as it was. A pipe, a folder or a read-only file is refused before printing.
 #pragma once
 
 #include <QString>
 #include <string>
+
+#include "model/services/safe_file.h"
 
 class QPrinter;
 
@@ -31,8 +34,8 @@ class PrintFile {
     PrintFile(const PrintFile&) = delete;
     PrintFile& operator=(const PrintFile&) = delete;
 
-    // 0, or the errno that keeps the print from starting: the file is one this user
-    // may not write (EACCES), or the temporary file could not be made.
+    // 0, or the code that keeps the print from starting: the file is a pipe, a
+    // folder or one this user may not write, or the temporary file could not be made.
     int error() const { return error_; }
     // After the painter's end: the checked file replaces the printer's file.
     // 0, or the reason it could not (pdf_file_check, or that of the rename).
@@ -43,6 +46,6 @@ class PrintFile {
 
     QPrinter* printer_ = nullptr;
     QString name_;
-    std::string target_, temp_;
+    SafeWriter file_;
     int error_ = 0;
 };

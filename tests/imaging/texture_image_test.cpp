@@ -3,12 +3,14 @@
 // output devices.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "image_test_support.h"
 #include "imaging/formats/image_formats.h"
+#include "imaging/formats/replace_file.h"
 #include "imaging/output/output_device.h"
 #include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
@@ -128,6 +130,56 @@ TEST_F(TextureImage, FailedSaveKeepsTheTarget) {
     struct stat st {};
     EXPECT_TRUE(stat(path("dir.tga").c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     EXPECT_EQ(system(("ls " + temp_dir() + " | grep -q 'dir.tga.'").c_str()) == 0, false);
+}
+
+// Images are saved as drawings are: the mode kept, a read-only file or a pipe refused
+// and left as it is, no temporary in sight, those of saves that died removed.
+TEST_F(TextureImage, SavesKeepTheModeRefuseWhatTheyMayNotReplaceAndTidyUp) {
+    const std::string folder = path("modes");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    write(folder + "/src.bmp", picture_rich(5, 4));
+    Pattern t;
+    ASSERT_EQ(texture_image_load(&t.p, (folder + "/src.bmp").c_str(), "k"), 0);
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    struct Case {
+        const char* name;
+        mode_t mode;  // 0: a named pipe
+        int result;
+    } cases[] = {{"priv.bmp", 0600, 0}, {"group.tga", 0640, 0}, {"ro.bmp", 0444, EACCES},
+                 {"pipe.bmp", 0, kNotRegularFile}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = folder + "/" + c.name;
+        if (c.mode) {
+            put_file(target, old);
+            ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
+            // A save of it that died, in another process, left its temporary.
+            if (fork() == 0) {
+                ReplaceFile dying;
+                if (dying.open(target.c_str()) == 0) dying.write("x", 1);
+                _exit(0);
+            }
+            int status = 0;
+            wait(&status);
+        } else {
+            ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+        }
+        EXPECT_EQ(texture_image_save(t.p, target.c_str()), c.result);
+        struct stat st {};
+        ASSERT_EQ(lstat(target.c_str(), &st), 0);
+        if (!c.mode) {
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+            continue;
+        }
+        EXPECT_EQ(st.st_mode & 07777, c.mode);
+        EXPECT_EQ(file_bytes(target) == old, c.result != 0);
+    }
+    // Only the files themselves are left.
+    const std::string listing = folder + "/listing";
+    ASSERT_EQ(system(("ls -A " + folder + " > " + listing).c_str()), 0);
+    const auto bytes = file_bytes(listing);
+    const std::string names(bytes.begin(), bytes.end());
+    EXPECT_EQ(names, "group.tga\nlisting\npipe.bmp\npriv.bmp\nro.bmp\nsrc.bmp\n");
 }
 
 TEST_F(TextureImage, CmykPlatesHoldTheInksAndReportAFailedPlate) {

@@ -12,9 +12,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <filesystem>
+#include <fstream>
+
+#include <QFileDialog>
+#include <sys/stat.h>
 
 #include "dialogs/edit_dialogs.h"
 #include "dialogs/settings_dialogs.h"
+#include "dialogs/xfile.h"
 #include "graphics/view/view.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -543,6 +549,47 @@ TEST_F(SettingsDialogs, ReportListsWhatTheInfoBitsAsk) {
     });
     report_dialog_show(h.view());
     EXPECT_EQ(g_prefs.info, 513);
+}
+
+// The report's Save writes text, offered as text, through the safe writer: its first
+// line names the drawing, and a pipe is refused at once.
+TEST_F(SettingsDialogs, ReportIsSavedAsTextThatNamesTheDrawing) {
+    Harness h;
+    char tmpl[] = "/tmp/zelo_report_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, text = dir + "/info.txt", pipe = dir + "/pipe.txt";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<std::string> boxes;
+    msgbox_set_hook([&](const MsgBoxRequest& r) {
+        boxes.push_back(r.text);
+        return (r.style & kMbButtonMask) == kMbYesNo ? kIdYes : kIdOk;
+    });
+    for (const std::string& target : {text, pipe}) {
+        SCOPED_TRACE(target);
+        xfile_set_test_hook([&](CXFile& d) {
+            EXPECT_EQ(d.dialog()->nameFilters().join(";").toStdString().find("qvm"), std::string::npos);
+            EXPECT_NE(d.dialog()->nameFilters().join(";").toStdString().find("*.txt"), std::string::npos);
+            d.choose(target, -1);
+            return true;
+        });
+        g_prefs.info = 1;
+        platform_set_modal_hook([](CDialog& d) {
+            d.press(kIdcSet + 82);
+            d.press(IDCANCEL);
+        });
+        report_dialog_show(h.view());
+    }
+    xfile_set_test_hook(nullptr);
+    msgbox_set_hook(nullptr);
+    std::ifstream in(text);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "Drawing: drawing.qvm");
+    struct stat st {};
+    EXPECT_TRUE(lstat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes.back().find(pipe + " (19: not a regular file"), std::string::npos) << boxes.back();
+    std::filesystem::remove_all(dir);
 }
 
 // Lines near the origin, a camera and a light seen from azimuth

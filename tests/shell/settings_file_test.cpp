@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <cerrno>
 #include <fstream>
 #include <sstream>
 
 #include "model/services/ini_store.h"
 #include "model/services/log.h"
+#include "model/services/msgbox.h"
 #include "model/services/profile.h"
 #include "model/services/safe_file.h"
 #include "tests/platform/qt_test_env.h"
@@ -202,16 +204,54 @@ TEST_F(SettingsFileTest, FileModesAreKeptAndReadOnlyFilesAreNotWritten) {
 }
 
 TEST_F(SettingsFileTest, ASaveRemovesStaleTemporariesButNotOneBeingWritten) {
-    const std::string stale = path_ + ".tmp999999";  // left by a copy that died while saving
-    std::string held = path_ + ".tmp424242";         // another copy still writing
-    write_file(stale, "[Main]\n");
-    const int fd = temp_file_create(&held, 0600);
+    // Left by a copy that died while saving, in a child process.
+    if (fork() == 0) {
+        SafeWriter dying;
+        (void)dying.open(path_.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    wait(&status);
+    SafeWriter held;  // another copy still writing
+    ASSERT_EQ(held.open(path_.c_str()), 0);
+    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
+    auto temporaries = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            n += e.path().filename().string().find(".ini~zelo-save-") != std::string::npos;
+        return n;
+    };
+    EXPECT_EQ(temporaries(), 2);
     IniStore store;
     ASSERT_EQ(store.save(path_), 0);
-    EXPECT_NE(access(stale.c_str(), F_OK), 0);
-    EXPECT_EQ(access(held.c_str(), F_OK), 0);
-    ::close(fd);
-    std::remove(held.c_str());
+    EXPECT_EQ(temporaries(), 1);
+    EXPECT_EQ(access(held.temp_path().c_str(), F_OK), 0);
+}
+
+// A settings file that cannot be written: the user is told once, with the file and
+// the reason, and the changed setting is kept and written once the file can be.
+TEST_F(SettingsFileTest, AFailedWriteIsToldOnceAndTheSettingKept) {
+    write_file(path_, "[Main]\nInfo=5\n");
+    ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+    ASSERT_EQ(settings_open(path_), 0);
+    std::vector<std::string> boxes;
+    const MsgBoxHook previous = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        boxes.push_back(r.text);
+        return kIdOk;
+    });
+    prof_put_int("Main", "Info", 6);
+    prof_put_int("Main", "Grid", 2);
+    { SettingsBatch batch; prof_put_int("Main", "Snap", 1); }
+    EXPECT_NE(settings_flush(), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(path_ + " (13: permission denied)"), std::string::npos) << boxes[0];
+    EXPECT_EQ(read_file(path_), "[Main]\nInfo=5\n");
+    EXPECT_EQ(prof_get_int("Main", "Info", 0), 6);
+    ASSERT_EQ(chmod(path_.c_str(), 0644), 0);
+    EXPECT_EQ(settings_flush(), 0);
+    EXPECT_EQ(read_file(path_), "[Main]\nInfo=6\nGrid=2\nSnap=1\n");
+    EXPECT_EQ(boxes.size(), 1u);
+    msgbox_set_hook(previous);
 }
 
 // Another running copy, as a child process: opens the file and puts its keys.

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <random>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "model/lzw/lzw.h"
 #include "tests/lzw/lzw_decode.h"
 #include "tests/stream/stream_support.h"
@@ -321,34 +324,120 @@ TEST_F(FileStreams, LzwPassDecodesToThePlainBody) {
     EXPECT_EQ(entries().size(), 2u);  // d.qvm and short.qvm, no temporary file
 }
 
-TEST_F(FileStreams, SavesRemoveTheirFilesStaleTemporariesButNotOnesBeingWritten) {
-    const std::string target = path("d.qvm");
-    const Bytes plain = concat({bytes({1, 0, 0, 0, 112, 0, 0, 0, 0, 0, 0, 0}), noise(5000, 3)});
-    auto write_plain = [](const char* to, void* body) {
-        std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
-        return io_guarded([&] {
-            iorec_open(s.get(), to, 1);
-            io_write(s.get(), static_cast<Bytes*>(body)->data(), static_cast<Bytes*>(body)->size());
-            iorec_commit(s.get());
-        });
-    };
-    for (const bool packed : {false, true}) {
-        // Left by saves of d.qvm that died (plain and packed); other files' names stay.
-        for (const char* n : {".d.qvm.a1B2c3", "d.qvm.plain-Z9y8X7", ".d.qvm.plain-Z9y8X7.q1W2e3"})
-            put_file(path(n), bytes({1}));
-        std::vector<std::string> kept = {".e.qvm.a1B2c3", ".d.qvm.a1B2c", "d.qvm.bak", ".d.qvm.a1B2c3.x"};
-        for (const std::string& n : kept) put_file(path(n), bytes({2}));
-        // A save of the same file still being written (by another run of the program).
-        std::unique_ptr<IOrec> live = rtc_make<IOrecStd>();
-        ASSERT_EQ(io_guarded([&] { iorec_open(live.get(), target.c_str(), 1); }), 0);
-        kept.push_back(live->temp_path.substr(dir_.size() + 1));
-        kept.push_back("d.qvm");
-        ASSERT_EQ(iorec_save_maybe_packed(target.c_str(), packed, write_plain, const_cast<Bytes*>(&plain)), 0);
-        std::vector<std::string> left = entries();
-        std::sort(left.begin(), left.end());
-        std::sort(kept.begin(), kept.end());
-        EXPECT_EQ(left, kept) << (packed ? "packed" : "plain");
+int write_plain_body(const char* to, void* body) {
+    std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+    return io_guarded([&] {
+        iorec_open(s.get(), to, 1);
+        io_write(s.get(), static_cast<Bytes*>(body)->data(), static_cast<Bytes*>(body)->size());
+        iorec_commit(s.get());
+    });
+}
+
+// A save of `target` that dies half-way, in a child process: its temporary stays.
+void die_saving(const std::string& target, bool packed) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        auto dying = [](const char* to, void*) -> int {
+            std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+            (void)io_guarded([&] {
+                iorec_open(s.get(), to, 1);
+                io_put_long(s.get(), 1);
+                std::fflush(s->file);
+                _exit(0);
+            });
+            _exit(1);
+        };
+        (void)iorec_save_maybe_packed(target.c_str(), packed, dying, nullptr);
+        _exit(1);
     }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(FileStreams, SavesRemoveOnlyTheirOwnStaleTemporaries) {
+    const Bytes plain = concat({bytes({1, 0, 0, 0, 112, 0, 0, 0, 0, 0, 0, 0}), noise(5000, 3)});
+    // The long name's temporaries carry a shortened name.
+    for (const std::string name : {std::string("d.qvm"), std::string(226, 'L') + ".qvm"}) {
+        const std::string target = path(name);
+        for (const bool packed : {false, true}) {
+            SCOPED_TRACE(packed ? "packed" : "plain");
+            // The user's own files beside the drawing, and another program's temporary.
+            std::vector<std::string> kept = {"." + name + ".backup", "." + name + ".before",
+                                             "." + name + ".old123", name + ".plain-backup",
+                                             "." + name + ".plain-backup.copy01", "." + name + ".a1B2c3"};
+            if (name.size() < 200) kept.push_back(".e.qvm.a1B2c3");
+            for (const std::string& n : kept) put_file(path(n), bytes({2}));
+            // Saves that died, and a copy the user made of such a temporary under the
+            // same name (the name alone proves nothing).
+            const size_t before = entries().size();
+            die_saving(target, false);
+            die_saving(target, true);
+            die_saving(target, false);
+            std::vector<std::string> dead = entries();
+            ASSERT_EQ(dead.size(), before + 3);
+            std::string copied;
+            for (const std::string& n : dead)
+                if (std::find(kept.begin(), kept.end(), n) == kept.end()) copied = n;
+            put_file(path("copy"), file_bytes(path(copied)));
+            ASSERT_EQ(std::rename(path("copy").c_str(), path(copied).c_str()), 0);
+            kept.push_back(copied);
+            // A save of the same file still being written (by another run of the program).
+            std::unique_ptr<IOrec> live = rtc_make<IOrecStd>();
+            ASSERT_EQ(io_guarded([&] { iorec_open(live.get(), target.c_str(), 1); }), 0);
+            kept.push_back(live->temp_path.substr(dir_.size() + 1));
+            kept.push_back(name);
+            ASSERT_EQ(iorec_save_maybe_packed(target.c_str(), packed, write_plain_body, const_cast<Bytes*>(&plain)), 0);
+            std::vector<std::string> left = entries();
+            std::sort(left.begin(), left.end());
+            std::sort(kept.begin(), kept.end());
+            EXPECT_EQ(left, kept);
+            live.reset();
+            for (const std::string& n : entries()) std::remove(path(n).c_str());
+        }
+    }
+}
+
+TEST_F(FileStreams, NamesUpToTheFileSystemsLimitSave) {
+    const Bytes plain = concat({bytes({1, 0, 0, 0, 112, 0, 0, 0, 0, 0, 0, 0}), noise(3000, 4)});
+    // 255 bytes, the longest name a folder takes; a character of several bytes at the
+    // place the temporary's name is cut.
+    const std::string multi = std::string(224, 'm') + "\xC3\xA9\xE2\x82\xAC" + std::string(22, 'm') + ".qvm";
+    for (const std::string& name : {std::string(244, 'n') + ".qvm", std::string(251, 'n') + ".qvm", multi}) {
+        for (const bool packed : {false, true}) {
+            SCOPED_TRACE(name.size());
+            ASSERT_EQ(iorec_save_maybe_packed(path(name).c_str(), packed, write_plain_body, const_cast<Bytes*>(&plain)),
+                      0);
+            EXPECT_EQ(file_bytes(path(name))[8], packed ? 1 : 0);
+            EXPECT_EQ(entries(), std::vector<std::string>{name});
+        }
+        std::remove(path(name).c_str());
+    }
+}
+
+TEST_F(FileStreams, AFailedRenameFailsTheSave) {
+    // A folder that appeared at the target's name while the save was written: the
+    // rename cannot replace it.
+    const std::string target = path("d.qvm");
+    std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
+    ASSERT_EQ(io_guarded([&] {
+                  iorec_open(s.get(), target.c_str(), 1);
+                  io_put_long(s.get(), 7);
+              }),
+              0);
+    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+    put_file(target + "/inside", bytes({5}));
+    EXPECT_NE(io_guarded([&] { iorec_commit(s.get()); }), 0);
+    EXPECT_EQ(file_bytes(target + "/inside"), bytes({5}));
+    EXPECT_EQ(entries(), std::vector<std::string>{"d.qvm"});
+    // A save onto a folder there from the start is refused; the folder stays.
+    const Bytes plain = concat({bytes({1, 0, 0, 0, 112, 0, 0, 0, 0, 0, 0, 0}), noise(100, 4)});
+    for (const bool packed : {false, true})
+        EXPECT_EQ(iorec_save_maybe_packed(target.c_str(), packed, write_plain_body, const_cast<Bytes*>(&plain)), EISDIR);
+    EXPECT_EQ(file_bytes(target + "/inside"), bytes({5}));
+    EXPECT_EQ(entries(), std::vector<std::string>{"d.qvm"});
+    std::remove((target + "/inside").c_str());
+    rmdir(target.c_str());
 }
 
 }  // namespace
