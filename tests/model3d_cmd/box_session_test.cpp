@@ -197,7 +197,7 @@ TEST(Draw3dOptions, TheSettingsKeyGoesOnAtTheStep) {
     } cases[] = {
         {"box corner", kCmdBox3D, [](Harness& h) { h.options().click({1, 1, 0}).typed("1,2,3").esc(); }, {C, W, C}},
         {"box width", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).options().typed("1,2,3").esc(); }, {C, W, C}},
-        {"box height", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1").options().typed("2 3").esc(); },
+        {"box height", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1").options().typed("2").typed("3").esc(); },
          {C, W, H, D, C}},
         {"box depth", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1 2").options().typed("3").esc(); },
          {C, W, D, C}},
