@@ -209,10 +209,16 @@ int circle_ask(VIEW** view_ref, Vec3* centre, double* radius) {
             const int32_t type = v->coordinate_type, cart = v->cartesian;
             v->coordinate_type = kCoordTypeLastPoint;
             v->cartesian = 0;
+            bool typed = false;
             code = input_distance(view_ref, first, kCircleRadius, 0, [](VIEW* w, int x, int y) { cursor_draw_circle(w, x, y); },
-                                  s.callback, radius, help);
+                                  s.callback, radius, help, &typed);
             v->coordinate_type = type;
             v->cartesian = cart;
+            if (code == 0 && typed && !(*radius >= kSmallest)) {
+                // A typed radius of no size (or below nothing) is refused; the centre stays.
+                input_refuse_typed();
+                continue;
+            }
             if (code == 0) {
                 *centre = first;
                 return 0;

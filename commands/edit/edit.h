@@ -54,6 +54,7 @@ inline constexpr uint32_t kPromptSelectText = IDS_SELECT_TEXT_OBJECT;
 inline constexpr uint32_t kTitleChangeWhat = IDS_CHANGE_WHAT;
 inline constexpr uint32_t kTitleRotate = IDS_OPTIONS_ROTATE;  // then Mirror, Stretch
 inline constexpr uint32_t kTextMirrorLineIsAPoint = IDS_MIRROR_LINE_IS_A_POINT;
+inline constexpr uint32_t kTextBaseLineIsAPoint = IDS_BASE_LINE_IS_A_POINT;
 inline constexpr uint32_t kPromptFirstPoint = IDS_FIRST_POINT;
 inline constexpr uint32_t kPromptSecondPoint = IDS_SECOND_POINT;
 inline constexpr uint32_t kPromptSelectHatch = IDS_SELECT_THE_HATCH_OBJECT;

@@ -211,17 +211,21 @@ int base_end_to_the_right(const VIEW* view, LoopState* st) {
     return kStepRefused;
 }
 
-// The base line end by the rule in force: asked, or to the right of the centre. An
-// end on the centre is asked again.
+// The base line end by the rule in force: asked, or to the right of the centre. When
+// the options key changed the rule the end is found again by the new one; Esc and the
+// right button end the command. An end on the centre in the view (far out, float
+// rounding puts a nearby point there) is refused with a message and asked again.
 int rotate_base_end(VIEW** view_ref, LoopState* st) {
     for (;;) {
-        if (!(g_prefs.rotation_mode & 4)) return base_end_to_the_right(*view_ref, st);
+        const int mode = g_prefs.rotation_mode & 6;
+        if (!(mode & 4)) return base_end_to_the_right(*view_ref, st);
         const int rc = input_point(view_ref, kPromptBaseLineEnd, cursor_draw_rubber_line, rotate_options, &st->end,
                                    40035);
         if (rc == kStepCancelled || !*view_ref) return kStepRefused;
-        if (rc == kStepRefused) continue;
+        if (rc == kStepRefused && (g_prefs.rotation_mode & 6) != mode) continue;
         if (rc != 0) return rc;
         if (apart_in_view(&(*view_ref)->projection, st->start, st->end)) return 0;
+        msgbox_ids(0, kTextBaseLineIsAPoint);
     }
 }
 

@@ -56,12 +56,16 @@ constexpr uint32_t kTextEnterCorrectly = IDS_ENTER_VALUE_CORRECTLY;  // "Please 
 bool in_float_range(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 
 bool refuse_typed() {
-    const std::string text = res_load_string(kTextEnterCorrectly);
-    msgbox_show(0, text.c_str(), kMbOk | kMbIconExclamation);
+    input_refuse_typed();
     return false;
 }
 
 }  // namespace
+
+void input_refuse_typed() {
+    const std::string text = res_load_string(kTextEnterCorrectly);
+    msgbox_show(0, text.c_str(), kMbOk | kMbIconExclamation);
+}
 
 bool input_view_attached(const MODEL* m, const VIEW* view) {
     if (!m || !m->views || !view) return false;
@@ -149,7 +153,8 @@ int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move, InputO
 }
 
 int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mode, InputMoveFn on_move,
-                   InputOptionsFn on_options, double* out, uint32_t help_id) {
+                   InputOptionsFn on_options, double* out, uint32_t help_id, bool* typed) {
+    if (typed) *typed = false;
     char text[kTypedTextSize];
     int code = input_wait(view_ref, prompt_id, on_move, on_options, text, sizeof text, 0, help_id);
     if (code != 0) return code;
@@ -159,13 +164,8 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
         // A plain number is in the view's unit (inches give 25.4 each); feet-and-inch
         // text is read as such, into millimetres.
         double v;
-        const char* end = text + std::strlen(text);
-        const char* first = text;
-        while (first < end && (*first == ' ' || *first == '\t')) ++first;
-        const char* last = end;
-        while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
         bool read = true;
-        if (plain_real_parse(first, last, &v)) {
+        if (plain_real_parse_text(text, &v)) {
             if (view->length_unit != kLengthDecimal) v *= 25.4;
         } else {
             read = typed_distance_parse(text, &v);
@@ -174,6 +174,7 @@ int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mo
             refuse_typed();
         } else if (input_typed_length_usable(base, v)) {
             *out = v;
+            if (typed) *typed = true;
             return 0;
         }
         // No number, or one beyond the drawing's range: asked again.
@@ -207,13 +208,12 @@ int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference, uint
         VIEW* view = *view_ref;
         if (!view) return kStepCancelled;
         if (text[0]) {
+            // One number, blanks around it allowed; anything else (1,5 or 12abc) is
+            // refused whole, never read up to the first stray character.
             double v;
-            if (!plain_real_parse(text, text + std::strlen(text), &v)) {
-                // Blanks around the number are allowed.
-                if (std::sscanf(text, "%lf", &v) != 1 || !std::isfinite(v)) {
-                    refuse_typed();
-                    continue;
-                }
+            if (!plain_real_parse_text(text, &v)) {
+                refuse_typed();
+                continue;
             }
             // An angle past the float range turns nothing the drawing can hold.
             if (!input_typed_values_usable(&v, 1)) continue;

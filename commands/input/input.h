@@ -41,10 +41,11 @@ extern int input_error_code;  // engine code of the failure (8, 13)
                              int32_t flags, uint32_t help_id);
 [[nodiscard]] int input_point(VIEW** view_ref, uint32_t prompt_id, InputMoveFn on_move,
                               InputOptionsFn on_options, Vec3* out, uint32_t help_id);
-// mode 0: distance in the view plane; 1 |dy|; 2 |dx| (view coordinates).
+// mode 0: distance in the view plane; 1 |dy|; 2 |dx| (view coordinates). *typed (when
+// given) tells whether the distance was typed rather than picked.
 [[nodiscard]] int input_distance(VIEW** view_ref, const Vec3& base, uint32_t prompt_id, int mode,
                                  InputMoveFn on_move, InputOptionsFn on_options, double* out,
-                                 uint32_t help_id);
+                                 uint32_t help_id, bool* typed = nullptr);
 // Counter-clockwise angle (radians) from `reference` to the picked point about `centre`.
 [[nodiscard]] int input_angle(VIEW** view_ref, const Vec3& centre, const Vec3& reference,
                               uint32_t prompt_id, InputMoveFn on_move, InputOptionsFn on_options,
@@ -74,6 +75,8 @@ void input_set_last_point(VIEW* view, RTC* objects, const Vec3& base);
 // coordinates is refused: these tell the user ("Please enter the value correctly")
 // and return false, and the caller asks again. The input routines check what they
 // read themselves; commands that read typed text of their own call these.
+// Tells the user a typed value cannot be used ("Please enter the value correctly").
+void input_refuse_typed();
 // Every value finite and within the float range.
 bool input_typed_values_usable(const double* values, int count);
 // A length measured from `base` in any direction: every coordinate of base plus or

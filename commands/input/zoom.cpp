@@ -165,11 +165,15 @@ int view_zoom_window(VIEW* view, const Vec3& c1, const Vec3& c2) {
 
 namespace {
 
-// The scale at which extents `e` fit a w x h window; 0 when `e` is empty or flat.
+// The scale at which extents `e` fit a w x h window; 0 when `e` is empty. Extents
+// without size in one direction (a flat drawing seen edge-on, one line along an
+// axis) fit by the other; a single point keeps the view's scale.
 double zoom_all_scale(const VIEW* view, const BBox& e, int w, int h) {
-    if (!(e.max.x > e.min.x) || !(e.max.y > e.min.y)) return 0;
-    const double sx = w / (static_cast<double>(e.max.x) - e.min.x);
-    const double sy = h / (static_cast<double>(e.max.y) - e.min.y);
+    if (bbox_is_empty(e) || !(e.max.x >= e.min.x) || !(e.max.y >= e.min.y)) return 0;
+    const double dx = static_cast<double>(e.max.x) - e.min.x, dy = static_cast<double>(e.max.y) - e.min.y;
+    if (!(dx > 0) && !(dy > 0)) return view->projection.scale;
+    const double sx = dx > 0 ? w / dx : HUGE_VAL;
+    const double sy = dy > 0 ? h / dy : HUGE_VAL;
     double s;
     if (sy < sx) {
         s = sy;
@@ -184,6 +188,12 @@ double zoom_all_scale(const VIEW* view, const BBox& e, int w, int h) {
     const double step = g_prefs.scale_round;
     const double r = round_scale(step, s);
     return r > s && r - step >= step ? r - step : r;
+}
+
+// The origin along one axis that puts the middle of [lo, hi] in the middle of `pixels`
+// at `scale`, rounded to a whole pixel.
+double centred_origin(double scale, double lo, double hi, int pixels) {
+    return round_origin(scale, (lo + hi) / 2 - pixels / (2 * scale));
 }
 
 }  // namespace
@@ -214,8 +224,10 @@ void view_zoom_all(VIEW* view) {
     view->previous_origin_x = p.origin_x;
     view->previous_origin_y = p.origin_y;
     p.scale = s;
-    p.origin_x = round_origin(p.scale, e.min.x);
-    p.origin_y = round_origin(p.scale, e.min.y);
+    // What fits is centred: the room left in the direction that does not fill the
+    // window is shared on both sides.
+    p.origin_x = centred_origin(s, e.min.x, e.max.x, w);
+    p.origin_y = centred_origin(s, e.min.y, e.max.y, h);
     view_refresh(view, 1);
 }
 

@@ -22,10 +22,7 @@ int g_draw3d_query = 0;
 
 namespace {
 
-int box_options(VIEW** view_ref) {
-    if (!g_draw3d_dialogs.box || !view_ref || !*view_ref) return 0;
-    return g_draw3d_dialogs.box(*view_ref) ? 1 : 0;
-}
+int box_options(VIEW** view_ref) { return model3d_options(view_ref, g_draw3d_dialogs.box); }
 
 double view_dx(const VIEW* v, const Vec3& a, const Vec3& b) {
     Vec3 va, vb;
@@ -37,13 +34,8 @@ double view_dx(const VIEW* v, const Vec3& a, const Vec3& b) {
 // Asks one box; 0 with the corner and sizes set, else the code that ended the asking.
 int ask_box(VIEW** view_ref, Vec3* corner, double size[3]) {
     for (;;) {
-        const int faces = g_draw3d.box_faces;
         int code = input_point(view_ref, kPromptBoxCorner, cursor_draw_crosshair, box_options, corner, kHelpBox3D);
-        if (code != 0) {
-            // A refusal after the face mask changed in the options dialog asks again.
-            if (code == kStepRefused && g_draw3d.box_faces != faces) continue;
-            return code;
-        }
+        if (code != 0) return code;
         input_set_point(*view_ref, *corner, 0);
         // Typed sizes are lengths along the box's own axes, one to three numbers: the
         // step asks for numbers, never for a point that the coordinate dialog would

@@ -147,9 +147,10 @@ extern int g_draw3d_query;
 [[nodiscard]] int cmd_tracked(VIEW** view_ref);
 [[nodiscard]] int cmd_profiled(VIEW** view_ref);
 
-// Shared steps of the commands: the options key runs `dialog` (1 when accepted, so
-// the step is asked again); a command starts with its dialog unless the query flag
-// is set (false: cancelled) and enters input mode.
+// Shared steps of the commands: the options key runs `dialog` and the step goes on
+// where it was (0: the commands read the settings when they build); a command starts
+// with its dialog unless the query flag is set (false: cancelled) and enters input
+// mode.
 int model3d_options(VIEW** view_ref, int (*dialog)(VIEW*));
 bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*));
 // Adds every built mesh to the drawing, each its own undo level, stopping at the first

@@ -26,7 +26,12 @@
 namespace {
 
 int sphere_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.sphere); }
-int cone_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.cone); }
+// A change of "Cone" changes the steps: the step ends and is asked again.
+int cone_options(VIEW** r) {
+    const int kind = g_draw3d.cone;
+    (void)model3d_options(r, g_draw3d_dialogs.cone);
+    return g_draw3d.cone != kind ? 1 : 0;
+}
 int spiral_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.spiral); }
 int torus_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.torus); }
 

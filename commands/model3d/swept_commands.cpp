@@ -71,7 +71,10 @@ int ask_profile(VIEW** view_ref, std::vector<Vec3>* profile) {
 
 }  // namespace
 
-int model3d_options(VIEW** r, int (*dialog)(VIEW*)) { return dialog && r && *r ? (dialog(*r) ? 1 : 0) : 0; }
+int model3d_options(VIEW** r, int (*dialog)(VIEW*)) {
+    if (dialog && r && *r) (void)dialog(*r);
+    return 0;
+}
 
 bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*)) {
     if (!g_draw3d_query && dialog && !dialog(*view_ref)) return false;

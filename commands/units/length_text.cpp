@@ -181,14 +181,19 @@ bool plain_real_parse(const char* first, const char* last, double* value) {
     return true;
 }
 
-bool typed_distance_parse(const char* text, double* value) {
+bool plain_real_parse_text(const char* text, double* value) {
     if (!text) return false;
     const char* b = text;
     const char* e = text + std::strlen(text);
     while (b < e && (*b == ' ' || *b == '\t')) ++b;
     while (e > b && (e[-1] == ' ' || e[-1] == '\t')) --e;
+    return plain_real_parse(b, e, value);
+}
+
+bool typed_distance_parse(const char* text, double* value) {
+    if (!text) return false;
     double v = 0;
-    if (plain_real_parse(b, e, &v) || length_parse(text, &v)) {
+    if (plain_real_parse_text(text, &v) || length_parse(text, &v)) {
         *value = v;
         return true;
     }
@@ -256,8 +261,13 @@ std::string value_format_unit(const char* caption, double value, int mode) {
             // Cut to the whole minute the angle lies in (atan 4 = 75.9638 degrees is 75 57');
             // a thousandth of a minute absorbs the noise of the conversion and of points
             // kept as floats, so 20 degrees between float rays is 20 degrees 0', not 19 59'.
-            double minutes = std::floor(positive_angle(value) * (180.0 / kPi) * 60 + kMinuteSlack);
+            const double a = positive_angle(value);
+            double minutes = std::floor(a * (180.0 / kPi) * 60 + kMinuteSlack);
             if (!std::isfinite(minutes)) return text + special_text(minutes);
+            // The slack carries an angle just under a full turn into the next one: it
+            // is the turn's 0 degrees 0', never 360 degrees 0'.
+            constexpr double kTurnMinutes = 360 * 60;
+            if (value < kTwoPi && minutes >= kTurnMinutes) minutes -= kTurnMinutes;
             double rest = std::fmod(minutes, 60);  // exact, also past 2^53
             return text + fixed_text((minutes - rest) / 60, 0) + kStrokeDegreeSign + ' ' +
                    fixed_text(rest, 0) + '\'';

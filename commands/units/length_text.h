@@ -62,6 +62,9 @@ bool typed_distance_parse(const char* text, double* value);
 // with an optional '.' and exponent. Locale-free; false for anything else or a
 // value that is not finite.
 bool plain_real_parse(const char* first, const char* last, double* value);
+// The same over the whole of `text` with blanks (spaces, tabs) around the number
+// allowed. Null text gives false.
+bool plain_real_parse_text(const char* text, double* value);
 
 // "%.*f" of `value` with `decimals` clamped to 1..9; a value that shows as zero is
 // written without a minus sign ("-0.0004" with 3 decimals gives "0.000").

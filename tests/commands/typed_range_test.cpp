@@ -1,5 +1,6 @@
-// Typed values beyond the drawing's range are refused with "Please enter the value
-// correctly" and asked again; no object with a non-finite coordinate enters a drawing.
+// Typed values the drawing cannot use (beyond its range, angles with stray characters,
+// a circle radius of no size) are refused with "Please enter the value correctly" and
+// asked again; no object with a non-finite coordinate enters a drawing.
 #include <gtest/gtest.h>
 
 #include "commands/draw2d/draw2d.h"
@@ -48,25 +49,15 @@ Harness& selected_line(Harness& h) {
     return h;
 }
 
-// A circle radius of 1e300 added a circle with axes (inf, NaN), a Stretch factor of
-// 1e38 a line to (inf, 0), a box width of 1e300 ended silently with 13: each huge
-// value is refused once and asked again, and the usable one after it is drawn.
-TEST_F(TypedRange, HugeTypedValuesAreAskedAgain) {
-    const std::pair<uint32_t, std::function<void(Harness&)>> cases[] = {
-        {kCmdCircle, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("2").esc(); }},
-        {kCmdCircle, [](Harness& h) { h.typed("3e38 0 0").typed("1e38").typed("1e37").esc(); }},
-        {kCmdRegularPolygon, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("2").esc(); }},
-        {kCmdEllipse, [](Harness& h) { h.click({5, 5, 0}).typed("1e300 0 0").typed("8 7 0").esc(); }},
-        {kCmdRectangle, [](Harness& h) { h.click({1, 1, 0}).typed("1e300 1e300 0").typed("4 4 0").esc(); }},
-        {kCmdStretch,
-         [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e38").click({0, 0, 0}).typed("2").esc(); }},
-        {kCmdStretch, [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e300").typed("2").esc(); }},
-        {kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1e300").typed("2 3 4").esc(); }},  // corner kept
-        {kCmdSphere, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("3").esc(); }},
-    };
+using Script = std::function<void(Harness&)>;
+
+// Runs each command with its script: one refusal, then the usable value after it
+// makes the one object the drawing holds.
+void expect_refused_once_then_drawn(const std::vector<std::pair<uint32_t, Script>>& cases) {
     const Preferences saved = g_prefs;
     g_prefs.resize = g_prefs.delete_parents = 1;  // Stretch asks nothing, replaces the line
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    g_prefs.turn = 1, g_prefs.rotation_mode = 2;  // Rotate asks nothing but the centre and angle
+    for (size_t i = 0; i < cases.size(); ++i) {
         const auto& [id, script] = cases[i];
         SCOPED_TRACE(i);
         boxes.clear();
@@ -77,6 +68,7 @@ TEST_F(TypedRange, HugeTypedValuesAreAskedAgain) {
         h.define(kCmdEllipse, scene_command<cmd_ellipse>);
         h.define(kCmdRectangle, scene_command<cmd_rectangle>);
         h.define(kCmdStretch, [](void* arg) { return cmd_stretch(arg); });
+        h.define(kCmdRotate, [](void* arg) { return cmd_rotate(arg); });
         h.define(kCmdBox3D, scene_command<cmd_box>);
         h.define(kCmdSphere, scene_command<cmd_sphere>);
         script(h);
@@ -87,6 +79,38 @@ TEST_F(TypedRange, HugeTypedValuesAreAskedAgain) {
         EXPECT_TRUE(drawing_finite(h.model()));
     }
     g_prefs = saved;
+}
+
+// A circle radius of 1e300 added a circle with axes (inf, NaN), a Stretch factor of
+// 1e38 a line to (inf, 0), a box width of 1e300 ended silently with 13: each huge
+// value is refused once and asked again, and the usable one after it is drawn.
+TEST_F(TypedRange, HugeTypedValuesAreAskedAgain) {
+    expect_refused_once_then_drawn({
+        {kCmdCircle, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("2").esc(); }},
+        {kCmdCircle, [](Harness& h) { h.typed("3e38 0 0").typed("1e38").typed("1e37").esc(); }},
+        {kCmdRegularPolygon, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("2").esc(); }},
+        {kCmdEllipse, [](Harness& h) { h.click({5, 5, 0}).typed("1e300 0 0").typed("8 7 0").esc(); }},
+        {kCmdRectangle, [](Harness& h) { h.click({1, 1, 0}).typed("1e300 1e300 0").typed("4 4 0").esc(); }},
+        {kCmdStretch,
+         [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e38").click({0, 0, 0}).typed("2").esc(); }},
+        {kCmdStretch, [](Harness& h) { selected_line(h).click({0, 0, 0}).typed("1e300").typed("2").esc(); }},
+        {kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1e300").typed("2 3 4").esc(); }},  // corner kept
+        {kCmdSphere, [](Harness& h) { h.click({5, 5, 0}).typed("1e300").typed("3").esc(); }},
+    });
+}
+
+// A typed rotation angle of 1,5 turned by 1 degree (1x, 3.5.2 and 12abc were cut the
+// same way); a typed circle radius of -.5 drew nothing, said nothing and lost the
+// centre. Each is refused and asked again, the centre kept.
+TEST_F(TypedRange, AnglesWithStrayCharactersAndRadiiOfNoSizeAreAskedAgain) {
+    std::vector<std::pair<uint32_t, Script>> cases;
+    for (const char* angle : {"1,5", "1x", "3.5.2", "12abc"})
+        cases.emplace_back(kCmdRotate, [angle](Harness& h) {
+            selected_line(h).click({0, 0, 0}).typed(angle).typed(" 90 ").esc();
+        });
+    for (const char* radius : {"-.5", "0"})
+        cases.emplace_back(kCmdCircle, [radius](Harness& h) { h.click({5, 5, 0}).typed(radius).typed("2").esc(); });
+    expect_refused_once_then_drawn(cases);
 }
 
 // An object built with a non-finite coordinate is refused, saying why.

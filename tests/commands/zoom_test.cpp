@@ -6,6 +6,9 @@
 
 #include "commands/input/input.h"
 #include "commands/input/zoom.h"
+#include "graphics/view/projection.h"
+#include "model/db/solid.h"
+#include "model/math/matrix.h"
 #include "model/services/prefs.h"
 #include "scene.h"
 #include "../platform/qt_test_env.h"
@@ -88,6 +91,24 @@ TEST_F(ZoomLimit, UnusableLimitsNeverGiveAnUnusableScale) {
     }
 }
 
+// After zoom all the view's extents lie in the window with the same room on the left
+// as on the right and below as above; `fills` the limiting direction reaches the edges.
+void expect_centred(const VIEW* v, bool fills = true) {
+    const ViewProjection& p = v->projection;
+    const BBox all = view_extents(v);
+    auto pixel = [&](double at, double origin) { return static_cast<int>(std::floor((at - origin) * p.scale + 0.5)); };
+    const int x0 = pixel(all.min.x, p.origin_x), y0 = pixel(all.min.y, p.origin_y);
+    const int x1 = pixel(all.max.x, p.origin_x), y1 = pixel(all.max.y, p.origin_y);
+    int w, h;
+    v->window->client_size(&w, &h);
+    EXPECT_NEAR(x0, w - x1, 1.5);
+    EXPECT_NEAR(y0, h - y1, 1.5);
+    EXPECT_GE(std::min(x0, y0), 0);
+    if (fills) {
+        EXPECT_LE(std::min(x0, y0), 1);
+    }
+}
+
 TEST_F(Extents, WidthsHiddenLayersAndZoomAll) {
     Harness h(2);
     LAYER* l = scene_layer(h.model());
@@ -109,20 +130,69 @@ TEST_F(Extents, WidthsHiddenLayersAndZoomAll) {
     XPLINE* far = scene_line(l, {{-50, 0, 0}, {0, 0, 0}});
     views_extend_extents(h.view(), far);
     EXPECT_NEAR(view_extents(h.view(1)).min.x, -50, 1e-5);
-    // Zoom all: the extents' lower-left corner at the window's lower-left pixel.
+    // Zoom all: the extents fill the window across and are centred in it.
     g_prefs.scale_round = 0.01;
     view_zoom_all(h.view());
     const ViewProjection& p = h.view()->projection;
     const BBox all = view_extents(h.view());
-    EXPECT_NEAR(p.origin_x, round_origin(p.scale, all.min.x), 1e-9);
-    EXPECT_NEAR(p.origin_y, round_origin(p.scale, all.min.y), 1e-9);
     int x, y;
-    world_to_pixel(&p, {all.min.x, all.min.y, 0}, &x, &y);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
     world_to_pixel(&p, {all.max.x, all.max.y, 0}, &x, &y);
     EXPECT_LE(x, 240);
     EXPECT_LE(y, 180);
+    expect_centred(h.view());
+}
+
+// Zoom all on drawings flat in the view (a rectangle and a circle drawn in the top
+// view seen from the front or the side, one line along an axis) fits them by the
+// direction they have; a single point is centred at the scale the view had; a tall
+// drawing in a wide window, with a light's symbol, is centred across.
+TEST_F(Extents, ZoomAllFitsFlatDrawingsAndCentresWhatItFits) {
+    constexpr double kQuarter = 1.5707963267948966;
+    struct Case {
+        const char* what;
+        std::function<void(LAYER*)> scene;
+        double turn_x, turn_z;  // view turns, radians
+        double scale;           // expected, 0: any
+    };
+    const Case cases[] = {
+        {"top view drawing from the front",
+         [](LAYER* l) {
+             scene_line(l, {{0, 0, 0}, {100, 0, 0}, {100, 50, 0}, {0, 50, 0}, {0, 0, 0}});
+             scene_ellipse(l, {150, 25, 0}, 20, 0, 0, true);
+         },
+         -kQuarter, 0, 240.0 / 170},
+        {"top view drawing edge-on, upright in the view",
+         [](LAYER* l) {
+             scene_line(l, {{0, 0, 0}, {100, 0, 0}, {100, 50, 0}, {0, 50, 0}, {0, 0, 0}});
+             scene_ellipse(l, {150, 25, 0}, 20, 0, 0, true);
+         },
+         -kQuarter, kQuarter, 1.05},
+        {"one horizontal line", [](LAYER* l) { scene_line(l, {{10, 20, 0}, {110, 20, 0}}); }, 0, 0, 2.4},
+        {"one vertical line", [](LAYER* l) { scene_line(l, {{10, 20, 0}, {10, 110, 0}}); }, 0, 0, 2.0},
+        {"one point", [](LAYER* l) { scene_line(l, {{30, 40, 0}, {30, 40, 0}}); }, 0, 0, 3.0},
+        {"tall drawing and a light",
+         [](LAYER* l) {
+             scene_line(l, {{0, 0, 0}, {20, 0, 0}, {20, 300, 0}, {0, 300, 0}});
+             auto light = rtc_make<LIGHT>();
+             light->position = {10, 150, 0};
+             (void)container_insert(l, light.release());
+         },
+         0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        g_prefs.scale_round = 0.01;
+        ViewProjection& vp = h.view()->projection;
+        vp.scale = 3.0;
+        if (c.turn_x != 0 || c.turn_z != 0) mat_rotate_xyz(&vp.view, &vp.inverse, c.turn_x, 0, c.turn_z);
+        c.scene(scene_layer(h.model()));
+        view_zoom_all(h.view());
+        if (c.scale > 0) {
+            EXPECT_NEAR(vp.scale, c.scale, 0.011);
+        }
+        expect_centred(h.view(), c.scale != 3.0);
+    }
 }
 
 int cmd_zoom(void* arg) { return zoom_window_command(static_cast<VIEW**>(arg)); }

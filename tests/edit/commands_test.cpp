@@ -296,20 +296,48 @@ TEST_F(TransformTest, RotateModeZeroOnAPickedLineAsksOnlyTheAngle) {
     expect_near3(first_point(copy), {5, -5, 0}, 1e-3);
 }
 
-TEST_F(TransformTest, EscAtTheBaseLineEndAsksAgain) {
-    Harness h;
-    define_edit_commands(h);
-    Scene s = three_lines(h);
-    g_prefs.rotation_mode = 6;
-    g_prefs.turn = 1;
-    (void)buffer_add(h.view()->selection, s.a);
-    h.click({0, 0, 0}).esc().click({10, 0, 0}).typed("180").esc();
-    h.run(kCmdRotate);
-    EXPECT_EQ(h.script_left(), 0u);
-    EXPECT_EQ(h.shown_prompts(),
-              (std::vector<int>{int(kPromptRotationCentre), int(kPromptBaseLineEnd), int(kPromptBaseLineEnd),
-                                int(kPromptRotationAngle), int(kPromptRotationAngle)}));
-    EXPECT_EQ(drawing_objects(h.model()).size(), 4u);
+// At "Base line end point" Esc and the right button did nothing (the step was asked
+// again for ever): they end the command. Options that change how the end is found
+// find it again; an end that float rounding puts on a far centre is refused, saying so.
+TEST_F(TransformTest, BaseLineEndStepEndsOnEscAndAsksAgainOnlyForOptionsAndAPointEnd) {
+    const int C = kPromptRotationCentre, E = kPromptBaseLineEnd, A = kPromptRotationAngle;
+    struct Case {
+        const char* what;
+        std::function<void(Harness&)> script;
+        std::vector<int> prompts;
+        size_t objects;
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"Esc", [](Harness& h) { h.click({0, 0, 0}).esc(); }, {C, E}, 3, {}},
+        {"right button", [](Harness& h) { h.click({0, 0, 0}).right(); }, {C, E}, 3, {}},
+        {"options: the end to the right of the centre",
+         [](Harness& h) {
+             edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };
+             h.click({0, 0, 0}).options().typed("180").esc();
+         },
+         {C, E, A, A}, 4, {}},
+        {"an end on a far centre",
+         [](Harness& h) { h.typed("5000000000 0 0").typed("5000000001 0 0").typed("5000001000 0 0").typed("180").esc(); },
+         {C, E, E, A, A}, 4, {"The base line end lies on the rotation centre"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        define_edit_commands(h);
+        Scene s = three_lines(h);
+        g_prefs.rotation_mode = 6;
+        g_prefs.turn = 1;
+        boxes.clear();
+        (void)buffer_add(h.view()->selection, s.a);
+        c.script(h);
+        EXPECT_EQ(h.run(kCmdRotate), -1);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(drawing_objects(h.model()).size(), c.objects);
+        EXPECT_EQ(boxes, c.boxes);
+        edit_dialogs() = EditDialogs{};
+    }
 }
 
 // 100 view units from a centre at x = 5e9 round back onto the centre in floats. The

@@ -184,4 +184,49 @@ TEST(BoxSession, DialogFirstUnlessQuery) {
     g_draw3d_query = 0;
 }
 
+// OK in the settings opened by F10 ended 3D Box and 3D Sphere, and what was typed next
+// went nowhere: the command goes on at the step it was at, under the new settings.
+TEST(Draw3dOptions, TheSettingsKeyGoesOnAtTheStep) {
+    const int C = kPromptBoxCorner, W = kPromptBoxWidth, H = kPromptBoxHeight, D = kPromptBoxDepth;
+    const int SC = kPromptSphereCentre, SR = kPromptSphereRadius;
+    const struct {
+        const char* what;
+        uint32_t id;
+        std::function<void(Harness&)> script;
+        std::vector<int> prompts;
+    } cases[] = {
+        {"box corner", kCmdBox3D, [](Harness& h) { h.options().click({1, 1, 0}).typed("1,2,3").esc(); }, {C, W, C}},
+        {"box width", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).options().typed("1,2,3").esc(); }, {C, W, C}},
+        {"box height", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1").options().typed("2").typed("3").esc(); },
+         {C, W, H, D, C}},
+        {"box depth", kCmdBox3D, [](Harness& h) { h.click({1, 1, 0}).typed("1 2").options().typed("3").esc(); },
+         {C, W, D, C}},
+        {"sphere centre", kCmdSphere, [](Harness& h) { h.options().click({5, 5, 0}).typed("3").esc(); }, {SC, SR, SC}},
+        {"sphere radius", kCmdSphere, [](Harness& h) { h.click({5, 5, 0}).options().typed("3").esc(); }, {SC, SR, SC}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_draw3d_dialogs.box = [](VIEW*) { return g_draw3d.box_faces = 31, 1; };
+        g_draw3d_dialogs.sphere = [](VIEW*) { return 1; };
+        g_draw3d_query = 1;
+        Harness h;
+        h.define(kCmdBox3D, scene_command<cmd_box>);
+        h.define(kCmdSphere, scene_command<cmd_sphere>);
+        g_draw3d = Draw3DSettings{};
+        c.script(h);
+        EXPECT_EQ(h.run(c.id), -1);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(h.script_left(), 0u);
+        const auto made = scene_objects_of<MESH3>(h.model());
+        ASSERT_EQ(made.size(), 1u);
+        // Built under the settings chosen: five sides of the box.
+        if (c.id == kCmdBox3D) {
+            EXPECT_EQ(block_count(*made[0]), 5);
+        }
+    }
+    g_draw3d_dialogs = Draw3dDialogs{};
+    g_draw3d_query = 0;
+    g_draw3d = Draw3DSettings{};
+}
+
 }  // namespace

@@ -114,6 +114,10 @@ TEST(ValueFormatUnit, AnglesAndLengthsWithACaption) {
         {"", 0.5 * kPi / 180 / 60 * 0.999, 3, std::string("0\x07 0'")},
         {"", 10.5 * kPi / 180, 3, std::string("10\x07 30'")},
         {"", std::atan(4.0), 3, std::string("75\x07 57'")},  // 75.9638 degrees: cut, not rounded
+        // Just under a full turn either way (two rays along one direction): the turn's 0.
+        {"", 2 * kPi - 1e-9, 3, std::string("0\x07 0'")},
+        {"", -1e-12, 3, std::string("0\x07 0'")},
+        {"", 359.5 * kPi / 180, 3, std::string("359\x07 30'")},
         {"", -1, 4, "5.283 rad"},
         {"", 1e306, 3, "inf"},
         {"", -7, 4, "5.566 rad"},
