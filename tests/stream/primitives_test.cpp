@@ -166,6 +166,41 @@ TEST_F(Primitives, ChunkReaderSkipsAndChecks) {
     EXPECT_EQ(read_bytes(b, [](IOrec* s) { io_chunk_close(s); }), kBadArgument);
 }
 
+TEST_F(Primitives, ChunkLongerThanItsHolderIsNotRead) {
+    // Chunk 1 holds chunk 2 (one word); chunk 3, its sibling, follows. Chunk 2 claims
+    // 16 bytes, which would run on into chunk 3.
+    Bytes b = written([](IOrec* s) {
+        {
+            IoChunkWriter parent(s, 1);
+            IoChunkWriter a(s, 2);
+            io_put_long(s, 11);
+        }
+        IoChunkWriter next(s, 3);
+        io_put_long(s, 0x5EC2E7);
+        io_put_long(s, 0x5EC2E7);
+    });
+    const uint64_t parent_end = 5 + 9;  // header of chunk 1, then chunk 2 whole
+    b[5 + 1] = 16;
+    bool opened = false;
+    uint64_t furthest = 0;
+    std::vector<int32_t> seen;
+    EXPECT_EQ(read_bytes(b,
+                         [&](IOrec* s) {
+                             IoChunkReader parent(s);
+                             ChunkMark a;
+                             io_chunk_open(s, &a);
+                             opened = true;
+                             while (io_chunk_inside(s)) {
+                                 seen.push_back(io_get_long(s));
+                                 furthest = io_tell(s);
+                             }
+                         }),
+              kIoChunkOverrun);
+    EXPECT_FALSE(opened);
+    EXPECT_LE(furthest, parent_end);
+    EXPECT_TRUE(seen.empty());
+}
+
 TEST_F(Primitives, CountsAreCheckedAgainstTheBytesLeft) {
     // A string claiming more bytes than its chunk holds, or than the file holds.
     const Bytes in_chunk = bytes({0x05, 4, 0, 0, 0, 0xFF, 0xFF, 0x03, 'x'});
