@@ -12,6 +12,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "app/startup/window_side.h"
 #include "app_env.h"
@@ -211,47 +212,30 @@ TEST_F(SettingsApp, SheetOpensOnTheToolbarsPageAndAppliesItsChoices) {
 }
 
 
-// A dialog shows its numbers the same way whichever dialog ran before it and left
-// its own digits in the shared format (the 3D settings six, the dimension settings
-// five): the camera's position and lens, a colour and a smoothing angle, each time
-// in the dialogs' four digits and in the units of the drawing in front.
+// Whatever digits the dialog before left in the shared format (the 3D settings six,
+// the dimension settings five), a dialog shows four, in the units of the drawing in front.
 TEST_F(SettingsApp, DialogNumbersDoNotFollowTheDialogBefore) {
-    CSView* view = frame()->active_view();
-    ASSERT_NE(view, nullptr);
+    VIEW* view = frame()->active_view()->view();
     auto cam = rtc_make<CAMERA>();
-    cam->position = Vec3{0, 0, 200};
-    cam->target = Vec3{0, 0, 0};
+    cam->position = {0, 0, 200};
     cam->lens = 1.18934;
     MaterialRecord m;
     material_init(&m);
     m.colour[0] = 192.0f / 255.0f;
     m.smoothing_angle = float(deg_to_rad(33.333));
-    struct Case {
-        int left_digits, length_unit;
-        const char *x, *z;
-    };
-    for (const Case& c : {Case{4, kLengthDecimal, "0.0000", "200.0000"}, Case{5, kLengthDecimal, "0.0000", "200.0000"},
-                          Case{6, kLengthDecimal, "0.0000", "200.0000"}, Case{6, kLengthInches, "0.0000\"", "7.8740\""}}) {
-        SCOPED_TRACE(testing::Message() << c.left_digits << " digits left, unit " << c.length_unit);
-        view->view()->length_unit = c.length_unit;
-        set_number_format(1, 0, c.left_digits, 64);
-        platform_set_modal_hook([&](CDialog& d) {
-            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 3), c.x);
-            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 5), c.z);
-            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 11), "1.189");
-            d.press(IDCANCEL);
-        });
-        EXPECT_EQ(CCameraSettingsDlg(nullptr, cam.get()).DoModal(), IDCANCEL);
-        set_number_format(1, 0, c.left_digits, 64);
-        int32_t colour = 3;
-        platform_set_modal_hook([](CDialog& d) {
-            EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 3), "0.7529");
-            EXPECT_EQ(d.GetDlgItemText(CMaterialSheetDlg::kIdcSmoothing), "33.33");
-            d.press(IDCANCEL);
-        });
-        EXPECT_EQ(CMaterialSheetDlg(nullptr, kDlgMaterial, &colour, &m).DoModal(), IDCANCEL);
+    int32_t colour = 3;
+    for (const auto& [digits, unit, z] : {std::tuple{5, kLengthDecimal, "200.0000"}, {6, kLengthInches, "7.8740\""}}) {
+        view->length_unit = unit;
+        std::vector<int> ids = {kIdcFirst + 5, kIdcFirst + 11};  // camera: position z, lens
+        std::vector<std::string> seen;
+        platform_set_modal_hook([&](CDialog& d) { for (int id : ids) seen.push_back(d.GetDlgItemText(id)); });
+        set_number_format(1, 0, digits, 64);
+        CCameraSettingsDlg(nullptr, cam.get()).DoModal();
+        ids = {kIdcFirst + 3, CMaterialSheetDlg::kIdcSmoothing};  // material: red, smoothing angle
+        set_number_format(1, 0, digits, 64);
+        CMaterialSheetDlg(nullptr, kDlgMaterial, &colour, &m).DoModal();
+        EXPECT_EQ(seen, (std::vector<std::string>{z, "1.189", "0.7529", "33.33"})) << digits;
     }
-    view->view()->length_unit = kLengthDecimal;
 }
 
 }  // namespace

@@ -145,38 +145,22 @@ TEST_F(WindowTest, TitlesIconsAndTheWindowMenuNameEveryWindow) {
 }
 
 // Past nine windows the menu ends with "More Windows...": the list of every window,
-// the active one chosen at first, and the one chosen there comes forward (here the
-// eleventh, which has no item of its own).
+// the active one chosen first; the one chosen (the eleventh, no item of its own) comes forward.
 TEST_F(WindowTest, MoreWindowsReachesEveryWindowPastTheNinth) {
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(frame()->route_command(ID_WINDOW_NEW));
     app_session_settle();
     const QList<QMdiSubWindow*> wins = area()->subWindowList(QMdiArea::CreationOrder);
-    ASSERT_EQ(wins.size(), 11);
     area()->setActiveSubWindow(wins[3]);
     QMenu* win = menu("&Window");
-    ASSERT_NE(win, nullptr);
-    const QStringList items = texts(win);
-    ASSERT_GE(items.size(), 10);
-    EXPECT_TRUE(items[items.size() - 2].startsWith("&9 "));
-    ASSERT_EQ(items.back(), "&More Windows...");
-    QStringList listed;
-    int first_chosen = -1;
+    ASSERT_EQ(texts(win).back(), "&More Windows...");
     platform_set_modal_hook([&](CDialog& d) {
-        auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(CWindowListDlg::kIdcList));
-        ASSERT_NE(list, nullptr);
-        for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
-        first_chosen = list->currentRow();
+        auto* list = static_cast<QListWidget*>(d.GetDlgItem(CWindowListDlg::kIdcList));
+        EXPECT_EQ(list->currentRow(), 3);
+        ASSERT_EQ(list->count(), 11);
+        EXPECT_EQ(list->item(10)->text(), wins[10]->windowTitle());
         list->setCurrentRow(10);
         d.press(IDOK);
     });
-    win->actions().back()->trigger();
-    ASSERT_EQ(listed.size(), 11);
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(listed[i], wins[i]->windowTitle());
-    EXPECT_EQ(first_chosen, 3);
-    EXPECT_EQ(area()->activeSubWindow(), wins[10]);
-    // Cancel leaves the window in front where it is.
-    platform_set_modal_hook([](CDialog& d) { d.press(IDCANCEL); });
-    texts(win);
     win->actions().back()->trigger();
     EXPECT_EQ(area()->activeSubWindow(), wins[10]);
 }
