@@ -188,9 +188,7 @@ TEST(FramedStart, DrawingNamedAtStartAndSavedUnchangedKeepsItsBytes) {
             const std::string path = g_dir + "/cycle.qvm";
             {
                 auto app = std::make_unique<CMainApp>();
-                ASSERT_TRUE(app_start(*app, ""));
-                ASSERT_TRUE(QTest::qWaitForWindowExposed(app->main_frame()));
-                gui_settle();
+                ASSERT_TRUE(gui_start(*app));
                 CSView* v = app->main_frame()->active_view();
                 ASSERT_NE(v, nullptr);
                 std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
