@@ -16,7 +16,10 @@
 #include "model/db/zobj.h"
 #include "model/math/matrix.h"
 #include "model/math/result.h"
+#include "model/services/msgbox.h"
 #include "model/services/profile.h"
+#include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -150,8 +153,13 @@ void CGLimpseView::read_layer_flags() {
 
 void CGLimpseView::rebuild() {
     if (!alive()) return;
-    (void)scene_.rebuild(model_, &layer_flags_);
+    mirror_drawing();
     update();
+}
+
+void CGLimpseView::mirror_drawing() {
+    // Out of memory the preview shows nothing rather than a part of the drawing, and says so.
+    if (scene_.rebuild(model_, &layer_flags_) != 0) msgbox_ids(kStrIdError, IDS_NO_MEMORY);
 }
 
 void CGLimpseView::notified(void* user, MODEL*, GlimpseEvent event, ZOBJ* obj) {
@@ -199,7 +207,7 @@ void CGLimpseView::on_event(GlimpseEvent event, ZOBJ* obj) {
             if (copy_)
                 dirty_ = true;
             else
-                (void)scene_.rebuild(model_, &layer_flags_);
+                mirror_drawing();
             break;
     }
     update();

@@ -89,6 +89,7 @@ class CGLimpseView : public QOpenGLWidget {
     void on_event(GlimpseEvent event, ZOBJ* obj);
     void read_layer_flags();
     void rebuild();
+    void mirror_drawing();
     void show_frame();
     bool ensure_copy();
     void fit_default();

@@ -243,7 +243,9 @@ int GlimpseScene::mirror_shown(MODEL* model, const std::vector<int32_t>* layer_f
 int GlimpseScene::rebuild(MODEL* model, const std::vector<int32_t>* layer_flags) {
     entries_.clear();
     ++version_;
-    return mirror_shown(model, layer_flags, false);
+    const int rc = mirror_shown(model, layer_flags, false);
+    if (rc != 0) entries_.clear();
+    return rc;
 }
 
 int GlimpseScene::build_frame(MODEL* copy, int32_t frame, const std::vector<int32_t>* layer_flags) {

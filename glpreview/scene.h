@@ -58,6 +58,7 @@ class GlimpseScene {
     void remove(const void* obj);
     // The whole drawing again: every MESH3 of every layer whose flag is not 0
     // (`layer_flags` in layer order, a missing flag visible; null: all layers).
+    // 0, or 8 with the scene left empty (never a part of the drawing).
     [[nodiscard]] int rebuild(MODEL* model, const std::vector<int32_t>* layer_flags);
     // The drawing at `frame` from a private copy of it (the copy is changed: its
     // current frame and its tracks' evaluation state). 0 or 8.

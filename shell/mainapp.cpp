@@ -144,7 +144,8 @@ bool CMainApp::InitInstance(const std::string& file) {
         OpenDocumentFile(file);
     }
     // The window manager may place (maximise) the main window only later.
-    frame_->keep_fitted(frame_->active_frame());
+    for (QMdiSubWindow* w : frame_->mdi_area()->subWindowList())
+        if (auto* f = dynamic_cast<CMDIFrame*>(w)) frame_->keep_fitted(f);
     return true;
 }
 

@@ -55,18 +55,30 @@ CMainFrame::CMainFrame() {
 }
 
 void CMainFrame::keep_fitted(CMDIFrame* frame) {
-    fitted_ = frame;
-    if (frame) fitted_geometry_ = frame->geometry();
+    if (frame) fitted_.push_back({frame, frame->normal_geometry(), frame->isMaximized(), frame->isMinimized()});
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == mdi_->viewport() && e->type() == QEvent::Resize && fitted_) {
-        if (fitted_->isMaximized() || fitted_->isMinimized() || fitted_->geometry() != fitted_geometry_) {
-            fitted_ = nullptr;  // the user has placed it
-        } else {
-            fitted_->fit_to_area();
-            fitted_geometry_ = fitted_->geometry();
-        }
+    if (watched == mdi_->viewport() && e->type() == QEvent::Resize && !refitting_) {
+        // Placing a window may resize the area again (its scroll bars): not re-entered.
+        refitting_ = true;
+        std::erase_if(fitted_, [](Fitted& f) {
+            CMDIFrame* w = f.frame;
+            // Moved, resized, maximised or restored by the user: it stays where it is.
+            if (!w || w->normal_geometry() != f.normal || w->isMaximized() != f.maximised ||
+                w->isMinimized() != f.minimised)
+                return true;
+            CSView* v = w->view();
+            if (v && v->HasStoredPlacement()) {
+                if (!v->PlaceAgain()) return true;
+            } else {
+                if (w->isMaximized() || w->isMinimized()) return true;
+                w->fit_to_area();
+            }
+            f = {w, w->normal_geometry(), w->isMaximized(), w->isMinimized()};
+            return false;
+        });
+        refitting_ = false;
     }
     return QMainWindow::eventFilter(watched, e);
 }

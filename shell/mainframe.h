@@ -53,9 +53,11 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     QAction* action(int id) const;
     ToolbarSet* toolbars() const { return toolbars_; }
 
-    // The drawing window made at start-up takes its size again whenever the window
-    // area changes size (as when the window manager places a maximised main window
-    // after the window was made), until the user moves or resizes it.
+    // A drawing window made at start-up takes its size again whenever the window area
+    // changes size (as when the window manager places a maximised main window after
+    // the window was made), until the user moves, resizes or zooms it: a new drawing's
+    // window is fitted to the area, a window read from a drawing is placed again from
+    // its stored placement (CSView::PlaceAgain).
     void keep_fitted(CMDIFrame* frame);
 
     // Shows a string-table text in the status line's message pane (-1: the help
@@ -116,8 +118,14 @@ class CMainFrame : public QMainWindow, public CCmdTarget, public MsgTarget {
     std::vector<QMenu*> recent_menus_;
     std::vector<QAction*> recent_actions_;
     int shown_bar_ = 0;
-    QPointer<CMDIFrame> fitted_;  // see keep_fitted
-    QRect fitted_geometry_;
+    // See keep_fitted: each window with its normal rectangle and state as last placed.
+    struct Fitted {
+        QPointer<CMDIFrame> frame;
+        QRect normal;
+        bool maximised = false, minimised = false;
+    };
+    std::vector<Fitted> fitted_;
+    bool refitting_ = false;
     QRect outer_pending_;  // see place_outer
     ToolbarSet* toolbars_ = nullptr;  // owned through Qt
 };

@@ -99,7 +99,10 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
     } else if (area && !restore) {
         frame_->fit_to_area();
     }
-    if (restore) view_placement(view_, 1);
+    if (restore) {
+        stored_ = {true, view_->placement, view_->projection.origin_x, view_->projection.origin_y, 0, 0};
+        place_from_stored();
+    }
     if (!taken) view_zoom_all(view_);
     FillLayerList();
     if (CEditBar* bar = frame_->edit_bar()) {
@@ -111,6 +114,27 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
                 if (app->main_frame()) app->main_frame()->route_command(id);
         };
     }
+    SetScrollBars();
+    InvalidateAll();
+    return true;
+}
+
+void CSView::place_from_stored() {
+    view_->placement = stored_.placement;
+    view_->projection.origin_x = stored_.origin_x;
+    view_->projection.origin_y = stored_.origin_y;
+    view_placement(view_, 1);
+    stored_.placed_x = view_->projection.origin_x;
+    stored_.placed_y = view_->projection.origin_y;
+}
+
+bool CSView::PlaceAgain() {
+    if (!stored_.valid || !view_ || view_->projection.origin_x != stored_.placed_x ||
+        view_->projection.origin_y != stored_.placed_y)
+        return false;
+    // A maximised frame takes its normal rectangle only while shown normally.
+    if (frame_->isMaximized() || frame_->isMinimized()) frame_->showNormal();
+    place_from_stored();
     SetScrollBars();
     InvalidateAll();
     return true;

@@ -56,6 +56,14 @@ class CSView : public QAbstractScrollArea,
     void update_scroll_bars() override;
     void draw_object(object* obj, int colour) override;
 
+    // A window whose VIEW was read with a stored placement is placed again from it
+    // against the window area's size now (the main window is placed by the window
+    // manager only after a drawing named at start opened): the same stored place in
+    // a different area would otherwise be scaled and its drawing re-centred for good.
+    // False once the user has zoomed or scrolled it, or it has no stored placement.
+    bool PlaceAgain();
+    bool HasStoredPlacement() const { return stored_.valid; }
+
     // Scroll bars from the VIEW's origin and scale.
     void SetScrollBars();
     // Moves the origin by (dx, dy) drawing units (dy downward on screen); the picture
@@ -120,6 +128,14 @@ class CSView : public QAbstractScrollArea,
     void focusInEvent(QFocusEvent* e) override;
 
   private:
+    // The placement and origin the VIEW was read with, and the origin it was placed at.
+    struct StoredPlacement {
+        bool valid = false;
+        ViewPlacement placement;
+        double origin_x = 0, origin_y = 0, placed_x = 0, placed_y = 0;
+    };
+    StoredPlacement stored_;
+    void place_from_stored();
     void mark_dirty(const QRect& device_rect);
     void repaint_dirty();
     bool is_command_view() const;

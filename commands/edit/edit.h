@@ -183,8 +183,9 @@ bool move_result_usable(const buffer* objects, const Vec3& base, const Vec3& to)
 // Rolls the clone level back and puts the sources back into the buffer; frees
 // *originals.
 void edit_rollback_clones(VIEW* view, buffer* objects, buffer** originals);
-// The buffer holds the references of `saved` again (a failed pass).
-void edit_restore_refs(buffer* objects, const buffer* saved);
+// The buffer holds the references of `saved` again, in their order (a failed pass);
+// `saved` is left with what the buffer held, to be freed.
+void edit_restore_refs(buffer* objects, buffer* saved);
 // Makes the input active and asks the objects (picked or the selection) and then a
 // base point; 0 when both were given.
 [[nodiscard]] int input_objects_and_base(VIEW** view_ref, buffer** objects, Vec3* base,

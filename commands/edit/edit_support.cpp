@@ -27,9 +27,9 @@ void edit_trim_undo(MODEL* model) {
     if (model && g_prefs.undo_mode >= 0) model_undo_trim(model, g_prefs.undo_mode);
 }
 
-void edit_restore_refs(buffer* objects, const buffer* saved) {
-    buffer_clear(objects);
-    for (const RefNode* n = saved->refs; n; n = n->next) (void)buffer_add(objects, n->ref);
+void edit_restore_refs(buffer* objects, buffer* saved) {
+    // Exchanging the lists needs no memory: the buffer cannot come back short.
+    buffer_swap_refs(objects, saved);
 }
 
 int transform_default_options() {

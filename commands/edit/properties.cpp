@@ -326,16 +326,18 @@ int cmd_change_line_style(void* arg) {
 namespace {
 
 // Every object of the class in the selection, inside groups too; null when none.
-void collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
+// 0, or 8 when memory runs out.
+int collect_class(ZOBJ* obj, const RtcClass* cls, buffer* into) {
     // Pre-order without recursion; an object of the class is not looked into.
     for (ZOBJ* z = obj; z;) {
         if (rtc_is_a(z, cls)) {
-            (void)buffer_add(into, z);
+            if (int rc = buffer_add(into, z)) return rc;
             z = tree_next_sibling(z, obj);
         } else {
             z = tree_next(z, obj);
         }
     }
+    return 0;
 }
 
 // Whether `upper` sits where a dimension puts its upper tolerance: one upper text
@@ -457,7 +459,12 @@ int change_style_command(VIEW** view_ref, int hatch) {
     VIEW* view = *view_ref;
     buffer* found = buffer_new();
     if (!found) return kOutOfMemory;
-    for (RefNode* n = view->selection->refs; n; n = n->next) collect_class(n->ref, cls, found);
+    // A selection collected in part would change only some of its texts.
+    for (RefNode* n = view->selection->refs; n; n = n->next)
+        if (int rc = collect_class(n->ref, cls, found)) {
+            buffer_free(&found);
+            return rc;
+        }
     const bool from_selection = buffer_has_objects(found) != 0;
     // The clone step takes the sources out of the selection; a failed pass puts them back.
     buffer* kept = from_selection ? buffer_copy_unringed(view->selection) : nullptr;
@@ -476,7 +483,7 @@ int change_style_command(VIEW** view_ref, int hatch) {
             object* obj = pick_object_at(*view_ref, p, cls, nullptr);
             if (!obj) continue;
             buffer_clear(found);
-            (void)buffer_add(found, obj);
+            if ((rc = buffer_add(found, obj)) != 0) break;
         }
         view = *view_ref;
         StyleValues v;
@@ -523,7 +530,8 @@ int change_style_command(VIEW** view_ref, int hatch) {
                 while (o && o->parent && rtc_is<CONTAINER>(o->parent) && !rtc_is<LAYER>(o->parent) &&
                        !rtc_is<MODEL>(o->parent))
                     o = o->parent;
-                (void)buffer_add(view->selection, o);
+                // The change stands; a selection left short is said (out of memory).
+                if ((rc = buffer_add(view->selection, o)) != 0) break;
             }
         }
         if (rc != 0 || from_selection) break;

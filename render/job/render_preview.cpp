@@ -92,14 +92,21 @@ int RenderPreviewer::fit(const RenderPreviewRequest& r, CAMERA* camera) {
     buffer* objects = nullptr;
     if (r.selected_only) {
         objects = view_->selection;
-    } else if ((picked = buffer_new()) != nullptr && saved_.scale > 0) {
+    } else if (saved_.scale > 0) {
         PickWindow win;
         win.flags = kPickCrossing | kPickClass;
         win.filter_class = &MESH3::rtc_class;
         win.p1 = {float(saved_.origin_x), float(saved_.origin_y), -FLT_MAX};
         win.p2 = {float(saved_.origin_x + width_ / saved_.scale), float(saved_.origin_y + height_ / saved_.scale),
                   FLT_MAX};
-        (void)pick_objects_region(view_, picked, &win, 1);  // what was picked is fitted
+        // A pick cut short (out of memory) fits no camera to the part it found.
+        picked = buffer_new();
+        const int p = picked ? pick_objects_region(view_, picked, &win, 1) : kOutOfMemory;
+        if (p != 0) {
+            buffer_free(&picked);
+            vp = keep;
+            return p;
+        }
         objects = picked;
     }
     double eye_z = 0, focal = 0;

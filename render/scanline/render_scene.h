@@ -57,7 +57,8 @@ bool render_last_found_no_light();
 // width x height image, grown by every mesh of `objects` (containers walked); eye_z
 // is the bounds' maximum z plus the eye distance for the page's perspective value,
 // focal the half depth extent plus that distance. 0; 1 when nothing was found (eye_z
-// and focal then come from an empty scene at the origin).
+// and focal then come from an empty scene at the origin); 8 when out of memory (a mesh
+// that could not be prepared whole gives no bounds).
 [[nodiscard]] int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t width,
                                       int32_t height, int32_t perspective, double* eye_z, double* focal);
 

@@ -998,9 +998,11 @@ int render_emit_row(RenderContext* ctx, int32_t row, const uint32_t* pixels) {
         // target reaches.
         first = row * 2;
         last = std::min(row * 2 + 1, ctx->full_height - 1);
-        if (first <= last)
-            (void)image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0, first,
-                                   0.0, 0.0, 2.0, 2.0, 3);
+        // The scaler fails only without memory for its rows: the render ends as out of
+        // memory (the band's guard catches it) rather than leaving the rows out.
+        if (first <= last && image_scale_rect(ctx->target, 0, first, ctx->full_width, last - first + 1, rt, 0,
+                                              first, 0.0, 0.0, 2.0, 2.0, 3) != 0)
+            throw std::bad_alloc();
     }
     if (render_progress_step(p) != 0) return 1;
     if (first > last) return 0;

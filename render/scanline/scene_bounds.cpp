@@ -34,7 +34,11 @@ int render_depth_bounds(const ViewProjection* view, buffer* objects, int32_t wid
                         }
                     } else {
                         int64_t running = 0;
-                        (void)render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false);
+                        // A record prepared in part has no bounds to read.
+                        if (const int p = render_mesh_prepare_record(rm, nullptr, nullptr, &running, true, 1, false)) {
+                            render_mesh_release(&rm);
+                            return p;
+                        }
                         grow_by_window(&box, *rm, m, window);
                     }
                     render_mesh_release(&rm);

@@ -428,6 +428,14 @@ TEST_F(PropertyTest, AFailedChangeTextKeepsTheSelection) {
     };
     const std::string before = dump_drawing(h.model());
     const auto selected = refs_of(h.view()->selection);
+    // The selection is put back whole and in its order, without asking for memory.
+    auto in_order = [](const buffer* b) {
+        std::vector<ZOBJ*> v;
+        for (const RefNode* n = b->refs; n; n = n->next)
+            if (n->ref) v.push_back(n->ref);
+        return v;
+    };
+    const auto order = in_order(h.view()->selection);
     g_text_copy = TEXT2::rtc_class.copy;
     g_text_copies_left = 3;
     TEXT2::rtc_class.copy = text_copy_then_fail;
@@ -438,6 +446,7 @@ TEST_F(PropertyTest, AFailedChangeTextKeepsTheSelection) {
     EXPECT_EQ(dump_drawing(h.model()), before);
     EXPECT_EQ(h.model()->undo_levels, 0);
     EXPECT_EQ(refs_of(h.view()->selection), selected);
+    EXPECT_EQ(in_order(h.view()->selection), order);
 }
 
 }  // namespace
