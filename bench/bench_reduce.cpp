@@ -1,7 +1,8 @@
 // Mesh reduction to half the triangles. Speed: a 1,000,000-triangle grid, in triangles
 // per second. Quality: closed meshes like scans (jittered corners, thin triangles, a
 // knot), an open grid and real meshes (scans and CAD parts), as the symmetric Hausdorff
-// distance between the input and the result (sampled). With ZELO_BENCH_PEERS beside meshoptimizer's simplifier
+// distance between the input and the result (sampled); the made-up meshes also at 10%
+// of their triangles (four calls: each keeps at least half). With ZELO_BENCH_PEERS beside meshoptimizer's simplifier
 // (border locked) at the same triangle count, and CGAL's edge-collapse simplification
 // for speed.
 #include <benchmark/benchmark.h>
@@ -286,16 +287,31 @@ const std::vector<Kind>& kinds() {
     return list;
 }
 
-// Reduces `input` to half and gives the Hausdorff distance to the input; beside it
-// meshoptimizer's at the same triangle count, the ratio of the two and its processor
-// time. A closed 2-manifold must come back as one.
-void reduce_and_compare(benchmark::State& state, const PeerMesh& input, bool closed) {
+// The mesh reduced to `percent` of its triangles: mesh_reduce keeps at least half a
+// call, so a smaller share takes calls in turn (10%: half three times, then 80%). A
+// new mesh (the caller's), or the mesh itself when the first call reduced nothing.
+MESH3* reduce_to(MESH3* mesh, double percent) {
+    MESH3* at = mesh;
+    for (double share = percent / 100;;) {
+        MESH3* next = mesh_reduce(at, share < 0.5 ? 50 : share * 100);
+        if (at != mesh && next != at) rtc_destroy(at);
+        if (next == at) return at;
+        at = next;
+        if (share >= 0.5) return at;
+        share *= 2;
+    }
+}
+
+// Reduces `input` to `percent` of its triangles and gives the Hausdorff distance to
+// the input; beside it meshoptimizer's at the same triangle count, the ratio of the
+// two and its processor time. A closed 2-manifold must come back as one.
+void reduce_and_compare(benchmark::State& state, const PeerMesh& input, bool closed, double percent) {
     const std::vector<Tri> original = peer_triangles(input, input.triangles.data(), input.triangles.size());
     auto mesh = peer_to_mesh(input);
     MESH3* r = nullptr;
     for (auto _ : state) {
         if (r && r != mesh.get()) rtc_destroy(r);
-        r = mesh_reduce(mesh.get(), 50);
+        r = reduce_to(mesh.get(), percent);
     }
     if (r == mesh.get()) {
         state.SkipWithError("not reduced");
@@ -327,12 +343,17 @@ void reduce_and_compare(benchmark::State& state, const PeerMesh& input, bool clo
 #endif
 }
 
+// Args: the kind, the percentage of triangles left (50, or 10 through four calls).
 void BM_ReduceQuality(benchmark::State& state) {
     const Kind& kind = kinds()[size_t(state.range(0))];
     state.SetLabel(kind.name);
-    reduce_and_compare(state, kind.make(), kind.closed);
+    reduce_and_compare(state, kind.make(), kind.closed, double(state.range(1)));
 }
-BENCHMARK(BM_ReduceQuality)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReduceQuality)
+    ->ArgNames({"kind", "percent"})
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {50, 10}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // ---- Real meshes: each mesh of 1,000 triangles or more in the folder named by
 // ZELO_REAL_MESHES (build/real_meshes by default; bench/fetch_real_meshes.sh fetches
@@ -424,7 +445,7 @@ void BM_ReduceRealMesh(benchmark::State& state, size_t index) {
         state.SkipWithError(("not a closed 2-manifold: " + unfit).c_str());
         return;
     }
-    reduce_and_compare(state, welded, true);
+    reduce_and_compare(state, welded, true, 50);
 }
 
 const bool real_mesh_rows = [] {

@@ -1,9 +1,10 @@
 // Contour triangulation and 3D text: flat glyph builds of DejaVu Sans (glyphs/s),
 // n-gons with k holes bridged and ear-clipped (vertices/s; up to 1M vertices with
 // 8 holes), with earcut on the same polygons as a peer when ZELO_BENCH_PEERS is on
-// (a Python helper timing its own loop in processor time, as the rate here is,
-// reported in the same run), a 128-character text build, and the 3D Text preview:
-// tracing a text once per position step, and drawing it per mouse move.
+// (a Python helper timing its own loop in processor time, as the rate here is, run
+// beside every run of ours, its triangle count beside ours), a 128-character text
+// build, and the 3D Text preview: tracing a text once per position step, and drawing
+// it per mouse move.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -89,11 +90,17 @@ Polygon ngon_with_holes(int n, int k) {
 }
 
 #if ZELO_BENCH_PEERS
-// Runs the earcut helper on the polygon; vertices/s, or -1 when it failed.
-double earcut_rate(const Polygon& p) {
+// Runs the earcut helper on the polygon: its vertices/s (-1 when it failed) and the
+// triangles it made.
+struct EarcutRun {
+    double rate = -1;
+    int64_t triangles = -1;
+};
+EarcutRun earcut_run(const Polygon& p) {
+    EarcutRun run;
     char path[] = "/tmp/zelo_bench_earcut_XXXXXX";
     const int fd = mkstemp(path);
-    if (fd < 0) return -1;
+    if (fd < 0) return run;
     FILE* f = fdopen(fd, "w");
     std::fprintf(f, "rings");
     for (int32_t s : p.sizes) std::fprintf(f, " %d", s);
@@ -101,16 +108,17 @@ double earcut_rate(const Polygon& p) {
     for (const Vec3d& q : p.v) std::fprintf(f, "%.17g %.17g\n", q.x, q.y);
     std::fclose(f);
     const std::string cmd = std::string("/usr/bin/python3 ") + ZELO_BENCH_SOURCE_DIR + "/earcut_peer.py " + path + " 0.5";
-    double rate = -1;
     if (FILE* out = popen(cmd.c_str(), "r")) {
         char line[256] = "";
         std::string all;
         while (std::fgets(line, sizeof line, out)) all += line;  // read to the end before closing
         pclose(out);
-        if (std::sscanf(all.c_str(), "%lf", &rate) != 1) rate = -1;
+        long long triangles = -1;
+        if (std::sscanf(all.c_str(), "%lf %lld", &run.rate, &triangles) != 2) run.rate = -1;
+        run.triangles = triangles;
     }
     std::remove(path);
-    return rate;
+    return run;
 }
 #endif
 
@@ -133,16 +141,19 @@ void BM_NgonWithHoles(benchmark::State& state) {
     const double seconds = thread_cpu_seconds() - start;
     state.counters["vertices/s"] =
         benchmark::Counter(static_cast<double>(p.v.size()) * state.iterations(), benchmark::Counter::kIsRate);
+    const int64_t triangles = state.iterations() > 0 ? faces / state.iterations() : 0;
+    state.counters["triangles"] = static_cast<double>(triangles);
 #if ZELO_BENCH_PEERS
-    static std::vector<std::pair<std::pair<int, int>, double>> peer;  // one helper run per polygon
-    double rate = -1;
-    for (const auto& e : peer)
-        if (e.first == std::make_pair(n, k)) rate = e.second;
-    if (rate < 0) peer.push_back({{n, k}, rate = earcut_rate(p)});
-    state.counters["earcut vertices/s"] = rate;
+    // The peer runs beside every run of ours (each repetition), on the same polygon.
+    const EarcutRun peer = earcut_run(p);
+    state.counters["earcut vertices/s"] = peer.rate;
+    state.counters["earcut triangles"] = static_cast<double>(peer.triangles);
+    if (peer.triangles != triangles) state.SetLabel("triangle counts differ");
     // Ours over earcut's, both in processor time (0.5 and up is the goal).
-    if (rate > 0 && seconds > 0)
-        state.counters["ratio"] = static_cast<double>(p.v.size()) * static_cast<double>(state.iterations()) / seconds / rate;
+    if (peer.rate > 0 && seconds > 0)
+        state.counters["ratio"] = static_cast<double>(p.v.size()) * static_cast<double>(state.iterations()) / seconds / peer.rate;
+#else
+    (void)seconds;
 #endif
 }
 BENCHMARK(BM_NgonWithHoles)
