@@ -296,50 +296,6 @@ TEST_F(TransformTest, RotateModeZeroOnAPickedLineAsksOnlyTheAngle) {
     expect_near3(first_point(copy), {5, -5, 0}, 1e-3);
 }
 
-// At "Base line end point" Esc and the right button did nothing (the step was asked
-// again for ever): they end the command. Options that change how the end is found
-// find it again; an end that float rounding puts on a far centre is refused, saying so.
-TEST_F(TransformTest, BaseLineEndStepEndsOnEscAndAsksAgainOnlyForOptionsAndAPointEnd) {
-    const int C = kPromptRotationCentre, E = kPromptBaseLineEnd, A = kPromptRotationAngle;
-    struct Case {
-        const char* what;
-        std::function<void(Harness&)> script;
-        std::vector<int> prompts;
-        size_t objects;
-        std::vector<std::string> boxes;
-    };
-    const Case cases[] = {
-        {"Esc", [](Harness& h) { h.click({0, 0, 0}).esc(); }, {C, E}, 3, {}},
-        {"right button", [](Harness& h) { h.click({0, 0, 0}).right(); }, {C, E}, 3, {}},
-        {"options: the end to the right of the centre",
-         [](Harness& h) {
-             edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };
-             h.click({0, 0, 0}).options().typed("180").esc();
-         },
-         {C, E, A, A}, 4, {}},
-        {"an end on a far centre",
-         [](Harness& h) { h.typed("5000000000 0 0").typed("5000000001 0 0").typed("5000001000 0 0").typed("180").esc(); },
-         {C, E, E, A, A}, 4, {"The base line end lies on the rotation centre"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Harness h;
-        define_edit_commands(h);
-        Scene s = three_lines(h);
-        g_prefs.rotation_mode = 6;
-        g_prefs.turn = 1;
-        boxes.clear();
-        (void)buffer_add(h.view()->selection, s.a);
-        c.script(h);
-        EXPECT_EQ(h.run(kCmdRotate), -1);
-        EXPECT_EQ(h.script_left(), 0u);
-        EXPECT_EQ(h.shown_prompts(), c.prompts);
-        EXPECT_EQ(drawing_objects(h.model()).size(), c.objects);
-        EXPECT_EQ(boxes, c.boxes);
-        edit_dialogs() = EditDialogs{};
-    }
-}
-
 // 100 view units from a centre at x = 5e9 round back onto the centre in floats. The
 // command runs in a child whose alarm ends a loop that never would.
 int rotate_about_far_centre() {
@@ -363,37 +319,57 @@ TEST_F(TransformTest, RotateAboutAFarCentreWithoutAskingTheBaseLineEnds) {
 }
 
 // A typed angle past the float range and a typed mirror line whose two points are one
-// float point are refused with a message, and the point is asked again.
-TEST_F(TransformTest, UnusableTypedAngleAndMirrorLineAreRefusedAndAskedAgain) {
+// float point are refused with a message, and the point is asked again. At "Base line
+// end point" Esc and the right button did nothing (the step was asked again for ever):
+// they end the command; options that change how the end is found find it again; an
+// end that float rounding puts on a far centre is refused, saying so.
+TEST_F(TransformTest, PointStepsRefuseUnusablePointsAndEndOnEsc) {
+    const int C = kPromptRotationCentre, E = kPromptBaseLineEnd, A = kPromptRotationAngle;
     struct Case {
         uint32_t command;
         std::function<void(Harness&)> script;
         std::vector<int> prompts;
-        std::string message;
+        std::vector<std::string> boxes;
+        size_t objects = 3;
+    };
+    auto asking_base = [](std::function<void(Harness&)> script) {
+        return [script](Harness& h) { g_prefs.rotation_mode = 6, script(h); };
     };
     const std::vector<Case> cases = {
-        {kCmdRotate, [](Harness& h) { h.click({0, 0, 0}).typed("1e300").esc(); },
-         {int(kPromptRotationCentre), int(kPromptRotationAngle), int(kPromptRotationAngle)},
-         "Please enter the value correctly"},
+        {kCmdRotate, [](Harness& h) { h.click({0, 0, 0}).typed("1e300").esc(); }, {C, A, A},
+         {"Please enter the value correctly"}},
         {kCmdMirror, [](Harness& h) { h.typed("1 1 0").typed("1.00000001 1 0").esc(); },
          {int(kPromptMirrorStart), int(kPromptMirrorEnd), int(kPromptMirrorEnd)},
-         "The two points of the mirror line are one point"},
+         {"The two points of the mirror line are one point"}},
+        {kCmdRotate, asking_base([](Harness& h) { h.click({0, 0, 0}).esc(); }), {C, E}, {}},
+        {kCmdRotate, asking_base([](Harness& h) { h.click({0, 0, 0}).right(); }), {C, E}, {}},
+        {kCmdRotate, asking_base([](Harness& h) {
+             edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };
+             h.click({0, 0, 0}).options().typed("180").esc();
+         }),
+         {C, E, A, A}, {}, 4},
+        {kCmdRotate, asking_base([](Harness& h) {
+             h.typed("5000000000 0 0").typed("5000000001 0 0").typed("5000001000 0 0").typed("180").esc();
+         }),
+         {C, E, E, A, A}, {"The base line end lies on the rotation centre"}, 4},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
         Harness h;
         define_edit_commands(h);
         Scene s = three_lines(h);
         g_prefs.rotation_mode = 2;
-        g_prefs.mirror = 1;
+        g_prefs.mirror = g_prefs.turn = 1;
         boxes.clear();
         (void)buffer_add(h.view()->selection, s.a);
         c.script(h);
         EXPECT_EQ(h.run(c.command), -1);
         EXPECT_EQ(h.script_left(), 0u);
         EXPECT_EQ(h.shown_prompts(), c.prompts);
-        EXPECT_EQ(boxes, std::vector<std::string>{c.message});
-        EXPECT_EQ(drawing_objects(h.model()).size(), 3u);
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(drawing_objects(h.model()).size(), c.objects);
+        edit_dialogs() = EditDialogs{};
     }
 }
 
