@@ -19,6 +19,7 @@
 
 #include "../platform/qt_test_env.h"
 #include "commands/block/block_commands.h"
+#include "exchange/file_type.h"
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
 #include "model/db/undo.h"
@@ -318,6 +319,33 @@ TEST_F(TextBlockTest, NamesThatAreNotRegularFilesAreRefusedAtOnceByEveryReader) 
         EXPECT_EQ(guarded([&] { return c.read(p.c_str()); }, p, &waited), c.code);
         EXPECT_FALSE(waited) << "waited on the pipe for a writer";
         EXPECT_EQ(boxes.size(), c.boxes);
+    }
+}
+
+// Every file message names the file and gives the number and the reason.
+TEST_F(TextBlockTest, FileMessagesNameTheFileAndGiveTheNumberAndTheReason) {
+    const std::string pipe = (dir / "pipe.txt").string(), none = (dir / "none.qvm").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        std::function<void()> act;
+        std::string says;
+    } cases[] = {
+        {[&] {
+             Harness h;
+             prepare(h);
+             answer_files(pipe);
+             (void)h.run(32781);
+             release(h);
+         },
+         pipe + " (19: not a regular file"},
+        {[&] { tell_load_failure(none.c_str(), ENOENT); }, none + " (2: no such file or folder)"},
+        {[&] { tell_save_failure(none.c_str(), EFBIG); }, none + " (27: file too large)"},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        c.act();
+        ASSERT_EQ(boxes.size(), 1u) << c.says;
+        EXPECT_NE(boxes[0].find(c.says), std::string::npos) << boxes[0];
     }
 }
 
