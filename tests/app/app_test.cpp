@@ -177,7 +177,8 @@ TEST_F(AppTest, FailedOpenShowsTheCodeOnceAndOpensNothing) {
     BoxRecorder boxes;
     EXPECT_EQ(app->OpenDocumentFile(AppTestEnvironment::file("missing.qvm")), nullptr);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "Can't load data... (2: no such file or folder)");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Can't load data...\n" + AppTestEnvironment::file("missing.qvm") + " (2: no such file or folder)");
     EXPECT_EQ(boxes.boxes[0].caption, "Zelo [ERROR]");
     EXPECT_EQ(app->drawing_template()->documents().size(), 1u);
     // A type without a reader says so once.
