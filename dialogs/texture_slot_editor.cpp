@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_buffer.h"
@@ -24,6 +25,7 @@
 #include "platform/dialog.h"
 #include "render/surface/presets.h"
 #include "resources/string_ids.h"
+#include "model/services/error_text.h"
 #include "shell/ddx.h"
 
 namespace {
@@ -137,10 +139,11 @@ bool SheetPatterns::release(const MaterialRecord& m, std::vector<PATT*>* out) {
 }
 
 std::string texture_load_failure_text(int code, const std::string& path) {
-    std::string why;
-    if (code == kOutOfMemory) why = res_load_string(kStrNoMemory);
-    else if (code == kBadArgument) why = res_load_string(kStrTextureBadData);
-    else why = code > 0 ? std::strerror(code) : "error";
+    // The number and the reason, as every file message gives them; a file that can
+    // be read but holds no image says so.
+    const bool unreadable_image = code == kBadArgument && ::access(path.c_str(), R_OK) == 0;
+    const std::string why = unreadable_image ? std::to_string(code) + ": " + res_load_string(kStrTextureBadData)
+                                             : error_code_text(code, path.c_str());
     const std::string fmt = res_load_string(kStrTextureLoadFailed);
     const int n = std::snprintf(nullptr, 0, fmt.c_str(), path.c_str(), why.c_str());
     std::string text(n > 0 ? size_t(n) : 0, '\0');

@@ -77,7 +77,7 @@ int load_file_by_type(const char* path, MODEL* model, int /*options*/, int32_t* 
 }
 
 void tell_load_failure(const char* path, int code) {
-    msgbox_printf(kStrIdError, "%s (%s)", res_load_string(IDS_CANT_LOAD_DATA).c_str(),
+    msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(IDS_CANT_LOAD_DATA).c_str(), path,
                   error_code_text(code, path).c_str());
 }
 

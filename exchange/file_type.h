@@ -31,8 +31,9 @@ const char* file_extension(const char* path);
 // With `skipped`, the number of objects the reader had to leave out is stored there.
 [[nodiscard]] int load_file_by_type(const char* path, MODEL* model, int options, int32_t* skipped = nullptr);
 
-// The messages of a failed load ("Can't load data... (2: no such file or folder)")
-// and of a failed save ("Can't save data...|path (28: no space left on device)").
+// The messages of a failed load ("Can't load data...|path (2: no such file or folder)")
+// and of a failed save ("Can't save data...|path (28: no space left on device)"): the
+// form of every message about a file, which names it and gives the number and reason.
 void tell_load_failure(const char* path, int code);
 void tell_save_failure(const char* path, int code);
 

@@ -161,8 +161,8 @@ bool CDoc::DoSave(const char* path, bool replace) {
         if (!platform_choose_file(shell_main_window(), req, &chosen)) return false;
         name = chosen;
         if (!is_drawing_path(name)) {
-            msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(IDS_CANT_SAVE_DATA).c_str(),
-                          name.c_str(), 22);
+            msgbox_printf(kStrIdError, "%s|%s (%d: %s)", res_load_string(IDS_CANT_SAVE_DATA).c_str(),
+                          name.c_str(), kTypeNotSupported, res_load_string(IDS_REASON_TYPE_NOT_SUPPORTED).c_str());
             return false;
         }
     }

@@ -246,8 +246,8 @@ int cmd_import_text(void* arg) {
     int open_error = 0;
     FILE* f = safe_fopen_read(path.c_str(), &open_error);
     if (!f) {
-        msgbox_printf(kStrIdError, "%s|%s (%d)", res_load_string(kMsgCantRead).c_str(), path.c_str(),
-                      open_error);
+        msgbox_printf(kStrIdError, "%s|%s (%s)", res_load_string(kMsgCantRead).c_str(), path.c_str(),
+                      error_code_text(open_error, path.c_str()).c_str());
         return open_error;
     }
     char chunk[65536];

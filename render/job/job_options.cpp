@@ -12,6 +12,7 @@
 #include "imaging/movie/mpeg_writer.h"
 #include "model/math/result.h"
 #include "model/services/strtab.h"
+#include "model/services/error_text.h"
 #include "resources/string_ids.h"
 
 void render_job_options_read(const VIEW& view, RenderJobOptions* out) {
@@ -134,10 +135,10 @@ std::string render_job_failure_text(int code, const std::string& file) {
     if (file.empty()) return code == kOutOfMemory ? res_load_string(kStrNoMemory) : format(kStrBadSettings, code);
     // The writers answer the system's error numbers for files and a few codes of their
     // own, which the system's table would misread (8 is "Exec format error" there).
+    // The number and the reason, as every file message gives them.
     std::string why;
-    if (code == kOutOfMemory) why = res_load_string(kStrNoMemory);
-    else if (code == kMpegOpenFailed) why = res_load_string(kStrEncoderUnavailable);
-    else if (code == kMovieRefused) why = res_load_string(kStrMovieRefused);
-    else why = code > 0 ? std::strerror(code) : "error";
+    if (code == kMpegOpenFailed) why = std::to_string(code) + ": " + res_load_string(kStrEncoderUnavailable);
+    else if (code == kMovieRefused) why = std::to_string(code) + ": " + res_load_string(kStrMovieRefused);
+    else why = error_code_text(code, file.c_str(), FileAccess::write);
     return format(kStrWriteFailed, file.c_str(), why.c_str());
 }

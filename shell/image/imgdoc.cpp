@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "exchange/file_type.h"
 #include "imaging/texture/texture_image.h"
 #include "model/db/patt.h"
 #include "model/math/result.h"
@@ -74,8 +75,7 @@ bool CImgDoc::OnOpenDocument(const char* path) {
         else set_image(block, patt->width, patt->height);
     }
     if (code != 0) {
-        msgbox_printf(kStrIdError, "%s (%s)", res_load_string(IDS_CANT_LOAD_DATA).c_str(),
-                      error_code_text(code, path).c_str());
+        tell_load_failure(path, code);
         return false;
     }
     return true;

@@ -391,9 +391,12 @@ TEST(RenderJob, RefusedLimitsNameTheLimitAndProgramCodesTheirOwnText) {
     // the system's.
     const std::string memory = render_job_failure_text(kOutOfMemory, "/tmp/m.avi");
     EXPECT_NE(memory.find("/tmp/m.avi"), std::string::npos);
-    EXPECT_NE(memory.find("Not enough memory"), std::string::npos) << memory;
+    EXPECT_NE(memory.find("(8: not enough memory)"), std::string::npos) << memory;
     EXPECT_EQ(memory.find(std::strerror(kOutOfMemory)), std::string::npos) << memory;
-    EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find(std::strerror(ENOSPC)), std::string::npos);
+    EXPECT_NE(render_job_failure_text(ENOSPC, "/tmp/m.avi").find("(28: no space left on device)"), std::string::npos);
+    // The number with the reason, as every file message gives them.
+    EXPECT_NE(render_job_failure_text(EFBIG, "/tmp/m.avi").find("/tmp/m.avi could not be written (27: file too large)"),
+              std::string::npos);
 }
 
 TEST(RenderJob, AviFrameBytesAndWriterRefusalsReadTheProgramsTexts) {
@@ -413,7 +416,8 @@ TEST(RenderJob, AviFrameBytesAndWriterRefusalsReadTheProgramsTexts) {
     }
     // A writer's refusal is the program's word, not the system's "permission denied".
     const std::string refused = render_job_failure_text(kMovieRefused, "/tmp/m.mpg");
-    EXPECT_NE(refused.find("/tmp/m.mpg could not be written (the movie writer refused"), std::string::npos)
+    EXPECT_NE(refused.find("/tmp/m.mpg could not be written (" + std::to_string(kMovieRefused) + ": the movie writer refused"),
+              std::string::npos)
         << refused;
 }
 
