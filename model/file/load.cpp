@@ -113,6 +113,7 @@ int import_drawing(const Source& from, MODEL* model, int32_t* skipped) {
         } else {
             old_read_drawing(s.get(), model);
         }
+        io_expect_end(s.get());
     });
     // Links of what was placed are resolved even after an error; a file refused by its
     // header leaves the drawing as it was. Resolving builds look-up tables: running out
@@ -142,6 +143,7 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
         iorec_read_header(s);
         if (s->version < kIoFormatVersion) {
             old_read_block(s.get(), model, selection, base, info_only);
+            if (!info_only) io_expect_end(s.get());
             return;
         }
         ChunkMark top;
@@ -162,6 +164,8 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
         s->label_size = label ? label_size : 0;
         const int nested = io_guarded([&] {
             rtc_load(s.get(), temp.get());
+            io_chunk_close(s.get());
+            io_expect_end(s.get());
             if (!info_only) {
                 tracks_resolve(temp.get(), temp.get(), 0);
                 block_merge(s.get(), model, temp.get(), selection, new_level, undo_depth);
