@@ -61,7 +61,7 @@ int drawing_file_import(const char* path, MODEL* model, int32_t* skipped) {
     if (!model || !path || !*path) return 0;
     Source from;
     from.path = path;
-    return import_drawing(from, model, skipped);
+    return io_guarded_result([&] { return import_drawing(from, model, skipped); });
 }
 
 int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
@@ -69,7 +69,7 @@ int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
     Source from;
     from.data = data;
     from.size = size;
-    return import_drawing(from, model);
+    return io_guarded_result([&] { return import_drawing(from, model); });
 }
 
 int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
@@ -77,7 +77,8 @@ int block_file_load(const char* path, char* label, size_t label_size, MODEL* mod
     if (!path || !*path) return 0;
     Source from;
     from.path = path;
-    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+    return io_guarded_result(
+        [&] { return load_block(from, label, label_size, model, selection, base, new_level, undo_depth); });
 }
 
 int block_file_load_memory(const void* data, size_t size, char* label, size_t label_size,
@@ -87,7 +88,8 @@ int block_file_load_memory(const void* data, size_t size, char* label, size_t la
     Source from;
     from.data = data;
     from.size = size;
-    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+    return io_guarded_result(
+        [&] { return load_block(from, label, label_size, model, selection, base, new_level, undo_depth); });
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
 namespace {
 
 int refusal_of(const struct stat& st) {
@@ -93,10 +95,12 @@ int temp_file_create(std::string* path, mode_t mode) {
 
 void temp_files_remove_stale(const std::string& folder,
                              const std::function<bool(const std::string& name)>& is_temp) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    // Closed also when a name cannot be made for want of memory.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.empty() ? "." : folder.c_str()),
+                                                  &closedir);
     if (!dir) return;
-    const int dfd = dirfd(dir);
-    while (const dirent* entry = readdir(dir)) {
+    const int dfd = dirfd(dir.get());
+    while (const dirent* entry = readdir(dir.get())) {
         const std::string name = entry->d_name;
         if (name == "." || name == ".." || !is_temp(name)) continue;
         const int fd = openat(dfd, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
@@ -109,5 +113,4 @@ void temp_files_remove_stale(const std::string& folder,
             unlinkat(dfd, entry->d_name, 0);
         close(fd);
     }
-    closedir(dir);
 }

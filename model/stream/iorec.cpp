@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <new>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -346,7 +347,12 @@ void iorec_commit(IOrec* s) {
         return;
     }
     close_fd(s->temp_lock);
-    remove_stale_temporaries(s->path);
+    // The file is saved: tidying up after it never turns that into a failure (without
+    // memory the stale files wait for the next save).
+    try {
+        remove_stale_temporaries(s->path);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void iorec_abort(IOrec* s) {

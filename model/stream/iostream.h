@@ -144,6 +144,16 @@ template <class Body>
     }
 }
 
+// Runs body() and returns its result, or the code io_guarded gives for an exception
+// that escaped it (8 when memory ran out). For entry points whose setup and tail
+// (measuring, scopes, log lines) also allocate.
+template <class Body>
+[[nodiscard]] int io_guarded_result(Body&& body) noexcept {
+    int r = 0;
+    const int g = io_guarded([&] { r = std::forward<Body>(body)(); });
+    return g != 0 ? g : r;
+}
+
 // ---- Memory through the stream -------------------------------------------------
 
 void* io_alloc(IOstream* s, size_t n);  // raises 8
