@@ -2,8 +2,12 @@
 // the message queue, cancelling and re-starting, the stack of command-input tools.
 #include "shell/cmdproc.h"
 
+#include <new>
+
 #include "commands/input/cmdinput.h"
 #include "graphics/view/view.h"
+#include "model/math/result.h"
+#include "shell/services.h"
 
 namespace {
 
@@ -111,7 +115,14 @@ int CmdProcessor::RunCommand(CmdWindow* window, uint32_t id, CommandFn fn, void*
             view_word_ = window ? window->cmd_view() : nullptr;
             arg = &view_word_;
         }
-        int r = fn ? fn(arg) : 0;
+        int r = 0;
+        try {
+            r = fn ? fn(arg) : 0;
+        } catch (const std::bad_alloc&) {
+            // The command ends here; the drawings and the program go on.
+            r = kOutOfMemory;
+            shell_tell_out_of_memory();
+        }
         --depth_;
         if (depth_ == 0) {
             function_ = nullptr;

@@ -4,6 +4,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <new>
+
 #include "exchange/file_type.h"
 #include "model/db/zobj.h"
 #include "model/file/drawing_file.h"
@@ -167,7 +169,13 @@ bool CDoc::DoSave(const char* path, bool replace) {
         }
     }
     wait_cursor_begin();
-    const bool ok = OnSaveDocument(name.c_str());
+    bool ok = false;
+    try {
+        ok = OnSaveDocument(name.c_str());
+    } catch (const std::bad_alloc&) {
+        // The file on disk is as it was: the save wrote a temporary file or nothing.
+        shell_tell_out_of_memory();
+    }
     wait_cursor_end();
     return ok;
 }

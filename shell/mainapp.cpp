@@ -215,7 +215,13 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
     }
     auto* doc = static_cast<CDoc*>(drawing_template_->CreateNewDocument());
     if (!doc) return nullptr;
-    if (!doc->OnOpenDocument(path.c_str())) {
+    bool opened = false;
+    try {
+        opened = doc->OnOpenDocument(path.c_str());
+    } catch (const std::bad_alloc&) {
+        shell_tell_out_of_memory();
+    }
+    if (!opened) {
         drawing_template_->RemoveDocument(doc);
         return nullptr;
     }

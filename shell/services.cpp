@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QWidget>
 #include <QtGlobal>
+#include <new>
 
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
 #include "platform/dialog.h"
 #include "platform/modal.h"
+#include "resources/string_ids.h"
 #include "shell/ddx.h"
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
@@ -69,5 +71,13 @@ void window_get_box(const QWidget* window, WinBox* box, int mode) {
         }
         case 2: *box = WinBox{0, 0, window->width(), window->height()}; break;
         default: break;
+    }
+}
+
+void shell_tell_out_of_memory() {
+    try {
+        msgbox_ids(kStrIdError, IDS_NO_MEMORY);
+    } catch (const std::bad_alloc&) {
+        log_message(LogLevel::error, "out of memory");
     }
 }

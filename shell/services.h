@@ -17,6 +17,10 @@ void shell_install_services();
 void shell_set_main_window(QWidget* window);
 QWidget* shell_main_window();
 
+// Tells the user that an operation ran out of memory (std::bad_alloc caught around a
+// command, an open or a save): the operation ends there and every drawing stays open.
+void shell_tell_out_of_memory();
+
 // A window's box in pixels.
 struct WinBox {
     int x = 0, y = 0, width = 0, height = 0;

@@ -61,7 +61,7 @@ int drawing_file_import(const char* path, MODEL* model, int32_t* skipped) {
     if (!model || !path || !*path) return 0;
     Source from;
     from.path = path;
-    return import_drawing(from, model, skipped);
+    return io_guarded_result([&] { return import_drawing(from, model, skipped); });
 }
 
 int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
@@ -69,7 +69,7 @@ int drawing_file_import_memory(const void* data, size_t size, MODEL* model) {
     Source from;
     from.data = data;
     from.size = size;
-    return import_drawing(from, model);
+    return io_guarded_result([&] { return import_drawing(from, model); });
 }
 
 int block_file_load(const char* path, char* label, size_t label_size, MODEL* model,
@@ -77,7 +77,8 @@ int block_file_load(const char* path, char* label, size_t label_size, MODEL* mod
     if (!path || !*path) return 0;
     Source from;
     from.path = path;
-    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+    return io_guarded_result(
+        [&] { return load_block(from, label, label_size, model, selection, base, new_level, undo_depth); });
 }
 
 int block_file_load_memory(const void* data, size_t size, char* label, size_t label_size,
@@ -87,7 +88,8 @@ int block_file_load_memory(const void* data, size_t size, char* label, size_t la
     Source from;
     from.data = data;
     from.size = size;
-    return load_block(from, label, label_size, model, selection, base, new_level, undo_depth);
+    return io_guarded_result(
+        [&] { return load_block(from, label, label_size, model, selection, base, new_level, undo_depth); });
 }
 
 namespace {
@@ -113,6 +115,7 @@ int import_drawing(const Source& from, MODEL* model, int32_t* skipped) {
         } else {
             old_read_drawing(s.get(), model);
         }
+        io_expect_end(s.get());
     });
     // Links of what was placed are resolved even after an error; a file refused by its
     // header leaves the drawing as it was. Resolving builds look-up tables: running out
@@ -142,6 +145,7 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
         iorec_read_header(s);
         if (s->version < kIoFormatVersion) {
             old_read_block(s.get(), model, selection, base, info_only);
+            if (!info_only) io_expect_end(s.get());
             return;
         }
         ChunkMark top;
@@ -162,6 +166,8 @@ int load_block(const Source& from, char* label, size_t label_size, MODEL* model,
         s->label_size = label ? label_size : 0;
         const int nested = io_guarded([&] {
             rtc_load(s.get(), temp.get());
+            io_chunk_close(s.get());
+            io_expect_end(s.get());
             if (!info_only) {
                 tracks_resolve(temp.get(), temp.get(), 0);
                 block_merge(s.get(), model, temp.get(), selection, new_level, undo_depth);

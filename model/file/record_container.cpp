@@ -334,6 +334,9 @@ class ContainerReader {
         } else {
             RtcClass* cls = older_class(tag);
             if (!cls) return false;
+            // Every record of this layout carries its levels' chunks: an empty one is
+            // zeroed bytes, not an object.
+            if (s_->chunks->length == 0) io_raise(s_, kBadArgument);
             if (is_read_by_loop(cls)) {
                 push(cls, s_->chunks, false);
                 leave.armed = false;  // the frame holds the count now

@@ -177,15 +177,23 @@ bool measure_block(SaveScope& scope, const std::vector<object*>& objects) {
 
 }  // namespace
 
+// Every entry point runs under io_guarded_result: measuring and numbering the drawing
+// before the stream exists allocate too, and running out of memory anywhere is 8, the
+// file already there left as it was.
+
 int drawing_file_save(const char* path, MODEL* model, int pack) {
     if (!path || !*path || !model) return kBadArgument;
     drawing_file_register();
     WaitCursor wait;
-    SaveScope scope;
-    if (!measure_drawing(scope, model)) return refuse_too_deep(path, "drawing_file_save");
-    int r = save_with(path, pack == 1,
-                      [&](const char* target) { return write_drawing(target, nullptr, model); });
-    if (scope.context.too_deep) return refuse_too_deep(path, "drawing_file_save");
+    const int r = io_guarded_result([&] {
+        SaveScope scope;
+        if (!measure_drawing(scope, model)) return refuse_too_deep(path, "drawing_file_save");
+        const int w = save_with(path, pack == 1, [&](const char* target) {
+            return write_drawing(target, nullptr, model);
+        });
+        if (scope.context.too_deep) return refuse_too_deep(path, "drawing_file_save");
+        return w;
+    });
     if (r != 0) log_message(LogLevel::warning, "drawing_file_save %s: error %d", path, r);
     return r;
 }
@@ -193,11 +201,13 @@ int drawing_file_save(const char* path, MODEL* model, int pack) {
 int drawing_file_save_memory(std::vector<uint8_t>* out, MODEL* model) {
     if (!out || !model) return kBadArgument;
     drawing_file_register();
-    SaveScope scope;
-    if (!measure_drawing(scope, model)) return refuse_too_deep("(memory)", "drawing_file_save");
-    const int r = write_drawing(nullptr, out, model);
-    if (scope.context.too_deep) return refuse_too_deep("(memory)", "drawing_file_save");
-    return r;
+    return io_guarded_result([&] {
+        SaveScope scope;
+        if (!measure_drawing(scope, model)) return refuse_too_deep("(memory)", "drawing_file_save");
+        const int r = write_drawing(nullptr, out, model);
+        if (scope.context.too_deep) return refuse_too_deep("(memory)", "drawing_file_save");
+        return r;
+    });
 }
 
 int block_file_save(const char* path, const char* label, MODEL* model, int mode, buffer* selection,
@@ -207,11 +217,13 @@ int block_file_save(const char* path, const char* label, MODEL* model, int mode,
     if (mode != 0 && mode != 1) return kBadArgument;
     if (!selection) return 0;
     WaitCursor wait;
-    const std::vector<object*> objects = block_objects(selection);
-    SaveScope scope;
-    if (!measure_block(scope, objects)) return refuse_too_deep(path, "block_file_save");
-    int r = save_with(path, mode == 1, [&](const char* target) {
-        return write_block(target, nullptr, label, model, objects, base);
+    const int r = io_guarded_result([&] {
+        const std::vector<object*> objects = block_objects(selection);
+        SaveScope scope;
+        if (!measure_block(scope, objects)) return refuse_too_deep(path, "block_file_save");
+        return save_with(path, mode == 1, [&](const char* target) {
+            return write_block(target, nullptr, label, model, objects, base);
+        });
     });
     if (r != 0) log_message(LogLevel::warning, "block_file_save %s: error %d", path, r);
     return r;
@@ -222,8 +234,10 @@ int block_file_save_memory(std::vector<uint8_t>* out, const char* label, MODEL* 
     drawing_file_register();
     if (!out) return kBadArgument;
     if (!selection) return 0;
-    const std::vector<object*> objects = block_objects(selection);
-    SaveScope scope;
-    if (!measure_block(scope, objects)) return refuse_too_deep("(memory)", "block_file_save");
-    return write_block(nullptr, out, label, model, objects, base);
+    return io_guarded_result([&] {
+        const std::vector<object*> objects = block_objects(selection);
+        SaveScope scope;
+        if (!measure_block(scope, objects)) return refuse_too_deep("(memory)", "block_file_save");
+        return write_block(nullptr, out, label, model, objects, base);
+    });
 }

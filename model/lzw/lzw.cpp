@@ -79,6 +79,7 @@ struct LzwCoder {
     int entries = 258;  // codes defined in the table
     int prev = -1;      // previous code since the last clear; -1 after a clear
     bool ended = false, corrupt = false;
+    bool end_code_met = false;   // the data ended with its end code, not by running out
     bool clear_pending = false;  // a clear code came while decoded bytes were undelivered
     uint32_t d_off[kTableSize];  // where in the history the entry's string stands
     uint16_t d_len[kTableSize];
@@ -128,6 +129,7 @@ void start_state(LzwCoder* c) {
     c->entries = c->first_free;
     c->prev = -1;
     c->ended = c->corrupt = c->clear_pending = false;
+    c->end_code_met = false;
     c->hist_pos = c->pend_pos = c->last_pos = c->table_end = 0;
     c->cycle = c->start = 0;
     c->no_guess = false;
@@ -561,6 +563,7 @@ void decode_more(LzwCoder* c, size_t want) {
         const int code = read_code<kMsb>(c, in, width);
         if (code < 0 || code == end_code) {
             c->ended = true;
+            c->end_code_met = code == end_code;
             break;
         }
         if (code == clear_code) {
@@ -766,4 +769,8 @@ bool lzw_is_encoder(const LzwCoder* c) {
 
 bool lzw_corrupt(const LzwCoder* c) {
     return valid(c) && c->corrupt;
+}
+
+bool lzw_end_code_met(const LzwCoder* c) {
+    return valid(c) && c->end_code_met;
 }

@@ -78,3 +78,6 @@ bool lzw_is_encoder(const LzwCoder* coder);
 
 // Decoder: whether it stopped at a code that cannot occur in a valid stream.
 bool lzw_corrupt(const LzwCoder* coder);
+// Decoder: whether its data ended with the end code (rather than the input running
+// out before it, as in a cut or zeroed file).
+bool lzw_end_code_met(const LzwCoder* coder);

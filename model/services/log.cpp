@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <string>
 
 
@@ -26,12 +27,19 @@ const char* level_name(LogLevel level) {
 
 void log_message_v(LogLevel level, const char* fmt, va_list args) {
     if (static_cast<int>(level) < g_log_level.load()) return;
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, args);
+    // A line that cannot be made for want of memory is dropped: logging a failure
+    // never becomes a failure of its own.
+    std::string text;
+    try {
+        va_list copy;
+        va_copy(copy, args);
+        int n = std::vsnprintf(nullptr, 0, fmt, copy);
+        va_end(copy);
+        text.assign(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+        if (n > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, args);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     if (LogHook hook = g_log_hook.load()) {
         hook(level, text.c_str());
         return;

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -163,11 +165,13 @@ int refusal_of_target(const std::string& target) {
 
 // Removes the stale temporaries of saves of `name` in `folder`.
 void remove_stale(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    // Closed also when a name cannot be made for want of memory.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.empty() ? "." : folder.c_str()),
+                                                  &closedir);
     if (!dir) return;
     const size_t name_max = folder_name_max(folder);
-    const int dfd = dirfd(dir);
-    while (const dirent* entry = readdir(dir)) {
+    const int dfd = dirfd(dir.get());
+    while (const dirent* entry = readdir(dir.get())) {
         const std::string entry_name = entry->d_name;
         if (!save_temp_name_matches(entry_name, name, name_max)) continue;
         const int fd = openat(dfd, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
@@ -183,7 +187,6 @@ void remove_stale(const std::string& folder, const std::string& name) {
             unlinkat(dfd, entry->d_name, 0);
         close(fd);
     }
-    closedir(dir);
 }
 
 }  // namespace
@@ -282,16 +285,21 @@ int save_replace(const std::string& temp, const std::string& target) {
         unlink(temp.c_str());
         return e;
     }
-    std::string folder, name;
-    split_path(target, &folder, &name);
-    // The new name on the disk too; a folder that cannot be synced is no failure, the
-    // file is in place.
-    const int dfd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)fsync(dfd);
-        close(dfd);
+    // The file is saved: tidying up after it never turns that into a failure (without
+    // memory the folder's sync and the stale files wait for the next save).
+    try {
+        std::string folder, name;
+        split_path(target, &folder, &name);
+        // The new name on the disk too; a folder that cannot be synced is no failure, the
+        // file is in place.
+        const int dfd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            (void)fsync(dfd);
+            close(dfd);
+        }
+        remove_stale(folder, name);
+    } catch (const std::bad_alloc&) {
     }
-    remove_stale(folder, name);
     return 0;
 }
 

@@ -150,6 +150,7 @@ class IOrecLzw : public IOrec {
     int seek(int64_t offset, int whence) override;
     uint64_t tell() override;
     uint64_t available(uint64_t want) override;
+    bool ended_whole() override;
 
     LzwCoder* coder = nullptr;  // shared or private
     uint64_t position = 0;      // bytes delivered by read since the switch

@@ -271,3 +271,7 @@ uint64_t IOrecLzw::available(uint64_t want) {
     }
     return have;
 }
+
+bool IOrecLzw::ended_whole() {
+    return writing || (coder && lzw_end_code_met(coder));
+}

@@ -33,6 +33,9 @@ void IOstream::free(void* p) {
 uint64_t IOstream::available(uint64_t) {
     return std::numeric_limits<uint64_t>::max();
 }
+bool IOstream::ended_whole() {
+    return true;
+}
 
 void io_raise(IOstream* s, int code) {
     if (code == 0) code = 1;
@@ -65,6 +68,10 @@ void io_check_count(IOstream* s, int64_t count, uint64_t item_size) {
     // Bytes in the direct window are there to be delivered.
     if (need <= io_direct_room(s) && s->direct_get_end) return;
     if (s->available(need) < need) io_raise(s, kBadArgument);
+}
+
+void io_expect_end(IOstream* s) {
+    if (s->available(1) != 0 || !s->ended_whole()) io_raise(s, kBadArgument);
 }
 
 // ---- Primitives
@@ -194,6 +201,12 @@ void io_chunk_open(IOstream* s, ChunkMark* mark) {
     // A chunk cannot reach beyond the one that holds it: reading it would read the
     // holder beyond its end, so that is said at once, before anything is read.
     if (mark->length > io_bytes_left(s)) io_raise(s, kIoChunkOverrun);
+    // Zeroed bytes read as chunks are empty chunks of tag 0, one after another: no
+    // writer puts two of them in a row, so the second is refused as damage.
+    if (mark->tag == 0 && mark->length == 0) {
+        if (s->empty_zero_chunk_end == mark->start - 5) io_raise(s, kBadArgument);
+        s->empty_zero_chunk_end = mark->start;
+    }
     mark->next = s->chunks;
     s->chunks = mark;
 }

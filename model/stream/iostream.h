@@ -92,9 +92,16 @@ class IOstream : public RTC {
     // else the exact number it can deliver (a coded stream decodes ahead to find out,
     // so ask only for what is about to be read). The base answers UINT64_MAX.
     virtual uint64_t available(uint64_t want);
+    // Reading, once available() has found no more bytes: false when the transport
+    // knows its data was cut short (coded data that ran out before its end code).
+    // The base answers true.
+    virtual bool ended_whole();
 
     ChunkMark* chunks = nullptr;  // innermost open chunk; null when none
     int error_code = 0;           // code of the last raise; 0 while none
+    // Reading: where the last empty chunk of tag 0 ended (five zero bytes read as a
+    // chunk header); none is ever written right behind another.
+    uint64_t empty_zero_chunk_end = UINT64_MAX;
 
     // Direct window: a transport that holds its bytes in memory may lend them here, so
     // the primitives below copy in and out without a call. Stream positions from
@@ -137,6 +144,16 @@ template <class Body>
     }
 }
 
+// Runs body() and returns its result, or the code io_guarded gives for an exception
+// that escaped it (8 when memory ran out). For entry points whose setup and tail
+// (measuring, scopes, log lines) also allocate.
+template <class Body>
+[[nodiscard]] int io_guarded_result(Body&& body) noexcept {
+    int r = 0;
+    const int g = io_guarded([&] { r = std::forward<Body>(body)(); });
+    return g != 0 ? g : r;
+}
+
 // ---- Memory through the stream -------------------------------------------------
 
 void* io_alloc(IOstream* s, size_t n);  // raises 8
@@ -151,6 +168,11 @@ uint64_t io_bytes_left(IOstream* s);
 // the innermost chunk and the transport can still deliver them (64-bit arithmetic; a
 // negative count raises 13). Call it before allocating for any count read from a file.
 void io_check_count(IOstream* s, int64_t count, uint64_t item_size);
+
+// Raises 13 when the transport can still deliver a byte, or its data was cut short.
+// A file's outermost structure ends where the file ends: bytes left over are what a
+// damaged length or a zeroed tail leaves behind a part of the file.
+void io_expect_end(IOstream* s);
 
 // ---- Primitives ------------------------------------------------------------------
 // The common case of each primitive (the bytes fit into the direct window) is inline;
@@ -309,7 +331,8 @@ void io_chunk_begin(IOstream* s, ChunkMark* mark, uint32_t tag);
 int io_chunk_end(IOstream* s);
 
 // Reader: reads the next chunk's tag and length into `mark` and pushes it. A length
-// reaching beyond the enclosing chunk raises 13 (at top level the close finds it).
+// reaching beyond the enclosing chunk raises 222 before anything of the chunk is read
+// (at top level the close finds it).
 void io_chunk_open(IOstream* s, ChunkMark* mark);
 // Reader: skips what was not read of the innermost chunk and pops it; raises 222 when
 // the chunk was read beyond its end.

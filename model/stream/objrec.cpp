@@ -121,6 +121,13 @@ RtcClass* io_get_record_class(IOstream* s) {
         name = io_get_string(s);
         io_chunk_close(s);
     }
+    // Every class is named in printable letters: an empty name, or one holding a zero
+    // or other control byte, is a damaged record (zeroed bytes), never a class this
+    // program merely does not know, so it is not skipped as one.
+    if (name.empty()) io_raise(s, kBadArgument);
+    for (unsigned char ch : name) {
+        if (ch < 0x20 || ch >= 0x7f) io_raise(s, kBadArgument);
+    }
     RtcClass* cls = find_class_cached(name);
     // A file may name any class; only the classes of a drawing are made from it.
     return cls && io_is_drawing_class(cls) ? cls : nullptr;
