@@ -209,7 +209,14 @@ void view_zoom_all(VIEW* view) {
     double s = zoom_all_scale(view, e, w, h);
     // Symbols drawn at a fixed size in pixels take room in drawing units by the scale:
     // measured again at the scale found until it holds, so that they fit as drawn.
+    // Around a single point (a light alone) they fit at any scale: the view's stays.
     MODEL* m = view_drawing(view);
+    if (m) {
+        EXTRITER bare(view, HUGE_VAL);
+        m->walk(&bare);
+        const BBox& b = bare.total;
+        if (!bbox_is_empty(b) && b.max.x == b.min.x && b.max.y == b.min.y) s = p.scale, m = nullptr;
+    }
     for (int pass = 0; m && pass < 8 && view_scale_usable(s); ++pass) {
         EXTRITER it(view, s);
         m->walk(&it);

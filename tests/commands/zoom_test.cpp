@@ -169,6 +169,13 @@ TEST_F(Extents, ZoomAllFitsFlatDrawingsAndCentresWhatItFits) {
          -kQuarter, kQuarter, 1.05},
         {"one horizontal line", [](LAYER* l) { scene_line(l, {{10, 20, 0}, {110, 20, 0}}); }, 0, 0, 2.4},
         {"one point", [](LAYER* l) { scene_line(l, {{30, 40, 0}, {30, 40, 0}}); }, 0, 0, 3.0},
+        {"a light alone",
+         [](LAYER* l) {
+             auto light = rtc_make<LIGHT>();
+             light->position = {30, 40, 0};
+             (void)container_insert(l, light.release());
+         },
+         0, 0, 3.0},
         {"tall drawing and a light",
          [](LAYER* l) {
              scene_line(l, {{0, 0, 0}, {20, 0, 0}, {20, 300, 0}, {0, 300, 0}});
