@@ -93,10 +93,10 @@ TEST(ImageDocument, FailuresAreToldAndNothingIsLost) {
     EXPECT_NE(boxes.texts[0].find("could not be saved"), std::string::npos);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.path(), "");
-    // An unknown extension opens nothing: "Can't load data... (13: bad data)".
+    // An unknown extension opens nothing: "Can't load data...|x.png (13: bad data)".
     CImgDoc other(nullptr);
     EXPECT_FALSE(other.OnOpenDocument((dir() + "/x.png").c_str()));
-    EXPECT_EQ(boxes.texts.back(), "Can't load data... (13: bad data)");
+    EXPECT_EQ(boxes.texts.back(), "Can't load data...\n" + dir() + "/x.png (13: bad data)");
     EXPECT_FALSE(other.has_image());
 }
 
