@@ -855,3 +855,19 @@ TEST(RtScene, AFarVertexLeavesWhatLiesInAParallelViewAsItIs) {
         EXPECT_EQ(kept, box) << (&c - cases);
     }
 }
+
+TEST(RtScene, AParallelViewShowsWhatLiesWithinReachOfTheEye) {
+    // The top view of a box millions of units above a blue floor, both within a ray's
+    // reach of the eye: the box shows, lit.
+    for (float z : {6e6f, 9e6f}) {
+        RayScene s(2.0);
+        MESH3* floor = s.square(40, 0);
+        floor->material->colour[0] = floor->material->colour[1] = 0.0f;
+        s.add_box({-10, -10, z}, {10, 10, z + 20});
+        s.add_light({0, 0, 3e7f}, 1, 1, 1);
+        Image24 img(160, 120);
+        ASSERT_EQ(s.draw(img), 0);
+        dump(img, "high" + std::to_string(int(z / 1e6f)));
+        EXPECT_GT(pixels(img, [](int r, int, int) { return r > 8; }), 1500) << z;
+    }
+}
