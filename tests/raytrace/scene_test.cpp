@@ -821,16 +821,19 @@ TEST(RtScene, AMirrorThatLetsAllThroughGrowsNoBrighterWithTraceDepth) {
 TEST(RtScene, AFarVertexLeavesWhatLiesInAParallelViewAsItIs) {
     // A lit box and a triangle with a far corner: pointing at the viewer of the top view
     // (beside the box or edge-on over it; the rays started beyond reach), or out of a
-    // view from (1, -1, 1) under the default light alone (which it carried off). The
+    // view from (1, -1, 1) under the default light alone (which it carried off, or, in
+    // view toward the viewer, lost where the window's box overflowed a float). The
     // box shows as it does without the triangle, or with the corner at 1e30.
     struct Case {
         Vec3d from;
         Vec3 a, b, far, was;  // was: the corner of the picture compared with, none at 0
         bool default_light;
+        int tip = 0;  // pixels where the far corner itself is seen
     } cases[] = {{{0, 0, 1}, {30, 20, 0}, {31, 20, 0}, {30, 20, 1e8f}, {}, false},
                  {{0, 0, 1}, {30, 20, 0}, {31, 20, 0}, {30, 20, 3e38f}, {}, false},
                  {{0, 0, 1}, {10, 0, 0}, {11, 0, 0}, {10, 0, 1e20f}, {}, false},
-                 {{1, -1, 1}, {0, 0, 0}, {1, 0, 0}, {3e38f, 5, 5}, {1e30f, 5, 5}, true}};
+                 {{1, -1, 1}, {0, 0, 0}, {1, 0, 0}, {3e38f, 5, 5}, {1e30f, 5, 5}, true},
+                 {{1, -1, 1}, {0, 0, 12}, {1, 0, 12}, {3e38f, -3e38f, 3e38f}, {1e30f, -1e30f, 1e30f}, true, 1}};
     for (const Case& c : cases) {
         Image24 img[2] = {Image24(160, 120), Image24(160, 120)};
         for (int with = 0; with < 2; ++with) {
@@ -852,7 +855,7 @@ TEST(RtScene, AFarVertexLeavesWhatLiesInAParallelViewAsItIs) {
             for (int x = 0; x < 160; ++x)
                 if (red(img[0], x, y) > 8) ++box, kept += red(img[1], x, y) == red(img[0], x, y);
         EXPECT_GT(box, 1500);
-        EXPECT_EQ(kept, box) << (&c - cases);
+        EXPECT_GE(kept, box - c.tip) << (&c - cases);
     }
 }
 
