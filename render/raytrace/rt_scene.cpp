@@ -390,23 +390,21 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
     const int32_t persp = std::clamp(ctx->settings ? ctx->settings->perspective : 30, 1, 100);
     double eye = (ctx->width + ctx->height) / 2.0 * (50.0 / (persp + 5));
     if (!(eye >= 0.001)) eye = 0.001;
-    // Drawing units per image-frame unit of depth; depths from lo to hi are searched from
-    // above hi while rays reach across them, else from the reach above lo (a vertex far
-    // toward the eye, beyond what a ray could cover).
+    // Drawing units per image-frame unit of depth. A ray counts hits up to kRtMaxHitDepth
+    // from its start, the eye distance above what it searches: depths from lo to hi are
+    // searched from above hi while a ray reaches across them, else from as far above lo
+    // as it reaches (a vertex far toward the eye, beyond what a ray could cover).
     double unit = rt_len(xform_vector(ctx->inverse, rt_v(0, 0, 1)));
     if (!(unit > 0) || !std::isfinite(unit)) unit = 1;
-    const double reach = kRtStartReach / unit;
-    auto start_above = [&](double lo, double hi) { return (hi - lo) * unit <= kRtMaxHitDepth / 2 ? hi : lo + reach; };
+    const double cover = std::max(kRtMaxHitDepth * (1 - 1e-6) / unit - eye, 0.0);
+    auto start_above = [&](double lo, double hi) { return hi - lo <= cover ? hi : lo + cover; };
     const double top = start_above(b.min.z, b.max.z);
-    // Each tile's rays start above what they can meet there, never farther than the
-    // reach from the eye's depth.
+    // Each tile's rays start above what they can meet there.
     cam->start.assign(scene.tile_lo.size(), 0.0);
     cam->tile_columns = scene.tile_columns;
     for (size_t i = 0; i < cam->start.size(); ++i)
-        if (scene.tile_lo[i] <= scene.tile_hi[i]) {
-            const double from = start_above(scene.tile_lo[i], scene.tile_hi[i]);
-            cam->start[i] = (top - std::clamp(from, top - reach, top + reach)) * unit;
-        }
+        if (scene.tile_lo[i] <= scene.tile_hi[i])
+            cam->start[i] = (top - start_above(scene.tile_lo[i], scene.tile_hi[i])) * unit;
     const Vec3d pos = xform_point(ctx->inverse, rt_v(0, 0, top + eye));
     const Vec3d target = xform_point(ctx->inverse, rt_v(0, 0, top));
     cam->location = pos;

@@ -19,9 +19,6 @@ struct RenderSettings;
 
 // Self-illumination from which a mesh is a light source instead of a surface.
 inline constexpr float kRtSelfLitLight = 0.5f;
-// Where what parallel rays can meet spans more depth than they could cover (half of
-// kRtMaxHitDepth), they start this far (drawing units) above its bottom.
-inline constexpr double kRtStartReach = 1e6;
 
 struct RtScene {
     RtObject* objects = nullptr;  // top-level objects: single triangles and lights
@@ -55,8 +52,8 @@ void rt_default_lights(const RenderContext* ctx, RtArena& arena, RtScene* scene)
 // The camera for a width x height image: through the context's camera (perspective),
 // else parallel rays along the view's depth axis with square pixels, each starting at
 // the scan-line renderer's parallel eye distance above the top of what its tile of
-// pixels can meet (kRtStartReach above its bottom where that spans more than rays can
-// cover). Also the fog's
+// pixels can meet (as far above its bottom as rays reach where that spans more than
+// they can cover). Also the fog's
 // reference distance (drawing units): the camera's distance to its target, or that eye
 // distance.
 void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* camera, double* fog_distance);

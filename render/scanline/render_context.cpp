@@ -69,17 +69,17 @@ constexpr int kDefaultLightDir[16][3] = {
 
 Vec3 render_default_light_position(const BBox& b, int light, const Matrix43& inverse) {
     const int* d = kDefaultLightDir[std::clamp(light, 0, 15)];
-    const double dx = double(b.max.x) - b.min.x, dy = double(b.max.y) - b.min.y,
-                 dz = double(b.max.z) - b.min.z;
-    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
-    Vec3d c = {(double(b.max.x) + b.min.x) / 2, (double(b.max.y) + b.min.y) / 2,
-               (double(b.max.z) + b.min.z) / 2};
-    Vec3d p = {c.x + d[0] * diag, c.y + d[1] * diag, c.z + d[2] * diag};
-    mat_xform_point_d(&p, &p, &inverse);
-    mat_xform_point_d(&c, &c, &inverse);
     // A quarter of the largest float leaves room for the differences shading takes.
     constexpr double kFar = std::numeric_limits<float>::max() / 4.0;
     auto fit = [&](double x) { return std::clamp(x, -kFar, kFar); };
+    // A box grown by a vertex whose image overflowed a float reaches no farther than that.
+    const Vec3d lo = {fit(b.min.x), fit(b.min.y), fit(b.min.z)}, hi = {fit(b.max.x), fit(b.max.y), fit(b.max.z)};
+    const double dx = hi.x - lo.x, dy = hi.y - lo.y, dz = hi.z - lo.z;
+    const double diag = std::sqrt(dx * dx + dy * dy + dz * dz);
+    Vec3d c = {(hi.x + lo.x) / 2, (hi.y + lo.y) / 2, (hi.z + lo.z) / 2};
+    Vec3d p = {c.x + d[0] * diag, c.y + d[1] * diag, c.z + d[2] * diag};
+    mat_xform_point_d(&p, &p, &inverse);
+    mat_xform_point_d(&c, &c, &inverse);
     c = {fit(c.x), fit(c.y), fit(c.z)};
     double t = 1.0;
     for (double Vec3d::*a : {&Vec3d::x, &Vec3d::y, &Vec3d::z}) {
