@@ -24,6 +24,18 @@ double number(const QLineEdit* e, bool* ok) {
     return e->text().trimmed().toDouble(ok);
 }
 
+QString scale_text(double v) { return QString::fromStdString(number_format_real(v, kDialogDigits)); }
+
+// A scale field still showing `kept` as refill wrote it leaves the value exact, where
+// reading the shown digits back would round it (1.23456 becoming 1.235 on OK).
+double scale_number(const QLineEdit* e, double kept, bool* ok) {
+    if (e->text() == scale_text(kept)) {
+        *ok = true;
+        return kept;
+    }
+    return number(e, ok);
+}
+
 }  // namespace
 
 ExportPanel::ExportPanel(ExportOptions* options, QWidget* parent) : QWidget(parent), o_(options) {
@@ -99,8 +111,8 @@ void ExportPanel::refill() {
     obj2d_->setChecked(o_->objects2d);
     width_->setText(QString::number(f.size_w));
     height_->setText(QString::number(f.size_h));
-    scale1_->setText(QString::fromStdString(number_format_real(f.scale1, kDialogDigits)));
-    scale2_->setText(QString::fromStdString(number_format_real(f.scale2, kDialogDigits)));
+    scale1_->setText(scale_text(f.scale1));
+    scale2_->setText(scale_text(f.scale2));
     const ExportOptions::Enabled e = o_->enabled();
     obj3d_->setEnabled(e.objects);
     obj2d_->setEnabled(e.objects);
@@ -114,6 +126,7 @@ void ExportPanel::refill() {
 }
 
 int ExportPanel::read() {
+    const ExportOptions::Fields shown = o_->fields();
     o_->colour = colour_->isChecked();
     o_->visible = visible_->isChecked();
     o_->objects3d = obj3d_->isChecked();
@@ -122,8 +135,8 @@ int ExportPanel::read() {
     ExportOptions::Fields f{};
     f.size_w = width_->text().trimmed().toInt(&ok1);
     f.size_h = height_->text().trimmed().toInt(&ok2);
-    f.scale1 = number(scale1_, &ok3);
-    f.scale2 = number(scale2_, &ok4);
+    f.scale1 = scale_number(scale1_, shown.scale1, &ok3);
+    f.scale2 = scale_number(scale2_, shown.scale2, &ok4);
     if (o_->resolution == 0) {
         if (!ok1) f.size_w = 0;
         if (!ok2) f.size_h = 0;

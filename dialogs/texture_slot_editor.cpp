@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "dialogs/xfile.h"
@@ -279,18 +280,22 @@ float* typed_field(TextureSlot& s, int control) {
 void CTextureSlotEditor::follow_typing() {
     if (filling_) return;
     TextureSlot& s = m_->slots[slot_];
-    auto parse = [&](const Typed& t, double* v) {
+    // A field still showing its value as show_slot wrote it is left alone: reading the
+    // shown digits back would round a value the user did not touch.
+    auto parse = [&](const Typed& t, double now, double* v) {
         const QLineEdit* e = t.control == kSlotAmount ? amount_
                              : t.control == kSlotUScale ? u_scale_
                              : t.control == kSlotVScale ? v_scale_
                                                         : angle_;
-        return real_parse(e->text().toUtf8().constData(), v) && *v >= t.lo && *v <= t.hi;
+        const std::string text = e->text().toStdString();
+        if (text == number_format_real(now, kDialogDigits)) return false;
+        return real_parse(text.c_str(), v) && *v >= t.lo && *v <= t.hi;
     };
     double v = 0;
-    if (with_amount_ && s.kind != kTextureNone && parse(kAmount, &v)) s.amount = float(v / 100.0);
+    if (with_amount_ && s.kind != kTextureNone && parse(kAmount, s.amount * 100.0, &v)) s.amount = float(v / 100.0);
     if (s.kind == kTextureImage) {
         for (const Typed& t : kMappingTyped)
-            if (parse(t, &v)) *typed_field(s, t.control) = float(v);
+            if (parse(t, *typed_field(s, t.control), &v)) *typed_field(s, t.control) = float(v);
         rebuild_matrix(s.mapping);
     }
     changed();

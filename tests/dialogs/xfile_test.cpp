@@ -215,6 +215,20 @@ TEST(ExportOptions, StoredBadScalesReadAsOne) {
     EXPECT_EQ(o.resolution, 0);
 }
 
+// A scale left as shown keeps its digits on OK; one typed again is read as typed.
+TEST(ExportOptions, ScaleLeftAloneKeepsItsDigits) {
+    ExportOptions o;
+    o.row = 3, o.resolution = 5;
+    o.scale1 = 1.23456, o.scale2 = 1.0 / 3;
+    ExportPanel panel(&o, nullptr);  // shows "1.235" and "0.3333"
+    ASSERT_EQ(panel.read(), 0);
+    EXPECT_EQ(o.scale1, 1.23456);
+    EXPECT_EQ(o.scale2, 1.0 / 3);
+    panel.edit(2326)->setText("0.25");
+    ASSERT_EQ(panel.read(), 0);
+    EXPECT_EQ(o.scale2, 0.25);
+}
+
 TEST(ExportOptions, DialogFillsTheRequestFromThePanel) {
     Boxes boxes;
     app_profile_put_int("Export", "type", 4);

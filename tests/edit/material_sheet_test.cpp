@@ -215,6 +215,31 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
     }
 }
 
+// Typing in one field of a slot leaves the others' values whole, also where they show
+// fewer digits than they hold.
+TEST_F(MaterialSheet, TypingOneFieldKeepsTheDigitsOfTheOthers) {
+    Harness h;
+    define_edit_commands(h);
+    MESH3* mesh = change(
+        h, add_mesh(h.model()),
+        [](CDialog& d) {
+            pick(d, kSlotTexture, kSlotKind, kChoiceImage);
+            type(d, kSlotTexture, kSlotUScale, "1.23456");
+            type(d, kSlotTexture, kSlotAngle, "12.3456");
+            d.press(IDOK);
+        },
+        {targa("a.tga", 128)});
+    mesh = change(h, mesh, [](CDialog& d) {
+        EXPECT_EQ(static_cast<QLineEdit*>(at(d, kSlotTexture, kSlotUScale))->text(), "1.235");
+        type(d, kSlotTexture, kSlotAmount, "50");
+        d.press(IDOK);
+    });
+    const TextureSlot& s = mesh->material->slots[kSlotTexture];
+    EXPECT_EQ(s.amount, 0.5f);
+    EXPECT_EQ(s.mapping.u_scale, 1.23456f);
+    EXPECT_EQ(s.mapping.angle, 12.3456f);
+}
+
 // An image that cannot be read leaves the slot as it was (a preset, an image) and
 // says why; nothing joins the drawing.
 TEST_F(MaterialSheet, UnreadableImageLeavesTheSlotAndShowsTheReadersMessage) {
