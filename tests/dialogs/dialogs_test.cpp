@@ -6,20 +6,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <sys/stat.h>
-
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "dialogs/ask_string.h"
 #include "dialogs/dlg.h"
-#include "dialogs/texture_slot_editor.h"
 #include "dialogs/typed_input.h"
-#include "model/math/result.h"
-#include "model/services/safe_file.h"
 #include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "platform/modal.h"
@@ -212,28 +205,6 @@ TEST(AskString, CancelAndTinyBuffers) {
     EXPECT_EQ(input_ask_string(42114, buf, sizeof buf, 100), 1);
     EXPECT_STREQ(buf, "\xC3\xA9");  // cut to the buffer, never inside a character
     input_string_set_hook(nullptr);
-}
-
-// The image map's message gives the number and the reason as every file message does.
-TEST(TextureSlotMessages, NameTheFileWithTheNumberAndTheReason) {
-    char tmpl[] = "/tmp/zelo_slot_msg_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string pipe = std::string(tmpl) + "/map.tga", text = std::string(tmpl) + "/map.gif";
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::ofstream(text) << "not an image";
-    const struct {
-        int code;
-        std::string path, says;
-    } cases[] = {
-        {kNotRegularFile, pipe, "The image " + pipe + " could not be read (19: not a regular file"},
-        {kBadArgument, text, "(13: it is not an image file that can be read)"},
-        {kOutOfMemory, text, "(8: not enough memory)"},
-    };
-    for (const auto& c : cases) {
-        const std::string said = texture_load_failure_text(c.code, c.path);
-        EXPECT_NE(said.find(c.says), std::string::npos) << said;
-    }
-    std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace

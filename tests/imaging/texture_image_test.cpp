@@ -141,45 +141,33 @@ TEST_F(TextureImage, SavesKeepTheModeRefuseWhatTheyMayNotReplaceAndTidyUp) {
     Pattern t;
     ASSERT_EQ(texture_image_load(&t.p, (folder + "/src.bmp").c_str(), "k"), 0);
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
-    struct Case {
+    const struct {
         const char* name;
         mode_t mode;  // 0: a named pipe
         int result;
-    } cases[] = {{"priv.bmp", 0600, 0}, {"group.tga", 0640, 0}, {"ro.bmp", 0444, EACCES},
-                 {"pipe.bmp", 0, kNotRegularFile}};
-    for (const Case& c : cases) {
+    } cases[] = {{"priv.bmp", 0600, 0}, {"group.tga", 0640, 0}, {"ro.bmp", 0444, EACCES}, {"pipe.bmp", 0, kNotRegularFile}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string target = folder + "/" + c.name;
-        if (c.mode) {
-            put_file(target, old);
-            ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
-            // A save of it that died, in another process, left its temporary.
-            if (fork() == 0) {
-                ReplaceFile dying;
-                if (dying.open(target.c_str()) == 0) dying.write("x", 1);
-                _exit(0);
-            }
-            int status = 0;
-            wait(&status);
-        } else {
-            ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+        put_file(target, old);
+        ASSERT_EQ(chmod(target.c_str(), c.mode ? c.mode : 0644), 0);
+        if (c.mode && fork() == 0) {  // a save of it that died in another process left its temporary
+            ReplaceFile dying;
+            if (dying.open(target.c_str()) == 0) dying.write("x", 1);
+            _exit(0);
         }
+        if (c.mode) wait(nullptr);
+        if (!c.mode) ASSERT_TRUE(std::remove(target.c_str()) == 0 && mkfifo(target.c_str(), 0600) == 0);
         EXPECT_EQ(texture_image_save(t.p, target.c_str()), c.result);
         struct stat st {};
         ASSERT_EQ(lstat(target.c_str(), &st), 0);
-        if (!c.mode) {
-            EXPECT_TRUE(S_ISFIFO(st.st_mode));
-            continue;
-        }
-        EXPECT_EQ(st.st_mode & 07777, c.mode);
-        EXPECT_EQ(file_bytes(target) == old, c.result != 0);
+        EXPECT_EQ(st.st_mode & 07777, c.mode ? c.mode : 0600);
+        if (c.mode) EXPECT_EQ(file_bytes(target) == old, c.result != 0);
     }
     // Only the files themselves are left.
-    const std::string listing = folder + "/listing";
-    ASSERT_EQ(system(("ls -A " + folder + " > " + listing).c_str()), 0);
-    const auto bytes = file_bytes(listing);
-    const std::string names(bytes.begin(), bytes.end());
-    EXPECT_EQ(names, "group.tga\nlisting\npipe.bmp\npriv.bmp\nro.bmp\nsrc.bmp\n");
+    ASSERT_EQ(system(("ls -A " + folder + " > " + path("listing")).c_str()), 0);
+    const auto names = file_bytes(path("listing"));
+    EXPECT_EQ(std::string(names.begin(), names.end()), "group.tga\npipe.bmp\npriv.bmp\nro.bmp\nsrc.bmp\n");
 }
 
 TEST_F(TextureImage, CmykPlatesHoldTheInksAndReportAFailedPlate) {
