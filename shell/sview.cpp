@@ -100,7 +100,7 @@ bool CSView::OnInitialUpdate(VIEW* taken, const VIEW* copy_from) {
         frame_->fit_to_area();
     }
     if (restore) {
-        stored_ = {true, view_->placement, view_->projection.origin_x, view_->projection.origin_y, 0, 0};
+        stored_ = {true, view_->placement, view_->projection.origin_x, view_->projection.origin_y, 0, 0, 0};
         place_from_stored();
     }
     if (!taken) view_zoom_all(view_);
@@ -126,11 +126,12 @@ void CSView::place_from_stored() {
     view_placement(view_, 1);
     stored_.placed_x = view_->projection.origin_x;
     stored_.placed_y = view_->projection.origin_y;
+    stored_.placed_scale = view_->projection.scale;
 }
 
 bool CSView::PlaceAgain() {
     if (!stored_.valid || !view_ || view_->projection.origin_x != stored_.placed_x ||
-        view_->projection.origin_y != stored_.placed_y)
+        view_->projection.origin_y != stored_.placed_y || view_->projection.scale != stored_.placed_scale)
         return false;
     // A maximised frame takes its normal rectangle only while shown normally.
     if (frame_->isMaximized() || frame_->isMinimized()) frame_->showNormal();

@@ -132,7 +132,7 @@ class CSView : public QAbstractScrollArea,
     struct StoredPlacement {
         bool valid = false;
         ViewPlacement placement;
-        double origin_x = 0, origin_y = 0, placed_x = 0, placed_y = 0;
+        double origin_x = 0, origin_y = 0, placed_x = 0, placed_y = 0, placed_scale = 0;
     };
     StoredPlacement stored_;
     void place_from_stored();
