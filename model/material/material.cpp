@@ -2,6 +2,8 @@
 // procedural pattern parameters and the image-mapping matrix.
 #include "model/material/material.h"
 
+#include "model/math/result.h"
+
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -73,20 +75,20 @@ void material_fail_allocation_after(int n) {
 int colour_ramp_alloc_keys(ColourRampKey** out, int32_t n) {
     *out = nullptr;
     if (n <= 0) return 0;
-    if (allocation_fails()) return 1;
+    if (allocation_fails()) return kOutOfMemory;
     *out = new (std::nothrow) ColourRampKey[static_cast<size_t>(n)]();
-    return *out ? 0 : 1;
+    return *out ? 0 : kOutOfMemory;
 }
 
 int colour_ramp_new(ColourRamp** out, int32_t n) {
     *out = nullptr;
     if (n <= 0) return 0;
-    if (allocation_fails()) return 1;
+    if (allocation_fails()) return kOutOfMemory;
     ColourRamp* r = new (std::nothrow) ColourRamp{n, 0, nullptr};
-    if (!r) return 1;
+    if (!r) return kOutOfMemory;
     if (colour_ramp_alloc_keys(&r->keys, n) != 0) {
         delete r;
-        return 1;
+        return kOutOfMemory;
     }
     *out = r;
     return 0;
@@ -100,12 +102,12 @@ int colour_ramp_copy(ColourRamp** out, const ColourRamp* src) {
         *out = const_cast<ColourRamp*>(src);
         return 0;
     }
-    if (allocation_fails()) return 1;
+    if (allocation_fails()) return kOutOfMemory;
     ColourRamp* r = new (std::nothrow) ColourRamp{src->count > 0 ? src->count : 0, 0, nullptr};
-    if (!r) return 1;
+    if (!r) return kOutOfMemory;
     if (colour_ramp_alloc_keys(&r->keys, r->count) != 0) {
         delete r;
-        return 1;
+        return kOutOfMemory;
     }
     colour_ramp_copy_keys(r->keys, src->keys, r->count);
     *out = r;
@@ -283,7 +285,7 @@ int material_copy(MaterialRecord* d, const MaterialRecord* s) {
                 d->slots[j].ramp = nullptr;
                 d->slots[j].transform.reset();
             }
-            return 1;
+            return kOutOfMemory;
         }
         colour_ramp_release(&ds.ramp);
         ds.ramp = ramp;

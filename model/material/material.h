@@ -38,16 +38,16 @@ struct ColourRamp {
 };
 
 // Stores a new ramp with n zeroed keys and refcount 0 in *out. n <= 0 stores null
-// and returns 0; out of memory stores null and returns 1.
+// and returns 0; out of memory stores null and returns 8.
 [[nodiscard]] int colour_ramp_new(ColourRamp** out, int32_t n);
 
-// Stores n zeroed keys in *out (null for n <= 0). 0, or 1 with null stored when out
+// Stores n zeroed keys in *out (null for n <= 0). 0, or 8 with null stored when out
 // of memory. The keys are freed with delete[].
 [[nodiscard]] int colour_ramp_alloc_keys(ColourRampKey** out, int32_t n);
 
 // Stores in *out a ramp for a new holder of src: null for null, src itself for a
 // static preset, otherwise a fresh copy with the same keys and refcount 0. What *out
-// held before is overwritten, not released. 0, or 1 with null stored when out of
+// held before is overwritten, not released. 0, or 8 with null stored when out of
 // memory.
 [[nodiscard]] int colour_ramp_copy(ColourRamp** out, const ColourRamp* src);
 
@@ -240,7 +240,7 @@ MaterialRecord* material_new();
 
 // Deep copy of src into dst: dst gets its own slot transforms and ramps (static
 // preset ramps are shared); image pattern pointers are shared. Copying a record onto
-// itself changes nothing. 0, or 1 when out of memory: then the slots copied so far
+// itself changes nothing. 0, or 8 when out of memory: then the slots copied so far
 // are complete and the others have neither ramp nor transform, so dst never shares a
 // pointer with src except static ramps and images.
 [[nodiscard]] int material_copy(MaterialRecord* dst, const MaterialRecord* src);

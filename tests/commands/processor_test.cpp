@@ -13,6 +13,9 @@
 // Qt last: its keywords would clash with field names above.
 #include "../platform/qt_test_env.h"
 #include "model/math/result.h"
+#include "model/services/msgbox.h"
+#include "model/services/strtab.h"
+#include "resources/string_ids.h"
 
 namespace {
 
@@ -103,6 +106,34 @@ TEST_F(ProcessorTest, SameCommandAgainIsIgnoredAnotherCancelsAndStartsOnce) {
     EXPECT_EQ(g_codes, (std::vector<int>{0, -2, 0}));
     EXPECT_FALSE(h.processor().command_running());
     EXPECT_FALSE(h.processor().start_pending());
+}
+
+// Runs out of memory after its first step.
+int cmd_step_then_out_of_memory(void* arg) {
+    g_ran.push_back(500);
+    Vec3 p;
+    g_codes.push_back(input_point(static_cast<VIEW**>(arg), 42003, cursor_draw_crosshair, nullptr, &p, 0));
+    throw std::bad_alloc();
+}
+
+TEST_F(ProcessorTest, ACommandOutOfMemoryEndsWithTheMessage) {
+    std::vector<std::string> shown;
+    const MsgBoxHook before = msgbox_set_hook([&](const MsgBoxRequest& r) {
+        shown.push_back(r.text);
+        return kIdOk;
+    });
+    Harness h;
+    h.define(500, cmd_step_then_out_of_memory);
+    h.define(200, cmd_once);
+    h.click({1, 1, 0}).click({2, 2, 0});
+    EXPECT_EQ(h.run(500), kOutOfMemory);
+    EXPECT_EQ(shown, (std::vector<std::string>{res_load_string(IDS_NO_MEMORY)}));
+    EXPECT_FALSE(h.processor().command_running());
+    // The next command runs as usual.
+    h.run(200);
+    EXPECT_EQ(g_ran, (std::vector<uint32_t>{500, 200}));
+    EXPECT_EQ(g_codes, (std::vector<int>{0, 0}));
+    msgbox_set_hook(before);
 }
 
 // Started again while it computes (no wait runs): the cancel it never waited for must

@@ -3,12 +3,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "model/db/buffer.h"
 #include "model/db/find.h"
 #include "model/db/patt.h"
 #include "model/db/solid.h"
@@ -33,6 +35,14 @@ void write_bytes(const std::string& path, const Bytes& bytes) {
 
 bool file_exists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+std::vector<std::string> folder_names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ByteWriter& ByteWriter::u8(uint8_t v) {
@@ -99,9 +109,20 @@ std::unique_ptr<MODEL> bare_model() {
     return m;
 }
 
+buffer* first_layer_selection(MODEL* m) {
+    buffer* sel = buffer_new();
+    auto* layer = static_cast<CONTAINER*>(m->children);
+    ZDLIST* c = layer->children;
+    do {
+        EXPECT_EQ(buffer_add(sel, static_cast<ZOBJ*>(c)), 0);
+        c = c->next;
+    } while (c != layer->children);
+    return sel;
+}
+
 PointNode* make_points(std::initializer_list<Vec3> pts, bool closed) {
     PointNode* head = nullptr;
-    for (const Vec3& p : pts) (void)plist_add(&head, p);
+    for (const Vec3& p : pts) EXPECT_EQ(plist_add(&head, p), 0);
     head = list_reverse(head);
     if (closed && head) {
         PointNode* last = head;

@@ -20,6 +20,8 @@ using Bytes = std::vector<uint8_t>;
 Bytes read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const Bytes& bytes);
 bool file_exists(const std::string& path);
+// The names in a folder (hidden ones included), sorted.
+std::vector<std::string> folder_names(const std::string& folder);
 
 // Builds files byte by byte in the format's own little-endian forms.
 struct ByteWriter {
@@ -41,6 +43,9 @@ struct ByteWriter {
 std::unique_ptr<MODEL> new_model();
 // A fresh MODEL without its default layer.
 std::unique_ptr<MODEL> bare_model();
+
+// A new selection of the first layer's children of `m` (freed with buffer_free).
+buffer* first_layer_selection(MODEL* m);
 
 PointNode* make_points(std::initializer_list<Vec3> pts, bool closed = false);
 

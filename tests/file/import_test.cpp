@@ -40,7 +40,7 @@ XPLINE* add_line(CONTAINER* into, const char* name, LINEPATT* style = nullptr) {
     auto* x = add<XPLINE>(into, name);
     x->control = make_points({{0, 0, 0}, {1, 1, 0}});
     x->line_style = style;
-    (void)regen_object(x);
+    EXPECT_EQ(regen_object(x), 0);
     return x;
 }
 
@@ -241,9 +241,9 @@ TEST_F(BlockTest, OnlyTheStylesInUseAreWrittenAndMergedByName) {
     line->tracks = t;
     t->position.keys = {PositionKey{4, {0, 0, 0, 0, 0}, {1, 2, 3}}};
     buffer* out = buffer_new();
-    (void)buffer_add(out, line);
-    (void)buffer_add(out, group);
-    (void)buffer_add(out, cam);
+    EXPECT_EQ(buffer_add(out, line), 0);
+    EXPECT_EQ(buffer_add(out, group), 0);
+    EXPECT_EQ(buffer_add(out, cam), 0);
     ASSERT_EQ(block_file_save(path("b.mcr").c_str(), "My block", src.get(), 0, out, Vec3{1, 2, 3}),
               0);
     buffer_free(&out);
@@ -298,7 +298,7 @@ TEST_F(BlockTest, LabelOnlyModeReadsLabelAndBasePoint) {
     auto src = new_model();
     XPLINE* line = add_line(static_cast<LAYER*>(src->children), "line");
     sel = buffer_new();
-    (void)buffer_add(sel, line);
+    EXPECT_EQ(buffer_add(sel, line), 0);
     const std::string long_label(300, 'x');
     ASSERT_EQ(block_file_save(path("b.mcr").c_str(), long_label.c_str(), src.get(), 1, sel,
                               Vec3{4, 5, 6}),
@@ -357,7 +357,7 @@ TEST_F(BlockTest, MergedStylesJoinTheUndoHistory) {
     auto src = new_model();
     auto* dashed = add<LINEPATT>(src.get(), "Dashed");
     sel = buffer_new();
-    (void)buffer_add(sel, add_line(static_cast<LAYER*>(src->children), "line", dashed));
+    EXPECT_EQ(buffer_add(sel, add_line(static_cast<LAYER*>(src->children), "line", dashed)), 0);
     ASSERT_EQ(block_file_save(path("b.mcr").c_str(), "b", src.get(), 0, sel, Vec3{}), 0);
     buffer_free(&sel);
 

@@ -88,7 +88,7 @@ void build_odd_shapes(MODEL* m) {
         for (const auto& pts : point_sets) {
             auto* x = rtc_make<XPLINE>().release();
             x->kind = kind;
-            for (const Vec3& p : pts) (void)plist_add(&x->control, p);
+            for (const Vec3& p : pts) EXPECT_EQ(plist_add(&x->control, p), 0);
             x->width = kind == 1 ? 0.5f : 0.0f;
             ASSERT_EQ(regen_object(x), 0);
             ASSERT_EQ(container_insert(layer, x), 0);

@@ -16,18 +16,6 @@ using MemoryFileTest = FileTest;
 
 namespace {
 
-// The block of the first layer's children of `m`.
-buffer* first_layer_selection(MODEL* m) {
-    buffer* sel = buffer_new();
-    auto* layer = static_cast<CONTAINER*>(m->children);
-    ZDLIST* c = layer->children;
-    do {
-        (void)buffer_add(sel, static_cast<ZOBJ*>(c));
-        c = c->next;
-    } while (c != layer->children);
-    return sel;
-}
-
 // The sanitizer's count of the bytes allocated, where the sanitizer runs.
 extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 

@@ -145,13 +145,7 @@ TEST_F(OutOfMemoryTest, SaveAndLoadReportOutOfMemoryAndKeepTheFile) {
                   [&] { into = new_model(); });
 
     // Blocks: the first layer's objects.
-    buffer* sel = buffer_new();
-    auto* layer = static_cast<CONTAINER*>(m->children);
-    ZDLIST* c = layer->children;
-    do {
-        ASSERT_EQ(buffer_add(sel, static_cast<ZOBJ*>(c)), 0);
-        c = c->next;
-    } while (c != layer->children);
+    buffer* sel = first_layer_selection(m.get());
     const std::string block = path("b.mcr");
     ASSERT_EQ(block_file_save(block.c_str(), "b", m.get(), 0, sel, Vec3{}), 0);
     const Bytes whole_block = read_bytes(block);
@@ -168,7 +162,9 @@ TEST_F(OutOfMemoryTest, SaveAndLoadReportOutOfMemoryAndKeepTheFile) {
                                    nullptr, 0);
         },
         [&](int r, bool failed, long n) {
-            if (r != 0 || !failed) EXPECT_EQ(r, failed ? kOutOfMemory : 0) << "allocation " << n;
+            if (r != 0 || !failed) {
+                EXPECT_EQ(r, failed ? kOutOfMemory : 0) << "allocation " << n;
+            }
             buffer_delete_objects_unlinked(got);
             buffer_free(&got);
         },

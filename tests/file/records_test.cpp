@@ -89,10 +89,10 @@ class RecordTest : public FileTest {
     // A mesh named `name` on a new layer of m.
     static MESH3* mesh_on_new_layer(MODEL* m, const char* name) {
         auto* l = rtc_make<LAYER>().release();
-        (void)container_insert(m, l);
+        EXPECT_EQ(container_insert(m, l), 0);
         auto* mesh = rtc_make<MESH3>().release();
         mesh->set_string(0, name);
-        (void)container_insert(l, mesh);
+        EXPECT_EQ(container_insert(l, mesh), 0);
         return mesh;
     }
     // Saves m into memory, reads that into `model` and saves it again: both saves must
@@ -217,16 +217,16 @@ TEST_F(RecordTest, ValuesSurviveWithTheirStoredPrecision) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
     l->set_string(0, "L");
-    (void)container_insert(m.get(), l);
+    EXPECT_EQ(container_insert(m.get(), l), 0);
     auto* x = rtc_make<XPLINE>().release();
     x->control = make_points({{0, 0, 0}, {1, 0, 0}});
     x->width = 0.5f;
-    (void)container_insert(l, x);
+    EXPECT_EQ(container_insert(l, x), 0);
     auto* y = rtc_make<XPLINE>().release();
     y->control = make_points({{0, 0, 0}, {1, 0, 0}});
     y->width = 1.0f / 3.0f;  // only 1/16384 steps survive
     y->set_string(0, "y");
-    (void)container_insert(l, y);
+    EXPECT_EQ(container_insert(l, y), 0);
     ASSERT_EQ(drawing_file_save(path("v.qvm").c_str(), m.get(), 0), 0);
     model = new_model();
     ASSERT_EQ(drawing_file_import(path("v.qvm").c_str(), model.get()), 0);
@@ -294,7 +294,7 @@ TEST_F(RecordTest, MeshGridsAreStoredByTheirCells) {
     MESH3* mesh = mesh_on_new_layer(m.get(), "m");
     auto* empty = rtc_make<MESH3>().release();
     empty->set_string(0, "empty");
-    (void)container_insert(mesh->parent, empty);
+    EXPECT_EQ(container_insert(mesh->parent, empty), 0);
     std::vector<Vec3d> twelve, nine;
     for (int i = 0; i < 12; ++i) twelve.push_back({double(i % 4), double(i / 4), 0});
     for (int i = 0; i < 9; ++i) nine.push_back({double(i % 3), double(i / 3) * 2, double(i)});
@@ -439,10 +439,10 @@ TEST_F(RecordTest, FacesWithoutThreeCornersAreNotWritten) {
 TEST_F(RecordTest, TracksKeepTheirOrder) {
     auto m = bare_model();
     auto* l = rtc_make<LAYER>().release();
-    (void)container_insert(m.get(), l);
+    EXPECT_EQ(container_insert(m.get(), l), 0);
     auto* x = rtc_make<XPLINE>().release();
     x->control = make_points({{0, 0, 0}, {1, 0, 0}});
-    (void)container_insert(l, x);
+    EXPECT_EQ(container_insert(l, x), 0);
     KeyframeTrack* a = track_new("A", x);
     KeyframeTrack* b = track_new("B", x);
     x->tracks = a;
@@ -640,11 +640,11 @@ TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {
         SCOPED_TRACE(subtype);
         auto m = bare_model();
         auto* l = rtc_make<LAYER>().release();
-        (void)container_insert(m.get(), l);
+        EXPECT_EQ(container_insert(m.get(), l), 0);
         auto* style = rtc_make<LINEPATT>().release();
         style->set_string(0, "Dots");
         style->dashes = {0.1, 0.1};
-        (void)container_insert(m.get(), style);
+        EXPECT_EQ(container_insert(m.get(), style), 0);
         auto* x = rtc_make<XPLINE>().release();
         x->set_string(0, "odd");
         x->set_string(2, "three");
@@ -657,7 +657,7 @@ TEST_F(RecordTest, ClassesWithoutKindUseTheWrappedLayout) {
         x->line_style = style;
         x->tracks = track_new("w", x);
         x->tracks->position.keys = {PositionKey{2, {0, 0, 0, 0, 0}, {1, 1, 1}}};
-        (void)container_insert(l, x);
+        EXPECT_EQ(container_insert(l, x), 0);
         ASSERT_EQ(drawing_file_save(path("w.qvm").c_str(), m.get(), 0), 0);
         model = bare_model();
         ASSERT_EQ(drawing_file_import(path("w.qvm").c_str(), model.get()), 0);
@@ -685,7 +685,7 @@ TEST_F(RecordTest, ImageMapPatternKeepsItsFileBytes) {
     Bytes raw(1000);
     for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i * 7);
     (void)p->set_data(kImageKindJpeg, "scan.jpg", raw.data(), static_cast<uint32_t>(raw.size()));
-    (void)container_insert(m.get(), p);
+    EXPECT_EQ(container_insert(m.get(), p), 0);
     ASSERT_EQ(drawing_file_save(path("i.qvm").c_str(), m.get(), 1), 0);
     model = new_model();
     ASSERT_EQ(drawing_file_import(path("i.qvm").c_str(), model.get()), 0);
@@ -777,20 +777,20 @@ TEST_F(RecordTest, HatchWhosePatternDrawsNothingStillShowsItsFill) {
         SCOPED_TRACE(c.scale);
         auto m = bare_model();
         auto* l = rtc_make<LAYER>().release();
-        (void)container_insert(m.get(), l);
+        EXPECT_EQ(container_insert(m.get(), l), 0);
         auto* p = rtc_make<HATCHPATT>().release();
         p->set_string(0, "Lines");
         HatchLine line;
         line.offset_y = 0.5;
         p->lines = {line};
-        (void)container_insert(m.get(), p);
+        EXPECT_EQ(container_insert(m.get(), p), 0);
         auto* h = rtc_make<HATCH>().release();
         h->set_string(0, "h");
         h->pattern = p;
         h->values[0] = c.scale;
         auto* outline = new PtrNode{nullptr, make_points({{0, 0, 0}, {4, 0, 0}, {4, 4, 0}}, true)};
         h->contours[0] = outline;
-        (void)container_insert(l, h);
+        EXPECT_EQ(container_insert(l, h), 0);
         ASSERT_EQ(regen_object(h), 0);
         ASSERT_EQ(h->pattern_degenerate, c.degenerate);
         ASSERT_EQ(drawing_file_save(path("h.qvm").c_str(), m.get(), 0), 0);

@@ -27,7 +27,7 @@ PointNode* pts(std::initializer_list<Vec3> list, bool closed = false) {
 
 PtrNode* one_list(PointNode* l) {
     PtrNode* lists = nullptr;
-    (void)ptrlist_add(&lists, l);
+    EXPECT_EQ(ptrlist_add(&lists, l), 0);
     return lists;
 }
 
@@ -158,18 +158,18 @@ void line_work(MODEL* m, LAYER* walls) {
 void meshes(MODEL* m, LAYER* scene) {
     auto* mesh = make<MESH3>(scene, "mesh");
     const Vec3 p1{0, 0, 0}, p2{1, 0, 0}, p3{1, 1, 0}, p4{0, 1, 0}, p5{0.5f, 0.5f, 1};
-    (void)mesh_add_face(mesh, &p1, &p2, &p3, &p4, 0);
-    (void)mesh_add_face(mesh, &p1, &p2, &p5, nullptr, 0);
+    EXPECT_EQ(mesh_add_face(mesh, &p1, &p2, &p3, &p4, 0), 0);
+    EXPECT_EQ(mesh_add_face(mesh, &p1, &p2, &p5, nullptr, 0), 0);
     std::vector<Vec3d> grid;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) grid.push_back({double(c), double(r), double(r * c) * 0.25});
-    (void)mesh_add_grid(mesh, grid, 4, 3, false, false);  // open both ways
-    (void)mesh_add_grid(mesh, grid, 4, 3, true, false);   // columns close
-    (void)mesh_add_grid(mesh, grid, 3, 4, false, true);   // rows close
+    EXPECT_EQ(mesh_add_grid(mesh, grid, 4, 3, false, false), 0);  // open both ways
+    EXPECT_EQ(mesh_add_grid(mesh, grid, 4, 3, true, false), 0);   // columns close
+    EXPECT_EQ(mesh_add_grid(mesh, grid, 3, 4, false, true), 0);   // rows close
     std::vector<Vec3d> ring;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) ring.push_back({double(c * 2 + r), double(r), double(c)});
-    (void)mesh_add_grid(mesh, ring, 3, 3, true, true);  // closed both ways
+    EXPECT_EQ(mesh_add_grid(mesh, ring, 3, 3, true, true), 0);  // closed both ways
     mesh->blocks->uv.assign(mesh->blocks->vertices.size() * 2, 0.0f);
     for (size_t i = 0; i < mesh->blocks->uv.size(); ++i) mesh->blocks->uv[i] = float(i) * 0.125f;
     MaterialRecord* mat = mesh->material;
@@ -190,7 +190,7 @@ void meshes(MODEL* m, LAYER* scene) {
     bump.kind = 5;
     bump.amount = 0.25f;
     pattern_params_init(&bump.pattern);
-    (void)colour_ramp_new(&bump.ramp, 2);
+    EXPECT_EQ(colour_ramp_new(&bump.ramp, 2), 0);
     bump.ramp->keys[1].position = 1.0;
     bump.ramp->keys[1].r = 1.0f;
     TextureSlot& reflection = mat->slots[kSlotReflection];
@@ -203,7 +203,7 @@ void meshes(MODEL* m, LAYER* scene) {
 
     auto* box = make<MESH3>(scene, "box");
     const Vec3 q1{5, 0, 0}, q2{6, 0, 0}, q3{6, 1, 0}, q4{5, 1, 0};
-    (void)mesh_add_face(box, &q1, &q2, &q3, &q4, 1);  // a 1 x 1 grid patch
+    EXPECT_EQ(mesh_add_face(box, &q1, &q2, &q3, &q4, 1), 0);  // a 1 x 1 grid patch
 }
 
 void scene(MODEL* m, LAYER* scene_layer) {

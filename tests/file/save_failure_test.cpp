@@ -48,7 +48,7 @@ TEST_F(SaveFailureTest, FullDiskKeepsThePreviousFile) {
         }
     }
     buffer* sel = buffer_new();
-    (void)buffer_add(sel, static_cast<ZOBJ*>(model->children));
+    EXPECT_EQ(buffer_add(sel, static_cast<ZOBJ*>(model->children)), 0);
     {
         WriteLimit full(40);
         EXPECT_NE(block_file_save(target.c_str(), "b", model.get(), 0, sel, Vec3{}), 0);

@@ -62,7 +62,7 @@ void build_nested(MODEL* m) {
     for (int depth = 0; depth < 8; ++depth) {
         auto* x = rtc_make<XPLINE>().release();
         x->control = make_points({{0, 0, 0}, {1, float(depth), 0}});
-        (void)regen_object(x);
+        EXPECT_EQ(regen_object(x), 0);
         ASSERT_EQ(container_insert(into, x), 0);
         add_tracks(x, depth % 3);
         auto* g = rtc_make<CONTAINER>().release();
@@ -74,7 +74,7 @@ void build_nested(MODEL* m) {
     ASSERT_EQ(container_insert(m, layer), 0);
     auto* x = rtc_make<XPLINE>().release();
     x->control = make_points({{0, 0, 0}, {2, 2, 0}});
-    (void)regen_object(x);
+    EXPECT_EQ(regen_object(x), 0);
     ASSERT_EQ(container_insert(layer, x), 0);
     add_tracks(x, 1);
 }
@@ -189,7 +189,7 @@ TEST_F(SaveNumberingTest, NumberingWhileWritingGivesTheBytesOfTheNumberingWalk) 
                                      g, layer}) {
                  auto* x = rtc_make<XPLINE>().release();
                  x->control = make_points({{0, 0, 0}, {3, 1, 0}});
-                 (void)regen_object(x);
+                 EXPECT_EQ(regen_object(x), 0);
                  ASSERT_EQ(container_insert(into, x), 0);
              }
          }},

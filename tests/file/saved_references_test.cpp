@@ -32,7 +32,7 @@ T* add(CONTAINER* into, const char* name) {
 XPLINE* add_line(CONTAINER* into, const char* name) {
     auto* x = add<XPLINE>(into, name);
     x->control = make_points({{0, 0, 0}, {1, 1, 0}});
-    (void)regen_object(x);
+    EXPECT_EQ(regen_object(x), 0);
     return x;
 }
 

@@ -42,7 +42,7 @@ TEST_F(SeedCorpus, DISABLED_WriteSeedCorpus) {
         if (!layer || !layer->children) continue;
         ZDLIST* c = layer->children;
         do {
-            (void)buffer_add(sel, static_cast<ZOBJ*>(c));
+            EXPECT_EQ(buffer_add(sel, static_cast<ZOBJ*>(c)), 0);
             c = c->next;
         } while (c != layer->children);
     }
@@ -69,7 +69,7 @@ TEST_F(SeedCorpus, DISABLED_WriteSeedCorpus) {
     line->control = make_points({{0, 0, 0}, {1, 1, 0}});
     ASSERT_EQ(container_insert(into, line), 0);
     sel = buffer_new();
-    (void)buffer_add(sel, outer);
+    EXPECT_EQ(buffer_add(sel, outer), 0);
     ASSERT_EQ(block_file_save((block + "deep_groups.mcr").c_str(), "deep", deep.get(), 0, sel,
                               Vec3{0, 0, 0}),
               0);
@@ -92,7 +92,7 @@ TEST_F(SeedCorpus, DISABLED_WriteSeedCorpus) {
     ASSERT_EQ(container_insert(static_cast<CONTAINER*>(static_cast<ZOBJ*>(far->children)), arc), 0);
     ASSERT_EQ(drawing_file_save((drawing + "far_arc_angles.qvm").c_str(), far.get(), 0), 0);
     sel = buffer_new();
-    (void)buffer_add(sel, arc);
+    EXPECT_EQ(buffer_add(sel, arc), 0);
     ASSERT_EQ(block_file_save((block + "far_arc_angles.mcr").c_str(), "far", far.get(), 0, sel,
                               Vec3{0, 0, 0}),
               0);

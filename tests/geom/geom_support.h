@@ -24,12 +24,12 @@ class GeomTest : public ::testing::Test {
 // An open point list holding the points in the given order.
 inline PointNode* make_list(std::initializer_list<Vec3> pts) {
     PointNode* head = nullptr;
-    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) (void)plist_add(&head, *it);
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) EXPECT_EQ(plist_add(&head, *it), 0);
     return head;
 }
 inline PointNode* make_list(const std::vector<Vec3>& pts) {
     PointNode* head = nullptr;
-    for (auto it = pts.rbegin(); it != pts.rend(); ++it) (void)plist_add(&head, *it);
+    for (auto it = pts.rbegin(); it != pts.rend(); ++it) EXPECT_EQ(plist_add(&head, *it), 0);
     return head;
 }
 
@@ -37,7 +37,7 @@ inline PointNode* make_list(const std::vector<Vec3>& pts) {
 inline PtrNode* make_set(const std::vector<std::vector<Vec3>>& contours) {
     PtrNode* set = nullptr;
     for (auto it = contours.rbegin(); it != contours.rend(); ++it)
-        (void)ptrlist_add(&set, make_list(*it));
+        EXPECT_EQ(ptrlist_add(&set, make_list(*it)), 0);
     return set;
 }
 

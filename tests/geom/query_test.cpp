@@ -163,7 +163,7 @@ class PattParamsTest : public GeomTest {
             auto h = rtc_make<HATCH>();
             h->contours[0] = make_set({rect(float(i), 0, float(i) + 1, 1)});
             hatches.push_back(h.get());
-            (void)container_insert(group.get(), h.release());
+            EXPECT_EQ(container_insert(group.get(), h.release()), 0);
         }
     }
     std::unique_ptr<CONTAINER> group;

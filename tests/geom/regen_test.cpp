@@ -44,7 +44,7 @@ class RegenTest : public GeomTest {
     T* add() {
         auto o = rtc_make<T>();
         T* raw = o.release();
-        (void)container_insert(layer, raw);
+        EXPECT_EQ(container_insert(layer, raw), 0);
         return raw;
     }
     XPLINE* polyline(std::initializer_list<Vec3> pts, const LINEPATT* style, double scale = 1) {
@@ -335,11 +335,11 @@ TEST_F(RegenTest, TextDrawsAtTwoFiftyByOneTwentyFive) {
 TEST_F(RegenTest, ContainerStopsAtTheFirstFailingChild) {
     auto group = rtc_make<CONTAINER>();
     CONTAINER* g = group.get();
-    (void)container_insert(layer, group.release());
+    EXPECT_EQ(container_insert(layer, group.release()), 0);
     auto style = make_linepatt({1, 1});
     auto child = [&](object* o) {
         obj_remove(o);
-        (void)container_insert(g, o);
+        EXPECT_EQ(container_insert(g, o), 0);
     };
     XPLINE* first = polyline({{0, 0, 0}, {4, 0, 0}}, style.get());
     ELARC* bad = add<ELARC>();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -71,14 +72,14 @@ TEST(ColourRamp, OutOfMemoryStoresNull) {
         SCOPED_TRACE(fail_at);
         ColourRamp* r = nullptr;
         material_fail_allocation_after(fail_at);
-        EXPECT_EQ(colour_ramp_new(&r, 3), 1);
+        EXPECT_EQ(colour_ramp_new(&r, 3), kOutOfMemory);
         EXPECT_EQ(r, nullptr);
 
         ColourRamp* src = nullptr;
         material_fail_allocation_after(0);
         ASSERT_EQ(colour_ramp_new(&src, 3), 0);
         material_fail_allocation_after(fail_at);
-        EXPECT_EQ(colour_ramp_copy(&r, src), 1);
+        EXPECT_EQ(colour_ramp_copy(&r, src), kOutOfMemory);
         EXPECT_EQ(r, nullptr);
         material_fail_allocation_after(0);
         colour_ramp_release(&src);

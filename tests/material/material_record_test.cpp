@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "model/material/material.h"
+#include "model/math/result.h"
 
 namespace {
 
@@ -290,7 +291,7 @@ TEST(MaterialRecord, FailedCopyNeverSharesWithSource) {
             succeeded_after = fail_at;
             expect_same_values(*d, *s);
         } else {
-            EXPECT_EQ(rc, 1);
+            EXPECT_EQ(rc, kOutOfMemory);
             // Slots from the failing one on hold nothing; earlier ones are whole copies.
             bool failed = false;
             for (int i = 0; i < kMaterialSlotCount; ++i) {

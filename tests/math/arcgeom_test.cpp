@@ -80,7 +80,7 @@ TEST(ArcPoints, RefusesStepsThatWouldNotEnd) {
                  {nan, 1, 1}, {0, inf, 0.1}, {1e300, 0, 1}, {0, 1, 1e-300}};
     for (const Case& k : cases) {
         PointNode* list = nullptr;
-        (void)plist_add(&list, {1, 2, 3});  // replaced, and freed, in any case
+        EXPECT_EQ(plist_add(&list, {1, 2, 3}), 0);  // replaced, and freed, in any case
         EXPECT_EQ(arc_points({0, 0, 0}, 1, k.start, k.end, k.step, &list), kBadArgument) << k.step;
         EXPECT_EQ(list, nullptr);
     }

@@ -11,7 +11,7 @@ namespace {
 
 PointNode* make_list(std::initializer_list<Vec3> pts, bool closed) {
     PointNode* list = nullptr;
-    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) (void)plist_add(&list, *it);
+    for (auto it = std::rbegin(pts); it != std::rend(pts); ++it) EXPECT_EQ(plist_add(&list, *it), 0);
     if (closed && list) {
         PointNode* last = list;
         while (last->next) last = last->next;
@@ -86,8 +86,8 @@ TEST(PointList, Reverse) {
 
     PtrNode* values = nullptr;
     int a = 1, b = 2;
-    (void)ptrlist_add(&values, &a);
-    (void)ptrlist_add(&values, &b);
+    EXPECT_EQ(ptrlist_add(&values, &a), 0);
+    EXPECT_EQ(ptrlist_add(&values, &b), 0);
     values = list_reverse(values);
     EXPECT_EQ(values->value, &a);
     list_free(&values);
@@ -95,8 +95,8 @@ TEST(PointList, Reverse) {
 
 TEST(PointList, ListOfListsCopyAndFree) {
     PtrNode* lists = nullptr;
-    (void)ptrlist_add(&lists, make_list({{1, 1, 1}, {2, 2, 2}}, true));
-    (void)ptrlist_add(&lists, make_list({{3, 3, 3}}, false));
+    EXPECT_EQ(ptrlist_add(&lists, make_list({{1, 1, 1}, {2, 2, 2}}, true)), 0);
+    EXPECT_EQ(ptrlist_add(&lists, make_list({{3, 3, 3}}, false)), 0);
     PtrNode* copy = nullptr;
     ASSERT_EQ(plist_list_copy(&copy, lists), 0);
     ASSERT_NE(copy, nullptr);
@@ -137,7 +137,7 @@ TEST(Boxes, UnionAndTwoPoints) {
 TEST(BulkAlloc, NodesFromBlocksAreFreedAnywhere) {
     std::vector<PointNode*> made;
     PointNode* outside = nullptr;
-    (void)plist_add(&outside, {1, 2, 3});
+    EXPECT_EQ(plist_add(&outside, {1, 2, 3}), 0);
     {
         BulkAllocScope scope;
         for (int i = 0; i < 300000; ++i) {  // several blocks

@@ -46,8 +46,12 @@ void ref_add_face(MESH3* mesh, const Vec3& p1, const Vec3& p2, const Vec3& p3, c
         const int32_t e = ref_edge(*block, a, b);
         if (e >= 0) block->edges[e].flags &= static_cast<uint16_t>(~kEdgeHidden);
     };
-    if (first) (void)mesh_add_triangle(block, i1, i2, i3);
-    if (second) (void)mesh_add_triangle(block, i1, i3, i4);
+    if (first) {
+        EXPECT_EQ(mesh_add_triangle(block, i1, i2, i3), 0);
+    }
+    if (second) {
+        EXPECT_EQ(mesh_add_triangle(block, i1, i3, i4), 0);
+    }
     if (first) show(i1, i2), show(i2, i3);
     if (second) show(i3, i4), show(i4, i1);
     if (first != second) show(i1, i3);

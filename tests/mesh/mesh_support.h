@@ -29,7 +29,7 @@ class MeshTest : public ::testing::Test {
 class Chain {
   public:
     Chain(const std::vector<Vec3>& points, bool closed = false) {
-        for (auto it = points.rbegin(); it != points.rend(); ++it) (void)plist_add(&head_, *it);
+        for (auto it = points.rbegin(); it != points.rend(); ++it) EXPECT_EQ(plist_add(&head_, *it), 0);
         PointNode* last = head_;
         while (closed && last && last->next) last = last->next;
         if (closed && last) last->next = head_;

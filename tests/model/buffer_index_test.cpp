@@ -36,7 +36,7 @@ TEST_F(BufferIndexTest, AgreesWithASetUnderRandomAddsAndDeaths) {
     std::vector<ZOBJ*> pool;
     for (int i = 0; i < 300; ++i) {
         ZOBJ* o = make("o");
-        (void)container_insert(get<CONTAINER>("default"), o);
+        EXPECT_EQ(container_insert(get<CONTAINER>("default"), o), 0);
         pool.push_back(o);
     }
     buffer* sel = buffer_new();
@@ -61,7 +61,7 @@ TEST_F(BufferIndexTest, AgreesWithASetUnderRandomAddsAndDeaths) {
     ASSERT_GT(free_nodes, 0u);
     for (size_t k = 0; k < free_nodes; ++k) {
         ZOBJ* o = make("n");
-        (void)container_insert(get<CONTAINER>("default"), o);
+        EXPECT_EQ(container_insert(get<CONTAINER>("default"), o), 0);
         ASSERT_EQ(buffer_add(sel, o), 0);
     }
     EXPECT_EQ(nodes(sel), before);
@@ -73,9 +73,9 @@ TEST_F(BufferIndexTest, ListsChangedElsewhereAreReadRight) {
     buffer* sel = buffer_new();
     for (int i = 0; i < 40; ++i) {
         ZOBJ* o = make("o");
-        (void)container_insert(get<CONTAINER>("default"), o);
+        EXPECT_EQ(container_insert(get<CONTAINER>("default"), o), 0);
         objs.push_back(o);
-        (void)buffer_add(sel, o);
+        EXPECT_EQ(buffer_add(sel, o), 0);
     }
     // A copy is filled without buffer_add: duplicates are still refused there.
     buffer* copy = buffer_copy(sel);
@@ -116,7 +116,7 @@ TEST_F(BufferIndexTest, RemovalVisitsOnlyTheBuffersHoldingTheObject) {
     std::vector<ZOBJ*> pool;
     for (int i = 0; i < 200; ++i) {
         ZOBJ* o = make("o");
-        (void)container_insert(get<CONTAINER>("default"), o);
+        EXPECT_EQ(container_insert(get<CONTAINER>("default"), o), 0);
         pool.push_back(o);
     }
     constexpr int kBuffers = 12;

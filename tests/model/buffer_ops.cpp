@@ -16,7 +16,7 @@ class BufferOps : public UndoTest {
     // Puts new objects into a container without the history.
     ZOBJ* put(const std::string& name, const std::string& where = "default") {
         ZOBJ* obj = make(name);
-        (void)container_insert(get<CONTAINER>(where), obj);
+        EXPECT_EQ(container_insert(get<CONTAINER>(where), obj), 0);
         return obj;
     }
 };
@@ -50,7 +50,7 @@ TEST_F(BufferOps, CopyHoldsTheLiveReferencesReversedAndIsPurged) {
     ZOBJ* b = put("b");
     ZOBJ* c = put("c");
     buffer* undo_side = buffer_create();  // outside the ring: keeps dead-object references
-    for (ZOBJ* o : {a, b, c}) (void)buffer_add(undo_side, o);
+    for (ZOBJ* o : {a, b, c}) EXPECT_EQ(buffer_add(undo_side, o), 0);
     buffer* copy = buffer_copy(undo_side);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(refs(copy), (std::vector<ZOBJ*>{a, b, c}));
@@ -71,7 +71,7 @@ TEST_F(BufferOps, ColoursAndInvertingTwice) {
                                     static_cast<object*>(x), static_cast<object*>(y)};
     for (size_t i = 0; i < objs.size(); ++i) objs[i]->colour = static_cast<int32_t>(i + 3);
     buffer* sel = buffer_new();
-    for (ZOBJ* o : {x, a, g}) (void)buffer_add(sel, o);  // x also sits inside G
+    for (ZOBJ* o : {x, a, g}) EXPECT_EQ(buffer_add(sel, o), 0);  // x also sits inside G
     buffer_invert_color(sel);
     for (size_t i = 0; i < objs.size(); ++i) {
         EXPECT_EQ(objs[i]->colour, ~static_cast<int32_t>(i + 3)) << objs[i]->name();
@@ -80,7 +80,7 @@ TEST_F(BufferOps, ColoursAndInvertingTwice) {
     for (size_t i = 0; i < objs.size(); ++i)
         EXPECT_EQ(objs[i]->colour, static_cast<int32_t>(i + 3));
     buffer_clear(sel);
-    (void)buffer_add(sel, g);
+    EXPECT_EQ(buffer_add(sel, g), 0);
     buffer_set_color(sel, 7);
     EXPECT_EQ(static_cast<object*>(a)->colour, 3);
     for (ZOBJ* o : {g, x, y}) EXPECT_EQ(static_cast<object*>(o)->colour, 7);
@@ -96,9 +96,9 @@ TEST_F(BufferOps, BoxIsTheUnionOfTheObjectsBoxes) {
     BBox box;
     buffer_get_bbox(sel, &box);
     EXPECT_TRUE(bbox_is_empty(box));
-    (void)buffer_add(sel, a);
-    (void)buffer_add(sel, b);
-    (void)buffer_add(sel, model_find_patt(model_, "Solid", &LINEPATT::rtc_class));  // not drawable
+    EXPECT_EQ(buffer_add(sel, a), 0);
+    EXPECT_EQ(buffer_add(sel, b), 0);
+    EXPECT_EQ(buffer_add(sel, model_find_patt(model_, "Solid", &LINEPATT::rtc_class)), 0);  // not drawable
     buffer_get_bbox(sel, &box);
     EXPECT_EQ(box.min.x, -1);
     EXPECT_EQ(box.min.y, 0);
@@ -113,8 +113,8 @@ TEST_F(BufferOps, InsertIntoKeepsTheReferences) {
     ZOBJ* a = put("a");
     ZOBJ* g = put("G");
     buffer* sel = buffer_new();
-    (void)buffer_add(sel, a);
-    (void)buffer_add(sel, g);
+    EXPECT_EQ(buffer_add(sel, a), 0);
+    EXPECT_EQ(buffer_add(sel, g), 0);
     EXPECT_EQ(buffer_insert_into(sel, get<CONTAINER>("G")), 0);  // G cannot hold itself
     EXPECT_EQ(drawing(), "default[G[a]] M[]");
     EXPECT_EQ(refs(sel), (std::vector<ZOBJ*>{g, a}));
@@ -146,7 +146,7 @@ TEST_F(BufferOps, MovingDissolvesOnlyPlainGroups) {
                                         {"H", "G"},       {"h", "H"},       {"b", "default"}};
         for (const auto& [name, where] : start) put(name, where);
         auto layer = rtc_new("L", &LAYER::rtc_class);
-        (void)container_insert(layer_, static_cast<ZOBJ*>(layer.get()));
+        EXPECT_EQ(container_insert(layer_, static_cast<ZOBJ*>(layer.get())), 0);
         named_["L"] = static_cast<ZOBJ*>(layer.release());
         put("l", "L");
         named_["model"] = model_;
@@ -154,7 +154,7 @@ TEST_F(BufferOps, MovingDissolvesOnlyPlainGroups) {
         buffer* sel = buffer_new();
         // Listed newest first: add in reverse so the buffer runs in the row's order.
         for (auto it = row.selected.rbegin(); it != row.selected.rend(); ++it) {
-            (void)buffer_add(sel, get<ZOBJ>(*it));
+            EXPECT_EQ(buffer_add(sel, get<ZOBJ>(*it)), 0);
         }
         EXPECT_EQ(container_insert_buffer(get<CONTAINER>(row.target), sel), 0);
         EXPECT_EQ(sel->refs, nullptr);
@@ -171,9 +171,9 @@ TEST_F(BufferOps, DeletingObjectsFreesEachOnce) {
     put("b");
     // Outside the ring nothing purges the child when its group dies first.
     buffer* doomed = buffer_create();
-    for (ZOBJ* o : {x, g, a}) (void)buffer_add(doomed, o);
+    for (ZOBJ* o : {x, g, a}) EXPECT_EQ(buffer_add(doomed, o), 0);
     buffer* sel = buffer_new();
-    (void)buffer_add(sel, x);
+    EXPECT_EQ(buffer_add(sel, x), 0);
     const long live = rtc_live_objects();
     buffer_delete_objects(doomed);
     EXPECT_EQ(rtc_live_objects(), live - 3);

@@ -547,13 +547,13 @@ TEST_F(ClassCopy, ContainerCopiesItsTree) {
             auto w = rtc_make<WIRE>();
             w->set_string(0, n);
             fill_wire(w.get(), styles);
-            (void)container_insert(src, w.release());
+            EXPECT_EQ(container_insert(src, w.release()), 0);
         }
         auto inner = rtc_make<CONTAINER>();
         auto deep = rtc_make<LIGHT>();
         deep->position = {5, 5, 5};
-        (void)container_insert(inner.get(), deep.release());
-        (void)container_insert(src, inner.release());
+        EXPECT_EQ(container_insert(inner.get(), deep.release()), 0);
+        EXPECT_EQ(container_insert(src, inner.release()), 0);
 
         std::unique_ptr<RTC> made_copy;
         ASSERT_EQ(rtc_clone(&made_copy, src), 0);

@@ -95,7 +95,7 @@ struct Drawing {
         auto walls = rtc_make<LAYER>();
         walls->set_string(0, "walls");
         LAYER* second = walls.get();
-        (void)container_insert(m.get(), walls.release());
+        EXPECT_EQ(container_insert(m.get(), walls.release()), 0);
 
         auto w = rtc_make<WIRE>();
         w->set_string(0, "w");
@@ -115,10 +115,10 @@ struct Drawing {
         me->material->slots[0].kind = kTextureImage;
         me->material->slots[0].mapping.image = wood;
         mesh = me.get();
-        (void)container_insert(base, w.release());
-        (void)container_insert(base, h.release());
-        (void)container_insert(second, t.release());
-        (void)container_insert(second, me.release());
+        EXPECT_EQ(container_insert(base, w.release()), 0);
+        EXPECT_EQ(container_insert(base, h.release()), 0);
+        EXPECT_EQ(container_insert(second, t.release()), 0);
+        EXPECT_EQ(container_insert(second, me.release()), 0);
     }
 };
 
@@ -249,8 +249,8 @@ TEST_F(ClassModel, DestroyingAFullModelWithViews) {
         model_notify_views(d->m.get(), &kEmptyBBox, 1);
         EXPECT_EQ(a->calls + b->calls, 2);
         buffer* sel = buffer_new();
-        (void)buffer_add(sel, d->wire);
-        (void)buffer_add(sel, d->mesh);
+        EXPECT_EQ(buffer_add(sel, d->wire), 0);
+        EXPECT_EQ(buffer_add(sel, d->mesh), 0);
         if (views_first) {
             a.reset();
             EXPECT_EQ(d->m->views, b.get());

@@ -205,10 +205,10 @@ TEST_F(ClassReplace, ContainerReachesEveryChild) {
     a->line_style = line_a.get();
     b->line_style = line_a.get();
     t->line_style = line_a.get();
-    (void)container_insert(group.get(), w1.release());
-    (void)container_insert(inner.get(), w2.release());
-    (void)container_insert(inner.get(), txt.release());
-    (void)container_insert(group.get(), inner.release());
+    EXPECT_EQ(container_insert(group.get(), w1.release()), 0);
+    EXPECT_EQ(container_insert(inner.get(), w2.release()), 0);
+    EXPECT_EQ(container_insert(inner.get(), txt.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), inner.release()), 0);
 
     ChangedHookRecorder hook;
     EXPECT_EQ(group->replace_ref(line_a.get(), line_a.get()), 1);

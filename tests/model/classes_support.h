@@ -116,7 +116,7 @@ inline PointNode* make_plist(std::initializer_list<Vec3> pts, bool closed = fals
     PointNode* head = nullptr;
     PointNode* last = nullptr;
     for (size_t i = v.size(); i-- > 0;) {
-        (void)plist_add(&head, v[i]);
+        EXPECT_EQ(plist_add(&head, v[i]), 0);
         if (i < flags.size()) head->flags = flags[i];
         if (!last) last = head;
     }
@@ -130,7 +130,7 @@ inline PtrNode* make_lists(std::initializer_list<PointNode*> lists, bool closed 
     PtrNode* head = nullptr;
     PtrNode* last = nullptr;
     for (size_t i = v.size(); i-- > 0;) {
-        (void)ptrlist_add(&head, v[i]);
+        EXPECT_EQ(ptrlist_add(&head, v[i]), 0);
         if (!last) last = head;
     }
     if (closed && last) last->next = head;

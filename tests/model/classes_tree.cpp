@@ -116,10 +116,10 @@ TEST_F(ClassTree, OwnBox) {
 TEST_F(ClassTree, ContainerBoxIsTheUnionOfItsChildren) {
     auto group = rtc_make<CONTAINER>();
     auto inner = rtc_make<CONTAINER>();
-    (void)container_insert(group.get(), wire({{0, 0, 0}, {1, 1, 1}}).release());
-    (void)container_insert(inner.get(), wire({{5, -2, 0}, {6, 0, 0}}, 2).release());
-    (void)container_insert(group.get(), inner.release());
-    (void)container_insert(group.get(), wire({}).release());
+    EXPECT_EQ(container_insert(group.get(), wire({{0, 0, 0}, {1, 1, 1}}).release()), 0);
+    EXPECT_EQ(container_insert(inner.get(), wire({{5, -2, 0}, {6, 0, 0}}, 2).release()), 0);
+    EXPECT_EQ(container_insert(group.get(), inner.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), wire({}).release()), 0);
     group->box = kEmptyBBox;
     group->own_box();
     expect_box(group->box, {0, -3, -1}, {7, 1, 1});
@@ -135,9 +135,9 @@ TEST_F(ClassTree, UpdatingAnObjectGrowsItsAncestors) {
     LAYER* l = layer.get();
     CONTAINER* g = group.get();
     WIRE* wp = w.get();
-    (void)container_insert(m.get(), layer.release());
-    (void)container_insert(l, group.release());
-    (void)container_insert(g, w.release());
+    EXPECT_EQ(container_insert(m.get(), layer.release()), 0);
+    EXPECT_EQ(container_insert(l, group.release()), 0);
+    EXPECT_EQ(container_insert(g, w.release()), 0);
     expect_box(l->box, {0, 0, 0}, {1, 1, 0});
     expect_box(m->box, {0, 0, 0}, {1, 1, 0});
 
@@ -160,23 +160,23 @@ TEST_F(ClassTree, FreshBoxScopeKeepsTheBoxOnlyWhileItLives) {
         void (*insert)(MODEL* m, CONTAINER* g);
         bool kept;
     } cases[] = {
-        {"no scope", [](MODEL* m, CONTAINER* g) { (void)container_insert(m, g); }, false},
+        {"no scope", [](MODEL* m, CONTAINER* g) { EXPECT_EQ(container_insert(m, g), 0); }, false},
         {"its own scope",
          [](MODEL* m, CONTAINER* g) {
              FreshBoxScope fresh(g);
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          true},
         {"another object's scope",
          [](MODEL* m, CONTAINER* g) {
              FreshBoxScope fresh(m);
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          false},
         {"after the scope ended",
          [](MODEL* m, CONTAINER* g) {
              { FreshBoxScope fresh(g); }
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          false},
         {"after a throw left the scope",
@@ -186,21 +186,21 @@ TEST_F(ClassTree, FreshBoxScopeKeepsTheBoxOnlyWhileItLives) {
                  throw 1;
              } catch (int) {
              }
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          false},
         {"an inner scope ended: the outer one holds again",
          [](MODEL* m, CONTAINER* g) {
              FreshBoxScope outer(g);
              { FreshBoxScope inner(m); }
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          true},
         {"an inner scope for another object hides the outer one",
          [](MODEL* m, CONTAINER* g) {
              FreshBoxScope outer(g);
              FreshBoxScope inner(m);
-             (void)container_insert(m, g);
+             EXPECT_EQ(container_insert(m, g), 0);
          },
          false},
     };
@@ -209,7 +209,7 @@ TEST_F(ClassTree, FreshBoxScopeKeepsTheBoxOnlyWhileItLives) {
         auto m = rtc_make<MODEL>();
         auto group = rtc_make<CONTAINER>();
         CONTAINER* g = group.get();
-        (void)container_insert(g, wire({{0, 0, 0}, {1, 1, 1}}).release());
+        EXPECT_EQ(container_insert(g, wire({{0, 0, 0}, {1, 1, 1}}).release()), 0);
         g->box = {{-7, -7, -7}, {7, 7, 7}};  // what the caller vouches for
         c.insert(m.get(), group.release());
         ASSERT_EQ(g->parent, m.get());
@@ -230,8 +230,8 @@ TEST_F(ClassTree, InsertRefusesLoops) {
     CONTAINER* o = outer.get();
     CONTAINER* mi = middle.get();
     CONTAINER* in = inner.get();
-    (void)container_insert(mi, inner.release());
-    (void)container_insert(o, middle.release());
+    EXPECT_EQ(container_insert(mi, inner.release()), 0);
+    EXPECT_EQ(container_insert(o, middle.release()), 0);
     const struct {
         const char* name;
         CONTAINER* into;
@@ -265,9 +265,9 @@ TEST_F(ClassTree, InsertMovesFromTheOldContainer) {
     ZOBJ* x = w1.get();
     ZOBJ* y = w2.get();
     ZOBJ* z = w3.get();
-    (void)container_insert(a.get(), w1.release());
-    (void)container_insert(a.get(), w2.release());
-    (void)container_insert(b.get(), w3.release());
+    EXPECT_EQ(container_insert(a.get(), w1.release()), 0);
+    EXPECT_EQ(container_insert(a.get(), w2.release()), 0);
+    EXPECT_EQ(container_insert(b.get(), w3.release()), 0);
     ASSERT_EQ(container_insert(b.get(), x), 0);
     EXPECT_EQ(children_of(a.get()), std::vector<ZOBJ*>{y});
     EXPECT_EQ(children_of(b.get()), (std::vector<ZOBJ*>{z, x}));
@@ -288,7 +288,7 @@ TEST_F(ClassTree, DyingObjectLeavesItsContainer) {
         for (int i = 0; i < 3; ++i) {
             auto w = wire({{0, 0, 0}});
             kids.push_back(w.get());
-            (void)container_insert(layer, w.release());
+            EXPECT_EQ(container_insert(layer, w.release()), 0);
         }
         m->set_modified(0);
         rtc_destroy(kids[victim]);
@@ -302,9 +302,9 @@ TEST_F(ClassTree, DyingGroupTakesItsChildren) {
     auto outer = rtc_make<CONTAINER>();
     auto group = rtc_make<CONTAINER>();
     CONTAINER* g = group.get();
-    (void)container_insert(g, wire({{0, 0, 0}}).release());
-    (void)container_insert(g, rtc_make<LIGHT>().release());
-    (void)container_insert(outer.get(), group.release());
+    EXPECT_EQ(container_insert(g, wire({{0, 0, 0}}).release()), 0);
+    EXPECT_EQ(container_insert(g, rtc_make<LIGHT>().release()), 0);
+    EXPECT_EQ(container_insert(outer.get(), group.release()), 0);
     rtc_destroy(g);
     EXPECT_EQ(outer->children, nullptr);
 }
@@ -319,10 +319,10 @@ TEST_F(ClassTree, SelectionLosesDeadObjects) {
     WIRE* b = w2.get();
     CONTAINER* in = inner.get();
     WIRE* d = deep.get();
-    (void)container_insert(group.get(), w1.release());
-    (void)container_insert(group.get(), w2.release());
-    (void)container_insert(in, deep.release());
-    (void)container_insert(group.get(), inner.release());
+    EXPECT_EQ(container_insert(group.get(), w1.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), w2.release()), 0);
+    EXPECT_EQ(container_insert(in, deep.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), inner.release()), 0);
 
     buffer* sel = buffer_new();
     buffer* other = buffer_new();

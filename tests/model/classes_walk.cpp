@@ -275,8 +275,8 @@ struct Tree {
         wb->points = make_plist({P2, P3});
         a = wa.get();
         b = wb.get();
-        (void)container_insert(group.get(), wa.release());
-        (void)container_insert(group.get(), wb.release());
+        EXPECT_EQ(container_insert(group.get(), wa.release()), 0);
+        EXPECT_EQ(container_insert(group.get(), wb.release()), 0);
     }
 };
 

@@ -30,7 +30,7 @@ class NamingTest : public ::testing::Test {
     std::string name_new(const char* text, CONTAINER* into = nullptr) {
         T* o = rtc_make<T>().release();
         EXPECT_EQ(obj_default_name(model.get(), o, 0, text), 0);
-        (void)container_insert(into ? into : layer, o);
+        EXPECT_EQ(container_insert(into ? into : layer, o), 0);
         return o->name();
     }
 
@@ -87,9 +87,9 @@ TEST_F(NamingTest, SubclassesCountAsTheirClass) {
 
 TEST_F(NamingTest, NestedContainersAndTheObjectItself) {
     auto* outer = rtc_make<CONTAINER>().release();
-    (void)container_insert(layer, outer);
+    EXPECT_EQ(container_insert(layer, outer), 0);
     auto* inner = rtc_make<CONTAINER>().release();
-    (void)container_insert(outer, inner);
+    EXPECT_EQ(container_insert(outer, inner), 0);
     EXPECT_EQ(name_new<CAMERA>(nullptr, inner), "Camera01");
     EXPECT_EQ(name_new<CAMERA>(nullptr), "Camera02");  // sees the nested one
     EXPECT_EQ(name_new<CAMERA>(nullptr, outer), "Camera03");
@@ -126,7 +126,7 @@ TEST_F(NamingTest, NamesStayUniquePerClassAcrossManyObjects) {
             default: {
                 auto* g = rtc_make<CONTAINER>().release();
                 (void)obj_default_name(model.get(), g, 0, text);
-                (void)container_insert(into, g);
+                EXPECT_EQ(container_insert(into, g), 0);
                 groups.push_back(g);
             }
         }

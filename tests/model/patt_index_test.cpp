@@ -67,7 +67,9 @@ TEST_F(PattNameIndex, LookupsFollowEveryChangeOfTheRing) {
                 break;
             }
             case 2:  // undoable delete
-                if (PATT* p = pick(model_, rng)) (void)model_delete_object(p, -1, 1);
+                if (PATT* p = pick(model_, rng)) {
+                    EXPECT_EQ(model_delete_object(p, -1, 1), 0);
+                }
                 step = "delete";
                 break;
             case 3:  // removal with a replacement, then gone

@@ -27,7 +27,7 @@ class HeldKeysTest : public UndoTest {
             return;
         }
         buffer* b = buffer_new();
-        (void)buffer_add(b, obj);
+        EXPECT_EQ(buffer_add(b, obj), 0);
         if (how == 1) {
             buffer_delete_objects(b);
         } else {

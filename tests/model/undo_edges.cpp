@@ -34,7 +34,7 @@ TEST_F(UndoEdge, EveryLevelUndoneCanBeRedone) {
 }
 
 TEST_F(UndoEdge, DepthTwoDestroysWhatTheTrimmedLevelDeleted) {
-    (void)container_insert(layer_, make("x"));
+    EXPECT_EQ(container_insert(layer_, make("x")), 0);
     run("-x", 2);
     const long live = rtc_live_objects();
     run("+b +c", 2);
@@ -100,8 +100,8 @@ TEST_F(UndoEdge, RefusedStepsChangeNothing) {
     auto free_obj = rtc_new("free", &XPLINE::rtc_class);
     auto other = rtc_make<MODEL>();
     auto foreign = rtc_new("foreign", &XPLINE::rtc_class);
-    (void)container_insert(static_cast<CONTAINER*>(other->first_child()),
-                     static_cast<ZOBJ*>(foreign.get()));
+    EXPECT_EQ(container_insert(static_cast<CONTAINER*>(other->first_child()),
+                     static_cast<ZOBJ*>(foreign.get())), 0);
     auto* foreign_obj = static_cast<ZOBJ*>(foreign.release());
     auto* free_z = static_cast<ZOBJ*>(free_obj.get());
     const std::string before = drawing();
@@ -198,7 +198,7 @@ TEST_F(UndoEdge, DissolvedGroupLeavesTheHistory) {
     // G was added with x inside; y was deleted from G. G is then dissolved into M.
     run("+G &x@G &y@G +z -y", -1);
     buffer* sel = buffer_new();
-    (void)buffer_add(sel, get<ZOBJ>("G"));
+    EXPECT_EQ(buffer_add(sel, get<ZOBJ>("G")), 0);
     EXPECT_EQ(container_insert_buffer(other_, sel), 0);
     buffer_free(&sel);
     EXPECT_EQ(drawing(), "default[z] M[x]");
@@ -214,8 +214,8 @@ TEST_F(UndoEdge, DissolvedGroupLeavesTheHistory) {
 TEST_F(UndoEdge, DestroyingHeldObjectsThroughABufferLeavesTheHistory) {
     run("+a +b -a", -1);
     buffer* held = buffer_create();
-    (void)buffer_add(held, get<ZOBJ>("a"));
-    (void)buffer_add(held, get<ZOBJ>("b"));
+    EXPECT_EQ(buffer_add(held, get<ZOBJ>("a")), 0);
+    EXPECT_EQ(buffer_add(held, get<ZOBJ>("b")), 0);
     buffer_delete_objects_unlinked(held);
     buffer_free(&held);
     model_undo(model_);  // would put a back

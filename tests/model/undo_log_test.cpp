@@ -158,7 +158,7 @@ TEST_F(UndoLongHistory, WideLevelsSpanningChunks) {
 // What undo and redo would replay, split into the level's additions and deletions,
 // newest first.
 TEST_F(UndoLongHistory, LevelObjectsListTheNextLevel) {
-    (void)container_insert(layer_, make("x"));
+    EXPECT_EQ(container_insert(layer_, make("x")), 0);
     run("+a &b -x +c >c@M }a@M", -1);
     auto list = [](const buffer* b) {
         std::string s;

@@ -59,7 +59,7 @@ TEST_F(UndoPreview, MeshesGroupsAndCamerasAreReported) {
     add("line", &XPLINE::rtc_class);
     add("cam", &CAMERA::rtc_class);
     add("group", &CONTAINER::rtc_class);
-    (void)model_delete_object(get<ZOBJ>("mesh"), -1, 1);
+    EXPECT_EQ(model_delete_object(get<ZOBJ>("mesh"), -1, 1), 0);
     model_undo(model_);
     model_redo(model_);
     model_undo(model_);

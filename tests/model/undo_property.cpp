@@ -20,7 +20,7 @@ class UndoProperty : public UndoTest {
     // Starts from a drawing made without the history.
     void populate() {
         auto put = [this](const char* name, const char* where) {
-            (void)container_insert(get<CONTAINER>(where), make(name));
+            EXPECT_EQ(container_insert(get<CONTAINER>(where), make(name)), 0);
         };
         put("p1", "default");
         put("G1", "default");

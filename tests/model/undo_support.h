@@ -57,7 +57,7 @@ class UndoTest : public ::testing::Test {
         auto m = rtc_make<LAYER>();
         m->set_string(0, "M");
         other_ = m.get();
-        (void)container_insert(model_, m.release());
+        EXPECT_EQ(container_insert(model_, m.release()), 0);
         named_.clear();
         named_["default"] = layer_;
         named_["M"] = other_;
@@ -113,16 +113,16 @@ class UndoTest : public ::testing::Test {
                     break;
                 }
                 case '>':
-                    (void)model_add_object(into, get<ZOBJ>(name), depth, 1);
+                    EXPECT_EQ(model_add_object(into, get<ZOBJ>(name), depth, 1), 0);
                     break;
                 case '}':
-                    (void)model_add_object(into, get<ZOBJ>(name), depth, 0);
+                    EXPECT_EQ(model_add_object(into, get<ZOBJ>(name), depth, 0), 0);
                     break;
                 case '-':
-                    (void)model_delete_object(get<ZOBJ>(name), depth, 1);
+                    EXPECT_EQ(model_delete_object(get<ZOBJ>(name), depth, 1), 0);
                     break;
                 case '~':
-                    (void)model_delete_object(get<ZOBJ>(name), depth, 0);
+                    EXPECT_EQ(model_delete_object(get<ZOBJ>(name), depth, 0), 0);
                     break;
                 case 'u':
                     model_undo(model_);

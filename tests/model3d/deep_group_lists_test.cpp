@@ -13,8 +13,8 @@ namespace {
 
 XPLINE* polyline(float x) {
     auto* w = rtc_make<XPLINE>().release();
-    (void)plist_add(&w->control, Vec3{x, 1, 0});
-    (void)plist_add(&w->control, Vec3{x, 0, 0});
+    EXPECT_EQ(plist_add(&w->control, Vec3{x, 1, 0}), 0);
+    EXPECT_EQ(plist_add(&w->control, Vec3{x, 0, 0}), 0);
     return w;
 }
 

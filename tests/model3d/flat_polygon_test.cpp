@@ -19,10 +19,10 @@ struct Lists {
         PointNode* l = nullptr;
         std::vector<std::pair<Vec3, bool>> v(pts);
         for (size_t i = v.size(); i-- > 0;) {
-            (void)plist_add(&l, v[i].first);
+            EXPECT_EQ(plist_add(&l, v[i].first), 0);
             if (v[i].second) l->flags |= kPointInnerDiagonal;
         }
-        (void)ptrlist_add(&head, l);
+        EXPECT_EQ(ptrlist_add(&head, l), 0);
     }
 };
 

@@ -62,7 +62,7 @@ std::vector<std::unique_ptr<MESH3>> solids(const ViewProjection& vp) {
         out.push_back(std::move(m));
         x += 22;
     }
-    for (auto& mesh : out) (void)regen_object(mesh.get());
+    for (auto& mesh : out) EXPECT_EQ(regen_object(mesh.get()), 0);
     return out;
 }
 
@@ -116,7 +116,7 @@ TEST(Model3dGolden, SpiralFrontAndIsometric) {
         ASSERT_EQ(spiral_path(vp, c, sp.step, sp.radius, sp.rounds, sp.m, sp.negative, &path), 0);
         std::unique_ptr<MESH3> m;
         ASSERT_EQ(spiral_mesh(circle, path, &m), 0);
-        (void)regen_object(m.get());
+        EXPECT_EQ(regen_object(m.get()), 0);
         meshes.push_back(std::move(m));
     }
     front_and_isometric(meshes, "spiral", 240, 100, -4, -25);
@@ -176,7 +176,7 @@ TEST(Model3dGolden, SurfacesFrontAndIsometric) {
                             false});
     ASSERT_EQ(pyramid_meshes({pentagon}, {125, 18, 0}, 0, &made), 0);
     keep(made);
-    for (auto& m : meshes) (void)regen_object(m.get());
+    for (auto& m : meshes) EXPECT_EQ(regen_object(m.get()), 0);
     front_and_isometric(meshes, "surfaces", 300, 80, -4, -8);
 }
 

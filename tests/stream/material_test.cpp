@@ -106,7 +106,7 @@ TEST_F(Materials, HundredthsAndWholeNumbers) {
     m.refraction = 0.5f;         // below 1: read back as 1
     m.slots[0].kind = 3;
     m.slots[0].amount = -1.0f;
-    (void)colour_ramp_new(&m.slots[0].ramp, 1);
+    EXPECT_EQ(colour_ramp_new(&m.slots[0].ramp, 1), 0);
     const Bytes b = write_material(&m);
     // The amount -1.0 is the five-byte varint of -100 right behind the kind.
     const Bytes amount = bytes({0x03, 0x9C, 0xFF, 0xFF, 0xFF, 0x0F});
@@ -182,7 +182,7 @@ void fill_rich(MaterialRecord* m, MATRPATT* brick, MATRPATT* gif) {
     bump.pattern.turbulence_on = 1;
     bump.pattern.frequency = 2;
     bump.pattern.phase = 0.5f;
-    (void)colour_ramp_new(&bump.ramp, 2);
+    EXPECT_EQ(colour_ramp_new(&bump.ramp, 2), 0);
     bump.ramp->keys[0] = {0.0, 1, 0, 0, 1};
     bump.ramp->keys[1] = {1.0, 0, 0, 1, 1};
 
@@ -333,7 +333,7 @@ TEST_F(Materials, MaterialReaderRules) {
     // A second chunk 1027 is ignored; 1028 goes to slot 2.
     MaterialRecord src;
     src.slots[0].kind = 2;
-    (void)colour_ramp_new(&src.slots[0].ramp, 1);
+    EXPECT_EQ(colour_ramp_new(&src.slots[0].ramp, 1), 0);
     const Bytes first = written([&](IOrec* s) { io_put_texture_slot(s, &src.slots[0], 1027); });
     src.slots[0].kind = 4;
     const Bytes second = written([&](IOrec* s) { io_put_texture_slot(s, &src.slots[0], 1027); });
