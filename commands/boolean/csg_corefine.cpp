@@ -682,10 +682,7 @@ void orient_solid_exact(Context& ctx, Solid& s) {
                 for (FaceNode* n = e->faces; n; n = n->next) {
                     Face* g = n->face;
                     if (!live(g) || g->state != kUnclassified) continue;
-                    int i1 = 0, k1 = 0;
-                    while (h->e[i1] != e) ++i1;
-                    while (g->e[k1] != e) ++k1;
-                    if (h->v[i1] == g->v[k1]) reverse_face(g);
+                    if (same_direction(h, g, e)) reverse_face(g);
                     g->state = kOutside;
                     part.push_back(g);
                 }

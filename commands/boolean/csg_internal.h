@@ -323,6 +323,8 @@ void intersect_solids(Context& ctx);
 // every crossing made once and shared, and classifies every face. False, with the
 // solids untouched, when some face cannot be split soundly.
 bool exact_cut(Context& ctx);
+// Whether g runs along edge e in the same direction as f does.
+bool same_direction(const Face* f, const Face* g, const Edge* e);
 // Orients each connected part of a closed solid by exact tests: consistent winding
 // over its edges, and clockwise from outside by the parity of an exact ray.
 void orient_solid_exact(Context& ctx, Solid& s);

@@ -333,6 +333,15 @@ bool closed_as_given(const MESH3* mesh) {
     return corners_closed(given);
 }
 
+// Tells whether g runs along edge e in the same direction as f does.
+bool same_direction(const Face* f, const Face* g, const Edge* e) {
+    int i = 0, k = 0;
+    while (i < 3 && f->e[i] != e) ++i;
+    while (k < 3 && g->e[k] != e) ++k;
+    if (i == 3 || k == 3) return false;
+    return f->v[i] == g->v[k];
+}
+
 void height_check(Context& ctx) {
     for (Solid* s : {&ctx.a, &ctx.b}) {
         ctx.subject = s == &ctx.a ? "First object" : "Second object";
@@ -387,15 +396,6 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
         perturb_ray(ctx, n);
     }
     raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Ray does not settle in csg_ray_parity()");
-}
-
-// Tells whether g runs along edge e in the same direction as f does.
-bool same_direction(const Face* f, const Face* g, const Edge* e) {
-    int i = 0, k = 0;
-    while (i < 3 && f->e[i] != e) ++i;
-    while (k < 3 && g->e[k] != e) ++k;
-    if (i == 3 || k == 3) return false;
-    return f->v[i] == g->v[k];
 }
 
 void orient_solid(Context& ctx, Solid& s) {

@@ -2,7 +2,9 @@
 // sphere whose results hold slivers far thinner than the weld distance, in both
 // windings, and chains of random pairs whose every result is combined with a third
 // solid.
+#include <map>
 #include <random>
+#include <string>
 
 #include "tests/boolean/campaign_solids.h"
 #include "tests/boolean/csg_support.h"
@@ -207,8 +209,9 @@ TEST(CsgReuse, UnsoundInputIsRefusedByName) {
 TEST(CsgReuse, ChainedResultsAreTakenAgain) {
     rtc_register_all();
     const char* env = std::getenv("ZELO_CSG_CHAINS");
-    const int chains = env ? std::atoi(env) : 16;
+    const int chains = env ? std::atoi(env) : 8;
     int ops = 0, refused = 0, again = 0, again_refused = 0;
+    std::map<std::string, int> reasons;  // of the refusals
     campaign::Maker maker(0);
     for (int seed = 1; seed <= chains; ++seed) {
         maker.reseed(uint64_t(seed) + 5000);
@@ -220,13 +223,13 @@ TEST(CsgReuse, ChainedResultsAreTakenAgain) {
                                             << campaign::placement_name(p.placement) << " "
                                             << campaign::winding_name(p.winding));
             ++ops;
-            refused += c.first.op[op].verdict == solidcheck::Verdict::refused;
+            if (c.first.op[op].verdict == solidcheck::Verdict::refused) ++refused, ++reasons[c.first.op[op].why];
             EXPECT_NE(c.first.op[op].verdict, solidcheck::Verdict::wrong) << c.first.op[op].why;
             if (!c.ran[op]) continue;
             for (int op2 = 0; op2 < 4; ++op2) {
                 const campaign::OpOutcome& o = c.again[op].op[op2];
                 ++again;
-                again_refused += o.verdict == solidcheck::Verdict::refused;
+                if (o.verdict == solidcheck::Verdict::refused) ++again_refused, ++reasons[o.why];
                 EXPECT_NE(o.verdict, solidcheck::Verdict::wrong) << "then op " << op2 << ": " << o.why;
                 EXPECT_NE(o.code, 42189) << "then op " << op2 << ": a result refused as input: " << o.why;
             }
@@ -234,4 +237,5 @@ TEST(CsgReuse, ChainedResultsAreTakenAgain) {
     }
     std::printf("first operations %d, refused %d; second operations %d, refused %d\n", ops, refused, again,
                 again_refused);
+    for (const auto& [why, n] : reasons) std::printf("  refused %d: %s\n", n, why.c_str());
 }
