@@ -6,7 +6,10 @@
 // time limit (its seed; the program then ends without waiting for it).
 //
 // Usage: csg_campaign [pairs (100000) | @file of seeds] [threads (3)] [first seed (1)]
-//                     [limit seconds (120)]
+//                     [limit seconds (120)] [chain]
+// With "chain", contacts of every even seed are turned into a random frame and each
+// right result is combined again with a third solid (campaign::run_chain); those
+// second operations are counted under "then <class>".
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -47,6 +50,7 @@ int main(int argc, char** argv) {
     const int threads = argc > 2 ? std::atoi(argv[2]) : 3;
     const uint64_t first = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
     const double limit = argc > 4 ? std::atof(argv[4]) : 120;
+    const bool chain = argc > 5 && std::string(argv[5]) == "chain";
     rtc_register_all();
 
     std::mutex lock;
@@ -62,6 +66,27 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     auto now = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 
+    // Counts the four operations of a pair under its class and its solids (the lock held).
+    auto count = [&](const campaign::PairOutcome& o, const std::string& cls, const std::string& kinds,
+                     uint64_t seed) {
+        for (int op = 0; op < 4; ++op) {
+            for (Tally* tl : {&by_class[cls], &by_kinds[kinds]}) {
+                const campaign::OpOutcome& r = o.op[op];
+                tl->seconds += r.seconds;
+                tl->slowest = std::max(tl->slowest, r.seconds);
+                if (r.verdict == solidcheck::Verdict::right) ++tl->right;
+                if (r.verdict == solidcheck::Verdict::wrong) ++tl->wrong;
+                if (r.verdict == solidcheck::Verdict::refused) {
+                    ++tl->refused;
+                    if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
+                        tl->refused_seeds.push_back(seed);
+                }
+            }
+            if (o.op[op].verdict == solidcheck::Verdict::wrong)
+                wrongs.push_back("seed " + std::to_string(seed) + " op " + std::to_string(op) + " " + cls + " " + kinds +
+                                 ": " + o.op[op].why + (o.fine_edges ? " (edges below the tolerance)" : ""));
+        }
+    };
     auto work = [&](int t) {
         campaign::Maker maker(0);
         for (;;) {
@@ -69,36 +94,23 @@ int main(int argc, char** argv) {
             if (i >= pairs) break;
             const uint64_t seed = listed.empty() ? first + uint64_t(i) : listed[size_t(i)];
             maker.reseed(seed);
-            const campaign::Pair p = maker.pair();
+            campaign::Pair p = maker.pair();
+            if (chain && seed % 2 == 0 && p.placement != campaign::kGeneral) p = maker.turned_frame(p);
             running[size_t(t)].seed = seed;
             running[size_t(t)].since = now();
-            const campaign::PairOutcome o = campaign::run_pair(p);
+            campaign::ChainOutcome c;
+            if (chain) c = campaign::run_chain(p, maker);
+            else c.first = campaign::run_pair(p);
             running[size_t(t)].since = 0;
             std::lock_guard<std::mutex> g(lock);
-            if (!o.inputs_sound) {
+            if (!c.first.inputs_sound) {
                 wrongs.push_back("seed " + std::to_string(seed) + ": inputs not closed");
                 continue;
             }
             const std::string kinds = std::string(campaign::kind_name(p.kind_a)) + "/" + campaign::kind_name(p.kind_b);
-            for (int op = 0; op < 4; ++op) {
-                for (Tally* tl : {&by_class[class_of(p)], &by_kinds[kinds]}) {
-                    const campaign::OpOutcome& r = o.op[op];
-                    tl->seconds += r.seconds;
-                    tl->slowest = std::max(tl->slowest, r.seconds);
-                    if (r.verdict == solidcheck::Verdict::right) ++tl->right;
-                    if (r.verdict == solidcheck::Verdict::wrong) ++tl->wrong;
-                    if (r.verdict == solidcheck::Verdict::refused) {
-                        ++tl->refused;
-                        if (tl->refused_seeds.size() < 8 &&
-                            (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
-                            tl->refused_seeds.push_back(seed);
-                    }
-                }
-                if (o.op[op].verdict == solidcheck::Verdict::wrong)
-                    wrongs.push_back("seed " + std::to_string(seed) + " op " + std::to_string(op) + " " + class_of(p) +
-                                     " " + kinds + ": " + o.op[op].why +
-                                     (o.fine_edges ? " (edges below the tolerance)" : ""));
-            }
+            count(c.first, class_of(p), kinds, seed);
+            for (int op = 0; op < 4; ++op)
+                if (c.ran[op]) count(c.again[op], "then " + class_of(p), "then " + kinds, seed);
             ++done;
         }
     };

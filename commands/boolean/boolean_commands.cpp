@@ -176,12 +176,18 @@ int combine_command(void* arg, bool join) {
         }
     } else {
         MESH3* second = buffer_next_mesh(run.operands, &cursor);
-        result = csg_boolean(first, second, kCsgUnion);
+        CsgStatus status;
+        result = csg_boolean(first, second, kCsgUnion, &status);
         // Each further mesh joins the running result, which it replaces.
         while (result) {
             MESH3* next = buffer_next_mesh(run.operands, &cursor);
             if (!next) break;
-            result = csg_boolean(result.get(), next, kCsgUnion);
+            result = csg_boolean(result.get(), next, kCsgUnion, &status);
+        }
+        // The engine's refusal is the command's answer, shown with its reason.
+        if (!result && status.code != 0) {
+            csg_show_failure(status);
+            return run_end(run, status.code, true);
         }
     }
     if (!result) return run_end(run, kOutOfMemory, true);
@@ -228,7 +234,13 @@ int boolean_command(void* arg, int operation, uint32_t first_prompt, uint32_t se
     int failure = 0;
     RefNode* cursor = nullptr;
     while (MESH3* a = buffer_next_mesh(run.operands, &cursor)) {
-        std::unique_ptr<MESH3> result = csg_boolean(a, tool, operation);
+        CsgStatus status;
+        std::unique_ptr<MESH3> result = csg_boolean(a, tool, operation, &status);
+        if (!result && status.code != 0) {
+            csg_show_failure(status);
+            failure = status.code;
+            break;
+        }
         if (!result || take_over(result.get(), a) != 0) {
             failure = kOutOfMemory;
             break;

@@ -2,13 +2,38 @@
 // of two MESH3 objects, and the join of several meshes into one.
 //
 // The inputs are only read. Every call works in a context of its own (no global
-// state), so calls on different threads do not meet. Coordinates are model units;
-// points closer than kCsgTolerance (0.01) count as one.
+// state), so calls on different threads do not meet. Coordinates are model units.
+//
+// The contract (every other file of the engine follows from it):
+// - Exact. A call first takes both meshes as they are: corners are one vertex only
+//   where their float coordinates are equal, and every sign (side of a plane, order
+//   along a line, orientation of each part of a solid, inside or outside) is decided
+//   exactly on those coordinates (csg_exact.h), ties settled by one symbolic
+//   perturbation (B moved by an infinitely small step along (1, d, d^2)). Each
+//   crossing of an edge with a face is made once and shared by every face on it.
+//   The only rounding is of those crossings to float, as a mesh stores them; where
+//   that would fold a piece or put two points at one place the exact cut gives way.
+//   A triangle of any height is taken, so every result of this cut is taken again
+//   as input.
+// - Welded. Only where the exact cut gives way (a crossing rounded onto another
+//   point, a solid open or with an edge of three faces, a result that fails its
+//   check, solids that only touch over an area) does the call start again with the
+//   cut of tolerances: corners closer than kCsgTolerance (0.01) are welded into one,
+//   triangles lower than 1e-4 plus a millionth of their largest coordinate are
+//   refused there (their normal would be noise), points within the tolerance of a
+//   plane count as on it, a face lies on another when the normals agree to a cosine
+//   of 0.9999. These are that cut's tolerances and no other code uses them.
+// - Refused. Input that is no solid, with a reason naming the object ("First
+//   object: ...", "Second object: ..."): a coordinate that is not finite, a triangle
+//   whose corners lie exactly on one line, a closed solid that encloses no volume
+//   (a millionth of a millionth of its box's side cubed), parts of one solid that
+//   cross each other when the cut of tolerances cannot take them either. A result
+//   whose check fails (not closed, a face without area, a volume the operation
+//   cannot give within 0.1 % of |A| + |B|) is refused rather than returned.
 //
 // Result codes of a failed call (CsgStatus::code):
-//   42189  degenerate input: a triangle without height, or a coordinate that is not
-//          finite ("Unable to perform boolean operation due to unsupported version
-//          of object geometry")
+//   42189  input that is no solid, as above ("Unable to perform boolean operation: an
+//          object is not a sound solid." and the reason)
 //   42191  the geometry could not be resolved: zero normal, ambiguous rays that do
 //          not settle, runaway cutting ("CSG: unknown problem...")
 //   42194  the user answered No to the dangling-faces question (no message)
@@ -52,6 +77,10 @@ struct CsgStatus {
 // cut edges are visible (flags 0), edges made by splitting faces are hidden.
 std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation,
                                    CsgStatus* status = nullptr);
+
+// Shows the message of a failed call's status (its code's text and the engine's
+// reason, which names the object for refused input); nothing for success or 42194.
+void csg_show_failure(const CsgStatus& status);
 
 // All triangles of the MESH3 objects referenced from `head` on (other objects are
 // passed by) in one new mesh: coinciding vertices (within the tolerance) merged,

@@ -1,6 +1,8 @@
 // Boolean engine: the two entries (csg_boolean, csg_join_meshes) and the assembly of
 // the result mesh from the kept faces of both solids.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -103,11 +105,7 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
         return;
     }
     log_message(LogLevel::warning, "boolean operation failed (%d): %s", ctx.code, ctx.text);
-    if (!show || ctx.code == IDS_USER_BREAKS_OPERATION) return;
-    const uint32_t id = (ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN || ctx.code == IDS_CSG_UNKNOWN_PROBLEM_CAN)
-                            ? static_cast<uint32_t>(ctx.code)
-                            : IDS_NO_MEMORY;
-    msgbox_printf(kStrIdError, "%s", res_load_string(id).c_str());
+    if (show) csg_show_failure(CsgStatus{ctx.code, ctx.text});
 }
 
 }  // namespace
@@ -123,6 +121,14 @@ std::unique_ptr<MESH3> build_mesh(Context& ctx) {
 
 using namespace csg;
 
+void csg_show_failure(const CsgStatus& status) {
+    if (status.code == 0 || status.code == IDS_USER_BREAKS_OPERATION) return;
+    if (status.code == IDS_UNABLE_TO_PERFORM_BOOLEAN || status.code == IDS_CSG_UNKNOWN_PROBLEM_CAN)
+        msgbox_printf(kStrIdError, "%s\n%s", res_load_string(uint32_t(status.code)).c_str(), status.diagnostic.c_str());
+    else
+        msgbox_printf(kStrIdError, "%s", res_load_string(IDS_NO_MEMORY).c_str());
+}
+
 std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation, CsgStatus* status) {
     return csg::boolean_run(a, b, operation, status, false);
 }
@@ -132,6 +138,23 @@ namespace {
 // Cut with exact tests, and only where they cannot split a face soundly with the
 // cut of tolerances.
 constexpr bool kExactCut = true;
+
+// A closed solid whose faces enclose no volume (a box of width 0, a shell and its
+// reversed copy) is no solid: refused, naming the object. "No volume" is a
+// millionth of a millionth of its box's largest side cubed, far below what rounding
+// corners to float can take from a solid.
+void no_volume_check(Context& ctx) {
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        const D3 o = {s->box[0], s->box[1], s->box[2]};
+        const Shape shape = solid_shape(ctx, *s, o);
+        const double side = std::max({double(s->box[3]) - s->box[0], double(s->box[4]) - s->box[1],
+                                      double(s->box[5]) - s->box[2]});
+        if (shape.closed && std::fabs(shape.volume) <= 1e-12 * side * side * side) {
+            ctx.subject = s == &ctx.a ? "First object" : "Second object";
+            raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid encloses no volume");
+        }
+    }
+}
 
 // Whether every face of s is kept (an uncut solid: none was dropped by the operation).
 bool kept_whole(const Solid& s) {
@@ -149,19 +172,27 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
     try {
         const size_t faces = face_count(a) + face_count(b);
         setup(ctx, faces);
+        ctx.exact = exact;
         ctx.face_budget = 0;
+        ctx.subject = "First object";
         load_mesh(ctx, ctx.a, a);
-        load_mesh(ctx, ctx.b, b);
         // A solid whose every triangle has corners within the tolerance is gone once
         // loaded: nothing of it could be combined.
-        if ((face_count(a) && !ctx.a.faces) || (face_count(b) && !ctx.b.faces))
-            raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid welds to nothing");
+        if (face_count(a) && !ctx.a.faces) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid welds to nothing");
+        ctx.subject = "Second object";
+        load_mesh(ctx, ctx.b, b);
+        if (face_count(b) && !ctx.b.faces) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid welds to nothing");
+        ctx.subject = nullptr;
+        no_volume_check(ctx);
         height_check(ctx);
         if (exact && (ctx.a.crowded || ctx.b.crowded))
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Edge of more than two faces");
         ctx.work_budget = 1024 * faces + 50000000;
+        ctx.subject = "First object";
         check_solid(ctx, ctx.a, operation);
+        ctx.subject = "Second object";
         check_solid(ctx, ctx.b, operation);
+        ctx.subject = nullptr;
         // Only closed solids can give a closed result: the result of any other input is
         // handed back as it comes.
         const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
@@ -222,6 +253,23 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
     if (!result && answer) return answer;
+    // Triangles thinner than the weld distance are refused by the cut of tolerances
+    // only: the input was taken by the exact cut, whose reason is the one to give.
+    if (!result && kExactCut && exact.overlaps) {
+        // Refused both ways: the input is no solid.
+        char text[sizeof exact.text];
+        std::snprintf(text, sizeof text, "%s", exact.text);
+        exact.subject = exact.subject ? exact.subject : "An object";
+        exact.code = IDS_UNABLE_TO_PERFORM_BOOLEAN;
+        std::snprintf(exact.text, sizeof exact.text, "%s: %s", exact.subject, text);
+        report(exact, status, true);
+        return nullptr;
+    }
+    if (!result && kExactCut && ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN &&
+        std::strstr(ctx.text, "Height of the tria") != nullptr) {
+        report(exact, status, true);
+        return nullptr;
+    }
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }

@@ -622,7 +622,118 @@ bool inside_of(const DV& v, const std::vector<Face*>& faces, int moved) {
     return in;
 }
 
+// Whether edge p-q passes through the inside of triangle f (all signs strict).
+bool pierces(const Vertex* p, const Vertex* q, const Face* f) {
+    const DV a = dv(f->v[0]), b = dv(f->v[1]), c = dv(f->v[2]), dp = dv(p), dq = dv(q);
+    const int sp = orient3d(a.p, b.p, c.p, dp.p), sq = orient3d(a.p, b.p, c.p, dq.p);
+    if (sp == 0 || sq == 0 || sp == sq) return false;
+    int first = 0;
+    for (int k = 0; k < 3; ++k) {
+        const DV x = dv(f->v[k]), y = dv(f->v[(k + 1) % 3]);
+        const int s = orient3d(dp.p, dq.p, x.p, y.p);
+        if (s == 0 || (k && s != first)) return false;
+        first = s;
+    }
+    return true;
+}
+
+// Whether faces of two different parts (numbered in Face::mark) cross one another.
+bool parts_cross(Context& ctx, const std::vector<Face*>& faces) {
+    Cut cut(ctx);
+    cut.faces = faces;
+    cut.na = faces.size();
+    cut.faces.insert(cut.faces.end(), faces.begin(), faces.end());
+    bool crossed = false;
+    for_each_pair(cut, [&](Face* f, Face* g) {
+        if (crossed || f->mark >= g->mark) return;
+        for (int k = 0; k < 3 && !crossed; ++k)
+            crossed = pierces(f->v[k], f->v[(k + 1) % 3], g) || pierces(g->v[k], g->v[(k + 1) % 3], f);
+    });
+    return crossed;
+}
+
+// The sign of the x component of the face's normal.
+int orient_yz(const Face* f) {
+    const double p[3][2] = {{f->v[0]->y, f->v[0]->z}, {f->v[1]->y, f->v[1]->z}, {f->v[2]->y, f->v[2]->z}};
+    return orient2d(p[0], p[1], p[2]);
+}
+
 }  // namespace
+
+bool has_plane_exactly(const Face* f) {
+    return normal_key(f) != 0;
+}
+
+void orient_solid_exact(Context& ctx, Solid& s) {
+    std::vector<Face*> all;
+    for (Face* f = s.faces; f; f = f->next)
+        if (live(f)) all.push_back(f), f->state = kUnclassified;
+    std::vector<Face*> part, others;
+    uint32_t parts = 0;
+    for (Face* seed : all) {
+        if (seed->state != kUnclassified) continue;
+        // The connected part of the seed, with its winding made consistent.
+        ++parts;
+        part.assign(1, seed);
+        seed->state = kOutside;
+        for (size_t i = 0; i < part.size(); ++i) {
+            Face* h = part[i];
+            for (Edge* e : h->e)
+                for (FaceNode* n = e->faces; n; n = n->next) {
+                    Face* g = n->face;
+                    if (!live(g) || g->state != kUnclassified) continue;
+                    if (same_direction(h, g, e)) reverse_face(g);
+                    g->state = kOutside;
+                    part.push_back(g);
+                }
+        }
+        // The face of the part most across x; the ray along +x from its centroid
+        // crosses the other faces of the solid an odd number of times when the
+        // material lies on its +x side. A second face, the one farthest from it
+        // along x, must agree: parts that cross one another (or one part crossing
+        // itself) give no solid.
+        Face* f = nullptr;
+        double best = -1;
+        for (Face* g : part) {
+            spend(ctx);
+            const D3 a = pos(g->v[0]);
+            const double nx = std::fabs(cross(pos(g->v[1]) - a, pos(g->v[2]) - a).x);
+            if (nx > best && orient_yz(g) != 0) best = nx, f = g;
+        }
+        if (!f) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solid has no volume");
+        Face* far = nullptr;
+        best = -1;
+        const double fx = face_centroid(f).x;
+        for (Face* g : part) {
+            const double d = std::fabs(face_centroid(g).x - fx);
+            if (g != f && d > best && orient_yz(g) != 0) best = d, far = g;
+        }
+        const auto outward = [&](Face* g) {
+            others.clear();
+            for (Face* h : all) {
+                spend(ctx);
+                if (h != g) others.push_back(h);
+            }
+            const D3 c = face_centroid(g);
+            // Faces are wound clockwise seen from outside: (v1 - v0) x (v2 - v0)
+            // points into the material.
+            return (orient_yz(g) > 0) == inside_of(DV{{c.x, c.y, c.z}}, others, 1);
+        };
+        const bool right = outward(f);
+        if (far && outward(far) != right) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
+        if (!right)
+            for (Face* g : part) reverse_face(g);
+        for (Face* g : part) g->mark = parts;
+    }
+    // Parts that cross may be the work of a weld (the cut of tolerances moves faces by
+    // up to the tolerance): the call is tried again that way, and refused as input
+    // that overlaps itself only when that fails too.
+    if (parts > 1 && parts_cross(ctx, all)) {
+        ctx.overlaps = true;
+        raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solid overlaps itself");
+    }
+    for (Face* f : all) f->state = kUnclassified;
+}
 
 bool exact_cut(Context& ctx) {
     Cut cut(ctx);

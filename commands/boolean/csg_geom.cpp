@@ -13,7 +13,11 @@
 namespace csg {
 
 void raise(Context& ctx, int code, const char* text) {
-    std::snprintf(ctx.text, sizeof ctx.text, "%s", text);
+    // Refused input names the object it is about.
+    if (ctx.subject && code == IDS_UNABLE_TO_PERFORM_BOOLEAN)
+        std::snprintf(ctx.text, sizeof ctx.text, "%s: %s", ctx.subject, text);
+    else
+        std::snprintf(ctx.text, sizeof ctx.text, "%s", text);
     ctx.code = code;
     throw Jump{code};
 }

@@ -219,6 +219,15 @@ struct Context {
     // curves by walking every cut edge (the reference for the weld grid, the face
     // index, the exact cut's grid of faces and the cut-edge grid).
     bool plain_pairs = false;
+    // The exact attempt: corners are one vertex only where their coordinates are equal
+    // (no weld within the tolerance), and a triangle is refused only when its corners
+    // lie exactly on one line.
+    bool exact = false;
+    // The object being loaded or checked ("First object", "Second object"), named in
+    // the text of a refusal of unsound input; null once both are taken.
+    const char* subject = nullptr;
+    // Set when the exact attempt found parts of one solid crossing each other.
+    bool overlaps = false;
     // The seam join's twins (see twin_of); set once the join has run.
     std::vector<Vertex*> twins;
     bool seam_joined = false;
@@ -314,6 +323,13 @@ void intersect_solids(Context& ctx);
 // every crossing made once and shared, and classifies every face. False, with the
 // solids untouched, when some face cannot be split soundly.
 bool exact_cut(Context& ctx);
+// Whether g runs along edge e in the same direction as f does.
+bool same_direction(const Face* f, const Face* g, const Edge* e);
+// Orients each connected part of a closed solid by exact tests: consistent winding
+// over its edges, and clockwise from outside by the parity of an exact ray.
+void orient_solid_exact(Context& ctx, Solid& s);
+// Whether the face's corners do not lie on one line, decided exactly.
+bool has_plane_exactly(const Face* f);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
 void select_faces(Context& ctx, int operation);

@@ -1,6 +1,7 @@
 // Boolean engine: the working model's faces and edges, loading a MESH3 with vertex
 // welding, the triangle-height check, and the check and orientation of a solid.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <deque>
 #include <tuple>
@@ -133,11 +134,29 @@ Vertex* find_vertex_reference(Context& ctx, Solid& s, float x, float y, float z)
     return v;
 }
 
+// The vertex at the very point, else a new one (the exact attempt's weld). Cells are
+// the coordinates' own bits, -0 taken as 0.
+Vertex* find_vertex_exact(Context& ctx, Solid& s, float x, float y, float z) {
+    x += 0.0f;
+    y += 0.0f;
+    z += 0.0f;
+    const auto bits = [](float c) { return int64_t(std::bit_cast<uint32_t>(c)); };
+    Vertex* found = nullptr;
+    s.weld.for_each(bits(x), bits(y), bits(z), [&](Vertex* v) {
+        if (!found && v->x == x && v->y == y && v->z == z) found = v;
+    });
+    if (found) return found;
+    Vertex* v = add_vertex(ctx, s, x, y, z);
+    s.weld.add(bits(x), bits(y), bits(z), v);
+    return v;
+}
+
 // The nearest vertex of the solid closer than the tolerance, else a new one. No two
 // welded vertices lie closer than the tolerance, so one at the very point is the
 // answer for good: `known` keeps it for the block vertex `index`.
 Vertex* find_vertex(Context& ctx, Solid& s, const MeshVertex& mv, int32_t index, std::vector<Vertex*>& known) {
     if (Vertex* v = known[index]) return v;
+    if (ctx.exact) return known[index] = find_vertex_exact(ctx, s, mv.x, mv.y, mv.z);
     Vertex* v = ctx.plain_pairs ? find_vertex_reference(ctx, s, mv.x, mv.y, mv.z)
                                 : find_vertex_grid(ctx, s, mv.x, mv.y, mv.z);
     if (v->x == mv.x && v->y == mv.y && v->z == mv.z && !ctx.plain_pairs) known[index] = v;
@@ -279,7 +298,8 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             }
             D3 p[3];
             for (int i = 0; i < 3; ++i) p[i] = {mv[i]->x, mv[i]->y, mv[i]->z};
-            if (points_coincide(p[0], p[1]) || points_coincide(p[1], p[2]) || points_coincide(p[2], p[0]))
+            if (!ctx.exact &&
+                (points_coincide(p[0], p[1]) || points_coincide(p[1], p[2]) || points_coincide(p[2], p[0])))
                 continue;
             Vertex* v[3];
             for (int i = 0; i < 3; ++i) v[i] = find_vertex(ctx, s, *mv[i], idx[i], known);
@@ -313,10 +333,24 @@ bool closed_as_given(const MESH3* mesh) {
     return corners_closed(given);
 }
 
+// Tells whether g runs along edge e in the same direction as f does.
+bool same_direction(const Face* f, const Face* g, const Edge* e) {
+    int i = 0, k = 0;
+    while (i < 3 && f->e[i] != e) ++i;
+    while (k < 3 && g->e[k] != e) ++k;
+    if (i == 3 || k == 3) return false;
+    return f->v[i] == g->v[k];
+}
+
 void height_check(Context& ctx) {
     for (Solid* s : {&ctx.a, &ctx.b}) {
+        ctx.subject = s == &ctx.a ? "First object" : "Second object";
         for (const Face* f = s->faces; f; f = f->next) {
             if (!live(f)) continue;
+            if (ctx.exact) {
+                if (!has_plane_exactly(f)) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Triangle without area");
+                continue;
+            }
             double largest = 0;
             for (const Vertex* v : f->v)
                 largest = std::max({largest, std::fabs(double{v->x}), std::fabs(double{v->y}), std::fabs(double{v->z})});
@@ -328,6 +362,7 @@ void height_check(Context& ctx) {
             }
         }
     }
+    ctx.subject = nullptr;
 }
 
 namespace {
@@ -361,15 +396,6 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
         perturb_ray(ctx, n);
     }
     raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Ray does not settle in csg_ray_parity()");
-}
-
-// Tells whether g runs along edge e in the same direction as f does.
-bool same_direction(const Face* f, const Face* g, const Edge* e) {
-    int i = 0, k = 0;
-    while (i < 3 && f->e[i] != e) ++i;
-    while (k < 3 && g->e[k] != e) ++k;
-    if (i == 3 || k == 3) return false;
-    return f->v[i] == g->v[k];
 }
 
 void orient_solid(Context& ctx, Solid& s) {
@@ -416,7 +442,8 @@ void check_solid(Context& ctx, Solid& s, int operation) {
             raise(ctx, IDS_USER_BREAKS_OPERATION, "User breaks operation");
         return;
     }
-    orient_solid(ctx, s);
+    if (ctx.exact) orient_solid_exact(ctx, s);
+    else orient_solid(ctx, s);
 }
 
 }  // namespace csg

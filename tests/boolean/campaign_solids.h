@@ -262,6 +262,32 @@ class Maker {
         return p;
     }
 
+    // The pair with both solids turned and moved by one random motion (corners rounded
+    // to float again): contacts in a turned frame, whose faces are in one plane no more.
+    Pair turned_frame(Pair p) {
+        const Rotation r = any_turn();
+        const P3 shift = {uni(-20, 20), uni(-20, 20), uni(-20, 20)};
+        p.a = moved(p.a, r, {0, 0, 0}, shift);
+        p.b = moved(p.b, r, {0, 0, 0}, shift);
+        return p;
+    }
+
+    // A third solid for a result with corners `t`: a random solid turned at random,
+    // its centre within half of t's size of t's centre; one time in four a box far off.
+    Tris third(const Tris& t, int* kind) {
+        P3 lo, hi;
+        bounds(t, &lo, &hi);
+        if (pick(4) == 0) {
+            *kind = kBox;
+            return box({hi[0] + uni(1, 20), hi[1] + uni(1, 20), lo[2]}, {uni(4, 30), uni(4, 30), uni(4, 30)});
+        }
+        *kind = int(pick(kKinds));
+        const Tris c = solid(*kind);
+        const P3 ct = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2}, cc = centre(c);
+        const P3 to = {uni(-0.5, 0.5) * (hi[0] - lo[0]), uni(-0.5, 0.5) * (hi[1] - lo[1]), uni(-0.5, 0.5) * (hi[2] - lo[2])};
+        return moved(c, any_turn(), cc, {ct[0] - cc[0] + to[0], ct[1] - cc[1] + to[1], ct[2] - cc[2] + to[2]});
+    }
+
     // A solid of `kind` with its bounding box's low corner at the origin, upright
     // (revolved solids about z, letters with their depth along z).
     Tris solid(int kind) {
@@ -448,6 +474,7 @@ struct OpOutcome {
     int code = 0;
     std::string why;
     double seconds = 0;
+    std::shared_ptr<MESH3> result;  // kept when run_pair is asked to
 };
 
 struct PairOutcome {
@@ -485,7 +512,7 @@ inline double volume_allowance(const Pair& p, const solidcheck::Soup& sa, const 
     return kCsgTolerance * std::min(surface_area(sa), surface_area(sb));
 }
 
-inline PairOutcome run_pair(const Pair& p, int lines = 96) {
+inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
     PairOutcome out;
     const solidcheck::Soup sa = solidcheck::soup_of(p.a), sb = solidcheck::soup_of(p.b);
     if (solidcheck::unmatched_edges(sa) || solidcheck::unmatched_edges(sb) || p.a.empty() || p.b.empty()) {
@@ -506,7 +533,40 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96) {
         if (!r && st.code == 0 && std::fabs(e.of(op)) <= e.tolerance + slack) j.verdict = solidcheck::Verdict::right;
         out.op[op].verdict = j.verdict;
         out.op[op].code = st.code;
-        out.op[op].why = j.why;
+        out.op[op].why = j.verdict == solidcheck::Verdict::refused ? st.diagnostic : j.why;
+        if (keep) out.op[op].result = std::move(r);
+    }
+    return out;
+}
+
+// A chain: the pair's four results, and each right and non-empty one combined again
+// with a third solid (the pair's winding kept: the result and the third solid reversed
+// as A and B were). `again[op]` is the outcome of result op with the third solid.
+struct ChainOutcome {
+    PairOutcome first;
+    PairOutcome again[4];
+    bool ran[4] = {false, false, false, false};
+};
+
+inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64) {
+    ChainOutcome out;
+    out.first = run_pair(p, lines, true);
+    for (int op = 0; op < 4; ++op) {
+        const OpOutcome& o = out.first.op[op];
+        if (o.verdict != solidcheck::Verdict::right || !o.result) continue;
+        const solidcheck::Soup s = solidcheck::soup_of(o.result.get());
+        if (s.t.empty()) continue;
+        Pair q;
+        q.kind_a = kPrism;  // a result is judged as a solid of any shape
+        q.placement = kGeneral;
+        q.winding = p.winding;
+        for (const auto& f : s.t) q.a.push_back({s.v[f[0]], s.v[f[1]], s.v[f[2]]});
+        // The result comes pointing outward whatever the winding of its operands.
+        if (p.winding & 1) q.a = reversed(q.a);
+        q.b = maker.third(q.a, &q.kind_b);
+        if (p.winding & 2) q.b = reversed(q.b);
+        out.again[op] = run_pair(q, lines);
+        out.ran[op] = true;
     }
     return out;
 }
