@@ -45,8 +45,12 @@ int fractal_from_meshes(const buffer* chosen, int levels, double roughness, std:
 
 namespace {
 
+// A change between points and chosen meshes changes the steps: the step ends and the
+// command starts over in the new mode.
 int fractal_options(VIEW** r) {
-    return g_draw3d_dialogs.fractal && *r ? (g_draw3d_dialogs.fractal(*r) ? 1 : 0) : 0;
+    const int mode = g_draw3d.fractal_mode;
+    (void)model3d_options(r, g_draw3d_dialogs.fractal);
+    return g_draw3d.fractal_mode != mode ? 1 : 0;
 }
 
 // One surface over three points; 0 when added, else the code that ended it.

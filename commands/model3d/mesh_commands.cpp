@@ -18,8 +18,14 @@
 
 namespace {
 
-int mesh_options(VIEW** r) { return g_draw3d_dialogs.mesh && *r ? (g_draw3d_dialogs.mesh(*r) ? 1 : 0) : 0; }
-int faces_options(VIEW** r) { return g_draw3d_dialogs.faces3d && *r ? (g_draw3d_dialogs.faces3d(*r) ? 1 : 0) : 0; }
+int mesh_options(VIEW** r) { return model3d_options(r, g_draw3d_dialogs.mesh); }
+// A change of "FaceMode" changes which edge the next face starts from: the step ends
+// and is asked again under the new mode.
+int faces_options(VIEW** r) {
+    const int mode = g_draw3d.face_mode;
+    (void)model3d_options(r, g_draw3d_dialogs.faces3d);
+    return g_draw3d.face_mode != mode ? 1 : 0;
+}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/model3d.h"
@@ -134,6 +135,66 @@ TEST(MeshSessions, FacesWithoutAreaAddNoEmptyMesh) {
         EXPECT_EQ(h.model()->undo_levels, c.meshes);
         if (c.meshes) { EXPECT_EQ(static_cast<int>(made[0]->blocks->faces.size()), c.triangles); }
     }
+    g_draw3d = Draw3DSettings{};
+}
+
+// OK in the settings opened by F10 ended Mesh and the fractal command, and started a
+// new strip in 3D faces: the command goes on at the step it was at. A settings change
+// that changes the steps (points or meshes for the fractal) still takes effect.
+TEST(MeshSessions, TheSettingsKeyGoesOnAtTheStep) {
+    const int M1 = kPromptMeshCorner1, M2 = kPromptMeshCorner2, M3 = kPromptMeshCorner3, M4 = kPromptMeshCorner4;
+    const int F1 = kPromptFacesFirst, F2 = kPromptFacesSecond, N = kPromptFacesNext, T = kPromptFractalThird;
+    const int FC = kPromptFractalChoose;
+    static int fractal_mode_set = 0;
+    const struct {
+        const char* what;
+        uint32_t id;
+        int fractal_mode;  // what the settings set
+        std::function<void(Harness&)> script;
+        std::vector<int> prompts;
+        int meshes;
+    } cases[] = {
+        {"mesh first corner", kCmdMesh, 0,
+         [](Harness& h) { h.options().click({1, 1, 0}).click({9, 1, 0}).click({9, 9, 0}).click({1, 9, 0}).esc(); },
+         {M1, M2, M3, M4, M1}, 1},
+        {"mesh third corner", kCmdMesh, 0,
+         [](Harness& h) { h.click({1, 1, 0}).click({9, 1, 0}).options().click({9, 9, 0}).click({1, 9, 0}).esc(); },
+         {M1, M2, M3, M4, M1}, 1},
+        {"faces second point", kCmdFaces3D, 0,
+         [](Harness& h) { h.click({1, 1, 0}).options().click({3, 1, 0}).click({3, 3, 0}).click({1, 3, 0}).esc(); },
+         {F1, F2, N, N, N}, 1},
+        {"faces fourth point", kCmdFaces3D, 0,
+         [](Harness& h) { h.click({1, 1, 0}).click({3, 1, 0}).click({3, 3, 0}).options().click({1, 3, 0}).esc(); },
+         {F1, F2, N, N, N}, 1},
+        {"fractal second point", kCmdFractal, 0,
+         [](Harness& h) { h.click({1, 1, 0}).options().click({9, 1, 0}).click({5, 8, 0}).esc(); },
+         {F1, F2, T, F1}, 1},
+        {"fractal turned to chosen meshes", kCmdFractal, 1,
+         [](Harness& h) { h.click({1, 1, 0}).options().esc(); }, {F1, F2, FC}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fractal_mode_set = c.fractal_mode;
+        g_draw3d_dialogs.mesh = g_draw3d_dialogs.faces3d = [](VIEW*) { return 1; };  // OK
+        g_draw3d_dialogs.fractal = [](VIEW*) {
+            g_draw3d.fractal_mode = fractal_mode_set;
+            return 1;
+        };
+        g_draw3d_query = 1;
+        Harness h;
+        h.define(kCmdMesh, scene_command<cmd_mesh>);
+        h.define(kCmdFaces3D, scene_command<cmd_faces3d>);
+        h.define(kCmdFractal, scene_command<cmd_fractal>);
+        h.view()->projection.scale = 10.0;
+        g_draw3d = Draw3DSettings{};
+        c.script(h);
+        EXPECT_EQ(h.run(c.id), -1);
+        EXPECT_EQ(h.shown_prompts(), c.prompts);
+        EXPECT_EQ(h.script_left(), 0u);
+        EXPECT_EQ(static_cast<int>(scene_objects_of<MESH3>(h.model()).size()), c.meshes);
+    }
+    g_draw3d_dialogs = Draw3dDialogs{};
+    g_draw3d_query = 0;
     g_draw3d = Draw3DSettings{};
 }
 
