@@ -104,32 +104,49 @@ void project(const RenderContext* ctx, const Matrix43& m, const Vec3d& world, in
 
 // Edge position at sample line y: x, depth and the parameter along the edge from its
 // upper end and from its lower end (perspective-correct when projecting through the
-// camera). Each is taken from the end nearer the line: the other end may lie very far
-// outside the image, and a value measured from there would carry its rounding.
+// camera).
 struct EdgeAt {
     double x, depth, t, t1;
 };
 
+// Where a value lies between two ends, measured from both: s from the first, s1
+// from the second (s + s1 = 1 but for rounding). A value is taken from the end nearer
+// the point: the other may lie very far outside the image, and a value measured from
+// there would carry its rounding.
+struct Between {
+    double s, s1;
+};
+
+// Turns screen fractions into fractions along the segment in space (perspective),
+// given the depths at its two ends.
+[[gnu::always_inline]] inline void perspective_between(Between* p, double za, double zb) {
+    const double den = p->s1 * zb + p->s * za;
+    if (den != 0.0) {
+        p->s = p->s * za / den;
+        p->s1 = p->s1 * zb / den;
+    }
+}
+
+[[gnu::always_inline]] inline double value_between(double a, double b, const Between& p) {
+    return p.s <= 0.5 ? a + (b - a) * p.s : b - (b - a) * p.s1;
+}
+
 [[gnu::always_inline]] inline EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
     const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
     const double dy = t.y[b] - t.y[a];
-    double s = dy != 0.0 ? (y - t.y[a]) / dy : 0.0;
-    double s1 = dy != 0.0 ? (t.y[b] - y) / dy : 1.0;
+    Between p = dy != 0.0 ? Between{(y - t.y[a]) / dy, (t.y[b] - y) / dy} : Between{0.0, 1.0};
     EdgeAt r;
-    const double dx = t.x[b] - t.x[a];
-    r.x = s <= 0.5 ? t.x[a] + dx * s : t.x[b] - dx * s1;
-    if (persp) {
-        const double den = s1 * t.z[b] + s * t.z[a];
-        if (den != 0.0) {
-            s = s * t.z[a] / den;
-            s1 = s1 * t.z[b] / den;
-        }
-    }
-    const double dz = t.z[b] - t.z[a];
-    r.depth = s <= 0.5 ? t.z[a] + dz * s : t.z[b] - dz * s1;
-    r.t = s;
-    r.t1 = s1;
+    r.x = value_between(t.x[a], t.x[b], p);
+    if (persp) perspective_between(&p, t.z[a], t.z[b]);
+    r.depth = value_between(t.z[a], t.z[b], p);
+    r.t = p.s;
+    r.t1 = p.s1;
     return r;
+}
+
+// The point at sample column xs between a line's two edge points L and R.
+[[gnu::always_inline]] inline Between span_between(double lx, double rx, double span, double xs) {
+    return span != 0.0 ? Between{(xs - lx) / span, (rx - xs) / span} : Between{1.0, 0.0};
 }
 
 uint8_t pair_of(const ScanTri& t, uint8_t state) {
@@ -143,7 +160,7 @@ uint8_t pair_of(const ScanTri& t, uint8_t state) {
 struct LineWeights {
     [[gnu::always_inline]] LineWeights(const ScanTri& t, uint8_t edges, const EdgeAt& L,
                                        const EdgeAt& R, bool persp)
-        : lx(L.x), span(R.x - L.x), ld(L.depth), rd(R.depth), dd(R.depth - L.depth), lt(L.t),
+        : lx(L.x), rx(R.x), span(R.x - L.x), ld(L.depth), rd(R.depth), lt(L.t),
           lt1(L.t1), rt(R.t), rt1(R.t1), has_span(R.x != L.x), persp(persp) {
         const int l = edges & 3, r = edges >> 2;
         slot[0] = kEdgeEnds[l][0];
@@ -154,21 +171,18 @@ struct LineWeights {
     }
     // The weights of the point at sample column xs, by triangle corner.
     [[gnu::always_inline]] void at(double xs, double w[3]) const {
-        double s = has_span ? (xs - lx) / span : 1.0;
-        if (persp) {
-            const double den = rd - s * dd;
-            if (den != 0.0) s = s * ld / den;
-        }
+        Between p = span_between(lx, rx, has_span ? span : 0.0, xs);
+        if (persp) perspective_between(&p, ld, rd);
         double v[3] = {0, 0, 0};
-        v[slot[0]] += lt1 * (1.0 - s);
-        v[slot[1]] += lt * (1.0 - s);
-        v[slot[2]] += rt1 * s;
-        v[slot[3]] += rt * s;
+        v[slot[0]] += lt1 * p.s1;
+        v[slot[1]] += lt * p.s1;
+        v[slot[2]] += rt1 * p.s;
+        v[slot[3]] += rt * p.s;
         w[corner[0]] = v[0];
         w[corner[1]] = v[1];
         w[corner[2]] = v[2];
     }
-    double lx, span, ld, rd, dd, lt, lt1, rt, rt1;
+    double lx, rx, span, ld, rd, lt, lt1, rt, rt1;
     bool has_span, persp;
     int slot[4], corner[3];
 };
@@ -672,12 +686,9 @@ void Bands::band(BandState& st, int32_t b, int32_t row0, int32_t row1) {
             const int32_t x_end = static_cast<int32_t>(std::min(xr, double(W)));
             const double span = R.x - L.x;
             for (int32_t x = static_cast<int32_t>(std::max(xl, 0.0)); x < x_end; ++x) {
-                double s = span != 0.0 ? (x - L.x) / span : 1.0;
-                if (persp) {
-                    const double den = R.depth - s * (R.depth - L.depth);
-                    if (den != 0.0) s = s * L.depth / den;
-                }
-                const double depth = L.depth + (R.depth - L.depth) * s;
+                Between p = span_between(L.x, R.x, span, x);
+                if (persp) perspective_between(&p, L.depth, R.depth);
+                const double depth = value_between(L.depth, R.depth, p);
                 if (depth > 0.001) insert(line_records[x * stride], depth, a.tri, edges);
             }
         }

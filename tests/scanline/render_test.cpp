@@ -516,3 +516,38 @@ TEST(RenderScene, FarThinTriangleIsCutAtTheWindowNotWidenedIntoAWedge) {
         }
     }
 }
+
+TEST(RenderScene, FarCornerOfATiltedPlaneLeavesItsDepthInTheWindowAlone) {
+    // A self-lit tilted plate through a box, drawn as one triangle whose window part
+    // stays the same while its third corner goes far away: where the plate cuts the
+    // box must not move.
+    auto render = [](float d, double turn_z, double turn_x, double k) {
+        TestScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        s.add_light({60, -80, 100}, 1, 1, 1);
+        auto z = [k](float x, float y) { return float(k * x + 0.2 * y); };
+        s.add_mesh({{30, -400, z(30, -400)}, {30, 400, z(30, 400)}, {-d, 0, z(-d, 0)}}, 0, 1.0f, 0.0f);
+        Matrix43 mz, mx;
+        mat_rotate_xyz(&mz, nullptr, 0, 0, turn_z * M_PI / 180);
+        mat_rotate_xyz(&mx, nullptr, turn_x * M_PI / 180, 0, 0);
+        mat_mul(&s.view.view, &mz, &mx);
+        mat_invert(&s.view.inverse, &s.view.view);
+        s.view.scale = 2;
+        s.view.origin_x = -40;
+        s.view.origin_y = -30;
+        s.settings.flags = kRenderGouraud;
+        Image24 img(160, 120);
+        EXPECT_EQ(s.render(img), 0);
+        return img.bytes();
+    };
+    for (const auto& [turn_z, turn_x] : {std::pair{0.0, 0.0}, {150.0, 20.0}})
+        for (const double k : {0.3, -0.3}) {
+            const std::vector<uint8_t> near = render(1e4f, turn_z, turn_x, k);
+            for (const float d : {1e8f, 1e20f}) {
+                const std::vector<uint8_t> got = render(d, turn_z, turn_x, k);
+                int changed = 0;
+                for (size_t i = 0; i < got.size(); i += 3) changed += std::memcmp(&got[i], &near[i], 3) != 0;
+                EXPECT_LE(changed, 3) << "turns " << turn_z << ", " << turn_x << " slope " << k << " corner " << d;
+            }
+        }
+}
