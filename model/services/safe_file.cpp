@@ -138,17 +138,25 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
     *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file a save replaces: a symbolic link is followed.
+// The file a save replaces: a symbolic link is followed, also one that names a file
+// not made yet (the save makes it where the link points, and the link stays).
 std::string resolve_target(const std::string& path) {
+    std::string p = path;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
+    for (int hops = 0; hops < 40 && lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        if (char* real = realpath(p.c_str(), nullptr)) {
             std::string r(real);
             std::free(real);
             return r;
         }
+        std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(p.c_str(), to.data(), to.size());
+        if (n <= 0 || static_cast<size_t>(n) >= to.size()) return p;
+        to.resize(static_cast<size_t>(n));
+        const size_t slash = p.rfind('/');
+        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
     }
-    return path;
+    return p;
 }
 
 int refusal_of_target(const std::string& target) {

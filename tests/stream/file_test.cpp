@@ -137,6 +137,19 @@ TEST_F(FileStreams, SavingThroughALinkReplacesTheLinkedFile) {
     ASSERT_EQ(lstat(path("link.qvm").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(file_bytes(path("real.qvm")), bytes({9, 0, 0, 0}));
+    // A link to a file not made yet (through a second link, into a folder of its
+    // own) makes that file and stays a link.
+    ASSERT_EQ(mkdir(path("sub").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("sub/new.qvm", path("inner.qvm").c_str()), 0);
+    ASSERT_EQ(symlink("inner.qvm", path("dangling.qvm").c_str()), 0);
+    ASSERT_EQ(write_file("dangling.qvm", [](IOrec* s) { io_put_long(s, 5); }), 0);
+    ASSERT_EQ(lstat(path("dangling.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(path("inner.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(file_bytes(path("sub/new.qvm")), bytes({5, 0, 0, 0}));
+    std::remove(path("sub/new.qvm").c_str());
+    rmdir(path("sub").c_str());
 }
 
 TEST_F(FileStreams, FailedSeeksAndOpensRaise) {
