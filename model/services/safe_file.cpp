@@ -240,7 +240,8 @@ int save_begin(const char* path, std::string* target, std::string* temp, int* fd
     if (name.empty()) return EISDIR;
     if (const int e = refusal_of_target(resolved)) return e;
     struct stat old;
-    const mode_t mode = stat(resolved.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~process_umask());
+    const bool have_old = stat(resolved.c_str(), &old) == 0;
+    const mode_t mode = have_old ? (old.st_mode & 07777) : (0666 & ~process_umask());
     const std::string stem = folder + "." + temp_stem(name, folder_name_max(folder));
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Made under a name of its own first; the digest of the file then names it.
@@ -271,7 +272,14 @@ int save_begin(const char* path, std::string* target, std::string* temp, int* fd
             close(fd);
             continue;
         }
-        (void)fchmod(fd, mode);  // best effort: a failure keeps 0600
+        // The replaced file's owner and group where this user may give them (the
+        // administrator saving a user's file, a member of the file's group), then its
+        // mode (a change of owner clears the set-id bits): best effort, a failure keeps
+        // this user's and 0600.
+        if (have_old && (old.st_uid != mine.st_uid || old.st_gid != mine.st_gid) &&
+            fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        (void)fchmod(fd, mode);
         *target = resolved;
         *temp = final_name;
         *fd_out = fd;

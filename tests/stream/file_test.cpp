@@ -152,6 +152,22 @@ TEST_F(FileStreams, SavingThroughALinkReplacesTheLinkedFile) {
     rmdir(path("sub").c_str());
 }
 
+TEST_F(FileStreams, SaveKeepsTheOwnerOfTheFileItReplaces) {
+    // The administrator saving a user's drawing leaves it the user's, writable by them.
+    if (geteuid() != 0) GTEST_SKIP() << "needs the right to give files away";
+    const std::string target = path("theirs.qvm");
+    put_file(target, bytes({'o', 'l', 'd'}));
+    ASSERT_EQ(chown(target.c_str(), 4321, 4322), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(write_file("theirs.qvm", [](IOrec* s) { io_put_long(s, 3); }), 0);
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(file_bytes(target), bytes({3, 0, 0, 0}));
+}
+
 TEST_F(FileStreams, FailedSeeksAndOpensRaise) {
     EXPECT_EQ(read_bytes(bytes({1, 2, 3}), [](IOrec* s) { s->seek(-10, 0); }), EINVAL);
     std::unique_ptr<IOrec> s = rtc_make<IOrecStd>();
