@@ -161,7 +161,9 @@ std::string resolve_target(const std::string& path) {
 
 int refusal_of_target(const std::string& target) {
     struct stat st;
-    if (stat(target.c_str(), &st) != 0) return 0;
+    errno = 0;
+    // A missing file is made; links that go round in a circle stay as they are.
+    if (stat(target.c_str(), &st) != 0) return errno == ELOOP ? ELOOP : 0;
     if (const int e = refusal_of(st)) return e;
     errno = 0;
     if (access(target.c_str(), W_OK) != 0) return errno_or(EACCES);

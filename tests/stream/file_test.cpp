@@ -150,6 +150,12 @@ TEST_F(FileStreams, SavingThroughALinkReplacesTheLinkedFile) {
     EXPECT_EQ(file_bytes(path("sub/new.qvm")), bytes({5, 0, 0, 0}));
     std::remove(path("sub/new.qvm").c_str());
     rmdir(path("sub").c_str());
+    // Links in a circle name no file: refused, and they stay links.
+    ASSERT_EQ(symlink("round2.qvm", path("round1.qvm").c_str()), 0);
+    ASSERT_EQ(symlink("round1.qvm", path("round2.qvm").c_str()), 0);
+    EXPECT_EQ(write_file("round1.qvm", [](IOrec* s) { io_put_long(s, 5); }), ELOOP);
+    ASSERT_EQ(lstat(path("round1.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST_F(FileStreams, SaveKeepsTheOwnerOfTheFileItReplaces) {
