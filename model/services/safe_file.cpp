@@ -138,22 +138,32 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
     *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file a save replaces: a symbolic link is followed.
+// The file a save replaces: a symbolic link is followed, also one that names a file
+// not made yet (the save makes it where the link points, and the link stays).
 std::string resolve_target(const std::string& path) {
+    std::string p = path;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
+    for (int hops = 0; hops < 40 && lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        if (char* real = realpath(p.c_str(), nullptr)) {
             std::string r(real);
             std::free(real);
             return r;
         }
+        std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(p.c_str(), to.data(), to.size());
+        if (n <= 0 || static_cast<size_t>(n) >= to.size()) return p;
+        to.resize(static_cast<size_t>(n));
+        const size_t slash = p.rfind('/');
+        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
     }
-    return path;
+    return p;
 }
 
 int refusal_of_target(const std::string& target) {
     struct stat st;
-    if (stat(target.c_str(), &st) != 0) return 0;
+    errno = 0;
+    // A missing file is made; links that go round in a circle stay as they are.
+    if (stat(target.c_str(), &st) != 0) return errno == ELOOP ? ELOOP : 0;
     if (const int e = refusal_of(st)) return e;
     errno = 0;
     if (access(target.c_str(), W_OK) != 0) return errno_or(EACCES);
@@ -232,7 +242,8 @@ int save_begin(const char* path, std::string* target, std::string* temp, int* fd
     if (name.empty()) return EISDIR;
     if (const int e = refusal_of_target(resolved)) return e;
     struct stat old;
-    const mode_t mode = stat(resolved.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~process_umask());
+    const bool have_old = stat(resolved.c_str(), &old) == 0;
+    const mode_t mode = have_old ? (old.st_mode & 07777) : (0666 & ~process_umask());
     const std::string stem = folder + "." + temp_stem(name, folder_name_max(folder));
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Made under a name of its own first; the digest of the file then names it.
@@ -263,7 +274,14 @@ int save_begin(const char* path, std::string* target, std::string* temp, int* fd
             close(fd);
             continue;
         }
-        (void)fchmod(fd, mode);  // best effort: a failure keeps 0600
+        // The replaced file's owner and group where this user may give them (the
+        // administrator saving a user's file, a member of the file's group), then its
+        // mode (a change of owner clears the set-id bits): best effort, a failure keeps
+        // this user's and 0600.
+        if (have_old && (old.st_uid != mine.st_uid || old.st_gid != mine.st_gid) &&
+            fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        (void)fchmod(fd, mode);
         *target = resolved;
         *temp = final_name;
         *fd_out = fd;

@@ -137,6 +137,41 @@ TEST_F(FileStreams, SavingThroughALinkReplacesTheLinkedFile) {
     ASSERT_EQ(lstat(path("link.qvm").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(file_bytes(path("real.qvm")), bytes({9, 0, 0, 0}));
+    // A link to a file not made yet (through a second link, into a folder of its
+    // own) makes that file and stays a link.
+    ASSERT_EQ(mkdir(path("sub").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("sub/new.qvm", path("inner.qvm").c_str()), 0);
+    ASSERT_EQ(symlink("inner.qvm", path("dangling.qvm").c_str()), 0);
+    ASSERT_EQ(write_file("dangling.qvm", [](IOrec* s) { io_put_long(s, 5); }), 0);
+    ASSERT_EQ(lstat(path("dangling.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(path("inner.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(file_bytes(path("sub/new.qvm")), bytes({5, 0, 0, 0}));
+    std::remove(path("sub/new.qvm").c_str());
+    rmdir(path("sub").c_str());
+    // Links in a circle name no file: refused, and they stay links.
+    ASSERT_EQ(symlink("round2.qvm", path("round1.qvm").c_str()), 0);
+    ASSERT_EQ(symlink("round1.qvm", path("round2.qvm").c_str()), 0);
+    EXPECT_EQ(write_file("round1.qvm", [](IOrec* s) { io_put_long(s, 5); }), ELOOP);
+    ASSERT_EQ(lstat(path("round1.qvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(FileStreams, SaveKeepsTheOwnerOfTheFileItReplaces) {
+    // The administrator saving a user's drawing leaves it the user's, writable by them.
+    if (geteuid() != 0) GTEST_SKIP() << "needs the right to give files away";
+    const std::string target = path("theirs.qvm");
+    put_file(target, bytes({'o', 'l', 'd'}));
+    ASSERT_EQ(chown(target.c_str(), 4321, 4322), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(write_file("theirs.qvm", [](IOrec* s) { io_put_long(s, 3); }), 0);
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(file_bytes(target), bytes({3, 0, 0, 0}));
 }
 
 TEST_F(FileStreams, FailedSeeksAndOpensRaise) {
