@@ -32,7 +32,7 @@ class AppTestEnvironment : public ::testing::Environment {
         setenv("XDG_RUNTIME_DIR", (dir_ + "/runtime").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         app_ = platform_create_application(argc_, argv_);
-        (void)settings_open(dir_ + "/config/settings.ini");
+        EXPECT_EQ(settings_open(dir_ + "/config/settings.ini"), 0);
         // No box ever blocks a test: one nobody expected fails it and is answered.
         platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
             ADD_FAILURE() << "unexpected message box: " << b.text;

@@ -84,8 +84,8 @@ int two_point_command(void* arg) {
     if (input_point(&view, 42002, nullptr, nullptr, &a, 0) != 0) return -1;
     if (input_point(&view, 42003, nullptr, nullptr, &b, 0) != 0) return -1;
     std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-    (void)plist_add(&line->control, b);
-    (void)plist_add(&line->control, a);
+    EXPECT_EQ(plist_add(&line->control, b), 0);
+    EXPECT_EQ(plist_add(&line->control, a), 0);
     return drawing_add_object(view, std::move(line), 1);
 }
 
@@ -113,8 +113,8 @@ class AppTest : public ::testing::Test {
     // Adds a line to the drawing of `view` on its current layer.
     static void add_line(CSView* view, Vec3 a, Vec3 b) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        (void)plist_add(&line->control, b);
-        (void)plist_add(&line->control, a);
+        EXPECT_EQ(plist_add(&line->control, b), 0);
+        EXPECT_EQ(plist_add(&line->control, a), 0);
         ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
     }
 
@@ -138,7 +138,7 @@ TEST_F(AppTest, StartsWithANewDrawingInItsWindow) {
 }
 
 TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
-    (void)settings_flush();
+    EXPECT_EQ(settings_flush(), 0);
     const std::string first = read_file(settings_path());
     ASSERT_FALSE(first.empty());
     for (const char* key : {"[Draw_3D]", "[dimension]", "[Main]"})
@@ -160,7 +160,7 @@ TEST_F(AppTest, SettingsWrittenAtFirstStartReadBackIdentical) {
     // A second start reads and writes the same values.
     TearDown();
     SetUp();
-    (void)settings_flush();
+    EXPECT_EQ(settings_flush(), 0);
     std::string second = read_file(settings_path());
     // The window placement and toolbar state follow the first run's window.
     auto strip = [](std::string s) {
@@ -552,10 +552,10 @@ TEST_F(AppTest, BlockFileGoesIntoTheActiveDrawingAsOneUndoLevel) {
     buffer* sel = buffer_create();
     for (float y : {0.0f, 5.0f}) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        (void)plist_add(&line->control, {10, y, 0});
-        (void)plist_add(&line->control, {0, y, 0});
+        EXPECT_EQ(plist_add(&line->control, {10, y, 0}), 0);
+        EXPECT_EQ(plist_add(&line->control, {0, y, 0}), 0);
         line->own_box();
-        (void)buffer_add(sel, line.get());
+        EXPECT_EQ(buffer_add(sel, line.get()), 0);
         ASSERT_EQ(container_insert(src_layer, line.release()), 0);
     }
     const std::string path = AppTestEnvironment::file("pair.mcr");
@@ -907,8 +907,9 @@ TEST_F(AppTest, EditingCommandsHaveTheirSlotsAndPasteFollowsTheClipboard) {
     // Delete of the selection through the view's table: one undo level.
     add_line(active(), {0, 0, 0}, {10, 0, 0});
     MODEL* m = active()->document()->drawing();
-    (void)buffer_add(active()->view()->selection,
-                     static_cast<ZOBJ*>(active()->view()->current_layer->children->prev));
+    EXPECT_EQ(buffer_add(active()->view()->selection,
+                         static_cast<ZOBJ*>(active()->view()->current_layer->children->prev)),
+              0);
     msgbox_set_hook([](const MsgBoxRequest&) { return kIdYes; });
     const int levels = m->undo_levels;
     ASSERT_TRUE(frame()->route_command(15703));

@@ -32,7 +32,7 @@ inline int gui_test_main(int argc, char** argv, const char* name, std::string* d
     setenv("XDG_DATA_HOME", (*dir + "/data").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (*dir + "/runtime").c_str(), 1);
     auto qt = platform_create_application(argc, argv);
-    (void)settings_open(*dir + "/config/settings.ini");
+    if (settings_open(*dir + "/config/settings.ini") != 0) return 2;
     platform_set_message_box_hook([](const MsgBoxRequest& b, QWidget*) {
         ADD_FAILURE() << "unexpected message box: " << b.text;
         return kIdOk;

@@ -88,7 +88,7 @@ TEST(DrawingDocument, OpensWithoutObjectsThatCannotBeRebuiltAndSaysHowMany) {
     auto* spline = rtc_make<XPLINE>().release();
     spline->kind = 1;
     for (const Vec3& p : {Vec3{10, 0, 0}, Vec3{5, marker, 0}, Vec3{0, 0, 0}})
-        (void)plist_add(&spline->control, p);
+        EXPECT_EQ(plist_add(&spline->control, p), 0);
     ASSERT_EQ(regen_object(spline), 0);
     ASSERT_EQ(container_insert(layer, spline), 0);
     std::vector<uint8_t> bytes;

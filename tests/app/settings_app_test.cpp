@@ -59,8 +59,8 @@ class SettingsApp : public ::testing::Test {
     static void add_lines(CSView* view, int n) {
         for (int i = 0; i < n; ++i) {
             std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-            (void)plist_add(&line->control, Vec3{float(i), 1, 0});
-            (void)plist_add(&line->control, Vec3{float(i), 0, 0});
+            EXPECT_EQ(plist_add(&line->control, Vec3{float(i), 1, 0}), 0);
+            EXPECT_EQ(plist_add(&line->control, Vec3{float(i), 0, 0}), 0);
             ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
         }
     }
@@ -130,7 +130,7 @@ TEST_F(SettingsApp, UndoDepthTrimsEveryOpenDrawingAndGoesThroughTheSettingsFile)
     EXPECT_EQ(b->undo_levels, 2);
     // Written to the settings file and read back.
     prefs_table_io(0);
-    (void)settings_flush();
+    EXPECT_EQ(settings_flush(), 0);
     g_prefs = Preferences{};
     prefs_table_io(1);
     EXPECT_EQ(g_prefs.undo_mode, 2);

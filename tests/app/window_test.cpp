@@ -51,7 +51,7 @@ class WindowTest : public ::testing::Test {
         if (app) app_session_end(app, &app_session_settle);
         platform_set_modal_hook(saved_modal_);
         CSView::SetCommandFunction(15500, saved_command_);
-        (void)settings_open(saved_settings_);
+        EXPECT_EQ(settings_open(saved_settings_), 0);
         g_prefs = saved_prefs_;
     }
     CMainFrame* frame() { return app->main_frame(); }

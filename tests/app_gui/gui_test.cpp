@@ -60,8 +60,8 @@ int polyline_steps(void* arg) {
     while (input_point(&view, 42003, &cursor_draw_rubber_line, nullptr, &b, 0) == 0) {
         g_points.push_back(b);
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        (void)plist_add(&line->control, b);
-        (void)plist_add(&line->control, a);
+        EXPECT_EQ(plist_add(&line->control, b), 0);
+        EXPECT_EQ(plist_add(&line->control, a), 0);
         if (drawing_add_object(view, std::move(line), 1) != 0) return -1;
         a = b;
         input_set_point(view, a, 0);

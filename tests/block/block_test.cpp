@@ -80,8 +80,8 @@ TEST_F(BlockTest, SelectionSavedAsBlockLoadsIntoAnotherDrawingAtAPointAsOneUndoL
         h.define(32777, &cmd_save_block);
         XPLINE* a = scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}});
         XPLINE* b = scene_line(scene_layer(h.model()), {{0, 5, 0}, {10, 5, 0}});
-        (void)buffer_add(h.view()->selection, a);
-        (void)buffer_add(h.view()->selection, b);
+        EXPECT_EQ(buffer_add(h.view()->selection, a), 0);
+        EXPECT_EQ(buffer_add(h.view()->selection, b), 0);
         answer_files(path);
         h.click({10, 0, 0});  // the base point
         EXPECT_EQ(h.run(32777), 0);
@@ -114,7 +114,7 @@ TEST_F(BlockTest, BlockFileWithANonFiniteBasePointInsertsFromTheOrigin) {
     {
         Harness h;
         buffer* sel = buffer_create();
-        (void)buffer_add(sel, scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}}));
+        EXPECT_EQ(buffer_add(sel, scene_line(scene_layer(h.model()), {{0, 0, 0}, {10, 0, 0}})), 0);
         ASSERT_EQ(block_file_save(path.c_str(), "odd", h.model(), 0, sel, Vec3{base_x, 0, 0}), 0);
         buffer_free(&sel);
     }

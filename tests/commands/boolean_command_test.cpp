@@ -33,8 +33,8 @@ MESH3* scene_box(CONTAINER* into, float x, float y, float size, int colour, floa
     }
     const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     for (const auto& q : quads) {
-        (void)mesh_add_triangle(b, q[0], q[1], q[2]);
-        (void)mesh_add_triangle(b, q[0], q[2], q[3]);
+        EXPECT_EQ(mesh_add_triangle(b, q[0], q[1], q[2]), 0);
+        EXPECT_EQ(mesh_add_triangle(b, q[0], q[2], q[3]), 0);
     }
     m->colour = colour;
     m->material->colour[0] = 0.25f;
@@ -211,9 +211,9 @@ TEST(BooleanCommands, MeshesInsideASelectedGroup) {
     // Move A and B into a group; select the group.
     auto group = rtc_make<CONTAINER>();
     CONTAINER* g = scene_add<CONTAINER>(s.layer, group.release());
-    (void)container_insert(g, s.a);
-    (void)container_insert(g, s.b);
-    (void)regen_object(g);
+    EXPECT_EQ(container_insert(g, s.a), 0);
+    EXPECT_EQ(container_insert(g, s.b), 0);
+    EXPECT_EQ(regen_object(g), 0);
     ASSERT_EQ(buffer_add(s.h.view()->selection, g), 0);
     EXPECT_EQ(s.h.run(kCmdJoinMeshes), 0);
     EXPECT_TRUE(s.h.shown_prompts().empty());

@@ -100,8 +100,8 @@ struct FeedbackScene {
         XPLINE* a = scene_line(l, {{10, 10, 0}, {40, 10, 0}, {40, 30, 0}});
         XPLINE* b = scene_line(l, {{40, 30, 0}, {40, 10, 0}, {60, 10, 0}});  // shares an edge with a
         objects = buffer_new();
-        (void)buffer_add(objects, a);
-        (void)buffer_add(objects, b);
+        EXPECT_EQ(buffer_add(objects, a), 0);
+        EXPECT_EQ(buffer_add(objects, b), 0);
         DocInputState* st = view_input_state(h.view());
         st->points[0] = {50, 50, 0};
         st->points[1] = {70, 60, 0};
@@ -186,8 +186,10 @@ TEST(Phantom, SharedEdgeOnceAndAnInterruptedDrawErasedByItsCount) {
     LAYER* l = scene_layer(s.h.model());
     auto big = buffer_new();
     for (int i = 0; i < 40; ++i)
-        (void)buffer_add(
-            big, scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
+        EXPECT_EQ(buffer_add(
+                      big, scene_line(
+                               l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}})),
+                  0);
     input_set_last_point(v, big, {0, 0, 0});
     s.h.pending_after = 1;  // the second question (after 32 segments) finds input waiting
     v->phantom_count = 0;
@@ -228,9 +230,11 @@ TEST(Phantom, ASessionAbandonsLongDrawsForNewInput) {
         LAYER* l = scene_layer(h.model());
         buffer* big = buffer_new();
         for (int i = 0; i < 40; ++i)
-            (void)buffer_add(
-                big,
-                scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}}));
+            EXPECT_EQ(
+                buffer_add(
+                    big,
+                    scene_line(l, {{float(i), 0, 0}, {float(i), 50, 0}, {float(i) + 0.5f, 60, 0}})),
+                0);
         input_set_last_point(h.view(), big, {0, 0, 0});
         h.view()->input_flags = kSnapFree;
         h.draw_us_per_question = c.us_per_question;
@@ -310,7 +314,7 @@ TEST(Arc3p, CollinearRepeatedAndFarPoints) {
         view_gdi_arc3p(h.view(), c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5]);
         EXPECT_EQ(canvas_pixels(h.window()->canvas), before);
         Canvas line;
-        (void)line.resize(160, 120, Canvas::palette_colour(0));
+        EXPECT_EQ(line.resize(160, 120, Canvas::palette_colour(0)), 0);
         line.set_pen(kDrawXor, Canvas::palette_colour(7));
         line.line(c.p[0], c.p[1], c.p[4], c.p[5]);
         EXPECT_EQ(drawn == canvas_pixels(line), c.straight);

@@ -151,7 +151,7 @@ TEST(InputBox, TwoCornersWithTheirPrompts) {
 TEST(InputObject, SelectionIsTakenWithoutAskingAndNeverFreed) {
     Harness h(2);
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 0, 0}, {100, 0, 0}});
-    (void)buffer_add(h.view(0)->selection, line);
+    EXPECT_EQ(buffer_add(h.view(0)->selection, line), 0);
     buffer* other_selection = h.view(1)->selection;
     buffer* got = other_selection;  // left from an earlier pass: another view's selection
     int code = 99;
@@ -231,7 +231,7 @@ TEST(InputObject, AViewClosedAfterThePickMovedOnIsLeftAlone) {
 TEST(InputObject, ASelectionStaysWithTheCommandWhenItsViewCloses) {
     Harness h(2);
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
-    (void)buffer_add(h.view(0)->selection, line);
+    EXPECT_EQ(buffer_add(h.view(0)->selection, line), 0);
     h.view(1)->input_flags = kSnapFree;
     int code = 99, live = -1;
     g_probe = [&](VIEW** vr) {
@@ -256,7 +256,7 @@ TEST(InputObject, ASelectionStaysWithTheCommandWhenItsViewCloses) {
 TEST(InputObject, ASelectionIsKeptWhenTheStepIsCancelled) {
     Harness h;
     XPLINE* line = scene_line(scene_layer(h.model()), {{0, 50, 0}, {100, 50, 0}});
-    (void)buffer_add(h.view(0)->selection, line);
+    EXPECT_EQ(buffer_add(h.view(0)->selection, line), 0);
     int code = 99;
     g_probe = [&](VIEW** vr) {
         buffer* got = nullptr;

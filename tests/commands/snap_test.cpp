@@ -34,7 +34,7 @@ struct Scene {
         scene_line(l, {{200, 20, 0}, {220, 0, 0}});
         auto m = rtc_make<MESH3>();
         const Vec3 a{100, 150, 4}, b{130, 150, 4}, c{130, 170, 4};
-        (void)mesh_add_face(m.get(), &a, &b, &c, nullptr, 0);
+        EXPECT_EQ(mesh_add_face(m.get(), &a, &b, &c, nullptr, 0), 0);
         mesh = scene_add(l, m.release());
     }
     // The point for a cursor at (x, y) with these flags; 0 when none.
@@ -124,7 +124,7 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
     for (int i = 0; i < 2; ++i) {
         auto l = rtc_make<LAYER>();
         layers.push_back(l.get());
-        (void)container_insert(m, l.release());
+        EXPECT_EQ(container_insert(m, l.release()), 0);
     }
     std::mt19937 rng(44);
     auto cell = [&rng] { return Vec3{float(rng() % 12) * 4, float(rng() % 12) * 4, 0}; };
@@ -163,13 +163,14 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
         w.flags = kPickPoint;
         world_to_view(&v->projection, at, &w.p1);
         if (copies) {  // the layers' box indexes
-            (void)pick_object_in_window_ex(
-                &v->projection, m, &w,
-                [](object* o, void* arg) {
-                    static_cast<std::vector<object*>*>(arg)->push_back(o);
-                    return 0;
-                },
-                &a.picked);
+            EXPECT_EQ(pick_object_in_window_ex(
+                          &v->projection, m, &w,
+                          [](object* o, void* arg) {
+                              static_cast<std::vector<object*>*>(arg)->push_back(o);
+                              return 0;
+                          },
+                          &a.picked),
+                      0);
         } else {  // every object tested on its own
             for (object* o : live()) {
                 PickWindow one = w;
@@ -186,7 +187,7 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
         switch (rng() % 10) {
             case 0:
             case 1:
-                (void)model_add_object(into, line_at(cell(), 3, 2).release(), 6, 1);
+                EXPECT_EQ(model_add_object(into, line_at(cell(), 3, 2).release(), 6, 1), 0);
                 break;
             case 2: {
                 auto e = rtc_make<ELARC>();
@@ -196,20 +197,22 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
                 e->axis1 = {c.x + 1.5f, c.y, 0};
                 e->axis2 = {c.x, c.y + 1.5f, 0};
                 e->end = kTwoPi;
-                (void)regen_object(e.get());
-                (void)model_add_object(into, e.release(), 6, 1);
+                EXPECT_EQ(regen_object(e.get()), 0);
+                EXPECT_EQ(model_add_object(into, e.release(), 6, 1), 0);
                 break;
             }
             case 3: {
                 auto g = rtc_make<CONTAINER>();
                 const Vec3 c = cell();
-                (void)container_insert(g.get(), line_at(c, 2, 3).release());
-                (void)container_insert(g.get(), line_at(c, 3, -1).release());
-                (void)model_add_object(into, g.release(), 6, 1);
+                EXPECT_EQ(container_insert(g.get(), line_at(c, 2, 3).release()), 0);
+                EXPECT_EQ(container_insert(g.get(), line_at(c, 3, -1).release()), 0);
+                EXPECT_EQ(model_add_object(into, g.release(), 6, 1), 0);
                 break;
             }
             case 4:
-                if (some) (void)model_delete_object(some, 6, 1);
+                if (some) {
+                    EXPECT_EQ(model_delete_object(some, 6, 1), 0);
+                }
                 break;
             case 5:
                 model_undo(m);
@@ -229,15 +232,15 @@ TEST(Snap, PatchedCopiesAnswerAsAFreshWalk) {
                 break;
             }
             case 8:
-                if (some)
-                    (void)model_add_object(into, some, 6,
-                                           1);  // to another layer (or the end of its own)
+                if (some) {  // to another layer (or the end of its own)
+                    EXPECT_EQ(model_add_object(into, some, 6, 1), 0);
+                }
                 break;
             case 9:
                 if (rng() % 8 == 0 && layers.size() < 5) {
                     auto l = rtc_make<LAYER>();
                     layers.push_back(l.get());
-                    (void)container_insert(m, l.release());
+                    EXPECT_EQ(container_insert(m, l.release()), 0);
                 }
                 break;
         }
@@ -281,8 +284,10 @@ TEST(Snap, DeletingManyOldObjectsPatchesForAboutOneRebuild) {
         w.flags = kPickPoint;
         world_to_view(&v->projection, Vec3{x, y, 0}, &w.p1);
         int picked = 0;
-        (void)pick_object_in_window_ex(&v->projection, m, &w,
-                                       [](object*, void* n) { return ++*static_cast<int*>(n), 0; }, &picked);
+        EXPECT_EQ(pick_object_in_window_ex(
+                      &v->projection, m, &w,
+                      [](object*, void* n) { return ++*static_cast<int*>(n), 0; }, &picked),
+                  0);
         return std::pair{hit, picked};
     };
     Vec3 p;

@@ -67,7 +67,7 @@ TEST(AddObject, IntoAGroupWithoutUndoButWithExtents) {
     VIEW* v = h.view();
     auto g = rtc_make<CONTAINER>();
     CONTAINER* group = g.get();
-    (void)container_insert(scene_layer(h.model()), g.release());
+    EXPECT_EQ(container_insert(scene_layer(h.model()), g.release()), 0);
     v->current_layer = reinterpret_cast<LAYER*>(group);  // a group being filled
     const int levels = h.model()->undo_levels;
     views_compute_extents(v);
@@ -141,7 +141,7 @@ TEST(StyleFallback, UndoneStylesAndLayersInEveryView) {
     // A removed current layer moves to the first layer of the drawing.
     auto second = rtc_make<LAYER>();
     LAYER* l2 = second.get();
-    (void)container_insert(m, second.release());
+    EXPECT_EQ(container_insert(m, second.release()), 0);
     h.view(1)->current_layer = l2;
     style_fallback_on_remove(h.view(0), l2);
     EXPECT_EQ(h.view(1)->current_layer, scene_layer(m));

@@ -44,8 +44,9 @@ struct TypedRange : ::testing::Test {
 };
 
 Harness& selected_line(Harness& h) {
-    (void)buffer_add(h.view()->selection,
-                     scene_line(scene_layer(h.model()), {{1, 0, 0}, {10, 0, 0}}));
+    EXPECT_EQ(buffer_add(h.view()->selection,
+                         scene_line(scene_layer(h.model()), {{1, 0, 0}, {10, 0, 0}})),
+              0);
     return h;
 }
 

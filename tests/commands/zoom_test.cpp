@@ -173,7 +173,7 @@ TEST_F(Extents, ZoomAllFitsFlatDrawingsAndCentresWhatItFits) {
          [](LAYER* l) {
              auto light = rtc_make<LIGHT>();
              light->position = {30, 40, 0};
-             (void)container_insert(l, light.release());
+             EXPECT_EQ(container_insert(l, light.release()), 0);
          },
          0, 0, 3.0},
         {"tall drawing and a light",
@@ -181,7 +181,7 @@ TEST_F(Extents, ZoomAllFitsFlatDrawingsAndCentresWhatItFits) {
              scene_line(l, {{0, 0, 0}, {20, 0, 0}, {20, 300, 0}, {0, 300, 0}});
              auto light = rtc_make<LIGHT>();
              light->position = {10, 150, 0};
-             (void)container_insert(l, light.release());
+             EXPECT_EQ(container_insert(l, light.release()), 0);
          },
          0, 0, 0},
     };

@@ -233,7 +233,7 @@ TEST_F(DimSessions, NewDimensionIsDrawnInItsOwnColours) {
     ASSERT_EQ(scene_objects(h.model()).size(), 1u);
     Canvas repainted;
     const Canvas* drawn = h.canvas(h.view());
-    (void)repainted.resize(drawn->width(), drawn->height(), display_background_word());
+    EXPECT_EQ(repainted.resize(drawn->width(), drawn->height(), display_background_word()), 0);
     CanvasPainter painter(repainted.image());
     view_paint_rect(h.view(), painter, {0, 0, drawn->width() - 1, drawn->height() - 1});
     int x, y;

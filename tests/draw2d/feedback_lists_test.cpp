@@ -99,7 +99,7 @@ TEST(PointLists, RepeatsAreRemovedAndOneNodeAlwaysStays) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PointNode* head = nullptr;
-        for (size_t i = c.in.size(); i-- > 0;) (void)plist_add(&head, c.in[i]);
+        for (size_t i = c.in.size(); i-- > 0;) EXPECT_EQ(plist_add(&head, c.in[i]), 0);
         if (c.closed) {
             PointNode* last = head;
             while (last->next) last = last->next;

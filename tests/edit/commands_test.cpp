@@ -167,8 +167,8 @@ TEST_F(DeleteTest, SelectionPickingAndNo) {
         define_edit_commands(h);
         Scene s = three_lines(h);
         if (c.select_two) {
-            (void)buffer_add(h.view()->selection, s.a);
-            (void)buffer_add(h.view()->selection, s.b);
+            EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
+            EXPECT_EQ(buffer_add(h.view()->selection, s.b), 0);
         }
         answers = c.answers;
         c.script(h);
@@ -190,7 +190,7 @@ TEST_F(DeleteTest, UndoOffStillRollsBackAndKeepsNoLevel) {
     define_edit_commands(h);
     Scene s = three_lines(h);
     g_prefs.undo_mode = 0;
-    (void)buffer_add(h.view()->selection, s.a);
+    EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
     h.run(kCmdDelete);
     EXPECT_EQ(drawing_objects(h.model()).size(), 2u);
     EXPECT_EQ(h.model()->undo_levels, 0);
@@ -202,7 +202,7 @@ TEST_F(TransformTest, MoveLeavesTheSelectionHoldingTheMovedObjects) {
     Harness h;
     define_edit_commands(h);
     Scene s = three_lines(h);
-    (void)buffer_add(h.view()->selection, s.a);
+    EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
     // Esc at the new location goes back to "Base point"; Esc there ends.
     h.click({0, 0, 0}).esc().click({0, 0, 0}).click({20, 30, 0}).esc();
     h.run(kCmdMove);
@@ -226,7 +226,7 @@ TEST_F(TransformTest, MoveGoingOnInAnotherViewLetsTheFirstSelectionGo) {
     Harness h(2);
     define_edit_commands(h);
     Scene s = three_lines(h);
-    (void)buffer_add(h.view(0)->selection, s.a);
+    EXPECT_EQ(buffer_add(h.view(0)->selection, s.a), 0);
     h.at(0).click({0, 0, 0}).at(1).activate().click({20, 30, 0}).esc();
     h.run(kCmdMove);
     EXPECT_EQ(h.script_left(), 0u);
@@ -238,7 +238,7 @@ TEST_F(TransformTest, CopyToThreeLocationsCopiesTheSources) {
     Harness h;
     define_edit_commands(h);
     Scene s = three_lines(h);
-    (void)buffer_add(h.view()->selection, s.a);
+    EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
     h.click({0, 0, 0}).click({0, 10, 0}).click({0, 20, 0}).click({0, 30, 0}).esc();
     h.run(kCmdCopy);
     EXPECT_EQ(h.script_left(), 0u);
@@ -258,7 +258,7 @@ TEST_F(TransformTest, MirrorKeepsOrReplacesTheParents) {
         Scene s = three_lines(h);
         g_prefs.delete_parents = replace;
         g_prefs.mirror = 1;  // no options dialog
-        (void)buffer_add(h.view()->selection, s.a);
+        EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
         // Mirror line x = 20 twice: a replaced line comes back where it was.
         h.click({20, 0, 0}).click({20, 50, 0}).click({20, 60, 0}).esc();
         h.run(kCmdMirror);
@@ -305,7 +305,7 @@ int rotate_about_far_centre() {
     XPLINE* far = scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, {5e9f, 4096, 0}});
     g_prefs.rotation_mode = 6, g_prefs.turn = 1, g_prefs.delete_parents = 1;
     edit_dialogs().transform_options = [](VIEW*, int) { return g_prefs.rotation_mode = 2, 1; };  // F10
-    (void)buffer_add(h.view()->selection, far);
+    EXPECT_EQ(buffer_add(h.view()->selection, far), 0);
     h.typed("5000000000 0 0").options().typed("90").esc();
     h.run(kCmdRotate);
     const auto objs = drawing_objects(h.model());
@@ -362,7 +362,7 @@ TEST_F(TransformTest, PointStepsRefuseUnusablePointsAndEndOnEsc) {
         g_prefs.rotation_mode = 2;
         g_prefs.mirror = g_prefs.turn = 1;
         boxes.clear();
-        (void)buffer_add(h.view()->selection, s.a);
+        EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
         c.script(h);
         EXPECT_EQ(h.run(c.command), -1);
         EXPECT_EQ(h.script_left(), 0u);
@@ -385,7 +385,9 @@ TEST_F(TransformTest, AngleAboutAFarCentreInATurnedViewIsFromTheHorizontal) {
     vp.scale = 1e-6, vp.origin_x = c.x - 4e8, vp.origin_y = c.y - 3e8;
     view_to_world(&vp, {c.x + 1e8f, c.y, c.z}, &end);
     view_to_world(&vp, {c.x, c.y + 1e8f, c.z}, &above);
-    (void)buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, end}));
+    EXPECT_EQ(
+        buffer_add(h.view()->selection, scene_line(scene_layer(h.model()), {{5e9f, 0, 0}, end})),
+        0);
     g_prefs.rotation_mode = 2, g_prefs.turn = 1, g_prefs.delete_parents = 1;
     h.typed("5000000000 0 0").click(above).esc();
     h.run(kCmdRotate);
@@ -407,7 +409,7 @@ TEST_F(TransformTest, StretchTypedFactors) {
         XPLINE* diag = scene_line(scene_layer(h.model()), {{10, 10, 0}, {20, 30, 0}});
         g_prefs.resize = 1;
         g_prefs.delete_parents = 1;
-        (void)buffer_add(h.view()->selection, diag);
+        EXPECT_EQ(buffer_add(h.view()->selection, diag), 0);
         h.click({0, 0, 0}).typed(c.text);
         if (c.fx == 0) h.typed("1");  // a zero factor asks again
         h.esc();
@@ -428,7 +430,7 @@ TEST_F(TransformTest, StretchClickUsesTheUntruncatedReference) {
     h.view()->projection.scale = 64;
     g_prefs.resize = 1;
     g_prefs.delete_parents = 1;
-    (void)buffer_add(h.view()->selection, l);
+    EXPECT_EQ(buffer_add(h.view()->selection, l), 0);
     h.click({0, 0, 0}).click({1, 0.5f, 0}).esc();
     h.run(kCmdStretch);
     auto* line = rtc_cast<XPLINE>(*refs_of(h.view()->selection).begin());
@@ -456,8 +458,8 @@ TEST_F(LabelTest, SelectionAndPickedLabels) {
     define_edit_commands(h);
     Scene s = three_lines(h);
     s.a->set_string(1, "old");
-    (void)buffer_add(h.view()->selection, s.a);
-    (void)buffer_add(h.view()->selection, s.b);
+    EXPECT_EQ(buffer_add(h.view()->selection, s.a), 0);
+    EXPECT_EQ(buffer_add(h.view()->selection, s.b), 0);
     strings = {"   Wall"};
     h.run(kCmdChangeLabel);
     EXPECT_STREQ(s.a->str(1), "Wall");
@@ -486,7 +488,7 @@ TEST_F(LabelTest, NoMemoryIsReportedAsSuch) {
     Harness h;
     define_edit_commands(h);
     NoMemoryLabel obj;
-    (void)buffer_add(h.view()->selection, &obj);
+    EXPECT_EQ(buffer_add(h.view()->selection, &obj), 0);
     strings = {"Wall"};
     EXPECT_EQ(h.run(kCmdChangeLabel), kOutOfMemory);
     ASSERT_EQ(boxes.size(), 1u);

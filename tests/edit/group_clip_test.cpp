@@ -32,8 +32,8 @@ TEST_F(GroupTest, GroupingAGroupIsFlatAndUndoRestoresIt) {
     define_edit_commands(h);
     XPLINE* a = line_at(h.model(), 0, 0);
     XPLINE* b = line_at(h.model(), 0, 20);
-    (void)buffer_add(h.view()->selection, a);
-    (void)buffer_add(h.view()->selection, b);
+    EXPECT_EQ(buffer_add(h.view()->selection, a), 0);
+    EXPECT_EQ(buffer_add(h.view()->selection, b), 0);
     h.run(kCmdGroup);
     auto objs = drawing_objects(h.model());
     ASSERT_EQ(objs.size(), 1u);
@@ -43,8 +43,8 @@ TEST_F(GroupTest, GroupingAGroupIsFlatAndUndoRestoresIt) {
     EXPECT_FALSE(buffer_has_objects(h.view()->selection));
 
     XPLINE* c = line_at(h.model(), 0, 40);
-    (void)buffer_add(h.view()->selection, inner);
-    (void)buffer_add(h.view()->selection, c);
+    EXPECT_EQ(buffer_add(h.view()->selection, inner), 0);
+    EXPECT_EQ(buffer_add(h.view()->selection, c), 0);
     const std::string before = dump_drawing(h.model());
     h.run(kCmdGroup);
     objs = drawing_objects(h.model());
@@ -68,7 +68,7 @@ TEST_F(GroupTest, MessagesAndNo) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], res_load_string(kTextNoSelection));
     EXPECT_EQ(boxes[1], res_load_string(kTextNoGroups));
-    (void)buffer_add(h.view()->selection, a);
+    EXPECT_EQ(buffer_add(h.view()->selection, a), 0);
     answers = {kIdNo};
     h.run(kCmdGroup);
     EXPECT_EQ(drawing_objects(h.model()).size(), 1u);
@@ -91,7 +91,7 @@ TEST_F(GroupTest, SplitPutsTheMembersBackAndUndoesInOneLevel) {
         auto* grp = rtc_cast<CONTAINER>(drawing_objects(h.model())[0]);
         ASSERT_NE(grp, nullptr);
         const std::string grouped = dump_drawing(h.model());
-        (void)buffer_add(h.view()->selection, grp);
+        EXPECT_EQ(buffer_add(h.view()->selection, grp), 0);
         h.run(kCmdSplitGroup);
         auto objs = drawing_objects(h.model());
         EXPECT_EQ(objs.size(), 2u);
@@ -180,8 +180,9 @@ TEST_F(ClipboardTest, PasteIntoAnotherDrawingKeepsLayersAndStyles) {
 TEST_F(ClipboardTest, PasteBeyondTheRangeIsAskedAgain) {
     Harness h;
     define_edit_commands(h);
-    (void)buffer_add(h.view()->selection,
-                     scene_line(scene_layer(h.model()), {{0, 0, 0}, {3e38f, 0, 0}}));
+    EXPECT_EQ(buffer_add(h.view()->selection,
+                         scene_line(scene_layer(h.model()), {{0, 0, 0}, {3e38f, 0, 0}})),
+              0);
     h.click({0, 0, 0});
     ASSERT_EQ(h.run(kCmdCopyClipboard), 0);
     h.typed("3e38 0 0").typed("-1e38 5 0");
@@ -223,7 +224,7 @@ TEST_F(ClipboardTest, AFailedPasteWithUndoOffChangesNothing) {
         for (int i = 0; i < 3; ++i) {
             XPLINE* l = line_at(a.model(), 0, float(10 * i));
             l->line_style = dotted;
-            (void)buffer_add(a.view()->selection, l);
+            EXPECT_EQ(buffer_add(a.view()->selection, l), 0);
         }
         a.click({0, 0, 0});
         ASSERT_EQ(a.run(kCmdCopyClipboard), 0);

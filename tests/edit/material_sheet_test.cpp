@@ -66,7 +66,7 @@ class MaterialSheet : public EditTest {
             return true;
         });
         buffer_clear(h.view()->selection);
-        (void)buffer_add(h.view()->selection, mesh);
+        EXPECT_EQ(buffer_add(h.view()->selection, mesh), 0);
         platform_set_modal_hook(std::move(drive));
         h.run(kCmdChangeMaterial);
         return rtc_cast<MESH3>(*refs_of(h.view()->selection).begin());
@@ -194,7 +194,7 @@ TEST_F(MaterialSheet, EachSlotKindStoresExactlyItsFieldsAndReloadsByteIdentical)
         MESH3* mesh = add_mesh(h.model());
         if (c.rust_before) texture_preset_apply(mesh->material, &kPresetsTexture, 3);
         MaterialRecord before;
-        (void)material_copy(&before, mesh->material);
+        EXPECT_EQ(material_copy(&before, mesh->material), 0);
         MESH3* now = change(
             h, mesh,
             [&](CDialog& d) {
@@ -442,8 +442,8 @@ TEST_F(MaterialSheet, NewImageIsInTheUndoLevelOfTheChange) {
         d.choose(image, -1);
         return true;
     });
-    (void)buffer_add(h.view()->selection, mesh);
-    (void)buffer_add(h.view()->selection, other);
+    EXPECT_EQ(buffer_add(h.view()->selection, mesh), 0);
+    EXPECT_EQ(buffer_add(h.view()->selection, other), 0);
     platform_set_modal_hook(load);
     h.run(kCmdChangeMaterial);
     EXPECT_EQ(h.model()->undo_levels, 0);
@@ -592,7 +592,7 @@ TEST_F(MaterialSheet, CameraSheetSetsTheBackgroundAndTheFog) {
     Harness h;
     define_edit_commands(h);
     CAMERA* cam = scene_add(scene_layer(h.model()), rtc_make<CAMERA>().release());
-    (void)buffer_add(h.view()->selection, cam);
+    EXPECT_EQ(buffer_add(h.view()->selection, cam), 0);
     platform_set_modal_hook([](CDialog& d) {
         EXPECT_EQ(at(d, kSlotBump, kSlotKind), nullptr);
         EXPECT_TRUE(at(d, kSlotTexture, kSlotAmount)->isHidden());

@@ -46,7 +46,7 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
         define_edit_commands(h);
         MESH3* one = mesh_in(h.model(), 0.75f);
         h.view()->material.colour[0] = 0.125f;
-        (void)buffer_add(h.view()->selection, one);
+        EXPECT_EQ(buffer_add(h.view()->selection, one), 0);
         Seen seen;
         edit_dialogs().material_sheet = [&](VIEW*, int32_t* colour, MaterialRecord* m, bool camera, SheetImages*) {
             seen = {m->colour[0], *colour, camera, 0};
@@ -68,8 +68,8 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
     {
         Harness h;
         define_edit_commands(h);
-        (void)buffer_add(h.view()->selection, mesh_in(h.model(), 0.75f));
-        (void)buffer_add(h.view()->selection, mesh_in(h.model(), 0.25f));
+        EXPECT_EQ(buffer_add(h.view()->selection, mesh_in(h.model(), 0.75f)), 0);
+        EXPECT_EQ(buffer_add(h.view()->selection, mesh_in(h.model(), 0.25f)), 0);
         h.view()->material.specular_exponent = 12.5f;
         float red = -1, exponent = 0;
         int asked = 0;
@@ -111,7 +111,7 @@ TEST_F(PropertyTest, MaterialSheetStartsFromTheRightMaterial) {
         l->light_colour[0] = 0.3f;
         l->light_colour[1] = 0.6f;
         LIGHT* light = scene_add(scene_layer(h.model()), l.release());
-        (void)buffer_add(h.view()->selection, light);
+        EXPECT_EQ(buffer_add(h.view()->selection, light), 0);
         float rgb[2] = {0, 0};
         edit_dialogs().material_sheet = [&](VIEW*, int32_t*, MaterialRecord* m, bool, SheetImages*) {
             rgb[0] = m->colour[0];
@@ -158,7 +158,7 @@ TEST_F(PropertyTest, WidthAloneKeepsPatterns) {
         XPLINE* l = line_at(h.model(), 0, y);
         l->line_style = dash;
         l->curve_step = 3;
-        (void)buffer_add(h.view()->selection, l);
+        EXPECT_EQ(buffer_add(h.view()->selection, l), 0);
     }
     edit_dialogs().line_style = [&](VIEW*, const RtcClass* cls, StyleValues* v) {
         EXPECT_EQ(cls, &LINEPATT::rtc_class);
@@ -191,8 +191,8 @@ TEST_F(PropertyTest, ChangeLayerUndoneAndRedone) {
     LAYER* second = made.get();
     ASSERT_EQ(model_hook_add_layer_default(h.model(), made.release(), "Second"), 0);
     LAYER* first = scene_layer(h.model());
-    (void)buffer_add(h.view()->selection, line_at(h.model(), 0, 0));
-    (void)buffer_add(h.view()->selection, line_at(h.model(), 0, 20));
+    EXPECT_EQ(buffer_add(h.view()->selection, line_at(h.model(), 0, 0)), 0);
+    EXPECT_EQ(buffer_add(h.view()->selection, line_at(h.model(), 0, 20)), 0);
     LAYER* offered = nullptr;
     edit_dialogs().choose_layer = [&](VIEW*, LAYER* pre) {
         offered = pre;
@@ -202,7 +202,7 @@ TEST_F(PropertyTest, ChangeLayerUndoneAndRedone) {
     auto hear = [](void* user, MODEL*, GlimpseEvent e, ZOBJ*) {
         static_cast<std::vector<GlimpseEvent>*>(user)->push_back(e);
     };
-    (void)glimpse_subscribe(h.model(), hear, &heard);
+    EXPECT_EQ(glimpse_subscribe(h.model(), hear, &heard), 0);
     h.run(kCmdChangeLayer);
     glimpse_unsubscribe_model(h.model());
     EXPECT_EQ(offered, first);
@@ -264,9 +264,10 @@ TEST_F(PropertyTest, ChangeTextOnThreeTexts) {
         t->text = "old";
         t->insert = {0, float(10 * i), 0};
         texts.push_back(scene_add(scene_layer(h.model()), t.release()));
-        (void)buffer_add(h.view()->selection, texts.back());
+        EXPECT_EQ(buffer_add(h.view()->selection, texts.back()), 0);
     }
-    (void)buffer_add(h.view()->selection, line_at(h.model(), 50, 50));  // not a text: left alone
+    EXPECT_EQ(buffer_add(h.view()->selection, line_at(h.model(), 50, 50)),
+              0);  // not a text: left alone
     edit_dialogs().line_style = [](VIEW*, const RtcClass* cls, StyleValues* v) {
         EXPECT_EQ(cls, &FONTPATT::rtc_class);
         EXPECT_STREQ(v->text, "old");
@@ -310,7 +311,7 @@ TEST_F(PropertyTest, ChangeTextOnADimensionEditsTheTextMeant) {
     };
     const auto before = texts();
     ASSERT_TRUE(before.size() == 3 && before[0].first == "400.00" && before[0].second != before[1].second);
-    (void)buffer_add(h.view()->selection, drawing_objects(h.model())[0]);
+    EXPECT_EQ(buffer_add(h.view()->selection, drawing_objects(h.model())[0]), 0);
     edit_dialogs_install();
     platform_set_modal_hook([&](CDialog& d) {
         EXPECT_EQ(d.GetDlgItemText(kIdcFirst + 31), "400.00");
@@ -396,7 +397,7 @@ TEST_F(PropertyTest, ChangeTextOnAGroupedNoteChangesEveryLine) {
         scene_add(note, t.release());
     }
     scene_line(note, {{0, 10, 0}, {-20, 30, 0}});
-    (void)buffer_add(h.view()->selection, note);
+    EXPECT_EQ(buffer_add(h.view()->selection, note), 0);
     edit_dialogs().line_style = [](VIEW*, const RtcClass*, StyleValues* v) { return v->params[3] = 7, true; };
     h.run(kCmdChangeText);
     for (TEXT2* t : scene_children_of<TEXT2>(rtc_cast<CONTAINER>(drawing_objects(h.model())[0])))
@@ -419,9 +420,10 @@ TEST_F(PropertyTest, AFailedChangeTextKeepsTheSelection) {
         auto t = rtc_make<TEXT2>();
         t->text = "old";
         t->insert = {0, float(10 * i), 0};
-        (void)buffer_add(h.view()->selection, scene_add(scene_layer(h.model()), t.release()));
+        EXPECT_EQ(buffer_add(h.view()->selection, scene_add(scene_layer(h.model()), t.release())),
+                  0);
     }
-    (void)buffer_add(h.view()->selection, line_at(h.model(), 50, 50));
+    EXPECT_EQ(buffer_add(h.view()->selection, line_at(h.model(), 50, 50)), 0);
     edit_dialogs().line_style = [](VIEW*, const RtcClass*, StyleValues* v) {
         std::strcpy(v->text, "new");
         return true;

@@ -50,7 +50,7 @@ void pick_selection(Harness& h, std::mt19937& rng) {
     auto objs = drawing_objects(h.model());
     std::shuffle(objs.begin(), objs.end(), rng);
     const size_t n = 1 + rng() % std::min<size_t>(objs.size(), 4);
-    for (size_t i = 0; i < n; ++i) (void)buffer_add(h.view()->selection, objs[i]);
+    for (size_t i = 0; i < n; ++i) EXPECT_EQ(buffer_add(h.view()->selection, objs[i]), 0);
 }
 
 // One random command with its script; the selection is the command's objects.
@@ -196,7 +196,7 @@ TEST_F(UndoPropertyTest, AFailingCloneAnywhereChangesNothing) {
                 g_prefs.delete_parents = 1;
                 std::vector<XPLINE*> lines;
                 for (int i = 0; i < 4; ++i) lines.push_back(line_at(h.model(), 0, float(10 * i)));
-                for (XPLINE* l : lines) (void)buffer_add(h.view()->selection, l);
+                for (XPLINE* l : lines) EXPECT_EQ(buffer_add(h.view()->selection, l), 0);
                 LAYER* layer = scene_layer(h.model());
                 edit_dialogs().choose_layer = [layer](VIEW*, LAYER*) { return layer; };
                 const std::string before = dump_drawing(h.model());
@@ -226,8 +226,14 @@ TEST_F(UndoPropertyTest, RingBuffersFollowAPlainSet) {
     buffer* other = buffer_new();
     std::set<ZOBJ*> want_sel, want_other;
     for (XPLINE* l : lines) {
-        if (rng() % 2) (void)buffer_add(sel, l), want_sel.insert(l);
-        if (rng() % 3 == 0) (void)buffer_add(other, l), want_other.insert(l);
+        if (rng() % 2) {
+            EXPECT_EQ(buffer_add(sel, l), 0);
+            want_sel.insert(l);
+        }
+        if (rng() % 3 == 0) {
+            EXPECT_EQ(buffer_add(other, l), 0);
+            want_other.insert(l);
+        }
     }
     std::shuffle(lines.begin(), lines.end(), rng);
     std::set<XPLINE*> gone;
@@ -237,7 +243,7 @@ TEST_F(UndoPropertyTest, RingBuffersFollowAPlainSet) {
             std::swap(want_sel, want_other);
         }
         if (i % 5 == 0) {
-            (void)model_delete_object(lines[i], -1, 1);
+            EXPECT_EQ(model_delete_object(lines[i], -1, 1), 0);
         } else if (i % 7 == 0) {
             rtc_destroy(lines[i]);
         } else {
@@ -252,8 +258,8 @@ TEST_F(UndoPropertyTest, RingBuffersFollowAPlainSet) {
     // Cleared nodes are reused and adds stay unique.
     for (XPLINE* l : lines) {
         if (gone.count(l)) continue;
-        (void)buffer_add(sel, l);
-        (void)buffer_add(sel, l);
+        EXPECT_EQ(buffer_add(sel, l), 0);
+        EXPECT_EQ(buffer_add(sel, l), 0);
         want_sel.insert(l);
     }
     EXPECT_EQ(refs_of(sel), want_sel);

@@ -38,8 +38,8 @@ inline XPLINE* add_polyline(CONTAINER* into, std::initializer_list<Vec3> pts,
     x->control = make_plist(pts);
     if (name) x->set_string(0, name);
     XPLINE* raw = x.get();
-    (void)container_insert(into, x.release());
-    (void)regen_object(raw);
+    EXPECT_EQ(container_insert(into, x.release()), 0);
+    EXPECT_EQ(regen_object(raw), 0);
     return raw;
 }
 

@@ -144,7 +144,7 @@ TEST_F(PickingTest, LayersHiddenInTheViewAreSkipped) {
     auto second = rtc_make<LAYER>();
     second->set_string(0, "second");
     LAYER* l2 = second.get();
-    (void)container_insert(model.get(), second.release());
+    EXPECT_EQ(container_insert(model.get(), second.release()), 0);
     add_polyline(layer, {{0, 0, 0}, {10, 0, 0}});
     XPLINE* b = add_polyline(l2, {{0, 0, 0}, {10, 0, 0}});
     ASSERT_EQ(view_push_layer_flag(view.get(), 0), 0);

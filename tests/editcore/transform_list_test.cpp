@@ -29,7 +29,7 @@ LAYER* add_layer(MODEL* m, const char* name) {
     auto l = rtc_make<LAYER>();
     l->set_string(0, name);
     LAYER* raw = l.get();
-    (void)container_insert(m, l.release());
+    EXPECT_EQ(container_insert(m, l.release()), 0);
     return raw;
 }
 
@@ -39,8 +39,8 @@ TEST_F(EditTest, MoveIsUndoneInOneStep) {
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}}, "Wall");
     XPLINE* b = add_polyline(layer, {{0, 5, 0}, {1, 5, 0}});
     Selection sel;
-    (void)buffer_add(sel.buf, a);
-    (void)buffer_add(sel.buf, b);
+    EXPECT_EQ(buffer_add(sel.buf, a), 0);
+    EXPECT_EQ(buffer_add(sel.buf, b), 0);
     ASSERT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, {10, 0, 0}, kOrigin, kXformMove,
                                 nullptr, -1),
               0);
@@ -71,7 +71,7 @@ TEST_F(EditTest, CopyLeavesSourcesAndNamesCopiesUniquely) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}}, "Wall07");
     Selection sel, result;
-    (void)buffer_add(sel.buf, a);
+    EXPECT_EQ(buffer_add(sel.buf, a), 0);
     for (int i = 0; i < 2; ++i)
         ASSERT_EQ(transform_objects(layer, result.buf, sel.buf, kOrigin, {0, 3, 0}, kOrigin,
                                     kXformMove | kXformCopy, nullptr, -1),
@@ -94,7 +94,7 @@ TEST_F(EditTest, UndoOffStillMovesAndKeepsNoHistory) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
     Selection sel;
-    (void)buffer_add(sel.buf, a);
+    EXPECT_EQ(buffer_add(sel.buf, a), 0);
     ASSERT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, {2, 0, 0}, kOrigin, kXformMove,
                                 nullptr, 0),
               0);
@@ -105,7 +105,7 @@ TEST_F(EditTest, UndoOffStillMovesAndKeepsNoHistory) {
 
     // Without undo recording the object itself moves.
     Selection again;
-    (void)buffer_add(again.buf, all[0]);
+    EXPECT_EQ(buffer_add(again.buf, all[0]), 0);
     ASSERT_EQ(transform_objects(layer, nullptr, again.buf, kOrigin, {1, 0, 0}, kOrigin,
                                 kXformMove | kXformNoUndo, nullptr, -1),
               0);
@@ -128,7 +128,7 @@ TEST_F(EditTest, MoveIntoAnotherDrawingIsAStepOfBothHistories) {
         }
         XPLINE* moving = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
         Selection sel;
-        (void)buffer_add(sel.buf, moving);
+        EXPECT_EQ(buffer_add(sel.buf, moving), 0);
         ASSERT_EQ(transform_objects(first_layer(to.get()), nullptr, sel.buf, kOrigin, {3, 0, 0},
                                     kOrigin, kXformMove, nullptr, -1),
                   0)
@@ -150,7 +150,7 @@ TEST_F(EditTest, DegenerateTransformChangesNothing) {
     LAYER* layer = first_layer(model.get());
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {1, 0, 0}});
     Selection sel;
-    (void)buffer_add(sel.buf, a);
+    EXPECT_EQ(buffer_add(sel.buf, a), 0);
     EXPECT_EQ(transform_objects(layer, nullptr, sel.buf, kOrigin, kOrigin, {1, 0, 0}, kXformScale3,
                                 nullptr, -1),
               kBadArgument);
@@ -168,16 +168,16 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
     LAYER* walls_to = add_layer(to.get(), "Walls");
     XPLINE* line = add_polyline(walls_from, {{0, 0, 0}, {20, 0, 0}}, "Edge");
     line->line_style = dash_from;
-    (void)regen_object(line);
+    EXPECT_EQ(regen_object(line), 0);
     auto group = rtc_make<CONTAINER>();
     XPLINE* member = add_polyline(group.get(), {{0, 1, 0}, {20, 1, 0}});
     member->line_style = dash_from;
     CONTAINER* g = group.get();
-    (void)container_insert(first_layer(from.get()), group.release());
+    EXPECT_EQ(container_insert(first_layer(from.get()), group.release()), 0);
 
     Selection sel, result;
-    (void)buffer_add(sel.buf, line);
-    (void)buffer_add(sel.buf, g);
+    EXPECT_EQ(buffer_add(sel.buf, line), 0);
+    EXPECT_EQ(buffer_add(sel.buf, g), 0);
     ASSERT_EQ(transform_objects(first_layer(to.get()), result.buf, sel.buf, kOrigin, kOrigin,
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -200,7 +200,7 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
 
     // A drawing without the style leaves the copy solid.
     Selection bare_sel;
-    (void)buffer_add(bare_sel.buf, line);
+    EXPECT_EQ(buffer_add(bare_sel.buf, line), 0);
     ASSERT_EQ(transform_objects(first_layer(bare.get()), nullptr, bare_sel.buf, kOrigin, kOrigin,
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -209,7 +209,7 @@ TEST_F(EditTest, CopyBetweenDrawingsRebindsStylesByName) {
 
     // A copy inside the same drawing keeps its style and its container.
     Selection same;
-    (void)buffer_add(same.buf, line);
+    EXPECT_EQ(buffer_add(same.buf, line), 0);
     ASSERT_EQ(transform_objects(first_layer(from.get()), nullptr, same.buf, kOrigin, {0, 1, 0},
                                 kOrigin, kXformMove | kXformCopy, nullptr, -1),
               0);
@@ -235,7 +235,7 @@ TEST_F(EditTest, ImageSlotsRebindByName) {
     mesh->material->slots[1].kind = kTextureImage;
     mesh->material->slots[1].mapping.image = other.get();
     MESH3* m = mesh.get();
-    (void)container_insert(first_layer(target.get()), mesh.release());
+    EXPECT_EQ(container_insert(first_layer(target.get()), mesh.release()), 0);
     object_patterns_rebind(m);
     EXPECT_EQ(m->material->slots[0].mapping.image, brick);
     EXPECT_EQ(m->material->slots[1].mapping.image, nullptr);
@@ -267,15 +267,15 @@ TEST_F(EditTest, CopyIntoAnotherDrawingKeepsNoAnimationLinksIntoTheSource) {
     t->blend_a = inside;
     t->blend_b = outside;
     morph->tracks = t;
-    (void)container_insert(group.get(), key_inside.release());
-    (void)container_insert(group.get(), morph.release());
+    EXPECT_EQ(container_insert(group.get(), key_inside.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), morph.release()), 0);
     CONTAINER* g = group.get();
-    (void)container_insert(first_layer(from.get()), group.release());
-    (void)container_insert(first_layer(from.get()), key_outside.release());
+    EXPECT_EQ(container_insert(first_layer(from.get()), group.release()), 0);
+    EXPECT_EQ(container_insert(first_layer(from.get()), key_outside.release()), 0);
 
     for (int32_t mode : {kXformMove | kXformCopy, kXformMove | kXformCopy | kXformNoUndo}) {
         Selection sel, result;
-        (void)buffer_add(sel.buf, g);
+        EXPECT_EQ(buffer_add(sel.buf, g), 0);
         ASSERT_EQ(transform_objects(first_layer(to.get()), result.buf, sel.buf, kOrigin, {0, 5, 0},
                                     kOrigin, mode, nullptr, -1),
                   0);

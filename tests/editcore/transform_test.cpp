@@ -179,7 +179,7 @@ TEST_F(EditTest, ContainerChildrenMovedMeshAndTracksFollow) {
     KeyframeTrack* track = track_new("t", mesh.get());
     mesh->tracks = track;
     MESH3* m = mesh.get();
-    (void)container_insert(group.get(), mesh.release());
+    EXPECT_EQ(container_insert(group.get(), mesh.release()), 0);
 
     Transform t;
     xform_translate(&t, 10, 0, 0);

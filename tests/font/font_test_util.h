@@ -77,10 +77,10 @@ inline StrokeFont* small_font() {
     font_set_size(font, 16, 24);
     font_set_direction(font, 1, 0);
     font_set_slant(font, 0, 1);
-    (void)glyph_alloc(&font->glyphs[kA], 2);
+    EXPECT_EQ(glyph_alloc(&font->glyphs[kA], 2), 0);
     font->glyphs[kA].strokes[0] = {1, 2, 3, 4};
     font->glyphs[kA].strokes[1] = {5, 6, 7, 8};
-    (void)glyph_alloc(&font->glyphs[kB], 1);
+    EXPECT_EQ(glyph_alloc(&font->glyphs[kB], 1), 0);
     font->glyphs[kB].strokes[0] = {-1, -2, 0, 12};
     font->advance[kA] = 10;
     font->advance[kB] = 12;

@@ -157,7 +157,7 @@ TEST(StrokeFontGeometry, DrawTruncatesScaledCoordinates) {
 
 TEST(StrokeFontGeometry, DrawAppliesSlantThenRotation) {
     StrokeFont* font = small_font();
-    (void)glyph_alloc(&font->glyphs[kI], 1);
+    EXPECT_EQ(glyph_alloc(&font->glyphs[kI], 1), 0);
     font->glyphs[kI].strokes[0] = {0, 0, 2, 24};
     font->advance[kI] = 16;
     font_set_slant(font, 1, 3);  // x factor 341, y factor 1024

@@ -64,9 +64,9 @@ TEST_F(SceneTest, MeshesAndContainersMirroredAndDroppedByAddress) {
     auto inner = rtc_make<CONTAINER>();
     MESH3* m1 = box({20, 0, 0}, 5).release();
     MESH3* m2 = box({40, 0, 0}, 5).release();
-    (void)container_insert(group.get(), m1);
-    (void)container_insert(inner.get(), m2);
-    (void)container_insert(group.get(), inner.release());
+    EXPECT_EQ(container_insert(group.get(), m1), 0);
+    EXPECT_EQ(container_insert(inner.get(), m2), 0);
+    EXPECT_EQ(container_insert(group.get(), inner.release()), 0);
     ASSERT_EQ(s.add(group.get()), 0);
     EXPECT_EQ(s.triangle_count(), 144u);
     // The same report again replaces the mirror.
@@ -177,13 +177,13 @@ TEST_F(SceneTest, LessDetailMeansFewerTriangles) {
 
 TEST_F(SceneTest, ViewPointsAndCameraCommands) {
     auto cam = rtc_make<CAMERA>();
-    (void)obj_default_name(model.get(), cam.get(), 0, "Front");
+    EXPECT_EQ(obj_default_name(model.get(), cam.get(), 0, "Front"), 0);
     cam->position = {0, -100, 0};
     cam->target = {0, 0, 0};
     cam->lens = 2;
     ASSERT_EQ(model_add_object(layer, cam.release(), -1, 1), 0);
     auto vp = rtc_make<VPORT>();
-    (void)obj_default_name(model.get(), vp.get(), 0, "Plan");
+    EXPECT_EQ(obj_default_name(model.get(), vp.get(), 0, "Plan"), 0);
     ASSERT_EQ(model_add_object(model.get(), vp.release(), -1, 1), 0);
     EXPECT_EQ(preview_view_points(model.get()), (std::vector<std::string>{"Front", "Plan"}));
     PreviewCamera c;

@@ -53,7 +53,7 @@ TEST(HideCancel, EveryPassStopsOnARequest) {
         job.drawing = s.model.get();
         job.result_drawing = result.get();
         job.host = &host;
-        (void)hide_job_layers(&job, true);
+        EXPECT_EQ(hide_job_layers(&job, true), 0);
         EXPECT_EQ(hlr_run(&job), kHideCancelled);
         EXPECT_EQ(job.result, kHideCancelled);
         EXPECT_TRUE(host.closed);

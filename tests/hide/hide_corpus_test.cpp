@@ -21,7 +21,7 @@ void raw_mesh(MODEL* m, const std::vector<Vec3>& corners, const std::vector<std:
     MESH3* mesh = add_mesh(m);
     MeshFaceBlock* b = mesh_face_block(mesh, 0);
     for (const Vec3& p : corners) b->vertices.push_back({p.x, p.y, p.z, {}});
-    for (const auto& f : faces) (void)mesh_add_triangle(b, f[0], f[1], f[2]);
+    for (const auto& f : faces) EXPECT_EQ(mesh_add_triangle(b, f[0], f[1], f[2]), 0);
 }
 
 void save(const std::string& dir, const char* name, MODEL* m, std::array<uint8_t, 4> header) {
@@ -57,14 +57,14 @@ TEST(HideCorpus, DISABLED_WriteFuzzCorpus) {
         add_box(s.model.get(), {0.5f, -1, 0.5f}, {1.5f, 1, 1.5f});
         auto cam = rtc_make<CAMERA>();
         cam->position = {8, -16, 9}, cam->target = {1, 0, 1}, cam->up = {0, 0, 1}, cam->lens = 1;
-        (void)container_insert(first_layer(s.model.get()), cam.release());
+        EXPECT_EQ(container_insert(first_layer(s.model.get()), cam.release()), 0);
         save(dir, "two_boxes_camera", s.model.get(), {3, 0, 1, 100});
     }
     {
         Scene s;
         MESH3* plate = add_mesh(s.model.get());
         const Vec3 p[4] = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
-        (void)mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
+        EXPECT_EQ(mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0), 0);
         add_line(s.model.get(), {-2, 0, 0.5f}, {2, 0, 0.5f});
         add_line(s.model.get(), {-2, 0, -0.5f}, {2, 0, -0.5f});
         save(dir, "line_plate", s.model.get(), {1, 0, 0, 0});

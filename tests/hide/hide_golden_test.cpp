@@ -140,7 +140,7 @@ TEST(HideGolden, ScenesMatchTheirReferences) {
          [](Scene& s) {
              MESH3* plate = add_mesh(s.model.get());
              const Vec3 p[4] = {{-3, -3, 0}, {3, -3, 0}, {3, 3, 0}, {-3, 3, 0}};
-             (void)mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
+             EXPECT_EQ(mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0), 0);
              add_sphere(s.model.get(), {0, 0, 1}, 1, 16);
              s.look({0.5, -1, 0.6});
          }},

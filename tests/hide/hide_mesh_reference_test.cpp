@@ -43,7 +43,7 @@ void box(Scene& s, World* w, Vec3 lo, Vec3 hi, double turn, double scale, Vec3 a
     const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
     MESH3* mesh = add_mesh(s.model.get());
     for (const auto& q : f) {
-        (void)mesh_add_face(mesh, &k[q[0]], &k[q[1]], &k[q[2]], &k[q[3]], 0);
+        EXPECT_EQ(mesh_add_face(mesh, &k[q[0]], &k[q[1]], &k[q[2]], &k[q[3]], 0), 0);
         w->tris.push_back({{k[q[0]], k[q[1]], k[q[2]]}});
         w->tris.push_back({{k[q[0]], k[q[2]], k[q[3]]}});
     }
@@ -230,7 +230,7 @@ void build(Scene& s, World* w, const SceneCase& c) {
                 return P(std::cos(u) * std::sin(v), std::sin(u) * std::sin(v), 1.2 + std::cos(v));
             };
             auto tri = [&](Vec3 a, Vec3 b, Vec3 c) {
-                (void)mesh_add_face(mesh, &a, &b, &c, nullptr, 0);
+                EXPECT_EQ(mesh_add_face(mesh, &a, &b, &c, nullptr, 0), 0);
                 w->tris.push_back({{a, b, c}});
                 w->edges.push_back({a, b});
                 w->edges.push_back({b, c});
@@ -349,8 +349,8 @@ TEST(HideMeshReference, SmoothEdgeAcrossTheNearDepth) {
         Scene s;
         const Vec3 a{-2, -2, 0}, b{2, 2, 0}, c{2, -2, 0}, d{-2, 2, 0};
         MESH3* m = add_mesh(s.model.get());
-        (void)mesh_add_face(m, &a, &c, &b, nullptr, 0);
-        (void)mesh_add_face(m, &a, &b, &d, nullptr, 0);
+        EXPECT_EQ(mesh_add_face(m, &a, &c, &b, nullptr, 0), 0);
+        EXPECT_EQ(mesh_add_face(m, &a, &b, &d, nullptr, 0), 0);
         m->own_box();
         // Looking along the shared diagonal from above its middle: its near half is
         // behind the camera.

@@ -109,7 +109,7 @@ TEST(HideOracle, LineInFrontOfAndBehindAPlate) {
         MODEL* m = s.model.get();
         MESH3* plate = add_mesh(m);
         const Vec3 p[4] = {{-1, -1, z0}, {1, -1, z0}, {1, 1, z0}, {-1, 1, z0}};
-        (void)mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0);
+        EXPECT_EQ(mesh_add_face(plate, &p[0], &p[1], &p[2], &p[3], 0), 0);
         const Vec3 front0{-2, 0.25f, z0 + off}, front1{2, 0.25f, z0 + off};
         const Vec3 back0{-2, -0.25f, z0 - off}, back1{2, -0.25f, z0 - off};
         add_line(m, front0, front1);
@@ -204,8 +204,8 @@ TEST(HideOracle, SeamEdgeOfAUnitedMeshIsDrawn) {
     // Two faces of an L, meeting along the seam x = 1 at a right angle.
     const Vec3 a[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
     const Vec3 b[4] = {{1, 0, 0}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0}};
-    (void)mesh_add_face(m, &a[0], &a[1], &a[2], &a[3], 0);
-    (void)mesh_add_face(m, &b[0], &b[1], &b[2], &b[3], 0);
+    EXPECT_EQ(mesh_add_face(m, &a[0], &a[1], &a[2], &a[3], 0), 0);
+    EXPECT_EQ(mesh_add_face(m, &b[0], &b[1], &b[2], &b[3], 0), 0);
     s.look({-0.5, -0.3, 1});
     HideSettings set;
     set.linear = 1e-3;

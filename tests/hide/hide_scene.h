@@ -3,6 +3,7 @@
 // returns the result lines as 2D segments.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -36,7 +37,7 @@ inline LAYER* first_layer(MODEL* m) {
 inline MESH3* add_mesh(MODEL* m) {
     auto mesh = rtc_make<MESH3>();
     MESH3* p = mesh.get();
-    (void)container_insert(first_layer(m), mesh.release());
+    EXPECT_EQ(container_insert(first_layer(m), mesh.release()), 0);
     return p;
 }
 
@@ -46,24 +47,25 @@ inline MESH3* add_box(MODEL* m, Vec3 lo, Vec3 hi) {
     const Vec3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
                        {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
-    for (const auto& q : f) (void)mesh_add_face(mesh, &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0);
+    for (const auto& q : f)
+        EXPECT_EQ(mesh_add_face(mesh, &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0), 0);
     mesh->own_box();
     return mesh;
 }
 
 inline MESH3* add_triangle(MODEL* m, Vec3 a, Vec3 b, Vec3 c) {
     MESH3* mesh = add_mesh(m);
-    (void)mesh_add_face(mesh, &a, &b, &c, nullptr, 0);
+    EXPECT_EQ(mesh_add_face(mesh, &a, &b, &c, nullptr, 0), 0);
     mesh->own_box();
     return mesh;
 }
 
 inline XPLINE* add_line(MODEL* m, Vec3 a, Vec3 b) {
     auto line = rtc_make<XPLINE>();
-    (void)plist_add(&line->control, b);
-    (void)plist_add(&line->control, a);
+    EXPECT_EQ(plist_add(&line->control, b), 0);
+    EXPECT_EQ(plist_add(&line->control, a), 0);
     XPLINE* p = line.get();
-    (void)container_insert(first_layer(m), line.release());
+    EXPECT_EQ(container_insert(first_layer(m), line.release()), 0);
     p->own_box();
     return p;
 }
@@ -106,7 +108,7 @@ struct Scene {
     Vec3d eye(Vec3 p) const {
         Matrix43 m = view->projection.view, inv;
         if (camera) {
-            (void)camera_frame(*camera, &m, &inv);
+            EXPECT_EQ(camera_frame(*camera, &m, &inv), 0);
             for (int i : {2, 5, 8, 11}) m.m[i] = -m.m[i];
         }
         const Vec3d q{double(float(p.x)), double(float(p.y)), double(float(p.z))};
@@ -181,7 +183,7 @@ inline HideRunResult run_hide(Scene& s, bool keep_hidden = true, HideSettings se
     job.camera = s.camera.get();
     job.settings = settings;
     job.host = host;
-    (void)hide_job_layers(&job, keep_hidden);
+    EXPECT_EQ(hide_job_layers(&job, keep_hidden), 0);
     r.code = hlr_run(&job);
     r.counts = job.counts;
     r.visible = segments_of(job.visible_layer);

@@ -60,9 +60,9 @@ void add_box(MODEL* m, Vec3 lo, Vec3 hi) {
                        {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int f[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
     for (const auto& q : f)
-        (void)mesh_add_face(mesh.get(), &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0);
+        EXPECT_EQ(mesh_add_face(mesh.get(), &c[q[0]], &c[q[1]], &c[q[2]], &c[q[3]], 0), 0);
     mesh->own_box();
-    (void)container_insert(layer_named(m, "default"), mesh.release());
+    EXPECT_EQ(container_insert(layer_named(m, "default"), mesh.release()), 0);
 }
 
 // What the test does with the open dialog.
@@ -178,8 +178,8 @@ class HideGui : public ::testing::Test {
         cam->target = {20, 0, 20};
         cam->up = {0, 0, 1};
         cam->lens = 1.0;
-        (void)obj_default_name(drawing(), cam.get(), 0, "Cam01");
-        (void)container_insert(layer_named(drawing(), "default"), cam.release());
+        EXPECT_EQ(obj_default_name(drawing(), cam.get(), 0, "Cam01"), 0);
+        EXPECT_EQ(container_insert(layer_named(drawing(), "default"), cam.release()), 0);
         look_from({0.3, -1, 0.25});
         gui_flush();
     }
@@ -271,9 +271,9 @@ TEST_F(HideGui, CameraPictureFitsTheChosenSize) {
 // "No" ends the run and says that nothing hides.
 TEST_F(HideGui, LinesAloneAskAndNoEndsTheRun) {
     auto line = rtc_make<XPLINE>();
-    (void)plist_add(&line->control, {10, 10, 0});
-    (void)plist_add(&line->control, {0, 0, 0});
-    (void)container_insert(layer_named(drawing(), "default"), line.release());
+    EXPECT_EQ(plist_add(&line->control, {10, 10, 0}), 0);
+    EXPECT_EQ(plist_add(&line->control, {0, 0, 0}), 0);
+    EXPECT_EQ(container_insert(layer_named(drawing(), "default"), line.release()), 0);
     Fill fill;
     g_fill = &fill;
     g_answer = kIdNo;
@@ -296,7 +296,7 @@ TEST_F(HideGui, ProgressMovesOnALargeMesh) {
     auto mesh = rtc_make<MESH3>();
     ASSERT_EQ(mesh_add_grid(mesh.get(), pts, n, n, false, false), 0);
     mesh->own_box();
-    (void)container_insert(layer_named(drawing(), "default"), mesh.release());
+    EXPECT_EQ(container_insert(layer_named(drawing(), "default"), mesh.release()), 0);
     look_from({0.3, -1, 0.6});
     Fill fill;
     fill.watch = true;
@@ -324,7 +324,7 @@ TEST_F(HideGui, CancelOnAHugeMeshEndsTheDialogWithTheWorker) {
         auto mesh = rtc_make<MESH3>();
         ASSERT_EQ(mesh_add_grid(mesh.get(), pts, nx, ny, false, false), 0);
         mesh->own_box();
-        (void)container_insert(layer_named(drawing(), "default"), mesh.release());
+        EXPECT_EQ(container_insert(layer_named(drawing(), "default"), mesh.release()), 0);
     }
     look_from({0.2, -1, 0.8});
     Fill fill;
@@ -362,9 +362,9 @@ TEST_F(HideGui, OutOfMemorySaysSo) {
 // Cancel while the worker runs: it stops, nothing is asked, and the user is told.
 TEST_F(HideGui, CancelStopsTheWorkerAndSaysSo) {
     auto line = rtc_make<XPLINE>();
-    (void)plist_add(&line->control, {10, 10, 0});
-    (void)plist_add(&line->control, {0, 0, 0});
-    (void)container_insert(layer_named(drawing(), "default"), line.release());
+    EXPECT_EQ(plist_add(&line->control, {10, 10, 0}), 0);
+    EXPECT_EQ(plist_add(&line->control, {0, 0, 0}), 0);
+    EXPECT_EQ(container_insert(layer_named(drawing(), "default"), line.release()), 0);
     Fill fill;
     fill.cancel = true;
     g_fill = &fill;

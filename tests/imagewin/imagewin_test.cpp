@@ -53,7 +53,7 @@ std::vector<uint8_t> write_bmp(const std::string& path, int w, int h) {
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
     for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 37 + 11);
     ByteSink s;
-    (void)bmp_encode(rgb.data(), w, h, &s);
+    EXPECT_EQ(bmp_encode(rgb.data(), w, h, &s), 0);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), s.size());
     return rgb;
 }

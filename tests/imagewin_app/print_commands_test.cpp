@@ -70,8 +70,8 @@ class PrintCommandsTest : public ::testing::Test {
     CMainFrame* frame() { return app->main_frame(); }
     static void add_line(CSView* view, Vec3 a, Vec3 b) {
         std::unique_ptr<XPLINE> line = rtc_make<XPLINE>();
-        (void)plist_add(&line->control, b);
-        (void)plist_add(&line->control, a);
+        EXPECT_EQ(plist_add(&line->control, b), 0);
+        EXPECT_EQ(plist_add(&line->control, a), 0);
         ASSERT_EQ(drawing_add_object(view->view(), std::move(line), 1), 0);
     }
     // The page count and the first page's size in points of a PDF.

@@ -87,7 +87,8 @@ TEST(Avi, PastTheRiffLimitGoesOnInAvixAndReadsWhole) {
 std::vector<std::vector<uint8_t>> quantised_frames(int w, int h, int frames, bool rich) {
     ColourCounter cc;
     EXPECT_EQ(cc.init(), 0);
-    for (int f = 0; f < frames; ++f) (void)cc.add(movie_frame(w, h, f, rich).data(), size_t(w) * h);
+    for (int f = 0; f < frames; ++f)
+        EXPECT_EQ(cc.add(movie_frame(w, h, f, rich).data(), size_t(w) * h), 0);
     Quantized q;
     cc.finish(&q);
     std::vector<std::vector<uint8_t>> out;

@@ -24,7 +24,7 @@ class QtTestEnvironment : public ::testing::Environment {
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         app_ = platform_create_application(argc_, argv_);
-        (void)settings_open(dir_ + "/settings.ini");
+        EXPECT_EQ(settings_open(dir_ + "/settings.ini"), 0);
     }
     void TearDown() override {
         app_.reset();

@@ -93,7 +93,7 @@ void spot_and_point(TestScene& s) {
     spot->word = 2;
     spot->cone_cos[0] = 0.9f;
     spot->cone_cos[1] = 0.8f;
-    (void)container_insert(s.layer, spot.release());
+    EXPECT_EQ(container_insert(s.layer, spot.release()), 0);
     s.add_light({4, 3, 5}, 0.6f, 0.5f, 0.3f);
 }
 

@@ -55,7 +55,7 @@ const Seed kSeeds[] = {
          spot->word = 2;
          spot->cone_cos[0] = 0.9f;
          spot->cone_cos[1] = 0.8f;
-         (void)container_insert(s.layer, spot.release());
+         EXPECT_EQ(container_insert(s.layer, spot.release()), 0);
          s.add_camera({0, -7, 4}, {0, 0, 1});
      }},
     {"rt_eleven_panes", kRenderRayTrace | kRenderGouraud | kRenderPerspective, 12,
@@ -89,7 +89,7 @@ const Seed kSeeds[] = {
          t->position.keys.push_back(PositionKey{4, {0, 0, 0, 0, 0}, {3, 0, 0}});
          t->objects.keys.push_back(ObjectKey{0, {0, 0, 0, 0, 0}, box});
          t->objects.keys.push_back(ObjectKey{4, {0, 0, 0, 0, 0}, target.get()});
-         (void)container_insert(s.layer, target.release());
+         EXPECT_EQ(container_insert(s.layer, target.release()), 0);
          s.model->frame_count = 5;
          s.model->current_frame = 2;
          s.add_light({1, -3, 6}, 1, 1, 1);
@@ -138,7 +138,9 @@ TEST(RtSavedScene, HostileDrawingsReadBackGiveAFrame) {
         buffer* objects = buffer_create();
         CAMERA* camera = nullptr;
         for (ZOBJ* z = model.get(); z; z = tree_next(z, model.get())) {
-            if (rtc_is<MESH3>(z)) (void)buffer_add(objects, z);
+            if (rtc_is<MESH3>(z)) {
+                EXPECT_EQ(buffer_add(objects, z), 0);
+            }
             if (!camera) camera = rtc_cast<CAMERA>(z);
         }
         RenderSettings settings;

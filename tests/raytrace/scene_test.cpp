@@ -324,7 +324,7 @@ TEST(RtScene, AnimatedAndMorphedMeshesMoveWithoutChangingTheDrawing) {
     t->position.keys.push_back(PositionKey{1, {0, 0, 0, 0, 0}, {30, 0, 0}});
     t->objects.keys.push_back(ObjectKey{0, {0, 0, 0, 0, 0}, box});
     t->objects.keys.push_back(ObjectKey{2, {0, 0, 0, 0, 0}, short_target.get()});
-    (void)container_insert(s.layer, short_target.release());
+    EXPECT_EQ(container_insert(s.layer, short_target.release()), 0);
     s.model->frame_count = 3;
     s.model->current_frame = 1;
     const Transform before = t->evaluated;

@@ -92,13 +92,13 @@ std::string make_drawing() {
     spot->target = {0, 0, 10};
     spot->light_colour[0] = spot->light_colour[1] = spot->light_colour[2] = 1.0f;
     spot->cone_cos[0] = 0.9f, spot->cone_cos[1] = 0.8f;
-    (void)container_insert(scene.layer, spot.release());
+    EXPECT_EQ(container_insert(scene.layer, spot.release()), 0);
     auto cam = rtc_make<CAMERA>();
     cam->position = {60, -80, 50};
     cam->target = {0, 0, 10};
     cam->up = {0, 0, 1};
     cam->lens = 1.0;
-    (void)obj_default_name(scene.model.get(), cam.get(), 0, "Cam01");
+    EXPECT_EQ(obj_default_name(scene.model.get(), cam.get(), 0, "Cam01"), 0);
     // The camera swings from the right to the left over frames 1 to 6.
     KeyframeTrack* track = track_new(nullptr, cam.get());
     EXPECT_NE(track, nullptr);
@@ -110,7 +110,7 @@ std::string make_drawing() {
     aim->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {0, 0, 10}}};
     track->next_track = aim;
     cam->tracks = track;
-    (void)container_insert(scene.layer, cam.release());
+    EXPECT_EQ(container_insert(scene.layer, cam.release()), 0);
     const std::string path = g_dir + "/scene.qvm";
     EXPECT_EQ(drawing_file_save(path.c_str(), scene.model.get(), 0), 0);
     return path;
@@ -545,8 +545,8 @@ TEST_F(RenderGui, AnimationIsAvailableOnlyForACameraThatMoves) {
     still->target = {0, 0, 10};
     still->up = {0, 0, 1};
     still->lens = 1.0;
-    (void)obj_default_name(model, still.get(), 0, "Still01");
-    (void)container_insert(rtc_cast<LAYER>(model->first_child()), still.release());
+    EXPECT_EQ(obj_default_name(model, still.get(), 0, "Still01"), 0);
+    EXPECT_EQ(container_insert(rtc_cast<LAYER>(model->first_child()), still.release()), 0);
     std::vector<std::pair<std::string, bool>> seen;
     platform_set_modal_hook([&](CDialog& d) {
         auto* sheet = dynamic_cast<CPropSheet*>(&d);

@@ -30,7 +30,7 @@ struct PreviewFixture {
         c->target = {0, 0, 10};
         c->up = {0, 0, 1};
         c->lens = 1.0;
-        (void)obj_default_name(scene.model.get(), c.get(), 0, "Cam01");
+        EXPECT_EQ(obj_default_name(scene.model.get(), c.get(), 0, "Cam01"), 0);
         // The camera swings from the right to the left over the six frames.
         KeyframeTrack* track = track_new(nullptr, c.get());
         track->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {60, -80, 50}},
@@ -40,7 +40,7 @@ struct PreviewFixture {
         track->next_track = aim;
         c->tracks = track;
         cam = c.get();
-        (void)container_insert(scene.layer, c.release());
+        EXPECT_EQ(container_insert(scene.layer, c.release()), 0);
         view.model = scene.model.get();
         view.projection.origin_x = -20, view.projection.origin_y = -15;
         view.projection.scale = 10;  // 400 x 300 pixels show -20..20 x -15..15

@@ -39,7 +39,7 @@ SPOTLITE* add_spot(TestScene& s, Vec3 pos, Vec3 target, float inner, float outer
     l->cone_cos[0] = inner;
     l->cone_cos[1] = outer;
     SPOTLITE* raw = l.get();
-    (void)container_insert(s.layer, l.release());
+    EXPECT_EQ(container_insert(s.layer, l.release()), 0);
     return raw;
 }
 

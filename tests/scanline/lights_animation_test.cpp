@@ -43,7 +43,7 @@ TEST(RenderLights, SpotExponentNarrowsTheBeam) {
         spot->target = {32, 32, 0};
         spot->light_colour[0] = spot->light_colour[1] = spot->light_colour[2] = 1.0f;
         spot->word = exponent;
-        (void)container_insert(s.layer, spot.release());
+        EXPECT_EQ(container_insert(s.layer, spot.release()), 0);
         s.settings.flags = kRenderPhong;
         Image24 img(64, 64);
         ASSERT_EQ(s.render(img), 0);
@@ -68,7 +68,7 @@ TEST(RenderAnimation, ParentTracksMoveChildrenWithoutWritingTheDrawing) {
     KeyframeTrack* child = moving_track(box, "still", {0, 0, 0}, {0, 0, 0});
     auto holder = rtc_make<MESH3>();  // not in the object buffer: not rendered
     KeyframeTrack* parent = moving_track(holder.get(), "carrier", {0, 0, 0}, {30, 0, 0});
-    (void)container_insert(s.layer, holder.release());
+    EXPECT_EQ(container_insert(s.layer, holder.release()), 0);
     ASSERT_NE(child, nullptr);
     ASSERT_NE(parent, nullptr);
     ASSERT_EQ(track_link_child(parent, child), 0);

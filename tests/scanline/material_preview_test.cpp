@@ -166,7 +166,7 @@ TEST(SurfaceRender, MeshesShadowEachOther) {
         l->light_colour[0] = l->light_colour[1] = l->light_colour[2] = 1.0f;
         l->cone_cos[0] = 0.5f;
         l->cone_cos[1] = 0.4f;
-        (void)container_insert(s.layer, l.release());
+        EXPECT_EQ(container_insert(s.layer, l.release()), 0);
         s.settings.flags = kRenderPhong;
         Image24 img(40, 40);
         ASSERT_EQ(s.render(img), 0);

@@ -65,9 +65,9 @@ TEST(MeshPrepare, SmoothingGroupsAndZeroAreaFaces) {
     for (const Case& c : cases) {
         MeshFaceBlock b;
         b.vertices = {{0, 0, 0, {}}, {1, 0, 0.2f, {}}, {0, 1, 0.4f, {}}, {-1, 0, 0.1f, {}}};
-        (void)mesh_add_triangle(&b, 0, 1, 2);
-        (void)mesh_add_triangle(&b, 0, 2, 3);
-        (void)mesh_add_triangle(&b, 0, 3, 1);
+        EXPECT_EQ(mesh_add_triangle(&b, 0, 1, 2), 0);
+        EXPECT_EQ(mesh_add_triangle(&b, 0, 2, 3), 0);
+        EXPECT_EQ(mesh_add_triangle(&b, 0, 3, 1), 0);
         for (int i = 0; i < 3; ++i) b.faces[i].word = c.masks[i];
         MaterialRecord m;
         m.flags = kMaterialSmoothGroups | kMaterialSmoothAlways;
@@ -88,7 +88,7 @@ TEST(MeshPrepare, SmoothingGroupsAndZeroAreaFaces) {
     // Zero-area faces and cancelling sums keep a zero normal, never NaN.
     MeshFaceBlock flat;
     flat.vertices = {{0, 0, 0, {}}, {1, 1, 1, {}}, {2, 2, 2, {}}};
-    (void)mesh_add_triangle(&flat, 0, 1, 2);
+    EXPECT_EQ(mesh_add_triangle(&flat, 0, 1, 2), 0);
     for (uint32_t flags : {0u, uint32_t(kMaterialSmoothAlways), uint32_t(kMaterialSmoothByAngle)}) {
         MaterialRecord m;
         m.flags = flags;
@@ -129,7 +129,7 @@ TEST(NearClip, TrianglesAgainstTheNearPlane) {
     for (const Case& c : cases) {
         MeshFaceBlock b;
         b.vertices = {{0, 0, c.z[0], {}}, {1, 0, c.z[1], {}}, {0, 1, c.z[2], {}}};
-        (void)mesh_add_triangle(&b, 0, 1, 2);
+        EXPECT_EQ(mesh_add_triangle(&b, 0, 1, 2), 0);
         RenderMesh* m = render_mesh_create(&b, nullptr, nullptr);
         int64_t running = 0;
         ASSERT_EQ(render_mesh_prepare_record(m, nullptr, nullptr, &running, false), 0);

@@ -345,7 +345,7 @@ TEST(RenderScene, LightVisibilityAndHalosDoNotDependOnThreads) {
     cam->material->self_illumination = 0.5f;
     cam->material->shininess = 3000.0f;
     CAMERA* camera = cam.release();
-    (void)container_insert(s.layer, camera);
+    EXPECT_EQ(container_insert(s.layer, camera), 0);
     for (uint32_t aa : {0u, uint32_t(kRenderAntialias)}) {
         s.settings.flags = kRenderGouraud | kRenderPerspective | kRenderAmbient | aa;
         Image24 one(96, 72), many(96, 72);
@@ -411,7 +411,7 @@ TEST(RenderScene, BlocksOutsideTheViewPyramidAreCulled) {
         cam->up = {0, 0, 1};
         cam->lens = 1.0;
         CAMERA* camera = cam.release();
-        (void)container_insert(s.layer, camera);
+        EXPECT_EQ(container_insert(s.layer, camera), 0);
         s.settings.flags = kRenderFlat | kRenderPerspective;
         int32_t total = 0;
         Image24 img(32, 32);

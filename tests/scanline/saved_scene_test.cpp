@@ -69,7 +69,7 @@ TEST(SavedScene, RendersTheSameAfterReadingBack) {
         cam->up = {0, 0, 1};
         cam->lens = 1.0;
         CAMERA* camera = cam.get();
-        (void)container_insert(s.layer, cam.release());
+        EXPECT_EQ(container_insert(s.layer, cam.release()), 0);
         s.view.origin_x = -32;
         s.view.origin_y = -24;
         s.settings.flags = c.flags;
@@ -83,7 +83,9 @@ TEST(SavedScene, RendersTheSameAfterReadingBack) {
         ASSERT_EQ(drawing_file_import(file.c_str(), back.model.get()), 0);
         CAMERA* read_camera = nullptr;
         for (ZOBJ* z = back.model.get(); z; z = tree_next(z, back.model.get())) {
-            if (rtc_is<MESH3>(z)) (void)buffer_add(back.objects, z);
+            if (rtc_is<MESH3>(z)) {
+                EXPECT_EQ(buffer_add(back.objects, z), 0);
+            }
             if (!read_camera) read_camera = rtc_cast<CAMERA>(z);
         }
         back.view = s.view;

@@ -148,7 +148,7 @@ TEST(SurfaceGolden, PatternKinds) {
             t.kind = -tiles[k].code;
             pattern_params_init(&t.pattern);
             t.pattern.octaves = 24;
-            (void)colour_ramp_new(&t.ramp, 4);
+            EXPECT_EQ(colour_ramp_new(&t.ramp, 4), 0);
             std::copy(rainbow, rainbow + 4, t.ramp->keys);
         }
         place(t, cx, cy, 0, 30.0 / tiles[k].size);
@@ -216,7 +216,7 @@ void shadow_scene(TestScene& s) {
     l->light_colour[0] = l->light_colour[1] = l->light_colour[2] = 1.0f;
     l->cone_cos[0] = 0.85f;
     l->cone_cos[1] = 0.75f;
-    (void)container_insert(s.layer, l.release());
+    EXPECT_EQ(container_insert(s.layer, l.release()), 0);
     s.settings.flags = kRenderPhong | kRenderAmbient;
 }
 

@@ -518,7 +518,7 @@ TEST_F(SettingsDialogs, ReportListsWhatTheInfoBitsAsk) {
     scene_line(scene_layer(m), {{0, 0, 0}, {10, 0, 0}});
     auto cam = rtc_make<CAMERA>();
     cam->set_string(0, "Side");
-    (void)container_insert(scene_layer(m), cam.release());
+    EXPECT_EQ(container_insert(scene_layer(m), cam.release()), 0);
     m->frame_count = 24;
     struct Case {
         int info;

@@ -20,7 +20,7 @@ TEST(ReadoutBar, FillsItsPanesFromTheView) {
     ASSERT_EQ(readout_bar(), bar);
 
     LAYER layer;
-    (void)layer.set_string(0, "Walls");
+    EXPECT_EQ(layer.set_string(0, "Walls"), 0);
     view.current_layer = &layer;
     view.input_mode = 1;
     view.current_colour = 7;

@@ -247,7 +247,7 @@ TEST_F(SettingsFileTest, AFailedWriteIsToldOnceAndTheSettingKept) {
 // Another running copy, as a child process: opens the file and puts its keys.
 void other_copy(const std::string& path, const char* prefix, int count) {
     if (fork() != 0) return;
-    (void)settings_open(path);
+    if (settings_open(path) != 0) _exit(1);
     for (int i = 0; i < count; ++i)
         prof_put_int("Directories", (std::string(prefix) + std::to_string(i)).c_str(), i);
     _exit(settings_last_error() == 0 ? 0 : 1);

@@ -104,7 +104,7 @@ TEST(Readout, PaneTexts) {
     EXPECT_EQ(v.readout_mode, 0);
 
     LAYER layer;
-    (void)layer.set_string(0, "Walls");
+    EXPECT_EQ(layer.set_string(0, "Walls"), 0);
     v.current_layer = &layer;
     EXPECT_EQ(readout_texts(&v, 0)[kPaneLayer], "Layer:\"Walls\"");
     v.current_layer = nullptr;

@@ -18,7 +18,7 @@ class ShellCoreEnvironment : public ::testing::Environment {
         ASSERT_NE(dir, nullptr);
         dir_ = dir;
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-        (void)settings_open(dir_ + "/settings.ini");
+        EXPECT_EQ(settings_open(dir_ + "/settings.ini"), 0);
     }
     void TearDown() override {
         std::error_code ec;

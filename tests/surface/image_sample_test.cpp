@@ -233,7 +233,7 @@ TEST(ImageMap, BlendAndFlags) {
     // The luminance looked up in the ramp (inverted) picks the ramp colour.
     s.mapping.flags = kMappingRampLuminance | kMappingRampInvert;
     s.amount = 1.0f;
-    (void)colour_ramp_new(&s.ramp, 2);
+    EXPECT_EQ(colour_ramp_new(&s.ramp, 2), 0);
     s.ramp->keys[0] = {0.0, 0, 1, 0, 0};
     s.ramp->keys[1] = {1.0, 0, 1, 0, 0};
     texture_eval(out, base, &s, p);

@@ -108,7 +108,8 @@ std::vector<OracleFace> glyph_faces(GlyphFont* font, uint32_t code, double size,
     // Overlapping components (a cedilla on its letter) make no region to judge.
     ContourSet set(rs.size());
     for (size_t i = 0; i < rs.size(); ++i)
-        (void)contour_init_range(&set[i], vector_vertex_io, &g.vertices, rs[i].first, rs[i].last);
+        EXPECT_EQ(
+            contour_init_range(&set[i], vector_vertex_io, &g.vertices, rs[i].first, rs[i].last), 0);
     for (char c : contour_set_crossings(set, 0))
         if (c) {
             *overlapping = true;

@@ -176,7 +176,7 @@ bool overlapping_components(const GlyphOutline& o) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        (void)contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last);
+        EXPECT_EQ(contour_init_range(&set.back(), vector_vertex_io, &g.vertices, first, last), 0);
         first = last + 1;
     }
     for (char c : contour_set_crossings(set, 0))
@@ -204,7 +204,7 @@ std::string refusal_cause(const GlyphOutline& o, double size, double d) {
     int32_t first = 0;
     for (int32_t last : g.contour_last) {
         set.emplace_back();
-        (void)contour_init_range(&set.back(), vector_vertex_io, &ring, first, last);
+        EXPECT_EQ(contour_init_range(&set.back(), vector_vertex_io, &ring, first, last), 0);
         first = last + 1;
     }
     const std::vector<char> before = contour_set_crossings(set, 0);

@@ -232,8 +232,8 @@ TEST(ContourCross, Rules) {
         // Two-point contours: their segment both ways (last to first, first to last).
         std::vector<Vec3d> a = {c.p0, c.p1}, b = {c.q0, c.q1};
         ContourRecord ra, rb;
-        (void)contour_init_range(&ra, vector_vertex_io, &a, 0, 1);
-        (void)contour_init_range(&rb, vector_vertex_io, &b, 0, 1);
+        EXPECT_EQ(contour_init_range(&ra, vector_vertex_io, &a, 0, 1), 0);
+        EXPECT_EQ(contour_init_range(&rb, vector_vertex_io, &b, 0, 1), 0);
         EXPECT_EQ(contours_cross(ra, rb, 0), c.want) << c.q0.x << "," << c.q0.y;
     }
     // A bow-tie crosses itself; a square does not.

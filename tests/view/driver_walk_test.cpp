@@ -54,8 +54,9 @@ TEST(DriverWalk, OwnLoopMatchesTheGenericWalk) {
             const int n = 1 + round % 9;
             PointNode* head = nullptr;
             for (int i = 0; i < n; ++i) {
-                (void)plist_add(&head, Vec3{coord(rng) / (round % 3 + 1),
-                                            coord(rng) / (round % 2 + 1), depth(rng)});
+                EXPECT_EQ(plist_add(&head, Vec3{coord(rng) / (round % 3 + 1),
+                                                coord(rng) / (round % 2 + 1), depth(rng)}),
+                          0);
                 if (rng() % 4 == 0) head->flags |= kPointMoveNext;
             }
             PointNode* tail = head;

@@ -111,13 +111,13 @@ T* add(CONTAINER* into, int colour) {
     auto o = rtc_make<T>();
     T* raw = o.get();
     raw->colour = colour;
-    (void)container_insert(into, o.release());
+    EXPECT_EQ(container_insert(into, o.release()), 0);
     return raw;
 }
 
 PtrNode* one_list(PointNode* l) {
     PtrNode* lists = nullptr;
-    (void)ptrlist_add(&lists, l);
+    EXPECT_EQ(ptrlist_add(&lists, l), 0);
     return lists;
 }
 
@@ -200,7 +200,8 @@ void build_showcase(MODEL* m) {
                        {70, 62, 12}, {90, 62, 12}, {90, 72, 12}, {70, 72, 12}};
     const int faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
                              {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
-    for (const auto& f : faces) (void)mesh_add_face(box, &c[f[0]], &c[f[1]], &c[f[2]], &c[f[3]], 0);
+    for (const auto& f : faces)
+        EXPECT_EQ(mesh_add_face(box, &c[f[0]], &c[f[1]], &c[f[2]], &c[f[3]], 0), 0);
 
     CAMERA* cam = add<CAMERA>(layer, 7);
     cam->position = {50, -20, 20};
@@ -222,7 +223,7 @@ void build_showcase(MODEL* m) {
     g1->control = make_plist({{30, 55, 0}, {40, 65, 0}});
     XPLINE* g2 = add<XPLINE>(group.get(), 13);
     g2->control = make_plist({{30, 65, 0}, {40, 55, 0}});
-    (void)container_insert(layer, group.release());
+    EXPECT_EQ(container_insert(layer, group.release()), 0);
 
     ASSERT_EQ(regen_object(m), 0);
     for (ZDLIST* n = layer->children; n;) {

@@ -29,7 +29,7 @@ class PickIndexTest : public ::testing::Test {
         for (int i = 0; i < 2; ++i) {
             auto l = rtc_make<LAYER>();
             layers.push_back(l.get());
-            (void)container_insert(model.get(), l.release());
+            EXPECT_EQ(container_insert(model.get(), l.release()), 0);
         }
         vp = unit_projection();
         // Short lines in a grid over three layers, a group every seventh cell.
@@ -39,12 +39,12 @@ class PickIndexTest : public ::testing::Test {
             if (i % 7 == 3) {
                 auto g = rtc_make<CONTAINER>();
                 auto m = make_polyline({{x, y, 0}, {x + 2, y + 1, 0}});
-                (void)container_insert(g.get(), m.release());
+                EXPECT_EQ(container_insert(g.get(), m.release()), 0);
                 g->own_box();
-                (void)container_insert(into, g.release());
+                EXPECT_EQ(container_insert(into, g.release()), 0);
             } else {
                 auto l = make_polyline({{x, y, 0}, {x + 2, y + 2, 0}});
-                (void)container_insert(into, l.release());
+                EXPECT_EQ(container_insert(into, l.release()), 0);
             }
         }
     }
@@ -54,7 +54,7 @@ class PickIndexTest : public ::testing::Test {
         w.flags = kPickPoint;
         w.p1 = p;
         Hits out;
-        (void)pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
+        EXPECT_EQ(pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out), 0);
         return out;
     }
     // Every top-level object of every layer tested on its own, in walk order.
@@ -100,7 +100,7 @@ TEST_F(PickIndexTest, SameHitsAsTestingEveryObject) {
     moved->own_box();
     expect_same_everywhere("after a move");
     rtc_destroy(layers[2]->first_child()->next);
-    (void)container_insert(layers[0], make_polyline({{-1, 20, 0}, {41, 3, 0}}).release());
+    EXPECT_EQ(container_insert(layers[0], make_polyline({{-1, 20, 0}, {41, 3, 0}}).release()), 0);
     expect_same_everywhere("after a removal and an addition");
     // A zoomed, turned and tilted view.
     vp.scale = 3;
@@ -123,21 +123,22 @@ TEST_F(PickIndexTest, CallbackChangingTheDrawingSeesEveryLaterHit) {
     XPLINE* a = make_polyline({{100, 100, 0}, {110, 100, 0}}).release();
     XPLINE* between = make_polyline({{300, 300, 0}, {310, 300, 0}}).release();
     XPLINE* b = make_polyline({{100, 101, 0}, {110, 101, 0}}).release();
-    for (XPLINE* x : {a, between, b}) (void)container_insert(l, x);
+    for (XPLINE* x : {a, between, b}) EXPECT_EQ(container_insert(l, x), 0);
     ASSERT_EQ(picked({105, 100.5f, 0}), (Hits{a, b}));
     Hits seen;
     PickWindow w;
     w.flags = kPickPoint;
     w.p1 = {105, 100.5f, 0};
     // Each hit deletes the object hit: the walk goes on and still finds the second.
-    (void)pick_object_in_window_ex(
-        &vp, model.get(), &w,
-        [](object* obj, void* arg) {
-            static_cast<Hits*>(arg)->push_back(obj);
-            rtc_destroy(obj);
-            return 0;
-        },
-        &seen);
+    EXPECT_EQ(pick_object_in_window_ex(
+                  &vp, model.get(), &w,
+                  [](object* obj, void* arg) {
+                      static_cast<Hits*>(arg)->push_back(obj);
+                      rtc_destroy(obj);
+                      return 0;
+                  },
+                  &seen),
+              0);
     EXPECT_EQ(seen, (Hits{a, b}));
     EXPECT_EQ(picked({105, 100.5f, 0}), Hits{});
     EXPECT_EQ(picked({305, 300, 0}), Hits{between});
@@ -146,7 +147,7 @@ TEST_F(PickIndexTest, CallbackChangingTheDrawingSeesEveryLaterHit) {
 TEST(PickBoxIndex, RebuiltWhenTheTreeOrTheProjectionChanges) {
     rtc_register_all();
     auto layer = rtc_make<LAYER>();
-    (void)container_insert(layer.get(), make_polyline({{0, 0, 0}, {1, 1, 0}}).release());
+    EXPECT_EQ(container_insert(layer.get(), make_polyline({{0, 0, 0}, {1, 1, 0}}).release()), 0);
     ViewProjection vp = unit_projection();
     auto first = pick_box_index(layer.get(), &vp);
     ASSERT_NE(first, nullptr);
@@ -156,7 +157,7 @@ TEST(PickBoxIndex, RebuiltWhenTheTreeOrTheProjectionChanges) {
     auto shifted = pick_box_index(layer.get(), &vp);
     ASSERT_NE(shifted, first);
     EXPECT_EQ(shifted->boxes[0], 5.0f);
-    (void)container_insert(layer.get(), make_polyline({{2, 2, 0}, {3, 3, 0}}).release());
+    EXPECT_EQ(container_insert(layer.get(), make_polyline({{2, 2, 0}, {3, 3, 0}}).release()), 0);
     EXPECT_EQ(pick_box_index(layer.get(), &vp)->children.size(), 2u);
     vp.mode = kProjPerspective;
     EXPECT_EQ(pick_box_index(layer.get(), &vp), nullptr);

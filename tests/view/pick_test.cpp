@@ -21,7 +21,7 @@ class PickTest : public ::testing::Test {
     XPLINE* add(CONTAINER* into, std::initializer_list<Vec3> pts, int kind = 0) {
         auto x = make_polyline(pts, kind);
         XPLINE* raw = x.get();
-        (void)container_insert(into, x.release());
+        EXPECT_EQ(container_insert(into, x.release()), 0);
         return raw;
     }
 
@@ -34,7 +34,7 @@ class PickTest : public ::testing::Test {
     }
     std::vector<object*> hits(PickWindow& w) {
         std::vector<object*> out;
-        (void)pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out);
+        EXPECT_EQ(pick_object_in_window_ex(&vp, model.get(), &w, &collect, &out), 0);
         return out;
     }
     static int collect(object* obj, void* arg) {
@@ -92,7 +92,7 @@ TEST_F(PickTest, MeshInsideACrossingWindowIsMarked) {
     mesh->blocks = b;
     mesh->own_box();
     MESH3* m = mesh.get();
-    (void)container_insert(layer, mesh.release());
+    EXPECT_EQ(container_insert(layer, mesh.release()), 0);
     m->file_id = 77;
     EXPECT_EQ(hits(kPickCrossing, {0, 0, 0}, {10, 10, 0}), Hits{m});
     EXPECT_EQ(m->file_id, 1);
@@ -114,7 +114,7 @@ TEST_F(PickTest, FiltersWithoutModeHitEveryMatchingObject) {
     blue->colour = 13;
     auto light = rtc_make<LIGHT>();
     LIGHT* l = light.get();
-    (void)container_insert(layer, light.release());
+    EXPECT_EQ(container_insert(layer, light.release()), 0);
     PickWindow w;
     w.flags = kPickColour;
     w.colour = 13;
@@ -131,7 +131,7 @@ TEST_F(PickTest, FiltersWithoutModeHitEveryMatchingObject) {
     auto group = rtc_make<CONTAINER>();
     XPLINE* member = add(group.get(), {{100, 1, 0}, {101, 1, 0}});
     group->own_box();
-    (void)container_insert(layer, group.release());
+    EXPECT_EQ(container_insert(layer, group.release()), 0);
     EXPECT_EQ(hits(w), (Hits{blue, member}));
 }
 
@@ -141,9 +141,9 @@ TEST_F(PickTest, GroupReportedInsteadOfItsMember) {
     add(inner.get(), {{0, 0, 0}, {10, 0, 0}});
     add(outer.get(), {{50, 50, 0}, {60, 50, 0}});
     CONTAINER* in = inner.get();
-    (void)container_insert(outer.get(), inner.release());
+    EXPECT_EQ(container_insert(outer.get(), inner.release()), 0);
     CONTAINER* g = outer.get();
-    (void)container_insert(layer, outer.release());
+    EXPECT_EQ(container_insert(layer, outer.release()), 0);
     XPLINE* loose = add(layer, {{0, 1, 0}, {10, 1, 0}});
     in->own_box();
     g->own_box();
@@ -159,7 +159,7 @@ TEST_F(PickTest, HiddenLayerSkippedMissingFlagVisible) {
     auto second = rtc_make<LAYER>();
     second->set_string(0, "second");
     LAYER* l2 = second.get();
-    (void)container_insert(model.get(), second.release());
+    EXPECT_EQ(container_insert(model.get(), second.release()), 0);
     XPLINE* a = add(layer, {{0, 0, 0}, {10, 0, 0}});
     XPLINE* b = add(l2, {{0, 0, 0}, {10, 0, 0}});
     PickWindow w;
@@ -246,8 +246,8 @@ TEST_F(PickTest, BuffersWalkedForDeselection) {
     XPLINE* a = add(layer, {{0, 0, 0}, {1, 1, 0}});
     XPLINE* b = add(layer, {{20, 20, 0}, {21, 21, 0}});
     buffer* sel = buffer_new();
-    (void)buffer_add(sel, a);
-    (void)buffer_add(sel, b);
+    EXPECT_EQ(buffer_add(sel, a), 0);
+    EXPECT_EQ(buffer_add(sel, b), 0);
     PickWindow w;
     w.flags = kPickWindow;
     w.p1 = {-1, -1, 0};

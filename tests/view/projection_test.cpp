@@ -305,8 +305,8 @@ TEST_F(ProjectionTest, FilledPolygonPartlyOutsideIsClippedAndTheWalkGoesOn) {
     auto group = rtc_make<CONTAINER>();
     auto fill = make_polyline({{0, 0, 0}, {30000, 0, 0}, {0, 100, 0}}, 2);
     auto line = make_polyline({{0, 0, 0}, {5, 5, 0}});
-    (void)container_insert(group.get(), fill.release());
-    (void)container_insert(group.get(), line.release());
+    EXPECT_EQ(container_insert(group.get(), fill.release()), 0);
+    EXPECT_EQ(container_insert(group.get(), line.release()), 0);
     group->own_box();
     viewiter_draw_object(&vp, group.get());
     // The triangle is cut at x = 16383 into two triangles; the line after it is drawn.
@@ -370,7 +370,7 @@ TEST_F(ProjectionTest, AnimatedMeshDrawnWhereItsTrackPutsIt) {
     t->position.keys = {PositionKey{0, {0, 0, 0, 0, 0}, {100, 50, 0}}};
     mesh->tracks = t;
     MESH3* m = mesh.get();
-    (void)container_insert(rtc_cast<LAYER>(model->first_child()), mesh.release());
+    EXPECT_EQ(container_insert(rtc_cast<LAYER>(model->first_child()), mesh.release()), 0);
     m->own_box();
 
     ViewProjection vp = unit_projection();

@@ -119,13 +119,13 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
     auto walls = rtc_make<LAYER>();
     walls->set_string(0, "Walls");
     LAYER* walls_raw = walls.get();
-    (void)container_insert(m, walls.release());
+    EXPECT_EQ(container_insert(m, walls.release()), 0);
     auto l1 = make_polyline({{0, 0, 0}, {10, 0, 0}});
     auto l2 = make_polyline({{0, 5, 0}, {10, 5, 0}});
     XPLINE* a = l1.get();
     XPLINE* b = l2.get();
-    (void)container_insert(walls_raw, l1.release());
-    (void)container_insert(rtc_cast<LAYER>(m->first_child()), l2.release());
+    EXPECT_EQ(container_insert(walls_raw, l1.release()), 0);
+    EXPECT_EQ(container_insert(rtc_cast<LAYER>(m->first_child()), l2.release()), 0);
 
     for (int i = 0; i < 2; ++i) {
         auto v = rtc_make<VIEW>();
@@ -143,8 +143,10 @@ TEST_F(ViewIoTest, DrawingWithViewsRoundTripsByteIdentical) {
         v->previous_scale = 0.75;
         v->previous_origin_x = 3;
         v->elevation = 1.5;
-        (void)buffer_add(v->selection, a);
-        if (i == 0) (void)buffer_add(v->selection, b);
+        EXPECT_EQ(buffer_add(v->selection, a), 0);
+        if (i == 0) {
+            EXPECT_EQ(buffer_add(v->selection, b), 0);
+        }
         std::snprintf(v->name, sizeof v->name, "%s", "A view");
         v->current_layer = walls_raw;
         v->current_line_style = dash_raw;
@@ -229,7 +231,10 @@ std::vector<MaterialChange> material_changes() {
         [](TextureSlot& t) { t.amount = 0.3f; }, [](TextureSlot& t) { t.amount = 0.555f; },
         [](TextureSlot& t) { t.mapping_mode = kMappingModePlanar; },
         [](TextureSlot& t) { xform_translate((t.transform = xform_new()).get(), 1, 2, 3); },
-        [](TextureSlot& t) { (void)colour_ramp_new(&t.ramp, 1), t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1}; }};
+        [](TextureSlot& t) {
+            EXPECT_EQ(colour_ramp_new(&t.ramp, 1), 0);
+            t.ramp->keys[0] = {0.5, 1, 0.5f, 0.25f, 1};
+        }};
     std::vector<std::function<void(PatternParams&)>> pattern = {
         [](PatternParams& p) {
             std::fill_n(p.turbulence, 3, 0.5f), p.turbulence_on = 1, p.frequency = 2, p.phase = 0.5f;
@@ -252,7 +257,7 @@ std::vector<MaterialChange> material_changes() {
                 TextureSlot& t = m.slots[i];
                 t.kind = 5;
                 pattern_params_init(&t.pattern);
-                (void)colour_ramp_new(&t.ramp, 2);
+                EXPECT_EQ(colour_ramp_new(&t.ramp, 2), 0);
                 t.ramp->keys[1] = {1.0, 0, 0, 1, 1};
                 f(t.pattern);
             });
@@ -270,7 +275,7 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         auto image = rtc_make<MATRPMMF>();
         image->set_string(0, "tex");
         const uint8_t bytes[] = {1, 2, 3};
-        (void)image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes);
+        EXPECT_EQ(image->set_data(kImageKindGif, "tex.gif", bytes, sizeof bytes), 0);
         MATRPMMF* image_raw = image.get();
         model_insert_patt(m, image.release());
         // A mesh's material, a camera's scene, and the view's current material and scene.
@@ -281,8 +286,8 @@ TEST_F(ViewIoTest, EveryMaterialFieldSurvivesSaveAndOpen) {
         MaterialRecord* materials[] = {mesh->material, camera->material, &view->material, &view->second_material};
         for (MaterialRecord* material : materials) changes[n](*material, image_raw);
         auto* layer = rtc_cast<LAYER>(m->first_child());
-        (void)container_insert(layer, mesh.release());
-        (void)container_insert(layer, camera.release());
+        EXPECT_EQ(container_insert(layer, mesh.release()), 0);
+        EXPECT_EQ(container_insert(layer, camera.release()), 0);
         model_attach_view(m, view.release());
         ASSERT_EQ(drawing_file_save(path.c_str(), m, 0), 0);
 
@@ -317,10 +322,10 @@ TEST_F(ViewIoTest, PickingBetweenSavesDoesNotDisturbTheSelection) {
     for (int i = 0; i < 5; ++i) {
         auto l = make_polyline({{0, float(i), 0}, {10, float(i), 0}});
         lines.push_back(l.get());
-        (void)container_insert(layer, l.release());
+        EXPECT_EQ(container_insert(layer, l.release()), 0);
     }
     auto v = rtc_make<VIEW>();
-    (void)buffer_add(v->selection, lines[3]);
+    EXPECT_EQ(buffer_add(v->selection, lines[3]), 0);
     VIEW* view = v.get();
     model_attach_view(m, v.release());
     // A crossing pick marks objects in their file-id word.
@@ -350,10 +355,10 @@ TEST_F(ViewIoTest, SelectionOfAnImportNamesOnlyImportedObjects) {
     for (int i = 0; i < 3; ++i) {
         auto l = make_polyline({{0, float(i), 0}, {10, float(i), 0}});
         lines.push_back(l.get());
-        (void)container_insert(layer, l.release());
+        EXPECT_EQ(container_insert(layer, l.release()), 0);
     }
     auto v = rtc_make<VIEW>();
-    (void)buffer_add(v->selection, lines[1]);
+    EXPECT_EQ(buffer_add(v->selection, lines[1]), 0);
     model_attach_view(src.model.get(), v.release());
     const std::string path = temp_path("import.qvm");
     ASSERT_EQ(drawing_file_save(path.c_str(), src.model.get(), 0), 0);
@@ -363,7 +368,7 @@ TEST_F(ViewIoTest, SelectionOfAnImportNamesOnlyImportedObjects) {
     LAYER* own = rtc_cast<LAYER>(open.model->first_child());
     for (int i = 0; i < 5; ++i) {
         auto l = make_polyline({{0, 100.0f + i, 0}, {10, 100.0f + i, 0}});
-        (void)container_insert(own, l.release());
+        EXPECT_EQ(container_insert(own, l.release()), 0);
     }
     model_number_objects(open.model.get());
     ASSERT_EQ(drawing_file_import(path.c_str(), open.model.get()), 0);
@@ -564,7 +569,7 @@ TEST_F(ViewIoTest, RichDrawingWithViewsSavesLoadsSavesByteIdentical) {
         int picked = 0;
         for (ZOBJ* z = m; z && picked < 3 * (i + 1); z = tree_next(z, m)) {
             if (rtc_is<object>(z) && !rtc_is<CONTAINER>(z)) {
-                (void)buffer_add(v->selection, z);
+                EXPECT_EQ(buffer_add(v->selection, z), 0);
                 ++picked;
             }
         }
