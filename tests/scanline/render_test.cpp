@@ -480,6 +480,27 @@ TEST(RenderScratch, ASmallAskNeverHoldsAHugeKeptArrayAndReleaseFreesAll) {
     EXPECT_EQ(render_scratch_kept_bytes(), 0u);
 }
 
+namespace {
+
+// The 160 x 120 Gouraud picture of `s` in a parallel view turned by `turn_z` degrees
+// about z and then `turn_x` about x, at scale 2 round the origin.
+std::vector<uint8_t> render_turned(TestScene& s, double turn_z, double turn_x) {
+    Matrix43 z, x;
+    mat_rotate_xyz(&z, nullptr, 0, 0, turn_z * M_PI / 180);
+    mat_rotate_xyz(&x, nullptr, turn_x * M_PI / 180, 0, 0);
+    mat_mul(&s.view.view, &z, &x);
+    mat_invert(&s.view.inverse, &s.view.view);
+    s.view.scale = 2;
+    s.view.origin_x = -40;
+    s.view.origin_y = -30;
+    s.settings.flags = kRenderGouraud;
+    Image24 img(160, 120);
+    EXPECT_EQ(s.render(img), 0);
+    return img.bytes();
+}
+
+}  // namespace
+
 TEST(RenderScene, FarThinTriangleIsCutAtTheWindowNotWidenedIntoAWedge) {
     // A thin triangle with one corner very far away beside a box: from 1e4 on, what
     // falls in the window hardly changes, so every far corner keeps the box's picture
@@ -489,18 +510,7 @@ TEST(RenderScene, FarThinTriangleIsCutAtTheWindowNotWidenedIntoAWedge) {
         s.add_box({-10, -10, -10}, {10, 10, 10});
         s.add_light({60, -80, 100}, 1, 1, 1);
         s.add_mesh({{30, 20, 0}, {31, 20, 0}, far}, 0, 1.0f);
-        Matrix43 z, x;
-        mat_rotate_xyz(&z, nullptr, 0, 0, turn_z * M_PI / 180);
-        mat_rotate_xyz(&x, nullptr, turn_x * M_PI / 180, 0, 0);
-        mat_mul(&s.view.view, &z, &x);
-        mat_invert(&s.view.inverse, &s.view.view);
-        s.view.scale = 2;
-        s.view.origin_x = -40;
-        s.view.origin_y = -30;
-        s.settings.flags = kRenderGouraud;
-        Image24 img(160, 120);
-        EXPECT_EQ(s.render(img), 0);
-        return img.bytes();
+        return render_turned(s, turn_z, turn_x);
     };
     for (const auto& [turn_z, turn_x] : {std::pair{30.0, 30.0}, {-30.0, 30.0}, {30.0, -40.0}, {150.0, 20.0}}) {
         for (const bool along_y : {true, false}) {
@@ -527,18 +537,7 @@ TEST(RenderScene, FarCornerOfATiltedPlaneLeavesItsDepthInTheWindowAlone) {
         s.add_light({60, -80, 100}, 1, 1, 1);
         auto z = [k](float x, float y) { return float(k * x + 0.2 * y); };
         s.add_mesh({{30, -400, z(30, -400)}, {30, 400, z(30, 400)}, {-d, 0, z(-d, 0)}}, 0, 1.0f, 0.0f);
-        Matrix43 mz, mx;
-        mat_rotate_xyz(&mz, nullptr, 0, 0, turn_z * M_PI / 180);
-        mat_rotate_xyz(&mx, nullptr, turn_x * M_PI / 180, 0, 0);
-        mat_mul(&s.view.view, &mz, &mx);
-        mat_invert(&s.view.inverse, &s.view.view);
-        s.view.scale = 2;
-        s.view.origin_x = -40;
-        s.view.origin_y = -30;
-        s.settings.flags = kRenderGouraud;
-        Image24 img(160, 120);
-        EXPECT_EQ(s.render(img), 0);
-        return img.bytes();
+        return render_turned(s, turn_z, turn_x);
     };
     for (const auto& [turn_z, turn_x] : {std::pair{0.0, 0.0}, {150.0, 20.0}})
         for (const double k : {0.3, -0.3}) {

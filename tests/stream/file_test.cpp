@@ -387,7 +387,7 @@ TEST_F(FileStreams, SavesRemoveOnlyTheirOwnStaleTemporaries) {
     // Names up to the file system's limit (255 bytes) save; their temporaries carry a
     // name cut on a character boundary (here inside a character of several bytes).
     const std::string multi = std::string(224, 'm') + "\xC3\xA9\xE2\x82\xAC" + std::string(22, 'm') + ".qvm";
-    for (const std::string name : {std::string("d.qvm"), std::string(226, 'L') + ".qvm", multi}) {
+    for (const std::string& name : {std::string("d.qvm"), std::string(226, 'L') + ".qvm", multi}) {
         const std::string target = path(name);
         for (const bool packed : {false, true}) {
             SCOPED_TRACE(packed ? "packed" : "plain");
