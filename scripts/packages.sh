@@ -7,6 +7,8 @@ ZELO_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev ncompress ccache
                desktop-file-utils shared-mime-info libavcodec-dev libqt6opengl6-dev libgl1-mesa-dri)
 # 3D text: TrueType outlines through FreeType, faces found by fontconfig (DejaVu for the tests).
 ZELO_PACKAGES+=(libfreetype-dev libfontconfig-dev fonts-dejavu-core)
+# Exact arithmetic of the boolean engine (whole numbers of any length).
+ZELO_PACKAGES+=(libgmp-dev)
 
 # Installs those of the named packages that are not installed yet (apt-get, through
 # sudo when not run as root); does nothing when all are there.

@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -64,7 +65,8 @@ struct Crossing {
     Edge* e;      // of one solid
     Face* f;      // of the other
     bool a_edge;  // e belongs to A
-    double p[3];
+    double p[3];   // estimate
+    double err;    // bound on the estimate's error in each coordinate
     uint64_t key;  // (edge, face): orders crossings alike however the pairs were met
     Vertex* va = nullptr;  // its vertex in A and in B
     Vertex* vb = nullptr;
@@ -135,16 +137,9 @@ struct Cut {
         auto [it, fresh] = crossing_of.try_emplace(k, -1);
         if (!fresh) return it->second;
         if (!crosses(e, f)) return -1;
-        Crossing c{e, f, !of_a(f), {}, k};
-        const D3 a = pos(f->v[0]);
-        const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
-        const D3 p = pos(e->a), q = pos(e->b);
-        const double dp = dot(n, p - a), dq = dot(n, q - a);
-        const double t = dp == dq ? 0.5 : std::clamp(dp / (dp - dq), 0.0, 1.0);
-        const D3 x = p + (q - p) * t;
-        c.p[0] = x.x;
-        c.p[1] = x.y;
-        c.p[2] = x.z;
+        Crossing c{e, f, !of_a(f), {}, 0, k};
+        const DV a = dv(f->v[0]), b = dv(f->v[1]), cc = dv(f->v[2]), p = dv(e->a), q = dv(e->b);
+        c.err = crossing_estimate(a.p, b.p, cc.p, p.p, q.p, c.p);
         crossings.push_back(c);
         it->second = static_cast<int32_t>(crossings.size() - 1);
         return it->second;
@@ -283,9 +278,22 @@ void for_each_pair(Cut& cut, F&& visit) {
     }
 }
 
-// A face split in its plane: corners 0-2, then the crossings on it.
+// The exact form of a crossing.
+ExactPoint exact_of(const Crossing& x) {
+    const DV a = dv(x.f->v[0]), b = dv(x.f->v[1]), c = dv(x.f->v[2]), p = dv(x.e->a), q = dv(x.e->b);
+    return exact_crossing(a.p, b.p, c.p, p.p, q.p);
+}
+
+// A face split in its plane: corners 0-2, then the crossings on it. Points are held
+// as estimates (p, within r of the exact point in each coordinate); a sign the
+// estimates do not settle is decided on the exact points.
 struct Split {
+    const Face* face = nullptr;
+    const std::vector<Crossing>* crossings = nullptr;
+    int ax = 0, ay = 1;                          // the plane's coordinates, counter-clockwise
     std::vector<V2> p;
+    std::vector<double> r;
+    std::vector<std::unique_ptr<ExactPoint>> ex;  // made when first needed
     std::vector<int32_t> ref;                    // crossing, or -1 - corner
     std::vector<std::array<int32_t, 3>> tri;
     std::unordered_map<uint64_t, int32_t> half;  // directed edge -> triangle on its left
@@ -295,7 +303,37 @@ struct Split {
     uint32_t turn = 0;                           // varies where a walk step starts
 
     static uint64_t key(int32_t u, int32_t v) { return uint64_t(uint32_t(u)) << 32 | uint32_t(v); }
-    int orient(int32_t a, int32_t b, int32_t c) const { return orient2d(p[a].data(), p[b].data(), p[c].data()); }
+    const ExactPoint& exact(int32_t m) const {
+        auto& x = const_cast<Split*>(this)->ex;
+        if (x.size() < p.size()) x.resize(p.size());
+        std::unique_ptr<ExactPoint>& e = x[size_t(m)];
+        if (!e) {
+            const int32_t c = ref[size_t(m)];
+            e = std::make_unique<ExactPoint>(c < 0 ? exact_corner(dv(face->v[-1 - c]).p)
+                                                   : exact_of((*crossings)[size_t(c)]));
+        }
+        return *e;
+    }
+    int orient(int32_t a, int32_t b, int32_t c) const {
+        const double ra = r[size_t(a)], rb = r[size_t(b)], rc = r[size_t(c)];
+        if (ra == 0 && rb == 0 && rc == 0) return orient2d(p[a].data(), p[b].data(), p[c].data());
+        const double ux = p[b][0] - p[a][0], uy = p[b][1] - p[a][1], vx = p[c][0] - p[a][0], vy = p[c][1] - p[a][1];
+        const double l = ux * vy, rr = uy * vx, det = l - rr;
+        const double eu = ra + rb, ev = ra + rc;
+        const double bound = (eu * (std::fabs(vx) + std::fabs(vy)) + ev * (std::fabs(ux) + std::fabs(uy)) + 2 * eu * ev) *
+                                 (1 + 1e-12) +
+                             1e-15 * (std::fabs(l) + std::fabs(rr));
+        if (det > bound) return 1;
+        if (-det > bound) return -1;
+        return orient2d(exact(a), exact(b), exact(c), ax, ay);
+    }
+    // Whether points u and v are one point.
+    bool same(int32_t u, int32_t v) const {
+        const double d = r[size_t(u)] + r[size_t(v)];
+        if (std::fabs(p[u][0] - p[v][0]) > d || std::fabs(p[u][1] - p[v][1]) > d) return false;
+        if (d == 0) return true;
+        return compare(exact(u), exact(v), ax) == 0 && compare(exact(u), exact(v), ay) == 0;
+    }
 
     void put(int32_t t, int32_t a, int32_t b, int32_t c) {
         if (orient(a, b, c) <= 0) throw Unsplittable{};
@@ -407,9 +445,7 @@ struct Split {
     // point), found by a walk from the triangles around s. A point on the open segment
     // would have to split it: the curve would run through a point that is not its own.
     std::vector<std::pair<int32_t, int32_t>> crossed(int32_t s, int32_t e) const {
-        const auto ahead = [&](int32_t w) {
-            return (p[w][0] - p[s][0]) * (p[e][0] - p[s][0]) + (p[w][1] - p[s][1]) * (p[e][1] - p[s][1]) > 0;
-        };
+        const auto ahead = [&](int32_t w) { return dot2d(exact(s), exact(e), exact(w), ax, ay) > 0; };
         // Around s to the triangle s, a, b whose wedge holds the segment.
         int32_t a = -1, b = -1;
         for (int dir = 0; dir < 2 && a < 0; ++dir) {
@@ -488,22 +524,31 @@ struct Piece {
 
 void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vector<Piece>& out) {
     Split s;
+    s.face = f;
+    s.crossings = &cut.crossings;
     const D3 a = pos(f->v[0]);
     const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
     const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
     const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
-    const double nd = drop_axis == 0 ? n.x : (drop_axis == 1 ? n.y : n.z);
     int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
-    if (nd < 0) std::swap(ax, ay);
+    {
+        // The sign of the normal along the dropped axis, exactly.
+        const DV c[3] = {dv(f->v[0]), dv(f->v[1]), dv(f->v[2])};
+        const double q[3][2] = {{c[0].p[ax], c[0].p[ay]}, {c[1].p[ax], c[1].p[ay]}, {c[2].p[ax], c[2].p[ay]}};
+        if (orient2d(q[0], q[1], q[2]) < 0) std::swap(ax, ay);
+    }
+    s.ax = ax;
+    s.ay = ay;
     std::unordered_map<int32_t, int32_t> local;  // crossing -> point
-    const auto add = [&](const double* q, int32_t ref) {
+    const auto add = [&](const double* q, double err, int32_t ref) {
         s.p.push_back({q[ax], q[ay]});
+        s.r.push_back(err);
         s.ref.push_back(ref);
         return int32_t(s.p.size() - 1);
     };
     for (int k = 0; k < 3; ++k) {
         const DV c = dv(f->v[k]);
-        add(c.p, -1 - k);
+        add(c.p, 0, -1 - k);
     }
     s.put(0, 0, 1, 2);
     std::vector<int32_t> on_edge[3], inner;
@@ -511,8 +556,7 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         auto [it, fresh] = local.try_emplace(c, -1);
         if (!fresh) return it->second;
         const Crossing& x = cut.crossings[size_t(c)];
-        const double q[3] = {float(x.p[0]), float(x.p[1]), float(x.p[2])};
-        it->second = add(q, c);
+        it->second = add(x.p, x.err, c);
         int edge = -1;
         for (int k = 0; k < 3; ++k)
             if (f->e[k] == x.e) edge = k;
@@ -525,30 +569,39 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     }
     // No two points at one place.
     {
-        std::vector<V2> sorted = s.p;
-        std::sort(sorted.begin(), sorted.end());
-        if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) throw Unsplittable{};
+        std::vector<int32_t> order(s.p.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = int32_t(i);
+        std::sort(order.begin(), order.end(), [&s](int32_t u, int32_t v) { return s.p[u][0] < s.p[v][0]; });
+        double reach = 0;
+        for (double r : s.r) reach = std::max(reach, r);
+        for (size_t i = 0; i < order.size(); ++i)
+            for (size_t j = i + 1; j < order.size() && s.p[order[j]][0] - s.p[order[i]][0] <= 2 * reach; ++j)
+                if (s.same(order[i], order[j])) throw Unsplittable{};
     }
     // Points on the face's edges in order from the edge's first end (the same order in
     // both faces on the edge), split in along the face's direction.
     for (int k = 0; k < 3; ++k) {
         std::vector<int32_t>& list = on_edge[k];
         const Edge* e = f->e[k];
-        const D3 ea = pos(e->a), eb = pos(e->b);
-        std::vector<std::pair<double, int32_t>> order;
-        for (int32_t m : list) {
-            const Crossing& x = cut.crossings[size_t(s.ref[size_t(m)])];
-            order.emplace_back(dot(D3{x.p[0], x.p[1], x.p[2]} - ea, eb - ea), m);
-        }
-        std::sort(order.begin(), order.end(), [&](const auto& l, const auto& r) {
-            return l.first != r.first ? l.first < r.first
-                                      : cut.crossings[size_t(s.ref[size_t(l.second)])].key <
-                                            cut.crossings[size_t(s.ref[size_t(r.second)])].key;
+        // Along the coordinate in which the edge runs farthest, from e->a.
+        const DV ea = dv(e->a), eb = dv(e->b);
+        int along = 0;
+        for (int j = 1; j < 3; ++j)
+            if (std::fabs(eb.p[j] - ea.p[j]) > std::fabs(eb.p[along] - ea.p[along])) along = j;
+        const int dir = eb.p[along] > ea.p[along] ? 1 : -1;
+        std::vector<int32_t> order = list;
+        std::sort(order.begin(), order.end(), [&](int32_t l, int32_t r) {
+            const Crossing& x = cut.crossings[size_t(s.ref[size_t(l)])];
+            const Crossing& y = cut.crossings[size_t(s.ref[size_t(r)])];
+            const double d = (y.p[along] - x.p[along]) * dir;
+            if (std::fabs(d) > x.err + y.err) return d > 0;
+            const int c = compare(exact_of(y), exact_of(x), along) * dir;
+            return c != 0 ? c > 0 : x.key < y.key;
         });
         if (f->v[k] != e->a) std::reverse(order.begin(), order.end());
         int32_t from = k;
         const int32_t to = (k + 1) % 3;
-        for (const auto& [t, m] : order) {
+        for (int32_t m : order) {
             s.split_edge(from, to, m);
             from = m;
         }

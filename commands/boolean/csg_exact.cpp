@@ -3,6 +3,7 @@
 // too close to zero to trust.
 #include "commands/boolean/csg_exact.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -107,6 +108,117 @@ int cross2d(const double* a, const double* b, const double* c, const double* d) 
 
 int orient2d(const double* a, const double* b, const double* c) {
     return cross2d(b, a, c, a);
+}
+
+namespace {
+
+mpz_class whole(double x) {
+    mpz_class z;
+    mpz_set_d(z.get_mpz_t(), std::ldexp(x, 149));
+    return z;
+}
+
+// ((b - a) x (c - a)) . (p - a) in whole units.
+mpz_class plane_value(const mpz_class a[3], const mpz_class b[3], const mpz_class c[3], const mpz_class p[3]) {
+    const mpz_class u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const mpz_class v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const mpz_class w[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+    return (u[1] * v[2] - u[2] * v[1]) * w[0] + (u[2] * v[0] - u[0] * v[2]) * w[1] + (u[0] * v[1] - u[1] * v[0]) * w[2];
+}
+
+// ((b - a) x (c - a)) . (p - a) estimated in double, with a bound on its error.
+double plane_estimate(const double* a, const double* b, const double* c, const double* p, double* bound) {
+    const double adx = a[0] - p[0], bdx = b[0] - p[0], cdx = c[0] - p[0];
+    const double ady = a[1] - p[1], bdy = b[1] - p[1], cdy = c[1] - p[1];
+    const double adz = a[2] - p[2], bdz = b[2] - p[2], cdz = c[2] - p[2];
+    const double bc = bdx * cdy, cb = cdx * bdy;
+    const double ca = cdx * ady, ac = adx * cdy;
+    const double ab = adx * bdy, ba = bdx * ady;
+    const double det = adz * (bc - cb) + bdz * (ca - ac) + cdz * (ab - ba);
+    const double permanent = (std::fabs(bc) + std::fabs(cb)) * std::fabs(adz) +
+                             (std::fabs(ca) + std::fabs(ac)) * std::fabs(bdz) +
+                             (std::fabs(ab) + std::fabs(ba)) * std::fabs(cdz);
+    *bound = (7.0 + 56.0 * kEps) * kEps * permanent;
+    return -det;
+}
+
+int sign_z(const mpz_class& z) {
+    const int s = mpz_sgn(z.get_mpz_t());
+    return s > 0 ? 1 : (s < 0 ? -1 : 0);
+}
+
+}  // namespace
+
+ExactPoint exact_corner(const double* p) {
+    ExactPoint x;
+    for (int k = 0; k < 3; ++k) x.n[k] = whole(p[k]);
+    x.d = 1;
+    return x;
+}
+
+ExactPoint exact_crossing(const double* a, const double* b, const double* c, const double* p, const double* q) {
+    mpz_class za[3], zb[3], zc[3], zp[3], zq[3];
+    for (int k = 0; k < 3; ++k) za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), zp[k] = whole(p[k]), zq[k] = whole(q[k]);
+    mpz_class dp = plane_value(za, zb, zc, zp), dq = plane_value(za, zb, zc, zq);
+    ExactPoint x;
+    x.d = dp - dq;
+    if (sign_z(x.d) == 0) {  // both on the plane: the middle, as the estimate takes it
+        x.d = 2;
+        for (int k = 0; k < 3; ++k) x.n[k] = zp[k] + zq[k];
+        return x;
+    }
+    if (sign_z(x.d) < 0) {
+        x.d = -x.d;
+        dp = -dp;
+        dq = -dq;
+    }
+    for (int k = 0; k < 3; ++k) x.n[k] = dp * zq[k] - dq * zp[k];
+    return x;
+}
+
+double crossing_estimate(const double* a, const double* b, const double* c, const double* p, const double* q,
+                         double x[3]) {
+    double bp, bq;
+    double dp = plane_estimate(a, b, c, p, &bp), dq = plane_estimate(a, b, c, q, &bq);
+    // Relative errors of the two values; where the estimate is too coarse (a corner
+    // nearly on the plane) the value is taken from its exact form.
+    constexpr double kCoarse = 1e-8;
+    double rp = std::fabs(dp) > 0 ? bp / std::fabs(dp) : 1, rq = std::fabs(dq) > 0 ? bq / std::fabs(dq) : 1;
+    if (rp > kCoarse || rq > kCoarse) {
+        mpz_class za[3], zb[3], zc[3], zp[3], zq[3];
+        for (int k = 0; k < 3; ++k)
+            za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), zp[k] = whole(p[k]), zq[k] = whole(q[k]);
+        dp = plane_value(za, zb, zc, zp).get_d();
+        dq = plane_value(za, zb, zc, zq).get_d();
+        rp = rq = 4 * kEps;  // truncated to double; any scale is the same for t
+    }
+    double t = 0.5, rt = 0;
+    if (dp != dq) {
+        t = std::clamp(dp / (dp - dq), 0.0, 1.0);
+        rt = rp + std::max(rp, rq) + 4 * kEps;
+    }
+    double size = 0;
+    for (int k = 0; k < 3; ++k) {
+        x[k] = p[k] + (q[k] - p[k]) * t;
+        size = std::max(size, std::fabs(p[k]) + std::fabs(q[k]));
+    }
+    return size * (2 * rt + 8 * kEps);
+}
+
+int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay) {
+    const mpz_class det = a.n[ax] * (b.n[ay] * c.d - c.n[ay] * b.d) - b.n[ax] * (a.n[ay] * c.d - c.n[ay] * a.d) +
+                          c.n[ax] * (a.n[ay] * b.d - b.n[ay] * a.d);
+    return sign_z(det);
+}
+
+int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay) {
+    mpz_class sum = 0;
+    for (int k : {ax, ay}) sum += (w.n[k] * s.d - s.n[k] * w.d) * (e.n[k] * s.d - s.n[k] * e.d);
+    return sign_z(sum);
+}
+
+int compare(const ExactPoint& a, const ExactPoint& b, int k) {
+    return sign_z(mpz_class(a.n[k] * b.d - b.n[k] * a.d));
 }
 
 }  // namespace csg
