@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -645,6 +646,77 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     }
 }
 
+// A piece at its float place: corners, side, and for each edge whether it lies on the
+// curve or on an edge of the face it came from.
+struct Placed {
+    Vertex* w[3];
+    uint32_t state;
+    bool curve[3];
+    const Edge* along[3];
+    bool gone = false;
+};
+
+bool flat(const Placed& t) {
+    const D3 a = pos(t.w[0]);
+    const D3 n = cross(pos(t.w[1]) - a, pos(t.w[2]) - a);
+    return n.x == 0 && n.y == 0 && n.z == 0;
+}
+
+// Rounding to float can put a crossing exactly on the line of two other corners of a
+// piece, which then has no area. Such a piece a, b, c with c between a and b goes,
+// and the piece b, a, d across its long edge becomes b, c, d and c, a, d: the surface
+// stays closed and no piece is flat. A long edge on the curve is left (the other
+// solid's pieces hold it too), and the result's check refuses what stays flat.
+void mend_flat_pieces(std::vector<Placed>& ts) {
+    const auto key = [](const Vertex* u, const Vertex* v) { return std::pair{u, v}; };
+    struct PairHash {
+        size_t operator()(const std::pair<const Vertex*, const Vertex*>& p) const {
+            return std::hash<const void*>()(p.first) * 31 ^ std::hash<const void*>()(p.second);
+        }
+    };
+    std::unordered_map<std::pair<const Vertex*, const Vertex*>, size_t, PairHash> left;
+    std::vector<size_t> queue;
+    for (size_t i = 0; i < ts.size(); ++i) {
+        for (int k = 0; k < 3; ++k) left[key(ts[i].w[k], ts[i].w[(k + 1) % 3])] = i;
+        if (flat(ts[i])) queue.push_back(i);
+    }
+    const auto enter = [&](const Placed& t) {
+        ts.push_back(t);
+        for (int k = 0; k < 3; ++k) left[key(t.w[k], t.w[(k + 1) % 3])] = ts.size() - 1;
+        if (flat(t)) queue.push_back(ts.size() - 1);
+    };
+    for (size_t budget = 4 * queue.size() + 16; !queue.empty() && budget > 0; --budget) {
+        const size_t i = queue.back();
+        queue.pop_back();
+        if (ts[i].gone) continue;
+        const Placed t = ts[i];
+        // The long edge, k to k + 1, lies opposite the corner between the others.
+        int k = 0;
+        double longest = -1;
+        for (int j = 0; j < 3; ++j) {
+            const D3 d = pos(t.w[(j + 1) % 3]) - pos(t.w[j]);
+            if (dot(d, d) > longest) longest = dot(d, d), k = j;
+        }
+        if (t.curve[k]) continue;
+        Vertex *a = t.w[k], *b = t.w[(k + 1) % 3], *c = t.w[(k + 2) % 3];
+        auto it = left.find(key(b, a));
+        if (it == left.end() || ts[it->second].gone || it->second == i) continue;
+        const size_t ni = it->second;
+        const Placed n = ts[ni];
+        int m = 0;
+        while (n.w[m] != b) ++m;  // n is b, a, d from corner m
+        Vertex* d = n.w[(m + 2) % 3];
+        if (d == c) continue;
+        ts[i].gone = ts[ni].gone = true;
+        const uint32_t state = n.state ? n.state : t.state;
+        // b, c, d: b - c is t's edge k + 1, d - b is n's edge m + 2; c, a, d likewise.
+        enter(Placed{{b, c, d}, state, {t.curve[(k + 1) % 3], false, n.curve[(m + 2) % 3]},
+                     {t.along[(k + 1) % 3], nullptr, n.along[(m + 2) % 3]}});
+        enter(Placed{{c, a, d}, state, {t.curve[(k + 2) % 3], n.curve[(m + 1) % 3], false},
+                     {t.along[(k + 2) % 3], n.along[(m + 1) % 3], nullptr}});
+    }
+}
+
 // Whether point v lies inside the closed surface of `faces`, which the tie-break moves
 // by `moved` times the step: parity of the crossings of a ray along +x.
 bool inside_of(const DV& v, const std::vector<Face*>& faces, int moved) {
@@ -824,6 +896,20 @@ bool exact_cut(Context& ctx) {
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
     const std::vector<Face*> original_b(cut.faces.begin() + long(cut.na), cut.faces.end());
+    // Crossings take their float place here. Those that round to one point, or onto a
+    // corner of a cut face, become one vertex; pieces left with a corner twice are
+    // gone (the edge between the two collapsed, keeping the surface closed).
+    struct At {
+        size_t operator()(const std::array<float, 3>& k) const {
+            uint32_t b[3];
+            std::memcpy(b, k.data(), sizeof b);
+            return (size_t(b[0]) * 0x9E3779B97F4A7C15ull) ^ (size_t(b[1]) * 0xC2B2AE3D27D4EB4Full) ^ b[2];
+        }
+    };
+    std::unordered_map<std::array<float, 3>, Vertex*, At> placed[2];
+    for (const auto& [f, range] : split)
+        for (Vertex* v : f->v) placed[cut.of_a(f) ? 0 : 1].try_emplace({v->x, v->y, v->z}, v);
+    std::vector<Placed> made[2];
     for (const auto& [f, range] : split) {
         const bool in_a = cut.of_a(f);
         Solid& s = in_a ? ctx.a : ctx.b;
@@ -839,17 +925,36 @@ bool exact_cut(Context& ctx) {
                 Crossing& x = cut.crossings[size_t(pc.ref[k])];
                 Vertex*& v = in_a ? x.va : x.vb;
                 if (!v) {
-                    v = add_vertex(ctx, s, float(x.p[0]), float(x.p[1]), float(x.p[2]));
-                    v->flags = kOnCut;
+                    const std::array<float, 3> at = {float(x.p[0]), float(x.p[1]), float(x.p[2])};
+                    Vertex*& there = placed[in_a ? 0 : 1][at];
+                    if (!there) {
+                        there = add_vertex(ctx, s, at[0], at[1], at[2]);
+                        there->flags = kOnCut;
+                    }
+                    v = there;
                 }
                 w[k] = v;
             }
-            Face* g = new_face(ctx, s, w[0], w[1], w[2]);
-            g->state = pc.state;
+            if (w[0] == w[1] || w[1] == w[2] || w[2] == w[0]) continue;
+            Placed t{{w[0], w[1], w[2]}, pc.state, {}, {}};
+            for (int k = 0; k < 3; ++k) {
+                t.curve[k] = pc.curve[k];
+                t.along[k] = pc.on_edge[k] ? f->e[pc.on_edge[k] - 1] : nullptr;
+            }
+            made[in_a ? 0 : 1].push_back(t);
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        Solid& s = i == 0 ? ctx.a : ctx.b;
+        mend_flat_pieces(made[i]);
+        for (const Placed& t : made[i]) {
+            if (t.gone) continue;
+            Face* g = new_face(ctx, s, t.w[0], t.w[1], t.w[2]);
+            g->state = t.state;
             for (int k = 0; k < 3; ++k) {
                 Edge* e = g->e[k];
-                if (pc.curve[k]) set_edge_flags(s, e, kCutEdge);
-                else if (pc.on_edge[k] && e->flags == kMarked) e->flags = f->e[pc.on_edge[k] - 1]->flags;
+                if (t.curve[k]) set_edge_flags(s, e, kCutEdge);
+                else if (t.along[k] && e->flags == kMarked) e->flags = t.along[k]->flags;
             }
         }
     }
