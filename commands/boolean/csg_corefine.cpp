@@ -625,6 +625,23 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         label(s.left_of(u, v), face_of_a ? kOutside : kInside);
         label(s.left_of(v, u), face_of_a ? kInside : kOutside);
     }
+    // Every piece of the face takes the side of its region, so that it keeps it when
+    // rounding collapses the pieces along the curve.
+    std::vector<int32_t> queue;
+    for (size_t t = 0; t < s.tri.size(); ++t)
+        if (state[t]) queue.push_back(int32_t(t));
+    while (!queue.empty()) {
+        const int32_t t = queue.back();
+        queue.pop_back();
+        for (int k = 0; k < 3; ++k) {
+            const int32_t u = s.tri[size_t(t)][size_t(k)], v = s.tri[size_t(t)][size_t((k + 1) % 3)];
+            if (s.fixed.count(std::min(Split::key(u, v), Split::key(v, u)))) continue;
+            const int32_t o = s.left_of(v, u);
+            if (o < 0 || state[size_t(o)] == state[size_t(t)]) continue;
+            label(o, state[size_t(t)]);
+            queue.push_back(o);
+        }
+    }
     // Which face edge each point lies on (corners on two).
     std::vector<uint8_t> edges_of(s.p.size(), 0);
     for (int k = 0; k < 3; ++k) {
@@ -676,10 +693,11 @@ void mend_flat_pieces(std::vector<Placed>& ts) {
     };
     std::unordered_map<std::pair<const Vertex*, const Vertex*>, size_t, PairHash> left;
     std::vector<size_t> queue;
-    for (size_t i = 0; i < ts.size(); ++i) {
-        for (int k = 0; k < 3; ++k) left[key(ts[i].w[k], ts[i].w[(k + 1) % 3])] = i;
+    for (size_t i = 0; i < ts.size(); ++i)
         if (flat(ts[i])) queue.push_back(i);
-    }
+    if (queue.empty()) return;
+    for (size_t i = 0; i < ts.size(); ++i)
+        for (int k = 0; k < 3; ++k) left[key(ts[i].w[k], ts[i].w[(k + 1) % 3])] = i;
     const auto enter = [&](const Placed& t) {
         ts.push_back(t);
         for (int k = 0; k < 3; ++k) left[key(t.w[k], t.w[(k + 1) % 3])] = ts.size() - 1;
@@ -910,6 +928,8 @@ bool exact_cut(Context& ctx) {
     for (const auto& [f, range] : split)
         for (Vertex* v : f->v) placed[cut.of_a(f) ? 0 : 1].try_emplace({v->x, v->y, v->z}, v);
     std::vector<Placed> made[2];
+    made[0].reserve(pieces.size());
+    made[1].reserve(pieces.size());
     for (const auto& [f, range] : split) {
         const bool in_a = cut.of_a(f);
         Solid& s = in_a ? ctx.a : ctx.b;

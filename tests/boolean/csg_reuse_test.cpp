@@ -268,3 +268,19 @@ TEST(CsgReuse, ChainedResultsAreTakenAgain) {
                 again_refused);
     for (const auto& [why, n] : reasons) std::printf("  refused %d: %s\n", n, why.c_str());
 }
+
+// A cone whose tip touches a box, both turned: the curve is a loop around the tip so
+// small that its crossings all round to one point. The pieces along it collapsed and
+// the rest of the cone took its side from a ray cast from the box's surface: the whole
+// cone came back inside the box, with success.
+TEST(CsgReuse, TinyCurveAroundATouchingTip) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (int seed : {20, 164, 186, 226}) {
+        maker.reseed(uint64_t(seed));
+        const campaign::Pair p = maker.turned_frame(maker.pair());
+        const campaign::PairOutcome o = campaign::run_pair(p);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "seed " << seed << " op " << op << ": " << o.op[op].why;
+    }
+}
