@@ -10,9 +10,14 @@
 //   along a line, orientation of each part of a solid, inside or outside) is decided
 //   exactly on those coordinates (csg_exact.h), ties settled by one symbolic
 //   perturbation (B moved by an infinitely small step along (1, d, d^2)). Each
-//   crossing of an edge with a face is made once and shared by every face on it.
-//   The only rounding is of those crossings to float, as a mesh stores them; where
-//   that would fold a piece or put two points at one place the exact cut gives way.
+//   crossing of an edge with a face is made once and shared by every face on it,
+//   and held exactly (whole numbers over whole numbers); each face is split in its
+//   plane by exact tests on those points. The only rounding is of the crossings to
+//   float, as a mesh stores them: crossings that round to one point (or onto a corner
+//   of a cut face) become one vertex, the pieces between them collapsing, and a piece
+//   that rounding leaves flat is mended by splitting its neighbour across the long
+//   edge. Where the exact split meets a tie it cannot order (two crossings at one
+//   exact point, a corner lying exactly on the curve) the exact cut gives way.
 //   A triangle of any height is taken, so every result of this cut is taken again
 //   as input.
 // - Welded. Only where the exact cut gives way (a crossing rounded onto another

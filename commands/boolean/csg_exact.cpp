@@ -72,13 +72,11 @@ int sign_of(double x) {
     return x > 0 ? 1 : (x < 0 ? -1 : 0);
 }
 
-}  // namespace
-
-int orient3d(const double* a, const double* b, const double* c, const double* d) {
-    // det[a - d, b - d, c - d] is the negative of the sign we give.
-    const double adx = a[0] - d[0], bdx = b[0] - d[0], cdx = c[0] - d[0];
-    const double ady = a[1] - d[1], bdy = b[1] - d[1], cdy = c[1] - d[1];
-    const double adz = a[2] - d[2], bdz = b[2] - d[2], cdz = c[2] - d[2];
+// ((b - a) x (c - a)) . (p - a) estimated in double, with a bound on its error.
+double plane_estimate(const double* a, const double* b, const double* c, const double* p, double* bound) {
+    const double adx = a[0] - p[0], bdx = b[0] - p[0], cdx = c[0] - p[0];
+    const double ady = a[1] - p[1], bdy = b[1] - p[1], cdy = c[1] - p[1];
+    const double adz = a[2] - p[2], bdz = b[2] - p[2], cdz = c[2] - p[2];
     const double bc = bdx * cdy, cb = cdx * bdy;
     const double ca = cdx * ady, ac = adx * cdy;
     const double ab = adx * bdy, ba = bdx * ady;
@@ -86,9 +84,17 @@ int orient3d(const double* a, const double* b, const double* c, const double* d)
     const double permanent = (std::fabs(bc) + std::fabs(cb)) * std::fabs(adz) +
                              (std::fabs(ca) + std::fabs(ac)) * std::fabs(bdz) +
                              (std::fabs(ab) + std::fabs(ba)) * std::fabs(cdz);
-    const double bound = (7.0 + 56.0 * kEps) * kEps * permanent;
-    if (det > bound) return -1;
-    if (-det > bound) return 1;
+    *bound = (7.0 + 56.0 * kEps) * kEps * permanent;
+    return -det;
+}
+
+}  // namespace
+
+int orient3d(const double* a, const double* b, const double* c, const double* d) {
+    double bound;
+    const double v = plane_estimate(a, b, c, d, &bound);
+    if (v > bound) return 1;
+    if (-v > bound) return -1;
     const Expansion ex[3] = {diff(a[0], d[0]), diff(b[0], d[0]), diff(c[0], d[0])};
     const Expansion ey[3] = {diff(a[1], d[1]), diff(b[1], d[1]), diff(c[1], d[1])};
     const Expansion ez[3] = {diff(a[2], d[2]), diff(b[2], d[2]), diff(c[2], d[2])};
@@ -124,22 +130,6 @@ mpz_class plane_value(const mpz_class a[3], const mpz_class b[3], const mpz_clas
     const mpz_class v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     const mpz_class w[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
     return (u[1] * v[2] - u[2] * v[1]) * w[0] + (u[2] * v[0] - u[0] * v[2]) * w[1] + (u[0] * v[1] - u[1] * v[0]) * w[2];
-}
-
-// ((b - a) x (c - a)) . (p - a) estimated in double, with a bound on its error.
-double plane_estimate(const double* a, const double* b, const double* c, const double* p, double* bound) {
-    const double adx = a[0] - p[0], bdx = b[0] - p[0], cdx = c[0] - p[0];
-    const double ady = a[1] - p[1], bdy = b[1] - p[1], cdy = c[1] - p[1];
-    const double adz = a[2] - p[2], bdz = b[2] - p[2], cdz = c[2] - p[2];
-    const double bc = bdx * cdy, cb = cdx * bdy;
-    const double ca = cdx * ady, ac = adx * cdy;
-    const double ab = adx * bdy, ba = bdx * ady;
-    const double det = adz * (bc - cb) + bdz * (ca - ac) + cdz * (ab - ba);
-    const double permanent = (std::fabs(bc) + std::fabs(cb)) * std::fabs(adz) +
-                             (std::fabs(ca) + std::fabs(ac)) * std::fabs(bdz) +
-                             (std::fabs(ab) + std::fabs(ba)) * std::fabs(cdz);
-    *bound = (7.0 + 56.0 * kEps) * kEps * permanent;
-    return -det;
 }
 
 int sign_z(const mpz_class& z) {
