@@ -294,7 +294,7 @@ struct Split {
     int ax = 0, ay = 1;                          // the plane's coordinates, counter-clockwise
     std::vector<V2> p;
     std::vector<double> r;
-    std::vector<std::unique_ptr<ExactPoint>> ex;  // made when first needed
+    mutable std::vector<std::unique_ptr<ExactPoint>> ex;  // made when first needed
     std::vector<int32_t> ref;                    // crossing, or -1 - corner
     std::vector<std::array<int32_t, 3>> tri;
     std::unordered_map<uint64_t, int32_t> half;  // directed edge -> triangle on its left
@@ -305,9 +305,8 @@ struct Split {
 
     static uint64_t key(int32_t u, int32_t v) { return uint64_t(uint32_t(u)) << 32 | uint32_t(v); }
     const ExactPoint& exact(int32_t m) const {
-        auto& x = const_cast<Split*>(this)->ex;
-        if (x.size() < p.size()) x.resize(p.size());
-        std::unique_ptr<ExactPoint>& e = x[size_t(m)];
+        if (ex.size() < p.size()) ex.resize(p.size());
+        std::unique_ptr<ExactPoint>& e = ex[size_t(m)];
         if (!e) {
             const int32_t c = ref[size_t(m)];
             e = std::make_unique<ExactPoint>(c < 0 ? exact_corner(dv(face->v[-1 - c]).p)
