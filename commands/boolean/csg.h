@@ -82,6 +82,11 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 // reason, which names the object for refused input); nothing for success or 42194.
 void csg_show_failure(const CsgStatus& status);
 
+// Why a closed mesh is no sound solid, in the words of a refused boolean ("Solid
+// encloses no volume", "Solid overlaps itself"), or an empty text for a sound solid
+// and for a mesh that is not closed (a surface, not meant as a solid). Shows nothing.
+std::string csg_solid_fault(const MESH3* mesh);
+
 // All triangles of the MESH3 objects referenced from `head` on (other objects are
 // passed by) in one new mesh: coinciding vertices (within the tolerance) merged,
 // triangles without area dropped. Null on failure or when no triangle is left
