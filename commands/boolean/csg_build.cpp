@@ -326,22 +326,30 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
 
 std::string csg_solid_fault(const MESH3* mesh) {
     if (!mesh) return {};
-    Context ctx;
-    ctx.exact = true;
-    try {
-        setup(ctx, face_count(mesh));
-        load_mesh(ctx, ctx.a, mesh);
-        const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
-        if (ctx.a.faces && !ctx.a.crowded && solid_shape(ctx, ctx.a, o).closed) {
+    // As a boolean takes it: exactly, and where an edge has more than two faces, with
+    // the cut of tolerances, which checks the volume only.
+    for (bool exact : {true, false}) {
+        Context ctx;
+        ctx.exact = exact;
+        bool decided = true;
+        try {
+            setup(ctx, face_count(mesh));
+            load_mesh(ctx, ctx.a, mesh);
             no_volume_check(ctx, ctx.a);
-            check_solid(ctx, ctx.a, kCsgUnion);
-            self_overlap_check(ctx, ctx.a, true);
+            decided = !exact || !ctx.a.crowded;
+            if (exact && decided && ctx.a.faces) {
+                check_solid(ctx, ctx.a, kCsgUnion);
+                const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+                self_overlap_check(ctx, ctx.a, solid_shape(ctx, ctx.a, o).closed);
+            }
+        } catch (const Jump&) {
+        } catch (const std::bad_alloc&) {
+            ctx.code = kOutOfMemory;
         }
-    } catch (const Jump&) {
-    } catch (const std::bad_alloc&) {
-        ctx.code = kOutOfMemory;
+        heap_free(ctx);
+        if (ctx.overlaps) return "Solid overlaps itself";
+        if (ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN) return ctx.text;
+        if (decided) break;
     }
-    heap_free(ctx);
-    if (ctx.overlaps) return "Solid overlaps itself";
-    return ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN ? ctx.text : "";
+    return {};
 }

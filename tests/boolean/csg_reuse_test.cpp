@@ -187,7 +187,20 @@ TEST(CsgReuse, UnsoundInputIsRefusedByName) {
     Tris two = campaign::box({0, 0, 0}, {4, 4, 4}), other = campaign::box({2.3, 2.2, 2.1}, {4, 4, 4});
     two.insert(two.end(), other.begin(), other.end());
     auto crossed = campaign::to_mesh(two);
+    // The Box command's mesh as built, each size 0 in turn.
+    std::unique_ptr<MESH3> raw[3];
+    for (int k = 0; k < 3; ++k) {
+        double size[3] = {3, 4, 5};
+        size[k] = 0;
+        Vec3 c[8];
+        box_corners(ViewProjection{}, {1, 2, 3}, size[0], size[1], size[2], c);
+        ASSERT_EQ(box_mesh(c, kBoxAllFaces, &raw[k]), 0);
+        EXPECT_EQ(csg_solid_fault(raw[k].get()), "Solid encloses no volume") << k;
+    }
     const std::pair<const MESH3*, const char*> cases[] = {{flat.get(), "encloses no volume"},
+                                                          {raw[0].get(), "encloses no volume"},
+                                                          {raw[1].get(), "encloses no volume"},
+                                                          {raw[2].get(), "encloses no volume"},
                                                           {crossed.get(), "overlaps itself"}};
     for (const auto& [bad, why] : cases) {
         for (bool first : {true, false}) {
