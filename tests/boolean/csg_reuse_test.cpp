@@ -130,25 +130,29 @@ TEST(CsgReuse, ManyShellsAnswerAlikeInBothWindings) {
     }
 }
 
-// Two disjoint boxes with their diagonals, counter-clockwise: every operation was
-// refused with "Result volume is out of reach".
+// Two disjoint boxes with their diagonals, counter-clockwise: the union was refused
+// with "Result volume is out of reach" when one of A's faces across x (not both) was
+// split by its other diagonal.
 TEST(CsgReuse, DisjointBoxesInEitherWinding) {
     const P3 lo1 = {0.20649803, 2.47631971, 0.0883913895}, hi1 = {3.6585999, 11.2540086, 1.27220421};
     const P3 lo2 = {9.63975814, 6.43795922, 3.02312605}, hi2 = {18.3635413, 16.0946647, 10.8409853};
-    for (bool inward : {false, true}) {
-        SCOPED_TRACE(inward ? "inward" : "outward");
-        const P3 s1 = {hi1[0] - lo1[0], hi1[1] - lo1[1], hi1[2] - lo1[2]};
-        const P3 s2 = {hi2[0] - lo2[0], hi2[1] - lo2[1], hi2[2] - lo2[2]};
-        auto a = make_box(s1, Motion{0, 0, 0, lo1}, inward), b = make_box(s2, Motion{0, 0, 0, lo2}, inward);
-        const double va = volume(a.get()), vb = volume(b.get());
-        sound_result(a.get(), b.get(), kCsgUnion, va + vb, 1e-6 * (va + vb));
-        sound_result(a.get(), b.get(), kCsgSubtraction, va, 1e-6 * va);
-        sound_result(b.get(), a.get(), kCsgSubtraction, vb, 1e-6 * vb);
-        CsgStatus st;
-        auto r = csg_boolean(a.get(), b.get(), kCsgIntersection, &st);
-        EXPECT_EQ(st.code, 0) << st.diagnostic;
-        if (r) EXPECT_NEAR(signed_volume(r.get()), 0, 1e-9);
-    }
+    for (bool inward : {false, true})
+        for (int diagonals : {0, 16, 32, 48, 63}) {
+            SCOPED_TRACE(testing::Message()
+                         << (inward ? "inward" : "outward") << ", diagonals " << diagonals);
+            const P3 s1 = {hi1[0] - lo1[0], hi1[1] - lo1[1], hi1[2] - lo1[2]};
+            const P3 s2 = {hi2[0] - lo2[0], hi2[1] - lo2[1], hi2[2] - lo2[2]};
+            auto a = make_box(s1, Motion{0, 0, 0, lo1}, inward, diagonals);
+            auto b = make_box(s2, Motion{0, 0, 0, lo2}, inward, 63 - diagonals);
+            const double va = volume(a.get()), vb = volume(b.get());
+            sound_result(a.get(), b.get(), kCsgUnion, va + vb, 1e-6 * (va + vb));
+            sound_result(a.get(), b.get(), kCsgSubtraction, va, 1e-6 * va);
+            sound_result(b.get(), a.get(), kCsgSubtraction, vb, 1e-6 * vb);
+            CsgStatus st;
+            auto r = csg_boolean(a.get(), b.get(), kCsgIntersection, &st);
+            EXPECT_EQ(st.code, 0) << st.diagnostic;
+            if (r) EXPECT_NEAR(signed_volume(r.get()), 0, 1e-9);
+        }
 }
 
 // The cube [0,10]^3 and a box sharing part of its bottom face, both turned and moved:
