@@ -26,8 +26,11 @@
 // - Refused. Input that is no solid, with a reason naming the object ("First
 //   object: ...", "Second object: ..."): a coordinate that is not finite, a triangle
 //   whose corners lie exactly on one line, a closed solid that encloses no volume
-//   (a millionth of a millionth of its box's side cubed), parts of one solid that
-//   cross each other when the cut of tolerances cannot take them either. A result
+//   (a millionth of a millionth of its box's side cubed), a part of a closed solid
+//   whose faces cross each other or overlap in one plane deeper than four float
+//   steps at its largest coordinate (shallower crossings are rounding's work), parts
+//   of one solid that cross each other when the cut of tolerances cannot take them
+//   either. A result
 //   whose check fails (not closed, a face without area, a volume the operation
 //   cannot give within 0.1 % of |A| + |B|) is refused rather than returned.
 //

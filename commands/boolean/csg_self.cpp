@@ -141,13 +141,19 @@ double faces_meet(const Tri& f, const Tri& g) {
     const int shared = shared_corners(f.f, g.f);
     if (shared == 3) return 0;  // the same corners: an edge of more than two faces, taken elsewhere
     int sg[3], sf[3];
-    for (int k = 0; k < 3; ++k) sg[k] = orient(f.p[0], f.p[1], f.p[2], g.p[k]);
+    for (int k = 0; k < 3; ++k) {
+        // A corner of f lies in f's plane.
+        const Vertex* v = g.f->v[k];
+        const bool own = v == f.f->v[0] || v == f.f->v[1] || v == f.f->v[2];
+        sg[k] = own ? 0 : orient(f.p[0], f.p[1], f.p[2], g.p[k]);
+        // Faces on a common edge in different planes meet only there.
+        if (shared == 2 && sg[k] != 0) return 0;
+    }
     if (sg[0] == 0 && sg[1] == 0 && sg[2] == 0) {
         Flat v;
         return flat_view(f, &v) ? coplanar_overlap(f, g, v) : 0;
     }
-    // Faces on a common edge in different planes meet only there.
-    if (shared == 2 || !straddles(sg)) return 0;
+    if (!straddles(sg)) return 0;
     for (int k = 0; k < 3; ++k) sf[k] = orient(g.p[0], g.p[1], g.p[2], f.p[k]);
     if (!straddles(sf)) return 0;
     Flat fv, gv;
@@ -249,12 +255,11 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
             for (int64_t y = lo[1]; y <= hi[1]; ++y)
                 for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, uint32_t(i));
     }
+    // Boxes already known to meet.
     const auto test = [&](uint32_t i, uint32_t j) {
         const Tri& f = tris[i];
         const Tri& g = tris[j];
         if (f.part != g.part) return false;
-        for (int k = 0; k < 3; ++k)
-            if (f.f->box[k] > g.f->box[k + 3] || g.f->box[k] > f.f->box[k + 3]) return false;
         spend(ctx);
         return faces_meet(f, g) > shallow;
     };
@@ -267,8 +272,10 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
                     bool met = false;
                     cells.for_each(x, y, z, [&](uint32_t j) {
                         if (met || j <= i) return;
-                        // Each pair once: in the first cell both boxes share.
                         const Face* g = tris[j].f;
+                        for (int k = 0; k < 3; ++k)
+                            if (f->box[k] > g->box[k + 3] || g->box[k] > f->box[k + 3]) return;
+                        // Each pair once: in the first cell both boxes share.
                         const int64_t first[3] = {
                             grid.cell(0, std::max(f->box[0], g->box[0])), grid.cell(1, std::max(f->box[1], g->box[1])),
                             grid.cell(2, std::max(f->box[2], g->box[2]))};
@@ -281,6 +288,9 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
     for (uint32_t i : large)
         for (uint32_t j = 0; j < tris.size(); ++j) {
             if (j == i || (j < i && std::binary_search(large.begin(), large.end(), j))) continue;
+            const float* a = tris[i].f->box;
+            const float* b = tris[j].f->box;
+            if (a[0] > b[3] || b[0] > a[3] || a[1] > b[4] || b[1] > a[4] || a[2] > b[5] || b[2] > a[5]) continue;
             if (test(i, j)) return true;
         }
     return false;
