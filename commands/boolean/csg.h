@@ -31,8 +31,11 @@
 // - Refused. Input that is no solid, with a reason naming the object ("First
 //   object: ...", "Second object: ..."): a coordinate that is not finite, a triangle
 //   whose corners lie exactly on one line, a closed solid that encloses no volume
-//   (a millionth of a millionth of its box's side cubed), parts of one solid that
-//   cross each other when the cut of tolerances cannot take them either. A result
+//   (a millionth of a millionth of its box's side cubed), a part of a closed solid
+//   whose faces cross each other or overlap in one plane deeper than four float
+//   steps at its largest coordinate (shallower crossings are rounding's work), parts
+//   of one solid that cross each other when the cut of tolerances cannot take them
+//   either. A result
 //   whose check fails (not closed, a face without area, a volume the operation
 //   cannot give within 0.1 % of |A| + |B|) is refused rather than returned.
 //
@@ -86,6 +89,11 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 // Shows the message of a failed call's status (its code's text and the engine's
 // reason, which names the object for refused input); nothing for success or 42194.
 void csg_show_failure(const CsgStatus& status);
+
+// Why a closed mesh is no sound solid, in the words of a refused boolean ("Solid
+// encloses no volume", "Solid overlaps itself"), or an empty text for a sound solid
+// and for a mesh that is not closed (a surface, not meant as a solid). Shows nothing.
+std::string csg_solid_fault(const MESH3* mesh);
 
 // All triangles of the MESH3 objects referenced from `head` on (other objects are
 // passed by) in one new mesh: coinciding vertices (within the tolerance) merged,

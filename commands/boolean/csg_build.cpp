@@ -143,17 +143,18 @@ constexpr bool kExactCut = true;
 // reversed copy) is no solid: refused, naming the object. "No volume" is a
 // millionth of a millionth of its box's largest side cubed, far below what rounding
 // corners to float can take from a solid.
-void no_volume_check(Context& ctx) {
-    for (Solid* s : {&ctx.a, &ctx.b}) {
-        const D3 o = {s->box[0], s->box[1], s->box[2]};
-        const Shape shape = solid_shape(ctx, *s, o);
-        const double side = std::max({double(s->box[3]) - s->box[0], double(s->box[4]) - s->box[1],
-                                      double(s->box[5]) - s->box[2]});
-        if (shape.closed && std::fabs(shape.volume) <= 1e-12 * side * side * side) {
-            ctx.subject = s == &ctx.a ? "First object" : "Second object";
-            raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid encloses no volume");
-        }
-    }
+void no_volume_check(Context& ctx, const Solid& s) {
+    const D3 o = {s.box[0], s.box[1], s.box[2]};
+    const Shape shape = solid_shape(ctx, s, o);
+    const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
+                                  double(s.box[5]) - s.box[2]});
+    if (shape.closed && std::fabs(shape.volume) <= 1e-12 * side * side * side)
+        raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid encloses no volume");
+}
+
+// A closed solid one of whose parts overlaps itself (csg_self.cpp) is refused.
+void self_overlap_check(Context& ctx, const Solid& s, bool closed) {
+    if (closed && overlaps_itself(ctx, s)) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
 }
 
 // Whether every face of s is kept (an uncut solid: none was dropped by the operation).
@@ -182,8 +183,11 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         ctx.subject = "Second object";
         load_mesh(ctx, ctx.b, b);
         if (face_count(b) && !ctx.b.faces) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid welds to nothing");
+        ctx.subject = "First object";
+        no_volume_check(ctx, ctx.a);
+        ctx.subject = "Second object";
+        no_volume_check(ctx, ctx.b);
         ctx.subject = nullptr;
-        no_volume_check(ctx);
         height_check(ctx);
         if (exact && (ctx.a.crowded || ctx.b.crowded))
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Edge of more than two faces");
@@ -197,6 +201,13 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // handed back as it comes.
         const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
         const Shape sa = solid_shape(ctx, ctx.a, o), sb = solid_shape(ctx, ctx.b, o);
+        if (exact) {
+            ctx.subject = "First object";
+            self_overlap_check(ctx, ctx.a, sa.closed);
+            ctx.subject = "Second object";
+            self_overlap_check(ctx, ctx.b, sb.closed);
+            ctx.subject = nullptr;
+        }
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         if (exact) {
@@ -311,4 +322,34 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
         return nullptr;
     }
     return csg_join_mesh_list(meshes, status);
+}
+
+std::string csg_solid_fault(const MESH3* mesh) {
+    if (!mesh) return {};
+    // As a boolean takes it: exactly, and where an edge has more than two faces, with
+    // the cut of tolerances, which checks the volume only.
+    for (bool exact : {true, false}) {
+        Context ctx;
+        ctx.exact = exact;
+        bool decided = true;
+        try {
+            setup(ctx, face_count(mesh));
+            load_mesh(ctx, ctx.a, mesh);
+            no_volume_check(ctx, ctx.a);
+            decided = !exact || !ctx.a.crowded;
+            if (exact && decided && ctx.a.faces) {
+                check_solid(ctx, ctx.a, kCsgUnion);
+                const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+                self_overlap_check(ctx, ctx.a, solid_shape(ctx, ctx.a, o).closed);
+            }
+        } catch (const Jump&) {
+        } catch (const std::bad_alloc&) {
+            ctx.code = kOutOfMemory;
+        }
+        heap_free(ctx);
+        if (ctx.overlaps) return "Solid overlaps itself";
+        if (ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN) return ctx.text;
+        if (decided) break;
+    }
+    return {};
 }

@@ -348,6 +348,13 @@ Shape solid_shape(const Context& ctx, const Solid& s, D3 o);
 // vb. Raises 42191 otherwise (csg_verify.cpp).
 void verify_result(Context& ctx, int operation, double va, double vb);
 
+// Whether faces of one connected part of s meet anywhere but along their common
+// edges and corners: crossing each other, or lying in one plane over some area.
+// Decided exactly, counting only crossings deeper than four float steps at the
+// solid's largest coordinate (rounding to float makes shallower ones); a grid of the
+// faces' boxes picks the pairs (csg_self.cpp).
+bool overlaps_itself(Context& ctx, const Solid& s);
+
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);
 

@@ -107,6 +107,7 @@ int cmd_box(VIEW** view_ref) {
         code = box_mesh(c, g_draw3d.box_faces, &mesh);
         if (code != 0) break;
         if (!mesh) continue;  // no face asked for: nothing built, nothing recorded
+        warn_unsound_solid(mesh.get());
         // The drawing owns the mesh from here, also when adding it fails.
         code = drawing_add_object(*view_ref, std::move(mesh), 1);
         if (code != 0) break;

@@ -81,6 +81,8 @@ inline constexpr uint32_t kPromptPyramidBase = IDS_PYRAMID_BASE;         // "Cho
 inline constexpr uint32_t kPromptFractalChoose = IDS_FRACTAL_CHOOSE;     // "Choose object to apply fractal"
 inline constexpr uint32_t kPromptBasePoint3D = IDS_BASE_POINT_3D;        // "Base point"
 inline constexpr uint32_t kStrContourNotFlat = IDS_CONTOUR_IS_NOT_FLAT;  // "Contour is not flat"
+// "The new mesh is not a sound solid (%s).|Boolean operations will refuse it."
+inline constexpr uint32_t kStrMeshNotSound = IDS_MESH_NOT_SOUND_SOLID;
 inline constexpr uint32_t kStrNoMemory3D = IDS_NO_MEMORY;                // "Not enough memory to complete operation..."
 inline constexpr uint32_t kTitleSpiral = IDD_SPIRAL;                     // "Spiral"
 inline constexpr uint32_t kHelpRevolution = 40057;
@@ -153,9 +155,14 @@ extern int g_draw3d_query;
 // mode.
 int model3d_options(VIEW** view_ref, int (*dialog)(VIEW*));
 bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*));
+// Tells the user, under "Warning!", when a new closed mesh is no sound solid (no
+// volume, or overlapping itself), which the boolean operations would refuse; the
+// mesh is built all the same.
+void warn_unsound_solid(const MESH3* mesh);
 // Adds every built mesh to the drawing, each its own undo level, stopping at the first
-// failure (the rest are freed); returns `build_code` when non-zero (the build stopped
-// there, what it made before stays), else 0 or the adding failure.
+// failure (the rest are freed), with the warning above for each; returns `build_code`
+// when non-zero (the build stopped there, what it made before stays), else 0 or the
+// adding failure.
 [[nodiscard]] int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes,
                              int build_code);
 // Sweeps every stroke of the chosen line work along `path` (each object's strokes

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "commands/boolean/csg.h"
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/support.h"
@@ -22,6 +23,7 @@
 #include "model/math/result.h"
 #include "model/services/log.h"
 #include "model/services/msgbox.h"
+#include "model/services/strtab.h"
 
 namespace {
 
@@ -82,11 +84,18 @@ bool model3d_start(VIEW** view_ref, int (*dialog)(VIEW*)) {
     return true;
 }
 
+void warn_unsound_solid(const MESH3* mesh) {
+    const std::string fault = csg_solid_fault(mesh);
+    if (!fault.empty()) msgbox_printf(kStrIdWarning, res_load_string(kStrMeshNotSound).c_str(), fault.c_str());
+}
+
 int add_meshes(VIEW* view, std::vector<std::unique_ptr<MESH3>>* meshes, int build_code) {
     int code = 0;
     for (auto& m : *meshes) {
         if (!view) break;
-        if (m && code == 0) code = drawing_add_object(view, std::move(m), 1);
+        if (!m || code != 0) continue;
+        warn_unsound_solid(m.get());
+        code = drawing_add_object(view, std::move(m), 1);
     }
     meshes->clear();
     return build_code != 0 ? build_code : code;

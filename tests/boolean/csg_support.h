@@ -65,8 +65,9 @@ inline std::unique_ptr<MESH3> make_mesh(const std::vector<P3>& points, const std
 }
 
 // A box of the given size with its low corner at the origin, moved by `m`. Faces
-// point outward; quadrilateral diagonals are hidden. `inward` reverses every face.
-inline std::unique_ptr<MESH3> make_box(P3 size, const Motion& m = {}, bool inward = false) {
+// point outward; quadrilateral diagonals are hidden. `inward` reverses every face;
+// bit k of `diagonals` splits the k-th quad by its other diagonal.
+inline std::unique_ptr<MESH3> make_box(P3 size, const Motion& m = {}, bool inward = false, int diagonals = 0) {
     std::vector<P3> pts;
     for (int i = 0; i < 8; ++i)
         pts.push_back(m.apply({(i & 1) ? size[0] : 0, (i & 2) ? size[1] : 0, (i & 4) ? size[2] : 0}));
@@ -74,7 +75,10 @@ inline std::unique_ptr<MESH3> make_box(P3 size, const Motion& m = {}, bool inwar
     const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     std::vector<std::array<int, 3>> tris;
     std::vector<std::pair<int, int>> hidden;
-    for (const auto& q : quads) {
+    for (int k = 0; k < 6; ++k) {
+        const int* r = quads[k];
+        const int s = (diagonals >> k) & 1;
+        const int q[4] = {r[s], r[s + 1], r[s + 2], r[(s + 3) % 4]};
         if (inward) {
             tris.push_back({q[0], q[2], q[1]});
             tris.push_back({q[0], q[3], q[2]});

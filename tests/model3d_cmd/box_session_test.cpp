@@ -14,6 +14,7 @@
 #include "model/db/solid.h"
 #include "model/math/matrix.h"
 #include "model/services/numfmt.h"
+#include "model/services/msgbox.h"
 #include "model/services/prefs.h"
 #include "scene.h"
 #include "tests/model3d/solid_oracle.h"
@@ -224,3 +225,31 @@ TEST(Draw3dOptions, TheSettingsKeyGoesOnAtTheStep) {
 }
 
 }  // namespace
+
+// A box with a size of 0 encloses no volume: built as asked, with a warning naming
+// the fault; a box with every size is built without one.
+TEST(BoxSession, BoxWithoutVolumeIsReported) {
+    const struct {
+        const char* sizes;
+        size_t warnings;
+    } cases[] = {{"0,20,30", 1}, {"10,0,30", 1}, {"10,20,0", 1}, {"10,20,30", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sizes);
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdBox3D, scene_command<cmd_box>);
+        g_draw3d = Draw3DSettings{};
+        std::vector<std::string> boxes;
+        const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& r) {
+            boxes.push_back(r.text);
+            return kIdOk;
+        });
+        h.click({1, 1, 0}).typed(c.sizes).esc();
+        EXPECT_EQ(h.run(kCmdBox3D), -1);
+        msgbox_set_hook(old);
+        EXPECT_EQ(scene_objects_of<MESH3>(h.model()).size(), 1u);
+        ASSERT_EQ(boxes.size(), c.warnings);
+        if (c.warnings) EXPECT_NE(boxes[0].find("encloses no volume"), std::string::npos) << boxes[0];
+    }
+    g_draw3d = Draw3DSettings{};
+}

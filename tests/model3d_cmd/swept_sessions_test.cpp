@@ -271,3 +271,36 @@ TEST(SweptSessions, RuledPicksShownByCopies) {
 }
 
 }  // namespace
+
+// A closed profile across the axis is turned into a mesh that overlaps itself: built,
+// with a warning that names the fault; one touching the axis from one side is sound.
+TEST(SweptSessions, RevolutionOverlappingItselfIsReported) {
+    const struct {
+        std::function<XPLINE*(LAYER*)> profile;
+        size_t warnings;
+    } cases[] = {
+        {[](LAYER* l) { return scene_line(l, {{-2, 1, 0}, {4, 1, 0}, {4, 5, 0}, {-2, 5, 0}, {-2, 1, 0}}); }, 1},
+        {[](LAYER* l) { return scene_line(l, {{-2, 5, 0}, {-2, 1, 0}, {4, 2, 0}, {3, 6, 0}, {-2, 5, 0}}); }, 1},
+        {[](LAYER* l) { return scene_line(l, {{0, 1, 0}, {4, 1, 0}, {4, 5, 0}, {0, 5, 0}}); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warnings ? "across the axis" : "from the axis");
+        Harness h;
+        h.view()->projection.scale = 10.0;
+        h.define(kCmdRevolution, scene_command<cmd_revolution>);
+        g_draw3d = Draw3DSettings{};
+        add_selected(h, c.profile(scene_layer(h.model())));
+        std::vector<std::string> boxes;
+        const MsgBoxHook old = msgbox_set_hook([&](const MsgBoxRequest& r) {
+            boxes.push_back(r.text);
+            return kIdOk;
+        });
+        h.click({0, 0, 0}).click({0, 8, 0});
+        EXPECT_EQ(h.run(kCmdRevolution), 0);
+        msgbox_set_hook(old);
+        EXPECT_EQ(count(h.model()).meshes, 1);
+        ASSERT_EQ(boxes.size(), c.warnings);
+        if (c.warnings) EXPECT_NE(boxes[0].find("Solid overlaps itself"), std::string::npos) << boxes[0];
+    }
+    g_draw3d = Draw3DSettings{};
+}

@@ -1,0 +1,299 @@
+// Whether a loaded solid overlaps itself: faces of one connected part whose insides
+// meet (crossing each other, or lying in one plane over some area), decided by exact
+// sign tests on the float corners, deeper than rounding to float can cross them. A
+// grid of face boxes finds the pairs to test.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "commands/boolean/csg_exact.h"
+#include "commands/boolean/csg_internal.h"
+#include "model/mesh/mesh_block.h"
+#include "model/rtc/rtc.h"
+
+namespace csg {
+
+namespace {
+
+struct Pt {
+    double c[3];
+};
+Pt at(const Vertex* v) { return {{v->x, v->y, v->z}}; }
+
+// A face with its corners as doubles and its connected part.
+struct Tri {
+    const Face* f;
+    Pt p[3];
+    uint32_t part;
+};
+
+int orient(const Pt& a, const Pt& b, const Pt& c, const Pt& d) { return orient3d(a.c, b.c, c.c, d.c); }
+
+// Whether the segment p q, whose ends lie strictly on both sides of t's plane, passes
+// through the inside of t (not through its edges or corners).
+bool pierces(const Pt& p, const Pt& q, const Tri& t) {
+    const int s0 = orient(p, q, t.p[0], t.p[1]);
+    if (s0 == 0) return false;
+    return orient(p, q, t.p[1], t.p[2]) == s0 && orient(p, q, t.p[2], t.p[0]) == s0;
+}
+
+// The coordinates kept when t's plane is seen along axis `drop` (0 x, 1 y, 2 z).
+struct Flat {
+    int u, w;
+    void of(const Pt& p, double out[2]) const { out[0] = p.c[u], out[1] = p.c[w]; }
+};
+
+// An axis along which t does not look like a line, so its plane maps onto the
+// coordinate plane one to one.
+bool flat_view(const Tri& t, Flat* view) {
+    for (int drop = 2; drop >= 0; --drop) {
+        const Flat v{drop == 0 ? 1 : 0, drop == 2 ? 1 : 2};
+        double a[2], b[2], c[2];
+        v.of(t.p[0], a), v.of(t.p[1], b), v.of(t.p[2], c);
+        if (orient2d(a, b, c) != 0) {
+            *view = v;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether p, lying in t's plane, is strictly inside t.
+bool inside_in_plane(const Pt& p, const Tri& t, const Flat& v) {
+    double a[2], b[2], c[2], q[2];
+    v.of(t.p[0], a), v.of(t.p[1], b), v.of(t.p[2], c), v.of(p, q);
+    const int s = orient2d(a, b, c);
+    return orient2d(a, b, q) == s && orient2d(b, c, q) == s && orient2d(c, a, q) == s;
+}
+
+// Whether f's corners lie on both sides of g's plane, and its edges or corners enter
+// g's inside. `sides` holds the side of each corner of f.
+bool enters(const Tri& f, const Tri& g, const int sides[3], const Flat* gv) {
+    for (int k = 0; k < 3; ++k) {
+        const int l = (k + 1) % 3;
+        if (sides[k] * sides[l] < 0 && pierces(f.p[k], f.p[l], g)) return true;
+        if (sides[k] == 0 && gv && inside_in_plane(f.p[k], g, *gv)) return true;
+    }
+    return false;
+}
+
+bool straddles(const int s[3]) {
+    return (s[0] > 0 || s[1] > 0 || s[2] > 0) && (s[0] < 0 || s[1] < 0 || s[2] < 0);
+}
+
+// How far coplanar faces overlap, 0 when they do not: the least overlap of their
+// extents across any edge line of either (an edge line of one with the other
+// wholly on its far side, touching allowed, separates them; the separating lines of
+// two triangles are among their edges' lines). Signs are exact, the measure is not.
+double coplanar_overlap(const Tri& f, const Tri& g, const Flat& v) {
+    double p[2][3][2];
+    for (int k = 0; k < 3; ++k) v.of(f.p[k], p[0][k]), v.of(g.p[k], p[1][k]);
+    double least = HUGE_VAL;
+    for (int t = 0; t < 2; ++t) {
+        const auto& own = p[t];
+        const auto& other = p[1 - t];
+        for (int k = 0; k < 3; ++k) {
+            const double* a = own[k];
+            const double* b = own[(k + 1) % 3];
+            const double* c = own[(k + 2) % 3];
+            const int in = orient2d(a, b, c);
+            bool apart = true;
+            for (int j = 0; j < 3 && apart; ++j) apart = orient2d(a, b, other[j]) != in;
+            if (apart) return 0;
+            // Extents across the edge line, the own face's from 0 to its third corner.
+            const double nx = a[1] - b[1], ny = b[0] - a[0];
+            const double scale = in / std::hypot(nx, ny);
+            const auto across = [&](const double* q) { return ((q[0] - a[0]) * nx + (q[1] - a[1]) * ny) * scale; };
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            for (int j = 0; j < 3; ++j) lo = std::min(lo, across(other[j])), hi = std::max(hi, across(other[j]));
+            least = std::min(least, std::min(std::fabs(across(c)), hi) - std::max(0.0, lo));
+        }
+    }
+    return least;
+}
+
+int shared_corners(const Face* f, const Face* g) {
+    int n = 0;
+    for (const Vertex* a : f->v)
+        for (const Vertex* b : g->v) n += a == b ? 1 : 0;
+    return n;
+}
+
+// How far f's corners reach beyond g's plane on its less reached side.
+double reach(const Tri& f, const Tri& g) {
+    const D3 a = {g.p[0].c[0], g.p[0].c[1], g.p[0].c[2]};
+    const D3 n = cross(D3{g.p[1].c[0], g.p[1].c[1], g.p[1].c[2]} - a, D3{g.p[2].c[0], g.p[2].c[1], g.p[2].c[2]} - a);
+    const double len = length(n);
+    double lo = 0, hi = 0;
+    for (const Pt& p : f.p) {
+        const double d = dot(D3{p.c[0], p.c[1], p.c[2]} - a, n) / len;
+        lo = std::min(lo, d), hi = std::max(hi, d);
+    }
+    return std::min(-lo, hi);
+}
+
+// Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
+// do not, else the least of how far each reaches through the other (or how far they
+// overlap when in one plane). Whether they meet is exact; the depth is a measure.
+double faces_meet(const Tri& f, const Tri& g) {
+    const int shared = shared_corners(f.f, g.f);
+    if (shared == 3) return 0;  // the same corners: an edge of more than two faces, taken elsewhere
+    int sg[3], sf[3];
+    for (int k = 0; k < 3; ++k) {
+        // A corner of f lies in f's plane.
+        const Vertex* v = g.f->v[k];
+        const bool own = v == f.f->v[0] || v == f.f->v[1] || v == f.f->v[2];
+        sg[k] = own ? 0 : orient(f.p[0], f.p[1], f.p[2], g.p[k]);
+        // Faces on a common edge in different planes meet only there.
+        if (shared == 2 && sg[k] != 0) return 0;
+    }
+    if (sg[0] == 0 && sg[1] == 0 && sg[2] == 0) {
+        Flat v;
+        return flat_view(f, &v) ? coplanar_overlap(f, g, v) : 0;
+    }
+    if (!straddles(sg)) return 0;
+    for (int k = 0; k < 3; ++k) sf[k] = orient(g.p[0], g.p[1], g.p[2], f.p[k]);
+    if (!straddles(sf)) return 0;
+    Flat fv, gv;
+    const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
+    if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
+    return std::max(std::min(reach(f, g), reach(g, f)), std::numeric_limits<double>::min());
+}
+
+// Numbers the connected parts of the faces (joined over their edges) into Tri::part.
+void number_parts(std::vector<Tri>& tris) {
+    // Face::mark holds the face's index while the parts are found, and is given back.
+    std::vector<uint32_t> marks(tris.size());
+    for (size_t i = 0; i < tris.size(); ++i) {
+        marks[i] = tris[i].f->mark;
+        const_cast<Face*>(tris[i].f)->mark = uint32_t(i);
+    }
+    constexpr uint32_t kNone = ~0u;
+    for (Tri& t : tris) t.part = kNone;
+    std::vector<size_t> stack;
+    uint32_t parts = 0;
+    for (size_t seed = 0; seed < tris.size(); ++seed) {
+        if (tris[seed].part != kNone) continue;
+        tris[seed].part = parts;
+        stack.assign(1, seed);
+        while (!stack.empty()) {
+            const Face* f = tris[stack.back()].f;
+            stack.pop_back();
+            for (const Edge* e : f->e)
+                for (const FaceNode* n = e->faces; n; n = n->next) {
+                    if (!live(n->face)) continue;
+                    Tri& g = tris[n->face->mark];
+                    if (g.part != kNone) continue;
+                    g.part = parts;
+                    stack.push_back(n->face->mark);
+                }
+        }
+        ++parts;
+    }
+    for (size_t i = 0; i < tris.size(); ++i) const_cast<Face*>(tris[i].f)->mark = marks[i];
+}
+
+// The grid's cell of a coordinate.
+struct Grid {
+    double o[3];
+    double inv;
+    int64_t cell(int axis, double x) const { return int64_t(std::floor((x - o[axis]) * inv)); }
+};
+
+}  // namespace
+
+bool overlaps_itself(Context& ctx, const Solid& s) {
+    std::vector<Tri> tris;
+    double extent = 0;
+    for (const Face* f = s.faces; f; f = f->next) {
+        if (!live(f)) continue;
+        tris.push_back(Tri{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0});
+        extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
+                            double(f->box[5]) - f->box[2]});
+    }
+    if (tris.size() < 2) return false;
+    number_parts(tris);
+    // Cells about as wide as a face on average; a face spanning many cells (a large
+    // face among small ones) is tested against every face instead.
+    const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
+                                  double(s.box[5]) - s.box[2]});
+    // Crossings less deep than four steps between floats at the solid's largest
+    // coordinate are taken as the work of rounding corners to float (a result of
+    // the engine rounds its cut points so), not as an overlap.
+    const double shallow = 0x1p-21 * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
+                                        double(std::fabs(s.box[3])), double(std::fabs(s.box[4])), double(std::fabs(s.box[5])), side});
+    const double width = std::max(extent / double(tris.size()), side * 1e-6);
+    if (!(width > 0)) return false;
+    Grid grid{{s.box[0], s.box[1], s.box[2]}, 1 / width};
+    constexpr int64_t kMaxCells = 64;
+    const auto span = [&](const Face* f, int64_t lo[3], int64_t hi[3]) {
+        int64_t n = 1;
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = grid.cell(k, f->box[k]);
+            hi[k] = grid.cell(k, f->box[k + 3]);
+            n *= hi[k] - lo[k] + 1;
+        }
+        return n;
+    };
+    // Wider cells while more than one face in 64 would be tested against all.
+    std::vector<uint32_t> large;
+    int64_t lo[3], hi[3];
+    for (;;) {
+        large.clear();
+        for (size_t i = 0; i < tris.size(); ++i)
+            if (span(tris[i].f, lo, hi) > kMaxCells) large.push_back(uint32_t(i));
+        if (large.size() <= 16 || large.size() * 64 <= tris.size()) break;
+        grid.inv *= 0.5;
+    }
+    CellLists<uint32_t> cells;
+    cells.reserve(tris.size() * 2);
+    for (size_t i = 0; i < tris.size(); ++i) {
+        if (span(tris[i].f, lo, hi) > kMaxCells) continue;
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells.add(x, y, z, uint32_t(i));
+    }
+    // Boxes already known to meet.
+    const auto test = [&](uint32_t i, uint32_t j) {
+        const Tri& f = tris[i];
+        const Tri& g = tris[j];
+        if (f.part != g.part) return false;
+        spend(ctx);
+        return faces_meet(f, g) > shallow;
+    };
+    for (size_t i = 0; i < tris.size(); ++i) {
+        const Face* f = tris[i].f;
+        if (span(f, lo, hi) > kMaxCells) continue;
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                    bool met = false;
+                    cells.for_each(x, y, z, [&](uint32_t j) {
+                        if (met || j <= i) return;
+                        const Face* g = tris[j].f;
+                        for (int k = 0; k < 3; ++k)
+                            if (f->box[k] > g->box[k + 3] || g->box[k] > f->box[k + 3]) return;
+                        // Each pair once: in the first cell both boxes share.
+                        const int64_t first[3] = {
+                            grid.cell(0, std::max(f->box[0], g->box[0])), grid.cell(1, std::max(f->box[1], g->box[1])),
+                            grid.cell(2, std::max(f->box[2], g->box[2]))};
+                        if (first[0] != x || first[1] != y || first[2] != z) return;
+                        met = test(uint32_t(i), j);
+                    });
+                    if (met) return true;
+                }
+    }
+    for (uint32_t i : large)
+        for (uint32_t j = 0; j < tris.size(); ++j) {
+            if (j == i || (j < i && std::binary_search(large.begin(), large.end(), j))) continue;
+            const float* a = tris[i].f->box;
+            const float* b = tris[j].f->box;
+            if (a[0] > b[3] || b[0] > a[3] || a[1] > b[4] || b[1] > a[4] || a[2] > b[5] || b[2] > a[5]) continue;
+            if (test(i, j)) return true;
+        }
+    return false;
+}
+
+}  // namespace csg
