@@ -13,6 +13,7 @@
 #include "graphics/raster/dither.h"
 #include "graphics/raster/raster.h"
 #include "graphics/view/colours.h"
+#include "graphics/view/projection.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
 #include "render/scanline/between.h"
@@ -953,10 +954,12 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
             const RenderVertex& a = mesh->vertices[e.v[0]];
             const RenderVertex& b = mesh->vertices[e.v[1]];
             if (!a.finite || !b.finite) continue;
-            auto px = [&](double v) {
-                return static_cast<int32_t>(std::clamp((v + 0.5) / s.f - 0.5, -30000.0, 30000.0));
-            };
-            render_line_hook(ctx, px(a.sx), px(a.sy), px(b.sx), px(b.sy), 7);
+            // Cut at the pixel range in double before going to integers: an end held
+            // at the range on its own would turn the edge.
+            auto px = [&](double v) { return (v + 0.5) / s.f - 0.5; };
+            int c[4];
+            if (view_clip_segment(px(a.sx), px(a.sy), px(b.sx), px(b.sy), c))
+                render_line_hook(ctx, c[0], c[1], c[2], c[3], 7);
         }
     }
     for (int32_t y = 0; y < ctx->height; ++y) {

@@ -568,3 +568,41 @@ TEST(RenderScene, FarCornerOfATiltedPlaneLeavesItsDepthInTheWindowAlone) {
                 }
             }
 }
+
+TEST(RenderScene, WireEdgesToFarCornersKeepTheirDirectionInTheWindow) {
+    // A wedge from (30, 5) toward two far corners, drawn as wire edges: what falls in
+    // the window is the same two rays however far the corners lie (a line's pixels may
+    // step one pixel aside where it starts from another end).
+    auto render = [](double d, double turn_z, double turn_x) {
+        TestScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        auto at = [](double x, double y) { return Vec3{float(x), float(y), float(0.3 * x)}; };
+        EXPECT_NE(s.add_mesh({at(30, 5), at(30 - d, 5 - 0.3 * d), at(30 - d, 5 + 0.2 * d)}), nullptr);
+        render_turned(s, turn_z, turn_x);
+        s.settings.flags = kRenderWireEdges;
+        Image24 img(160, 120);
+        EXPECT_EQ(s.render(img), 0);
+        return img.bytes();
+    };
+    // Lit pixels of `a` with no lit pixel of `b` at most one pixel away.
+    auto strays = [](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        auto lit = [](const std::vector<uint8_t>& p, int x, int y) {
+            return x >= 0 && x < 160 && y >= 0 && y < 120 && p[(y * 160 + x) * 3] != 0;
+        };
+        int n = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x) {
+                bool near = false;
+                for (int k = 0; k < 9; ++k) near = near || lit(b, x + k % 3 - 1, y + k / 3 - 1);
+                n += lit(a, x, y) && !near;
+            }
+        return n;
+    };
+    for (const auto& [turn_z, turn_x] : {std::pair{0.0, 0.0}, {30.0, 30.0}, {150.0, 20.0}}) {
+        const std::vector<uint8_t> near = render(1e3, turn_z, turn_x);
+        for (const double d : {1e5, 1e12, 1e20, 1e30}) {
+            const std::vector<uint8_t> got = render(d, turn_z, turn_x);
+            EXPECT_EQ(strays(got, near) + strays(near, got), 0) << "turns " << turn_z << ", " << turn_x << " corners " << d;
+        }
+    }
+}
