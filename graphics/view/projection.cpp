@@ -44,12 +44,20 @@ VIEW_INLINE bool crossing_pixel(double v, double tol, int* out) {
     return true;
 }
 
-// Rounding bound of the crossing (B - e) / (o - e) * (od - ed) + ed.
-double crossing_tolerance(double ed, double od) {
-    return 64 * DBL_EPSILON * (std::fabs(ed) + std::fabs(od) + kPixelMax);
-}
-
 enum class EndClip { kInside, kCrossing, kNone };
+
+// The other coordinate where a segment running from (e, ef) to (o, of) reaches e = b,
+// with the bound of its rounding. It is taken from the end nearer to the crossing: an
+// end far outside the range would carry a rounding of many pixels.
+struct Crossing {
+    double v, tol;
+};
+VIEW_INLINE Crossing crossing_at(double e, double o, double b, double ef, double of) {
+    const double s = (b - e) / (o - e);
+    const double from = s <= 0.5 ? ef : of;
+    const double step = s <= 0.5 ? (of - ef) * s : (ef - of) * ((o - b) / (o - e));
+    return {from + step, 64 * DBL_EPSILON * (std::fabs(from) + std::fabs(step) + kPixelMax)};
+}
 
 // Clips one end (ex, ey) of a segment toward its other end (ox, oy): the integer end
 // in *ix, *iy (its truncated coordinates held to the range, or its border crossing).
@@ -61,16 +69,16 @@ VIEW_INLINE EndClip clip_segment_end(double ex, double ey, double ox, double oy,
     if (!x_out && !y_out) return EndClip::kInside;
     if (ex != ox && x_out) {
         const double bx = ex < kPixelMin ? kPixelMin : kPixelMax;
-        const double y = (bx - ex) / (ox - ex) * (oy - ey) + ey;
-        if (crossing_pixel(y, crossing_tolerance(ey, oy), iy)) {
+        const Crossing y = crossing_at(ex, ox, bx, ey, oy);
+        if (crossing_pixel(y.v, y.tol, iy)) {
             *ix = static_cast<int>(bx);
             return EndClip::kCrossing;
         }
     }
     if (ey != oy && y_out) {
         const double by = ey < kPixelMin ? kPixelMin : kPixelMax;
-        const double x = (by - ey) / (oy - ey) * (ox - ex) + ex;
-        if (crossing_pixel(x, crossing_tolerance(ex, ox), ix)) {
+        const Crossing x = crossing_at(ey, oy, by, ex, ox);
+        if (crossing_pixel(x.v, x.tol, ix)) {
             *iy = static_cast<int>(by);
             return EndClip::kCrossing;
         }

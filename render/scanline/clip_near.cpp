@@ -11,6 +11,7 @@
 #include "model/math/matrix.h"
 #include "model/math/result.h"
 #include "model/services/log.h"
+#include "render/scanline/between.h"
 #include "render/scanline/render_context.h"
 
 namespace {
@@ -95,20 +96,22 @@ int clip_mesh(RenderMesh* m, RenderMesh** out) {
         }
         const RenderVertex& a = m->vertices[ed.v[0]];
         const RenderVertex& b = m->vertices[ed.v[1]];
-        // The crossing is measured from the corner in front: the one behind may lie
-        // very far away, and a position taken from it would carry its rounding.
-        const bool from_b = status[e] == kNearFirstBehind;
-        const RenderVertex& f = from_b ? b : a;
-        const RenderVertex& g = from_b ? a : b;
-        const double dz = g.image.z - f.image.z;
-        double s = 0.0;
-        if (std::fabs(dz) >= 1e-6) s = (kNearPlane - f.image.z) / dz;
-        if (!(s >= 0.0 && s <= 1.0)) s = s > 1.0 ? 1.0 : 0.0;
-        const double t = from_b ? 1.0 - s : s;  // from a
-        RenderVertex x = f;
-        x.image = {f.image.x + (g.image.x - f.image.x) * s, f.image.y + (g.image.y - f.image.y) * s,
-                   kNearPlane};
-        if (std::fabs(dz) < 1e-6) x.image = f.image;
+        // The crossing is measured from the corner nearer to it: the other may lie very
+        // far away, and a position taken from there would carry its rounding.
+        RenderVertex x = status[e] == kNearFirstBehind ? b : a;  // records of the front
+        double t = 0.0;  // from a
+        if (std::fabs(b.image.z - a.image.z) >= 1e-6) {
+            Between p = between_at(a.image.z, b.image.z, kNearPlane);
+            if (p.s < 0.0) p = {0.0, 1.0};
+            if (p.s1 < 0.0) p = {1.0, 0.0};
+            if (!(p.s >= 0.0 && p.s1 >= 0.0))  // not a number: at the front corner
+                p = status[e] == kNearFirstBehind ? Between{1.0, 0.0} : Between{0.0, 1.0};
+            x.image = {value_between(a.image.x, b.image.x, p), value_between(a.image.y, b.image.y, p),
+                       kNearPlane};
+            t = p.s;
+        } else {
+            t = status[e] == kNearFirstBehind ? 1.0 : 0.0;
+        }
         x.u = static_cast<float>(a.u + (b.u - a.u) * t);
         x.v = static_cast<float>(a.v + (b.v - a.v) * t);
         cross[e].t = t;

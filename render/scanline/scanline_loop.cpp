@@ -13,8 +13,10 @@
 #include "graphics/raster/dither.h"
 #include "graphics/raster/raster.h"
 #include "graphics/view/colours.h"
+#include "graphics/view/projection.h"
 #include "model/material/material.h"
 #include "model/math/matrix.h"
+#include "render/scanline/between.h"
 #include "render/scanline/render_hooks.h"
 #include "render/scanline/render_scratch.h"
 #include "render/scanline/shading.h"
@@ -109,32 +111,9 @@ struct EdgeAt {
     double x, depth, t, t1;
 };
 
-// Where a value lies between two ends, measured from both: s from the first, s1
-// from the second (s + s1 = 1 but for rounding). A value is taken from the end nearer
-// the point: the other may lie very far outside the image, and a value measured from
-// there would carry its rounding.
-struct Between {
-    double s, s1;
-};
-
-// Turns screen fractions into fractions along the segment in space (perspective),
-// given the depths at its two ends.
-[[gnu::always_inline]] inline void perspective_between(Between* p, double za, double zb) {
-    const double den = p->s1 * zb + p->s * za;
-    if (den != 0.0) {
-        p->s = p->s * za / den;
-        p->s1 = p->s1 * zb / den;
-    }
-}
-
-[[gnu::always_inline]] inline double value_between(double a, double b, const Between& p) {
-    return p.s <= 0.5 ? a + (b - a) * p.s : b - (b - a) * p.s1;
-}
-
 [[gnu::always_inline]] inline EdgeAt edge_at(const ScanTri& t, int e, double y, bool persp) {
     const int a = kEdgeEnds[e][0], b = kEdgeEnds[e][1];
-    const double dy = t.y[b] - t.y[a];
-    Between p = dy != 0.0 ? Between{(y - t.y[a]) / dy, (t.y[b] - y) / dy} : Between{0.0, 1.0};
+    Between p = between_at(t.y[a], t.y[b], y);
     EdgeAt r;
     r.x = value_between(t.x[a], t.x[b], p);
     if (persp) perspective_between(&p, t.z[a], t.z[b]);
@@ -875,9 +854,7 @@ int prepare_scene(Scene* s) {
                 t.z[c] = v[order[c]]->depth;
                 t.corner[c] = static_cast<uint8_t>(order[c]);
             }
-            const double d0x = t.x[1] - t.x[0], d0y = t.y[1] - t.y[0];
-            const double d2x = t.x[2] - t.x[0], d2y = t.y[2] - t.y[0];
-            t.left_first = d0x * d2y - d0y * d2x < 0.0 ? 1 : 0;
+            t.left_first = twice_area(t.x[0], t.y[0], t.x[1], t.y[1], t.x[2], t.y[2]) < 0.0 ? 1 : 0;
         }
     });
     if (render_stopped(ctx->progress)) return -1;
@@ -977,10 +954,12 @@ int wire_pass(RenderContext* ctx, const Scene& s) {
             const RenderVertex& a = mesh->vertices[e.v[0]];
             const RenderVertex& b = mesh->vertices[e.v[1]];
             if (!a.finite || !b.finite) continue;
-            auto px = [&](double v) {
-                return static_cast<int32_t>(std::clamp((v + 0.5) / s.f - 0.5, -30000.0, 30000.0));
-            };
-            render_line_hook(ctx, px(a.sx), px(a.sy), px(b.sx), px(b.sy), 7);
+            // Cut at the pixel range in double before going to integers: an end held
+            // at the range on its own would turn the edge.
+            auto px = [&](double v) { return (v + 0.5) / s.f - 0.5; };
+            int c[4];
+            if (view_clip_segment(px(a.sx), px(a.sy), px(b.sx), px(b.sy), c))
+                render_line_hook(ctx, c[0], c[1], c[2], c[3], 7);
         }
     }
     for (int32_t y = 0; y < ctx->height; ++y) {

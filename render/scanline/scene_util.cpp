@@ -12,6 +12,7 @@
 #include "model/math/matrix.h"
 #include "model/math/result.h"
 #include "model/math/vec.h"
+#include "render/scanline/between.h"
 #include "render/scanline/clip_near.h"
 
 namespace {
@@ -156,7 +157,7 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
         // the depth of the triangle's plane there. The areas' rounding grows with the
         // square of the coordinates: a face far larger than the window is still seen.
         auto area = [](double ax, double ay, double bx, double by, double cx, double cy) {
-            return std::fabs((bx - ax) * (cy - ay) - (cx - ax) * (by - ay)) / 2.0;
+            return std::fabs(twice_area(ax, ay, bx, by, cx, cy)) / 2.0;
         };
         const double whole = area(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
         if (whole > 0.0)
@@ -176,10 +177,10 @@ void grow_by_window(BBox* box, const RenderMesh& mesh, const Matrix43& matrix,
                 if (std::fabs(b0 - a0) < 0.001) continue;
                 for (int side = 0; side < 2; ++side) {
                     const double v = w[axis + side * 2];
-                    const double s = (v - a0) / (b0 - a0);
-                    if (!(s >= 0.0 && s <= 1.0)) continue;
-                    const Vec3d q = {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s,
-                                     a.z + (b.z - a.z) * s};
+                    const Between s = between_at(a0, b0, v);
+                    if (!(s.s >= 0.0 && s.s1 >= 0.0)) continue;
+                    const Vec3d q = {value_between(a.x, b.x, s), value_between(a.y, b.y, s),
+                                     value_between(a.z, b.z, s)};
                     const Vec3d on = axis ? Vec3d{q.x, v, q.z} : Vec3d{v, q.y, q.z};
                     if (inside(on)) bbox_grow(box, on);
                 }

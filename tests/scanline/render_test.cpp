@@ -4,6 +4,9 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "model/db/solid.h"
@@ -483,8 +486,8 @@ TEST(RenderScratch, ASmallAskNeverHoldsAHugeKeptArrayAndReleaseFreesAll) {
 namespace {
 
 // The 160 x 120 Gouraud picture of `s` in a parallel view turned by `turn_z` degrees
-// about z and then `turn_x` about x, at scale 2 round the origin.
-std::vector<uint8_t> render_turned(TestScene& s, double turn_z, double turn_x) {
+// about z and then `turn_x` about x, at scale 2 round the origin (or drawn by `flags`).
+std::vector<uint8_t> render_turned(TestScene& s, double turn_z, double turn_x, uint32_t flags = kRenderGouraud) {
     Matrix43 z, x;
     mat_rotate_xyz(&z, nullptr, 0, 0, turn_z * M_PI / 180);
     mat_rotate_xyz(&x, nullptr, turn_x * M_PI / 180, 0, 0);
@@ -493,7 +496,7 @@ std::vector<uint8_t> render_turned(TestScene& s, double turn_z, double turn_x) {
     s.view.scale = 2;
     s.view.origin_x = -40;
     s.view.origin_y = -30;
-    s.settings.flags = kRenderGouraud;
+    s.settings.flags = flags;
     Image24 img(160, 120);
     EXPECT_EQ(s.render(img), 0);
     return img.bytes();
@@ -530,23 +533,69 @@ TEST(RenderScene, FarThinTriangleIsCutAtTheWindowNotWidenedIntoAWedge) {
 TEST(RenderScene, FarCornerOfATiltedPlaneLeavesItsDepthInTheWindowAlone) {
     // A self-lit tilted plate through a box, drawn as one triangle whose window part
     // stays the same while its third corner goes far away: where the plate cuts the
-    // box must not move.
-    auto render = [](float d, double turn_z, double turn_x, double k) {
+    // box must not move, in turned parallel views and through a camera, with the far
+    // corner listed last or first.
+    const std::pair<double, double> turns[] = {{0, 0}, {150, 20}, {30, 30}, {-30, 30}, {200, -70}};
+    struct Far {
+        float dx, dy;  // the far corner's direction from (30, 0)
+        bool first;    // listed first
+    };
+    auto render = [&](float d, size_t view, double k, Far f) {
         TestScene s;
         s.add_box({-10, -10, -10}, {10, 10, 10});
         s.add_light({60, -80, 100}, 1, 1, 1);
-        auto z = [k](float x, float y) { return float(k * x + 0.2 * y); };
-        s.add_mesh({{30, -400, z(30, -400)}, {30, 400, z(30, 400)}, {-d, 0, z(-d, 0)}}, 0, 1.0f, 0.0f);
-        return render_turned(s, turn_z, turn_x);
+        auto at = [k](float x, float y) { return Vec3{x, y, float(k * x + 0.2 * y)}; };
+        const Vec3 a = at(30 - 400 * f.dy, 400 * f.dx), b = at(30 + 400 * f.dy, -400 * f.dx);
+        const Vec3 far = at(30 + d * f.dx, d * f.dy);
+        EXPECT_NE(f.first ? s.add_mesh({far, a, b}, 0, 1.0f, 0.0f) : s.add_mesh({a, b, far}, 0, 1.0f, 0.0f),
+                  nullptr);
+        if (view < std::size(turns)) return render_turned(s, turns[view].first, turns[view].second);
+        const CAMERA* cam = s.add_camera({40, -90, 50}, {0, 0, 0});
+        s.settings.flags = kRenderGouraud | kRenderPerspective;
+        Image24 img(160, 120);
+        EXPECT_EQ(s.render(img, cam), 0);
+        return img.bytes();
     };
-    for (const auto& [turn_z, turn_x] : {std::pair{0.0, 0.0}, {150.0, 20.0}})
-        for (const double k : {0.3, -0.3}) {
-            const std::vector<uint8_t> near = render(1e4f, turn_z, turn_x, k);
-            for (const float d : {1e8f, 1e20f}) {
-                const std::vector<uint8_t> got = render(d, turn_z, turn_x, k);
-                int changed = 0;
-                for (size_t i = 0; i < got.size(); i += 3) changed += std::memcmp(&got[i], &near[i], 3) != 0;
-                EXPECT_LE(changed, 3) << "turns " << turn_z << ", " << turn_x << " slope " << k << " corner " << d;
+    for (size_t view = 0; view <= std::size(turns); ++view)
+        for (const double k : {0.3, -0.3, 2.0})
+            for (const Far f : {Far{-1, 0, false}, Far{-1, 0, true}, Far{1, 0.3f, true}}) {
+                const std::vector<uint8_t> near = render(1e6f, view, k, f);
+                for (const float d : {1e20f, 1e30f}) {
+                    const std::vector<uint8_t> got = render(d, view, k, f);
+                    int changed = 0;
+                    for (size_t i = 0; i < got.size(); i += 3) changed += std::memcmp(&got[i], &near[i], 3) != 0;
+                    EXPECT_LE(changed, 3) << "view " << view << " slope " << k << " toward " << f.dx << ", "
+                                          << f.dy << (f.first ? " first " : " last ") << d;
+                }
             }
+}
+
+TEST(RenderScene, WireEdgesToFarCornersKeepTheirDirectionInTheWindow) {
+    // A wedge from (30, 5) toward two far corners, drawn as wire edges: in the window
+    // the same two rays however far the corners lie (give or take a pixel's step).
+    auto render = [](double d, double turn_z, double turn_x) {
+        TestScene s;
+        s.add_box({-10, -10, -10}, {10, 10, 10});
+        auto at = [](double x, double y) { return Vec3{float(x), float(y), float(0.3 * x)}; };
+        EXPECT_NE(s.add_mesh({at(30, 5), at(30 - d, 5 - 0.3 * d), at(30 - d, 5 + 0.2 * d)}), nullptr);
+        return render_turned(s, turn_z, turn_x, kRenderWireEdges);
+    };
+    auto lit = [](const std::vector<uint8_t>& p, int x, int y) {
+        return x >= 0 && x < 160 && y >= 0 && y < 120 && p[(y * 160 + x) * 3] != 0;
+    };
+    for (const auto& [turn_z, turn_x] : {std::pair{0.0, 0.0}, {30.0, 30.0}, {150.0, 20.0}}) {
+        const std::vector<uint8_t> near = render(1e3, turn_z, turn_x);
+        for (const double d : {1e5, 1e12, 1e20, 1e30}) {
+            const std::vector<uint8_t> got = render(d, turn_z, turn_x);
+            int strays = 0;  // lit in one picture with nothing lit within a pixel in the other
+            for (int i = 0; i < 160 * 120 * 2; ++i) {
+                const auto& [a, b] = i % 2 ? std::tie(got, near) : std::tie(near, got);
+                const int x = i / 2 % 160, y = i / 320;
+                bool close = false;
+                for (int k = 0; k < 9; ++k) close = close || lit(b, x + k % 3 - 1, y + k / 3 - 1);
+                strays += lit(a, x, y) && !close;
+            }
+            EXPECT_EQ(strays, 0) << "turns " << turn_z << ", " << turn_x << " corners " << d;
         }
+    }
 }

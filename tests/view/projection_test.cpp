@@ -79,6 +79,8 @@ TEST_F(ProjectionTest, ClippingCases) {
         {-20000, 10000, -10000, 30000, {-16384, -16384, -16384, -16384}, 0},
         // Along the top row itself, crossing the right border.
         {0, 16383, 20000, 16383, {0, 16383, 16383, 16383}, 1},
+        // From a very far end: the crossing is not moved by that end's rounding.
+        {100 - 1e20, 0.25 + 5e19, 100, 0.25, {-16384, 8242, 100, 0}, 1},
     };
     for (const Case& c : cases) {
         int out[4];
