@@ -75,20 +75,45 @@ TEST_F(PickingTest, ApertureIsFivePixelsAtAnyZoom) {
 }
 
 // A camera is found by the lines it draws (its frame, the strokes to its eye), not
-// only at its position marker. Top view, scale 1: frame corners (100, -50) and (100, 50).
+// only at its position marker, alone and inside groups, whose boxes hold its position
+// alone; a hit inside a group gives the outermost group. Top view, scale 1: frame
+// corners (100, -50) and (100, 50).
 TEST_F(PickingTest, ACameraIsFoundByItsLines) {
-    auto cam = rtc_make<CAMERA>();
-    cam->target = {100, 0, 0};
-    cam->up = {0, 1, 0};
-    cam->side = {0, 0, 1};
-    cam->lens = 1;
-    CAMERA* camera = cam.get();
-    ASSERT_EQ(container_insert(layer, cam.release()), 0);
-    ASSERT_EQ(regen_object(camera), 0);
-    for (auto [at, want] : {std::pair{Vec3{0, 0, 0}, camera}, {Vec3{100, 20, 0}, camera}, {Vec3{50, 25, 0}, camera},
-                            {Vec3{50, 45, 0}, nullptr}}) {
-        EXPECT_EQ(pick_object_at(view.get(), at, nullptr, nullptr), want) << at.x << ", " << at.y;
+    for (int depth : {0, 1, 2}) {
+        SCOPED_TRACE(depth);
+        CONTAINER* into = layer;
+        object* top = nullptr;
+        for (int i = 0; i < depth; ++i) {
+            auto g = rtc_make<CONTAINER>();
+            CONTAINER* group = g.get();
+            ASSERT_EQ(container_insert(into, g.release()), 0);
+            if (!top) top = group;
+            into = group;
+        }
+        auto cam = rtc_make<CAMERA>();
+        cam->target = {100, 0, 0};
+        cam->up = {0, 1, 0};
+        cam->side = {0, 0, 1};
+        cam->lens = 1;
+        CAMERA* camera = cam.get();
+        ASSERT_EQ(container_insert(into, cam.release()), 0);
+        ASSERT_EQ(regen_object(camera), 0);
+        if (!top) top = camera;
+        for (auto [at, want] : {std::pair{Vec3{0, 0, 0}, top}, {Vec3{100, 20, 0}, top}, {Vec3{50, 25, 0}, top},
+                                {Vec3{50, 45, 0}, nullptr}}) {
+            EXPECT_EQ(pick_object_at(view.get(), at, nullptr, nullptr), want) << at.x << ", " << at.y;
+        }
+        obj_remove(top);
+        rtc_destroy(top);
     }
+    // A group without a camera is still passed over by its box: this one's box, left
+    // stale on purpose, does not reach its line.
+    auto g = rtc_make<CONTAINER>();
+    CONTAINER* group = g.get();
+    ASSERT_EQ(container_insert(layer, g.release()), 0);
+    add_polyline(group, {{300, 200, 0}, {320, 200, 0}});
+    group->box = {{0, 0, 0}, {1, 1, 0}};
+    EXPECT_EQ(pick_object_at(view.get(), {310, 200, 0}, nullptr, nullptr), nullptr);
 }
 
 TEST_F(PickingTest, CollectingHighlightsOnlyTheSelection) {
