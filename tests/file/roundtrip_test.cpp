@@ -90,29 +90,6 @@ TEST_F(RoundTripTest, DrawingWithoutTracksHasNoFrames) {
     EXPECT_EQ(m->frame_count, 0);
 }
 
-// Groups read from a file know the cameras below them, however deep.
-TEST_F(RoundTripTest, LoadedGroupsKnowTheCamerasTheyHold) {
-    auto original = new_model();
-    auto* into = rtc_cast<CONTAINER>(original->first_child());
-    for (const char* name : {"outer", "inner"}) {
-        auto g = rtc_make<CONTAINER>();
-        ASSERT_EQ(g->set_string(0, name), 0);
-        CONTAINER* group = g.get();
-        ASSERT_EQ(container_insert(into, g.release()), 0);
-        into = group;
-    }
-    ASSERT_EQ(container_insert(into, rtc_make<CAMERA>().release()), 0);
-    ASSERT_EQ(drawing_file_save(path("d.qvm").c_str(), original.get(), 0), 0);
-    auto m = new_model();
-    ASSERT_EQ(drawing_file_import(path("d.qvm").c_str(), m.get()), 0);
-    for (const char* name : {"outer", "inner"}) {
-        auto* group = rtc_cast<CONTAINER>(find_named(m.get(), name, &CONTAINER::rtc_class));
-        ASSERT_NE(group, nullptr) << name;
-        EXPECT_EQ(group->cameras, 1) << name;
-    }
-    EXPECT_EQ(m->cameras, 1);
-}
-
 // A spline with a NaN or infinite vertex cannot be rebuilt: saved, it made the whole
 // drawing unreadable (8, "not enough memory"). The writer now leaves such a vertex
 // out, and a file that holds one (as written before) opens without that spline.
