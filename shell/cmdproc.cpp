@@ -6,6 +6,7 @@
 
 #include "commands/input/cmdinput.h"
 #include "graphics/view/view.h"
+#include "graphics/view/view_input.h"
 #include "model/math/result.h"
 #include "shell/services.h"
 
@@ -18,6 +19,8 @@ constexpr uint32_t kMsgReapInputs = WM_USER + 40;
 
 // lParam of a wake-up posted to the old command window when the command moved.
 constexpr intptr_t kRebindMark = 0x5245424E;  // "REBN"
+// A given step's lParam is the negated mark of the cursor place kept for it
+// (view_input_keep_place): never the rebind mark, and 0 when none was kept.
 
 }  // namespace
 
@@ -195,6 +198,7 @@ int CmdProcessor::WaitCmdMessage(uint32_t message) {
             return kStepCancelled;
         }
         if (lp == kRebindMark) continue;
+        if (lp < 0) view_input_take_place(-lp, window_ ? window_->cmd_view() : nullptr);
         if (wp == kStepCancelled) cancel_pending_ = false;
         return static_cast<int>(wp);
     }
@@ -203,7 +207,8 @@ int CmdProcessor::WaitCmdMessage(uint32_t message) {
 void CmdProcessor::PostCmdCode(intptr_t code) {
     if (!window_) return;
     if (!top_) {
-        post_message(window_->cmd_win_id(), kMsgCmdStep, code, 0);
+        const intptr_t mark = code == kStepGiven ? view_input_keep_place(window_->cmd_view()) : 0;
+        post_message(window_->cmd_win_id(), kMsgCmdStep, code, -mark);
         return;
     }
     NotifyInput(top_, static_cast<int>(code));

@@ -154,6 +154,8 @@ int SRCITER::box_test(object* obj) {
             BBox whole = obj->box;
             bbox_union(drawn.box, &whole);
             view_project_bbox(projection, whole, &b);
+        } else if (obj->cameras > 0 && rtc_is<CONTAINER>(obj)) {
+            return 0;  // its box leaves out its cameras' lines: the members cull themselves
         }
         return box_overlaps_box(point_box, b) ? 0 : 1;
     }

@@ -67,7 +67,8 @@ struct PickWindow {
 
 // True for an object that draws lines beyond its own box: a camera, whose box holds
 // its position alone, draws its frame and the strokes to its eye. A point pick culls
-// it by the box of everything it draws, so that a click on those lines finds it.
+// it by the box of everything it draws, so that a click on those lines finds it, and
+// walks into every group that holds a camera (ZOBJ::cameras), whatever its box.
 bool pick_draws_beyond_box(const object* obj);
 
 // Called for each object hit (outside a group under test); a non-zero result ends

@@ -2,7 +2,11 @@
 // options key, help and closing, turned into step results for the command.
 #include "graphics/view/view_input.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <deque>
+#include <new>
 
 #include "graphics/view/projection.h"
 #include "graphics/view/view.h"
@@ -40,6 +44,29 @@ void set_cursor(VIEW* v, int x, int y, const Vec3& world) {
     v->cursor_view[2] = vv.z;
 }
 
+// The drawing's other views get the drawing point `world` as their cursor.
+void place_in_other_views(VIEW* view, const Vec3& world) {
+    for (VIEW* v = drawing_first_view(view_drawing(view)); v; v = drawing_next_view(v)) {
+        if (v == view) continue;
+        int px, py;
+        world_to_pixel(&v->projection, world, &px, &py);
+        set_cursor(v, px, py, world);
+    }
+}
+
+// Cursor places of given steps that have not reached the command, oldest first. A
+// step that never does (its command cancelled) leaves its place behind: the oldest
+// go once there are more than a handful.
+struct KeptPlace {
+    intptr_t mark = 0;
+    VIEW* view = nullptr;  // only compared: it may be gone by the time the step is taken
+    int32_t pixel[2] = {0, 0};
+    double cursor[3] = {0, 0, 0}, cursor_view[3] = {0, 0, 0};
+};
+constexpr size_t kMaxKeptPlaces = 64;
+std::deque<KeptPlace> g_kept;
+intptr_t g_last_mark = 0;
+
 }  // namespace
 
 void view_input_set_typed_hooks(TypedCharFn char_fn, TypedSubmitFn submit_fn) {
@@ -56,13 +83,38 @@ void view_input_move(VIEW* view, int x, int y) {
     pixel_to_world(&view->projection, x, y, view->elevation, &world);
     set_cursor(view, x, y, world);
     if (command) {
-        for (VIEW* v = drawing_first_view(view_drawing(view)); v; v = drawing_next_view(v)) {
-            if (v == view) continue;
-            int px, py;
-            world_to_pixel(&v->projection, world, &px, &py);
-            set_cursor(v, px, py, world);
-        }
+        place_in_other_views(view, world);
         show_mark(view, true);
+    }
+}
+
+intptr_t view_input_keep_place(VIEW* view) {
+    if (!view) return 0;
+    KeptPlace k;
+    k.mark = ++g_last_mark;
+    k.view = view;
+    std::copy_n(view->cursor_pixel, 2, k.pixel);
+    std::copy_n(view->cursor, 3, k.cursor);
+    std::copy_n(view->cursor_view, 3, k.cursor_view);
+    try {
+        if (g_kept.size() >= kMaxKeptPlaces) g_kept.pop_front();
+        g_kept.push_back(k);
+    } catch (const std::bad_alloc&) {
+        return 0;  // the step reads the cursor as it then stands
+    }
+    return k.mark;
+}
+
+void view_input_take_place(intptr_t mark, VIEW* view) {
+    while (!g_kept.empty() && g_kept.front().mark <= mark) {
+        const KeptPlace k = g_kept.front();
+        g_kept.pop_front();
+        if (k.mark != mark || !view || k.view != view) continue;
+        std::copy_n(k.pixel, 2, view->cursor_pixel);
+        std::copy_n(k.cursor, 3, view->cursor);
+        std::copy_n(k.cursor_view, 3, view->cursor_view);
+        place_in_other_views(view, Vec3{static_cast<float>(k.cursor[0]), static_cast<float>(k.cursor[1]),
+                                        static_cast<float>(k.cursor[2])});
     }
 }
 

@@ -50,6 +50,16 @@ uint32_t view_input_help_id(VIEW* view);
 // The command view is closing: hides the mark and posts -2.
 void view_input_closing(VIEW* view);
 
+// A step is given in `view` now (a click, Enter): keeps where its cursor stands and
+// returns a mark (positive) for the step to carry. The command reads the cursor only
+// once the step reaches it, and input handled meanwhile (the pointer moving on, the
+// next click) has moved the cursor by then.
+intptr_t view_input_keep_place(VIEW* view);
+// The step carrying `mark` reaches the command, which now works in `view`: when the
+// place was kept for that view, its cursor (and the same drawing point in the
+// drawing's other views) goes back there. Places kept before it are dropped with it.
+void view_input_take_place(intptr_t mark, VIEW* view);
+
 // Typed-entry hooks of in-place text and the options key (commands/input installs
 // them; without them typed characters are refused and the options key does nothing).
 using TypedCharFn = int (*)(VIEW* view, int ch);

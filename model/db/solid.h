@@ -101,7 +101,10 @@ struct LightKeys {
 class CAMERA : public object {
   public:
     static RtcClass rtc_class;
-    CAMERA() { set_klass(&rtc_class); }
+    CAMERA() {
+        set_klass(&rtc_class);
+        cameras = 1;
+    }
     ~CAMERA() override;
 
     int replace_ref(RTC* old_ref, RTC* new_ref) override;

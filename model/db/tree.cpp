@@ -254,6 +254,11 @@ void obj_set_modified(ZOBJ* obj, int flag) {
     if (MODEL* m = obj_model(obj)) m->set_modified(flag);
 }
 
+void carry_cameras_up(CONTAINER* container, int32_t n) {
+    if (n == 0) return;
+    for (CONTAINER* c = container; c; c = c->next ? c->parent : nullptr) c->cameras += n;
+}
+
 namespace {
 
 thread_local const ZOBJ* t_fresh_box = nullptr;
@@ -276,6 +281,7 @@ int insert(CONTAINER* container, ZOBJ* obj, bool own_box) {
     obj_remove(obj);
     ring_insert(&container->children, obj, false);
     obj->parent = container;
+    carry_cameras_up(container, obj->cameras);
     if (auto* o = rtc_cast<object>(obj)) {
         if (own_box && obj != t_fresh_box)
             obj_update_bbox(o);
@@ -314,6 +320,7 @@ void obj_remove(ZOBJ* obj) {
         ZELO_CHECK(!obj->next || obj->parent->children,
                    "object %p is linked but its parent %p holds no children",
                    static_cast<void*>(obj), static_cast<void*>(obj->parent));
+        if (obj->next) carry_cameras_up(obj->parent, -obj->cameras);
         ring_remove(&obj->parent->children, obj);
     }
     obj->parent = nullptr;

@@ -115,6 +115,10 @@ class FreshBoxScope {
 };
 // Takes an object out of its container or pattern ring; nothing when it has no parent.
 void obj_remove(ZOBJ* obj);
+// Adds `n` to the camera count of `container` and of each container above it, up
+// while each is a member of its parent's ring (an object the undo history holds out
+// of the drawing keeps a parent link that counts nothing).
+void carry_cameras_up(CONTAINER* container, int32_t n);
 // Calls the set-modified slot of the MODEL above the object.
 void obj_set_modified(ZOBJ* obj, int flag);
 

@@ -368,6 +368,8 @@ void CONTAINER::move_level(CONTAINER& src) {
     destroy_children(this);
     children = src.children;
     src.children = nullptr;
+    carry_cameras_up(this, src.cameras - cameras);
+    src.cameras = 0;
     tree_changed(TreeChangeKind::reset, this, &children);
     if (!children) return;
     ZDLIST* c = children;

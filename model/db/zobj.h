@@ -85,6 +85,11 @@ class ZOBJ : public ZDLIST {
 
     CONTAINER* parent = nullptr;
     int32_t file_id = 0;
+    // The cameras this object is or holds: 1 for a camera; for a container those in
+    // its ring and, through the groups in it, below it, kept by container_insert and
+    // obj_remove (tree.cpp). The pick device walks into a group whose box leaves out
+    // the lines its cameras draw only when this is non-zero.
+    int32_t cameras = 0;
     std::string strings[3];
 };
 

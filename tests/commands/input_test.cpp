@@ -6,6 +6,7 @@
 #include "commands/input/feedback.h"
 #include "commands/input/input.h"
 #include "commands/input/snap.h"
+#include "graphics/view/view_input.h"
 #include "model/db/buffer.h"
 #include "model/math/result.h"
 #include "model/math/scalar.h"
@@ -50,6 +51,15 @@ TEST(InputPoint, ClicksTypedTextEnterAndSnaps) {
         {"Enter snaps like a click", kSnapLineEnd, [](Harness& h) { h.move(97, 3).enter(); }, 0, {100, 0, 0}},
         {"nothing snappable asks again", kSnapLineEnd, [](Harness& h) { h.click({50, 90, 0}).click({2, 1, 0}); }, 0,
          {0, 0, 0}},
+        {"the pointer moved on before the click was taken", kSnapFree,
+         [](Harness& h) {
+             h.call([](Harness& hh) {
+                 view_input_move(hh.view(), 20, 30);
+                 view_input_button_up(hh.view(), kButtonLeft);
+                 view_input_move(hh.view(), 90, 10);
+             });
+         },
+         0, {20, 30, 0}},
         {"Esc", kSnapFree, [](Harness& h) { h.esc(); }, -1, {0, 0, 0}},
         {"right button", kSnapFree, [](Harness& h) { h.right(); }, -1, {0, 0, 0}},
     };

@@ -91,6 +91,23 @@ TEST_F(PickingTest, ACameraIsFoundByItsLines) {
     }
 }
 
+// Inside groups (whose boxes hold its position alone) as well, the outer group standing
+// for it. Groups without a camera are still passed over by their boxes (one kept stale).
+TEST_F(PickingTest, ACameraInGroupsIsFoundByItsLines) {
+    CONTAINER* groups[2] = {rtc_make<CONTAINER>().release(), rtc_make<CONTAINER>().release()};
+    ASSERT_EQ(container_insert(layer, groups[0]), 0);
+    ASSERT_EQ(container_insert(groups[0], groups[1]), 0);
+    CAMERA* camera = rtc_make<CAMERA>().release();
+    ASSERT_EQ(container_insert(groups[1], camera), 0);
+    camera->target = {100, 0, 0}, camera->up = {0, 1, 0}, camera->side = {0, 0, 1}, camera->lens = 1;
+    ASSERT_EQ(regen_object(camera), 0);
+    for (Vec3 at : {Vec3{50, 25, 0}, {100, 20, 0}}) EXPECT_EQ(pick_object_at(view.get(), at, nullptr, nullptr), groups[0]);
+    ASSERT_EQ(container_insert(layer, camera), 0);
+    add_polyline(groups[1], {{300, 200, 0}, {320, 200, 0}});
+    groups[0]->box = {{0, 0, 0}, {1, 1, 0}};
+    EXPECT_EQ(pick_object_at(view.get(), {310, 200, 0}, nullptr, nullptr), nullptr);
+}
+
 TEST_F(PickingTest, CollectingHighlightsOnlyTheSelection) {
     XPLINE* a = add_polyline(layer, {{0, 0, 0}, {10, 0, 0}});
     XPLINE* b = add_polyline(layer, {{5, -5, 0}, {5, 5, 0}});

@@ -3,6 +3,7 @@
 // count after each script, and no object left over once the drawing is destroyed.
 #include <gtest/gtest.h>
 
+#include "model/db/find.h"
 #include "tests/model/undo_support.h"
 
 namespace {
@@ -112,6 +113,19 @@ TEST_F(UndoScenario, Table) {
             EXPECT_EQ(model_redo_count(model_), want.redo);
         }
     }
+}
+
+// Every object's kept camera count against the cameras at or below it, counted afresh.
+TEST_F(UndoTest, CameraCountsFollowCamerasThroughGroupsUndoAndRedo) {
+    for (const char* step : {"+G", "&H@G", "&cam1@H", "+cam2@M", ">H@M", "u", "-G", "u", "r", "u", ">cam2@H", "b"}) {
+        run(step, -1);
+        for (ZOBJ* c = model_; c; c = tree_next(c, model_)) {
+            int32_t n = rtc_is<CAMERA>(c);
+            for (ZOBJ* z = tree_next(c, c); z; z = tree_next(z, c)) n += rtc_is<CAMERA>(z);
+            EXPECT_EQ(c->cameras, n) << step << ' ' << c->name();
+        }
+    }
+    EXPECT_EQ(drawing(), "default[G[H[cam1]]] M[cam2]");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "model/db/buffer.h"
 #include "model/db/patt.h"
+#include "model/db/solid.h"
 #include "model/db/tree.h"
 #include "model/db/undo.h"
 #include "model/db/wire.h"
@@ -69,10 +70,11 @@ class UndoTest : public ::testing::Test {
         EXPECT_EQ(rtc_live_objects(), live_before_) << "objects leaked or freed twice";
     }
 
-    // A new polyline (lower-case first letter) or group (upper-case) named `name`,
-    // in no container.
+    // A new polyline (lower-case first letter), camera (a name starting "cam") or
+    // group (upper-case) named `name`, in no container.
     ZOBJ* make(const std::string& name) {
         RtcClass* cls = std::isupper(static_cast<unsigned char>(name[0])) ? &CONTAINER::rtc_class
+                        : name.starts_with("cam")                         ? &CAMERA::rtc_class
                                                                           : &XPLINE::rtc_class;
         auto* obj = static_cast<ZOBJ*>(rtc_new(name.c_str(), cls).release());
         named_[name] = obj;
