@@ -53,10 +53,7 @@ fi
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-# A failing test runs once more: the real-window tests click through the X server while
-# every core is busy, and a click can still be on its way when the step reads it. A fault
-# fails both runs.
-ctest --test-dir "$BUILD" -j "$JOBS" --output-on-failure --timeout 600 --repeat until-pass:2
+ctest --test-dir "$BUILD" -j "$JOBS" --output-on-failure --timeout 600
 
 # The renderers' threads once more under ThreadSanitizer: a separate build of just
 # their test programs and what they link (line tables and -O1, as above).
