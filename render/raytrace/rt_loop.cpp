@@ -152,6 +152,15 @@ void trace_row(RtThread& t, BandRows& b, int r, bool has_prev) {
     }
 }
 
+// The index in cam.start of the tile holding pixel (x, y).
+size_t tile_of(const RtCamera& cam, double x, double y) {
+    const int columns = cam.tile_columns, rows = static_cast<int>(cam.start.size()) / columns;
+    auto tile = [](double at, int count) {
+        return static_cast<int>(std::clamp(std::floor(at / kRtTile), 0.0, double(count - 1)));
+    };
+    return static_cast<size_t>(tile(y, rows)) * columns + tile(x, columns);
+}
+
 }  // namespace
 
 void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
@@ -165,15 +174,20 @@ void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
     if (cam.orthographic) {
         ray->origin = ray->origin + offset;
         if (cam.tile_columns > 0 && !cam.start.empty()) {
-            const int columns = cam.tile_columns, rows = static_cast<int>(cam.start.size()) / columns;
-            auto tile = [](double at, int count) {
-                return static_cast<int>(std::clamp(std::floor(at / kRtTile), 0.0, double(count - 1)));
-            };
-            ray->before = cam.start[static_cast<size_t>(tile(y, rows)) * columns + tile(x, columns)];
+            ray->before = cam.start[tile_of(cam, x, y)];
             ray->origin = ray->origin + ray->before * ray->dir;
         }
     } else {
         ray->dir = ray->dir + offset;
+        if (cam.tile_columns > 0 && !cam.start.empty() && cam.aperture == 0.0) {
+            // The depth where the tile's rays start, along this ray.
+            const double depth = cam.start[tile_of(cam, x, y)];
+            if (depth > 0) {
+                const double along = depth / rt_len(cam.direction);
+                ray->origin = ray->origin + along * ray->dir;
+                ray->before = along * rt_len(ray->dir);
+            }
+        }
     }
     if (cam.aperture != 0.0) {
         double a = ((t.rand15() & 0xFFFF) / 32768.0 - 1) * cam.aperture * 2;
@@ -183,7 +197,7 @@ void rt_primary_ray(RtThread& t, RtRay* ray, double x, double y) {
         ray->dir = ray->dir * cam.focal_distance - lens;
     }
     ray->dir = rt_unit(ray->dir);
-    ray->primary = !cam.orthographic && cam.aperture == 0.0;
+    ray->primary = !cam.orthographic && cam.aperture == 0.0 && ray->before == 0.0;
     ray->from_eye = true;
 }
 

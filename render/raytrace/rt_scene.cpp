@@ -126,19 +126,49 @@ RtUnion* mesh_union(RtArena& arena, const RenderMesh& m, bool smooth) {
 
 // Grows the scene's tiles by a triangle given in the image frame: each tile takes the
 // depths of the part of the triangle over its pixels (and two pixels round them, where
-// supersamples and the row above the image reach).
-void grow_tiles(RtScene* scene, int width, int height, const Vec3d tri[3]) {
+// supersamples and the row above the image reach). With a camera of `focal` pixels the
+// frame is the camera's and the depths run along the line of sight from the eye.
+void grow_tiles(RtScene* scene, int width, int height, double focal, const Vec3d tri[3]) {
     const int columns = scene->tile_columns;
     const int rows = columns > 0 ? static_cast<int>(scene->tile_lo.size()) / columns : 0;
     if (rows <= 0) return;
-    // Pixel coordinates: x to the right from the image's left edge, y down from its top.
-    Vec3d p[3];
-    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    // Homogeneous pixel coordinates (x, y) / w, x to the right from the image's left
+    // edge, y down from its top; z the depth. A parallel view has w = 1.
+    struct Point {
+        double x, y, w, z;
+    };
+    auto mix = [](const Point& a, const Point& b, double t) {
+        return Point{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), a.w + t * (b.w - a.w), a.z + t * (b.z - a.z)};
+    };
+    // The polygon cut to where off(point) >= 0 (Sutherland-Hodgman, in double).
+    std::vector<Point> poly, next;
+    auto cut = [&](auto off) {
+        next.clear();
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const Point& a = poly[i];
+            const Point& b = poly[(i + 1) % poly.size()];
+            const double da = off(a), db = off(b);
+            if (da >= 0) next.push_back(a);
+            if ((da >= 0) != (db >= 0)) next.push_back(mix(a, b, da / (da - db)));
+        }
+        poly.swap(next);
+    };
+    std::vector<Point> p(3);
     for (int k = 0; k < 3; ++k) {
-        p[k] = rt_v(tri[k].x + width / 2.0, height / 2.0 - tri[k].y, tri[k].z);
-        if (!std::isfinite(p[k].x) || !std::isfinite(p[k].y) || !std::isfinite(p[k].z)) return;
-        x0 = std::min(x0, p[k].x), x1 = std::max(x1, p[k].x);
-        y0 = std::min(y0, p[k].y), y1 = std::max(y1, p[k].y);
+        const Vec3d& q = tri[k];
+        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) return;
+        p[k] = focal > 0 ? Point{width / 2.0 * -q.z + focal * q.x, height / 2.0 * -q.z - focal * q.y, -q.z, -q.z}
+                         : Point{q.x + width / 2.0, height / 2.0 - q.y, 1.0, q.z};
+        if (!std::isfinite(p[k].x) || !std::isfinite(p[k].y)) return;
+    }
+    poly = p;
+    // Before the eye only.
+    if (focal > 0) cut([](const Point& q) { return q.w - 1e-9; });
+    p = poly;
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (const Point& q : p) {
+        x0 = std::min(x0, q.x / q.w), x1 = std::max(x1, q.x / q.w);
+        y0 = std::min(y0, q.y / q.w), y1 = std::max(y1, q.y / q.w);
     }
     constexpr double kMargin = 2.0;
     auto first = [](double lo, int count) {
@@ -148,34 +178,21 @@ void grow_tiles(RtScene* scene, int width, int height, const Vec3d tri[3]) {
         return static_cast<int>(std::clamp(std::floor((hi + kMargin) / kRtTile), -1.0, double(count - 1)));
     };
     const int tx0 = first(x0, columns), tx1 = last(x1, columns), ty0 = first(y0, rows), ty1 = last(y1, rows);
-    std::vector<Vec3d> poly, next;
     for (int ty = ty0; ty <= ty1; ++ty)
         for (int tx = tx0; tx <= tx1; ++tx) {
-            // The triangle cut to the tile's column (Sutherland-Hodgman, in double).
+            // The triangle cut to the tile's column.
             const double bound[4] = {tx * double(kRtTile) - kMargin, (tx + 1) * double(kRtTile) + kMargin,
                                      ty * double(kRtTile) - kMargin, (ty + 1) * double(kRtTile) + kMargin};
-            poly.assign(p, p + 3);
+            poly = p;
             for (int side = 0; side < 4 && !poly.empty(); ++side) {
                 const bool along_y = side >= 2, upper = side & 1;
-                auto off = [&](const Vec3d& q) {
+                cut([&](const Point& q) {
                     const double c = along_y ? q.y : q.x;
-                    return upper ? bound[side] - c : c - bound[side];  // >= 0 inside
-                };
-                next.clear();
-                for (size_t i = 0; i < poly.size(); ++i) {
-                    const Vec3d& a = poly[i];
-                    const Vec3d& b = poly[(i + 1) % poly.size()];
-                    const double da = off(a), db = off(b);
-                    if (da >= 0) next.push_back(a);
-                    if ((da >= 0) != (db >= 0)) {
-                        const double t = da / (da - db);
-                        next.push_back(a + t * (b - a));
-                    }
-                }
-                poly.swap(next);
+                    return upper ? bound[side] * q.w - c : c - bound[side] * q.w;  // >= 0 inside
+                });
             }
             const size_t at = static_cast<size_t>(ty) * columns + tx;
-            for (const Vec3d& q : poly) {
+            for (const Point& q : poly) {
                 if (!std::isfinite(q.z)) continue;
                 scene->tile_lo[at] = std::min(scene->tile_lo[at], q.z);
                 scene->tile_hi[at] = std::max(scene->tile_hi[at], q.z);
@@ -234,17 +251,18 @@ struct Translator {
         check(render_mesh_prepare_record(&m, render_step, ctx, &running, faceted, ctx->threads), "pre_trias");
         check(mesh_texture_coordinates(ctx, &m), "uv");
         BBox own = kEmptyBBox;
-        // In a parallel view the tiles want the vertices in the image frame.
-        std::vector<Vec3d> image(ctx->camera ? 0 : m.vertices.size());
+        // The tiles want the vertices in the image frame (the camera's with one).
+        std::vector<Vec3d> image(m.vertices.size());
         for (size_t i = 0; i < m.vertices.size(); ++i)
             if (m.vertices[i].finite) {
                 const Vec3d p = xform_point(ctx->matrix, m.vertices[i].world);
-                if (!ctx->camera) image[i] = p;
+                image[i] = p;
                 bbox_grow(&scene->box, p);
                 bbox_grow(&own, m.vertices[i].world);
             }
-        if (!ctx->camera) {
-            grow_by_window(&scene->in_view, m, ctx->matrix, ctx->window);
+        {
+            if (!ctx->camera) grow_by_window(&scene->in_view, m, ctx->matrix, ctx->window);
+            const double focal = ctx->camera ? ctx->camera->lens * ctx->width : 0.0;
             for (const RenderTriangle& t : m.triangles) {
                 Vec3d tri[3];
                 bool ok = t.drawable;
@@ -253,7 +271,7 @@ struct Translator {
                     ok = c >= 0 && static_cast<size_t>(c) < m.vertices.size() && m.vertices[c].finite;
                     if (ok) tri[k] = image[c];
                 }
-                if (ok) grow_tiles(scene, ctx->width, ctx->height, tri);
+                if (ok) grow_tiles(scene, ctx->width, ctx->height, focal, tri);
             }
         }
         const MaterialRecord* mat = m.material;
@@ -305,7 +323,7 @@ void rt_translate(RenderContext* ctx, MODEL* drawing, const RenderLayerFilter* l
     Translator tr{ctx, arena, scene, {}};
     const RenderSettings* s = ctx->settings;
     scene->box = scene->in_view = kEmptyBBox;
-    if (!ctx->camera) {
+    {
         scene->tile_columns = (ctx->width + kRtTile - 1) / kRtTile;
         const size_t tiles = static_cast<size_t>(scene->tile_columns) * ((ctx->height + kRtTile - 1) / kRtTile);
         scene->tile_lo.assign(tiles, HUGE_VAL);
@@ -378,6 +396,22 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         cam->aperture = std::isfinite(aperture) && aperture > 0 ? aperture : 0;
         cam->orthographic = false;
         *fog_distance = distance;
+        // A ray counts hits up to kRtMaxHitDepth from its start. A tile whose depths lie
+        // beyond that from the eye (a far vertex carried the eye off) has its rays start
+        // at the nearest depth there, or, across more than a ray covers, as near as lets
+        // them reach the farthest: ray lengths exceed depths by at most this factor.
+        const double slant = std::sqrt(1 + 0.36 / (c.lens * c.lens) + 0.36 / (reach * reach));
+        const double cover = kRtMaxHitDepth * (1 - 1e-6) / slant;
+        if (!std::isfinite(cover) || !(cover > 0)) return;
+        cam->start.assign(scene.tile_lo.size(), 0.0);
+        cam->tile_columns = scene.tile_columns;
+        for (size_t i = 0; i < cam->start.size(); ++i)
+            if (scene.tile_lo[i] <= scene.tile_hi[i] && scene.tile_hi[i] > cover) {
+                // A little before the nearest depth, well within what rounding at the
+                // eye's distance leaves of the reach.
+                const double lo = scene.tile_lo[i], hi = scene.tile_hi[i];
+                cam->start[i] = hi - lo > cover ? hi - cover : lo - std::min(lo * 1e-6, (cover - (hi - lo)) / 2);
+            }
         return;
     }
     // The eye lies above the top of what lies in view: a far vertex out of view would

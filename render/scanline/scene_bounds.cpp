@@ -1,4 +1,5 @@
 // The Render page's depth bounds and the camera fitted to a parallel view.
+#include <algorithm>
 #include <cmath>
 
 #include "graphics/view/projection.h"
@@ -66,6 +67,17 @@ int render_fit_camera(const ViewProjection* view, int32_t width, int32_t height,
     Vec3d up0 = {0, 0, 0}, up1 = {0, 1, 0};
     mat_xform_point_d(&pos, &pos, &view->inverse);
     mat_xform_point_d(&target, &target, &view->inverse);
+    // The camera is kept in floats: far from the origin (an eye above a far vertex) the
+    // target moves away along the line of sight until the two stay apart, with a
+    // direction true to a thousandth of the distance.
+    const double size = std::max({std::fabs(pos.x), std::fabs(pos.y), std::fabs(pos.z)});
+    const double apart = std::ldexp(size, -10), along = width / (2 * s);
+    if (along < apart && std::isfinite(apart)) {
+        Vec3d o = {0, 0, 0}, down = {0, 0, -apart / along};
+        mat_xform_point_d(&o, &o, &view->inverse);
+        mat_xform_point_d(&down, &down, &view->inverse);
+        target = {pos.x + (down.x - o.x) * along, pos.y + (down.y - o.y) * along, pos.z + (down.z - o.z) * along};
+    }
     mat_xform_point_d(&up0, &up0, &view->inverse);
     mat_xform_point_d(&up1, &up1, &view->inverse);
     camera->position = {static_cast<float>(pos.x), static_cast<float>(pos.y),

@@ -25,6 +25,7 @@
 #include "render/raytrace/rt_render.h"
 #include "render/raytrace/rt_vec.h"
 #include "render/scanline/render_context.h"
+#include "render/scanline/render_scene.h"
 #include "render/surface/image_sample.h"
 #include "render/surface/presets.h"
 #include "../scanline/scanline_test_util.h"
@@ -861,6 +862,37 @@ TEST(RtScene, AFarVertexLeavesWhatLiesInAParallelViewAsItIs) {
                 if (red(img[0], x, y) > 8) ++box, kept += red(img[1], x, y) == red(img[0], x, y);
         EXPECT_GT(box, 1500);
         EXPECT_GE(kept, box - c.tip) << (&c - cases);
+    }
+}
+
+TEST(RtScene, ACameraFittedOverAFarVertexShowsTheBoxInEveryRenderer) {
+    // The top view's camera fitted to a lit box and a triangle with a corner far toward
+    // the viewer: the eye sits beyond the corner, so the box lies farther than a ray
+    // reaches (and, past 1e12, eye and target met as floats and the camera was refused).
+    // Each renderer lights the box's pixels as with the corner at 1e4.
+    for (const uint32_t mode : {kRenderGouraud, kRenderPhong, kRenderRayTrace | kRenderPhong}) {
+        std::vector<int> lit;
+        for (const float d : {1e4f, 1e8f, 1e12f, 1e20f}) {
+            RayScene s(2.0);
+            s.view.origin_x = -40, s.view.origin_y = -30;
+            s.add_box({-10, -10, -10}, {10, 10, 10});
+            s.add_mesh({{30, 20, 0}, {31, 20, 0}, {30, 20, d}});
+            s.add_light({0, 0, 100}, 1, 1, 1);
+            double eye_z = 0, focal = 0;
+            ASSERT_EQ(render_depth_bounds(&s.view, s.objects, 160, 120, 30, &eye_z, &focal), 0);
+            CAMERA cam;
+            ASSERT_EQ(render_fit_camera(&s.view, 160, 120, eye_z, focal, &cam), 0);
+            s.settings.flags = mode | kRenderPerspective;
+            Image24 img(160, 120);
+            ASSERT_EQ(s.render(img, &cam), 0) << mode << " " << d;
+            dump(img, "fit" + std::to_string(mode) + "_" + std::to_string(int(std::log10(d))));
+            int box = 0;  // the box lies round the middle, the triangle off to its side
+            for (int y = 35; y < 85; ++y)
+                for (int x = 55; x < 105; ++x) box += red(img, x, y) > 8;
+            lit.push_back(box);
+        }
+        EXPECT_GT(lit[0], 300) << mode;
+        for (size_t i = 1; i < lit.size(); ++i) EXPECT_EQ(lit[i], lit[0]) << mode << " " << i;
     }
 }
 
