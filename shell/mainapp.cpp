@@ -209,7 +209,14 @@ CDocument* CMainApp::OpenDocumentFile(const std::string& name) {
         return open;
     }
     if (ic > dc) {
-        if (image_opener_) return image_opener_(*this, path);
+        if (image_opener_) {
+            try {
+                return image_opener_(*this, path);
+            } catch (const std::bad_alloc&) {
+                shell_tell_out_of_memory();
+                return nullptr;
+            }
+        }
         msgbox_printf(kStrIdError, "%s|%s", res_load_string(IDS_TYPE_NOT_SUPPORTED_YET).c_str(), path.c_str());
         return nullptr;
     }

@@ -95,8 +95,9 @@ Text3dParams text3d_params(double h, double d, double c) {
     return p;
 }
 
-int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* out) {
-    *out = GlyphMesh{};
+namespace {
+
+int build_glyph(const GlyphOutline& o, Text3dParams* params, GlyphMesh* out) {
     const Text3dParams& P = *params;
     if (P.line_steps < 1 || P.curve_steps < 1 || P.line_steps > 64 || P.curve_steps > 64)
         return kBadArgument;
@@ -210,8 +211,8 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         if (ring_index >= L || rings[ring_index] != k) continue;
         const int32_t base = static_cast<int32_t>(ring_index * N);
         ++ring_index;
-        if (contour_set_inset(&contours, base, P.ring_inset[k], z, &crossed) != 0)
-            return kContourInsetFolds;
+        if (const int e = contour_set_inset(&contours, base, P.ring_inset[k], z, &crossed))
+            return e;
         // A hole grown past its outer without crossing it swallowed the letter.
         for (size_t h = 0; h < polys; ++h)
             if (outer_of[h] >= 0 &&
@@ -235,6 +236,19 @@ int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* ou
         return kOutOfMemory;
     }
     return 0;
+}
+
+}  // namespace
+
+int glyph_solid_build(const GlyphOutline& o, Text3dParams* params, GlyphMesh* out) {
+    *out = GlyphMesh{};
+    try {
+        return build_glyph(o, params, out);
+    } catch (const std::bad_alloc&) {
+        // Out of memory part way: nothing of the glyph is handed on.
+        *out = GlyphMesh{};
+        return kOutOfMemory;
+    }
 }
 
 int text_solids_build_font(GlyphFont* font, const char* text, Text3dParams* params, Text3dSink* sink) {

@@ -90,7 +90,7 @@ int contour_init_range(ContourRecord* rec, ContourVertexIo io, void* vertices, i
         rec->entries.resize(static_cast<size_t>(n));
     } catch (const std::bad_alloc&) {
         rec->entries.clear();
-        return 1;
+        return kOutOfMemory;
     }
     for (int32_t i = 0; i < n; ++i) rec->entries[i] = {first + i, 0};
     rec->count = n;
@@ -127,7 +127,13 @@ void contour_update_box(ContourRecord* rec, int32_t base) {
 int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift) {
     const int32_t n = range_count(*rec);
     if (n == 0 || !rec->vertex_io) return 0;
-    std::vector<P2> src(static_cast<size_t>(n)), out(static_cast<size_t>(n));
+    std::vector<P2> src, out;
+    try {
+        src.resize(static_cast<size_t>(n));
+        out.resize(static_cast<size_t>(n));
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
     for (int32_t i = 0; i < n; ++i) src[i] = read_at(*rec, base + rec->first + i);
     bool finite = true;
     for (int32_t i = 0; i < n; ++i) {
@@ -211,13 +217,17 @@ int contours_cross(const ContourRecord& a, const ContourRecord& b, int32_t base)
 
 int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift, const std::vector<char>* crossed) {
     for (ContourRecord& r : *set)
-        if (contour_inset(&r, base, d, z_shift) != 0) return kContourInsetFolds;
+        if (const int e = contour_inset(&r, base, d, z_shift)) return e == kOutOfMemory ? e : kContourInsetFolds;
     const size_t n = set->size();
-    for (size_t i = 0; i < n; ++i)
-        for (size_t j = i; j < n; ++j) {
-            if (crossed && (*crossed)[i * n + j]) continue;
-            if (contours_cross((*set)[i], (*set)[j], base)) return kContourInsetFolds;
-        }
+    try {
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i; j < n; ++j) {
+                if (crossed && (*crossed)[i * n + j]) continue;
+                if (contours_cross((*set)[i], (*set)[j], base)) return kContourInsetFolds;
+            }
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
     return 0;
 }
 
@@ -235,13 +245,13 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     double best = 1e30;
     int32_t bi = -1, bj = -1;
     std::vector<P2> op;
-    RunBoxTree tree;
+    std::optional<RunBoxTree> tree;  // a tree allocates as it is made
     try {
         op.resize(static_cast<size_t>(m));
         for (int32_t j = 0; j < m; ++j) read_into(*outer, outer->entries[j].vertex, &op[j]);
-        tree.build(op, [&](int j) { return outer->entries[j].flags == 0; });
+        tree.emplace().build(op, [&](int j) { return outer->entries[j].flags == 0; });
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kOutOfMemory;
     }
     for (int32_t i = 0; i < h; ++i) {
         if (hole.entries[i].flags) continue;
@@ -249,7 +259,7 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
         const double a[3] = {hp.x, hp.y, hp.z};
         // The outer entries in order, past the boxes whose every point lies too far
         // to beat the best so far (by a margin above the distance's rounding).
-        tree.search(
+        tree->search(
             [&](const RunBoxTree::Node& node) {
                 double gap2 = 0;
                 for (int k = 0; k < 3; ++k) {
@@ -274,7 +284,7 @@ int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole) {
     try {
         merged.reserve(static_cast<size_t>(m) + h + 2);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kOutOfMemory;
     }
     for (int32_t i = 0; i <= bi; ++i) merged.push_back(hole.entries[i]);
     merged.back().flags |= kBridgeFrom;
@@ -723,8 +733,13 @@ class EarClipper {
 int contour_triangulate(void* context, int32_t* face_counter, const ContourRecord& rec, ContourFaceFn face,
                         int32_t base, double tolerance) {
     if (rec.count < 3 || !rec.vertex_io) return 0;
-    EarClipper clipper(rec, tolerance);
-    if (const int rc = clipper.init(base)) return rc;
-    clipper.run(context, face_counter, face, base);
+    std::optional<EarClipper> clipper;  // its trees allocate as they are made
+    try {
+        clipper.emplace(rec, tolerance);
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+    if (const int rc = clipper->init(base)) return rc;
+    clipper->run(context, face_counter, face, base);
     return 0;
 }

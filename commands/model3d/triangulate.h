@@ -6,9 +6,8 @@
 //
 // Geometry is in the x-y plane (z is carried along), in doubles. Vertex indices of
 // the entries are relative to a ring base that the operations add. Results: 0 done,
-// 1 (init, bridge: out of memory; inset: the contour turned inside out; cross: a
-// crossing), 8 out of memory (triangulate), 34 (set inset: a flipped contour, a
-// crossing, or a position that is not finite).
+// 1 (inset: the contour turned inside out; cross: a crossing), 8 out of memory, 34
+// (set inset: a flipped contour, a crossing, or a position that is not finite).
 #pragma once
 
 #include <cstdint>
@@ -46,7 +45,7 @@ struct ContourRecord {
 
 using ContourSet = std::vector<ContourRecord>;
 
-// count = last - first + 1 entries first..last with flags 0; clockwise 1. 1 when the
+// count = last - first + 1 entries first..last with flags 0; clockwise 1. 8 when the
 // entries cannot be allocated (count 0 then), else 0.
 [[nodiscard]] int contour_init_range(ContourRecord* rec, ContourVertexIo io, void* vertices,
                                      int32_t first, int32_t last);
@@ -67,28 +66,30 @@ void contour_update_box(ContourRecord* rec, int32_t base);
 // distinct one, a spike moves along its edge's normal. Then the record's box is
 // updated from the ring. 1 when the inset turned the contour inside out (its turning
 // sense flipped, or an edge runs against its original direction), 2 when a position
-// came out not finite, else 0. An outer's mark 2 is kept when it did not turn.
+// came out not finite, 8 when out of memory (nothing written), else 0. An outer's
+// mark 2 is kept when it did not turn.
 [[nodiscard]] int contour_inset(ContourRecord* rec, int32_t base, double d, double z_shift);
 
 // contour_inset of every record, then the crossing test of each with itself and
-// with every later one. 34 at the first flip, non-finite position or crossing, else 0.
+// with every later one. 34 at the first flip, non-finite position or crossing, 8 when
+// out of memory, else 0.
 // Pairs marked in `crossed` (n x n, row i column j >= i, from contour_set_crossings
 // before insetting) crossed already in the font's own outline and are not counted.
 [[nodiscard]] int contour_set_inset(ContourSet* set, int32_t base, double d, double z_shift,
                                     const std::vector<char>* crossed = nullptr);
-// The pairs of records (i <= j) whose ranges cross at `base`.
+// The pairs of records (i <= j) whose ranges cross at `base`. Throws std::bad_alloc.
 std::vector<char> contour_set_crossings(const ContourSet& set, int32_t base);
 
 // 1 when a segment of a's range crosses a segment of b's range (both read at
 // `base`); pairs sharing a vertex are skipped when a and b are the same record. A
 // segment starting exactly on the other's line, and parallel segments, do not cross;
-// one ending on it does.
+// one ending on it does. Throws std::bad_alloc.
 int contours_cross(const ContourRecord& a, const ContourRecord& b, int32_t base);
 
 // Merges `hole` into `outer`'s entry list through the closest pair of unflagged
 // entries (distance above 0, read at base 0): hole 0..i, outer j..end, outer 0..j,
 // hole i..end, with the bridge flags on the four bridge-end copies. The hole record
-// is not freed. 1 when out of memory (outer unchanged), else 0.
+// is not freed. 8 when out of memory (outer unchanged), else 0.
 [[nodiscard]] int contour_bridge_hole(ContourRecord* outer, const ContourRecord& hole);
 
 // A triangle: face index, vertices (ring base added) and edge bits (1 a-b, 2 b-c,

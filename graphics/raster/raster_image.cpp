@@ -59,8 +59,16 @@ bool build_segments(RasterImage* image, size_t segment_bytes) {
     auto add = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, int64_t offset, int number) {
         if (!ok || x0 > x1 || y0 > y1) return;
         RasterSegment* e = new_entry(image, {x0, y0, x1, y1}, static_cast<size_t>(offset), number);
-        if (!e) ok = false;
-        else body.push_back(e);
+        if (!e) {
+            ok = false;
+            return;
+        }
+        try {
+            body.push_back(e);
+        } catch (const std::bad_alloc&) {
+            delete e;
+            ok = false;
+        }
     };
     int number = 0;
     for (int64_t offset = 0; offset < total && ok; offset += static_cast<int64_t>(segment_bytes), ++number) {
@@ -88,6 +96,17 @@ bool build_segments(RasterImage* image, size_t segment_bytes) {
             add(0, static_cast<int32_t>(last_row), column(end_off) - 1, static_cast<int32_t>(last_row),
                 offset, number);
     }
+    // Bands of entries sharing a top row, in creation order.
+    std::vector<std::pair<size_t, size_t>> bands;
+    try {
+        for (size_t i = 0; i < body.size() && ok; ++i) {
+            if (bands.empty() || body[bands.back().first]->rect.y0 != body[i]->rect.y0)
+                bands.push_back({i, i});
+            bands.back().second = i;
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     if (!ok) {
         for (RasterSegment* e : body) delete e;
         delete head;
@@ -101,13 +120,6 @@ bool build_segments(RasterImage* image, size_t segment_bytes) {
         prev = e;
     }
     head->prev = body.empty() ? head : body.back();
-    // Bands of entries sharing a top row, in creation order.
-    std::vector<std::pair<size_t, size_t>> bands;
-    for (size_t i = 0; i < body.size(); ++i) {
-        if (bands.empty() || body[bands.back().first]->rect.y0 != body[i]->rect.y0)
-            bands.push_back({i, i});
-        bands.back().second = i;
-    }
     // Right to left: bands forward, entries of a band reversed.
     RasterSegment** link = &head->next_rev_x;
     for (auto [a, b] : bands)

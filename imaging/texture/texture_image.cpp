@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "imaging/formats/image_formats.h"
 #include "model/db/patt.h"
+#include "model/math/result.h"
 #include "model/material/image/matrpmmf.h"
 #include "model/rtc/rtc.h"
 
@@ -77,9 +79,19 @@ int32_t texture_image_kind(const char* file_name) {
     return -1;
 }
 
-int texture_image_load(MATRPATT** out, const char* path, const char* name) {
-    if (!out) return EINVAL;
-    *out = nullptr;
+namespace {
+
+// Runs body() and returns its result; running out of memory part way is 8.
+template <class Body>
+int out_of_memory_as_code(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+}
+
+int load_image(MATRPATT** out, const char* path, const char* name) {
     const int32_t kind = texture_image_kind(path);
     if (kind < 0) return kBadArgument;
     uint8_t* bytes = nullptr;
@@ -108,7 +120,7 @@ int texture_image_load(MATRPATT** out, const char* path, const char* name) {
     return 0;
 }
 
-int texture_image_save(MATRPATT* pattern, const char* path) {
+int save_image(MATRPATT* pattern, const char* path) {
     if (!pattern) return kBadArgument;
     const int32_t kind = texture_image_kind(path);
     if (kind < 0) return kBadArgument;
@@ -122,6 +134,18 @@ int texture_image_save(MATRPATT* pattern, const char* path) {
     return image_file_write(path, sink.data(), sink.size());
 }
 
+}  // namespace
+
+int texture_image_load(MATRPATT** out, const char* path, const char* name) {
+    if (!out) return EINVAL;
+    *out = nullptr;
+    return out_of_memory_as_code([&] { return load_image(out, path, name); });
+}
+
+int texture_image_save(MATRPATT* pattern, const char* path) {
+    return out_of_memory_as_code([&] { return save_image(pattern, path); });
+}
+
 namespace {
 std::string plate_path(const char* path, int index) {
     std::string stem = path ? path : "";
@@ -131,17 +155,9 @@ std::string plate_path(const char* path, int index) {
     static const char kPlates[4] = {'c', 'm', 'y', 'k'};
     return stem + "_" + kPlates[index & 3] + ".tga";
 }
-}  // namespace
 
-void cmyk_plate_name(const char* path, int index, char* out, unsigned capacity) {
-    if (!out || capacity == 0) return;
-    const std::string name = plate_path(path, index);
-    std::strncpy(out, name.c_str(), capacity - 1);
-    out[capacity - 1] = 0;
-}
-
-int cmyk_save_image(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
-    if (!path || !rgb || !image_size_ok(width, height)) return kBadArgument;
+// The four plates of cmyk_save_image (its arguments checked).
+int save_plates(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
     const size_t n = static_cast<size_t>(width) * height;
     std::unique_ptr<uint8_t[]> plate(new (std::nothrow) uint8_t[n]);
     if (!plate) return kOutOfMemory;
@@ -166,6 +182,20 @@ int cmyk_save_image(const char* path, const uint8_t* rgb, int32_t width, int32_t
         if (e && !first) first = e;
     }
     return first;
+}
+
+}  // namespace
+
+void cmyk_plate_name(const char* path, int index, char* out, unsigned capacity) {
+    if (!out || capacity == 0) return;
+    const std::string name = plate_path(path, index);
+    std::strncpy(out, name.c_str(), capacity - 1);
+    out[capacity - 1] = 0;
+}
+
+int cmyk_save_image(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
+    if (!path || !rgb || !image_size_ok(width, height)) return kBadArgument;
+    return out_of_memory_as_code([&] { return save_plates(path, rgb, width, height); });
 }
 
 void texture_image_install_decoders() {

@@ -79,7 +79,7 @@ int chain_subdivide(VertexChain* chain, int n) {
     try {
         nodes = chain_nodes(chain);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kOutOfMemory;
     }
     const int count = static_cast<int>(nodes.size());
     const bool closed = count > 1 && plist_is_closed(chain);
@@ -104,7 +104,7 @@ int chain_subdivide(VertexChain* chain, int n) {
         }
     } catch (const std::bad_alloc&) {
         free_detached(made);
-        return 1;
+        return kOutOfMemory;
     }
     size_t next_made = 0;
     for (int j = 0; j < s; ++j) {
@@ -129,15 +129,15 @@ int chain_spline_resample(VertexChain* chain, int n) {
         nodes = chain_nodes(chain);
         in = chain_points(chain);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kOutOfMemory;
     }
     const bool closed = nodes.size() > 1 && plist_is_closed(chain);
     try {
         if (closed) in.push_back(in.front());
     } catch (const std::bad_alloc&) {
-        return 1;
+        return kOutOfMemory;
     }
-    if (chain_resample_points(in, n, out) != 0) return 1;
+    if (const int r = chain_resample_points(in, n, out)) return r;
     if (closed) out.pop_back();
 
     // Reuse the chain's nodes from the head on; make or free the difference.
@@ -149,7 +149,7 @@ int chain_spline_resample(VertexChain* chain, int n) {
         while (nodes.size() + made.size() < need) made.push_back(new PointNode{});
     } catch (const std::bad_alloc&) {
         free_detached(made);
-        return 1;
+        return kOutOfMemory;
     }
     for (PointNode* p : made) nodes.push_back(p);
     for (size_t i = nodes.size(); i-- > need;) delete nodes[i];

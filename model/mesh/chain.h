@@ -22,14 +22,14 @@ inline constexpr int kChainMaxSegments = 1 << 20;
 // segment is cut into n / s parts (s its segment count), the first n mod s segments
 // into one part more. An inserted point takes the flag word of its segment's start.
 // 0 done, also when the chain has exactly n segments or none; 1 when it has more than
-// n, n is above kChainMaxSegments or memory runs out.
+// n or n is above kChainMaxSegments; 8 when memory runs out.
 [[nodiscard]] int chain_subdivide(VertexChain* chain, int n);
 
 // Replaces the chain's points by n + 1 points at equal steps of the chord-length
 // parameter along a cubic spline through them (chain_resample_points). A closed
 // chain is sampled round its loop and keeps n points, the (n + 1)-th being its first.
 // The new points have flag words 0. 1 for a null chain, n below 1 or above
-// kChainMaxSegments, a non-finite point, or out of memory.
+// kChainMaxSegments, or a non-finite point; 8 when out of memory.
 [[nodiscard]] int chain_spline_resample(VertexChain* chain, int n);
 
 // n + 1 points at 0, L/n, ..., L along the chord-length spline through `in`

@@ -250,40 +250,51 @@ int save_begin(const char* path, std::string* target, std::string* temp, int* fd
         std::string first = stem + std::string(kMark) + "XXXXXX";
         const int fd = mkostemp(first.data(), O_CLOEXEC);
         if (fd < 0) return errno_or(EIO);
-        // A folder without locks still gets its file: nobody then removes it as stale,
-        // as the removal needs the lock too.
-        (void)flock(fd, LOCK_EX);
-        struct stat mine;
-        if (fstat(fd, &mine) != 0) {
-            const int e = errno_or(EIO);
-            unlink(first.c_str());
+        // Running out of memory from here on removes the new file before it goes on:
+        // nobody would write it, and its lock (the descriptor) would keep it forever.
+        std::string final_name;
+        bool renamed = false;
+        try {
+            // A folder without locks still gets its file: nobody then removes it as stale,
+            // as the removal needs the lock too.
+            (void)flock(fd, LOCK_EX);
+            struct stat mine;
+            if (fstat(fd, &mine) != 0) {
+                const int e = errno_or(EIO);
+                unlink(first.c_str());
+                close(fd);
+                return e;
+            }
+            final_name = first + file_digest(mine, std::string_view(first).substr(first.size() - kUnique));
+            struct stat named;
+            if (const int e = rename_new(first.c_str(), final_name.c_str())) {
+                unlink(first.c_str());
+                close(fd);
+                if (e == EEXIST) continue;
+                return e;
+            }
+            renamed = true;
+            // A cleaner that took the new file for a stale one before the lock removed it:
+            // make another.
+            if (stat(final_name.c_str(), &named) != 0 || !same_file(mine, named)) {
+                close(fd);
+                continue;
+            }
+            // The replaced file's owner and group where this user may give them (the
+            // administrator saving a user's file, a member of the file's group), then its
+            // mode (a change of owner clears the set-id bits): best effort, a failure keeps
+            // this user's and 0600.
+            if (have_old && (old.st_uid != mine.st_uid || old.st_gid != mine.st_gid) &&
+                fchown(fd, old.st_uid, old.st_gid) != 0)
+                (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+            (void)fchmod(fd, mode);
+            *target = resolved;
+            *temp = final_name;
+        } catch (...) {
+            unlink(renamed ? final_name.c_str() : first.c_str());
             close(fd);
-            return e;
+            throw;
         }
-        const std::string final_name = first + file_digest(mine, std::string_view(first).substr(first.size() - kUnique));
-        struct stat named;
-        if (const int e = rename_new(first.c_str(), final_name.c_str())) {
-            unlink(first.c_str());
-            close(fd);
-            if (e == EEXIST) continue;
-            return e;
-        }
-        // A cleaner that took the new file for a stale one before the lock removed it:
-        // make another.
-        if (stat(final_name.c_str(), &named) != 0 || !same_file(mine, named)) {
-            close(fd);
-            continue;
-        }
-        // The replaced file's owner and group where this user may give them (the
-        // administrator saving a user's file, a member of the file's group), then its
-        // mode (a change of owner clears the set-id bits): best effort, a failure keeps
-        // this user's and 0600.
-        if (have_old && (old.st_uid != mine.st_uid || old.st_gid != mine.st_gid) &&
-            fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-        (void)fchmod(fd, mode);
-        *target = resolved;
-        *temp = final_name;
         *fd_out = fd;
         return 0;
     }

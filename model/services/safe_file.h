@@ -54,7 +54,8 @@ int save_refusal(const char* path);
 // Starts a save of `path`: checks the target (above), makes its locked temporary and
 // gives the target (a link followed) and the temporary's name and descriptor. The lock
 // lasts while the descriptor (or a duplicate) stays open. 0, or the code of the
-// refusal or failure (nothing is left behind then).
+// refusal or failure (nothing is left behind then). Out of memory throws
+// std::bad_alloc, with nothing left behind either.
 int save_begin(const char* path, std::string* target, std::string* temp, int* fd);
 // Syncs a finished temporary to the disk: 0, or errno (a file system that cannot
 // sync is no failure).

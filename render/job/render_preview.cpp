@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "commands/editcore/picking.h"
 #include "graphics/view/pick.h"
@@ -89,30 +90,32 @@ int RenderPreviewer::fit(const RenderPreviewRequest& r, CAMERA* camera) {
     const ViewProjection keep = vp;
     vp = saved_;
     buffer* picked = nullptr;
-    buffer* objects = nullptr;
-    if (r.selected_only) {
-        objects = view_->selection;
-    } else if (saved_.scale > 0) {
-        PickWindow win;
-        win.flags = kPickCrossing | kPickClass;
-        win.filter_class = &MESH3::rtc_class;
-        win.p1 = {float(saved_.origin_x), float(saved_.origin_y), -FLT_MAX};
-        win.p2 = {float(saved_.origin_x + width_ / saved_.scale), float(saved_.origin_y + height_ / saved_.scale),
-                  FLT_MAX};
-        // A pick cut short (out of memory) fits no camera to the part it found.
-        picked = buffer_new();
-        const int p = picked ? pick_objects_region(view_, picked, &win, 1) : kOutOfMemory;
-        if (p != 0) {
-            buffer_free(&picked);
-            vp = keep;
-            return p;
-        }
-        objects = picked;
-    }
     double eye_z = 0, focal = 0;
-    const int found = render_depth_bounds(&saved_, objects, width_, height_, r.perspective_value, &eye_z, &focal);
+    int pick = 0, found = 0;
+    try {
+        buffer* objects = nullptr;
+        if (r.selected_only) {
+            objects = view_->selection;
+        } else if (saved_.scale > 0) {
+            PickWindow win;
+            win.flags = kPickCrossing | kPickClass;
+            win.filter_class = &MESH3::rtc_class;
+            win.p1 = {float(saved_.origin_x), float(saved_.origin_y), -FLT_MAX};
+            win.p2 = {float(saved_.origin_x + width_ / saved_.scale),
+                      float(saved_.origin_y + height_ / saved_.scale), FLT_MAX};
+            // A pick cut short (out of memory) fits no camera to the part it found.
+            picked = buffer_new();
+            pick = picked ? pick_objects_region(view_, picked, &win, 1) : kOutOfMemory;
+            objects = picked;
+        }
+        if (pick == 0)
+            found = render_depth_bounds(&saved_, objects, width_, height_, r.perspective_value, &eye_z, &focal);
+    } catch (const std::bad_alloc&) {
+        pick = kOutOfMemory;  // the walk of the drawing ran out of memory part way
+    }
     if (picked) buffer_free(&picked);
     vp = keep;
+    if (pick != 0) return pick;
     // With nothing found the bounds are those of an empty scene at depth 0.
     if (found != 0 && found != 1) return found;
     const int rc = render_fit_camera(&saved_, width_, height_, eye_z, focal, camera);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -69,22 +70,26 @@ class RenderScratch {
         return v;
     }
     // Keeps v's memory for a later take (its elements are dropped now); when the store
-    // is full the smallest array goes.
-    static void give(std::vector<T>&& v) {
+    // is full the smallest array goes. Called from destructors: without memory to keep
+    // it, v is left to free its memory as usual.
+    static void give(std::vector<T>&& v) noexcept {
         if (v.capacity() == 0) return;
         v.clear();
-        Store& s = store();
-        std::vector<T> dropped;
-        std::lock_guard<std::mutex> lock(s.lock);
-        if (s.kept.size() < kScratchKeep) {
-            s.kept.push_back(std::move(v));
-            return;
+        try {
+            Store& s = store();
+            std::vector<T> dropped;
+            std::lock_guard<std::mutex> lock(s.lock);
+            if (s.kept.size() < kScratchKeep) {
+                s.kept.push_back(std::move(v));
+                return;
+            }
+            auto least = std::min_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
+                return a.capacity() < b.capacity();
+            });
+            if (least->capacity() < v.capacity()) std::swap(*least, v);
+            dropped = std::move(v);  // freed after the lock is released
+        } catch (const std::bad_alloc&) {
         }
-        auto least = std::min_element(s.kept.begin(), s.kept.end(), [](const auto& a, const auto& b) {
-            return a.capacity() < b.capacity();
-        });
-        if (least->capacity() < v.capacity()) std::swap(*least, v);
-        dropped = std::move(v);  // freed after the lock is released
     }
 
   private:

@@ -18,6 +18,7 @@
 #include "shell/cmd_target.h"
 #include "shell/core/image_block.h"
 #include "shell/image/image_dialogs.h"
+#include "shell/services.h"
 
 namespace {
 
@@ -64,6 +65,17 @@ bool CImgDoc::OnOpenDocument(const char* path) {
     clear();
     SetModifiedFlag(false);
     WaitCursor wait;
+    try {
+        return open_image(path);
+    } catch (const std::bad_alloc&) {
+        // Telling the failure ran out of memory too: the document stays empty.
+        clear();
+        shell_tell_out_of_memory();
+        return false;
+    }
+}
+
+bool CImgDoc::open_image(const char* path) {
     MATRPATT* patt = nullptr;
     int code = texture_image_load(&patt, path, "");
     std::unique_ptr<MATRPATT, void (*)(MATRPATT*)> hold(patt, [](MATRPATT* p) { rtc_destroy(p); });
@@ -84,6 +96,16 @@ bool CImgDoc::OnOpenDocument(const char* path) {
 bool CImgDoc::OnSaveDocument(const char* path) {
     if (!has_image()) return true;
     if (busy_ || !path) return false;
+    try {
+        return save_image(path);
+    } catch (const std::bad_alloc&) {
+        // The file on disk is as it was; the document keeps its name and flag.
+        shell_tell_out_of_memory();
+        return false;
+    }
+}
+
+bool CImgDoc::save_image(const char* path) {
     int code = kOutOfMemory;
     if (auto p = packed_pattern(*this)) code = texture_image_save(p.get(), path);
     if (code != 0) {

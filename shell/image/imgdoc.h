@@ -24,11 +24,13 @@ class CImgDoc : public CDocument {
     void set_image(uint8_t* block, int32_t width, int32_t height);
 
     // Loads the image file; on failure shows "Can't load data... (code)" under ERROR
-    // and answers false with the document empty.
+    // (running out of memory: the out-of-memory message) and answers false with the
+    // document empty.
     bool OnOpenDocument(const char* path) override;
     // Writes the image in the format of the path's extension. A failed write is told
-    // (ERROR with the code) and answers false: the document keeps its modified flag
-    // and name. No image: nothing to do, true. While busy: false.
+    // (ERROR with the code; running out of memory: the out-of-memory message) and
+    // answers false: the file and the document's modified flag and name stay as they
+    // were. No image: nothing to do, true. While busy: false.
     bool OnSaveDocument(const char* path) override;
     // A path with an image extension is used as it is; otherwise the image save
     // dialog proposes one. False on cancel or failure.
@@ -49,6 +51,9 @@ class CImgDoc : public CDocument {
 
   private:
     void clear();
+    // The bodies of open and save, which may throw std::bad_alloc.
+    bool open_image(const char* path);
+    bool save_image(const char* path);
 
     int32_t width_ = 0, height_ = 0;
     uint8_t* pixels_ = nullptr;

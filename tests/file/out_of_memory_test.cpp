@@ -3,101 +3,15 @@
 // out of memory (8) or succeeds, never lets an exception out, and a failed save
 // leaves the file already there as it was.
 //
-// This program replaces the global operator new: a countdown, armed only inside these
-// tests, makes one allocation fail.
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+// The Nth allocation is made to fail through alloc_fail.h.
+#include "alloc_fail.h"
 #include "file_support.h"
 #include "model/db/buffer.h"
 #include "model/file/drawing_file.h"
 #include "model/math/result.h"
-#include "model/services/log.h"
 #include "rich_drawing.h"
 
-namespace {
-
-std::atomic<long> g_fail_in{0};  // allocations until the failing one; 0: none fails
-std::atomic<bool> g_failed{false};
-
-void* counted_alloc(size_t n) noexcept {
-    if (g_fail_in.load(std::memory_order_relaxed) > 0 && g_fail_in.fetch_sub(1) == 1) {
-        g_failed = true;
-        return nullptr;
-    }
-    return std::malloc(n ? n : 1);
-}
-
-void* counted_alloc_or_throw(size_t n) {
-    void* p = counted_alloc(n);
-    if (!p) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-void* operator new(size_t n) {
-    return counted_alloc_or_throw(n);
-}
-void* operator new[](size_t n) {
-    return counted_alloc_or_throw(n);
-}
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    return counted_alloc(n);
-}
-void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-    return counted_alloc(n);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-
-namespace {
-
 using OutOfMemoryTest = FileTest;
-
-// Runs `op` with the Nth allocation failing for N = 1, 2, ... until it runs through
-// without meeting the failure; `check(result, failed, N)` judges each run. `prepare`
-// runs before each, with every allocation allowed. Returns the runs.
-template <class Op, class Check, class Prepare>
-long walk_failures(Op&& op, Check&& check, Prepare&& prepare) {
-    const LogHook before = log_set_hook([](LogLevel, const char*) {});
-    long n = 1;
-    for (;; ++n) {
-        prepare();
-        g_failed = false;
-        g_fail_in = n;
-        const int r = op();
-        g_fail_in = 0;
-        const bool failed = g_failed;
-        check(r, failed, n);
-        if (!failed || ::testing::Test::HasFailure()) break;
-    }
-    log_set_hook(before);
-    return n;
-}
-template <class Op, class Check>
-long walk_failures(Op&& op, Check&& check) {
-    return walk_failures(op, check, [] {});
-}
-
-}  // namespace
 
 TEST_F(OutOfMemoryTest, SaveAndLoadReportOutOfMemoryAndKeepTheFile) {
     auto m = new_model();

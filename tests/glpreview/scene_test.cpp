@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "alloc_fail.h"
 #include "commands/model3d/draw3d_settings.h"
 #include "commands/model3d/primitives.h"
 #include "glpreview/scene.h"
@@ -86,6 +87,23 @@ TEST_F(SceneTest, MeshesAndContainersMirroredAndDroppedByAddress) {
     auto cam = rtc_make<CAMERA>();
     EXPECT_EQ(s.add(cam.get()), 0);
     EXPECT_TRUE(s.entries().empty());
+}
+
+// With the Nth allocation failing, for every N, the whole drawing is mirrored again
+// or the rebuild answers out of memory (8) with nothing shown, never a part of it.
+TEST_F(SceneTest, RebuildOutOfMemoryShowsNothing) {
+    for (float x : {0.0f, 20.0f, 40.0f}) ASSERT_EQ(container_insert(layer, box({x, 0, 0}, 10).release()), 0);
+    GlimpseScene s;
+    ASSERT_EQ(s.rebuild(model.get(), nullptr), 0);
+    const size_t whole = s.triangle_count();
+    ASSERT_EQ(whole, 3 * 48u);
+    walk_failures([&] { return s.rebuild(model.get(), nullptr); },
+                  [&](int r, bool, long n) {
+                      EXPECT_EQ(s.triangle_count(), r == 0 ? whole : 0u) << "allocation " << n;
+                      if (r != 0) {
+                          EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                      }
+                  });
 }
 
 TEST_F(SceneTest, NormalsFollowTheMaterialsSmoothing) {

@@ -1,12 +1,15 @@
 // The image window's document and view: open and save with failures told, the block
 // left alone while a job writes it, the clipboard, job messages, painting at 24 and
 // 16 bits, and an image printed to PDF measured with poppler.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
 #include <QPrinter>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "dialogs/image_dialogs.h"
 #include "dialogs/xfile.h"
 #include "imaging/formats/image_formats.h"
@@ -98,6 +102,73 @@ TEST(ImageDocument, FailuresAreToldAndNothingIsLost) {
     EXPECT_FALSE(other.OnOpenDocument((dir() + "/x.png").c_str()));
     EXPECT_EQ(boxes.texts.back(), "Can't load data...\n" + dir() + "/x.png (13: bad data)");
     EXPECT_FALSE(other.has_image());
+}
+
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(d)) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// With the Nth allocation failing, for every N: an open gives the whole image or an
+// empty document with a message about memory; a save writes the whole file or tells
+// the same, with the old file kept unless the new one was already in place, and
+// leaves nothing beside it. Nothing is thrown.
+TEST(ImageDocument, OutOfMemoryInOpenOrSaveIsToldAndKeepsTheFile) {
+    const std::string folder = dir() + "/oom";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const auto rgb = write_bmp(folder + "/in.bmp", 7, 5);
+    ByteSink gif;
+    ASSERT_EQ(gif_encode(rgb.data(), 7, 5, &gif), 0);
+    std::ofstream(folder + "/in.gif", std::ios::binary).write(reinterpret_cast<const char*>(gif.data()), gif.size());
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    Boxes boxes;
+    auto told_memory = [&] { return !boxes.texts.empty() && boxes.texts.back().find("memory") != std::string::npos; };
+    for (const char* kind : {"bmp", "gif"}) {
+        SCOPED_TRACE(kind);
+        const std::string in = folder + "/in." + kind, out = folder + "/out." + kind;
+        std::unique_ptr<CImgDoc> doc;
+        ASSERT_TRUE((doc = std::make_unique<CImgDoc>(nullptr))->OnOpenDocument(in.c_str()));
+        const std::vector<uint8_t> pixels(doc->pixels(), doc->pixels() + 8 * 5 * 3);
+        walk_failures([&] { return doc->OnOpenDocument(in.c_str()) ? 0 : 1; },
+                      [&](int r, bool, long n) {
+                          if (r == 0) {
+                              EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), doc->pixels())) << n;
+                          } else {
+                              EXPECT_TRUE(told_memory()) << n;
+                              EXPECT_FALSE(doc->has_image()) << n;
+                          }
+                      },
+                      [&] {
+                          doc = std::make_unique<CImgDoc>(nullptr);
+                          boxes.texts.clear();
+                      });
+        ASSERT_TRUE(doc->has_image());
+        ASSERT_TRUE(doc->OnSaveDocument(out.c_str()));
+        const std::vector<uint8_t> whole = read_file(out);
+        std::ofstream(out, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
+        const std::vector<std::string> files = listing(folder);
+        walk_failures([&] { return doc->OnSaveDocument(out.c_str()) ? 0 : 1; },
+                      [&](int r, bool, long n) {
+                          // Memory may run out after the file is in place (the name kept).
+                          const std::vector<uint8_t> now = read_file(out);
+                          if (r == 0) {
+                              EXPECT_EQ(now, whole) << n;
+                          } else {
+                              EXPECT_TRUE(now == old || now == whole) << n;
+                              EXPECT_TRUE(told_memory()) << n;
+                          }
+                          EXPECT_EQ(listing(folder), files) << n;
+                      },
+                      [&] {
+                          std::ofstream(out, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
+                          boxes.texts.clear();
+                      });
+    }
 }
 
 TEST(ImageDocument, BusyBlocksSaveCopyAndPrint) {

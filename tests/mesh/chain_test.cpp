@@ -3,12 +3,22 @@
 #include "tests/mesh/mesh_support.h"
 
 #include <limits>
+#include <memory>
+
+#include "alloc_fail.h"
+#include "model/math/result.h"
 
 namespace {
 
 std::vector<double> xs(const Chain& c) {
     std::vector<double> out;
     for (const Vec3d& p : c.points()) out.push_back(p.x);
+    return out;
+}
+
+std::vector<double> coords(const Chain& c) {
+    std::vector<double> out;
+    for (const Vec3d& p : c.points()) out.insert(out.end(), {p.x, p.y, p.z});
     return out;
 }
 
@@ -79,6 +89,41 @@ TEST(ChainSplineResample, RefusesWhatItCannotDoAndLeavesTheChain) {
     EXPECT_EQ(chain_spline_resample(bad.get(), 3), 1);
     EXPECT_EQ(xs(c), (std::vector<double>{0, 1}));
     EXPECT_EQ(plist_count(bad.get()), 2);
+}
+
+// With the Nth allocation failing, for every N, both operations either finish or
+// answer out of memory (8) with the chain as it was, open or closed.
+TEST(ChainResampling, OutOfMemoryIsToldAsSuchAndLeavesTheChain) {
+    const std::vector<Vec3> pts = {{0, 0, 0}, {3, 0, 0}, {3, 2, 0}, {1, 4, 0}, {0, 2, 0}};
+    struct Case {
+        const char* name;
+        int (*op)(VertexChain*, int);
+        bool closed;
+        int n;
+    } cases[] = {
+        {"subdivide", chain_subdivide, false, 9},
+        {"subdivide ring", chain_subdivide, true, 11},
+        {"spline", chain_spline_resample, false, 7},
+        {"spline ring", chain_spline_resample, true, 12},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        std::unique_ptr<Chain> c = std::make_unique<Chain>(pts, k.closed);
+        const std::vector<double> before = coords(*c);
+        ASSERT_EQ(k.op(c->get(), k.n), 0);
+        const std::vector<double> whole = coords(*c);
+        const long runs = walk_failures(
+            [&] { return k.op(c->get(), k.n); },
+            [&](int r, bool, long n) {
+                EXPECT_EQ(coords(*c), r == 0 ? whole : before) << "allocation " << n;
+                if (r != 0) {
+                    EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                }
+                EXPECT_EQ(plist_is_closed(c->get()), k.closed);
+            },
+            [&] { c = std::make_unique<Chain>(pts, k.closed); });
+        EXPECT_GT(runs, 1);
+    }
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "../scanline/scanline_test_util.h"
+#include "alloc_fail.h"
 #include "graphics/view/view.h"
 #include "model/db/tree.h"
 #include "model/db/naming.h"
@@ -15,6 +18,7 @@
 #include "model/math/result.h"
 #include "model/rtc/rtc.h"
 #include "render/job/render_preview.h"
+#include "render/scanline/render_scratch.h"
 
 namespace {
 
@@ -130,6 +134,76 @@ TEST(RenderPreview, ViewportCameraIsFittedOrTheParallelViewStays) {
         }
         p.restore();
         EXPECT_NE(f.view.projection.mode, kProjPerspective);
+    }
+}
+
+// The bytes of plain values, for comparing what an operation left.
+template <class... T>
+std::string bytes_of(const T&... v) {
+    std::string out;
+    (out.append(reinterpret_cast<const char*>(&v), sizeof v), ...);
+    return out;
+}
+
+// With the Nth allocation failing, for every N: fitting the viewport's camera to the
+// meshes in the window, the depth bounds and a draft render finish as they do with
+// memory enough, or fail; a failed fit or bound leaves its answer as it was (never
+// one made from a part of the meshes).
+TEST(RenderPreview, OutOfMemoryGivesNoAnswerFromAPart) {
+    PreviewFixture f;
+    f.scene.add_box({12, -14, 0}, {18, -8, 40});
+    f.scene.add_box({-18, 8, 0}, {-12, 14, 3});
+    f.scene.add_light({-60, -80, 120}, 1, 1, 1);
+    f.scene.settings.flags = kRenderGouraud | kRenderDraft;
+    RenderPreviewer previewer(&f.view, 400, 300);
+    RenderPreviewRequest request;
+    request.perspective = true;
+    request.perspective_value = 50;
+    std::unique_ptr<CAMERA> cam;
+    double eye_z = 0, focal = 0;
+    std::unique_ptr<Image24> img;
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::function<int()> op;
+        std::function<std::string()> state;
+        bool kept;  // a failure leaves the state as prepared
+    } cases[] = {
+        {"camera fitted to the window's meshes", [&] { cam = rtc_make<CAMERA>(); },
+         [&] { return previewer.fit_new_camera(request, cam.get()); },
+         [&] { return bytes_of(cam->position, cam->target, cam->up, cam->lens); }, true},
+        {"depth bounds",
+         [&] {
+             eye_z = focal = -1;
+             render_scratch_release();  // the preparation asks for its memory afresh
+         },
+         [&] { return render_depth_bounds(&f.view.projection, f.scene.objects, 400, 300, 50, &eye_z, &focal); },
+         [&] { return bytes_of(eye_z, focal); }, true},
+        {"draft render", [&] { img = std::make_unique<Image24>(41, 31); }, [&] { return f.scene.render(*img); },
+         [&] {
+             const std::vector<uint8_t> b = img->bytes();
+             return std::string(b.begin(), b.end());
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        const std::string before = c.state();
+        ASSERT_EQ(c.op(), 0);
+        const std::string whole = c.state();
+        ASSERT_NE(whole, before);
+        const long runs = walk_failures(c.op,
+                                        [&](int r, bool, long n) {
+                                            if (r == 0) {
+                                                EXPECT_EQ(c.state(), whole) << "allocation " << n;
+                                            } else if (c.kept) {
+                                                EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                                                EXPECT_EQ(c.state(), before) << "allocation " << n;
+                                            }
+                                        },
+                                        c.prepare);
+        EXPECT_GT(runs, 1);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "commands/model3d/triangulate.h"
 #include "model/math/result.h"
 #include "text3d_support.h"
@@ -75,6 +76,64 @@ TEST(GlyphSolid, RingDepthsAndInsetsHolesToo) {
         const double cx = (a.x + b.x + c.x) / 3, cy = (a.y + b.y + c.y) / 3;
         EXPECT_FALSE(cx > 2.5 && cx < 7.5 && cy > 2.5 && cy < 7.5 && a.z == b.z && b.z == c.z);
     }
+}
+
+// With the Nth allocation failing, for every N, a glyph with a hole and a chamfer is
+// built whole or answers out of memory (8), never a refusal of its chamfer; the hole
+// bridge alone answers 8 with the outer as it was.
+TEST(GlyphSolid, OutOfMemoryIsToldAsSuch) {
+    MemoryFont m(test_font());
+    GlyphOutline o;
+    ASSERT_EQ(glyph_outline_read(&o, &m.font, 'O'), 0);
+    const Text3dParams p = text3d_params(10, 3, 0.5);
+    GlyphMesh whole;
+    Text3dParams q = p;
+    ASSERT_EQ(glyph_solid_build(o, &q, &whole), 0);
+    walk_failures(
+        [&] {
+            q = p;
+            GlyphMesh g;
+            const int r = glyph_solid_build(o, &q, &g);
+            if (r == 0) {
+                EXPECT_EQ(g.faces.size(), whole.faces.size());
+            }
+            return r;
+        },
+        [](int r, bool, long n) { EXPECT_TRUE(r == 0 || r == kOutOfMemory) << r << " at allocation " << n; });
+
+    std::vector<Vec3d> v = {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}, {4, 4, 0}, {6, 4, 0}, {6, 6, 0}, {4, 6, 0}};
+    ContourRecord outer, hole;
+    ASSERT_EQ(contour_init_range(&hole, vector_vertex_io, &v, 4, 7), 0);
+    walk_failures([&] { return contour_init_range(&outer, vector_vertex_io, &v, 0, 3); },
+                  [&](int r, bool, long n) {
+                      EXPECT_EQ(r == 0 ? 4 : 0, outer.count) << "allocation " << n;
+                      if (r != 0) {
+                          EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                      }
+                  });
+    walk_failures([&] { return contour_bridge_hole(&outer, hole); },
+                  [&](int r, bool, long n) {
+                      EXPECT_EQ(outer.count, r == 0 ? 10 : 4) << "allocation " << n;
+                      if (r != 0) {
+                          EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                      }
+                  },
+                  [&] { ASSERT_EQ(contour_init_range(&outer, vector_vertex_io, &v, 0, 3), 0); });
+    ASSERT_EQ(contour_init_range(&outer, vector_vertex_io, &v, 0, 3), 0);
+    ASSERT_EQ(contour_bridge_hole(&outer, hole), 0);
+    std::vector<GlyphFace> faces;
+    int32_t counter = 0;
+    auto sink = [](void* to, int32_t, int32_t a, int32_t b, int32_t c, int bits) {
+        static_cast<std::vector<GlyphFace>*>(to)->push_back({a, b, c, bits});
+    };
+    walk_failures([&] { return contour_triangulate(&faces, &counter, outer, sink, 0); },
+                  [&](int r, bool, long n) {
+                      EXPECT_EQ(faces.size(), r == 0 ? 8u : 0u) << "allocation " << n;
+                      if (r != 0) {
+                          EXPECT_EQ(r, kOutOfMemory) << "allocation " << n;
+                      }
+                  },
+                  [&] { faces.clear(), faces.reserve(16); });
 }
 
 TEST(GlyphSolid, ChamferThatFoldsALetterIsRefused) {
