@@ -284,8 +284,9 @@ TEST(CsgReuse, ChainedResultsAreTakenAgain) {
     std::printf("first operations %d, refused %d; second operations %d, refused %d\n", ops, refused, again,
                 again_refused);
     for (const auto& [why, n] : reasons) std::printf("  refused %d: %s\n", n, why.c_str());
-    // Refusals left are exact ties (a corner on the other solid's plane) only.
-    EXPECT_LE(8 * again_refused, again);
+    // Refusals left are exact ties (a corner on the other solid's plane, crossings
+    // meeting at one point) that the split in the plane does not yet settle.
+    EXPECT_LE(9 * again_refused, again);
 }
 
 // A cone whose tip touches a box, both turned: the curve is a loop around the tip so
