@@ -398,8 +398,9 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         *fog_distance = distance;
         // A ray counts hits up to kRtMaxHitDepth from its start. A tile whose depths lie
         // beyond that from the eye (a far vertex carried the eye off) has its rays start
-        // at the nearest depth there, or, across more than a ray covers, as near as lets
-        // them reach the farthest: ray lengths exceed depths by at most this factor.
+        // just before the nearest depth there: what lies in front always shows, and what
+        // lies past a ray's reach behind it does not. Ray lengths exceed depths by at
+        // most this factor.
         const double slant = std::sqrt(1 + 0.36 / (c.lens * c.lens) + 0.36 / (reach * reach));
         const double cover = kRtMaxHitDepth * (1 - 1e-6) / slant;
         if (!std::isfinite(cover) || !(cover > 0)) return;
@@ -407,10 +408,11 @@ void rt_setup_camera(const RenderContext* ctx, const RtScene& scene, RtCamera* c
         cam->tile_columns = scene.tile_columns;
         for (size_t i = 0; i < cam->start.size(); ++i)
             if (scene.tile_lo[i] <= scene.tile_hi[i] && scene.tile_hi[i] > cover) {
-                // A little before the nearest depth, well within what rounding at the
-                // eye's distance leaves of the reach.
+                // A little before the nearest depth: past the least hit depth and what
+                // rounding at the eye's distance leaves, well within the reach.
                 const double lo = scene.tile_lo[i], hi = scene.tile_hi[i];
-                cam->start[i] = hi - lo > cover ? hi - cover : lo - std::min(lo * 1e-6, (cover - (hi - lo)) / 2);
+                const double spare = hi - lo <= cover ? (cover - (hi - lo)) / 2 : cover / 2;
+                cam->start[i] = lo - std::max(std::min(lo * 1e-6, spare), 10 * kRtMinHitDepth);
             }
         return;
     }

@@ -896,6 +896,22 @@ TEST(RtScene, ACameraFittedOverAFarVertexShowsTheBoxInEveryRenderer) {
     }
 }
 
+TEST(RtScene, ACameraRayMeetsTheNearestSurfaceWhateverLiesBeyondItsReach) {
+    // A lit square 10 units before the eye, over a dark one farther than a ray reaches:
+    // rays over the near square still start before it.
+    for (const float eye : {10.0f, 1000.0f})
+        for (const float far : {2e7f, 1e12f}) {
+            RayScene s;
+            s.square(far * 2, -far)->material->diffuse = 0.0f;
+            s.square(eye / 5, 0, 1.0f);
+            s.settings.flags |= kRenderPerspective;
+            CAMERA* cam = s.add_camera({0, 0, eye}, {0, 0, 0}, 1.0, {0, 1, 0});
+            Image24 img(48, 48);
+            ASSERT_EQ(s.draw(img, cam), 0);
+            EXPECT_GT(red(img, 24, 24), 100) << eye << " " << far;
+        }
+}
+
 TEST(RtScene, AParallelViewShowsWhatLiesWithinReachOfTheEye) {
     // The top view of a box millions of units above a blue floor, both within a ray's
     // reach of the eye: the box shows, lit.
