@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QPrinter>
 #include <QScrollBar>
+#include <new>
 
 #include "model/services/strtab.h"
 #include "resources/string_ids.h"
@@ -16,6 +17,7 @@
 #include "shell/mainapp.h"
 #include "shell/mainframe.h"
 #include "shell/mdiframe.h"
+#include "shell/services.h"
 #include "shell/toolbars.h"
 
 namespace {
@@ -98,6 +100,17 @@ bool CImgFrame::OnCmdMsg(int id, CCmdUI* ui) {
 }
 
 bool CImgFrame::run(int id) {
+    // Commands come from Qt's signals, which must not be left by an exception: running
+    // out of memory (a dialog, a name, a message) ends the command with the message.
+    try {
+        return run_command(id);
+    } catch (const std::bad_alloc&) {
+        shell_tell_out_of_memory();
+        return false;
+    }
+}
+
+bool CImgFrame::run_command(int id) {
     CCmdUI ui;
     ui.id = id;
     switch (id) {

@@ -39,6 +39,8 @@ class CImgFrame : public QMdiSubWindow, public CCmdTarget {
     void closeEvent(QCloseEvent* e) override;
 
   private:
+    bool run_command(int id);  // run's body, which may throw std::bad_alloc
+
     std::unique_ptr<CImgDoc> doc_;
     CIView* view_;
 };

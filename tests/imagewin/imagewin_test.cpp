@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "shell/cmd_ids.h"
 #include "shell/core/image_block.h"
 #include "shell/image/drawing_print.h"
+#include "shell/image/image_dialogs.h"
 #include "shell/image/imgdoc.h"
 #include "shell/image/iview.h"
 #include "tests/platform/qt_test_env.h"
@@ -500,6 +502,28 @@ TEST(ImageFrame, CommandsRunAndABusyCloseOnlyAsksTheJobToStop) {
     EXPECT_TRUE(d->cancel_requested());
     d->set_busy(false);
     EXPECT_TRUE(frame->close());  // not modified: closes without asking
+}
+
+// A command running out of memory outside the document's own guard (here its file
+// dialog) ends with the message; the window and its document stay.
+TEST(ImageFrame, OutOfMemoryInACommandIsTold) {
+    write_bmp(dir() + "/frame_oom.bmp", 5, 4);
+    auto doc = std::make_unique<CImgDoc>(nullptr);
+    ASSERT_TRUE(doc->OnOpenDocument((dir() + "/frame_oom.bmp").c_str()));
+    CImgDoc* d = doc.get();
+    auto* frame = new CImgFrame(std::move(doc));
+    Boxes boxes;
+    auto& dialogs = image_window_dialogs();
+    const auto keep = dialogs.image_file;
+    dialogs.image_file = [](std::string*, bool, QWidget*) -> int { throw std::bad_alloc(); };
+    bool ran = true;
+    EXPECT_NO_THROW(ran = frame->run(ID_FILE_SAVE_AS));
+    dialogs.image_file = keep;
+    EXPECT_FALSE(ran);
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_NE(boxes.texts.back().find("memory"), std::string::npos);
+    EXPECT_TRUE(d->has_image());
+    delete frame;
 }
 
 }  // namespace
