@@ -121,17 +121,57 @@ int shared_corners(const Face* f, const Face* g) {
     return n;
 }
 
-// How far f's corners reach beyond g's plane on its less reached side.
-double reach(const Tri& f, const Tri& g) {
-    const D3 a = {g.p[0].c[0], g.p[0].c[1], g.p[0].c[2]};
-    const D3 n = cross(D3{g.p[1].c[0], g.p[1].c[1], g.p[1].c[2]} - a, D3{g.p[2].c[0], g.p[2].c[1], g.p[2].c[2]} - a);
-    const double len = length(n);
-    double lo = 0, hi = 0;
-    for (const Pt& p : f.p) {
-        const double d = dot(D3{p.c[0], p.c[1], p.c[2]} - a, n) / len;
-        lo = std::min(lo, d), hi = std::max(hi, d);
+D3 d3(const Pt& p) { return {p.c[0], p.c[1], p.c[2]}; }
+
+// How far point x (in t's plane) lies inside t: its least distance to t's edge lines.
+double inside_depth(const D3& x, const Tri& t) {
+    const D3 n = cross(d3(t.p[1]) - d3(t.p[0]), d3(t.p[2]) - d3(t.p[0]));
+    double least = HUGE_VAL;
+    for (int k = 0; k < 3; ++k) {
+        const D3 a = d3(t.p[k]), b = d3(t.p[(k + 1) % 3]);
+        const D3 in = cross(n, b - a);  // points into t
+        const double len = length(in);
+        if (!(len > 0)) return 0;
+        least = std::min(least, dot(x - a, in) / len);
     }
-    return std::min(-lo, hi);
+    return least;
+}
+
+// How deep the crossing of f and g lies inside both: the segment where f meets g's
+// plane, cut to g, measured from the nearer edge of either face at its ends and middle.
+// Rounding a solid's corners to float can only make faces cross within a rounding step
+// of some edge: a crossing that deep inside both faces is an overlap.
+double crossing_depth(const Tri& f, const Tri& g) {
+    const D3 a = d3(g.p[0]);
+    const D3 n = cross(d3(g.p[1]) - a, d3(g.p[2]) - a);
+    double d[3];
+    for (int k = 0; k < 3; ++k) d[k] = dot(d3(f.p[k]) - a, n);
+    D3 end[2];
+    int ends = 0;
+    for (int k = 0; k < 3 && ends < 2; ++k) {
+        const int j = (k + 1) % 3;
+        if ((d[k] < 0) == (d[j] < 0) || d[k] == d[j]) continue;
+        const double t = d[k] / (d[k] - d[j]);
+        end[ends++] = d3(f.p[k]) + (d3(f.p[j]) - d3(f.p[k])) * t;
+    }
+    if (ends < 2) return 0;
+    // Cut the segment to g's inside, edge by edge.
+    double lo = 0, hi = 1;
+    for (int k = 0; k < 3; ++k) {
+        const D3 p = d3(g.p[k]), q = d3(g.p[(k + 1) % 3]);
+        const D3 in = cross(n, q - p);
+        const double s0 = dot(end[0] - p, in), s1 = dot(end[1] - p, in);
+        if (s0 < 0 && s1 < 0) return 0;
+        if (s0 < 0) lo = std::max(lo, s0 / (s0 - s1));
+        else if (s1 < 0) hi = std::min(hi, s0 / (s0 - s1));
+    }
+    if (lo > hi) return 0;
+    double deepest = 0;
+    for (double t : {lo, (lo + hi) / 2, hi}) {
+        const D3 x = end[0] + (end[1] - end[0]) * t;
+        deepest = std::max(deepest, std::min(inside_depth(x, f), inside_depth(x, g)));
+    }
+    return deepest;
 }
 
 // Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
@@ -159,7 +199,7 @@ double faces_meet(const Tri& f, const Tri& g) {
     Flat fv, gv;
     const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
     if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
-    return std::max(std::min(reach(f, g), reach(g, f)), std::numeric_limits<double>::min());
+    return std::max(crossing_depth(f, g), std::numeric_limits<double>::min());
 }
 
 // Numbers the connected parts of the faces (joined over their edges) into Tri::part.
@@ -219,9 +259,9 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
     // face among small ones) is tested against every face instead.
     const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
                                   double(s.box[5]) - s.box[2]});
-    // Crossings less deep than four steps between floats at the solid's largest
-    // coordinate are taken as the work of rounding corners to float (a result of
-    // the engine rounds its cut points so), not as an overlap.
+    // Crossings that lie within four steps between floats (at the solid's largest
+    // coordinate) of an edge of either face are taken as the work of rounding corners
+    // to float (a result of the engine rounds its cut points so), not as an overlap.
     const double shallow = 0x1p-21 * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
                                         double(std::fabs(s.box[3])), double(std::fabs(s.box[4])), double(std::fabs(s.box[5])), side});
     const double width = std::max(extent / double(tris.size()), side * 1e-6);
