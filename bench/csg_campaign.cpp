@@ -12,7 +12,7 @@
 // With "chain", contacts and copies of every even seed are turned into a random frame
 // (counted under "<placement> turned") and each right result is combined again with a
 // third solid (campaign::run_chain); those second operations are counted under
-// "then <class>".
+// "then <class>". SIGINT or SIGTERM ends the run early with the counts so far.
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -82,6 +82,8 @@ bool write_all(int fd, const std::string& s) {
 
 [[noreturn]] void work(Shared* shared, int slot, int fd, long pairs, const std::vector<uint64_t>& listed,
                        uint64_t first, bool chain) {
+    signal(SIGINT, SIG_IGN);
+    signal(SIGTERM, SIG_IGN);
     campaign::Maker maker(0);
     Shared::Slot& me = shared->slot[slot];
     for (;;) {
@@ -119,6 +121,9 @@ bool write_all(int fd, const std::string& s) {
     }
     _exit(0);
 }
+
+volatile sig_atomic_t stop_asked = 0;
+void ask_stop(int) { stop_asked = 1; }
 
 std::vector<std::string> split(const std::string& line) {
     std::vector<std::string> f;
@@ -158,6 +163,7 @@ int main(int argc, char** argv) {
     std::vector<uint64_t> never_ends, died;
     long done = 0;
     const double start = now();
+    long handed_out = -1;  // pairs handed out when a stop was asked
 
     // Counts one operation under its class and its solids.
     auto count = [&](const std::vector<std::string>& f) {
@@ -210,6 +216,10 @@ int main(int argc, char** argv) {
         }
         w.pid = pid, w.fd = fd[0];
     };
+    // SIGINT or SIGTERM: no more pairs are handed out; the running ones end and the
+    // counts so far are printed. The workers pass them by (a Ctrl-C reaches them too).
+    signal(SIGINT, ask_stop);
+    signal(SIGTERM, ask_stop);
     for (int k = 0; k < workers; ++k) spawn(k);
 
     for (;;) {
@@ -218,6 +228,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < workers; ++k)
             if (pool[size_t(k)].fd >= 0) fds.push_back({pool[size_t(k)].fd, POLLIN, 0}), which.push_back(k);
         if (fds.empty()) break;
+        if (stop_asked && handed_out < 0) handed_out = shared->next.exchange(pairs);
         poll(fds.data(), fds.size(), 200);
         for (size_t i = 0; i < fds.size(); ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -279,6 +290,7 @@ int main(int argc, char** argv) {
     else
         std::printf("pairs %ld (seeds from %s), %d workers, %.1f s wall\n", long(done), argv[1] + 1, workers,
                     now() - start);
+    if (handed_out >= 0) std::printf("stopped early: the first %ld pairs handed out\n", std::min(handed_out, pairs));
     table("placement winding", by_class);
     table("solids", by_kinds);
     std::printf("\nfirst refused seeds by class:\n");
