@@ -404,10 +404,10 @@ inline Soup axes_turned(Soup s) {
 
 // `convex`: both solids convex (the exact figure, where it does not depend on which
 // solid's coinciding faces count); else the line estimate with `lines` x `lines` lines.
-// `thin`: a solid is thinner than the lines are apart (a sliver), which lines cross
-// along its length now and then: the estimate's own error does not see that, and the
-// estimate is made again along another axis, the two differing by at most the
-// tolerance.
+// `thin`: a solid is thinner than the lines are apart (a sliver), which lines along
+// its faces rarely meet: the estimate's own error does not see that. The estimate is
+// made along each axis (one of them crosses a sliver along axis-aligned faces), the
+// figure is their median and the tolerance takes in their spread.
 inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int lines = 96, bool thin = false) {
     Expected e;
     e.a = std::fabs(signed_volume(a));
@@ -430,9 +430,12 @@ inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int 
     e.common = est.value;
     e.tolerance = rounding + 6 * est.error + 1e-4 * std::min(e.a, e.b);
     if (thin) {
-        const Estimate other = line_common_volume(axes_turned(a), axes_turned(b), lines);
-        e.common = (est.value + other.value) / 2;
-        e.tolerance += std::fabs(est.value - other.value);
+        const Soup a1 = axes_turned(a), b1 = axes_turned(b);
+        double v[3] = {est.value, line_common_volume(a1, b1, lines).value,
+                       line_common_volume(axes_turned(a1), axes_turned(b1), lines).value};
+        std::sort(v, v + 3);
+        e.common = v[1];
+        e.tolerance += v[2] - v[0];
     }
     return e;
 }
