@@ -1,23 +1,31 @@
 // The long boolean campaign: random pairs of the program's own solids (the pair of
 // seed s is the same on every run), the four operations of each judged by the check
-// written apart from the engine, on several threads. Prints right, refused and wrong
-// counts and the engine's time per placement and winding, the seeds of wrong results
-// and of the first refusals of each class, and any operation still running after the
-// time limit (its seed; the program then ends without waiting for it).
+// written apart from the engine, in several worker processes. Prints right, refused
+// (of those, "as input": input taken for no sound solid, code 42189) and wrong counts
+// and the engine's time per placement and winding, the seeds of
+// wrong results and of the first refusals of each class, and the seeds of operations
+// still running after the time limit (the worker is killed and another one goes on
+// with the next pairs) or whose worker died.
 //
-// Usage: csg_campaign [pairs (100000) | @file of seeds] [threads (3)] [first seed (1)]
+// Usage: csg_campaign [pairs (100000) | @file of seeds] [workers (3)] [first seed (1)]
 //                     [limit seconds (120)] [chain]
-// With "chain", contacts of every even seed are turned into a random frame and each
-// right result is combined again with a third solid (campaign::run_chain); those
-// second operations are counted under "then <class>".
+// With "chain", contacts and copies of every even seed are turned into a random frame
+// (counted under "<placement> turned") and each right result is combined again with a
+// third solid (campaign::run_chain); those second operations are counted under
+// "then <class>". SIGINT or SIGTERM ends the run early with the counts so far.
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <mutex>
+#include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/boolean/campaign_solids.h"
@@ -26,13 +34,106 @@ namespace {
 
 struct Tally {
     long right = 0, refused = 0, wrong = 0;
+    long as_input = 0;  // of the refused: input taken for no sound solid (42189)
     double seconds = 0, slowest = 0;
     std::vector<uint64_t> refused_seeds;
 };
 
-std::string class_of(const campaign::Pair& p) {
-    return std::string(campaign::placement_name(p.placement)) + " " +
-           (p.winding == 0 ? "as-built" : p.winding == 3 ? "reversed" : "mixed");
+double now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+constexpr int kMaxWorkers = 64;
+
+// In memory shared by the parent and its workers: the next pair to take, and what
+// each worker is running since when (0 when idle).
+struct Shared {
+    std::atomic<long> next{0};
+    struct Slot {
+        std::atomic<uint64_t> seed{0};
+        std::atomic<double> since{0};
+    } slot[kMaxWorkers];
+};
+
+// A worker's report, one line per operation: O, seed, class, solids, operation,
+// verdict (solidcheck's order), the engine's code, engine seconds, reason; then P and the seed when the pair is
+// done, or U when its inputs were not closed.
+void append_op(std::string* out, uint64_t seed, const std::string& cls, const std::string& kinds,
+               const std::string& op, const campaign::OpOutcome& o) {
+    std::string why = o.why;
+    for (char& c : why)
+        if (c == '\t' || c == '\n') c = ' ';
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "\t%d\t%d\t%.6f\t", int(o.verdict), o.code, o.seconds);
+    *out += "O\t" + std::to_string(seed) + "\t" + cls + "\t" + kinds + "\t" + op + buf + why + "\n";
+}
+
+bool write_all(int fd, const std::string& s) {
+    size_t at = 0;
+    while (at < s.size()) {
+        const ssize_t n = write(fd, s.data() + at, s.size() - at);
+        if (n <= 0) return false;
+        at += size_t(n);
+    }
+    return true;
+}
+
+[[noreturn]] void work(Shared* shared, int slot, int fd, long pairs, const std::vector<uint64_t>& listed,
+                       uint64_t first, bool chain) {
+    signal(SIGINT, SIG_IGN);
+    signal(SIGTERM, SIG_IGN);
+    campaign::Maker maker(0);
+    Shared::Slot& me = shared->slot[slot];
+    for (;;) {
+        const long i = shared->next++;
+        if (i >= pairs) break;
+        const uint64_t seed = listed.empty() ? first + uint64_t(i) : listed[size_t(i)];
+        me.seed = seed;
+        me.since = now();
+        campaign::Pair p;
+        if (chain) {
+            p = campaign::chain_pair(maker, seed);
+        } else {
+            maker.reseed(seed);
+            p = maker.pair();
+        }
+        campaign::ChainOutcome c;
+        if (chain) c = campaign::run_chain(p, maker);
+        else c.first = campaign::run_pair(p);
+        me.since = 0;
+        std::string out;
+        if (!c.first.inputs_sound) {
+            out = "U\t" + std::to_string(seed) + "\n";
+        } else {
+            const std::string cls = campaign::class_name(p),
+                              kinds = std::string(campaign::kind_name(p.kind_a)) + "/" + campaign::kind_name(p.kind_b);
+            for (int op = 0; op < 4; ++op) append_op(&out, seed, cls, kinds, "op " + std::to_string(op), c.first.op[op]);
+            for (int op = 0; op < 4; ++op)
+                if (c.ran[op])
+                    for (int op2 = 0; op2 < 4; ++op2)
+                        append_op(&out, seed, "then " + cls, "then " + kinds,
+                                  "op " + std::to_string(op) + " then " + std::to_string(op2), c.again[op].op[op2]);
+            out += "P\t" + std::to_string(seed) + "\n";
+        }
+        if (!write_all(fd, out)) break;
+    }
+    _exit(0);
+}
+
+volatile sig_atomic_t stop_asked = 0;
+void ask_stop(int) { stop_asked = 1; }
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> f;
+    size_t at = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', at);
+        f.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+        if (tab == std::string::npos) return f;
+        at = tab + 1;
+    }
 }
 
 }  // namespace
@@ -47,114 +148,149 @@ int main(int argc, char** argv) {
         }
     }
     const long pairs = !listed.empty() ? long(listed.size()) : argc > 1 ? std::atol(argv[1]) : 100000;
-    const int threads = argc > 2 ? std::atoi(argv[2]) : 3;
+    const int workers = std::min(kMaxWorkers, std::max(1, argc > 2 ? std::atoi(argv[2]) : 3));
     const uint64_t first = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
     const double limit = argc > 4 ? std::atof(argv[4]) : 120;
     const bool chain = argc > 5 && std::string(argv[5]) == "chain";
     rtc_register_all();
+    void* mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (mem == MAP_FAILED) return 2;
+    Shared* shared = new (mem) Shared;
 
-    std::mutex lock;
     std::map<std::string, Tally> by_class;
     std::map<std::string, Tally> by_kinds;
     std::vector<std::string> wrongs;
-    std::atomic<long> next{0}, done{0};
-    struct Running {
-        std::atomic<uint64_t> seed{0};
-        std::atomic<double> since{0};  // 0 when idle
-    };
-    std::vector<Running> running(static_cast<size_t>(threads));
-    const auto start = std::chrono::steady_clock::now();
-    auto now = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    std::vector<uint64_t> never_ends, died;
+    long done = 0;
+    const double start = now();
+    long handed_out = -1;  // pairs handed out when a stop was asked
 
-    // Counts the four operations of a pair under its class and its solids (the lock held).
-    auto count = [&](const campaign::PairOutcome& o, const std::string& cls, const std::string& kinds,
-                     uint64_t seed) {
-        for (int op = 0; op < 4; ++op) {
-            for (Tally* tl : {&by_class[cls], &by_kinds[kinds]}) {
-                const campaign::OpOutcome& r = o.op[op];
-                tl->seconds += r.seconds;
-                tl->slowest = std::max(tl->slowest, r.seconds);
-                if (r.verdict == solidcheck::Verdict::right) ++tl->right;
-                if (r.verdict == solidcheck::Verdict::wrong) ++tl->wrong;
-                if (r.verdict == solidcheck::Verdict::refused) {
-                    ++tl->refused;
-                    if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
-                        tl->refused_seeds.push_back(seed);
-                }
+    // Counts one operation under its class and its solids.
+    auto count = [&](const std::vector<std::string>& f) {
+        if (f.size() < 9) return;
+        const uint64_t seed = std::strtoull(f[1].c_str(), nullptr, 10);
+        const auto verdict = solidcheck::Verdict(std::atoi(f[5].c_str()));
+        const int code = std::atoi(f[6].c_str());
+        const double seconds = std::atof(f[7].c_str());
+        for (Tally* tl : {&by_class[f[2]], &by_kinds[f[3]]}) {
+            tl->seconds += seconds;
+            tl->slowest = std::max(tl->slowest, seconds);
+            if (verdict == solidcheck::Verdict::right) ++tl->right;
+            if (verdict == solidcheck::Verdict::wrong) ++tl->wrong;
+            if (verdict == solidcheck::Verdict::refused) {
+                ++tl->refused;
+                if (code == 42189) ++tl->as_input;
+                if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
+                    tl->refused_seeds.push_back(seed);
             }
-            if (o.op[op].verdict == solidcheck::Verdict::wrong)
-                wrongs.push_back("seed " + std::to_string(seed) + " op " + std::to_string(op) + " " + cls + " " + kinds +
-                                 ": " + o.op[op].why + (o.fine_edges ? " (edges below the tolerance)" : ""));
         }
+        if (verdict == solidcheck::Verdict::wrong)
+            wrongs.push_back("seed " + f[1] + " " + f[4] + " " + f[2] + " " + f[3] + ": " + f[8]);
     };
-    auto work = [&](int t) {
-        campaign::Maker maker(0);
-        for (;;) {
-            const long i = next++;
-            if (i >= pairs) break;
-            const uint64_t seed = listed.empty() ? first + uint64_t(i) : listed[size_t(i)];
-            maker.reseed(seed);
-            campaign::Pair p = maker.pair();
-            if (chain && seed % 2 == 0 && p.placement != campaign::kGeneral) p = maker.turned_frame(p);
-            running[size_t(t)].seed = seed;
-            running[size_t(t)].since = now();
-            campaign::ChainOutcome c;
-            if (chain) c = campaign::run_chain(p, maker);
-            else c.first = campaign::run_pair(p);
-            running[size_t(t)].since = 0;
-            std::lock_guard<std::mutex> g(lock);
-            if (!c.first.inputs_sound) {
-                wrongs.push_back("seed " + std::to_string(seed) + ": inputs not closed");
+
+    struct Worker {
+        pid_t pid = -1;
+        int fd = -1;
+        std::string pending;
+        bool killed = false;
+    };
+    std::vector<Worker> pool(static_cast<size_t>(workers));
+    auto spawn = [&](int k) {
+        Worker& w = pool[size_t(k)];
+        w = Worker{};
+        if (shared->next >= pairs) return;
+        int fd[2];
+        if (pipe(fd) != 0) return;
+        shared->slot[k].since = 0;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(fd[0]);
+            for (const Worker& o : pool)
+                if (o.fd >= 0) close(o.fd);
+            work(shared, k, fd[1], pairs, listed, first, chain);
+        }
+        close(fd[1]);
+        if (pid < 0) {
+            close(fd[0]);
+            return;
+        }
+        w.pid = pid, w.fd = fd[0];
+    };
+    // SIGINT or SIGTERM: no more pairs are handed out; the running ones end and the
+    // counts so far are printed. The workers pass them by (a Ctrl-C reaches them too).
+    signal(SIGINT, ask_stop);
+    signal(SIGTERM, ask_stop);
+    for (int k = 0; k < workers; ++k) spawn(k);
+
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<int> which;
+        for (int k = 0; k < workers; ++k)
+            if (pool[size_t(k)].fd >= 0) fds.push_back({pool[size_t(k)].fd, POLLIN, 0}), which.push_back(k);
+        if (fds.empty()) break;
+        if (stop_asked && handed_out < 0) handed_out = shared->next.exchange(pairs);
+        poll(fds.data(), fds.size(), 200);
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const int k = which[i];
+            Worker& w = pool[size_t(k)];
+            char buf[65536];
+            const ssize_t n = read(w.fd, buf, sizeof buf);
+            if (n > 0) {
+                w.pending.append(buf, size_t(n));
+                size_t nl;
+                while ((nl = w.pending.find('\n')) != std::string::npos) {
+                    const std::vector<std::string> f = split(w.pending.substr(0, nl));
+                    w.pending.erase(0, nl + 1);
+                    if (f[0] == "O") count(f);
+                    if (f[0] == "P") ++done;
+                    if (f[0] == "U" && f.size() > 1) wrongs.push_back("seed " + f[1] + ": inputs not closed");
+                }
                 continue;
             }
-            const std::string kinds = std::string(campaign::kind_name(p.kind_a)) + "/" + campaign::kind_name(p.kind_b);
-            count(c.first, class_of(p), kinds, seed);
-            for (int op = 0; op < 4; ++op)
-                if (c.ran[op]) count(c.again[op], "then " + class_of(p), "then " + kinds, seed);
-            ++done;
+            // The worker ended: done, killed for the limit, or died.
+            close(w.fd);
+            int status = 0;
+            waitpid(w.pid, &status, 0);
+            const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            if (w.killed) never_ends.push_back(shared->slot[k].seed);
+            else if (!clean) died.push_back(shared->slot[k].seed);
+            spawn(k);
         }
-    };
-    std::vector<std::thread> pool;
-    for (int t = 0; t < threads; ++t) pool.emplace_back(work, t);
-
-    // Watch for operations that do not end.
-    std::vector<uint64_t> never_ends;
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        int busy = 0, stuck = 0;
-        for (Running& r : running) {
-            const double s = r.since;
-            if (s > 0) ++busy;
-            if (s > 0 && now() - s > limit) ++stuck;
-        }
-        if (next >= pairs && busy == stuck) {
-            for (Running& r : running)
-                if (r.since > 0) never_ends.push_back(r.seed);
-            break;
+        const double t = now();
+        for (int k = 0; k < workers; ++k) {
+            Worker& w = pool[size_t(k)];
+            const double since = shared->slot[k].since;
+            if (w.fd >= 0 && !w.killed && since > 0 && t - since > limit) {
+                kill(w.pid, SIGKILL);
+                w.killed = true;
+            }
         }
     }
 
-    std::lock_guard<std::mutex> g(lock);
     auto table = [](const char* title, const std::map<std::string, Tally>& m) {
-        std::printf("\n%-26s %8s %8s %8s %9s %10s %9s\n", title, "right", "refused", "wrong", "refused%", "engine s",
-                    "slowest s");
+        std::printf("\n%-26s %8s %8s %8s %9s %10s %9s %8s\n", title, "right", "refused", "wrong", "refused%", "engine s",
+                    "slowest s", "as input");
         Tally all;
         for (const auto& [k, t] : m) {
             const long n = t.right + t.refused + t.wrong;
-            std::printf("%-26s %8ld %8ld %8ld %8.2f%% %10.1f %9.3f\n", k.c_str(), t.right, t.refused, t.wrong,
-                        n ? 100.0 * t.refused / n : 0.0, t.seconds, t.slowest);
+            std::printf("%-26s %8ld %8ld %8ld %8.2f%% %10.1f %9.3f %8ld\n", k.c_str(), t.right, t.refused, t.wrong,
+                        n ? 100.0 * t.refused / n : 0.0, t.seconds, t.slowest, t.as_input);
             all.right += t.right, all.refused += t.refused, all.wrong += t.wrong, all.seconds += t.seconds;
+            all.as_input += t.as_input;
             all.slowest = std::max(all.slowest, t.slowest);
         }
         const long n = all.right + all.refused + all.wrong;
-        std::printf("%-26s %8ld %8ld %8ld %8.2f%% %10.1f %9.3f\n", "all", all.right, all.refused, all.wrong,
-                    n ? 100.0 * all.refused / n : 0.0, all.seconds, all.slowest);
+        std::printf("%-26s %8ld %8ld %8ld %8.2f%% %10.1f %9.3f %8ld\n", "all", all.right, all.refused, all.wrong,
+                    n ? 100.0 * all.refused / n : 0.0, all.seconds, all.slowest, all.as_input);
     };
     if (listed.empty())
-        std::printf("pairs %ld (seeds %llu..%llu), %d threads, %.1f s wall\n", long(done), (unsigned long long)first,
-                    (unsigned long long)(first + uint64_t(pairs) - 1), threads, now());
+        std::printf("pairs %ld (seeds %llu..%llu), %d workers, %.1f s wall\n", long(done), (unsigned long long)first,
+                    (unsigned long long)(first + uint64_t(pairs) - 1), workers, now() - start);
     else
-        std::printf("pairs %ld (seeds from %s), %d threads, %.1f s wall\n", long(done), argv[1] + 1, threads, now());
+        std::printf("pairs %ld (seeds from %s), %d workers, %.1f s wall\n", long(done), argv[1] + 1, workers,
+                    now() - start);
+    if (handed_out >= 0) std::printf("stopped early: the first %ld pairs handed out\n", std::min(handed_out, pairs));
     table("placement winding", by_class);
     table("solids", by_kinds);
     std::printf("\nfirst refused seeds by class:\n");
@@ -167,7 +303,8 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < wrongs.size() && i < 1000; ++i) std::printf("  %s\n", wrongs[i].c_str());
     std::printf("never ended within %.0f s: %zu\n", limit, never_ends.size());
     for (uint64_t s : never_ends) std::printf("  seed %llu\n", (unsigned long long)s);
+    std::printf("worker died: %zu\n", died.size());
+    for (uint64_t s : died) std::printf("  seed %llu\n", (unsigned long long)s);
     std::fflush(stdout);
-    // A thread still inside the engine is not waited for.
-    std::_Exit(wrongs.empty() && never_ends.empty() ? 0 : 1);
+    return wrongs.empty() && never_ends.empty() && died.empty() ? 0 : 1;
 }

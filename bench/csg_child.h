@@ -1,7 +1,8 @@
 // One boolean operation in a child process with a time limit, for the benchmark
 // programs: an operation that does not end is killed and reported as such, and
-// the parent goes on. The child hands back the engine's code, its CPU time and the
-// result's shape as the independent check sees it.
+// the parent goes on. The child hands back the engine's code, its CPU time, the
+// result's shape as the independent check sees it and, given the figures the result
+// should have, the check's verdict.
 #pragma once
 
 #include <poll.h>
@@ -20,6 +21,7 @@ struct CsgChildOutcome {
     int unmatched = 0, unmatched_within = 0, no_area = 0;
     double triangles = 0;
     double cpu = 0;  // seconds
+    solidcheck::Verdict verdict = solidcheck::Verdict::refused;  // when figures were given
 };
 
 inline double process_cpu_seconds() {
@@ -29,8 +31,10 @@ inline double process_cpu_seconds() {
 }
 
 // a `op` b in a child; false when it did not end within `limit` seconds (the child is
-// killed) or died.
-inline bool csg_in_child(const MESH3* a, const MESH3* b, int op, double limit, CsgChildOutcome* out) {
+// killed) or died. With `expect`, the result is judged as operation `judged_as` (0 to 3,
+// solidcheck's numbering) allowing `slack` of volume.
+inline bool csg_in_child(const MESH3* a, const MESH3* b, int op, double limit, CsgChildOutcome* out,
+                         const solidcheck::Expected* expect = nullptr, int judged_as = 0, double slack = 0) {
     int fd[2];
     if (pipe(fd) != 0) return false;
     const pid_t pid = fork();
@@ -48,6 +52,7 @@ inline bool csg_in_child(const MESH3* a, const MESH3* b, int op, double limit, C
             o.volume = s.volume, o.unmatched = s.unmatched, o.unmatched_within = s.unmatched_within;
             o.no_area = s.no_area, o.triangles = double(s.triangles);
         }
+        if (expect) o.verdict = solidcheck::judge_call(r.get(), st.code, *expect, judged_as, slack).verdict;
         if (write(fd[1], &o, sizeof o) != ssize_t(sizeof o)) _exit(2);
         _exit(0);
     }

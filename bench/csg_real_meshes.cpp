@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
             const solidcheck::Soup sa = solidcheck::soup_of(a), sb = solidcheck::soup_of(b);
             const double va = std::fabs(solidcheck::signed_volume(sa)), vb = std::fabs(solidcheck::signed_volume(sb));
             const double slack = 2e-6 * (va + vb) +
-                                 kCsgTolerance * std::min(campaign::surface_area(sa), campaign::surface_area(sb));
+                                 kCsgTolerance * std::min(solidcheck::surface_area(sa), solidcheck::surface_area(sb));
             std::string line;
             Row& row = rows[std::string(kPairNames[kind]) + " " + band];
             for (int op = 0; op < 4; ++op) {

@@ -3,11 +3,12 @@
 // tori from the Sphere and Torus commands', prisms over non-convex outlines and
 // letters from the 3D Text builder (through a small TrueType font made here). Each
 // pair has a placement class (general position, a turned copy, face, edge and vertex
-// contacts, tangency) and a winding (as built, or the faces of one or both reversed);
+// contacts, tangency, a copy shifted along one axis, a nearly coincident copy) and a winding (as built, or the faces of one or both reversed);
 // every operation's result is judged by solidcheck. Header only, without the test
 // framework: the campaign test and the long campaign program share it.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -39,9 +40,20 @@ inline bool convex(int k) {
     return k == kBox || k == kCylinder || k == kCone || k == kUvSphere;
 }
 
-enum Placement { kGeneral, kTurnedCopy, kFaceContact, kEdgeContact, kVertexContact, kTangent, kPlacements };
+enum Placement {
+    kGeneral,
+    kTurnedCopy,
+    kFaceContact,
+    kEdgeContact,
+    kVertexContact,
+    kTangent,
+    kShiftedCopy,
+    kNearCopy,
+    kPlacements
+};
 inline const char* placement_name(int p) {
-    static const char* names[] = {"general", "turned-copy", "face", "edge", "vertex", "tangent"};
+    static const char* names[] = {"general", "turned-copy", "face", "edge", "vertex", "tangent", "shifted-copy",
+                                  "near-copy"};
     return names[p];
 }
 
@@ -235,7 +247,16 @@ inline std::unique_ptr<MESH3> to_mesh(const Tris& tris) {
 struct Pair {
     int kind_a = 0, kind_b = 0, placement = 0, winding = 0;
     Tris a, b;
+    bool turned_frame = false;  // both moved by one random turn after placing
+    bool thin = false;          // A is thinner than the check's lines are apart
 };
+
+// The class a pair is counted under: its placement, "turned" for a turned frame, and
+// its winding (as built, both reversed, or one of them reversed).
+inline std::string class_name(const Pair& p) {
+    return std::string(placement_name(p.placement)) + (p.turned_frame ? " turned " : " ") +
+           (p.winding == 0 ? "as-built" : p.winding == 3 ? "reversed" : "mixed");
+}
 
 // Sizes about 4 to 30 units; every solid built axis-aligned with its low corner
 // (bounding box) at the origin before it is placed.
@@ -255,7 +276,9 @@ class Maker {
             case kFaceContact: face_contact(&p); break;
             case kEdgeContact: edge_contact(&p); break;
             case kVertexContact: vertex_contact(&p); break;
-            default: tangent(&p); break;
+            case kTangent: tangent(&p); break;
+            case kShiftedCopy: shifted_copy(&p); break;
+            default: near_copy(&p); break;
         }
         if (p.winding & 1) p.a = reversed(p.a);
         if (p.winding & 2) p.b = reversed(p.b);
@@ -269,6 +292,7 @@ class Maker {
         const P3 shift = {uni(-20, 20), uni(-20, 20), uni(-20, 20)};
         p.a = moved(p.a, r, {0, 0, 0}, shift);
         p.b = moved(p.b, r, {0, 0, 0}, shift);
+        p.turned_frame = true;
         return p;
     }
 
@@ -352,6 +376,36 @@ class Maker {
         const double s = pick(2) ? uni(0, 1) : 0;
         p->b = moved(a, Rotation::about({uni(-1, 1), uni(-1, 1), uni(-1, 1) + 1e-3}, uni(0.02, 0.6)), c,
                      {uni(-s, s), uni(-s, s), uni(-s, s)});
+    }
+
+    // B is A moved along one axis by up to its size that way: A's faces across the
+    // other two axes (a box's sides, a cylinder's wall) lie in B's planes.
+    void shifted_copy(Pair* p) {
+        p->kind_a = p->kind_b = int(pick(kKinds));
+        p->a = solid(p->kind_a);
+        P3 lo, hi;
+        bounds(p->a, &lo, &hi);
+        const int axis = int(pick(3));
+        P3 shift = {0, 0, 0};
+        shift[size_t(axis)] = uni(-1, 1) * (hi[size_t(axis)] - lo[size_t(axis)]);
+        p->b = moved(p->a, Rotation{}, {0, 0, 0}, shift);
+    }
+
+    // B is A moved by a millionth to a thousandth of its size, one time in two also
+    // turned by as little about its centre: faces a few float steps apart, some
+    // corners still equal.
+    void near_copy(Pair* p) {
+        p->kind_a = p->kind_b = int(pick(kKinds));
+        p->a = solid(p->kind_a);
+        P3 lo, hi;
+        bounds(p->a, &lo, &hi);
+        const double size = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+        const double hair = std::pow(10.0, uni(-6, -3));
+        P3 dir = {uni(-1, 1), uni(-1, 1), uni(-1, 1) + 1e-3};
+        const double l = std::sqrt(solidcheck::dot(dir, dir));
+        const P3 shift = {dir[0] / l * hair * size, dir[1] / l * hair * size, dir[2] / l * hair * size};
+        const Rotation r = pick(2) ? Rotation::about({uni(-1, 1), uni(-1, 1), uni(-1, 1) + 1e-3}, hair) : Rotation{};
+        p->b = moved(p->a, r, centre(p->a), shift);
     }
 
     // A box from the Box command; B stands on its top face (outside, overhanging or
@@ -493,15 +547,6 @@ inline double shortest_edge(const Tris& t) {
     return best;
 }
 
-inline double surface_area(const solidcheck::Soup& s) {
-    double a = 0;
-    for (const auto& f : s.t) {
-        const P3 n = solidcheck::cross(solidcheck::sub(s.v[f[1]], s.v[f[0]]), solidcheck::sub(s.v[f[2]], s.v[f[0]]));
-        a += std::sqrt(solidcheck::dot(n, n)) / 2;
-    }
-    return a;
-}
-
 // How far a right result's volume may stray beyond the figure's own tolerance. Where
 // the solids touch or nearly coincide the engine may merge corners within its
 // tolerance: a face may move that far, so the volume may move by the tolerance times
@@ -509,7 +554,7 @@ inline double surface_area(const solidcheck::Soup& s) {
 // hide a small piece lost or a shell left inside the other.
 inline double volume_allowance(const Pair& p, const solidcheck::Soup& sa, const solidcheck::Soup& sb) {
     if (p.placement == kGeneral) return 0;
-    return kCsgTolerance * std::min(surface_area(sa), surface_area(sb));
+    return kCsgTolerance * std::min(solidcheck::surface_area(sa), solidcheck::surface_area(sb));
 }
 
 inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
@@ -520,7 +565,8 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
         return out;
     }
     out.fine_edges = std::min(shortest_edge(p.a), shortest_edge(p.b)) < kCsgTolerance;
-    const solidcheck::Expected e = solidcheck::expected_volumes(sa, sb, convex(p.kind_a) && convex(p.kind_b), lines);
+    const solidcheck::Expected e =
+        solidcheck::expected_volumes(sa, sb, convex(p.kind_a) && convex(p.kind_b), lines, p.thin);
     const double slack = volume_allowance(p, sa, sb);
     auto ma = to_mesh(p.a), mb = to_mesh(p.b);
     for (int op = 0; op < 4; ++op) {
@@ -528,9 +574,7 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
         const auto t0 = std::chrono::steady_clock::now();
         auto r = op < 3 ? csg_boolean(ma.get(), mb.get(), op, &st) : csg_boolean(mb.get(), ma.get(), kCsgSubtraction, &st);
         out.op[op].seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        solidcheck::Judgement j = solidcheck::judge(r.get(), e, op, slack);
-        // An empty answer (nothing in common) may come back as no mesh with success.
-        if (!r && st.code == 0 && std::fabs(e.of(op)) <= e.tolerance + slack) j.verdict = solidcheck::Verdict::right;
+        const solidcheck::Judgement j = solidcheck::judge_call(r.get(), st.code, e, op, slack);
         out.op[op].verdict = j.verdict;
         out.op[op].code = st.code;
         out.op[op].why = j.verdict == solidcheck::Verdict::refused ? st.diagnostic : j.why;
@@ -548,7 +592,17 @@ struct ChainOutcome {
     bool ran[4] = {false, false, false, false};
 };
 
-inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64) {
+// The pair of a chain campaign's `seed`: contacts and copies of even seeds are turned
+// into a random frame, where their faces no longer lie along the axes.
+inline Pair chain_pair(Maker& maker, uint64_t seed) {
+    maker.reseed(seed);
+    Pair p = maker.pair();
+    if (seed % 2 == 0 && p.placement != kGeneral) p = maker.turned_frame(p);
+    return p;
+}
+
+// `keep`: the second operations' results are kept too.
+inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64, bool keep = false) {
     ChainOutcome out;
     out.first = run_pair(p, lines, true);
     for (int op = 0; op < 4; ++op) {
@@ -565,7 +619,13 @@ inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64) {
         if (p.winding & 1) q.a = reversed(q.a);
         q.b = maker.third(q.a, &q.kind_b);
         if (p.winding & 2) q.b = reversed(q.b);
-        out.again[op] = run_pair(q, lines);
+        // A result thinner than the lines' spacing: the sliver between nearly coincident
+        // copies (see solidcheck::expected_volumes), judged with lines four times as dense.
+        P3 lo, hi;
+        bounds(q.a, &lo, &hi);
+        const double size = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+        q.thin = 2 * std::fabs(solidcheck::signed_volume(s)) / solidcheck::surface_area(s) < size / lines;
+        out.again[op] = run_pair(q, q.thin ? 4 * lines : lines, keep);
         out.ran[op] = true;
     }
     return out;

@@ -260,9 +260,7 @@ TEST(CsgReuse, ChainedResultsAreTakenAgain) {
     std::map<std::string, int> reasons;  // of the refusals
     campaign::Maker maker(0);
     for (int seed = 1; seed <= chains; ++seed) {
-        maker.reseed(uint64_t(seed) + 5000);
-        campaign::Pair p = maker.pair();
-        if (seed % 2 == 0 && p.placement != campaign::kGeneral) p = maker.turned_frame(p);
+        const campaign::Pair p = campaign::chain_pair(maker, uint64_t(seed) + 5000);
         const campaign::ChainOutcome c = campaign::run_chain(p, maker);
         for (int op = 0; op < 4; ++op) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << " op " << op << " "

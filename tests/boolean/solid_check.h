@@ -134,6 +134,15 @@ inline Soup welded(const Soup& s, double tol) {
     return out;
 }
 
+inline double surface_area(const Soup& s) {
+    double a = 0;
+    for (const auto& f : s.t) {
+        const P3 n = cross(sub(s.v[f[1]], s.v[f[0]]), sub(s.v[f[2]], s.v[f[0]]));
+        a += std::sqrt(dot(n, n)) / 2;
+    }
+    return a;
+}
+
 struct Shape {
     size_t triangles = 0;
     int unmatched = 0;         // by vertex identity
@@ -179,14 +188,17 @@ inline std::vector<Plane> planes_of(const Soup& s, double orientation) {
 // Six times the signed volume that the part of `s`'s surface inside the convex solid
 // `planes` adds (seen from `o`). A face lying in one of the planes and pointing the
 // same way (one of two coinciding faces) adds to `*same` instead; one pointing the
-// other way never counts (the two cancel).
+// other way never counts (the two cancel). `*unsure` is set where a face lies in one
+// plane and is cut by another pointing nearly the same way (faces of several
+// triangles, bent by rounding, nearly coinciding with the other's): which part then
+// counts depends on the distance, and the figure may lose a face.
 inline double clipped_flux(const Soup& s, double orientation, const std::vector<Plane>& planes, const P3& o,
-                           double eps, double* same) {
+                           double eps, double* same, bool* unsure) {
     double sum = 0;
     std::vector<P3> poly, next;
     for (const auto& f : s.t) {
         poly = {s.v[f[0]], s.v[f[1]], s.v[f[2]]};
-        bool on_same = false;
+        bool on_same = false, cut_alongside = false;
         P3 fn = cross(sub(poly[1], poly[0]), sub(poly[2], poly[0]));
         const double fl = std::sqrt(dot(fn, fn)) * orientation;
         if (fl == 0) continue;
@@ -196,9 +208,16 @@ inline double clipped_flux(const Soup& s, double orientation, const std::vector<
             for (int k = 0; k < 3; ++k) dist[k] = dot(pl.n, s.v[f[k]]) - pl.d;
             if (std::fabs(dist[0]) <= eps && std::fabs(dist[1]) <= eps && std::fabs(dist[2]) <= eps) {
                 on_same = dot(fn, pl.n) > 0;
-                if (on_same) continue;
+                if (on_same) {
+                    if (cut_alongside) *unsure = true;
+                    continue;
+                }
                 poly.clear();
                 break;
+            }
+            if (dot(fn, pl.n) > 0.999 && std::max({dist[0], dist[1], dist[2]}) > 0) {
+                cut_alongside = true;
+                if (on_same) *unsure = true;
             }
             next.clear();
             for (size_t i = 0; i < poly.size(); ++i) {
@@ -223,7 +242,8 @@ inline double clipped_flux(const Soup& s, double orientation, const std::vector<
 // |A n B| with the faces where the two surfaces coincide taken from A (first) and from
 // B (second). The two differ where a face lies within the clipping's distance of the
 // other solid's plane but that plane's face does not lie within it of the face's own:
-// the part where they coincide is then counted twice or not at all.
+// the part where they coincide is then counted twice or not at all. Where the
+// clipping is unsure (clipped_flux) both are -1.
 inline std::pair<double, double> convex_common_volumes(const Soup& a, const Soup& b) {
     // The cross product of a face's sides points outward on a counter-clockwise solid.
     const double oa = signed_volume(a) > 0 ? -1 : 1, ob = signed_volume(b) > 0 ? -1 : 1;
@@ -234,8 +254,10 @@ inline std::pair<double, double> convex_common_volumes(const Soup& a, const Soup
     const P3 o = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
     const double eps = 1e-7 * std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2], 1.0});
     double same_a = 0, same_b = 0;
-    const double v = clipped_flux(a, oa, planes_of(b, ob), o, eps, &same_a) +
-                     clipped_flux(b, ob, planes_of(a, oa), o, eps, &same_b);
+    bool unsure = false;
+    const double v = clipped_flux(a, oa, planes_of(b, ob), o, eps, &same_a, &unsure) +
+                     clipped_flux(b, ob, planes_of(a, oa), o, eps, &same_b, &unsure);
+    if (unsure) return {-1, -1};
     return {std::max(0.0, (v + same_a) / 6), std::max(0.0, (v + same_b) / 6)};
 }
 
@@ -374,9 +396,19 @@ struct Expected {
     }
 };
 
+// The solid with its axes turned round (x, y, z to y, z, x), for lines along another axis.
+inline Soup axes_turned(Soup s) {
+    for (P3& p : s.v) p = {p[1], p[2], p[0]};
+    return s;
+}
+
 // `convex`: both solids convex (the exact figure, where it does not depend on which
 // solid's coinciding faces count); else the line estimate with `lines` x `lines` lines.
-inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int lines = 96) {
+// `thin`: a solid is thinner than the lines are apart (a sliver), which lines along
+// its faces rarely meet: the estimate's own error does not see that. The estimate is
+// made along each axis (one of them crosses a sliver along axis-aligned faces), the
+// figure is their median and the tolerance takes in their spread.
+inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int lines = 96, bool thin = false) {
     Expected e;
     e.a = std::fabs(signed_volume(a));
     e.b = std::fabs(signed_volume(b));
@@ -386,11 +418,25 @@ inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int 
         const auto [with_a, with_b] = convex_common_volumes(a, b);
         e.common = with_a;
         e.tolerance = rounding + 1e-9 * (e.a + e.b);
-        if (std::fabs(with_a - with_b) <= e.tolerance) return e;
+        // The clipping holds only for solids that their own planes leave whole: a face
+        // of several triangles that rounding bent by more than the clipping's distance
+        // is cut by its neighbours' planes, and the figure loses part of it.
+        if (with_a >= 0 && std::fabs(with_a - with_b) <= e.tolerance &&
+            std::fabs(convex_common_volume(a, a) - e.a) <= e.tolerance &&
+            std::fabs(convex_common_volume(b, b) - e.b) <= e.tolerance)
+            return e;
     }
     const Estimate est = line_common_volume(a, b, lines);
     e.common = est.value;
     e.tolerance = rounding + 6 * est.error + 1e-4 * std::min(e.a, e.b);
+    if (thin) {
+        const Soup a1 = axes_turned(a), b1 = axes_turned(b);
+        double v[3] = {est.value, line_common_volume(a1, b1, lines).value,
+                       line_common_volume(axes_turned(a1), axes_turned(b1), lines).value};
+        std::sort(v, v + 3);
+        e.common = v[1];
+        e.tolerance += v[2] - v[0];
+    }
     return e;
 }
 
@@ -426,6 +472,14 @@ inline Judgement judge(const MESH3* result, const Expected& e, int op, double sl
         j.why = buf;
     }
     if (!j.why.empty()) j.verdict = Verdict::wrong;
+    return j;
+}
+
+// The same for a call that ended with `code`: an empty answer (nothing in common) may
+// also come back as no mesh with success.
+inline Judgement judge_call(const MESH3* result, int code, const Expected& e, int op, double slack) {
+    Judgement j = judge(result, e, op, slack);
+    if (!result && code == 0 && std::fabs(e.of(op)) <= e.tolerance + slack) j.verdict = Verdict::right;
     return j;
 }
 
