@@ -5,7 +5,8 @@
 // and the engine's time per placement and winding, the seeds of
 // wrong results and of the first refusals of each class, and the seeds of operations
 // still running after the time limit (the worker is killed and another one goes on
-// with the next pairs) or whose worker died.
+// with the next pairs) or whose worker died, and the refusals' diagnostics (numbers
+// left out) counted, overall and by class.
 //
 // Usage: csg_campaign [pairs (100000) | @file of seeds] [workers (3)] [first seed (1)]
 //                     [limit seconds (120)] [chain]
@@ -20,7 +21,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -122,6 +125,37 @@ bool write_all(int fd, const std::string& s) {
     _exit(0);
 }
 
+// A refusal's diagnostic with its numbers (coordinates, counts, codes) made '#', so
+// refusals of one cause count together.
+std::string reason_of(const std::string& why) {
+    std::string r;
+    for (size_t i = 0; i < why.size();) {
+        const char c = why[i];
+        const bool starts = std::isdigit(static_cast<unsigned char>(c)) ||
+                            ((c == '-' || c == '.') && i + 1 < why.size() &&
+                             std::isdigit(static_cast<unsigned char>(why[i + 1])));
+        if (!starts) {
+            r += c, ++i;
+            continue;
+        }
+        while (i < why.size() && (std::isdigit(static_cast<unsigned char>(why[i])) || why[i] == '.' ||
+                                  why[i] == '-' || why[i] == 'e' || why[i] == '+'))
+            ++i;
+        r += '#';
+    }
+    while (!r.empty() && r.back() == ' ') r.pop_back();
+    return r.empty() ? "(no diagnostic)" : r;
+}
+
+// The `top` most frequent reasons of `counts`, most frequent first.
+void print_reasons(const std::map<std::string, long>& counts, size_t top, const char* indent) {
+    std::vector<std::pair<long, std::string>> v;
+    for (const auto& [why, n] : counts) v.push_back({-n, why});
+    std::sort(v.begin(), v.end());
+    for (size_t i = 0; i < v.size() && i < top; ++i) std::printf("%s%7ld  %s\n", indent, -v[i].first, v[i].second.c_str());
+    if (v.size() > top) std::printf("%s         (%zu more reasons)\n", indent, v.size() - top);
+}
+
 volatile sig_atomic_t stop_asked = 0;
 void ask_stop(int) { stop_asked = 1; }
 
@@ -160,6 +194,7 @@ int main(int argc, char** argv) {
     std::map<std::string, Tally> by_class;
     std::map<std::string, Tally> by_kinds;
     std::vector<std::string> wrongs;
+    std::map<std::string, std::map<std::string, long>> reasons;  // by class, then by reason; "" for all
     std::vector<uint64_t> never_ends, died;
     long done = 0;
     const double start = now();
@@ -180,6 +215,8 @@ int main(int argc, char** argv) {
             if (verdict == solidcheck::Verdict::refused) {
                 ++tl->refused;
                 if (code == 42189) ++tl->as_input;
+                if (tl == &by_class[f[2]])
+                    for (const std::string& k : {std::string(), f[2]}) ++reasons[k][reason_of(f[8])];
                 if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
                     tl->refused_seeds.push_back(seed);
             }
@@ -298,6 +335,14 @@ int main(int argc, char** argv) {
         std::printf("  %-24s", k.c_str());
         for (uint64_t s : t.refused_seeds) std::printf(" %llu", (unsigned long long)s);
         std::printf("\n");
+    }
+    std::printf("\nrefusal reasons, all classes:\n");
+    print_reasons(reasons[""], 20, "  ");
+    std::printf("\nrefusal reasons by class:\n");
+    for (const auto& [k, counts] : reasons) {
+        if (k.empty()) continue;
+        std::printf("  %s\n", k.c_str());
+        print_reasons(counts, 5, "    ");
     }
     std::printf("\nwrong results returned as success: %zu\n", wrongs.size());
     for (size_t i = 0; i < wrongs.size() && i < 1000; ++i) std::printf("  %s\n", wrongs[i].c_str());

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -569,12 +570,20 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
         solidcheck::expected_volumes(sa, sb, convex(p.kind_a) && convex(p.kind_b), lines, p.thin);
     const double slack = volume_allowance(p, sa, sb);
     auto ma = to_mesh(p.a), mb = to_mesh(p.b);
+    // An estimate by lines that finds a result wrong is made again, finer and along
+    // every axis, before the verdict stands: a face that the lines run along, or a
+    // sliver between them, can mislead one coarse estimate.
+    std::optional<solidcheck::Expected> finer;
     for (int op = 0; op < 4; ++op) {
         CsgStatus st;
         const auto t0 = std::chrono::steady_clock::now();
         auto r = op < 3 ? csg_boolean(ma.get(), mb.get(), op, &st) : csg_boolean(mb.get(), ma.get(), kCsgSubtraction, &st);
         out.op[op].seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const solidcheck::Judgement j = solidcheck::judge_call(r.get(), st.code, e, op, slack);
+        solidcheck::Judgement j = solidcheck::judge_call(r.get(), st.code, e, op, slack);
+        if (j.verdict == solidcheck::Verdict::wrong && e.by_lines && j.shape.closed() && !j.shape.no_area) {
+            if (!finer) finer = solidcheck::expected_volumes(sa, sb, false, 3 * lines, true);
+            j = solidcheck::judge_call(r.get(), st.code, *finer, op, slack);
+        }
         out.op[op].verdict = j.verdict;
         out.op[op].code = st.code;
         out.op[op].why = j.verdict == solidcheck::Verdict::refused ? st.diagnostic : j.why;

@@ -391,6 +391,7 @@ struct Expected {
     double a = 0, b = 0;  // |A|, |B|
     double common = 0;    // |A n B|
     double tolerance = 0;
+    bool by_lines = false;  // an estimate by lines, not the exact clipped figure
     double of(int op) const {  // 0 union, 1 intersection, 2 A - B, 3 B - A
         return op == 0 ? a + b - common : op == 1 ? common : op == 2 ? a - common : b - common;
     }
@@ -414,21 +415,26 @@ inline Expected expected_volumes(const Soup& a, const Soup& b, bool convex, int 
     e.b = std::fabs(signed_volume(b));
     // Corners rounded to float move each face by about 1e-7 of the size.
     const double rounding = 2e-6 * (e.a + e.b);
+    const Estimate est = line_common_volume(a, b, lines);
+    const double line_tolerance = rounding + 6 * est.error + 1e-4 * std::min(e.a, e.b);
     if (convex) {
         const auto [with_a, with_b] = convex_common_volumes(a, b);
         e.common = with_a;
         e.tolerance = rounding + 1e-9 * (e.a + e.b);
         // The clipping holds only for solids that their own planes leave whole: a face
         // of several triangles that rounding bent by more than the clipping's distance
-        // is cut by its neighbours' planes, and the figure loses part of it.
+        // is cut by its neighbours' planes, and the figure loses part of it. Faces of
+        // nearly coinciding copies that their triangles bend apart may also drop out of
+        // both figures alike, so the figure must agree with the lines as well.
         if (with_a >= 0 && std::fabs(with_a - with_b) <= e.tolerance &&
             std::fabs(convex_common_volume(a, a) - e.a) <= e.tolerance &&
-            std::fabs(convex_common_volume(b, b) - e.b) <= e.tolerance)
+            std::fabs(convex_common_volume(b, b) - e.b) <= e.tolerance &&
+            std::fabs(with_a - est.value) <= line_tolerance)
             return e;
     }
-    const Estimate est = line_common_volume(a, b, lines);
+    e.by_lines = true;
     e.common = est.value;
-    e.tolerance = rounding + 6 * est.error + 1e-4 * std::min(e.a, e.b);
+    e.tolerance = line_tolerance;
     if (thin) {
         const Soup a1 = axes_turned(a), b1 = axes_turned(b);
         double v[3] = {est.value, line_common_volume(a1, b1, lines).value,
