@@ -179,3 +179,16 @@ TEST(CsgCampaign, UnionKeepingBothShellsIsWrong) {
     EXPECT_EQ(solidcheck::judge(union_of_both.get(), e, 0, campaign::volume_allowance(p, sa, sb)).verdict,
               solidcheck::Verdict::wrong);
 }
+
+// Nearly coinciding convex copies in a turned frame, whose clipped figure loses a face
+// that their triangles bend apart: the engine's right answers were judged wrong.
+TEST(CsgCampaign, NearCopiesJudgedRight) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (uint64_t seed : {14995u, 22958u, 28776u}) {
+        const campaign::PairOutcome o = campaign::run_pair(campaign::chain_pair(maker, seed), 64);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "seed " << seed << " op " << op << ": "
+                                                                    << o.op[op].why;
+    }
+}
