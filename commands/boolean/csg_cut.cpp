@@ -116,10 +116,13 @@ bool uses(const Face* f, const Vertex* v) {
 // dropped. Gives the faces made.
 std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to, bool near) {
     std::vector<Face*> around;
-    for (Face* f = t.faces; f; f = f->next) {
+    for (const FaceNode* n = faces_at(ctx, t, from); n; n = n->next) {
         spend(ctx);
-        if (live(f) && uses(f, from) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
+        Face* f = n->face;
+        if (live(f) && (!near || box_contains(f->box, pos(to)))) around.push_back(f);
     }
+    // In list order, as a walk of the list meets them.
+    std::sort(around.begin(), around.end(), [](const Face* a, const Face* b) { return a->rank < b->rank; });
     std::vector<Face*> made;
     for (Face* f : around) {
         discard(f);
@@ -613,17 +616,19 @@ static void merge_vertex(Context& ctx, Solid& t, Vertex* w, Vertex* v) {
 
 // Tells whether a face around v and a face around w lie on either side of one edge
 // that touches neither (a sliver fan crossed between them).
-static bool across_one_edge(Context& ctx, const Solid& t, const Vertex* v, const Vertex* w) {
+static bool across_one_edge(Context& ctx, Solid& t, const Vertex* v, const Vertex* w) {
     std::vector<const Edge*> opposite;
-    for (const Face* f = t.faces; f; f = f->next) {
+    for (const FaceNode* n = faces_at(ctx, t, v); n; n = n->next) {
         spend(ctx);
+        const Face* f = n->face;
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == v && !uses(f, w)) opposite.push_back(f->e[(i + 1) % 3]);
         }
     }
-    for (const Face* f = t.faces; f; f = f->next) {
+    for (const FaceNode* n = faces_at(ctx, t, w); n; n = n->next) {
         spend(ctx);
+        const Face* f = n->face;
         if (!live(f)) continue;
         for (int i = 0; i < 3; ++i) {
             if (f->v[i] == w && !uses(f, v) &&

@@ -174,6 +174,10 @@ struct Solid {
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
     std::vector<Face*> made;       // every face made after loading
+    // By Vertex::seq: the faces ever made at each vertex (live or not), listed once
+    // the corner moves of the cut of tolerances first ask (faces_at), then kept.
+    std::vector<FaceNode*> around;
+    bool around_listed = false;
     // Moved on by each conformance pass that splits this solid's cut edges, so the
     // pass can tell the edges changed since a curve point was last tested.
     uint32_t epoch = 1;
@@ -253,9 +257,9 @@ struct Jump {
 [[noreturn]] void raise(Context& ctx, int code, const char* text);
 [[noreturn]] void raise_no_memory(Context& ctx, const char* text);
 
-// Counts one step of work; ends the call once the budget (when set) is spent.
-inline void spend(Context& ctx) {
-    if (++ctx.work > ctx.work_budget && ctx.work_budget)
+// Counts `steps` steps of work; ends the call once the budget (when set) is spent.
+inline void spend(Context& ctx, size_t steps = 1) {
+    if ((ctx.work += steps) > ctx.work_budget && ctx.work_budget)
         raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Operation does not come to an end");
 }
 
@@ -302,8 +306,11 @@ uint64_t edge_bucket(const Solid& s, const Edge* e);
 // Sets an edge's flags, listing it in the solid's cut edges when it becomes one.
 void set_edge_flags(Solid& s, Edge* e, uint32_t flags);
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
-// Numbers the solid's faces in list order (ranks 1024 apart).
-void rank_faces(Solid& s);
+// Numbers the solid's faces in list order (ranks 1024 apart); gives their number.
+size_t rank_faces(Solid& s);
+// The faces ever made at v (live or gone), newest first; the first call lists them
+// all and numbers the faces again, so that rank orders any of them as the list does.
+const FaceNode* faces_at(Context& ctx, Solid& s, const Vertex* v);
 // Enters a new face into the solid's face index (csg_cut.cpp).
 void index_new_face(Solid& s, Face* f);
 void reverse_face(Face* f);

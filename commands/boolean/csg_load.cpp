@@ -243,11 +243,46 @@ void set_edge_flags(Solid& s, Edge* e, uint32_t flags) {
     e->flags = flags;
 }
 
+namespace {
+
+// Lists f under each of its corners (see faces_at).
+void list_corners(Context& ctx, Solid& s, Face* f) {
+    for (const Vertex* v : f->v) {
+        if (v->seq >= s.around.size()) s.around.resize(size_t(v->seq) + 1, nullptr);
+        FaceNode* n = make<FaceNode>(ctx);
+        n->face = f;
+        n->next = s.around[v->seq];
+        s.around[v->seq] = n;
+    }
+}
+
+// Room for a face after s.cursor: the few faces after it are numbered again, spread
+// evenly up to the first face far enough ahead that each gets kRoom ranks. Cutting
+// one place over and over thus does not number the whole list each time. False when
+// the faces near the cursor are too crowded for that; the order stays either way.
+bool make_room(Context& ctx, Solid& s) {
+    constexpr double kRoom = 16;  // halves about 30 times more below rank 2^40
+    constexpr size_t kWindow = 64;
+    const double lo = s.cursor->rank;
+    size_t between = 0;
+    const Face* end = s.cursor->next;
+    for (; end && !(end->rank - lo >= kRoom * double(between + 2)); end = end->next)
+        if (++between > kWindow) return false;
+    spend(ctx, between);
+    const double step = end ? (end->rank - lo) / double(between + 1) : 1024.0;
+    Face* f = s.cursor->next;
+    for (size_t i = 1; f != end; f = f->next, ++i) f->rank = lo + step * double(i);
+    return true;
+}
+
+}  // namespace
+
 Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
     Face* f = make<Face>(ctx);
     attach_face(ctx, s, f, x, y, z);
     // The rank lies between the neighbours'; when doubles run out of room between
-    // them the whole list is numbered again.
+    // them the faces just after the cursor are numbered again, or where they are
+    // crowded the whole list (at the head there is always room).
     for (int attempt = 0; attempt < 2; ++attempt) {
         const Face* after = s.cursor;
         const Face* before = s.cursor ? s.cursor->next : s.faces;
@@ -255,7 +290,7 @@ Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
         const double hi = before ? before->rank : lo + 2048.0;
         f->rank = lo + (hi - lo) * 0.5;
         if ((f->rank > lo && f->rank < hi) || attempt == 1) break;
-        rank_faces(s);
+        if (!make_room(ctx, s)) spend(ctx, rank_faces(s));
     }
     if (s.cursor) {
         f->next = s.cursor->next;
@@ -265,16 +300,25 @@ Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
         s.faces = f;
     }
     if (s.index) index_new_face(s, f);
+    if (s.around_listed) list_corners(ctx, s, f);
     s.made.push_back(f);
     return f;
 }
 
-void rank_faces(Solid& s) {
-    double r = 0;
-    for (Face* f = s.faces; f; f = f->next) {
-        f->rank = r;
-        r += 1024.0;
+const FaceNode* faces_at(Context& ctx, Solid& s, const Vertex* v) {
+    if (!s.around_listed) {
+        s.around_listed = true;
+        s.around.assign(s.next_seq, nullptr);
+        rank_faces(s);
+        for (Face* f = s.faces; f; f = f->next) list_corners(ctx, s, f);
     }
+    return v->seq < s.around.size() ? s.around[v->seq] : nullptr;
+}
+
+size_t rank_faces(Solid& s) {
+    size_t n = 0;
+    for (Face* f = s.faces; f; f = f->next) f->rank = 1024.0 * double(n++);
+    return n;
 }
 
 void reverse_face(Face* f) {

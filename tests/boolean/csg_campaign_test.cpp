@@ -192,3 +192,24 @@ TEST(CsgCampaign, NearCopiesJudgedRight) {
                                                                     << o.op[op].why;
     }
 }
+
+// Chains whose results share only a sliver with the third solid (a common box down to
+// 1e-6 across, far smaller than the faces): the line check binned each face over every
+// cell of its own extent and never ended, filling memory. Each chain now ends, and no
+// operation returns a wrong result as a success.
+TEST(CsgCampaign, ChainsWithSliverResultsEnd) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (uint64_t seed : {468u, 1838u, 3096u, 3296u}) {
+        SCOPED_TRACE(seed);
+        const campaign::Pair p = campaign::chain_pair(maker, seed);
+        const campaign::ChainOutcome c = campaign::run_chain(p, maker);
+        ASSERT_TRUE(c.first.inputs_sound);
+        for (int op = 0; op < 4; ++op) {
+            EXPECT_NE(c.first.op[op].verdict, solidcheck::Verdict::wrong) << op << ": " << c.first.op[op].why;
+            for (int op2 = 0; op2 < 4 && c.ran[op]; ++op2)
+                EXPECT_NE(c.again[op].op[op2].verdict, solidcheck::Verdict::wrong)
+                    << op << " then " << op2 << ": " << c.again[op].op[op2].why;
+        }
+    }
+}

@@ -267,16 +267,24 @@ inline double convex_common_volume(const Soup& a, const Soup& b) {
 
 // ---- Lines along x: the inside of a closed surface as intervals.
 
+// Lines are cast only within y0..y1, z0..z1: a face is binned over the cells of that
+// box it covers, so a box far smaller than the faces (the sliver two solids share)
+// costs no more cells than the lines it holds.
 class LineCaster {
   public:
-    LineCaster(const Soup& s, double y0, double z0, double cell) : s_(s), y0_(y0), z0_(z0), cell_(cell) {
+    LineCaster(const Soup& s, double y0, double z0, double y1, double z1, double cell)
+        : s_(s), y0_(y0), z0_(z0), cell_(cell) {
+        const int64_t last[2] = {slot(y1, y0_), slot(z1, z0_)};
         for (size_t i = 0; i < s.t.size(); ++i) {
             double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
             for (int k = 0; k < 3; ++k)
                 for (int j = 0; j < 2; ++j)
                     lo[j] = std::min(lo[j], s.v[s.t[i][k]][j + 1]), hi[j] = std::max(hi[j], s.v[s.t[i][k]][j + 1]);
-            for (int64_t a = slot(lo[0], y0_); a <= slot(hi[0], y0_); ++a)
-                for (int64_t b = slot(lo[1], z0_); b <= slot(hi[1], z0_); ++b) bins_[a * 1000003 + b].push_back(int(i));
+            if (hi[0] < y0 || lo[0] > y1 || hi[1] < z0 || lo[1] > z1) continue;
+            const int64_t a0 = std::max<int64_t>(0, slot(lo[0], y0_)), a1 = std::min(last[0], slot(hi[0], y0_));
+            const int64_t b0 = std::max<int64_t>(0, slot(lo[1], z0_)), b1 = std::min(last[1], slot(hi[1], z0_));
+            for (int64_t a = a0; a <= a1; ++a)
+                for (int64_t b = b0; b <= b1; ++b) bins_[a * 1000003 + b].push_back(int(i));
         }
     }
 
@@ -304,7 +312,11 @@ class LineCaster {
     }
 
   private:
-    int64_t slot(double u, double origin) const { return int64_t(std::floor((u - origin) / cell_)); }
+    // Cells before the box count as -1 and those far past it as 2^40 (no overflow).
+    int64_t slot(double u, double origin) const {
+        const double q = std::floor((u - origin) / cell_);
+        return q < -1 ? -1 : q > 0x1p40 ? int64_t(1) << 40 : int64_t(q);
+    }
     // Twice the signed area of (p, q, line) in the yz plane, computed from the
     // lower-numbered corner so the two faces at an edge see the same value.
     double side(int p, int q, double y, double z) const {
@@ -355,7 +367,7 @@ inline Estimate line_common_volume(const Soup& a, const Soup& b, int n, uint32_t
     if (!(hi[0] > lo[0] && hi[1] > lo[1] && hi[2] > lo[2])) return e;
     const double cy = (hi[1] - lo[1]) / n, cz = (hi[2] - lo[2]) / n;
     const double bin = std::max(cy, cz) * 2;
-    LineCaster ca(a, lo[1], lo[2], bin), cb(b, lo[1], lo[2], bin);
+    LineCaster ca(a, lo[1], lo[2], hi[1], hi[2], bin), cb(b, lo[1], lo[2], hi[1], hi[2], bin);
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> u(0, 1);
     std::vector<double> xa, xb, len(size_t(n) * n);
