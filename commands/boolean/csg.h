@@ -4,40 +4,29 @@
 // The inputs are only read. Every call works in a context of its own (no global
 // state), so calls on different threads do not meet. Coordinates are model units.
 //
-// The contract (every other file of the engine follows from it):
-// - Exact. A call first takes both meshes as they are: corners are one vertex only
-//   where their float coordinates are equal, and every sign (side of a plane, order
-//   along a line, orientation of each part of a solid, inside or outside) is decided
-//   exactly on those coordinates (csg_exact.h), ties settled by one symbolic
-//   perturbation (B moved by an infinitely small step along (1, d, d^2)). Each
-//   crossing of an edge with a face is made once and shared by every face on it,
-//   and held exactly (whole numbers over whole numbers); each face is split in its
-//   plane by exact tests on those points. The only rounding is of the crossings to
-//   float, as a mesh stores them: crossings that round to one point (or onto a corner
-//   of a cut face) become one vertex, the pieces between them collapsing, and a piece
-//   that rounding leaves flat is mended by splitting its neighbour across the long
-//   edge. Where the exact split meets a tie it cannot order (two crossings at one
-//   exact point, a corner lying exactly on the curve) the exact cut gives way.
-//   A triangle of any height is taken, so every result of this cut is taken again
-//   as input.
-// - Welded. Only where the exact cut gives way (a crossing rounded onto another
-//   point, a solid open or with an edge of three faces, a result that fails its
-//   check, solids that only touch over an area) does the call start again with the
-//   cut of tolerances: corners closer than kCsgTolerance (0.01) are welded into one,
-//   triangles lower than 1e-4 plus a millionth of their largest coordinate are
-//   refused there (their normal would be noise), points within the tolerance of a
-//   plane count as on it, a face lies on another when the normals agree to a cosine
-//   of 0.9999. These are that cut's tolerances and no other code uses them.
+// The contract, in short (csg_tolerance.h states it in full, with every threshold and
+// why it has its value):
+// - Exact. A call first takes both meshes as they are (corners are one vertex only
+//   where their float coordinates are equal) and decides every sign exactly on those
+//   coordinates (csg_exact.h), ties settled by one symbolic perturbation. Crossings are
+//   made once, shared and held exactly; the only rounding is of the crossings to float,
+//   as a mesh stores them. A triangle of any height is taken, so every result of this
+//   cut is taken again as input.
+// - Welded. Only where the exact cut gives way (a tie it cannot order, a solid open or
+//   with an edge of three faces, a result that fails its check, solids that only touch
+//   over an area) does the call start again with the cut of tolerances: corners closer
+//   than kCsgTolerance (0.01) are welded into one, points within it of a plane or an
+//   edge count as on it, and triangles too low to give a normal are refused there.
 // - Refused. Input that is no solid, with a reason naming the object ("First
 //   object: ...", "Second object: ..."): a coordinate that is not finite, a triangle
-//   whose corners lie exactly on one line, a closed solid that encloses no volume
-//   (a millionth of a millionth of its box's side cubed), a part of a closed solid
-//   whose faces cross each other or overlap in one plane deeper than four float
-//   steps at its largest coordinate (shallower crossings are rounding's work), parts
-//   of one solid that cross each other when the cut of tolerances cannot take them
-//   either. A result
-//   whose check fails (not closed, a face without area, a volume the operation
-//   cannot give within 0.1 % of |A| + |B|) is refused rather than returned.
+//   whose corners lie exactly on one line, a closed solid that encloses no volume, a
+//   part of a closed solid whose faces cross each other or overlap in one plane deeper
+//   than rounding can make, parts of one solid that cross each other when the cut of
+//   tolerances cannot take them either. A result whose check fails (not closed, a face
+//   without area, a volume the operation cannot give) is refused rather than
+//   returned. That check, in both cuts, writes each seam vertex of B at the nearest
+//   seam vertex of A within kCsgTolerance (in the exact cut they stand at one point,
+//   or a few float steps apart).
 //
 // Result codes of a failed call (CsgStatus::code):
 //   42189  input that is no solid, as above ("Unable to perform boolean operation: an
@@ -64,6 +53,8 @@ inline constexpr int kCsgUnion = 0;
 inline constexpr int kCsgIntersection = 1;
 inline constexpr int kCsgSubtraction = 2;  // A minus B
 
+// The distance below which the cut of tolerances takes two points for one (and the
+// reach of the seam join); see csg_tolerance.h.
 inline constexpr double kCsgTolerance = 0.01;
 
 inline constexpr int kCsgNoUsableFace = IDS_CSG_NO_USABLE_FACE;

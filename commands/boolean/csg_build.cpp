@@ -140,15 +140,13 @@ namespace {
 constexpr bool kExactCut = true;
 
 // A closed solid whose faces enclose no volume (a box of width 0, a shell and its
-// reversed copy) is no solid: refused, naming the object. "No volume" is a
-// millionth of a millionth of its box's largest side cubed, far below what rounding
-// corners to float can take from a solid.
+// reversed copy) is no solid: refused, naming the object (kNoVolume).
 void no_volume_check(Context& ctx, const Solid& s) {
     const D3 o = {s.box[0], s.box[1], s.box[2]};
     const Shape shape = solid_shape(ctx, s, o);
     const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
                                   double(s.box[5]) - s.box[2]});
-    if (shape.closed && std::fabs(shape.volume) <= 1e-12 * side * side * side)
+    if (shape.closed && std::fabs(shape.volume) <= kNoVolume * side * side * side)
         raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid encloses no volume");
 }
 

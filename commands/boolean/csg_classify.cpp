@@ -10,10 +10,6 @@ namespace csg {
 
 namespace {
 
-// A face lies on another one only when their normals agree this closely (cosine); a
-// face that merely starts in another's plane at an angle looks past it.
-constexpr double kParallel = 0.9999;
-
 // Where face f lies with respect to solid t, by a ray from its centroid along its
 // normal: the nearest face hit decides. Ambiguous rays (grazing an edge, or running
 // in a face's plane) are perturbed and cast again, a bounded number of times; every
@@ -34,7 +30,7 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
             const D3 m = g->plane.n;
             const double dn = dot(n, m);
             const double dw = dot(pos(g->v[0]) - c, m);
-            if (std::fabs(dn) >= kTol) {
+            if (std::fabs(dn) >= kGrazingCosine) {
                 const double t_hit = dw / dn;
                 if (t_hit < -kTol) continue;
                 const D3 p = c + n * t_hit;
@@ -48,8 +44,8 @@ uint32_t classify_face(Context& ctx, Face* f, Solid& t) {
                         continue;
                     }
                     nearest = dist;
-                    result = dn > kTol ? kInside : kOutside;
-                } else if (std::fabs(dot(normal, m)) > kParallel && point_in_triangle(g, m, p) != kPitOutside) {
+                    result = dn > kGrazingCosine ? kInside : kOutside;
+                } else if (std::fabs(dot(normal, m)) > kOnFaceCosine && point_in_triangle(g, m, p) != kPitOutside) {
                     return dot(normal, m) > 0 ? kOnSame : kOnOpposite;
                 }
             } else if (std::fabs(dw) < kTol) {

@@ -220,7 +220,8 @@ void for_each_pair(Cut& cut, F&& visit) {
     for (const Face* f : cut.faces)
         extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
                             double(f->box[5]) - f->box[2]});
-    const double cell = std::max(2 * extent / double(cut.faces.size()), 1e-6);
+    constexpr double kFinestCell = 1e-6;  // keeps the cell above 0 where faces have no extent
+    const double cell = std::max(2 * extent / double(cut.faces.size()), kFinestCell);
     float origin[3] = {1e30f, 1e30f, 1e30f};
     for (size_t j = cut.na; j < cut.faces.size(); ++j)
         for (int k = 0; k < 3; ++k) origin[k] = std::min(origin[k], cut.faces[j]->box[k]);
@@ -320,9 +321,12 @@ struct Split {
         const double ux = p[b][0] - p[a][0], uy = p[b][1] - p[a][1], vx = p[c][0] - p[a][0], vy = p[c][1] - p[a][1];
         const double l = ux * vy, rr = uy * vx, det = l - rr;
         const double eu = ra + rb, ev = ra + rc;
+        // The points' errors carried through, raised for the rounding of this sum (a few
+        // unit roundoffs, 1e-16 each), plus the rounding of det itself (three of them).
+        constexpr double kSumRounding = 1e-12, kDetRounding = 1e-15;
         const double bound = (eu * (std::fabs(vx) + std::fabs(vy)) + ev * (std::fabs(ux) + std::fabs(uy)) + 2 * eu * ev) *
-                                 (1 + 1e-12) +
-                             1e-15 * (std::fabs(l) + std::fabs(rr));
+                                 (1 + kSumRounding) +
+                             kDetRounding * (std::fabs(l) + std::fabs(rr));
         if (det > bound) return 1;
         if (-det > bound) return -1;
         return orient2d(exact(a), exact(b), exact(c), ax, ay);

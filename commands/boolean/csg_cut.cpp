@@ -272,7 +272,7 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
     // tolerance of the line where the planes meet. A corner taken on a plane that
     // meets its own at a slant lay far off that line, beyond the face being cut, and
     // was left out on one side of the curve and kept on the other.
-    const double tol = kTol * std::min(1.0, length(cross(g->plane.n, f->plane.n)));
+    const double tol = on_plane_reach(length(cross(g->plane.n, f->plane.n)));
     if (!triangle_plane_segment(g, f->plane, tol, s1)) return;
     if (!triangle_plane_segment(f, g->plane, tol, s2)) return;
     if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;
@@ -295,6 +295,9 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
 // faces a cut makes enter the walk as they are made, so the visits are those of a
 // walk of the whole list that skips faces whose boxes miss the cutter's.
 struct FaceIndex {
+    // Every face's box is grown by the tolerance on each side (boxes_overlap), so finer
+    // cells would only spread a small face over more of them.
+    static constexpr double kFinestCell = 4 * kTol;
     double origin[3] = {0, 0, 0};
     double cell = 1;
     CellLists<Face*> cells;
@@ -357,7 +360,7 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
                 ++n;
             }
         }
-        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(2 * extent / double(n), 4 * kTol) : 1.0;
+        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(2 * extent / double(n), FaceIndex::kFinestCell) : 1.0;
         for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
         rank_faces(t);
         size_t faces = 0;
@@ -441,12 +444,15 @@ struct ConformLists {
 // cracks where one side's curve has a point the other's lacks.
 static bool conform_curve(Context& ctx, Solid& s, Solid& t, ConformLists& w) {
     constexpr uint32_t kListed = 0x8000;
+    // Each edge is listed with its box grown by this: a point that splits it lies within
+    // the tolerance of it, so the box turns away only points that cannot.
+    constexpr double kMargin = 2 * kTol;
     using CutEdge = ConformLists::CutEdge;
     std::vector<CutEdge>& cut = w.cut;
     cut.clear();
     uint32_t newest = 0;  // the latest epoch among the listed edges
     const auto list = [&cut, &newest](Edge* e) {
-        constexpr double g = 2 * kTol;
+        constexpr double g = kMargin;
         const D3 a = pos(e->a), b = pos(e->b);
         cut.push_back({e,
                        {std::min(a.x, b.x) - g, std::min(a.y, b.y) - g, std::min(a.z, b.z) - g},
@@ -501,7 +507,7 @@ static bool conform_curve(Context& ctx, Solid& s, Solid& t, ConformLists& w) {
     // list would.
     double extent = 0;
     for (const CutEdge& c : cut) extent += std::max({c.hi.x - c.lo.x, c.hi.y - c.lo.y, c.hi.z - c.lo.z});
-    const double width = std::max(extent / double(cut.size()), 4 * kTol);
+    const double width = std::max(extent / double(cut.size()), 2 * kMargin);  // no box is narrower
     const auto cell = [width](double x) {
         const double k = std::floor(x / width);
         return static_cast<int64_t>(std::clamp(k, -4e18, 4e18));
@@ -671,7 +677,7 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         Vertex* v = ends[i];
         if (!v) continue;
         size_t best = 0;
-        double best_d = 2 * kTol;
+        double best_d = kCurveGapReach;
         for (size_t k = i + 1; k < ends.size(); ++k) {
             spend(ctx);
             if (!ends[k]) continue;

@@ -157,7 +157,7 @@ static uint64_t next_random(Context& ctx) {
 }
 
 void perturb_ray(Context& ctx, D3& d) {
-    const double step = 0.01 * length(d);
+    const double step = kRayNudge * length(d);
     d.x += (next_random(ctx) & 1) ? step : -step;
     d.y += (next_random(ctx) & 1) ? step : -step;
     d.z += (next_random(ctx) & 1) ? step : -step;

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "commands/boolean/csg.h"
+#include "commands/boolean/csg_tolerance.h"
 #include "resources/string_ids.h"
 
 namespace csg {
 
-inline constexpr double kTol = kCsgTolerance;
 inline constexpr uint64_t kMinBuckets = 4021;
 
 // Vertex flags.

@@ -19,11 +19,6 @@ namespace csg {
 
 namespace {
 
-// A triangle whose smallest height (distance of a corner from the line through the
-// other two) is below this, plus a millionth of its largest coordinate, counts as
-// having none: its normal would be noise.
-constexpr double kMinHeight = 1e-4;
-
 // The bucket of the edge between a and b: a 64-bit mix of the two vertices'
 // creation numbers, the same either way round.
 uint64_t bucket_of(const Solid& s, const Vertex* a, const Vertex* b) {
@@ -401,7 +396,7 @@ void height_check(Context& ctx) {
             for (int i = 0; i < 3; ++i) {
                 const D3 o = pos(f->v[(i + 1) % 3]);
                 const double h = dist_to_line(ctx, pos(f->v[i]), o, pos(f->v[(i + 2) % 3]) - o);
-                if (h < kMinHeight + 1e-6 * largest)
+                if (h < min_height(largest))
                     raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Height of the tria is zero");
             }
         }
@@ -426,7 +421,7 @@ int ray_parity(Context& ctx, Solid& s, Face* f) {
             const D3 m = face_plane_of(ctx, g).n;
             const double dn = dot(n, m);
             const double dw = dot(pos(g->v[0]) - c, m);
-            if (std::fabs(dn) >= kTol) {
+            if (std::fabs(dn) >= kGrazingCosine) {
                 const double t = dw / dn;
                 if (t < -kTol) continue;
                 const int r = point_in_triangle(g, m, c + n * t);

@@ -259,12 +259,11 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
     // face among small ones) is tested against every face instead.
     const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
                                   double(s.box[5]) - s.box[2]});
-    // Crossings that lie within four steps between floats (at the solid's largest
-    // coordinate) of an edge of either face are taken as the work of rounding corners
-    // to float (a result of the engine rounds its cut points so), not as an overlap.
-    const double shallow = 0x1p-21 * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
+    // Crossings shallower than this beyond an edge of either face are rounding's work.
+    const double shallow = kShallowOverlap * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
                                         double(std::fabs(s.box[3])), double(std::fabs(s.box[4])), double(std::fabs(s.box[5])), side});
-    const double width = std::max(extent / double(tris.size()), side * 1e-6);
+    constexpr double kFinestCell = 1e-6;  // of the solid's side: no finer than 10^6 cells along it
+    const double width = std::max(extent / double(tris.size()), side * kFinestCell);
     if (!(width > 0)) return false;
     Grid grid{{s.box[0], s.box[1], s.box[2]}, 1 / width};
     constexpr int64_t kMaxCells = 64;

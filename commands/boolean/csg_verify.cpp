@@ -43,12 +43,15 @@ bool used_edge(const Edge* e) {
     return false;
 }
 
+// Cells twice the reach: a search reads at most two on each axis.
+constexpr double kSeamCell = 2 * kSeamReach;
+
 int64_t cell(double c) {
-    return static_cast<int64_t>(std::clamp(std::floor(c / (2 * kTol)), -4e18, 4e18));
+    return static_cast<int64_t>(std::clamp(std::floor(c / kSeamCell), -4e18, 4e18));
 }
 
 // Every vertex of a used cut edge of B takes as twin the nearest vertex of a used cut
-// edge of A within the tolerance (one at the very point when there is one).
+// edge of A within kSeamReach (one at the very point when there is one).
 void join_seam(Context& ctx) {
     CellLists<Vertex*> grid;
     for (Edge* e : ctx.a.cut_edges) {
@@ -73,10 +76,10 @@ void join_seam(Context& ctx) {
             if (v->tested) continue;
             const D3 p = pos(v);
             Vertex* best = nullptr;
-            double best_d = kTol;
-            for (int64_t x = cell(p.x - kTol); x <= cell(p.x + kTol); ++x)
-                for (int64_t y = cell(p.y - kTol); y <= cell(p.y + kTol); ++y)
-                    for (int64_t z = cell(p.z - kTol); z <= cell(p.z + kTol); ++z)
+            double best_d = kSeamReach;
+            for (int64_t x = cell(p.x - kSeamReach); x <= cell(p.x + kSeamReach); ++x)
+                for (int64_t y = cell(p.y - kSeamReach); y <= cell(p.y + kSeamReach); ++y)
+                    for (int64_t z = cell(p.z - kSeamReach); z <= cell(p.z + kSeamReach); ++z)
                         grid.for_each(x, y, z, [&](Vertex* w) {
                             const double d = length(pos(w) - p);
                             if (d < best_d || (d == 0 && best_d > 0)) {
@@ -220,7 +223,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         }
     }
     // The volume against what the operation can give, with room for the tolerance.
-    const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
+    const double slack = kVolumeSlack * (std::fabs(va) + std::fabs(vb));
     double lo = 0, hi = 0;
     if (operation == kCsgUnion) {
         lo = std::max(va, vb);
