@@ -135,7 +135,7 @@ inline constexpr double kVolumeSlack = 1e-3;
 
 // ---- Not part of the contract: named where they are derived
 //
-// Grid cells (they change which pairs are met first, never what is decided): the weld
+// Grid cells (they set how pairs are found, not a distance of the contract): the weld
 // grid (kWeldCell, kWeldReach in csg_load.cpp), the face index and the conformance grid
 // (csg_cut.cpp), the pair grid of the exact cut (csg_corefine.cpp), the self-overlap
 // grid (csg_self.cpp), the seam grid (csg_verify.cpp). Error bounds of the
