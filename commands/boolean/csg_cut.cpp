@@ -360,7 +360,9 @@ void cut_faces(Context& ctx, Solid& s, Solid& t) {
                 ++n;
             }
         }
-        index.cell = n && extent > 0 && std::isfinite(extent) ? std::max(2 * extent / double(n), FaceIndex::kFinestCell) : 1.0;
+        index.cell = n && extent > 0 && std::isfinite(extent)
+                         ? std::max(2 * extent / double(n), FaceIndex::kFinestCell)
+                         : 1.0;
         for (int k = 0; k < 3; ++k) index.origin[k] = t.box[k];
         rank_faces(t);
         size_t faces = 0;
