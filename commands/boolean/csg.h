@@ -74,6 +74,9 @@ inline constexpr int kCsgNoUsableFace = IDS_CSG_NO_USABLE_FACE;
 struct CsgStatus {
     int code = 0;
     std::string diagnostic;
+    // Why the exact cut gave way to the cut of tolerances (empty when it did not):
+    // for logs and measurements.
+    std::string gave_way;
 };
 
 // The combination of a and b by `operation` (kCsgUnion, kCsgIntersection or

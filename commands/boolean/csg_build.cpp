@@ -105,7 +105,7 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
         return;
     }
     log_message(LogLevel::warning, "boolean operation failed (%d): %s", ctx.code, ctx.text);
-    if (show) csg_show_failure(CsgStatus{ctx.code, ctx.text});
+    if (show) csg_show_failure(CsgStatus{ctx.code, ctx.text, {}});
 }
 
 }  // namespace
@@ -260,6 +260,19 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
             return answer;
         }
     }
+    // Why the cut of tolerances runs, for the caller's status whatever it answers.
+    std::string gave_way;
+    if (kExactCut) {
+        gave_way = answer ? "Solids only touch over an area" : exact.text;
+        if (exact.gave_way) gave_way += std::string(": ") + exact.gave_way;
+    }
+    struct Note {
+        CsgStatus* status;
+        const std::string& why;
+        ~Note() {
+            if (status) status->gave_way = why;
+        }
+    } note{status, gave_way};
     Context ctx;
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
@@ -318,7 +331,7 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
             if (const MESH3* m = n->ref ? rtc_cast<MESH3>(n->ref) : nullptr) meshes.push_back(m);
         }
     } catch (const std::bad_alloc&) {
-        if (status) *status = CsgStatus{kOutOfMemory, "Allocate"};
+        if (status) *status = CsgStatus{kOutOfMemory, "Allocate", {}};
         return nullptr;
     }
     return csg_join_mesh_list(meshes, status);

@@ -35,7 +35,9 @@ DV dv(const Vertex* v) {
 
 // Thrown inside this file when the exact cut cannot build a sound split (rounding
 // of a crossing point to float folds a piece, or a curve runs through a corner).
-struct Unsplittable {};
+struct Unsplittable {
+    const char* why;
+};
 
 // The sign of n . (1, d, d^2) for the normal n of triangle a, b, c: the first
 // non-zero component of n.
@@ -125,7 +127,7 @@ struct Cut {
                 zero = true;
                 s = moved * cross_key(x, y, p, q);
             }
-            if (!s) throw Unsplittable{};
+            if (!s) throw Unsplittable{"edge on the line of a face's edge"};
             if (k == 0) first = s;
             else if (s != first) return false;
         }
@@ -171,7 +173,7 @@ struct Cut {
             }
         }
         if (n == 0) return;
-        if (n != 2 || start[0] == start[1]) throw Unsplittable{};
+        if (n != 2 || start[0] == start[1]) throw Unsplittable{"faces meet without two ends"};
         const int32_t from = start[0] ? ends[0] : ends[1], to = start[0] ? ends[1] : ends[0];
         segs.push_back({index(fa), from, to});
         segs.push_back({index(fb), from, to});
@@ -336,7 +338,7 @@ struct Split {
     }
 
     void put(int32_t t, int32_t a, int32_t b, int32_t c) {
-        if (orient(a, b, c) <= 0) throw Unsplittable{};
+        if (orient(a, b, c) <= 0) throw Unsplittable{"piece turned over"};
         if (size_t(t) == tri.size()) tri.push_back({a, b, c});
         else tri[size_t(t)] = {a, b, c};
         half[key(a, b)] = t;
@@ -362,7 +364,7 @@ struct Split {
     // Splits edge u -> v (and v -> u when a triangle lies there) at point m.
     void split_edge(int32_t u, int32_t v, int32_t m) {
         const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
-        if (t1 < 0) throw Unsplittable{};
+        if (t1 < 0) throw Unsplittable{"edge without a piece"};
         const int32_t w1 = third(t1, u, v);
         drop(t1);
         int32_t w2 = -1;
@@ -414,20 +416,20 @@ struct Split {
     // Puts interior point m into the triangle that holds it.
     void insert(int32_t m) {
         const int32_t t = locate(m);
-        if (t < 0) throw Unsplittable{};
+        if (t < 0) throw Unsplittable{"point outside the face"};
         const auto x = tri[size_t(t)];
         int s[3], zeros = 0;
         for (int k = 0; k < 3; ++k) {
             s[k] = orient(x[k], x[(k + 1) % 3], m);
             zeros += s[k] == 0;
         }
-        if (zeros > 1) throw Unsplittable{};
+        if (zeros > 1) throw Unsplittable{"point on a corner"};
         last = t;
         if (zeros == 1) {
             for (int k = 0; k < 3; ++k) {
                 if (s[k] != 0) continue;
                 // On an edge of the face itself: the point left the face's inside.
-                if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{};
+                if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{"point on the face's edge"};
                 split_edge(x[k], x[(k + 1) % 3], m);
             }
             return;
@@ -455,7 +457,7 @@ struct Split {
                 const int i = x[0] == s ? 0 : (x[1] == s ? 1 : 2);
                 const int32_t u = x[size_t((i + 1) % 3)], v = x[size_t((i + 2) % 3)];
                 const int ou = orient(s, e, u), ov = orient(s, e, v);
-                if ((ou == 0 && ahead(u)) || (ov == 0 && ahead(v))) throw Unsplittable{};
+                if ((ou == 0 && ahead(u)) || (ov == 0 && ahead(v))) throw Unsplittable{"curve through a point"};
                 if (ou < 0 && ov > 0) {
                     a = u;
                     b = v;
@@ -464,16 +466,16 @@ struct Split {
                 t = dir == 0 ? left_of(s, v) : left_of(u, s);
             }
         }
-        if (a < 0) throw Unsplittable{};
+        if (a < 0) throw Unsplittable{"curve leaves its point"};
         std::vector<std::pair<int32_t, int32_t>> out;
         for (;;) {
             out.emplace_back(std::min(a, b), std::max(a, b));
             const int32_t t = left_of(b, a);
-            if (t < 0) throw Unsplittable{};
+            if (t < 0) throw Unsplittable{"curve leaves the face"};
             const int32_t c = third(t, b, a);
             if (c == e) break;
             const int oc = orient(s, e, c);
-            if (oc == 0) throw Unsplittable{};
+            if (oc == 0) throw Unsplittable{"curve through a point"};
             (oc < 0 ? a : b) = c;
         }
         const auto order = [&](const std::pair<int32_t, int32_t>& q) {
@@ -491,11 +493,11 @@ struct Split {
         std::vector<std::pair<int32_t, int32_t>> queue = crossed(s, e);
         size_t budget = 64 * (queue.size() + 4) * (queue.size() + 4);
         for (size_t i = 0; i < queue.size(); ++i) {
-            if (--budget == 0) throw Unsplittable{};
+            if (--budget == 0) throw Unsplittable{"forcing the curve does not end"};
             const auto [u, v] = queue[i];
-            if (fixed.count(std::min(key(u, v), key(v, u)))) throw Unsplittable{};
+            if (fixed.count(std::min(key(u, v), key(v, u)))) throw Unsplittable{"curve crosses the curve"};
             const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
-            if (t1 < 0 || t2 < 0) throw Unsplittable{};
+            if (t1 < 0 || t2 < 0) throw Unsplittable{"curve leaves the face"};
             const int32_t x = third(t1, u, v), y = third(t2, v, u);
             // The quadrilateral u, y, v, x must be convex for the flip.
             if (!(orient(x, y, u) * orient(x, y, v) < 0)) {
@@ -508,7 +510,7 @@ struct Split {
             put(t2, y, v, x);
             if (crosses(x, y, s, e)) queue.emplace_back(std::min(x, y), std::max(x, y));
         }
-        if (left_of(s, e) < 0) throw Unsplittable{};
+        if (left_of(s, e) < 0) throw Unsplittable{"curve not made an edge"};
     }
 };
 
@@ -576,7 +578,7 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         for (double r : s.r) reach = std::max(reach, r);
         for (size_t i = 0; i < order.size(); ++i)
             for (size_t j = i + 1; j < order.size() && s.p[order[j]][0] - s.p[order[i]][0] <= 2 * reach; ++j)
-                if (s.same(order[i], order[j])) throw Unsplittable{};
+                if (s.same(order[i], order[j])) throw Unsplittable{"two points at one place"};
     }
     // Points on the face's edges in order from the edge's first end (the same order in
     // both faces on the edge), split in along the face's direction.
@@ -615,8 +617,8 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     const bool face_of_a = cut.of_a(f);
     std::vector<uint32_t> state(s.tri.size(), 0);
     const auto label = [&](int32_t t, uint32_t st) {
-        if (t < 0) throw Unsplittable{};
-        if (state[size_t(t)] && state[size_t(t)] != st) throw Unsplittable{};
+        if (t < 0) throw Unsplittable{"piece without a side"};
+        if (state[size_t(t)] && state[size_t(t)] != st) throw Unsplittable{"sides of a face disagree"};
         state[size_t(t)] = st;
     };
     for (const Seg* g = first; g != last; ++g) {
@@ -905,7 +907,8 @@ bool exact_cut(Context& ctx) {
             split_face(cut, f, &cut.segs[i], cut.segs.data() + j, pieces);
             split.push_back({f, {from, pieces.size()}});
         }
-    } catch (const Unsplittable&) {
+    } catch (const Unsplittable& u) {
+        ctx.gave_way = u.why;
         return false;
     }
     ctx.touch_only = cut.flat_contact && cut.segs.empty();

@@ -242,6 +242,8 @@ struct Context {
     // Set by the exact cut when no face crossed another: each solid is kept whole or
     // dropped whole, so corners of the two at one point are solids touching there.
     bool uncut = false;
+    // Why the exact cut could not split a face (null when it could).
+    const char* gave_way = nullptr;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
