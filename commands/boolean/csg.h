@@ -16,8 +16,10 @@
 //   float, as a mesh stores them: crossings that round to one point (or onto a corner
 //   of a cut face) become one vertex, the pieces between them collapsing, and a piece
 //   that rounding leaves flat is mended by splitting its neighbour across the long
-//   edge. Where the exact split meets a tie it cannot order (two crossings at one
-//   exact point, a corner lying exactly on the curve) the exact cut gives way.
+//   edge. Ties in a face's plane (two crossings at one exact point, a corner lying
+//   exactly on the curve) are ordered by the same step. Where faces of both solids
+//   that lie on each other would both be kept (a sheet of no thickness), or a curve
+//   crosses itself inside a face, the exact cut gives way.
 //   A triangle of any height is taken, so every result of this cut is taken again
 //   as input.
 // - Welded. Only where the exact cut gives way (a crossing rounded onto another
