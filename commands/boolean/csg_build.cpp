@@ -256,6 +256,14 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     if (kExactCut) {
         exact.plain_pairs = plain_pairs;
         answer = attempt(exact, a, b, operation, true);
+        // Where ties or rounding left the result a sheet or a fold that a later
+        // operation would refuse as input, the cut of tolerances is tried instead.
+        if (answer && !exact.touch_only && exact.degenerate && face_count(answer.get()) &&
+            !csg_solid_fault(answer.get()).empty()) {
+            answer.reset();
+            exact.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+            std::snprintf(exact.text, sizeof exact.text, "Result would be refused as input");
+        }
         if ((answer && !exact.touch_only) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
             if (exact.code != 0) report(exact, status, true);
             return answer;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -738,14 +739,25 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
     // Rounding can leave two flat pieces on one edge side by side (a fold of the curve
     // rounded flat), so an edge may have more than one piece on its left.
     std::unordered_multimap<std::pair<const Vertex*, const Vertex*>, size_t, PairHash> left;
-    std::vector<size_t> queue;
-    for (size_t i = 0; i < ts.size(); ++i)
-        if (flat(ts[i])) queue.push_back(i);
-    if (queue.empty()) return;
     const auto list = [&](size_t i) {
         for (int k = 0; k < 3; ++k) left.emplace(key(ts[i].w[k], ts[i].w[(k + 1) % 3]), i);
     };
     for (size_t i = 0; i < ts.size(); ++i) list(i);
+    // A piece whose corners another piece holds the other way round: rounding folded
+    // a sliver along the curve onto its neighbour. Both are mended as flat pieces.
+    const auto folded = [&](size_t i) {
+        const Placed& t = ts[i];
+        for (auto [it, end] = left.equal_range(key(t.w[1], t.w[0])); it != end; ++it) {
+            const Placed& o = ts[it->second];
+            if (it->second != i && !o.gone && (o.w[0] == t.w[2] || o.w[1] == t.w[2] || o.w[2] == t.w[2])) return true;
+        }
+        return false;
+    };
+    std::vector<size_t> queue;
+    for (size_t i = 0; i < ts.size(); ++i)
+        if (flat(ts[i]) || folded(i)) queue.push_back(i);
+    if (queue.empty()) return;
+    ctx.degenerate = true;
     const auto enter = [&](const Placed& t) {
         ts.push_back(t);
         list(ts.size() - 1);
@@ -950,6 +962,47 @@ void orient_solid_exact(Context& ctx, Solid& s) {
 }
 
 void sheet_check(Context& ctx) {
+    // A kept face of A and one of B on the same three points, the other way round, are
+    // a sheet of no thickness that rounding closed flat: both go, which keeps the
+    // surface closed (each of their edges loses one use each way).
+    using Corner = std::array<float, 3>;
+    using Key = std::array<Corner, 3>;
+    const auto key_of = [](const Face* f, bool reversed) {
+        Key k;
+        for (int i = 0; i < 3; ++i) {
+            const Vertex* v = f->v[reversed ? (3 - i) % 3 : i];
+            k[size_t(i)] = {v->x, v->y, v->z};
+        }
+        // From the least corner, so every turn of the triangle gives one key.
+        const size_t m = size_t(std::min_element(k.begin(), k.end()) - k.begin());
+        std::rotate(k.begin(), k.begin() + long(m), k.end());
+        return k;
+    };
+    std::map<Key, std::vector<Face*>> of_b;
+    bool cancelled = false;
+    for (Face* g = ctx.b.faces; g; g = g->next)
+        if (live(g)) of_b[key_of(g, true)].push_back(g);
+    if (!of_b.empty())
+        for (Face* f = ctx.a.faces; f; f = f->next) {
+            if (!live(f)) continue;
+            auto it = of_b.find(key_of(f, false));
+            if (it == of_b.end()) continue;
+            for (Face*& g : it->second)
+                if (g && live(g)) {
+                    f->state = kDiscarded;
+                    g->state = kDiscarded;
+                    g = nullptr;
+                    cancelled = true;
+                    break;
+                }
+        }
+    if (cancelled)
+        for (Solid* s : {&ctx.a, &ctx.b}) {
+            for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
+            for (Face* f = s->faces; f; f = f->next)
+                if (live(f))
+                    for (Vertex* v : f->v) v->flags = 0;
+        }
     for (const auto& [a, b] : ctx.flat_pairs)
         for (const Face* f : a)
             for (const Face* g : b)
@@ -990,6 +1043,7 @@ bool exact_cut(Context& ctx) {
         return false;
     }
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
+    ctx.degenerate = cut.zero;
     ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
@@ -1045,7 +1099,10 @@ bool exact_cut(Context& ctx) {
             // collapsed: another piece may have the same edge there.
             for (int k = 0; k < 3; ++k)
                 if (pc.curve[k] && w[k] != w[(k + 1) % 3]) curve_at[in_a ? 0 : 1].insert(std::minmax(w[k], w[(k + 1) % 3]));
-            if (w[0] == w[1] || w[1] == w[2] || w[2] == w[0]) continue;
+            if (w[0] == w[1] || w[1] == w[2] || w[2] == w[0]) {
+                ctx.degenerate = true;
+                continue;
+            }
             Placed t{{w[0], w[1], w[2]}, pc.state, {}, {}, false, int32_t(f->mark)};
             for (int k = 0; k < 3; ++k) {
                 t.curve[k] = pc.curve[k];

@@ -18,7 +18,8 @@ struct Placement {
 };
 
 // In a turned frame the shifted copies along x and y and, for A - B and B - A, along z
-// are still refused (crossings rounded to float fold pieces).
+// are still refused (crossings rounded to float fold pieces), and so are the first
+// three operations where B covers part of A's face.
 const Placement kPlacements[] = {
     {"whole face", {10, 0, 0}, {5, 6, 4}, false, 15},
     {"part of a face", {10, 2, 1}, {5, 3, 5}, false, 15},
@@ -29,7 +30,7 @@ const Placement kPlacements[] = {
     {"copy shifted along z", {0, 0, 1.5}, {10, 6, 4}, false, 15},
     {"copy shifted by half along z", {0, 0, 2}, {10, 6, 4}, false, 15},
     {"whole face", {10, 0, 0}, {5, 6, 4}, true, 14},
-    {"part of a face", {10, 2, 1}, {5, 3, 5}, true, 9},
+    {"part of a face", {10, 2, 1}, {5, 3, 5}, true, 8},
     {"part of an edge", {10, 6, 1}, {5, 5, 6}, true, 15},
     {"corner", {10, 6, 4}, {3, 3, 3}, true, 15},
     {"copy shifted along z", {0, 0, 1.5}, {10, 6, 4}, true, 3},
