@@ -18,7 +18,8 @@
 //   that rounding leaves flat is mended by splitting its neighbour across the long
 //   edge. Ties in a face's plane (two crossings at one exact point, a corner lying
 //   exactly on the curve) are ordered by the same step. Where faces of both solids
-//   that lie on each other would both be kept (a sheet of no thickness), or a curve
+//   that lie on each other would both be kept (a sheet of no thickness), where ties
+//   or rounding left a result that would be refused as input, or where a curve
 //   crosses itself inside a face, the exact cut gives way.
 //   A triangle of any height is taken, so every result of this cut is taken again
 //   as input.
