@@ -61,16 +61,17 @@ struct Shared {
 };
 
 // A worker's report, one line per operation: O, seed, class, solids, operation,
-// verdict (solidcheck's order), the engine's code, engine seconds, reason; then P and the seed when the pair is
+// verdict (solidcheck's order), the engine's code, engine seconds, reason, why the exact cut gave way; then P and the seed when the pair is
 // done, or U when its inputs were not closed.
 void append_op(std::string* out, uint64_t seed, const std::string& cls, const std::string& kinds,
                const std::string& op, const campaign::OpOutcome& o) {
-    std::string why = o.why;
-    for (char& c : why)
-        if (c == '\t' || c == '\n') c = ' ';
+    std::string why = o.why, gave_way = o.gave_way;
+    for (std::string* s : {&why, &gave_way})
+        for (char& c : *s)
+            if (c == '\t' || c == '\n') c = ' ';
     char buf[64];
     std::snprintf(buf, sizeof buf, "\t%d\t%d\t%.6f\t", int(o.verdict), o.code, o.seconds);
-    *out += "O\t" + std::to_string(seed) + "\t" + cls + "\t" + kinds + "\t" + op + buf + why + "\n";
+    *out += "O\t" + std::to_string(seed) + "\t" + cls + "\t" + kinds + "\t" + op + buf + why + "\t" + gave_way + "\n";
 }
 
 bool write_all(int fd, const std::string& s) {
@@ -195,6 +196,9 @@ int main(int argc, char** argv) {
     std::map<std::string, Tally> by_kinds;
     std::vector<std::string> wrongs;
     std::map<std::string, std::map<std::string, long>> reasons;  // by class, then by reason; "" for all
+    // Where the exact cut gave way to the cut of tolerances: by class, then by reason and
+    // the operation's verdict; "" for all.
+    std::map<std::string, std::map<std::string, long>> gave_way;
     std::vector<uint64_t> never_ends, died;
     long done = 0;
     const double start = now();
@@ -220,6 +224,10 @@ int main(int argc, char** argv) {
                 if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
                     tl->refused_seeds.push_back(seed);
             }
+        }
+        if (f.size() > 9 && !f[9].empty()) {
+            const std::string key = reason_of(f[9]) + " -> " + solidcheck::verdict_name(verdict);
+            for (const std::string& k : {std::string(), f[2]}) ++gave_way[k][key];
         }
         if (verdict == solidcheck::Verdict::wrong)
             wrongs.push_back("seed " + f[1] + " " + f[4] + " " + f[2] + " " + f[3] + ": " + f[8]);
@@ -340,6 +348,14 @@ int main(int argc, char** argv) {
     print_reasons(reasons[""], 20, "  ");
     std::printf("\nrefusal reasons by class:\n");
     for (const auto& [k, counts] : reasons) {
+        if (k.empty()) continue;
+        std::printf("  %s\n", k.c_str());
+        print_reasons(counts, 5, "    ");
+    }
+    std::printf("\nexact cut gave way (reason -> verdict of the cut of tolerances), all classes:\n");
+    print_reasons(gave_way[""], 30, "  ");
+    std::printf("\nexact cut gave way by class:\n");
+    for (const auto& [k, counts] : gave_way) {
         if (k.empty()) continue;
         std::printf("  %s\n", k.c_str());
         print_reasons(counts, 5, "    ");

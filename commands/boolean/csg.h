@@ -10,8 +10,12 @@
 //   where their float coordinates are equal) and decides every sign exactly on those
 //   coordinates (csg_exact.h), ties settled by one symbolic perturbation. Crossings are
 //   made once, shared and held exactly; the only rounding is of the crossings to float,
-//   as a mesh stores them. A triangle of any height is taken, so every result of this
-//   cut is taken again as input.
+//   as a mesh stores them. Ties in a face's plane (two crossings at one exact point, a
+//   corner exactly on the curve) are ordered by the same perturbation. Where faces of
+//   both solids lying on each other would both be kept (a sheet of no thickness), where
+//   ties or rounding left a result that would be refused as input, or where a curve
+//   crosses itself inside a face, the exact cut gives way. A triangle of any height is
+//   taken, so every result of this cut is taken again as input.
 // - Welded. Only where the exact cut gives way (a tie it cannot order, a solid open or
 //   with an edge of three faces, a result that fails its check, solids that only touch
 //   over an area) does the call start again with the cut of tolerances: corners closer
@@ -65,6 +69,9 @@ inline constexpr int kCsgNoUsableFace = IDS_CSG_NO_USABLE_FACE;
 struct CsgStatus {
     int code = 0;
     std::string diagnostic;
+    // Why the exact cut gave way to the cut of tolerances (empty when it did not):
+    // for logs and measurements.
+    std::string gave_way;
 };
 
 // The combination of a and b by `operation` (kCsgUnion, kCsgIntersection or

@@ -105,7 +105,7 @@ void report(const Context& ctx, CsgStatus* status, bool show) {
         return;
     }
     log_message(LogLevel::warning, "boolean operation failed (%d): %s", ctx.code, ctx.text);
-    if (show) csg_show_failure(CsgStatus{ctx.code, ctx.text});
+    if (show) csg_show_failure(CsgStatus{ctx.code, ctx.text, {}});
 }
 
 }  // namespace
@@ -215,6 +215,7 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             intersect_solids(ctx);
         }
         select_faces(ctx, operation);
+        if (exact) sheet_check(ctx);
         // Solids that only touch, both kept whole, would meet along a face of no
         // thickness (two shells side by side, or a hollow whose skin lies on the
         // outside).
@@ -253,11 +254,32 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     if (kExactCut) {
         exact.plain_pairs = plain_pairs;
         answer = attempt(exact, a, b, operation, true);
+        // Where ties or rounding left the result a sheet or a fold that a later
+        // operation would refuse as input, the cut of tolerances is tried instead.
+        if (answer && !exact.touch_only && exact.degenerate && face_count(answer.get()) &&
+            !csg_solid_fault(answer.get()).empty()) {
+            answer.reset();
+            exact.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+            std::snprintf(exact.text, sizeof exact.text, "Result would be refused as input");
+        }
         if ((answer && !exact.touch_only) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
             if (exact.code != 0) report(exact, status, true);
             return answer;
         }
     }
+    // Why the cut of tolerances runs, for the caller's status whatever it answers.
+    std::string gave_way;
+    if (kExactCut) {
+        gave_way = answer ? "Solids only touch over an area" : exact.text;
+        if (exact.gave_way) gave_way += std::string(": ") + exact.gave_way;
+    }
+    struct Note {
+        CsgStatus* status;
+        const std::string& why;
+        ~Note() {
+            if (status) status->gave_way = why;
+        }
+    } note{status, gave_way};
     Context ctx;
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
@@ -316,7 +338,7 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
             if (const MESH3* m = n->ref ? rtc_cast<MESH3>(n->ref) : nullptr) meshes.push_back(m);
         }
     } catch (const std::bad_alloc&) {
-        if (status) *status = CsgStatus{kOutOfMemory, "Allocate"};
+        if (status) *status = CsgStatus{kOutOfMemory, "Allocate", {}};
         return nullptr;
     }
     return csg_join_mesh_list(meshes, status);

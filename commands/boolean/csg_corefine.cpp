@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -35,7 +36,9 @@ DV dv(const Vertex* v) {
 
 // Thrown inside this file when the exact cut cannot build a sound split (rounding
 // of a crossing point to float folds a piece, or a curve runs through a corner).
-struct Unsplittable {};
+struct Unsplittable {
+    const char* why;
+};
 
 // The sign of n . (1, d, d^2) for the normal n of triangle a, b, c: the first
 // non-zero component of n.
@@ -90,6 +93,7 @@ struct Cut {
     std::vector<Seg> segs;
     bool zero = false;  // some test met an exact zero (settled by the tie-break)
     bool flat_contact = false;  // a face of A lies on a face of B over some area
+    std::vector<std::pair<int32_t, int32_t>> flat_pairs;  // those faces
 
     explicit Cut(Context& c) : ctx(c) {}
 
@@ -125,7 +129,7 @@ struct Cut {
                 zero = true;
                 s = moved * cross_key(x, y, p, q);
             }
-            if (!s) throw Unsplittable{};
+            if (!s) throw Unsplittable{"edge on the line of a face's edge"};
             if (k == 0) first = s;
             else if (s != first) return false;
         }
@@ -151,7 +155,10 @@ struct Cut {
         int sa[3], sb[3];
         bool on[3];
         for (int i = 0; i < 3; ++i) sa[i] = side(fb, fa->v[i], &on[i]);
-        if (on[0] && on[1] && on[2] && !flat_contact) flat_contact = overlap_in_plane(fa, fb);
+        if (on[0] && on[1] && on[2] && overlap_in_plane(fa, fb)) {
+            flat_contact = true;
+            flat_pairs.emplace_back(index(fa), index(fb));
+        }
         if (sa[0] == sa[1] && sa[1] == sa[2]) return;
         for (int i = 0; i < 3; ++i) sb[i] = side(fa, fb->v[i]);
         if (sb[0] == sb[1] && sb[1] == sb[2]) return;
@@ -171,7 +178,7 @@ struct Cut {
             }
         }
         if (n == 0) return;
-        if (n != 2 || start[0] == start[1]) throw Unsplittable{};
+        if (n != 2 || start[0] == start[1]) throw Unsplittable{"faces meet without two ends"};
         const int32_t from = start[0] ? ends[0] : ends[1], to = start[0] ? ends[1] : ends[0];
         segs.push_back({index(fa), from, to});
         segs.push_back({index(fb), from, to});
@@ -286,9 +293,18 @@ ExactPoint exact_of(const Crossing& x) {
     return exact_crossing(a.p, b.p, c.p, p.p, q.p);
 }
 
+// How a crossing moves under the tie-break (B moved by the step).
+Motion motion_of(const Crossing& x) {
+    const DV a = dv(x.f->v[0]), b = dv(x.f->v[1]), c = dv(x.f->v[2]), p = dv(x.e->a), q = dv(x.e->b);
+    return crossing_motion(a.p, b.p, c.p, p.p, q.p, !x.a_edge);
+}
+
 // A face split in its plane: corners 0-2, then the crossings on it. Points are held
 // as estimates (p, within r of the exact point in each coordinate); a sign the
-// estimates do not settle is decided on the exact points.
+// estimates do not settle is decided on the exact points, and an exact zero as the
+// 3D tests settle theirs: on the points moved with B by the step, each one exactly
+// (a crossing slides along its edge), so crossings at one exact point lie apart in a
+// definite order and a corner on the curve lies on a definite side of it.
 struct Split {
     const Face* face = nullptr;
     const std::vector<Crossing>* crossings = nullptr;
@@ -296,6 +312,8 @@ struct Split {
     std::vector<V2> p;
     std::vector<double> r;
     mutable std::vector<std::unique_ptr<ExactPoint>> ex;  // made when first needed
+    mutable std::vector<std::unique_ptr<Motion>> mo;      // likewise
+    bool moves = false;                          // a face of B: its corners move
     std::vector<int32_t> ref;                    // crossing, or -1 - corner
     std::vector<std::array<int32_t, 3>> tri;
     std::unordered_map<uint64_t, int32_t> half;  // directed edge -> triangle on its left
@@ -315,9 +333,31 @@ struct Split {
         }
         return *e;
     }
+    const Motion& motion(int32_t m) const {
+        if (mo.size() < p.size()) mo.resize(p.size());
+        std::unique_ptr<Motion>& e = mo[size_t(m)];
+        if (!e) {
+            const int32_t c = ref[size_t(m)];
+            e = std::make_unique<Motion>(c < 0 ? corner_motion(moves) : motion_of((*crossings)[size_t(c)]));
+        }
+        return *e;
+    }
+    int exact_orient(int32_t a, int32_t b, int32_t c) const {
+        const int s = orient2d(exact(a), exact(b), exact(c), ax, ay);
+        return s ? s : orient2d_moved(exact(a), motion(a), exact(b), motion(b), exact(c), motion(c), ax, ay);
+    }
+    // Sign of (w - s) . (e - s).
+    int dot(int32_t s, int32_t e, int32_t w) const {
+        const int d = dot2d(exact(s), exact(e), exact(w), ax, ay);
+        return d ? d : dot2d_moved(exact(s), motion(s), exact(e), motion(e), exact(w), motion(w), ax, ay);
+    }
     int orient(int32_t a, int32_t b, int32_t c) const {
         const double ra = r[size_t(a)], rb = r[size_t(b)], rc = r[size_t(c)];
-        if (ra == 0 && rb == 0 && rc == 0) return orient2d(p[a].data(), p[b].data(), p[c].data());
+        if (ra == 0 && rb == 0 && rc == 0) {
+            const int s = orient2d(p[a].data(), p[b].data(), p[c].data());
+            if (s) return s;
+            return exact_orient(a, b, c);
+        }
         const double ux = p[b][0] - p[a][0], uy = p[b][1] - p[a][1], vx = p[c][0] - p[a][0], vy = p[c][1] - p[a][1];
         const double l = ux * vy, rr = uy * vx, det = l - rr;
         const double eu = ra + rb, ev = ra + rc;
@@ -329,18 +369,18 @@ struct Split {
                              kDetRounding * (std::fabs(l) + std::fabs(rr));
         if (det > bound) return 1;
         if (-det > bound) return -1;
-        return orient2d(exact(a), exact(b), exact(c), ax, ay);
+        return exact_orient(a, b, c);
     }
     // Whether points u and v are one point.
     bool same(int32_t u, int32_t v) const {
         const double d = r[size_t(u)] + r[size_t(v)];
         if (std::fabs(p[u][0] - p[v][0]) > d || std::fabs(p[u][1] - p[v][1]) > d) return false;
-        if (d == 0) return true;
-        return compare(exact(u), exact(v), ax) == 0 && compare(exact(u), exact(v), ay) == 0;
+        if (d != 0 && (compare(exact(u), exact(v), ax) != 0 || compare(exact(u), exact(v), ay) != 0)) return false;
+        return compare_moved(motion(u), motion(v), ax) == 0 && compare_moved(motion(u), motion(v), ay) == 0;
     }
 
     void put(int32_t t, int32_t a, int32_t b, int32_t c) {
-        if (orient(a, b, c) <= 0) throw Unsplittable{};
+        if (orient(a, b, c) <= 0) throw Unsplittable{"piece turned over"};
         if (size_t(t) == tri.size()) tri.push_back({a, b, c});
         else tri[size_t(t)] = {a, b, c};
         half[key(a, b)] = t;
@@ -366,7 +406,7 @@ struct Split {
     // Splits edge u -> v (and v -> u when a triangle lies there) at point m.
     void split_edge(int32_t u, int32_t v, int32_t m) {
         const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
-        if (t1 < 0) throw Unsplittable{};
+        if (t1 < 0) throw Unsplittable{"edge without a piece"};
         const int32_t w1 = third(t1, u, v);
         drop(t1);
         int32_t w2 = -1;
@@ -418,20 +458,20 @@ struct Split {
     // Puts interior point m into the triangle that holds it.
     void insert(int32_t m) {
         const int32_t t = locate(m);
-        if (t < 0) throw Unsplittable{};
+        if (t < 0) throw Unsplittable{"point outside the face"};
         const auto x = tri[size_t(t)];
         int s[3], zeros = 0;
         for (int k = 0; k < 3; ++k) {
             s[k] = orient(x[k], x[(k + 1) % 3], m);
             zeros += s[k] == 0;
         }
-        if (zeros > 1) throw Unsplittable{};
+        if (zeros > 1) throw Unsplittable{"point on a corner"};
         last = t;
         if (zeros == 1) {
             for (int k = 0; k < 3; ++k) {
                 if (s[k] != 0) continue;
                 // On an edge of the face itself: the point left the face's inside.
-                if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{};
+                if (left_of(x[(k + 1) % 3], x[k]) < 0) throw Unsplittable{"point on the face's edge"};
                 split_edge(x[k], x[(k + 1) % 3], m);
             }
             return;
@@ -449,7 +489,7 @@ struct Split {
     // point), found by a walk from the triangles around s. A point on the open segment
     // would have to split it: the curve would run through a point that is not its own.
     std::vector<std::pair<int32_t, int32_t>> crossed(int32_t s, int32_t e) const {
-        const auto ahead = [&](int32_t w) { return dot2d(exact(s), exact(e), exact(w), ax, ay) > 0; };
+        const auto ahead = [&](int32_t w) { return dot(s, e, w) > 0; };
         // Around s to the triangle s, a, b whose wedge holds the segment.
         int32_t a = -1, b = -1;
         for (int dir = 0; dir < 2 && a < 0; ++dir) {
@@ -459,7 +499,7 @@ struct Split {
                 const int i = x[0] == s ? 0 : (x[1] == s ? 1 : 2);
                 const int32_t u = x[size_t((i + 1) % 3)], v = x[size_t((i + 2) % 3)];
                 const int ou = orient(s, e, u), ov = orient(s, e, v);
-                if ((ou == 0 && ahead(u)) || (ov == 0 && ahead(v))) throw Unsplittable{};
+                if ((ou == 0 && ahead(u)) || (ov == 0 && ahead(v))) throw Unsplittable{"curve through a point"};
                 if (ou < 0 && ov > 0) {
                     a = u;
                     b = v;
@@ -468,16 +508,16 @@ struct Split {
                 t = dir == 0 ? left_of(s, v) : left_of(u, s);
             }
         }
-        if (a < 0) throw Unsplittable{};
+        if (a < 0) throw Unsplittable{"curve leaves its point"};
         std::vector<std::pair<int32_t, int32_t>> out;
         for (;;) {
             out.emplace_back(std::min(a, b), std::max(a, b));
             const int32_t t = left_of(b, a);
-            if (t < 0) throw Unsplittable{};
+            if (t < 0) throw Unsplittable{"curve leaves the face"};
             const int32_t c = third(t, b, a);
             if (c == e) break;
             const int oc = orient(s, e, c);
-            if (oc == 0) throw Unsplittable{};
+            if (oc == 0) throw Unsplittable{"curve through a point"};
             (oc < 0 ? a : b) = c;
         }
         const auto order = [&](const std::pair<int32_t, int32_t>& q) {
@@ -495,11 +535,11 @@ struct Split {
         std::vector<std::pair<int32_t, int32_t>> queue = crossed(s, e);
         size_t budget = 64 * (queue.size() + 4) * (queue.size() + 4);
         for (size_t i = 0; i < queue.size(); ++i) {
-            if (--budget == 0) throw Unsplittable{};
+            if (--budget == 0) throw Unsplittable{"forcing the curve does not end"};
             const auto [u, v] = queue[i];
-            if (fixed.count(std::min(key(u, v), key(v, u)))) throw Unsplittable{};
+            if (fixed.count(std::min(key(u, v), key(v, u)))) throw Unsplittable{"curve crosses the curve"};
             const int32_t t1 = left_of(u, v), t2 = left_of(v, u);
-            if (t1 < 0 || t2 < 0) throw Unsplittable{};
+            if (t1 < 0 || t2 < 0) throw Unsplittable{"curve leaves the face"};
             const int32_t x = third(t1, u, v), y = third(t2, v, u);
             // The quadrilateral u, y, v, x must be convex for the flip.
             if (!(orient(x, y, u) * orient(x, y, v) < 0)) {
@@ -512,7 +552,7 @@ struct Split {
             put(t2, y, v, x);
             if (crosses(x, y, s, e)) queue.emplace_back(std::min(x, y), std::max(x, y));
         }
-        if (left_of(s, e) < 0) throw Unsplittable{};
+        if (left_of(s, e) < 0) throw Unsplittable{"curve not made an edge"};
     }
 };
 
@@ -530,6 +570,7 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     Split s;
     s.face = f;
     s.crossings = &cut.crossings;
+    s.moves = !cut.of_a(f);
     const D3 a = pos(f->v[0]);
     const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
     const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
@@ -580,7 +621,7 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         for (double r : s.r) reach = std::max(reach, r);
         for (size_t i = 0; i < order.size(); ++i)
             for (size_t j = i + 1; j < order.size() && s.p[order[j]][0] - s.p[order[i]][0] <= 2 * reach; ++j)
-                if (s.same(order[i], order[j])) throw Unsplittable{};
+                if (s.same(order[i], order[j])) throw Unsplittable{"two points at one place"};
     }
     // Points on the face's edges in order from the edge's first end (the same order in
     // both faces on the edge), split in along the face's direction.
@@ -599,7 +640,9 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
             const Crossing& y = cut.crossings[size_t(s.ref[size_t(r)])];
             const double d = (y.p[along] - x.p[along]) * dir;
             if (std::fabs(d) > x.err + y.err) return d > 0;
-            const int c = compare(exact_of(y), exact_of(x), along) * dir;
+            int c = compare(exact_of(y), exact_of(x), along);
+            if (c == 0) c = compare_moved(motion_of(y), motion_of(x), along);
+            c *= dir;
             return c != 0 ? c > 0 : x.key < y.key;
         });
         if (f->v[k] != e->a) std::reverse(order.begin(), order.end());
@@ -619,8 +662,8 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     const bool face_of_a = cut.of_a(f);
     std::vector<uint32_t> state(s.tri.size(), 0);
     const auto label = [&](int32_t t, uint32_t st) {
-        if (t < 0) throw Unsplittable{};
-        if (state[size_t(t)] && state[size_t(t)] != st) throw Unsplittable{};
+        if (t < 0) throw Unsplittable{"piece without a side"};
+        if (state[size_t(t)] && state[size_t(t)] != st) throw Unsplittable{"sides of a face disagree"};
         state[size_t(t)] = st;
     };
     for (const Seg* g = first; g != last; ++g) {
@@ -674,6 +717,8 @@ struct Placed {
     bool curve[3];
     const Edge* along[3];
     bool gone = false;
+    int32_t from = -1;  // the cut face it lies in (Cut::faces)
+    bool uncut = false;  // a face the curve never cut, side not known yet
 };
 
 bool flat(const Placed& t) {
@@ -686,24 +731,40 @@ bool flat(const Placed& t) {
 // piece, which then has no area. Such a piece a, b, c with c between a and b goes,
 // and the piece b, a, d across its long edge becomes b, c, d and c, a, d: the surface
 // stays closed and no piece is flat. A long edge on the curve is left (the other
-// solid's pieces hold it too), and the result's check refuses what stays flat.
-void mend_flat_pieces(std::vector<Placed>& ts) {
+// solid's pieces hold it too), and the result's check refuses what stays flat. The
+// face across may be one the curve never cut: it is split the same way.
+void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
     const auto key = [](const Vertex* u, const Vertex* v) { return std::pair{u, v}; };
     struct PairHash {
         size_t operator()(const std::pair<const Vertex*, const Vertex*>& p) const {
             return std::hash<const void*>()(p.first) * 31 ^ std::hash<const void*>()(p.second);
         }
     };
-    std::unordered_map<std::pair<const Vertex*, const Vertex*>, size_t, PairHash> left;
+    // Rounding can leave two flat pieces on one edge side by side (a fold of the curve
+    // rounded flat), so an edge may have more than one piece on its left.
+    std::unordered_multimap<std::pair<const Vertex*, const Vertex*>, size_t, PairHash> left;
+    const auto list = [&](size_t i) {
+        for (int k = 0; k < 3; ++k) left.emplace(key(ts[i].w[k], ts[i].w[(k + 1) % 3]), i);
+    };
+    for (size_t i = 0; i < ts.size(); ++i) list(i);
+    // A piece whose corners another piece holds the other way round: rounding folded
+    // a sliver along the curve onto its neighbour. Both are mended as flat pieces.
+    const auto folded = [&](size_t i) {
+        const Placed& t = ts[i];
+        for (auto [it, end] = left.equal_range(key(t.w[1], t.w[0])); it != end; ++it) {
+            const Placed& o = ts[it->second];
+            if (it->second != i && !o.gone && (o.w[0] == t.w[2] || o.w[1] == t.w[2] || o.w[2] == t.w[2])) return true;
+        }
+        return false;
+    };
     std::vector<size_t> queue;
     for (size_t i = 0; i < ts.size(); ++i)
-        if (flat(ts[i])) queue.push_back(i);
+        if (flat(ts[i]) || folded(i)) queue.push_back(i);
     if (queue.empty()) return;
-    for (size_t i = 0; i < ts.size(); ++i)
-        for (int k = 0; k < 3; ++k) left[key(ts[i].w[k], ts[i].w[(k + 1) % 3])] = i;
+    ctx.degenerate = true;
     const auto enter = [&](const Placed& t) {
         ts.push_back(t);
-        for (int k = 0; k < 3; ++k) left[key(t.w[k], t.w[(k + 1) % 3])] = ts.size() - 1;
+        list(ts.size() - 1);
         if (flat(t)) queue.push_back(ts.size() - 1);
     };
     for (size_t budget = 4 * queue.size() + 16; !queue.empty() && budget > 0; --budget) {
@@ -720,21 +781,44 @@ void mend_flat_pieces(std::vector<Placed>& ts) {
         }
         if (t.curve[k]) continue;
         Vertex *a = t.w[k], *b = t.w[(k + 1) % 3], *c = t.w[(k + 2) % 3];
-        auto it = left.find(key(b, a));
-        if (it == left.end() || ts[it->second].gone || it->second == i) continue;
-        const size_t ni = it->second;
+        // The piece across the long edge, b, a, d from its corner m, with d not c.
+        const auto far_corner = [&](const Placed& n) {
+            int m = 0;
+            while (n.w[m] != b) ++m;
+            return m;
+        };
+        size_t ni = SIZE_MAX;
+        for (auto [it, end] = left.equal_range(key(b, a)); it != end && ni == SIZE_MAX; ++it) {
+            const Placed& n = ts[it->second];
+            if (!n.gone && it->second != i && n.w[(far_corner(n) + 2) % 3] != c) ni = it->second;
+        }
+        if (ni == SIZE_MAX) {
+            // An uncut face of the solid across the edge becomes a piece to split.
+            Face* across = nullptr;
+            if (const Edge* e = edge_lookup(ctx, s, a, b, false))
+                for (const FaceNode* fn = e->faces; fn && !across; fn = fn->next) {
+                    Face* g = fn->face;
+                    if (!live(g)) continue;
+                    for (int j = 0; j < 3; ++j)
+                        if (g->v[j] == b && g->v[(j + 1) % 3] == a && g->v[(j + 2) % 3] != c) across = g;
+                }
+            if (!across) continue;
+            across->state = kDiscarded;
+            ts.push_back(Placed{{across->v[0], across->v[1], across->v[2]}, kUnclassified, {},
+                                {across->e[0], across->e[1], across->e[2]}, false, int32_t(across->mark), true});
+            list(ts.size() - 1);
+            ni = ts.size() - 1;
+        }
         const Placed n = ts[ni];
-        int m = 0;
-        while (n.w[m] != b) ++m;  // n is b, a, d from corner m
+        const int m = far_corner(n);
         Vertex* d = n.w[(m + 2) % 3];
-        if (d == c) continue;
         ts[i].gone = ts[ni].gone = true;
-        const uint32_t state = n.state ? n.state : t.state;
+        const uint32_t state = n.state || n.uncut ? n.state : t.state;
         // b, c, d: b - c is t's edge k + 1, d - b is n's edge m + 2; c, a, d likewise.
         enter(Placed{{b, c, d}, state, {t.curve[(k + 1) % 3], false, n.curve[(m + 2) % 3]},
-                     {t.along[(k + 1) % 3], nullptr, n.along[(m + 2) % 3]}});
+                     {t.along[(k + 1) % 3], nullptr, n.along[(m + 2) % 3]}, false, n.from, n.uncut});
         enter(Placed{{c, a, d}, state, {t.curve[(k + 2) % 3], n.curve[(m + 1) % 3], false},
-                     {t.along[(k + 2) % 3], n.along[(m + 1) % 3], nullptr}});
+                     {t.along[(k + 2) % 3], n.along[(m + 1) % 3], nullptr}, false, n.from, n.uncut});
     }
 }
 
@@ -881,6 +965,55 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     for (Face* f : all) f->state = kUnclassified;
 }
 
+void sheet_check(Context& ctx) {
+    // A kept face of A and one of B on the same three points, the other way round, are
+    // a sheet of no thickness that rounding closed flat: both go, which keeps the
+    // surface closed (each of their edges loses one use each way).
+    using Corner = std::array<float, 3>;
+    using Key = std::array<Corner, 3>;
+    const auto key_of = [](const Face* f, bool reversed) {
+        Key k;
+        for (int i = 0; i < 3; ++i) {
+            const Vertex* v = f->v[reversed ? (3 - i) % 3 : i];
+            k[size_t(i)] = {v->x, v->y, v->z};
+        }
+        // From the least corner, so every turn of the triangle gives one key.
+        const size_t m = size_t(std::min_element(k.begin(), k.end()) - k.begin());
+        std::rotate(k.begin(), k.begin() + long(m), k.end());
+        return k;
+    };
+    std::map<Key, std::vector<Face*>> of_b;
+    bool cancelled = false;
+    for (Face* g = ctx.b.faces; g; g = g->next)
+        if (live(g)) of_b[key_of(g, true)].push_back(g);
+    if (!of_b.empty())
+        for (Face* f = ctx.a.faces; f; f = f->next) {
+            if (!live(f)) continue;
+            auto it = of_b.find(key_of(f, false));
+            if (it == of_b.end()) continue;
+            for (Face*& g : it->second)
+                if (g && live(g)) {
+                    f->state = kDiscarded;
+                    g->state = kDiscarded;
+                    g = nullptr;
+                    cancelled = true;
+                    break;
+                }
+        }
+    if (cancelled)
+        for (Solid* s : {&ctx.a, &ctx.b}) {
+            for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
+            for (Face* f = s->faces; f; f = f->next)
+                if (live(f))
+                    for (Vertex* v : f->v) v->flags = 0;
+        }
+    for (const auto& [a, b] : ctx.flat_pairs)
+        for (const Face* f : a)
+            for (const Face* g : b)
+                if (live(f) && live(g) && overlap_in_plane(f, g))
+                    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+}
+
 bool exact_cut(Context& ctx) {
     Cut cut(ctx);
     for (Face* f = ctx.a.faces; f; f = f->next)
@@ -909,10 +1042,12 @@ bool exact_cut(Context& ctx) {
             split_face(cut, f, &cut.segs[i], cut.segs.data() + j, pieces);
             split.push_back({f, {from, pieces.size()}});
         }
-    } catch (const Unsplittable&) {
+    } catch (const Unsplittable& u) {
+        ctx.gave_way = u.why;
         return false;
     }
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
+    ctx.degenerate = cut.zero;
     ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
@@ -931,6 +1066,12 @@ bool exact_cut(Context& ctx) {
     for (const auto& [f, range] : split)
         for (Vertex* v : f->v) placed[cut.of_a(f) ? 0 : 1].try_emplace({v->x, v->y, v->z}, v);
     std::vector<Placed> made[2];
+    struct PairHash {
+        size_t operator()(const std::pair<Vertex*, Vertex*>& p) const {
+            return std::hash<const void*>()(p.first) * 31 ^ std::hash<const void*>()(p.second);
+        }
+    };
+    std::unordered_set<std::pair<Vertex*, Vertex*>, PairHash> curve_at[2];
     made[0].reserve(pieces.size());
     made[1].reserve(pieces.size());
     for (const auto& [f, range] : split) {
@@ -958,8 +1099,15 @@ bool exact_cut(Context& ctx) {
                 }
                 w[k] = v;
             }
-            if (w[0] == w[1] || w[1] == w[2] || w[2] == w[0]) continue;
-            Placed t{{w[0], w[1], w[2]}, pc.state, {}, {}};
+            // The curve keeps its rounded edges even where every piece that held one
+            // collapsed: another piece may have the same edge there.
+            for (int k = 0; k < 3; ++k)
+                if (pc.curve[k] && w[k] != w[(k + 1) % 3]) curve_at[in_a ? 0 : 1].insert(std::minmax(w[k], w[(k + 1) % 3]));
+            if (w[0] == w[1] || w[1] == w[2] || w[2] == w[0]) {
+                ctx.degenerate = true;
+                continue;
+            }
+            Placed t{{w[0], w[1], w[2]}, pc.state, {}, {}, false, int32_t(f->mark)};
             for (int k = 0; k < 3; ++k) {
                 t.curve[k] = pc.curve[k];
                 t.along[k] = pc.on_edge[k] ? f->e[pc.on_edge[k] - 1] : nullptr;
@@ -967,12 +1115,21 @@ bool exact_cut(Context& ctx) {
             made[in_a ? 0 : 1].push_back(t);
         }
     }
+    // The faces that stand for each face of a flat contact.
+    std::vector<std::vector<Face*>> stands(cut.faces.size());
+    for (const auto& [fa, fb] : cut.flat_pairs) stands[size_t(fa)] = {cut.faces[size_t(fa)]}, stands[size_t(fb)] = {cut.faces[size_t(fb)]};
     for (int i = 0; i < 2; ++i) {
         Solid& s = i == 0 ? ctx.a : ctx.b;
-        mend_flat_pieces(made[i]);
+        for (Placed& t : made[i])
+            for (int k = 0; k < 3; ++k) t.curve[k] = t.curve[k] || curve_at[i].count(std::minmax(t.w[k], t.w[(k + 1) % 3]));
+        mend_flat_pieces(ctx, s, made[i]);
         for (const Placed& t : made[i]) {
             if (t.gone) continue;
             Face* g = new_face(ctx, s, t.w[0], t.w[1], t.w[2]);
+            if (!stands[size_t(t.from)].empty()) {
+                if (stands[size_t(t.from)][0] == cut.faces[size_t(t.from)]) stands[size_t(t.from)].clear();
+                stands[size_t(t.from)].push_back(g);
+            }
             g->state = t.state;
             for (int k = 0; k < 3; ++k) {
                 Edge* e = g->e[k];
@@ -981,6 +1138,8 @@ bool exact_cut(Context& ctx) {
             }
         }
     }
+    ctx.flat_pairs.clear();
+    for (const auto& [fa, fb] : cut.flat_pairs) ctx.flat_pairs.emplace_back(stands[size_t(fa)], stands[size_t(fb)]);
     // Sides spread over the edges off the curve; a part the curve never reaches lies
     // wholly on one side, found by a ray from one of its corners.
     for (Solid* s : {&ctx.a, &ctx.b}) {

@@ -211,4 +211,124 @@ int compare(const ExactPoint& a, const ExactPoint& b, int k) {
     return sign_z(mpz_class(a.n[k] * b.d - b.n[k] * a.d));
 }
 
+Motion corner_motion(bool moves) {
+    Motion m;
+    for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < 3; ++j) m.c[k][j] = moves && j == k ? 1 : 0;
+    return m;
+}
+
+Motion crossing_motion(const double* a, const double* b, const double* c, const double* p, const double* q,
+                       bool segment_moves) {
+    mpz_class za[3], zb[3], zc[3], u[3];
+    for (int k = 0; k < 3; ++k) za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), u[k] = whole(q[k]) - whole(p[k]);
+    const mpz_class e[3] = {zb[0] - za[0], zb[1] - za[1], zb[2] - za[2]};
+    const mpz_class f[3] = {zc[0] - za[0], zc[1] - za[1], zc[2] - za[2]};
+    const mpz_class n[3] = {e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
+    mpz_class nu = n[0] * u[0] + n[1] * u[1] + n[2] * u[2];
+    Motion m;
+    if (sign_z(nu) == 0) return corner_motion(false);  // a segment in the plane: never a crossing
+    const int flip = sign_z(nu);
+    if (flip < 0) nu = -nu;
+    m.den = nu;
+    for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < 3; ++j) {
+            mpz_class v = flip * n[j] * u[k];
+            m.c[k][j] = segment_moves ? mpz_class((j == k ? nu : mpz_class(0)) - v) : v;
+        }
+    return m;
+}
+
+namespace {
+
+// A polynomial in d with rational coefficients, lowest power first.
+using Poly = std::vector<mpq_class>;
+
+Poly poly_of(const Motion& m, int k) {
+    Poly r(3);
+    for (int j = 0; j < 3; ++j) {
+        r[size_t(j)] = mpq_class(m.c[k][j], m.den);
+        r[size_t(j)].canonicalize();
+    }
+    return r;
+}
+
+Poly operator-(const Poly& a, const Poly& b) {
+    Poly r(std::max(a.size(), b.size()));
+    for (size_t i = 0; i < r.size(); ++i) r[i] = (i < a.size() ? a[i] : 0) - (i < b.size() ? b[i] : 0);
+    return r;
+}
+
+Poly operator+(const Poly& a, const Poly& b) {
+    Poly r(std::max(a.size(), b.size()));
+    for (size_t i = 0; i < r.size(); ++i) r[i] = (i < a.size() ? a[i] : 0) + (i < b.size() ? b[i] : 0);
+    return r;
+}
+
+Poly operator*(const Poly& a, const Poly& b) {
+    Poly r(a.size() + b.size() - 1);
+    for (size_t i = 0; i < a.size(); ++i)
+        for (size_t j = 0; j < b.size(); ++j) r[i + j] += a[i] * b[j];
+    return r;
+}
+
+Poly constant(const ExactPoint& x, int k) {
+    mpq_class v(x.n[k], x.d);
+    v.canonicalize();
+    return Poly{v};
+}
+
+// The sign of the first non-zero coefficient.
+int sign_rising(const Poly& p) {
+    for (const mpq_class& v : p)
+        if (const int s = sgn(v)) return s > 0 ? 1 : -1;
+    return 0;
+}
+
+// A point of the plane coordinates ax, ay: place (constant) and motion (eps term).
+struct Moving {
+    Poly x0, y0, x1, y1;
+};
+
+Moving moving(const ExactPoint& p, const Motion& m, int ax, int ay) {
+    return {constant(p, ax), constant(p, ay), poly_of(m, ax), poly_of(m, ay)};
+}
+
+// The eps and eps^2 terms of u0 (x) v0 + ... for u = u0 + eps u1, v = v0 + eps v1,
+// where (x) is the 2D cross or dot product; signed by rising powers, the eps term first.
+template <class Product>
+int moved_sign(const Moving& u, const Moving& v, Product product) {
+    const Poly first = product(u.x0, u.y0, v.x1, v.y1) + product(u.x1, u.y1, v.x0, v.y0);
+    if (const int s = sign_rising(first)) return s;
+    return sign_rising(product(u.x1, u.y1, v.x1, v.y1));
+}
+
+Moving minus(const Moving& a, const Moving& b) {
+    return {a.x0 - b.x0, a.y0 - b.y0, a.x1 - b.x1, a.y1 - b.y1};
+}
+
+}  // namespace
+
+int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
+                   const ExactPoint& c, const Motion& mc, int ax, int ay) {
+    const Moving pa = moving(a, ma, ax, ay);
+    const Moving u = minus(moving(b, mb, ax, ay), pa), v = minus(moving(c, mc, ax, ay), pa);
+    return moved_sign(u, v, [](const Poly& ux, const Poly& uy, const Poly& vx, const Poly& vy) {
+        return ux * vy - uy * vx;
+    });
+}
+
+int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
+                const ExactPoint& w, const Motion& mw, int ax, int ay) {
+    const Moving ps = moving(s, ms, ax, ay);
+    const Moving u = minus(moving(w, mw, ax, ay), ps), v = minus(moving(e, me, ax, ay), ps);
+    return moved_sign(u, v, [](const Poly& ux, const Poly& uy, const Poly& vx, const Poly& vy) {
+        return ux * vx + uy * vy;
+    });
+}
+
+int compare_moved(const Motion& ma, const Motion& mb, int k) {
+    return sign_rising(poly_of(ma, k) - poly_of(mb, k));
+}
+
 }  // namespace csg

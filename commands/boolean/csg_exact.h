@@ -42,4 +42,31 @@ int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax,
 // Sign of a[k] - b[k].
 int compare(const ExactPoint& a, const ExactPoint& b, int k);
 
+// How a point moves under the tie-break, B moved by eps * (1, d, d^2): it stands at
+// p + eps * m(d), each coordinate of m a polynomial in d of degree 2 (c[k][j] is the
+// coefficient of d^j in coordinate k) over the positive whole number den. Every point
+// of the cut moves that way exactly: a corner of A stands still, a corner of B moves
+// by the step, and a crossing slides along its edge as the plane or the edge moves.
+struct Motion {
+    mpz_class c[3][3];
+    mpz_class den = 1;
+};
+
+// A corner of A (still) or of B (moving by the step).
+Motion corner_motion(bool moves);
+// The crossing of segment p-q with the plane of a, b, c: when the segment moves (an edge
+// of B through a face of A) it slides by t - (n.t / n.u) u, else (the plane moves) by
+// (n.t / n.u) u, for the plane's normal n, the segment's direction u and t = (1, d, d^2).
+Motion crossing_motion(const double* a, const double* b, const double* c, const double* p, const double* q,
+                       bool segment_moves);
+
+// The tests above for moving points, where the exact sign is 0: the sign of the eps term
+// (a polynomial in d, by rising powers), then of the eps^2 term. 0 only where the points
+// stay in line (or at one place, or at one coordinate) however they move.
+int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
+                   const ExactPoint& c, const Motion& mc, int ax, int ay);
+int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
+                const ExactPoint& w, const Motion& mw, int ax, int ay);
+int compare_moved(const Motion& ma, const Motion& mb, int k);
+
 }  // namespace csg

@@ -242,6 +242,14 @@ struct Context {
     // Set by the exact cut when no face crossed another: each solid is kept whole or
     // dropped whole, so corners of the two at one point are solids touching there.
     bool uncut = false;
+    // Why the exact cut could not split a face (null when it could).
+    const char* gave_way = nullptr;
+    // Set by the exact cut when a sign met an exact zero, or rounding to float
+    // collapsed or mended pieces: the result may hold a sheet or a fold.
+    bool degenerate = false;
+    // Set by the exact cut: for each face of A lying on a face of B over some area, the
+    // faces that stand for each of the two (the face, or its pieces).
+    std::vector<std::pair<std::vector<Face*>, std::vector<Face*>>> flat_pairs;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
@@ -330,6 +338,12 @@ void intersect_solids(Context& ctx);
 // every crossing made once and shared, and classifies every face. False, with the
 // solids untouched, when some face cannot be split soundly.
 bool exact_cut(Context& ctx);
+// After the faces of the operation are kept: drops kept faces of A and B on the same
+// three points the other way round (a sheet rounding closed flat), then refuses with
+// 42191 (so the cut of tolerances runs) when faces of both solids that lie on each
+// other over some area are both kept. The tie-break put one a step off the other, so they would meet as a
+// sheet of no thickness, which no later operation could take as a solid.
+void sheet_check(Context& ctx);
 // Whether g runs along edge e in the same direction as f does.
 bool same_direction(const Face* f, const Face* g, const Edge* e);
 // Orients each connected part of a closed solid by exact tests: consistent winding

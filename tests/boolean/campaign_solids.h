@@ -528,6 +528,7 @@ struct OpOutcome {
     solidcheck::Verdict verdict = solidcheck::Verdict::right;
     int code = 0;
     std::string why;
+    std::string gave_way;  // why the exact cut gave way, when it did
     double seconds = 0;
     std::shared_ptr<MESH3> result;  // kept when run_pair is asked to
 };
@@ -589,6 +590,7 @@ inline PairOutcome run_pair(const Pair& p, int lines = 96, bool keep = false) {
         }
         out.op[op].verdict = j.verdict;
         out.op[op].code = st.code;
+        out.op[op].gave_way = st.gave_way;
         out.op[op].why = j.verdict == solidcheck::Verdict::refused ? st.diagnostic : j.why;
         if (keep) out.op[op].result = std::move(r);
     }
