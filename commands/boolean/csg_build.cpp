@@ -1,6 +1,7 @@
 // Boolean engine: the two entries (csg_boolean, csg_join_meshes) and the assembly of
 // the result mesh from the kept faces of both solids.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -157,6 +158,70 @@ void self_overlap_check(Context& ctx, const Solid& s, bool closed) {
     if (closed && overlaps_itself(ctx, s)) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
 }
 
+// Leaves out the parts of the result (kept faces joined over edges, corners at one
+// point being one) that enclose no real volume: those whose volume is at most their
+// surface times half the rounding allowance, so as thin on average as the rounding
+// to float that made them (a slab a rounding step thick between near copies, the
+// closed figure of two boxes touching along an edge). Taken again, such a part would
+// be refused as overlapping itself or enclosing no volume.
+void drop_parts_without_volume(Context& ctx) {
+    std::vector<Face*> faces;
+    std::vector<std::array<float, 3>> at;
+    float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
+    for (Solid* s : {&ctx.a, &ctx.b})
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!emittable(f)) continue;
+            faces.push_back(f);
+            for (const Vertex* v : f->v) {
+                const Vertex* twin = twin_of(ctx, v);
+                const Vertex* w = twin ? twin : v;
+                at.push_back({w->x, w->y, w->z});
+                for (int k = 0; k < 3; ++k)
+                    box[k] = std::min(box[k], at.back()[k]), box[k + 3] = std::max(box[k + 3], at.back()[k]);
+            }
+        }
+    if (faces.empty()) return;
+    std::vector<std::array<float, 3>> points = at;
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    const auto id = [&](size_t corner) {
+        return uint32_t(std::lower_bound(points.begin(), points.end(), at[corner]) - points.begin());
+    };
+    // Faces on one edge are in one part.
+    std::vector<std::pair<uint64_t, uint32_t>> edges;
+    edges.reserve(at.size());
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (int k = 0; k < 3; ++k) {
+            const uint64_t p = id(3 * i + k), q = id(3 * i + (k + 1) % 3);
+            edges.push_back({std::min(p, q) << 32 | std::max(p, q), uint32_t(i)});
+        }
+    std::sort(edges.begin(), edges.end());
+    std::vector<uint32_t> part(faces.size());
+    for (size_t i = 0; i < part.size(); ++i) part[i] = uint32_t(i);
+    const auto root = [&](uint32_t i) {
+        while (part[i] != i) i = part[i] = part[part[i]];
+        return i;
+    };
+    for (size_t i = 1; i < edges.size(); ++i)
+        if (edges[i].first == edges[i - 1].first) part[root(edges[i].second)] = root(edges[i - 1].second);
+    // Volume about the box's corner, and surface, of each part.
+    std::vector<double> volume(faces.size(), 0.0), area(faces.size(), 0.0);
+    const D3 o = {box[0], box[1], box[2]};
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const D3 a = D3{at[3 * i][0], at[3 * i][1], at[3 * i][2]} - o;
+        const D3 b = D3{at[3 * i + 1][0], at[3 * i + 1][1], at[3 * i + 1][2]} - o;
+        const D3 c = D3{at[3 * i + 2][0], at[3 * i + 2][1], at[3 * i + 2][2]} - o;
+        const uint32_t r = root(uint32_t(i));
+        volume[r] += dot(a, cross(b, c)) / 6;
+        area[r] += length(cross(b - a, c - a)) / 2;
+    }
+    const double thin = 0.5 * rounding_allowance(box);
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const uint32_t r = root(uint32_t(i));
+        if (std::fabs(volume[r]) <= thin * area[r]) faces[i]->state |= kDiscarded;
+    }
+}
+
 // Whether every face of s is kept (an uncut solid: none was dropped by the operation).
 bool kept_whole(const Solid& s) {
     for (const Face* f = s.faces; f; f = f->next) {
@@ -225,7 +290,10 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // A solid closed as given but opened by the weld (edges shorter than the
         // tolerance) must still give a closed result.
         if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
+        {
             verify_result(ctx, operation, sa.volume, sb.volume);
+            drop_parts_without_volume(ctx);
+        }
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {

@@ -361,6 +361,17 @@ void verify_result(Context& ctx, int operation, double va, double vb);
 // solid's largest coordinate (rounding to float makes shallower ones); a grid of the
 // faces' boxes picks the pairs (csg_self.cpp).
 bool overlaps_itself(Context& ctx, const Solid& s);
+// How far rounding corners to float can move faces of a solid with this box: four
+// float steps at its largest coordinate (or side). Faces crossing no deeper than that
+// are rounding's work (a result of the engine rounds its cut points so), not an
+// overlap.
+double rounding_allowance(const float box[6]);
+// How deep f and g cross, to be held against rounding_allowance: the crossing's
+// least distance to an edge of either face (at the ends and middle of the segment
+// where f meets g's plane, cut to g; 0 when f does not reach g's plane inside g), or,
+// for faces facing away from each other, how far the one that reaches less reaches
+// through the other's plane, whichever is less.
+double crossing_depth(const Face* f, const Face* g);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);

@@ -174,6 +174,29 @@ double crossing_depth(const Tri& f, const Tri& g) {
     return deepest;
 }
 
+// How far the faces reach through each other's planes, when they face away from each
+// other: the lesser of the two sides of one face's plane the other's corners reach,
+// for the face that reaches less. Two faces of a thin wall or a thin gap lie nearly in
+// one plane facing away from each other; a rounded corner tilts one of them, and the
+// piece on the wrong side lies within a rounding step of the other's plane however
+// far it reaches along it. Faces facing the same way nearly in one plane (a part
+// folded over itself) get no such allowance.
+double reach(const Tri& f, const Tri& g) {
+    const D3 nf = cross(d3(f.p[1]) - d3(f.p[0]), d3(f.p[2]) - d3(f.p[0]));
+    const D3 ng = cross(d3(g.p[1]) - d3(g.p[0]), d3(g.p[2]) - d3(g.p[0]));
+    const double lf = length(nf), lg = length(ng);
+    if (!(lf > 0 && lg > 0) || dot(nf, ng) >= 0) return HUGE_VAL;
+    const auto through = [](const Tri& t, const Tri& plane, const D3& n, double len) {
+        double above = 0, below = 0;
+        for (const Pt& p : t.p) {
+            const double d = dot(d3(p) - d3(plane.p[0]), n) / len;
+            above = std::max(above, d), below = std::max(below, -d);
+        }
+        return std::min(above, below);
+    };
+    return std::min(through(f, g, ng, lg), through(g, f, nf, lf));
+}
+
 // Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
 // do not, else the least of how far each reaches through the other (or how far they
 // overlap when in one plane). Whether they meet is exact; the depth is a measure.
@@ -199,7 +222,7 @@ double faces_meet(const Tri& f, const Tri& g) {
     Flat fv, gv;
     const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
     if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
-    return std::max(crossing_depth(f, g), std::numeric_limits<double>::min());
+    return std::max(std::min(crossing_depth(f, g), reach(f, g)), std::numeric_limits<double>::min());
 }
 
 // Numbers the connected parts of the faces (joined over their edges) into Tri::part.
@@ -244,6 +267,18 @@ struct Grid {
 
 }  // namespace
 
+double rounding_allowance(const float box[6]) {
+    const double side = std::max({double(box[3]) - box[0], double(box[4]) - box[1], double(box[5]) - box[2]});
+    return 0x1p-21 * std::max({double(std::fabs(box[0])), double(std::fabs(box[1])), double(std::fabs(box[2])),
+                               double(std::fabs(box[3])), double(std::fabs(box[4])), double(std::fabs(box[5])), side});
+}
+
+double crossing_depth(const Face* f, const Face* g) {
+    const Tri a{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0};
+    const Tri b{g, {at(g->v[0]), at(g->v[1]), at(g->v[2])}, 0};
+    return std::min(crossing_depth(a, b), reach(a, b));
+}
+
 bool overlaps_itself(Context& ctx, const Solid& s) {
     std::vector<Tri> tris;
     double extent = 0;
@@ -259,11 +294,7 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
     // face among small ones) is tested against every face instead.
     const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
                                   double(s.box[5]) - s.box[2]});
-    // Crossings that lie within four steps between floats (at the solid's largest
-    // coordinate) of an edge of either face are taken as the work of rounding corners
-    // to float (a result of the engine rounds its cut points so), not as an overlap.
-    const double shallow = 0x1p-21 * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
-                                        double(std::fabs(s.box[3])), double(std::fabs(s.box[4])), double(std::fabs(s.box[5])), side});
+    const double shallow = rounding_allowance(s.box);
     const double width = std::max(extent / double(tris.size()), side * 1e-6);
     if (!(width > 0)) return false;
     Grid grid{{s.box[0], s.box[1], s.box[2]}, 1 / width};
@@ -301,7 +332,8 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
         const Tri& g = tris[j];
         if (f.part != g.part) return false;
         spend(ctx);
-        return faces_meet(f, g) > shallow;
+        const double d = faces_meet(f, g);
+        return d > shallow;
     };
     for (size_t i = 0; i < tris.size(); ++i) {
         const Face* f = tris[i].f;
