@@ -242,6 +242,12 @@ struct Context {
     // Set by the exact cut when no face crossed another: each solid is kept whole or
     // dropped whole, so corners of the two at one point are solids touching there.
     bool uncut = false;
+    // Set by the exact attempt when a sound input is thinner on average than twice the
+    // tolerance: the cut of tolerances would weld its walls together, so where the
+    // exact cut gives way the exact attempt's answer stands.
+    bool thin = false;
+    // Set by the exact attempt when both inputs are closed and pass every input check.
+    bool sound = false;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
