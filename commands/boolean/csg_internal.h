@@ -375,8 +375,8 @@ double rounding_allowance(const float box[6]);
 // How deep f and g cross, to be held against rounding_allowance: the crossing's
 // least distance to an edge of either face (at the ends and middle of the segment
 // where f meets g's plane, cut to g; 0 when f does not reach g's plane inside g), or,
-// for faces facing away from each other, how far the one that reaches less reaches
-// through the other's plane, whichever is less.
+// for faces facing away from each other, how far apart they must move to clear each
+// other, whichever is less.
 double crossing_depth(const Face* f, const Face* g);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).

@@ -174,27 +174,35 @@ double crossing_depth(const Tri& f, const Tri& g) {
     return deepest;
 }
 
-// How far the faces reach through each other's planes, when they face away from each
-// other: the lesser of the two sides of one face's plane the other's corners reach,
-// for the face that reaches less. Two faces of a thin wall or a thin gap lie nearly in
-// one plane facing away from each other; a rounded corner tilts one of them, and the
-// piece on the wrong side lies within a rounding step of the other's plane however
-// far it reaches along it. Faces facing the same way nearly in one plane (a part
-// folded over itself) get no such allowance.
-double reach(const Tri& f, const Tri& g) {
-    const D3 nf = cross(d3(f.p[1]) - d3(f.p[0]), d3(f.p[2]) - d3(f.p[0]));
-    const D3 ng = cross(d3(g.p[1]) - d3(g.p[0]), d3(g.p[2]) - d3(g.p[0]));
-    const double lf = length(nf), lg = length(ng);
-    if (!(lf > 0 && lg > 0) || dot(nf, ng) >= 0) return HUGE_VAL;
-    const auto through = [](const Tri& t, const Tri& plane, const D3& n, double len) {
-        double above = 0, below = 0;
-        for (const Pt& p : t.p) {
-            const double d = dot(d3(p) - d3(plane.p[0]), n) / len;
-            above = std::max(above, d), below = std::max(below, -d);
+// How far apart faces facing away from each other must move to clear each other, when
+// they cross: the least overlap of their extents along the axes that can separate two
+// triangles (either normal, and across an edge of each). Two faces of a thin wall or a
+// thin gap lie nearly in one plane facing away from each other. Rounding moves every
+// point of a face by less than a float step, so it can make them cross only that
+// deep, however far a thin face's plane tilts away from it. Faces facing the same way
+// nearly in one plane (a part folded over itself) get no such allowance.
+double penetration(const Tri& f, const Tri& g) {
+    D3 a[3], b[3];
+    for (int k = 0; k < 3; ++k) a[k] = d3(f.p[k]), b[k] = d3(g.p[k]);
+    const D3 nf = cross(a[1] - a[0], a[2] - a[0]), ng = cross(b[1] - b[0], b[2] - b[0]);
+    if (!(length(nf) > 0 && length(ng) > 0) || dot(nf, ng) >= 0) return HUGE_VAL;
+    double least = HUGE_VAL;
+    const auto along = [&](const D3& axis) {
+        const double len = length(axis);
+        if (!(len > 0)) return;
+        double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+        for (int k = 0; k < 3; ++k) {
+            const double x = dot(a[k], axis) / len, y = dot(b[k], axis) / len;
+            lo[0] = std::min(lo[0], x), hi[0] = std::max(hi[0], x);
+            lo[1] = std::min(lo[1], y), hi[1] = std::max(hi[1], y);
         }
-        return std::min(above, below);
+        least = std::min(least, std::max(0.0, std::min(hi[0] - lo[1], hi[1] - lo[0])));
     };
-    return std::min(through(f, g, ng, lg), through(g, f, nf, lf));
+    along(nf);
+    along(ng);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) along(cross(a[(i + 1) % 3] - a[i], b[(j + 1) % 3] - b[j]));
+    return least;
 }
 
 // Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
@@ -222,7 +230,7 @@ double faces_meet(const Tri& f, const Tri& g) {
     Flat fv, gv;
     const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
     if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
-    return std::max(std::min(crossing_depth(f, g), reach(f, g)), std::numeric_limits<double>::min());
+    return std::max(std::min(crossing_depth(f, g), penetration(f, g)), std::numeric_limits<double>::min());
 }
 
 // Numbers the connected parts of the faces (joined over their edges) into Tri::part.
@@ -276,7 +284,7 @@ double rounding_allowance(const float box[6]) {
 double crossing_depth(const Face* f, const Face* g) {
     const Tri a{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0};
     const Tri b{g, {at(g->v[0]), at(g->v[1]), at(g->v[2])}, 0};
-    return std::min(crossing_depth(a, b), reach(a, b));
+    return std::min(crossing_depth(a, b), penetration(a, b));
 }
 
 bool overlaps_itself(Context& ctx, const Solid& s) {
