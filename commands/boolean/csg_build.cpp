@@ -1,9 +1,11 @@
 // Boolean engine: the two entries (csg_boolean, csg_join_meshes) and the assembly of
 // the result mesh from the kept faces of both solids.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -155,6 +157,85 @@ void self_overlap_check(Context& ctx, const Solid& s, bool closed) {
     if (closed && overlaps_itself(ctx, s)) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
 }
 
+// Leaves out the parts of the result (kept faces joined over edges, corners at one
+// point being one) that enclose no real volume: those whose volume is at most their
+// surface times half the rounding allowance of their own box, so as thin on average
+// as the rounding to float that made them (a slab a rounding step thick between near copies, the
+// closed figure of two boxes touching along an edge). Taken again, such a part would
+// be refused as overlapping itself or enclosing no volume.
+void drop_parts_without_volume(Context& ctx) {
+    std::vector<Face*> faces;
+    std::vector<std::array<float, 3>> at;
+    float box[3] = {1e30f, 1e30f, 1e30f};
+    for (Solid* s : {&ctx.a, &ctx.b})
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!emittable(f)) continue;
+            faces.push_back(f);
+            for (const Vertex* v : f->v) {
+                const Vertex* twin = twin_of(ctx, v);
+                const Vertex* w = twin ? twin : v;
+                at.push_back({w->x, w->y, w->z});
+                for (int k = 0; k < 3; ++k) box[k] = std::min(box[k], at.back()[k]);
+            }
+        }
+    if (faces.empty()) return;
+    std::vector<std::array<float, 3>> points = at;
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    const auto id = [&](size_t corner) {
+        return uint32_t(std::lower_bound(points.begin(), points.end(), at[corner]) - points.begin());
+    };
+    // Faces on one edge are in one part.
+    std::vector<std::pair<uint64_t, uint32_t>> edges;
+    edges.reserve(at.size());
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (int k = 0; k < 3; ++k) {
+            const uint64_t p = id(3 * i + k), q = id(3 * i + (k + 1) % 3);
+            edges.push_back({std::min(p, q) << 32 | std::max(p, q), uint32_t(i)});
+        }
+    std::sort(edges.begin(), edges.end());
+    std::vector<uint32_t> part(faces.size());
+    for (size_t i = 0; i < part.size(); ++i) part[i] = uint32_t(i);
+    const auto root = [&](uint32_t i) {
+        while (part[i] != i) i = part[i] = part[part[i]];
+        return i;
+    };
+    for (size_t i = 1; i < edges.size(); ++i)
+        if (edges[i].first == edges[i - 1].first) part[root(edges[i].second)] = root(edges[i - 1].second);
+    // Volume about the box's corner, surface and box of each part.
+    struct Part {
+        double volume = 0, area = 0;
+        float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
+    };
+    std::vector<Part> parts(faces.size());
+    const D3 o = {box[0], box[1], box[2]};
+    for (size_t i = 0; i < faces.size(); ++i) {
+        Part& p = parts[root(uint32_t(i))];
+        D3 c[3];
+        for (int k = 0; k < 3; ++k) {
+            const std::array<float, 3>& x = at[3 * i + k];
+            c[k] = D3{x[0], x[1], x[2]} - o;
+            for (int j = 0; j < 3; ++j) p.box[j] = std::min(p.box[j], x[j]), p.box[j + 3] = std::max(p.box[j + 3], x[j]);
+        }
+        p.volume += dot(c[0], cross(c[1], c[2])) / 6;
+        p.area += length(cross(c[1] - c[0], c[2] - c[0])) / 2;
+    }
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const Part& p = parts[root(uint32_t(i))];
+        if (std::fabs(p.volume) <= 0.5 * rounding_allowance(p.box) * p.area) faces[i]->state |= kDiscarded;
+    }
+}
+
+// Whether closed solid s (of shape `shape`) is on average thinner than twice the
+// tolerance: twice its volume over its surface, a slab's thickness.
+bool thin_solid(const Shape& shape, const Solid& s) {
+    if (!shape.closed) return false;
+    double area = 0;
+    for (const Face* f = s.faces; f; f = f->next)
+        if (live(f)) area += length(cross(pos(f->v[1]) - pos(f->v[0]), pos(f->v[2]) - pos(f->v[0]))) / 2;
+    return 2 * std::fabs(shape.volume) < 2 * kCsgTolerance * area;
+}
+
 // Whether every face of s is kept (an uncut solid: none was dropped by the operation).
 bool kept_whole(const Solid& s) {
     for (const Face* f = s.faces; f; f = f->next) {
@@ -205,6 +286,8 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             ctx.subject = "Second object";
             self_overlap_check(ctx, ctx.b, sb.closed);
             ctx.subject = nullptr;
+            ctx.thin = thin_solid(sa, ctx.a) || thin_solid(sb, ctx.b);
+            ctx.sound = sa.closed && sb.closed;
         }
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
@@ -224,7 +307,10 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // A solid closed as given but opened by the weld (edges shorter than the
         // tolerance) must still give a closed result.
         if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
+        {
             verify_result(ctx, operation, sa.volume, sb.volume);
+            drop_parts_without_volume(ctx);
+        }
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {
@@ -284,6 +370,15 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
     if (!result && answer) return answer;
+    // Of a solid thinner than the tolerance, the weld joins the walls: neither that
+    // result nor a refusal of the input is taken (a slab 2e-4 thick "encloses no
+    // volume" once welded), unless the weld left nothing of a solid about the tolerance
+    // in size.
+    if (exact.thin && (result || std::strstr(ctx.text, "welds to nothing") == nullptr)) {
+        if (answer) return answer;
+        report(exact, status, true);
+        return nullptr;
+    }
     // Triangles thinner than the weld distance are refused by the cut of tolerances
     // only: the input was taken by the exact cut, whose reason is the one to give.
     if (!result && kExactCut && exact.overlaps) {
@@ -300,6 +395,17 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         std::strstr(ctx.text, "Height of the tria") != nullptr) {
         report(exact, status, true);
         return nullptr;
+    }
+    // The cut of tolerances moves corners by up to its tolerance, and so can make faces
+    // of its result cross that deep: of sound solids, a result that would be refused
+    // as input is refused here.
+    if (result && exact.sound) {
+        const std::string fault = csg_solid_fault(result.get());
+        if (!fault.empty()) {
+            result.reset();
+            ctx.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+            std::snprintf(ctx.text, sizeof ctx.text, "Result: %s", fault.c_str());
+        }
     }
     if (ctx.code != 0) report(ctx, status, true);
     return result;

@@ -867,8 +867,9 @@ bool pierces(const Vertex* p, const Vertex* q, const Face* f) {
     return true;
 }
 
-// Whether faces of two different parts (numbered in Face::mark) cross one another.
-bool parts_cross(Context& ctx, const std::vector<Face*>& faces) {
+// Whether faces of two different parts (numbered in Face::mark) cross one another
+// deeper than rounding corners to float can make them cross (`shallow`).
+bool parts_cross(Context& ctx, const std::vector<Face*>& faces, double shallow) {
     Cut cut(ctx);
     cut.faces = faces;
     cut.na = faces.size();
@@ -876,8 +877,10 @@ bool parts_cross(Context& ctx, const std::vector<Face*>& faces) {
     bool crossed = false;
     for_each_pair(cut, [&](Face* f, Face* g) {
         if (crossed || f->mark >= g->mark) return;
-        for (int k = 0; k < 3 && !crossed; ++k)
-            crossed = pierces(f->v[k], f->v[(k + 1) % 3], g) || pierces(g->v[k], g->v[(k + 1) % 3], f);
+        bool pierced = false;
+        for (int k = 0; k < 3 && !pierced; ++k)
+            pierced = pierces(f->v[k], f->v[(k + 1) % 3], g) || pierces(g->v[k], g->v[(k + 1) % 3], f);
+        crossed = pierced && crossing_depth(f, g) > shallow;
     });
     return crossed;
 }
@@ -949,8 +952,24 @@ void orient_solid_exact(Context& ctx, Solid& s) {
             // points into the material.
             return (orient_yz(g) > 0) == inside_of(DV{{c.x, c.y, c.z}}, others, 1);
         };
-        const bool right = outward(f);
-        if (far && outward(far) != right) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
+        bool right = outward(f);
+        if (far && outward(far) != right) {
+            // Rounding corners to float can turn a thin part inside out over a hair
+            // where two of its faces cross (no deeper than a rounding step; csg_self.cpp
+            // takes such crossings as sound), and a centroid there has the wrong parity.
+            // Faces spread over the part vote; without a clear majority the part crosses
+            // itself.
+            int yes = 1, votes = 2;
+            const size_t step = std::max<size_t>(1, part.size() / 16);
+            for (size_t i = step / 2; i < part.size(); i += step) {
+                Face* g = part[i];
+                if (g == f || g == far || orient_yz(g) == 0) continue;
+                yes += outward(g) ? 1 : 0;
+                ++votes;
+            }
+            if (4 * std::min(yes, votes - yes) > votes) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
+            right = 2 * yes > votes;
+        }
         if (!right)
             for (Face* g : part) reverse_face(g);
         for (Face* g : part) g->mark = parts;
@@ -958,7 +977,7 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     // Parts that cross may be the work of a weld (the cut of tolerances moves faces by
     // up to the tolerance): the call is tried again that way, and refused as input
     // that overlaps itself only when that fails too.
-    if (parts > 1 && parts_cross(ctx, all)) {
+    if (parts > 1 && parts_cross(ctx, all, rounding_allowance(s.box))) {
         ctx.overlaps = true;
         raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solid overlaps itself");
     }

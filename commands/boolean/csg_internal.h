@@ -250,6 +250,12 @@ struct Context {
     // Set by the exact cut: for each face of A lying on a face of B over some area, the
     // faces that stand for each of the two (the face, or its pieces).
     std::vector<std::pair<std::vector<Face*>, std::vector<Face*>>> flat_pairs;
+    // Set by the exact attempt when a sound input is thinner on average than twice the
+    // tolerance: the cut of tolerances would weld its walls together, so where the
+    // exact cut gives way the exact attempt's answer stands.
+    bool thin = false;
+    // Set by the exact attempt when both inputs are closed and pass every input check.
+    bool sound = false;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
@@ -375,6 +381,17 @@ void verify_result(Context& ctx, int operation, double va, double vb);
 // solid's largest coordinate (rounding to float makes shallower ones); a grid of the
 // faces' boxes picks the pairs (csg_self.cpp).
 bool overlaps_itself(Context& ctx, const Solid& s);
+// How far rounding corners to float can move faces of a solid with this box: four
+// float steps at its largest coordinate (or side). Faces crossing no deeper than that
+// are rounding's work (a result of the engine rounds its cut points so), not an
+// overlap.
+double rounding_allowance(const float box[6]);
+// How deep f and g cross, to be held against rounding_allowance: the crossing's
+// least distance to an edge of either face (at the ends and middle of the segment
+// where f meets g's plane, cut to g; 0 when f does not reach g's plane inside g), or,
+// for faces facing away from each other, how far apart they must move to clear each
+// other, whichever is less.
+double crossing_depth(const Face* f, const Face* g);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);

@@ -174,6 +174,37 @@ double crossing_depth(const Tri& f, const Tri& g) {
     return deepest;
 }
 
+// How far apart faces facing away from each other must move to clear each other, when
+// they cross: the least overlap of their extents along the axes that can separate two
+// triangles (either normal, and across an edge of each). Two faces of a thin wall or a
+// thin gap lie nearly in one plane facing away from each other. Rounding moves every
+// point of a face by less than a float step, so it can make them cross only that
+// deep, however far a thin face's plane tilts away from it. Faces facing the same way
+// nearly in one plane (a part folded over itself) get no such allowance.
+double penetration(const Tri& f, const Tri& g) {
+    D3 a[3], b[3];
+    for (int k = 0; k < 3; ++k) a[k] = d3(f.p[k]), b[k] = d3(g.p[k]);
+    const D3 nf = cross(a[1] - a[0], a[2] - a[0]), ng = cross(b[1] - b[0], b[2] - b[0]);
+    if (!(length(nf) > 0 && length(ng) > 0) || dot(nf, ng) >= 0) return HUGE_VAL;
+    double least = HUGE_VAL;
+    const auto along = [&](const D3& axis) {
+        const double len = length(axis);
+        if (!(len > 0)) return;
+        double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+        for (int k = 0; k < 3; ++k) {
+            const double x = dot(a[k], axis) / len, y = dot(b[k], axis) / len;
+            lo[0] = std::min(lo[0], x), hi[0] = std::max(hi[0], x);
+            lo[1] = std::min(lo[1], y), hi[1] = std::max(hi[1], y);
+        }
+        least = std::min(least, std::max(0.0, std::min(hi[0] - lo[1], hi[1] - lo[0])));
+    };
+    along(nf);
+    along(ng);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) along(cross(a[(i + 1) % 3] - a[i], b[(j + 1) % 3] - b[j]));
+    return least;
+}
+
 // Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
 // do not, else the least of how far each reaches through the other (or how far they
 // overlap when in one plane). Whether they meet is exact; the depth is a measure.
@@ -199,7 +230,7 @@ double faces_meet(const Tri& f, const Tri& g) {
     Flat fv, gv;
     const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
     if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
-    return std::max(crossing_depth(f, g), std::numeric_limits<double>::min());
+    return std::max(std::min(crossing_depth(f, g), penetration(f, g)), std::numeric_limits<double>::min());
 }
 
 // Numbers the connected parts of the faces (joined over their edges) into Tri::part.
@@ -244,6 +275,18 @@ struct Grid {
 
 }  // namespace
 
+double rounding_allowance(const float box[6]) {
+    const double side = std::max({double(box[3]) - box[0], double(box[4]) - box[1], double(box[5]) - box[2]});
+    return kShallowOverlap * std::max({double(std::fabs(box[0])), double(std::fabs(box[1])), double(std::fabs(box[2])),
+                               double(std::fabs(box[3])), double(std::fabs(box[4])), double(std::fabs(box[5])), side});
+}
+
+double crossing_depth(const Face* f, const Face* g) {
+    const Tri a{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0};
+    const Tri b{g, {at(g->v[0]), at(g->v[1]), at(g->v[2])}, 0};
+    return std::min(crossing_depth(a, b), penetration(a, b));
+}
+
 bool overlaps_itself(Context& ctx, const Solid& s) {
     std::vector<Tri> tris;
     double extent = 0;
@@ -259,9 +302,7 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
     // face among small ones) is tested against every face instead.
     const double side = std::max({double(s.box[3]) - s.box[0], double(s.box[4]) - s.box[1],
                                   double(s.box[5]) - s.box[2]});
-    // Crossings shallower than this beyond an edge of either face are rounding's work.
-    const double shallow = kShallowOverlap * std::max({double(std::fabs(s.box[0])), double(std::fabs(s.box[1])), double(std::fabs(s.box[2])),
-                                        double(std::fabs(s.box[3])), double(std::fabs(s.box[4])), double(std::fabs(s.box[5])), side});
+    const double shallow = rounding_allowance(s.box);
     constexpr double kFinestCell = 1e-6;  // of the solid's side: no finer than 10^6 cells along it
     const double width = std::max(extent / double(tris.size()), side * kFinestCell);
     if (!(width > 0)) return false;
@@ -300,7 +341,8 @@ bool overlaps_itself(Context& ctx, const Solid& s) {
         const Tri& g = tris[j];
         if (f.part != g.part) return false;
         spend(ctx);
-        return faces_meet(f, g) > shallow;
+        const double d = faces_meet(f, g);
+        return d > shallow;
     };
     for (size_t i = 0; i < tris.size(); ++i) {
         const Face* f = tris[i].f;

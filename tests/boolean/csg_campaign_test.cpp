@@ -67,9 +67,7 @@ TEST(CsgCampaign, NoWrongResultReturnedAsSuccess) {
 // a success, and every result the engine returns is taken again as its input: the
 // right ones with a third solid, every one (second results too) in a union with a
 // box far off. Refusals of other kinds are counted and printed.
-// Disabled until it holds: results of a solid and its turned copy are still refused as
-// input ("Solid overlaps itself": their parts cross after the cut points are rounded).
-TEST(CsgCampaign, DISABLED_EveryResultIsTakenAgain) {
+TEST(CsgCampaign, EveryResultIsTakenAgain) {
     rtc_register_all();
     const char* env = std::getenv("ZELO_CSG_CAMPAIGN_CHAINS");
     const int chains = env ? std::atoi(env) : 12;
