@@ -36,8 +36,10 @@
 //   steps at its largest coordinate (shallower crossings are rounding's work), parts
 //   of one solid that cross each other when the cut of tolerances cannot take them
 //   either. A result
-//   whose check fails (not closed, a face without area, a volume the operation
-//   cannot give within 0.1 % of |A| + |B|) is refused rather than returned.
+//   whose check fails (not closed, a face without area, faces of the cut of
+//   tolerances standing off the input triangles they are pieces of by more than
+//   1e-5 of |A| + |B| in volume, a volume the operation cannot give within the
+//   rounding to float and that departure) is refused rather than returned.
 //
 // Result codes of a failed call (CsgStatus::code):
 //   42189  input that is no solid, as above ("Unable to perform boolean operation: an

@@ -151,6 +151,38 @@ bool corners_meet(const Context& ctx) {
     return false;
 }
 
+// How far the kept faces stand from the input triangles they are pieces of, as
+// volumes: each face's area times the largest distance of a written corner from its
+// triangle's plane, up to four float steps at the largest coordinate (`rounding`:
+// new points rounded to float) and beyond them (`beyond_rounding`: corners the weld,
+// the merges and the seam join of the cut of tolerances moved, up to the tolerance).
+// Faces of the exact cut stand on their triangles but for the rounding.
+struct Departure {
+    double rounding = 0, beyond_rounding = 0;
+};
+
+Departure departure(const Context& ctx) {
+    double largest = 0;
+    for (const Solid* s : {&ctx.a, &ctx.b})
+        for (int k = 0; k < 6; ++k) largest = std::max(largest, std::fabs(double{s->box[k]}));
+    const double step = 4 * largest * std::ldexp(1.0, -23);
+    Departure d;
+    for (const Solid* s : {&ctx.a, &ctx.b}) {
+        for (const Face* f = s->faces; f; f = f->next) {
+            if (!kept(f)) continue;
+            const D3 c[3] = {written(ctx, f->v[0]), written(ctx, f->v[1]), written(ctx, f->v[2])};
+            const double area = 0.5 * length(cross(c[1] - c[0], c[2] - c[0]));
+            d.rounding += area * step;
+            if (f->origin == kNoOrigin || f->origin >= s->given.size()) continue;
+            const Plane& p = s->given[f->origin];
+            double far = 0;
+            for (const D3& q : c) far = std::max(far, std::fabs(dot(p.n, q) + p.d));
+            if (far > step) d.beyond_rounding += area * (far - step);
+        }
+    }
+    return d;
+}
+
 }  // namespace
 
 Shape solid_shape(const Context& ctx, const Solid& s, D3 o) {
@@ -219,8 +251,16 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
                 raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result keeps both sides of one solid at the curve");
         }
     }
-    // The volume against what the operation can give, with room for the tolerance.
-    const double slack = 1e-3 * (std::fabs(va) + std::fabs(vb));
+    // Faces that the cut of tolerances moved off the inputs' surfaces change the
+    // volume by up to their departure: beyond a hundred-thousandth of |A| + |B| the
+    // result is another solid's (the weld thinned a sliver of the input away, or
+    // points snapped across an edge near a contact: 1.5e-4 to 4.4e-4 of it).
+    const Departure moved = departure(ctx);
+    if (moved.beyond_rounding > 1e-5 * (std::fabs(va) + std::fabs(vb)))
+        raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result leaves the input surfaces");
+    // The volume against what the operation can give, with room for the rounding of
+    // new points to float and for the faces moved.
+    const double slack = moved.rounding + moved.beyond_rounding;
     double lo = 0, hi = 0;
     if (operation == kCsgUnion) {
         lo = std::max(va, vb);
