@@ -38,7 +38,7 @@
 //   either. A result
 //   whose check fails (not closed, a face without area, faces of the cut of
 //   tolerances standing off the input triangles they are pieces of by more than
-//   1e-5 of |A| + |B| in volume, a volume the operation cannot give within the
+//   3e-6 of |A| + |B| in volume, a volume the operation cannot give within the
 //   rounding to float and that departure) is refused rather than returned.
 //
 // Result codes of a failed call (CsgStatus::code):
