@@ -208,12 +208,6 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             self_overlap_check(ctx, ctx.b, sb.closed);
             ctx.subject = nullptr;
         }
-        // A solid closed as given but opened by the weld (edges shorter than the
-        // tolerance) must still give a closed result.
-        const bool closed_a = sa.closed || closed_as_given(a), closed_b = sb.closed || closed_as_given(b);
-        // The volume of a solid the weld opened is the one it had as given.
-        const double va = sa.closed ? sa.volume : std::fabs(volume_as_given(a, o));
-        const double vb = sb.closed ? sb.volume : std::fabs(volume_as_given(b, o));
         ctx.faces_made = 0;
         ctx.face_budget = 64 * faces + 1000;
         if (exact) {
@@ -228,7 +222,12 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         // outside).
         if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solids only touch");
-        if (closed_a && closed_b) verify_result(ctx, operation, va, vb);
+        // A solid closed as given but opened by the weld (edges shorter than the
+        // tolerance) must still give a closed result; it counts with the volume it had
+        // as given.
+        if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
+            verify_result(ctx, operation, sa.closed ? sa.volume : std::fabs(volume_as_given(a, o)),
+                          sb.closed ? sb.volume : std::fabs(volume_as_given(b, o)));
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");
     } catch (const Jump&) {
