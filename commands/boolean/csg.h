@@ -27,10 +27,12 @@
 //   part of a closed solid whose faces cross each other or overlap in one plane deeper
 //   than rounding can make, parts of one solid that cross each other when the cut of
 //   tolerances cannot take them either. A result whose check fails (not closed, a face
-//   without area, a volume the operation cannot give) is refused rather than
-//   returned. That check, in both cuts, writes each seam vertex of B at the nearest
-//   seam vertex of A within kCsgTolerance (in the exact cut they stand at one point,
-//   or a few float steps apart).
+//   without area, faces of the cut of tolerances standing off the input triangles they
+//   are pieces of by more than kDepartureLimit of |A| + |B| in volume, a volume the
+//   operation cannot give within the rounding to float and that departure) is refused
+//   rather than returned. That check, in both cuts, writes each seam vertex of B at the
+//   nearest seam vertex of A within kCsgTolerance (in the exact cut they stand at one
+//   point, or a few float steps apart).
 //
 // Result codes of a failed call (CsgStatus::code):
 //   42189  input that is no solid, as above ("Unable to perform boolean operation: an

@@ -305,10 +305,12 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         if (ctx.touch_only && operation != kCsgIntersection && kept_whole(ctx.a) && kept_whole(ctx.b))
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solids only touch");
         // A solid closed as given but opened by the weld (edges shorter than the
-        // tolerance) must still give a closed result.
+        // tolerance) must still give a closed result; it counts with the volume it had
+        // as given.
         if ((sa.closed || closed_as_given(a)) && (sb.closed || closed_as_given(b)))
         {
-            verify_result(ctx, operation, sa.volume, sb.volume);
+            verify_result(ctx, operation, sa.closed ? sa.volume : std::fabs(volume_as_given(a, o)),
+                          sb.closed ? sb.volume : std::fabs(volume_as_given(b, o)));
             drop_parts_without_volume(ctx);
         }
         result = build_mesh(ctx);

@@ -129,7 +129,7 @@ std::vector<Face*> move_corner(Context& ctx, Solid& t, Vertex* from, Vertex* to,
         if (uses(f, to)) continue;
         Vertex* w[3];
         for (int i = 0; i < 3; ++i) w[i] = f->v[i] == from ? to : f->v[i];
-        made.push_back(new_face(ctx, t, w[0], w[1], w[2]));
+        made.push_back(new_face(ctx, t, w[0], w[1], w[2], f));
         for (int i = 0; i < 3; ++i) mark_edge(ctx, t, w[i], w[(i + 1) % 3], f->e[i]->flags);
     }
     from->flags = kUnused;
@@ -170,8 +170,8 @@ void split_edge_faces(Context& ctx, Solid& t, Edge* e, Vertex* v) {
         if (points_coincide(pos(apex), pos(v))) {
             merge_apex(ctx, t, apex, v);
         } else {
-            new_face(ctx, t, apex, p, v);
-            new_face(ctx, t, apex, v, q);
+            new_face(ctx, t, apex, p, v, f);
+            new_face(ctx, t, apex, v, q, f);
         }
     }
     mark_edge(ctx, t, e->a, v, e->flags);
@@ -211,9 +211,9 @@ bool remove_cap(Context& ctx, Solid& t, Face* f) {
 
 void split_face3(Context& ctx, Solid& t, Face* g, Vertex* v) {
     discard(g);
-    new_face(ctx, t, g->v[0], g->v[1], v);
-    new_face(ctx, t, g->v[1], g->v[2], v);
-    new_face(ctx, t, g->v[2], g->v[0], v);
+    new_face(ctx, t, g->v[0], g->v[1], v, g);
+    new_face(ctx, t, g->v[1], g->v[2], v, g);
+    new_face(ctx, t, g->v[2], g->v[0], v, g);
 }
 
 // Puts p into face g (whose plane is set): snaps to a corner within the tolerance (0,

@@ -91,8 +91,12 @@ struct Face {
     Plane plane;   // valid when has_plane is set (face_plane_of)
     double rank;   // rises along the face list (set by rank_faces, kept by new_face)
     uint32_t mark; // last walk that listed the face (face index)
+    // In the cut of tolerances: the input triangle the face is a piece of (an index in
+    // Solid::given), kNoOrigin in the exact cut.
+    uint32_t origin;
     bool has_plane;
 };
+inline constexpr uint32_t kNoOrigin = ~0u;
 inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
 struct FaceIndex;
@@ -174,6 +178,9 @@ struct Solid {
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
     std::vector<Face*> made;       // every face made after loading
+    // In the cut of tolerances: the plane of each input triangle as given, before the
+    // weld (Face::origin), so the result check can tell how far faces left it.
+    std::vector<Plane> given;
     // By Vertex::seq: the faces ever made at each vertex (live or not), listed once
     // the corner moves of the cut of tolerances first ask (faces_at), then kept.
     std::vector<FaceNode*> around;
@@ -319,7 +326,8 @@ Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
 uint64_t edge_bucket(const Solid& s, const Edge* e);
 // Sets an edge's flags, listing it in the solid's cut edges when it becomes one.
 void set_edge_flags(Solid& s, Edge* e, uint32_t flags);
-Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z);
+// `from`: the face the new one is a piece of (its input triangle is the new one's).
+Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z, const Face* from = nullptr);
 // Numbers the solid's faces in list order (ranks 1024 apart); gives their number.
 size_t rank_faces(Solid& s);
 // The faces ever made at v (live or gone), newest first; the first call lists them
@@ -333,6 +341,9 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh);
 // before any weld (which can open a solid whose edges are shorter than the
 // tolerance). Asked only of a solid that loaded open: it sorts every corner.
 bool closed_as_given(const MESH3* mesh);
+// The signed volume the mesh's triangles enclose as given, before any weld, about o
+// (positive for triangles pointing outward).
+double volume_as_given(const MESH3* mesh, D3 o);
 void height_check(Context& ctx);
 void check_solid(Context& ctx, Solid& s, int operation);
 // Largest number of re-casts of one ray before the engine gives up with 42191.

@@ -272,9 +272,10 @@ bool make_room(Context& ctx, Solid& s) {
 
 }  // namespace
 
-Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z) {
+Face* new_face(Context& ctx, Solid& s, Vertex* x, Vertex* y, Vertex* z, const Face* from) {
     Face* f = make<Face>(ctx);
     attach_face(ctx, s, f, x, y, z);
+    f->origin = from ? from->origin : kNoOrigin;
     // The rank lies between the neighbours'; when doubles run out of room between
     // them the faces just after the cursor are numbered again, or where they are
     // crowded the whole list (at the head there is always room).
@@ -346,6 +347,15 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;
             Face* f = make<Face>(ctx);
             attach_face(ctx, s, f, v[0], v[1], v[2]);
+            f->origin = kNoOrigin;
+            if (!ctx.exact) {
+                // The triangle's plane as given (the products of float differences are
+                // exact in doubles but for the last rounding).
+                const D3 n = cross(p[1] - p[0], p[2] - p[0]);
+                const double len = length(n);
+                f->origin = static_cast<uint32_t>(s.given.size());
+                s.given.push_back(len > 0 ? Plane{n * (1 / len), -dot(n, p[0]) / len} : Plane{{0, 0, 0}, 0});
+            }
             for (int i = 0; i < 3; ++i) {
                 if (f->e[i]->flags == kMarked)
                     f->e[i]->flags = (b->edges[mf.e[i]].flags & kEdgeHidden) ? kMarked : 0;
@@ -370,6 +380,20 @@ bool closed_as_given(const MESH3* mesh) {
         }
     }
     return corners_closed(given);
+}
+
+double volume_as_given(const MESH3* mesh, D3 o) {
+    double v = 0;
+    for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
+        for (const MeshFace& mf : b->faces) {
+            int32_t idx[3];
+            if (!corners_of(*b, mf, idx)) continue;
+            D3 p[3];
+            for (int i = 0; i < 3; ++i) p[i] = D3{b->vertices[idx[i]].x, b->vertices[idx[i]].y, b->vertices[idx[i]].z} - o;
+            v -= dot(p[0], cross(p[1], p[2]));
+        }
+    }
+    return v / 6.0;
 }
 
 // Tells whether g runs along edge e in the same direction as f does.

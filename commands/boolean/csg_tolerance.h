@@ -126,12 +126,19 @@ inline constexpr double kShallowOverlap = 4 * kFloatStep;
 // twin moves B's vertex by that much.
 inline constexpr double kSeamReach = kTol;
 
+// Departure: in the cut of tolerances each face remembers the input triangle it is a
+// piece of; the sum over kept faces of area times the distance of its written corners
+// from that plane, beyond four float steps at the largest coordinate, is the volume the
+// weld, the corner merges and the seam join moved. Beyond this fraction of |va| + |vb|
+// (about what rounding the corners of both inputs to float gives) the result is
+// another solid's and is refused ("Result leaves the input surfaces"): the weld thinned
+// a sliver away, or curve points snapped across an edge near a contact. Results 1.5e-4
+// to 2e-4 of |va| + |vb| off once passed a looser volume check.
+inline constexpr double kDepartureLimit = 3e-6;
 // The result's volume must lie within what the operation can give from the inputs'
 // volumes va and vb (union max(va, vb) to va + vb, intersection 0 to min(va, vb),
-// subtraction va - vb to va), give or take this fraction of |va| + |vb|: room for the
-// cut of tolerances, whose weld and snaps move points by up to the tolerance, while a
-// part lost or kept twice is far larger.
-inline constexpr double kVolumeSlack = 1e-3;
+// subtraction va - vb to va), give or take the rounding of new points to float (four
+// float steps at the largest coordinate times the kept faces' area) and the departure.
 
 // ---- Not part of the contract: named where they are derived
 //

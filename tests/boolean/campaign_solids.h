@@ -615,8 +615,10 @@ inline Pair chain_pair(Maker& maker, uint64_t seed) {
     return p;
 }
 
-// `keep`: the second operations' results are kept too.
-inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64, bool keep = false) {
+// `keep`: the second operations' results are kept too. `only`: the result whose
+// second operations run (-1 for all); the others' third solids are drawn as well, so
+// every third solid is the one of a whole chain.
+inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64, bool keep = false, int only = -1) {
     ChainOutcome out;
     out.first = run_pair(p, lines, true);
     for (int op = 0; op < 4; ++op) {
@@ -639,6 +641,7 @@ inline ChainOutcome run_chain(const Pair& p, Maker& maker, int lines = 64, bool 
         bounds(q.a, &lo, &hi);
         const double size = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
         q.thin = 2 * std::fabs(solidcheck::signed_volume(s)) / solidcheck::surface_area(s) < size / lines;
+        if (only >= 0 && op != only) continue;
         out.again[op] = run_pair(q, q.thin ? 4 * lines : lines, keep);
         out.ran[op] = true;
     }

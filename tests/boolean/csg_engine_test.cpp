@@ -38,17 +38,6 @@ std::unique_ptr<MESH3> box_with_fin() {
     return make_mesh(pts, tris);
 }
 
-double min_vertex_gap(const MESH3* m) {
-    double gap = 1e30;
-    for (const MeshFaceBlock* b = m->blocks; b; b = b->next)
-        for (size_t i = 0; i < b->vertices.size(); ++i)
-            for (size_t j = i + 1; j < b->vertices.size(); ++j) {
-                const MeshVertex &p = b->vertices[i], &q = b->vertices[j];
-                gap = std::min(gap, std::hypot(double(p.x - q.x), double(p.y - q.y), double(p.z - q.z)));
-            }
-    return gap;
-}
-
 }  // namespace
 
 TEST(CsgEngine, JoinWeldsWithinTolerance) {
@@ -221,19 +210,26 @@ TEST(CsgEngine, CutEdgesVisibleSplitEdgesHidden) {
     EXPECT_GT(hidden_new, 0);
 }
 
+// B's slanted face passes 0.004 from A's corners (2, 0, z) and (0, 2, z). Where the
+// exact cut gives way, the cut of tolerances snaps the curve onto those corners, which
+// moves B's face by 0.004 there: the three results came back off by up to 0.0096 (the
+// intersection 0.24 % large) with success. A result must now have its volume right to
+// rounding; the snapped one is refused.
 TEST(CsgEngine, CutNearAVertexSnapsToIt) {
-    // B's slanted face passes 0.004 from A's corners (2, 0, z) and (0, 2, z).
     const double s = 1 + 0.004 / std::sqrt(2.0);
     auto a = make_cube(0, 2);
     auto b = make_box({4, 4, 4}, Motion{0, 0, kPi / 4, {s, s, -1}});
+    const double side = 2 - 0.004 * std::sqrt(2.0), common = side * side;
+    const double want[3] = {8 + 64 - common, common, 8 - common};
     for (int op = 0; op < 3; ++op) {
         CsgStatus st;
         auto r = csg_boolean(a.get(), b.get(), op, &st);
-        ASSERT_NE(r, nullptr) << st.diagnostic;
-        // The cut of tolerances snaps the cut to the corners; the exact cut, which
-        // settles the near miss exactly, keeps the points apart as they are.
-        if (!st.gave_way.empty()) EXPECT_GE(min_vertex_gap(r.get()), kCsgTolerance) << op;
+        if (!r) {
+            EXPECT_EQ(st.code, 42191) << op;
+            continue;
+        }
         EXPECT_EQ(open_edges(r.get()), 0) << op;
+        EXPECT_NEAR(std::fabs(signed_volume(r.get())), want[op], 1e-5) << op;
     }
 }
 
