@@ -7,6 +7,7 @@
 #include "model/math/result.h"
 #include "model/services/msgbox.h"
 #include "tests/boolean/csg_support.h"
+#include "tests/boolean/solid_check.h"
 
 using namespace csgtest;
 
@@ -216,10 +217,13 @@ TEST(CsgEngine, CutEdgesVisibleSplitEdgesHidden) {
 // intersection 0.24 % large) with success. A result must now have its volume right to
 // rounding; the snapped one is refused.
 TEST(CsgEngine, CutNearAVertexSnapsToIt) {
+    // B's slanted face passes 0.004 from A's corners (2, 0, z) and (0, 2, z); its face
+    // through B's corner (s, s) runs along A's diagonal, so the common part is the
+    // prism over the triangle (s, s), (2, 2), (2 s - 2, 2).
     const double s = 1 + 0.004 / std::sqrt(2.0);
     auto a = make_cube(0, 2);
     auto b = make_box({4, 4, 4}, Motion{0, 0, kPi / 4, {s, s, -1}});
-    const double side = 2 - 0.004 * std::sqrt(2.0), common = side * side;
+    const double common = 2 * (2 - s) * (2 - s);
     const double want[3] = {8 + 64 - common, common, 8 - common};
     for (int op = 0; op < 3; ++op) {
         CsgStatus st;
@@ -229,8 +233,42 @@ TEST(CsgEngine, CutNearAVertexSnapsToIt) {
             continue;
         }
         EXPECT_EQ(open_edges(r.get()), 0) << op;
-        EXPECT_NEAR(std::fabs(signed_volume(r.get())), want[op], 1e-5) << op;
+        EXPECT_NEAR(std::fabs(signed_volume(r.get())), want[op], 1e-5) << op << " gave way: " << st.gave_way;
     }
+}
+
+// The same near miss of a corner by other distances (negative: the face cuts the
+// corner off), other turns, either solid wound inward, and the solids swapped.
+TEST(CsgEngine, CutNearAVertexNeighbours) {
+    for (double miss : {0.001, 0.004, 0.01, 0.05, -0.004})
+        for (double turn : {kPi / 4, kPi / 4 + 0.3, kPi / 4 - 0.2})
+            for (int wind = 0; wind < 3; ++wind)
+                for (int swap = 0; swap < 2; ++swap) {
+                    const double c = std::cos(turn), n = std::sin(turn);
+                    // B's corner: its first face passes `miss` beyond A's corner (2, 0).
+                    const P3 corner = {2 + miss * c - std::sqrt(2.0) * n, miss * n + std::sqrt(2.0) * c, -1};
+                    auto a = make_box({2, 2, 2}, Motion{}, wind == 1);
+                    auto b = make_box({4, 4, 4}, Motion{0, 0, turn, corner}, wind == 2);
+                    const MESH3 *x = swap ? b.get() : a.get(), *y = swap ? a.get() : b.get();
+                    const auto sx = solidcheck::soup_of(x), sy = solidcheck::soup_of(y);
+                    const double vx = std::fabs(solidcheck::signed_volume(sx)), vy = std::fabs(solidcheck::signed_volume(sy));
+                    const double common = solidcheck::convex_common_volume(sx, sy);
+                    ASSERT_GT(common, 0);
+                    const double want[3] = {vx + vy - common, common, vx - common};
+                    for (int op = 0; op < 3; ++op) {
+                        CsgStatus st;
+                        auto r = csg_boolean(x, y, op, &st);
+                        const std::string at = std::to_string(miss) + " " + std::to_string(turn) + " " +
+                                               std::to_string(wind) + " " + std::to_string(swap) + " " +
+                                               std::to_string(op) + " gave way: " + st.gave_way;
+                        if (!r) {
+                            EXPECT_EQ(st.code, 42191) << at;
+                            continue;
+                        }
+                        EXPECT_EQ(open_edges(r.get()), 0) << at;
+                        EXPECT_NEAR(std::fabs(signed_volume(r.get())), want[op], 1e-5) << at;
+                    }
+                }
 }
 
 // A diamond prism whose top is split along y = 1 and whose last bottom triangle has
