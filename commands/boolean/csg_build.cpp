@@ -350,7 +350,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
             exact.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
             std::snprintf(exact.text, sizeof exact.text, "Result would be refused as input");
         }
-        if ((answer && !exact.touch_only) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
+        if ((answer && !exact.touch_only && !exact.rounding_folds) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
             if (exact.code != 0) report(exact, status, true);
             return answer;
         }
@@ -358,7 +358,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     // Why the cut of tolerances runs, for the caller's status whatever it answers.
     std::string gave_way;
     if (kExactCut) {
-        gave_way = answer ? "Solids only touch over an area" : exact.text;
+        gave_way = !answer ? exact.text : exact.touch_only ? "Solids only touch over an area" : "Pieces on each other by rounding";
         if (exact.gave_way) gave_way += std::string(": ") + exact.gave_way;
     }
     struct Note {

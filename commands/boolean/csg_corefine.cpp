@@ -1090,8 +1090,10 @@ void sheet_check(Context& ctx) {
     for (const auto& [a, b] : ctx.flat_pairs)
         for (const Face* f : a)
             for (const Face* g : b)
-                if (live(f) && live(g) && overlap_in_plane(f, g) && !rounding_touch(f, g))
-                    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                if (live(f) && live(g) && overlap_in_plane(f, g)) {
+                    if (!rounding_touch(f, g)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                    ctx.rounding_folds = true;
+                }
 }
 
 bool exact_cut(Context& ctx) {
