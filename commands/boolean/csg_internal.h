@@ -375,6 +375,9 @@ void orient_solid_exact(Context& ctx, Solid& s);
 bool has_plane_exactly(const Face* f);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
+// Inside the engine only: B minus A, for the exact cut run again with the operands'
+// roles swapped (its ties then settled the other way).
+inline constexpr int kReversedSubtraction = 3;
 void select_faces(Context& ctx, int operation);
 
 // Whether the live faces of s use every edge as often one way as the other, and the
