@@ -380,7 +380,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     // thickness that the other way closes (two faces touching from outside: a union
     // kept both where B moved off A). The exact cut runs again with the operands'
     // roles swapped, which settles every tie the other way.
-    if (!result && kExactCut && exact.code == IDS_CSG_UNKNOWN_PROBLEM_CAN && !exact.thin &&
+    if (!result && kExactCut && exact.code == IDS_CSG_UNKNOWN_PROBLEM_CAN && exact.ties && !exact.thin &&
         ctx.code == IDS_CSG_UNKNOWN_PROBLEM_CAN) {
         Context swapped;
         std::unique_ptr<MESH3> other =

@@ -1126,8 +1126,10 @@ bool exact_cut(Context& ctx) {
         }
     } catch (const Unsplittable& u) {
         ctx.gave_way = u.why;
+        ctx.ties = cut.zero;
         return false;
     }
+    ctx.ties = cut.zero;
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
     ctx.degenerate = cut.zero;
     ctx.uncut = cut.segs.empty();

@@ -262,6 +262,8 @@ struct Context {
     // float step wide that later cuts take badly), so the cut of tolerances is asked
     // first and the exact answer stands where it refuses.
     bool rounding_folds = false;
+    // Set by the exact cut when a sign met an exact zero (settled by the tie-break).
+    bool ties = false;
     // Set by the exact attempt when a sound input is thinner on average than twice the
     // tolerance: the cut of tolerances would weld its walls together, so where the
     // exact cut gives way the exact attempt's answer stands.
