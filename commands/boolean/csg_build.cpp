@@ -335,8 +335,6 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         if (status) status->code = kBadArgument;
         return nullptr;
     }
-    // Solids that only touch are given to the cut of tolerances first, which joins
-    // faces that lie on each other into one solid; its refusal leaves the exact answer.
     // Where ties or rounding left the result a sheet or a fold that a later
     // operation would refuse as input, the cut of tolerances is tried instead.
     const auto exact_attempt = [plain_pairs](Context& c, const MESH3* x, const MESH3* y, int op) {
@@ -349,6 +347,9 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         }
         return r;
     };
+    // Solids that only touch, and results whose pieces lie on each other by rounding,
+    // are given to the cut of tolerances first, which joins faces that lie on each
+    // other into one solid; its refusal leaves the exact answer.
     Context exact;
     std::unique_ptr<MESH3> answer;
     if (kExactCut) {

@@ -257,8 +257,8 @@ double overlap_area(const Face* f, const Face* g) {
 
 // Whether two pieces that seem to share area only touch: pieces on either side of the
 // curve, their corners rounded to float, can overlap along it by a few float steps.
-// Such an overlap is no thinner than the rounding allowance of their box anywhere,
-// so its area stays below that allowance times the longer piece's longest edge.
+// Such an overlap is nowhere wider than the rounding allowance of their box,
+// so its area stays below that allowance times the longest edge of the two.
 bool rounding_touch(const Face* f, const Face* g) {
     float box[6] = {f->v[0]->x, f->v[0]->y, f->v[0]->z, f->v[0]->x, f->v[0]->y, f->v[0]->z};
     double longest = 0;
