@@ -335,22 +335,26 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         if (status) status->code = kBadArgument;
         return nullptr;
     }
-    // Solids that only touch are given to the cut of tolerances first, which joins
-    // faces that lie on each other into one solid; its refusal leaves the exact answer.
+    // Where ties or rounding left the result a sheet or a fold that a later
+    // operation would refuse as input, the cut of tolerances is tried instead.
+    const auto exact_attempt = [plain_pairs](Context& c, const MESH3* x, const MESH3* y, int op) {
+        c.plain_pairs = plain_pairs;
+        std::unique_ptr<MESH3> r = attempt(c, x, y, op, true);
+        if (r && !c.touch_only && c.degenerate && face_count(r.get()) && !csg_solid_fault(r.get()).empty()) {
+            r.reset();
+            c.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+            std::snprintf(c.text, sizeof c.text, "Result would be refused as input");
+        }
+        return r;
+    };
+    // Solids that only touch, and results whose pieces lie on each other by rounding,
+    // are given to the cut of tolerances first, which joins faces that lie on each
+    // other into one solid; its refusal leaves the exact answer.
     Context exact;
     std::unique_ptr<MESH3> answer;
     if (kExactCut) {
-        exact.plain_pairs = plain_pairs;
-        answer = attempt(exact, a, b, operation, true);
-        // Where ties or rounding left the result a sheet or a fold that a later
-        // operation would refuse as input, the cut of tolerances is tried instead.
-        if (answer && !exact.touch_only && exact.degenerate && face_count(answer.get()) &&
-            !csg_solid_fault(answer.get()).empty()) {
-            answer.reset();
-            exact.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
-            std::snprintf(exact.text, sizeof exact.text, "Result would be refused as input");
-        }
-        if ((answer && !exact.touch_only) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
+        answer = exact_attempt(exact, a, b, operation);
+        if ((answer && !exact.touch_only && !exact.rounding_folds) || (!answer && exact.code != IDS_CSG_UNKNOWN_PROBLEM_CAN)) {
             if (exact.code != 0) report(exact, status, true);
             return answer;
         }
@@ -358,7 +362,7 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     // Why the cut of tolerances runs, for the caller's status whatever it answers.
     std::string gave_way;
     if (kExactCut) {
-        gave_way = answer ? "Solids only touch over an area" : exact.text;
+        gave_way = !answer ? exact.text : exact.touch_only ? "Solids only touch over an area" : "Pieces on each other by rounding";
         if (exact.gave_way) gave_way += std::string(": ") + exact.gave_way;
     }
     struct Note {
@@ -372,6 +376,21 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     ctx.plain_pairs = plain_pairs;
     std::unique_ptr<MESH3> result = attempt(ctx, a, b, operation, false);
     if (!result && answer) return answer;
+    // Both cuts gave way. Ties settle as if B had moved by an infinitely small step;
+    // where faces lie on each other, a step one way leaves a gap or a slab of no
+    // thickness that the other way closes (two faces touching from outside: a union
+    // kept both where B moved off A). The exact cut runs again with the operands'
+    // roles swapped, which settles every tie the other way.
+    if (!result && kExactCut && exact.code == IDS_CSG_UNKNOWN_PROBLEM_CAN && exact.ties && !exact.thin &&
+        ctx.code == IDS_CSG_UNKNOWN_PROBLEM_CAN) {
+        Context swapped;
+        std::unique_ptr<MESH3> other =
+            exact_attempt(swapped, b, a, operation == kCsgSubtraction ? kReversedSubtraction : operation);
+        if (other && !swapped.touch_only && !swapped.rounding_folds) {
+            gave_way += "; swapped";
+            return other;
+        }
+    }
     // Of a solid thinner than the tolerance, the weld joins the walls: neither that
     // result nor a refusal of the input is taken (a slab 2e-4 thick "encloses no
     // volume" once welded), unless the weld left nothing of a solid about the tolerance

@@ -126,13 +126,15 @@ void classify_all(Context& ctx) {
 }
 
 void select_faces(Context& ctx, int operation) {
-    static constexpr uint32_t kMaskA[3] = {kInside | kOnOpposite, kOutside | kOnOpposite, kInside | kOnSame};
-    static constexpr uint32_t kMaskB[3] = {kInside | kOnSame | kOnOpposite, kOutside | kOnSame | kOnOpposite,
+    static constexpr uint32_t kMaskA[4] = {kInside | kOnOpposite, kOutside | kOnOpposite, kInside | kOnSame,
                                            kOutside | kOnSame | kOnOpposite};
+    static constexpr uint32_t kMaskB[4] = {kInside | kOnSame | kOnOpposite, kOutside | kOnSame | kOnOpposite,
+                                           kOutside | kOnSame | kOnOpposite, kInside | kOnSame};
     drop_faces(ctx.a, kMaskA[operation]);
     drop_faces(ctx.b, kMaskB[operation]);
-    if (operation == kCsgSubtraction) {
-        for (Face* f = ctx.b.faces; f; f = f->next) {
+    if (operation == kCsgSubtraction || operation == kReversedSubtraction) {
+        Solid& taken = operation == kCsgSubtraction ? ctx.b : ctx.a;
+        for (Face* f = taken.faces; f; f = f->next) {
             if (live(f) && (f->state & kInside)) reverse_face(f);
         }
     }

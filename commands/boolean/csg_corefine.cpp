@@ -211,6 +211,67 @@ bool overlap_in_plane(const Face* f, const Face* g) {
     return true;
 }
 
+// The area two triangles in one plane share, measured in the plane of f (projected
+// on its largest normal component, then scaled back).
+double overlap_area(const Face* f, const Face* g) {
+    const D3 a = pos(f->v[0]);
+    const D3 n = cross(pos(f->v[1]) - a, pos(f->v[2]) - a);
+    const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
+    const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
+    if (an[drop_axis] == 0) return 0;
+    const int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
+    const auto flat2 = [&](const Face* h, bool ccw) {
+        std::vector<V2> q;
+        for (int k = 0; k < 3; ++k) {
+            const DV u = dv(h->v[k]);
+            q.push_back({u.p[ax], u.p[ay]});
+        }
+        const double turn = (q[1][0] - q[0][0]) * (q[2][1] - q[0][1]) - (q[1][1] - q[0][1]) * (q[2][0] - q[0][0]);
+        if ((turn < 0) == ccw) std::swap(q[1], q[2]);
+        return q;
+    };
+    std::vector<V2> poly = flat2(g, true);
+    const std::vector<V2> clip = flat2(f, true);
+    for (int k = 0; k < 3 && !poly.empty(); ++k) {
+        const V2 p0 = clip[size_t(k)], p1 = clip[size_t((k + 1) % 3)];
+        const auto inside = [&](const V2& q) { return (p1[0] - p0[0]) * (q[1] - p0[1]) - (p1[1] - p0[1]) * (q[0] - p0[0]); };
+        std::vector<V2> out;
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const V2 u = poly[i], w = poly[(i + 1) % poly.size()];
+            const double su = inside(u), sw = inside(w);
+            if (su >= 0) out.push_back(u);
+            if ((su >= 0) != (sw >= 0)) {
+                const double t = su / (su - sw);
+                out.push_back({u[0] + t * (w[0] - u[0]), u[1] + t * (w[1] - u[1])});
+            }
+        }
+        poly = std::move(out);
+    }
+    double area = 0;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const V2 u = poly[i], w = poly[(i + 1) % poly.size()];
+        area += u[0] * w[1] - u[1] * w[0];
+    }
+    return 0.5 * std::fabs(area) * length(n) / an[drop_axis];
+}
+
+// Whether two pieces that seem to share area only touch: pieces on either side of the
+// curve, their corners rounded to float, can overlap along it by a few float steps.
+// Such an overlap is nowhere wider than the rounding allowance of their box,
+// so its area stays below that allowance times the longest edge of the two.
+bool rounding_touch(const Face* f, const Face* g) {
+    float box[6] = {f->v[0]->x, f->v[0]->y, f->v[0]->z, f->v[0]->x, f->v[0]->y, f->v[0]->z};
+    double longest = 0;
+    for (const Face* h : {f, g})
+        for (int k = 0; k < 3; ++k) {
+            const Vertex* v = h->v[k];
+            const float c[3] = {v->x, v->y, v->z};
+            for (int i = 0; i < 3; ++i) box[i] = std::min(box[i], c[i]), box[i + 3] = std::max(box[i + 3], c[i]);
+            longest = std::max(longest, length(pos(h->v[(k + 1) % 3]) - pos(v)));
+        }
+    return overlap_area(f, g) <= rounding_allowance(box) * longest;
+}
+
 bool boxes_meet(const float a[6], const float b[6]) {
     for (int k = 0; k < 3; ++k) {
         if (a[k] > b[k + 3] || b[k] > a[k + 3]) return false;
@@ -1029,8 +1090,10 @@ void sheet_check(Context& ctx) {
     for (const auto& [a, b] : ctx.flat_pairs)
         for (const Face* f : a)
             for (const Face* g : b)
-                if (live(f) && live(g) && overlap_in_plane(f, g))
-                    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                if (live(f) && live(g) && overlap_in_plane(f, g)) {
+                    if (!rounding_touch(f, g)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                    ctx.rounding_folds = true;
+                }
 }
 
 // Rounding a solid to float can turn a sliver over (its corner c crosses the line of
@@ -1138,8 +1201,10 @@ bool exact_cut(Context& ctx) {
         }
     } catch (const Unsplittable& u) {
         ctx.gave_way = u.why;
+        ctx.ties = cut.zero;
         return false;
     }
+    ctx.ties = cut.zero;
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
     ctx.degenerate = cut.zero || unfolded;
     ctx.uncut = cut.segs.empty();

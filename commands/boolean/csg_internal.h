@@ -257,6 +257,13 @@ struct Context {
     // Set by the exact cut: for each face of A lying on a face of B over some area, the
     // faces that stand for each of the two (the face, or its pieces).
     std::vector<std::pair<std::vector<Face*>, std::vector<Face*>>> flat_pairs;
+    // Set by sheet_check: kept faces of A and B on each other only where rounding the
+    // curve to float moved a piece's edge past its neighbour's (no sheet, but a fold a
+    // float step wide that later cuts take badly), so the cut of tolerances is asked
+    // first and the exact answer stands where it refuses.
+    bool rounding_folds = false;
+    // Set by the exact cut when a sign met an exact zero (settled by the tie-break).
+    bool ties = false;
     // Set by the exact attempt when a sound input is thinner on average than twice the
     // tolerance: the cut of tolerances would weld its walls together, so where the
     // exact cut gives way the exact attempt's answer stands.
@@ -370,6 +377,9 @@ void orient_solid_exact(Context& ctx, Solid& s);
 bool has_plane_exactly(const Face* f);
 // Classifies A's faces against B and B's against A.
 void classify_all(Context& ctx);
+// Inside the engine only: B minus A, for the exact cut run again with the operands'
+// roles swapped (its ties then settled the other way).
+inline constexpr int kReversedSubtraction = 3;
 void select_faces(Context& ctx, int operation);
 
 // Whether the live faces of s use every edge as often one way as the other, and the

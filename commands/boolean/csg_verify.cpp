@@ -272,9 +272,12 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         hi = va + vb;
     } else if (operation == kCsgIntersection) {
         hi = std::min(va, vb);
-    } else {
+    } else if (operation == kCsgSubtraction) {
         lo = std::max(0.0, va - vb);
         hi = va;
+    } else {
+        lo = std::max(0.0, vb - va);
+        hi = vb;
     }
     if (!(v >= lo - slack && v <= hi + slack)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result volume is out of reach");
 }
