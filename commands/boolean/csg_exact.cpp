@@ -4,9 +4,9 @@
 #include "commands/boolean/csg_exact.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 namespace csg {
 
@@ -14,46 +14,61 @@ namespace {
 
 constexpr double kEps = std::numeric_limits<double>::epsilon() / 2;  // unit roundoff
 
-// An exact real number as a sum of non-overlapping doubles of rising magnitude.
+// An exact real number as a sum of non-overlapping doubles of rising magnitude, held
+// in place: the determinants here never need more than kMax components (each grow adds
+// at most one: a difference has 2, a product of two differences 8, a 2x2 determinant
+// 16, a row of the 3x3 one 64, the whole 192), and a sign test allocates nothing.
 struct Expansion {
-    std::vector<double> c;
+    static constexpr int kMax = 192;
+    int n = 0;
+    double c[kMax];
+
+    Expansion() = default;
+    Expansion(const Expansion& o) : n(o.n) { std::copy(o.c, o.c + o.n, c); }
+    Expansion& operator=(const Expansion& o) {
+        n = o.n;
+        std::copy(o.c, o.c + o.n, c);
+        return *this;
+    }
 
     static Expansion of(double x) {
         Expansion e;
-        if (x != 0) e.c.push_back(x);
+        if (x != 0) e.c[e.n++] = x;
         return e;
     }
     // Adds b exactly (the components stay non-overlapping and rising; zeros go).
     void grow(double b) {
-        size_t out = 0;
+        int out = 0;
         double q = b;
-        for (double e : c) {
+        for (int i = 0; i < n; ++i) {
+            const double e = c[i];
             const double s = q + e;
             const double bv = s - q;
             const double err = (q - (s - bv)) + (e - bv);
             q = s;
             if (err != 0) c[out++] = err;
         }
-        c.resize(out);
-        if (q != 0) c.push_back(q);
+        n = out;
+        if (q != 0) c[n++] = q;
     }
-    int sign() const { return c.empty() ? 0 : (c.back() > 0 ? 1 : -1); }
+    int sign() const { return n == 0 ? 0 : (c[n - 1] > 0 ? 1 : -1); }
 };
 
 Expansion operator+(Expansion a, const Expansion& b) {
-    for (double x : b.c) a.grow(x);
+    for (int i = 0; i < b.n; ++i) a.grow(b.c[i]);
     return a;
 }
 
 Expansion operator-(Expansion a, const Expansion& b) {
-    for (double x : b.c) a.grow(-x);
+    for (int i = 0; i < b.n; ++i) a.grow(-b.c[i]);
     return a;
 }
 
 Expansion operator*(const Expansion& a, const Expansion& b) {
     Expansion r;
-    for (double x : a.c) {
-        for (double y : b.c) {
+    for (int i = 0; i < a.n; ++i) {
+        for (int j = 0; j < b.n; ++j) {
+            const double x = a.c[i], y = b.c[j];
             const double p = x * y;
             r.grow(std::fma(x, y, -p));
             r.grow(p);
@@ -195,22 +210,6 @@ double crossing_estimate(const double* a, const double* b, const double* c, cons
     return size * (2 * rt + 8 * kEps);
 }
 
-int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay) {
-    const mpz_class det = a.n[ax] * (b.n[ay] * c.d - c.n[ay] * b.d) - b.n[ax] * (a.n[ay] * c.d - c.n[ay] * a.d) +
-                          c.n[ax] * (a.n[ay] * b.d - b.n[ay] * a.d);
-    return sign_z(det);
-}
-
-int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay) {
-    mpz_class sum = 0;
-    for (int k : {ax, ay}) sum += (w.n[k] * s.d - s.n[k] * w.d) * (e.n[k] * s.d - s.n[k] * e.d);
-    return sign_z(sum);
-}
-
-int compare(const ExactPoint& a, const ExactPoint& b, int k) {
-    return sign_z(mpz_class(a.n[k] * b.d - b.n[k] * a.d));
-}
-
 Motion corner_motion(bool moves) {
     Motion m;
     for (int k = 0; k < 3; ++k)
@@ -241,94 +240,289 @@ Motion crossing_motion(const double* a, const double* b, const double* c, const 
 
 namespace {
 
-// A polynomial in d with rational coefficients, lowest power first.
-using Poly = std::vector<mpq_class>;
+// The in-plane tests are taken first on doubles that carry a bound on their distance
+// from the exact value (`Near`), and on the rationals only where a bound does not
+// settle a sign. Most ties settle in doubles too: where every value involved is a
+// double and every sum and product of the test is one as well (corners and crossings
+// of boxes at modest coordinates), the bounds stay 0 and an exact zero is known as one.
 
-Poly poly_of(const Motion& m, int k) {
-    Poly r(3);
-    for (int j = 0; j < 3; ++j) {
-        r[size_t(j)] = mpq_class(m.c[k][j], m.den);
-        r[size_t(j)].canonicalize();
-    }
-    return r;
+constexpr int kUnsettled = 2;  // a sign the bound does not settle
+
+// A double v within e of the real value it stands for; e is 0 only where v is that value.
+struct Near {
+    double v = 0, e = 0;
+};
+
+// A bound computed in doubles raised over its real value: each of the few roundings in
+// computing it may lower it by a unit roundoff (the factor takes 32 of them), and below
+// the normal range a rounding is absolute (the added term).
+double raised(double e) {
+    return e > 0 ? e * (1 + 0x1p-48) + 0x1p-1000 : e;
 }
 
-Poly operator-(const Poly& a, const Poly& b) {
-    Poly r(std::max(a.size(), b.size()));
-    for (size_t i = 0; i < r.size(); ++i) r[i] = (i < a.size() ? a[i] : 0) - (i < b.size() ? b[i] : 0);
-    return r;
+// The rounding error of a sum and of a product is itself a double, found exactly
+// (two-sum, fma); a bound grows by it and by the operands' bounds carried through.
+// Products close to the bottom of the range are not tracked (fma's remainder would
+// round there): the bound becomes infinite and the sign is left to the rationals.
+Near operator+(const Near& a, const Near& b) {
+    const double s = a.v + b.v;
+    const double bv = s - a.v;
+    const double err = (a.v - (s - bv)) + (b.v - bv);
+    return {s, raised(a.e + b.e + std::fabs(err))};
 }
 
-Poly operator+(const Poly& a, const Poly& b) {
-    Poly r(std::max(a.size(), b.size()));
-    for (size_t i = 0; i < r.size(); ++i) r[i] = (i < a.size() ? a[i] : 0) + (i < b.size() ? b[i] : 0);
-    return r;
+Near operator-(const Near& a, const Near& b) {
+    return a + Near{-b.v, b.e};
 }
 
-Poly operator*(const Poly& a, const Poly& b) {
-    Poly r(a.size() + b.size() - 1);
-    for (size_t i = 0; i < a.size(); ++i)
-        for (size_t j = 0; j < b.size(); ++j) r[i + j] += a[i] * b[j];
-    return r;
+Near operator*(const Near& a, const Near& b) {
+    const double p = a.v * b.v;
+    if (a.v != 0 && b.v != 0 && !(std::fabs(p) >= 0x1p-900)) return {p, std::numeric_limits<double>::infinity()};
+    const double err = std::fma(a.v, b.v, -p);
+    return {p, raised(std::fabs(a.v) * b.e + std::fabs(b.v) * a.e + a.e * b.e + std::fabs(err))};
 }
 
-Poly constant(const ExactPoint& x, int k) {
-    mpq_class v(x.n[k], x.d);
+// +1, -1, 0, or kUnsettled (also for a bound that is not finite or not a number).
+int sign(const Near& x) {
+    if (x.v > x.e) return 1;
+    if (-x.v > x.e) return -1;
+    return x.e == 0 && x.v == 0 ? 0 : kUnsettled;
+}
+
+int sign(const mpq_class& x) {
+    const int s = sgn(x);
+    return s > 0 ? 1 : (s < 0 ? -1 : 0);
+}
+
+int significant_bits(const mpz_t z) {
+    return int(mpz_sizeinbase(z, 2) - mpz_scan1(z, 0));
+}
+
+// n / d times 2^shift, for d > 0. mpz_get_d_2exp truncates each to 53 bits (a relative
+// error below two unit roundoffs), the quotient rounds once: within 5 unit roundoffs of
+// the exact value, bounded by 8 of the estimate. Exact where n and d are doubles and
+// so is their quotient. Exponents beyond +-960 are left to the rationals.
+Near near_ratio(const mpz_t n, const mpz_t d, long shift) {
+    if (mpz_sgn(n) == 0) return {};
+    long en, ed;
+    const double mn = mpz_get_d_2exp(&en, n), md = mpz_get_d_2exp(&ed, d);
+    const double q = mn / md;  // 0.5 < |q| < 2
+    const long ex = en - ed + shift;
+    if (ex > 960 || ex < -960) return {q, std::numeric_limits<double>::infinity()};
+    const double v = std::ldexp(q, int(ex));
+    const bool exact = significant_bits(n) <= 53 && significant_bits(d) <= 53 && std::fma(q, md, -mn) == 0;
+    return {v, exact ? 0 : raised(8 * kEps * std::fabs(v))};
+}
+
+// Coordinate k of an exact point, and coefficient j of the motion's coordinate k. Points
+// are taken in model units (the scale is the same for every point, so no sign changes).
+template <class T>
+T place(const ExactPoint& p, int k);
+template <class T>
+T rate(const Motion& m, int k, int j);
+
+template <>
+Near place<Near>(const ExactPoint& p, int k) {
+    return near_ratio(p.n[k].get_mpz_t(), p.d.get_mpz_t(), -149);
+}
+
+template <>
+Near rate<Near>(const Motion& m, int k, int j) {
+    return near_ratio(m.c[k][j].get_mpz_t(), m.den.get_mpz_t(), 0);
+}
+
+template <>
+mpq_class place<mpq_class>(const ExactPoint& p, int k) {
+    mpq_class v(p.n[k], p.d);
     v.canonicalize();
-    return Poly{v};
+    return v;
 }
 
-// The sign of the first non-zero coefficient.
-int sign_rising(const Poly& p) {
-    for (const mpq_class& v : p)
-        if (const int s = sgn(v)) return s > 0 ? 1 : -1;
+template <>
+mpq_class rate<mpq_class>(const Motion& m, int k, int j) {
+    mpq_class v(m.c[k][j], m.den);
+    v.canonicalize();
+    return v;
+}
+
+// A polynomial in d, lowest power first: a place (degree 0), a motion (2) or the
+// product of two motions (4). Coefficients beyond n are 0.
+template <class T>
+struct Poly {
+    std::array<T, 5> c{};
+    int n = 0;
+};
+
+template <class T>
+Poly<T> operator-(const Poly<T>& a, const Poly<T>& b) {
+    Poly<T> r;
+    r.n = std::max(a.n, b.n);
+    for (int i = 0; i < r.n; ++i) r.c[size_t(i)] = a.c[size_t(i)] - b.c[size_t(i)];
+    return r;
+}
+
+template <class T>
+Poly<T> operator+(const Poly<T>& a, const Poly<T>& b) {
+    Poly<T> r;
+    r.n = std::max(a.n, b.n);
+    for (int i = 0; i < r.n; ++i) r.c[size_t(i)] = a.c[size_t(i)] + b.c[size_t(i)];
+    return r;
+}
+
+template <class T>
+Poly<T> operator*(const Poly<T>& a, const Poly<T>& b) {
+    Poly<T> r;
+    r.n = a.n + b.n - 1;
+    for (int i = 0; i < a.n; ++i)
+        for (int j = 0; j < b.n; ++j) r.c[size_t(i + j)] = r.c[size_t(i + j)] + a.c[size_t(i)] * b.c[size_t(j)];
+    return r;
+}
+
+// The sign of the first non-zero coefficient (kUnsettled where one before it is unsettled).
+template <class T>
+int sign_rising(const Poly<T>& p) {
+    for (int i = 0; i < p.n; ++i)
+        if (const int s = sign(p.c[size_t(i)])) return s;
     return 0;
 }
 
 // A point of the plane coordinates ax, ay: place (constant) and motion (eps term).
+template <class T>
 struct Moving {
-    Poly x0, y0, x1, y1;
+    Poly<T> x0, y0, x1, y1;
 };
 
-Moving moving(const ExactPoint& p, const Motion& m, int ax, int ay) {
-    return {constant(p, ax), constant(p, ay), poly_of(m, ax), poly_of(m, ay)};
+template <class T>
+Moving<T> moving(const ExactPoint& p, const Motion& m, int ax, int ay) {
+    Moving<T> r;
+    r.x0.n = r.y0.n = 1;
+    r.x0.c[0] = place<T>(p, ax);
+    r.y0.c[0] = place<T>(p, ay);
+    r.x1.n = r.y1.n = 3;
+    for (int j = 0; j < 3; ++j) {
+        r.x1.c[size_t(j)] = rate<T>(m, ax, j);
+        r.y1.c[size_t(j)] = rate<T>(m, ay, j);
+    }
+    return r;
+}
+
+template <class T>
+Moving<T> minus(const Moving<T>& a, const Moving<T>& b) {
+    return {a.x0 - b.x0, a.y0 - b.y0, a.x1 - b.x1, a.y1 - b.y1};
 }
 
 // The eps and eps^2 terms of u0 (x) v0 + ... for u = u0 + eps u1, v = v0 + eps v1,
 // where (x) is the 2D cross or dot product; signed by rising powers, the eps term first.
-template <class Product>
-int moved_sign(const Moving& u, const Moving& v, Product product) {
-    const Poly first = product(u.x0, u.y0, v.x1, v.y1) + product(u.x1, u.y1, v.x0, v.y0);
-    if (const int s = sign_rising(first)) return s;
+template <class T, class Product>
+int moved_sign(const Moving<T>& u, const Moving<T>& v, Product product) {
+    if (const int s = sign_rising(product(u.x0, u.y0, v.x1, v.y1) + product(u.x1, u.y1, v.x0, v.y0))) return s;
     return sign_rising(product(u.x1, u.y1, v.x1, v.y1));
 }
 
-Moving minus(const Moving& a, const Moving& b) {
-    return {a.x0 - b.x0, a.y0 - b.y0, a.x1 - b.x1, a.y1 - b.y1};
+const auto cross_product = [](const auto& ux, const auto& uy, const auto& vx, const auto& vy) {
+    return ux * vy - uy * vx;
+};
+
+const auto dot_product = [](const auto& ux, const auto& uy, const auto& vx, const auto& vy) {
+    return ux * vx + uy * vy;
+};
+
+template <class T>
+int orient_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb, const ExactPoint& c,
+                 const Motion& mc, int ax, int ay) {
+    const Moving<T> pa = moving<T>(a, ma, ax, ay);
+    return moved_sign(minus(moving<T>(b, mb, ax, ay), pa), minus(moving<T>(c, mc, ax, ay), pa), cross_product);
+}
+
+template <class T>
+int dot_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me, const ExactPoint& w,
+              const Motion& mw, int ax, int ay) {
+    const Moving<T> ps = moving<T>(s, ms, ax, ay);
+    return moved_sign(minus(moving<T>(w, mw, ax, ay), ps), minus(moving<T>(e, me, ax, ay), ps), dot_product);
+}
+
+template <class T>
+int compare_moving(const Motion& ma, const Motion& mb, int k) {
+    Poly<T> a, b;
+    a.n = b.n = 3;
+    for (int j = 0; j < 3; ++j) a.c[size_t(j)] = rate<T>(ma, k, j), b.c[size_t(j)] = rate<T>(mb, k, j);
+    return sign_rising(a - b);
+}
+
+// The sign from doubles where their bounds settle it, else from the rationals.
+template <class Test>
+int settled(Test test) {
+    const int s = test(Near{});
+    return s != kUnsettled ? s : test(mpq_class{});
 }
 
 }  // namespace
 
+int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay) {
+    const Near xa = place<Near>(a, ax), ya = place<Near>(a, ay);
+    const int s = sign(cross_product(place<Near>(b, ax) - xa, place<Near>(b, ay) - ya, place<Near>(c, ax) - xa,
+                                     place<Near>(c, ay) - ya));
+    return s != kUnsettled ? s : rational::orient2d(a, b, c, ax, ay);
+}
+
+int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay) {
+    const Near xs = place<Near>(s, ax), ys = place<Near>(s, ay);
+    const int d = sign(dot_product(place<Near>(w, ax) - xs, place<Near>(w, ay) - ys, place<Near>(e, ax) - xs,
+                                   place<Near>(e, ay) - ys));
+    return d != kUnsettled ? d : rational::dot2d(s, e, w, ax, ay);
+}
+
+int compare(const ExactPoint& a, const ExactPoint& b, int k) {
+    const int s = sign(place<Near>(a, k) - place<Near>(b, k));
+    return s != kUnsettled ? s : rational::compare(a, b, k);
+}
+
 int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
                    const ExactPoint& c, const Motion& mc, int ax, int ay) {
-    const Moving pa = moving(a, ma, ax, ay);
-    const Moving u = minus(moving(b, mb, ax, ay), pa), v = minus(moving(c, mc, ax, ay), pa);
-    return moved_sign(u, v, [](const Poly& ux, const Poly& uy, const Poly& vx, const Poly& vy) {
-        return ux * vy - uy * vx;
-    });
+    return settled([&](auto t) { return orient_moved<decltype(t)>(a, ma, b, mb, c, mc, ax, ay); });
 }
 
 int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
                 const ExactPoint& w, const Motion& mw, int ax, int ay) {
-    const Moving ps = moving(s, ms, ax, ay);
-    const Moving u = minus(moving(w, mw, ax, ay), ps), v = minus(moving(e, me, ax, ay), ps);
-    return moved_sign(u, v, [](const Poly& ux, const Poly& uy, const Poly& vx, const Poly& vy) {
-        return ux * vx + uy * vy;
-    });
+    return settled([&](auto t) { return dot_moved<decltype(t)>(s, ms, e, me, w, mw, ax, ay); });
 }
 
 int compare_moved(const Motion& ma, const Motion& mb, int k) {
-    return sign_rising(poly_of(ma, k) - poly_of(mb, k));
+    return settled([&](auto t) { return compare_moving<decltype(t)>(ma, mb, k); });
 }
+
+namespace rational {
+
+int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay) {
+    const mpz_class det = a.n[ax] * (b.n[ay] * c.d - c.n[ay] * b.d) - b.n[ax] * (a.n[ay] * c.d - c.n[ay] * a.d) +
+                          c.n[ax] * (a.n[ay] * b.d - b.n[ay] * a.d);
+    return sign_z(det);
+}
+
+int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay) {
+    mpz_class sum = 0;
+    for (int k : {ax, ay}) sum += (w.n[k] * s.d - s.n[k] * w.d) * (e.n[k] * s.d - s.n[k] * e.d);
+    return sign_z(sum);
+}
+
+int compare(const ExactPoint& a, const ExactPoint& b, int k) {
+    return sign_z(mpz_class(a.n[k] * b.d - b.n[k] * a.d));
+}
+
+int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
+                   const ExactPoint& c, const Motion& mc, int ax, int ay) {
+    return orient_moved<mpq_class>(a, ma, b, mb, c, mc, ax, ay);
+}
+
+int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
+                const ExactPoint& w, const Motion& mw, int ax, int ay) {
+    return dot_moved<mpq_class>(s, ms, e, me, w, mw, ax, ay);
+}
+
+int compare_moved(const Motion& ma, const Motion& mb, int k) {
+    return compare_moving<mpq_class>(ma, mb, k);
+}
+
+}  // namespace rational
 
 }  // namespace csg
