@@ -449,12 +449,81 @@ int compare_moving(const Motion& ma, const Motion& mb, int k) {
     return sign_rising(a - b);
 }
 
-// The sign from doubles where their bounds settle it, else from the rationals.
-template <class Test>
-int settled(Test test) {
-    const int s = test(Near{});
-    return s != kUnsettled ? s : test(mpq_class{});
+// The whole numbers the tests below work in, one set per thread: once grown they are
+// reused, so a test allocates nothing.
+struct Scratch {
+    mpz_class u0[2], v0[2];        // differences of places, over Da Db and Da Dc
+    mpz_class u1[2][3], v1[2][3];  // differences of motions, over Ea Eb and Ea Ec
+    mpz_class fb, fc, t, r;
+};
+
+Scratch& scratch() {
+    thread_local Scratch s;
+    return s;
 }
+
+// r = x (x) y for the 2D cross or dot product.
+void product(mpz_class& r, const mpz_class& x0, const mpz_class& x1, const mpz_class& y0, const mpz_class& y1,
+             bool dot) {
+    mpz_mul(r.get_mpz_t(), x0.get_mpz_t(), dot ? y0.get_mpz_t() : y1.get_mpz_t());
+    if (dot) mpz_addmul(r.get_mpz_t(), x1.get_mpz_t(), y1.get_mpz_t());
+    else mpz_submul(r.get_mpz_t(), x1.get_mpz_t(), y0.get_mpz_t());
+}
+
+// r = x_k b.d - y_k a.d style: the numerator of b - a over the denominators' product.
+void numerator_of_difference(mpz_class& r, const mpz_class& xb, const mpz_class& da, const mpz_class& xa,
+                             const mpz_class& db) {
+    mpz_mul(r.get_mpz_t(), xb.get_mpz_t(), da.get_mpz_t());
+    mpz_submul(r.get_mpz_t(), xa.get_mpz_t(), db.get_mpz_t());
+}
+
+// The eps and eps^2 terms of (b - a) (x) (c - a) for moving points, on whole numbers:
+// each fraction is brought over a positive common denominator (the places' D, the
+// motions' E), which leaves every sign as it is. With u = b - a and v = c - a, the eps
+// term u0 (x) v1 + u1 (x) v0 times Da Db Dc Ea Eb Ec is U0 (x) V1 Eb Dc + U1 (x) V0 Db Ec,
+// and the eps^2 term u1 (x) v1 times Ea^2 Eb Ec is U1 (x) V1.
+int moved_whole(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb, const ExactPoint& c,
+                const Motion& mc, int ax, int ay, bool dot) {
+    Scratch& w = scratch();
+    const int axes[2] = {ax, ay};
+    for (int k = 0; k < 2; ++k) {
+        const int q = axes[k];
+        numerator_of_difference(w.u0[k], b.n[q], a.d, a.n[q], b.d);
+        numerator_of_difference(w.v0[k], c.n[q], a.d, a.n[q], c.d);
+        for (int j = 0; j < 3; ++j) {
+            numerator_of_difference(w.u1[k][j], mb.c[q][j], ma.den, ma.c[q][j], mb.den);
+            numerator_of_difference(w.v1[k][j], mc.c[q][j], ma.den, ma.c[q][j], mc.den);
+        }
+    }
+    mpz_mul(w.fb.get_mpz_t(), mb.den.get_mpz_t(), c.d.get_mpz_t());
+    mpz_mul(w.fc.get_mpz_t(), b.d.get_mpz_t(), mc.den.get_mpz_t());
+    for (int j = 0; j < 3; ++j) {
+        product(w.t, w.u0[0], w.u0[1], w.v1[0][j], w.v1[1][j], dot);
+        mpz_mul(w.r.get_mpz_t(), w.t.get_mpz_t(), w.fb.get_mpz_t());
+        product(w.t, w.u1[0][j], w.u1[1][j], w.v0[0], w.v0[1], dot);
+        mpz_addmul(w.r.get_mpz_t(), w.t.get_mpz_t(), w.fc.get_mpz_t());
+        if (const int s = sign_z(w.r)) return s;
+    }
+    for (int i = 0; i < 5; ++i) {
+        w.r = 0;
+        for (int j = std::max(0, i - 2); j <= std::min(2, i); ++j) {
+            product(w.t, w.u1[0][j], w.u1[1][j], w.v1[0][i - j], w.v1[1][i - j], dot);
+            w.r += w.t;
+        }
+        if (const int s = sign_z(w.r)) return s;
+    }
+    return 0;
+}
+
+int compare_moved_whole(const Motion& ma, const Motion& mb, int k) {
+    Scratch& w = scratch();
+    for (int j = 0; j < 3; ++j) {
+        numerator_of_difference(w.r, ma.c[k][j], mb.den, mb.c[k][j], ma.den);
+        if (const int s = sign_z(w.r)) return s;
+    }
+    return 0;
+}
+
 
 }  // namespace
 
@@ -479,34 +548,51 @@ int compare(const ExactPoint& a, const ExactPoint& b, int k) {
 
 int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
                    const ExactPoint& c, const Motion& mc, int ax, int ay) {
-    return settled([&](auto t) { return orient_moved<decltype(t)>(a, ma, b, mb, c, mc, ax, ay); });
+    const int s = orient_moved<Near>(a, ma, b, mb, c, mc, ax, ay);
+    return s != kUnsettled ? s : moved_whole(a, ma, b, mb, c, mc, ax, ay, false);
 }
 
 int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
                 const ExactPoint& w, const Motion& mw, int ax, int ay) {
-    return settled([&](auto t) { return dot_moved<decltype(t)>(s, ms, e, me, w, mw, ax, ay); });
+    const int d = dot_moved<Near>(s, ms, e, me, w, mw, ax, ay);
+    return d != kUnsettled ? d : moved_whole(s, ms, w, mw, e, me, ax, ay, true);
 }
 
 int compare_moved(const Motion& ma, const Motion& mb, int k) {
-    return settled([&](auto t) { return compare_moving<decltype(t)>(ma, mb, k); });
+    const int s = compare_moving<Near>(ma, mb, k);
+    return s != kUnsettled ? s : compare_moved_whole(ma, mb, k);
 }
 
 namespace rational {
 
+// (b - a) (x) (c - a) times Da^2 Db Dc.
 int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay) {
-    const mpz_class det = a.n[ax] * (b.n[ay] * c.d - c.n[ay] * b.d) - b.n[ax] * (a.n[ay] * c.d - c.n[ay] * a.d) +
-                          c.n[ax] * (a.n[ay] * b.d - b.n[ay] * a.d);
-    return sign_z(det);
+    Scratch& w = scratch();
+    for (int k = 0; k < 2; ++k) {
+        const int q = k ? ay : ax;
+        numerator_of_difference(w.u0[k], b.n[q], a.d, a.n[q], b.d);
+        numerator_of_difference(w.v0[k], c.n[q], a.d, a.n[q], c.d);
+    }
+    product(w.r, w.u0[0], w.u0[1], w.v0[0], w.v0[1], false);
+    return sign_z(w.r);
 }
 
+// (w - s) . (e - s) times Ds^2 Dw De.
 int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay) {
-    mpz_class sum = 0;
-    for (int k : {ax, ay}) sum += (w.n[k] * s.d - s.n[k] * w.d) * (e.n[k] * s.d - s.n[k] * e.d);
-    return sign_z(sum);
+    Scratch& z = scratch();
+    for (int k = 0; k < 2; ++k) {
+        const int q = k ? ay : ax;
+        numerator_of_difference(z.u0[k], w.n[q], s.d, s.n[q], w.d);
+        numerator_of_difference(z.v0[k], e.n[q], s.d, s.n[q], e.d);
+    }
+    product(z.r, z.u0[0], z.u0[1], z.v0[0], z.v0[1], true);
+    return sign_z(z.r);
 }
 
 int compare(const ExactPoint& a, const ExactPoint& b, int k) {
-    return sign_z(mpz_class(a.n[k] * b.d - b.n[k] * a.d));
+    Scratch& w = scratch();
+    numerator_of_difference(w.r, a.n[k], b.d, b.n[k], a.d);
+    return sign_z(w.r);
 }
 
 int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
