@@ -139,17 +139,55 @@ mpz_class whole(double x) {
     return z;
 }
 
-// ((b - a) x (c - a)) . (p - a) in whole units.
-mpz_class plane_value(const mpz_class a[3], const mpz_class b[3], const mpz_class c[3], const mpz_class p[3]) {
-    const mpz_class u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    const mpz_class v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    const mpz_class w[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
-    return (u[1] * v[2] - u[2] * v[1]) * w[0] + (u[2] * v[0] - u[0] * v[2]) * w[1] + (u[0] * v[1] - u[1] * v[0]) * w[2];
-}
-
 int sign_z(const mpz_class& z) {
     const int s = mpz_sgn(z.get_mpz_t());
     return s > 0 ? 1 : (s < 0 ? -1 : 0);
+}
+
+// The whole numbers the exact points, their motions and the in-plane tests are worked
+// out in, one set per thread: once grown they are reused, so these allocate nothing
+// but their results.
+struct Scratch {
+    mpz_class a[3], n[3], e[3], f[3], u[3];  // the plane: corner a, normal n; a direction u
+    mpz_class dp, dq;                        // plane values
+    mpz_class u0[2], v0[2];                  // differences of places, over Da Db and Da Dc
+    mpz_class u1[2][3], v1[2][3];            // differences of motions, over Ea Eb and Ea Ec
+    mpz_class fb, fc, t, r;
+};
+
+Scratch& scratch() {
+    thread_local Scratch s;
+    return s;
+}
+
+void set_whole(mpz_class& z, double x) {
+    mpz_set_d(z.get_mpz_t(), std::ldexp(x, 149));
+}
+
+// The plane through a, b, c in whole units: w.a = a, w.n = (b - a) x (c - a).
+void plane_whole(Scratch& w, const double* a, const double* b, const double* c) {
+    for (int k = 0; k < 3; ++k) {
+        set_whole(w.a[k], a[k]);
+        set_whole(w.e[k], b[k]);
+        w.e[k] -= w.a[k];
+        set_whole(w.f[k], c[k]);
+        w.f[k] -= w.a[k];
+    }
+    for (int k = 0; k < 3; ++k) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        mpz_mul(w.n[k].get_mpz_t(), w.e[i].get_mpz_t(), w.f[j].get_mpz_t());
+        mpz_submul(w.n[k].get_mpz_t(), w.e[j].get_mpz_t(), w.f[i].get_mpz_t());
+    }
+}
+
+// r = n . (p - a) for the plane of plane_whole: ((b - a) x (c - a)) . (p - a).
+void plane_value(mpz_class& r, Scratch& w, const double* p) {
+    r = 0;
+    for (int k = 0; k < 3; ++k) {
+        set_whole(w.t, p[k]);
+        w.t -= w.a[k];
+        mpz_addmul(r.get_mpz_t(), w.n[k].get_mpz_t(), w.t.get_mpz_t());
+    }
 }
 
 }  // namespace
@@ -162,22 +200,28 @@ ExactPoint exact_corner(const double* p) {
 }
 
 ExactPoint exact_crossing(const double* a, const double* b, const double* c, const double* p, const double* q) {
-    mpz_class za[3], zb[3], zc[3], zp[3], zq[3];
-    for (int k = 0; k < 3; ++k) za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), zp[k] = whole(p[k]), zq[k] = whole(q[k]);
-    mpz_class dp = plane_value(za, zb, zc, zp), dq = plane_value(za, zb, zc, zq);
+    Scratch& w = scratch();
+    plane_whole(w, a, b, c);
+    plane_value(w.dp, w, p);
+    plane_value(w.dq, w, q);
     ExactPoint x;
-    x.d = dp - dq;
+    x.d = w.dp - w.dq;
     if (sign_z(x.d) == 0) {  // both on the plane: the middle, as the estimate takes it
         x.d = 2;
-        for (int k = 0; k < 3; ++k) x.n[k] = zp[k] + zq[k];
+        for (int k = 0; k < 3; ++k) x.n[k] = whole(p[k]) + whole(q[k]);
         return x;
     }
     if (sign_z(x.d) < 0) {
         x.d = -x.d;
-        dp = -dp;
-        dq = -dq;
+        w.dp = -w.dp;
+        w.dq = -w.dq;
     }
-    for (int k = 0; k < 3; ++k) x.n[k] = dp * zq[k] - dq * zp[k];
+    for (int k = 0; k < 3; ++k) {
+        set_whole(w.t, q[k]);
+        mpz_mul(x.n[k].get_mpz_t(), w.dp.get_mpz_t(), w.t.get_mpz_t());
+        set_whole(w.t, p[k]);
+        mpz_submul(x.n[k].get_mpz_t(), w.dq.get_mpz_t(), w.t.get_mpz_t());
+    }
     return x;
 }
 
@@ -190,11 +234,12 @@ double crossing_estimate(const double* a, const double* b, const double* c, cons
     constexpr double kCoarse = 1e-8;
     double rp = std::fabs(dp) > 0 ? bp / std::fabs(dp) : 1, rq = std::fabs(dq) > 0 ? bq / std::fabs(dq) : 1;
     if (rp > kCoarse || rq > kCoarse) {
-        mpz_class za[3], zb[3], zc[3], zp[3], zq[3];
-        for (int k = 0; k < 3; ++k)
-            za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), zp[k] = whole(p[k]), zq[k] = whole(q[k]);
-        dp = plane_value(za, zb, zc, zp).get_d();
-        dq = plane_value(za, zb, zc, zq).get_d();
+        Scratch& w = scratch();
+        plane_whole(w, a, b, c);
+        plane_value(w.dp, w, p);
+        plane_value(w.dq, w, q);
+        dp = w.dp.get_d();
+        dq = w.dq.get_d();
         rp = rq = 4 * kEps;  // truncated to double; any scale is the same for t
     }
     double t = 0.5, rt = 0;
@@ -219,21 +264,25 @@ Motion corner_motion(bool moves) {
 
 Motion crossing_motion(const double* a, const double* b, const double* c, const double* p, const double* q,
                        bool segment_moves) {
-    mpz_class za[3], zb[3], zc[3], u[3];
-    for (int k = 0; k < 3; ++k) za[k] = whole(a[k]), zb[k] = whole(b[k]), zc[k] = whole(c[k]), u[k] = whole(q[k]) - whole(p[k]);
-    const mpz_class e[3] = {zb[0] - za[0], zb[1] - za[1], zb[2] - za[2]};
-    const mpz_class f[3] = {zc[0] - za[0], zc[1] - za[1], zc[2] - za[2]};
-    const mpz_class n[3] = {e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
-    mpz_class nu = n[0] * u[0] + n[1] * u[1] + n[2] * u[2];
+    Scratch& w = scratch();
+    plane_whole(w, a, b, c);
+    w.dp = 0;  // n . u
+    for (int k = 0; k < 3; ++k) {
+        set_whole(w.u[k], q[k]);
+        set_whole(w.t, p[k]);
+        w.u[k] -= w.t;
+        mpz_addmul(w.dp.get_mpz_t(), w.n[k].get_mpz_t(), w.u[k].get_mpz_t());
+    }
+    const int flip = sign_z(w.dp);
+    if (flip == 0) return corner_motion(false);  // a segment in the plane: never a crossing
     Motion m;
-    if (sign_z(nu) == 0) return corner_motion(false);  // a segment in the plane: never a crossing
-    const int flip = sign_z(nu);
-    if (flip < 0) nu = -nu;
-    m.den = nu;
+    mpz_abs(m.den.get_mpz_t(), w.dp.get_mpz_t());
     for (int k = 0; k < 3; ++k)
         for (int j = 0; j < 3; ++j) {
-            mpz_class v = flip * n[j] * u[k];
-            m.c[k][j] = segment_moves ? mpz_class((j == k ? nu : mpz_class(0)) - v) : v;
+            mpz_class& v = m.c[k][j];
+            mpz_mul(v.get_mpz_t(), w.n[j].get_mpz_t(), w.u[k].get_mpz_t());  // flip n_j u_k, negated when the segment moves
+            if ((flip < 0) != segment_moves) mpz_neg(v.get_mpz_t(), v.get_mpz_t());
+            if (segment_moves && j == k) v += m.den;
         }
     return m;
 }
@@ -447,19 +496,6 @@ int compare_moving(const Motion& ma, const Motion& mb, int k) {
     a.n = b.n = 3;
     for (int j = 0; j < 3; ++j) a.c[size_t(j)] = rate<T>(ma, k, j), b.c[size_t(j)] = rate<T>(mb, k, j);
     return sign_rising(a - b);
-}
-
-// The whole numbers the tests below work in, one set per thread: once grown they are
-// reused, so a test allocates nothing.
-struct Scratch {
-    mpz_class u0[2], v0[2];        // differences of places, over Da Db and Da Dc
-    mpz_class u1[2][3], v1[2][3];  // differences of motions, over Ea Eb and Ea Ec
-    mpz_class fb, fc, t, r;
-};
-
-Scratch& scratch() {
-    thread_local Scratch s;
-    return s;
 }
 
 // r = x (x) y for the 2D cross or dot product.
