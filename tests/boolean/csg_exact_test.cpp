@@ -55,8 +55,8 @@ TEST(CsgExact, SignsOfNearlyFlatPointsAreExact) {
 
 // The in-plane tests on exact points (corners and crossings, each with its motion under
 // the tie-break) settle most signs in doubles with error bounds; they must give the
-// signs of the whole-number tests bit for bit, ties included.
-TEST(CsgExact, FilteredInPlaneTestsMatchWholeNumbers) {
+// signs of the tests on the rationals alone bit for bit, ties included.
+TEST(CsgExact, FilteredInPlaneTestsMatchRationals) {
     using P = std::array<double, 3>;
     static constexpr double turn[3][3] = {{0.36, 0.48, -0.8}, {-0.8, 0.6, 0}, {0.48, 0.64, 0.6}};  // a 3-4-5 turn
     const struct {
