@@ -36,8 +36,8 @@ double crossing_estimate(const double* a, const double* b, const double* c, cons
                          double x[3]);
 
 // The in-plane tests below take doubles with error bounds first and the whole numbers
-// only where a bound does not settle the sign; `rational::` holds the same tests on
-// the whole numbers alone.
+// only where a bound does not settle the sign; `rational::` holds the same tests
+// without the double stage (the moved ones on reduced fractions), to check them by.
 
 // orient2d of three exact points in the coordinates ax, ay (in that order).
 int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay);
