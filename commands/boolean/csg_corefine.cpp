@@ -701,8 +701,8 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
             const Crossing& y = cut.crossings[size_t(s.ref[size_t(r)])];
             const double d = (y.p[along] - x.p[along]) * dir;
             if (std::fabs(d) > x.err + y.err) return d > 0;
-            int c = compare(exact_of(y), exact_of(x), along);
-            if (c == 0) c = compare_moved(motion_of(y), motion_of(x), along);
+            int c = compare(s.exact(r), s.exact(l), along);
+            if (c == 0) c = compare_moved(s.motion(r), s.motion(l), along);
             c *= dir;
             return c != 0 ? c > 0 : x.key < y.key;
         });

@@ -35,6 +35,10 @@ ExactPoint exact_crossing(const double* a, const double* b, const double* c, con
 double crossing_estimate(const double* a, const double* b, const double* c, const double* p, const double* q,
                          double x[3]);
 
+// The in-plane tests below take doubles with error bounds first and the whole numbers
+// only where a bound does not settle the sign; `rational::` holds the same tests
+// without the double stage (the moved ones on reduced fractions), to check them by.
+
 // orient2d of three exact points in the coordinates ax, ay (in that order).
 int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay);
 // Sign of (w - s) . (e - s) in the coordinates ax, ay.
@@ -68,5 +72,16 @@ int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, c
 int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
                 const ExactPoint& w, const Motion& mw, int ax, int ay);
 int compare_moved(const Motion& ma, const Motion& mb, int k);
+
+namespace rational {
+int orient2d(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, int ax, int ay);
+int dot2d(const ExactPoint& s, const ExactPoint& e, const ExactPoint& w, int ax, int ay);
+int compare(const ExactPoint& a, const ExactPoint& b, int k);
+int orient2d_moved(const ExactPoint& a, const Motion& ma, const ExactPoint& b, const Motion& mb,
+                   const ExactPoint& c, const Motion& mc, int ax, int ay);
+int dot2d_moved(const ExactPoint& s, const Motion& ms, const ExactPoint& e, const Motion& me,
+                const ExactPoint& w, const Motion& mw, int ax, int ay);
+int compare_moved(const Motion& ma, const Motion& mb, int k);
+}  // namespace rational
 
 }  // namespace csg
