@@ -206,13 +206,17 @@ double penetration(const Tri& f, const Tri& g) {
 }
 
 // Where an edge of f and an edge of g cross each other within `reach`, at a clear angle
-// and well inside both, when f and g share no corner.
+// and well inside both, when f and g share no corner and face the same way (the walls
+// of a thin slab or gap face away from each other).
 struct Touch {
     D3 at;
     const Edge* e[2];
 };
 void touches_inside_edges(const Tri& f, const Tri& g, double reach, std::vector<Touch>& out) {
     if (shared_corners(f.f, g.f) != 0) return;
+    const D3 nf = cross(d3(f.p[1]) - d3(f.p[0]), d3(f.p[2]) - d3(f.p[0]));
+    const D3 ng = cross(d3(g.p[1]) - d3(g.p[0]), d3(g.p[2]) - d3(g.p[0]));
+    if (!(dot(nf, ng) > 0)) return;
     constexpr double kInside = 64;      // reaches from either end of both edges
     constexpr double kClearSine = 0.1;  // of the angle between the edges
     for (int i = 0; i < 3; ++i)
@@ -230,15 +234,15 @@ void touches_inside_edges(const Tri& f, const Tri& g, double reach, std::vector<
         }
 }
 
-// Whether three or more edges of one part, no two on a common corner, cross one another
-// within `reach` of one point (of `touches`), well inside each: sheets of the part touch
-// there, where none has a corner. Rounding leaves two edges of a sound solid crossing
-// so (walls of a thin slab, a sliver), but not three through one point; sheets of a
-// sound solid meet at common corners. The halves of a closed profile across the axis of
-// a revolution meet so on the axis, every edge of the profile's segment there passing
-// through it, however shallow their crossings once rounded (the far half sweeps a
-// hollow inside the near one that touches its skin there, which no test of winding
-// numbers tells from a sound hollow).
+// Whether four or more edges of one part, no two on a common corner, cross one another
+// within `reach` of one point (of `touches`), well inside each: sheets of the part
+// facing alike touch there, where none has a corner. Sheets of a sound solid meet at
+// common corners; rounding leaves a few edges of one crossing so (slivers, folds of a
+// rounding step), never found four through one point over the campaign's results. The
+// halves of a closed profile across the axis of a revolution meet so on the axis, every
+// edge of the profile's segment there passing through it, however shallow their
+// crossings once rounded (the far half sweeps a hollow inside the near one that touches
+// its skin there, which no test of winding numbers tells from a sound hollow).
 bool edges_meet_at_a_point(const std::vector<Touch>& touches, double reach) {
     // Touches by cells 2 reach wide: those within 2 reach of one lie in the 27 cells around it.
     const double inv = 1 / (2 * reach);
@@ -263,7 +267,7 @@ bool edges_meet_at_a_point(const std::vector<Touch>& touches, double reach) {
                             if (std::none_of(apart.begin(), apart.end(), [&](const Edge* k) { return joined(e, k); }))
                                 apart.push_back(e);
                     });
-        if (apart.size() >= 3) return true;
+        if (apart.size() >= 4) return true;
     }
     return false;
 }
