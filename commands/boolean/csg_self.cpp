@@ -238,7 +238,7 @@ void touches_inside_edges(const Tri& f, const Tri& g, double reach, std::vector<
 // within `reach` of one point (of `touches`), well inside each: sheets of the part
 // facing alike touch there, where none has a corner. Sheets of a sound solid meet at
 // common corners; rounding leaves a few edges of one crossing so (slivers, folds of a
-// rounding step), never found four through one point over the campaign's results. The
+// rounding step; three through one point in a result of the campaign), none four. The
 // halves of a closed profile across the axis of a revolution meet so on the axis, every
 // edge of the profile's segment there passing through it, however shallow their
 // crossings once rounded (the far half sweeps a hollow inside the near one that touches
