@@ -432,3 +432,16 @@ TEST(CsgReuse, ThirdSolidThroughAFoldedSliver) {
                 }
         }
 }
+
+// Turned, the halves of a profile across the axis touch within rounding, inside edges of both.
+TEST(CsgReuse, NestedHalvesInATurnedFrameAreRefused) {
+    const std::vector<Vec3> nested = {{-1, 1, 0}, {3, 0, 0}, {3, 4, 0}, {-1, 3, 0}, {-1, 1, 0}};
+    const std::vector<Vec3> from_axis = {{0, 0, 0}, {2, 0, 0}, {1, 1.5f, 0}, {2, 3, 0}, {0, 3, 0}};
+    for (int k = 0; k < 32; ++k) {  // bit 0: reversed, 1: 17 steps, 2: from the axis (sound), 3-4: the frame
+        auto t = campaign::mesh_triangles(revolved_mesh(k & 4 ? from_axis : nested, k & 2 ? 17 : 12).get());
+        const double f = 1 + (k >> 3);
+        const auto turn = campaign::Rotation::about({f, 2 - f, 0.5}, 1.3 * f);
+        t = campaign::moved(k & 1 ? campaign::reversed(t) : t, turn, {0, 0, 0}, {3.25 * f, -1.5, 0.75});
+        EXPECT_EQ(csg_solid_fault(campaign::to_mesh(t).get()), k & 4 ? "" : "Solid overlaps itself") << k;
+    }
+}
