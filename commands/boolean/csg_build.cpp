@@ -137,6 +137,9 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 
 namespace {
 
+// What csg_solid_fault gives for the mesh, or for its reversed copy.
+std::string solid_fault(const MESH3* mesh, bool reversed);
+
 // Cut with exact tests, and only where they cannot split a face soundly with the
 // cut of tolerances.
 constexpr bool kExactCut = true;
@@ -344,8 +347,10 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
         answer = attempt(exact, a, b, operation, true);
         // Where ties or rounding left the result a sheet or a fold that a later
         // operation would refuse as input, the cut of tolerances is tried instead.
-        if (answer && !exact.touch_only && exact.degenerate && face_count(answer.get()) &&
-            !csg_solid_fault(answer.get()).empty()) {
+        // Parts that touch at a point or along an edge must read as a sound solid
+        // however the result is wound.
+        if (answer && !exact.touch_only && (exact.degenerate || exact.pinched) && face_count(answer.get()) &&
+            (!solid_fault(answer.get(), false).empty() || (exact.pinched && !solid_fault(answer.get(), true).empty()))) {
             answer.reset();
             exact.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
             std::snprintf(exact.text, sizeof exact.text, "Result would be refused as input");
@@ -409,6 +414,15 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
             std::snprintf(ctx.text, sizeof ctx.text, "Result: %s", fault.c_str());
         }
     }
+    // A solid with an edge of more than two faces is taken by the cut of tolerances
+    // without orienting it: of closed solids (parts touching along an edge), a result
+    // that comes out open is refused.
+    if (result && (ctx.a.crowded || ctx.b.crowded) && face_count(result.get()) && closed_as_given(a) &&
+        closed_as_given(b) && !closed_as_given(result.get())) {
+        result.reset();
+        ctx.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+        std::snprintf(ctx.text, sizeof ctx.text, "Result is not closed");
+    }
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }
@@ -453,12 +467,19 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
 }
 
 std::string csg_solid_fault(const MESH3* mesh) {
+    return solid_fault(mesh, false);
+}
+
+namespace {
+
+std::string solid_fault(const MESH3* mesh, bool reversed) {
     if (!mesh) return {};
     // As a boolean takes it: exactly, and where an edge has more than two faces, with
     // the cut of tolerances, which checks the volume only.
     for (bool exact : {true, false}) {
         Context ctx;
         ctx.exact = exact;
+        ctx.load_reversed = reversed;
         bool decided = true;
         try {
             setup(ctx, face_count(mesh));
@@ -481,3 +502,5 @@ std::string csg_solid_fault(const MESH3* mesh) {
     }
     return {};
 }
+
+}  // namespace
