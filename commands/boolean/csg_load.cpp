@@ -450,7 +450,6 @@ void part_pinched_edges(Context& ctx, Solid& s) {
     // The corners of one end vertex in the part of its first corner keep it; each
     // other part gets a copy at the same point.
     std::vector<std::pair<size_t, Vertex*>> copies;  // (root, vertex)
-    std::vector<Vertex*> first_root_of;
     std::vector<std::pair<Vertex*, size_t>> kept;  // vertex, the root that keeps it
     std::vector<Face*> changed;
     for (size_t i = 0; i < around.size(); ++i)
