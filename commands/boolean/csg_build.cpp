@@ -137,6 +137,9 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 
 namespace {
 
+// What csg_solid_fault gives for the mesh, or for its reversed copy.
+std::string solid_fault(const MESH3* mesh, bool reversed);
+
 // Cut with exact tests, and only where they cannot split a face soundly with the
 // cut of tolerances.
 constexpr bool kExactCut = true;
@@ -337,10 +340,15 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     }
     // Where ties or rounding left the result a sheet or a fold that a later
     // operation would refuse as input, the cut of tolerances is tried instead.
+    // Parts that touch at a point or along an edge must read as a sound solid
+    // however the result is wound.
     const auto exact_attempt = [plain_pairs](Context& c, const MESH3* x, const MESH3* y, int op) {
         c.plain_pairs = plain_pairs;
         std::unique_ptr<MESH3> r = attempt(c, x, y, op, true);
-        if (r && !c.touch_only && c.degenerate && face_count(r.get()) && !csg_solid_fault(r.get()).empty()) {
+        // Parts that touch at a point or along an edge must read as a sound solid
+        // however the result is wound.
+        if (r && !c.touch_only && (c.degenerate || c.pinched) && face_count(r.get()) &&
+            (!solid_fault(r.get(), false).empty() || (c.pinched && !solid_fault(r.get(), true).empty()))) {
             r.reset();
             c.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
             std::snprintf(c.text, sizeof c.text, "Result would be refused as input");
@@ -428,6 +436,15 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
             std::snprintf(ctx.text, sizeof ctx.text, "Result: %s", fault.c_str());
         }
     }
+    // A solid with an edge of more than two faces is taken by the cut of tolerances
+    // without orienting it: of closed solids (parts touching along an edge), a result
+    // that comes out open is refused.
+    if (result && (ctx.a.crowded || ctx.b.crowded) && face_count(result.get()) && closed_as_given(a) &&
+        closed_as_given(b) && !closed_as_given(result.get())) {
+        result.reset();
+        ctx.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
+        std::snprintf(ctx.text, sizeof ctx.text, "Result is not closed");
+    }
     if (ctx.code != 0) report(ctx, status, true);
     return result;
 }
@@ -472,12 +489,19 @@ std::unique_ptr<MESH3> csg_join_meshes(const RefNode* head, CsgStatus* status) {
 }
 
 std::string csg_solid_fault(const MESH3* mesh) {
+    return solid_fault(mesh, false);
+}
+
+namespace {
+
+std::string solid_fault(const MESH3* mesh, bool reversed) {
     if (!mesh) return {};
     // As a boolean takes it: exactly, and where an edge has more than two faces, with
     // the cut of tolerances, which checks the volume only.
     for (bool exact : {true, false}) {
         Context ctx;
         ctx.exact = exact;
+        ctx.load_reversed = reversed;
         bool decided = true;
         try {
             setup(ctx, face_count(mesh));
@@ -500,3 +524,5 @@ std::string csg_solid_fault(const MESH3* mesh) {
     }
     return {};
 }
+
+}  // namespace

@@ -254,6 +254,11 @@ struct Context {
     // Set by the exact cut when a sign met an exact zero, or rounding to float
     // collapsed or mended pieces: the result may hold a sheet or a fold.
     bool degenerate = false;
+    // The kept faces have corners of two parts written at one point (parts that only
+    // touch there); set by the result check.
+    bool pinched = false;
+    // Faces are loaded the other way round (the solid as its reversed copy reads).
+    bool load_reversed = false;
     // Set by the exact cut: for each face of A lying on a face of B over some area, the
     // faces that stand for each of the two (the face, or its pieces).
     std::vector<std::pair<std::vector<Face*>, std::vector<Face*>>> flat_pairs;
@@ -328,6 +333,11 @@ void face_box(Face* f);
 // Working model upkeep (csg_load.cpp).
 // A new vertex at the head of the solid's vertex list (flags 0).
 Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z);
+// Four faces on the edge from a to b (each by its third corner and whether it runs
+// from a to b), in turn about the edge and paired each with its neighbour across the
+// inside: order[0] with order[1], order[2] with order[3]. False unless they run
+// each way alternately (two parts touching along the edge, not crossing there).
+bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4]);
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
 // The edge's bucket in the solid's edge table.
 uint64_t edge_bucket(const Solid& s, const Edge* e);

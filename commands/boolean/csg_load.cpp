@@ -1,6 +1,7 @@
 // Boolean engine: the working model's faces and edges, loading a MESH3 with vertex
 // welding, the triangle-height check, and the check and orientation of a solid.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <deque>
@@ -190,12 +191,41 @@ bool corners_closed(const std::vector<Corner>& corners) {
     for (size_t i = 0, j = 0; i < edges.size(); i = j) {
         while (j < edges.size() && edges[j] == edges[i]) ++j;
         const auto back = std::equal_range(edges.begin(), edges.end(), std::make_pair(edges[i].second, edges[i].first));
-        if (j - i != 1 || back.second - back.first != 1) return false;
+        // Once each way, or twice where two parts touch along the edge.
+        if (j - i > 2 || static_cast<size_t>(back.second - back.first) != j - i) return false;
     }
     return !edges.empty();
 }
 
 }  // namespace
+
+bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4]) {
+    const D3 d = b - a;
+    const D3 dn = d * (1 / length(d));
+    D3 w[4];
+    for (int i = 0; i < 4; ++i) {
+        const D3 q = third[i] - a;
+        w[i] = q - dn * dot(q, dn);
+        if (length(w[i]) == 0) return false;
+    }
+    const D3 u = w[0] * (1 / length(w[0])), v = cross(dn, u);
+    double angle[4];
+    for (int i = 0; i < 4; ++i) angle[i] = std::atan2(dot(w[i], v), dot(w[i], u));
+    int sorted[4] = {0, 1, 2, 3};
+    std::sort(sorted, sorted + 4, [&](int i, int j) { return angle[i] < angle[j]; });
+    for (int i = 0; i < 4; ++i) {
+        const int p = sorted[i], q = sorted[(i + 1) % 4];
+        if (forward[p] == forward[q] || angle[p] == angle[q]) return false;
+    }
+    // Faces are wound clockwise seen from outside: the outward normal of a face running
+    // from a to b is w x d, and it points away from the turn towards the next face
+    // when the wedge between them is inside.
+    const int f = sorted[0];
+    const D3 outward = forward[f] ? cross(w[f], d) : cross(d, w[f]);
+    const int first = dot(outward, cross(dn, w[f])) < 0 ? 0 : 1;
+    for (int i = 0; i < 4; ++i) order[i] = sorted[(first + i) % 4];
+    return true;
+}
 
 Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z) {
     Vertex* v = make<Vertex>(ctx);
@@ -323,6 +353,160 @@ void reverse_face(Face* f) {
     f->has_plane = false;
 }
 
+namespace {
+
+// Whether face f runs along e from e->a to e->b.
+bool runs_forward(const Face* f, const Edge* e) {
+    for (int k = 0; k < 3; ++k)
+        if (f->e[k] == e) return f->v[k] == e->a;
+    return false;
+}
+
+// The live faces of e in turn about it, paired each with its neighbour across the
+// solid's inside: [0] with [1] and [2] with [3]. False where e has other than four
+// live faces, two each way alternating about it.
+bool pair_about(const Edge* e, Face* (&out)[4]) {
+    int n = 0;
+    for (const FaceNode* fn = e->faces; fn; fn = fn->next) {
+        if (!live(fn->face)) continue;
+        if (n == 4) return false;
+        out[n++] = fn->face;
+    }
+    if (n != 4) return false;
+    D3 third[4];
+    bool forward[4];
+    for (int i = 0; i < 4; ++i) {
+        const Face* f = out[i];
+        third[i] = pos(f->v[0] != e->a && f->v[0] != e->b ? f->v[0] : f->v[1] != e->a && f->v[1] != e->b ? f->v[1] : f->v[2]);
+        forward[i] = runs_forward(f, e);
+    }
+    int order[4];
+    if (!paired_about(pos(e->a), pos(e->b), third, forward, order)) return false;
+    Face* sorted[4];
+    for (int i = 0; i < 4; ++i) sorted[i] = out[order[i]];
+    for (int i = 0; i < 4; ++i) out[i] = sorted[i];
+    return true;
+}
+
+// Two parts of a solid that touch along an edge give it four faces. Each face is
+// paired with its neighbour across the inside, and the second pair's parts get
+// copies of the edge's ends (every face around an end that is reached from the pair
+// without crossing the edge), so each edge has two faces again and the parts only
+// touch. Where an edge's faces do not pair so, the solid stays as it is.
+void part_pinched_edges(Context& ctx, Solid& s) {
+    std::vector<Edge*> crowded;
+    for (Face* f = s.faces; f; f = f->next)
+        for (Edge* e : f->e)
+            if (e->face_nodes > 2 && std::find(crowded.begin(), crowded.end(), e) == crowded.end()) crowded.push_back(e);
+    std::vector<std::pair<Edge*, std::array<Face*, 4>>> pairs;
+    for (Edge* e : crowded) {
+        Face* four[4];
+        if (!pair_about(e, four)) return;
+        pairs.push_back({e, {four[0], four[1], four[2], four[3]}});
+    }
+    // The corners of the faces at the ends of those edges, joined across the edges at
+    // their vertex: across an edge of two faces, and across a parted edge within a pair.
+    constexpr uint32_t kEnd = 0x80000;
+    for (const auto& [e, four] : pairs) e->a->flags |= kEnd, e->b->flags |= kEnd;
+    std::vector<Face*> around;
+    for (Face* f = s.faces; f; f = f->next)
+        if (live(f) && ((f->v[0]->flags | f->v[1]->flags | f->v[2]->flags) & kEnd)) around.push_back(f);
+    std::sort(around.begin(), around.end());
+    std::vector<size_t> parent(3 * around.size());
+    for (size_t i = 0; i < parent.size(); ++i) parent[i] = i;
+    const auto root = [&parent](size_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    const auto corner = [&around](const Face* f, const Vertex* v) {
+        const size_t i = size_t(std::lower_bound(around.begin(), around.end(), f) - around.begin());
+        for (size_t k = 0; k < 3; ++k)
+            if (around[i]->v[k] == v) return 3 * i + k;
+        return size_t{0};
+    };
+    const auto partner = [&pairs](const Edge* e, const Face* f) -> const Face* {
+        for (const auto& [pe, four] : pairs)
+            if (pe == e)
+                for (int i = 0; i < 4; ++i)
+                    if (four[size_t(i)] == f) return four[size_t(i ^ 1)];
+        return nullptr;
+    };
+    for (size_t i = 0; i < around.size(); ++i) {
+        Face* f = around[i];
+        for (int k = 0; k < 3; ++k) {
+            Edge* e = f->e[k];
+            const Face* g = nullptr;
+            if (e->face_nodes > 2) {
+                g = partner(e, f);
+            } else {
+                for (const FaceNode* fn = e->faces; fn; fn = fn->next)
+                    if (fn->face != f && live(fn->face)) g = fn->face;
+            }
+            if (!g) continue;
+            for (const Vertex* v : {e->a, e->b})
+                if (v->flags & kEnd) parent[root(corner(f, v))] = root(corner(g, v));
+        }
+    }
+    // The corners of one end vertex in the part of its first corner keep it; each
+    // other part gets a copy at the same point.
+    std::vector<std::pair<size_t, Vertex*>> copies;  // (root, vertex)
+    std::vector<std::pair<Vertex*, size_t>> kept;  // vertex, the root that keeps it
+    std::vector<Face*> changed;
+    for (size_t i = 0; i < around.size(); ++i)
+        for (size_t k = 0; k < 3; ++k) {
+            Vertex* v = around[i]->v[k];
+            if (!(v->flags & kEnd)) continue;
+            const size_t r = root(3 * i + k);
+            auto keeper = std::find_if(kept.begin(), kept.end(), [v](const auto& p) { return p.first == v; });
+            if (keeper == kept.end()) {
+                kept.emplace_back(v, r);
+                continue;
+            }
+            if (keeper->second == r) continue;
+            if (std::find_if(copies.begin(), copies.end(), [r](const auto& p) { return p.first == r; }) == copies.end()) {
+                Vertex* c = add_vertex(ctx, s, v->x, v->y, v->z);
+                c->flags = v->flags & ~kEnd;
+                copies.emplace_back(r, c);
+            }
+            if (changed.empty() || changed.back() != around[i]) changed.push_back(around[i]);
+        }
+    for (const auto& [e, four] : pairs) e->a->flags &= ~kEnd, e->b->flags &= ~kEnd;
+    // Each changed face goes and a face on the copies takes its place, with its edges'
+    // flags.
+    for (Face* f : changed) {
+        const size_t i = size_t(std::lower_bound(around.begin(), around.end(), f) - around.begin());
+        Vertex* w[3];
+        for (size_t k = 0; k < 3; ++k) {
+            w[k] = f->v[k];
+            const size_t r = root(3 * i + k);
+            for (const auto& [cr, c] : copies)
+                if (cr == r) w[k] = c;
+        }
+        Face* g = make<Face>(ctx);
+        attach_face(ctx, s, g, w[0], w[1], w[2]);
+        g->origin = f->origin;
+        for (int k = 0; k < 3; ++k)
+            if (g->e[k]->flags == kMarked) g->e[k]->flags = f->e[k]->flags;
+        f->state = kDiscarded;
+        g->next = f->next;
+        f->next = g;
+    }
+    Face** link = &s.faces;
+    while (*link) {
+        if (live(*link)) link = &(*link)->next;
+        else *link = (*link)->next;
+    }
+    s.crowded = false;
+    for (Face* f = s.faces; f; f = f->next)
+        for (Edge* e : f->e) {
+            int n = 0;
+            for (const FaceNode* fn = e->faces; fn; fn = fn->next) n += live(fn->face) ? 1 : 0;
+            if (n > 2) s.crowded = true;
+        }
+}
+
+}  // namespace
+
 void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
     std::vector<Vertex*> known;
     for (const MeshFaceBlock* b = mesh->blocks; b; b = b->next) {
@@ -346,6 +530,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             // Welding can pull two corners onto one vertex: such a triangle has no area.
             if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;
             Face* f = make<Face>(ctx);
+            if (ctx.load_reversed) std::swap(v[1], v[2]);
             attach_face(ctx, s, f, v[0], v[1], v[2]);
             f->origin = kNoOrigin;
             if (!ctx.exact) {
@@ -368,6 +553,7 @@ void load_mesh(Context& ctx, Solid& s, const MESH3* mesh) {
             }
         }
     }
+    if (ctx.exact && s.crowded) part_pinched_edges(ctx, s);
 }
 
 bool closed_as_given(const MESH3* mesh) {

@@ -113,9 +113,11 @@ inline constexpr double kShallowOverlap = 4 * kFloatStep;
 //
 // When both solids are closed, the kept faces are checked before anything is built; a
 // result that fails is refused with 42191 rather than returned (and the exact cut gives
-// way to the cut of tolerances). Closed (every edge used once each way, by vertex
-// identity, and no two corners written at one point that are not one vertex) and no
-// face without area are decided exactly; two numbers remain.
+// way to the cut of tolerances). Closed (every edge used once each way by vertex
+// identity; by the coordinates written, once or twice each way, four faces running
+// each way in turn where parts touch along an edge; in the cut of tolerances no two
+// corners written at one point that are not one vertex) and no face without area are
+// decided exactly; two numbers remain.
 
 // Seam join: each vertex of a used cut edge of B takes as twin the nearest vertex of a
 // used cut edge of A within this reach (one at the very point first), and B's faces are

@@ -119,11 +119,18 @@ double volume_term(const Context& ctx, const Face* f, D3 o) {
     return -dot(a, cross(b, c));
 }
 
-// Tells whether two corners of the kept faces that are not one vertex (nor a vertex
-// and its twin) are written at one point: the result would be closed only by the
-// engine's own vertices, not by its coordinates.
-bool corners_meet(const Context& ctx) {
-    constexpr uint32_t kListed = 0x40000;
+// The kept faces' edges as written, by coordinates: corners written at one point are
+// one corner there, as anyone reading the result takes them. Tells whether two corners
+// that are not one vertex (nor a vertex and its twin) are written at one point
+// (`corners_meet`) or an edge has four faces (`four_faces`): parts that touch there;
+// and whether some edge is used more often one way than the other, or by four faces
+// that do not run each way in turn about it (parts crossing there, not touching), or
+// by more (`open`).
+struct Written {
+    bool corners_meet = false, four_faces = false, open = false;
+};
+
+Written written_edges(const Context& ctx) {
     struct Corner {
         float x, y, z;
         const Vertex* v;
@@ -132,26 +139,60 @@ bool corners_meet(const Context& ctx) {
         }
         bool same_place(const Corner& o) const { return x == o.x && y == o.y && z == o.z; }
     };
+    auto at = [&](const Vertex* v) {
+        const Vertex* twin = twin_of(ctx, v);
+        return twin ? twin : v;
+    };
+    struct Use {
+        const Vertex *from, *to, *third;
+        bool operator<(const Use& o) const { return std::tie(from, to, third) < std::tie(o.from, o.to, o.third); }
+    };
     std::vector<Corner> corners;
+    std::vector<Use> uses;
     for (const Solid* s : {&ctx.a, &ctx.b}) {
         for (const Face* f = s->faces; f; f = f->next) {
             if (!kept(f)) continue;
-            for (Vertex* v : f->v) {
-                if (v->flags & kListed) continue;
-                v->flags |= kListed;
-                const Vertex* at = twin_of(ctx, v);
-                if (!at) at = v;
-                corners.push_back({at->x, at->y, at->z, at});
+            for (int k = 0; k < 3; ++k) {
+                const Vertex* v = at(f->v[k]);
+                corners.push_back({v->x, v->y, v->z, v});
+                uses.push_back({v, at(f->v[(k + 1) % 3]), at(f->v[(k + 2) % 3])});
             }
         }
     }
-    for (const Solid* s : {&ctx.a, &ctx.b})
-        for (Vertex* v = s->vertices; v; v = v->next) v->flags &= ~kListed;
     std::sort(corners.begin(), corners.end());
-    for (size_t i = 1; i < corners.size(); ++i) {
-        if (corners[i].same_place(corners[i - 1]) && corners[i].v != corners[i - 1].v) return true;
+    // Each corner stands for the first corner written at its point.
+    std::vector<std::pair<const Vertex*, const Vertex*>> first;
+    Written w;
+    for (size_t i = 0, j = 0; i < corners.size(); i = j) {
+        for (j = i + 1; j < corners.size() && corners[j].same_place(corners[i]); ++j) {
+            if (corners[j].v != corners[i].v) w.corners_meet = true;
+            first.emplace_back(corners[j].v, corners[i].v);
+        }
+        first.emplace_back(corners[i].v, corners[i].v);
     }
-    return false;
+    std::sort(first.begin(), first.end());
+    first.erase(std::unique(first.begin(), first.end()), first.end());
+    auto place = [&](const Vertex* v) {
+        return std::lower_bound(first.begin(), first.end(), std::make_pair(v, static_cast<const Vertex*>(nullptr)))->second;
+    };
+    for (Use& u : uses) u = {place(u.from), place(u.to), u.third};
+    std::sort(uses.begin(), uses.end());
+    const auto edge_less = [](const Use& x, const Use& y) { return std::tie(x.from, x.to) < std::tie(y.from, y.to); };
+    for (size_t i = 0, j = 0; i < uses.size(); i = j) {
+        for (j = i + 1; j < uses.size() && uses[j].from == uses[i].from && uses[j].to == uses[i].to; ++j) {}
+        const auto back = std::equal_range(uses.begin(), uses.end(), Use{uses[i].to, uses[i].from, nullptr}, edge_less);
+        if (j - i > 2 || static_cast<size_t>(back.second - back.first) != j - i) {
+            w.open = true;
+        } else if (j - i == 2) {
+            w.four_faces = true;
+            const D3 third[4] = {pos(uses[i].third), pos(uses[i + 1].third), pos(back.first->third),
+                                 pos((back.first + 1)->third)};
+            const bool forward[4] = {true, true, false, false};
+            int order[4];
+            if (!paired_about(pos(uses[i].from), pos(uses[i].to), third, forward, order)) w.open = true;
+        }
+    }
+    return w;
 }
 
 // How far the kept faces stand from the input triangles they are pieces of, as
@@ -238,12 +279,23 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
         }
     }
     v /= 6.0;
-    if (!ctx.uncut && corners_meet(ctx)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result has two corners at one point");
+    // Parts that touch at a point are a sound result of the exact cut, whose corners
+    // at one point are one point exactly; in the cut of tolerances two corners at one
+    // point that are not one vertex are a gap the weld left in the curve.
+    if (!ctx.uncut) {
+        const Written w = written_edges(ctx);
+        ctx.pinched = w.corners_meet || w.four_faces;
+        if (w.corners_meet && !ctx.exact) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result has two corners at one point");
+        if (w.open) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed at a point it touches");
+    }
     std::sort(seam.begin(), seam.end());
     for (size_t i = 0, j = 0; i < seam.size(); i = j) {
         while (j < seam.size() && seam[j] == seam[i]) ++j;
         const auto reverse = std::equal_range(seam.begin(), seam.end(), std::make_pair(seam[i].second, seam[i].first));
-        if (j - i != 1 || reverse.second - reverse.first != 1)
+        // Where the solids' parts touch along the seam (the exact cut only), an edge
+        // carries four faces: twice each way.
+        const size_t most = ctx.exact ? 2 : 1, back = static_cast<size_t>(reverse.second - reverse.first);
+        if (j - i > most || back != j - i)
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed along the seam");
     }
     if (!coplanar) {

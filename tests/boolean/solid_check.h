@@ -83,7 +83,8 @@ inline double signed_volume(const Soup& s) {
     return v / 6;
 }
 
-// Directed edges (by vertex) not matched exactly once by their reverse.
+// Directed edges (by vertex) not matched by their reverse as often as they are used:
+// once each way, or twice each way where two parts of a solid touch along the edge.
 inline int unmatched_edges(const Soup& s) {
     std::map<std::pair<int, int>, int> directed;
     for (const auto& f : s.t)
@@ -92,7 +93,7 @@ inline int unmatched_edges(const Soup& s) {
     int bad = 0;
     for (const auto& [e, n] : directed) {
         const auto rev = directed.find({e.second, e.first});
-        if (n != 1 || rev == directed.end() || rev->second != 1) ++bad;
+        if (n > 2 || rev == directed.end() || rev->second != n) ++bad;
     }
     return bad;
 }
