@@ -345,8 +345,6 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     const auto exact_attempt = [plain_pairs](Context& c, const MESH3* x, const MESH3* y, int op) {
         c.plain_pairs = plain_pairs;
         std::unique_ptr<MESH3> r = attempt(c, x, y, op, true);
-        // Parts that touch at a point or along an edge must read as a sound solid
-        // however the result is wound.
         if (r && !c.touch_only && (c.degenerate || c.pinched) && face_count(r.get()) &&
             (!solid_fault(r.get(), false).empty() || (c.pinched && !solid_fault(r.get(), true).empty()))) {
             r.reset();
