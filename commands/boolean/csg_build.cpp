@@ -232,33 +232,48 @@ void csg::drop_parts_without_volume(Context& ctx) {
         if (std::fabs(p.volume) <= 0.5 * rounding_allowance(p.box) * p.area) thin.push_back({r, uint32_t(i)});
     }
     std::sort(thin.begin(), thin.end());
+    // What csg_solid_fault says of the listed faces as one mesh, as a later operation
+    // would take them.
     std::vector<int32_t> local(points.size(), -1);
-    for (size_t i = 0, j = 0; i < thin.size(); i = j) {
-        while (j < thin.size() && thin[j].first == thin[i].first) ++j;
-        // The part alone, as a later operation would take it.
+    const auto fault = [&](const std::vector<uint32_t>& list) {
         auto mesh = rtc_make<MESH3>();
         MeshFaceBlock* block = mesh ? mesh_face_block(mesh.get(), 0) : nullptr;
         if (!block) raise_no_memory(ctx, "Build result");
         std::vector<uint32_t> used;
-        for (size_t k = i; k < j; ++k)
+        for (const uint32_t f : list)
             for (int c = 0; c < 3; ++c) {
-                const uint32_t p = id(3 * size_t(thin[k].second) + size_t(c));
+                const uint32_t p = id(3 * size_t(f) + size_t(c));
                 if (local[p] >= 0) continue;
                 local[p] = int32_t(used.size());
                 used.push_back(p);
                 block->vertices.push_back(MeshVertex{points[p][0], points[p][1], points[p][2], {0, 0, 0, 0, 0, 0}});
             }
         MeshEdgeHash hash;
-        if (mesh_edge_hash_init(&hash, block, int32_t(2 * (j - i) + 1)) != 0) raise_no_memory(ctx, "Build result");
-        for (size_t k = i; k < j; ++k) {
-            const size_t f = thin[k].second;
+        if (mesh_edge_hash_init(&hash, block, int32_t(2 * list.size() + 1)) != 0) raise_no_memory(ctx, "Build result");
+        for (const uint32_t f : list)
             if (mesh_add_triangle(block, local[id(3 * f)], local[id(3 * f + 1)], local[id(3 * f + 2)], &hash) != 0)
                 raise_no_memory(ctx, "Build result");
-        }
         for (uint32_t p : used) local[p] = -1;
-        if (csg_solid_fault(mesh.get()).empty()) continue;
-        for (size_t k = i; k < j; ++k) faces[thin[k].second]->state |= kDiscarded;
+        return csg_solid_fault(mesh.get());
+    };
+    std::vector<uint32_t> list, kept_thin;
+    for (size_t i = 0, j = 0; i < thin.size(); i = j) {
+        list.clear();
+        for (j = i; j < thin.size() && thin[j].first == thin[i].first; ++j) list.push_back(thin[j].second);
+        if (fault(list).empty()) {
+            kept_thin.insert(kept_thin.end(), list.begin(), list.end());
+            continue;
+        }
+        for (const uint32_t f : list) faces[f]->state |= kDiscarded;
     }
+    // A thin part sound alone may still cross another part, which a later operation
+    // would refuse: then the thin parts go too.
+    if (kept_thin.empty()) return;
+    list.clear();
+    for (size_t i = 0; i < faces.size(); ++i)
+        if (live(faces[i])) list.push_back(uint32_t(i));
+    if (fault(list).empty()) return;
+    for (const uint32_t f : kept_thin) faces[f]->state |= kDiscarded;
 }
 
 namespace {
