@@ -160,13 +160,17 @@ void self_overlap_check(Context& ctx, const Solid& s, bool closed) {
     if (closed && overlaps_itself(ctx, s)) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
 }
 
+}  // namespace
+
 // Leaves out the parts of the result (kept faces joined over edges, corners at one
-// point being one) that enclose no real volume: those whose volume is at most their
-// surface times half the rounding allowance of their own box, so as thin on average
-// as the rounding to float that made them (a slab a rounding step thick between near copies, the
-// closed figure of two boxes touching along an edge). Taken again, such a part would
-// be refused as overlapping itself or enclosing no volume.
-void drop_parts_without_volume(Context& ctx) {
+// point being one) that enclose no real volume, so that no result holds a part the
+// engine would refuse as input: those as thin on average as the rounding to float that
+// made them (their volume at most their surface times half the rounding allowance of
+// their own box: a slab a rounding step thick between near copies, the closed figure of
+// two boxes touching along an edge) that csg_solid_fault refuses, taken alone. A thin
+// part that would be taken as input stays: it is a real piece of the answer (a slab cut
+// from a sliver that was itself taken as input).
+void csg::drop_parts_without_volume(Context& ctx) {
     std::vector<Face*> faces;
     std::vector<std::array<float, 3>> at;
     float box[3] = {1e30f, 1e30f, 1e30f};
@@ -223,11 +227,59 @@ void drop_parts_without_volume(Context& ctx) {
         p.volume += dot(c[0], cross(c[1], c[2])) / 6;
         p.area += length(cross(c[1] - c[0], c[2] - c[0])) / 2;
     }
+    // The faces of each thin part, by part.
+    std::vector<std::pair<uint32_t, uint32_t>> thin;
     for (size_t i = 0; i < faces.size(); ++i) {
-        const Part& p = parts[root(uint32_t(i))];
-        if (std::fabs(p.volume) <= 0.5 * rounding_allowance(p.box) * p.area) faces[i]->state |= kDiscarded;
+        const uint32_t r = root(uint32_t(i));
+        const Part& p = parts[r];
+        if (std::fabs(p.volume) <= 0.5 * rounding_allowance(p.box) * p.area) thin.push_back({r, uint32_t(i)});
     }
+    std::sort(thin.begin(), thin.end());
+    // What csg_solid_fault says of the listed faces as one mesh, as a later operation
+    // would take them.
+    std::vector<int32_t> local(points.size(), -1);
+    const auto fault = [&](const std::vector<uint32_t>& list) {
+        auto mesh = rtc_make<MESH3>();
+        MeshFaceBlock* block = mesh ? mesh_face_block(mesh.get(), 0) : nullptr;
+        if (!block) raise_no_memory(ctx, "Build result");
+        std::vector<uint32_t> used;
+        for (const uint32_t f : list)
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t p = id(3 * size_t(f) + size_t(c));
+                if (local[p] >= 0) continue;
+                local[p] = int32_t(used.size());
+                used.push_back(p);
+                block->vertices.push_back(MeshVertex{points[p][0], points[p][1], points[p][2], {0, 0, 0, 0, 0, 0}});
+            }
+        MeshEdgeHash hash;
+        if (mesh_edge_hash_init(&hash, block, int32_t(2 * list.size() + 1)) != 0) raise_no_memory(ctx, "Build result");
+        for (const uint32_t f : list)
+            if (mesh_add_triangle(block, local[id(3 * f)], local[id(3 * f + 1)], local[id(3 * f + 2)], &hash) != 0)
+                raise_no_memory(ctx, "Build result");
+        for (uint32_t p : used) local[p] = -1;
+        return csg_solid_fault(mesh.get());
+    };
+    std::vector<uint32_t> list, kept_thin;
+    for (size_t i = 0, j = 0; i < thin.size(); i = j) {
+        list.clear();
+        for (j = i; j < thin.size() && thin[j].first == thin[i].first; ++j) list.push_back(thin[j].second);
+        if (fault(list).empty()) {
+            kept_thin.insert(kept_thin.end(), list.begin(), list.end());
+            continue;
+        }
+        for (const uint32_t f : list) faces[f]->state |= kDiscarded;
+    }
+    // A thin part sound alone may still cross another part, which a later operation
+    // would refuse: then the thin parts go too.
+    if (kept_thin.empty()) return;
+    list.clear();
+    for (size_t i = 0; i < faces.size(); ++i)
+        if (live(faces[i])) list.push_back(uint32_t(i));
+    if (fault(list).empty()) return;
+    for (const uint32_t f : kept_thin) faces[f]->state |= kDiscarded;
 }
+
+namespace {
 
 // Whether closed solid s (of shape `shape`) is on average thinner than twice the
 // tolerance: twice its volume over its surface, a slab's thickness.
@@ -314,7 +366,6 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
         {
             verify_result(ctx, operation, sa.closed ? sa.volume : std::fabs(volume_as_given(a, o)),
                           sb.closed ? sb.volume : std::fabs(volume_as_given(b, o)));
-            drop_parts_without_volume(ctx);
         }
         result = build_mesh(ctx);
         if (!result) raise_no_memory(ctx, "Build result");

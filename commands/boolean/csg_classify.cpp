@@ -1,6 +1,8 @@
 // Boolean engine: classifying the faces of each solid as inside, outside or on the
 // other solid, and keeping the faces that the operation asks for.
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "commands/boolean/csg_internal.h"
@@ -123,6 +125,51 @@ void drop_faces(Solid& s, uint32_t mask) {
 void classify_all(Context& ctx) {
     classify_faces(ctx, ctx.a, ctx.b);
     classify_faces(ctx, ctx.b, ctx.a);
+}
+
+void check_regions_at_ends(Context& ctx, Solid& s, Solid& t, const std::vector<Vertex*>& ends) {
+    // A region reached through a gap holds faces on both sides of the other surface,
+    // which rays from its larger faces away from the curve tell apart. Up to kSamples
+    // of them, spread over the region, are cast.
+    constexpr size_t kSamples = 32;
+    std::unordered_set<const Face*> checked;
+    std::vector<Face*> region, large;
+    const auto seen = [&](const Face* f) { return checked.count(f) != 0; };
+    for (const Vertex* v : ends) {
+        Face* start = nullptr;
+        for (const FaceNode* n = faces_at(ctx, s, v); n && !start; n = n->next)
+            if (live(n->face) && !seen(n->face)) start = n->face;
+        if (!start) continue;
+        const uint32_t state = start->state;
+        if (state != kInside && state != kOutside) continue;
+        region.assign(1, start);
+        checked.insert(start);
+        for (size_t i = 0; i < region.size(); ++i) {
+            spend(ctx);
+            for (Edge* e : region[i]->e) {
+                if (e->flags & kCutEdge) continue;
+                for (FaceNode* n = e->faces; n; n = n->next) {
+                    Face* g = n->face;
+                    if (!live(g) || seen(g)) continue;
+                    checked.insert(g);
+                    region.push_back(g);
+                }
+            }
+        }
+        double largest = 0;
+        for (const Face* f : region) largest = std::max(largest, area2(f));
+        large.clear();
+        for (Face* f : region) {
+            const bool on_curve = (f->e[0]->flags | f->e[1]->flags | f->e[2]->flags) & kCutEdge;
+            if (!on_curve && 4 * area2(f) >= largest) large.push_back(f);
+        }
+        const size_t step = std::max<size_t>(1, large.size() / kSamples);
+        for (size_t i = 0; i < large.size(); i += step) {
+            const uint32_t other = classify_face(ctx, large[i], t);
+            if ((other == kInside || other == kOutside) && other != state)
+                raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Region spreads across a gap in the curve");
+        }
+    }
 }
 
 void select_faces(Context& ctx, int operation) {

@@ -656,9 +656,9 @@ static bool across_one_edge(Context& ctx, Solid& t, const Vertex* v, const Verte
 // (up to twice the tolerance, the faces around them meeting across one edge) a new
 // one halfway. When an edge joins the pair, that edge becomes a cut edge instead.
 // True when a gap was closed.
-static bool close_curve_gaps(Context& ctx, Solid& t) {
-    // The ends of the used cut edges by age: a vertex met an odd number of times ends
-    // the curve.
+// The ends of the used cut edges by age: a vertex met an odd number of times ends the
+// curve.
+static std::vector<Vertex*> curve_ends(const Solid& t) {
     std::vector<Vertex*> met;
     for (Edge* e : t.cut_edges) {
         bool has_face = false;
@@ -674,6 +674,11 @@ static bool close_curve_gaps(Context& ctx, Solid& t) {
         while (j < met.size() && met[j] == met[i]) ++j;
         if ((j - i) % 2) ends.push_back(met[i]);
     }
+    return ends;
+}
+
+static bool close_curve_gaps(Context& ctx, Solid& t) {
+    std::vector<Vertex*> ends = curve_ends(t);
     bool closed = false;
     for (size_t i = 0; i < ends.size(); ++i) {
         Vertex* v = ends[i];
@@ -743,6 +748,12 @@ void intersect_solids(Context& ctx) {
         s->cursor = nullptr;
     }
     classify_all(ctx);
+    // Through a gap left in the curve the faces on both sides form one region and take
+    // one state: a piece of the answer would be lost or kept whole, and the result
+    // still closed (a torus on a box's face and a prism crossing both: their
+    // intersection lost the torus's part).
+    check_regions_at_ends(ctx, ctx.a, ctx.b, curve_ends(ctx.a));
+    check_regions_at_ends(ctx, ctx.b, ctx.a, curve_ends(ctx.b));
 }
 
 }  // namespace csg

@@ -390,6 +390,10 @@ void classify_all(Context& ctx);
 // Inside the engine only: B minus A, for the exact cut run again with the operands'
 // roles swapped (its ties then settled the other way).
 inline constexpr int kReversedSubtraction = 3;
+// Refuses the call when a region of s's faces (bounded by the curve) that holds one of
+// the curve's open `ends` lies partly inside t and partly outside, by rays from its
+// larger faces off the curve.
+void check_regions_at_ends(Context& ctx, Solid& s, Solid& t, const std::vector<Vertex*>& ends);
 void select_faces(Context& ctx, int operation);
 
 // Whether the live faces of s use every edge as often one way as the other, and the
@@ -404,7 +408,13 @@ Shape solid_shape(const Context& ctx, const Solid& s, D3 o);
 // built: closed by vertex identity, every edge used as often each way, no face
 // without area, and a volume the operation can give from solids of volumes va and
 // vb. Raises 42191 otherwise (csg_verify.cpp).
+// The parts without volume are left out (drop_parts_without_volume) before the volume
+// is checked.
 void verify_result(Context& ctx, int operation, double va, double vb);
+// Marks discarded the parts of the kept faces (joined over edges, corners at one
+// written point one) as thin as rounding that a later operation would refuse as input
+// (csg_build.cpp).
+void drop_parts_without_volume(Context& ctx);
 
 // Whether faces of one connected part of s meet anywhere but along their common
 // edges and corners: crossing each other, or lying in one plane over some area.

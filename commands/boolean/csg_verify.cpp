@@ -252,8 +252,6 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
     bool coplanar = false;
     // By edge serial: uses one way less uses the other, and all uses.
     std::vector<int32_t> balance, uses;
-    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
-    double v = 0;
     for (Solid* s : {&ctx.a, &ctx.b}) {
         balance.assign(s->next_edge, 0);
         uses.assign(s->next_edge, 0);
@@ -261,7 +259,6 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
             if (!kept(f)) continue;
             if (!has_area(ctx, f)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result has a face without area");
             if (f->state & (kOnSame | kOnOpposite)) coplanar = true;
-            v += volume_term(ctx, f, o);
             for (int k = 0; k < 3; ++k) {
                 const Edge* e = f->e[k];
                 const Vertex* from = f->v[k];
@@ -278,7 +275,6 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
                 raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed");
         }
     }
-    v /= 6.0;
     // Parts that touch at a point are a sound result of the exact cut, whose corners
     // at one point are one point exactly; in the cut of tolerances two corners at one
     // point that are not one vertex are a gap the weld left in the curve.
@@ -307,6 +303,15 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
                 raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result keeps both sides of one solid at the curve");
         }
     }
+    // The volume is that of the faces left once the parts without volume are out:
+    // what they take away counts against the operation's reach like any other.
+    drop_parts_without_volume(ctx);
+    const D3 o = {ctx.a.box[0], ctx.a.box[1], ctx.a.box[2]};
+    double v = 0;
+    for (const Solid* s : {&ctx.a, &ctx.b})
+        for (const Face* f = s->faces; f; f = f->next)
+            if (kept(f)) v += volume_term(ctx, f, o);
+    v /= 6.0;
     // Faces that the cut of tolerances moved off the inputs' surfaces change the
     // volume by up to their departure. Beyond 3e-6 of |A| + |B| (about what rounding
     // the corners of both to float gives) the result is another solid's: the weld
