@@ -883,17 +883,111 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
     }
 }
 
-// Whether point v lies inside the closed surface of `faces`, which the tie-break moves
-// by `moved` times the step: parity of the crossings of a ray along +x.
-bool inside_of(const DV& v, const std::vector<Face*>& faces, int moved) {
+// Faces by cell of a grid over (y, z), for rays along +x. A ray can only cross a face
+// whose closed y,z box holds the ray's start, and such a face is listed in the start's
+// cell: cells are found by rounded arithmetic that never decreases as the coordinate
+// grows, so the cell of a point within a box lies between the cells of its ends. Each
+// face is listed once in any cell; faces whose box spans many cells are kept apart
+// and tried by every look-up.
+class RayIndex {
+public:
+    explicit RayIndex(const std::vector<Face*>& faces) {
+        if (faces.empty()) return;
+        lo_[0] = lo_[1] = INFINITY;
+        double hi[2] = {-INFINITY, -INFINITY};
+        for (const Face* f : faces)
+            for (const Vertex* v : f->v) {
+                const double c[2] = {v->y, v->z};
+                for (int k = 0; k < 2; ++k) lo_[k] = std::min(lo_[k], c[k]), hi[k] = std::max(hi[k], c[k]);
+            }
+        const double n = double(faces.size()), w[2] = {hi[0] - lo_[0], hi[1] - lo_[1]};
+        const double most = 4096;
+        if (w[0] > 0 && w[1] > 0) {
+            size_[0] = int(std::clamp(std::sqrt(n * w[0] / w[1]), 1.0, most));
+            size_[1] = int(std::clamp(n / size_[0], 1.0, most));
+        } else {
+            size_[w[0] > 0 ? 0 : 1] = int(std::clamp(n, 1.0, most));
+        }
+        for (int k = 0; k < 2; ++k) scale_[k] = w[k] > 0 ? size_[k] / w[k] : 0;
+        // Two passes over the faces: count by cell, then place.
+        std::vector<std::array<int, 4>> span(faces.size());
+        start_.assign(size_t(size_[0]) * size_t(size_[1]) + 1, 0);
+        for (size_t i = 0; i < faces.size(); ++i) {
+            const Face* f = faces[i];
+            std::array<int, 4>& r = span[i];
+            r = {size_[0], -1, size_[1], -1};
+            for (const Vertex* v : f->v) {
+                const int cy = cell(0, v->y), cz = cell(1, v->z);
+                r[0] = std::min(r[0], cy), r[1] = std::max(r[1], cy);
+                r[2] = std::min(r[2], cz), r[3] = std::max(r[3], cz);
+            }
+            if (int64_t(r[1] - r[0] + 1) * (r[3] - r[2] + 1) > kWide) {
+                wide_.push_back(f);
+                r[1] = r[0] - 1;
+                continue;
+            }
+            for (int y = r[0]; y <= r[1]; ++y)
+                for (int z = r[2]; z <= r[3]; ++z) ++start_[slot(y, z) + 1];
+        }
+        for (size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
+        std::vector<uint32_t> at(start_.begin(), start_.end() - 1);
+        items_.resize(start_.back());
+        for (size_t i = 0; i < faces.size(); ++i) {
+            const std::array<int, 4>& r = span[i];
+            for (int y = r[0]; y <= r[1]; ++y)
+                for (int z = r[2]; z <= r[3]; ++z) items_[at[slot(y, z)]++] = faces[i];
+        }
+    }
+
+    // Calls f for each face but `skip` whose closed y,z box holds (y, z); returns how
+    // many faces it looked at.
+    template <class F>
+    size_t for_each(double y, double z, const Face* skip, F&& f) const {
+        size_t looked = wide_.size();
+        const auto consider = [&](const Face* g) {
+            if (g == skip) return;
+            const Vertex* const* v = g->v;
+            if (y < std::min({v[0]->y, v[1]->y, v[2]->y}) || y > std::max({v[0]->y, v[1]->y, v[2]->y}) ||
+                z < std::min({v[0]->z, v[1]->z, v[2]->z}) || z > std::max({v[0]->z, v[1]->z, v[2]->z}))
+                return;
+            f(g);
+        };
+        for (const Face* g : wide_) consider(g);
+        if (items_.empty()) return looked;
+        const size_t c = slot(cell(0, y), cell(1, z));
+        for (uint32_t i = start_[c]; i < start_[c + 1]; ++i) consider(items_[i]);
+        return looked + (start_[c + 1] - start_[c]);
+    }
+
+private:
+    static constexpr int64_t kWide = 64;
+
+    int cell(int k, double x) const {
+        const double t = (x - lo_[k]) * scale_[k];
+        if (!(t > 0)) return 0;  // below the grid, or NaN
+        return t >= size_[k] - 1 ? size_[k] - 1 : int(t);
+    }
+    size_t slot(int y, int z) const { return size_t(y) * size_t(size_[1]) + size_t(z); }
+
+    double lo_[2] = {0, 0}, scale_[2] = {0, 0};
+    int size_[2] = {1, 1};
+    std::vector<uint32_t> start_;  // first item by cell, and the end
+    std::vector<const Face*> items_;
+    std::vector<const Face*> wide_;
+};
+
+// Whether point v lies inside the closed surface of the faces in `index` (but `skip`),
+// which the tie-break moves by `moved` times the step: parity of the crossings of a ray
+// along +x.
+bool inside_of(Context& ctx, const DV& v, const RayIndex& index, const Face* skip, int moved) {
     const auto yz = [](const DV& x) { return V2{x.p[1], x.p[2]}; };
     const V2 q = yz(v);
     bool in = false;
-    for (const Face* g : faces) {
+    const size_t looked = index.for_each(q[0], q[1], skip, [&](const Face* g) {
         const DV c[3] = {dv(g->v[0]), dv(g->v[1]), dv(g->v[2])};
         const V2 p[3] = {yz(c[0]), yz(c[1]), yz(c[2])};
         const int nx = orient2d(p[0].data(), p[1].data(), p[2].data());
-        if (!nx) continue;  // parallel to the ray: never crossed once moved
+        if (!nx) return;  // parallel to the ray: never crossed once moved
         bool hit = true;
         for (int k = 0; k < 3 && hit; ++k) {
             const V2& x = p[k];
@@ -905,11 +999,12 @@ bool inside_of(const DV& v, const std::vector<Face*>& faces, int moved) {
             }
             hit = s == nx;
         }
-        if (!hit) continue;
+        if (!hit) return;
         int o = orient3d(c[0].p, c[1].p, c[2].p, v.p);
         if (!o) o = -moved * nx;
         if (-o == nx) in = !in;
-    }
+    });
+    spend(ctx, looked + 1);
     return in;
 }
 
@@ -962,7 +1057,8 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     std::vector<Face*> all;
     for (Face* f = s.faces; f; f = f->next)
         if (live(f)) all.push_back(f), f->state = kUnclassified;
-    std::vector<Face*> part, others;
+    std::vector<Face*> part;
+    const RayIndex index(all);
     uint32_t parts = 0;
     for (Face* seed : all) {
         if (seed->state != kUnclassified) continue;
@@ -1003,15 +1099,10 @@ void orient_solid_exact(Context& ctx, Solid& s) {
             if (g != f && d > best && orient_yz(g) != 0) best = d, far = g;
         }
         const auto outward = [&](Face* g) {
-            others.clear();
-            for (Face* h : all) {
-                spend(ctx);
-                if (h != g) others.push_back(h);
-            }
             const D3 c = face_centroid(g);
             // Faces are wound clockwise seen from outside: (v1 - v0) x (v2 - v0)
             // points into the material.
-            return (orient_yz(g) > 0) == inside_of(DV{{c.x, c.y, c.z}}, others, 1);
+            return (orient_yz(g) > 0) == inside_of(ctx, DV{{c.x, c.y, c.z}}, index, g, 1);
         };
         bool right = outward(f);
         if (far && outward(far) != right) {
@@ -1301,6 +1392,7 @@ bool exact_cut(Context& ctx) {
     for (const auto& [fa, fb] : cut.flat_pairs) ctx.flat_pairs.emplace_back(stands[size_t(fa)], stands[size_t(fb)]);
     // Sides spread over the edges off the curve; a part the curve never reaches lies
     // wholly on one side, found by a ray from one of its corners.
+    std::unique_ptr<RayIndex> index_of[2];  // of B's faces and of A's, once asked for
     for (Solid* s : {&ctx.a, &ctx.b}) {
         std::vector<Face*> queue;
         for (Face* f = s->faces; f; f = f->next)
@@ -1328,7 +1420,9 @@ bool exact_cut(Context& ctx) {
         const bool in_a = s == &ctx.a;
         for (Face* f = s->faces; f; f = f->next) {
             if (!live(f) || f->state) continue;
-            f->state = inside_of(dv(f->v[0]), in_a ? original_b : original_a, in_a ? 1 : -1) ? kInside : kOutside;
+            std::unique_ptr<RayIndex>& index = index_of[in_a ? 0 : 1];
+            if (!index) index = std::make_unique<RayIndex>(in_a ? original_b : original_a);
+            f->state = inside_of(ctx, dv(f->v[0]), *index, nullptr, in_a ? 1 : -1) ? kInside : kOutside;
             queue.push_back(f);
             spread();
         }

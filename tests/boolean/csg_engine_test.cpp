@@ -474,3 +474,36 @@ TEST(CsgEngine, PerturbedRayStartsAfresh) {
         EXPECT_EQ(open_edges(r.get()), 0);
     }
 }
+
+// Hundreds of parts, a third of them holding a hollow, in a turned frame and wound
+// either way: each part (and each hollow) learns its side from the rays through all
+// the others, so every one must come out wound as a solid.
+TEST(CsgEngine, ManyPartsFindTheirSides) {
+    const Motion turn{0.3, 0.5, 0.7};
+    std::vector<P3> pts;
+    std::vector<std::array<int, 3>> tris;
+    double want = 0;
+    const auto add = [&](double lo, double size, P3 at, bool inward) {
+        auto box = make_box({size, size, size}, Motion{0, 0, 0, {at[0] + lo, at[1] + lo, at[2] + lo}}, inward);
+        for (const auto& t : triangles(box.get())) {
+            for (const auto& p : t) pts.push_back(turn.apply(p));
+            tris.push_back({int(pts.size()) - 3, int(pts.size()) - 2, int(pts.size()) - 1});
+        }
+    };
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 12; ++j)
+            for (int k = 0; k < 2; ++k) {
+                const P3 at = {double(i), double(j), 1.5 * k};
+                add(0, 0.75, at, (i + j + k) % 2);
+                want += 0.75 * 0.75 * 0.75;
+                if ((i + 2 * j + k) % 3) continue;
+                add(0.25, 0.25, at, (i + k) % 2);
+                want -= 0.25 * 0.25 * 0.25;
+            }
+    auto a = make_mesh(pts, tris), far = make_cube(100, 1);
+    CsgStatus st;
+    auto r = csg_boolean(a.get(), far.get(), kCsgSubtraction, &st);
+    ASSERT_NE(r, nullptr) << st.code;
+    EXPECT_EQ(st.gave_way, "");
+    EXPECT_NEAR(volume(r.get()), want, 1e-3 * want);
+}
