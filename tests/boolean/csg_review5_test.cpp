@@ -252,3 +252,50 @@ TEST(CsgReview5, FilteredInPlaneTestsAtFloatExtremes) {
         EXPECT_GT(zeros, 0) << fam;
     }
 }
+
+// A box whose top is folded: a corner c of its top lies a few float steps across the
+// top's diagonal a - b, so the sliver a, b, c faces down against the faces around it
+// (or, with steps < 0, lies flat). A box through the top at the fold, or a slab across
+// the fold, in four quarter turns: no operation wrong, every result taken as input.
+TEST(CsgReview5, BoxThroughAFoldedTop) {
+    rtc_register_all();
+    for (const int steps : {1, 3, -2})
+        for (const int turn : {0, 1, 2, 3})
+            for (int winding = 0; winding < 4; ++winding)
+                for (const bool through : {true, false}) {
+                    const double h = 0.5, s = std::ldexp(1.0, -24) * steps;  // a float step at 0.5 is 2^-24
+                    const P3 a{0, 0, 1}, b{1, 1, 1}, d{0, 1, 1}, e{1, 0, 1}, c{h + s, h - s, 1};
+                    const P3 lo[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+                    Tris t = {{a, b, c}, {c, b, d}, {c, d, a}, {a, e, b}};  // the top, c across a - b when steps > 0
+                    t.push_back({lo[0], lo[2], lo[1]});
+                    t.push_back({lo[0], lo[3], lo[2]});
+                    const P3 top[4] = {a, e, b, d};
+                    for (int k = 0; k < 4; ++k) {
+                        const P3 &p = lo[k], &q = lo[(k + 1) % 4], &r = top[(k + 1) % 4], &u = top[k];
+                        t.push_back({p, q, r});
+                        t.push_back({p, r, u});
+                    }
+                    if (solidcheck::signed_volume(solidcheck::soup_of(t)) < 0) t = campaign::reversed(t);
+                    Tris other = through ? campaign::box({0.3, 0.3, 0.8}, {0.4, 0.4, 0.4}) : campaign::box({0.45, -0.5, 0.5}, {0.1, 2, 1});
+                    for (Tris* x : {&t, &other})
+                        for (auto& tri : *x)
+                            for (auto& p : tri)
+                                for (int k = 0; k < turn; ++k) p = {-p[1], p[0], p[2]};
+                    campaign::Pair pr;
+                    pr.kind_a = campaign::kLetter;
+                    pr.kind_b = campaign::kBox;
+                    pr.placement = campaign::kGeneral;
+                    pr.winding = winding;
+                    pr.a = winding & 1 ? campaign::reversed(t) : t;
+                    pr.b = winding & 2 ? campaign::reversed(other) : other;
+                    const campaign::PairOutcome o = campaign::run_pair(pr, 64, true);
+                    ASSERT_TRUE(o.inputs_sound);
+                    for (int op = 0; op < 4; ++op) {
+                        const campaign::OpOutcome& r = o.op[op];
+                        const std::string where = "steps " + std::to_string(steps) + " turn " + std::to_string(turn) + " winding " +
+                                                  std::to_string(winding) + (through ? " through" : " across") + " op " + std::to_string(op);
+                        EXPECT_NE(r.verdict, solidcheck::Verdict::wrong) << where << ": " << r.why;
+                        if (r.result) EXPECT_EQ(csg_solid_fault(r.result.get()), "") << where;
+                    }
+                }
+}
