@@ -146,8 +146,9 @@ TEST(CsgReview5, EveryOperationOfSwappedTies) {
                     const campaign::OpOutcome& r = o.op[op];
                     EXPECT_NE(r.verdict, solidcheck::Verdict::wrong)
                         << seed << (over ? " over" : "") << (turned ? " turned" : "") << " op " << op << ": " << r.why;
-                    if (r.verdict == solidcheck::Verdict::right && r.result)
+                    if (r.verdict == solidcheck::Verdict::right && r.result) {
                         EXPECT_EQ(csg_solid_fault(r.result.get()), "") << seed << " op " << op;
+                    }
                 }
             }
 }
@@ -182,7 +183,9 @@ TEST(CsgReview5, WedgeTouchingABoxAlongAnEdge) {
                                                   " frame " + std::to_string(frame) + " winding " + std::to_string(winding) +
                                                   " op " + std::to_string(op);
                         EXPECT_NE(r.verdict, solidcheck::Verdict::wrong) << where << ": " << r.why;
-                        if (r.result) EXPECT_EQ(csg_solid_fault(r.result.get()), "") << where;
+                        if (r.result) {
+                            EXPECT_EQ(csg_solid_fault(r.result.get()), "") << where;
+                        }
                     }
                 }
 }
@@ -295,7 +298,9 @@ TEST(CsgReview5, BoxThroughAFoldedTop) {
                         const std::string where = "steps " + std::to_string(steps) + " turn " + std::to_string(turn) + " winding " +
                                                   std::to_string(winding) + (through ? " through" : " across") + " op " + std::to_string(op);
                         EXPECT_NE(r.verdict, solidcheck::Verdict::wrong) << where << ": " << r.why;
-                        if (r.result) EXPECT_EQ(csg_solid_fault(r.result.get()), "") << where;
+                        if (r.result) {
+                            EXPECT_EQ(csg_solid_fault(r.result.get()), "") << where;
+                        }
                     }
                 }
 }
