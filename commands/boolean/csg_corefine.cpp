@@ -1211,16 +1211,14 @@ bool unfold_slivers(Context& ctx, Solid& s) {
         return longest > 0 && dot(n, n) <= shallow * shallow * longest;
     };
     bool unfolded = false;
-    std::vector<Face*> given;
+    std::vector<Face*> queue;
     for (Face* f = s.faces; f; f = f->next)
-        if (live(f)) given.push_back(f);
-    // Each given face takes part in one flip at most, and faces a flip made in none:
-    // two slivers that fold either way (corners a float step apart) would flip back
-    // and forth.
-    std::unordered_set<const Face*> made;
-    for (Face* f : given) {
+        if (live(f)) queue.push_back(f);
+    for (size_t budget = 2 * queue.size() + 16; !queue.empty() && budget > 0; --budget) {
+        Face* f = queue.back();
+        queue.pop_back();
         int k = 0;
-        if (!live(f) || made.count(f) || !sliver(f, &k)) continue;
+        if (!live(f) || !sliver(f, &k)) continue;
         Vertex *a = f->v[k], *b = f->v[(k + 1) % 3], *c = f->v[(k + 2) % 3];
         Face* g = nullptr;
         int live_faces = 0;
@@ -1234,7 +1232,7 @@ bool unfold_slivers(Context& ctx, Solid& s) {
         while (m < 3 && g->v[m] != b) ++m;
         if (m == 3 || g->v[(m + 1) % 3] != a) continue;
         Vertex* d = g->v[(m + 2) % 3];
-        if (d == c || made.count(g)) continue;
+        if (d == c) continue;
         // A fold: the sliver faces against one of the faces around it.
         const D3 nf = normal_of(a, b, c);
         bool fold = false;
@@ -1254,8 +1252,8 @@ bool unfold_slivers(Context& ctx, Solid& s) {
         }
         f->state |= kDiscarded;
         g->state |= kDiscarded;
-        made.insert(new_face(ctx, s, b, c, d, g));
-        made.insert(new_face(ctx, s, c, a, d, g));
+        queue.push_back(new_face(ctx, s, b, c, d, g));
+        queue.push_back(new_face(ctx, s, c, a, d, g));
         unfolded = true;
     }
     return unfolded;
