@@ -1187,80 +1187,7 @@ void sheet_check(Context& ctx) {
                 }
 }
 
-// Rounding a solid to float can turn a sliver over (its corner c crosses the line of
-// the long edge a - b), so that it faces against a face around it and the faces at
-// its corners cross each other by a rounding step. A face of the other solid cut
-// through such a fold meets a curve that crosses itself, which no choice of sides
-// can close. The sliver and the face across a - b become two faces from c to that
-// face's far corner d (the edge flipped), when both face as that face did: the
-// surface moves by no more than the sliver's height and no longer folds there.
-bool unfold_slivers(Context& ctx, Solid& s) {
-    const double shallow = rounding_allowance(s.box);
-    const auto normal_of = [](const Vertex* a, const Vertex* b, const Vertex* c) {
-        return cross(pos(b) - pos(a), pos(c) - pos(a));
-    };
-    // The longest edge k (from corner k) and whether the opposite corner lies within
-    // rounding of its line.
-    const auto sliver = [&](const Face* f, int* k) {
-        double longest = -1;
-        for (int j = 0; j < 3; ++j) {
-            const D3 d = pos(f->v[(j + 1) % 3]) - pos(f->v[j]);
-            if (dot(d, d) > longest) longest = dot(d, d), *k = j;
-        }
-        const D3 n = normal_of(f->v[0], f->v[1], f->v[2]);
-        return longest > 0 && dot(n, n) <= shallow * shallow * longest;
-    };
-    bool unfolded = false;
-    std::vector<Face*> queue;
-    for (Face* f = s.faces; f; f = f->next)
-        if (live(f)) queue.push_back(f);
-    for (size_t budget = 2 * queue.size() + 16; !queue.empty() && budget > 0; --budget) {
-        Face* f = queue.back();
-        queue.pop_back();
-        int k = 0;
-        if (!live(f) || !sliver(f, &k)) continue;
-        Vertex *a = f->v[k], *b = f->v[(k + 1) % 3], *c = f->v[(k + 2) % 3];
-        Face* g = nullptr;
-        int live_faces = 0;
-        for (FaceNode* n = f->e[k]->faces; n; n = n->next) {
-            if (!live(n->face) || n->face == f) continue;
-            ++live_faces;
-            g = n->face;
-        }
-        if (live_faces != 1) continue;
-        int m = 0;
-        while (m < 3 && g->v[m] != b) ++m;
-        if (m == 3 || g->v[(m + 1) % 3] != a) continue;
-        Vertex* d = g->v[(m + 2) % 3];
-        if (d == c) continue;
-        // A fold: the sliver faces against one of the faces around it.
-        const D3 nf = normal_of(a, b, c);
-        bool fold = false;
-        for (int j = 0; j < 3 && !fold; ++j)
-            for (const FaceNode* n = f->e[j]->faces; n && !fold; n = n->next)
-                fold = n->face != f && live(n->face) &&
-                       dot(nf, normal_of(n->face->v[0], n->face->v[1], n->face->v[2])) < 0;
-        if (!fold) continue;
-        const D3 ng = normal_of(b, a, d);
-        // The halves must face as g does, and c - d must be a new edge.
-        const D3 h1 = normal_of(b, c, d), h2 = normal_of(c, a, d);
-        if (dot(h1, ng) <= 0 || dot(h2, ng) <= 0) continue;
-        if (const Edge* e = edge_lookup(ctx, s, c, d, false)) {
-            bool used = false;
-            for (const FaceNode* n = e->faces; n && !used; n = n->next) used = live(n->face);
-            if (used) continue;
-        }
-        f->state |= kDiscarded;
-        g->state |= kDiscarded;
-        queue.push_back(new_face(ctx, s, b, c, d, g));
-        queue.push_back(new_face(ctx, s, c, a, d, g));
-        unfolded = true;
-    }
-    return unfolded;
-}
-
 bool exact_cut(Context& ctx) {
-    const bool unfolded = unfold_slivers(ctx, ctx.a) | unfold_slivers(ctx, ctx.b);
     Cut cut(ctx);
     for (Face* f = ctx.a.faces; f; f = f->next)
         if (live(f)) cut.faces.push_back(f);
@@ -1295,7 +1222,7 @@ bool exact_cut(Context& ctx) {
     }
     ctx.ties = cut.zero;
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
-    ctx.degenerate = cut.zero || unfolded;
+    ctx.degenerate = cut.zero;
     ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));
