@@ -304,3 +304,15 @@ TEST(CsgReview5, BoxThroughAFoldedTop) {
                     }
                 }
 }
+
+// Found by the long chain run: A - B of boxes and a prism in contact in a turned frame,
+// then that result minus a third solid, comes back 67 short (3450.11 where 3517.11 is
+// right) with status 0. Disabled until mended.
+TEST(CsgReview5, DISABLED_FaceContactResultMinusAThirdSolid) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    const campaign::ChainOutcome c = campaign::run_chain(campaign::chain_pair(maker, 47282), maker);
+    ASSERT_TRUE(c.ran[3]);
+    const campaign::OpOutcome& o = c.again[3].op[2];
+    EXPECT_NE(o.verdict, solidcheck::Verdict::wrong) << o.why;
+}
