@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands/boolean/csg_exact.h"
+#include "tests/boolean/exact_points.h"
 
 namespace {
 
@@ -93,19 +94,7 @@ TEST(CsgExact, FilteredInPlaneTestsMatchRationals) {
         std::mt19937_64 rng(11);
         std::vector<csg::ExactPoint> pts;
         std::vector<csg::Motion> mos;
-        while (pts.size() < 24) {
-            P c[5];
-            for (P& p : c) p = fam.corner(rng);
-            const bool moves = rng() % 2;
-            if (pts.size() % 2 == 0) {
-                pts.push_back(csg::exact_corner(c[0].data()));
-                mos.push_back(csg::corner_motion(moves));
-            } else if (csg::orient3d(c[0].data(), c[1].data(), c[2].data(), c[3].data()) *
-                           csg::orient3d(c[0].data(), c[1].data(), c[2].data(), c[4].data()) < 0) {
-                pts.push_back(csg::exact_crossing(c[0].data(), c[1].data(), c[2].data(), c[3].data(), c[4].data()));
-                mos.push_back(csg::crossing_motion(c[0].data(), c[1].data(), c[2].data(), c[3].data(), c[4].data(), moves));
-            }
-        }
+        exact_points::draw(rng, [&] { return fam.corner(rng); }, pts, mos);
         int zeros = 0;
         for (int i = 0; i < 400; ++i) {
             const size_t a = rng() % 24, b = rng() % 24, c = rng() % 24;
