@@ -883,6 +883,25 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
     }
 }
 
+// Whether the faces of `state` on edge e, one of more than two faces, use it as often
+// one way as the other. Rounding can lay a sliver of one side along the curve onto
+// the pieces of the other side (a piece and one turned over on the same three corners,
+// the turned one holding the curve): the edge between the sliver's ends then carries
+// two faces of each side, each side closed over it on its own. The side's faces pair
+// up among themselves there, and no side crosses that edge.
+bool paired_within(const Edge* e, uint32_t state) {
+    int faces = 0, balance = 0;
+    for (const FaceNode* n = e->faces; n; n = n->next) {
+        const Face* g = n->face;
+        if (!live(g)) continue;
+        ++faces;
+        if (g->state != state) continue;
+        for (int k = 0; k < 3; ++k)
+            if (g->e[k] == e) balance += g->v[k] == e->a ? 1 : -1;
+    }
+    return faces > 2 && balance == 0;
+}
+
 // Faces by cell of a grid over (y, z), for rays along +x. A ray can only cross a face
 // whose closed y,z box holds the ray's start, and such a face is listed in the start's
 // cell: cells are found by rounded arithmetic that never decreases as the coordinate
@@ -1327,7 +1346,7 @@ bool exact_cut(Context& ctx) {
                 Face* f = queue.back();
                 queue.pop_back();
                 for (Edge* e : f->e) {
-                    if (e->flags & kCutEdge) continue;
+                    if (e->flags & kCutEdge || paired_within(e, f->state)) continue;
                     for (FaceNode* n = e->faces; n; n = n->next) {
                         Face* g = n->face;
                         if (!live(g) || g == f) continue;
