@@ -902,6 +902,103 @@ bool paired_within(const Edge* e, uint32_t state) {
     return faces > 2 && balance == 0;
 }
 
+// Rounding can also put the middle corner c of a piece a, b, c exactly on its long
+// edge a - b where that edge lies on the curve: the piece's side then closes over
+// a - c - b and the other side over a - b. The curve edge is split at c in both
+// solids: the piece goes, its neighbour across a - b (the other side) becomes two
+// pieces on c, and the other solid's pieces on its copy of a - b are split at its
+// point at c's place (`point_at` finds or makes it, nullptr when it cannot be found).
+// Where the other solid holds no such edge, or a piece there already has that point,
+// the piece is left to the result's check.
+template <class PointAt>
+void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], PointAt&& point_at) {
+    using Key = std::pair<const Vertex*, const Vertex*>;
+    struct PairHash {
+        size_t operator()(const Key& p) const {
+            return std::hash<const void*>()(p.first) * 31 ^ std::hash<const void*>()(p.second);
+        }
+    };
+    std::unordered_multimap<Key, size_t, PairHash> left[2];
+    const auto list = [&](int i, size_t x) {
+        const Placed& t = made[i][x];
+        for (int k = 0; k < 3; ++k) left[i].emplace(Key{t.w[k], t.w[(k + 1) % 3]}, x);
+    };
+    const auto enter = [&](int i, const Placed& t) {
+        made[i].push_back(t);
+        list(i, made[i].size() - 1);
+    };
+    // The live piece of solid i on directed edge u -> v, other than `not_this` and not
+    // with corner `not_at`.
+    const auto on_edge = [&](int i, const Vertex* u, const Vertex* v, size_t not_this, const Vertex* not_at) {
+        for (auto [it, end] = left[i].equal_range(Key{u, v}); it != end; ++it) {
+            const Placed& n = made[i][it->second];
+            if (n.gone || it->second == not_this) continue;
+            if (n.w[0] == not_at || n.w[1] == not_at || n.w[2] == not_at) continue;
+            return it->second;
+        }
+        return SIZE_MAX;
+    };
+    // Splits piece x of solid i on its edge k at point m (its other edges keep their
+    // flags; both halves of edge k lie on the curve).
+    const auto split = [&](int i, size_t x, int k, Vertex* m) {
+        Placed& t = made[i][x];
+        t.gone = true;
+        const Placed o = t;
+        Vertex *u = o.w[k], *v = o.w[(k + 1) % 3], *w = o.w[(k + 2) % 3];
+        const int kv = (k + 1) % 3, kw = (k + 2) % 3;
+        enter(i, Placed{{u, m, w}, o.state, {true, false, o.curve[kw]}, {o.along[k], nullptr, o.along[kw]}, false, o.from, o.uncut});
+        enter(i, Placed{{m, v, w}, o.state, {true, o.curve[kv], false}, {o.along[k], o.along[kv], nullptr}, false, o.from, o.uncut});
+    };
+    bool any = false;
+    for (int i = 0; i < 2; ++i)
+        for (size_t x = 0; x < made[i].size(); ++x)
+            if (!made[i][x].gone && flat(made[i][x])) any = true;
+    if (!any) return;
+    for (int i = 0; i < 2; ++i)
+        for (size_t x = 0; x < made[i].size(); ++x) list(i, x);
+    for (int i = 0; i < 2; ++i) {
+        const int j = 1 - i;
+        for (size_t x = 0; x < made[i].size(); ++x) {
+            if (made[i][x].gone || !flat(made[i][x])) continue;
+            const Placed t = made[i][x];
+            int k = 0;
+            double longest = -1;
+            for (int q = 0; q < 3; ++q) {
+                const D3 d = pos(t.w[(q + 1) % 3]) - pos(t.w[q]);
+                if (dot(d, d) > longest) longest = dot(d, d), k = q;
+            }
+            if (!t.curve[k]) continue;
+            Vertex *a = t.w[k], *b = t.w[(k + 1) % 3], *c = t.w[(k + 2) % 3];
+            const size_t n = on_edge(i, b, a, x, c);
+            if (n == SIZE_MAX) continue;
+            // The other solid's copy of the edge, and its point at c.
+            Vertex* a2 = point_at(j, a, false);
+            Vertex* b2 = point_at(j, b, false);
+            if (!a2 || !b2) continue;
+            std::vector<std::pair<size_t, int>> across;
+            bool blocked = false;
+            for (const Key& e : {Key{a2, b2}, Key{b2, a2}})
+                for (auto [it, end] = left[j].equal_range(e); it != end; ++it) {
+                    const Placed& o = made[j][it->second];
+                    if (o.gone) continue;
+                    int q = 0;
+                    while (o.w[q] != e.first) ++q;
+                    across.emplace_back(it->second, q);
+                }
+            if (across.empty()) continue;
+            Vertex* c2 = point_at(j, c, true);
+            for (const auto& [y, q] : across) blocked = blocked || made[j][y].w[(q + 2) % 3] == c2;
+            if (blocked) continue;
+            ctx.degenerate = true;
+            made[i][x].gone = true;
+            int m = 0;
+            while (made[i][n].w[m] != b) ++m;
+            split(i, n, m, c);
+            for (const auto& [y, q] : across) split(j, y, q, c2);
+        }
+    }
+}
+
 // Faces by cell of a grid over (y, z), for rays along +x. A ray can only cross a face
 // whose closed y,z box holds the ray's start, and such a face is listed in the start's
 // cell: cells are found by rounded arithmetic that never decreases as the coordinate
@@ -1317,6 +1414,18 @@ bool exact_cut(Context& ctx) {
         for (Placed& t : made[i])
             for (int k = 0; k < 3; ++k) t.curve[k] = t.curve[k] || curve_at[i].count(std::minmax(t.w[k], t.w[(k + 1) % 3]));
         mend_flat_pieces(ctx, s, made[i]);
+    }
+    split_curve_at_flat_pieces(ctx, made, [&](int i, const Vertex* like, bool make) -> Vertex* {
+        const std::array<float, 3> at = {like->x, like->y, like->z};
+        auto it = placed[i].find(at);
+        if (it != placed[i].end()) return it->second;
+        if (!make) return nullptr;
+        Vertex* v = add_vertex(ctx, i == 0 ? ctx.a : ctx.b, at[0], at[1], at[2]);
+        v->flags = kOnCut;
+        return placed[i][at] = v;
+    });
+    for (int i = 0; i < 2; ++i) {
+        Solid& s = i == 0 ? ctx.a : ctx.b;
         for (const Placed& t : made[i]) {
             if (t.gone) continue;
             Face* g = new_face(ctx, s, t.w[0], t.w[1], t.w[2]);
