@@ -883,23 +883,24 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
     }
 }
 
-// Whether the faces of `state` on edge e, one of more than two faces, use it as often
-// one way as the other. Rounding can lay a sliver of one side along the curve onto
-// the pieces of the other side (a piece and one turned over on the same three corners,
-// the turned one holding the curve): the edge between the sliver's ends then carries
-// two faces of each side, each side closed over it on its own. The side's faces pair
-// up among themselves there, and no side crosses that edge.
-bool paired_within(const Edge* e, uint32_t state) {
+// How face g runs along edge e: 1 from e->a to e->b, -1 the other way.
+int run_along(const Face* g, const Edge* e) {
+    for (int k = 0; k < 3; ++k)
+        if (g->e[k] == e) return g->v[k] == e->a ? 1 : -1;
+    return 0;
+}
+
+// The live faces on edge e, and how often those of `state` run along it one way more
+// than the other.
+std::pair<int, int> faces_and_balance(const Edge* e, uint32_t state) {
     int faces = 0, balance = 0;
     for (const FaceNode* n = e->faces; n; n = n->next) {
         const Face* g = n->face;
         if (!live(g)) continue;
         ++faces;
-        if (g->state != state) continue;
-        for (int k = 0; k < 3; ++k)
-            if (g->e[k] == e) balance += g->v[k] == e->a ? 1 : -1;
+        if (g->state == state) balance += run_along(g, e);
     }
-    return faces > 2 && balance == 0;
+    return {faces, balance};
 }
 
 // Rounding can also put the middle corner c of a piece a, b, c exactly on its long
@@ -909,7 +910,9 @@ bool paired_within(const Edge* e, uint32_t state) {
 // pieces on c, and the other solid's pieces on its copy of a - b are split at its
 // point at c's place (`point_at` finds or makes it, nullptr when it cannot be found).
 // Where the other solid holds no such edge, or a piece there already has that point,
-// the piece is left to the result's check.
+// the piece is left to the result's check. A flat piece back to back with a piece of
+// its own side on the same three corners (two slivers rounded flat onto each other)
+// goes with it instead, whatever its long edge.
 template <class PointAt>
 void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], PointAt&& point_at) {
     using Key = std::pair<const Vertex*, const Vertex*>;
@@ -967,8 +970,18 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
                 const D3 d = pos(t.w[(q + 1) % 3]) - pos(t.w[q]);
                 if (dot(d, d) > longest) longest = dot(d, d), k = q;
             }
-            if (!t.curve[k]) continue;
             Vertex *a = t.w[k], *b = t.w[(k + 1) % 3], *c = t.w[(k + 2) % 3];
+            // A flat piece back to back with one of its own side on the same corners:
+            // both go, every edge of theirs losing one use each way.
+            bool cancelled = false;
+            for (auto [it, end] = left[i].equal_range(Key{b, a}); it != end && !cancelled; ++it) {
+                Placed& o = made[i][it->second];
+                if (o.gone || it->second == x || o.state != t.state) continue;
+                if (o.w[0] != c && o.w[1] != c && o.w[2] != c) continue;
+                o.gone = made[i][x].gone = cancelled = true;
+                ctx.degenerate = true;
+            }
+            if (cancelled || !t.curve[k]) continue;
             const size_t n = on_edge(i, b, a, x, c);
             if (n == SIZE_MAX) continue;
             // The other solid's copy of the edge, and its point at c.
@@ -1450,19 +1463,32 @@ bool exact_cut(Context& ctx) {
         std::vector<Face*> queue;
         for (Face* f = s->faces; f; f = f->next)
             if (live(f) && f->state) queue.push_back(f);
+        // Rounding can lay a sliver of one side along the curve onto pieces of the
+        // other side, or a piece onto a whole face of its own side (a piece and one
+        // turned over on the same corners, crossings rounded onto a corner): an edge
+        // off the curve then has more than two faces, and the faces of a side there may
+        // pair up among themselves, that side closed over the edge on its own. Across
+        // such an edge a side spreads only when its faces there do not pair up, to a
+        // face running the other way along it, and a side whose faces pair up there
+        // does not disagree.
         const auto spread = [&ctx, &queue]() {
             while (!queue.empty()) {
                 Face* f = queue.back();
                 queue.pop_back();
                 for (Edge* e : f->e) {
-                    if (e->flags & kCutEdge || paired_within(e, f->state)) continue;
+                    if (e->flags & kCutEdge) continue;
+                    const auto [faces, balance] = faces_and_balance(e, f->state);
+                    const bool crowded = faces > 2;
+                    if (crowded && balance == 0) continue;
                     for (FaceNode* n = e->faces; n; n = n->next) {
                         Face* g = n->face;
                         if (!live(g) || g == f) continue;
+                        if (crowded && run_along(g, e) == run_along(f, e)) continue;
                         if (g->state == kUnclassified) {
                             g->state = f->state;
                             queue.push_back(g);
                         } else if (g->state != f->state) {
+                            if (crowded && faces_and_balance(e, g->state).second == 0) continue;
                             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Sides of the cut disagree");
                         }
                     }
