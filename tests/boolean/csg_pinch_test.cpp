@@ -118,6 +118,25 @@ TEST(CsgPinch, PartsFoldedOverByRoundingAlongAnEdge) {
     EXPECT_EQ(failures, "");
 }
 
+// Boxes in edge contact in a turned frame whose union leaves two pieces of one box on
+// the same three points the other way round (a sliver whose crossings rounded to float
+// on both sides of the curve), on an edge of that box's own: the union comes back right
+// in both windings.
+TEST(CsgPinch, SheetOfOneSolidAlongATouchingEdge) {
+    campaign::Maker maker(0);
+    std::string failures;
+    for (const unsigned seed : {142u, 2334u})
+        for (const bool over : {false, true}) {
+            campaign::Pair p = campaign::chain_pair(maker, seed);
+            if (over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            const campaign::OpOutcome r = campaign::run_pair(p, 64).op[kCsgUnion];
+            if (r.verdict != solidcheck::Verdict::right)
+                failures += std::to_string(seed) + (over ? " reversed: " : ": ") + solidcheck::verdict_name(r.verdict) +
+                            " " + r.why + " (exact cut: " + r.gave_way + ")\n";
+        }
+    EXPECT_EQ(failures, "");
+}
+
 // A result whose parts touch along edges where rounding leaves the turn of the four
 // faces open (the A - B of a box and its shifted copy in a turned frame): taken again,
 // as it is and reversed, each edge is parted between the faces of one part, and the
