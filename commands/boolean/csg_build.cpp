@@ -545,8 +545,8 @@ namespace {
 
 std::string solid_fault(const MESH3* mesh, bool reversed) {
     if (!mesh) return {};
-    // As a boolean takes it: exactly, and where an edge has more than two faces, with
-    // the cut of tolerances, which checks the volume only.
+    // As a boolean takes it: exactly, and where an edge has more than two faces or the
+    // exact checks give way, with the cut of tolerances, which checks the volume only.
     for (bool exact : {true, false}) {
         Context ctx;
         ctx.exact = exact;
@@ -563,6 +563,10 @@ std::string solid_fault(const MESH3* mesh, bool reversed) {
                 self_overlap_check(ctx, ctx.a, solid_shape(ctx, ctx.a, o).closed);
             }
         } catch (const Jump&) {
+            // Where the exact checks give way (a part whose faces all lie along x,
+            // parted from one thinner than rounding), a boolean goes on with the cut
+            // of tolerances, and so does the judgement.
+            if (exact && ctx.code == IDS_CSG_UNKNOWN_PROBLEM_CAN) decided = false;
         } catch (const std::bad_alloc&) {
             ctx.code = kOutOfMemory;
         }

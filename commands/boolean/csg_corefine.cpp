@@ -1282,8 +1282,28 @@ void sheet_check(Context& ctx) {
         std::rotate(k.begin(), k.begin() + long(m), k.end());
         return k;
     };
-    std::map<Key, std::vector<Face*>> of_b;
     bool cancelled = false;
+    // So too two kept faces of one solid: rounding put the crossings of a sliver on
+    // both sides of the curve at the same three points.
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        std::map<Key, std::vector<Face*>> of_s;
+        for (Face* f = s->faces; f; f = f->next)
+            if (live(f)) of_s[key_of(f, false)].push_back(f);
+        for (Face* f = s->faces; f; f = f->next) {
+            if (!live(f)) continue;
+            auto it = of_s.find(key_of(f, true));
+            if (it == of_s.end()) continue;
+            for (Face*& g : it->second)
+                if (g && g != f && live(g)) {
+                    f->state = kDiscarded;
+                    g->state = kDiscarded;
+                    g = nullptr;
+                    cancelled = true;
+                    break;
+                }
+        }
+    }
+    std::map<Key, std::vector<Face*>> of_b;
     for (Face* g = ctx.b.faces; g; g = g->next)
         if (live(g)) of_b[key_of(g, true)].push_back(g);
     if (!of_b.empty())

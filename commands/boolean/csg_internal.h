@@ -337,7 +337,11 @@ Vertex* add_vertex(Context& ctx, Solid& s, float x, float y, float z);
 // from a to b), in turn about the edge and paired each with its neighbour across the
 // inside: order[0] with order[1], order[2] with order[3]. False unless they run
 // each way alternately (two parts touching along the edge, not crossing there).
-bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4]);
+// Faces within rounding of one another about the edge may lie in either order; of the
+// pairings that allows, the one that parts fewest faces from their `partner` (an
+// index, -1 for none) is taken, then the one nearest the faces' own order.
+bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4],
+                  const int* partner = nullptr);
 Edge* edge_lookup(Context& ctx, Solid& s, Vertex* a, Vertex* b, bool create);
 // The edge's bucket in the solid's edge table.
 uint64_t edge_bucket(const Solid& s, const Edge* e);

@@ -199,31 +199,99 @@ bool corners_closed(const std::vector<Corner>& corners) {
 
 }  // namespace
 
-bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4]) {
+bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], int (&order)[4], const int* partner) {
     const D3 d = b - a;
     const D3 dn = d * (1 / length(d));
+    // Rounding the corners to float moves each by up to four float steps at the largest
+    // coordinate: the face turns about the edge by up to that over its height from the
+    // edge, and the edge itself tilts by twice that over its length, which turns the
+    // face by the tilt times its third corner's reach along the edge over its height.
+    // Faces that close to one another lie in either order (a sliver between two parts
+    // that rounding folded over; the parts of a corner contact, whose crossings round
+    // to two points a float step apart).
+    double largest = 0;
+    for (const D3& p : {a, b, third[0], third[1], third[2], third[3]})
+        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    const double step = kShallowOverlap * largest, span = length(d);
     D3 w[4];
+    double slack[4];
     for (int i = 0; i < 4; ++i) {
         const D3 q = third[i] - a;
-        w[i] = q - dn * dot(q, dn);
-        if (length(w[i]) == 0) return false;
+        const double along = dot(q, dn);
+        w[i] = q - dn * along;
+        const double h = length(w[i]);
+        if (h == 0) return false;
+        slack[i] = step / h * (1 + 2 * std::max(std::fabs(along), std::fabs(along - span)) / span);
     }
     const D3 u = w[0] * (1 / length(w[0])), v = cross(dn, u);
     double angle[4];
     for (int i = 0; i < 4; ++i) angle[i] = std::atan2(dot(w[i], v), dot(w[i], u));
-    int sorted[4] = {0, 1, 2, 3};
-    std::sort(sorted, sorted + 4, [&](int i, int j) { return angle[i] < angle[j]; });
-    for (int i = 0; i < 4; ++i) {
-        const int p = sorted[i], q = sorted[(i + 1) % 4];
-        if (forward[p] == forward[q] || angle[p] == angle[q]) return false;
-    }
+    // Of the orders in turn about the edge that rounding allows and that run each way
+    // alternately, the one nearest the faces' own order. In an order each face's turn
+    // to the next is its angle's, or that less a whole turn (the next lies behind it);
+    // the turns must make one whole turn, and every run of turns from one face to
+    // another must be no less than minus what rounding can move the two (a face may
+    // move by its slack either way). The cost is how far faces go back.
+    constexpr double kTurn = 2 * 3.14159265358979323846;
     // Faces are wound clockwise seen from outside: the outward normal of a face running
     // from a to b is w x d, and it points away from the turn towards the next face
-    // when the wedge between them is inside.
-    const int f = sorted[0];
-    const D3 outward = forward[f] ? cross(w[f], d) : cross(d, w[f]);
-    const int first = dot(outward, cross(dn, w[f])) < 0 ? 0 : 1;
-    for (int i = 0; i < 4; ++i) order[i] = sorted[(first + i) % 4];
+    // when the wedge between them is inside. 0 when the wedge from face f to the next
+    // in turn is inside, else 1.
+    const auto inside_first = [&](int f) {
+        const D3 outward = forward[f] ? cross(w[f], d) : cross(d, w[f]);
+        return dot(outward, cross(dn, w[f])) < 0 ? 0 : 1;
+    };
+    int best[4] = {};
+    double best_cost = -1;
+    int best_parted = 0;
+    int p[3] = {1, 2, 3};
+    do {
+        const int s[4] = {0, p[0], p[1], p[2]};
+        bool alternate = true;
+        double turn[4];
+        for (int i = 0; i < 4; ++i) {
+            const int x = s[i], y = s[(i + 1) % 4];
+            if (forward[x] == forward[y]) alternate = false;
+            turn[i] = angle[y] - angle[x];
+            if (turn[i] < 0) turn[i] += kTurn;
+        }
+        if (!alternate) continue;
+        for (int back = 0; back < 16; ++back) {
+            double run[4], total = 0, cost = 0;
+            for (int i = 0; i < 4; ++i) {
+                run[i] = turn[i] - ((back >> i) & 1 ? kTurn : 0);
+                total += run[i];
+                cost += std::max(0.0, -run[i]);
+            }
+            if (std::fabs(total - kTurn) > 1) continue;
+            bool possible = true;
+            for (int i = 0; i < 4 && possible; ++i) {
+                double sum = 0;
+                for (int k = 0; k < 3 && possible; ++k) {
+                    sum += run[(i + k) % 4];
+                    possible = sum >= -(slack[s[i]] + slack[s[(i + k + 1) % 4]]);
+                }
+            }
+            if (!possible) continue;
+            // The faces the caller would have paired that this order parts.
+            int parted = 0;
+            if (partner) {
+                const int first = inside_first(s[0]);
+                for (int i = 0; i < 4; ++i) {
+                    const int x = s[(first + i) % 4], y = s[(first + (i ^ 1)) % 4];
+                    parted += partner[x] >= 0 && partner[x] != y;
+                }
+            }
+            if (best_cost < 0 || parted < best_parted || (parted == best_parted && cost < best_cost)) {
+                best_cost = cost;
+                best_parted = parted;
+                for (int i = 0; i < 4; ++i) best[i] = s[i];
+            }
+        }
+    } while (std::next_permutation(p, p + 3));
+    if (best_cost < 0) return false;
+    const int first = inside_first(best[0]);
+    for (int i = 0; i < 4; ++i) order[i] = best[(first + i) % 4];
     return true;
 }
 
@@ -362,17 +430,22 @@ bool runs_forward(const Face* f, const Edge* e) {
     return false;
 }
 
-// The live faces of e in turn about it, paired each with its neighbour across the
-// solid's inside: [0] with [1] and [2] with [3]. False where e has other than four
-// live faces, two each way alternating about it.
-bool pair_about(const Edge* e, Face* (&out)[4]) {
+// The four live faces of e; false where it has another number.
+bool four_faces(const Edge* e, Face* (&out)[4]) {
     int n = 0;
     for (const FaceNode* fn = e->faces; fn; fn = fn->next) {
         if (!live(fn->face)) continue;
         if (n == 4) return false;
         out[n++] = fn->face;
     }
-    if (n != 4) return false;
+    return n == 4;
+}
+
+// The four live faces of e in turn about it, paired each with its neighbour across
+// the solid's inside: [0] with [1] and [2] with [3]. `partner`: for each face the one
+// it should be paired with where rounding leaves the turn open (-1 for none). False
+// unless two run each way, alternating about the edge.
+bool pair_about(const Edge* e, Face* (&out)[4], const int (&partner)[4]) {
     D3 third[4];
     bool forward[4];
     for (int i = 0; i < 4; ++i) {
@@ -381,7 +454,7 @@ bool pair_about(const Edge* e, Face* (&out)[4]) {
         forward[i] = runs_forward(f, e);
     }
     int order[4];
-    if (!paired_about(pos(e->a), pos(e->b), third, forward, order)) return false;
+    if (!paired_about(pos(e->a), pos(e->b), third, forward, order, partner)) return false;
     Face* sorted[4];
     for (int i = 0; i < 4; ++i) sorted[i] = out[order[i]];
     for (int i = 0; i < 4; ++i) out[i] = sorted[i];
@@ -392,7 +465,10 @@ bool pair_about(const Edge* e, Face* (&out)[4]) {
 // paired with its neighbour across the inside, and the second pair's parts get
 // copies of the edge's ends (every face around an end that is reached from the pair
 // without crossing the edge), so each edge has two faces again and the parts only
-// touch. Where an edge's faces do not pair so, the solid stays as it is.
+// touch. Where an edge's faces do not pair so, the solid stays as it is. Where
+// rounding leaves the turn of the faces about the edge open (a sliver between the
+// parts folded over), each face goes with the one it meets going round an end
+// without crossing an edge of four faces: the other side of its own part there.
 void part_pinched_edges(Context& ctx, Solid& s) {
     std::vector<Edge*> crowded;
     for (Face* f = s.faces; f; f = f->next)
@@ -401,11 +477,12 @@ void part_pinched_edges(Context& ctx, Solid& s) {
     std::vector<std::pair<Edge*, std::array<Face*, 4>>> pairs;
     for (Edge* e : crowded) {
         Face* four[4];
-        if (!pair_about(e, four)) return;
+        if (!four_faces(e, four)) return;
         pairs.push_back({e, {four[0], four[1], four[2], four[3]}});
     }
+    if (pairs.empty()) return;
     // The corners of the faces at the ends of those edges, joined across the edges at
-    // their vertex: across an edge of two faces, and across a parted edge within a pair.
+    // their vertex: across an edge of two faces, then across a parted edge within a pair.
     constexpr uint32_t kEnd = 0x80000;
     for (const auto& [e, four] : pairs) e->a->flags |= kEnd, e->b->flags |= kEnd;
     std::vector<Face*> around;
@@ -424,29 +501,36 @@ void part_pinched_edges(Context& ctx, Solid& s) {
             if (around[i]->v[k] == v) return 3 * i + k;
         return size_t{0};
     };
-    const auto partner = [&pairs](const Edge* e, const Face* f) -> const Face* {
-        for (const auto& [pe, four] : pairs)
-            if (pe == e)
-                for (int i = 0; i < 4; ++i)
-                    if (four[size_t(i)] == f) return four[size_t(i ^ 1)];
-        return nullptr;
-    };
     for (size_t i = 0; i < around.size(); ++i) {
         Face* f = around[i];
         for (int k = 0; k < 3; ++k) {
             Edge* e = f->e[k];
+            if (e->face_nodes > 2) continue;
             const Face* g = nullptr;
-            if (e->face_nodes > 2) {
-                g = partner(e, f);
-            } else {
-                for (const FaceNode* fn = e->faces; fn; fn = fn->next)
-                    if (fn->face != f && live(fn->face)) g = fn->face;
-            }
+            for (const FaceNode* fn = e->faces; fn; fn = fn->next)
+                if (fn->face != f && live(fn->face)) g = fn->face;
             if (!g) continue;
             for (const Vertex* v : {e->a, e->b})
                 if (v->flags & kEnd) parent[root(corner(f, v))] = root(corner(g, v));
         }
     }
+    for (auto& [e, four] : pairs) {
+        Face* f[4] = {four[0], four[1], four[2], four[3]};
+        int partner[4] = {-1, -1, -1, -1};
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                if (i != j && partner[i] < 0 &&
+                    (root(corner(f[i], e->a)) == root(corner(f[j], e->a)) || root(corner(f[i], e->b)) == root(corner(f[j], e->b))))
+                    partner[i] = j;
+        if (!pair_about(e, f, partner)) {
+            for (const auto& [pe, pf] : pairs) pe->a->flags &= ~kEnd, pe->b->flags &= ~kEnd;
+            return;
+        }
+        for (int i = 0; i < 4; ++i) four[size_t(i)] = f[i];
+    }
+    for (const auto& [e, four] : pairs)
+        for (size_t i = 0; i < 4; i += 2)
+            for (const Vertex* v : {e->a, e->b}) parent[root(corner(four[i], v))] = root(corner(four[i + 1], v));
     // The corners of one end vertex in the part of its first corner keep it; each
     // other part gets a copy at the same point.
     std::vector<std::pair<size_t, Vertex*>> copies;  // (root, vertex)
