@@ -1336,7 +1336,179 @@ void sheet_check(Context& ctx) {
                 }
 }
 
+// The live faces of a solid by the cells of a grid their boxes cover, for look-ups
+// near a sliver. A face or a look-up over more cells than kMaxCells is met by a scan.
+class FaceGrid {
+public:
+    explicit FaceGrid(const Solid& s) {
+        double extent = 0;
+        size_t n = 0;
+        for (int k = 0; k < 3; ++k) origin_[k] = s.box[k];
+        for (Face* f = s.faces; f; f = f->next) {
+            if (!live(f)) continue;
+            extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
+                                double(f->box[5]) - f->box[2]});
+            ++n;
+        }
+        constexpr double kFinestCell = 1e-6;  // keeps the cell above 0 where faces have no extent
+        cell_ = std::max(2 * extent / double(std::max<size_t>(n, 1)), kFinestCell);
+        for (Face* f = s.faces; f; f = f->next)
+            if (live(f)) add(f);
+    }
+    void add(Face* f) {
+        all_.push_back(f);
+        int64_t lo[3], hi[3];
+        if (!span(f->box, lo, hi)) {
+            big_.push_back(f);
+            return;
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) cells_.add(x, y, z, f);
+    }
+    // Whether `test` holds for some live face whose box meets `box` (a face may be
+    // offered more than once).
+    template <class F>
+    bool any(const float box[6], F&& test) const {
+        const auto offer = [&](const Face* f) { return live(f) && boxes_meet(f->box, box) && test(f); };
+        int64_t lo[3], hi[3];
+        if (!span(box, lo, hi)) return std::any_of(all_.begin(), all_.end(), offer);
+        if (std::any_of(big_.begin(), big_.end(), offer)) return true;
+        bool found = false;
+        for (int64_t x = lo[0]; x <= hi[0] && !found; ++x)
+            for (int64_t y = lo[1]; y <= hi[1] && !found; ++y)
+                for (int64_t z = lo[2]; z <= hi[2] && !found; ++z)
+                    cells_.for_each(x, y, z, [&](const Face* f) { found = found || offer(f); });
+        return found;
+    }
+
+private:
+    static constexpr double kMaxCells = 512;
+    bool span(const float box[6], int64_t lo[3], int64_t hi[3]) const {
+        double cells = 1;
+        for (int k = 0; k < 3; ++k) {
+            const double a = std::floor((box[k] - origin_[k]) / cell_), b = std::floor((box[k + 3] - origin_[k]) / cell_);
+            if (!(a >= -1e15 && b <= 1e15)) return false;
+            cells *= b - a + 1;
+            lo[k] = static_cast<int64_t>(a);
+            hi[k] = static_cast<int64_t>(b);
+        }
+        return cells <= kMaxCells;
+    }
+    double origin_[3], cell_;
+    CellLists<Face*> cells_;
+    std::vector<Face*> big_, all_;
+};
+
+// Rounding a solid to float can turn a sliver over: its corner c crosses the line of
+// its long edge a - b, so that it faces against a face around it and the faces at its
+// corners cross each other by a rounding step. A face of the other solid cut through
+// such a fold meets a curve that crosses itself, which no choice of sides can close.
+// Where a face of the other solid comes near the sliver, the sliver and the face g
+// across a - b become two faces from c to g's far corner d (the edge flipped), but only
+// where that keeps the solid what it was:
+// - c lies within one float step of g's plane, so the volume moved (the tetrahedron
+//   a b c d: g's area times that distance over 3) is no more than rounding g's corners
+//   to float can move. A sliver at an angle to g (at the rim of a thin part, or at a
+//   corner of the solid) is no fold of rounding: flipping it tilted g by the sliver's
+//   height, and the thin results of near copies lost up to a tenth of their volume;
+// - both new faces face as g did, and c - d is no edge of a face yet;
+// - neither new face meets another face of the solid (exact signs): flips next to
+//   other folds made faces cross, and a third solid went wholly to the wrong side.
+// Each given face takes part in one flip at most, and faces a flip made in none: two
+// slivers that fold either way (corners a float step apart) would flip back and forth.
+bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
+    const double shallow = rounding_allowance(s.box);
+    const double step = shallow * (kFloatStep / kShallowOverlap);
+    const auto normal_of = [](const Vertex* a, const Vertex* b, const Vertex* c) {
+        return cross(pos(b) - pos(a), pos(c) - pos(a));
+    };
+    const auto box_of = [](std::initializer_list<const Vertex*> corners, double grow, float box[6]) {
+        for (int k = 0; k < 3; ++k) box[k] = HUGE_VALF, box[k + 3] = -HUGE_VALF;
+        for (const Vertex* v : corners) {
+            const float p[3] = {v->x, v->y, v->z};
+            for (int k = 0; k < 3; ++k) box[k] = std::min(box[k], p[k]), box[k + 3] = std::max(box[k + 3], p[k]);
+        }
+        for (int k = 0; k < 3; ++k)
+            box[k] = std::nextafter(float(double(box[k]) - grow), -HUGE_VALF),
+            box[k + 3] = std::nextafter(float(double(box[k + 3]) + grow), HUGE_VALF);
+    };
+    // Built at the first sliver that may flip.
+    std::unique_ptr<FaceGrid> own, others;
+    // Whether the face x y z would meet a live face of s other than f and g.
+    const auto would_cross = [&](Vertex* x, Vertex* y, Vertex* z, const Face* f, const Face* g) {
+        Face probe{};
+        probe.v[0] = x, probe.v[1] = y, probe.v[2] = z;
+        float box[6];
+        box_of({x, y, z}, 0, box);
+        return own->any(box, [&](const Face* h) { return h != f && h != g && faces_cross(&probe, h); });
+    };
+    bool unfolded = false;
+    std::vector<Face*> given;
+    for (Face* f = s.faces; f; f = f->next)
+        if (live(f)) given.push_back(f);
+    std::unordered_set<const Face*> made;
+    for (Face* f : given) {
+        if (!live(f) || made.count(f)) continue;
+        // The longest edge k (from corner k); the opposite corner within rounding of its line.
+        int k = 0;
+        double longest = -1;
+        for (int j = 0; j < 3; ++j) {
+            const D3 e = pos(f->v[(j + 1) % 3]) - pos(f->v[j]);
+            if (dot(e, e) > longest) longest = dot(e, e), k = j;
+        }
+        const D3 nf = normal_of(f->v[0], f->v[1], f->v[2]);
+        if (!(longest > 0) || dot(nf, nf) > shallow * shallow * longest) continue;
+        Vertex *a = f->v[k], *b = f->v[(k + 1) % 3], *c = f->v[(k + 2) % 3];
+        Face* g = nullptr;
+        int live_faces = 0;
+        for (FaceNode* n = f->e[k]->faces; n; n = n->next) {
+            if (!live(n->face) || n->face == f) continue;
+            ++live_faces;
+            g = n->face;
+        }
+        if (live_faces != 1) continue;
+        int m = 0;
+        while (m < 3 && g->v[m] != b) ++m;
+        if (m == 3 || g->v[(m + 1) % 3] != a) continue;
+        Vertex* d = g->v[(m + 2) % 3];
+        if (d == c || made.count(g)) continue;
+        // c within a float step of g's plane.
+        const D3 ng = normal_of(b, a, d);
+        const double lg = length(ng);
+        if (!(lg > 0) || std::fabs(dot(ng, pos(c) - pos(a))) > step * lg) continue;
+        // A fold: the sliver faces against one of the faces around it.
+        bool fold = false;
+        for (int j = 0; j < 3 && !fold; ++j)
+            for (const FaceNode* n = f->e[j]->faces; n && !fold; n = n->next)
+                fold = n->face != f && live(n->face) &&
+                       dot(nf, normal_of(n->face->v[0], n->face->v[1], n->face->v[2])) < 0;
+        if (!fold) continue;
+        // The halves must face as g does, and c - d must be a new edge.
+        if (dot(normal_of(b, c, d), ng) <= 0 || dot(normal_of(c, a, d), ng) <= 0) continue;
+        if (const Edge* e = edge_lookup(ctx, s, c, d, false)) {
+            bool used = false;
+            for (const FaceNode* n = e->faces; n && !used; n = n->next) used = live(n->face);
+            if (used) continue;
+        }
+        if (!own) own = std::make_unique<FaceGrid>(s), others = std::make_unique<FaceGrid>(other);
+        float near[6];
+        box_of({a, b, c}, shallow, near);
+        if (!others->any(near, [](const Face*) { return true; })) continue;
+        if (would_cross(b, c, d, f, g) || would_cross(c, a, d, f, g)) continue;
+        f->state |= kDiscarded;
+        g->state |= kDiscarded;
+        for (Face* h : {new_face(ctx, s, b, c, d, g), new_face(ctx, s, c, a, d, g)}) {
+            made.insert(h);
+            own->add(h);
+        }
+        unfolded = true;
+    }
+    return unfolded;
+}
+
 bool exact_cut(Context& ctx) {
+    const bool unfolded = unfold_slivers(ctx, ctx.a, ctx.b) | unfold_slivers(ctx, ctx.b, ctx.a);
     Cut cut(ctx);
     for (Face* f = ctx.a.faces; f; f = f->next)
         if (live(f)) cut.faces.push_back(f);
@@ -1371,7 +1543,7 @@ bool exact_cut(Context& ctx) {
     }
     ctx.ties = cut.zero;
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
-    ctx.degenerate = cut.zero;
+    ctx.degenerate = cut.zero || unfolded;
     ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));

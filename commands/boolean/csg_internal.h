@@ -437,6 +437,9 @@ double rounding_allowance(const float box[6]);
 // for faces facing away from each other, how far apart they must move to clear each
 // other, whichever is less.
 double crossing_depth(const Face* f, const Face* g);
+// Whether the insides of f and g meet (exact signs on the float corners): they cross,
+// or lie in one plane over some area. Faces on a common edge meet only in one plane.
+bool faces_cross(const Face* f, const Face* g);
 
 // Result (csg_build.cpp): the new mesh or null (a failed allocation).
 std::unique_ptr<MESH3> build_mesh(Context& ctx);

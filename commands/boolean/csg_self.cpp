@@ -354,6 +354,12 @@ double crossing_depth(const Face* f, const Face* g) {
     return std::min(crossing_depth(a, b), penetration(a, b));
 }
 
+bool faces_cross(const Face* f, const Face* g) {
+    const Tri a{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0};
+    const Tri b{g, {at(g->v[0]), at(g->v[1]), at(g->v[2])}, 0};
+    return faces_meet(a, b) > 0;
+}
+
 bool overlaps_itself(Context& ctx, const Solid& s) {
     std::vector<Tri> tris;
     double extent = 0;

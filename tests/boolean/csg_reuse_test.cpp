@@ -447,6 +447,50 @@ TEST(CsgReuse, SolidOverlappingItselfIsRefused) {
     }
 }
 
+// Results of the first operation whose surface folds at a vertex: rounding turned a
+// sliver over, and the faces around it cross by a rounding step. A face of the third
+// solid through the fold met a curve that crossed itself ("Face can not be split"),
+// and the cut of tolerances refused the pair. Seed 101 folds across the sliver's long
+// edge, seed 1 across a short one; each chain also with every face reversed.
+TEST(CsgReuse, ThirdSolidThroughAFoldedSliver) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (const uint64_t seed : {101u, 1u})
+        for (const bool flip : {false, true}) {
+            campaign::Pair p = campaign::chain_pair(maker, seed);
+            if (flip) {
+                p.a = campaign::reversed(p.a);
+                p.b = campaign::reversed(p.b);
+                p.winding ^= 3;
+            }
+            const campaign::ChainOutcome c = campaign::run_chain(p, maker);
+            for (int op = 0; op < 4; ++op)
+                for (int op2 = 0; c.ran[op] && op2 < 4; ++op2) {
+                    const campaign::OpOutcome& o = c.again[op].op[op2];
+                    EXPECT_EQ(o.verdict, solidcheck::Verdict::right)
+                        << "seed " << seed << " flip " << flip << " op " << op << " then " << op2 << ": " << o.why;
+                }
+        }
+}
+
+// The difference of near copies, folded by rounding at its rim, taken again: a sliver
+// standing at an angle to the face across its long edge was flipped with it, which
+// tilted that face by the sliver's height, and the thin result less a third solid (and
+// their union) came back 1e-4 fuller, with success.
+TEST(CsgReuse, SliverAtAnAngleIsNotFlipped) {
+    rtc_register_all();
+    expect_chain_right(41954, 2);
+}
+
+// Results of shifted copies and near copies taken again: a sliver flipped beside other
+// folds made the new faces cross faces of the solid, and a third solid went wholly to
+// one side (a difference came back empty), with success.
+TEST(CsgReuse, FlipThatWouldCrossAFaceIsLeft) {
+    rtc_register_all();
+    for (const auto& [seed, op] : {std::pair<uint64_t, int>{46062, 2}, {40573, 3}})
+        expect_chain_right(seed, op);
+}
+
 // Turned, the halves of a profile across the axis touch within rounding, inside edges of both.
 TEST(CsgReuse, NestedHalvesInATurnedFrameAreRefused) {
     const std::vector<Vec3> nested = {{-1, 1, 0}, {3, 0, 0}, {3, 4, 0}, {-1, 3, 0}, {-1, 1, 0}};
