@@ -51,7 +51,11 @@ int64_t cell(double c) {
 }
 
 // Every vertex of a used cut edge of B takes as twin the nearest vertex of a used cut
-// edge of A within kSeamReach (one at the very point when there is one).
+// edge of A within kSeamReach (one at the very point when there is one). In the exact
+// cut both copies of a crossing are one float point, so a twin is only ever at the very
+// point: an A vertex a float step away is another point of the curve (the curve can
+// pass a corner of A and a crossing rounded next to it in either order), and taking
+// it would fold B's pieces between the two. A vertex with no twin there stays B's own.
 void join_seam(Context& ctx) {
     CellLists<Vertex*> grid;
     for (Edge* e : ctx.a.cut_edges) {
@@ -82,7 +86,7 @@ void join_seam(Context& ctx) {
                     for (int64_t z = cell(p.z - kSeamReach); z <= cell(p.z + kSeamReach); ++z)
                         grid.for_each(x, y, z, [&](Vertex* w) {
                             const double d = length(pos(w) - p);
-                            if (d < best_d || (d == 0 && best_d > 0)) {
+                            if ((d < best_d || (d == 0 && best_d > 0)) && (d == 0 || !ctx.exact)) {
                                 best = w;
                                 best_d = d;
                             }

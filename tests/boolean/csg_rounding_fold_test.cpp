@@ -60,4 +60,13 @@ TEST(CsgRoundingFold, FlatPiecesBackToBackGo) {
     expect_exact_answers(2104, 1);
 }
 
+// The curve passes a corner of one solid, a crossing rounded a float step from it and
+// the corner again: the other solid keeps a sliver between the crossing and the corner,
+// which the seam join must not fold by joining the two (shifted copies and faces in
+// contact in a turned frame).
+TEST(CsgRoundingFold, SeamJoinKeepsACrossingBesideACorner) {
+    rtc_register_all();
+    for (const unsigned seed : {564u, 2104u}) expect_exact_answers(seed);
+}
+
 }  // namespace
