@@ -1012,6 +1012,8 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
     }
 }
 
+}  // namespace
+
 // Faces by cell of a grid over (y, z), for rays along +x. A ray can only cross a face
 // whose closed y,z box holds the ray's start, and such a face is listed in the start's
 // cell: cells are found by rounded arithmetic that never decreases as the coordinate
@@ -1105,6 +1107,8 @@ private:
     std::vector<const Face*> wide_;
 };
 
+namespace {
+
 // Whether point v lies inside the closed surface of the faces in `index` (but `skip`),
 // which the tie-break moves by `moved` times the step: parity of the crossings of a ray
 // along +x.
@@ -1187,7 +1191,10 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     for (Face* f = s.faces; f; f = f->next)
         if (live(f)) all.push_back(f), f->state = kUnclassified;
     std::vector<Face*> part;
-    const RayIndex index(all);
+    // Kept for the exact cut, whose rays from this solid's parts the curve never
+    // reaches cross these same faces.
+    s.rays = std::make_shared<const RayIndex>(all);
+    const RayIndex& index = *s.rays;
     uint32_t parts = 0;
     for (Face* seed : all) {
         if (seed->state != kUnclassified) continue;
@@ -1264,6 +1271,119 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     }
     for (Face* f : all) f->state = kUnclassified;
 }
+
+namespace {
+
+// Whether point v lies off the plane of every face in `index` whose y,z box holds it:
+// a corner on the other surface (solids that touch there) takes its side from the
+// tie-break, which the curve near it need not show.
+bool off_surface(Context& ctx, const DV& v, const RayIndex& index) {
+    bool off = true;
+    const size_t looked = index.for_each(v.p[1], v.p[2], nullptr, [&](const Face* g) {
+        if (off && orient3d(dv(g->v[0]).p, dv(g->v[1]).p, dv(g->v[2]).p, v.p) == 0) off = false;
+    });
+    spend(ctx, looked + 1);
+    return off;
+}
+
+// The distance from p to triangle f.
+double distance_to(D3 p, const Face* f) {
+    const D3 a = pos(f->v[0]), b = pos(f->v[1]), c = pos(f->v[2]);
+    const D3 ab = b - a, ac = c - a, ap = p - a;
+    const double d1 = dot(ab, ap), d2 = dot(ac, ap);
+    if (d1 <= 0 && d2 <= 0) return length(ap);
+    const D3 bp = p - b;
+    const double d3 = dot(ab, bp), d4 = dot(ac, bp);
+    if (d3 >= 0 && d4 <= d3) return length(bp);
+    const D3 cp = p - c;
+    const double d5 = dot(ab, cp), d6 = dot(ac, cp);
+    if (d6 >= 0 && d5 <= d6) return length(cp);
+    const double vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0) return length(ap - ab * (d1 / (d1 - d3)));
+    const double vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0) return length(ap - ac * (d2 / (d2 - d6)));
+    const double va = d3 * d6 - d5 * d4;
+    if (va <= 0 && d4 - d3 >= 0 && d5 - d6 >= 0) return length(bp - (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6))));
+    const double den = va + vb + vc;
+    if (!(den > 0)) return std::min({length(ap), length(bp), length(cp)});
+    return length(ap - ab * (vb / den) - ac * (vc / den));
+}
+
+// Each region of s that took its side from the curve (faces joined across edges off
+// it) must lie on that side of the other solid (its faces `other`) at the corners it
+// keeps from the input, found by the parity of an exact ray. The side at the curve
+// follows the other solid's faces where it crosses them; a fold of that solid that
+// rounding turned inside out (two faces crossing by a float step, which is taken as
+// sound input) is the wrong way round, and a curve through nothing else gives every
+// other region of s the wrong side. Such a cut gives way. A corner within twice the
+// rounding allowance of the other surface proves nothing (a vertex that pokes into it
+// by a float step, the curve around it rounded onto the vertex), and the next one is
+// asked, up to kNearCorners of them.
+template <class IndexOf>
+void check_sides_by_ray(Context& ctx, Solid& s, const std::vector<Face*>& other, IndexOf&& rays_of, int moved) {
+    constexpr uint32_t kSeen = 1u << 20;
+    // Corners on the curve (a crossing rounded onto a corner) lie off the other
+    // surface by rounding only.
+    constexpr uint32_t kOnCurve = 0x40000;
+    constexpr int kNearCorners = 4;  // corners near the other surface asked per region
+    for (const Edge* e : s.cut_edges) e->a->flags |= kOnCurve, e->b->flags |= kOnCurve;
+    std::vector<Vertex*> asked;
+    const auto clear = [&s, &asked]() {
+        for (Face* f = s.faces; f; f = f->next) f->state &= ~kSeen;
+        for (const Edge* e : s.cut_edges) e->a->flags &= ~kOnCurve, e->b->flags &= ~kOnCurve;
+        for (Vertex* v : asked) v->flags &= ~kOnCurve;
+    };
+    float box[6];
+    for (int k = 0; k < 3; ++k)
+        box[k] = std::min(ctx.a.box[k], ctx.b.box[k]), box[k + 3] = std::max(ctx.a.box[k + 3], ctx.b.box[k + 3]);
+    const double near = 2 * rounding_allowance(box);
+    std::vector<Face*> region;
+    for (Face* seed = s.faces; seed; seed = seed->next) {
+        if (!live(seed) || !seed->state || (seed->state & kSeen)) continue;
+        region.assign(1, seed);
+        seed->state |= kSeen;
+        for (size_t i = 0; i < region.size(); ++i)
+            for (Edge* e : region[i]->e) {
+                if (e->flags & kCutEdge) continue;
+                for (FaceNode* n = e->faces; n; n = n->next)
+                    if (live(n->face) && n->face->state && !(n->face->state & kSeen)) {
+                        n->face->state |= kSeen;
+                        region.push_back(n->face);
+                    }
+            }
+        const bool inside = (seed->state & ~kSeen) == kInside;
+        int near_left = kNearCorners;
+        for (size_t i = 0; i < region.size() && near_left > 0; ++i) {
+            bool settled = false;
+            for (Vertex* v : region[i]->v) {
+                if (v->flags & (kOnCut | kOnCurve)) continue;
+                v->flags |= kOnCurve;  // asked once
+                asked.push_back(v);
+                if (!off_surface(ctx, dv(v), rays_of())) continue;
+                if (inside_of(ctx, dv(v), rays_of(), nullptr, moved) == inside) {
+                    settled = true;
+                    break;
+                }
+                const D3 p = pos(v);
+                bool far = true;
+                for (const Face* g : other)
+                    if (far && p.x >= g->box[0] - near && p.x <= g->box[3] + near && p.y >= g->box[1] - near &&
+                        p.y <= g->box[4] + near && p.z >= g->box[2] - near && p.z <= g->box[5] + near)
+                        far = distance_to(p, g) > near;
+                spend(ctx, other.size());
+                if (far) {
+                    clear();
+                    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Sides of the cut disagree with a ray");
+                }
+                if (--near_left == 0) break;
+            }
+            if (settled) break;
+        }
+    }
+    clear();
+}
+
+}  // namespace
 
 void sheet_check(Context& ctx) {
     // A kept face of A and one of B on the same three points, the other way round, are
@@ -1650,7 +1770,9 @@ bool exact_cut(Context& ctx) {
     for (const auto& [fa, fb] : cut.flat_pairs) ctx.flat_pairs.emplace_back(stands[size_t(fa)], stands[size_t(fb)]);
     // Sides spread over the edges off the curve; a part the curve never reaches lies
     // wholly on one side, found by a ray from one of its corners.
-    std::unique_ptr<RayIndex> index_of[2];  // of B's faces and of A's, once asked for
+    // The other solid's index: the one its orientation made, or one made when first
+    // asked.
+    std::shared_ptr<const RayIndex> index_of[2] = {ctx.b.rays, ctx.a.rays};  // of B's faces and of A's
     for (Solid* s : {&ctx.a, &ctx.b}) {
         std::vector<Face*> queue;
         for (Face* f = s->faces; f; f = f->next)
@@ -1689,11 +1811,15 @@ bool exact_cut(Context& ctx) {
         };
         spread();
         const bool in_a = s == &ctx.a;
+        const auto rays = [&]() -> const RayIndex& {
+            std::shared_ptr<const RayIndex>& index = index_of[in_a ? 0 : 1];
+            if (!index) index = std::make_shared<const RayIndex>(in_a ? original_b : original_a);
+            return *index;
+        };
+        check_sides_by_ray(ctx, *s, in_a ? original_b : original_a, rays, in_a ? 1 : -1);
         for (Face* f = s->faces; f; f = f->next) {
             if (!live(f) || f->state) continue;
-            std::unique_ptr<RayIndex>& index = index_of[in_a ? 0 : 1];
-            if (!index) index = std::make_unique<RayIndex>(in_a ? original_b : original_a);
-            f->state = inside_of(ctx, dv(f->v[0]), *index, nullptr, in_a ? 1 : -1) ? kInside : kOutside;
+            f->state = inside_of(ctx, dv(f->v[0]), rays(), nullptr, in_a ? 1 : -1) ? kInside : kOutside;
             queue.push_back(f);
             spread();
         }

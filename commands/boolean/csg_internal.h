@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -100,6 +101,7 @@ inline constexpr uint32_t kNoOrigin = ~0u;
 inline bool live(const Face* f) { return (f->state & kDiscarded) == 0; }
 
 struct FaceIndex;
+class RayIndex;
 
 // Lists of items by cell of a 3D grid, for searches that test every item they are
 // given: cells are hashed into a table of chain heads without their keys, so two
@@ -194,6 +196,9 @@ struct Solid {
     // The same search over a hash map of tolerance-wide cells and their 27
     // neighbours: the reference for the grid, used with Context::plain_pairs.
     std::unordered_map<uint64_t, std::vector<Vertex*>> weld_reference;
+    // The exact orientation's index of the live faces for rays along +x (those faces
+    // are the ones the exact cut then cuts).
+    std::shared_ptr<const RayIndex> rays;
 };
 
 // The storage pool: zeroed blocks and per-size pools of fragments (16 elements, then
