@@ -1346,7 +1346,8 @@ void check_sides_by_ray(Context& ctx, Solid& s, const std::vector<Face*>& other,
             for (Edge* e : region[i]->e) {
                 if (e->flags & kCutEdge) continue;
                 for (FaceNode* n = e->faces; n; n = n->next)
-                    if (live(n->face) && n->face->state && !(n->face->state & kSeen)) {
+                    if (live(n->face) && n->face->state && !(n->face->state & kSeen) &&
+                        n->face->state == (seed->state & ~kSeen)) {
                         n->face->state |= kSeen;
                         region.push_back(n->face);
                     }
