@@ -491,6 +491,13 @@ TEST(CsgReuse, FlipThatWouldCrossAFaceIsLeft) {
         expect_chain_right(seed, op);
 }
 
+// A torus touching a result from outside (overlapping it by about 1e-6), the chain
+// turned over: the torus was taken as wholly inside (192.6 in place of 0).
+TEST(CsgReuse, ThirdSolidTouchingAResultFromOutside) {
+    rtc_register_all();
+    expect_chain_right(96034, 3);
+}
+
 // Turned, the halves of a profile across the axis touch within rounding, inside edges of both.
 TEST(CsgReuse, NestedHalvesInATurnedFrameAreRefused) {
     const std::vector<Vec3> nested = {{-1, 1, 0}, {3, 0, 0}, {3, 4, 0}, {-1, 3, 0}, {-1, 1, 0}};
