@@ -12,6 +12,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -1628,43 +1630,246 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
     return unfolded;
 }
 
+// Rounding a solid to float can leave faces of it crossing each other by a float step
+// (a sliver rounded over its neighbour, a fold): the input check takes them as
+// rounding's work, but a face of the other solid cut through such a fold meets a curve
+// that crosses itself. Where a face of the other solid comes near, each such pair is
+// parted by moving one corner of either face to a float at most kNudgeSteps steps
+// away along each axis, nearest first, to the first place where
+// - the pair no longer crosses and no face around the corner crosses a face of the
+//   solid it did not cross before (exact signs; crossings rounding left elsewhere
+//   stay as they were taken);
+// - no face around the corner has its three corners on one line;
+// - none turns over (its normal against the one it had), except a face that faced
+//   against a neighbour across one of its edges (a sliver rounded over) and then
+//   faces against none;
+// - the corner meets no other vertex.
+// A corner with another vertex at its point (the ends of an edge of four faces, given
+// copies) stays. The solid is the engine's own copy: the caller's mesh keeps its corners.
+bool nudge_folds(Solid& s, const Solid& other) {
+    const double shallow = rounding_allowance(s.box);
+    const auto box_of = [](const Vertex* const* corners, int n, double grow, float box[6]) {
+        for (int k = 0; k < 3; ++k) box[k] = HUGE_VALF, box[k + 3] = -HUGE_VALF;
+        for (int i = 0; i < n; ++i) {
+            const float p[3] = {corners[i]->x, corners[i]->y, corners[i]->z};
+            for (int k = 0; k < 3; ++k) box[k] = std::min(box[k], p[k]), box[k + 3] = std::max(box[k + 3], p[k]);
+        }
+        for (int k = 0; k < 3 && grow > 0; ++k)
+            box[k] = std::nextafter(float(double(box[k]) - grow), -HUGE_VALF),
+            box[k + 3] = std::nextafter(float(double(box[k + 3]) + grow), HUGE_VALF);
+    };
+    const auto normal_of = [](const Face* f) { return cross(pos(f->v[1]) - pos(f->v[0]), pos(f->v[2]) - pos(f->v[0])); };
+    const auto against_a_neighbour = [&](const Face* f) {
+        const D3 n = normal_of(f);
+        for (const Edge* e : f->e)
+            for (const FaceNode* m = e->faces; m; m = m->next)
+                if (m->face != f && live(m->face) && dot(n, normal_of(m->face)) < 0) return true;
+        return false;
+    };
+    FaceGrid own(s), others(other);
+    // The crossing pairs near the other solid, in the order of the face list.
+    std::vector<Face*> given;
+    std::unordered_map<const Face*, size_t> order;
+    for (Face* f = s.faces; f; f = f->next)
+        if (live(f)) order[f] = given.size(), given.push_back(f);
+    std::vector<std::pair<Face*, Face*>> crossing;
+    std::vector<Face*> met;
+    for (Face* f : given) {
+        float near[6];
+        box_of(f->v, 3, shallow, near);
+        if (!others.any(near, [](const Face*) { return true; })) continue;
+        met.clear();
+        own.any(f->box, [&](const Face* h) {
+            if (order.at(h) > order.at(f) && faces_cross(f, h)) met.push_back(const_cast<Face*>(h));
+            return false;
+        });
+        std::sort(met.begin(), met.end(), [&](const Face* x, const Face* y) { return order.at(x) < order.at(y); });
+        met.erase(std::unique(met.begin(), met.end()), met.end());
+        for (Face* g : met) crossing.push_back({f, g});
+    }
+    if (crossing.empty()) return false;
+    std::map<std::array<float, 3>, int> vertices_at;
+    {
+        std::unordered_set<const Vertex*> seen;
+        for (const Face* f : given)
+            for (const Vertex* v : f->v)
+                if (seen.insert(v).second) ++vertices_at[{v->x, v->y, v->z}];
+    }
+    const auto step = [](float x, int n) {
+        for (; n > 0; --n) x = std::nextafter(x, HUGE_VALF);
+        for (; n < 0; ++n) x = std::nextafter(x, -HUGE_VALF);
+        return x;
+    };
+    using FacePair = std::pair<const Face*, const Face*>;
+    const auto key_of = [](const Face* x, const Face* y) { return x < y ? FacePair{x, y} : FacePair{y, x}; };
+    const auto set_box = [&](Face* f) { box_of(f->v, 3, 0, f->box); };
+    // The faces around the corner being moved: their normals and crossings as they were.
+    std::vector<Face*> ring;
+    std::vector<D3> was;
+    std::vector<char> folded;
+    std::vector<FacePair> before;
+    FacePair target;
+    const auto crossings_of_ring = [&]() {
+        std::vector<FacePair> out;
+        for (const Face* f : ring)
+            own.any(f->box, [&](const Face* h) {
+                if (h != f && faces_cross(f, h)) out.push_back(key_of(f, h));
+                return false;
+            });
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    };
+    const auto fits = [&](const Vertex* v) {
+        if (!std::isfinite(v->x) || !std::isfinite(v->y) || !std::isfinite(v->z)) return false;
+        float point[6];
+        box_of(&v, 1, 0, point);
+        const bool meets = own.any(point, [&](const Face* h) {
+            for (const Vertex* w : h->v)
+                if (w != v && w->x == v->x && w->y == v->y && w->z == v->z) return true;
+            return false;
+        });
+        if (meets) return false;
+        for (size_t i = 0; i < ring.size(); ++i) {
+            if (!has_plane_exactly(ring[i])) return false;
+            if (!(dot(normal_of(ring[i]), was[i]) > 0) && !(folded[i] && !against_a_neighbour(ring[i]))) return false;
+        }
+        for (const Face* f : ring) {
+            const bool crosses = own.any(f->box, [&](const Face* h) {
+                if (h == f || !faces_cross(f, h)) return false;
+                const FacePair key = key_of(f, h);
+                return key == target || !std::binary_search(before.begin(), before.end(), key);
+            });
+            if (crosses) return false;
+        }
+        return true;
+    };
+    // Moves in float steps along each axis, the nearest first at each corner.
+    std::vector<std::array<int, 3>> offsets;
+    for (int i = -kNudgeSteps; i <= kNudgeSteps; ++i)
+        for (int j = -kNudgeSteps; j <= kNudgeSteps; ++j)
+            for (int k = -kNudgeSteps; k <= kNudgeSteps; ++k)
+                if (i || j || k) offsets.push_back({i, j, k});
+    std::vector<std::pair<double, size_t>> by_length;
+    bool moved = false;
+    for (const auto& [f, g] : crossing) {
+        if (!faces_cross(f, g)) continue;  // parted by an earlier move
+        Vertex* corners[6];
+        int n = 0;
+        for (const Face* h : {f, g})
+            for (Vertex* v : h->v)
+                if (std::find(corners, corners + n, v) == corners + n) corners[n++] = v;
+        for (Vertex* v : std::span(corners, size_t(n))) {
+            const std::array<float, 3> home = {v->x, v->y, v->z};
+            if (vertices_at[home] != 1) continue;
+            ring.clear();
+            float point[6];
+            box_of(&v, 1, 0, point);
+            own.any(point, [&](const Face* h) {
+                if (std::find(std::begin(h->v), std::end(h->v), v) != std::end(h->v) &&
+                    std::find(ring.begin(), ring.end(), h) == ring.end())
+                    ring.push_back(const_cast<Face*>(h));
+                return false;
+            });
+            was.clear();
+            folded.clear();
+            for (const Face* h : ring) was.push_back(normal_of(h)), folded.push_back(against_a_neighbour(h));
+            before = crossings_of_ring();
+            target = key_of(f, g);
+            by_length.clear();
+            for (size_t i = 0; i < offsets.size(); ++i) {
+                double len = 0;
+                for (int k = 0; k < 3; ++k) {
+                    const double d = double(step(home[k], offsets[i][k])) - home[k];
+                    len += d * d;
+                }
+                by_length.push_back({len, i});
+            }
+            std::sort(by_length.begin(), by_length.end());
+            bool parted = false;
+            for (const auto& [len, i] : by_length) {
+                v->x = step(home[0], offsets[i][0]), v->y = step(home[1], offsets[i][1]), v->z = step(home[2], offsets[i][2]);
+                for (Face* h : ring) set_box(h);
+                if ((parted = fits(v))) break;
+            }
+            if (!parted) {
+                v->x = home[0], v->y = home[1], v->z = home[2];
+                for (Face* h : ring) set_box(h);
+                continue;
+            }
+            // The grid lists a face by the cells its box covered: listed again by its new box.
+            for (Face* h : ring) {
+                h->has_plane = false;
+                own.add(h);
+            }
+            const float p[3] = {v->x, v->y, v->z};
+            for (int k = 0; k < 3; ++k) s.box[k] = std::min(s.box[k], p[k]), s.box[k + 3] = std::max(s.box[k + 3], p[k]);
+            --vertices_at[home];
+            ++vertices_at[{v->x, v->y, v->z}];
+            moved = true;
+            break;
+        }
+    }
+    // The orientation's ray index lists faces by the cells of their boxes as they were.
+    if (moved) s.rays.reset();
+    return moved;
+}
+
 bool exact_cut(Context& ctx) {
     const bool unfolded = unfold_slivers(ctx, ctx.a, ctx.b) | unfold_slivers(ctx, ctx.b, ctx.a);
-    Cut cut(ctx);
-    for (Face* f = ctx.a.faces; f; f = f->next)
-        if (live(f)) cut.faces.push_back(f);
-    cut.na = cut.faces.size();
-    for (Face* f = ctx.b.faces; f; f = f->next)
-        if (live(f)) cut.faces.push_back(f);
-    for (size_t i = 0; i < cut.faces.size(); ++i) cut.faces[i]->mark = static_cast<uint32_t>(i);
-    cut.key.assign(cut.faces.size(), 2);
     std::vector<Piece> pieces;
     std::vector<std::pair<Face*, std::pair<size_t, size_t>>> split;  // face, its pieces
-    try {
-        for_each_pair(cut, [&cut](Face* fa, Face* fb) { cut.pair(fa, fb); });
-        // By face, and within one in an order that does not depend on how the pairs
-        // were met.
-        const auto& xs = cut.crossings;
-        std::sort(cut.segs.begin(), cut.segs.end(), [&xs](const Seg& l, const Seg& r) {
-            if (l.face != r.face) return l.face < r.face;
-            const uint64_t lf = xs[size_t(l.from)].key, rf = xs[size_t(r.from)].key;
-            return lf != rf ? lf < rf : xs[size_t(l.to)].key < xs[size_t(r.to)].key;
-        });
-        for (size_t i = 0, j = 0; i < cut.segs.size(); i = j) {
-            while (j < cut.segs.size() && cut.segs[j].face == cut.segs[i].face) ++j;
-            Face* f = cut.faces[size_t(cut.segs[i].face)];
-            const size_t from = pieces.size();
-            split_face(cut, f, &cut.segs[i], cut.segs.data() + j, pieces);
-            split.push_back({f, {from, pieces.size()}});
+    // The crossings and the faces split along them; the reason where a face can not be.
+    const auto cut_faces = [&](Cut& cut) -> const char* {
+        pieces.clear();
+        split.clear();
+        for (Face* f = ctx.a.faces; f; f = f->next)
+            if (live(f)) cut.faces.push_back(f);
+        cut.na = cut.faces.size();
+        for (Face* f = ctx.b.faces; f; f = f->next)
+            if (live(f)) cut.faces.push_back(f);
+        for (size_t i = 0; i < cut.faces.size(); ++i) cut.faces[i]->mark = static_cast<uint32_t>(i);
+        cut.key.assign(cut.faces.size(), 2);
+        try {
+            for_each_pair(cut, [&cut](Face* fa, Face* fb) { cut.pair(fa, fb); });
+            // By face, and within one in an order that does not depend on how the pairs
+            // were met.
+            const auto& xs = cut.crossings;
+            std::sort(cut.segs.begin(), cut.segs.end(), [&xs](const Seg& l, const Seg& r) {
+                if (l.face != r.face) return l.face < r.face;
+                const uint64_t lf = xs[size_t(l.from)].key, rf = xs[size_t(r.from)].key;
+                return lf != rf ? lf < rf : xs[size_t(l.to)].key < xs[size_t(r.to)].key;
+            });
+            for (size_t i = 0, j = 0; i < cut.segs.size(); i = j) {
+                while (j < cut.segs.size() && cut.segs[j].face == cut.segs[i].face) ++j;
+                Face* f = cut.faces[size_t(cut.segs[i].face)];
+                const size_t from = pieces.size();
+                split_face(cut, f, &cut.segs[i], cut.segs.data() + j, pieces);
+                split.push_back({f, {from, pieces.size()}});
+            }
+        } catch (const Unsplittable& u) {
+            return u.why;
         }
-    } catch (const Unsplittable& u) {
-        ctx.gave_way = u.why;
+        return nullptr;
+    };
+    std::optional<Cut> made_cut;
+    const char* why = cut_faces(made_cut.emplace(ctx));
+    // Where a face can not be split, folds of rounding in either solid are parted and
+    // the cut is made again, once.
+    bool nudged = false;
+    if (why && (nudge_folds(ctx.a, ctx.b) | nudge_folds(ctx.b, ctx.a))) {
+        nudged = true;
+        why = cut_faces(made_cut.emplace(ctx));
+    }
+    Cut& cut = *made_cut;
+    if (why) {
+        ctx.gave_way = why;
         ctx.ties = cut.zero;
         return false;
     }
     ctx.ties = cut.zero;
     ctx.touch_only = cut.flat_contact && cut.segs.empty();
-    ctx.degenerate = cut.zero || unfolded;
+    ctx.degenerate = cut.zero || unfolded || nudged;
     ctx.uncut = cut.segs.empty();
     // Nothing can fail from here: the solids take the pieces.
     const std::vector<Face*> original_a(cut.faces.begin(), cut.faces.begin() + long(cut.na));

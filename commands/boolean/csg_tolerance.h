@@ -108,6 +108,14 @@ inline constexpr double kFloatStep = 0x1p-23;
 // taken as the work of rounding corners to float, not as an overlap: the engine's own
 // results, whose cut points are rounded so, hold such crossings and are taken again.
 inline constexpr double kShallowOverlap = 4 * kFloatStep;
+// Faces of one solid that rounding left crossing (a sliver rounded over its neighbour)
+// are parted before the exact cut tries again, by moving one of their corners to a float
+// at most this many steps away along each axis (csg_corefine.cpp, nudge_folds): the
+// crossings are a fraction of a step deep, and two steps is half the allowance within
+// which the input check already takes faces crossing as rounding's work, so the solid
+// moves within what is taken as rounding's. Four steps parted some more folds in the
+// campaign's chains at three times the cost.
+inline constexpr int kNudgeSteps = 2;
 
 // ---- The result check, in both cuts (csg_verify.cpp)
 //

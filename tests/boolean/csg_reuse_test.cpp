@@ -510,3 +510,23 @@ TEST(CsgReuse, NestedHalvesInATurnedFrameAreRefused) {
         EXPECT_EQ(csg_solid_fault(campaign::to_mesh(t).get()), k & 4 ? "" : "Solid overlaps itself") << k;
     }
 }
+
+// Results of shifted copies and of faces in contact, in a turned frame, whose slivers
+// rounding laid over a neighbour (faces crossing a fraction of a float step), cut
+// again by a third solid: its faces met a curve crossing itself at the fold, and every
+// such operation was refused. A corner of the fold moved a float step or two parts it.
+TEST(CsgReuse, FoldsOfRoundingArePartedBeforeTheCut) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (const uint64_t seed : {748u, 858u})
+        for (const bool other_winding : {false, true}) {
+            campaign::Pair p = campaign::chain_pair(maker, seed);
+            if (other_winding) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            const campaign::ChainOutcome c = campaign::run_chain(p, maker);
+            for (int op = 0; op < 4; ++op)
+                for (int op2 = 0; c.ran[op] && op2 < 4; ++op2)
+                    EXPECT_EQ(c.again[op].op[op2].verdict, solidcheck::Verdict::right)
+                        << "seed " << seed << " winding " << p.winding << " op " << op << " then " << op2 << ": "
+                        << c.again[op].op[op2].why;
+        }
+}
