@@ -1667,6 +1667,11 @@ bool nudge_folds(Solid& s, const Solid& other) {
         return false;
     };
     FaceGrid own(s), others(other);
+    // Pairs are tried while the crossing tests stay within a bound: where the walls of a
+    // thin part cross all along, every move of every corner fails and each costs the
+    // tests of its faces against their neighbours.
+    size_t work = 0, most = size_t(1) << 20;
+    const auto faces_cross = [&work](const Face* a, const Face* b) { return ++work, csg::faces_cross(a, b); };
     // The crossing pairs near the other solid, in the order of the face list.
     std::vector<Face*> given;
     std::unordered_map<const Face*, size_t> order;
@@ -1688,6 +1693,7 @@ bool nudge_folds(Solid& s, const Solid& other) {
         for (Face* g : met) crossing.push_back({f, g});
     }
     if (crossing.empty()) return false;
+    most += work + 256 * given.size();
     std::map<std::array<float, 3>, int> vertices_at;
     {
         std::unordered_set<const Vertex*> seen;
@@ -1753,6 +1759,7 @@ bool nudge_folds(Solid& s, const Solid& other) {
     std::vector<std::pair<double, size_t>> by_length;
     bool moved = false;
     for (const auto& [f, g] : crossing) {
+        if (work > most) break;
         if (!faces_cross(f, g)) continue;  // parted by an earlier move
         Vertex* corners[6];
         int n = 0;
