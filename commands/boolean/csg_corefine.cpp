@@ -1640,9 +1640,9 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
 //   solid it did not cross before (exact signs; crossings rounding left elsewhere
 //   stay as they were taken);
 // - no face around the corner has its three corners on one line;
-// - none turns over (its normal against the one it had), except a face that faced
-//   against a neighbour across one of its edges (a sliver rounded over) and then
-//   faces against none;
+// - each face surely faces as it did (the sign of its normals' dot product settled by
+//   their error bounds), except a face that surely faced against a neighbour across
+//   one of its edges (a sliver rounded over) and then surely faces against none;
 // - the corner meets no other vertex.
 // A corner with another vertex at its point (the ends of an edge of four faces, given
 // copies) stays. The solid is the engine's own copy: the caller's mesh keeps its corners.
@@ -1658,12 +1658,28 @@ bool nudge_folds(Solid& s, const Solid& other) {
             box[k] = std::nextafter(float(double(box[k]) - grow), -HUGE_VALF),
             box[k + 3] = std::nextafter(float(double(box[k + 3]) + grow), HUGE_VALF);
     };
-    const auto normal_of = [](const Face* f) { return cross(pos(f->v[1]) - pos(f->v[0]), pos(f->v[2]) - pos(f->v[0])); };
-    const auto against_a_neighbour = [&](const Face* f) {
-        const D3 n = normal_of(f);
+    // A face's normal, with a bound on its error (the corners' differences are exact;
+    // each component is two rounded products and their rounded difference).
+    struct Normal {
+        D3 n;
+        double err;
+    };
+    const auto normal_of = [](const Face* f) {
+        const D3 u = pos(f->v[1]) - pos(f->v[0]), w = pos(f->v[2]) - pos(f->v[0]);
+        return Normal{cross(u, w), 1e-15 * length(u) * length(w)};
+    };
+    // The sign of a . b where the bounds settle it, else 0.
+    const auto facing = [](const Normal& a, const Normal& b) {
+        const double d = dot(a.n, b.n), err = 2 * (length(a.n) * b.err + length(b.n) * a.err + a.err * b.err);
+        return d > err ? 1 : d < -err ? -1 : 0;
+    };
+    // Whether f faces against a face across one of its edges: surely (`sure`), or
+    // possibly.
+    const auto against_a_neighbour = [&](const Face* f, bool sure) {
+        const Normal n = normal_of(f);
         for (const Edge* e : f->e)
             for (const FaceNode* m = e->faces; m; m = m->next)
-                if (m->face != f && live(m->face) && dot(n, normal_of(m->face)) < 0) return true;
+                if (m->face != f && live(m->face) && facing(n, normal_of(m->face)) < (sure ? 0 : 1)) return true;
         return false;
     };
     FaceGrid own(s), others(other);
@@ -1706,12 +1722,12 @@ bool nudge_folds(Solid& s, const Solid& other) {
         for (; n < 0; ++n) x = std::nextafter(x, -HUGE_VALF);
         return x;
     };
-    using FacePair = std::pair<const Face*, const Face*>;
-    const auto key_of = [](const Face* x, const Face* y) { return x < y ? FacePair{x, y} : FacePair{y, x}; };
+    using FacePair = std::pair<size_t, size_t>;  // places in the face list
+    const auto key_of = [&](const Face* x, const Face* y) -> FacePair { return std::minmax(order.at(x), order.at(y)); };
     const auto set_box = [&](Face* f) { box_of(f->v, 3, 0, f->box); };
     // The faces around the corner being moved: their normals and crossings as they were.
     std::vector<Face*> ring;
-    std::vector<D3> was;
+    std::vector<Normal> was;
     std::vector<char> folded;
     std::vector<FacePair> before;
     FacePair target;
@@ -1738,7 +1754,7 @@ bool nudge_folds(Solid& s, const Solid& other) {
         if (meets) return false;
         for (size_t i = 0; i < ring.size(); ++i) {
             if (!has_plane_exactly(ring[i])) return false;
-            if (!(dot(normal_of(ring[i]), was[i]) > 0) && !(folded[i] && !against_a_neighbour(ring[i]))) return false;
+            if (facing(normal_of(ring[i]), was[i]) <= 0 && !(folded[i] && !against_a_neighbour(ring[i], false))) return false;
         }
         for (const Face* f : ring) {
             const bool crosses = own.any(f->box, [&](const Face* h) {
@@ -1780,7 +1796,7 @@ bool nudge_folds(Solid& s, const Solid& other) {
             });
             was.clear();
             folded.clear();
-            for (const Face* h : ring) was.push_back(normal_of(h)), folded.push_back(against_a_neighbour(h));
+            for (const Face* h : ring) was.push_back(normal_of(h)), folded.push_back(against_a_neighbour(h, true));
             before = crossings_of_ring();
             target = key_of(f, g);
             by_length.clear();
