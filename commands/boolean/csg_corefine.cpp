@@ -942,15 +942,15 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
         return SIZE_MAX;
     };
     // Splits piece x of solid i on its edge k at point m (its other edges keep their
-    // flags; both halves of edge k lie on the curve).
-    const auto split = [&](int i, size_t x, int k, Vertex* m) {
+    // flags; the halves of edge k lie on the curve, or as `first` and `second` say).
+    const auto split = [&](int i, size_t x, int k, Vertex* m, bool first = true, bool second = true) {
         Placed& t = made[i][x];
         t.gone = true;
         const Placed o = t;
         Vertex *u = o.w[k], *v = o.w[(k + 1) % 3], *w = o.w[(k + 2) % 3];
         const int kv = (k + 1) % 3, kw = (k + 2) % 3;
-        enter(i, Placed{{u, m, w}, o.state, {true, false, o.curve[kw]}, {o.along[k], nullptr, o.along[kw]}, false, o.from, o.uncut});
-        enter(i, Placed{{m, v, w}, o.state, {true, o.curve[kv], false}, {o.along[k], o.along[kv], nullptr}, false, o.from, o.uncut});
+        enter(i, Placed{{u, m, w}, o.state, {first, false, o.curve[kw]}, {o.along[k], nullptr, o.along[kw]}, false, o.from, o.uncut});
+        enter(i, Placed{{m, v, w}, o.state, {second, o.curve[kv], false}, {o.along[k], o.along[kv], nullptr}, false, o.from, o.uncut});
     };
     bool any = false;
     for (int i = 0; i < 2; ++i)
@@ -1000,12 +1000,41 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
                 }
             if (across.empty()) continue;
             Vertex* c2 = point_at(j, c, true);
+            int m = 0;
+            while (made[i][n].w[m] != b) ++m;
+            // The other solid's copy of the piece, flat on the same three points the
+            // same way round: rounding put one run of crossings onto one line in both
+            // solids, the curve folding back over it. Splitting the other solid's
+            // pieces on the edge would cut that copy again; instead each solid treats
+            // its own: both flat pieces go and each solid's neighbour across the
+            // end-to-end edge is split at the middle point. A half of that edge lies on
+            // the curve where the flat piece's edge beside it did not (the neighbour
+            // and the flat piece lay on either side), so the fold leaves the curve.
+            size_t twin = SIZE_MAX;
+            for (const auto& [y, q] : across) {
+                const Placed& o = made[j][y];
+                if (o.w[q] == a2 && o.w[(q + 2) % 3] == c2 && o.curve[q] && flat(o) &&
+                    o.curve[(q + 1) % 3] == t.curve[(k + 1) % 3] && o.curve[(q + 2) % 3] == t.curve[(k + 2) % 3])
+                    twin = y;
+            }
+            if (twin != SIZE_MAX) {
+                const size_t n2 = on_edge(j, b2, a2, twin, c2);
+                if (across.size() != 2 || n2 == SIZE_MAX) continue;
+                int m2 = 0;
+                while (made[j][n2].w[m2] != b2) ++m2;
+                ctx.degenerate = true;
+                made[i][x].gone = made[j][twin].gone = true;
+                // The neighbour runs b, a: its half b, c lies beside the flat piece's edge
+                // b, c, and its half c, a beside c, a.
+                const bool bc = !t.curve[(k + 1) % 3], ca = !t.curve[(k + 2) % 3];
+                split(i, n, m, c, bc, ca);
+                split(j, n2, m2, c2, bc, ca);
+                continue;
+            }
             for (const auto& [y, q] : across) blocked = blocked || made[j][y].w[(q + 2) % 3] == c2;
             if (blocked) continue;
             ctx.degenerate = true;
             made[i][x].gone = true;
-            int m = 0;
-            while (made[i][n].w[m] != b) ++m;
             split(i, n, m, c);
             for (const auto& [y, q] : across) split(j, y, q, c2);
         }
