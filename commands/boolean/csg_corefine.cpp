@@ -1089,6 +1089,18 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
                 bool same = run2.p.size() == run.p.size();
                 for (size_t r = 0; same && r < run.p.size(); ++r)
                     same = run2.p[r] == point_at(j, run.p[r], false);
+                // The run's points must go from b to a without turning back, or the
+                // neighbour's pieces would fold over one another.
+                const D3 ab = pos(a) - pos(b);
+                const double span[3] = {ab.x, ab.y, ab.z};
+                int along = 0;
+                for (int q = 1; q < 3; ++q)
+                    if (std::fabs(span[q]) > std::fabs(span[along])) along = q;
+                for (size_t r = 0; same && r + 1 < run.p.size(); ++r) {
+                    const D3 step = pos(run.p[r + 1]) - pos(run.p[r]);
+                    const double d[3] = {step.x, step.y, step.z};
+                    same = d[along] * span[along] > 0;
+                }
                 if (!same) continue;
                 ctx.degenerate = true;
                 for (size_t y : run.pieces) made[i][y].gone = true;
