@@ -790,6 +790,17 @@ bool flat(const Placed& t) {
     return n.x == 0 && n.y == 0 && n.z == 0;
 }
 
+// The longest edge of a piece (k from corner k to k + 1).
+int long_edge(const Placed& t) {
+    int k = 0;
+    double longest = -1;
+    for (int j = 0; j < 3; ++j) {
+        const D3 d = pos(t.w[(j + 1) % 3]) - pos(t.w[j]);
+        if (dot(d, d) > longest) longest = dot(d, d), k = j;
+    }
+    return k;
+}
+
 // Rounding to float can put a crossing exactly on the line of two other corners of a
 // piece, which then has no area. Such a piece a, b, c with c between a and b goes,
 // and the piece b, a, d across its long edge becomes b, c, d and c, a, d: the surface
@@ -836,12 +847,7 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
         if (ts[i].gone) continue;
         const Placed t = ts[i];
         // The long edge, k to k + 1, lies opposite the corner between the others.
-        int k = 0;
-        double longest = -1;
-        for (int j = 0; j < 3; ++j) {
-            const D3 d = pos(t.w[(j + 1) % 3]) - pos(t.w[j]);
-            if (dot(d, d) > longest) longest = dot(d, d), k = j;
-        }
+        const int k = long_edge(t);
         if (t.curve[k]) continue;
         Vertex *a = t.w[k], *b = t.w[(k + 1) % 3], *c = t.w[(k + 2) % 3];
         // The piece across the long edge, b, a, d from its corner m, with d not c.
@@ -850,11 +856,21 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
             while (n.w[m] != b) ++m;
             return m;
         };
+        // A flat piece across whose own long edge lies on the curve is left: split at c
+        // it gives two flat pieces on the same line, and re-cutting such a run spent the
+        // budget before other flat pieces had their turn; split_curve_at_flat_pieces
+        // takes the run as one.
         size_t ni = SIZE_MAX;
+        bool run_across = false;
         for (auto [it, end] = left.equal_range(key(b, a)); it != end && ni == SIZE_MAX; ++it) {
             const Placed& n = ts[it->second];
-            if (!n.gone && it->second != i && n.w[(far_corner(n) + 2) % 3] != c) ni = it->second;
+            if (n.gone || it->second == i || n.w[(far_corner(n) + 2) % 3] == c) continue;
+            if (flat(n) && n.curve[long_edge(n)])
+                run_across = true;
+            else
+                ni = it->second;
         }
+        if (ni == SIZE_MAX && run_across) continue;
         if (ni == SIZE_MAX) {
             // An uncut face of the solid across the edge becomes a piece to split.
             Face* across = nullptr;
@@ -905,6 +921,13 @@ std::pair<int, int> faces_and_balance(const Edge* e, uint32_t state) {
     return {faces, balance};
 }
 
+// A run of flat pieces of one solid on one line (split_curve_at_flat_pieces).
+struct FlatRun {
+    std::vector<Vertex*> p;   // the points along the run's edges other than its end-to-end edge
+    std::vector<bool> curve;  // whether the edge from p[r] to p[r + 1] lies on the curve
+    std::vector<size_t> pieces;
+};
+
 // Rounding can also put the middle corner c of a piece a, b, c exactly on its long
 // edge a - b where that edge lies on the curve: the piece's side then closes over
 // a - c - b and the other side over a - b. The curve edge is split at c in both
@@ -944,15 +967,56 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
         return SIZE_MAX;
     };
     // Splits piece x of solid i on its edge k at point m (its other edges keep their
-    // flags; both halves of edge k lie on the curve).
-    const auto split = [&](int i, size_t x, int k, Vertex* m) {
+    // flags; the halves of edge k lie on the curve, or as `first` and `second` say).
+    const auto split = [&](int i, size_t x, int k, Vertex* m, bool first = true, bool second = true) {
         Placed& t = made[i][x];
         t.gone = true;
         const Placed o = t;
         Vertex *u = o.w[k], *v = o.w[(k + 1) % 3], *w = o.w[(k + 2) % 3];
         const int kv = (k + 1) % 3, kw = (k + 2) % 3;
-        enter(i, Placed{{u, m, w}, o.state, {true, false, o.curve[kw]}, {o.along[k], nullptr, o.along[kw]}, false, o.from, o.uncut});
-        enter(i, Placed{{m, v, w}, o.state, {true, o.curve[kv], false}, {o.along[k], o.along[kv], nullptr}, false, o.from, o.uncut});
+        enter(i, Placed{{u, m, w}, o.state, {first, false, o.curve[kw]}, {o.along[k], nullptr, o.along[kw]}, false, o.from, o.uncut});
+        enter(i, Placed{{m, v, w}, o.state, {second, o.curve[kv], false}, {o.along[k], o.along[kv], nullptr}, false, o.from, o.uncut});
+    };
+    // The run of flat pieces of solid i from piece x whose end-to-end edge is its edge
+    // k, a to b: x and the flat pieces of its side joined to it across edges off the
+    // curve, and the points from b to a along the run's other edges with their curve
+    // flags. False when the run is not one line of such pieces.
+    const auto run_of = [&](int i, size_t x, int k, FlatRun* run) {
+        const Placed& t = made[i][x];
+        run->pieces.assign(1, x);
+        run->p.assign(1, t.w[(k + 1) % 3]);
+        run->curve.clear();
+        // Edges still to follow, the next one last.
+        std::vector<std::tuple<Vertex*, Vertex*, bool>> edges = {
+            {t.w[(k + 2) % 3], t.w[k], t.curve[(k + 2) % 3]},
+            {t.w[(k + 1) % 3], t.w[(k + 2) % 3], t.curve[(k + 1) % 3]}};
+        while (!edges.empty()) {
+            const auto [u, v, on_curve] = edges.back();
+            edges.pop_back();
+            size_t o = SIZE_MAX;
+            if (!on_curve)
+                for (auto [it, end] = left[i].equal_range(Key{v, u}); it != end && o == SIZE_MAX;
+                     ++it) {
+                    const Placed& g = made[i][it->second];
+                    if (!g.gone && g.state == t.state && flat(g)) o = it->second;
+                }
+            if (o == SIZE_MAX) {
+                run->p.push_back(v);
+                run->curve.push_back(on_curve);
+                continue;
+            }
+            if (std::find(run->pieces.begin(), run->pieces.end(), o) != run->pieces.end() ||
+                run->pieces.size() > 8)
+                return false;
+            run->pieces.push_back(o);
+            const Placed& g = made[i][o];
+            int q = 0;
+            while (g.w[q] != v) ++q;
+            Vertex* w = g.w[(q + 2) % 3];
+            edges.emplace_back(w, v, g.curve[(q + 2) % 3]);
+            edges.emplace_back(u, w, g.curve[(q + 1) % 3]);
+        }
+        return true;
     };
     bool any = false;
     for (int i = 0; i < 2; ++i)
@@ -1002,12 +1066,65 @@ void split_curve_at_flat_pieces(Context& ctx, std::vector<Placed> made[2], Point
                 }
             if (across.empty()) continue;
             Vertex* c2 = point_at(j, c, true);
+            int m = 0;
+            while (made[i][n].w[m] != b) ++m;
+            // The other solid's copy of the piece, flat on the same points the same way
+            // round: rounding put one run of crossings onto one line in both solids, the
+            // curve folding back over it. Splitting the other solid's pieces on the edge
+            // would cut that copy again; instead each solid treats its own run as one:
+            // its flat pieces go and its neighbour across the end-to-end edge is split
+            // at the run's points. A part of that edge lies on the curve where the run's
+            // edge beside it did not (the neighbour and the run lay on either side), so
+            // the fold leaves the curve.
+            FlatRun run, run2;
+            size_t twin = SIZE_MAX, n2 = SIZE_MAX;
+            if (!flat(made[i][n]) && across.size() == 2 && run_of(i, x, k, &run))
+                for (const auto& [y, q] : across) {
+                    const Placed& o = made[j][y];
+                    if (o.w[q] == b2)
+                        n2 = y;
+                    else if (o.curve[q] && flat(o) && run_of(j, y, q, &run2))
+                        twin = y;
+                }
+            if (twin != SIZE_MAX && n2 != SIZE_MAX && !flat(made[j][n2]) &&
+                run2.curve == run.curve) {
+                bool same = run2.p.size() == run.p.size();
+                for (size_t r = 0; same && r < run.p.size(); ++r)
+                    same = run2.p[r] == point_at(j, run.p[r], false);
+                // The run's points must go from b to a without turning back, or the
+                // neighbour's pieces would fold over one another.
+                const D3 ab = pos(a) - pos(b);
+                const double span[3] = {ab.x, ab.y, ab.z};
+                int along = 0;
+                for (int q = 1; q < 3; ++q)
+                    if (std::fabs(span[q]) > std::fabs(span[along])) along = q;
+                for (size_t r = 0; same && r + 1 < run.p.size(); ++r) {
+                    const D3 step = pos(run.p[r + 1]) - pos(run.p[r]);
+                    const double d[3] = {step.x, step.y, step.z};
+                    same = d[along] * span[along] > 0;
+                }
+                if (!same) continue;
+                ctx.degenerate = true;
+                for (size_t y : run.pieces) made[i][y].gone = true;
+                for (size_t y : run2.pieces) made[j][y].gone = true;
+                int m2 = 0;
+                while (made[j][n2].w[m2] != b2) ++m2;
+                for (const auto& [h, piece, at, points] :
+                     {std::tuple{i, n, m, &run.p}, std::tuple{j, n2, m2, &run2.p}}) {
+                    size_t cur = piece;
+                    int edge = at;
+                    for (size_t r = 1; r + 1 < points->size(); ++r) {
+                        split(h, cur, edge, (*points)[r], !run.curve[r - 1], !run.curve[r]);
+                        cur = made[h].size() - 1;
+                        edge = 0;
+                    }
+                }
+                continue;
+            }
             for (const auto& [y, q] : across) blocked = blocked || made[j][y].w[(q + 2) % 3] == c2;
             if (blocked) continue;
             ctx.degenerate = true;
             made[i][x].gone = true;
-            int m = 0;
-            while (made[i][n].w[m] != b) ++m;
             split(i, n, m, c);
             for (const auto& [y, q] : across) split(j, y, q, c2);
         }
