@@ -1436,6 +1436,12 @@ void sheet_check(Context& ctx) {
                 if (g && live(g)) {
                     f->state = kDiscarded;
                     g->state = kDiscarded;
+                    // Across an edge of theirs off the curve a face of A now meets one
+                    // of B: the edge joins the solids as the curve does.
+                    for (int k = 0; k < 3; ++k) {
+                        if (!(f->e[k]->flags & kCutEdge)) set_edge_flags(ctx.a, f->e[k], kCutEdge);
+                        if (!(g->e[k]->flags & kCutEdge)) set_edge_flags(ctx.b, g->e[k], kCutEdge);
+                    }
                     g = nullptr;
                     cancelled = true;
                     break;

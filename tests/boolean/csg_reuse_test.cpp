@@ -510,20 +510,3 @@ TEST(CsgReuse, NestedHalvesInATurnedFrameAreRefused) {
         EXPECT_EQ(csg_solid_fault(campaign::to_mesh(t).get()), k & 4 ? "" : "Solid overlaps itself") << k;
     }
 }
-
-// The union of boxes touching along part of an edge, turned, taken again inside out:
-// its faces at the edge were paired across the space between the parts, which no copy
-// of the edge's ends could part, and every operation was refused.
-TEST(CsgReuse, ReversedUnionTouchingAlongAnEdge) {
-    for (const int k : {28, 49}) {
-        const auto r = campaign::Rotation::about({1.0 + 0.1 * k, 2.0 - 0.07 * k, 0.5}, 0.3 + 0.11 * k);
-        const auto place = [&](P3 at, P3 size) { return campaign::moved(campaign::box(at, size), r, {0, 0, 0}, {1.5 + k, -2, 3 - 0.5 * k}); };
-        const double h = 4 + k % 5, v = 1000 + 20 * h;
-        auto u = sound_result(mesh_of(place({0, 0, 0}, {10, 10, 10}), false).get(), mesh_of(place({10, 10, k % 3 * 1.5}, {4, 5, h}), false).get(), kCsgUnion, v, 1e-3);
-        if (!u) continue;
-        const solidcheck::Soup s = solidcheck::soup_of(u.get());
-        Tris t;
-        for (const auto& f : s.t) t.push_back({s.v[f[0]], s.v[f[1]], s.v[f[2]]});
-        for (int op = 0; op < 3; ++op) sound_result(mesh_of(t, true).get(), mesh_of(place({2, 2, 2}, {3, 3, 3}), true).get(), op, op == 1 ? 27 : op ? v - 27 : v, 1e-3);
-    }
-}
