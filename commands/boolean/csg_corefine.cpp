@@ -863,7 +863,21 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
                     for (int j = 0; j < 3; ++j)
                         if (g->v[j] == b && g->v[(j + 1) % 3] == a && g->v[(j + 2) % 3] != c) across = g;
                 }
-            if (!across) continue;
+            if (!across) {
+                // Across the edge only the piece on the same corners the other way
+                // round: the two are a sheet of no thickness (a sliver along the curve
+                // rounded onto its neighbour) and add nothing to the solid. Both go;
+                // each of their edges loses one use each way.
+                for (auto [it, end] = left.equal_range(key(b, a)); it != end; ++it) {
+                    Placed& n = ts[it->second];
+                    if (!n.gone && it->second != i && n.w[(far_corner(n) + 2) % 3] == c && t.curve[(k + 1) % 3] &&
+                        t.curve[(k + 2) % 3]) {
+                        ts[i].gone = n.gone = true;
+                        break;
+                    }
+                }
+                continue;
+            }
             across->state = kDiscarded;
             ts.push_back(Placed{{across->v[0], across->v[1], across->v[2]}, kUnclassified, {},
                                 {across->e[0], across->e[1], across->e[2]}, false, int32_t(across->mark), true});
