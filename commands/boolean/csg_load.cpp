@@ -526,23 +526,34 @@ void part_pinched_edges(Context& ctx, Solid& s) {
                 if (v->flags & kEnd) parent[root(corner(f, v))] = root(corner(g, v));
         }
     }
-    for (auto& [e, four] : pairs) {
-        Face* f[4] = {four[0], four[1], four[2], four[3]};
-        int partner[4] = {-1, -1, -1, -1};
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j)
-                if (i != j && partner[i] < 0 &&
-                    (root(corner(f[i], e->a)) == root(corner(f[j], e->a)) || root(corner(f[i], e->b)) == root(corner(f[j], e->b))))
-                    partner[i] = j;
-        if (!pair_about(e, f, partner)) {
-            for (const auto& [pe, pf] : pairs) pe->a->flags &= ~kEnd, pe->b->flags &= ~kEnd;
-            return;
+    // Edges whose every face has a partner are paired first, each joining its pairs'
+    // corners at once: an edge between two others of four faces (parts touching
+    // along a broken line) finds its partners across the pairs of its neighbours.
+    std::vector<bool> done(pairs.size(), false);
+    for (int pass = 0; pass < 2; ++pass)
+        for (bool progress = true; progress;) {
+            progress = false;
+            for (size_t p = 0; p < pairs.size(); ++p) {
+                auto& [e, four] = pairs[p];
+                Face* f[4] = {four[0], four[1], four[2], four[3]};
+                int partner[4] = {-1, -1, -1, -1};
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < 4; ++j)
+                        if (i != j && partner[i] < 0 &&
+                            (root(corner(f[i], e->a)) == root(corner(f[j], e->a)) ||
+                             root(corner(f[i], e->b)) == root(corner(f[j], e->b))))
+                            partner[i] = j;
+                if (done[p] || (pass == 0 && std::min({partner[0], partner[1], partner[2], partner[3]}) < 0)) continue;
+                if (!pair_about(e, f, partner)) {
+                    for (const auto& [pe, pf] : pairs) pe->a->flags &= ~kEnd, pe->b->flags &= ~kEnd;
+                    return;
+                }
+                for (int i = 0; i < 4; ++i) four[size_t(i)] = f[i];
+                for (size_t i = 0; i < 4; i += 2)
+                    for (const Vertex* v : {e->a, e->b}) parent[root(corner(four[i], v))] = root(corner(four[i + 1], v));
+                done[p] = progress = true;
+            }
         }
-        for (int i = 0; i < 4; ++i) four[size_t(i)] = f[i];
-    }
-    for (const auto& [e, four] : pairs)
-        for (size_t i = 0; i < 4; i += 2)
-            for (const Vertex* v : {e->a, e->b}) parent[root(corner(four[i], v))] = root(corner(four[i + 1], v));
     // The corners of one end vertex in the part of its first corner keep it; each
     // other part gets a copy at the same point.
     std::vector<std::pair<size_t, Vertex*>> copies;  // (root, vertex)
