@@ -881,7 +881,21 @@ void mend_flat_pieces(Context& ctx, Solid& s, std::vector<Placed>& ts) {
                     for (int j = 0; j < 3; ++j)
                         if (g->v[j] == b && g->v[(j + 1) % 3] == a && g->v[(j + 2) % 3] != c) across = g;
                 }
-            if (!across) continue;
+            if (!across) {
+                // Across the edge only the piece on the same corners the other way
+                // round: the two are a sheet of no thickness (a sliver along the curve
+                // rounded onto its neighbour) and add nothing to the solid. Both go;
+                // each of their edges loses one use each way.
+                for (auto [it, end] = left.equal_range(key(b, a)); it != end; ++it) {
+                    Placed& n = ts[it->second];
+                    if (!n.gone && it->second != i && n.w[(far_corner(n) + 2) % 3] == c && t.curve[(k + 1) % 3] &&
+                        t.curve[(k + 2) % 3]) {
+                        ts[i].gone = n.gone = true;
+                        break;
+                    }
+                }
+                continue;
+            }
             across->state = kDiscarded;
             ts.push_back(Placed{{across->v[0], across->v[1], across->v[2]}, kUnclassified, {},
                                 {across->e[0], across->e[1], across->e[2]}, false, int32_t(across->mark), true});
@@ -1555,6 +1569,12 @@ void sheet_check(Context& ctx) {
                 if (g && live(g)) {
                     f->state = kDiscarded;
                     g->state = kDiscarded;
+                    // Across an edge of theirs off the curve a face of A now meets one
+                    // of B: the edge joins the solids as the curve does.
+                    for (int k = 0; k < 3; ++k) {
+                        if (!(f->e[k]->flags & kCutEdge)) set_edge_flags(ctx.a, f->e[k], kCutEdge);
+                        if (!(g->e[k]->flags & kCutEdge)) set_edge_flags(ctx.b, g->e[k], kCutEdge);
+                    }
                     g = nullptr;
                     cancelled = true;
                     break;

@@ -241,9 +241,16 @@ bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], in
         const D3 outward = forward[f] ? cross(w[f], d) : cross(d, w[f]);
         return dot(outward, cross(dn, w[f])) < 0 ? 0 : 1;
     };
+    // Where the faces' winding is turned inside out (a reversed solid, whose parts
+    // become the space around them), the neighbours across the inside by winding are
+    // faces of two parts, whose corners around the edge's ends are joined: no copy of
+    // an end could part them. Faces that all have a partner may then be paired across
+    // the other wedges, each with its partner; the surface is the same and each part
+    // closed, and orienting the parts turns them the right way round.
+    const bool may_flip = partner && partner[0] >= 0 && partner[1] >= 0 && partner[2] >= 0 && partner[3] >= 0;
     int best[4] = {};
     double best_cost = -1;
-    int best_parted = 0;
+    int best_parted = 0, best_flip = 0;
     int p[3] = {1, 2, 3};
     do {
         const int s[4] = {0, p[0], p[1], p[2]};
@@ -273,24 +280,29 @@ bool paired_about(D3 a, D3 b, const D3 (&third)[4], const bool (&forward)[4], in
                 }
             }
             if (!possible) continue;
-            // The faces the caller would have paired that this order parts.
-            int parted = 0;
-            if (partner) {
-                const int first = inside_first(s[0]);
-                for (int i = 0; i < 4; ++i) {
-                    const int x = s[(first + i) % 4], y = s[(first + (i ^ 1)) % 4];
-                    parted += partner[x] >= 0 && partner[x] != y;
+            for (int flip = 0; flip < (may_flip ? 2 : 1); ++flip) {
+                // The faces the caller would have paired that this order parts.
+                int parted = 0;
+                if (partner) {
+                    const int first = inside_first(s[0]) ^ flip;
+                    for (int i = 0; i < 4; ++i) {
+                        const int x = s[(first + i) % 4], y = s[(first + (i ^ 1)) % 4];
+                        parted += partner[x] >= 0 && partner[x] != y;
+                    }
                 }
-            }
-            if (best_cost < 0 || parted < best_parted || (parted == best_parted && cost < best_cost)) {
-                best_cost = cost;
-                best_parted = parted;
-                for (int i = 0; i < 4; ++i) best[i] = s[i];
+                if (flip && parted) continue;
+                if (best_cost < 0 || parted < best_parted ||
+                    (parted == best_parted && (flip < best_flip || (flip == best_flip && cost < best_cost)))) {
+                    best_cost = cost;
+                    best_parted = parted;
+                    best_flip = flip;
+                    for (int i = 0; i < 4; ++i) best[i] = s[i];
+                }
             }
         }
     } while (std::next_permutation(p, p + 3));
     if (best_cost < 0) return false;
-    const int first = inside_first(best[0]);
+    const int first = inside_first(best[0]) ^ best_flip;
     for (int i = 0; i < 4; ++i) order[i] = best[(first + i) % 4];
     return true;
 }
@@ -514,23 +526,34 @@ void part_pinched_edges(Context& ctx, Solid& s) {
                 if (v->flags & kEnd) parent[root(corner(f, v))] = root(corner(g, v));
         }
     }
-    for (auto& [e, four] : pairs) {
-        Face* f[4] = {four[0], four[1], four[2], four[3]};
-        int partner[4] = {-1, -1, -1, -1};
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j)
-                if (i != j && partner[i] < 0 &&
-                    (root(corner(f[i], e->a)) == root(corner(f[j], e->a)) || root(corner(f[i], e->b)) == root(corner(f[j], e->b))))
-                    partner[i] = j;
-        if (!pair_about(e, f, partner)) {
-            for (const auto& [pe, pf] : pairs) pe->a->flags &= ~kEnd, pe->b->flags &= ~kEnd;
-            return;
+    // Edges whose every face has a partner are paired first, each joining its pairs'
+    // corners at once: an edge between two others of four faces (parts touching
+    // along a broken line) finds its partners across the pairs of its neighbours.
+    std::vector<bool> done(pairs.size(), false);
+    for (int pass = 0; pass < 2; ++pass)
+        for (bool progress = true; progress;) {
+            progress = false;
+            for (size_t p = 0; p < pairs.size(); ++p) {
+                auto& [e, four] = pairs[p];
+                Face* f[4] = {four[0], four[1], four[2], four[3]};
+                int partner[4] = {-1, -1, -1, -1};
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < 4; ++j)
+                        if (i != j && partner[i] < 0 &&
+                            (root(corner(f[i], e->a)) == root(corner(f[j], e->a)) ||
+                             root(corner(f[i], e->b)) == root(corner(f[j], e->b))))
+                            partner[i] = j;
+                if (done[p] || (pass == 0 && std::min({partner[0], partner[1], partner[2], partner[3]}) < 0)) continue;
+                if (!pair_about(e, f, partner)) {
+                    for (const auto& [pe, pf] : pairs) pe->a->flags &= ~kEnd, pe->b->flags &= ~kEnd;
+                    return;
+                }
+                for (int i = 0; i < 4; ++i) four[size_t(i)] = f[i];
+                for (size_t i = 0; i < 4; i += 2)
+                    for (const Vertex* v : {e->a, e->b}) parent[root(corner(four[i], v))] = root(corner(four[i + 1], v));
+                done[p] = progress = true;
+            }
         }
-        for (int i = 0; i < 4; ++i) four[size_t(i)] = f[i];
-    }
-    for (const auto& [e, four] : pairs)
-        for (size_t i = 0; i < 4; i += 2)
-            for (const Vertex* v : {e->a, e->b}) parent[root(corner(four[i], v))] = root(corner(four[i + 1], v));
     // The corners of one end vertex in the part of its first corner keep it; each
     // other part gets a copy at the same point.
     std::vector<std::pair<size_t, Vertex*>> copies;  // (root, vertex)
