@@ -109,6 +109,15 @@ inline constexpr double kFloatStep = 0x1p-23;
 // results, whose cut points are rounded so, hold such crossings and are taken again.
 inline constexpr double kShallowOverlap = 4 * kFloatStep;
 
+// A crossing of the exact cut on kept faces that cross each other (a fold its rounding
+// to float made) may move this many float steps along each axis from the float
+// nearest its exact place to clear the fold: within the rounding allowance above, so
+// the result stays as near the exact surface as any rounding of it.
+inline constexpr int kFoldSteps = 2;
+// Rounds of moves over the folded corners: a corner whose faces share a fold with a
+// neighbour's may clear only once the neighbour moved.
+inline constexpr int kFoldPasses = 4;
+
 // ---- The result check, in both cuts (csg_verify.cpp)
 //
 // When both solids are closed, the kept faces are checked before anything is built; a
