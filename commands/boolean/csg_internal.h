@@ -283,6 +283,9 @@ struct Context {
     bool thin = false;
     // Set by the exact attempt when both inputs are closed and pass every input check.
     bool sound = false;
+    // Set by the exact cut: for each piece it made, the normal of the face it was cut
+    // from (a sliver's own normal is rounding noise).
+    std::unordered_map<const Face*, D3> cut_from;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
