@@ -1520,6 +1520,238 @@ void check_sides_by_ray(Context& ctx, Solid& s, const std::vector<Face*>& other,
 
 }  // namespace
 
+namespace {
+
+// Kept faces of A and B on each other, each facing away from the other, over some
+// area: a sheet of no thickness. The tie-break leaves one where B's step moved a face
+// of B into A while no face of B reaches A's face under the step to cut it along the
+// edge of B's face (copies shifted along an axis: one plane of each parallel pair).
+// In the exact answer neither face is there. The faces in that plane joined to f and
+// g (over edges of one solid, or by sharing area across the two) are replaced by A's
+// faces over what A keeps beyond B: the edges of all of them, A's one way and B's the
+// other, cancel where they run both ways, and what is left bounds that region (every
+// edge is split at the corners lying on it, so no point is made: the corners are
+// floats and lie in the plane exactly). False, with nothing changed, where the sheet
+// is not such: corners off the plane, faces of the wrong way in it, B reaching beyond
+// A, edges crossing or loops touching, a loop no ear can clip.
+bool clear_sheet(Context& ctx, Face* f, Face* g) {
+    constexpr size_t kMostFaces = 2000;   // the pairs of faces below are quadratic
+    constexpr size_t kMostCorners = 400;  // and the clipping of ears cubic in the corners
+    const DV p0 = dv(f->v[0]), p1 = dv(f->v[1]), p2 = dv(f->v[2]);
+    const D3 n = cross(pos(f->v[1]) - pos(f->v[0]), pos(f->v[2]) - pos(f->v[0]));
+    const double an[3] = {std::fabs(n.x), std::fabs(n.y), std::fabs(n.z)};
+    const int drop_axis = an[0] >= an[1] && an[0] >= an[2] ? 0 : (an[1] >= an[2] ? 1 : 2);
+    if (an[drop_axis] == 0) return false;
+    const int ax = (drop_axis + 1) % 3, ay = (drop_axis + 2) % 3;
+    const auto xy = [&](const Vertex* v) {
+        const DV d = dv(v);
+        return V2{d.p[ax], d.p[ay]};
+    };
+    const auto in_plane = [&](const Face* h) {
+        for (const Vertex* v : h->v)
+            if (orient3d(p0.p, p1.p, p2.p, dv(v).p) != 0) return false;
+        return true;
+    };
+    const auto turn = [&](const Face* h) {
+        const V2 a = xy(h->v[0]), b = xy(h->v[1]), c = xy(h->v[2]);
+        return orient2d(a.data(), b.data(), c.data());
+    };
+    const int way = turn(f);
+    if (way == 0 || turn(g) != -way) return false;
+    // The live faces of both solids in the plane; then those joined to f.
+    std::vector<Face*> plane;
+    std::vector<char> solid_a;
+    for (Solid* s : {&ctx.a, &ctx.b})
+        for (Face* h = s->faces; h; h = h->next)
+            if (live(h) && in_plane(h)) {
+                plane.push_back(h);
+                solid_a.push_back(s == &ctx.a);
+                if (plane.size() > kMostFaces) return false;
+            }
+    std::vector<char> joined(plane.size(), 0);
+    std::vector<size_t> queue;
+    for (size_t i = 0; i < plane.size(); ++i)
+        if (plane[i] == f || plane[i] == g) joined[i] = 1, queue.push_back(i);
+    if (queue.size() != 2) return false;  // g has a corner off f's plane
+    while (!queue.empty()) {
+        const size_t i = queue.back();
+        queue.pop_back();
+        if (turn(plane[i]) != (solid_a[i] ? way : -way)) return false;
+        for (size_t j = 0; j < plane.size(); ++j) {
+            if (joined[j]) continue;
+            bool meet = false;
+            if (solid_a[i] == solid_a[j]) {
+                for (const Edge* e : plane[i]->e)
+                    for (const Edge* k : plane[j]->e) meet = meet || e == k;
+            } else {
+                meet = overlap_in_plane(plane[i], plane[j]);
+            }
+            if (meet) joined[j] = 1, queue.push_back(j);
+        }
+    }
+    // The corners, once each by place.
+    using At = std::array<float, 3>;
+    std::map<At, int> index;
+    std::vector<V2> pt;
+    std::vector<Vertex*> in_a;  // A's vertex there, where A has one
+    const auto point = [&](Vertex* v) {
+        const auto [it, fresh] = index.try_emplace(At{v->x, v->y, v->z}, int(pt.size()));
+        if (fresh) pt.push_back(xy(v)), in_a.push_back(nullptr);
+        return it->second;
+    };
+    for (size_t i = 0; i < plane.size(); ++i)
+        if (joined[i])
+            for (Vertex* v : plane[i]->v) {
+                const int k = point(v);
+                if (solid_a[i]) in_a[size_t(k)] = v;
+            }
+    const auto orient = [&](int a, int b, int c) {
+        return way * orient2d(pt[size_t(a)].data(), pt[size_t(b)].data(), pt[size_t(c)].data());
+    };
+    // Each edge split at the corners on it; uses one way less the other by pair.
+    struct Use {
+        int net = 0;
+        Edge* edge[2] = {nullptr, nullptr};  // the edge a piece running each way is of
+        bool whole[2] = {false, false};      // that piece is the whole edge
+        bool a_way[2] = {false, false};      // it is A's
+    };
+    std::map<std::pair<int, int>, Use> uses;
+    for (size_t i = 0; i < plane.size(); ++i) {
+        if (!joined[i]) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int u = point(plane[i]->v[k]), w = point(plane[i]->v[(k + 1) % 3]);
+            const int along = pt[size_t(u)][0] != pt[size_t(w)][0] ? 0 : 1;
+            std::vector<std::pair<double, int>> on{{pt[size_t(u)][along], u}, {pt[size_t(w)][along], w}};
+            const double lo = std::min(on[0].first, on[1].first), hi = std::max(on[0].first, on[1].first);
+            for (int c = 0; c < int(pt.size()); ++c)
+                if (c != u && c != w && pt[size_t(c)][along] > lo && pt[size_t(c)][along] < hi && orient(u, w, c) == 0)
+                    on.push_back({pt[size_t(c)][along], c});
+            std::sort(on.begin() + 2, on.end());
+            if (pt[size_t(u)][along] > pt[size_t(w)][along]) std::reverse(on.begin() + 2, on.end());
+            std::vector<int> run{u};
+            for (size_t c = 2; c < on.size(); ++c) run.push_back(on[c].second);
+            run.push_back(w);
+            for (size_t c = 0; c + 1 < run.size(); ++c) {
+                const int x = run[c], y = run[c + 1];
+                Use& use = uses[std::minmax(x, y)];
+                const int dir = x < y ? 0 : 1;
+                use.net += dir == 0 ? 1 : -1;
+                if (solid_a[i]) use.a_way[dir] = true;
+                use.edge[dir] = plane[i]->e[k];
+                use.whole[dir] = run.size() == 2;
+            }
+        }
+    }
+    // What is left: edges each once, no two crossing, at most one leaving a corner.
+    struct Left {
+        int from, to;
+        Edge* edge;  // the edge it is or is a piece of
+        bool whole, of_a;
+    };
+    std::vector<Left> left;
+    std::vector<int> next(pt.size(), -1);
+    for (const auto& [key, use] : uses) {
+        if (use.net == 0) continue;
+        if (use.net != 1 && use.net != -1) return false;
+        const int dir = use.net > 0 ? 0 : 1;
+        const Left l{dir == 0 ? key.first : key.second, dir == 0 ? key.second : key.first, use.edge[dir],
+                     use.whole[dir], use.a_way[dir]};
+        // A piece of an edge of B would leave the rest of it to B's face across it.
+        if (next[size_t(l.from)] >= 0 || (!l.of_a && !l.whole)) return false;
+        next[size_t(l.from)] = l.to;
+        left.push_back(l);
+    }
+    for (size_t i = 0; i < left.size(); ++i)
+        for (size_t j = i + 1; j < left.size(); ++j) {
+            const Left &l = left[i], &m = left[j];
+            if (l.from == m.from || l.from == m.to || l.to == m.from || l.to == m.to) continue;
+            const int s1 = orient(l.from, l.to, m.from), s2 = orient(l.from, l.to, m.to);
+            const int s3 = orient(m.from, m.to, l.from), s4 = orient(m.from, m.to, l.to);
+            if (s1 == 0 && s2 == 0) {  // on one line: apart unless their spans meet
+                const size_t along = pt[size_t(l.from)][0] != pt[size_t(l.to)][0] ? 0 : 1;
+                const auto span = [&](const Left& e) {
+                    return std::minmax(pt[size_t(e.from)][along], pt[size_t(e.to)][along]);
+                };
+                if (span(l).second >= span(m).first && span(m).second >= span(l).first) return false;
+            } else if (s1 * s2 <= 0 && s3 * s4 <= 0) {
+                return false;
+            }
+        }
+    std::vector<int> corners;  // of the loops
+    for (const Left& l : left) corners.push_back(l.from);
+    if (corners.size() > kMostCorners) return false;
+    // Clip ears, each a triangle turning A's way with no corner of any loop on it or in it.
+    std::vector<std::array<int, 3>> made;
+    std::vector<char> walked(pt.size(), 0);
+    for (const Left& start : left) {
+        if (walked[size_t(start.from)]) continue;
+        std::vector<int> loop;
+        for (int c = start.from; !walked[size_t(c)]; c = next[size_t(c)]) {
+            if (next[size_t(c)] < 0) return false;
+            walked[size_t(c)] = 1;
+            loop.push_back(c);
+        }
+        if (loop.size() < 3 || loop.front() != next[size_t(loop.back())]) return false;
+        while (loop.size() >= 3) {
+            bool clipped = false;
+            for (size_t i = 0; i < loop.size() && !clipped; ++i) {
+                const int a = loop[(i + loop.size() - 1) % loop.size()], b = loop[i], c = loop[(i + 1) % loop.size()];
+                if (orient(a, b, c) <= 0) continue;
+                bool empty = true;
+                for (const int q : corners)
+                    if (q != a && q != b && q != c && orient(a, b, q) >= 0 && orient(b, c, q) >= 0 && orient(c, a, q) >= 0)
+                        empty = false;
+                if (!empty) continue;
+                made.push_back({a, b, c});
+                loop.erase(loop.begin() + long(i));
+                clipped = true;
+            }
+            if (!clipped) return false;
+            if (loop.size() == 3) {
+                if (orient(loop[0], loop[1], loop[2]) <= 0) return false;
+                made.push_back({loop[0], loop[1], loop[2]});
+                break;
+            }
+        }
+    }
+    // Nothing fails from here.
+    uint32_t state = 0;
+    for (size_t i = 0; i < plane.size(); ++i)
+        if (joined[i]) {
+            if (solid_a[i] && !state) state = plane[i]->state;
+            plane[i]->state = kDiscarded;
+        }
+    for (size_t k = 0; k < pt.size(); ++k) {
+        if (in_a[k]) continue;
+        const auto at = std::find_if(index.begin(), index.end(), [k](const auto& e) { return e.second == int(k); })->first;
+        for (Vertex* v = ctx.a.vertices; v && !in_a[k]; v = v->next)
+            if (v->x == at[0] && v->y == at[1] && v->z == at[2] && !(v->flags & kUnused)) in_a[k] = v;
+        if (!in_a[k]) in_a[k] = add_vertex(ctx, ctx.a, at[0], at[1], at[2]);
+    }
+    for (const auto& t : made) {
+        Face* h = new_face(ctx, ctx.a, in_a[size_t(t[0])], in_a[size_t(t[1])], in_a[size_t(t[2])]);
+        h->state = state;
+    }
+    // Where an edge of B bounds what is left, A's faces meet B's there: the seam.
+    // A piece of an edge of A keeps that edge's flags.
+    for (const Left& l : left) {
+        Edge* e = edge_lookup(ctx, ctx.a, in_a[size_t(l.from)], in_a[size_t(l.to)], false);
+        if (!e || e == l.edge) continue;
+        if (!l.of_a) {
+            set_edge_flags(ctx.a, e, kCutEdge);
+            set_edge_flags(ctx.b, l.edge, kCutEdge);
+        } else if (l.edge->flags & kCutEdge) {
+            set_edge_flags(ctx.a, e, kCutEdge);
+        } else if (e->flags == kMarked) {
+            e->flags = l.edge->flags;
+        }
+    }
+    ctx.degenerate = true;
+    return true;
+}
+
+}  // namespace
+
 void sheet_check(Context& ctx) {
     // A kept face of A and one of B on the same three points, the other way round, are
     // a sheet of no thickness that rounding closed flat: both go, which keeps the
@@ -1588,13 +1820,25 @@ void sheet_check(Context& ctx) {
                 if (live(f))
                     for (Vertex* v : f->v) v->flags = 0;
         }
+    bool cleared = false;
     for (const auto& [a, b] : ctx.flat_pairs)
-        for (const Face* f : a)
-            for (const Face* g : b)
+        for (Face* f : a)
+            for (Face* g : b)
                 if (live(f) && live(g) && overlap_in_plane(f, g)) {
-                    if (!rounding_touch(f, g)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                    if (!rounding_touch(f, g)) {
+                        if (!clear_sheet(ctx, f, g)) raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Faces on each other both kept");
+                        cleared = true;
+                        continue;
+                    }
                     ctx.rounding_folds = true;
                 }
+    if (cleared)
+        for (Solid* s : {&ctx.a, &ctx.b}) {
+            for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
+            for (Face* f = s->faces; f; f = f->next)
+                if (live(f))
+                    for (Vertex* v : f->v) v->flags = 0;
+        }
 }
 
 // The live faces of a solid by the cells of a grid their boxes cover, for look-ups

@@ -85,3 +85,29 @@ TEST(CsgTie, RunOfCrossingsFlatInBothSolids) {
         }
     }
 }
+
+// Copies shifted along an axis, A - B: the step moves B's face into A in one plane of
+// each parallel pair, where B's face and A's uncut face were both kept, a sheet of no
+// thickness. The exact cut takes both out there and answers itself.
+TEST(CsgTie, ShiftedCopyDifferenceLeavesNoSheet) {
+    std::string failures;
+    for (const P3 shift : {P3{3, 0, 0}, P3{0, -2.5, 0}, P3{0, 0, 1.5}, P3{-7.25, 0, 0}, P3{0, 0, -0.125}})
+        for (int winding = 0; winding < 4; ++winding) {
+            campaign::Pair p;
+            p.kind_a = p.kind_b = campaign::kBox;
+            p.placement = campaign::kShiftedCopy;
+            p.winding = winding;
+            p.a = campaign::box({0, 0, 0}, {10, 6, 4});
+            p.b = campaign::box(shift, {10, 6, 4});
+            if (winding & 1) p.a = campaign::reversed(p.a);
+            if (winding & 2) p.b = campaign::reversed(p.b);
+            const campaign::PairOutcome o = campaign::run_pair(p);
+            for (const int op : {2, 3})
+                if (o.op[op].verdict != solidcheck::Verdict::right || !o.op[op].gave_way.empty())
+                    failures += "shift " + std::to_string(shift[0]) + " " + std::to_string(shift[1]) + " " +
+                                std::to_string(shift[2]) + ", winding " + std::to_string(winding) + ", operation " +
+                                std::to_string(op) + ": " + solidcheck::verdict_name(o.op[op].verdict) +
+                                " (exact cut: " + o.op[op].gave_way + ")\n";
+        }
+    EXPECT_EQ(failures, "");
+}
