@@ -676,16 +676,36 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         point_of(g->from);
         point_of(g->to);
     }
-    // No two points at one place.
+    // No two points at one place, but for edges of the other solid on one line (two of
+    // its parts touching along it, as given) crossing the face at one point: that is one
+    // point of the face, where the curves of both parts meet.
     {
         std::vector<int32_t> order(s.p.size());
         for (size_t i = 0; i < order.size(); ++i) order[i] = int32_t(i);
         std::sort(order.begin(), order.end(), [&s](int32_t u, int32_t v) { return s.p[u][0] < s.p[v][0]; });
         double reach = 0;
         for (double r : s.r) reach = std::max(reach, r);
+        std::vector<int32_t> one(s.p.size());  // the point each stands for
+        for (size_t i = 0; i < one.size(); ++i) one[i] = int32_t(i);
+        const auto root = [&one](int32_t m) {
+            while (one[size_t(m)] != m) m = one[size_t(m)];
+            return m;
+        };
+        const auto through_face = [&](int32_t m) {
+            const int32_t c = s.ref[size_t(m)];
+            return c >= 0 && cut.crossings[size_t(c)].f == f;
+        };
         for (size_t i = 0; i < order.size(); ++i)
             for (size_t j = i + 1; j < order.size() && s.p[order[j]][0] - s.p[order[i]][0] <= 2 * reach; ++j)
-                if (s.same(order[i], order[j])) throw Unsplittable{"two points at one place"};
+                if (s.same(order[i], order[j])) {
+                    if (!through_face(order[i]) || !through_face(order[j]))
+                        throw Unsplittable{"two points at one place"};
+                    const int32_t u = root(order[i]), v = root(order[j]);
+                    if (u != v) one[size_t(std::max(u, v))] = std::min(u, v);
+                }
+        for (auto& [c, m] : local) m = root(m);
+        const auto merged = [&](int32_t m) { return root(m) != m; };
+        inner.erase(std::remove_if(inner.begin(), inner.end(), merged), inner.end());
     }
     // Points on the face's edges in order from the edge's first end (the same order in
     // both faces on the edge), split in along the face's direction.
@@ -718,7 +738,10 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
         }
     }
     for (int32_t m : inner) s.insert(m);
-    for (const Seg* g = first; g != last; ++g) s.force(local[g->from], local[g->to]);
+    for (const Seg* g = first; g != last; ++g) {
+        if (local[g->from] == local[g->to]) throw Unsplittable{"two points at one place"};
+        s.force(local[g->from], local[g->to]);
+    }
     // Sides. The curve runs along na x nb, and the left of it (seen from the side na
     // points to) is the direction of -nb in a face of A and of na in a face of B.
     // Solids are wound clockwise seen from outside, so normals point inward: the

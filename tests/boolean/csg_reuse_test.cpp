@@ -552,3 +552,12 @@ TEST(CsgReuse, FoldsOfRoundedCrossingsAreMovedOut) {
             }
         }
 }
+
+// Boxes touching along part of an edge, as one solid, cut across the line: the cut gave way.
+TEST(CsgReuse, PartsTouchingAlongALineCutThere) {
+    Tris a = campaign::box({0, 0, 0}, {1, 1, 2}), a2 = campaign::box({1, 1, 0.5}, {1, 1, 1});
+    a.insert(a.end(), a2.begin(), a2.end());
+    auto ma = mesh_of(a, false), mb = mesh_of(campaign::box({0.5, 0.5, 0.8}, {1, 1, 0.4}), false);
+    sound_result(ma.get(), mb.get(), kCsgUnion, 3.2, 1e-5);
+    sound_result(ma.get(), mb.get(), kCsgSubtraction, 2.8, 1e-5);
+}
