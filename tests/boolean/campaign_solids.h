@@ -252,6 +252,13 @@ struct Pair {
     bool thin = false;          // A is thinner than the check's lines are apart
 };
 
+// Both solids of a pair with every face reversed: the same pair in the other winding.
+inline void turn_over(Pair& p) {
+    p.a = reversed(p.a);
+    p.b = reversed(p.b);
+    p.winding ^= 3;
+}
+
 // The class a pair is counted under: its placement, "turned" for a turned frame, and
 // its winding (as built, both reversed, or one of them reversed).
 inline std::string class_name(const Pair& p) {

@@ -235,7 +235,7 @@ TEST(CsgCampaign, ChainsOnSliversTheWeldThins) {
         for (bool turned_over : {false, true}) {
             SCOPED_TRACE(testing::Message() << seed << (turned_over ? " turned over" : ""));
             campaign::Pair p = campaign::chain_pair(maker, seed);
-            if (turned_over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (turned_over) campaign::turn_over(p);
             expect_none_wrong(campaign::run_chain(p, maker, 64, false, op_again));
         }
 }
@@ -259,7 +259,7 @@ TEST(CsgCampaign, ChainsOnEdgesPairedOnlyByRounding) {
         for (bool turned_over : {false, true}) {
             SCOPED_TRACE(testing::Message() << c.seed << (turned_over ? " turned over" : ""));
             campaign::Pair p = campaign::chain_pair(maker, c.seed);
-            if (turned_over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (turned_over) campaign::turn_over(p);
             const campaign::ChainOutcome o = campaign::run_chain(p, maker, 64, false, c.op_again);
             ASSERT_TRUE(o.ran[c.op_again]);
             for (int op2 : c.second)

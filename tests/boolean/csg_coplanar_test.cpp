@@ -16,7 +16,7 @@ void expect_right(std::initializer_list<std::pair<unsigned, int>> cases) {
             for (bool turned : {false, true}) {
                 SCOPED_TRACE(testing::Message() << seed << " op " << op << (turned_over ? " over" : "") << (turned ? " turned" : ""));
                 campaign::Pair p = campaign::chain_pair(maker, seed);
-                if (turned_over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+                if (turned_over) campaign::turn_over(p);
                 for (campaign::Tris* t : {&p.a, &p.b})
                     for (auto& tri : *t)
                         for (auto& c : tri)

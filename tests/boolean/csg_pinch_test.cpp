@@ -106,7 +106,7 @@ TEST(CsgPinch, PartsFoldedOverByRoundingAlongAnEdge) {
     for (const auto& c : kCases)
         for (const bool over : {false, true}) {
             campaign::Pair p = campaign::chain_pair(maker, c.seed);
-            if (over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (over) campaign::turn_over(p);
             const campaign::PairOutcome o = campaign::run_pair(p, 64);
             for (int op = 0; op < 4; ++op) {
                 const campaign::OpOutcome& r = o.op[op];
@@ -128,7 +128,7 @@ TEST(CsgPinch, SheetOfOneSolidAlongATouchingEdge) {
     for (const unsigned seed : {142u, 2334u})
         for (const bool over : {false, true}) {
             campaign::Pair p = campaign::chain_pair(maker, seed);
-            if (over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (over) campaign::turn_over(p);
             const campaign::OpOutcome r = campaign::run_pair(p, 64).op[kCsgUnion];
             if (r.verdict != solidcheck::Verdict::right)
                 failures += std::to_string(seed) + (over ? " reversed: " : ": ") + solidcheck::verdict_name(r.verdict) +

@@ -322,11 +322,7 @@ void expect_chain_right(uint64_t seed, int op) {
     campaign::Maker maker(0);
     for (const bool other_winding : {false, true}) {
         campaign::Pair p = campaign::chain_pair(maker, seed);
-        if (other_winding) {
-            p.a = campaign::reversed(p.a);
-            p.b = campaign::reversed(p.b);
-            p.winding ^= 3;
-        }
+        if (other_winding) campaign::turn_over(p);
         const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, op);
         for (int op2 = 0; c.ran[op] && op2 < 4; ++op2)
             EXPECT_NE(c.again[op].op[op2].verdict, solidcheck::Verdict::wrong)
@@ -458,11 +454,7 @@ TEST(CsgReuse, ThirdSolidThroughAFoldedSliver) {
     for (const uint64_t seed : {101u, 1u})
         for (const bool flip : {false, true}) {
             campaign::Pair p = campaign::chain_pair(maker, seed);
-            if (flip) {
-                p.a = campaign::reversed(p.a);
-                p.b = campaign::reversed(p.b);
-                p.winding ^= 3;
-            }
+            if (flip) campaign::turn_over(p);
             const campaign::ChainOutcome c = campaign::run_chain(p, maker);
             for (int op = 0; op < 4; ++op)
                 for (int op2 = 0; c.ran[op] && op2 < 4; ++op2) {
@@ -521,7 +513,7 @@ TEST(CsgReuse, FoldsOfRoundingArePartedBeforeTheCut) {
     for (const uint64_t seed : {748u, 858u})
         for (const bool other_winding : {false, true}) {
             campaign::Pair p = campaign::chain_pair(maker, seed);
-            if (other_winding) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (other_winding) campaign::turn_over(p);
             const campaign::ChainOutcome c = campaign::run_chain(p, maker);
             for (int op = 0; op < 4; ++op)
                 for (int op2 = 0; c.ran[op] && op2 < 4; ++op2)
@@ -542,7 +534,7 @@ TEST(CsgReuse, FoldsOfRoundedCrossingsAreMovedOut) {
     for (const auto& [seed, op] : {std::pair<uint64_t, int>{748, 0}, {28, 0}})
         for (const bool other : {false, true}) {
             campaign::Pair p = campaign::chain_pair(maker, seed);
-            if (other) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+            if (other) campaign::turn_over(p);
             const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, op);
             ASSERT_TRUE(c.ran[op]) << "seed " << seed << " winding " << p.winding;
             for (int op2 = 0; op2 < 4; ++op2) {

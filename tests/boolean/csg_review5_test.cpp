@@ -137,7 +137,7 @@ TEST(CsgReview5, EveryOperationOfSwappedTies) {
         for (const bool over : {false, true})
             for (const bool turned : {false, true}) {
                 campaign::Pair p = campaign::chain_pair(maker, seed);
-                if (over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+                if (over) campaign::turn_over(p);
                 for (Tris* t : {&p.a, &p.b})
                     for (auto& tri : *t)
                         for (auto& c : tri)

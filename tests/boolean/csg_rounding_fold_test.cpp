@@ -15,7 +15,7 @@ void expect_exact_answers(unsigned seed, unsigned ops = 15) {
     campaign::Maker maker(0);
     for (const bool over : {false, true}) {
         campaign::Pair p = campaign::chain_pair(maker, seed);
-        if (over) p.a = campaign::reversed(p.a), p.b = campaign::reversed(p.b), p.winding ^= 3;
+        if (over) campaign::turn_over(p);
         const campaign::PairOutcome o = campaign::run_pair(p, 64, true);
         for (int op = 0; op < 4; ++op) {
             if (!(ops >> op & 1)) continue;
