@@ -37,6 +37,25 @@ const Placement kPlacements[] = {
     {"copy shifted by half along z", {0, 0, 2}, {10, 6, 4}, true, 3},
 };
 
+// A, the box at the origin of size 10 x 6 x 4, and B, in the given winding (bit 0: A
+// reversed, bit 1: B reversed), turned by `turn` when given.
+campaign::Pair box_pair(P3 corner, P3 size, int winding, const campaign::Rotation* turn = nullptr) {
+    campaign::Pair p;
+    p.kind_a = p.kind_b = campaign::kBox;
+    p.placement = campaign::kShiftedCopy;
+    p.winding = winding;
+    p.a = campaign::box({0, 0, 0}, {10, 6, 4});
+    p.b = campaign::box(corner, size);
+    if (turn) {
+        p.a = campaign::moved(p.a, *turn, {0, 0, 0}, {5, -3, 2});
+        p.b = campaign::moved(p.b, *turn, {0, 0, 0}, {5, -3, 2});
+        p.turned_frame = true;
+    }
+    if (winding & 1) p.a = campaign::reversed(p.a);
+    if (winding & 2) p.b = campaign::reversed(p.b);
+    return p;
+}
+
 }  // namespace
 
 TEST(CsgTie, TouchingAndShiftedBoxes) {
@@ -44,19 +63,7 @@ TEST(CsgTie, TouchingAndShiftedBoxes) {
     std::string failures;
     for (const Placement& pl : kPlacements)
         for (int winding = 0; winding < 4; ++winding) {
-            campaign::Pair p;
-            p.kind_a = p.kind_b = campaign::kBox;
-            p.placement = campaign::kShiftedCopy;
-            p.winding = winding;
-            p.a = campaign::box({0, 0, 0}, {10, 6, 4});
-            p.b = campaign::box(pl.corner, pl.size);
-            if (pl.turned) {
-                p.a = campaign::moved(p.a, turn, {0, 0, 0}, {5, -3, 2});
-                p.b = campaign::moved(p.b, turn, {0, 0, 0}, {5, -3, 2});
-                p.turned_frame = true;
-            }
-            if (winding & 1) p.a = campaign::reversed(p.a);
-            if (winding & 2) p.b = campaign::reversed(p.b);
+            const campaign::Pair p = box_pair(pl.corner, pl.size, winding, pl.turned ? &turn : nullptr);
             const campaign::PairOutcome o = campaign::run_pair(p);
             for (int op = 0; op < 4; ++op)
                 if ((pl.ops >> op & 1) && o.op[op].verdict != solidcheck::Verdict::right)
@@ -93,14 +100,7 @@ TEST(CsgTie, ShiftedCopyDifferenceLeavesNoSheet) {
     std::string failures;
     for (const P3 shift : {P3{3, 0, 0}, P3{0, -2.5, 0}, P3{0, 0, 1.5}, P3{-7.25, 0, 0}, P3{0, 0, -0.125}})
         for (int winding = 0; winding < 4; ++winding) {
-            campaign::Pair p;
-            p.kind_a = p.kind_b = campaign::kBox;
-            p.placement = campaign::kShiftedCopy;
-            p.winding = winding;
-            p.a = campaign::box({0, 0, 0}, {10, 6, 4});
-            p.b = campaign::box(shift, {10, 6, 4});
-            if (winding & 1) p.a = campaign::reversed(p.a);
-            if (winding & 2) p.b = campaign::reversed(p.b);
+            const campaign::Pair p = box_pair(shift, {10, 6, 4}, winding);
             const campaign::PairOutcome o = campaign::run_pair(p);
             for (const int op : {2, 3})
                 if (o.op[op].verdict != solidcheck::Verdict::right || !o.op[op].gave_way.empty())
