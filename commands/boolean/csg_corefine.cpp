@@ -1773,6 +1773,16 @@ bool clear_sheet(Context& ctx, Face* f, Face* g) {
     return true;
 }
 
+// Vertices no live face uses any longer are flagged unused (faces went in pairs).
+void mark_unused_vertices(Context& ctx) {
+    for (Solid* s : {&ctx.a, &ctx.b}) {
+        for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
+        for (Face* f = s->faces; f; f = f->next)
+            if (live(f))
+                for (Vertex* v : f->v) v->flags = 0;
+    }
+}
+
 }  // namespace
 
 void sheet_check(Context& ctx) {
@@ -1836,13 +1846,7 @@ void sheet_check(Context& ctx) {
                     break;
                 }
         }
-    if (cancelled)
-        for (Solid* s : {&ctx.a, &ctx.b}) {
-            for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
-            for (Face* f = s->faces; f; f = f->next)
-                if (live(f))
-                    for (Vertex* v : f->v) v->flags = 0;
-        }
+    if (cancelled) mark_unused_vertices(ctx);
     bool cleared = false;
     for (const auto& [a, b] : ctx.flat_pairs)
         for (Face* f : a)
@@ -1855,13 +1859,7 @@ void sheet_check(Context& ctx) {
                     }
                     ctx.rounding_folds = true;
                 }
-    if (cleared)
-        for (Solid* s : {&ctx.a, &ctx.b}) {
-            for (Vertex* v = s->vertices; v; v = v->next) v->flags = kUnused;
-            for (Face* f = s->faces; f; f = f->next)
-                if (live(f))
-                    for (Vertex* v : f->v) v->flags = 0;
-        }
+    if (cleared) mark_unused_vertices(ctx);
 }
 
 // The live faces of a solid by the cells of a grid their boxes cover, for look-ups
