@@ -2255,8 +2255,9 @@ bool nudge_folds(Solid& s, const Solid& other) {
 // point), to the nearest float place within kFoldSteps along each axis where none of
 // the kept faces at it crosses another kept face, has its corners on one line or turns
 // over (against the face it was cut from: a sliver rounding turned over may turn
-// back), and where no other kept corner stands. Where no place clears them all, one
-// that leaves fewer of them crossing and makes no new crossing is taken, and the
+// back), and where no other kept corner stands. Where no place clears them all, of
+// those that leave fewer of them crossing and make no new crossing the one that
+// leaves fewest (the nearest of such) is taken, and the
 // places are gone over again (a fold can share a face with a neighbour that must move
 // first). A place also holding a corner of an input stays where it is.
 void round_out_folds(Context& ctx) {

@@ -394,9 +394,9 @@ bool exact_cut(Context& ctx);
 // sheet of no thickness, which no later operation could take as a solid.
 void sheet_check(Context& ctx);
 // After sheet_check: moves each crossing on kept faces that cross another kept face (a
-// fold its rounding to float made) a few float steps, to the nearest place where the
-// kept faces at it cross fewer kept faces and none new, none clearing all first
-// (csg_corefine.cpp).
+// fold its rounding to float made) a few float steps: to the nearest place where the
+// kept faces at it cross no kept face, else to the place where they cross fewest (of
+// those, the nearest) and none they did not cross before (csg_corefine.cpp).
 void round_out_folds(Context& ctx);
 // Whether g runs along edge e in the same direction as f does.
 bool same_direction(const Face* f, const Face* g, const Edge* e);
