@@ -2440,8 +2440,6 @@ void round_out_folds(Context& ctx) {
         if (!progress) break;
     }
     if (moved.empty()) return;
-    // The result is checked as input before it is returned, as after any mend of rounding.
-    ctx.degenerate = true;
     // Every face at a moved vertex, kept or not, forgets its plane; the solids' boxes
     // take the new places in.
     for (Solid* s : {&ctx.a, &ctx.b})
