@@ -353,10 +353,7 @@ std::unique_ptr<MESH3> attempt(Context& ctx, const MESH3* a, const MESH3* b, int
             intersect_solids(ctx);
         }
         select_faces(ctx, operation);
-        if (exact) {
-            sheet_check(ctx);
-            round_out_folds(ctx);
-        }
+        if (exact) sheet_check(ctx);
         // Solids that only touch, both kept whole, would meet along a face of no
         // thickness (two shells side by side, or a hollow whose skin lies on the
         // outside).

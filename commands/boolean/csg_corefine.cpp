@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
@@ -1866,17 +1865,20 @@ void sheet_check(Context& ctx) {
 // near a sliver. A face or a look-up over more cells than kMaxCells is met by a scan.
 class FaceGrid {
 public:
-    explicit FaceGrid(const Solid& s) : FaceGrid(live_faces(s), s.box) {}
-    // Of the given faces; `origin` is any point near them.
-    FaceGrid(const std::vector<Face*>& faces, const float origin[3]) {
+    explicit FaceGrid(const Solid& s) {
         double extent = 0;
-        for (int k = 0; k < 3; ++k) origin_[k] = origin[k];
-        for (const Face* f : faces)
+        size_t n = 0;
+        for (int k = 0; k < 3; ++k) origin_[k] = s.box[k];
+        for (Face* f = s.faces; f; f = f->next) {
+            if (!live(f)) continue;
             extent += std::max({double(f->box[3]) - f->box[0], double(f->box[4]) - f->box[1],
                                 double(f->box[5]) - f->box[2]});
+            ++n;
+        }
         constexpr double kFinestCell = 1e-6;  // keeps the cell above 0 where faces have no extent
-        cell_ = std::max(2 * extent / double(std::max<size_t>(faces.size(), 1)), kFinestCell);
-        for (Face* f : faces) add(f);
+        cell_ = std::max(2 * extent / double(std::max<size_t>(n, 1)), kFinestCell);
+        for (Face* f = s.faces; f; f = f->next)
+            if (live(f)) add(f);
     }
     void add(Face* f) {
         all_.push_back(f);
@@ -1906,12 +1908,6 @@ public:
     }
 
 private:
-    static std::vector<Face*> live_faces(const Solid& s) {
-        std::vector<Face*> out;
-        for (Face* f = s.faces; f; f = f->next)
-            if (live(f)) out.push_back(f);
-        return out;
-    }
     static constexpr double kMaxCells = 512;
     bool span(const float box[6], int64_t lo[3], int64_t hi[3]) const {
         double cells = 1;
@@ -2244,214 +2240,6 @@ bool nudge_folds(Solid& s, const Solid& other) {
     return moved;
 }
 
-// Crossings take the float nearest their exact place, and that can turn a sliver along
-// the curve over its neighbour: kept faces then cross by a rounding step. The input
-// check takes such a fold as rounding's work, but a third solid cut through it meets a
-// curve that crosses itself inside a face, which no choice of sides closes (over the
-// first 300 campaign chains, 45 % of the results of first operations held such a
-// fold, 7 % once moved; over 3000, four in ten refusals of second operations came so,
-// one in four once moved). So each place of a crossing on a kept face that crosses
-// another kept face moves, with every copy of it in both solids (which stand at one
-// point), to the nearest float place within kFoldSteps along each axis where none of
-// the kept faces at it crosses another kept face, has its corners on one line or turns
-// over (against the face it was cut from: a sliver rounding turned over may turn
-// back), and where no other kept corner stands. Where no place clears them all, of
-// those that leave fewer of them crossing and make no new crossing the one that
-// leaves fewest (the nearest of such) is taken, and the
-// places are gone over again (a fold can share a face with a neighbour that must move
-// first). A place also holding a corner of an input stays where it is.
-void round_out_folds(Context& ctx) {
-    using Place = std::array<float, 3>;
-    std::vector<Face*> kept;
-    std::vector<Face*> on_curve;  // kept faces with a corner made for a crossing
-    for (Solid* s : {&ctx.a, &ctx.b})
-        for (Face* f = s->faces; f; f = f->next) {
-            if (!live(f)) continue;
-            kept.push_back(f);
-            if (std::any_of(std::begin(f->v), std::end(f->v), [s](const Vertex* v) { return v->seq >= s->crossings_from; }))
-                on_curve.push_back(f);
-        }
-    if (on_curve.empty()) return;
-    // A kept face of A and one of B on the same three places are no crossing.
-    const auto same_places = [](const Face* f, const Face* g) {
-        for (const Vertex* v : f->v)
-            if (std::none_of(std::begin(g->v), std::end(g->v), [v](const Vertex* w) {
-                    return w->x == v->x && w->y == v->y && w->z == v->z;
-                }))
-                return false;
-        return true;
-    };
-    const auto cross_each_other = [&](const Face* f, const Face* g) {
-        return f != g && !same_places(f, g) && faces_cross(f, g);
-    };
-    FaceGrid grid(kept, ctx.a.box);
-    std::vector<std::pair<const Face*, const Face*>> folds;
-    for (const Face* f : on_curve)
-        grid.any(f->box, [&](const Face* g) {
-            spend(ctx);
-            if (cross_each_other(f, g)) folds.push_back({f, g});
-            return false;
-        });
-    if (folds.empty()) return;
-    struct Corner {
-        std::vector<Vertex*> copies;
-        std::vector<Face*> faces;
-        bool movable = true;  // every copy was made for a crossing
-    };
-    std::map<Place, Corner> corners;
-    for (Solid* s : {&ctx.a, &ctx.b})
-        for (Face* f = s->faces; f; f = f->next) {
-            if (!live(f)) continue;
-            for (Vertex* v : f->v) {
-                Corner& c = corners[{v->x, v->y, v->z}];
-                c.faces.push_back(f);
-                if (std::find(c.copies.begin(), c.copies.end(), v) == c.copies.end()) {
-                    c.copies.push_back(v);
-                    c.movable = c.movable && v->seq >= s->crossings_from;
-                }
-            }
-        }
-    // The places of crossings on faces that cross another, in the order found.
-    std::vector<Place> folded;
-    for (const auto& [f, g] : folds)
-        for (const Face* h : {f, g})
-            for (const Vertex* v : h->v) {
-                const Place p{v->x, v->y, v->z};
-                if (corners[p].movable && std::find(folded.begin(), folded.end(), p) == folded.end()) folded.push_back(p);
-            }
-    if (folded.empty()) return;
-    std::unordered_set<const Vertex*> moved;
-    // The pairs of kept faces that cross, of which one is at corner c, among the faces
-    // `near` it.
-    using Pairs = std::vector<std::pair<const Face*, const Face*>>;
-    const auto crossings = [&](const Corner& c, const std::vector<const Face*>& near) {
-        Pairs out;
-        for (const Face* f : c.faces)
-            for (const Face* g : near) {
-                if (!boxes_meet(f->box, g->box)) continue;
-                spend(ctx);
-                if (cross_each_other(f, g)) out.push_back(std::minmax(f, g));
-            }
-        std::sort(out.begin(), out.end());
-        out.erase(std::unique(out.begin(), out.end()), out.end());
-        return out;
-    };
-    const auto normal_of = [](const Face* f) { return cross(pos(f->v[1]) - pos(f->v[0]), pos(f->v[2]) - pos(f->v[0])); };
-    // Corners that found no better place, until a move near them.
-    std::set<Place> stuck;
-    for (int pass = 0; pass < kFoldPasses; ++pass) {
-        bool progress = false;
-        for (Place& at : folded) {
-            const Place p = at;
-            auto it = corners.find(p);
-            if (it == corners.end() || stuck.count(p)) continue;
-            Corner& c = it->second;
-            // The kept faces that the faces at c can meet wherever p moves.
-            float reach[6];
-            for (int k = 0; k < 3; ++k) {
-                reach[k] = reach[k + 3] = p[size_t(k)];
-                for (int n = 0; n < kFoldSteps; ++n)
-                    reach[k] = std::nextafter(reach[k], -HUGE_VALF), reach[k + 3] = std::nextafter(reach[k + 3], HUGE_VALF);
-            }
-            for (const Face* f : c.faces)
-                for (int k = 0; k < 3; ++k)
-                    reach[k] = std::min(reach[k], f->box[k]), reach[k + 3] = std::max(reach[k + 3], f->box[k + 3]);
-            std::vector<const Face*> near;
-            grid.any(reach, [&near](const Face* g) {
-                near.push_back(g);
-                return false;
-            });
-            std::sort(near.begin(), near.end());
-            near.erase(std::unique(near.begin(), near.end()), near.end());
-            const Pairs before = crossings(c, near);
-            if (before.empty()) continue;
-            // Each face's normal as given (of the face it was cut from), and whether it
-            // faces so now: a move may turn a sliver back, not over.
-            std::vector<D3> normals;
-            std::vector<bool> facing;
-            for (const Face* f : c.faces) {
-                const auto from = ctx.cut_from.find(f);
-                normals.push_back(from != ctx.cut_from.end() ? from->second : normal_of(f));
-                facing.push_back(dot(normal_of(f), normals.back()) > 0);
-            }
-            // The places within kFoldSteps float steps along each axis, nearest first.
-            std::vector<std::pair<double, Place>> tries;
-            for (int i = -kFoldSteps; i <= kFoldSteps; ++i)
-                for (int j = -kFoldSteps; j <= kFoldSteps; ++j)
-                    for (int k = -kFoldSteps; k <= kFoldSteps; ++k) {
-                        if (i == 0 && j == 0 && k == 0) continue;
-                        Place q = p;
-                        const int steps[3] = {i, j, k};
-                        double d = 0;
-                        for (int a = 0; a < 3; ++a) {
-                            for (int n = 0; n < std::abs(steps[a]); ++n) q[a] = std::nextafter(q[a], steps[a] * HUGE_VALF);
-                            d += (double(q[a]) - p[a]) * (double(q[a]) - p[a]);
-                        }
-                        if (std::isfinite(q[0]) && std::isfinite(q[1]) && std::isfinite(q[2])) tries.push_back({d, q});
-                    }
-            std::stable_sort(tries.begin(), tries.end(), [](const auto& l, const auto& r) { return l.first < r.first; });
-            const auto put = [&c](const Place& q) {
-                for (Vertex* v : c.copies) v->x = q[0], v->y = q[1], v->z = q[2];
-                for (Face* f : c.faces) face_box(f);
-            };
-            const Place* best = nullptr;
-            size_t fewest = before.size();
-            for (const auto& [d, q] : tries) {
-                if (corners.count(q)) continue;
-                put(q);
-                bool sound = true;
-                for (size_t i = 0; i < c.faces.size() && sound; ++i)
-                    sound = has_plane_exactly(c.faces[i]) && (!facing[i] || dot(normal_of(c.faces[i]), normals[i]) > 0);
-                if (!sound) continue;
-                // The pairs that crossed and still do are a part of what crosses there.
-                const size_t still = size_t(std::count_if(before.begin(), before.end(), [&](const auto& fg) {
-                    return cross_each_other(fg.first, fg.second);
-                }));
-                if (still >= fewest) continue;
-                const Pairs after = crossings(c, near);
-                if (after.size() < fewest && std::includes(before.begin(), before.end(), after.begin(), after.end())) {
-                    best = &q;
-                    fewest = after.size();
-                    if (fewest == 0) break;
-                }
-            }
-            if (!best) {
-                put(p);
-                stuck.insert(p);
-                continue;
-            }
-            const Place q = *best;
-            put(q);
-            progress = true;
-            // The corners of the faces at it and of those that crossed them may find a
-            // place now.
-            for (const auto& [f, g] : before)
-                for (const Face* h : {f, g})
-                    for (const Vertex* v : h->v) stuck.erase({v->x, v->y, v->z});
-            for (const Face* f : c.faces)
-                for (const Vertex* v : f->v) stuck.erase({v->x, v->y, v->z});
-            for (Vertex* v : c.copies) moved.insert(v);
-            // Under their new boxes too (the grid offers a face more than once).
-            for (Face* f : c.faces) grid.add(f);
-            corners[q] = std::move(c);
-            corners.erase(p);
-            at = q;
-        }
-        if (!progress) break;
-    }
-    if (moved.empty()) return;
-    // Every face at a moved vertex, kept or not, forgets its plane; the solids' boxes
-    // take the new places in.
-    for (Solid* s : {&ctx.a, &ctx.b})
-        for (Face* f = s->faces; f; f = f->next)
-            if (moved.count(f->v[0]) || moved.count(f->v[1]) || moved.count(f->v[2])) {
-                face_box(f);
-                f->has_plane = false;
-                for (int k = 0; k < 3; ++k)
-                    s->box[k] = std::min(s->box[k], f->box[k]), s->box[k + 3] = std::max(s->box[k + 3], f->box[k + 3]);
-            }
-}
-
 bool exact_cut(Context& ctx) {
     const bool unfolded = unfold_slivers(ctx, ctx.a, ctx.b) | unfold_slivers(ctx, ctx.b, ctx.a);
     std::vector<Piece> pieces;
@@ -2522,8 +2310,6 @@ bool exact_cut(Context& ctx) {
         }
     };
     std::unordered_map<std::array<float, 3>, Vertex*, At> placed[2];
-    ctx.a.crossings_from = ctx.a.next_seq;
-    ctx.b.crossings_from = ctx.b.next_seq;
     for (const auto& [f, range] : split)
         for (Vertex* v : f->v) placed[cut.of_a(f) ? 0 : 1].try_emplace({v->x, v->y, v->z}, v);
     std::vector<Placed> made[2];
@@ -2599,10 +2385,6 @@ bool exact_cut(Context& ctx) {
         for (const Placed& t : made[i]) {
             if (t.gone) continue;
             Face* g = new_face(ctx, s, t.w[0], t.w[1], t.w[2]);
-            if (t.from >= 0) {
-                const Face* from = cut.faces[size_t(t.from)];
-                ctx.cut_from[g] = cross(pos(from->v[1]) - pos(from->v[0]), pos(from->v[2]) - pos(from->v[0]));
-            }
             if (!stands[size_t(t.from)].empty()) {
                 if (stands[size_t(t.from)][0] == cut.faces[size_t(t.from)]) stands[size_t(t.from)].clear();
                 stands[size_t(t.from)].push_back(g);

@@ -176,9 +176,6 @@ struct Solid {
     FaceIndex* index = nullptr;  // while the solid is being cut: new faces enter it
     float box[6] = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
     uint32_t next_seq = 0;
-    // In the exact cut: the seq of the first vertex made for a crossing as it took its
-    // float place (every later vertex stands for one).
-    uint32_t crossings_from = ~0u;
     bool crowded = false;  // some edge has been given more than two faces
     uint32_t next_edge = 0;
     std::vector<Edge*> cut_edges;  // every edge that became a cut edge, once
@@ -283,9 +280,6 @@ struct Context {
     bool thin = false;
     // Set by the exact attempt when both inputs are closed and pass every input check.
     bool sound = false;
-    // Set by the exact cut: for each piece it made, the normal of the face it was cut
-    // from (a sliver's own normal is rounding noise).
-    std::unordered_map<const Face*, D3> cut_from;
 };
 
 // In the result: the vertex of A that stands for v (of B) on the seam, so both sides
@@ -393,11 +387,6 @@ bool exact_cut(Context& ctx);
 // other over some area are both kept. The tie-break put one a step off the other, so they would meet as a
 // sheet of no thickness, which no later operation could take as a solid.
 void sheet_check(Context& ctx);
-// After sheet_check: moves each crossing on kept faces that cross another kept face (a
-// fold its rounding to float made) a few float steps: to the nearest place where the
-// kept faces at it cross no kept face, else to the place where they cross fewest (of
-// those, the nearest) and none they did not cross before (csg_corefine.cpp).
-void round_out_folds(Context& ctx);
 // Whether g runs along edge e in the same direction as f does.
 bool same_direction(const Face* f, const Face* g, const Edge* e);
 // Orients each connected part of a closed solid by exact tests: consistent winding

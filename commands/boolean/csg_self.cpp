@@ -274,9 +274,8 @@ bool edges_meet_at_a_point(const std::vector<Touch>& touches, double reach) {
 
 // Whether the insides of f and g (faces of one part) meet, and how deep: 0 when they
 // do not, else the least of how far each reaches through the other (or how far they
-// overlap when in one plane). Whether they meet is exact; the depth is a measure, taken
-// only when `measure` is set (else faces that cross give 1).
-double faces_meet(const Tri& f, const Tri& g, bool measure = true) {
+// overlap when in one plane). Whether they meet is exact; the depth is a measure.
+double faces_meet(const Tri& f, const Tri& g) {
     const int shared = shared_corners(f.f, g.f);
     if (shared == 3) return 0;  // the same corners: an edge of more than two faces, taken elsewhere
     int sg[3], sf[3];
@@ -298,7 +297,6 @@ double faces_meet(const Tri& f, const Tri& g, bool measure = true) {
     Flat fv, gv;
     const bool fok = flat_view(f, &fv), gok = flat_view(g, &gv);
     if (!enters(f, g, sf, gok ? &gv : nullptr) && !enters(g, f, sg, fok ? &fv : nullptr)) return 0;
-    if (!measure) return 1;
     return std::max(std::min(crossing_depth(f, g), penetration(f, g)), std::numeric_limits<double>::min());
 }
 
@@ -359,7 +357,7 @@ double crossing_depth(const Face* f, const Face* g) {
 bool faces_cross(const Face* f, const Face* g) {
     const Tri a{f, {at(f->v[0]), at(f->v[1]), at(f->v[2])}, 0};
     const Tri b{g, {at(g->v[0]), at(g->v[1]), at(g->v[2])}, 0};
-    return faces_meet(a, b, false) > 0;
+    return faces_meet(a, b) > 0;
 }
 
 bool overlaps_itself(Context& ctx, const Solid& s) {

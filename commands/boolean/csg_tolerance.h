@@ -117,15 +117,6 @@ inline constexpr double kShallowOverlap = 4 * kFloatStep;
 // campaign's chains at three times the cost.
 inline constexpr int kNudgeSteps = 2;
 
-// A crossing of the exact cut on kept faces that cross each other (a fold its rounding
-// to float made) may move this many float steps along each axis from the float
-// nearest its exact place to clear the fold: within the rounding allowance above, so
-// the result stays as near the exact surface as any rounding of it.
-inline constexpr int kFoldSteps = 2;
-// Rounds of moves over the folded corners: a corner whose faces share a fold with a
-// neighbour's may clear only once the neighbour moved.
-inline constexpr int kFoldPasses = 4;
-
 // ---- The result check, in both cuts (csg_verify.cpp)
 //
 // When both solids are closed, the kept faces are checked before anything is built; a
