@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -1265,14 +1266,15 @@ private:
 
 namespace {
 
-// Whether point v lies inside the closed surface of the faces in `index` (but `skip`),
-// which the tie-break moves by `moved` times the step: parity of the crossings of a ray
-// along +x.
-bool inside_of(Context& ctx, const DV& v, const RayIndex& index, const Face* skip, int moved) {
+// Whether point v lies inside the closed surface of the faces in `index` (but `skip`,
+// and but the faces marked `part` when that is not 0), which the tie-break moves by
+// `moved` times the step (toward -x for 1): parity of the crossings of a ray along +x.
+bool inside_of(Context& ctx, const DV& v, const RayIndex& index, const Face* skip, int moved, uint32_t part = 0) {
     const auto yz = [](const DV& x) { return V2{x.p[1], x.p[2]}; };
     const V2 q = yz(v);
     bool in = false;
     const size_t looked = index.for_each(q[0], q[1], skip, [&](const Face* g) {
+        if (part && g->mark == part) return;
         const DV c[3] = {dv(g->v[0]), dv(g->v[1]), dv(g->v[2])};
         const V2 p[3] = {yz(c[0]), yz(c[1]), yz(c[2])};
         const int nx = orient2d(p[0].data(), p[1].data(), p[2].data());
@@ -1346,20 +1348,21 @@ void orient_solid_exact(Context& ctx, Solid& s) {
     std::vector<Face*> all;
     for (Face* f = s.faces; f; f = f->next)
         if (live(f)) all.push_back(f), f->state = kUnclassified;
-    std::vector<Face*> part;
     // Kept for the exact cut, whose rays from this solid's parts the curve never
     // reaches cross these same faces.
     s.rays = std::make_shared<const RayIndex>(all);
     const RayIndex& index = *s.rays;
-    uint32_t parts = 0;
+    // The connected parts, each with its winding made consistent and its faces marked
+    // with its number (from 1).
+    std::vector<std::vector<Face*>> parts;
     for (Face* seed : all) {
         if (seed->state != kUnclassified) continue;
-        // The connected part of the seed, with its winding made consistent.
-        ++parts;
-        part.assign(1, seed);
+        std::vector<Face*>& part = parts.emplace_back(1, seed);
+        const uint32_t number = uint32_t(parts.size());
         seed->state = kOutside;
         for (size_t i = 0; i < part.size(); ++i) {
             Face* h = part[i];
+            h->mark = number;
             for (Edge* e : h->e)
                 for (FaceNode* n = e->faces; n; n = n->next) {
                     Face* g = n->face;
@@ -1369,6 +1372,9 @@ void orient_solid_exact(Context& ctx, Solid& s) {
                     part.push_back(g);
                 }
         }
+    }
+    for (const std::vector<Face*>& part : parts) {
+        const uint32_t number = part.front()->mark;
         // The face of the part most across x; the ray along +x from its centroid
         // crosses the other faces of the solid an odd number of times when the
         // material lies on its +x side. A second face, the one farthest from it
@@ -1414,14 +1420,37 @@ void orient_solid_exact(Context& ctx, Solid& s) {
             if (4 * std::min(yes, votes - yes) > votes) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
             right = 2 * yes > votes;
         }
+        // Such folds can cover most of a thin part, f and the farthest face with them,
+        // and the rays then agree on the wrong side. The part's own volume does not
+        // heed them: where its sign is sure, it gives the part's winding as a solid of
+        // its own, and the parity of the other parts' faces alone, from a point just
+        // inside the part at f, tells whether it is a cavity of another.
+        const D3 o = pos(f->v[0]);
+        double volume = 0, bound = 0;
+        for (const Face* g : part) {
+            const D3 a = pos(g->v[0]) - o, b = pos(g->v[1]) - o, c = pos(g->v[2]) - o;
+            volume += dot(a, cross(b, c));
+            bound += std::fabs(a.x) * (std::fabs(b.y * c.z) + std::fabs(b.z * c.y)) +
+                     std::fabs(a.y) * (std::fabs(b.x * c.z) + std::fabs(b.z * c.x)) +
+                     std::fabs(a.z) * (std::fabs(b.x * c.y) + std::fabs(b.y * c.x));
+        }
+        bound *= double(16 + part.size()) * std::numeric_limits<double>::epsilon();
+        if (std::fabs(volume) > bound) {
+            // Clockwise seen from outside: the sum is negative for a part wound so.
+            const bool wound_out = volume < 0;
+            const bool material_ahead = (orient_yz(f) > 0) == wound_out;
+            const D3 c = face_centroid(f);
+            const bool cavity =
+                parts.size() > 1 && inside_of(ctx, DV{{c.x, c.y, c.z}}, index, f, material_ahead ? -1 : 1, number);
+            right = wound_out != cavity;
+        }
         if (!right)
             for (Face* g : part) reverse_face(g);
-        for (Face* g : part) g->mark = parts;
     }
     // Parts that cross may be the work of a weld (the cut of tolerances moves faces by
     // up to the tolerance): the call is tried again that way, and refused as input
     // that overlaps itself only when that fails too.
-    if (parts > 1 && parts_cross(ctx, all, rounding_allowance(s.box))) {
+    if (parts.size() > 1 && parts_cross(ctx, all, rounding_allowance(s.box))) {
         ctx.overlaps = true;
         raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Solid overlaps itself");
     }
