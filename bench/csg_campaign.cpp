@@ -14,6 +14,9 @@
 // (counted under "<placement> turned") and each right result is combined again with a
 // third solid (campaign::run_chain); those second operations are counted under
 // "then <class>". SIGINT or SIGTERM ends the run early with the counts so far.
+// With CSG_CAMPAIGN_REFUSED=file in the environment, every refused operation is
+// listed there, one a line: seed, operation, class, solids, diagnostic, why the exact
+// cut gave way (tab-separated), to run the seeds of one cause again.
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -200,6 +203,8 @@ int main(int argc, char** argv) {
     // the operation's verdict; "" for all.
     std::map<std::string, std::map<std::string, long>> gave_way;
     std::vector<uint64_t> never_ends, died;
+    FILE* refused_list = nullptr;
+    if (const char* path = std::getenv("CSG_CAMPAIGN_REFUSED")) refused_list = std::fopen(path, "w");
     long done = 0;
     const double start = now();
     long handed_out = -1;  // pairs handed out when a stop was asked
@@ -225,6 +230,9 @@ int main(int argc, char** argv) {
                     tl->refused_seeds.push_back(seed);
             }
         }
+        if (refused_list && verdict == solidcheck::Verdict::refused)
+            std::fprintf(refused_list, "%s\t%s\t%s\t%s\t%s\t%s\n", f[1].c_str(), f[4].c_str(), f[2].c_str(),
+                         f[3].c_str(), f[8].c_str(), f.size() > 9 ? f[9].c_str() : "");
         if (f.size() > 9 && !f[9].empty()) {
             const std::string key = reason_of(f[9]) + " -> " + solidcheck::verdict_name(verdict);
             for (const std::string& k : {std::string(), f[2]}) ++gave_way[k][key];
@@ -366,6 +374,7 @@ int main(int argc, char** argv) {
     for (uint64_t s : never_ends) std::printf("  seed %llu\n", (unsigned long long)s);
     std::printf("worker died: %zu\n", died.size());
     for (uint64_t s : died) std::printf("  seed %llu\n", (unsigned long long)s);
+    if (refused_list) std::fclose(refused_list);
     std::fflush(stdout);
     return wrongs.empty() && never_ends.empty() && died.empty() ? 0 : 1;
 }

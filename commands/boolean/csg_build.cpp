@@ -137,8 +137,9 @@ std::unique_ptr<MESH3> csg_boolean(const MESH3* a, const MESH3* b, int operation
 
 namespace {
 
-// What csg_solid_fault gives for the mesh, or for its reversed copy.
-std::string solid_fault(const MESH3* mesh, bool reversed);
+// What csg_solid_fault gives for the mesh, or for its reversed copy. `exact_only`:
+// where the exact checks give way, a fault too (no judgement by the cut of tolerances).
+std::string solid_fault(const MESH3* mesh, bool reversed, bool exact_only = false);
 
 // Cut with exact tests, and only where they cannot split a face soundly with the
 // cut of tolerances.
@@ -396,8 +397,13 @@ std::unique_ptr<MESH3> csg::boolean_run(const MESH3* a, const MESH3* b, int oper
     const auto exact_attempt = [plain_pairs](Context& c, const MESH3* x, const MESH3* y, int op) {
         c.plain_pairs = plain_pairs;
         std::unique_ptr<MESH3> r = attempt(c, x, y, op, true);
+        // Parts touching on an edge off the seam (pieces of a sliver's two walls) must
+        // read so by the exact checks: a flat fin held on such an edge leaves them no
+        // face to orient it by, and no later operation could take the result.
+        const bool exact_only = c.pinched_off_seam;
         if (r && !c.touch_only && (c.degenerate || c.pinched) && face_count(r.get()) &&
-            (!solid_fault(r.get(), false).empty() || (c.pinched && !solid_fault(r.get(), true).empty()))) {
+            (!solid_fault(r.get(), false, exact_only).empty() ||
+             (c.pinched && !solid_fault(r.get(), true, exact_only).empty()))) {
             r.reset();
             c.code = IDS_CSG_UNKNOWN_PROBLEM_CAN;
             std::snprintf(c.text, sizeof c.text, "Result would be refused as input");
@@ -543,7 +549,7 @@ std::string csg_solid_fault(const MESH3* mesh) {
 
 namespace {
 
-std::string solid_fault(const MESH3* mesh, bool reversed) {
+std::string solid_fault(const MESH3* mesh, bool reversed, bool exact_only) {
     if (!mesh) return {};
     // As a boolean takes it: exactly, and where an edge has more than two faces or the
     // exact checks give way, with the cut of tolerances, which checks the volume only.
@@ -574,6 +580,7 @@ std::string solid_fault(const MESH3* mesh, bool reversed) {
         if (ctx.overlaps) return "Solid overlaps itself";
         if (ctx.code == IDS_UNABLE_TO_PERFORM_BOOLEAN) return ctx.text;
         if (decided) break;
+        if (exact_only) return "Exact checks give way";
     }
     return {};
 }

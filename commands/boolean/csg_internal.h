@@ -262,6 +262,9 @@ struct Context {
     // The kept faces have corners of two parts written at one point (parts that only
     // touch there); set by the result check.
     bool pinched = false;
+    // Some edge off the seam carries four faces of one solid's kept faces (set by the
+    // result check): the result must read as a sound solid by exact checks alone.
+    bool pinched_off_seam = false;
     // Faces are loaded the other way round (the solid as its reversed copy reads).
     bool load_reversed = false;
     // Set by the exact cut: for each face of A lying on a face of B over some area, the

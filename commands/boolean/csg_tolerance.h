@@ -122,7 +122,8 @@ inline constexpr int kNudgeSteps = 2;
 // When both solids are closed, the kept faces are checked before anything is built; a
 // result that fails is refused with 42191 rather than returned (and the exact cut gives
 // way to the cut of tolerances). Closed (every edge used once each way by vertex
-// identity; by the coordinates written, once or twice each way, four faces running
+// identity, or in the exact cut twice each way where pieces of a sliver's two walls
+// meet on one edge; by the coordinates written, once or twice each way, four faces running
 // each way in turn where parts touch along an edge; in the cut of tolerances no two
 // corners written at one point that are not one vertex) and no face without area are
 // decided exactly; two numbers remain.

@@ -539,3 +539,17 @@ TEST(CsgReuse, PartsTouchingAlongALineCutThere) {
     sound_result(ma.get(), mb.get(), kCsgUnion, 3.2, 1e-5);
     sound_result(ma.get(), mb.get(), kCsgSubtraction, 2.8, 1e-5);
 }
+
+// A turned face contact's slab, a float step thick, cut by a box: refused as not closed.
+TEST(CsgReuse, SliverWallsMeetingOnAnEdgeAreAnswered) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (const bool turn : {false, true}) {
+        campaign::Pair p = campaign::chain_pair(maker, 1186);
+        if (turn) campaign::turn_over(p);
+        const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, 1);
+        ASSERT_TRUE(c.ran[1]);
+        for (const campaign::OpOutcome& o : c.again[1].op)
+            EXPECT_EQ(o.verdict, solidcheck::Verdict::right) << o.why;
+    }
+}
