@@ -2036,8 +2036,8 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
 // (a sliver rounded over its neighbour, a fold): the input check takes them as
 // rounding's work, but a face of the other solid cut through such a fold meets a curve
 // that crosses itself. Where a face of the other solid comes near, each such pair is
-// parted by moving one corner of either face to a float at most kNudgeSteps steps
-// away along each axis, nearest first, to the first place where
+// parted by moving one corner of either face to a float at most `steps` steps away
+// along each axis, nearest first, to the first place where
 // - the pair no longer crosses and no face around the corner crosses a face of the
 //   solid it did not cross before (exact signs; crossings rounding left elsewhere
 //   stay as they were taken);
@@ -2048,7 +2048,7 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
 // - the corner meets no other vertex.
 // A corner with another vertex at its point (the ends of an edge of four faces, given
 // copies) stays. The solid is the engine's own copy: the caller's mesh keeps its corners.
-bool nudge_folds(Solid& s, const Solid& other) {
+bool nudge_folds(Solid& s, const Solid& other, int steps) {
     const double shallow = rounding_allowance(s.box);
     const auto box_of = [](const Vertex* const* corners, int n, double grow, float box[6]) {
         for (int k = 0; k < 3; ++k) box[k] = HUGE_VALF, box[k + 3] = -HUGE_VALF;
@@ -2170,9 +2170,9 @@ bool nudge_folds(Solid& s, const Solid& other) {
     };
     // Moves in float steps along each axis, the nearest first at each corner.
     std::vector<std::array<int, 3>> offsets;
-    for (int i = -kNudgeSteps; i <= kNudgeSteps; ++i)
-        for (int j = -kNudgeSteps; j <= kNudgeSteps; ++j)
-            for (int k = -kNudgeSteps; k <= kNudgeSteps; ++k)
+    for (int i = -steps; i <= steps; ++i)
+        for (int j = -steps; j <= steps; ++j)
+            for (int k = -steps; k <= steps; ++k)
                 if (i || j || k) offsets.push_back({i, j, k});
     std::vector<std::pair<double, size_t>> by_length;
     bool moved = false;
@@ -2280,12 +2280,16 @@ bool exact_cut(Context& ctx) {
     std::optional<Cut> made_cut;
     const char* why = cut_faces(made_cut.emplace(ctx));
     // Where a face can not be split, folds of rounding in either solid are parted and
-    // the cut is made again, once.
+    // the cut is made again; where it still can not be, the folds left are parted by
+    // moves reaching farther, and the cut made once more. The farther moves come only
+    // second: made at once they part some folds by another way than the nearer ones
+    // would, and left cuts that came out whole with the nearer moves failing.
     bool nudged = false;
-    if (why && (nudge_folds(ctx.a, ctx.b) | nudge_folds(ctx.b, ctx.a))) {
-        nudged = true;
-        why = cut_faces(made_cut.emplace(ctx));
-    }
+    for (const int steps : {kNudgeSteps, kFarNudgeSteps})
+        if (why && (nudge_folds(ctx.a, ctx.b, steps) | nudge_folds(ctx.b, ctx.a, steps))) {
+            nudged = true;
+            why = cut_faces(made_cut.emplace(ctx));
+        }
     Cut& cut = *made_cut;
     if (why) {
         ctx.gave_way = why;

@@ -522,6 +522,20 @@ TEST(CsgReuse, FoldsOfRoundingArePartedBeforeTheCut) {
     expect_chains_right({748, 858});
 }
 
+// The union of shifted copies of a cylinder in a turned frame, taken again with a third
+// solid: walls of the result cross each other within a float step, and moves of a
+// corner by two steps parted none of the pairs a face of the third solid met. Its curve
+// crossed itself there, and every second operation was refused.
+TEST(CsgReuse, CrossingWallsArePartedByFartherMoves) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    const campaign::Pair p = campaign::chain_pair(maker, 1520);
+    const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, 0);
+    ASSERT_TRUE(c.ran[0]);
+    for (int op2 = 0; op2 < 4; ++op2)
+        EXPECT_EQ(c.again[0].op[op2].verdict, solidcheck::Verdict::right) << "then " << op2 << ": " << c.again[0].op[op2].why;
+}
+
 // The difference of a face contact in a turned frame, taken again with a letter: the
 // union and A - B come back 31 short (781.9 where 813.0 is right), with success, in
 // both windings. Not mended yet.
