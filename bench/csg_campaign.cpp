@@ -208,6 +208,11 @@ int main(int argc, char** argv) {
     long done = 0;
     const double start = now();
     long handed_out = -1;  // pairs handed out when a stop was asked
+    // CSG_CAMPAIGN_OPS names a file that takes every operation's line as the workers
+    // report it (seed, class, solids, operation, verdict, code, seconds, reason, why
+    // the exact cut gave way), to find the seeds of one reason.
+    FILE* ops = nullptr;
+    if (const char* name = std::getenv("CSG_CAMPAIGN_OPS")) ops = std::fopen(name, "w");
 
     // Counts one operation under its class and its solids.
     auto count = [&](const std::vector<std::string>& f) {
@@ -294,6 +299,7 @@ int main(int argc, char** argv) {
                 size_t nl;
                 while ((nl = w.pending.find('\n')) != std::string::npos) {
                     const std::vector<std::string> f = split(w.pending.substr(0, nl));
+                    if (ops && f[0] == "O") std::fprintf(ops, "%s\n", w.pending.substr(0, nl).c_str());
                     w.pending.erase(0, nl + 1);
                     if (f[0] == "O") count(f);
                     if (f[0] == "P") ++done;
@@ -376,5 +382,6 @@ int main(int argc, char** argv) {
     for (uint64_t s : died) std::printf("  seed %llu\n", (unsigned long long)s);
     if (refused_list) std::fclose(refused_list);
     std::fflush(stdout);
+    if (ops) std::fclose(ops);
     return wrongs.empty() && never_ends.empty() && died.empty() ? 0 : 1;
 }

@@ -82,6 +82,7 @@ struct Crossing {
 struct Seg {
     int32_t face;  // index into Cut::faces
     int32_t from, to;  // crossings, along na x nb
+    int32_t other;  // the face of the other solid it runs in
 };
 
 bool overlap_in_plane(const Face* f, const Face* g);
@@ -97,6 +98,9 @@ struct Cut {
     bool zero = false;  // some test met an exact zero (settled by the tie-break)
     bool flat_contact = false;  // a face of A lies on a face of B over some area
     std::vector<std::pair<int32_t, int32_t>> flat_pairs;  // those faces
+    // Where the curve crossed itself in a face: the two faces of the other solid it ran
+    // in there (a fold of rounding: they cross each other).
+    const Face* folded[2] = {nullptr, nullptr};
 
     explicit Cut(Context& c) : ctx(c) {}
 
@@ -183,8 +187,8 @@ struct Cut {
         if (n == 0) return;
         if (n != 2 || start[0] == start[1]) throw Unsplittable{"faces meet without two ends"};
         const int32_t from = start[0] ? ends[0] : ends[1], to = start[0] ? ends[1] : ends[0];
-        segs.push_back({index(fa), from, to});
-        segs.push_back({index(fb), from, to});
+        segs.push_back({index(fa), from, to, index(fb)});
+        segs.push_back({index(fb), from, to, index(fa)});
     }
 };
 
@@ -739,8 +743,22 @@ void split_face(Cut& cut, Face* f, const Seg* first, const Seg* last, std::vecto
     }
     for (int32_t m : inner) s.insert(m);
     for (const Seg* g = first; g != last; ++g) {
-        if (local[g->from] == local[g->to]) throw Unsplittable{"two points at one place"};
-        s.force(local[g->from], local[g->to]);
+        const int32_t u = local[g->from], v = local[g->to];
+        if (u == v) throw Unsplittable{"two points at one place"};
+        try {
+            s.force(u, v);
+        } catch (const Unsplittable&) {
+            // The faces of the other solid whose curves cross here, for nudge_folds.
+            for (const Seg* h = first; h != g; ++h) {
+                const int32_t a = local[h->from], b = local[h->to];
+                if (a != u && a != v && b != u && b != v && s.crosses(a, b, u, v)) {
+                    cut.folded[0] = cut.faces[size_t(g->other)];
+                    cut.folded[1] = cut.faces[size_t(h->other)];
+                    break;
+                }
+            }
+            throw;
+        }
     }
     // Sides. The curve runs along na x nb, and the left of it (seen from the side na
     // points to) is the direction of -nb in a face of A and of na in a face of B.
@@ -2065,8 +2083,8 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
 // (a sliver rounded over its neighbour, a fold): the input check takes them as
 // rounding's work, but a face of the other solid cut through such a fold meets a curve
 // that crosses itself. Where a face of the other solid comes near, each such pair is
-// parted by moving one corner of either face to a float at most kNudgeSteps steps
-// away along each axis, nearest first, to the first place where
+// parted by moving one corner of either face to a float at most `steps` steps away
+// along each axis, nearest first, to the first place where
 // - the pair no longer crosses and no face around the corner crosses a face of the
 //   solid it did not cross before (exact signs; crossings rounding left elsewhere
 //   stay as they were taken);
@@ -2077,7 +2095,7 @@ bool unfold_slivers(Context& ctx, Solid& s, const Solid& other) {
 // - the corner meets no other vertex.
 // A corner with another vertex at its point (the ends of an edge of four faces, given
 // copies) stays. The solid is the engine's own copy: the caller's mesh keeps its corners.
-bool nudge_folds(Solid& s, const Solid& other) {
+bool nudge_folds(Solid& s, const Solid& other, int steps, const Face* const first[2]) {
     const double shallow = rounding_allowance(s.box);
     const auto box_of = [](const Vertex* const* corners, int n, double grow, float box[6]) {
         for (int k = 0; k < 3; ++k) box[k] = HUGE_VALF, box[k + 3] = -HUGE_VALF;
@@ -2139,6 +2157,12 @@ bool nudge_folds(Solid& s, const Solid& other) {
         met.erase(std::unique(met.begin(), met.end()), met.end());
         for (Face* g : met) crossing.push_back({f, g});
     }
+    // Pairs with a face the curve crossed itself in come first: where the walls of a
+    // thin part cross all along, the bound on the work can end the search before it
+    // reaches them.
+    std::stable_partition(crossing.begin(), crossing.end(), [first](const std::pair<Face*, Face*>& p) {
+        return p.first == first[0] || p.first == first[1] || p.second == first[0] || p.second == first[1];
+    });
     if (crossing.empty()) return false;
     most += work + 256 * given.size();
     std::map<std::array<float, 3>, int> vertices_at;
@@ -2199,9 +2223,9 @@ bool nudge_folds(Solid& s, const Solid& other) {
     };
     // Moves in float steps along each axis, the nearest first at each corner.
     std::vector<std::array<int, 3>> offsets;
-    for (int i = -kNudgeSteps; i <= kNudgeSteps; ++i)
-        for (int j = -kNudgeSteps; j <= kNudgeSteps; ++j)
-            for (int k = -kNudgeSteps; k <= kNudgeSteps; ++k)
+    for (int i = -steps; i <= steps; ++i)
+        for (int j = -steps; j <= steps; ++j)
+            for (int k = -steps; k <= steps; ++k)
                 if (i || j || k) offsets.push_back({i, j, k});
     std::vector<std::pair<double, size_t>> by_length;
     bool moved = false;
@@ -2309,11 +2333,23 @@ bool exact_cut(Context& ctx) {
     std::optional<Cut> made_cut;
     const char* why = cut_faces(made_cut.emplace(ctx));
     // Where a face can not be split, folds of rounding in either solid are parted and
-    // the cut is made again, once.
+    // the cut is made again; where it still can not be, the folds left are parted by
+    // moves reaching farther, and the cut made once more. The farther moves come only
+    // second: made at once they part some folds by another way than the nearer ones
+    // would, and left cuts that came out whole with the nearer moves failing.
     bool nudged = false;
-    if (why && (nudge_folds(ctx.a, ctx.b) | nudge_folds(ctx.b, ctx.a))) {
+    const Face* const none[2] = {nullptr, nullptr};
+    if (why && (nudge_folds(ctx.a, ctx.b, kNudgeSteps, none) | nudge_folds(ctx.b, ctx.a, kNudgeSteps, none))) {
         nudged = true;
         why = cut_faces(made_cut.emplace(ctx));
+    }
+    if (why) {
+        // The pair the curve crossed itself at, first.
+        const Face* const first[2] = {made_cut->folded[0], made_cut->folded[1]};
+        if (nudge_folds(ctx.a, ctx.b, kFarNudgeSteps, first) | nudge_folds(ctx.b, ctx.a, kFarNudgeSteps, first)) {
+            nudged = true;
+            why = cut_faces(made_cut.emplace(ctx));
+        }
     }
     Cut& cut = *made_cut;
     if (why) {

@@ -113,9 +113,16 @@ inline constexpr double kShallowOverlap = 4 * kFloatStep;
 // at most this many steps away along each axis (csg_corefine.cpp, nudge_folds): the
 // crossings are a fraction of a step deep, and two steps is half the allowance within
 // which the input check already takes faces crossing as rounding's work, so the solid
-// moves within what is taken as rounding's. Four steps parted some more folds in the
-// campaign's chains at three times the cost.
+// moves within what is taken as rounding's. Four steps at once parted some more folds
+// in the campaign's chains at three times the cost, and some otherwise than two steps
+// had, which broke cuts two steps had mended.
 inline constexpr int kNudgeSteps = 2;
+// Where the cut still gives way after those moves, the folds left are parted again by
+// moves of at most this many steps: the whole allowance of the input check, so the
+// solid still moves only within what is taken as rounding's work. Walls of a thin part
+// crossing within a float step (a shifted or near copy's difference, rounded) often need
+// more than two steps to part.
+inline constexpr int kFarNudgeSteps = 4;
 
 // ---- The result check, in both cuts (csg_verify.cpp)
 //

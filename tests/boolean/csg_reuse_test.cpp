@@ -522,6 +522,20 @@ TEST(CsgReuse, FoldsOfRoundingArePartedBeforeTheCut) {
     expect_chains_right({748, 858});
 }
 
+// The union of shifted copies of a cylinder in a turned frame, taken again with a third
+// solid: walls of the result cross each other within a float step, and moves of a
+// corner by two steps parted none of the pairs a face of the third solid met. Its curve
+// crossed itself there, and every second operation was refused.
+TEST(CsgReuse, CrossingWallsArePartedByFartherMoves) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    const campaign::Pair p = campaign::chain_pair(maker, 1520);
+    const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, 0);
+    ASSERT_TRUE(c.ran[0]);
+    for (int op2 = 0; op2 < 4; ++op2)
+        EXPECT_EQ(c.again[0].op[op2].verdict, solidcheck::Verdict::right) << "then " << op2 << ": " << c.again[0].op[op2].why;
+}
+
 // A letter less a box touching it, in a turned frame, taken again with a cylinder: one
 // part of the letter is mostly slivers that rounding turned over, and the rays that
 // oriented it started from two of them. The part came back inside out: the union and
