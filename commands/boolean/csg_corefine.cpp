@@ -2450,6 +2450,7 @@ bool exact_cut(Context& ctx) {
         for (const Placed& t : made[i]) {
             if (t.gone) continue;
             Face* g = new_face(ctx, s, t.w[0], t.w[1], t.w[2]);
+            g->piece_of = uint32_t(t.from);
             if (!stands[size_t(t.from)].empty()) {
                 if (stands[size_t(t.from)][0] == cut.faces[size_t(t.from)]) stands[size_t(t.from)].clear();
                 stands[size_t(t.from)].push_back(g);

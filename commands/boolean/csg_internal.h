@@ -95,6 +95,9 @@ struct Face {
     // In the cut of tolerances: the input triangle the face is a piece of (an index in
     // Solid::given), kNoOrigin in the exact cut.
     uint32_t origin;
+    // In the exact cut: the input face a piece was cut from (its number in the cut),
+    // kNoOrigin for a face the curve left whole.
+    uint32_t piece_of;
     bool has_plane;
 };
 inline constexpr uint32_t kNoOrigin = ~0u;

@@ -45,6 +45,7 @@ void attach_face(Context& ctx, Solid& s, Face* f, Vertex* x, Vertex* y, Vertex* 
     f->v[1] = y;
     f->v[2] = z;
     f->has_plane = false;
+    f->piece_of = kNoOrigin;
     for (int i = 0; i < 3; ++i) __builtin_prefetch(&s.buckets[bucket_of(s, f->v[i], f->v[(i + 1) % 3])]);
     for (int i = 0; i < 3; ++i) {
         f->e[i] = edge_lookup(ctx, s, f->v[i], f->v[(i + 1) % 3], true);

@@ -252,7 +252,14 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
     // one solid meets a face of the other; two faces of one solid meeting there mean a
     // side was kept whole that the curve should have cut (unless faces lie on the
     // other surface, where one solid's faces stand for both).
-    std::vector<std::tuple<uint64_t, uint64_t, int>> curve;
+    struct CurveUse {
+        uint64_t from, to;
+        int solid;
+        const Face* face;
+        auto key() const { return std::make_tuple(from, to, solid); }
+        bool operator<(const CurveUse& o) const { return key() < o.key(); }
+    };
+    std::vector<CurveUse> curve;
     bool coplanar = false;
     // By edge serial: uses one way less uses the other, and all uses.
     std::vector<int32_t> balance, uses;
@@ -268,7 +275,7 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
                 const Vertex* from = f->v[k];
                 if (on_seam(*s, ctx.a, e)) {
                     seam.emplace_back(identity(ctx, *s, from), identity(ctx, *s, f->v[(k + 1) % 3]));
-                    if (e->flags & kCutEdge) curve.emplace_back(seam.back().first, seam.back().second, s == &ctx.a ? 0 : 1);
+                    if (e->flags & kCutEdge) curve.push_back({seam.back().first, seam.back().second, s == &ctx.a ? 0 : 1, f});
                 } else
                     balance[e->serial] += from == e->a ? 1 : -1, ++uses[e->serial];
             }
@@ -309,12 +316,22 @@ void verify_result(Context& ctx, int operation, double va, double vb) {
             raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result is not closed along the seam");
     }
     if (!coplanar) {
+        // In the exact cut, two pieces of different input faces may meet there: the
+        // crossings of the other solid with both walls of a sliver a float step thick
+        // round to the same points, and the other solid's faces between the walls
+        // come to nothing. Only pieces of one input face are its two sides.
+        const auto one_face = [&](const Face* f, const Face* g) {
+            return !ctx.exact || (f->piece_of != kNoOrigin && f->piece_of == g->piece_of);
+        };
         std::sort(curve.begin(), curve.end());
-        for (const auto& [from, to, solid] : curve) {
-            const auto other = std::make_tuple(to, from, 1 - solid);
-            if (std::binary_search(curve.begin(), curve.end(), std::make_tuple(to, from, solid)) &&
-                !std::binary_search(curve.begin(), curve.end(), other))
-                raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result keeps both sides of one solid at the curve");
+        for (const CurveUse& u : curve) {
+            const auto back = std::equal_range(curve.begin(), curve.end(), CurveUse{u.to, u.from, u.solid, nullptr});
+            if (back.first == back.second ||
+                std::binary_search(curve.begin(), curve.end(), CurveUse{u.to, u.from, 1 - u.solid, nullptr}))
+                continue;
+            for (auto it = back.first; it != back.second; ++it)
+                if (one_face(u.face, it->face))
+                    raise(ctx, IDS_CSG_UNKNOWN_PROBLEM_CAN, "Result keeps both sides of one solid at the curve");
         }
     }
     // The volume is that of the faces left once the parts without volume are out:
