@@ -272,7 +272,14 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
     // tolerance of the line where the planes meet. A corner taken on a plane that
     // meets its own at a slant lay far off that line, beyond the face being cut, and
     // was left out on one side of the curve and kept on the other.
-    const double tol = on_plane_reach(length(cross(g->plane.n, f->plane.n)));
+    const double sine = length(cross(g->plane.n, f->plane.n));
+    // Planes exactly parallel (faces of a copy shifted along the axes have the same
+    // normals to the last bit) meet along no line: such faces lie apart or in one
+    // plane, where the walls of the other solid around them cut them. Their corners
+    // lie on either side of the other plane by rounding only, and the reach above
+    // is zero there, so they would give a segment with no direction.
+    if (!(sine > 0.0)) return;
+    const double tol = on_plane_reach(sine);
     if (!triangle_plane_segment(g, f->plane, tol, s1)) return;
     if (!triangle_plane_segment(f, g->plane, tol, s2)) return;
     if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;

@@ -230,3 +230,18 @@ TEST(CsgRegression, ConeWithTopEdgesBelowTheTolerance) {
             EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "op " << op << ": " << o.op[op].why;
     }
 }
+
+// Copies shifted along an axis (cylinders, prisms) whose faces share their normals to
+// the last bit: where the exact cut gave way, the cut of tolerances took corners on
+// either side of a face in the same plane, by rounding, for a crossing of two planes
+// that meet along no line, and refused ("VECTOR is zero in do_segments_overlap()").
+TEST(CsgRegression, ShiftedCopiesWithExactlyParallelFaces) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (const uint64_t seed : {501u, 1095u}) {
+        const campaign::PairOutcome o = campaign::run_pair(campaign::chain_pair(maker, seed), 64);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_EQ(o.op[op].verdict, solidcheck::Verdict::right) << "seed " << seed << " op " << op << ": "
+                                                                    << o.op[op].why;
+    }
+}
