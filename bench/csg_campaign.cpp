@@ -151,12 +151,22 @@ std::string reason_of(const std::string& why) {
     return r.empty() ? "(no diagnostic)" : r;
 }
 
-// The `top` most frequent reasons of `counts`, most frequent first.
-void print_reasons(const std::map<std::string, long>& counts, size_t top, const char* indent) {
+// The `top` most frequent reasons of `counts`, most frequent first, each with the
+// first seeds that gave it when `seeds` has them.
+void print_reasons(const std::map<std::string, long>& counts, size_t top, const char* indent,
+                   const std::map<std::string, std::vector<std::string>>* seeds = nullptr) {
     std::vector<std::pair<long, std::string>> v;
     for (const auto& [why, n] : counts) v.push_back({-n, why});
     std::sort(v.begin(), v.end());
-    for (size_t i = 0; i < v.size() && i < top; ++i) std::printf("%s%7ld  %s\n", indent, -v[i].first, v[i].second.c_str());
+    for (size_t i = 0; i < v.size() && i < top; ++i) {
+        std::printf("%s%7ld  %s\n", indent, -v[i].first, v[i].second.c_str());
+        if (!seeds) continue;
+        const auto at = seeds->find(v[i].second);
+        if (at == seeds->end()) continue;
+        std::printf("%s         seeds:", indent);
+        for (const std::string& s : at->second) std::printf(" %s", s.c_str());
+        std::printf("\n");
+    }
     if (v.size() > top) std::printf("%s         (%zu more reasons)\n", indent, v.size() - top);
 }
 
@@ -199,6 +209,7 @@ int main(int argc, char** argv) {
     std::map<std::string, Tally> by_kinds;
     std::vector<std::string> wrongs;
     std::map<std::string, std::map<std::string, long>> reasons;  // by class, then by reason; "" for all
+    std::map<std::string, std::vector<std::string>> reason_seeds;  // the first "seed/op" of each reason
     // Where the exact cut gave way to the cut of tolerances: by class, then by reason and
     // the operation's verdict; "" for all.
     std::map<std::string, std::map<std::string, long>> gave_way;
@@ -231,6 +242,10 @@ int main(int argc, char** argv) {
                 if (code == 42189) ++tl->as_input;
                 if (tl == &by_class[f[2]])
                     for (const std::string& k : {std::string(), f[2]}) ++reasons[k][reason_of(f[8])];
+                if (tl == &by_class[f[2]]) {
+                    std::vector<std::string>& seen = reason_seeds[reason_of(f[8])];
+                    if (seen.size() < 12) seen.push_back(f[1] + "/" + f[4].substr(3));
+                }
                 if (tl->refused_seeds.size() < 8 && (tl->refused_seeds.empty() || tl->refused_seeds.back() != seed))
                     tl->refused_seeds.push_back(seed);
             }
@@ -359,7 +374,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     std::printf("\nrefusal reasons, all classes:\n");
-    print_reasons(reasons[""], 20, "  ");
+    print_reasons(reasons[""], 20, "  ", &reason_seeds);
     std::printf("\nrefusal reasons by class:\n");
     for (const auto& [k, counts] : reasons) {
         if (k.empty()) continue;

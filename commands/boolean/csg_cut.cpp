@@ -51,6 +51,13 @@ bool triangle_plane_segment(const Face* f, const Plane& pl, double tol, Segment&
     return true;
 }
 
+// Every corner of x within the tolerance of plane pl.
+bool lies_on_plane(const Face* x, const Plane& pl) {
+    for (const Vertex* v : x->v)
+        if (!(std::fabs(dot(pl.n, pos(v)) + pl.d) < kTol)) return false;
+    return true;
+}
+
 void order_segment(Segment& s) {
     if (s.t[0] > s.t[1] + kTol) {
         std::swap(s.p[0], s.p[1]);
@@ -272,7 +279,18 @@ void intersect_faces(Context& ctx, Solid& t, Face* g, const Face* f) {
     // tolerance of the line where the planes meet. A corner taken on a plane that
     // meets its own at a slant lay far off that line, beyond the face being cut, and
     // was left out on one side of the curve and kept on the other.
-    const double tol = on_plane_reach(length(cross(g->plane.n, f->plane.n)));
+    const double sine = length(cross(g->plane.n, f->plane.n));
+    // Faces that lie on each other (normals agreeing as classification takes them,
+    // and every corner of each within the tolerance of the other's plane) are not cut
+    // along each other: the walls of the other solid around them cut them. Their
+    // corners lie on either side of the other plane by rounding only, and the line of
+    // planes parallel to the last bit (faces of a copy shifted along the axes) or
+    // nearly so has no direction or a direction of rounding noise.
+    if (!(sine > 0.0)) return;
+    if (std::fabs(dot(g->plane.n, f->plane.n)) > kOnFaceCosine && lies_on_plane(g, f->plane) &&
+        lies_on_plane(f, g->plane))
+        return;
+    const double tol = on_plane_reach(sine);
     if (!triangle_plane_segment(g, f->plane, tol, s1)) return;
     if (!triangle_plane_segment(f, g->plane, tol, s2)) return;
     if (!do_segments_overlap(ctx, s1, s2, g->plane, f->plane)) return;

@@ -71,9 +71,10 @@ inline constexpr double kMinHeight = 1e-4;
 inline constexpr double kMinHeightPerCoordinate = 1e-6;
 inline double min_height(double largest) { return kMinHeight + kMinHeightPerCoordinate * largest; }
 
-// A face lies on a face of the other solid (kept or dropped as a shared face) only when
-// their normals agree to this cosine (about 0.8 degrees); a face that merely starts in
-// another's plane at an angle looks past it.
+// A face lies on a face of the other solid (kept or dropped as a shared face, and not
+// cut along it when every corner of each lies within kTol of the other's plane) only
+// when their normals agree to this cosine (about 0.8 degrees); a face that merely
+// starts in another's plane at an angle looks past it.
 inline constexpr double kOnFaceCosine = 0.9999;
 
 // A ray whose direction makes a cosine below this with a face's normal (within about

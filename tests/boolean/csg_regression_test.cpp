@@ -230,3 +230,20 @@ TEST(CsgRegression, ConeWithTopEdgesBelowTheTolerance) {
             EXPECT_NE(o.op[op].verdict, solidcheck::Verdict::wrong) << "op " << op << ": " << o.op[op].why;
     }
 }
+
+// Shifted copies whose faces lie on each other: where the exact cut gave way, the cut
+// of tolerances took corners on either side of a face in the same plane, by rounding,
+// for a crossing of the planes. Along the axes (cylinders, prisms; normals equal to
+// the last bit) the planes meet along no line ("VECTOR is zero in
+// do_segments_overlap()"); in a turned frame (boxes) along a line of rounding noise,
+// and the cut went on until its budget ran out.
+TEST(CsgRegression, ShiftedCopiesWithFacesOnEachOther) {
+    rtc_register_all();
+    campaign::Maker maker(0);
+    for (const uint64_t seed : {501u, 1095u, 2340u}) {
+        const campaign::PairOutcome o = campaign::run_pair(campaign::chain_pair(maker, seed), 64);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_EQ(o.op[op].verdict, solidcheck::Verdict::right) << "seed " << seed << " op " << op << ": "
+                                                                    << o.op[op].why;
+    }
+}
