@@ -331,6 +331,21 @@ void expect_chain_right(uint64_t seed, int op) {
     }
 }
 
+// As expect_chain_right, and every one of the four operations answered.
+void expect_chain_answered(uint64_t seed, int op) {
+    campaign::Maker maker(0);
+    for (const bool other_winding : {false, true}) {
+        campaign::Pair p = campaign::chain_pair(maker, seed);
+        if (other_winding) campaign::turn_over(p);
+        const campaign::ChainOutcome c = campaign::run_chain(p, maker, 64, false, op);
+        ASSERT_TRUE(c.ran[op]) << "seed " << seed;
+        for (int op2 = 0; op2 < 4; ++op2)
+            EXPECT_EQ(c.again[op].op[op2].verdict, solidcheck::Verdict::right)
+                << "seed " << seed << " winding " << p.winding << " op " << op << " then " << op2 << ": "
+                << c.again[op].op[op2].why;
+    }
+}
+
 }  // namespace
 
 // The difference of near copies (prisms, spheres, boxes) is a sliver about a rounding
@@ -566,4 +581,13 @@ TEST(CsgReuse, SliverWallsMeetingOnAnEdgeAreAnswered) {
         for (const campaign::OpOutcome& o : c.again[1].op)
             EXPECT_EQ(o.verdict, solidcheck::Verdict::right) << o.why;
     }
+}
+
+// Results of face contacts in a turned frame, cut by a third solid across both walls of
+// a sliver a float step thick: the crossings round to the same points and the walls'
+// pieces meet at the curve with nothing of the third solid between them, which was
+// taken for both sides of one face kept and refused.
+TEST(CsgReuse, SliverWallsMeetingAtTheCurveAreAnswered) {
+    rtc_register_all();
+    for (const auto& [seed, op] : {std::pair<uint64_t, int>{1164, 3}, {2462, 2}}) expect_chain_answered(seed, op);
 }
