@@ -1441,8 +1441,8 @@ void orient_solid_exact(Context& ctx, Solid& s) {
         // Such folds can cover most of a thin part, f and the farthest face with them,
         // and the rays then agree on the wrong side. The part's own volume does not
         // heed them: where its sign is sure, it gives the part's winding as a solid of
-        // its own, and the parity of the other parts' faces alone, from a point just
-        // inside the part at f, tells whether it is a cavity of another.
+        // its own, and the parity of the other parts' faces alone, from points just
+        // inside the part at its faces, tells whether it is a cavity of another.
         const D3 o = pos(f->v[0]);
         double volume = 0, bound = 0;
         for (const Face* g : part) {
@@ -1456,10 +1456,32 @@ void orient_solid_exact(Context& ctx, Solid& s) {
         if (std::fabs(volume) > bound) {
             // Clockwise seen from outside: the sum is negative for a part wound so.
             const bool wound_out = volume < 0;
-            const bool material_ahead = (orient_yz(f) > 0) == wound_out;
-            const D3 c = face_centroid(f);
-            const bool cavity =
-                parts.size() > 1 && inside_of(ctx, DV{{c.x, c.y, c.z}}, index, f, material_ahead ? -1 : 1, number);
+            // Whether the point just inside the part at g lies inside the other parts.
+            const auto enclosed = [&](Face* g) {
+                const bool material_ahead = (orient_yz(g) > 0) == wound_out;
+                const D3 c = face_centroid(g);
+                return inside_of(ctx, DV{{c.x, c.y, c.z}}, index, g, material_ahead ? -1 : 1,
+                                 number);
+            };
+            // A face may lie in a fold of rounding with another part's face (parts may
+            // cross by rounding's allowance): faces spread over the part vote, and
+            // without a clear majority the parts cross.
+            bool cavity = false;
+            if (parts.size() > 1) {
+                int yes = 0, votes = 0;
+                const size_t step = std::max<size_t>(1, part.size() / 16);
+                for (size_t i = step / 2; i < part.size(); i += step) {
+                    Face* g = part[i];
+                    if (g == f || g == far || orient_yz(g) == 0) continue;
+                    yes += enclosed(g) ? 1 : 0;
+                    ++votes;
+                }
+                for (Face* g : {f, far})
+                    if (g) yes += enclosed(g) ? 1 : 0, ++votes;
+                if (4 * std::min(yes, votes - yes) > votes)
+                    raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
+                cavity = 2 * yes > votes;
+            }
             right = wound_out != cavity;
         }
         if (!right)

@@ -247,3 +247,23 @@ TEST(CsgRegression, ShiftedCopiesWithFacesOnEachOther) {
                                                                     << o.op[op].why;
     }
 }
+
+// A box with a cavity and in it an island (a frustum) whose base lies 2e-6 into the
+// cavity's wall, within rounding's allowance: tested from a point on that base alone,
+// the island was taken for a cavity and came back inside out, with success.
+TEST(CsgRegression, IslandAgainstItsCavityWallByRoundingKeepsItsWinding) {
+    rtc_register_all();
+    const campaign::Tris island = campaign::cone({5, 5, 5}, {1 - 2e-6, 5, 5}, 2.8, 1.4, 0, 4);
+    const campaign::Tris cavity = campaign::reversed(campaign::box({1, 1, 1}, {8, 8, 8}));
+    campaign::Tris a = campaign::box({0, 0, 0}, {10, 10, 10});
+    for (const auto* part : {&cavity, &island}) a.insert(a.end(), part->begin(), part->end());
+    for (const auto& t : {a, campaign::reversed(a)}) {
+        const auto r = csg_boolean(campaign::to_mesh(t).get(),
+                                   campaign::to_mesh(campaign::box({6, -1, -1}, {9, 12, 12})).get(),
+                                   kCsgSubtraction);
+        if (r)
+            EXPECT_NEAR(signed_volume(r.get()),
+                        280 + std::fabs(solidcheck::signed_volume(solidcheck::soup_of(island))),
+                        1e-3);
+    }
+}
