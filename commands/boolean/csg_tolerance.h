@@ -119,8 +119,8 @@ inline constexpr double kShallowOverlap = 4 * kFloatStep;
 // had, which broke cuts two steps had mended.
 inline constexpr int kNudgeSteps = 2;
 // Where the cut still gives way after those moves, the folds left are parted again by
-// moves of at most this many steps: the whole allowance of the input check, so the
-// solid still moves only within what is taken as rounding's work. Walls of a thin part
+// moves of at most this many steps: the whole allowance of the input check (a corner
+// moved by both passes may stand up to six steps from where it was given). Walls of a thin part
 // crossing within a float step (a shifted or near copy's difference, rounded) often need
 // more than two steps to part.
 inline constexpr int kFarNudgeSteps = 4;
