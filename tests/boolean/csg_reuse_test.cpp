@@ -571,3 +571,14 @@ TEST(CsgReuse, SliverWallsMeetingAtTheCurveAreAnswered) {
     rtc_register_all();
     for (const auto& [seed, op] : {std::pair<uint64_t, int>{1164, 3}, {2462, 2}}) expect_chain_right(seed, op, true);
 }
+
+// Two chains of the long run that come back wrong with success. 11144: near copies of a
+// cone in a turned frame, B - A, less a third cone: 0.000124 where 0.0014 is right (the
+// exact cut with A and B swapped loses a thin piece; before, the first cut's result was
+// refused as not closed and that answer was not reached). 20404: shifted copies of a
+// cylinder in a turned frame, reversed, B - A, united with a third solid: 6834.09 where
+// 6833.95 is right (an edge of four faces on the result; wrong before too). Not mended yet.
+TEST(CsgReuse, DISABLED_LongRunWrongResults) {
+    rtc_register_all();
+    for (const uint64_t seed : {11144, 20404}) expect_chain_right(seed, 3);
+}
