@@ -1420,24 +1420,24 @@ void orient_solid_exact(Context& ctx, Solid& s) {
             // points into the material.
             return (orient_yz(g) > 0) == inside_of(ctx, DV{{c.x, c.y, c.z}}, index, g, 1);
         };
-        bool right = outward(f);
-        if (far && outward(far) != right) {
-            // Rounding corners to float can turn a thin part inside out over a hair
-            // where two of its faces cross (no deeper than a rounding step; csg_self.cpp
-            // takes such crossings as sound), and a centroid there has the wrong parity.
-            // Faces spread over the part vote; without a clear majority the part crosses
-            // itself.
-            int yes = 1, votes = 2;
+        // Faces spread over the part (but f and far) add their answers to `yes` of
+        // `votes`; without a clear majority the part crosses itself or another.
+        const auto vote = [&](auto&& says, int yes, int votes) {
             const size_t step = std::max<size_t>(1, part.size() / 16);
             for (size_t i = step / 2; i < part.size(); i += step) {
                 Face* g = part[i];
                 if (g == f || g == far || orient_yz(g) == 0) continue;
-                yes += outward(g) ? 1 : 0;
+                yes += says(g) ? 1 : 0;
                 ++votes;
             }
             if (4 * std::min(yes, votes - yes) > votes) raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
-            right = 2 * yes > votes;
-        }
+            return 2 * yes > votes;
+        };
+        bool right = outward(f);
+        // Rounding corners to float can turn a thin part inside out over a hair where
+        // two of its faces cross (no deeper than a rounding step; csg_self.cpp takes
+        // such crossings as sound), and a centroid there has the wrong parity.
+        if (far && outward(far) != right) right = vote(outward, 1, 2);
         // Such folds can cover most of a thin part, f and the farthest face with them,
         // and the rays then agree on the wrong side. The part's own volume does not
         // heed them: where its sign is sure, it gives the part's winding as a solid of
@@ -1464,23 +1464,13 @@ void orient_solid_exact(Context& ctx, Solid& s) {
                                  number);
             };
             // A face may lie in a fold of rounding with another part's face (parts may
-            // cross by rounding's allowance): faces spread over the part vote, and
-            // without a clear majority the parts cross.
+            // cross by rounding's allowance): the faces vote.
             bool cavity = false;
             if (parts.size() > 1) {
                 int yes = 0, votes = 0;
-                const size_t step = std::max<size_t>(1, part.size() / 16);
-                for (size_t i = step / 2; i < part.size(); i += step) {
-                    Face* g = part[i];
-                    if (g == f || g == far || orient_yz(g) == 0) continue;
-                    yes += enclosed(g) ? 1 : 0;
-                    ++votes;
-                }
                 for (Face* g : {f, far})
                     if (g) yes += enclosed(g) ? 1 : 0, ++votes;
-                if (4 * std::min(yes, votes - yes) > votes)
-                    raise(ctx, IDS_UNABLE_TO_PERFORM_BOOLEAN, "Solid overlaps itself");
-                cavity = 2 * yes > votes;
+                cavity = vote(enclosed, yes, votes);
             }
             right = wound_out != cavity;
         }
